@@ -1,0 +1,90 @@
+#include "Corvane/System/KvDebug.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+char g_szLastMessage[gc_iLAST_MESSAGE_SIZE] = {};
+std::atomic<KvStopHook> g_pStopHook{nullptr};
+
+// Messages built from a format are limited to 2047 characters, as every formatted engine message.
+constexpr size_t gc_FORMATTED_MESSAGE_SIZE = 2048;
+
+// The debug header's path and the lines its pointer checks report, as the engine has always named them.
+constexpr const char* gc_pszDEBUG_HEADER = "system\\KvDebugWin32";
+
+void writeReport(const char* pFormat, const char* pText, const char* pFile, i32 iLine) {
+  char szLocal[gc_iLAST_MESSAGE_SIZE];
+  std::snprintf(szLocal, sizeof(szLocal), pFormat, pText ? pText : "(null)", pFile ? pFile : "(null)", iLine);
+  std::memcpy(g_szLastMessage, szLocal, std::strlen(szLocal) + 1);
+}
+
+}  // namespace
+
+void reportAssertion(const char* pText, const char* pFile, i32 iLine) {
+  writeReport("Assertion: [%s]\nFile: %s, line %d\n", pText, pFile, iLine);
+}
+
+void reportFatalError(const char* pMessage, const char* pFile, i32 iLine) {
+  writeReport("FATAL ERROR: %s\nFile: %s, line %d\n", pMessage, pFile, iLine);
+}
+
+void KvCheckPointer(const volatile void* pPointer) {
+  // The debug fill patterns are 32-bit values; on a 64-bit build they are compared zero-extended.
+  const uintptr_t uiValue = reinterpret_cast<uintptr_t>(pPointer);
+  const char* pMessage = nullptr;
+  i32 iLine = 0;
+  if (uiValue == 0) {
+    pMessage = "NULL Pointer!";
+    iLine = 244;
+  } else if (uiValue == 0xCDCDCDCDu) {
+    pMessage = "Pointer UNINITIALIZED!";
+    iLine = 248;
+  } else if (uiValue == 0xFEFEFEFEu) {
+    pMessage = "Pointer FREED!";
+    iLine = 252;
+  } else {
+    return;
+  }
+  reportFatalError(pMessage, gc_pszDEBUG_HEADER, iLine);
+  KvStop(gc_uiSTOP_FATAL);
+}
+
+const char* KvGetLastMessage() { return g_szLastMessage; }
+
+KvStopHook KvSetStopHook(KvStopHook pHook) { return g_pStopHook.exchange(pHook); }
+
+void KvStop(u32 uiAddress) {
+  if (KvStopHook pHook = g_pStopHook.load()) {
+    pHook(uiAddress);
+  }
+  // The lowest pages are never mapped, so this store always faults. The empty asm hides the constant
+  // address from the optimiser, which would otherwise treat the store as undefined and drop it.
+  volatile char* pStop = reinterpret_cast<volatile char*>(static_cast<uintptr_t>(uiAddress));
+  asm volatile("" : "+r"(pStop));
+  *pStop = 0;
+  __builtin_trap();
+}
+
+void KvReportAssertionF(const char* pFile, i32 iLine, const char* pFormat, ...) {
+  char szMessage[gc_FORMATTED_MESSAGE_SIZE];
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(szMessage, sizeof(szMessage), pFormat, args);
+  va_end(args);
+  reportAssertion(szMessage, pFile, iLine);
+  KvStop(gc_uiSTOP_ASSERTION);
+}
+
+void KvReportFatalErrorF(const char* pFile, i32 iLine, const char* pFormat, ...) {
+  char szMessage[gc_FORMATTED_MESSAGE_SIZE];
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(szMessage, sizeof(szMessage), pFormat, args);
+  va_end(args);
+  reportFatalError(szMessage, pFile, iLine);
+  KvStop(gc_uiSTOP_FATAL);
+}

@@ -1,0 +1,68 @@
+#include "Corvane/System/KvDebug.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+TEST(KvDebug, AssertionReportTextAndStopAddress) {
+  EXPECT_KV_ASSERT(KV_ASSERT(1 + 1 == 3), "Assertion: [1 + 1 == 3]\nFile: Tests/Corvane/System/KvDebugTest.cpp");
+  EXPECT_EQ(std::string(KvGetLastMessage()).back(), '\n');
+}
+
+TEST(KvDebug, FatalErrorReportFormat) {
+  reportFatalError("Pool alloc failed", "ADT/ClPool", 12);
+  EXPECT_STREQ(KvGetLastMessage(), "FATAL ERROR: Pool alloc failed\nFile: ADT/ClPool, line 12\n");
+}
+
+TEST(KvDebug, FormattedMessages) {
+  EXPECT_KV_FATAL(KV_FATALF("Could not allocate [%d] bytes", 64), "FATAL ERROR: Could not allocate [64] bytes\n");
+  EXPECT_KV_ASSERT(KV_ASSERTF(false, "index %d of %d", 3, 2), "Assertion: [index 3 of 2]\n");
+}
+
+TEST(KvDebug, PointerCheckOnlyStopsOnTheThreeMarkers) {
+  KvCheckPointer(reinterpret_cast<void*>(uintptr_t{0xCDCDCDCC}));
+  int iValue = 0;
+  KvCheckPointer(&iValue);
+
+  EXPECT_KV_FATAL(KvCheckPointer(reinterpret_cast<void*>(uintptr_t{0xFEFEFEFE})),
+                  "FATAL ERROR: Pointer FREED!\nFile: system\\KvDebugWin32, line 252\n");
+  EXPECT_STREQ(KvGetLastMessage(), "FATAL ERROR: Pointer FREED!\nFile: system\\KvDebugWin32, line 252\n");
+  EXPECT_KV_FATAL(KvCheckPointer(nullptr), "NULL Pointer!\nFile: system\\KvDebugWin32, line 244\n");
+  EXPECT_KV_FATAL(KvCheckPointer(reinterpret_cast<void*>(uintptr_t{0xCDCDCDCD})),
+                  "Pointer UNINITIALIZED!\nFile: system\\KvDebugWin32, line 248\n");
+}
+
+TEST(KvDebug, LongReportIsCutToTheBuffer) {
+  const std::string text(9000, 'x');
+  reportAssertion(text.c_str(), "a.cpp", 1);
+  EXPECT_EQ(std::string(KvGetLastMessage()).size(), size_t(gc_iLAST_MESSAGE_SIZE - 1));
+  EXPECT_EQ(std::string(KvGetLastMessage()).rfind("Assertion: [xxx", 0), 0u);
+}
+
+TEST(KvDebug, EachReportReplacesThePrevious) {
+  reportAssertion("a rather long first report text", "first.cpp", 100);
+  reportFatalError("second", "b.cpp", 2);
+  EXPECT_STREQ(KvGetLastMessage(), "FATAL ERROR: second\nFile: b.cpp, line 2\n");
+}
+
+// The real stop: the process faults with the report left in the buffer.
+TEST(KvDebugDeathTest, RealStopFaults) {
+  EXPECT_DEATH(
+      {
+        KV_REAL_STOP();
+        KV_ASSERT(sizeof(int) == 1);
+      },
+      "");
+  EXPECT_DEATH(
+      {
+        KV_REAL_STOP();
+        KvCheckPointer(nullptr);
+      },
+      "");
+}
+
+}  // namespace

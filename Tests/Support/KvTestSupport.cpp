@@ -1,0 +1,46 @@
+#include "Tests/Support/KvTestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+void KvThrowingStopHook(u32 uiAddress) { throw KvStopped{uiAddress, KvGetLastMessage()}; }
+
+namespace {
+
+std::filesystem::path g_tempRoot;
+
+class KvTestEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { KvSetStopHook(&KvThrowingStopHook); }
+  void TearDown() override {
+    if (!g_tempRoot.empty()) {
+      std::error_code ec;
+      std::filesystem::remove_all(g_tempRoot, ec);
+    }
+  }
+};
+
+[[maybe_unused]] ::testing::Environment* const g_pEnvironment =
+    ::testing::AddGlobalTestEnvironment(new KvTestEnvironment);
+
+std::string envOr(const char* pName, const char* pFallback) {
+  const char* pValue = std::getenv(pName);
+  return pValue ? pValue : pFallback;
+}
+
+}  // namespace
+
+std::string KvTestSourceDir() { return envOr("GRINDLOW_SOURCE_DIR", "."); }
+std::string KvTestBinaryDir() { return envOr("GRINDLOW_BINARY_DIR", "."); }
+
+std::string KvTestTempDir(const std::string& name) {
+  if (g_tempRoot.empty()) {
+    g_tempRoot = std::filesystem::temp_directory_path() / ("grindlow-test-" + std::to_string(getpid()));
+  }
+  std::filesystem::path dir = g_tempRoot / name;
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir.string();
+}

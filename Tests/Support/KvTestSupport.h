@@ -1,0 +1,48 @@
+// Test helpers shared by every suite.
+//
+// Every test program runs with a stop hook that throws KvStopped instead of faulting, so an engine assertion
+// or fatal error inside a test fails that test with the report's text rather than killing the program.
+// Death tests that check the real stop clear the hook inside the death statement (KV_REAL_STOP).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Corvane/System/KvDebug.h"
+
+struct KvStopped {
+  u32 uiAddress;
+  std::string message;  // the last-message buffer at the stop
+};
+
+// The hook every test program installs; throws KvStopped.
+void KvThrowingStopHook(u32 uiAddress);
+
+// Runs stmt, which must stop with an assertion (444) whose report contains the given text.
+#define EXPECT_KV_ASSERT(stmt, text) EXPECT_KV_STOP_AT(stmt, text, gc_uiSTOP_ASSERTION)
+// Runs stmt, which must stop with a fatal error (333) whose report contains the given text.
+#define EXPECT_KV_FATAL(stmt, text) EXPECT_KV_STOP_AT(stmt, text, gc_uiSTOP_FATAL)
+
+#define EXPECT_KV_STOP_AT(stmt, text, address)                                              \
+  do {                                                                                      \
+    bool bStopped_ = false;                                                                 \
+    try {                                                                                   \
+      stmt;                                                                                 \
+    } catch (const KvStopped& stop_) {                                                      \
+      bStopped_ = true;                                                                     \
+      EXPECT_EQ(stop_.uiAddress, (address)) << stop_.message;                               \
+      EXPECT_NE(stop_.message.find(text), std::string::npos)                                \
+          << "report was: " << stop_.message;                                               \
+    }                                                                                       \
+    EXPECT_TRUE(bStopped_) << "expected a stop with: " << (text);                           \
+  } while (0)
+
+// Inside a death test: restores the real stop so the statement faults as in the program.
+#define KV_REAL_STOP() KvSetStopHook(nullptr)
+
+// Source and build folders of the tree (set by the test environment), for fixtures.
+std::string KvTestSourceDir();
+std::string KvTestBinaryDir();
+// A fresh empty folder for one test, removed when the program ends.
+std::string KvTestTempDir(const std::string& name);

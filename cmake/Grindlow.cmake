@@ -1,0 +1,87 @@
+# Shared settings and helpers for every target of the project.
+
+# Warnings and the sanitizers apply to our own code only.
+add_library(grindlow_options INTERFACE)
+target_compile_options(grindlow_options INTERFACE -Wall -Wextra -Werror)
+target_include_directories(grindlow_options INTERFACE "${CMAKE_SOURCE_DIR}")
+# Failure reports name source files relative to the tree, as the build knows them.
+target_compile_options(grindlow_options INTERFACE "-fmacro-prefix-map=${CMAKE_SOURCE_DIR}/=")
+
+if(GRINDLOW_SANITIZE)
+  string(REPLACE ";" "," _san "${GRINDLOW_SANITIZE}")
+  add_compile_options(-fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_san})
+endif()
+
+if(GRINDLOW_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(Threads REQUIRED)
+find_package(GTest REQUIRED)
+find_package(benchmark QUIET)
+find_package(ZLIB REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(CRYPTOPP REQUIRED IMPORTED_TARGET libcrypto++)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
+
+# grindlow_library(<name> DIRS <dir>... [LIBS <lib>...] [EXCLUDE <regex>])
+# A static library made of every .cpp in the given directories (relative to the current source dir).
+function(grindlow_library name)
+  cmake_parse_arguments(L "" "EXCLUDE" "DIRS;LIBS" ${ARGN})
+  set(sources "")
+  foreach(dir IN LISTS L_DIRS)
+    file(GLOB found CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp")
+    list(APPEND sources ${found})
+  endforeach()
+  if(L_EXCLUDE AND sources)
+    list(FILTER sources EXCLUDE REGEX "${L_EXCLUDE}")
+  endif()
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_link_libraries(${name} PUBLIC grindlow_options ${L_LIBS})
+  else()
+    # Nothing built yet in these areas: an interface target keeps the users' link lines valid.
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE grindlow_options ${L_LIBS})
+  endif()
+endfunction()
+
+# grindlow_tests(<name> [LIBS <lib>...] [LABELS <label>...] [TIMEOUT <s>] [ENV <VAR=value>...])
+# One GoogleTest program made of every .cpp in the current source dir; each test is registered with CTest
+# with the given labels (default "unit"), a timeout (default 120 s) and the headless environment.
+function(grindlow_tests name)
+  cmake_parse_arguments(T "" "TIMEOUT" "LIBS;LABELS;ENV" ${ARGN})
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE grindlow_options grindlow_test_support ${T_LIBS}
+                        GTest::gtest_main GTest::gmock Threads::Threads)
+  set(env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+          "GRINDLOW_SOURCE_DIR=${CMAKE_SOURCE_DIR}" "GRINDLOW_BINARY_DIR=${CMAKE_BINARY_DIR}"
+          "ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1"
+          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+          "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
+          ${T_ENV})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()
+
+# grindlow_benchmark(<name> SOURCES <src>... [LIBS <lib>...])
+function(grindlow_benchmark name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT benchmark_FOUND)
+    return()
+  endif()
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE grindlow_options ${B_LIBS} benchmark::benchmark Threads::Threads)
+endfunction()

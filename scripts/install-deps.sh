@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the game need. Safe to run again: it only calls
+# apt-get when something is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential g++ cmake ninja-build ccache pkg-config git clang libclang-rt-14-dev
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # engine libraries
+  zlib1g-dev libcrypto++-dev libsqlite3-dev
+  libsdl2-dev libsdl2-image-dev libgl-dev libegl-dev libgl1-mesa-dri
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  libsndfile1-dev libfreetype-dev
+  # headless runs of window, GL and audio tests
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: run as root or install sudo" >&2; exit 1; }
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the engine, the game and the sample data, and starts the game.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh normal
+exec ./build/normal/Code/System/grindlow "$@"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test for each preset given (default: normal).
+# Presets: normal, asan (AddressSanitizer + UndefinedBehaviorSanitizer), tsan (ThreadSanitizer, thread tests).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(normal)
+jobs=$(nproc)
+for preset in "${presets[@]}"; do
+  echo "=== $preset ==="
+  bash scripts/build.sh "$preset"
+  ctest --preset "$preset" -j "$jobs"
+done
