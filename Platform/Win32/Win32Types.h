@@ -1,0 +1,64 @@
+// Basic types, constants and result codes of the Win32 stand-in, declared under the platform's names so that
+// the engine's _Win32 files read as they would on Windows. Written for this project from the behaviour the
+// engine relies on; sizes follow the 64-bit Windows data model (LONG and DWORD are 32 bits).
+#pragma once
+
+#include <cstdint>
+
+typedef int BOOL;
+typedef std::uint8_t BYTE;
+typedef std::uint16_t WORD;
+typedef std::uint32_t DWORD;
+typedef std::int32_t LONG;
+typedef std::uint32_t ULONG;
+typedef std::int32_t INT;
+typedef std::uint32_t UINT;
+typedef std::int64_t LONGLONG;
+typedef std::uint64_t ULONGLONG;
+typedef std::uintptr_t ULONG_PTR;
+typedef std::uintptr_t DWORD_PTR;
+typedef std::uintptr_t UINT_PTR;
+typedef std::intptr_t LONG_PTR;
+typedef std::uintptr_t WPARAM;
+typedef std::intptr_t LPARAM;
+typedef std::intptr_t LRESULT;
+typedef LONG HRESULT;
+typedef char CHAR;
+typedef char16_t WCHAR;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPWSTR;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef DWORD* LPDWORD;
+
+// Every kernel object (thread, event, file) is reached through an opaque handle.
+typedef void* HANDLE;
+struct HWND__;
+typedef HWND__* HWND;
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+#define INFINITE 0xFFFFFFFFu
+
+#define S_OK (static_cast<HRESULT>(0))
+#define E_FAIL (static_cast<HRESULT>(0x80004005u))
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+
+typedef union _LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  LONGLONG QuadPart;
+} LARGE_INTEGER;
