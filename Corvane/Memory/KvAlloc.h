@@ -1,0 +1,17 @@
+// Aligned blocks from the run-time heap: every engine container, string and file buffer is allocated here.
+//
+// KvAlignedAlloc answers null when the heap refuses; callers decide whether that is fatal. Tests can make
+// the next allocations fail (KvAllocFailNext) to drive those paths. Thread-safe.
+#pragma once
+
+#include <cstddef>
+
+#include "Corvane/System/KvTypes.h"
+
+// A block of uiBytes (0 is taken as 1) aligned to uiAlignment (a power of two, at least sizeof(void*)).
+void* KvAlignedAlloc(size_t uiBytes, size_t uiAlignment = 16);
+// Frees a block of KvAlignedAlloc; null is ignored.
+void KvAlignedFree(void* pBlock);
+
+// Test hook: the next iCount calls of KvAlignedAlloc answer null (0 turns it off).
+void KvAllocFailNext(i32 iCount);
