@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "Corvane/ADT/KvHashSlotSearch.h"
 #include "Corvane/System/KvTypes.h"
 
 class ClDynamicHashTable {
@@ -67,17 +68,6 @@ inline uintptr_t ClDynamicHashTable::find(u32 id) const {
   if (mpr_pTable == nullptr || id == 0) {
     return 0;
   }
-  const u32 uiMask = static_cast<u32>(m_iCapacity) - 1;
-  u32 uiSlot = id & uiMask;
-  for (i32 i = 0; i < m_iCapacity; ++i) {
-    const u32 uiKey = mpr_pTable[uiSlot];
-    if (uiKey == id) {
-      return mpr_pValues[uiSlot];
-    }
-    if (uiKey == 0) {
-      return 0;
-    }
-    uiSlot = (uiSlot - 1) & uiMask;
-  }
-  return 0;
+  const i32 iSlot = KvHashSlotSearch(mpr_pTable, m_iCapacity, id);
+  return iSlot >= 0 ? mpr_pValues[iSlot] : 0;
 }

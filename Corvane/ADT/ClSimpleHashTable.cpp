@@ -67,15 +67,12 @@ uintptr_t ClSimpleHashTable::remove(u32 id) {
   if (mpr_pTable == nullptr) {
     return 0;
   }
-  const u32 uiMask = static_cast<u32>(m_iMaxAllocs) - 1;
-  u32 uiSlot = id & uiMask;
-  i32 iExamined = 0;
-  while (mpr_pTable[uiSlot] != id) {
-    if (mpr_pTable[uiSlot] == 0 || ++iExamined == m_iMaxAllocs) {
-      return 0;
-    }
-    uiSlot = (uiSlot - 1) & uiMask;
+  const i32 iFound = KvHashSlotSearch(mpr_pTable, m_iMaxAllocs, id);
+  if (iFound < 0) {
+    return 0;
   }
+  const u32 uiMask = static_cast<u32>(m_iMaxAllocs) - 1;
+  u32 uiSlot = static_cast<u32>(iFound);
   const uintptr_t uiRemoved = mpr_pValues[uiSlot];
   mpr_pTable[uiSlot] = 0;
   mpr_pValues[uiSlot] = 0;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "Corvane/ADT/KvHashSlotSearch.h"
 #include "Corvane/System/KvTypes.h"
 
 class ClSimpleHashTable {
@@ -68,17 +69,6 @@ inline uintptr_t ClSimpleHashTable::find(u32 id) const {
   if (mpr_pTable == nullptr || id == 0) {
     return 0;
   }
-  const u32 uiMask = static_cast<u32>(m_iMaxAllocs) - 1;
-  u32 uiSlot = id & uiMask;
-  for (i32 i = 0; i < m_iMaxAllocs; ++i) {
-    const u32 uiKey = mpr_pTable[uiSlot];
-    if (uiKey == id) {
-      return mpr_pValues[uiSlot];
-    }
-    if (uiKey == 0) {
-      return 0;
-    }
-    uiSlot = (uiSlot - 1) & uiMask;
-  }
-  return 0;
+  const i32 iSlot = KvHashSlotSearch(mpr_pTable, m_iMaxAllocs, id);
+  return iSlot >= 0 ? mpr_pValues[iSlot] : 0;
 }

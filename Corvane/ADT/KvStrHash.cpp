@@ -27,7 +27,7 @@ u32 KvStrHash(const char* pText) {
   i32 h = 0;
   for (const u8* p = reinterpret_cast<const u8*>(pText); *p; ++p) {
     const u32 uiIndex = ((*p & 0xDFu) ^ static_cast<u32>(h)) & 0xFFu;
-    h = (h >> 8) ^ static_cast<i32>(gc_auiCRC_TABLE[uiIndex]);
+    h = static_cast<i32>(gc_auiCRC_TABLE[uiIndex]) ^ (h >> 8);
   }
   return static_cast<u32>(h);
 }

@@ -6,6 +6,7 @@
 
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClSimpleHashTable.h"
+#include "Corvane/ADT/KvHashSlotSearch.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -85,6 +86,23 @@ TYPED_TEST(HashTable, KeyZeroValueZeroAbsentKeysAndSlotOrder) {
   t.terminate();
 }
 
+TYPED_TEST(HashTable, LongRunsAcrossTheWrapInAFullTable) {
+  // Sixteen keys with home slot 5 fill the whole table; their run wraps below slot 0.
+  TypeParam t;
+  t.initialize(16);
+  for (u32 k = 0; k < 16; ++k) {
+    t.insert(5 + 16 * (k + 1), k + 1);
+  }
+  EXPECT_EQ(t.getKeyAt(6), 5u + 16 * 16);  // the last one lands just above its home
+  for (u32 k = 0; k < 16; ++k) {
+    EXPECT_EQ(t.find(5 + 16 * (k + 1)), k + 1);
+  }
+  for (u32 home = 0; home < 16; ++home) {
+    EXPECT_EQ(t.find(home + 16 * 100), 0u);  // every slot examined, none matches
+  }
+  t.terminate();
+}
+
 TYPED_TEST(HashTable, RandomOperationsAgreeWithStdMapAndKeepPlacement) {
   std::mt19937 rng(12345);
   for (int round = 0; round < 20; ++round) {
@@ -113,6 +131,28 @@ TYPED_TEST(HashTable, RandomOperationsAgreeWithStdMapAndKeepPlacement) {
       }
     }
     t.terminate();
+  }
+}
+
+TEST(KvHashSlotSearch, GroupedCompareMatchesASlotBySlotWalk) {
+  // Random slot contents (not necessarily a valid table): the first key-or-empty slot in probe order.
+  std::mt19937 rng(42);
+  for (int round = 0; round < 3000; ++round) {
+    const i32 n = 1 << (rng() % 8);
+    std::vector<u32> keys(n);
+    const u32 fillPercent = rng() % 101;
+    for (u32& k : keys) {
+      k = rng() % 100 < fillPercent ? 1 + rng() % 64 : 0;
+    }
+    const u32 id = 1 + rng() % 64;
+    i32 expected = -1;
+    for (i32 i = 0, slot = static_cast<i32>(id & u32(n - 1)); i < n; ++i, slot = (slot + n - 1) % n) {
+      if (keys[slot] == id || keys[slot] == 0) {
+        expected = keys[slot] == id ? slot : -1;
+        break;
+      }
+    }
+    ASSERT_EQ(KvHashSlotSearch(keys.data(), n, id), expected) << "round " << round;
   }
 }
 
@@ -171,6 +211,13 @@ TEST(ClDynamicHashTable, GrowsOnlyWhenCompletelyFull) {
 
 TEST(ClDynamicHashTable, GrowthReinsertsOldSlotsFromZeroUpward) {
   ClDynamicHashTable t;
+  t.initialize(1);
+  t.insert(2, 20);
+  t.insert(6, 60);  // a table of one slot is full at once: grows to 2
+  EXPECT_EQ(t.getCapacity(), 2);
+  EXPECT_EQ(t.find(2), 20u);
+  EXPECT_EQ(t.find(6), 60u);
+  t.terminate();
   t.initialize(2);
   t.insert(2, 20);  // slot 0
   t.insert(6, 60);  // home 0 taken: wraps to slot 1

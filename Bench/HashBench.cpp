@@ -1,0 +1,158 @@
+// Name hash throughput against a plain CRC-32, and hash-table lookups against std::unordered_map.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Corvane/ADT/ClDynamicHashTable.h"
+#include "Corvane/ADT/ClSimpleHashTable.h"
+#include "Corvane/ADT/KvStrHash.h"
+
+namespace {
+
+// Path-like names of 8 to 64 characters, as archives and data scripts name things.
+std::vector<std::string> makeNames(size_t uiCount, unsigned uiSeed) {
+  static const char* const apFolders[] = {"Scripts", "Levels", "Textures", "UI", "Sounds", "Effects", "Enemies",
+                                          "AnimationsGame", "Fonts", "Backgrounds"};
+  static const char* const apExt[] = {".kds", ".dds", ".fxo", ".wav", ".png"};
+  std::mt19937 rng(uiSeed);
+  std::vector<std::string> names;
+  while (names.size() < uiCount) {
+    std::string name;
+    const int iDepth = 1 + rng() % 3;
+    for (int d = 0; d < iDepth; ++d) {
+      name += apFolders[rng() % 10];
+      name += '\\';
+    }
+    name += "Item_" + std::to_string(rng() % 100000);
+    name += apExt[rng() % 5];
+    if (name.size() >= 8 && name.size() <= 64) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+
+constexpr std::array<uint32_t, 256> makeCrcTable() {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t c = i;
+    for (int k = 0; k < 8; ++k) {
+      c = (c & 1u) ? (0xEDB88320u ^ (c >> 1)) : (c >> 1);
+    }
+    table[i] = c;
+  }
+  return table;
+}
+constexpr std::array<uint32_t, 256> gc_CRC = makeCrcTable();
+
+// The usual table-driven CRC-32 (start all ones, logical shift, final complement).
+uint32_t plainCrc32(const char* pText) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pText); *p; ++p) {
+    c = gc_CRC[(c ^ *p) & 0xFFu] ^ (c >> 8);
+  }
+  return ~c;
+}
+
+template <uint32_t (*HASH)(const char*)>
+void hashNames(benchmark::State& state) {
+  const std::vector<std::string> names = makeNames(4096, 1);
+  int64_t iBytes = 0;
+  for (const std::string& s : names) {
+    iBytes += static_cast<int64_t>(s.size());
+  }
+  for (auto _ : state) {
+    uint32_t uiAcc = 0;
+    for (const std::string& s : names) {
+      uiAcc += HASH(s.c_str());
+    }
+    benchmark::DoNotOptimize(uiAcc);
+  }
+  state.SetBytesProcessed(state.iterations() * iBytes);
+}
+
+uint32_t kvStrHash(const char* pText) { return KvStrHash(pText); }
+
+void BM_KvStrHash(benchmark::State& state) { hashNames<kvStrHash>(state); }
+void BM_PlainCrc32(benchmark::State& state) { hashNames<plainCrc32>(state); }
+BENCHMARK(BM_KvStrHash);
+BENCHMARK(BM_PlainCrc32);
+
+// A table of 1024 slots holding state.range(0) names; lookups are hits (range(1) = 1) or misses of other
+// names, in a shuffled order.
+struct SLookupSet {
+  std::vector<uint32_t> stored;
+  std::vector<uint32_t> probes;
+};
+
+SLookupSet makeLookupSet(int iEntries, bool bHits) {
+  const std::vector<std::string> names = makeNames(static_cast<size_t>(iEntries) * 2, 2);
+  SLookupSet set;
+  std::vector<uint32_t> others;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const uint32_t uiHash = KvStrHash(names[i].c_str());
+    if (uiHash == 0 || std::find(set.stored.begin(), set.stored.end(), uiHash) != set.stored.end()) {
+      continue;
+    }
+    (static_cast<int>(set.stored.size()) < iEntries ? set.stored : others).push_back(uiHash);
+  }
+  set.probes = bHits ? set.stored : others;
+  std::shuffle(set.probes.begin(), set.probes.end(), std::mt19937(3));
+  return set;
+}
+
+template <typename Table>
+void tableFind(benchmark::State& state) {
+  const SLookupSet set = makeLookupSet(static_cast<int>(state.range(0)), state.range(1) != 0);
+  Table table;
+  table.initialize(1024);
+  for (uint32_t uiKey : set.stored) {
+    table.insert(uiKey, uiKey);
+  }
+  for (auto _ : state) {
+    uintptr_t uiAcc = 0;
+    for (uint32_t uiKey : set.probes) {
+      uiAcc += table.find(uiKey);
+    }
+    benchmark::DoNotOptimize(uiAcc);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.probes.size()));
+  table.terminate();
+}
+
+void stdMapFind(benchmark::State& state) {
+  const SLookupSet set = makeLookupSet(static_cast<int>(state.range(0)), state.range(1) != 0);
+  std::unordered_map<uint32_t, uintptr_t> table;
+  for (uint32_t uiKey : set.stored) {
+    table.emplace(uiKey, uiKey);
+  }
+  for (auto _ : state) {
+    uintptr_t uiAcc = 0;
+    for (uint32_t uiKey : set.probes) {
+      const auto it = table.find(uiKey);
+      uiAcc += it == table.end() ? 0 : it->second;
+    }
+    benchmark::DoNotOptimize(uiAcc);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.probes.size()));
+}
+
+void BM_SimpleHashTableFind(benchmark::State& state) { tableFind<ClSimpleHashTable>(state); }
+void BM_DynamicHashTableFind(benchmark::State& state) { tableFind<ClDynamicHashTable>(state); }
+void BM_StdUnorderedMapFind(benchmark::State& state) { stdMapFind(state); }
+
+// 512 and 900 of 1024 slots filled; hits (1) and misses (0).
+#define KV_LOOKUP_ARGS ->ArgsProduct({{512, 900}, {1, 0}})->ArgNames({"entries", "hit"})
+BENCHMARK(BM_SimpleHashTableFind) KV_LOOKUP_ARGS;
+BENCHMARK(BM_DynamicHashTableFind) KV_LOOKUP_ARGS;
+BENCHMARK(BM_StdUnorderedMapFind) KV_LOOKUP_ARGS;
+
+}  // namespace
+
+BENCHMARK_MAIN();
