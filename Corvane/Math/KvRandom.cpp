@@ -2,6 +2,10 @@
 
 #include "Corvane/System/KvDebug.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // SFMT-19937 parameters of the reference implementation.
@@ -29,6 +33,8 @@ struct SSfmtState {
 SSfmtState g_sfmt;
 
 u32* words() { return &g_sfmt.blocks[0].u[0]; }
+
+#if !defined(__SSE2__)
 
 // 128-bit shifts by whole bytes; word 0 is the least significant.
 inline void rshift128(SSfmtBlock& out, const SSfmtBlock& in, i32 iBytes) {
@@ -63,6 +69,8 @@ inline void doRecursion(SSfmtBlock& r, const SSfmtBlock& a, const SSfmtBlock& b,
     r.u[i] = a.u[i] ^ x.u[i] ^ ((b.u[i] >> gc_iSR1) & gc_MSK[i]) ^ y.u[i] ^ (d.u[i] << gc_iSL1);
   }
 }
+
+#endif
 
 void periodCertification() {
   u32* pWords = words();
@@ -102,6 +110,44 @@ void sfmtInitGenRand(u32 uiSeed) {
   g_sfmt.uiDrawCount = 0;
 }
 
+#if defined(__SSE2__)
+
+namespace {
+
+// One step of the recursion on 128-bit registers; the same operations as doRecursion, lane by lane.
+inline __m128i recursionSse2(__m128i a, __m128i b, __m128i c, __m128i d, __m128i mask) {
+  const __m128i x = _mm_slli_si128(a, gc_iSL2);
+  const __m128i y = _mm_and_si128(_mm_srli_epi32(b, gc_iSR1), mask);
+  const __m128i z = _mm_srli_si128(c, gc_iSR2);
+  const __m128i v = _mm_slli_epi32(d, gc_iSL1);
+  return _mm_xor_si128(_mm_xor_si128(_mm_xor_si128(a, x), _mm_xor_si128(y, z)), v);
+}
+
+}  // namespace
+
+void sfmtGenRandAll() {
+  __m128i* pB = reinterpret_cast<__m128i*>(g_sfmt.blocks);
+  const __m128i mask = _mm_set_epi32(i32(gc_MSK[3]), i32(gc_MSK[2]), i32(gc_MSK[1]), i32(gc_MSK[0]));
+  __m128i r1 = _mm_load_si128(&pB[gc_iN - 2]);
+  __m128i r2 = _mm_load_si128(&pB[gc_iN - 1]);
+  i32 i = 0;
+  for (; i < gc_iN - gc_iPOS1; ++i) {
+    const __m128i r = recursionSse2(_mm_load_si128(&pB[i]), _mm_load_si128(&pB[i + gc_iPOS1]), r1, r2, mask);
+    _mm_store_si128(&pB[i], r);
+    r1 = r2;
+    r2 = r;
+  }
+  for (; i < gc_iN; ++i) {
+    const __m128i r =
+        recursionSse2(_mm_load_si128(&pB[i]), _mm_load_si128(&pB[i + gc_iPOS1 - gc_iN]), r1, r2, mask);
+    _mm_store_si128(&pB[i], r);
+    r1 = r2;
+    r2 = r;
+  }
+}
+
+#else
+
 void sfmtGenRandAll() {
   SSfmtBlock* pB = g_sfmt.blocks;
   const SSfmtBlock* pR1 = &pB[gc_iN - 2];
@@ -118,6 +164,8 @@ void sfmtGenRandAll() {
     pR2 = &pB[i];
   }
 }
+
+#endif
 
 u32 sfmtNextWord() {
   if (g_sfmt.iIndex >= gc_iSFMT_N32) {
