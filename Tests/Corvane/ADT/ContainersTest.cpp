@@ -10,6 +10,7 @@
 #include "Corvane/ADT/ClSimpleStackTemplate.h"
 #include "Corvane/ADT/ClVarArray.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Memory/KvAlloc.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -32,6 +33,9 @@ TEST(ClVarArray, GrowsFromFirstCapacityThenDoubles) {
   EXPECT_EQ(a.at(7), "7");
   EXPECT_KV_ASSERT(a.at(9), "uiIndex < m_uiSize");
   a.terminate();
+  KvAllocFailNext(1);
+  EXPECT_KV_FATAL(a.append("lost"), "Could not allocate [8] elements for ClVarArray!");  // not a write to null
+  EXPECT_EQ(a.getSize(), 0u);
 
   ClVarArray<int, 2> small;
   small.append(1);
@@ -92,6 +96,8 @@ TEST(ClSimpleStackTemplate, FullPushIgnoredEmptyTopAsserts) {
 TEST(ClLinearHashTable, ReplaceGrowAndFind) {
   ClLinearHashTable<u32, std::string> table;
   EXPECT_KV_ASSERT(table.find(1), "mp_bIsValid");
+  KvAllocFailNext(1);
+  EXPECT_KV_ASSERT(table.initialize(), "mp_pBucketInfos");
   table.initialize();
   EXPECT_KV_ASSERT(table.initialize(), "!mp_bIsValid");
   std::string* pFirst = table.insertOrReplace(3, "three");
@@ -105,20 +111,15 @@ TEST(ClLinearHashTable, ReplaceGrowAndFind) {
     EXPECT_EQ(*table.find(5 + 16 * k), std::to_string(k));
   }
   EXPECT_EQ(table.find(6), nullptr);
+  for (u32 k = 0; k < 4; ++k) {
+    table.insertOrReplace(7 + 16 * k, "x");
+  }
+  KvAllocFailNext(1);
+  EXPECT_KV_FATAL(table.insertOrReplace(7 + 16 * 4, "y"), "ClLinearHashTable could not allocate a bucket");
+  EXPECT_EQ(*table.find(7), "x");
   EXPECT_EQ(*table.find(3), "drei");
   table.terminate();
   EXPECT_FALSE(table.isValid());
-}
-
-TEST(ClLinearHashTableDeathTest, DestroyedWhileValid) {
-  using IntTable = ClLinearHashTable<u32, int>;
-  EXPECT_DEATH(
-      {
-        KvSetStopHook(&printingStopHook);
-        IntTable table;
-        table.initialize();
-      },
-      "ClLinearHashTable not properly terminated!");
 }
 
 struct SEntry : ClListNode {
@@ -142,34 +143,25 @@ std::vector<int> idsOf(const ClList<SEntry>& list) {
 
 std::vector<int> g_removed;
 ClList<SEntry>* g_pList = nullptr;
-void recordAndDelete(SEntry* pEntry) {
+void recordRemoval(SEntry* pEntry) {
   EXPECT_NE(g_pList->getHead(), pEntry);  // unlinked before the callback
-  EXPECT_EQ(g_pList->getCount(), 1 - static_cast<i32>(g_removed.size()));
   g_removed.push_back(pEntry->id);
-  delete pEntry;
 }
 
 TEST(ClList, RemoveAndRemoveAll) {
   ClList<SEntry> list;
-  SEntry loose(99);
-  list.remove(&loose);  // empty list: left alone
+  SEntry entries[5] = {SEntry(1), SEntry(2), SEntry(3), SEntry(4), SEntry(5)};
+  list.remove(&entries[0]);  // empty list: left alone
   EXPECT_EQ(list.getCount(), 0);
-  for (int i = 1; i <= 5; ++i) {
-    list.addTail(new SEntry(i));
+  for (SEntry& e : entries) {
+    list.addTail(&e);
   }
-  SEntry* pHead = list.getHead();
-  SEntry* pMiddle = ClList<SEntry>::getNext(ClList<SEntry>::getNext(pHead));
-  SEntry* pTail = list.getTail();
-  list.remove(pMiddle);
-  list.remove(pHead);
-  list.remove(pTail);
+  list.remove(&entries[2]);
+  list.remove(&entries[0]);
+  list.remove(&entries[4]);
   EXPECT_EQ(idsOf(list), (std::vector<int>{2, 4}));
-  delete pHead;
-  delete pMiddle;
-  delete pTail;
-  g_removed.clear();
   g_pList = &list;
-  list.removeAll(&recordAndDelete);
+  list.removeAll(&recordRemoval);
   EXPECT_EQ(g_removed, (std::vector<int>{2, 4}));
   EXPECT_EQ(idsOf(list), std::vector<int>{});
 }

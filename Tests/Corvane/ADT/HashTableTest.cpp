@@ -34,9 +34,6 @@ void expectPlacementInvariant(const Table& t) {
   ASSERT_EQ(static_cast<i32>(seen.size()), t.getCount());
 }
 
-void initTable(ClSimpleHashTable& t, i32 n) { t.initialize(n); }
-void initTable(ClDynamicHashTable& t, i32 n) { t.initialize(n); }
-
 template <typename Table>
 class HashTable : public ::testing::Test {};
 using TableTypes = ::testing::Types<ClSimpleHashTable, ClDynamicHashTable>;
@@ -86,29 +83,12 @@ TYPED_TEST(HashTable, KeyZeroValueZeroAbsentKeysAndSlotOrder) {
   t.terminate();
 }
 
-TYPED_TEST(HashTable, LongRunsAcrossTheWrapInAFullTable) {
-  // Sixteen keys with home slot 5 fill the whole table; their run wraps below slot 0.
-  TypeParam t;
-  t.initialize(16);
-  for (u32 k = 0; k < 16; ++k) {
-    t.insert(5 + 16 * (k + 1), k + 1);
-  }
-  EXPECT_EQ(t.getKeyAt(6), 5u + 16 * 16);  // the last one lands just above its home
-  for (u32 k = 0; k < 16; ++k) {
-    EXPECT_EQ(t.find(5 + 16 * (k + 1)), k + 1);
-  }
-  for (u32 home = 0; home < 16; ++home) {
-    EXPECT_EQ(t.find(home + 16 * 100), 0u);  // every slot examined, none matches
-  }
-  t.terminate();
-}
-
 TYPED_TEST(HashTable, RandomOperationsAgreeWithStdMapAndKeepPlacement) {
   std::mt19937 rng(12345);
   for (int round = 0; round < 20; ++round) {
     TypeParam t;
     const i32 n = 64;
-    initTable(t, std::is_same_v<TypeParam, ClDynamicHashTable> ? 4 : n);
+    t.initialize(std::is_same_v<TypeParam, ClDynamicHashTable> ? 4 : n);  // the dynamic one grows
     std::unordered_map<u32, uintptr_t> model;
     for (int op = 0; op < 600; ++op) {
       // Few distinct low bits, so that runs collide, wrap and merge.
@@ -192,7 +172,7 @@ TEST(ClSimpleHashTable, FindByNameUsesTheNameHash) {
   t.terminate();
 }
 
-TEST(ClDynamicHashTable, GrowsOnlyWhenCompletelyFull) {
+TEST(ClDynamicHashTable, GrowsWhenCompletelyFullReinsertingFromSlotZeroUp) {
   ClDynamicHashTable t;
   t.initialize(4);
   for (u32 k = 1; k <= 4; ++k) {
@@ -201,23 +181,11 @@ TEST(ClDynamicHashTable, GrowsOnlyWhenCompletelyFull) {
   EXPECT_EQ(t.getCapacity(), 4);
   t.insert(5 * 4, 5);
   EXPECT_EQ(t.getCapacity(), 8);
-  EXPECT_EQ(t.getCount(), 5);
   for (u32 k = 1; k <= 5; ++k) {
     EXPECT_EQ(t.find(k * 4), k);
   }
-  expectPlacementInvariant(t);
   t.terminate();
-}
 
-TEST(ClDynamicHashTable, GrowthReinsertsOldSlotsFromZeroUpward) {
-  ClDynamicHashTable t;
-  t.initialize(1);
-  t.insert(2, 20);
-  t.insert(6, 60);  // a table of one slot is full at once: grows to 2
-  EXPECT_EQ(t.getCapacity(), 2);
-  EXPECT_EQ(t.find(2), 20u);
-  EXPECT_EQ(t.find(6), 60u);
-  t.terminate();
   t.initialize(2);
   t.insert(2, 20);  // slot 0
   t.insert(6, 60);  // home 0 taken: wraps to slot 1

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -51,24 +50,10 @@ TEST(ClListPicker, WeightsAndMisuse) {
   picker.add('a', 1.0f);
   picker.add('b', 3.0f);
   const std::vector<u32> words = wordsOf(77, 4000);
-  int iCountA = 0;
   for (u32 w : words) {
-    const char c = picker.pick();
-    ASSERT_EQ(c, KvMath::wordToUnitFloat(w) * 4.0f <= 1.0f ? 'a' : 'b');
-    iCountA += c == 'a';
+    ASSERT_EQ(picker.pick(), KvMath::wordToUnitFloat(w) * 4.0f <= 1.0f ? 'a' : 'b');
   }
-  EXPECT_NEAR(iCountA / 4000.0, 0.25, 0.03);
   picker.terminate();
-}
-
-TEST(ClListPickerDeathTest, DestroyedWhileInitialised) {
-  EXPECT_DEATH(
-      {
-        KvSetStopHook([](u32) { std::fputs(KvGetLastMessage(), stderr); });
-        ClListPicker<int> picker;
-        picker.initialize();
-      },
-      "Please explicitly terminate ClListPicker's");
 }
 
 TEST(ClListPickerNoRepeat, WindowOfHalfTheItems) {
