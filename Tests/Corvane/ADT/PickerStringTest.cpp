@@ -1,7 +1,4 @@
-// The no-repeat picker over the engine's strings, as the voice-over lines use it. Built once String is in
-// the tree.
-#if __has_include("Corvane/ADT/String.h")
-
+// The no-repeat picker over the engine's strings, as the voice-over lines use it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,5 +38,3 @@ TEST(ClListPickerNoRepeat, HoldsStringsThroughGrowthAndReturnsCopies) {
 }
 
 }  // namespace
-
-#endif
