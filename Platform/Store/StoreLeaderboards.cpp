@@ -48,6 +48,12 @@ bool StoreLeaderboards::open(sqlite3* pDb, std::string* pError) {
       {&m_insertEntry, "INSERT INTO entries(id, board, user, score, details) VALUES(?1, ?2, ?3, ?4, ?5)"},
       {&m_updateEntry, "UPDATE entries SET id = ?1, score = ?2, details = ?3 WHERE id = ?4"},
       {&m_selectEntry, "SELECT user, details FROM entries WHERE id = ?1"},
+      // A run of entries in rank order from (score, id): first the equal scores, then the lower ones.
+      {&m_selectTiesFrom,
+       "SELECT user, details, id FROM entries WHERE board = ?1 AND score = ?2 AND id >= ?3 ORDER BY id LIMIT ?4"},
+      {&m_selectBelow,
+       "SELECT user, details, id, score FROM entries WHERE board = ?1 AND score < ?2"
+       " ORDER BY score DESC, id LIMIT ?3"},
   };
   for (const auto& entry : statements) {
     if (!entry.pStatement->prepare(pDb, entry.pSql)) {
@@ -62,7 +68,7 @@ bool StoreLeaderboards::open(sqlite3* pDb, std::string* pError) {
 void StoreLeaderboards::close() {
   for (StoreStatement* pStatement : {&m_dataVersion, &m_selectBoards, &m_insertBoard, &m_selectRankOrder,
                                      &m_selectUserEntry, &m_selectMaxId, &m_insertEntry, &m_updateEntry,
-                                     &m_selectEntry}) {
+                                     &m_selectEntry, &m_selectTiesFrom, &m_selectBelow}) {
     pStatement->finalize();
   }
   mp_db = nullptr;
@@ -255,24 +261,29 @@ bool StoreLeaderboards::upload(std::int64_t iBoard, std::uint64_t ulUser, bool b
   return true;
 }
 
+bool StoreLeaderboards::readDetails(StoreStatement& statement, int iColumn, std::int64_t iId,
+                                    StoreBoardEntry* pEntry) {
+  const int iBytes = statement.columnBytes(iColumn);
+  const void* pBlob = statement.columnBlob(iColumn);
+  const int iWords = iBytes / int(sizeof(std::int32_t));
+  if (iBytes % int(sizeof(std::int32_t)) != 0 || iWords > k_cLeaderboardDetailsMax) {
+    m_lastError = "leaderboard entry " + std::to_string(iId) + " has damaged details (" + std::to_string(iBytes) +
+                  " bytes)";
+    return false;
+  }
+  pEntry->details.resize(std::size_t(iWords));
+  if (iWords > 0) {
+    std::memcpy(pEntry->details.data(), pBlob, std::size_t(iBytes));
+  }
+  return true;
+}
+
 bool StoreLeaderboards::readEntry(std::int64_t iId, StoreBoardEntry* pEntry) {
   const int iStep = m_selectEntry.bind(1, iId).step();
   bool bOk = iStep == SQLITE_ROW;
   if (bOk) {
     pEntry->ulUser = std::uint64_t(m_selectEntry.columnInt(0));
-    const int iBytes = m_selectEntry.columnBytes(1);
-    const void* pBlob = m_selectEntry.columnBlob(1);
-    const int iWords = iBytes / int(sizeof(std::int32_t));
-    if (iBytes % int(sizeof(std::int32_t)) != 0 || iWords > k_cLeaderboardDetailsMax) {
-      m_lastError = "leaderboard entry " + std::to_string(iId) + " has damaged details (" +
-                    std::to_string(iBytes) + " bytes)";
-      bOk = false;
-    } else {
-      pEntry->details.resize(std::size_t(iWords));
-      if (iWords > 0) {
-        std::memcpy(pEntry->details.data(), pBlob, std::size_t(iBytes));
-      }
-    }
+    bOk = readDetails(m_selectEntry, 1, iId, pEntry);
   } else {
     fail("reading a leaderboard entry");
   }
@@ -292,17 +303,50 @@ bool StoreLeaderboards::downloadRange(std::int64_t iBoard, std::int64_t iFirst, 
   if (iLow > iHigh) {
     return true;
   }
-  pEntries->reserve(std::size_t(iHigh - iLow + 1));
+  // Two index seeks read the run; the tree, walked alongside, gives the ranks and checks every row.
   auto it = pIndex->atRank(iLow);
-  for (std::int64_t iRank = iLow; iRank <= iHigh; ++iRank, ++it) {
-    StoreBoardEntry entry{0, std::int32_t(iRank), RankIndex::score(*it), {}};
-    if (!readEntry(it->second, &entry)) {
-      pEntries->clear();
-      return false;
+  const std::int32_t iFirstScore = RankIndex::score(*it);
+  const std::int64_t iWanted = iHigh - iLow + 1;
+  pEntries->reserve(std::size_t(iWanted));
+  bool bOk = true;
+  auto readRun = [&](StoreStatement& statement, bool bTies) {
+    int iStep;
+    while (bOk && (iStep = statement.step()) == SQLITE_ROW) {
+      const std::int64_t iId = statement.columnInt(2);
+      const std::int32_t iScore = bTies ? iFirstScore : std::int32_t(statement.columnInt(3));
+      if (RankIndex::key(iScore, iId) != *it) {
+        m_lastError = "leaderboard " + std::to_string(iBoard) + " changed while it was read";
+        m_indexes.erase(iBoard);
+        bOk = false;
+        break;
+      }
+      StoreBoardEntry entry{std::uint64_t(statement.columnInt(0)),
+                            std::int32_t(iLow + std::int64_t(pEntries->size())), iScore, {}};
+      bOk = readDetails(statement, 1, iId, &entry);
+      pEntries->push_back(std::move(entry));
+      ++it;
     }
-    pEntries->push_back(std::move(entry));
+    if (bOk && iStep != SQLITE_DONE) {
+      bOk = fail("reading a leaderboard");
+    }
+    statement.reset();
+  };
+  m_selectTiesFrom.bind(1, iBoard).bind(2, std::int64_t(iFirstScore)).bind(3, it->second).bind(4, iWanted);
+  readRun(m_selectTiesFrom, true);
+  const std::int64_t iRest = iWanted - std::int64_t(pEntries->size());
+  if (bOk && iRest > 0) {
+    m_selectBelow.bind(1, iBoard).bind(2, std::int64_t(iFirstScore)).bind(3, iRest);
+    readRun(m_selectBelow, false);
   }
-  return true;
+  if (bOk && std::int64_t(pEntries->size()) != iWanted) {
+    m_lastError = "leaderboard " + std::to_string(iBoard) + " has fewer entries than its rank tree";
+    m_indexes.erase(iBoard);
+    bOk = false;
+  }
+  if (!bOk) {
+    pEntries->clear();
+  }
+  return bOk;
 }
 
 bool StoreLeaderboards::downloadAroundUser(std::int64_t iBoard, std::uint64_t ulUser, std::int64_t iFrom,

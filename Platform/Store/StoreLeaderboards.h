@@ -85,6 +85,8 @@ class StoreLeaderboards {
   int findUserEntry(std::int64_t iBoard, std::uint64_t ulUser, UserEntry* pEntry);
   bool nextId(std::int64_t* pId);
   bool readEntry(std::int64_t iId, StoreBoardEntry* pEntry);
+  // Reads the details column of the statement's current row (column iColumn) into the entry.
+  bool readDetails(StoreStatement& statement, int iColumn, std::int64_t iId, StoreBoardEntry* pEntry);
 
   sqlite3* mp_db = nullptr;
   std::int64_t m_iDataVersion = -1;
@@ -103,4 +105,6 @@ class StoreLeaderboards {
   StoreStatement m_insertEntry;
   StoreStatement m_updateEntry;
   StoreStatement m_selectEntry;
+  StoreStatement m_selectTiesFrom;
+  StoreStatement m_selectBelow;
 };

@@ -214,6 +214,17 @@ TEST_F(StoreBoardTest, ChangesByAnotherConnectionAreSeen) {
   EXPECT_EQ(download(k_ELeaderboardDataRequestGlobalAroundUser, 0, 0), (Entries{{gc_ulME, 8, 1450}}));
   EXPECT_EQ(upload(1460).m_nGlobalRankNew, 8);
   EXPECT_EQ(download(k_ELeaderboardDataRequestGlobal, 1, 1), (Entries{{555, 1, 3000}}));
+
+  // Details that are not whole words: the download fails as an I/O failure instead of passing them on.
+  ASSERT_EQ(sqlite3_open((m_dir + "/store.db").c_str(), &pDb), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(pDb, "UPDATE entries SET details = x'0102030405' WHERE user = 555", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(pDb);
+  bool bIOFailure = false;
+  await<LeaderboardScoresDownloaded_t>(
+      SteamUserStats()->DownloadLeaderboardEntries(m_hBoard, k_ELeaderboardDataRequestGlobal, 1, 3), &bIOFailure);
+  EXPECT_TRUE(bIOFailure);
+  EXPECT_EQ(download(k_ELeaderboardDataRequestGlobal, 2, 2), (Entries{{101, 2, 2000}}));
 }
 
 // Random uploads against a plain model: every rank, score and order must match after every round.
