@@ -62,3 +62,26 @@ typedef union _LARGE_INTEGER {
   } u;
   LONGLONG QuadPart;
 } LARGE_INTEGER;
+
+// Structured exceptions: what a fault handler hands to the crash-dump writer. ExceptionAddress is the address
+// of the faulting instruction; for an access violation ExceptionInformation[0] is 0 (read), 1 (write) or 8
+// (execute) and ExceptionInformation[1] the address that was accessed.
+#define EXCEPTION_MAXIMUM_PARAMETERS 15
+#define EXCEPTION_ACCESS_VIOLATION 0xC0000005u
+
+typedef struct _EXCEPTION_RECORD {
+  DWORD ExceptionCode;
+  DWORD ExceptionFlags;
+  struct _EXCEPTION_RECORD* ExceptionRecord;
+  LPVOID ExceptionAddress;
+  DWORD NumberParameters;
+  ULONG_PTR ExceptionInformation[EXCEPTION_MAXIMUM_PARAMETERS];
+} EXCEPTION_RECORD, *PEXCEPTION_RECORD;
+
+struct _CONTEXT;
+typedef struct _CONTEXT CONTEXT, *PCONTEXT;
+
+typedef struct _EXCEPTION_POINTERS {
+  PEXCEPTION_RECORD ExceptionRecord;
+  PCONTEXT ContextRecord;
+} EXCEPTION_POINTERS, *PEXCEPTION_POINTERS;
