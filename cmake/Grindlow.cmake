@@ -73,7 +73,16 @@ function(grindlow_tests name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+    TEST_LIST ${name}_TESTS)
+  # gtest_discover_tests flattens its PROPERTIES, which splits list values (several labels, the environment)
+  # into bogus properties; they are set by a script that CTest runs after the discovered tests are known.
+  set(properties_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
+  file(WRITE "${properties_script}"
+    "foreach(test_name IN LISTS ${name}_TESTS)\n"
+    "  set_tests_properties(\"\${test_name}\" PROPERTIES LABELS \"${T_LABELS}\" TIMEOUT ${T_TIMEOUT}\n"
+    "    ENVIRONMENT \"${env}\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${properties_script}")
 endfunction()
 
 # grindlow_benchmark(<name> SOURCES <src>... [LIBS <lib>...])
