@@ -72,8 +72,16 @@ function(grindlow_tests name)
           ${T_ENV})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
+  # Labels and environment are lists, which gtest_discover_tests cannot pass on (every item after the first
+  # would be taken for a property name): a script run after discovery sets them on the discovered tests.
+  set(properties_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
+  file(WRITE "${properties_script}"
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS [==[${T_LABELS}]==] TIMEOUT ${T_TIMEOUT}\n"
+    "                       ENVIRONMENT [==[${env}]==])\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${properties_script}")
 endfunction()
 
 # grindlow_benchmark(<name> SOURCES <src>... [LIBS <lib>...])
