@@ -410,15 +410,6 @@ void Win32QueueRemoveWindow(HWND hWnd) {
   std::erase_if(g_sentLater, [hWnd](const SSentMessage& sent) { return sent.hWnd == hWnd; });
 }
 
-bool Win32QueueIsWindow(HWND hWnd) {
-  if (hWnd == nullptr) {
-    return false;
-  }
-  SPostedQueue& queue = postedQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  return queue.windows.count(hWnd) != 0;
-}
-
 void Win32QueueReset() {
   {
     SPostedQueue& queue = postedQueue();

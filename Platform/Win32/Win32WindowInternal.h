@@ -17,7 +17,6 @@ void Win32QueueSendLater(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam);
 // Registers a window handle (for PostMessageA from any thread) or forgets it and every message waiting for it.
 void Win32QueueAddWindow(HWND hWnd);
 void Win32QueueRemoveWindow(HWND hWnd);
-bool Win32QueueIsWindow(HWND hWnd);
 // Empties the queue, the quit request and the key state.
 void Win32QueueReset();
 // Tells the pump listeners about an activation change.
