@@ -10,3 +10,5 @@
 #include "Platform/Win32/Win32Time.h"
 
 // Window, message queue and cursor:
+#include "Platform/Win32/Win32Messages.h"
+#include "Platform/Win32/Win32Window.h"

@@ -139,3 +139,66 @@ typedef struct _EXCEPTION_POINTERS {
   PEXCEPTION_RECORD ExceptionRecord;
   PCONTEXT ContextRecord;
 } EXCEPTION_POINTERS, *PEXCEPTION_POINTERS;
+
+typedef std::int16_t SHORT;
+typedef std::uint16_t USHORT;
+typedef WORD ATOM;
+
+#define S_FALSE (static_cast<HRESULT>(1))
+#define E_NOTIMPL (static_cast<HRESULT>(0x80004001u))
+#define E_NOINTERFACE (static_cast<HRESULT>(0x80004002u))
+#define E_POINTER (static_cast<HRESULT>(0x80004003u))
+#define E_ACCESSDENIED (static_cast<HRESULT>(0x80070005u))
+#define E_HANDLE (static_cast<HRESULT>(0x80070006u))
+#define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000Eu))
+#define E_INVALIDARG (static_cast<HRESULT>(0x80070057u))
+
+typedef struct tagPOINT {
+  LONG x;
+  LONG y;
+} POINT, *LPPOINT;
+
+// Edges in pixels; right and bottom are exclusive.
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT, *LPRECT;
+typedef const RECT* LPCRECT;
+
+// Interface and class identifiers. Compared by value.
+typedef struct _GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+} GUID;
+typedef GUID IID;
+typedef const GUID& REFGUID;
+typedef const IID& REFIID;
+
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) {
+    return false;
+  }
+  for (int i = 0; i < 8; ++i) {
+    if (a.Data4[i] != b.Data4[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+
+// Base of every interface object the stand-ins hand out. Objects are reference counted and free themselves
+// when the last reference is released; callers never delete them.
+struct IUnknown {
+  virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;
+  virtual ULONG AddRef() = 0;
+  virtual ULONG Release() = 0;
+
+ protected:
+  ~IUnknown() = default;
+};
+typedef IUnknown* LPUNKNOWN;
