@@ -1,0 +1,292 @@
+#include <cmath>
+#include <set>
+
+#include "Corvane/Input/ClInputHWtoKvPlatform.h"
+#include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
+#include "Tests/Corvane/Input/InputTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+// With an X display present SDL opens a D-Bus connection whose buffers the D-Bus library keeps to the end of
+// the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+
+namespace {
+
+TEST(InputKeyIndex, TheKeyboardsCodesAreNumberedInOrderAndOthersAreZero) {
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_ESCAPE), 1);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_C), 46);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_DECIMAL), 83);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_OEM_102), 84);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_F11), 85);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_F13), 87);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_NUMPADENTER), 106);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_RCONTROL), 107);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_RMENU), 118);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_HOME), 120);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_UP), 121);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_LEFT), 123);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_RIGHT), 124);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_DOWN), 126);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_DELETE), 129);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_WAKE), 135);
+  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_MEDIASELECT), 144);
+  for (u32 uiUndefined : {0x00u, 0x54u, 0x59u, 0x8Cu, 0x98u, 0xA3u, 0xEEu, 0xFFu, 0x100u}) {
+    EXPECT_EQ(KvKeyIndexFromScanCode(uiUndefined), 0) << uiUndefined;
+  }
+  // Every index 1..144 is used exactly once, in ascending code order.
+  std::set<u8> seen;
+  u8 uiLast = 0;
+  for (u32 uiCode = 0; uiCode < 256; ++uiCode) {
+    const u8 uiIndex = KvKeyIndexFromScanCode(uiCode);
+    if (uiIndex != 0) {
+      EXPECT_GT(uiIndex, uiLast);
+      uiLast = uiIndex;
+      seen.insert(uiIndex);
+    }
+  }
+  EXPECT_EQ(seen.size(), 144u);
+}
+
+TEST(InputDeadZone, ValuesInsideTheZoneReadZeroAndTheRestIsShifted) {
+  const i32 iZone = ClInputHWtoKvPlatform::cLEFT_THUMB_DEAD_ZONE;
+  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(iZone - 1, iZone), 0);
+  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(-(iZone - 1), iZone), 0);
+  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(iZone, iZone), 0);
+  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(-iZone, iZone), 0);
+  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(iZone + 5, iZone), 5);
+  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(-iZone - 5, iZone), -5);
+  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(32767, iZone), 32767 - 7849);
+  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(-32768, iZone), -32768 + 7849);
+}
+
+using InputHardware = InputTest;
+
+TEST_F(InputHardware, KeysBecomeTheirEntriesHeldAndReleased) {
+  ClInputManager::tick();
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  Win32TestPushKey(SDL_SCANCODE_UP, true);
+  Win32TestPushKey(SDL_SCANCODE_RCTRL, true);
+  ClInputManager::tick();
+  EXPECT_EQ(key(46), E_KEY_DOWN);
+  EXPECT_EQ(key(121), E_KEY_DOWN);
+  EXPECT_EQ(key(107), E_KEY_DOWN);
+  EXPECT_EQ(key(29), E_KEY_UP);  // the left control is another key
+
+  // Held keys stay down; a release reads 2 for one tick, then 0.
+  ClInputManager::tick();
+  EXPECT_EQ(key(46), E_KEY_DOWN);
+  Win32TestPushKey(SDL_SCANCODE_C, false);
+  ClInputManager::tick();
+  EXPECT_EQ(key(46), E_KEY_RELEASED);
+  EXPECT_EQ(key(121), E_KEY_DOWN);
+  ClInputManager::tick();
+  EXPECT_EQ(key(46), E_KEY_UP);
+
+  // Pressed and released within one tick: released at the end of that tick.
+  Win32TestPushKey(SDL_SCANCODE_A, true);
+  Win32TestPushKey(SDL_SCANCODE_A, false);
+  ClInputManager::tick();
+  EXPECT_EQ(key(30), E_KEY_RELEASED);
+  ClInputManager::tick();
+  EXPECT_EQ(key(30), E_KEY_UP);
+
+  // Repeats of a held key are not events: the key stays down.
+  Win32TestPushKey(SDL_SCANCODE_UP, true, KMOD_NONE, true);
+  ClInputManager::tick();
+  EXPECT_EQ(key(121), E_KEY_DOWN);
+}
+
+TEST_F(InputHardware, LosingTheKeyboardLeavesNoKeyHeld) {
+  Win32TestPushKey(SDL_SCANCODE_SPACE, true);
+  ClInputManager::tick();
+  ASSERT_EQ(key(57), E_KEY_DOWN);
+  Win32TestSetFocus(nullptr);
+  ClInputManager::tick();
+  EXPECT_EQ(key(57), E_KEY_UP);
+
+  // Focus back (the window procedure acquires the devices again): keys work as before.
+  Win32TestSetFocus(ClGraphics::mp_hWnd);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    DispatchMessageA(&msg);
+  }
+  Win32TestPushKey(SDL_SCANCODE_SPACE, true);
+  ClInputManager::tick();
+  EXPECT_EQ(key(57), E_KEY_DOWN);
+
+  DInputTestLoseDevices();
+  ClInputManager::tick();
+  EXPECT_EQ(key(57), E_KEY_UP);
+}
+
+TEST_F(InputHardware, MouseMotionMovesThePointerInsideTheDisplay) {
+  HWND hWnd = ClGraphics::mp_hWnd;
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_PRESENT], 1.0f);
+  EXPECT_EQ(pad(1)[E_PAD_INPUT_POINTER_PRESENT], 0.0f);
+
+  Win32TestPushMouseMotion(hWnd, 100, 50, 100, 50);
+  Win32TestPushMouseMotion(hWnd, 160, 140, 60, 90);
+  ClInputManager::tick();
+  EXPECT_FLOAT_EQ(ClInputHWtoKv::mp_aPointerPositions[0].x, 160.0f);
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 160.0f / cWIDTH);
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 140.0f / cHEIGHT);
+
+  // Clamped to the display.
+  Win32TestPushMouseMotion(hWnd, 0, 600, -500, 900);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 1.0f);
+
+  // The UI may place the pointer itself (pixels).
+  g_pInputHWToKv->setPointerPosition(0, 320.0f, 90.0f);
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.5f);
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 0.25f);
+  Win32TestPushMouseMotion(hWnd, 330, 90, 10, 0);
+  ClInputManager::tick();
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 330.0f / cWIDTH);
+  EXPECT_KV_ASSERT(g_pInputHWToKv->setPointerPosition(4, 1.0f, 1.0f), "iPointer");
+}
+
+TEST_F(InputHardware, MouseButtonsPersistAndTheWheelLastsOneTick) {
+  HWND hWnd = ClGraphics::mp_hWnd;
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_LEFT, true, 10, 10);
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_MIDDLE, true, 10, 10);
+  Win32TestPushMouseWheel(hWnd, 2);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_LEFT], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_RIGHT], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_MIDDLE], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_WHEEL], 1.0f);
+
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_MIDDLE, false, 10, 10);
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_RIGHT, true, 10, 10);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_LEFT], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_RIGHT], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_MIDDLE], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_WHEEL], 0.0f);
+
+  Win32TestPushMouseWheel(hWnd, -1);
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_LEFT, false, 10, 10);
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_RIGHT, false, 10, 10);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_WHEEL], -1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_LEFT], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_RIGHT], 0.0f);
+}
+
+TEST_F(InputHardware, PadSticksTriggersAndButtonsLandInTheRecordWithDeadZones) {
+  CVirtualPad& first = attach(0x1101);
+  CVirtualPad& second = attach(0x1102);
+  ClInputManager::tick();
+  EXPECT_EQ(ClInputHWtoKv::mp_auiPadConnected[0], 1u);
+  EXPECT_EQ(ClInputHWtoKv::mp_auiPadConnected[1], 1u);
+  EXPECT_EQ(ClInputHWtoKv::mp_auiPadConnected[2], 0u);
+
+  // SDL's Y axis points down; the record's points up.
+  first.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 7849);  // exactly the zone
+  first.setAxis(SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MIN);  // fully up: 32767
+  first.setAxis(SDL_CONTROLLER_AXIS_RIGHTX, 32767);
+  first.setAxis(SDL_CONTROLLER_AXIS_RIGHTY, -8000);  // inside the right zone
+  first.setAxis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
+  first.setButton(SDL_CONTROLLER_BUTTON_A, true);
+  first.setButton(SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, true);
+  first.setButton(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
+  first.setButton(SDL_CONTROLLER_BUTTON_START, true);
+  second.setButton(SDL_CONTROLLER_BUTTON_Y, true);
+  second.setAxis(SDL_CONTROLLER_AXIS_LEFTX, -20000);
+  ClInputManager::tick();
+
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_LEFT_STICK_X], 0.0f);
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_LEFT_STICK_Y], 1.0f);
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_RIGHT_STICK_X], 24078.0f / 24918.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_RIGHT_STICK_Y], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_RIGHT_TRIGGER], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_RIGHT_TRIGGER_X10], 10.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_LEFT_TRIGGER], 0.0f);
+  EXPECT_NEAR(pad(0)[E_PAD_INPUT_RIGHT_STICK_DIRECTION], 90.0f, 1e-3f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_A], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_B], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_RIGHT_SHOULDER], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_DPAD_LEFT], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_START], 1.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_BACK], 0.0f);
+  EXPECT_EQ(pad(1)[E_PAD_INPUT_Y], 1.0f);
+  EXPECT_FLOAT_EQ(pad(1)[E_PAD_INPUT_LEFT_STICK_X], (-20000.0f + 7849.0f) / 24918.0f);
+  EXPECT_EQ(pad(1)[E_PAD_INPUT_A], 0.0f);
+  // Entries that nothing writes stay zero.
+  for (i32 i : {4, 5, 20, 21, 24, 25, 28, 29, 37, 43}) {
+    EXPECT_EQ(pad(0)[i], 0.0f) << i;
+  }
+
+  // Right stick direction, clockwise from up; centred reads 0.
+  const std::pair<std::pair<Sint16, Sint16>, f32> directions[] = {
+      {{0, SDL_JOYSTICK_AXIS_MAX}, 180.0f},  // down
+      {{SDL_JOYSTICK_AXIS_MIN, 0}, 270.0f},  // left
+      {{0, SDL_JOYSTICK_AXIS_MIN}, 0.0f},    // up
+      {{0, 0}, 0.0f},
+  };
+  for (const auto& [axes, fDegrees] : directions) {
+    first.setAxis(SDL_CONTROLLER_AXIS_RIGHTX, axes.first);
+    first.setAxis(SDL_CONTROLLER_AXIS_RIGHTY, axes.second);
+    ClInputManager::tick();
+    EXPECT_NEAR(pad(0)[E_PAD_INPUT_RIGHT_STICK_DIRECTION], fDegrees, 1e-3f) << axes.first << "," << axes.second;
+  }
+
+  // Releasing everything clears the record at the next tick.
+  first.setButton(SDL_CONTROLLER_BUTTON_A, false);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_A], 0.0f);
+}
+
+TEST_F(InputHardware, UnplugAndReplugKeepThePadsRecord) {
+  attach(0x2201).setButton(SDL_CONTROLLER_BUTTON_X, true);
+  attach(0x2202).setButton(SDL_CONTROLLER_BUTTON_B, true);
+  ClInputManager::tick();
+  ASSERT_EQ(pad(1)[E_PAD_INPUT_B], 1.0f);
+
+  // The first pad goes away: its record is empty and not connected; the second keeps its record.
+  m_pads[0]->detach();
+  ClInputManager::tick();
+  EXPECT_EQ(ClInputHWtoKv::mp_auiPadConnected[0], 0u);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_X], 0.0f);
+  EXPECT_EQ(ClInputHWtoKv::mp_auiPadConnected[1], 1u);
+  EXPECT_EQ(pad(1)[E_PAD_INPUT_B], 1.0f);
+
+  // It comes back into its own record.
+  attach(0x2201).setButton(SDL_CONTROLLER_BUTTON_Y, true);
+  ClInputManager::tick();
+  EXPECT_EQ(ClInputHWtoKv::mp_auiPadConnected[0], 1u);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_Y], 1.0f);
+  EXPECT_EQ(pad(1)[E_PAD_INPUT_B], 1.0f);
+
+  // An injected unplug reads as not connected.
+  XInputTestSetUnplugged(1, true);
+  ClInputManager::tick();
+  EXPECT_EQ(ClInputHWtoKv::mp_auiPadConnected[1], 0u);
+  EXPECT_EQ(pad(1)[E_PAD_INPUT_B], 0.0f);
+}
+
+TEST_F(InputHardware, MissingDevicesAreSkipped) {
+  ClInputManager::terminate();
+  DInputTestSetFaults(DINPUT_FAULT_NO_MOUSE);
+  ClInputManager::initialize();
+  EXPECT_NE(g_pDIKeyboard, nullptr);
+  EXPECT_EQ(g_pDIMouse, nullptr);
+  Win32TestPushKey(SDL_SCANCODE_B, true);
+  ClInputManager::tick();
+  EXPECT_EQ(key(48), E_KEY_DOWN);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_PRESENT], 0.0f);  // no mouse, no pointer
+
+  ClInputManager::terminate();
+  DInputTestSetFaults(DINPUT_FAULT_CREATE);
+  ClInputManager::initialize();
+  EXPECT_EQ(g_pDirectInput, nullptr);
+  EXPECT_EQ(g_pDIKeyboard, nullptr);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_PRESENT], 0.0f);
+  DInputTestSetFaults(DINPUT_FAULT_NONE);
+}
+
+}  // namespace
