@@ -27,7 +27,7 @@ const char* tokenProblem(E_TOKEN_ERROR eError, const char* pWhat) {
   if (eError == E_TOKEN_ERROR_UNFINISHED_STRING) {
     return pWhat[0] == 'k' ? "unfinished quoted key" : "unfinished quoted value";
   }
-  return pWhat[0] == 'k' ? "key of 2047 characters or more" : "value of 2047 characters or more";
+  return pWhat[0] == 'k' ? "key longer than 2047 characters" : "value longer than 2047 characters";
 }
 
 // The number of a value text: hexadecimal, decimal integer or decimal fraction, else none (0).

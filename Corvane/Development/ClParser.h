@@ -16,7 +16,7 @@ inline constexpr i32 gc_iPARSER_LINE_SIZE = 2048;
 enum E_TOKEN_ERROR : i32 {
   E_TOKEN_ERROR_NONE = 0,
   E_TOKEN_ERROR_UNFINISHED_STRING,  // a quoted token without its closing quote
-  E_TOKEN_ERROR_TOO_LONG,           // a token of 2047 characters or more
+  E_TOKEN_ERROR_TOO_LONG,           // a token longer than 2047 characters
 };
 
 class ClParser {
@@ -36,8 +36,8 @@ class ClParser {
 
   // Reads one token of pText into pToken (gc_iPARSER_LINE_SIZE bytes) and answers the rest of the text
   // after the token and the blanks behind it, or null when nothing follows. Without pError an unfinished
-  // quoted token or an over-long token stops the program; with pError it is reported there (the answer is
-  // null and the token empty).
+  // quoted token or a token longer than 2047 characters stops the program; with pError it is reported
+  // there (the answer is null and the token empty).
   static const char* getToken(const char* pText, char* pToken, E_TOKEN_ERROR* pError = nullptr);
 
   // "0x" or "0X" followed only by hexadecimal digits ("0x" alone counts).
