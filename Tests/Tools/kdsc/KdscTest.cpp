@@ -50,7 +50,7 @@ struct SRun {
 };
 
 SRun run(const std::string& arguments) {
-  const std::string command = KvTestBinaryDir() + "/Tools/kdsc/kdsc " + arguments + " 2>&1";
+  const std::string command = std::string(KDSC_PATH) + " " + arguments + " 2>&1";
   SRun result{-1, ""};
   std::FILE* pPipe = popen(command.c_str(), "r");
   if (pPipe == nullptr) {
