@@ -14,7 +14,6 @@ constexpr SCommandParameterDefinition gc_engineDefinitions[] = {
     {"-release", 0, {0, 0, 0}, E_COMMAND_ARG_NONE, 0},
     {"-language", 1, {0, 0, 0}, E_COMMAND_ARG_TEXT, 0},
 };
-constexpr i32 gc_iNUM_ENGINE_DEFINITIONS = sizeof(gc_engineDefinitions) / sizeof(gc_engineDefinitions[0]);
 
 // The three-letter language codes in the order of their indices; "-language" answers the index.
 constexpr char gc_aszLanguageCodes[24][4] = {"eng", "fra", "ger", "spa", "ita", "nor", "dut", "por",
