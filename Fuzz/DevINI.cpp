@@ -18,11 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   (void)bQuiet;
   ClDevINI::initialize();
   ClDevINI::loadFromBuffer(pData, uiSize, "project.ini");
-  volatile int32_t iSink = ClDevINI::getInt("FIXED_DT") + ClDevINI::hasKey("NOGFX") +
-                           static_cast<int32_t>(ClDevINI::getFloat("KEY3"));
   const char* pLang = ClDevINI::getStringValue("LANG");
-  iSink = iSink + (pLang != nullptr ? pLang[0] : 0);
-  (void)iSink;
+  volatile uint32_t uiSink = static_cast<uint32_t>(ClDevINI::getInt("FIXED_DT")) +
+                             static_cast<uint32_t>(ClDevINI::hasKey("NOGFX")) +
+                             static_cast<uint32_t>(ClDevINI::getFloat("KEY3") > 0.0f) +
+                             (pLang != nullptr ? static_cast<uint8_t>(pLang[0]) : 0u);
+  (void)uiSink;
   ClDevINI::terminate();
   return 0;
 }

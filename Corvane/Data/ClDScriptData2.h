@@ -54,8 +54,6 @@ class ClDScriptData2 {
   // Adds fAmount to the FLOAT child of that name, creating it as FLOAT 0 first when missing.
   void addFloat(const char* pName, f32 fAmount);
   void setParent(ClDScriptData2* pParent) { mp_pParent = pParent; }
-  // Sets the stored name hash without changing the name (nodes read from a file keep the file's hash).
-  void setNameHash(u32 uiHash) { mp_uiNameHash = uiHash; }
 
   // Lookup by name hash. getChild stops the program when there is no such child; findChild answers null.
   ClDScriptData2* getChild(const char* pName) const;

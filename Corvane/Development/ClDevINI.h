@@ -12,9 +12,9 @@
 // ("2.5"). Integer readers truncate a fraction; float readers convert an integer.
 //
 // A missing file is normal: every key is then absent. A malformed line (a key of 128 characters or more, a
-// value of 256 or more, an empty or unfinished quoted value, a key that hashes to 0, a 128th setting) is
-// skipped with one line on standard error naming the file, the line number and the problem; the other lines
-// are kept. Written on the main thread at start-up; read-only afterwards, from any thread.
+// value of 256 or more, an empty or unfinished quoted value, a key that hashes to 0) is skipped with one
+// line on standard error naming the file, the line number and the problem; the other lines are kept. A
+// 128th setting is reported the same way and ends the reading; the 127 before it are kept. Written on the main thread at start-up; read-only afterwards, from any thread.
 #pragma once
 
 #include <cstddef>
