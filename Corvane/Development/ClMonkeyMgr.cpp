@@ -1,6 +1,5 @@
 #include "Corvane/Development/ClMonkeyMgr.h"
 
-#if __has_include("Corvane/Data/ClDScriptMgr2.h")  // temporary, until the data scripts are in the tree
 
 #include <algorithm>
 #include <cfloat>
@@ -352,8 +351,3 @@ void ClMonkeyMgr::tick() {
   tickPresses(fDT);
   tickPointer(fDT);
 }
-
-#else
-ClDScriptData2* ClMonkeyMgr::mp_pCurrentScheme = nullptr;
-void ClMonkeyMgr::tick() {}
-#endif

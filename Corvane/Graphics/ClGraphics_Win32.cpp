@@ -4,10 +4,10 @@
 #include <type_traits>
 
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
-#include "Corvane/Input/KvDevSettingsSeam.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/Win32/Win32.h"
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
 #include "Corvane/Input/ClInputManager.h"
-#include "Corvane/Input/KvDevSettingsSeam.h"
 #include "Corvane/Math/KvMath.h"
 #include "Platform/DInput/XInput.h"
 #include "Platform/Win32/Win32.h"

@@ -1,9 +1,9 @@
 #include <algorithm>
 
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
 #include "Corvane/Input/ClRumbleMgr.h"
 #include "Corvane/Input/KvClockSeam.h"
-#include "Corvane/Input/KvDevSettingsSeam.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/DInput/XInput.h"
 

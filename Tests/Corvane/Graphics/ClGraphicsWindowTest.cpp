@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
 #include "Corvane/Input/ClInputManager.h"
@@ -69,11 +70,20 @@ class GraphicsWindow : public ::testing::Test {
   void SetUp() override {
     resetGraphicsState();
     ClGraphics::setWindowHooks(&m_hooks);
+    ClDevINI::initialize();
   }
   void TearDown() override {
     ClGraphics::setWindowHooks(nullptr);
     Win32TestReset();
     resetGraphicsState();
+    ClDevINI::terminate();
+  }
+
+  // Development settings as project.ini would give them.
+  static void settings(const std::string& text) {
+    ClDevINI::terminate();
+    ClDevINI::initialize();
+    ClDevINI::loadFromBuffer(text.data(), text.size(), "project.ini");
   }
 
   void openWindow(i32 iWidth = 640, i32 iHeight = 360, bool bFullscreen = false) {
@@ -410,6 +420,66 @@ TEST_F(GraphicsWindow, MouseMessagesStoreThePositionOnlyWhileTheCursorIsHidden) 
   EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, 50.0f);
 }
 
+TEST_F(GraphicsWindow, ToggledCursorHidesOnEntryAndShowsOnLeaving) {
+  settings("TOGGLE_MOUSE_CURSOR 1\n");
+  openWindow();
+  pumpMessages();
+  HWND hWnd = ClGraphics::mp_hWnd;
+  Win32TestPushMouseMotion(hWnd, 40, 30, 1, 1);
+  pumpMessages();
+  EXPECT_EQ(ClGraphics::mp_bCursorHidden, 1u);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, 40.0f);
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, 30.0f);
+  Win32TestPushMouseMotion(hWnd, 41, 32, 1, 2);
+  pumpMessages();
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, 32.0f);
+
+  Win32TestPushWindowEvent(hWnd, SDL_WINDOWEVENT_LEAVE);
+  pumpMessages();
+  EXPECT_EQ(ClGraphics::mp_bCursorHidden, 0u);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -1000.0f);
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, -1000.0f);
+}
+
+TEST_F(GraphicsWindow, ExclusiveMouseIsKeptAtTheWindowsCentre) {
+  openWindow();
+  pumpMessages();
+  SetCursorPos(5, 5);
+  ClGraphics::recenterExclusiveMouse();
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  EXPECT_EQ(cursor.x, 5);  // only with the setting
+
+  settings("MOUSE_EXCLUSIVE 1\n");
+  RECT outer{};
+  GetWindowRect(ClGraphics::mp_hWnd, &outer);
+  ClGraphics::recenterExclusiveMouse();
+  GetCursorPos(&cursor);
+  EXPECT_EQ(cursor.x, (outer.left + outer.right) / 2);
+  EXPECT_EQ(cursor.y, (outer.top + outer.bottom) / 2);
+
+  // Not while another program has the focus.
+  SetCursorPos(5, 5);
+  Win32TestSetFocus(nullptr);
+  pumpMessages();
+  ClGraphics::recenterExclusiveMouse();
+  GetCursorPos(&cursor);
+  EXPECT_EQ(cursor.x, 5);
+}
+
+TEST_F(GraphicsWindow, ForcedResolutionTakesTheTopEdgeFromTheSettings) {
+  settings("INITIAL_WINDOW_Y_POS 12\n");
+  ClGraphics::readDesktopSize();
+  ClGraphics::registerWindowClass(false);
+  ClGraphics::createMainWindow(320, 200, false, true);
+  RECT outer{};
+  GetWindowRect(ClGraphics::mp_hWnd, &outer);
+  EXPECT_EQ(outer.top, 12);
+  EXPECT_EQ(outer.left, ClGraphics::mp_iDesktopWidth / 2 - 160);
+}
+
 // A real window under an X server (Xvfb): skipped when there is no display.
 TEST(GraphicsWindowX11, RealWindowShowsItsTitleAndAnInterruptEndsThePump) {
   const char* pDisplay = std::getenv("DISPLAY");
@@ -421,6 +491,7 @@ TEST(GraphicsWindowX11, RealWindowShowsItsTitleAndAnInterruptEndsThePump) {
   setenv("SDL_VIDEODRIVER", "x11", 1);
   CRecordingHooks hooks;
   ClGraphics::setWindowHooks(&hooks);
+  ClDevINI::initialize();
   ClGraphics::readDesktopSize();
   ClGraphics::registerWindowClass(false);
   ClGraphics::createMainWindow(320, 240, false, false);
@@ -443,6 +514,7 @@ TEST(GraphicsWindowX11, RealWindowShowsItsTitleAndAnInterruptEndsThePump) {
   ClGraphics::setWindowHooks(nullptr);
   Win32TestReset();
   resetGraphicsState();
+  ClDevINI::terminate();
   unsetenv("SDL_VIDEODRIVER");
 }
 

@@ -289,4 +289,63 @@ TEST_F(InputHardware, MissingDevicesAreSkipped) {
   DInputTestSetFaults(DINPUT_FAULT_NONE);
 }
 
+TEST_F(InputHardware, NoGraphicsModeReadsNoDevice) {
+  attach(0x3301).setButton(SDL_CONTROLLER_BUTTON_A, true);
+  Win32TestPushKey(SDL_SCANCODE_W, true);
+  ClInputManager::tick();
+  ASSERT_EQ(pad(0)[E_PAD_INPUT_A], 1.0f);
+  ASSERT_EQ(key(17), E_KEY_DOWN);
+
+  settings("NOGFX 1\n");
+  Win32TestPushKey(SDL_SCANCODE_W, false);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_A], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_PRESENT], 0.0f);
+  EXPECT_EQ(key(17), E_KEY_DOWN);  // the key states keep their last values
+
+  // Any other value reads the devices.
+  settings("NOGFX 2\n");
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_A], 1.0f);
+}
+
+TEST_F(InputHardware, IgnoredDevicesLeaveTheirEntriesAlone) {
+  CVirtualPad& padA = attach(0x3401);
+  padA.setButton(SDL_CONTROLLER_BUTTON_B, true);
+  padA.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 30000);
+  settings("IGNORE_GAMEPAD_INPUTS 1\nIGNORE_KEYBOARD_INPUTS 1\nIGNORE_MOUSE_INPUTS 1\n");
+  HWND hWnd = ClGraphics::mp_hWnd;
+  Win32TestPushKey(SDL_SCANCODE_W, true);
+  Win32TestPushMouseMotion(hWnd, 100, 100, 100, 100);
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_LEFT, true, 100, 100);
+  Win32TestPushMouseWheel(hWnd, 1);
+  ClInputManager::tick();
+  EXPECT_EQ(ClInputHWtoKv::mp_auiPadConnected[0], 1u);  // still read, only not reported
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_B], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_LEFT_STICK_X], 0.0f);
+  EXPECT_EQ(key(17), E_KEY_UP);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_LEFT], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_WHEEL], 0.0f);
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_PRESENT], 1.0f);
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_LEFT, false, 100, 100);
+  ClInputManager::tick();
+}
+
+TEST_F(InputHardware, WindowMousePositionCanReplaceRelativeMotion) {
+  settings("USE_ABSOLUTE_WM_MOUSE_POSITION 1\n");
+  ClGraphics::mp_vWMMousePosition = {160.0f, 90.0f};
+  Win32TestPushMouseMotion(ClGraphics::mp_hWnd, 10, 10, 10, 10);
+  ClInputManager::tick();
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.25f);
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 0.25f);
+  settings("USE_ABSOLUTE_WM_MOUSE_POSITION 1\nHARD_FORCED_WINDOW_DIVISOR 2\n");
+  Win32TestPushMouseMotion(ClGraphics::mp_hWnd, 20, 10, 10, 0);
+  ClInputManager::tick();
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.5f);
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 0.5f);
+  EXPECT_FLOAT_EQ(ClInputHWtoKv::mp_aPointerPositions[0].x, 20.0f);  // the relative pointer still moves
+}
+
 }  // namespace

@@ -169,17 +169,17 @@ TEST_F(TextCapture, CapsLockStartsFromTheToggleNotFromAHeldKey) {
     }
   };
   // Caps lock switched on, then pressed again and held: the toggle is off while the key is down.
-  Win32TestPushKey(SDL_SCANCODE_CAPSLOCK, true);
-  Win32TestPushKey(SDL_SCANCODE_CAPSLOCK, false);
+  Win32TestPushKey(SDL_SCANCODE_CAPSLOCK, true, KMOD_CAPS);
+  Win32TestPushKey(SDL_SCANCODE_CAPSLOCK, false, KMOD_CAPS);
   keyMessages();
   start(u"a");
   EXPECT_EQ(record().mp_bCapsLock, 1u);
-  Win32TestPushKey(SDL_SCANCODE_CAPSLOCK, true);
+  Win32TestPushKey(SDL_SCANCODE_CAPSLOCK, true, KMOD_NONE);
   keyMessages();
   ASSERT_NE(GetKeyState(VK_CAPITAL), 0);
   start(u"a");
   EXPECT_EQ(record().mp_bCapsLock, 0u);
-  Win32TestPushKey(SDL_SCANCODE_CAPSLOCK, false);
+  Win32TestPushKey(SDL_SCANCODE_CAPSLOCK, false, KMOD_NONE);
   keyMessages();
 }
 

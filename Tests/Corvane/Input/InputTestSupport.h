@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Platform/DInput/XInput.h"
@@ -82,6 +84,7 @@ class InputTest : public ::testing::Test {
     // Pads of earlier tests must not look like this test's pads (slots remember pads by identity).
     static Uint16 s_uiRun = 0;
     m_uiProduct = ++s_uiRun;
+    ClDevINI::initialize();
     ClGraphics::mp_hWnd = nullptr;
     ClGraphics::mp_vWMMousePosition = {KV_ZERO, KV_ZERO};
     ClGraphics::readDesktopSize();
@@ -104,6 +107,14 @@ class InputTest : public ::testing::Test {
     }
     Win32TestReset();
     ClGraphics::mp_hWnd = nullptr;
+    ClDevINI::terminate();
+  }
+
+  // Development settings as project.ini would give them.
+  static void settings(const std::string& text) {
+    ClDevINI::terminate();
+    ClDevINI::initialize();
+    ClDevINI::loadFromBuffer(text.data(), text.size(), "project.ini");
   }
 
   CVirtualPad& attach(Uint16 uiVendor) {
