@@ -60,6 +60,21 @@ constexpr SMonkeyInputName gc_aMonkeyInputs[] = {
     {"START", E_MONKEY_START}, {"P1", E_MONKEY_P1},        {"P2", E_MONKEY_P2},
 };
 
+// A picker that lives for one scope and is terminated when the scope ends, also when a malformed script
+// stops the program on the way.
+template <typename T>
+struct SScopedPicker {
+  SScopedPicker() { picker.initialize(); }
+  ~SScopedPicker() {
+    if (picker.isInitialized()) {
+      picker.terminate();
+    }
+  }
+  SScopedPicker(const SScopedPicker&) = delete;
+  SScopedPicker& operator=(const SScopedPicker&) = delete;
+  ClListPicker<T> picker;
+};
+
 // Sets a FLOAT child of an array node, creating it when missing.
 void setFloatChild(ClDScriptData2* pNode, const char* pName, f32 fValue) {
   ClDScriptData2* pChild = pNode->findChild(pName);
@@ -143,8 +158,8 @@ void applyPress(const SMonkeyButtonPress& press, f32* pInputs) {
 // A program whose press time has come presses one button, picked by weight.
 void pressButton(ClDScriptData2* pProgramRoot) {
   ClDScriptData2* pButtons = pProgramRoot->getChild("Buttons");
-  ClListPicker<ClDScriptData2*> buttonPicker;
-  buttonPicker.initialize();
+  SScopedPicker<ClDScriptData2*> buttons;
+  ClListPicker<ClDScriptData2*>& buttonPicker = buttons.picker;
   for (i32 i = 0; i < pButtons->getCount(); ++i) {
     ClDScriptData2* pButton = pButtons->getChildAt(i);
     f32 fWeight = KV_ONE;
@@ -155,7 +170,6 @@ void pressButton(ClDScriptData2* pProgramRoot) {
   }
   if (buttonPicker.getCount() == 0) {
     // No press; the time stays run out, so the program tries again next tick.
-    buttonPicker.terminate();
     return;
   }
 
@@ -164,11 +178,12 @@ void pressButton(ClDScriptData2* pProgramRoot) {
   SMonkeyButtonPress buttonDown{};
   if (bArray && pButton->hasChild("Repetitions")) {
     ClDScriptData2* pRepetitions = pButton->getChild("Repetitions");
-    ClListPicker<i32> repetitionPicker;
-    repetitionPicker.initialize();
-    repetitionPicker.addIndices(pRepetitions->getCount());
-    const i32 iChoice = repetitionPicker.pick();
-    repetitionPicker.terminate();
+    i32 iChoice = 0;
+    {
+      SScopedPicker<i32> repetitions;
+      repetitions.picker.addIndices(pRepetitions->getCount());
+      iChoice = repetitions.picker.pick();
+    }
     const ClDScriptData2* pCount = pRepetitions->getChildAt(iChoice);
     KV_ASSERT_MSG(pCount->getType() == E_DSVT_INT, "mp_eValueType == E_DSVT_INT");
     buttonDown.mp_iRepetitionsLeft = pCount->getInt() - 1;
@@ -197,7 +212,6 @@ void pressButton(ClDScriptData2* pProgramRoot) {
                   "pProgramRoot->getChild(\"AllowButtonPressOverlap\")->asStringObj() == \"yes\"");
   }
   setFloatChild(pProgramRoot, "TimeUntilNextButtonPress", fNext);
-  buttonPicker.terminate();
 }
 
 void tickPresses(f32 fDT) {
@@ -298,14 +312,14 @@ void ClMonkeyMgr::startScheme(ClDScriptData2* pScript, const char* pSchemeName) 
 void ClMonkeyMgr::setupProgramSet() {
   mp_daActivePresses.clear();
 
-  ClListPicker<ClDScriptData2*> setPicker;
-  setPicker.initialize();
-  for (i32 i = 0; i < mp_pCurrentScheme->getCount(); ++i) {
-    ClDScriptData2* pSet = mp_pCurrentScheme->getChildAt(i);
-    setPicker.add(pSet, weightOf(pSet->getChild("Weight")));
+  {
+    SScopedPicker<ClDScriptData2*> sets;
+    for (i32 i = 0; i < mp_pCurrentScheme->getCount(); ++i) {
+      ClDScriptData2* pSet = mp_pCurrentScheme->getChildAt(i);
+      sets.picker.add(pSet, weightOf(pSet->getChild("Weight")));
+    }
+    mp_pCurrentProgramSet = sets.picker.pick();
   }
-  mp_pCurrentProgramSet = setPicker.pick();
-  setPicker.terminate();
 
   ClDScriptData2* pSet = mp_pCurrentProgramSet;
   setFloatChild(pSet, "TimeLeftToProgramSet", pSet->getChild("Duration")->getFloat());
@@ -330,7 +344,7 @@ void ClMonkeyMgr::setupProgramSet() {
 }
 
 void ClMonkeyMgr::tick() {
-  const f32 fDT = ClClock::getFrameTime(0);
+  const f32 fDT = ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime;
 
   ClDScriptData2* pTimeLeft = mp_pCurrentProgramSet->getChild("TimeLeftToProgramSet");
   pTimeLeft->setFloat(pTimeLeft->getFloatExact() - fDT);

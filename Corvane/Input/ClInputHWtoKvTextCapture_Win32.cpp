@@ -323,7 +323,7 @@ void ClInputHWtoKvPlatform::platformTickTextInputCapture() {
       return;
     case E_KEY_REPEAT_WAITING:
     case E_KEY_REPEAT_REPEATING:
-      g_fKeyRepeatTimer -= ClClock::getFrameTime(0);
+      g_fKeyRepeatTimer -= ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime;
       if (g_fKeyRepeatTimer > KV_ZERO) {
         return;
       }

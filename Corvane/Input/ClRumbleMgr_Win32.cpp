@@ -80,7 +80,7 @@ void ClRumbleMgr::tick() {
   if (!mp_bEnabled || mp_pPhaseTimer == nullptr) {
     return;
   }
-  if (mp_pPhaseTimer->mp_fRemaining == KV_ZERO) {
+  if (mp_pPhaseTimer->m_fRemaining == KV_ZERO) {
     releasePhaseTimer();
     switch (mp_uiPhase) {
       case E_RUMBLE_PHASE_RAMP_UP:
@@ -102,8 +102,8 @@ void ClRumbleMgr::tick() {
 
   // Fraction of the current phase still to run.
   f32 f = KV_ZERO;
-  if (mp_pPhaseTimer != nullptr && mp_pPhaseTimer->mp_fDuration > KV_ZERO) {
-    f = mp_pPhaseTimer->mp_fRemaining / mp_pPhaseTimer->mp_fDuration;
+  if (mp_pPhaseTimer != nullptr && mp_pPhaseTimer->m_fDuration > KV_ZERO) {
+    f = mp_pPhaseTimer->m_fRemaining / mp_pPhaseTimer->m_fDuration;
   }
   const f32 fHigh = mp_activeEnvelope.mp_fHighFrequencyStrength;
   const f32 fLow = mp_activeEnvelope.mp_fLowFrequencyStrength;

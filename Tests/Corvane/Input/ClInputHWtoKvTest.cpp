@@ -1,7 +1,11 @@
 #include <cmath>
 #include <set>
 
+#include "Corvane/Data/ClDScriptData2.h"
+#include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
+#include "Corvane/Input/KvClockSeam.h"
+#include "Corvane/Math/KvRandom.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -346,6 +350,57 @@ TEST_F(InputHardware, WindowMousePositionCanReplaceRelativeMotion) {
   EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.5f);
   EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 0.5f);
   EXPECT_FLOAT_EQ(ClInputHWtoKv::mp_aPointerPositions[0].x, 20.0f);  // the relative pointer still moves
+}
+
+TEST_F(InputHardware, TheRandomTesterReplacesEveryDeviceWhileItRuns) {
+  // A scheme that holds B for a long time.
+  ClDScriptData2* pRoot = ClDScriptData2::create();
+  pRoot->setArray();
+  ClDScriptData2* pScheme = pRoot->addChild("Hold");
+  pScheme->setArray();
+  ClDScriptData2* pSet = pScheme->addUnnamedChild();
+  pSet->setArray();
+  pSet->addChild("Weight")->setFloat(1.0f);
+  pSet->addChild("Duration")->setFloat(100.0f);
+  ClDScriptData2* pPrograms = pSet->addChild("Programs");
+  pPrograms->setArray();
+  ClDScriptData2* pProgram = pPrograms->addUnnamedChild();
+  pProgram->setArray();
+  ClDScriptData2* pButtons = pProgram->addChild("Buttons");
+  pButtons->setArray();
+  pButtons->addUnnamedChild()->setString("B");
+  pProgram->addChild("TimeBetweenPresses")->setFloat(0.0f);
+  pProgram->addChild("TimeHeld")->setFloat(10.0f);
+  pProgram->addChild("AllowButtonPressOverlap")->setString("yes");
+
+  attach(0x3501);
+  attach(0x3502).setButton(SDL_CONTROLLER_BUTTON_A, true);
+  Win32TestPushKey(SDL_SCANCODE_W, true);
+  ClInputManager::tick();
+  ASSERT_EQ(pad(1)[E_PAD_INPUT_A], 1.0f);
+  ASSERT_EQ(key(17), E_KEY_DOWN);
+
+  sfmtInitGenRand(11);
+  ClMonkeyMgr::initialize();
+  ClMonkeyMgr::startScheme(pRoot, "Hold");
+  ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 1.0f / 60.0f;
+  Win32TestPushKey(SDL_SCANCODE_W, false);
+  for (i32 i = 0; i < 3; ++i) {
+    ClInputManager::tick();
+    EXPECT_EQ(pad(0)[E_PAD_INPUT_B], 1.0f);
+    EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_PRESENT], 1.0f);
+    for (u32 uiRecord = 1; uiRecord < cuiMAX_GAME_PADS; ++uiRecord) {
+      for (i32 j = 0; j < gc_iPAD_STATE_FLOATS; ++j) {
+        ASSERT_EQ(pad(uiRecord)[j], 0.0f) << uiRecord << ":" << j;
+      }
+    }
+    EXPECT_EQ(key(17), E_KEY_DOWN);  // the keyboard is not read
+  }
+  ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
+  ClMonkeyMgr::terminate();
+  ClDScriptData2::destroyTree(pRoot);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(1)[E_PAD_INPUT_A], 1.0f);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
+#include "Corvane/Input/KvClockSeam.h"
 #include "Platform/DInput/DInput8.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -242,6 +243,47 @@ TEST_F(TextCapture, AnActiveCaptureTakesTheKeyboardInsteadOfTheKeyTable) {
   g_eKeyRepeatState = static_cast<E_KEY_REPEAT_STATE>(7);
   EXPECT_KV_FATAL(g_pInputHWToKv->platformTickTextInputCapture(), "Invalid value for g_eKeyRepeatState [0x00000007]!");
   g_eKeyRepeatState = E_KEY_REPEAT_NONE;
+}
+
+TEST_F(TextCapture, HeldKeysRepeatAfterTheInitialDelayUntilReleased) {
+  ClInputHWtoKv::startTextInputCapture(u"abcdef", nullptr, nullptr, 0.5f, 0.25f);
+  ClInputHWtoKv::mp_bTextInputCaptureActive = 1;
+  for (SDL_Scancode eKey : {SDL_SCANCODE_A, SDL_SCANCODE_B, SDL_SCANCODE_C, SDL_SCANCODE_D, SDL_SCANCODE_E}) {
+    Win32TestPushKey(eKey, true);
+    Win32TestPushKey(eKey, false);
+  }
+  ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.125f;
+  ClInputManager::tick();
+  ASSERT_EQ(text(), u"abcde");
+
+  // LEFT held: once at the press, again after 0.5 s, then every 0.25 s.
+  Win32TestPushKey(SDL_SCANCODE_LEFT, true);
+  std::vector<i32> cursor;
+  for (i32 i = 0; i < 8; ++i) {
+    ClInputManager::tick();
+    cursor.push_back(record().mp_iCurrentCursorLocation);
+  }
+  EXPECT_EQ(cursor, (std::vector<i32>{4, 4, 4, 3, 3, 2, 2, 1}));
+  EXPECT_EQ(g_eKeyRepeatState, E_KEY_REPEAT_REPEATING);
+  Win32TestPushKey(SDL_SCANCODE_LEFT, false);
+  ClInputManager::tick();
+  ClInputManager::tick();
+  ClInputManager::tick();
+  EXPECT_EQ(record().mp_iCurrentCursorLocation, 1);
+  EXPECT_EQ(g_eKeyRepeatState, E_KEY_REPEAT_NONE);
+
+  // A refused character still repeats, and each repeat is refused too.
+  record().mp_uiMaxLength = 5;
+  Win32TestPushKey(SDL_SCANCODE_F, true);
+  for (i32 i = 0; i < 6; ++i) {
+    ClInputManager::tick();
+  }
+  EXPECT_EQ(text(), u"abcde");
+  EXPECT_EQ(g_eKeyRepeatState, E_KEY_REPEAT_REPEATING);
+  EXPECT_EQ(g_uiKeyRepeatKey, static_cast<u32>(DIK_F));
+  Win32TestPushKey(SDL_SCANCODE_F, false);
+  ClInputManager::tick();
+  ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
 }
 
 }  // namespace
