@@ -394,52 +394,34 @@ TEST_F(GraphicsWindow, DroppedFilesAreGatheredAndTheDropFinished) {
   EXPECT_EQ(DragQueryFileA(hDrop, 0xFFFFFFFFu, nullptr, 0), 0u);
 }
 
-TEST_F(GraphicsWindow, MouseMessagesStoreThePositionOnlyWhileTheCursorIsHidden) {
+TEST_F(GraphicsWindow, MouseHooksTrackTheWindowAndToggleTheCursor) {
   openWindow();
   pumpMessages();
   HWND hWnd = ClGraphics::mp_hWnd;
+  // The cursor shown: tracking is armed but no position is kept.
   Win32TestPushMouseMotion(hWnd, 40, 30, 1, 1);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bMouseTrackingArmed, 1u);
   EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -1000.0f);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, -1000.0f);
-
-  // With the cursor hidden the client position is kept, signed words included.
-  ClGraphics::mp_bCursorHidden = 1;
-  ClGraphics::windowProc(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(-5, 70));
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -5.0f);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, 70.0f);
-
-  // Leaving disarms the tracking, so the next move arms it again.
   Win32TestPushWindowEvent(hWnd, SDL_WINDOWEVENT_LEAVE);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bMouseTrackingArmed, 0u);
-  Win32TestPushMouseMotion(hWnd, 50, 60, 1, 1);
-  pumpMessages();
-  EXPECT_EQ(ClGraphics::mp_bMouseTrackingArmed, 1u);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, 50.0f);
-}
 
-TEST_F(GraphicsWindow, ToggledCursorHidesOnEntryAndShowsOnLeaving) {
+  // With "TOGGLE_MOUSE_CURSOR" entering hides the cursor and keeps the client position (signed words).
   settings("TOGGLE_MOUSE_CURSOR 1\n");
-  openWindow();
-  pumpMessages();
-  HWND hWnd = ClGraphics::mp_hWnd;
-  Win32TestPushMouseMotion(hWnd, 40, 30, 1, 1);
+  Win32TestPushMouseMotion(hWnd, 41, 32, 1, 2);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bCursorHidden, 1u);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, 40.0f);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, 30.0f);
-  Win32TestPushMouseMotion(hWnd, 41, 32, 1, 2);
-  pumpMessages();
   EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, 32.0f);
+  ClGraphics::windowProc(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(-5, 70));
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -5.0f);
 
+  // Leaving shows it again and parks the position.
   Win32TestPushWindowEvent(hWnd, SDL_WINDOWEVENT_LEAVE);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bCursorHidden, 0u);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -1000.0f);
   EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, -1000.0f);
 }
 

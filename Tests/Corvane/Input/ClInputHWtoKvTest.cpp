@@ -19,20 +19,10 @@ namespace {
 TEST(InputKeyIndex, TheKeyboardsCodesAreNumberedInOrderAndOthersAreZero) {
   EXPECT_EQ(KvKeyIndexFromScanCode(DIK_ESCAPE), 1);
   EXPECT_EQ(KvKeyIndexFromScanCode(DIK_C), 46);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_DECIMAL), 83);
   EXPECT_EQ(KvKeyIndexFromScanCode(DIK_OEM_102), 84);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_F11), 85);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_F13), 87);
   EXPECT_EQ(KvKeyIndexFromScanCode(DIK_NUMPADENTER), 106);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_RCONTROL), 107);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_RMENU), 118);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_HOME), 120);
   EXPECT_EQ(KvKeyIndexFromScanCode(DIK_UP), 121);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_LEFT), 123);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_RIGHT), 124);
   EXPECT_EQ(KvKeyIndexFromScanCode(DIK_DOWN), 126);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_DELETE), 129);
-  EXPECT_EQ(KvKeyIndexFromScanCode(DIK_WAKE), 135);
   EXPECT_EQ(KvKeyIndexFromScanCode(DIK_MEDIASELECT), 144);
   for (u32 uiUndefined : {0x00u, 0x54u, 0x59u, 0x8Cu, 0x98u, 0xA3u, 0xEEu, 0xFFu, 0x100u}) {
     EXPECT_EQ(KvKeyIndexFromScanCode(uiUndefined), 0) << uiUndefined;
@@ -49,18 +39,6 @@ TEST(InputKeyIndex, TheKeyboardsCodesAreNumberedInOrderAndOthersAreZero) {
     }
   }
   EXPECT_EQ(seen.size(), 144u);
-}
-
-TEST(InputDeadZone, ValuesInsideTheZoneReadZeroAndTheRestIsShifted) {
-  const i32 iZone = ClInputHWtoKvPlatform::cLEFT_THUMB_DEAD_ZONE;
-  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(iZone - 1, iZone), 0);
-  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(-(iZone - 1), iZone), 0);
-  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(iZone, iZone), 0);
-  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(-iZone, iZone), 0);
-  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(iZone + 5, iZone), 5);
-  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(-iZone - 5, iZone), -5);
-  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(32767, iZone), 32767 - 7849);
-  EXPECT_EQ(ClInputHWtoKvPlatform::applyDeadZone(-32768, iZone), -32768 + 7849);
 }
 
 using InputHardware = InputTest;
