@@ -12,7 +12,8 @@
 //
 // Hand-out is last-in, first-out on both sides: the task queued most recently runs first, on the worker that
 // became idle most recently. At most one task per logical processor is in flight. Workers sleep on their
-// events while idle; dispatchTasks never blocks.
+// events while idle (before it blocks, a worker polls for the next signal for at most
+// gc_uiWORKER_SPIN_MICROSECONDS); dispatchTasks never blocks.
 #pragma once
 
 #include <atomic>
@@ -27,8 +28,9 @@ typedef void (*KvTaskCallback)(void* pTaskData);
 // A task's completion routine: runs on the controlling thread with the task's owner.
 typedef void (*KvTaskCompletion)(ClJob* pOwner);
 
-// One worker. Zeroed at creation. The handles are the platform's thread and event handles.
-struct SThreadEntry {
+// One worker. Zeroed at creation. The handles are the platform's thread and event handles. Each entry has
+// cache lines of its own, so a worker polling its entry does not slow down its neighbours' hand-overs.
+struct alignas(64) SThreadEntry {
   void* m_hThread = nullptr;
   u32 m_uiThreadId = 0;
   u32 m_uiWorkerIndex = 0;
@@ -39,7 +41,16 @@ struct SThreadEntry {
   std::atomic<u32> m_bDone{0};   // set by the worker after a call, cleared by the controller on retirement
   std::atomic<u32> m_bQuit{0};
   std::atomic<i32> m_iStatus{0};  // -1 running, 0 stopped in order, 1 failed (never started or a failed wait)
+  // How the next signal reaches the worker. Before it blocks on its event, a worker polls for a moment
+  // (polling); a signal sent meanwhile is handed over in this word (handed) instead of through the event, so
+  // a worker kept busy costs neither a sleep nor a wake-up. Once the worker has committed to its wait (not
+  // polling), signals go through the event.
+  std::atomic<u32> m_uiSignalState{0};
 };
+
+inline constexpr u32 gc_uiSIGNAL_NOT_POLLING = 0;
+inline constexpr u32 gc_uiSIGNAL_POLLING = 1;
+inline constexpr u32 gc_uiSIGNAL_HANDED = 2;
 
 struct ClTask {
   void* pTaskData = nullptr;
@@ -49,6 +60,7 @@ struct ClTask {
   ClJob* mp_pOwner = nullptr;
 };
 
+inline constexpr u32 gc_uiWORKER_SPIN_MICROSECONDS = 50;
 inline constexpr i32 gc_iWORKER_STATUS_RUNNING = -1;
 inline constexpr i32 gc_iWORKER_STATUS_STOPPED = 0;
 inline constexpr i32 gc_iWORKER_STATUS_FAILED = 1;
@@ -68,6 +80,9 @@ class ClTaskMgr {
   static void shutdown();
   // A worker thread's routine. True after an orderly stop.
   static bool workerThreadProc(SThreadEntry* pMyEntry);
+  // Wakes the worker for the hand-over words written before: through the polling word when the worker is
+  // polling, else through its event. False when the event could not be signalled.
+  static bool signalWorker(SThreadEntry* pEntry);
   // Counts cores and logical processors from the system's processor records (0 each when unavailable).
   static void countLogicalProcessors();
 

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cstdio>
 #include <new>
 
@@ -15,12 +16,42 @@ ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
 ClDynamicVector<SThreadEntry*> ClTaskMgr::mp_daIdleWorkers;
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define KV_SPIN_PAUSE() _mm_pause()
+#else
+#define KV_SPIN_PAUSE() ((void)0)
+#endif
+
 namespace {
 
 typedef BOOL(WINAPI* KvGetLogicalProcessorInformation)(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION, PDWORD);
 
 unsigned __stdcall startWorker(void* pEntry) {
   return ClTaskMgr::workerThreadProc(static_cast<SThreadEntry*>(pEntry)) ? 1u : 0u;
+}
+
+// The worker's side of a signal, entered with the worker announced as polling: polls for a hand-over for at
+// most the spin time, then commits to the wait on its event unless a hand-over came first. Answers the
+// wait's result.
+DWORD awaitSignal(SThreadEntry& entry) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(gc_uiWORKER_SPIN_MICROSECONDS);
+  for (;;) {
+    for (i32 i = 0; i < 16; ++i) {
+      if (entry.m_uiSignalState.load(std::memory_order_acquire) == gc_uiSIGNAL_HANDED) {
+        return WAIT_OBJECT_0;
+      }
+      KV_SPIN_PAUSE();
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      break;
+    }
+  }
+  u32 uiPolling = gc_uiSIGNAL_POLLING;
+  if (!entry.m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_NOT_POLLING, std::memory_order_acq_rel)) {
+    return WAIT_OBJECT_0;  // handed over just before the worker committed
+  }
+  return WaitForSingleObject(entry.m_hEvent, INFINITE);
 }
 
 i32 countBits(u32 uiMask) {
@@ -77,7 +108,7 @@ void ClTaskMgr::initialize() {
   mp_daIdleWorkers.initialize(8);
 
   const i32 iWorkers = m_iNumLogicalProcessors;
-  void* pBlock = KvAlignedAlloc(sizeof(SThreadEntry) * static_cast<size_t>(iWorkers), 16);
+  void* pBlock = KvAlignedAlloc(sizeof(SThreadEntry) * static_cast<size_t>(iWorkers), alignof(SThreadEntry));
   mp_pThreadEntries = static_cast<SThreadEntry*>(pBlock);
   KV_ASSERT(mp_pThreadEntries);
   for (i32 i = 0; i < iWorkers; ++i) {
@@ -150,23 +181,32 @@ void ClTaskMgr::dispatchTasks() {
     pWorker->mp_pTaskData = task.pTaskData;
     pWorker->mp_taskCallback.store(task.taskCallback, std::memory_order_release);
     task.mp_pWorker = pWorker;
-    SetEvent(pWorker->m_hEvent);
+    signalWorker(pWorker);
     mp_daRunningTasks.append(task);
     mp_daTaskQueue.erase(mp_daTaskQueue.getCount() - 1);
     mp_daIdleWorkers.erase(mp_daIdleWorkers.getCount() - 1);
   }
 }
 
+bool ClTaskMgr::signalWorker(SThreadEntry* pEntry) {
+  u32 uiPolling = gc_uiSIGNAL_POLLING;
+  if (pEntry->m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_HANDED, std::memory_order_acq_rel)) {
+    return true;
+  }
+  return SetEvent(pEntry->m_hEvent) != FALSE;
+}
+
 bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
   KV_ASSERT(pMyEntry);
   pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_RUNNING, std::memory_order_relaxed);
+  pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
   if (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0) {
     do {
       if (pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_FAILED) {
         break;
       }
       pMyEntry->m_bAwake.store(0, std::memory_order_release);
-      const DWORD dwResult = WaitForSingleObject(pMyEntry->m_hEvent, INFINITE);
+      const DWORD dwResult = awaitSignal(*pMyEntry);
       pMyEntry->m_bAwake.store(1, std::memory_order_release);
       if (dwResult == WAIT_OBJECT_0) {
         const KvTaskCallback taskCallback = pMyEntry->mp_taskCallback.load(std::memory_order_acquire);
@@ -175,6 +215,9 @@ bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
         } else if (pMyEntry->m_bQuit.load(std::memory_order_acquire) != 0) {
           pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_STOPPED, std::memory_order_relaxed);
         }
+        // Polling is announced before done: the controller signals only after it has seen done, so the next
+        // task can be handed over directly.
+        pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
         pMyEntry->m_bDone.store(1, std::memory_order_release);
       } else if (dwResult != WAIT_TIMEOUT) {
         pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
@@ -218,7 +261,7 @@ void ClTaskMgr::shutdown() {
     entry.mp_pTaskData = nullptr;
     entry.mp_taskCallback.store(nullptr, std::memory_order_relaxed);
     entry.m_bQuit.store(1, std::memory_order_release);
-    if (!SetEvent(entry.m_hEvent)) {
+    if (!signalWorker(&entry)) {
       KV_FATALF("CreateEvent failed [0x%08X]!", static_cast<u32>(GetLastError()));
     }
     WaitForSingleObject(entry.m_hThread, INFINITE);

