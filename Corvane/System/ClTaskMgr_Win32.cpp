@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cstdio>
 #include <new>
+#include <thread>
 
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClJobMgr.h"
@@ -46,6 +47,9 @@ DWORD awaitSignal(SThreadEntry& entry) {
     if (std::chrono::steady_clock::now() >= deadline) {
       break;
     }
+    // There are as many workers as processors: a polling worker must not keep the controlling thread, which
+    // hands the tasks out, from running.
+    std::this_thread::yield();
   }
   u32 uiPolling = gc_uiSIGNAL_POLLING;
   if (!entry.m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_NOT_POLLING, std::memory_order_acq_rel)) {
