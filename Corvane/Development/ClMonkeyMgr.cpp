@@ -11,7 +11,7 @@
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
-#include "Corvane/Input/KvClockSeam.h"
+#include "Corvane/System/ClClock.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/KvDebug.h"
 

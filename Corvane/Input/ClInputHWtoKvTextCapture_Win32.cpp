@@ -4,7 +4,7 @@
 #include <array>
 
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
-#include "Corvane/Input/KvClockSeam.h"
+#include "Corvane/System/ClClock.h"
 #include "Platform/DInput/DInput8.h"
 #include "Platform/Win32/Win32.h"
 

@@ -14,7 +14,6 @@ u32 ClInputManager::m_bInitialized = 0;
 i32 ClInputManager::m_iActionCount = 0;
 SGameInputAction* ClInputManager::m_apGameSpecificInputs[cuiMAX_GAME_PADS] = {};
 u8 ClInputManager::m_uiCurInputFrame = 0;
-i32 ClInputManager::m_iInputBlockedCounter = 0;
 u8 ClInputManager::m_auiPadMap[cuiMAX_GAME_PADS] = {0, 1, 2, 3};
 SGameInputAction ClInputManager::m_aDebugCameraActions[gc_iNUM_DEBUG_CAMERA_ACTIONS] = {};
 
@@ -91,8 +90,8 @@ i32 ClInputManager::tick() {
   g_pInputHWToKv->platformTickTextInputCapture();
 
   m_uiCurInputFrame = static_cast<u8>(1 - m_uiCurInputFrame);
-  if (m_iInputBlockedCounter > 0) {
-    --m_iInputBlockedCounter;
+  if (g_iInputBlockedCounter > 0) {
+    --g_iInputBlockedCounter;
   }
   for (SGameInputAction* pActions : m_apGameSpecificInputs) {
     for (i32 i = 0; i < m_iActionCount; ++i) {
@@ -106,7 +105,7 @@ i32 ClInputManager::tick() {
 }
 
 bool ClInputManager::isActionJustPressed(const SGameInputAction& action) {
-  if (m_iInputBlockedCounter != 0) {
+  if (g_iInputBlockedCounter != 0) {
     return false;
   }
   return isPressed(action.mp_afValues[m_uiCurInputFrame]) && !isPressed(action.mp_afValues[1 - m_uiCurInputFrame]);

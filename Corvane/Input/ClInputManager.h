@@ -7,15 +7,17 @@
 // The tick zeroes this frame's values before the mappers run, so a mapper writes (or adds to) fresh values.
 // "Just pressed" means above 0.1 now and not above 0.1 in the last frame.
 //
-// The input-blocked counter is set to 2 whenever an input context changes (a mapper pushed or popped, a
-// mode entered, a pause); each tick lowers it by one while it is above 0, and while it is not 0 nothing
-// reads as just pressed. A change made after this frame's tick therefore blocks the rest of this frame and
-// all of the next one, so the press that caused the change does not act again in the new context.
+// The input-blocked counter (g_iInputBlockedCounter, kept beside the mapper stacks that set it) is set to 2
+// whenever an input context changes (a mapper pushed or popped, a mode entered, a pause); each tick lowers it
+// by one while it is above 0, and while it is not 0 nothing reads as just pressed. A change made after this
+// frame's tick therefore blocks the rest of this frame and all of the next one, so the press that caused the
+// change does not act again in the new context.
 //
 // Logical pad l reads pad record m_auiPadMap[l] and action array m_auiPadMap[l]; the map is the identity.
 // Main thread only; no allocation after initialize.
 #pragma once
 
+#include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
 #include "Corvane/Input/ClInputMapperBase.h"
 #include "Corvane/System/KvTypes.h"
@@ -28,7 +30,6 @@ static_assert(sizeof(SGameInputAction) == 12, "an action record is three floats"
 
 inline constexpr i32 gc_iNUM_DEBUG_CAMERA_ACTIONS = 32;
 inline constexpr f32 gc_fACTION_PRESSED_THRESHOLD = 0.1f;
-inline constexpr i32 gc_iINPUT_BLOCKED_FRAMES = 2;
 
 // Makes the game's input mappers into g_pInputMapperGameplay and g_pInputMapperMenus (16-byte aligned
 // blocks of KvAlignedAlloc, constructed in place); terminate destroys them.
@@ -64,7 +65,6 @@ class ClInputManager {
   static i32 m_iActionCount;  // written by the game before initialize (37)
   static SGameInputAction* m_apGameSpecificInputs[cuiMAX_GAME_PADS];
   static u8 m_uiCurInputFrame;
-  static i32 m_iInputBlockedCounter;
   static u8 m_auiPadMap[cuiMAX_GAME_PADS];
   static SGameInputAction m_aDebugCameraActions[gc_iNUM_DEBUG_CAMERA_ACTIONS];
 

@@ -3,7 +3,7 @@
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
 #include "Corvane/Input/ClRumbleMgr.h"
-#include "Corvane/Input/KvClockSeam.h"
+#include "Corvane/System/ClClock.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/DInput/XInput.h"
 

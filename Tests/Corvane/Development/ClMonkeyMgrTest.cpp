@@ -13,7 +13,7 @@
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
-#include "Corvane/Input/KvClockSeam.h"
+#include "Corvane/System/ClClock.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tools/kdsc/KdsSource.h"

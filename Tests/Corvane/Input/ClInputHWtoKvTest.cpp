@@ -4,7 +4,7 @@
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
-#include "Corvane/Input/KvClockSeam.h"
+#include "Corvane/System/ClClock.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"

@@ -11,27 +11,32 @@ namespace {
 
 std::vector<std::string> g_destroyed;
 
-// A game mapper: key C held gives action 5 the value 1.0; the named object records its destruction.
+// A game mapper: one key held gives one action the value 1.0; the named object records its destruction.
 class CKeyMapper : public ClInputMapperBase {
  public:
-  explicit CKeyMapper(const char* pName) : m_pName(pName) {}
+  CKeyMapper(const char* pName, i32 iKey, i32 iAction) : m_pName(pName), m_iKey(iKey), m_iAction(iAction) {}
   ~CKeyMapper() override { g_destroyed.push_back(m_pName); }
   void process(u8 uiPlayerIndex) override {
     ++iCalls;
     SGameInputAction* pActions = ClInputManager::getActions(uiPlayerIndex);
-    if (ClInputHWtoKv::mp_auiKeyStates[gc_iKEY_INDEX_C] == E_KEY_DOWN) {
-      pActions[5].mp_afValues[ClInputManager::m_uiCurInputFrame] = 1.0f;
+    if (ClInputHWtoKv::mp_auiKeyStates[m_iKey] == E_KEY_DOWN) {
+      pActions[m_iAction].mp_afValues[ClInputManager::m_uiCurInputFrame] = 1.0f;
     }
   }
   const char* m_pName;
+  i32 m_iKey;
+  i32 m_iAction;
   i32 iCalls = 0;
 };
 
-CKeyMapper* makeMapper(const char* pName) { return new (KvAlignedAlloc(sizeof(CKeyMapper), 16)) CKeyMapper(pName); }
+CKeyMapper* makeMapper(const char* pName, i32 iKey, i32 iAction) {
+  return new (KvAlignedAlloc(sizeof(CKeyMapper), 16)) CKeyMapper(pName, iKey, iAction);
+}
 
+// Gameplay: key C gives action 5; menus: key B gives action 6.
 void createTestMappers() {
-  g_pInputMapperGameplay = makeMapper("gameplay");
-  g_pInputMapperMenus = makeMapper("menus");
+  g_pInputMapperGameplay = makeMapper("gameplay", gc_iKEY_INDEX_C, 5);
+  g_pInputMapperMenus = makeMapper("menus", 48, 6);
 }
 
 SGameInputAction& action(u32 uiPad, i32 iAction) { return ClInputManager::m_apGameSpecificInputs[uiPad][iAction]; }
@@ -105,7 +110,7 @@ TEST_F(InputManager, AContextChangeBlocksTheRestOfItsFrameAndTheNext) {
   setNow(a, 1.0f);
   ASSERT_TRUE(ClInputManager::isActionJustPressed(a));
   // A mapper change after this frame's tick blocks the rest of the frame...
-  ClInputManager::m_iInputBlockedCounter = gc_iINPUT_BLOCKED_FRAMES;
+  g_iInputBlockedCounter = gc_iINPUT_BLOCKED_FRAMES;
   EXPECT_FALSE(ClInputManager::isActionJustPressed(a));
   // ... and the next frame,
   ClInputManager::tick();
@@ -117,11 +122,11 @@ TEST_F(InputManager, AContextChangeBlocksTheRestOfItsFrameAndTheNext) {
   setNow(c, 1.0f);
   EXPECT_TRUE(ClInputManager::isActionJustPressed(c));
   EXPECT_TRUE(ClInputManager::isActionJustPressedAnyPad(2));
-  EXPECT_EQ(ClInputManager::m_iInputBlockedCounter, 0);
+  EXPECT_EQ(g_iInputBlockedCounter, 0);
 }
 
 TEST_F(InputManager, AKeyMappedToAnActionIsJustPressedOnceWhileHeld) {
-  CKeyMapper& mapper = *static_cast<CKeyMapper*>(g_pInputMapperGameplay);
+  CKeyMapper& mapper = *static_cast<CKeyMapper*>(g_pInputMapperGameplay);  // key C, action 5
   auto frame = [&mapper]() {
     ClInputManager::tick();
     mapper.process(0);
@@ -137,6 +142,42 @@ TEST_F(InputManager, AKeyMappedToAnActionIsJustPressedOnceWhileHeld) {
   Win32TestPushKey(SDL_SCANCODE_C, true);
   EXPECT_TRUE(frame());
   EXPECT_EQ(mapper.iCalls, 6);
+}
+
+TEST_F(InputManager, PushingOrPoppingAMapperBlocksTheNextPresses) {
+  // The game's frame: input tick, then the top mapper of every local player with one.
+  auto frame = [](i32 iAction) {
+    ClInputManager::tick();
+    for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
+      if (ClGameStateMgr::m_aLocalPlayers[uiPlayer].mp_inputMapperStack.getCount() > 0) {
+        ClGameStateMgr::getInputMapper(uiPlayer)->process(static_cast<u8>(uiPlayer));
+      }
+    }
+    return ClInputManager::isActionJustPressed(action(0, iAction));
+  };
+  // Pushed before a frame: that frame is blocked, the next is not.
+  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  EXPECT_FALSE(frame(5));
+  Win32TestPushKey(SDL_SCANCODE_C, false);
+  EXPECT_FALSE(frame(5));
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  EXPECT_TRUE(frame(5));
+  // The press opens the menus: the rest of this frame and the next are blocked.
+  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  EXPECT_FALSE(ClInputManager::isActionJustPressed(action(0, 5)));
+  Win32TestPushKey(SDL_SCANCODE_B, true);
+  EXPECT_FALSE(frame(6));
+  Win32TestPushKey(SDL_SCANCODE_B, false);
+  EXPECT_FALSE(frame(6));
+  Win32TestPushKey(SDL_SCANCODE_B, true);
+  EXPECT_TRUE(frame(6));
+  EXPECT_EQ(static_cast<CKeyMapper*>(g_pInputMapperMenus)->iCalls, 3);
+  // Popping blocks the same way.
+  ClGameStateMgr::popInputMapper(0);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperGameplay);
+  EXPECT_EQ(g_iInputBlockedCounter, gc_iINPUT_BLOCKED_FRAMES);
+  ClGameStateMgr::popInputMapper(0);
 }
 
 TEST_F(InputManager, DebugCameraMapperFollowsItsTable) {

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
-#include "Corvane/Input/KvClockSeam.h"
+#include "Corvane/System/ClClock.h"
 #include "Platform/DInput/DInput8.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"

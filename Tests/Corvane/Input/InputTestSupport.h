@@ -94,7 +94,7 @@ class InputTest : public ::testing::Test {
     ClGraphics::mp_fScreenWidth = cWIDTH;
     ClGraphics::mp_fScreenHeight = cHEIGHT;
     ClInputManager::m_iActionCount = 37;
-    ClInputManager::m_iInputBlockedCounter = 0;
+    g_iInputBlockedCounter = 0;
     ClInputManager::initialize();
   }
   void TearDown() override {
