@@ -4,8 +4,6 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/System/KvDebug.h"
 
-ClPool<SLEDRecord, gc_iMAX_LEDS> ClLEDMgr::mp_LEDPool;
-
 namespace {
 
 constexpr f32 gc_fFIRST_ROW_Y = 100.0f;

@@ -1,9 +1,10 @@
 // Development LEDs: named read-outs drawn as lines of text at the top left of the screen every frame, each
 // either a plain label or a float value shown with its recent average and peak.
 //
-// Records come from a pool of 64. A user takes one (mp_LEDPool.alloc()), fills name, colour and kind, and for
-// a value writes it at the next write position (wrapping after 127), raises the held count up to 128 and
-// sets the refreshed flag in every frame it feeds the LED. render draws every LED in use (pool order, rows of
+// Records come from a pool of 64, built with the engine's globals before the program body runs. A user
+// takes one (mp_LEDPool.alloc()), fills name, colour and kind, and for a value writes it at the next write
+// position (wrapping after 127), raises the held count up to 128 and sets the refreshed flag in every frame
+// it feeds the LED. render draws every LED in use (pool order, rows of
 // 26 pixels from y = 100) and then ages them: a label shows for one frame, a value for as long as it is fed.
 //
 // Text goes through a ClLEDTextRenderer (the UI's text drawing); without one nothing is drawn. Main thread

@@ -2,6 +2,7 @@
 // translation unit in the order they are defined, and destroys them in reverse). Globals of further areas
 // take their numbered place in this list.
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
+#include "Corvane/Development/ClLEDMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/ClJobMgr.h"
@@ -16,6 +17,7 @@ ClPool<SGeometryData, gc_iMAX_GEOMETRY_DATA> ClGeometryDataMgr_WIN32::m_geometry
 ClPool<SGeometryContainer, gc_iMAX_GEOMETRY_CONTAINERS> ClGeometryDataMgr_WIN32::m_geometryContainerPool;
 // 3. Command-line parameter pool (4 records).
 // 4. Development-LED records (64) and their pool.
+ClPool<SLEDRecord, gc_iMAX_LEDS> ClLEDMgr::mp_LEDPool;
 // 5. Local players: no TV channel, empty input-mapper stacks.
 SLocalPlayerState ClGameStateMgr::m_aLocalPlayers[cMAX_LOCAL_PLAYERS];
 // 6. TV channels: empty camera stacks.
@@ -83,6 +85,7 @@ struct SEngineGlobal {
 const SEngineGlobal gc_aEngineGlobals[] = {
     KV_POOL_GLOBAL("geometry-data pool", ClGeometryDataMgr_WIN32::m_geometryDataPool),
     KV_POOL_GLOBAL("geometry-container pool", ClGeometryDataMgr_WIN32::m_geometryContainerPool),
+    KV_POOL_GLOBAL("development-LED pool", ClLEDMgr::mp_LEDPool),
     KV_POOL_GLOBAL("timer pool", ClClock::m_timerPool),
     KV_POOL_GLOBAL("stopwatch pool", ClClock::m_stopwatchPool),
     KV_POOL_GLOBAL("one-off job pool", ClJobMgr::m_oneOffJobPool),
