@@ -1,5 +1,8 @@
 #include "Tests/Support/KvTestSupport.h"
 
+#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/System/KvProgram.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -31,6 +34,16 @@ std::string envOr(const char* pName, const char* pFallback) {
 }
 
 }  // namespace
+
+void KvTestUseIdleGame() {
+  SKvGameEntryPoints entryPoints{};
+  entryPoints.pfnStartUp = [] { return i32{1}; };
+  entryPoints.pfnTickFrame = [](f32) { return u32{1}; };
+  entryPoints.pfnShutDown = [] { return i32{1}; };
+  KvSetGameEntryPoints(entryPoints);
+  ClMainLoop::readFrequency();
+  ClMainLoop::reset();
+}
 
 std::string KvTestSourceDir() { return envOr("GRINDLOW_SOURCE_DIR", "."); }
 std::string KvTestBinaryDir() { return envOr("GRINDLOW_BINARY_DIR", "."); }
