@@ -132,18 +132,18 @@ const ClMagDataInfo* lookUpPath(const char* pFilenameWithPath, ClMagTOC** ppOwni
     if (!pTOC->mp_bTOCLoaded || pTOC->mp_pTOC == nullptr) {
       continue;
     }
+    const i32* piHashes = pTOC->mp_piNameHashes;
     i32 iLo = 0;
     i32 iHi = pTOC->mp_iNumEntries - 1;
     while (iLo <= iHi) {
       const i32 iMid = (iLo + iHi) / 2;
-      const SMagTOCRecord* pRecord = recordAt(pTOC, iMid);
-      if (pRecord->mp_iNameHash > iKey) {
+      if (piHashes[iMid] > iKey) {
         iHi = iMid - 1;
-      } else if (pRecord->mp_iNameHash < iKey) {
+      } else if (piHashes[iMid] < iKey) {
         iLo = iMid + 1;
       } else {
         *ppOwningTOC = pTOC;
-        return infoOf(pTOC, pRecord);
+        return infoOf(pTOC, recordAt(pTOC, iMid));
       }
     }
   }
@@ -247,16 +247,17 @@ i32 inflateEntry(SMagRef* pRef, const u8* pStream, u32 uiDestinationSize) {
   return E_FILE_OK;
 }
 
-// Decrypts the staging buffer into a new plaintext buffer (the caller frees it).
-i32 decryptStaging(SMagRef* pRef, u8** ppPlaintext) {
+// Decrypts the entry's ciphertext in place: no buffer of its own is needed, as the plaintext is exactly as
+// long as the ciphertext.
+i32 decryptInPlace(SMagRef* pRef, u8* pCiphertext) {
   const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
   u8 aucKey[gc_iCRYPTO_KEY_SIZE];
   std::memcpy(aucKey, pRef->mp_pOwningMagTOC->mp_aucKey, sizeof(aucKey));
   aucKey[gc_iCRYPTO_KEY_SIZE - 1] = 0;
   u8 aucIV[gc_iCRYPTO_BLOCK_SIZE];
   ClCrypto::buildIV(aucKey, pRef->mp_iNameHash, aucIV);
-  if (!ClCrypto::decrypt(pRef->mp_pStagingBuffer, static_cast<i32>(pInfo->mp_uiEncryptedSize), aucKey, aucIV,
-                         ppPlaintext)) {
+  if (!ClCrypto::decryptInto(pCiphertext, static_cast<i32>(pInfo->mp_uiEncryptedSize), aucKey, aucIV,
+                             pCiphertext)) {
     reportArchiveProblem("Mag data file [%s] is damaged: entry 0x%08X could not be decrypted",
                          pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash));
     return E_FILE_DAMAGED;
@@ -266,27 +267,25 @@ i32 decryptStaging(SMagRef* pRef, u8** ppPlaintext) {
 
 i32 readEncodedEntry(SMagRef* pRef, u32 numberOfBytesToRead) {
   const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-  KV_ASSERT(pRef->mp_pStagingBuffer);
-  const u32 uiStored = pInfo->getStoredSize();
-  i32 iResult = bringStoredBytes(pRef, uiStored, pRef->mp_pStagingBuffer);
-  if (iResult == E_FILE_OK) {
-    if (pInfo->mp_uiEncrypted) {
-      u8* pPlaintext = nullptr;
-      iResult = decryptStaging(pRef, &pPlaintext);
-      if (iResult == E_FILE_OK) {
-        if (pInfo->mp_uiCompressed) {
-          iResult = inflateEntry(pRef, pPlaintext, numberOfBytesToRead);
-        } else {
-          std::memcpy(pRef->mp_pDestinationBuffer, pPlaintext, pInfo->mp_uiEncryptedSize);
-        }
-      }
-      KvAlignedFree(pPlaintext);
-    } else {
+  i32 iResult = E_FILE_OK;
+  if (!pInfo->mp_uiCompressed) {
+    // Encrypted only: the ciphertext is as long as the entry, so it is brought and decrypted where it ends up.
+    iResult = bringStoredBytes(pRef, pInfo->mp_uiEncryptedSize, pRef->mp_pDestinationBuffer);
+    if (iResult == E_FILE_OK) {
+      iResult = decryptInPlace(pRef, pRef->mp_pDestinationBuffer);
+    }
+  } else {
+    KV_ASSERT(pRef->mp_pStagingBuffer);
+    iResult = bringStoredBytes(pRef, pInfo->getStoredSize(), pRef->mp_pStagingBuffer);
+    if (iResult == E_FILE_OK && pInfo->mp_uiEncrypted) {
+      iResult = decryptInPlace(pRef, pRef->mp_pStagingBuffer);
+    }
+    if (iResult == E_FILE_OK) {
       iResult = inflateEntry(pRef, pRef->mp_pStagingBuffer, numberOfBytesToRead);
     }
+    KvAlignedFree(pRef->mp_pStagingBuffer);
+    pRef->mp_pStagingBuffer = nullptr;
   }
-  KvAlignedFree(pRef->mp_pStagingBuffer);
-  pRef->mp_pStagingBuffer = nullptr;
   if (iResult == E_FILE_OK && numberOfBytesToRead > pInfo->mp_uiFinalSize) {
     std::memset(pRef->mp_pDestinationBuffer + pInfo->mp_uiFinalSize, 0, numberOfBytesToRead - pInfo->mp_uiFinalSize);
   }
@@ -369,6 +368,8 @@ void releaseSlotWhenEmpty(ClMagTOC* pSlot) {
   // A load stopped half-way may leave an image without its flag.
   KvAlignedFree(pSlot->mp_pTOC);
   pSlot->mp_pTOC = nullptr;
+  KvAlignedFree(pSlot->mp_piNameHashes);
+  pSlot->mp_piNameHashes = nullptr;
   KvAlignedFree(pSlot->mp_pData);
   pSlot->mp_pData = nullptr;
   pSlot->mp_unloadTOCCallbacks.terminate();
@@ -437,6 +438,7 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
     pMagEntry->mp_uiDataSize = 0;
     pMagEntry->mp_iNumEntries = 0;
     pMagEntry->mp_uiRecordTableOffset = 0;
+    pMagEntry->mp_piNameHashes = nullptr;
     pMagEntry->mp_unloadTOCCallbacks.initialize();
     pMagEntry->mp_unloadDataCallbacks.initialize();
     pMagEntry->mp_uiNameHash = uiHash;
@@ -499,7 +501,16 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
     unloadTOC(uiHash);
     return 0;
   }
+  pMagEntry->mp_piNameHashes =
+      static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(pMagEntry->mp_iNumEntries), 16));
+  if (pMagEntry->mp_piNameHashes == nullptr) {
+    reportArchiveProblem("Mag TOC file [%s] was not loaded: no memory for its %d entries", pTOCPath,
+                         pMagEntry->mp_iNumEntries);
+    unloadTOC(uiHash);
+    return 0;
+  }
   for (i32 i = 0; i < pMagEntry->mp_iNumEntries; ++i) {
+    pMagEntry->mp_piNameHashes[i] = recordAt(pMagEntry, i)->mp_iNameHash;
     if (infoOf(pMagEntry, recordAt(pMagEntry, i))->mp_uiEncrypted && pMagEntry->mp_aucKey[0] == 0) {
       KV_FATALF("No encryption key passed-in for Mag TOC file [%s]; this Mag TOC file has encrypted files and MUST "
                 "have a valid key!",
@@ -546,6 +557,8 @@ i32 ClMagFileIO::unloadTOC(u32 uiNameHash) {
   runUnloadCallbacks(pSlot->mp_unloadTOCCallbacks);
   KvAlignedFree(pSlot->mp_pTOC);
   pSlot->mp_pTOC = nullptr;
+  KvAlignedFree(pSlot->mp_piNameHashes);
+  pSlot->mp_piNameHashes = nullptr;
   pSlot->mp_uiTOCSize = 0;
   pSlot->mp_iNumEntries = 0;
   pSlot->mp_bTOCLoaded = 0;
@@ -673,9 +686,9 @@ i32 ClMagFileIO::allocReadBuffers(SMagRef* pRef, u32 numberOfBytesToRead, u32 ui
                                                                              : pInfo->mp_uiCompressedSize;
     KV_ASSERT(uiSizeToAllocate <= numberOfBytesToRead);
   } else if (pInfo->mp_uiEncrypted) {
+    // The ciphertext is decrypted in the destination itself: no staging buffer.
     KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiEncryptedSize > 0);
     KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiEncryptedSize <= numberOfBytesToRead);
-    uiSizeToAllocate = pInfo->mp_uiEncryptedSize;
   } else if (pInfo->mp_uiCompressed) {
     KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiCompressedSize > 0);
     KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiCompressedSize <= numberOfBytesToRead);

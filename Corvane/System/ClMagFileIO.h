@@ -120,6 +120,7 @@ class ClMagTOC {
   u32 mp_uiDataSize = 0;
   i32 mp_iNumEntries = 0;
   u32 mp_uiRecordTableOffset = 0;
+  i32* mp_piNameHashes = nullptr;  // the records' name hashes in table order, for a search that stays in cache
 };
 
 enum E_MAG_REF_KIND : i32 {
@@ -190,7 +191,8 @@ class ClMagFileIO {
   // bytes lie outside its data file, else the ClFileIO::open code of the data or loose file (1: no such file).
   static i32 open(const char* pFilenameWithPath, u32* pOutSize, SMagRef** ppOutRef);
   // Allocates the destination (numberOfBytesToRead bytes at the alignment) and, for compressed or encrypted
-  // entries, the staging buffer. 1, or 0 for a null or closed reference or a failed allocation.
+  // entries, the staging buffer of the stored bytes (none for an entry that is only encrypted: it is
+  // decrypted in its destination). 1, or 0 for a null or closed reference or a failed allocation.
   static i32 allocReadBuffers(SMagRef* pRef, u32 numberOfBytesToRead, u32 uiAlignment);
   // Brings the file's bytes into the destination. 0; 2 null reference; 12 reference not open; 15 the entry
   // could not be decoded; else the ClFileIO::read code.
