@@ -1,6 +1,10 @@
 #include "Tests/Support/KvTestSupport.h"
 
+#include "Corvane/System/ClFileIO.h"
+#include "Corvane/System/ClMagFileIO.h"
 #include "Corvane/System/ClMainLoop.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/KvDataPaths.h"
 #include "Corvane/System/KvProgram.h"
 
 #include <cstdlib>
@@ -43,6 +47,19 @@ void KvTestUseIdleGame() {
   KvSetGameEntryPoints(entryPoints);
   ClMainLoop::readFrequency();
   ClMainLoop::reset();
+}
+
+void KvTestStartFileIO() {
+  ClMutexLock::initializePool();
+  KvInitializeDataPaths();
+  ClFileIO::initialize();
+  ClMagFileIO::initTOCPool();
+  ClMagFileIO::initRefPool();
+}
+
+void KvTestStopFileIO() {
+  ClMagFileIO::shutdown();
+  ClFileIO::shutdown();
 }
 
 std::string KvTestSourceDir() { return envOr("GRINDLOW_SOURCE_DIR", "."); }

@@ -50,6 +50,11 @@ void KvThrowingStopHook(u32 uiAddress);
 // that pump the window's messages (a pump step with an empty queue runs a main-loop frame).
 void KvTestUseIdleGame();
 
+// Starts the file layer and empties the archive pools (loose files are then read from the current folder);
+// KvTestStopFileIO closes everything again.
+void KvTestStartFileIO();
+void KvTestStopFileIO();
+
 // Source and build folders of the tree (set by the test environment), for fixtures.
 std::string KvTestSourceDir();
 std::string KvTestBinaryDir();
