@@ -4,4 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh normal
-exec ./build/normal/Code/System/grindlow "$@"
+# The game runs with the data root as its current folder.
+cd build/normal/Data
+exec ../Code/System/grindlow "$@"

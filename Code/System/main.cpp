@@ -1,7 +1,18 @@
-// The game's entry point.
-#include <cstdio>
+// The game's entry point: hands the game's start-up, frame, shutdown and command line to the engine's program
+// body and runs it.
+#include "Code/GameModes/ClGame.h"
+#include "Code/System/GameSpecificCommandLine.h"
+#include "Corvane/System/KvProgram.h"
 
 int main() {
-  std::printf("Grindlow: three-lane action game on the Corvane engine. Engine foundations only so far.\n");
-  return 0;
+  SKvGameEntryPoints entryPoints{};
+  entryPoints.pfnStartUp = &ClGame::startUp;
+  entryPoints.pfnTickFrame = &ClGame::tickFrame;
+  entryPoints.pfnShutDown = &ClGame::shutDown;
+  entryPoints.pCommandDefinitions = g_GameCommandDefinitions;
+  entryPoints.iNumCommandDefinitions = gc_iNUM_GAME_COMMAND_DEFINITIONS;
+  entryPoints.pfnIsHelpRequested = &GameSpecificIsHelpRequested;
+  entryPoints.pfnPrintHelp = &GameSpecificPrintHelp;
+  KvSetGameEntryPoints(entryPoints);
+  return WinMain(nullptr, nullptr, nullptr, 0);
 }

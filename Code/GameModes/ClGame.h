@@ -1,0 +1,51 @@
+// The game's top level above the engine: the first start-up stage, the frame and the shutdown that the program
+// body calls, the mode machine they drive, and the game's clocks and random seed.
+//
+// Main thread only. The program body calls startUp once before the main loop, tickFrame once per frame
+// (from the main loop's tick) and shutDown once after it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Code/GameModes/ClGameMode.h"
+#include "Corvane/System/KvTypes.h"
+
+// Mode machine globals.
+extern E_GAME_MODE g_eCurrentGameMode;
+extern E_GAME_MODE g_ePreviousGameMode;
+extern E_GAME_MODE g_eNextGameMode;
+extern ClGameMode* g_pCurrentGameMode;
+// Return-to-front-end request: turns every switch into a switch to the front end until the front end clears it.
+extern u32 g_bReturnToFrontEnd;
+// Quit request: the frame that sees it set returns 0.
+extern u32 g_bQuitGame;
+
+inline constexpr f32 gc_fGAMEPLAY_FRAME_TIME_CAP = 0.15f;
+inline constexpr i32 gc_iNUM_GAME_INPUT_ACTIONS = 37;
+
+class ClGame {
+ public:
+  // The first start-up stage. Returns 1.
+  static i32 startUp();
+  // One frame: services the engine, ticks the current mode and switches modes. 1 to keep running, 0 to quit.
+  static u32 tickFrame(f32 fDT);
+  // Stops the modes and the engine managers in order. Returns 1.
+  static i32 shutDown();
+
+  // The mode switcher: enters the mode of g_eCurrentGameMode (the front end while a return to it is asked).
+  static void enterCurrentMode();
+  // Registers a mode object and the mode that follows it by default; piNextModeField, when given, is the
+  // mode's own next-mode field, read at each entry instead of eDefaultNext.
+  static void registerGameMode(E_GAME_MODE eMode, ClGameMode* pMode, E_GAME_MODE eDefaultNext,
+                               const i32* piNextModeField = nullptr);
+  static ClGameMode* getGameMode(E_GAME_MODE eMode);
+
+  // The clock tick every mode runs first: system and gameplay clock records, the timers, the players' mappers.
+  static void tickClocks(f32 fDT);
+  // Seeds the random generator from "RANDOM_SEED" when present and non-zero, else from the millisecond clock.
+  static void seedRandom();
+
+  // Test hook: while a trace is set, every start-up and shutdown step appends its name to it.
+  static void setStepTrace(std::vector<std::string>* pTrace);
+};

@@ -1,0 +1,249 @@
+#include <algorithm>
+
+#include "Code/GameModes/ClGame.h"
+#include "Code/System/GAMEArchiveKeys.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
+#include "Corvane/Data/ClDScriptMgr2.h"
+#include "Corvane/Data/ClDataScriptEvaluator.h"
+#include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Development/ClLEDMgr.h"
+#include "Corvane/Development/ClMonkeyMgr.h"
+#include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Input/ClInputManager.h"
+#include "Corvane/Input/ClRumbleMgr.h"
+#include "Corvane/Math/KvRandom.h"
+#include "Corvane/System/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/System/ClClock.h"
+#include "Corvane/System/ClFileIO.h"
+#include "Corvane/System/ClJobMgr.h"
+#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/ClTaskMgr.h"
+#include "Corvane/System/ClThreadMgr.h"
+#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/System/KvDebug.h"
+#include "Platform/Win32/Win32Time.h"
+
+E_GAME_MODE g_eCurrentGameMode = E_GAME_MODE_NONE;
+E_GAME_MODE g_ePreviousGameMode = E_GAME_MODE_NONE;
+E_GAME_MODE g_eNextGameMode = E_GAME_MODE_NONE;
+ClGameMode* g_pCurrentGameMode = nullptr;
+u32 g_bReturnToFrontEnd = 0;
+u32 g_bQuitGame = 0;
+
+namespace {
+
+struct SGameModeSlot {
+  ClGameMode* mp_pMode = nullptr;
+  E_GAME_MODE m_eDefaultNext = E_GAME_MODE_NONE;
+  const i32* mp_piNextModeField = nullptr;
+};
+
+// The modes that exist register here; the table's defaults are those of the mode table.
+SGameModeSlot g_aGameModes[NUM_E_GAME_MODE] = {
+    {},
+    {nullptr, E_GAME_MODE_ACTION, nullptr},    // front end
+    {nullptr, E_GAME_MODE_FRONTEND, nullptr},  // action
+    {nullptr, E_GAME_MODE_FRONTEND, nullptr},  // bonus stage
+    {nullptr, E_GAME_MODE_FRONTEND, nullptr},  // video: its own next-mode field once registered
+    {nullptr, E_GAME_MODE_LOAD, nullptr},      // pre-load: its own next-mode field, built as load
+    {nullptr, E_GAME_MODE_FRONTEND, nullptr},  // load: its own next-mode field, built as front end
+};
+static_assert(sizeof(g_aGameModes) / sizeof(g_aGameModes[0]) == NUM_E_GAME_MODE);
+
+std::vector<std::string>* g_pStepTrace = nullptr;
+
+void step(const char* pName) {
+  if (g_pStepTrace != nullptr) {
+    g_pStepTrace->push_back(pName);
+  }
+}
+
+// The main archive: loaded whole into memory when its table of contents loads.
+constexpr const char* gc_pszMAIN_ARCHIVE = "RWN";
+
+// Runs the top mapper of every local player that has one.
+void processPlayerMappers() {
+  for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
+    KV_ASSERT(uiPlayer<cMAX_LOCAL_PLAYERS);
+    if (ClGameStateMgr::m_aLocalPlayers[uiPlayer].mp_inputMapperStack.getCount() == 0) {
+      continue;
+    }
+    if (ClInputMapperBase* pMapper = ClGameStateMgr::getInputMapper(uiPlayer)) {
+      pMapper->process(static_cast<u8>(uiPlayer));
+    }
+  }
+}
+
+}  // namespace
+
+void ClGame::setStepTrace(std::vector<std::string>* pTrace) { g_pStepTrace = pTrace; }
+
+void ClGame::registerGameMode(E_GAME_MODE eMode, ClGameMode* pMode, E_GAME_MODE eDefaultNext,
+                              const i32* piNextModeField) {
+  KV_ASSERT(eMode > E_GAME_MODE_NONE && eMode < NUM_E_GAME_MODE);
+  g_aGameModes[eMode] = {pMode, eDefaultNext, piNextModeField};
+}
+
+ClGameMode* ClGame::getGameMode(E_GAME_MODE eMode) {
+  return eMode > E_GAME_MODE_NONE && eMode < NUM_E_GAME_MODE ? g_aGameModes[eMode].mp_pMode : nullptr;
+}
+
+void ClGame::seedRandom() {
+  KV_ASSERT(ClDevINI::mp_bInitialized);
+  const i32 iSeed = ClDevINI::hasKey("RANDOM_SEED") ? ClDevINI::getInt("RANDOM_SEED") : 0;
+  sfmtInitGenRand(iSeed != 0 ? static_cast<u32>(iSeed) : timeGetTime());
+}
+
+void ClGame::tickClocks(f32 fDT) {
+  KV_ASSERT(fDT>=KV_FLOAT(0.0f));
+  ClClock::m_aClockFrames[0].m_fFrameTime = fDT;
+  ClClock::m_aClockFrames[0].m_dTotalTime += static_cast<f64>(fDT);
+  const f32 fScale = ClGameStateMgr::getFloatState(1);
+  const f32 fGameplay = std::min(std::max(fDT, KV_ZERO), gc_fGAMEPLAY_FRAME_TIME_CAP) * fScale;
+  KV_ASSERT_MSG(fGameplay >= KV_ZERO, "fDT>=KV_FLOAT(0.0f)");
+  ClClock::m_aClockFrames[1].m_fFrameTime = fGameplay;
+  ClClock::m_aClockFrames[1].m_dTotalTime += static_cast<f64>(fGameplay);
+  ClClock::updateTimers();
+  processPlayerMappers();
+}
+
+void ClGame::enterCurrentMode() {
+  if (g_eCurrentGameMode <= E_GAME_MODE_NONE || g_eCurrentGameMode >= NUM_E_GAME_MODE) {
+    g_ePreviousGameMode = E_GAME_MODE_NONE;
+    g_eCurrentGameMode = E_GAME_MODE_FRONTEND;
+  }
+  SGameModeSlot* pSlot = &g_aGameModes[g_eCurrentGameMode];
+  if (g_bReturnToFrontEnd) {
+    g_eCurrentGameMode = E_GAME_MODE_FRONTEND;
+    pSlot = &g_aGameModes[E_GAME_MODE_FRONTEND];
+  }
+  g_eNextGameMode = pSlot->mp_piNextModeField != nullptr ? static_cast<E_GAME_MODE>(*pSlot->mp_piNextModeField)
+                                                         : pSlot->m_eDefaultNext;
+  g_pCurrentGameMode = pSlot->mp_pMode;
+  if (g_pCurrentGameMode == nullptr) {
+    // A mode this build does not have: the machine stays in it and its frames only service the engine.
+    return;
+  }
+  if (g_pCurrentGameMode->m_bCallPreEnter) {
+    g_pCurrentGameMode->preEnter(g_ePreviousGameMode);
+  }
+  g_pCurrentGameMode->enter(g_ePreviousGameMode);
+}
+
+i32 ClGame::startUp() {
+  step("ClMutexLock::initializePool");
+  ClMutexLock::initializePool();
+  step("ClThreadMgr::initialize");
+  ClThreadMgr::initialize();
+  step("ClDevINI::initialize");
+  ClDevINI::initialize();
+  step("ClDScriptMgr2::initialize");
+  ClDScriptMgr2::initialize();
+  step("ClMainLoop::readFrequency");
+  ClMainLoop::readFrequency();
+  step("KvInitializeDataPaths");
+  KvInitializeDataPaths();
+  step("ClClock::initialize");
+  ClClock::initialize();
+  step("ClFileIO::initialize");
+  ClFileIO::initialize();
+  ClMagFileIO::initTOCPool();
+  ClMagFileIO::initRefPool();
+  step("ClMagFileIO::loadTOC RWN");
+  GameSpecificRegisterArchiveKeys();
+  if (ClMagFileIO::loadTOC(gc_pszMAIN_ARCHIVE)) {
+    step("ClMagFileIO::loadDataFile RWN");
+    ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
+  }
+  step("ClAsyncAssetLoaderMgr::initialize");
+  ClAsyncAssetLoaderMgr::initialize();
+  step("ClDevINI::load");
+  ClDevINI::load("project.ini");
+  // The seed is taken once the settings are read, so that "RANDOM_SEED" can fix it.
+  step("ClGame::seedRandom");
+  seedRandom();
+
+  g_eCurrentGameMode = E_GAME_MODE_PRELOAD;
+  g_ePreviousGameMode = E_GAME_MODE_NONE;
+  g_pCurrentGameMode = g_aGameModes[E_GAME_MODE_PRELOAD].mp_pMode;
+  g_bQuitGame = 0;
+
+  ClInputManager::m_iActionCount = gc_iNUM_GAME_INPUT_ACTIONS;
+  step("ClGameStateMgr::initialize");
+  ClGameStateMgr::initialize();
+  step("ClGame::enterCurrentMode");
+  enterCurrentMode();
+  step("ClMonkeyMgr::initialize");
+  ClMonkeyMgr::initialize();
+  return 1;
+}
+
+u32 ClGame::tickFrame(f32 fDT) {
+  if (ClGameStateMgr::getBoolState(8)) {
+    ClFileIO::sleepAlertable(750);
+  }
+  ClThreadMgr::update();
+  if (ClJobMgr::isInitialized() && !ClJobMgr::isDispatchSuspended()) {
+    ClTaskMgr::dispatchTasks();
+  }
+  // Completion routines of file reads run in this wait.
+  ClFileIO::sleepAlertable(0);
+  ClAsyncAssetLoaderMgr::tick();
+  ClAsyncAssetLoaderMgr::dispatchFinished();
+  if (ClInputManager::m_bInitialized) {
+    ClInputManager::tick();
+  }
+  processPlayerMappers();
+  ClRumbleMgr::tick();
+  ClLEDMgr::render();
+
+  if (g_pCurrentGameMode != nullptr && g_pCurrentGameMode->tick(fDT)) {
+    g_pCurrentGameMode->exit();
+    g_ePreviousGameMode = g_eCurrentGameMode;
+    g_eCurrentGameMode = g_eNextGameMode;
+    enterCurrentMode();
+  }
+  return g_bQuitGame == 0 ? 1 : 0;
+}
+
+i32 ClGame::shutDown() {
+  step("ClMonkeyMgr::terminate");
+  ClMonkeyMgr::terminate();
+  if (g_pCurrentGameMode != nullptr) {
+    step("current mode exit");
+    g_pCurrentGameMode->exit();
+  }
+  step("ClRumbleMgr::terminate");
+  ClRumbleMgr::terminate();
+  step("ClDScriptMgr2::terminate");
+  ClDScriptMgr2::terminate();
+  step("ClDevINI::terminate");
+  ClDevINI::terminate();
+  step("ClInputManager::terminate");
+  ClInputManager::terminate();
+  step("ClGeometryDataMgr_WIN32::releaseAll");
+  ClGeometryDataMgr_WIN32::releaseAll();
+  step("ClAsyncAssetLoaderMgr::terminate");
+  ClAsyncAssetLoaderMgr::terminate();
+  step("ClClock::shutdown");
+  ClClock::releaseAllTimers();
+  ClClock::releaseAllStopwatches();
+  ClClock::shutdown();
+  // Archives go before the file layer: the archive reader closes its own references, and the file layer then
+  // finds nothing of them left to close.
+  step("ClMagFileIO::unload RWN");
+  ClMagFileIO::unloadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
+  ClMagFileIO::unloadTOC(KvStrHash(gc_pszMAIN_ARCHIVE));
+  step("ClMagFileIO::shutdown");
+  ClMagFileIO::shutdown();
+  step("ClFileIO::shutdown");
+  ClFileIO::shutdown();
+  step("ClJobMgr::shutdown");
+  ClJobMgr::shutdown();
+  step("ClThreadMgr::shutdown");
+  ClThreadMgr::shutdown();
+  return 1;
+}
