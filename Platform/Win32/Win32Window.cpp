@@ -1,0 +1,1186 @@
+#include "Platform/Win32/Win32Window.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+#include <unordered_set>
+#include <vector>
+
+#include "Platform/Win32/Win32WindowInternal.h"
+
+// A window handle points at its record.
+struct HWND__ {
+  std::string className;
+  WNDPROC pProc = nullptr;
+  DWORD uiStyle = 0;
+  DWORD uiExStyle = 0;
+  SDL_Window* pSdlWindow = nullptr;
+  Uint32 uiSdlId = 0;
+  std::string title;
+  bool bVisible = false;
+  bool bMinimized = false;
+  bool bNeedsPaint = false;
+  bool bAcceptFiles = false;
+  bool bTrackLeave = false;
+  bool bMouseInside = false;
+  bool bDestroying = false;
+  int iClientW = 0;  // last size and position told to the window procedure
+  int iClientH = 0;
+  int iClientX = 0;
+  int iClientY = 0;
+  bool bDropOpen = false;
+  std::vector<std::string> dropFiles;
+};
+
+struct HDROP__ {
+  std::vector<std::string> files;
+};
+
+namespace {
+
+struct SWindowClass {
+  WNDCLASSEXA record;
+  std::string name;
+  ATOM uiAtom;
+  int iWindows;
+};
+
+// Window thread only.
+std::vector<SWindowClass> g_classes;
+std::vector<HWND> g_windows;
+std::unordered_set<HDROP> g_drops;
+HWND g_hActive = nullptr;
+ATOM g_uiNextAtom = 0xC000;
+Uint32 g_uiExtraSdlFlags = 0;
+int g_iCursorCounter = 0;
+Uint32 g_uiMouseButtons = 0;  // SDL button mask as of the last button event
+unsigned g_uiFaults = 0;
+bool g_bFaultsRead = false;
+
+struct SWarpEcho {
+  bool bPending = false;
+  Uint32 uiSdlId = 0;
+  int x = 0;
+  int y = 0;
+  Uint64 uiTicks = 0;
+};
+SWarpEcho g_warpEcho;
+
+// The program's module handle: an address that is never read.
+
+constexpr Uint64 gc_uiWARP_ECHO_MS = 500;
+
+unsigned faults() {
+  if (!g_bFaultsRead) {
+    g_bFaultsRead = true;
+    if (const char* pText = std::getenv("GRINDLOW_WIN32_FAULTS")) {
+      const std::string text = std::string(",") + pText + ",";
+      if (text.find(",createwindow,") != std::string::npos) {
+        g_uiFaults |= WIN32_FAULT_CREATE_WINDOW;
+      }
+      if (text.find(",nofocus,") != std::string::npos) {
+        g_uiFaults |= WIN32_FAULT_NO_FOCUS;
+      }
+    }
+  }
+  return g_uiFaults;
+}
+
+bool ensureVideo() {
+  Win32RequireWindowThread("the window functions");
+  if (SDL_WasInit(SDL_INIT_VIDEO)) {
+    return true;
+  }
+  Win32PrepareSdl();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "Win32 stand-in: SDL video could not start: %s\n", SDL_GetError());
+    return false;
+  }
+  return true;
+}
+
+HWND live(HWND hWnd) {
+  if (hWnd == nullptr) {
+    return nullptr;
+  }
+  return std::find(g_windows.begin(), g_windows.end(), hWnd) != g_windows.end() ? hWnd : nullptr;
+}
+
+HWND bySdlId(Uint32 uiId) {
+  for (HWND hWnd : g_windows) {
+    if (hWnd->uiSdlId == uiId && !hWnd->bDestroying) {
+      return hWnd;
+    }
+  }
+  return nullptr;
+}
+
+SWindowClass* findClass(LPCSTR pName) {
+  for (SWindowClass& windowClass : g_classes) {
+    if (strcasecmp(windowClass.name.c_str(), pName) == 0) {
+      return &windowClass;
+    }
+  }
+  return nullptr;
+}
+
+// Frame around the client area: left, top, right, bottom widths.
+RECT frameOf(DWORD uiStyle, SDL_Window* pSdlWindow) {
+  if ((uiStyle & (WS_CAPTION | WS_THICKFRAME)) == 0) {
+    return RECT{0, 0, 0, 0};
+  }
+  int iTop = 0;
+  int iLeft = 0;
+  int iBottom = 0;
+  int iRight = 0;
+  if (pSdlWindow && SDL_GetWindowBordersSize(pSdlWindow, &iTop, &iLeft, &iBottom, &iRight) == 0 &&
+      (iTop | iLeft | iBottom | iRight) != 0) {
+    return RECT{iLeft, iTop, iRight, iBottom};
+  }
+  return RECT{3, (uiStyle & WS_CAPTION) == WS_CAPTION ? 26 : 3, 3, 3};
+}
+
+void deliver(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam, bool bNow) {
+  if (bNow) {
+    if (live(hWnd)) {
+      hWnd->pProc(hWnd, uiMsg, wParam, lParam);
+    }
+  } else {
+    Win32QueueSendLater(hWnd, uiMsg, wParam, lParam);
+  }
+}
+
+// Moves the activation from the current active window to hNew (null: away from the program). Listeners hear
+// of it first, so input devices follow the focus before the window procedure runs.
+void setActive(HWND hNew, WORD uiHow, bool bNow) {
+  HWND hOld = g_hActive;
+  if (hOld == hNew) {
+    return;
+  }
+  g_hActive = hNew;
+  if (hOld) {
+    Win32NotifyActivation(hOld, false);
+  }
+  if (hNew) {
+    Win32NotifyActivation(hNew, true);
+  }
+  if (hOld) {
+    deliver(hOld, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, hOld->bMinimized ? 1 : 0), reinterpret_cast<LPARAM>(hNew),
+            bNow);
+    if (!hNew) {
+      deliver(hOld, WM_ACTIVATEAPP, FALSE, 0, bNow);
+    }
+    deliver(hOld, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hNew), 0, bNow);
+  }
+  if (hNew) {
+    if (!hOld) {
+      deliver(hNew, WM_ACTIVATEAPP, TRUE, 0, bNow);
+    }
+    deliver(hNew, WM_ACTIVATE, uiHow, reinterpret_cast<LPARAM>(hOld), bNow);
+    deliver(hNew, WM_SETFOCUS, reinterpret_cast<WPARAM>(hOld), 0, bNow);
+  }
+}
+
+void reportMove(HWND hWnd, bool bNow) {
+  int x = 0;
+  int y = 0;
+  SDL_GetWindowPosition(hWnd->pSdlWindow, &x, &y);
+  if (x != hWnd->iClientX || y != hWnd->iClientY) {
+    hWnd->iClientX = x;
+    hWnd->iClientY = y;
+    deliver(hWnd, WM_MOVE, 0, MAKELPARAM(x, y), bNow);
+  }
+}
+
+void reportSize(HWND hWnd, WPARAM uiKind, bool bForce, bool bNow) {
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowSize(hWnd->pSdlWindow, &w, &h);
+  if (bForce || w != hWnd->iClientW || h != hWnd->iClientH) {
+    hWnd->iClientW = w;
+    hWnd->iClientH = h;
+    deliver(hWnd, WM_SIZE, uiKind, MAKELPARAM(w, h), bNow);
+  }
+}
+
+void show(HWND hWnd, int nCmdShow) {
+  const bool bWasShown = hWnd->bVisible && !hWnd->bMinimized;
+  bool bActivate = false;
+  switch (nCmdShow) {
+    case SW_HIDE:
+      SDL_HideWindow(hWnd->pSdlWindow);
+      hWnd->bVisible = false;
+      if (g_hActive == hWnd) {
+        setActive(nullptr, 0, true);
+      }
+      return;
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+      SDL_ShowWindow(hWnd->pSdlWindow);
+      SDL_MinimizeWindow(hWnd->pSdlWindow);
+      hWnd->bVisible = true;
+      hWnd->bMinimized = true;
+      if (g_hActive == hWnd) {
+        setActive(nullptr, 0, true);
+      }
+      return;
+    case SW_SHOWMAXIMIZED:
+      SDL_MaximizeWindow(hWnd->pSdlWindow);
+      hWnd->bMinimized = false;
+      bActivate = true;
+      break;
+    case SW_SHOWNOACTIVATE:
+    case SW_SHOWNA:
+      break;
+    default:  // SW_SHOWNORMAL, SW_SHOW, SW_RESTORE, SW_SHOWDEFAULT
+      if (hWnd->bMinimized) {
+        SDL_RestoreWindow(hWnd->pSdlWindow);
+        hWnd->bMinimized = false;
+      }
+      bActivate = true;
+      break;
+  }
+  if (!hWnd->bVisible) {
+    SDL_ShowWindow(hWnd->pSdlWindow);
+    hWnd->bVisible = true;
+    hWnd->bNeedsPaint = true;
+  }
+  if (bActivate && !bWasShown && (faults() & WIN32_FAULT_NO_FOCUS) == 0) {
+    SDL_RaiseWindow(hWnd->pSdlWindow);
+    setActive(hWnd, WA_ACTIVE, true);
+  }
+}
+
+std::string utf8FromUtf16(LPCWSTR pText) {
+  std::string out;
+  for (size_t i = 0; pText[i] != 0; ++i) {
+    char32_t c = pText[i];
+    if (c >= 0xD800 && c <= 0xDBFF && pText[i + 1] >= 0xDC00 && pText[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (pText[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Malformed bytes become U+FFFD.
+std::u16string utf16FromUtf8(const std::string& text) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    int iMore = 0;
+    char32_t c = 0;
+    if (lead < 0x80) {
+      c = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      c = lead & 0x1F;
+      iMore = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+      c = lead & 0x0F;
+      iMore = 2;
+    } else if ((lead & 0xF8) == 0xF0) {
+      c = lead & 0x07;
+      iMore = 3;
+    } else {
+      c = 0xFFFD;
+    }
+    ++i;
+    for (int k = 0; k < iMore; ++k) {
+      if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+        c = 0xFFFD;
+        break;
+      }
+      c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+      ++i;
+    }
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c > 0x10FFFF ? 0xFFFD : c);
+    }
+  }
+  return out;
+}
+
+WPARAM mouseKeyFlags(Uint32 uiButtons) {
+  WPARAM uiFlags = 0;
+  if (uiButtons & SDL_BUTTON_LMASK) uiFlags |= MK_LBUTTON;
+  if (uiButtons & SDL_BUTTON_RMASK) uiFlags |= MK_RBUTTON;
+  if (uiButtons & SDL_BUTTON_MMASK) uiFlags |= MK_MBUTTON;
+  if (uiButtons & SDL_BUTTON_X1MASK) uiFlags |= MK_XBUTTON1;
+  if (uiButtons & SDL_BUTTON_X2MASK) uiFlags |= MK_XBUTTON2;
+  const Uint16 uiMod = Win32CurrentKeyMod();
+  if (uiMod & KMOD_SHIFT) uiFlags |= MK_SHIFT;
+  if (uiMod & KMOD_CTRL) uiFlags |= MK_CONTROL;
+  return uiFlags;
+}
+
+POINT clientToScreen(HWND hWnd, int x, int y) {
+  int iLeft = 0;
+  int iTop = 0;
+  SDL_GetWindowPosition(hWnd->pSdlWindow, &iLeft, &iTop);
+  return POINT{iLeft + x, iTop + y};
+}
+
+void postInput(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam, Uint32 uiTime) {
+  Win32QueuePostInput(MSG{hWnd, uiMsg, wParam, lParam, uiTime, Win32CursorModel()});
+}
+
+void translateKey(const SDL_KeyboardEvent& key) {
+  Win32NoteKeyMod(key.keysym.mod);
+  HWND hWnd = g_hActive;
+  if (!hWnd) {
+    return;
+  }
+  const BYTE vk = Win32VirtualKey(key.keysym);
+  BYTE uiCode = Win32KeyboardScanCode(key.keysym.scancode);
+  if (vk == 0 && uiCode == 0) {
+    return;
+  }
+  // Pause and Num Lock share make code 0x45; Windows marks Num Lock, not Pause, as extended.
+  bool bExtended = (uiCode & 0x80) != 0;
+  if (key.keysym.scancode == SDL_SCANCODE_PAUSE) {
+    bExtended = false;
+  } else if (key.keysym.scancode == SDL_SCANCODE_NUMLOCKCLEAR) {
+    bExtended = true;
+  }
+  uiCode &= 0x7F;
+  const bool bDown = key.type == SDL_KEYDOWN;
+  const bool bAlt = (key.keysym.mod & KMOD_ALT) != 0;
+  const bool bControl = (key.keysym.mod & KMOD_CTRL) != 0;
+  const bool bSystem = (bAlt && !bControl) || vk == VK_F10 || (vk == VK_MENU && !bControl);
+  LPARAM lParam = 1 | (static_cast<LPARAM>(uiCode) << 16);
+  if (bExtended) lParam |= 1 << 24;
+  if (bAlt) lParam |= 1 << 29;
+  if (!bDown || key.repeat) lParam |= 1 << 30;
+  if (!bDown) lParam |= static_cast<LPARAM>(1u << 31);
+  const UINT uiMsg = bDown ? (bSystem ? WM_SYSKEYDOWN : WM_KEYDOWN) : (bSystem ? WM_SYSKEYUP : WM_KEYUP);
+  postInput(hWnd, uiMsg, vk, lParam, key.timestamp);
+}
+
+void translateWindowEvent(const SDL_WindowEvent& event) {
+  HWND hWnd = bySdlId(event.windowID);
+  if (!hWnd) {
+    return;
+  }
+  switch (event.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+      postInput(hWnd, WM_CLOSE, 0, 0, event.timestamp);
+      break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED: {
+      const bool bClicked = (g_uiMouseButtons != 0) && hWnd->bMouseInside;
+      setActive(hWnd, bClicked ? WA_CLICKACTIVE : WA_ACTIVE, false);
+      break;
+    }
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      if (g_hActive == hWnd) {
+        setActive(nullptr, 0, false);
+      }
+      break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_RESIZED:
+      if (!hWnd->bMinimized) {
+        reportSize(hWnd, SIZE_RESTORED, false, false);
+      }
+      hWnd->bNeedsPaint = true;
+      break;
+    case SDL_WINDOWEVENT_MOVED:
+      reportMove(hWnd, false);
+      break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+      hWnd->bMinimized = true;
+      deliver(hWnd, WM_SIZE, SIZE_MINIMIZED, 0, false);
+      break;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+      hWnd->bMinimized = false;
+      reportSize(hWnd, SIZE_MAXIMIZED, true, false);
+      break;
+    case SDL_WINDOWEVENT_RESTORED:
+      hWnd->bMinimized = false;
+      reportSize(hWnd, SIZE_RESTORED, true, false);
+      hWnd->bNeedsPaint = true;
+      break;
+    case SDL_WINDOWEVENT_EXPOSED:
+      hWnd->bNeedsPaint = true;
+      break;
+    case SDL_WINDOWEVENT_ENTER:
+      hWnd->bMouseInside = true;
+      break;
+    case SDL_WINDOWEVENT_LEAVE:
+      hWnd->bMouseInside = false;
+      if (hWnd->bTrackLeave) {
+        hWnd->bTrackLeave = false;
+        postInput(hWnd, WM_MOUSELEAVE, 0, 0, event.timestamp);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void deliverDrop(HWND hWnd, std::vector<std::string> files, Uint32 uiTime) {
+  if (!hWnd->bAcceptFiles || files.empty()) {
+    return;
+  }
+  HDROP hDrop = new HDROP__{std::move(files)};
+  g_drops.insert(hDrop);
+  postInput(hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(hDrop), 0, uiTime);
+}
+
+HWND dropTarget(Uint32 uiSdlId) {
+  HWND hWnd = bySdlId(uiSdlId);
+  return hWnd ? hWnd : g_hActive;
+}
+
+Uint32 sdlIdOf(HWND hWnd) { return live(hWnd) ? hWnd->uiSdlId : 0; }
+
+}  // namespace
+
+// --- Glue for the queue ---
+
+void Win32WindowTranslateSdlEvent(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_WINDOWEVENT:
+      translateWindowEvent(event.window);
+      break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      translateKey(event.key);
+      break;
+    case SDL_MOUSEMOTION: {
+      HWND hWnd = bySdlId(event.motion.windowID);
+      if (!hWnd) {
+        break;
+      }
+      hWnd->bMouseInside = true;
+      const POINT screen = clientToScreen(hWnd, event.motion.x, event.motion.y);
+      Win32SetCursorModel(screen.x, screen.y);
+      postInput(hWnd, WM_MOUSEMOVE, mouseKeyFlags(g_uiMouseButtons), MAKELPARAM(event.motion.x, event.motion.y),
+                event.motion.timestamp);
+      break;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      const bool bDown = event.type == SDL_MOUSEBUTTONDOWN;
+      const Uint32 uiMask = SDL_BUTTON(event.button.button);
+      g_uiMouseButtons = bDown ? (g_uiMouseButtons | uiMask) : (g_uiMouseButtons & ~uiMask);
+      HWND hWnd = bySdlId(event.button.windowID);
+      if (!hWnd) {
+        break;
+      }
+      UINT uiMsg = 0;
+      WORD uiXButton = 0;
+      switch (event.button.button) {
+        case SDL_BUTTON_LEFT:
+          uiMsg = bDown ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+          break;
+        case SDL_BUTTON_RIGHT:
+          uiMsg = bDown ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+          break;
+        case SDL_BUTTON_MIDDLE:
+          uiMsg = bDown ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+          break;
+        case SDL_BUTTON_X1:
+        case SDL_BUTTON_X2:
+          uiMsg = bDown ? WM_XBUTTONDOWN : WM_XBUTTONUP;
+          uiXButton = event.button.button == SDL_BUTTON_X1 ? XBUTTON1 : XBUTTON2;
+          break;
+        default:
+          return;
+      }
+      const POINT screen = clientToScreen(hWnd, event.button.x, event.button.y);
+      Win32SetCursorModel(screen.x, screen.y);
+      postInput(hWnd, uiMsg, MAKEWPARAM(mouseKeyFlags(g_uiMouseButtons), uiXButton),
+                MAKELPARAM(event.button.x, event.button.y), event.button.timestamp);
+      break;
+    }
+    case SDL_MOUSEWHEEL: {
+      HWND hWnd = bySdlId(event.wheel.windowID);
+      if (!hWnd) {
+        hWnd = g_hActive;
+      }
+      if (!hWnd) {
+        break;
+      }
+      const int iSign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+      const POINT cursor = Win32CursorModel();
+      const LPARAM lParam = MAKELPARAM(cursor.x, cursor.y);
+      const WORD uiFlags = static_cast<WORD>(mouseKeyFlags(g_uiMouseButtons));
+      if (event.wheel.y != 0) {
+        const SHORT iDelta = static_cast<SHORT>(iSign * event.wheel.y * WHEEL_DELTA);
+        postInput(hWnd, WM_MOUSEWHEEL, MAKEWPARAM(uiFlags, iDelta), lParam, event.wheel.timestamp);
+      }
+      if (event.wheel.x != 0) {
+        const SHORT iDelta = static_cast<SHORT>(iSign * event.wheel.x * WHEEL_DELTA);
+        postInput(hWnd, WM_MOUSEHWHEEL, MAKEWPARAM(uiFlags, iDelta), lParam, event.wheel.timestamp);
+      }
+      break;
+    }
+    case SDL_DROPBEGIN:
+      if (HWND hWnd = dropTarget(event.drop.windowID)) {
+        hWnd->bDropOpen = true;
+        hWnd->dropFiles.clear();
+      }
+      break;
+    case SDL_DROPFILE:
+      if (HWND hWnd = dropTarget(event.drop.windowID); hWnd && event.drop.file) {
+        if (hWnd->bDropOpen) {
+          hWnd->dropFiles.emplace_back(event.drop.file);
+        } else {
+          deliverDrop(hWnd, {event.drop.file}, event.drop.timestamp);
+        }
+      }
+      break;
+    case SDL_DROPCOMPLETE:
+      if (HWND hWnd = dropTarget(event.drop.windowID); hWnd && hWnd->bDropOpen) {
+        hWnd->bDropOpen = false;
+        deliverDrop(hWnd, std::move(hWnd->dropFiles), event.drop.timestamp);
+        hWnd->dropFiles.clear();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool Win32WindowIsWarpEcho(const SDL_Event& event) {
+  if (!g_warpEcho.bPending) {
+    return false;
+  }
+  if (SDL_GetTicks64() - g_warpEcho.uiTicks > gc_uiWARP_ECHO_MS) {
+    g_warpEcho.bPending = false;
+    return false;
+  }
+  // Without the mouse focus SDL reports its own warps for no window.
+  const bool bSameWindow = event.motion.windowID == g_warpEcho.uiSdlId || event.motion.windowID == 0;
+  if (bSameWindow && event.motion.x == g_warpEcho.x && event.motion.y == g_warpEcho.y) {
+    g_warpEcho.bPending = false;
+    return true;
+  }
+  return false;
+}
+
+WNDPROC Win32WindowProcOf(HWND hWnd) {
+  HWND hLive = live(hWnd);
+  return hLive ? hLive->pProc : nullptr;
+}
+
+bool Win32WindowFindPaint(HWND hFilter, HWND* phWnd) {
+  for (HWND hWnd : g_windows) {
+    if ((hFilter == nullptr || hFilter == hWnd) && hWnd->bVisible && !hWnd->bMinimized && hWnd->bNeedsPaint &&
+        !hWnd->bDestroying) {
+      *phWnd = hWnd;
+      return true;
+    }
+  }
+  return false;
+}
+
+// --- Platform calls ---
+
+ATOM RegisterClassExA(const WNDCLASSEXA* lpwcx) {
+  Win32RequireWindowThread("RegisterClassExA");
+  if (lpwcx == nullptr || lpwcx->cbSize != sizeof(WNDCLASSEXA) || lpwcx->lpfnWndProc == nullptr ||
+      lpwcx->lpszClassName == nullptr || findClass(lpwcx->lpszClassName) != nullptr) {
+    return 0;
+  }
+  SWindowClass windowClass{*lpwcx, lpwcx->lpszClassName, g_uiNextAtom++, 0};
+  windowClass.record.lpszClassName = nullptr;  // the caller's text may not outlive the call
+  windowClass.record.lpszMenuName = nullptr;
+  g_classes.push_back(windowClass);
+  return windowClass.uiAtom;
+}
+
+BOOL UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
+  Win32RequireWindowThread("UnregisterClassA");
+  if (lpClassName == nullptr) {
+    return FALSE;
+  }
+  SWindowClass* pClass = findClass(lpClassName);
+  if (pClass == nullptr || pClass->iWindows > 0) {
+    return FALSE;
+  }
+  g_classes.erase(g_classes.begin() + (pClass - g_classes.data()));
+  return TRUE;
+}
+
+HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
+
+HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                     int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam) {
+  Win32RequireWindowThread("CreateWindowExA");
+  if ((faults() & WIN32_FAULT_CREATE_WINDOW) || lpClassName == nullptr || hWndParent != nullptr ||
+      (dwStyle & WS_CHILD)) {
+    return nullptr;
+  }
+  SWindowClass* pClass = findClass(lpClassName);
+  if (pClass == nullptr || !ensureVideo()) {
+    return nullptr;
+  }
+  const RECT frame = frameOf(dwStyle, nullptr);
+  int iClientW = 640;
+  int iClientH = 480;
+  if (nWidth != CW_USEDEFAULT) {
+    iClientW = std::max(1, static_cast<int>(nWidth - frame.left - frame.right));
+    iClientH = std::max(1, static_cast<int>(nHeight - frame.top - frame.bottom));
+  }
+  int iClientX = static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
+  int iClientY = static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
+  if (X != CW_USEDEFAULT) {
+    iClientX = X + frame.left;
+    iClientY = Y + frame.top;
+  }
+  Uint32 uiFlags = SDL_WINDOW_HIDDEN | g_uiExtraSdlFlags;
+  if ((dwStyle & WS_CAPTION) != WS_CAPTION) uiFlags |= SDL_WINDOW_BORDERLESS;
+  if (dwStyle & WS_THICKFRAME) uiFlags |= SDL_WINDOW_RESIZABLE;
+  if (dwExStyle & WS_EX_TOPMOST) uiFlags |= SDL_WINDOW_ALWAYS_ON_TOP;
+  const char* pTitle = lpWindowName ? lpWindowName : "";
+  SDL_Window* pSdlWindow = SDL_CreateWindow(pTitle, iClientX, iClientY, iClientW, iClientH, uiFlags);
+  if (pSdlWindow == nullptr) {
+    std::fprintf(stderr, "Win32 stand-in: SDL could not make the window: %s\n", SDL_GetError());
+    return nullptr;
+  }
+
+  HWND hWnd = new HWND__;
+  hWnd->className = pClass->name;
+  hWnd->pProc = pClass->record.lpfnWndProc;
+  hWnd->uiStyle = dwStyle;
+  hWnd->uiExStyle = dwExStyle;
+  hWnd->pSdlWindow = pSdlWindow;
+  hWnd->uiSdlId = SDL_GetWindowID(pSdlWindow);
+  hWnd->title = pTitle;
+  hWnd->bAcceptFiles = (dwExStyle & WS_EX_ACCEPTFILES) != 0;
+  SDL_GetWindowPosition(pSdlWindow, &hWnd->iClientX, &hWnd->iClientY);
+  SDL_GetWindowSize(pSdlWindow, &hWnd->iClientW, &hWnd->iClientH);
+  g_windows.push_back(hWnd);
+  ++pClass->iWindows;
+  Win32QueueAddWindow(hWnd);
+
+  CREATESTRUCTA create{lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X,
+                       static_cast<LONG>(dwStyle), lpWindowName, lpClassName, dwExStyle};
+  if (hWnd->pProc(hWnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+    DestroyWindow(hWnd);
+    return nullptr;
+  }
+  if (!live(hWnd)) {
+    return nullptr;
+  }
+  deliver(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(hWnd->iClientW, hWnd->iClientH), true);
+  deliver(hWnd, WM_MOVE, 0, MAKELPARAM(hWnd->iClientX, hWnd->iClientY), true);
+  if (live(hWnd) && (dwStyle & WS_VISIBLE)) {
+    show(hWnd, SW_SHOW);
+  }
+  return live(hWnd);
+}
+
+BOOL DestroyWindow(HWND hWnd) {
+  Win32RequireWindowThread("DestroyWindow");
+  if (!live(hWnd) || hWnd->bDestroying) {
+    return FALSE;
+  }
+  hWnd->bDestroying = true;
+  if (g_hActive == hWnd) {
+    setActive(nullptr, 0, true);
+  }
+  hWnd->pProc(hWnd, WM_DESTROY, 0, 0);
+  Win32QueueRemoveWindow(hWnd);
+  g_windows.erase(std::find(g_windows.begin(), g_windows.end(), hWnd));
+  if (SWindowClass* pClass = findClass(hWnd->className.c_str())) {
+    --pClass->iWindows;
+  }
+  if (g_warpEcho.uiSdlId == hWnd->uiSdlId) {
+    g_warpEcho.bPending = false;
+  }
+  SDL_DestroyWindow(hWnd->pSdlWindow);
+  delete hWnd;
+  return TRUE;
+}
+
+BOOL IsWindow(HWND hWnd) { return live(hWnd) && !hWnd->bDestroying ? TRUE : FALSE; }
+
+LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM) {
+  switch (Msg) {
+    case WM_CLOSE:
+      DestroyWindow(hWnd);
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        SendMessageA(hWnd, WM_CLOSE, 0, 0);
+      }
+      return 0;
+    case WM_PAINT:
+      if (live(hWnd)) {
+        hWnd->bNeedsPaint = false;
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+BOOL ShowWindow(HWND hWnd, int nCmdShow) {
+  Win32RequireWindowThread("ShowWindow");
+  if (!IsWindow(hWnd)) {
+    return FALSE;
+  }
+  const BOOL bWasVisible = hWnd->bVisible ? TRUE : FALSE;
+  show(hWnd, nCmdShow);
+  return bWasVisible;
+}
+
+BOOL UpdateWindow(HWND hWnd) {
+  Win32RequireWindowThread("UpdateWindow");
+  if (!IsWindow(hWnd)) {
+    return FALSE;
+  }
+  if (hWnd->bVisible && !hWnd->bMinimized && hWnd->bNeedsPaint) {
+    hWnd->pProc(hWnd, WM_PAINT, 0, 0);
+  }
+  return TRUE;
+}
+
+BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
+  Win32RequireWindowThread("MoveWindow");
+  if (!IsWindow(hWnd)) {
+    return FALSE;
+  }
+  const RECT frame = frameOf(hWnd->uiStyle, hWnd->pSdlWindow);
+  SDL_SetWindowPosition(hWnd->pSdlWindow, X + frame.left, Y + frame.top);
+  SDL_SetWindowSize(hWnd->pSdlWindow, std::max(1, static_cast<int>(nWidth - frame.left - frame.right)),
+                    std::max(1, static_cast<int>(nHeight - frame.top - frame.bottom)));
+  reportMove(hWnd, true);
+  if (live(hWnd)) {
+    reportSize(hWnd, SIZE_RESTORED, false, true);
+  }
+  if (live(hWnd) && bRepaint) {
+    hWnd->bNeedsPaint = true;
+  }
+  return TRUE;
+}
+
+BOOL SetWindowTextA(HWND hWnd, LPCSTR lpString) {
+  Win32RequireWindowThread("SetWindowTextA");
+  if (!IsWindow(hWnd)) {
+    return FALSE;
+  }
+  hWnd->title = lpString ? lpString : "";
+  SDL_SetWindowTitle(hWnd->pSdlWindow, hWnd->title.c_str());
+  return TRUE;
+}
+
+BOOL SetWindowTextW(HWND hWnd, LPCWSTR lpString) {
+  const std::string text = lpString ? utf8FromUtf16(lpString) : std::string();
+  return SetWindowTextA(hWnd, text.c_str());
+}
+
+int GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
+  if (!IsWindow(hWnd) || lpString == nullptr || nMaxCount <= 0) {
+    return 0;
+  }
+  const size_t uiCount = std::min(hWnd->title.size(), static_cast<size_t>(nMaxCount - 1));
+  std::memcpy(lpString, hWnd->title.data(), uiCount);
+  lpString[uiCount] = '\0';
+  return static_cast<int>(uiCount);
+}
+
+BOOL GetWindowRect(HWND hWnd, LPRECT lpRect) {
+  if (!IsWindow(hWnd) || lpRect == nullptr) {
+    return FALSE;
+  }
+  const RECT frame = frameOf(hWnd->uiStyle, hWnd->pSdlWindow);
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowPosition(hWnd->pSdlWindow, &x, &y);
+  SDL_GetWindowSize(hWnd->pSdlWindow, &w, &h);
+  *lpRect = RECT{x - frame.left, y - frame.top, x + w + frame.right, y + h + frame.bottom};
+  return TRUE;
+}
+
+BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
+  if (!IsWindow(hWnd) || lpRect == nullptr) {
+    return FALSE;
+  }
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowSize(hWnd->pSdlWindow, &w, &h);
+  *lpRect = RECT{0, 0, w, h};
+  return TRUE;
+}
+
+BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
+  if (!IsWindow(hWnd) || lpPoint == nullptr) {
+    return FALSE;
+  }
+  *lpPoint = clientToScreen(hWnd, lpPoint->x, lpPoint->y);
+  return TRUE;
+}
+
+BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
+  if (!IsWindow(hWnd) || lpPoint == nullptr) {
+    return FALSE;
+  }
+  const POINT origin = clientToScreen(hWnd, 0, 0);
+  lpPoint->x -= origin.x;
+  lpPoint->y -= origin.y;
+  return TRUE;
+}
+
+int GetSystemMetrics(int nIndex) {
+  if ((nIndex != SM_CXSCREEN && nIndex != SM_CYSCREEN) || !ensureVideo()) {
+    return 0;
+  }
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+    return 0;
+  }
+  return nIndex == SM_CXSCREEN ? mode.w : mode.h;
+}
+
+HDC BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
+  if (!IsWindow(hWnd) || lpPaint == nullptr) {
+    return nullptr;
+  }
+  *lpPaint = PAINTSTRUCT{};
+  lpPaint->hdc = reinterpret_cast<HDC>(hWnd);
+  GetClientRect(hWnd, &lpPaint->rcPaint);
+  hWnd->bNeedsPaint = false;
+  return lpPaint->hdc;
+}
+
+BOOL EndPaint(HWND hWnd, const PAINTSTRUCT*) { return IsWindow(hWnd); }
+
+HWND GetForegroundWindow() { return g_hActive; }
+
+BOOL SetForegroundWindow(HWND hWnd) {
+  Win32RequireWindowThread("SetForegroundWindow");
+  if (!IsWindow(hWnd) || !hWnd->bVisible) {
+    return FALSE;
+  }
+  SDL_RaiseWindow(hWnd->pSdlWindow);
+  setActive(hWnd, WA_ACTIVE, true);
+  return TRUE;
+}
+
+HWND SetFocus(HWND hWnd) {
+  HWND hPrevious = g_hActive;
+  if (hWnd != nullptr) {
+    SetForegroundWindow(hWnd);
+  }
+  return hPrevious;
+}
+
+BOOL TrackMouseEvent(LPTRACKMOUSEEVENT lpEventTrack) {
+  Win32RequireWindowThread("TrackMouseEvent");
+  if (lpEventTrack == nullptr || lpEventTrack->cbSize != sizeof(TRACKMOUSEEVENT) ||
+      (lpEventTrack->dwFlags & ~(TME_LEAVE | TME_CANCEL)) != 0 || (lpEventTrack->dwFlags & TME_LEAVE) == 0) {
+    return FALSE;
+  }
+  HWND hWnd = lpEventTrack->hwndTrack;
+  if (!IsWindow(hWnd)) {
+    return FALSE;
+  }
+  if (lpEventTrack->dwFlags & TME_CANCEL) {
+    hWnd->bTrackLeave = false;
+  } else if (!hWnd->bMouseInside) {
+    postInput(hWnd, WM_MOUSELEAVE, 0, 0, SDL_GetTicks());
+  } else {
+    hWnd->bTrackLeave = true;
+  }
+  return TRUE;
+}
+
+BOOL SetCursorPos(int X, int Y) {
+  if (!ensureVideo()) {
+    return FALSE;
+  }
+  HWND hTarget = nullptr;
+  for (HWND hWnd : g_windows) {
+    RECT client{};
+    GetClientRect(hWnd, &client);
+    const POINT origin = clientToScreen(hWnd, 0, 0);
+    if (hWnd->bVisible && X >= origin.x && Y >= origin.y && X < origin.x + client.right &&
+        Y < origin.y + client.bottom && (hTarget == nullptr || hWnd == g_hActive)) {
+      hTarget = hWnd;
+    }
+  }
+  if (hTarget) {
+    const POINT origin = clientToScreen(hTarget, 0, 0);
+    g_warpEcho = SWarpEcho{true, hTarget->uiSdlId, X - origin.x, Y - origin.y, SDL_GetTicks64()};
+    SDL_WarpMouseInWindow(hTarget->pSdlWindow, X - origin.x, Y - origin.y);
+  } else {
+    SDL_WarpMouseGlobal(X, Y);
+  }
+  Win32SetCursorModel(X, Y);
+  return TRUE;
+}
+
+BOOL GetCursorPos(LPPOINT lpPoint) {
+  if (lpPoint == nullptr) {
+    return FALSE;
+  }
+  *lpPoint = Win32CursorModel();
+  return TRUE;
+}
+
+int ShowCursor(BOOL bShow) {
+  const bool bWasShown = g_iCursorCounter >= 0;
+  g_iCursorCounter += bShow ? 1 : -1;
+  const bool bShown = g_iCursorCounter >= 0;
+  if (bShown != bWasShown && ensureVideo()) {
+    SDL_ShowCursor(bShown ? SDL_ENABLE : SDL_DISABLE);
+  }
+  return g_iCursorCounter;
+}
+
+BOOL ClipCursor(const RECT* lpRect) {
+  Win32RequireWindowThread("ClipCursor");
+  for (HWND hWnd : g_windows) {
+    if (lpRect == nullptr) {
+      SDL_SetWindowMouseRect(hWnd->pSdlWindow, nullptr);
+      continue;
+    }
+    RECT client{};
+    GetClientRect(hWnd, &client);
+    const POINT origin = clientToScreen(hWnd, 0, 0);
+    const int iLeft = std::max<int>(lpRect->left - origin.x, 0);
+    const int iTop = std::max<int>(lpRect->top - origin.y, 0);
+    const int iRight = std::min<int>(lpRect->right - origin.x, client.right);
+    const int iBottom = std::min<int>(lpRect->bottom - origin.y, client.bottom);
+    if (iRight > iLeft && iBottom > iTop) {
+      const SDL_Rect area{iLeft, iTop, iRight - iLeft, iBottom - iTop};
+      SDL_SetWindowMouseRect(hWnd->pSdlWindow, &area);
+    } else {
+      SDL_SetWindowMouseRect(hWnd->pSdlWindow, nullptr);
+    }
+  }
+  return TRUE;
+}
+
+void DragAcceptFiles(HWND hWnd, BOOL fAccept) {
+  if (!IsWindow(hWnd)) {
+    return;
+  }
+  hWnd->bAcceptFiles = fAccept != FALSE;
+  if (fAccept) {
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+  }
+}
+
+UINT DragQueryFileA(HDROP hDrop, UINT iFile, LPSTR lpszFile, UINT cch) {
+  if (g_drops.count(hDrop) == 0) {
+    return 0;
+  }
+  if (iFile == 0xFFFFFFFFu) {
+    return static_cast<UINT>(hDrop->files.size());
+  }
+  if (iFile >= hDrop->files.size()) {
+    return 0;
+  }
+  const std::string& name = hDrop->files[iFile];
+  if (lpszFile == nullptr) {
+    return static_cast<UINT>(name.size());
+  }
+  if (cch == 0) {
+    return 0;
+  }
+  const size_t uiCount = std::min<size_t>(name.size(), cch - 1);
+  std::memcpy(lpszFile, name.data(), uiCount);
+  lpszFile[uiCount] = '\0';
+  return static_cast<UINT>(uiCount);
+}
+
+UINT DragQueryFileW(HDROP hDrop, UINT iFile, LPWSTR lpszFile, UINT cch) {
+  if (g_drops.count(hDrop) == 0 || iFile == 0xFFFFFFFFu) {
+    return DragQueryFileA(hDrop, iFile, nullptr, 0);
+  }
+  if (iFile >= hDrop->files.size()) {
+    return 0;
+  }
+  const std::u16string name = utf16FromUtf8(hDrop->files[iFile]);
+  if (lpszFile == nullptr) {
+    return static_cast<UINT>(name.size());
+  }
+  if (cch == 0) {
+    return 0;
+  }
+  const size_t uiCount = std::min<size_t>(name.size(), cch - 1);
+  std::memcpy(lpszFile, name.data(), uiCount * sizeof(WCHAR));
+  lpszFile[uiCount] = 0;
+  return static_cast<UINT>(uiCount);
+}
+
+void DragFinish(HDROP hDrop) {
+  if (g_drops.erase(hDrop) != 0) {
+    delete hDrop;
+  }
+}
+
+// --- Stand-in interface ---
+
+SDL_Window* Win32GetSdlWindow(HWND hWnd) { return IsWindow(hWnd) ? hWnd->pSdlWindow : nullptr; }
+
+void Win32SetWindowCreationFlags(Uint32 uiSdlFlags) { g_uiExtraSdlFlags = uiSdlFlags; }
+
+// --- Tests ---
+
+void Win32TestSetFaults(unsigned uiFaults) {
+  g_bFaultsRead = true;
+  g_uiFaults = uiFaults;
+}
+
+void Win32TestPushKey(SDL_Scancode eScancode, bool bDown, Uint16 uiMod, bool bRepeat) {
+  if (!ensureVideo()) {
+    return;
+  }
+  SDL_Event event{};
+  event.type = bDown ? SDL_KEYDOWN : SDL_KEYUP;
+  event.key.timestamp = SDL_GetTicks();
+  event.key.windowID = sdlIdOf(g_hActive);
+  event.key.state = bDown ? SDL_PRESSED : SDL_RELEASED;
+  event.key.repeat = bRepeat ? 1 : 0;
+  event.key.keysym.scancode = eScancode;
+  event.key.keysym.sym = SDL_GetKeyFromScancode(eScancode);
+  event.key.keysym.mod = uiMod;
+  SDL_PushEvent(&event);
+}
+
+void Win32TestPushMouseMotion(HWND hWnd, int x, int y, int iRelX, int iRelY) {
+  if (!ensureVideo()) {
+    return;
+  }
+  SDL_Event event{};
+  event.type = SDL_MOUSEMOTION;
+  event.motion.timestamp = SDL_GetTicks();
+  event.motion.windowID = sdlIdOf(hWnd);
+  event.motion.state = g_uiMouseButtons;
+  event.motion.x = x;
+  event.motion.y = y;
+  event.motion.xrel = iRelX;
+  event.motion.yrel = iRelY;
+  SDL_PushEvent(&event);
+}
+
+void Win32TestPushMouseButton(HWND hWnd, Uint8 uiButton, bool bDown, int x, int y) {
+  if (!ensureVideo()) {
+    return;
+  }
+  SDL_Event event{};
+  event.type = bDown ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+  event.button.timestamp = SDL_GetTicks();
+  event.button.windowID = sdlIdOf(hWnd);
+  event.button.button = uiButton;
+  event.button.state = bDown ? SDL_PRESSED : SDL_RELEASED;
+  event.button.clicks = 1;
+  event.button.x = x;
+  event.button.y = y;
+  SDL_PushEvent(&event);
+}
+
+void Win32TestPushMouseWheel(HWND hWnd, int iNotchesY) {
+  if (!ensureVideo()) {
+    return;
+  }
+  SDL_Event event{};
+  event.type = SDL_MOUSEWHEEL;
+  event.wheel.timestamp = SDL_GetTicks();
+  event.wheel.windowID = sdlIdOf(hWnd);
+  event.wheel.y = iNotchesY;
+  event.wheel.preciseY = static_cast<float>(iNotchesY);
+  event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+  SDL_PushEvent(&event);
+}
+
+void Win32TestPushWindowEvent(HWND hWnd, SDL_WindowEventID eEvent, int iData1, int iData2) {
+  if (!ensureVideo()) {
+    return;
+  }
+  SDL_Event event{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.timestamp = SDL_GetTicks();
+  event.window.windowID = sdlIdOf(hWnd);
+  event.window.event = static_cast<Uint8>(eEvent);
+  event.window.data1 = iData1;
+  event.window.data2 = iData2;
+  SDL_PushEvent(&event);
+}
+
+void Win32TestPushDrop(HWND hWnd, const std::vector<std::string>& paths) {
+  if (!ensureVideo()) {
+    return;
+  }
+  SDL_Event event{};
+  event.drop.timestamp = SDL_GetTicks();
+  event.drop.windowID = sdlIdOf(hWnd);
+  event.type = SDL_DROPBEGIN;
+  SDL_PushEvent(&event);
+  for (const std::string& path : paths) {
+    event.type = SDL_DROPFILE;
+    event.drop.file = SDL_strdup(path.c_str());
+    SDL_PushEvent(&event);
+  }
+  event.type = SDL_DROPCOMPLETE;
+  event.drop.file = nullptr;
+  SDL_PushEvent(&event);
+}
+
+void Win32TestSetFocus(HWND hWnd) {
+  Win32RequireWindowThread("Win32TestSetFocus");
+  setActive(live(hWnd), WA_ACTIVE, false);
+}
+
+void Win32TestReset() {
+  Win32RequireWindowThread("Win32TestReset");
+  // Read what is waiting so that dropped-file names are freed the normal way.
+  Win32PumpEvents();
+  while (!g_windows.empty()) {
+    HWND hWnd = g_windows.back();
+    if (!DestroyWindow(hWnd)) {
+      break;
+    }
+  }
+  g_classes.clear();
+  for (HDROP hDrop : g_drops) {
+    delete hDrop;
+  }
+  g_drops.clear();
+  g_hActive = nullptr;
+  if (g_iCursorCounter < 0 && SDL_WasInit(SDL_INIT_VIDEO)) {
+    SDL_ShowCursor(SDL_ENABLE);
+  }
+  g_iCursorCounter = 0;
+  g_uiMouseButtons = 0;
+  g_uiFaults = 0;
+  g_bFaultsRead = false;
+  g_warpEcho = SWarpEcho{};
+  g_uiExtraSdlFlags = 0;
+  Win32SetCursorModel(0, 0);
+  if (SDL_WasInit(SDL_INIT_VIDEO)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  Win32QueueReset();
+}

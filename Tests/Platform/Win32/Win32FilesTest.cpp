@@ -1,0 +1,349 @@
+#include "Platform/Win32/Win32Files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Platform/Win32/Win32Threads.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+constexpr DWORD gc_dwMIB = 1048576;
+
+std::u16string wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+std::vector<char> pattern(size_t uiSize) {
+  std::vector<char> bytes(uiSize);
+  for (size_t i = 0; i < uiSize; ++i) bytes[i] = char((i * 7 + 3) % 251);
+  return bytes;
+}
+
+void writeFile(const std::string& path, const std::vector<char>& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+HANDLE openForReading(const std::string& path, DWORD dwFlags = FILE_FLAG_OVERLAPPED | FILE_FLAG_SEQUENTIAL_SCAN) {
+  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     dwFlags | FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+struct Completion {
+  DWORD dwError;
+  DWORD dwBytes;
+  LPOVERLAPPED pOverlapped;
+  DWORD dwThread;
+};
+
+std::vector<Completion> g_completions;
+
+void CALLBACK recordCompletion(DWORD dwError, DWORD dwBytes, LPOVERLAPPED pOverlapped) {
+  g_completions.push_back({dwError, dwBytes, pOverlapped, GetCurrentThreadId()});
+}
+
+class Win32Files : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_engineDir = m_dir;
+    std::replace(m_engineDir.begin(), m_engineDir.end(), '/', '\\');
+    g_completions.clear();
+  }
+  void TearDown() override {
+    Win32ClearFaults();
+    Win32SetMessageBoxHook(nullptr);
+  }
+  std::string m_dir;
+  std::string m_engineDir;  // the same folder as the engine writes it, with "\" separators
+};
+
+TEST_F(Win32Files, PathsUseBackslashesAndFallBackToAnyCase) {
+  writeFile(m_dir + "/Data/Sub/Archive.Pak", pattern(10));
+  writeFile(m_dir + "/Data/same.txt", pattern(1));
+  writeFile(m_dir + "/Data/Same.txt", pattern(2));
+  writeFile(m_dir + "/Data/SAME.txt", pattern(3));
+
+  HANDLE hFile = openForReading(m_engineDir + "\\DATA\\sub\\archive.PAK");
+  ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
+  DWORD dwHigh = 7;
+  EXPECT_EQ(GetFileSize(hFile, &dwHigh), 10u);
+  EXPECT_EQ(dwHigh, 0u);
+  CloseHandle(hFile);
+  EXPECT_EQ(Win32ToHostPath((m_engineDir + "\\DATA\\sub\\archive.PAK").c_str()), m_dir + "/Data/Sub/Archive.Pak");
+  EXPECT_EQ(Win32ToHostPath((m_engineDir + "\\data\\NEW\\x.bin").c_str()), m_dir + "/Data/NEW/x.bin");
+
+  // The exact name wins; otherwise the first in byte order of the names that differ only in case.
+  hFile = openForReading(m_engineDir + "\\Data\\same.txt");
+  EXPECT_EQ(GetFileSize(hFile, nullptr), 1u);
+  CloseHandle(hFile);
+  hFile = openForReading(m_engineDir + "\\Data\\sAmE.TXT");
+  EXPECT_EQ(GetFileSize(hFile, nullptr), 3u);
+  CloseHandle(hFile);
+
+  // Relative paths start at the current folder; so does a relative folder creation.
+  const std::string previous = std::filesystem::current_path().string();
+  ASSERT_EQ(chdir(m_dir.c_str()), 0);
+  hFile = openForReading(".\\data\\SUB\\Archive.pak");
+  EXPECT_NE(hFile, INVALID_HANDLE_VALUE);
+  CloseHandle(hFile);
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, u".\\SAVEDATA\\", nullptr), ERROR_SUCCESS);
+  EXPECT_TRUE(std::filesystem::is_directory(m_dir + "/SAVEDATA"));
+  ASSERT_EQ(chdir(previous.c_str()), 0);
+}
+
+TEST_F(Win32Files, OpenAndCloseFailures) {
+  writeFile(m_dir + "/Data/file.bin", pattern(4));
+  const auto openError = [](const std::string& path, DWORD dwAccess = GENERIC_READ) {
+    HANDLE hFile = CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(hFile, INVALID_HANDLE_VALUE) << path;
+    return GetLastError();
+  };
+  EXPECT_EQ(openError(m_engineDir + "\\Data\\missing.bin"), DWORD(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(openError(m_engineDir + "\\Nowhere\\file.bin"), DWORD(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(openError(m_engineDir + "\\Data\\file.bin\\inner"), DWORD(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(openError(m_engineDir + "\\Data"), DWORD(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(openError(""), DWORD(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(openError(m_engineDir + "\\Data\\file.bin", 0x40000000u /* write */), DWORD(ERROR_NOT_SUPPORTED));
+  Win32InjectFault(Win32Fault::FileOpen, ERROR_TOO_MANY_OPEN_FILES, 1);
+  EXPECT_EQ(openError(m_engineDir + "\\Data\\file.bin"), DWORD(ERROR_TOO_MANY_OPEN_FILES));
+
+  // A failing close still closes the handle.
+  HANDLE hFile = openForReading(m_engineDir + "\\Data\\file.bin");
+  ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
+  Win32InjectFault(Win32Fault::FileClose, ERROR_GEN_FAILURE, 1);
+  EXPECT_FALSE(CloseHandle(hFile));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_GEN_FAILURE));
+  EXPECT_FALSE(CloseHandle(hFile));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(GetFileSize(hFile, nullptr), INVALID_FILE_SIZE);
+}
+
+TEST_F(Win32Files, ReadsCompleteOnlyInTheIssuersAlertableWait) {
+  const std::vector<char> bytes = pattern(3 * gc_dwMIB);
+  writeFile(m_dir + "/big.bin", bytes);
+  HANDLE hFile = openForReading(m_engineDir + "\\big.bin");
+  std::vector<char> buffer(3 * gc_dwMIB, 0);
+  OVERLAPPED reads[3] = {};
+  for (DWORD i = 0; i < 3; ++i) {
+    reads[i].Offset = (2 - i) * gc_dwMIB;  // issued from the end, so order and offsets both show
+    ASSERT_TRUE(ReadFileEx(hFile, buffer.data() + reads[i].Offset, gc_dwMIB, &reads[i], &recordCompletion));
+    EXPECT_EQ(reads[i].Internal, STATUS_PENDING);
+  }
+  Sleep(5);
+  EXPECT_EQ(SleepEx(5, FALSE), 0u);
+  EXPECT_TRUE(g_completions.empty());
+
+  EXPECT_EQ(SleepEx(0, TRUE), WAIT_IO_COMPLETION);
+  ASSERT_EQ(g_completions.size(), 3u);
+  for (DWORD i = 0; i < 3; ++i) {
+    EXPECT_EQ(g_completions[i].pOverlapped, &reads[i]);
+    EXPECT_EQ(g_completions[i].dwError, DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(g_completions[i].dwBytes, gc_dwMIB);
+    EXPECT_EQ(g_completions[i].dwThread, GetCurrentThreadId());
+    EXPECT_EQ(reads[i].InternalHigh, gc_dwMIB);
+  }
+  EXPECT_EQ(buffer, bytes);
+  CloseHandle(hFile);
+}
+
+HANDLE g_hOtherFile;
+HANDLE g_hOtherMayDeliver;
+char g_acOtherBuffer[64];
+
+unsigned readOnOtherThread(void* pIssued) {
+  static OVERLAPPED s_overlapped{};
+  s_overlapped.Offset = 100;
+  ReadFileEx(g_hOtherFile, g_acOtherBuffer, 64, &s_overlapped, &recordCompletion);
+  SetEvent(pIssued);
+  WaitForSingleObject(g_hOtherMayDeliver, INFINITE);
+  return SleepEx(0, TRUE);
+}
+
+TEST_F(Win32Files, ReadCompletesOnTheThreadThatIssuedIt) {
+  const std::vector<char> bytes = pattern(200);
+  writeFile(m_dir + "/f.bin", bytes);
+  g_hOtherFile = openForReading(m_engineDir + "\\f.bin");
+  g_hOtherMayDeliver = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE hIssued = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  unsigned uId = 0;
+  HANDLE hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &readOnOtherThread, hIssued, 0, &uId));
+  WaitForSingleObject(hIssued, INFINITE);
+
+  EXPECT_EQ(SleepEx(10, TRUE), 0u);  // the main thread's alertable wait does not see it
+  EXPECT_TRUE(g_completions.empty());
+  SetEvent(g_hOtherMayDeliver);
+  WaitForSingleObject(hThread, INFINITE);
+  DWORD dwResult = 0;
+  GetExitCodeThread(hThread, &dwResult);
+  EXPECT_EQ(dwResult, WAIT_IO_COMPLETION);
+  ASSERT_EQ(g_completions.size(), 1u);
+  EXPECT_EQ(g_completions[0].dwThread, uId);
+  EXPECT_EQ(g_completions[0].dwBytes, 64u);
+  EXPECT_EQ(std::memcmp(g_acOtherBuffer, bytes.data() + 100, 64), 0);
+  for (HANDLE hHandle : {hThread, g_hOtherFile, hIssued, g_hOtherMayDeliver}) CloseHandle(hHandle);
+}
+
+// A read of any size in 1 MiB chunks, each started by the completion of the one before, as the file layer does.
+struct ChainedRead {
+  OVERLAPPED overlapped;  // first, so a completion finds its read
+  HANDLE hFile;
+  DWORD dwStart, dwTotal, dwDone, dwError;
+  char* pDestination;
+  std::vector<DWORD> offsets;
+  bool bFinished;
+};
+
+bool readNextChunk(ChainedRead& read) {
+  read.overlapped.Offset = read.dwStart + read.dwDone;
+  read.offsets.push_back(read.overlapped.Offset);
+  return ReadFileEx(read.hFile, read.pDestination + read.dwDone, std::min(gc_dwMIB, read.dwTotal - read.dwDone),
+                    &read.overlapped, [](DWORD dwError, DWORD dwBytes, LPOVERLAPPED pOverlapped) {
+                      auto& read = *reinterpret_cast<ChainedRead*>(pOverlapped);
+                      read.dwDone += dwBytes;
+                      read.dwError = dwError;
+                      read.bFinished = dwError != 0 || read.dwDone == read.dwTotal || !readNextChunk(read);
+                    });
+}
+
+TEST_F(Win32Files, ChunkedReadsAndInjectedReadFaults) {
+  const DWORD dwTotal = 5 * gc_dwMIB / 2;
+  const std::vector<char> bytes = pattern(dwTotal + 300);
+  writeFile(m_dir + "/chunked.bin", bytes);
+  HANDLE hFile = openForReading(m_engineDir + "\\chunked.bin");
+  std::vector<char> buffer(dwTotal, 'z');
+  ChainedRead read{{}, hFile, 100, dwTotal, 0, 0, buffer.data(), {}, false};
+  ASSERT_TRUE(readNextChunk(read));
+  EXPECT_EQ(SleepEx(0, TRUE), WAIT_IO_COMPLETION);  // chunks started by completions complete in the same wait
+  EXPECT_TRUE(read.bFinished);
+  EXPECT_EQ(read.dwError, DWORD(ERROR_SUCCESS));
+  EXPECT_EQ(read.offsets, (std::vector<DWORD>{100, 100 + gc_dwMIB, 100 + 2 * gc_dwMIB}));
+  EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bytes.begin() + 100));
+
+  // The third chunk fails in its completion: the error and no bytes arrive there.
+  std::fill(buffer.begin(), buffer.end(), 'z');
+  Win32InjectFault(Win32Fault::ReadComplete, 23, 1, 2);
+  read = ChainedRead{{}, hFile, 0, dwTotal, 0, 0, buffer.data(), {}, false};
+  ASSERT_TRUE(readNextChunk(read));
+  EXPECT_EQ(SleepEx(0, TRUE), WAIT_IO_COMPLETION);
+  EXPECT_TRUE(read.bFinished);
+  EXPECT_EQ(read.dwError, 23u);
+  EXPECT_EQ(read.overlapped.Internal, 23u);
+  EXPECT_EQ(read.dwDone, 2 * gc_dwMIB);
+  EXPECT_EQ(buffer[2 * gc_dwMIB], 'z');
+
+  // A read refused at its start queues nothing.
+  Win32InjectFault(Win32Fault::ReadStart, ERROR_NOT_ENOUGH_MEMORY, 1);
+  OVERLAPPED overlapped{};
+  EXPECT_FALSE(ReadFileEx(hFile, buffer.data(), 16, &overlapped, &recordCompletion));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY));
+  EXPECT_EQ(SleepEx(0, TRUE), 0u);
+  EXPECT_TRUE(g_completions.empty());
+  CloseHandle(hFile);
+}
+
+TEST_F(Win32Files, ReadsAtTheEndAndWithoutOverlappedHandles) {
+  writeFile(m_dir + "/f.bin", pattern(100));
+  HANDLE hFile = openForReading(m_engineDir + "\\f.bin");
+  char acBuffer[64];
+  OVERLAPPED overlapped{};
+  overlapped.Offset = 80;  // runs past the end: completes with what there is
+  ASSERT_TRUE(ReadFileEx(hFile, acBuffer, 64, &overlapped, &recordCompletion));
+  overlapped.Offset = 100;
+  EXPECT_FALSE(ReadFileEx(hFile, acBuffer, 64, &overlapped, &recordCompletion));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
+  EXPECT_EQ(SleepEx(0, TRUE), WAIT_IO_COMPLETION);
+  ASSERT_EQ(g_completions.size(), 1u);
+  EXPECT_EQ(g_completions[0].dwBytes, 20u);
+
+  HANDLE hPlain = openForReading(m_engineDir + "\\f.bin", 0);
+  overlapped.Offset = 0;
+  EXPECT_FALSE(ReadFileEx(hPlain, acBuffer, 1, &overlapped, &recordCompletion));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  CloseHandle(hPlain);
+  CloseHandle(hFile);
+}
+
+TEST_F(Win32Files, DirectoryCreationAndAttributes) {
+  const std::u16string nested = wide(m_engineDir + "\\Save\\Data\\Deep\\");
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, nested.c_str(), nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(GetFileAttributesW(nested.c_str()), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, nested.c_str(), nullptr), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, wide(m_engineDir + "\\SAVE\\data").c_str(), nullptr), ERROR_ALREADY_EXISTS);
+
+  writeFile(m_dir + "/Save/file.txt", pattern(3));
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, wide(m_engineDir + "\\Save\\file.txt").c_str(), nullptr), ERROR_FILE_EXISTS);
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, wide(m_engineDir + "\\Save\\file.txt\\sub").c_str(), nullptr),
+            ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, u"", nullptr), ERROR_BAD_PATHNAME);
+  Win32InjectFault(Win32Fault::DirectoryCreate, 0, 1);
+  const std::u16string denied = wide(m_engineDir + "\\Denied\\Inner");
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, denied.c_str(), nullptr), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(std::filesystem::exists(m_dir + "/Denied"));
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, denied.c_str(), nullptr), ERROR_SUCCESS);
+
+  writeFile(m_dir + "/Dir/locked.txt", pattern(1));
+  ASSERT_EQ(chmod((m_dir + "/Dir/locked.txt").c_str(), 0444), 0);
+  writeFile(m_dir + "/Dir/\xC3\x9Cn\xC3\xAF \xF0\x9F\x98\x80.txt", pattern(1));  // UTF-8 on disk
+  EXPECT_EQ(GetFileAttributesW((wide(m_engineDir) + u"\\dir\\\u00DCn\u00EF \U0001F600.TXT").c_str()),
+            FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(GetFileAttributesW(wide(m_engineDir + "\\Dir\\locked.txt").c_str()), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(GetFileAttributesW(wide(m_engineDir + "\\Dir\\none.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(GetFileAttributesW(wide(m_engineDir + "\\None\\none.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(Win32Files, SystemErrorText) {
+  LPSTR pText = nullptr;
+  const DWORD dwLength =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, ERROR_FILE_NOT_FOUND, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                     reinterpret_cast<LPSTR>(&pText), 0, nullptr);
+  ASSERT_NE(pText, nullptr);
+  const std::string text = pText;
+  EXPECT_EQ(dwLength, text.size());
+  EXPECT_GT(text.size(), 2u);
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  EXPECT_EQ(LocalFree(pText), nullptr);
+
+  // Into the caller's buffer, which must hold the text and its terminator; a code without a text fails.
+  std::vector<char> buffer(text.size());
+  const DWORD dwSize = DWORD(buffer.size());
+  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0, buffer.data(), dwSize, nullptr), 0u);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  buffer.resize(256);
+  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 54321, 0, buffer.data(), 256, nullptr), 0u);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_MR_MID_NOT_FOUND));
+}
+
+TEST_F(Win32Files, MessageBoxHeadlessWritesToStandardError) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(MessageBoxA(nullptr, "failed with error 2: The file does not exist.", "Error", MB_OK), IDOK);
+  EXPECT_EQ(MessageBoxA(nullptr, "no caption", nullptr, MB_OK | MB_ICONERROR), IDOK);
+  const std::string output = testing::internal::GetCapturedStderr();
+  EXPECT_NE(output.find("Error: failed with error 2: The file does not exist.\n"), std::string::npos);
+  EXPECT_NE(output.find("Error: no caption\n"), std::string::npos);
+  EXPECT_EQ(MessageBoxA(nullptr, "two buttons", "Q", 1 /* OK and Cancel */), 0);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
+
+  std::vector<std::string> shown;
+  Win32SetMessageBoxHook([&shown](LPCSTR pText, LPCSTR pCaption, UINT uType) {
+    shown.push_back(std::string(pCaption) + "|" + pText + "|" + std::to_string(uType));
+    return IDOK;
+  });
+  EXPECT_EQ(MessageBoxA(nullptr, "text", "Caption", MB_OK), IDOK);
+  EXPECT_EQ(shown, (std::vector<std::string>{"Caption|text|0"}));
+}
+
+}  // namespace
