@@ -7,7 +7,7 @@ packages=(
   # toolchain
   build-essential g++ cmake ninja-build ccache pkg-config git clang libclang-rt-14-dev
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   # engine libraries
   zlib1g-dev libcrypto++-dev libsqlite3-dev
   libsdl2-dev libsdl2-image-dev libgl-dev libegl-dev libgl1-mesa-dri

@@ -1,0 +1,373 @@
+#include "Corvane/Data/ClDScriptMgr2.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Data/KvDataFileRead.h"
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/KvDebug.h"
+
+namespace {
+
+ClSimpleHashTable s_scriptCache;
+bool s_bInitialized = false;
+// The file of the load in progress; released by the load itself, or by terminate after a stop.
+SDataFileRead s_currentLoad;
+
+// Arrays with more named children than this are checked for duplicate names by sorting, not pairwise.
+constexpr i32 gc_iPAIRWISE_DUPLICATE_CHECK = 16;
+
+}  // namespace
+
+// Reads a file image by offset, checking every record against the image before it is used. The image is
+// never written. Each value record read makes one node; the node budget (one node per 20 bytes of file)
+// and the text budget keep a file whose records are shared or loop back on themselves from making more
+// than a well-formed file of its size could.
+struct SKdsTreeBuilder {
+  const u8* m_pImage;
+  u64 m_uiSize;
+  const char* m_pFileName;
+  char* m_pError;
+  u32 m_uiErrorSize;
+  u64 m_uiNodesLeft;
+  u64 m_uiTextLeft;
+
+  bool fail(const char* pFormat, ...) __attribute__((format(printf, 2, 3))) {
+    if (m_pError != nullptr && m_uiErrorSize > 0) {
+      char szProblem[gc_uiKDS_ERROR_SIZE];
+      va_list args;
+      va_start(args, pFormat);
+      std::vsnprintf(szProblem, sizeof(szProblem), pFormat, args);
+      va_end(args);
+      std::snprintf(m_pError, m_uiErrorSize, "Data script [%s] refused: %s", m_pFileName, szProblem);
+    }
+    return false;
+  }
+
+  bool inside(u64 uiOffset, u64 uiBytes) const { return uiOffset <= m_uiSize && uiBytes <= m_uiSize - uiOffset; }
+
+  u32 u32At(u64 uiOffset) const {
+    u32 uiValue;
+    std::memcpy(&uiValue, m_pImage + uiOffset, sizeof(uiValue));
+    return uiValue;
+  }
+
+  // The offset a slot holds (0 for none). The caller has checked that the slot lies inside the image.
+  u64 slotAt(u64 uiOffset) const {
+    return static_cast<u64>(u32At(uiOffset)) | (static_cast<u64>(u32At(uiOffset + 4)) << 32);
+  }
+
+  bool textAt(u64 uiOffset, const char* pWhat, const char** ppText, size_t* puiLength) {
+    if (uiOffset >= m_uiSize) {
+      return fail("%s at 0x%llX lies outside the file (%llu bytes)", pWhat,
+                  static_cast<unsigned long long>(uiOffset), static_cast<unsigned long long>(m_uiSize));
+    }
+    const void* pEnd = std::memchr(m_pImage + uiOffset, 0, m_uiSize - uiOffset);
+    if (pEnd == nullptr) {
+      return fail("%s at 0x%llX has no terminating zero inside the file", pWhat,
+                  static_cast<unsigned long long>(uiOffset));
+    }
+    *ppText = reinterpret_cast<const char*>(m_pImage + uiOffset);
+    *puiLength = static_cast<size_t>(static_cast<const u8*>(pEnd) - (m_pImage + uiOffset));
+    return true;
+  }
+
+  bool copyText(const char* pText, size_t uiLength, char** ppCopy) {
+    if (uiLength + 1 > m_uiTextLeft) {
+      return fail("its texts are repeated beyond any file of its size");
+    }
+    m_uiTextLeft -= uiLength + 1;
+    char* pCopy = static_cast<char*>(KvAlignedAlloc(uiLength + 1, 16));
+    KV_ASSERT_MSG(pCopy, "mp_Value.mp_pStringValue");
+    std::memcpy(pCopy, pText, uiLength + 1);
+    *ppCopy = pCopy;
+    return true;
+  }
+
+  // A name record or hash-id record at uiOffset: its text (empty when its character slot is none) and hash.
+  bool nameRecordAt(u64 uiOffset, const char* pWhat, const char** ppText, size_t* puiLength, u32* puiHash) {
+    if (!inside(uiOffset, sizeof(SKdsNameRecord))) {
+      return fail("%s at 0x%llX lies outside the file (%llu bytes)", pWhat,
+                  static_cast<unsigned long long>(uiOffset), static_cast<unsigned long long>(m_uiSize));
+    }
+    *puiHash = u32At(uiOffset + offsetof(SKdsNameRecord, uiHash));
+    const u64 uiCharacters = slotAt(uiOffset);
+    if (uiCharacters == 0) {
+      *ppText = "";
+      *puiLength = 0;
+      return true;
+    }
+    return textAt(uiCharacters, "text", ppText, puiLength);
+  }
+
+  bool checkDuplicateNames(ClDScriptData2* pNode) {
+    const i32 iCount = pNode->mp_Children.getCount();
+    if (iCount <= gc_iPAIRWISE_DUPLICATE_CHECK) {
+      for (i32 i = 0; i < iCount; ++i) {
+        const ClDScriptData2* pA = pNode->mp_Children[i];
+        for (i32 j = 0; pA->mp_bHasName && j < i; ++j) {
+          const ClDScriptData2* pB = pNode->mp_Children[j];
+          if (pB->mp_bHasName && pB->mp_uiNameHash == pA->mp_uiNameHash) {
+            return fail("array [%s] has two children named [%s]", pNode->getDisplayName(), pA->getDisplayName());
+          }
+        }
+      }
+      return true;
+    }
+    u32* pHashes = static_cast<u32*>(KvAlignedAlloc(sizeof(u32) * static_cast<size_t>(iCount), 16));
+    KV_ASSERT_MSG(pHashes, "pArray");
+    i32 iNamed = 0;
+    for (i32 i = 0; i < iCount; ++i) {
+      if (pNode->mp_Children[i]->mp_bHasName) {
+        pHashes[iNamed++] = pNode->mp_Children[i]->mp_uiNameHash;
+      }
+    }
+    std::sort(pHashes, pHashes + iNamed);
+    const u32* pDuplicate = std::adjacent_find(pHashes, pHashes + iNamed);
+    const bool bDuplicate = pDuplicate != pHashes + iNamed;
+    const u32 uiDuplicate = bDuplicate ? *pDuplicate : 0;
+    KvAlignedFree(pHashes);
+    if (bDuplicate) {
+      return fail("array [%s] has two children named [%s]", pNode->getDisplayName(),
+                  pNode->findChildByHash(uiDuplicate)->getDisplayName());
+    }
+    return true;
+  }
+
+  // Fills pNode (already an array with room for the children) from the array record at uiRecord.
+  bool convertArray(u64 uiRecord, ClDScriptData2* pNode, i32 iDepth) {
+    if (!inside(uiRecord, sizeof(SKdsArrayRecord))) {
+      return fail("array record at 0x%llX lies outside the file (%llu bytes)",
+                  static_cast<unsigned long long>(uiRecord), static_cast<unsigned long long>(m_uiSize));
+    }
+    const i32 iCount = static_cast<i32>(u32At(uiRecord + offsetof(SKdsArrayRecord, iCount)));
+    if (iCount < 0) {
+      return fail("array record at 0x%llX has a negative child count (%d)",
+                  static_cast<unsigned long long>(uiRecord), iCount);
+    }
+    if (iCount == 0) {
+      return true;
+    }
+    const u64 uiTable = slotAt(uiRecord);
+    if (uiTable == 0 || !inside(uiTable, static_cast<u64>(iCount) * 4)) {
+      return fail("child table of %d entries at 0x%llX lies outside the file (%llu bytes)", iCount,
+                  static_cast<unsigned long long>(uiTable), static_cast<unsigned long long>(m_uiSize));
+    }
+    if (static_cast<u64>(iCount) > m_uiNodesLeft) {
+      return fail("it holds more values than a file of %llu bytes has room for (shared or looping records)",
+                  static_cast<unsigned long long>(m_uiSize));
+    }
+    for (i32 i = 0; i < iCount; ++i) {
+      if (!convertValue(u32At(uiTable + 4 * static_cast<u64>(i)), pNode, iDepth)) {
+        return false;
+      }
+    }
+    return checkDuplicateNames(pNode);
+  }
+
+  bool convertValue(u64 uiRecord, ClDScriptData2* pParent, i32 iDepth) {
+    if (m_uiNodesLeft == 0) {
+      return fail("it holds more values than a file of %llu bytes has room for (shared or looping records)",
+                  static_cast<unsigned long long>(m_uiSize));
+    }
+    --m_uiNodesLeft;
+    if (!inside(uiRecord, sizeof(SKdsValueRecord))) {
+      return fail("value record at 0x%llX lies outside the file (%llu bytes)",
+                  static_cast<unsigned long long>(uiRecord), static_cast<unsigned long long>(m_uiSize));
+    }
+    const i32 iType = static_cast<i32>(u32At(uiRecord + offsetof(SKdsValueRecord, iType)));
+    if (iType < E_DSCT_INT || iType >= NUM_E_DSCT) {
+      return fail("value record at 0x%llX has the invalid type %d", static_cast<unsigned long long>(uiRecord),
+                  iType);
+    }
+
+    ClDScriptData2* pChild = ClDScriptData2::create();
+    pParent->mp_Children.append(pChild);
+    pChild->mp_pParent = pParent;
+
+    const u64 uiName = slotAt(uiRecord + offsetof(SKdsValueRecord, name));
+    if (uiName != 0) {
+      const char* pText = "";
+      size_t uiLength = 0;
+      u32 uiHash = 0;
+      if (!nameRecordAt(uiName, "name record", &pText, &uiLength, &uiHash) ||
+          !copyText(pText, uiLength, &pChild->mp_pNamedKey)) {
+        return false;
+      }
+      pChild->mp_uiNameHash = uiHash;
+      pChild->mp_bHasName = 1;
+    }
+
+    const u64 uiValueSlot = uiRecord + offsetof(SKdsValueRecord, value);
+    const u64 uiValue = slotAt(uiValueSlot);
+    switch (iType) {
+      case E_DSCT_INT:
+      case E_DSCT_INT2:
+        pChild->mp_Value.mp_iValue = static_cast<i32>(u32At(uiValueSlot));
+        pChild->mp_eValueType = E_DSVT_INT;
+        return true;
+      case E_DSCT_FLOAT:
+        pChild->mp_Value.mp_uiHash = u32At(uiValueSlot);
+        pChild->mp_eValueType = E_DSVT_FLOAT;
+        return true;
+      case E_DSCT_STRING: {
+        const char* pText = "";
+        size_t uiLength = 0;
+        if (uiValue != 0 && !textAt(uiValue, "text", &pText, &uiLength)) {
+          return false;
+        }
+        pChild->mp_eValueType = E_DSVT_STRING;
+        return copyText(pText, uiLength, &pChild->mp_Value.mp_pStringValue);
+      }
+      case E_DSCT_HASH_ID: {
+        const char* pText = "";
+        size_t uiLength = 0;
+        u32 uiHash = 0;
+        if (uiValue != 0 && !nameRecordAt(uiValue, "hash-id record", &pText, &uiLength, &uiHash)) {
+          return false;
+        }
+        pChild->mp_Value.mp_uiHash = uiHash;
+        pChild->mp_eValueType = E_DSVT_HASH_ID;
+        return copyText(pText, uiLength, &pChild->mp_Value.mp_pStringValue);
+      }
+      default: {  // E_DSCT_ARRAY
+        if (iDepth + 1 > gc_iKDS_MAX_DEPTH) {
+          return fail("arrays nest deeper than %d levels", gc_iKDS_MAX_DEPTH);
+        }
+        i32 iCapacity = 8;
+        if (uiValue != 0 && inside(uiValue, sizeof(SKdsArrayRecord))) {
+          const i32 iCount = static_cast<i32>(u32At(uiValue + offsetof(SKdsArrayRecord, iCount)));
+          if (iCount > 0 && static_cast<u64>(iCount) <= m_uiNodesLeft) {
+            iCapacity = iCount + 1;
+          }
+        }
+        pChild->setArray(iCapacity);
+        return uiValue == 0 || convertArray(uiValue, pChild, iDepth + 1);
+      }
+    }
+  }
+};
+
+ClDScriptData2* ClDScriptMgr2::buildTree(const void* pImage, size_t uiSize, const char* pFileName, char* pError,
+                                         u32 uiErrorSize) {
+  SKdsTreeBuilder builder{static_cast<const u8*>(pImage), uiSize, pFileName ? pFileName : "(unnamed)",
+                          pError, uiErrorSize, uiSize / sizeof(SKdsValueRecord),
+                          64 * static_cast<u64>(uiSize) + (1u << 20)};
+  if (pError != nullptr && uiErrorSize > 0) {
+    pError[0] = 0;
+  }
+  if (pImage == nullptr || uiSize < sizeof(SKdsSlot)) {
+    builder.fail("the file is %llu bytes long, too short to hold the root slot",
+                 static_cast<unsigned long long>(uiSize));
+    return nullptr;
+  }
+  const u64 uiRoot = builder.slotAt(0);
+  if (uiRoot == 0) {
+    builder.fail("the root slot is empty");
+    return nullptr;
+  }
+
+  // Nodes already built are freed when the conversion fails or is stopped part way.
+  struct SRootGuard {
+    ClDScriptData2* pRoot;
+    ~SRootGuard() { ClDScriptData2::destroyTree(pRoot); }
+  } guard{ClDScriptData2::create()};
+  i32 iCapacity = 8;
+  if (builder.inside(uiRoot, sizeof(SKdsArrayRecord))) {
+    const i32 iCount = static_cast<i32>(builder.u32At(uiRoot + offsetof(SKdsArrayRecord, iCount)));
+    if (iCount > 0 && static_cast<u64>(iCount) <= builder.m_uiNodesLeft) {
+      iCapacity = iCount + 1;
+    }
+  }
+  guard.pRoot->setArray(iCapacity);
+  if (!builder.convertArray(uiRoot, guard.pRoot, 0)) {
+    return nullptr;
+  }
+  ClDScriptData2* pRoot = guard.pRoot;
+  guard.pRoot = nullptr;
+  return pRoot;
+}
+
+void ClDScriptMgr2::initialize() {
+  KV_ASSERT_MSG(!s_bInitialized, "ClDScriptMgr2 already initialized");
+  s_scriptCache.initialize(gc_iDSCRIPT_CACHE_SLOTS);
+  s_bInitialized = true;
+}
+
+bool ClDScriptMgr2::isInitialized() { return s_bInitialized; }
+
+i32 ClDScriptMgr2::getCachedCount() { return s_scriptCache.getCount(); }
+
+ClDScriptData2* ClDScriptMgr2::getScript(const char* pName, const char* pFolder) {
+  KV_ASSERT(pName);
+  KV_ASSERT_MSG(s_bInitialized, "ClDScriptMgr2 used before initialize");
+  char szPath[KV_MAX_PATH_LEN];
+  if (pFolder != nullptr) {
+    KvStrLCpy(szPath, pFolder, sizeof(szPath));
+    KvStrLCat(szPath, "\\", sizeof(szPath));
+    KvStrLCat(szPath, pName, sizeof(szPath));
+  } else {
+    KvStrLCpy(szPath, pName, sizeof(szPath));
+  }
+  const u32 uiKey = KvStrHash(szPath);
+  if (ClDScriptData2* pCached = s_scriptCache.findPtr<ClDScriptData2>(uiKey)) {
+    return pCached;
+  }
+  ClDScriptData2* pRoot = loadScript(szPath, pFolder == nullptr);
+  if (pRoot != nullptr) {
+    s_scriptCache.insertPtr(uiKey, pRoot);
+  }
+  return pRoot;
+}
+
+ClDScriptData2* ClDScriptMgr2::loadScript(const char* pName, bool bUseScriptsFolder) {
+  KV_ASSERT(pName);
+  char szPath[KV_MAX_PATH_LEN];
+  KvStrLCpy(szPath, KvGetDataRootPath(), sizeof(szPath));
+  if (bUseScriptsFolder) {
+    KvStrLCat(szPath, "Scripts", sizeof(szPath));
+    KvStrLCat(szPath, "\\", sizeof(szPath));
+  }
+  KvStrLCat(szPath, pName, sizeof(szPath));
+  KvStrLCat(szPath, ".kds", sizeof(szPath));
+  for (char* p = szPath; *p; ++p) {
+    if (*p == '/') {
+      *p = '\\';
+    }
+  }
+
+  KvReleaseDataFile(&s_currentLoad);
+  const E_DATA_READ eRead = KvReadDataFile(szPath, &s_currentLoad);
+  if (eRead == E_DATA_READ_CANNOT_OPEN) {
+    KV_FATALF("Could not open script data file at [%s]!", pName);
+    return nullptr;
+  }
+  if (eRead != E_DATA_READ_OK) {
+    std::fprintf(stderr, "Data script [%s] could not be read (%s)\n", szPath,
+                 eRead == E_DATA_READ_NO_BUFFER ? "no memory for its read buffer" : "read failed");
+    return nullptr;
+  }
+  char szError[gc_uiKDS_ERROR_SIZE];
+  ClDScriptData2* pRoot =
+      buildTree(s_currentLoad.mp_pBytes, s_currentLoad.mp_uiSize, szPath, szError, sizeof(szError));
+  KvReleaseDataFile(&s_currentLoad);
+  if (pRoot == nullptr) {
+    std::fprintf(stderr, "%s\n", szError);
+  }
+  return pRoot;
+}
+
+void ClDScriptMgr2::terminate() {
+  if (s_scriptCache.isAllocated()) {
+    s_scriptCache.forEachValue([](uintptr_t uiValue, i32) {
+      ClDScriptData2::destroyTree(reinterpret_cast<ClDScriptData2*>(uiValue));
+    });
+    s_scriptCache.terminate();
+  }
+  KvReleaseDataFile(&s_currentLoad);
+  s_bInitialized = false;
+}

@@ -1,0 +1,29 @@
+// Fuzzes the settings-file parser with arbitrary file contents: bad lines are reported and skipped, never
+// a stop of the program.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "Corvane/Development/ClDevINI.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
+  static const bool bQuiet = [] {
+    // The bad-line reports would flood the fuzzer's output: they go to a stream of their own. The fuzzer
+    // keeps its own handle on the error output, and sanitizer reports write to the descriptor directly.
+    if (std::FILE* pNull = std::fopen("/dev/null", "w")) {
+      stderr = pNull;
+    }
+    return true;
+  }();
+  (void)bQuiet;
+  ClDevINI::initialize();
+  ClDevINI::loadFromBuffer(pData, uiSize, "project.ini");
+  const char* pLang = ClDevINI::getStringValue("LANG");
+  volatile uint32_t uiSink = static_cast<uint32_t>(ClDevINI::getInt("FIXED_DT")) +
+                             static_cast<uint32_t>(ClDevINI::hasKey("NOGFX")) +
+                             static_cast<uint32_t>(ClDevINI::getFloat("KEY3") > 0.0f) +
+                             (pLang != nullptr ? static_cast<uint8_t>(pLang[0]) : 0u);
+  (void)uiSink;
+  ClDevINI::terminate();
+  return 0;
+}

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "Corvane/Data/ClDScriptMgr2.h"
+#include "Corvane/Data/ClDataScriptEvaluator.h"
+#include "Tests/Support/KvTestSupport.h"
+#include "Tools/kdsc/KdsSource.h"
+
+namespace {
+
+class Evaluator : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClDataScriptEvaluator::initialize();
+    ClDataScriptEvaluator::clearConstants();
+  }
+  void TearDown() override {
+    for (ClDScriptData2* pTree : m_trees) {
+      ClDScriptData2::destroyTree(pTree);
+    }
+    ClDataScriptEvaluator::terminate();
+  }
+
+  // The root of a compiled script text.
+  ClDScriptData2* tree(const std::string& text) {
+    SKdsSourceNode source;
+    std::string error;
+    EXPECT_TRUE(KdsParseSource(text, "reactions.kdt", &source, &error)) << error;
+    const std::vector<uint8_t> image = KdsWriteImage(source);
+    ClDScriptData2* pRoot = ClDScriptMgr2::buildTree(image.data(), image.size(), "reactions.kds");
+    m_trees.push_back(pRoot);
+    return pRoot;
+  }
+
+  static i32 eval(const char* pExpression) { return ClDataScriptEvaluator::evaluateExpression(pExpression); }
+
+  std::vector<ClDScriptData2*> m_trees;
+};
+
+TEST_F(Evaluator, NumbersCompareInSinglePrecision) {
+  ClDataScriptEvaluator::addConstantFloat("HitPoints", 0.0f);
+  ClDataScriptEvaluator::addConstantFloat("Random", 0.25f);
+  EXPECT_EQ(eval("HitPoints <= 0"), 1);
+  EXPECT_EQ(eval("HitPoints < 0"), 0);
+  EXPECT_EQ(eval("HitPoints >= 0"), 1);
+  EXPECT_EQ(eval("HitPoints > -1"), 1);
+  EXPECT_EQ(eval("HitPoints != 0"), 0);
+  EXPECT_EQ(eval("HitPoints== 0"), 1);
+  EXPECT_EQ(eval("1 == Random"), 0);
+  EXPECT_EQ(eval("0.25 == Random"), 1);
+  // 0.1 as a double differs from the float constant; compared as floats they are equal.
+  ClDataScriptEvaluator::addConstantFloat("Tenth", 0.1f);
+  EXPECT_EQ(eval("Tenth == 0.1"), 1);
+  ClDataScriptEvaluator::addConstantFloat("NaN", std::nanf(""));
+  EXPECT_EQ(eval("NaN == 0"), 0);
+  EXPECT_EQ(eval("NaN >= 0"), 0);
+  EXPECT_EQ(eval("NaN != 0"), 1);
+  // The first constant of a name wins.
+  ClDataScriptEvaluator::addConstantFloat("HitPoints", 5.0f);
+  EXPECT_EQ(eval("HitPoints == 0"), 1);
+  EXPECT_EQ(ClDataScriptEvaluator::getConstantCount(), 5);
+  ClDataScriptEvaluator::clearConstants();
+  EXPECT_EQ(ClDataScriptEvaluator::getConstantCount(), 0);
+}
+
+TEST_F(Evaluator, TextsKeepTheirApostrophes) {
+  ClDataScriptEvaluator::addConstantString("State", "'a'");
+  ClDataScriptEvaluator::addConstantString("Bare", "a");
+  EXPECT_EQ(eval("State == 'a'"), 1);
+  EXPECT_EQ(eval("State != 'a'"), 0);
+  EXPECT_EQ(eval("Bare == 'a'"), 0);
+  EXPECT_EQ(eval("State == 'a b'"), 0);  // spaces after the operator belong to the right operand
+  EXPECT_KV_FATAL(eval("State >= 'a'"), "Wrong expression, operator [>=] is not supported for STRINGS. [State >= 'a']");
+  EXPECT_KV_FATAL(eval("State == 1"), "Wrong expression, operands type error! [State == 1]");
+  EXPECT_KV_FATAL(eval("State == 'a=b'"), "Invalid expression! [State == 'a=b']");
+}
+
+TEST_F(Evaluator, OperatorNeedsASpaceAfterIt) {
+  ClDataScriptEvaluator::addConstantFloat("x", 1.0f);
+  EXPECT_EQ(eval("x == 1"), 1);
+  EXPECT_EQ(eval("x== 1"), 1);
+  EXPECT_KV_FATAL(eval("x==1"), "Invalid expression! [x==1]");
+  EXPECT_KV_FATAL(eval(""), "Invalid expression! []");
+  EXPECT_KV_FATAL(eval("x == "), "Invalid expression! [x == ]");
+  EXPECT_KV_FATAL(eval("x"), "Invalid expression! [x]");
+  EXPECT_KV_FATAL(eval("x = 1"), "Wrong expression, operator [=] is not supported for FLOATS. [x = 1]");
+  // A leading minus makes a number only on the right.
+  EXPECT_EQ(eval("x == -1"), 0);
+  ClDataScriptEvaluator::addConstantFloat("m", -1.0f);
+  EXPECT_EQ(eval("m == -1"), 1);
+  EXPECT_KV_FATAL(eval("-1 == x"), "Wrong expression, variable [-1] doesn't exist! [-1 == x]");
+  EXPECT_KV_FATAL(eval("y == 1"), "Wrong expression, variable [y] doesn't exist! [y == 1]");
+}
+
+TEST_F(Evaluator, PartsLongerThan255CharactersAreInvalid) {
+  const std::string name(255, 'n');
+  ClDataScriptEvaluator::addConstantFloat(name.c_str(), 2.0f);
+  EXPECT_EQ(eval((name + " == 2").c_str()), 1);
+  const std::string longName(256, 'n');
+  ClDataScriptEvaluator::addConstantFloat(longName.c_str(), 2.0f);
+  EXPECT_KV_FATAL(eval((longName + " == 2").c_str()), "Invalid expression!");
+  EXPECT_KV_FATAL(eval(("x == '" + std::string(300, 'r') + "'").c_str()), "Invalid expression!");
+  EXPECT_KV_FATAL(eval(("x in ('" + std::string(300, 'r') + "')").c_str()), "Invalid expression!");
+  const std::string tooLong(768, 'c');
+  EXPECT_KV_ASSERT(ClDataScriptEvaluator::addConstantFloat(tooLong.c_str(), 1.0f),
+                   "DataScriptEvaluator: Constant names cannot be longer than 768 for [ccc");
+  EXPECT_KV_ASSERT(ClDataScriptEvaluator::addConstantString("ok", tooLong.c_str()),
+                   "DataScriptEvaluator: Constant string values cannot be longer than 768 for [ccc");
+}
+
+TEST_F(Evaluator, MembershipLists) {
+  ClDataScriptEvaluator::addConstantString("HitType", "'b'");
+  ClDataScriptEvaluator::addConstantFloat("Lane", 2.0f);
+  ClDataScriptEvaluator::addConstantFloat("Two", 2.0f);
+  EXPECT_EQ(eval("HitType in ('a','b')"), 1);
+  EXPECT_EQ(eval("HitType in ('a', 'b')"), 1);
+  EXPECT_EQ(eval("HitType not_in ('a','b')"), 0);
+  EXPECT_EQ(eval("HitType in ('a','c')"), 0);
+  EXPECT_EQ(eval("HitType in (1, 2)"), 0);  // items of the other kind never match
+  EXPECT_EQ(eval("Lane in (1, Two, 3)"), 1);
+  EXPECT_EQ(eval("Lane in (1,3)"), 0);
+  EXPECT_EQ(eval("Lane in nothing"), 0);
+  EXPECT_KV_FATAL(eval("HitType in ('a',,'b')"), "Wrong expression, [HitType in ('a',,'b')]");
+  EXPECT_KV_FATAL(eval("HitType in ()"), "Wrong expression, [HitType in ()]");
+  EXPECT_KV_FATAL(eval("HitType in ('a','c'"), "Wrong expression, [HitType in ('a','c']");
+  EXPECT_KV_FATAL(eval("HitType in ('a', Foo)"), "Wrong expression, variable [Foo] doesn't exist!");
+}
+
+TEST_F(Evaluator, ConditionNodesApplyConnectorsLeftToRightAndEvaluateAll) {
+  ClDataScriptEvaluator::addConstantFloat("one", 1.0f);
+  ClDataScriptEvaluator::addConstantFloat("zero", 0.0f);
+  ClDScriptData2* pRoot = tree(R"(
+    A = ["zero == 1", "and", "one == 1", "or", "one == 1"]
+    B = ["one == 1", "or", "one == 1", "and", "zero == 1"]
+    C = [["zero == 1", "or", "one == 1"], #and, "one == 1"]
+    D = ["one == 1", "or", "missing == 1"]
+    E = ["one == 1", "xor", "one == 1"]
+  )");
+  EXPECT_EQ(ClDataScriptEvaluator::evaluateCondition(pRoot->getChild("A")), 1);  // (0 and 1) or 1
+  EXPECT_EQ(ClDataScriptEvaluator::evaluateCondition(pRoot->getChild("B")), 0);  // (1 or 1) and 0
+  EXPECT_EQ(ClDataScriptEvaluator::evaluateCondition(pRoot->getChild("C")), 1);
+  EXPECT_KV_FATAL(ClDataScriptEvaluator::evaluateCondition(pRoot->getChild("D")),
+                  "Wrong expression, variable [missing] doesn't exist!");
+  EXPECT_KV_FATAL(ClDataScriptEvaluator::evaluateCondition(pRoot->getChild("E")), "Wrong expression!");
+}
+
+TEST_F(Evaluator, FindActionSearchesDepthFirstUnderTrueConditions) {
+  ClDScriptData2* pRoot = tree(R"(
+    WithCondition = [ "State == 'never'",
+      [ "HitPoints <= 0", Action = #Die ],
+      [ "HitPoints > 0", [ "Random < 0.5", Action = #Walk ], Action = #Run ] ]
+    WithConditionNode = [ ["State == 'never'", "and", "State == 'x'"],
+      [ "HitPoints > 0", Action = #Run ] ]
+    NoCondition = [ [ "HitPoints > 100", Action = #Rage ], Action = #Idle ]
+    Nothing = [ "HitPoints > 0", [ "HitPoints > 100", Action = #Rage ] ]
+  )");
+  ClDataScriptEvaluator::addConstantString("State", "'x'");
+  ClDataScriptEvaluator::addConstantFloat("HitPoints", 5.0f);
+  ClDataScriptEvaluator::addConstantFloat("Random", 0.75f);
+  // The root's own condition is false but never tested; the first true branch answers.
+  ClDScriptData2* pAction = ClDataScriptEvaluator::findAction(pRoot->getChild("WithCondition"));
+  ASSERT_NE(pAction, nullptr);
+  EXPECT_STREQ(pAction->getString(), "Run");
+  pAction = ClDataScriptEvaluator::findAction(pRoot->getChild("WithConditionNode"));
+  ASSERT_NE(pAction, nullptr);
+  EXPECT_STREQ(pAction->getString(), "Run");
+  EXPECT_STREQ(ClDataScriptEvaluator::findAction(pRoot->getChild("NoCondition"))->getString(), "Idle");
+  EXPECT_EQ(ClDataScriptEvaluator::findAction(pRoot->getChild("Nothing")), nullptr);
+
+  ClDataScriptEvaluator::clearConstants();
+  ClDataScriptEvaluator::addConstantString("State", "'x'");
+  ClDataScriptEvaluator::addConstantFloat("HitPoints", 5.0f);
+  ClDataScriptEvaluator::addConstantFloat("Random", 0.25f);
+  EXPECT_STREQ(ClDataScriptEvaluator::findAction(pRoot->getChild("WithCondition"))->getString(), "Walk");
+  ClDataScriptEvaluator::clearConstants();
+  ClDataScriptEvaluator::addConstantString("State", "'x'");
+  ClDataScriptEvaluator::addConstantFloat("HitPoints", 0.0f);
+  ClDataScriptEvaluator::addConstantFloat("Random", 0.25f);
+  EXPECT_STREQ(ClDataScriptEvaluator::findAction(pRoot->getChild("WithCondition"))->getString(), "Die");
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Data/ClDScriptMgr2.h"
+#include "Tests/Support/KvTestSupport.h"
+#include "Tools/kdsc/KdsJson.h"
+#include "Tools/kdsc/KdsSource.h"
+
+namespace {
+
+std::vector<uint8_t> compile(const std::string& text) {
+  SKdsSourceNode root;
+  std::string error;
+  EXPECT_TRUE(KdsParseSource(text, "t.kdt", &root, &error)) << error;
+  return KdsWriteImage(root);
+}
+
+std::string compileError(const std::string& text) {
+  SKdsSourceNode root;
+  std::string error;
+  EXPECT_FALSE(KdsParseSource(text, "bad.kdt", &root, &error)) << text;
+  return error;
+}
+
+u32 word(const std::vector<uint8_t>& image, size_t uiOffset) {
+  u32 uiValue;
+  std::memcpy(&uiValue, &image.at(uiOffset + 3) - 3, 4);
+  return uiValue;
+}
+
+std::string jsonOf(const std::vector<uint8_t>& image) {
+  ClDScriptData2* pRoot = ClDScriptMgr2::buildTree(image.data(), image.size(), "t.kds");
+  EXPECT_NE(pRoot, nullptr);
+  const std::string json = pRoot ? KdsTreeToJson(pRoot) : "";
+  ClDScriptData2::destroyTree(pRoot);
+  return json;
+}
+
+struct SRun {
+  int iExit;
+  std::string out;
+};
+
+SRun run(const std::string& arguments) {
+  const std::string command = std::string(KDSC_PATH) + " " + arguments + " 2>&1";
+  SRun result{-1, ""};
+  std::FILE* pPipe = popen(command.c_str(), "r");
+  if (pPipe == nullptr) {
+    return result;
+  }
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), pPipe)) > 0;) {
+    result.out.append(buffer, n);
+  }
+  const int iStatus = pclose(pPipe);
+  result.iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+  return result;
+}
+
+TEST(Kdsc, WritesTheFileLayout) {
+  const std::vector<uint8_t> image = compile("A = 1");
+  ASSERT_EQ(image.size(), 60u);
+  EXPECT_EQ(word(image, 0), 8u);                   // root slot -> root record
+  EXPECT_EQ(word(image, 4), 0u);                   // high word
+  EXPECT_EQ(word(image, 8), 20u);                  // root record: table slot
+  EXPECT_EQ(word(image, 16), 1u);                  //   count
+  EXPECT_EQ(word(image, 20), 24u);                 // table: the value record
+  EXPECT_EQ(word(image, 24), 44u);                 // value record: name slot
+  EXPECT_EQ(word(image, 32), 1u);                  //   value
+  EXPECT_EQ(word(image, 40), u32(E_DSCT_INT));     //   type
+  EXPECT_EQ(word(image, 44), 56u);                 // name record: characters
+  EXPECT_EQ(word(image, 52), KvStrHash("A"));      //   hash
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&image[56])), "A");
+
+  const std::vector<uint8_t> values = compile("F = -2.5, T = \"xy\", H = #Run, E = []");
+  ClDScriptData2* pRoot = ClDScriptMgr2::buildTree(values.data(), values.size(), "t.kds");
+  ASSERT_NE(pRoot, nullptr);
+  EXPECT_EQ(pRoot->getChild("F")->getFloatExact(), -2.5f);
+  EXPECT_STREQ(pRoot->getChild("T")->getString(), "xy");
+  EXPECT_EQ(pRoot->getChild("H")->getHashValue(), KvStrHash("Run"));
+  EXPECT_EQ(pRoot->getChild("E")->getType(), E_DSVT_ARRAY);
+  ClDScriptData2::destroyTree(pRoot);
+}
+
+TEST(Kdsc, RepeatedNamesAndTextsAreStoredOnce) {
+  std::string many = "L = [";
+  for (int i = 0; i < 50; ++i) many += " { Min = 1, Max = 2, T = \"shared text\" }";
+  many += "]";
+  const size_t uiMany = compile(many).size();
+  // Each further element costs its records, not its names or texts again.
+  const size_t uiPerElement = (uiMany - compile("L = [ { Min = 1, Max = 2, T = \"shared text\" } ]").size()) / 49;
+  EXPECT_EQ(uiPerElement, 20u + 12u + 4u + 3u * 24u);  // value + array record + table entry + 3 children
+}
+
+TEST(Kdsc, SyntaxForms) {
+  const std::string json = jsonOf(compile(R"(
+    // line comment
+    /* block
+       comment */
+    "Quoted name" = 0x10, Neg = -3, Exp = 2e3, Plus = +4
+    List = [ 1, "two", #three, [ 4 ] { Five = 5 } ]
+    Escapes = "q\"b\\n\n\t\x41"
+    Range = -1 .. 1.5
+    Id = #"with space"
+  )"));
+  EXPECT_NE(json.find("{\"name\": \"Quoted name\", \"nameHash\": " + std::to_string(KvStrHash("Quoted name")) +
+                      ", \"type\": \"int\", \"value\": 16}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"type\": \"int\", \"value\": -3"), std::string::npos);
+  EXPECT_NE(json.find("\"type\": \"float\", \"value\": 2000"), std::string::npos);
+  EXPECT_NE(json.find("\"name\": \"Plus\", \"nameHash\": " + std::to_string(KvStrHash("Plus")) +
+                      ", \"type\": \"int\", \"value\": 4"),
+            std::string::npos);
+  EXPECT_NE(json.find("{\"type\": \"string\", \"value\": \"two\"}"), std::string::npos);
+  EXPECT_NE(json.find("{\"type\": \"hash_id\", \"value\": \"three\", \"hash\": " + std::to_string(KvStrHash("three"))),
+            std::string::npos);
+  EXPECT_NE(json.find("\"value\": \"q\\\"b\\\\n\\n\\tA\""), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"name\": \"Min\", \"nameHash\": 3365766728, \"type\": \"int\", \"value\": -1}"),
+            std::string::npos);
+  EXPECT_NE(json.find("{\"name\": \"Max\", \"nameHash\": 4103125265, \"type\": \"float\", \"value\": 1.5}"),
+            std::string::npos);
+  EXPECT_NE(json.find("\"value\": \"with space\""), std::string::npos);
+}
+
+TEST(Kdsc, ErrorsNameFileLineAndColumn) {
+  EXPECT_EQ(compileError("A = 1\nB = [1, 2\n"), "bad.kdt:3:1: error: missing ']' at the end of the file");
+  EXPECT_EQ(compileError("A = 1\n  a = 2"),
+            "bad.kdt:2:3: error: the name [a] is already used in this list at line 1 ([A]; names differing only in "
+            "case are the same)");
+  EXPECT_EQ(compileError("A = yes"), "bad.kdt:1:5: error: expected \"=\" after the name [yes] (texts are written in "
+                                     "double quotes)");
+  EXPECT_EQ(compileError("A = [1 }"), "bad.kdt:1:8: error: expected ']', found '}'");
+  EXPECT_EQ(compileError("A = \"open\n"), "bad.kdt:1:5: error: unfinished text: a closing double quote is missing");
+  EXPECT_EQ(compileError("A = 2147483648"), "bad.kdt:1:5: error: [2147483648] does not fit a 32-bit integer");
+  EXPECT_EQ(compileError("A = 0x100000000"), "bad.kdt:1:5: error: [0x100000000] does not fit 32 bits");
+  EXPECT_EQ(compileError("A = 1e40"), "bad.kdt:1:5: error: [1e40] is too large for a float");
+  EXPECT_EQ(compileError("A = 1 .. \"x\""), "bad.kdt:1:10: error: a range needs a number after \"..\"");
+  EXPECT_EQ(compileError("A = \"\\x00\""), "bad.kdt:1:6: error: texts cannot hold a zero byte");
+  EXPECT_EQ(compileError("/* open"), "bad.kdt:1:1: error: unfinished block comment");
+  EXPECT_EQ(compileError("A = 1 ]"), "bad.kdt:1:7: error: unexpected ']'");
+  EXPECT_EQ(compileError("A = @"), "bad.kdt:1:5: error: unexpected character '@'");
+  EXPECT_EQ(compileError("A ="), "bad.kdt:1:4: error: expected a value, found the end of the file");
+  EXPECT_EQ(compileError("A = 1.5x"), "bad.kdt:1:8: error: malformed number");
+}
+
+TEST(KdscTool, HelpCompileDumpAndErrors) {
+  const SRun help = run("--help");
+  EXPECT_EQ(help.iExit, 0);
+  EXPECT_EQ(help.out.rfind("usage: kdsc", 0), 0u) << help.out;
+  EXPECT_NE(help.out.find("--dump"), std::string::npos);
+
+  const std::string dir = KvTestTempDir("kdsc-tool");
+  std::ofstream(dir + "/Enemy.kdt") << "Speed = 3.5\nStates = { Idle = { Animation = #Stand } }\n";
+  const SRun compiled = run(dir + "/Enemy.kdt");
+  EXPECT_EQ(compiled.iExit, 0) << compiled.out;
+  std::ifstream in(dir + "/Enemy.kds", std::ios::binary);
+  const std::vector<uint8_t> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const SRun dumped = run("--dump " + dir + "/Enemy.kds");
+  EXPECT_EQ(dumped.iExit, 0);
+  EXPECT_EQ(dumped.out, jsonOf(image));
+  EXPECT_EQ(dumped.out, jsonOf(compile("Speed = 3.5\nStates = { Idle = { Animation = #Stand } }\n")));
+
+  const SRun named = run("-o " + dir + "/Other.kds " + dir + "/Enemy.kdt");
+  EXPECT_EQ(named.iExit, 0);
+  EXPECT_EQ(run("--dump " + dir + "/Other.kds").out, dumped.out);
+
+  std::ofstream(dir + "/Bad.kdt") << "A = [\n";
+  const SRun bad = run(dir + "/Bad.kdt");
+  EXPECT_EQ(bad.iExit, 1);
+  EXPECT_NE(bad.out.find("Bad.kdt:2:1: error: missing ']'"), std::string::npos) << bad.out;
+  EXPECT_FALSE(std::ifstream(dir + "/Bad.kds").good());
+
+  std::ofstream(dir + "/Corrupt.kds") << "garbage!!";
+  const SRun corrupt = run("--dump " + dir + "/Corrupt.kds");
+  EXPECT_EQ(corrupt.iExit, 1);
+  EXPECT_NE(corrupt.out.find("Corrupt.kds] refused"), std::string::npos) << corrupt.out;
+
+  EXPECT_EQ(run("--frobnicate").iExit, 2);
+  EXPECT_EQ(run("").iExit, 2);
+  EXPECT_EQ(run("-o").iExit, 2);
+  EXPECT_EQ(run("a.kdt b.kdt").iExit, 2);
+}
+
+TEST(KdscTool, BuildTimeFixtureLoads) {
+  std::ifstream in("kds/Monkey.kds", std::ios::binary);
+  ASSERT_TRUE(in.good()) << "the build compiles Tests/Tools/kdsc/fixtures/Monkey.kdt";
+  const std::vector<uint8_t> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ClDScriptData2* pRoot = ClDScriptMgr2::buildTree(image.data(), image.size(), "Monkey.kds");
+  ASSERT_NE(pRoot, nullptr);
+  ClDScriptData2* pSet = pRoot->getChild("Scheme_UI")->getChild("Menus");
+  EXPECT_EQ(pSet->getChild("Weight")->getFloatExact(), 1.0f);
+  const f32 fDuration = pSet->getChild("Duration")->getFloat();
+  EXPECT_TRUE(fDuration >= 2.0f && fDuration <= 5.5f);
+  ClDScriptData2* pBack = pSet->getChild("Programs")->getChildAt(0)->getChild("Buttons")->getChildAt(1);
+  EXPECT_STREQ(pBack->getChildAt(0)->getString(), "Back");
+  EXPECT_EQ(pBack->getChild("Repetitions")->getCount(), 2);
+  EXPECT_EQ(pRoot->getChild("scheme_ingame")->getCount(), 0);
+  ClDScriptData2::destroyTree(pRoot);
+}
+
+}  // namespace
