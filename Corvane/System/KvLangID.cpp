@@ -6,6 +6,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
 
@@ -75,7 +76,12 @@ i32 KvLangID::getLangIDFromStoreName(const char* pStoreLanguage) {
   return gc_iLANGUAGE_ENGLISH;
 }
 
-i32 KvLangID::chooseLanguage(const char* pLangSetting) {
+i32 KvLangID::chooseLanguage() {
+  const char* pLangSetting = ClDevINI::mp_bInitialized ? ClDevINI::getStringValue("LANG") : nullptr;
+  return chooseLanguageFrom(pLangSetting, pLangSetting == nullptr ? getStoreLanguageName() : nullptr);
+}
+
+i32 KvLangID::chooseLanguageFrom(const char* pLangSetting, const char* pStoreLanguage) {
   if (pLangSetting != nullptr) {
     const i32 iLanguage = getLangIDFromCode(pLangSetting);
     if (iLanguage >= 0) {
@@ -86,7 +92,7 @@ i32 KvLangID::chooseLanguage(const char* pLangSetting) {
             g_szLanguageCodes[gc_iLANGUAGE_ENGLISH]);
     return gc_iLANGUAGE_ENGLISH;
   }
-  return getLangIDFromStoreName(getStoreLanguageName());
+  return getLangIDFromStoreName(pStoreLanguage);
 }
 
 void KvLangID::setLanguage(i32 iLanguage, const char* pBaseDataPath) {

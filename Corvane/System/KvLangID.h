@@ -78,9 +78,11 @@ bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErr
 
 class KvLangID {
  public:
-  // The language from the "LANG" setting's text when given (null: no setting), else from the store's
-  // language name. A setting that is not one of the 24 codes falls back to English (0), with a message.
-  static i32 chooseLanguage(const char* pLangSetting);
+  // The language: the development setting "LANG" when present, else the store's language.
+  static i32 chooseLanguage();
+  // The choice itself: the "LANG" text when given (null: no setting), else the store's language name. A
+  // setting that is not one of the 24 codes falls back to English (0), with a message.
+  static i32 chooseLanguageFrom(const char* pLangSetting, const char* pStoreLanguage);
   // The store's language name: "english" 0, "russian" 12, "french" 1, "german" 2, "italian" 4, "koreana" 9,
   // "spanish" 3, "schinese" 11, "japanese" 8, "polish" 17, "brazilian" 22; anything else (or null) 0.
   static i32 getLangIDFromStoreName(const char* pStoreLanguage);

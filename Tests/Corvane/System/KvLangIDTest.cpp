@@ -7,6 +7,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvLangID.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
@@ -84,16 +85,24 @@ TEST_F(KvLangIDTest, StoreLanguageNamesMapToTheirIndices) {
 }
 
 TEST_F(KvLangIDTest, LangSettingWinsAndUnknownCodesFallBackToEnglish) {
+  EXPECT_EQ(KvLangID::chooseLanguageFrom("pol", "koreana"), 17);
+  EXPECT_EQ(KvLangID::chooseLanguageFrom(nullptr, "koreana"), 9);
+  EXPECT_EQ(KvLangID::chooseLanguageFrom("xx", "koreana"), 0);  // not a code: English, not index -1
+  EXPECT_EQ(KvLangID::chooseLanguageFrom("FRA", nullptr), 0);
+
+  // Through the development settings and the running store.
   setenv("GRINDLOW_STORE_LANGUAGE", "koreana", 1);
-  EXPECT_EQ(KvLangID::chooseLanguage(nullptr), 0);  // store not running: English
+  ClDevINI::initialize();
+  EXPECT_EQ(KvLangID::chooseLanguage(), 0);  // store not running: English
   ASSERT_TRUE(SteamAPI_Init());
-  EXPECT_EQ(KvLangID::chooseLanguage(nullptr), 9);
-  EXPECT_EQ(KvLangID::chooseLanguage("pol"), 17);
-  EXPECT_EQ(KvLangID::chooseLanguage("xx"), 0);
-  EXPECT_EQ(KvLangID::chooseLanguage("FRA"), 0);
+  EXPECT_EQ(KvLangID::chooseLanguage(), 9);
+  const char szSettings[] = "LANG fra\n";
+  ASSERT_EQ(ClDevINI::loadFromBuffer(szSettings, sizeof(szSettings) - 1, "project.ini"), 1);
+  EXPECT_EQ(KvLangID::chooseLanguage(), 1);
+  ClDevINI::terminate();
   unsetenv("GRINDLOW_STORE_LANGUAGE");
 
-  KvLangID::setLanguage(KvLangID::chooseLanguage("fra"), "./");
+  KvLangID::setLanguage(1, "./");
   EXPECT_EQ(KvLangID::getLanguage(), 1);
   EXPECT_STREQ(KvLangID::getLanguageCode(), "fra");
   EXPECT_STREQ(KvLangID::getLanguagePath(), "./Lang\\fra\\");
