@@ -1,5 +1,5 @@
-#include "Corvane/ADT/ClPool.h"
 #include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/ClMutexLockPool_Win32.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/Win32/Win32Threads.h"
 
@@ -7,9 +7,8 @@ bool ClMutexLock::g_bInitialized = false;
 
 namespace {
 
-// The static lay-out leaves the pool valid and empty before the program body runs; the guard is
+// The pool's static lay-out leaves it valid and empty before the program body runs; the guard is
 // initialised later by initializePool.
-ClPool<CRITICAL_SECTION, gc_iMAX_MUTEX_LOCKS> g_mutexLockPool;
 CRITICAL_SECTION g_mutexLockGuard;
 
 }  // namespace

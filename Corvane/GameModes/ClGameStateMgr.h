@@ -1,0 +1,76 @@
+// The state that game modes push when they take over and pop when they hand back: for each local player a
+// stack of input mappers (the top one turns that player's pad into actions), for each TV channel a stack of
+// cameras (the top one is what the channel shows), and small stacks of boolean and float settings. Every
+// stack holds up to 32 entries; a push onto a full stack is ignored without a message. The stacks hold
+// pointers only and own nothing.
+//
+// Settings read by the engine: bool 0 freezes the debug camera's free flight, bool 8 makes every game frame
+// first sleep 750 ms, float 1 is the time scale of the gameplay clock. initialize() pushes the defaults; bool
+// states 10 and 11 get no entry, so reading them is an assertion.
+//
+// Main thread only.
+#pragma once
+
+#include "Corvane/ADT/ClSimpleStackTemplate.h"
+#include "Corvane/System/KvTypes.h"
+
+class ClInputMapperBase;
+class ClCamera;
+
+inline constexpr u32 cMAX_LOCAL_PLAYERS = 4;
+inline constexpr i32 gc_iNUM_TV_CHANNELS = 4;
+inline constexpr u32 gc_uiNUM_BOOL_STATES = 13;
+inline constexpr u32 gc_uiNUM_FLOAT_STATES = 3;
+inline constexpr u32 gc_uiFLOAT_STATE_TIME_SCALE = 1;
+inline constexpr i32 gc_iINPUT_BLOCKED_FRAMES = 2;
+
+// The input manager's input-blocked counter: presses are ignored while it is above 0, and each input frame
+// lowers it by one. Every mapper push or pop sets it to 2, so the press that changed the mapper does not act
+// again in the new context.
+extern i32 g_iInputBlockedCounter;
+
+// Called when the top camera of a TV channel changes: the camera code marks the camera active and switches
+// the channel to it over fBlendTime seconds (0 is a cut). Installed by the camera code when it starts; while
+// none is installed only the stacks change.
+typedef void (*KvSwitchChannelCamera)(i32 iTVChannelIdx, ClCamera* pCamera, f32 fBlendTime);
+
+struct SLocalPlayerState {
+  i8 m_iTVChannelIdx = -1;   // -1 = none; the game's modes set the first player's to 0 when they enter
+  u8 m_uiChannelFlags = 0xFF;  // cleared together with the channel index
+  ClSimpleStackTemplate<ClInputMapperBase*> mp_inputMapperStack;
+};
+
+struct STVChannelState {
+  ClSimpleStackTemplate<ClCamera*> mp_cameraStack;
+};
+
+class ClGameStateMgr {
+ public:
+  // Pushes the default of every bool and float state, each only when its stack has room. Game start-up.
+  static void initialize();
+
+  // Top of a state's stack; an empty stack is an assertion.
+  static bool getBoolState(u32 state);
+  static f32 getFloatState(u32 state);
+  // Replaces the top of a float state's stack (an empty stack is an assertion).
+  static void setFloatState(u32 state, f32 fValue);
+
+  // Input mappers of local player 0..3. Push and pop set the input-blocked counter to 2.
+  static void pushInputMapper(u32 uiPlayerIndex, ClInputMapperBase* pMapper);
+  static void popInputMapper(u32 uiPlayerIndex);
+  static ClInputMapperBase* getInputMapper(u32 uiPlayerIndex);
+
+  // Cameras of the first local player's TV channel, which must be set. A push activates the camera and cuts
+  // the channel to it; a pop that leaves a camera blends the channel to it over fBlendTime seconds.
+  static void pushCamera(ClCamera* pCamera);
+  static void popCamera(f32 fBlendTime);
+
+  static SLocalPlayerState m_aLocalPlayers[cMAX_LOCAL_PLAYERS];
+  static STVChannelState m_aTVChannelStates[gc_iNUM_TV_CHANNELS];
+  static ClSimpleStackTemplate<u32> m_aBoolStateStack[gc_uiNUM_BOOL_STATES];
+  static ClSimpleStackTemplate<f32> m_aFloatStateStack[gc_uiNUM_FLOAT_STATES];
+  static KvSwitchChannelCamera mp_pfnSwitchChannelCamera;
+
+ private:
+  static i32 firstPlayerChannel();
+};

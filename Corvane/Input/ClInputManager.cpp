@@ -1,0 +1,143 @@
+#include "Corvane/Input/ClInputManager.h"
+
+#include <cstring>
+#include <new>
+
+#include "Corvane/Input/ClInputHWtoKvPlatform.h"
+#include "Corvane/Input/ClInputMapperDebugCamera.h"
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/KvDebug.h"
+
+PFN_CREATE_GAME_INPUT_MAPPERS ClInputManager::mp_pfnCreateGameInputMappers = nullptr;
+
+u32 ClInputManager::m_bInitialized = 0;
+i32 ClInputManager::m_iActionCount = 0;
+SGameInputAction* ClInputManager::m_apGameSpecificInputs[cuiMAX_GAME_PADS] = {};
+u8 ClInputManager::m_uiCurInputFrame = 0;
+u8 ClInputManager::m_auiPadMap[cuiMAX_GAME_PADS] = {0, 1, 2, 3};
+SGameInputAction ClInputManager::m_aDebugCameraActions[gc_iNUM_DEBUG_CAMERA_ACTIONS] = {};
+
+ClInputMapperBase* g_pInputMapperDebugCamera = nullptr;
+ClInputMapperBase* g_pInputMapperGameplay = nullptr;
+ClInputMapperBase* g_pInputMapperMenus = nullptr;
+
+namespace {
+
+// Objects of the manager live in 16-byte-aligned blocks and are constructed in place.
+template <typename T>
+T* createAligned() {
+  void* pBlock = KvAlignedAlloc(sizeof(T), 16);
+  return pBlock != nullptr ? new (pBlock) T() : nullptr;
+}
+
+template <typename T>
+void destroyAligned(T*& pObject) {
+  if (pObject != nullptr) {
+    pObject->~T();
+    KvAlignedFree(pObject);
+    pObject = nullptr;
+  }
+}
+
+bool isPressed(f32 fValue) { return fValue > gc_fACTION_PRESSED_THRESHOLD; }
+
+}  // namespace
+
+i32 ClInputManager::initialize() {
+  g_pInputHWToKv = createAligned<ClInputHWtoKvPlatform>();
+  KV_ASSERT(g_pInputHWToKv);
+  g_pInputHWToKv->initialize();
+
+  g_pInputMapperDebugCamera = createAligned<ClInputMapperDebugCamera>();
+  KV_ASSERT(g_pInputMapperDebugCamera);
+
+  if (mp_pfnCreateGameInputMappers != nullptr) {
+    mp_pfnCreateGameInputMappers();
+  }
+
+  const size_t uiBytes = sizeof(SGameInputAction) * static_cast<size_t>(m_iActionCount);
+  for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {
+    m_apGameSpecificInputs[i] = static_cast<SGameInputAction*>(KvAlignedAlloc(uiBytes, 16));
+    KV_ASSERT(m_apGameSpecificInputs[i]);
+    std::memset(m_apGameSpecificInputs[i], 0, uiBytes);
+  }
+
+  resetLogicalPadMap();
+  std::memset(m_aDebugCameraActions, 0, sizeof(m_aDebugCameraActions));
+  m_bInitialized = 1;
+  return 1;
+}
+
+i32 ClInputManager::terminate() {
+  if (!m_bInitialized) {
+    return 1;
+  }
+  g_pInputHWToKv->terminate();
+  destroyAligned(g_pInputHWToKv);
+  for (SGameInputAction*& pActions : m_apGameSpecificInputs) {
+    KvAlignedFree(pActions);
+    pActions = nullptr;
+  }
+  destroyAligned(g_pInputMapperDebugCamera);
+  destroyAligned(g_pInputMapperGameplay);
+  destroyAligned(g_pInputMapperMenus);
+  m_bInitialized = 0;
+  return 1;
+}
+
+i32 ClInputManager::tick() {
+  g_pInputHWToKv->tick();
+  g_pInputHWToKv->platformTickTextInputCapture();
+
+  m_uiCurInputFrame = static_cast<u8>(1 - m_uiCurInputFrame);
+  if (g_iInputBlockedCounter > 0) {
+    --g_iInputBlockedCounter;
+  }
+  for (SGameInputAction* pActions : m_apGameSpecificInputs) {
+    for (i32 i = 0; i < m_iActionCount; ++i) {
+      pActions[i].mp_afValues[m_uiCurInputFrame] = KV_ZERO;
+    }
+  }
+  for (SGameInputAction& action : m_aDebugCameraActions) {
+    action.mp_afValues[m_uiCurInputFrame] = KV_ZERO;
+  }
+  return 1;
+}
+
+bool ClInputManager::isActionJustPressed(const SGameInputAction& action) {
+  if (g_iInputBlockedCounter != 0) {
+    return false;
+  }
+  return isPressed(action.mp_afValues[m_uiCurInputFrame]) && !isPressed(action.mp_afValues[1 - m_uiCurInputFrame]);
+}
+
+bool ClInputManager::isActionJustPressedAnyPad(i32 iAction) {
+  for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS; ++uiPad) {
+    if (isActionJustPressed(m_apGameSpecificInputs[uiPad][iAction])) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void ClInputManager::mapLogicalPad(u32 uiLogical, u32 uiHW) {
+  KV_ASSERT(uiHW < cuiMAX_GAME_PADS);
+  KV_ASSERT(uiLogical < cuiMAX_GAME_PADS);
+  m_auiPadMap[uiLogical] = static_cast<u8>(uiHW);
+}
+
+void ClInputManager::resetLogicalPadMap() {
+  for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {
+    mapLogicalPad(i, i);
+  }
+}
+
+SGameInputAction* ClInputManager::getActions(u32 uiLogicalPad) {
+  KV_ASSERT(uiLogicalPad < cuiMAX_GAME_PADS);
+  return m_apGameSpecificInputs[m_auiPadMap[uiLogicalPad]];
+}
+
+SInputPadState& ClInputManager::getPadState(u32 uiLogicalPad) {
+  KV_ASSERT(uiLogicalPad < cuiMAX_GAME_PADS);
+  return ClInputHWtoKv::mp_aPadStates[m_auiPadMap[uiLogicalPad]];
+}

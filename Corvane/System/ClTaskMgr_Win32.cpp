@@ -1,0 +1,285 @@
+#include <chrono>
+#include <cstdio>
+#include <new>
+#include <thread>
+
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/ClJobMgr.h"
+#include "Corvane/System/ClTaskMgr.h"
+#include "Corvane/System/KvDebug.h"
+#include "Platform/Win32/Win32System.h"
+#include "Platform/Win32/Win32Threads.h"
+
+i32 ClTaskMgr::m_iNumCores = 0;
+i32 ClTaskMgr::m_iNumLogicalProcessors = 0;
+SThreadEntry* ClTaskMgr::mp_pThreadEntries = nullptr;
+ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
+ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
+ClDynamicVector<SThreadEntry*> ClTaskMgr::mp_daIdleWorkers;
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define KV_SPIN_PAUSE() _mm_pause()
+#else
+#define KV_SPIN_PAUSE() ((void)0)
+#endif
+
+namespace {
+
+typedef BOOL(WINAPI* KvGetLogicalProcessorInformation)(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION, PDWORD);
+
+unsigned __stdcall startWorker(void* pEntry) {
+  return ClTaskMgr::workerThreadProc(static_cast<SThreadEntry*>(pEntry)) ? 1u : 0u;
+}
+
+// The worker's side of a signal, entered with the worker announced as polling: polls for a hand-over for at
+// most the spin time, then commits to the wait on its event unless a hand-over came first. Answers the
+// wait's result.
+DWORD awaitSignal(SThreadEntry& entry) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(gc_uiWORKER_SPIN_MICROSECONDS);
+  for (;;) {
+    for (i32 i = 0; i < 16; ++i) {
+      if (entry.m_uiSignalState.load(std::memory_order_acquire) == gc_uiSIGNAL_HANDED) {
+        return WAIT_OBJECT_0;
+      }
+      KV_SPIN_PAUSE();
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      break;
+    }
+    // There are as many workers as processors: a polling worker must not keep the controlling thread, which
+    // hands the tasks out, from running.
+    std::this_thread::yield();
+  }
+  u32 uiPolling = gc_uiSIGNAL_POLLING;
+  if (!entry.m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_NOT_POLLING, std::memory_order_acq_rel)) {
+    return WAIT_OBJECT_0;  // handed over just before the worker committed
+  }
+  return WaitForSingleObject(entry.m_hEvent, INFINITE);
+}
+
+i32 countBits(u32 uiMask) {
+  i32 iBits = 0;
+  for (; uiMask != 0; uiMask &= uiMask - 1) {
+    ++iBits;
+  }
+  return iBits;
+}
+
+}  // namespace
+
+void ClTaskMgr::countLogicalProcessors() {
+  m_iNumCores = 0;
+  m_iNumLogicalProcessors = 0;
+  const KvGetLogicalProcessorInformation getInformation = reinterpret_cast<KvGetLogicalProcessorInformation>(
+      GetProcAddress(GetModuleHandleA("kernel32"), "GetLogicalProcessorInformation"));
+  if (getInformation == nullptr) {
+    return;
+  }
+  PSYSTEM_LOGICAL_PROCESSOR_INFORMATION pBuffer = nullptr;
+  DWORD dwLength = 0;
+  while (!getInformation(pBuffer, &dwLength)) {
+    KvAlignedFree(pBuffer);
+    pBuffer = nullptr;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+      return;
+    }
+    pBuffer = static_cast<PSYSTEM_LOGICAL_PROCESSOR_INFORMATION>(KvAlignedAlloc(dwLength, 16));
+    if (pBuffer == nullptr) {
+      return;
+    }
+  }
+  const DWORD dwRecords = dwLength / sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION);
+  for (DWORD i = 0; i < dwRecords; ++i) {
+    if (pBuffer[i].Relationship == RelationProcessorCore) {
+      ++m_iNumCores;
+      m_iNumLogicalProcessors += countBits(static_cast<u32>(pBuffer[i].ProcessorMask));
+    }
+  }
+  KvAlignedFree(pBuffer);
+}
+
+void ClTaskMgr::initialize() {
+  countLogicalProcessors();
+  if (m_iNumCores == 0) {
+    m_iNumCores = 1;
+  }
+  if (m_iNumLogicalProcessors == 0) {
+    m_iNumLogicalProcessors = 1;
+  }
+  mp_daTaskQueue.initialize(8);
+  mp_daRunningTasks.initialize(8);
+  mp_daIdleWorkers.initialize(8);
+
+  const i32 iWorkers = m_iNumLogicalProcessors;
+  void* pBlock = KvAlignedAlloc(sizeof(SThreadEntry) * static_cast<size_t>(iWorkers), alignof(SThreadEntry));
+  mp_pThreadEntries = static_cast<SThreadEntry*>(pBlock);
+  KV_ASSERT(mp_pThreadEntries);
+  for (i32 i = 0; i < iWorkers; ++i) {
+    new (&mp_pThreadEntries[i]) SThreadEntry;
+  }
+
+  for (i32 i = 0; i < iWorkers; ++i) {
+    SThreadEntry& entry = mp_pThreadEntries[i];
+    entry.m_uiWorkerIndex = static_cast<u32>(i);
+    char szName[32];
+    std::snprintf(szName, sizeof(szName), "WTT_WaitEvent_%d", i);
+    entry.m_hEvent = CreateEventA(nullptr, FALSE, FALSE, szName);
+    if (entry.m_hEvent == nullptr) {
+      // Without its event the worker could never be woken: it is left out, and no thread is started.
+      (void)GetLastError();
+      entry.m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
+      continue;
+    }
+    unsigned uiThreadId = 0;
+    const std::uintptr_t uiHandle = _beginthreadex(nullptr, 0, &startWorker, &entry, 0, &uiThreadId);
+    if (uiHandle == 0) {
+      (void)GetLastError();
+      CloseHandle(entry.m_hEvent);
+      entry.m_hEvent = nullptr;
+      entry.m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
+      continue;
+    }
+    entry.m_hThread = reinterpret_cast<HANDLE>(uiHandle);
+    entry.m_uiThreadId = uiThreadId;
+    mp_daIdleWorkers.append(&entry);
+  }
+}
+
+void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback) {
+  KV_ASSERT(pTaskData);
+  KV_ASSERT(taskCallback);
+  ClTask task;
+  task.pTaskData = pTaskData;
+  task.taskCallback = taskCallback;
+  task.mp_completion = &ClJobMgr::taskFinished;
+  task.mp_pOwner = pOwner;
+  mp_daTaskQueue.append(task);
+}
+
+void ClTaskMgr::dispatchTasks() {
+  // Retire. The worker goes back to the idle list before the completion routine runs, so a routine that
+  // queues or dispatches again finds the lists consistent.
+  for (i32 i = 0; i < mp_daRunningTasks.getCount();) {
+    SThreadEntry* pWorker = mp_daRunningTasks[i].mp_pWorker;
+    if (pWorker->m_bDone.load(std::memory_order_acquire) == 0) {
+      ++i;
+      continue;
+    }
+    const ClTask finished = mp_daRunningTasks[i];
+    pWorker->mp_pTaskData = nullptr;
+    pWorker->mp_taskCallback.store(nullptr, std::memory_order_relaxed);
+    pWorker->m_bDone.store(0, std::memory_order_relaxed);
+    mp_daRunningTasks.erase(i);
+    mp_daIdleWorkers.append(pWorker);
+    if (finished.mp_completion != nullptr) {
+      finished.mp_completion(finished.mp_pOwner);
+    }
+  }
+
+  // Hand out, last in first out on both sides.
+  while (mp_daRunningTasks.getCount() < m_iNumLogicalProcessors && mp_daTaskQueue.getCount() > 0 &&
+         mp_daIdleWorkers.getCount() > 0) {
+    ClTask task = *mp_daTaskQueue.getLast();
+    SThreadEntry* pWorker = *mp_daIdleWorkers.getLast();
+    pWorker->mp_pTaskData = task.pTaskData;
+    pWorker->mp_taskCallback.store(task.taskCallback, std::memory_order_release);
+    task.mp_pWorker = pWorker;
+    signalWorker(pWorker);
+    mp_daRunningTasks.append(task);
+    mp_daTaskQueue.erase(mp_daTaskQueue.getCount() - 1);
+    mp_daIdleWorkers.erase(mp_daIdleWorkers.getCount() - 1);
+  }
+}
+
+bool ClTaskMgr::signalWorker(SThreadEntry* pEntry) {
+  u32 uiPolling = gc_uiSIGNAL_POLLING;
+  if (pEntry->m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_HANDED, std::memory_order_acq_rel)) {
+    return true;
+  }
+  return SetEvent(pEntry->m_hEvent) != FALSE;
+}
+
+bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
+  KV_ASSERT(pMyEntry);
+  pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_RUNNING, std::memory_order_relaxed);
+  pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
+  if (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0) {
+    do {
+      if (pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_FAILED) {
+        break;
+      }
+      pMyEntry->m_bAwake.store(0, std::memory_order_release);
+      const DWORD dwResult = awaitSignal(*pMyEntry);
+      pMyEntry->m_bAwake.store(1, std::memory_order_release);
+      if (dwResult == WAIT_OBJECT_0) {
+        const KvTaskCallback taskCallback = pMyEntry->mp_taskCallback.load(std::memory_order_acquire);
+        if (taskCallback != nullptr) {
+          taskCallback(pMyEntry->mp_pTaskData);
+        } else if (pMyEntry->m_bQuit.load(std::memory_order_acquire) != 0) {
+          pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_STOPPED, std::memory_order_relaxed);
+        }
+        // Polling is announced before done: the controller signals only after it has seen done, so the next
+        // task can be handed over directly.
+        pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
+        pMyEntry->m_bDone.store(1, std::memory_order_release);
+      } else if (dwResult != WAIT_TIMEOUT) {
+        pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
+      }
+    } while (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0);
+  }
+  pMyEntry->m_bAwake.store(0, std::memory_order_release);
+  return pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_STOPPED;
+}
+
+bool ClTaskMgr::isAnyWorkerAwake() {
+  for (i32 i = 0; mp_pThreadEntries != nullptr && i < m_iNumLogicalProcessors; ++i) {
+    if (mp_pThreadEntries[i].m_bAwake.load(std::memory_order_acquire) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void ClTaskMgr::shutdown() {
+  if (mp_pThreadEntries == nullptr) {
+    return;
+  }
+  for (i32 i = 0; i < m_iNumLogicalProcessors; ++i) {
+    SThreadEntry& entry = mp_pThreadEntries[i];
+    if (entry.m_hThread == nullptr) {
+      // A worker that never started has nothing to stop; only its event, if any, is closed.
+      if (entry.m_hEvent != nullptr) {
+        CloseHandle(entry.m_hEvent);
+        entry.m_hEvent = nullptr;
+      }
+      continue;
+    }
+    // Wait while the worker is awake, and also while a task handed to it has not run yet: clearing the
+    // hand-over words under a worker that is about to read them would lose or garble that task.
+    while (entry.m_bAwake.load(std::memory_order_acquire) != 0 ||
+           (entry.mp_taskCallback.load(std::memory_order_relaxed) != nullptr &&
+            entry.m_bDone.load(std::memory_order_acquire) == 0)) {
+      SleepEx(16, TRUE);
+    }
+    entry.mp_pTaskData = nullptr;
+    entry.mp_taskCallback.store(nullptr, std::memory_order_relaxed);
+    entry.m_bQuit.store(1, std::memory_order_release);
+    if (!signalWorker(&entry)) {
+      KV_FATALF("CreateEvent failed [0x%08X]!", static_cast<u32>(GetLastError()));
+    }
+    WaitForSingleObject(entry.m_hThread, INFINITE);
+    CloseHandle(entry.m_hEvent);
+    CloseHandle(entry.m_hThread);
+    entry.m_hEvent = nullptr;
+    entry.m_hThread = nullptr;
+  }
+  for (i32 i = 0; i < m_iNumLogicalProcessors; ++i) {
+    mp_pThreadEntries[i].~SThreadEntry();
+  }
+  KvAlignedFree(mp_pThreadEntries);
+  mp_pThreadEntries = nullptr;
+  mp_daTaskQueue.terminate();
+  mp_daRunningTasks.terminate();
+  mp_daIdleWorkers.terminate();
+}

@@ -1,0 +1,137 @@
+// The engine's fixed globals, defined here in their construction order (C++ builds the globals of one
+// translation unit in the order they are defined, and destroys them in reverse). Globals of further areas
+// take their numbered place in this list.
+#include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
+#include "Corvane/Development/ClLEDMgr.h"
+#include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/System/ClClock.h"
+#include "Corvane/System/ClJobMgr.h"
+#include "Corvane/System/ClMutexLockPool_Win32.h"
+#include "Corvane/System/ClTaskMgr.h"
+#include "Corvane/System/ClThreadMgr.h"
+#include "Corvane/System/KvEngineGlobals.h"
+
+// 1. Geometry-data pool (1024 records).
+ClPool<SGeometryData, gc_iMAX_GEOMETRY_DATA> ClGeometryDataMgr_WIN32::m_geometryDataPool;
+// 2. Geometry-container pool (1024 records).
+ClPool<SGeometryContainer, gc_iMAX_GEOMETRY_CONTAINERS> ClGeometryDataMgr_WIN32::m_geometryContainerPool;
+// 3. Command-line parameter pool (4 records).
+// 4. Development-LED records (64) and their pool.
+ClPool<SLEDRecord, gc_iMAX_LEDS> ClLEDMgr::mp_LEDPool;
+// 5. Local players: no TV channel, empty input-mapper stacks.
+SLocalPlayerState ClGameStateMgr::m_aLocalPlayers[cMAX_LOCAL_PLAYERS];
+// 6. TV channels: empty camera stacks.
+STVChannelState ClGameStateMgr::m_aTVChannelStates[gc_iNUM_TV_CHANNELS];
+// 7. Bool, then float state stacks, empty.
+ClSimpleStackTemplate<u32> ClGameStateMgr::m_aBoolStateStack[gc_uiNUM_BOOL_STATES];
+ClSimpleStackTemplate<f32> ClGameStateMgr::m_aFloatStateStack[gc_uiNUM_FLOAT_STATES];
+// 8. The identity matrix constant and the second four-float constant.
+// 9. Three allocator objects without heaps.
+ClGenericMemoryAllocator g_aGenericMemoryAllocators[gc_iNUM_GENERIC_ALLOCATORS];
+// 10. The game's two dynamic-pool records, empty.
+// 11. The graphics manager's current world transform, identity.
+// 12. Timer pool (1024, every timer zeroed on the gameplay clock).
+ClPool<SClockTimer, gc_iMAX_TIMERS> ClClock::m_timerPool;
+// 13. Stopwatch pool (128, every elapsed time 0).
+ClPool<SClockStopwatch, gc_iMAX_STOPWATCHES> ClClock::m_stopwatchPool;
+// 14. One-off job pool (64 records).
+ClPool<SOneOffJobData, gc_iMAX_ONE_OFF_JOBS> ClJobMgr::m_oneOffJobPool;
+// 15. Archive slots (32) and the archive pool; the file-reference pool.
+// 16. Lock pool (32 frames).
+ClPool<CRITICAL_SECTION, gc_iMAX_MUTEX_LOCKS> g_mutexLockPool;
+// 17. String-table pool (8 slots).
+
+namespace {
+
+template <typename Pool>
+void emptyPool(Pool& pool) {
+  while (pool.getCount() > 0) {
+    pool.free(pool.get(pool.getCount() - 1));
+  }
+}
+
+template <auto& pool>
+bool poolInUse() {
+  return pool.getCount() > 0;
+}
+
+template <auto& pool>
+void poolCleanUp() {
+  emptyPool(pool);
+}
+
+template <auto& vector>
+bool vectorInUse() {
+  return vector.isInitialized();
+}
+
+template <auto& vector>
+void vectorCleanUp() {
+  if (vector.isInitialized()) {
+    vector.terminate();
+  }
+}
+
+struct SEngineGlobal {
+  const char* pName;
+  bool (*pfnInUse)();
+  void (*pfnCleanUp)();
+};
+
+#define KV_POOL_GLOBAL(name, pool) {name, &poolInUse<pool>, &poolCleanUp<pool>}
+#define KV_VECTOR_GLOBAL(name, vector) {name, &vectorInUse<vector>, &vectorCleanUp<vector>}
+
+// What the exit clean-up covers, in construction order; the zero-filled vectors come last.
+const SEngineGlobal gc_aEngineGlobals[] = {
+    KV_POOL_GLOBAL("geometry-data pool", ClGeometryDataMgr_WIN32::m_geometryDataPool),
+    KV_POOL_GLOBAL("geometry-container pool", ClGeometryDataMgr_WIN32::m_geometryContainerPool),
+    KV_POOL_GLOBAL("development-LED pool", ClLEDMgr::mp_LEDPool),
+    KV_POOL_GLOBAL("timer pool", ClClock::m_timerPool),
+    KV_POOL_GLOBAL("stopwatch pool", ClClock::m_stopwatchPool),
+    KV_POOL_GLOBAL("one-off job pool", ClJobMgr::m_oneOffJobPool),
+    KV_POOL_GLOBAL("lock pool", g_mutexLockPool),
+    KV_VECTOR_GLOBAL("active thread list", ClThreadMgr::mp_daCurActiveThreads),
+    KV_VECTOR_GLOBAL("orphaned thread list", ClThreadMgr::mp_daOrphanedThreads),
+    KV_VECTOR_GLOBAL("task queue", ClTaskMgr::mp_daTaskQueue),
+    KV_VECTOR_GLOBAL("running-task list", ClTaskMgr::mp_daRunningTasks),
+    KV_VECTOR_GLOBAL("idle-worker list", ClTaskMgr::mp_daIdleWorkers),
+    KV_VECTOR_GLOBAL("job list", ClJobMgr::mp_daJobs),
+};
+
+#undef KV_POOL_GLOBAL
+#undef KV_VECTOR_GLOBAL
+
+// Defined after every global of this file, so it is destroyed first: the clean-up runs while they all exist.
+struct SExitCleanup {
+  ~SExitCleanup() { KvEngineGlobalsExitCleanup(); }
+};
+SExitCleanup g_exitCleanup;
+
+}  // namespace
+
+i32 KvCountEngineGlobalsInUse(const char** ppFirstName) {
+  i32 iInUse = 0;
+  const char* pFirst = nullptr;
+  for (const SEngineGlobal& global : gc_aEngineGlobals) {
+    if (global.pfnInUse()) {
+      if (iInUse++ == 0) {
+        pFirst = global.pName;
+      }
+    }
+  }
+  if (ppFirstName != nullptr) {
+    *ppFirstName = pFirst;
+  }
+  return iInUse;
+}
+
+i32 KvEngineGlobalsExitCleanup() {
+  i32 iInUse = 0;
+  for (i32 i = static_cast<i32>(sizeof(gc_aEngineGlobals) / sizeof(gc_aEngineGlobals[0])) - 1; i >= 0; --i) {
+    if (gc_aEngineGlobals[i].pfnInUse()) {
+      ++iInUse;
+      gc_aEngineGlobals[i].pfnCleanUp();
+    }
+  }
+  return iInUse;
+}

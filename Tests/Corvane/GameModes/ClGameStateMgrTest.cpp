@@ -1,0 +1,119 @@
+#include "Corvane/GameModes/ClGameStateMgr.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+struct SSwitch {
+  i32 iChannel;
+  ClCamera* pCamera;
+  f32 fBlendTime;
+};
+std::vector<SSwitch> g_switches;
+
+void recordSwitch(i32 iChannel, ClCamera* pCamera, f32 fBlendTime) {
+  g_switches.push_back({iChannel, pCamera, fBlendTime});
+}
+
+// Distinct stand-in pointers: the stacks never look behind them.
+template <typename T>
+T* fake(uintptr_t uiValue) {
+  return reinterpret_cast<T*>(uiValue * 16);
+}
+
+class ClGameStateMgrTest : public ::testing::Test {
+ protected:
+  // The stacks are process globals: every test starts from their static state.
+  void SetUp() override { clearAll(); }
+  void TearDown() override { clearAll(); }
+
+  template <typename Stack>
+  static void empty(Stack& stack) {
+    while (stack.getCount() > 0) stack.pop();
+  }
+  static void clearAll() {
+    for (auto& stack : ClGameStateMgr::m_aBoolStateStack) empty(stack);
+    for (auto& stack : ClGameStateMgr::m_aFloatStateStack) empty(stack);
+    for (STVChannelState& channel : ClGameStateMgr::m_aTVChannelStates) empty(channel.mp_cameraStack);
+    for (SLocalPlayerState& player : ClGameStateMgr::m_aLocalPlayers) {
+      empty(player.mp_inputMapperStack);
+      player.m_iTVChannelIdx = -1;
+    }
+    ClGameStateMgr::mp_pfnSwitchChannelCamera = nullptr;
+    g_iInputBlockedCounter = 0;
+    g_switches.clear();
+  }
+};
+
+TEST_F(ClGameStateMgrTest, StaticStateAndDefaults) {
+  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[3].m_iTVChannelIdx, -1);
+  EXPECT_KV_ASSERT(ClGameStateMgr::getBoolState(9), "m_aBoolStateStack[state].getCount()");
+  EXPECT_KV_ASSERT(ClGameStateMgr::getFloatState(1), "m_aFloatStateStack[state].getCount()");
+
+  ClGameStateMgr::initialize();
+  for (u32 state : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 12u}) {
+    EXPECT_FALSE(ClGameStateMgr::getBoolState(state)) << state;
+  }
+  EXPECT_TRUE(ClGameStateMgr::getBoolState(9));
+  EXPECT_KV_ASSERT(ClGameStateMgr::getBoolState(10), "m_aBoolStateStack[state].getCount()");
+  EXPECT_KV_ASSERT(ClGameStateMgr::getBoolState(13), "state < gc_uiNUM_BOOL_STATES");
+  EXPECT_FLOAT_EQ(ClGameStateMgr::getFloatState(0), 0.1f);
+  EXPECT_FLOAT_EQ(ClGameStateMgr::getFloatState(1), 1.0f);
+  EXPECT_FLOAT_EQ(ClGameStateMgr::getFloatState(2), 1.0f);
+
+  // The time scale is replaced in place, not pushed.
+  ClGameStateMgr::setFloatState(gc_uiFLOAT_STATE_TIME_SCALE, 0.25f);
+  EXPECT_FLOAT_EQ(ClGameStateMgr::getFloatState(gc_uiFLOAT_STATE_TIME_SCALE), 0.25f);
+  EXPECT_EQ(ClGameStateMgr::m_aFloatStateStack[1].getCount(), 1);
+}
+
+TEST_F(ClGameStateMgrTest, MapperStacksPerPlayerBlockInputOnEveryChange) {
+  EXPECT_KV_ASSERT(ClGameStateMgr::popInputMapper(2), "m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.getCount()");
+  EXPECT_EQ(g_iInputBlockedCounter, 0);  // a refused pop changes nothing
+
+  for (uintptr_t i = 1; i <= 33; ++i) {
+    ClGameStateMgr::pushInputMapper(1, fake<ClInputMapperBase>(i));
+  }
+  EXPECT_EQ(g_iInputBlockedCounter, 2);
+  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[1].mp_inputMapperStack.getCount(), 32);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(1), fake<ClInputMapperBase>(32));  // the 33rd was dropped
+  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount(), 0);
+
+  g_iInputBlockedCounter = 0;
+  ClGameStateMgr::popInputMapper(1);
+  EXPECT_EQ(g_iInputBlockedCounter, 2);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(1), fake<ClInputMapperBase>(31));
+
+  EXPECT_KV_ASSERT(ClGameStateMgr::pushInputMapper(4, nullptr), "uiPlayerIndex<cMAX_LOCAL_PLAYERS");
+}
+
+TEST_F(ClGameStateMgrTest, CameraStackOfTheFirstPlayersChannel) {
+  EXPECT_KV_ASSERT(ClGameStateMgr::pushCamera(fake<ClCamera>(1)), "iTVChannelIdx!=-1");
+  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 2;
+  ClGameStateMgr::mp_pfnSwitchChannelCamera = &recordSwitch;
+
+  ClGameStateMgr::pushCamera(fake<ClCamera>(1));
+  ClGameStateMgr::pushCamera(fake<ClCamera>(2));
+  EXPECT_EQ(ClGameStateMgr::m_aTVChannelStates[2].mp_cameraStack.getCount(), 2);
+  ClGameStateMgr::popCamera(0.5f);
+  ClGameStateMgr::popCamera(0.5f);  // the last one: the channel keeps showing it, no blend
+  ASSERT_EQ(g_switches.size(), 3u);
+  EXPECT_EQ(g_switches[0].pCamera, fake<ClCamera>(1));
+  EXPECT_EQ(g_switches[0].fBlendTime, 0.0f);  // a push cuts
+  EXPECT_EQ(g_switches[1].pCamera, fake<ClCamera>(2));
+  EXPECT_EQ(g_switches[2].pCamera, fake<ClCamera>(1));
+  EXPECT_EQ(g_switches[2].fBlendTime, 0.5f);
+  for (const SSwitch& change : g_switches) {
+    EXPECT_EQ(change.iChannel, 2);
+  }
+  EXPECT_KV_ASSERT(ClGameStateMgr::popCamera(0.0f), "m_aTVChannelStates[iTVChannelIdx].mp_cameraStack.getCount()");
+
+  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 4;
+  EXPECT_KV_ASSERT(ClGameStateMgr::pushCamera(fake<ClCamera>(1)), "iTVChannelIdx < gc_iNUM_TV_CHANNELS");
+}
+
+}  // namespace

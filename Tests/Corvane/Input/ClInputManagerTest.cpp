@@ -1,0 +1,211 @@
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Corvane/Input/ClInputMapperDebugCamera.h"
+#include "Corvane/Memory/KvAlloc.h"
+#include "Tests/Corvane/Input/InputTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+std::vector<std::string> g_destroyed;
+
+// A game mapper: one key held gives one action the value 1.0; the named object records its destruction.
+class CKeyMapper : public ClInputMapperBase {
+ public:
+  CKeyMapper(const char* pName, i32 iKey, i32 iAction) : m_pName(pName), m_iKey(iKey), m_iAction(iAction) {}
+  ~CKeyMapper() override { g_destroyed.push_back(m_pName); }
+  void process(u8 uiPlayerIndex) override {
+    ++iCalls;
+    SGameInputAction* pActions = ClInputManager::getActions(uiPlayerIndex);
+    if (ClInputHWtoKv::mp_auiKeyStates[m_iKey] == E_KEY_DOWN) {
+      pActions[m_iAction].mp_afValues[ClInputManager::m_uiCurInputFrame] = 1.0f;
+    }
+  }
+  const char* m_pName;
+  i32 m_iKey;
+  i32 m_iAction;
+  i32 iCalls = 0;
+};
+
+CKeyMapper* makeMapper(const char* pName, i32 iKey, i32 iAction) {
+  return new (KvAlignedAlloc(sizeof(CKeyMapper), 16)) CKeyMapper(pName, iKey, iAction);
+}
+
+// Gameplay: key C gives action 5; menus: key B gives action 6.
+void createTestMappers() {
+  g_pInputMapperGameplay = makeMapper("gameplay", gc_iKEY_INDEX_C, 5);
+  g_pInputMapperMenus = makeMapper("menus", 48, 6);
+}
+
+SGameInputAction& action(u32 uiPad, i32 iAction) { return ClInputManager::m_apGameSpecificInputs[uiPad][iAction]; }
+
+void setNow(SGameInputAction& a, f32 fValue) { a.mp_afValues[ClInputManager::m_uiCurInputFrame] = fValue; }
+
+class InputManager : public InputTest {
+ protected:
+  void SetUp() override {
+    ClInputManager::mp_pfnCreateGameInputMappers = &createTestMappers;
+    g_destroyed.clear();
+    InputTest::SetUp();
+  }
+  void TearDown() override {
+    InputTest::TearDown();
+    ClInputManager::mp_pfnCreateGameInputMappers = nullptr;
+  }
+};
+
+TEST_F(InputManager, InitializeMakesEverythingAndTerminateFreesItInOrder) {
+  ASSERT_NE(g_pInputHWToKv, nullptr);
+  ASSERT_NE(g_pInputMapperDebugCamera, nullptr);
+  ASSERT_NE(g_pInputMapperGameplay, nullptr);
+  ASSERT_NE(g_pInputMapperMenus, nullptr);
+  for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS; ++uiPad) {
+    ASSERT_NE(ClInputManager::m_apGameSpecificInputs[uiPad], nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(ClInputManager::m_apGameSpecificInputs[uiPad]) % 16, 0u);
+    EXPECT_EQ(action(uiPad, 36).mp_afValues[0], 0.0f);  // the 37th action is the last
+    EXPECT_EQ(ClInputManager::m_auiPadMap[uiPad], uiPad);
+  }
+  ClInputManager::terminate();
+  EXPECT_EQ(g_destroyed, (std::vector<std::string>{"gameplay", "menus"}));
+  EXPECT_EQ(g_pInputHWToKv, nullptr);
+  EXPECT_EQ(g_pInputMapperDebugCamera, nullptr);
+  EXPECT_EQ(g_pInputMapperGameplay, nullptr);
+  EXPECT_EQ(ClInputManager::m_apGameSpecificInputs[0], nullptr);
+  EXPECT_EQ(ClInputManager::terminate(), 1);  // a second terminate does nothing
+  ClInputManager::initialize();  // for the fixture's own terminate
+}
+
+TEST_F(InputManager, JustPressedNeedsANewValueAboveTheThreshold) {
+  SGameInputAction& a = action(0, 3);
+  ClInputManager::tick();
+  setNow(a, 0.2f);
+  EXPECT_TRUE(ClInputManager::isActionJustPressed(a));
+  ClInputManager::tick();
+  EXPECT_EQ(a.mp_afValues[ClInputManager::m_uiCurInputFrame], 0.0f);  // the tick cleared this frame's value
+  setNow(a, 0.2f);
+  EXPECT_FALSE(ClInputManager::isActionJustPressed(a));  // held
+  ClInputManager::tick();
+  setNow(a, 0.1f);
+  EXPECT_FALSE(ClInputManager::isActionJustPressed(a));  // exactly 0.1 is not pressed
+  ClInputManager::tick();
+  setNow(a, 0.11f);
+  EXPECT_TRUE(ClInputManager::isActionJustPressed(a));
+}
+
+TEST_F(InputManager, AnyPadFindsTheLastPad) {
+  ClInputManager::tick();
+  EXPECT_FALSE(ClInputManager::isActionJustPressedAnyPad(36));
+  setNow(action(3, 36), 1.0f);
+  EXPECT_TRUE(ClInputManager::isActionJustPressedAnyPad(36));
+  EXPECT_FALSE(ClInputManager::isActionJustPressedAnyPad(35));
+}
+
+TEST_F(InputManager, AContextChangeBlocksTheRestOfItsFrameAndTheNext) {
+  SGameInputAction& a = action(1, 0);
+  SGameInputAction& b = action(1, 1);
+  SGameInputAction& c = action(1, 2);
+  ClInputManager::tick();
+  setNow(a, 1.0f);
+  ASSERT_TRUE(ClInputManager::isActionJustPressed(a));
+  // A mapper change after this frame's tick blocks the rest of the frame...
+  g_iInputBlockedCounter = gc_iINPUT_BLOCKED_FRAMES;
+  EXPECT_FALSE(ClInputManager::isActionJustPressed(a));
+  // ... and the next frame,
+  ClInputManager::tick();
+  setNow(b, 1.0f);
+  EXPECT_FALSE(ClInputManager::isActionJustPressed(b));
+  EXPECT_FALSE(ClInputManager::isActionJustPressedAnyPad(1));
+  // but not the one after.
+  ClInputManager::tick();
+  setNow(c, 1.0f);
+  EXPECT_TRUE(ClInputManager::isActionJustPressed(c));
+  EXPECT_TRUE(ClInputManager::isActionJustPressedAnyPad(2));
+  EXPECT_EQ(g_iInputBlockedCounter, 0);
+}
+
+TEST_F(InputManager, AKeyMappedToAnActionIsJustPressedOnceWhileHeld) {
+  CKeyMapper& mapper = *static_cast<CKeyMapper*>(g_pInputMapperGameplay);  // key C, action 5
+  auto frame = [&mapper]() {
+    ClInputManager::tick();
+    mapper.process(0);
+    return ClInputManager::isActionJustPressed(action(0, 5));
+  };
+  EXPECT_FALSE(frame());
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  EXPECT_TRUE(frame());
+  EXPECT_FALSE(frame());
+  EXPECT_FALSE(frame());
+  Win32TestPushKey(SDL_SCANCODE_C, false);
+  EXPECT_FALSE(frame());
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  EXPECT_TRUE(frame());
+  EXPECT_EQ(mapper.iCalls, 6);
+}
+
+TEST_F(InputManager, PushingOrPoppingAMapperBlocksTheNextPresses) {
+  // The game's frame: input tick, then the top mapper of every local player with one.
+  auto frame = [](i32 iAction) {
+    ClInputManager::tick();
+    for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
+      if (ClGameStateMgr::m_aLocalPlayers[uiPlayer].mp_inputMapperStack.getCount() > 0) {
+        ClGameStateMgr::getInputMapper(uiPlayer)->process(static_cast<u8>(uiPlayer));
+      }
+    }
+    return ClInputManager::isActionJustPressed(action(0, iAction));
+  };
+  // Pushed before a frame: that frame is blocked, the next is not.
+  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  EXPECT_FALSE(frame(5));
+  Win32TestPushKey(SDL_SCANCODE_C, false);
+  EXPECT_FALSE(frame(5));
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  EXPECT_TRUE(frame(5));
+  // The press opens the menus: the rest of this frame and the next are blocked.
+  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  EXPECT_FALSE(ClInputManager::isActionJustPressed(action(0, 5)));
+  Win32TestPushKey(SDL_SCANCODE_B, true);
+  EXPECT_FALSE(frame(6));
+  Win32TestPushKey(SDL_SCANCODE_B, false);
+  EXPECT_FALSE(frame(6));
+  Win32TestPushKey(SDL_SCANCODE_B, true);
+  EXPECT_TRUE(frame(6));
+  EXPECT_EQ(static_cast<CKeyMapper*>(g_pInputMapperMenus)->iCalls, 3);
+  // Popping blocks the same way.
+  ClGameStateMgr::popInputMapper(0);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperGameplay);
+  EXPECT_EQ(g_iInputBlockedCounter, gc_iINPUT_BLOCKED_FRAMES);
+  ClGameStateMgr::popInputMapper(0);
+}
+
+TEST_F(InputManager, DebugCameraMapperFollowsItsTable) {
+  f32* pPad = ClInputHWtoKv::mp_aPadStates[2].mp_afInputs;
+  ClInputManager::tick();
+  pPad[E_PAD_INPUT_LEFT_STICK_X] = -0.25f;
+  pPad[E_PAD_INPUT_LEFT_STICK_Y] = 0.75f;
+  pPad[E_PAD_INPUT_RIGHT_STICK_X] = 0.5f;
+  pPad[E_PAD_INPUT_RIGHT_STICK_Y] = -0.2f;
+  pPad[E_PAD_INPUT_DPAD_UP] = 1.0f;
+  pPad[E_PAD_INPUT_DPAD_DOWN] = 0.5f;
+  pPad[E_PAD_INPUT_LEFT_TRIGGER] = 0.6f;
+  pPad[E_PAD_INPUT_RIGHT_TRIGGER] = 0.9f;
+  pPad[E_PAD_INPUT_RIGHT_SHOULDER] = 1.0f;
+  pPad[E_PAD_INPUT_BACK] = 1.0f;
+  ClInputHWtoKv::mp_auiKeyStates[gc_iKEY_INDEX_C] = E_KEY_DOWN;
+  g_pInputMapperDebugCamera->process(2);
+  g_pInputMapperDebugCamera->process(2);  // the mapper adds
+  const u8 uiNow = ClInputManager::m_uiCurInputFrame;
+  const f32 afExpected[16] = {0.5f, 0.0f, 2.0f, 0.0f, 1.5f, 0.0f, 3.0f, -1.2f,
+                              0.0f, 4.0f, 0.0f, 2.0f, 0.0f, 2.0f, 2.0f, 0.0f};
+  for (i32 i = 0; i < 16; ++i) {
+    EXPECT_FLOAT_EQ(ClInputManager::m_aDebugCameraActions[i].mp_afValues[uiNow], afExpected[i]) << i;
+  }
+  ClInputHWtoKv::mp_auiKeyStates[gc_iKEY_INDEX_C] = E_KEY_RELEASED;
+  ClInputManager::tick();
+  g_pInputMapperDebugCamera->process(2);
+  EXPECT_EQ(ClInputManager::m_aDebugCameraActions[14].mp_afValues[ClInputManager::m_uiCurInputFrame], 0.0f);
+}
+
+}  // namespace

@@ -1,0 +1,190 @@
+#include "Corvane/System/ClJobMgr.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Corvane/Memory/KvAlloc.h"
+#include "Platform/Win32/Win32Threads.h"
+#include "Tests/Corvane/System/KvRuntimeTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+// A job of the test type: its dispatch starts iTasks tasks (or finishes at once when there are none); the
+// tasks count themselves and note their thread, and so does the finished callback.
+struct STestJob {
+  i32 iTasks = 0;
+  std::vector<STestJob*> taskData;  // one entry per task, each pointing back here
+  std::atomic<i32> iTasksRun{0};
+  std::atomic<DWORD> dwTaskThread{0};
+  i32 iFinishedCalls = 0;
+  DWORD dwFinishedThread = 0;
+};
+
+void testTask(void* pTaskData) {
+  STestJob* pJob = *static_cast<STestJob**>(pTaskData);
+  pJob->dwTaskThread = GetCurrentThreadId();
+  ++pJob->iTasksRun;
+}
+
+void testDispatch(void* pUserData, ClJob* hJob) {
+  STestJob* pJob = static_cast<STestJob*>(pUserData);
+  if (pJob->iTasks == 0) {
+    ClJobMgr::finishJob(hJob);
+  }
+  pJob->taskData.assign(static_cast<size_t>(pJob->iTasks), pJob);
+  for (STestJob*& pData : pJob->taskData) {
+    ClJobMgr::startTask(hJob, &pData);
+  }
+}
+
+void testFinished(void* pUserData) {
+  STestJob* pJob = static_cast<STestJob*>(pUserData);
+  ++pJob->iFinishedCalls;
+  pJob->dwFinishedThread = GetCurrentThreadId();
+}
+
+ClJobType g_testRows[1] = {{&testDispatch, &testTask, &testFinished}};
+constexpr i32 gc_iTEST_JOB_TYPE = gc_iNUM_BUILT_IN_JOB_TYPES;
+
+class ClJobMgrTest : public KvRuntimeTest {
+ protected:
+  void SetUp() override {
+    KvRuntimeTest::SetUp();
+    Win32SetProcessorTopology(2, 2);
+    ClJobMgr::initialize();
+    // The game's rows are stubs; the tests run their own type in the first registered row.
+    ClJobMgr::mp_pRegisteredJobTypes = g_testRows;
+    ClJobMgr::m_iNumRegisteredJobTypes = 1;
+  }
+  void TearDown() override {
+    ClJobMgr::shutdown();
+    KvRuntimeTest::TearDown();
+  }
+
+  static void release(ClJob* hJob) {
+    ClJobMgr::waitForJob(hJob);
+    KvAlignedFree(hJob);
+    ClJobMgr::removeJob(hJob);
+  }
+};
+
+TEST_F(ClJobMgrTest, JobCompletesOnceOnTheDispatchingThread) {
+  for (i32 iTasks : {0, 1, 3, 100}) {
+    STestJob job;
+    job.iTasks = iTasks;
+    ClJob* hJob = nullptr;
+    EXPECT_EQ(ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob), 1);
+    EXPECT_EQ(hJob->m_iNumTasks, iTasks);
+    hJob->m_uiResult = 5;  // what the type's code would set
+    EXPECT_EQ(ClJobMgr::waitForJob(hJob), 5u);
+    EXPECT_EQ(job.iTasksRun.load(), iTasks);
+    EXPECT_EQ(job.iFinishedCalls, 1);
+    EXPECT_EQ(job.dwFinishedThread, GetCurrentThreadId());
+    if (iTasks > 0) {
+      EXPECT_NE(job.dwTaskThread.load(), GetCurrentThreadId());
+    }
+    release(hJob);
+    ClTaskMgr::dispatchTasks();  // nothing left over to complete it again
+    EXPECT_EQ(job.iFinishedCalls, 1);
+  }
+  EXPECT_EQ(ClJobMgr::mp_daJobs.getCount(), 0);
+  EXPECT_EQ(ClJobMgr::waitForJob(nullptr), 0u);
+}
+
+TEST_F(ClJobMgrTest, SuspendedDispatchHoldsTasksUntilItResumes) {
+  ClJobMgr::setDispatchSuspended(true);
+  STestJob job;
+  job.iTasks = 3;
+  ClJob* hJob = nullptr;
+  ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+  EXPECT_EQ(ClTaskMgr::mp_daTaskQueue.getCount(), 3);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 0);
+  // The focus-loss hook waits until every worker sleeps.
+  ASSERT_TRUE(eventually([] { return !ClTaskMgr::isAnyWorkerAwake(); }));
+
+  std::atomic<i32> iRunBeforeResume{-1};
+  std::thread focusRegained([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    iRunBeforeResume = job.iTasksRun.load();
+    ClJobMgr::setDispatchSuspended(false);
+  });
+  ClJobMgr::waitForJob(hJob);
+  focusRegained.join();
+  EXPECT_EQ(iRunBeforeResume.load(), 0);
+  EXPECT_EQ(job.iTasksRun.load(), 3);
+  EXPECT_EQ(job.iFinishedCalls, 1);
+  release(hJob);
+}
+
+void oneOffWork(SOneOffJobParams* p0, SOneOffJobParams* p1, SOneOffJobParams* p2) {
+  *static_cast<DWORD*>(p0->mp_pData) = GetCurrentThreadId();
+  p1->m_iSize = p0->m_iSize + p2->m_iSize;
+}
+
+void oneOffFinished(SOneOffJobParams*, SOneOffJobParams* p1, SOneOffJobParams*) {
+  *static_cast<DWORD*>(p1->mp_pData) = GetCurrentThreadId();
+}
+
+TEST_F(ClJobMgrTest, OneOffJobRunsOnAWorkerAndReleasesItself) {
+  DWORD dwWorkThread = 0;
+  DWORD dwFinishedThread = 0;
+  SOneOffJobData* pData = ClJobMgr::allocOneOffJob();
+  pData->mp_workCallback = &oneOffWork;
+  pData->mp_finishedCallback = &oneOffFinished;
+  pData->m_aParams[0] = {&dwWorkThread, 2};
+  pData->m_aParams[1] = {&dwFinishedThread, 0};
+  pData->m_aParams[2] = {nullptr, 3};
+  ClJob* hJob = nullptr;
+  ClJobMgr::addJob(gc_iJOB_TYPE_ONE_OFF, pData, &hJob);
+  ASSERT_TRUE(eventually([] {
+    ClTaskMgr::dispatchTasks();
+    return ClJobMgr::m_oneOffJobPool.getCount() == 0;
+  }));
+  EXPECT_NE(dwWorkThread, GetCurrentThreadId());
+  EXPECT_EQ(dwFinishedThread, GetCurrentThreadId());
+  EXPECT_EQ(pData->m_aParams[1].m_iSize, 5);
+  EXPECT_EQ(ClJobMgr::mp_daJobs.getCount(), 0);  // its job record went with it
+
+  // One still queued at shutdown is released there (the leak check sees it otherwise).
+  ClJobMgr::setDispatchSuspended(true);
+  pData = ClJobMgr::allocOneOffJob();
+  pData->mp_workCallback = &oneOffWork;
+  ClJobMgr::addJob(gc_iJOB_TYPE_ONE_OFF, pData, &hJob);
+  ClJobMgr::shutdown();
+  EXPECT_EQ(ClJobMgr::m_oneOffJobPool.getCount(), 0);
+}
+
+TEST_F(ClJobMgrTest, MissingRowsAndTheGamesStubsStop) {
+  ClJob* hJob = nullptr;
+  EXPECT_KV_ASSERT(ClJobMgr::addJob(gc_iTEST_JOB_TYPE + 1, nullptr, &hJob), "pJobType");
+  release(hJob);
+  EXPECT_KV_ASSERT(ClJobMgr::addJob(0, nullptr, &hJob), "pJobType->mp_dispatchTasksCallback");
+  release(hJob);
+
+  // Type 4 reaches the first of the game's rows, whose dispatch stops naming the user data and the job.
+  ClJobMgr::mp_pRegisteredJobTypes = GameSpecificJobMgr_Win32;
+  void* pUserData = reinterpret_cast<void*>(uintptr_t{0x1234ABCD});
+  std::string message;
+  try {
+    ClJobMgr::addJob(4, pUserData, &hJob);
+  } catch (const KvStopped& stop) {
+    message = stop.message;
+  }
+  char szExpected[160];
+  std::snprintf(szExpected, sizeof(szExpected),
+                "ENGINE JOB TYPE DISPATCH NOT IMPLEMENTED! (user data [0x1234ABCD], job [0x%08llX])!",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hJob)));
+  EXPECT_NE(message.find(szExpected), std::string::npos) << message;
+  release(hJob);
+  EXPECT_KV_FATAL(GameSpecificJobMgr_Win32[3].mp_taskCallback(pUserData),
+                  "GAME SPECIFIC JOB TYPE NOT IMPLEMENTED! (user data [0x1234ABCD])!");
+  EXPECT_KV_FATAL(ClJobMgr::removeJob(hJob), "Item not found to delete by value!");
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+#include "Corvane/System/ClTaskMgr.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "Corvane/System/ClJobMgr.h"
+#include "Platform/Win32/Win32Threads.h"
+#include "Tests/Corvane/System/KvRuntimeTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+// Task data: the task waits at the gate (when given), then notes its thread and counts itself.
+struct STaskProbe {
+  std::atomic<bool>* pGate = nullptr;
+  std::atomic<i32>* pRun = nullptr;
+  std::atomic<DWORD> dwThread{0};
+};
+
+void probeTask(void* pTaskData) {
+  STaskProbe* pProbe = static_cast<STaskProbe*>(pTaskData);
+  while (pProbe->pGate != nullptr && !pProbe->pGate->load()) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  pProbe->dwThread = GetCurrentThreadId();
+  ++*pProbe->pRun;
+}
+
+class ClTaskMgrTest : public KvRuntimeTest {
+ protected:
+  void TearDown() override {
+    ClTaskMgr::shutdown();
+    KvRuntimeTest::TearDown();
+  }
+  void queue(STaskProbe* aProbes, i32 iCount, std::atomic<bool>* pGate) {
+    for (i32 i = 0; i < iCount; ++i) {
+      aProbes[i].pGate = pGate;
+      aProbes[i].pRun = &m_iRun;
+      ClTaskMgr::addTask(&m_owner, &aProbes[i], &probeTask);
+    }
+  }
+  bool retireAll(i32 iCount) {
+    return eventually([&] {
+      ClTaskMgr::dispatchTasks();
+      return m_owner.m_iNumFinishedTasks == iCount;
+    });
+  }
+  // Owner of the tasks: its task count stays 0, so the job manager's completion routine counts retirements
+  // without ever calling a finished callback.
+  ClJob m_owner;
+  std::atomic<i32> m_iRun{0};
+};
+
+TEST_F(ClTaskMgrTest, WorkerCountFollowsTheProcessorRecords) {
+  Win32SetProcessorTopology(2, 2);
+  ClTaskMgr::initialize();
+  EXPECT_EQ(ClTaskMgr::getNumCores(), 2);
+  EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 4);
+  ClTaskMgr::shutdown();
+
+  // Without the processor records, or when the call fails, one worker runs.
+  for (Win32Fault eFault : {Win32Fault::ProcessorInfoMissing, Win32Fault::ProcessorInfoCall}) {
+    Win32InjectFault(eFault, 0, -1);
+    ClTaskMgr::initialize();
+    EXPECT_EQ(ClTaskMgr::getNumCores(), 1);
+    EXPECT_EQ(ClTaskMgr::getNumLogicalProcessors(), 1);
+    EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 1);
+    ClTaskMgr::shutdown();
+    Win32ClearFaults();
+  }
+}
+
+TEST_F(ClTaskMgrTest, LatestTaskGoesToTheLatestIdleWorkerAndIsRetiredByTheDispatcher) {
+  Win32SetProcessorTopology(2, 1);
+  ClTaskMgr::initialize();
+  SThreadEntry* pFirstIdle = &ClTaskMgr::mp_pThreadEntries[0];
+  SThreadEntry* pSecondIdle = &ClTaskMgr::mp_pThreadEntries[1];
+  ASSERT_EQ(ClTaskMgr::mp_daIdleWorkers[0], pFirstIdle);
+
+  std::atomic<bool> bGate{false};
+  STaskProbe aProbes[3];  // T1, T2, T3 in queueing order
+  queue(aProbes, 3, &bGate);
+  ClTaskMgr::dispatchTasks();
+  ASSERT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 2);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[0].pTaskData, &aProbes[2]);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[0].mp_pWorker, pSecondIdle);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[1].pTaskData, &aProbes[1]);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[1].mp_pWorker, pFirstIdle);
+  EXPECT_EQ(ClTaskMgr::mp_daTaskQueue[0].pTaskData, &aProbes[0]);
+
+  bGate = true;
+  ASSERT_TRUE(eventually([&] { return m_iRun.load() == 2; }));
+  EXPECT_EQ(aProbes[2].dwThread.load(), pSecondIdle->m_uiThreadId);
+  EXPECT_EQ(aProbes[1].dwThread.load(), pFirstIdle->m_uiThreadId);
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 0);  // run, but not retired until the next dispatch
+  ASSERT_TRUE(retireAll(3));
+  EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 2);
+  // Idle workers poll only briefly, then sleep on their events.
+  EXPECT_TRUE(eventually([&] {
+    return pFirstIdle->m_uiSignalState.load() == gc_uiSIGNAL_NOT_POLLING &&
+           pSecondIdle->m_uiSignalState.load() == gc_uiSIGNAL_NOT_POLLING && !ClTaskMgr::isAnyWorkerAwake();
+  }));
+  EXPECT_KV_ASSERT(ClTaskMgr::addTask(&m_owner, nullptr, &probeTask), "pTaskData");
+}
+
+TEST_F(ClTaskMgrTest, WorkersThatCannotStartAreLeftOutAndShutdownStaysClean) {
+  Win32SetProcessorTopology(4, 1);
+  Win32InjectFault(Win32Fault::EventCreate, 0, 1);      // worker 0: no event, so no thread either
+  Win32InjectFault(Win32Fault::ThreadCreate, 0, 1, 1);  // worker 2: its thread is refused
+  ClTaskMgr::initialize();
+  EXPECT_EQ(ClTaskMgr::mp_pThreadEntries[0].m_iStatus.load(), gc_iWORKER_STATUS_FAILED);
+  EXPECT_EQ(ClTaskMgr::mp_pThreadEntries[2].m_iStatus.load(), gc_iWORKER_STATUS_FAILED);
+  ASSERT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 2);
+
+  STaskProbe aProbes[10];
+  queue(aProbes, 10, nullptr);
+  ASSERT_TRUE(retireAll(10));
+  for (const STaskProbe& probe : aProbes) {
+    EXPECT_TRUE(probe.dwThread == ClTaskMgr::mp_pThreadEntries[1].m_uiThreadId ||
+                probe.dwThread == ClTaskMgr::mp_pThreadEntries[3].m_uiThreadId);
+  }
+  ClTaskMgr::shutdown();
+  EXPECT_FALSE(ClTaskMgr::isInitialized());
+}
+
+TEST_F(ClTaskMgrTest, ShutdownWaitsForBusyWorkersAndDropsQueuedTasks) {
+  Win32SetProcessorTopology(2, 1);
+  ClTaskMgr::initialize();
+  std::atomic<bool> bGate{false};
+  STaskProbe aProbes[5];
+  queue(aProbes, 5, &bGate);
+  ClTaskMgr::dispatchTasks();  // two handed out, both held at the gate
+  std::thread opener([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    bGate = true;
+  });
+  ClTaskMgr::shutdown();
+  opener.join();
+  // The handed-out tasks ran to their end; the queued ones never started, and no completion ran.
+  EXPECT_EQ(m_iRun.load(), 2);
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 0);
+}
+
+}  // namespace
