@@ -17,7 +17,7 @@ const char g_szLanguageCodes[NUM_LANGUAGES][4] = {
 
 i32 KvLangID::mp_iLanguage = gc_iLANGUAGE_ENGLISH;
 char KvLangID::mp_szLanguagePath[KV_MAX_PATH_LEN] = ".\\Lang\\";
-ClPool<SStringTable, gc_iMAX_STRING_TABLES> KvLangID::mp_tables;
+// The table pool is built with the engine's other fixed globals (KvEngineGlobals_Win32.cpp).
 char KvLangID::mp_szLastError[512] = "";
 
 i32 getLangIDFromCode(const char* pCode) {

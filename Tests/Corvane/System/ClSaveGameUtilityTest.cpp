@@ -13,6 +13,8 @@
 
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/ClSaveGameUtility.h"
+#include "Corvane/System/ClThreadMgr.h"
+#include "Corvane/System/KvEngineGlobals.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 
 namespace {
@@ -29,10 +31,8 @@ bool g_bFailThreadStart = false;
 // The starter waits for its save thread to end: the earliest a save can finish.
 bool g_bSaveEndsBeforeStarterReturns = false;
 ClMutexLock g_fileLock;
-std::mutex g_threadsMutex;
-std::vector<std::thread> g_threads;
 
-void saveProfileThread() {
+u32 saveProfileThread(ClThread*, void*) {
   u32 uiSize = 0;
   const void* pData = ClSaveGameUtility::getSaveSnapshot(&uiSize);
   KV_ASSERT(pData);
@@ -42,6 +42,7 @@ void saveProfileThread() {
   g_uiAutoSaveState.store(bWritten ? 1 : 5);
   g_fileLock.leave();
   ClSaveGameUtility::endSave();
+  return 0;
 }
 
 }  // namespace
@@ -72,13 +73,15 @@ i32 ClSaveGameUtility::gameSpecificAutoSave() {
     return 1;
   }
   ++g_iSavesStarted;
-  std::thread thread(&saveProfileThread);
+  ClThreadInfo params;
+  params.mp_creationParams.mp_threadCall = &saveProfileThread;
+  ClThreadInfo* pEntry = ClThreadMgr::createThread(params);
   if (g_bSaveEndsBeforeStarterReturns) {
-    thread.join();
-    return 1;
+    while (!pEntry->mp_creationParams.mp_pThread->isFinished()) {
+      std::this_thread::yield();
+    }
   }
-  std::lock_guard<std::mutex> hold(g_threadsMutex);
-  g_threads.push_back(std::move(thread));
+  ClThreadMgr::orphanThread(pEntry);
   return 1;
 }
 
@@ -120,14 +123,11 @@ void waitForWriteAtGate() {
   g_gateChanged.wait(hold, [] { return g_iWritesAtGate > 0; });
 }
 
-void joinSaveThreads() {
-  std::vector<std::thread> threads;
-  {
-    std::lock_guard<std::mutex> hold(g_threadsMutex);
-    threads.swap(g_threads);
-  }
-  for (std::thread& thread : threads) {
-    thread.join();
+// Frames of the thread manager until every orphaned save thread has been reaped.
+void reapSaveThreads() {
+  while (ClThreadMgr::mp_daOrphanedThreads.getCount() > 0) {
+    ClThreadMgr::update();
+    std::this_thread::yield();
   }
 }
 
@@ -150,10 +150,11 @@ std::vector<u8> profileBytes() { return std::vector<u8>(g_profile, g_profile + s
 // Frames until every save has ended and no request waits.
 void settle() {
   while (ClSaveGameUtility::isSaveRunning() || ClSaveGameUtility::isSaveAgainRequested()) {
+    ClThreadMgr::update();
     ClSaveGameUtility::tickPendingSave();
     std::this_thread::yield();
   }
-  joinSaveThreads();
+  reapSaveThreads();
 }
 
 class ClSaveGameUtilityTest : public StoreTest {
@@ -161,6 +162,8 @@ class ClSaveGameUtilityTest : public StoreTest {
   void SetUp() override {
     StoreTest::SetUp();
     ASSERT_TRUE(SteamAPI_Init());
+    ClMutexLock::initializePool();
+    ClThreadMgr::initialize();
     ASSERT_TRUE(ClMutexLock::create(&g_fileLock));
     StoreSetWriteHook(&gateHook);
     g_uiAutoSaveState = 0;
@@ -177,6 +180,9 @@ class ClSaveGameUtilityTest : public StoreTest {
     settle();
     ClSaveGameUtility::freeSnapshots();
     ClMutexLock::destroy(&g_fileLock);
+    ClThreadMgr::shutdown();
+    const char* pFirst = nullptr;
+    EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << "still in use: " << (pFirst ? pFirst : "");
     StoreTest::TearDown();
   }
 };
@@ -271,7 +277,7 @@ TEST_F(ClSaveGameUtilityTest, SaveKilledMidWriteLeavesThePreviousBlock) {
   EXPECT_EXIT(
       {
         ClSaveGameUtility::gameSpecificAutoSave();
-        joinSaveThreads();
+        reapSaveThreads();
         _exit(0);
       },
       ::testing::ExitedWithCode(3), "");

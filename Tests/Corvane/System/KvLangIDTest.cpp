@@ -9,6 +9,7 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/KvEngineGlobals.h"
 #include "Corvane/System/KvLangID.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 #include "Tools/LangC/LangCompiler.h"
@@ -49,6 +50,7 @@ class KvLangIDTest : public StoreTest {
   }
   void TearDown() override {
     KvLangID::unloadAllStringTables();
+    EXPECT_EQ(KvCountEngineGlobalsInUse(), 0);
     StoreTest::TearDown();
   }
 

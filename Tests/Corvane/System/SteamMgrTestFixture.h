@@ -9,6 +9,7 @@
 #include "Corvane/Stats/ClSteamLeaderboardDef.h"
 #include "Corvane/System/ClSteamMgr.h"
 #include "Corvane/System/ClTrophyAchMgr.h"
+#include "Corvane/System/KvEngineGlobals.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 
 inline bool g_bInsideSteamUpdate = false;
@@ -43,6 +44,9 @@ class SteamMgrTest : public StoreTest {
 
   void TearDown() override {
     ClSteamMgr::shutdown();
+    // Shutting down releases every list.
+    const char* pFirst = nullptr;
+    EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << "still in use: " << (pFirst ? pFirst : "");
     StoreTest::TearDown();
   }
 
