@@ -35,8 +35,6 @@ static_assert(sizeof(SDroppedFile) == 1540, "a dropped-file record is 1540 bytes
 class ClWindowHooks {
  public:
   virtual ~ClWindowHooks() = default;
-  // One frame of the main loop (ClMainLoop::tick); false once the game asked to end. Default: keep running.
-  virtual bool tickMainLoop() { return true; }
   // The UI's initialised flag. Default: no UI.
   virtual bool isUIInitialized() { return false; }
   // Whether the current game mode is the action mode, which keeps the sound paused on activation.

@@ -6,6 +6,7 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/System/ClMainLoop.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
 #include "Corvane/System/KvDebug.h"
@@ -176,7 +177,7 @@ i32 ClGraphics::processMessages() {
     return 1;
   }
   if (mp_bAppActivated || !mp_bReady) {
-    return hooks().tickMainLoop() ? 1 : 0;
+    return ClMainLoop::tick() ? 1 : 0;
   }
   // Never activated yet while the graphics are ready: wait, alertably, so file reads complete here.
   SleepEx(1, TRUE);

@@ -210,12 +210,20 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode
     SetLastError(dwFault);
     return INVALID_HANDLE_VALUE;
   }
-  const ResolvedPath resolved = resolvePath(lpFileName);
-  if (!resolved.missing.empty()) {
-    SetLastError(missingPathError(resolved));
-    return INVALID_HANDLE_VALUE;
+  // The path as given (with "/" for "\\") is tried first; only a missing one is matched ignoring case.
+  std::string direct = lpFileName;
+  for (char& c : direct) {
+    if (c == '\\') c = '/';
   }
-  const int iFd = open(resolved.existing.c_str(), O_RDONLY | O_CLOEXEC);
+  int iFd = open(direct.c_str(), O_RDONLY | O_CLOEXEC);
+  if (iFd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    const ResolvedPath resolved = resolvePath(lpFileName);
+    if (!resolved.missing.empty()) {
+      SetLastError(missingPathError(resolved));
+      return INVALID_HANDLE_VALUE;
+    }
+    iFd = open(resolved.existing.c_str(), O_RDONLY | O_CLOEXEC);
+  }
   if (iFd < 0) {
     SetLastError(errorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
@@ -264,16 +272,16 @@ BOOL ReadFileEx(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPOVE
   const auto llOffset = static_cast<off_t>((ULONGLONG(lpOverlapped->OffsetHigh) << 32) | lpOverlapped->Offset);
   DWORD dwRead = 0;
   if (!Win32Internal::takeFault(Win32Fault::ReadComplete, dwError)) {
-    struct stat info;
-    if (nNumberOfBytesToRead > 0 && fstat(pFile->iFd, &info) == 0 && llOffset >= info.st_size) {
-      SetLastError(ERROR_HANDLE_EOF);
-      return FALSE;
-    }
     auto* pDestination = static_cast<char*>(lpBuffer);
     while (dwRead < nNumberOfBytesToRead) {
       const ssize_t iGot = pread(pFile->iFd, pDestination + dwRead, nNumberOfBytesToRead - dwRead, llOffset + dwRead);
       if (iGot < 0 && errno == EINTR) continue;
       if (iGot < 0) dwError = errorFromErrno(errno);
+      if (iGot == 0 && dwRead == 0) {
+        // A read that starts at or past the end fails at once, as on the platform.
+        SetLastError(ERROR_HANDLE_EOF);
+        return FALSE;
+      }
       if (iGot <= 0) break;
       dwRead += DWORD(iGot);
     }

@@ -1,5 +1,12 @@
 #include "Tests/Support/KvTestSupport.h"
 
+#include "Corvane/System/ClFileIO.h"
+#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/System/KvProgram.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -31,6 +38,29 @@ std::string envOr(const char* pName, const char* pFallback) {
 }
 
 }  // namespace
+
+void KvTestUseIdleGame() {
+  SKvGameEntryPoints entryPoints{};
+  entryPoints.pfnStartUp = [] { return i32{1}; };
+  entryPoints.pfnTickFrame = [](f32) { return u32{1}; };
+  entryPoints.pfnShutDown = [] { return i32{1}; };
+  KvSetGameEntryPoints(entryPoints);
+  ClMainLoop::readFrequency();
+  ClMainLoop::reset();
+}
+
+void KvTestStartFileIO() {
+  ClMutexLock::initializePool();
+  KvInitializeDataPaths();
+  ClFileIO::initialize();
+  ClMagFileIO::initTOCPool();
+  ClMagFileIO::initRefPool();
+}
+
+void KvTestStopFileIO() {
+  ClMagFileIO::shutdown();
+  ClFileIO::shutdown();
+}
 
 std::string KvTestSourceDir() { return envOr("GRINDLOW_SOURCE_DIR", "."); }
 std::string KvTestBinaryDir() { return envOr("GRINDLOW_BINARY_DIR", "."); }

@@ -7,11 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <string>
+#include <utility>
 
 #include "Corvane/System/KvDebug.h"
 
-struct KvStopped {
+// Derived from std::exception so that an unexpected stop shows its report in the test's failure.
+struct KvStopped : std::exception {
+  KvStopped(u32 uiStopAddress, std::string report) : uiAddress(uiStopAddress), message(std::move(report)) {}
+  const char* what() const noexcept override { return message.c_str(); }
   u32 uiAddress;
   std::string message;  // the last-message buffer at the stop
 };
@@ -40,6 +45,15 @@ void KvThrowingStopHook(u32 uiAddress);
 
 // Inside a death test: restores the real stop so the statement faults as in the program.
 #define KV_REAL_STOP() KvSetStopHook(nullptr)
+
+// Registers a game whose frames do nothing and keep running, and readies the main loop's clock, for tests
+// that pump the window's messages (a pump step with an empty queue runs a main-loop frame).
+void KvTestUseIdleGame();
+
+// Starts the file layer and empties the archive pools (loose files are then read from the current folder);
+// KvTestStopFileIO closes everything again.
+void KvTestStartFileIO();
+void KvTestStopFileIO();
 
 // Source and build folders of the tree (set by the test environment), for fixtures.
 std::string KvTestSourceDir();

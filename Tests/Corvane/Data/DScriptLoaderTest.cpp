@@ -9,6 +9,9 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
+#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Development/ClDevINI.h"
+#include "Tools/magpack/MagPacker.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tools/kdsc/KdsJson.h"
 #include "Tools/kdsc/KdsSource.h"
@@ -280,10 +283,12 @@ class DScriptCache : public ::testing::Test {
   void SetUp() override {
     m_previous = std::filesystem::current_path();
     std::filesystem::current_path(KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    KvTestStartFileIO();
     ClDScriptMgr2::initialize();
   }
   void TearDown() override {
     ClDScriptMgr2::terminate();
+    KvTestStopFileIO();
     std::filesystem::current_path(m_previous);
   }
   static void write(const std::string& path, const std::vector<u8>& bytes) {
@@ -337,6 +342,47 @@ TEST_F(DScriptCache, MissingFileIsFatalAndBadFileCachesNothing) {
   write("Scripts/Broken.kds", compile("Ok = 1"));
   ASSERT_NE(ClDScriptMgr2::getScript("Broken", nullptr), nullptr);
   EXPECT_EQ(ClDScriptMgr2::getCachedCount(), 1);
+}
+
+// Scripts come out of an archive under their "\" paths, compressed and encrypted, and the settings file too.
+TEST_F(DScriptCache, ScriptsAndSettingsLoadFromAnArchive) {
+  auto entry = [](const char* pPath, const std::vector<u8>& bytes, bool bCompress, bool bEncrypt) {
+    SMagPackInput input;
+    input.archivePath = pPath;
+    input.sourcePath = pPath;
+    input.bytes = bytes;
+    input.bCompress = bCompress;
+    input.bEncrypt = bEncrypt;
+    return input;
+  };
+  const std::string ini = "RANDOM_SEED 77\nFIXED_DT 0.25\n";
+  const std::vector<SMagPackInput> inputs = {
+      entry("Scripts\\Enemy.kds", compile("Speed = 3.5, Name = \"grunt\""), true, true),
+      entry("AnimationsGame\\Walk.kds", compile("Frames = 12"), false, true),
+      entry("project.ini", std::vector<u8>(ini.begin(), ini.end()), true, false),
+  };
+  std::vector<SMagPackedEntry> packed;
+  std::string error;
+  ASSERT_TRUE(MagWriteArchive(".", "RWT", "data-test-key", inputs, &packed, &error)) << error;
+  ClMagFileIO::setArchiveKey("RWT", "data-test-key");
+  ASSERT_EQ(ClMagFileIO::loadTOC("RWT"), 1);
+  ASSERT_EQ(ClMagFileIO::loadDataFile(KvStrHash("RWT")), 1);
+
+  ClDScriptData2* pEnemy = ClDScriptMgr2::getScript("Enemy", nullptr);
+  ASSERT_NE(pEnemy, nullptr);
+  EXPECT_FLOAT_EQ(pEnemy->getChild("Speed")->getFloatExact(), 3.5f);
+  EXPECT_STREQ(pEnemy->getChild("Name")->getString(), "grunt");
+  ClDScriptData2* pWalk = ClDScriptMgr2::getScript("Walk", "AnimationsGame");
+  ASSERT_NE(pWalk, nullptr);
+  EXPECT_EQ(pWalk->getChild("Frames")->getInt(), 12);
+  // Nothing of it exists as a loose file.
+  EXPECT_FALSE(std::filesystem::exists("Scripts"));
+
+  ClDevINI::initialize();
+  EXPECT_EQ(ClDevINI::load("project.ini"), 1);
+  EXPECT_EQ(ClDevINI::getInt("RANDOM_SEED"), 77);
+  EXPECT_FLOAT_EQ(ClDevINI::getFloat("FIXED_DT"), 0.25f);
+  ClDevINI::terminate();
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
 #include "Corvane/Input/ClInputManager.h"
+#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/System/KvProgram.h"
 #include "Platform/Win32/Win32.h"
 #include "Tests/Support/KvTestSupport.h"
 
@@ -22,10 +24,6 @@ namespace {
 // Records what the window procedure and the pump ask of the later subsystems.
 class CRecordingHooks : public ClWindowHooks {
  public:
-  bool tickMainLoop() override {
-    ++iTicks;
-    return bKeepRunning;
-  }
   bool isUIInitialized() override { return bUIInitialized; }
   bool isActionModeCurrent() override { return bActionMode; }
   void resumeAllCues() override {
@@ -44,8 +42,6 @@ class CRecordingHooks : public ClWindowHooks {
     return std::string(pKey) == "MB_DIRECTX_FAILED_TO_CREATE_MAIN_WIN" ? "No window (code %d), sorry %d" : "Trouble";
   }
 
-  i32 iTicks = 0;
-  bool bKeepRunning = true;
   bool bUIInitialized = false;
   bool bActionMode = false;
   i32 iResumes = 0;
@@ -54,6 +50,15 @@ class CRecordingHooks : public ClWindowHooks {
   i32 iFocusPauses = 0;
   std::string textAtFirstResume;
 };
+
+// The game frame the main loop runs: counts frames and answers whether to keep running.
+i32 g_iTicks = 0;
+bool g_bKeepRunning = true;
+u32 countingFrame(f32) {
+  ++g_iTicks;
+  return g_bKeepRunning ? 1 : 0;
+}
+i32 noGameStep() { return 1; }
 
 void resetGraphicsState() {
   ClGraphics::mp_hWnd = nullptr;
@@ -71,6 +76,15 @@ class GraphicsWindow : public ::testing::Test {
     resetGraphicsState();
     ClGraphics::setWindowHooks(&m_hooks);
     ClDevINI::initialize();
+    SKvGameEntryPoints entryPoints{};
+    entryPoints.pfnStartUp = &noGameStep;
+    entryPoints.pfnTickFrame = &countingFrame;
+    entryPoints.pfnShutDown = &noGameStep;
+    KvSetGameEntryPoints(entryPoints);
+    ClMainLoop::readFrequency();
+    ClMainLoop::reset();
+    g_iTicks = 0;
+    g_bKeepRunning = true;
   }
   void TearDown() override {
     ClGraphics::setWindowHooks(nullptr);
@@ -219,26 +233,26 @@ TEST_F(GraphicsWindow, CentredRectangleKeepsTheFrameAndRaisesTallTops) {
 TEST_F(GraphicsWindow, QuitEndsThePumpWithoutDispatchAndMessagesComeBeforeFrames) {
   openWindow();
   pumpMessages();
-  m_hooks.iTicks = 0;
+  g_iTicks = 0;
   ClGraphics::mp_bReady = 1;
 
   // An empty queue after activation runs a frame each step; the frame's answer is the step's.
   EXPECT_EQ(ClGraphics::processMessages(), 1);
-  EXPECT_EQ(m_hooks.iTicks, 1);
-  m_hooks.bKeepRunning = false;
+  EXPECT_EQ(g_iTicks, 1);
+  g_bKeepRunning = false;
   EXPECT_EQ(ClGraphics::processMessages(), 0);
-  m_hooks.bKeepRunning = true;
+  g_bKeepRunning = true;
 
   // Waiting messages are handled one per step, before any frame.
-  m_hooks.iTicks = 0;
+  g_iTicks = 0;
   PostMessageA(ClGraphics::mp_hWnd, WM_USER, 0, 0);
   PostMessageA(ClGraphics::mp_hWnd, WM_USER, 0, 0);
   PostQuitMessage(0);
   EXPECT_EQ(ClGraphics::processMessages(), 1);
   EXPECT_EQ(ClGraphics::processMessages(), 1);
-  EXPECT_EQ(m_hooks.iTicks, 0);
+  EXPECT_EQ(g_iTicks, 0);
   EXPECT_EQ(ClGraphics::processMessages(), 0);  // WM_QUIT
-  EXPECT_EQ(m_hooks.iTicks, 0);
+  EXPECT_EQ(g_iTicks, 0);
   EXPECT_TRUE(IsWindow(ClGraphics::mp_hWnd));
 }
 
@@ -251,14 +265,14 @@ TEST_F(GraphicsWindow, FramesWaitForTheFirstActivationOnceGraphicsAreReady) {
   // Not ready (start-up, lost device): frames run.
   ClGraphics::mp_bReady = 0;
   EXPECT_EQ(ClGraphics::processMessages(), 1);
-  EXPECT_EQ(m_hooks.iTicks, 1);
+  EXPECT_EQ(g_iTicks, 1);
   // Ready but never activated: each idle step sleeps instead.
   ClGraphics::mp_bReady = 1;
   const Uint64 uiStart = SDL_GetTicks64();
   for (i32 i = 0; i < 5; ++i) {
     EXPECT_EQ(ClGraphics::processMessages(), 1);
   }
-  EXPECT_EQ(m_hooks.iTicks, 1);
+  EXPECT_EQ(g_iTicks, 1);
   EXPECT_GE(SDL_GetTicks64() - uiStart, 4u);
 
   // Activation lets frames run, and they go on after the focus is lost.
@@ -266,13 +280,13 @@ TEST_F(GraphicsWindow, FramesWaitForTheFirstActivationOnceGraphicsAreReady) {
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bAppActivated, 1u);
   EXPECT_EQ(ClGraphics::processMessages(), 1);
-  EXPECT_EQ(m_hooks.iTicks, 2);
+  EXPECT_EQ(g_iTicks, 2);
   Win32TestSetFocus(nullptr);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bWindowHasFocus, 0u);
   EXPECT_EQ(ClGraphics::mp_bAppActivated, 1u);
   EXPECT_EQ(ClGraphics::processMessages(), 1);
-  EXPECT_EQ(m_hooks.iTicks, 3);
+  EXPECT_EQ(g_iTicks, 3);
 }
 
 TEST_F(GraphicsWindow, FocusChangesSetTheFlagResumeSoundAndPauseOnlyWithTheUI) {

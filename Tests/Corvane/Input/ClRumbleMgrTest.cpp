@@ -104,6 +104,7 @@ TEST_F(Rumble, LosingTheFocusStopsThePads) {
   CVirtualPad& pad = attach(0x4601);
   CPausingHooks hooks;
   ClGraphics::setWindowHooks(&hooks);
+  KvTestUseIdleGame();
   ClRumbleMgr::startRumble();
   frame(0.05f);
   ASSERT_EQ(levels(pad).first, 65535);

@@ -1,0 +1,407 @@
+#include "Corvane/System/ClFileIO.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "Corvane/ADT/ClPool.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/KvDebug.h"
+#include "Platform/Win32/Win32.h"
+
+typedef uintptr_t kv_ptrSize;
+
+// One open file. The OVERLAPPED block comes first: the completion routine finds the record from it.
+struct Win32FileData {
+  OVERLAPPED mp_overlapped;  // the read in flight; Offset is its file position, OffsetHigh always 0
+  HANDLE mp_hFile;
+  ClFileIO::ReadSuccessCallback mp_pfnSuccessCallback;
+  ClFileIO::ErrorCallback mp_pfnErrorCallback;
+  u32 mp_iFileSize;
+  u8* mp_pBuffer;            // destination of the read in flight; null when none is
+  u64 mp_iReadSize;          // size of the read in flight
+  void* mp_pSuccessUser;
+  void* mp_pErrorUser;
+  i32 mp_iChunksRemaining;   // whole 1 MiB requests still to complete, -1 when not chunked
+  u32 mp_uiPartialChunkSize; // the last request when it is shorter than 1 MiB
+  u32 mp_uiBytesTransferred; // of the whole callback read so far
+  u32 mp_uiStartOffset;      // where the whole callback read began
+  u32 mp_uiReadError;        // Win32 error of the last completed request, 0 when it delivered every byte
+  char mp_szFileName[KV_MAX_PATH_LEN];
+};
+
+ClPool<Win32FileData, gc_iMAX_OPEN_FILES> g_Win32FileDataPool;
+
+namespace {
+
+ClMutexLock g_fileLock;
+
+void reportFileProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
+void reportFileProblem(const char* pFormat, ...) {
+  char szLine[gc_uiMAX_MESSAGE_LEN + 1];
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(szLine, sizeof(szLine), pFormat, args);
+  va_end(args);
+  std::fprintf(stderr, "%s\n", szLine);
+}
+
+// Shows the system text of the last error in a message box and answers the code.
+DWORD showLastErrorBox() {
+  const DWORD dwError = GetLastError();
+  LPSTR pText = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&pText), 0,
+                 nullptr);
+  char szMessage[gc_uiMAX_MESSAGE_LEN + 1];
+  KvSNPrintf(szMessage, sizeof(szMessage), "failed with error %d: %s", static_cast<i32>(dwError),
+             pText != nullptr ? pText : "");
+  MessageBoxA(nullptr, szMessage, "Error", MB_OK);
+  LocalFree(pText);
+  return dwError;
+}
+
+void resetChunkState(Win32FileData* pFileData) {
+  pFileData->mp_iChunksRemaining = -1;
+  pFileData->mp_uiPartialChunkSize = 0;
+  pFileData->mp_uiBytesTransferred = 0;
+}
+
+void assertReadable(const Win32FileData* pFileData, const void* destinationBuffer) {
+  KV_ASSERT(pFileData);
+  KV_ASSERT(pFileData->mp_hFile != INVALID_HANDLE_VALUE);
+  KV_ASSERT(pFileData->mp_iFileSize);
+  KV_ASSERT(!pFileData->mp_pBuffer);
+  KV_ASSERT(destinationBuffer);
+  KV_ASSERT(((kv_ptrSize)destinationBuffer & 0xF) == 0);
+}
+
+// Offsets are 32-bit: a read that would pass 4 GiB cannot be expressed.
+bool passesFourGiB(u32 uiOffset, u32 uiSize) { return static_cast<u64>(uiOffset) + uiSize > 0xFFFFFFFFull; }
+
+void CALLBACK fileReadCompletion(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfered, LPOVERLAPPED lpOverlapped);
+
+// Issues one request of the record's read; false (with the error box shown) when ReadFileEx refused.
+bool startRequest(Win32FileData* pFileData, u32 uiOffset, u8* pDestination, u32 uiSize) {
+  pFileData->mp_pBuffer = pDestination;
+  pFileData->mp_iReadSize = uiSize;
+  pFileData->mp_uiReadError = 0;
+  pFileData->mp_overlapped.Offset = uiOffset;
+  pFileData->mp_overlapped.OffsetHigh = 0;
+  if (!ReadFileEx(pFileData->mp_hFile, pDestination, uiSize, &pFileData->mp_overlapped, &fileReadCompletion)) {
+    // Nothing is in flight after a refusal, so the record may be read again.
+    pFileData->mp_pBuffer = nullptr;
+    pFileData->mp_iReadSize = 0;
+    return false;
+  }
+  return true;
+}
+
+void CALLBACK fileReadCompletion(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfered, LPOVERLAPPED lpOverlapped) {
+  Win32FileData* pFileData = reinterpret_cast<Win32FileData*>(lpOverlapped);
+  KV_ASSERT(pFileData);
+  KV_ASSERT(pFileData->mp_hFile != INVALID_HANDLE_VALUE);
+  KV_ASSERT(pFileData->mp_iFileSize);
+  KV_ASSERT(pFileData->mp_pBuffer);
+  u8* pFilled = pFileData->mp_pBuffer;
+  const u64 uiRequested = pFileData->mp_iReadSize;
+  const u32 uiRequestOffset = pFileData->mp_overlapped.Offset;
+  // Cleared first: a blocking reader polls this mark.
+  pFileData->mp_pBuffer = nullptr;
+  pFileData->mp_iReadSize = 0;
+
+  // A request that delivered fewer bytes than asked ran past the end of the file: as much an error as one the
+  // system reported, and never a reason to stop the program.
+  if (dwErrorCode == 0 && dwNumberOfBytesTransfered != uiRequested) {
+    dwErrorCode = ERROR_HANDLE_EOF;
+  }
+  if (dwErrorCode != 0) {
+    pFileData->mp_uiReadError = dwErrorCode;
+    reportFileProblem("Reading %llu bytes at offset %u of [%s] failed with error %u (%u bytes arrived)",
+                      static_cast<unsigned long long>(uiRequested), uiRequestOffset, pFileData->mp_szFileName,
+                      static_cast<u32>(dwErrorCode), static_cast<u32>(dwNumberOfBytesTransfered));
+    resetChunkState(pFileData);
+    if (pFileData->mp_pfnErrorCallback != nullptr) {
+      pFileData->mp_pfnErrorCallback(pFileData, dwErrorCode, pFileData->mp_pErrorUser);
+    }
+    return;
+  }
+
+  pFileData->mp_uiBytesTransferred += dwNumberOfBytesTransfered;
+  if (pFileData->mp_iChunksRemaining != -1) {
+    --pFileData->mp_iChunksRemaining;
+    u32 uiNextSize = 0;
+    if (pFileData->mp_iChunksRemaining > 0) {
+      uiNextSize = gc_uiFILE_IO_CHUNK_SIZE;
+    } else if (pFileData->mp_iChunksRemaining == 0 && pFileData->mp_uiPartialChunkSize != 0) {
+      uiNextSize = pFileData->mp_uiPartialChunkSize;
+      pFileData->mp_uiPartialChunkSize = 0;
+    }
+    if (uiNextSize != 0) {
+      const u32 uiNextOffset = pFileData->mp_uiStartOffset + pFileData->mp_uiBytesTransferred;
+      if (!startRequest(pFileData, uiNextOffset, pFilled + dwNumberOfBytesTransfered, uiNextSize)) {
+        // The caller waits on these callbacks: a refused continuation must end the read with its error.
+        const DWORD dwError = showLastErrorBox();
+        pFileData->mp_uiReadError = dwError != 0 ? dwError : ERROR_READ_FAULT;
+        reportFileProblem("Reading %u bytes at offset %u of [%s] could not be started (error %u)", uiNextSize,
+                          uiNextOffset, pFileData->mp_szFileName, pFileData->mp_uiReadError);
+        resetChunkState(pFileData);
+        if (pFileData->mp_pfnErrorCallback != nullptr) {
+          pFileData->mp_pfnErrorCallback(pFileData, pFileData->mp_uiReadError, pFileData->mp_pErrorUser);
+        }
+      }
+      return;
+    }
+  }
+  resetChunkState(pFileData);
+  if (pFileData->mp_pfnSuccessCallback != nullptr) {
+    pFileData->mp_pfnSuccessCallback(pFileData, pFileData->mp_pSuccessUser);
+  }
+}
+
+}  // namespace
+
+i32 ClFileIO::initialize() {
+  KV_ASSERT(ClMutexLock::g_bInitialized);
+  g_Win32FileDataPool.initialize();
+  if (!g_fileLock.isCreated() && !ClMutexLock::create(&g_fileLock)) {
+    KV_FATAL("ClFileIO::initialize() -> Unable to create mutex lock for file I/O system!");
+  }
+  return E_FILE_OK;
+}
+
+i32 ClFileIO::shutdown() {
+  // Handles still open would outlive their records; close them as the records go back.
+  while (g_Win32FileDataPool.getCount() > 0) {
+    Win32FileData* pFileData = g_Win32FileDataPool.get(g_Win32FileDataPool.getCount() - 1);
+    if (pFileData->mp_hFile != INVALID_HANDLE_VALUE) {
+      CloseHandle(pFileData->mp_hFile);
+      pFileData->mp_hFile = INVALID_HANDLE_VALUE;
+    }
+    g_Win32FileDataPool.free(pFileData);
+  }
+  ClMutexLock::destroy(&g_fileLock);
+  return 1;
+}
+
+i32 ClFileIO::open(const char* pPath, u32* pOutSize, Win32FileData** ppOutFile) {
+  KV_ASSERT(pOutSize);
+  KV_ASSERT(ppOutFile);
+  if (pPath == nullptr || pPath[0] == '\0' || strnlen(pPath, KV_MAX_PATH_LEN) >= static_cast<size_t>(KV_MAX_PATH_LEN)) {
+    return E_FILE_BAD_ARGUMENT;
+  }
+  KV_ASSERT_MSG(!g_Win32FileDataPool.isFull(), "g_Win32FileDataPool could not be allocated!");
+  Win32FileData* pFileData = g_Win32FileDataPool.alloc();
+  *pFileData = Win32FileData{};
+  pFileData->mp_iChunksRemaining = -1;
+  pFileData->mp_hFile = INVALID_HANDLE_VALUE;
+  KvStrLCpy(pFileData->mp_szFileName, pPath, sizeof(pFileData->mp_szFileName));
+
+  g_fileLock.enter();
+  pFileData->mp_hFile = CreateFileA(pPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED | FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+  g_fileLock.leave();
+  if (pFileData->mp_hFile == INVALID_HANDLE_VALUE) {
+    g_Win32FileDataPool.free(pFileData);
+    return E_FILE_CANNOT_OPEN;
+  }
+  const DWORD dwSize = GetFileSize(pFileData->mp_hFile, nullptr);
+  if (dwSize == 0) {
+    CloseHandle(pFileData->mp_hFile);
+    pFileData->mp_hFile = INVALID_HANDLE_VALUE;
+    g_Win32FileDataPool.free(pFileData);
+    return E_FILE_EMPTY;
+  }
+  pFileData->mp_iFileSize = dwSize;
+  *pOutSize = dwSize;
+  *ppOutFile = pFileData;
+  return E_FILE_OK;
+}
+
+i32 ClFileIO::openWithCallbacks(const char* pPath, OpenSuccessCallback successCallback, void* pSuccessUser,
+                                ErrorCallback errorCallback, void* pErrorUser) {
+  KV_ASSERT(successCallback);
+  KV_ASSERT(errorCallback);
+  if (pPath == nullptr) {
+    return E_FILE_BAD_ARGUMENT;
+  }
+  u32 uiSize = 0;
+  Win32FileData* pFileData = nullptr;
+  const i32 iResult = open(pPath, &uiSize, &pFileData);
+  if (iResult == E_FILE_OK) {
+    successCallback(pFileData, uiSize, pSuccessUser);
+  } else {
+    errorCallback(pFileData, static_cast<u32>(iResult), pErrorUser);
+  }
+  return iResult;
+}
+
+i32 ClFileIO::close(Win32FileData* pFileData) {
+  KV_ASSERT(pFileData);
+  KV_ASSERT(pFileData->mp_hFile != INVALID_HANDLE_VALUE);
+  KV_ASSERT_MSG(pFileData->mp_iFileSize != 0, "Closed file has a size of zero!");
+  // Its completion would find the record gone.
+  KV_ASSERT_MSG(pFileData->mp_pBuffer == nullptr, "Closed file has a read in flight!");
+  i32 iResult = E_FILE_OK;
+  if (!CloseHandle(pFileData->mp_hFile)) {
+    showLastErrorBox();
+    reportFileProblem("Closing [%s] failed", pFileData->mp_szFileName);
+    iResult = E_FILE_CLOSE_FAILED;
+  }
+  pFileData->mp_hFile = INVALID_HANDLE_VALUE;
+  g_Win32FileDataPool.free(pFileData);
+  return iResult;
+}
+
+i32 ClFileIO::closeWithCallbacks(Win32FileData* pFileData, CloseEndCallback EndCallback, void* pEndUser,
+                                 ErrorCallback ErrorCallback, void* pErrorUser) {
+  KV_ASSERT(EndCallback);
+  KV_ASSERT(ErrorCallback);
+  const i32 iResult = close(pFileData);
+  if (iResult == E_FILE_OK) {
+    EndCallback(pFileData, pEndUser);
+  } else {
+    ErrorCallback(pFileData, static_cast<u32>(iResult), pErrorUser);
+  }
+  return iResult;
+}
+
+i32 ClFileIO::readAsync(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer) {
+  assertReadable(pFileData, destinationBuffer);
+  KV_ASSERT(numberOfBytesToRead);
+  if (numberOfBytesToRead > gc_uiFILE_IO_CHUNK_SIZE) {
+    KV_FATALF("ClFileIO::readAsync() cannot read [%d] bytes while in buffered-mode; the max is [%d] bytes!",
+              static_cast<i32>(numberOfBytesToRead), static_cast<i32>(gc_uiFILE_IO_CHUNK_SIZE));
+  }
+  if (passesFourGiB(uiOffset, numberOfBytesToRead)) {
+    return E_FILE_BAD_ARGUMENT;
+  }
+  // No callbacks: those of an earlier callback read must not run for this one.
+  pFileData->mp_pfnSuccessCallback = nullptr;
+  pFileData->mp_pfnErrorCallback = nullptr;
+  pFileData->mp_pSuccessUser = nullptr;
+  pFileData->mp_pErrorUser = nullptr;
+  resetChunkState(pFileData);
+  pFileData->mp_uiStartOffset = uiOffset;
+  if (!startRequest(pFileData, uiOffset, static_cast<u8*>(destinationBuffer), numberOfBytesToRead)) {
+    showLastErrorBox();
+    reportFileProblem("Reading %u bytes at offset %u of [%s] could not be started", numberOfBytesToRead, uiOffset,
+                      pFileData->mp_szFileName);
+    return E_FILE_READ_REFUSED;
+  }
+  return E_FILE_OK;
+}
+
+i32 ClFileIO::readAsyncWithCallbacks(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead,
+                                     void* destinationBuffer, ReadSuccessCallback successCallback,
+                                     void* pSuccessUser, ErrorCallback errorCallback, void* pErrorUser) {
+  assertReadable(pFileData, destinationBuffer);
+  KV_ASSERT(numberOfBytesToRead > 0);
+  if (passesFourGiB(uiOffset, numberOfBytesToRead)) {
+    return E_FILE_BAD_ARGUMENT;
+  }
+  u32 uiFirstSize = numberOfBytesToRead;
+  if (numberOfBytesToRead > gc_uiFILE_IO_CHUNK_SIZE) {
+    pFileData->mp_iChunksRemaining = static_cast<i32>(numberOfBytesToRead / gc_uiFILE_IO_CHUNK_SIZE);
+    pFileData->mp_uiPartialChunkSize = numberOfBytesToRead % gc_uiFILE_IO_CHUNK_SIZE;
+    uiFirstSize = gc_uiFILE_IO_CHUNK_SIZE;
+  } else {
+    pFileData->mp_iChunksRemaining = -1;
+    pFileData->mp_uiPartialChunkSize = 0;
+  }
+  pFileData->mp_pfnSuccessCallback = successCallback;
+  pFileData->mp_pSuccessUser = pSuccessUser;
+  pFileData->mp_pfnErrorCallback = errorCallback;
+  pFileData->mp_pErrorUser = pErrorUser;
+  pFileData->mp_uiBytesTransferred = 0;
+  pFileData->mp_uiStartOffset = uiOffset;
+  if (!startRequest(pFileData, uiOffset, static_cast<u8*>(destinationBuffer), uiFirstSize)) {
+    showLastErrorBox();
+    reportFileProblem("Reading %u bytes at offset %u of [%s] could not be started", numberOfBytesToRead, uiOffset,
+                      pFileData->mp_szFileName);
+    resetChunkState(pFileData);
+    return E_FILE_READ_REFUSED;
+  }
+  return E_FILE_OK;
+}
+
+i32 ClFileIO::read(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer) {
+  KV_ASSERT(pFileData);
+  KV_ASSERT(numberOfBytesToRead);
+  if (passesFourGiB(uiOffset, numberOfBytesToRead)) {
+    return E_FILE_BAD_ARGUMENT;
+  }
+  u8* pDestination = static_cast<u8*>(destinationBuffer);
+  u32 uiDone = 0;
+  while (uiDone < numberOfBytesToRead) {
+    const u32 uiLeft = numberOfBytesToRead - uiDone;
+    const u32 uiSize = uiLeft < gc_uiFILE_IO_CHUNK_SIZE ? uiLeft : gc_uiFILE_IO_CHUNK_SIZE;
+    const i32 iResult = readAsync(pFileData, uiOffset + uiDone, uiSize, pDestination + uiDone);
+    if (iResult != E_FILE_OK) {
+      return iResult;
+    }
+    KV_ASSERT(pFileData->mp_pBuffer);
+    while (pFileData->mp_pBuffer != nullptr) {
+      SleepEx(0, TRUE);
+    }
+    if (pFileData->mp_uiReadError != 0) {
+      return E_FILE_READ_FAILED;
+    }
+    uiDone += uiSize;
+  }
+  return E_FILE_OK;
+}
+
+i32 ClFileIO::fileExists(const char* pPath) {
+  if (pPath == nullptr || pPath[0] == '\0') {
+    return 0;
+  }
+  i32 iExists = 0;
+  g_fileLock.enter();
+  std::FILE* pFile = std::fopen(Win32ToHostPath(pPath).c_str(), "rb");
+  if (pFile != nullptr) {
+    std::fclose(pFile);
+    iExists = 1;
+  }
+  g_fileLock.leave();
+  return iExists;
+}
+
+i32 ClFileIO::createDirectory(const wchar16* pFullPath) {
+  KV_ASSERT(pFullPath);
+  i32 iResult = SHCreateDirectoryExW(nullptr, pFullPath, nullptr) == ERROR_SUCCESS ? E_FILE_OK
+                                                                                  : E_FILE_DIRECTORY_NOT_CREATED;
+  SleepEx(500, TRUE);
+  for (i32 iRetry = 0; iRetry < 10; ++iRetry) {
+    const DWORD dwAttributes = GetFileAttributesW(pFullPath);
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      break;
+    }
+    iResult = SHCreateDirectoryExW(nullptr, pFullPath, nullptr) == ERROR_SUCCESS ? E_FILE_OK
+                                                                                 : E_FILE_DIRECTORY_NOT_CREATED;
+    SleepEx(500, TRUE);
+  }
+  return iResult;
+}
+
+void ClFileIO::sleepAlertable(u32 uiMilliseconds) { SleepEx(uiMilliseconds, TRUE); }
+
+ClMutexLock* ClFileIO::getFileLock() { return g_fileLock.isCreated() ? &g_fileLock : nullptr; }
+
+const char* ClFileIO::getFileName(const Win32FileData* pFileData) {
+  KV_ASSERT(pFileData);
+  return pFileData->mp_szFileName;
+}
+
+u32 ClFileIO::getFileSize(const Win32FileData* pFileData) {
+  KV_ASSERT(pFileData);
+  return pFileData->mp_iFileSize;
+}
+
+bool ClFileIO::isReading(const Win32FileData* pFileData) {
+  KV_ASSERT(pFileData);
+  return pFileData->mp_pBuffer != nullptr;
+}
+
+i32 ClFileIO::getOpenFileCount() { return g_Win32FileDataPool.getCount(); }

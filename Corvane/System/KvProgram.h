@@ -1,0 +1,50 @@
+// The program body: the process entry, the crash-report translator, the command line and the order in which
+// the store library, the lock pool, the game and the main loop are started and shut down.
+//
+// The engine does not link against the game: the game hands its start-up, frame and shutdown functions and
+// its command-line table to the engine with KvSetGameEntryPoints before calling WinMain. Main thread only.
+#pragma once
+
+#include <cstdio>
+
+#include "Corvane/System/KvTypes.h"
+
+struct SCommandParameterDefinition;
+struct _EXCEPTION_POINTERS;
+
+struct SKvGameEntryPoints {
+  i32 (*pfnStartUp)();          // the game's first start-up stage, once before the main loop
+  u32 (*pfnTickFrame)(f32 fDT); // one game frame; 0 ends the main loop
+  i32 (*pfnShutDown)();         // once after the main loop
+  const SCommandParameterDefinition* pCommandDefinitions;
+  i32 iNumCommandDefinitions;
+  bool (*pfnIsHelpRequested)();         // after parsing: was help asked for
+  void (*pfnPrintHelp)(std::FILE* pOut);
+};
+
+void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints);
+const SKvGameEntryPoints& KvGetGameEntryPoints();
+
+// Passed to the store library with every crash report.
+inline constexpr u32 gc_uiCRASH_DUMP_BUILD = 534;
+// Narrowed command-line arguments, the program path included.
+inline constexpr i32 gc_iMAX_NARROWED_ARGS = 10;
+inline constexpr i32 gc_iNARROWED_ARG_SIZE = 256;
+
+// The process entry: installs the crash translator unless a debugger is attached and runs the program body.
+// Its arguments are not used (the command line is read again from the system). 0 after a normal run, 1 when
+// the store library failed to start.
+struct HINSTANCE__;
+int WinMain(HINSTANCE__* hInstance, HINSTANCE__* hPrevInstance, char* pCmdLine, int iShowCmd);
+// The program body.
+int runProgram();
+// Narrows the process command line and parses it against the engine's and the game's parameters; prints the
+// help text when asked for.
+void parseCommandLine();
+// The structured-exception translator: a crash report through the store library whose comment is the last
+// failure report.
+void writeCrashDump(unsigned int uiCode, _EXCEPTION_POINTERS* pExceptionPointers);
+
+// The narrowed arguments of the last parseCommandLine (for tests).
+i32 KvGetNarrowedArgCount();
+const char* KvGetNarrowedArg(i32 iIndex);

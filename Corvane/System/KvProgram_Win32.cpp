@@ -1,0 +1,124 @@
+#include <cstring>
+#include <typeinfo>
+
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Development/ClCommandParameters.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/KvDebug.h"
+#include "Corvane/System/KvProgram.h"
+#include "Platform/Store/StoreApi.h"
+#include "Platform/Win32/Win32.h"
+#include "Platform/Win32/Win32Crash.h"
+
+namespace {
+
+SKvGameEntryPoints g_gameEntryPoints = {};
+
+char g_aszNarrowedArgs[gc_iMAX_NARROWED_ARGS][gc_iNARROWED_ARG_SIZE] = {};
+i32 g_iNarrowedArgCount = 0;
+
+// The store's warning messages are not shown.
+void ignoreStoreWarning(int /*iSeverity*/, const char* /*pText*/) {}
+
+}  // namespace
+
+void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints) { g_gameEntryPoints = entryPoints; }
+const SKvGameEntryPoints& KvGetGameEntryPoints() { return g_gameEntryPoints; }
+
+i32 KvGetNarrowedArgCount() { return g_iNarrowedArgCount; }
+const char* KvGetNarrowedArg(i32 iIndex) {
+  KV_ASSERT(iIndex >= 0 && iIndex < g_iNarrowedArgCount);
+  return g_aszNarrowedArgs[iIndex];
+}
+
+void writeCrashDump(unsigned int uiCode, _EXCEPTION_POINTERS* pExceptionPointers) {
+  SteamAPI_SetMiniDumpComment(KvGetLastMessage());
+  SteamAPI_WriteMiniDump(uiCode, pExceptionPointers, gc_uiCRASH_DUMP_BUILD);
+}
+
+void parseCommandLine() {
+  int iArgCount = 0;
+  LPWSTR* ppWideArgs = CommandLineToArgvW(GetCommandLineW(), &iArgCount);
+  // Each UTF-16 unit below 256 is kept as its low byte, any other becomes "_"; at most 255 characters.
+  g_iNarrowedArgCount = 0;
+  for (i32 i = 0; ppWideArgs != nullptr && i < iArgCount && i < gc_iMAX_NARROWED_ARGS; ++i) {
+    const WCHAR* pWide = ppWideArgs[i];
+    if (pWide == nullptr) {
+      break;
+    }
+    char* pOut = g_aszNarrowedArgs[i];
+    i32 iLen = 0;
+    for (; pWide[iLen] != 0 && iLen < gc_iNARROWED_ARG_SIZE - 1; ++iLen) {
+      pOut[iLen] = pWide[iLen] < 256 ? static_cast<char>(pWide[iLen]) : '_';
+    }
+    pOut[iLen] = 0;
+    ++g_iNarrowedArgCount;
+  }
+  if (ppWideArgs != nullptr) {
+    LocalFree(ppWideArgs);
+  }
+  if (iArgCount > gc_iMAX_NARROWED_ARGS) {
+    std::fprintf(stderr, "Command line: only the first %d arguments are read; %d ignored.\n",
+                 gc_iMAX_NARROWED_ARGS - 1, iArgCount - gc_iMAX_NARROWED_ARGS);
+  }
+
+  ClCommandParameters::initialize();
+  ClCommandParameters::setDefinitions(g_gameEntryPoints.pCommandDefinitions, g_gameEntryPoints.iNumCommandDefinitions);
+  if (ClCommandParameters::validate()) {
+    const char* apArgs[gc_iMAX_NARROWED_ARGS];
+    for (i32 i = 0; i < g_iNarrowedArgCount; ++i) {
+      apArgs[i] = g_aszNarrowedArgs[i];
+    }
+    if (!ClCommandParameters::parse(g_iNarrowedArgCount, apArgs)) {
+      std::fprintf(stderr, "Command line: not understood past the parameters listed above; see -help.\n");
+    }
+  }
+  if (g_gameEntryPoints.pfnIsHelpRequested != nullptr && g_gameEntryPoints.pfnIsHelpRequested() &&
+      g_gameEntryPoints.pfnPrintHelp != nullptr) {
+    g_gameEntryPoints.pfnPrintHelp(stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  }
+}
+
+int runProgram() {
+  if (!SteamAPI_Init()) {
+    return 1;
+  }
+  if (ISteamClient* pClient = SteamClient()) {
+    pClient->SetWarningMessageHook(&ignoreStoreWarning);
+  }
+  if (ISteamUtils* pUtils = SteamUtils()) {
+    pUtils->SetOverlayNotificationPosition(k_EPositionTopRight);
+  }
+  ClMutexLock::initializePool();
+  parseCommandLine();
+  g_gameEntryPoints.pfnStartUp();
+  do {
+    ClGraphics::recenterExclusiveMouse();
+  } while (ClGraphics::processMessages() != 0);
+  g_gameEntryPoints.pfnShutDown();
+  ClCommandParameters::shutdown();
+  ClMutexLock::shutdownPool();
+  SteamAPI_Shutdown();
+  return 0;
+}
+
+int WinMain(HINSTANCE__* /*hInstance*/, HINSTANCE__* /*hPrevInstance*/, char* /*pCmdLine*/, int /*iShowCmd*/) {
+  KV_ASSERT(g_gameEntryPoints.pfnStartUp && g_gameEntryPoints.pfnTickFrame && g_gameEntryPoints.pfnShutDown);
+  if (IsDebuggerPresent()) {
+    // Faults stop in the debugger; nothing is translated.
+    return runProgram();
+  }
+  _set_se_translator(&writeCrashDump);
+  int iResult = 0;
+  try {
+    iResult = runProgram();
+  } catch (...) {
+    // Nothing catches this: the run-time's termination ends the process.
+    throw std::bad_cast();
+  }
+  _set_se_translator(nullptr);
+  return iResult;
+}

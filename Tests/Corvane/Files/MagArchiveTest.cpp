@@ -1,0 +1,537 @@
+#include "Corvane/System/ClMagFileIO.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Tests/Corvane/Files/FilesTestSupport.h"
+#include "Tools/magpack/MagPacker.h"
+
+namespace {
+
+const u32 gc_uiTST = KvStrHash("TST");
+
+struct FixtureEntry {
+  const char* pPath;
+  bool bCompressed;
+  bool bEncrypted;
+};
+const FixtureEntry gc_aFixtureEntries[] = {
+    {"Text/Plain.txt", false, false},    {"Text/Packed.txt", true, false}, {"Text/Sealed.bin", false, true},
+    {"Text/Both.txt", true, true},       {"Effects/Glow.fxo", false, false},
+};
+
+std::vector<u8> text(const std::string& value) { return std::vector<u8>(value.begin(), value.end()); }
+
+u32 readU32(const std::vector<u8>& bytes, size_t uiOffset) {
+  u32 uiValue;
+  std::memcpy(&uiValue, bytes.data() + uiOffset, 4);
+  return uiValue;
+}
+
+void writeU32(std::vector<u8>* pBytes, size_t uiOffset, u32 uiValue) { std::memcpy(pBytes->data() + uiOffset, &uiValue, 4); }
+
+class MagArchive : public DataRootTest {
+ protected:
+  // Packs an archive into the data root (or a folder below it) from (path, bytes, compress, encrypt) entries.
+  void pack(const std::string& name, const std::vector<SMagPackInput>& inputs, const std::string& sub = ".") {
+    std::vector<SMagPackedEntry> packed;
+    std::string error;
+    ASSERT_TRUE(MagWriteArchive(m_dir + "/" + sub, name, gc_pFIXTURE_KEY, inputs, &packed, &error)) << error;
+  }
+  static SMagPackInput input(const std::string& path, const std::vector<u8>& bytes, bool bCompress = false,
+                             bool bEncrypt = false) {
+    SMagPackInput entry;
+    entry.archivePath = path;
+    entry.sourcePath = path;
+    entry.bytes = bytes;
+    entry.bCompress = bCompress;
+    entry.bEncrypt = bEncrypt;
+    return entry;
+  }
+  // Offset in the fixture's table of contents of the data-info of an entry.
+  static size_t dataInfoOffset(const std::vector<u8>& toc, const char* pPath) {
+    std::string archivePath = pPath;
+    std::replace(archivePath.begin(), archivePath.end(), '/', '\\');
+    const i32 iHash = static_cast<i32>(KvStrHash(archivePath.c_str()));
+    const u32 uiTable = readU32(toc, 0);
+    for (u32 i = 0; i < readU32(toc, 8); ++i) {
+      const u32 uiRecord = readU32(toc, uiTable + 4 * i);
+      if (static_cast<i32>(readU32(toc, uiRecord + 8)) == iHash) return readU32(toc, uiRecord);
+    }
+    ADD_FAILURE() << pPath << " is not in the fixture";
+    return 0;
+  }
+  static const ClMagDataInfo* info(const char* pPath) {
+    std::string full = std::string(".\\") + pPath;
+    std::replace(full.begin(), full.end(), '/', '\\');
+    ClMagTOC* pOwner = nullptr;
+    return ClMagFileIO::findOwningTOC(&pOwner, full.c_str());
+  }
+};
+
+TEST_F(MagArchive, EntriesOfEveryKindRoundTripFromDiskAndFromMemory) {
+  copyFixture();
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  ClMagTOC* pTOC = ClMagFileIO::findTOC(gc_uiTST);
+  ASSERT_NE(pTOC, nullptr);
+  EXPECT_EQ(ClMagFileIO::getEntryCount(pTOC), 5);
+  EXPECT_FALSE(pTOC->mp_bUnderMagFolder);
+  for (bool bInMemory : {false, true}) {
+    if (bInMemory) {
+      ASSERT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
+    }
+    for (const FixtureEntry& entry : gc_aFixtureEntries) {
+      SCOPED_TRACE(std::string(entry.pPath) + (bInMemory ? " in memory" : " on disk"));
+      const ClMagDataInfo* pInfo = info(entry.pPath);
+      ASSERT_NE(pInfo, nullptr);
+      // Stored as the manifest asked; the effect stays plain although a rule asked to encode it.
+      EXPECT_EQ(pInfo->mp_uiCompressed != 0, entry.bCompressed);
+      EXPECT_EQ(pInfo->mp_uiEncrypted != 0, entry.bEncrypted);
+      EXPECT_EQ(pInfo->mp_uiDataOffset % 16, 0u);
+      std::vector<u8> bytes;
+      ASSERT_EQ(readEntry(entry.pPath, &bytes), E_FILE_OK);
+      EXPECT_EQ(bytes, fixtureSource(entry.pPath));
+      // More than the final size: the rest is zero.
+      ASSERT_EQ(readEntry(entry.pPath, &bytes, 40), E_FILE_OK);
+      std::vector<u8> expected = fixtureSource(entry.pPath);
+      expected.resize(expected.size() + 40, 0);
+      EXPECT_EQ(bytes, expected);
+    }
+  }
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
+}
+
+TEST_F(MagArchive, PlainEntriesOfAnArchiveInMemoryAreServedWithoutACopy) {
+  copyFixture();
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  ASSERT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
+  const ClMagTOC* pTOC = ClMagFileIO::findTOC(gc_uiTST);
+  u32 uiSize = 0;
+  SMagRef* pRef = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Plain.txt", &uiSize, &pRef), E_FILE_OK);
+  EXPECT_EQ(pRef->mp_eKind, E_MAG_REF_IN_MEMORY);
+  EXPECT_EQ(pRef->mp_FileHandle, nullptr);
+  ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize, 16), 1);
+  EXPECT_EQ(pRef->mp_pDestinationBuffer, pTOC->mp_pData + info("Text/Plain.txt")->mp_uiDataOffset);
+  EXPECT_EQ(ClMagFileIO::read(pRef, uiSize), E_FILE_OK);
+  EXPECT_EQ(std::vector<u8>(pRef->mp_pDestinationBuffer, pRef->mp_pDestinationBuffer + uiSize),
+            fixtureSource("Text/Plain.txt"));
+  // Close leaves the archive's bytes alone (a free of them would be caught by the sanitizer).
+  EXPECT_EQ(ClMagFileIO::close(pRef), 1);
+
+  // Asked with more than its size, the entry gets a buffer of its own.
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Plain.txt", &uiSize, &pRef), E_FILE_OK);
+  ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize + 1, 16), 1);
+  EXPECT_EQ(pRef->mp_eKind, E_MAG_REF_OWN_BUFFER);
+  EXPECT_TRUE(pRef->mp_pDestinationBuffer < pTOC->mp_pData ||
+              pRef->mp_pDestinationBuffer >= pTOC->mp_pData + pTOC->mp_uiDataSize);
+  EXPECT_EQ(ClMagFileIO::close(pRef), 1);
+}
+
+TEST_F(MagArchive, OversizedReadsOfTheLastEntryStayInsideTheDataFile) {
+  // One plain entry: its bytes end the data file, so a read of more would run past it.
+  const std::vector<u8> bytes = patternBytes(1000);
+  pack("ONE", {input("Last.bin", bytes)});
+  ASSERT_EQ(ClMagFileIO::loadTOC("ONE"), 1);
+  std::vector<u8> expected = bytes;
+  expected.resize(bytes.size() + 5000, 0);
+  for (bool bInMemory : {false, true}) {
+    if (bInMemory) {
+      ASSERT_EQ(ClMagFileIO::loadDataFile(KvStrHash("ONE")), 1);
+    }
+    std::vector<u8> got;
+    ASSERT_EQ(readEntry("Last.bin", &got, 5000), E_FILE_OK);
+    EXPECT_EQ(got, expected);
+  }
+  // Loose files as well.
+  writeBytes(m_dir + "/Loose.bin", bytes);
+  std::vector<u8> got;
+  ASSERT_EQ(readEntry("Loose.bin", &got, 5000), E_FILE_OK);
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(MagArchive, TheMagFolderIsTheFallbackForBothFiles) {
+  copyFixture("Mag/");
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  const ClMagTOC* pTOC = ClMagFileIO::findTOC(gc_uiTST);
+  EXPECT_TRUE(pTOC->mp_bUnderMagFolder);
+  EXPECT_STREQ(pTOC->mp_szDataFilePath, ".\\Mag\\TST_win32.mdf");
+  EXPECT_STREQ(pTOC->mp_szTOCFilePath, ".\\Mag\\TST_win32.mtc");
+  std::vector<u8> bytes;
+  ASSERT_EQ(readEntry("Text/Both.txt", &bytes), E_FILE_OK);
+  EXPECT_EQ(bytes, fixtureSource("Text/Both.txt"));
+  ClMagFileIO::shutdown();
+
+  // No data file anywhere: the table of contents still loads from Mag/, the entries do not open.
+  std::filesystem::remove(m_dir + "/Mag/TST_win32.mdf");
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 0);
+  EXPECT_EQ(readEntry("Text/Both.txt", &bytes), E_FILE_CANNOT_OPEN);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find(".\\Mag\\TST_win32.mdf"), std::string::npos);
+  EXPECT_EQ(ClMagFileIO::fileExists(".\\Text\\Both.txt", 0), 1);
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+
+  // Neither file: nothing loads and the slot is given back.
+  ClMagFileIO::shutdown();
+  std::filesystem::remove_all(m_dir + "/Mag");
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ClMagFileIO::loadTOC("TST"), 0);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find(".\\Mag\\TST_win32.mtc"), std::string::npos);
+  EXPECT_EQ(g_MagTOCPool.getCount(), 0);
+}
+
+TEST_F(MagArchive, LookUpsFindTheFirstLoadedArchiveAndEveryHashInSignedOrder) {
+  // Names whose hashes have the top bit set and clear: sorted as unsigned, the binary search would miss some.
+  std::vector<SMagPackInput> inputs;
+  i32 iNegative = 0;
+  for (i32 i = 0; i < 40; ++i) {
+    const std::string path = "Data\\Item" + std::to_string(i) + ".txt";
+    iNegative += static_cast<i32>(KvStrHash(path.c_str())) < 0 ? 1 : 0;
+    inputs.push_back(input(path, text("A" + std::to_string(i)), i % 3 == 1, false));
+  }
+  ASSERT_GT(iNegative, 5);
+  ASSERT_LT(iNegative, 35);
+  inputs.push_back(input("Shared\\Same.txt", text("from AAA")));
+  pack("AAA", inputs);
+  pack("BBB", {input("Shared\\Same.txt", text("from BBB")), input("Only\\B.txt", text("b"))});
+
+  ASSERT_EQ(ClMagFileIO::loadTOC("AAA"), 1);
+  ASSERT_EQ(ClMagFileIO::loadTOC("BBB"), 1);
+  for (i32 i = 0; i < 40; ++i) {
+    std::vector<u8> bytes;
+    ASSERT_EQ(readEntry("Data/Item" + std::to_string(i) + ".txt", &bytes), E_FILE_OK) << i;
+    EXPECT_EQ(bytes, text("A" + std::to_string(i)));
+  }
+  std::vector<u8> bytes;
+  ASSERT_EQ(readEntry("Shared/Same.txt", &bytes), E_FILE_OK);
+  EXPECT_EQ(bytes, text("from AAA"));
+  ClMagTOC* pOwner = nullptr;
+  ASSERT_NE(ClMagFileIO::findOwningTOC(&pOwner, ".\\Only\\B.txt"), nullptr);
+  EXPECT_EQ(pOwner, ClMagFileIO::findTOC(KvStrHash("BBB")));
+  // Case does not matter to the name hash; the separator does.
+  EXPECT_EQ(ClMagFileIO::fileExists(".\\SHARED\\same.TXT", 0), 1);
+  EXPECT_EQ(ClMagFileIO::fileExists(".\\Shared/Same.txt", 0), 0);
+
+  ASSERT_EQ(ClMagFileIO::unloadTOC(KvStrHash("AAA")), 1);
+  ASSERT_EQ(readEntry("Shared/Same.txt", &bytes), E_FILE_OK);
+  EXPECT_EQ(bytes, text("from BBB"));
+}
+
+TEST_F(MagArchive, ATableNotSortedBySignedHashIsRefused) {
+  std::vector<SMagPackInput> inputs;
+  for (i32 i = 0; i < 12; ++i) inputs.push_back(input("N" + std::to_string(i), text("x")));
+  pack("SRT", inputs);
+  // Reorder the record table by unsigned hash, as a packer comparing unsigned values would.
+  std::vector<u8> toc = readBytes(m_dir + "/SRT_win32.mtc");
+  const u32 uiTable = readU32(toc, 0);
+  const u32 uiCount = readU32(toc, 8);
+  std::vector<u32> records;
+  for (u32 i = 0; i < uiCount; ++i) records.push_back(readU32(toc, uiTable + 4 * i));
+  std::sort(records.begin(), records.end(), [&](u32 a, u32 b) { return readU32(toc, a + 8) < readU32(toc, b + 8); });
+  for (u32 i = 0; i < uiCount; ++i) writeU32(&toc, uiTable + 4 * i, records[i]);
+  writeBytes(m_dir + "/SRT_win32.mtc", toc);
+
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ClMagFileIO::loadTOC("SRT"), 0);
+  const std::string message = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(message.find(".\\SRT_win32.mtc"), std::string::npos) << message;
+  EXPECT_NE(message.find("not sorted by signed name hash"), std::string::npos) << message;
+}
+
+TEST_F(MagArchive, AnEmptyTableLoadsFindsNothingAndLooseFilesStillOpen) {
+  pack("NIL", {});
+  ASSERT_EQ(ClMagFileIO::loadTOC("NIL"), 1);
+  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("NIL"))), 0);
+  ASSERT_EQ(ClMagFileIO::loadDataFile(KvStrHash("NIL")), 1);
+
+  const std::vector<u8> bytes = patternBytes(300);
+  writeBytes(m_dir + "/Loose/File.bin", bytes);
+  EXPECT_EQ(ClMagFileIO::fileExists(".\\Loose\\File.bin", 0), 0);
+  EXPECT_EQ(ClMagFileIO::fileExists(".\\Loose\\File.bin", 1), 1);
+  ClMagTOC* pOwner = reinterpret_cast<ClMagTOC*>(1);
+  EXPECT_EQ(ClMagFileIO::findOwningTOC(&pOwner, ".\\Loose\\File.bin"), nullptr);
+  EXPECT_EQ(pOwner, nullptr);
+  u32 uiSize = 0;
+  SMagRef* pRef = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Loose\\File.bin", &uiSize, &pRef), E_FILE_OK);
+  EXPECT_EQ(pRef->mp_eKind, E_MAG_REF_LOOSE);
+  EXPECT_EQ(uiSize, 300u);
+  ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize, 16), 1);
+  ASSERT_EQ(ClMagFileIO::read(pRef, uiSize), E_FILE_OK);
+  EXPECT_EQ(std::vector<u8>(pRef->mp_pDestinationBuffer, pRef->mp_pDestinationBuffer + uiSize), bytes);
+  // The bytes may be taken over before close.
+  u8* pKept = pRef->mp_pDestinationBuffer;
+  pRef->mp_pDestinationBuffer = nullptr;
+  EXPECT_EQ(ClMagFileIO::closeFileHandle(pRef), E_FILE_OK);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
+  EXPECT_EQ(ClMagFileIO::close(pRef), 1);
+  KvAlignedFree(pKept);
+  EXPECT_EQ(ClMagFileIO::open(".\\Loose\\Missing.bin", &uiSize, &pRef), E_FILE_CANNOT_OPEN);
+  EXPECT_EQ(pRef, nullptr);
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+}
+
+void countCall(void* pArgument) { ++*static_cast<i32*>(pArgument); }
+
+TEST_F(MagArchive, LoadingAndUnloadingFollowTheSlotRules) {
+  copyFixture();
+  EXPECT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 0);  // before its table of contents
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  const ClMagTOC* pTOC = ClMagFileIO::findTOC(gc_uiTST);
+  const u8* pImage = pTOC->mp_pTOC;
+  EXPECT_EQ(ClMagFileIO::loadTOC("TST"), 0);
+  EXPECT_EQ(pTOC->mp_pTOC, pImage);
+  EXPECT_EQ(g_MagTOCPool.getCount(), 1);
+  ASSERT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
+  EXPECT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 0);
+  EXPECT_EQ(ClMagFileIO::unloadTOC(KvStrHash("XYZ")), 0);
+  EXPECT_EQ(ClMagFileIO::addUnloadCallback(KvStrHash("XYZ"), false, &countCall, nullptr), 0);
+
+  i32 iTOCCalls = 0;
+  i32 iDataCalls = 0;
+  EXPECT_EQ(ClMagFileIO::addUnloadCallback(gc_uiTST, false, &countCall, &iTOCCalls), 1);
+  EXPECT_EQ(ClMagFileIO::addUnloadCallback(gc_uiTST, false, &countCall, &iTOCCalls), 1);
+  EXPECT_EQ(ClMagFileIO::addUnloadCallback(gc_uiTST, true, &countCall, &iDataCalls), 1);
+  // Table of contents unloaded, data kept: the slot stays, entries are no longer found, and a new load of the
+  // table reuses the slot.
+  EXPECT_EQ(ClMagFileIO::unloadTOC(gc_uiTST), 1);
+  EXPECT_EQ(iTOCCalls, 2);
+  EXPECT_EQ(iDataCalls, 0);
+  EXPECT_EQ(g_MagTOCPool.getCount(), 1);
+  EXPECT_EQ(ClMagFileIO::fileExists(".\\Text\\Plain.txt", 0), 0);
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  EXPECT_EQ(g_MagTOCPool.getCount(), 1);
+  std::vector<u8> bytes;
+  ASSERT_EQ(readEntry("Text/Plain.txt", &bytes), E_FILE_OK);
+  EXPECT_EQ(ClMagFileIO::unloadDataFile(gc_uiTST), 1);
+  EXPECT_EQ(iDataCalls, 1);
+  EXPECT_EQ(ClMagFileIO::unloadTOC(gc_uiTST), 1);
+  EXPECT_EQ(iTOCCalls, 2);  // the lists were emptied when they ran
+  EXPECT_EQ(g_MagTOCPool.getCount(), 0);
+
+  // 32 archives at most.
+  for (i32 i = 0; i < gc_iMAX_MAG_ARCHIVES; ++i) {
+    pack("A" + std::to_string(i), {input("x", text("x"))});
+    ASSERT_EQ(ClMagFileIO::loadTOC(("A" + std::to_string(i)).c_str()), 1);
+  }
+  pack("ONEMORE", {input("x", text("x"))});
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ClMagFileIO::loadTOC("ONEMORE"), 0);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("ONEMORE"), std::string::npos);
+}
+
+TEST_F(MagArchive, ReferencesRunOutAndClosedReferencesAreLeftAlone) {
+  copyFixture();
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  ASSERT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
+  std::vector<SMagRef*> refs;
+  u32 uiSize = 0;
+  SMagRef* pRef = nullptr;
+  for (i32 i = 0; i < gc_iMAX_MAG_REFS; ++i) {
+    ASSERT_EQ(ClMagFileIO::open(".\\Text\\Plain.txt", &uiSize, &pRef), E_FILE_OK);
+    refs.push_back(pRef);
+  }
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ClMagFileIO::open(".\\Text\\Plain.txt", &uiSize, &pRef), E_FILE_NO_REFERENCE);
+  EXPECT_EQ(ClMagFileIO::open(".\\Loose.txt", &uiSize, &pRef), E_FILE_NO_REFERENCE);
+  ::testing::internal::GetCapturedStderr();
+  for (SMagRef* pOpen : refs) EXPECT_EQ(ClMagFileIO::close(pOpen), 1);
+
+  SMagRef* pClosed = refs.front();
+  EXPECT_EQ(ClMagFileIO::close(pClosed), E_FILE_REFERENCE_NOT_IN_USE);
+  EXPECT_EQ(ClMagFileIO::read(pClosed, 10), E_FILE_REFERENCE_NOT_IN_USE);
+  EXPECT_EQ(ClMagFileIO::closeFileHandle(pClosed), E_FILE_REFERENCE_NOT_IN_USE);
+  EXPECT_EQ(ClMagFileIO::allocReadBuffers(pClosed, 10, 16), 0);
+  EXPECT_EQ(ClMagFileIO::close(nullptr), E_FILE_BAD_ARGUMENT);
+  EXPECT_EQ(ClMagFileIO::read(nullptr, 10), E_FILE_BAD_ARGUMENT);
+  EXPECT_EQ(ClMagFileIO::closeFileHandle(nullptr), E_FILE_BAD_ARGUMENT);
+  EXPECT_EQ(ClMagFileIO::allocReadBuffers(nullptr, 10, 16), 0);
+
+  // Owners that close after shutdown find their references already given back.
+  ClMagFileIO::unloadDataFile(gc_uiTST);
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Both.txt", &uiSize, &pRef), E_FILE_OK);
+  ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize, 16), 1);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 1);
+  ClMagFileIO::shutdown();
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+  EXPECT_EQ(ClMagFileIO::close(pRef), E_FILE_REFERENCE_NOT_IN_USE);
+}
+
+TEST_F(MagArchive, KeysAreRequiredForEncryptedEntriesAndMustMatch) {
+  copyFixture();
+  EXPECT_KV_ASSERT(ClMagFileIO::setArchiveKey("TST", "sixteen-chars-xx"), "Mag archive keys are 1 to 15 characters!");
+  ClMagFileIO::setArchiveKey("TST", nullptr);
+  EXPECT_KV_FATAL(ClMagFileIO::loadTOC("TST"),
+                  "No encryption key passed-in for Mag TOC file [.\\TST_win32.mtc]; this Mag TOC file has encrypted "
+                  "files and MUST have a valid key!");
+  ClMagFileIO::shutdown();
+
+  // A wrong key: the compressed ciphertext no longer inflates, and the read says so.
+  ClMagFileIO::setArchiveKey("TST", "not-the-key");
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  std::vector<u8> bytes;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(readEntry("Text/Both.txt", &bytes), E_FILE_DAMAGED);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find(".\\TST_win32.mdf"), std::string::npos);
+  ClMagFileIO::shutdown();
+
+  // The IV depends on the name hash: the same bytes packed under two names give two ciphertexts.
+  const std::vector<u8> block = patternBytes(64);
+  pack("IVS", {input("One.bin", block, false, true), input("Two.bin", block, false, true)});
+  const std::vector<u8> data = readBytes(m_dir + "/IVS_win32.mdf");
+  ASSERT_EQ(data.size(), 128u);
+  EXPECT_NE(std::vector<u8>(data.begin(), data.begin() + 64), std::vector<u8>(data.begin() + 64, data.end()));
+  ClMagFileIO::setArchiveKey("IVS", gc_pFIXTURE_KEY);
+  ASSERT_EQ(ClMagFileIO::loadTOC("IVS"), 1);
+  for (const char* pName : {"One.bin", "Two.bin"}) {
+    ASSERT_EQ(readEntry(pName, &bytes), E_FILE_OK);
+    EXPECT_EQ(bytes, block);
+  }
+}
+
+TEST_F(MagArchive, UnloadingAnArchiveWithAnOpenReferenceIsAnAssertion) {
+  copyFixture();
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  ASSERT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
+  u32 uiSize = 0;
+  SMagRef* pRef = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Plain.txt", &uiSize, &pRef), E_FILE_OK);
+  EXPECT_KV_ASSERT(ClMagFileIO::unloadDataFile(gc_uiTST), "Mag archive unloaded while a reference into it is open!");
+  EXPECT_EQ(ClMagFileIO::close(pRef), 1);
+  EXPECT_EQ(ClMagFileIO::unloadDataFile(gc_uiTST), 1);
+}
+
+// Damaged copies of the fixture: each is refused with a message naming the file, and nothing is read out of
+// bounds (the sanitizer build runs these too).
+struct Damage {
+  const char* pName;
+  std::function<void(std::vector<u8>* pTOC, std::vector<u8>* pData, size_t (*pfnInfo)(const std::vector<u8>&, const char*))> apply;
+  const char* pStage;    // "load", "open" or "read": where the damage must be caught
+  const char* pMessage;  // part of the message
+};
+
+TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
+  using InfoFn = size_t (*)(const std::vector<u8>&, const char*);
+  const std::vector<Damage> damages = {
+      {"toc shorter than its header", [](auto* pTOC, auto*, InfoFn) { pTOC->resize(5); }, "load", "12-byte header"},
+      {"toc cut in its records",
+       [](auto* pTOC, auto*, InfoFn) { pTOC->resize(readU32(*pTOC, readU32(*pTOC, 0)) + 4); }, "load",
+       "outside the file"},
+      {"toc cut in its data-infos", [](auto* pTOC, auto*, InfoFn) { pTOC->resize(pTOC->size() - 10); }, "load",
+       "data-info lies outside"},
+      {"table offset past the end", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 0, 0xFFFFFFF0u); }, "load",
+       "record table lies outside"},
+      {"negative entry count", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 8, 0x80000000u); }, "load",
+       "count is negative"},
+      {"entry count past the end", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 8, 0x3FFFFFFFu); }, "load",
+       "record table lies outside"},
+      {"record offset past the end",
+       [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, readU32(*pTOC, 0) + 4, static_cast<u32>(pTOC->size())); },
+       "load", "a record lies outside"},
+      {"record offset misaligned",
+       [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, readU32(*pTOC, 0), readU32(*pTOC, readU32(*pTOC, 0)) + 1); },
+       "load", "a record lies outside"},
+      {"data-info offset past the end",
+       [](auto* pTOC, auto*, InfoFn) {
+         const u32 uiRecord = readU32(*pTOC, readU32(*pTOC, 0));
+         writeU32(pTOC, uiRecord, static_cast<u32>(pTOC->size()) - 8);
+       },
+       "load", "data-info lies outside"},
+      {"compressed size above the final size",
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         const size_t uiInfo = pfnInfo(*pTOC, "Text/Packed.txt");
+         writeU32(pTOC, uiInfo + 20, readU32(*pTOC, uiInfo + 16) + 1);
+       },
+       "load", "compressed entry's size"},
+      {"encrypted size not whole blocks",
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         const size_t uiInfo = pfnInfo(*pTOC, "Text/Sealed.bin");
+         writeU32(pTOC, uiInfo + 24, 60);
+       },
+       "load", "encrypted entry's size"},
+      {"stored bytes past the data file",
+       [](auto* pTOC, auto* pData, InfoFn pfnInfo) {
+         writeU32(pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8, static_cast<u32>(pData->size()) - 16);
+       },
+       "open", "lies past its end"},
+      {"data file truncated", [](auto*, auto* pData, InfoFn) { pData->resize(100); }, "open", "lies past its end"},
+      {"bad ciphertext",
+       [](auto* pTOC, auto* pData, InfoFn pfnInfo) {
+         (*pData)[readU32(*pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8) + 3] ^= 0x5A;
+       },
+       "read", "does not inflate"},
+      {"bad zlib stream",
+       [](auto* pTOC, auto* pData, InfoFn pfnInfo) {
+         const u32 uiOffset = readU32(*pTOC, pfnInfo(*pTOC, "Text/Packed.txt") + 8);
+         for (u32 i = 2; i < 12; ++i) (*pData)[uiOffset + i] = 0xFF;
+       },
+       "read", "does not inflate"},
+      {"final size too large",
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         const size_t uiInfo = pfnInfo(*pTOC, "Text/Packed.txt");
+         writeU32(pTOC, uiInfo + 16, readU32(*pTOC, uiInfo + 16) + 16);
+       },
+       "read", "does not inflate"},
+  };
+  const std::vector<u8> goodTOC = readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mtc");
+  const std::vector<u8> goodData = readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mdf");
+  for (const Damage& damage : damages) {
+    for (bool bInMemory : {false, true}) {
+      SCOPED_TRACE(std::string(damage.pName) + (bInMemory ? " (data in memory)" : " (data on disk)"));
+      std::vector<u8> toc = goodTOC;
+      std::vector<u8> data = goodData;
+      damage.apply(&toc, &data, &MagArchive::dataInfoOffset);
+      writeBytes(m_dir + "/TST_win32.mtc", toc);
+      writeBytes(m_dir + "/TST_win32.mdf", data);
+      ::testing::internal::CaptureStderr();
+      const i32 iLoaded = ClMagFileIO::loadTOC("TST");
+      i32 iWorst = E_FILE_OK;
+      std::string stage = "load";
+      if (iLoaded) {
+        if (bInMemory) {
+      EXPECT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
+    }
+        for (const FixtureEntry& entry : gc_aFixtureEntries) {
+          std::vector<u8> bytes;
+          std::string full = std::string(".\\") + entry.pPath;
+          std::replace(full.begin(), full.end(), '/', '\\');
+          u32 uiSize = 0;
+          SMagRef* pRef = nullptr;
+          i32 iResult = ClMagFileIO::open(full.c_str(), &uiSize, &pRef);
+          if (iResult != E_FILE_OK) {
+            stage = "open";
+          } else {
+            ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize, 16), 1);
+            iResult = ClMagFileIO::read(pRef, uiSize);
+            if (iResult != E_FILE_OK && stage == "load") stage = "read";
+            ClMagFileIO::close(pRef);
+          }
+          if (iResult != E_FILE_OK) iWorst = iResult;
+        }
+      }
+      const std::string message = ::testing::internal::GetCapturedStderr();
+      EXPECT_EQ(stage, damage.pStage);
+      if (iLoaded) {
+      EXPECT_EQ(iWorst, E_FILE_DAMAGED);
+    }
+      EXPECT_NE(message.find(damage.pMessage), std::string::npos) << message;
+      EXPECT_NE(message.find(std::string(".\\TST_win32.") + (stage == "load" ? "mtc" : "mdf")), std::string::npos)
+          << message;
+      EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+      EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
+      ClMagFileIO::shutdown();
+      if (!bInMemory && std::string(damage.pStage) == "load") break;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+#include "Corvane/System/KvProgram.h"
+
+#include <gtest/gtest.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Corvane/Development/ClCommandParameters.h"
+#include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Platform/Store/StoreTest.h"
+#include "Platform/Win32/Win32System.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+// What the fake game saw.
+std::vector<std::string> g_calls;
+std::vector<f32> g_frameTimes;
+i32 g_iFramesBeforeQuit = 3;
+
+i32 recordStartUp() {
+  g_calls.push_back("startUp");
+  return 1;
+}
+u32 recordFrame(f32 fDT) {
+  g_calls.push_back("frame");
+  g_frameTimes.push_back(fDT);
+  return static_cast<i32>(g_frameTimes.size()) < g_iFramesBeforeQuit ? 1 : 0;
+}
+i32 recordShutDown() {
+  g_calls.push_back("shutDown");
+  return 1;
+}
+
+// A game table of one parameter, "-w" with an integer.
+const SCommandParameterDefinition g_testDefinitions[1] = {{"-w", 1, {0, 0, 0}, E_COMMAND_ARG_INT, 0}};
+
+constexpr const char* gc_pszCRASH_TEXT = "deliberate failure for the crash report";
+
+i32 assertingStartUp() {
+  KV_ASSERT_MSG(false, gc_pszCRASH_TEXT);
+  return 1;
+}
+
+class KvProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_storeDir = KvTestTempDir("program-store");
+    setenv("GRINDLOW_STORE_DIR", m_storeDir.c_str(), 1);
+    g_calls.clear();
+    g_frameTimes.clear();
+    g_iFramesBeforeQuit = 3;
+    SKvGameEntryPoints entryPoints{};
+    entryPoints.pfnStartUp = &recordStartUp;
+    entryPoints.pfnTickFrame = &recordFrame;
+    entryPoints.pfnShutDown = &recordShutDown;
+    entryPoints.pCommandDefinitions = g_testDefinitions;
+    entryPoints.iNumCommandDefinitions = 1;
+    KvSetGameEntryPoints(entryPoints);
+    ClMainLoop::reset();
+    ClMainLoop::readFrequency();
+    ClGraphics::mp_bReady = 0;
+    ClDevINI::initialize();
+  }
+  void TearDown() override {
+    ClDevINI::terminate();
+    StoreSetFaults(0);
+    Win32SetCommandLine(0, nullptr);
+    unsetenv("GRINDLOW_STORE_DIR");
+  }
+
+  // Text between "Comment:\n" and "\nBacktrace:" of the one crash report in the store folder.
+  std::string crashComment() const {
+    std::vector<std::filesystem::path> reports;
+    const std::filesystem::path dir = std::filesystem::path(m_storeDir) / "crashes";
+    if (std::filesystem::exists(dir)) {
+      for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        reports.push_back(entry.path());
+      }
+    }
+    if (reports.size() != 1) {
+      return "<" + std::to_string(reports.size()) + " reports>";
+    }
+    std::ifstream in(reports[0]);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string all = text.str();
+    const size_t uiStart = all.find("Comment:\n");
+    const size_t uiEnd = all.find("\nBacktrace:");
+    if (uiStart == std::string::npos || uiEnd == std::string::npos) {
+      return "<no comment section>";
+    }
+    return all.substr(uiStart + 9, uiEnd - uiStart - 9);
+  }
+
+  std::string m_storeDir;
+};
+
+TEST_F(KvProgram, NormalRunStartsLoopsAndShutsDownInOrder) {
+  EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0);
+  const std::vector<std::string> expected = {"startUp", "frame", "frame", "frame", "shutDown"};
+  EXPECT_EQ(g_calls, expected);
+  // The first frame always counts as 0.016 s; later ones are the measured time.
+  ASSERT_EQ(g_frameTimes.size(), 3u);
+  EXPECT_EQ(g_frameTimes[0], 0.016f);
+  EXPECT_GT(g_frameTimes[1], 0.0f);
+  EXPECT_LT(g_frameTimes[1], 1.0f);
+  // Everything the body started is released again.
+  EXPECT_EQ(ClMutexLock::getPoolCount(), 0);
+  EXPECT_FALSE(ClMutexLock::g_bInitialized);
+}
+
+TEST_F(KvProgram, StoreThatCannotStartEndsWithOneAndStartsNothing) {
+  StoreSetFaults(STORE_FAULT_INIT_FAIL);
+  EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 1);
+  EXPECT_TRUE(g_calls.empty());
+}
+
+TEST_F(KvProgram, FixedFrameTimeReplacesTheMeasuredOneFromTheFirstFrame) {
+  g_iFramesBeforeQuit = 100;
+  const char* pSettings = "FIXED_DT 0.02\n";
+  ClDevINI::loadFromBuffer(pSettings, std::strlen(pSettings), "project.ini");
+  for (i32 i = 0; i < 3; ++i) {
+    EXPECT_TRUE(ClMainLoop::tick());
+  }
+  EXPECT_EQ(g_frameTimes, std::vector<f32>({0.02f, 0.02f, 0.02f}));
+
+  // Written as an integer it still means seconds.
+  ClDevINI::initialize();
+  const char* pWhole = "FIXED_DT 1\n";
+  ClDevINI::loadFromBuffer(pWhole, std::strlen(pWhole), "project.ini");
+  g_frameTimes.clear();
+  ClMainLoop::tick();
+  EXPECT_EQ(g_frameTimes, std::vector<f32>({1.0f}));
+
+  ClDevINI::initialize();
+  const char* pZero = "FIXED_DT 0\n";
+  ClDevINI::loadFromBuffer(pZero, std::strlen(pZero), "project.ini");
+  EXPECT_KV_ASSERT(ClMainLoop::tick(), "fDT > KV_ZERO");
+}
+
+TEST_F(KvProgram, GameFrameEndingTheLoopEndsTick) {
+  g_iFramesBeforeQuit = 1;
+  EXPECT_FALSE(ClMainLoop::tick());
+}
+
+TEST_F(KvProgram, CommandLineIsNarrowedAndParsed) {
+  const std::string longArg(300, 'x');
+  const char* apArgs[] = {"grindlow", "-w", "640", "caf\xc3\xa9-\xe2\x82\xac", longArg.c_str()};
+  Win32SetCommandLine(5, apArgs);
+  parseCommandLine();
+  ASSERT_EQ(KvGetNarrowedArgCount(), 5);
+  EXPECT_STREQ(KvGetNarrowedArg(3), "caf\xe9-_");
+  EXPECT_EQ(std::string(KvGetNarrowedArg(4)), std::string(255, 'x'));
+  // The parameters before the first it does not know are kept.
+  const SCommandParameter* pWidth = ClCommandParameters::findParameter("-w");
+  ASSERT_NE(pWidth, nullptr);
+  EXPECT_EQ(pWidth->m_values[0].m_iValue, 640);
+  ClCommandParameters::shutdown();
+}
+
+// A fault on the main thread leaves a crash report whose comment is exactly the failure report.
+TEST_F(KvProgram, AssertionWritesACrashReportWithTheReport) {
+  SKvGameEntryPoints entryPoints = KvGetGameEntryPoints();
+  entryPoints.pfnStartUp = &assertingStartUp;
+  KvSetGameEntryPoints(entryPoints);
+  EXPECT_EXIT(
+      {
+        KV_REAL_STOP();
+        WinMain(nullptr, nullptr, nullptr, 0);
+      },
+      ::testing::KilledBySignal(SIGSEGV), "crash report written");
+  const std::string comment = crashComment();
+  EXPECT_EQ(comment.rfind(std::string("Assertion: [") + gc_pszCRASH_TEXT + "]\nFile: Tests/Corvane/System/KvProgramTest.cpp, line ", 0), 0u)
+      << comment;
+  EXPECT_EQ(comment.back(), '\n');
+}
+
+// Under a tracer nothing is translated: the fault reaches the tracer and no report is written.
+TEST_F(KvProgram, NoCrashReportUnderATracer) {
+  SKvGameEntryPoints entryPoints = KvGetGameEntryPoints();
+  entryPoints.pfnStartUp = &assertingStartUp;
+  KvSetGameEntryPoints(entryPoints);
+  fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    KV_REAL_STOP();
+    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+      _exit(77);
+    }
+    raise(SIGSTOP);
+    WinMain(nullptr, nullptr, nullptr, 0);
+    _exit(0);
+  }
+  int iStatus = 0;
+  bool bSawFault = false;
+  while (waitpid(child, &iStatus, 0) == child && WIFSTOPPED(iStatus)) {
+    const int iSignal = WSTOPSIG(iStatus);
+    bSawFault |= iSignal == SIGSEGV;
+    ptrace(PTRACE_CONT, child, nullptr, reinterpret_cast<void*>(static_cast<intptr_t>(iSignal == SIGSTOP ? 0 : iSignal)));
+  }
+  if (WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 77) {
+    GTEST_SKIP() << "tracing is not allowed here";
+  }
+  EXPECT_TRUE(bSawFault);
+  // The fault ends the process (a sanitizer, when present, reports it first and exits on its own terms).
+  EXPECT_FALSE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0);
+  EXPECT_EQ(crashComment(), "<0 reports>");
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Code/System/GAMEArchiveKeys.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/System/ClFileIO.h"
+#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/KvDataPaths.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+struct RunResult {
+  int iStatus = -1;
+  std::string output;
+};
+
+// Runs magpack with the arguments (and standard error joined to the output).
+RunResult magpack(const std::string& arguments) {
+  RunResult result;
+  const std::string command = std::string(KV_MAGPACK_PATH) + " " + arguments + " 2>&1";
+  FILE* pPipe = popen(command.c_str(), "r");
+  if (pPipe == nullptr) return result;
+  std::array<char, 4096> chunk;
+  size_t uiRead = 0;
+  while ((uiRead = fread(chunk.data(), 1, chunk.size(), pPipe)) > 0) result.output.append(chunk.data(), uiRead);
+  const int iStatus = pclose(pPipe);
+  result.iStatus = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+  return result;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void writeText(const std::string& path, const std::string& value) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << value;
+}
+
+std::string hex(u32 uiValue) {
+  char szText[16];
+  std::snprintf(szText, sizeof(szText), "0x%08X", uiValue);
+  return szText;
+}
+
+TEST(MagPackTool, PacksListsAndExtractsThroughTheEngineReader) {
+  const std::string dir = KvTestTempDir("Tool");
+  std::string repeated;
+  for (int i = 0; i < 50; ++i) repeated += "line " + std::to_string(i % 5) + " of a text that repeats\n";
+  writeText(dir + "/src/Text/Plain.txt", "plain text\n");
+  writeText(dir + "/src/Text/Both.txt", repeated);
+  writeText(dir + "/src/rules.manifest", "Both.txt compress encrypt\n");
+  RunResult packed = magpack("pack --name TLX --out " + dir + "/out --root " + dir + "/src/Text --manifest " + dir +
+                             "/src/rules.manifest --key tool-key --depfile " + dir + "/out/tlx.d");
+  ASSERT_EQ(packed.iStatus, 0) << packed.output;
+  EXPECT_NE(packed.output.find("TLX: 2 entries (1 compressed, 1 encrypted)"), std::string::npos) << packed.output;
+  const std::string depfile = readText(dir + "/out/tlx.d");
+  EXPECT_NE(depfile.find("Both.txt"), std::string::npos);
+  EXPECT_NE(depfile.find("rules.manifest"), std::string::npos);
+
+  RunResult listed = magpack("list --dir " + dir + "/out --name TLX --root " + dir + "/src/Text");
+  ASSERT_EQ(listed.iStatus, 0) << listed.output;
+  EXPECT_NE(listed.output.find(hex(KvStrHash("Both.txt")) + " "), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find(" CE "), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find("Plain.txt"), std::string::npos) << listed.output;
+
+  for (const char* pMemory : {"", " --memory"}) {
+    RunResult extracted = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key tool-key --out " +
+                                  dir + "/both.out" + pMemory);
+    ASSERT_EQ(extracted.iStatus, 0) << extracted.output;
+    EXPECT_EQ(readText(dir + "/both.out"), repeated);
+  }
+  RunResult wrongKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key other --out " + dir +
+                               "/x.out");
+  EXPECT_EQ(wrongKey.iStatus, 1);
+  EXPECT_NE(wrongKey.output.find("TLX_win32.mdf] is damaged"), std::string::npos) << wrongKey.output;
+  RunResult noKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt");
+  EXPECT_EQ(noKey.iStatus, 1);
+  EXPECT_NE(noKey.output.find("No encryption key passed-in"), std::string::npos) << noKey.output;
+  RunResult missing = magpack("extract --dir " + dir + "/out --name TLX --path Nope.txt --key tool-key");
+  EXPECT_EQ(missing.iStatus, 1);
+  EXPECT_NE(missing.output.find("[Nope.txt] is not in archive [TLX]"), std::string::npos) << missing.output;
+}
+
+TEST(MagPackTool, HashesTextsAndRejectsBadUsage) {
+  RunResult hashed = magpack("hash RWN \"Lang\\\\eng\\\\Strings\\\\Win32.lang\"");
+  ASSERT_EQ(hashed.iStatus, 0) << hashed.output;
+  EXPECT_NE(hashed.output.find(hex(KvStrHash("RWN"))), std::string::npos) << hashed.output;
+  EXPECT_NE(hashed.output.find(" " + std::to_string(static_cast<i32>(KvStrHash("RWN"))) + " RWN\n"), std::string::npos)
+      << hashed.output;
+  EXPECT_NE(hashed.output.find(hex(KvStrHash("Lang\\eng\\Strings\\Win32.lang"))), std::string::npos) << hashed.output;
+  EXPECT_EQ(magpack("").iStatus, 2);
+  EXPECT_EQ(magpack("unpack").iStatus, 2);
+  EXPECT_EQ(magpack("pack --name X").iStatus, 2);
+  EXPECT_EQ(magpack("pack --name X --out /tmp --bogus").iStatus, 2);
+  RunResult failed = magpack("pack --name X --out " + KvTestTempDir("Bad") + " --manifest /nonexistent/m");
+  EXPECT_EQ(failed.iStatus, 1);
+  EXPECT_NE(failed.output.find("cannot read manifest [/nonexistent/m]"), std::string::npos) << failed.output;
+}
+
+// The data root the build writes from Content/: the main archive loads with the game's key, every entry reads
+// back as its source, and at least one entry is compressed and one encrypted.
+TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
+  ASSERT_EQ(chdir(KV_DATA_ROOT), 0);
+  ClMutexLock::initializePool();
+  ClFileIO::initialize();
+  KvInitializeDataPaths();
+  ClMagFileIO::initTOCPool();
+  ClMagFileIO::initRefPool();
+  GameSpecificRegisterArchiveKeys();
+  ASSERT_EQ(ClMagFileIO::loadTOC("RWN"), 1);
+  ASSERT_EQ(ClMagFileIO::loadDataFile(KvStrHash("RWN")), 1);
+
+  const std::filesystem::path content = std::filesystem::path(KV_CONTENT_ARCHIVES_DIR) / "RWN";
+  i32 iFiles = 0;
+  i32 iCompressed = 0;
+  i32 iEncrypted = 0;
+  for (const auto& file : std::filesystem::recursive_directory_iterator(content)) {
+    if (!file.is_regular_file()) continue;
+    ++iFiles;
+    std::string path = ".\\" + std::filesystem::relative(file.path(), content).generic_string();
+    for (char& c : path) {
+      if (c == '/') c = '\\';
+    }
+    SCOPED_TRACE(path);
+    ClMagTOC* pOwner = nullptr;
+    const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, path.c_str());
+    ASSERT_NE(pInfo, nullptr);
+    iCompressed += pInfo->mp_uiCompressed ? 1 : 0;
+    iEncrypted += pInfo->mp_uiEncrypted ? 1 : 0;
+    u32 uiSize = 0;
+    SMagRef* pRef = nullptr;
+    ASSERT_EQ(ClMagFileIO::open(path.c_str(), &uiSize, &pRef), E_FILE_OK);
+    ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize, 16), 1);
+    ASSERT_EQ(ClMagFileIO::read(pRef, uiSize), E_FILE_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(pRef->mp_pDestinationBuffer), uiSize),
+              readText(file.path().string()));
+    EXPECT_EQ(ClMagFileIO::close(pRef), 1);
+  }
+  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))), iFiles);
+  EXPECT_GE(iCompressed, 1);
+  EXPECT_GE(iEncrypted, 1);
+  ClMagFileIO::shutdown();
+  ClFileIO::shutdown();
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+#include "Tools/magpack/MagPacker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/System/ClMagFileIO.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+std::vector<u8> text(const std::string& value) { return std::vector<u8>(value.begin(), value.end()); }
+
+std::vector<u8> noise(size_t uiSize) {
+  std::vector<u8> bytes(uiSize);
+  u32 uiState = 12345;
+  for (u8& byte : bytes) {
+    uiState = uiState * 1664525u + 1013904223u;
+    byte = static_cast<u8>(uiState >> 24);
+  }
+  return bytes;
+}
+
+SMagPackInput input(const std::string& path, const std::vector<u8>& bytes, bool bCompress = false,
+                    bool bEncrypt = false) {
+  SMagPackInput entry;
+  entry.archivePath = path;
+  entry.sourcePath = path;
+  entry.bytes = bytes;
+  entry.bCompress = bCompress;
+  entry.bEncrypt = bEncrypt;
+  return entry;
+}
+
+void writeText(const std::string& path, const std::string& value) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << value;
+}
+
+std::vector<u8> readBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<u8>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+u32 readU32(const std::vector<u8>& bytes, size_t uiOffset) {
+  u32 uiValue;
+  std::memcpy(&uiValue, bytes.data() + uiOffset, 4);
+  return uiValue;
+}
+
+const SMagPackedEntry* find(const std::vector<SMagPackedEntry>& packed, const std::string& path) {
+  for (const SMagPackedEntry& entry : packed) {
+    if (entry.archivePath == path) return &entry;
+  }
+  return nullptr;
+}
+
+TEST(MagPacker, EntriesAreStoredAsAskedWhereTheReaderAllowsIt) {
+  const std::string dir = KvTestTempDir("StorageRules");
+  const std::vector<u8> repeated = text(std::string(400, 'r'));
+  std::vector<SMagPackedEntry> packed;
+  std::string error;
+  ASSERT_TRUE(MagWriteArchive(dir, "RUL", "key",
+                              {input("Plain.txt", text("plain")), input("Packed.txt", repeated, true),
+                               input("Noise.bin", noise(256), true), input("Sealed.bin", noise(64), false, true),
+                               input("Both.txt", repeated, true, true), input("NoiseBoth.bin", noise(64), true, true),
+                               input("Shaders\\Glow.FXO", repeated, true, true), input("Empty.txt", {})},
+                              &packed, &error))
+      << error;
+  const SMagPackedEntry* pPacked = find(packed, "Packed.txt");
+  ASSERT_NE(pPacked, nullptr);
+  EXPECT_TRUE(pPacked->bCompressed);
+  EXPECT_LT(pPacked->uiCompressedSize, 400u);
+  // Compression that does not pay is dropped; encryption asked for is kept.
+  EXPECT_FALSE(find(packed, "Noise.bin")->bCompressed);
+  EXPECT_FALSE(find(packed, "NoiseBoth.bin")->bCompressed);
+  EXPECT_TRUE(find(packed, "NoiseBoth.bin")->bEncrypted);
+  EXPECT_EQ(find(packed, "Sealed.bin")->uiEncryptedSize, 64u);
+  const SMagPackedEntry* pBoth = find(packed, "Both.txt");
+  EXPECT_TRUE(pBoth->bCompressed && pBoth->bEncrypted);
+  EXPECT_EQ(pBoth->uiEncryptedSize % 16, 0u);
+  EXPECT_GE(pBoth->uiEncryptedSize, pBoth->uiCompressedSize);
+  EXPECT_LE(pBoth->uiEncryptedSize, pBoth->uiFinalSize);
+  // What the asynchronous loader reads stays plain.
+  EXPECT_FALSE(find(packed, "Shaders\\Glow.FXO")->bCompressed);
+  EXPECT_FALSE(find(packed, "Shaders\\Glow.FXO")->bEncrypted);
+  for (const SMagPackedEntry& entry : packed) EXPECT_EQ(entry.uiDataOffset % 16, 0u) << entry.archivePath;
+
+  // The table of contents: header, signed hash order, data-infos matching what was stored.
+  const std::vector<u8> toc = readBytes(MagTOCFileName(dir, "RUL"));
+  ASSERT_GE(toc.size(), 12u);
+  const u32 uiTable = readU32(toc, 0);
+  ASSERT_EQ(readU32(toc, 8), packed.size());
+  i32 iPrevious = INT32_MIN;
+  for (u32 i = 0; i < packed.size(); ++i) {
+    const u32 uiRecord = readU32(toc, uiTable + 4 * i);
+    const i32 iHash = static_cast<i32>(readU32(toc, uiRecord + 8));
+    EXPECT_GE(iHash, iPrevious);
+    iPrevious = iHash;
+    const u32 uiInfo = readU32(toc, uiRecord);
+    const SMagPackedEntry& entry = packed[i];
+    EXPECT_EQ(iHash, static_cast<i32>(KvStrHash(entry.archivePath.c_str())));
+    EXPECT_EQ(readU32(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiCompressed)) != 0, entry.bCompressed);
+    EXPECT_EQ(readU32(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiEncrypted)) != 0, entry.bEncrypted);
+    EXPECT_EQ(readU32(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiDataOffset)), entry.uiDataOffset);
+    EXPECT_EQ(readU32(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiFinalSize)), entry.uiFinalSize);
+  }
+}
+
+TEST(MagPacker, EntriesThatCannotBeStoredAsAskedFailThePack) {
+  const std::string dir = KvTestTempDir("Refusals");
+  std::vector<SMagPackedEntry> packed;
+  std::string error;
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "key", {input("Odd.bin", noise(100), false, true)}, &packed, &error));
+  EXPECT_NE(error.find("Odd.bin"), std::string::npos) << error;
+  EXPECT_NE(error.find("16-byte blocks"), std::string::npos) << error;
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "key", {input("Tiny.txt", text("tiny"), true, true)}, &packed, &error));
+  EXPECT_NE(error.find("Tiny.txt"), std::string::npos) << error;
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "", {input("Sealed.bin", noise(64), false, true)}, &packed, &error));
+  EXPECT_NE(error.find("no key"), std::string::npos) << error;
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "a-key-longer-than-15", {input("A", text("a"))}, &packed, &error));
+  // Names that differ only in case have one name hash.
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "", {input("Text\\A.txt", text("a")), input("TEXT\\a.TXT", text("b"))},
+                               &packed, &error));
+  EXPECT_NE(error.find("same name hash"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(MagTOCFileName(dir, "BAD")));
+}
+
+TEST(MagPacker, ManifestRulesChooseFlagsAndFileLinesAddEntries) {
+  const std::string dir = KvTestTempDir("Manifest");
+  writeText(dir + "/root/Text/A.txt", "a");
+  writeText(dir + "/root/Text/Secret.txt", "s");
+  writeText(dir + "/root/Big/Log.TXT", "l");
+  writeText(dir + "/root/Skip/Me.txt", "x");
+  writeText(dir + "/extra/Other.dat", "o");
+  writeText(dir + "/pack.manifest",
+            "# rules\n\n"
+            "skip/* skip\n"
+            "text/secret.txt compress encrypt\n"
+            "*.txt compress\n"
+            "file Extra\\Other.dat extra/Other.dat encrypt\n");
+  SMagManifest manifest;
+  std::string error;
+  ASSERT_TRUE(MagReadManifest(dir + "/pack.manifest", &manifest, &error)) << error;
+  ASSERT_EQ(manifest.rules.size(), 3u);
+  std::vector<SMagPackInput> inputs;
+  ASSERT_TRUE(MagGatherInputs(dir + "/root", manifest, &inputs, &error)) << error;
+  ASSERT_EQ(inputs.size(), 4u);
+  // Folder entries in path order with "\" separators, then the file lines.
+  EXPECT_EQ(inputs[0].archivePath, "Big\\Log.TXT");
+  EXPECT_TRUE(inputs[0].bCompress);
+  EXPECT_FALSE(inputs[0].bEncrypt);
+  EXPECT_EQ(inputs[1].archivePath, "Text\\A.txt");
+  EXPECT_EQ(inputs[2].archivePath, "Text\\Secret.txt");
+  EXPECT_TRUE(inputs[2].bCompress && inputs[2].bEncrypt);
+  EXPECT_EQ(inputs[3].archivePath, "Extra\\Other.dat");
+  EXPECT_TRUE(inputs[3].bEncrypt);
+  EXPECT_EQ(inputs[3].bytes, text("o"));
+
+  writeText(dir + "/bad.manifest", "*.txt compress\n*.bin zip\n");
+  EXPECT_FALSE(MagReadManifest(dir + "/bad.manifest", &manifest, &error));
+  EXPECT_NE(error.find("bad.manifest(2): unknown flag [zip]"), std::string::npos) << error;
+  writeText(dir + "/missing.manifest", "file A.txt nowhere.txt\n");
+  EXPECT_FALSE(MagReadManifest(dir + "/missing.manifest", &manifest, &error));
+  EXPECT_NE(error.find("nowhere.txt"), std::string::npos) << error;
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+# grindlow_pack_archive(<target> NAME <name> OUTPUT_DIR <dir> [ROOT <dir>] [MANIFEST <file>] [KEY <key>])
+#
+# Builds <dir>/<name>_win32.mtc and <dir>/<name>_win32.mdf with magpack from every file under ROOT (flags by the
+# manifest's rules) and the manifest's "file" lines, as part of the ALL target <target>. ROOT and MANIFEST are
+# taken relative to the calling folder. KEY (1 to 15 characters) is needed when anything is encrypted. The
+# archive is packed again when the tool, the manifest or any input changes (files added under ROOT included).
+function(grindlow_pack_archive target)
+  cmake_parse_arguments(P "" "NAME;OUTPUT_DIR;ROOT;MANIFEST;KEY" "" ${ARGN})
+  if(NOT P_NAME OR NOT P_OUTPUT_DIR OR (NOT P_ROOT AND NOT P_MANIFEST))
+    message(FATAL_ERROR "grindlow_pack_archive(${target}): NAME, OUTPUT_DIR and ROOT or MANIFEST are needed")
+  endif()
+  set(toc "${P_OUTPUT_DIR}/${P_NAME}_win32.mtc")
+  set(data "${P_OUTPUT_DIR}/${P_NAME}_win32.mdf")
+  set(depfile "${CMAKE_CURRENT_BINARY_DIR}/${target}.d")
+  set(args pack --name "${P_NAME}" --out "${P_OUTPUT_DIR}" --depfile "${depfile}" --quiet)
+  set(deps magpack)
+  if(P_ROOT)
+    get_filename_component(root "${P_ROOT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    file(GLOB_RECURSE inputs CONFIGURE_DEPENDS "${root}/*")
+    list(APPEND args --root "${root}")
+    list(APPEND deps ${inputs})
+  endif()
+  if(P_MANIFEST)
+    get_filename_component(manifest "${P_MANIFEST}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    list(APPEND args --manifest "${manifest}")
+    list(APPEND deps "${manifest}")
+  endif()
+  if(P_KEY)
+    list(APPEND args --key "${P_KEY}")
+  endif()
+  add_custom_command(
+    OUTPUT "${toc}" "${data}"
+    COMMAND magpack ${args}
+    DEPENDS ${deps}
+    DEPFILE "${depfile}"
+    COMMENT "Packing archive ${P_NAME} into ${P_OUTPUT_DIR}"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS "${toc}" "${data}")
+endfunction()
