@@ -3,7 +3,10 @@
 #include <chrono>
 #include <thread>
 
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/ClFileIO.h"
+#include "Corvane/System/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 
 void* ClSaveGameUtility::mpr_pSaveGameDataSnapshot = nullptr;
@@ -14,6 +17,16 @@ u32 ClSaveGameUtility::m_uiSaveGameDirtyFlagDataSnapshotSize = 0;
 u32 ClSaveGameUtility::m_uiSaveGameDirtyFlagDataSnapshotTag = gc_uiSAVE_SNAPSHOT_TAG;
 std::atomic<u32> ClSaveGameUtility::mp_uiSaveRunning{0};
 std::atomic<u32> ClSaveGameUtility::mp_uiSaveAgain{0};
+
+i32 ClSaveGameUtility::initialize() {
+  wchar16 szPath[KV_MAX_PATH_LEN];
+  KvStrLCpyW(szPath, g_wszUserFolder, KV_MAX_PATH_LEN);
+  KvStrLCpyW(szPath + KvStrLenW(szPath), u"SAVEDATA/", KV_MAX_PATH_LEN - KvStrLenW(szPath));
+  KvWideSlashesToBackslashes(szPath);
+  // An existing folder, or one that cannot be made, is not reported: the profile lives in remote storage.
+  ClFileIO::createDirectory(szPath);
+  return 1;
+}
 
 bool ClSaveGameUtility::tryBeginSave() { return mp_uiSaveRunning.exchange(1, std::memory_order_acq_rel) == 0; }
 

@@ -8,6 +8,8 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/System/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 
 const char g_szLanguageCodes[NUM_LANGUAGES][4] = {
@@ -15,8 +17,6 @@ const char g_szLanguageCodes[NUM_LANGUAGES][4] = {
     "rus", "fin", "swe", "dan", "tha", "pol", "hun", "cze", "rom", "tur", "bra", "bul",
 };
 
-i32 KvLangID::mp_iLanguage = gc_iLANGUAGE_ENGLISH;
-char KvLangID::mp_szLanguagePath[KV_MAX_PATH_LEN] = ".\\Lang\\";
 // The table pool is built with the engine's other fixed globals (KvEngineGlobals_Win32.cpp).
 char KvLangID::mp_szLastError[512] = "";
 
@@ -98,12 +98,22 @@ i32 KvLangID::chooseLanguageFrom(const char* pLangSetting, const char* pStoreLan
 void KvLangID::setLanguage(i32 iLanguage, const char* pBaseDataPath) {
   KV_ASSERT(iLanguage >= 0 && iLanguage < NUM_LANGUAGES);
   KvCheckPointer(pBaseDataPath);
-  mp_iLanguage = iLanguage;
-  KvStrLCpy(mp_szLanguagePath, pBaseDataPath, KV_MAX_PATH_LEN);
-  KvStrLCat(mp_szLanguagePath, "Lang\\", KV_MAX_PATH_LEN);
-  KvStrLCat(mp_szLanguagePath, g_szLanguageCodes[iLanguage], KV_MAX_PATH_LEN);
-  KvStrLCat(mp_szLanguagePath, "\\", KV_MAX_PATH_LEN);
+  g_iLanguageIndex = iLanguage;
+  KvStrLCpy(g_szLanguagePath, pBaseDataPath, KV_MAX_PATH_LEN);
+  KvStrLCat(g_szLanguagePath, "Lang\\", KV_MAX_PATH_LEN);
+  KvStrLCat(g_szLanguagePath, g_szLanguageCodes[iLanguage], KV_MAX_PATH_LEN);
+  KvStrLCat(g_szLanguagePath, "\\", KV_MAX_PATH_LEN);
 }
+
+i32 KvLangID::getLanguage() {
+  // The index is only ever set through setLanguage, but it is a plain global.
+  KV_ASSERT(g_iLanguageIndex >= 0 && g_iLanguageIndex < NUM_LANGUAGES);
+  return g_iLanguageIndex;
+}
+
+const char* KvLangID::getLanguagePath() { return g_szLanguagePath; }
+
+void KvInitializeLanguagePath() { KvLangID::setLanguage(KvLangID::chooseLanguage(), KvGetBaseDataPath()); }
 
 // ---- String tables ----
 
@@ -130,6 +140,9 @@ u32 readU32(const u8* pImage, u64 uiOffset) {
 i32 readI32(const u8* pImage, u64 uiOffset) { return static_cast<i32>(readU32(pImage, uiOffset)); }
 
 void freeImage(void*, u8* pImage) { KvAlignedFree(pImage); }
+
+// The archive reference owns the image (its own buffer, or the archive's memory).
+void closeMagRef(void* pOwner, u8*) { ClMagFileIO::close(static_cast<SMagRef*>(pOwner)); }
 
 }  // namespace
 
@@ -208,7 +221,7 @@ bool isTableLoaded(u32 uiNameHash) {
 }  // namespace
 
 i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, u32 uiSize, void* pOwner,
-                                   KvStringTableRelease pfnRelease) {
+                                   KvStringTableRelease pfnRelease, const char* pDisplayName) {
   KV_ASSERT(pStringDataFileName);
   KV_ASSERT(pfnRelease);
   u8* pMemory = pImage;
@@ -222,8 +235,8 @@ i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, 
                mp_tables.isFull() ? "all tables in use" : "already loaded");
   } else if (!KvValidateStringTable(pMemory, uiSize, szReason, sizeof(szReason))) {
     bRefused = true;
-    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] refused: %s", pStringDataFileName,
-               szReason);
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] refused: %s",
+               pDisplayName != nullptr ? pDisplayName : pStringDataFileName, szReason);
     fprintf(stderr, "%s\n", mp_szLastError);
   }
   if (bRefused) {
@@ -246,6 +259,40 @@ i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, 
     pData->mp_ppSortedStringValuePairs[i] = reinterpret_cast<const SStringValuePair*>(pMemory + uiPair);
   }
   return 1;
+}
+
+i32 KvLangID::loadStringTable(const char* pStringDataFileName) {
+  KV_ASSERT(pStringDataFileName);
+  if (isTableLoaded(KvStrHash(pStringDataFileName))) {
+    return 0;
+  }
+  char szPath[KV_MAX_PATH_LEN];
+  KvStrLCpy(szPath, g_szLanguagePath, sizeof(szPath));
+  KvStrLCat(szPath, "Strings/", sizeof(szPath));
+  KvStrLCat(szPath, pStringDataFileName, sizeof(szPath));
+  KvStrLCat(szPath, ".lang", sizeof(szPath));
+  for (char* p = szPath; *p != '\0'; ++p) {
+    if (*p == '/') {
+      *p = '\\';
+    }
+  }
+  u32 uiSize = 0;
+  SMagRef* pRef = nullptr;
+  if (ClMagFileIO::open(szPath, &uiSize, &pRef) != E_FILE_OK) {
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] not found", szPath);
+    return 0;
+  }
+  if (uiSize == 0 || !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ||
+      ClMagFileIO::read(pRef, uiSize) != E_FILE_OK) {
+    ClMagFileIO::close(pRef);
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] could not be read", szPath);
+    fprintf(stderr, "%s\n", mp_szLastError);
+    return 0;
+  }
+  ClMagFileIO::closeFileHandle(pRef);
+  // The table is named by its path in messages; its slot is keyed by the plain name.
+  return loadStringTableImage(pStringDataFileName, pRef->mp_pDestinationBuffer, uiSize, pRef, &closeMagRef,
+                              szPath);
 }
 
 i32 KvLangID::loadStringTableFromMemory(const char* pStringDataFileName, u8* pImage, u32 uiSize) {

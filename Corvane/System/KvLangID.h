@@ -23,7 +23,8 @@
 // with one line naming it (on stderr, and in getLastError). The file image is kept unchanged; a side table
 // of pair pointers serves the lookups.
 //
-// Main thread only. Texts returned stay valid until unloadAllStringTables.
+// Main thread only. Texts returned stay valid until unloadAllStringTables, which must run before the archives
+// they came from are unloaded.
 #pragma once
 
 #include "Corvane/ADT/ClPool.h"
@@ -76,6 +77,9 @@ struct SStringTable {
 // terminated) when it is malformed.
 bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErrorSize);
 
+// Chooses the language (KvLangID::chooseLanguage) and sets the language folder under the data root.
+void KvInitializeLanguagePath();
+
 class KvLangID {
  public:
   // The language: the development setting "LANG" when present, else the store's language.
@@ -89,20 +93,26 @@ class KvLangID {
   // The store's current language name; null while the store does not run.
   static const char* getStoreLanguageName();
 
-  // Records the language and sets the language folder to base path + "Lang\" + code + "\".
+  // Records the language (g_iLanguageIndex) and sets the language folder (g_szLanguagePath) to base path +
+  // "Lang\" + code + "\".
   static void setLanguage(i32 iLanguage, const char* pBaseDataPath);
-  static i32 getLanguage() { return mp_iLanguage; }
-  static const char* getLanguageCode() { return g_szLanguageCodes[mp_iLanguage]; }
-  static const char* getLanguagePath() { return mp_szLanguagePath; }
+  static i32 getLanguage();
+  static const char* getLanguageCode() { return g_szLanguageCodes[getLanguage()]; }
+  static const char* getLanguagePath();
 
   // Empties the table pool.
   static void initialize();
+  // Loads the table language folder + "Strings\" + name + ".lang" through the archive reader (an archive
+  // entry, else a loose file). 1 when loaded; 0 when a table of this name is loaded, the pool is full, the
+  // file is in no archive and not on disk, cannot be read, or is malformed (nothing is kept).
+  static i32 loadStringTable(const char* pStringDataFileName);
   // Takes a table whose image is already in memory: the image must be 16-byte aligned and stays with the
   // table (given back through pfnRelease, with pOwner, when the table is unloaded or refused). 1 when
   // loaded; 0 when a table of this name is loaded, the pool is full or the image is malformed (the image
   // is given back at once).
+  // pDisplayName, when given, names the table in messages (its path).
   static i32 loadStringTableImage(const char* pStringDataFileName, u8* pImage, u32 uiSize, void* pOwner,
-                                  KvStringTableRelease pfnRelease);
+                                  KvStringTableRelease pfnRelease, const char* pDisplayName = nullptr);
   // The same for an image from KvAlignedAlloc, freed with KvAlignedFree.
   static i32 loadStringTableFromMemory(const char* pStringDataFileName, u8* pImage, u32 uiSize);
   static void unloadAllStringTables();
@@ -135,8 +145,6 @@ class KvLangID {
   // -1, 0 or 1 as the first text sorts before, equal to or after the second (bytes as unsigned).
   static i32 compareStrings(const char* pFirst, const char* pSecond);
 
-  static i32 mp_iLanguage;
-  static char mp_szLanguagePath[KV_MAX_PATH_LEN];
   static ClPool<SStringTable, gc_iMAX_STRING_TABLES> mp_tables;
 
  private:

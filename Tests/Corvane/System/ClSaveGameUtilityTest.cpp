@@ -1,5 +1,5 @@
 // The save-game utility with a game half as the game writes it: the profile block copied into a snapshot,
-// a save thread writing it to the store's remote storage under the file lock. A gate inside the store's
+// an orphaned thread of the thread manager writing it to the store's remote storage under the file lock. A gate inside the store's
 // write holds a save thread mid-write, so the tests decide when a save ends.
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Corvane/System/ClFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/ClSaveGameUtility.h"
 #include "Corvane/System/ClThreadMgr.h"
@@ -30,17 +31,21 @@ bool g_bHoldSavingBack = false;
 bool g_bFailThreadStart = false;
 // The starter waits for its save thread to end: the earliest a save can finish.
 bool g_bSaveEndsBeforeStarterReturns = false;
-ClMutexLock g_fileLock;
-
 u32 saveProfileThread(ClThread*, void*) {
   u32 uiSize = 0;
   const void* pData = ClSaveGameUtility::getSaveSnapshot(&uiSize);
   KV_ASSERT(pData);
   KV_ASSERT(uiSize > 0);
-  g_fileLock.enter();
+  // The file lock keeps path resolution and profile transfers apart.
+  ClMutexLock* pFileLock = ClFileIO::getFileLock();
+  if (pFileLock != nullptr) {
+    pFileLock->enter();
+  }
   const bool bWritten = SteamRemoteStorage()->FileWrite(gc_szPROFILE_FILE, pData, static_cast<std::int32_t>(uiSize));
   g_uiAutoSaveState.store(bWritten ? 1 : 5);
-  g_fileLock.leave();
+  if (pFileLock != nullptr) {
+    pFileLock->leave();
+  }
   ClSaveGameUtility::endSave();
   return 0;
 }
@@ -164,7 +169,7 @@ class ClSaveGameUtilityTest : public StoreTest {
     ASSERT_TRUE(SteamAPI_Init());
     ClMutexLock::initializePool();
     ClThreadMgr::initialize();
-    ASSERT_TRUE(ClMutexLock::create(&g_fileLock));
+    ClFileIO::initialize();
     StoreSetWriteHook(&gateHook);
     g_uiAutoSaveState = 0;
     g_iSavesStarted = 0;
@@ -179,8 +184,8 @@ class ClSaveGameUtilityTest : public StoreTest {
     openGate();
     settle();
     ClSaveGameUtility::freeSnapshots();
-    ClMutexLock::destroy(&g_fileLock);
     ClThreadMgr::shutdown();
+    ClFileIO::shutdown();
     const char* pFirst = nullptr;
     EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << "still in use: " << (pFirst ? pFirst : "");
     StoreTest::TearDown();
