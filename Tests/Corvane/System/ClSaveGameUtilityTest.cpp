@@ -260,18 +260,6 @@ TEST_F(ClSaveGameUtilityTest, SaveThatCannotStartLeavesTheNextRequestFree) {
   EXPECT_EQ(readStoredProfile(), profileBytes());
 }
 
-TEST_F(ClSaveGameUtilityTest, FailedWriteReportsFailureAndKeepsTheOldBlock) {
-  ClSaveGameUtility::gameSpecificAutoSave();
-  settle();
-  const std::vector<u8> saved = profileBytes();
-  StoreSetFaults(STORE_FAULT_WRITE_FAIL);
-  fillProfile(3);
-  ClSaveGameUtility::gameSpecificAutoSave();
-  settle();
-  EXPECT_EQ(g_uiAutoSaveState, 5u);
-  EXPECT_EQ(readStoredProfile(), saved);
-}
-
 TEST_F(ClSaveGameUtilityTest, SaveKilledMidWriteLeavesThePreviousBlock) {
   ClSaveGameUtility::gameSpecificAutoSave();
   settle();

@@ -106,28 +106,20 @@ TEST_F(ClSteamMgrTest, DirtyStatisticsAreStoredUntilTheStoreAccepts) {
   EXPECT_EQ(ClTrophyAchMgr::mp_achievements[E_ACH_BOW_TO_ME].m_bAchieved, 0u);
 }
 
-TEST_F(ClSteamMgrTest, DirtyStatisticsWaitForTheStatisticsToArrive) {
+TEST_F(ClSteamMgrTest, StatisticsRequestIsRetriedWhileRefusedAndGivenUpWithoutUser) {
   ClSteamMgr::mp_bStatsDirty = true;
-  StoreSetFaults(STORE_FAULT_STATS_FAIL);
-  tick(3);
-  EXPECT_TRUE(ClSteamMgr::mp_bStatsRequested);
-  EXPECT_FALSE(ClSteamMgr::mp_bStatsReceived);  // a failed result is ignored
-  EXPECT_TRUE(ClSteamMgr::mp_bStatsDirty);
-}
-
-TEST_F(ClSteamMgrTest, RefusedRequestIsRetriedEachFrame) {
   StoreSetFaults(STORE_FAULT_STATS_REFUSE);
   tick(3);
   EXPECT_FALSE(ClSteamMgr::mp_bStatsRequested);
-  StoreSetFaults(0);
-  tick(2);
-  EXPECT_TRUE(ClSteamMgr::mp_bStatsRequested);
-  EXPECT_TRUE(ClSteamMgr::mp_bStatsReceived);
-}
-
-TEST_F(ClSteamMgrTest, WithoutUserTheRequestIsGivenUp) {
-  StoreSetFaults(STORE_FAULT_NO_USER);
+  StoreSetFaults(STORE_FAULT_STATS_FAIL);  // accepted, but the answer is a failure: ignored
   tick(3);
+  EXPECT_TRUE(ClSteamMgr::mp_bStatsRequested);
+  EXPECT_FALSE(ClSteamMgr::mp_bStatsReceived);
+  EXPECT_TRUE(ClSteamMgr::mp_bStatsDirty);  // nothing is stored before the statistics are there
+
+  restartAll();
+  StoreSetFaults(STORE_FAULT_NO_USER);
+  tick();
   EXPECT_TRUE(ClSteamMgr::mp_bStatsRequested);
   StoreSetFaults(0);
   tick(3);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClFileIO.h"
 #include "Corvane/System/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
@@ -21,6 +23,11 @@
 namespace {
 
 std::u16string u16(const wchar16* pText) { return pText ? std::u16string(pText) : std::u16string(u"<null>"); }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class KvLangIDArchiveTest : public ::testing::Test {
  protected:
@@ -88,10 +95,20 @@ TEST_F(KvLangIDArchiveTest, EngineTableComesFromTheArchiveOfTheChosenLanguage) {
   chooseLanguage("fra");
   ASSERT_EQ(KvLangID::loadStringTable("Win32"), 1) << KvLangID::getLastError();
   EXPECT_EQ(u16(KvLangID::getString("MB_DIRECTX_ISSUE_TITLE")), u"Probl\u00e8me graphique");
-  const SStringTable* pTable = KvLangID::getTable(0);
+  const SStringTable* pFrench = KvLangID::getTable(0);
   const ClMagTOC* pArchive = ClMagFileIO::findTOC(KvStrHash("LNG"));
   ASSERT_NE(pArchive, nullptr);
-  EXPECT_GE(pTable->mp_pImage, pArchive->mp_pData);
+  EXPECT_GE(pFrench->mp_pImage, pArchive->mp_pData);
+  // Every key of the engine table is there in both languages.
+  const std::string english = readFile(KvTestBinaryDir() + "/Data/Lang/eng/Strings/Win32.lang");
+  u8* pEnglish = static_cast<u8*>(KvAlignedAlloc(english.size(), 16));
+  memcpy(pEnglish, english.data(), english.size());
+  ASSERT_EQ(KvLangID::loadStringTableFromMemory("English", pEnglish, static_cast<u32>(english.size())), 1);
+  EXPECT_EQ(KvLangID::getTable(1)->m_iNumPairs, pFrench->m_iNumPairs);
+  for (i32 i = 0; i < pFrench->m_iNumPairs; ++i) {
+    const u32 uiKey = static_cast<u32>(pFrench->mp_ppSortedStringValuePairs[i]->m_iKeyHash);
+    EXPECT_NE(KvLangID::findInTable(KvLangID::getTable(1), uiKey), nullptr) << i;
+  }
   wchar16 szText[gc_iFORMAT_INT_DEST_LEN];
   ASSERT_EQ(KvLangID::formatStringInt(szText, KvStrHash("MB_DIRECTX_FAILED_TO_CREATE_MAIN_WIN"), 87), 1);
   EXPECT_EQ(u16(szText), u"La fen\u00eatre du jeu n\u2019a pas pu \u00eatre cr\u00e9\u00e9e (erreur 87).");
@@ -116,8 +133,7 @@ TEST_F(KvLangIDArchiveTest, MissingAndMalformedTablesKeepNothing) {
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
   EXPECT_EQ(KvLangID::getNumLoadedTables(), 0);
 
-  std::ifstream english(KvTestBinaryDir() + "/Data/Lang/eng/Strings/Win32.lang", std::ios::binary);
-  writeLoose("Lang/eng/Strings/Loose.lang", std::string(std::istreambuf_iterator<char>(english), {}));
+  writeLoose("Lang/eng/Strings/Loose.lang", readFile(KvTestBinaryDir() + "/Data/Lang/eng/Strings/Win32.lang"));
   ASSERT_EQ(KvLangID::loadStringTable("Loose"), 1) << KvLangID::getLastError();
   EXPECT_EQ(u16(KvLangID::getString("MB_FMOD_ISSUE_TITLE")), u"Sound problem");
 }

@@ -1,7 +1,5 @@
 #include <climits>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,14 +30,6 @@ std::vector<u8> compile(const std::string& source) {
   std::string error;
   EXPECT_TRUE(LangParseSource(source, "test.txt", &entries, &error)) << error;
   return LangBuildTable(entries);
-}
-
-std::vector<u8> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  const std::string text = bytes.str();
-  return std::vector<u8>(text.begin(), text.end());
 }
 
 class KvLangIDTest : public StoreTest {
@@ -110,39 +100,6 @@ TEST_F(KvLangIDTest, LangSettingWinsAndUnknownCodesFallBackToEnglish) {
   EXPECT_STREQ(KvLangID::getLanguagePath(), "./Lang\\fra\\");
   KvLangID::setLanguage(gc_iLANGUAGE_ENGLISH, "./");
   EXPECT_KV_ASSERT(KvLangID::setLanguage(-1, "./"), "iLanguage >= 0");
-}
-
-TEST_F(KvLangIDTest, CompiledEngineTablesServeEachLanguage) {
-  const std::string root = KvTestBinaryDir() + "/Data/Lang/";
-  const std::vector<u8> english = readFile(root + "eng/Strings/Win32.lang");
-  const std::vector<u8> french = readFile(root + "fra/Strings/Win32.lang");
-  ASSERT_FALSE(english.empty()) << "the build makes " << root << "eng/Strings/Win32.lang";
-  ASSERT_FALSE(french.empty());
-
-  ASSERT_EQ(load("Win32", english), 1);
-  EXPECT_EQ(KvStrHash("MB_DIRECTX_COULD_NOT_INIT"), 0x12064F6Du);
-  EXPECT_EQ(u16(KvLangID::findStringByHash(0x12064F6Du)).rfind(u"Direct3D 9 could not be initialised", 0), 0u);
-  EXPECT_EQ(u16(KvLangID::getString("MB_FMOD_ISSUE_TITLE")), u"Sound problem");
-  // Escapes stay for the message box to resolve.
-  EXPECT_NE(u16(KvLangID::getString("MB_DIRECTX_ISSUE_FEW_SUGGESTIONS")).find(u"\\n- update"), std::u16string::npos);
-  wchar16 szText[gc_iFORMAT_INT_DEST_LEN];
-  ASSERT_EQ(KvLangID::formatStringInt(szText, KvStrHash("MB_DIRECTX_FAILED_TO_CREATE_MAIN_WIN"), 1400), 1);
-  EXPECT_EQ(u16(szText), u"The game window could not be created (error 1400).");
-  EXPECT_EQ(load("Win32", french), 0);  // one table per name
-  KvLangID::unloadAllStringTables();
-
-  ASSERT_EQ(load("Win32", french), 1);
-  EXPECT_EQ(u16(KvLangID::getString("MB_DIRECTX_ISSUE_TITLE")), u"Probl\u00e8me graphique");
-  ASSERT_EQ(KvLangID::formatStringWithArg(szText, 64, KvStrHash("MB_DIRECTX_CREATE_RT_FAILED"), u"E_OUTOFMEMORY"), 1);
-  EXPECT_EQ(u16(szText), u"Une cible de rendu n\u2019a pas pu \u00eatre cr\u00e9\u00e9e : E_OUTOFMEMORY");
-  // Both languages hold the same keys.
-  ASSERT_EQ(load("English", english), 1);
-  const SStringTable* pFrench = KvLangID::getTable(0);
-  for (i32 i = 0; i < pFrench->m_iNumPairs; ++i) {
-    EXPECT_NE(KvLangID::findInTable(KvLangID::getTable(1), static_cast<u32>(pFrench->mp_ppSortedStringValuePairs[i]->m_iKeyHash)),
-              nullptr);
-  }
-  EXPECT_EQ(pFrench->m_iNumPairs, KvLangID::getTable(1)->m_iNumPairs);
 }
 
 TEST_F(KvLangIDTest, FirstLoadedTableAnswersAndThePoolHoldsEight) {
