@@ -4,12 +4,15 @@
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
 #include "Corvane/Development/ClLEDMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/ClJobMgr.h"
 #include "Corvane/System/ClMutexLockPool_Win32.h"
+#include "Corvane/System/ClSteamMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
 #include "Corvane/System/ClThreadMgr.h"
 #include "Corvane/System/KvEngineGlobals.h"
+#include "Corvane/System/KvLangID.h"
 
 // 1. Geometry-data pool (1024 records).
 ClPool<SGeometryData, gc_iMAX_GEOMETRY_DATA> ClGeometryDataMgr_WIN32::m_geometryDataPool;
@@ -40,6 +43,7 @@ ClPool<SOneOffJobData, gc_iMAX_ONE_OFF_JOBS> ClJobMgr::m_oneOffJobPool;
 // 16. Lock pool (32 frames).
 ClPool<CRITICAL_SECTION, gc_iMAX_MUTEX_LOCKS> g_mutexLockPool;
 // 17. String-table pool (8 slots).
+ClPool<SStringTable, gc_iMAX_STRING_TABLES> KvLangID::mp_tables;
 
 namespace {
 
@@ -90,12 +94,22 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_POOL_GLOBAL("stopwatch pool", ClClock::m_stopwatchPool),
     KV_POOL_GLOBAL("one-off job pool", ClJobMgr::m_oneOffJobPool),
     KV_POOL_GLOBAL("lock pool", g_mutexLockPool),
+    KV_POOL_GLOBAL("string-table pool", KvLangID::mp_tables),
     KV_VECTOR_GLOBAL("active thread list", ClThreadMgr::mp_daCurActiveThreads),
     KV_VECTOR_GLOBAL("orphaned thread list", ClThreadMgr::mp_daOrphanedThreads),
     KV_VECTOR_GLOBAL("task queue", ClTaskMgr::mp_daTaskQueue),
     KV_VECTOR_GLOBAL("running-task list", ClTaskMgr::mp_daRunningTasks),
     KV_VECTOR_GLOBAL("idle-worker list", ClTaskMgr::mp_daIdleWorkers),
     KV_VECTOR_GLOBAL("job list", ClJobMgr::mp_daJobs),
+    KV_VECTOR_GLOBAL("stats-received listeners", ClSteamMgr::mp_statsReceivedListeners),
+    KV_VECTOR_GLOBAL("achievement listeners", ClSteamMgr::mp_achievementListeners),
+    KV_VECTOR_GLOBAL("leaderboard-found listeners", ClSteamMgr::mp_leaderboardFoundListeners),
+    KV_VECTOR_GLOBAL("score-uploaded listeners", ClSteamMgr::mp_scoreUploadedListeners),
+    KV_VECTOR_GLOBAL("global-scores listeners", ClSteamMgr::mp_globalScoresListeners),
+    KV_VECTOR_GLOBAL("around-user-scores listeners", ClSteamMgr::mp_aroundUserScoresListeners),
+    KV_VECTOR_GLOBAL("friends-scores listeners", ClSteamMgr::mp_friendsScoresListeners),
+    KV_VECTOR_GLOBAL("deferred leaderboard requests", ClSteamMgr::mp_deferredLeaderboardCalls),
+    KV_VECTOR_GLOBAL("leaderboard listeners", ClScoreLeaderboardMgr::mp_listeners),
 };
 
 #undef KV_POOL_GLOBAL

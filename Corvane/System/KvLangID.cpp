@@ -1,0 +1,450 @@
+#include "Corvane/System/KvLangID.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/System/KvDebug.h"
+
+const char g_szLanguageCodes[NUM_LANGUAGES][4] = {
+    "eng", "fra", "ger", "spa", "ita", "nor", "dut", "por", "jap", "kor", "cht", "chs",
+    "rus", "fin", "swe", "dan", "tha", "pol", "hun", "cze", "rom", "tur", "bra", "bul",
+};
+
+// The table pool is built with the engine's other fixed globals (KvEngineGlobals_Win32.cpp).
+char KvLangID::mp_szLastError[512] = "";
+
+i32 getLangIDFromCode(const char* pCode) {
+  KvCheckPointer(pCode);
+  for (i32 i = 0; i < NUM_LANGUAGES; ++i) {
+    if (KvLangID::compareStrings(pCode, g_szLanguageCodes[i]) == 0) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+i32 KvLangID::compareStrings(const char* pFirst, const char* pSecond) {
+  KvCheckPointer(pFirst);
+  KvCheckPointer(pSecond);
+  const i32 iOrder = strcmp(pFirst, pSecond);
+  return iOrder < 0 ? -1 : (iOrder > 0 ? 1 : 0);
+}
+
+void KvLangID::intToString(wchar16* pDest, i32 iValue) {
+  KvCheckPointer(pDest);
+  // The magnitude in 64 bits, so that the most negative value has one too.
+  i64 iMagnitude = iValue < 0 ? -static_cast<i64>(iValue) : static_cast<i64>(iValue);
+  i32 iLength = 0;
+  do {
+    pDest[iLength++] = static_cast<wchar16>(u'0' + iMagnitude % 10);
+    iMagnitude /= 10;
+  } while (iMagnitude > 0);
+  if (iValue < 0) {
+    pDest[iLength++] = u'-';
+  }
+  pDest[iLength] = 0;
+  for (i32 i = 0, j = iLength - 1; i < j; ++i, --j) {
+    const wchar16 swap = pDest[i];
+    pDest[i] = pDest[j];
+    pDest[j] = swap;
+  }
+}
+
+i32 KvLangID::getLangIDFromStoreName(const char* pStoreLanguage) {
+  static const struct {
+    const char* pName;
+    i32 iLanguage;
+  } s_storeNames[] = {
+      {"english", 0},  {"russian", 12}, {"french", 1},    {"german", 2},  {"italian", 4},    {"koreana", 9},
+      {"spanish", 3},  {"schinese", 11}, {"japanese", 8}, {"polish", 17}, {"brazilian", 22},
+  };
+  if (pStoreLanguage == nullptr) {
+    return gc_iLANGUAGE_ENGLISH;
+  }
+  for (const auto& entry : s_storeNames) {
+    if (compareStrings(pStoreLanguage, entry.pName) == 0) {
+      return entry.iLanguage;
+    }
+  }
+  return gc_iLANGUAGE_ENGLISH;
+}
+
+i32 KvLangID::chooseLanguage() {
+  const char* pLangSetting = ClDevINI::mp_bInitialized ? ClDevINI::getStringValue("LANG") : nullptr;
+  return chooseLanguageFrom(pLangSetting, pLangSetting == nullptr ? getStoreLanguageName() : nullptr);
+}
+
+i32 KvLangID::chooseLanguageFrom(const char* pLangSetting, const char* pStoreLanguage) {
+  if (pLangSetting != nullptr) {
+    const i32 iLanguage = getLangIDFromCode(pLangSetting);
+    if (iLanguage >= 0) {
+      return iLanguage;
+    }
+    // Without a usable code the language folder would be meaningless: English serves instead.
+    fprintf(stderr, "LANG [%s] is not a language code; using [%s]\n", pLangSetting,
+            g_szLanguageCodes[gc_iLANGUAGE_ENGLISH]);
+    return gc_iLANGUAGE_ENGLISH;
+  }
+  return getLangIDFromStoreName(pStoreLanguage);
+}
+
+void KvLangID::setLanguage(i32 iLanguage, const char* pBaseDataPath) {
+  KV_ASSERT(iLanguage >= 0 && iLanguage < NUM_LANGUAGES);
+  KvCheckPointer(pBaseDataPath);
+  g_iLanguageIndex = iLanguage;
+  KvStrLCpy(g_szLanguagePath, pBaseDataPath, KV_MAX_PATH_LEN);
+  KvStrLCat(g_szLanguagePath, "Lang\\", KV_MAX_PATH_LEN);
+  KvStrLCat(g_szLanguagePath, g_szLanguageCodes[iLanguage], KV_MAX_PATH_LEN);
+  KvStrLCat(g_szLanguagePath, "\\", KV_MAX_PATH_LEN);
+}
+
+i32 KvLangID::getLanguage() {
+  // The index is only ever set through setLanguage, but it is a plain global.
+  KV_ASSERT(g_iLanguageIndex >= 0 && g_iLanguageIndex < NUM_LANGUAGES);
+  return g_iLanguageIndex;
+}
+
+const char* KvLangID::getLanguagePath() { return g_szLanguagePath; }
+
+void KvInitializeLanguagePath() { KvLangID::setLanguage(KvLangID::chooseLanguage(), KvGetBaseDataPath()); }
+
+// ---- String tables ----
+
+namespace {
+
+void setError(char* pError, u32 uiErrorSize, const char* pFormat, ...) __attribute__((format(printf, 3, 4)));
+
+void setError(char* pError, u32 uiErrorSize, const char* pFormat, ...) {
+  if (pError == nullptr || uiErrorSize == 0) {
+    return;
+  }
+  va_list args;
+  va_start(args, pFormat);
+  vsnprintf(pError, uiErrorSize, pFormat, args);
+  va_end(args);
+}
+
+u32 readU32(const u8* pImage, u64 uiOffset) {
+  u32 uiValue;
+  memcpy(&uiValue, pImage + uiOffset, sizeof(uiValue));
+  return uiValue;
+}
+
+i32 readI32(const u8* pImage, u64 uiOffset) { return static_cast<i32>(readU32(pImage, uiOffset)); }
+
+void freeImage(void*, u8* pImage) { KvAlignedFree(pImage); }
+
+// The archive reference owns the image (its own buffer, or the archive's memory).
+void closeMagRef(void* pOwner, u8*) { ClMagFileIO::close(static_cast<SMagRef*>(pOwner)); }
+
+}  // namespace
+
+bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErrorSize) {
+  if (pImage == nullptr) {
+    setError(pError, uiErrorSize, "no image");
+    return false;
+  }
+  if (uiSize < sizeof(SStringTableHeader)) {
+    setError(pError, uiErrorSize, "%u bytes is too short for the 12-byte header", uiSize);
+    return false;
+  }
+  const u64 uiTableOffset = readU32(pImage, 0);
+  const i32 iNumPairs = readI32(pImage, 8);
+  if (iNumPairs < 0) {
+    setError(pError, uiErrorSize, "negative pair count %d", iNumPairs);
+    return false;
+  }
+  if (uiTableOffset % 4 != 0 || uiTableOffset + 4ull * static_cast<u64>(iNumPairs) > uiSize) {
+    setError(pError, uiErrorSize, "pair-offset table at %llu with %d entries does not fit in %u bytes",
+             static_cast<unsigned long long>(uiTableOffset), iNumPairs, uiSize);
+    return false;
+  }
+  i64 iPreviousKey = INT32_MIN;
+  for (i32 i = 0; i < iNumPairs; ++i) {
+    const u64 uiPair = readU32(pImage, uiTableOffset + 4ull * static_cast<u64>(i));
+    if (uiPair % 4 != 0 || uiPair + sizeof(SStringValuePair) > uiSize) {
+      setError(pError, uiErrorSize, "pair %d at %llu lies outside the file or off a 4-byte boundary", i,
+               static_cast<unsigned long long>(uiPair));
+      return false;
+    }
+    const i32 iKey = readI32(pImage, uiPair + 8);
+    if (iKey < iPreviousKey) {
+      setError(pError, uiErrorSize, "pair %d (key 0x%08X) is out of key order", i, static_cast<u32>(iKey));
+      return false;
+    }
+    iPreviousKey = iKey;
+    const u64 uiText = readU32(pImage, uiPair);
+    if (uiText % 2 != 0 || uiText >= uiSize) {
+      setError(pError, uiErrorSize, "text of key 0x%08X at %llu lies outside the file or off a 2-byte boundary",
+               static_cast<u32>(iKey), static_cast<unsigned long long>(uiText));
+      return false;
+    }
+    bool bTerminated = false;
+    for (u64 uiUnit = uiText; uiUnit + 2 <= uiSize; uiUnit += 2) {
+      if (pImage[uiUnit] == 0 && pImage[uiUnit + 1] == 0) {
+        bTerminated = true;
+        break;
+      }
+    }
+    if (!bTerminated) {
+      setError(pError, uiErrorSize, "text of key 0x%08X at %llu runs past the end of the file",
+               static_cast<u32>(iKey), static_cast<unsigned long long>(uiText));
+      return false;
+    }
+  }
+  return true;
+}
+
+void KvLangID::initialize() {
+  mp_tables.initialize();
+  mp_szLastError[0] = '\0';
+}
+
+namespace {
+
+bool isTableLoaded(u32 uiNameHash) {
+  for (i32 i = 0; i < KvLangID::mp_tables.getCount(); ++i) {
+    if (KvLangID::mp_tables.get(i)->m_uiNameHash == uiNameHash) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, u32 uiSize, void* pOwner,
+                                   KvStringTableRelease pfnRelease, const char* pDisplayName) {
+  KV_ASSERT(pStringDataFileName);
+  KV_ASSERT(pfnRelease);
+  u8* pMemory = pImage;
+  KV_ASSERT(pMemory);
+  const u32 uiNameHash = KvStrHash(pStringDataFileName);
+  char szReason[256];
+  bool bRefused = false;
+  if (isTableLoaded(uiNameHash) || mp_tables.isFull()) {
+    bRefused = true;
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] not loaded: %s", pStringDataFileName,
+               mp_tables.isFull() ? "all tables in use" : "already loaded");
+  } else if (!KvValidateStringTable(pMemory, uiSize, szReason, sizeof(szReason))) {
+    bRefused = true;
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] refused: %s",
+               pDisplayName != nullptr ? pDisplayName : pStringDataFileName, szReason);
+    fprintf(stderr, "%s\n", mp_szLastError);
+  }
+  if (bRefused) {
+    pfnRelease(pOwner, pMemory);
+    return 0;
+  }
+  SStringTable* pData = mp_tables.alloc();
+  pData->mp_pOwner = pOwner;
+  pData->mp_pfnRelease = pfnRelease;
+  pData->mp_pImage = pMemory;
+  pData->m_uiImageSize = uiSize;
+  pData->m_uiNameHash = uiNameHash;
+  pData->m_iNumPairs = readI32(pMemory, 8);
+  pData->mp_ppSortedStringValuePairs = static_cast<const SStringValuePair**>(
+      KvAlignedAlloc(sizeof(SStringValuePair*) * static_cast<size_t>(pData->m_iNumPairs), 16));
+  KV_ASSERT(pData->mp_ppSortedStringValuePairs);
+  const u32 uiTableOffset = readU32(pMemory, 0);
+  for (i32 i = 0; i < pData->m_iNumPairs; ++i) {
+    const u32 uiPair = readU32(pMemory, uiTableOffset + 4ull * static_cast<u32>(i));
+    pData->mp_ppSortedStringValuePairs[i] = reinterpret_cast<const SStringValuePair*>(pMemory + uiPair);
+  }
+  return 1;
+}
+
+i32 KvLangID::loadStringTable(const char* pStringDataFileName) {
+  KV_ASSERT(pStringDataFileName);
+  if (isTableLoaded(KvStrHash(pStringDataFileName))) {
+    return 0;
+  }
+  char szPath[KV_MAX_PATH_LEN];
+  KvStrLCpy(szPath, g_szLanguagePath, sizeof(szPath));
+  KvStrLCat(szPath, "Strings/", sizeof(szPath));
+  KvStrLCat(szPath, pStringDataFileName, sizeof(szPath));
+  KvStrLCat(szPath, ".lang", sizeof(szPath));
+  for (char* p = szPath; *p != '\0'; ++p) {
+    if (*p == '/') {
+      *p = '\\';
+    }
+  }
+  u32 uiSize = 0;
+  SMagRef* pRef = nullptr;
+  if (ClMagFileIO::open(szPath, &uiSize, &pRef) != E_FILE_OK) {
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] not found", szPath);
+    return 0;
+  }
+  if (uiSize == 0 || !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ||
+      ClMagFileIO::read(pRef, uiSize) != E_FILE_OK) {
+    ClMagFileIO::close(pRef);
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] could not be read", szPath);
+    fprintf(stderr, "%s\n", mp_szLastError);
+    return 0;
+  }
+  ClMagFileIO::closeFileHandle(pRef);
+  // The table is named by its path in messages; its slot is keyed by the plain name.
+  return loadStringTableImage(pStringDataFileName, pRef->mp_pDestinationBuffer, uiSize, pRef, &closeMagRef,
+                              szPath);
+}
+
+i32 KvLangID::loadStringTableFromMemory(const char* pStringDataFileName, u8* pImage, u32 uiSize) {
+  return loadStringTableImage(pStringDataFileName, pImage, uiSize, nullptr, &freeImage);
+}
+
+void KvLangID::unloadAllStringTables() {
+  while (mp_tables.getCount() > 0) {
+    SStringTable* pData = mp_tables.get(mp_tables.getCount() - 1);
+    KvAlignedFree(pData->mp_ppSortedStringValuePairs);
+    pData->mp_pfnRelease(pData->mp_pOwner, const_cast<u8*>(pData->mp_pImage));
+    *pData = SStringTable();
+    mp_tables.free(pData);
+  }
+}
+
+const wchar16* KvLangID::findInTable(const SStringTable* pData, u32 uiKeyHash) {
+  KV_ASSERT(pData);
+  const i32 iKey = static_cast<i32>(uiKeyHash);
+  i32 iLow = 0;
+  i32 iHigh = pData->m_iNumPairs - 1;
+  while (iLow <= iHigh) {
+    const i32 iMid = iLow + (iHigh - iLow) / 2;
+    const SStringValuePair* pPair = pData->mp_ppSortedStringValuePairs[iMid];
+    if (pPair->m_iKeyHash > iKey) {
+      iHigh = iMid - 1;
+    } else if (pPair->m_iKeyHash < iKey) {
+      iLow = iMid + 1;
+    } else {
+      return reinterpret_cast<const wchar16*>(pData->mp_pImage + pPair->m_uiTextOffset);
+    }
+  }
+  return nullptr;
+}
+
+const wchar16* KvLangID::findStringByHash(u32 uiKeyHash) {
+  for (i32 i = 0; i < mp_tables.getCount(); ++i) {
+    const wchar16* pText = findInTable(mp_tables.get(i), uiKeyHash);
+    if (pText != nullptr) {
+      return pText;
+    }
+  }
+  return nullptr;
+}
+
+const wchar16* KvLangID::getString(const char* pTextId) {
+  KvCheckPointer(pTextId);
+  const wchar16* pText = findStringByHash(KvStrHash(pTextId));
+  KV_ASSERTF(pText != nullptr, "Cannot find localized string [%s]", pTextId);
+  return pText;
+}
+
+// ---- Formatting ----
+
+namespace {
+
+// The result as narrow text for a report: every unit from 256 up becomes '_'.
+void narrowForReport(char* pDest, u32 uiDestSize, const wchar16* pText, i32 iLength) {
+  u32 i = 0;
+  for (; i + 1 < uiDestSize && static_cast<i32>(i) < iLength; ++i) {
+    pDest[i] = pText[i] < 256 ? static_cast<char>(pText[i]) : '_';
+  }
+  pDest[i] = '\0';
+}
+
+}  // namespace
+
+i32 KvLangID::formatInts(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash, i32 iFirst, i32 iSecond) {
+  KV_ASSERT(pDestString);
+  KV_ASSERT(iSizeOfString > 0);
+  const wchar16* pText = findStringByHash(uiKeyHash);
+  if (pText == nullptr) {
+    return 0;
+  }
+  wchar16 szNumber[12];
+  bool bFirstUsed = false;
+  i32 iLength = 0;
+  bool bFits = true;
+  for (const wchar16* p = pText; *p != 0 && bFits; ++p) {
+    const wchar16* pInsert = p;
+    i32 iInsertLength = 1;
+    if (p[0] == u'%' && p[1] == u'd') {
+      intToString(szNumber, bFirstUsed ? iSecond : iFirst);
+      bFirstUsed = true;
+      pInsert = szNumber;
+      iInsertLength = static_cast<i32>(KvStrLenW(szNumber));
+      ++p;
+    }
+    for (i32 i = 0; i < iInsertLength; ++i) {
+      if (iLength + 1 >= iSizeOfString) {
+        bFits = false;
+        break;
+      }
+      pDestString[iLength++] = pInsert[i];
+    }
+  }
+  pDestString[iLength] = 0;
+  if (!bFits) {
+    char szResult[gc_iMAX_TEMP_STRING_LEN];
+    narrowForReport(szResult, sizeof(szResult), pDestString, iLength);
+    KV_FATALF("Truncating string!  Result [%s]", szResult);
+  }
+  KV_ASSERT_MSG(iLength == 0 || static_cast<i32>(KvStrLenW(pDestString)) < iSizeOfString,
+                "KvStrLen(pDestString) < iSizeOfString");
+  return 1;
+}
+
+i32 KvLangID::formatStringInt(wchar16* pDestString, u32 uiKeyHash, i32 iValue) {
+  return formatInts(pDestString, gc_iFORMAT_INT_DEST_LEN, uiKeyHash, iValue, iValue);
+}
+
+i32 KvLangID::formatStringInt2(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash, i32 iFirst, i32 iSecond) {
+  return formatInts(pDestString, iSizeOfString, uiKeyHash, iFirst, iSecond);
+}
+
+i32 KvLangID::formatStringWithArg(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash, const wchar16* pArg) {
+  KV_ASSERT(pDestString);
+  KV_ASSERT(iSizeOfString > 0);
+  KvCheckPointer(pArg);
+  const wchar16* pText = findStringByHash(uiKeyHash);
+  if (pText == nullptr) {
+    return 0;
+  }
+  i32 iLength = 0;
+  for (const wchar16* p = pText; *p != 0 && iLength + 1 < iSizeOfString; ++p) {
+    if (p[0] == u'%' && p[1] == u's') {
+      for (const wchar16* q = pArg; *q != 0 && iLength + 1 < iSizeOfString; ++q) {
+        pDestString[iLength++] = *q;
+      }
+      ++p;
+    } else {
+      pDestString[iLength++] = *p;
+    }
+  }
+  pDestString[iLength] = 0;
+  KV_ASSERT_MSG(iLength == 0 || static_cast<i32>(KvStrLenW(pDestString)) < iSizeOfString,
+                "KvStrLen(pDestString) < iSizeOfString");
+  return 1;
+}
+
+i32 KvLangID::formatStringWithNarrowArg(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash,
+                                        const char* pNarrowArg) {
+  KV_ASSERT(pDestString);
+  KV_ASSERT(iSizeOfString > 0);
+  KvCheckPointer(pNarrowArg);
+  // The destination cannot show more of the argument than its own size.
+  wchar16 szWide[gc_iMAX_TEMP_STRING_LEN];
+  const i32 iMaxUnits = iSizeOfString < gc_iMAX_TEMP_STRING_LEN ? iSizeOfString : gc_iMAX_TEMP_STRING_LEN;
+  i32 i = 0;
+  for (; i + 1 < iMaxUnits && pNarrowArg[i] != '\0'; ++i) {
+    szWide[i] = static_cast<wchar16>(static_cast<u8>(pNarrowArg[i]));
+  }
+  szWide[i] = 0;
+  return formatStringWithArg(pDestString, iSizeOfString, uiKeyHash, szWide);
+}

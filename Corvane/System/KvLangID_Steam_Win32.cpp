@@ -1,0 +1,8 @@
+// The store's side of the language choice.
+#include "Corvane/System/KvLangID.h"
+#include "Platform/Store/StoreApi.h"
+
+const char* KvLangID::getStoreLanguageName() {
+  ISteamApps* pApps = SteamApps();
+  return pApps != nullptr ? pApps->GetCurrentGameLanguage() : nullptr;
+}

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/System/KvLangID.h"
+#include "Tests/Support/KvTestSupport.h"
+#include "Tools/LangC/LangCompiler.h"
+
+namespace {
+
+std::vector<LangEntry> parse(const std::string& source) {
+  std::vector<LangEntry> entries;
+  std::string error;
+  EXPECT_TRUE(LangParseSource(source, "src.txt", &entries, &error)) << error;
+  return entries;
+}
+
+std::string parseError(const std::string& source) {
+  std::vector<LangEntry> entries;
+  std::string error;
+  EXPECT_FALSE(LangParseSource(source, "src.txt", &entries, &error)) << source;
+  return error;
+}
+
+u32 readU32(const std::vector<std::uint8_t>& image, size_t uiAt) {
+  u32 uiValue;
+  memcpy(&uiValue, image.data() + uiAt, 4);
+  return uiValue;
+}
+
+TEST(LangCompilerTest, LinesCommentsAndEscapes) {
+  const std::vector<LangEntry> entries = parse(
+      "\xEF\xBB\xBF# comment\n"
+      "\n"
+      "   # indented comment\n"
+      "PLAIN =   spaced text  \r\n"
+      "EMPTY =\n"
+      "ESC = a\\nb\\tc\\\\d\\s\n"
+      "KEEP = \\\\n stays\n"
+      "EQ = x = y\n"
+      "UNI = \\u00e9\\U0001F600 caf\xC3\xA9 \xE2\x82\xAC\n"
+      "dotted.key-1 = %d %s\n");
+  ASSERT_EQ(entries.size(), 7u);
+  EXPECT_EQ(entries[0].key, "PLAIN");
+  EXPECT_EQ(entries[0].text, u"spaced text");
+  EXPECT_EQ(entries[0].iLine, 4);
+  EXPECT_EQ(entries[1].text, u"");
+  EXPECT_EQ(entries[2].text, u"a\nb\tc\\d ");
+  EXPECT_EQ(entries[3].text, u"\\n stays");
+  EXPECT_EQ(entries[4].text, u"x = y");
+  EXPECT_EQ(entries[5].text, u"\u00e9\U0001F600 caf\u00e9 \u20ac");
+  EXPECT_EQ(entries[5].text.size(), 10u);  // the emoji is a surrogate pair
+  EXPECT_EQ(entries[6].key, "dotted.key-1");
+  EXPECT_EQ(entries[6].text, u"%d %s");
+}
+
+TEST(LangCompilerTest, ErrorsNameFileAndLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"A = 1\nno equals sign\n", "src.txt:2: expected KEY = text"},
+      {" = text\n", "src.txt:1: missing key"},
+      {"BAD KEY = x\n", "src.txt:1: key 'BAD KEY' may hold only"},
+      {"A = 1\n\nA = 2\n", "src.txt:3: key 'A' is already defined on line 1"},
+      {"abc = 1\nABC = 2\n", "src.txt:2: key 'ABC' has the same name hash as 'abc' on line 1"},
+      {"A = \\q\n", "src.txt:1: unknown escape \\q"},
+      {"A = ends \\\n", "src.txt:1: a backslash ends the text"},
+      {"A = \\u12\n", "src.txt:1: \\u needs 4 hex digits"},
+      {"A = \\u0000\n", "src.txt:1: the zero code point"},
+      {"A = \\ud800\n", "src.txt:1: a surrogate code point"},
+      {"A = \\U00110000\n", "src.txt:1: code point beyond U+10FFFF"},
+      {"A = \xC3\n", "src.txt:1: malformed UTF-8"},
+      {"A = \xC0\xAF\n", "src.txt:1: malformed UTF-8"},   // overlong
+      {"A = \xED\xA0\x80\n", "src.txt:1: a surrogate"},  // encoded surrogate
+  };
+  for (const auto& [pSource, pExpected] : cases) {
+    const std::string error = parseError(pSource);
+    EXPECT_EQ(error.rfind(pExpected, 0), 0u) << "got: " << error;
+  }
+}
+
+TEST(LangCompilerTest, TableLayoutIsSortedBySignedHash) {
+  // Enough keys that both signs of the hash occur.
+  std::string source;
+  for (int i = 0; i < 40; ++i) {
+    source += "K" + std::to_string(i) + " = text " + std::to_string(i) + "\n";
+  }
+  const std::vector<LangEntry> entries = parse(source);
+  const std::vector<std::uint8_t> image = LangBuildTable(entries);
+  char szError[256];
+  ASSERT_TRUE(KvValidateStringTable(image.data(), static_cast<u32>(image.size()), szError, sizeof(szError)))
+      << szError;
+  EXPECT_EQ(readU32(image, 0), 12u);
+  EXPECT_EQ(readU32(image, 4), 0u);
+  EXPECT_EQ(readU32(image, 8), 40u);
+  bool bNegative = false;
+  bool bPositive = false;
+  i32 iPrevious = INT32_MIN;
+  size_t uiTextEnd = 12 + 40 * 4 + 40 * 12;
+  for (u32 i = 0; i < 40; ++i) {
+    const u32 uiPair = readU32(image, 12 + 4 * i);
+    EXPECT_EQ(uiPair, 12 + 40 * 4 + 12 * i);
+    EXPECT_EQ(readU32(image, uiPair + 4), 0u);
+    const i32 iKey = static_cast<i32>(readU32(image, uiPair + 8));
+    EXPECT_GT(iKey, iPrevious);
+    iPrevious = iKey;
+    bNegative |= iKey < 0;
+    bPositive |= iKey > 0;
+    // Texts follow one another in key order, each with its zero unit.
+    const u32 uiText = readU32(image, uiPair);
+    EXPECT_EQ(uiText, uiTextEnd);
+    const LangEntry* pEntry = nullptr;
+    for (const LangEntry& entry : entries) {
+      if (static_cast<i32>(KvStrHash(entry.key.c_str())) == iKey) {
+        pEntry = &entry;
+      }
+    }
+    ASSERT_NE(pEntry, nullptr);
+    std::u16string text;
+    for (size_t at = uiText; image[at] != 0 || image[at + 1] != 0; at += 2) {
+      text.push_back(static_cast<char16_t>(image[at] | (image[at + 1] << 8)));
+    }
+    EXPECT_EQ(text, pEntry->text);
+    uiTextEnd = uiText + 2 * text.size() + 2;
+  }
+  EXPECT_EQ(uiTextEnd, image.size());
+  EXPECT_TRUE(bNegative && bPositive);
+}
+
+int runLangc(const std::string& arguments) {
+  const std::string command = KvTestBinaryDir() + "/Tools/LangC/langc " + arguments + " 2>/dev/null";
+  const int iStatus = std::system(command.c_str());
+  return WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+}
+
+TEST(LangCompilerTest, CommandWritesTheTableOrNothing) {
+  const std::string dir = KvTestTempDir("LangCompilerTest.Command");
+  std::ofstream(dir + "/good.txt") << "HELLO = Bonjour\n";
+  std::ofstream(dir + "/bad.txt") << "HELLO = \\x\n";
+  EXPECT_EQ(runLangc(dir + "/good.txt " + dir + "/good.lang"), 0);
+  std::ifstream in(dir + "/good.lang", std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const std::string image = bytes.str();
+  ASSERT_EQ(image.size(), 12u + 4u + 12u + 16u);
+  EXPECT_EQ(readU32(std::vector<std::uint8_t>(image.begin(), image.end()), 24),
+            KvStrHash("HELLO"));
+  EXPECT_EQ(runLangc(dir + "/bad.txt " + dir + "/bad.lang"), 1);
+  EXPECT_FALSE(std::ifstream(dir + "/bad.lang").good());
+  EXPECT_EQ(runLangc(dir + "/missing.txt " + dir + "/missing.lang"), 1);
+  EXPECT_EQ(runLangc(dir + "/good.txt"), 2);
+}
+
+}  // namespace
