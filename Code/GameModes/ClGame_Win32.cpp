@@ -13,6 +13,8 @@
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Input/ClRumbleMgr.h"
 #include "Corvane/Math/KvRandom.h"
+#include "Corvane/Stats/ClDiffMgr.h"
+#include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/System/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/ClFileIO.h"
@@ -20,10 +22,13 @@
 #include "Corvane/System/ClMagFileIO.h"
 #include "Corvane/System/ClMainLoop.h"
 #include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/ClSteamMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
 #include "Corvane/System/ClThreadMgr.h"
+#include "Corvane/System/ClTrophyAchMgr.h"
 #include "Corvane/System/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/System/KvLangID.h"
 #include "Platform/Win32/Win32Time.h"
 
 E_GAME_MODE g_eCurrentGameMode = E_GAME_MODE_NONE;
@@ -146,6 +151,8 @@ i32 ClGame::startUp() {
   ClMainLoop::readFrequency();
   step("KvInitializeDataPaths");
   KvInitializeDataPaths();
+  step("KvLangID::initialize");
+  KvLangID::initialize();
   step("ClClock::initialize");
   ClClock::initialize();
   step("ClFileIO::initialize");
@@ -170,6 +177,15 @@ i32 ClGame::startUp() {
   g_ePreviousGameMode = E_GAME_MODE_NONE;
   g_pCurrentGameMode = g_aGameModes[E_GAME_MODE_PRELOAD].mp_pMode;
   g_bQuitGame = 0;
+
+  step("KvInitializeLanguagePath");
+  KvInitializeLanguagePath();
+  step("ClSteamMgr::initialize");
+  ClSteamMgr::initialize();
+  step("ClDiffMgr::initialize");
+  ClDiffMgr::initialize();
+  step("KvLangID::loadStringTable Win32");
+  KvLangID::loadStringTable("Win32");
 
   ClInputManager::m_iActionCount = gc_iNUM_GAME_INPUT_ACTIONS;
   step("ClGameStateMgr::initialize");
@@ -199,6 +215,12 @@ u32 ClGame::tickFrame(f32 fDT) {
   processPlayerMappers();
   ClRumbleMgr::tick();
   ClLEDMgr::render();
+  // The load mode waits for the leaderboards to be ready (state 4 or 5).
+  if (ClScoreLeaderboardMgr::mp_bIsInitialized &&
+      (ClScoreLeaderboardMgr::mp_uiReadyState == 1 || ClScoreLeaderboardMgr::mp_uiReadyState == 3)) {
+    ClScoreLeaderboardMgr::mp_uiReadyState = 4;
+  }
+  ClSteamMgr::update();
 
   if (g_pCurrentGameMode != nullptr && g_pCurrentGameMode->tick(fDT)) {
     g_pCurrentGameMode->exit();
@@ -216,8 +238,16 @@ i32 ClGame::shutDown() {
     step("current mode exit");
     g_pCurrentGameMode->exit();
   }
+  step("ClDiffMgr::terminate");
+  ClDiffMgr::terminate();
   step("ClRumbleMgr::terminate");
   ClRumbleMgr::terminate();
+  step("ClSteamMgr::shutdown");
+  ClScoreLeaderboardMgr::platformTerminate();
+  ClScoreLeaderboardMgr::terminateListeners();
+  ClSteamMgr::removeStatsReceivedListener(&ClTrophyAchMgr::refreshAchievements);
+  ClSteamMgr::removeAchievementStatsListener();
+  ClSteamMgr::shutdown();
   step("ClDScriptMgr2::terminate");
   ClDScriptMgr2::terminate();
   step("ClDevINI::terminate");
@@ -232,6 +262,8 @@ i32 ClGame::shutDown() {
   ClClock::releaseAllTimers();
   ClClock::releaseAllStopwatches();
   ClClock::shutdown();
+  step("KvLangID::unloadAllStringTables");
+  KvLangID::unloadAllStringTables();
   // Archives go before the file layer: the archive reader closes its own references, and the file layer then
   // finds nothing of them left to close.
   step("ClMagFileIO::unload RWN");

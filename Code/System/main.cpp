@@ -1,10 +1,14 @@
 // The game's entry point: hands the game's start-up, frame, shutdown and command line to the engine's program
 // body and runs it.
+#include <cstdio>
+
 #include "Code/GameModes/ClGame.h"
 #include "Code/System/GameSpecificCommandLine.h"
 #include "Corvane/System/KvProgram.h"
 
 int main() {
+  std::printf("Grindlow: Ctrl-C or closing the window ends the game.\n");
+  std::fflush(stdout);
   SKvGameEntryPoints entryPoints{};
   entryPoints.pfnStartUp = &ClGame::startUp;
   entryPoints.pfnTickFrame = &ClGame::tickFrame;

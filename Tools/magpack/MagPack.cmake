@@ -1,11 +1,13 @@
-# grindlow_pack_archive(<target> NAME <name> OUTPUT_DIR <dir> [ROOT <dir>] [MANIFEST <file>] [KEY <key>])
+# grindlow_pack_archive(<target> NAME <name> OUTPUT_DIR <dir> [ROOT <dir>] [MANIFEST <file>] [KEY <key>]
+#                       [DEPENDS <file or target>...])
 #
 # Builds <dir>/<name>_win32.mtc and <dir>/<name>_win32.mdf with magpack from every file under ROOT (flags by the
 # manifest's rules) and the manifest's "file" lines, as part of the ALL target <target>. ROOT and MANIFEST are
 # taken relative to the calling folder. KEY (1 to 15 characters) is needed when anything is encrypted. The
 # archive is packed again when the tool, the manifest or any input changes (files added under ROOT included).
+# DEPENDS names generated files that the manifest's "file" lines take, and the targets that make them.
 function(grindlow_pack_archive target)
-  cmake_parse_arguments(P "" "NAME;OUTPUT_DIR;ROOT;MANIFEST;KEY" "" ${ARGN})
+  cmake_parse_arguments(P "" "NAME;OUTPUT_DIR;ROOT;MANIFEST;KEY" "DEPENDS" ${ARGN})
   if(NOT P_NAME OR NOT P_OUTPUT_DIR OR (NOT P_ROOT AND NOT P_MANIFEST))
     message(FATAL_ERROR "grindlow_pack_archive(${target}): NAME, OUTPUT_DIR and ROOT or MANIFEST are needed")
   endif()
@@ -28,6 +30,7 @@ function(grindlow_pack_archive target)
   if(P_KEY)
     list(APPEND args --key "${P_KEY}")
   endif()
+  list(APPEND deps ${P_DEPENDS})
   add_custom_command(
     OUTPUT "${toc}" "${data}"
     COMMAND magpack ${args}

@@ -100,7 +100,7 @@ TEST_F(KvLangIDArchiveTest, EngineTableComesFromTheArchiveOfTheChosenLanguage) {
   ASSERT_NE(pArchive, nullptr);
   EXPECT_GE(pFrench->mp_pImage, pArchive->mp_pData);
   // Every key of the engine table is there in both languages.
-  const std::string english = readFile(KvTestBinaryDir() + "/Data/Lang/eng/Strings/Win32.lang");
+  const std::string english = readFile(std::string(KV_LANG_TABLES_DIR) + "/eng/Strings/Win32.lang");
   u8* pEnglish = static_cast<u8*>(KvAlignedAlloc(english.size(), 16));
   memcpy(pEnglish, english.data(), english.size());
   ASSERT_EQ(KvLangID::loadStringTableFromMemory("English", pEnglish, static_cast<u32>(english.size())), 1);
@@ -133,7 +133,7 @@ TEST_F(KvLangIDArchiveTest, MissingAndMalformedTablesKeepNothing) {
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
   EXPECT_EQ(KvLangID::getNumLoadedTables(), 0);
 
-  writeLoose("Lang/eng/Strings/Loose.lang", readFile(KvTestBinaryDir() + "/Data/Lang/eng/Strings/Win32.lang"));
+  writeLoose("Lang/eng/Strings/Loose.lang", readFile(std::string(KV_LANG_TABLES_DIR) + "/eng/Strings/Win32.lang"));
   ASSERT_EQ(KvLangID::loadStringTable("Loose"), 1) << KvLangID::getLastError();
   EXPECT_EQ(u16(KvLangID::getString("MB_FMOD_ISSUE_TITLE")), u"Sound problem");
 }

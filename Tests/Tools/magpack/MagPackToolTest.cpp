@@ -147,7 +147,16 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
               readText(file.path().string()));
     EXPECT_EQ(ClMagFileIO::close(pRef), 1);
   }
-  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))), iFiles);
+  // The compiled string tables are packed beside the content tree, compressed and encrypted.
+  i32 iTables = 0;
+  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang"}) {
+    ClMagTOC* pOwner = nullptr;
+    const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, pTable);
+    ASSERT_NE(pInfo, nullptr) << pTable;
+    EXPECT_TRUE(pInfo->mp_uiCompressed && pInfo->mp_uiEncrypted) << pTable;
+    ++iTables;
+  }
+  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))), iFiles + iTables);
   EXPECT_GE(iCompressed, 1);
   EXPECT_GE(iEncrypted, 1);
   ClMagFileIO::shutdown();
