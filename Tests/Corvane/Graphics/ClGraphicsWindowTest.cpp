@@ -15,10 +15,6 @@
 #include "Platform/Win32/Win32.h"
 #include "Tests/Support/KvTestSupport.h"
 
-// With an X display present SDL opens a D-Bus connection whose buffers the D-Bus library keeps to the end of
-// the process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
-
 namespace {
 
 // Records what the window procedure and the pump ask of the later subsystems.

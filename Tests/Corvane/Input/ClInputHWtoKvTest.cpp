@@ -10,10 +10,6 @@
 #include "Tests/Corvane/Input/InputTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
-// With an X display present SDL opens a D-Bus connection whose buffers the D-Bus library keeps to the end of
-// the process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
-
 namespace {
 
 TEST(InputKeyIndex, TheKeyboardsCodesAreNumberedInOrderAndOthersAreZero) {

@@ -7,10 +7,6 @@
 #include "Platform/Win32/Win32Messages.h"
 #include "Platform/Win32/Win32Window.h"
 
-// With an X display present SDL opens a D-Bus connection whose buffers the D-Bus library keeps to the end of
-// the process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
-
 namespace {
 
 LPDIRECTINPUTDEVICE8A g_pKeyboardForProc = nullptr;
