@@ -1,23 +1,25 @@
 // Fixed pool of N records whose frames and pointer table are allocated on the heap by initialize(N).
 //
-// Works as ClPool: the frames in use sit densely at positions 0..count-1 of the pointer table; alloc hands
-// out the frame at position count, free swaps the last frame in use into the freed position (order not
-// stable). Records are default-constructed by initialize and destroyed by terminate; alloc hands a record
-// out as it was left. An exhausted pool is the fatal error "Pool alloc failed"; a double free or a second
-// initialize is an assertion. No lock: the owner serialises access.
+// Works as ClPool (alloc, free, get and indexOf come from ClPoolFrameTable): the frames in use sit densely
+// at positions 0..count-1 of the pointer table; alloc hands out the frame at position count, free swaps the
+// last frame in use into the freed position (order not stable). Records are default-constructed by
+// initialize and destroyed by terminate; alloc hands a record out as it was left. An exhausted pool is the
+// fatal error "Pool alloc failed"; a double free or a second initialize is an assertion. No lock: the owner
+// serialises access.
 #pragma once
 
 #include <new>
 
+#include "Corvane/ADT/ClPoolFrameTable.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
 
 template <typename T>
-class ClDynamicPool {
+class ClDynamicPool : public ClPoolFrameTable<T> {
+  using SFrame = typename ClPoolFrameTable<T>::SFrame;
+
  public:
   ClDynamicPool() = default;
-  ClDynamicPool(const ClDynamicPool&) = delete;
-  ClDynamicPool& operator=(const ClDynamicPool&) = delete;
 
   // Allocates N frames and the pointer table, every frame free in storage order. 1 on success.
   i32 initialize(i32 iMaxAllocs) {
@@ -29,8 +31,9 @@ class ClDynamicPool {
       KV_FATAL("Could not allocate m_ppFrames!");
       return 0;
     }
-    m_ppPointers = static_cast<SFrame**>(KvAlignedAlloc(sizeof(SFrame*) * static_cast<size_t>(iMaxAllocs), 16));
-    if (m_ppPointers == nullptr) {
+    SFrame** ppPointers =
+        static_cast<SFrame**>(KvAlignedAlloc(sizeof(SFrame*) * static_cast<size_t>(iMaxAllocs), 16));
+    if (ppPointers == nullptr) {
       KvAlignedFree(m_ppFrames);
       m_ppFrames = nullptr;
       KV_FATAL("Could not allocate m_ppPointers!");
@@ -38,11 +41,8 @@ class ClDynamicPool {
     }
     for (i32 i = 0; i < iMaxAllocs; ++i) {
       new (&m_ppFrames[i]) SFrame();
-      m_ppFrames[i].absoluteImmutableIndex = i;
-      m_ppPointers[i] = &m_ppFrames[i];
     }
-    m_iAllocCount = 0;
-    m_iMaxAllocs = iMaxAllocs;
+    this->resetTable(m_ppFrames, ppPointers, iMaxAllocs);
     m_bInitialized = 1;
     return 1;
   }
@@ -52,84 +52,26 @@ class ClDynamicPool {
     if (!m_bInitialized) {
       return;
     }
-    for (i32 i = 0; i < m_iMaxAllocs; ++i) {
+    for (i32 i = 0; i < this->m_iMaxAllocs; ++i) {
       m_ppFrames[i].~SFrame();
     }
     KvAlignedFree(m_ppFrames);
-    KvAlignedFree(m_ppPointers);
+    KvAlignedFree(this->m_ppPointers);
     m_ppFrames = nullptr;
-    m_ppPointers = nullptr;
-    m_iAllocCount = 0;
-    m_iMaxAllocs = 0;
+    this->clearTable();
     m_bInitialized = 0;
-  }
-
-  T* alloc() {
-    if (m_iAllocCount >= m_iMaxAllocs) {
-      KV_FATAL("Pool alloc failed");
-    }
-    return &m_ppPointers[m_iAllocCount++]->data;
-  }
-
-  // Returns a record to the pool; null is ignored.
-  void free(T* pData) {
-    if (pData == nullptr) {
-      return;
-    }
-    SFrame* frame = reinterpret_cast<SFrame*>(pData);
-    KV_ASSERTF(frame->absoluteImmutableIndex < m_iAllocCount,
-               "Pool double-free detected! frame->absoluteImmutableIndex [%d] < m_iAllocCount [%d]",
-               frame->absoluteImmutableIndex, m_iAllocCount);
-    KV_ASSERT((m_iAllocCount - 1) >= 0);
-    --m_iAllocCount;
-    const i32 iFreed = frame->absoluteImmutableIndex;
-    if (iFreed != m_iAllocCount) {
-      SFrame* pLast = m_ppPointers[m_iAllocCount];
-      m_ppPointers[iFreed] = pLast;
-      pLast->absoluteImmutableIndex = iFreed;
-      m_ppPointers[m_iAllocCount] = frame;
-      frame->absoluteImmutableIndex = m_iAllocCount;
-    }
   }
 
   // Frees every record in use, walking from the last position down.
   void freeAll() {
-    for (i32 i = m_iAllocCount - 1; i >= 0; --i) {
-      free(&m_ppPointers[i]->data);
+    for (i32 i = this->m_iAllocCount - 1; i >= 0; --i) {
+      this->free(&this->m_ppPointers[i]->data);
     }
   }
 
-  // The index-th record in use.
-  T* get(i32 index) const {
-    KV_ASSERT_MSG(index >= 0 && index < m_iAllocCount, "index < m_iAllocCount");
-    return &m_ppPointers[index]->data;
-  }
-
-  i32 getCount() const { return m_iAllocCount; }
-  i32 getMaxAllocs() const { return m_iMaxAllocs; }
   bool isInitialized() const { return m_bInitialized != 0; }
-  bool isFull() const { return m_iAllocCount >= m_iMaxAllocs; }
-
-  // Position of a record in use (linear search); a record not in use is a fatal error.
-  i32 indexOf(const T* pData) const {
-    for (i32 i = 0; i < m_iAllocCount; ++i) {
-      if (&m_ppPointers[i]->data == pData) {
-        return i;
-      }
-    }
-    KV_FATAL("Could not find element in pool! RETURNING -1 FOR INDEX!!!  BEWARE!!!");
-    return -1;
-  }
 
  private:
-  struct SFrame {
-    T data;  // first, so a record's address is its frame's address
-    i32 absoluteImmutableIndex;
-  };
-
   SFrame* m_ppFrames = nullptr;
-  SFrame** m_ppPointers = nullptr;
-  i32 m_iAllocCount = 0;
-  i32 m_iMaxAllocs = 0;
   u32 m_bInitialized = 0;
 };

@@ -188,3 +188,12 @@ i32 KvSNPrintf(char* pBuffer, u32 uiSize, const char* pFormat, ...) {
   }
   return static_cast<u32>(iWanted) < uiSize ? iWanted : static_cast<i32>(uiSize - 1);
 }
+
+void KvPrintProblem(const char* pFormat, ...) {
+  char szLine[gc_uiMESSAGE_BUFFER_SIZE];
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(szLine, sizeof(szLine), pFormat, args);
+  va_end(args);
+  std::fprintf(stderr, "%s\n", szLine);
+}

@@ -46,3 +46,7 @@ void KvStrAppendSaveDataFolderW(wchar16* pText);
 // written (nothing for a size of 0); longer output is cut without an error. Assertion and fatal messages are
 // built in a buffer of gc_uiMAX_MESSAGE_LEN + 1 bytes. Returns the number of characters stored.
 i32 KvSNPrintf(char* pBuffer, u32 uiSize, const char* pFormat, ...) __attribute__((format(printf, 3, 4)));
+
+// One problem of data or environment as a line on the standard error stream: the printf-style text, cut to
+// gc_uiMAX_MESSAGE_LEN characters, then a newline.
+void KvPrintProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));

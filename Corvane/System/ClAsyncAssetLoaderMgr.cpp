@@ -56,6 +56,19 @@ void failFromErrorCompletion(SAsyncAssetEntry* pEntry) {
   pEntry->mp_eState = E_AAS_FAILED;
 }
 
+// Whether the completion of the awaited step has arrived. A completion of another step fails the entry (false
+// then, as while nothing has arrived yet).
+bool awaitedStepArrived(SAsyncAssetEntry* pEntry, i32 iAwaitedStep) {
+  if (!Mgr::m_bStepCompleted) {
+    return false;
+  }
+  if (Mgr::m_iStepMark != iAwaitedStep) {
+    failFromErrorCompletion(pEntry);
+    return false;
+  }
+  return true;
+}
+
 // Only the current entry in states 1 to 3 has I/O of its own; while its read is in flight the completion will
 // write into its buffer and report to it, so it must not be freed before.
 bool readInFlight(const SAsyncAssetEntry* pEntry) {
@@ -160,11 +173,7 @@ void ClAsyncAssetLoaderMgr::tick() {
       break;
     }
     case E_AAS_OPENING:
-      if (!m_bStepCompleted) {
-        break;
-      }
-      if (m_iStepMark != E_AAS_STEP_OPEN) {
-        failFromErrorCompletion(pEntry);
+      if (!awaitedStepArrived(pEntry, E_AAS_STEP_OPEN)) {
         break;
       }
       clearStepMark();
@@ -178,11 +187,7 @@ void ClAsyncAssetLoaderMgr::tick() {
       }
       break;
     case E_AAS_READING:
-      if (!m_bStepCompleted) {
-        break;
-      }
-      if (m_iStepMark != E_AAS_STEP_READ) {
-        failFromErrorCompletion(pEntry);
+      if (!awaitedStepArrived(pEntry, E_AAS_STEP_READ)) {
         break;
       }
       clearStepMark();
@@ -195,11 +200,7 @@ void ClAsyncAssetLoaderMgr::tick() {
       }
       break;
     case E_AAS_CLOSING:
-      if (!m_bStepCompleted) {
-        break;
-      }
-      if (m_iStepMark != E_AAS_STEP_CLOSE) {
-        failFromErrorCompletion(pEntry);
+      if (!awaitedStepArrived(pEntry, E_AAS_STEP_CLOSE)) {
         break;
       }
       KV_ASSERT(mpr_hCurrentAssetMagHandle);

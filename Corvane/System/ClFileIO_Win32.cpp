@@ -1,6 +1,5 @@
 #include "Corvane/System/ClFileIO.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -36,16 +35,6 @@ ClPool<Win32FileData, gc_iMAX_OPEN_FILES> g_Win32FileDataPool;
 namespace {
 
 ClMutexLock g_fileLock;
-
-void reportFileProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
-void reportFileProblem(const char* pFormat, ...) {
-  char szLine[gc_uiMAX_MESSAGE_LEN + 1];
-  va_list args;
-  va_start(args, pFormat);
-  std::vsnprintf(szLine, sizeof(szLine), pFormat, args);
-  va_end(args);
-  std::fprintf(stderr, "%s\n", szLine);
-}
 
 // Shows the system text of the last error in a message box and answers the code.
 DWORD showLastErrorBox() {
@@ -118,9 +107,9 @@ void CALLBACK fileReadCompletion(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfe
   }
   if (dwErrorCode != 0) {
     pFileData->mp_uiReadError = dwErrorCode;
-    reportFileProblem("Reading %llu bytes at offset %u of [%s] failed with error %u (%u bytes arrived)",
-                      static_cast<unsigned long long>(uiRequested), uiRequestOffset, pFileData->mp_szFileName,
-                      static_cast<u32>(dwErrorCode), static_cast<u32>(dwNumberOfBytesTransfered));
+    KvPrintProblem("Reading %llu bytes at offset %u of [%s] failed with error %u (%u bytes arrived)",
+                   static_cast<unsigned long long>(uiRequested), uiRequestOffset, pFileData->mp_szFileName,
+                   static_cast<u32>(dwErrorCode), static_cast<u32>(dwNumberOfBytesTransfered));
     resetChunkState(pFileData);
     if (pFileData->mp_pfnErrorCallback != nullptr) {
       pFileData->mp_pfnErrorCallback(pFileData, dwErrorCode, pFileData->mp_pErrorUser);
@@ -144,8 +133,8 @@ void CALLBACK fileReadCompletion(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfe
         // The caller waits on these callbacks: a refused continuation must end the read with its error.
         const DWORD dwError = showLastErrorBox();
         pFileData->mp_uiReadError = dwError != 0 ? dwError : ERROR_READ_FAULT;
-        reportFileProblem("Reading %u bytes at offset %u of [%s] could not be started (error %u)", uiNextSize,
-                          uiNextOffset, pFileData->mp_szFileName, pFileData->mp_uiReadError);
+        KvPrintProblem("Reading %u bytes at offset %u of [%s] could not be started (error %u)", uiNextSize,
+                       uiNextOffset, pFileData->mp_szFileName, pFileData->mp_uiReadError);
         resetChunkState(pFileData);
         if (pFileData->mp_pfnErrorCallback != nullptr) {
           pFileData->mp_pfnErrorCallback(pFileData, pFileData->mp_uiReadError, pFileData->mp_pErrorUser);
@@ -246,7 +235,7 @@ i32 ClFileIO::close(Win32FileData* pFileData) {
   i32 iResult = E_FILE_OK;
   if (!CloseHandle(pFileData->mp_hFile)) {
     showLastErrorBox();
-    reportFileProblem("Closing [%s] failed", pFileData->mp_szFileName);
+    KvPrintProblem("Closing [%s] failed", pFileData->mp_szFileName);
     iResult = E_FILE_CLOSE_FAILED;
   }
   pFileData->mp_hFile = INVALID_HANDLE_VALUE;
@@ -286,8 +275,8 @@ i32 ClFileIO::readAsync(Win32FileData* pFileData, u32 uiOffset, u32 numberOfByte
   pFileData->mp_uiStartOffset = uiOffset;
   if (!startRequest(pFileData, uiOffset, static_cast<u8*>(destinationBuffer), numberOfBytesToRead)) {
     showLastErrorBox();
-    reportFileProblem("Reading %u bytes at offset %u of [%s] could not be started", numberOfBytesToRead, uiOffset,
-                      pFileData->mp_szFileName);
+    KvPrintProblem("Reading %u bytes at offset %u of [%s] could not be started", numberOfBytesToRead, uiOffset,
+                   pFileData->mp_szFileName);
     return E_FILE_READ_REFUSED;
   }
   return E_FILE_OK;
@@ -318,8 +307,8 @@ i32 ClFileIO::readAsyncWithCallbacks(Win32FileData* pFileData, u32 uiOffset, u32
   pFileData->mp_uiStartOffset = uiOffset;
   if (!startRequest(pFileData, uiOffset, static_cast<u8*>(destinationBuffer), uiFirstSize)) {
     showLastErrorBox();
-    reportFileProblem("Reading %u bytes at offset %u of [%s] could not be started", numberOfBytesToRead, uiOffset,
-                      pFileData->mp_szFileName);
+    KvPrintProblem("Reading %u bytes at offset %u of [%s] could not be started", numberOfBytesToRead, uiOffset,
+                   pFileData->mp_szFileName);
     resetChunkState(pFileData);
     return E_FILE_READ_REFUSED;
   }

@@ -2,8 +2,6 @@
 
 #include <zlib.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "Corvane/ADT/KvStrHash.h"
@@ -25,16 +23,6 @@ struct SMagArchiveKey {
 };
 SMagArchiveKey g_aArchiveKeys[gc_iMAX_MAG_ARCHIVES];
 i32 g_iArchiveKeyCount = 0;
-
-void reportArchiveProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
-void reportArchiveProblem(const char* pFormat, ...) {
-  char szLine[gc_uiMAX_MESSAGE_LEN + 1];
-  va_list args;
-  va_start(args, pFormat);
-  std::vsnprintf(szLine, sizeof(szLine), pFormat, args);
-  va_end(args);
-  std::fprintf(stderr, "%s\n", szLine);
-}
 
 void slashesToBackslashes(char* pPath) {
   for (char* p = pPath; *p != '\0'; ++p) {
@@ -156,7 +144,7 @@ bool pathTooLong(const char* pPath) {
 
 SMagRef* takeRef() {
   if (g_MagRefPool.isFull()) {
-    reportArchiveProblem("All %d archive references are in use", gc_iMAX_MAG_REFS);
+    KvPrintProblem("All %d archive references are in use", gc_iMAX_MAG_REFS);
     return nullptr;
   }
   SMagRef* pRef = g_MagRefPool.alloc();
@@ -184,9 +172,9 @@ bool entryInsideData(const ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iName
   if (fitsIn(pInfo->mp_uiDataOffset, pInfo->getStoredSize(), uiDataSize)) {
     return true;
   }
-  reportArchiveProblem("Mag data file [%s] is damaged: entry 0x%08X (%u bytes at offset %u) lies past its end (%u bytes)",
-                       pTOC->mp_szDataFilePath, static_cast<u32>(iNameHash), pInfo->getStoredSize(),
-                       pInfo->mp_uiDataOffset, uiDataSize);
+  KvPrintProblem("Mag data file [%s] is damaged: entry 0x%08X (%u bytes at offset %u) lies past its end (%u bytes)",
+                 pTOC->mp_szDataFilePath, static_cast<u32>(iNameHash), pInfo->getStoredSize(), pInfo->mp_uiDataOffset,
+                 uiDataSize);
   return false;
 }
 
@@ -202,7 +190,7 @@ i32 attachEntry(SMagRef* pRef, ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 i
   pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
   const i32 iResult = ClFileIO::open(pTOC->mp_szDataFilePath, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
   if (iResult != E_FILE_OK) {
-    reportArchiveProblem("Mag data file [%s] could not be opened (code %d)", pTOC->mp_szDataFilePath, iResult);
+    KvPrintProblem("Mag data file [%s] could not be opened (code %d)", pTOC->mp_szDataFilePath, iResult);
     pRef->mp_FileHandle = nullptr;
     return iResult;
   }
@@ -238,10 +226,11 @@ i32 inflateEntry(SMagRef* pRef, const u8* pStream, u32 uiDestinationSize) {
   uLongf uiProduced = uiDestinationSize;
   const int iZResult = uncompress(pRef->mp_pDestinationBuffer, &uiProduced, pStream, pInfo->mp_uiCompressedSize);
   if (iZResult != Z_OK || uiProduced != pInfo->mp_uiFinalSize) {
-    reportArchiveProblem("Mag data file [%s] is damaged: entry 0x%08X does not inflate to its %u bytes (zlib result %d, "
-                         "%lu bytes)",
-                         pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash),
-                         pInfo->mp_uiFinalSize, iZResult, static_cast<unsigned long>(uiProduced));
+    KvPrintProblem(
+        "Mag data file [%s] is damaged: entry 0x%08X does not inflate to its %u bytes (zlib result %d, "
+        "%lu bytes)",
+        pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash), pInfo->mp_uiFinalSize,
+        iZResult, static_cast<unsigned long>(uiProduced));
     return E_FILE_DAMAGED;
   }
   return E_FILE_OK;
@@ -258,8 +247,8 @@ i32 decryptInPlace(SMagRef* pRef, u8* pCiphertext) {
   ClCrypto::buildIV(aucKey, pRef->mp_iNameHash, aucIV);
   if (!ClCrypto::decryptInto(pCiphertext, static_cast<i32>(pInfo->mp_uiEncryptedSize), aucKey, aucIV,
                              pCiphertext)) {
-    reportArchiveProblem("Mag data file [%s] is damaged: entry 0x%08X could not be decrypted",
-                         pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash));
+    KvPrintProblem("Mag data file [%s] is damaged: entry 0x%08X could not be decrypted",
+                   pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash));
     return E_FILE_DAMAGED;
   }
   return E_FILE_OK;
@@ -425,8 +414,7 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
   }
   if (pMagEntry == nullptr) {
     if (g_MagTOCPool.isFull()) {
-      reportArchiveProblem("Mag archive [%s] not loaded: all %d archive slots are in use", pTOCName,
-                           gc_iMAX_MAG_ARCHIVES);
+      KvPrintProblem("Mag archive [%s] not loaded: all %d archive slots are in use", pTOCName, gc_iMAX_MAG_ARCHIVES);
       return 0;
     }
     pMagEntry = g_MagTOCPool.alloc();
@@ -480,7 +468,7 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
   Win32FileData* pFile = nullptr;
   const i32 iOpenResult = ClFileIO::open(pTOCPath, &uiSizeOfTOCFile, &pFile);
   if (iOpenResult != E_FILE_OK) {
-    reportArchiveProblem("Mag TOC file [%s] could not be opened (code %d)", pTOCPath, iOpenResult);
+    KvPrintProblem("Mag TOC file [%s] could not be opened (code %d)", pTOCPath, iOpenResult);
     unloadTOC(uiHash);
     return 0;
   }
@@ -491,21 +479,21 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
   const i32 iReadResult = ClFileIO::read(pFile, 0, uiSizeOfTOCFile, pMagEntry->mp_pTOC);
   ClFileIO::close(pFile);
   if (iReadResult != E_FILE_OK) {
-    reportArchiveProblem("Mag TOC file [%s] could not be read (code %d)", pTOCPath, iReadResult);
+    KvPrintProblem("Mag TOC file [%s] could not be read (code %d)", pTOCPath, iReadResult);
     unloadTOC(uiHash);
     return 0;
   }
   // The file image stays as read: offsets are resolved against it when used, never turned into pointers.
   if (const char* pProblem = checkTOCImage(pMagEntry)) {
-    reportArchiveProblem("Mag TOC file [%s] is damaged and was not loaded: %s", pTOCPath, pProblem);
+    KvPrintProblem("Mag TOC file [%s] is damaged and was not loaded: %s", pTOCPath, pProblem);
     unloadTOC(uiHash);
     return 0;
   }
   pMagEntry->mp_piNameHashes =
       static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(pMagEntry->mp_iNumEntries), 16));
   if (pMagEntry->mp_piNameHashes == nullptr) {
-    reportArchiveProblem("Mag TOC file [%s] was not loaded: no memory for its %d entries", pTOCPath,
-                         pMagEntry->mp_iNumEntries);
+    KvPrintProblem("Mag TOC file [%s] was not loaded: no memory for its %d entries", pTOCPath,
+                   pMagEntry->mp_iNumEntries);
     unloadTOC(uiHash);
     return 0;
   }
@@ -530,7 +518,7 @@ i32 ClMagFileIO::loadDataFile(u32 uiNameHash) {
   Win32FileData* pFile = nullptr;
   const i32 iOpenResult = ClFileIO::open(pEntry->mp_szDataFilePath, &uiSizeOfDataFile, &pFile);
   if (iOpenResult != E_FILE_OK) {
-    reportArchiveProblem("Mag data file [%s] could not be opened (code %d)", pEntry->mp_szDataFilePath, iOpenResult);
+    KvPrintProblem("Mag data file [%s] could not be opened (code %d)", pEntry->mp_szDataFilePath, iOpenResult);
     return 0;
   }
   KV_ASSERT(uiSizeOfDataFile != 0);
@@ -539,7 +527,7 @@ i32 ClMagFileIO::loadDataFile(u32 uiNameHash) {
   const i32 iReadResult = ClFileIO::read(pFile, 0, uiSizeOfDataFile, pEntry->mp_pData);
   ClFileIO::close(pFile);
   if (iReadResult != E_FILE_OK) {
-    reportArchiveProblem("Mag data file [%s] could not be read (code %d)", pEntry->mp_szDataFilePath, iReadResult);
+    KvPrintProblem("Mag data file [%s] could not be read (code %d)", pEntry->mp_szDataFilePath, iReadResult);
     unloadDataFile(uiNameHash);
     return 0;
   }
@@ -615,8 +603,7 @@ i32 ClMagFileIO::open(const char* pFilenameWithPath, u32* pOutSize, SMagRef** pp
   KV_ASSERT(ppOutRef);
   *ppOutRef = nullptr;
   if (pathTooLong(pFilenameWithPath)) {
-    reportArchiveProblem("Path of %d characters or more cannot be opened: [%.80s...]", KV_MAX_PATH_LEN,
-                         pFilenameWithPath);
+    KvPrintProblem("Path of %d characters or more cannot be opened: [%.80s...]", KV_MAX_PATH_LEN, pFilenameWithPath);
     return E_FILE_BAD_ARGUMENT;
   }
   ClMagTOC* pTOC = nullptr;
@@ -811,9 +798,10 @@ i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
   i32 iNameHash = 0;
   const ClMagDataInfo* pInfo = lookUpPath(pFilenameWithPath, &pTOC, &iNameHash);
   if (pInfo != nullptr && isEncoded(pInfo)) {
-    reportArchiveProblem("[%s] is stored compressed or encrypted in [%s]; the asynchronous loader reads only plain "
-                         "entries",
-                         pFilenameWithPath, pTOC->mp_szDataFilePath);
+    KvPrintProblem(
+        "[%s] is stored compressed or encrypted in [%s]; the asynchronous loader reads only plain "
+        "entries",
+        pFilenameWithPath, pTOC->mp_szDataFilePath);
     return E_FILE_DAMAGED;
   }
   SMagRef* pRef = takeRef();

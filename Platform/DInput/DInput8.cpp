@@ -32,6 +32,22 @@ enum class EDeviceKind { KEYBOARD, MOUSE };
 
 class CDevice;
 
+// QueryInterface of an object that offers one interface, riidOffered: a reference more and the object itself
+// for that interface, E_NOINTERFACE (and null) for any other.
+template <typename TObject>
+HRESULT queryOnlyInterface(TObject* pObject, REFIID riidOffered, REFIID riid, void** ppvObject) {
+  if (ppvObject == nullptr) {
+    return E_POINTER;
+  }
+  *ppvObject = nullptr;
+  if (!IsEqualGUID(riid, riidOffered)) {
+    return E_NOINTERFACE;
+  }
+  pObject->AddRef();
+  *ppvObject = pObject;
+  return S_OK;
+}
+
 // Feeds every live device from the pump and follows the window activation.
 class CDInputHub final : public Win32PumpListener {
  public:
@@ -75,16 +91,7 @@ class CDevice final : public IDirectInputDevice8A {
   explicit CDevice(EDeviceKind eKind) : m_eKind(eKind) {}
 
   HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-    if (ppvObject == nullptr) {
-      return E_POINTER;
-    }
-    *ppvObject = nullptr;
-    if (!IsEqualGUID(riid, IID_IDirectInputDevice8A)) {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    *ppvObject = this;
-    return S_OK;
+    return queryOnlyInterface(this, IID_IDirectInputDevice8A, riid, ppvObject);
   }
   ULONG AddRef() override { return ++m_uiRefs; }
   ULONG Release() override {
@@ -392,16 +399,7 @@ void CDInputHub::onWindowActivation(HWND hWnd, bool bActive) {
 class CDirectInput final : public IDirectInput8A {
  public:
   HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-    if (ppvObject == nullptr) {
-      return E_POINTER;
-    }
-    *ppvObject = nullptr;
-    if (!IsEqualGUID(riid, IID_IDirectInput8A)) {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    *ppvObject = this;
-    return S_OK;
+    return queryOnlyInterface(this, IID_IDirectInput8A, riid, ppvObject);
   }
   ULONG AddRef() override { return ++m_uiRefs; }
   ULONG Release() override {

@@ -249,19 +249,27 @@ XINPUT_GAMEPAD readPad(SDL_GameController* pController) {
   return pad;
 }
 
-}  // namespace
-
-DWORD XInputGetState(DWORD dwUserIndex, XINPUT_STATE* pState) {
-  if (dwUserIndex >= XUSER_MAX_COUNT || pState == nullptr) {
+// The checks both state calls make: the index and the caller's structure, the hub started, the events pumped.
+// ERROR_SUCCESS with the pad connected at the index in pPad, or the error the call answers.
+DWORD connectedPadFor(DWORD dwUserIndex, const void* pArgument, SPad*& pPad) {
+  if (dwUserIndex >= XUSER_MAX_COUNT || pArgument == nullptr) {
     return ERROR_BAD_ARGUMENTS;
   }
   if (!hub().start()) {
     return ERROR_DEVICE_NOT_CONNECTED;
   }
   Win32PumpEvents();
-  SPad* pPad = hub().connectedPad(dwUserIndex);
-  if (pPad == nullptr) {
-    return ERROR_DEVICE_NOT_CONNECTED;
+  pPad = hub().connectedPad(dwUserIndex);
+  return pPad != nullptr ? ERROR_SUCCESS : ERROR_DEVICE_NOT_CONNECTED;
+}
+
+}  // namespace
+
+DWORD XInputGetState(DWORD dwUserIndex, XINPUT_STATE* pState) {
+  SPad* pPad = nullptr;
+  const DWORD dwResult = connectedPadFor(dwUserIndex, pState, pPad);
+  if (dwResult != ERROR_SUCCESS) {
+    return dwResult;
   }
   SSlot& slot = hub().slot(dwUserIndex);
   const XINPUT_GAMEPAD pad = readPad(pPad->pController);
@@ -276,16 +284,10 @@ DWORD XInputGetState(DWORD dwUserIndex, XINPUT_STATE* pState) {
 }
 
 DWORD XInputSetState(DWORD dwUserIndex, XINPUT_VIBRATION* pVibration) {
-  if (dwUserIndex >= XUSER_MAX_COUNT || pVibration == nullptr) {
-    return ERROR_BAD_ARGUMENTS;
-  }
-  if (!hub().start()) {
-    return ERROR_DEVICE_NOT_CONNECTED;
-  }
-  Win32PumpEvents();
-  SPad* pPad = hub().connectedPad(dwUserIndex);
-  if (pPad == nullptr) {
-    return ERROR_DEVICE_NOT_CONNECTED;
+  SPad* pPad = nullptr;
+  const DWORD dwResult = connectedPadFor(dwUserIndex, pVibration, pPad);
+  if (dwResult != ERROR_SUCCESS) {
+    return dwResult;
   }
   SSlot& slot = hub().slot(dwUserIndex);
   slot.uiLeftMotor = pVibration->wLeftMotorSpeed;

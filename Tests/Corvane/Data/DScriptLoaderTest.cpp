@@ -13,6 +13,7 @@
 #include "Corvane/Development/ClDevINI.h"
 #include "Tools/magpack/MagPacker.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/MagPackTestSupport.h"
 #include "Tools/kdsc/KdsJson.h"
 #include "Tools/kdsc/KdsSource.h"
 
@@ -346,20 +347,11 @@ TEST_F(DScriptCache, MissingFileIsFatalAndBadFileCachesNothing) {
 
 // Scripts come out of an archive under their "\" paths, compressed and encrypted, and the settings file too.
 TEST_F(DScriptCache, ScriptsAndSettingsLoadFromAnArchive) {
-  auto entry = [](const char* pPath, const std::vector<u8>& bytes, bool bCompress, bool bEncrypt) {
-    SMagPackInput input;
-    input.archivePath = pPath;
-    input.sourcePath = pPath;
-    input.bytes = bytes;
-    input.bCompress = bCompress;
-    input.bEncrypt = bEncrypt;
-    return input;
-  };
   const std::string ini = "RANDOM_SEED 77\nFIXED_DT 0.25\n";
   const std::vector<SMagPackInput> inputs = {
-      entry("Scripts\\Enemy.kds", compile("Speed = 3.5, Name = \"grunt\""), true, true),
-      entry("AnimationsGame\\Walk.kds", compile("Frames = 12"), false, true),
-      entry("project.ini", std::vector<u8>(ini.begin(), ini.end()), true, false),
+      packInput("Scripts\\Enemy.kds", compile("Speed = 3.5, Name = \"grunt\""), true, true),
+      packInput("AnimationsGame\\Walk.kds", compile("Frames = 12"), false, true),
+      packInput("project.ini", std::vector<u8>(ini.begin(), ini.end()), true, false),
   };
   std::vector<SMagPackedEntry> packed;
   std::string error;

@@ -10,6 +10,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Tests/Corvane/Files/FilesTestSupport.h"
+#include "Tests/Support/MagPackTestSupport.h"
 #include "Tools/magpack/MagPacker.h"
 
 namespace {
@@ -43,16 +44,6 @@ class MagArchive : public DataRootTest {
     std::vector<SMagPackedEntry> packed;
     std::string error;
     ASSERT_TRUE(MagWriteArchive(m_dir + "/" + sub, name, gc_pFIXTURE_KEY, inputs, &packed, &error)) << error;
-  }
-  static SMagPackInput input(const std::string& path, const std::vector<u8>& bytes, bool bCompress = false,
-                             bool bEncrypt = false) {
-    SMagPackInput entry;
-    entry.archivePath = path;
-    entry.sourcePath = path;
-    entry.bytes = bytes;
-    entry.bCompress = bCompress;
-    entry.bEncrypt = bEncrypt;
-    return entry;
   }
   // Offset in the fixture's table of contents of the data-info of an entry.
   static size_t dataInfoOffset(const std::vector<u8>& toc, const char* pPath) {
@@ -138,7 +129,7 @@ TEST_F(MagArchive, PlainEntriesOfAnArchiveInMemoryAreServedWithoutACopy) {
 TEST_F(MagArchive, OversizedReadsOfTheLastEntryStayInsideTheDataFile) {
   // One plain entry: its bytes end the data file, so a read of more would run past it.
   const std::vector<u8> bytes = patternBytes(1000);
-  pack("ONE", {input("Last.bin", bytes)});
+  pack("ONE", {packInput("Last.bin", bytes)});
   ASSERT_EQ(ClMagFileIO::loadTOC("ONE"), 1);
   std::vector<u8> expected = bytes;
   expected.resize(bytes.size() + 5000, 0);
@@ -195,13 +186,13 @@ TEST_F(MagArchive, LookUpsFindTheFirstLoadedArchiveAndEveryHashInSignedOrder) {
   for (i32 i = 0; i < 40; ++i) {
     const std::string path = "Data\\Item" + std::to_string(i) + ".txt";
     iNegative += static_cast<i32>(KvStrHash(path.c_str())) < 0 ? 1 : 0;
-    inputs.push_back(input(path, text("A" + std::to_string(i)), i % 3 == 1, false));
+    inputs.push_back(packInput(path, text("A" + std::to_string(i)), i % 3 == 1, false));
   }
   ASSERT_GT(iNegative, 5);
   ASSERT_LT(iNegative, 35);
-  inputs.push_back(input("Shared\\Same.txt", text("from AAA")));
+  inputs.push_back(packInput("Shared\\Same.txt", text("from AAA")));
   pack("AAA", inputs);
-  pack("BBB", {input("Shared\\Same.txt", text("from BBB")), input("Only\\B.txt", text("b"))});
+  pack("BBB", {packInput("Shared\\Same.txt", text("from BBB")), packInput("Only\\B.txt", text("b"))});
 
   ASSERT_EQ(ClMagFileIO::loadTOC("AAA"), 1);
   ASSERT_EQ(ClMagFileIO::loadTOC("BBB"), 1);
@@ -227,7 +218,7 @@ TEST_F(MagArchive, LookUpsFindTheFirstLoadedArchiveAndEveryHashInSignedOrder) {
 
 TEST_F(MagArchive, ATableNotSortedBySignedHashIsRefused) {
   std::vector<SMagPackInput> inputs;
-  for (i32 i = 0; i < 12; ++i) inputs.push_back(input("N" + std::to_string(i), text("x")));
+  for (i32 i = 0; i < 12; ++i) inputs.push_back(packInput("N" + std::to_string(i), text("x")));
   pack("SRT", inputs);
   // Reorder the record table by unsigned hash, as a packer comparing unsigned values would.
   std::vector<u8> toc = readBytes(m_dir + "/SRT_win32.mtc");
@@ -319,10 +310,10 @@ TEST_F(MagArchive, LoadingAndUnloadingFollowTheSlotRules) {
 
   // 32 archives at most.
   for (i32 i = 0; i < gc_iMAX_MAG_ARCHIVES; ++i) {
-    pack("A" + std::to_string(i), {input("x", text("x"))});
+    pack("A" + std::to_string(i), {packInput("x", text("x"))});
     ASSERT_EQ(ClMagFileIO::loadTOC(("A" + std::to_string(i)).c_str()), 1);
   }
-  pack("ONEMORE", {input("x", text("x"))});
+  pack("ONEMORE", {packInput("x", text("x"))});
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(ClMagFileIO::loadTOC("ONEMORE"), 0);
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("ONEMORE"), std::string::npos);
@@ -386,7 +377,7 @@ TEST_F(MagArchive, KeysAreRequiredForEncryptedEntriesAndMustMatch) {
 
   // The IV depends on the name hash: the same bytes packed under two names give two ciphertexts.
   const std::vector<u8> block = patternBytes(64);
-  pack("IVS", {input("One.bin", block, false, true), input("Two.bin", block, false, true)});
+  pack("IVS", {packInput("One.bin", block, false, true), packInput("Two.bin", block, false, true)});
   const std::vector<u8> data = readBytes(m_dir + "/IVS_win32.mdf");
   ASSERT_EQ(data.size(), 128u);
   EXPECT_NE(std::vector<u8>(data.begin(), data.begin() + 64), std::vector<u8>(data.begin() + 64, data.end()));

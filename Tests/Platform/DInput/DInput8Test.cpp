@@ -143,6 +143,27 @@ TEST_F(DInput8, CreationAndSetUpRefuseWhatTheEngineMustNotRelyOn) {
   EXPECT_EQ(m_pMouse->SetCooperativeLevel(m_hWnd, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), E_NOTIMPL);
 }
 
+TEST_F(DInput8, QueryInterfaceOffersOnlyTheObjectsOwnInterface) {
+  ASSERT_EQ(m_pInput->CreateDevice(GUID_SysKeyboard, &m_pKeyboard, nullptr), DI_OK);
+  struct SCase {
+    IUnknown* pObject;
+    const GUID& own;
+    const GUID& other;
+  };
+  const SCase cases[] = {{m_pInput, IID_IDirectInput8A, IID_IDirectInputDevice8A},
+                         {m_pKeyboard, IID_IDirectInputDevice8A, IID_IDirectInput8A}};
+  for (const SCase& c : cases) {
+    void* pOut = &pOut;
+    EXPECT_EQ(c.pObject->QueryInterface(c.other, &pOut), E_NOINTERFACE);
+    EXPECT_EQ(pOut, nullptr);
+    EXPECT_EQ(c.pObject->QueryInterface(c.own, nullptr), E_POINTER);
+    ASSERT_EQ(c.pObject->QueryInterface(c.own, &pOut), S_OK);
+    EXPECT_EQ(pOut, static_cast<void*>(c.pObject));
+    // The answer holds a reference of its own: two now, one after its release.
+    EXPECT_EQ(c.pObject->Release(), 1u);
+  }
+}
+
 TEST_F(DInput8, KeysArriveInOrderWithTheirScanCodes) {
   openKeyboard();
   Win32TestPushKey(SDL_SCANCODE_A, true);

@@ -12,6 +12,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/System/ClMagFileIO.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/MagPackTestSupport.h"
 
 namespace {
 
@@ -25,17 +26,6 @@ std::vector<u8> noise(size_t uiSize) {
     byte = static_cast<u8>(uiState >> 24);
   }
   return bytes;
-}
-
-SMagPackInput input(const std::string& path, const std::vector<u8>& bytes, bool bCompress = false,
-                    bool bEncrypt = false) {
-  SMagPackInput entry;
-  entry.archivePath = path;
-  entry.sourcePath = path;
-  entry.bytes = bytes;
-  entry.bCompress = bCompress;
-  entry.bEncrypt = bEncrypt;
-  return entry;
 }
 
 void writeText(const std::string& path, const std::string& value) {
@@ -67,10 +57,12 @@ TEST(MagPacker, EntriesAreStoredAsAskedWhereTheReaderAllowsIt) {
   std::vector<SMagPackedEntry> packed;
   std::string error;
   ASSERT_TRUE(MagWriteArchive(dir, "RUL", "key",
-                              {input("Plain.txt", text("plain")), input("Packed.txt", repeated, true),
-                               input("Noise.bin", noise(256), true), input("Sealed.bin", noise(64), false, true),
-                               input("Both.txt", repeated, true, true), input("NoiseBoth.bin", noise(64), true, true),
-                               input("Shaders\\Glow.FXO", repeated, true, true), input("Empty.txt", {})},
+                              {packInput("Plain.txt", text("plain")), packInput("Packed.txt", repeated, true),
+                               packInput("Noise.bin", noise(256), true),
+                               packInput("Sealed.bin", noise(64), false, true),
+                               packInput("Both.txt", repeated, true, true),
+                               packInput("NoiseBoth.bin", noise(64), true, true),
+                               packInput("Shaders\\Glow.FXO", repeated, true, true), packInput("Empty.txt", {})},
                               &packed, &error))
       << error;
   const SMagPackedEntry* pPacked = find(packed, "Packed.txt");
@@ -117,17 +109,18 @@ TEST(MagPacker, EntriesThatCannotBeStoredAsAskedFailThePack) {
   const std::string dir = KvTestTempDir("Refusals");
   std::vector<SMagPackedEntry> packed;
   std::string error;
-  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "key", {input("Odd.bin", noise(100), false, true)}, &packed, &error));
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "key", {packInput("Odd.bin", noise(100), false, true)}, &packed, &error));
   EXPECT_NE(error.find("Odd.bin"), std::string::npos) << error;
   EXPECT_NE(error.find("16-byte blocks"), std::string::npos) << error;
-  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "key", {input("Tiny.txt", text("tiny"), true, true)}, &packed, &error));
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "key", {packInput("Tiny.txt", text("tiny"), true, true)}, &packed, &error));
   EXPECT_NE(error.find("Tiny.txt"), std::string::npos) << error;
-  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "", {input("Sealed.bin", noise(64), false, true)}, &packed, &error));
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "", {packInput("Sealed.bin", noise(64), false, true)}, &packed, &error));
   EXPECT_NE(error.find("no key"), std::string::npos) << error;
-  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "a-key-longer-than-15", {input("A", text("a"))}, &packed, &error));
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "a-key-longer-than-15", {packInput("A", text("a"))}, &packed, &error));
   // Names that differ only in case have one name hash.
-  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "", {input("Text\\A.txt", text("a")), input("TEXT\\a.TXT", text("b"))},
-                               &packed, &error));
+  EXPECT_FALSE(MagWriteArchive(dir, "BAD", "",
+                               {packInput("Text\\A.txt", text("a")), packInput("TEXT\\a.TXT", text("b"))}, &packed,
+                               &error));
   EXPECT_NE(error.find("same name hash"), std::string::npos) << error;
   EXPECT_FALSE(std::filesystem::exists(MagTOCFileName(dir, "BAD")));
 }

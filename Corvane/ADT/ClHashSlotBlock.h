@@ -1,0 +1,77 @@
+// The slots behind ClSimpleHashTable and ClDynamicHashTable: N non-zero 32-bit keys (0 marks an empty slot)
+// and N pointer-sized values in one 16-byte-aligned block (the N keys, then at the next 8-byte boundary the
+// N values). The home slot of a key is key AND (N - 1); probes walk down, wrapping from slot 0 to slot N - 1
+// (KvHashSlotSearch); removal re-inserts the entries that follow, so an entry never has an empty slot between
+// its home slot and itself. A value of 0 reads as absent.
+//
+// The tables derive from it and keep their own rules on top: which keys are allowed, what happens when the
+// block is full, and their own reports. No lock; not copyable, because it owns its block.
+#pragma once
+
+#include <cstdint>
+
+#include "Corvane/ADT/KvHashSlotSearch.h"
+#include "Corvane/System/KvTypes.h"
+
+class ClHashSlotBlock {
+ public:
+  ClHashSlotBlock(const ClHashSlotBlock&) = delete;
+  ClHashSlotBlock& operator=(const ClHashSlotBlock&) = delete;
+
+  // The value, or 0 when the key is absent (key 0 is simply absent).
+  uintptr_t find(u32 id) const;
+  template <typename T>
+  T* findPtr(u32 id) const {
+    return reinterpret_cast<T*>(find(id));
+  }
+
+  // Calls fn(value, 0) for every non-zero value, in slot order 0..N-1.
+  template <typename Fn>
+  void forEachValue(Fn fn) const {
+    for (i32 i = 0; i < m_iSlots; ++i) {
+      if (mpr_pValues[i] != 0) {
+        fn(mpr_pValues[i], 0);
+      }
+    }
+  }
+
+  i32 getCount() const { return m_iCount; }
+  bool isAllocated() const { return mpr_bDidAllocateTable != 0; }
+  // The raw slot contents (0 for an empty slot), for owners that walk the table and for tests.
+  u32 getKeyAt(i32 iSlot) const { return mpr_pTable[iSlot]; }
+  uintptr_t getValueAt(i32 iSlot) const { return mpr_pValues[iSlot]; }
+
+ protected:
+  ClHashSlotBlock() = default;
+  ~ClHashSlotBlock() = default;
+
+  // Sets N to iSlots (a power of two) with no entries and allocates a zero-filled block. False when the
+  // allocation fails: the block pointers are left as they were.
+  bool allocateBlock(i32 iSlots);
+  // Zero-fills and frees the block when there is one; afterwards there is no block, N is 0 and no entries.
+  void releaseBlock();
+  // Moves the entries into a new block of iSlots slots, taking the old slots from slot 0 upward, and frees
+  // the old block. False when the allocation fails: nothing has changed then.
+  bool reallocateBlock(i32 iSlots, const char* pDuplicateMessage);
+
+  // Stores the entry in the first empty slot of the key's probe walk; the owner has checked that the key is
+  // not 0 and that a slot is empty. Meeting the key on the way is the assertion pDuplicateMessage.
+  void placeEntry(u32 id, uintptr_t uiValue, const char* pDuplicateMessage);
+  // Empties the key's slot and re-places the entries below it (pDuplicateMessage as for placeEntry). The
+  // removed value, or 0 when the key is absent or there is no block.
+  uintptr_t removeEntry(u32 id, const char* pDuplicateMessage);
+
+  u32 mpr_bDidAllocateTable = 0;
+  u32* mpr_pTable = nullptr;         // N keys, then (8-byte aligned) the N values
+  uintptr_t* mpr_pValues = nullptr;  // recomputed whenever the block changes
+  i32 m_iSlots = 0;                  // N
+  i32 m_iCount = 0;
+};
+
+inline uintptr_t ClHashSlotBlock::find(u32 id) const {
+  if (mpr_pTable == nullptr || id == 0) {
+    return 0;
+  }
+  const i32 iSlot = KvHashSlotSearch(mpr_pTable, m_iSlots, id);
+  return iSlot >= 0 ? mpr_pValues[iSlot] : 0;
+}
