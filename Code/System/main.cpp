@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
-#include "Code/System/GameSpecificCommandLine.h"
+#include "Code/System/GAMECommandLine.h"
 #include "Corvane/System/KvProgram.h"
 
 int main() {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Code/System/GameSpecificCommandLine.h"
+#include "Code/System/GAMECommandLine.h"
 #include "Corvane/Development/ClCommandParameters.h"
 #include "Tests/Support/KvTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "Code/System/GameSpecificCommandLine.h"
+#include "Code/System/GAMECommandLine.h"
 
 const SCommandParameterDefinition g_GameCommandDefinitions[gc_iNUM_GAME_COMMAND_DEFINITIONS] = {
     {"-fullscreen", 1, {0, 0, 0}, E_COMMAND_ARG_INT, 0},
