@@ -8,6 +8,7 @@
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
 #include "Corvane/System/KvDebug.h"
+#include "Fuzz/FuzzQuiet.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ void addConstants() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
+  KvFuzzSilenceProblemReports();
   static const bool bReady = [] {
     KvSetStopHook(&throwingStop);
     ClDataScriptEvaluator::initialize();

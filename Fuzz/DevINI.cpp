@@ -5,17 +5,10 @@
 #include <cstdio>
 
 #include "Corvane/Development/ClDevINI.h"
+#include "Fuzz/FuzzQuiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
-  static const bool bQuiet = [] {
-    // The bad-line reports would flood the fuzzer's output: they go to a stream of their own. The fuzzer
-    // keeps its own handle on the error output, and sanitizer reports write to the descriptor directly.
-    if (std::FILE* pNull = std::fopen("/dev/null", "w")) {
-      stderr = pNull;
-    }
-    return true;
-  }();
-  (void)bQuiet;
+  KvFuzzSilenceProblemReports();
   ClDevINI::initialize();
   ClDevINI::loadFromBuffer(pData, uiSize, "project.ini");
   const char* pLang = ClDevINI::getStringValue("LANG");

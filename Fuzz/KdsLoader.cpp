@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Corvane/Data/ClDScriptMgr2.h"
+#include "Fuzz/FuzzQuiet.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ uint64_t walk(const ClDScriptData2* pNode) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
+  KvFuzzSilenceProblemReports();
   char szError[gc_uiKDS_ERROR_SIZE];
   ClDScriptData2* pRoot = ClDScriptMgr2::buildTree(pData, uiSize, "fuzz.kds", szError, sizeof(szError));
   if (pRoot != nullptr) {

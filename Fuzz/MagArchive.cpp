@@ -25,6 +25,7 @@
 #include "Corvane/System/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/KvDataPaths.h"
+#include "Fuzz/FuzzQuiet.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ void readOne(SMagRef* pRef, u32 uiSize, u32 uiExtra) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
+  KvFuzzSilenceProblemReports();
   static const bool s_bInitialized = initialize();
   (void)s_bInitialized;
   if (uiSize < 5) {

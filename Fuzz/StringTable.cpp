@@ -7,8 +7,10 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvLangID.h"
+#include "Fuzz/FuzzQuiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
+  KvFuzzSilenceProblemReports();
   if (uiSize > (1u << 20)) {
     return 0;
   }

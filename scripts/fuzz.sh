@@ -15,5 +15,5 @@ for bin in build/fuzz/Fuzz/fuzz_*; do
   [ -d "Fuzz/corpus/$stem" ] && seeds+=("Fuzz/corpus/$stem")
   [ -d "build/fuzz/seeds/$stem" ] && seeds+=("build/fuzz/seeds/$stem")
   echo "=== $name (${seconds}s) ==="
-  "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 "$work" "${seeds[@]}"
+  "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -verbosity=0 -print_final_stats=1 "$work" "${seeds[@]}"
 done
