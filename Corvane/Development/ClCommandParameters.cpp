@@ -6,6 +6,7 @@
 #include "Corvane/ADT/ClPool.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/System/KvLangID.h"
 
 namespace {
 
@@ -14,11 +15,6 @@ constexpr SCommandParameterDefinition gc_engineDefinitions[] = {
     {"-release", 0, {0, 0, 0}, E_COMMAND_ARG_NONE, 0},
     {"-language", 1, {0, 0, 0}, E_COMMAND_ARG_TEXT, 0},
 };
-
-// The three-letter language codes in the order of their indices; "-language" answers the index.
-constexpr char gc_aszLanguageCodes[24][4] = {"eng", "fra", "ger", "spa", "ita", "nor", "dut", "por",
-                                             "jap", "kor", "cht", "chs", "rus", "fin", "swe", "dan",
-                                             "tha", "pol", "hun", "cze", "rom", "tur", "bra", "bul"};
 
 SCommandParameterDefinition* m_pDefinitions = nullptr;
 i32 s_iNumDefinitions = 0;
@@ -86,15 +82,6 @@ bool parseFraction(const char* pText, f32* pfValue) {
   return true;
 }
 
-i32 languageIndex(const char* pCode) {
-  for (i32 i = 0; i < 24; ++i) {
-    if (std::strcmp(gc_aszLanguageCodes[i], pCode) == 0) {
-      return i;
-    }
-  }
-  return -1;
-}
-
 // Applies "-debug", "-release" and "-language" in the order given; 0 on a conflict or a bad value.
 i32 applyEngineParameters() {
   for (i32 i = 0; i < s_parameters.getCount(); ++i) {
@@ -112,7 +99,7 @@ i32 applyEngineParameters() {
       }
       s_iDebugLevel = 0;
     } else if (std::strcmp(pName, "-language") == 0) {
-      const i32 iLanguage = languageIndex(pParameter->m_values[0].m_szText);
+      const i32 iLanguage = getLangIDFromCode(pParameter->m_values[0].m_szText);
       if (s_iLanguage != -1 || iLanguage < 0) {
         return 0;
       }
