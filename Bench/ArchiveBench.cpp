@@ -24,11 +24,11 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/ClCrypto.h"
-#include "Corvane/System/ClFileIO.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClCrypto.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Tools/magpack/MagPacker.h"
 
 namespace {

@@ -21,10 +21,10 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
-#include "Corvane/System/ClFileIO.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Fuzz/FuzzQuiet.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Fuzz/FuzzQuiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {

@@ -15,20 +15,20 @@
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/Stats/ClDiffMgr.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
-#include "Corvane/System/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/System/ClClock.h"
-#include "Corvane/System/ClFileIO.h"
+#include "Corvane/Files/ClFileIO.h"
 #include "Corvane/System/ClJobMgr.h"
-#include "Corvane/System/ClMagFileIO.h"
-#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/ClSteamMgr.h"
+#include "Corvane/Store/ClSteamMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
 #include "Corvane/System/ClThreadMgr.h"
-#include "Corvane/System/ClTrophyAchMgr.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Store/ClTrophyAchMgr.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Platform/Win32/Win32Time.h"
 
 E_GAME_MODE g_eCurrentGameMode = E_GAME_MODE_NONE;
@@ -179,7 +179,7 @@ i32 ClGame::startUp() {
   g_bQuitGame = 0;
 
   step("KvInitializeLanguagePath");
-  KvInitializeLanguagePath();
+  KvInitializeLanguagePath(ClDevINI::getStringValue("LANG"));
   step("ClSteamMgr::initialize");
   ClSteamMgr::initialize();
   step("ClDiffMgr::initialize");

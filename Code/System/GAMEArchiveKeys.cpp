@@ -1,6 +1,6 @@
 #include "Code/System/GAMEArchiveKeys.h"
 
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 
 // Content/CMakeLists.txt reads the keys from here to pack the archives: keep one archive a line, written
 // exactly as {"NAME", "key"}.

@@ -4,7 +4,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/System/GAMECommandLine.h"
-#include "Corvane/System/KvProgram.h"
+#include "Corvane/Program/KvProgram.h"
 
 int main() {
   std::printf("Grindlow: Ctrl-C or closing the window ends the game.\n");

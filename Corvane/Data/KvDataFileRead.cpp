@@ -2,8 +2,8 @@
 // one, else the loose file of that path.
 #include "Corvane/Data/KvDataFileRead.h"
 
-#include "Corvane/System/ClMagFileIO.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Files/KvDataPaths.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "Corvane/ADT/ClPool.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Language/KvLangID.h"
 
 namespace {
 

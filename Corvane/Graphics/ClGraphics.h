@@ -109,6 +109,9 @@ class ClGraphics {
 
   // Installs the hooks (not owned); null restores the defaults.
   static void setWindowHooks(ClWindowHooks* pHooks);
+  // The main-loop frame that processMessages runs when no message waits: true to keep running. The program
+  // body installs ClMainLoop::tick with the game's entry points; without one, an idle step runs no frame.
+  static void setMainLoopFrame(bool (*pfnFrame)());
   static ClWindowHooks& hooks();
 
   // --- State (main thread) ---

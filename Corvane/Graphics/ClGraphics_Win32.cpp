@@ -6,7 +6,6 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClGraphics.h"
-#include "Corvane/System/ClMainLoop.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
 #include "Corvane/System/KvDebug.h"
@@ -44,6 +43,7 @@ HINSTANCE g_hInstance = nullptr;
 WNDCLASSEXA g_windowClass = {};
 ClWindowHooks g_defaultHooks;
 ClWindowHooks* g_pHooks = &g_defaultHooks;
+bool (*g_pfnMainLoopFrame)() = nullptr;
 
 void acquireIfPresent(LPDIRECTINPUTDEVICE8A pDevice) {
   if (pDevice != nullptr) {
@@ -83,6 +83,8 @@ void onDropFiles(HDROP hDrop) {
 void ClGraphics::setWindowHooks(ClWindowHooks* pHooks) { g_pHooks = pHooks != nullptr ? pHooks : &g_defaultHooks; }
 
 ClWindowHooks& ClGraphics::hooks() { return *g_pHooks; }
+
+void ClGraphics::setMainLoopFrame(bool (*pfnFrame)()) { g_pfnMainLoopFrame = pfnFrame; }
 
 void ClGraphics::readDesktopSize() {
   mp_iDesktopWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -176,8 +178,8 @@ i32 ClGraphics::processMessages() {
     DispatchMessageA(&msg);
     return 1;
   }
-  if (mp_bAppActivated || !mp_bReady) {
-    return ClMainLoop::tick() ? 1 : 0;
+  if ((mp_bAppActivated || !mp_bReady) && g_pfnMainLoopFrame != nullptr) {
+    return g_pfnMainLoopFrame() ? 1 : 0;
   }
   // Never activated yet while the graphics are ready: wait, alertably, so file reads complete here.
   SleepEx(1, TRUE);

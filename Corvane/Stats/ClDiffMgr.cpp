@@ -2,9 +2,9 @@
 
 #include "Corvane/ADT/ClSimpleHashTable.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/System/ClClock.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/KvDebug.h"
 
 bool ClDiffMgr::mp_bInitialized = false;

@@ -19,8 +19,8 @@
 #pragma once
 
 #include "Corvane/ADT/ClDynamicVector.h"
-#include "Corvane/Stats/ClSteamLeaderboardDef.h"
-#include "Corvane/System/ClSteamMgr.h"
+#include "Corvane/Store/ClSteamLeaderboardDef.h"
+#include "Corvane/Store/ClSteamMgr.h"
 #include "Corvane/System/KvTypes.h"
 
 enum ELeaderboardEvent : i32 {

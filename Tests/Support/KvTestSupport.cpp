@@ -1,11 +1,11 @@
 #include "Tests/Support/KvTestSupport.h"
 
-#include "Corvane/System/ClFileIO.h"
-#include "Corvane/System/ClMagFileIO.h"
-#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/KvDataPaths.h"
-#include "Corvane/System/KvProgram.h"
+#include "Corvane/Files/KvDataPaths.h"
+#include "Corvane/Program/KvProgram.h"
 
 #include <cstdlib>
 #include <filesystem>

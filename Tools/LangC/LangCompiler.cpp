@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Language/KvLangID.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The string-table compiler: UTF-8 text sources in, ".lang" string tables out (layout in
-// Corvane/System/KvLangID.h: texts in UTF-16LE, pairs ordered by the signed name hash of their key).
+// Corvane/Language/KvLangID.h: texts in UTF-16LE, pairs ordered by the signed name hash of their key).
 //
 // Source syntax, one entry a line:
 //

@@ -13,8 +13,8 @@
 #include <sstream>
 
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/System/ClCrypto.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClCrypto.h"
+#include "Corvane/Files/ClMagFileIO.h"
 
 namespace fs = std::filesystem;
 

@@ -26,10 +26,10 @@
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/System/ClFileIO.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 #include "Tools/magpack/MagPacker.h"
 

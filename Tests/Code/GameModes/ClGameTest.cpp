@@ -11,10 +11,10 @@
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/ClClock.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/KvEngineGlobals.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Program/KvEngineGlobals.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/KvTestSupport.h"
 

@@ -9,7 +9,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Tools/magpack/MagPacker.h"
 #include "Tests/Support/KvTestSupport.h"

@@ -1,4 +1,4 @@
-#include "Corvane/System/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 
 #include <gtest/gtest.h>
 

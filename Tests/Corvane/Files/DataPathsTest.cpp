@@ -1,4 +1,4 @@
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/KvDataPaths.h"
 
 #include <gtest/gtest.h>
 

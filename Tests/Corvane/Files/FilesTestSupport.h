@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/ClFileIO.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Platform/Win32/Win32.h"
 #include "Tests/Support/KvTestSupport.h"
 

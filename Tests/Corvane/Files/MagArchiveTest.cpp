@@ -1,4 +1,4 @@
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 
 #include <gtest/gtest.h>
 

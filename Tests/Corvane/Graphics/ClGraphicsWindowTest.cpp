@@ -10,8 +10,8 @@
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
 #include "Corvane/Input/ClInputManager.h"
-#include "Corvane/System/ClMainLoop.h"
-#include "Corvane/System/KvProgram.h"
+#include "Corvane/Program/ClMainLoop.h"
+#include "Corvane/Program/KvProgram.h"
 #include "Platform/Win32/Win32.h"
 #include "Tests/Support/KvTestSupport.h"
 

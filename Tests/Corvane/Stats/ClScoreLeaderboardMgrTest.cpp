@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
-#include "Tests/Corvane/System/SteamMgrTestFixture.h"
+#include "Tests/Corvane/Store/SteamMgrTestFixture.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Tests/Corvane/System/KvRuntimeTestSupport.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "Corvane/Memory/KvAlloc.h"
 #include "Platform/Win32/Win32Threads.h"
-#include "Tests/Corvane/System/KvRuntimeTestSupport.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "Corvane/System/ClJobMgr.h"
 #include "Platform/Win32/Win32Threads.h"
-#include "Tests/Corvane/System/KvRuntimeTestSupport.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "Corvane/Memory/KvAlloc.h"
-#include "Tests/Corvane/System/KvRuntimeTestSupport.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tools/LangC/LangCompiler.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tests/Support/MagPackTestSupport.h"
 

@@ -1,5 +1,5 @@
 // The store's side of the language choice.
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Platform/Store/StoreApi.h"
 
 const char* KvLangID::getStoreLanguageName() {

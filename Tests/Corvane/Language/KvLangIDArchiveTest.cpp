@@ -12,12 +12,11 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/ClFileIO.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/ClSaveGameUtility.h"
-#include "Corvane/System/KvDataPaths.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Files/KvDataPaths.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -66,7 +65,7 @@ class KvLangIDArchiveTest : public ::testing::Test {
     ClDevINI::terminate();
     ClDevINI::initialize();
     ASSERT_EQ(ClDevINI::loadFromBuffer(settings.data(), settings.size(), "project.ini"), 1);
-    KvInitializeLanguagePath();
+    KvInitializeLanguagePath(ClDevINI::getStringValue("LANG"));
   }
 
   void writeLoose(const std::string& relative, const std::string& bytes) {
@@ -136,13 +135,6 @@ TEST_F(KvLangIDArchiveTest, MissingAndMalformedTablesKeepNothing) {
   writeLoose("Lang/eng/Strings/Loose.lang", readFile(std::string(KV_LANG_TABLES_DIR) + "/eng/Strings/Win32.lang"));
   ASSERT_EQ(KvLangID::loadStringTable("Loose"), 1) << KvLangID::getLastError();
   EXPECT_EQ(u16(KvLangID::getString("MB_FMOD_ISSUE_TITLE")), u"Sound problem");
-}
-
-TEST_F(KvLangIDArchiveTest, SaveFolderIsMadeUnderTheUserFolder) {
-  const std::string user = m_root + "/user/";
-  KvStrLCpyW(g_wszUserFolder, std::u16string(user.begin(), user.end()).c_str(), KV_MAX_PATH_LEN);
-  EXPECT_EQ(ClSaveGameUtility::initialize(), 1);
-  EXPECT_TRUE(std::filesystem::is_directory(m_root + "/user/SAVEDATA"));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "Corvane/System/KvProgram.h"
+#include "Corvane/Program/KvProgram.h"
 
 #include <gtest/gtest.h>
 #include <sys/ptrace.h>
@@ -17,7 +17,7 @@
 #include "Corvane/Development/ClCommandParameters.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClGraphics.h"
-#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/Store/StoreTest.h"
 #include "Platform/Win32/Win32System.h"
@@ -183,7 +183,7 @@ TEST_F(KvProgram, AssertionWritesACrashReportWithTheReport) {
       },
       ::testing::KilledBySignal(SIGSEGV), "crash report written");
   const std::string comment = crashComment();
-  EXPECT_EQ(comment.rfind(std::string("Assertion: [") + gc_pszCRASH_TEXT + "]\nFile: Tests/Corvane/System/KvProgramTest.cpp, line ", 0), 0u)
+  EXPECT_EQ(comment.rfind(std::string("Assertion: [") + gc_pszCRASH_TEXT + "]\nFile: Tests/Corvane/Program/KvProgramTest.cpp, line ", 0), 0u)
       << comment;
   EXPECT_EQ(comment.back(), '\n');
 }

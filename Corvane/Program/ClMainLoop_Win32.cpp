@@ -1,7 +1,7 @@
 #include "Corvane/Development/ClDevINI.h"
-#include "Corvane/System/ClMainLoop.h"
+#include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/KvDebug.h"
-#include "Corvane/System/KvProgram.h"
+#include "Corvane/Program/KvProgram.h"
 #include "Platform/Win32/Win32Time.h"
 
 i64 ClMainLoop::m_iFrequency = 0;

@@ -2,8 +2,8 @@
 #include <new>
 
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/Stats/ClSteamLeaderboardDef.h"
-#include "Corvane/System/ClSteamMgr.h"
+#include "Corvane/Store/ClSteamLeaderboardDef.h"
+#include "Corvane/Store/ClSteamMgr.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/Store/StoreApi.h"
 

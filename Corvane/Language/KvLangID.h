@@ -77,13 +77,15 @@ struct SStringTable {
 // terminated) when it is malformed.
 bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErrorSize);
 
-// Chooses the language (KvLangID::chooseLanguage) and sets the language folder under the data root.
-void KvInitializeLanguagePath();
+// Chooses the language (KvLangID::chooseLanguage) and sets the language folder under the data root. The
+// caller passes the development setting "LANG" (null when absent); the language module reads no settings
+// itself, so it stays below the settings reader.
+void KvInitializeLanguagePath(const char* pLangSetting);
 
 class KvLangID {
  public:
-  // The language: the development setting "LANG" when present, else the store's language.
-  static i32 chooseLanguage();
+  // The language: the development setting "LANG" when given (null: absent), else the store's language.
+  static i32 chooseLanguage(const char* pLangSetting);
   // The choice itself: the "LANG" text when given (null: no setting), else the store's language name. A
   // setting that is not one of the 24 codes falls back to English (0), with a message.
   static i32 chooseLanguageFrom(const char* pLangSetting, const char* pStoreLanguage);

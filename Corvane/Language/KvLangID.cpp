@@ -1,4 +1,4 @@
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Language/KvLangID.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,10 +6,9 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
-#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/ClMagFileIO.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 
 const char g_szLanguageCodes[NUM_LANGUAGES][4] = {
@@ -76,8 +75,7 @@ i32 KvLangID::getLangIDFromStoreName(const char* pStoreLanguage) {
   return gc_iLANGUAGE_ENGLISH;
 }
 
-i32 KvLangID::chooseLanguage() {
-  const char* pLangSetting = ClDevINI::mp_bInitialized ? ClDevINI::getStringValue("LANG") : nullptr;
+i32 KvLangID::chooseLanguage(const char* pLangSetting) {
   return chooseLanguageFrom(pLangSetting, pLangSetting == nullptr ? getStoreLanguageName() : nullptr);
 }
 
@@ -113,7 +111,9 @@ i32 KvLangID::getLanguage() {
 
 const char* KvLangID::getLanguagePath() { return g_szLanguagePath; }
 
-void KvInitializeLanguagePath() { KvLangID::setLanguage(KvLangID::chooseLanguage(), KvGetBaseDataPath()); }
+void KvInitializeLanguagePath(const char* pLangSetting) {
+  KvLangID::setLanguage(KvLangID::chooseLanguage(pLangSetting), KvGetBaseDataPath());
+}
 
 // ---- String tables ----
 

@@ -8,11 +8,11 @@
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/ClJobMgr.h"
 #include "Corvane/System/ClMutexLockPool_Win32.h"
-#include "Corvane/System/ClSteamMgr.h"
+#include "Corvane/Store/ClSteamMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
 #include "Corvane/System/ClThreadMgr.h"
-#include "Corvane/System/KvEngineGlobals.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Program/KvEngineGlobals.h"
+#include "Corvane/Language/KvLangID.h"
 
 // 1. Geometry-data pool (1024 records).
 ClPool<SGeometryData, gc_iMAX_GEOMETRY_DATA> ClGeometryDataMgr_WIN32::m_geometryDataPool;

@@ -1,7 +1,7 @@
 #include <cstring>
 
-#include "Corvane/System/ClSteamMgr.h"
-#include "Corvane/System/ClTrophyAchMgr.h"
+#include "Corvane/Store/ClSteamMgr.h"
+#include "Corvane/Store/ClTrophyAchMgr.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/Store/StoreApi.h"
 

@@ -1,4 +1,4 @@
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 
 #include <zlib.h>
 
@@ -7,8 +7,8 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/ClAsyncAssetLoaderMgr.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 
 ClPool<ClMagTOC, gc_iMAX_MAG_ARCHIVES> g_MagTOCPool;

@@ -46,8 +46,8 @@
 
 #include "Corvane/ADT/ClDynamicVector.h"
 #include "Corvane/ADT/ClPool.h"
-#include "Corvane/System/ClCrypto.h"
-#include "Corvane/System/ClFileIO.h"
+#include "Corvane/Files/ClCrypto.h"
+#include "Corvane/Files/ClFileIO.h"
 #include "Corvane/System/KvTypes.h"
 
 #include <cstddef>

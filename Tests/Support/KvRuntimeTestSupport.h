@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/KvEngineGlobals.h"
+#include "Corvane/Program/KvEngineGlobals.h"
 #include "Platform/Win32/Win32System.h"
 
 class KvRuntimeTest : public ::testing::Test {

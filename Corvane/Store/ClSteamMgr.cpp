@@ -1,9 +1,9 @@
 // The store manager's listener lists, handle cache and queue of deferred leaderboard requests: everything
 // that does not call the store. The store calls are in ClSteamMgr_Steam_Win32.cpp.
-#include "Corvane/System/ClSteamMgr.h"
+#include "Corvane/Store/ClSteamMgr.h"
 
-#include "Corvane/Stats/ClSteamLeaderboardDef.h"
-#include "Corvane/System/ClTrophyAchMgr.h"
+#include "Corvane/Store/ClSteamLeaderboardDef.h"
+#include "Corvane/Store/ClTrophyAchMgr.h"
 #include "Corvane/System/KvDebug.h"
 
 static_assert(ClSteamMgr::NUM_LEADERBOARDS == NUM_E_GSSLI);

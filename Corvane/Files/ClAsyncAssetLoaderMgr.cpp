@@ -1,11 +1,11 @@
-#include "Corvane/System/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 
 #include <new>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/ClMagFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/KvDebug.h"
 
 ClList<SAsyncAssetEntry> ClAsyncAssetLoaderMgr::m_queue;

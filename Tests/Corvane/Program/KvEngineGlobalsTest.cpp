@@ -1,4 +1,4 @@
-#include "Corvane/System/KvEngineGlobals.h"
+#include "Corvane/Program/KvEngineGlobals.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/ClJobMgr.h"
 #include "Corvane/System/ClThreadMgr.h"
-#include "Tests/Corvane/System/KvRuntimeTestSupport.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
 
 namespace {
 

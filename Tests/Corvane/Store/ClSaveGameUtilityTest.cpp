@@ -5,17 +5,20 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
 #include <cstring>
 #include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
 
-#include "Corvane/System/ClFileIO.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/ClMutexLock.h"
-#include "Corvane/System/ClSaveGameUtility.h"
+#include "Corvane/Store/ClSaveGameUtility.h"
 #include "Corvane/System/ClThreadMgr.h"
-#include "Corvane/System/KvEngineGlobals.h"
+#include "Corvane/Program/KvEngineGlobals.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 
 namespace {
@@ -299,6 +302,16 @@ TEST_F(ClSaveGameUtilityTest, RequestsRacingTheEndOfASaveAreNeverLost) {
     ASSERT_EQ(readStoredProfile(), profileBytes()) << "round " << iRound;
     ASSERT_EQ(g_uiAutoSaveState, 1u);
   }
+}
+
+TEST_F(ClSaveGameUtilityTest, SaveFolderIsMadeUnderTheUserFolder) {
+  const std::string user = m_dir + "/user/";
+  wchar16 szSaved[KV_MAX_PATH_LEN];
+  KvStrLCpyW(szSaved, g_wszUserFolder, KV_MAX_PATH_LEN);
+  KvStrLCpyW(g_wszUserFolder, std::u16string(user.begin(), user.end()).c_str(), KV_MAX_PATH_LEN);
+  EXPECT_EQ(ClSaveGameUtility::initialize(), 1);
+  EXPECT_TRUE(std::filesystem::is_directory(m_dir + "/user/SAVEDATA"));
+  KvStrLCpyW(g_wszUserFolder, szSaved, KV_MAX_PATH_LEN);
 }
 
 }  // namespace

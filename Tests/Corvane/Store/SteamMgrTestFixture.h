@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "Corvane/Stats/ClSteamLeaderboardDef.h"
-#include "Corvane/System/ClSteamMgr.h"
-#include "Corvane/System/ClTrophyAchMgr.h"
-#include "Corvane/System/KvEngineGlobals.h"
+#include "Corvane/Store/ClSteamLeaderboardDef.h"
+#include "Corvane/Store/ClSteamMgr.h"
+#include "Corvane/Store/ClTrophyAchMgr.h"
+#include "Corvane/Program/KvEngineGlobals.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 
 inline bool g_bInsideSteamUpdate = false;

@@ -1,4 +1,4 @@
-#include "Corvane/System/ClFileIO.h"
+#include "Corvane/Files/ClFileIO.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,12 +1,12 @@
-#include "Corvane/System/ClSaveGameUtility.h"
+#include "Corvane/Store/ClSaveGameUtility.h"
 
 #include <chrono>
 #include <thread>
 
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/ClFileIO.h"
-#include "Corvane/System/KvDataPaths.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 
 void* ClSaveGameUtility::mpr_pSaveGameDataSnapshot = nullptr;

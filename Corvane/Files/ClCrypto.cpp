@@ -1,4 +1,4 @@
-#include "Corvane/System/ClCrypto.h"
+#include "Corvane/Files/ClCrypto.h"
 
 #include <cryptopp/aes.h>
 #include <cryptopp/modes.h>

@@ -6,7 +6,8 @@
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/KvDebug.h"
-#include "Corvane/System/KvProgram.h"
+#include "Corvane/Program/ClMainLoop.h"
+#include "Corvane/Program/KvProgram.h"
 #include "Platform/Store/StoreApi.h"
 #include "Platform/Win32/Win32.h"
 #include "Platform/Win32/Win32Crash.h"
@@ -23,7 +24,11 @@ void ignoreStoreWarning(int /*iSeverity*/, const char* /*pText*/) {}
 
 }  // namespace
 
-void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints) { g_gameEntryPoints = entryPoints; }
+void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints) {
+  g_gameEntryPoints = entryPoints;
+  // The pump runs the game's frames through the main loop.
+  ClGraphics::setMainLoopFrame(&ClMainLoop::tick);
+}
 const SKvGameEntryPoints& KvGetGameEntryPoints() { return g_gameEntryPoints; }
 
 i32 KvGetNarrowedArgCount() { return g_iNarrowedArgCount; }

@@ -7,8 +7,8 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/System/KvEngineGlobals.h"
-#include "Corvane/System/KvLangID.h"
+#include "Corvane/Program/KvEngineGlobals.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 #include "Tools/LangC/LangCompiler.h"
 
@@ -85,12 +85,12 @@ TEST_F(KvLangIDTest, LangSettingWinsAndUnknownCodesFallBackToEnglish) {
   // Through the development settings and the running store.
   setenv("GRINDLOW_STORE_LANGUAGE", "koreana", 1);
   ClDevINI::initialize();
-  EXPECT_EQ(KvLangID::chooseLanguage(), 0);  // store not running: English
+  EXPECT_EQ(KvLangID::chooseLanguage(ClDevINI::getStringValue("LANG")), 0);  // store not running: English
   ASSERT_TRUE(SteamAPI_Init());
-  EXPECT_EQ(KvLangID::chooseLanguage(), 9);
+  EXPECT_EQ(KvLangID::chooseLanguage(ClDevINI::getStringValue("LANG")), 9);
   const char szSettings[] = "LANG fra\n";
   ASSERT_EQ(ClDevINI::loadFromBuffer(szSettings, sizeof(szSettings) - 1, "project.ini"), 1);
-  EXPECT_EQ(KvLangID::chooseLanguage(), 1);
+  EXPECT_EQ(KvLangID::chooseLanguage(ClDevINI::getStringValue("LANG")), 1);
   ClDevINI::terminate();
   unsetenv("GRINDLOW_STORE_LANGUAGE");
 

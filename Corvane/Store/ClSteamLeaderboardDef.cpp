@@ -1,4 +1,4 @@
-#include "Corvane/Stats/ClSteamLeaderboardDef.h"
+#include "Corvane/Store/ClSteamLeaderboardDef.h"
 
 #include "Corvane/System/KvDebug.h"
 

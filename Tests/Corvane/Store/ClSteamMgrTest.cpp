@@ -1,7 +1,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Tests/Corvane/System/SteamMgrTestFixture.h"
+#include "Tests/Corvane/Store/SteamMgrTestFixture.h"
 
 namespace {
 
