@@ -3,12 +3,14 @@ cmake_minimum_required(VERSION 3.25)
 # includes nothing of the game, and that the stand-ins include nothing of either.
 #   cmake -DSOURCE_DIR=<tree> -P CheckLayers.cmake
 # The layers, lowest first; an area folder must appear in exactly one.
-set(layer_names system files language store engine program)
+set(layer_names system files language store engine audio ui program)
 set(layer_system ADT Math Memory System)
 set(layer_files Files)
 set(layer_language Language)
 set(layer_store Store)
-set(layer_engine Data Development GameModes Assets Stats Input Graphics)
+set(layer_engine Data Development GameModes Assets Stats Input Graphics Camera Animation FMV)
+set(layer_audio Audio)
+set(layer_ui UI)
 set(layer_program Program)
 # Layers that may not see each other although one lies above the other.
 set(apart_language store)

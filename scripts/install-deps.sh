@@ -12,7 +12,11 @@ packages=(
   zlib1g-dev libcrypto++-dev libsqlite3-dev
   libsdl2-dev libsdl2-image-dev libgl-dev libegl-dev libgl1-mesa-dri
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  libsndfile1-dev libfreetype-dev
+  libsndfile1-dev libsamplerate0-dev libfreetype-dev
+  # data tools: GLSL checking of effects, rectangle packing and image writing, test movies
+  glslang-tools libstb-dev ffmpeg
+  # benchmark baselines
+  libsdl2-mixer-dev
   # headless runs of window, GL and audio tests
   xvfb xauth
 )
