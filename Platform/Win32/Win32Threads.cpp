@@ -445,7 +445,19 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES /*lpEventAttributes*/, BOOL bManualRes
   return Win32Internal::addHandle(pEvent);
 }
 
+namespace {
+std::atomic<void (*)()> g_pfnBlockingCallHook{nullptr};
+void runBlockingCallHook() {
+  if (void (*pfnHook)() = g_pfnBlockingCallHook.load(std::memory_order_acquire)) {
+    pfnHook();
+  }
+}
+}  // namespace
+
+void Win32SetBlockingCallHook(void (*pfnHook)()) { g_pfnBlockingCallHook.store(pfnHook, std::memory_order_release); }
+
 BOOL SetEvent(HANDLE hEvent) {
+  runBlockingCallHook();
   auto pEvent = Win32Internal::findHandleAs<EventObject>(hEvent, ObjectKind::Event);
   if (!pEvent) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -472,6 +484,7 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
 }
 
 DWORD WaitForSingleObjectEx(HANDLE hHandle, DWORD dwMilliseconds, BOOL bAlertable) {
+  runBlockingCallHook();
   std::shared_ptr<KernelObject> pObject = findAnyHandle(hHandle);
   if (!pObject || (pObject->eKind != ObjectKind::Thread && pObject->eKind != ObjectKind::Event)) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -505,6 +518,7 @@ BOOL CloseHandle(HANDLE hObject) {
 }
 
 DWORD SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
+  runBlockingCallHook();
   if (!bAlertable) {
     plainSleep(dwMilliseconds);
     return 0;
@@ -514,7 +528,10 @@ DWORD SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
   return 0;
 }
 
-void Sleep(DWORD dwMilliseconds) { plainSleep(dwMilliseconds); }
+void Sleep(DWORD dwMilliseconds) {
+  runBlockingCallHook();
+  plainSleep(dwMilliseconds);
+}
 
 DWORD QueueUserAPC(PAPCFUNC pfnAPC, HANDLE hThread, ULONG_PTR dwData) {
   if (!pfnAPC) {
