@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -62,13 +63,15 @@ class TDebugKindPools final : public CDebugKindPools {
 };
 
 template <i32... I>
-std::vector<CDebugKindPools*> makeKinds(std::integer_sequence<i32, I...>) {
-  return {new TDebugKindPools<gc_aiDEBUG_PRIMITIVE_SIZES[I]>()...};
+std::vector<std::unique_ptr<CDebugKindPools>> makeKinds(std::integer_sequence<i32, I...>) {
+  std::vector<std::unique_ptr<CDebugKindPools>> kinds;
+  (kinds.push_back(std::make_unique<TDebugKindPools<gc_aiDEBUG_PRIMITIVE_SIZES[I]>>()), ...);
+  return kinds;
 }
 
 // Built once, kept for the process (static pools as the engine's other pools are).
-std::vector<CDebugKindPools*>& kinds() {
-  static std::vector<CDebugKindPools*> s_kinds =
+std::vector<std::unique_ptr<CDebugKindPools>>& kinds() {
+  static std::vector<std::unique_ptr<CDebugKindPools>> s_kinds =
       makeKinds(std::make_integer_sequence<i32, gc_iNUM_DEBUG_PRIMITIVE_KINDS>{});
   return s_kinds;
 }
@@ -232,7 +235,7 @@ void ClDrawPrimitive::releaseDeviceObjects() {
 }
 
 void ClDrawPrimitive::flushPending() {
-  for (CDebugKindPools* pKind : kinds()) {
+  for (auto& pKind : kinds()) {
     pKind->flush();
   }
   for (i32 iKind : gc_aiPENDING_FREE_ORDER) {
@@ -241,7 +244,7 @@ void ClDrawPrimitive::flushPending() {
 }
 
 void ClDrawPrimitive::freeRendered() {
-  for (CDebugKindPools* pKind : kinds()) {
+  for (auto& pKind : kinds()) {
     pKind->freeRendered();
   }
 }

@@ -3,6 +3,8 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <SDL.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -246,6 +248,8 @@ void* threadTrampoline(void* pStart) {
   t_pState = pObject->pState;
 
   const unsigned uResult = pObject->pRoutine(pObject->pArgument);
+  // SDL keeps per-thread data (its error text) for threads that call it; threads it did not make must give it back.
+  SDL_TLSCleanup();
 
   std::deque<std::function<void()>> dropped;  // routines queued too late die outside the lock
   {

@@ -255,6 +255,7 @@ TEST_F(D3D9Device, ContextMovesBetweenThreadsInLockstep) {
       ++iDrawn;
       SetEvent(hDone);
     }
+    SDL_TLSCleanup();
   });
   for (int iFrame = 0; iFrame < 200; ++iFrame) {
     const float fX = static_cast<float>(iFrame % 32);
