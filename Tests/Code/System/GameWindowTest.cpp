@@ -64,7 +64,25 @@ class GameWindow : public ::testing::Test {
     ASSERT_EQ(posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
   }
 
-  // The top-level window titled "Grindlow" (the window manager-less server keeps it a child of the root).
+  // The process that made a window (_NET_WM_PID), 0 when it does not say.
+  long windowPid(Window window) {
+    Atom type = 0;
+    int iFormat = 0;
+    unsigned long uiItems = 0;
+    unsigned long uiAfter = 0;
+    unsigned char* pData = nullptr;
+    long iPid = 0;
+    if (XGetWindowProperty(m_pDisplay, window, XInternAtom(m_pDisplay, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                           &type, &iFormat, &uiItems, &uiAfter, &pData) == Success &&
+        pData != nullptr) {
+      if (uiItems == 1) iPid = *reinterpret_cast<long*>(pData);
+      XFree(pData);
+    }
+    return iPid;
+  }
+
+  // Our game's top-level window titled "Grindlow" (the window manager-less server keeps it a child of the root;
+  // other tests may run games on the same server at the same time).
   Window waitForWindow() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -77,7 +95,7 @@ class GameWindow : public ::testing::Test {
       for (unsigned i = 0; i < uiCount && found == 0; ++i) {
         char* pName = nullptr;
         if (XFetchName(m_pDisplay, pChildren[i], &pName) && pName != nullptr) {
-          if (std::string(pName) == "Grindlow") found = pChildren[i];
+          if (std::string(pName) == "Grindlow" && windowPid(pChildren[i]) == m_pid) found = pChildren[i];
           XFree(pName);
         }
       }
@@ -160,6 +178,13 @@ TEST_F(GameWindow, CloseButtonEndsTheGame) {
   startGame();
   const Window window = waitForWindow();
   ASSERT_NE(window, 0u);
+  // As a player would: once the window is on the screen and the game runs its frames.
+  XWindowAttributes attributes{};
+  for (int i = 0; i < 500 && XGetWindowAttributes(m_pDisplay, window, &attributes) && attributes.map_state != IsViewable;
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = window;
