@@ -23,6 +23,12 @@ extern "C" const char* __lsan_default_suppressions() {
          "leak:libLLVM\n";
 }
 
+// Mesa's software rasteriser synchronises its own threads with primitives ThreadSanitizer does not see; what it
+// does inside itself is not ours to check.
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:swrast_dri.so\nrace:libLLVM\ndeadlock:swrast_dri.so\ndeadlock:libLLVM\ndeadlock:libgcc_s.so\n";
+}
+
 namespace {
 [[maybe_unused]] const bool g_bGLDriversHeld = [] {
   for (const char* pName : {"libglapi.so.0", "libEGL_mesa.so.0", "libGLX_mesa.so.0",
