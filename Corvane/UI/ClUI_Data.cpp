@@ -70,12 +70,17 @@ void forEachNewWidget(ClWidget* pWidget, ClDynamicHashTable& visited, Fn fn) {
   }
 }
 
+// The set of widgets met, released however the walk ends.
+struct SVisitedWidgets {
+  SVisitedWidgets() { table.initialize(64); }
+  ~SVisitedWidgets() { table.terminate(); }
+  ClDynamicHashTable table;
+};
+
 template <typename Fn>
 void forEachNewWidget(ClWidget* pWidget, Fn fn) {
-  ClDynamicHashTable visited;
-  visited.initialize(64);
-  forEachNewWidget(pWidget, visited, fn);
-  visited.terminate();
+  SVisitedWidgets visited;
+  forEachNewWidget(pWidget, visited.table, fn);
 }
 
 }  // namespace
@@ -247,6 +252,11 @@ void ClUI::recursivelyCreateWidgetsFromParent(SRawWidgetInstance* pRawInstance, 
                                               ClWidget* pParent) {
   KV_ASSERT(pRawInstance);
   KV_ASSERT(ppWidgetToCreate);
+  // Checked before anything is allocated, so a stop here leaves nothing behind.
+  if (mp_MasterWidgetList.find(pRawInstance->mp_uiInstanceID) != 0) {
+    pRawInstance->mp_acName[sizeof(pRawInstance->mp_acName) - 1] = '\0';
+    KV_FATALF("Duplicate widget ID [0x%08X] '%s'", pRawInstance->mp_uiInstanceID, pRawInstance->mp_acName);
+  }
   void* pMemory = KvAlignedAlloc(sizeof(ClWidget), 16);
   if (pMemory == nullptr) {
     KV_FATAL("ClUI::recursivelyCreateWidgetsFromParent() -> Could not allocate pNewWidget!");
@@ -257,9 +267,6 @@ void ClUI::recursivelyCreateWidgetsFromParent(SRawWidgetInstance* pRawInstance, 
   pNewWidget->mp_pRawData = pRawInstance;
   pRawInstance->mp_acName[sizeof(pRawInstance->mp_acName) - 1] = '\0';
   pNewWidget->initialiseFromRawData();
-  if (mp_MasterWidgetList.find(pRawInstance->mp_uiInstanceID) != 0) {
-    KV_FATALF("Duplicate widget ID [0x%08X] '%s'", pRawInstance->mp_uiInstanceID, pRawInstance->mp_acName);
-  }
   mp_MasterWidgetList.insertPtr(pRawInstance->mp_uiInstanceID, pNewWidget);
   for (i32 i = 0; i < pRawInstance->mp_iNumChildren; ++i) {
     SRawWidgetInstance* pRawChild = pRawInstance->mp_ppChildren[i];

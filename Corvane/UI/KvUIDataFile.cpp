@@ -396,7 +396,9 @@ class ClUIDataChecker {
       if (pChild != nullptr && pChild->bOnStack) {
         char szParent[32];
         std::memcpy(szParent, nameAt(uiInstance), sizeof(szParent));
-        return fail("widget [%s] lists its own ancestor [%s] as a child", szParent, nameAt(uiChild));
+        return fail("widget [%s] lists [%s] as a child, whose instance ID is that of the widget itself or of one of "
+                    "its ancestors",
+                    szParent, nameAt(uiChild));
       }
       if (pChild != nullptr) {
         iChildVisits = pChild->iVisits;

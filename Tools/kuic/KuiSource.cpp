@@ -498,18 +498,26 @@ class ClKuiParser {
         return fail(where + "/name", "the name hashes to 0; give an \"instanceID\"");
       }
     }
-    const auto known = m_ids.find(widget.uiInstanceID);
-    if (known != m_ids.end()) {
-      return fail(where + "/name", "the instance ID of [" + widget.name + "] is already the ID of [" +
-                                       m_pSet->widgets[known->second].name + "]");
+    if (m_paths.size() <= static_cast<size_t>(iIndex)) {
+      m_paths.resize(static_cast<size_t>(iIndex) + 1);
     }
-    m_ids[widget.uiInstanceID] = iIndex;
-    m_byName[widget.name] = iIndex;
+    m_paths[static_cast<size_t>(iIndex)] = where;
     *pIndex = iIndex;
     return true;
   }
 
   bool resolveLinks() {
+    // Names and IDs in the order of the definitions, so a repeat is blamed on the later one.
+    for (size_t i = 0; i < m_pSet->widgets.size(); ++i) {
+      const SKuiWidget& widget = m_pSet->widgets[i];
+      const auto known = m_ids.find(widget.uiInstanceID);
+      if (known != m_ids.end()) {
+        return fail(m_paths[i] + "/name", "the instance ID of [" + widget.name + "] is already the ID of [" +
+                                              m_pSet->widgets[static_cast<size_t>(known->second)].name + "]");
+      }
+      m_ids[widget.uiInstanceID] = static_cast<int>(i);
+      m_byName[widget.name] = static_cast<int>(i);
+    }
     for (const SPendingChild& link : m_links) {
       const auto found = m_byName.find(link.name);
       if (found == m_byName.end()) {
@@ -566,6 +574,7 @@ class ClKuiParser {
   std::vector<SPendingSwitch> m_switches;
   std::map<uint32_t, int> m_ids;
   std::map<std::string, int> m_byName;
+  std::vector<std::string> m_paths;  // of each widget's definition
 };
 
 // Appends records to an image, each at the next multiple of its alignment.
