@@ -322,15 +322,17 @@ void ClUI::forgetWidget(ClWidget* pWidget) {
     }
   }
   // Focus grids of other widgets.
-  mp_MasterWidgetList.forEachValue([pWidget](uintptr_t uiValue, i32) {
-    SWidgetGrid* pGrid = reinterpret_cast<ClWidget*>(uiValue)->mp_pWidgetGrid;
-    if (pGrid != nullptr) {
+  const auto clearCells = [pWidget](const ClWidget* pOwner) {
+    if (SWidgetGrid* pGrid = pOwner->mp_pWidgetGrid) {
       for (ClWidget*& pCell : pGrid->mp_apCells) {
         if (pCell == pWidget) {
           pCell = nullptr;
         }
       }
     }
-  });
+  };
+  clearCells(&mp_RootWidget);
+  mp_MasterWidgetList.forEachValue(
+      [&clearCells](uintptr_t uiValue, i32) { clearCells(reinterpret_cast<const ClWidget*>(uiValue)); });
   hooks().widgetDestroyed(pWidget);
 }

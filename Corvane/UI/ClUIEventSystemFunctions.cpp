@@ -14,17 +14,11 @@ u32 ClUIEventSystemFunctions::addEntry(u32 uiNameHash, WidgetEventProcedure pfnF
 void ClUIEventSystemFunctions::registerFunction(u32 uiNameHash, WidgetEventProcedure pfnFunction) {
   WidgetEventProcedure callback = pfnFunction;
   KV_ASSERT(callback);
-  // The table holds the rows' addresses: the row block must never grow and move.
   KV_ASSERT_MSG(mp_entries.getSize() < static_cast<u32>(gc_iMAX_EVENT_PROCEDURES),
                 "ClUIEventSystemFunctions::registerFunction() -> more than 1024 procedures registered!");
   KV_ASSERT_MSG(mp_table.find(uiNameHash) == 0, "Dynamic Hash Table COLLISION/DUPLICATE KEY!");
-  const u32 uiCount = addEntry(uiNameHash, callback);
-  mp_table.insertPtr(uiNameHash, &mp_entries[uiCount - 1]);
-}
-
-WidgetEventProcedure ClUIEventSystemFunctions::findFunction(u32 uiNameHash) {
-  const UIEventFunctionEntry* pEntry = mp_table.findPtr<UIEventFunctionEntry>(uiNameHash);
-  return pEntry != nullptr ? pEntry->mp_pfnFunction : nullptr;
+  addEntry(uiNameHash, callback);
+  mp_table.insert(uiNameHash, reinterpret_cast<uintptr_t>(callback));
 }
 
 void ClUIEventSystemFunctions::terminate() {

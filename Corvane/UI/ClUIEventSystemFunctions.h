@@ -11,8 +11,9 @@
 //
 // The registry is filled once at UI start-up (ClUI::initialise creates its table, then the registration
 // functions call registerFunction) and released by ClUI::terminate. It holds at most
-// gc_iMAX_EVENT_PROCEDURES procedures; rows never move, and a lookup is one probe of the hash table. A null
-// procedure, a name registered twice and a 1025th procedure are assertions. Main thread only.
+// gc_iMAX_EVENT_PROCEDURES procedures, in registration order; its table maps each name hash straight to the
+// procedure, so a lookup is one probe with no further load. A null procedure, a name registered twice and a
+// 1025th procedure are assertions. Main thread only.
 #pragma once
 
 #include <cstddef>
@@ -87,14 +88,16 @@ class ClUIEventSystemFunctions {
   static void registerFunction(u32 uiNameHash, WidgetEventProcedure pfnFunction);
   // Appends a row and answers the new number of rows.
   static u32 addEntry(u32 uiNameHash, WidgetEventProcedure pfnFunction);
-  // The procedure registered under the hash, or null.
-  static WidgetEventProcedure findFunction(u32 uiNameHash);
+  // The procedure registered under the hash, or null: one probe of the table.
+  static WidgetEventProcedure findFunction(u32 uiNameHash) {
+    return reinterpret_cast<WidgetEventProcedure>(mp_table.find(uiNameHash));
+  }
   static u32 getCount() { return mp_entries.getSize(); }
   // Frees the table and the rows; the registry may be created again.
   static void terminate();
 
   static ClVarArray<UIEventFunctionEntry, gc_iMAX_EVENT_PROCEDURES> mp_entries;
-  static ClDynamicHashTable mp_table;  // name hash -> address of the row
+  static ClDynamicHashTable mp_table;  // name hash -> the row's procedure
 };
 
 // Parameters of a call record. Each asserts "pData", an index below the count and the parameter's type.

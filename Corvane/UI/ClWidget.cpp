@@ -606,8 +606,10 @@ void ClWidget::callEvent(u32 uiEventHash) { callEventFrom(0, uiEventHash, true, 
 void ClWidget::callEventFrom(u32 uiSourceHash, u32 uiEventHash, bool bRunSingle, bool bRunList) {
   mp_uiForwardSourceHash = uiSourceHash;
   mp_uiCurrentEventHash = uiEventHash;
+  // Only an event-callback value is read as one: a value of another type under an event's name (which data
+  // may hold) is no event.
   const WidgetProperty* pProp = findProperty(uiEventHash);
-  if (pProp == nullptr || pProp->mp_pData == nullptr) {
+  if (pProp == nullptr || pProp->mp_pData == nullptr || pProp->mp_eType != E_BASE_TYPE_EVENTCALLBACK) {
     return;
   }
   const SWidgetEventCallback* pCallback = static_cast<const SWidgetEventCallback*>(pProp->mp_pData);

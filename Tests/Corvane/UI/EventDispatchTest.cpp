@@ -30,10 +30,13 @@ TEST_F(EventDispatchTest, TheSingleProcedureRunsFirstWithoutDataThenEachCallInOr
   }
   EXPECT_EQ(pWidget->mp_uiForwardSourceHash, 0u);
 
-  // Events without a property, and calls on a widget without properties, are silent.
+  // Events without a property, and calls on a widget without properties, are silent; so is a value of
+  // another type under an event's name, which is never read as an event record.
   g_uiTrace.runs.clear();
   pWidget->callEvent(H("onNothing"));
   ClUI::getRootWidget()->callEvent(H("onClick"));
+  pWidget->setInt(H("onTick"), 0x1000);
+  pWidget->callEvent(H("onTick"));
   EXPECT_TRUE(g_uiTrace.runs.empty());
 }
 

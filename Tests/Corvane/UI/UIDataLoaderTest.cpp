@@ -166,7 +166,6 @@ TEST_F(UIDataLoaderTest, ALoadWithoutAReadBufferAnswersFalseAndStillCountsAsLoad
   SMagRef* pRef = nullptr;
   ASSERT_EQ(ClMagFileIO::open(".\\Lang\\eng\\UI\\VOSK_UI.kui", &uiSize, &pRef), 0);
   ClMagFileIO::close(pRef);
-  struct SFailReadBuffer : ClUIHooks {};
   KvAllocFailNext(1);
   const bool bLoaded = ClUI::loadLocalizedUIData("VOSK_UI");
   KvAllocFailNext(0);
