@@ -31,13 +31,13 @@
 // relocates or later writes in place lies outside the block or overlaps another record:
 // - header, instances, property records and call records start on 8-byte boundaries, offset arrays and
 //   parameter records on 4-byte boundaries; counts are not negative; every record and array lies in the file;
-// - the widget table lists every instance reachable from the root, and none twice; instance IDs, property
-//   name hashes and the IDs of a widget's properties are non-zero and unique within an instance;
+// - the widget table lists every instance reachable from the root, and none twice; instance IDs and property
+//   name hashes are non-zero, and the property names of one instance differ;
 // - property types are 0-4 or 6-14; an ASCII text ends within its 256 bytes; a parameter's type is 0-3 and
 //   a string parameter ends inside the file;
-// - a type-14 property record and a call record belong to one owner only (they are relocated in place);
-// - the records the loader or a widget writes (header, instances, property records, call records) overlap
-//   no other record or array;
+// - every record and every offset array belongs to one owner and overlaps no other (records are relocated
+//   and written in place, and the arrays' counts then bound what the loader allocates); only parameter
+//   records, which nothing writes, may be shared;
 // - no widget lists one of its ancestors as a child (the tree is built by instance ID, and a link back up
 //   would make the walks endless); the tree is at most gc_iMAX_UI_TREE_DEPTH deep and its walk (a shared
 //   child counts once per parent) visits at most gc_iMAX_UI_TREE_VISITS widgets.
