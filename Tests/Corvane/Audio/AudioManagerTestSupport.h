@@ -23,6 +23,18 @@
 inline constexpr int gc_iTEST_RATE = 48000;
 
 class AudioManagerTest : public ::testing::Test {
+ public:
+  // Compiles a cue list (JSON text) into bytes.
+  static std::vector<std::uint8_t> compileBank(const std::string& cueList) {
+    nlohmann::json json;
+    std::string problem;
+    std::vector<std::uint8_t> bank;
+    std::vector<SSoundBankSourceFile> sources;
+    EXPECT_TRUE(SoundBankParseJson(cueList, "test.json", &json, &problem)) << problem;
+    EXPECT_TRUE(SoundBankCompile(json, "test.json", &bank, &sources, &problem)) << problem;
+    return bank;
+  }
+
  protected:
   void SetUp() override {
     m_previous = std::filesystem::current_path();
@@ -59,16 +71,6 @@ class AudioManagerTest : public ::testing::Test {
   void writeLoose(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::filesystem::create_directories(std::filesystem::path(m_root + "/" + path).parent_path());
     KvTestWriteFile(m_root + "/" + path, bytes);
-  }
-  // Compiles a cue list (JSON text) into bytes.
-  static std::vector<std::uint8_t> compileBank(const std::string& cueList) {
-    nlohmann::json json;
-    std::string problem;
-    std::vector<std::uint8_t> bank;
-    std::vector<SSoundBankSourceFile> sources;
-    EXPECT_TRUE(SoundBankParseJson(cueList, "test.json", &json, &problem)) << problem;
-    EXPECT_TRUE(SoundBankCompile(json, "test.json", &bank, &sources, &problem)) << problem;
-    return bank;
   }
   // Packs the entries into archive NAME in the data root and loads its table of contents.
   void packArchive(const std::string& name, const std::vector<SMagPackInput>& inputs) {
