@@ -53,7 +53,9 @@ const char* resultLine(FMOD_RESULT eResult) {
 #undef KV_FMOD_RESULT_LINE
     s_bBuilt = true;
   }
-  return eResult >= 0 && eResult < FMOD_RESULT_COUNT && eResult < gc_iNUM_RESULT_LINES ? s_aszLines[eResult] : nullptr;
+  const i32 iCode = static_cast<i32>(eResult);
+  return iCode >= 0 && iCode < static_cast<i32>(FMOD_RESULT_COUNT) && iCode < gc_iNUM_RESULT_LINES ? s_aszLines[iCode]
+                                                                                                      : nullptr;
 }
 
 // The UTF-16 text of a string-table key; a key that no loaded table holds is shown as itself (audio starts
