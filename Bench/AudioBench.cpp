@@ -163,10 +163,14 @@ void BM_Engine_Mix64Voices(benchmark::State& state) {
     exinfo.cbsize = sizeof(exinfo);
     exinfo.length = static_cast<unsigned int>(files.back().size());
     FMOD::Sound* pSound = nullptr;
-    pSystem->createSound(reinterpret_cast<const char*>(files.back().data()), FMOD_OPENMEMORY | FMOD_LOOP_NORMAL,
-                         &exinfo, &pSound);
     FMOD::Channel* pChannel = nullptr;
-    pSystem->playSound(FMOD_CHANNEL_FREE, pSound, false, &pChannel);
+    if (pSystem->createSound(reinterpret_cast<const char*>(files.back().data()), FMOD_OPENMEMORY | FMOD_LOOP_NORMAL,
+                             &exinfo, &pSound) != FMOD_OK ||
+        pSystem->playSound(FMOD_CHANNEL_FREE, pSound, false, &pChannel) != FMOD_OK) {
+      state.SkipWithError("a voice could not start");
+      pSystem->release();
+      return;
+    }
     channels.push_back(pChannel);
   }
   FMODExSetMixObserver(pSystem, &engineObserver, nullptr);
