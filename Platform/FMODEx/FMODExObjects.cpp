@@ -37,6 +37,17 @@ FMOD_RESULT withVoice(FMOD::Channel* pChannel, Fn fn) {
   return fn(system, *pVoice);
 }
 
+// A field of a sound or group read under its system's lock.
+template <typename Owner, typename T>
+FMOD_RESULT readLocked(Owner& owner, const T& field, T* pOut) {
+  if (pOut == nullptr) {
+    return FMOD_ERR_INVALID_PARAM;
+  }
+  std::lock_guard<std::mutex> guard(owner.pSystem->lock);
+  *pOut = field;
+  return FMOD_OK;
+}
+
 float finiteOr(float fValue, float fFallback) { return std::isfinite(fValue) ? fValue : fFallback; }
 
 // A channel setting read back.
@@ -105,13 +116,8 @@ FMOD_RESULT FMOD::Sound::setLoopCount(int loopcount) {
 }
 
 FMOD_RESULT FMOD::Sound::getLoopCount(int* loopcount) {
-  if (loopcount == nullptr) {
-    return FMOD_ERR_INVALID_PARAM;
-  }
   SoundState& sound = state(this);
-  std::lock_guard<std::mutex> guard(sound.pSystem->lock);
-  *loopcount = sound.iLoopCount;
-  return FMOD_OK;
+  return readLocked(sound, sound.iLoopCount, loopcount);
 }
 
 FMOD_RESULT FMOD::Sound::getDefaults(float* frequency, float* volume, float* pan, int* priority) {
@@ -326,13 +332,8 @@ FMOD_RESULT FMOD::ChannelGroup::setVolume(float volume) {
 }
 
 FMOD_RESULT FMOD::ChannelGroup::getVolume(float* volume) {
-  if (volume == nullptr) {
-    return FMOD_ERR_INVALID_PARAM;
-  }
   GroupState& group = state(this);
-  std::lock_guard<std::mutex> guard(group.pSystem->lock);
-  *volume = group.fVolume;
-  return FMOD_OK;
+  return readLocked(group, group.fVolume, volume);
 }
 
 FMOD_RESULT FMOD::ChannelGroup::getName(char* name, int namelen) {

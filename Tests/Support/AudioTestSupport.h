@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "Platform/FMODEx/FMODEx.h"
+
 // A sound file in memory: frames x channels samples from fnSample(frame, channel). 32-bit float WAV by default,
 // so that the mixer sees the values exactly.
 inline std::vector<std::uint8_t> KvTestMakeSoundFile(int iChannels, int iRate, int iFrames,
@@ -109,4 +111,15 @@ inline float KvTestPeak(const std::vector<float>& stereo, int iChannel, size_t u
     fPeak = std::max(fPeak, std::fabs(stereo[2 * f + iChannel]));
   }
   return fPeak;
+}
+
+// A sound of the sound library made from a file image in memory (null when it cannot be made).
+inline FMOD::Sound* KvTestCreateSound(FMOD::System* pSystem, const std::vector<std::uint8_t>& bytes,
+                                      FMOD_MODE eMode = FMOD_OPENMEMORY | FMOD_2D) {
+  FMOD_CREATESOUNDEXINFO exinfo = {};
+  exinfo.cbsize = sizeof(exinfo);
+  exinfo.length = static_cast<unsigned int>(bytes.size());
+  FMOD::Sound* pSound = nullptr;
+  pSystem->createSound(reinterpret_cast<const char*>(bytes.data()), eMode, &exinfo, &pSound);
+  return pSound;
 }

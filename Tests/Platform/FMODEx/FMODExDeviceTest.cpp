@@ -32,14 +32,6 @@ void observe(void* pUser, const float* pBlock, unsigned int uiFrames) {
   observed.changed.notify_all();
 }
 
-FMOD::Sound* makeSound(FMOD::System* pSystem, const std::vector<std::uint8_t>& bytes, FMOD_MODE eMode) {
-  FMOD_CREATESOUNDEXINFO exinfo = {};
-  exinfo.cbsize = sizeof(exinfo);
-  exinfo.length = static_cast<unsigned int>(bytes.size());
-  FMOD::Sound* pSound = nullptr;
-  EXPECT_EQ(pSystem->createSound(reinterpret_cast<const char*>(bytes.data()), eMode, &exinfo, &pSound), FMOD_OK);
-  return pSound;
-}
 
 class FMODExRealTime : public ::testing::Test {
  protected:
@@ -65,7 +57,7 @@ TEST_F(FMODExRealTime, DeviceOutputMixesOnSdlsThread) {
   EXPECT_EQ(FMODExGetDeviceBufferFrames(pSystem), 1024);
   SObserved observed;
   FMODExSetMixObserver(pSystem, &observe, &observed);
-  FMOD::Sound* pSound = makeSound(pSystem, KvTestMakeConstantSound(48000, 4800, {0.5f}),
+  FMOD::Sound* pSound = KvTestCreateSound(pSystem, KvTestMakeConstantSound(48000, 4800, {0.5f}),
                                   FMOD_OPENMEMORY | FMOD_LOOP_NORMAL);
   pSound->setLoopCount(-1);
   FMOD::Channel* pChannel = nullptr;
@@ -103,7 +95,7 @@ TEST_F(FMODExRealTime, WithoutADeviceTheNullOutputKeepsTime) {
   ASSERT_EQ(pSystem->init(128, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
   EXPECT_EQ(FMODExGetOutput(pSystem), EFMODExOutput::Null);
   EXPECT_EQ(FMODExGetDeviceBufferFrames(pSystem), 0);
-  FMOD::Sound* pSound = makeSound(pSystem, KvTestMakeConstantSound(48000, 960, {0.5f}), FMOD_OPENMEMORY);
+  FMOD::Sound* pSound = KvTestCreateSound(pSystem, KvTestMakeConstantSound(48000, 960, {0.5f}), FMOD_OPENMEMORY);
   FMOD::Channel* pChannel = nullptr;
   ASSERT_EQ(pSystem->playSound(FMOD_CHANNEL_FREE, pSound, false, &pChannel), FMOD_OK);
   bool bPlaying = true;
@@ -143,13 +135,7 @@ TEST_F(FMODExRealTime, InjectedFaultsFailTheirCalls) {
   EXPECT_EQ(pSystem->init(128, FMOD_INIT_NORMAL, nullptr), FMOD_ERR_OUTPUT_INIT);
   FMODExSetFaults(FMODEX_FAULT_SOUND_OPEN);
   EXPECT_EQ(pSystem->init(128, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
-  const std::vector<std::uint8_t> bytes = KvTestMakeConstantSound(48000, 100, {0.5f});
-  FMOD_CREATESOUNDEXINFO exinfo = {};
-  exinfo.cbsize = sizeof(exinfo);
-  exinfo.length = static_cast<unsigned int>(bytes.size());
-  FMOD::Sound* pSound = nullptr;
-  EXPECT_EQ(pSystem->createSound(reinterpret_cast<const char*>(bytes.data()), FMOD_OPENMEMORY, &exinfo, &pSound),
-            FMOD_ERR_FILE_NOTFOUND);
+  EXPECT_EQ(KvTestCreateSound(pSystem, KvTestMakeConstantSound(48000, 100, {0.5f})), nullptr);
   pSystem->release();
 
   std::uint32_t uiFaults = 0;

@@ -32,11 +32,8 @@ class FMODExMixer : public ::testing::Test {
   }
 
   FMOD::Sound* memorySound(const std::vector<std::uint8_t>& bytes, FMOD_MODE eMode = FMOD_OPENMEMORY | FMOD_2D) {
-    FMOD_CREATESOUNDEXINFO exinfo = {};
-    exinfo.cbsize = sizeof(exinfo);
-    exinfo.length = static_cast<unsigned int>(bytes.size());
-    FMOD::Sound* pSound = nullptr;
-    EXPECT_EQ(m_pSystem->createSound(reinterpret_cast<const char*>(bytes.data()), eMode, &exinfo, &pSound), FMOD_OK);
+    FMOD::Sound* pSound = KvTestCreateSound(m_pSystem, bytes, eMode);
+    EXPECT_NE(pSound, nullptr);
     return pSound;
   }
   FMOD::Channel* play(FMOD::Sound* pSound, bool bPaused = false) {
@@ -288,12 +285,8 @@ TEST(FMODExOutput, ManualOutputWritesItsMixToAWavFile) {
   FMOD::System* pSystem = nullptr;
   ASSERT_EQ(FMOD_System_Create(&pSystem), FMOD_OK);
   ASSERT_EQ(pSystem->init(32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
-  const std::vector<std::uint8_t> bytes = KvTestMakeConstantSound(gc_iRATE, 4800, {0.5f, -0.25f});
-  FMOD_CREATESOUNDEXINFO exinfo = {};
-  exinfo.cbsize = sizeof(exinfo);
-  exinfo.length = static_cast<unsigned int>(bytes.size());
-  FMOD::Sound* pSound = nullptr;
-  ASSERT_EQ(pSystem->createSound(reinterpret_cast<const char*>(bytes.data()), FMOD_OPENMEMORY, &exinfo, &pSound), FMOD_OK);
+  FMOD::Sound* pSound = KvTestCreateSound(pSystem, KvTestMakeConstantSound(gc_iRATE, 4800, {0.5f, -0.25f}));
+  ASSERT_NE(pSound, nullptr);
   pSystem->playSound(FMOD_CHANNEL_FREE, pSound, false, nullptr);
   ASSERT_EQ(FMODExMix(pSystem, nullptr, 9600), FMOD_OK);
   EXPECT_EQ(FMODExGetMixedFrames(pSystem), 9600u);
