@@ -32,17 +32,17 @@ void deviceCallback(void* pUser, Uint8* pStream, int iLength) {
   notifyObserver(system, observed);
 }
 
-// Opens the SDL device; false (with one line on standard error) when there is none.
-bool openDevice(SystemState& system) {
+// Opens the SDL device, paused; 0 (with one line on standard error) when there is none. Called without the
+// system's lock.
+SDL_AudioDeviceID openDevice(SystemState& system, int* piBufferFrames) {
   if (faultSet(FMODEX_FAULT_NO_DEVICE)) {
     std::fprintf(stderr, "FMODEx: no audio device (injected); the mix goes to the null output\n");
-    return false;
+    return 0;
   }
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "FMODEx: no audio driver (%s); the mix goes to the null output\n", SDL_GetError());
-    return false;
+    return 0;
   }
-  system.bAudioSubsystem = true;
   SDL_AudioSpec want = {};
   want.freq = system.iRate;
   want.format = AUDIO_S16SYS;
@@ -55,13 +55,10 @@ bool openDevice(SystemState& system) {
   if (uiDevice == 0) {
     std::fprintf(stderr, "FMODEx: no audio device (%s); the mix goes to the null output\n", SDL_GetError());
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    system.bAudioSubsystem = false;
-    return false;
+    return 0;
   }
-  system.uiDevice = uiDevice;
-  system.iDeviceBufferFrames = have.samples;
-  SDL_PauseAudioDevice(uiDevice, 0);
-  return true;
+  *piBufferFrames = have.samples;
+  return uiDevice;
 }
 
 FMOD_RESULT createSoundCommon(SystemState& system, const char* pNameOrData, FMOD_MODE eMode,
@@ -330,7 +327,7 @@ FMOD_RESULT FMOD::System::init(int maxchannels, FMOD_INITFLAGS, void*) {
   }
   std::string wavPath;
   EFMODExOutput eOutput = chosenOutput(&wavPath);
-  std::lock_guard<std::mutex> guard(system.lock);
+  std::unique_lock<std::mutex> guard(system.lock);
   if (!wavPath.empty()) {
     SF_INFO info = {};
     info.samplerate = system.iRate;
@@ -346,11 +343,25 @@ FMOD_RESULT FMOD::System::init(int maxchannels, FMOD_INITFLAGS, void*) {
   }
   system.bInitialized = true;
   system.uiMixedFrames = 0;
-  if (eOutput == EFMODExOutput::Device && !openDevice(system)) {
+  system.eOutput = EFMODExOutput::Null;
+  system.lastNullMix = std::chrono::steady_clock::now();
+  // SDL holds its device lock around the callback, which takes this lock: the device opens without it.
+  guard.unlock();
+  int iBufferFrames = 0;
+  const SDL_AudioDeviceID uiDevice = eOutput == EFMODExOutput::Device ? openDevice(system, &iBufferFrames) : 0;
+  guard.lock();
+  if (uiDevice == 0 && eOutput == EFMODExOutput::Device) {
     eOutput = EFMODExOutput::Null;
   }
   system.eOutput = eOutput;
+  system.uiDevice = uiDevice;
+  system.bAudioSubsystem = uiDevice != 0;
+  system.iDeviceBufferFrames = iBufferFrames;
   system.lastNullMix = std::chrono::steady_clock::now();
+  guard.unlock();
+  if (uiDevice != 0) {
+    SDL_PauseAudioDevice(uiDevice, 0);
+  }
   return FMOD_OK;
 }
 
