@@ -1,6 +1,7 @@
 // Bank checks (what a damaged bank is refused for), the weighted source choice and its random draws, the
 // fader, and the audio lock held by another thread while the manager updates.
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -174,6 +175,43 @@ TEST_F(AudioLockBusy, TheUpdateSkipsTheLibraryUpdateForThatFrameOnly) {
   holder.join();
   ClAudioManager::update();
   EXPECT_EQ(FMODExGetCallCount(EFMODExCall::SystemUpdate), 1u);
+  EXPECT_EQ(ClAudioManager::getActiveCueCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The manager drives cues while SDL's audio thread mixes them (the dummy device runs in real time).
+TEST_F(AudioLockBusy, CuesChangeWhileTheDeviceMixes) {
+  writeLoose("Audio/A.wav", KvTestMakeConstantSound(gc_iTEST_RATE, 4800, {0.1f}));
+  writeLoose("Audio/VOSK_SFX.iAudioSB", compileBank(gc_pszTWO_CUES));
+  FMODExSetOutput(EFMODExOutput::Device);
+  start();
+  ASSERT_EQ(FMODExGetOutput(ClAudioManager::getSystem()), EFMODExOutput::Device);
+  ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::vector<SCueHandle> held;
+  for (int i = 0; FMODExGetMixedFrames(ClAudioManager::getSystem()) < 4u * gc_iTEST_RATE / 10 &&
+                  std::chrono::steady_clock::now() < deadline;
+       ++i) {
+    if (i % 3 == 0) {
+      held.push_back(ClAudioManager::createCueInstanceByName("One"));
+    }
+    ClAudioManager::setCueVolume(&held.back(), static_cast<float>(i % 5) / 4.0f);
+    if (held.size() > 8) {
+      ClAudioManager::stopCue(&held.front(), 0.0f);
+      held.erase(held.begin());
+    }
+    ClClock::m_aClockFrames[0].m_fFrameTime = 0.01f;
+    ClClock::m_aClockFrames[1].m_fFrameTime = 0.01f;
+    ClAudioManager::update();
+    std::this_thread::yield();
+  }
+  EXPECT_GE(FMODExGetMixedFrames(ClAudioManager::getSystem()), 4u * gc_iTEST_RATE / 10);
+  for (SCueHandle& handle : held) {
+    ClAudioManager::stopCue(&handle, 0.0f);
+  }
   EXPECT_EQ(ClAudioManager::getActiveCueCount(), 0);
 }
 
