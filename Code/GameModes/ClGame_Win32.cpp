@@ -1,9 +1,11 @@
 #include <algorithm>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/Graphics/GAMEWindowHooks.h"
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
+#include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
 #include "Corvane/Development/ClDevINI.h"
@@ -182,6 +184,9 @@ i32 ClGame::startUp() {
   KvInitializeLanguagePath(ClDevINI::getStringValue("LANG"));
   step("ClSteamMgr::initialize");
   ClSteamMgr::initialize();
+  step("ClAudioManager::initialize");
+  ClAudioManager::initialize();
+  ClGraphics::setWindowHooks(&GAMEWindowHooks::instance());
   step("ClDiffMgr::initialize");
   ClDiffMgr::initialize();
   step("KvLangID::loadStringTable Win32");
@@ -214,6 +219,7 @@ u32 ClGame::tickFrame(f32 fDT) {
   }
   processPlayerMappers();
   ClRumbleMgr::tick();
+  ClAudioManager::update();
   ClLEDMgr::render();
   // The load mode waits for the leaderboards to be ready (state 4 or 5).
   if (ClScoreLeaderboardMgr::mp_bIsInitialized &&
@@ -242,6 +248,9 @@ i32 ClGame::shutDown() {
   ClDiffMgr::terminate();
   step("ClRumbleMgr::terminate");
   ClRumbleMgr::terminate();
+  step("ClAudioManager::terminate");
+  ClGraphics::setWindowHooks(nullptr);
+  ClAudioManager::terminate();
   step("ClSteamMgr::shutdown");
   ClScoreLeaderboardMgr::platformTerminate();
   ClScoreLeaderboardMgr::terminateListeners();
