@@ -2,6 +2,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEWindowHooks.h"
 #include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Graphics/ClGraphics.h"
@@ -9,6 +10,7 @@
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
+#include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
 #include "Corvane/Development/ClDevINI.h"
@@ -189,6 +191,9 @@ i32 ClGame::startUp() {
   KvInitializeLanguagePath(ClDevINI::getStringValue("LANG"));
   step("ClSteamMgr::initialize");
   ClSteamMgr::initialize();
+  step("ClAudioManager::initialize");
+  ClAudioManager::initialize();
+  ClGraphics::setWindowHooks(&GAMEWindowHooks::instance());
   step("ClDiffMgr::initialize");
   ClDiffMgr::initialize();
   step("KvLangID::loadStringTable Win32");
@@ -239,6 +244,7 @@ u32 ClGame::tickFrame(f32 fDT) {
   }
   processPlayerMappers();
   ClRumbleMgr::tick();
+  ClAudioManager::update();
   ClLEDMgr::render();
   // The load mode waits for the leaderboards to be ready (state 4 or 5).
   if (ClScoreLeaderboardMgr::mp_bIsInitialized &&
@@ -267,6 +273,9 @@ i32 ClGame::shutDown() {
   ClDiffMgr::terminate();
   step("ClRumbleMgr::terminate");
   ClRumbleMgr::terminate();
+  step("ClAudioManager::terminate");
+  ClGraphics::setWindowHooks(nullptr);
+  ClAudioManager::terminate();
   step("ClCameraMgr::terminate");
   ClCameraMgr::terminate();
   step("ClSteamMgr::shutdown");

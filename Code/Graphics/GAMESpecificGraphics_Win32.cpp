@@ -48,8 +48,6 @@ i32 ClGAMEGraphicsHooks::allowQuit() {
   return 0;
 }
 
-void ClGAMEGraphicsHooks::focusPause() {}
-
 void ClGAMEGraphicsHooks::buildResolutionList() {
   ClDynamicVector<DisplayMode>& list = ClGraphics::mp_resolutionList;
   if (!list.isInitialized()) {

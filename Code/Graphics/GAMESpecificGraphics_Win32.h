@@ -6,13 +6,14 @@
 // every other hook runs on the main thread.
 #pragma once
 
+#include "Code/Graphics/GAMEWindowHooks.h"
 #include "Corvane/Graphics/ClGraphics.h"
 
-class ClGAMEGraphicsHooks : public ClWindowHooks {
+// The window hooks of the game (mode, sound) with its graphics hooks added: installed by the second start-up stage.
+class ClGAMEGraphicsHooks : public GAMEWindowHooks {
  public:
   const char* localizedText(const char* pKey) override;
   i32 allowQuit() override;
-  void focusPause() override;
   void buildResolutionList() override;
   void pickWidescreenMode(u32* puiWidth, u32* puiHeight) override;
   void blackFrame() override;

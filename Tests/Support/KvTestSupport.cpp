@@ -8,7 +8,9 @@
 #include "Corvane/Program/KvProgram.h"
 
 #include <dlfcn.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -100,4 +102,27 @@ std::string KvTestTempDir(const std::string& name) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir.string();
+}
+
+std::string KvTestChangeFolder(const std::string& dir) {
+  char szCwd[4096];
+  if (getcwd(szCwd, sizeof(szCwd)) == nullptr || chdir(dir.c_str()) != 0) {
+    return std::string();
+  }
+  return szCwd;
+}
+
+SKvToolRun KvTestRunTool(const std::string& commandLine) {
+  SKvToolRun result;
+  std::FILE* pPipe = popen((commandLine + " 2>&1").c_str(), "r");
+  if (pPipe == nullptr) {
+    return result;
+  }
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), pPipe)) > 0;) {
+    result.out.append(buffer, n);
+  }
+  const int iStatus = pclose(pPipe);
+  result.iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+  return result;
 }

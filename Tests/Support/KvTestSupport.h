@@ -60,3 +60,14 @@ std::string KvTestSourceDir();
 std::string KvTestBinaryDir();
 // A fresh empty folder for one test, removed when the program ends.
 std::string KvTestTempDir(const std::string& name);
+
+// Makes dir the current folder and answers the one it replaces (empty when either step failed).
+std::string KvTestChangeFolder(const std::string& dir);
+
+// Runs a command line with its error output joined to its output; the exit status is -1 when the program
+// did not exit by itself.
+struct SKvToolRun {
+  int iExit = -1;
+  std::string out;
+};
+SKvToolRun KvTestRunTool(const std::string& commandLine);

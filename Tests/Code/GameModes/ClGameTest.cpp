@@ -98,14 +98,16 @@ TEST_F(GameTopLevel, StartUpAndShutdownRunInTheirOrder) {
       "ClDevINI::initialize", "ClDScriptMgr2::initialize",
       "ClMainLoop::readFrequency", "KvInitializeDataPaths", "KvLangID::initialize", "ClClock::initialize",
       "ClFileIO::initialize", "ClMagFileIO::loadTOC RWN", "ClAsyncAssetLoaderMgr::initialize", "ClDevINI::load",
-      "ClGame::seedRandom", "KvInitializeLanguagePath", "ClSteamMgr::initialize", "ClDiffMgr::initialize",
-      "KvLangID::loadStringTable Win32", "ClGraphics::mp_graphicsOptionsDict", "ClGameStateMgr::initialize", "ClGame::enterCurrentMode",
+      "ClGame::seedRandom", "KvInitializeLanguagePath", "ClSteamMgr::initialize", "ClAudioManager::initialize", "ClDiffMgr::initialize",
+      "KvLangID::loadStringTable Win32", "ClGraphics::mp_graphicsOptionsDict", "ClGameStateMgr::initialize",
+      "ClGame::enterCurrentMode",
       "ClMonkeyMgr::initialize"};
   EXPECT_EQ(trace, expectedStartUp);
   trace.clear();
   ClGame::shutDown();
   const std::vector<std::string> expectedShutdown = {
-      "ClMonkeyMgr::terminate", "ClDiffMgr::terminate", "ClRumbleMgr::terminate", "ClCameraMgr::terminate",
+      "ClMonkeyMgr::terminate", "ClDiffMgr::terminate", "ClRumbleMgr::terminate", "ClAudioManager::terminate",
+      "ClCameraMgr::terminate",
       "ClSteamMgr::shutdown",
       "ClDScriptMgr2::terminate", "ClDevINI::terminate", "ClInputManager::terminate",
       "ClGeometryDataMgr_WIN32::releaseAll", "TV channel 0 cameras", "ClGraphics::terminate",

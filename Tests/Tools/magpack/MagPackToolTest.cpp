@@ -149,14 +149,26 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   }
   // The compiled string tables are packed beside the content tree, compressed and encrypted.
   i32 iTables = 0;
-  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang"}) {
+  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang",
+                             ".\\Lang\\eng\\Strings\\UI.lang", ".\\Lang\\fra\\Strings\\UI.lang"}) {
     ClMagTOC* pOwner = nullptr;
     const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, pTable);
     ASSERT_NE(pInfo, nullptr) << pTable;
     EXPECT_TRUE(pInfo->mp_uiCompressed && pInfo->mp_uiEncrypted) << pTable;
     ++iTables;
   }
-  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))), iFiles + iTables);
+  // So are the compiled UI screen sets of the languages; the splash set is plain.
+  i32 iScreenSets = 0;
+  for (const char* pScreens : {".\\UI\\Switcher_Splash.kui", ".\\Lang\\eng\\UI\\VOSK_UI.kui",
+                               ".\\Lang\\fra\\UI\\VOSK_UI.kui"}) {
+    ClMagTOC* pOwner = nullptr;
+    const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, pScreens);
+    ASSERT_NE(pInfo, nullptr) << pScreens;
+    const bool bLocalized = std::string(pScreens).find("Lang") != std::string::npos;
+    EXPECT_EQ(pInfo->mp_uiCompressed && pInfo->mp_uiEncrypted, bLocalized) << pScreens;
+    ++iScreenSets;
+  }
+  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))), iFiles + iTables + iScreenSets);
   EXPECT_GE(iCompressed, 1);
   EXPECT_GE(iEncrypted, 1);
   ClMagFileIO::shutdown();
