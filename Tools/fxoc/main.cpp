@@ -1,0 +1,152 @@
+// fxoc: compiles effect sources (".fx") into compiled effects (".fxo"), checking their GLSL with the reference
+// compiler, and prints compiled effects as source text.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Tools/fxoc/FxoSource.h"
+
+namespace {
+
+const char* const gc_pszUSAGE =
+    "usage: fxoc [-o <output.fxo>] [--glslang <path>] [--scratch <dir>] <input.fx>\n"
+    "                          compile an effect source; the GLSL code is checked with glslangValidator (or the\n"
+    "                          given compiler) in the scratch folder (default: the output's name + \".glsl\")\n"
+    "       fxoc --dump <file.fxo> [-o <output.fx>]\n"
+    "                          load a compiled effect with the stand-in's reader and print it as source text\n"
+    "       fxoc --help        print this text\n"
+    "\n"
+    "A source: parameter declarations (float, float2..4, float4x4, texture, texture2D, textureCUBE; arrays;\n"
+    "\": SEMANTIC\"; < string Name = \"value\"; > annotations), one technique of passes (render states,\n"
+    "\"sampler <texture> { states }\", VertexShader = <name>; PixelShader = <name>;) and code blocks\n"
+    "\"vertex <name> %{ GLSL %}\" / \"fragment <name> %{ GLSL %}\". See Tools/fxoc/FxoSource.h.\n";
+
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "fxoc: %s\n%s", message.c_str(), gc_pszUSAGE);
+  return 2;
+}
+
+bool readFile(const std::string& path, std::string* pText) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  pText->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+// Writes through a temporary file, so a failed run leaves no half-written output.
+bool writeFile(const std::string& path, const void* pData, size_t uiSize) {
+  const std::string temp = path + ".tmp";
+  std::FILE* pOut = std::fopen(temp.c_str(), "wb");
+  if (pOut == nullptr) return false;
+  const bool bWritten = std::fwrite(pData, 1, uiSize, pOut) == uiSize;
+  if (std::fclose(pOut) != 0 || !bWritten || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string baseName(const std::string& path) {
+  const size_t uiSlash = path.find_last_of('/');
+  return uiSlash == std::string::npos ? path : path.substr(uiSlash + 1);
+}
+
+int dump(const std::string& path, const std::string& output) {
+  std::string bytes;
+  if (!readFile(path, &bytes)) {
+    std::fprintf(stderr, "%s: error: cannot open the file\n", path.c_str());
+    return 1;
+  }
+  SD3DXEffectDescription effect;
+  std::string error;
+  if (!D3DXEffectFileRead(bytes.data(), bytes.size(), &effect, &error)) {
+    std::fprintf(stderr, "%s: error: %s\n", path.c_str(), error.c_str());
+    return 1;
+  }
+  const std::string text = FxoDumpText(effect);
+  if (output.empty()) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  } else if (!writeFile(output, text.data(), text.size())) {
+    std::fprintf(stderr, "%s: error: cannot write the file\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int compile(const std::string& input, std::string output, const std::string& glslang, std::string scratch) {
+  if (output.empty()) {
+    const size_t uiDot = input.find_last_of('.');
+    const size_t uiSlash = input.find_last_of('/');
+    output = (uiDot != std::string::npos && (uiSlash == std::string::npos || uiDot > uiSlash) ? input.substr(0, uiDot)
+                                                                                               : input) +
+             ".fxo";
+  }
+  if (scratch.empty()) scratch = output + ".glsl";
+  std::string text;
+  if (!readFile(input, &text)) {
+    std::fprintf(stderr, "%s: error: cannot open the file\n", input.c_str());
+    return 1;
+  }
+  SFxoSource source;
+  std::string error;
+  if (!FxoParseSource(text, input, &source, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  // The code keeps the source's file name only, so compiled files do not depend on where the tree lies.
+  for (SD3DXEffectShader& shader : source.effect.shaders) shader.sourceFile = baseName(input);
+  if (!FxoCheckGlsl(source, glslang, scratch, &error)) {
+    std::fprintf(stderr, "%s", error.c_str());
+    return 1;
+  }
+  const std::vector<BYTE> image = D3DXEffectFileWrite(source.effect);
+  if (!writeFile(output, image.data(), image.size())) {
+    std::fprintf(stderr, "%s: error: cannot write the file\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string output;
+  std::string dumpPath;
+  std::string glslang = "glslangValidator";
+  std::string scratch;
+  std::string input;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string* pOut) {
+      if (i + 1 >= args.size()) return false;
+      *pOut = args[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(gc_pszUSAGE, stdout);
+      return 0;
+    } else if (arg == "-o") {
+      if (!value(&output)) return usageError("-o needs a file name");
+    } else if (arg == "--dump") {
+      if (!value(&dumpPath)) return usageError("--dump needs a file name");
+    } else if (arg == "--glslang") {
+      if (!value(&glslang)) return usageError("--glslang needs a path");
+    } else if (arg == "--scratch") {
+      if (!value(&scratch)) return usageError("--scratch needs a folder");
+    } else if (!arg.empty() && arg[0] == '-') {
+      return usageError("unknown option " + arg);
+    } else if (input.empty()) {
+      input = arg;
+    } else {
+      return usageError("one input at a time");
+    }
+  }
+  if (!dumpPath.empty()) {
+    return input.empty() ? dump(dumpPath, output) : usageError("--dump takes no source");
+  }
+  if (input.empty()) return usageError("no input");
+  return compile(input, output, glslang, scratch);
+}
