@@ -130,8 +130,12 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
   pNew->mp_pData = pData;
   pNew->mp_uiDataSize = uiSize;
   pNew->mp_pExtra = pData + headerOf(pData).mp_uiExtraOffset;
-  for (i32 i = 0; i < headerOf(pData).mp_iNumEntries; ++i) {
+  const i32 iNumEntries = headerOf(pData).mp_iNumEntries;
+  pNew->mp_piNameHashes = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iNumEntries), 16));
+  KV_ASSERT_MSG(pNew->mp_piNameHashes != nullptr, "pNew->mp_piNameHashes");
+  for (i32 i = 0; i < iNumEntries; ++i) {
     pNew->mp_daEntries.append(SAtlasEntry{recordAt(pData, i), nullptr});
+    pNew->mp_piNameHashes[i] = static_cast<i32>(recordAt(pData, i)->mp_uiNameHash);
   }
   attemptToLoadAtlasTexturesSync(pNew);
   mp_atlasTable.insertPtr(uiKeyHash, pNew);
@@ -192,7 +196,9 @@ i32 ClAtlasMgr::findEntryIndex(const SAtlasFileInfo* pAtlasFileInfo, u32 uiImage
   // Larger hashes lie at lower indices.
   while (iLo <= iHi) {
     const i32 iMid = (iLo + iHi) / 2;
-    const i32 iKey = static_cast<i32>(pAtlasFileInfo->mp_daEntries[iMid].mp_pAtlasTexInfo->mp_uiNameHash);
+    const i32 iKey = pAtlasFileInfo->mp_piNameHashes != nullptr
+                         ? pAtlasFileInfo->mp_piNameHashes[iMid]
+                         : static_cast<i32>(pAtlasFileInfo->mp_daEntries[iMid].mp_pAtlasTexInfo->mp_uiNameHash);
     if (iKey == iWanted) {
       return iMid;
     }
@@ -216,6 +222,7 @@ void ClAtlasMgr::freeAtlas(SAtlasFileInfo* pAtlasFileInfo) {
   }
   pAtlasFileInfo->mp_daEntries.terminate();
   pAtlasFileInfo->mp_daTextures.terminate();
+  KvAlignedFree(pAtlasFileInfo->mp_piNameHashes);
   if (pAtlasFileInfo->mp_pFileRef != nullptr) {
     ClMagFileIO::close(pAtlasFileInfo->mp_pFileRef);
   }

@@ -85,6 +85,8 @@ struct SAtlasFileInfo {
   const u8* mp_pData;
   u32 mp_uiDataSize;
   const u8* mp_pExtra;  // the offset at 8, resolved
+  // The entries' name hashes in table order, so the search reads one small array (null: read the records).
+  i32* mp_piNameHashes;
   ClDynamicVector<SAtlasEntry> mp_daEntries;
   ClDynamicVector<ClTexture*> mp_daTextures;
 };

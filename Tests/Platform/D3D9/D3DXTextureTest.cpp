@@ -133,6 +133,17 @@ TEST_F(D3DXTextureTest, ColourKeysAndBadFiles) {
   truncated.resize(truncated.size() / 2);
   EXPECT_EQ(load(truncated, &pTexture), D3DXERR_INVALIDDATA);
   EXPECT_EQ(load({}, &pTexture), D3DXERR_INVALIDDATA);
+  // Headers whose promises the file cannot keep are refused before a decoder allocates what they claim: pixel data
+  // far past the end, sizes over 8192 texels.
+  std::vector<uint8_t> bmp = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::BMP);
+  bmp[13] = 0x5B;
+  EXPECT_EQ(load(bmp, &pTexture), D3DXERR_INVALIDDATA);
+  std::vector<uint8_t> png = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG);
+  png[17] = 0x40;
+  EXPECT_EQ(load(png, &pTexture), D3DXERR_INVALIDDATA);
+  std::vector<uint8_t> tga = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::TGA);
+  tga[15] = 0x30;
+  EXPECT_EQ(load(tga, &pTexture), D3DXERR_INVALIDDATA);
 }
 
 // A strip of six faces becomes a cube texture; other shapes are refused; a cube is neither locked nor saved.
