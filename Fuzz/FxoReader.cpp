@@ -8,23 +8,10 @@
 #include <vector>
 
 #include "Fuzz/FuzzQuiet.h"
+#include "Fuzz/FuzzRecordingDevice.h"
 #include "Platform/D3D9/D3DXEffectFile.h"
 
 namespace {
-
-IDirect3DDevice9* recordingDevice() {
-  static IDirect3DDevice9* s_pDevice = [] {
-    D3D9TestUseRecordingBackend(true);
-    static IDirect3D9* s_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
-    IDirect3D9* pD3D = s_pD3D;
-    D3DPRESENT_PARAMETERS params{64, 64, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_DISCARD, nullptr,
-                                 TRUE, FALSE, D3DFMT_UNKNOWN, 0, 0, D3DPRESENT_INTERVAL_IMMEDIATE};
-    IDirect3DDevice9* pDevice = nullptr;
-    pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &pDevice);
-    return pDevice;
-  }();
-  return s_pDevice;
-}
 
 void abortUnless(bool bCondition) {
   if (!bCondition) __builtin_trap();
@@ -48,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiS
   for (UINT i = 0; i < effect.shaders.size(); ++i) uiText += D3DXEffectComposeGLSL(effect, i).size();
   abortUnless(uiText > 0 || effect.shaders.empty());
 
-  IDirect3DDevice9* pDevice = recordingDevice();
+  IDirect3DDevice9* pDevice = KvFuzzRecordingDevice();
   ID3DXEffect* pEffect = nullptr;
   if (pDevice == nullptr || FAILED(D3DXCreateEffect(pDevice, pData, static_cast<UINT>(uiSize), nullptr, nullptr,
                                                     D3DXFX_LARGEADDRESSAWARE, nullptr, &pEffect, nullptr))) {

@@ -8,32 +8,15 @@
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClTexture.h"
 #include "Fuzz/FuzzQuiet.h"
+#include "Fuzz/FuzzRecordingDevice.h"
 #include "Platform/D3D9/D3DX9.h"
-
-namespace {
-
-IDirect3DDevice9* recordingDevice() {
-  static IDirect3DDevice9* s_pDevice = [] {
-    D3D9TestUseRecordingBackend(true);
-    static IDirect3D9* s_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
-    IDirect3D9* pD3D = s_pD3D;
-    D3DPRESENT_PARAMETERS params{64, 64, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_DISCARD, nullptr,
-                                 TRUE, FALSE, D3DFMT_UNKNOWN, 0, 0, D3DPRESENT_INTERVAL_IMMEDIATE};
-    IDirect3DDevice9* pDevice = nullptr;
-    pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &pDevice);
-    return pDevice;
-  }();
-  return s_pDevice;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
   KvFuzzSilenceProblemReports();
   if (uiSize == 0 || uiSize > (1u << 20)) {
     return 0;
   }
-  ClGraphics::mp_pDevice = recordingDevice();
+  ClGraphics::mp_pDevice = KvFuzzRecordingDevice();
   if (ClGraphics::mp_pDevice == nullptr) return 0;
   ClTexture texture;
   if (texture.createFromMemory(pData, static_cast<i32>(uiSize), "fuzz", 0, 0) == 0) {

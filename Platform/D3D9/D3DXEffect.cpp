@@ -12,17 +12,6 @@
 
 namespace {
 
-bool equalNoCase(const char* pA, const char* pB) {
-  for (; *pA != 0 && *pB != 0; ++pA, ++pB) {
-    char a = *pA;
-    char b = *pB;
-    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
-    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
-    if (a != b) return false;
-  }
-  return *pA == *pB;
-}
-
 class CD3DXBuffer final : public ID3DXBuffer {
  public:
   explicit CD3DXBuffer(const std::string& text) : m_bytes(text.begin(), text.end()) { m_bytes.push_back(0); }
@@ -163,7 +152,7 @@ class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {
   D3DXHANDLE GetParameterBySemantic(D3DXHANDLE hParameter, LPCSTR pSemantic) override {
     if (hParameter != nullptr || pSemantic == nullptr) return nullptr;
     for (const SParameter& record : m_parameters) {
-      if (!record.pDesc->semantic.empty() && equalNoCase(record.pDesc->semantic.c_str(), pSemantic)) {
+      if (!record.pDesc->semantic.empty() && D3DXEffectEqualNoCase(record.pDesc->semantic, pSemantic)) {
         return handleOf(record);
       }
     }

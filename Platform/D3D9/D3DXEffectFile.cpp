@@ -84,22 +84,10 @@ constexpr SD3DXStateName gc_aSamplerStates[] = {
     {"MaxAnisotropy", D3DSAMP_MAXANISOTROPY, E_D3DX_VALUES_NUMBER},
 };
 
-bool equalNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char ca = a[i];
-    char cb = b[i];
-    if (ca >= 'a' && ca <= 'z') ca = static_cast<char>(ca - 32);
-    if (cb >= 'a' && cb <= 'z') cb = static_cast<char>(cb - 32);
-    if (ca != cb) return false;
-  }
-  return true;
-}
-
 template <size_t N>
 const SD3DXStateName* findByName(const SD3DXStateName (&states)[N], std::string_view name) {
   for (const SD3DXStateName& state : states) {
-    if (equalNoCase(state.pName, name)) return &state;
+    if (D3DXEffectEqualNoCase(state.pName, name)) return &state;
   }
   return nullptr;
 }
@@ -230,12 +218,26 @@ const char* glslType(const SD3DXEffectParameter& parameter) {
 
 }  // namespace
 
+bool D3DXEffectParameterNameAllowed(const std::string& name) { return isIdentifier(name) && !isReservedName(name); }
+
+bool D3DXEffectEqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char ca = a[i];
+    char cb = b[i];
+    if (ca >= 'a' && ca <= 'z') ca = static_cast<char>(ca - 32);
+    if (cb >= 'a' && cb <= 'z') cb = static_cast<char>(cb - 32);
+    if (ca != cb) return false;
+  }
+  return true;
+}
+
 bool D3DXEffectValidate(const SD3DXEffectDescription& effect, std::string* pError) {
   std::set<std::string> names;
   UINT uiTextures = 0;
   for (size_t i = 0; i < effect.parameters.size(); ++i) {
     const SD3DXEffectParameter& parameter = effect.parameters[i];
-    if (!isIdentifier(parameter.name) || isReservedName(parameter.name)) {
+    if (!D3DXEffectParameterNameAllowed(parameter.name)) {
       return fail(pError, "parameter " + std::to_string(i) + ": \"" + parameter.name + "\" is not a name a parameter may have");
     }
     if (!names.insert(parameter.name).second) {
@@ -565,7 +567,7 @@ bool D3DXParseStateValue(E_D3DX_STATE_VALUES eValues, std::string_view text, DWO
   if (eValues >= NUM_E_D3DX_VALUES || text.empty()) return false;
   const SValueTable& values = gc_aValueTables[eValues];
   for (size_t i = 0; i < values.uiCount; ++i) {
-    if (equalNoCase(values.pNames[i].pName, text)) {
+    if (D3DXEffectEqualNoCase(values.pNames[i].pName, text)) {
       *pValue = values.pNames[i].dwValue;
       return true;
     }

@@ -115,6 +115,12 @@ struct SD3DXEffectDescription {
   std::vector<SD3DXEffectShader> shaders;
 };
 
+// Whether a parameter may have this name: a GLSL identifier of at most 63 characters, no "__", not "main" and not
+// beginning with "gl_", "in_", "out_" or "d3d_".
+bool D3DXEffectParameterNameAllowed(const std::string& name);
+// Two names equal without regard to case (ASCII).
+bool D3DXEffectEqualNoCase(std::string_view a, std::string_view b);
+
 // The rules every effect keeps (names, classes and types, limits, indices, state values); false with the first
 // broken rule.
 bool D3DXEffectValidate(const SD3DXEffectDescription& effect, std::string* pError);

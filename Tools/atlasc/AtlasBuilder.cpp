@@ -16,6 +16,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Tools/Common/ToolFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -76,22 +77,6 @@ void opaqueBox(const SAtlasImage& image, int* pX, int* pY, int* pW, int* pH) {
   *pY = iMinY;
   *pW = iMaxX - iMinX + 1;
   *pH = iMaxY - iMinY + 1;
-}
-
-bool writeBytes(const std::string& path, const void* pData, size_t uiSize, std::string* pError) {
-  const std::string temp = path + ".tmp";
-  std::FILE* pOut = std::fopen(temp.c_str(), "wb");
-  if (pOut == nullptr) {
-    *pError = path + ": error: cannot write the file";
-    return false;
-  }
-  const bool bWritten = std::fwrite(pData, 1, uiSize, pOut) == uiSize;
-  if (std::fclose(pOut) != 0 || !bWritten || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    *pError = path + ": error: cannot write the file";
-    return false;
-  }
-  return true;
 }
 
 // --- Content descriptions ---
@@ -443,7 +428,10 @@ bool AtlasPackFolder(const std::string& folder, const std::string& outDir, const
     return false;
   }
   const std::string tablePath = outDir + "/" + baseName + ".atf";
-  if (!writeBytes(tablePath, table.data(), table.size(), pError)) return false;
+  if (!ToolWriteFile(tablePath, table.data(), table.size())) {
+    *pError = tablePath + ": error: cannot write the file";
+    return false;
+  }
   pWritten->push_back(tablePath);
   return true;
 }
@@ -488,12 +476,11 @@ bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>&
 
 bool AtlasMakeContent(const std::string& descriptionPath, const std::string& outDir, const std::string& scratchDir,
                       std::string* pManifestLines, std::string* pError) {
-  std::ifstream in(descriptionPath, std::ios::binary);
-  if (!in) {
+  std::string text;
+  if (!ToolReadFile(descriptionPath, &text)) {
     *pError = descriptionPath + ": error: cannot open the file";
     return false;
   }
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   nlohmann::json description;
   try {
     description = nlohmann::json::parse(text, nullptr, true, true);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Tools/Common/ToolFiles.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 
 namespace {
@@ -26,16 +27,6 @@ const char* const gc_pszUSAGE =
 int usageError(const std::string& message) {
   std::fprintf(stderr, "atlasc: %s\n%s", message.c_str(), gc_pszUSAGE);
   return 2;
-}
-
-bool writeText(const std::string& path, const std::string& text) {
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary);
-    out << text;
-    if (!out.good()) return false;
-  }
-  return std::rename(temp.c_str(), path.c_str()) == 0;
 }
 
 bool parseInt(const std::string& text, int iMin, int iMax, int* piValue) {
@@ -134,7 +125,7 @@ int main(int argc, char** argv) {
     }
     if (output.empty()) {
       std::fwrite(text.data(), 1, text.size(), stdout);
-    } else if (!writeText(output, text)) {
+    } else if (!ToolWriteFile(output, text.data(), text.size())) {
       std::fprintf(stderr, "%s: error: cannot write the file\n", output.c_str());
       return 1;
     }
@@ -147,7 +138,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
-    if (!manifest.empty() && !writeText(manifest, lines)) {
+    if (!manifest.empty() && !ToolWriteFile(manifest, lines.data(), lines.size())) {
       std::fprintf(stderr, "%s: error: cannot write the file\n", manifest.c_str());
       return 1;
     }

@@ -145,13 +145,6 @@ const char* typeNameOf(const SD3DXEffectParameter& parameter) {
   return "float";
 }
 
-bool isReserved(const std::string& name) {
-  for (const char* pPrefix : {"gl_", "in_", "out_", "d3d_"}) {
-    if (name.rfind(pPrefix, 0) == 0) return true;
-  }
-  return name == "main" || name.find("__") != std::string::npos;
-}
-
 class CParser {
  public:
   CParser(const std::string& text, SFxoSource* pSource) : m_lexer(text), mp_pSource(pSource) { m_token = m_lexer.next(); }
@@ -202,7 +195,7 @@ class CParser {
     const SParamType* pType = findParamType(typeToken.text);
     if (pType == nullptr) throw SParseError{typeToken.pos, "unknown parameter type \"" + typeToken.text + "\""};
     const SToken nameToken = expectName("the parameter's name");
-    if (isReserved(nameToken.text) || nameToken.text.size() > gc_uiFXO_MAX_NAME_LEN) {
+    if (!D3DXEffectParameterNameAllowed(nameToken.text)) {
       throw SParseError{nameToken.pos, "\"" + nameToken.text + "\" is not a name a parameter may have (reserved or " +
                                            "longer than 63 characters)"};
     }

@@ -1,11 +1,10 @@
 // fxoc: compiles effect sources (".fx") into compiled effects (".fxo"), checking their GLSL with the reference
 // compiler, and prints compiled effects as source text.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "Tools/Common/ToolFiles.h"
 #include "Tools/fxoc/FxoSource.h"
 
 namespace {
@@ -28,26 +27,6 @@ int usageError(const std::string& message) {
   return 2;
 }
 
-bool readFile(const std::string& path, std::string* pText) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  pText->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
-// Writes through a temporary file, so a failed run leaves no half-written output.
-bool writeFile(const std::string& path, const void* pData, size_t uiSize) {
-  const std::string temp = path + ".tmp";
-  std::FILE* pOut = std::fopen(temp.c_str(), "wb");
-  if (pOut == nullptr) return false;
-  const bool bWritten = std::fwrite(pData, 1, uiSize, pOut) == uiSize;
-  if (std::fclose(pOut) != 0 || !bWritten || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
 std::string baseName(const std::string& path) {
   const size_t uiSlash = path.find_last_of('/');
   return uiSlash == std::string::npos ? path : path.substr(uiSlash + 1);
@@ -55,7 +34,7 @@ std::string baseName(const std::string& path) {
 
 int dump(const std::string& path, const std::string& output) {
   std::string bytes;
-  if (!readFile(path, &bytes)) {
+  if (!ToolReadFile(path, &bytes)) {
     std::fprintf(stderr, "%s: error: cannot open the file\n", path.c_str());
     return 1;
   }
@@ -68,7 +47,7 @@ int dump(const std::string& path, const std::string& output) {
   const std::string text = FxoDumpText(effect);
   if (output.empty()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
-  } else if (!writeFile(output, text.data(), text.size())) {
+  } else if (!ToolWriteFile(output, text.data(), text.size())) {
     std::fprintf(stderr, "%s: error: cannot write the file\n", output.c_str());
     return 1;
   }
@@ -85,7 +64,7 @@ int compile(const std::string& input, std::string output, const std::string& gls
   }
   if (scratch.empty()) scratch = output + ".glsl";
   std::string text;
-  if (!readFile(input, &text)) {
+  if (!ToolReadFile(input, &text)) {
     std::fprintf(stderr, "%s: error: cannot open the file\n", input.c_str());
     return 1;
   }
@@ -102,7 +81,7 @@ int compile(const std::string& input, std::string output, const std::string& gls
     return 1;
   }
   const std::vector<BYTE> image = D3DXEffectFileWrite(source.effect);
-  if (!writeFile(output, image.data(), image.size())) {
+  if (!ToolWriteFile(output, image.data(), image.size())) {
     std::fprintf(stderr, "%s: error: cannot write the file\n", output.c_str());
     return 1;
   }
