@@ -67,6 +67,18 @@ TEST_F(ShaderTest, EffectsLoadFromAnArchiveByName) {
   EXPECT_KV_FATAL(ClShaderMgr::getShader("vosk_bullet"), "ClShaderMgr::getShader() -> Could not find shader [vosk_bullet]!");
   EXPECT_KV_FATAL(ClShaderMgr::getShaderByHash(0x1234ABCDu), "Could not find shader [0x1234ABCD]!");
   EXPECT_KV_FATAL(ClShaderMgr::createShader("vosk_bullet"), "Could not open shader data file [vosk_bullet]!");
+
+  // A shader draws as itself unless its override names another registered one (looked up once, then cached).
+  ClShader* pPremult = ClShaderMgr::getShader("system_blend_premult");
+  ClShader* pColor = ClShaderMgr::getShader("system_blend_color");
+  EXPECT_EQ(pPremult->resolveOverride(), pPremult);
+  pPremult->setOverrideName("system_blend_color");
+  EXPECT_EQ(pPremult->resolveOverride(), pColor);
+  EXPECT_EQ(pPremult->mp_pOverrideShader, pColor);
+  pPremult->setOverrideName("vosk_blend_premult_zwrite");
+  EXPECT_KV_ASSERT(pPremult->resolveOverride(), "Shader override [vosk_blend_premult_zwrite] is not loaded.");
+  pPremult->setOverrideName(nullptr);
+  EXPECT_EQ(pPremult->resolveOverride(), pPremult);
 }
 
 // The scan records the transform semantics in their order, the globals with their types (semantic "GLOBAL" in
