@@ -169,6 +169,9 @@ std::vector<u8> compileCue(const json& cue, const std::string& field, std::vecto
     SDuckingCategoryGroup& record = out.mp_aDuckingCategoryGroups[i];
     record.m_iCategory = integer(group.value("category", json()), where + ".category", 0, MAX_NUMBER_CATEGORIES - 1);
     record.mp_fVolumeToDuckTo = numberOr(group, "duckTo", 0.0f, where);
+    if (record.mp_fVolumeToDuckTo < 0.0f || record.mp_fVolumeToDuckTo > 1.0f) {
+      fail(where + ".duckTo", "must lie in 0..1");
+    }
     record.m_fFadeInTime = std::max(0.0f, numberOr(group, "fadeIn", 0.0f, where));
     record.m_fFadeOutTime = std::max(0.0f, numberOr(group, "fadeOut", 0.0f, where));
     record.m_fHoldTime = numberOr(group, "hold", 0.0f, where);
