@@ -58,7 +58,8 @@ DWORD awaitSignal(SThreadEntry& entry) {
   return WaitForSingleObject(entry.m_hEvent, INFINITE);
 }
 
-i32 countBits(u32 uiMask) {
+// The mask is pointer-sized: one bit per logical processor of the group.
+i32 countBits(ULONG_PTR uiMask) {
   i32 iBits = 0;
   for (; uiMask != 0; uiMask &= uiMask - 1) {
     ++iBits;
@@ -93,7 +94,7 @@ void ClTaskMgr::countLogicalProcessors() {
   for (DWORD i = 0; i < dwRecords; ++i) {
     if (pBuffer[i].Relationship == RelationProcessorCore) {
       ++m_iNumCores;
-      m_iNumLogicalProcessors += countBits(static_cast<u32>(pBuffer[i].ProcessorMask));
+      m_iNumLogicalProcessors += countBits(pBuffer[i].ProcessorMask);
     }
   }
   KvAlignedFree(pBuffer);

@@ -59,6 +59,15 @@ TEST_F(ClTaskMgrTest, WorkerCountFollowsTheProcessorRecords) {
   EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 4);
   ClTaskMgr::shutdown();
 
+  // Masks are pointer-sized: processors past the 32nd count too.
+  Win32SetProcessorTopology(2, 20);
+  ClTaskMgr::countLogicalProcessors();
+  EXPECT_EQ(ClTaskMgr::getNumCores(), 2);
+  EXPECT_EQ(ClTaskMgr::getNumLogicalProcessors(), 40);
+  Win32SetProcessorTopology(64, 1);
+  ClTaskMgr::countLogicalProcessors();
+  EXPECT_EQ(ClTaskMgr::getNumLogicalProcessors(), 64);
+
   // Without the processor records, or when the call fails, one worker runs.
   for (Win32Fault eFault : {Win32Fault::ProcessorInfoMissing, Win32Fault::ProcessorInfoCall}) {
     Win32InjectFault(eFault, 0, -1);
