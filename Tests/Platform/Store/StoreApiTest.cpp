@@ -1,8 +1,7 @@
 #include <sqlite3.h>
-#include <unistd.h>
+#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -233,21 +232,9 @@ TEST(StoreSecondProcess, DISABLED_TriesToStart) {
 
 // What the program above printed, its standard error included.
 std::string runSecondStore() {
-  char acSelf[4096] = {};
-  const ssize_t iLength = readlink("/proc/self/exe", acSelf, sizeof(acSelf) - 1);
-  EXPECT_GT(iLength, 0);
-  const std::string command = std::string("'") + acSelf +
-                              "' --gtest_also_run_disabled_tests --gtest_filter=StoreSecondProcess.* 2>&1";
-  FILE* pPipe = popen(command.c_str(), "r");
-  EXPECT_NE(pPipe, nullptr);
   std::string output;
-  char acBuffer[512];
-  while (pPipe != nullptr && std::fgets(acBuffer, sizeof(acBuffer), pPipe) != nullptr) {
-    output += acBuffer;
-  }
-  if (pPipe != nullptr) {
-    pclose(pPipe);
-  }
+  const int iStatus = KvTestRunInOwnProcess("StoreSecondProcess.*", &output);
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0) << output;
   return output;
 }
 
