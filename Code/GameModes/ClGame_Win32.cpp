@@ -2,6 +2,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/System/GAMEArchiveKeys.h"
+#include "Code/System/GAMEGameSpecificSaveGameUtility.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -22,6 +23,7 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/ClMutexLock.h"
+#include "Corvane/Store/ClSaveGameUtility.h"
 #include "Corvane/Store/ClSteamMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
 #include "Corvane/System/ClThreadMgr.h"
@@ -157,6 +159,7 @@ i32 ClGame::startUp() {
   ClClock::initialize();
   step("ClFileIO::initialize");
   ClFileIO::initialize();
+  step("ClMagFileIO archive pools");
   ClMagFileIO::initTOCPool();
   ClMagFileIO::initRefPool();
   step("ClMagFileIO::loadTOC RWN");
@@ -173,6 +176,7 @@ i32 ClGame::startUp() {
   step("ClGame::seedRandom");
   seedRandom();
 
+  step("mode machine to pre-load");
   g_eCurrentGameMode = E_GAME_MODE_PRELOAD;
   g_ePreviousGameMode = E_GAME_MODE_NONE;
   g_pCurrentGameMode = g_aGameModes[E_GAME_MODE_PRELOAD].mp_pMode;
@@ -187,9 +191,14 @@ i32 ClGame::startUp() {
   step("KvLangID::loadStringTable Win32");
   KvLangID::loadStringTable("Win32");
 
+  step("input action count 37");
   ClInputManager::m_iActionCount = gc_iNUM_GAME_INPUT_ACTIONS;
   step("ClGameStateMgr::initialize");
   ClGameStateMgr::initialize();
+  step("ClSaveGameUtility::initialize");
+  ClSaveGameUtility::initialize();
+  // The game's half of saving (which the engine's pending-save step calls) starts idle.
+  g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
   step("ClGame::enterCurrentMode");
   enterCurrentMode();
   step("ClMonkeyMgr::initialize");
@@ -220,6 +229,8 @@ u32 ClGame::tickFrame(f32 fDT) {
       (ClScoreLeaderboardMgr::mp_uiReadyState == 1 || ClScoreLeaderboardMgr::mp_uiReadyState == 3)) {
     ClScoreLeaderboardMgr::mp_uiReadyState = 4;
   }
+  // A save asked for while the last one ran starts once that one has ended.
+  ClSaveGameUtility::tickPendingSave();
   ClSteamMgr::update();
 
   if (g_pCurrentGameMode != nullptr && g_pCurrentGameMode->tick(fDT)) {
@@ -242,6 +253,9 @@ i32 ClGame::shutDown() {
   ClDiffMgr::terminate();
   step("ClRumbleMgr::terminate");
   ClRumbleMgr::terminate();
+  // Waits for a save still being written, then frees both snapshots.
+  step("ClSaveGameUtility::freeSnapshots");
+  ClSaveGameUtility::freeSnapshots();
   step("ClSteamMgr::shutdown");
   ClScoreLeaderboardMgr::platformTerminate();
   ClScoreLeaderboardMgr::terminateListeners();
