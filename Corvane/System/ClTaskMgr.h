@@ -11,9 +11,14 @@
 // the entry only after it has seen that flag.
 //
 // Hand-out is last-in, first-out on both sides: the task queued most recently runs first, on the worker that
-// became idle most recently. At most one task per logical processor is in flight. Workers sleep on their
-// events while idle (before it blocks, a worker polls for the next signal for at most
-// gc_uiWORKER_SPIN_MICROSECONDS); dispatchTasks never blocks.
+// became idle most recently. At most one task per logical processor is in flight. dispatchTasks never blocks.
+//
+// Waiting is cheap on both sides, and nobody yields in a loop. A worker that has finished a task polls for its
+// next hand-over for at most gc_uiWORKER_SPIN_MICROSECONDS (a hand-over meanwhile costs no system call), and
+// only while the controlling thread is awake; then it sleeps on its event. The controlling thread, waiting for
+// a job (waitForFinishedTask), polls the running workers' done flags for at most
+// gc_uiDISPATCHER_SPIN_MICROSECONDS, then sleeps, alertable, until a worker that finishes a task wakes it.
+// A sleeping controlling thread makes polling workers sleep at once: it needs a core to wake on.
 #pragma once
 
 #include <atomic>
@@ -60,7 +65,8 @@ struct ClTask {
   ClJob* mp_pOwner = nullptr;
 };
 
-inline constexpr u32 gc_uiWORKER_SPIN_MICROSECONDS = 50;
+inline constexpr u32 gc_uiWORKER_SPIN_MICROSECONDS = 20;
+inline constexpr u32 gc_uiDISPATCHER_SPIN_MICROSECONDS = 20;
 inline constexpr i32 gc_iWORKER_STATUS_RUNNING = -1;
 inline constexpr i32 gc_iWORKER_STATUS_STOPPED = 0;
 inline constexpr i32 gc_iWORKER_STATUS_FAILED = 1;
@@ -83,6 +89,10 @@ class ClTaskMgr {
   // Wakes the worker for the hand-over words written before: through the polling word when the worker is
   // polling, else through its event. False when the event could not be signalled.
   static bool signalWorker(SThreadEntry* pEntry);
+  // Controlling thread, between dispatches: returns once a running task has finished, or after at most a
+  // millisecond (a suspended dispatch is looked at again). Polls briefly, then sleeps, alertable (the thread's
+  // completion routines run), until a worker finishes a task.
+  static void waitForFinishedTask();
   // Counts cores and logical processors from the system's processor records (0 each when unavailable).
   static void countLogicalProcessors();
 
@@ -98,4 +108,8 @@ class ClTaskMgr {
   static ClDynamicVector<ClTask> mp_daTaskQueue;
   static ClDynamicVector<ClTask> mp_daRunningTasks;
   static ClDynamicVector<SThreadEntry*> mp_daIdleWorkers;  // a stack: the top is the last entry
+  // Set while the controlling thread sleeps in waitForFinishedTask; a worker that finishes a task then sets
+  // the event.
+  static std::atomic<u32> mp_bDispatcherAsleep;
+  static void* mp_hDispatcherEvent;
 };

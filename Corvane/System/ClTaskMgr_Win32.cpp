@@ -13,6 +13,8 @@
 i32 ClTaskMgr::m_iNumCores = 0;
 i32 ClTaskMgr::m_iNumLogicalProcessors = 0;
 SThreadEntry* ClTaskMgr::mp_pThreadEntries = nullptr;
+std::atomic<u32> ClTaskMgr::mp_bDispatcherAsleep{0};
+void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
 ClDynamicVector<SThreadEntry*> ClTaskMgr::mp_daIdleWorkers;
@@ -32,30 +34,44 @@ unsigned __stdcall startWorker(void* pEntry) {
   return ClTaskMgr::workerThreadProc(static_cast<SThreadEntry*>(pEntry)) ? 1u : 0u;
 }
 
-// The worker's side of a signal, entered with the worker announced as polling: polls for a hand-over for at
-// most the spin time, then commits to the wait on its event unless a hand-over came first. Answers the
-// wait's result.
+// Microseconds on the steady clock, for the spin limits.
+u64 nowMicroseconds() {
+  return static_cast<u64>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+}
+
+// The worker's side of a signal, entered with the worker announced as polling. It polls for a hand-over for
+// at most the spin time, and only while the controlling thread is awake: a controlling thread asleep in
+// waitForFinishedTask needs a core to wake on, and a hand-over from it is a while away. Then the worker
+// commits to the wait on its event unless a hand-over came first. Answers the wait's result.
 DWORD awaitSignal(SThreadEntry& entry) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(gc_uiWORKER_SPIN_MICROSECONDS);
-  for (;;) {
+  const u64 ulStart = nowMicroseconds();
+  while (ClTaskMgr::mp_bDispatcherAsleep.load(std::memory_order_relaxed) == 0) {
     for (i32 i = 0; i < 16; ++i) {
       if (entry.m_uiSignalState.load(std::memory_order_acquire) == gc_uiSIGNAL_HANDED) {
         return WAIT_OBJECT_0;
       }
       KV_SPIN_PAUSE();
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (nowMicroseconds() - ulStart >= gc_uiWORKER_SPIN_MICROSECONDS) {
       break;
     }
-    // There are as many workers as processors: a polling worker must not keep the controlling thread, which
-    // hands the tasks out, from running.
-    std::this_thread::yield();
   }
   u32 uiPolling = gc_uiSIGNAL_POLLING;
   if (!entry.m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_NOT_POLLING, std::memory_order_acq_rel)) {
     return WAIT_OBJECT_0;  // handed over just before the worker committed
   }
   return WaitForSingleObject(entry.m_hEvent, INFINITE);
+}
+
+bool anyRunningTaskDone() {
+  for (i32 i = 0; i < ClTaskMgr::mp_daRunningTasks.getCount(); ++i) {
+    if (ClTaskMgr::mp_daRunningTasks[i].mp_pWorker->m_bDone.load(std::memory_order_acquire) != 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The mask is pointer-sized: one bit per logical processor of the group.
@@ -145,6 +161,10 @@ void ClTaskMgr::initialize() {
     entry.m_uiThreadId = uiThreadId;
     mp_daIdleWorkers.append(&entry);
   }
+  // The controlling thread sleeps on this event when it waits for tasks that take long. Without it, it
+  // yields between its looks instead.
+  mp_hDispatcherEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  mp_bDispatcherAsleep.store(0, std::memory_order_relaxed);
 }
 
 void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback) {
@@ -193,6 +213,33 @@ void ClTaskMgr::dispatchTasks() {
   }
 }
 
+void ClTaskMgr::waitForFinishedTask() {
+  const u64 ulStart = nowMicroseconds();
+  for (;;) {
+    for (i32 i = 0; i < 16; ++i) {
+      if (anyRunningTaskDone()) {
+        return;
+      }
+      KV_SPIN_PAUSE();
+    }
+    if (nowMicroseconds() - ulStart >= gc_uiDISPATCHER_SPIN_MICROSECONDS) {
+      break;
+    }
+  }
+  // Asleep is announced before the last look: a worker that sets its done flag afterwards sees it and wakes
+  // this thread. The wait is alertable, so the thread's completion routines run meanwhile, and bounded, so
+  // that a suspended dispatch is looked at again.
+  if (mp_hDispatcherEvent == nullptr) {
+    SleepEx(0, TRUE);
+    return;
+  }
+  mp_bDispatcherAsleep.store(1, std::memory_order_seq_cst);
+  if (!anyRunningTaskDone()) {
+    WaitForSingleObjectEx(mp_hDispatcherEvent, 1, TRUE);
+  }
+  mp_bDispatcherAsleep.store(0, std::memory_order_relaxed);
+}
+
 bool ClTaskMgr::signalWorker(SThreadEntry* pEntry) {
   u32 uiPolling = gc_uiSIGNAL_POLLING;
   if (pEntry->m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_HANDED, std::memory_order_acq_rel)) {
@@ -223,7 +270,11 @@ bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
         // Polling is announced before done: the controller signals only after it has seen done, so the next
         // task can be handed over directly.
         pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
-        pMyEntry->m_bDone.store(1, std::memory_order_release);
+        pMyEntry->m_bDone.store(1, std::memory_order_seq_cst);
+        // A controlling thread asleep in waitForFinishedTask is woken; one that polls sees the flag itself.
+        if (mp_bDispatcherAsleep.load(std::memory_order_seq_cst) != 0) {
+          SetEvent(mp_hDispatcherEvent);
+        }
       } else if (dwResult != WAIT_TIMEOUT) {
         pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
       }
@@ -280,6 +331,10 @@ void ClTaskMgr::shutdown() {
   }
   KvAlignedFree(mp_pThreadEntries);
   mp_pThreadEntries = nullptr;
+  if (mp_hDispatcherEvent != nullptr) {
+    CloseHandle(mp_hDispatcherEvent);
+    mp_hDispatcherEvent = nullptr;
+  }
   mp_daTaskQueue.terminate();
   mp_daRunningTasks.terminate();
   mp_daIdleWorkers.terminate();

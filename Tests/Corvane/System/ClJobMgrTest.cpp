@@ -97,6 +97,34 @@ TEST_F(ClJobMgrTest, JobCompletesOnceOnTheDispatchingThread) {
   EXPECT_EQ(ClJobMgr::waitForJob(nullptr), 0u);
 }
 
+// A task that lasts until the dispatching thread has gone to sleep in its wait.
+void taskOutlastingThePoll(void* pTaskData) {
+  testTask(pTaskData);
+  eventually([] { return ClTaskMgr::mp_bDispatcherAsleep.load() != 0; });
+}
+
+TEST_F(ClJobMgrTest, WaitForALongTaskSleepsAndTheWorkerWakesIt) {
+  g_testRows[0].mp_taskCallback = &taskOutlastingThePoll;
+  STestJob job;
+  job.iTasks = 1;
+  ClJob* hJob = nullptr;
+  ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+  release(hJob);  // returns only once the task has seen the waiting thread asleep, and ended
+  g_testRows[0].mp_taskCallback = &testTask;
+  EXPECT_EQ(job.iTasksRun.load(), 1);
+  EXPECT_EQ(job.iFinishedCalls, 1);
+  EXPECT_EQ(ClTaskMgr::mp_bDispatcherAsleep.load(), 0u);
+  // With nothing handed over, polling workers go to sleep on their events.
+  EXPECT_TRUE(eventually([] {
+    for (i32 i = 0; i < ClTaskMgr::getNumLogicalProcessors(); ++i) {
+      if (ClTaskMgr::mp_pThreadEntries[i].m_uiSignalState.load() != gc_uiSIGNAL_NOT_POLLING) {
+        return false;
+      }
+    }
+    return true;
+  }));
+}
+
 TEST_F(ClJobMgrTest, SuspendedDispatchHoldsTasksUntilItResumes) {
   ClJobMgr::setDispatchSuspended(true);
   STestJob job;
