@@ -65,9 +65,14 @@ DWORD awaitSignal(SThreadEntry& entry) {
   return WaitForSingleObject(entry.m_hEvent, INFINITE);
 }
 
+// True when a running task's worker has set its done flag. The controlling thread is about to write that
+// worker's entry (retirement, then most likely the next hand-over): the entry's cache line is asked for at
+// once, so that it arrives while the dispatch does its bookkeeping.
 bool anyRunningTaskDone() {
   for (i32 i = 0; i < ClTaskMgr::mp_daRunningTasks.getCount(); ++i) {
-    if (ClTaskMgr::mp_daRunningTasks[i].mp_pWorker->m_bDone.load(std::memory_order_acquire) != 0) {
+    SThreadEntry* pWorker = ClTaskMgr::mp_daRunningTasks[i].mp_pWorker;
+    if (pWorker->m_bDone.load(std::memory_order_acquire) != 0) {
+      __builtin_prefetch(pWorker, 1, 3);
       return true;
     }
   }
@@ -214,6 +219,13 @@ void ClTaskMgr::dispatchTasks() {
 }
 
 void ClTaskMgr::waitForFinishedTask() {
+  // Most waits end within the first polls, before the clock is worth reading.
+  for (i32 i = 0; i < 64; ++i) {
+    if (anyRunningTaskDone()) {
+      return;
+    }
+    KV_SPIN_PAUSE();
+  }
   const u64 ulStart = nowMicroseconds();
   for (;;) {
     for (i32 i = 0; i < 16; ++i) {
@@ -226,13 +238,13 @@ void ClTaskMgr::waitForFinishedTask() {
       break;
     }
   }
-  // Asleep is announced before the last look: a worker that sets its done flag afterwards sees it and wakes
-  // this thread. The wait is alertable, so the thread's completion routines run meanwhile, and bounded, so
-  // that a suspended dispatch is looked at again.
   if (mp_hDispatcherEvent == nullptr) {
     SleepEx(0, TRUE);
     return;
   }
+  // Asleep is announced before the last look: a worker that sets its done flag afterwards sees it and wakes
+  // this thread. The wait is alertable, so the thread's completion routines run meanwhile, and bounded, so
+  // that a suspended dispatch is looked at again.
   mp_bDispatcherAsleep.store(1, std::memory_order_seq_cst);
   if (!anyRunningTaskDone()) {
     WaitForSingleObjectEx(mp_hDispatcherEvent, 1, TRUE);
