@@ -46,11 +46,12 @@ struct alignas(64) SThreadEntry {
   std::atomic<u32> m_bDone{0};   // set by the worker after a call, cleared by the controller on retirement
   std::atomic<u32> m_bQuit{0};
   std::atomic<i32> m_iStatus{0};  // -1 running, 0 stopped in order, 1 failed (never started or a failed wait)
-  // How the next signal reaches the worker. Before it blocks on its event, a worker polls for a moment
-  // (polling); a signal sent meanwhile is handed over in this word (handed) instead of through the event, so
-  // a worker kept busy costs neither a sleep nor a wake-up. Once the worker has committed to its wait (not
-  // polling), signals go through the event.
+  // How the next signal reaches the worker. Every signal sets this word to handed. Before it blocks on its
+  // event, a worker polls for a moment (polling) and takes a hand-over from the word alone, so a worker kept
+  // busy costs neither a sleep nor a wake-up. Once the worker has committed to its wait (not polling), the
+  // event is set too; the worker sleeps until the word says handed.
   std::atomic<u32> m_uiSignalState{0};
+  std::atomic<u32> m_bSleeping{0};  // 1 from the worker's last look at the signal word to its wake-up
 };
 
 inline constexpr u32 gc_uiSIGNAL_NOT_POLLING = 0;
@@ -89,6 +90,9 @@ class ClTaskMgr {
   // Wakes the worker for the hand-over words written before: through the polling word when the worker is
   // polling, else through its event. False when the event could not be signalled.
   static bool signalWorker(SThreadEntry* pEntry);
+  // Controlling thread: sets the event of every running worker that went to sleep just as its task was handed
+  // over by the polling word (it would otherwise sleep on with the task).
+  static void wakeStrandedWorkers();
   // Controlling thread, between dispatches: returns once a running task has finished, or after at most a
   // millisecond (a suspended dispatch is looked at again). Polls briefly, then sleeps, alertable (the thread's
   // completion routines run), until a worker finishes a task.

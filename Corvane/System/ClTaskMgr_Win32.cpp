@@ -44,7 +44,9 @@ u64 nowMicroseconds() {
 // The worker's side of a signal, entered with the worker announced as polling. It polls for a hand-over for
 // at most the spin time, and only while the controlling thread is awake: a controlling thread asleep in
 // waitForFinishedTask needs a core to wake on, and a hand-over from it is a while away. Then the worker
-// commits to the wait on its event unless a hand-over came first. Answers the wait's result.
+// commits to the wait on its event unless a hand-over came first, and sleeps until its signal word says
+// handed (a set event without a hand-over is one whose hand-over was taken while polling). Answers the
+// wait's result.
 DWORD awaitSignal(SThreadEntry& entry) {
   const u64 ulStart = nowMicroseconds();
   while (ClTaskMgr::mp_bDispatcherAsleep.load(std::memory_order_relaxed) == 0) {
@@ -62,7 +64,21 @@ DWORD awaitSignal(SThreadEntry& entry) {
   if (!entry.m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_NOT_POLLING, std::memory_order_acq_rel)) {
     return WAIT_OBJECT_0;  // handed over just before the worker committed
   }
-  return WaitForSingleObject(entry.m_hEvent, INFINITE);
+  for (;;) {
+    // Sleeping is announced before the last look at the signal word; the controlling thread looks at both
+    // in the other order at each of its waits (wakeStrandedWorkers), so a hand-over that raced the commit is
+    // not slept through for longer than until the controlling thread next waits.
+    entry.m_bSleeping.store(1, std::memory_order_seq_cst);
+    if (entry.m_uiSignalState.load(std::memory_order_seq_cst) == gc_uiSIGNAL_HANDED) {
+      entry.m_bSleeping.store(0, std::memory_order_relaxed);
+      return WAIT_OBJECT_0;
+    }
+    const DWORD dwResult = WaitForSingleObject(entry.m_hEvent, INFINITE);
+    entry.m_bSleeping.store(0, std::memory_order_relaxed);
+    if (dwResult != WAIT_OBJECT_0 || entry.m_uiSignalState.load(std::memory_order_acquire) == gc_uiSIGNAL_HANDED) {
+      return dwResult;
+    }
+  }
 }
 
 // True when a running task's worker has set its done flag. The controlling thread is about to write that
@@ -226,6 +242,7 @@ void ClTaskMgr::waitForFinishedTask() {
     }
     KV_SPIN_PAUSE();
   }
+  wakeStrandedWorkers();
   const u64 ulStart = nowMicroseconds();
   for (;;) {
     for (i32 i = 0; i < 16; ++i) {
@@ -246,6 +263,7 @@ void ClTaskMgr::waitForFinishedTask() {
   // this thread. The wait is alertable, so the thread's completion routines run meanwhile, and bounded, so
   // that a suspended dispatch is looked at again.
   mp_bDispatcherAsleep.store(1, std::memory_order_seq_cst);
+  wakeStrandedWorkers();
   if (!anyRunningTaskDone()) {
     WaitForSingleObjectEx(mp_hDispatcherEvent, 1, TRUE);
   }
@@ -253,17 +271,34 @@ void ClTaskMgr::waitForFinishedTask() {
 }
 
 bool ClTaskMgr::signalWorker(SThreadEntry* pEntry) {
-  u32 uiPolling = gc_uiSIGNAL_POLLING;
-  if (pEntry->m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_HANDED, std::memory_order_acq_rel)) {
+  // A plain store, so that handing over to a polling worker never stalls the controlling thread on the
+  // worker's cache line. A worker that committed to its sleep just before the store lands is found and woken
+  // by wakeStrandedWorkers.
+  const u32 uiBefore = pEntry->m_uiSignalState.load(std::memory_order_relaxed);
+  pEntry->m_uiSignalState.store(gc_uiSIGNAL_HANDED, std::memory_order_release);
+  if (uiBefore == gc_uiSIGNAL_POLLING) {
     return true;
   }
   return SetEvent(pEntry->m_hEvent) != FALSE;
 }
 
+void ClTaskMgr::wakeStrandedWorkers() {
+  for (i32 i = 0; i < mp_daRunningTasks.getCount(); ++i) {
+    SThreadEntry* pWorker = mp_daRunningTasks[i].mp_pWorker;
+    if (pWorker->m_bSleeping.load(std::memory_order_seq_cst) != 0 &&
+        pWorker->m_uiSignalState.load(std::memory_order_relaxed) == gc_uiSIGNAL_HANDED &&
+        pWorker->m_bDone.load(std::memory_order_relaxed) == 0) {
+      SetEvent(pWorker->m_hEvent);
+    }
+  }
+}
+
 bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
   KV_ASSERT(pMyEntry);
   pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_RUNNING, std::memory_order_relaxed);
-  pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
+  // A task handed over before the thread got here stays handed.
+  u32 uiNotPolling = gc_uiSIGNAL_NOT_POLLING;
+  pMyEntry->m_uiSignalState.compare_exchange_strong(uiNotPolling, gc_uiSIGNAL_POLLING, std::memory_order_acq_rel);
   if (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0) {
     do {
       if (pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_FAILED) {
@@ -329,7 +364,9 @@ void ClTaskMgr::shutdown() {
     entry.mp_pTaskData = nullptr;
     entry.mp_taskCallback.store(nullptr, std::memory_order_relaxed);
     entry.m_bQuit.store(1, std::memory_order_release);
-    if (!signalWorker(&entry)) {
+    // The event is set whatever the worker was doing, so that the quit is never slept through.
+    signalWorker(&entry);
+    if (!SetEvent(entry.m_hEvent)) {
       KV_FATALF("CreateEvent failed [0x%08X]!", static_cast<u32>(GetLastError()));
     }
     WaitForSingleObject(entry.m_hThread, INFINITE);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +124,35 @@ TEST_F(ClJobMgrTest, WaitForALongTaskSleepsAndTheWorkerWakesIt) {
     }
     return true;
   }));
+}
+
+// Tasks and pauses around the workers' and the dispatcher's polling times, so that hand-overs meet workers
+// polling, committing to their sleep and asleep.
+void taskOfRandomLength(void* pTaskData) {
+  testTask(pTaskData);
+  thread_local u32 uiState = GetCurrentThreadId();
+  uiState = uiState * 1103515245u + 12345u;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds((uiState >> 16) % 45u);
+  while (std::chrono::steady_clock::now() < end) {
+  }
+}
+
+TEST_F(ClJobMgrTest, ManyJobsAroundThePollingTimesAllComplete) {
+  g_testRows[0].mp_taskCallback = &taskOfRandomLength;
+  std::mt19937 random(99);
+  for (i32 iJob = 0; iJob < 300; ++iJob) {
+    STestJob job;
+    job.iTasks = 1 + static_cast<i32>(random() % 8);
+    ClJob* hJob = nullptr;
+    ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+    release(hJob);
+    ASSERT_EQ(job.iTasksRun.load(), job.iTasks) << "job " << iJob;
+    ASSERT_EQ(job.iFinishedCalls, 1) << "job " << iJob;
+    const auto pause = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 45);
+    while (std::chrono::steady_clock::now() < pause) {
+    }
+  }
+  g_testRows[0].mp_taskCallback = &testTask;
 }
 
 TEST_F(ClJobMgrTest, SuspendedDispatchHoldsTasksUntilItResumes) {

@@ -113,6 +113,27 @@ TEST_F(ClTaskMgrTest, LatestTaskGoesToTheLatestIdleWorkerAndIsRetiredByTheDispat
   EXPECT_KV_ASSERT(ClTaskMgr::addTask(&m_owner, nullptr, &probeTask), "pTaskData");
 }
 
+TEST_F(ClTaskMgrTest, WorkerThatSleptJustAsItsTaskWasHandedOverIsWoken) {
+  Win32SetProcessorTopology(1, 1);
+  ClTaskMgr::initialize();
+  SThreadEntry& worker = ClTaskMgr::mp_pThreadEntries[0];
+  ASSERT_TRUE(eventually([&] { return worker.m_bSleeping.load() == 1; }));
+  // The dispatcher read "polling" just before the worker committed to its sleep: the hand-over goes through
+  // the signal word alone, and the worker sleeps on with its task.
+  worker.m_uiSignalState.store(gc_uiSIGNAL_POLLING);
+  STaskProbe probe;
+  queue(&probe, 1, nullptr);
+  ClTaskMgr::dispatchTasks();
+  ASSERT_EQ(worker.m_uiSignalState.load(), gc_uiSIGNAL_HANDED);
+  EXPECT_EQ(m_iRun.load(), 0);
+  // Waiting for it finds the stranded worker and wakes it.
+  while (m_owner.m_iNumFinishedTasks == 0) {
+    ClTaskMgr::waitForFinishedTask();
+    ClTaskMgr::dispatchTasks();
+  }
+  EXPECT_EQ(m_iRun.load(), 1);
+}
+
 TEST_F(ClTaskMgrTest, WorkersThatCannotStartAreLeftOutAndShutdownStaysClean) {
   Win32SetProcessorTopology(4, 1);
   Win32InjectFault(Win32Fault::EventCreate, 0, 1);      // worker 0: no event, so no thread either
