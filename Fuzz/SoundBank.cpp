@@ -2,16 +2,9 @@
 // built, whose cues can be played and stopped, and which unloads again, all inside the image.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 
-#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
-#include "Corvane/Development/ClDevINI.h"
-#include "Corvane/Files/ClFileIO.h"
-#include "Corvane/Files/ClMagFileIO.h"
-#include "Corvane/Files/KvDataPaths.h"
-#include "Corvane/System/ClMutexLock.h"
+#include "Fuzz/FuzzAudioRoot.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Platform/FMODEx/FMODExTest.h"
 
@@ -23,25 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiS
   static bool s_bInitialized = false;
   static std::string s_bankPath;
   if (!s_bInitialized) {
-    const std::filesystem::path root = std::filesystem::temp_directory_path() / "grindlow_fuzz_soundbank";
-    std::filesystem::create_directories(root / "Audio");
-    s_bankPath = (root / "Audio" / "VOSK_SFX.iAudioSB").string();
-    ClMutexLock::initializePool();
-    KvInitializeDataPaths();
-    // The data root is the fuzzer's own folder; the working folder stays libFuzzer's.
-    KvStrLCpy(g_szBaseDataPath, (root.string() + "/").c_str(), KV_MAX_PATH_LEN);
-    ClFileIO::initialize();
-    ClMagFileIO::initTOCPool();
-    ClMagFileIO::initRefPool();
-    ClDevINI::initialize();
+    s_bankPath = KvFuzzStartAudioRoot("grindlow_fuzz_soundbank", "VOSK_SFX.iAudioSB");
     FMODExSetOutput(EFMODExOutput::Manual);
     ClAudioManager::initialize();
     s_bInitialized = true;
   }
-  {
-    std::ofstream out(s_bankPath, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(pData), static_cast<std::streamsize>(uiSize));
-  }
+  KvFuzzWriteInput(s_bankPath, pData, uiSize);
   char szProblem[512];
   const bool bAccepted = ClSoundBank::check(pData, uiSize, szProblem, sizeof(szProblem)) == 1;
   const i32 iLoaded = ClAudioManager::loadSoundBank();

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "Corvane/ADT/ClPool.h"
+#include "Corvane/Audio/ClAudioFader.h"
 #include "Corvane/Audio/ClFMODCueInstance.h"
 #include "Corvane/Audio/ClFMODCueInstanceContainer.h"
 #include "Corvane/Audio/ClSoundBank.h"
@@ -29,6 +30,7 @@ struct SMagRef;
 inline constexpr i32 gc_iMAX_ACTIVE_CUES = 128;
 inline constexpr i32 gc_iMAX_PENDING_CUES = 32;
 inline constexpr i32 gc_iMAX_SOUND_BANKS = 16;
+inline constexpr i32 gc_iMAX_RELEASE_FADES = 24;
 inline constexpr u32 gc_uiAUDIO_MEMORY_SIZE = 100663296;  // 96 MiB handed to the sound library
 inline constexpr const char* gc_pszSOUND_BANK_NAME = "VOSK_SFX";
 
@@ -55,10 +57,22 @@ struct SPendingCue {
 };
 
 // A sound category: every cue belongs to up to 8 of the 10; both volumes multiply its instances' volume.
+// Names: 0 "Music Main Volume", 1 "SFX Main Volume", 2 "Voice Main Volume", 3 "EXTRA 2", 4 "EXTRA 1",
+// 5 "EXTRA 3", 6 "EXTRA 4", 7 "EXTRA 5", 8 "EXTRA 6", 9 "SinglePlayer". The names are labels only: the game
+// gives the indices their own meaning.
 struct SAudioCategory {
   f32 m_fVolume;      // the user's volume, 0..1, written by the options and the game
   f32 m_fDuckVolume;  // set back to 1.0 at every update before the cues ask for less
   char m_szName[64];
+};
+
+// What is left of a stopped ducking cue's group: its category's level rising back to 1.0 over the bank's
+// release time. Stepped last in the update, after every instance volume of the frame has been computed, and the
+// next update resets the duck volumes first: so it is seen in the category table between updates but never
+// reaches a cue's volume. A stopped cue's categories are heard at full volume from the next update on.
+struct SAudioReleaseFade {
+  ClAudioFader m_fader;
+  i32 m_iCategory;
 };
 
 // A loaded sound bank.
@@ -81,12 +95,13 @@ extern SAudioCategory g_aAudioCategories[MAX_NUMBER_CATEGORIES];
 
 class ClAudioManager {
  public:
-  // Starts the sound library (memory, system, 128 channels at 48 kHz 16-bit, init), the audio lock and the
-  // pools. A failure of the library shows a message box (its texts from the string table; the key itself when
+  // Starts the sound library (memory, system, 128 channels at 48 kHz 16-bit, init), the audio lock, the
+  // pools, the music-track data manager and the codec manager. A failure of the library shows a message box (its texts from the string table; the key itself when
   // no table holds it) and stops the program with a fatal error. Returns 1.
   static i32 initialize();
-  // Once a frame: updates the library (when the audio lock is free), starts the pending cues and ticks and
-  // releases the active ones. Nothing while not initialised.
+  // Once a frame, in this order: ticks the music-track data, resets every duck volume to 1.0, updates the
+  // library (when the audio lock is free), lets every playing cue duck its categories, starts the pending cues,
+  // ticks and releases the active ones, and steps the release fades. Nothing while not initialised.
   static void update();
   // Releases every cue, bank, the lock and the library. Returns 1.
   static i32 terminate();
@@ -106,6 +121,9 @@ class ClAudioManager {
   static void setCueVolume(const SCueHandle* pHandle, f32 fVolume);
   static void pauseAllCues();
   static void resumeAllCues();
+  // A cue asks for a category's duck volume: it becomes fVolume when that is lower (the lowest request of the
+  // frame wins). The category must be 0..9 (assertion).
+  static void duckCategory(i32 iCategory, f32 fVolume);
   // The instance of a live handle, null for a null or stale one.
   static ClFMODCueInstance* getCueInstance(const SCueHandle& handle);
 
@@ -128,6 +146,9 @@ class ClAudioManager {
   static i32 getPendingCueCount();
   // Takes a pending entry for the instance; false when all 32 are taken.
   static bool queuePending(ClFMODCueInstance* pInstance);
+  // A release fade of the category from fLevel to 1.0 over fSeconds; false (and nothing) when all 24 run.
+  static bool startReleaseFade(i32 iCategory, f32 fLevel, f32 fSeconds);
+  static i32 getReleaseFadeCount();
 };
 
 // Holds the audio lock for a scope (nothing for a null lock).

@@ -6,6 +6,8 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Audio/ClAudioTrackDataMgr.h"
+#include "Corvane/Audio/ClCodecMgr.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Files/KvDataPaths.h"
@@ -41,6 +43,7 @@ ClMutexLock g_audioLock;
 ClPool<SSoundBankRecord, gc_iMAX_SOUND_BANKS> g_soundBankPool;
 ClPool<SCueHandleSlot, gc_iMAX_ACTIVE_CUES> g_cueHandlePool;
 ClPool<SPendingCue, gc_iMAX_PENDING_CUES> g_pendingCuePool;
+ClPool<SAudioReleaseFade, gc_iMAX_RELEASE_FADES> g_releaseFadePool;
 
 // The result-code lines of the initialisation failure's text: "NAME, /* text */" in slots of 256 bytes.
 const char* resultLine(FMOD_RESULT eResult) {
@@ -218,6 +221,12 @@ i32 ClAudioManager::initialize() {
   g_soundBankPool.initialize();
   g_cueHandlePool.initialize();
   g_pendingCuePool.initialize();
+  g_releaseFadePool.initialize();
+  for (SAudioCategory& category : g_aAudioCategories) {
+    category.m_fDuckVolume = 1.0f;
+  }
+  ClAudioTrackDataMgr::initialize();
+  ClCodecMgr::initialize();
   g_bAudioInitialized = true;
   return 1;
 }
@@ -243,16 +252,45 @@ bool ClAudioManager::queuePending(ClFMODCueInstance* pInstance) {
   return true;
 }
 
+bool ClAudioManager::startReleaseFade(i32 iCategory, f32 fLevel, f32 fSeconds) {
+  if (g_releaseFadePool.isFull()) {
+    return false;
+  }
+  SAudioReleaseFade* pFade = g_releaseFadePool.alloc();
+  pFade->m_fader.set(fSeconds, fLevel, 1.0f);
+  pFade->m_iCategory = iCategory;
+  return true;
+}
+
+i32 ClAudioManager::getReleaseFadeCount() { return g_releaseFadePool.getCount(); }
+
+void ClAudioManager::duckCategory(i32 iCategory, f32 fVolume) {
+  KV_ASSERT_MSG(iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES,
+                "iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES");
+  SAudioCategory& category = g_aAudioCategories[iCategory];
+  if (fVolume < category.m_fDuckVolume) {
+    category.m_fDuckVolume = fVolume;
+  }
+}
+
 void ClAudioManager::update() {
   if (!g_bAudioInitialized) {
     return;
   }
+  ClAudioTrackDataMgr::tick();
   for (SAudioCategory& category : g_aAudioCategories) {
     category.m_fDuckVolume = 1.0f;
   }
   if (g_audioLock.tryEnter()) {
     g_pFMODSystem->update();
     g_audioLock.leave();
+  }
+  // Custom-coded containers would be ticked here; the bank loader makes none (ClCodecMgr.h).
+  for (i32 i = 0; i < g_cueHandlePool.getCount(); ++i) {
+    const ClFMODCueInstance* pInstance = g_cueHandlePool.get(i)->mp_pInstance;
+    if (pInstance != nullptr && pInstance->mp_pChannel != nullptr) {
+      pInstance->applyDucking();
+    }
   }
   for (i32 i = g_pendingCuePool.getCount() - 1; i >= 0; --i) {
     SPendingCue* pEntry = g_pendingCuePool.get(i);
@@ -281,18 +319,32 @@ void ClAudioManager::update() {
   for (i32 i = 0; i < iRelease; ++i) {
     releaseInstance(apRelease[i]);
   }
+  for (i32 i = g_releaseFadePool.getCount() - 1; i >= 0; --i) {
+    SAudioReleaseFade* pFade = g_releaseFadePool.get(i);
+    if (pFade->m_fader.isFinished()) {
+      g_releaseFadePool.free(pFade);
+    } else {
+      pFade->m_fader.tick();
+      duckCategory(pFade->m_iCategory, pFade->m_fader.getCurrentValue());
+    }
+  }
 }
 
 i32 ClAudioManager::terminate() {
+  ClAudioTrackDataMgr::terminate();
   while (g_cueHandlePool.getCount() > 0) {
     freeSlot(g_cueHandlePool.get(0));
   }
   while (g_pendingCuePool.getCount() > 0) {
     g_pendingCuePool.free(g_pendingCuePool.get(0));
   }
+  while (g_releaseFadePool.getCount() > 0) {
+    g_releaseFadePool.free(g_releaseFadePool.get(0));
+  }
   while (g_soundBankPool.getCount() > 0) {
     unloadSoundBank(ClSoundBank::header(g_soundBankPool.get(0)->mp_pSoundDefinition)->m_uiBankNameHash);
   }
+  ClCodecMgr::terminate();
   ClMutexLock::destroy(&g_audioLock);
   releaseStartUp();
   g_bAudioInitialized = false;

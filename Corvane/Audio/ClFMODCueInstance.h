@@ -6,6 +6,16 @@
 // Volume heard = volume x envelope (fade-in or fade-out fader) x the product over the cue's categories of
 // (category volume x duck volume) x g_fAudioMasterVolume. The channel carries this volume alone: the dry group
 // that all instances of a source share stays at full volume, so instances never change each other's level.
+//
+// Ducking: a cue with ducking groups lowers other categories while it plays. Each group fades its category's
+// duck volume from 1.0 down to the group's level, holds it, and fades it back up (times in gameplay seconds);
+// the fades are shrunk to fit a sound shorter than both of them. The audio manager asks every playing cue each
+// update (applyDucking) and each category keeps the lowest level asked for. Stopping a cue with fadeOut ends
+// its ducking at once; the groups still active go to the manager's release fades.
+//
+// Music-track data: a source with track data gets a track-data instance when it starts. For a streamed cue its
+// time follows the channel's position (or the gameplay clock with "FIXED_DT" above 0); the instance is
+// released when the cue stops.
 #pragma once
 
 #include "Corvane/Audio/ClAudioFader.h"
@@ -26,6 +36,11 @@ struct SCueSoundSource;
 inline constexpr i32 gc_iCUE_STATE_HELD = -1;         // its caller, through stopCue
 inline constexpr i32 gc_iCUE_STATE_FIRE_AND_FORGET = 0;  // the update, once its channel has stopped
 inline constexpr i32 gc_iCUE_STATE_FADING_OUT = 1;    // the update, once its fade-out has finished
+
+// The track-data name hash of a source without track data.
+inline constexpr u32 gc_uiNO_TRACK_DATA = 0xFFFFFFFFu;
+// Seconds a ducking group whose fades were shrunk to fit its sound holds after the fall: one frame at 60 Hz.
+inline constexpr f32 gc_fDUCK_SHRUNK_HOLD_EXTRA = 0.016f;
 
 class ClFMODCueInstance {
  public:
@@ -58,6 +73,17 @@ class ClFMODCueInstance {
   void setupChannelLevel(u32 uiConfig);
   // The cue's length entry for the chosen source, 0 when not given.
   f32 sourceLength() const;
+
+  // Ducking: setupDucking from prepare, tickDucking from tick, applyDucking from the manager's update (before
+  // the cues are ticked), releaseDucking from fadeOut.
+  void setupDucking();
+  void tickDucking();
+  void applyDucking() const;
+  void releaseDucking();
+  // The level group iGroup asks of its category now; false when its fades and hold are over.
+  bool duckingLevel(i32 iGroup, f32* pfLevel) const;
+  // The track-data instance while it still runs under this cue (null once it finished or was released).
+  ClAudioTrackDataInstance* trackDataInstance();
   const SPrerenderedCue* cueData() const;
 
   SCueSoundSource* mpr_pWAVDataContainer = nullptr;
@@ -69,7 +95,7 @@ class ClFMODCueInstance {
   FMOD::ChannelGroup* mp_pDryGroup = nullptr;
   FMOD::ChannelGroup* mp_pWetGroup = nullptr;
   const void* mp_pTrackDataFile = nullptr;
-  u32 m_uiTrackDataNameHash = 0xFFFFFFFFu;
+  u32 m_uiTrackDataNameHash = gc_uiNO_TRACK_DATA;
   f32 m_afPosition[4] = {};  // 3-D position and velocity: zero for the 2-D cues this engine plays
   f32 m_afVelocity[4] = {};
   ClAudioFader m_fadeIn;
@@ -90,6 +116,7 @@ class ClFMODCueInstance {
   f32 m_afChannelLevels[MAX_NUM_MULTICHANNEL_CHANNELS] = {};
   f32 m_afInputChannelMix[MAX_NUM_MULTICHANNEL_CHANNELS] = {};
   ClAudioTrackDataInstance* mp_pTrackDataInstance = nullptr;
+  u32 m_uiTrackDataGeneration = 0;
   i32 m_bPaused = 0;
   u32 m_uiPausedPosition = 0;  // milliseconds
   f32 m_fStartTimeOffset = 0.0f;
@@ -97,4 +124,5 @@ class ClFMODCueInstance {
 
  private:
   f32 envelope() const;
+  void releaseTrackData();
 };

@@ -2,8 +2,11 @@
 
 #include <cstring>
 
+#include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/Audio/ClAudioTrackDataMgr.h"
+#include "Corvane/Audio/ClCodecMgr.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/Math/KvRandom.h"
@@ -38,6 +41,14 @@ SMagRef* readWholeFile(const char* pPath, u32* puiSize) {
   }
   ClMagFileIO::closeFileHandle(pRef);
   return pRef;
+}
+
+// A source's base name: its file name up to the first '.'.
+void baseNameOf(const char* pSourceName, char* pBaseName, u32 uiSize) {
+  KvStrLCpy(pBaseName, pSourceName, uiSize);
+  if (char* pDot = std::strchr(pBaseName, '.')) {
+    *pDot = '\0';
+  }
 }
 
 FMOD_CREATESOUNDEXINFO exInfo(u32 uiLength, u32 uiOffset) {
@@ -75,7 +86,13 @@ i32 ClCueInstanceContainer::create(const SPrerenderedCue* pCueData, f32 fRelease
     source.m_iSourceIndex = i;
     source.mp_pCueData = pCueData;
     source.mp_pTrackDataFile = nullptr;
-    source.m_uiTrackDataNameHash = 0xFFFFFFFFu;
+    source.m_uiTrackDataNameHash = gc_uiNO_TRACK_DATA;
+    if (pCueData->m_aiHasTrackData[i] != 0) {
+      char szBaseName[gc_iCUE_SOURCE_NAME_LEN];
+      baseNameOf(pCueData->m_aszSourceNames[i], szBaseName, sizeof(szBaseName));
+      source.mp_pTrackDataFile = ClAudioTrackDataMgr::load(szBaseName);
+      source.m_uiTrackDataNameHash = KvStrHash(szBaseName);
+    }
     loadSource(i, szPath);
   }
   return 1;
@@ -136,12 +153,9 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
   if (source.mp_pSound == nullptr) {
     return;
   }
-  // The groups are named after the source's file name up to its first '.'.
+  // The groups are named after the source's base name.
   char szBaseName[gc_iCUE_SOURCE_NAME_LEN];
-  KvStrLCpy(szBaseName, mpr_pCommonCueData->m_aszSourceNames[iSource], sizeof(szBaseName));
-  if (char* pDot = std::strchr(szBaseName, '.')) {
-    *pDot = '\0';
-  }
+  baseNameOf(mpr_pCommonCueData->m_aszSourceNames[iSource], szBaseName, sizeof(szBaseName));
   const u32 uiAddress = static_cast<u32>(reinterpret_cast<std::uintptr_t>(this));
   char szDry[KV_MAX_PATH_LEN];
   char szWet[KV_MAX_PATH_LEN];
@@ -185,6 +199,7 @@ SCueSoundSource* ClCueInstanceContainer::chooseSource() {
 }
 
 void ClCueInstanceContainer::terminate() {
+  ClCodecMgr::removeCustomCodecContainer(this);
   while (m_instancePool.getCount() > 0) {
     ClAudioManager::releaseInstance(m_instancePool.get(m_instancePool.getCount() - 1));
   }
@@ -217,6 +232,17 @@ void ClCueInstanceContainer::terminate() {
       KV_FATALF("ClCueInstanceContainer::terminate() -> Resident sound source (WAV) [0x%08X] has memory but no valid "
                 "allocation handle!",
                 static_cast<u32>(reinterpret_cast<std::uintptr_t>(&source)));
+    }
+  }
+  const SPrerenderedCue* pCue = getCommonCueData();
+  for (i32 i = 0; i < pCue->m_iNumSources; ++i) {
+    // Each load that found the file is given back once.
+    if (mpr_aSoundSources[i].mp_pTrackDataFile != nullptr) {
+      char szBaseName[gc_iCUE_SOURCE_NAME_LEN];
+      baseNameOf(pCue->m_aszSourceNames[i], szBaseName, sizeof(szBaseName));
+      ClAudioTrackDataMgr::unload(szBaseName);
+      mpr_aSoundSources[i].mp_pTrackDataFile = nullptr;
+      mpr_aSoundSources[i].m_uiTrackDataNameHash = gc_uiNO_TRACK_DATA;
     }
   }
 }

@@ -1,7 +1,11 @@
 #include "Corvane/Audio/ClFMODCueInstance.h"
 
+#include <algorithm>
+
 #include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/Audio/ClAudioTrackDataMgr.h"
 #include "Corvane/Audio/ClFMODCueInstanceContainer.h"
+#include "Corvane/System/ClClock.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/FMODEx/FMODEx.h"
@@ -85,6 +89,7 @@ void ClFMODCueInstance::prepare() {
   for (i32 iTry = 0; iTry < gc_iMAX_STOP_TRIES && !isFinished(); ++iTry) {
     stop();
   }
+  setupDucking();
   const SPrerenderedCue* pCue = cueData();
   m_fVolume = pCue->m_iRandomVolume ? randomInRange(pCue->m_fVolumeMin, pCue->m_fVolumeMax) : pCue->m_fVolume;
   for (i32 i = 0; i < pCue->m_iNumMultichannelConfigs; ++i) {
@@ -143,10 +148,15 @@ void ClFMODCueInstance::start() {
     ClAudioLockScope lock;
     mp_pChannel->setPaused(false);
   }
+  if (m_uiTrackDataNameHash != gc_uiNO_TRACK_DATA && trackDataInstance() == nullptr) {
+    mp_pTrackDataInstance = ClAudioTrackDataMgr::createInstance(m_uiTrackDataNameHash);
+    m_uiTrackDataGeneration = mp_pTrackDataInstance != nullptr ? mp_pTrackDataInstance->m_uiGeneration : 0;
+  }
   m_fTrackTime = 0.0f;
 }
 
 void ClFMODCueInstance::tick() {
+  tickDucking();
   if (m_bFadingOut) {
     m_fadeOut.tick();
   } else {
@@ -155,6 +165,40 @@ void ClFMODCueInstance::tick() {
   applyPan();
   applyPitch();
   applyVolume();
+  ClAudioTrackDataInstance* pTrackData = trackDataInstance();
+  if (pTrackData == nullptr || !mpr_pParentContainer->isStreamed()) {
+    return;
+  }
+  if (ClAudioTrackDataMgr::usesFixedFrameTime()) {
+    m_fTrackTime += ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime;
+    pTrackData->m_fTime = m_fTrackTime;
+  } else if (mp_pChannel != nullptr) {
+    unsigned int uiMs = 0;
+    FMOD_RESULT eResult = FMOD_OK;
+    {
+      ClAudioLockScope lock;
+      eResult = mp_pChannel->getPosition(&uiMs, FMOD_TIMEUNIT_MS);
+    }
+    // A channel that has ended has no position: the time stays where it was.
+    if (eResult == FMOD_OK) {
+      pTrackData->m_fTime = static_cast<f32>(uiMs) * 0.001f + m_fStartTimeOffset;
+    }
+  }
+}
+
+ClAudioTrackDataInstance* ClFMODCueInstance::trackDataInstance() {
+  if (mp_pTrackDataInstance != nullptr &&
+      !ClAudioTrackDataMgr::isLive(mp_pTrackDataInstance, m_uiTrackDataGeneration)) {
+    mp_pTrackDataInstance = nullptr;
+  }
+  return mp_pTrackDataInstance;
+}
+
+void ClFMODCueInstance::releaseTrackData() {
+  if (ClAudioTrackDataInstance* pTrackData = trackDataInstance()) {
+    ClAudioTrackDataMgr::release(pTrackData);
+  }
+  mp_pTrackDataInstance = nullptr;
 }
 
 i32 ClFMODCueInstance::stop() {
@@ -162,18 +206,18 @@ i32 ClFMODCueInstance::stop() {
     ClAudioLockScope lock;
     mp_pChannel->stop();
   }
-  mp_pTrackDataInstance = nullptr;
+  releaseTrackData();
   return 1;
 }
 
 i32 ClFMODCueInstance::fadeOut(f32 fSeconds) {
   KV_ASSERT_MSG(mpr_pParentContainer != nullptr, "Cue instance has no parent container! Was it stopped already?");
   m_fadeOut.setRaw(0.0f, fSeconds, fSeconds > 0.0f ? 1.0f : 0.0f, 1.0f, 0.0f);
-  m_bDuckingOn = 0;
+  releaseDucking();
   if (fSeconds > 0.0f) {
     mp_iCueState = gc_iCUE_STATE_FADING_OUT;
     m_bFadingOut = 1;
-    mp_pTrackDataInstance = nullptr;
+    releaseTrackData();
     return 0;
   }
   return stop();
@@ -203,6 +247,9 @@ void ClFMODCueInstance::pause() {
     mp_pChannel->setPaused(true);
     mp_pChannel->getPosition(&m_uiPausedPosition, FMOD_TIMEUNIT_MS);
   }
+  if (ClAudioTrackDataInstance* pTrackData = trackDataInstance()) {
+    pTrackData->m_bPaused = 1;
+  }
   m_bPaused = 1;
 }
 
@@ -210,9 +257,15 @@ void ClFMODCueInstance::resume() {
   if (!m_bPaused) {
     return;
   }
+  f32 fTime = 0.0f;
   if (mp_pChannel != nullptr) {
     ClAudioLockScope lock;
     mp_pChannel->setPaused(false);
+    fTime = static_cast<f32>(m_uiPausedPosition) * 0.001f;
+  }
+  if (ClAudioTrackDataInstance* pTrackData = trackDataInstance()) {
+    pTrackData->m_fTime = fTime;
+    pTrackData->m_bPaused = 0;
   }
   m_bPaused = 0;
 }
@@ -307,4 +360,103 @@ void ClFMODCueInstance::applyMultichannel() {
 f32 ClFMODCueInstance::sourceLength() const {
   const f32 fLength = cueData()->m_afLengths[m_iSourceIndex];
   return fLength == gc_fNO_VALUE ? 0.0f : fLength;
+}
+
+void ClFMODCueInstance::setupDucking() {
+  const SPrerenderedCue* pCue = cueData();
+  if (pCue->mpr_iNumberDuckingCategories <= 0) {
+    return;
+  }
+  // The bank loader refuses more groups than an instance has faders for.
+  KV_ASSERT_MSG(pCue->mpr_iNumberDuckingCategories <= gc_iMAX_DUCKING_GROUPS,
+                "mpr_iNumberDuckingCategories <= gc_iMAX_DUCKING_GROUPS");
+  m_bDuckingOn = 1;
+  mpr_iNumberDuckingCategories = pCue->mpr_iNumberDuckingCategories;
+  const f32 fLength = sourceLength();
+  for (i32 i = 0; i < mpr_iNumberDuckingCategories; ++i) {
+    const SDuckingCategoryGroup& group = pCue->mp_aDuckingCategoryGroups[i];
+    const f32 fIn = group.m_fFadeInTime;
+    const f32 fOut = group.m_fFadeOutTime;
+    const f32 fDuckTo = group.mp_fVolumeToDuckTo;
+    if (fIn + fOut <= fLength) {
+      const f32 fHold = group.m_fHoldTime > 0.0f ? group.m_fHoldTime : fLength;
+      mpr_aDuckingFadeIns[i].set(fIn, 1.0f, fDuckTo);
+      mpr_aDuckingFadeOuts[i].set(fOut, fDuckTo, 1.0f);
+      m_afDuckHoldTimers[i] = std::max(fHold - fOut, 0.0f);
+    } else {
+      // Both fades shrunk in proportion to fit the sound; the rise starts one frame after the fall ends.
+      const f32 fShrunkIn = fLength * fIn / (fIn + fOut);
+      const f32 fShrunkOut = fLength * fOut / (fIn + fOut);
+      mpr_aDuckingFadeIns[i].set(fShrunkIn, 1.0f, fDuckTo);
+      mpr_aDuckingFadeOuts[i].set(fShrunkOut, fDuckTo, 1.0f);
+      m_afDuckHoldTimers[i] = fShrunkIn + gc_fDUCK_SHRUNK_HOLD_EXTRA;
+    }
+  }
+}
+
+void ClFMODCueInstance::tickDucking() {
+  if (m_bPaused || !m_bDuckingOn) {
+    return;
+  }
+  KV_ASSERT_MSG(mpr_pParentContainer != nullptr, "mpr_pParentContainer");
+  const SPrerenderedCue* pData = cueData();
+  KV_ASSERT_MSG(pData != nullptr, "pData");
+  const f32 fFrameTime = ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime;
+  for (i32 loop = 0; loop < mpr_iNumberDuckingCategories; ++loop) {
+    const f32 fDuckTo = pData->mp_aDuckingCategoryGroups[loop].mp_fVolumeToDuckTo;
+    if (!mpr_aDuckingFadeIns[loop].isFinished()) {
+      mpr_aDuckingFadeIns[loop].tick();
+      KV_ASSERT_MSG(mpr_aDuckingFadeIns[loop].getCurrentValue() >= fDuckTo,
+                    "mpr_aDuckingFadeIns[loop].getCurrentValue() >= "
+                    "pData->mp_aDuckingCategoryGroups[loop].mp_fVolumeToDuckTo");
+    }
+    m_afDuckHoldTimers[loop] = std::max(m_afDuckHoldTimers[loop] - fFrameTime, 0.0f);
+    if (m_afDuckHoldTimers[loop] == 0.0f && !mpr_aDuckingFadeOuts[loop].isFinished()) {
+      mpr_aDuckingFadeOuts[loop].tick();
+      KV_ASSERT_MSG(mpr_aDuckingFadeOuts[loop].getCurrentValue() >= fDuckTo,
+                    "mpr_aDuckingFadeOuts[loop].getCurrentValue() >= "
+                    "pData->mp_aDuckingCategoryGroups[loop].mp_fVolumeToDuckTo");
+    }
+  }
+}
+
+bool ClFMODCueInstance::duckingLevel(i32 iGroup, f32* pfLevel) const {
+  if (!mpr_aDuckingFadeIns[iGroup].isFinished()) {
+    *pfLevel = mpr_aDuckingFadeIns[iGroup].getCurrentValue();
+  } else if (m_afDuckHoldTimers[iGroup] > 0.0f) {
+    *pfLevel = cueData()->mp_aDuckingCategoryGroups[iGroup].mp_fVolumeToDuckTo;
+  } else if (!mpr_aDuckingFadeOuts[iGroup].isFinished()) {
+    *pfLevel = mpr_aDuckingFadeOuts[iGroup].getCurrentValue();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void ClFMODCueInstance::applyDucking() const {
+  if (!m_bDuckingOn) {
+    return;
+  }
+  const SPrerenderedCue* pCue = cueData();
+  for (i32 i = 0; i < mpr_iNumberDuckingCategories; ++i) {
+    f32 fLevel = 1.0f;
+    if (duckingLevel(i, &fLevel)) {
+      ClAudioManager::duckCategory(pCue->mp_aDuckingCategoryGroups[i].m_iCategory, fLevel);
+    }
+  }
+}
+
+void ClFMODCueInstance::releaseDucking() {
+  if (!m_bDuckingOn) {
+    return;
+  }
+  const SPrerenderedCue* pCue = cueData();
+  const f32 fReleaseTime = mpr_pParentContainer->m_fReleaseTime;
+  for (i32 i = 0; i < mpr_iNumberDuckingCategories && fReleaseTime > 0.0f; ++i) {
+    f32 fLevel = 1.0f;
+    if (duckingLevel(i, &fLevel)) {
+      ClAudioManager::startReleaseFade(pCue->mp_aDuckingCategoryGroups[i].m_iCategory, fLevel, fReleaseTime);
+    }
+  }
+  m_bDuckingOn = 0;
 }

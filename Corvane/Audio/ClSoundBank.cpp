@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Audio/KvAudioImage.h"
 
 namespace {
 
@@ -86,6 +87,12 @@ bool checkCue(const SPrerenderedCue& cue, u64 uiRoomAfter, char* pProblem, u32 u
       KvSNPrintf(pProblem, uiSize, "ducking group %d: category outside 0..9 or a bad time", i);
       return false;
     }
+    // The fades run from 1.0 down to this level and back: a level above 1 or below 0 is no ducking.
+    if (group.mp_fVolumeToDuckTo < 0.0f || group.mp_fVolumeToDuckTo > 1.0f) {
+      KvSNPrintf(pProblem, uiSize, "ducking group %d: the level to duck to (%g) lies outside 0..1", i,
+                 static_cast<double>(group.mp_fVolumeToDuckTo));
+      return false;
+    }
   }
   if (cue.m_iNumMultichannelConfigs < 0 || cue.m_iNumMultichannelConfigs > gc_iMAX_MULTICHANNEL_CONFIGS) {
     KvSNPrintf(pProblem, uiSize, "has %d multichannel configurations (0 to %d)", cue.m_iNumMultichannelConfigs,
@@ -125,8 +132,7 @@ i32 ClSoundBank::check(const u8* pImage, u64 uiSize, char* pProblem, u32 uiProbl
     return 0;
   }
   const u64 uiIndex = bank.mp_pSortedIndexEntries;
-  if (bank.m_iNumEntries < 0 || uiIndex == 0 || uiIndex % 4 != 0 ||
-      uiIndex + static_cast<u64>(bank.m_iNumEntries) * sizeof(SSoundBankIndexEntry) > uiSize) {
+  if (uiIndex == 0 || !KvAudioArrayInside(uiIndex, bank.m_iNumEntries, sizeof(SSoundBankIndexEntry), uiSize)) {
     KvSNPrintf(pProblem, uiProblemSize, "the index (offset %llu, %d entries) does not lie inside the file",
                static_cast<unsigned long long>(uiIndex), bank.m_iNumEntries);
     return 0;
@@ -134,7 +140,7 @@ i32 ClSoundBank::check(const u8* pImage, u64 uiSize, char* pProblem, u32 uiProbl
   for (i32 i = 0; i < bank.m_iNumEntries; ++i) {
     const SSoundBankIndexEntry& indexEntry = *entry(pImage, i);
     const u64 uiCue = indexEntry.mp_pPrerenderedCue;
-    if (uiCue % 4 != 0 || uiCue + sizeof(SPrerenderedCue) > uiSize) {
+    if (!KvAudioArrayInside(uiCue, 1, sizeof(SPrerenderedCue), uiSize)) {
       KvSNPrintf(pProblem, uiProblemSize, "cue %d (0x%08X): its data (offset %llu) does not lie inside the file", i,
                  indexEntry.m_uiCueNameHash, static_cast<unsigned long long>(uiCue));
       return 0;

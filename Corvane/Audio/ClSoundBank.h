@@ -146,7 +146,8 @@ class ClSoundBank {
   // 3-D sound (no loader exists for those); a source count outside 1..8, a source name that is empty, not
   // terminated within 64 characters or that climbs out of "Audio/" ("..", a leading "\" or "/"); weights of a
   // cue of several sources that are negative or do not add up to 1 (within 0.001); a category count above 8;
-  // more than 8 ducking groups, or one whose category lies outside 0..9 or whose times are negative; more than
+  // more than 8 ducking groups, or one whose category lies outside 0..9, whose times are negative or whose
+  // level to duck to lies outside 0..1; more than
   // 16 multichannel configurations, or one of another type than 0 or 1, a channel outside 0..15 or more than
   // 8 categories; a value that is not a finite number (volume, pitch, pan, their ranges, weights, lengths,
   // frequencies, levels, the release time).

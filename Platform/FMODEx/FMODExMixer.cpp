@@ -51,6 +51,43 @@ std::int64_t readSource(Voice& voice, float* pDest, std::int64_t iFrames) {
   return iDone;
 }
 
+// Resamples a sample straight from its frames in memory (no copy of the input), crossing loops in place, into
+// up to iFrames output frames; fewer mean the sound has ended and the resampler has given out all it held.
+std::int64_t resampleSample(Voice& voice, double dRatio, float* pOut, std::int64_t iFrames) {
+  static const float s_fNoInput = 0.0f;
+  SoundState& sound = *voice.pSound;
+  const int iChannels = sound.iChannels;
+  std::int64_t iDone = 0;
+  while (iDone < iFrames) {
+    if (!voice.bSourceEnded && voice.iCursor >= sound.iLengthFrames) {
+      if (voice.iLoopsLeft != 0 && sound.iLengthFrames > 0) {
+        if (voice.iLoopsLeft > 0) {
+          --voice.iLoopsLeft;
+        }
+        voice.iCursor = 0;
+      } else {
+        voice.bSourceEnded = true;
+      }
+    }
+    SRC_DATA data = {};
+    data.data_in = voice.bSourceEnded ? &s_fNoInput : sound.samples.data() + voice.iCursor * iChannels;
+    data.input_frames = voice.bSourceEnded ? 0 : static_cast<long>(sound.iLengthFrames - voice.iCursor);
+    data.data_out = pOut + iDone * iChannels;
+    data.output_frames = static_cast<long>(iFrames - iDone);
+    data.src_ratio = dRatio;
+    data.end_of_input = voice.bSourceEnded ? 1 : 0;
+    if (src_process(voice.pResampler, &data) != 0) {
+      break;
+    }
+    voice.iCursor += data.input_frames_used;
+    iDone += data.output_frames_gen;
+    if (data.input_frames_used == 0 && data.output_frames_gen == 0) {
+      break;  // drained after the end, or nothing it can do
+    }
+  }
+  return iDone;
+}
+
 long resamplerCallback(void* pUser, float** ppData) {
   Voice& voice = *static_cast<Voice*>(pUser);
   const int iChannels = voice.pSound->iChannels;
@@ -107,8 +144,11 @@ void SystemState::mixLocked(float* pOut, int iFrames) {
       voice.dPlayed = static_cast<double>(voice.iCursor);
     } else {
       if (voice.pResampler == nullptr) {
+        // A sample is read in place; a stream's decoder fills the resampler through its callback.
         int iError = 0;
-        voice.pResampler = src_callback_new(&resamplerCallback, converterFor(eResampler), iChannels, &iError, &voice);
+        voice.pResampler = sound.bStream
+                               ? src_callback_new(&resamplerCallback, converterFor(eResampler), iChannels, &iError, &voice)
+                               : src_new(converterFor(eResampler), iChannels, &iError);
         if (voice.pResampler == nullptr) {
           stopVoiceLocked(voice);
           continue;
@@ -120,7 +160,11 @@ void SystemState::mixLocked(float* pOut, int iFrames) {
         voice.dPlayed = static_cast<double>(voice.iCursor);
       }
       const double dRatio = std::clamp(static_cast<double>(iRate) / voice.fFrequency, 1.0 / 256.0, 256.0);
-      iGot = src_callback_read(voice.pResampler, dRatio, iFrames, voiceBlock.data());
+      // A new frequency holds from the start of the block, as the library applies it at the next mix: no glide
+      // across the block (which also keeps the played position exact).
+      src_set_ratio(voice.pResampler, dRatio);
+      iGot = sound.bStream ? src_callback_read(voice.pResampler, dRatio, iFrames, voiceBlock.data())
+                           : resampleSample(voice, dRatio, voiceBlock.data(), iFrames);
       iGot = std::max<std::int64_t>(iGot, 0);
       voice.dPlayed += static_cast<double>(iGot) / dRatio;
     }

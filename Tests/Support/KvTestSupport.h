@@ -71,3 +71,8 @@ struct SKvToolRun {
   std::string out;
 };
 SKvToolRun KvTestRunTool(const std::string& commandLine);
+// Runs the tests of this same program that match the filter (disabled ones included) in a process of its
+// own, which inherits the environment, and answers its status as waitpid gives it (-1 when it could not be
+// started); what it printed, standard error included, goes to *pOutput. For tests of what happens between
+// programs, or to a program that dies: nothing is forked from a process whose other threads may be running.
+int KvTestRunInOwnProcess(const std::string& filter, std::string* pOutput);

@@ -10,58 +10,12 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Audio/ClSoundBank.h"
+#include "Tools/sbankc/BuilderJson.h"
 
 using nlohmann::json;
+using namespace SbankcJson;
 
 namespace {
-
-// A problem with one field: thrown while compiling, caught at the top.
-struct SFieldError {
-  std::string field;
-  std::string problem;
-};
-
-[[noreturn]] void fail(const std::string& field, const std::string& problem) { throw SFieldError{field, problem}; }
-
-f32 number(const json& node, const std::string& field) {
-  if (!node.is_number() || !std::isfinite(node.get<double>())) {
-    fail(field, "must be a number");
-  }
-  return node.get<f32>();
-}
-
-f32 numberOr(const json& object, const char* pKey, f32 fDefault, const std::string& field) {
-  return object.contains(pKey) ? number(object[pKey], field + "." + pKey) : fDefault;
-}
-
-bool flagOr(const json& object, const char* pKey, const std::string& field) {
-  if (!object.contains(pKey)) {
-    return false;
-  }
-  if (!object[pKey].is_boolean()) {
-    fail(field + "." + pKey, "must be true or false");
-  }
-  return object[pKey].get<bool>();
-}
-
-i32 integer(const json& node, const std::string& field, i32 iMin, i32 iMax) {
-  if (!node.is_number_integer() || node.get<i64>() < iMin || node.get<i64>() > iMax) {
-    fail(field, "must be a whole number from " + std::to_string(iMin) + " to " + std::to_string(iMax));
-  }
-  return node.get<i32>();
-}
-
-const json& array(const json& object, const char* pKey, const std::string& field, size_t uiMax) {
-  static const json s_empty = json::array();
-  if (!object.contains(pKey)) {
-    return s_empty;
-  }
-  const json& node = object[pKey];
-  if (!node.is_array() || node.size() > uiMax) {
-    fail(field + "." + pKey, "must be a list of at most " + std::to_string(uiMax) + " entries");
-  }
-  return node;
-}
 
 // A value or a {"min", "max"} range: (value, random flag, min, max).
 void valueOrRange(const json& object, const char* pKey, f32 fDefault, const std::string& field, f32* pValue,
@@ -152,7 +106,7 @@ std::vector<u8> compileCue(const json& cue, const std::string& field, std::vecto
     out.m_afLengths[i] = numberOr(source, "length", gc_fNO_VALUE, where);
     out.m_afDefaultFrequencies[i] = numberOr(source, "frequency", gc_fNO_VALUE, where);
     out.m_aiHasTrackData[i] = flagOr(source, "trackData", where) ? 1 : 0;
-    pSources->push_back({file, storeFlags(source, bStreamed, where)});
+    pSources->push_back({file, storeFlags(source, bStreamed, where), out.m_aiHasTrackData[i] != 0});
   }
   if (sources.size() > 1 && std::fabs(dWeights - 1.0) > 0.001) {
     fail(field + ".sources", "the weights add up to " + std::to_string(dWeights) + ", not 1");
@@ -169,6 +123,9 @@ std::vector<u8> compileCue(const json& cue, const std::string& field, std::vecto
     SDuckingCategoryGroup& record = out.mp_aDuckingCategoryGroups[i];
     record.m_iCategory = integer(group.value("category", json()), where + ".category", 0, MAX_NUMBER_CATEGORIES - 1);
     record.mp_fVolumeToDuckTo = numberOr(group, "duckTo", 0.0f, where);
+    if (record.mp_fVolumeToDuckTo < 0.0f || record.mp_fVolumeToDuckTo > 1.0f) {
+      fail(where + ".duckTo", "must lie in 0..1");
+    }
     record.m_fFadeInTime = std::max(0.0f, numberOr(group, "fadeIn", 0.0f, where));
     record.m_fFadeOutTime = std::max(0.0f, numberOr(group, "fadeOut", 0.0f, where));
     record.m_fHoldTime = numberOr(group, "hold", 0.0f, where);
@@ -243,7 +200,7 @@ bool SoundBankParseJson(const std::string& text, const std::string& fileName, js
 
 bool SoundBankCompile(const json& cueList, const std::string& fileName, std::vector<u8>* pBank,
                       std::vector<SSoundBankSourceFile>* pSources, std::string* pError) {
-  try {
+  return compileReporting(fileName, pError, [&] {
     if (!cueList.is_object() || !cueList.contains("bank") || !cueList["bank"].is_string()) {
       fail("bank", "the cue list needs the bank's name");
     }
@@ -288,14 +245,7 @@ bool SoundBankCompile(const json& cueList, const std::string& fileName, std::vec
       uiOffset = alignUp(bank.size());
       bank.resize(uiOffset, 0);
     }
-    return true;
-  } catch (const SFieldError& error) {
-    *pError = fileName + ": " + error.field + ": " + error.problem;
-    return false;
-  } catch (const json::exception& error) {
-    *pError = fileName + ": " + error.what();
-    return false;
-  }
+  });
 }
 
 bool SoundBankDump(const std::vector<u8>& bank, json* pOut, std::string* pError) {
@@ -348,7 +298,7 @@ bool SoundBankDump(const std::vector<u8>& bank, json* pOut, std::string* pError)
 
 bool SoundBankSynthesize(const json& soundList, const std::string& fileName, const std::string& outDir,
                          std::string* pError) {
-  try {
+  return compileReporting(fileName, pError, [&] {
     const json& sounds = array(soundList, "sounds", "", 4096);
     for (size_t i = 0; i < sounds.size(); ++i) {
       const json& sound = sounds[i];
@@ -418,12 +368,5 @@ bool SoundBankSynthesize(const json& soundList, const std::string& fileName, con
       sf_writef_float(pFile, samples.data(), iFrames);
       sf_close(pFile);
     }
-    return true;
-  } catch (const SFieldError& error) {
-    *pError = fileName + ": " + error.field + ": " + error.problem;
-    return false;
-  } catch (const json::exception& error) {
-    *pError = fileName + ": " + error.what();
-    return false;
-  }
+  });
 }

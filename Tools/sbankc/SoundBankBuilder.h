@@ -9,7 +9,8 @@
 //                     "weight": 0.5,                  choice weights add up to 1 (default: equal shares)
 //                     "length": 0.2,                  seconds (default: none)
 //                     "frequency": 48000,             default frequency in Hz (default: none: pitch unused)
-//                     "trackData": false,             the source has music-track data
+//                     "trackData": false,             the source has music-track data ("Punch01.iAudioTD",
+//                                                     made by sbankc track)
 //                     "store": "compress"} ],         how the archive stores it: plain, compress, encrypt,
 //                                                     "compress encrypt" (streamed sources: plain only)
 //       "loop": false, "stream": false,
@@ -36,6 +37,7 @@
 struct SSoundBankSourceFile {
   std::string file;
   std::string store;  // "plain", "compress", "encrypt" or "compress encrypt"
+  bool bTrackData;    // the source has music-track data: "<base name>.iAudioTD" beside it
 };
 
 // Parses JSON text; on a syntax error pError holds "file:line:col: problem".

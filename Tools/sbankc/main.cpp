@@ -1,4 +1,5 @@
-// sbankc: builds sound banks from JSON cue lists, dumps banks as JSON, and synthesizes sample sounds.
+// sbankc: builds sound banks and music-track data from JSON, dumps both as JSON through the engine's checks,
+// and synthesizes sample sounds. What it writes it reads back and checks as the engine would load it.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -8,15 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "Corvane/Audio/ClAudioTrackData.h"
 #include "Tools/sbankc/SoundBankBuilder.h"
+#include "Tools/sbankc/TrackDataBuilder.h"
 
 namespace {
 
 const char* const gc_pszUSAGE =
     "usage: sbankc build --in <cues.json> --out <bank.iAudioSB> [--manifest <lines out> --audio-dir <dir>]\n"
     "           compiles a cue list; --manifest writes one archive line per source file found in <dir>\n"
-    "           (\"file Audio/<name> <dir>/<name> <store flags>\"; streamed sources are stored plain)\n"
+    "           (\"file Audio/<name> <dir>/<name> <store flags>\"; streamed sources are stored plain), and\n"
+    "           one for the track data <base>.iAudioTD of each source that has it (compressed, encrypted)\n"
+    "       sbankc track --in <tracks.json> --out <name.iAudioTD>   compiles a music-track list\n"
     "       sbankc dump <bank.iAudioSB>      prints a bank as JSON, read through the engine's checks\n"
+    "       sbankc dump-track <name.iAudioTD>   prints track data as JSON, read through the engine's checks\n"
     "       sbankc synth --in <sounds.json> --out <dir>   writes the sample sounds a sound list describes\n"
     "       sbankc --help                    prints this text\n"
     "The JSON formats are described in Tools/sbankc/SoundBankBuilder.h.\n";
@@ -67,6 +73,33 @@ std::string value(const std::vector<std::pair<std::string, std::string>>& values
   return std::string();
 }
 
+bool readBytes(const std::string& path, std::vector<unsigned char>* pBytes) {
+  std::string text;
+  if (!readText(path, &text)) {
+    return false;
+  }
+  pBytes->assign(text.begin(), text.end());
+  return true;
+}
+
+// Writes the bytes, then reads the file back and dumps it through the engine's checks: what was written is
+// what the engine will load.
+template <typename Dump>
+bool writeChecked(const std::string& path, const std::vector<unsigned char>& bytes, Dump dump, std::string* pProblem) {
+  std::vector<unsigned char> written;
+  nlohmann::json json;
+  std::string problem;
+  if (!writeBytes(path, bytes.data(), bytes.size()) || !readBytes(path, &written) || written != bytes) {
+    *pProblem = path + ": cannot be written";
+    return false;
+  }
+  if (!dump(written, &json, &problem)) {
+    *pProblem = path + ": the engine refuses what was written: " + problem;
+    return false;
+  }
+  return true;
+}
+
 bool readJson(const std::string& path, nlohmann::json* pJson, std::string* pProblem) {
   std::string text;
   if (!readText(path, &text)) {
@@ -102,14 +135,61 @@ int build(const std::vector<std::pair<std::string, std::string>>& values) {
       if (written.insert(source.file).second) {
         lines += "file Audio/" + source.file + " " + path + " " + source.store + "\n";
       }
+      if (!source.bTrackData) {
+        continue;
+      }
+      const std::string trackFile = source.file.substr(0, source.file.find('.')) + gc_pszTRACK_DATA_EXTENSION;
+      const std::string trackPath = audioDir + "/" + trackFile;
+      if (!std::filesystem::exists(trackPath)) {
+        return failure(in + ": the track data [" + trackFile + "] of source [" + source.file + "] is not in " +
+                       audioDir);
+      }
+      if (written.insert(trackFile).second) {
+        lines += "file Audio/" + trackFile + " " + trackPath + " compress encrypt\n";
+      }
     }
     if (!writeBytes(manifest, lines.data(), lines.size())) {
       return failure(manifest + ": cannot be written");
     }
   }
-  if (!writeBytes(out, bank.data(), bank.size())) {
-    return failure(out + ": cannot be written");
+  if (!writeChecked(out, bank, SoundBankDump, &problem)) {
+    return failure(problem);
   }
+  return 0;
+}
+
+int track(const std::vector<std::pair<std::string, std::string>>& values) {
+  const std::string in = value(values, "in");
+  const std::string out = value(values, "out");
+  if (in.empty() || out.empty()) {
+    return usageError("track needs --in and --out");
+  }
+  nlohmann::json tracks;
+  std::string problem;
+  std::vector<unsigned char> trackData;
+  if (!readJson(in, &tracks, &problem) || !TrackDataCompile(tracks, in, &trackData, &problem) ||
+      !writeChecked(out, trackData, TrackDataDump, &problem)) {
+    return failure(problem);
+  }
+  return 0;
+}
+
+// Prints a file as JSON through one of the dumps.
+template <typename Dump>
+int dumpFile(int argc, char** argv, Dump dump) {
+  if (argc != 3) {
+    return usageError(std::string(argv[1]) + " takes one file");
+  }
+  std::vector<unsigned char> bytes;
+  if (!readBytes(argv[2], &bytes)) {
+    return failure(std::string(argv[2]) + ": cannot be read");
+  }
+  nlohmann::json json;
+  std::string problem;
+  if (!dump(bytes, &json, &problem)) {
+    return failure(std::string(argv[2]) + ": " + problem);
+  }
+  std::printf("%s\n", json.dump(2).c_str());
   return 0;
 }
 
@@ -125,20 +205,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "dump") {
-    if (argc != 3) {
-      return usageError("dump takes one bank");
-    }
-    std::string text;
-    if (!readText(argv[2], &text)) {
-      return failure(std::string(argv[2]) + ": cannot be read");
-    }
-    nlohmann::json dump;
-    std::string problem;
-    if (!SoundBankDump(std::vector<unsigned char>(text.begin(), text.end()), &dump, &problem)) {
-      return failure(std::string(argv[2]) + ": " + problem);
-    }
-    std::printf("%s\n", dump.dump(2).c_str());
-    return 0;
+    return dumpFile(argc, argv, SoundBankDump);
+  }
+  if (command == "dump-track") {
+    return dumpFile(argc, argv, TrackDataDump);
   }
   std::vector<std::pair<std::string, std::string>> values;
   std::string problem;
@@ -147,6 +217,9 @@ int main(int argc, char** argv) {
   }
   if (command == "build") {
     return build(values);
+  }
+  if (command == "track") {
+    return track(values);
   }
   if (command == "synth") {
     const std::string in = value(values, "in");

@@ -1,6 +1,7 @@
 // The game's audio: started by the game's start-up over the device the environment gives (SDL's dummy driver in
 // the tests) or over none at all, updated by its frame, stopped by its shutdown, with the sample bank the build
-// packs into the game archive, and paused and resumed by the window's focus hooks.
+// packs into the game archive (the music with its track data, a voice line that ducks it), and paused and resumed
+// by the window's focus hooks.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +10,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/Audio/ClAudioTrackDataMgr.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/ClMutexLock.h"
@@ -79,6 +81,16 @@ TEST_F(GameAudio, TheGamePlaysItsSampleBankOnTheDevice) {
     return pMusic != nullptr && pMusic->mp_pChannel != nullptr &&
            pMusic->mp_pChannel->getPosition(&uiMs, FMOD_TIMEUNIT_MS) == FMOD_OK && uiMs > 50;
   }));
+  // The music carries its track data from the archive; the voice line ducks the music's category.
+  EXPECT_NE(ClAudioTrackDataMgr::find(KvStrHash("InGameLoop1")), nullptr);
+  EXPECT_NE(ClAudioManager::getCueInstance(music)->trackDataInstance(), nullptr);
+  // Ducking runs on the gameplay clock, which the modes advance.
+  ClAudioManager::playCue(KvStrHash("VoiceLine"));
+  EXPECT_TRUE(framesUntil([] {
+    ClGame::tickClocks(0.016f);
+    return g_aAudioCategories[1].m_fDuckVolume < 0.5f;
+  }));
+  EXPECT_EQ(g_aAudioCategories[0].m_fDuckVolume, 1.0f);
   // The effects end by themselves; the held music stays.
   EXPECT_TRUE(framesUntil([] { return ClAudioManager::getActiveCueCount() == 1; }));
   // Focus lost outside the action mode pauses the sound; focus regained resumes it.

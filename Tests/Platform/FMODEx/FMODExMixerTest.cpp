@@ -101,6 +101,45 @@ TEST_F(FMODExMixer, FrequencyResamplesAgainstTheSoundsOwnRate) {
   EXPECT_NEAR(uiMs, 600u, 3u);  // 200 ms, then 200 ms of mix at double speed
 }
 
+// A pitched sample is resampled straight from its frames in memory, a pitched stream through its decoder: the
+// same sound at the same frequency gives the same samples either way, through its loops to its end, and a new
+// frequency holds from the next block on.
+TEST_F(FMODExMixer, PitchedSamplesAndStreamsSoundAlike) {
+  const std::vector<std::uint8_t> sine = KvTestMakeSine(24000, 2400, 500.0, 0.5f);
+  const std::string path = KvTestTempDir("FMODExPitched") + "/sine.wav";
+  KvTestWriteFile(path, sine);
+  FMOD::Sound* pSample = memorySound(sine, FMOD_OPENMEMORY | FMOD_LOOP_NORMAL);
+  FMOD::Sound* pStream = nullptr;
+  ASSERT_EQ(m_pSystem->createStream(path.c_str(), FMOD_LOOP_NORMAL, nullptr, &pStream), FMOD_OK);
+  pSample->setLoopCount(2);
+  pStream->setLoopCount(2);
+  FMOD::Channel* pLeft = play(pSample, true);
+  FMOD::Channel* pRight = play(pStream, true);
+  for (FMOD::Channel* pChannel : {pLeft, pRight}) {
+    pChannel->setPan(pChannel == pLeft ? -1.0f : 1.0f);
+    pChannel->setFrequency(30000.0f);
+    pChannel->setPaused(false);
+  }
+  // Three plays of 2400 frames at 30000 Hz: 11520 frames at 48 kHz.
+  std::vector<float> out = mix(4096);
+  pLeft->setFrequency(36000.0f);
+  pRight->setFrequency(36000.0f);
+  const std::vector<float> rest = mix(8000);
+  out.insert(out.end(), rest.begin(), rest.end());
+  for (size_t f = 0; f < out.size() / 2; ++f) {
+    ASSERT_NEAR(out[2 * f], out[2 * f + 1], 1e-5f) << f;
+  }
+  EXPECT_NEAR(KvTestMeasureFrequency(std::vector<float>(out.begin(), out.begin() + 2 * 4096), 0, gc_iRATE), 625.0, 3.0);
+  EXPECT_NEAR(KvTestMeasureFrequency(std::vector<float>(out.begin() + 2 * 4096, out.begin() + 2 * 9000), 0, gc_iRATE),
+              750.0, 3.0);
+  // 4096 frames took 2560 source frames; the other 4640 take 4640 x 48000 / 36000 frames.
+  const size_t uiEnd = 4096 + (3 * 2400 - 2560) * 4 / 3;
+  EXPECT_GT(KvTestPeak(std::vector<float>(out.begin() + 2 * (uiEnd - 200), out.begin() + 2 * (uiEnd - 2)), 0), 0.3f);
+  EXPECT_EQ(KvTestPeak(out, 0, uiEnd + 2), 0.0f);
+  EXPECT_FALSE(playing(pLeft));
+  EXPECT_FALSE(playing(pRight));
+}
+
 // A stream from [offset, offset + length) of a larger file: the bytes around the window are never read as sound.
 TEST_F(FMODExMixer, StreamReadsAWindowOfALargerFile) {
   const std::vector<std::uint8_t> sound = KvTestMakeConstantSound(gc_iRATE, 3000, {0.75f});

@@ -1,9 +1,10 @@
-// The sound-bank builder: its command line, what it builds (read back through the engine's checks), its
-// archive lines, its reports of bad input, and the sounds it synthesizes.
+// The sound-bank and track-data builder: its command line, what it builds (read back through the engine's
+// checks), its archive lines, its reports of bad input, and the sounds it synthesizes.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -131,6 +132,74 @@ TEST(SbankcTool, ReportsBadInputByPlace) {
   std::ofstream(dir + "/short.bank") << "not a bank";
   EXPECT_EQ(run("dump " + dir + "/short.bank", &output), 1);
   EXPECT_NE(output.find("short.bank: too short"), std::string::npos) << output;
+}
+
+// Track lists compile into track data that dumps back through the engine's checks; a bank lists the track
+// data of its sources beside them and insists that it exists.
+TEST(SbankcTool, BuildsListsAndDumpsTrackData) {
+  const std::string dir = KvTestTempDir("SbankcTracks");
+  std::filesystem::create_directories(dir + "/Audio");
+  std::ofstream(dir + "/tracks.json") << R"({"tracks": [{"id": "Beat", "events": [0.5, 0.5, 1.25]},
+                                                         {"id": 7, "events": []}]})";
+  std::string output;
+  ASSERT_EQ(run("track --in " + dir + "/tracks.json --out " + dir + "/Audio/Song.iAudioTD", &output), 0) << output;
+  ASSERT_EQ(run("dump-track " + dir + "/Audio/Song.iAudioTD", &output), 0) << output;
+  const nlohmann::json dump = nlohmann::json::parse(output);
+  ASSERT_EQ(dump["tracks"].size(), 2u);
+  EXPECT_EQ(dump["tracks"][0]["id"], KvStrHash("Beat"));
+  EXPECT_EQ(dump["tracks"][0]["events"], nlohmann::json({0.5, 0.5, 1.25}));
+  EXPECT_EQ(dump["tracks"][1]["id"], 7);
+  EXPECT_EQ(dump["tracks"][1]["events"], nlohmann::json::array());
+
+  std::ofstream(dir + "/Audio/Song.wav") << "RIFF";
+  std::ofstream(dir + "/Audio/Other.wav") << "RIFF";
+  std::ofstream(dir + "/cues.json") << R"({"bank": "VOSK_SFX", "cues": [
+      {"name": "Song", "sources": [{"file": "Song.wav", "trackData": true}], "stream": true},
+      {"name": "Other", "sources": [{"file": "Other.wav", "trackData": true}]}]})";
+  const std::string build = "build --in " + dir + "/cues.json --out " + dir + "/bank.iAudioSB --manifest " + dir +
+                            "/lines.txt --audio-dir " + dir + "/Audio";
+  EXPECT_EQ(run(build, &output), 1);
+  EXPECT_NE(output.find("the track data [Other.iAudioTD] of source [Other.wav] is not in"), std::string::npos) << output;
+  std::filesystem::copy_file(dir + "/Audio/Song.iAudioTD", dir + "/Audio/Other.iAudioTD");
+  ASSERT_EQ(run(build, &output), 0) << output;
+  const std::string lines = readText(dir + "/lines.txt");
+  EXPECT_NE(lines.find("file Audio/Song.iAudioTD " + dir + "/Audio/Song.iAudioTD compress encrypt\n"), std::string::npos)
+      << lines;
+  EXPECT_NE(lines.find("file Audio/Other.iAudioTD "), std::string::npos) << lines;
+  EXPECT_NE(lines.find("file Audio/Song.wav " + dir + "/Audio/Song.wav plain\n"), std::string::npos) << lines;
+
+  struct SCase {
+    const char* pJson;
+    const char* pReport;
+  };
+  const SCase cases[] = {
+      {"{\"tracks\": [\n  {\"id\": 1, \"events\": [1,]}]}", "tracks.json:2:26: "},
+      {R"({"tracks": [{"id": 1, "events": [1.0, 0.5]}]})", "tracks.json: tracks[0].events[1]: comes before"},
+      {R"({"tracks": [{"id": -1, "events": []}]})", "tracks[0].id: must be a name or a whole number"},
+      {R"({"tracks": [{"events": [1.0]}]})", "tracks[0].id: a track needs an id"},
+      {R"({"tracks": [{"id": 2, "events": ["soon"]}]})", "tracks[0].events[0]: must be a number"},
+      {R"({"music": []})", "tracks: the track list needs its tracks"},
+  };
+  for (const SCase& test : cases) {
+    std::ofstream(dir + "/tracks.json") << test.pJson;
+    EXPECT_EQ(run("track --in " + dir + "/tracks.json --out " + dir + "/bad.iAudioTD", &output), 1) << test.pJson;
+    EXPECT_NE(output.find(test.pReport), std::string::npos) << output;
+  }
+  std::ofstream(dir + "/damaged.iAudioTD") << std::string("\x40\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0", 16);
+  EXPECT_EQ(run("dump-track " + dir + "/damaged.iAudioTD", &output), 1);
+  EXPECT_NE(output.find("damaged.iAudioTD: the track array"), std::string::npos) << output;
+  EXPECT_EQ(run("track --in " + dir + "/tracks.json", &output), 2);
+}
+
+// The music's track data the build packs for the game dumps through the engine: a bar and a beat track.
+TEST(SbankcTool, TheGamesTrackDataDumpsThroughTheEngine) {
+  std::string output;
+  ASSERT_EQ(run(std::string("dump-track ") + KV_CONTENT_TRACK_DATA, &output), 0) << output;
+  const nlohmann::json dump = nlohmann::json::parse(output);
+  ASSERT_EQ(dump["tracks"].size(), 2u);
+  EXPECT_EQ(dump["tracks"][0]["id"], KvStrHash("Bar"));
+  EXPECT_EQ(dump["tracks"][1]["id"], KvStrHash("Beat"));
+  EXPECT_EQ(dump["tracks"][1]["events"], nlohmann::json({1.0, 3.0}));
 }
 
 }  // namespace
