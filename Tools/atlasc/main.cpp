@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Tools/Common/ToolArgs.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 
@@ -58,43 +59,32 @@ int main(int argc, char** argv) {
   std::string scratch;
   std::string manifest;
   SAtlasPackOptions options;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::string* pOut) {
-      if (i + 1 >= args.size()) return false;
-      *pOut = args[++i];
-      return true;
-    };
-    std::string number;
-    if (arg == "--help" || arg == "-h") {
+  std::string page;
+  std::string padding;
+  bool bNoTrim = false;
+  std::string error;
+  switch (ToolParseArguments(args, 1,
+                             {{"-o", &output, nullptr},
+                              {"--base", &base, nullptr},
+                              {"--names", &names, nullptr},
+                              {"--scratch", &scratch, nullptr},
+                              {"--manifest", &manifest, nullptr},
+                              {"--page", &page, nullptr},
+                              {"--padding", &padding, nullptr},
+                              {"--no-trim", nullptr, &bNoTrim}},
+                             &input, &error)) {
+    case EToolArgs::Help:
       std::fputs(gc_pszUSAGE, stdout);
       return 0;
-    } else if (arg == "-o") {
-      if (!value(&output)) return usageError("-o needs a path");
-    } else if (arg == "--base") {
-      if (!value(&base)) return usageError("--base needs a name");
-    } else if (arg == "--names") {
-      if (!value(&names)) return usageError("--names needs a folder");
-    } else if (arg == "--scratch") {
-      if (!value(&scratch)) return usageError("--scratch needs a folder");
-    } else if (arg == "--manifest") {
-      if (!value(&manifest)) return usageError("--manifest needs a file");
-    } else if (arg == "--page") {
-      if (!value(&number) || !parseInt(number, 16, 8192, &options.iPageSize)) return usageError("--page takes 16 to 8192");
-    } else if (arg == "--padding") {
-      if (!value(&number) || !parseInt(number, 0, 16, &options.iPadding)) return usageError("--padding takes 0 to 16");
-    } else if (arg == "--no-trim") {
-      options.bTrim = false;
-    } else if (!arg.empty() && arg[0] == '-') {
-      return usageError("unknown option " + arg);
-    } else if (input.empty()) {
-      input = arg;
-    } else {
-      return usageError("one input at a time");
-    }
+    case EToolArgs::Error:
+      return usageError(error);
+    case EToolArgs::Run:
+      break;
   }
+  if (!page.empty() && !parseInt(page, 16, 8192, &options.iPageSize)) return usageError("--page takes 16 to 8192");
+  if (!padding.empty() && !parseInt(padding, 0, 16, &options.iPadding)) return usageError("--padding takes 0 to 16");
+  options.bTrim = !bNoTrim;
   if (input.empty()) return usageError("no input");
-  std::string error;
   if (command == "pack") {
     if (output.empty() || base.empty()) return usageError("pack needs -o and --base");
     std::vector<std::string> written;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Tools/Common/ToolArgs.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/fxoc/FxoSource.h"
 
@@ -97,31 +98,18 @@ int main(int argc, char** argv) {
   std::string glslang = "glslangValidator";
   std::string scratch;
   std::string input;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::string* pOut) {
-      if (i + 1 >= args.size()) return false;
-      *pOut = args[++i];
-      return true;
-    };
-    if (arg == "--help" || arg == "-h") {
+  std::string error;
+  switch (ToolParseArguments(args, 0,
+                             {{"-o", &output, nullptr}, {"--dump", &dumpPath, nullptr}, {"--glslang", &glslang, nullptr},
+                              {"--scratch", &scratch, nullptr}},
+                             &input, &error)) {
+    case EToolArgs::Help:
       std::fputs(gc_pszUSAGE, stdout);
       return 0;
-    } else if (arg == "-o") {
-      if (!value(&output)) return usageError("-o needs a file name");
-    } else if (arg == "--dump") {
-      if (!value(&dumpPath)) return usageError("--dump needs a file name");
-    } else if (arg == "--glslang") {
-      if (!value(&glslang)) return usageError("--glslang needs a path");
-    } else if (arg == "--scratch") {
-      if (!value(&scratch)) return usageError("--scratch needs a folder");
-    } else if (!arg.empty() && arg[0] == '-') {
-      return usageError("unknown option " + arg);
-    } else if (input.empty()) {
-      input = arg;
-    } else {
-      return usageError("one input at a time");
-    }
+    case EToolArgs::Error:
+      return usageError(error);
+    case EToolArgs::Run:
+      break;
   }
   if (!dumpPath.empty()) {
     return input.empty() ? dump(dumpPath, output) : usageError("--dump takes no source");
