@@ -29,7 +29,7 @@ class ClGame {
   // The first start-up stage. Returns 1.
   static i32 startUp();
   // The second start-up stage, once, from the pre-load mode: the graphics options from the profile, graphics
-  // (window, device, render worker) and the cameras.
+  // (window, device, render worker), the flip-book manager and the cameras.
   static void initialize();
   // One frame: services the engine, ticks the current mode and switches modes. 1 to keep running, 0 to quit.
   static u32 tickFrame(f32 fDT);

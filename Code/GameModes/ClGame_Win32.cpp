@@ -10,6 +10,7 @@
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Code/System/GAMEGameSpecificSaveGameUtility.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -232,6 +233,8 @@ void ClGame::initialize() {
   ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
   step("ClGraphics::initialize");
   ClGraphics::initialize();
+  step("ClFlipBookMgr::initialize");
+  ClFlipBookMgr::initialize();
   step("ClCameraMgr::initialize");
   ClCameraMgr::initialize();
 }
@@ -282,6 +285,8 @@ i32 ClGame::shutDown() {
   }
   step("ClDiffMgr::terminate");
   ClDiffMgr::terminate();
+  step("ClFlipBookMgr::terminate");
+  ClFlipBookMgr::terminate();
   step("ClRumbleMgr::terminate");
   ClRumbleMgr::terminate();
   step("ClAudioManager::terminate");

@@ -163,7 +163,7 @@ const SGameStep gc_aShutdownSteps[] = {
     {"ClDynamicGeometry::platformTerminate", PENDING, "dynamic geometry"},
     {"ClDiffMgr::terminate", DONE, ""},
     {"free the profile block", PENDING, "the player's profile"},
-    {"ClFlipBookMgr::terminate", PENDING, "flip books"},
+    {"ClFlipBookMgr::terminate", DONE, ""},
     {"ClDataScriptEvaluator::terminate", PENDING, "the second start-up stage, which starts the evaluator"},
     {"ClRenderTargetMgr::terminate", PENDING, "render targets"},
     {"ClTextureMgr::terminateObjectList", PENDING, "textures"},
