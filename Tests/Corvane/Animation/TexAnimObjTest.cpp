@@ -4,6 +4,7 @@
 
 #include "Corvane/ADT/ClDynamicVector.h"
 #include "Corvane/Animation/ClTexAnimObj.h"
+#include "Tests/Corvane/Animation/ColorFadeTestSupport.h"
 #include "Tests/Corvane/Animation/FlipBookTestFixture.h"
 
 namespace {
@@ -31,16 +32,6 @@ class TexAnimObjTest : public FlipBookTest {
   ClFlipBook* m_pC = nullptr;
 };
 
-SAnimatorParams fade(i32 iKind, i32 iMethod, u32 uiFrom, u32 uiTo, f32 fDuration, f32 fDelay = 0.0f) {
-  SAnimatorParams params{};
-  params.mp_iKind = iKind;
-  params.mp_iMethod = iMethod;
-  params.mp_uiStartColor = uiFrom;
-  params.mp_uiEndColor = uiTo;
-  params.mp_fDuration = fDuration;
-  params.mp_fDelay = fDelay;
-  return params;
-}
 
 // A new object is idle; a play with no delay and no wait empties the queue and restarts at once, even the flip
 // book already playing.
@@ -149,18 +140,18 @@ TEST_F(TexAnimObjTest, OnlyTheHeadsDelayCounts) {
 // (255, 127, 127, 127) at 0.5 s and opaque white, idle, at 1 s. A duration of 0 sets the end colour at once.
 TEST_F(TexAnimObjTest, TheColourAnimatorRunsOnTheObjectsClock) {
   ClTexAnimObj obj;
-  obj.mp_colorAnimator.play(fade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
+  obj.mp_colorAnimator.play(KvTestFade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
   run(&obj, 0.5f);
   EXPECT_EQ(obj.mp_colorAnimator.mp_uiCurrentColor, 0xFF7F7F7Fu);
   run(&obj, 0.5f);
   EXPECT_EQ(obj.mp_colorAnimator.mp_uiCurrentColor, 0xFFFFFFFFu);
   EXPECT_EQ(obj.mp_colorAnimator.mp_bActive, 0);
-  obj.mp_colorAnimator.play(fade(2, 1, 0xFF000000u, 0xFF102030u, 0.0f));
+  obj.mp_colorAnimator.play(KvTestFade(2, 1, 0xFF000000u, 0xFF102030u, 0.0f));
   EXPECT_EQ(obj.mp_colorAnimator.mp_uiCurrentColor, 0xFF102030u);
   EXPECT_EQ(obj.mp_colorAnimator.mp_bActive, 0);
   // Switched off (kind 0), the animator is left alone and keeps its colour.
-  obj.mp_colorAnimator.play(fade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
-  obj.mp_colorAnimator.play(fade(0, 1, 0, 0, 1.0f));
+  obj.mp_colorAnimator.play(KvTestFade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
+  obj.mp_colorAnimator.play(KvTestFade(0, 1, 0, 0, 1.0f));
   run(&obj, 0.5f);
   EXPECT_EQ(obj.mp_colorAnimator.mp_uiCurrentColor, 0xFF000000u);
   EXPECT_EQ(obj.mp_colorAnimator.mp_fCurrentTime, 0.0f);
@@ -171,7 +162,7 @@ TEST_F(TexAnimObjTest, TheColourAnimatorRunsOnTheObjectsClock) {
 TEST_F(TexAnimObjTest, AColourDelayHoldsTheStartColour) {
   ClTexAnimObj obj;
   obj.mp_colorAnimator.mp_uiCurrentColor = 0xFF00FF00u;
-  obj.mp_colorAnimator.play(fade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f, 0.2f));
+  obj.mp_colorAnimator.play(KvTestFade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f, 0.2f));
   EXPECT_EQ(obj.mp_colorAnimator.mp_uiCurrentColor, 0xFF000000u);
   run(&obj, 0.125f);
   EXPECT_EQ(obj.mp_colorAnimator.mp_uiCurrentColor, 0xFF000000u);
@@ -183,7 +174,7 @@ TEST_F(TexAnimObjTest, AColourDelayHoldsTheStartColour) {
 // again at 2 s, and repeats; asked to stop, it ends on the start colour after its first full period.
 TEST_F(TexAnimObjTest, APulseRepeatsEveryPeriod) {
   ClTexAnimObj obj;
-  obj.mp_colorAnimator.play(fade(4, 2, 0xFF000000u, 0xFFFFFFFFu, 2.0f));
+  obj.mp_colorAnimator.play(KvTestFade(4, 2, 0xFF000000u, 0xFFFFFFFFu, 2.0f));
   EXPECT_EQ(obj.mp_colorAnimator.mp_uiCurrentColor, 0xFF000000u);
   // Blue channel at 1 s, 2 s, 3 s and 4 s: within 1 of white, black, white, black (the sine's rounding).
   const int aExpected[] = {255, 0, 255, 0};
@@ -194,7 +185,7 @@ TEST_F(TexAnimObjTest, APulseRepeatsEveryPeriod) {
     EXPECT_EQ(obj.mp_colorAnimator.mp_bActive, 1);
   }
   ClTexAnimObj stopping;
-  stopping.mp_colorAnimator.play(fade(4, 2, 0xFF000000u, 0xFFFFFFFFu, 2.0f));
+  stopping.mp_colorAnimator.play(KvTestFade(4, 2, 0xFF000000u, 0xFFFFFFFFu, 2.0f));
   stopping.mp_colorAnimator.mp_bStopRequest = 1;
   run(&stopping, 0.5f, 3);
   EXPECT_EQ(stopping.mp_colorAnimator.mp_bActive, 1) << "in its first period at 1.5 s";
