@@ -304,22 +304,4 @@ TEST_F(FlipBookTest, MisuseIsReported) {
   EXPECT_EQ(ClFlipBookMgr::findByHash(KvStrHash("Use")), nullptr);
 }
 
-// Many flip books over the 16 buckets (each bucket growing past its first 4), all found and all freed.
-TEST_F(FlipBookTest, ManyFlipBooksShareTheBuckets) {
-  std::vector<std::string> names;
-  for (int i = 0; i < 40; ++i) {
-    const std::string name = "Book" + std::to_string(i);
-    std::vector<std::string> images = frames(name, 1 + i % 3);
-    names.insert(names.end(), images.begin(), images.end());
-    writeScript(name, "fps = " + std::to_string(1 + i));
-  }
-  atlas("Shared", names);
-  for (int i = 0; i < 40; ++i) ClFlipBookMgr::loadFlipBook(("Book" + std::to_string(i)).c_str(), "Shared", 1.0f);
-  for (int i = 0; i < 40; ++i) {
-    const ClFlipBook* pBook = ClFlipBookMgr::getFlipBook(("Book" + std::to_string(i)).c_str());
-    EXPECT_EQ(pBook->getNumFrames(), 1 + i % 3);
-    EXPECT_EQ(pBook->mp_fFramesPerSecond, static_cast<f32>(1 + i));
-  }
-}
-
 }  // namespace
