@@ -63,7 +63,7 @@ class FlipBookTest : public ::testing::Test {
   static std::vector<std::string> frames(const std::string& name, int iCount, int iFirst = 1) {
     std::vector<std::string> names;
     for (int i = iFirst; i < iFirst + iCount; ++i) {
-      char szNumber[16];
+      char szNumber[32];
       std::snprintf(szNumber, sizeof(szNumber), "-%04d_216", i);
       names.push_back(name + szNumber);
     }
