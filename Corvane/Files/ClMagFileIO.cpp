@@ -11,8 +11,7 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 
-ClPool<ClMagTOC, gc_iMAX_MAG_ARCHIVES> g_MagTOCPool;
-ClPool<SMagRef, gc_iMAX_MAG_REFS> g_MagRefPool;
+// The archive and reference pools are built with the engine's other fixed globals (KvEngineGlobals_Win32.cpp).
 
 namespace {
 
