@@ -26,7 +26,9 @@ inline constexpr i32 gc_iNUM_GAME_INPUT_ACTIONS = 37;
 
 class ClGame {
  public:
-  // The first start-up stage. Returns 1.
+  // The first start-up stage. 1; 0 when the game cannot start (its engine string table is in no archive and
+  // not on disk, or damaged): the user has been told why, naming the file, and the program body shuts the
+  // game down and ends with an error code.
   static i32 startUp();
   // One frame: services the engine, ticks the current mode and switches modes. 1 to keep running, 0 to quit.
   static u32 tickFrame(f32 fDT);

@@ -3,6 +3,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
@@ -29,6 +30,7 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Platform/Win32/Win32Files.h"
 #include "Platform/Win32/Win32Time.h"
 
 E_GAME_MODE g_eCurrentGameMode = E_GAME_MODE_NONE;
@@ -80,6 +82,15 @@ void processPlayerMappers() {
       pMapper->process(static_cast<u8>(uiPlayer));
     }
   }
+}
+
+// The game cannot start without its engine string table: says so in a message box (on standard error when no
+// display is there), naming the file that is missing or damaged and what happened to the main archive.
+void tellWhyTheGameCannotStart(const char* pTableProblem, const char* pArchiveProblem) {
+  char szText[2 * gc_uiMAX_MESSAGE_LEN + 128];
+  KvSNPrintf(szText, sizeof(szText), "The game cannot start: %s.%s%s", pTableProblem,
+             pArchiveProblem[0] != '\0' ? " The main archive was not loaded: " : "", pArchiveProblem);
+  MessageBoxA(nullptr, szText, "Grindlow", MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -161,9 +172,15 @@ i32 ClGame::startUp() {
   ClMagFileIO::initRefPool();
   step("ClMagFileIO::loadTOC RWN");
   GameSpecificRegisterArchiveKeys();
+  // Without its main archive the game may still run from loose files; what went wrong is told if it cannot.
+  char szArchiveProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
   if (ClMagFileIO::loadTOC(gc_pszMAIN_ARCHIVE)) {
     step("ClMagFileIO::loadDataFile RWN");
-    ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
+    if (!ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE))) {
+      KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
+    }
+  } else {
+    KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
   }
   step("ClAsyncAssetLoaderMgr::initialize");
   ClAsyncAssetLoaderMgr::initialize();
@@ -185,7 +202,11 @@ i32 ClGame::startUp() {
   step("ClDiffMgr::initialize");
   ClDiffMgr::initialize();
   step("KvLangID::loadStringTable Win32");
-  KvLangID::loadStringTable("Win32");
+  if (!KvLangID::loadStringTable("Win32")) {
+    tellWhyTheGameCannotStart(KvLangID::getLastError(), szArchiveProblem);
+    g_pCurrentGameMode = nullptr;
+    return 0;
+  }
 
   ClInputManager::m_iActionCount = gc_iNUM_GAME_INPUT_ACTIONS;
   step("ClGameStateMgr::initialize");

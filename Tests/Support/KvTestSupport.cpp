@@ -7,6 +7,9 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/Program/KvProgram.h"
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -77,4 +80,27 @@ std::string KvTestTempDir(const std::string& name) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir.string();
+}
+
+void KvTestProvideEngineStringTable(const std::string& dataRoot, const std::string& code) {
+  const std::filesystem::path folder = std::filesystem::path(dataRoot) / "Lang" / code / "Strings";
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(
+      std::filesystem::path(KvTestBinaryDir()) / "Content/Strings/Lang" / code / "Strings/Win32.lang",
+      folder / "Win32.lang", std::filesystem::copy_options::overwrite_existing);
+}
+
+SKvTestRun KvTestRun(const std::string& command) {
+  SKvTestRun result;
+  std::FILE* pPipe = popen((command + " 2>&1").c_str(), "r");
+  if (pPipe == nullptr) {
+    return result;
+  }
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), pPipe)) > 0;) {
+    result.output.append(buffer, n);
+  }
+  const int iStatus = pclose(pPipe);
+  result.iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+  return result;
 }

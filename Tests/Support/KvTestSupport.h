@@ -60,3 +60,16 @@ std::string KvTestSourceDir();
 std::string KvTestBinaryDir();
 // A fresh empty folder for one test, removed when the program ends.
 std::string KvTestTempDir(const std::string& name);
+
+// What a command run by KvTestRun did: its exit code (-1 when it did not exit normally) and its output with
+// standard error joined to it.
+struct SKvTestRun {
+  int iExit = -1;
+  std::string output;
+};
+// Runs a shell command and waits for it.
+SKvTestRun KvTestRun(const std::string& command);
+
+// Copies the built engine string table of a language ("Win32", compiled from Content/Strings) into
+// <dataRoot>/Lang/<code>/Strings/ as a loose file: the game's start-up cannot go on without it.
+void KvTestProvideEngineStringTable(const std::string& dataRoot, const std::string& code = "eng");

@@ -11,6 +11,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Tests/Corvane/Files/FilesTestSupport.h"
 #include "Tests/Support/MagPackTestSupport.h"
+#include "Tests/Support/OffsetTableTestSupport.h"
 #include "Tools/magpack/MagPacker.h"
 
 namespace {
@@ -542,29 +543,6 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
   }
 }
 
-// The same table of contents with every block at an odd offset: the record table, each record and each
-// data-info (the header stays at 0).
-std::vector<u8> relaidAtOddOffsets(const std::vector<u8>& toc) {
-  const u32 uiCount = readU32(toc, 8);
-  std::vector<u8> out(13, 0);
-  const u32 uiTable = 13;
-  out.resize(uiTable + 4 * uiCount + 1, 0);
-  for (u32 i = 0; i < uiCount; ++i) {
-    const u32 uiOldRecord = readU32(toc, readU32(toc, 0) + 4 * i);
-    const u32 uiInfo = static_cast<u32>(out.size()) | 1u;
-    out.resize(uiInfo + sizeof(ClMagDataInfo) + 2, 0);
-    std::memcpy(out.data() + uiInfo, toc.data() + readU32(toc, uiOldRecord), sizeof(ClMagDataInfo));
-    const u32 uiRecord = static_cast<u32>(out.size()) | 1u;
-    out.resize(uiRecord + sizeof(SMagTOCRecord) + 2, 0);
-    std::memcpy(out.data() + uiRecord, toc.data() + uiOldRecord, sizeof(SMagTOCRecord));
-    writeU32(&out, uiRecord, uiInfo);
-    writeU32(&out, uiTable + 4 * i, uiRecord);
-  }
-  writeU32(&out, 0, uiTable);
-  writeU32(&out, 8, uiCount);
-  return out;
-}
-
 // What the format allows is read, not refused: a negative entry count (no entries), blocks at any offset, and
 // an entry encrypted alone whose ciphertext is shorter than the entry (the rest reads as zeros).
 TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
@@ -581,7 +559,8 @@ TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
   EXPECT_EQ(ClMagFileIO::fileExists(".\\Text\\Plain.txt", 0), 0);
   ClMagFileIO::shutdown();
 
-  std::vector<u8> odd = relaidAtOddOffsets(goodTOC);
+  std::vector<u8> odd =
+      relaidAtOddOffsets(goodTOC, [](const std::vector<u8>&, u32) { return sizeof(ClMagDataInfo); });
   const size_t uiSealed = dataInfoOffset(odd, "Text/Sealed.bin");
   const u32 uiSealedSize = readU32(odd, uiSealed + 16);
   writeU32(&odd, uiSealed + 16, uiSealedSize + 21);

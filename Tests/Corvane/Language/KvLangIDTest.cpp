@@ -10,6 +10,7 @@
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
+#include "Tests/Support/OffsetTableTestSupport.h"
 #include "Tools/LangC/LangCompiler.h"
 
 namespace {
@@ -141,11 +142,6 @@ TEST_F(KvLangIDTest, BinarySearchFindsEveryKeyOfALargeTable) {
 std::vector<u8> twoEntryTable() { return compile("FIRST = one\nSECOND = two\n"); }
 
 void putU32(std::vector<u8>* pBytes, size_t uiAt, u32 uiValue) { memcpy(pBytes->data() + uiAt, &uiValue, 4); }
-u32 readU32(const std::vector<u8>& bytes, size_t uiAt) {
-  u32 uiValue;
-  memcpy(&uiValue, bytes.data() + uiAt, 4);
-  return uiValue;
-}
 
 TEST_F(KvLangIDTest, MalformedTablesAreRefusedWithTheirName) {
   const std::vector<u8> good = twoEntryTable();
@@ -182,35 +178,15 @@ TEST_F(KvLangIDTest, MalformedTablesAreRefusedWithTheirName) {
   EXPECT_EQ(load("Good", good), 1);
 }
 
-// The same table with its pair-offset table, its pairs and its texts at odd offsets.
-std::vector<u8> relaidAtOddOffsets(const std::vector<u8>& good) {
-  const u32 uiCount = readU32(good, 8);
-  std::vector<u8> out(13, 0);
-  const u32 uiTable = 13;
-  out.resize(uiTable + 4 * uiCount + 2, 0);
-  for (u32 i = 0; i < uiCount; ++i) {
-    const u32 uiOldPair = readU32(good, readU32(good, 0) + 4 * i);
-    const u32 uiOldText = readU32(good, uiOldPair);
-    size_t uiEnd = uiOldText;
-    while (good[uiEnd] != 0 || good[uiEnd + 1] != 0) uiEnd += 2;
-    const u32 uiText = static_cast<u32>(out.size()) | 1u;
-    out.resize(uiText, 0);
-    out.insert(out.end(), good.begin() + uiOldText, good.begin() + static_cast<std::ptrdiff_t>(uiEnd) + 2);
-    const u32 uiPair = static_cast<u32>(out.size()) | 1u;
-    out.resize(uiPair + sizeof(SStringValuePair) + 1, 0);
-    std::memcpy(out.data() + uiPair, good.data() + uiOldPair, sizeof(SStringValuePair));
-    putU32(&out, uiPair, uiText);
-    putU32(&out, uiTable + 4 * i, uiPair);
-  }
-  putU32(&out, 0, uiTable);
-  putU32(&out, 8, uiCount);
-  return out;
-}
-
 // What the format allows loads: tables, pairs and texts at any offset (texts at odd offsets come back
 // aligned, so reading them is sound), and a negative pair count, which means no pairs.
 TEST_F(KvLangIDTest, TablesAtAnyOffsetAndNegativeCountsLoad) {
-  const std::vector<u8> odd = relaidAtOddOffsets(compile("FIRST = one\nSECOND = two \u00e9\nTHIRD = \n"));
+  const auto textSize = [](const std::vector<u8>& table, u32 uiText) {
+    size_t uiEnd = uiText;
+    while (table[uiEnd] != 0 || table[uiEnd + 1] != 0) uiEnd += 2;
+    return uiEnd + 2 - uiText;
+  };
+  const std::vector<u8> odd = relaidAtOddOffsets(compile("FIRST = one\nSECOND = two \u00e9\nTHIRD = \n"), textSize);
   ASSERT_EQ(load("Odd", odd), 1) << KvLangID::getLastError();
   EXPECT_EQ(u16(KvLangID::getString("FIRST")), u"one");
   EXPECT_EQ(u16(KvLangID::getString("SECOND")), u"two \u00e9");

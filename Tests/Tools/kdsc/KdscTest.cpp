@@ -5,7 +5,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
@@ -44,26 +43,7 @@ std::string jsonOf(const std::vector<uint8_t>& image) {
   return json;
 }
 
-struct SRun {
-  int iExit;
-  std::string out;
-};
-
-SRun run(const std::string& arguments) {
-  const std::string command = std::string(KDSC_PATH) + " " + arguments + " 2>&1";
-  SRun result{-1, ""};
-  std::FILE* pPipe = popen(command.c_str(), "r");
-  if (pPipe == nullptr) {
-    return result;
-  }
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), pPipe)) > 0;) {
-    result.out.append(buffer, n);
-  }
-  const int iStatus = pclose(pPipe);
-  result.iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
-  return result;
-}
+SKvTestRun run(const std::string& arguments) { return KvTestRun(std::string(KDSC_PATH) + " " + arguments); }
 
 TEST(Kdsc, WritesTheFileLayout) {
   const std::vector<uint8_t> image = compile("A = 1");
@@ -153,36 +133,36 @@ TEST(Kdsc, ErrorsNameFileLineAndColumn) {
 }
 
 TEST(KdscTool, HelpCompileDumpAndErrors) {
-  const SRun help = run("--help");
+  const SKvTestRun help = run("--help");
   EXPECT_EQ(help.iExit, 0);
-  EXPECT_EQ(help.out.rfind("usage: kdsc", 0), 0u) << help.out;
-  EXPECT_NE(help.out.find("--dump"), std::string::npos);
+  EXPECT_EQ(help.output.rfind("usage: kdsc", 0), 0u) << help.output;
+  EXPECT_NE(help.output.find("--dump"), std::string::npos);
 
   const std::string dir = KvTestTempDir("kdsc-tool");
   std::ofstream(dir + "/Enemy.kdt") << "Speed = 3.5\nStates = { Idle = { Animation = #Stand } }\n";
-  const SRun compiled = run(dir + "/Enemy.kdt");
-  EXPECT_EQ(compiled.iExit, 0) << compiled.out;
+  const SKvTestRun compiled = run(dir + "/Enemy.kdt");
+  EXPECT_EQ(compiled.iExit, 0) << compiled.output;
   std::ifstream in(dir + "/Enemy.kds", std::ios::binary);
   const std::vector<uint8_t> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const SRun dumped = run("--dump " + dir + "/Enemy.kds");
+  const SKvTestRun dumped = run("--dump " + dir + "/Enemy.kds");
   EXPECT_EQ(dumped.iExit, 0);
-  EXPECT_EQ(dumped.out, jsonOf(image));
-  EXPECT_EQ(dumped.out, jsonOf(compile("Speed = 3.5\nStates = { Idle = { Animation = #Stand } }\n")));
+  EXPECT_EQ(dumped.output, jsonOf(image));
+  EXPECT_EQ(dumped.output, jsonOf(compile("Speed = 3.5\nStates = { Idle = { Animation = #Stand } }\n")));
 
-  const SRun named = run("-o " + dir + "/Other.kds " + dir + "/Enemy.kdt");
+  const SKvTestRun named = run("-o " + dir + "/Other.kds " + dir + "/Enemy.kdt");
   EXPECT_EQ(named.iExit, 0);
-  EXPECT_EQ(run("--dump " + dir + "/Other.kds").out, dumped.out);
+  EXPECT_EQ(run("--dump " + dir + "/Other.kds").output, dumped.output);
 
   std::ofstream(dir + "/Bad.kdt") << "A = [\n";
-  const SRun bad = run(dir + "/Bad.kdt");
+  const SKvTestRun bad = run(dir + "/Bad.kdt");
   EXPECT_EQ(bad.iExit, 1);
-  EXPECT_NE(bad.out.find("Bad.kdt:2:1: error: missing ']'"), std::string::npos) << bad.out;
+  EXPECT_NE(bad.output.find("Bad.kdt:2:1: error: missing ']'"), std::string::npos) << bad.output;
   EXPECT_FALSE(std::ifstream(dir + "/Bad.kds").good());
 
   std::ofstream(dir + "/Corrupt.kds") << "garbage!!";
-  const SRun corrupt = run("--dump " + dir + "/Corrupt.kds");
+  const SKvTestRun corrupt = run("--dump " + dir + "/Corrupt.kds");
   EXPECT_EQ(corrupt.iExit, 1);
-  EXPECT_NE(corrupt.out.find("Corrupt.kds] refused"), std::string::npos) << corrupt.out;
+  EXPECT_NE(corrupt.output.find("Corrupt.kds] refused"), std::string::npos) << corrupt.output;
 
   EXPECT_EQ(run("--frobnicate").iExit, 2);
   EXPECT_EQ(run("").iExit, 2);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,24 +16,8 @@
 
 namespace {
 
-struct RunResult {
-  int iStatus = -1;
-  std::string output;
-};
-
 // Runs magpack with the arguments (and standard error joined to the output).
-RunResult magpack(const std::string& arguments) {
-  RunResult result;
-  const std::string command = std::string(KV_MAGPACK_PATH) + " " + arguments + " 2>&1";
-  FILE* pPipe = popen(command.c_str(), "r");
-  if (pPipe == nullptr) return result;
-  std::array<char, 4096> chunk;
-  size_t uiRead = 0;
-  while ((uiRead = fread(chunk.data(), 1, chunk.size(), pPipe)) > 0) result.output.append(chunk.data(), uiRead);
-  const int iStatus = pclose(pPipe);
-  result.iStatus = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
-  return result;
-}
+SKvTestRun magpack(const std::string& arguments) { return KvTestRun(std::string(KV_MAGPACK_PATH) + " " + arguments); }
 
 std::string readText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -60,51 +42,51 @@ TEST(MagPackTool, PacksListsAndExtractsThroughTheEngineReader) {
   writeText(dir + "/src/Text/Plain.txt", "plain text\n");
   writeText(dir + "/src/Text/Both.txt", repeated);
   writeText(dir + "/src/rules.manifest", "Both.txt compress encrypt\n");
-  RunResult packed = magpack("pack --name TLX --out " + dir + "/out --root " + dir + "/src/Text --manifest " + dir +
+  SKvTestRun packed = magpack("pack --name TLX --out " + dir + "/out --root " + dir + "/src/Text --manifest " + dir +
                              "/src/rules.manifest --key tool-key --depfile " + dir + "/out/tlx.d");
-  ASSERT_EQ(packed.iStatus, 0) << packed.output;
+  ASSERT_EQ(packed.iExit, 0) << packed.output;
   EXPECT_NE(packed.output.find("TLX: 2 entries (1 compressed, 1 encrypted)"), std::string::npos) << packed.output;
   const std::string depfile = readText(dir + "/out/tlx.d");
   EXPECT_NE(depfile.find("Both.txt"), std::string::npos);
   EXPECT_NE(depfile.find("rules.manifest"), std::string::npos);
 
-  RunResult listed = magpack("list --dir " + dir + "/out --name TLX --root " + dir + "/src/Text");
-  ASSERT_EQ(listed.iStatus, 0) << listed.output;
+  SKvTestRun listed = magpack("list --dir " + dir + "/out --name TLX --root " + dir + "/src/Text");
+  ASSERT_EQ(listed.iExit, 0) << listed.output;
   EXPECT_NE(listed.output.find(hex(KvStrHash("Both.txt")) + " "), std::string::npos) << listed.output;
   EXPECT_NE(listed.output.find(" CE "), std::string::npos) << listed.output;
   EXPECT_NE(listed.output.find("Plain.txt"), std::string::npos) << listed.output;
 
   for (const char* pMemory : {"", " --memory"}) {
-    RunResult extracted = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key tool-key --out " +
+    SKvTestRun extracted = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key tool-key --out " +
                                   dir + "/both.out" + pMemory);
-    ASSERT_EQ(extracted.iStatus, 0) << extracted.output;
+    ASSERT_EQ(extracted.iExit, 0) << extracted.output;
     EXPECT_EQ(readText(dir + "/both.out"), repeated);
   }
-  RunResult wrongKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key other --out " + dir +
+  SKvTestRun wrongKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key other --out " + dir +
                                "/x.out");
-  EXPECT_EQ(wrongKey.iStatus, 1);
+  EXPECT_EQ(wrongKey.iExit, 1);
   EXPECT_NE(wrongKey.output.find("TLX_win32.mdf] is damaged"), std::string::npos) << wrongKey.output;
-  RunResult noKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt");
-  EXPECT_EQ(noKey.iStatus, 1);
+  SKvTestRun noKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt");
+  EXPECT_EQ(noKey.iExit, 1);
   EXPECT_NE(noKey.output.find("No encryption key passed-in"), std::string::npos) << noKey.output;
-  RunResult missing = magpack("extract --dir " + dir + "/out --name TLX --path Nope.txt --key tool-key");
-  EXPECT_EQ(missing.iStatus, 1);
+  SKvTestRun missing = magpack("extract --dir " + dir + "/out --name TLX --path Nope.txt --key tool-key");
+  EXPECT_EQ(missing.iExit, 1);
   EXPECT_NE(missing.output.find("[Nope.txt] is not in archive [TLX]"), std::string::npos) << missing.output;
 }
 
 TEST(MagPackTool, HashesTextsAndRejectsBadUsage) {
-  RunResult hashed = magpack("hash RWN \"Lang\\\\eng\\\\Strings\\\\Win32.lang\"");
-  ASSERT_EQ(hashed.iStatus, 0) << hashed.output;
+  SKvTestRun hashed = magpack("hash RWN \"Lang\\\\eng\\\\Strings\\\\Win32.lang\"");
+  ASSERT_EQ(hashed.iExit, 0) << hashed.output;
   EXPECT_NE(hashed.output.find(hex(KvStrHash("RWN"))), std::string::npos) << hashed.output;
   EXPECT_NE(hashed.output.find(" " + std::to_string(static_cast<i32>(KvStrHash("RWN"))) + " RWN\n"), std::string::npos)
       << hashed.output;
   EXPECT_NE(hashed.output.find(hex(KvStrHash("Lang\\eng\\Strings\\Win32.lang"))), std::string::npos) << hashed.output;
-  EXPECT_EQ(magpack("").iStatus, 2);
-  EXPECT_EQ(magpack("unpack").iStatus, 2);
-  EXPECT_EQ(magpack("pack --name X").iStatus, 2);
-  EXPECT_EQ(magpack("pack --name X --out /tmp --bogus").iStatus, 2);
-  RunResult failed = magpack("pack --name X --out " + KvTestTempDir("Bad") + " --manifest /nonexistent/m");
-  EXPECT_EQ(failed.iStatus, 1);
+  EXPECT_EQ(magpack("").iExit, 2);
+  EXPECT_EQ(magpack("unpack").iExit, 2);
+  EXPECT_EQ(magpack("pack --name X").iExit, 2);
+  EXPECT_EQ(magpack("pack --name X --out /tmp --bogus").iExit, 2);
+  SKvTestRun failed = magpack("pack --name X --out " + KvTestTempDir("Bad") + " --manifest /nonexistent/m");
+  EXPECT_EQ(failed.iExit, 1);
   EXPECT_NE(failed.output.find("cannot read manifest [/nonexistent/m]"), std::string::npos) << failed.output;
 }
 
