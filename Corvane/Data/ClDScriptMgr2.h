@@ -73,6 +73,9 @@ static_assert(sizeof(SKdsNameRecord) == 12 && offsetof(SKdsNameRecord, uiHash) =
 inline constexpr i32 gc_iDSCRIPT_CACHE_SLOTS = 512;
 // Arrays nest at most this deep below the root.
 inline constexpr i32 gc_iKDS_MAX_DEPTH = 128;
+// The texts of one tree (names and values, each with its terminator) come to at most this many bytes. The
+// compiler holds its scripts to the same limit, so whatever it writes loads.
+inline constexpr u64 gc_uiKDS_MAX_TEXT_BYTES = 256ull << 20;
 // Room for the one-line message of a refused file.
 inline constexpr u32 gc_uiKDS_ERROR_SIZE = 512;
 

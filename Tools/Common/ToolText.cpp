@@ -1,6 +1,7 @@
 #include "Tools/Common/ToolText.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -101,4 +102,9 @@ std::string ToolQuoteWord(const std::string& word) {
     quoted.push_back(c);
   }
   return quoted + "\"";
+}
+
+int ToolUsageError(const char* pTool, const std::string& problem, const char* pUsage) {
+  std::fprintf(stderr, "%s: %s\n%s", pTool, problem.c_str(), pUsage);
+  return 2;
 }

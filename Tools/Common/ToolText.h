@@ -33,3 +33,6 @@ bool ToolSplitWords(const std::string& line, std::vector<SToolWord>* pWords, int
 
 // Quotes a word for ToolSplitWords when it holds blanks, quotes or backslashes, or is empty.
 std::string ToolQuoteWord(const std::string& word);
+
+// Bad usage of a tool: "<tool>: <problem>" and the usage text on standard error; answers the exit code 2.
+int ToolUsageError(const char* pTool, const std::string& problem, const char* pUsage);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Tools/Common/ToolText.h"
 #include "Tools/LangC/LangCompiler.h"
 
 namespace {
@@ -18,10 +19,7 @@ constexpr const char* gc_pUSAGE =
     "       langc --check <table.lang>         load a table with the engine's loader\n"
     "       langc --help                       print this text\n";
 
-int usage(const char* pProblem) {
-  std::fprintf(stderr, "langc: %s\n%s", pProblem, gc_pUSAGE);
-  return 2;
-}
+int usage(const char* pProblem) { return ToolUsageError("langc", pProblem, gc_pUSAGE); }
 
 }  // namespace
 

@@ -36,6 +36,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/magpack/MagPacker.h"
 
 namespace fs = std::filesystem;
@@ -55,10 +56,7 @@ struct SOptions {
   std::map<std::string, bool> switches;
 };
 
-int usage(const std::string& problem) {
-  std::fprintf(stderr, "magpack: %s\n%s", problem.c_str(), gc_pUSAGE);
-  return 2;
-}
+int usage(const std::string& problem) { return ToolUsageError("magpack", problem, gc_pUSAGE); }
 
 int failure(const std::string& problem) {
   std::fprintf(stderr, "magpack: %s\n", problem.c_str());
