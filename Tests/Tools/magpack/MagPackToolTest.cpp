@@ -8,6 +8,7 @@
 
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
@@ -163,7 +164,14 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
     EXPECT_TRUE(pInfo->mp_uiCompressed && pInfo->mp_uiEncrypted) << pTable;
     ++iTables;
   }
-  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))), iFiles + iTables);
+  // So are the compiled data scripts, which the script manager loads from there.
+  ClDScriptMgr2::initialize();
+  const ClDScriptData2* pMonkey = ClDScriptMgr2::getScript("Monkey", nullptr);
+  ASSERT_NE(pMonkey, nullptr);
+  EXPECT_EQ(pMonkey->getChild("Scheme_InGame")->getChild("Fighting")->getChild("Weight")->getFloatExact(), 4.0f);
+  ClDScriptMgr2::terminate();
+  const i32 iScripts = 1;
+  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))), iFiles + iTables + iScripts);
   EXPECT_GE(iCompressed, 1);
   EXPECT_GE(iEncrypted, 1);
   ClMagFileIO::shutdown();
