@@ -52,6 +52,7 @@ i32 g_iSpareBufferCount = 0;
 // A block of at least uiBytes at the alignment: a spare one that is not much larger, else a new one. Its
 // capacity goes to *puiCapacity. Null when the heap refuses (a failure injected for tests counts here too).
 u8* takeBuffer(u32 uiBytes, u32 uiAlignment, u32* puiCapacity) {
+  uiAlignment = uiAlignment > gc_uiMAG_ALIGNMENT ? uiAlignment : gc_uiMAG_ALIGNMENT;
   i32 iBest = -1;
   for (i32 i = 0; i < g_iSpareBufferCount; ++i) {
     const SSpareBuffer& spare = g_aSpareBuffers[i];
@@ -70,8 +71,7 @@ u8* takeBuffer(u32 uiBytes, u32 uiAlignment, u32* puiCapacity) {
   if (iBest >= 0) {
     return nullptr;
   }
-  u8* pBlock = static_cast<u8*>(KvAlignedAlloc(uiBytes, uiAlignment < gc_uiMAG_ALIGNMENT ? gc_uiMAG_ALIGNMENT
-                                                                                           : uiAlignment));
+  u8* pBlock = static_cast<u8*>(KvAlignedAlloc(uiBytes, uiAlignment));
   *puiCapacity = pBlock != nullptr ? uiBytes : 0;
   return pBlock;
 }
@@ -110,7 +110,13 @@ void freeSpareBuffers() {
   g_iSpareBufferCount = 0;
 }
 
-void slashesToBackslashes(char* pPath);
+void slashesToBackslashes(char* pPath) {
+  for (char* p = pPath; *p != '\0'; ++p) {
+    if (*p == '/') {
+      *p = '\\';
+    }
+  }
+}
 
 // Data root + folder + base name + extension, with "\\" separators.
 void buildArchivePath(char* pPath, const char* pFolder, const char* pBaseName, const char* pExtension) {
@@ -119,14 +125,6 @@ void buildArchivePath(char* pPath, const char* pFolder, const char* pBaseName, c
   KvStrLCat(pPath, pBaseName, KV_MAX_PATH_LEN);
   KvStrLCat(pPath, pExtension, KV_MAX_PATH_LEN);
   slashesToBackslashes(pPath);
-}
-
-void slashesToBackslashes(char* pPath) {
-  for (char* p = pPath; *p != '\0'; ++p) {
-    if (*p == '/') {
-      *p = '\\';
-    }
-  }
 }
 
 bool fitsIn(u64 uiOffset, u64 uiSize, u64 uiLimit) { return uiOffset <= uiLimit && uiSize <= uiLimit - uiOffset; }
@@ -363,7 +361,7 @@ i32 decryptInPlace(SMagRef* pRef, u8* pCiphertext) {
   if (!ClCrypto::decryptInto(pCiphertext, static_cast<i32>(pInfo->mp_uiEncryptedSize), aucKey, aucIV,
                              pCiphertext)) {
     reportProblem("Mag data file [%s] is damaged: entry 0x%08X could not be decrypted",
-                   pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash));
+                  pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash));
     return E_FILE_DAMAGED;
   }
   return E_FILE_OK;
