@@ -140,7 +140,8 @@ void ClDevINI::parseLoadedFile(const char* pFileName) {
     if (!bLFOfCRLF) {
       ++iLine;
     }
-    bAfterCR = !bCutShort && szLine[uiLength - 1] == '\r';
+    // A zero byte in the file ends the line's text early; the line may then look empty.
+    bAfterCR = !bCutShort && uiLength > 0 && szLine[uiLength - 1] == '\r';
     if (bCutShort) {
       // Its tail would otherwise read as a setting of its own (a long comment would make one).
       reportBadLine(pFileName, iLine, "line longer than 2047 characters");
