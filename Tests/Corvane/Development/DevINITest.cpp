@@ -117,7 +117,7 @@ TEST_F(DevINI, OverLongLineIsSkippedWhole) {
   EXPECT_EQ(ClDevINI::getLine("C"), 5);
   // A zero byte at the start of a line makes an empty line of it.
   ClDevINI::initialize();
-  parse(std::string("A 1\n\0 junk\nB 2\n", 13));
+  parse(std::string("A 1\n\0 junk\nB 2\n", 15));
   EXPECT_EQ(ClDevINI::getInt("B"), 2);
   EXPECT_EQ(ClDevINI::getLine("B"), 3);
   // A line of exactly 2047 characters with its line end still fits.
