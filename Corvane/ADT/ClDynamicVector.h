@@ -111,15 +111,7 @@ class ClDynamicVector {
     if (m_bOwnsBlock) {
       KvAlignedFree(m_pObjects);
     }
-    m_bInitialized = false;
-    m_bOwnsBlock = false;
-    m_bFixedSize = false;
-    m_pObjects = nullptr;
-    m_pLast = nullptr;
-    m_pFirst = nullptr;
-    m_iCapacity = 0;
-    m_iSize = 0;
-    m_iInitialSize = 0;
+    *this = ClDynamicVector();
   }
 
  private:
