@@ -104,3 +104,11 @@ SKvTestRun KvTestRun(const std::string& command) {
   result.iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
   return result;
 }
+
+std::string KvTestShellQuote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}

@@ -69,6 +69,8 @@ struct SKvTestRun {
 };
 // Runs a shell command and waits for it.
 SKvTestRun KvTestRun(const std::string& command);
+// A word for a shell command, quoted so that spaces and quotes in it (a checkout path may hold them) stay.
+std::string KvTestShellQuote(const std::string& word);
 
 // Copies the built engine string table of a language ("Win32", compiled from Content/Strings) into
 // <dataRoot>/Lang/<code>/Strings/ as a loose file: the game's start-up cannot go on without it.

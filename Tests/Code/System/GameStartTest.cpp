@@ -32,8 +32,9 @@ class GameStart : public ::testing::Test {
   // never frees, which the leak check of a sanitizer build reports); a game that starts would run until
   // stopped, so a limit ends it.
   SKvTestRun run() const {
-    return KvTestRun("cd '" + m_dir + "/Data' && env -u DISPLAY -u WAYLAND_DISPLAY GRINDLOW_STORE_DIR='" + m_dir +
-                     "/store' timeout -s INT 20 '" + std::string(KV_GAME_PATH) + "'");
+    return KvTestRun("cd " + KvTestShellQuote(m_dir + "/Data") + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
+                     "GRINDLOW_STORE_DIR=" + KvTestShellQuote(m_dir + "/store") + " timeout -s INT 20 " +
+                     KvTestShellQuote(KV_GAME_PATH));
   }
   std::string m_dir;
 };

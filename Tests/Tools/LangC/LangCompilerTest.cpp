@@ -133,7 +133,7 @@ TEST(LangCompilerTest, TableLayoutIsSortedBySignedHash) {
 }
 
 SKvTestRun langc(const std::string& arguments) {
-  return KvTestRun(KvTestBinaryDir() + "/Tools/LangC/langc " + arguments);
+  return KvTestRun(KvTestShellQuote(KvTestBinaryDir() + "/Tools/LangC/langc") + " " + arguments);
 }
 
 int runLangc(const std::string& arguments) { return langc(arguments).iExit; }

@@ -45,7 +45,7 @@ std::string jsonOf(const std::vector<uint8_t>& image) {
   return json;
 }
 
-SKvTestRun run(const std::string& arguments) { return KvTestRun(std::string(KDSC_PATH) + " " + arguments); }
+SKvTestRun run(const std::string& arguments) { return KvTestRun(KvTestShellQuote(KDSC_PATH) + " " + arguments); }
 
 TEST(Kdsc, WritesTheFileLayout) {
   const std::vector<uint8_t> image = compile("A = 1");

@@ -18,7 +18,9 @@
 namespace {
 
 // Runs magpack with the arguments (and standard error joined to the output).
-SKvTestRun magpack(const std::string& arguments) { return KvTestRun(std::string(KV_MAGPACK_PATH) + " " + arguments); }
+SKvTestRun magpack(const std::string& arguments) {
+  return KvTestRun(KvTestShellQuote(KV_MAGPACK_PATH) + " " + arguments);
+}
 
 std::string readText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
