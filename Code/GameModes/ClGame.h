@@ -30,6 +30,9 @@ class ClGame {
   // not on disk, or damaged): the user has been told why, naming the file, and the program body shuts the
   // game down and ends with an error code.
   static i32 startUp();
+  // The second start-up stage, once, from the pre-load mode: the graphics options from the profile, graphics
+  // (window, device, render worker) and the cameras.
+  static void initialize();
   // One frame: services the engine, ticks the current mode and switches modes. 1 to keep running, 0 to quit.
   static u32 tickFrame(f32 fDT);
   // Stops the modes and the engine managers in order. Returns 1.

@@ -1,10 +1,17 @@
 #include <algorithm>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEWindowHooks.h"
+#include "Corvane/Camera/ClCameraMgr.h"
+#include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Math/ClWorldObject.h"
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
+#include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
 #include "Corvane/Development/ClDevINI.h"
@@ -154,6 +161,8 @@ i32 ClGame::startUp() {
   ClMutexLock::initializePool();
   step("ClThreadMgr::initialize");
   ClThreadMgr::initialize();
+  step("ClWorldObject::setIdentityTransform");
+  g_defaultObjectTransform.setIdentityTransform();
   step("ClDevINI::initialize");
   ClDevINI::initialize();
   step("ClDScriptMgr2::initialize");
@@ -199,6 +208,9 @@ i32 ClGame::startUp() {
   KvInitializeLanguagePath(ClDevINI::getStringValue("LANG"));
   step("ClSteamMgr::initialize");
   ClSteamMgr::initialize();
+  step("ClAudioManager::initialize");
+  ClAudioManager::initialize();
+  ClGraphics::setWindowHooks(&GAMEWindowHooks::instance());
   step("ClDiffMgr::initialize");
   ClDiffMgr::initialize();
   step("KvLangID::loadStringTable Win32");
@@ -207,6 +219,13 @@ i32 ClGame::startUp() {
     g_pCurrentGameMode = nullptr;
     return 0;
   }
+  // The profile's video options replace these defaults in the second stage.
+  step("ClGraphics::mp_graphicsOptionsDict");
+  if (!ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
+    ClGraphics::mp_graphicsOptionsDict.initialize(gc_iMAX_GRAPHICS_OPTIONS);
+  }
+  *ClGraphics::accessGraphicsOption("FULLSCREEN") = 0;
+  *ClGraphics::accessGraphicsOption("VSYNC") = 1;
 
   ClInputManager::m_iActionCount = gc_iNUM_GAME_INPUT_ACTIONS;
   step("ClGameStateMgr::initialize");
@@ -216,6 +235,17 @@ i32 ClGame::startUp() {
   step("ClMonkeyMgr::initialize");
   ClMonkeyMgr::initialize();
   return 1;
+}
+
+void ClGame::initialize() {
+  // The profile's option block does not exist yet: the first stage's defaults stand (windowed, vsync on, the
+  // graphics code choosing the size).
+  step("ClGraphics::accessGraphicsOption");
+  ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
+  step("ClGraphics::initialize");
+  ClGraphics::initialize();
+  step("ClCameraMgr::initialize");
+  ClCameraMgr::initialize();
 }
 
 u32 ClGame::tickFrame(f32 fDT) {
@@ -235,6 +265,7 @@ u32 ClGame::tickFrame(f32 fDT) {
   }
   processPlayerMappers();
   ClRumbleMgr::tick();
+  ClAudioManager::update();
   ClLEDMgr::render();
   // The load mode waits for the leaderboards to be ready (state 4 or 5).
   if (ClScoreLeaderboardMgr::mp_bIsInitialized &&
@@ -263,6 +294,11 @@ i32 ClGame::shutDown() {
   ClDiffMgr::terminate();
   step("ClRumbleMgr::terminate");
   ClRumbleMgr::terminate();
+  step("ClAudioManager::terminate");
+  ClGraphics::setWindowHooks(nullptr);
+  ClAudioManager::terminate();
+  step("ClCameraMgr::terminate");
+  ClCameraMgr::terminate();
   step("ClSteamMgr::shutdown");
   ClScoreLeaderboardMgr::platformTerminate();
   ClScoreLeaderboardMgr::terminateListeners();
@@ -277,6 +313,14 @@ i32 ClGame::shutDown() {
   ClInputManager::terminate();
   step("ClGeometryDataMgr_WIN32::releaseAll");
   ClGeometryDataMgr_WIN32::releaseAll();
+  step("TV channel 0 cameras");
+  g_aTVChannels[0].terminate();
+  step("ClGraphics::terminate");
+  ClGraphics::terminate();
+  ClGraphics::setWindowHooks(nullptr);
+  if (ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
+    ClGraphics::mp_graphicsOptionsDict.terminate();
+  }
   step("ClAsyncAssetLoaderMgr::terminate");
   ClAsyncAssetLoaderMgr::terminate();
   step("ClClock::shutdown");

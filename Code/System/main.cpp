@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/System/GAMECommandLine.h"
 #include "Corvane/Program/KvProgram.h"
 
@@ -18,5 +19,7 @@ int main() {
   entryPoints.pfnIsHelpRequested = &GameSpecificIsHelpRequested;
   entryPoints.pfnPrintHelp = &GameSpecificPrintHelp;
   KvSetGameEntryPoints(entryPoints);
+  // The modes this build has.
+  ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD, &g_gameModePreLoad.m_eNextGameMode);
   return WinMain(nullptr, nullptr, nullptr, 0);
 }

@@ -4,7 +4,8 @@
 // the UI's procedure registry); an append to a full array doubles the capacity. Elements are moved into a
 // new block on growth, so types that own memory are safe. The owner calls terminate(); destroying an array
 // that still holds a block is the assertion "Leak! Call terminate() on ClVarArray's!". An index out of
-// range is an assertion; a block that cannot be allocated is a fatal error. No lock.
+// range is an assertion; a block that cannot be allocated is a fatal error. removeAt keeps the order of the
+// others. No lock.
 #pragma once
 
 #include <new>
@@ -57,6 +58,15 @@ class ClVarArray {
   }
   T& operator[](u32 uiIndex) { return at(uiIndex); }
   const T& operator[](u32 uiIndex) const { return at(uiIndex); }
+
+  // Removes one element; the later ones move down by one.
+  void removeAt(u32 uiIndex) {
+    KV_ASSERT(uiIndex < m_uiSize);
+    for (u32 i = uiIndex; i + 1 < m_uiSize; ++i) {
+      m_pData[i] = std::move(m_pData[i + 1]);
+    }
+    m_pData[--m_uiSize].~T();
+  }
 
   u32 getSize() const { return m_uiSize; }
   u32 getCapacity() const { return m_uiCapacity; }

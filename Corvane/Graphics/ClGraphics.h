@@ -1,18 +1,28 @@
-// The graphics manager's window side: the program's one top-level window, its window procedure and the
-// one-step message pump that the run loop calls.
+// The graphics manager: the program's one top-level window, its window procedure and the one-step message pump
+// that the run loop calls; the Direct3D device with its display modes, the render worker that draws each frame in
+// lockstep with the main thread, the recovery of a lost device, and the matrix stacks that carry the projection,
+// view, world and object transforms to the device.
 //
-// Everything here runs on the main thread (the thread that creates the window and pumps its messages). The
-// window procedure runs inside processMessages, between frames, never during a game frame.
+// Threads. The window, start-up, shut-down, the hand-over (endFrame) and the lost-device handling run on the main
+// thread. The render worker runs the game's render function while the main thread waits inside endFrame, so the
+// two never use the device at once; the matrix stacks belong to whichever of them is drawing (the main thread
+// during start-up and the first black frame, the worker during frames). The flags the two threads share are
+// atomics; the per-frame lists the game writes are indexed by getCurCPUBuffer, which flips only inside the
+// hand-over, so they need no lock. The window procedure runs inside processMessages, between frames.
 //
-// The window procedure calls into subsystems that are not part of the engine core (the main-loop frame, the
-// UI, audio, the game's modes, the string table) through a ClWindowHooks object installed with
-// ClGraphics::setWindowHooks; without one, the defaults stand for "none of them exists yet" (see below).
+// The window procedure and the device code call into subsystems above the engine core (the main-loop frame, the
+// UI, audio, the game's modes, the string table, the game's frame composition) through a ClWindowHooks object
+// installed with ClGraphics::setWindowHooks; without one, the defaults stand for "none of them exists yet".
 //
-// This header names no platform header: the window handle is the platform's opaque HWND__ pointer and the
-// window procedure's word arguments are spelled as the integer types they are (WPARAM, LPARAM, LRESULT).
+// This header names no platform header: the window handle is the platform's opaque HWND__ pointer, the device
+// objects are forward-declared interfaces and the window procedure's word arguments are spelled as the integer
+// types they are (WPARAM, LPARAM, LRESULT).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+
+#include "Corvane/ADT/ClDictionaryPool.h"
 
 #include "Corvane/ADT/ClDynamicVector.h"
 #include "Corvane/Math/KvMath.h"
@@ -20,6 +30,12 @@
 
 struct HWND__;
 struct HDROP__;
+struct IDirect3D9;
+struct IDirect3DDevice9;
+struct IDirect3DSurface9;
+struct _D3DPRESENT_PARAMETERS_;
+class ClRenderTargetGroup;
+class ClWorldObject;
 
 inline constexpr i32 gc_iWINDOW_TITLE_LEN = 256;
 
@@ -29,6 +45,36 @@ struct SDroppedFile {
   u32 mp_bIsDirectory;
 };
 static_assert(sizeof(SDroppedFile) == 1540, "a dropped-file record is 1540 bytes");
+
+// One display mode of the adapter (the record of the display-mode list and of the resolution list).
+struct DisplayMode {
+  u32 m_uiWidth;          // pixels
+  u32 m_uiHeight;         // pixels
+  u32 m_uiRefreshRate;    // Hz as the adapter reports it
+  u32 m_eFormat;          // D3DFORMAT of the mode
+  u32 m_eAdapterFormat;   // D3DFORMAT the mode was enumerated under
+  i32 m_iBits;            // 16 or 32
+  i32 m_iAspectClass;     // 0..4 or 6 (see getAspectClass)
+  bool operator==(const DisplayMode&) const = default;
+};
+static_assert(sizeof(DisplayMode) == 28, "a display mode is 28 bytes");
+
+inline constexpr i32 gc_iNUM_MATRIX_STACKS = 5;
+inline constexpr i32 gc_iMATRIX_STACK_DEPTH = 16;
+inline constexpr i32 gc_iMAX_GRAPHICS_OPTIONS = 32;
+// Frames in a row that restoreDeviceObjects may fail after a Reset before the program stops.
+inline constexpr i32 gc_iMAX_RESTORE_ATTEMPTS = 10;
+
+// The matrix stacks: each feeds one device transform.
+enum E_MATRIX_STACK : i32 {
+  E_MATRIX_STACK_PROJECTION = 0,
+  E_MATRIX_STACK_VIEW = 1,
+  E_MATRIX_STACK_WORLD = 2,
+  E_MATRIX_STACK_OBJECT = 3,  // the current object's rigid transform (rotation and position, no scale)
+  E_MATRIX_STACK_UNUSED = 4,  // no user and no transform state: never handed to the device
+  NUM_E_MATRIX_STACK
+};
+static_assert(NUM_E_MATRIX_STACK == gc_iNUM_MATRIX_STACKS);
 
 // Services of later subsystems that the window procedure and the pump call. Each default stands for the
 // service not existing yet.
@@ -48,7 +94,29 @@ class ClWindowHooks {
   virtual void focusPause() {}
   // Text of a string-table key for message boxes (8-bit); default: the key itself.
   virtual const char* localizedText(const char* pKey) { return pKey; }
+
+  // --- The game's graphics hooks (bodies of the gameSpecific functions of ClGraphics) ---
+
+  // Fills ClGraphics::mp_resolutionList from ClGraphics::mp_displayModes. Default: nothing (no game).
+  virtual void buildResolutionList() {}
+  // Replaces the windowed start size (in: the chosen size). Default: keeps it.
+  virtual void pickWidescreenMode(u32* /*puiWidth*/, u32* /*puiHeight*/) {}
+  // Draws and presents one cleared frame during start-up, on the main thread.
+  virtual void blackFrame() {}
+  // The frame composition on the render worker: draws the current CPU buffer, presents, and stores the result of
+  // Present with ClGraphics::setLastPresentResult.
+  virtual void renderFrame() {}
+  // Throws the handed-over frame's queued work away without drawing.
+  virtual void discardFrame() {}
+  // Device lost: before the default-pool objects go. Regained: after a successful Reset and restore.
+  virtual void platformLostFocus() {}
+  virtual void platformRegainedFocus() {}
+  // The abnormal termination of the device-creation failures that destroy the window. Default: abort.
+  [[noreturn]] virtual void abortProgram();
 };
+
+// The object transform a shader's per-object set-up starts from; reset to the identity at game start-up.
+extern ClWorldObject g_defaultObjectTransform;
 
 class ClGraphics {
  public:
@@ -94,6 +162,99 @@ class ClGraphics {
   // gathers a drop this way into a temporary list and then releases the drop.
   static void gatherDroppedFiles(HDROP__* hDrop, ClDynamicVector<SDroppedFile>* pFiles);
 
+  // --- Start-up and shut-down (main thread) ---
+
+  // Graphics start-up, once, after the game wrote the graphics options: the matrix stacks, TV channel 0's
+  // cameras, the platform start-up (Direct3D, display modes, window, device, render worker), then ready.
+  static void initialize();
+  // The platform start-up: every failure shows its message box and stops the program.
+  static void initializePlatform();
+  // Shut-down: the mode lists, the render worker (one start signal, then waits for it to leave), the debug
+  // primitives' device objects, the device and Direct3D, the window class.
+  static void terminate();
+
+  // --- Options ---
+
+  // The 32-bit value of a graphics option, created (zero) when absent. Fatal when the dictionary does not exist.
+  static i32* accessGraphicsOption(const char* pName);
+  static i32 hasGraphicsOption(const char* pName);
+  // 1 for full screen: "-fullscreen" (unless its argument is 0 or less), else the development setting
+  // "FULLSCREEN" (> 0), else the option "FULLSCREEN".
+  static i32 isFullscreen();
+
+  // --- Display modes ---
+
+  // Aspect class of a width / height ratio: > 1.82 -> 0, > 1.7 -> 1, > 1.58 -> 2, > 1.4 -> 3, > 1.29 -> 4,
+  // else 6.
+  static i32 getAspectClass(u32 uiWidth, u32 uiHeight);
+  // Every mode of the default adapter under the five enumerated formats that fits the desktop and is not taller
+  // than wide; the best mode is the tallest 32-bit one (the last of equal heights).
+  static void buildDisplayModeList();
+  // 1 when the resolution list holds a mode of exactly this size.
+  static i32 isDisplayModeAvailable(u32 uiWidth, u32 uiHeight);
+  // Among the modes of exactly this size, the highest refresh rate per bit depth (first of equal rates; a rate
+  // of 0 never matches) into either output (either may be null). 1 when anything was found.
+  static i32 findDisplayMode(u32 uiWidth, u32 uiHeight, DisplayMode* pMode32, DisplayMode* pMode16);
+  // The size for a forced resolution code (0 x 0 for an unknown code).
+  static void getForcedResolutionSize(i32 iCode, u32* puiWidth, u32* puiHeight);
+  // The forced-resolution step of the start-up: may replace the chosen size and sets mp_bForcedResolution.
+  static void applyForcedResolution(u32* puiWidth, u32* puiHeight);
+  // Sorts the resolution list by height, tallest first.
+  static void sortResolutionList();
+  // Creates the device for the mode; every failure stops the program, so it returns 1.
+  static i32 createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& mode);
+
+  // --- The render worker and the hand-over ---
+
+  // Creates the two hand-over events and the worker thread (a failure is fatal).
+  static void startRenderWorker();
+  // The buffer the worker draws; the game writes 1 - this.
+  static i32 getCurCPUBuffer() { return mp_iCurCPUBuffer.load(std::memory_order_relaxed); }
+  // The render worker's procedure (its argument is ignored).
+  static unsigned renderWorkerThread(void* pArgument);
+  // End of a game frame: hands the frame to the worker and waits for it while graphics are ready, then checks
+  // for a lost device.
+  static void endFrame();
+  // The loading modes' frame step: advances TV channel 0 by hand, then endFrame.
+  static void updateAndEndFrame();
+  // The result of the last Present, stored by the game's render function on the worker.
+  static void setLastPresentResult(i32 hrResult) { mp_hrLastPresent.store(hrResult, std::memory_order_relaxed); }
+
+  // --- Lost device ---
+
+  // Once per frame after the hand-over: notices a loss, releases, tests, resets and restores. Answers ready.
+  static i32 handleLostDevice();
+  // Releases every default-pool object, in order; the back-buffer and depth surfaces last.
+  static void releaseDeviceObjects();
+  // Takes the surfaces again and re-creates the objects; 0 (nothing re-created) when a surface is refused.
+  static i32 restoreDeviceObjects();
+
+  // --- Matrix stacks ---
+
+  // Pushes M times the current top (M alone on an empty stack) and applies it. 16 entries at most.
+  static void pushMatrix(i32 iStack, const kv_matrix& M);
+  // Replaces the top and applies it.
+  static void loadMatrix(i32 iStack, const kv_matrix& M);
+  // Lowers the depth by one and applies the new top (the callers' pop).
+  static void popMatrix(i32 iStack);
+  // Hands the top (transposed) to the device; an empty stack hands over the identity.
+  static void applyMatrixStackTop(i32 iStack);
+  static const kv_matrix& getMatrixStackTop(i32 iStack);
+  static i32 getMatrixStackDepth(i32 iStack) { return mp_aiMatrixStackDepth[iStack]; }
+  // The 2D pass over a w x h target: origin top-left, y down, depth -4000..4000 onto 0..1.
+  static void pushOrtho2D(f32 fWidth, f32 fHeight);
+  // Sets the viewport and pushes the off-centre orthographic projection (shifted by the offset) and the
+  // identity view.
+  static void pushOrthoOffCenter(f32 fViewTop, f32 fViewLeft, f32 fViewBottom, f32 fViewRight, f32 fTop, f32 fLeft,
+                                 f32 fBottom, f32 fRight, f32 fOffsetX, f32 fOffsetY);
+  // The left-handed perspective (depth 0 at near, 1 at far) in the stacks' layout; a negative aspect takes the
+  // screen's.
+  static kv_matrix& buildPerspective(kv_matrix& out, f32 fFovDegrees, f32 fNear, f32 fFar, f32 fAspect);
+  // Pushes the object's world transform (rotation rows scaled by column, position) on stack 2 and the same
+  // without the scale on stack 3; popObjectTransform pops both.
+  static void pushObjectTransform(const kv_matrix& rotationAndPosition, const kv_vector3& vScale);
+  static void popObjectTransform();
+
   // --- The game's window hooks ---
 
   // 0 when closing the window may end the program; non-zero refuses the close.
@@ -106,6 +267,14 @@ class ClGraphics {
   // WM_MOUSELEAVE: disarms tracking; with "TOGGLE_MOUSE_CURSOR" above 0 shows the cursor again and parks the
   // stored position at (-1000, -1000).
   static void gameSpecificMouseLeft(std::intptr_t lParam);
+  // The game's graphics hooks (ClWindowHooks).
+  static void gameSpecificBuildResolutionList();
+  static void gameSpecificPickWidescreenMode(u32* puiWidth, u32* puiHeight);
+  static void gameSpecificBlackFrame();
+  static void gameSpecificRenderFrame();
+  static void gameSpecificDiscardFrame();
+  static void gameSpecificPlatformLostFocus();
+  static void gameSpecificPlatformRegainedFocus();
 
   // Installs the hooks (not owned); null restores the defaults.
   static void setWindowHooks(ClWindowHooks* pHooks);
@@ -122,7 +291,7 @@ class ClGraphics {
   static u32 mp_bAppActivated;            // set by the first WM_ACTIVATEAPP that activates; never cleared
   static u32 mp_bWindowHasFocus;          // 1 after WA_ACTIVE / WA_CLICKACTIVE, 0 after WA_INACTIVE
   static u32 mp_bCursorHidden;            // the system cursor was hidden by the engine or the game
-  static u32 mp_bReady;                   // graphics started and the device not lost
+  static std::atomic<u32> mp_bReady;      // graphics started and the device not lost
   static f32 mp_fScreenWidth;             // back-buffer size in pixels
   static f32 mp_fScreenHeight;
   static wchar16 mp_szWindowTitle[gc_iWINDOW_TITLE_LEN];
@@ -130,4 +299,39 @@ class ClGraphics {
   // (client pixels; (0, 0) until the first mouse message, (-1000, -1000) while the pointer is away).
   static u32 mp_bMouseTrackingArmed;
   static kv_vector2 mp_vWMMousePosition;
+
+  // Device (main thread; the worker draws with it during frames).
+  static IDirect3D9* mp_pD3D;
+  static IDirect3DDevice9* mp_pDevice;
+  static IDirect3DSurface9* mp_pBackBufferSurface;
+  static IDirect3DSurface9* mp_pDepthStencilSurface;
+  static _D3DPRESENT_PARAMETERS_ mp_presentParams;
+  static ClDictionaryPool<i32> mp_graphicsOptionsDict;
+  static ClDynamicVector<DisplayMode> mp_displayModes;
+  static ClDynamicVector<DisplayMode> mp_resolutionList;
+  static DisplayMode mp_bestDisplayMode;
+  static DisplayMode mp_curDisplayMode;
+  static u32 mp_bForcedResolution;
+  static u32 mp_eDepthStencilFormat;
+  static u32 mp_eDepthTextureFormat;
+
+  // Render worker and hand-over.
+  static void* mp_hStartFrameEvent;
+  static void* mp_hFrameCompleteEvent;
+  static std::uintptr_t mp_hRenderWorkerThread;
+  static std::atomic<u32> mp_bQuitRenderWorker;
+  static std::atomic<u32> mp_bRenderWorkerExited;
+  static std::atomic<i32> mp_iCurCPUBuffer;
+  static std::atomic<u32> mp_bDeviceLost;
+  static std::atomic<i32> mp_hrLastPresent;
+  // A Reset succeeded but restoreDeviceObjects did not: retried each frame, graphics staying not ready.
+  static u32 mp_bRestorePending;
+  static i32 mp_iRestoreFailures;
+
+  // The render-target group last bound; null for the back buffer.
+  static ClRenderTargetGroup* mp_pBoundRenderTargetGroup;
+
+  // Matrix stacks.
+  static kv_matrix mp_aMatrixStacks[gc_iNUM_MATRIX_STACKS][gc_iMATRIX_STACK_DEPTH];
+  static i32 mp_aiMatrixStackDepth[gc_iNUM_MATRIX_STACKS];
 };

@@ -20,7 +20,7 @@ i32 ClGraphics::mp_iDesktopHeight = 0;
 u32 ClGraphics::mp_bAppActivated = 0;
 u32 ClGraphics::mp_bWindowHasFocus = 0;
 u32 ClGraphics::mp_bCursorHidden = 0;
-u32 ClGraphics::mp_bReady = 0;
+std::atomic<u32> ClGraphics::mp_bReady{0};
 f32 ClGraphics::mp_fScreenWidth = KV_ZERO;
 f32 ClGraphics::mp_fScreenHeight = KV_ZERO;
 wchar16 ClGraphics::mp_szWindowTitle[gc_iWINDOW_TITLE_LEN] = {};
@@ -276,6 +276,16 @@ void ClGraphics::gatherDroppedFiles(HDROP hDrop, ClDynamicVector<SDroppedFile>* 
 i32 ClGraphics::gameSpecificAllowQuit() { return hooks().allowQuit(); }
 
 void ClGraphics::gameSpecificFocusPause() { hooks().focusPause(); }
+
+void ClGraphics::gameSpecificBuildResolutionList() { hooks().buildResolutionList(); }
+void ClGraphics::gameSpecificPickWidescreenMode(u32* puiWidth, u32* puiHeight) {
+  hooks().pickWidescreenMode(puiWidth, puiHeight);
+}
+void ClGraphics::gameSpecificBlackFrame() { hooks().blackFrame(); }
+void ClGraphics::gameSpecificRenderFrame() { hooks().renderFrame(); }
+void ClGraphics::gameSpecificDiscardFrame() { hooks().discardFrame(); }
+void ClGraphics::gameSpecificPlatformLostFocus() { hooks().platformLostFocus(); }
+void ClGraphics::gameSpecificPlatformRegainedFocus() { hooks().platformRegainedFocus(); }
 
 void ClGraphics::gameSpecificMouseMoved(LPARAM lParam) {
   if (!mp_bMouseTrackingArmed) {

@@ -16,6 +16,8 @@
 #include "Corvane/System/ClThreadMgr.h"
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClUI.h"
 
 // 1. Geometry-data pool (1024 records).
 ClPool<SGeometryData, gc_iMAX_GEOMETRY_DATA> ClGeometryDataMgr_WIN32::m_geometryDataPool;
@@ -50,6 +52,12 @@ ClPool<SMagRef, gc_iMAX_MAG_REFS> g_MagRefPool;
 ClPool<CRITICAL_SECTION, gc_iMAX_MUTEX_LOCKS> g_mutexLockPool;
 // 17. String-table pool (8 slots).
 ClPool<SStringTable, gc_iMAX_STRING_TABLES> KvLangID::mp_tables;
+// 18. Parent-window pool (16 records).
+ClPool<SParentWindow, gc_iMAX_PARENT_WINDOWS> Cl2d::mp_parentWindowStack;
+// 19. Loaded UI data entries (16 records).
+ClPool<SUIDataEntry, gc_iMAX_UI_DATA_ENTRIES> ClUI::mp_UIDataPool;
+// 20. The UI's root widget, the holder of the UI-wide values.
+ClWidget ClUI::mp_RootWidget;
 
 namespace {
 
@@ -69,6 +77,8 @@ template <auto& pool>
 void poolCleanUp() {
   emptyPool(pool);
 }
+
+bool uiInUse() { return ClUI::isInitialised(); }
 
 template <auto& vector>
 bool vectorInUse() {
@@ -112,6 +122,9 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_POOL_GLOBAL("archive references", g_MagRefPool),
     KV_POOL_GLOBAL("lock pool", g_mutexLockPool),
     KV_POOL_GLOBAL("string-table pool", KvLangID::mp_tables),
+    KV_POOL_GLOBAL("parent-window pool", Cl2d::mp_parentWindowStack),
+    // The UI manager holds the UI data pool and the root widget; terminate gives everything back.
+    {"UI manager", &uiInUse, &ClUI::terminate},
     KV_VECTOR_GLOBAL("active thread list", ClThreadMgr::mp_daCurActiveThreads),
     KV_VECTOR_GLOBAL("orphaned thread list", ClThreadMgr::mp_daOrphanedThreads),
     KV_VECTOR_GLOBAL("task queue", ClTaskMgr::mp_daTaskQueue),

@@ -30,6 +30,9 @@ class ClMutexLock {
   static i32 getPoolCount();
 
   void enter();
+  // Enters when the section is free or already held by this thread, without waiting; false when another
+  // thread holds it. A null lock has nothing to take: true, and the matching leave does nothing.
+  bool tryEnter();
   void leave();
   bool isCreated() const { return mp_pSection != nullptr; }
 

@@ -78,6 +78,8 @@ void ClMutexLock::enter() {
   }
 }
 
+bool ClMutexLock::tryEnter() { return mp_pSection == nullptr || TryEnterCriticalSection(mp_pSection) != FALSE; }
+
 void ClMutexLock::leave() {
   if (mp_pSection != nullptr) {
     LeaveCriticalSection(mp_pSection);

@@ -399,6 +399,12 @@ int MessageBoxA(HWND /*hWnd*/, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   return IDOK;
 }
 
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
+  const std::string text = lpText ? Win32Internal::utf16ToUtf8(lpText) : std::string();
+  const std::string caption = lpCaption ? Win32Internal::utf16ToUtf8(lpCaption) : std::string();
+  return MessageBoxA(hWnd, text.c_str(), lpCaption ? caption.c_str() : nullptr, uType);
+}
+
 std::string Win32ToHostPath(LPCSTR lpPath) { return lpPath ? hostPath(resolvePath(lpPath)) : std::string(); }
 
 void Win32SetMessageBoxHook(Win32MessageBoxHook hook) {

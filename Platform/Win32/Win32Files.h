@@ -108,6 +108,8 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
 // call returns at once. Only MB_OK boxes are supported (else 0 with ERROR_NOT_SUPPORTED). A null caption is
 // "Error".
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+// The same with UTF-16 texts (turned into UTF-8 for the box, the error output and the test hook).
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
 // Stand-in extras -----------------------------------------------------------------------------------------------
 

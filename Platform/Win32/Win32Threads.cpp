@@ -3,6 +3,8 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <SDL.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -246,6 +248,8 @@ void* threadTrampoline(void* pStart) {
   t_pState = pObject->pState;
 
   const unsigned uResult = pObject->pRoutine(pObject->pArgument);
+  // SDL keeps per-thread data (its error text) for threads that call it; threads it did not make must give it back.
+  SDL_TLSCleanup();
 
   std::deque<std::function<void()>> dropped;  // routines queued too late die outside the lock
   {
@@ -445,7 +449,19 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES /*lpEventAttributes*/, BOOL bManualRes
   return Win32Internal::addHandle(pEvent);
 }
 
+namespace {
+std::atomic<void (*)()> g_pfnBlockingCallHook{nullptr};
+void runBlockingCallHook() {
+  if (void (*pfnHook)() = g_pfnBlockingCallHook.load(std::memory_order_acquire)) {
+    pfnHook();
+  }
+}
+}  // namespace
+
+void Win32SetBlockingCallHook(void (*pfnHook)()) { g_pfnBlockingCallHook.store(pfnHook, std::memory_order_release); }
+
 BOOL SetEvent(HANDLE hEvent) {
+  runBlockingCallHook();
   auto pEvent = Win32Internal::findHandleAs<EventObject>(hEvent, ObjectKind::Event);
   if (!pEvent) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -472,6 +488,7 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
 }
 
 DWORD WaitForSingleObjectEx(HANDLE hHandle, DWORD dwMilliseconds, BOOL bAlertable) {
+  runBlockingCallHook();
   std::shared_ptr<KernelObject> pObject = findAnyHandle(hHandle);
   if (!pObject || (pObject->eKind != ObjectKind::Thread && pObject->eKind != ObjectKind::Event)) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -505,6 +522,7 @@ BOOL CloseHandle(HANDLE hObject) {
 }
 
 DWORD SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
+  runBlockingCallHook();
   if (!bAlertable) {
     plainSleep(dwMilliseconds);
     return 0;
@@ -514,7 +532,10 @@ DWORD SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
   return 0;
 }
 
-void Sleep(DWORD dwMilliseconds) { plainSleep(dwMilliseconds); }
+void Sleep(DWORD dwMilliseconds) {
+  runBlockingCallHook();
+  plainSleep(dwMilliseconds);
+}
 
 DWORD QueueUserAPC(PAPCFUNC pfnAPC, HANDLE hThread, ULONG_PTR dwData) {
   if (!pfnAPC) {

@@ -80,6 +80,13 @@ void Sleep(DWORD dwMilliseconds);
 // is not a running thread.
 DWORD QueueUserAPC(PAPCFUNC pfnAPC, HANDLE hThread, ULONG_PTR dwData);
 
+// --- Stand-in interface for the other stand-ins (not a platform call) ---
+
+// Called on the calling thread at the start of every SetEvent, WaitForSingleObject(Ex), SleepEx and Sleep, before
+// it signals or may block. The graphics stand-in gives its context back here, so that threads that meet at
+// events can take turns with it. Null for none.
+void Win32SetBlockingCallHook(void (*pfnHook)());
+
 // The calling thread's last error code, set by failing calls (and by a few succeeding ones, as noted).
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);

@@ -61,14 +61,16 @@ std::string KvTestBinaryDir();
 // A fresh empty folder for one test, removed when the program ends.
 std::string KvTestTempDir(const std::string& name);
 
-// What a command run by KvTestRun did: its exit code (-1 when it did not exit normally) and its output with
-// standard error joined to it.
-struct SKvTestRun {
+// Makes dir the current folder and answers the one it replaces (empty when either step failed).
+std::string KvTestChangeFolder(const std::string& dir);
+
+// Runs a command line with its error output joined to its output; the exit status is -1 when the program
+// did not exit by itself.
+struct SKvToolRun {
   int iExit = -1;
-  std::string output;
+  std::string out;
 };
-// Runs a shell command and waits for it.
-SKvTestRun KvTestRun(const std::string& command);
+SKvToolRun KvTestRunTool(const std::string& commandLine);
 // A word for a shell command, quoted so that spaces and quotes in it (a checkout path may hold them) stay.
 std::string KvTestShellQuote(const std::string& word);
 

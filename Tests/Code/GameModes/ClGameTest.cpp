@@ -95,19 +95,24 @@ TEST_F(GameTopLevel, StartUpAndShutdownRunInTheirOrder) {
   ClGame::setStepTrace(&trace);
   ClGame::startUp();
   const std::vector<std::string> expectedStartUp = {
-      "ClMutexLock::initializePool", "ClThreadMgr::initialize", "ClDevINI::initialize", "ClDScriptMgr2::initialize",
+      "ClMutexLock::initializePool", "ClThreadMgr::initialize", "ClWorldObject::setIdentityTransform",
+      "ClDevINI::initialize", "ClDScriptMgr2::initialize",
       "ClMainLoop::readFrequency", "KvInitializeDataPaths", "KvLangID::initialize", "ClClock::initialize",
       "ClFileIO::initialize", "ClMagFileIO::loadTOC RWN", "ClAsyncAssetLoaderMgr::initialize", "ClDevINI::load",
-      "ClGame::seedRandom", "KvInitializeLanguagePath", "ClSteamMgr::initialize", "ClDiffMgr::initialize",
-      "KvLangID::loadStringTable Win32", "ClGameStateMgr::initialize", "ClGame::enterCurrentMode",
+      "ClGame::seedRandom", "KvInitializeLanguagePath", "ClSteamMgr::initialize", "ClAudioManager::initialize", "ClDiffMgr::initialize",
+      "KvLangID::loadStringTable Win32", "ClGraphics::mp_graphicsOptionsDict", "ClGameStateMgr::initialize",
+      "ClGame::enterCurrentMode",
       "ClMonkeyMgr::initialize"};
   EXPECT_EQ(trace, expectedStartUp);
   trace.clear();
   ClGame::shutDown();
   const std::vector<std::string> expectedShutdown = {
-      "ClMonkeyMgr::terminate", "ClDiffMgr::terminate", "ClRumbleMgr::terminate", "ClSteamMgr::shutdown",
+      "ClMonkeyMgr::terminate", "ClDiffMgr::terminate", "ClRumbleMgr::terminate", "ClAudioManager::terminate",
+      "ClCameraMgr::terminate",
+      "ClSteamMgr::shutdown",
       "ClDScriptMgr2::terminate", "ClDevINI::terminate", "ClInputManager::terminate",
-      "ClGeometryDataMgr_WIN32::releaseAll", "ClAsyncAssetLoaderMgr::terminate", "ClClock::shutdown",
+      "ClGeometryDataMgr_WIN32::releaseAll", "TV channel 0 cameras", "ClGraphics::terminate",
+      "ClAsyncAssetLoaderMgr::terminate", "ClClock::shutdown",
       "KvLangID::unloadAllStringTables", "ClMagFileIO::unload RWN", "ClMagFileIO::shutdown", "ClFileIO::shutdown",
       "ClJobMgr::shutdown", "ClThreadMgr::shutdown"};
   EXPECT_EQ(trace, expectedShutdown);

@@ -132,8 +132,8 @@ TEST(LangCompilerTest, TableLayoutIsSortedBySignedHash) {
   EXPECT_TRUE(bNegative && bPositive);
 }
 
-SKvTestRun langc(const std::string& arguments) {
-  return KvTestRun(KvTestShellQuote(KvTestBinaryDir() + "/Tools/LangC/langc") + " " + arguments);
+SKvToolRun langc(const std::string& arguments) {
+  return KvTestRunTool(KvTestShellQuote(KvTestBinaryDir() + "/Tools/LangC/langc") + " " + arguments);
 }
 
 int runLangc(const std::string& arguments) { return langc(arguments).iExit; }
@@ -157,16 +157,16 @@ TEST(LangCompilerTest, CommandWritesTheTableOrNothing) {
   EXPECT_EQ(runLangc("--frobnicate " + dir + "/good.lang"), 2);
 
   // The usage on request; a written table checks with the engine's loader, anything else does not.
-  const SKvTestRun help = langc("--help");
+  const SKvToolRun help = langc("--help");
   EXPECT_EQ(help.iExit, 0);
-  EXPECT_EQ(help.output.rfind("usage: langc", 0), 0u) << help.output;
+  EXPECT_EQ(help.out.rfind("usage: langc", 0), 0u) << help.out;
   EXPECT_EQ(runLangc("--check " + dir + "/good.lang"), 0);
   std::ofstream(dir + "/junk.lang") << "junk";
-  const SKvTestRun junk = langc("--check " + dir + "/junk.lang");
+  const SKvToolRun junk = langc("--check " + dir + "/junk.lang");
   EXPECT_EQ(junk.iExit, 1);
-  EXPECT_NE(junk.output.find("junk.lang: error: the engine does not load it: String table [Check] refused: "),
+  EXPECT_NE(junk.out.find("junk.lang: error: the engine does not load it: String table [Check] refused: "),
             std::string::npos)
-      << junk.output;
+      << junk.out;
 }
 
 // A source is read as every tool reads its text: a byte-order mark skipped, a zero byte refused where it is.
@@ -175,9 +175,9 @@ TEST(LangCompilerTest, SourcesAreReadAsEveryToolReadsThem) {
   std::ofstream(dir + "/bom.txt") << "\xEF\xBB\xBFHELLO = Bonjour\n";
   EXPECT_EQ(runLangc(dir + "/bom.txt " + dir + "/bom.lang"), 0);
   std::ofstream(dir + "/zero.txt") << "HELLO = Bon" << '\0' << "jour\n";
-  const SKvTestRun zero = langc(dir + "/zero.txt " + dir + "/zero.lang");
+  const SKvToolRun zero = langc(dir + "/zero.txt " + dir + "/zero.lang");
   EXPECT_EQ(zero.iExit, 1);
-  EXPECT_NE(zero.output.find("zero.txt:1:12: error: the file holds a zero byte"), std::string::npos) << zero.output;
+  EXPECT_NE(zero.out.find("zero.txt:1:12: error: the file holds a zero byte"), std::string::npos) << zero.out;
 }
 
 }  // namespace

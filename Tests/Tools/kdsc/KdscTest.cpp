@@ -45,7 +45,7 @@ std::string jsonOf(const std::vector<uint8_t>& image) {
   return json;
 }
 
-SKvTestRun run(const std::string& arguments) { return KvTestRun(KvTestShellQuote(KDSC_PATH) + " " + arguments); }
+SKvToolRun run(const std::string& arguments) { return KvTestRunTool(KvTestShellQuote(KDSC_PATH) + " " + arguments); }
 
 TEST(Kdsc, WritesTheFileLayout) {
   const std::vector<uint8_t> image = compile("A = 1");
@@ -169,50 +169,50 @@ TEST(Kdsc, ErrorsNameFileLineAndColumn) {
 }
 
 TEST(KdscTool, HelpCompileDumpAndErrors) {
-  const SKvTestRun help = run("--help");
+  const SKvToolRun help = run("--help");
   EXPECT_EQ(help.iExit, 0);
-  EXPECT_EQ(help.output.rfind("usage: kdsc", 0), 0u) << help.output;
-  EXPECT_NE(help.output.find("--dump"), std::string::npos);
+  EXPECT_EQ(help.out.rfind("usage: kdsc", 0), 0u) << help.out;
+  EXPECT_NE(help.out.find("--dump"), std::string::npos);
 
   const std::string dir = KvTestTempDir("kdsc-tool");
   std::ofstream(dir + "/Enemy.kdt") << "Speed = 3.5\nStates = { Idle = { Animation = #Stand } }\n";
-  const SKvTestRun compiled = run(dir + "/Enemy.kdt");
-  EXPECT_EQ(compiled.iExit, 0) << compiled.output;
+  const SKvToolRun compiled = run(dir + "/Enemy.kdt");
+  EXPECT_EQ(compiled.iExit, 0) << compiled.out;
   std::ifstream in(dir + "/Enemy.kds", std::ios::binary);
   const std::vector<uint8_t> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const SKvTestRun dumped = run("--dump " + dir + "/Enemy.kds");
+  const SKvToolRun dumped = run("--dump " + dir + "/Enemy.kds");
   EXPECT_EQ(dumped.iExit, 0);
-  EXPECT_EQ(dumped.output, jsonOf(image));
-  EXPECT_EQ(dumped.output, jsonOf(compile("Speed = 3.5\nStates = { Idle = { Animation = #Stand } }\n")));
+  EXPECT_EQ(dumped.out, jsonOf(image));
+  EXPECT_EQ(dumped.out, jsonOf(compile("Speed = 3.5\nStates = { Idle = { Animation = #Stand } }\n")));
 
-  const SKvTestRun named = run("-o " + dir + "/Other.kds " + dir + "/Enemy.kdt");
+  const SKvToolRun named = run("-o " + dir + "/Other.kds " + dir + "/Enemy.kdt");
   EXPECT_EQ(named.iExit, 0);
-  EXPECT_EQ(run("--dump " + dir + "/Other.kds").output, dumped.output);
+  EXPECT_EQ(run("--dump " + dir + "/Other.kds").out, dumped.out);
 
   std::ofstream(dir + "/Bad.kdt") << "A = [\n";
-  const SKvTestRun bad = run(dir + "/Bad.kdt");
+  const SKvToolRun bad = run(dir + "/Bad.kdt");
   EXPECT_EQ(bad.iExit, 1);
-  EXPECT_NE(bad.output.find("Bad.kdt:2:1: error: missing ']'"), std::string::npos) << bad.output;
+  EXPECT_NE(bad.out.find("Bad.kdt:2:1: error: missing ']'"), std::string::npos) << bad.out;
   EXPECT_FALSE(std::ifstream(dir + "/Bad.kds").good());
 
   std::ofstream(dir + "/Corrupt.kds") << "garbage!!";
-  const SKvTestRun corrupt = run("--dump " + dir + "/Corrupt.kds");
+  const SKvToolRun corrupt = run("--dump " + dir + "/Corrupt.kds");
   EXPECT_EQ(corrupt.iExit, 1);
-  EXPECT_NE(corrupt.output.find("Corrupt.kds] refused"), std::string::npos) << corrupt.output;
+  EXPECT_NE(corrupt.out.find("Corrupt.kds] refused"), std::string::npos) << corrupt.out;
 
   // What the build compiles is loaded with the engine's loader: a compiled file passes, a damaged one does not.
   EXPECT_EQ(run("--check " + dir + "/Enemy.kds").iExit, 0);
-  const SKvTestRun refused = run("--check " + dir + "/Corrupt.kds");
+  const SKvToolRun refused = run("--check " + dir + "/Corrupt.kds");
   EXPECT_EQ(refused.iExit, 1);
-  EXPECT_NE(refused.output.find("Corrupt.kds] refused"), std::string::npos) << refused.output;
+  EXPECT_NE(refused.out.find("Corrupt.kds] refused"), std::string::npos) << refused.out;
 
   // Sources are read as every tool reads them: a byte-order mark skipped, a zero byte refused where it is.
   std::ofstream(dir + "/Bom.kdt") << "\xEF\xBB\xBFSpeed = 1\n";
   EXPECT_EQ(run(dir + "/Bom.kdt").iExit, 0);
   std::ofstream(dir + "/Zero.kdt") << "A = 1\nB = \"ab" << '\0' << "cd\"\n";
-  const SKvTestRun zero = run(dir + "/Zero.kdt");
+  const SKvToolRun zero = run(dir + "/Zero.kdt");
   EXPECT_EQ(zero.iExit, 1);
-  EXPECT_NE(zero.output.find("Zero.kdt:2:8: error: the file holds a zero byte"), std::string::npos) << zero.output;
+  EXPECT_NE(zero.out.find("Zero.kdt:2:8: error: the file holds a zero byte"), std::string::npos) << zero.out;
 
   EXPECT_EQ(run("--frobnicate").iExit, 2);
   EXPECT_EQ(run("").iExit, 2);

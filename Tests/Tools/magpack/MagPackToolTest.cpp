@@ -18,8 +18,8 @@
 namespace {
 
 // Runs magpack with the arguments (and standard error joined to the output).
-SKvTestRun magpack(const std::string& arguments) {
-  return KvTestRun(KvTestShellQuote(KV_MAGPACK_PATH) + " " + arguments);
+SKvToolRun magpack(const std::string& arguments) {
+  return KvTestRunTool(KvTestShellQuote(KV_MAGPACK_PATH) + " " + arguments);
 }
 
 std::string readText(const std::string& path) {
@@ -45,55 +45,55 @@ TEST(MagPackTool, PacksListsAndExtractsThroughTheEngineReader) {
   writeText(dir + "/src/Text/Plain.txt", "plain text\n");
   writeText(dir + "/src/Text/Both.txt", repeated);
   writeText(dir + "/src/rules.manifest", "Both.txt compress encrypt\n");
-  SKvTestRun packed = magpack("pack --name TLX --out " + dir + "/out --root " + dir + "/src/Text --manifest " + dir +
+  SKvToolRun packed = magpack("pack --name TLX --out " + dir + "/out --root " + dir + "/src/Text --manifest " + dir +
                              "/src/rules.manifest --key tool-key --depfile " + dir + "/out/tlx.d");
-  ASSERT_EQ(packed.iExit, 0) << packed.output;
-  EXPECT_NE(packed.output.find("TLX: 2 entries (1 compressed, 1 encrypted)"), std::string::npos) << packed.output;
+  ASSERT_EQ(packed.iExit, 0) << packed.out;
+  EXPECT_NE(packed.out.find("TLX: 2 entries (1 compressed, 1 encrypted)"), std::string::npos) << packed.out;
   const std::string depfile = readText(dir + "/out/tlx.d");
   EXPECT_NE(depfile.find("Both.txt"), std::string::npos);
   EXPECT_NE(depfile.find("rules.manifest"), std::string::npos);
 
-  SKvTestRun listed = magpack("list --dir " + dir + "/out --name TLX --root " + dir + "/src/Text");
-  ASSERT_EQ(listed.iExit, 0) << listed.output;
-  EXPECT_NE(listed.output.find(hex(KvStrHash("Both.txt")) + " "), std::string::npos) << listed.output;
-  EXPECT_NE(listed.output.find(" CE "), std::string::npos) << listed.output;
-  EXPECT_NE(listed.output.find("Plain.txt"), std::string::npos) << listed.output;
+  SKvToolRun listed = magpack("list --dir " + dir + "/out --name TLX --root " + dir + "/src/Text");
+  ASSERT_EQ(listed.iExit, 0) << listed.out;
+  EXPECT_NE(listed.out.find(hex(KvStrHash("Both.txt")) + " "), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find(" CE "), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("Plain.txt"), std::string::npos) << listed.out;
 
   for (const char* pMemory : {"", " --memory"}) {
-    SKvTestRun extracted = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key tool-key --out " +
+    SKvToolRun extracted = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key tool-key --out " +
                                   dir + "/both.out" + pMemory);
-    ASSERT_EQ(extracted.iExit, 0) << extracted.output;
+    ASSERT_EQ(extracted.iExit, 0) << extracted.out;
     EXPECT_EQ(readText(dir + "/both.out"), repeated);
   }
-  SKvTestRun wrongKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key other --out " + dir +
+  SKvToolRun wrongKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key other --out " + dir +
                                "/x.out");
   EXPECT_EQ(wrongKey.iExit, 1);
-  EXPECT_NE(wrongKey.output.find("TLX_win32.mdf] is damaged"), std::string::npos) << wrongKey.output;
-  SKvTestRun noKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt");
+  EXPECT_NE(wrongKey.out.find("TLX_win32.mdf] is damaged"), std::string::npos) << wrongKey.out;
+  SKvToolRun noKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt");
   EXPECT_EQ(noKey.iExit, 1);
-  EXPECT_NE(noKey.output.find("No encryption key passed-in"), std::string::npos) << noKey.output;
-  SKvTestRun missing = magpack("extract --dir " + dir + "/out --name TLX --path Nope.txt --key tool-key");
+  EXPECT_NE(noKey.out.find("No encryption key passed-in"), std::string::npos) << noKey.out;
+  SKvToolRun missing = magpack("extract --dir " + dir + "/out --name TLX --path Nope.txt --key tool-key");
   EXPECT_EQ(missing.iExit, 1);
-  EXPECT_NE(missing.output.find("[Nope.txt] is not in archive [TLX]"), std::string::npos) << missing.output;
+  EXPECT_NE(missing.out.find("[Nope.txt] is not in archive [TLX]"), std::string::npos) << missing.out;
 }
 
 TEST(MagPackTool, HashesTextsAndRejectsBadUsage) {
-  SKvTestRun hashed = magpack("hash RWN \"Lang\\\\eng\\\\Strings\\\\Win32.lang\"");
-  ASSERT_EQ(hashed.iExit, 0) << hashed.output;
-  EXPECT_NE(hashed.output.find(hex(KvStrHash("RWN"))), std::string::npos) << hashed.output;
-  EXPECT_NE(hashed.output.find(" " + std::to_string(static_cast<i32>(KvStrHash("RWN"))) + " RWN\n"), std::string::npos)
-      << hashed.output;
-  EXPECT_NE(hashed.output.find(hex(KvStrHash("Lang\\eng\\Strings\\Win32.lang"))), std::string::npos) << hashed.output;
+  SKvToolRun hashed = magpack("hash RWN \"Lang\\\\eng\\\\Strings\\\\Win32.lang\"");
+  ASSERT_EQ(hashed.iExit, 0) << hashed.out;
+  EXPECT_NE(hashed.out.find(hex(KvStrHash("RWN"))), std::string::npos) << hashed.out;
+  EXPECT_NE(hashed.out.find(" " + std::to_string(static_cast<i32>(KvStrHash("RWN"))) + " RWN\n"), std::string::npos)
+      << hashed.out;
+  EXPECT_NE(hashed.out.find(hex(KvStrHash("Lang\\eng\\Strings\\Win32.lang"))), std::string::npos) << hashed.out;
   EXPECT_EQ(magpack("").iExit, 2);
   EXPECT_EQ(magpack("unpack").iExit, 2);
   EXPECT_EQ(magpack("pack --name X").iExit, 2);
   EXPECT_EQ(magpack("pack --name X --out /tmp --bogus").iExit, 2);
-  SKvTestRun failed = magpack("pack --name X --out " + KvTestTempDir("Bad") + " --manifest /nonexistent/m");
+  SKvToolRun failed = magpack("pack --name X --out " + KvTestTempDir("Bad") + " --manifest /nonexistent/m");
   EXPECT_EQ(failed.iExit, 1);
-  EXPECT_NE(failed.output.find("/nonexistent/m: error: cannot open the file"), std::string::npos) << failed.output;
-  const SKvTestRun help = magpack("--help");
+  EXPECT_NE(failed.out.find("/nonexistent/m: error: cannot open the file"), std::string::npos) << failed.out;
+  const SKvToolRun help = magpack("--help");
   EXPECT_EQ(help.iExit, 0);
-  EXPECT_EQ(help.output.rfind("usage: magpack pack", 0), 0u) << help.output;
+  EXPECT_EQ(help.out.rfind("usage: magpack pack", 0), 0u) << help.out;
 }
 
 // What the build packs is read back with the engine's reader; a damaged archive fails the check.
@@ -106,16 +106,16 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
                     "/pack.manifest --key check-key --quiet")
                 .iExit,
             0);
-  const SKvTestRun good = magpack("check --dir " + dir + "/out --name CHK --key check-key");
-  EXPECT_EQ(good.iExit, 0) << good.output;
-  const SKvTestRun wrongKey = magpack("check --dir " + dir + "/out --name CHK --key other-key");
+  const SKvToolRun good = magpack("check --dir " + dir + "/out --name CHK --key check-key");
+  EXPECT_EQ(good.iExit, 0) << good.out;
+  const SKvToolRun wrongKey = magpack("check --dir " + dir + "/out --name CHK --key other-key");
   EXPECT_EQ(wrongKey.iExit, 1);
-  EXPECT_NE(wrongKey.output.find("does not inflate"), std::string::npos) << wrongKey.output;
+  EXPECT_NE(wrongKey.out.find("does not inflate"), std::string::npos) << wrongKey.out;
   std::filesystem::resize_file(dir + "/out/CHK_win32.mdf", 8);
-  const SKvTestRun cut = magpack("check --dir " + dir + "/out --name CHK --key check-key");
+  const SKvToolRun cut = magpack("check --dir " + dir + "/out --name CHK --key check-key");
   EXPECT_EQ(cut.iExit, 1);
-  EXPECT_NE(cut.output.find("lies past its end"), std::string::npos) << cut.output;
-  EXPECT_NE(cut.output.find("archive [CHK] does not read back whole"), std::string::npos) << cut.output;
+  EXPECT_NE(cut.out.find("lies past its end"), std::string::npos) << cut.out;
+  EXPECT_NE(cut.out.find("archive [CHK] does not read back whole"), std::string::npos) << cut.out;
 }
 
 // The data root the build writes from Content/: the main archive loads with the game's key, every entry reads
@@ -159,12 +159,24 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   }
   // The compiled string tables are packed beside the content tree, compressed and encrypted.
   i32 iTables = 0;
-  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang"}) {
+  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang",
+                             ".\\Lang\\eng\\Strings\\UI.lang", ".\\Lang\\fra\\Strings\\UI.lang"}) {
     ClMagTOC* pOwner = nullptr;
     const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, pTable);
     ASSERT_NE(pInfo, nullptr) << pTable;
     EXPECT_TRUE(pInfo->mp_uiCompressed && pInfo->mp_uiEncrypted) << pTable;
     ++iTables;
+  }
+  // So are the compiled UI screen sets of the languages; the splash set is plain.
+  i32 iScreenSets = 0;
+  for (const char* pScreens : {".\\UI\\Switcher_Splash.kui", ".\\Lang\\eng\\UI\\VOSK_UI.kui",
+                               ".\\Lang\\fra\\UI\\VOSK_UI.kui"}) {
+    ClMagTOC* pOwner = nullptr;
+    const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, pScreens);
+    ASSERT_NE(pInfo, nullptr) << pScreens;
+    const bool bLocalized = std::string(pScreens).find("Lang") != std::string::npos;
+    EXPECT_EQ(pInfo->mp_uiCompressed && pInfo->mp_uiEncrypted, bLocalized) << pScreens;
+    ++iScreenSets;
   }
   // So are the compiled data scripts, which the script manager loads from there.
   ClDScriptMgr2::initialize();
@@ -173,7 +185,8 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   EXPECT_EQ(pMonkey->getChild("Scheme_InGame")->getChild("Fighting")->getChild("Weight")->getFloatExact(), 4.0f);
   ClDScriptMgr2::terminate();
   const i32 iScripts = 1;
-  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))), iFiles + iTables + iScripts);
+  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))),
+            iFiles + iTables + iScreenSets + iScripts);
   EXPECT_GE(iCompressed, 1);
   EXPECT_GE(iEncrypted, 1);
   ClMagFileIO::shutdown();

@@ -31,8 +31,8 @@ class GameStart : public ::testing::Test {
   // Runs the game in the data root, headless (no display: SDL would open a D-Bus connection whose buffers it
   // never frees, which the leak check of a sanitizer build reports); a game that starts would run until
   // stopped, so a limit ends it.
-  SKvTestRun run() const {
-    return KvTestRun("cd " + KvTestShellQuote(m_dir + "/Data") + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
+  SKvToolRun run() const {
+    return KvTestRunTool("cd " + KvTestShellQuote(m_dir + "/Data") + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
                      "GRINDLOW_STORE_DIR=" + KvTestShellQuote(m_dir + "/store") + " timeout -s INT 20 " +
                      KvTestShellQuote(KV_GAME_PATH));
   }
@@ -40,48 +40,48 @@ class GameStart : public ::testing::Test {
 };
 
 TEST_F(GameStart, NothingToRunEndsWithTheMissingFilesNamed) {
-  const SKvTestRun result = run();
-  EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.output;
-  EXPECT_NE(result.output.find("The game cannot start: String table [.\\Lang\\eng\\Strings\\Win32.lang] not found."),
+  const SKvToolRun result = run();
+  EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.out;
+  EXPECT_NE(result.out.find("The game cannot start: String table [.\\Lang\\eng\\Strings\\Win32.lang] not found."),
             std::string::npos)
-      << result.output;
-  EXPECT_NE(result.output.find("The main archive was not loaded: Mag archive [RWN] not found: neither "
+      << result.out;
+  EXPECT_NE(result.out.find("The main archive was not loaded: Mag archive [RWN] not found: neither "
                                "[.\\RWN_win32.mtc] nor [.\\Mag\\RWN_win32.mtc] exists"),
             std::string::npos)
-      << result.output;
+      << result.out;
 }
 
 // With only the data file missing, the message names the data file, not the table of contents.
 TEST_F(GameStart, AMissingDataFileIsNamedAsSuch) {
   copyBuilt("RWN_win32.mtc");
-  const SKvTestRun result = run();
-  EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.output;
-  EXPECT_NE(result.output.find("The main archive was not loaded: Mag data file [.\\RWN_win32.mdf] could not be "
+  const SKvToolRun result = run();
+  EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.out;
+  EXPECT_NE(result.out.find("The main archive was not loaded: Mag data file [.\\RWN_win32.mdf] could not be "
                                "opened"),
             std::string::npos)
-      << result.output;
-  EXPECT_EQ(result.output.find(".mtc"), std::string::npos) << result.output;
+      << result.out;
+  EXPECT_EQ(result.out.find(".mtc"), std::string::npos) << result.out;
 }
 
 TEST_F(GameStart, ADamagedArchiveIsNamedAndSaidToBeDamaged) {
   copyBuilt("RWN_win32.mdf");
   copyBuilt("RWN_win32.mtc");
   fs::resize_file(data("RWN_win32.mtc"), 30);
-  const SKvTestRun result = run();
-  EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.output;
-  EXPECT_NE(result.output.find("Mag TOC file [.\\RWN_win32.mtc] is damaged and was not loaded"), std::string::npos)
-      << result.output;
+  const SKvToolRun result = run();
+  EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.out;
+  EXPECT_NE(result.out.find("Mag TOC file [.\\RWN_win32.mtc] is damaged and was not loaded"), std::string::npos)
+      << result.out;
 }
 
 // A loose string table stands in for the archive's, and a damaged one is refused by name.
 TEST_F(GameStart, ARefusedStringTableIsNamedWithWhy) {
   fs::create_directories(data("Lang/eng/Strings"));
   std::ofstream(data("Lang/eng/Strings/Win32.lang")) << "not a table";
-  const SKvTestRun result = run();
-  EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.output;
-  EXPECT_NE(result.output.find("The game cannot start: String table [.\\Lang\\eng\\Strings\\Win32.lang] refused: "),
+  const SKvToolRun result = run();
+  EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.out;
+  EXPECT_NE(result.out.find("The game cannot start: String table [.\\Lang\\eng\\Strings\\Win32.lang] refused: "),
             std::string::npos)
-      << result.output;
+      << result.out;
 }
 
 // The loose-file fallback stays: without any archive, a loose engine string table lets the game start.

@@ -1,0 +1,343 @@
+// The sound layer against SDL2_mixer, both on an SDL audio device:
+//  - Mix64Voices: CPU time of the audio thread for one 1024-frame block of 64 looping voices at 48 kHz whose
+//    volume and pan change before every block (the engine's voices also change pitch, which SDL2_mixer cannot);
+//    SDL's disk driver writes to /dev/null with no delay, so blocks follow each other as fast as they are mixed.
+//  - PlayToFirstSample: milliseconds from asking for a sound to its first sample leaving the device, at the
+//    default device buffer (1024 frames) of SDL's dummy driver, which runs in real time: the time until the mix
+//    block that holds the first sample is made, plus the sample's place in the block, plus one device buffer.
+//    The engine side is the whole cue path: playCue, the update that starts it, the mixer.
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Files/KvDataPaths.h"
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Platform/FMODEx/FMODEx.h"
+#include "Platform/FMODEx/FMODExTest.h"
+
+namespace {
+
+constexpr int gc_iRATE = 48000;
+constexpr int gc_iBLOCK = 1024;
+constexpr int gc_iVOICES = 64;
+
+double threadCpuSeconds() {
+  timespec now = {};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// What the audio thread reports after each block: its CPU time since the previous block, and when the first
+// non-silent sample appeared.
+struct SBlockClock {
+  std::mutex lock;
+  std::condition_variable changed;
+  std::deque<double> cpuPerBlock;
+  double dLastCpu = -1.0;
+  std::thread::id lastThread;
+  bool bWatchSound = false;
+  std::chrono::steady_clock::time_point firstSound;
+  int iFirstFrame = -1;
+
+  void onBlock(const void* pSamples, int iFrames, bool bFloat) {
+    const double dCpu = threadCpuSeconds();
+    std::lock_guard<std::mutex> guard(lock);
+    // A block's time is measured from the previous block of the same thread.
+    if (std::this_thread::get_id() != lastThread) {
+      lastThread = std::this_thread::get_id();
+      dLastCpu = -1.0;
+    }
+    if (dLastCpu >= 0.0 && dCpu >= dLastCpu) {
+      cpuPerBlock.push_back(dCpu - dLastCpu);
+      if (cpuPerBlock.size() > 64) {
+        cpuPerBlock.pop_front();
+      }
+    }
+    dLastCpu = dCpu;
+    if (bWatchSound && iFirstFrame < 0) {
+      for (int f = 0; f < iFrames; ++f) {
+        const float fLeft = bFloat ? static_cast<const float*>(pSamples)[2 * f]
+                                   : static_cast<const Sint16*>(pSamples)[2 * f] / 32768.0f;
+        if (fLeft != 0.0f) {
+          iFirstFrame = f;
+          firstSound = std::chrono::steady_clock::now();
+          break;
+        }
+      }
+    }
+    changed.notify_all();
+  }
+  // Forgets the previous device's thread (a new device may run on a thread of the same id).
+  void reset() {
+    std::lock_guard<std::mutex> guard(lock);
+    dLastCpu = -1.0;
+    lastThread = std::thread::id();
+    cpuPerBlock.clear();
+  }
+  double nextBlockCpu() {
+    std::unique_lock<std::mutex> guard(lock);
+    cpuPerBlock.clear();
+    changed.wait(guard, [&] { return !cpuPerBlock.empty(); });
+    return cpuPerBlock.front();
+  }
+  void watchSound() {
+    std::lock_guard<std::mutex> guard(lock);
+    bWatchSound = true;
+    iFirstFrame = -1;
+  }
+  // Seconds from start to the first sample leaving the device.
+  double waitSound(std::chrono::steady_clock::time_point start) {
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait(guard, [&] { return iFirstFrame >= 0; });
+    bWatchSound = false;
+    return std::chrono::duration<double>(firstSound - start).count() +
+           static_cast<double>(iFirstFrame + gc_iBLOCK) / gc_iRATE;
+  }
+};
+
+SBlockClock g_blockClock;
+
+void engineObserver(void*, const float* pBlock, unsigned int uiFrames) {
+  g_blockClock.onBlock(pBlock, static_cast<int>(uiFrames), true);
+}
+
+void mixerPostMix(void*, Uint8* pStream, int iLength) { g_blockClock.onBlock(pStream, iLength / 4, false); }
+
+// A looping 48 kHz sound (a sine) as a WAV file image.
+std::vector<Uint8> loopSound(int iVoice) {
+  const int iFrames = gc_iRATE / 2;
+  std::vector<Sint16> pcm(static_cast<size_t>(iFrames));
+  for (int f = 0; f < iFrames; ++f) {
+    pcm[static_cast<size_t>(f)] =
+        static_cast<Sint16>(3000.0 * std::sin(2.0 * 3.14159265358979 * (200.0 + 10.0 * iVoice) * f / gc_iRATE));
+  }
+  const Uint32 uiData = static_cast<Uint32>(pcm.size() * 2);
+  std::vector<Uint8> wav(44 + uiData);
+  auto put32 = [&](size_t o, Uint32 v) { std::memcpy(&wav[o], &v, 4); };
+  auto put16 = [&](size_t o, Uint16 v) { std::memcpy(&wav[o], &v, 2); };
+  std::memcpy(&wav[0], "RIFF", 4);
+  put32(4, 36 + uiData);
+  std::memcpy(&wav[8], "WAVEfmt ", 8);
+  put32(16, 16);
+  put16(20, 1);
+  put16(22, 1);
+  put32(24, gc_iRATE);
+  put32(28, gc_iRATE * 2);
+  put16(32, 2);
+  put16(34, 16);
+  std::memcpy(&wav[36], "data", 4);
+  put32(40, uiData);
+  std::memcpy(&wav[44], pcm.data(), uiData);
+  return wav;
+}
+
+void useDiskDriver() {
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+  setenv("SDL_DISKAUDIODELAY", "0", 1);
+}
+
+void BM_Engine_Mix64Voices(benchmark::State& state) {
+  useDiskDriver();
+  g_blockClock.reset();
+  FMODExSetOutput(EFMODExOutput::Device);
+  FMOD::System* pSystem = nullptr;
+  FMOD_System_Create(&pSystem);
+  pSystem->setSoftwareChannels(128);
+  pSystem->setSoftwareFormat(gc_iRATE, FMOD_SOUND_FORMAT_PCM16, 0, 16, FMOD_DSP_RESAMPLER_LINEAR);
+  if (pSystem->init(128, FMOD_INIT_NORMAL, nullptr) != FMOD_OK || FMODExGetOutput(pSystem) != EFMODExOutput::Device) {
+    state.SkipWithError("no SDL disk audio device");
+    pSystem->release();
+    return;
+  }
+  std::vector<std::vector<Uint8>> files;
+  std::vector<FMOD::Channel*> channels;
+  for (int v = 0; v < gc_iVOICES; ++v) {
+    files.push_back(loopSound(v));
+    FMOD_CREATESOUNDEXINFO exinfo = {};
+    exinfo.cbsize = sizeof(exinfo);
+    exinfo.length = static_cast<unsigned int>(files.back().size());
+    FMOD::Sound* pSound = nullptr;
+    FMOD::Channel* pChannel = nullptr;
+    if (pSystem->createSound(reinterpret_cast<const char*>(files.back().data()), FMOD_OPENMEMORY | FMOD_LOOP_NORMAL,
+                             &exinfo, &pSound) != FMOD_OK ||
+        pSystem->playSound(FMOD_CHANNEL_FREE, pSound, false, &pChannel) != FMOD_OK) {
+      state.SkipWithError("a voice could not start");
+      pSystem->release();
+      return;
+    }
+    channels.push_back(pChannel);
+  }
+  FMODExSetMixObserver(pSystem, &engineObserver, nullptr);
+  g_blockClock.nextBlockCpu();  // the first block of this device sets its thread's clock
+  int iBlock = 0;
+  for (auto _ : state) {
+    for (int v = 0; v < gc_iVOICES; ++v) {
+      const float fPhase = static_cast<float>((iBlock + v) % 16) / 16.0f;
+      channels[static_cast<size_t>(v)]->setVolume(0.2f + 0.6f * fPhase);
+      channels[static_cast<size_t>(v)]->setPan(2.0f * fPhase - 1.0f);
+      channels[static_cast<size_t>(v)]->setFrequency(gc_iRATE * (0.9f + 0.2f * fPhase));
+    }
+    state.SetIterationTime(g_blockClock.nextBlockCpu());
+    ++iBlock;
+  }
+  FMODExSetMixObserver(pSystem, nullptr, nullptr);
+  pSystem->release();
+  FMODExClearOutput();
+}
+
+void BM_Baseline_Mix64Voices(benchmark::State& state) {
+  useDiskDriver();
+  g_blockClock.reset();
+  SDL_InitSubSystem(SDL_INIT_AUDIO);
+  if (Mix_OpenAudioDevice(gc_iRATE, AUDIO_S16SYS, 2, gc_iBLOCK, nullptr, 0) != 0) {
+    state.SkipWithError("SDL2_mixer could not open the disk audio device");
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return;
+  }
+  Mix_AllocateChannels(gc_iVOICES);
+  std::vector<Mix_Chunk*> chunks;
+  for (int v = 0; v < gc_iVOICES; ++v) {
+    std::vector<Uint8> wav = loopSound(v);
+    chunks.push_back(Mix_LoadWAV_RW(SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size())), 1));
+    Mix_PlayChannel(v, chunks.back(), -1);
+  }
+  Mix_SetPostMix(&mixerPostMix, nullptr);
+  g_blockClock.nextBlockCpu();
+  int iBlock = 0;
+  for (auto _ : state) {
+    for (int v = 0; v < gc_iVOICES; ++v) {
+      const float fPhase = static_cast<float>((iBlock + v) % 16) / 16.0f;
+      Mix_Volume(v, static_cast<int>(MIX_MAX_VOLUME * (0.2f + 0.6f * fPhase)));
+      const Uint8 uiRight = static_cast<Uint8>(255.0f * fPhase);
+      Mix_SetPanning(v, static_cast<Uint8>(255 - uiRight), uiRight);
+    }
+    state.SetIterationTime(g_blockClock.nextBlockCpu());
+    ++iBlock;
+  }
+  Mix_SetPostMix(nullptr, nullptr);
+  Mix_HaltChannel(-1);
+  for (Mix_Chunk* pChunk : chunks) {
+    Mix_FreeChunk(pChunk);
+  }
+  Mix_CloseAudio();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+// A data root with a one-cue bank for the engine's latency.
+void writeLatencyBank() {
+  const std::filesystem::path root = std::filesystem::temp_directory_path() / "grindlow_bench_audio";
+  std::filesystem::create_directories(root / "Audio");
+  std::filesystem::current_path(root);
+  const std::vector<Uint8> wav = loopSound(0);
+  std::ofstream(root / "Audio" / "Tone.wav", std::ios::binary).write(reinterpret_cast<const char*>(wav.data()),
+                                                                     static_cast<std::streamsize>(wav.size()));
+  std::vector<Uint8> bank(64 + sizeof(SPrerenderedCue), 0);
+  SSoundBankHeader& header = *reinterpret_cast<SSoundBankHeader*>(bank.data());
+  header.mp_pSortedIndexEntries = 32;
+  header.m_uiBankNameHash = KvStrHash(gc_pszSOUND_BANK_NAME);
+  header.m_iNumEntries = 1;
+  SSoundBankIndexEntry& entry = *reinterpret_cast<SSoundBankIndexEntry*>(bank.data() + 32);
+  entry.m_uiCueNameHash = KvStrHash("Tone");
+  entry.mp_pPrerenderedCue = 64;
+  SPrerenderedCue& cue = *reinterpret_cast<SPrerenderedCue*>(bank.data() + 64);
+  cue.m_iNumSources = 1;
+  std::strcpy(cue.m_aszSourceNames[0], "Tone.wav");
+  cue.m_afWeights[0] = 1.0f;
+  cue.m_afLengths[0] = 0.5f;
+  cue.m_afDefaultFrequencies[0] = gc_iRATE;
+  cue.m_fVolume = cue.m_fPitch = 1.0f;
+  std::ofstream(root / "Audio" / "VOSK_SFX.iAudioSB", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
+}
+
+void BM_Engine_PlayToFirstSample(benchmark::State& state) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::filesystem::path previous = std::filesystem::current_path();
+  writeLatencyBank();
+  ClMutexLock::initializePool();
+  KvInitializeDataPaths();
+  ClFileIO::initialize();
+  ClMagFileIO::initTOCPool();
+  ClMagFileIO::initRefPool();
+  ClDevINI::initialize();
+  FMODExSetOutput(EFMODExOutput::Device);
+  ClAudioManager::initialize();
+  if (ClAudioManager::loadSoundBank() != 1 || FMODExGetOutput(ClAudioManager::getSystem()) != EFMODExOutput::Device) {
+    state.SkipWithError("no bank or no dummy audio device");
+  }
+  FMODExSetMixObserver(ClAudioManager::getSystem(), &engineObserver, nullptr);
+  const u32 uiTone = KvStrHash("Tone");
+  for (auto _ : state) {
+    g_blockClock.watchSound();
+    const auto start = std::chrono::steady_clock::now();
+    SCueHandle handle = ClAudioManager::createCueInstance(uiTone);
+    ClAudioManager::update();
+    const double dSeconds = g_blockClock.waitSound(start);
+    state.SetIterationTime(dSeconds);
+    ClAudioManager::stopCue(&handle, 0.0f);
+    g_blockClock.nextBlockCpu();  // one silent block before the next play
+  }
+  FMODExSetMixObserver(ClAudioManager::getSystem(), nullptr, nullptr);
+  ClAudioManager::terminate();
+  ClDevINI::terminate();
+  ClMagFileIO::shutdown();
+  ClFileIO::shutdown();
+  ClMutexLock::shutdownPool();
+  FMODExClearOutput();
+  std::filesystem::current_path(previous);
+}
+
+void BM_Baseline_PlayToFirstSample(benchmark::State& state) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SDL_InitSubSystem(SDL_INIT_AUDIO);
+  if (Mix_OpenAudioDevice(gc_iRATE, AUDIO_S16SYS, 2, gc_iBLOCK, nullptr, 0) != 0) {
+    state.SkipWithError("SDL2_mixer could not open the dummy audio device");
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return;
+  }
+  std::vector<Uint8> wav = loopSound(0);
+  Mix_Chunk* pChunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size())), 1);
+  Mix_SetPostMix(&mixerPostMix, nullptr);
+  for (auto _ : state) {
+    g_blockClock.watchSound();
+    const auto start = std::chrono::steady_clock::now();
+    const int iChannel = Mix_PlayChannel(-1, pChunk, 0);
+    state.SetIterationTime(g_blockClock.waitSound(start));
+    Mix_HaltChannel(iChannel);
+    g_blockClock.nextBlockCpu();
+  }
+  Mix_SetPostMix(nullptr, nullptr);
+  Mix_FreeChunk(pChunk);
+  Mix_CloseAudio();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Engine_Mix64Voices)->UseManualTime()->Iterations(400)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Baseline_Mix64Voices)->UseManualTime()->Iterations(400)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Engine_PlayToFirstSample)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_PlayToFirstSample)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,105 @@
+// Frames through the render worker against the same frames drawn on one thread with the same device, the cost of
+// the hand-over itself, and the CPU an idle vsync'd loop uses. Headless (SDL offscreen, Mesa llvmpipe), 320 x 240.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+#include "Tests/Support/GraphicsTestSupport.h"
+
+namespace {
+
+void startGraphics(CTestGraphicsHooks* pHooks, bool bVsync) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  KvTestStartGraphics(pHooks, "", bVsync);
+}
+
+// Clear + present, drawn by the worker after the hand-over.
+void BM_Engine_ClearPresentFrame(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  startGraphics(&hooks, false);
+  for (auto _ : state) {
+    ClGraphics::endFrame();
+  }
+  KvTestStopGraphics();
+}
+BENCHMARK(BM_Engine_ClearPresentFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// The same frame drawn on the calling thread with the same device.
+void BM_Baseline_ClearPresentFrame(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  startGraphics(&hooks, false);
+  for (auto _ : state) {
+    hooks.renderFrame();
+  }
+  KvTestStopGraphics();
+}
+BENCHMARK(BM_Baseline_ClearPresentFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// The hand-over alone: the worker's frame draws nothing.
+void BM_Engine_HandOver(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  hooks.m_bDraw = false;
+  startGraphics(&hooks, false);
+  for (auto _ : state) {
+    ClGraphics::endFrame();
+  }
+  KvTestStopGraphics();
+}
+BENCHMARK(BM_Engine_HandOver)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// A plain two-thread ping-pong over a mutex and condition variables: the floor of any lockstep hand-over.
+void BM_Baseline_HandOver(benchmark::State& state) {
+  std::mutex mutex;
+  std::condition_variable wake;
+  int iTurn = 0;  // 1: the worker's, 0: the caller's
+  bool bQuit = false;
+  std::thread worker([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      wake.wait(lock, [&] { return iTurn == 1 || bQuit; });
+      if (bQuit) return;
+      iTurn = 0;
+      wake.notify_all();
+    }
+  });
+  for (auto _ : state) {
+    std::unique_lock<std::mutex> lock(mutex);
+    iTurn = 1;
+    wake.notify_all();
+    wake.wait(lock, [&] { return iTurn == 0; });
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    bQuit = true;
+  }
+  wake.notify_all();
+  worker.join();
+}
+BENCHMARK(BM_Baseline_HandOver)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// An idle loop with vsync asked for: frames are paced to the refresh rate; the counter is the process's CPU
+// seconds per second of wall time (1.0 = one core busy).
+void BM_Engine_IdleVsyncFrame(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  startGraphics(&hooks, true);
+  const std::clock_t cpuStart = std::clock();
+  const auto wallStart = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    ClGraphics::endFrame();
+  }
+  const double fWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  const double fCpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  state.counters["cpu_per_s"] = fCpu / fWall;
+  state.counters["fps"] = static_cast<double>(state.iterations()) / fWall;
+  KvTestStopGraphics();
+}
+BENCHMARK(BM_Engine_IdleVsyncFrame)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(120);
+
+}  // namespace
+
+
+BENCHMARK_MAIN();

@@ -1,0 +1,160 @@
+// The UI manager: starts and ends the UI framework, loads the UI data files (screen sets) into widget trees,
+// finds widgets by name, keeps which widget has the focus of which pad, switches screens through named
+// switcher widgets and remembers the screens switched to, and queues deferred events.
+//
+// Everything is static (one UI) and runs on the main thread. Widgets live from their build until terminate;
+// clones until ClWidget::destroyChildren of their parent, which also makes the UI forget them (focus,
+// history, deferred events, the exclusive and forwarding lists, the pointer-exclusive slot, focus grids and,
+// through the hooks, the pointer detectors).
+//
+// Failures of programming are assertions or fatal errors (report and stop). A UI data file that cannot be
+// trusted is refused instead: the load answers false with one line on stderr naming the file, and the UI
+// keeps what it has (the file's record stays used, as after any failed load).
+//
+// Later parts of the UI (pointer tracker, the UI's device objects) and the game's registration of its
+// procedures are reached through ClUIHooks; without hooks the defaults stand for "not there yet".
+#pragma once
+
+#include "Corvane/ADT/ClDynamicHashTable.h"
+#include "Corvane/ADT/ClDynamicPool.h"
+#include "Corvane/ADT/ClDynamicVector.h"
+#include "Corvane/ADT/ClPool.h"
+#include "Corvane/System/KvTypes.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIDataFile.h"
+
+inline constexpr i32 gc_iMAX_UI_DATA_ENTRIES = 16;
+inline constexpr i32 gc_iMAX_FOCUS_ENTRIES = 8;
+inline constexpr i32 NUM_OF_WIDGETS_SWITCHED_IN_HISTORY = 8;
+inline constexpr i32 gc_iMAX_DEFERRED_EVENTS = 16;
+inline constexpr i32 gc_iMAX_EXCLUSIVE_WIDGETS = 254;
+inline constexpr i32 gc_iNUM_UI_PADS = 4;
+
+// One loaded UI data file.
+struct SUIDataEntry {
+  u8* mp_pBlock;             // the file image, 16-byte aligned, owned; relocated in place
+  u32 mp_uiBlockSize;
+  u32 mp_uiNameHash;         // of the name the file was loaded by
+  ClWidget* mp_pRootWidget;
+  u32 mp_bOwnsData;          // the block is held (and relocated)
+};
+
+struct SWidgetFocus {
+  u32 mp_uiPad;  // 0-3, or gc_uiANY_PAD
+  ClWidget* mp_pWidget;
+};
+
+struct SDeferredWidgetEvent {
+  ClWidget* mp_pWidget;
+  u32 mp_uiEventHash;
+  f32 mp_fTimeLeft;  // seconds
+  u32 mp_uiClock;    // 0 system, 1 gameplay
+  i32 mp_iPoolIndex;
+};
+
+// What the UI manager calls of later parts of the UI and of the game. Each default stands for the part not
+// existing yet.
+class ClUIHooks {
+ public:
+  virtual ~ClUIHooks() = default;
+  // The game's registration function (registerGameUIFunctions): registers every event procedure.
+  virtual void registerGameUIFunctions() {}
+  // ClPointerTracker::reset, ClPointerTracker::clearCurrentHits, ClPointerTracker::freeAllDetectors.
+  virtual void resetPointerTracker() {}
+  virtual void clearPointerHits() {}
+  virtual void freeAllPointerDetectors() {}
+  // ClUI_Win32::releaseDeviceObjects.
+  virtual void releaseDeviceObjects() {}
+  // A widget is about to be freed: whatever refers to it (its pointer detector) lets it go.
+  virtual void widgetDestroyed(ClWidget* pWidget) { (void)pWidget; }
+};
+
+class ClUI {
+ public:
+  // --- Start and end ---
+  static void initialise();
+  // Frees every widget, file and table; nothing unless initialised.
+  static void terminate();
+  static bool isInitialised() { return mp_bInitialized != 0; }
+
+  // --- UI data files ---
+  // Loads "<language folder>UI/<name>.kui". True when the tree was built; false when the read buffer could
+  // not be had or the file was refused. A name loaded before, a 17th file, a missing file and a failed read
+  // are fatal.
+  static bool loadLocalizedUIData(const char* pUIDataName);
+  // Loads "<data root>UI/Switcher_Splash.kui", as loadLocalizedUIData.
+  static bool loadUIData();
+  // Loads a file image held in memory under a name (tools and tests): as loadLocalizedUIData from the
+  // read on. The image is copied.
+  static bool loadUIDataFromImage(const char* pUIDataName, const u8* pImage, u32 uiSize);
+  // Turns the block's offsets into pointers (new pointer arrays for the offset arrays), builds the tree and
+  // loads it. The block must have passed KvValidateUIData.
+  static void relocateUIData(u8* pBlock, SUIDataEntry* pEntry);
+  static void recursivelyCreateWidgetsFromParent(SRawWidgetInstance* pRawInstance, ClWidget** ppWidgetToCreate,
+                                                 ClWidget* pParent);
+  // Fill the switched- and drawn-children lists of every widget below pWidget that has none yet.
+  static void buildSwitchedChildLists(ClWidget* pWidget);
+  static void buildDrawnChildLists(ClWidget* pWidget);
+  static i32 getNumUIDataEntries() { return mp_UIDataPool.getCount(); }
+  static SUIDataEntry* getUIDataEntry(i32 iIndex) { return mp_UIDataPool.get(iIndex); }
+
+  // --- Widgets ---
+  // The widget of that name; a missing one is the assertion "Widget [%s] does not exist!!!".
+  static ClWidget* getWidget(const char* pName);
+  static ClWidget* getWidgetFormatted(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
+  // The widget of an instance ID, or null.
+  static ClWidget* findWidget(u32 uiInstanceNameHash);
+  // True when pWidget is null, is pRoot, or lies below pRoot.
+  static bool isWidgetInSubtree(const ClWidget* pWidget, const ClWidget* pRoot);
+  static ClWidget* getRootWidget();
+
+  // --- Focus (pad 0-3, or 4 for any pad) ---
+  static void setFocus(ClWidget* pWidget, u32 uiPad);
+  static void removeFocus(ClWidget* pWidget, u32 uiPad);
+  static ClWidget* getFocusedWidget(u32 uiPad);
+
+  // --- Switching ---
+  static void switchTo(const char* pSwitcherName, const char* pTargetName);
+  static void switchToByHash(const char* pSwitcherName, u32 uiTargetID);
+  // Back to the screen before the current one on "TopLevelSwitcher".
+  static void switchBack();
+  static void pushSwitchHistory(ClWidget* pWidget);
+
+  // --- Deferred events ---
+  // Queues an event to fire after fSeconds of a clock (0 system, 1 gameplay). False (dropped) when all 16
+  // records are in use.
+  static bool addDeferredEvent(ClWidget* pWidget, u32 uiClock, u32 uiEventHash, f32 fSeconds);
+
+  // Drops every reference the UI keeps to a widget that is about to be freed.
+  static void forgetWidget(ClWidget* pWidget);
+
+  // Installs the hooks (not owned); null restores the defaults.
+  static void setHooks(ClUIHooks* pHooks);
+  static ClUIHooks& hooks();
+
+  // --- State ---
+  static u32 mp_bInitialized;
+  static ClWidget mp_RootWidget;
+  static ClPool<SUIDataEntry, gc_iMAX_UI_DATA_ENTRIES> mp_UIDataPool;
+  static ClDynamicHashTable mp_MasterWidgetList;  // instance ID -> ClWidget*
+  static SWidgetFocus mp_aFocus[gc_iMAX_FOCUS_ENTRIES];
+  static i32 mp_iNumFocus;
+  static u32 mp_uiCurrentLogicalPad;
+  static u32 mp_abPadEnabled[gc_iNUM_UI_PADS];
+  static ClWidget* mp_apSwitchHistory[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY];  // newest first
+  static ClWidget* mp_pPointerExclusiveWidget;
+  static ClDynamicVector<ClWidget*> mp_daClonedWidgets;
+  static ClDynamicVector<ClWidget*> mp_daExclusiveAvailableWidgets;
+  static ClDynamicVector<ClWidget*> mp_daEventForwardingStack;
+  static ClDynamicPool<SDeferredWidgetEvent> mp_DeferredEventPool;
+  // Tables of later parts of the UI: loaded UI textures by name hash, and the names of the UI textures whose
+  // loading is deferred. Their values are single 16-byte-aligned blocks, freed by terminate.
+  static ClDynamicHashTable mp_UITextureTable;
+  static ClDynamicHashTable mp_aDeferredTextureNames[2];
+
+ private:
+  static bool loadFile(const char* pUIDataName, bool bSplash);
+  static SUIDataEntry* takeEntry(const char* pUIDataName, bool bSplash);
+  static bool installBlock(SUIDataEntry* pEntry, u8* pBlock, u32 uiSize, const char* pFileName);
+  static void freeRelocationArrays(SUIDataEntry* pEntry);
+};

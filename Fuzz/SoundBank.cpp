@@ -1,0 +1,41 @@
+// Sound banks from outside data: any bytes are refused or loaded by the audio manager, whose containers are
+// built, whose cues can be played and stopped, and which unloads again, all inside the image.
+#include <cstddef>
+#include <cstdint>
+
+#include "Corvane/Audio/ClAudioManager.h"
+#include "Fuzz/FuzzAudioRoot.h"
+#include "Fuzz/FuzzQuiet.h"
+#include "Platform/FMODEx/FMODExTest.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
+  KvFuzzSilenceProblemReports();
+  if (uiSize > (1u << 20)) {
+    return 0;
+  }
+  static bool s_bInitialized = false;
+  static std::string s_bankPath;
+  if (!s_bInitialized) {
+    s_bankPath = KvFuzzStartAudioRoot("grindlow_fuzz_soundbank", "VOSK_SFX.iAudioSB");
+    FMODExSetOutput(EFMODExOutput::Manual);
+    ClAudioManager::initialize();
+    s_bInitialized = true;
+  }
+  KvFuzzWriteInput(s_bankPath, pData, uiSize);
+  char szProblem[512];
+  const bool bAccepted = ClSoundBank::check(pData, uiSize, szProblem, sizeof(szProblem)) == 1;
+  const i32 iLoaded = ClAudioManager::loadSoundBank();
+  if (iLoaded != (bAccepted ? 1 : 0)) {
+    __builtin_trap();
+  }
+  if (iLoaded == 1) {
+    const SSoundBankHeader* pHeader = reinterpret_cast<const SSoundBankHeader*>(pData);
+    for (i32 i = 0; i < pHeader->m_iNumEntries && i < 64; ++i) {
+      SCueHandle handle = ClAudioManager::createCueInstance(ClSoundBank::entry(pData, i)->m_uiCueNameHash);
+      ClAudioManager::update();
+      ClAudioManager::stopCue(&handle, 0.0f);
+    }
+    ClAudioManager::unloadSoundBank(pHeader->m_uiBankNameHash);
+  }
+  return 0;
+}

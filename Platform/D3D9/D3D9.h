@@ -1,0 +1,199 @@
+// The Direct3D 9 stand-in: the Direct3D object (display modes, format checks, capabilities, device creation) and
+// the device with the resources the engine makes (surfaces, vertex and index buffers, vertex declarations,
+// event queries), over OpenGL 3.3 core through SDL2.
+//
+// Conventions kept from Direct3D 9 so that engine code stays as designed:
+// - Row vectors: a vertex is transformed as v x WORLD x VIEW x PROJECTION with the matrices as given to
+//   SetTransform. Clip-space depth runs 0 (near) to 1 (far).
+// - The back buffer is an off-screen image of the presentation size whose row 0 is the top row; Present blits it
+//   to the window, scaled to the client area. Pixel centres lie on integer coordinates (a pixel covers x - 0.5 to
+//   x + 0.5), as Direct3D 9 rasterises.
+// - Vertex colours (D3DCOLOR, D3DDECLTYPE_D3DCOLOR) are 0xAARRGGBB words, BGRA in memory.
+// - SetRenderTarget(0, s) sets the viewport to the whole of s; Reset returns every state to its default.
+// - Draws use the fixed-function subset: position and an optional diffuse colour (white without one), the three
+//   transforms, the render states of D3DRENDERSTATETYPE. Effects come with the D3DX part.
+//
+// Threads: the device is one OpenGL context that moves between threads. A thread takes it on its first call into
+// the device and gives it back when it signals, waits or sleeps through the Win32 stand-in (SetEvent,
+// WaitForSingleObject, Sleep, SleepEx), so two threads in lockstep share the device without further calls.
+// Another thread calling in while one holds the context waits until it is given back, as a device created
+// D3DCREATE_MULTITHREADED serialises its callers.
+//
+// Device loss never happens on OpenGL by itself. The loss injector (D3D9TestSetFaults or the environment)
+// makes Present report D3DERR_DEVICELOST; TestCooperativeLevel then reports D3DERR_DEVICELOST for a set number of
+// calls and D3DERR_DEVICENOTRESET after them; Reset fails with D3DERR_INVALIDCALL while a default-pool resource or
+// a reference to the back buffer or depth surface is held, and otherwise restores the device. While lost, draws
+// and clears do nothing and succeed.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "Platform/D3D9/D3D9Types.h"
+
+struct IDirect3DDevice9;
+
+struct IDirect3DResource9 : public IUnknown {
+  virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
+  virtual D3DRESOURCETYPE GetType() = 0;
+};
+
+struct IDirect3DSurface9 : public IDirect3DResource9 {
+  virtual HRESULT GetDesc(D3DSURFACE_DESC* pDesc) = 0;
+};
+
+struct IDirect3DVertexBuffer9 : public IDirect3DResource9 {
+  // Flags 0 or D3DLOCK_DISCARD (the contents before the lock are then undefined) or D3DLOCK_NOOVERWRITE. Size 0
+  // locks the whole buffer from the offset. The data is written to the GPU at Unlock, on the thread that unlocks.
+  virtual HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) = 0;
+  virtual HRESULT Unlock() = 0;
+  virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) = 0;
+};
+
+struct IDirect3DIndexBuffer9 : public IDirect3DResource9 {
+  virtual HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) = 0;
+  virtual HRESULT Unlock() = 0;
+  virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) = 0;
+};
+
+struct IDirect3DVertexDeclaration9 : public IUnknown {
+  virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
+  // With pElement null, *pNumElements receives the count including the end marker.
+  virtual HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) = 0;
+};
+
+struct IDirect3DQuery9 : public IUnknown {
+  virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
+  virtual D3DQUERYTYPE GetType() = 0;
+  virtual HRESULT Issue(DWORD dwIssueFlags) = 0;
+  // S_OK once the GPU has passed the issued point, S_FALSE before.
+  virtual HRESULT GetData(void* pData, DWORD dwSize, DWORD dwGetDataFlags) = 0;
+};
+
+struct IDirect3DDevice9 : public IUnknown {
+  virtual HRESULT TestCooperativeLevel() = 0;
+  virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
+  virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                          const void* pDirtyRegion) = 0;
+  virtual HRESULT GetDeviceCaps(D3DCAPS9* pCaps) = 0;
+
+  virtual HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                     IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) = 0;
+  virtual HRESULT CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                    IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) = 0;
+  virtual HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
+                                          IDirect3DVertexDeclaration9** ppDecl) = 0;
+  virtual HRESULT CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuery) = 0;
+
+  // Render target 0 is the back buffer (slots 1-3 accept only null here); each Get adds a reference.
+  virtual HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) = 0;
+  virtual HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) = 0;
+  virtual HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) = 0;
+  virtual HRESULT GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) = 0;
+
+  virtual HRESULT BeginScene() = 0;
+  virtual HRESULT EndScene() = 0;
+  virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                        DWORD Stencil) = 0;
+
+  virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
+  virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
+  virtual HRESULT SetViewport(const D3DVIEWPORT9* pViewport) = 0;
+  virtual HRESULT GetViewport(D3DVIEWPORT9* pViewport) = 0;
+  virtual HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) = 0;
+  virtual HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) = 0;
+  virtual HRESULT SetScissorRect(const RECT* pRect) = 0;
+
+  virtual HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) = 0;
+  // D3DFVF_XYZ with or without D3DFVF_DIFFUSE.
+  virtual HRESULT SetFVF(DWORD FVF) = 0;
+  virtual HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
+                                  UINT Stride) = 0;
+  virtual HRESULT SetIndices(IDirect3DIndexBuffer9* pIndexData) = 0;
+  virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) = 0;
+  virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
+                                       UINT NumVertices, UINT startIndex, UINT primCount) = 0;
+};
+
+struct IDirect3D9 : public IUnknown {
+  virtual UINT GetAdapterCount() = 0;
+  // Display modes of the adapter per format: SDL's modes of the first display, 24- and 32-bit RGB modes under
+  // D3DFMT_X8R8G8B8, 16-bit ones under D3DFMT_R5G6B5; other formats have none. A refresh rate SDL does not
+  // know is reported as 60 Hz.
+  virtual UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) = 0;
+  virtual HRESULT EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D3DDISPLAYMODE* pMode) = 0;
+  // Depth formats D16, D24X8, D24S8 and D32 are accepted as depth-stencil surfaces; X8R8G8B8, A8R8G8B8,
+  // R5G6B5 and A2R10G10B10 as render targets.
+  virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
+                                    D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) = 0;
+  virtual HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) = 0;
+  // Makes the OpenGL 3.3 core context on the window's SDL window (the window must have been made after this
+  // object, which asks the Win32 stand-in for OpenGL windows) and the back buffer of the presentation size.
+  virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+                               D3DPRESENT_PARAMETERS* pPresentationParameters,
+                               IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
+};
+
+typedef IDirect3D9* LPDIRECT3D9;
+typedef IDirect3DDevice9* LPDIRECT3DDEVICE9;
+typedef IDirect3DSurface9* LPDIRECT3DSURFACE9;
+typedef IDirect3DVertexBuffer9* LPDIRECT3DVERTEXBUFFER9;
+typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
+typedef IDirect3DVertexDeclaration9* LPDIRECT3DVERTEXDECLARATION9;
+typedef IDirect3DQuery9* LPDIRECT3DQUERY9;
+
+// Null for a version other than D3D_SDK_VERSION or an injected failure. Asks the Win32 stand-in to make OpenGL
+// windows from now on.
+IDirect3D9* Direct3DCreate9(UINT SDKVersion);
+
+// --- Test and fault-injection interface (not platform calls) ---
+//
+// The environment variable GRINDLOW_D3D9_FAULTS holds comma-separated faults read by Direct3DCreate9:
+//   "create"            Direct3DCreate9 answers null
+//   "createdevice"      CreateDevice fails with D3DERR_NOTAVAILABLE
+//   "nodepth"           CheckDeviceFormat refuses every depth format
+//   "noshader3"         capabilities report shader model 2
+//   "norendertarget"    GetRenderTarget fails; "nodepthsurface": GetDepthStencilSurface fails
+//   "lose=N"            every Nth Present reports D3DERR_DEVICELOST
+//   "lostpolls=K"       TestCooperativeLevel reports D3DERR_DEVICELOST K times before D3DERR_DEVICENOTRESET
+//   "resetfail=K"       the first K Resets after each loss fail (D3DERR_DEVICELOST)
+// GRINDLOW_D3D9_BACKEND=record selects the recording back end: no OpenGL at all, every device call that would
+// reach the GPU appended to a log (D3D9TestLog), pixels read back as zero. GRINDLOW_D3D9_NOCACHE=1 applies every
+// state at every draw (the state cache off, for debugging).
+struct SD3D9Faults {
+  bool bCreate = false;
+  bool bCreateDevice = false;
+  bool bNoDepth = false;
+  bool bNoShader3 = false;
+  bool bNoRenderTarget = false;
+  bool bNoDepthSurface = false;
+  UINT uiLoseEveryNthPresent = 0;
+  UINT uiLostPolls = 0;
+  UINT uiResetFailures = 0;
+};
+// Replaces the faults (the environment is not read again until D3D9TestReset).
+void D3D9TestSetFaults(const SD3D9Faults& faults);
+// Makes the device lost at once: the next Present reports D3DERR_DEVICELOST.
+void D3D9TestLoseDevice(IDirect3DDevice9* pDevice);
+// Chooses the back end of devices made from now on: true for the recording one.
+void D3D9TestUseRecordingBackend(bool bRecording);
+// Replaces the adapter's display modes (per format, in order); an empty call restores SDL's.
+void D3D9TestSetAdapterModes(const std::vector<std::pair<D3DFORMAT, D3DDISPLAYMODE>>& modes);
+// Forgets every injection and reads the environment again at the next Direct3DCreate9.
+void D3D9TestReset();
+// The calls the recording back end logged (empty for the OpenGL back end), and clearing it.
+std::vector<std::string> D3D9TestLog(IDirect3DDevice9* pDevice);
+void D3D9TestClearLog(IDirect3DDevice9* pDevice);
+// The back buffer as 0xAARRGGBB words, row 0 the top row (what the next Present would show).
+std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight);
+// The window as presented by the last Present after the first call (the client area, row 0 the top row): the
+// first call starts the capture and answers what was captured so far.
+std::vector<DWORD> D3D9TestReadWindow(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight);
+// OpenGL errors seen since the device was made (each checked after every group of calls); 0 for none.
+UINT D3D9TestGLErrorCount(IDirect3DDevice9* pDevice);
+// Live resources of the default pool, references held to the device's own surfaces counted.
+UINT D3D9TestLiveDefaultPoolResources(IDirect3DDevice9* pDevice);
+// Presents that reached the window so far (a lost device's do not).
+UINT D3D9TestPresentCount(IDirect3DDevice9* pDevice);

@@ -1,0 +1,328 @@
+// The Direct3D object, the recording back end, the fault injection and the test interface.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <sstream>
+#include <string>
+
+#include "Platform/D3D9/D3D9Internal.h"
+#include "Platform/Win32/Win32Threads.h"
+#include "Platform/Win32/Win32Window.h"
+
+namespace {
+
+std::mutex g_configMutex;
+bool g_bConfigRead = false;
+SD3D9Faults g_faults;
+bool g_bRecording = false;
+bool g_bNoCache = false;
+bool g_bTestModes = false;
+std::vector<std::pair<D3DFORMAT, D3DDISPLAYMODE>> g_testModes;
+
+UINT numberAfter(const std::string& item, const char* pPrefix) {
+  return static_cast<UINT>(std::strtoul(item.c_str() + std::strlen(pPrefix), nullptr, 10));
+}
+
+void readConfigLocked() {
+  if (g_bConfigRead) return;
+  g_bConfigRead = true;
+  g_faults = SD3D9Faults{};
+  if (const char* pFaults = std::getenv("GRINDLOW_D3D9_FAULTS")) {
+    std::stringstream stream(pFaults);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+      if (item == "create") g_faults.bCreate = true;
+      else if (item == "createdevice") g_faults.bCreateDevice = true;
+      else if (item == "nodepth") g_faults.bNoDepth = true;
+      else if (item == "noshader3") g_faults.bNoShader3 = true;
+      else if (item == "norendertarget") g_faults.bNoRenderTarget = true;
+      else if (item == "nodepthsurface") g_faults.bNoDepthSurface = true;
+      else if (item.rfind("lose=", 0) == 0) g_faults.uiLoseEveryNthPresent = numberAfter(item, "lose=");
+      else if (item.rfind("lostpolls=", 0) == 0) g_faults.uiLostPolls = numberAfter(item, "lostpolls=");
+      else if (item.rfind("resetfail=", 0) == 0) g_faults.uiResetFailures = numberAfter(item, "resetfail=");
+      else if (!item.empty()) std::fprintf(stderr, "D3D9 stand-in: unknown fault \"%s\" ignored\n", item.c_str());
+    }
+  }
+  const char* pBackend = std::getenv("GRINDLOW_D3D9_BACKEND");
+  g_bRecording = pBackend != nullptr && std::strcmp(pBackend, "record") == 0;
+  const char* pNoCache = std::getenv("GRINDLOW_D3D9_NOCACHE");
+  g_bNoCache = pNoCache != nullptr && pNoCache[0] == '1';
+}
+
+// --- Recording back end ---
+
+class CD3D9BackendRecording final : public CD3D9Backend {
+ public:
+  bool createContext(SDL_Window*, UINT uiWidth, UINT uiHeight, bool bVsync, std::string*) override {
+    m_uiWidth = uiWidth;
+    m_uiHeight = uiHeight;
+    record("createContext " + std::to_string(uiWidth) + "x" + std::to_string(uiHeight) + (bVsync ? " vsync" : ""));
+    return true;
+  }
+  void destroyContext() override { record("destroyContext"); }
+  void makeCurrent() override {}
+  void releaseCurrent() override {}
+  void resizeBackBuffer(UINT uiWidth, UINT uiHeight) override {
+    m_uiWidth = uiWidth;
+    m_uiHeight = uiHeight;
+    record("resizeBackBuffer " + std::to_string(uiWidth) + "x" + std::to_string(uiHeight));
+  }
+  UINT createBuffer(UINT uiSize, bool bIndex, bool bDynamic) override {
+    const UINT uiHandle = ++m_uiNextHandle;
+    record(std::string(bIndex ? "createIndexBuffer " : "createVertexBuffer ") + std::to_string(uiSize) +
+           (bDynamic ? " dynamic" : ""));
+    return uiHandle;
+  }
+  void uploadBuffer(UINT, bool bIndex, UINT uiOffset, const void*, UINT uiSize, bool bWhole) override {
+    record(std::string(bIndex ? "uploadIndices " : "uploadVertices ") + std::to_string(uiOffset) + "+" +
+           std::to_string(uiSize) + (bWhole ? " whole" : ""));
+  }
+  void deleteBuffer(UINT) override { record("deleteBuffer"); }
+  void clear(const SD3D9State&, UINT, DWORD dwFlags, D3DCOLOR color, float fZ, DWORD) override {
+    char szText[96];
+    std::snprintf(szText, sizeof(szText), "clear %u %08X %.3f", dwFlags, color, fZ);
+    record(szText);
+  }
+  void draw(const SD3D9State&, UINT, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount, bool bIndexed, INT) override {
+    record(std::string(bIndexed ? "drawIndexed " : "draw ") + std::to_string(eType) + " " + std::to_string(uiFirst) +
+           " " + std::to_string(uiCount));
+  }
+  void present(bool) override { record("present"); }
+  std::uintptr_t insertFence() override { return 1; }
+  bool fencePassed(std::uintptr_t, bool) override { return true; }
+  void deleteFence(std::uintptr_t) override {}
+  std::vector<DWORD> readBackBuffer(UINT* pWidth, UINT* pHeight) override {
+    *pWidth = m_uiWidth;
+    *pHeight = m_uiHeight;
+    return std::vector<DWORD>(static_cast<size_t>(m_uiWidth) * m_uiHeight, 0);
+  }
+  std::vector<DWORD> capturedWindow(UINT* pWidth, UINT* pHeight) override { return readBackBuffer(pWidth, pHeight); }
+  UINT errorCount() override { return 0; }
+  std::vector<std::string> log() override {
+    std::lock_guard<std::mutex> lock(m_logMutex);
+    return m_log;
+  }
+  void clearLog() override {
+    std::lock_guard<std::mutex> lock(m_logMutex);
+    m_log.clear();
+  }
+
+ private:
+  void record(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_logMutex);
+    m_log.push_back(text);
+  }
+  std::mutex m_logMutex;
+  std::vector<std::string> m_log;
+  UINT m_uiWidth = 0;
+  UINT m_uiHeight = 0;
+  UINT m_uiNextHandle = 0;
+};
+
+// --- The Direct3D object ---
+
+bool isDepthFormat(D3DFORMAT eFormat) {
+  return eFormat == D3DFMT_D16 || eFormat == D3DFMT_D24X8 || eFormat == D3DFMT_D24S8 || eFormat == D3DFMT_D32;
+}
+
+bool isRenderTargetFormat(D3DFORMAT eFormat) {
+  return eFormat == D3DFMT_X8R8G8B8 || eFormat == D3DFMT_A8R8G8B8 || eFormat == D3DFMT_R5G6B5 ||
+         eFormat == D3DFMT_A2R10G10B10 || eFormat == D3DFMT_R32F;
+}
+
+class CDirect3D9 final : public IDirect3D9 {
+ public:
+  HRESULT QueryInterface(REFIID, void** ppvObject) override {
+    if (ppvObject != nullptr) *ppvObject = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++m_uiRefs; }
+  ULONG Release() override {
+    const ULONG uiLeft = --m_uiRefs;
+    if (uiLeft == 0) delete this;
+    return uiLeft;
+  }
+
+  UINT GetAdapterCount() override { return 1; }
+
+  UINT GetAdapterModeCount(UINT uiAdapter, D3DFORMAT eFormat) override {
+    return uiAdapter == D3DADAPTER_DEFAULT ? static_cast<UINT>(modesOf(eFormat).size()) : 0;
+  }
+
+  HRESULT EnumAdapterModes(UINT uiAdapter, D3DFORMAT eFormat, UINT uiMode, D3DDISPLAYMODE* pMode) override {
+    if (uiAdapter != D3DADAPTER_DEFAULT || pMode == nullptr) return D3DERR_INVALIDCALL;
+    const std::vector<D3DDISPLAYMODE> modes = modesOf(eFormat);
+    if (uiMode >= modes.size()) return D3DERR_INVALIDCALL;
+    *pMode = modes[uiMode];
+    return D3D_OK;
+  }
+
+  HRESULT CheckDeviceFormat(UINT uiAdapter, D3DDEVTYPE, D3DFORMAT, DWORD dwUsage, D3DRESOURCETYPE,
+                            D3DFORMAT eCheck) override {
+    if (uiAdapter != D3DADAPTER_DEFAULT) return D3DERR_INVALIDCALL;
+    if (dwUsage & D3DUSAGE_DEPTHSTENCIL) {
+      return isDepthFormat(eCheck) && !D3D9CurrentFaults().bNoDepth ? D3D_OK : D3DERR_NOTAVAILABLE;
+    }
+    return isRenderTargetFormat(eCheck) || (dwUsage & D3DUSAGE_RENDERTARGET) == 0 ? D3D_OK : D3DERR_NOTAVAILABLE;
+  }
+
+  HRESULT GetDeviceCaps(UINT uiAdapter, D3DDEVTYPE, D3DCAPS9* pCaps) override {
+    if (uiAdapter != D3DADAPTER_DEFAULT || pCaps == nullptr) return D3DERR_INVALIDCALL;
+    const bool bShader3 = !D3D9CurrentFaults().bNoShader3;
+    *pCaps = D3DCAPS9{D3DDEVTYPE_HAL, 0, 8192, 8192, 0xFFFFF, 0xFFFFFF, 16, 4,
+                      bShader3 ? D3DVS_VERSION(3, 0) : D3DVS_VERSION(2, 0),
+                      bShader3 ? D3DPS_VERSION(3, 0) : D3DPS_VERSION(2, 0)};
+    return D3D_OK;
+  }
+
+  HRESULT CreateDevice(UINT uiAdapter, D3DDEVTYPE, HWND hFocusWindow, DWORD, D3DPRESENT_PARAMETERS* pParams,
+                       IDirect3DDevice9** ppDevice) override {
+    if (ppDevice == nullptr) return D3DERR_INVALIDCALL;
+    *ppDevice = nullptr;
+    if (uiAdapter != D3DADAPTER_DEFAULT || pParams == nullptr || pParams->BackBufferWidth == 0 ||
+        pParams->BackBufferHeight == 0) {
+      return D3DERR_INVALIDCALL;
+    }
+    if (D3D9CurrentFaults().bCreateDevice) return D3DERR_NOTAVAILABLE;
+    const bool bRecording = D3D9RecordingBackendChosen();
+    SDL_Window* pWindow = Win32GetSdlWindow(pParams->hDeviceWindow != nullptr ? pParams->hDeviceWindow : hFocusWindow);
+    if (pWindow == nullptr && !bRecording) return D3DERR_INVALIDCALL;
+    if (!bRecording && (SDL_GetWindowFlags(pWindow) & SDL_WINDOW_OPENGL) == 0) {
+      std::fprintf(stderr, "D3D9 stand-in: the window was made before Direct3DCreate9, without OpenGL\n");
+      return D3DERR_NOTAVAILABLE;
+    }
+    if (!pParams->Windowed && pWindow != nullptr) {
+      SDL_SetWindowFullscreen(pWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    UINT uiRefresh = pParams->FullScreen_RefreshRateInHz;
+    SDL_DisplayMode desktop{};
+    if (uiRefresh == 0 && SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+      uiRefresh = static_cast<UINT>(desktop.refresh_rate);
+    }
+    CD3D9Backend* pBackend = bRecording ? D3D9CreateRecordingBackend() : D3D9CreateGLBackend(!D3D9StateCacheOff());
+    auto* pDevice = new CD3D9Device(pBackend, *pParams, pWindow, uiRefresh);
+    std::string error;
+    if (!pDevice->start(&error)) {
+      std::fprintf(stderr, "D3D9 stand-in: CreateDevice failed: %s\n", error.c_str());
+      pDevice->Release();
+      return D3DERR_NOTAVAILABLE;
+    }
+    *ppDevice = pDevice;
+    return D3D_OK;
+  }
+
+ private:
+  static std::vector<D3DDISPLAYMODE> modesOf(D3DFORMAT eFormat) {
+    std::vector<D3DDISPLAYMODE> modes;
+    {
+      std::lock_guard<std::mutex> lock(g_configMutex);
+      if (g_bTestModes) {
+        for (const auto& [eModeFormat, mode] : g_testModes) {
+          if (eModeFormat == eFormat) modes.push_back(mode);
+        }
+        return modes;
+      }
+    }
+    if (eFormat != D3DFMT_X8R8G8B8 && eFormat != D3DFMT_R5G6B5) return modes;
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return modes;
+    const int iCount = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < iCount; ++i) {
+      SDL_DisplayMode sdlMode{};
+      if (SDL_GetDisplayMode(0, i, &sdlMode) != 0) continue;
+      const int iBits = SDL_BITSPERPIXEL(sdlMode.format);
+      // SDL reports XRGB8888 displays as 24 bits: both are the 32-bit display format.
+      const D3DFORMAT eModeFormat = iBits >= 24 ? D3DFMT_X8R8G8B8 : iBits == 16 ? D3DFMT_R5G6B5 : D3DFMT_UNKNOWN;
+      if (eModeFormat != eFormat) continue;
+      modes.push_back(D3DDISPLAYMODE{static_cast<UINT>(sdlMode.w), static_cast<UINT>(sdlMode.h),
+                                     sdlMode.refresh_rate > 0 ? static_cast<UINT>(sdlMode.refresh_rate) : 60u,
+                                     eModeFormat});
+    }
+    return modes;
+  }
+
+  ULONG m_uiRefs = 1;
+};
+
+CD3D9Device* deviceOf(IDirect3DDevice9* pDevice) { return static_cast<CD3D9Device*>(pDevice); }
+
+}  // namespace
+
+CD3D9Backend* D3D9CreateRecordingBackend() { return new CD3D9BackendRecording(); }
+
+const SD3D9Faults& D3D9CurrentFaults() {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  readConfigLocked();
+  return g_faults;
+}
+
+bool D3D9RecordingBackendChosen() {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  readConfigLocked();
+  return g_bRecording;
+}
+
+bool D3D9StateCacheOff() {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  readConfigLocked();
+  return g_bNoCache;
+}
+
+IDirect3D9* Direct3DCreate9(UINT uiSdkVersion) {
+  if (uiSdkVersion != D3D_SDK_VERSION || D3D9CurrentFaults().bCreate) {
+    return nullptr;
+  }
+  Win32SetWindowCreationFlags(SDL_WINDOW_OPENGL);
+  Win32SetBlockingCallHook(&CD3D9Device::releaseHeldContext);
+  return new CDirect3D9();
+}
+
+void D3D9TestSetFaults(const SD3D9Faults& faults) {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  readConfigLocked();
+  g_faults = faults;
+}
+
+void D3D9TestLoseDevice(IDirect3DDevice9* pDevice) { deviceOf(pDevice)->loseNow(); }
+
+void D3D9TestUseRecordingBackend(bool bRecording) {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  readConfigLocked();
+  g_bRecording = bRecording;
+}
+
+void D3D9TestSetAdapterModes(const std::vector<std::pair<D3DFORMAT, D3DDISPLAYMODE>>& modes) {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  g_testModes = modes;
+  g_bTestModes = !modes.empty();
+}
+
+void D3D9TestReset() {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  g_bConfigRead = false;
+  g_testModes.clear();
+  g_bTestModes = false;
+}
+
+std::vector<std::string> D3D9TestLog(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->backend()->log(); }
+
+void D3D9TestClearLog(IDirect3DDevice9* pDevice) { deviceOf(pDevice)->backend()->clearLog(); }
+
+std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight) {
+  deviceOf(pDevice)->acquire();
+  return deviceOf(pDevice)->backend()->readBackBuffer(pWidth, pHeight);
+}
+
+std::vector<DWORD> D3D9TestReadWindow(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight) {
+  deviceOf(pDevice)->setCaptureWindow(true);
+  return deviceOf(pDevice)->backend()->capturedWindow(pWidth, pHeight);
+}
+
+UINT D3D9TestGLErrorCount(IDirect3DDevice9* pDevice) {
+  deviceOf(pDevice)->acquire();
+  return deviceOf(pDevice)->backend()->errorCount();
+}
+
+UINT D3D9TestLiveDefaultPoolResources(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->liveDefaultPoolResources(); }
+
+UINT D3D9TestPresentCount(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->presentCount(); }

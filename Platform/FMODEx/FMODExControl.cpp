@@ -1,0 +1,147 @@
+// The stand-in's test controls: faults, call counts, the output choice; result texts and path translation.
+#include <cstdlib>
+#include <cstring>
+
+#include "Platform/FMODEx/FMODExInternal.h"
+#include "Platform/Win32/Win32Files.h"
+
+namespace FMODExInternal {
+
+namespace {
+
+std::atomic<std::uint32_t> g_uiFaults{0};
+std::atomic<std::uint64_t> g_auiCallCounts[static_cast<int>(EFMODExCall::Count)];
+
+struct SOutputChoice {
+  std::mutex lock;
+  bool bSet = false;
+  EFMODExOutput eOutput = EFMODExOutput::Device;
+  std::string wavPath;
+};
+
+SOutputChoice& outputChoice() {
+  static SOutputChoice s_choice;
+  return s_choice;
+}
+
+const char* const gc_apFaultNames[] = {
+#define FMODEX_FAULT_NAME(name, text, what) text,
+    FMODEX_FAULT_LIST(FMODEX_FAULT_NAME)
+#undef FMODEX_FAULT_NAME
+};
+static_assert(sizeof(gc_apFaultNames) / sizeof(gc_apFaultNames[0]) == NUM_E_FMODEX_FAULT);
+
+}  // namespace
+
+void countCall(EFMODExCall eCall) { g_auiCallCounts[static_cast<int>(eCall)].fetch_add(1); }
+
+bool faultSet(std::uint32_t uiFault) { return (g_uiFaults.load() & uiFault) != 0; }
+
+EFMODExOutput chosenOutput(std::string* pWavPath) {
+  SOutputChoice& choice = outputChoice();
+  std::lock_guard<std::mutex> guard(choice.lock);
+  if (choice.bSet) {
+    *pWavPath = choice.wavPath;
+    return choice.eOutput;
+  }
+  const char* pWav = std::getenv("GRINDLOW_FMOD_WAV");
+  *pWavPath = pWav != nullptr ? pWav : "";
+  const char* pOutput = std::getenv("GRINDLOW_FMOD_OUTPUT");
+  if (pOutput == nullptr || pOutput[0] == '\0' || std::strcmp(pOutput, "device") == 0) {
+    return EFMODExOutput::Device;
+  }
+  if (std::strcmp(pOutput, "null") == 0) {
+    return EFMODExOutput::Null;
+  }
+  if (std::strcmp(pOutput, "manual") == 0) {
+    return EFMODExOutput::Manual;
+  }
+  std::fprintf(stderr, "FMODEx: GRINDLOW_FMOD_OUTPUT [%s] is not device, null or manual; using device\n", pOutput);
+  return EFMODExOutput::Device;
+}
+
+void notifyObserver(SystemState& system, const std::vector<float>& observed) {
+  const FMODExMixObserver pfnObserver = system.pfnObserver.load();
+  if (pfnObserver != nullptr && !observed.empty()) {
+    pfnObserver(system.pObserverUser.load(), observed.data(), static_cast<unsigned int>(observed.size() / 2));
+  }
+}
+
+std::string hostPath(const char* pPath) { return Win32ToHostPath(pPath); }
+
+}  // namespace FMODExInternal
+
+using namespace FMODExInternal;
+
+const char* FMOD_ErrorString(FMOD_RESULT errcode) {
+  static const char* const s_apTexts[] = {
+#define FMOD_RESULT_TEXT(name, text) #name ": " text,
+      FMOD_RESULT_LIST(FMOD_RESULT_TEXT)
+#undef FMOD_RESULT_TEXT
+  };
+  static_assert(sizeof(s_apTexts) / sizeof(s_apTexts[0]) == FMOD_RESULT_COUNT);
+  if (errcode < 0 || errcode >= FMOD_RESULT_COUNT) {
+    return "unknown result";
+  }
+  return s_apTexts[errcode];
+}
+
+void FMODExSetOutput(EFMODExOutput eOutput, const std::string& wavPath) {
+  SOutputChoice& choice = outputChoice();
+  std::lock_guard<std::mutex> guard(choice.lock);
+  choice.bSet = true;
+  choice.eOutput = eOutput;
+  choice.wavPath = wavPath;
+}
+
+void FMODExClearOutput() {
+  SOutputChoice& choice = outputChoice();
+  std::lock_guard<std::mutex> guard(choice.lock);
+  choice.bSet = false;
+  choice.wavPath.clear();
+}
+
+void FMODExSetFaults(std::uint32_t uiFaults) { g_uiFaults.store(uiFaults); }
+
+std::uint32_t FMODExGetFaults() { return g_uiFaults.load(); }
+
+bool FMODExParseFaults(const char* pText, std::uint32_t* puiFaults, std::string* pError) {
+  std::uint32_t uiFaults = 0;
+  const std::string text = pText != nullptr ? pText : "";
+  size_t uiStart = 0;
+  while (uiStart <= text.size()) {
+    size_t uiEnd = text.find(',', uiStart);
+    if (uiEnd == std::string::npos) {
+      uiEnd = text.size();
+    }
+    std::string name = text.substr(uiStart, uiEnd - uiStart);
+    name.erase(0, name.find_first_not_of(' '));
+    name.erase(name.find_last_not_of(' ') + 1);
+    if (!name.empty()) {
+      bool bKnown = false;
+      for (std::uint32_t i = 0; i < NUM_E_FMODEX_FAULT; ++i) {
+        if (name == gc_apFaultNames[i]) {
+          uiFaults |= 1u << i;
+          bKnown = true;
+        }
+      }
+      if (!bKnown) {
+        if (pError != nullptr) {
+          *pError = "unknown sound fault [" + name + "]";
+        }
+        return false;
+      }
+    }
+    uiStart = uiEnd + 1;
+  }
+  *puiFaults = uiFaults;
+  return true;
+}
+
+std::uint64_t FMODExGetCallCount(EFMODExCall eCall) { return g_auiCallCounts[static_cast<int>(eCall)].load(); }
+
+void FMODExResetCallCounts() {
+  for (std::atomic<std::uint64_t>& count : g_auiCallCounts) {
+    count.store(0);
+  }
+}

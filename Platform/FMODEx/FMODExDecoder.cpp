@@ -1,0 +1,181 @@
+#include "Platform/FMODEx/FMODExDecoder.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace FMODExInternal {
+
+namespace {
+
+// Position and length of a source read through a window; seeks stay inside it.
+class WindowSource : public ByteSource {
+ public:
+  explicit WindowSource(std::int64_t iLength) : m_iLength(iLength) {}
+  std::int64_t size() const override { return m_iLength; }
+  std::int64_t seek(std::int64_t iOffset, int iWhence) override {
+    const std::int64_t iBase = iWhence == SEEK_CUR ? m_iPosition : (iWhence == SEEK_END ? m_iLength : 0);
+    const std::int64_t iTarget = iBase + iOffset;
+    if (iTarget < 0 || iTarget > m_iLength) {
+      return -1;
+    }
+    m_iPosition = iTarget;
+    return m_iPosition;
+  }
+  std::int64_t tell() const override { return m_iPosition; }
+
+ protected:
+  // Bytes that may be read from the position on, at most iCount.
+  std::int64_t available(std::int64_t iCount) const {
+    return std::max<std::int64_t>(0, std::min(iCount, m_iLength - m_iPosition));
+  }
+  std::int64_t m_iLength;
+  std::int64_t m_iPosition = 0;
+};
+
+class MemorySource final : public WindowSource {
+ public:
+  MemorySource(const void* pData, std::int64_t iLength, bool bCopy) : WindowSource(iLength) {
+    if (bCopy) {
+      m_copy.assign(static_cast<const std::uint8_t*>(pData), static_cast<const std::uint8_t*>(pData) + iLength);
+      m_pData = m_copy.data();
+    } else {
+      m_pData = static_cast<const std::uint8_t*>(pData);
+    }
+  }
+  std::int64_t read(void* pDest, std::int64_t iCount) override {
+    const std::int64_t iTake = available(iCount);
+    if (iTake > 0) {
+      std::memcpy(pDest, m_pData + m_iPosition, static_cast<size_t>(iTake));
+      m_iPosition += iTake;
+    }
+    return iTake;
+  }
+
+ private:
+  std::vector<std::uint8_t> m_copy;
+  const std::uint8_t* m_pData = nullptr;
+};
+
+class FileWindowSource final : public WindowSource {
+ public:
+  FileWindowSource(std::FILE* pFile, std::int64_t iOffset, std::int64_t iLength)
+      : WindowSource(iLength), m_pFile(pFile), m_iOffset(iOffset) {}
+  ~FileWindowSource() override { std::fclose(m_pFile); }
+  std::int64_t read(void* pDest, std::int64_t iCount) override {
+    const std::int64_t iTake = available(iCount);
+    if (iTake == 0 || fseeko(m_pFile, static_cast<off_t>(m_iOffset + m_iPosition), SEEK_SET) != 0) {
+      return 0;
+    }
+    const std::int64_t iRead = static_cast<std::int64_t>(std::fread(pDest, 1, static_cast<size_t>(iTake), m_pFile));
+    m_iPosition += iRead;
+    return iRead;
+  }
+
+ private:
+  std::FILE* m_pFile;
+  std::int64_t m_iOffset;
+};
+
+sf_count_t virtualLength(void* pUser) { return static_cast<ByteSource*>(pUser)->size(); }
+sf_count_t virtualSeek(sf_count_t iOffset, int iWhence, void* pUser) {
+  return static_cast<ByteSource*>(pUser)->seek(iOffset, iWhence);
+}
+sf_count_t virtualRead(void* pDest, sf_count_t iCount, void* pUser) {
+  return static_cast<ByteSource*>(pUser)->read(pDest, iCount);
+}
+sf_count_t virtualWrite(const void*, sf_count_t, void*) { return 0; }
+sf_count_t virtualTell(void* pUser) { return static_cast<ByteSource*>(pUser)->tell(); }
+
+SF_VIRTUAL_IO g_virtualIO = {&virtualLength, &virtualSeek, &virtualRead, &virtualWrite, &virtualTell};
+
+}  // namespace
+
+std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLength, bool bCopy) {
+  return std::make_unique<MemorySource>(pData, iLength, bCopy);
+}
+
+std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, std::int64_t iOffset,
+                                                 std::int64_t iLength, FMOD_RESULT* pResult) {
+  std::FILE* pFile = std::fopen(hostPath.c_str(), "rb");
+  if (pFile == nullptr) {
+    *pResult = FMOD_ERR_FILE_NOTFOUND;
+    return nullptr;
+  }
+  std::int64_t iFileSize = -1;
+  if (fseeko(pFile, 0, SEEK_END) == 0) {
+    iFileSize = ftello(pFile);
+  }
+  if (iLength == 0) {
+    iLength = iFileSize - iOffset;
+  }
+  if (iFileSize < 0 || iOffset < 0 || iLength <= 0 || iOffset + iLength > iFileSize) {
+    std::fclose(pFile);
+    *pResult = FMOD_ERR_FILE_NOTFOUND;
+    return nullptr;
+  }
+  *pResult = FMOD_OK;
+  return std::make_unique<FileWindowSource>(pFile, iOffset, iLength);
+}
+
+std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<ByteSource> pSource, FMOD_RESULT* pResult) {
+  std::unique_ptr<Decoder> pDecoder(new Decoder());
+  pDecoder->m_pSource = std::move(pSource);
+  SF_INFO info = {};
+  SNDFILE* pFile = sf_open_virtual(&g_virtualIO, SFM_READ, &info, pDecoder->m_pSource.get());
+  if (pFile == nullptr || info.channels <= 0 || info.samplerate <= 0) {
+    if (pFile != nullptr) {
+      sf_close(pFile);
+    }
+    *pResult = FMOD_ERR_FILE_BAD;
+    return nullptr;
+  }
+  pDecoder->m_pFile = pFile;
+  if (info.channels > 16) {
+    *pResult = FMOD_ERR_FORMAT;
+    return nullptr;
+  }
+  pDecoder->m_iChannels = info.channels;
+  pDecoder->m_iRate = info.samplerate;
+  pDecoder->m_iFrames = info.frames;
+  *pResult = FMOD_OK;
+  return pDecoder;
+}
+
+Decoder::~Decoder() {
+  if (m_pFile != nullptr) {
+    sf_close(static_cast<SNDFILE*>(m_pFile));
+  }
+}
+
+std::int64_t Decoder::read(float* pOut, std::int64_t iFrames) {
+  std::int64_t iDone = 0;
+  while (iDone < iFrames) {
+    const sf_count_t iRead = sf_readf_float(static_cast<SNDFILE*>(m_pFile), pOut + iDone * m_iChannels,
+                                            iFrames - iDone);
+    if (iRead <= 0) {
+      break;
+    }
+    iDone += iRead;
+  }
+  return iDone;
+}
+
+bool Decoder::rewind() { return sf_seek(static_cast<SNDFILE*>(m_pFile), 0, SEEK_SET) == 0; }
+
+std::vector<float> Decoder::readAll() {
+  std::vector<float> samples;
+  constexpr std::int64_t iChunk = 4096;
+  std::vector<float> chunk(static_cast<size_t>(iChunk * m_iChannels));
+  for (;;) {
+    const std::int64_t iRead = read(chunk.data(), iChunk);
+    samples.insert(samples.end(), chunk.begin(), chunk.begin() + iRead * m_iChannels);
+    if (iRead < iChunk) {
+      break;
+    }
+  }
+  return samples;
+}
+
+}  // namespace FMODExInternal

@@ -1,0 +1,63 @@
+// Inside the sound library stand-in: encoded bytes from memory or from a window of a file, decoded to
+// interleaved float frames by libsndfile (WAV, Ogg Vorbis, FLAC).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Platform/FMODEx/FMODEx.h"
+
+namespace FMODExInternal {
+
+// A seekable run of bytes.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual std::int64_t size() const = 0;
+  // Bytes read (fewer at the end).
+  virtual std::int64_t read(void* pDest, std::int64_t iCount) = 0;
+  // whence as fseek's; answers the new position or -1.
+  virtual std::int64_t seek(std::int64_t iOffset, int iWhence) = 0;
+  virtual std::int64_t tell() const = 0;
+};
+
+// The caller's bytes; bCopy keeps a copy so that the caller's may go.
+std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLength, bool bCopy);
+// [offset, offset + length) of a file (length 0: to its end). Null with FMOD_ERR_FILE_NOTFOUND when the file
+// does not open or the window does not lie inside it.
+std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, std::int64_t iOffset,
+                                                 std::int64_t iLength, FMOD_RESULT* pResult);
+
+class Decoder {
+ public:
+  // Null with FMOD_ERR_FILE_BAD when the bytes are not a sound libsndfile reads, FMOD_ERR_FORMAT for more than
+  // 16 channels.
+  static std::unique_ptr<Decoder> open(std::unique_ptr<ByteSource> pSource, FMOD_RESULT* pResult);
+  ~Decoder();
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  int channels() const { return m_iChannels; }
+  int rate() const { return m_iRate; }
+  // Frames the file declares (may be 0 for some streams).
+  std::int64_t declaredFrames() const { return m_iFrames; }
+  // Frames decoded into pOut (iFrames x channels floats); fewer at the end.
+  std::int64_t read(float* pOut, std::int64_t iFrames);
+  // Back to the first frame; false when the file cannot seek.
+  bool rewind();
+  // Every remaining frame.
+  std::vector<float> readAll();
+
+ private:
+  Decoder() = default;
+  std::unique_ptr<ByteSource> m_pSource;
+  void* m_pFile = nullptr;  // SNDFILE*
+  int m_iChannels = 0;
+  int m_iRate = 0;
+  std::int64_t m_iFrames = 0;
+};
+
+}  // namespace FMODExInternal

@@ -1,0 +1,136 @@
+// Inside the sound library stand-in: the objects behind the public classes, the voices and the mixer.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Platform/FMODEx/FMODEx.h"
+#include "Platform/FMODEx/FMODExDecoder.h"
+#include "Platform/FMODEx/FMODExTest.h"
+
+struct SRC_STATE_tag;
+
+namespace FMODExInternal {
+
+inline constexpr int gc_iMAX_SOFTWARE_CHANNELS = 128;
+inline constexpr int gc_iMAX_INPUT_CHANNELS = 16;
+// Channel handles are handed out round the ring and a handle is reused only after the ring has come round,
+// so an ended channel's handle stays recognisably invalid for this many later plays.
+inline constexpr int gc_iNUM_CHANNEL_HANDLES = 8 * gc_iMAX_SOFTWARE_CHANNELS;
+// Frames mixed at once.
+inline constexpr int gc_iMIX_BLOCK_FRAMES = 1024;
+// The device buffer asked of SDL.
+inline constexpr int gc_iDEVICE_BUFFER_FRAMES = 1024;
+
+struct SystemState;
+struct GroupState;
+
+struct SoundState final : FMOD::Sound {
+  SystemState* pSystem = nullptr;
+  FMOD_MODE eMode = 0;
+  bool bStream = false;
+  int iChannels = 0;
+  int iRate = 0;
+  float fDefaultFrequency = 0.0f;
+  int iLoopCount = -1;
+  void* pUserData = nullptr;
+  std::int64_t iLengthFrames = 0;  // 0 for a stream of unknown length
+  std::vector<float> samples;      // a sample's frames
+  std::unique_ptr<Decoder> pStream;  // a stream's decoder
+  bool bReleased = false;
+};
+
+struct GroupState final : FMOD::ChannelGroup {
+  SystemState* pSystem = nullptr;
+  std::string name;
+  float fVolume = 1.0f;
+  GroupState* pParent = nullptr;
+  std::vector<GroupState*> children;
+};
+
+struct ChannelHandle final : FMOD::Channel {
+  SystemState* pSystem = nullptr;
+  int iVoice = -1;
+};
+
+struct Voice {
+  bool bActive = false;
+  ChannelHandle* pHandle = nullptr;
+  SoundState* pSound = nullptr;
+  GroupState* pGroup = nullptr;
+  bool bPaused = false;
+  float fVolume = 1.0f;
+  float fPan = 0.0f;
+  float fFrequency = 0.0f;
+  int iPriority = 128;
+  int iLoopsLeft = 0;  // -1: forever
+  std::int64_t iCursor = 0;  // next source frame to read
+  double dPlayed = 0.0;      // source frames heard, for the position while resampling
+  float afInputLevels[gc_iMAX_INPUT_CHANNELS] = {};
+  SRC_STATE_tag* pResampler = nullptr;
+  bool bResampling = false;
+  bool bSourceEnded = false;
+  std::vector<float> resamplerInput;  // what the resampler's last read was given
+};
+
+struct SystemState final : FMOD::System {
+  SystemState();
+  ~SystemState();
+
+  std::mutex lock;
+  bool bInitialized = false;
+  int iSoftwareChannels = 64;
+  int iRate = 48000;
+  int iMaxInputChannels = 6;
+  FMOD_DSP_RESAMPLER eResampler = FMOD_DSP_RESAMPLER_LINEAR;
+  float afSettings3D[3] = {1.0f, 1.0f, 1.0f};
+  std::string pluginPath;
+
+  EFMODExOutput eOutput = EFMODExOutput::Null;
+  unsigned int uiDevice = 0;  // SDL_AudioDeviceID
+  bool bAudioSubsystem = false;
+  int iDeviceBufferFrames = 0;
+  void* pWavFile = nullptr;  // SNDFILE*
+  std::chrono::steady_clock::time_point lastNullMix;
+  std::uint64_t uiMixedFrames = 0;
+  std::atomic<FMODExMixObserver> pfnObserver{nullptr};
+  std::atomic<void*> pObserverUser{nullptr};
+
+  GroupState master;
+  std::vector<std::unique_ptr<GroupState>> groups;
+  std::vector<std::unique_ptr<SoundState>> sounds;
+  Voice voices[gc_iMAX_SOFTWARE_CHANNELS];
+  ChannelHandle handles[gc_iNUM_CHANNEL_HANDLES];
+  int iNextHandle = 0;
+
+  // Mix buffers, reused (guarded by the lock).
+  std::vector<float> mixBlock;
+  std::vector<float> voiceBlock;
+  std::vector<std::int16_t> pcmBlock;
+
+  // Lock held: mixes iFrames into pOut (interleaved stereo), advancing every voice.
+  void mixLocked(float* pOut, int iFrames);
+  // Lock held: mixes iFrames in blocks into pOut (when given), the WAV file and the observed frames.
+  void runOutputLocked(float* pOut, int iFrames, std::vector<float>* pObserved);
+  void stopVoiceLocked(Voice& voice);
+  Voice* findVoiceLocked(const FMOD::Channel* pChannel);
+  bool isGroupLocked(const FMOD::ChannelGroup* pGroup);
+  bool isSoundLocked(const FMOD::Sound* pSound);
+  void shutdownOutputLocked();
+};
+
+void countCall(EFMODExCall eCall);
+bool faultSet(std::uint32_t uiFault);
+// The output that init starts (test choice, else the environment) and the WAV path.
+EFMODExOutput chosenOutput(std::string* pWavPath);
+// Calls the observer with each mixed block, outside the lock.
+void notifyObserver(SystemState& system, const std::vector<float>& observed);
+// A Win32-style path ("\" separators, any case) as the host's path.
+std::string hostPath(const char* pPath);
+
+}  // namespace FMODExInternal

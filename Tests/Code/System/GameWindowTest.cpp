@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Tests/Support/KvTestSupport.h"
+
+// Xlib's macros (None, Bool, Status) clash with the test framework's names: included last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern char** environ;
+
+namespace {
+
+// Other tests open and close windows on the same X server while this one walks the window tree, so a window
+// can vanish between two requests. Xlib's default handler would end the test process (leaving the game
+// running); failed requests are answered by the calls' own results instead.
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+// Runs the game program in its data root on the X server, and finds its window.
+class GameWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) {
+      GTEST_SKIP() << "needs an X server (scripts/test.sh starts Xvfb)";
+    }
+    XSetErrorHandler(&ignoreXError);
+    m_pDisplay = XOpenDisplay(nullptr);
+    ASSERT_NE(m_pDisplay, nullptr);
+  }
+  void TearDown() override {
+    if (m_pid > 0) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+    if (m_pDisplay != nullptr) XCloseDisplay(m_pDisplay);
+  }
+
+  void startGame() {
+    const std::string program = KvTestBinaryDir() + "/Code/System/grindlow";
+    const std::string dataRoot = KvTestBinaryDir() + "/Data";
+    const std::string store = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // Under AddressSanitizer the X and GL client libraries' allocations kept to the end of the process would be
+    // reported from the game (the engine's own leaks are checked by its tests): exit codes are what is tested.
+    std::vector<std::string> env = {"SDL_VIDEODRIVER=x11", "GRINDLOW_STORE_DIR=" + store,
+                                    std::string("DISPLAY=") + std::getenv("DISPLAY"),
+                                    "ASAN_OPTIONS=detect_leaks=0:allow_user_segv_handler=1"};
+    for (char** p = environ; *p != nullptr; ++p) {
+      if (std::strncmp(*p, "SDL_VIDEODRIVER=", 16) != 0 && std::strncmp(*p, "DISPLAY=", 8) != 0 &&
+          std::strncmp(*p, "GRINDLOW_STORE_DIR=", 19) != 0 && std::strncmp(*p, "ASAN_OPTIONS=", 13) != 0) {
+        env.push_back(*p);
+      }
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    ASSERT_EQ(chdir(dataRoot.c_str()), 0) << dataRoot;
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    ASSERT_EQ(posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+  }
+
+  // The process that made a window (_NET_WM_PID), 0 when it does not say.
+  long windowPid(Window window) {
+    Atom type = 0;
+    int iFormat = 0;
+    unsigned long uiItems = 0;
+    unsigned long uiAfter = 0;
+    unsigned char* pData = nullptr;
+    long iPid = 0;
+    if (XGetWindowProperty(m_pDisplay, window, XInternAtom(m_pDisplay, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                           &type, &iFormat, &uiItems, &uiAfter, &pData) == Success &&
+        pData != nullptr) {
+      if (uiItems == 1) iPid = *reinterpret_cast<long*>(pData);
+      XFree(pData);
+    }
+    return iPid;
+  }
+
+  // Our game's top-level window titled "Grindlow" (the window manager-less server keeps it a child of the root;
+  // other tests may run games on the same server at the same time).
+  Window waitForWindow() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      Window root = 0;
+      Window parent = 0;
+      Window* pChildren = nullptr;
+      unsigned uiCount = 0;
+      XQueryTree(m_pDisplay, DefaultRootWindow(m_pDisplay), &root, &parent, &pChildren, &uiCount);
+      Window found = 0;
+      for (unsigned i = 0; i < uiCount && found == 0; ++i) {
+        char* pName = nullptr;
+        if (XFetchName(m_pDisplay, pChildren[i], &pName) && pName != nullptr) {
+          if (std::string(pName) == "Grindlow" && windowPid(pChildren[i]) == m_pid) found = pChildren[i];
+          XFree(pName);
+        }
+      }
+      if (pChildren != nullptr) XFree(pChildren);
+      if (found != 0) return found;
+      int iStatus = 0;
+      if (waitpid(m_pid, &iStatus, WNOHANG) == m_pid) {
+        m_pid = 0;
+        ADD_FAILURE() << "the game ended before its window appeared, status " << iStatus;
+        return 0;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "no window titled Grindlow";
+    return 0;
+  }
+
+  int waitForExit() {
+    int iStatus = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (waitpid(m_pid, &iStatus, WNOHANG) == m_pid) {
+        m_pid = 0;
+        return WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : 128 + WTERMSIG(iStatus);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+  Display* m_pDisplay = nullptr;
+  pid_t m_pid = 0;
+};
+
+// The window shows the game's frames (cleared to black, the same in every pixel) and Ctrl-C ends the game with 0.
+TEST_F(GameWindow, ShowsFramesAndEndsOnCtrlC) {
+  startGame();
+  const Window window = waitForWindow();
+  ASSERT_NE(window, 0u);
+  XWindowAttributes attributes{};
+  ASSERT_TRUE(XGetWindowAttributes(m_pDisplay, window, &attributes));
+  EXPECT_GT(attributes.width, 100);
+  EXPECT_GT(attributes.height, 100);
+  EXPECT_EQ(attributes.map_state, IsViewable);
+  // The part of the window on the screen, read from the screen itself.
+  const Window root = DefaultRootWindow(m_pDisplay);
+  int iX = 0;
+  int iY = 0;
+  Window child = 0;
+  XTranslateCoordinates(m_pDisplay, window, root, 0, 0, &iX, &iY, &child);
+  const int iScreenW = DisplayWidth(m_pDisplay, DefaultScreen(m_pDisplay));
+  const int iScreenH = DisplayHeight(m_pDisplay, DefaultScreen(m_pDisplay));
+  const int iLeft = std::max(iX, 0);
+  const int iTop = std::max(iY, 0);
+  const int iWidth = std::min(iX + attributes.width, iScreenW) - iLeft;
+  const int iHeight = std::min(iY + attributes.height, iScreenH) - iTop;
+  ASSERT_GT(iWidth, 100);
+  ASSERT_GT(iHeight, 100);
+  // Frames keep coming: look twice, a little apart.
+  for (int iLook = 0; iLook < 2; ++iLook) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    XImage* pImage = XGetImage(m_pDisplay, root, iLeft, iTop, static_cast<unsigned>(iWidth),
+                               static_cast<unsigned>(iHeight), AllPlanes, ZPixmap);
+    ASSERT_NE(pImage, nullptr);
+    int iOther = 0;
+    for (int y = 0; y < iHeight; y += 7) {
+      for (int x = 0; x < iWidth; x += 7) {
+        if ((XGetPixel(pImage, x, y) & 0xFFFFFFu) != 0) ++iOther;
+      }
+    }
+    XDestroyImage(pImage);
+    EXPECT_EQ(iOther, 0) << "every pixel is the game's clear colour (black)";
+  }
+  ASSERT_EQ(kill(m_pid, SIGINT), 0);
+  EXPECT_EQ(waitForExit(), 0);
+}
+
+// The close button (WM_DELETE_WINDOW from the window manager) ends the game with 0.
+TEST_F(GameWindow, CloseButtonEndsTheGame) {
+  startGame();
+  const Window window = waitForWindow();
+  ASSERT_NE(window, 0u);
+  // As a player would: once the window is on the screen and the game runs its frames.
+  XWindowAttributes attributes{};
+  for (int i = 0; i < 500 && XGetWindowAttributes(m_pDisplay, window, &attributes) && attributes.map_state != IsViewable;
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(m_pDisplay, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_pDisplay, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(m_pDisplay, window, False, NoEventMask, &event);
+  XFlush(m_pDisplay);
+  EXPECT_EQ(waitForExit(), 0);
+}
+
+}  // namespace

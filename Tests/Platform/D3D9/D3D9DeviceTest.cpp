@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "Platform/D3D9/D3D9.h"
+#include "Platform/D3D9/DxErr.h"
+#include "Platform/Win32/Win32.h"
+
+namespace {
+
+constexpr UINT gc_uiW = 64;
+constexpr UINT gc_uiH = 48;
+
+constexpr DWORD gc_uiBLUE = 0xFF0000FFu;
+constexpr DWORD gc_uiRED = 0xFFFF0000u;
+constexpr DWORD gc_uiGREEN = 0xFF00FF00u;
+constexpr DWORD gc_uiWHITE = 0xFFFFFFFFu;
+
+struct SVertex {
+  float x, y, z;
+  DWORD color;
+};
+
+LRESULT CALLBACK plainProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(hWnd, uiMsg, wParam, lParam);
+}
+
+// Pixel coordinates (x right, y down, z as given) onto Direct3D's clip space, for row vectors.
+D3DMATRIX pixelProjection(float fW, float fH) {
+  D3DMATRIX m{};
+  m.m[0][0] = 2.0f / fW;
+  m.m[1][1] = -2.0f / fH;
+  m.m[2][2] = 1.0f;
+  m.m[3][0] = -1.0f;
+  m.m[3][1] = 1.0f;
+  m.m[3][3] = 1.0f;
+  return m;
+}
+
+class D3D9Device : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    D3D9TestReset();
+    mp_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(mp_pD3D, nullptr);
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &plainProc;
+    windowClass.lpszClassName = "D3D9 Test";
+    RegisterClassExA(&windowClass);
+    m_hWnd = CreateWindowExA(0, "D3D9 Test", "D3D9 Test", WS_POPUP | WS_VISIBLE, 0, 0, gc_uiW, gc_uiH, nullptr,
+                             nullptr, nullptr, nullptr);
+    ASSERT_NE(m_hWnd, nullptr);
+    m_params = D3DPRESENT_PARAMETERS{gc_uiW, gc_uiH, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_DISCARD,
+                                     m_hWnd, TRUE, TRUE, D3DFMT_D24X8, 0, 0, D3DPRESENT_INTERVAL_IMMEDIATE};
+  }
+  void TearDown() override {
+    if (mp_pDevice != nullptr) {
+      EXPECT_EQ(D3D9TestGLErrorCount(mp_pDevice), 0u);
+      mp_pDevice->Release();
+    }
+    if (mp_pD3D != nullptr) mp_pD3D->Release();
+    Win32TestReset();
+    D3D9TestReset();
+  }
+  void createDevice() {
+    ASSERT_EQ(mp_pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_hWnd, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                    &m_params, &mp_pDevice),
+              D3D_OK);
+    const D3DMATRIX projection = pixelProjection(static_cast<float>(gc_uiW), static_cast<float>(gc_uiH));
+    mp_pDevice->SetTransform(D3DTS_PROJECTION, &projection);
+    ASSERT_EQ(mp_pDevice->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3D_OK);
+  }
+  // Two triangles covering x0..x1, y0..y1 (pixel coordinates) at depth z.
+  void drawRect(float x0, float y0, float x1, float y1, float z, DWORD color) {
+    const SVertex quad[6] = {{x0, y0, z, color}, {x1, y0, z, color}, {x0, y1, z, color},
+                             {x1, y0, z, color}, {x1, y1, z, color}, {x0, y1, z, color}};
+    IDirect3DVertexBuffer9* pBuffer = nullptr;
+    ASSERT_EQ(mp_pDevice->CreateVertexBuffer(sizeof(quad), D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE,
+                                             D3DPOOL_MANAGED, &pBuffer, nullptr),
+              D3D_OK);
+    void* pData = nullptr;
+    ASSERT_EQ(pBuffer->Lock(0, 0, &pData, 0), D3D_OK);
+    std::memcpy(pData, quad, sizeof(quad));
+    ASSERT_EQ(pBuffer->Unlock(), D3D_OK);
+    mp_pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SVertex));
+    EXPECT_EQ(mp_pDevice->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    mp_pDevice->SetStreamSource(0, nullptr, 0, 0);
+    pBuffer->Release();
+  }
+  DWORD pixel(UINT x, UINT y) {
+    UINT uiW = 0;
+    UINT uiH = 0;
+    const std::vector<DWORD> pixels = D3D9TestReadBackBuffer(mp_pDevice, &uiW, &uiH);
+    EXPECT_EQ(uiW, gc_uiW);
+    EXPECT_EQ(uiH, gc_uiH);
+    return pixels.at(static_cast<size_t>(y) * uiW + x) | 0xFF000000u;
+  }
+
+  IDirect3D9* mp_pD3D = nullptr;
+  IDirect3DDevice9* mp_pDevice = nullptr;
+  HWND m_hWnd = nullptr;
+  D3DPRESENT_PARAMETERS m_params{};
+};
+
+// Pixel centres sit on integer coordinates, row 0 is the top row and colours are 0xAARRGGBB words.
+TEST_F(D3D9Device, RectanglesLandOnTheirPixelsTopLeftFirst) {
+  createDevice();
+  ASSERT_EQ(mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0), D3D_OK);
+  drawRect(10, 8, 20, 16, 0.5f, gc_uiRED);
+  // Inside, at both corners, and one pixel past each edge.
+  EXPECT_EQ(pixel(10, 8), gc_uiRED);
+  EXPECT_EQ(pixel(19, 15), gc_uiRED);
+  EXPECT_EQ(pixel(9, 8), gc_uiBLUE);
+  EXPECT_EQ(pixel(20, 8), gc_uiBLUE);
+  EXPECT_EQ(pixel(10, 7), gc_uiBLUE);
+  EXPECT_EQ(pixel(10, 16), gc_uiBLUE);
+  // Edges half-way between integers: Direct3D 9 covers the centres 31..40 and 9..16 (OpenGL's own rule would
+  // give 30..39 and 8..15).
+  drawRect(30.5f, 8.5f, 40.5f, 16.5f, 0.5f, gc_uiGREEN);
+  EXPECT_EQ(pixel(30, 9), gc_uiBLUE);
+  EXPECT_EQ(pixel(31, 9), gc_uiGREEN);
+  EXPECT_EQ(pixel(40, 16), gc_uiGREEN);
+  EXPECT_EQ(pixel(41, 16), gc_uiBLUE);
+  EXPECT_EQ(pixel(31, 8), gc_uiBLUE);
+  EXPECT_EQ(pixel(31, 17), gc_uiBLUE);
+}
+
+// Clip-space depth runs 0 to 1: a depth below 0 is clipped, 1 still passes a buffer cleared to 1.
+TEST_F(D3D9Device, DepthRunsFromZeroToOne) {
+  createDevice();
+  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
+  drawRect(0, 0, 16, 16, -0.1f, gc_uiRED);
+  EXPECT_EQ(pixel(8, 8), gc_uiBLUE) << "depth below 0 is clipped";
+  drawRect(0, 0, 16, 16, 1.0f, gc_uiRED);
+  EXPECT_EQ(pixel(8, 8), gc_uiRED) << "depth 1 passes LESSEQUAL against a clear of 1";
+  drawRect(0, 0, 16, 16, 0.5f, gc_uiGREEN);
+  drawRect(0, 0, 16, 16, 0.8f, gc_uiWHITE);
+  EXPECT_EQ(pixel(8, 8), gc_uiGREEN) << "farther geometry stays hidden";
+  mp_pDevice->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+  drawRect(0, 0, 16, 16, 0.8f, gc_uiWHITE);
+  EXPECT_EQ(pixel(8, 8), gc_uiWHITE) << "the compare function comes from the render state";
+}
+
+// A viewport limits drawing and clearing; setting render target 0 restores the whole target.
+TEST_F(D3D9Device, ViewportLimitsDrawsAndClearsUntilTheTargetIsSetAgain) {
+  createDevice();
+  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
+  const D3DVIEWPORT9 corner{32, 24, 32, 24, 0.0f, 1.0f};
+  ASSERT_EQ(mp_pDevice->SetViewport(&corner), D3D_OK);
+  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiRED, 1.0f, 0);
+  EXPECT_EQ(pixel(31, 23), gc_uiBLUE);
+  EXPECT_EQ(pixel(32, 24), gc_uiRED);
+  EXPECT_EQ(pixel(63, 47), gc_uiRED);
+
+  IDirect3DSurface9* pBackBuffer = nullptr;
+  ASSERT_EQ(mp_pDevice->GetRenderTarget(0, &pBackBuffer), D3D_OK);
+  ASSERT_EQ(mp_pDevice->SetRenderTarget(0, pBackBuffer), D3D_OK);
+  pBackBuffer->Release();
+  D3DVIEWPORT9 viewport{};
+  mp_pDevice->GetViewport(&viewport);
+  EXPECT_EQ(viewport.X, 0u);
+  EXPECT_EQ(viewport.Width, gc_uiW);
+  EXPECT_EQ(viewport.Height, gc_uiH);
+  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiGREEN, 1.0f, 0);
+  EXPECT_EQ(pixel(0, 0), gc_uiGREEN);
+}
+
+// The window shows the back buffer upright after Present.
+TEST_F(D3D9Device, PresentShowsTheBackBufferUpright) {
+  createDevice();
+  UINT uiW = 0;
+  UINT uiH = 0;
+  D3D9TestReadWindow(mp_pDevice, &uiW, &uiH);
+  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
+  drawRect(0, 0, 8, 4, 0.5f, gc_uiRED);
+  ASSERT_EQ(mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  const std::vector<DWORD> window = D3D9TestReadWindow(mp_pDevice, &uiW, &uiH);
+  ASSERT_EQ(uiW, gc_uiW);
+  ASSERT_EQ(uiH, gc_uiH);
+  EXPECT_EQ(window[0] | 0xFF000000u, gc_uiRED);
+  EXPECT_EQ(window[(gc_uiH - 1) * gc_uiW] | 0xFF000000u, gc_uiBLUE);
+}
+
+// The loss injector: lost -> not reset -> reset; Reset refuses while default-pool resources or references to the
+// device's surfaces are held; a lost device ignores draws.
+TEST_F(D3D9Device, LostDeviceResetsOnlyWithDefaultPoolResourcesReleased) {
+  SD3D9Faults faults;
+  faults.uiLostPolls = 2;
+  D3D9TestSetFaults(faults);
+  createDevice();
+  IDirect3DVertexBuffer9* pDefault = nullptr;
+  ASSERT_EQ(mp_pDevice->CreateVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT, &pDefault, nullptr), D3D_OK);
+  IDirect3DSurface9* pBackBuffer = nullptr;
+  mp_pDevice->GetRenderTarget(0, &pBackBuffer);
+  EXPECT_EQ(D3D9TestLiveDefaultPoolResources(mp_pDevice), 2u);
+
+  D3D9TestLoseDevice(mp_pDevice);
+  EXPECT_EQ(mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+  EXPECT_EQ(mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiRED, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(mp_pDevice->TestCooperativeLevel(), D3DERR_DEVICELOST);
+  EXPECT_EQ(mp_pDevice->Reset(&m_params), D3DERR_DEVICELOST);
+  EXPECT_EQ(mp_pDevice->TestCooperativeLevel(), D3DERR_DEVICELOST);
+  EXPECT_EQ(mp_pDevice->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  EXPECT_EQ(mp_pDevice->Reset(&m_params), D3DERR_INVALIDCALL);
+  pDefault->Release();
+  EXPECT_EQ(mp_pDevice->Reset(&m_params), D3DERR_INVALIDCALL);
+  pBackBuffer->Release();
+  mp_pDevice->SetRenderState(D3DRS_ZFUNC, D3DCMP_NEVER);
+  EXPECT_EQ(mp_pDevice->Reset(&m_params), D3D_OK);
+  EXPECT_EQ(mp_pDevice->TestCooperativeLevel(), D3D_OK);
+  DWORD dwValue = 0;
+  mp_pDevice->GetRenderState(D3DRS_ZFUNC, &dwValue);
+  EXPECT_EQ(dwValue, static_cast<DWORD>(D3DCMP_LESSEQUAL)) << "states return to their defaults";
+  EXPECT_EQ(mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_STREQ(DXGetErrorStringA(D3DERR_DEVICELOST), "D3DERR_DEVICELOST");
+  EXPECT_STREQ(DXGetErrorStringA(0x12345678), "Unknown");
+}
+
+// The recording back end answers without OpenGL and logs what reaches the GPU.
+TEST_F(D3D9Device, RecordingBackEndLogsWithoutOpenGL) {
+  D3D9TestUseRecordingBackend(true);
+  createDevice();
+  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiRED, 1.0f, 0);
+  drawRect(0, 0, 4, 4, 0.5f, gc_uiRED);
+  mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+  const std::vector<std::string> log = D3D9TestLog(mp_pDevice);
+  const std::vector<std::string> expected = {"createContext 64x48", "clear 1 FFFF0000 1.000",
+                                             "createVertexBuffer 96", "uploadVertices 0+96", "draw 4 0 6",
+                                             "deleteBuffer", "present"};
+  EXPECT_EQ(log, expected);
+}
+
+// The context moves with the work: buffers made and deleted on this thread, drawn on another thread in lockstep
+// through Win32 events, for many frames, with no OpenGL error.
+TEST_F(D3D9Device, ContextMovesBetweenThreadsInLockstep) {
+  createDevice();
+  HANDLE hStart = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE hDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  IDirect3DVertexBuffer9* pBuffer = nullptr;
+  bool bQuit = false;
+  int iDrawn = 0;
+  std::thread worker([&] {
+    for (;;) {
+      WaitForSingleObject(hStart, INFINITE);
+      ResetEvent(hStart);
+      if (bQuit) break;
+      mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
+      mp_pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SVertex));
+      mp_pDevice->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+      mp_pDevice->SetStreamSource(0, nullptr, 0, 0);
+      mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+      ++iDrawn;
+      SetEvent(hDone);
+    }
+    SDL_TLSCleanup();
+  });
+  for (int iFrame = 0; iFrame < 200; ++iFrame) {
+    const float fX = static_cast<float>(iFrame % 32);
+    const SVertex quad[6] = {{fX, 0, 0.5f, gc_uiRED},  {fX + 8, 0, 0.5f, gc_uiRED}, {fX, 8, 0.5f, gc_uiRED},
+                             {fX + 8, 0, 0.5f, gc_uiRED}, {fX + 8, 8, 0.5f, gc_uiRED}, {fX, 8, 0.5f, gc_uiRED}};
+    ASSERT_EQ(mp_pDevice->CreateVertexBuffer(sizeof(quad), 0, 0, D3DPOOL_DEFAULT, &pBuffer, nullptr), D3D_OK);
+    void* pData = nullptr;
+    pBuffer->Lock(0, 0, &pData, 0);
+    std::memcpy(pData, quad, sizeof(quad));
+    pBuffer->Unlock();
+    SetEvent(hStart);
+    WaitForSingleObject(hDone, INFINITE);
+    ResetEvent(hDone);
+    if (iFrame % 50 == 0) {
+      EXPECT_EQ(pixel(static_cast<UINT>(fX), 4), gc_uiRED);
+      EXPECT_EQ(pixel(static_cast<UINT>(fX) + 8, 4), gc_uiBLUE);
+    }
+    pBuffer->Release();
+    pBuffer = nullptr;
+  }
+  bQuit = true;
+  SetEvent(hStart);
+  worker.join();
+  CloseHandle(hStart);
+  CloseHandle(hDone);
+  EXPECT_EQ(iDrawn, 200);
+}
+
+}  // namespace

@@ -1,0 +1,349 @@
+// The sound library stand-in, heard through its manual output: gains, pan, rate, streams from a file window,
+// loops, pause, groups and the channel limit, checked from the mixed samples.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "Platform/FMODEx/FMODEx.h"
+#include "Platform/FMODEx/FMODExTest.h"
+#include "Tests/Support/AudioTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+constexpr int gc_iRATE = 48000;
+
+class FMODExMixer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FMODExSetFaults(0);
+    FMODExSetOutput(EFMODExOutput::Manual);
+    ASSERT_EQ(FMOD_System_Create(&m_pSystem), FMOD_OK);
+    ASSERT_EQ(m_pSystem->setSoftwareChannels(128), FMOD_OK);
+    ASSERT_EQ(m_pSystem->setSoftwareFormat(gc_iRATE, FMOD_SOUND_FORMAT_PCM16, 0, 16, FMOD_DSP_RESAMPLER_LINEAR), FMOD_OK);
+    ASSERT_EQ(m_pSystem->init(128, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+    ASSERT_EQ(FMODExGetOutput(m_pSystem), EFMODExOutput::Manual);
+  }
+  void TearDown() override {
+    m_pSystem->release();
+    FMODExClearOutput();
+  }
+
+  FMOD::Sound* memorySound(const std::vector<std::uint8_t>& bytes, FMOD_MODE eMode = FMOD_OPENMEMORY | FMOD_2D) {
+    FMOD::Sound* pSound = KvTestCreateSound(m_pSystem, bytes, eMode);
+    EXPECT_NE(pSound, nullptr);
+    return pSound;
+  }
+  FMOD::Channel* play(FMOD::Sound* pSound, bool bPaused = false) {
+    FMOD::Channel* pChannel = nullptr;
+    EXPECT_EQ(m_pSystem->playSound(FMOD_CHANNEL_FREE, pSound, bPaused, &pChannel), FMOD_OK);
+    return pChannel;
+  }
+  std::vector<float> mix(unsigned int uiFrames) {
+    std::vector<float> out(uiFrames * 2);
+    EXPECT_EQ(FMODExMix(m_pSystem, out.data(), uiFrames), FMOD_OK);
+    return out;
+  }
+  static bool playing(FMOD::Channel* pChannel) {
+    bool bPlaying = true;
+    pChannel->isPlaying(&bPlaying);
+    return bPlaying;
+  }
+
+  FMOD::System* m_pSystem = nullptr;
+};
+
+// Two sounds at once: a mono one at half volume panned half left, a stereo one panned hard right. Mono pan
+// keeps full level on the near side; the far side falls linearly.
+TEST_F(FMODExMixer, TwoSoundsMixWithTheirGainsAndPan) {
+  FMOD::Sound* pMono = memorySound(KvTestMakeConstantSound(gc_iRATE, 4800, {0.5f}));
+  FMOD::Sound* pStereo = memorySound(KvTestMakeConstantSound(gc_iRATE, 4800, {0.2f, 0.4f}));
+  FMOD::Channel* pA = play(pMono, true);
+  FMOD::Channel* pB = play(pStereo, true);
+  pA->setVolume(0.5f);
+  pA->setPan(-0.5f);
+  pB->setPan(1.0f);
+  pA->setPaused(false);
+  pB->setPaused(false);
+  const std::vector<float> out = mix(1000);
+  for (int f = 0; f < 1000; f += 111) {
+    EXPECT_NEAR(out[2 * f], 0.5f * 0.5f * 1.0f + 0.2f * 0.0f, 1e-6f) << f;
+    EXPECT_NEAR(out[2 * f + 1], 0.5f * 0.5f * 0.5f + 0.4f * 1.0f, 1e-6f) << f;
+  }
+  // Input levels scale each input channel of the stereo sound.
+  float afLevels[2] = {1.0f, 0.25f};
+  pB->setInputChannelMix(afLevels, 2);
+  const std::vector<float> levelled = mix(10);
+  EXPECT_NEAR(levelled[1], 0.125f + 0.1f, 1e-6f);
+}
+
+// The channel's frequency against the sound's own rate: a 24 kHz sound plays at its recorded pitch by default,
+// an octave up at 48000 Hz; the position follows the sound's own frames.
+TEST_F(FMODExMixer, FrequencyResamplesAgainstTheSoundsOwnRate) {
+  FMOD::Sound* pSine = memorySound(KvTestMakeSine(24000, 24000, 500.0, 0.5f));
+  float fDefault = 0.0f;
+  pSine->getDefaults(&fDefault, nullptr, nullptr, nullptr);
+  EXPECT_EQ(fDefault, 24000.0f);
+  FMOD::Channel* pChannel = play(pSine);
+  const std::vector<float> native = mix(9600);
+  EXPECT_NEAR(KvTestMeasureFrequency(native, 0, gc_iRATE), 500.0, 2.0);
+  EXPECT_NEAR(KvTestPeak(native, 0, 100), 0.5f, 0.01f);
+  unsigned int uiMs = 0;
+  pChannel->getPosition(&uiMs, FMOD_TIMEUNIT_MS);
+  EXPECT_NEAR(uiMs, 200u, 2u);
+
+  pChannel->setFrequency(48000.0f);
+  const std::vector<float> octave = mix(9600);
+  EXPECT_NEAR(KvTestMeasureFrequency(octave, 0, gc_iRATE), 1000.0, 4.0);
+  pChannel->getPosition(&uiMs, FMOD_TIMEUNIT_MS);
+  EXPECT_NEAR(uiMs, 600u, 3u);  // 200 ms, then 200 ms of mix at double speed
+}
+
+// A pitched sample is resampled straight from its frames in memory, a pitched stream through its decoder: the
+// same sound at the same frequency gives the same samples either way, through its loops to its end, and a new
+// frequency holds from the next block on.
+TEST_F(FMODExMixer, PitchedSamplesAndStreamsSoundAlike) {
+  const std::vector<std::uint8_t> sine = KvTestMakeSine(24000, 2400, 500.0, 0.5f);
+  const std::string path = KvTestTempDir("FMODExPitched") + "/sine.wav";
+  KvTestWriteFile(path, sine);
+  FMOD::Sound* pSample = memorySound(sine, FMOD_OPENMEMORY | FMOD_LOOP_NORMAL);
+  FMOD::Sound* pStream = nullptr;
+  ASSERT_EQ(m_pSystem->createStream(path.c_str(), FMOD_LOOP_NORMAL, nullptr, &pStream), FMOD_OK);
+  pSample->setLoopCount(2);
+  pStream->setLoopCount(2);
+  FMOD::Channel* pLeft = play(pSample, true);
+  FMOD::Channel* pRight = play(pStream, true);
+  for (FMOD::Channel* pChannel : {pLeft, pRight}) {
+    pChannel->setPan(pChannel == pLeft ? -1.0f : 1.0f);
+    pChannel->setFrequency(30000.0f);
+    pChannel->setPaused(false);
+  }
+  // Three plays of 2400 frames at 30000 Hz: 11520 frames at 48 kHz.
+  std::vector<float> out = mix(4096);
+  pLeft->setFrequency(36000.0f);
+  pRight->setFrequency(36000.0f);
+  const std::vector<float> rest = mix(8000);
+  out.insert(out.end(), rest.begin(), rest.end());
+  for (size_t f = 0; f < out.size() / 2; ++f) {
+    ASSERT_NEAR(out[2 * f], out[2 * f + 1], 1e-5f) << f;
+  }
+  EXPECT_NEAR(KvTestMeasureFrequency(std::vector<float>(out.begin(), out.begin() + 2 * 4096), 0, gc_iRATE), 625.0, 3.0);
+  EXPECT_NEAR(KvTestMeasureFrequency(std::vector<float>(out.begin() + 2 * 4096, out.begin() + 2 * 9000), 0, gc_iRATE),
+              750.0, 3.0);
+  // 4096 frames took 2560 source frames; the other 4640 take 4640 x 48000 / 36000 frames.
+  const size_t uiEnd = 4096 + (3 * 2400 - 2560) * 4 / 3;
+  EXPECT_GT(KvTestPeak(std::vector<float>(out.begin() + 2 * (uiEnd - 200), out.begin() + 2 * (uiEnd - 2)), 0), 0.3f);
+  EXPECT_EQ(KvTestPeak(out, 0, uiEnd + 2), 0.0f);
+  EXPECT_FALSE(playing(pLeft));
+  EXPECT_FALSE(playing(pRight));
+}
+
+// A stream from [offset, offset + length) of a larger file: the bytes around the window are never read as sound.
+TEST_F(FMODExMixer, StreamReadsAWindowOfALargerFile) {
+  const std::vector<std::uint8_t> sound = KvTestMakeConstantSound(gc_iRATE, 3000, {0.75f});
+  const std::string path = KvTestTempDir("FMODExWindow") + "/pack.bin";
+  std::vector<std::uint8_t> file(1000 + sound.size() + 777, 0xA5);
+  std::fill_n(file.begin(), 1000, 0x5A);
+  std::copy(sound.begin(), sound.end(), file.begin() + 1000);
+  KvTestWriteFile(path, file);
+
+  FMOD_CREATESOUNDEXINFO exinfo = {};
+  exinfo.cbsize = sizeof(exinfo);
+  exinfo.fileoffset = 1000;
+  exinfo.length = static_cast<unsigned int>(sound.size());
+  FMOD::Sound* pStream = nullptr;
+  ASSERT_EQ(m_pSystem->createStream(path.c_str(), FMOD_SOFTWARE | FMOD_2D | FMOD_LOOP_NORMAL, &exinfo, &pStream), FMOD_OK);
+  pStream->setLoopCount(0);
+  FMOD::Channel* pChannel = play(pStream);
+  const std::vector<float> out = mix(4000);
+  EXPECT_NEAR(out[0], 0.75f, 1e-6f);
+  EXPECT_NEAR(out[2 * 2999], 0.75f, 1e-6f);
+  EXPECT_EQ(out[2 * 3000], 0.0f);
+  EXPECT_FALSE(playing(pChannel));
+
+  // A window that runs past the end of the file is refused, and so is a window of bytes that are no sound.
+  exinfo.length = static_cast<unsigned int>(file.size());
+  EXPECT_EQ(m_pSystem->createStream(path.c_str(), FMOD_2D, &exinfo, &pStream), FMOD_ERR_FILE_NOTFOUND);
+  exinfo.fileoffset = 0;
+  exinfo.length = 900;
+  EXPECT_EQ(m_pSystem->createStream(path.c_str(), FMOD_2D, &exinfo, &pStream), FMOD_ERR_FILE_BAD);
+}
+
+// Loop count -1 never ends; loop count 0 plays once and its handle goes stale; loop count 2 plays three times.
+TEST_F(FMODExMixer, LoopCountsDecideWhenAChannelEnds) {
+  FMOD::Sound* pSound = memorySound(KvTestMakeConstantSound(gc_iRATE, 480, {0.5f}), FMOD_OPENMEMORY | FMOD_LOOP_NORMAL);
+  pSound->setLoopCount(-1);
+  FMOD::Channel* pForever = play(pSound);
+  pSound->setLoopCount(0);
+  FMOD::Channel* pOnce = play(pSound);
+  pSound->setLoopCount(2);
+  FMOD::Channel* pThrice = play(pSound);
+  std::vector<float> out = mix(480 * 2 + 10);
+  EXPECT_NEAR(out[2 * 100], 1.5f, 1e-6f);
+  EXPECT_NEAR(out[2 * 500], 1.0f, 1e-6f);
+  EXPECT_FALSE(playing(pOnce));
+  float fVolume = 0.0f;
+  EXPECT_EQ(pOnce->setVolume(0.1f), FMOD_ERR_INVALID_HANDLE);
+  EXPECT_EQ(pOnce->getVolume(&fVolume), FMOD_ERR_INVALID_HANDLE);
+  out = mix(480);
+  EXPECT_FALSE(playing(pThrice));
+  EXPECT_NEAR(out[2 * 470], 0.5f, 1e-6f);
+  mix(48000);
+  EXPECT_TRUE(playing(pForever));
+  unsigned int uiPcm = 0;
+  pForever->getPosition(&uiPcm, FMOD_TIMEUNIT_PCM);
+  EXPECT_LT(uiPcm, 480u);
+  // Without FMOD_LOOP_NORMAL the loop count is not used.
+  FMOD::Sound* pPlain = memorySound(KvTestMakeConstantSound(gc_iRATE, 480, {0.5f}));
+  pPlain->setLoopCount(-1);
+  FMOD::Channel* pPlainChannel = play(pPlain);
+  mix(500);
+  EXPECT_FALSE(playing(pPlainChannel));
+}
+
+TEST_F(FMODExMixer, PauseKeepsThePosition) {
+  FMOD::Sound* pSound = memorySound(KvTestMakeSine(gc_iRATE, 48000, 440.0, 0.5f));
+  FMOD::Channel* pChannel = play(pSound);
+  mix(4800);
+  unsigned int uiBefore = 0;
+  pChannel->getPosition(&uiBefore, FMOD_TIMEUNIT_MS);
+  EXPECT_EQ(uiBefore, 100u);
+  pChannel->setPaused(true);
+  const std::vector<float> silent = mix(9600);
+  EXPECT_EQ(KvTestPeak(silent, 0), 0.0f);
+  unsigned int uiAfter = 0;
+  pChannel->getPosition(&uiAfter, FMOD_TIMEUNIT_MS);
+  EXPECT_EQ(uiAfter, uiBefore);
+  EXPECT_TRUE(playing(pChannel));
+  pChannel->setPaused(false);
+  mix(4800);
+  pChannel->getPosition(&uiAfter, FMOD_TIMEUNIT_MS);
+  EXPECT_EQ(uiAfter, 200u);
+}
+
+// Gain = channel x group x parents x master; a group that reaches no output is not heard; a released group
+// hands its channels to the master group.
+TEST_F(FMODExMixer, GroupVolumesMultiplyUpTheHierarchy) {
+  FMOD::Sound* pSound = memorySound(KvTestMakeConstantSound(gc_iRATE, 48000, {1.0f}));
+  FMOD::ChannelGroup* pMaster = nullptr;
+  FMOD::ChannelGroup* pParent = nullptr;
+  FMOD::ChannelGroup* pChild = nullptr;
+  FMOD::ChannelGroup* pLoose = nullptr;
+  m_pSystem->getMasterChannelGroup(&pMaster);
+  m_pSystem->createChannelGroup("parent", &pParent);
+  m_pSystem->createChannelGroup("child", &pChild);
+  m_pSystem->createChannelGroup("loose", &pLoose);
+  ASSERT_EQ(pMaster->addGroup(pParent), FMOD_OK);
+  ASSERT_EQ(pParent->addGroup(pChild), FMOD_OK);
+  EXPECT_EQ(pChild->addGroup(pParent), FMOD_ERR_INVALID_PARAM);
+  pMaster->setVolume(0.8f);
+  pParent->setVolume(0.5f);
+  pChild->setVolume(0.5f);
+  FMOD::Channel* pChannel = play(pSound);
+  pChannel->setVolume(0.5f);
+  pChannel->setChannelGroup(pChild);
+  EXPECT_NEAR(mix(16)[0], 0.5f * 0.5f * 0.5f * 0.8f, 1e-6f);
+  pChannel->setChannelGroup(pLoose);
+  EXPECT_EQ(mix(16)[0], 0.0f);
+  pChannel->setChannelGroup(pChild);
+  EXPECT_EQ(pChild->release(), FMOD_OK);
+  EXPECT_NEAR(mix(16)[0], 0.5f * 0.8f, 1e-6f);
+  char szName[32];
+  pParent->getName(szName, sizeof(szName));
+  EXPECT_STREQ(szName, "parent");
+}
+
+// 128 channels play; the 129th play fails and steals nothing; a freed channel is given again under a new
+// handle while the old handle stays invalid.
+TEST_F(FMODExMixer, TheHundredAndTwentyNinthChannelFails) {
+  FMOD::Sound* pSound = memorySound(KvTestMakeConstantSound(gc_iRATE, 480, {0.001f}));
+  std::vector<FMOD::Channel*> channels;
+  for (int i = 0; i < 128; ++i) {
+    channels.push_back(play(pSound, true));
+  }
+  FMOD::Channel* pExtra = reinterpret_cast<FMOD::Channel*>(1);
+  EXPECT_EQ(m_pSystem->playSound(FMOD_CHANNEL_FREE, pSound, false, &pExtra), FMOD_ERR_CHANNEL_ALLOC);
+  EXPECT_EQ(pExtra, nullptr);
+  int iPlaying = 0;
+  m_pSystem->getChannelsPlaying(&iPlaying);
+  EXPECT_EQ(iPlaying, 128);
+  channels[5]->stop();
+  FMOD::Channel* pReplacement = play(pSound, true);
+  EXPECT_NE(pReplacement, channels[5]);
+  EXPECT_EQ(channels[5]->setPaused(false), FMOD_ERR_INVALID_HANDLE);
+  EXPECT_TRUE(playing(pReplacement));
+  // Releasing the sound ends every channel that plays it.
+  pSound->release();
+  m_pSystem->getChannelsPlaying(&iPlaying);
+  EXPECT_EQ(iPlaying, 0);
+}
+
+// A stream plays on one channel at a time; playing it again restarts it.
+TEST_F(FMODExMixer, PlayingAStreamAgainRestartsIt) {
+  const std::string path = KvTestTempDir("FMODExStreamAgain") + "/music.wav";
+  KvTestWriteFile(path, KvTestMakeSoundFile(1, gc_iRATE, 4800, [](int f, int) { return f < 100 ? 0.9f : 0.1f; }));
+  FMOD::Sound* pStream = nullptr;
+  ASSERT_EQ(m_pSystem->createStream(path.c_str(), FMOD_2D, nullptr, &pStream), FMOD_OK);
+  FMOD::Channel* pFirst = play(pStream);
+  mix(1000);
+  FMOD::Channel* pSecond = play(pStream);
+  EXPECT_FALSE(playing(pFirst));
+  EXPECT_NEAR(mix(10)[0], 0.9f, 1e-6f);
+  EXPECT_TRUE(playing(pSecond));
+}
+
+// Sounds in the formats the game ships: 16-bit WAV, Ogg Vorbis and FLAC decode to the level they were written at.
+TEST_F(FMODExMixer, DecodesWavOggAndFlac) {
+  for (int iFormat : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_OGG | SF_FORMAT_VORBIS, SF_FORMAT_FLAC | SF_FORMAT_PCM_16}) {
+    FMOD::Sound* pSound = memorySound(KvTestMakeSoundFile(1, gc_iRATE, 9600, [](int f, int) {
+      return 0.5f * static_cast<float>(std::sin(2.0 * 3.14159265358979 * 1000.0 * f / gc_iRATE));
+    }, iFormat));
+    ASSERT_NE(pSound, nullptr) << std::hex << iFormat;
+    play(pSound);
+    const std::vector<float> out = mix(9600);
+    EXPECT_NEAR(KvTestPeak(out, 0, 2400), 0.5f, 0.02f) << std::hex << iFormat;
+    EXPECT_NEAR(KvTestMeasureFrequency(out, 0, gc_iRATE), 1000.0, 3.0) << std::hex << iFormat;
+    pSound->release();
+  }
+  const std::vector<std::uint8_t> junk(512, 0x33);
+  FMOD_CREATESOUNDEXINFO exinfo = {};
+  exinfo.cbsize = sizeof(exinfo);
+  exinfo.length = static_cast<unsigned int>(junk.size());
+  FMOD::Sound* pSound = nullptr;
+  EXPECT_EQ(m_pSystem->createSound(reinterpret_cast<const char*>(junk.data()), FMOD_OPENMEMORY, &exinfo, &pSound),
+            FMOD_ERR_FILE_BAD);
+  EXPECT_EQ(pSound, nullptr);
+}
+
+// The manual output also writes what it mixes to a WAV file when asked.
+TEST(FMODExOutput, ManualOutputWritesItsMixToAWavFile) {
+  const std::string wav = KvTestTempDir("FMODExWav") + "/mix.wav";
+  FMODExSetOutput(EFMODExOutput::Manual, wav);
+  FMOD::System* pSystem = nullptr;
+  ASSERT_EQ(FMOD_System_Create(&pSystem), FMOD_OK);
+  ASSERT_EQ(pSystem->init(32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+  FMOD::Sound* pSound = KvTestCreateSound(pSystem, KvTestMakeConstantSound(gc_iRATE, 4800, {0.5f, -0.25f}));
+  ASSERT_NE(pSound, nullptr);
+  pSystem->playSound(FMOD_CHANNEL_FREE, pSound, false, nullptr);
+  ASSERT_EQ(FMODExMix(pSystem, nullptr, 9600), FMOD_OK);
+  EXPECT_EQ(FMODExGetMixedFrames(pSystem), 9600u);
+  pSystem->release();
+  FMODExClearOutput();
+
+  SF_INFO info = {};
+  SNDFILE* pFile = sf_open(wav.c_str(), SFM_READ, &info);
+  ASSERT_NE(pFile, nullptr);
+  EXPECT_EQ(info.frames, 9600);
+  EXPECT_EQ(info.channels, 2);
+  EXPECT_EQ(info.samplerate, gc_iRATE);
+  std::vector<float> frames(9600 * 2);
+  sf_readf_float(pFile, frames.data(), 9600);
+  sf_close(pFile);
+  EXPECT_NEAR(frames[0], 0.5f, 1e-3f);
+  EXPECT_NEAR(frames[1], -0.25f, 1e-3f);
+  EXPECT_EQ(frames[2 * 5000], 0.0f);
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+// The UI-screen compiler: the file layout it writes, its error messages, the dump through the engine's
+// loader, and the round trip of the sample screen sets.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/UI/ClUI.h"
+#include "Tests/Support/KvTestSupport.h"
+#include "Tools/kuic/KuiJson.h"
+#include "Tools/kuic/KuiSource.h"
+
+namespace {
+
+std::vector<uint8_t> compile(const std::string& text) {
+  SKuiScreenSet set;
+  std::string error;
+  EXPECT_TRUE(KuiParseDescription(text, "t.json", &set, &error)) << error;
+  return KuiWriteImage(set);
+}
+
+std::string compileError(const std::string& text) {
+  SKuiScreenSet set;
+  std::string error;
+  EXPECT_FALSE(KuiParseDescription(text, "bad.json", &set, &error)) << text;
+  return error;
+}
+
+u32 word(const std::vector<uint8_t>& image, size_t uiOffset) {
+  u32 uiValue;
+  std::memcpy(&uiValue, &image.at(uiOffset + 3) - 3, 4);
+  return uiValue;
+}
+
+std::string dumpOf(const std::vector<uint8_t>& image, const std::vector<std::pair<uint32_t, std::string>>& names = {}) {
+  std::string json;
+  std::string error;
+  EXPECT_TRUE(KuiDumpImage(image, "t.kui", names, &json, &error)) << error;
+  return json;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+SKvToolRun run(const std::string& arguments) { return KvTestRunTool(KvTestShellQuote(KUIC_PATH) + " " + arguments); }
+
+TEST(Kuic, WritesTheFileLayout) {
+  const std::vector<uint8_t> image = compile(R"({"root": {"name": "Root", "properties": {"n": 5,
+      "onClick": {"event": {"single": "one", "calls": [{"call": "two", "params": [{"id": "X"}, "ab"]}]}}},
+      "children": [{"name": "Kid"}], "switched": ["Kid"]}})");
+  // Header, both instances, the widget table, then each widget's arrays and records.
+  EXPECT_EQ(word(image, 0), 168u);  // widget table
+  EXPECT_EQ(word(image, 4), 0u);    // high word of the slot
+  EXPECT_EQ(word(image, 8), 24u);   // root instance
+  EXPECT_EQ(word(image, 16), 2u);
+  EXPECT_EQ(word(image, 168), 24u);
+  EXPECT_EQ(word(image, 172), 96u);
+  const u32 uiRoot = 24;
+  EXPECT_EQ(word(image, uiRoot + 24), 2u);                // properties
+  EXPECT_EQ(word(image, uiRoot + 28), KvStrHash("Root"));  // instance ID
+  EXPECT_EQ(word(image, uiRoot + 32), 1u);                // children
+  EXPECT_EQ(word(image, uiRoot + 36), 1u);                // switched
+  EXPECT_STREQ(reinterpret_cast<const char*>(&image[uiRoot + 40]), "Root");
+  EXPECT_EQ(word(image, word(image, uiRoot + 8)), 96u);  // the child
+  EXPECT_EQ(word(image, word(image, uiRoot + 16)), 96u);
+  const u32 uiN = word(image, word(image, uiRoot));
+  EXPECT_EQ(uiN % 8, 0u);
+  EXPECT_EQ(word(image, uiN), 5u);
+  EXPECT_EQ(word(image, uiN + 512), u32(E_BASE_TYPE_INT));
+  EXPECT_EQ(word(image, uiN + 516), KvStrHash("n"));
+  const u32 uiEvent = word(image, word(image, uiRoot) + 4);
+  EXPECT_EQ(word(image, uiEvent + 512), u32(E_BASE_TYPE_EVENTCALLBACK));
+  EXPECT_EQ(word(image, uiEvent + 8), 1u);  // calls
+  EXPECT_EQ(word(image, uiEvent + 16), KvStrHash("one"));
+  const u32 uiCall = word(image, word(image, uiEvent));
+  EXPECT_EQ(uiCall % 8, 0u);
+  EXPECT_EQ(word(image, uiCall + 8), 2u);
+  EXPECT_EQ(word(image, uiCall + 12), KvStrHash("two"));
+  const u32 uiParams = word(image, uiCall);
+  EXPECT_EQ(word(image, word(image, uiParams)), u32(E_ESCP_TYPE_ID));
+  EXPECT_EQ(word(image, word(image, uiParams) + 4), KvStrHash("X"));
+  EXPECT_EQ(word(image, word(image, uiParams + 4)), u32(E_ESCP_TYPE_STRING));
+  EXPECT_STREQ(reinterpret_cast<const char*>(&image[word(image, uiParams + 4) + 4]), "ab");
+  // The kid has no arrays: its slots stay 0.
+  EXPECT_EQ(word(image, 96), 0u);
+  EXPECT_EQ(word(image, 96 + 8), 0u);
+  char szError[gc_uiUI_DATA_ERROR_SIZE];
+  EXPECT_TRUE(KvValidateUIData(image.data(), static_cast<u32>(image.size()), "t.kui", nullptr, szError,
+                               sizeof(szError)))
+      << szError;
+}
+
+TEST(Kuic, ValuesOfEveryTypeAreStoredAsTheLoaderReadsThem) {
+  const std::vector<uint8_t> image = compile(R"({"root": {"name": "R", "properties": {
+      "i": {"int": -2}, "f": 0.5, "b": false, "id": {"id": "Target"}, "h": {"id": "#0x12345678"}, "s": "text",
+      "c": {"color": "0x80FF0000"}, "l": {"layout": [0, 1, 2, 3, 4.5, 5.5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17]},
+      "p": {"percentxy": [0.25, 1]}, "g": {"gridxy": [-1, 4]}, "x": {"floatxy": [1.5, -2]}, "n9": {"type9": [1, 2.5]},
+      "raw": {"type12": "00ff"}, "e": {"event": {"calls": []}}}}})");
+  ClUI::initialise();
+  ASSERT_TRUE(ClUI::loadUIDataFromImage("T", image.data(), static_cast<u32>(image.size())));
+  ClWidget* pWidget = ClUI::getWidget("R");
+  EXPECT_EQ(pWidget->getInt("i"), -2);
+  EXPECT_EQ(pWidget->getFloat("f"), 0.5f);
+  EXPECT_EQ(pWidget->findProperty(KvStrHash("b"))->mp_eType, E_BASE_TYPE_BOOL);
+  EXPECT_EQ(pWidget->getID("id"), KvStrHash("Target"));
+  EXPECT_EQ(pWidget->getID("h"), 0x12345678u);
+  EXPECT_STREQ(pWidget->getString("s"), "text");
+  EXPECT_EQ(pWidget->getID("c"), 0x80FF0000u);
+  const u32* puiLayout = static_cast<const u32*>(pWidget->getLayout("l"));
+  EXPECT_EQ(puiLayout[3], 3u);
+  f32 fX;
+  std::memcpy(&fX, &puiLayout[4], 4);
+  EXPECT_EQ(fX, 4.5f);
+  EXPECT_EQ(puiLayout[17], 17u);
+  EXPECT_EQ(pWidget->getXY("p"), (kv_vector2{0.25f, 1.0f}));
+  i32 iX = 0, iY = 0;
+  pWidget->getGridXY("g", &iX, &iY);
+  EXPECT_EQ(iX, -1);
+  EXPECT_EQ(iY, 4);
+  EXPECT_EQ(pWidget->getXY("x"), (kv_vector2{1.5f, -2.0f}));
+  EXPECT_EQ(static_cast<const u8*>(pWidget->findProperty(KvStrHash("raw"))->mp_pData)[1], 0xFF);
+  EXPECT_EQ(pWidget->findProperty(KvStrHash("n9"))->mp_eType, E_BASE_TYPE_UNNAMED_9);
+  ClUI::terminate();
+}
+
+TEST(Kuic, ErrorsNameTheFileAndThePlace) {
+  EXPECT_EQ(compileError("{\"root\": {\n  \"name\": \"A\",\n  \"x\" 1}}").substr(0, 17), "bad.json:3:7: err");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "properties": {"x": {"colour": 1}}}})"),
+            "bad.json: error: at /root/properties/x: unknown value type \"colour\"");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "children": ["B"]}})"),
+            "bad.json: error: at /root/children/0: no widget is named [B]");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "children": [{"name": "B"}], "switched": ["C"]}})"),
+            "bad.json: error: at /root/switched/0: [C] is not a child of [A]");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "children": [{"name": "B", "children": ["A"]}]}})"),
+            "bad.json: error: at /root/children/0/children/0: [B] lists its ancestor [A] as a child");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "children": [{"name": "a"}]}})"),
+            "bad.json: error: at /root/children/0/name: the instance ID of [a] is already the ID of [A]");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "properties": {"t": ")" + std::string(256, 'x') + "\"}}}"),
+            "bad.json: error: at /root/properties/t: a text holds at most 255 bytes");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "properties": {"k": 1, "K": 2}}})"),
+            "bad.json: error: at /root/properties/K: a widget names each property once (names hash without case)");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "properties": {"c": {"color": "red"}}}})"),
+            "bad.json: error: at /root/properties/c/color: a colour is written \"0xAARRGGBB\"");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "properties": {"e": {"event": {"calls": [{"call": "p", "params": [[1]]}]}}}}})"),
+            "bad.json: error: at /root/properties/e/event/calls/0/params/0: a parameter is an integer, a number, a "
+            "text or {\"id\": name}");
+  EXPECT_EQ(compileError(R"({"root": {"name": "A", "propertys": {}}})"),
+            "bad.json: error: at /root/propertys: unknown key of a widget (name, instanceID, properties, children, "
+            "switched)");
+  EXPECT_EQ(compileError(R"({"root": {"properties": {}}})"), "bad.json: error: at /root: a widget needs a \"name\"");
+}
+
+TEST(Kuic, TheDumpOfACompiledFileCompilesBackToTheSameFile) {
+  for (const char* pRelative : {"Switcher_Splash.json", "Lang/eng/VOSK_UI.json", "Lang/fra/VOSK_UI.json"}) {
+    const std::string source = std::string(KV_UI_SOURCE_DIR) + "/" + pRelative;
+    std::vector<uint8_t> image;
+    std::string error;
+    ASSERT_TRUE(KuiCompileFile(source, &image, &error)) << error;
+    std::vector<std::pair<uint32_t, std::string>> names;
+    ASSERT_TRUE(KuiCollectNames(source, &names, &error)) << error;
+    const std::string json = dumpOf(image, names);
+    EXPECT_EQ(json.find("#0x"), std::string::npos) << "every name is known from the description";
+    EXPECT_EQ(compile(json), image) << pRelative;
+    // Without the names the hashes stand in, and compile to the same file too.
+    const std::string hashed = dumpOf(image);
+    EXPECT_NE(hashed.find("#0x"), std::string::npos);
+    EXPECT_EQ(compile(hashed), image) << pRelative;
+  }
+  // A shared child is written once, then named.
+  const std::string json = dumpOf(compile(R"({"root": {"name": "R", "children": [{"name": "S"}, {"name": "T", "children": ["S"]}]}})"));
+  EXPECT_NE(json.find("\"children\": [\n          \"S\"\n        ]"), std::string::npos) << json;
+}
+
+TEST(Kuic, TheToolAnswersHelpAndFailsOnBadInputWithItsMessage) {
+  const SKvToolRun help = run("--help");
+  EXPECT_EQ(help.iExit, 0);
+  EXPECT_NE(help.out.find("usage: kuic"), std::string::npos);
+  EXPECT_EQ(run("").iExit, 2);
+  EXPECT_EQ(run("--bogus").iExit, 2);
+
+  const std::string dir = KvTestTempDir("kuic");
+  std::ofstream(dir + "/bad.json") << "{\"root\": {\"name\": \"A\", \"children\": [\"Z\"]}}";
+  const SKvToolRun bad = run(dir + "/bad.json");
+  EXPECT_EQ(bad.iExit, 1);
+  EXPECT_NE(bad.out.find(dir + "/bad.json: error: at /root/children/0: no widget is named [Z]"), std::string::npos)
+      << bad.out;
+  EXPECT_FALSE(std::ifstream(dir + "/bad.kui").good()) << "nothing written";
+
+  std::ofstream(dir + "/good.json") << "{\"root\": {\"name\": \"A\", \"properties\": {\"n\": 1}}}";
+  ASSERT_EQ(run(dir + "/good.json").iExit, 0);
+  const SKvToolRun dumped = run("--dump " + dir + "/good.kui --names " + dir + "/good.json");
+  EXPECT_EQ(dumped.iExit, 0);
+  EXPECT_NE(dumped.out.find("\"n\": 1"), std::string::npos) << dumped.out;
+
+  std::string damaged = readText(dir + "/good.kui");
+  damaged.resize(damaged.size() - 8);
+  std::ofstream(dir + "/damaged.kui", std::ios::binary) << damaged;
+  const SKvToolRun refused = run("--dump " + dir + "/damaged.kui");
+  EXPECT_EQ(refused.iExit, 1);
+  EXPECT_NE(refused.out.find("UI data [" + dir + "/damaged.kui] refused: "), std::string::npos) << refused.out;
+}
+
+TEST(Kuic, TheBuildCheckedTheSampleScreenSetsByLoadingThem) {
+  // The build's rule dumped each compiled file through the loader next to it.
+  const std::string dump = readText(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui.json");
+  EXPECT_NE(dump.find("\"name\": \"TopLevelSwitcher\""), std::string::npos);
+  EXPECT_NE(dump.find("\"call\": \"systemGridHandleLeft\""), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+// JSON reading shared by sbankc's builders: fields read with their place named in every problem.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <string>
+
+#include "Corvane/System/KvTypes.h"
+
+namespace SbankcJson {
+
+using nlohmann::json;
+
+// A problem with one field: thrown while compiling, caught at the top.
+struct SFieldError {
+  std::string field;
+  std::string problem;
+};
+
+[[noreturn]] inline void fail(const std::string& field, const std::string& problem) { throw SFieldError{field, problem}; }
+
+inline f32 number(const json& node, const std::string& field) {
+  if (!node.is_number() || !std::isfinite(node.get<double>())) {
+    fail(field, "must be a number");
+  }
+  return node.get<f32>();
+}
+
+inline f32 numberOr(const json& object, const char* pKey, f32 fDefault, const std::string& field) {
+  return object.contains(pKey) ? number(object[pKey], field + "." + pKey) : fDefault;
+}
+
+inline bool flagOr(const json& object, const char* pKey, const std::string& field) {
+  if (!object.contains(pKey)) {
+    return false;
+  }
+  if (!object[pKey].is_boolean()) {
+    fail(field + "." + pKey, "must be true or false");
+  }
+  return object[pKey].get<bool>();
+}
+
+inline i32 integer(const json& node, const std::string& field, i32 iMin, i32 iMax) {
+  if (!node.is_number_integer() || node.get<i64>() < iMin || node.get<i64>() > iMax) {
+    fail(field, "must be a whole number from " + std::to_string(iMin) + " to " + std::to_string(iMax));
+  }
+  return node.get<i32>();
+}
+
+inline const json& array(const json& object, const char* pKey, const std::string& field, size_t uiMax) {
+  static const json s_empty = json::array();
+  if (!object.contains(pKey)) {
+    return s_empty;
+  }
+  const json& node = object[pKey];
+  if (!node.is_array() || node.size() > uiMax) {
+    fail(field + "." + pKey, "must be a list of at most " + std::to_string(uiMax) + " entries");
+  }
+  return node;
+}
+
+// Runs a compile step: a field problem or a JSON error becomes "file: field: problem" in pError and false.
+template <typename Body>
+bool compileReporting(const std::string& fileName, std::string* pError, Body body) {
+  try {
+    body();
+    return true;
+  } catch (const SFieldError& error) {
+    *pError = fileName + ": " + error.field + ": " + error.problem;
+    return false;
+  } catch (const json::exception& error) {
+    *pError = fileName + ": " + error.what();
+    return false;
+  }
+}
+
+}  // namespace SbankcJson
