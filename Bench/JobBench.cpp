@@ -55,7 +55,7 @@ void slicesFinished(void*) {}
 
 ClJobType g_benchRows[1] = {{&dispatchSlices, &runSlice, &slicesFinished}};
 
-void BM_JobManager(benchmark::State& state) {
+void BM_Engine_Job1000Tasks(benchmark::State& state) {
   ClMutexLock::initializePool();
   ClJobMgr::initialize();
   ClJobMgr::mp_pRegisteredJobTypes = g_benchRows;
@@ -74,7 +74,7 @@ void BM_JobManager(benchmark::State& state) {
   ClJobMgr::shutdown();
   ClMutexLock::shutdownPool();
 }
-BENCHMARK(BM_JobManager)->UseRealTime();
+BENCHMARK(BM_Engine_Job1000Tasks)->UseRealTime();
 
 // The plain pool: workers take tasks from one queue under a mutex; the caller waits for the count to drop.
 class ClPlainPool {
@@ -136,7 +136,7 @@ class ClPlainPool {
   std::vector<std::thread> m_workers;
 };
 
-void BM_StdThreadPool(benchmark::State& state) {
+void BM_Baseline_Job1000Tasks(benchmark::State& state) {
   // As many workers as the task manager starts.
   ClTaskMgr::countLogicalProcessors();
   const i32 iWorkers = ClTaskMgr::getNumLogicalProcessors() > 0 ? ClTaskMgr::getNumLogicalProcessors() : 1;
@@ -149,7 +149,7 @@ void BM_StdThreadPool(benchmark::State& state) {
   state.counters["workers"] = iWorkers;
   state.SetItemsProcessed(state.iterations() * gc_iTASKS);
 }
-BENCHMARK(BM_StdThreadPool)->UseRealTime();
+BENCHMARK(BM_Baseline_Job1000Tasks)->UseRealTime();
 
 }  // namespace
 BENCHMARK_MAIN();

@@ -10,7 +10,7 @@ namespace {
 
 constexpr int gc_iWORDS_PER_ITERATION = 4096;
 
-void BM_SfmtNextWord(benchmark::State& state) {
+void BM_Engine_RandomWord(benchmark::State& state) {
   sfmtInitGenRand(1234);
   for (auto _ : state) {
     u32 uiSum = 0;
@@ -21,9 +21,9 @@ void BM_SfmtNextWord(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * gc_iWORDS_PER_ITERATION);
 }
-BENCHMARK(BM_SfmtNextWord);
+BENCHMARK(BM_Engine_RandomWord);
 
-void BM_StdMt19937(benchmark::State& state) {
+void BM_Baseline_RandomWord(benchmark::State& state) {
   std::mt19937 rng(1234);
   for (auto _ : state) {
     u32 uiSum = 0;
@@ -34,7 +34,7 @@ void BM_StdMt19937(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * gc_iWORDS_PER_ITERATION);
 }
-BENCHMARK(BM_StdMt19937);
+BENCHMARK(BM_Baseline_RandomWord);
 
 void BM_SfmtGenRandAll(benchmark::State& state) {
   sfmtInitGenRand(1234);

@@ -8,6 +8,7 @@
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Math/ClWorldObject.h"
 #include "Code/System/GAMEArchiveKeys.h"
+#include "Code/System/GAMEGameSpecificSaveGameUtility.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
@@ -30,6 +31,7 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/ClMutexLock.h"
+#include "Corvane/Store/ClSaveGameUtility.h"
 #include "Corvane/Store/ClSteamMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
 #include "Corvane/System/ClThreadMgr.h"
@@ -177,6 +179,7 @@ i32 ClGame::startUp() {
   ClClock::initialize();
   step("ClFileIO::initialize");
   ClFileIO::initialize();
+  step("ClMagFileIO archive pools");
   ClMagFileIO::initTOCPool();
   ClMagFileIO::initRefPool();
   step("ClMagFileIO::loadTOC RWN");
@@ -199,6 +202,7 @@ i32 ClGame::startUp() {
   step("ClGame::seedRandom");
   seedRandom();
 
+  step("mode machine to pre-load");
   g_eCurrentGameMode = E_GAME_MODE_PRELOAD;
   g_ePreviousGameMode = E_GAME_MODE_NONE;
   g_pCurrentGameMode = g_aGameModes[E_GAME_MODE_PRELOAD].mp_pMode;
@@ -220,16 +224,21 @@ i32 ClGame::startUp() {
     return 0;
   }
   // The profile's video options replace these defaults in the second stage.
-  step("ClGraphics::mp_graphicsOptionsDict");
+  step("graphics options FULLSCREEN 0, VSYNC 1");
   if (!ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
     ClGraphics::mp_graphicsOptionsDict.initialize(gc_iMAX_GRAPHICS_OPTIONS);
   }
   *ClGraphics::accessGraphicsOption("FULLSCREEN") = 0;
   *ClGraphics::accessGraphicsOption("VSYNC") = 1;
 
+  step("input action count 37");
   ClInputManager::m_iActionCount = gc_iNUM_GAME_INPUT_ACTIONS;
   step("ClGameStateMgr::initialize");
   ClGameStateMgr::initialize();
+  step("ClSaveGameUtility::initialize");
+  ClSaveGameUtility::initialize();
+  // The game's half of saving (which the engine's pending-save step calls) starts idle.
+  g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
   step("ClGame::enterCurrentMode");
   enterCurrentMode();
   step("ClMonkeyMgr::initialize");
@@ -272,6 +281,8 @@ u32 ClGame::tickFrame(f32 fDT) {
       (ClScoreLeaderboardMgr::mp_uiReadyState == 1 || ClScoreLeaderboardMgr::mp_uiReadyState == 3)) {
     ClScoreLeaderboardMgr::mp_uiReadyState = 4;
   }
+  // A save asked for while the last one ran starts once that one has ended.
+  ClSaveGameUtility::tickPendingSave();
   ClSteamMgr::update();
 
   if (g_pCurrentGameMode != nullptr && g_pCurrentGameMode->tick(fDT)) {
@@ -299,6 +310,9 @@ i32 ClGame::shutDown() {
   ClAudioManager::terminate();
   step("ClCameraMgr::terminate");
   ClCameraMgr::terminate();
+  // Waits for a save still being written, then frees both snapshots.
+  step("ClSaveGameUtility::freeSnapshots");
+  ClSaveGameUtility::freeSnapshots();
   step("ClSteamMgr::shutdown");
   ClScoreLeaderboardMgr::platformTerminate();
   ClScoreLeaderboardMgr::terminateListeners();
@@ -313,7 +327,7 @@ i32 ClGame::shutDown() {
   ClInputManager::terminate();
   step("ClGeometryDataMgr_WIN32::releaseAll");
   ClGeometryDataMgr_WIN32::releaseAll();
-  step("TV channel 0 cameras");
+  step("destroy TV channel 0's cameras");
   g_aTVChannels[0].terminate();
   step("ClGraphics::terminate");
   ClGraphics::terminate();

@@ -104,7 +104,32 @@ i32 ClInputManager::tick() {
   return 1;
 }
 
+void ClInputManager::checkActionIndex(i32 iAction, i32 iActionCount) {
+  KV_ASSERT_MSG(iAction >= 0 && iAction < iActionCount, "iAction >= 0 && iAction < m_iActionCount");
+}
+
 bool ClInputManager::isActionJustPressed(const SGameInputAction& action) {
+  // The record must be one of a pad's actions or of the debug camera's. Addresses are compared as integers:
+  // a record past an array's end is exactly what is being caught.
+  const uintptr_t uiRecord = reinterpret_cast<uintptr_t>(&action);
+  const auto indexIn = [uiRecord](const SGameInputAction* pArray) {
+    const intptr_t iOffset = static_cast<intptr_t>(uiRecord - reinterpret_cast<uintptr_t>(pArray));
+    return iOffset % static_cast<intptr_t>(sizeof(SGameInputAction)) == 0
+               ? static_cast<i32>(iOffset / static_cast<intptr_t>(sizeof(SGameInputAction)))
+               : -1;
+  };
+  const i32 iDebugCamera = indexIn(m_aDebugCameraActions);
+  if (iDebugCamera < 0 || iDebugCamera >= gc_iNUM_DEBUG_CAMERA_ACTIONS) {
+    // Pad arrays are checked against their own count; the nearest one at or below the record names it.
+    i32 iAction = -1;
+    for (const SGameInputAction* pActions : m_apGameSpecificInputs) {
+      const i32 iIndex = pActions != nullptr ? indexIn(pActions) : -1;
+      if (iIndex >= 0 && (iAction < 0 || iIndex < iAction)) {
+        iAction = iIndex;
+      }
+    }
+    checkActionIndex(iAction, m_iActionCount);
+  }
   if (g_iInputBlockedCounter != 0) {
     return false;
   }
@@ -112,6 +137,7 @@ bool ClInputManager::isActionJustPressed(const SGameInputAction& action) {
 }
 
 bool ClInputManager::isActionJustPressedAnyPad(i32 iAction) {
+  checkActionIndex(iAction, m_iActionCount);
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS; ++uiPad) {
     if (isActionJustPressed(m_apGameSpecificInputs[uiPad][iAction])) {
       return true;

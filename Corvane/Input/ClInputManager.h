@@ -46,8 +46,9 @@ class ClInputManager {
   // Returns 1.
   static i32 tick();
 
+  // action must be a record of a pad's action array or of the debug camera's (assertion otherwise).
   static bool isActionJustPressed(const SGameInputAction& action);
-  // The test on that action of pads 0, 1, 2, 3 in turn.
+  // The test on that action of pads 0, 1, 2, 3 in turn; iAction below the action count (assertion).
   static bool isActionJustPressedAnyPad(i32 iAction);
   // Identity map of logical to hardware pads.
   static void resetLogicalPadMap();
@@ -70,6 +71,7 @@ class ClInputManager {
 
  private:
   static void mapLogicalPad(u32 uiLogical, u32 uiHW);
+  static void checkActionIndex(i32 iAction, i32 iActionCount);
 };
 
 extern ClInputMapperBase* g_pInputMapperDebugCamera;

@@ -25,6 +25,7 @@ SSteamLeaderboardCacheEntry ClSteamMgr::mp_leaderboardCache[NUM_LEADERBOARDS];
 ClDynamicVector<SDeferredLeaderboardCall> ClSteamMgr::mp_deferredLeaderboardCalls;
 i32 ClSteamMgr::mp_iFindLeaderboard = -1;
 u32 ClSteamMgr::mp_uiNextCallSequence = 0;
+u32 ClSteamMgr::mp_uiFindAnswersBelow = ~0u;
 
 namespace {
 
@@ -138,7 +139,8 @@ bool ClSteamMgr::popDeferredLeaderboardCall(i32 iLeaderboard, SDeferredLeaderboa
     return false;
   }
   for (i32 i = 0; i < mp_deferredLeaderboardCalls.getCount(); ++i) {
-    if (mp_deferredLeaderboardCalls[i].m_iLeaderboard == iLeaderboard) {
+    if (mp_deferredLeaderboardCalls[i].m_iLeaderboard == iLeaderboard &&
+        mp_deferredLeaderboardCalls[i].m_uiSequence < mp_uiFindAnswersBelow) {
       *pCall = mp_deferredLeaderboardCalls[i];
       mp_deferredLeaderboardCalls.erase(i);
       return true;
@@ -164,6 +166,7 @@ void ClSteamMgr::onStatsReceived(u64 ulGameID, bool bResultOK) {
 void ClSteamMgr::deliverLeaderboardFound(u64 hSteamLeaderboard, u8 bFound, bool bIOFailure) {
   // Requests of this board made by the listeners themselves wait for a find of their own.
   const u32 uiLastOldCall = mp_uiNextCallSequence;
+  mp_uiFindAnswersBelow = uiLastOldCall;
   for (i32 i = 0; i < mp_leaderboardFoundListeners.getCount(); ++i) {
     const SLeaderboardResultListener<KvLeaderboardFoundCallback> listener = mp_leaderboardFoundListeners[i];
     if (listener.mp_function != nullptr) {
@@ -179,6 +182,7 @@ void ClSteamMgr::deliverLeaderboardFound(u64 hSteamLeaderboard, u8 bFound, bool 
       ++i;
     }
   }
+  mp_uiFindAnswersBelow = ~0u;
   mp_iFindLeaderboard = -1;
 }
 
@@ -188,8 +192,12 @@ void ClSteamMgr::onLeaderboardFound(u64 hSteamLeaderboard, u8 bFound, bool bIOFa
 }
 
 void ClSteamMgr::startNextFind() {
+  // Requests queued by the listeners of a refused find wait for the next update, so that a listener that
+  // asks again each time cannot keep this loop going.
+  const u32 uiFirstNewCall = mp_uiNextCallSequence;
   while (mp_iFindLeaderboard < 0 && mp_deferredLeaderboardCalls.isInitialized() &&
-         mp_deferredLeaderboardCalls.getCount() > 0) {
+         mp_deferredLeaderboardCalls.getCount() > 0 &&
+         mp_deferredLeaderboardCalls[0].m_uiSequence < uiFirstNewCall) {
     const i32 iLeaderboard = mp_deferredLeaderboardCalls[0].m_iLeaderboard;
     if (startFind(iLeaderboard)) {
       return;

@@ -10,6 +10,9 @@
 // order, behind a find of its board; one find is in flight at a time. The leaderboard front
 // (ClScoreLeaderboardMgr) takes the queued requests of a found board and issues them again, or drops them
 // when the find failed; whatever it leaves behind is dropped, and the find of the next queued board starts.
+// A find answers only the requests queued before its result arrived: a request that a listener makes while
+// the result is handed out (asking again after a failure, say) waits for a find of its own, started after
+// the delivery or, when the store refused that find, at the next update.
 //
 // Main thread only; no lock. Missing store interfaces make requests answer 0; nothing is retried except the
 // per-frame statistics request and a refused StoreStats.
@@ -114,7 +117,8 @@ class ClSteamMgr {
   static i32 removeFriendsScoresListener(KvScoresDownloadedCallback callback);
 
   // The board whose find is in flight (-1 when none), the queued requests, and taking the oldest queued
-  // request of a board (false when it has none). For the found listeners.
+  // request of a board that the find being delivered answers (false when it has none). For the found
+  // listeners.
   static i32 getLeaderboardFindBoard() { return mp_iFindLeaderboard; }
   static i32 getDeferredLeaderboardCallCount() { return mp_deferredLeaderboardCalls.getCount(); }
   static bool popDeferredLeaderboardCall(i32 iLeaderboard, SDeferredLeaderboardCall* pCall);
@@ -146,6 +150,8 @@ class ClSteamMgr {
   static ClDynamicVector<SDeferredLeaderboardCall> mp_deferredLeaderboardCalls;
   static i32 mp_iFindLeaderboard;
   static u32 mp_uiNextCallSequence;
+  // While a find's result is delivered: the sequence number of the first request it does not answer.
+  static u32 mp_uiFindAnswersBelow;
 
  private:
   friend class ClSteamCallbackRerouter;

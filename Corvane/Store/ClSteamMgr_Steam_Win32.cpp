@@ -127,6 +127,7 @@ void ClSteamMgr::update() {
     return;
   }
   SteamAPI_RunCallbacks();
+  startNextFind();
   if (!mp_bStatsRequested) {
     if (SteamUser() == nullptr) {
       mp_bStatsRequested = true;

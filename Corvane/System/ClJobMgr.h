@@ -84,8 +84,9 @@ class ClJobMgr {
   // For dispatch callbacks that started no task: the job must be complete; runs the finished callback.
   // False for a null job.
   static bool finishJob(ClJob* hJob);
-  // Dispatches and yields (an alertable zero sleep) until the job is complete; answers its result (0 for a
-  // null job). While dispatching is suspended it waits until it resumes.
+  // Dispatches, and waits for finished tasks between dispatches (ClTaskMgr::waitForFinishedTask: a short poll,
+  // then an alertable sleep), until the job is complete; answers its result (0 for a null job). While
+  // dispatching is suspended it waits until it resumes.
   static u32 waitForJob(ClJob* hJob);
   // Removes the handle from the job list; a handle not listed is a fatal error.
   static void removeJob(ClJob* hJob);

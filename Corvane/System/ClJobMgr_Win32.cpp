@@ -135,8 +135,11 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
   while (!isJobComplete(hJob)) {
     if (isInitialized() && !isDispatchSuspended()) {
       ClTaskMgr::dispatchTasks();
+      if (isJobComplete(hJob)) {
+        break;
+      }
     }
-    SleepEx(0, TRUE);
+    ClTaskMgr::waitForFinishedTask();
   }
   return isJobComplete(hJob) ? hJob->m_uiResult : 0;
 }

@@ -11,9 +11,14 @@
 // the entry only after it has seen that flag.
 //
 // Hand-out is last-in, first-out on both sides: the task queued most recently runs first, on the worker that
-// became idle most recently. At most one task per logical processor is in flight. Workers sleep on their
-// events while idle (before it blocks, a worker polls for the next signal for at most
-// gc_uiWORKER_SPIN_MICROSECONDS); dispatchTasks never blocks.
+// became idle most recently. At most one task per logical processor is in flight. dispatchTasks never blocks.
+//
+// Waiting is cheap on both sides, and nobody yields in a loop. A worker that has finished a task polls for its
+// next hand-over for at most gc_uiWORKER_SPIN_MICROSECONDS (a hand-over meanwhile costs no system call), and
+// only while the controlling thread is awake; then it sleeps on its event. The controlling thread, waiting for
+// a job (waitForFinishedTask), polls the running workers' done flags for at most
+// gc_uiDISPATCHER_SPIN_MICROSECONDS, then sleeps, alertable, until a worker that finishes a task wakes it.
+// A sleeping controlling thread makes polling workers sleep at once: it needs a core to wake on.
 #pragma once
 
 #include <atomic>
@@ -41,11 +46,12 @@ struct alignas(64) SThreadEntry {
   std::atomic<u32> m_bDone{0};   // set by the worker after a call, cleared by the controller on retirement
   std::atomic<u32> m_bQuit{0};
   std::atomic<i32> m_iStatus{0};  // -1 running, 0 stopped in order, 1 failed (never started or a failed wait)
-  // How the next signal reaches the worker. Before it blocks on its event, a worker polls for a moment
-  // (polling); a signal sent meanwhile is handed over in this word (handed) instead of through the event, so
-  // a worker kept busy costs neither a sleep nor a wake-up. Once the worker has committed to its wait (not
-  // polling), signals go through the event.
+  // How the next signal reaches the worker. Every signal sets this word to handed. Before it blocks on its
+  // event, a worker polls for a moment (polling) and takes a hand-over from the word alone, so a worker kept
+  // busy costs neither a sleep nor a wake-up. Once the worker has committed to its wait (not polling), the
+  // event is set too; the worker sleeps until the word says handed.
   std::atomic<u32> m_uiSignalState{0};
+  std::atomic<u32> m_bSleeping{0};  // 1 from the worker's last look at the signal word to its wake-up
 };
 
 inline constexpr u32 gc_uiSIGNAL_NOT_POLLING = 0;
@@ -60,7 +66,8 @@ struct ClTask {
   ClJob* mp_pOwner = nullptr;
 };
 
-inline constexpr u32 gc_uiWORKER_SPIN_MICROSECONDS = 50;
+inline constexpr u32 gc_uiWORKER_SPIN_MICROSECONDS = 20;
+inline constexpr u32 gc_uiDISPATCHER_SPIN_MICROSECONDS = 20;
 inline constexpr i32 gc_iWORKER_STATUS_RUNNING = -1;
 inline constexpr i32 gc_iWORKER_STATUS_STOPPED = 0;
 inline constexpr i32 gc_iWORKER_STATUS_FAILED = 1;
@@ -83,6 +90,13 @@ class ClTaskMgr {
   // Wakes the worker for the hand-over words written before: through the polling word when the worker is
   // polling, else through its event. False when the event could not be signalled.
   static bool signalWorker(SThreadEntry* pEntry);
+  // Controlling thread: sets the event of every running worker that went to sleep just as its task was handed
+  // over by the polling word (it would otherwise sleep on with the task).
+  static void wakeStrandedWorkers();
+  // Controlling thread, between dispatches: returns once a running task has finished, or after at most a
+  // millisecond (a suspended dispatch is looked at again). Polls briefly, then sleeps, alertable (the thread's
+  // completion routines run), until a worker finishes a task.
+  static void waitForFinishedTask();
   // Counts cores and logical processors from the system's processor records (0 each when unavailable).
   static void countLogicalProcessors();
 
@@ -98,4 +112,8 @@ class ClTaskMgr {
   static ClDynamicVector<ClTask> mp_daTaskQueue;
   static ClDynamicVector<ClTask> mp_daRunningTasks;
   static ClDynamicVector<SThreadEntry*> mp_daIdleWorkers;  // a stack: the top is the last entry
+  // Set while the controlling thread sleeps in waitForFinishedTask; a worker that finishes a task then sets
+  // the event.
+  static std::atomic<u32> mp_bDispatcherAsleep;
+  static void* mp_hDispatcherEvent;
 };

@@ -13,6 +13,8 @@
 i32 ClTaskMgr::m_iNumCores = 0;
 i32 ClTaskMgr::m_iNumLogicalProcessors = 0;
 SThreadEntry* ClTaskMgr::mp_pThreadEntries = nullptr;
+std::atomic<u32> ClTaskMgr::mp_bDispatcherAsleep{0};
+void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
 ClDynamicVector<SThreadEntry*> ClTaskMgr::mp_daIdleWorkers;
@@ -32,33 +34,69 @@ unsigned __stdcall startWorker(void* pEntry) {
   return ClTaskMgr::workerThreadProc(static_cast<SThreadEntry*>(pEntry)) ? 1u : 0u;
 }
 
-// The worker's side of a signal, entered with the worker announced as polling: polls for a hand-over for at
-// most the spin time, then commits to the wait on its event unless a hand-over came first. Answers the
+// Microseconds on the steady clock, for the spin limits.
+u64 nowMicroseconds() {
+  return static_cast<u64>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+}
+
+// The worker's side of a signal, entered with the worker announced as polling. It polls for a hand-over for
+// at most the spin time, and only while the controlling thread is awake: a controlling thread asleep in
+// waitForFinishedTask needs a core to wake on, and a hand-over from it is a while away. Then the worker
+// commits to the wait on its event unless a hand-over came first, and sleeps until its signal word says
+// handed (a set event without a hand-over is one whose hand-over was taken while polling). Answers the
 // wait's result.
 DWORD awaitSignal(SThreadEntry& entry) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(gc_uiWORKER_SPIN_MICROSECONDS);
-  for (;;) {
+  const u64 ulStart = nowMicroseconds();
+  while (ClTaskMgr::mp_bDispatcherAsleep.load(std::memory_order_relaxed) == 0) {
     for (i32 i = 0; i < 16; ++i) {
       if (entry.m_uiSignalState.load(std::memory_order_acquire) == gc_uiSIGNAL_HANDED) {
         return WAIT_OBJECT_0;
       }
       KV_SPIN_PAUSE();
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (nowMicroseconds() - ulStart >= gc_uiWORKER_SPIN_MICROSECONDS) {
       break;
     }
-    // There are as many workers as processors: a polling worker must not keep the controlling thread, which
-    // hands the tasks out, from running.
-    std::this_thread::yield();
   }
   u32 uiPolling = gc_uiSIGNAL_POLLING;
   if (!entry.m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_NOT_POLLING, std::memory_order_acq_rel)) {
     return WAIT_OBJECT_0;  // handed over just before the worker committed
   }
-  return WaitForSingleObject(entry.m_hEvent, INFINITE);
+  for (;;) {
+    // Sleeping is announced before the last look at the signal word; the controlling thread looks at both
+    // in the other order at each of its waits (wakeStrandedWorkers), so a hand-over that raced the commit is
+    // not slept through for longer than until the controlling thread next waits.
+    entry.m_bSleeping.store(1, std::memory_order_seq_cst);
+    if (entry.m_uiSignalState.load(std::memory_order_seq_cst) == gc_uiSIGNAL_HANDED) {
+      entry.m_bSleeping.store(0, std::memory_order_relaxed);
+      return WAIT_OBJECT_0;
+    }
+    const DWORD dwResult = WaitForSingleObject(entry.m_hEvent, INFINITE);
+    entry.m_bSleeping.store(0, std::memory_order_relaxed);
+    if (dwResult != WAIT_OBJECT_0 || entry.m_uiSignalState.load(std::memory_order_acquire) == gc_uiSIGNAL_HANDED) {
+      return dwResult;
+    }
+  }
 }
 
-i32 countBits(u32 uiMask) {
+// True when a running task's worker has set its done flag. The controlling thread is about to write that
+// worker's entry (retirement, then most likely the next hand-over): the entry's cache line is asked for at
+// once, so that it arrives while the dispatch does its bookkeeping.
+bool anyRunningTaskDone() {
+  for (i32 i = 0; i < ClTaskMgr::mp_daRunningTasks.getCount(); ++i) {
+    SThreadEntry* pWorker = ClTaskMgr::mp_daRunningTasks[i].mp_pWorker;
+    if (pWorker->m_bDone.load(std::memory_order_acquire) != 0) {
+      __builtin_prefetch(pWorker, 1, 3);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The mask is pointer-sized: one bit per logical processor of the group.
+i32 countBits(ULONG_PTR uiMask) {
   i32 iBits = 0;
   for (; uiMask != 0; uiMask &= uiMask - 1) {
     ++iBits;
@@ -93,7 +131,7 @@ void ClTaskMgr::countLogicalProcessors() {
   for (DWORD i = 0; i < dwRecords; ++i) {
     if (pBuffer[i].Relationship == RelationProcessorCore) {
       ++m_iNumCores;
-      m_iNumLogicalProcessors += countBits(static_cast<u32>(pBuffer[i].ProcessorMask));
+      m_iNumLogicalProcessors += countBits(pBuffer[i].ProcessorMask);
     }
   }
   KvAlignedFree(pBuffer);
@@ -144,6 +182,10 @@ void ClTaskMgr::initialize() {
     entry.m_uiThreadId = uiThreadId;
     mp_daIdleWorkers.append(&entry);
   }
+  // The controlling thread sleeps on this event when it waits for tasks that take long. Without it, it
+  // yields between its looks instead.
+  mp_hDispatcherEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  mp_bDispatcherAsleep.store(0, std::memory_order_relaxed);
 }
 
 void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback) {
@@ -192,18 +234,71 @@ void ClTaskMgr::dispatchTasks() {
   }
 }
 
+void ClTaskMgr::waitForFinishedTask() {
+  // Most waits end within the first polls, before the clock is worth reading.
+  for (i32 i = 0; i < 64; ++i) {
+    if (anyRunningTaskDone()) {
+      return;
+    }
+    KV_SPIN_PAUSE();
+  }
+  wakeStrandedWorkers();
+  const u64 ulStart = nowMicroseconds();
+  for (;;) {
+    for (i32 i = 0; i < 16; ++i) {
+      if (anyRunningTaskDone()) {
+        return;
+      }
+      KV_SPIN_PAUSE();
+    }
+    if (nowMicroseconds() - ulStart >= gc_uiDISPATCHER_SPIN_MICROSECONDS) {
+      break;
+    }
+  }
+  if (mp_hDispatcherEvent == nullptr) {
+    SleepEx(0, TRUE);
+    return;
+  }
+  // Asleep is announced before the last look: a worker that sets its done flag afterwards sees it and wakes
+  // this thread. The wait is alertable, so the thread's completion routines run meanwhile, and bounded, so
+  // that a suspended dispatch is looked at again.
+  mp_bDispatcherAsleep.store(1, std::memory_order_seq_cst);
+  wakeStrandedWorkers();
+  if (!anyRunningTaskDone()) {
+    WaitForSingleObjectEx(mp_hDispatcherEvent, 1, TRUE);
+  }
+  mp_bDispatcherAsleep.store(0, std::memory_order_relaxed);
+}
+
 bool ClTaskMgr::signalWorker(SThreadEntry* pEntry) {
-  u32 uiPolling = gc_uiSIGNAL_POLLING;
-  if (pEntry->m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_HANDED, std::memory_order_acq_rel)) {
+  // A plain store, so that handing over to a polling worker never stalls the controlling thread on the
+  // worker's cache line. A worker that committed to its sleep just before the store lands is found and woken
+  // by wakeStrandedWorkers.
+  const u32 uiBefore = pEntry->m_uiSignalState.load(std::memory_order_relaxed);
+  pEntry->m_uiSignalState.store(gc_uiSIGNAL_HANDED, std::memory_order_release);
+  if (uiBefore == gc_uiSIGNAL_POLLING) {
     return true;
   }
   return SetEvent(pEntry->m_hEvent) != FALSE;
 }
 
+void ClTaskMgr::wakeStrandedWorkers() {
+  for (i32 i = 0; i < mp_daRunningTasks.getCount(); ++i) {
+    SThreadEntry* pWorker = mp_daRunningTasks[i].mp_pWorker;
+    if (pWorker->m_bSleeping.load(std::memory_order_seq_cst) != 0 &&
+        pWorker->m_uiSignalState.load(std::memory_order_relaxed) == gc_uiSIGNAL_HANDED &&
+        pWorker->m_bDone.load(std::memory_order_relaxed) == 0) {
+      SetEvent(pWorker->m_hEvent);
+    }
+  }
+}
+
 bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
   KV_ASSERT(pMyEntry);
   pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_RUNNING, std::memory_order_relaxed);
-  pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
+  // A task handed over before the thread got here stays handed.
+  u32 uiNotPolling = gc_uiSIGNAL_NOT_POLLING;
+  pMyEntry->m_uiSignalState.compare_exchange_strong(uiNotPolling, gc_uiSIGNAL_POLLING, std::memory_order_acq_rel);
   if (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0) {
     do {
       if (pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_FAILED) {
@@ -222,7 +317,11 @@ bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
         // Polling is announced before done: the controller signals only after it has seen done, so the next
         // task can be handed over directly.
         pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
-        pMyEntry->m_bDone.store(1, std::memory_order_release);
+        pMyEntry->m_bDone.store(1, std::memory_order_seq_cst);
+        // A controlling thread asleep in waitForFinishedTask is woken; one that polls sees the flag itself.
+        if (mp_bDispatcherAsleep.load(std::memory_order_seq_cst) != 0) {
+          SetEvent(mp_hDispatcherEvent);
+        }
       } else if (dwResult != WAIT_TIMEOUT) {
         pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
       }
@@ -265,7 +364,9 @@ void ClTaskMgr::shutdown() {
     entry.mp_pTaskData = nullptr;
     entry.mp_taskCallback.store(nullptr, std::memory_order_relaxed);
     entry.m_bQuit.store(1, std::memory_order_release);
-    if (!signalWorker(&entry)) {
+    // The event is set whatever the worker was doing, so that the quit is never slept through.
+    signalWorker(&entry);
+    if (!SetEvent(entry.m_hEvent)) {
       KV_FATALF("CreateEvent failed [0x%08X]!", static_cast<u32>(GetLastError()));
     }
     WaitForSingleObject(entry.m_hThread, INFINITE);
@@ -279,6 +380,10 @@ void ClTaskMgr::shutdown() {
   }
   KvAlignedFree(mp_pThreadEntries);
   mp_pThreadEntries = nullptr;
+  if (mp_hDispatcherEvent != nullptr) {
+    CloseHandle(mp_hDispatcherEvent);
+    mp_hDispatcherEvent = nullptr;
+  }
   mp_daTaskQueue.terminate();
   mp_daRunningTasks.terminate();
   mp_daIdleWorkers.terminate();

@@ -80,28 +80,35 @@ bool ClThreadMgr::destroyThread(ClThreadInfo* pInfo) {
   if (pInfo == nullptr) {
     return false;
   }
-  KV_ASSERT(pInfo->mp_creationParams.mp_pThread);
-  ClThread* pThread = pInfo->mp_creationParams.mp_pThread;
-  ClThread_Win32::stopAndJoin(pThread);
-
-  ClScopedMutexLock hold(m_lock);
-  const ClThreadInfo info = *pInfo;
-  // After an erase a pointer into a list addresses the entry that moved into its place, which must not be
-  // touched; only an owner's own copy gets its thread word cleared.
-  const bool bOwnersCopy = !pointsInto(mp_daOrphanedThreads, pInfo) && !pointsInto(mp_daCurActiveThreads, pInfo);
-  const i32 iOrphaned = findEntry(mp_daOrphanedThreads, info);
-  if (iOrphaned >= 0) {
-    mp_daOrphanedThreads.erase(iOrphaned);
-  } else {
-    const i32 iActive = findEntry(mp_daCurActiveThreads, info);
-    if (iActive >= 0) {
+  ClThreadInfo info;
+  bool bListed = false;
+  {
+    // The entry is read and taken off its list under the lock, before the wait: while the wait runs other
+    // threads may change the lists (an erase moves the entries behind it), and update() must not reap a
+    // thread that is being destroyed.
+    ClScopedMutexLock hold(m_lock);
+    info = *pInfo;
+    KV_ASSERT_MSG(info.mp_creationParams.mp_pThread, "pInfo->mp_creationParams.mp_pThread");
+    const bool bOwnersCopy = !pointsInto(mp_daOrphanedThreads, pInfo) && !pointsInto(mp_daCurActiveThreads, pInfo);
+    const i32 iOrphaned = findEntry(mp_daOrphanedThreads, info);
+    const i32 iActive = iOrphaned < 0 ? findEntry(mp_daCurActiveThreads, info) : -1;
+    if (iOrphaned >= 0) {
+      mp_daOrphanedThreads.erase(iOrphaned);
+    } else if (iActive >= 0) {
       mp_daCurActiveThreads.erase(iActive);
     }
+    bListed = iOrphaned >= 0 || iActive >= 0;
+    if (bOwnersCopy) {
+      pInfo->mp_creationParams.mp_pThread = nullptr;
+    }
   }
-  ClThread_Win32::terminate(pThread);
-  freeThread(pThread);
-  if (bOwnersCopy) {
-    pInfo->mp_creationParams.mp_pThread = nullptr;
+  // An entry on no list was released already (an orphan reaped by update, or destroyed elsewhere): its
+  // thread must not be touched.
+  if (bListed) {
+    ClThread* pThread = info.mp_creationParams.mp_pThread;
+    ClThread_Win32::stopAndJoin(pThread);
+    ClThread_Win32::terminate(pThread);
+    freeThread(pThread);
   }
   return true;
 }

@@ -9,7 +9,8 @@
 // time-out.
 //
 // Threads: every call may come from any thread; the manager's lock guards both lists (it is re-entrant, so
-// shutdown may destroy threads while holding it). The waits in destroyThread are made without the lock.
+// shutdown may destroy threads while holding it). destroyThread takes its entry off the lists under the lock
+// and only then waits, without the lock.
 // Entry pointers into the lists stay valid only until a list changes: owners keep a copy of their entry
 // (entries are compared by all three words) when they hold it across frames.
 #pragma once
@@ -43,9 +44,10 @@ class ClThreadMgr {
   static ClThreadInfo* createThread(const ClThreadInfo& creationParams);
   // The owner lets the thread go: the entry moves to the orphaned list and is reaped once finished.
   static void orphanThread(ClThreadInfo* pInfo);
-  // Requests a stop, waits for the thread, releases it and removes its entry from whichever list holds it.
-  // pInfo may point into a list or be the owner's own copy; a copy has its thread word cleared. False for a
-  // null entry, else true.
+  // Removes the entry from whichever list holds it, then requests a stop, waits for the thread (without the
+  // lock) and releases it. pInfo may point into a list or be the owner's own copy; a copy has its thread word
+  // cleared. An entry no list holds any more (an orphan already reaped) releases nothing. False for a null
+  // entry, else true. Any thread.
   static bool destroyThread(ClThreadInfo* pInfo);
   // Reaps every orphaned thread that has finished. Once per game frame.
   static void update();

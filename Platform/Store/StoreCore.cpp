@@ -124,9 +124,13 @@ bool openSession(StoreSession* pSession, std::string* pError) {
     return false;
   }
   pSession->dbPath = pSession->dir + "/store.db";
-  pSession->pDb = StoreOpenDatabase(pSession->dbPath, pError);
+  std::string notice;
+  pSession->pDb = StoreOpenDatabase(pSession->dbPath, pError, &notice);
   if (pSession->pDb == nullptr) {
     return false;
+  }
+  if (!notice.empty()) {
+    StoreWarn("%s", notice.c_str());
   }
   pSession->pUserStats = std::make_unique<StoreUserStats>(pSession);
   if (!pSession->pUserStats->open(pError) || !StoreRemoteOpen(pSession->dir + "/remote", pError)) {

@@ -1,5 +1,8 @@
 #include "Platform/Store/StoreDatabase.h"
 
+#include <ctime>
+#include <filesystem>
+
 namespace {
 
 constexpr int gc_iSCHEMA_VERSION = 1;
@@ -74,7 +77,66 @@ bool StoreExec(sqlite3* pDb, const char* pSql, std::string* pError) {
   return true;
 }
 
-sqlite3* StoreOpenDatabase(const std::string& path, std::string* pError) {
+namespace {
+
+// How far a database file can be used.
+enum class EFileState { USABLE, DAMAGED, IN_USE, REFUSED };
+
+EFileState stateOfError(int iCode) {
+  switch (iCode & 0xFF) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return EFileState::DAMAGED;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return EFileState::IN_USE;
+    default:
+      return EFileState::REFUSED;
+  }
+}
+
+// Looks at the file before anything is written to it: its header, its schema version, and its pages (a quick
+// check of every page and the b-trees they make up). The connection already runs in exclusive locking mode,
+// so the first read takes the file's lock and keeps it.
+EFileState checkFile(sqlite3* pDb, std::string* pReason) {
+  StoreStatement version;
+  if (!version.prepare(pDb, "PRAGMA user_version")) {
+    *pReason = sqlite3_errmsg(pDb);
+    return stateOfError(sqlite3_extended_errcode(pDb));
+  }
+  if (version.step() != SQLITE_ROW) {
+    *pReason = sqlite3_errmsg(pDb);
+    return stateOfError(sqlite3_extended_errcode(pDb));
+  }
+  const std::int64_t iVersion = version.columnInt(0);
+  version.finalize();
+  if (iVersion > gc_iSCHEMA_VERSION) {
+    *pReason = "written by a newer store (schema " + std::to_string(iVersion) + ")";
+    return EFileState::REFUSED;
+  }
+  StoreStatement check;
+  if (!check.prepare(pDb, "PRAGMA quick_check(1)")) {
+    *pReason = sqlite3_errmsg(pDb);
+    return stateOfError(sqlite3_extended_errcode(pDb));
+  }
+  const int iStep = check.step();
+  if (iStep != SQLITE_ROW) {
+    *pReason = sqlite3_errmsg(pDb);
+    return stateOfError(sqlite3_extended_errcode(pDb));
+  }
+  const std::string verdict = check.columnText(0);
+  if (verdict != "ok") {
+    *pReason = verdict;
+    return EFileState::DAMAGED;
+  }
+  return EFileState::USABLE;
+}
+
+// Opens the file (creating it when absent) for this connection alone: in exclusive locking mode the connection
+// takes the file's lock at its first read and never gives it back, so no other program can change the file
+// under the store and no statement pays for taking and releasing file locks. The WAL index then lives in the
+// connection's memory, not in a shared "-shm" file.
+sqlite3* openConnection(const std::string& path, std::string* pError) {
   sqlite3* pDb = nullptr;
   const int iFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
   if (sqlite3_open_v2(path.c_str(), &pDb, iFlags, nullptr) != SQLITE_OK) {
@@ -82,31 +144,108 @@ sqlite3* StoreOpenDatabase(const std::string& path, std::string* pError) {
     sqlite3_close(pDb);
     return nullptr;
   }
-  sqlite3_busy_timeout(pDb, 2000);
+  // Waits a little for a program that is just closing the same store.
+  sqlite3_busy_timeout(pDb, 500);
   std::string error;
-  // user_version reads the header: a file that is not a database fails here, before anything is written.
-  StoreStatement version;
-  int iVersion = -1;
-  if (version.prepare(pDb, "PRAGMA user_version") && version.step() == SQLITE_ROW) {
-    iVersion = int(version.columnInt(0));
-  } else {
-    error = sqlite3_errmsg(pDb);
+  if (!StoreExec(pDb, "PRAGMA locking_mode=EXCLUSIVE", &error)) {
+    *pError = path + ": cannot open the store database (" + error + ")";
+    sqlite3_close(pDb);
+    return nullptr;
   }
-  version.finalize();
-  if (iVersion > gc_iSCHEMA_VERSION) {
-    error = "written by a newer store (schema " + std::to_string(iVersion) + ")";
+  return pDb;
+}
+
+// A free name beside the file for keeping a damaged database: "store.damaged-<date>-<time>[-<n>].db".
+std::string asidePath(const std::string& path) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char acStamp[32];
+  std::strftime(acStamp, sizeof(acStamp), "%Y%m%d-%H%M%S", &local);
+  std::string stem = path;
+  if (stem.size() > 3 && stem.compare(stem.size() - 3, 3, ".db") == 0) {
+    stem.resize(stem.size() - 3);
   }
-  if (error.empty() && StoreExec(pDb, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", &error) &&
-      StoreExec(pDb, "BEGIN IMMEDIATE", &error)) {
-    const std::string setVersion = "PRAGMA user_version=" + std::to_string(gc_iSCHEMA_VERSION);
-    if (StoreExec(pDb, gc_pSCHEMA, &error) && StoreExec(pDb, setVersion.c_str(), &error) &&
-        StoreExec(pDb, "COMMIT", &error)) {
-      return pDb;
+  for (int i = 1;; ++i) {
+    const std::string candidate =
+        stem + ".damaged-" + acStamp + (i > 1 ? "-" + std::to_string(i) : std::string()) + ".db";
+    std::error_code error;
+    if (!std::filesystem::exists(candidate, error) && !std::filesystem::exists(candidate + "-wal", error)) {
+      return candidate;
     }
-    std::string ignored;
-    StoreExec(pDb, "ROLLBACK", &ignored);
   }
-  *pError = path + ": cannot use the store database (" + error + ")";
-  sqlite3_close(pDb);
+}
+
+// Moves the database and its journal files to the aside name; nothing is deleted.
+bool keepAside(const std::string& path, const std::string& aside, std::string* pError) {
+  for (const char* pSuffix : {"", "-wal", "-shm", "-journal"}) {
+    std::error_code error;
+    if (!std::filesystem::exists(path + pSuffix, error)) {
+      continue;
+    }
+    std::filesystem::rename(path + pSuffix, aside + pSuffix, error);
+    if (error) {
+      *pError = path + pSuffix + ": cannot move the damaged store database aside (" + error.message() + ")";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Brings the schema up to date in the first write, which takes the file's exclusive lock for good.
+bool prepareSchema(sqlite3* pDb, std::string* pError) {
+  if (!StoreExec(pDb, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", pError) ||
+      !StoreExec(pDb, "BEGIN EXCLUSIVE", pError)) {
+    return false;
+  }
+  const std::string setVersion = "PRAGMA user_version=" + std::to_string(gc_iSCHEMA_VERSION);
+  if (StoreExec(pDb, gc_pSCHEMA, pError) && StoreExec(pDb, setVersion.c_str(), pError) &&
+      StoreExec(pDb, "COMMIT", pError)) {
+    return true;
+  }
+  std::string ignored;
+  StoreExec(pDb, "ROLLBACK", &ignored);
+  return false;
+}
+
+std::string inUseMessage(const std::string& path) {
+  return path + ": the store database is in use by another program (one program at a time may use a store folder)";
+}
+
+}  // namespace
+
+sqlite3* StoreOpenDatabase(const std::string& path, std::string* pError, std::string* pNotice) {
+  for (int iAttempt = 0; iAttempt < 2; ++iAttempt) {
+    sqlite3* pDb = openConnection(path, pError);
+    if (pDb == nullptr) {
+      return nullptr;
+    }
+    std::string reason;
+    EFileState eState = checkFile(pDb, &reason);
+    if (eState == EFileState::USABLE) {
+      if (prepareSchema(pDb, &reason)) {
+        return pDb;
+      }
+      eState = stateOfError(sqlite3_extended_errcode(pDb));
+    }
+    sqlite3_close(pDb);
+    if (eState == EFileState::IN_USE) {
+      *pError = inUseMessage(path);
+      return nullptr;
+    }
+    if (eState != EFileState::DAMAGED || iAttempt > 0) {
+      *pError = path + ": cannot use the store database (" + reason + ")";
+      return nullptr;
+    }
+    const std::string aside = asidePath(path);
+    if (!keepAside(path, aside, pError)) {
+      return nullptr;
+    }
+    const std::string notice = path + " was damaged (" + reason + "); it was kept as " + aside +
+                               " and a new, empty store database was started";
+    if (pNotice != nullptr) {
+      *pNotice = notice;
+    }
+  }
   return nullptr;
 }

@@ -9,7 +9,8 @@
 //   achievements(user, name, achieved)  PRIMARY KEY (user, name)
 //
 // Journal: WAL with synchronous NORMAL, so a crash of the process never loses or damages a committed change.
-// One connection, used on the main thread only.
+// One connection, used on the main thread only, which keeps the file to itself (exclusive locking mode) from
+// start to end: another program cannot open the store meanwhile.
 #pragma once
 
 #include <sqlite3.h>
@@ -49,6 +50,10 @@ class StoreStatement {
 // Runs SQL text with no result rows; false with SQLite's message in pError.
 bool StoreExec(sqlite3* pDb, const char* pSql, std::string* pError);
 
-// Opens (creating when absent) the store database at path and brings its schema up to date. Null with a
-// message naming the file when it cannot be used: a damaged or foreign file is left untouched.
-sqlite3* StoreOpenDatabase(const std::string& path, std::string* pError);
+// Opens (creating when absent) the store database at path, takes it for this program alone, checks its pages
+// and brings its schema up to date. A damaged database (not a database at all, or pages that do not hold
+// together) is never deleted: it is moved aside, with its journal files, to "<name>.damaged-<date>-<time>.db"
+// beside it, a new empty database is started, and pNotice (when given) receives a line naming both files.
+// Null with a message naming the file when the store cannot be used: another program has it open, or it was
+// written by a newer store (left as it is), or the file system refuses.
+sqlite3* StoreOpenDatabase(const std::string& path, std::string* pError, std::string* pNotice = nullptr);

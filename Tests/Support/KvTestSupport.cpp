@@ -8,13 +8,17 @@
 #include "Corvane/Program/KvProgram.h"
 
 #include <dlfcn.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
+#include <vector>
+
+extern char** environ;
 
 // With an X display present SDL opens a D-Bus connection whose buffers the D-Bus library keeps to the end of
 // the process; every test program that touches SDL would report them as leaks. Mesa's GL libraries keep one-time
@@ -93,6 +97,40 @@ void KvTestStopFileIO() {
 
 std::string KvTestSourceDir() { return envOr("GRINDLOW_SOURCE_DIR", "."); }
 std::string KvTestBinaryDir() { return envOr("GRINDLOW_BINARY_DIR", "."); }
+
+int KvTestRunInOwnProcess(const std::string& filter, std::string* pOutput) {
+  pOutput->clear();
+  std::error_code error;
+  std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  int aiPipe[2];
+  if (error || ::pipe(aiPipe) != 0) {
+    return -1;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
+  posix_spawn_file_actions_addclose(&actions, aiPipe[0]);
+  std::string filterFlag = "--gtest_filter=" + filter;
+  std::string disabledFlag = "--gtest_also_run_disabled_tests";
+  std::vector<char*> args{self.data(), filterFlag.data(), disabledFlag.data(), nullptr};
+  pid_t child = -1;
+  const int iSpawn = posix_spawn(&child, self.c_str(), &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(aiPipe[1]);
+  if (iSpawn != 0) {
+    ::close(aiPipe[0]);
+    return -1;
+  }
+  char acBuffer[4096];
+  ssize_t iRead = 0;
+  while ((iRead = ::read(aiPipe[0], acBuffer, sizeof(acBuffer))) > 0) {
+    pOutput->append(acBuffer, static_cast<size_t>(iRead));
+  }
+  ::close(aiPipe[0]);
+  int iStatus = 0;
+  return ::waitpid(child, &iStatus, 0) == child ? iStatus : -1;
+}
 
 std::string KvTestTempDir(const std::string& name) {
   if (g_tempRoot.empty()) {

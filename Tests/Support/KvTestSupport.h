@@ -77,3 +77,9 @@ std::string KvTestShellQuote(const std::string& word);
 // Copies the built engine string table of a language ("Win32", compiled from Content/Strings) into
 // <dataRoot>/Lang/<code>/Strings/ as a loose file: the game's start-up cannot go on without it.
 void KvTestProvideEngineStringTable(const std::string& dataRoot, const std::string& code = "eng");
+
+// Runs the tests of this same program that match the filter (disabled ones included) in a process of its
+// own, which inherits the environment, and answers its status as waitpid gives it (-1 when it could not be
+// started); what it printed, standard error included, goes to *pOutput. For tests of what happens between
+// programs, or to a program that dies: nothing is forked from a process whose other threads may be running.
+int KvTestRunInOwnProcess(const std::string& filter, std::string* pOutput);

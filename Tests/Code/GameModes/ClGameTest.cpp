@@ -1,7 +1,15 @@
 #include "Code/GameModes/ClGame.h"
+#include "Code/System/GAMEGameSpecificSaveGameUtility.h"
+#include "Corvane/Store/ClSaveGameUtility.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +24,8 @@
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Platform/Store/StoreApi.h"
+#include "Platform/Store/StoreTest.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -78,6 +88,13 @@ class GameTopLevel : public ::testing::Test {
     std::filesystem::current_path(m_previous);
   }
   static void writeSettings(const std::string& text) { std::ofstream("project.ini") << text; }
+  // Copies the main archive the build made into this test's data root.
+  static void useMainArchive() {
+    for (const char* pName : {"RWN_win32.mtc", "RWN_win32.mdf"}) {
+      std::filesystem::copy_file(KvTestBinaryDir() + "/Data/" + pName, pName,
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+  }
   // Start-up, then shutdown and the lock pool, as the program body does.
   static void fullRun(i32 iFrames = 0) {
     ClGame::startUp();
@@ -90,33 +107,189 @@ class GameTopLevel : public ::testing::Test {
   std::filesystem::path m_previous;
 };
 
+// The steps of the game's first start-up stage and of its shutdown, in the order the game runs them. A step
+// that this build does not have yet is pending, with what it waits for; when that work lands, its step moves to
+// done here (and the game names it with the same text). The test fails when a done step is missing or out of
+// order, and when a pending step starts running without being marked done.
+enum EStepState { DONE, PENDING };
+
+struct SGameStep {
+  const char* pName;
+  EStepState eState;
+  const char* pWaitsFor;  // for a pending step
+};
+
+const SGameStep gc_aStartUpSteps[] = {
+    {"ClMutexLock::initializePool", DONE, ""},
+    {"ClThreadMgr::initialize", DONE, ""},
+    {"ClWorldObject::setIdentityTransform", DONE, ""},
+    {"ClDevINI::initialize", DONE, ""},
+    {"ClDScriptMgr2::initialize", DONE, ""},
+    {"ClMainLoop::readFrequency", DONE, ""},
+    {"KvInitializeDataPaths", DONE, ""},
+    {"KvLangID::initialize", DONE, ""},
+    {"ClClock::initialize", DONE, ""},
+    {"ClFileIO::initialize", DONE, ""},
+    {"ClMagFileIO archive pools", DONE, ""},
+    {"ClMagFileIO::loadTOC RWN", DONE, ""},
+    {"ClMagFileIO::loadDataFile RWN", DONE, ""},
+    {"ClAsyncAssetLoaderMgr::initialize", DONE, ""},
+    {"ClDevINI::load", DONE, ""},
+    // Seeded after the settings are read (not before, as listed), so that "RANDOM_SEED" can fix the seed.
+    {"ClGame::seedRandom", DONE, ""},
+    {"mode machine to pre-load", DONE, ""},
+    {"DEMO_MODE", PENDING, "the demo flag the splash screens read (UI framework)"},
+    {"KvInitializeLanguagePath", DONE, ""},
+    {"ClSteamMgr::initialize", DONE, ""},
+    {"ClAudioManager::initialize", DONE, ""},
+    {"ClDiffMgr::initialize", DONE, ""},
+    {"KvLangID::loadStringTable Win32", DONE, ""},
+    {"graphics options FULLSCREEN 0, VSYNC 1", DONE, ""},
+    {"input action count 37", DONE, ""},
+    {"ClGameStateMgr::initialize", DONE, ""},
+    {"ClProfileMgr::initialize", PENDING, "the player's profile (game front end and profile)"},
+    {"ClSaveGameUtility::initialize", DONE, ""},
+    {"ClGame::enterCurrentMode", DONE, ""},
+    {"ClMonkeyMgr::initialize", DONE, ""},
+};
+
+const SGameStep gc_aShutdownSteps[] = {
+    {"ClMonkeyMgr::terminate", DONE, ""},
+    {"release the background image animations", PENDING, "the scrolling backgrounds"},
+    {"terminate the stage-select chapters", PENDING, "the front end's stage select"},
+    {"current mode exit", DONE, ""},
+    {"shutdownLeaderboardUI", PENDING, "the leaderboard screens"},
+    {"ClGame::freeVoiceOvers", PENDING, "the voice-over picker"},
+    {"unlock the auto render targets", PENDING, "render targets"},
+    {"ClDynamicGeometry::platformTerminate", PENDING, "dynamic geometry"},
+    {"ClDiffMgr::terminate", DONE, ""},
+    {"free the profile block", PENDING, "the player's profile"},
+    {"ClFlipBookMgr::terminate", PENDING, "flip books"},
+    {"ClDataScriptEvaluator::terminate", PENDING, "the second start-up stage, which starts the evaluator"},
+    {"ClRenderTargetMgr::terminate", PENDING, "render targets"},
+    {"ClTextureMgr::terminateObjectList", PENDING, "textures"},
+    {"ClAtlasMgr::terminate", PENDING, "atlases"},
+    {"ClTextureMgr::terminate", PENDING, "textures"},
+    {"free the sprite job pools", PENDING, "the sprite manager"},
+    {"free the signature and texture-set pools", PENDING, "signatures"},
+    {"clear the signature manager's flag", PENDING, "signatures"},
+    {"ClRumbleMgr::terminate", DONE, ""},
+    {"ClAudioManager::terminate", DONE, ""},
+    {"Cl2d::terminate", PENDING, "the 2D canvas"},
+    {"ClUI::terminate", PENDING, "the UI manager"},
+    {"ClFontFamilyMgr::terminate", PENDING, "fonts"},
+    {"ClFont::terminate", PENDING, "fonts"},
+    {"ClCameraMgr::terminate", DONE, ""},
+    {"ClSaveGameUtility::freeSnapshots", DONE, ""},
+    {"ClSteamMgr::shutdown", DONE, ""},
+    {"ClDScriptMgr2::terminate", DONE, ""},
+    {"ClDevINI::terminate", DONE, ""},
+    {"ClInputManager::terminate", DONE, ""},
+    {"ClShaderMgr::terminate", PENDING, "shaders"},
+    {"ClGeometryDataMgr_WIN32::releaseAll", DONE, ""},
+    {"release the movie player", PENDING, "full-screen video"},
+    {"destroy TV channel 0's cameras", DONE, ""},
+    {"ClGraphics::terminate", DONE, ""},
+    {"ClDynamicPool::terminatePair_Game", PENDING, "the second start-up stage, which makes the game's pools"},
+    {"ClAsyncAssetLoaderMgr::terminate", DONE, ""},
+    {"ClClock::shutdown", DONE, ""},
+    {"ClParticleMgr::terminate", PENDING, "particles"},
+    {"KvLangID::unloadAllStringTables", DONE, ""},
+    {"ClMagFileIO::unload RWG", PENDING, "the load mode, which opens the archive"},
+    {"ClMagFileIO::unload RWK", PENDING, "the pre-load mode, which opens the archive"},
+    {"ClMagFileIO::unload RWN", DONE, ""},
+    {"ClMagFileIO::shutdown", DONE, ""},
+    // After the archives rather than before them, as listed: the archive reader closes its own file
+    // references first, so the file layer finds none of them left.
+    {"ClFileIO::shutdown", DONE, ""},
+    {"ClJobMgr::shutdown", DONE, ""},
+    {"ClThreadMgr::shutdown", DONE, ""},
+};
+
+template <size_t N>
+void expectSteps(const char* pPhase, const std::vector<std::string>& trace, const SGameStep (&aSteps)[N]) {
+  std::vector<std::string> done;
+  for (const SGameStep& step : aSteps) {
+    if (step.eState == DONE) {
+      done.push_back(step.pName);
+      continue;
+    }
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), step.pName), 0)
+        << pPhase << ": \"" << step.pName << "\" runs now: mark it done in the table";
+    std::printf("[ PENDING  ] %s: %s (waits for %s)\n", pPhase, step.pName, step.pWaitsFor);
+  }
+  EXPECT_EQ(trace, done) << pPhase << ": the steps that run differ from the done steps of the table";
+}
+
 TEST_F(GameTopLevel, StartUpAndShutdownRunInTheirOrder) {
+  useMainArchive();
+  std::vector<std::string> log;
+  CRecordingMode preLoad("preload", &log);
+  ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &preLoad, E_GAME_MODE_LOAD);
   std::vector<std::string> trace;
   ClGame::setStepTrace(&trace);
   ClGame::startUp();
-  const std::vector<std::string> expectedStartUp = {
-      "ClMutexLock::initializePool", "ClThreadMgr::initialize", "ClWorldObject::setIdentityTransform",
-      "ClDevINI::initialize", "ClDScriptMgr2::initialize",
-      "ClMainLoop::readFrequency", "KvInitializeDataPaths", "KvLangID::initialize", "ClClock::initialize",
-      "ClFileIO::initialize", "ClMagFileIO::loadTOC RWN", "ClAsyncAssetLoaderMgr::initialize", "ClDevINI::load",
-      "ClGame::seedRandom", "KvInitializeLanguagePath", "ClSteamMgr::initialize", "ClAudioManager::initialize", "ClDiffMgr::initialize",
-      "KvLangID::loadStringTable Win32", "ClGraphics::mp_graphicsOptionsDict", "ClGameStateMgr::initialize",
-      "ClGame::enterCurrentMode",
-      "ClMonkeyMgr::initialize"};
-  EXPECT_EQ(trace, expectedStartUp);
+  expectSteps("start-up", trace, gc_aStartUpSteps);
   trace.clear();
   ClGame::shutDown();
-  const std::vector<std::string> expectedShutdown = {
-      "ClMonkeyMgr::terminate", "ClDiffMgr::terminate", "ClRumbleMgr::terminate", "ClAudioManager::terminate",
-      "ClCameraMgr::terminate",
-      "ClSteamMgr::shutdown",
-      "ClDScriptMgr2::terminate", "ClDevINI::terminate", "ClInputManager::terminate",
-      "ClGeometryDataMgr_WIN32::releaseAll", "TV channel 0 cameras", "ClGraphics::terminate",
-      "ClAsyncAssetLoaderMgr::terminate", "ClClock::shutdown",
-      "KvLangID::unloadAllStringTables", "ClMagFileIO::unload RWN", "ClMagFileIO::shutdown", "ClFileIO::shutdown",
-      "ClJobMgr::shutdown", "ClThreadMgr::shutdown"};
-  EXPECT_EQ(trace, expectedShutdown);
+  expectSteps("shutdown", trace, gc_aShutdownSteps);
+  EXPECT_EQ(log, std::vector<std::string>({"preload.enter(0)", "preload.exit"}));
   ClMutexLock::shutdownPool();
+}
+
+// Whole store writes reach this hook; while writes are held the writer waits in it, so its save keeps running.
+std::atomic<bool> g_bHoldWrites{false};
+std::atomic<int> g_iWrites{0};
+void holdWholeWrites(const char*, std::int64_t iWritten, std::int64_t iTotal) {
+  if (iWritten != iTotal) {
+    return;
+  }
+  ++g_iWrites;
+  while (g_bHoldWrites.load()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+TEST_F(GameTopLevel, FirstStageMakesTheSaveFolderAndFramesIssueASaveAskedForDuringAnother) {
+  alignas(16) static u8 s_aProfile[gc_uiSAVE_SNAPSHOT_SIZE];
+  const auto setProfile = [](u8 uiValue) { std::memset(s_aProfile, uiValue, sizeof(s_aProfile)); };
+  mpr_pPlayerProfile = s_aProfile;
+  setProfile(1);
+  ClGame::startUp();
+  EXPECT_TRUE(std::filesystem::is_directory("SAVEDATA"));
+
+  g_iWrites = 0;
+  g_bHoldWrites = true;
+  StoreSetWriteHook(&holdWholeWrites);
+  ClSaveGameUtility::gameSpecificAutoSave();
+  ASSERT_TRUE(eventually([] { return g_iWrites.load() == 1; }));
+  // Two requests while the first save is held: kept, not started.
+  setProfile(2);
+  ClSaveGameUtility::gameSpecificAutoSave();
+  setProfile(3);
+  ClSaveGameUtility::gameSpecificAutoSave();
+  ClGame::tickFrame(0.016f);
+  EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_BUSY);
+  EXPECT_TRUE(ClSaveGameUtility::isSaveAgainRequested());
+  g_bHoldWrites = false;
+  // The frames issue one more save once the first has ended, with the profile as it is then.
+  ASSERT_TRUE(eventually([] {
+    ClGame::tickFrame(0.016f);
+    return g_iWrites.load() == 2 && !ClSaveGameUtility::isSaveRunning() && !ClSaveGameUtility::isSaveAgainRequested();
+  }));
+  EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_WRITTEN);
+  std::vector<u8> stored(gc_uiSAVE_SNAPSHOT_SIZE + 1);
+  EXPECT_EQ(SteamRemoteStorage()->FileRead(gc_szPROFILE_FILE_NAME, stored.data(), std::int32_t(stored.size())),
+            std::int32_t(gc_uiSAVE_SNAPSHOT_SIZE));
+  stored.resize(gc_uiSAVE_SNAPSHOT_SIZE);
+  EXPECT_EQ(stored, std::vector<u8>(gc_uiSAVE_SNAPSHOT_SIZE, 3));
+  StoreSetWriteHook(nullptr);
+
+  ClGame::shutDown();
+  ClMutexLock::shutdownPool();
+  EXPECT_EQ(ClSaveGameUtility::mpr_pSaveGameDataSnapshot, nullptr);
+  EXPECT_EQ(g_iWrites.load(), 2);
+  mpr_pPlayerProfile = nullptr;
 }
 
 TEST_F(GameTopLevel, ShutdownLeavesEveryPoolAndLockFree) {

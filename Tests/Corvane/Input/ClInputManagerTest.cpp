@@ -100,6 +100,13 @@ TEST_F(InputManager, AnyPadFindsTheLastPad) {
   setNow(action(3, 36), 1.0f);
   EXPECT_TRUE(ClInputManager::isActionJustPressedAnyPad(36));
   EXPECT_FALSE(ClInputManager::isActionJustPressedAnyPad(35));
+  // 36 is the last action: an index or a record past it is a programming error, caught before any read.
+  for (const i32 iAction : {37, -1}) {
+    EXPECT_KV_ASSERT(ClInputManager::isActionJustPressedAnyPad(iAction), "iAction >= 0 && iAction < m_iActionCount");
+    EXPECT_KV_ASSERT(ClInputManager::isActionJustPressed(*(ClInputManager::getActions(3) + iAction)),
+                     "iAction >= 0 && iAction < m_iActionCount");
+  }
+  EXPECT_FALSE(ClInputManager::isActionJustPressed(ClInputManager::m_aDebugCameraActions[gc_iNUM_DEBUG_CAMERA_ACTIONS - 1]));
 }
 
 TEST_F(InputManager, AContextChangeBlocksTheRestOfItsFrameAndTheNext) {

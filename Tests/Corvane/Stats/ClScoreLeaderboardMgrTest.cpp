@@ -200,6 +200,40 @@ TEST_F(ClScoreLeaderboardMgrTest, FailedFindEndsItsRequestsAndFreesTheirKinds) {
   EXPECT_EQ(g_events[0].upload.m_bSuccess, 1);
 }
 
+// A listener that asks again for the same board each time its upload fails (at most gc_iMAX_RETRIES times).
+constexpr int gc_iMAX_RETRIES = 50;
+int g_iRetries = 0;
+void retryFailedUpload(SLeaderboardListener* pEntry, void*) {
+  const auto* pUpload = static_cast<const SLeaderboardScoreUploadedEvent*>(pEntry->mp_pEventData);
+  if (pEntry->m_iEvent == E_LBE_SCORE_UPLOADED && pUpload->m_bIOFailure && g_iRetries < gc_iMAX_RETRIES) {
+    ++g_iRetries;
+    ClScoreLeaderboardMgr::uploadScore(E_GSSLI_MARATHON_MODE_EXTREME, 10);
+  }
+}
+
+TEST_F(ClScoreLeaderboardMgrTest, RequestMadeWhileAFailureIsDispatchedWaitsForAFindOfItsOwn) {
+  g_iRetries = 0;
+  ClScoreLeaderboardMgr::addListener(&retryFailedUpload);
+  StoreSetFaults(STORE_FAULT_FIND_NOTFOUND);
+  ClScoreLeaderboardMgr::uploadScore(E_GSSLI_MARATHON_MODE_EXTREME, 10);
+  for (int iFrame = 1; iFrame <= 3; ++iFrame) {
+    tick();
+    // One failure a frame: the request made by the listener is not failed by the find that had already ended.
+    EXPECT_EQ(g_events.size(), size_t(iFrame));
+    EXPECT_EQ(g_iRetries, iFrame);
+    EXPECT_EQ(ClSteamMgr::getLeaderboardFindBoard(), E_GSSLI_MARATHON_MODE_EXTREME);
+    EXPECT_EQ(ClSteamMgr::getDeferredLeaderboardCallCount(), 1);
+    EXPECT_TRUE(ClScoreLeaderboardMgr::isRequestPending(E_SLCT_UPLOAD_SCORE));
+  }
+  // The find in flight has already failed; the next one finds the board and the request made last goes out.
+  StoreSetFaults(0);
+  tick(3);
+  ASSERT_EQ(g_events.size(), 5u);
+  EXPECT_EQ(g_events[4].upload.m_bSuccess, 1);
+  EXPECT_EQ(g_iRetries, 4);
+  EXPECT_EQ(ClSteamMgr::getDeferredLeaderboardCallCount(), 0);
+}
+
 TEST_F(ClScoreLeaderboardMgrTest, FailedResultsStillFreeTheirKind) {
   findBoard(E_GSSLI_MARATHON_MODE);
   StoreSetFaults(STORE_FAULT_IO_FAIL);

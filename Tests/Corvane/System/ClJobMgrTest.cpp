@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +96,63 @@ TEST_F(ClJobMgrTest, JobCompletesOnceOnTheDispatchingThread) {
   }
   EXPECT_EQ(ClJobMgr::mp_daJobs.getCount(), 0);
   EXPECT_EQ(ClJobMgr::waitForJob(nullptr), 0u);
+}
+
+// A task that lasts until the dispatching thread has gone to sleep in its wait.
+void taskOutlastingThePoll(void* pTaskData) {
+  testTask(pTaskData);
+  eventually([] { return ClTaskMgr::mp_bDispatcherAsleep.load() != 0; });
+}
+
+TEST_F(ClJobMgrTest, WaitForALongTaskSleepsAndTheWorkerWakesIt) {
+  g_testRows[0].mp_taskCallback = &taskOutlastingThePoll;
+  STestJob job;
+  job.iTasks = 1;
+  ClJob* hJob = nullptr;
+  ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+  release(hJob);  // returns only once the task has seen the waiting thread asleep, and ended
+  g_testRows[0].mp_taskCallback = &testTask;
+  EXPECT_EQ(job.iTasksRun.load(), 1);
+  EXPECT_EQ(job.iFinishedCalls, 1);
+  EXPECT_EQ(ClTaskMgr::mp_bDispatcherAsleep.load(), 0u);
+  // With nothing handed over, polling workers go to sleep on their events.
+  EXPECT_TRUE(eventually([] {
+    for (i32 i = 0; i < ClTaskMgr::getNumLogicalProcessors(); ++i) {
+      if (ClTaskMgr::mp_pThreadEntries[i].m_uiSignalState.load() != gc_uiSIGNAL_NOT_POLLING) {
+        return false;
+      }
+    }
+    return true;
+  }));
+}
+
+// Tasks and pauses around the workers' and the dispatcher's polling times, so that hand-overs meet workers
+// polling, committing to their sleep and asleep.
+void taskOfRandomLength(void* pTaskData) {
+  testTask(pTaskData);
+  thread_local u32 uiState = GetCurrentThreadId();
+  uiState = uiState * 1103515245u + 12345u;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds((uiState >> 16) % 45u);
+  while (std::chrono::steady_clock::now() < end) {
+  }
+}
+
+TEST_F(ClJobMgrTest, ManyJobsAroundThePollingTimesAllComplete) {
+  g_testRows[0].mp_taskCallback = &taskOfRandomLength;
+  std::mt19937 random(99);
+  for (i32 iJob = 0; iJob < 300; ++iJob) {
+    STestJob job;
+    job.iTasks = 1 + static_cast<i32>(random() % 8);
+    ClJob* hJob = nullptr;
+    ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+    release(hJob);
+    ASSERT_EQ(job.iTasksRun.load(), job.iTasks) << "job " << iJob;
+    ASSERT_EQ(job.iFinishedCalls, 1) << "job " << iJob;
+    const auto pause = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 45);
+    while (std::chrono::steady_clock::now() < pause) {
+    }
+  }
+  g_testRows[0].mp_taskCallback = &testTask;
 }
 
 TEST_F(ClJobMgrTest, SuspendedDispatchHoldsTasksUntilItResumes) {

@@ -72,7 +72,27 @@ TEST_F(ClMutexLockTest, NullLockIsSkipped) {
   ClMutexLock never;
   never.enter();
   never.leave();
-  SUCCEED();
+  EXPECT_FALSE(never.isCreated());
+  EXPECT_EQ(ClMutexLock::getPoolCount(), 0);  // entering took no frame
+
+  // A destroyed lock is skipped too: it must not enter the frame that another lock now uses.
+  ClMutexLock destroyed, reuser;
+  ASSERT_TRUE(ClMutexLock::create(&destroyed));
+  _CRITICAL_SECTION* pFrame = destroyed.mp_pSection;
+  ClMutexLock::destroy(&destroyed);
+  ASSERT_TRUE(ClMutexLock::create(&reuser));
+  ASSERT_EQ(reuser.mp_pSection, pFrame);
+  destroyed.enter();
+  bool bFreeForOthers = false;
+  std::thread([&] {
+    bFreeForOthers = TryEnterCriticalSection(reuser.mp_pSection) != FALSE;
+    if (bFreeForOthers) {
+      LeaveCriticalSection(reuser.mp_pSection);
+    }
+  }).join();
+  destroyed.leave();
+  EXPECT_TRUE(bFreeForOthers);
+  EXPECT_FALSE(destroyed.isCreated());
 }
 
 TEST_F(ClMutexLockTest, ExcludesOtherThreadsAndCreatesConcurrently) {

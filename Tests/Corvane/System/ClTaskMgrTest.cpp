@@ -59,6 +59,15 @@ TEST_F(ClTaskMgrTest, WorkerCountFollowsTheProcessorRecords) {
   EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 4);
   ClTaskMgr::shutdown();
 
+  // Masks are pointer-sized: processors past the 32nd count too.
+  Win32SetProcessorTopology(2, 20);
+  ClTaskMgr::countLogicalProcessors();
+  EXPECT_EQ(ClTaskMgr::getNumCores(), 2);
+  EXPECT_EQ(ClTaskMgr::getNumLogicalProcessors(), 40);
+  Win32SetProcessorTopology(64, 1);
+  ClTaskMgr::countLogicalProcessors();
+  EXPECT_EQ(ClTaskMgr::getNumLogicalProcessors(), 64);
+
   // Without the processor records, or when the call fails, one worker runs.
   for (Win32Fault eFault : {Win32Fault::ProcessorInfoMissing, Win32Fault::ProcessorInfoCall}) {
     Win32InjectFault(eFault, 0, -1);
@@ -102,6 +111,27 @@ TEST_F(ClTaskMgrTest, LatestTaskGoesToTheLatestIdleWorkerAndIsRetiredByTheDispat
            pSecondIdle->m_uiSignalState.load() == gc_uiSIGNAL_NOT_POLLING && !ClTaskMgr::isAnyWorkerAwake();
   }));
   EXPECT_KV_ASSERT(ClTaskMgr::addTask(&m_owner, nullptr, &probeTask), "pTaskData");
+}
+
+TEST_F(ClTaskMgrTest, WorkerThatSleptJustAsItsTaskWasHandedOverIsWoken) {
+  Win32SetProcessorTopology(1, 1);
+  ClTaskMgr::initialize();
+  SThreadEntry& worker = ClTaskMgr::mp_pThreadEntries[0];
+  ASSERT_TRUE(eventually([&] { return worker.m_bSleeping.load() == 1; }));
+  // The dispatcher read "polling" just before the worker committed to its sleep: the hand-over goes through
+  // the signal word alone, and the worker sleeps on with its task.
+  worker.m_uiSignalState.store(gc_uiSIGNAL_POLLING);
+  STaskProbe probe;
+  queue(&probe, 1, nullptr);
+  ClTaskMgr::dispatchTasks();
+  ASSERT_EQ(worker.m_uiSignalState.load(), gc_uiSIGNAL_HANDED);
+  EXPECT_EQ(m_iRun.load(), 0);
+  // Waiting for it finds the stranded worker and wakes it.
+  while (m_owner.m_iNumFinishedTasks == 0) {
+    ClTaskMgr::waitForFinishedTask();
+    ClTaskMgr::dispatchTasks();
+  }
+  EXPECT_EQ(m_iRun.load(), 1);
 }
 
 TEST_F(ClTaskMgrTest, WorkersThatCannotStartAreLeftOutAndShutdownStaysClean) {

@@ -27,9 +27,23 @@ u32 runUntilReleasedOrStopped(ClThread* pThread, void* pArgument) {
   return 0;
 }
 
-ClThreadInfo paramsFor(SProbe* pProbe) {
+// Sees the stop request, then holds its owner's wait until released.
+u32 holdTheStopUntilReleased(ClThread* pThread, void* pArgument) {
+  SProbe* pProbe = static_cast<SProbe*>(pArgument);
+  while (!pThread->isStopRequested()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  pProbe->bSawStop = true;
+  while (!pProbe->bRelease.load()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  pProbe->bReturned = true;
+  return 0;
+}
+
+ClThreadInfo paramsFor(SProbe* pProbe, KvThreadCall threadCall = &runUntilReleasedOrStopped) {
   ClThreadInfo params;
-  params.mp_creationParams.mp_threadCall = &runUntilReleasedOrStopped;
+  params.mp_creationParams.mp_threadCall = threadCall;
   params.mp_creationParams.mp_pArgument = pProbe;
   return params;
 }
@@ -111,6 +125,29 @@ TEST_F(ClThreadMgrTest, DestroyThroughAListEntryOrTheOwnersCopy) {
   EXPECT_KV_ASSERT(ClThreadMgr::destroyThread(&ownersCopy), "pInfo->mp_creationParams.mp_pThread");
   EXPECT_FALSE(ClThreadMgr::destroyThread(nullptr));
   ClThreadMgr::shutdown();
+}
+
+TEST_F(ClThreadMgrTest, DestroyOnAnotherThreadRemovesItsOwnEntryWhileTheListChanges) {
+  SProbe first, held, third;
+  ClThreadMgr::createThread(paramsFor(&first));
+  ClThreadMgr::createThread(paramsFor(&held, &holdTheStopUntilReleased));
+  ClThread* pThird = threadOf(ClThreadMgr::createThread(paramsFor(&third)));
+  ClThreadInfo firstCopy = *ClThreadMgr::mp_daCurActiveThreads.at(0);
+  ClThreadInfo* pHeldEntry = ClThreadMgr::mp_daCurActiveThreads.at(1);
+  std::thread destroyer([pHeldEntry] { EXPECT_TRUE(ClThreadMgr::destroyThread(pHeldEntry)); });
+  // While the destroyer waits for the held thread, the list changes under the entry it was given.
+  ASSERT_TRUE(eventually([&] { return held.bSawStop.load(); }));
+  ClThreadMgr::orphanThread(&firstCopy);
+  held.bRelease = true;
+  destroyer.join();
+  ASSERT_EQ(ClThreadMgr::mp_daCurActiveThreads.getCount(), 1);
+  EXPECT_EQ(threadOf(ClThreadMgr::mp_daCurActiveThreads.at(0)), pThird);
+  EXPECT_FALSE(pThird->isStopRequested());
+  EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 1);
+  ClThreadMgr::update();
+  ClThreadMgr::shutdown();
+  EXPECT_TRUE(first.bSawStop.load());
+  EXPECT_TRUE(third.bSawStop.load());
 }
 
 TEST_F(ClThreadMgrTest, ThreadThatCannotStartOrBeAllocatedIsReportedAndNothingLeaks) {

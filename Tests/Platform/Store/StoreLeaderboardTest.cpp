@@ -201,25 +201,32 @@ TEST_F(StoreBoardTest, IOFailureChangesNothing) {
   EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(m_hBoard), 0);
 }
 
-// Another program writing the same database: the store sees its entries at the next call.
-TEST_F(StoreBoardTest, ChangesByAnotherConnectionAreSeen) {
+// Another program may change the database only while the store is closed; the store sees the change at its
+// next start.
+TEST_F(StoreBoardTest, ChangesMadeWhileTheStoreIsClosedAreSeen) {
   fillBoard();
   EXPECT_EQ(upload(1450).m_nGlobalRankNew, 7);
   sqlite3* pDb = nullptr;
   ASSERT_EQ(sqlite3_open((m_dir + "/store.db").c_str(), &pDb), SQLITE_OK);
   const std::string sql = "INSERT INTO entries(id, board, user, score) VALUES(100000, " + std::to_string(m_hBoard) +
                           ", 555, 3000)";
+  EXPECT_EQ(sqlite3_exec(pDb, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_BUSY);  // the running store's own
+  SteamAPI_Shutdown();
   EXPECT_EQ(sqlite3_exec(pDb, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(pDb);
+  ASSERT_TRUE(SteamAPI_Init());
+  ASSERT_EQ(find("MARATHON_MODE").m_hSteamLeaderboard, m_hBoard);
   EXPECT_EQ(download(k_ELeaderboardDataRequestGlobalAroundUser, 0, 0), (Entries{{gc_ulME, 8, 1450}}));
   EXPECT_EQ(upload(1460).m_nGlobalRankNew, 8);
   EXPECT_EQ(download(k_ELeaderboardDataRequestGlobal, 1, 1), (Entries{{555, 1, 3000}}));
 
   // Details that are not whole words: the download fails as an I/O failure instead of passing them on.
+  SteamAPI_Shutdown();
   ASSERT_EQ(sqlite3_open((m_dir + "/store.db").c_str(), &pDb), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(pDb, "UPDATE entries SET details = x'0102030405' WHERE user = 555", nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(pDb);
+  ASSERT_TRUE(SteamAPI_Init());
   bool bIOFailure = false;
   await<LeaderboardScoresDownloaded_t>(
       SteamUserStats()->DownloadLeaderboardEntries(m_hBoard, k_ELeaderboardDataRequestGlobal, 1, 3), &bIOFailure);

@@ -1,0 +1,283 @@
+#!/usr/bin/env bash
+# The project's benchmark runner: builds the normal preset, runs the benchmark programs
+# (build/normal/Bench/bench_*) with interleaved repetitions, optionally pinned to a number of cores, and prints
+# every engine/baseline pair as the median ratio of their times with its min-max range.
+#
+# Pairs are found by name: BM_Engine_<Case> and BM_Baseline_<Case> with identical argument suffixes. The ratio
+# is engine time / baseline time (below 1: the engine is faster), taken per repetition (repetition i of the
+# engine against repetition i of the baseline, both from the same run) over wall-clock time.
+# Needs only bash, awk (any POSIX awk: mawk will do), coreutils and taskset (util-linux).
+set -euo pipefail
+
+usage() {
+  cat <<'EOF'
+Usage: scripts/bench.sh [options] [program...]
+
+Builds the normal preset and runs every benchmark program in build/normal/Bench (or only the programs named:
+"HashBench", "bench_HashBench" or a path), then prints each engine/baseline pair as a table of median ratios.
+
+Options:
+  -r, --reps N        repetitions of every benchmark, interleaved at random within a program (default 5;
+                      at least 5)
+  -c, --cores N       pin the programs to N of the CPUs this shell may use (taskset); the programs then see
+                      N logical processors
+      --cpus LIST     pin to this CPU list instead (taskset syntax, e.g. 0,2 or 4-7)
+  -t, --min-time S    minimum seconds per repetition of each benchmark (default 0.2)
+  -f, --filter REGEX  only the benchmarks whose names match (Google Benchmark's --benchmark_filter)
+  -o, --out DIR       keep each program's JSON results in DIR (default: a temporary folder, removed)
+  -j, --jobs N        parallel build jobs (default: the number of CPUs)
+      --no-build      run what is built; do not build
+  -h, --help          this text
+
+Output: one row per pair: engine and baseline median times, the median of the per-repetition ratios
+(engine / baseline) and their min-max range; then the benchmarks without a partner, with their median times.
+Exit status: 0 when every program ran, 1 when one failed, 2 for bad arguments.
+EOF
+}
+
+die_usage() {
+  echo "bench.sh: $1 (see --help)" >&2
+  exit 2
+}
+
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+reps=5
+cores=""
+cpus=""
+min_time=0.2
+filter=""
+out_dir=""
+jobs=""
+build=1
+programs=()
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -h | --help) usage; exit 0 ;;
+    -r | --reps) [ $# -ge 2 ] || die_usage "$1 needs a value"; reps=$2; shift 2 ;;
+    -c | --cores) [ $# -ge 2 ] || die_usage "$1 needs a value"; cores=$2; shift 2 ;;
+    --cpus) [ $# -ge 2 ] || die_usage "$1 needs a value"; cpus=$2; shift 2 ;;
+    -t | --min-time) [ $# -ge 2 ] || die_usage "$1 needs a value"; min_time=$2; shift 2 ;;
+    -f | --filter) [ $# -ge 2 ] || die_usage "$1 needs a value"; filter=$2; shift 2 ;;
+    -o | --out) [ $# -ge 2 ] || die_usage "$1 needs a value"; out_dir=$2; shift 2 ;;
+    -j | --jobs) [ $# -ge 2 ] || die_usage "$1 needs a value"; jobs=$2; shift 2 ;;
+    --no-build) build=0; shift ;;
+    --) shift; programs+=("$@"); break ;;
+    -*) die_usage "unknown option $1" ;;
+    *) programs+=("$1"); shift ;;
+  esac
+done
+
+[[ "$reps" =~ ^[0-9]+$ ]] && [ "$reps" -ge 5 ] || die_usage "--reps must be a whole number of at least 5"
+[[ "$min_time" =~ ^[0-9]*\.?[0-9]+$ ]] || die_usage "--min-time must be a number of seconds"
+[ -z "$cores" ] || [[ "$cores" =~ ^[1-9][0-9]*$ ]] || die_usage "--cores must be a positive whole number"
+[ -z "$jobs" ] || [[ "$jobs" =~ ^[1-9][0-9]*$ ]] || die_usage "--jobs must be a positive whole number"
+[ -z "$cores" ] || [ -z "$cpus" ] || die_usage "give --cores or --cpus, not both"
+
+# The CPUs this shell may use, one number a line, from a list such as "0-3,6".
+expand_cpu_list() {
+  local part
+  local IFS=,
+  for part in $1; do
+    if [[ "$part" == *-* ]]; then
+      seq "${part%-*}" "${part#*-}"
+    else
+      echo "$part"
+    fi
+  done
+}
+
+pin=()
+if [ -n "$cores" ]; then
+  command -v taskset >/dev/null || { echo "bench.sh: taskset (util-linux) is needed for --cores" >&2; exit 1; }
+  allowed=$(awk '/^Cpus_allowed_list:/ { print $2 }' /proc/self/status)
+  mapfile -t allowed_cpus < <(expand_cpu_list "$allowed")
+  if [ "$cores" -gt "${#allowed_cpus[@]}" ]; then
+    echo "bench.sh: $cores cores asked for, but only ${#allowed_cpus[@]} may be used here ($allowed)" >&2
+    exit 1
+  fi
+  cpus=$(IFS=,; echo "${allowed_cpus[*]:0:$cores}")
+fi
+if [ -n "$cpus" ]; then
+  command -v taskset >/dev/null || { echo "bench.sh: taskset (util-linux) is needed for --cpus" >&2; exit 1; }
+  pin=(taskset -c "$cpus")
+fi
+
+if [ "$build" -eq 1 ]; then
+  cmake --preset normal >/dev/null
+  cmake --build --preset normal -j "${jobs:-$(nproc)}" >/dev/null || {
+    echo "bench.sh: the build failed; run 'cmake --build --preset normal' to see why" >&2
+    exit 1
+  }
+fi
+
+bench_dir="$root/build/normal/Bench"
+paths=()
+if [ ${#programs[@]} -eq 0 ]; then
+  for p in "$bench_dir"/bench_*; do
+    [ -x "$p" ] && [ -f "$p" ] && paths+=("$p")
+  done
+  [ ${#paths[@]} -gt 0 ] || { echo "bench.sh: no benchmark programs in $bench_dir" >&2; exit 1; }
+else
+  for name in "${programs[@]}"; do
+    if [[ "$name" == */* ]]; then
+      p=$name
+    elif [[ "$name" == bench_* ]]; then
+      p="$bench_dir/$name"
+    else
+      p="$bench_dir/bench_$name"
+    fi
+    [ -x "$p" ] || { echo "bench.sh: no benchmark program $p" >&2; exit 2; }
+    paths+=("$p")
+  done
+fi
+
+keep_out=1
+if [ -z "$out_dir" ]; then
+  out_dir=$(mktemp -d "${TMPDIR:-/tmp}/grindlow-bench.XXXXXX")
+  keep_out=0
+fi
+mkdir -p "$out_dir"
+cleanup() { [ "$keep_out" -eq 1 ] || rm -rf "$out_dir"; }
+trap cleanup EXIT
+
+status=0
+results=()
+for p in "${paths[@]}"; do
+  name=$(basename "$p")
+  json="$out_dir/$name.json"
+  echo "running $name ..." >&2
+  args=(--benchmark_repetitions="$reps" --benchmark_enable_random_interleaving=true
+        --benchmark_min_time="$min_time" --benchmark_out="$json" --benchmark_out_format=json)
+  [ -z "$filter" ] || args+=(--benchmark_filter="$filter")
+  if ! "${pin[@]}" "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
+    echo "bench.sh: $name failed; its output:" >&2
+    cat "$out_dir/$name.log" >&2
+    status=1
+    continue
+  fi
+  results+=("$json")
+done
+
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+echo
+if [ -n "$cpus" ]; then
+  where="pinned to CPUs $cpus ($(expand_cpu_list "$cpus" | wc -l) cores)"
+else
+  where="not pinned ($(nproc) CPUs usable)"
+fi
+echo "cores: $where   repetitions: $reps (interleaved)   min time: ${min_time} s   load average: $load"
+echo
+
+[ ${#results[@]} -gt 0 ] || exit "$status"
+
+# Google Benchmark's JSON puts one field a line; each result object ends with a line holding only "}".
+awk '
+function to_ns(value, unit) {
+  if (unit == "us") return value * 1e3
+  if (unit == "ms") return value * 1e6
+  if (unit == "s") return value * 1e9
+  return value
+}
+function human(ns) {
+  if (ns >= 1e9) return sprintf("%.3g s", ns / 1e9)
+  if (ns >= 1e6) return sprintf("%.3g ms", ns / 1e6)
+  if (ns >= 1e3) return sprintf("%.3g us", ns / 1e3)
+  return sprintf("%.3g ns", ns)
+}
+# Sorts v[1..n] in place (insertion sort: a handful of repetitions).
+function sort_values(v, n,    i, j, x) {
+  for (i = 2; i <= n; ++i) {
+    x = v[i]
+    for (j = i - 1; j >= 1 && v[j] > x; --j) v[j + 1] = v[j]
+    v[j + 1] = x
+  }
+}
+function median(v, n) {
+  sort_values(v, n)
+  return (n % 2) ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+}
+function string_field(line,    s) {
+  s = line
+  sub(/^[^:]*:[ \t]*"/, "", s)
+  sub(/",?[ \t]*$/, "", s)
+  return s
+}
+function number_field(line,    s) {
+  s = line
+  sub(/^[^:]*:[ \t]*/, "", s)
+  sub(/,?[ \t]*$/, "", s)
+  return s + 0
+}
+FNR == 1 { ++file }
+/"run_name":/ { run = string_field($0) }
+/"family_index":/ { family = number_field($0) }
+/"per_family_instance_index":/ { instance = number_field($0) }
+/"run_type":/ { type = string_field($0) }
+/"repetition_index":/ { rep = number_field($0) }
+/"real_time":/ { t = number_field($0) }
+/"time_unit":/ { unit = string_field($0) }
+/"error_occurred": true/ { err = 1 }
+/"error_message":/ { errmsg = string_field($0) }
+/^[ \t]*}/ {
+  if (run != "" && type == "iteration") {
+    if (err) {
+      failed[run] = errmsg
+    } else {
+      if (!(run in count)) {
+        names[++nnames] = run
+        key[nnames] = sprintf("%04d %06d %06d", file, family, instance)
+      }
+      time[run, ++count[run]] = to_ns(t, unit)
+      at[run, count[run]] = rep
+    }
+  }
+  run = ""; type = ""; rep = 0; t = 0; unit = "ns"; err = 0; errmsg = ""
+}
+END {
+  # Registration order: program, then benchmark, then argument set (the runs themselves were shuffled).
+  for (i = 1; i <= nnames; ++i) {
+    k = key[i]; x = names[i]
+    for (j = i - 1; j >= 1 && sortkey[j] > k; --j) { sortkey[j + 1] = sortkey[j]; order[j + 1] = order[j] }
+    sortkey[j + 1] = k; order[j + 1] = x
+  }
+  fmt = "%-56s %11s %11s %9s  %s\n"
+  printf fmt, "case", "engine", "baseline", "ratio", "range (min-max)"
+  pairs = 0
+  for (i = 1; i <= nnames; ++i) {
+    e = order[i]
+    if (e !~ /^BM_Engine_/) continue
+    c = substr(e, 11)
+    b = "BM_Baseline_" c
+    if (!(b in count)) continue
+    paired[e] = 1; paired[b] = 1
+    # Repetition i of the engine against repetition i of the baseline.
+    n = 0
+    for (k = 1; k <= count[e]; ++k) {
+      for (m = 1; m <= count[b]; ++m) {
+        if (at[b, m] == at[e, k] && time[b, m] > 0) { r[++n] = time[e, k] / time[b, m]; break }
+      }
+    }
+    if (n == 0) continue
+    for (k = 1; k <= count[e]; ++k) ve[k] = time[e, k]
+    for (k = 1; k <= count[b]; ++k) vb[k] = time[b, k]
+    me = median(ve, count[e]); mb = median(vb, count[b]); mr = median(r, n)
+    printf fmt, c, human(me), human(mb), sprintf("%.3gx", mr), sprintf("%.3g-%.3g", r[1], r[n])
+    ++pairs
+  }
+  if (pairs == 0) print "(no engine/baseline pairs)"
+  header = 0
+  for (i = 1; i <= nnames; ++i) {
+    x = order[i]
+    if (x in paired) continue
+    if (!header) { printf "\nwithout a partner:\n"; header = 1 }
+    for (k = 1; k <= count[x]; ++k) vx[k] = time[x, k]
+    printf "%-56s %11s\n", x, human(median(vx, count[x]))
+  }
+  for (x in failed) printf "\nfailed: %s: %s\n", x, failed[x]
+}
+' "${results[@]}"
+
+exit "$status"
