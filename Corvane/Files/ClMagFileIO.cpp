@@ -71,7 +71,8 @@ u8* takeBuffer(u32 uiBytes, u32 uiAlignment, u32* puiCapacity) {
   if (iBest >= 0) {
     return nullptr;
   }
-  u8* pBlock = static_cast<u8*>(KvAlignedAlloc(uiBytes, uiAlignment));
+  // On a cache line: reads are copied in fastest to a line boundary.
+  u8* pBlock = static_cast<u8*>(KvAlignedAlloc(uiBytes, uiAlignment > 64 ? uiAlignment : 64));
   *puiCapacity = pBlock != nullptr ? uiBytes : 0;
   return pBlock;
 }
@@ -291,6 +292,60 @@ bool entryInsideData(const ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iName
   return false;
 }
 
+// An archive left on disk keeps the data file of its last closed reference open for the next one: reading an
+// archive entry after entry would otherwise open, measure and close the same file for each. A kept file takes
+// one of the file layer's few records, so it is closed as soon as a record is wanted for another file, and when
+// its archive goes.
+void closeIdleDataFile(ClMagTOC* pTOC) {
+  if (pTOC->mp_pIdleDataFile != nullptr) {
+    ClFileIO::close(pTOC->mp_pIdleDataFile);
+    pTOC->mp_pIdleDataFile = nullptr;
+    pTOC->mp_uiIdleDataFileSize = 0;
+  }
+}
+
+// Closes a kept data file when every record of the file layer is taken, so that a file can be opened.
+void freeFileRecord() {
+  for (i32 i = 0; i < g_MagTOCPool.getCount() && ClFileIO::getOpenFileCount() >= gc_iMAX_OPEN_FILES; ++i) {
+    closeIdleDataFile(g_MagTOCPool.get(i));
+  }
+}
+
+i32 openFile(const char* pPath, u64* puiSize, Win32FileData** ppFile) {
+  freeFileRecord();
+  return ClFileIO::open(pPath, puiSize, ppFile);
+}
+
+// The archive's data file: the one it kept, or a newly opened one.
+i32 openDataFile(ClMagTOC* pTOC, u64* puiSize, Win32FileData** ppFile) {
+  if (pTOC->mp_pIdleDataFile != nullptr) {
+    *ppFile = pTOC->mp_pIdleDataFile;
+    *puiSize = pTOC->mp_uiIdleDataFileSize;
+    pTOC->mp_pIdleDataFile = nullptr;
+    pTOC->mp_uiIdleDataFileSize = 0;
+    return E_FILE_OK;
+  }
+  return openFile(pTOC->mp_szDataFilePath, puiSize, ppFile);
+}
+
+// Takes a reference's disk file from it: an archive's data file goes back to the archive to be kept when it
+// keeps none yet, anything else is closed. The ClFileIO::close code (0 for a kept file).
+i32 releaseRefFile(SMagRef* pRef) {
+  Win32FileData* pFile = pRef->mp_FileHandle;
+  pRef->mp_FileHandle = nullptr;
+  if (pFile == nullptr) {
+    return E_FILE_OK;
+  }
+  ClMagTOC* pTOC = pRef->mp_pOwningMagTOC;
+  if (pRef->mp_eKind != E_MAG_REF_LOOSE && pTOC != nullptr && pTOC->mp_bTOCLoaded &&
+      pTOC->mp_pIdleDataFile == nullptr && !ClFileIO::isReading(pFile)) {
+    pTOC->mp_pIdleDataFile = pFile;
+    pTOC->mp_uiIdleDataFileSize = pRef->mp_uiDiskFileSize;
+    return E_FILE_OK;
+  }
+  return ClFileIO::close(pFile);
+}
+
 // Points a found reference at its entry; opens the data file when the archive is not in memory.
 i32 attachEntry(SMagRef* pRef, ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iNameHash) {
   pRef->mp_pMagDataInfo = pInfo;
@@ -301,15 +356,14 @@ i32 attachEntry(SMagRef* pRef, ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 i
     return entryInsideData(pTOC, pInfo, iNameHash, pTOC->mp_uiDataSize) ? E_FILE_OK : E_FILE_DAMAGED;
   }
   pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
-  const i32 iResult = ClFileIO::open(pTOC->mp_szDataFilePath, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
+  const i32 iResult = openDataFile(pTOC, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
   if (iResult != E_FILE_OK) {
     reportProblem("Mag data file [%s] could not be opened (code %d)", pTOC->mp_szDataFilePath, iResult);
     pRef->mp_FileHandle = nullptr;
     return iResult;
   }
   if (!entryInsideData(pTOC, pInfo, iNameHash, pRef->mp_uiDiskFileSize)) {
-    ClFileIO::close(pRef->mp_FileHandle);
-    pRef->mp_FileHandle = nullptr;
+    releaseRefFile(pRef);
     return E_FILE_DAMAGED;
   }
   return E_FILE_OK;
@@ -432,6 +486,12 @@ void relayOpenError(Win32FileData* /*pFile*/, u32 uiCode, void* pUser) {
   asyncStepFailed(pRef, gc_iMAG_ASYNC_OPERATION_OPEN, uiCode);
 }
 
+// The asynchronous open of a file, with a file record freed first as for every open.
+i32 openWithCallbacks(const char* pPath, SMagRef* pRef) {
+  freeFileRecord();
+  return ClFileIO::openWithCallbacks(pPath, &relayOpenDone, pRef, &relayOpenError, pRef);
+}
+
 void relayReadDone(Win32FileData* /*pFile*/, void* pUser) {
   SMagRef* pRef = static_cast<SMagRef*>(pUser);
   pRef->mp_bInUse = 1;
@@ -480,6 +540,7 @@ void releaseSlotWhenEmpty(ClMagTOC* pSlot) {
   if (pSlot->mp_bTOCLoaded || pSlot->mp_bDataLoaded) {
     return;
   }
+  closeIdleDataFile(pSlot);
   // A load stopped half-way may leave an image without its flag.
   freeTOCImage(pSlot);
   KvAlignedFree(pSlot->mp_pData);
@@ -551,6 +612,8 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
     pMagEntry->mp_uiRecordTableOffset = 0;
     pMagEntry->mp_piNameHashes = nullptr;
     pMagEntry->mp_pInfos = nullptr;
+    pMagEntry->mp_pIdleDataFile = nullptr;
+    pMagEntry->mp_uiIdleDataFileSize = 0;
     pMagEntry->mp_unloadTOCCallbacks.initialize();
     pMagEntry->mp_unloadDataCallbacks.initialize();
     pMagEntry->mp_uiNameHash = uiHash;
@@ -587,7 +650,7 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
 
   u64 uiSizeOfTOCFile = 0;
   Win32FileData* pFile = nullptr;
-  const i32 iOpenResult = ClFileIO::open(pTOCPath, &uiSizeOfTOCFile, &pFile);
+  const i32 iOpenResult = openFile(pTOCPath, &uiSizeOfTOCFile, &pFile);
   if (iOpenResult == E_FILE_CANNOT_OPEN && !ClFileIO::fileExists(szRootTOCPath) &&
       !ClFileIO::fileExists(szMagTOCPath)) {
     reportProblem("Mag archive [%s] not found: neither [%s] nor [%s] exists", pTOCName, szRootTOCPath, szMagTOCPath);
@@ -641,7 +704,7 @@ i32 ClMagFileIO::loadDataFile(u32 uiNameHash) {
   }
   u64 uiSizeOfDataFile = 0;
   Win32FileData* pFile = nullptr;
-  const i32 iOpenResult = ClFileIO::open(pEntry->mp_szDataFilePath, &uiSizeOfDataFile, &pFile);
+  const i32 iOpenResult = openDataFile(pEntry, &uiSizeOfDataFile, &pFile);
   if (iOpenResult != E_FILE_OK) {
     reportProblem("Mag data file [%s] could not be opened (code %d)", pEntry->mp_szDataFilePath, iOpenResult);
     return 0;
@@ -685,6 +748,7 @@ i32 ClMagFileIO::unloadTOC(u32 uiNameHash) {
   }
   assertNoOpenReference(pSlot);
   runUnloadCallbacks(pSlot->mp_unloadTOCCallbacks);
+  closeIdleDataFile(pSlot);
   freeTOCImage(pSlot);
   pSlot->mp_bTOCLoaded = 0;
   releaseSlotWhenEmpty(pSlot);
@@ -716,6 +780,7 @@ void ClMagFileIO::shutdown() {
     }
     giveRefBack(pRef);
   }
+  closeIdleFiles();
   while (g_MagTOCPool.getCount() > 0) {
     const u32 uiHash = g_MagTOCPool.get(g_MagTOCPool.getCount() - 1)->mp_uiNameHash;
     unloadDataFile(uiHash);
@@ -756,7 +821,7 @@ i32 ClMagFileIO::open(const char* pFilenameWithPath, u32* pOutSize, SMagRef** pp
   }
   pRef->mp_eKind = E_MAG_REF_LOOSE;
   pRef->mp_iNameHash = iNameHash;
-  const i32 iResult = ClFileIO::open(pFilenameWithPath, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
+  const i32 iResult = openFile(pFilenameWithPath, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
   if (iResult != E_FILE_OK) {
     pRef->mp_FileHandle = nullptr;
     giveRefBack(pRef);
@@ -883,12 +948,7 @@ i32 ClMagFileIO::closeFileHandle(SMagRef* pRef) {
   if (!pRef->mp_bInUse) {
     return E_FILE_REFERENCE_NOT_IN_USE;
   }
-  if (pRef->mp_FileHandle == nullptr) {
-    return E_FILE_OK;
-  }
-  const i32 iResult = ClFileIO::close(pRef->mp_FileHandle);
-  pRef->mp_FileHandle = nullptr;
-  return iResult;
+  return releaseRefFile(pRef);
 }
 
 i32 ClMagFileIO::close(SMagRef* pRef) {
@@ -900,10 +960,7 @@ i32 ClMagFileIO::close(SMagRef* pRef) {
     return E_FILE_REFERENCE_NOT_IN_USE;
   }
   freeOwnBuffers(pRef);
-  if (pRef->mp_FileHandle != nullptr) {
-    ClFileIO::close(pRef->mp_FileHandle);
-    pRef->mp_FileHandle = nullptr;
-  }
+  releaseRefFile(pRef);
   giveRefBack(pRef);
   return 1;
 }
@@ -971,7 +1028,8 @@ i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
       }
     } else {
       pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
-      iResult = ClFileIO::openWithCallbacks(pTOC->mp_szDataFilePath, &relayOpenDone, pRef, &relayOpenError, pRef);
+      closeIdleDataFile(pTOC);
+      iResult = openWithCallbacks(pTOC->mp_szDataFilePath, pRef);
       if (iResult == E_FILE_OK && !entryInsideData(pTOC, pInfo, iNameHash, pRef->mp_uiDiskFileSize)) {
         ClFileIO::close(pRef->mp_FileHandle);
         pRef->mp_FileHandle = nullptr;
@@ -984,7 +1042,7 @@ i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
     }
   } else {
     pRef->mp_eKind = E_MAG_REF_LOOSE;
-    iResult = ClFileIO::openWithCallbacks(pFilenameWithPath, &relayOpenDone, pRef, &relayOpenError, pRef);
+    iResult = openWithCallbacks(pFilenameWithPath, pRef);
     if (iResult == E_FILE_OK) {
       if (pRef->mp_uiDiskFileSize <= gc_uiMAG_MAX_LOADED_FILE) {
         asyncStepDone(pRef, E_AAS_STEP_OPEN, static_cast<u32>(pRef->mp_uiDiskFileSize));
@@ -1079,3 +1137,9 @@ const ClMagDataInfo* ClMagFileIO::getEntry(const ClMagTOC* pTOC, i32 iIndex, i32
 i32 ClMagFileIO::getOpenRefCount() { return g_MagRefPool.getCount(); }
 
 const char* ClMagFileIO::getLastProblem() { return g_szLastProblem; }
+
+void ClMagFileIO::closeIdleFiles() {
+  for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {
+    closeIdleDataFile(g_MagTOCPool.get(i));
+  }
+}

@@ -49,9 +49,15 @@
 // of an own buffer takes the pointer and clears the field before close. Synchronous reads decrypt and then
 // decompress; the asynchronous variants (for ClAsyncAssetLoaderMgr only) serve plain entries only.
 //
+// An archive left on disk keeps the data file of its last closed reference open for its next reference, so
+// reading its entries one after another opens the file once; a kept file is closed whenever the file layer's
+// records (two) are all taken and another file is to be opened, when its archive is unloaded, at shutdown, and
+// by closeIdleFiles. Counts of open files (ClFileIO::getOpenFileCount) include kept ones.
+//
 // Every problem of data or environment is one line on standard error, the last of which getLastProblem keeps.
-// Read buffers of closed references are kept and handed out again (a few, of at most 4 MiB), so reading an
-// archive entry after entry does not allocate each time.
+// Read buffers start on a cache line (the copy of a read into them is fastest there); those of closed
+// references are kept and handed out again (a few, of at most 4 MiB), so reading an archive entry after entry
+// does not allocate each time.
 //
 // Main thread only: the pools are not locked.
 #pragma once
@@ -134,6 +140,8 @@ class ClMagTOC {
   u32 mp_uiDataSize = 0;   // of the data file in memory
   i32 mp_iNumEntries = 0;  // 0 for a negative count
   u32 mp_uiRecordTableOffset = 0;
+  Win32FileData* mp_pIdleDataFile = nullptr;  // the data file kept open between references (archive on disk)
+  u64 mp_uiIdleDataFileSize = 0;
   i32* mp_piNameHashes = nullptr;    // the records' name hashes in table order, for a search that stays in cache
   ClMagDataInfo* mp_pInfos = nullptr;  // the records' data-infos in table order, copied out of the image
 };
@@ -216,7 +224,8 @@ class ClMagFileIO {
   // Brings the file's bytes into the destination. 0; 2 null reference; 12 reference not open; 15 the entry
   // could not be decoded; else the ClFileIO::read code.
   static i32 read(SMagRef* pRef, u32 numberOfBytesToRead);
-  // Closes the disk file only. 2 null, 12 not open, 0 when no file is open, else the ClFileIO::close code.
+  // Closes the disk file only (an archive's data file is kept by the archive for its next reference, see
+  // above). 2 null, 12 not open, 0 when no file is open or it was kept, else the ClFileIO::close code.
   static i32 closeFileHandle(SMagRef* pRef);
   // Frees an own destination and staging buffer, closes any disk file and gives the reference back. 1; 2 for
   // null; 12 for a reference that is no longer open (closed, or given back by shutdown), which is left alone.
@@ -244,4 +253,6 @@ class ClMagFileIO {
   static i32 getOpenRefCount();
   // The last problem reported ("" when none was): what a caller that cannot go on tells the user.
   static const char* getLastProblem();
+  // Closes the data files that archives keep open between references.
+  static void closeIdleFiles();
 };

@@ -536,11 +536,59 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
       EXPECT_NE(message.find(std::string(".\\TST_win32.") + (stage == "load" ? "mtc" : "mdf")), std::string::npos)
           << message;
       EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+      ClMagFileIO::closeIdleFiles();
       EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
       ClMagFileIO::shutdown();
       if (!bInMemory && std::string(damage.pStage) == "load") break;
     }
   }
+}
+
+// An archive on disk keeps its data file open between references, so entry after entry opens it once; a kept
+// file makes room when the file layer's two records are wanted for other files, and goes with its archive.
+TEST_F(MagArchive, AnArchiveOnDiskKeepsItsDataFileBetweenReferences) {
+  copyFixture();
+  writeBytes(m_dir + "/Loose1.txt", text("one"));
+  writeBytes(m_dir + "/Loose2.txt", text("two"));
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  u32 uiSize = 0;
+  SMagRef* pFirst = nullptr;
+  SMagRef* pSecond = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Plain.txt", &uiSize, &pFirst), E_FILE_OK);
+  const Win32FileData* pDataFile = pFirst->mp_FileHandle;
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Packed.txt", &uiSize, &pSecond), E_FILE_OK);
+  EXPECT_NE(pSecond->mp_FileHandle, pDataFile);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 2);
+  EXPECT_EQ(ClMagFileIO::close(pFirst), 1);  // kept by the archive
+  EXPECT_EQ(ClMagFileIO::closeFileHandle(pSecond), E_FILE_OK);  // one is kept already: this one is closed
+  EXPECT_EQ(ClMagFileIO::close(pSecond), 1);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 1);
+
+  // The next reference takes the kept file, and reads through it.
+  std::vector<u8> bytes;
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Both.txt", &uiSize, &pFirst), E_FILE_OK);
+  EXPECT_EQ(pFirst->mp_FileHandle, pDataFile);
+  ASSERT_EQ(ClMagFileIO::allocReadBuffers(pFirst, uiSize, 16), 1);
+  ASSERT_EQ(ClMagFileIO::read(pFirst, uiSize), E_FILE_OK);
+  EXPECT_EQ(std::vector<u8>(pFirst->mp_pDestinationBuffer, pFirst->mp_pDestinationBuffer + uiSize),
+            fixtureSource("Text/Both.txt"));
+  EXPECT_EQ(ClMagFileIO::close(pFirst), 1);
+
+  // Two loose files want both records: the kept data file makes room.
+  SMagRef* pLoose1 = nullptr;
+  SMagRef* pLoose2 = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Loose1.txt", &uiSize, &pLoose1), E_FILE_OK);
+  ASSERT_EQ(ClMagFileIO::open(".\\Loose2.txt", &uiSize, &pLoose2), E_FILE_OK);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 2);
+  EXPECT_EQ(ClMagFileIO::close(pLoose1), 1);
+  EXPECT_EQ(ClMagFileIO::close(pLoose2), 1);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);  // loose files are never kept
+
+  // A kept file goes with its archive.
+  ASSERT_EQ(readEntry("Text/Plain.txt", &bytes), E_FILE_OK);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 1);
+  EXPECT_EQ(ClMagFileIO::unloadTOC(gc_uiTST), 1);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
 }
 
 // What the format allows is read, not refused: a negative entry count (no entries), blocks at any offset, and
