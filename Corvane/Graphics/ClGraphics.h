@@ -35,7 +35,10 @@ struct IDirect3DDevice9;
 struct IDirect3DSurface9;
 struct _D3DPRESENT_PARAMETERS_;
 class ClRenderTargetGroup;
+class ClShader;
 class ClWorldObject;
+struct SRenderSignature;
+struct STextureSet;
 
 inline constexpr i32 gc_iWINDOW_TITLE_LEN = 256;
 
@@ -94,6 +97,9 @@ class ClWindowHooks {
   virtual void focusPause() {}
   // Text of a string-table key for message boxes (8-bit); default: the key itself.
   virtual const char* localizedText(const char* pKey) { return pKey; }
+  // ClUI::hasUITextureBeenLoaded: whether the UI's own texture table holds the name (the UI unloads its textures
+  // itself). Default: no UI.
+  virtual bool hasUITextureBeenLoaded(const char* /*pName*/) { return false; }
 
   // --- The game's graphics hooks (bodies of the gameSpecific functions of ClGraphics) ---
 
@@ -255,6 +261,16 @@ class ClGraphics {
   static void pushObjectTransform(const kv_matrix& rotationAndPosition, const kv_vector3& vScale);
   static void popObjectTransform();
 
+  // --- The current render signature (the render worker while it draws) ---
+
+  // Makes the signature's shader and texture set current, doing only what changed: another shader ends the
+  // current one and begins the new one (which sets its globals); another texture set binds each of its textures;
+  // a shader that has not had its per-object set-up since it became current gets it with g_defaultObjectTransform;
+  // one commit follows any change. The same signature twice does nothing the second time.
+  static void setSignature(const SRenderSignature* pSignature);
+  // Ends the current shader (when there is one) and forgets shader, texture set and bound object transform.
+  static void endSignature();
+
   // --- The game's window hooks ---
 
   // 0 when closing the window may end the program; non-zero refuses the close.
@@ -327,6 +343,11 @@ class ClGraphics {
   // A Reset succeeded but restoreDeviceObjects did not: retried each frame, graphics staying not ready.
   static u32 mp_bRestorePending;
   static i32 mp_iRestoreFailures;
+
+  // The current render signature's parts.
+  static ClShader* mp_pCurrentShader;
+  static const STextureSet* mp_pCurrentTextureSet;
+  static const ClWorldObject* mp_pBoundObjectTransform;
 
   // The render-target group last bound; null for the back buffer.
   static ClRenderTargetGroup* mp_pBoundRenderTargetGroup;

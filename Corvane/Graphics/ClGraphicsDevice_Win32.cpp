@@ -517,6 +517,9 @@ void ClGraphics::initialize() {
     iDepth = 0;
   }
   pushMatrix(E_MATRIX_STACK_WORLD, kv_matrix{});
+  mp_pCurrentShader = nullptr;
+  mp_pCurrentTextureSet = nullptr;
+  mp_pBoundObjectTransform = nullptr;
   mp_iCurCPUBuffer = 0;
   g_aTVChannels[0].initialize();
   initializePlatform();

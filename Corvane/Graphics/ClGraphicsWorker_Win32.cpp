@@ -4,6 +4,7 @@
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Graphics/ClDrawPrimitive.h"
 #include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/D3D9/D3D9.h"
@@ -129,6 +130,7 @@ i32 ClGraphics::handleLostDevice() {
 }
 
 void ClGraphics::releaseDeviceObjects() {
+  ClShaderMgr::onLostDevice();
   ClDrawPrimitive::releaseDeviceObjects();
   if (mp_pBackBufferSurface != nullptr) {
     mp_pBackBufferSurface->Release();
@@ -152,6 +154,8 @@ i32 ClGraphics::restoreDeviceObjects() {
     mp_pDepthStencilSurface = nullptr;
     return 0;
   }
+  // Textures of the data live in the managed pool and survive the Reset untouched.
+  ClShaderMgr::onResetDevice();
   ClDrawPrimitive::createDeviceObjects();
   return 1;
 }

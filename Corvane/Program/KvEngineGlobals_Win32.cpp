@@ -6,6 +6,8 @@
 #include "Corvane/Development/ClLEDMgr.h"
 #include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/System/ClClock.h"
@@ -58,6 +60,11 @@ ClPool<SParentWindow, gc_iMAX_PARENT_WINDOWS> Cl2d::mp_parentWindowStack;
 ClPool<SUIDataEntry, gc_iMAX_UI_DATA_ENTRIES> ClUI::mp_UIDataPool;
 // 20. The UI's root widget, the holder of the UI-wide values.
 ClWidget ClUI::mp_RootWidget;
+// 21. Global shader variable records (128) and their pool.
+ClPool<SShaderGlobalVar, gc_iMAX_GLOBAL_SHADER_VARS> ClShaderMgr::mp_globalVarPool;
+// 22. Render signatures (1024), then texture sets (1024).
+ClPool<SRenderSignature, gc_iMAX_SIGNATURES> ClSignatureMgr::mp_signaturePool;
+ClPool<STextureSet, gc_iMAX_TEXTURE_SETS> ClSignatureMgr::mp_texSetPool;
 
 namespace {
 
@@ -125,6 +132,9 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_POOL_GLOBAL("parent-window pool", Cl2d::mp_parentWindowStack),
     // The UI manager holds the UI data pool and the root widget; terminate gives everything back.
     {"UI manager", &uiInUse, &ClUI::terminate},
+    KV_POOL_GLOBAL("global shader variable pool", ClShaderMgr::mp_globalVarPool),
+    KV_POOL_GLOBAL("render signature pool", ClSignatureMgr::mp_signaturePool),
+    KV_POOL_GLOBAL("texture set pool", ClSignatureMgr::mp_texSetPool),
     KV_VECTOR_GLOBAL("active thread list", ClThreadMgr::mp_daCurActiveThreads),
     KV_VECTOR_GLOBAL("orphaned thread list", ClThreadMgr::mp_daOrphanedThreads),
     KV_VECTOR_GLOBAL("task queue", ClTaskMgr::mp_daTaskQueue),

@@ -10,8 +10,9 @@
 //   x + 0.5), as Direct3D 9 rasterises.
 // - Vertex colours (D3DCOLOR, D3DDECLTYPE_D3DCOLOR) are 0xAARRGGBB words, BGRA in memory.
 // - SetRenderTarget(0, s) sets the viewport to the whole of s; Reset returns every state to its default.
-// - Draws use the fixed-function subset: position and an optional diffuse colour (white without one), the three
-//   transforms, the render states of D3DRENDERSTATETYPE. Effects come with the D3DX part.
+// - Draws without an effect use the fixed-function subset: position and an optional diffuse colour (white without
+//   one), the three transforms, the render states of D3DRENDERSTATETYPE. Draws inside an effect's pass use the
+//   pass's programs, the bound textures and the sampler states (D3DX9.h).
 //
 // Threads: the device is one OpenGL context that moves between threads. A thread takes it on its first call into
 // the device and gives it back when it signals, waits or sleeps through the Win32 stand-in (SetEvent,
@@ -42,6 +43,33 @@ struct IDirect3DResource9 : public IUnknown {
 
 struct IDirect3DSurface9 : public IDirect3DResource9 {
   virtual HRESULT GetDesc(D3DSURFACE_DESC* pDesc) = 0;
+  // Only the levels of lockable textures can be locked (see IDirect3DTexture9::LockRect); the device's own
+  // surfaces answer D3DERR_INVALIDCALL.
+  virtual HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) = 0;
+  virtual HRESULT UnlockRect() = 0;
+};
+
+struct IDirect3DBaseTexture9 : public IDirect3DResource9 {
+  virtual DWORD GetLevelCount() = 0;
+};
+
+// A 2D texture: level 0 is the full size, each further level half the one before (at least 1 texel). Texel rows
+// run top row first, and texture coordinate (0, 0) is the top-left corner of the image.
+struct IDirect3DTexture9 : public IDirect3DBaseTexture9 {
+  virtual HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) = 0;
+  // The level as a surface (a new reference; the surface keeps the texture alive).
+  virtual HRESULT GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) = 0;
+  // Lockable: textures outside the default pool, and dynamic ones in it; never render targets or depth formats.
+  // Only the whole level (pRect null). Flags: 0, D3DLOCK_READONLY (not written back at UnlockRect) or
+  // D3DLOCK_DISCARD (the contents handed out are undefined). The bits are written to the GPU at UnlockRect, on the
+  // thread that unlocks.
+  virtual HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) = 0;
+  virtual HRESULT UnlockRect(UINT Level) = 0;
+};
+
+// A cube texture: six square faces of one edge length.
+struct IDirect3DCubeTexture9 : public IDirect3DBaseTexture9 {
+  virtual HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) = 0;
 };
 
 struct IDirect3DVertexBuffer9 : public IDirect3DResource9 {
@@ -86,6 +114,13 @@ struct IDirect3DDevice9 : public IUnknown {
   virtual HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
                                           IDirect3DVertexDeclaration9** ppDecl) = 0;
   virtual HRESULT CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuery) = 0;
+  // Formats: A8R8G8B8, X8R8G8B8, R5G6B5, A2R10G10B10, R32F, and the depth formats D16, D24X8, D24S8, D32 (with
+  // D3DUSAGE_DEPTHSTENCIL). Levels 0 makes the full chain down to 1 x 1. Render targets, depth-stencil textures and
+  // dynamic textures live in the default pool.
+  virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) = 0;
+  virtual HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                    IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) = 0;
 
   // Render target 0 is the back buffer (slots 1-3 accept only null here); each Get adds a reference.
   virtual HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) = 0;
@@ -106,8 +141,19 @@ struct IDirect3DDevice9 : public IUnknown {
   virtual HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) = 0;
   virtual HRESULT SetScissorRect(const RECT* pRect) = 0;
 
+  // Texture stages 0-15. The device holds a reference to each bound texture until it is replaced, the device is
+  // Reset (which unbinds every stage) or the device goes. Textures and sampler states are read by effects; the
+  // fixed-function subset draws untextured.
+  virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) = 0;
+  // A new reference, or null for an empty stage.
+  virtual HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) = 0;
+  // Addressing, border colour, filters and the maximum mip level (the level bias and anisotropy are kept but have
+  // no effect here). Defaults: wrap, point filtering, no mip filtering.
+  virtual HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) = 0;
+  virtual HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) = 0;
+
   virtual HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) = 0;
-  // D3DFVF_XYZ with or without D3DFVF_DIFFUSE.
+  // D3DFVF_XYZ with any of D3DFVF_NORMAL, D3DFVF_DIFFUSE and D3DFVF_TEX1 (one pair of texture coordinates).
   virtual HRESULT SetFVF(DWORD FVF) = 0;
   virtual HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                                   UINT Stride) = 0;
@@ -143,6 +189,9 @@ typedef IDirect3DVertexBuffer9* LPDIRECT3DVERTEXBUFFER9;
 typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
 typedef IDirect3DVertexDeclaration9* LPDIRECT3DVERTEXDECLARATION9;
 typedef IDirect3DQuery9* LPDIRECT3DQUERY9;
+typedef IDirect3DBaseTexture9* LPDIRECT3DBASETEXTURE9;
+typedef IDirect3DTexture9* LPDIRECT3DTEXTURE9;
+typedef IDirect3DCubeTexture9* LPDIRECT3DCUBETEXTURE9;
 
 // Null for a version other than D3D_SDK_VERSION or an injected failure. Asks the Win32 stand-in to make OpenGL
 // windows from now on.

@@ -41,6 +41,31 @@ constexpr GLenum gc_aBlend[] = {0,
 constexpr GLenum gc_aBlendOp[] = {0, GL_FUNC_ADD, GL_FUNC_SUBTRACT, GL_FUNC_REVERSE_SUBTRACT, GL_MIN, GL_MAX};
 constexpr GLenum gc_aFill[] = {0, GL_POINT, GL_LINE, GL_FILL};
 constexpr GLenum gc_aPrimitive[] = {0, GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
+constexpr GLenum gc_aAddress[] = {0, GL_REPEAT, GL_MIRRORED_REPEAT, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_BORDER,
+                                  GL_MIRRORED_REPEAT};
+// Minification by [min filter][mip filter]; anisotropic filtering counts as linear.
+constexpr GLenum gc_aMinFilter[2][3] = {{GL_NEAREST, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST_MIPMAP_LINEAR},
+                                        {GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR}};
+static_assert(sizeof(gc_aAddress) / sizeof(gc_aAddress[0]) == D3DTADDRESS_MIRRORONCE + 1);
+
+struct SGLTextureFormat {
+  D3DFORMAT eFormat;
+  GLint iInternal;
+  GLenum eFormatGL;
+  GLenum eType;
+};
+constexpr SGLTextureFormat gc_aGLTextureFormats[] = {
+#define D3D9_GL_FORMAT_ENTRY(format, bytes, depth, glInternal, glFormat, glType) {format, glInternal, glFormat, glType},
+    D3D9_TEXTURE_FORMATS(D3D9_GL_FORMAT_ENTRY)
+#undef D3D9_GL_FORMAT_ENTRY
+};
+
+const SGLTextureFormat& glFormatOf(D3DFORMAT eFormat) {
+  for (const SGLTextureFormat& format : gc_aGLTextureFormats) {
+    if (format.eFormat == eFormat) return format;
+  }
+  return gc_aGLTextureFormats[0];
+}
 static_assert(sizeof(gc_aCompare) / sizeof(gc_aCompare[0]) == D3DCMP_ALWAYS + 1);
 static_assert(sizeof(gc_aBlend) / sizeof(gc_aBlend[0]) == D3DBLEND_INVDESTCOLOR + 1);
 static_assert(sizeof(gc_aBlendOp) / sizeof(gc_aBlendOp[0]) == D3DBLENDOP_MAX + 1);
@@ -58,13 +83,13 @@ constexpr const char* gc_pVERTEX_SHADER = R"(#version 330 core
 layout(location = 0) in vec4 a_position;
 layout(location = 1) in vec4 a_color;
 uniform mat4 u_worldViewProjection;
-uniform vec2 u_halfPixel;
+uniform vec2 d3d_halfPixel;
 out vec4 v_color;
 void main() {
   vec4 p = u_worldViewProjection * a_position;
   p.z = p.z * 2.0 - p.w;
   p.y = -p.y;
-  p.xy += u_halfPixel * p.w;
+  p.xy += d3d_halfPixel * p.w;
   gl_Position = p;
   v_color = a_color;
 }
@@ -73,18 +98,18 @@ void main() {
 constexpr const char* gc_pFRAGMENT_SHADER = R"(#version 330 core
 in vec4 v_color;
 out vec4 o_color;
-uniform int u_alphaFunc;
-uniform float u_alphaRef;
+uniform int d3d_alphaFunc;
+uniform float d3d_alphaRef;
 void main() {
   float a = v_color.a;
   bool pass = true;
-  if (u_alphaFunc == 1) pass = false;
-  else if (u_alphaFunc == 2) pass = a < u_alphaRef;
-  else if (u_alphaFunc == 3) pass = a == u_alphaRef;
-  else if (u_alphaFunc == 4) pass = a <= u_alphaRef;
-  else if (u_alphaFunc == 5) pass = a > u_alphaRef;
-  else if (u_alphaFunc == 6) pass = a != u_alphaRef;
-  else if (u_alphaFunc == 7) pass = a >= u_alphaRef;
+  if (d3d_alphaFunc == 1) pass = false;
+  else if (d3d_alphaFunc == 2) pass = a < d3d_alphaRef;
+  else if (d3d_alphaFunc == 3) pass = a == d3d_alphaRef;
+  else if (d3d_alphaFunc == 4) pass = a <= d3d_alphaRef;
+  else if (d3d_alphaFunc == 5) pass = a > d3d_alphaRef;
+  else if (d3d_alphaFunc == 6) pass = a != d3d_alphaRef;
+  else if (d3d_alphaFunc == 7) pass = a >= d3d_alphaRef;
   if (!pass) discard;
   o_color = v_color;
 }
@@ -99,6 +124,24 @@ D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
   }
   return out;
 }
+
+// A linked program and the stand-in's own uniforms in it, with the values they hold (to skip repeated uploads).
+struct SGLProgram {
+  GLuint id = 0;
+  GLint iWvpLocation = -1;  // the fixed-function program only
+  GLint iHalfPixelLocation = -1;
+  GLint iAlphaFuncLocation = -1;
+  GLint iAlphaRefLocation = -1;
+  float afHalfPixel[2] = {-1.0f, -1.0f};
+  GLint iAlphaFunc = -1;
+  float fAlphaRef = -1.0f;
+};
+
+struct SGLTexture {
+  GLuint id = 0;
+  GLenum eTarget = GL_TEXTURE_2D;
+  SD3D9TextureDesc desc;
+};
 
 class CD3D9BackendGL final : public CD3D9Backend {
  public:
@@ -124,15 +167,26 @@ class CD3D9BackendGL final : public CD3D9Backend {
       // Not fatal: the device paces Present itself when vsync was asked for.
       std::fprintf(stderr, "D3D9 stand-in: swap interval %d refused (%s)\n", bVsync ? 1 : 0, SDL_GetError());
     }
-    if (!buildProgram(pError)) {
+    m_fixed.id = link(gc_pVERTEX_SHADER, gc_pFRAGMENT_SHADER, pError);
+    if (m_fixed.id == 0) {
+      *pError = "fixed-function program: " + *pError;
       destroyContext();
       return false;
     }
+    findStandInUniforms(&m_fixed);
+    m_fixed.iWvpLocation = m_gl.GetUniformLocation(m_fixed.id, "u_worldViewProjection");
+    m_gl.UseProgram(m_fixed.id);
+    m_currentProgram = m_fixed.id;
     m_gl.GenVertexArrays(1, &m_vao);
     m_gl.BindVertexArray(m_vao);
     m_gl.GenFramebuffers(1, &m_fbo);
     m_gl.GenRenderbuffers(1, &m_colorRb);
     m_gl.GenRenderbuffers(1, &m_depthRb);
+    m_gl.GenSamplers(static_cast<GLsizei>(gc_uiD3D9_TEXTURE_UNITS), m_aSamplers);
+    for (UINT i = 0; i < gc_uiD3D9_TEXTURE_UNITS; ++i) {
+      m_gl.BindSampler(i, m_aSamplers[i]);
+    }
+    m_gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
     resizeBackBuffer(uiWidth, uiHeight);
     m_gl.FrontFace(GL_CCW);
     check("context set-up");
@@ -141,16 +195,25 @@ class CD3D9BackendGL final : public CD3D9Backend {
 
   void destroyContext() override {
     if (m_context == nullptr) return;
-    if (m_gl.DeleteProgram != nullptr && m_program != 0) {
-      m_gl.DeleteProgram(m_program);
+    if (m_gl.DeleteProgram != nullptr && m_fixed.id != 0) {
+      m_gl.DeleteProgram(m_fixed.id);
       m_gl.DeleteVertexArrays(1, &m_vao);
       m_gl.DeleteFramebuffers(1, &m_fbo);
       m_gl.DeleteRenderbuffers(1, &m_colorRb);
       m_gl.DeleteRenderbuffers(1, &m_depthRb);
+      m_gl.DeleteSamplers(static_cast<GLsizei>(gc_uiD3D9_TEXTURE_UNITS), m_aSamplers);
       for (auto& [handle, buffer] : m_buffers) {
         m_gl.DeleteBuffers(1, &buffer);
       }
       m_buffers.clear();
+      for (auto& [handle, texture] : m_textures) {
+        m_gl.DeleteTextures(1, &texture.id);
+      }
+      m_textures.clear();
+      for (auto& [handle, program] : m_programs) {
+        m_gl.DeleteProgram(program.id);
+      }
+      m_programs.clear();
     }
     SDL_GL_MakeCurrent(mp_pWindow, nullptr);
     SDL_GL_DeleteContext(m_context);
@@ -222,6 +285,128 @@ class CD3D9BackendGL final : public CD3D9Backend {
     check("buffer deletion");
   }
 
+  UINT createTexture(const SD3D9TextureDesc& desc) override {
+    SGLTexture texture;
+    texture.desc = desc;
+    texture.eTarget = desc.bCube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+    m_gl.GenTextures(1, &texture.id);
+    bindForTransfer(texture);
+    m_gl.TexParameteri(texture.eTarget, GL_TEXTURE_BASE_LEVEL, 0);
+    m_gl.TexParameteri(texture.eTarget, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(desc.uiLevels) - 1);
+    const SGLTextureFormat& format = glFormatOf(desc.eFormat);
+    for (UINT uiFace = 0; uiFace < (desc.bCube ? 6u : 1u); ++uiFace) {
+      for (UINT uiLevel = 0; uiLevel < desc.uiLevels; ++uiLevel) {
+        m_gl.TexImage2D(faceTarget(texture, uiFace), static_cast<GLint>(uiLevel), format.iInternal,
+                        static_cast<GLsizei>(std::max(desc.uiWidth >> uiLevel, 1u)),
+                        static_cast<GLsizei>(std::max(desc.uiHeight >> uiLevel, 1u)), 0, format.eFormatGL,
+                        format.eType, nullptr);
+      }
+    }
+    const UINT uiHandle = ++m_uiNextHandle;
+    m_textures[uiHandle] = texture;
+    check("texture creation");
+    return uiHandle;
+  }
+
+  void uploadTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, const void* pBits) override {
+    const SGLTexture& texture = m_textures.at(uiHandle);
+    const SGLTextureFormat& format = glFormatOf(texture.desc.eFormat);
+    bindForTransfer(texture);
+    m_gl.TexSubImage2D(faceTarget(texture, uiFace), static_cast<GLint>(uiLevel), 0, 0,
+                       static_cast<GLsizei>(std::max(texture.desc.uiWidth >> uiLevel, 1u)),
+                       static_cast<GLsizei>(std::max(texture.desc.uiHeight >> uiLevel, 1u)), format.eFormatGL,
+                       format.eType, pBits);
+    check("texture upload");
+  }
+
+  void readTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, void* pBits) override {
+    const SGLTexture& texture = m_textures.at(uiHandle);
+    const SGLTextureFormat& format = glFormatOf(texture.desc.eFormat);
+    bindForTransfer(texture);
+    m_gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
+    m_gl.GetTexImage(faceTarget(texture, uiFace), static_cast<GLint>(uiLevel), format.eFormatGL, format.eType, pBits);
+    check("texture read");
+  }
+
+  void generateMipmaps(UINT uiHandle) override {
+    const SGLTexture& texture = m_textures.at(uiHandle);
+    bindForTransfer(texture);
+    m_gl.GenerateMipmap(texture.eTarget);
+    check("mipmap generation");
+  }
+
+  void deleteTexture(UINT uiHandle) override {
+    auto it = m_textures.find(uiHandle);
+    if (it == m_textures.end()) return;
+    m_gl.DeleteTextures(1, &it->second.id);
+    m_textures.erase(it);
+    // Deleting a texture unbinds it from every unit: forget what the units held.
+    for (SD3D9TextureBinding& binding : m_appliedTextures) {
+      if (binding.uiHandle == uiHandle) binding = SD3D9TextureBinding{~0u, false};
+    }
+    check("texture deletion");
+  }
+
+  UINT createProgram(const std::string& vertex, const std::string& fragment, std::string* pError) override {
+    SGLProgram program;
+    program.id = link(vertex.c_str(), fragment.c_str(), pError);
+    if (program.id == 0) return 0;
+    findStandInUniforms(&program);
+    const UINT uiHandle = ++m_uiNextHandle;
+    m_programs[uiHandle] = program;
+    m_currentProgram = 0;
+    check("program creation");
+    return uiHandle;
+  }
+
+  INT uniformLocation(UINT uiProgram, const char* pName) override {
+    auto it = m_programs.find(uiProgram);
+    return it != m_programs.end() ? m_gl.GetUniformLocation(it->second.id, pName) : -1;
+  }
+
+  void setUniforms(UINT uiProgram, const SD3D9Uniform* pUniforms, UINT uiCount) override {
+    auto it = m_programs.find(uiProgram);
+    if (it == m_programs.end()) return;
+    useProgram(it->second.id);
+    for (UINT i = 0; i < uiCount; ++i) {
+      const SD3D9Uniform& u = pUniforms[i];
+      if (u.iLocation < 0 || u.uiCount == 0) continue;
+      const GLsizei iCount = static_cast<GLsizei>(u.uiCount);
+      const float* pFloats = static_cast<const float*>(u.pData);
+      switch (u.eKind) {
+        case SD3D9Uniform::FLOAT1:
+          m_gl.Uniform1fv(u.iLocation, iCount, pFloats);
+          break;
+        case SD3D9Uniform::FLOAT2:
+          m_gl.Uniform2fv(u.iLocation, iCount, pFloats);
+          break;
+        case SD3D9Uniform::FLOAT3:
+          m_gl.Uniform3fv(u.iLocation, iCount, pFloats);
+          break;
+        case SD3D9Uniform::FLOAT4:
+          m_gl.Uniform4fv(u.iLocation, iCount, pFloats);
+          break;
+        case SD3D9Uniform::MATRIX4:
+          // Row-major data read as a column-major GL matrix is the transpose, so M * v in GLSL is v x M.
+          m_gl.UniformMatrix4fv(u.iLocation, iCount, GL_FALSE, pFloats);
+          break;
+        case SD3D9Uniform::INT1:
+          m_gl.Uniform1iv(u.iLocation, iCount, static_cast<const GLint*>(u.pData));
+          break;
+      }
+    }
+    check("uniforms");
+  }
+
+  void deleteProgram(UINT uiProgram) override {
+    auto it = m_programs.find(uiProgram);
+    if (it == m_programs.end()) return;
+    if (m_currentProgram == it->second.id) m_currentProgram = 0;
+    m_gl.DeleteProgram(it->second.id);
+    m_programs.erase(it);
+    check("program deletion");
+  }
+
   void clear(const SD3D9State& state, UINT uiDirty, DWORD dwFlags, D3DCOLOR color, float fZ, DWORD dwStencil) override {
     apply(state, uiDirty);
     // A clear covers the viewport (and the scissor rectangle while its test is on) and ignores the write masks.
@@ -258,7 +443,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
     const DWORD dwWrite = m_applied.renderStates[D3DRS_COLORWRITEENABLE];
     m_gl.ColorMask((dwWrite & 1) != 0, (dwWrite & 2) != 0, (dwWrite & 4) != 0, (dwWrite & 8) != 0);
     m_gl.DepthMask(m_applied.renderStates[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-    applyScissor(m_applied, true);
+    applyScissor(m_applied);
     check("Clear");
   }
 
@@ -296,7 +481,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
     check("Present blit");
     SDL_GL_SwapWindow(mp_pWindow);
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-    applyScissor(m_applied, true);
+    applyScissor(m_applied);
     check("Present");
   }
 
@@ -336,46 +521,72 @@ class CD3D9BackendGL final : public CD3D9Backend {
   void clearLog() override {}
 
  private:
-  bool compile(GLenum eKind, const char* pSource, GLuint* pShader, std::string* pError) {
-    *pShader = m_gl.CreateShader(eKind);
-    m_gl.ShaderSource(*pShader, 1, &pSource, nullptr);
-    m_gl.CompileShader(*pShader);
+  GLuint compile(GLenum eKind, const char* pSource, std::string* pError) {
+    GLuint shader = m_gl.CreateShader(eKind);
+    m_gl.ShaderSource(shader, 1, &pSource, nullptr);
+    m_gl.CompileShader(shader);
     GLint iOk = 0;
-    m_gl.GetShaderiv(*pShader, GL_COMPILE_STATUS, &iOk);
+    m_gl.GetShaderiv(shader, GL_COMPILE_STATUS, &iOk);
     if (!iOk) {
-      char szLog[1024] = {};
-      m_gl.GetShaderInfoLog(*pShader, sizeof(szLog), nullptr, szLog);
-      *pError = std::string("fixed-function shader does not compile: ") + szLog;
-      return false;
+      char szLog[2048] = {};
+      m_gl.GetShaderInfoLog(shader, sizeof(szLog), nullptr, szLog);
+      *pError = std::string(eKind == GL_VERTEX_SHADER ? "vertex" : "fragment") + " code does not compile: " + szLog;
+      m_gl.DeleteShader(shader);
+      return 0;
     }
-    return true;
+    return shader;
   }
 
-  bool buildProgram(std::string* pError) {
-    GLuint vertex = 0;
-    GLuint fragment = 0;
-    if (!compile(GL_VERTEX_SHADER, gc_pVERTEX_SHADER, &vertex, pError) ||
-        !compile(GL_FRAGMENT_SHADER, gc_pFRAGMENT_SHADER, &fragment, pError)) {
-      return false;
+  // The linked program, or 0 with the reason.
+  GLuint link(const char* pVertex, const char* pFragment, std::string* pError) {
+    const GLuint vertex = compile(GL_VERTEX_SHADER, pVertex, pError);
+    if (vertex == 0) return 0;
+    const GLuint fragment = compile(GL_FRAGMENT_SHADER, pFragment, pError);
+    if (fragment == 0) {
+      m_gl.DeleteShader(vertex);
+      return 0;
     }
-    m_program = m_gl.CreateProgram();
-    m_gl.AttachShader(m_program, vertex);
-    m_gl.AttachShader(m_program, fragment);
-    m_gl.LinkProgram(m_program);
+    GLuint program = m_gl.CreateProgram();
+    m_gl.AttachShader(program, vertex);
+    m_gl.AttachShader(program, fragment);
+    m_gl.LinkProgram(program);
     m_gl.DeleteShader(vertex);
     m_gl.DeleteShader(fragment);
     GLint iOk = 0;
-    m_gl.GetProgramiv(m_program, GL_LINK_STATUS, &iOk);
+    m_gl.GetProgramiv(program, GL_LINK_STATUS, &iOk);
     if (!iOk) {
-      *pError = "fixed-function program does not link";
-      return false;
+      char szLog[2048] = {};
+      m_gl.GetProgramInfoLog(program, sizeof(szLog), nullptr, szLog);
+      *pError = std::string("the program does not link: ") + szLog;
+      m_gl.DeleteProgram(program);
+      return 0;
     }
-    m_gl.UseProgram(m_program);
-    m_iWvpLocation = m_gl.GetUniformLocation(m_program, "u_worldViewProjection");
-    m_iHalfPixelLocation = m_gl.GetUniformLocation(m_program, "u_halfPixel");
-    m_iAlphaFuncLocation = m_gl.GetUniformLocation(m_program, "u_alphaFunc");
-    m_iAlphaRefLocation = m_gl.GetUniformLocation(m_program, "u_alphaRef");
-    return true;
+    check("program link");
+    return program;
+  }
+
+  void findStandInUniforms(SGLProgram* pProgram) {
+    pProgram->iHalfPixelLocation = m_gl.GetUniformLocation(pProgram->id, "d3d_halfPixel");
+    pProgram->iAlphaFuncLocation = m_gl.GetUniformLocation(pProgram->id, "d3d_alphaFunc");
+    pProgram->iAlphaRefLocation = m_gl.GetUniformLocation(pProgram->id, "d3d_alphaRef");
+  }
+
+  void useProgram(GLuint program) {
+    if (!m_bStateCache || m_currentProgram != program) {
+      m_gl.UseProgram(program);
+      m_currentProgram = program;
+    }
+  }
+
+  static GLenum faceTarget(const SGLTexture& texture, UINT uiFace) {
+    return texture.desc.bCube ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + uiFace : GL_TEXTURE_2D;
+  }
+
+  // Transfers go through unit 0, whose binding the next draw then sets again.
+  void bindForTransfer(const SGLTexture& texture) {
+    m_gl.ActiveTexture(GL_TEXTURE0);
+    m_gl.BindTexture(texture.eTarget, texture.id);
+    m_appliedTextures[0] = SD3D9TextureBinding{~0u, texture.desc.bCube};
   }
 
   // Rows of the bound read framebuffer as 0xAARRGGBB words, top row first.
@@ -392,8 +603,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
     return pixels;
   }
 
-  void applyScissor(const SD3D9State& state, bool bForce) {
-    (void)bForce;
+  void applyScissor(const SD3D9State& state) {
     if (state.renderStates[D3DRS_SCISSORTESTENABLE]) {
       m_gl.Enable(GL_SCISSOR_TEST);
       m_gl.Scissor(state.scissor.left, state.scissor.top, state.scissor.right - state.scissor.left,
@@ -439,34 +649,118 @@ class CD3D9BackendGL final : public CD3D9Backend {
       const DWORD dwWrite = rs[D3DRS_COLORWRITEENABLE];
       m_gl.ColorMask((dwWrite & 1) != 0, (dwWrite & 2) != 0, (dwWrite & 4) != 0, (dwWrite & 8) != 0);
     }
-    if (changed(state, D3DRS_ALPHATESTENABLE) || changed(state, D3DRS_ALPHAFUNC) || changed(state, D3DRS_ALPHAREF)) {
-      m_gl.Uniform1i(m_iAlphaFuncLocation,
-                     rs[D3DRS_ALPHATESTENABLE] ? static_cast<GLint>(rs[D3DRS_ALPHAFUNC]) : static_cast<GLint>(D3DCMP_ALWAYS));
-      m_gl.Uniform1f(m_iAlphaRefLocation, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xff) / 255.0f);
+    if (changed(state, D3DRS_SCISSORTESTENABLE)) applyScissor(state);
+  }
+
+  // The stand-in's own uniforms of the program in use: the half-pixel offset and the alpha test.
+  void applyProgramUniforms(SGLProgram& program, const SD3D9State& state) {
+    const DWORD* rs = state.renderStates.data();
+    const GLint iAlphaFunc = rs[D3DRS_ALPHATESTENABLE] ? static_cast<GLint>(rs[D3DRS_ALPHAFUNC]) : static_cast<GLint>(D3DCMP_ALWAYS);
+    const float fAlphaRef = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xff) / 255.0f;
+    const bool bForce = !m_bStateCache;
+    if (bForce || program.afHalfPixel[0] != m_afHalfPixel[0] || program.afHalfPixel[1] != m_afHalfPixel[1]) {
+      m_gl.Uniform2f(program.iHalfPixelLocation, m_afHalfPixel[0], m_afHalfPixel[1]);
+      program.afHalfPixel[0] = m_afHalfPixel[0];
+      program.afHalfPixel[1] = m_afHalfPixel[1];
     }
-    if (changed(state, D3DRS_SCISSORTESTENABLE)) applyScissor(state, true);
+    if (bForce || program.iAlphaFunc != iAlphaFunc || program.fAlphaRef != fAlphaRef) {
+      m_gl.Uniform1i(program.iAlphaFuncLocation, iAlphaFunc);
+      m_gl.Uniform1f(program.iAlphaRefLocation, fAlphaRef);
+      program.iAlphaFunc = iAlphaFunc;
+      program.fAlphaRef = fAlphaRef;
+    }
+  }
+
+  void applyTextures(const SD3D9State& state) {
+    for (UINT u = 0; u < gc_uiD3D9_TEXTURE_UNITS; ++u) {
+      const SD3D9TextureBinding& wanted = state.textures[u];
+      SD3D9TextureBinding& applied = m_appliedTextures[u];
+      if (m_bStateCache && wanted == applied) continue;
+      m_gl.ActiveTexture(GL_TEXTURE0 + u);
+      auto it = m_textures.find(wanted.uiHandle);
+      const GLenum eTarget = wanted.bCube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+      if (applied.bCube != wanted.bCube || applied.uiHandle == ~0u) {
+        // A unit holds one texture per target: empty the other one so a sampler never sees a stale texture.
+        m_gl.BindTexture(wanted.bCube ? GL_TEXTURE_2D : GL_TEXTURE_CUBE_MAP, 0);
+      }
+      m_gl.BindTexture(eTarget, it != m_textures.end() ? it->second.id : 0);
+      applied = wanted;
+    }
+  }
+
+  void applySamplers(const SD3D9State& state) {
+    for (UINT u = 0; u < gc_uiD3D9_TEXTURE_UNITS; ++u) {
+      const auto& wanted = state.samplerStates[u];
+      auto& applied = m_appliedSamplers[u];
+      const bool bAll = !m_bStateCache || !m_bSamplersApplied;
+      if (!bAll && wanted == applied) continue;
+      const GLuint sampler = m_aSamplers[u];
+      auto differs = [&](D3DSAMPLERSTATETYPE eType) { return bAll || wanted[eType] != applied[eType]; };
+      if (differs(D3DSAMP_ADDRESSU)) {
+        m_gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(lookUp(gc_aAddress, wanted[D3DSAMP_ADDRESSU], GL_REPEAT)));
+      }
+      if (differs(D3DSAMP_ADDRESSV)) {
+        m_gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(lookUp(gc_aAddress, wanted[D3DSAMP_ADDRESSV], GL_REPEAT)));
+      }
+      if (differs(D3DSAMP_ADDRESSW)) {
+        m_gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(lookUp(gc_aAddress, wanted[D3DSAMP_ADDRESSW], GL_REPEAT)));
+      }
+      if (differs(D3DSAMP_BORDERCOLOR)) {
+        const DWORD c = wanted[D3DSAMP_BORDERCOLOR];
+        const float afColor[4] = {((c >> 16) & 0xff) / 255.0f, ((c >> 8) & 0xff) / 255.0f, (c & 0xff) / 255.0f,
+                                  ((c >> 24) & 0xff) / 255.0f};
+        m_gl.SamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, afColor);
+      }
+      if (differs(D3DSAMP_MAGFILTER)) {
+        m_gl.SamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, wanted[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+      }
+      if (differs(D3DSAMP_MINFILTER) || differs(D3DSAMP_MIPFILTER)) {
+        const int iMin = wanted[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR ? 1 : 0;
+        const int iMip = wanted[D3DSAMP_MIPFILTER] >= D3DTEXF_LINEAR ? 2 : (wanted[D3DSAMP_MIPFILTER] == D3DTEXF_POINT ? 1 : 0);
+        m_gl.SamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(gc_aMinFilter[iMin][iMip]));
+      }
+      if (differs(D3DSAMP_MAXMIPLEVEL)) {
+        // The most detailed level used, as a level of detail.
+        m_gl.SamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(wanted[D3DSAMP_MAXMIPLEVEL]));
+      }
+      applied = wanted;
+    }
+    m_bSamplersApplied = true;
   }
 
   void apply(const SD3D9State& state, UINT uiDirty) {
     if (!m_bApplied) uiDirty = D3D9_DIRTY_ALL;
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-    if (uiDirty & D3D9_DIRTY_TRANSFORM) {
+    auto itProgram = state.uiProgram != 0 ? m_programs.find(state.uiProgram) : m_programs.end();
+    SGLProgram& program = itProgram != m_programs.end() ? itProgram->second : m_fixed;
+    useProgram(program.id);
+    if (uiDirty & D3D9_DIRTY_TRANSFORM) m_bFixedTransformStale = true;
+    if (&program == &m_fixed && (m_bFixedTransformStale || !m_bStateCache)) {
       const D3DMATRIX wvp = multiply(multiply(state.world, state.view), state.projection);
       // Row-major data read as a column-major GL matrix is the transpose, so M * v in GLSL is v x M.
-      m_gl.UniformMatrix4fv(m_iWvpLocation, 1, GL_FALSE, &wvp.m[0][0]);
+      m_gl.UniformMatrix4fv(m_fixed.iWvpLocation, 1, GL_FALSE, &wvp.m[0][0]);
+      m_bFixedTransformStale = false;
     }
     if (uiDirty & D3D9_DIRTY_VIEWPORT) {
       const D3DVIEWPORT9& vp = state.viewport;
       m_gl.Viewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
                     static_cast<GLsizei>(vp.Height));
       m_gl.DepthRange(vp.MinZ, vp.MaxZ);
-      m_gl.Uniform2f(m_iHalfPixelLocation, 1.0f / static_cast<float>(vp.Width), 1.0f / static_cast<float>(vp.Height));
+      m_afHalfPixel[0] = 1.0f / static_cast<float>(vp.Width);
+      m_afHalfPixel[1] = 1.0f / static_cast<float>(vp.Height);
     }
+    applyProgramUniforms(program, state);
     if (uiDirty & D3D9_DIRTY_RENDER_STATE) {
       applyRenderStates(state);
     }
     if ((uiDirty & D3D9_DIRTY_SCISSOR) && state.renderStates[D3DRS_SCISSORTESTENABLE]) {
-      applyScissor(state, true);
+      applyScissor(state);
+    }
+    if ((uiDirty & D3D9_DIRTY_TEXTURES) || !m_bStateCache || m_appliedTextures[0].uiHandle == ~0u) {
+      applyTextures(state);
+    }
+    if ((uiDirty & D3D9_DIRTY_SAMPLERS) || !m_bStateCache) {
+      applySamplers(state);
     }
     if ((uiDirty & D3D9_DIRTY_STREAM) || m_boundStream != state.uiVertexBuffer) {
       bindStream(state);
@@ -484,23 +778,34 @@ class CD3D9BackendGL final : public CD3D9Backend {
     check("state");
   }
 
+  void bindAttribute(GLuint uiLocation, INT iOffset, GLint iComponents, GLenum eType, GLboolean bNormalized,
+                     GLsizei iStride, size_t uiBase) {
+    if (iOffset >= 0) {
+      m_gl.EnableVertexAttribArray(uiLocation);
+      m_gl.VertexAttribPointer(uiLocation, iComponents, eType, bNormalized, iStride,
+                               reinterpret_cast<const void*>(uiBase + static_cast<size_t>(iOffset)));
+    } else {
+      m_gl.DisableVertexAttribArray(uiLocation);
+    }
+  }
+
   void bindStream(const SD3D9State& state) {
     auto it = m_buffers.find(state.uiVertexBuffer);
     if (it == m_buffers.end() || !state.bHasLayout) return;
     m_gl.BindBuffer(GL_ARRAY_BUFFER, it->second);
     const GLsizei iStride = static_cast<GLsizei>(state.uiStride);
     const size_t uiBase = state.uiStreamOffset;
-    m_gl.EnableVertexAttribArray(0);
-    m_gl.VertexAttribPointer(0, state.layout.iPositionComponents, GL_FLOAT, GL_FALSE, iStride,
-                             reinterpret_cast<const void*>(uiBase + static_cast<size_t>(state.layout.iPositionOffset)));
-    if (state.layout.iColorOffset >= 0) {
-      m_gl.EnableVertexAttribArray(1);
-      m_gl.VertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, iStride,
-                               reinterpret_cast<const void*>(uiBase + static_cast<size_t>(state.layout.iColorOffset)));
-    } else {
-      m_gl.DisableVertexAttribArray(1);
-      m_gl.VertexAttrib4f(1, 1.0f, 1.0f, 1.0f, 1.0f);
-    }
+    const SD3D9VertexLayout& layout = state.layout;
+    bindAttribute(D3D9_ATTRIBUTE_POSITION, layout.iPositionOffset, layout.iPositionComponents, GL_FLOAT, GL_FALSE,
+                  iStride, uiBase);
+    // D3DCOLOR words are BGRA in memory.
+    bindAttribute(D3D9_ATTRIBUTE_COLOR, layout.iColorOffset, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, iStride, uiBase);
+    bindAttribute(D3D9_ATTRIBUTE_NORMAL, layout.iNormalOffset, 3, GL_FLOAT, GL_FALSE, iStride, uiBase);
+    bindAttribute(D3D9_ATTRIBUTE_TEXCOORD0, layout.iTexCoordOffset, layout.iTexCoordComponents, GL_FLOAT, GL_FALSE,
+                  iStride, uiBase);
+    if (layout.iColorOffset < 0) m_gl.VertexAttrib4f(D3D9_ATTRIBUTE_COLOR, 1.0f, 1.0f, 1.0f, 1.0f);
+    if (layout.iNormalOffset < 0) m_gl.VertexAttrib4f(D3D9_ATTRIBUTE_NORMAL, 0.0f, 0.0f, 0.0f, 1.0f);
+    if (layout.iTexCoordOffset < 0) m_gl.VertexAttrib4f(D3D9_ATTRIBUTE_TEXCOORD0, 0.0f, 0.0f, 0.0f, 1.0f);
     m_boundStream = state.uiVertexBuffer;
   }
 
@@ -515,23 +820,28 @@ class CD3D9BackendGL final : public CD3D9Backend {
   SDL_Window* mp_pWindow = nullptr;
   SDL_GLContext m_context = nullptr;
   SD3D9GLFunctions m_gl;
-  GLuint m_program = 0;
+  SGLProgram m_fixed;
+  GLuint m_currentProgram = 0;
+  bool m_bFixedTransformStale = true;
+  float m_afHalfPixel[2] = {0.0f, 0.0f};
   GLuint m_vao = 0;
   GLuint m_fbo = 0;
   GLuint m_colorRb = 0;
   GLuint m_depthRb = 0;
-  GLint m_iWvpLocation = -1;
-  GLint m_iHalfPixelLocation = -1;
-  GLint m_iAlphaFuncLocation = -1;
-  GLint m_iAlphaRefLocation = -1;
+  GLuint m_aSamplers[gc_uiD3D9_TEXTURE_UNITS] = {};
   UINT m_uiWidth = 0;
   UINT m_uiHeight = 0;
   std::map<UINT, GLuint> m_buffers;
   std::map<GLuint, bool> m_bufferUsage;
+  std::map<UINT, SGLTexture> m_textures;
+  std::map<UINT, SGLProgram> m_programs;
   UINT m_uiNextHandle = 0;
   UINT m_boundStream = ~0u;
   UINT m_boundIndices = ~0u;
   SD3D9State m_applied{};
+  std::array<SD3D9TextureBinding, gc_uiD3D9_TEXTURE_UNITS> m_appliedTextures{};
+  std::array<std::array<DWORD, gc_uiD3D9_SAMPLER_STATE_SLOTS>, gc_uiD3D9_TEXTURE_UNITS> m_appliedSamplers{};
+  bool m_bSamplersApplied = false;
   bool m_bApplied = false;
   bool m_bDepthTestOn = false;
   UINT m_uiErrors = 0;

@@ -59,21 +59,6 @@ ULONG CD3D9ObjectBase::release() {
   return uiLeft;
 }
 
-// The IUnknown and IDirect3DResource9 part every object type shares.
-#define D3D9_OBJECT_COMMON(Interface)                                                  \
-  HRESULT QueryInterface(REFIID, void** ppvObject) override {                          \
-    if (ppvObject != nullptr) *ppvObject = nullptr;                                    \
-    return E_NOINTERFACE;                                                              \
-  }                                                                                    \
-  ULONG AddRef() override { return addRef(); }                                         \
-  ULONG Release() override { return release(); }                                       \
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override {                            \
-    if (ppDevice == nullptr || mp_pDevice == nullptr) return D3DERR_INVALIDCALL;       \
-    mp_pDevice->AddRef();                                                              \
-    *ppDevice = mp_pDevice;                                                            \
-    return D3D_OK;                                                                     \
-  }
-
 class CD3D9Surface final : public IDirect3DSurface9, public CD3D9ObjectBase {
  public:
   CD3D9Surface(CD3D9Device* pDevice, D3DFORMAT eFormat, DWORD dwUsage, UINT uiWidth, UINT uiHeight)
@@ -87,6 +72,8 @@ class CD3D9Surface final : public IDirect3DSurface9, public CD3D9ObjectBase {
                              m_uiWidth, m_uiHeight};
     return D3D_OK;
   }
+  HRESULT LockRect(D3DLOCKED_RECT*, const RECT*, DWORD) override { return D3DERR_INVALIDCALL; }
+  HRESULT UnlockRect() override { return D3DERR_INVALIDCALL; }
   void resize(UINT uiWidth, UINT uiHeight) {
     m_uiWidth = uiWidth;
     m_uiHeight = uiHeight;
@@ -181,6 +168,11 @@ class CD3D9VertexDeclaration final : public IDirect3DVertexDeclaration9, public 
         m_layout.iPositionComponents = element.Type + 1;
       } else if (element.Usage == D3DDECLUSAGE_COLOR && element.Type == D3DDECLTYPE_D3DCOLOR) {
         m_layout.iColorOffset = element.Offset;
+      } else if (element.Usage == D3DDECLUSAGE_NORMAL && element.Type == D3DDECLTYPE_FLOAT3) {
+        m_layout.iNormalOffset = element.Offset;
+      } else if (element.Usage == D3DDECLUSAGE_TEXCOORD && element.Type <= D3DDECLTYPE_FLOAT4) {
+        m_layout.iTexCoordOffset = element.Offset;
+        m_layout.iTexCoordComponents = element.Type + 1;
       }
     }
   }
@@ -288,6 +280,7 @@ bool CD3D9Device::start(std::string* pError) {
 
 CD3D9Device::~CD3D9Device() {
   acquire();
+  unbindTextures();
   std::set<CD3D9ObjectBase*> objects;
   {
     std::lock_guard<std::mutex> lock(m_objectsMutex);
@@ -370,7 +363,34 @@ void CD3D9Device::setDefaultState() {
   m_state.uiStride = 0;
   m_state.bHasLayout = false;
   m_state.uiIndexBuffer = 0;
+  for (auto& sampler : m_state.samplerStates) {
+    sampler.fill(0);
+#define D3D9_SET_SAMPLER_DEFAULT(state, value) sampler[state] = static_cast<DWORD>(value);
+    D3D9_SAMPLER_STATE_DEFAULTS(D3D9_SET_SAMPLER_DEFAULT)
+#undef D3D9_SET_SAMPLER_DEFAULT
+  }
+  unbindTextures();
+  m_state.uiProgram = 0;
   m_uiDirty = D3D9_DIRTY_ALL;
+}
+
+void CD3D9Device::unbindTextures() {
+  for (UINT i = 0; i < gc_uiD3D9_TEXTURE_UNITS; ++i) {
+    m_state.textures[i] = SD3D9TextureBinding{};
+    if (m_apTextures[i] != nullptr) {
+      IDirect3DBaseTexture9* pTexture = m_apTextures[i];
+      m_apTextures[i] = nullptr;
+      pTexture->Release();
+    }
+  }
+}
+
+void CD3D9Device::setProgram(UINT uiProgram) {
+  acquire();
+  if (m_state.uiProgram != uiProgram) {
+    m_state.uiProgram = uiProgram;
+    markDirty(D3D9_DIRTY_PROGRAM);
+  }
 }
 
 UINT CD3D9Device::takeDirty() {
@@ -416,6 +436,8 @@ HRESULT CD3D9Device::Reset(D3DPRESENT_PARAMETERS* pParams) {
   acquire();
   if (pParams == nullptr) return D3DERR_INVALIDCALL;
   if (m_eLoss == ELoss::Lost) return D3DERR_DEVICELOST;
+  // A Reset unbinds every stage: what is still bound afterwards would hold default-pool textures alive.
+  unbindTextures();
   if (liveDefaultPoolResources() > 0) {
     // As on Direct3D 9: every default-pool resource (and every reference to the device's own surfaces) must be
     // released before a Reset.
@@ -701,9 +723,27 @@ HRESULT CD3D9Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
 }
 
 HRESULT CD3D9Device::SetFVF(DWORD dwFVF) {
-  if ((dwFVF & ~(D3DFVF_XYZ | D3DFVF_DIFFUSE)) != 0 || (dwFVF & D3DFVF_XYZ) == 0) return D3DERR_INVALIDCALL;
+  if ((dwFVF & ~(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1)) != 0 || (dwFVF & D3DFVF_XYZ) == 0) {
+    return D3DERR_INVALIDCALL;
+  }
   acquire();
-  m_state.layout = SD3D9VertexLayout{0, 3, (dwFVF & D3DFVF_DIFFUSE) != 0 ? 12 : -1};
+  // Flexible vertex formats keep their fields in this order: position, normal, diffuse, texture coordinates.
+  SD3D9VertexLayout layout;
+  INT iOffset = 0;
+  layout.iPositionOffset = iOffset;
+  iOffset += 12;
+  if (dwFVF & D3DFVF_NORMAL) {
+    layout.iNormalOffset = iOffset;
+    iOffset += 12;
+  }
+  if (dwFVF & D3DFVF_DIFFUSE) {
+    layout.iColorOffset = iOffset;
+    iOffset += 4;
+  }
+  if (dwFVF & D3DFVF_TEX1) {
+    layout.iTexCoordOffset = iOffset;
+  }
+  m_state.layout = layout;
   m_state.bHasLayout = true;
   markDirty(D3D9_DIRTY_STREAM);
   return D3D_OK;

@@ -1,6 +1,8 @@
 // The Direct3D object, the recording back end, the fault injection and the test interface.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <cstring>
 #include <mutex>
 #include <sstream>
@@ -79,12 +81,75 @@ class CD3D9BackendRecording final : public CD3D9Backend {
            std::to_string(uiSize) + (bWhole ? " whole" : ""));
   }
   void deleteBuffer(UINT) override { record("deleteBuffer"); }
+  UINT createTexture(const SD3D9TextureDesc& desc) override {
+    const UINT uiHandle = ++m_uiNextHandle;
+    STexture& texture = m_textures[uiHandle];
+    texture.desc = desc;
+    const UINT uiBytes = D3D9FindTextureFormat(desc.eFormat)->uiBytesPerTexel;
+    for (UINT uiFace = 0; uiFace < (desc.bCube ? 6u : 1u); ++uiFace) {
+      for (UINT uiLevel = 0; uiLevel < desc.uiLevels; ++uiLevel) {
+        texture.levels.emplace_back(static_cast<size_t>(std::max(desc.uiWidth >> uiLevel, 1u)) *
+                                    std::max(desc.uiHeight >> uiLevel, 1u) * uiBytes);
+      }
+    }
+    record(std::string(desc.bCube ? "createCubeTexture " : "createTexture ") + std::to_string(desc.uiWidth) + "x" +
+           std::to_string(desc.uiHeight) + " levels " + std::to_string(desc.uiLevels) + " format " +
+           std::to_string(desc.eFormat));
+    return uiHandle;
+  }
+  void uploadTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, const void* pBits) override {
+    std::vector<BYTE>& level = levelOf(uiHandle, uiFace, uiLevel);
+    std::memcpy(level.data(), pBits, level.size());
+    record("uploadTexture " + std::to_string(uiHandle) + " face " + std::to_string(uiFace) + " level " +
+           std::to_string(uiLevel));
+  }
+  void readTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, void* pBits) override {
+    const std::vector<BYTE>& level = levelOf(uiHandle, uiFace, uiLevel);
+    std::memcpy(pBits, level.data(), level.size());
+  }
+  void generateMipmaps(UINT uiHandle) override { record("generateMipmaps " + std::to_string(uiHandle)); }
+  void deleteTexture(UINT uiHandle) override {
+    m_textures.erase(uiHandle);
+    record("deleteTexture " + std::to_string(uiHandle));
+  }
+  UINT createProgram(const std::string&, const std::string&, std::string*) override {
+    const UINT uiHandle = ++m_uiNextHandle;
+    m_programs[uiHandle];
+    record("createProgram " + std::to_string(uiHandle));
+    return uiHandle;
+  }
+  INT uniformLocation(UINT uiProgram, const char* pName) override {
+    auto it = m_programs.find(uiProgram);
+    if (it == m_programs.end()) return -1;
+    auto& names = it->second;
+    auto found = names.emplace(pName, static_cast<INT>(names.size()));
+    return found.first->second;
+  }
+  void setUniforms(UINT uiProgram, const SD3D9Uniform*, UINT uiCount) override {
+    record("uniforms " + std::to_string(uiProgram) + " " + std::to_string(uiCount));
+  }
+  void deleteProgram(UINT uiProgram) override {
+    m_programs.erase(uiProgram);
+    record("deleteProgram " + std::to_string(uiProgram));
+  }
   void clear(const SD3D9State&, UINT, DWORD dwFlags, D3DCOLOR color, float fZ, DWORD) override {
     char szText[96];
     std::snprintf(szText, sizeof(szText), "clear %u %08X %.3f", dwFlags, color, fZ);
     record(szText);
   }
-  void draw(const SD3D9State&, UINT, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount, bool bIndexed, INT) override {
+  void draw(const SD3D9State& state, UINT, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount, bool bIndexed,
+            INT) override {
+    // What reaches the GPU lazily: a program or a texture binding that differs from the last draw's.
+    if (state.uiProgram != m_uiLastProgram) {
+      record("useProgram " + std::to_string(state.uiProgram));
+      m_uiLastProgram = state.uiProgram;
+    }
+    for (UINT u = 0; u < gc_uiD3D9_TEXTURE_UNITS; ++u) {
+      if (!(state.textures[u] == m_lastTextures[u])) {
+        record("bindTexture " + std::to_string(u) + " " + std::to_string(state.textures[u].uiHandle));
+        m_lastTextures[u] = state.textures[u];
+      }
+    }
     record(std::string(bIndexed ? "drawIndexed " : "draw ") + std::to_string(eType) + " " + std::to_string(uiFirst) +
            " " + std::to_string(uiCount));
   }
@@ -113,8 +178,20 @@ class CD3D9BackendRecording final : public CD3D9Backend {
     std::lock_guard<std::mutex> lock(m_logMutex);
     m_log.push_back(text);
   }
+  struct STexture {
+    SD3D9TextureDesc desc;
+    std::vector<std::vector<BYTE>> levels;  // face by face, level by level
+  };
+  std::vector<BYTE>& levelOf(UINT uiHandle, UINT uiFace, UINT uiLevel) {
+    STexture& texture = m_textures.at(uiHandle);
+    return texture.levels.at(uiFace * texture.desc.uiLevels + uiLevel);
+  }
   std::mutex m_logMutex;
   std::vector<std::string> m_log;
+  std::map<UINT, STexture> m_textures;
+  std::map<UINT, std::map<std::string, INT>> m_programs;
+  UINT m_uiLastProgram = 0;
+  std::array<SD3D9TextureBinding, gc_uiD3D9_TEXTURE_UNITS> m_lastTextures{};
   UINT m_uiWidth = 0;
   UINT m_uiHeight = 0;
   UINT m_uiNextHandle = 0;

@@ -76,7 +76,27 @@
   X(PFNGLBLITFRAMEBUFFERPROC, BlitFramebuffer)                                 \
   X(PFNGLFENCESYNCPROC, FenceSync)                                             \
   X(PFNGLCLIENTWAITSYNCPROC, ClientWaitSync)                                   \
-  X(PFNGLDELETESYNCPROC, DeleteSync)
+  X(PFNGLDELETESYNCPROC, DeleteSync)                                           \
+  X(PFNGLUNIFORM1FVPROC, Uniform1fv)                                           \
+  X(PFNGLUNIFORM2FVPROC, Uniform2fv)                                           \
+  X(PFNGLUNIFORM3FVPROC, Uniform3fv)                                           \
+  X(PFNGLUNIFORM4FVPROC, Uniform4fv)                                           \
+  X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                           \
+  X(PFNGLACTIVETEXTUREPROC, ActiveTexture)                                     \
+  X(PFNGLGENTEXTURESPROC, GenTextures)                                         \
+  X(PFNGLBINDTEXTUREPROC, BindTexture)                                         \
+  X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                   \
+  X(PFNGLTEXIMAGE2DPROC, TexImage2D)                                           \
+  X(PFNGLTEXSUBIMAGE2DPROC, TexSubImage2D)                                     \
+  X(PFNGLTEXPARAMETERIPROC, TexParameteri)                                     \
+  X(PFNGLGETTEXIMAGEPROC, GetTexImage)                                         \
+  X(PFNGLGENERATEMIPMAPPROC, GenerateMipmap)                                   \
+  X(PFNGLGENSAMPLERSPROC, GenSamplers)                                         \
+  X(PFNGLDELETESAMPLERSPROC, DeleteSamplers)                                   \
+  X(PFNGLBINDSAMPLERPROC, BindSampler)                                         \
+  X(PFNGLSAMPLERPARAMETERIPROC, SamplerParameteri)                             \
+  X(PFNGLSAMPLERPARAMETERFPROC, SamplerParameterf)                             \
+  X(PFNGLSAMPLERPARAMETERFVPROC, SamplerParameterfv)
 
 struct SD3D9GLFunctions {
 #define D3D9_GL_MEMBER(type, name) type name = nullptr;

@@ -15,6 +15,45 @@
 #include "Platform/D3D9/D3D9.h"
 
 inline constexpr UINT gc_uiD3D9_RENDER_STATE_SLOTS = 256;
+inline constexpr UINT gc_uiD3D9_TEXTURE_UNITS = 16;
+inline constexpr UINT gc_uiD3D9_SAMPLER_STATE_SLOTS = D3DSAMP_MAXANISOTROPY + 1;
+
+// Sampler states with their defaults after device creation and Reset.
+#define D3D9_SAMPLER_STATE_DEFAULTS(X)    \
+  X(D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP)   \
+  X(D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP)   \
+  X(D3DSAMP_ADDRESSW, D3DTADDRESS_WRAP)   \
+  X(D3DSAMP_BORDERCOLOR, 0)               \
+  X(D3DSAMP_MAGFILTER, D3DTEXF_POINT)     \
+  X(D3DSAMP_MINFILTER, D3DTEXF_POINT)     \
+  X(D3DSAMP_MIPFILTER, D3DTEXF_NONE)      \
+  X(D3DSAMP_MIPMAPLODBIAS, 0)             \
+  X(D3DSAMP_MAXMIPLEVEL, 0)               \
+  X(D3DSAMP_MAXANISOTROPY, 1)
+
+// Texture formats: bytes per texel, depth or not, and (read only by the OpenGL back end) the internal format,
+// pixel format and type whose memory layout is the Direct3D format's. One list: the device's checks and the back
+// end's translation follow it.
+#define D3D9_TEXTURE_FORMATS(X)                                                                        \
+  X(D3DFMT_A8R8G8B8, 4, false, GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV)                          \
+  X(D3DFMT_X8R8G8B8, 4, false, GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV)                           \
+  X(D3DFMT_R5G6B5, 2, false, GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5)                                 \
+  X(D3DFMT_A2R10G10B10, 4, false, GL_RGB10_A2, GL_BGRA, GL_UNSIGNED_INT_2_10_10_10_REV)                \
+  X(D3DFMT_R32F, 4, false, GL_R32F, GL_RED, GL_FLOAT)                                                    \
+  X(D3DFMT_D16, 2, true, GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT)                    \
+  X(D3DFMT_D24X8, 4, true, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8)                  \
+  X(D3DFMT_D24S8, 4, true, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8)                  \
+  X(D3DFMT_D32, 4, true, GL_DEPTH_COMPONENT32, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT)
+
+struct SD3D9TextureFormat {
+  D3DFORMAT eFormat;
+  UINT uiBytesPerTexel;
+  bool bDepth;
+};
+// The format's entry, or null for a format textures cannot have.
+const SD3D9TextureFormat* D3D9FindTextureFormat(D3DFORMAT eFormat);
+// Levels of a full chain down to 1 x 1.
+UINT D3D9FullMipChain(UINT uiWidth, UINT uiHeight);
 
 // Render states the stand-in applies, with their defaults after device creation and Reset. One list: the default
 // table and the back ends' translation follow it.
@@ -34,12 +73,30 @@ inline constexpr UINT gc_uiD3D9_RENDER_STATE_SLOTS = 256;
   X(D3DRS_COLORWRITEENABLE, 0xF)            \
   X(D3DRS_BLENDOP, D3DBLENDOP_ADD)
 
-// Where position and colour sit in a vertex of stream 0.
+// Where position, colour, normal and texture coordinates sit in a vertex of stream 0 (-1: absent).
 struct SD3D9VertexLayout {
   INT iPositionOffset = -1;
   INT iPositionComponents = 3;
   INT iColorOffset = -1;  // a D3DCOLOR, or -1 for white
+  INT iNormalOffset = -1;  // three floats, or -1 for (0, 0, 0)
+  INT iTexCoordOffset = -1;
+  INT iTexCoordComponents = 2;
   bool operator==(const SD3D9VertexLayout&) const = default;
+};
+
+// Vertex inputs of every program, by location (the effect programs declare them under these names).
+enum : UINT {
+  D3D9_ATTRIBUTE_POSITION = 0,
+  D3D9_ATTRIBUTE_COLOR = 1,
+  D3D9_ATTRIBUTE_NORMAL = 2,
+  D3D9_ATTRIBUTE_TEXCOORD0 = 3,
+};
+
+// What is bound to one texture unit: the back end's texture handle (0 for none).
+struct SD3D9TextureBinding {
+  UINT uiHandle = 0;
+  bool bCube = false;
+  bool operator==(const SD3D9TextureBinding&) const = default;
 };
 
 // Everything a draw depends on. The device writes it and marks what changed; the back end applies the changed
@@ -51,7 +108,10 @@ enum : UINT {
   D3D9_DIRTY_SCISSOR = 1u << 3,
   D3D9_DIRTY_STREAM = 1u << 4,
   D3D9_DIRTY_INDICES = 1u << 5,
-  D3D9_DIRTY_ALL = 0x3Fu,
+  D3D9_DIRTY_TEXTURES = 1u << 6,
+  D3D9_DIRTY_SAMPLERS = 1u << 7,
+  D3D9_DIRTY_PROGRAM = 1u << 8,
+  D3D9_DIRTY_ALL = 0x1FFu,
 };
 
 struct SD3D9State {
@@ -70,6 +130,26 @@ struct SD3D9State {
   bool bHasLayout = false;
   UINT uiIndexBuffer = 0;
   bool bIndex32 = false;
+  std::array<SD3D9TextureBinding, gc_uiD3D9_TEXTURE_UNITS> textures{};
+  std::array<std::array<DWORD, gc_uiD3D9_SAMPLER_STATE_SLOTS>, gc_uiD3D9_TEXTURE_UNITS> samplerStates{};
+  UINT uiProgram = 0;  // back-end handle of an effect pass's program; 0 for the fixed-function subset
+};
+
+struct SD3D9TextureDesc {
+  UINT uiWidth = 0;
+  UINT uiHeight = 0;
+  UINT uiLevels = 1;
+  D3DFORMAT eFormat = D3DFMT_A8R8G8B8;
+  bool bCube = false;
+};
+
+// One uniform value for a program: iLocation from uniformLocation (-1 is skipped), uiCount array elements.
+struct SD3D9Uniform {
+  enum EKind : UINT { FLOAT1, FLOAT2, FLOAT3, FLOAT4, MATRIX4, INT1 };
+  INT iLocation = -1;
+  EKind eKind = FLOAT1;
+  UINT uiCount = 1;
+  const void* pData = nullptr;  // floats (matrices row-major as Direct3D keeps them) or ints
 };
 
 // Turns the device's work into GPU work. Called only by the thread that holds the device's context.
@@ -91,6 +171,18 @@ class CD3D9Backend {
   virtual void draw(const SD3D9State& state, UINT uiDirty, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount,
                     bool bIndexed, INT iBaseVertex) = 0;
   virtual void present(bool bCaptureWindow) = 0;
+  // Textures: level images are whole levels with tight rows in the format's layout, top row first.
+  virtual UINT createTexture(const SD3D9TextureDesc& desc) = 0;
+  virtual void uploadTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, const void* pBits) = 0;
+  virtual void readTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, void* pBits) = 0;
+  // Remakes every level below 0 from level 0.
+  virtual void generateMipmaps(UINT uiHandle) = 0;
+  virtual void deleteTexture(UINT uiHandle) = 0;
+  // Programs of effect passes (complete GLSL texts); 0 with the reason when they do not compile or link.
+  virtual UINT createProgram(const std::string& vertex, const std::string& fragment, std::string* pError) = 0;
+  virtual INT uniformLocation(UINT uiProgram, const char* pName) = 0;
+  virtual void setUniforms(UINT uiProgram, const SD3D9Uniform* pUniforms, UINT uiCount) = 0;
+  virtual void deleteProgram(UINT uiProgram) = 0;
   virtual std::uintptr_t insertFence() = 0;
   virtual bool fencePassed(std::uintptr_t uiFence, bool bFlush) = 0;
   virtual void deleteFence(std::uintptr_t uiFence) = 0;
@@ -124,6 +216,8 @@ class CD3D9ObjectBase {
   void orphan() { mp_pDevice = nullptr; }
   CD3D9Device* device() const { return mp_pDevice; }
   D3DPOOL pool() const { return m_ePool; }
+  // Effects move between the default pool (holding device state) and out of it (after OnLostDevice).
+  void setPool(D3DPOOL ePool) { m_ePool = ePool; }
   ULONG refs() const { return m_uiRefs; }
   bool implicit() const { return m_bImplicit; }
 
@@ -133,6 +227,21 @@ class CD3D9ObjectBase {
   ULONG m_uiRefs = 1;
   bool m_bImplicit;
 };
+
+// The IUnknown and IDirect3DResource9 part every object type shares.
+#define D3D9_OBJECT_COMMON(Interface)                                                  \
+  HRESULT QueryInterface(REFIID, void** ppvObject) override {                          \
+    if (ppvObject != nullptr) *ppvObject = nullptr;                                    \
+    return E_NOINTERFACE;                                                              \
+  }                                                                                    \
+  ULONG AddRef() override { return addRef(); }                                         \
+  ULONG Release() override { return release(); }                                       \
+  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override {                            \
+    if (ppDevice == nullptr || mp_pDevice == nullptr) return D3DERR_INVALIDCALL;       \
+    mp_pDevice->AddRef();                                                              \
+    *ppDevice = mp_pDevice;                                                            \
+    return D3D_OK;                                                                     \
+  }
 
 class CD3D9Device final : public IDirect3DDevice9 {
  public:
@@ -171,6 +280,14 @@ class CD3D9Device final : public IDirect3DDevice9 {
   HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
   HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
   HRESULT SetScissorRect(const RECT* pRect) override;
+  HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                        IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) override;
+  HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                            IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) override;
+  HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
+  HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
+  HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
+  HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
   HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) override;
   HRESULT SetFVF(DWORD FVF) override;
   HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
@@ -184,6 +301,10 @@ class CD3D9Device final : public IDirect3DDevice9 {
   void acquire();
   // The calling thread gives back whatever device context it holds (the Win32 blocking-call hook).
   static void releaseHeldContext();
+
+  // The program draws use from now on (an effect pass's; 0 for the fixed-function subset).
+  void setProgram(UINT uiProgram);
+  UINT program() const { return m_state.uiProgram; }
 
   void registerObject(CD3D9ObjectBase* pObject);
   void unregisterObject(CD3D9ObjectBase* pObject);
@@ -202,6 +323,7 @@ class CD3D9Device final : public IDirect3DDevice9 {
   void markDirty(UINT uiBits) { m_uiDirty |= uiBits; }
   UINT takeDirty();
   void paceToRefresh();
+  void unbindTextures();
 
   CD3D9Backend* mp_pBackend;
   D3DPRESENT_PARAMETERS m_params;
@@ -212,6 +334,8 @@ class CD3D9Device final : public IDirect3DDevice9 {
   std::set<CD3D9ObjectBase*> m_objects;
   std::mutex m_objectsMutex;
   SD3D9State m_state{};
+  // The textures bound to the stages, each holding a reference.
+  std::array<IDirect3DBaseTexture9*, gc_uiD3D9_TEXTURE_UNITS> m_apTextures{};
   UINT m_uiDirty = D3D9_DIRTY_ALL;
   class CD3D9Surface* mp_pBackBuffer = nullptr;
   class CD3D9Surface* mp_pDepthSurface = nullptr;
@@ -224,3 +348,32 @@ class CD3D9Device final : public IDirect3DDevice9 {
   bool m_bCaptureWindow = false;
   std::chrono::steady_clock::time_point m_lastPresent{};
 };
+
+// The textures' shared part: the back end's handle and what a stage binding needs.
+class CD3D9TextureBase : public CD3D9ObjectBase {
+ public:
+  CD3D9TextureBase(CD3D9Device* pDevice, D3DPOOL ePool, const SD3D9TextureDesc& desc, DWORD dwUsage);
+  void freeBackend() override;
+  UINT handle() const { return m_uiHandle; }
+  bool isCube() const { return m_desc.bCube; }
+  const SD3D9TextureDesc& desc() const { return m_desc; }
+  DWORD usage() const { return m_dwUsage; }
+  // The description of a level (D3DERR_INVALIDCALL past the last level).
+  HRESULT levelDesc(UINT uiLevel, D3DSURFACE_DESC* pDesc) const;
+  UINT levelWidth(UINT uiLevel) const { return m_desc.uiWidth >> uiLevel > 0 ? m_desc.uiWidth >> uiLevel : 1; }
+  UINT levelHeight(UINT uiLevel) const { return m_desc.uiHeight >> uiLevel > 0 ? m_desc.uiHeight >> uiLevel : 1; }
+  UINT levelBytes(UINT uiLevel) const;
+  // Writes a whole level of one face (the D3DX loaders fill textures this way, whatever their pool).
+  void upload(UINT uiFace, UINT uiLevel, const void* pBits);
+  // Reads a whole level of one face; false for a depth format or a level past the last.
+  bool read(UINT uiFace, UINT uiLevel, void* pBits);
+  void generateMipmaps();
+
+ protected:
+  SD3D9TextureDesc m_desc;
+  DWORD m_dwUsage;
+  UINT m_uiHandle = 0;
+};
+
+// The interface's texture behind an IDirect3DBaseTexture9 pointer, or null for none or another object.
+CD3D9TextureBase* D3D9TextureOf(IDirect3DBaseTexture9* pTexture);

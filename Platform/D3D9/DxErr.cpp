@@ -1,5 +1,7 @@
 #include "Platform/D3D9/DxErr.h"
 
+#include "Platform/D3D9/D3DX9.h"
+
 namespace {
 
 struct SErrorText {
@@ -26,6 +28,7 @@ const SErrorText g_aErrorTexts[] = {
     {D3DERR_MOREDATA, "D3DERR_MOREDATA", "There is more data available than the specified buffer can hold."},
     {D3DERR_WASSTILLDRAWING, "D3DERR_WASSTILLDRAWING", "The previous blit operation is still incomplete."},
     {D3DERR_WRONGTEXTUREFORMAT, "D3DERR_WRONGTEXTUREFORMAT", "The pixel format of the texture is not supported."},
+    {D3DXERR_INVALIDDATA, "D3DXERR_INVALIDDATA", "The data is invalid."},
 };
 
 const SErrorText* find(HRESULT hr) {

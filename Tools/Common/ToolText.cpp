@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "Tools/Common/ToolFiles.h"
 
 std::string ToolErrorAt(const std::string& fileName, int iLine, int iColumn, const std::string& what) {
   return fileName + ":" + std::to_string(iLine) + ":" + std::to_string(iColumn) + ": error: " + what;
@@ -32,18 +32,11 @@ bool ToolPrepareText(std::string* pText, const std::string& fileName, std::strin
 }
 
 bool ToolReadTextSource(const std::string& path, std::string* pText, std::string* pError) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *pError = path + ": error: cannot open the file (" + std::strerror(errno) + ")";
+  errno = 0;
+  if (!ToolReadFile(path, pText)) {
+    *pError = path + ": error: cannot open the file" + (errno != 0 ? std::string(" (") + std::strerror(errno) + ")" : "");
     return false;
   }
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) {
-    *pError = path + ": error: cannot read the file";
-    return false;
-  }
-  *pText = contents.str();
   return ToolPrepareText(pText, path, pError);
 }
 

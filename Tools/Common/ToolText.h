@@ -1,4 +1,5 @@
-// Text sources of the offline tools (data scripts, string tables, archive manifests), read one way by all.
+// Text sources of the offline tools (data scripts, string tables, archive manifests, effect sources and the JSON
+// descriptions of screens, sound banks and atlases), read one way by all.
 //
 // - A leading UTF-8 byte-order mark is skipped; the columns of messages count from after it.
 // - A zero byte anywhere is an error: it would end a text early once compiled.

@@ -104,8 +104,7 @@ bool writeChecked(const std::string& path, const std::vector<unsigned char>& byt
 
 bool readJson(const std::string& path, nlohmann::json* pJson, std::string* pProblem) {
   std::string text;
-  if (!readText(path, &text)) {
-    *pProblem = path + ": cannot be read";
+  if (!ToolReadTextSource(path, &text, pProblem)) {
     return false;
   }
   return SoundBankParseJson(text, path, pJson, pProblem);

@@ -185,8 +185,21 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   EXPECT_EQ(pMonkey->getChild("Scheme_InGame")->getChild("Fighting")->getChild("Weight")->getFloatExact(), 4.0f);
   ClDScriptMgr2::terminate();
   const i32 iScripts = 1;
+  // And the compiled effects, stored plain as they were compiled.
+  i32 iEffects = 0;
+  for (const auto& file : std::filesystem::directory_iterator(KV_EFFECTS_DIR)) {
+    if (file.path().extension() != ".fxo") continue;
+    const std::string path = ".\\Shaders\\" + file.path().filename().string();
+    ClMagTOC* pOwner = nullptr;
+    const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, path.c_str());
+    ASSERT_NE(pInfo, nullptr) << path;
+    EXPECT_FALSE(pInfo->mp_uiCompressed || pInfo->mp_uiEncrypted) << path;
+    EXPECT_EQ(pInfo->mp_uiFinalSize, std::filesystem::file_size(file.path())) << path;
+    ++iEffects;
+  }
+  EXPECT_EQ(iEffects, 6);
   EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))),
-            iFiles + iTables + iScreenSets + iScripts);
+            iFiles + iTables + iScreenSets + iEffects + iScripts);
   EXPECT_GE(iCompressed, 1);
   EXPECT_GE(iEncrypted, 1);
   ClMagFileIO::shutdown();

@@ -1,0 +1,40 @@
+// Sprites, atlas images and UI pictures: a texture with premultiplied alpha, tinted by the vertex colour (whose
+// alpha fades the whole texel), blended with ONE / INVSRCALPHA.
+float4x4 g_mWorldViewProj : WORLDVIEWPROJ;
+texture g_tDiffuse < string Name = "diffuse"; >;
+
+technique BlendPremult {
+  pass P0 {
+    AlphaBlendEnable = TRUE;
+    SrcBlend = ONE;
+    DestBlend = INVSRCALPHA;
+    ZEnable = FALSE;
+    ZWriteEnable = FALSE;
+    CullMode = NONE;
+    sampler g_tDiffuse { MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = LINEAR; AddressU = CLAMP; AddressV = CLAMP; }
+    VertexShader = VS_Textured;
+    PixelShader = PS_Premult;
+  }
+}
+
+vertex VS_Textured %{
+out vec4 v_color;
+out vec2 v_uv;
+
+void main() {
+  gl_Position = g_mWorldViewProj * vec4(in_Position.xyz, 1.0);
+  v_color = in_Color;
+  v_uv = in_TexCoord0;
+}
+%}
+
+fragment PS_Premult %{
+in vec4 v_color;
+in vec2 v_uv;
+
+void main() {
+  // The tint is straight alpha: premultiply it so that fading keeps the texel premultiplied.
+  vec4 tint = vec4(v_color.rgb * v_color.a, v_color.a);
+  out_Color = texture(g_tDiffuse, v_uv) * tint;
+}
+%}

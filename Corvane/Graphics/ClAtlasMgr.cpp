@@ -1,0 +1,237 @@
+#include "Corvane/Graphics/ClAtlasMgr.h"
+
+#include <cstring>
+#include <new>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Files/KvDataPaths.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/Graphics/KvGraphicsFiles.h"
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/KvDebug.h"
+
+ClSimpleHashTable ClAtlasMgr::mp_atlasTable;
+
+namespace {
+
+constexpr i32 gc_iATLAS_VECTOR_CAPACITY = 4;
+
+u32 wordAt(const u8* pData, u64 uiOffset) {
+  u32 uiValue;
+  std::memcpy(&uiValue, pData + uiOffset, 4);
+  return uiValue;
+}
+
+const SAtlasFileHeader& headerOf(const u8* pData) { return *reinterpret_cast<const SAtlasFileHeader*>(pData); }
+
+const SAtlasTexInfo* recordAt(const u8* pData, i32 iIndex) {
+  return reinterpret_cast<const SAtlasTexInfo*>(
+      pData + wordAt(pData, headerOf(pData).mp_uiEntryTableOffset + 4ull * static_cast<u32>(iIndex)));
+}
+
+}  // namespace
+
+void ClAtlasMgr::initialize() {
+  if (!mp_atlasTable.isAllocated()) {
+    mp_atlasTable.initialize(gc_iATLAS_TABLE_SLOTS);
+  }
+}
+
+bool ClAtlasMgr::checkAtlasImage(const u8* pData, u32 uiSize, char* pReason, u32 uiReasonSize) {
+  if (pData == nullptr || uiSize < gc_uiATLAS_HEADER_SIZE + 1) {
+    KvSNPrintf(pReason, uiReasonSize, "the file is %u bytes, shorter than its header and base name", uiSize);
+    return false;
+  }
+  if ((reinterpret_cast<uintptr_t>(pData) & 3) != 0) {
+    KvSNPrintf(pReason, uiReasonSize, "the image is not 4-byte aligned");
+    return false;
+  }
+  const SAtlasFileHeader& header = headerOf(pData);
+  if (std::memchr(pData + gc_uiATLAS_HEADER_SIZE, 0, uiSize - gc_uiATLAS_HEADER_SIZE) == nullptr) {
+    KvSNPrintf(pReason, uiReasonSize, "the base name does not end inside the file");
+    return false;
+  }
+  if (header.mp_iNumEntries < 0 || header.mp_iNumTextures < 0 || header.mp_iNumTextures > gc_iMAX_ATLAS_TEXTURES) {
+    KvSNPrintf(pReason, uiReasonSize, "%d entries and %d textures (0 or more entries, 0 to %d textures)",
+               header.mp_iNumEntries, header.mp_iNumTextures, gc_iMAX_ATLAS_TEXTURES);
+    return false;
+  }
+  if (header.mp_uiExtraOffset > uiSize) {
+    KvSNPrintf(pReason, uiReasonSize, "the offset at 8 (%u) lies past the end (%u)", header.mp_uiExtraOffset, uiSize);
+    return false;
+  }
+  const u64 uiTableEnd = header.mp_uiEntryTableOffset + 4ull * static_cast<u32>(header.mp_iNumEntries);
+  if ((header.mp_uiEntryTableOffset & 3) != 0 || uiTableEnd > uiSize) {
+    KvSNPrintf(pReason, uiReasonSize, "the entry table (%d entries at %u) does not lie inside the file",
+               header.mp_iNumEntries, header.mp_uiEntryTableOffset);
+    return false;
+  }
+  for (i32 i = 0; i < header.mp_iNumEntries; ++i) {
+    const u32 uiOffset = wordAt(pData, header.mp_uiEntryTableOffset + 4ull * static_cast<u32>(i));
+    if ((uiOffset & 3) != 0 || static_cast<u64>(uiOffset) + gc_uiATLAS_RECORD_SIZE > uiSize) {
+      KvSNPrintf(pReason, uiReasonSize, "entry %d (at %u) does not lie inside the file", i, uiOffset);
+      return false;
+    }
+    const SAtlasTexInfo* pRecord = recordAt(pData, i);
+    if (pRecord->mp_uiTextureIndex >= static_cast<u32>(header.mp_iNumTextures)) {
+      KvSNPrintf(pReason, uiReasonSize, "entry %d is on texture %u, which the atlas does not have", i,
+                 pRecord->mp_uiTextureIndex);
+      return false;
+    }
+    if (i > 0 && static_cast<i32>(recordAt(pData, i - 1)->mp_uiNameHash) <= static_cast<i32>(pRecord->mp_uiNameHash)) {
+      KvSNPrintf(pReason, uiReasonSize, "entries %d and %d are not in descending order of their signed name hashes",
+                 i - 1, i);
+      return false;
+    }
+  }
+  return true;
+}
+
+void ClAtlasMgr::textureName(const SAtlasFileInfo* pAtlasFileInfo, i32 iIndex, char* pOut) {
+  const char* pBase = reinterpret_cast<const char*>(pAtlasFileInfo->mp_pData + gc_uiATLAS_HEADER_SIZE);
+  if (pAtlasFileInfo->mp_szTexturePrefix[0] != '\0') {
+    KvSNPrintf(pOut, KV_MAX_PATH_LEN, "%s%s_%d", pAtlasFileInfo->mp_szTexturePrefix, pBase, iIndex);
+  } else {
+    KvSNPrintf(pOut, KV_MAX_PATH_LEN, "%s_%d", pBase, iIndex);
+  }
+}
+
+void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexturePrefix, const char* pKeyName) {
+  KV_ASSERT_MSG(pFileName != nullptr, "pFileName");
+  initialize();
+  const u32 uiKeyHash = KvStrHash(pKeyName != nullptr ? pKeyName : pFileName);
+  if (mp_atlasTable.find(uiKeyHash) != 0) {
+    return;
+  }
+  void* pMemory = KvAlignedAlloc(sizeof(SAtlasFileInfo), 16);
+  KV_ASSERT_MSG(pMemory != nullptr, "pNew");
+  SAtlasFileInfo* pNew = new (pMemory) SAtlasFileInfo();
+  pNew->mp_daEntries.initialize(gc_iATLAS_VECTOR_CAPACITY);
+  pNew->mp_daTextures.initialize(gc_iATLAS_VECTOR_CAPACITY);
+  pNew->mp_szTexturePrefix[0] = '\0';
+  if (pTexturePrefix != nullptr) {
+    KvStrLCpy(pNew->mp_szTexturePrefix, pTexturePrefix, sizeof(pNew->mp_szTexturePrefix));
+  }
+
+  char szPath[KV_MAX_PATH_LEN];
+  KvBuildGraphicsPath(szPath, KvGetBaseDataPath(), pFileName, ".atf");
+  u32 uiSize = 0;
+  i32 iCode = 0;
+  char szReason[256] = "the file could not be read";
+  const bool bRead = KvReadGraphicsFile(szPath, &pNew->mp_pFileRef, &uiSize, &iCode) == E_GRAPHICS_READ_OK;
+  const u8* pData = bRead ? pNew->mp_pFileRef->mp_pDestinationBuffer : nullptr;
+  if (!bRead || !checkAtlasImage(pData, uiSize, szReason, sizeof(szReason))) {
+    KvPrintProblem("Atlas file [%s]: %s", szPath, szReason);
+    freeAtlas(pNew);
+    KV_FATALF("ClAtlasMgr::actualLoadAtlasSync() -> Could not open Atlas file [%s]!", pFileName);
+  }
+  pNew->mp_pData = pData;
+  pNew->mp_uiDataSize = uiSize;
+  pNew->mp_pExtra = pData + headerOf(pData).mp_uiExtraOffset;
+  const i32 iNumEntries = headerOf(pData).mp_iNumEntries;
+  pNew->mp_piNameHashes = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iNumEntries), 16));
+  KV_ASSERT_MSG(pNew->mp_piNameHashes != nullptr, "pNew->mp_piNameHashes");
+  for (i32 i = 0; i < iNumEntries; ++i) {
+    pNew->mp_daEntries.append(SAtlasEntry{recordAt(pData, i), nullptr});
+    pNew->mp_piNameHashes[i] = static_cast<i32>(recordAt(pData, i)->mp_uiNameHash);
+  }
+  attemptToLoadAtlasTexturesSync(pNew);
+  mp_atlasTable.insertPtr(uiKeyHash, pNew);
+}
+
+void ClAtlasMgr::attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo) {
+  KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
+  KV_ASSERT_MSG(pAtlasFileInfo->mp_pData != nullptr, "pAtlasFileInfo->mp_pData");
+  const i32 iNumTextures = headerOf(pAtlasFileInfo->mp_pData).mp_iNumTextures;
+  for (i32 i = 0; i < iNumTextures; ++i) {
+    char szName[KV_MAX_PATH_LEN];
+    textureName(pAtlasFileInfo, i, szName);
+    ClTexture* pTexture = ClTextureMgr::loadTexture(szName, 0);
+    if (pTexture == nullptr) {
+      freeAtlas(pAtlasFileInfo);
+      KV_FATALF("ClAtlasMgr::attemptToLoadAtlasTexturesSync() -> Could NOT load texture [%s]; texture indexing will be off!",
+                szName);
+    }
+    pAtlasFileInfo->mp_daTextures.append(pTexture);
+  }
+  for (i32 loop = 0; loop < pAtlasFileInfo->mp_daEntries.getCount(); ++loop) {
+    SAtlasEntry& entry = pAtlasFileInfo->mp_daEntries[loop];
+    KV_ASSERT_MSG(static_cast<i32>(entry.mp_pAtlasTexInfo->mp_uiTextureIndex) < pAtlasFileInfo->mp_daTextures.getCount(),
+                  "pAtlasFileInfo->mp_daEntries[loop].mp_pAtlasTexInfo->mp_uiTextureIndex < "
+                  "pAtlasFileInfo->mp_daTextures.getCount()");
+    entry.mp_pTexture = pAtlasFileInfo->mp_daTextures[static_cast<i32>(entry.mp_pAtlasTexInfo->mp_uiTextureIndex)];
+  }
+}
+
+SAtlasFileInfo* ClAtlasMgr::findAtlas(u32 uiAtlasKeyHash) {
+  return mp_atlasTable.isAllocated() ? mp_atlasTable.findPtr<SAtlasFileInfo>(uiAtlasKeyHash) : nullptr;
+}
+
+SAtlasEntry* ClAtlasMgr::getAtlasEntry(const char* pAtlasKeyName, u32 uiImageNameHash) {
+  SAtlasFileInfo* pAtlas = findAtlas(KvStrHash(pAtlasKeyName));
+  if (pAtlas == nullptr) {
+    KV_FATALF("Atlas file not found [%s]\n", pAtlasKeyName);
+  }
+  const i32 iIndex = findEntryIndex(pAtlas, uiImageNameHash);
+  return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
+}
+
+SAtlasEntry* ClAtlasMgr::getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageNameHash) {
+  SAtlasFileInfo* pAtlas = findAtlas(uiAtlasKeyHash);
+  if (pAtlas == nullptr) {
+    KV_FATAL("Atlas file not found");
+  }
+  const i32 iIndex = findEntryIndex(pAtlas, uiImageNameHash);
+  return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
+}
+
+i32 ClAtlasMgr::findEntryIndex(const SAtlasFileInfo* pAtlasFileInfo, u32 uiImageNameHash) {
+  KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
+  KV_ASSERT_MSG(pAtlasFileInfo->mp_pData != nullptr, "pAtlasFileInfo->mp_pData");
+  const i32 iWanted = static_cast<i32>(uiImageNameHash);
+  i32 iLo = 0;
+  i32 iHi = pAtlasFileInfo->mp_daEntries.getCount() - 1;
+  // Larger hashes lie at lower indices.
+  while (iLo <= iHi) {
+    const i32 iMid = (iLo + iHi) / 2;
+    const i32 iKey = pAtlasFileInfo->mp_piNameHashes != nullptr
+                         ? pAtlasFileInfo->mp_piNameHashes[iMid]
+                         : static_cast<i32>(pAtlasFileInfo->mp_daEntries[iMid].mp_pAtlasTexInfo->mp_uiNameHash);
+    if (iKey == iWanted) {
+      return iMid;
+    }
+    if (iKey > iWanted) {
+      iLo = iMid + 1;
+    } else {
+      iHi = iMid - 1;
+    }
+  }
+  return -1;
+}
+
+void ClAtlasMgr::freeAtlas(SAtlasFileInfo* pAtlasFileInfo) {
+  KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
+  if (pAtlasFileInfo->mp_pData != nullptr) {
+    for (i32 i = 0; i < headerOf(pAtlasFileInfo->mp_pData).mp_iNumTextures; ++i) {
+      char szName[KV_MAX_PATH_LEN];
+      textureName(pAtlasFileInfo, i, szName);
+      ClTextureMgr::unloadTexture(szName);
+    }
+  }
+  pAtlasFileInfo->mp_daEntries.terminate();
+  pAtlasFileInfo->mp_daTextures.terminate();
+  KvAlignedFree(pAtlasFileInfo->mp_piNameHashes);
+  if (pAtlasFileInfo->mp_pFileRef != nullptr) {
+    ClMagFileIO::close(pAtlasFileInfo->mp_pFileRef);
+  }
+  pAtlasFileInfo->~SAtlasFileInfo();
+  KvAlignedFree(pAtlasFileInfo);
+}
+
+void ClAtlasMgr::terminate() {
+  if (!mp_atlasTable.isAllocated()) return;
+  mp_atlasTable.forEachValue([](uintptr_t uiValue, i32) { freeAtlas(reinterpret_cast<SAtlasFileInfo*>(uiValue)); });
+  mp_atlasTable.terminate();
+}

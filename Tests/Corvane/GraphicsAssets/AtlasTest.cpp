@@ -1,0 +1,181 @@
+// Atlases: the signed-descending search, unknown atlases and images, empty atlases, one read per key, texture names
+// with and without a prefix, refused files, and the sample atlases the build makes, loaded from an archive.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "Tests/Corvane/GraphicsAssets/GraphicsAssetsTestSupport.h"
+#include "Tests/Support/ImageTestSupport.h"
+#include "Tools/atlasc/AtlasBuilder.h"
+
+namespace {
+
+// An atlas table whose entries have the given hashes (in that order, each on page index % pages).
+std::vector<u8> table(const std::string& base, const std::vector<u32>& hashes, int iPages) {
+  SAtlasPacked packed;
+  for (int i = 0; i < iPages; ++i) {
+    SAtlasImage page;
+    page.iWidth = 64;
+    page.iHeight = 32;
+    packed.pages.push_back(page);
+  }
+  for (size_t i = 0; i < hashes.size(); ++i) {
+    SAtlasPlacedImage placed;
+    placed.uiHash = hashes[i];
+    placed.uiPage = static_cast<u32>(i % static_cast<size_t>(std::max(iPages, 1)));
+    placed.iX = static_cast<int>(i) * 8;
+    placed.iWidth = 8;
+    placed.iHeight = 8;
+    placed.iFrameWidth = 10;
+    placed.iFrameHeight = 12;
+    placed.iAnchorX = 1;
+    placed.iAnchorY = 2;
+    packed.placed.push_back(placed);
+  }
+  return AtlasWriteTable(packed, base);
+}
+
+std::vector<u8> page(u32 uiColor) {
+  return KvTestEncodeImage(std::vector<uint32_t>(64 * 32, uiColor), 64, 32, ETestImageFormat::PNG);
+}
+
+u32 word(const std::vector<u8>& bytes, size_t uiOffset) {
+  u32 uiValue;
+  std::memcpy(&uiValue, bytes.data() + uiOffset, 4);
+  return uiValue;
+}
+void setWord(std::vector<u8>& bytes, size_t uiOffset, u32 uiValue) { std::memcpy(bytes.data() + uiOffset, &uiValue, 4); }
+
+using AtlasTest = GraphicsAssetsTest;
+
+// Hashes above and below 0x80000000 are ordered as signed values; the search finds each and nothing else.
+TEST_F(AtlasTest, SignedDescendingSearchFindsEveryEntry) {
+  writeLoose("Atlases/Signed.atf", table("Signed", {0x7FFFFFFFu, 0x00000001u, 0x80000000u}, 2));
+  writeLoose("Atlases/Signed_0.png", page(0xFFFF0000u));
+  writeLoose("Atlases/Signed_1.png", page(0xFF00FF00u));
+  ClAtlasMgr::actualLoadAtlasSync("Atlases/Signed", "Atlases/", "SignedAtlas");
+  for (u32 uiHash : {0x7FFFFFFFu, 0x00000001u, 0x80000000u}) {
+    SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("SignedAtlas", uiHash);
+    ASSERT_NE(pEntry, nullptr) << std::hex << uiHash;
+    EXPECT_EQ(pEntry->mp_pAtlasTexInfo->mp_uiNameHash, uiHash);
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SignedAtlas"), uiHash), pEntry);
+  }
+  SAtlasEntry* pSecond = ClAtlasMgr::getAtlasEntry("SignedAtlas", 0x00000001u);
+  EXPECT_EQ(pSecond->mp_pTexture, ClTextureMgr::findTexture("Atlases/Signed_1"));
+  EXPECT_EQ(pSecond->mp_pAtlasTexInfo->mp_fFrameHeight, 12.0f);
+  EXPECT_EQ(pSecond->mp_pAtlasTexInfo->mp_fAnchorY, 2.0f);
+  EXPECT_FLOAT_EQ(pSecond->mp_pAtlasTexInfo->mp_fU0, 8.0f / 64.0f);
+  for (u32 uiHash : {0u, 2u, 0x7FFFFFFEu, 0x80000001u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntry("SignedAtlas", uiHash), nullptr) << std::hex << uiHash;
+  }
+}
+
+// An unknown atlas is fatal (with the key's name, or without it by hash); an unknown image answers null.
+TEST_F(AtlasTest, UnknownAtlasesAreFatalUnknownImagesNull) {
+  EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntry("TexturesUIAtlas", 1u), "Atlas file not found [TexturesUIAtlas]\n");
+  EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntryByHash(0x2781FFBDu, 1u), "Atlas file not found");
+  writeLoose("Empty.atf", table("Empty", {}, 1));
+  writeLoose("Empty_0.png", page(0xFF0000FFu));
+  ClAtlasMgr::actualLoadAtlasSync("Empty", nullptr, nullptr);
+  EXPECT_EQ(ClAtlasMgr::getAtlasEntry("Empty", 0x12345678u), nullptr);
+  EXPECT_NE(ClTextureMgr::findTexture("Empty_0"), nullptr) << "no prefix: \"<base>_<i>\" at the data root";
+  EXPECT_EQ(ClAtlasMgr::findAtlas(KvStrHash("Empty"))->mp_daTextures.getCount(), 1);
+}
+
+// A key already loaded is not read again; freeing an atlas unloads its pages.
+TEST_F(AtlasTest, AKeyIsLoadedOnce) {
+  writeLoose("Once.atf", table("Once", {5u}, 1));
+  writeLoose("Pages/Once_0.png", page(0xFF0000FFu));
+  ClAtlasMgr::actualLoadAtlasSync("Once", "Pages/", "OnceAtlas");
+  std::filesystem::remove(m_root + "/Once.atf");
+  ClAtlasMgr::actualLoadAtlasSync("Once", "Pages/", "OnceAtlas");
+  EXPECT_NE(ClAtlasMgr::getAtlasEntry("OnceAtlas", 5u), nullptr);
+  ClAtlasMgr::terminate();
+  EXPECT_EQ(ClTextureMgr::findTexture("Pages/Once_0"), nullptr);
+}
+
+// Offsets, counts and indices are checked against the file before they are trusted: a bad file is reported and
+// refused with the fatal error naming it. A missing page is fatal too.
+TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
+  writeLoose("Bad_0.png", page(0xFF0000FFu));
+  const std::vector<u8> good = table("Bad", {9u, 7u, 3u}, 1);
+  const u32 uiTable = word(good, 0);
+  const u32 uiFirstRecord = word(good, uiTable);
+  struct SCase {
+    const char* pWhat;
+    std::vector<u8> bytes;
+  };
+  std::vector<SCase> cases;
+  cases.push_back({"truncated", std::vector<u8>(good.begin(), good.begin() + 20)});
+  cases.push_back({"cut in a record", std::vector<u8>(good.begin(), good.end() - 4)});
+  std::vector<u8> bytes = good;
+  setWord(bytes, 0, 0xFFFFFFF0u);
+  cases.push_back({"table offset", bytes});
+  bytes = good;
+  setWord(bytes, 16, 0x40000000u);
+  cases.push_back({"entry count", bytes});
+  bytes = good;
+  setWord(bytes, uiTable + 4, static_cast<u32>(good.size()) - 8);
+  cases.push_back({"record offset", bytes});
+  bytes = good;
+  setWord(bytes, uiTable, uiFirstRecord + 2);
+  cases.push_back({"misaligned record", bytes});
+  bytes = good;
+  setWord(bytes, uiFirstRecord + 4, 1);
+  cases.push_back({"texture index", bytes});
+  bytes = good;
+  setWord(bytes, 24, 0xFFFFFFFFu);
+  cases.push_back({"texture count", bytes});
+  bytes = good;
+  setWord(bytes, uiFirstRecord, 1u);
+  cases.push_back({"order", bytes});
+  bytes = std::vector<u8>(good.begin(), good.begin() + 32);
+  setWord(bytes, 16, 0);
+  std::fill(bytes.begin() + 28, bytes.end(), 'x');
+  cases.push_back({"unterminated base name", bytes});
+  for (const SCase& c : cases) {
+    writeLoose("Bad.atf", c.bytes);
+    EXPECT_KV_FATAL(ClAtlasMgr::actualLoadAtlasSync("Bad", nullptr, nullptr),
+                    "ClAtlasMgr::actualLoadAtlasSync() -> Could not open Atlas file [Bad]!");
+    EXPECT_EQ(ClAtlasMgr::findAtlas(KvStrHash("Bad")), nullptr) << c.pWhat;
+  }
+  EXPECT_KV_FATAL(ClAtlasMgr::actualLoadAtlasSync("Nowhere", nullptr, nullptr), "Could not open Atlas file [Nowhere]!");
+  writeLoose("TwoPages.atf", table("TwoPages", {2u, 1u}, 2));
+  writeLoose("TwoPages_0.png", page(0xFF0000FFu));
+  EXPECT_KV_FATAL(ClAtlasMgr::actualLoadAtlasSync("TwoPages", nullptr, nullptr),
+                  "Could NOT load texture [TwoPages_1]; texture indexing will be off!");
+  EXPECT_EQ(ClTextureMgr::findTexture("TwoPages_0"), nullptr) << "pages of a refused atlas are unloaded";
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+}
+
+// The sample atlases and images of the build, from an archive as the game loads them (the UI atlas's table and
+// "rgb" are stored compressed and encrypted).
+TEST_F(AtlasTest, SampleAtlasesLoadFromTheArchive) {
+  std::vector<SMagPackInput> entries;
+  for (const auto& file : std::filesystem::recursive_directory_iterator(KV_CONTENT_IMAGES_DIR)) {
+    if (!file.is_regular_file() || file.path().extension() == ".txt") continue;
+    std::string path = std::filesystem::relative(file.path(), KV_CONTENT_IMAGES_DIR).string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const bool bEncrypt = path == "TexturesUI\\TexturesUI.atf" || path == "TexturesUI\\rgb.bmp";
+    entries.push_back(packInput(path, KvReadFileBytes(file.path().string()), bEncrypt, bEncrypt));
+  }
+  packArchive("RWG", entries, true);
+  ClAtlasMgr::actualLoadAtlasSync("TexturesUI/TexturesUI", "TexturesUI/", "TexturesUIAtlas");
+  ClAtlasMgr::actualLoadAtlasSync("TexturesGame/TexturesGame", "TexturesGame/", "TexturesGameAtlas");
+  SAtlasEntry* pTarget = ClAtlasMgr::getAtlasEntry("TexturesUIAtlas", KvStrHash("PlayerTarget_216"));
+  ASSERT_NE(pTarget, nullptr);
+  EXPECT_EQ(pTarget->mp_pAtlasTexInfo->mp_fFrameWidth, 24.0f);
+  const ClTexture* pPage = pTarget->mp_pTexture;
+  ASSERT_NE(pPage, nullptr);
+  const SAtlasTexInfo& info = *pTarget->mp_pAtlasTexInfo;
+  EXPECT_FLOAT_EQ((info.mp_fU1 - info.mp_fU0) * pPage->mp_fWidth, info.mp_fWidth);
+  EXPECT_NE(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("Spark-0001_216")), nullptr);
+  EXPECT_EQ(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("PlayerTarget_216")), nullptr);
+  EXPECT_NE(ClTextureMgr::loadTexture("TexturesUI/rgb"), nullptr);
+  EXPECT_NE(ClTextureMgr::loadTexture("TexturesUI/screen_mask"), nullptr);
+  KvStrLCpy(g_szLanguagePath, ".\\Lang\\eng\\", KV_MAX_PATH_LEN);
+  EXPECT_NE(ClTextureMgr::loadLocalizedTexture("TexturesUI/Logo"), nullptr);
+}
+
+}  // namespace

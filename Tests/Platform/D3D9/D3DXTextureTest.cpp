@@ -1,0 +1,303 @@
+// Textures of the stand-in and of D3DX: image files in memory (BMP, PNG, TGA) with their formats, sizes and mip
+// chains, colour keys, cube strips, locking and the lock rules, saving as PNG, and D3DXCreateTexture.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "Platform/D3D9/D3DX9.h"
+#include "Tests/Platform/D3D9/D3D9TestDevice.h"
+#include "Tests/Support/ImageTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+// A 3 x 2 picture: red, green, blue / white, half-transparent grey, transparent.
+const std::vector<uint32_t> gc_picture = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
+                                          0xFFFFFFFFu, 0x80404040u, 0x00000000u};
+
+class D3DXTextureTest : public D3D9Device {
+ protected:
+  void SetUp() override {
+    D3D9Device::SetUp();
+    createDevice();
+  }
+  void TearDown() override {
+    for (IUnknown* pObject : m_objects) pObject->Release();
+    m_objects.clear();
+    D3D9Device::TearDown();
+  }
+
+  HRESULT load(const std::vector<uint8_t>& file, IDirect3DTexture9** ppTexture, UINT uiWidth = D3DX_DEFAULT_NONPOW2,
+               UINT uiHeight = D3DX_DEFAULT_NONPOW2, UINT uiLevels = 1, D3DCOLOR colorKey = 0,
+               D3DXIMAGE_INFO* pInfo = nullptr) {
+    const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
+        mp_pDevice, file.data(), static_cast<UINT>(file.size()), uiWidth, uiHeight, uiLevels, 0, D3DFMT_UNKNOWN,
+        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, colorKey, pInfo, nullptr, ppTexture);
+    if (SUCCEEDED(hr)) m_objects.push_back(*ppTexture);
+    return hr;
+  }
+
+  static std::vector<uint32_t> texels(IDirect3DTexture9* pTexture, UINT uiLevel = 0) {
+    D3DSURFACE_DESC desc{};
+    pTexture->GetLevelDesc(uiLevel, &desc);
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(pTexture->LockRect(uiLevel, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    std::vector<uint32_t> out(static_cast<size_t>(desc.Width) * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y) {
+      std::memcpy(&out[y * desc.Width], static_cast<const BYTE*>(locked.pBits) + y * static_cast<UINT>(locked.Pitch),
+                  desc.Width * 4);
+    }
+    pTexture->UnlockRect(uiLevel);
+    return out;
+  }
+
+  std::vector<IUnknown*> m_objects;
+};
+
+// Each file type gives its texels, top row first; alpha decides between A8R8G8B8 and X8R8G8B8.
+TEST_F(D3DXTextureTest, ImageFilesGiveTheirTexelsAndFormats) {
+  struct SCase {
+    ETestImageFormat eFormat;
+    D3DXIMAGE_FILEFORMAT eFile;
+    D3DFORMAT eTexture;
+  };
+  for (const SCase& c : {SCase{ETestImageFormat::PNG, D3DXIFF_PNG, D3DFMT_A8R8G8B8},
+                         SCase{ETestImageFormat::PNG_OPAQUE, D3DXIFF_PNG, D3DFMT_X8R8G8B8},
+                         SCase{ETestImageFormat::BMP, D3DXIFF_BMP, D3DFMT_X8R8G8B8},
+                         SCase{ETestImageFormat::TGA, D3DXIFF_TGA, D3DFMT_A8R8G8B8}}) {
+    IDirect3DTexture9* pTexture = nullptr;
+    D3DXIMAGE_INFO info{};
+    ASSERT_EQ(load(KvTestEncodeImage(gc_picture, 3, 2, c.eFormat), &pTexture, D3DX_DEFAULT_NONPOW2,
+                   D3DX_DEFAULT_NONPOW2, 1, 0, &info),
+              D3D_OK);
+    EXPECT_EQ(info.ImageFileFormat, c.eFile);
+    EXPECT_EQ(info.Width, 3u);
+    D3DSURFACE_DESC desc{};
+    ASSERT_EQ(pTexture->GetLevelDesc(0, &desc), D3D_OK);
+    EXPECT_EQ(desc.Format, c.eTexture);
+    EXPECT_EQ(desc.Width, 3u);
+    EXPECT_EQ(desc.Height, 2u);
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+    std::vector<uint32_t> expected = gc_picture;
+    if (c.eTexture == D3DFMT_X8R8G8B8) {
+      // Without alpha in the file, the colours stay and alpha reads as opaque.
+      for (uint32_t& texel : expected) texel |= 0xFF000000u;
+    }
+    EXPECT_EQ(texels(pTexture), expected) << static_cast<int>(c.eFormat);
+  }
+}
+
+// Sizes: the file's, rounded up to powers of two, or given; full mip chains halve down to 1 x 1.
+TEST_F(D3DXTextureTest, SizesAndMipChainsFollowTheRequest) {
+  const std::vector<uint8_t> file = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG);
+  IDirect3DTexture9* pTexture = nullptr;
+  ASSERT_EQ(load(file, &pTexture, D3DX_DEFAULT, D3DX_DEFAULT, 0), D3D_OK);
+  D3DSURFACE_DESC desc{};
+  pTexture->GetLevelDesc(0, &desc);
+  EXPECT_EQ(desc.Width, 4u);
+  EXPECT_EQ(desc.Height, 2u);
+  EXPECT_EQ(pTexture->GetLevelCount(), 3u);
+  pTexture->GetLevelDesc(2, &desc);
+  EXPECT_EQ(desc.Width, 1u);
+  EXPECT_EQ(desc.Height, 1u);
+  EXPECT_EQ(pTexture->GetLevelDesc(3, &desc), D3DERR_INVALIDCALL);
+
+  // A uniform colour stays that colour down the chain.
+  const std::vector<uint32_t> grey(16 * 8, 0xFF808080u);
+  ASSERT_EQ(load(KvTestEncodeImage(grey, 16, 8, ETestImageFormat::PNG), &pTexture, D3DX_DEFAULT_NONPOW2,
+                 D3DX_DEFAULT_NONPOW2, 0),
+            D3D_OK);
+  EXPECT_EQ(pTexture->GetLevelCount(), 5u);
+  EXPECT_EQ(texels(pTexture, 3), std::vector<uint32_t>(2, 0xFF808080u));
+
+  ASSERT_EQ(load(file, &pTexture, 6, 4, D3DX_FROM_FILE), D3D_OK);
+  pTexture->GetLevelDesc(0, &desc);
+  EXPECT_EQ(desc.Width, 6u);
+  EXPECT_EQ(pTexture->GetLevelCount(), 1u);
+}
+
+// A colour key makes texels of that colour transparent black; bytes that are no image are refused.
+TEST_F(D3DXTextureTest, ColourKeysAndBadFiles) {
+  IDirect3DTexture9* pTexture = nullptr;
+  ASSERT_EQ(load(KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG), &pTexture, D3DX_DEFAULT_NONPOW2,
+                 D3DX_DEFAULT_NONPOW2, 1, 0xFF00FF00u),
+            D3D_OK);
+  EXPECT_EQ(texels(pTexture)[1], 0u);
+  EXPECT_EQ(texels(pTexture)[0], 0xFFFF0000u);
+
+  const std::vector<uint8_t> garbage = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
+  EXPECT_EQ(load(garbage, &pTexture), D3DXERR_INVALIDDATA);
+  std::vector<uint8_t> truncated = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG);
+  truncated.resize(truncated.size() / 2);
+  EXPECT_EQ(load(truncated, &pTexture), D3DXERR_INVALIDDATA);
+  EXPECT_EQ(load({}, &pTexture), D3DXERR_INVALIDDATA);
+  // Headers whose promises the file cannot keep are refused before a decoder allocates what they claim: pixel data
+  // far past the end, sizes over 8192 texels.
+  std::vector<uint8_t> bmp = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::BMP);
+  bmp[13] = 0x5B;
+  EXPECT_EQ(load(bmp, &pTexture), D3DXERR_INVALIDDATA);
+  std::vector<uint8_t> png = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG);
+  png[17] = 0x40;
+  EXPECT_EQ(load(png, &pTexture), D3DXERR_INVALIDDATA);
+  std::vector<uint8_t> tga = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::TGA);
+  tga[15] = 0x30;
+  EXPECT_EQ(load(tga, &pTexture), D3DXERR_INVALIDDATA);
+}
+
+// A strip of six faces becomes a cube texture; other shapes are refused; a cube is neither locked nor saved.
+TEST_F(D3DXTextureTest, CubeTexturesComeFromAStripOfSixFaces) {
+  std::vector<uint32_t> strip(6 * 4 * 4);
+  for (size_t i = 0; i < strip.size(); ++i) strip[i] = 0xFF000000u | static_cast<uint32_t>((i % 24) / 4 * 40);
+  const std::vector<uint8_t> file = KvTestEncodeImage(strip, 24, 4, ETestImageFormat::PNG);
+  IDirect3DCubeTexture9* pCube = nullptr;
+  ASSERT_EQ(D3DXCreateCubeTextureFromFileInMemoryEx(mp_pDevice, file.data(), static_cast<UINT>(file.size()), 0,
+                                                    D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                    D3DX_DEFAULT, 0, nullptr, nullptr, &pCube),
+            D3D_OK);
+  m_objects.push_back(pCube);
+  EXPECT_EQ(pCube->GetType(), D3DRTYPE_CUBETEXTURE);
+  D3DSURFACE_DESC desc{};
+  ASSERT_EQ(pCube->GetLevelDesc(0, &desc), D3D_OK);
+  EXPECT_EQ(desc.Width, 4u);
+  EXPECT_EQ(pCube->GetLevelCount(), 1u);
+  EXPECT_EQ(D3DXSaveTextureToFileA((KvTestTempDir("cube") + "/cube.png").c_str(), D3DXIFF_PNG, pCube, nullptr),
+            D3DERR_INVALIDCALL);
+
+  const std::vector<uint8_t> square = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG);
+  IDirect3DCubeTexture9* pNone = nullptr;
+  EXPECT_EQ(D3DXCreateCubeTextureFromFileInMemoryEx(mp_pDevice, square.data(), static_cast<UINT>(square.size()), 0,
+                                                    0, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
+                                                    0, nullptr, nullptr, &pNone),
+            D3DXERR_INVALIDDATA);
+}
+
+// A lock hands out the level's texels; what is written reaches the texture at UnlockRect (as a draw shows), and
+// read-only locks write nothing back. Locks follow Direct3D 9's rules.
+TEST_F(D3DXTextureTest, LockingFollowsTheRules) {
+  IDirect3DTexture9* pTexture = nullptr;
+  ASSERT_EQ(mp_pDevice->CreateTexture(4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &pTexture, nullptr), D3D_OK);
+  m_objects.push_back(pTexture);
+  EXPECT_EQ(pTexture->GetLevelCount(), 3u);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(pTexture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+  EXPECT_EQ(locked.Pitch, 16);
+  EXPECT_EQ(pTexture->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "already locked";
+  std::fill_n(static_cast<uint32_t*>(locked.pBits), 16, 0xFF123456u);
+  ASSERT_EQ(pTexture->UnlockRect(0), D3D_OK);
+  EXPECT_EQ(pTexture->UnlockRect(0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(texels(pTexture)[15], 0xFF123456u);
+
+  ASSERT_EQ(pTexture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  static_cast<uint32_t*>(locked.pBits)[0] = 0;
+  pTexture->UnlockRect(0);
+  EXPECT_EQ(texels(pTexture)[0], 0xFF123456u) << "a read-only lock writes nothing back";
+
+  // Through the level's surface, which keeps the texture alive.
+  IDirect3DSurface9* pSurface = nullptr;
+  ASSERT_EQ(pTexture->GetSurfaceLevel(1, &pSurface), D3D_OK);
+  D3DSURFACE_DESC desc{};
+  pSurface->GetDesc(&desc);
+  EXPECT_EQ(desc.Width, 2u);
+  ASSERT_EQ(pSurface->LockRect(&locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
+  std::fill_n(static_cast<uint32_t*>(locked.pBits), 4, 0xFFABCDEFu);
+  pSurface->UnlockRect();
+  pSurface->Release();
+  EXPECT_EQ(texels(pTexture, 1), std::vector<uint32_t>(4, 0xFFABCDEFu));
+
+  IDirect3DTexture9* pTarget = nullptr;
+  ASSERT_EQ(mp_pDevice->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &pTarget,
+                                      nullptr),
+            D3D_OK);
+  EXPECT_EQ(pTarget->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "render targets are not lockable";
+  EXPECT_EQ(D3D9TestLiveDefaultPoolResources(mp_pDevice), 1u);
+  pTarget->Release();
+  IDirect3DTexture9* pDynamic = nullptr;
+  ASSERT_EQ(mp_pDevice->CreateTexture(4, 4, 1, D3DUSAGE_DYNAMIC, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pDynamic, nullptr),
+            D3D_OK);
+  EXPECT_EQ(pDynamic->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
+  pDynamic->UnlockRect(0);
+  pDynamic->Release();
+  IDirect3DTexture9* pRefused = nullptr;
+  EXPECT_EQ(mp_pDevice->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &pRefused,
+                                      nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(mp_pDevice->CreateTexture(4, 4, 1, 0, D3DFMT_D24S8, D3DPOOL_DEFAULT, &pRefused, nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(mp_pDevice->CreateTexture(4, 4, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &pRefused, nullptr),
+            D3DERR_INVALIDCALL)
+      << "more levels than the chain has";
+}
+
+// Saving writes level 0 as PNG, which loads back to the same texels; a texture without alpha is saved opaque.
+TEST_F(D3DXTextureTest, SavedPngLoadsBackTheSame) {
+  const std::string dir = KvTestTempDir("save");
+  IDirect3DTexture9* pTexture = nullptr;
+  ASSERT_EQ(load(KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::TGA), &pTexture), D3D_OK);
+  const std::u16string widePath = u"" + std::u16string(dir.begin(), dir.end()) + u"/wide \u00e9.png";
+  ASSERT_EQ(D3DXSaveTextureToFileW(reinterpret_cast<LPCWSTR>(widePath.c_str()), D3DXIFF_PNG, pTexture, nullptr),
+            D3D_OK);
+  std::ifstream in(dir + "/wide \xc3\xa9.png", std::ios::binary);
+  ASSERT_TRUE(in.good());
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes[1], 'P');
+  IDirect3DTexture9* pBack = nullptr;
+  ASSERT_EQ(load(bytes, &pBack), D3D_OK);
+  EXPECT_EQ(texels(pBack), gc_picture);
+
+  IDirect3DTexture9* pOpaque = nullptr;
+  ASSERT_EQ(load(KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::BMP), &pOpaque), D3D_OK);
+  const std::string opaquePath = dir + "/opaque.png";
+  ASSERT_EQ(D3DXSaveTextureToFileA(opaquePath.c_str(), D3DXIFF_PNG, pOpaque, nullptr), D3D_OK);
+  std::ifstream opaqueIn(opaquePath, std::ios::binary);
+  const std::vector<uint8_t> opaqueBytes((std::istreambuf_iterator<char>(opaqueIn)), std::istreambuf_iterator<char>());
+  IDirect3DTexture9* pOpaqueBack = nullptr;
+  ASSERT_EQ(load(opaqueBytes, &pOpaqueBack), D3D_OK);
+  D3DSURFACE_DESC desc{};
+  pOpaqueBack->GetLevelDesc(0, &desc);
+  EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(D3DXSaveTextureToFileA((dir + "/nope/x.png").c_str(), D3DXIFF_PNG, pOpaque, nullptr), E_FAIL);
+  EXPECT_EQ(D3DXSaveTextureToFileA((dir + "/x.dds").c_str(), D3DXIFF_DDS, pOpaque, nullptr), D3DERR_INVALIDCALL);
+}
+
+// D3DXCreateTexture fills in D3DX's defaults.
+TEST_F(D3DXTextureTest, CreateTextureFillsInDefaults) {
+  IDirect3DTexture9* pTexture = nullptr;
+  ASSERT_EQ(D3DXCreateTexture(mp_pDevice, 0, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, &pTexture),
+            D3D_OK);
+  m_objects.push_back(pTexture);
+  D3DSURFACE_DESC desc{};
+  pTexture->GetLevelDesc(0, &desc);
+  EXPECT_EQ(desc.Width, 256u);
+  EXPECT_EQ(desc.Height, 256u);
+  EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
+  EXPECT_EQ(pTexture->GetLevelCount(), 9u);
+  IDirect3DTexture9* pDepth = nullptr;
+  ASSERT_EQ(D3DXCreateTexture(mp_pDevice, 64, 32, 1, D3DUSAGE_DEPTHSTENCIL, D3DFMT_D24S8, D3DPOOL_DEFAULT, &pDepth),
+            D3D_OK);
+  D3DLOCKED_RECT locked{};
+  EXPECT_EQ(pDepth->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL);
+  pDepth->Release();
+}
+
+// The device holds bound textures, and a Reset unbinds them.
+TEST_F(D3DXTextureTest, BoundTexturesAreHeldUntilReset) {
+  IDirect3DTexture9* pTexture = nullptr;
+  ASSERT_EQ(mp_pDevice->CreateTexture(2, 2, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &pTexture, nullptr),
+            D3D_OK);
+  ASSERT_EQ(mp_pDevice->SetTexture(3, pTexture), D3D_OK);
+  EXPECT_EQ(mp_pDevice->SetTexture(16, pTexture), D3DERR_INVALIDCALL);
+  EXPECT_EQ(pTexture->Release(), 1u) << "the device still holds it";
+  EXPECT_EQ(D3D9TestLiveDefaultPoolResources(mp_pDevice), 1u);
+  D3D9TestLoseDevice(mp_pDevice);
+  mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+  mp_pDevice->TestCooperativeLevel();
+  ASSERT_EQ(mp_pDevice->Reset(&m_params), D3D_OK);
+  IDirect3DBaseTexture9* pBound = nullptr;
+  mp_pDevice->GetTexture(3, &pBound);
+  EXPECT_EQ(pBound, nullptr);
+  EXPECT_EQ(D3D9TestLiveDefaultPoolResources(mp_pDevice), 0u);
+}
+
+}  // namespace

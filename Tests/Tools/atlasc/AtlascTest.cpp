@@ -1,0 +1,199 @@
+// The atlas builder: trimming and placement, pages that split, the table the engine accepts (sorted, hashed with
+// the engine's hash), names that clash, images too large, listings, content descriptions and their faults.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Tests/Support/KvTestSupport.h"
+#include "Tools/atlasc/AtlasBuilder.h"
+
+namespace {
+
+SAtlasImage solid(const std::string& name, int iWidth, int iHeight, uint32_t uiColor) {
+  SAtlasImage image;
+  image.name = name;
+  image.iWidth = iWidth;
+  image.iHeight = iHeight;
+  image.texels.assign(static_cast<size_t>(iWidth) * iHeight, uiColor);
+  return image;
+}
+
+std::vector<uint8_t> readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+const SAtlasPlacedImage& placedNamed(const SAtlasPacked& packed, const std::string& name) {
+  for (const SAtlasPlacedImage& placed : packed.placed) {
+    if (placed.name == name) return placed;
+  }
+  static const SAtlasPlacedImage s_none;
+  ADD_FAILURE() << name << " not placed";
+  return s_none;
+}
+
+// Images are trimmed to their visible box (frame size and anchor kept), placed without overlapping, copied to
+// their place, and the table is sorted by signed hash as the engine searches it.
+TEST(Atlasc, PacksTrimmedImagesTheEngineFinds) {
+  SAtlasImage framed = solid("Frame-0000_216", 16, 12, 0);
+  for (int y = 3; y < 7; ++y) {
+    for (int x = 5; x < 11; ++x) framed.texels[static_cast<size_t>(y) * 16 + x] = 0xFFFF0000u;
+  }
+  std::vector<SAtlasImage> images = {framed, solid("Block", 20, 10, 0xFF00FF00u), solid("Dot", 2, 2, 0x80808080u)};
+  SAtlasPacked packed;
+  std::string error;
+  ASSERT_TRUE(AtlasPack(images, "Test", SAtlasPackOptions{}, &packed, &error)) << error;
+  ASSERT_EQ(packed.pages.size(), 1u);
+  const SAtlasPlacedImage& frame = placedNamed(packed, "Frame-0000_216");
+  EXPECT_EQ(frame.iWidth, 6);
+  EXPECT_EQ(frame.iHeight, 4);
+  EXPECT_EQ(frame.iFrameWidth, 16);
+  EXPECT_EQ(frame.iFrameHeight, 12);
+  EXPECT_EQ(frame.iAnchorX, 5);
+  EXPECT_EQ(frame.iAnchorY, 3);
+  const SAtlasImage& page = packed.pages[0];
+  EXPECT_EQ(page.texels[static_cast<size_t>(frame.iY) * page.iWidth + frame.iX], 0xFFFF0000u);
+  const SAtlasPlacedImage& block = placedNamed(packed, "Block");
+  EXPECT_EQ(page.texels[static_cast<size_t>(block.iY + 9) * page.iWidth + block.iX + 19], 0xFF00FF00u);
+  // No two boxes overlap.
+  for (const SAtlasPlacedImage& a : packed.placed) {
+    for (const SAtlasPlacedImage& b : packed.placed) {
+      if (&a == &b) continue;
+      const bool bApart = a.iX + a.iWidth <= b.iX || b.iX + b.iWidth <= a.iX || a.iY + a.iHeight <= b.iY ||
+                          b.iY + b.iHeight <= a.iY;
+      EXPECT_TRUE(bApart) << a.name << " / " << b.name;
+    }
+  }
+  for (size_t i = 1; i < packed.placed.size(); ++i) {
+    EXPECT_GT(static_cast<int32_t>(packed.placed[i - 1].uiHash), static_cast<int32_t>(packed.placed[i].uiHash));
+  }
+
+  const std::vector<uint8_t> table = AtlasWriteTable(packed, "Test");
+  std::vector<uint32_t> aligned(table.size() / 4 + 1);
+  std::memcpy(aligned.data(), table.data(), table.size());
+  char szReason[256] = "";
+  ASSERT_TRUE(ClAtlasMgr::checkAtlasImage(reinterpret_cast<const u8*>(aligned.data()), static_cast<u32>(table.size()),
+                                          szReason, sizeof(szReason)))
+      << szReason;
+  std::string text;
+  ASSERT_TRUE(AtlasList(table, {"Frame-0000_216", "Block"}, &text, &error)) << error;
+  EXPECT_NE(text.find("base Test, 1 textures, 3 entries"), std::string::npos) << text;
+  EXPECT_NE(text.find("Frame-0000_216"), std::string::npos);
+  EXPECT_NE(text.find("size 6x4 frame 16x12 anchor (5, 3)"), std::string::npos) << text;
+  EXPECT_NE(text.find(" ? "), std::string::npos) << "a hash without a name";
+}
+
+// More than a page holds goes on further pages; an image larger than a page, and two names with one hash, are
+// refused.
+TEST(Atlasc, SplitsPagesAndRefusesWhatCannotBePacked) {
+  std::vector<SAtlasImage> images;
+  for (int i = 0; i < 5; ++i) images.push_back(solid("Tile" + std::to_string(i), 30, 30, 0xFF000000u | i));
+  SAtlasPackOptions options;
+  options.iPageSize = 64;
+  SAtlasPacked packed;
+  std::string error;
+  ASSERT_TRUE(AtlasPack(images, "Tiles", options, &packed, &error)) << error;
+  EXPECT_EQ(packed.pages.size(), 2u);
+  std::set<uint32_t> pages;
+  for (const SAtlasPlacedImage& placed : packed.placed) pages.insert(placed.uiPage);
+  EXPECT_EQ(pages.size(), 2u);
+  EXPECT_EQ(packed.pages[1].name, "Tiles_1");
+
+  EXPECT_FALSE(AtlasPack({solid("Huge", 100, 10, 0xFFFFFFFFu)}, "X", options, &packed, &error));
+  EXPECT_NE(error.find("\"Huge\" (100 x 10) does not fit a page of 64"), std::string::npos) << error;
+  EXPECT_FALSE(AtlasPack({solid("Star", 4, 4, 0xFFFFFFFFu), solid("STAR", 4, 4, 0xFFFFFFFFu)}, "X", options, &packed,
+                         &error));
+  EXPECT_NE(error.find("the same name hash"), std::string::npos) << error;
+}
+
+// The command line packs a folder into pages and a table, lists it by name, and refuses unreadable images.
+TEST(Atlasc, CommandLine) {
+  EXPECT_EQ(KvTestRunTool(std::string(ATLASC_PATH) + " --help").iExit, 0);
+  EXPECT_EQ(KvTestRunTool(std::string(ATLASC_PATH) + " frobnicate x").iExit, 2);
+  const std::string dir = KvTestTempDir("atlasc-cli");
+  std::string error;
+  ASSERT_TRUE(AtlasWriteImage(dir + "/in/Red.png", solid("Red", 8, 8, 0xFFFF0000u), &error)) << error;
+  ASSERT_TRUE(AtlasWriteImage(dir + "/in/Blue.tga", solid("Blue", 4, 6, 0xFF0000FFu), &error)) << error;
+  ASSERT_TRUE(AtlasWriteImage(dir + "/in/Green.bmp", solid("Green", 5, 5, 0xFF00FF00u), &error)) << error;
+  SKvToolRun run = KvTestRunTool(std::string(ATLASC_PATH) + " pack " + dir + "/in -o " + dir + "/out --base Colours");
+  ASSERT_EQ(run.iExit, 0) << run.out;
+  ASSERT_TRUE(std::filesystem::exists(dir + "/out/Colours_0.png"));
+  SAtlasImage page;
+  ASSERT_TRUE(AtlasReadImage(dir + "/out/Colours_0.png", &page, &error)) << error;
+  run = KvTestRunTool(std::string(ATLASC_PATH) + " list " + dir + "/out/Colours.atf --names " + dir + "/in");
+  ASSERT_EQ(run.iExit, 0) << run.out;
+  for (const char* pName : {"Red", "Blue", "Green"}) EXPECT_NE(run.out.find(pName), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("size 4x6"), std::string::npos) << run.out;
+
+  std::ofstream(dir + "/in/Broken.png") << "not a png";
+  run = KvTestRunTool(std::string(ATLASC_PATH) + " pack " + dir + "/in -o " + dir + "/out2 --base X");
+  EXPECT_EQ(run.iExit, 1);
+  EXPECT_NE(run.out.find("Broken.png: error:"), std::string::npos) << run.out;
+  std::ofstream(dir + "/bad.atf") << "short";
+  run = KvTestRunTool(std::string(ATLASC_PATH) + " list " + dir + "/bad.atf");
+  EXPECT_EQ(run.iExit, 1);
+  EXPECT_NE(run.out.find("bad.atf: error: the file is 5 bytes"), std::string::npos) << run.out;
+}
+
+// Content descriptions: images and atlases made with their archive lines; faults named by place.
+TEST(Atlasc, ContentDescriptions) {
+  const std::string dir = KvTestTempDir("atlasc-content");
+  std::ofstream(dir + "/content.json") << R"({
+    // comments are allowed
+    "images": [{"path": "Loose/Grid.png", "width": 4, "height": 4, "pattern": "checker", "cell": 2,
+                "colors": ["0xFF000000", "0xFFFFFFFF"]}],
+    "atlases": [{"name": "Small", "folder": "Small", "flags": "compress", "images": [
+      {"path": "Ring", "width": 6, "height": 6, "pattern": "border", "colors": ["0xFFFF0000", "0x00000000"]}]}]
+  })";
+  std::string lines;
+  std::string error;
+  ASSERT_TRUE(AtlasMakeContent(dir + "/content.json", dir + "/out", dir + "/scratch", &lines, &error)) << error;
+  EXPECT_NE(lines.find("file Loose/Grid.png " + dir + "/out/Loose/Grid.png plain"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("file Small/Small.atf " + dir + "/out/Small/Small.atf compress"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("file Small/Small_0.png " + dir + "/out/Small/Small_0.png plain"), std::string::npos) << lines;
+  SAtlasImage grid;
+  ASSERT_TRUE(AtlasReadImage(dir + "/out/Loose/Grid.png", &grid, &error));
+  EXPECT_EQ(grid.texels[0], 0xFF000000u);
+  EXPECT_EQ(grid.texels[2], 0xFFFFFFFFu);
+
+  struct SCase {
+    const char* pJson;
+    const char* pMessage;
+  };
+  for (const SCase& c : {
+           SCase{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "colors": ["red"]}]})",
+                 "/images/0/colors/0: error: \"red\" is not a colour"},
+           SCase{R"({"images": [{"path": "a.png", "width": 0, "height": 4}]})", "/images/0/width: error:"},
+           SCase{R"({"images": [{"path": "../a.png", "width": 4, "height": 4}]})", "/images/0/path: error:"},
+           SCase{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "pattern": "plaid"}]})",
+                 "/images/0/pattern: error: \"plaid\""},
+           SCase{"{\n  \"images\": [\n    {\"path\": }\n  ]\n}", "content.json:3:14: error:"},
+       }) {
+    std::ofstream(dir + "/content.json") << c.pJson;
+    lines.clear();
+    EXPECT_FALSE(AtlasMakeContent(dir + "/content.json", dir + "/out", dir + "/scratch", &lines, &error)) << c.pJson;
+    EXPECT_NE(error.find(c.pMessage), std::string::npos) << error;
+  }
+}
+
+// The sample atlases the build made are accepted by the engine and list every image by name.
+TEST(Atlasc, SampleAtlasesAreWhatTheEngineReads) {
+  for (const char* pAtlas : {"TexturesUI/TexturesUI", "TexturesGame/TexturesGame"}) {
+    const std::vector<uint8_t> file = readBytes(std::string(KV_CONTENT_IMAGES_DIR) + "/" + pAtlas + ".atf");
+    std::string text;
+    std::string error;
+    ASSERT_TRUE(AtlasList(file, {}, &text, &error)) << pAtlas << ": " << error;
+    const std::string listing = std::string(KV_CONTENT_IMAGES_DIR) + "/" + pAtlas + ".atf.txt";
+    std::ifstream in(listing);
+    const std::string built((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(built.find(" ? "), std::string::npos) << "every image named in " << listing;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,551 @@
+#include "Tools/atlasc/AtlasBuilder.h"
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+#include <stb_rect_pack.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Tools/Common/ToolFiles.h"
+#include "Tools/Common/ToolText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lowerExtension(const std::string& path) {
+  std::string extension = fs::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+bool isImageFile(const std::string& path) {
+  const std::string extension = lowerExtension(path);
+  return extension == ".png" || extension == ".bmp" || extension == ".tga";
+}
+
+void put32(std::vector<uint8_t>* pOut, uint32_t uiValue) {
+  for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<uint8_t>(uiValue >> (8 * i)));
+}
+
+void putFloat(std::vector<uint8_t>* pOut, float fValue) {
+  uint32_t uiBits;
+  std::memcpy(&uiBits, &fValue, 4);
+  put32(pOut, uiBits);
+}
+
+float floatAt(const std::vector<uint8_t>& file, size_t uiOffset) {
+  float fValue;
+  std::memcpy(&fValue, file.data() + uiOffset, 4);
+  return fValue;
+}
+
+// The box of texels whose alpha is not 0 (the whole image when none is).
+void opaqueBox(const SAtlasImage& image, int* pX, int* pY, int* pW, int* pH) {
+  int iMinX = image.iWidth;
+  int iMinY = image.iHeight;
+  int iMaxX = -1;
+  int iMaxY = -1;
+  for (int y = 0; y < image.iHeight; ++y) {
+    for (int x = 0; x < image.iWidth; ++x) {
+      if ((image.texels[static_cast<size_t>(y) * image.iWidth + x] >> 24) != 0) {
+        iMinX = std::min(iMinX, x);
+        iMinY = std::min(iMinY, y);
+        iMaxX = std::max(iMaxX, x);
+        iMaxY = std::max(iMaxY, y);
+      }
+    }
+  }
+  if (iMaxX < 0) {
+    *pX = 0;
+    *pY = 0;
+    *pW = image.iWidth;
+    *pH = image.iHeight;
+    return;
+  }
+  *pX = iMinX;
+  *pY = iMinY;
+  *pW = iMaxX - iMinX + 1;
+  *pH = iMaxY - iMinY + 1;
+}
+
+// --- Content descriptions ---
+
+struct SJsonError {
+  std::string where;
+  std::string message;
+};
+
+uint32_t parseColor(const nlohmann::json& value, const std::string& where) {
+  if (value.is_number_unsigned()) return value.get<uint32_t>();
+  if (!value.is_string()) throw SJsonError{where, "a colour is \"0xAARRGGBB\""};
+  const std::string text = value.get<std::string>();
+  char* pEnd = nullptr;
+  const unsigned long ulValue = std::strtoul(text.c_str(), &pEnd, 16);
+  if (text.size() != 10 || text.rfind("0x", 0) != 0 || *pEnd != '\0' || ulValue > 0xFFFFFFFFul) {
+    throw SJsonError{where, "\"" + text + "\" is not a colour \"0xAARRGGBB\""};
+  }
+  return static_cast<uint32_t>(ulValue);
+}
+
+int intField(const nlohmann::json& object, const char* pKey, const std::string& where, int iDefault, int iMin,
+             int iMax) {
+  if (!object.contains(pKey)) {
+    if (iDefault < iMin) throw SJsonError{where + "/" + pKey, "is needed"};
+    return iDefault;
+  }
+  const nlohmann::json& value = object.at(pKey);
+  if (!value.is_number_integer() || value.get<long long>() < iMin || value.get<long long>() > iMax) {
+    throw SJsonError{where + "/" + pKey, "a whole number from " + std::to_string(iMin) + " to " + std::to_string(iMax)};
+  }
+  return value.get<int>();
+}
+
+uint32_t lerpColor(uint32_t a, uint32_t b, float t) {
+  uint32_t out = 0;
+  for (int iShift = 0; iShift < 32; iShift += 8) {
+    const float fA = static_cast<float>((a >> iShift) & 0xFF);
+    const float fB = static_cast<float>((b >> iShift) & 0xFF);
+    out |= static_cast<uint32_t>(std::lround(fA + (fB - fA) * t)) << iShift;
+  }
+  return out;
+}
+
+// An image of a description.
+SAtlasImage synthesize(const nlohmann::json& description, const std::string& where) {
+  if (!description.is_object()) throw SJsonError{where, "an image is an object"};
+  SAtlasImage image;
+  image.iWidth = intField(description, "width", where, 0, 1, 4096);
+  image.iHeight = intField(description, "height", where, 0, 1, 4096);
+  const std::string pattern = description.value("pattern", std::string("solid"));
+  std::vector<uint32_t> colors;
+  if (description.contains("colors")) {
+    const nlohmann::json& list = description.at("colors");
+    if (!list.is_array() || list.empty()) throw SJsonError{where + "/colors", "a list of one or more colours"};
+    for (size_t i = 0; i < list.size(); ++i) colors.push_back(parseColor(list[i], where + "/colors/" + std::to_string(i)));
+  } else {
+    colors.push_back(0xFFFFFFFFu);
+  }
+  auto color = [&](size_t i) { return colors[i % colors.size()]; };
+  const int w = image.iWidth;
+  const int h = image.iHeight;
+  image.texels.assign(static_cast<size_t>(w) * h, 0);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      uint32_t& texel = image.texels[static_cast<size_t>(y) * w + x];
+      if (pattern == "solid") {
+        texel = color(0);
+      } else if (pattern == "rows") {
+        texel = color(static_cast<size_t>(y));
+      } else if (pattern == "columns") {
+        texel = color(static_cast<size_t>(x));
+      } else if (pattern == "checker") {
+        const int iCell = intField(description, "cell", where, 1, 1, 4096);
+        texel = color(static_cast<size_t>((x / iCell + y / iCell) % 2));
+      } else if (pattern == "gradient") {
+        const bool bVertical = description.value("direction", std::string("horizontal")) == "vertical";
+        const int iSteps = bVertical ? h : w;
+        const float t = iSteps > 1 ? static_cast<float>(bVertical ? y : x) / static_cast<float>(iSteps - 1) : 0.0f;
+        texel = lerpColor(color(0), color(1), t);
+      } else if (pattern == "disc") {
+        const float fDx = static_cast<float>(x) + 0.5f - static_cast<float>(w) * 0.5f;
+        const float fDy = static_cast<float>(y) + 0.5f - static_cast<float>(h) * 0.5f;
+        const float fRadius = static_cast<float>(std::min(w, h)) * 0.5f;
+        texel = fDx * fDx + fDy * fDy <= fRadius * fRadius ? color(0) : 0u;
+      } else if (pattern == "border") {
+        const int iThickness = intField(description, "thickness", where, 1, 1, 4096);
+        const bool bEdge = x < iThickness || y < iThickness || x >= w - iThickness || y >= h - iThickness;
+        texel = bEdge ? color(0) : color(1);
+      } else {
+        throw SJsonError{where + "/pattern", "\"" + pattern + "\" is not one of solid, rows, columns, checker, gradient, "
+                                             "disc, border"};
+      }
+    }
+  }
+  return image;
+}
+
+std::string flagsOf(const nlohmann::json& description, const std::string& where) {
+  std::string flags = description.value("flags", std::string("plain"));
+  for (const char* pAllowed : {"plain", "compress", "encrypt", "compress encrypt"}) {
+    if (flags == pAllowed) return flags;
+  }
+  throw SJsonError{where + "/flags", "\"" + flags + "\" is not plain, compress, encrypt or \"compress encrypt\""};
+}
+
+std::string pathField(const nlohmann::json& description, const char* pKey, const std::string& where) {
+  if (!description.contains(pKey) || !description.at(pKey).is_string() || description.at(pKey).get<std::string>().empty()) {
+    throw SJsonError{where + "/" + pKey, "a non-empty text is needed"};
+  }
+  const std::string path = description.at(pKey).get<std::string>();
+  if (path.find("..") != std::string::npos || path[0] == '/' || path.find('\\') != std::string::npos) {
+    throw SJsonError{where + "/" + pKey, "\"" + path + "\" must stay below the output folder and use \"/\""};
+  }
+  return path;
+}
+
+}  // namespace
+
+bool AtlasReadImage(const std::string& path, SAtlasImage* pImage, std::string* pError) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    *pError = path + ": error: cannot read the file";
+    return false;
+  }
+  int iWidth = 0;
+  int iHeight = 0;
+  int iComponents = 0;
+  stbi_uc* pPixels = bytes.empty() ? nullptr
+                                   : stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &iWidth,
+                                                           &iHeight, &iComponents, 4);
+  if (pPixels == nullptr) {
+    *pError = path + ": error: not an image this tool reads (" + (bytes.empty() ? "empty" : stbi_failure_reason()) + ")";
+    return false;
+  }
+  pImage->name = fs::path(path).stem().string();
+  pImage->iWidth = iWidth;
+  pImage->iHeight = iHeight;
+  pImage->texels.resize(static_cast<size_t>(iWidth) * iHeight);
+  for (size_t i = 0; i < pImage->texels.size(); ++i) {
+    const stbi_uc* p = pPixels + i * 4;
+    pImage->texels[i] = (static_cast<uint32_t>(p[3]) << 24) | (static_cast<uint32_t>(p[0]) << 16) |
+                        (static_cast<uint32_t>(p[1]) << 8) | p[2];
+  }
+  stbi_image_free(pPixels);
+  return true;
+}
+
+bool AtlasWriteImage(const std::string& path, const SAtlasImage& image, std::string* pError) {
+  std::vector<uint8_t> rgba(image.texels.size() * 4);
+  for (size_t i = 0; i < image.texels.size(); ++i) {
+    const uint32_t t = image.texels[i];
+    rgba[i * 4 + 0] = static_cast<uint8_t>(t >> 16);
+    rgba[i * 4 + 1] = static_cast<uint8_t>(t >> 8);
+    rgba[i * 4 + 2] = static_cast<uint8_t>(t);
+    rgba[i * 4 + 3] = static_cast<uint8_t>(t >> 24);
+  }
+  std::error_code error;
+  fs::create_directories(fs::path(path).parent_path(), error);
+  const std::string temp = path + ".tmp" + lowerExtension(path);
+  const std::string extension = lowerExtension(path);
+  int iOk = 0;
+  if (extension == ".png") {
+    iOk = stbi_write_png(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data(), image.iWidth * 4);
+  } else if (extension == ".bmp") {
+    iOk = stbi_write_bmp(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data());
+  } else if (extension == ".tga") {
+    iOk = stbi_write_tga(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data());
+  } else {
+    *pError = path + ": error: the extension is not .png, .bmp or .tga";
+    return false;
+  }
+  if (iOk == 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    *pError = path + ": error: cannot write the image";
+    return false;
+  }
+  return true;
+}
+
+bool AtlasReadFolder(const std::string& folder, std::vector<SAtlasImage>* pImages, std::string* pError) {
+  std::error_code error;
+  std::vector<std::string> paths;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    if (entry.is_regular_file() && isImageFile(entry.path().string())) paths.push_back(entry.path().string());
+  }
+  if (error) {
+    *pError = folder + ": error: cannot read the folder (" + error.message() + ")";
+    return false;
+  }
+  std::sort(paths.begin(), paths.end());
+  pImages->clear();
+  for (const std::string& path : paths) {
+    SAtlasImage image;
+    if (!AtlasReadImage(path, &image, pError)) return false;
+    pImages->push_back(std::move(image));
+  }
+  return true;
+}
+
+bool AtlasPack(const std::vector<SAtlasImage>& images, const std::string& baseName, const SAtlasPackOptions& options,
+               SAtlasPacked* pPacked, std::string* pError) {
+  *pPacked = SAtlasPacked{};
+  std::map<uint32_t, std::string> hashes;
+  struct SPending {
+    size_t uiImage;
+    int iTrimX, iTrimY, iTrimW, iTrimH;
+  };
+  std::vector<SPending> pending;
+  for (size_t i = 0; i < images.size(); ++i) {
+    const SAtlasImage& image = images[i];
+    const uint32_t uiHash = KvStrHash(image.name.c_str());
+    auto [it, bNew] = hashes.emplace(uiHash, image.name);
+    if (!bNew) {
+      *pError = "images \"" + it->second + "\" and \"" + image.name + "\" have the same name hash";
+      return false;
+    }
+    SPending item{i, 0, 0, image.iWidth, image.iHeight};
+    if (options.bTrim) opaqueBox(image, &item.iTrimX, &item.iTrimY, &item.iTrimW, &item.iTrimH);
+    if (item.iTrimW + options.iPadding > options.iPageSize || item.iTrimH + options.iPadding > options.iPageSize) {
+      *pError = "image \"" + image.name + "\" (" + std::to_string(item.iTrimW) + " x " + std::to_string(item.iTrimH) +
+                ") does not fit a page of " + std::to_string(options.iPageSize);
+      return false;
+    }
+    pending.push_back(item);
+  }
+  std::vector<stbrp_node> nodes(static_cast<size_t>(options.iPageSize));
+  while (!pending.empty()) {
+    stbrp_context context;
+    stbrp_init_target(&context, options.iPageSize, options.iPageSize, nodes.data(), options.iPageSize);
+    std::vector<stbrp_rect> rects(pending.size());
+    for (size_t i = 0; i < pending.size(); ++i) {
+      rects[i] = stbrp_rect{};
+      rects[i].id = static_cast<int>(i);
+      rects[i].w = pending[i].iTrimW + options.iPadding;
+      rects[i].h = pending[i].iTrimH + options.iPadding;
+    }
+    stbrp_pack_rects(&context, rects.data(), static_cast<int>(rects.size()));
+    const uint32_t uiPage = static_cast<uint32_t>(pPacked->pages.size());
+    SAtlasImage page;
+    page.name = baseName + "_" + std::to_string(uiPage);
+    std::vector<SPending> left;
+    for (const stbrp_rect& rect : rects) {
+      const SPending& item = pending[static_cast<size_t>(rect.id)];
+      if (!rect.was_packed) {
+        left.push_back(item);
+        continue;
+      }
+      const SAtlasImage& image = images[item.uiImage];
+      SAtlasPlacedImage placed;
+      placed.name = image.name;
+      placed.uiHash = KvStrHash(image.name.c_str());
+      placed.uiPage = uiPage;
+      placed.iX = rect.x + options.iPadding / 2;
+      placed.iY = rect.y + options.iPadding / 2;
+      placed.iWidth = item.iTrimW;
+      placed.iHeight = item.iTrimH;
+      placed.iFrameWidth = image.iWidth;
+      placed.iFrameHeight = image.iHeight;
+      placed.iAnchorX = item.iTrimX;
+      placed.iAnchorY = item.iTrimY;
+      page.iWidth = std::max(page.iWidth, rect.x + rect.w);
+      page.iHeight = std::max(page.iHeight, rect.y + rect.h);
+      pPacked->placed.push_back(placed);
+    }
+    page.texels.assign(static_cast<size_t>(page.iWidth) * page.iHeight, 0);
+    for (const SAtlasPlacedImage& placed : pPacked->placed) {
+      if (placed.uiPage != uiPage) continue;
+      const SAtlasImage* pImage = nullptr;
+      for (const SAtlasImage& image : images) {
+        if (image.name == placed.name) pImage = &image;
+      }
+      for (int y = 0; y < placed.iHeight; ++y) {
+        std::memcpy(&page.texels[static_cast<size_t>(placed.iY + y) * page.iWidth + placed.iX],
+                    &pImage->texels[static_cast<size_t>(placed.iAnchorY + y) * pImage->iWidth + placed.iAnchorX],
+                    static_cast<size_t>(placed.iWidth) * 4);
+      }
+    }
+    pPacked->pages.push_back(std::move(page));
+    if (left.size() == pending.size()) {
+      *pError = "the packer placed nothing on page " + std::to_string(uiPage);
+      return false;
+    }
+    pending = std::move(left);
+  }
+  // The table's order: descending signed name hashes.
+  std::sort(pPacked->placed.begin(), pPacked->placed.end(), [](const SAtlasPlacedImage& a, const SAtlasPlacedImage& b) {
+    return static_cast<int32_t>(a.uiHash) > static_cast<int32_t>(b.uiHash);
+  });
+  return true;
+}
+
+std::vector<uint8_t> AtlasWriteTable(const SAtlasPacked& packed, const std::string& baseName) {
+  std::vector<uint8_t> file;
+  const size_t uiNameEnd = gc_uiATLAS_HEADER_SIZE + baseName.size() + 1;
+  const uint32_t uiTable = static_cast<uint32_t>((uiNameEnd + 3) & ~size_t{3});
+  const uint32_t uiCount = static_cast<uint32_t>(packed.placed.size());
+  const uint32_t uiRecords = uiTable + 4 * uiCount;
+  for (uint32_t uiWord : {uiTable, 0u, 0u, 0u, uiCount, 0u, static_cast<uint32_t>(packed.pages.size())}) {
+    put32(&file, uiWord);
+  }
+  file.insert(file.end(), baseName.begin(), baseName.end());
+  file.resize(uiTable, 0);
+  for (uint32_t i = 0; i < uiCount; ++i) put32(&file, uiRecords + i * gc_uiATLAS_RECORD_SIZE);
+  for (const SAtlasPlacedImage& placed : packed.placed) {
+    const SAtlasImage& page = packed.pages[placed.uiPage];
+    const float fW = static_cast<float>(page.iWidth);
+    const float fH = static_cast<float>(page.iHeight);
+    put32(&file, placed.uiHash);
+    put32(&file, placed.uiPage);
+    putFloat(&file, static_cast<float>(placed.iX) / fW);
+    putFloat(&file, static_cast<float>(placed.iY) / fH);
+    putFloat(&file, static_cast<float>(placed.iX + placed.iWidth) / fW);
+    putFloat(&file, static_cast<float>(placed.iY + placed.iHeight) / fH);
+    putFloat(&file, static_cast<float>(placed.iWidth));
+    putFloat(&file, static_cast<float>(placed.iHeight));
+    putFloat(&file, static_cast<float>(placed.iFrameWidth));
+    putFloat(&file, static_cast<float>(placed.iFrameHeight));
+    putFloat(&file, static_cast<float>(placed.iAnchorX));
+    putFloat(&file, static_cast<float>(placed.iAnchorY));
+  }
+  return file;
+}
+
+bool AtlasPackFolder(const std::string& folder, const std::string& outDir, const std::string& baseName,
+                     const SAtlasPackOptions& options, std::vector<std::string>* pWritten, std::string* pError) {
+  std::vector<SAtlasImage> images;
+  if (!AtlasReadFolder(folder, &images, pError)) return false;
+  SAtlasPacked packed;
+  if (!AtlasPack(images, baseName, options, &packed, pError)) {
+    *pError = folder + ": error: " + *pError;
+    return false;
+  }
+  std::error_code error;
+  fs::create_directories(outDir, error);
+  pWritten->clear();
+  for (const SAtlasImage& page : packed.pages) {
+    const std::string path = outDir + "/" + page.name + ".png";
+    if (!AtlasWriteImage(path, page, pError)) return false;
+    pWritten->push_back(path);
+  }
+  const std::vector<uint8_t> table = AtlasWriteTable(packed, baseName);
+  std::vector<std::string> names;
+  for (const SAtlasImage& image : images) names.push_back(image.name);
+  std::string text;
+  if (!AtlasList(table, names, &text, pError)) {
+    *pError = outDir + "/" + baseName + ".atf: error: the engine refuses the table it was given: " + *pError;
+    return false;
+  }
+  const std::string tablePath = outDir + "/" + baseName + ".atf";
+  if (!ToolWriteFile(tablePath, table.data(), table.size())) {
+    *pError = tablePath + ": error: cannot write the file";
+    return false;
+  }
+  pWritten->push_back(tablePath);
+  return true;
+}
+
+bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>& names, std::string* pText,
+               std::string* pError) {
+  // The engine reads the image 16-byte aligned, as the archive reader hands it over.
+  std::vector<uint32_t> aligned((file.size() + 3) / 4 + 4, 0);
+  std::memcpy(aligned.data(), file.data(), file.size());
+  const u8* pData = reinterpret_cast<const u8*>(aligned.data());
+  char szReason[256] = "";
+  if (!ClAtlasMgr::checkAtlasImage(pData, static_cast<u32>(file.size()), szReason, sizeof(szReason))) {
+    *pError = szReason;
+    return false;
+  }
+  std::map<uint32_t, std::string> byHash;
+  for (const std::string& name : names) byHash[KvStrHash(name.c_str())] = name;
+  const SAtlasFileHeader& header = *reinterpret_cast<const SAtlasFileHeader*>(pData);
+  char szLine[512];
+  std::snprintf(szLine, sizeof(szLine), "base %s, %d textures, %d entries\n",
+                reinterpret_cast<const char*>(pData + gc_uiATLAS_HEADER_SIZE), header.mp_iNumTextures,
+                header.mp_iNumEntries);
+  *pText = szLine;
+  for (i32 i = 0; i < header.mp_iNumEntries; ++i) {
+    uint32_t uiOffset;
+    std::memcpy(&uiOffset, pData + header.mp_uiEntryTableOffset + 4u * static_cast<uint32_t>(i), 4);
+    uint32_t uiHash;
+    uint32_t uiPage;
+    std::memcpy(&uiHash, file.data() + uiOffset, 4);
+    std::memcpy(&uiPage, file.data() + uiOffset + 4, 4);
+    auto it = byHash.find(uiHash);
+    std::snprintf(szLine, sizeof(szLine),
+                  "0x%08X %-32s page %u uv (%.6f, %.6f)-(%.6f, %.6f) size %gx%g frame %gx%g anchor (%g, %g)\n", uiHash,
+                  it != byHash.end() ? it->second.c_str() : "?", uiPage, floatAt(file, uiOffset + 8),
+                  floatAt(file, uiOffset + 12), floatAt(file, uiOffset + 16), floatAt(file, uiOffset + 20),
+                  floatAt(file, uiOffset + 24), floatAt(file, uiOffset + 28), floatAt(file, uiOffset + 32),
+                  floatAt(file, uiOffset + 36), floatAt(file, uiOffset + 40), floatAt(file, uiOffset + 44));
+    *pText += szLine;
+  }
+  return true;
+}
+
+bool AtlasMakeContent(const std::string& descriptionPath, const std::string& outDir, const std::string& scratchDir,
+                      std::string* pManifestLines, std::string* pError) {
+  std::string text;
+  if (!ToolReadTextSource(descriptionPath, &text, pError)) {
+    return false;
+  }
+  nlohmann::json description;
+  try {
+    description = nlohmann::json::parse(text, nullptr, true, true);
+  } catch (const nlohmann::json::parse_error& error) {
+    // The byte the parser stopped at, as a line and column.
+    size_t uiLine = 1;
+    size_t uiColumn = 1;
+    for (size_t i = 0; i + 1 < error.byte && i < text.size(); ++i) {
+      if (text[i] == '\n') {
+        ++uiLine;
+        uiColumn = 1;
+      } else {
+        ++uiColumn;
+      }
+    }
+    *pError = descriptionPath + ":" + std::to_string(uiLine) + ":" + std::to_string(uiColumn) + ": error: " + error.what();
+    return false;
+  }
+  try {
+    if (!description.is_object()) throw SJsonError{"", "the description is an object"};
+    const nlohmann::json images = description.value("images", nlohmann::json::array());
+    for (size_t i = 0; i < images.size(); ++i) {
+      const std::string where = "/images/" + std::to_string(i);
+      const std::string path = pathField(images[i], "path", where);
+      if (!isImageFile(path)) throw SJsonError{where + "/path", "\"" + path + "\" is not a .png, .bmp or .tga file"};
+      const SAtlasImage image = synthesize(images[i], where);
+      const std::string file = outDir + "/" + path;
+      if (!AtlasWriteImage(file, image, pError)) return false;
+      *pManifestLines +=
+          "file " + ToolQuoteWord(path) + " " + ToolQuoteWord(file) + " " + flagsOf(images[i], where) + "\n";
+    }
+    const nlohmann::json atlases = description.value("atlases", nlohmann::json::array());
+    for (size_t i = 0; i < atlases.size(); ++i) {
+      const std::string where = "/atlases/" + std::to_string(i);
+      const nlohmann::json& atlas = atlases[i];
+      const std::string name = pathField(atlas, "name", where);
+      const std::string folder = pathField(atlas, "folder", where);
+      const std::string flags = flagsOf(atlas, where);
+      const std::string sourceDir = scratchDir + "/" + name;
+      std::error_code error;
+      fs::remove_all(sourceDir, error);
+      fs::create_directories(sourceDir, error);
+      const nlohmann::json atlasImages = atlas.value("images", nlohmann::json::array());
+      for (size_t j = 0; j < atlasImages.size(); ++j) {
+        const std::string imageWhere = where + "/images/" + std::to_string(j);
+        const std::string imageName = pathField(atlasImages[j], "path", imageWhere);
+        if (!AtlasWriteImage(sourceDir + "/" + imageName + ".png", synthesize(atlasImages[j], imageWhere), pError)) {
+          return false;
+        }
+      }
+      std::vector<std::string> written;
+      if (!AtlasPackFolder(sourceDir, outDir + "/" + folder, name, SAtlasPackOptions{}, &written, pError)) return false;
+      // Pages are stored plain (PNG does not shrink); the flags are the table's.
+      for (const std::string& file : written) {
+        const bool bTable = lowerExtension(file) == ".atf";
+        *pManifestLines += "file " + ToolQuoteWord(folder + "/" + fs::path(file).filename().string()) + " " +
+                           ToolQuoteWord(file) + " " + (bTable ? flags : std::string("plain")) + "\n";
+      }
+    }
+  } catch (const SJsonError& error) {
+    *pError = descriptionPath + ": " + error.where + ": error: " + error.message;
+    return false;
+  } catch (const nlohmann::json::exception& error) {
+    *pError = descriptionPath + ": error: " + error.what();
+    return false;
+  }
+  return true;
+}
