@@ -86,7 +86,7 @@ TEST(SbankcTool, SynthesizesBuildsListsAndDumps) {
 // The bank the build packs for the game passes the engine's checks and holds the game's cues.
 TEST(SbankcTool, TheGamesBankDumpsThroughTheEngine) {
   std::string output;
-  ASSERT_EQ(run(std::string("dump ") + KV_CONTENT_BANK, &output), 0) << output;
+  ASSERT_EQ(run("dump " + KvTestShellQuote(KV_CONTENT_BANK), &output), 0) << output;
   const nlohmann::json dump = nlohmann::json::parse(output);
   std::vector<unsigned int> hashes;
   for (const nlohmann::json& cue : dump["cues"]) {
@@ -188,7 +188,7 @@ TEST(SbankcTool, BuildsListsAndDumpsTrackData) {
 // The music's track data the build packs for the game dumps through the engine: a bar and a beat track.
 TEST(SbankcTool, TheGamesTrackDataDumpsThroughTheEngine) {
   std::string output;
-  ASSERT_EQ(run(std::string("dump-track ") + KV_CONTENT_TRACK_DATA, &output), 0) << output;
+  ASSERT_EQ(run("dump-track " + KvTestShellQuote(KV_CONTENT_TRACK_DATA), &output), 0) << output;
   const nlohmann::json dump = nlohmann::json::parse(output);
   ASSERT_EQ(dump["tracks"].size(), 2u);
   EXPECT_EQ(dump["tracks"][0]["id"], KvStrHash("Bar"));
