@@ -27,6 +27,8 @@ find_package(Threads REQUIRED)
 find_package(GTest REQUIRED)
 find_package(benchmark QUIET)
 find_package(ZLIB REQUIRED)
+# The tools' JSON dumps and the data-script benchmark's baseline.
+find_package(nlohmann_json 3 REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CRYPTOPP REQUIRED IMPORTED_TARGET libcrypto++)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)

@@ -10,6 +10,7 @@
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Code/System/GAMEGameSpecificSaveGameUtility.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -39,6 +40,7 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Platform/Win32/Win32Files.h"
 #include "Platform/Win32/Win32Time.h"
 
 E_GAME_MODE g_eCurrentGameMode = E_GAME_MODE_NONE;
@@ -90,6 +92,15 @@ void processPlayerMappers() {
       pMapper->process(static_cast<u8>(uiPlayer));
     }
   }
+}
+
+// The game cannot start without its engine string table: says so in a message box (on standard error when no
+// display is there), naming the file that is missing or damaged and what happened to the main archive.
+void tellWhyTheGameCannotStart(const char* pTableProblem, const char* pArchiveProblem) {
+  char szText[2 * gc_uiMAX_MESSAGE_LEN + 128];
+  KvSNPrintf(szText, sizeof(szText), "The game cannot start: %s.%s%s", pTableProblem,
+             pArchiveProblem[0] != '\0' ? " The main archive was not loaded: " : "", pArchiveProblem);
+  MessageBoxA(nullptr, szText, "Grindlow", MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -174,9 +185,15 @@ i32 ClGame::startUp() {
   ClMagFileIO::initRefPool();
   step("ClMagFileIO::loadTOC RWN");
   GameSpecificRegisterArchiveKeys();
+  // Without its main archive the game may still run from loose files; what went wrong is told if it cannot.
+  char szArchiveProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
   if (ClMagFileIO::loadTOC(gc_pszMAIN_ARCHIVE)) {
     step("ClMagFileIO::loadDataFile RWN");
-    ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
+    if (!ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE))) {
+      KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
+    }
+  } else {
+    KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
   }
   step("ClAsyncAssetLoaderMgr::initialize");
   ClAsyncAssetLoaderMgr::initialize();
@@ -202,7 +219,11 @@ i32 ClGame::startUp() {
   step("ClDiffMgr::initialize");
   ClDiffMgr::initialize();
   step("KvLangID::loadStringTable Win32");
-  KvLangID::loadStringTable("Win32");
+  if (!KvLangID::loadStringTable("Win32")) {
+    tellWhyTheGameCannotStart(KvLangID::getLastError(), szArchiveProblem);
+    g_pCurrentGameMode = nullptr;
+    return 0;
+  }
   // The profile's video options replace these defaults in the second stage.
   step("graphics options FULLSCREEN 0, VSYNC 1");
   if (!ClGraphics::mp_graphicsOptionsDict.isInitialized()) {

@@ -17,6 +17,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Tools/Common/ToolFiles.h"
+#include "Tools/Common/ToolText.h"
 
 namespace fs = std::filesystem;
 
@@ -477,8 +478,7 @@ bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>&
 bool AtlasMakeContent(const std::string& descriptionPath, const std::string& outDir, const std::string& scratchDir,
                       std::string* pManifestLines, std::string* pError) {
   std::string text;
-  if (!ToolReadFile(descriptionPath, &text)) {
-    *pError = descriptionPath + ": error: cannot open the file";
+  if (!ToolReadTextSource(descriptionPath, &text, pError)) {
     return false;
   }
   nlohmann::json description;
@@ -509,7 +509,8 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       const SAtlasImage image = synthesize(images[i], where);
       const std::string file = outDir + "/" + path;
       if (!AtlasWriteImage(file, image, pError)) return false;
-      *pManifestLines += "file " + path + " " + file + " " + flagsOf(images[i], where) + "\n";
+      *pManifestLines +=
+          "file " + ToolQuoteWord(path) + " " + ToolQuoteWord(file) + " " + flagsOf(images[i], where) + "\n";
     }
     const nlohmann::json atlases = description.value("atlases", nlohmann::json::array());
     for (size_t i = 0; i < atlases.size(); ++i) {
@@ -554,8 +555,8 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       // Pages are stored plain (PNG does not shrink); the flags are the table's.
       for (const std::string& file : written) {
         const bool bTable = lowerExtension(file) == ".atf";
-        *pManifestLines += "file " + folder + "/" + fs::path(file).filename().string() + " " + file + " " +
-                           (bTable ? flags : std::string("plain")) + "\n";
+        *pManifestLines += "file " + ToolQuoteWord(folder + "/" + fs::path(file).filename().string()) + " " +
+                           ToolQuoteWord(file) + " " + (bTable ? flags : std::string("plain")) + "\n";
       }
     }
   } catch (const SJsonError& error) {

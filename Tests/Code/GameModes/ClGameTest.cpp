@@ -73,6 +73,7 @@ class GameTopLevel : public ::testing::Test {
     const std::string dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir + "/Data");
     std::filesystem::current_path(dir + "/Data");
+    KvTestProvideEngineStringTable(dir + "/Data");
     setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
     ASSERT_TRUE(SteamAPI_Init());
     g_bReturnToFrontEnd = 0;
