@@ -16,11 +16,12 @@
 //    presenting; Stop halts both, keeps the position and returns once the streaming thread has let go of the
 //    presenter. The clock is the sound renderer's (the samples the audio output has played) or, for a movie without
 //    sound, the wall clock.
-//  - One streaming thread per graph reads and decodes; each video frame that falls due against the clock is
-//    converted into the renderer's surface and handed to the program's presenter (VMR9.h); frames that are late
-//    while a later one is also due are dropped. Sound goes to its own SDL audio device, or, when none can be opened
-//    (no audio driver, or a driver that opens one device only), to a null output that plays it silently in real
-//    time, so the clock still runs.
+//  - Two threads per graph while it runs: the decoding thread reads and decodes ahead (video frames into a queue,
+//    sound into the output); the streaming thread converts each video frame that falls due against the clock into
+//    the renderer's surface and hands it to the program's presenter (VMR9.h), so decoding goes on while the
+//    presenter waits for its frame to be shown. Frames that are late while a later one is also due are dropped.
+//    Sound goes to an SDL audio device of its own, or, when none can be opened (no audio driver, or a driver that
+//    opens one device only), to a null output that plays it silently in real time, so the clock still runs.
 //  - The end of the last stream queues EC_COMPLETE; a read error or a truncated file ends the streams where the
 //    data ends. Each queued event posts the notify window's message (SetNotifyWindow) through the Win32 stand-in.
 //

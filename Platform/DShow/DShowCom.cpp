@@ -42,6 +42,7 @@ bool g_bOutputSet = false;
 bool g_bFaultsSet = false;
 EDShowAudioOutput g_eOutput = EDShowAudioOutput::Device;
 SDShowFaults g_faults;
+bool g_bFreeRunning = false;
 std::mutex g_observerMutex;
 DShowAudioObserver g_pfnObserver = nullptr;
 void* g_pObserverUser = nullptr;
@@ -93,6 +94,11 @@ SDShowFaults currentFaults() {
   return g_faults;
 }
 
+bool freeRunning() {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  return g_bFreeRunning;
+}
+
 void notifyAudioObserver(const std::int16_t* pBlock, unsigned int uiFrames, int iRate, SteadyClock::time_point t,
                          double dMediaTime) {
   std::lock_guard<std::mutex> lock(g_observerMutex);
@@ -139,10 +145,16 @@ void DShowTestSetFaults(const SDShowFaults& faults) {
   g_bFaultsSet = true;
 }
 
+void DShowTestSetFreeRunning(bool bFreeRunning) {
+  std::lock_guard<std::mutex> lock(g_configMutex);
+  g_bFreeRunning = bFreeRunning;
+}
+
 void DShowTestReset() {
   {
     std::lock_guard<std::mutex> lock(g_configMutex);
     g_bConfigRead = false;
+    g_bFreeRunning = false;
     g_bOutputSet = false;
     g_bFaultsSet = false;
   }

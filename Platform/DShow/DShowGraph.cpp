@@ -259,29 +259,32 @@ void CGraph::setRunningLocked(bool bRunning) {
 void CGraph::startStreamingLocked(std::unique_lock<std::mutex>&) {
   findStreamsLocked(&mp_pSource, &mp_pVMR, &mp_pSound);
   m_faults = currentFaults();
+  m_bFreeRunning = freeRunning();
   if (mp_pSource != nullptr) mp_pSource->AddRef();
   if (mp_pVMR != nullptr) mp_pVMR->AddRef();
   if (mp_pSound != nullptr) mp_pSound->AddRef();
   m_bThreadQuit = false;
   if (mp_pSource != nullptr) {
-    m_thread = std::thread(&CGraph::streamingThread, this);
+    m_decodeThread = std::thread(&CGraph::decodingThread, this);
+    m_presentThread = std::thread(&CGraph::presentingThread, this);
   }
 }
 
 void CGraph::stopStreaming(std::unique_lock<std::mutex>& lock) {
-  if (m_thread.joinable()) {
+  if (m_decodeThread.joinable()) {
     m_bThreadQuit = true;
     m_wake.notify_all();
     lock.unlock();
     // A presenter waiting for its frame to be shown returns once presenting has stopped.
     if (mp_pVMR != nullptr) mp_pVMR->stopPresenting();
     lock.lock();
-    const bool bLetGo = m_wake.wait_for(lock, gc_STOP_WAIT, [this] { return !m_bThreadBusy; });
+    const bool bLetGo = m_wake.wait_for(lock, gc_STOP_WAIT, [this] { return !m_bPresentBusy && !m_bDecodeBusy; });
     if (!bLetGo) {
       std::fprintf(stderr, "DirectShow stand-in: the presenter holds the streaming thread; waiting for it\n");
     }
     lock.unlock();
-    m_thread.join();
+    m_decodeThread.join();
+    m_presentThread.join();
     lock.lock();
   }
   setRunningLocked(false);
@@ -367,7 +370,6 @@ void CGraph::seekLocked(double dSeconds) {
     if (mp_pSound != nullptr && mp_pSound->output() != nullptr) mp_pSound->output()->flush(dSeconds);
   }
   m_videoQueue.clear();
-  m_audioScratch.clear();
   m_wallClock.reset(dSeconds);
   m_wallClock.setRunning(m_eState == State_Running, SteadyClock::now());
   m_dStartPosition = dSeconds;
@@ -388,8 +390,8 @@ HRESULT CGraph::SetPositions(LONGLONG* pCurrent, DWORD dwCurrentFlags, LONGLONG*
     return E_INVALIDARG;
   }
   dTarget = std::max(dTarget, 0.0);
-  if (m_thread.joinable()) {
-    // The streaming thread owns the movie while it runs: it seeks at its next step.
+  if (m_decodeThread.joinable()) {
+    // The decoding thread owns the movie while it runs: it seeks at its next step.
     m_bSeekPending = true;
     m_dSeekTarget = dTarget;
     m_wake.notify_all();
@@ -491,16 +493,14 @@ bool CGraph::decodeAheadNeededLocked() const {
 
 bool CGraph::finishedLocked(SteadyClock::time_point now) const {
   if (!mp_pSource->movie()->atEnd() || !m_videoQueue.empty()) return false;
+  if (m_bFreeRunning) return true;
   CAudioOutput* pOutput = mp_pSound != nullptr ? mp_pSound->output() : nullptr;
   if (pOutput != nullptr) return pOutput->finished() && pOutput->clock(now) >= m_dEndTime;
   return mp_pVMR == nullptr || m_wallClock.clock(now) >= m_dEndTime;
 }
 
-void CGraph::streamingThread() {
+void CGraph::decodingThread() {
   CMovie* pMovie = mp_pSource->movie();
-  LONG lAspectX = 0;
-  LONG lAspectY = 0;
-  pMovie->aspectRatio(&lAspectX, &lAspectY);
   std::deque<SVideoFrame> decoded;
   std::vector<std::int16_t> audio;
   std::unique_lock<std::mutex> lock(m_mutex);
@@ -508,56 +508,68 @@ void CGraph::streamingThread() {
     if (m_bSeekPending) {
       m_bSeekPending = false;
       seekLocked(m_dSeekTarget);
+      m_wake.notify_all();
       continue;
     }
-    if (m_eState == State_Stopped) {
-      m_wake.wait(lock);
+    if (m_eState == State_Stopped || !decodeAheadNeededLocked()) {
+      // The sound drains without telling: look again soon.
+      m_wake.wait_for(lock, gc_IDLE_WAIT);
       continue;
     }
     CAudioOutput* pOutput = mp_pSound != nullptr ? mp_pSound->output() : nullptr;
-    if (decodeAheadNeededLocked()) {
-      m_bThreadBusy = true;
-      lock.unlock();
-      double dAudioPts = 0.0;
-      const bool bMore = pMovie->decodeStep(&decoded, &audio, &dAudioPts);
-      if (pOutput != nullptr && !audio.empty()) pOutput->queue(audio.data(), audio.size() / 2, dAudioPts);
-      if (!bMore && pOutput != nullptr) pOutput->setEndOfStream();
-      audio.clear();
-      lock.lock();
-      m_bThreadBusy = false;
-      m_wake.notify_all();
-      if (m_bSeekPending) {
-        decoded.clear();
-        continue;
-      }
+    m_bDecodeBusy = true;
+    lock.unlock();
+    double dAudioPts = 0.0;
+    const bool bMore = pMovie->decodeStep(&decoded, &audio, &dAudioPts);
+    if (pOutput != nullptr && !audio.empty()) pOutput->queue(audio.data(), audio.size() / 2, dAudioPts);
+    if (!bMore && pOutput != nullptr) pOutput->setEndOfStream();
+    audio.clear();
+    lock.lock();
+    m_bDecodeBusy = false;
+    if (m_bSeekPending) {
+      decoded.clear();
+    } else {
       for (SVideoFrame& frame : decoded) {
         m_dEndTime = std::max(m_dEndTime, frame.dPts + frame.dDuration);
         if (mp_pVMR != nullptr) m_videoQueue.push_back(std::move(frame));
       }
       decoded.clear();
-      continue;
     }
+    m_wake.notify_all();
+  }
+  m_bDecodeBusy = false;
+  m_wake.notify_all();
+}
+
+void CGraph::presentingThread() {
+  LONG lAspectX = 0;
+  LONG lAspectY = 0;
+  mp_pSource->movie()->aspectRatio(&lAspectX, &lAspectY);
+  std::unique_lock<std::mutex> lock(m_mutex);
+  while (!m_bThreadQuit) {
     const SteadyClock::time_point now = SteadyClock::now();
     const bool bStalled = m_faults.uiStallAfterFrames > 0 && m_uiPresented >= m_faults.uiStallAfterFrames;
     auto wait = std::chrono::duration_cast<SteadyClock::duration>(gc_IDLE_WAIT);
-    if (m_eState == State_Running && !m_videoQueue.empty() && !bStalled) {
-      const double dClock = positionLocked(now);
+    if (m_eState == State_Running && !m_videoQueue.empty() && !bStalled && !m_bSeekPending) {
       const SVideoFrame& front = m_videoQueue.front();
+      const double dClock = m_bFreeRunning ? front.dPts : positionLocked(now);
       if (front.dPts <= dClock + gc_dDUE_TOLERANCE) {
         if (dClock - front.dPts > gc_dLATE && m_videoQueue.size() > 1 && m_videoQueue[1].dPts <= dClock) {
           m_videoQueue.pop_front();
           ++m_uiDropped;
+          m_wake.notify_all();
           continue;
         }
         SVideoFrame frame = std::move(m_videoQueue.front());
         m_videoQueue.pop_front();
+        m_wake.notify_all();
         CVMRFilter* pVMR = mp_pVMR;
-        m_bThreadBusy = true;
+        m_bPresentBusy = true;
         lock.unlock();
         const bool bShown = pVMR->presentFrame(frame, lAspectX, lAspectY);
         frame.pFrame.reset();
         lock.lock();
-        m_bThreadBusy = false;
+        m_bPresentBusy = false;
         m_wake.notify_all();
         if (bShown) ++m_uiPresented;
         continue;
@@ -565,14 +577,14 @@ void CGraph::streamingThread() {
       wait = std::min(wait, std::chrono::duration_cast<SteadyClock::duration>(
                                 std::chrono::duration<double>(front.dPts - dClock)));
     }
-    if (m_eState == State_Running && !m_bCompleted && !bStalled && finishedLocked(now)) {
+    if (m_eState == State_Running && !m_bCompleted && !bStalled && !m_bSeekPending && finishedLocked(now)) {
       m_bCompleted = true;
       queueEventLocked(EC_COMPLETE, 0, 0);
       continue;
     }
     m_wake.wait_for(lock, wait);
   }
-  m_bThreadBusy = false;
+  m_bPresentBusy = false;
   m_wake.notify_all();
 }
 

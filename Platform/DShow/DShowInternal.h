@@ -35,6 +35,7 @@ double steadySeconds(SteadyClock::time_point t);
 
 EDShowAudioOutput chosenAudioOutput();
 SDShowFaults currentFaults();
+bool freeRunning();
 void notifyAudioObserver(const std::int16_t* pBlock, unsigned int uiFrames, int iRate, SteadyClock::time_point t,
                          double dMediaTime);
 
@@ -121,7 +122,7 @@ class CFrameConverter {
 
 // --- Sound out and the movie clock ---
 
-// The sound renderer's output: interleaved 16-bit stereo at the movie's rate, queued by the streaming thread and
+// The sound renderer's output: interleaved 16-bit stereo at the movie's rate, queued by the decoding thread and
 // played by an SDL audio device (its callback) or by a null output thread in real time. It keeps the movie
 // clock: the media time being heard, from the frames played and the time of the last hand-over, going on with the
 // wall clock once the last queued frame has been heard after the end of the stream.
@@ -324,8 +325,8 @@ class CSoundRenderer final : public CFilter {
   LONG m_lVolume = 0;
 };
 
-// The filter graph manager with its control, event, seeking, position and audio interfaces, and the streaming
-// thread.
+// The filter graph manager with its control, event, seeking, position and audio interfaces, the decoding thread
+// and the streaming thread.
 class CGraph final : public IFilterGraph2,
                      public IMediaControl,
                      public IMediaEventEx,
@@ -383,17 +384,20 @@ class CGraph final : public IFilterGraph2,
   void queueEventLocked(LONG lCode, LONG_PTR lParam1, LONG_PTR lParam2);
   double positionLocked(SteadyClock::time_point now) const;
   void setRunningLocked(bool bRunning);
-  // Stopped -> paused: the streaming thread starts.
+  // Stopped -> paused: the decoding and streaming threads start.
   void startStreamingLocked(std::unique_lock<std::mutex>& lock);
   void stopStreaming(std::unique_lock<std::mutex>& lock);
   void seekLocked(double dSeconds);
-  void streamingThread();
+  // Reads and decodes ahead: video frames into the queue, sound into the output.
+  void decodingThread();
+  // Hands each frame over when it falls due (the streaming thread the presenter is called on); signals the end.
+  void presentingThread();
   bool decodeAheadNeededLocked() const;
   bool finishedLocked(SteadyClock::time_point now) const;
 
   std::atomic<ULONG> m_uiRefs{1};
   mutable std::mutex m_mutex;
-  std::condition_variable m_wake;   // the streaming thread's wake-up
+  std::condition_variable m_wake;   // the two threads' wake-up
   std::condition_variable m_event;  // GetEvent's wait
   std::vector<SFilterEntry> m_filters;
   std::deque<SEvent> m_events;
@@ -406,13 +410,14 @@ class CGraph final : public IFilterGraph2,
   CSourceFilter* mp_pSource = nullptr;
   CVMRFilter* mp_pVMR = nullptr;
   CSoundRenderer* mp_pSound = nullptr;
-  std::thread m_thread;
+  std::thread m_decodeThread;
+  std::thread m_presentThread;
   bool m_bThreadQuit = false;
-  bool m_bThreadBusy = false;        // the thread is reading, decoding or presenting outside the lock
+  bool m_bDecodeBusy = false;        // the decoding thread reads or decodes outside the lock
+  bool m_bPresentBusy = false;       // the streaming thread converts or presents outside the lock
   bool m_bSeekPending = false;
   double m_dSeekTarget = 0.0;
   std::deque<SVideoFrame> m_videoQueue;
-  std::vector<std::int16_t> m_audioScratch;
   CWallClock m_wallClock;
   double m_dStartPosition = 0.0;     // the media time playing (re)starts from
   double m_dEndTime = 0.0;           // the end of the last video frame decoded
@@ -420,6 +425,7 @@ class CGraph final : public IFilterGraph2,
   std::uint32_t m_uiPresented = 0;
   std::uint32_t m_uiDropped = 0;
   SDShowFaults m_faults;
+  bool m_bFreeRunning = false;
 };
 
 }  // namespace DShowInternal

@@ -24,6 +24,9 @@ struct SDShowFaults {
 // Replace the environment's choice for graphs made from now on; DShowTestReset returns to the environment.
 void DShowTestSetAudioOutput(EDShowAudioOutput eOutput);
 void DShowTestSetFaults(const SDShowFaults& faults);
+// Graphs started from now on hand every frame over as soon as it is decoded, without waiting for the clock, and
+// end when the data ends (throughput measurements). DShowTestReset turns it off.
+void DShowTestSetFreeRunning(bool bFreeRunning);
 void DShowTestReset();
 
 // What a graph's streaming thread has done so far.

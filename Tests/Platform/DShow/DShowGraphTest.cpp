@@ -12,17 +12,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// Waits with Win32 sleeps until the condition holds or the time is up.
-template <typename Condition>
-bool waitUntil(Condition condition, double dSeconds) {
-  const Clock::time_point start = Clock::now();
-  while (!condition()) {
-    if (secondsSince(start) > dSeconds) return false;
-    Sleep(2);
-  }
-  return true;
-}
-
 TEST(DShowObjects, ClassesInterfacesAndIdentity) {
   DShowTestReset();
   IUnknown* pUnknown = nullptr;
@@ -265,7 +254,8 @@ TEST_F(DShowGraphTest, StopReleasesABlockedPresenterAndKeepsThePosition) {
   ASSERT_EQ(mp_pControl->Run(), S_OK);
   EXPECT_EQ(mp_pPresenter->m_iStarts.load(), 1);
   ASSERT_TRUE(waitUntil([&] { return mp_pPresenter->m_iPresented.load() >= 1; }, 3.0));
-  Sleep(100);
+  const Clock::time_point held = Clock::now();
+  waitUntil([&] { return secondsSince(held) > 0.1; }, 1.0);
   const Clock::time_point stopStart = Clock::now();
   ASSERT_EQ(mp_pControl->Stop(), S_OK);
   EXPECT_LT(secondsSince(stopStart), 0.5) << "the blocked presenter let go at once";
@@ -285,7 +275,8 @@ TEST_F(DShowGraphTest, StopReleasesABlockedPresenterAndKeepsThePosition) {
   EXPECT_EQ(position(), 0.0);
   mp_pPresenter->m_bHold = false;
   ASSERT_EQ(mp_pControl->Pause(), S_OK);
-  Sleep(150);
+  const Clock::time_point paused = Clock::now();
+  waitUntil([&] { return secondsSince(paused) > 0.15; }, 1.0);
   EXPECT_EQ(mp_pPresenter->m_iPresented.load(), 1) << "paused, nothing is shown";
   EXPECT_EQ(position(), 0.0);
   ASSERT_EQ(mp_pControl->Run(), S_OK);
@@ -369,7 +360,8 @@ TEST_F(DShowGraphTest, TheVolumeScalesTheSoundInHundredthsOfADecibel) {
     EXPECT_EQ(lRead, lVolume);
     peakOf(observed);
     mp_pControl->Run();
-    Sleep(300);
+    const Clock::time_point start = Clock::now();
+    waitUntil([&] { return secondsSince(start) > 0.3; }, 1.0);
     mp_pControl->Pause();
     return peakOf(observed);
   };

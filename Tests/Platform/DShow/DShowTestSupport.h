@@ -98,29 +98,36 @@ class CTestPresenter final : public IVMRSurfaceAllocator9, public IVMRImagePrese
     m_bStopped = true;
     return S_OK;
   }
+  // The frame is read by the test's thread (serve), which holds the device, as the render worker would draw it.
   HRESULT PresentImage(DWORD_PTR, VMR9PresentationInfo* pInfo) override {
-    int iNumber = -1;
+    ++m_iPresented;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      D3DLOCKED_RECT locked{};
-      if (mp_pTexture != nullptr && SUCCEEDED(mp_pTexture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY))) {
-        const DWORD* pRow =
-            reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + locked.Pitch * (m_info.dwHeight / 2));
-        const DWORD uiPixel = pRow[m_info.dwWidth / 2];
-        iNumber = counterPixelClean(uiPixel) ? counterFrameNumber(uiPixel) : -2;
-        mp_pTexture->UnlockRect(0);
-        // Reading took the device's context onto this thread: a Win32 call gives it back.
-        Sleep(0);
-      }
-      m_frames.push_back(iNumber);
-      m_times.push_back(pInfo->rtStart);
+      m_pendingTime = pInfo->rtStart;
+      m_bPending = true;
     }
-    ++m_iPresented;
-    while (m_bHold && !m_bStopped) {
-      // A Win32 sleep, so the device's context is given back while this thread waits.
+    while ((m_bPending.load() || m_bHold.load()) && !m_bStopped.load()) {
+      // A Win32 sleep, as the engine's presenter waits.
       Sleep(1);
     }
     return S_OK;
+  }
+  // The test's thread: reads a waiting frame's number from the centre of the texture and lets its presenter go.
+  void serve() {
+    if (!m_bPending.load()) return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int iNumber = -1;
+    D3DLOCKED_RECT locked{};
+    if (mp_pTexture != nullptr && SUCCEEDED(mp_pTexture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY))) {
+      const DWORD* pRow =
+          reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + locked.Pitch * (m_info.dwHeight / 2));
+      const DWORD uiPixel = pRow[m_info.dwWidth / 2];
+      iNumber = counterPixelClean(uiPixel) ? counterFrameNumber(uiPixel) : -2;
+      mp_pTexture->UnlockRect(0);
+    }
+    m_frames.push_back(iNumber);
+    m_times.push_back(m_pendingTime);
+    m_bPending = false;
   }
 
   std::vector<int> frames() {
@@ -142,6 +149,8 @@ class CTestPresenter final : public IVMRSurfaceAllocator9, public IVMRImagePrese
   VMR9AllocationInfo m_info{};
   std::vector<int> m_frames;
   std::vector<REFERENCE_TIME> m_times;
+  REFERENCE_TIME m_pendingTime = 0;
+  std::atomic<bool> m_bPending{false};
   std::atomic<int> m_iRefs{1};
   std::atomic<int> m_iInitialised{0};
   std::atomic<int> m_iTerminated{0};
@@ -253,9 +262,26 @@ class DShowGraphTest : public D3D9Device {
         mp_pEvent->FreeEventParams(lCode, p1, p2);
         if (lCode == lWanted) return true;
       }
-      Sleep(2);
+      pump();
     }
     return false;
+  }
+
+  // Serves a waiting frame, then sleeps a little (a Win32 sleep, so the device may move).
+  void pump() {
+    if (mp_pPresenter != nullptr) mp_pPresenter->serve();
+    Sleep(1);
+  }
+
+  // Pumps until the condition holds or the time is up.
+  template <typename Condition>
+  bool waitUntil(Condition condition, double dSeconds) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!condition()) {
+      if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > dSeconds) return false;
+      pump();
+    }
+    return true;
   }
 
   double position() {
