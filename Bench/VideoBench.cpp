@@ -34,7 +34,6 @@ extern "C" {
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/Graphics/ClShaderMgr.h"
-#include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Corvane/Stats/ClDiffMgr.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/DShow/DShow.h"
@@ -317,11 +316,7 @@ void BM_Engine_PlayRealTime720p(benchmark::State& state) {
   ClAsyncAssetLoaderMgr::initialize();
   KvTestPrepareGraphics(&g_GAMEGraphicsHooks, "", true, 640, 480);
   ClGraphics::initialize();
-  ClShaderMgr::initialize();
-  ClSignatureMgr::initSignaturePool();
-  ClSignatureMgr::initTexSetPool();
-  ClSignatureMgr::initialize();
-  ClSignatureMgr::mp_bInitialized = 1;
+  KvTestStartShadersAndSignatures();
   ClShaderMgr::createShader(gc_pGAME_VIDEO_SHADER);
   ClDiffMgr::mp_bInitialized = true;
   ClFullScreenFMVPlayer_Win32::initialize();
@@ -352,11 +347,7 @@ void BM_Engine_PlayRealTime720p(benchmark::State& state) {
   ClFullScreenFMVPlayer_Win32::close();
   GAMEReleaseVideoFrameObjects();
   ClDiffMgr::mp_bInitialized = false;
-  ClGraphics::endSignature();
-  ClSignatureMgr::termSignaturePool();
-  ClSignatureMgr::termTexSetPool();
-  ClSignatureMgr::mp_bInitialized = 0;
-  ClShaderMgr::terminate();
+  KvTestStopShadersAndSignatures();
   ClAsyncAssetLoaderMgr::terminate();
   KvTestStopGraphics();
   KvTestStopFileIO();

@@ -58,16 +58,7 @@ HRESULT ClVRM9Allocator::InitializeDevice(DWORD_PTR dwUserID, VMR9AllocationInfo
                                         mode.Format, D3DPOOL_DEFAULT, &pD3DTexture, nullptr);
   ClTexture* pTexture = new ClTexture();
   pTexture->setD3DTexture(pD3DTexture);
-  ClTexture* pOld = nullptr;
-  {
-    ClScopedMutexLock lock(m_textureLock);
-    pOld = mp_pTexture;
-    mp_pTexture = pTexture;
-  }
-  if (pOld != nullptr) {
-    if (ClSignatureMgr::mp_bInitialized) ClSignatureMgr::releaseTexture(pOld);
-    delete pOld;
-  }
+  replaceTexture(pTexture);
   return S_OK;
 }
 
@@ -76,17 +67,19 @@ HRESULT ClVRM9Allocator::TerminateDevice(DWORD_PTR) {
   return S_OK;
 }
 
-void ClVRM9Allocator::destroyTexture() {
-  ClTexture* pTexture = nullptr;
+void ClVRM9Allocator::destroyTexture() { replaceTexture(nullptr); }
+
+void ClVRM9Allocator::replaceTexture(ClTexture* pTexture) {
+  ClTexture* pOld = nullptr;
   {
     ClScopedMutexLock lock(m_textureLock);
-    pTexture = mp_pTexture;
-    mp_pTexture = nullptr;
+    pOld = mp_pTexture;
+    mp_pTexture = pTexture;
   }
-  if (pTexture != nullptr) {
+  if (pOld != nullptr) {
     // Signatures made for drawing the frames must not outlive the texture they name.
-    if (ClSignatureMgr::mp_bInitialized) ClSignatureMgr::releaseTexture(pTexture);
-    delete pTexture;
+    if (ClSignatureMgr::mp_bInitialized) ClSignatureMgr::releaseTexture(pOld);
+    delete pOld;
   }
 }
 

@@ -67,6 +67,8 @@ class ClVRM9Allocator : public IVMRSurfaceAllocator9, public IVMRImagePresenter9
  private:
   // Sets the frame state to the value unless it is "stopped" (under the frame lock); returns the state it found.
   i32 setFrameStateUnlessStopped(i32 iState);
+  // Puts the texture (or none) in place under the texture lock and destroys the one it replaces.
+  void replaceTexture(ClTexture* pTexture);
 
   std::atomic<i32> m_iRefCount{1};
   u32 m_uiUserID = 0;

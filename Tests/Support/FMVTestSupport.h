@@ -14,8 +14,6 @@
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/Graphics/ClGraphics.h"
-#include "Corvane/Graphics/ClShaderMgr.h"
-#include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/DShow/DShowTest.h"
 #include "Tests/Support/GraphicsTestSupport.h"
@@ -39,11 +37,7 @@ class FMVTestBase : public ::testing::Test {
     KvTestStartFileIO();
     ClAsyncAssetLoaderMgr::initialize();
     KvTestStartGraphics(pHooks, settings);
-    ClShaderMgr::initialize();
-    ClSignatureMgr::initSignaturePool();
-    ClSignatureMgr::initTexSetPool();
-    ClSignatureMgr::initialize();
-    ClSignatureMgr::mp_bInitialized = 1;
+    KvTestStartShadersAndSignatures();
     ClFullScreenFMVPlayer_Win32::initialize();
     m_bStarted = true;
   }
@@ -51,11 +45,7 @@ class FMVTestBase : public ::testing::Test {
   void TearDown() override {
     if (!m_bStarted) return;
     ClFullScreenFMVPlayer_Win32::close();
-    ClGraphics::endSignature();
-    ClSignatureMgr::termSignaturePool();
-    ClSignatureMgr::termTexSetPool();
-    ClSignatureMgr::mp_bInitialized = 0;
-    ClShaderMgr::terminate();
+    KvTestStopShadersAndSignatures();
     ClAsyncAssetLoaderMgr::terminate();
     if (ClGraphics::mp_pDevice != nullptr) {
       EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);

@@ -125,6 +125,18 @@ class D3DXEffectTest : public D3D9Device {
     return pTexture;
   }
 
+  // Clears to blue and draws the 32 x 32 quad at the top left through the effect's one pass with the texture.
+  void drawPremultipliedQuad(ID3DXEffect* pEffect, IDirect3DBaseTexture9* pTexture) {
+    ASSERT_EQ(pEffect->SetTexture("g_tDiffuse", pTexture), D3D_OK);
+    mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
+    UINT uiPasses = 0;
+    pEffect->Begin(&uiPasses, 0);
+    pEffect->BeginPass(0);
+    drawTexturedRect(0, 0, 32, 32, 0.5f, gc_uiWHITE);
+    pEffect->EndPass();
+    pEffect->End();
+  }
+
   void setPixelProjection(ID3DXEffect* pEffect) {
     D3DXMATRIX wvp;
     static_cast<D3DMATRIX&>(wvp) = pixelProjection(static_cast<float>(gc_uiW), static_cast<float>(gc_uiH));
@@ -273,14 +285,7 @@ TEST_F(D3DXEffectTest, PremultipliedTexturedQuadDrawsItsTexels) {
   ASSERT_NE(pEffect, nullptr);
   setPixelProjection(pEffect);
   IDirect3DTexture9* pTexture = makeTexture(2, 2, {0xFFFF0000u, 0xFF00FF00u, 0x80808080u, 0x00000000u});
-  ASSERT_EQ(pEffect->SetTexture("g_tDiffuse", pTexture), D3D_OK);
-  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
-  UINT uiPasses = 0;
-  pEffect->Begin(&uiPasses, 0);
-  pEffect->BeginPass(0);
-  drawTexturedRect(0, 0, 32, 32, 0.5f, gc_uiWHITE);
-  pEffect->EndPass();
-  pEffect->End();
+  drawPremultipliedQuad(pEffect, pTexture);
   EXPECT_EQ(pixel(4, 4), gc_uiRED);
   EXPECT_EQ(pixel(27, 4), gc_uiGREEN);
   EXPECT_TRUE(nearColor(pixel(4, 27), 0xFF8080FFu, 2)) << std::hex << pixel(4, 27);
@@ -614,14 +619,7 @@ TEST_F(D3DXEffectTest, UpdateSurfaceCopiesReachTheTextureOnTheDrawingThread) {
 
   ID3DXEffect* pEffect = create(premultipliedEffect());
   setPixelProjection(pEffect);
-  pEffect->SetTexture("g_tDiffuse", pTarget);
-  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
-  UINT uiPasses = 0;
-  pEffect->Begin(&uiPasses, 0);
-  pEffect->BeginPass(0);
-  drawTexturedRect(0, 0, 32, 32, 0.5f, gc_uiWHITE);
-  pEffect->EndPass();
-  pEffect->End();
+  drawPremultipliedQuad(pEffect, pTarget);
   EXPECT_EQ(pixel(4, 4), gc_uiRED) << "the newer copy replaced the older";
   EXPECT_EQ(pixel(27, 4), gc_uiGREEN);
   EXPECT_EQ(pixel(4, 27), gc_uiGREEN);
