@@ -215,9 +215,16 @@ HRESULT CVMRFilter::SetD3DDevice(IDirect3DDevice9* pDevice, HMONITOR) {
 
 HRESULT CVMRFilter::onConnect(CPin*, CPin* pOutput) {
   auto* pSource = dynamic_cast<CSourceFilter*>(pOutput->filter());
-  std::lock_guard<std::mutex> lock(m_mutex);
-  if (pSource == nullptr || m_dwMode != VMR9Mode_Renderless || mp_pAllocator == nullptr || mp_pDevice == nullptr) {
-    return VFW_E_CANNOT_RENDER;
+  IVMRSurfaceAllocator9* pAllocator = nullptr;
+  DWORD_PTR dwUserID = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (pSource == nullptr || m_dwMode != VMR9Mode_Renderless || mp_pAllocator == nullptr || mp_pDevice == nullptr) {
+      return VFW_E_CANNOT_RENDER;
+    }
+    pAllocator = mp_pAllocator;
+    pAllocator->AddRef();
+    dwUserID = m_dwUserID;
   }
   const CMovie* pMovie = pSource->movie();
   VMR9AllocationInfo info{};
@@ -230,18 +237,35 @@ HRESULT CVMRFilter::onConnect(CPin*, CPin* pOutput) {
   pMovie->aspectRatio(&info.szAspectRatio.cx, &info.szAspectRatio.cy);
   info.szNativeSize = SIZE{pMovie->width(), pMovie->height()};
   DWORD dwBuffers = 1;
-  const HRESULT hr = mp_pAllocator->InitializeDevice(m_dwUserID, &info, &dwBuffers);
+  // The allocator makes its surfaces with the device: outside this filter's lock, which the streaming thread takes.
+  const HRESULT hr = pAllocator->InitializeDevice(dwUserID, &info, &dwBuffers);
+  pAllocator->Release();
   if (FAILED(hr)) return hr;
+  std::lock_guard<std::mutex> lock(m_mutex);
   m_bDeviceInitialised = true;
   return S_OK;
 }
 
 void CVMRFilter::onDisconnect(CPin*) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_bDeviceInitialised && mp_pAllocator != nullptr) mp_pAllocator->TerminateDevice(m_dwUserID);
-  m_bDeviceInitialised = false;
-  if (mp_pStaging != nullptr) mp_pStaging->Release();
-  mp_pStaging = nullptr;
+  IVMRSurfaceAllocator9* pAllocator = nullptr;
+  IDirect3DSurface9* pStaging = nullptr;
+  DWORD_PTR dwUserID = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bDeviceInitialised && mp_pAllocator != nullptr) {
+      pAllocator = mp_pAllocator;
+      pAllocator->AddRef();
+    }
+    dwUserID = m_dwUserID;
+    m_bDeviceInitialised = false;
+    pStaging = mp_pStaging;
+    mp_pStaging = nullptr;
+  }
+  if (pAllocator != nullptr) {
+    pAllocator->TerminateDevice(dwUserID);
+    pAllocator->Release();
+  }
+  if (pStaging != nullptr) pStaging->Release();
 }
 
 void CVMRFilter::startPresenting() {

@@ -375,6 +375,7 @@ void CGraph::seekLocked(double dSeconds) {
   m_dStartPosition = dSeconds;
   m_dEndTime = dSeconds;
   m_bCompleted = false;
+  m_bDecodedAll = false;
 }
 
 HRESULT CGraph::SetPositions(LONGLONG* pCurrent, DWORD dwCurrentFlags, LONGLONG*, DWORD dwStopFlags) {
@@ -480,7 +481,7 @@ SDShowStats CGraph::stats() {
 // --- The streaming thread ---
 
 bool CGraph::decodeAheadNeededLocked() const {
-  if (mp_pSource->movie()->atEnd()) return false;
+  if (m_bDecodedAll) return false;
   if (m_faults.uiStallAfterFrames > 0 && m_uiPresented >= m_faults.uiStallAfterFrames) return false;
   const bool bVideo = mp_pVMR != nullptr;
   CAudioOutput* pOutput = mp_pSound != nullptr ? mp_pSound->output() : nullptr;
@@ -492,7 +493,7 @@ bool CGraph::decodeAheadNeededLocked() const {
 }
 
 bool CGraph::finishedLocked(SteadyClock::time_point now) const {
-  if (!mp_pSource->movie()->atEnd() || !m_videoQueue.empty()) return false;
+  if (!m_bDecodedAll || !m_videoQueue.empty()) return false;
   if (m_bFreeRunning) return true;
   CAudioOutput* pOutput = mp_pSound != nullptr ? mp_pSound->output() : nullptr;
   if (pOutput != nullptr) return pOutput->finished() && pOutput->clock(now) >= m_dEndTime;
@@ -529,6 +530,7 @@ void CGraph::decodingThread() {
     if (m_bSeekPending) {
       decoded.clear();
     } else {
+      m_bDecodedAll = !bMore;
       for (SVideoFrame& frame : decoded) {
         m_dEndTime = std::max(m_dEndTime, frame.dPts + frame.dDuration);
         if (mp_pVMR != nullptr) m_videoQueue.push_back(std::move(frame));

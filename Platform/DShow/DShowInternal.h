@@ -79,7 +79,6 @@ class CMovie {
   // with the media time of its first frame in *pdAudioPts (when pAudio was empty). False at the end of the data
   // (the end of the file, a read error or a truncated file), after the decoders were drained.
   bool decodeStep(std::deque<SVideoFrame>* pVideo, std::vector<std::int16_t>* pAudio, double* pdAudioPts);
-  bool atEnd() const { return m_bEnd; }
   // Goes back to a media time (seconds): the decoders start again from the key frame before it.
   void seek(double dSeconds);
   std::uint32_t decodeErrors() const { return m_uiDecodeErrors; }
@@ -422,6 +421,7 @@ class CGraph final : public IFilterGraph2,
   double m_dStartPosition = 0.0;     // the media time playing (re)starts from
   double m_dEndTime = 0.0;           // the end of the last video frame decoded
   bool m_bCompleted = false;
+  bool m_bDecodedAll = false;        // the decoding thread reached the end of the data (the movie's own flag is its)
   std::uint32_t m_uiPresented = 0;
   std::uint32_t m_uiDropped = 0;
   SDShowFaults m_faults;

@@ -158,6 +158,13 @@ TEST_F(GameVideoFrame, AStalledStreamKeepsItsLastFrameOnScreen) {
 // handed to the audio output (each heard from one output latency after its hand-over, frame by frame in real
 // time); each picture's media time is its frame's presentation time in the file (read with FFmpeg). For every
 // frame as it first reaches the screen the two differ by less than 45 ms.
+// ThreadSanitizer slows every thread down several times over: there the bound only catches gross errors.
+#if defined(__SANITIZE_THREAD__)
+constexpr double gc_dAV_TOLERANCE = 0.1;
+#else
+constexpr double gc_dAV_TOLERANCE = 0.045;
+#endif
+
 struct SAudioBlock {
   double dHandOver;
   double dMediaTime;
@@ -231,7 +238,7 @@ TEST_F(GameVideoFrame, PicturesKeepTimeWithTheSoundOverTenSeconds) {
     if (!bKnown) continue;  // before the first sound was heard
     const double dError = (dFirstPts + iNumber * dFrameTime) - dHeard;
     dWorst = std::max(dWorst, std::fabs(dError));
-    EXPECT_LT(std::fabs(dError), 0.045) << "frame " << iNumber;
+    EXPECT_LT(std::fabs(dError), gc_dAV_TOLERANCE) << "frame " << iNumber;
     if (iMeasured++ == 0) dFirstTime = frame.dTime;
     dLastTime = frame.dTime;
   }

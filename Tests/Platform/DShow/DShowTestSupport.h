@@ -65,19 +65,27 @@ class CTestPresenter final : public IVMRSurfaceAllocator9, public IVMRImagePrese
   ULONG AddRef() override { return ++m_iRefs; }
   ULONG Release() override { return --m_iRefs; }
 
+  // The device is called outside the presenter's lock, which the streaming thread takes.
   HRESULT InitializeDevice(DWORD_PTR, VMR9AllocationInfo* pInfo, DWORD* pBuffers) override {
+    IDirect3DTexture9* pTexture = nullptr;
+    const HRESULT hr = mp_pDevice->CreateTexture(pInfo->dwWidth, pInfo->dwHeight, 1, D3DUSAGE_DYNAMIC,
+                                                 D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pTexture, nullptr);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_info = *pInfo;
     ++m_iInitialised;
     *pBuffers = 1;
-    return mp_pDevice->CreateTexture(pInfo->dwWidth, pInfo->dwHeight, 1, D3DUSAGE_DYNAMIC, D3DFMT_X8R8G8B8,
-                                     D3DPOOL_DEFAULT, &mp_pTexture, nullptr);
+    mp_pTexture = pTexture;
+    return hr;
   }
   HRESULT TerminateDevice(DWORD_PTR) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_iTerminated;
-    if (mp_pTexture != nullptr) mp_pTexture->Release();
-    mp_pTexture = nullptr;
+    IDirect3DTexture9* pTexture = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      ++m_iTerminated;
+      pTexture = mp_pTexture;
+      mp_pTexture = nullptr;
+    }
+    if (pTexture != nullptr) pTexture->Release();
     return S_OK;
   }
   HRESULT GetSurface(DWORD_PTR, DWORD, DWORD, IDirect3DSurface9** ppSurface) override {
@@ -113,9 +121,10 @@ class CTestPresenter final : public IVMRSurfaceAllocator9, public IVMRImagePrese
     return S_OK;
   }
   // The test's thread: reads a waiting frame's number from the centre of the texture and lets its presenter go.
+  // The texture is made and let go on this thread too, so it is read without the presenter's lock, which the
+  // streaming thread takes while this thread holds the device.
   void serve() {
     if (!m_bPending.load()) return;
-    std::lock_guard<std::mutex> lock(m_mutex);
     int iNumber = -1;
     D3DLOCKED_RECT locked{};
     if (mp_pTexture != nullptr && SUCCEEDED(mp_pTexture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY))) {
@@ -125,6 +134,7 @@ class CTestPresenter final : public IVMRSurfaceAllocator9, public IVMRImagePrese
       iNumber = counterPixelClean(uiPixel) ? counterFrameNumber(uiPixel) : -2;
       mp_pTexture->UnlockRect(0);
     }
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_frames.push_back(iNumber);
     m_times.push_back(m_pendingTime);
     m_bPending = false;
