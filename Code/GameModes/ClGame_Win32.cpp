@@ -2,6 +2,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
 #include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Camera/ClTVChannel.h"
@@ -16,6 +17,7 @@
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
+#include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Development/ClLEDMgr.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
@@ -256,6 +258,8 @@ void ClGame::initialize() {
   ClGraphics::initialize();
   step("ClFlipBookMgr::initialize");
   ClFlipBookMgr::initialize();
+  step("ClFullScreenFMVPlayer_Win32::initialize");
+  ClFullScreenFMVPlayer_Win32::initialize();
   step("ClCameraMgr::initialize");
   ClCameraMgr::initialize();
 }
@@ -332,6 +336,9 @@ i32 ClGame::shutDown() {
   ClInputManager::terminate();
   step("ClGeometryDataMgr_WIN32::releaseAll");
   ClGeometryDataMgr_WIN32::releaseAll();
+  step("release the movie player");
+  ClFullScreenFMVPlayer_Win32::close();
+  GAMEReleaseVideoFrameObjects();
   step("destroy TV channel 0's cameras");
   g_aTVChannels[0].terminate();
   step("ClGraphics::terminate");

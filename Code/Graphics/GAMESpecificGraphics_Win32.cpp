@@ -1,5 +1,7 @@
 #include "Code/Graphics/GAMESpecificGraphics_Win32.h"
 
+#include "Code/Graphics/GAMEVideoFrame_Win32.h"
+
 #include <cmath>
 
 #include "Corvane/ADT/KvStrHash.h"
@@ -110,6 +112,11 @@ void ClGAMEGraphicsHooks::blackFrame() {
 void ClGAMEGraphicsHooks::renderFrame() {
   if (!ClDiffMgr::mp_bInitialized || ClDevINI::getInt("NOGFX") == 1) {
     discardFrame();
+    return;
+  }
+  // While a movie shows, only its frame is drawn; the frame's queued work is let go all the same.
+  if (GAMERenderVideoFrame()) {
+    ClDrawPrimitive::freeRendered();
     return;
   }
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;

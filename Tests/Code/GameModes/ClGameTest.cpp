@@ -187,7 +187,7 @@ const SGameStep gc_aShutdownSteps[] = {
     {"ClInputManager::terminate", DONE, ""},
     {"ClShaderMgr::terminate", PENDING, "shaders"},
     {"ClGeometryDataMgr_WIN32::releaseAll", DONE, ""},
-    {"release the movie player", PENDING, "full-screen video"},
+    {"release the movie player", DONE, ""},
     {"destroy TV channel 0's cameras", DONE, ""},
     {"ClGraphics::terminate", DONE, ""},
     {"ClDynamicPool::terminatePair_Game", PENDING, "the second start-up stage, which makes the game's pools"},
