@@ -147,15 +147,21 @@ TEST_F(RenderTargetTest, CreationFailuresStopWithTheSizeAndFormat) {
   SD3D9Faults faults;
   faults.bRenderTargetFails = true;
   D3D9TestSetFaults(faults);
-  EXPECT_KV_FATAL(ClRenderTargetMgr::lockAutoRenderTarget(1, 480, 270), "colour texture of 480x270 in format A8R8G8B8");
-  ClRenderTarget* pFailed = nullptr;
-  (void)pFailed;
+  {
+    ClRenderTarget colour(480, 270, E_RENDER_TARGET_FORMAT_A8R8G8B8, 1);
+    EXPECT_KV_FATAL(colour.create(), "colour texture of 480x270 in format A8R8G8B8");
+    ClRenderTarget depthOnly(64, 32, E_RENDER_TARGET_FORMAT_DEPTH_ONLY, 1);
+    EXPECT_KV_FATAL(depthOnly.create(), "depth-only surface of 64x32 in format NULL");
+  }
   faults = SD3D9Faults{};
   faults.bNoFloatTargets = true;
   D3D9TestSetFaults(faults);
-  ClRenderTargetGroup* pGroup = ClRenderTargetMgr::lockAutoRenderTarget(1, 16, 16);
-  EXPECT_KV_FATAL(pGroup->addRenderTarget(E_RENDER_TARGET_FORMAT_R32F), "NO_FALLBACK_FOR_UNSUPPORTED_RENDER_TARGET_FORMAT");
-  EXPECT_KV_FATAL(pGroup->addRenderTarget(7), "UNKNOWN_RENDER_TARGET_FORMAT");
+  {
+    ClRenderTarget floats(16, 16, E_RENDER_TARGET_FORMAT_R32F, 0);
+    EXPECT_KV_FATAL(floats.create(), "NO_FALLBACK_FOR_UNSUPPORTED_RENDER_TARGET_FORMAT");
+    ClRenderTarget unknown(16, 16, 7, 0);
+    EXPECT_KV_FATAL(unknown.create(), "UNKNOWN_RENDER_TARGET_FORMAT");
+  }
   D3D9TestSetFaults(SD3D9Faults{});
 }
 

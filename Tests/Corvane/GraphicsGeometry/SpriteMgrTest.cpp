@@ -143,6 +143,10 @@ TEST_F(SpriteMgrTest, SpriteJobsBuildCameraFacingGeometryOnTheWorkers) {
     sprite.mp_fDepthBias = 1.0f;
   }
   ClSpriteMgr::mp_iNumSprites[b] = 9;
+  // The last billboard faces a viewpoint of its own (a position straight above it) instead of the eye; its element
+  // keeps the viewpoint's address (a full pointer) as its user word.
+  static const kv_vector4 s_aViewpoint[2] = {{0, 0, 0, 0}, {80, 10, 0, 1}};
+  ClSpriteMgr::mp_aSprites[b][8].mp_pViewpoint = s_aViewpoint;
   // A capped and an uncapped line along x, and an extended line.
   const SLineSprite capped{{0, 0, 0, 1}, {10, 0, 0, 1}, 0xFFAA0000u, pSig, 1.0f, 0x100000u, nullptr, 1};
   ClSpriteMgr::mp_aLineSprites[b][0] = capped;
@@ -162,7 +166,7 @@ TEST_F(SpriteMgrTest, SpriteJobsBuildCameraFacingGeometryOnTheWorkers) {
   ASSERT_EQ(ClDynamicGeometry::getNumElements(), 8 + 1 + 2) << "billboards, the extended line, the lines";
 
   // Billboards come first (their job is posted first), in record order; each faces the eye.
-  for (i32 k = 0; k < 8; ++k) {
+  for (i32 k = 0; k < 7; ++k) {
     const i32 iRecord = k < 4 ? k : k + 1;
     const SElement e = element(k);
     ASSERT_EQ(e.range.mp_uiNumIndices, 6u);
@@ -178,6 +182,13 @@ TEST_F(SpriteMgrTest, SpriteJobsBuildCameraFacingGeometryOnTheWorkers) {
     EXPECT_NEAR(vEdge.dot((vEye.xyz() - vCentre).normalized()), 0.0f, 1e-4f);
     EXPECT_NEAR(e.fDepth, 1.0f + (vEye.xyz() - vCentre).lengthSquared(), 1e-3f);
   }
+
+  const SElement eViewpoint = element(7);
+  EXPECT_EQ(eViewpoint.uiUserWord, reinterpret_cast<std::uintptr_t>(s_aViewpoint));
+  EXPECT_NEAR(eViewpoint.fDepth, 1.0f + 100.0f, 1e-3f) << "the distance to the viewpoint";
+  const u32 uiViewpointVertex = stagingIndex(eViewpoint.range.mp_uiFirstIndex);
+  EXPECT_NEAR(position(uiViewpointVertex).y, 0.0f, 1e-4f) << "seen from above, the quad lies flat";
+  EXPECT_EQ(element(0).uiUserWord, 0u);
 
   // The extended line: capped, 8 vertices, colour A at its A end, q = 2 in the normal's x and v at A.
   const SElement eEx = element(8);
