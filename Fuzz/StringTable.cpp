@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiS
   if (KvLangID::loadStringTableFromMemory("Fuzz", pImage, static_cast<u32>(uiSize)) == 1) {
     const SStringTable* pTable = KvLangID::getTable(0);
     for (i32 i = 0; i < pTable->m_iNumPairs; ++i) {
-      const u32 uiKey = static_cast<u32>(pTable->mp_ppSortedStringValuePairs[i]->m_iKeyHash);
+      const u32 uiKey = static_cast<u32>(pTable->mp_piSortedKeys[i]);
       const wchar16* pText = KvLangID::findStringByHash(uiKey);
       if (pText == nullptr || KvStrLenW(pText) >= uiSize) {
         __builtin_trap();

@@ -26,7 +26,9 @@ inline constexpr i32 gc_iNUM_GAME_INPUT_ACTIONS = 37;
 
 class ClGame {
  public:
-  // The first start-up stage. Returns 1.
+  // The first start-up stage. 1; 0 when the game cannot start (its engine string table is in no archive and
+  // not on disk, or damaged): the user has been told why, naming the file, and the program body shuts the
+  // game down and ends with an error code.
   static i32 startUp();
   // The second start-up stage, once, from the pre-load mode: the graphics options from the profile, graphics
   // (window, device, render worker) and the cameras.

@@ -3,6 +3,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
 #include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Camera/ClTVChannel.h"
@@ -23,10 +24,12 @@
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Code/System/GAMEGameSpecificSaveGameUtility.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
+#include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Development/ClLEDMgr.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
@@ -51,6 +54,7 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Platform/Win32/Win32Files.h"
 #include "Platform/Win32/Win32Time.h"
 
 E_GAME_MODE g_eCurrentGameMode = E_GAME_MODE_NONE;
@@ -125,6 +129,15 @@ void processPlayerMappers() {
       pMapper->process(static_cast<u8>(uiPlayer));
     }
   }
+}
+
+// The game cannot start without its engine string table: says so in a message box (on standard error when no
+// display is there), naming the file that is missing or damaged and what happened to the main archive.
+void tellWhyTheGameCannotStart(const char* pTableProblem, const char* pArchiveProblem) {
+  char szText[2 * gc_uiMAX_MESSAGE_LEN + 128];
+  KvSNPrintf(szText, sizeof(szText), "The game cannot start: %s.%s%s", pTableProblem,
+             pArchiveProblem[0] != '\0' ? " The main archive was not loaded: " : "", pArchiveProblem);
+  MessageBoxA(nullptr, szText, "Grindlow", MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -209,9 +222,15 @@ i32 ClGame::startUp() {
   ClMagFileIO::initRefPool();
   step("ClMagFileIO::loadTOC RWN");
   GameSpecificRegisterArchiveKeys();
+  // Without its main archive the game may still run from loose files; what went wrong is told if it cannot.
+  char szArchiveProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
   if (ClMagFileIO::loadTOC(gc_pszMAIN_ARCHIVE)) {
     step("ClMagFileIO::loadDataFile RWN");
-    ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
+    if (!ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE))) {
+      KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
+    }
+  } else {
+    KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
   }
   step("ClAsyncAssetLoaderMgr::initialize");
   ClAsyncAssetLoaderMgr::initialize();
@@ -237,7 +256,11 @@ i32 ClGame::startUp() {
   step("ClDiffMgr::initialize");
   ClDiffMgr::initialize();
   step("KvLangID::loadStringTable Win32");
-  KvLangID::loadStringTable("Win32");
+  if (!KvLangID::loadStringTable("Win32")) {
+    tellWhyTheGameCannotStart(KvLangID::getLastError(), szArchiveProblem);
+    g_pCurrentGameMode = nullptr;
+    return 0;
+  }
   // The profile's video options replace these defaults in the second stage.
   step("graphics options FULLSCREEN 0, VSYNC 1");
   if (!ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
@@ -272,6 +295,8 @@ void ClGame::initialize() {
   ClUI_Win32::createDeviceObjects();
   step("Cl2d::initialise");
   Cl2d::initialise();
+  step("ClFullScreenFMVPlayer_Win32::initialize");
+  ClFullScreenFMVPlayer_Win32::initialize();
   step("shaders");
   ClShaderMgr::initialize();
   ClGraphics::gameSpecificLoadShaders();
@@ -416,6 +441,9 @@ i32 ClGame::shutDown() {
   ClShaderMgr::terminate();
   step("ClGeometryDataMgr_WIN32::releaseAll");
   ClGeometryDataMgr_WIN32::releaseAll();
+  step("release the movie player");
+  ClFullScreenFMVPlayer_Win32::close();
+  GAMEReleaseVideoFrameObjects();
   step("destroy TV channel 0's cameras");
   g_aTVChannels[0].terminate();
   step("ClGraphics::terminate");

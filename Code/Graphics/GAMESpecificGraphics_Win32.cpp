@@ -1,5 +1,7 @@
 #include "Code/Graphics/GAMESpecificGraphics_Win32.h"
 
+#include "Code/Graphics/GAMEVideoFrame_Win32.h"
+
 #include <cmath>
 
 #include "Code/GameModes/ClGame.h"
@@ -145,6 +147,11 @@ void ClGAMEGraphicsHooks::renderFrame() {
   }
   ClSpriteMgr::renderQuadSprites();
   buildFrameBatches();
+  // While a movie shows, only its frame is drawn; the frame's queued work is let go all the same.
+  if (GAMERenderVideoFrame()) {
+    cleanUpFrame();
+    return;
+  }
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   if (SUCCEEDED(pDevice->BeginScene())) {
     drawScene();

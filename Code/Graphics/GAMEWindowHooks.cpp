@@ -2,6 +2,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 
 GAMEWindowHooks& GAMEWindowHooks::instance() {
   static GAMEWindowHooks s_hooks;
@@ -18,3 +19,11 @@ void GAMEWindowHooks::focusPause() {
   }
   ClAudioManager::pauseAllCues();
 }
+
+void GAMEWindowHooks::videoWindowMoved() { ClFullScreenFMVPlayer_Win32::onWindowMoved(); }
+
+void GAMEWindowHooks::videoDisplayChanged() { ClFullScreenFMVPlayer_Win32::onDisplayModeChanged(); }
+
+void GAMEWindowHooks::videoRepaint(HWND__* hWnd, HDC__* hDC) { ClFullScreenFMVPlayer_Win32::repaintVideo(hWnd, hDC); }
+
+void GAMEWindowHooks::videoGraphEvent() { ClFullScreenFMVPlayer_Win32::handleGraphEvents(); }

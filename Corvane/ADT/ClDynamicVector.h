@@ -7,7 +7,9 @@
 // error. No lock: the owner serialises access.
 //
 // The vector owns its elements: erase, clear and terminate destroy them, and growth move-constructs them
-// into the new block, so element types that own memory (String) are safe. The vector itself has no
+// into the new block, so element types that own memory (String) are safe. A vector may start in a block that
+// someone else owns (initializeInBlock: nodes built in one block per file); it then frees that block never,
+// and moves into a block of its own when it grows. The vector itself has no
 // destructor work: its owner calls terminate(). Copying a vector copies the handle, not the elements (both
 // copies then share one block, and only one may terminate it).
 #pragma once
@@ -24,18 +26,19 @@ class ClDynamicVector {
   void initialize() { initialize(8); }
 
   void initialize(i32 iInitialSize, bool bFixedSize = false) {
-    KV_ASSERT_MSG(!m_bInitialized,
-                  "initialize(): Dynamic vector already initialized!  I see dangling pointers in your future!");
+    assertNotStarted();
     KV_ASSERT(iInitialSize > 0);
-    m_pObjects = static_cast<T*>(KvAlignedAlloc(sizeof(T) * static_cast<size_t>(iInitialSize), 16));
-    KV_ASSERT(m_pObjects);
-    m_bInitialized = true;
-    m_bFixedSize = bFixedSize;
-    m_iCapacity = iInitialSize;
-    m_iInitialSize = iInitialSize;
-    m_iSize = 0;
-    m_pLast = nullptr;
-    m_pFirst = nullptr;
+    T* pBlock = static_cast<T*>(KvAlignedAlloc(sizeof(T) * static_cast<size_t>(iInitialSize), 16));
+    KV_ASSERT_MSG(pBlock, "m_pObjects");
+    start(pBlock, iInitialSize, bFixedSize, true);
+  }
+
+  // Starts the vector in a block of iCapacity elements that its owner keeps and frees; the vector never frees
+  // it (a growth moves the elements into a block of the vector's own).
+  void initializeInBlock(T* pBlock, i32 iCapacity) {
+    assertNotStarted();
+    KV_ASSERT(pBlock != nullptr && iCapacity > 0);
+    start(pBlock, iCapacity, false, false);
   }
 
   // Appends a copy of the element (which may live in this vector) and returns the new size.
@@ -105,18 +108,30 @@ class ClDynamicVector {
     KV_ASSERT_MSG(m_iCapacity >= 0, "Dynamic vector impossibility detected!  Is this a memory overwrite?");
     KV_ASSERT_MSG(m_bInitialized, "Dynamic vector double-free OR terminating an uninitialized dynamic vector!");
     destroyAll();
-    KvAlignedFree(m_pObjects);
-    m_bInitialized = false;
-    m_bFixedSize = false;
-    m_pObjects = nullptr;
-    m_pLast = nullptr;
-    m_pFirst = nullptr;
-    m_iCapacity = 0;
-    m_iSize = 0;
-    m_iInitialSize = 0;
+    if (m_bOwnsBlock) {
+      KvAlignedFree(m_pObjects);
+    }
+    *this = ClDynamicVector();
   }
 
  private:
+  void assertNotStarted() const {
+    KV_ASSERT_MSG(!m_bInitialized,
+                  "initialize(): Dynamic vector already initialized!  I see dangling pointers in your future!");
+  }
+
+  void start(T* pBlock, i32 iCapacity, bool bFixedSize, bool bOwnsBlock) {
+    m_pObjects = pBlock;
+    m_bInitialized = true;
+    m_bFixedSize = bFixedSize;
+    m_bOwnsBlock = bOwnsBlock;
+    m_iCapacity = iCapacity;
+    m_iInitialSize = iCapacity;
+    m_iSize = 0;
+    m_pLast = nullptr;
+    m_pFirst = nullptr;
+  }
+
   void destroyAll() {
     for (i32 i = 0; i < m_iSize; ++i) {
       m_pObjects[i].~T();
@@ -144,13 +159,17 @@ class ClDynamicVector {
     if (m_pFirst != nullptr) {
       m_pFirst = pTempFrames + (m_pFirst - m_pObjects);
     }
-    KvAlignedFree(m_pObjects);
+    if (m_bOwnsBlock) {
+      KvAlignedFree(m_pObjects);
+    }
+    m_bOwnsBlock = true;
     m_pObjects = pTempFrames;
     m_iCapacity = iNewCapacity;
   }
 
   u32 m_bInitialized = 0;
-  u32 m_bFixedSize = 0;
+  u16 m_bFixedSize = 0;
+  u16 m_bOwnsBlock = 0;
   T* m_pObjects = nullptr;
   T* m_pLast = nullptr;
   T* m_pFirst = nullptr;

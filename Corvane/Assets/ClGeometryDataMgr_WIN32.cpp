@@ -1,5 +1,6 @@
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
 
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
 
@@ -54,11 +55,13 @@ void ClGeometryDataMgr_WIN32::releaseAll() {
     m_geometryContainerPool.free(m_geometryContainerPool.get(m_geometryContainerPool.getCount() - 1));
   }
 
-  // Closing a loaded record's file reference (its in-memory buffer freed, or its disk file closed, and the
-  // reference given back) belongs to the archive reader and is done here once that reader is in the engine;
-  // nothing in this program loads geometry data.
+  // A loaded record's file reference frees its own buffer, closes its disk file and goes back to the archive
+  // reader's pool.
   for (i32 i = 0; i < m_geometryDataPool.getCount(); ++i) {
     SGeometryData* pData = m_geometryDataPool.get(i);
+    if (pData->m_bLoaded && pData->mp_pFileRef != nullptr) {
+      ClMagFileIO::close(pData->mp_pFileRef);
+    }
     pData->m_bLoaded = 0;
     pData->mp_pFileRef = nullptr;
   }

@@ -53,8 +53,9 @@ class ClGeometryDataMgr_WIN32 {
  public:
   // Lays both pools out again (every record free).
   static void initializePools();
-  // Releases every container (blocks freed, buffer objects released), then every data record, and gives
-  // all of them back to their pools.
+  // Releases every container (blocks freed, buffer objects released), then every data record (a loaded one
+  // closes its file reference: buffer freed, disk file closed, reference given back), and gives all of them
+  // back to their pools.
   static void releaseAll();
 
   static ClPool<SGeometryData, gc_iMAX_GEOMETRY_DATA> m_geometryDataPool;

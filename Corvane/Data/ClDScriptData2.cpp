@@ -45,21 +45,39 @@ void ClDScriptData2::destroyTree(ClDScriptData2* pRoot) {
     pRoot->mp_Children.terminate();
   }
   pRoot->freeText();
-  KvAlignedFree(pRoot->mp_pNamedKey);
+  pRoot->freeName();
+  // The block of a loaded tree goes with its root, after every node in it.
+  void* pBlock = pRoot->mp_pBlock;
+  const bool bInBlock = pRoot->isInBlock();
   pRoot->~ClDScriptData2();
-  KvAlignedFree(pRoot);
+  if (!bInBlock) {
+    KvAlignedFree(pRoot);
+  }
+  KvAlignedFree(pBlock);
 }
 
 void ClDScriptData2::freeText() {
-  KvAlignedFree(mp_Value.mp_pStringValue);
+  if ((m_uiBlockParts & E_BLOCK_TEXT) == 0) {
+    KvAlignedFree(mp_Value.mp_pStringValue);
+  }
+  m_uiBlockParts &= ~static_cast<u16>(E_BLOCK_TEXT);
   mp_Value.mp_pStringValue = nullptr;
+}
+
+void ClDScriptData2::freeName() {
+  if ((m_uiBlockParts & E_BLOCK_NAME) == 0) {
+    KvAlignedFree(mp_pNamedKey);
+  }
+  m_uiBlockParts &= ~static_cast<u16>(E_BLOCK_NAME);
+  mp_pNamedKey = nullptr;
 }
 
 void ClDScriptData2::setName(const char* hStr) {
   KV_ASSERT(hStr);
-  KvAlignedFree(mp_pNamedKey);
-  mp_pNamedKey = copyText(hStr);
-  KV_ASSERT(mp_pNamedKey);
+  char* pCopy = copyText(hStr);  // before the old name goes: hStr may be it
+  KV_ASSERT_MSG(pCopy, "mp_pNamedKey");
+  freeName();
+  mp_pNamedKey = pCopy;
   mp_uiNameHash = KvStrHash(mp_pNamedKey);
   mp_bHasName = 1;
 }
@@ -67,18 +85,20 @@ void ClDScriptData2::setName(const char* hStr) {
 void ClDScriptData2::setString(const char* pVal) {
   KV_ASSERT(pVal);
   KV_ASSERT_MSG(mp_eValueType != E_DSVT_ARRAY, "mp_eValueType != E_DSVT_ARRAY");
+  char* pCopy = copyText(pVal);  // before the old text goes: pVal may be it
+  KV_ASSERT_MSG(pCopy, "mp_Value.mp_pStringValue");
   freeText();
-  mp_Value.mp_pStringValue = copyText(pVal);
-  KV_ASSERT(mp_Value.mp_pStringValue);
+  mp_Value.mp_pStringValue = pCopy;
   mp_eValueType = E_DSVT_STRING;
 }
 
 void ClDScriptData2::setHashId(const char* hHashString, u32 uiHash) {
   KV_ASSERT(hHashString);
   KV_ASSERT_MSG(mp_eValueType != E_DSVT_ARRAY, "mp_eValueType != E_DSVT_ARRAY");
+  char* pCopy = copyText(hHashString);
+  KV_ASSERT_MSG(pCopy, "mp_Value.mp_pStringValue");
   freeText();
-  mp_Value.mp_pStringValue = copyText(hHashString);
-  KV_ASSERT(mp_Value.mp_pStringValue);
+  mp_Value.mp_pStringValue = pCopy;
   mp_Value.mp_uiHash = uiHash;
   mp_eValueType = E_DSVT_HASH_ID;
 }

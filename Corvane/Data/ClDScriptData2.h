@@ -6,7 +6,9 @@
 // child with a matching hash wins.
 //
 // A node owns its children, its name and its text. Destroy a tree with destroyTree on its root; a cached
-// script tree is destroyed by the manager's terminate and must not be destroyed by its users.
+// script tree is destroyed by the manager's terminate and must not be destroyed by its users. A tree loaded
+// from a file lives in one block (nodes, child tables and texts), held by its root: its nodes may still be
+// changed and given children (what changes then lives on the heap), but only the whole tree is destroyed.
 //
 // A numeric value may be given as a range: an array with children "Min" and "Max". getFloat on such a node
 // draws one 32-bit word from the engine's random generator on every call (the draw counter rises by one),
@@ -54,6 +56,8 @@ class ClDScriptData2 {
   // Adds fAmount to the FLOAT child of that name, creating it as FLOAT 0 first when missing.
   void addFloat(const char* pName, f32 fAmount);
   void setParent(ClDScriptData2* pParent) { mp_pParent = pParent; }
+  // True for a node of a tree loaded from a file: it lives in the tree's block.
+  bool isInBlock() const { return (m_uiBlockParts & E_BLOCK_NODE) != 0; }
 
   // Lookup by name hash. getChild stops the program when there is no such child; findChild answers null.
   ClDScriptData2* getChild(const char* pName) const;
@@ -90,17 +94,21 @@ class ClDScriptData2 {
 
  private:
   friend struct SKdsTreeBuilder;  // the file loader fills nodes directly
+  // The parts of a node that lie in its tree's block and are not freed one by one.
+  enum : u32 { E_BLOCK_NODE = 1, E_BLOCK_NAME = 2, E_BLOCK_TEXT = 4 };
   ClDScriptData2() = default;
   ~ClDScriptData2() = default;
   static ClDScriptData2* createChild(ClDScriptData2* pParent);
   void assertArray() const;
   void freeText();
+  void freeName();
 
   ClDScriptData2* mp_pParent = nullptr;
   ClDynamicVector<ClDScriptData2*> mp_Children;  // initialised when the node becomes an array
   char* mp_pNamedKey = nullptr;
   u32 mp_uiNameHash = 0;
-  u32 mp_bHasName = 0;
+  u16 mp_bHasName = 0;
+  u16 m_uiBlockParts = 0;  // E_BLOCK_ bits
   E_DSVT mp_eValueType = E_DSVT_NONE;
   struct {
     char* mp_pStringValue = nullptr;
@@ -110,4 +118,5 @@ class ClDScriptData2 {
       u32 mp_uiHash = 0;
     };
   } mp_Value;
+  void* mp_pBlock = nullptr;  // the root of a loaded tree: the block its nodes, tables and texts live in
 };

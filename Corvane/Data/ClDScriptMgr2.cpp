@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -24,17 +25,29 @@ constexpr i32 gc_iPAIRWISE_DUPLICATE_CHECK = 16;
 }  // namespace
 
 // Reads a file image by offset, checking every record against the image before it is used. The image is
-// never written. Each value record read makes one node; the node budget (one node per 20 bytes of file)
-// and the text budget keep a file whose records are shared or loop back on themselves from making more
-// than a well-formed file of its size could.
+// never written.
+//
+// Two walks over the same records: the first checks everything and measures the tree (nodes, child-table
+// slots, text bytes); the second builds it in one block of exactly that size, so a load costs one allocation
+// whatever the size of the file and the tree's nodes lie side by side. Each value record read makes one node;
+// the node budget (one node per 20 bytes of file) keeps a file whose records are shared or loop back on
+// themselves from making more nodes than a well-formed file of its size could, and the texts of a tree may
+// come to gc_uiKDS_MAX_TEXT_BYTES (the limit the compiler keeps too).
 struct SKdsTreeBuilder {
   const u8* m_pImage;
   u64 m_uiSize;
   const char* m_pFileName;
   char* m_pError;
   u32 m_uiErrorSize;
-  u64 m_uiNodesLeft;
-  u64 m_uiTextLeft;
+  u64 m_uiNodesLeft = 0;
+  // Measured by the first walk.
+  u64 m_uiNodes = 0;
+  u64 m_uiSlots = 0;
+  u64 m_uiText = 0;
+  // Where the second walk puts the next node, child table and text in the block.
+  ClDScriptData2* m_pNextNode = nullptr;
+  ClDScriptData2** m_ppNextSlot = nullptr;
+  char* m_pNextText = nullptr;
 
   bool fail(const char* pFormat, ...) __attribute__((format(printf, 2, 3))) {
     if (m_pError != nullptr && m_uiErrorSize > 0) {
@@ -76,15 +89,21 @@ struct SKdsTreeBuilder {
     return true;
   }
 
-  bool copyText(const char* pText, size_t uiLength, char** ppCopy) {
-    if (uiLength + 1 > m_uiTextLeft) {
-      return fail("its texts are repeated beyond any file of its size");
+  // Counts a text (first walk) or copies it into the block (second walk).
+  template <bool kBuild>
+  bool takeText(const char* pText, size_t uiLength, char** ppCopy) {
+    if constexpr (kBuild) {
+      std::memcpy(m_pNextText, pText, uiLength);
+      m_pNextText[uiLength] = 0;
+      *ppCopy = m_pNextText;
+      m_pNextText += uiLength + 1;
+    } else {
+      m_uiText += uiLength + 1;
+      if (m_uiText > gc_uiKDS_MAX_TEXT_BYTES) {
+        return fail("its texts come to more than the %llu bytes a data script may hold",
+                    static_cast<unsigned long long>(gc_uiKDS_MAX_TEXT_BYTES));
+      }
     }
-    m_uiTextLeft -= uiLength + 1;
-    char* pCopy = static_cast<char*>(KvAlignedAlloc(uiLength + 1, 16));
-    KV_ASSERT_MSG(pCopy, "mp_Value.mp_pStringValue");
-    std::memcpy(pCopy, pText, uiLength + 1);
-    *ppCopy = pCopy;
     return true;
   }
 
@@ -138,7 +157,38 @@ struct SKdsTreeBuilder {
     return true;
   }
 
-  // Fills pNode (already an array with room for the children) from the array record at uiRecord.
+  // A new node in the block, its child table (room for iCount children and one more, as the vector keeps)
+  // when it is an array.
+  ClDScriptData2* placeNode() {
+    ClDScriptData2* pNode = new (m_pNextNode++) ClDScriptData2();
+    pNode->m_uiBlockParts = ClDScriptData2::E_BLOCK_NODE;
+    return pNode;
+  }
+  // The root, first in the block, holds the block.
+  ClDScriptData2* placeRoot(void* pBlock, i32 iCount) {
+    ClDScriptData2* pRoot = placeNode();
+    pRoot->mp_pBlock = pBlock;
+    placeChildTable(pRoot, iCount);
+    return pRoot;
+  }
+  void placeChildTable(ClDScriptData2* pNode, i32 iCount) {
+    pNode->mp_Children.initializeInBlock(m_ppNextSlot, iCount + 1);
+    m_ppNextSlot += iCount + 1;
+    pNode->mp_eValueType = E_DSVT_ARRAY;
+  }
+
+  // The child count of an array record, for the size of its child table (0 for one the walk refuses).
+  i32 childCountOf(u64 uiRecord) const {
+    if (uiRecord == 0 || !inside(uiRecord, sizeof(SKdsArrayRecord))) {
+      return 0;
+    }
+    const i32 iCount = static_cast<i32>(u32At(uiRecord + offsetof(SKdsArrayRecord, iCount)));
+    return iCount > 0 ? iCount : 0;
+  }
+
+  // Walks the array record at uiRecord: the first walk measures it, the second fills pNode (an array whose
+  // child table the caller has placed).
+  template <bool kBuild>
   bool convertArray(u64 uiRecord, ClDScriptData2* pNode, i32 iDepth) {
     if (!inside(uiRecord, sizeof(SKdsArrayRecord))) {
       return fail("array record at 0x%llX lies outside the file (%llu bytes)",
@@ -162,13 +212,17 @@ struct SKdsTreeBuilder {
                   static_cast<unsigned long long>(m_uiSize));
     }
     for (i32 i = 0; i < iCount; ++i) {
-      if (!convertValue(u32At(uiTable + 4 * static_cast<u64>(i)), pNode, iDepth)) {
+      if (!convertValue<kBuild>(u32At(uiTable + 4 * static_cast<u64>(i)), pNode, iDepth)) {
         return false;
       }
     }
-    return checkDuplicateNames(pNode);
+    if constexpr (kBuild) {
+      return checkDuplicateNames(pNode);
+    }
+    return true;
   }
 
+  template <bool kBuild>
   bool convertValue(u64 uiRecord, ClDScriptData2* pParent, i32 iDepth) {
     if (m_uiNodesLeft == 0) {
       return fail("it holds more values than a file of %llu bytes has room for (shared or looping records)",
@@ -185,68 +239,82 @@ struct SKdsTreeBuilder {
                   iType);
     }
 
-    ClDScriptData2* pChild = ClDScriptData2::create();
-    pParent->mp_Children.append(pChild);
-    pChild->mp_pParent = pParent;
+    ClDScriptData2* pChild = nullptr;
+    if constexpr (kBuild) {
+      pChild = placeNode();
+      pParent->mp_Children.append(pChild);
+      pChild->mp_pParent = pParent;
+    } else {
+      ++m_uiNodes;
+    }
 
     const u64 uiName = slotAt(uiRecord + offsetof(SKdsValueRecord, name));
     if (uiName != 0) {
       const char* pText = "";
       size_t uiLength = 0;
       u32 uiHash = 0;
+      char* pCopy = nullptr;
       if (!nameRecordAt(uiName, "name record", &pText, &uiLength, &uiHash) ||
-          !copyText(pText, uiLength, &pChild->mp_pNamedKey)) {
+          !takeText<kBuild>(pText, uiLength, &pCopy)) {
         return false;
       }
-      pChild->mp_uiNameHash = uiHash;
-      pChild->mp_bHasName = 1;
+      if constexpr (kBuild) {
+        pChild->mp_pNamedKey = pCopy;
+        pChild->mp_uiNameHash = uiHash;
+        pChild->mp_bHasName = 1;
+        pChild->m_uiBlockParts |= ClDScriptData2::E_BLOCK_NAME;
+      }
     }
 
     const u64 uiValueSlot = uiRecord + offsetof(SKdsValueRecord, value);
     const u64 uiValue = slotAt(uiValueSlot);
+    const char* pText = "";
+    size_t uiLength = 0;
+    char* pCopy = nullptr;
     switch (iType) {
       case E_DSCT_INT:
       case E_DSCT_INT2:
-        pChild->mp_Value.mp_iValue = static_cast<i32>(u32At(uiValueSlot));
-        pChild->mp_eValueType = E_DSVT_INT;
-        return true;
       case E_DSCT_FLOAT:
-        pChild->mp_Value.mp_uiHash = u32At(uiValueSlot);
-        pChild->mp_eValueType = E_DSVT_FLOAT;
+        if constexpr (kBuild) {
+          pChild->mp_Value.mp_uiHash = u32At(uiValueSlot);
+          pChild->mp_eValueType = iType == E_DSCT_FLOAT ? E_DSVT_FLOAT : E_DSVT_INT;
+        }
         return true;
-      case E_DSCT_STRING: {
-        const char* pText = "";
-        size_t uiLength = 0;
-        if (uiValue != 0 && !textAt(uiValue, "text", &pText, &uiLength)) {
+      case E_DSCT_STRING:
+        if ((uiValue != 0 && !textAt(uiValue, "text", &pText, &uiLength)) ||
+            !takeText<kBuild>(pText, uiLength, &pCopy)) {
           return false;
         }
-        pChild->mp_eValueType = E_DSVT_STRING;
-        return copyText(pText, uiLength, &pChild->mp_Value.mp_pStringValue);
-      }
+        if constexpr (kBuild) {
+          pChild->mp_Value.mp_pStringValue = pCopy;
+          pChild->mp_eValueType = E_DSVT_STRING;
+          pChild->m_uiBlockParts |= ClDScriptData2::E_BLOCK_TEXT;
+        }
+        return true;
       case E_DSCT_HASH_ID: {
-        const char* pText = "";
-        size_t uiLength = 0;
         u32 uiHash = 0;
-        if (uiValue != 0 && !nameRecordAt(uiValue, "hash-id record", &pText, &uiLength, &uiHash)) {
+        if ((uiValue != 0 && !nameRecordAt(uiValue, "hash-id record", &pText, &uiLength, &uiHash)) ||
+            !takeText<kBuild>(pText, uiLength, &pCopy)) {
           return false;
         }
-        pChild->mp_Value.mp_uiHash = uiHash;
-        pChild->mp_eValueType = E_DSVT_HASH_ID;
-        return copyText(pText, uiLength, &pChild->mp_Value.mp_pStringValue);
+        if constexpr (kBuild) {
+          pChild->mp_Value.mp_pStringValue = pCopy;
+          pChild->mp_Value.mp_uiHash = uiHash;
+          pChild->mp_eValueType = E_DSVT_HASH_ID;
+          pChild->m_uiBlockParts |= ClDScriptData2::E_BLOCK_TEXT;
+        }
+        return true;
       }
       default: {  // E_DSCT_ARRAY
         if (iDepth + 1 > gc_iKDS_MAX_DEPTH) {
           return fail("arrays nest deeper than %d levels", gc_iKDS_MAX_DEPTH);
         }
-        i32 iCapacity = 8;
-        if (uiValue != 0 && inside(uiValue, sizeof(SKdsArrayRecord))) {
-          const i32 iCount = static_cast<i32>(u32At(uiValue + offsetof(SKdsArrayRecord, iCount)));
-          if (iCount > 0 && static_cast<u64>(iCount) <= m_uiNodesLeft) {
-            iCapacity = iCount + 1;
-          }
+        if constexpr (kBuild) {
+          placeChildTable(pChild, childCountOf(uiValue));
+        } else {
+          m_uiSlots += static_cast<u64>(childCountOf(uiValue)) + 1;
         }
-        pChild->setArray(iCapacity);
-        return uiValue == 0 || convertArray(uiValue, pChild, iDepth + 1);
+        return uiValue == 0 || convertArray<kBuild>(uiValue, pChild, iDepth + 1);
       }
     }
   }
@@ -254,9 +322,8 @@ struct SKdsTreeBuilder {
 
 ClDScriptData2* ClDScriptMgr2::buildTree(const void* pImage, size_t uiSize, const char* pFileName, char* pError,
                                          u32 uiErrorSize) {
-  SKdsTreeBuilder builder{static_cast<const u8*>(pImage), uiSize, pFileName ? pFileName : "(unnamed)",
-                          pError, uiErrorSize, uiSize / sizeof(SKdsValueRecord),
-                          64 * static_cast<u64>(uiSize) + (1u << 20)};
+  SKdsTreeBuilder builder{static_cast<const u8*>(pImage), uiSize, pFileName ? pFileName : "(unnamed)", pError,
+                          uiErrorSize};
   if (pError != nullptr && uiErrorSize > 0) {
     pError[0] = 0;
   }
@@ -271,24 +338,29 @@ ClDScriptData2* ClDScriptMgr2::buildTree(const void* pImage, size_t uiSize, cons
     return nullptr;
   }
 
-  // Nodes already built are freed when the conversion fails or is stopped part way.
-  struct SRootGuard {
-    ClDScriptData2* pRoot;
-    ~SRootGuard() { ClDScriptData2::destroyTree(pRoot); }
-  } guard{ClDScriptData2::create()};
-  i32 iCapacity = 8;
-  if (builder.inside(uiRoot, sizeof(SKdsArrayRecord))) {
-    const i32 iCount = static_cast<i32>(builder.u32At(uiRoot + offsetof(SKdsArrayRecord, iCount)));
-    if (iCount > 0 && static_cast<u64>(iCount) <= builder.m_uiNodesLeft) {
-      iCapacity = iCount + 1;
-    }
-  }
-  guard.pRoot->setArray(iCapacity);
-  if (!builder.convertArray(uiRoot, guard.pRoot, 0)) {
+  // The first walk checks the file and measures the tree.
+  const u64 uiNodeBudget = uiSize / sizeof(SKdsValueRecord);
+  builder.m_uiNodesLeft = uiNodeBudget;
+  builder.m_uiSlots = static_cast<u64>(builder.childCountOf(uiRoot)) + 1;
+  if (!builder.convertArray<false>(uiRoot, nullptr, 0)) {
     return nullptr;
   }
-  ClDScriptData2* pRoot = guard.pRoot;
-  guard.pRoot = nullptr;
+
+  // The second builds it in one block: the nodes (the root first), the child tables, the texts.
+  const u64 uiNodeBytes = sizeof(ClDScriptData2) * (builder.m_uiNodes + 1);
+  const u64 uiSlotBytes = sizeof(ClDScriptData2*) * builder.m_uiSlots;
+  u8* pBlock = static_cast<u8*>(KvAlignedAlloc(uiNodeBytes + uiSlotBytes + builder.m_uiText, 16));
+  KV_ASSERT_MSG(pBlock, "pNewValue");
+  builder.m_pNextNode = reinterpret_cast<ClDScriptData2*>(pBlock);
+  builder.m_ppNextSlot = reinterpret_cast<ClDScriptData2**>(pBlock + uiNodeBytes);
+  builder.m_pNextText = reinterpret_cast<char*>(pBlock + uiNodeBytes + uiSlotBytes);
+  builder.m_uiNodesLeft = uiNodeBudget;
+  ClDScriptData2* pRoot = builder.placeRoot(pBlock, builder.childCountOf(uiRoot));
+  if (!builder.convertArray<true>(uiRoot, pRoot, 0)) {
+    // Only a duplicate name fails here; what was built goes with the block.
+    ClDScriptData2::destroyTree(pRoot);
+    return nullptr;
+  }
   return pRoot;
 }
 

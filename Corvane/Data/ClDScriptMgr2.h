@@ -9,8 +9,12 @@
 // A missing file is the fatal error "Could not open script data file at [%s]!". A file that cannot be read,
 // or whose contents are malformed, is refused: getScript answers null, caches nothing and prints one line
 // naming the file and the fault. The file image is never trusted: every offset, count, type and text is
-// checked against the file before use, arrays nest at most gc_iKDS_MAX_DEPTH deep, and a file may not make
-// more nodes than it has room for value records, so a looping or shared record cannot run away.
+// checked against the file before use, arrays nest at most gc_iKDS_MAX_DEPTH deep, a file may not make more
+// nodes than it has room for value records, so a looping or shared record cannot run away, and the texts of a
+// tree come to at most gc_uiKDS_MAX_TEXT_BYTES. The compiler (Tools/kdsc) keeps to the same limits.
+//
+// A tree is built in one block: a first walk over the file checks it and measures the tree, a second builds the
+// nodes, child tables and texts side by side in a block of that size, held by the root (ClDScriptData2.h).
 //
 // ".kds" layout (little-endian; every offset counts bytes from the start of the file). A slot is 8 bytes:
 // the offset in the low u32, 0 in the high u32; a slot whose two words are 0 means "none".
@@ -73,6 +77,9 @@ static_assert(sizeof(SKdsNameRecord) == 12 && offsetof(SKdsNameRecord, uiHash) =
 inline constexpr i32 gc_iDSCRIPT_CACHE_SLOTS = 512;
 // Arrays nest at most this deep below the root.
 inline constexpr i32 gc_iKDS_MAX_DEPTH = 128;
+// The texts of one tree (names and values, each with its terminator) come to at most this many bytes. The
+// compiler holds its scripts to the same limit, so whatever it writes loads.
+inline constexpr u64 gc_uiKDS_MAX_TEXT_BYTES = 256ull << 20;
 // Room for the one-line message of a refused file.
 inline constexpr u32 gc_uiKDS_ERROR_SIZE = 512;
 

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Corvane/ADT/ClPool.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/Language/KvLangID.h"
@@ -18,7 +17,6 @@ constexpr SCommandParameterDefinition gc_engineDefinitions[] = {
 
 SCommandParameterDefinition* m_pDefinitions = nullptr;
 i32 s_iNumDefinitions = 0;
-ClPool<SCommandParameter, gc_iCOMMAND_MAX_PARAMETERS> s_parameters;
 i32 s_iDebugLevel = -1;
 i32 s_iLanguage = -1;
 
@@ -84,8 +82,8 @@ bool parseFraction(const char* pText, f32* pfValue) {
 
 // Applies "-debug", "-release" and "-language" in the order given; 0 on a conflict or a bad value.
 i32 applyEngineParameters() {
-  for (i32 i = 0; i < s_parameters.getCount(); ++i) {
-    const SCommandParameter* pParameter = s_parameters.get(i);
+  for (i32 i = 0; i < ClCommandParameters::mp_parameterPool.getCount(); ++i) {
+    const SCommandParameter* pParameter = ClCommandParameters::mp_parameterPool.get(i);
     const char* pName = pParameter->mp_pDefinition->m_szName;
     if (std::strcmp(pName, "-debug") == 0) {
       const i32 iValue = pParameter->m_values[0].m_iValue;
@@ -112,8 +110,8 @@ i32 applyEngineParameters() {
 }  // namespace
 
 void ClCommandParameters::initialize() {
-  while (s_parameters.getCount() > 0) {
-    s_parameters.free(s_parameters.get(s_parameters.getCount() - 1));
+  while (ClCommandParameters::mp_parameterPool.getCount() > 0) {
+    ClCommandParameters::mp_parameterPool.free(ClCommandParameters::mp_parameterPool.get(ClCommandParameters::mp_parameterPool.getCount() - 1));
   }
   s_iDebugLevel = -1;
   s_iLanguage = -1;
@@ -154,14 +152,14 @@ i32 ClCommandParameters::parse(i32 iArgCount, const char* const* ppArgs) {
     if (pDefinition == nullptr) {
       return 0;
     }
-    if (s_parameters.isFull()) {
+    if (ClCommandParameters::mp_parameterPool.isFull()) {
       return 0;  // a fifth parameter: the first four stay
     }
     ++iArg;
-    SCommandParameter* pValue = s_parameters.alloc();
+    SCommandParameter* pValue = ClCommandParameters::mp_parameterPool.alloc();
     std::memset(pValue, 0, sizeof(*pValue));
     pValue->mp_pDefinition = pDefinition;
-    pValue->m_iPoolIndex = s_parameters.getCount() - 1;
+    pValue->m_iPoolIndex = ClCommandParameters::mp_parameterPool.getCount() - 1;
     for (i32 i = 0; i < pDefinition->m_uiNumArgs; ++i) {
       if (iArg >= iArgCount) {
         return 0;
@@ -211,8 +209,8 @@ i32 ClCommandParameters::parse(i32 iArgCount, const char* const* ppArgs) {
 
 const SCommandParameter* ClCommandParameters::findParameter(const char* pName) {
   KV_ASSERT(pName);
-  for (i32 i = 0; i < s_parameters.getCount(); ++i) {
-    const SCommandParameter* pParameter = s_parameters.get(i);
+  for (i32 i = 0; i < ClCommandParameters::mp_parameterPool.getCount(); ++i) {
+    const SCommandParameter* pParameter = ClCommandParameters::mp_parameterPool.get(i);
     if (std::strcmp(pParameter->mp_pDefinition->m_szName, pName) == 0) {
       return pParameter;
     }
@@ -220,14 +218,14 @@ const SCommandParameter* ClCommandParameters::findParameter(const char* pName) {
   return nullptr;
 }
 
-i32 ClCommandParameters::getParameterCount() { return s_parameters.getCount(); }
+i32 ClCommandParameters::getParameterCount() { return ClCommandParameters::mp_parameterPool.getCount(); }
 
 void ClCommandParameters::shutdown() {
   KvAlignedFree(m_pDefinitions);
   m_pDefinitions = nullptr;
   s_iNumDefinitions = 0;
-  while (s_parameters.getCount() > 0) {
-    s_parameters.free(s_parameters.get(s_parameters.getCount() - 1));
+  while (ClCommandParameters::mp_parameterPool.getCount() > 0) {
+    ClCommandParameters::mp_parameterPool.free(ClCommandParameters::mp_parameterPool.get(ClCommandParameters::mp_parameterPool.getCount() - 1));
   }
 }
 

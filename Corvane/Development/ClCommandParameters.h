@@ -13,6 +13,7 @@
 
 #include <cstddef>
 
+#include "Corvane/ADT/ClPool.h"
 #include "Corvane/System/KvTypes.h"
 
 inline constexpr i32 gc_iCOMMAND_NAME_SIZE = 64;
@@ -81,4 +82,7 @@ class ClCommandParameters {
   // Narrows one UTF-8 argument to the engine's 8-bit text: each code point below 256 becomes its low byte,
   // any other (and every malformed byte) "_"; at most 255 characters. pOut holds 256 bytes.
   static void narrowArgument(const char* pArgument, char* pOut);
+
+  // The parsed parameters (one of the engine's fixed globals).
+  static ClPool<SCommandParameter, gc_iCOMMAND_MAX_PARAMETERS> mp_parameterPool;
 };

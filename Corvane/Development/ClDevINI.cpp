@@ -18,6 +18,7 @@ namespace {
 SDevINIEntry s_entries[cMAX_INI_ENTRIES - 1];
 i32 s_iTokens = 0;
 ClSimpleHashTable s_index;
+char s_szFileName[KV_MAX_PATH_LEN] = "";
 
 void reportBadLine(const char* pFileName, i32 iLine, const char* pProblem) {
   std::fprintf(stderr, "%s(%d): %s; line skipped\n", pFileName, iLine, pProblem);
@@ -125,23 +126,27 @@ i32 ClDevINI::loadFromBuffer(const void* pBytes, size_t uiSize, const char* pFil
 
 void ClDevINI::parseLoadedFile(const char* pFileName) {
   KV_ASSERT(ClDevINI::mp_bInitialized);
+  KvStrLCpy(s_szFileName, pFileName, sizeof(s_szFileName));
   char szLine[gc_iPARSER_LINE_SIZE];
   char szKey[gc_iPARSER_LINE_SIZE];
   char szValue[gc_iPARSER_LINE_SIZE];
   i32 iLine = 0;
-  bool bNewLine = true;
   bool bAfterCR = false;
-  while (ClParser::readLine(szLine) != nullptr) {
+  bool bCutShort = false;
+  while (ClParser::readLine(szLine, &bCutShort) != nullptr) {
     const size_t uiLength = std::strlen(szLine);
-    // Line numbers count the lines of the file: the LF of a CR LF pair, and the rest of a line longer than
-    // the line buffer, belong to the line before.
+    // Line numbers count the lines of the file: the LF of a CR LF pair belongs to the line before.
     const bool bLFOfCRLF = bAfterCR && szLine[0] == '\n' && uiLength == 1;
-    if (bNewLine && !bLFOfCRLF) {
+    if (!bLFOfCRLF) {
       ++iLine;
     }
-    const char cLast = uiLength > 0 ? szLine[uiLength - 1] : 0;
-    bNewLine = cLast == '\n' || cLast == '\r';
-    bAfterCR = cLast == '\r';
+    // A zero byte in the file ends the line's text early; the line may then look empty.
+    bAfterCR = !bCutShort && uiLength > 0 && szLine[uiLength - 1] == '\r';
+    if (bCutShort) {
+      // Its tail would otherwise read as a setting of its own (a long comment would make one).
+      reportBadLine(pFileName, iLine, "line longer than 2047 characters");
+      continue;
+    }
 
     if (!ClParser::isContentLine(szLine)) {
       continue;
@@ -188,6 +193,7 @@ void ClDevINI::parseLoadedFile(const char* pFileName) {
     KvStrLCpy(pEntry->m_szName, szKey, sizeof(pEntry->m_szName));
     KvStrLCpy(pEntry->m_szValue, szValue, sizeof(pEntry->m_szValue));
     pEntry->m_uiHash = uiHash;
+    pEntry->m_iLine = iLine;
     parseNumber(pEntry);
     if (s_index.find(uiHash) != 0) {
       s_index.remove(uiHash);
@@ -239,3 +245,15 @@ const char* ClDevINI::getStringValue(const char* pKey) {
 }
 
 i32 ClDevINI::getEntryCount() { return s_iTokens; }
+
+E_INI_NUMBER ClDevINI::getNumberKind(const char* pKey) {
+  const SDevINIEntry* pEntry = findEntry(pKey);
+  return pEntry != nullptr ? pEntry->m_eNumberKind : E_INI_NUMBER_NONE;
+}
+
+i32 ClDevINI::getLine(const char* pKey) {
+  const SDevINIEntry* pEntry = findEntry(pKey);
+  return pEntry != nullptr ? pEntry->m_iLine : 0;
+}
+
+const char* ClDevINI::getFileName() { return s_szFileName; }

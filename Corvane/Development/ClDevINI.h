@@ -11,10 +11,14 @@
 // when it reads as one, as a number: hexadecimal ("0x1F"), decimal integer ("-12") or decimal fraction
 // ("2.5"). Integer readers truncate a fraction; float readers convert an integer.
 //
-// A missing file is normal: every key is then absent. A malformed line (a key of 128 characters or more, a
-// value of 256 or more, an empty or unfinished quoted value, a key that hashes to 0) is skipped with one
-// line on standard error naming the file, the line number and the problem; the other lines are kept. A
-// 128th setting is reported the same way and ends the reading; the 127 before it are kept. Written on the main thread at start-up; read-only afterwards, from any thread.
+// A missing file is normal: every key is then absent. A malformed line (one longer than 2047 characters, whose
+// tail is never read as a line of its own; a key of 128 characters or more, a value of 256 or more, an empty
+// or unfinished quoted value, a key that hashes to 0) is skipped with one line on standard error naming the
+// file, the line number and the problem; the other lines are kept. A 128th setting is reported the same way
+// and ends the reading; the 127 before it are kept. What a value means is up to its reader, which reports a
+// value it cannot use with getFileName and getLine.
+//
+// Written on the main thread at start-up; read-only afterwards, from any thread.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +41,7 @@ struct SDevINIEntry {
   };
   u32 m_uiHash;
   E_INI_NUMBER m_eNumberKind;
+  i32 m_iLine;  // in the file, from 1
 };
 
 class ClDevINI {
@@ -60,6 +65,11 @@ class ClDevINI {
   // The value text, or null when absent.
   static const char* getStringValue(const char* pKey);
   static const char* getString(const char* pKey) { return getStringValue(pKey); }
+  // The kind of number the value text reads as (E_INI_NUMBER_NONE when absent or no number).
+  static E_INI_NUMBER getNumberKind(const char* pKey);
+  // The line of the file the value comes from (0 when absent), and the name of the file read last.
+  static i32 getLine(const char* pKey);
+  static const char* getFileName();
   static i32 getEntryCount();
 
   static bool mp_bInitialized;

@@ -288,7 +288,10 @@ void ClMonkeyMgr::initialize() {
 }
 
 void ClMonkeyMgr::terminate() {
-  mp_daActivePresses.terminate();
+  // A start-up that stopped early never initialised the tester.
+  if (mp_daActivePresses.isInitialized()) {
+    mp_daActivePresses.terminate();
+  }
   mp_pCurrentScheme = nullptr;
   mp_pCurrentProgramSet = nullptr;
   mp_pPointerProgram = nullptr;

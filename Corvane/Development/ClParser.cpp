@@ -61,18 +61,36 @@ void ClParser::release() {
   m_uiReadPosition = 0;
 }
 
-char* ClParser::readLine(char* pBuffer) {
+char* ClParser::readLine(char* pBuffer, bool* pbCutShort) {
   KV_ASSERT(pBuffer);
   KV_ASSERT(mpr_pFileBuffer);
   i32 iLength = 0;
+  bool bEnded = false;
   while (m_uiReadPosition < m_uiFileSize && iLength < gc_iPARSER_LINE_SIZE - 1) {
     const char c = mpr_pFileBuffer[m_uiReadPosition++];
     pBuffer[iLength++] = c;
     if (c == '\n' || c == '\r') {
+      bEnded = true;
       break;
     }
   }
   pBuffer[iLength] = 0;
+  if (pbCutShort != nullptr) {
+    *pbCutShort = false;
+    if (!bEnded && m_uiReadPosition < m_uiFileSize) {
+      // The buffer is full and the line goes on: its tail is no line of its own.
+      *pbCutShort = true;
+      while (m_uiReadPosition < m_uiFileSize) {
+        const char c = mpr_pFileBuffer[m_uiReadPosition++];
+        if (c == '\r' && m_uiReadPosition < m_uiFileSize && mpr_pFileBuffer[m_uiReadPosition] == '\n') {
+          ++m_uiReadPosition;  // CR LF ends it as one line end
+        }
+        if (c == '\n' || c == '\r') {
+          break;
+        }
+      }
+    }
+  }
   return iLength > 0 ? pBuffer : nullptr;
 }
 

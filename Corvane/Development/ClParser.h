@@ -31,8 +31,10 @@ class ClParser {
 
   // Copies the next line, up to and including its first line feed or carriage return (at most 2047 bytes),
   // into pBuffer (gc_iPARSER_LINE_SIZE bytes) and answers it; null with an empty buffer at the end. A CR LF
-  // pair gives a line and then a line holding only the LF.
-  static char* readLine(char* pBuffer);
+  // pair gives a line and then a line holding only the LF. With pbCutShort given, a line that does not fit
+  // is not split: what fits is answered, the rest of the line up to and including its line end (CR LF as one) is skipped, and
+  // *pbCutShort tells whether that happened (without it the rest comes back as the next line).
+  static char* readLine(char* pBuffer, bool* pbCutShort = nullptr);
 
   // Reads one token of pText into pToken (gc_iPARSER_LINE_SIZE bytes) and answers the rest of the text
   // after the token and the blanks behind it, or null when nothing follows. Without pError an unfinished

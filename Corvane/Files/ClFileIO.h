@@ -5,6 +5,7 @@
 // Win32FileData record; at most two files are open at once (a third open is the assertion
 // "g_Win32FileDataPool could not be allocated!"), and each file has at most one read in flight.
 //
+// Sizes and file positions are 64-bit; a single request reads at most 1 MiB and a whole read at most 4 GiB - 1.
 // Reads go straight into caller buffers, which must be 16-byte aligned. A single read (readAsync) is at most
 // 1 MiB; a callback read (readAsyncWithCallbacks) of any size is issued as consecutive 1 MiB requests, each
 // started by the completion of the one before; a blocking read (read) issues 1 MiB requests and waits for each
@@ -34,6 +35,7 @@ enum E_FILE_RESULT : i32 {
   E_FILE_EMPTY = 13,               // the file has size 0; it is closed again
   E_FILE_DIRECTORY_NOT_CREATED = 14,
   E_FILE_DAMAGED = 15,             // an archive entry lies outside its data file or could not be decoded
+  E_FILE_TOO_LARGE = 16,           // a file whose size does not fit where it is to go (4 GiB and more)
 };
 
 inline constexpr u32 gc_uiFILE_IO_CHUNK_SIZE = 1048576;
@@ -42,7 +44,7 @@ inline constexpr i32 gc_iMAX_OPEN_FILES = 2;
 class ClFileIO {
  public:
   // Success of openWithCallbacks: (file, file size, user).
-  typedef void (*OpenSuccessCallback)(Win32FileData* pFile, u32 uiFileSize, void* pUser);
+  typedef void (*OpenSuccessCallback)(Win32FileData* pFile, u64 uiFileSize, void* pUser);
   // Success of readAsyncWithCallbacks: (file, user).
   typedef void (*ReadSuccessCallback)(Win32FileData* pFile, void* pUser);
   // End of closeWithCallbacks: (file, user). The record is back in the pool when this runs.
@@ -60,7 +62,7 @@ class ClFileIO {
   // Opens an existing file for sequential overlapped reading. 0 with the size and the file; 2 for a null or
   // empty path or one of 768 characters or more (nothing is touched); 1 when the file cannot be opened;
   // 13 for an empty file (closed again).
-  static i32 open(const char* pPath, u32* pOutSize, Win32FileData** ppOutFile);
+  static i32 open(const char* pPath, u64* pOutSize, Win32FileData** ppOutFile);
   // open, then successCallback(file, size, successUser) on 0 or errorCallback(file or null, code, errorUser);
   // both run before the call returns. Returns the code of open.
   static i32 openWithCallbacks(const char* pPath, OpenSuccessCallback successCallback, void* pSuccessUser,
@@ -72,17 +74,17 @@ class ClFileIO {
                                 ErrorCallback ErrorCallback, void* pErrorUser);
 
   // Starts one read of 1 to 1048576 bytes at the offset, with no callbacks; its completion runs in a later
-  // alertable wait of this thread. More than 1 MiB is a fatal error. 0 when started, 2 when the read would pass
-  // the 4 GiB limit, 9 when ReadFileEx refused.
-  static i32 readAsync(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer);
+  // alertable wait of this thread. More than 1 MiB is a fatal error. 0 when started, 9 when ReadFileEx
+  // refused (a read that starts at or past the end of the file among others).
+  static i32 readAsync(Win32FileData* pFileData, u64 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer);
   // Starts a read of any size, issued as 1 MiB requests at consecutive positions; one of the callbacks runs
-  // when the whole read has completed or any request has failed. 0, 2 (past 4 GiB) or 9.
-  static i32 readAsyncWithCallbacks(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead,
+  // when the whole read has completed or any request has failed. 0 or 9.
+  static i32 readAsyncWithCallbacks(Win32FileData* pFileData, u64 uiOffset, u32 numberOfBytesToRead,
                                     void* destinationBuffer, ReadSuccessCallback successCallback,
                                     void* pSuccessUser, ErrorCallback errorCallback, void* pErrorUser);
-  // Reads and waits. 0 when every byte arrived; otherwise the first failure: 2, 9, or 10 when a request
+  // Reads and waits. 0 when every byte arrived; otherwise the first failure: 9, or 10 when a request
   // completed with an error or short (past the end of the file).
-  static i32 read(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer);
+  static i32 read(Win32FileData* pFileData, u64 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer);
 
   // 1 when the path opens for reading (fopen "rb", under the file lock), else 0.
   static i32 fileExists(const char* pPath);
@@ -99,7 +101,7 @@ class ClFileIO {
   static ClMutexLock* getFileLock();
   // The name and size of an open file.
   static const char* getFileName(const Win32FileData* pFileData);
-  static u32 getFileSize(const Win32FileData* pFileData);
+  static u64 getFileSize(const Win32FileData* pFileData);
   // True while a read of the file is in flight (its completion has not run yet).
   static bool isReading(const Win32FileData* pFileData);
   // Number of files open.

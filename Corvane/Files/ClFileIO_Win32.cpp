@@ -13,11 +13,11 @@ typedef uintptr_t kv_ptrSize;
 
 // One open file. The OVERLAPPED block comes first: the completion routine finds the record from it.
 struct Win32FileData {
-  OVERLAPPED mp_overlapped;  // the read in flight; Offset is its file position, OffsetHigh always 0
+  OVERLAPPED mp_overlapped;  // the read in flight; Offset and OffsetHigh give its file position
   HANDLE mp_hFile;
   ClFileIO::ReadSuccessCallback mp_pfnSuccessCallback;
   ClFileIO::ErrorCallback mp_pfnErrorCallback;
-  u32 mp_iFileSize;
+  u64 mp_iFileSize;
   u8* mp_pBuffer;            // destination of the read in flight; null when none is
   u64 mp_iReadSize;          // size of the read in flight
   void* mp_pSuccessUser;
@@ -25,7 +25,7 @@ struct Win32FileData {
   i32 mp_iChunksRemaining;   // whole 1 MiB requests still to complete, -1 when not chunked
   u32 mp_uiPartialChunkSize; // the last request when it is shorter than 1 MiB
   u32 mp_uiBytesTransferred; // of the whole callback read so far
-  u32 mp_uiStartOffset;      // where the whole callback read began
+  u64 mp_uiStartOffset;      // where the whole callback read began
   u32 mp_uiReadError;        // Win32 error of the last completed request, 0 when it delivered every byte
   char mp_szFileName[KV_MAX_PATH_LEN];
 };
@@ -66,18 +66,15 @@ void assertReadable(const Win32FileData* pFileData, const void* destinationBuffe
   KV_ASSERT(((kv_ptrSize)destinationBuffer & 0xF) == 0);
 }
 
-// Offsets are 32-bit: a read that would pass 4 GiB cannot be expressed.
-bool passesFourGiB(u32 uiOffset, u32 uiSize) { return static_cast<u64>(uiOffset) + uiSize > 0xFFFFFFFFull; }
-
 void CALLBACK fileReadCompletion(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfered, LPOVERLAPPED lpOverlapped);
 
 // Issues one request of the record's read; false (with the error box shown) when ReadFileEx refused.
-bool startRequest(Win32FileData* pFileData, u32 uiOffset, u8* pDestination, u32 uiSize) {
+bool startRequest(Win32FileData* pFileData, u64 uiOffset, u8* pDestination, u32 uiSize) {
   pFileData->mp_pBuffer = pDestination;
   pFileData->mp_iReadSize = uiSize;
   pFileData->mp_uiReadError = 0;
-  pFileData->mp_overlapped.Offset = uiOffset;
-  pFileData->mp_overlapped.OffsetHigh = 0;
+  pFileData->mp_overlapped.Offset = static_cast<DWORD>(uiOffset);
+  pFileData->mp_overlapped.OffsetHigh = static_cast<DWORD>(uiOffset >> 32);
   if (!ReadFileEx(pFileData->mp_hFile, pDestination, uiSize, &pFileData->mp_overlapped, &fileReadCompletion)) {
     // Nothing is in flight after a refusal, so the record may be read again.
     pFileData->mp_pBuffer = nullptr;
@@ -95,7 +92,8 @@ void CALLBACK fileReadCompletion(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfe
   KV_ASSERT(pFileData->mp_pBuffer);
   u8* pFilled = pFileData->mp_pBuffer;
   const u64 uiRequested = pFileData->mp_iReadSize;
-  const u32 uiRequestOffset = pFileData->mp_overlapped.Offset;
+  const u64 uiRequestOffset =
+      (static_cast<u64>(pFileData->mp_overlapped.OffsetHigh) << 32) | pFileData->mp_overlapped.Offset;
   // Cleared first: a blocking reader polls this mark.
   pFileData->mp_pBuffer = nullptr;
   pFileData->mp_iReadSize = 0;
@@ -107,8 +105,9 @@ void CALLBACK fileReadCompletion(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfe
   }
   if (dwErrorCode != 0) {
     pFileData->mp_uiReadError = dwErrorCode;
-    KvPrintProblem("Reading %llu bytes at offset %u of [%s] failed with error %u (%u bytes arrived)",
-                   static_cast<unsigned long long>(uiRequested), uiRequestOffset, pFileData->mp_szFileName,
+    KvPrintProblem("Reading %llu bytes at offset %llu of [%s] failed with error %u (%u bytes arrived)",
+                   static_cast<unsigned long long>(uiRequested), static_cast<unsigned long long>(uiRequestOffset),
+                   pFileData->mp_szFileName,
                    static_cast<u32>(dwErrorCode), static_cast<u32>(dwNumberOfBytesTransfered));
     resetChunkState(pFileData);
     if (pFileData->mp_pfnErrorCallback != nullptr) {
@@ -128,13 +127,14 @@ void CALLBACK fileReadCompletion(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfe
       pFileData->mp_uiPartialChunkSize = 0;
     }
     if (uiNextSize != 0) {
-      const u32 uiNextOffset = pFileData->mp_uiStartOffset + pFileData->mp_uiBytesTransferred;
+      const u64 uiNextOffset = pFileData->mp_uiStartOffset + pFileData->mp_uiBytesTransferred;
       if (!startRequest(pFileData, uiNextOffset, pFilled + dwNumberOfBytesTransfered, uiNextSize)) {
         // The caller waits on these callbacks: a refused continuation must end the read with its error.
         const DWORD dwError = showLastErrorBox();
         pFileData->mp_uiReadError = dwError != 0 ? dwError : ERROR_READ_FAULT;
-        KvPrintProblem("Reading %u bytes at offset %u of [%s] could not be started (error %u)", uiNextSize,
-                       uiNextOffset, pFileData->mp_szFileName, pFileData->mp_uiReadError);
+        KvPrintProblem("Reading %u bytes at offset %llu of [%s] could not be started (error %u)", uiNextSize,
+                       static_cast<unsigned long long>(uiNextOffset), pFileData->mp_szFileName,
+                       pFileData->mp_uiReadError);
         resetChunkState(pFileData);
         if (pFileData->mp_pfnErrorCallback != nullptr) {
           pFileData->mp_pfnErrorCallback(pFileData, pFileData->mp_uiReadError, pFileData->mp_pErrorUser);
@@ -174,7 +174,7 @@ i32 ClFileIO::shutdown() {
   return 1;
 }
 
-i32 ClFileIO::open(const char* pPath, u32* pOutSize, Win32FileData** ppOutFile) {
+i32 ClFileIO::open(const char* pPath, u64* pOutSize, Win32FileData** ppOutFile) {
   KV_ASSERT(pOutSize);
   KV_ASSERT(ppOutFile);
   if (pPath == nullptr || pPath[0] == '\0' || strnlen(pPath, KV_MAX_PATH_LEN) >= static_cast<size_t>(KV_MAX_PATH_LEN)) {
@@ -195,15 +195,17 @@ i32 ClFileIO::open(const char* pPath, u32* pOutSize, Win32FileData** ppOutFile) 
     g_Win32FileDataPool.free(pFileData);
     return E_FILE_CANNOT_OPEN;
   }
-  const DWORD dwSize = GetFileSize(pFileData->mp_hFile, nullptr);
-  if (dwSize == 0) {
+  DWORD dwSizeHigh = 0;
+  const DWORD dwSizeLow = GetFileSize(pFileData->mp_hFile, &dwSizeHigh);
+  const u64 uiSize = (static_cast<u64>(dwSizeHigh) << 32) | dwSizeLow;
+  if (uiSize == 0) {
     CloseHandle(pFileData->mp_hFile);
     pFileData->mp_hFile = INVALID_HANDLE_VALUE;
     g_Win32FileDataPool.free(pFileData);
     return E_FILE_EMPTY;
   }
-  pFileData->mp_iFileSize = dwSize;
-  *pOutSize = dwSize;
+  pFileData->mp_iFileSize = uiSize;
+  *pOutSize = uiSize;
   *ppOutFile = pFileData;
   return E_FILE_OK;
 }
@@ -215,7 +217,7 @@ i32 ClFileIO::openWithCallbacks(const char* pPath, OpenSuccessCallback successCa
   if (pPath == nullptr) {
     return E_FILE_BAD_ARGUMENT;
   }
-  u32 uiSize = 0;
+  u64 uiSize = 0;
   Win32FileData* pFileData = nullptr;
   const i32 iResult = open(pPath, &uiSize, &pFileData);
   if (iResult == E_FILE_OK) {
@@ -256,15 +258,12 @@ i32 ClFileIO::closeWithCallbacks(Win32FileData* pFileData, CloseEndCallback EndC
   return iResult;
 }
 
-i32 ClFileIO::readAsync(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer) {
+i32 ClFileIO::readAsync(Win32FileData* pFileData, u64 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer) {
   assertReadable(pFileData, destinationBuffer);
   KV_ASSERT(numberOfBytesToRead);
   if (numberOfBytesToRead > gc_uiFILE_IO_CHUNK_SIZE) {
     KV_FATALF("ClFileIO::readAsync() cannot read [%d] bytes while in buffered-mode; the max is [%d] bytes!",
               static_cast<i32>(numberOfBytesToRead), static_cast<i32>(gc_uiFILE_IO_CHUNK_SIZE));
-  }
-  if (passesFourGiB(uiOffset, numberOfBytesToRead)) {
-    return E_FILE_BAD_ARGUMENT;
   }
   // No callbacks: those of an earlier callback read must not run for this one.
   pFileData->mp_pfnSuccessCallback = nullptr;
@@ -275,21 +274,18 @@ i32 ClFileIO::readAsync(Win32FileData* pFileData, u32 uiOffset, u32 numberOfByte
   pFileData->mp_uiStartOffset = uiOffset;
   if (!startRequest(pFileData, uiOffset, static_cast<u8*>(destinationBuffer), numberOfBytesToRead)) {
     showLastErrorBox();
-    KvPrintProblem("Reading %u bytes at offset %u of [%s] could not be started", numberOfBytesToRead, uiOffset,
-                   pFileData->mp_szFileName);
+    KvPrintProblem("Reading %u bytes at offset %llu of [%s] could not be started", numberOfBytesToRead,
+                   static_cast<unsigned long long>(uiOffset), pFileData->mp_szFileName);
     return E_FILE_READ_REFUSED;
   }
   return E_FILE_OK;
 }
 
-i32 ClFileIO::readAsyncWithCallbacks(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead,
+i32 ClFileIO::readAsyncWithCallbacks(Win32FileData* pFileData, u64 uiOffset, u32 numberOfBytesToRead,
                                      void* destinationBuffer, ReadSuccessCallback successCallback,
                                      void* pSuccessUser, ErrorCallback errorCallback, void* pErrorUser) {
   assertReadable(pFileData, destinationBuffer);
   KV_ASSERT(numberOfBytesToRead > 0);
-  if (passesFourGiB(uiOffset, numberOfBytesToRead)) {
-    return E_FILE_BAD_ARGUMENT;
-  }
   u32 uiFirstSize = numberOfBytesToRead;
   if (numberOfBytesToRead > gc_uiFILE_IO_CHUNK_SIZE) {
     pFileData->mp_iChunksRemaining = static_cast<i32>(numberOfBytesToRead / gc_uiFILE_IO_CHUNK_SIZE);
@@ -307,20 +303,17 @@ i32 ClFileIO::readAsyncWithCallbacks(Win32FileData* pFileData, u32 uiOffset, u32
   pFileData->mp_uiStartOffset = uiOffset;
   if (!startRequest(pFileData, uiOffset, static_cast<u8*>(destinationBuffer), uiFirstSize)) {
     showLastErrorBox();
-    KvPrintProblem("Reading %u bytes at offset %u of [%s] could not be started", numberOfBytesToRead, uiOffset,
-                   pFileData->mp_szFileName);
+    KvPrintProblem("Reading %u bytes at offset %llu of [%s] could not be started", numberOfBytesToRead,
+                   static_cast<unsigned long long>(uiOffset), pFileData->mp_szFileName);
     resetChunkState(pFileData);
     return E_FILE_READ_REFUSED;
   }
   return E_FILE_OK;
 }
 
-i32 ClFileIO::read(Win32FileData* pFileData, u32 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer) {
+i32 ClFileIO::read(Win32FileData* pFileData, u64 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer) {
   KV_ASSERT(pFileData);
   KV_ASSERT(numberOfBytesToRead);
-  if (passesFourGiB(uiOffset, numberOfBytesToRead)) {
-    return E_FILE_BAD_ARGUMENT;
-  }
   u8* pDestination = static_cast<u8*>(destinationBuffer);
   u32 uiDone = 0;
   while (uiDone < numberOfBytesToRead) {
@@ -383,7 +376,7 @@ const char* ClFileIO::getFileName(const Win32FileData* pFileData) {
   return pFileData->mp_szFileName;
 }
 
-u32 ClFileIO::getFileSize(const Win32FileData* pFileData) {
+u64 ClFileIO::getFileSize(const Win32FileData* pFileData) {
   KV_ASSERT(pFileData);
   return pFileData->mp_iFileSize;
 }

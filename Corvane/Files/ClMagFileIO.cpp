@@ -2,7 +2,10 @@
 
 #include <zlib.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -11,8 +14,7 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 
-ClPool<ClMagTOC, gc_iMAX_MAG_ARCHIVES> g_MagTOCPool;
-ClPool<SMagRef, gc_iMAX_MAG_REFS> g_MagRefPool;
+// The archive and reference pools are built with the engine's other fixed globals (KvEngineGlobals_Win32.cpp).
 
 namespace {
 
@@ -24,6 +26,91 @@ struct SMagArchiveKey {
 SMagArchiveKey g_aArchiveKeys[gc_iMAX_MAG_ARCHIVES];
 i32 g_iArchiveKeyCount = 0;
 
+char g_szLastProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
+
+// Reports a problem of data or environment on standard error and keeps it for getLastProblem.
+void reportProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
+void reportProblem(const char* pFormat, ...) {
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(g_szLastProblem, sizeof(g_szLastProblem), pFormat, args);
+  va_end(args);
+  KvPrintProblem("%s", g_szLastProblem);
+}
+
+// Read buffers given back by closed references, kept for the next reads: an archive is read entry after entry
+// with buffers of like sizes, and a fresh block of a few hundred KiB costs page faults on every use.
+struct SSpareBuffer {
+  u8* pBlock;
+  u32 uiCapacity;
+};
+constexpr i32 gc_iMAG_SPARE_BUFFERS = 4;
+constexpr u32 gc_uiMAG_MAX_SPARE_BUFFER = 4u << 20;
+SSpareBuffer g_aSpareBuffers[gc_iMAG_SPARE_BUFFERS];
+i32 g_iSpareBufferCount = 0;
+
+// A block of at least uiBytes at the alignment: a spare one that is not much larger, else a new one. Its
+// capacity goes to *puiCapacity. Null when the heap refuses (a failure injected for tests counts here too).
+u8* takeBuffer(u32 uiBytes, u32 uiAlignment, u32* puiCapacity) {
+  uiAlignment = uiAlignment > gc_uiMAG_ALIGNMENT ? uiAlignment : gc_uiMAG_ALIGNMENT;
+  i32 iBest = -1;
+  for (i32 i = 0; i < g_iSpareBufferCount; ++i) {
+    const SSpareBuffer& spare = g_aSpareBuffers[i];
+    const bool bFits = spare.uiCapacity >= uiBytes && spare.uiCapacity - uiBytes <= uiBytes / 2 + 4096 &&
+                       reinterpret_cast<uintptr_t>(spare.pBlock) % uiAlignment == 0;
+    if (bFits && (iBest < 0 || spare.uiCapacity < g_aSpareBuffers[iBest].uiCapacity)) {
+      iBest = i;
+    }
+  }
+  if (iBest >= 0 && !KvAllocFailureInjected()) {
+    u8* pBlock = g_aSpareBuffers[iBest].pBlock;
+    *puiCapacity = g_aSpareBuffers[iBest].uiCapacity;
+    g_aSpareBuffers[iBest] = g_aSpareBuffers[--g_iSpareBufferCount];
+    return pBlock;
+  }
+  if (iBest >= 0) {
+    return nullptr;
+  }
+  // On a cache line: reads are copied in fastest to a line boundary.
+  u8* pBlock = static_cast<u8*>(KvAlignedAlloc(uiBytes, uiAlignment > 64 ? uiAlignment : 64));
+  *puiCapacity = pBlock != nullptr ? uiBytes : 0;
+  return pBlock;
+}
+
+// Keeps a block for a later read, or frees it when it is too large or enough are kept (the smallest kept
+// block gives way to a larger one).
+void giveBufferBack(u8* pBlock, u32 uiCapacity) {
+  if (pBlock == nullptr) {
+    return;
+  }
+  if (uiCapacity == 0 || uiCapacity > gc_uiMAG_MAX_SPARE_BUFFER) {
+    KvAlignedFree(pBlock);
+    return;
+  }
+  if (g_iSpareBufferCount < gc_iMAG_SPARE_BUFFERS) {
+    g_aSpareBuffers[g_iSpareBufferCount++] = {pBlock, uiCapacity};
+    return;
+  }
+  i32 iSmallest = 0;
+  for (i32 i = 1; i < g_iSpareBufferCount; ++i) {
+    if (g_aSpareBuffers[i].uiCapacity < g_aSpareBuffers[iSmallest].uiCapacity) {
+      iSmallest = i;
+    }
+  }
+  if (g_aSpareBuffers[iSmallest].uiCapacity < uiCapacity) {
+    std::swap(g_aSpareBuffers[iSmallest].pBlock, pBlock);
+    std::swap(g_aSpareBuffers[iSmallest].uiCapacity, uiCapacity);
+  }
+  KvAlignedFree(pBlock);
+}
+
+void freeSpareBuffers() {
+  for (i32 i = 0; i < g_iSpareBufferCount; ++i) {
+    KvAlignedFree(g_aSpareBuffers[i].pBlock);
+  }
+  g_iSpareBufferCount = 0;
+}
+
 void slashesToBackslashes(char* pPath) {
   for (char* p = pPath; *p != '\0'; ++p) {
     if (*p == '/') {
@@ -32,7 +119,22 @@ void slashesToBackslashes(char* pPath) {
   }
 }
 
+// Data root + folder + base name + extension, with "\\" separators.
+void buildArchivePath(char* pPath, const char* pFolder, const char* pBaseName, const char* pExtension) {
+  KvStrLCpy(pPath, KvGetBaseDataPath(), KV_MAX_PATH_LEN);
+  KvStrLCat(pPath, pFolder, KV_MAX_PATH_LEN);
+  KvStrLCat(pPath, pBaseName, KV_MAX_PATH_LEN);
+  KvStrLCat(pPath, pExtension, KV_MAX_PATH_LEN);
+  slashesToBackslashes(pPath);
+}
+
 bool fitsIn(u64 uiOffset, u64 uiSize, u64 uiLimit) { return uiOffset <= uiLimit && uiSize <= uiLimit - uiOffset; }
+
+u32 readU32(const u8* pImage, u64 uiOffset) {
+  u32 uiValue;
+  std::memcpy(&uiValue, pImage + uiOffset, sizeof(uiValue));
+  return uiValue;
+}
 
 ClMagTOC* findSlot(u32 uiNameHash) {
   for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {
@@ -44,19 +146,10 @@ ClMagTOC* findSlot(u32 uiNameHash) {
   return nullptr;
 }
 
-const SMagTOCRecord* recordAt(const ClMagTOC* pTOC, i32 iIndex) {
-  u32 uiRecordOffset;
-  std::memcpy(&uiRecordOffset, pTOC->mp_pTOC + pTOC->mp_uiRecordTableOffset + 4u * static_cast<u32>(iIndex), 4);
-  return reinterpret_cast<const SMagTOCRecord*>(pTOC->mp_pTOC + uiRecordOffset);
-}
-
-const ClMagDataInfo* infoOf(const ClMagTOC* pTOC, const SMagTOCRecord* pRecord) {
-  return reinterpret_cast<const ClMagDataInfo*>(pTOC->mp_pTOC + pRecord->mp_uiDataInfoOffset);
-}
-
-// Checks every offset, count and size of a table of contents image before anything trusts it. Answers null
-// when sound, else what is wrong.
-const char* checkTOCImage(ClMagTOC* pTOC) {
+// Checks every offset, count and size of a table of contents image before anything trusts it, and copies the
+// records' name hashes and data-infos out of it (the image may hold them at any offset). A negative entry count
+// means no entries. Answers null when sound, else what is wrong; the side tables are then not made.
+const char* readTOCImage(ClMagTOC* pTOC) {
   const u64 uiSize = pTOC->mp_uiTOCSize;
   const u8* pImage = pTOC->mp_pTOC;
   if (uiSize < sizeof(SMagTOCHeader)) {
@@ -64,46 +157,61 @@ const char* checkTOCImage(ClMagTOC* pTOC) {
   }
   SMagTOCHeader header;
   std::memcpy(&header, pImage, sizeof(header));
-  if (header.mp_iNumEntries < 0) {
-    return "the entry count is negative";
-  }
-  if (header.mp_uiRecordTableOffset % 4 != 0 ||
-      !fitsIn(header.mp_uiRecordTableOffset, 4ull * static_cast<u64>(header.mp_iNumEntries), uiSize)) {
+  const i32 iCount = header.mp_iNumEntries > 0 ? header.mp_iNumEntries : 0;
+  if (!fitsIn(header.mp_uiRecordTableOffset, 4ull * static_cast<u64>(iCount), uiSize)) {
     return "the record table lies outside the file";
   }
   pTOC->mp_uiRecordTableOffset = header.mp_uiRecordTableOffset;
-  pTOC->mp_iNumEntries = header.mp_iNumEntries;
-  for (i32 i = 0; i < header.mp_iNumEntries; ++i) {
-    u32 uiRecordOffset;
-    std::memcpy(&uiRecordOffset, pImage + header.mp_uiRecordTableOffset + 4u * static_cast<u32>(i), 4);
-    if (uiRecordOffset % 4 != 0 || !fitsIn(uiRecordOffset, sizeof(SMagTOCRecord), uiSize)) {
-      return "a record lies outside the file";
+  i32* piHashes = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iCount), 16));
+  ClMagDataInfo* pInfos =
+      static_cast<ClMagDataInfo*>(KvAlignedAlloc(sizeof(ClMagDataInfo) * static_cast<size_t>(iCount), 16));
+  const char* pProblem = nullptr;
+  if (piHashes == nullptr || pInfos == nullptr) {
+    pProblem = "no memory for its entries";
+  }
+  for (i32 i = 0; i < iCount && pProblem == nullptr; ++i) {
+    const u64 uiRecordOffset = readU32(pImage, header.mp_uiRecordTableOffset + 4ull * static_cast<u64>(i));
+    if (!fitsIn(uiRecordOffset, sizeof(SMagTOCRecord), uiSize)) {
+      pProblem = "a record lies outside the file";
+      break;
     }
-    const SMagTOCRecord* pRecord = recordAt(pTOC, i);
-    if (i > 0 && recordAt(pTOC, i - 1)->mp_iNameHash > pRecord->mp_iNameHash) {
-      return "the records are not sorted by signed name hash";
+    SMagTOCRecord record;
+    std::memcpy(&record, pImage + uiRecordOffset, sizeof(record));
+    if (i > 0 && piHashes[i - 1] > record.mp_iNameHash) {
+      pProblem = "the records are not sorted by signed name hash";
+      break;
     }
-    if (pRecord->mp_uiDataInfoOffset % 4 != 0 ||
-        !fitsIn(pRecord->mp_uiDataInfoOffset, sizeof(ClMagDataInfo), uiSize)) {
-      return "a data-info lies outside the file";
+    if (!fitsIn(record.mp_uiDataInfoOffset, sizeof(ClMagDataInfo), uiSize)) {
+      pProblem = "a data-info lies outside the file";
+      break;
     }
-    const ClMagDataInfo* pInfo = infoOf(pTOC, pRecord);
-    if (pInfo->mp_uiCompressed &&
-        (pInfo->mp_uiCompressedSize == 0 || pInfo->mp_uiCompressedSize > pInfo->mp_uiFinalSize)) {
-      return "a compressed entry's size is out of range";
+    ClMagDataInfo info;
+    std::memcpy(&info, pImage + record.mp_uiDataInfoOffset, sizeof(info));
+    if (info.mp_uiCompressed && (info.mp_uiCompressedSize == 0 || info.mp_uiCompressedSize > info.mp_uiFinalSize)) {
+      pProblem = "a compressed entry's size is out of range";
+      break;
     }
-    if (pInfo->mp_uiEncrypted) {
-      const u32 uiEncrypted = pInfo->mp_uiEncryptedSize;
-      if (uiEncrypted == 0 || uiEncrypted % gc_iCRYPTO_BLOCK_SIZE != 0 || uiEncrypted > pInfo->mp_uiFinalSize ||
-          (!pInfo->mp_uiCompressed && uiEncrypted != pInfo->mp_uiFinalSize) ||
-          (pInfo->mp_uiCompressed && uiEncrypted < pInfo->mp_uiCompressedSize)) {
-        return "an encrypted entry's size is out of range";
+    if (info.mp_uiEncrypted) {
+      // Encrypted alone, the ciphertext may be shorter than the entry (what follows it reads as zeros), never
+      // longer; with compression it must hold the whole stream.
+      const u32 uiEncrypted = info.mp_uiEncryptedSize;
+      if (uiEncrypted == 0 || uiEncrypted % gc_iCRYPTO_BLOCK_SIZE != 0 || uiEncrypted > info.mp_uiFinalSize ||
+          (info.mp_uiCompressed && uiEncrypted < info.mp_uiCompressedSize)) {
+        pProblem = "an encrypted entry's size is out of range";
+        break;
       }
     }
-    if (!fitsIn(pInfo->mp_uiDataOffset, pInfo->getStoredSize(), 0xFFFFFFFFull)) {
-      return "an entry's stored bytes pass the 4 GiB limit";
-    }
+    piHashes[i] = record.mp_iNameHash;
+    pInfos[i] = info;
   }
+  if (pProblem != nullptr) {
+    KvAlignedFree(piHashes);
+    KvAlignedFree(pInfos);
+    return pProblem;
+  }
+  pTOC->mp_iNumEntries = iCount;
+  pTOC->mp_piNameHashes = piHashes;
+  pTOC->mp_pInfos = pInfos;
   return nullptr;
 }
 
@@ -131,7 +239,7 @@ const ClMagDataInfo* lookUpPath(const char* pFilenameWithPath, ClMagTOC** ppOwni
         iLo = iMid + 1;
       } else {
         *ppOwningTOC = pTOC;
-        return infoOf(pTOC, recordAt(pTOC, iMid));
+        return &pTOC->mp_pInfos[iMid];
       }
     }
   }
@@ -144,7 +252,7 @@ bool pathTooLong(const char* pPath) {
 
 SMagRef* takeRef() {
   if (g_MagRefPool.isFull()) {
-    KvPrintProblem("All %d archive references are in use", gc_iMAX_MAG_REFS);
+    reportProblem("All %d archive references are in use", gc_iMAX_MAG_REFS);
     return nullptr;
   }
   SMagRef* pRef = g_MagRefPool.alloc();
@@ -158,24 +266,84 @@ void giveRefBack(SMagRef* pRef) {
   g_MagRefPool.free(pRef);
 }
 
+void freeStagingBuffer(SMagRef* pRef) {
+  giveBufferBack(pRef->mp_pStagingBuffer, pRef->mp_uiStagingCapacity);
+  pRef->mp_pStagingBuffer = nullptr;
+  pRef->mp_uiStagingCapacity = 0;
+}
+
 void freeOwnBuffers(SMagRef* pRef) {
   if (pRef->mp_eKind != E_MAG_REF_IN_MEMORY) {
-    KvAlignedFree(pRef->mp_pDestinationBuffer);
+    giveBufferBack(pRef->mp_pDestinationBuffer, pRef->mp_uiBufferCapacity);
   }
   pRef->mp_pDestinationBuffer = nullptr;
   pRef->mp_uiBufferSize = 0;
-  KvAlignedFree(pRef->mp_pStagingBuffer);
-  pRef->mp_pStagingBuffer = nullptr;
+  pRef->mp_uiBufferCapacity = 0;
+  freeStagingBuffer(pRef);
 }
 
-bool entryInsideData(const ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iNameHash, u32 uiDataSize) {
+bool entryInsideData(const ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iNameHash, u64 uiDataSize) {
   if (fitsIn(pInfo->mp_uiDataOffset, pInfo->getStoredSize(), uiDataSize)) {
     return true;
   }
-  KvPrintProblem("Mag data file [%s] is damaged: entry 0x%08X (%u bytes at offset %u) lies past its end (%u bytes)",
-                 pTOC->mp_szDataFilePath, static_cast<u32>(iNameHash), pInfo->getStoredSize(), pInfo->mp_uiDataOffset,
-                 uiDataSize);
+  reportProblem("Mag data file [%s] is damaged: entry 0x%08X (%u bytes at offset %u) lies past its end (%llu bytes)",
+                pTOC->mp_szDataFilePath, static_cast<u32>(iNameHash), pInfo->getStoredSize(), pInfo->mp_uiDataOffset,
+                static_cast<unsigned long long>(uiDataSize));
   return false;
+}
+
+// An archive left on disk keeps the data file of its last closed reference open for the next one: reading an
+// archive entry after entry would otherwise open, measure and close the same file for each. A kept file takes
+// one of the file layer's few records, so it is closed as soon as a record is wanted for another file, and when
+// its archive goes.
+void closeIdleDataFile(ClMagTOC* pTOC) {
+  if (pTOC->mp_pIdleDataFile != nullptr) {
+    ClFileIO::close(pTOC->mp_pIdleDataFile);
+    pTOC->mp_pIdleDataFile = nullptr;
+    pTOC->mp_uiIdleDataFileSize = 0;
+  }
+}
+
+// Closes a kept data file when every record of the file layer is taken, so that a file can be opened.
+void freeFileRecord() {
+  for (i32 i = 0; i < g_MagTOCPool.getCount() && ClFileIO::getOpenFileCount() >= gc_iMAX_OPEN_FILES; ++i) {
+    closeIdleDataFile(g_MagTOCPool.get(i));
+  }
+}
+
+i32 openFile(const char* pPath, u64* puiSize, Win32FileData** ppFile) {
+  freeFileRecord();
+  return ClFileIO::open(pPath, puiSize, ppFile);
+}
+
+// The archive's data file: the one it kept, or a newly opened one.
+i32 openDataFile(ClMagTOC* pTOC, u64* puiSize, Win32FileData** ppFile) {
+  if (pTOC->mp_pIdleDataFile != nullptr) {
+    *ppFile = pTOC->mp_pIdleDataFile;
+    *puiSize = pTOC->mp_uiIdleDataFileSize;
+    pTOC->mp_pIdleDataFile = nullptr;
+    pTOC->mp_uiIdleDataFileSize = 0;
+    return E_FILE_OK;
+  }
+  return openFile(pTOC->mp_szDataFilePath, puiSize, ppFile);
+}
+
+// Takes a reference's disk file from it: an archive's data file goes back to the archive to be kept when it
+// keeps none yet, anything else is closed. The ClFileIO::close code (0 for a kept file).
+i32 releaseRefFile(SMagRef* pRef) {
+  Win32FileData* pFile = pRef->mp_FileHandle;
+  pRef->mp_FileHandle = nullptr;
+  if (pFile == nullptr) {
+    return E_FILE_OK;
+  }
+  ClMagTOC* pTOC = pRef->mp_pOwningMagTOC;
+  if (pRef->mp_eKind != E_MAG_REF_LOOSE && pTOC != nullptr && pTOC->mp_bTOCLoaded &&
+      pTOC->mp_pIdleDataFile == nullptr && !ClFileIO::isReading(pFile)) {
+    pTOC->mp_pIdleDataFile = pFile;
+    pTOC->mp_uiIdleDataFileSize = pRef->mp_uiDiskFileSize;
+    return E_FILE_OK;
+  }
+  return ClFileIO::close(pFile);
 }
 
 // Points a found reference at its entry; opens the data file when the archive is not in memory.
@@ -188,15 +356,14 @@ i32 attachEntry(SMagRef* pRef, ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 i
     return entryInsideData(pTOC, pInfo, iNameHash, pTOC->mp_uiDataSize) ? E_FILE_OK : E_FILE_DAMAGED;
   }
   pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
-  const i32 iResult = ClFileIO::open(pTOC->mp_szDataFilePath, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
+  const i32 iResult = openDataFile(pTOC, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
   if (iResult != E_FILE_OK) {
-    KvPrintProblem("Mag data file [%s] could not be opened (code %d)", pTOC->mp_szDataFilePath, iResult);
+    reportProblem("Mag data file [%s] could not be opened (code %d)", pTOC->mp_szDataFilePath, iResult);
     pRef->mp_FileHandle = nullptr;
     return iResult;
   }
   if (!entryInsideData(pTOC, pInfo, iNameHash, pRef->mp_uiDiskFileSize)) {
-    ClFileIO::close(pRef->mp_FileHandle);
-    pRef->mp_FileHandle = nullptr;
+    releaseRefFile(pRef);
     return E_FILE_DAMAGED;
   }
   return E_FILE_OK;
@@ -226,7 +393,7 @@ i32 inflateEntry(SMagRef* pRef, const u8* pStream, u32 uiDestinationSize) {
   uLongf uiProduced = uiDestinationSize;
   const int iZResult = uncompress(pRef->mp_pDestinationBuffer, &uiProduced, pStream, pInfo->mp_uiCompressedSize);
   if (iZResult != Z_OK || uiProduced != pInfo->mp_uiFinalSize) {
-    KvPrintProblem(
+    reportProblem(
         "Mag data file [%s] is damaged: entry 0x%08X does not inflate to its %u bytes (zlib result %d, "
         "%lu bytes)",
         pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash), pInfo->mp_uiFinalSize,
@@ -247,38 +414,11 @@ i32 decryptInPlace(SMagRef* pRef, u8* pCiphertext) {
   ClCrypto::buildIV(aucKey, pRef->mp_iNameHash, aucIV);
   if (!ClCrypto::decryptInto(pCiphertext, static_cast<i32>(pInfo->mp_uiEncryptedSize), aucKey, aucIV,
                              pCiphertext)) {
-    KvPrintProblem("Mag data file [%s] is damaged: entry 0x%08X could not be decrypted",
-                   pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash));
+    reportProblem("Mag data file [%s] is damaged: entry 0x%08X could not be decrypted",
+                  pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash));
     return E_FILE_DAMAGED;
   }
   return E_FILE_OK;
-}
-
-i32 readEncodedEntry(SMagRef* pRef, u32 numberOfBytesToRead) {
-  const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-  i32 iResult = E_FILE_OK;
-  if (!pInfo->mp_uiCompressed) {
-    // Encrypted only: the ciphertext is as long as the entry, so it is brought and decrypted where it ends up.
-    iResult = bringStoredBytes(pRef, pInfo->mp_uiEncryptedSize, pRef->mp_pDestinationBuffer);
-    if (iResult == E_FILE_OK) {
-      iResult = decryptInPlace(pRef, pRef->mp_pDestinationBuffer);
-    }
-  } else {
-    KV_ASSERT(pRef->mp_pStagingBuffer);
-    iResult = bringStoredBytes(pRef, pInfo->getStoredSize(), pRef->mp_pStagingBuffer);
-    if (iResult == E_FILE_OK && pInfo->mp_uiEncrypted) {
-      iResult = decryptInPlace(pRef, pRef->mp_pStagingBuffer);
-    }
-    if (iResult == E_FILE_OK) {
-      iResult = inflateEntry(pRef, pRef->mp_pStagingBuffer, numberOfBytesToRead);
-    }
-    KvAlignedFree(pRef->mp_pStagingBuffer);
-    pRef->mp_pStagingBuffer = nullptr;
-  }
-  if (iResult == E_FILE_OK && numberOfBytesToRead > pInfo->mp_uiFinalSize) {
-    std::memset(pRef->mp_pDestinationBuffer + pInfo->mp_uiFinalSize, 0, numberOfBytesToRead - pInfo->mp_uiFinalSize);
-  }
-  return iResult;
 }
 
 // Reads min(asked, available) bytes and zero-fills the rest of the asked size.
@@ -288,6 +428,35 @@ void zeroTail(u8* pBuffer, u32 uiFilled, u32 uiAsked) {
   if (uiAsked > uiFilled) {
     std::memset(pBuffer + uiFilled, 0, uiAsked - uiFilled);
   }
+}
+
+i32 readEncodedEntry(SMagRef* pRef, u32 numberOfBytesToRead) {
+  const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
+  i32 iResult = E_FILE_OK;
+  u32 uiProduced = pInfo->mp_uiFinalSize;
+  if (!pInfo->mp_uiCompressed) {
+    // Encrypted only: the ciphertext is no longer than the entry, so it is brought and decrypted where it ends
+    // up; an entry longer than its ciphertext ends in zeros.
+    iResult = bringStoredBytes(pRef, pInfo->mp_uiEncryptedSize, pRef->mp_pDestinationBuffer);
+    if (iResult == E_FILE_OK) {
+      iResult = decryptInPlace(pRef, pRef->mp_pDestinationBuffer);
+    }
+    uiProduced = pInfo->mp_uiEncryptedSize;
+  } else {
+    KV_ASSERT(pRef->mp_pStagingBuffer);
+    iResult = bringStoredBytes(pRef, pInfo->getStoredSize(), pRef->mp_pStagingBuffer);
+    if (iResult == E_FILE_OK && pInfo->mp_uiEncrypted) {
+      iResult = decryptInPlace(pRef, pRef->mp_pStagingBuffer);
+    }
+    if (iResult == E_FILE_OK) {
+      iResult = inflateEntry(pRef, pRef->mp_pStagingBuffer, numberOfBytesToRead);
+    }
+    freeStagingBuffer(pRef);
+  }
+  if (iResult == E_FILE_OK) {
+    zeroTail(pRef->mp_pDestinationBuffer, uiProduced, numberOfBytesToRead);
+  }
+  return iResult;
 }
 
 bool isEncoded(const ClMagDataInfo* pInfo) { return pInfo->mp_uiCompressed || pInfo->mp_uiEncrypted; }
@@ -304,7 +473,7 @@ void asyncStepFailed(SMagRef* pRef, i32 iOperation, u32 uiCode) {
   }
 }
 
-void relayOpenDone(Win32FileData* pFile, u32 uiFileSize, void* pUser) {
+void relayOpenDone(Win32FileData* pFile, u64 uiFileSize, void* pUser) {
   SMagRef* pRef = static_cast<SMagRef*>(pUser);
   pRef->mp_FileHandle = pFile;
   pRef->mp_uiDiskFileSize = uiFileSize;
@@ -315,6 +484,12 @@ void relayOpenError(Win32FileData* /*pFile*/, u32 uiCode, void* pUser) {
   SMagRef* pRef = static_cast<SMagRef*>(pUser);
   pRef->mp_bInUse = 1;
   asyncStepFailed(pRef, gc_iMAG_ASYNC_OPERATION_OPEN, uiCode);
+}
+
+// The asynchronous open of a file, with a file record freed first as for every open.
+i32 openWithCallbacks(const char* pPath, SMagRef* pRef) {
+  freeFileRecord();
+  return ClFileIO::openWithCallbacks(pPath, &relayOpenDone, pRef, &relayOpenError, pRef);
 }
 
 void relayReadDone(Win32FileData* /*pFile*/, void* pUser) {
@@ -350,15 +525,24 @@ void assertNoOpenReference(const ClMagTOC* pTOC) {
   }
 }
 
-void releaseSlotWhenEmpty(ClMagTOC* pSlot) {
-  if (pSlot->mp_bTOCLoaded || pSlot->mp_bDataLoaded) {
-    return;
-  }
-  // A load stopped half-way may leave an image without its flag.
+void freeTOCImage(ClMagTOC* pSlot) {
   KvAlignedFree(pSlot->mp_pTOC);
   pSlot->mp_pTOC = nullptr;
   KvAlignedFree(pSlot->mp_piNameHashes);
   pSlot->mp_piNameHashes = nullptr;
+  KvAlignedFree(pSlot->mp_pInfos);
+  pSlot->mp_pInfos = nullptr;
+  pSlot->mp_uiTOCSize = 0;
+  pSlot->mp_iNumEntries = 0;
+}
+
+void releaseSlotWhenEmpty(ClMagTOC* pSlot) {
+  if (pSlot->mp_bTOCLoaded || pSlot->mp_bDataLoaded) {
+    return;
+  }
+  closeIdleDataFile(pSlot);
+  // A load stopped half-way may leave an image without its flag.
+  freeTOCImage(pSlot);
   KvAlignedFree(pSlot->mp_pData);
   pSlot->mp_pData = nullptr;
   pSlot->mp_unloadTOCCallbacks.terminate();
@@ -414,7 +598,7 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
   }
   if (pMagEntry == nullptr) {
     if (g_MagTOCPool.isFull()) {
-      KvPrintProblem("Mag archive [%s] not loaded: all %d archive slots are in use", pTOCName, gc_iMAX_MAG_ARCHIVES);
+      reportProblem("Mag archive [%s] not loaded: all %d archive slots are in use", pTOCName, gc_iMAX_MAG_ARCHIVES);
       return 0;
     }
     pMagEntry = g_MagTOCPool.alloc();
@@ -427,6 +611,9 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
     pMagEntry->mp_iNumEntries = 0;
     pMagEntry->mp_uiRecordTableOffset = 0;
     pMagEntry->mp_piNameHashes = nullptr;
+    pMagEntry->mp_pInfos = nullptr;
+    pMagEntry->mp_pIdleDataFile = nullptr;
+    pMagEntry->mp_uiIdleDataFileSize = 0;
     pMagEntry->mp_unloadTOCCallbacks.initialize();
     pMagEntry->mp_unloadDataCallbacks.initialize();
     pMagEntry->mp_uiNameHash = uiHash;
@@ -441,65 +628,66 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
   char szBaseName[KV_MAX_PATH_LEN];
   KvStrLCpy(szBaseName, pTOCName, sizeof(szBaseName));
   KvStrLCat(szBaseName, gc_pMAG_PLATFORM_SUFFIX, sizeof(szBaseName));
+  char szRootTOCPath[KV_MAX_PATH_LEN];
+  char szMagTOCPath[KV_MAX_PATH_LEN];
+  char szMagDataPath[KV_MAX_PATH_LEN];
   char* pDataPath = pMagEntry->mp_szDataFilePath;
-  KvStrLCpy(pDataPath, KvGetBaseDataPath(), KV_MAX_PATH_LEN);
-  KvStrLCat(pDataPath, szBaseName, KV_MAX_PATH_LEN);
-  KvStrLCat(pDataPath, gc_pMAG_DATA_EXTENSION, KV_MAX_PATH_LEN);
-  slashesToBackslashes(pDataPath);
+  buildArchivePath(pDataPath, "", szBaseName, gc_pMAG_DATA_EXTENSION);
+  buildArchivePath(szRootTOCPath, "", szBaseName, gc_pMAG_TOC_EXTENSION);
+  buildArchivePath(szMagTOCPath, gc_pMAG_SUBFOLDER, szBaseName, gc_pMAG_TOC_EXTENSION);
+  buildArchivePath(szMagDataPath, gc_pMAG_SUBFOLDER, szBaseName, gc_pMAG_DATA_EXTENSION);
+  // The archive lives under "Mag/" when its data file is there and not in the root. With its data file in
+  // neither place, it lives where its table of contents is, so that the message about the missing data file
+  // names the file that is missing.
   pMagEntry->mp_bUnderMagFolder = 0;
-  if (!ClFileIO::fileExists(pDataPath)) {
-    KvStrLCpy(pDataPath, KvGetBaseDataPath(), KV_MAX_PATH_LEN);
-    KvStrLCat(pDataPath, gc_pMAG_SUBFOLDER, KV_MAX_PATH_LEN);
-    KvStrLCat(pDataPath, szBaseName, KV_MAX_PATH_LEN);
-    KvStrLCat(pDataPath, gc_pMAG_DATA_EXTENSION, KV_MAX_PATH_LEN);
-    slashesToBackslashes(pDataPath);
+  if (!ClFileIO::fileExists(pDataPath) &&
+      (ClFileIO::fileExists(szMagDataPath) || !ClFileIO::fileExists(szRootTOCPath))) {
+    KvStrLCpy(pDataPath, szMagDataPath, KV_MAX_PATH_LEN);
     pMagEntry->mp_bUnderMagFolder = 1;
   }
   char* pTOCPath = pMagEntry->mp_szTOCFilePath;
-  KvStrLCpy(pTOCPath, KvGetBaseDataPath(), KV_MAX_PATH_LEN);
-  if (pMagEntry->mp_bUnderMagFolder) {
-    KvStrLCat(pTOCPath, gc_pMAG_SUBFOLDER, KV_MAX_PATH_LEN);
-  }
-  KvStrLCat(pTOCPath, szBaseName, KV_MAX_PATH_LEN);
-  KvStrLCat(pTOCPath, gc_pMAG_TOC_EXTENSION, KV_MAX_PATH_LEN);
-  slashesToBackslashes(pTOCPath);
+  KvStrLCpy(pTOCPath, pMagEntry->mp_bUnderMagFolder ? szMagTOCPath : szRootTOCPath, KV_MAX_PATH_LEN);
 
-  u32 uiSizeOfTOCFile = 0;
+  u64 uiSizeOfTOCFile = 0;
   Win32FileData* pFile = nullptr;
-  const i32 iOpenResult = ClFileIO::open(pTOCPath, &uiSizeOfTOCFile, &pFile);
-  if (iOpenResult != E_FILE_OK) {
-    KvPrintProblem("Mag TOC file [%s] could not be opened (code %d)", pTOCPath, iOpenResult);
+  const i32 iOpenResult = openFile(pTOCPath, &uiSizeOfTOCFile, &pFile);
+  if (iOpenResult == E_FILE_CANNOT_OPEN && !ClFileIO::fileExists(szRootTOCPath) &&
+      !ClFileIO::fileExists(szMagTOCPath)) {
+    reportProblem("Mag archive [%s] not found: neither [%s] nor [%s] exists", pTOCName, szRootTOCPath, szMagTOCPath);
     unloadTOC(uiHash);
     return 0;
   }
-  KV_ASSERT(uiSizeOfTOCFile != 0);
-  pMagEntry->mp_pTOC = static_cast<u8*>(KvAlignedAlloc(uiSizeOfTOCFile, gc_uiMAG_ALIGNMENT));
+  if (iOpenResult != E_FILE_OK) {
+    reportProblem("Mag TOC file [%s] could not be opened (code %d)", pTOCPath, iOpenResult);
+    unloadTOC(uiHash);
+    return 0;
+  }
+  if (uiSizeOfTOCFile > gc_uiMAG_MAX_LOADED_FILE) {
+    reportProblem("Mag TOC file [%s] is damaged and was not loaded: %llu bytes is more than a table can be",
+                  pTOCPath, static_cast<unsigned long long>(uiSizeOfTOCFile));
+    ClFileIO::close(pFile);
+    unloadTOC(uiHash);
+    return 0;
+  }
+  const u32 uiTOCSize = static_cast<u32>(uiSizeOfTOCFile);
+  pMagEntry->mp_pTOC = static_cast<u8*>(KvAlignedAlloc(uiTOCSize, gc_uiMAG_ALIGNMENT));
   KV_ASSERT(pMagEntry->mp_pTOC);
-  pMagEntry->mp_uiTOCSize = uiSizeOfTOCFile;
-  const i32 iReadResult = ClFileIO::read(pFile, 0, uiSizeOfTOCFile, pMagEntry->mp_pTOC);
+  pMagEntry->mp_uiTOCSize = uiTOCSize;
+  const i32 iReadResult = ClFileIO::read(pFile, 0, uiTOCSize, pMagEntry->mp_pTOC);
   ClFileIO::close(pFile);
   if (iReadResult != E_FILE_OK) {
-    KvPrintProblem("Mag TOC file [%s] could not be read (code %d)", pTOCPath, iReadResult);
+    reportProblem("Mag TOC file [%s] could not be read (code %d)", pTOCPath, iReadResult);
     unloadTOC(uiHash);
     return 0;
   }
-  // The file image stays as read: offsets are resolved against it when used, never turned into pointers.
-  if (const char* pProblem = checkTOCImage(pMagEntry)) {
-    KvPrintProblem("Mag TOC file [%s] is damaged and was not loaded: %s", pTOCPath, pProblem);
-    unloadTOC(uiHash);
-    return 0;
-  }
-  pMagEntry->mp_piNameHashes =
-      static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(pMagEntry->mp_iNumEntries), 16));
-  if (pMagEntry->mp_piNameHashes == nullptr) {
-    KvPrintProblem("Mag TOC file [%s] was not loaded: no memory for its %d entries", pTOCPath,
-                   pMagEntry->mp_iNumEntries);
+  // The file image stays as read: its offsets are resolved into side tables, never turned into pointers.
+  if (const char* pProblem = readTOCImage(pMagEntry)) {
+    reportProblem("Mag TOC file [%s] is damaged and was not loaded: %s", pTOCPath, pProblem);
     unloadTOC(uiHash);
     return 0;
   }
   for (i32 i = 0; i < pMagEntry->mp_iNumEntries; ++i) {
-    pMagEntry->mp_piNameHashes[i] = recordAt(pMagEntry, i)->mp_iNameHash;
-    if (infoOf(pMagEntry, recordAt(pMagEntry, i))->mp_uiEncrypted && pMagEntry->mp_aucKey[0] == 0) {
+    if (pMagEntry->mp_pInfos[i].mp_uiEncrypted && pMagEntry->mp_aucKey[0] == 0) {
       KV_FATALF("No encryption key passed-in for Mag TOC file [%s]; this Mag TOC file has encrypted files and MUST "
                 "have a valid key!",
                 pTOCPath);
@@ -514,24 +702,41 @@ i32 ClMagFileIO::loadDataFile(u32 uiNameHash) {
   if (pEntry == nullptr || pEntry->mp_bDataLoaded) {
     return 0;
   }
-  u32 uiSizeOfDataFile = 0;
+  u64 uiSizeOfDataFile = 0;
   Win32FileData* pFile = nullptr;
-  const i32 iOpenResult = ClFileIO::open(pEntry->mp_szDataFilePath, &uiSizeOfDataFile, &pFile);
+  const i32 iOpenResult = openDataFile(pEntry, &uiSizeOfDataFile, &pFile);
   if (iOpenResult != E_FILE_OK) {
-    KvPrintProblem("Mag data file [%s] could not be opened (code %d)", pEntry->mp_szDataFilePath, iOpenResult);
+    reportProblem("Mag data file [%s] could not be opened (code %d)", pEntry->mp_szDataFilePath, iOpenResult);
     return 0;
   }
-  KV_ASSERT(uiSizeOfDataFile != 0);
-  pEntry->mp_pData = static_cast<u8*>(KvAlignedAlloc(uiSizeOfDataFile, gc_uiMAG_ALIGNMENT));
-  KV_ASSERT(pEntry->mp_pData);
-  const i32 iReadResult = ClFileIO::read(pFile, 0, uiSizeOfDataFile, pEntry->mp_pData);
+  // Entries of an archive left on disk are read on demand; only a data file that fits one read and the
+  // memory at hand is loaded whole.
+  if (uiSizeOfDataFile > gc_uiMAG_MAX_LOADED_FILE) {
+    ClFileIO::close(pFile);
+    reportProblem("Mag data file [%s] is %llu bytes, too large to load whole (at most %u); its entries are read "
+                  "from disk",
+                  pEntry->mp_szDataFilePath, static_cast<unsigned long long>(uiSizeOfDataFile),
+                  gc_uiMAG_MAX_LOADED_FILE);
+    return 0;
+  }
+  const u32 uiDataSize = static_cast<u32>(uiSizeOfDataFile);
+  pEntry->mp_pData = static_cast<u8*>(KvAlignedAlloc(uiDataSize, gc_uiMAG_ALIGNMENT));
+  if (pEntry->mp_pData == nullptr) {
+    ClFileIO::close(pFile);
+    reportProblem("Mag data file [%s] is not loaded whole: no memory for its %u bytes; its entries are read from "
+                  "disk",
+                  pEntry->mp_szDataFilePath, uiDataSize);
+    return 0;
+  }
+  const i32 iReadResult = ClFileIO::read(pFile, 0, uiDataSize, pEntry->mp_pData);
   ClFileIO::close(pFile);
   if (iReadResult != E_FILE_OK) {
-    KvPrintProblem("Mag data file [%s] could not be read (code %d)", pEntry->mp_szDataFilePath, iReadResult);
-    unloadDataFile(uiNameHash);
+    reportProblem("Mag data file [%s] could not be read (code %d)", pEntry->mp_szDataFilePath, iReadResult);
+    KvAlignedFree(pEntry->mp_pData);
+    pEntry->mp_pData = nullptr;
     return 0;
   }
-  pEntry->mp_uiDataSize = uiSizeOfDataFile;
+  pEntry->mp_uiDataSize = uiDataSize;
   pEntry->mp_bDataLoaded = 1;
   return 1;
 }
@@ -543,12 +748,8 @@ i32 ClMagFileIO::unloadTOC(u32 uiNameHash) {
   }
   assertNoOpenReference(pSlot);
   runUnloadCallbacks(pSlot->mp_unloadTOCCallbacks);
-  KvAlignedFree(pSlot->mp_pTOC);
-  pSlot->mp_pTOC = nullptr;
-  KvAlignedFree(pSlot->mp_piNameHashes);
-  pSlot->mp_piNameHashes = nullptr;
-  pSlot->mp_uiTOCSize = 0;
-  pSlot->mp_iNumEntries = 0;
+  closeIdleDataFile(pSlot);
+  freeTOCImage(pSlot);
   pSlot->mp_bTOCLoaded = 0;
   releaseSlotWhenEmpty(pSlot);
   return 1;
@@ -579,6 +780,7 @@ void ClMagFileIO::shutdown() {
     }
     giveRefBack(pRef);
   }
+  closeIdleFiles();
   while (g_MagTOCPool.getCount() > 0) {
     const u32 uiHash = g_MagTOCPool.get(g_MagTOCPool.getCount() - 1)->mp_uiNameHash;
     unloadDataFile(uiHash);
@@ -586,6 +788,7 @@ void ClMagFileIO::shutdown() {
   }
   g_MagRefPool.initialize();
   g_MagTOCPool.initialize();
+  freeSpareBuffers();
 }
 
 i32 ClMagFileIO::addUnloadCallback(u32 uiNameHash, bool bDataFile, void (*pfnCallback)(void*), void* pArgument) {
@@ -603,7 +806,7 @@ i32 ClMagFileIO::open(const char* pFilenameWithPath, u32* pOutSize, SMagRef** pp
   KV_ASSERT(ppOutRef);
   *ppOutRef = nullptr;
   if (pathTooLong(pFilenameWithPath)) {
-    KvPrintProblem("Path of %d characters or more cannot be opened: [%.80s...]", KV_MAX_PATH_LEN, pFilenameWithPath);
+    reportProblem("Path of %d characters or more cannot be opened: [%.80s...]", KV_MAX_PATH_LEN, pFilenameWithPath);
     return E_FILE_BAD_ARGUMENT;
   }
   ClMagTOC* pTOC = nullptr;
@@ -618,13 +821,21 @@ i32 ClMagFileIO::open(const char* pFilenameWithPath, u32* pOutSize, SMagRef** pp
   }
   pRef->mp_eKind = E_MAG_REF_LOOSE;
   pRef->mp_iNameHash = iNameHash;
-  const i32 iResult = ClFileIO::open(pFilenameWithPath, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
+  const i32 iResult = openFile(pFilenameWithPath, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
   if (iResult != E_FILE_OK) {
     pRef->mp_FileHandle = nullptr;
     giveRefBack(pRef);
     return iResult;
   }
-  *pOutSize = pRef->mp_uiDiskFileSize;
+  if (pRef->mp_uiDiskFileSize > gc_uiMAG_MAX_LOADED_FILE) {
+    reportProblem("[%s] is %llu bytes, too large to be read (at most %u)", pFilenameWithPath,
+                  static_cast<unsigned long long>(pRef->mp_uiDiskFileSize), gc_uiMAG_MAX_LOADED_FILE);
+    ClFileIO::close(pRef->mp_FileHandle);
+    pRef->mp_FileHandle = nullptr;
+    giveRefBack(pRef);
+    return E_FILE_TOO_LARGE;
+  }
+  *pOutSize = static_cast<u32>(pRef->mp_uiDiskFileSize);
   *ppOutRef = pRef;
   return E_FILE_OK;
 }
@@ -655,9 +866,8 @@ i32 ClMagFileIO::allocReadBuffers(SMagRef* pRef, u32 numberOfBytesToRead, u32 ui
     return 0;
   }
   freeOwnBuffers(pRef);
-  const auto allocate = [uiAlignment](u32 uiBytes) { return static_cast<u8*>(KvAlignedAlloc(uiBytes, uiAlignment)); };
   if (pRef->mp_eKind == E_MAG_REF_LOOSE) {
-    pRef->mp_pDestinationBuffer = allocate(numberOfBytesToRead);
+    pRef->mp_pDestinationBuffer = takeBuffer(numberOfBytesToRead, uiAlignment, &pRef->mp_uiBufferCapacity);
     pRef->mp_uiBufferSize = pRef->mp_pDestinationBuffer != nullptr ? numberOfBytesToRead : 0;
     return pRef->mp_pDestinationBuffer != nullptr ? 1 : 0;
   }
@@ -683,15 +893,14 @@ i32 ClMagFileIO::allocReadBuffers(SMagRef* pRef, u32 numberOfBytesToRead, u32 ui
   }
   // From here on the reference owns its destination.
   pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
-  pRef->mp_pDestinationBuffer = allocate(numberOfBytesToRead);
+  pRef->mp_pDestinationBuffer = takeBuffer(numberOfBytesToRead, uiAlignment, &pRef->mp_uiBufferCapacity);
   if (pRef->mp_pDestinationBuffer == nullptr) {
     return 0;
   }
   if (uiSizeToAllocate != 0) {
-    pRef->mp_pStagingBuffer = allocate(uiSizeToAllocate);
+    pRef->mp_pStagingBuffer = takeBuffer(uiSizeToAllocate, uiAlignment, &pRef->mp_uiStagingCapacity);
     if (pRef->mp_pStagingBuffer == nullptr) {
-      KvAlignedFree(pRef->mp_pDestinationBuffer);
-      pRef->mp_pDestinationBuffer = nullptr;
+      freeOwnBuffers(pRef);
       return 0;
     }
   }
@@ -714,7 +923,7 @@ i32 ClMagFileIO::read(SMagRef* pRef, u32 numberOfBytesToRead) {
   KV_ASSERT_MSG(numberOfBytesToRead <= pRef->mp_uiBufferSize, "Mag read larger than its read buffer!");
   if (pRef->mp_eKind == E_MAG_REF_LOOSE) {
     KV_ASSERT(pRef->mp_FileHandle);
-    const u32 uiSize = boundedSize(numberOfBytesToRead, pRef->mp_uiDiskFileSize);
+    const u32 uiSize = boundedSize(numberOfBytesToRead, static_cast<u32>(pRef->mp_uiDiskFileSize));
     const i32 iResult = uiSize != 0 ? ClFileIO::read(pRef->mp_FileHandle, 0, uiSize, pRef->mp_pDestinationBuffer)
                                     : static_cast<i32>(E_FILE_OK);
     zeroTail(pRef->mp_pDestinationBuffer, uiSize, numberOfBytesToRead);
@@ -739,12 +948,7 @@ i32 ClMagFileIO::closeFileHandle(SMagRef* pRef) {
   if (!pRef->mp_bInUse) {
     return E_FILE_REFERENCE_NOT_IN_USE;
   }
-  if (pRef->mp_FileHandle == nullptr) {
-    return E_FILE_OK;
-  }
-  const i32 iResult = ClFileIO::close(pRef->mp_FileHandle);
-  pRef->mp_FileHandle = nullptr;
-  return iResult;
+  return releaseRefFile(pRef);
 }
 
 i32 ClMagFileIO::close(SMagRef* pRef) {
@@ -756,10 +960,7 @@ i32 ClMagFileIO::close(SMagRef* pRef) {
     return E_FILE_REFERENCE_NOT_IN_USE;
   }
   freeOwnBuffers(pRef);
-  if (pRef->mp_FileHandle != nullptr) {
-    ClFileIO::close(pRef->mp_FileHandle);
-    pRef->mp_FileHandle = nullptr;
-  }
+  releaseRefFile(pRef);
   giveRefBack(pRef);
   return 1;
 }
@@ -798,7 +999,7 @@ i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
   i32 iNameHash = 0;
   const ClMagDataInfo* pInfo = lookUpPath(pFilenameWithPath, &pTOC, &iNameHash);
   if (pInfo != nullptr && isEncoded(pInfo)) {
-    KvPrintProblem(
+    reportProblem(
         "[%s] is stored compressed or encrypted in [%s]; the asynchronous loader reads only plain "
         "entries",
         pFilenameWithPath, pTOC->mp_szDataFilePath);
@@ -827,7 +1028,8 @@ i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
       }
     } else {
       pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
-      iResult = ClFileIO::openWithCallbacks(pTOC->mp_szDataFilePath, &relayOpenDone, pRef, &relayOpenError, pRef);
+      closeIdleDataFile(pTOC);
+      iResult = openWithCallbacks(pTOC->mp_szDataFilePath, pRef);
       if (iResult == E_FILE_OK && !entryInsideData(pTOC, pInfo, iNameHash, pRef->mp_uiDiskFileSize)) {
         ClFileIO::close(pRef->mp_FileHandle);
         pRef->mp_FileHandle = nullptr;
@@ -840,10 +1042,17 @@ i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
     }
   } else {
     pRef->mp_eKind = E_MAG_REF_LOOSE;
-    iResult = ClFileIO::openWithCallbacks(pFilenameWithPath, &relayOpenDone, pRef, &relayOpenError, pRef);
+    iResult = openWithCallbacks(pFilenameWithPath, pRef);
     if (iResult == E_FILE_OK) {
-      asyncStepDone(pRef, E_AAS_STEP_OPEN, pRef->mp_uiDiskFileSize);
-      return E_FILE_OK;
+      if (pRef->mp_uiDiskFileSize <= gc_uiMAG_MAX_LOADED_FILE) {
+        asyncStepDone(pRef, E_AAS_STEP_OPEN, static_cast<u32>(pRef->mp_uiDiskFileSize));
+        return E_FILE_OK;
+      }
+      reportProblem("[%s] is %llu bytes, too large to be read (at most %u)", pFilenameWithPath,
+                    static_cast<unsigned long long>(pRef->mp_uiDiskFileSize), gc_uiMAG_MAX_LOADED_FILE);
+      ClFileIO::close(pRef->mp_FileHandle);
+      pRef->mp_FileHandle = nullptr;
+      iResult = E_FILE_TOO_LARGE;
     }
   }
   // Like open: a failed open gives its reference back.
@@ -877,7 +1086,7 @@ i32 ClMagFileIO::readAsync(u32 numberOfBytesToRead) {
       return E_FILE_OK;
     }
   } else {
-    uiSize = boundedSize(numberOfBytesToRead, pRef->mp_uiDiskFileSize);
+    uiSize = boundedSize(numberOfBytesToRead, static_cast<u32>(pRef->mp_uiDiskFileSize));
   }
   zeroTail(pRef->mp_pDestinationBuffer, uiSize, numberOfBytesToRead);
   if (uiSize == 0) {
@@ -921,9 +1130,16 @@ const ClMagDataInfo* ClMagFileIO::getEntry(const ClMagTOC* pTOC, i32 iIndex, i32
   KV_ASSERT(pTOC);
   KV_ASSERT(pOutNameHash);
   KV_ASSERT(pTOC->mp_bTOCLoaded && iIndex >= 0 && iIndex < pTOC->mp_iNumEntries);
-  const SMagTOCRecord* pRecord = recordAt(pTOC, iIndex);
-  *pOutNameHash = pRecord->mp_iNameHash;
-  return infoOf(pTOC, pRecord);
+  *pOutNameHash = pTOC->mp_piNameHashes[iIndex];
+  return &pTOC->mp_pInfos[iIndex];
 }
 
 i32 ClMagFileIO::getOpenRefCount() { return g_MagRefPool.getCount(); }
+
+const char* ClMagFileIO::getLastProblem() { return g_szLastProblem; }
+
+void ClMagFileIO::closeIdleFiles() {
+  for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {
+    closeIdleDataFile(g_MagTOCPool.get(i));
+  }
+}

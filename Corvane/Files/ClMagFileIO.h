@@ -6,21 +6,24 @@
 //   NAME_win32.mdf  data: the stored bytes of every entry, no header. Loaded whole into memory (loadDataFile;
 //                   entries are then served from memory) or left on disk (entries are read on demand).
 // The reader first tries "<root>NAME_win32.mdf"; when that does not open it takes "<root>Mag/NAME_win32.mdf"
-// and the table of contents from "<root>Mag/" as well. Built paths use "\" separators.
+// and the table of contents from "<root>Mag/" as well. With the data file in neither place the table of
+// contents is taken from where it is (the root first), and the data file is looked for beside it, so that
+// the message about it names the file that is missing. Built paths use "\" separators.
 //
-// Table of contents, little-endian, offsets from the start of the .mtc; every offset is a multiple of 4 (the
+// Table of contents, little-endian, offsets from the start of the .mtc; offsets may be any byte offset (the
 // packer aligns each block to 16):
 //   offset  size  field
 //   0       4     u32 offset of the record-offset table
 //   4       4     reserved (0)
-//   8       4     i32 number of entries N (0 or more)
+//   8       4     i32 number of entries N (a negative count means no entries)
 //   table   4N    u32 offset of each record; records in ascending order of name hash compared as SIGNED i32
 //   record  12    u32 offset of the entry's data-info, u32 reserved (0), i32 name hash of the entry's path
 //   info    28    ClMagDataInfo (below)
 // Stored bytes of an entry at its data offset in the .mdf (the packer aligns them to 16):
 //   plain                    final size bytes;
 //   compressed               a zlib stream of compressed size bytes;
-//   encrypted                AES-128-CBC ciphertext of encrypted size bytes (= the final size, a multiple of 16);
+//   encrypted                AES-128-CBC ciphertext of encrypted size bytes (a multiple of 16, at most the final
+//                            size; the packer makes it equal; bytes of the entry past it read as zeros);
 //   compressed and encrypted the ciphertext of the zlib stream padded with zeros to whole blocks: decrypt
 //                            encrypted size bytes, then inflate the first compressed size bytes.
 // Key and initialisation vector: see ClCrypto.h. A key is registered per archive name (setArchiveKey) before
@@ -28,9 +31,14 @@
 //
 // Every table is checked when it loads: the header, the table, each record and each data-info must lie inside
 // the file, the records must be sorted, and each entry's sizes must agree with its flags (compressed size 1 to
-// final size; encrypted size a non-zero multiple of 16, equal to the final size when not compressed, else
-// between the compressed and the final size). A table that fails is refused (loadTOC answers 0) with one line
-// on standard error naming the file. An entry whose stored bytes do not lie inside its data file is refused
+// final size; encrypted size a non-zero multiple of 16 at most the final size, and with compression at least
+// the compressed size). A table that fails is refused (loadTOC answers 0) with one line on standard error
+// naming the file and what is wrong. The records' name hashes and data-infos are copied into side tables at
+// load, so the image is never read through a pointer it holds.
+//
+// Sizes: files are measured in 64 bits. A table of contents, a loose file or a data file loaded whole must
+// stay below 4 GiB (gc_uiMAG_MAX_LOADED_FILE); a larger data file is not loaded whole (loadDataFile answers 0
+// and says so) and its entries, which may lie anywhere in its first 8 GiB, are read from disk on demand. An entry whose stored bytes do not lie inside its data file is refused
 // when it is opened (15), and an entry that does not decrypt and inflate to exactly its final size is refused
 // when it is read (15).
 //
@@ -40,6 +48,16 @@
 // copy: the buffer points into the archive (kind 0) and close does not free it. A caller that keeps the bytes
 // of an own buffer takes the pointer and clears the field before close. Synchronous reads decrypt and then
 // decompress; the asynchronous variants (for ClAsyncAssetLoaderMgr only) serve plain entries only.
+//
+// An archive left on disk keeps the data file of its last closed reference open for its next reference, so
+// reading its entries one after another opens the file once; a kept file is closed whenever the file layer's
+// records (two) are all taken and another file is to be opened, when its archive is unloaded, at shutdown, and
+// by closeIdleFiles. Counts of open files (ClFileIO::getOpenFileCount) include kept ones.
+//
+// Every problem of data or environment is one line on standard error, the last of which getLastProblem keeps.
+// Read buffers start on a cache line (the copy of a read into them is fastest there); those of closed
+// references are kept and handed out again (a few, of at most 4 MiB), so reading an archive entry after entry
+// does not allocate each time.
 //
 // Main thread only: the pools are not locked.
 #pragma once
@@ -90,6 +108,8 @@ static_assert(offsetof(ClMagDataInfo, mp_uiEncryptedSize) == 24);
 inline constexpr i32 gc_iMAX_MAG_ARCHIVES = 32;
 inline constexpr i32 gc_iMAX_MAG_REFS = 768;
 inline constexpr u32 gc_uiMAG_ALIGNMENT = 16;
+// The largest table of contents, loose file or data file that is read whole: one read of 32-bit size.
+inline constexpr u32 gc_uiMAG_MAX_LOADED_FILE = 0xFFFFFFFFu;
 // Archive file names: NAME + "_" + platform + extension.
 inline constexpr const char* gc_pMAG_PLATFORM_SUFFIX = "_win32";
 inline constexpr const char* gc_pMAG_TOC_EXTENSION = ".mtc";
@@ -117,10 +137,13 @@ class ClMagTOC {
   char mp_szTOCFilePath[KV_MAX_PATH_LEN] = {};
   u32 mp_bUnderMagFolder = 0;
   u32 mp_uiTOCSize = 0;
-  u32 mp_uiDataSize = 0;
-  i32 mp_iNumEntries = 0;
+  u32 mp_uiDataSize = 0;   // of the data file in memory
+  i32 mp_iNumEntries = 0;  // 0 for a negative count
   u32 mp_uiRecordTableOffset = 0;
-  i32* mp_piNameHashes = nullptr;  // the records' name hashes in table order, for a search that stays in cache
+  Win32FileData* mp_pIdleDataFile = nullptr;  // the data file kept open between references (archive on disk)
+  u64 mp_uiIdleDataFileSize = 0;
+  i32* mp_piNameHashes = nullptr;    // the records' name hashes in table order, for a search that stays in cache
+  ClMagDataInfo* mp_pInfos = nullptr;  // the records' data-infos in table order, copied out of the image
 };
 
 enum E_MAG_REF_KIND : i32 {
@@ -152,8 +175,10 @@ struct SMagRef {
   void* mp_pAsyncErrorUser = nullptr;
   u32 mp_bInUse = 0;
   i32 mp_iNameHash = 0;        // of the entry's path, for its initialisation vector
-  u32 mp_uiDiskFileSize = 0;   // of the open data or loose file
-  u32 mp_uiBufferSize = 0;     // of an own destination buffer
+  u64 mp_uiDiskFileSize = 0;   // of the open data or loose file
+  u32 mp_uiBufferSize = 0;     // of an own destination buffer, as asked
+  u32 mp_uiBufferCapacity = 0;   // of the block behind it
+  u32 mp_uiStagingCapacity = 0;  // of the staging block
 };
 
 // The two pools: static globals, laid out at construction and again by initTOCPool/initRefPool.
@@ -174,7 +199,8 @@ class ClMagFileIO {
   // or when the file is missing, unreadable or damaged (the slot is given back).
   static i32 loadTOC(const char* pTOCName);
   // Loads the whole data file of a loaded archive into memory. 1 when done; 0 when the archive is unknown, its
-  // data is already loaded, or the file could not be opened or read.
+  // data is already loaded, or the file could not be opened or read, is 4 GiB or more, or does not fit in
+  // memory (its entries are then read from disk, as for an archive whose data was never loaded).
   static i32 loadDataFile(u32 uiNameHash);
   // 1 when done, 0 when the archive is unknown. Runs the archive's unload callbacks of that part first; the
   // slot is given back once neither part is loaded. No reference into the archive may be open.
@@ -188,7 +214,8 @@ class ClMagFileIO {
 
   // Opens a file by its full path (data root + path with "\" separators). 0 with the size and a reference;
   // 2 for a path of 768 characters or more, 3 when all 768 references are in use, 15 when the entry's stored
-  // bytes lie outside its data file, else the ClFileIO::open code of the data or loose file (1: no such file).
+  // bytes lie outside its data file, 16 for a loose file of 4 GiB or more, else the ClFileIO::open code of the
+  // data or loose file (1: no such file).
   static i32 open(const char* pFilenameWithPath, u32* pOutSize, SMagRef** ppOutRef);
   // Allocates the destination (numberOfBytesToRead bytes at the alignment) and, for compressed or encrypted
   // entries, the staging buffer of the stored bytes (none for an entry that is only encrypted: it is
@@ -197,7 +224,8 @@ class ClMagFileIO {
   // Brings the file's bytes into the destination. 0; 2 null reference; 12 reference not open; 15 the entry
   // could not be decoded; else the ClFileIO::read code.
   static i32 read(SMagRef* pRef, u32 numberOfBytesToRead);
-  // Closes the disk file only. 2 null, 12 not open, 0 when no file is open, else the ClFileIO::close code.
+  // Closes the disk file only (an archive's data file is kept by the archive for its next reference, see
+  // above). 2 null, 12 not open, 0 when no file is open or it was kept, else the ClFileIO::close code.
   static i32 closeFileHandle(SMagRef* pRef);
   // Frees an own destination and staging buffer, closes any disk file and gives the reference back. 1; 2 for
   // null; 12 for a reference that is no longer open (closed, or given back by shutdown), which is left alone.
@@ -223,4 +251,8 @@ class ClMagFileIO {
   static i32 openEntry(ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iNameHash, u32* pOutSize, SMagRef** ppOutRef);
   // Number of references in use.
   static i32 getOpenRefCount();
+  // The last problem reported ("" when none was): what a caller that cannot go on tells the user.
+  static const char* getLastProblem();
+  // Closes the data files that archives keep open between references.
+  static void closeIdleFiles();
 };

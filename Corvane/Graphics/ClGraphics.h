@@ -29,6 +29,7 @@
 #include "Corvane/System/KvTypes.h"
 
 struct HWND__;
+struct HDC__;
 struct HDROP__;
 struct IDirect3D9;
 struct IDirect3DDevice9;
@@ -41,6 +42,8 @@ struct SRenderSignature;
 struct STextureSet;
 
 inline constexpr i32 gc_iWINDOW_TITLE_LEN = 256;
+// The message the full-screen video player's graph posts to the main window for its notifications.
+inline constexpr u32 gc_uiGRAPH_NOTIFY_MESSAGE = 0x36D1;
 
 // One dropped file: a UTF-16 path (zero-terminated, cut to 767 units) and whether it names a directory.
 struct SDroppedFile {
@@ -100,6 +103,17 @@ class ClWindowHooks {
   // ClUI::hasUITextureBeenLoaded: whether the UI's own texture table holds the name (the UI unloads its textures
   // itself). Default: no UI.
   virtual bool hasUITextureBeenLoaded(const char* /*pName*/) { return false; }
+
+  // --- The full-screen video player's side of the window procedure (default: no player) ---
+
+  // WM_MOVE, and WM_SIZE after its own handling: the video follows the client rectangle.
+  virtual void videoWindowMoved() {}
+  // WM_DISPLAYCHANGE.
+  virtual void videoDisplayChanged() {}
+  // WM_PAINT, between BeginPaint and EndPaint, with the paint device context.
+  virtual void videoRepaint(HWND__* /*hWnd*/, HDC__* /*hDC*/) {}
+  // The graph's notification message (gc_uiGRAPH_NOTIFY_MESSAGE): the player's event handler.
+  virtual void videoGraphEvent() {}
 
   // --- The game's graphics hooks (bodies of the gameSpecific functions of ClGraphics) ---
 

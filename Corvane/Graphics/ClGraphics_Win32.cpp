@@ -208,6 +208,9 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
         ShowWindow(mp_hWnd, SW_SHOWDEFAULT);
         UpdateWindow(mp_hWnd);
       }
+      [[fallthrough]];
+    case WM_MOVE:
+      hooks().videoWindowMoved();
       break;
     case WM_ACTIVATE:
       onActivate(wParam);
@@ -216,7 +219,8 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
       RECT client{};
       GetClientRect(mp_hWnd, &client);
       PAINTSTRUCT paint;
-      BeginPaint(hWnd, &paint);
+      HDC hDC = BeginPaint(hWnd, &paint);
+      hooks().videoRepaint(hWnd, hDC);
       EndPaint(hWnd, &paint);
       break;
     }
@@ -232,6 +236,9 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
       if (LOWORD(wParam) != 0) {
         mp_bAppActivated = 1;
       }
+      break;
+    case WM_DISPLAYCHANGE:
+      hooks().videoDisplayChanged();
       break;
     case WM_MOUSEMOVE:
       gameSpecificMouseMoved(lParam);
@@ -251,6 +258,9 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
       break;
     case WM_MOUSELEAVE:
       gameSpecificMouseLeft(lParam);
+      break;
+    case gc_uiGRAPH_NOTIFY_MESSAGE:
+      hooks().videoGraphEvent();
       break;
     default:
       break;

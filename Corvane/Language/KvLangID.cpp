@@ -139,6 +139,21 @@ u32 readU32(const u8* pImage, u64 uiOffset) {
 
 i32 readI32(const u8* pImage, u64 uiOffset) { return static_cast<i32>(readU32(pImage, uiOffset)); }
 
+// The number of pairs of a table of at least 12 bytes: a negative count means none.
+i32 pairCount(const u8* pImage) {
+  const i32 iNumPairs = readI32(pImage, 8);
+  return iNumPairs > 0 ? iNumPairs : 0;
+}
+
+// Units of a zero-terminated text at an offset of a checked image, the terminator included.
+u64 textUnits(const u8* pImage, u64 uiText) {
+  u64 uiUnits = 1;
+  for (u64 uiUnit = uiText; pImage[uiUnit] != 0 || pImage[uiUnit + 1] != 0; uiUnit += 2) {
+    ++uiUnits;
+  }
+  return uiUnits;
+}
+
 void freeImage(void*, u8* pImage) { KvAlignedFree(pImage); }
 
 // The archive reference owns the image (its own buffer, or the archive's memory).
@@ -156,12 +171,8 @@ bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErr
     return false;
   }
   const u64 uiTableOffset = readU32(pImage, 0);
-  const i32 iNumPairs = readI32(pImage, 8);
-  if (iNumPairs < 0) {
-    setError(pError, uiErrorSize, "negative pair count %d", iNumPairs);
-    return false;
-  }
-  if (uiTableOffset % 4 != 0 || uiTableOffset + 4ull * static_cast<u64>(iNumPairs) > uiSize) {
+  const i32 iNumPairs = pairCount(pImage);
+  if (uiTableOffset + 4ull * static_cast<u64>(iNumPairs) > uiSize) {
     setError(pError, uiErrorSize, "pair-offset table at %llu with %d entries does not fit in %u bytes",
              static_cast<unsigned long long>(uiTableOffset), iNumPairs, uiSize);
     return false;
@@ -169,8 +180,8 @@ bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErr
   i64 iPreviousKey = INT32_MIN;
   for (i32 i = 0; i < iNumPairs; ++i) {
     const u64 uiPair = readU32(pImage, uiTableOffset + 4ull * static_cast<u64>(i));
-    if (uiPair % 4 != 0 || uiPair + sizeof(SStringValuePair) > uiSize) {
-      setError(pError, uiErrorSize, "pair %d at %llu lies outside the file or off a 4-byte boundary", i,
+    if (uiPair + sizeof(SStringValuePair) > uiSize) {
+      setError(pError, uiErrorSize, "pair %d at %llu lies outside the file", i,
                static_cast<unsigned long long>(uiPair));
       return false;
     }
@@ -181,8 +192,8 @@ bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErr
     }
     iPreviousKey = iKey;
     const u64 uiText = readU32(pImage, uiPair);
-    if (uiText % 2 != 0 || uiText >= uiSize) {
-      setError(pError, uiErrorSize, "text of key 0x%08X at %llu lies outside the file or off a 2-byte boundary",
+    if (uiText >= uiSize) {
+      setError(pError, uiErrorSize, "text of key 0x%08X at %llu lies outside the file",
                static_cast<u32>(iKey), static_cast<unsigned long long>(uiText));
       return false;
     }
@@ -249,14 +260,35 @@ i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, 
   pData->mp_pImage = pMemory;
   pData->m_uiImageSize = uiSize;
   pData->m_uiNameHash = uiNameHash;
-  pData->m_iNumPairs = readI32(pMemory, 8);
-  pData->mp_ppSortedStringValuePairs = static_cast<const SStringValuePair**>(
-      KvAlignedAlloc(sizeof(SStringValuePair*) * static_cast<size_t>(pData->m_iNumPairs), 16));
-  KV_ASSERT(pData->mp_ppSortedStringValuePairs);
-  const u32 uiTableOffset = readU32(pMemory, 0);
-  for (i32 i = 0; i < pData->m_iNumPairs; ++i) {
-    const u32 uiPair = readU32(pMemory, uiTableOffset + 4ull * static_cast<u32>(i));
-    pData->mp_ppSortedStringValuePairs[i] = reinterpret_cast<const SStringValuePair*>(pMemory + uiPair);
+  const i32 iNumPairs = pairCount(pMemory);
+  pData->m_iNumPairs = iNumPairs;
+  pData->mp_piSortedKeys = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iNumPairs), 16));
+  pData->mp_ppSortedTexts =
+      static_cast<const wchar16**>(KvAlignedAlloc(sizeof(wchar16*) * static_cast<size_t>(iNumPairs), 16));
+  KV_ASSERT_MSG(pData->mp_piSortedKeys && pData->mp_ppSortedTexts, "pData->mp_ppSortedStringValuePairs");
+  const u64 uiTableOffset = readU32(pMemory, 0);
+  // Texts at an odd offset are copied, so that no misaligned text is handed out.
+  u64 uiOddUnits = 0;
+  for (i32 i = 0; i < iNumPairs; ++i) {
+    const u64 uiText = readU32(pMemory, readU32(pMemory, uiTableOffset + 4ull * static_cast<u64>(i)));
+    uiOddUnits += uiText % 2 != 0 ? textUnits(pMemory, uiText) : 0;
+  }
+  pData->mp_pAlignedTexts =
+      uiOddUnits > 0 ? static_cast<wchar16*>(KvAlignedAlloc(sizeof(wchar16) * uiOddUnits, 16)) : nullptr;
+  KV_ASSERT_MSG(uiOddUnits == 0 || pData->mp_pAlignedTexts, "pData->mp_ppSortedStringValuePairs");
+  wchar16* pCopy = pData->mp_pAlignedTexts;
+  for (i32 i = 0; i < iNumPairs; ++i) {
+    const u64 uiPair = readU32(pMemory, uiTableOffset + 4ull * static_cast<u64>(i));
+    const u64 uiText = readU32(pMemory, uiPair);
+    pData->mp_piSortedKeys[i] = readI32(pMemory, uiPair + 8);
+    if (uiText % 2 == 0) {
+      pData->mp_ppSortedTexts[i] = reinterpret_cast<const wchar16*>(pMemory + uiText);
+    } else {
+      const u64 uiUnits = textUnits(pMemory, uiText);
+      std::memcpy(pCopy, pMemory + uiText, sizeof(wchar16) * uiUnits);
+      pData->mp_ppSortedTexts[i] = pCopy;
+      pCopy += uiUnits;
+    }
   }
   return 1;
 }
@@ -302,7 +334,9 @@ i32 KvLangID::loadStringTableFromMemory(const char* pStringDataFileName, u8* pIm
 void KvLangID::unloadAllStringTables() {
   while (mp_tables.getCount() > 0) {
     SStringTable* pData = mp_tables.get(mp_tables.getCount() - 1);
-    KvAlignedFree(pData->mp_ppSortedStringValuePairs);
+    KvAlignedFree(pData->mp_piSortedKeys);
+    KvAlignedFree(pData->mp_ppSortedTexts);
+    KvAlignedFree(pData->mp_pAlignedTexts);
     pData->mp_pfnRelease(pData->mp_pOwner, const_cast<u8*>(pData->mp_pImage));
     *pData = SStringTable();
     mp_tables.free(pData);
@@ -316,13 +350,13 @@ const wchar16* KvLangID::findInTable(const SStringTable* pData, u32 uiKeyHash) {
   i32 iHigh = pData->m_iNumPairs - 1;
   while (iLow <= iHigh) {
     const i32 iMid = iLow + (iHigh - iLow) / 2;
-    const SStringValuePair* pPair = pData->mp_ppSortedStringValuePairs[iMid];
-    if (pPair->m_iKeyHash > iKey) {
+    const i32 iMidKey = pData->mp_piSortedKeys[iMid];
+    if (iMidKey > iKey) {
       iHigh = iMid - 1;
-    } else if (pPair->m_iKeyHash < iKey) {
+    } else if (iMidKey < iKey) {
       iLow = iMid + 1;
     } else {
-      return reinterpret_cast<const wchar16*>(pData->mp_pImage + pPair->m_uiTextOffset);
+      return pData->mp_ppSortedTexts[iMid];
     }
   }
   return nullptr;

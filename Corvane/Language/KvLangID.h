@@ -17,11 +17,12 @@
 //   pair    12     u32 offset of the text, u32 not read (0), i32 key hash
 //   text    2k+2   UTF-16 code units ending with a zero unit
 //
-// Every offset is checked when a table is loaded: the pair-offset table and each pair record must lie
-// inside the file on a 4-byte boundary, each text must start on a 2-byte boundary and end with a zero unit
-// inside the file, and the keys must be in order. A table that breaks any of this is refused as a whole
-// with one line naming it (on stderr, and in getLastError). The file image is kept unchanged; a side table
-// of pair pointers serves the lookups.
+// Every offset is checked when a table is loaded: the pair-offset table and each pair record must lie inside
+// the file, each text must end with a zero unit inside the file, and the keys must be in order. Offsets may
+// be any byte offset, and a negative pair count means no pairs. A table that breaks any of this is refused as
+// a whole with one line naming it and what is wrong (on stderr, and in getLastError). The file image is kept
+// unchanged; side tables of the keys and the texts serve the lookups (a text at an odd offset is copied to an
+// aligned place once, at load, so every text handed out is properly aligned UTF-16).
 //
 // Main thread only. Texts returned stay valid until unloadAllStringTables, which must run before the archives
 // they came from are unloaded.
@@ -68,9 +69,12 @@ struct SStringTable {
   const u8* mp_pImage;
   u32 m_uiImageSize;
   u32 m_uiNameHash;
-  i32 m_iNumPairs;
-  // The pair records in key order, 16-byte aligned.
-  const SStringValuePair** mp_ppSortedStringValuePairs;
+  i32 m_iNumPairs;  // 0 for a negative count
+  // The pairs in key order: their keys, and their texts (in the image, or aligned copies of texts that lie at
+  // an odd offset), 16-byte aligned blocks.
+  i32* mp_piSortedKeys;
+  const wchar16** mp_ppSortedTexts;
+  wchar16* mp_pAlignedTexts;
 };
 
 // Checks a table image as described above. False with the reason in pError (at most uiErrorSize bytes,

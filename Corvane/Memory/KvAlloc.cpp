@@ -7,8 +7,12 @@ namespace {
 std::atomic<i32> g_iFailNext{0};
 }
 
+bool KvAllocFailureInjected() {
+  return g_iFailNext.load(std::memory_order_relaxed) > 0 && g_iFailNext.fetch_sub(1) > 0;
+}
+
 void* KvAlignedAlloc(size_t uiBytes, size_t uiAlignment) {
-  if (g_iFailNext.load(std::memory_order_relaxed) > 0 && g_iFailNext.fetch_sub(1) > 0) {
+  if (KvAllocFailureInjected()) {
     return nullptr;
   }
   if (uiAlignment < sizeof(void*)) {

@@ -15,3 +15,6 @@ void KvAlignedFree(void* pBlock);
 
 // Test hook: the next iCount calls of KvAlignedAlloc answer null (0 turns it off).
 void KvAllocFailNext(i32 iCount);
+// For owners that hand out blocks they keep for reuse: true (and one failure used up) when a failure is
+// injected, so a reused block fails as a fresh allocation would.
+bool KvAllocFailureInjected();

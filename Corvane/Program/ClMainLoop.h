@@ -2,10 +2,15 @@
 //
 // Main thread only. The game's start-up reads the counter frequency into m_iFrequency before the first tick.
 // The first frame always counts as 0.016 s; the development setting "FIXED_DT", when present, replaces the
-// measured time on every frame. A frame time that is not positive is an assertion.
+// measured time on every frame. A "FIXED_DT" that is not a number of seconds above 0 and at most
+// gc_fMAX_FIXED_FRAME_TIME ("abc", "0", "-1", "nan") is reported once with its line, and the measured time is
+// used. A measured frame time that is not positive is an assertion.
 #pragma once
 
 #include "Corvane/System/KvTypes.h"
+
+// The longest frame time "FIXED_DT" may set, in seconds.
+inline constexpr f32 gc_fMAX_FIXED_FRAME_TIME = 60.0f;
 
 class ClMainLoop {
  public:

@@ -6,7 +6,8 @@
 //
 // After the program body has returned, the exit clean-up runs in the reverse order of construction: every pool
 // gives all its frames back (the locks' sections are not deleted again) and every vector still initialised
-// is terminated. After a normal shutdown it finds nothing left to do.
+// is terminated, and the asynchronous loader's queue is emptied (its head, tail and count cleared; the entries
+// belong to their requesters). After a normal shutdown it finds nothing left to do.
 #pragma once
 
 #include "Corvane/Memory/ClGenericMemoryAllocator.h"

@@ -2,7 +2,10 @@
 // translation unit in the order they are defined, and destroys them in reverse). Globals of further areas
 // take their numbered place in this list.
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
+#include "Corvane/Development/ClCommandParameters.h"
 #include "Corvane/Development/ClLEDMgr.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClParticleMgr.h"
 #include "Corvane/Graphics/ClShaderMgr.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -24,7 +27,8 @@
 ClPool<SGeometryData, gc_iMAX_GEOMETRY_DATA> ClGeometryDataMgr_WIN32::m_geometryDataPool;
 // 2. Geometry-container pool (1024 records).
 ClPool<SGeometryContainer, gc_iMAX_GEOMETRY_CONTAINERS> ClGeometryDataMgr_WIN32::m_geometryContainerPool;
-// 3. Command-line parameter pool (4 records).
+// 3. Command-line parameter pool.
+ClPool<SCommandParameter, gc_iCOMMAND_MAX_PARAMETERS> ClCommandParameters::mp_parameterPool;
 // 4. Development-LED records (64) and their pool.
 ClPool<SLEDRecord, gc_iMAX_LEDS> ClLEDMgr::mp_LEDPool;
 // 5. Local players: no TV channel, empty input-mapper stacks.
@@ -45,7 +49,9 @@ ClPool<SClockTimer, gc_iMAX_TIMERS> ClClock::m_timerPool;
 ClPool<SClockStopwatch, gc_iMAX_STOPWATCHES> ClClock::m_stopwatchPool;
 // 14. One-off job pool (64 records).
 ClPool<SOneOffJobData, gc_iMAX_ONE_OFF_JOBS> ClJobMgr::m_oneOffJobPool;
-// 15. Archive slots (32) and the archive pool; the file-reference pool.
+// 15. Archive slots (32) and the archive pool; the file-reference pool (768).
+ClPool<ClMagTOC, gc_iMAX_MAG_ARCHIVES> g_MagTOCPool;
+ClPool<SMagRef, gc_iMAX_MAG_REFS> g_MagRefPool;
 // 16. Lock pool (32 frames).
 ClPool<CRITICAL_SECTION, gc_iMAX_MUTEX_LOCKS> g_mutexLockPool;
 // 17. String-table pool (8 slots).
@@ -103,6 +109,14 @@ void vectorCleanUp() {
   }
 }
 
+bool asyncQueueInUse() {
+  const ClList<SAsyncAssetEntry>& queue = ClAsyncAssetLoaderMgr::m_queue;
+  return queue.getCount() != 0 || queue.getHead() != nullptr || queue.getTail() != nullptr;
+}
+
+// The entries belong to their requesters; only the queue's head, tail and count are cleared.
+void asyncQueueCleanUp() { ClAsyncAssetLoaderMgr::m_queue = ClList<SAsyncAssetEntry>(); }
+
 struct SEngineGlobal {
   const char* pName;
   bool (*pfnInUse)();
@@ -112,14 +126,17 @@ struct SEngineGlobal {
 #define KV_POOL_GLOBAL(name, pool) {name, &poolInUse<pool>, &poolCleanUp<pool>}
 #define KV_VECTOR_GLOBAL(name, vector) {name, &vectorInUse<vector>, &vectorCleanUp<vector>}
 
-// What the exit clean-up covers, in construction order; the zero-filled vectors come last.
+// What the exit clean-up covers, in construction order; the zero-filled vectors and the loader's queue come last.
 const SEngineGlobal gc_aEngineGlobals[] = {
     KV_POOL_GLOBAL("geometry-data pool", ClGeometryDataMgr_WIN32::m_geometryDataPool),
     KV_POOL_GLOBAL("geometry-container pool", ClGeometryDataMgr_WIN32::m_geometryContainerPool),
+    KV_POOL_GLOBAL("command-line parameter pool", ClCommandParameters::mp_parameterPool),
     KV_POOL_GLOBAL("development-LED pool", ClLEDMgr::mp_LEDPool),
     KV_POOL_GLOBAL("timer pool", ClClock::m_timerPool),
     KV_POOL_GLOBAL("stopwatch pool", ClClock::m_stopwatchPool),
     KV_POOL_GLOBAL("one-off job pool", ClJobMgr::m_oneOffJobPool),
+    KV_POOL_GLOBAL("archive slots", g_MagTOCPool),
+    KV_POOL_GLOBAL("archive references", g_MagRefPool),
     KV_POOL_GLOBAL("lock pool", g_mutexLockPool),
     KV_POOL_GLOBAL("string-table pool", KvLangID::mp_tables),
     KV_POOL_GLOBAL("parent-window pool", Cl2d::mp_parentWindowStack),
@@ -149,6 +166,7 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_VECTOR_GLOBAL("friends-scores listeners", ClSteamMgr::mp_friendsScoresListeners),
     KV_VECTOR_GLOBAL("deferred leaderboard requests", ClSteamMgr::mp_deferredLeaderboardCalls),
     KV_VECTOR_GLOBAL("leaderboard listeners", ClScoreLeaderboardMgr::mp_listeners),
+    {"asynchronous loader queue", &asyncQueueInUse, &asyncQueueCleanUp},
 };
 
 #undef KV_POOL_GLOBAL

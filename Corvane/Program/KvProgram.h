@@ -13,7 +13,10 @@ struct SCommandParameterDefinition;
 struct _EXCEPTION_POINTERS;
 
 struct SKvGameEntryPoints {
-  i32 (*pfnStartUp)();          // the game's first start-up stage, once before the main loop
+  // The game's first start-up stage, once before the main loop; 0 when the game cannot start (it has told the
+  // user why): the main loop is skipped, the game shut down, and the program ends with
+  // gc_iEXIT_START_UP_FAILED.
+  i32 (*pfnStartUp)();
   u32 (*pfnTickFrame)(f32 fDT); // one game frame; 0 ends the main loop
   i32 (*pfnShutDown)();         // once after the main loop
   const SCommandParameterDefinition* pCommandDefinitions;
@@ -25,6 +28,11 @@ struct SKvGameEntryPoints {
 void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints);
 const SKvGameEntryPoints& KvGetGameEntryPoints();
 
+// Exit codes of the program body: a normal run, a store library that did not start, a game that could not.
+inline constexpr int gc_iEXIT_NORMAL = 0;
+inline constexpr int gc_iEXIT_STORE_FAILED = 1;
+inline constexpr int gc_iEXIT_START_UP_FAILED = 3;
+
 // Passed to the store library with every crash report.
 inline constexpr u32 gc_uiCRASH_DUMP_BUILD = 534;
 // Narrowed command-line arguments, the program path included.
@@ -33,7 +41,7 @@ inline constexpr i32 gc_iNARROWED_ARG_SIZE = 256;
 
 // The process entry: installs the crash translator unless a debugger is attached and runs the program body.
 // Its arguments are not used (the command line is read again from the system). 0 after a normal run, 1 when
-// the store library failed to start.
+// the store library failed to start, 3 when the game could not start.
 struct HINSTANCE__;
 int WinMain(HINSTANCE__* hInstance, HINSTANCE__* hPrevInstance, char* pCmdLine, int iShowCmd);
 // The program body.

@@ -89,7 +89,7 @@ void parseCommandLine() {
 
 int runProgram() {
   if (!SteamAPI_Init()) {
-    return 1;
+    return gc_iEXIT_STORE_FAILED;
   }
   if (ISteamClient* pClient = SteamClient()) {
     pClient->SetWarningMessageHook(&ignoreStoreWarning);
@@ -99,15 +99,17 @@ int runProgram() {
   }
   ClMutexLock::initializePool();
   parseCommandLine();
-  g_gameEntryPoints.pfnStartUp();
-  do {
-    ClGraphics::recenterExclusiveMouse();
-  } while (ClGraphics::processMessages() != 0);
+  const bool bStarted = g_gameEntryPoints.pfnStartUp() != 0;
+  if (bStarted) {
+    do {
+      ClGraphics::recenterExclusiveMouse();
+    } while (ClGraphics::processMessages() != 0);
+  }
   g_gameEntryPoints.pfnShutDown();
   ClCommandParameters::shutdown();
   ClMutexLock::shutdownPool();
   SteamAPI_Shutdown();
-  return 0;
+  return bStarted ? gc_iEXIT_NORMAL : gc_iEXIT_START_UP_FAILED;
 }
 
 int WinMain(HINSTANCE__* /*hInstance*/, HINSTANCE__* /*hPrevInstance*/, char* /*pCmdLine*/, int /*iShowCmd*/) {

@@ -43,8 +43,9 @@ struct IDirect3DResource9 : public IUnknown {
 
 struct IDirect3DSurface9 : public IDirect3DResource9 {
   virtual HRESULT GetDesc(D3DSURFACE_DESC* pDesc) = 0;
-  // Only the levels of lockable textures can be locked (see IDirect3DTexture9::LockRect); the device's own
-  // surfaces answer D3DERR_INVALIDCALL.
+  // Only the levels of lockable textures (see IDirect3DTexture9::LockRect) and system-memory surfaces
+  // (CreateOffscreenPlainSurface) can be locked; the device's own surfaces answer D3DERR_INVALIDCALL. A
+  // system-memory surface locks whole (pRect null) and may be locked and unlocked on any thread.
   virtual HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) = 0;
   virtual HRESULT UnlockRect() = 0;
 };
@@ -121,6 +122,20 @@ struct IDirect3DDevice9 : public IUnknown {
                                 IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) = 0;
   virtual HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                     IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) = 0;
+  // A plain surface in system memory (D3DPOOL_SYSTEMMEM only; formats as textures, no depth formats): the source of
+  // UpdateSurface. It holds no GPU object, so it may be made, locked and released on any thread.
+  virtual HRESULT CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                              IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) = 0;
+  // Copies a whole system-memory surface into a level of a default-pool texture of the same size and format (rects
+  // null). The copy joins the device's queued work: it reaches the GPU on the thread that next draws with the
+  // texture bound to a stage (or reads the texture back), not on the calling thread, which therefore need not hold
+  // the device (a streaming thread hands frames over this way). Until then the source surface is read, not
+  // copied: its contents at the time the copy is carried out are what arrive; a later UpdateSurface to the same
+  // level replaces a copy not yet carried out.
+  virtual HRESULT UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
+                                IDirect3DSurface9* pDestinationSurface, const POINT* pDestPoint) = 0;
+  // The adapter's current display mode: the desktop's size and refresh rate, format D3DFMT_X8R8G8B8. Swap chain 0.
+  virtual HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) = 0;
 
   // A render-target surface of its own: a colour format of CreateTexture's list, or MAKEFOURCC('N', 'U', 'L', 'L')
   // for a target without colour storage (draws then reach only the depth surface). No multisampling; never
@@ -189,6 +204,8 @@ struct IDirect3D9 : public IUnknown {
   virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
                                     D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) = 0;
   virtual HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) = 0;
+  // The monitor of the adapter (one handle for the default adapter; null for any other).
+  virtual HMONITOR GetAdapterMonitor(UINT Adapter) = 0;
   // Makes the OpenGL 3.3 core context on the window's SDL window (the window must have been made after this
   // object, which asks the Win32 stand-in for OpenGL windows) and the back buffer of the presentation size.
   virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,

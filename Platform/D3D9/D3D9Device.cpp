@@ -50,8 +50,10 @@ ULONG CD3D9ObjectBase::release() {
   const ULONG uiLeft = --m_uiRefs;
   if (uiLeft == 0) {
     if (mp_pDevice != nullptr) {
-      mp_pDevice->acquire();
-      freeBackend();
+      if (holdsBackendObject()) {
+        mp_pDevice->acquire();
+        freeBackend();
+      }
       mp_pDevice->unregisterObject(this);
     }
     delete this;
@@ -532,6 +534,17 @@ HRESULT CD3D9Device::Present(const RECT*, const RECT*, HWND, const void*) {
   return D3D_OK;
 }
 
+HRESULT CD3D9Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {
+  if (pMode == nullptr || iSwapChain != 0) return D3DERR_INVALIDCALL;
+  *pMode = D3DDISPLAYMODE{m_params.BackBufferWidth, m_params.BackBufferHeight, m_uiRefreshHz, D3DFMT_X8R8G8B8};
+  SDL_DisplayMode desktop{};
+  if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+    pMode->Width = static_cast<UINT>(desktop.w);
+    pMode->Height = static_cast<UINT>(desktop.h);
+  }
+  return D3D_OK;
+}
+
 HRESULT CD3D9Device::GetDeviceCaps(D3DCAPS9* pCaps) {
   if (pCaps == nullptr) return D3DERR_INVALIDCALL;
   const bool bShader3 = !D3D9CurrentFaults().bNoShader3;
@@ -824,12 +837,22 @@ HRESULT CD3D9Device::SetIndices(IDirect3DIndexBuffer9* pBuffer) {
   return D3D_OK;
 }
 
+void CD3D9Device::applyPendingCopies() {
+  if (m_uiPendingCopies.load(std::memory_order_acquire) == 0) return;
+  for (IDirect3DBaseTexture9* pTexture : m_apTextures) {
+    if (CD3D9TextureBase* pBase = D3D9TextureOf(pTexture)) {
+      pBase->applyPendingCopy();
+    }
+  }
+}
+
 HRESULT CD3D9Device::DrawPrimitive(D3DPRIMITIVETYPE eType, UINT uiStartVertex, UINT uiPrimitives) {
   acquire();
   if (!m_state.bHasLayout || m_state.uiVertexBuffer == 0 || m_state.uiStride == 0) return D3DERR_INVALIDCALL;
   const UINT uiCount = vertexCountOf(eType, uiPrimitives);
   if (uiCount == 0) return D3DERR_INVALIDCALL;
   if (m_eLoss != ELoss::Ok) return D3D_OK;
+  applyPendingCopies();
   mp_pBackend->draw(m_state, takeDirty(), eType, uiStartVertex, uiCount, false, 0);
   return D3D_OK;
 }
@@ -843,6 +866,7 @@ HRESULT CD3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE eType, INT iBaseVerte
   const UINT uiCount = vertexCountOf(eType, uiPrimitives);
   if (uiCount == 0) return D3DERR_INVALIDCALL;
   if (m_eLoss != ELoss::Ok) return D3D_OK;
+  applyPendingCopies();
   mp_pBackend->draw(m_state, takeDirty(), eType, uiStartIndex, uiCount, true, iBaseVertex);
   return D3D_OK;
 }

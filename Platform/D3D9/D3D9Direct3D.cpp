@@ -281,6 +281,12 @@ class CDirect3D9 final : public IDirect3D9 {
     return D3D_OK;
   }
 
+  HMONITOR GetAdapterMonitor(UINT uiAdapter) override {
+    // One monitor: any distinct non-null handle names it.
+    static int s_iMonitor = 0;
+    return uiAdapter == D3DADAPTER_DEFAULT ? reinterpret_cast<HMONITOR>(&s_iMonitor) : nullptr;
+  }
+
   HRESULT CreateDevice(UINT uiAdapter, D3DDEVTYPE, HWND hFocusWindow, DWORD, D3DPRESENT_PARAMETERS* pParams,
                        IDirect3DDevice9** ppDevice) override {
     if (ppDevice == nullptr) return D3DERR_INVALIDCALL;

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -247,7 +248,8 @@ class CD3D9SurfaceBase {
 // The surface behind an interface pointer, or null for none or another object.
 CD3D9SurfaceBase* D3D9SurfaceOf(IDirect3DSurface9* pSurface);
 
-// Every object the device hands out: reference counted, registered with its device until destroyed.
+// Every object the device hands out: reference counted (from any thread), registered with its device until
+// destroyed.
 class CD3D9ObjectBase {
  public:
   CD3D9ObjectBase(CD3D9Device* pDevice, D3DPOOL ePool, bool bImplicit);
@@ -256,19 +258,22 @@ class CD3D9ObjectBase {
   ULONG release();
   // Frees what the back end holds for the object (the device's context held). Called once.
   virtual void freeBackend() {}
+  // Objects without anything in the back end (surfaces of texture levels, system-memory surfaces) are freed
+  // without taking the device, so threads that do not draw may release them.
+  virtual bool holdsBackendObject() const { return true; }
   // The device went away first: the object stays valid to release but no longer reaches the GPU.
   void orphan() { mp_pDevice = nullptr; }
   CD3D9Device* device() const { return mp_pDevice; }
   D3DPOOL pool() const { return m_ePool; }
   // Effects move between the default pool (holding device state) and out of it (after OnLostDevice).
   void setPool(D3DPOOL ePool) { m_ePool = ePool; }
-  ULONG refs() const { return m_uiRefs; }
+  ULONG refs() const { return m_uiRefs.load(); }
   bool implicit() const { return m_bImplicit; }
 
  protected:
   CD3D9Device* mp_pDevice;
   D3DPOOL m_ePool;
-  ULONG m_uiRefs = 1;
+  std::atomic<ULONG> m_uiRefs{1};
   bool m_bImplicit;
 };
 
@@ -331,6 +336,11 @@ class CD3D9Device final : public IDirect3DDevice9 {
                         IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) override;
   HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                             IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) override;
+  HRESULT CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                      IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) override;
+  HRESULT UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
+                        IDirect3DSurface9* pDestinationSurface, const POINT* pDestPoint) override;
+  HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) override;
   HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
   HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
   HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
@@ -352,6 +362,10 @@ class CD3D9Device final : public IDirect3DDevice9 {
   // The program draws use from now on (an effect pass's; 0 for the fixed-function subset).
   void setProgram(UINT uiProgram);
   UINT program() const { return m_state.uiProgram; }
+
+  // A texture has a queued UpdateSurface copy, or has carried one out (the count of textures waiting).
+  void notePendingCopy() { ++m_uiPendingCopies; }
+  void noteCopyDone() { --m_uiPendingCopies; }
 
   void registerObject(CD3D9ObjectBase* pObject);
   void unregisterObject(CD3D9ObjectBase* pObject);
@@ -375,6 +389,8 @@ class CD3D9Device final : public IDirect3DDevice9 {
   void bindDeviceTargets();
   // Puts a surface into a render-target slot (0-3) or, with slot gc_uiD3D9_RENDER_TARGETS, the depth slot.
   void holdTarget(UINT uiSlot, IDirect3DSurface9* pSurface);
+  // Carries out the queued copies into the textures bound to the stages (the context held).
+  void applyPendingCopies();
 
   CD3D9Backend* mp_pBackend;
   D3DPRESENT_PARAMETERS m_params;
@@ -388,6 +404,7 @@ class CD3D9Device final : public IDirect3DDevice9 {
   // The textures bound to the stages, each holding a reference.
   std::array<IDirect3DBaseTexture9*, gc_uiD3D9_TEXTURE_UNITS> m_apTextures{};
   UINT m_uiDirty = D3D9_DIRTY_ALL;
+  std::atomic<UINT> m_uiPendingCopies{0};
   class CD3D9Surface* mp_pBackBuffer = nullptr;
   class CD3D9Surface* mp_pDepthSurface = nullptr;
   // Bound render targets 0-3, then the depth surface (a reference held unless it is one of the device's own).
@@ -408,6 +425,7 @@ class CD3D9Device final : public IDirect3DDevice9 {
 class CD3D9TextureBase : public CD3D9ObjectBase {
  public:
   CD3D9TextureBase(CD3D9Device* pDevice, D3DPOOL ePool, const SD3D9TextureDesc& desc, DWORD dwUsage);
+  ~CD3D9TextureBase() override;
   void freeBackend() override;
   UINT handle() const { return m_uiHandle; }
   bool isCube() const { return m_desc.bCube; }
@@ -423,11 +441,52 @@ class CD3D9TextureBase : public CD3D9ObjectBase {
   // Reads a whole level of one face; false for a depth format or a level past the last.
   bool read(UINT uiFace, UINT uiLevel, void* pBits);
   void generateMipmaps();
+  // UpdateSurface's copy from a system-memory surface into a level, queued (any thread) and carried out by a thread
+  // that holds the context. The queue holds one copy: a newer one replaces it.
+  void queueCopy(class CD3D9PlainSurface* pSource, UINT uiLevel);
+  void applyPendingCopy();
+  bool hasPendingCopy() const { return m_bCopyPending.load(std::memory_order_acquire); }
 
  protected:
+  void dropPendingCopy();
+
   SD3D9TextureDesc m_desc;
   DWORD m_dwUsage;
   UINT m_uiHandle = 0;
+  std::mutex m_copyMutex;
+  class CD3D9PlainSurface* mp_pCopySource = nullptr;  // holds a reference while queued
+  UINT m_uiCopyLevel = 0;
+  std::atomic<bool> m_bCopyPending{false};
+};
+
+// A plain surface in system memory: its bits, which LockRect hands out whole while holding the surface's lock, so
+// a copy into a texture never reads a half-written image.
+class CD3D9PlainSurface final : public IDirect3DSurface9, public CD3D9ObjectBase {
+ public:
+  CD3D9PlainSurface(CD3D9Device* pDevice, UINT uiWidth, UINT uiHeight, D3DFORMAT eFormat);
+  D3D9_OBJECT_COMMON(IDirect3DSurface9)
+  D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
+  HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override;
+  HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
+  HRESULT UnlockRect() override;
+  bool holdsBackendObject() const override { return false; }
+  UINT width() const { return m_uiWidth; }
+  UINT height() const { return m_uiHeight; }
+  D3DFORMAT format() const { return m_eFormat; }
+  // Calls fn with the bits while no lock of the surface is open (waiting for an open one to close).
+  template <typename Fn>
+  void readBits(Fn fn) {
+    std::lock_guard<std::mutex> lock(m_bitsMutex);
+    fn(m_bits.data());
+  }
+
+ private:
+  UINT m_uiWidth;
+  UINT m_uiHeight;
+  D3DFORMAT m_eFormat;
+  std::vector<BYTE> m_bits;
+  std::mutex m_bitsMutex;  // held from LockRect to UnlockRect
+  std::atomic<bool> m_bLocked{false};
 };
 
 // The interface's texture behind an IDirect3DBaseTexture9 pointer, or null for none or another object.

@@ -44,6 +44,9 @@ class CD3D9TextureSurface final : public IDirect3DSurface9, public CD3D9ObjectBa
   }
   ~CD3D9TextureSurface() override { mp_pTexture->Release(); }
   D3D9_OBJECT_COMMON(IDirect3DSurface9)
+  bool holdsBackendObject() const override { return false; }
+  CD3D9TextureBase* texture() const { return D3D9TextureOf(mp_pTexture); }
+  UINT level() const { return m_uiLevel; }
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
   HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override { return mp_pTexture->GetLevelDesc(m_uiLevel, pDesc); }
   HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD dwFlags) override {
@@ -162,6 +165,7 @@ class CD3D9Texture final : public IDirect3DTexture9, public CD3D9TextureBase {
     lock.bReadOnly = (dwFlags & D3DLOCK_READONLY) != 0;
     if ((dwFlags & D3DLOCK_DISCARD) == 0 && mp_pDevice != nullptr) {
       mp_pDevice->acquire();
+      applyPendingCopy();
       mp_pDevice->backend()->readTexture(m_uiHandle, 0, uiLevel, lock.bits.data());
     }
     pLocked->Pitch = static_cast<INT>(levelWidth(uiLevel) * D3D9FindTextureFormat(m_desc.eFormat)->uiBytesPerTexel);
@@ -251,7 +255,85 @@ CD3D9TextureBase::CD3D9TextureBase(CD3D9Device* pDevice, D3DPOOL ePool, const SD
   m_uiHandle = pDevice->backend()->createTexture(desc);
 }
 
-void CD3D9TextureBase::freeBackend() { mp_pDevice->backend()->deleteTexture(m_uiHandle); }
+CD3D9TextureBase::~CD3D9TextureBase() { dropPendingCopy(); }
+
+void CD3D9TextureBase::freeBackend() {
+  dropPendingCopy();
+  mp_pDevice->backend()->deleteTexture(m_uiHandle);
+}
+
+void CD3D9TextureBase::queueCopy(CD3D9PlainSurface* pSource, UINT uiLevel) {
+  pSource->AddRef();
+  CD3D9PlainSurface* pReplaced = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_copyMutex);
+    pReplaced = mp_pCopySource;
+    mp_pCopySource = pSource;
+    m_uiCopyLevel = uiLevel;
+    if (pReplaced == nullptr && mp_pDevice != nullptr) mp_pDevice->notePendingCopy();
+    m_bCopyPending.store(true, std::memory_order_release);
+  }
+  if (pReplaced != nullptr) pReplaced->Release();
+}
+
+void CD3D9TextureBase::applyPendingCopy() {
+  if (!m_bCopyPending.load(std::memory_order_acquire) || mp_pDevice == nullptr) return;
+  CD3D9PlainSurface* pSource = nullptr;
+  UINT uiLevel = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_copyMutex);
+    pSource = mp_pCopySource;
+    uiLevel = m_uiCopyLevel;
+    mp_pCopySource = nullptr;
+    m_bCopyPending.store(false, std::memory_order_release);
+    if (pSource != nullptr) mp_pDevice->noteCopyDone();
+  }
+  if (pSource == nullptr) return;
+  pSource->readBits([&](const BYTE* pBits) { mp_pDevice->backend()->uploadTexture(m_uiHandle, 0, uiLevel, pBits); });
+  pSource->Release();
+}
+
+void CD3D9TextureBase::dropPendingCopy() {
+  CD3D9PlainSurface* pSource = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_copyMutex);
+    pSource = mp_pCopySource;
+    mp_pCopySource = nullptr;
+    m_bCopyPending.store(false, std::memory_order_release);
+    if (pSource != nullptr && mp_pDevice != nullptr) mp_pDevice->noteCopyDone();
+  }
+  if (pSource != nullptr) pSource->Release();
+}
+
+// --- System-memory surfaces ---
+
+CD3D9PlainSurface::CD3D9PlainSurface(CD3D9Device* pDevice, UINT uiWidth, UINT uiHeight, D3DFORMAT eFormat)
+    : CD3D9ObjectBase(pDevice, D3DPOOL_SYSTEMMEM, false), m_uiWidth(uiWidth), m_uiHeight(uiHeight),
+      m_eFormat(eFormat),
+      m_bits(static_cast<size_t>(uiWidth) * uiHeight * D3D9FindTextureFormat(eFormat)->uiBytesPerTexel, 0) {}
+
+HRESULT CD3D9PlainSurface::GetDesc(D3DSURFACE_DESC* pDesc) {
+  if (pDesc == nullptr) return D3DERR_INVALIDCALL;
+  *pDesc = D3DSURFACE_DESC{m_eFormat, D3DRTYPE_SURFACE, 0, D3DPOOL_SYSTEMMEM, D3DMULTISAMPLE_NONE, 0, m_uiWidth,
+                           m_uiHeight};
+  return D3D_OK;
+}
+
+HRESULT CD3D9PlainSurface::LockRect(D3DLOCKED_RECT* pLocked, const RECT* pRect, DWORD) {
+  if (pLocked == nullptr || pRect != nullptr) return D3DERR_INVALIDCALL;
+  if (m_bLocked.exchange(true)) return D3DERR_INVALIDCALL;
+  m_bitsMutex.lock();
+  pLocked->Pitch = static_cast<INT>(m_uiWidth * D3D9FindTextureFormat(m_eFormat)->uiBytesPerTexel);
+  pLocked->pBits = m_bits.data();
+  return D3D_OK;
+}
+
+HRESULT CD3D9PlainSurface::UnlockRect() {
+  if (!m_bLocked.load()) return D3DERR_INVALIDCALL;
+  m_bitsMutex.unlock();
+  m_bLocked.store(false);
+  return D3D_OK;
+}
 
 HRESULT CD3D9TextureBase::levelDesc(UINT uiLevel, D3DSURFACE_DESC* pDesc) const {
   if (pDesc == nullptr || uiLevel >= m_desc.uiLevels) return D3DERR_INVALIDCALL;
@@ -316,6 +398,37 @@ HRESULT CD3D9Device::CreateCubeTexture(UINT uiEdge, UINT uiLevels, DWORD dwUsage
   if (FAILED(hr) || (dwUsage & D3DUSAGE_DEPTHSTENCIL) != 0) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
   acquire();
   *ppTexture = new CD3D9CubeTexture(this, ePool, SD3D9TextureDesc{uiEdge, uiEdge, uiLevels, eFormat, true}, dwUsage);
+  return D3D_OK;
+}
+
+HRESULT CD3D9Device::CreateOffscreenPlainSurface(UINT uiWidth, UINT uiHeight, D3DFORMAT eFormat, D3DPOOL ePool,
+                                                 IDirect3DSurface9** ppSurface, HANDLE*) {
+  if (ppSurface == nullptr) return D3DERR_INVALIDCALL;
+  *ppSurface = nullptr;
+  const SD3D9TextureFormat* pFormat = D3D9FindTextureFormat(eFormat);
+  if (ePool != D3DPOOL_SYSTEMMEM || pFormat == nullptr || pFormat->bDepth || uiWidth == 0 || uiHeight == 0 ||
+      uiWidth > 8192 || uiHeight > 8192) {
+    return D3DERR_INVALIDCALL;
+  }
+  *ppSurface = new CD3D9PlainSurface(this, uiWidth, uiHeight, eFormat);
+  return D3D_OK;
+}
+
+HRESULT CD3D9Device::UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
+                                   IDirect3DSurface9* pDestinationSurface, const POINT* pDestPoint) {
+  auto* pSource = dynamic_cast<CD3D9PlainSurface*>(pSourceSurface);
+  auto* pDestination = dynamic_cast<CD3D9TextureSurface*>(pDestinationSurface);
+  if (pSource == nullptr || pDestination == nullptr || pSourceRect != nullptr || pDestPoint != nullptr ||
+      pSource->device() != this || pDestination->device() != this) {
+    return D3DERR_INVALIDCALL;
+  }
+  CD3D9TextureBase* pTexture = pDestination->texture();
+  const UINT uiLevel = pDestination->level();
+  if (pTexture == nullptr || pTexture->pool() != D3DPOOL_DEFAULT || pTexture->desc().eFormat != pSource->format() ||
+      pTexture->levelWidth(uiLevel) != pSource->width() || pTexture->levelHeight(uiLevel) != pSource->height()) {
+    return D3DERR_INVALIDCALL;
+  }
+  pTexture->queueCopy(pSource, uiLevel);
   return D3D_OK;
 }
 

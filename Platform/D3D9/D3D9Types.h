@@ -16,6 +16,10 @@ typedef DWORD D3DCOLOR;
 #define D3D_SDK_VERSION 32
 #define D3DADAPTER_DEFAULT 0
 
+// The monitor an adapter drives (an opaque handle).
+struct HMONITOR__;
+typedef HMONITOR__* HMONITOR;
+
 // --- Result codes ---
 #define MAKE_D3DHRESULT(code) (static_cast<HRESULT>(0x88760000u | static_cast<DWORD>(code)))
 #define D3D_OK S_OK

@@ -213,6 +213,7 @@ bool CD3D9TextureBase::read(UINT uiFace, UINT uiLevel, void* pBits) {
     return false;
   }
   mp_pDevice->acquire();
+  applyPendingCopy();
   mp_pDevice->backend()->readTexture(m_uiHandle, uiFace, uiLevel, pBits);
   return true;
 }

@@ -25,10 +25,16 @@ using Win32Internal::ObjectKind;
 namespace {
 
 struct FileObject : Win32Internal::KernelObject {
-  FileObject(int iFdIn, bool bOverlappedIn) : KernelObject(ObjectKind::File), iFd(iFdIn), bOverlapped(bOverlappedIn) {}
+  FileObject(int iFdIn, bool bOverlappedIn, bool bSizeFixedIn, ULONGLONG ullSizeIn)
+      : KernelObject(ObjectKind::File), iFd(iFdIn), bOverlapped(bOverlappedIn), bSizeFixed(bSizeFixedIn),
+        ullSizeAtOpen(ullSizeIn) {}
   ~FileObject() override { close(iFd); }
   const int iFd;
   const bool bOverlapped;
+  // Opened without FILE_SHARE_WRITE: nobody may write the file while this handle is open, so its size is the
+  // size at open.
+  const bool bSizeFixed;
+  const ULONGLONG ullSizeAtOpen;
 };
 
 DWORD errorFromErrno(int iErrno) {
@@ -194,7 +200,7 @@ bool displayAvailable() {
 
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
   if (dwDesiredAccess != GENERIC_READ || dwCreationDisposition != OPEN_EXISTING) {
@@ -234,19 +240,20 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  if (dwFlagsAndAttributes & FILE_FLAG_SEQUENTIAL_SCAN) posix_fadvise(iFd, 0, 0, POSIX_FADV_SEQUENTIAL);
   const bool bOverlapped = (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
-  return Win32Internal::addHandle(std::make_shared<FileObject>(iFd, bOverlapped));
+  const bool bSizeFixed = (dwShareMode & FILE_SHARE_WRITE) == 0;
+  return Win32Internal::addHandle(
+      std::make_shared<FileObject>(iFd, bOverlapped, bSizeFixed, static_cast<ULONGLONG>(info.st_size)));
 }
 
 DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   auto pFile = Win32Internal::findHandleAs<FileObject>(hFile, ObjectKind::File);
   struct stat info;
-  if (!pFile || fstat(pFile->iFd, &info) != 0) {
+  if (!pFile || (!pFile->bSizeFixed && fstat(pFile->iFd, &info) != 0)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return INVALID_FILE_SIZE;
   }
-  const auto ullSize = static_cast<ULONGLONG>(info.st_size);
+  const auto ullSize = pFile->bSizeFixed ? pFile->ullSizeAtOpen : static_cast<ULONGLONG>(info.st_size);
   if (lpFileSizeHigh) *lpFileSizeHigh = DWORD(ullSize >> 32);
   // A size whose low half is all ones is told apart from a failure by the last error.
   if (DWORD(ullSize) == INVALID_FILE_SIZE) SetLastError(ERROR_SUCCESS);

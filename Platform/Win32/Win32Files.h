@@ -47,14 +47,17 @@ typedef void(CALLBACK* LPOVERLAPPED_COMPLETION_ROUTINE)(DWORD dwErrorCode, DWORD
                                                        LPOVERLAPPED lpOverlapped);
 
 // Opens an existing file for reading. Only GENERIC_READ with OPEN_EXISTING is supported (else
-// ERROR_NOT_SUPPORTED); share modes and attributes are accepted and have no effect; FILE_FLAG_OVERLAPPED is
-// needed for ReadFileEx. Answers INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND (no such file in an existing
+// ERROR_NOT_SUPPORTED); FILE_FLAG_OVERLAPPED is needed for ReadFileEx. Without FILE_SHARE_WRITE nobody may write
+// the file while the handle is open, so its size is taken once, at open; other share modes and attributes are
+// accepted and have no effect. FILE_FLAG_SEQUENTIAL_SCAN asks for nothing more than the kernel's read-ahead,
+// which follows sequential reads by itself. Answers INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND (no such file in an existing
 // folder), ERROR_PATH_NOT_FOUND (a folder on the way is missing, or the path is empty), ERROR_ACCESS_DENIED (no
 // permission, or the path is a folder) and so on.
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-// Low 32 bits of the size; the high 32 bits go to *lpFileSizeHigh when given. INVALID_FILE_SIZE with
+// Low 32 bits of the size; the high 32 bits go to *lpFileSizeHigh when given. A file opened without
+// FILE_SHARE_WRITE answers the size it had at open, without asking the file system again. INVALID_FILE_SIZE with
 // ERROR_INVALID_HANDLE for a handle that is not an open file.
 DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 // Reads nNumberOfBytesToRead bytes at the position in *lpOverlapped into lpBuffer and queues

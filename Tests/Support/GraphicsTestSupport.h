@@ -12,6 +12,8 @@
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClDrawPrimitive.h"
 #include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Win32/Win32.h"
 
@@ -109,6 +111,24 @@ inline void KvTestPrepareGraphics(ClWindowHooks* pHooks, const std::string& sett
 inline void KvTestStartGraphics(ClWindowHooks* pHooks, const std::string& settings = "", bool bVsync = false) {
   KvTestPrepareGraphics(pHooks, settings, bVsync);
   ClGraphics::initialize();
+}
+
+// The shader manager and the signature and texture-set pools, as the game's second start-up stage makes them (after
+// graphics); the stop undoes them (before graphics stop).
+inline void KvTestStartShadersAndSignatures() {
+  ClShaderMgr::initialize();
+  ClSignatureMgr::initSignaturePool();
+  ClSignatureMgr::initTexSetPool();
+  ClSignatureMgr::initialize();
+  ClSignatureMgr::mp_bInitialized = 1;
+}
+
+inline void KvTestStopShadersAndSignatures() {
+  ClGraphics::endSignature();
+  ClSignatureMgr::termSignaturePool();
+  ClSignatureMgr::termTexSetPool();
+  ClSignatureMgr::mp_bInitialized = 0;
+  ClShaderMgr::terminate();
 }
 
 // Everything graphics made is gone afterwards, whatever state a failed start-up left.

@@ -142,6 +142,14 @@ std::string KvTestTempDir(const std::string& name) {
   return dir.string();
 }
 
+void KvTestProvideEngineStringTable(const std::string& dataRoot, const std::string& code) {
+  const std::filesystem::path folder = std::filesystem::path(dataRoot) / "Lang" / code / "Strings";
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(
+      std::filesystem::path(KvTestBinaryDir()) / "Content/Strings/Lang" / code / "Strings/Win32.lang",
+      folder / "Win32.lang", std::filesystem::copy_options::overwrite_existing);
+}
+
 std::string KvTestChangeFolder(const std::string& dir) {
   char szCwd[4096];
   if (getcwd(szCwd, sizeof(szCwd)) == nullptr || chdir(dir.c_str()) != 0) {
@@ -163,4 +171,12 @@ SKvToolRun KvTestRunTool(const std::string& commandLine) {
   const int iStatus = pclose(pPipe);
   result.iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
   return result;
+}
+
+std::string KvTestShellQuote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
 }

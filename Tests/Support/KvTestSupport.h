@@ -71,6 +71,13 @@ struct SKvToolRun {
   std::string out;
 };
 SKvToolRun KvTestRunTool(const std::string& commandLine);
+// A word for a shell command, quoted so that spaces and quotes in it (a checkout path may hold them) stay.
+std::string KvTestShellQuote(const std::string& word);
+
+// Copies the built engine string table of a language ("Win32", compiled from Content/Strings) into
+// <dataRoot>/Lang/<code>/Strings/ as a loose file: the game's start-up cannot go on without it.
+void KvTestProvideEngineStringTable(const std::string& dataRoot, const std::string& code = "eng");
+
 // Runs the tests of this same program that match the filter (disabled ones included) in a process of its
 // own, which inherits the environment, and answers its status as waitpid gives it (-1 when it could not be
 // started); what it printed, standard error included, goes to *pOutput. For tests of what happens between

@@ -3,7 +3,8 @@
 # Compiles every string-table source <SOURCE_DIR>/<code>/<Table>.txt, where <code> is a three-letter language
 # code ("eng", "fra", ...), into <OUTPUT_DIR>/<code>/Strings/<Table>.lang with langc. With OUTPUT_DIR set to
 # the data root's "Lang" folder this is where the engine looks for a table: the language folder
-# "Lang\<code>\" + "Strings\" + <Table> + ".lang". The custom target <target> (built by default) makes them
+# "Lang\<code>\" + "Strings\" + <Table> + ".lang". Each table is then loaded with the engine's loader
+# (langc --check); a table it refuses fails the build. The custom target <target> (built by default) makes them
 # all; the variable <target>_OUTPUTS lists the tables for the caller.
 function(grindlow_compile_lang target)
   cmake_parse_arguments(L "" "SOURCE_DIR;OUTPUT_DIR" "" ${ARGN})
@@ -24,6 +25,7 @@ function(grindlow_compile_lang target)
       OUTPUT "${output}"
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${L_OUTPUT_DIR}/${code}/Strings"
       COMMAND langc "${source}" "${output}"
+      COMMAND langc --check "${output}"
       DEPENDS langc "${source}"
       COMMENT "String table ${code}/${table}.lang"
       VERBATIM)

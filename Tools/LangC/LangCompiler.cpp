@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Tools/Common/ToolText.h"
 
 namespace {
 
@@ -116,16 +119,20 @@ bool parseHex(const std::string& text, size_t uiAt, int iDigits, std::uint32_t* 
   return true;
 }
 
-bool parseValue(const std::string& value, std::u16string* pText, std::string* pWhat) {
-  size_t uiAt = 0;
+// Parses the text of an entry; on an error *puiAt is where in the value it lies.
+bool parseValue(const std::string& value, std::u16string* pText, std::string* pWhat, size_t* puiAt) {
+  size_t& uiAt = *puiAt;
+  uiAt = 0;
   while (uiAt < value.size()) {
     std::uint32_t uiCode = 0;
     if (value[uiAt] != '\\') {
+      const size_t uiStart = uiAt;
       if (!decodeUtf8(value, &uiAt, &uiCode)) {
-        *pWhat = "malformed UTF-8 at byte " + std::to_string(uiAt + 1) + " of the text";
+        *pWhat = "malformed UTF-8";
         return false;
       }
       if (!appendCodePoint(pText, uiCode, pWhat)) {
+        uiAt = uiStart;
         return false;
       }
       continue;
@@ -135,6 +142,7 @@ bool parseValue(const std::string& value, std::u16string* pText, std::string* pW
       return false;
     }
     const char escape = value[uiAt + 1];
+    const size_t uiEscape = uiAt;
     uiAt += 2;
     switch (escape) {
       case 'n':
@@ -153,16 +161,19 @@ bool parseValue(const std::string& value, std::u16string* pText, std::string* pW
       case 'U': {
         const int iDigits = escape == 'u' ? 4 : 8;
         if (!parseHex(value, uiAt, iDigits, &uiCode)) {
+          uiAt = uiEscape;
           *pWhat = std::string("\\") + escape + " needs " + std::to_string(iDigits) + " hex digits";
           return false;
         }
         uiAt += static_cast<size_t>(iDigits);
         if (!appendCodePoint(pText, uiCode, pWhat)) {
+          uiAt = uiEscape;
           return false;
         }
         break;
       }
       default:
+        uiAt = uiEscape;
         *pWhat = std::string("unknown escape \\") + escape;
         return false;
     }
@@ -180,52 +191,63 @@ void putU32(std::vector<std::uint8_t>* pImage, size_t uiOffset, std::uint32_t ui
 
 bool LangParseSource(const std::string& source, const std::string& fileName, std::vector<LangEntry>* pEntries,
                      std::string* pError) {
-  std::istringstream lines(source);
+  std::string text = source;
+  if (!ToolPrepareText(&text, fileName, pError)) {
+    return false;
+  }
+  std::istringstream lines(text);
   std::string line;
   int iLine = 0;
   std::map<std::int32_t, size_t> byHash;  // hash -> index in entries
   std::vector<LangEntry> entries;
-  const auto fail = [&](const std::string& what) {
-    *pError = fileName + ":" + std::to_string(iLine) + ": " + what;
+  // Columns count from 1 at the start of the line.
+  const auto fail = [&](size_t uiColumn, const std::string& what) {
+    *pError = ToolErrorAt(fileName, iLine, static_cast<int>(uiColumn), what);
     return false;
+  };
+  const auto firstNonBlank = [&line](size_t uiFrom) {
+    while (uiFrom < line.size() && isBlank(line[uiFrom])) {
+      ++uiFrom;
+    }
+    return uiFrom;
   };
   while (std::getline(lines, line)) {
     ++iLine;
-    if (iLine == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-      line.erase(0, 3);
-    }
+    const size_t uiStart = firstNonBlank(0);
     const std::string trimmed = trim(line);
     if (trimmed.empty() || trimmed[0] == '#') {
       continue;
     }
-    const size_t uiEquals = trimmed.find('=');
+    const size_t uiEquals = line.find('=');
     if (uiEquals == std::string::npos) {
-      return fail("expected KEY = text");
+      return fail(uiStart + 1, "expected KEY = text");
     }
     LangEntry entry;
-    entry.key = trim(trimmed.substr(0, uiEquals));
+    entry.key = trim(line.substr(0, uiEquals));
     entry.iLine = iLine;
     if (entry.key.empty()) {
-      return fail("missing key before '='");
+      return fail(uiEquals + 1, "missing key before '='");
     }
     for (char c : entry.key) {
       if (!isKeyChar(c)) {
-        return fail("key '" + entry.key + "' may hold only letters, digits, '_', '.' and '-'");
+        return fail(uiStart + 1, "key '" + entry.key + "' may hold only letters, digits, '_', '.' and '-'");
       }
     }
     std::string what;
-    if (!parseValue(trim(trimmed.substr(uiEquals + 1)), &entry.text, &what)) {
-      return fail(what);
+    size_t uiAt = 0;
+    const size_t uiValue = firstNonBlank(uiEquals + 1);
+    if (!parseValue(trim(line.substr(uiEquals + 1)), &entry.text, &what, &uiAt)) {
+      return fail(uiValue + uiAt + 1, what);
     }
     const std::int32_t iHash = static_cast<std::int32_t>(KvStrHash(entry.key.c_str()));
     const auto [it, bInserted] = byHash.emplace(iHash, entries.size());
     if (!bInserted) {
       const LangEntry& first = entries[it->second];
       if (first.key == entry.key) {
-        return fail("key '" + entry.key + "' is already defined on line " + std::to_string(first.iLine));
+        return fail(uiStart + 1, "key '" + entry.key + "' is already defined on line " + std::to_string(first.iLine));
       }
-      return fail("key '" + entry.key + "' has the same name hash as '" + first.key + "' on line " +
-                  std::to_string(first.iLine));
+      return fail(uiStart + 1, "key '" + entry.key + "' has the same name hash as '" + first.key + "' on line " +
+                                   std::to_string(first.iLine));
     }
     entries.push_back(std::move(entry));
   }
@@ -265,15 +287,12 @@ std::vector<std::uint8_t> LangBuildTable(const std::vector<LangEntry>& entries) 
 }
 
 bool LangCompileFile(const std::string& sourcePath, const std::string& outputPath, std::string* pError) {
-  std::ifstream in(sourcePath, std::ios::binary);
-  if (!in) {
-    *pError = sourcePath + ": cannot open (" + std::strerror(errno) + ")";
+  std::string text;
+  if (!ToolReadTextSource(sourcePath, &text, pError)) {
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
   std::vector<LangEntry> entries;
-  if (!LangParseSource(text.str(), sourcePath, &entries, pError)) {
+  if (!LangParseSource(text, sourcePath, &entries, pError)) {
     return false;
   }
   const std::vector<std::uint8_t> image = LangBuildTable(entries);
@@ -293,5 +312,35 @@ bool LangCompileFile(const std::string& sourcePath, const std::string& outputPat
     std::remove(temporary.c_str());
     return false;
   }
+  return true;
+}
+
+bool LangCheckTable(const std::string& tablePath, std::string* pError) {
+  std::ifstream in(tablePath, std::ios::binary);
+  if (!in) {
+    *pError = tablePath + ": error: cannot open the file (" + std::strerror(errno) + ")";
+    return false;
+  }
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (bytes.size() > 0xFFFFFFFFu) {
+    *pError = tablePath + ": error: the file is larger than a table can be";
+    return false;
+  }
+  KvLangID::initialize();
+  u8* pImage = static_cast<u8*>(KvAlignedAlloc(bytes.size(), 16));
+  std::memcpy(pImage, bytes.data(), bytes.size());
+  if (!KvLangID::loadStringTableFromMemory("Check", pImage, static_cast<u32>(bytes.size()))) {
+    *pError = tablePath + ": error: the engine does not load it: " + KvLangID::getLastError();
+    return false;
+  }
+  const SStringTable* pTable = KvLangID::getTable(0);
+  for (i32 i = 0; i < pTable->m_iNumPairs; ++i) {
+    if (KvLangID::findInTable(pTable, static_cast<u32>(pTable->mp_piSortedKeys[i])) == nullptr) {
+      *pError = tablePath + ": error: the engine does not find the key of pair " + std::to_string(i);
+      KvLangID::unloadAllStringTables();
+      return false;
+    }
+  }
+  KvLangID::unloadAllStringTables();
   return true;
 }

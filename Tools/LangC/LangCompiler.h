@@ -13,10 +13,11 @@
 //   be empty. Escapes: \n line feed, \t tab, \\ backslash, \s a space (to keep blanks at either end),
 //   \uXXXX a code point of four hex digits, \UXXXXXXXX one of eight (above U+FFFF it becomes a surrogate
 //   pair). Any other backslash is an error. The zero code point and surrogate code points are refused.
-// - The file is UTF-8 (a leading byte-order mark is skipped); a malformed sequence is an error.
+// - The file is UTF-8, read as every tool reads its text sources (Tools/Common/ToolText.h: a leading
+//   byte-order mark skipped, a zero byte refused); a malformed sequence is an error.
 // - Placeholders such as "%d" and "%s" are ordinary text to the compiler.
 //
-// Errors read "file:line: what".
+// Errors read "file:line:column: error: what".
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,7 @@ struct LangEntry {
   int iLine = 0;
 };
 
-// Parses source text. False with "fileName:line: what" in pError at the first error.
+// Parses source text. False with "fileName:line:column: error: what" in pError at the first error.
 bool LangParseSource(const std::string& source, const std::string& fileName, std::vector<LangEntry>* pEntries,
                      std::string* pError);
 
@@ -39,3 +40,7 @@ std::vector<std::uint8_t> LangBuildTable(const std::vector<LangEntry>& entries);
 // Reads a source file and writes its table (through a temporary file renamed into place). False with a
 // message naming the file.
 bool LangCompileFile(const std::string& sourcePath, const std::string& outputPath, std::string* pError);
+
+// Loads a table with the engine's string-table loader and looks every key up in it. False with a message
+// naming the file when the engine refuses it.
+bool LangCheckTable(const std::string& tablePath, std::string* pError);

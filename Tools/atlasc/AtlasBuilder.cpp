@@ -17,6 +17,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Tools/Common/ToolFiles.h"
+#include "Tools/Common/ToolText.h"
 
 namespace fs = std::filesystem;
 
@@ -122,15 +123,15 @@ uint32_t lerpColor(uint32_t a, uint32_t b, float t) {
 }
 
 // An image of a description.
-SAtlasImage synthesize(const nlohmann::json& spec, const std::string& where) {
-  if (!spec.is_object()) throw SJsonError{where, "an image is an object"};
+SAtlasImage synthesize(const nlohmann::json& description, const std::string& where) {
+  if (!description.is_object()) throw SJsonError{where, "an image is an object"};
   SAtlasImage image;
-  image.iWidth = intField(spec, "width", where, 0, 1, 4096);
-  image.iHeight = intField(spec, "height", where, 0, 1, 4096);
-  const std::string pattern = spec.value("pattern", std::string("solid"));
+  image.iWidth = intField(description, "width", where, 0, 1, 4096);
+  image.iHeight = intField(description, "height", where, 0, 1, 4096);
+  const std::string pattern = description.value("pattern", std::string("solid"));
   std::vector<uint32_t> colors;
-  if (spec.contains("colors")) {
-    const nlohmann::json& list = spec.at("colors");
+  if (description.contains("colors")) {
+    const nlohmann::json& list = description.at("colors");
     if (!list.is_array() || list.empty()) throw SJsonError{where + "/colors", "a list of one or more colours"};
     for (size_t i = 0; i < list.size(); ++i) colors.push_back(parseColor(list[i], where + "/colors/" + std::to_string(i)));
   } else {
@@ -150,10 +151,10 @@ SAtlasImage synthesize(const nlohmann::json& spec, const std::string& where) {
       } else if (pattern == "columns") {
         texel = color(static_cast<size_t>(x));
       } else if (pattern == "checker") {
-        const int iCell = intField(spec, "cell", where, 1, 1, 4096);
+        const int iCell = intField(description, "cell", where, 1, 1, 4096);
         texel = color(static_cast<size_t>((x / iCell + y / iCell) % 2));
       } else if (pattern == "gradient") {
-        const bool bVertical = spec.value("direction", std::string("horizontal")) == "vertical";
+        const bool bVertical = description.value("direction", std::string("horizontal")) == "vertical";
         const int iSteps = bVertical ? h : w;
         const float t = iSteps > 1 ? static_cast<float>(bVertical ? y : x) / static_cast<float>(iSteps - 1) : 0.0f;
         texel = lerpColor(color(0), color(1), t);
@@ -163,7 +164,7 @@ SAtlasImage synthesize(const nlohmann::json& spec, const std::string& where) {
         const float fRadius = static_cast<float>(std::min(w, h)) * 0.5f;
         texel = fDx * fDx + fDy * fDy <= fRadius * fRadius ? color(0) : 0u;
       } else if (pattern == "border") {
-        const int iThickness = intField(spec, "thickness", where, 1, 1, 4096);
+        const int iThickness = intField(description, "thickness", where, 1, 1, 4096);
         const bool bEdge = x < iThickness || y < iThickness || x >= w - iThickness || y >= h - iThickness;
         texel = bEdge ? color(0) : color(1);
       } else {
@@ -175,19 +176,19 @@ SAtlasImage synthesize(const nlohmann::json& spec, const std::string& where) {
   return image;
 }
 
-std::string flagsOf(const nlohmann::json& spec, const std::string& where) {
-  std::string flags = spec.value("flags", std::string("plain"));
+std::string flagsOf(const nlohmann::json& description, const std::string& where) {
+  std::string flags = description.value("flags", std::string("plain"));
   for (const char* pAllowed : {"plain", "compress", "encrypt", "compress encrypt"}) {
     if (flags == pAllowed) return flags;
   }
   throw SJsonError{where + "/flags", "\"" + flags + "\" is not plain, compress, encrypt or \"compress encrypt\""};
 }
 
-std::string pathField(const nlohmann::json& spec, const char* pKey, const std::string& where) {
-  if (!spec.contains(pKey) || !spec.at(pKey).is_string() || spec.at(pKey).get<std::string>().empty()) {
+std::string pathField(const nlohmann::json& description, const char* pKey, const std::string& where) {
+  if (!description.contains(pKey) || !description.at(pKey).is_string() || description.at(pKey).get<std::string>().empty()) {
     throw SJsonError{where + "/" + pKey, "a non-empty text is needed"};
   }
-  const std::string path = spec.at(pKey).get<std::string>();
+  const std::string path = description.at(pKey).get<std::string>();
   if (path.find("..") != std::string::npos || path[0] == '/' || path.find('\\') != std::string::npos) {
     throw SJsonError{where + "/" + pKey, "\"" + path + "\" must stay below the output folder and use \"/\""};
   }
@@ -477,8 +478,7 @@ bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>&
 bool AtlasMakeContent(const std::string& descriptionPath, const std::string& outDir, const std::string& scratchDir,
                       std::string* pManifestLines, std::string* pError) {
   std::string text;
-  if (!ToolReadFile(descriptionPath, &text)) {
-    *pError = descriptionPath + ": error: cannot open the file";
+  if (!ToolReadTextSource(descriptionPath, &text, pError)) {
     return false;
   }
   nlohmann::json description;
@@ -509,7 +509,8 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       const SAtlasImage image = synthesize(images[i], where);
       const std::string file = outDir + "/" + path;
       if (!AtlasWriteImage(file, image, pError)) return false;
-      *pManifestLines += "file " + path + " " + file + " " + flagsOf(images[i], where) + "\n";
+      *pManifestLines +=
+          "file " + ToolQuoteWord(path) + " " + ToolQuoteWord(file) + " " + flagsOf(images[i], where) + "\n";
     }
     const nlohmann::json atlases = description.value("atlases", nlohmann::json::array());
     for (size_t i = 0; i < atlases.size(); ++i) {
@@ -535,8 +536,8 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       // Pages are stored plain (PNG does not shrink); the flags are the table's.
       for (const std::string& file : written) {
         const bool bTable = lowerExtension(file) == ".atf";
-        *pManifestLines += "file " + folder + "/" + fs::path(file).filename().string() + " " + file + " " +
-                           (bTable ? flags : std::string("plain")) + "\n";
+        *pManifestLines += "file " + ToolQuoteWord(folder + "/" + fs::path(file).filename().string()) + " " +
+                           ToolQuoteWord(file) + " " + (bTable ? flags : std::string("plain")) + "\n";
       }
     }
   } catch (const SJsonError& error) {

@@ -6,6 +6,7 @@
 
 #include "Tools/Common/ToolArgs.h"
 #include "Tools/Common/ToolFiles.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/fxoc/FxoSource.h"
 
 namespace {
@@ -65,12 +66,12 @@ int compile(const std::string& input, std::string output, const std::string& gls
   }
   if (scratch.empty()) scratch = output + ".glsl";
   std::string text;
-  if (!ToolReadFile(input, &text)) {
-    std::fprintf(stderr, "%s: error: cannot open the file\n", input.c_str());
+  std::string error;
+  if (!ToolReadTextSource(input, &text, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
   SFxoSource source;
-  std::string error;
   if (!FxoParseSource(text, input, &source, &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;

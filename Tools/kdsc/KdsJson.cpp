@@ -1,95 +1,82 @@
 #include "Tools/kdsc/KdsJson.h"
 
 #include <cmath>
-#include <cstdio>
+
+#include <nlohmann/json.hpp>
 
 #include "Corvane/Data/ClDScriptData2.h"
 
 namespace {
 
-void appendText(std::string* pOut, const char* pText) {
-  pOut->push_back('"');
+using Json = nlohmann::ordered_json;
+
+// Texts are 8-bit: each byte is the code point of the same number (Latin-1), so any text makes valid JSON.
+std::string latin1ToUtf8(const char* pText) {
+  std::string out;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pText); *p != 0; ++p) {
-    const unsigned char c = *p;
-    if (c == '"' || c == '\\') {
-      pOut->push_back('\\');
-      pOut->push_back(static_cast<char>(c));
-    } else if (c == '\n') {
-      *pOut += "\\n";
-    } else if (c == '\t') {
-      *pOut += "\\t";
-    } else if (c == '\r') {
-      *pOut += "\\r";
-    } else if (c < 0x20 || c >= 0x80) {
-      char szEscape[8];
-      std::snprintf(szEscape, sizeof(szEscape), "\\u%04X", c);
-      *pOut += szEscape;
+    if (*p < 0x80) {
+      out.push_back(static_cast<char>(*p));
     } else {
-      pOut->push_back(static_cast<char>(c));
+      out.push_back(static_cast<char>(0xC0 | (*p >> 6)));
+      out.push_back(static_cast<char>(0x80 | (*p & 0x3F)));
     }
   }
-  pOut->push_back('"');
+  return out;
 }
 
-void appendFloat(std::string* pOut, float fValue) {
+Json floatValue(float fValue) {
   if (std::isnan(fValue)) {
-    *pOut += "\"nan\"";
-  } else if (std::isinf(fValue)) {
-    *pOut += fValue > 0 ? "\"inf\"" : "\"-inf\"";
-  } else {
-    char szNumber[32];
-    std::snprintf(szNumber, sizeof(szNumber), "%.9g", static_cast<double>(fValue));
-    *pOut += szNumber;
+    return "nan";
   }
+  if (std::isinf(fValue)) {
+    return fValue > 0 ? "inf" : "-inf";
+  }
+  return static_cast<double>(fValue);
 }
 
-void appendNode(std::string* pOut, const ClDScriptData2* pNode, int iIndent) {
-  const std::string indent(static_cast<size_t>(iIndent) * 2, ' ');
-  *pOut += indent + "{";
+Json nodeToJson(const ClDScriptData2* pNode) {
+  Json node = Json::object();
   if (pNode->hasName()) {
-    *pOut += "\"name\": ";
-    appendText(pOut, pNode->getName());
-    *pOut += ", \"nameHash\": " + std::to_string(pNode->getNameHash()) + ", ";
+    node["name"] = latin1ToUtf8(pNode->getName());
+    node["nameHash"] = pNode->getNameHash();
   }
   switch (pNode->getType()) {
     case E_DSVT_ARRAY: {
-      *pOut += "\"type\": \"array\", \"children\": [";
-      const int iCount = pNode->getCount();
-      for (int i = 0; i < iCount; ++i) {
-        *pOut += i == 0 ? "\n" : ",\n";
-        appendNode(pOut, pNode->getChildAt(i), iIndent + 1);
+      node["type"] = "array";
+      Json children = Json::array();
+      for (int i = 0; i < pNode->getCount(); ++i) {
+        children.push_back(nodeToJson(pNode->getChildAt(i)));
       }
-      *pOut += iCount > 0 ? "\n" + indent + "]}" : "]}";
-      return;
+      node["children"] = std::move(children);
+      break;
     }
     case E_DSVT_FLOAT:
-      *pOut += "\"type\": \"float\", \"value\": ";
-      appendFloat(pOut, pNode->getFloatExact());
+      node["type"] = "float";
+      node["value"] = floatValue(pNode->getFloatExact());
       break;
     case E_DSVT_INT:
-      *pOut += "\"type\": \"int\", \"value\": " + std::to_string(pNode->getInt());
+      node["type"] = "int";
+      node["value"] = pNode->getInt();
       break;
     case E_DSVT_STRING:
-      *pOut += "\"type\": \"string\", \"value\": ";
-      appendText(pOut, pNode->getString());
+      node["type"] = "string";
+      node["value"] = latin1ToUtf8(pNode->getString());
       break;
     case E_DSVT_HASH_ID:
-      *pOut += "\"type\": \"hash_id\", \"value\": ";
-      appendText(pOut, pNode->getString());
-      *pOut += ", \"hash\": " + std::to_string(pNode->getHashValue());
+      node["type"] = "hash_id";
+      node["value"] = latin1ToUtf8(pNode->getString());
+      node["hash"] = pNode->getHashValue();
       break;
     default:
-      *pOut += "\"type\": \"none\"";
+      node["type"] = "none";
       break;
   }
-  *pOut += "}";
+  return node;
 }
 
 }  // namespace
 
 std::string KdsTreeToJson(const ClDScriptData2* pRoot) {
-  std::string out;
-  appendNode(&out, pRoot, 0);
-  out += "\n";
-  return out;
+  // Bytes above 127 come out as \u00XX escapes: the dump is plain ASCII.
+  return nodeToJson(pRoot).dump(2, ' ', true) + "\n";
 }

@@ -1,8 +1,10 @@
-// JSON form of a data-script tree, for comparing trees in tests and for reading compiled files.
+// JSON form of a data-script tree, for comparing trees in tests and for reading compiled files, written with
+// nlohmann-json (indented by two spaces, keys in the order below, plain ASCII).
 //
-// Every node is an object: "type" ("array", "int", "float", "string", "hash_id"), "name" and "nameHash" for
-// named nodes, "value" (number or text; non-finite floats as the texts "inf", "-inf", "nan"), "hash" for a
-// hash id, and "children" for arrays. Texts are 8-bit; bytes above 127 are written as \u00XX.
+// Every node is an object: "name" and "nameHash" for named nodes, "type" ("array", "int", "float", "string",
+// "hash_id"), "value" (number or text; non-finite floats as the texts "inf", "-inf", "nan"), "hash" for a
+// hash id, and "children" for arrays. Texts are 8-bit and read as Latin-1: a byte above 127 is the character of
+// that code point, written as \u00xx.
 #pragma once
 
 #include <string>

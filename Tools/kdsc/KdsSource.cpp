@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Tools/Common/ToolText.h"
 
 namespace {
 
@@ -320,6 +321,9 @@ class KdsParser {
         if (maxNode.eType == E_DSCT_ARRAY) {
           return error(maxNode.iLine, maxNode.iColumn, "a range has two ends only");
         }
+        if (iDepth + 1 > gc_iMAX_NESTING) {
+          return error(token.iLine, token.iColumn, "a range here nests lists too deep (it is a list itself)");
+        }
         minNode.name = "Min";
         minNode.bNamed = true;
         maxNode.name = "Max";
@@ -473,16 +477,13 @@ class KdsWriter {
     return m_texts.size() - 1;
   }
 
-  // A name record or hash-id record for the text (shared by every use of the same text).
+  // A name record or hash-id record of its own for this use of the text: a loader that turns the record's
+  // offset into a pointer in place must meet every record once. The characters, which nothing rewrites, are
+  // stored once for all uses.
   uint32_t nameRecord(const std::string& text) {
-    const auto found = m_nameRecords.find(text);
-    if (found != m_nameRecords.end()) {
-      return found->second;
-    }
     const uint32_t uiRecord = reserve(sizeof(SKdsNameRecord));
     m_textFixups.emplace_back(uiRecord, textIndex(text));
     patch(uiRecord + offsetof(SKdsNameRecord, uiHash), KvStrHash(text.c_str()));
-    m_nameRecords.emplace(text, uiRecord);
     return uiRecord;
   }
 
@@ -535,7 +536,6 @@ class KdsWriter {
   std::vector<uint8_t> m_out;
   std::vector<std::string> m_texts;
   std::unordered_map<std::string, size_t> m_textIndex;
-  std::unordered_map<std::string, uint32_t> m_nameRecords;
   std::vector<std::pair<size_t, size_t>> m_textFixups;
 };
 
@@ -544,22 +544,63 @@ class KdsWriter {
 bool KdsParseSource(const std::string& text, const std::string& fileName, SKdsSourceNode* pRoot,
                     std::string* pError) {
   *pRoot = SKdsSourceNode{};
-  KdsParser parser(text, fileName);
+  std::string prepared = text;
+  if (!ToolPrepareText(&prepared, fileName, pError)) {
+    return false;
+  }
+  KdsParser parser(prepared, fileName);
   return parser.parse(pRoot, pError);
+}
+
+namespace {
+
+// What a tree needs: its texts as the loader copies them (names and values, each with its terminator), and the
+// bytes of its compiled file at most.
+void measure(const SKdsSourceNode& node, uint64_t* puiText, uint64_t* puiFile) {
+  if (node.bNamed) {
+    *puiText += node.name.size() + 1;
+    *puiFile += sizeof(SKdsNameRecord) + node.name.size() + 1;
+  }
+  if (node.eType == E_DSCT_STRING || node.eType == E_DSCT_HASH_ID) {
+    *puiText += node.text.size() + 1;
+    *puiFile += sizeof(SKdsNameRecord) + node.text.size() + 1;
+  }
+  if (node.eType == E_DSCT_ARRAY) {
+    *puiFile += sizeof(SKdsArrayRecord) + 4 * node.children.size();
+    for (const SKdsSourceNode& child : node.children) {
+      *puiFile += sizeof(SKdsValueRecord);
+      measure(child, puiText, puiFile);
+    }
+  }
+}
+
+}  // namespace
+
+bool KdsCheckLimits(const SKdsSourceNode& root, const std::string& fileName, std::string* pError) {
+  uint64_t uiText = 0;
+  uint64_t uiFile = sizeof(SKdsSlot) + 4;
+  measure(root, &uiText, &uiFile);
+  if (uiText > gc_uiKDS_MAX_TEXT_BYTES) {
+    *pError = fileName + ": error: its texts and names come to " + std::to_string(uiText) +
+              " bytes; a data script may hold at most " + std::to_string(gc_uiKDS_MAX_TEXT_BYTES);
+    return false;
+  }
+  if (uiFile > 0xFFFFFFFFull) {
+    *pError = fileName + ": error: it would compile to more than 4 GiB, more than 32-bit offsets reach";
+    return false;
+  }
+  return true;
 }
 
 std::vector<uint8_t> KdsWriteImage(const SKdsSourceNode& root) { return KdsWriter().write(root); }
 
 bool KdsCompileFile(const std::string& inputPath, std::vector<uint8_t>* pImage, std::string* pError) {
-  std::ifstream in(inputPath, std::ios::binary);
-  if (!in) {
-    *pError = inputPath + ": error: cannot open the file";
+  std::string contents;
+  if (!ToolReadTextSource(inputPath, &contents, pError)) {
     return false;
   }
-  std::ostringstream contents;
-  contents << in.rdbuf();
   SKdsSourceNode root;
-  if (!KdsParseSource(contents.str(), inputPath, &root, pError)) {
+  if (!KdsParseSource(contents, inputPath, &root, pError) || !KdsCheckLimits(root, inputPath, pError)) {
     return false;
   }
   *pImage = KdsWriteImage(root);

@@ -14,8 +14,11 @@
 //   [ a, b ] or { A = 1 }   ARRAY (either bracket pair; elements named or not, mixed freely)
 //   1.5 .. 3                a range: the array { Min = 1.5, Max = 3 }
 //
-// Names in one array must differ by name hash (letter case does not count). Errors name the file, the line
-// and the column.
+// Names in one array must differ by name hash (letter case does not count). Lists nest at most
+// gc_iKDS_MAX_DEPTH deep (a range counts as a list), and the texts and names of one script come to at most
+// gc_uiKDS_MAX_TEXT_BYTES: the limits of the engine's loader, so that it loads everything compiled. The text is
+// read as every tool reads its sources (Tools/Common/ToolText.h: a byte-order mark skipped, a zero byte
+// refused). Errors name the file, the line and the column.
 #pragma once
 
 #include <cstdint>
@@ -41,9 +44,13 @@ struct SKdsSourceNode {
 bool KdsParseSource(const std::string& text, const std::string& fileName, SKdsSourceNode* pRoot,
                     std::string* pError);
 
-// Lays a tree out as a ".kds" image. Names and hash ids are hashed with KvStrHash; equal texts and names
-// are stored once.
+// False with a message when a tree goes beyond what the engine's loader takes or 32-bit offsets reach.
+bool KdsCheckLimits(const SKdsSourceNode& root, const std::string& fileName, std::string* pError);
+
+// Lays a tree out as a ".kds" image. Names and hash ids are hashed with KvStrHash. Every named value and every
+// hash id has a name record of its own, so a loader that relocates the file in place meets each record once;
+// the characters of equal texts and names are stored once.
 std::vector<uint8_t> KdsWriteImage(const SKdsSourceNode& root);
 
-// Reads a text file and compiles it; false with a message on an error.
+// Reads a text file, checks its limits and compiles it; false with a message on an error.
 bool KdsCompileFile(const std::string& inputPath, std::vector<uint8_t>* pImage, std::string* pError);

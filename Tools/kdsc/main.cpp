@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Corvane/Data/ClDScriptMgr2.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/kdsc/KdsJson.h"
 #include "Tools/kdsc/KdsSource.h"
 
@@ -16,6 +17,7 @@ const char* const gc_pszUSAGE =
     "usage: kdsc [-o <output.kds>] <input>   compile data-script text into a .kds file\n"
     "                                        (default output: the input's name with .kds)\n"
     "       kdsc --dump <file.kds>           print a compiled file's tree as JSON on standard output\n"
+    "       kdsc --check <file.kds>          load a compiled file with the engine's loader\n"
     "       kdsc --help                      print this text\n"
     "\n"
     "Text syntax: a file lists the children of the unnamed root array.\n"
@@ -26,10 +28,7 @@ const char* const gc_pszUSAGE =
     "  [ ... ]  { ... }   a list            1.5 .. 3          a range: { Min = 1.5, Max = 3 }\n"
     "  // and /* */       comments\n";
 
-int usageError(const char* pMessage) {
-  std::fprintf(stderr, "kdsc: %s\n%s", pMessage, gc_pszUSAGE);
-  return 2;
-}
+int usageError(const std::string& problem) { return ToolUsageError("kdsc", problem, gc_pszUSAGE); }
 
 bool readFile(const std::string& path, std::vector<unsigned char>* pBytes) {
   std::ifstream in(path, std::ios::binary);
@@ -40,7 +39,8 @@ bool readFile(const std::string& path, std::vector<unsigned char>* pBytes) {
   return true;
 }
 
-int dump(const std::string& path) {
+// Loads a compiled file with the engine's loader and, when bPrint, prints its tree as JSON.
+int load(const std::string& path, bool bPrint) {
   std::vector<unsigned char> bytes;
   if (!readFile(path, &bytes)) {
     std::fprintf(stderr, "%s: error: cannot open the file\n", path.c_str());
@@ -52,9 +52,11 @@ int dump(const std::string& path) {
     std::fprintf(stderr, "%s\n", szError);
     return 1;
   }
-  const std::string json = KdsTreeToJson(pRoot);
+  if (bPrint) {
+    const std::string json = KdsTreeToJson(pRoot);
+    std::fwrite(json.data(), 1, json.size(), stdout);
+  }
   ClDScriptData2::destroyTree(pRoot);
-  std::fwrite(json.data(), 1, json.size(), stdout);
   return 0;
 }
 
@@ -93,30 +95,31 @@ int main(int argc, char** argv) {
   std::string input;
   std::string output;
   std::string dumpPath;
+  std::string checkPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(gc_pszUSAGE, stdout);
       return 0;
     }
-    if (arg == "-o" || arg == "--dump") {
+    if (arg == "-o" || arg == "--dump" || arg == "--check") {
       if (i + 1 >= argc) {
-        return usageError((arg + " needs a file name").c_str());
+        return usageError(arg + " needs a file name");
       }
-      (arg == "-o" ? output : dumpPath) = argv[++i];
+      (arg == "-o" ? output : arg == "--dump" ? dumpPath : checkPath) = argv[++i];
     } else if (!arg.empty() && arg[0] == '-') {
-      return usageError(("unknown option " + arg).c_str());
+      return usageError("unknown option " + arg);
     } else if (input.empty()) {
       input = arg;
     } else {
       return usageError("only one input file at a time");
     }
   }
-  if (!dumpPath.empty()) {
-    if (!input.empty() || !output.empty()) {
-      return usageError("--dump takes no other arguments");
+  if (!dumpPath.empty() || !checkPath.empty()) {
+    if (!input.empty() || !output.empty() || (!dumpPath.empty() && !checkPath.empty())) {
+      return usageError("--dump and --check take no other arguments");
     }
-    return dump(dumpPath);
+    return dumpPath.empty() ? load(checkPath, false) : load(dumpPath, true);
   }
   if (input.empty()) {
     return usageError("no input file");

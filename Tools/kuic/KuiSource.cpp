@@ -9,19 +9,11 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Tools/Common/ToolText.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-bool readText(const std::string& path, std::string* pText) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  pText->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
 
 // Parses JSON with comments; a syntax error becomes "file:line:column: error: ...".
 bool parseJson(const std::string& text, const std::string& fileName, Json* pJson, std::string* pError) {
@@ -709,8 +701,7 @@ std::vector<uint8_t> KuiWriteImage(const SKuiScreenSet& set) {
 
 bool KuiCompileFile(const std::string& inputPath, std::vector<uint8_t>* pImage, std::string* pError) {
   std::string text;
-  if (!readText(inputPath, &text)) {
-    *pError = inputPath + ": error: cannot open the file";
+  if (!ToolReadTextSource(inputPath, &text, pError)) {
     return false;
   }
   SKuiScreenSet set;
@@ -725,8 +716,7 @@ bool KuiCollectNames(const std::string& inputPath, std::vector<std::pair<uint32_
                      std::string* pError) {
   std::string text;
   Json document;
-  if (!readText(inputPath, &text)) {
-    *pError = inputPath + ": error: cannot open the file";
+  if (!ToolReadTextSource(inputPath, &text, pError)) {
     return false;
   }
   if (!parseJson(text, inputPath, &document, pError)) {

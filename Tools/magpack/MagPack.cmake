@@ -5,7 +5,8 @@
 # manifest's rules) and the manifest's "file" lines, as part of the ALL target <target>. ROOT and MANIFEST are
 # taken relative to the calling folder. KEY (1 to 15 characters) is needed when anything is encrypted. The
 # archive is packed again when the tool, the manifest or any input changes (files added under ROOT included).
-# DEPENDS names generated files that the manifest's "file" lines take, and the targets that make them.
+# DEPENDS names generated files that the manifest's "file" lines take, and the targets that make them. What
+# was packed is then read back whole with the engine's reader (magpack check); a failure fails the build.
 function(grindlow_pack_archive target)
   cmake_parse_arguments(P "" "NAME;OUTPUT_DIR;ROOT;MANIFEST;KEY" "DEPENDS" ${ARGN})
   if(NOT P_NAME OR NOT P_OUTPUT_DIR OR (NOT P_ROOT AND NOT P_MANIFEST))
@@ -31,12 +32,31 @@ function(grindlow_pack_archive target)
     list(APPEND args --key "${P_KEY}")
   endif()
   list(APPEND deps ${P_DEPENDS})
+  set(check_args check --dir "${P_OUTPUT_DIR}" --name "${P_NAME}")
+  if(P_KEY)
+    list(APPEND check_args --key "${P_KEY}")
+  endif()
   add_custom_command(
     OUTPUT "${toc}" "${data}"
     COMMAND magpack ${args}
+    COMMAND magpack ${check_args}
     DEPENDS ${deps}
     DEPFILE "${depfile}"
     COMMENT "Packing archive ${P_NAME} into ${P_OUTPUT_DIR}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${toc}" "${data}")
+endfunction()
+
+# grindlow_manifest_file_line(<out var> <archive path> <source file> [<flag>...])
+# One "file" line of a manifest, its paths quoted so that they may hold spaces, quotes and backslashes.
+function(grindlow_manifest_file_line out_var archive_path source)
+  set(words "")
+  foreach(word IN ITEMS "${archive_path}" "${source}")
+    string(REPLACE "\\" "\\\\" word "${word}")
+    string(REPLACE "\"" "\\\"" word "${word}")
+    list(APPEND words "\"${word}\"")
+  endforeach()
+  list(APPEND words ${ARGN})
+  list(JOIN words " " line)
+  set(${out_var} "file ${line}\n" PARENT_SCOPE)
 endfunction()

@@ -15,6 +15,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClCrypto.h"
 #include "Corvane/Files/ClMagFileIO.h"
+#include "Tools/Common/ToolText.h"
 
 namespace fs = std::filesystem;
 
@@ -57,10 +58,10 @@ std::string lowerExtension(const std::string& path) {
   return extension;
 }
 
-// Parses flags from the words; false with the offending word.
-bool parseFlags(std::istringstream& words, SMagPackRule* pRule, std::string* pBadWord) {
-  std::string word;
-  while (words >> word) {
+// Parses the flags from words[uiFirst] on; false with the index of the offending word.
+bool parseFlags(const std::vector<SToolWord>& words, size_t uiFirst, SMagPackRule* pRule, size_t* puiBad) {
+  for (size_t i = uiFirst; i < words.size(); ++i) {
+    const std::string& word = words[i].text;
     if (word == "plain") {
       pRule->bCompress = false;
       pRule->bEncrypt = false;
@@ -71,7 +72,7 @@ bool parseFlags(std::istringstream& words, SMagPackRule* pRule, std::string* pBa
     } else if (word == "skip") {
       pRule->bSkip = true;
     } else {
-      *pBadWord = word;
+      *puiBad = i;
       return false;
     }
   }
@@ -177,52 +178,54 @@ std::string MagDataFileName(const std::string& outDir, const std::string& archiv
 }
 
 bool MagReadManifest(const std::string& manifestPath, SMagManifest* pManifest, std::string* pError) {
-  std::ifstream file(manifestPath);
-  if (!file) {
-    *pError = "cannot read manifest [" + manifestPath + "]";
+  std::string contents;
+  if (!ToolReadTextSource(manifestPath, &contents, pError)) {
     return false;
   }
   const fs::path baseDir = fs::path(manifestPath).parent_path();
+  std::istringstream lines(contents);
   std::string line;
-  i32 iLine = 0;
-  while (std::getline(file, line)) {
+  int iLine = 0;
+  while (std::getline(lines, line)) {
     ++iLine;
-    const auto fail = [&](const std::string& what) {
-      *pError = manifestPath + "(" + std::to_string(iLine) + "): " + what;
+    const auto fail = [&](int iColumn, const std::string& what) {
+      *pError = ToolErrorAt(manifestPath, iLine, iColumn, what);
       return false;
     };
-    std::istringstream words(line);
-    std::string first;
-    if (!(words >> first) || first[0] == '#') {
+    std::vector<SToolWord> words;
+    int iBadColumn = 0;
+    if (!ToolSplitWords(line, &words, &iBadColumn)) {
+      return fail(iBadColumn, "a quoted word has no closing double quote");
+    }
+    if (words.empty() || words[0].text.rfind('#', 0) == 0) {
       continue;
     }
     SMagPackRule rule;
-    std::string badWord;
-    if (first == "file") {
-      SMagPackInput input;
-      std::string source;
-      if (!(words >> input.archivePath >> source)) {
-        return fail("a file line needs an archive path and a source file");
+    size_t uiBad = 0;
+    if (words[0].text == "file") {
+      if (words.size() < 3) {
+        return fail(static_cast<int>(line.size()) + 1, "a file line needs an archive path and a source file");
       }
-      if (!parseFlags(words, &rule, &badWord)) {
-        return fail("unknown flag [" + badWord + "]");
+      if (!parseFlags(words, 3, &rule, &uiBad)) {
+        return fail(words[uiBad].iColumn, "unknown flag [" + words[uiBad].text + "]");
       }
       if (rule.bSkip) {
         continue;
       }
-      input.archivePath = toArchivePath(input.archivePath);
-      input.sourcePath = (baseDir / source).string();
+      SMagPackInput input;
+      input.archivePath = toArchivePath(words[1].text);
+      input.sourcePath = (baseDir / words[2].text).string();
       input.bCompress = rule.bCompress;
       input.bEncrypt = rule.bEncrypt;
       std::string readError;
       if (!readWholeFile(input.sourcePath, &input.bytes, &readError)) {
-        return fail(readError);
+        return fail(words[2].iColumn, readError);
       }
       pManifest->files.push_back(std::move(input));
     } else {
-      rule.pattern = first;
-      if (!parseFlags(words, &rule, &badWord)) {
-        return fail("unknown flag [" + badWord + "]");
+      rule.pattern = words[0].text;
+      if (!parseFlags(words, 1, &rule, &uiBad)) {
+        return fail(words[uiBad].iColumn, "unknown flag [" + words[uiBad].text + "]");
       }
       pManifest->rules.push_back(rule);
     }

@@ -5,7 +5,10 @@
 // build it, with "\" separators ("Text\Notes.txt"); names gathered from a folder are the relative paths with
 // "/" turned into "\".
 //
-// Manifest: one directive a line; blank lines and lines starting with "#" are ignored.
+// Manifest: one directive a line, words separated by blanks; a word in double quotes may hold blanks (\" and
+// \\ inside stand for a quote and a backslash), so paths with spaces are written quoted. Blank lines and lines
+// whose first word starts with "#" are ignored. The file is read as the tools read every text source (a UTF-8
+// byte-order mark skipped, zero bytes refused); errors read "manifest:line:column: error: what".
 //   <pattern> <flag>...                  a rule for files found under the root; the first rule whose pattern
 //                                        matches the file's relative path ("/" separators, any case; "*" and
 //                                        "?" also match "/") decides; files no rule matches are stored plain.
@@ -59,7 +62,7 @@ struct SMagManifest {
   std::vector<SMagPackInput> files;  // from "file" lines, bytes already read
 };
 
-// Reads a manifest. False with a message naming the file and line when it cannot.
+// Reads a manifest. False with a message naming the file, line and column when it cannot.
 bool MagReadManifest(const std::string& manifestPath, SMagManifest* pManifest, std::string* pError);
 // Every file under the root (sorted by path), with the flags of the first matching rule, plus the manifest's
 // own files. False with a message when a file cannot be read.

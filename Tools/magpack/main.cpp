@@ -10,8 +10,13 @@
 //   magpack extract --dir DIR --name NAME --path PATH [--key KEY] [--memory] [--out FILE]
 //       Reads one entry through the engine's reader (the data file loaded whole with --memory) and writes it to
 //       FILE or standard output. PATH is the path below the data root; "/" is taken as "\".
+//   magpack check --dir DIR --name NAME [--key KEY]
+//       Loads the archive with the engine's reader and reads every entry through it, from disk and with the
+//       data file in memory: what the build packs is checked this way.
 //   magpack hash TEXT...
 //       Prints the name hash of each text as it stands: hex, signed decimal, text.
+//   magpack --help
+//       Prints the usage.
 //
 // Exit status 0 on success, 1 on a failure (with one line on standard error), 2 for bad usage.
 #include <unistd.h>
@@ -31,6 +36,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/magpack/MagPacker.h"
 
 namespace fs = std::filesystem;
@@ -41,17 +47,16 @@ constexpr const char* gc_pUSAGE =
     "usage: magpack pack --name NAME --out DIR [--root DIR] [--manifest FILE] [--key KEY] [--depfile FILE] [--quiet]\n"
     "       magpack list --dir DIR --name NAME [--root DIR] [--manifest FILE]\n"
     "       magpack extract --dir DIR --name NAME --path PATH [--key KEY] [--memory] [--out FILE]\n"
-    "       magpack hash TEXT...\n";
+    "       magpack check --dir DIR --name NAME [--key KEY]\n"
+    "       magpack hash TEXT...\n"
+    "       magpack --help\n";
 
 struct SOptions {
   std::map<std::string, std::string> values;
   std::map<std::string, bool> switches;
 };
 
-int usage(const std::string& problem) {
-  std::fprintf(stderr, "magpack: %s\n%s", problem.c_str(), gc_pUSAGE);
-  return 2;
-}
+int usage(const std::string& problem) { return ToolUsageError("magpack", problem, gc_pUSAGE); }
 
 int failure(const std::string& problem) {
   std::fprintf(stderr, "magpack: %s\n", problem.c_str());
@@ -294,6 +299,57 @@ int extract(int argc, char** argv) {
   return bWritten ? 0 : failure("cannot write the entry");
 }
 
+// Reads every entry of the loaded archive; the number that failed (the engine has said why).
+i32 readEveryEntry(ClMagTOC* pTOC) {
+  i32 iFailed = 0;
+  for (i32 i = 0; i < ClMagFileIO::getEntryCount(pTOC); ++i) {
+    i32 iHash = 0;
+    const ClMagDataInfo* pInfo = ClMagFileIO::getEntry(pTOC, i, &iHash);
+    u32 uiSize = 0;
+    SMagRef* pRef = nullptr;
+    i32 iResult = ClMagFileIO::openEntry(pTOC, pInfo, iHash, &uiSize, &pRef);
+    if (iResult == E_FILE_OK) {
+      iResult = ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ? ClMagFileIO::read(pRef, uiSize) : -1;
+      ClMagFileIO::close(pRef);
+    }
+    if (iResult != E_FILE_OK) {
+      std::fprintf(stderr, "magpack: entry 0x%08X could not be read (code %d)\n", static_cast<u32>(iHash), iResult);
+      ++iFailed;
+    }
+  }
+  return iFailed;
+}
+
+int check(int argc, char** argv) {
+  SOptions options;
+  std::string problem;
+  if (!parseOptions(argc, argv, {"dir", "name", "key"}, {}, &options, &problem)) {
+    return usage(problem);
+  }
+  const std::string name = value(options, "name");
+  if (name.empty() || value(options, "dir").empty()) {
+    return usage("check needs --dir and --name");
+  }
+  if (!startReader(value(options, "dir"), &problem)) {
+    return failure(problem);
+  }
+  ClMagFileIO::setArchiveKey(name.c_str(), value(options, "key").c_str());
+  const u32 uiHash = KvStrHash(name.c_str());
+  i32 iFailed = 0;
+  if (!ClMagFileIO::loadTOC(name.c_str())) {
+    stopReader();
+    return failure("archive [" + name + "] does not load with the engine's reader");
+  }
+  iFailed += readEveryEntry(ClMagFileIO::findTOC(uiHash));
+  if (!ClMagFileIO::loadDataFile(uiHash)) {
+    ++iFailed;
+  } else {
+    iFailed += readEveryEntry(ClMagFileIO::findTOC(uiHash));
+  }
+  stopReader();
+  return iFailed == 0 ? 0 : failure("archive [" + name + "] does not read back whole with the engine's reader");
+}
+
 int hash(int argc, char** argv) {
   if (argc < 3) {
     return usage("hash needs a text");
@@ -312,7 +368,12 @@ int main(int argc, char** argv) {
     return usage("no command");
   }
   const std::string command = argv[1];
+  if (command == "--help" || command == "-h") {
+    std::fputs(gc_pUSAGE, stdout);
+    return 0;
+  }
   if (command == "pack") return pack(argc, argv);
+  if (command == "check") return check(argc, argv);
   if (command == "list") return list(argc, argv);
   if (command == "extract") return extract(argc, argv);
   if (command == "hash") return hash(argc, argv);

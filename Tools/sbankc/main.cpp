@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Corvane/Audio/ClAudioTrackData.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/sbankc/SoundBankBuilder.h"
 #include "Tools/sbankc/TrackDataBuilder.h"
 
@@ -18,8 +19,9 @@ namespace {
 const char* const gc_pszUSAGE =
     "usage: sbankc build --in <cues.json> --out <bank.iAudioSB> [--manifest <lines out> --audio-dir <dir>]\n"
     "           compiles a cue list; --manifest writes one archive line per source file found in <dir>\n"
-    "           (\"file Audio/<name> <dir>/<name> <store flags>\"; streamed sources are stored plain), and\n"
-    "           one for the track data <base>.iAudioTD of each source that has it (compressed, encrypted)\n"
+    "           (\"file Audio/<name> <dir>/<name> <store flags>\", paths quoted as needed; streamed sources\n"
+    "           are stored plain), and one for the track data <base>.iAudioTD of each source that has it\n"
+    "           (compressed, encrypted)\n"
     "       sbankc track --in <tracks.json> --out <name.iAudioTD>   compiles a music-track list\n"
     "       sbankc dump <bank.iAudioSB>      prints a bank as JSON, read through the engine's checks\n"
     "       sbankc dump-track <name.iAudioTD>   prints track data as JSON, read through the engine's checks\n"
@@ -102,8 +104,7 @@ bool writeChecked(const std::string& path, const std::vector<unsigned char>& byt
 
 bool readJson(const std::string& path, nlohmann::json* pJson, std::string* pProblem) {
   std::string text;
-  if (!readText(path, &text)) {
-    *pProblem = path + ": cannot be read";
+  if (!ToolReadTextSource(path, &text, pProblem)) {
     return false;
   }
   return SoundBankParseJson(text, path, pJson, pProblem);
@@ -133,7 +134,7 @@ int build(const std::vector<std::pair<std::string, std::string>>& values) {
         return failure(in + ": source [" + source.file + "] is not in " + audioDir);
       }
       if (written.insert(source.file).second) {
-        lines += "file Audio/" + source.file + " " + path + " " + source.store + "\n";
+        lines += "file " + ToolQuoteWord("Audio/" + source.file) + " " + ToolQuoteWord(path) + " " + source.store + "\n";
       }
       if (!source.bTrackData) {
         continue;
@@ -145,7 +146,7 @@ int build(const std::vector<std::pair<std::string, std::string>>& values) {
                        audioDir);
       }
       if (written.insert(trackFile).second) {
-        lines += "file Audio/" + trackFile + " " + trackPath + " compress encrypt\n";
+        lines += "file " + ToolQuoteWord("Audio/" + trackFile) + " " + ToolQuoteWord(trackPath) + " compress encrypt\n";
       }
     }
     if (!writeBytes(manifest, lines.data(), lines.size())) {

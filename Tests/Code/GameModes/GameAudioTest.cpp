@@ -31,6 +31,7 @@ class GameAudio : public ::testing::Test {
       std::filesystem::copy_file(KvTestBinaryDir() + "/Data/" + pFile, dir + "/Data/" + pFile);
     }
     std::filesystem::current_path(dir + "/Data");
+    KvTestProvideEngineStringTable(dir + "/Data");
     setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
     ASSERT_TRUE(SteamAPI_Init());
     FMODExClearOutput();

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <new>
 
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Memory/KvAlloc.h"
+#include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
@@ -52,6 +57,41 @@ TEST(ClGeometryDataMgr, ReleaseAllReleasesEveryBufferOnceAndEmptiesThePools) {
   EXPECT_EQ(ClGeometryDataMgr_WIN32::m_geometryDataPool.getCount(), 0);
   EXPECT_EQ(ClGeometryDataMgr_WIN32::m_geometryContainerPool.getCount(), 0);
   EXPECT_EQ(pContainer->m_secondBuffers.mp_ppObjects, nullptr);  // nothing left to release twice
+}
+
+// Loaded records hold archive references: one with its disk file still open, one whose file is closed but
+// whose buffer is held. Release closes both files and gives both references and buffers back; a record that
+// is not loaded is left alone.
+TEST(ClGeometryDataMgr, ReleaseAllClosesTheReferencesOfLoadedRecords) {
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(KvTestTempDir("geometry-release"));
+  std::ofstream("Mesh.geo") << "vertices";
+  std::ofstream("Other.geo") << "more vertices";
+  KvTestStartFileIO();
+  ClGeometryDataMgr_WIN32::initializePools();
+
+  u32 uiSize = 0;
+  SMagRef* pOpen = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Mesh.geo", &uiSize, &pOpen), E_FILE_OK);
+  ASSERT_EQ(ClMagFileIO::allocReadBuffers(pOpen, uiSize, 16), 1);
+  ASSERT_EQ(ClMagFileIO::read(pOpen, uiSize), E_FILE_OK);
+  SMagRef* pRead = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Other.geo", &uiSize, &pRead), E_FILE_OK);
+  ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRead, uiSize, 16), 1);
+  ASSERT_EQ(ClMagFileIO::read(pRead, uiSize), E_FILE_OK);
+  ASSERT_EQ(ClMagFileIO::closeFileHandle(pRead), E_FILE_OK);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 1);
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 2);
+
+  *ClGeometryDataMgr_WIN32::m_geometryDataPool.alloc() = SGeometryData{pOpen, 1, 1};
+  *ClGeometryDataMgr_WIN32::m_geometryDataPool.alloc() = SGeometryData{nullptr, 2, 0};
+  *ClGeometryDataMgr_WIN32::m_geometryDataPool.alloc() = SGeometryData{pRead, 3, 1};
+  ClGeometryDataMgr_WIN32::releaseAll();
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+  EXPECT_EQ(ClGeometryDataMgr_WIN32::m_geometryDataPool.getCount(), 0);
+  KvTestStopFileIO();
+  std::filesystem::current_path(previous);
 }
 
 }  // namespace

@@ -101,6 +101,31 @@ TEST_F(DevINI, BadLinesAreReportedSkippedAndTheRestKept) {
   EXPECT_EQ(ClDevINI::getEntryCount(), 1);
 }
 
+// A line longer than the line buffer is one bad line: its tail never becomes a setting of its own.
+TEST_F(DevINI, OverLongLineIsSkippedWhole) {
+  const std::string longComment = "// " + std::string(2100, 'c') + " TAIL 5";
+  const std::string longSetting = "LONG " + std::string(3000, 'v') + " EVIL 9";
+  EXPECT_EQ(parse("A 1\n" + longComment + "\r\nB 2\r\n" + longSetting + "\nC 3"),
+            "project.ini(2): line longer than 2047 characters; line skipped\n"
+            "project.ini(4): line longer than 2047 characters; line skipped\n");
+  EXPECT_EQ(ClDevINI::getEntryCount(), 3);
+  EXPECT_EQ(ClDevINI::hasKey("TAIL"), 0);
+  EXPECT_EQ(ClDevINI::hasKey("EVIL"), 0);
+  EXPECT_EQ(ClDevINI::hasKey("LONG"), 0);
+  EXPECT_EQ(ClDevINI::getInt("B"), 2);
+  EXPECT_EQ(ClDevINI::getLine("B"), 3);
+  EXPECT_EQ(ClDevINI::getLine("C"), 5);
+  // A zero byte at the start of a line makes an empty line of it.
+  ClDevINI::initialize();
+  parse(std::string("A 1\n\0 junk\nB 2\n", 15));
+  EXPECT_EQ(ClDevINI::getInt("B"), 2);
+  EXPECT_EQ(ClDevINI::getLine("B"), 3);
+  // A line of exactly 2047 characters with its line end still fits.
+  ClDevINI::initialize();
+  EXPECT_EQ(parse("K " + std::string(2044, 'x') + "\nD 4\n").find("2047"), std::string::npos);
+  EXPECT_EQ(ClDevINI::getInt("D"), 4);
+}
+
 TEST_F(DevINI, TheTableHolds127Settings) {
   std::string text;
   for (int i = 0; i < 130; ++i) {

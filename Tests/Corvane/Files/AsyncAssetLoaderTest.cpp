@@ -43,6 +43,7 @@ class AsyncAssetLoader : public DataRootTest {
     ClAsyncAssetLoaderMgr::terminate();
     EXPECT_EQ(ClAsyncAssetLoaderMgr::getQueueCount(), 0);
     EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+    ClMagFileIO::closeIdleFiles();  // the data file the archive keeps between references
     EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
     DataRootTest::TearDown();
   }
@@ -167,9 +168,10 @@ TEST_F(AsyncAssetLoader, FailuresReportTheirStepAndCodeOnceAndAreReleasedByTheDi
     EXPECT_EQ(report.iLoaded, 0);
     EXPECT_EQ(report.iFailedStep, c.iStep);
     EXPECT_EQ(report.iErrorCode, c.iCode);
-    // Gone after the dispatch, with its reference and file given back.
+    // Gone after the dispatch, with its reference and file given back (the archive may keep its data file).
     EXPECT_EQ(ClAsyncAssetLoaderMgr::getQueueCount(), 0);
     EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+    ClMagFileIO::closeIdleFiles();
     EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
   }
   // A failed allocation of the read buffers.

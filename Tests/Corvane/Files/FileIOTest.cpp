@@ -35,7 +35,7 @@ class FileIO : public FileLayerTest {
   // Opens a new file of the given bytes; the test closes it.
   Win32FileData* openBytes(const std::string& name, const std::vector<u8>& bytes) {
     writeBytes(path(name), bytes);
-    u32 uiSize = 0;
+    u64 uiSize = 0;
     Win32FileData* pFile = nullptr;
     EXPECT_EQ(ClFileIO::open(path(name).c_str(), &uiSize, &pFile), E_FILE_OK);
     EXPECT_EQ(uiSize, bytes.size());
@@ -44,7 +44,7 @@ class FileIO : public FileLayerTest {
 };
 
 TEST_F(FileIO, OpenAnswersItsResultCodesAndLeavesNoRecordBehindOnFailure) {
-  u32 uiSize = 0;
+  u64 uiSize = 0;
   Win32FileData* pFile = nullptr;
   EXPECT_EQ(ClFileIO::open(path("missing.bin").c_str(), &uiSize, &pFile), E_FILE_CANNOT_OPEN);
   EXPECT_EQ(ClFileIO::open(nullptr, &uiSize, &pFile), E_FILE_BAD_ARGUMENT);
@@ -72,7 +72,7 @@ TEST_F(FileIO, PathsOf768CharactersAreRefusedBeforeAnyRecordIsTaken) {
   ASSERT_EQ(path767.size(), 767u);
   writeBytes(path767, patternBytes(10));
 
-  u32 uiSize = 0;
+  u64 uiSize = 0;
   Win32FileData* pFile = nullptr;
   ASSERT_EQ(ClFileIO::open(path767.c_str(), &uiSize, &pFile), E_FILE_OK);
   EXPECT_EQ(ClFileIO::close(pFile), E_FILE_OK);
@@ -86,7 +86,7 @@ TEST_F(FileIO, PathsOf768CharactersAreRefusedBeforeAnyRecordIsTaken) {
 TEST_F(FileIO, AThirdOpenFileIsAnAssertion) {
   Win32FileData* pFirst = openBytes("1.bin", patternBytes(16));
   Win32FileData* pSecond = openBytes("2.bin", patternBytes(16));
-  u32 uiSize = 0;
+  u64 uiSize = 0;
   Win32FileData* pThird = nullptr;
   EXPECT_KV_ASSERT(ClFileIO::open(path("1.bin").c_str(), &uiSize, &pThird), "g_Win32FileDataPool could not be allocated!");
   EXPECT_EQ(ClFileIO::close(pFirst), E_FILE_OK);
@@ -132,8 +132,37 @@ TEST_F(FileIO, ABlockingReadThatFailsReportsItInsteadOfSuccess) {
   // request that would start at the end is refused.
   EXPECT_EQ(ClFileIO::read(pFile, 200, gc_uiMIB, buffer.get()), E_FILE_READ_FAILED);
   EXPECT_EQ(ClFileIO::read(pFile, 100, gc_uiMIB + 1, buffer.get()), E_FILE_READ_REFUSED);
-  // Reads that would pass the 4 GiB offset limit are refused.
-  EXPECT_EQ(ClFileIO::read(pFile, 0xFFFFFF00u, 0x200, buffer.get()), E_FILE_BAD_ARGUMENT);
+  // Positions are 64-bit: a read that would start past 4 GiB is a read past the end of this file.
+  EXPECT_EQ(ClFileIO::read(pFile, 0xFFFFFF00ull + 0x200, 0x200, buffer.get()), E_FILE_READ_REFUSED);
+  EXPECT_EQ(ClFileIO::close(pFile), E_FILE_OK);
+}
+
+// Sizes and positions are 64-bit: a sparse file of 5 GiB reports its whole size, and bytes written past 4 GiB
+// are read where they are, also by a read that crosses the 4 GiB mark.
+TEST_F(FileIO, SizesAndPositionsPastFourGiB) {
+  const u64 uiFourGiB = 4ull << 30;
+  const std::vector<u8> bytes = patternBytes(300);
+  writeSparse(path("huge.bin"), 5ull << 30, {{uiFourGiB - 100, bytes}, {uiFourGiB + 4096, bytes}});
+  writeSparse(path("four.bin"), uiFourGiB, {{0, bytes}});
+  u64 uiSize = 0;
+  Win32FileData* pFile = nullptr;
+  ASSERT_EQ(ClFileIO::open(path("four.bin").c_str(), &uiSize, &pFile), E_FILE_OK);
+  EXPECT_EQ(uiSize, uiFourGiB);
+  EXPECT_EQ(ClFileIO::close(pFile), E_FILE_OK);
+  ASSERT_EQ(ClFileIO::open(path("huge.bin").c_str(), &uiSize, &pFile), E_FILE_OK);
+  EXPECT_EQ(uiSize, 5ull << 30);
+  EXPECT_EQ(ClFileIO::getFileSize(pFile), 5ull << 30);
+  AlignedBytes buffer = alignedBytes(300);
+  ASSERT_EQ(ClFileIO::read(pFile, uiFourGiB - 100, 300, buffer.get()), E_FILE_OK);
+  EXPECT_EQ(std::memcmp(buffer.get(), bytes.data(), 300), 0);
+  ASSERT_EQ(ClFileIO::read(pFile, uiFourGiB + 4096, 300, buffer.get()), E_FILE_OK);
+  EXPECT_EQ(std::memcmp(buffer.get(), bytes.data(), 300), 0);
+  ReadOutcome outcome;
+  ASSERT_EQ(ClFileIO::readAsyncWithCallbacks(pFile, uiFourGiB + 4096, 300, buffer.get(), &onReadSuccess, &outcome,
+                                             &onReadError, &outcome),
+            E_FILE_OK);
+  SleepEx(0, TRUE);
+  EXPECT_EQ(outcome.iSuccesses, 1);
   EXPECT_EQ(ClFileIO::close(pFile), E_FILE_OK);
 }
 
@@ -237,7 +266,7 @@ struct CallbackLog {
   std::vector<std::string> calls;
 };
 
-void logOpen(Win32FileData*, u32 uiSize, void* pUser) {
+void logOpen(Win32FileData*, u64 uiSize, void* pUser) {
   static_cast<CallbackLog*>(pUser)->calls.push_back("open " + std::to_string(uiSize));
 }
 void logEnd(Win32FileData*, void* pUser) { static_cast<CallbackLog*>(pUser)->calls.push_back("end"); }
@@ -254,7 +283,7 @@ TEST_F(FileIO, CallbackOpensAndClosesReportBeforeTheyReturn) {
   ASSERT_EQ(log.calls, (std::vector<std::string>{"error 1 null", "open 42"}));
   EXPECT_KV_ASSERT(ClFileIO::openWithCallbacks(path("a.bin").c_str(), nullptr, &log, &logError, &log), "successCallback");
 
-  u32 uiSize = 0;
+  u64 uiSize = 0;
   Win32FileData* pFile = nullptr;
   ASSERT_EQ(ClFileIO::open(path("a.bin").c_str(), &uiSize, &pFile), E_FILE_OK);
   EXPECT_EQ(ClFileIO::getOpenFileCount(), 2);

@@ -47,6 +47,21 @@ inline void writeBytes(const std::string& path, const std::vector<u8>& bytes) {
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// A sparse file of uiSize bytes holding the given runs of bytes at their offsets and zeros elsewhere: files of
+// several GiB that take no room on disk.
+inline void writeSparse(const std::string& path, u64 uiSize,
+                        const std::vector<std::pair<u64, std::vector<u8>>>& runs) {
+  writeBytes(path, {});
+  {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    for (const auto& [uiOffset, bytes] : runs) {
+      file.seekp(static_cast<std::streamoff>(uiOffset));
+      file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+  }
+  std::filesystem::resize_file(path, uiSize);
+}
+
 inline std::vector<u8> readBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::vector<u8>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());

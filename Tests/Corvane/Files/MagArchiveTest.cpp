@@ -11,6 +11,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Tests/Corvane/Files/FilesTestSupport.h"
 #include "Tests/Support/MagPackTestSupport.h"
+#include "Tests/Support/OffsetTableTestSupport.h"
 #include "Tools/magpack/MagPacker.h"
 
 namespace {
@@ -170,12 +171,28 @@ TEST_F(MagArchive, TheMagFolderIsTheFallbackForBothFiles) {
   EXPECT_EQ(ClMagFileIO::fileExists(".\\Text\\Both.txt", 0), 1);
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
 
-  // Neither file: nothing loads and the slot is given back.
+  // The table of contents in the root and no data file anywhere: the table loads from the root and the
+  // messages name the data file that is missing there, not a table of contents under Mag/.
+  ClMagFileIO::shutdown();
+  std::filesystem::rename(m_dir + "/Mag/TST_win32.mtc", m_dir + "/TST_win32.mtc");
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  EXPECT_FALSE(ClMagFileIO::findTOC(gc_uiTST)->mp_bUnderMagFolder);
+  EXPECT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 0);
+  EXPECT_EQ(readEntry("Text/Both.txt", &bytes), E_FILE_CANNOT_OPEN);
+  std::string messages = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(messages.find("Mag data file [.\\TST_win32.mdf] could not be opened"), std::string::npos) << messages;
+  EXPECT_EQ(messages.find(".mtc"), std::string::npos) << messages;
+  EXPECT_NE(std::string(ClMagFileIO::getLastProblem()).find(".\\TST_win32.mdf"), std::string::npos);
+
+  // Neither file: nothing loads, the message names both places, and the slot is given back.
   ClMagFileIO::shutdown();
   std::filesystem::remove_all(m_dir + "/Mag");
+  std::filesystem::remove(m_dir + "/TST_win32.mtc");
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(ClMagFileIO::loadTOC("TST"), 0);
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find(".\\Mag\\TST_win32.mtc"), std::string::npos);
+  messages = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(messages, "Mag archive [TST] not found: neither [.\\TST_win32.mtc] nor [.\\Mag\\TST_win32.mtc] exists\n");
   EXPECT_EQ(g_MagTOCPool.getCount(), 0);
 }
 
@@ -421,16 +438,17 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
        "data-info lies outside"},
       {"table offset past the end", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 0, 0xFFFFFFF0u); }, "load",
        "record table lies outside"},
-      {"negative entry count", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 8, 0x80000000u); }, "load",
-       "count is negative"},
       {"entry count past the end", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 8, 0x3FFFFFFFu); }, "load",
        "record table lies outside"},
       {"record offset past the end",
        [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, readU32(*pTOC, 0) + 4, static_cast<u32>(pTOC->size())); },
        "load", "a record lies outside"},
-      {"record offset misaligned",
-       [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, readU32(*pTOC, 0), readU32(*pTOC, readU32(*pTOC, 0)) + 1); },
-       "load", "a record lies outside"},
+      {"encrypted size above the final size",
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         const size_t uiInfo = pfnInfo(*pTOC, "Text/Sealed.bin");
+         writeU32(pTOC, uiInfo + 16, readU32(*pTOC, uiInfo + 24) - 16);
+       },
+       "load", "encrypted entry's size"},
       {"data-info offset past the end",
        [](auto* pTOC, auto*, InfoFn) {
          const u32 uiRecord = readU32(*pTOC, readU32(*pTOC, 0));
@@ -518,11 +536,146 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
       EXPECT_NE(message.find(std::string(".\\TST_win32.") + (stage == "load" ? "mtc" : "mdf")), std::string::npos)
           << message;
       EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+      ClMagFileIO::closeIdleFiles();
       EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
       ClMagFileIO::shutdown();
       if (!bInMemory && std::string(damage.pStage) == "load") break;
     }
   }
+}
+
+// An archive on disk keeps its data file open between references, so entry after entry opens it once; a kept
+// file makes room when the file layer's two records are wanted for other files, and goes with its archive.
+TEST_F(MagArchive, AnArchiveOnDiskKeepsItsDataFileBetweenReferences) {
+  copyFixture();
+  writeBytes(m_dir + "/Loose1.txt", text("one"));
+  writeBytes(m_dir + "/Loose2.txt", text("two"));
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  u32 uiSize = 0;
+  SMagRef* pFirst = nullptr;
+  SMagRef* pSecond = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Plain.txt", &uiSize, &pFirst), E_FILE_OK);
+  const Win32FileData* pDataFile = pFirst->mp_FileHandle;
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Packed.txt", &uiSize, &pSecond), E_FILE_OK);
+  EXPECT_NE(pSecond->mp_FileHandle, pDataFile);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 2);
+  EXPECT_EQ(ClMagFileIO::close(pFirst), 1);  // kept by the archive
+  EXPECT_EQ(ClMagFileIO::closeFileHandle(pSecond), E_FILE_OK);  // one is kept already: this one is closed
+  EXPECT_EQ(ClMagFileIO::close(pSecond), 1);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 1);
+
+  // The next reference takes the kept file, and reads through it.
+  std::vector<u8> bytes;
+  ASSERT_EQ(ClMagFileIO::open(".\\Text\\Both.txt", &uiSize, &pFirst), E_FILE_OK);
+  EXPECT_EQ(pFirst->mp_FileHandle, pDataFile);
+  ASSERT_EQ(ClMagFileIO::allocReadBuffers(pFirst, uiSize, 16), 1);
+  ASSERT_EQ(ClMagFileIO::read(pFirst, uiSize), E_FILE_OK);
+  EXPECT_EQ(std::vector<u8>(pFirst->mp_pDestinationBuffer, pFirst->mp_pDestinationBuffer + uiSize),
+            fixtureSource("Text/Both.txt"));
+  EXPECT_EQ(ClMagFileIO::close(pFirst), 1);
+
+  // Two loose files want both records: the kept data file makes room.
+  SMagRef* pLoose1 = nullptr;
+  SMagRef* pLoose2 = nullptr;
+  ASSERT_EQ(ClMagFileIO::open(".\\Loose1.txt", &uiSize, &pLoose1), E_FILE_OK);
+  ASSERT_EQ(ClMagFileIO::open(".\\Loose2.txt", &uiSize, &pLoose2), E_FILE_OK);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 2);
+  EXPECT_EQ(ClMagFileIO::close(pLoose1), 1);
+  EXPECT_EQ(ClMagFileIO::close(pLoose2), 1);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);  // loose files are never kept
+
+  // A kept file goes with its archive.
+  ASSERT_EQ(readEntry("Text/Plain.txt", &bytes), E_FILE_OK);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 1);
+  EXPECT_EQ(ClMagFileIO::unloadTOC(gc_uiTST), 1);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
+}
+
+// What the format allows is read, not refused: a negative entry count (no entries), blocks at any offset, and
+// an entry encrypted alone whose ciphertext is shorter than the entry (the rest reads as zeros).
+TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
+  const std::vector<u8> goodTOC = readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mtc");
+  writeBytes(m_dir + "/TST_win32.mdf", readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mdf"));
+
+  std::vector<u8> negative = goodTOC;
+  writeU32(&negative, 8, 0xFFFFFFF0u);
+  writeBytes(m_dir + "/TST_win32.mtc", negative);
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(gc_uiTST)), 0);
+  EXPECT_EQ(ClMagFileIO::fileExists(".\\Text\\Plain.txt", 0), 0);
+  ClMagFileIO::shutdown();
+
+  std::vector<u8> odd =
+      relaidAtOddOffsets(goodTOC, [](const std::vector<u8>&, u32) { return sizeof(ClMagDataInfo); });
+  const size_t uiSealed = dataInfoOffset(odd, "Text/Sealed.bin");
+  const u32 uiSealedSize = readU32(odd, uiSealed + 16);
+  writeU32(&odd, uiSealed + 16, uiSealedSize + 21);
+  writeBytes(m_dir + "/TST_win32.mtc", odd);
+  for (bool bInMemory : {false, true}) {
+    SCOPED_TRACE(bInMemory ? "in memory" : "on disk");
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+    if (bInMemory) {
+      ASSERT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
+    }
+    for (const FixtureEntry& entry : gc_aFixtureEntries) {
+      SCOPED_TRACE(entry.pPath);
+      std::vector<u8> bytes;
+      ASSERT_EQ(readEntry(entry.pPath, &bytes), E_FILE_OK);
+      std::vector<u8> expected = fixtureSource(entry.pPath);
+      if (std::string(entry.pPath) == "Text/Sealed.bin") {
+        expected.resize(uiSealedSize + 21, 0);
+      }
+      EXPECT_EQ(bytes, expected);
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    ClMagFileIO::shutdown();
+  }
+}
+
+// A data file of 4 GiB or more is not loaded whole: that is said, and its entries, also those past 4 GiB, are
+// read from disk. Sparse files stand in for the large ones.
+TEST_F(MagArchive, DataFilesTooLargeToLoadWholeAreReadOnDemand) {
+  pack("BIG", {packInput("Text\\Low.txt", text("near the start")), packInput("Text\\High.txt", text("far out"))});
+  std::vector<u8> toc = readBytes(m_dir + "/BIG_win32.mtc");
+  const std::vector<u8> data = readBytes(m_dir + "/BIG_win32.mdf");
+  const size_t uiHigh = dataInfoOffset(toc, "Text/High.txt");
+  const u32 uiHighOffset = readU32(toc, uiHigh + 8);
+  const std::vector<u8> far(data.begin() + uiHighOffset, data.begin() + uiHighOffset + 7);
+  for (const u64 uiSize : {4ull << 30, 5ull << 30}) {
+    SCOPED_TRACE(uiSize);
+    // The far entry moves to the last bytes below 4 GiB; in the larger file its bytes cross the mark.
+    const u32 uiFarOffset = uiSize > (4ull << 30) ? 0xFFFFFFFCu : 0xFFFFFFF0u;
+    writeU32(&toc, uiHigh + 8, uiFarOffset);
+    writeBytes(m_dir + "/BIG_win32.mtc", toc);
+    writeSparse(m_dir + "/BIG_win32.mdf", uiSize,
+                {{0, data}, {uiFarOffset, far}});
+    ASSERT_EQ(ClMagFileIO::loadTOC("BIG"), 1);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ClMagFileIO::loadDataFile(KvStrHash("BIG")), 0);
+    const std::string message = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find("Mag data file [.\\BIG_win32.mdf] is " + std::to_string(uiSize) +
+                           " bytes, too large to load whole"),
+              std::string::npos)
+        << message;
+    std::vector<u8> bytes;
+    ASSERT_EQ(readEntry("Text/Low.txt", &bytes), E_FILE_OK);
+    EXPECT_EQ(bytes, text("near the start"));
+    ASSERT_EQ(readEntry("Text/High.txt", &bytes), E_FILE_OK);
+    EXPECT_EQ(bytes, text("far out"));
+    ClMagFileIO::shutdown();
+  }
+  // A loose file that large cannot be read whole: refused with a message, nothing kept open.
+  writeSparse(m_dir + "/Huge.bin", 4ull << 30, {});
+  u32 uiSize = 0;
+  SMagRef* pRef = nullptr;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ClMagFileIO::open(".\\Huge.bin", &uiSize, &pRef), E_FILE_TOO_LARGE);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("too large to be read"), std::string::npos);
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+  EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
 }
 
 }  // namespace

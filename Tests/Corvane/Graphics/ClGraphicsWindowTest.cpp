@@ -34,6 +34,12 @@ class CRecordingHooks : public ClWindowHooks {
     return iAllowQuitAnswer;
   }
   void focusPause() override { ++iFocusPauses; }
+  void videoWindowMoved() override { video.push_back("moved"); }
+  void videoDisplayChanged() override { video.push_back("display"); }
+  void videoRepaint(HWND__* hWnd, HDC__* hDC) override {
+    video.push_back(hDC != nullptr && hWnd == ClGraphics::mp_hWnd ? "repaint" : "repaint without a context");
+  }
+  void videoGraphEvent() override { video.push_back("graph"); }
   const char* localizedText(const char* pKey) override {
     return std::string(pKey) == "MB_DIRECTX_FAILED_TO_CREATE_MAIN_WIN" ? "No window (code %d), sorry %d" : "Trouble";
   }
@@ -45,6 +51,7 @@ class CRecordingHooks : public ClWindowHooks {
   i32 iAllowQuitAnswer = 0;
   i32 iFocusPauses = 0;
   std::string textAtFirstResume;
+  std::vector<std::string> video;  // the video player's messages, in order
 };
 
 // The game frame the main loop runs: counts frames and answers whether to keep running.
@@ -376,6 +383,34 @@ TEST_F(GraphicsWindow, CloseAsksTheGameAndEndsOnlyThroughQuit) {
   EXPECT_GT(pumpUntilEnd(20), 0);
   EXPECT_EQ(m_hooks.iQuitQuestions, 3);
   EXPECT_TRUE(IsWindow(hWnd));
+}
+
+// The video player hears of moves (and of restoring or maximising sizes, which then count as moves), of display
+// changes, of paints with the paint context, and of its graph's message 0x36D1, each through the hooks; the default
+// procedure still runs for all of them.
+TEST_F(GraphicsWindow, VideoMessagesReachThePlayerThroughTheHooks) {
+  openWindow();
+  pumpMessages();
+  HWND hWnd = ClGraphics::mp_hWnd;
+  m_hooks.video.clear();
+  ClGraphics::windowProc(hWnd, WM_MOVE, 0, MAKELPARAM(10, 20));
+  ClGraphics::windowProc(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 330));
+  ClGraphics::windowProc(hWnd, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(640, 330));
+  ClGraphics::windowProc(hWnd, WM_SIZE, SIZE_MINIMIZED, 0);
+  ClGraphics::windowProc(hWnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080));
+  ClGraphics::windowProc(hWnd, WM_PAINT, 0, 0);
+  EXPECT_EQ(m_hooks.video, std::vector<std::string>({"moved", "moved", "moved", "moved", "display", "repaint"}));
+
+  // The graph's notification arrives as a posted message, from any thread, and is dispatched by the pump.
+  m_hooks.video.clear();
+  ASSERT_TRUE(PostMessageA(hWnd, gc_uiGRAPH_NOTIFY_MESSAGE, 0, 0));
+  pumpMessages();
+  EXPECT_EQ(m_hooks.video, std::vector<std::string>({"graph"}));
+  // Without a player (the default hooks) the messages are harmless.
+  ClGraphics::setWindowHooks(nullptr);
+  EXPECT_EQ(ClGraphics::windowProc(hWnd, gc_uiGRAPH_NOTIFY_MESSAGE, 0, 0), 0);
+  ClGraphics::windowProc(hWnd, WM_MOVE, 0, 0);
+  ClGraphics::setWindowHooks(&m_hooks);
 }
 
 TEST_F(GraphicsWindow, DroppedFilesAreGatheredAndTheDropFinished) {

@@ -105,7 +105,7 @@ TEST_F(KvLangIDArchiveTest, EngineTableComesFromTheArchiveOfTheChosenLanguage) {
   ASSERT_EQ(KvLangID::loadStringTableFromMemory("English", pEnglish, static_cast<u32>(english.size())), 1);
   EXPECT_EQ(KvLangID::getTable(1)->m_iNumPairs, pFrench->m_iNumPairs);
   for (i32 i = 0; i < pFrench->m_iNumPairs; ++i) {
-    const u32 uiKey = static_cast<u32>(pFrench->mp_ppSortedStringValuePairs[i]->m_iKeyHash);
+    const u32 uiKey = static_cast<u32>(pFrench->mp_piSortedKeys[i]);
     EXPECT_NE(KvLangID::findInTable(KvLangID::getTable(1), uiKey), nullptr) << i;
   }
   wchar16 szText[gc_iFORMAT_INT_DEST_LEN];

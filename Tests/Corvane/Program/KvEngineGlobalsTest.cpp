@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
+#include "Corvane/Development/ClCommandParameters.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/ClJobMgr.h"
@@ -92,6 +95,30 @@ TEST(KvEngineGlobals, ExitCleanUpGivesBackWhatAShutdownMissed) {
   EXPECT_FALSE(ClThreadMgr::mp_daCurActiveThreads.isInitialized());
   ClThreadMgr::m_lock.mp_pSection = nullptr;  // its frame is free again; the section was not deleted
   ClMutexLock::shutdownPool();
+}
+
+// The archive slots and references, the command-line parameters and the loader's queue are counted and
+// cleaned up with the rest.
+TEST(KvEngineGlobals, ExitCleanUpCoversArchivesCommandLineAndLoaderQueue) {
+  *g_MagTOCPool.alloc() = ClMagTOC{};
+  *g_MagRefPool.alloc() = SMagRef{};
+  ClCommandParameters::initialize();
+  const char* apArgs[] = {"grindlow", "-debug", "3"};
+  ASSERT_EQ(ClCommandParameters::parse(3, apArgs), 1);
+  SAsyncAssetEntry entry;
+  ClAsyncAssetLoaderMgr::m_queue.addTail(&entry);
+
+  const char* pFirst = nullptr;
+  EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 4);
+  EXPECT_STREQ(pFirst, "command-line parameter pool");
+  EXPECT_EQ(KvEngineGlobalsExitCleanup(), 4);
+  EXPECT_EQ(KvCountEngineGlobalsInUse(), 0);
+  EXPECT_EQ(g_MagTOCPool.getCount(), 0);
+  EXPECT_EQ(g_MagRefPool.getCount(), 0);
+  EXPECT_EQ(ClCommandParameters::getParameterCount(), 0);
+  EXPECT_EQ(ClAsyncAssetLoaderMgr::m_queue.getHead(), nullptr);
+  EXPECT_EQ(ClAsyncAssetLoaderMgr::getQueueCount(), 0);
+  ClCommandParameters::shutdown();
 }
 
 }  // namespace

@@ -144,11 +144,29 @@ TEST_F(KvProgram, FixedFrameTimeReplacesTheMeasuredOneFromTheFirstFrame) {
   g_frameTimes.clear();
   ClMainLoop::tick();
   EXPECT_EQ(g_frameTimes, std::vector<f32>({1.0f}));
+}
 
-  ClDevINI::initialize();
-  const char* pZero = "FIXED_DT 0\n";
-  ClDevINI::loadFromBuffer(pZero, std::strlen(pZero), "project.ini");
-  EXPECT_KV_ASSERT(ClMainLoop::tick(), "fDT > KV_ZERO");
+// A settings line that is no frame time is bad input: reported once with its line, and the game runs on with
+// the measured frame time.
+TEST_F(KvProgram, UnusableFixedFrameTimeIsReportedAndTheMeasuredOneUsed) {
+  g_iFramesBeforeQuit = 100;
+  for (const char* pValue : {"abc", "0", "-1", "nan", "1e30", "-0.5", "0x0", "1000.0"}) {
+    ClDevINI::initialize();
+    ClMainLoop::reset();
+    const std::string settings = "// frame time\nRANDOM_SEED 3\nFIXED_DT " + std::string(pValue) + "\n";
+    ClDevINI::loadFromBuffer(settings.data(), settings.size(), "project.ini");
+    g_frameTimes.clear();
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(ClMainLoop::tick()) << pValue;
+    EXPECT_TRUE(ClMainLoop::tick()) << pValue;
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors, "project.ini(3): FIXED_DT [" + std::string(pValue) +
+                          "] is not a frame time in seconds above 0 and at most 60; the measured frame time is used\n");
+    ASSERT_EQ(g_frameTimes.size(), 2u);
+    EXPECT_EQ(g_frameTimes[0], 0.016f);
+    EXPECT_GT(g_frameTimes[1], 0.0f);
+    EXPECT_LT(g_frameTimes[1], 10.0f);
+  }
 }
 
 TEST_F(KvProgram, GameFrameEndingTheLoopEndsTick) {

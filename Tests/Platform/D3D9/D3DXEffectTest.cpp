@@ -3,8 +3,12 @@
 // restored around Begin/End, the Reset rule, refused files and code, and the recording back end.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Platform/D3D9/D3DXEffectFile.h"
@@ -119,6 +123,18 @@ class D3DXEffectTest : public D3D9Device {
     EXPECT_EQ(pTexture->UnlockRect(0), D3D_OK);
     m_objects.push_back(pTexture);
     return pTexture;
+  }
+
+  // Clears to blue and draws the 32 x 32 quad at the top left through the effect's one pass with the texture.
+  void drawPremultipliedQuad(ID3DXEffect* pEffect, IDirect3DBaseTexture9* pTexture) {
+    ASSERT_EQ(pEffect->SetTexture("g_tDiffuse", pTexture), D3D_OK);
+    mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
+    UINT uiPasses = 0;
+    pEffect->Begin(&uiPasses, 0);
+    pEffect->BeginPass(0);
+    drawTexturedRect(0, 0, 32, 32, 0.5f, gc_uiWHITE);
+    pEffect->EndPass();
+    pEffect->End();
   }
 
   void setPixelProjection(ID3DXEffect* pEffect) {
@@ -269,14 +285,7 @@ TEST_F(D3DXEffectTest, PremultipliedTexturedQuadDrawsItsTexels) {
   ASSERT_NE(pEffect, nullptr);
   setPixelProjection(pEffect);
   IDirect3DTexture9* pTexture = makeTexture(2, 2, {0xFFFF0000u, 0xFF00FF00u, 0x80808080u, 0x00000000u});
-  ASSERT_EQ(pEffect->SetTexture("g_tDiffuse", pTexture), D3D_OK);
-  mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
-  UINT uiPasses = 0;
-  pEffect->Begin(&uiPasses, 0);
-  pEffect->BeginPass(0);
-  drawTexturedRect(0, 0, 32, 32, 0.5f, gc_uiWHITE);
-  pEffect->EndPass();
-  pEffect->End();
+  drawPremultipliedQuad(pEffect, pTexture);
   EXPECT_EQ(pixel(4, 4), gc_uiRED);
   EXPECT_EQ(pixel(27, 4), gc_uiGREEN);
   EXPECT_TRUE(nearColor(pixel(4, 27), 0xFF8080FFu, 2)) << std::hex << pixel(4, 27);
@@ -545,6 +554,110 @@ TEST_F(D3DXEffectTest, RecordingBackEndSeesOnlyChangedProgramsAndTextures) {
   EXPECT_EQ(binds[1].rfind("bindTexture 0 ", 0), 0u);
   EXPECT_EQ(binds[2], "useProgram 0") << "End went back to the fixed-function subset";
   EXPECT_EQ(binds[3], "bindTexture 0 0") << "and to the unit's texture before Begin";
+}
+
+}  // namespace
+
+namespace {
+
+// A system-memory surface copied into a render-target texture with UpdateSurface: the copy is only queued (a thread
+// that never holds the device makes it without waiting for the device), the thread that draws with the texture
+// carries it out, and a newer copy replaces one not yet carried out. Mismatched copies are refused.
+TEST_F(D3DXEffectTest, UpdateSurfaceCopiesReachTheTextureOnTheDrawingThread) {
+  createDevice();
+  IDirect3DSurface9* pPlain = nullptr;
+  EXPECT_EQ(mp_pDevice->CreateOffscreenPlainSurface(2, 2, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pPlain, nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(mp_pDevice->CreateOffscreenPlainSurface(2, 2, D3DFMT_D24S8, D3DPOOL_SYSTEMMEM, &pPlain, nullptr),
+            D3DERR_INVALIDCALL);
+  ASSERT_EQ(mp_pDevice->CreateOffscreenPlainSurface(2, 2, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &pPlain, nullptr),
+            D3D_OK);
+  m_objects.push_back(pPlain);
+  D3DSURFACE_DESC desc{};
+  ASSERT_EQ(pPlain->GetDesc(&desc), D3D_OK);
+  EXPECT_EQ(desc.Pool, D3DPOOL_SYSTEMMEM);
+  EXPECT_EQ(desc.Width, 2u);
+  D3DLOCKED_RECT locked{};
+  const RECT part{0, 0, 1, 1};
+  EXPECT_EQ(pPlain->LockRect(&locked, &part, 0), D3DERR_INVALIDCALL) << "whole surfaces only";
+  EXPECT_EQ(pPlain->UnlockRect(), D3DERR_INVALIDCALL) << "not locked";
+
+  IDirect3DTexture9* pTarget = nullptr;
+  ASSERT_EQ(mp_pDevice->CreateTexture(2, 2, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pTarget,
+                                      nullptr),
+            D3D_OK);
+  m_objects.push_back(pTarget);
+  IDirect3DSurface9* pLevel = nullptr;
+  ASSERT_EQ(pTarget->GetSurfaceLevel(0, &pLevel), D3D_OK);
+  m_objects.push_back(pLevel);
+
+  // Another thread fills the surface and queues the copy while this thread holds the device throughout.
+  const auto fill = [&](const std::vector<DWORD>& texels) {
+    D3DLOCKED_RECT lockedRect{};
+    if (FAILED(pPlain->LockRect(&lockedRect, nullptr, 0))) return false;
+    EXPECT_EQ(pPlain->LockRect(&lockedRect, nullptr, 0), D3DERR_INVALIDCALL) << "locked once at a time";
+    for (UINT y = 0; y < 2; ++y) {
+      std::memcpy(static_cast<BYTE*>(lockedRect.pBits) + y * static_cast<UINT>(lockedRect.Pitch), &texels[y * 2], 8);
+    }
+    pPlain->UnlockRect();
+    return mp_pDevice->UpdateSurface(pPlain, nullptr, pLevel, nullptr) == D3D_OK;
+  };
+  std::atomic<int> iDone{0};
+  std::thread streaming([&] {
+    if (fill({0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u}) &&
+        fill({0xFFFF0000u, 0xFF00FF00u, 0xFF00FF00u, 0xFFFF0000u})) {
+      iDone = 1;
+    } else {
+      iDone = 2;
+    }
+  });
+  for (int i = 0; i < 2000 && iDone.load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const int iResult = iDone.load();
+  if (iResult == 0) Sleep(0);  // give the device up so a thread that wrongly waits for it can finish
+  streaming.join();
+  ASSERT_EQ(iResult, 1) << "the copy was queued without the device";
+
+  ID3DXEffect* pEffect = create(premultipliedEffect());
+  setPixelProjection(pEffect);
+  drawPremultipliedQuad(pEffect, pTarget);
+  EXPECT_EQ(pixel(4, 4), gc_uiRED) << "the newer copy replaced the older";
+  EXPECT_EQ(pixel(27, 4), gc_uiGREEN);
+  EXPECT_EQ(pixel(4, 27), gc_uiGREEN);
+
+  // Refused: sizes or formats that differ, a source that is not in system memory, a destination outside the
+  // default pool, rectangles.
+  IDirect3DSurface9* pWide = nullptr;
+  mp_pDevice->CreateOffscreenPlainSurface(4, 2, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &pWide, nullptr);
+  m_objects.push_back(pWide);
+  EXPECT_EQ(mp_pDevice->UpdateSurface(pWide, nullptr, pLevel, nullptr), D3DERR_INVALIDCALL);
+  IDirect3DSurface9* pArgb = nullptr;
+  mp_pDevice->CreateOffscreenPlainSurface(2, 2, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &pArgb, nullptr);
+  m_objects.push_back(pArgb);
+  EXPECT_EQ(mp_pDevice->UpdateSurface(pArgb, nullptr, pLevel, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(mp_pDevice->UpdateSurface(pLevel, nullptr, pLevel, nullptr), D3DERR_INVALIDCALL);
+  IDirect3DTexture9* pManaged = makeTexture(2, 2, {0, 0, 0, 0});
+  IDirect3DSurface9* pManagedLevel = nullptr;
+  pManaged->GetSurfaceLevel(0, &pManagedLevel);
+  m_objects.push_back(pManagedLevel);
+  EXPECT_EQ(mp_pDevice->UpdateSurface(pPlain, nullptr, pManagedLevel, nullptr), D3DERR_INVALIDCALL);
+  const POINT origin{0, 0};
+  EXPECT_EQ(mp_pDevice->UpdateSurface(pPlain, nullptr, pLevel, &origin), D3DERR_INVALIDCALL);
+
+  // A copy still queued when its texture goes is dropped with it.
+  EXPECT_EQ(mp_pDevice->UpdateSurface(pPlain, nullptr, pLevel, nullptr), D3D_OK);
+}
+
+// The display mode the renderer's allocator reads, and the one monitor.
+TEST_F(D3DXEffectTest, DisplayModeAndMonitor) {
+  createDevice();
+  D3DDISPLAYMODE mode{};
+  ASSERT_EQ(mp_pDevice->GetDisplayMode(0, &mode), D3D_OK);
+  EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+  EXPECT_GT(mode.Width, 0u);
+  EXPECT_GT(mode.RefreshRate, 0u);
+  EXPECT_EQ(mp_pDevice->GetDisplayMode(1, &mode), D3DERR_INVALIDCALL);
+  EXPECT_NE(mp_pD3D->GetAdapterMonitor(D3DADAPTER_DEFAULT), nullptr);
+  EXPECT_EQ(mp_pD3D->GetAdapterMonitor(1), nullptr);
 }
 
 }  // namespace

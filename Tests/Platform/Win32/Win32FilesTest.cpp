@@ -66,6 +66,29 @@ class Win32Files : public ::testing::Test {
   std::string m_engineDir;  // the same folder as the engine writes it, with "\" separators
 };
 
+// The size comes in two 32-bit halves; without FILE_SHARE_WRITE nobody writes the file meanwhile, so it is
+// the size at open, while a handle that lets others write sees the file grow.
+TEST_F(Win32Files, FileSizesHaveTwoHalvesAndFollowTheShareMode) {
+  const std::string path = m_dir + "/big.bin";
+  writeFile(path, pattern(10));
+  std::filesystem::resize_file(path, (5ull << 30) + 7);
+  HANDLE hFixed = openForReading(path);
+  HANDLE hShared = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  ASSERT_NE(hFixed, INVALID_HANDLE_VALUE);
+  ASSERT_NE(hShared, INVALID_HANDLE_VALUE);
+  DWORD dwHigh = 0;
+  EXPECT_EQ(GetFileSize(hFixed, &dwHigh), (1u << 30) + 7);
+  EXPECT_EQ(dwHigh, 1u);
+  std::filesystem::resize_file(path, 20);
+  EXPECT_EQ(GetFileSize(hShared, &dwHigh), 20u);
+  EXPECT_EQ(dwHigh, 0u);
+  EXPECT_EQ(GetFileSize(hFixed, &dwHigh), (1u << 30) + 7);
+  EXPECT_EQ(dwHigh, 1u);
+  CloseHandle(hFixed);
+  CloseHandle(hShared);
+}
+
 TEST_F(Win32Files, PathsUseBackslashesAndFallBackToAnyCase) {
   writeFile(m_dir + "/Data/Sub/Archive.Pak", pattern(10));
   writeFile(m_dir + "/Data/same.txt", pattern(1));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sys/wait.h>
 
 #include <cstring>
 #include <fstream>
@@ -64,20 +63,20 @@ TEST(LangCompilerTest, LinesCommentsAndEscapes) {
 
 TEST(LangCompilerTest, ErrorsNameFileAndLine) {
   const std::pair<const char*, const char*> cases[] = {
-      {"A = 1\nno equals sign\n", "src.txt:2: expected KEY = text"},
-      {" = text\n", "src.txt:1: missing key"},
-      {"BAD KEY = x\n", "src.txt:1: key 'BAD KEY' may hold only"},
-      {"A = 1\n\nA = 2\n", "src.txt:3: key 'A' is already defined on line 1"},
-      {"abc = 1\nABC = 2\n", "src.txt:2: key 'ABC' has the same name hash as 'abc' on line 1"},
-      {"A = \\q\n", "src.txt:1: unknown escape \\q"},
-      {"A = ends \\\n", "src.txt:1: a backslash ends the text"},
-      {"A = \\u12\n", "src.txt:1: \\u needs 4 hex digits"},
-      {"A = \\u0000\n", "src.txt:1: the zero code point"},
-      {"A = \\ud800\n", "src.txt:1: a surrogate code point"},
-      {"A = \\U00110000\n", "src.txt:1: code point beyond U+10FFFF"},
-      {"A = \xC3\n", "src.txt:1: malformed UTF-8"},
-      {"A = \xC0\xAF\n", "src.txt:1: malformed UTF-8"},   // overlong
-      {"A = \xED\xA0\x80\n", "src.txt:1: a surrogate"},  // encoded surrogate
+      {"A = 1\nno equals sign\n", "src.txt:2:1: error: expected KEY = text"},
+      {" = text\n", "src.txt:1:2: error: missing key"},
+      {"BAD KEY = x\n", "src.txt:1:1: error: key 'BAD KEY' may hold only"},
+      {"A = 1\n\n  A = 2\n", "src.txt:3:3: error: key 'A' is already defined on line 1"},
+      {"abc = 1\nABC = 2\n", "src.txt:2:1: error: key 'ABC' has the same name hash as 'abc' on line 1"},
+      {"A = \\q\n", "src.txt:1:5: error: unknown escape \\q"},
+      {"A = ends \\\n", "src.txt:1:10: error: a backslash ends the text"},
+      {"A = \\u12\n", "src.txt:1:5: error: \\u needs 4 hex digits"},
+      {"A = x\\u0000\n", "src.txt:1:6: error: the zero code point"},
+      {"A = \\ud800\n", "src.txt:1:5: error: a surrogate code point"},
+      {"A = \\U00110000\n", "src.txt:1:5: error: code point beyond U+10FFFF"},
+      {"A = \xC3\n", "src.txt:1:5: error: malformed UTF-8"},
+      {"A = \xC0\xAF\n", "src.txt:1:5: error: malformed UTF-8"},   // overlong
+      {"A =  ab\xED\xA0\x80\n", "src.txt:1:8: error: a surrogate"},  // encoded surrogate
   };
   for (const auto& [pSource, pExpected] : cases) {
     const std::string error = parseError(pSource);
@@ -133,11 +132,11 @@ TEST(LangCompilerTest, TableLayoutIsSortedBySignedHash) {
   EXPECT_TRUE(bNegative && bPositive);
 }
 
-int runLangc(const std::string& arguments) {
-  const std::string command = KvTestBinaryDir() + "/Tools/LangC/langc " + arguments + " 2>/dev/null";
-  const int iStatus = std::system(command.c_str());
-  return WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+SKvToolRun langc(const std::string& arguments) {
+  return KvTestRunTool(KvTestShellQuote(KvTestBinaryDir() + "/Tools/LangC/langc") + " " + arguments);
 }
+
+int runLangc(const std::string& arguments) { return langc(arguments).iExit; }
 
 TEST(LangCompilerTest, CommandWritesTheTableOrNothing) {
   const std::string dir = KvTestTempDir("LangCompilerTest.Command");
@@ -155,6 +154,30 @@ TEST(LangCompilerTest, CommandWritesTheTableOrNothing) {
   EXPECT_FALSE(std::ifstream(dir + "/bad.lang").good());
   EXPECT_EQ(runLangc(dir + "/missing.txt " + dir + "/missing.lang"), 1);
   EXPECT_EQ(runLangc(dir + "/good.txt"), 2);
+  EXPECT_EQ(runLangc("--frobnicate " + dir + "/good.lang"), 2);
+
+  // The usage on request; a written table checks with the engine's loader, anything else does not.
+  const SKvToolRun help = langc("--help");
+  EXPECT_EQ(help.iExit, 0);
+  EXPECT_EQ(help.out.rfind("usage: langc", 0), 0u) << help.out;
+  EXPECT_EQ(runLangc("--check " + dir + "/good.lang"), 0);
+  std::ofstream(dir + "/junk.lang") << "junk";
+  const SKvToolRun junk = langc("--check " + dir + "/junk.lang");
+  EXPECT_EQ(junk.iExit, 1);
+  EXPECT_NE(junk.out.find("junk.lang: error: the engine does not load it: String table [Check] refused: "),
+            std::string::npos)
+      << junk.out;
+}
+
+// A source is read as every tool reads its text: a byte-order mark skipped, a zero byte refused where it is.
+TEST(LangCompilerTest, SourcesAreReadAsEveryToolReadsThem) {
+  const std::string dir = KvTestTempDir("LangCompilerTest.Sources");
+  std::ofstream(dir + "/bom.txt") << "\xEF\xBB\xBFHELLO = Bonjour\n";
+  EXPECT_EQ(runLangc(dir + "/bom.txt " + dir + "/bom.lang"), 0);
+  std::ofstream(dir + "/zero.txt") << "HELLO = Bon" << '\0' << "jour\n";
+  const SKvToolRun zero = langc(dir + "/zero.txt " + dir + "/zero.lang");
+  EXPECT_EQ(zero.iExit, 1);
+  EXPECT_NE(zero.out.find("zero.txt:1:12: error: the file holds a zero byte"), std::string::npos) << zero.out;
 }
 
 }  // namespace

@@ -114,29 +114,29 @@ TEST(Atlasc, SplitsPagesAndRefusesWhatCannotBePacked) {
 
 // The command line packs a folder into pages and a table, lists it by name, and refuses unreadable images.
 TEST(Atlasc, CommandLine) {
-  EXPECT_EQ(KvTestRunTool(std::string(ATLASC_PATH) + " --help").iExit, 0);
-  EXPECT_EQ(KvTestRunTool(std::string(ATLASC_PATH) + " frobnicate x").iExit, 2);
+  EXPECT_EQ(KvTestRunTool(KvTestShellQuote(ATLASC_PATH) + " --help").iExit, 0);
+  EXPECT_EQ(KvTestRunTool(KvTestShellQuote(ATLASC_PATH) + " frobnicate x").iExit, 2);
   const std::string dir = KvTestTempDir("atlasc-cli");
   std::string error;
   ASSERT_TRUE(AtlasWriteImage(dir + "/in/Red.png", solid("Red", 8, 8, 0xFFFF0000u), &error)) << error;
   ASSERT_TRUE(AtlasWriteImage(dir + "/in/Blue.tga", solid("Blue", 4, 6, 0xFF0000FFu), &error)) << error;
   ASSERT_TRUE(AtlasWriteImage(dir + "/in/Green.bmp", solid("Green", 5, 5, 0xFF00FF00u), &error)) << error;
-  SKvToolRun run = KvTestRunTool(std::string(ATLASC_PATH) + " pack " + dir + "/in -o " + dir + "/out --base Colours");
+  SKvToolRun run = KvTestRunTool(KvTestShellQuote(ATLASC_PATH) + " pack " + dir + "/in -o " + dir + "/out --base Colours");
   ASSERT_EQ(run.iExit, 0) << run.out;
   ASSERT_TRUE(std::filesystem::exists(dir + "/out/Colours_0.png"));
   SAtlasImage page;
   ASSERT_TRUE(AtlasReadImage(dir + "/out/Colours_0.png", &page, &error)) << error;
-  run = KvTestRunTool(std::string(ATLASC_PATH) + " list " + dir + "/out/Colours.atf --names " + dir + "/in");
+  run = KvTestRunTool(KvTestShellQuote(ATLASC_PATH) + " list " + dir + "/out/Colours.atf --names " + dir + "/in");
   ASSERT_EQ(run.iExit, 0) << run.out;
   for (const char* pName : {"Red", "Blue", "Green"}) EXPECT_NE(run.out.find(pName), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("size 4x6"), std::string::npos) << run.out;
 
   std::ofstream(dir + "/in/Broken.png") << "not a png";
-  run = KvTestRunTool(std::string(ATLASC_PATH) + " pack " + dir + "/in -o " + dir + "/out2 --base X");
+  run = KvTestRunTool(KvTestShellQuote(ATLASC_PATH) + " pack " + dir + "/in -o " + dir + "/out2 --base X");
   EXPECT_EQ(run.iExit, 1);
   EXPECT_NE(run.out.find("Broken.png: error:"), std::string::npos) << run.out;
   std::ofstream(dir + "/bad.atf") << "short";
-  run = KvTestRunTool(std::string(ATLASC_PATH) + " list " + dir + "/bad.atf");
+  run = KvTestRunTool(KvTestShellQuote(ATLASC_PATH) + " list " + dir + "/bad.atf");
   EXPECT_EQ(run.iExit, 1);
   EXPECT_NE(run.out.find("bad.atf: error: the file is 5 bytes"), std::string::npos) << run.out;
 }

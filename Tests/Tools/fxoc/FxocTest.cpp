@@ -154,14 +154,14 @@ TEST(Fxoc, GlslFaultsAreReportedAtTheirPlaceInTheSource) {
 
 // The command line: help, a compile, a dump, a refused source that leaves no output, and bad arguments.
 TEST(Fxoc, CommandLine) {
-  EXPECT_EQ(KvTestRunTool(std::string(FXOC_PATH) + " --help").iExit, 0);
-  EXPECT_EQ(KvTestRunTool(std::string(FXOC_PATH) + " --bogus").iExit, 2);
+  EXPECT_EQ(KvTestRunTool(KvTestShellQuote(FXOC_PATH) + " --help").iExit, 0);
+  EXPECT_EQ(KvTestRunTool(KvTestShellQuote(FXOC_PATH) + " --bogus").iExit, 2);
   const std::string dir = KvTestTempDir("fxoc-cli");
   writeText(dir + "/good.fx", gc_pGOOD);
-  const std::string tool = std::string(FXOC_PATH) + " --glslang " + KV_GLSLANG + " ";
+  const std::string tool = KvTestShellQuote(FXOC_PATH) + " --glslang " + KV_GLSLANG + " ";
   SKvToolRun run = KvTestRunTool(tool + "-o " + dir + "/good.fxo " + dir + "/good.fx");
   ASSERT_EQ(run.iExit, 0) << run.out;
-  run = KvTestRunTool(std::string(FXOC_PATH) + " --dump " + dir + "/good.fxo");
+  run = KvTestRunTool(KvTestShellQuote(FXOC_PATH) + " --dump " + dir + "/good.fxo");
   ASSERT_EQ(run.iExit, 0) << run.out;
   EXPECT_NE(run.out.find("texture g_tDiffuse < string Name = \"diffuse\"; >;"), std::string::npos) << run.out;
   writeText(dir + "/bad.fx", replaced(gc_pGOOD, "SrcBlend = ONE;", "SrcBlend = ONCE;"));
@@ -170,7 +170,7 @@ TEST(Fxoc, CommandLine) {
   EXPECT_NE(run.out.find("bad.fx:5:16: error:"), std::string::npos) << run.out;
   EXPECT_FALSE(std::filesystem::exists(dir + "/bad.fxo"));
   writeText(dir + "/broken.fxo", "GFXO and nothing more");
-  run = KvTestRunTool(std::string(FXOC_PATH) + " --dump " + dir + "/broken.fxo");
+  run = KvTestRunTool(KvTestShellQuote(FXOC_PATH) + " --dump " + dir + "/broken.fxo");
   EXPECT_EQ(run.iExit, 1);
   EXPECT_NE(run.out.find("broken.fxo: error:"), std::string::npos) << run.out;
 }

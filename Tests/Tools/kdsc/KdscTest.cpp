@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -43,7 +45,7 @@ std::string jsonOf(const std::vector<uint8_t>& image) {
   return json;
 }
 
-SKvToolRun run(const std::string& arguments) { return KvTestRunTool(std::string(KDSC_PATH) + " " + arguments); }
+SKvToolRun run(const std::string& arguments) { return KvTestRunTool(KvTestShellQuote(KDSC_PATH) + " " + arguments); }
 
 TEST(Kdsc, WritesTheFileLayout) {
   const std::vector<uint8_t> image = compile("A = 1");
@@ -70,18 +72,38 @@ TEST(Kdsc, WritesTheFileLayout) {
   ClDScriptData2::destroyTree(pRoot);
 }
 
-TEST(Kdsc, RepeatedNamesAndTextsAreStoredOnce) {
+// Every use of a name or hash id has a record of its own (a loader relocating in place meets each once); the
+// characters of equal texts are stored once.
+TEST(Kdsc, NamesGetARecordPerUseAndTextsAreStoredOnce) {
   std::string many = "L = [";
   for (int i = 0; i < 50; ++i) many += " { Min = 1, Max = 2, T = \"shared text\" }";
   many += "]";
   const size_t uiMany = compile(many).size();
-  // Each further element costs its records, not its names or texts again.
+  // Each further element costs its records, not its texts again.
   const size_t uiPerElement = (uiMany - compile("L = [ { Min = 1, Max = 2, T = \"shared text\" } ]").size()) / 49;
-  EXPECT_EQ(uiPerElement, 20u + 12u + 4u + 3u * 24u);  // value + array record + table entry + 3 children
+  // value + array record + table entry, then per child: value + table entry + name record
+  EXPECT_EQ(uiPerElement, 20u + 12u + 4u + 3u * (20u + 4u + 12u));
+  const std::vector<uint8_t> ids = compile("A = #Run, B = #Run, C = [#Run, #Run]");
+  const std::vector<uint8_t> one = compile("A = #Run");
+  // B: value, entry, name record, hash-id record; C: value, entry, name record, array record, then two values
+  // with their entries and hash-id records; the texts "B" and "C" (two bytes each) and padding to 4.
+  EXPECT_EQ(ids.size() - one.size(), (20u + 4u + 12u + 12u) + (20u + 4u + 12u + 12u) + 2u * (20u + 4u + 12u) + 4u);
+}
+
+// The children of the root as JSON objects.
+nlohmann::json childrenOf(const std::string& json) { return nlohmann::json::parse(json).at("children"); }
+
+const nlohmann::json& named(const nlohmann::json& children, const std::string& name) {
+  for (const nlohmann::json& child : children) {
+    if (child.value("name", "") == name) return child;
+  }
+  static const nlohmann::json s_none;
+  ADD_FAILURE() << "no child named " << name;
+  return s_none;
 }
 
 TEST(Kdsc, SyntaxForms) {
-  const std::string json = jsonOf(compile(R"(
+  const nlohmann::json root = childrenOf(jsonOf(compile(R"(
     // line comment
     /* block
        comment */
@@ -90,25 +112,39 @@ TEST(Kdsc, SyntaxForms) {
     Escapes = "q\"b\\n\n\t\x41"
     Range = -1 .. 1.5
     Id = #"with space"
-  )"));
-  EXPECT_NE(json.find("{\"name\": \"Quoted name\", \"nameHash\": " + std::to_string(KvStrHash("Quoted name")) +
-                      ", \"type\": \"int\", \"value\": 16}"),
-            std::string::npos)
-      << json;
-  EXPECT_NE(json.find("\"type\": \"int\", \"value\": -3"), std::string::npos);
-  EXPECT_NE(json.find("\"type\": \"float\", \"value\": 2000"), std::string::npos);
-  EXPECT_NE(json.find("\"name\": \"Plus\", \"nameHash\": " + std::to_string(KvStrHash("Plus")) +
-                      ", \"type\": \"int\", \"value\": 4"),
-            std::string::npos);
-  EXPECT_NE(json.find("{\"type\": \"string\", \"value\": \"two\"}"), std::string::npos);
-  EXPECT_NE(json.find("{\"type\": \"hash_id\", \"value\": \"three\", \"hash\": " + std::to_string(KvStrHash("three"))),
-            std::string::npos);
-  EXPECT_NE(json.find("\"value\": \"q\\\"b\\\\n\\n\\tA\""), std::string::npos) << json;
-  EXPECT_NE(json.find("{\"name\": \"Min\", \"nameHash\": 3365766728, \"type\": \"int\", \"value\": -1}"),
-            std::string::npos);
-  EXPECT_NE(json.find("{\"name\": \"Max\", \"nameHash\": 4103125265, \"type\": \"float\", \"value\": 1.5}"),
-            std::string::npos);
-  EXPECT_NE(json.find("\"value\": \"with space\""), std::string::npos);
+  )")));
+  EXPECT_EQ(named(root, "Quoted name"),
+            nlohmann::json::parse(R"({"name": "Quoted name", "nameHash": )" + std::to_string(KvStrHash("Quoted name")) +
+                                  R"(, "type": "int", "value": 16})"));
+  EXPECT_EQ(named(root, "Neg").at("value"), -3);
+  EXPECT_EQ(named(root, "Exp").at("type"), "float");
+  EXPECT_EQ(named(root, "Exp").at("value"), 2000.0);
+  EXPECT_EQ(named(root, "Plus").at("value"), 4);
+  const nlohmann::json& list = named(root, "List").at("children");
+  ASSERT_EQ(list.size(), 5u);
+  EXPECT_EQ(list[1], nlohmann::json::parse(R"({"type": "string", "value": "two"})"));
+  EXPECT_EQ(list[2], nlohmann::json::parse(R"({"type": "hash_id", "value": "three", "hash": )" +
+                                           std::to_string(KvStrHash("three")) + "}"));
+  EXPECT_EQ(list[3].at("children")[0].at("value"), 4);
+  EXPECT_EQ(list[4].at("children")[0].at("name"), "Five");
+  EXPECT_EQ(named(root, "Escapes").at("value"), "q\"b\\n\n\tA");
+  const nlohmann::json& range = named(root, "Range").at("children");
+  EXPECT_EQ(range[0], nlohmann::json::parse(R"({"name": "Min", "nameHash": 3365766728, "type": "int", "value": -1})"));
+  EXPECT_EQ(range[1],
+            nlohmann::json::parse(R"({"name": "Max", "nameHash": 4103125265, "type": "float", "value": 1.5})"));
+  EXPECT_EQ(named(root, "Id").at("value"), "with space");
+}
+
+// Texts are 8-bit: a byte above 127 is the Latin-1 character of that code point, and the dump stays valid JSON.
+TEST(Kdsc, DumpsAreValidJsonForEveryByte) {
+  const std::string json = jsonOf(compile("Name = \"caf\xe9 \x80\xff\"\n\"M\xfcller\" = #\"\xe9t\xe9\"\n"));
+  for (char c : json) {
+    EXPECT_LT(static_cast<unsigned char>(c), 0x80u);
+  }
+  const nlohmann::json root = childrenOf(json);
+  EXPECT_EQ(named(root, "Name").at("value"), "caf\u00e9 \u0080\u00ff");
+  EXPECT_EQ(named(root, "M\u00fcller").at("value"), "\u00e9t\u00e9");
+  EXPECT_EQ(named(root, "M\u00fcller").at("nameHash"), KvStrHash("M\xfcller"));
 }
 
 TEST(Kdsc, ErrorsNameFileLineAndColumn) {
@@ -163,6 +199,20 @@ TEST(KdscTool, HelpCompileDumpAndErrors) {
   const SKvToolRun corrupt = run("--dump " + dir + "/Corrupt.kds");
   EXPECT_EQ(corrupt.iExit, 1);
   EXPECT_NE(corrupt.out.find("Corrupt.kds] refused"), std::string::npos) << corrupt.out;
+
+  // What the build compiles is loaded with the engine's loader: a compiled file passes, a damaged one does not.
+  EXPECT_EQ(run("--check " + dir + "/Enemy.kds").iExit, 0);
+  const SKvToolRun refused = run("--check " + dir + "/Corrupt.kds");
+  EXPECT_EQ(refused.iExit, 1);
+  EXPECT_NE(refused.out.find("Corrupt.kds] refused"), std::string::npos) << refused.out;
+
+  // Sources are read as every tool reads them: a byte-order mark skipped, a zero byte refused where it is.
+  std::ofstream(dir + "/Bom.kdt") << "\xEF\xBB\xBFSpeed = 1\n";
+  EXPECT_EQ(run(dir + "/Bom.kdt").iExit, 0);
+  std::ofstream(dir + "/Zero.kdt") << "A = 1\nB = \"ab" << '\0' << "cd\"\n";
+  const SKvToolRun zero = run(dir + "/Zero.kdt");
+  EXPECT_EQ(zero.iExit, 1);
+  EXPECT_NE(zero.out.find("Zero.kdt:2:8: error: the file holds a zero byte"), std::string::npos) << zero.out;
 
   EXPECT_EQ(run("--frobnicate").iExit, 2);
   EXPECT_EQ(run("").iExit, 2);

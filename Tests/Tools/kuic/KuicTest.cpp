@@ -49,7 +49,7 @@ std::string readText(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-SKvToolRun run(const std::string& arguments) { return KvTestRunTool(std::string(KUIC_PATH) + " " + arguments); }
+SKvToolRun run(const std::string& arguments) { return KvTestRunTool(KvTestShellQuote(KUIC_PATH) + " " + arguments); }
 
 TEST(Kuic, WritesTheFileLayout) {
   const std::vector<uint8_t> image = compile(R"({"root": {"name": "Root", "properties": {"n": 5,

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +8,7 @@
 
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
@@ -18,23 +17,9 @@
 
 namespace {
 
-struct RunResult {
-  int iStatus = -1;
-  std::string output;
-};
-
 // Runs magpack with the arguments (and standard error joined to the output).
-RunResult magpack(const std::string& arguments) {
-  RunResult result;
-  const std::string command = std::string(KV_MAGPACK_PATH) + " " + arguments + " 2>&1";
-  FILE* pPipe = popen(command.c_str(), "r");
-  if (pPipe == nullptr) return result;
-  std::array<char, 4096> chunk;
-  size_t uiRead = 0;
-  while ((uiRead = fread(chunk.data(), 1, chunk.size(), pPipe)) > 0) result.output.append(chunk.data(), uiRead);
-  const int iStatus = pclose(pPipe);
-  result.iStatus = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
-  return result;
+SKvToolRun magpack(const std::string& arguments) {
+  return KvTestRunTool(KvTestShellQuote(KV_MAGPACK_PATH) + " " + arguments);
 }
 
 std::string readText(const std::string& path) {
@@ -60,52 +45,77 @@ TEST(MagPackTool, PacksListsAndExtractsThroughTheEngineReader) {
   writeText(dir + "/src/Text/Plain.txt", "plain text\n");
   writeText(dir + "/src/Text/Both.txt", repeated);
   writeText(dir + "/src/rules.manifest", "Both.txt compress encrypt\n");
-  RunResult packed = magpack("pack --name TLX --out " + dir + "/out --root " + dir + "/src/Text --manifest " + dir +
+  SKvToolRun packed = magpack("pack --name TLX --out " + dir + "/out --root " + dir + "/src/Text --manifest " + dir +
                              "/src/rules.manifest --key tool-key --depfile " + dir + "/out/tlx.d");
-  ASSERT_EQ(packed.iStatus, 0) << packed.output;
-  EXPECT_NE(packed.output.find("TLX: 2 entries (1 compressed, 1 encrypted)"), std::string::npos) << packed.output;
+  ASSERT_EQ(packed.iExit, 0) << packed.out;
+  EXPECT_NE(packed.out.find("TLX: 2 entries (1 compressed, 1 encrypted)"), std::string::npos) << packed.out;
   const std::string depfile = readText(dir + "/out/tlx.d");
   EXPECT_NE(depfile.find("Both.txt"), std::string::npos);
   EXPECT_NE(depfile.find("rules.manifest"), std::string::npos);
 
-  RunResult listed = magpack("list --dir " + dir + "/out --name TLX --root " + dir + "/src/Text");
-  ASSERT_EQ(listed.iStatus, 0) << listed.output;
-  EXPECT_NE(listed.output.find(hex(KvStrHash("Both.txt")) + " "), std::string::npos) << listed.output;
-  EXPECT_NE(listed.output.find(" CE "), std::string::npos) << listed.output;
-  EXPECT_NE(listed.output.find("Plain.txt"), std::string::npos) << listed.output;
+  SKvToolRun listed = magpack("list --dir " + dir + "/out --name TLX --root " + dir + "/src/Text");
+  ASSERT_EQ(listed.iExit, 0) << listed.out;
+  EXPECT_NE(listed.out.find(hex(KvStrHash("Both.txt")) + " "), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find(" CE "), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("Plain.txt"), std::string::npos) << listed.out;
 
   for (const char* pMemory : {"", " --memory"}) {
-    RunResult extracted = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key tool-key --out " +
+    SKvToolRun extracted = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key tool-key --out " +
                                   dir + "/both.out" + pMemory);
-    ASSERT_EQ(extracted.iStatus, 0) << extracted.output;
+    ASSERT_EQ(extracted.iExit, 0) << extracted.out;
     EXPECT_EQ(readText(dir + "/both.out"), repeated);
   }
-  RunResult wrongKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key other --out " + dir +
+  SKvToolRun wrongKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key other --out " + dir +
                                "/x.out");
-  EXPECT_EQ(wrongKey.iStatus, 1);
-  EXPECT_NE(wrongKey.output.find("TLX_win32.mdf] is damaged"), std::string::npos) << wrongKey.output;
-  RunResult noKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt");
-  EXPECT_EQ(noKey.iStatus, 1);
-  EXPECT_NE(noKey.output.find("No encryption key passed-in"), std::string::npos) << noKey.output;
-  RunResult missing = magpack("extract --dir " + dir + "/out --name TLX --path Nope.txt --key tool-key");
-  EXPECT_EQ(missing.iStatus, 1);
-  EXPECT_NE(missing.output.find("[Nope.txt] is not in archive [TLX]"), std::string::npos) << missing.output;
+  EXPECT_EQ(wrongKey.iExit, 1);
+  EXPECT_NE(wrongKey.out.find("TLX_win32.mdf] is damaged"), std::string::npos) << wrongKey.out;
+  SKvToolRun noKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt");
+  EXPECT_EQ(noKey.iExit, 1);
+  EXPECT_NE(noKey.out.find("No encryption key passed-in"), std::string::npos) << noKey.out;
+  SKvToolRun missing = magpack("extract --dir " + dir + "/out --name TLX --path Nope.txt --key tool-key");
+  EXPECT_EQ(missing.iExit, 1);
+  EXPECT_NE(missing.out.find("[Nope.txt] is not in archive [TLX]"), std::string::npos) << missing.out;
 }
 
 TEST(MagPackTool, HashesTextsAndRejectsBadUsage) {
-  RunResult hashed = magpack("hash RWN \"Lang\\\\eng\\\\Strings\\\\Win32.lang\"");
-  ASSERT_EQ(hashed.iStatus, 0) << hashed.output;
-  EXPECT_NE(hashed.output.find(hex(KvStrHash("RWN"))), std::string::npos) << hashed.output;
-  EXPECT_NE(hashed.output.find(" " + std::to_string(static_cast<i32>(KvStrHash("RWN"))) + " RWN\n"), std::string::npos)
-      << hashed.output;
-  EXPECT_NE(hashed.output.find(hex(KvStrHash("Lang\\eng\\Strings\\Win32.lang"))), std::string::npos) << hashed.output;
-  EXPECT_EQ(magpack("").iStatus, 2);
-  EXPECT_EQ(magpack("unpack").iStatus, 2);
-  EXPECT_EQ(magpack("pack --name X").iStatus, 2);
-  EXPECT_EQ(magpack("pack --name X --out /tmp --bogus").iStatus, 2);
-  RunResult failed = magpack("pack --name X --out " + KvTestTempDir("Bad") + " --manifest /nonexistent/m");
-  EXPECT_EQ(failed.iStatus, 1);
-  EXPECT_NE(failed.output.find("cannot read manifest [/nonexistent/m]"), std::string::npos) << failed.output;
+  SKvToolRun hashed = magpack("hash RWN \"Lang\\\\eng\\\\Strings\\\\Win32.lang\"");
+  ASSERT_EQ(hashed.iExit, 0) << hashed.out;
+  EXPECT_NE(hashed.out.find(hex(KvStrHash("RWN"))), std::string::npos) << hashed.out;
+  EXPECT_NE(hashed.out.find(" " + std::to_string(static_cast<i32>(KvStrHash("RWN"))) + " RWN\n"), std::string::npos)
+      << hashed.out;
+  EXPECT_NE(hashed.out.find(hex(KvStrHash("Lang\\eng\\Strings\\Win32.lang"))), std::string::npos) << hashed.out;
+  EXPECT_EQ(magpack("").iExit, 2);
+  EXPECT_EQ(magpack("unpack").iExit, 2);
+  EXPECT_EQ(magpack("pack --name X").iExit, 2);
+  EXPECT_EQ(magpack("pack --name X --out /tmp --bogus").iExit, 2);
+  SKvToolRun failed = magpack("pack --name X --out " + KvTestTempDir("Bad") + " --manifest /nonexistent/m");
+  EXPECT_EQ(failed.iExit, 1);
+  EXPECT_NE(failed.out.find("/nonexistent/m: error: cannot open the file"), std::string::npos) << failed.out;
+  const SKvToolRun help = magpack("--help");
+  EXPECT_EQ(help.iExit, 0);
+  EXPECT_EQ(help.out.rfind("usage: magpack pack", 0), 0u) << help.out;
+}
+
+// What the build packs is read back with the engine's reader; a damaged archive fails the check.
+TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
+  const std::string dir = KvTestTempDir("Check");
+  writeText(dir + "/src/Plain.txt", "plain words");
+  writeText(dir + "/src/Both.txt", std::string(300, 'b'));
+  writeText(dir + "/pack.manifest", "Both.txt compress encrypt\n");
+  ASSERT_EQ(magpack("pack --name CHK --out " + dir + "/out --root " + dir + "/src --manifest " + dir +
+                    "/pack.manifest --key check-key --quiet")
+                .iExit,
+            0);
+  const SKvToolRun good = magpack("check --dir " + dir + "/out --name CHK --key check-key");
+  EXPECT_EQ(good.iExit, 0) << good.out;
+  const SKvToolRun wrongKey = magpack("check --dir " + dir + "/out --name CHK --key other-key");
+  EXPECT_EQ(wrongKey.iExit, 1);
+  EXPECT_NE(wrongKey.out.find("does not inflate"), std::string::npos) << wrongKey.out;
+  std::filesystem::resize_file(dir + "/out/CHK_win32.mdf", 8);
+  const SKvToolRun cut = magpack("check --dir " + dir + "/out --name CHK --key check-key");
+  EXPECT_EQ(cut.iExit, 1);
+  EXPECT_NE(cut.out.find("lies past its end"), std::string::npos) << cut.out;
+  EXPECT_NE(cut.out.find("archive [CHK] does not read back whole"), std::string::npos) << cut.out;
 }
 
 // The data root the build writes from Content/: the main archive loads with the game's key, every entry reads
@@ -168,6 +178,13 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
     EXPECT_EQ(pInfo->mp_uiCompressed && pInfo->mp_uiEncrypted, bLocalized) << pScreens;
     ++iScreenSets;
   }
+  // So are the compiled data scripts, which the script manager loads from there.
+  ClDScriptMgr2::initialize();
+  const ClDScriptData2* pMonkey = ClDScriptMgr2::getScript("Monkey", nullptr);
+  ASSERT_NE(pMonkey, nullptr);
+  EXPECT_EQ(pMonkey->getChild("Scheme_InGame")->getChild("Fighting")->getChild("Weight")->getFloatExact(), 4.0f);
+  ClDScriptMgr2::terminate();
+  const i32 iScripts = 1;
   // And the compiled effects, stored plain as they were compiled.
   i32 iEffects = 0;
   for (const auto& file : std::filesystem::directory_iterator(KV_EFFECTS_DIR)) {
@@ -182,7 +199,7 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   }
   EXPECT_EQ(iEffects, 6);
   EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))),
-            iFiles + iTables + iScreenSets + iEffects);
+            iFiles + iTables + iScreenSets + iEffects + iScripts);
   EXPECT_GE(iCompressed, 1);
   EXPECT_GE(iEncrypted, 1);
   ClMagFileIO::shutdown();

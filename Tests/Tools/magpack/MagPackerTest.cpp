@@ -13,6 +13,7 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tests/Support/MagPackTestSupport.h"
+#include "Tools/Common/ToolText.h"
 
 namespace {
 
@@ -156,12 +157,55 @@ TEST(MagPacker, ManifestRulesChooseFlagsAndFileLinesAddEntries) {
   EXPECT_TRUE(inputs[3].bEncrypt);
   EXPECT_EQ(inputs[3].bytes, text("o"));
 
-  writeText(dir + "/bad.manifest", "*.txt compress\n*.bin zip\n");
-  EXPECT_FALSE(MagReadManifest(dir + "/bad.manifest", &manifest, &error));
-  EXPECT_NE(error.find("bad.manifest(2): unknown flag [zip]"), std::string::npos) << error;
-  writeText(dir + "/missing.manifest", "file A.txt nowhere.txt\n");
-  EXPECT_FALSE(MagReadManifest(dir + "/missing.manifest", &manifest, &error));
-  EXPECT_NE(error.find("nowhere.txt"), std::string::npos) << error;
+  const auto refused = [&](const std::string& name, const std::string& contents) {
+    writeText(dir + "/" + name, contents);
+    SMagManifest ignored;
+    EXPECT_FALSE(MagReadManifest(dir + "/" + name, &ignored, &error)) << name;
+    return error;
+  };
+  EXPECT_NE(refused("bad.manifest", "*.txt compress\n*.bin zip\n").find("bad.manifest:2:7: error: unknown flag [zip]"),
+            std::string::npos)
+      << error;
+  EXPECT_NE(refused("missing.manifest", "file A.txt nowhere.txt\n").find("missing.manifest:1:12: error: cannot read"),
+            std::string::npos)
+      << error;
+  EXPECT_NE(refused("short.manifest", "file A.txt\n").find("short.manifest:1:11: error: a file line needs"),
+            std::string::npos)
+      << error;
+  EXPECT_NE(refused("open.manifest", "file \"A.txt extra/Other.dat\n").find("open.manifest:1:6: error: a quoted word"),
+            std::string::npos)
+      << error;
+  EXPECT_NE(refused("zero.manifest", std::string("*.txt comp\0ress\n", 17)).find("zero.manifest:1:11: error: the file holds a zero byte"),
+            std::string::npos)
+      << error;
+}
+
+// Paths with spaces, quotes and backslashes are written quoted, as the build writes the lines of generated
+// files; a byte-order mark is skipped as in every text source of the tools.
+TEST(MagPacker, QuotedWordsHoldSpaces) {
+  const std::string dir = KvTestTempDir("Quoted manifest");
+  writeText(dir + "/gen dir/Table one.lang", "one");
+  writeText(dir + "/gen dir/say \"hi\".txt", "hi");
+  writeText(dir + "/root/My Notes.txt", "n");
+  writeText(dir + "/pack.manifest",
+            std::string("\xEF\xBB\xBF\"my notes.txt\" encrypt\n") + "file " + ToolQuoteWord("Lang/eng/Strings/Table one.lang") + " " +
+                ToolQuoteWord(dir + "/gen dir/Table one.lang") + " compress\n" + "file " +
+                ToolQuoteWord("Text\\Say.txt") + " " + ToolQuoteWord(dir + "/gen dir/say \"hi\".txt") + " plain\n");
+  SMagManifest manifest;
+  std::string error;
+  ASSERT_TRUE(MagReadManifest(dir + "/pack.manifest", &manifest, &error)) << error;
+  ASSERT_EQ(manifest.rules.size(), 1u);
+  EXPECT_EQ(manifest.rules[0].pattern, "my notes.txt");
+  std::vector<SMagPackInput> inputs;
+  ASSERT_TRUE(MagGatherInputs(dir + "/root", manifest, &inputs, &error)) << error;
+  ASSERT_EQ(inputs.size(), 3u);
+  EXPECT_EQ(inputs[0].archivePath, "My Notes.txt");
+  EXPECT_TRUE(inputs[0].bEncrypt);
+  EXPECT_EQ(inputs[1].archivePath, "Lang\\eng\\Strings\\Table one.lang");
+  EXPECT_EQ(inputs[1].bytes, text("one"));
+  EXPECT_TRUE(inputs[1].bCompress);
+  EXPECT_EQ(inputs[2].archivePath, "Text\\Say.txt");
+  EXPECT_EQ(inputs[2].bytes, text("hi"));
 }
 
 }  // namespace

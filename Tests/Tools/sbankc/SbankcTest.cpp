@@ -17,15 +17,9 @@ namespace {
 
 // Runs the tool; its exit status, with everything it printed in *pOutput.
 int run(const std::string& arguments, std::string* pOutput) {
-  const std::string command = std::string(SBANKC_PATH) + " " + arguments + " 2>&1";
-  FILE* pPipe = popen(command.c_str(), "r");
-  char szBuffer[4096];
-  pOutput->clear();
-  while (size_t uiRead = fread(szBuffer, 1, sizeof(szBuffer), pPipe)) {
-    pOutput->append(szBuffer, uiRead);
-  }
-  const int iStatus = pclose(pPipe);
-  return WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
+  const SKvToolRun result = KvTestRunTool(KvTestShellQuote(SBANKC_PATH) + " " + arguments);
+  *pOutput = result.out;
+  return result.iExit;
 }
 
 std::string readText(const std::string& path) {
@@ -92,7 +86,7 @@ TEST(SbankcTool, SynthesizesBuildsListsAndDumps) {
 // The bank the build packs for the game passes the engine's checks and holds the game's cues.
 TEST(SbankcTool, TheGamesBankDumpsThroughTheEngine) {
   std::string output;
-  ASSERT_EQ(run(std::string("dump ") + KV_CONTENT_BANK, &output), 0) << output;
+  ASSERT_EQ(run("dump " + KvTestShellQuote(KV_CONTENT_BANK), &output), 0) << output;
   const nlohmann::json dump = nlohmann::json::parse(output);
   std::vector<unsigned int> hashes;
   for (const nlohmann::json& cue : dump["cues"]) {
@@ -194,7 +188,7 @@ TEST(SbankcTool, BuildsListsAndDumpsTrackData) {
 // The music's track data the build packs for the game dumps through the engine: a bar and a beat track.
 TEST(SbankcTool, TheGamesTrackDataDumpsThroughTheEngine) {
   std::string output;
-  ASSERT_EQ(run(std::string("dump-track ") + KV_CONTENT_TRACK_DATA, &output), 0) << output;
+  ASSERT_EQ(run("dump-track " + KvTestShellQuote(KV_CONTENT_TRACK_DATA), &output), 0) << output;
   const nlohmann::json dump = nlohmann::json::parse(output);
   ASSERT_EQ(dump["tracks"].size(), 2u);
   EXPECT_EQ(dump["tracks"][0]["id"], KvStrHash("Bar"));

@@ -1,0 +1,364 @@
+// Full-screen video on a 1280 x 720 movie (4 s at 25 frames a second, Windows Media Video 8 with its sound), made by
+// the ffmpeg program the first time the benchmark runs (kept in the temporary folder; never part of the build).
+// Headless (SDL offscreen, Mesa llvmpipe).
+//   DecodeConvertUpload720p: every frame through the DirectShow stand-in, as fast as it goes (free running): read,
+//     decoded and converted on the streaming thread, copied into a 1280 x 720 render-target texture through
+//     UpdateSurface and uploaded by the thread that draws with it (here the benchmark's own), one frame handed over
+//     at a time; against FFmpeg alone decoding the same frames and converting each into a 32-bit image (no upload).
+//   PlayRealTime720p: the movie played in real time by the engine's player, its frames drawn by the render worker
+//     through the game's video path (one iteration = the whole movie); the counters give the frames shown and
+//     dropped (late frames the streaming thread skipped). Run pinned to two cores: scripts/bench.sh -c 2.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEVideoFrame_Win32.h"
+#include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Stats/ClDiffMgr.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Platform/DShow/DShow.h"
+#include "Platform/DShow/DShowTest.h"
+#include "Platform/DShow/VMR9.h"
+#include "Tests/Support/GraphicsTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+constexpr int gc_iWIDTH = 1280;
+constexpr int gc_iHEIGHT = 720;
+
+// The benchmark movie, made once.
+const std::string& benchMovie() {
+  static const std::string s_path = [] {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "grindlow_bench_video";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "Bench_720p.wmv").string();
+    if (!std::filesystem::exists(path)) {
+      const std::string command =
+          "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -t 4 -i testsrc2=s=1280x720:r=25 -f lavfi -t 4 "
+          "-i sine=frequency=440:sample_rate=44100 -c:v wmv2 -b:v 4M -c:a wmav2 -b:a 128k -f asf '" + path + ".part' "
+          "&& mv '" + path + ".part' '" + path + "'";
+      if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg could not make the benchmark movie");
+    }
+    return path;
+  }();
+  return s_path;
+}
+
+// --- FFmpeg alone ---
+
+void BM_Baseline_DecodeConvertUpload720p(benchmark::State& state) {
+  const std::string path = benchMovie();
+  std::vector<uint8_t> image(static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT * 4);
+  int64_t iFrames = 0;
+  for (auto _ : state) {
+    AVFormatContext* pFormat = nullptr;
+    if (avformat_open_input(&pFormat, path.c_str(), nullptr, nullptr) < 0 ||
+        avformat_find_stream_info(pFormat, nullptr) < 0) {
+      state.SkipWithError("cannot open the movie");
+      return;
+    }
+    const int iStream = av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVCodec* pCodec = avcodec_find_decoder(pFormat->streams[iStream]->codecpar->codec_id);
+    AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
+    avcodec_parameters_to_context(pContext, pFormat->streams[iStream]->codecpar);
+    pContext->thread_count = 1;
+    avcodec_open2(pContext, pCodec, nullptr);
+    SwsContext* pScale = nullptr;
+    AVPacket* pPacket = av_packet_alloc();
+    AVFrame* pFrame = av_frame_alloc();
+    const auto drain = [&] {
+      while (avcodec_receive_frame(pContext, pFrame) == 0) {
+        pScale = sws_getCachedContext(pScale, pFrame->width, pFrame->height, static_cast<AVPixelFormat>(pFrame->format),
+                                      gc_iWIDTH, gc_iHEIGHT, AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        uint8_t* apOut[4] = {image.data(), nullptr, nullptr, nullptr};
+        int aiPitch[4] = {gc_iWIDTH * 4, 0, 0, 0};
+        sws_scale(pScale, pFrame->data, pFrame->linesize, 0, pFrame->height, apOut, aiPitch);
+        benchmark::DoNotOptimize(image.data());
+        ++iFrames;
+      }
+    };
+    while (av_read_frame(pFormat, pPacket) >= 0) {
+      if (pPacket->stream_index == iStream) {
+        avcodec_send_packet(pContext, pPacket);
+        drain();
+      }
+      av_packet_unref(pPacket);
+    }
+    avcodec_send_packet(pContext, nullptr);
+    drain();
+    av_frame_free(&pFrame);
+    av_packet_free(&pPacket);
+    sws_freeContext(pScale);
+    avcodec_free_context(&pContext);
+    avformat_close_input(&pFormat);
+  }
+  state.counters["frames"] = benchmark::Counter(static_cast<double>(iFrames), benchmark::Counter::kIsRate);
+}
+
+// --- Through the stand-in ---
+
+LRESULT CALLBACK plainProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(hWnd, uiMsg, wParam, lParam);
+}
+
+// The program's side for the free-running graph: a render-target texture of the movie's size, and a hand-over of
+// one frame at a time to the thread that draws.
+class CBenchPresenter final : public IVMRSurfaceAllocator9, public IVMRImagePresenter9 {
+ public:
+  explicit CBenchPresenter(IDirect3DDevice9* pDevice) : mp_pDevice(pDevice) {}
+  HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
+    if (riid == IID_IVMRImagePresenter9) {
+      *ppvObject = static_cast<IVMRImagePresenter9*>(this);
+    } else if (riid == IID_IVMRSurfaceAllocator9 || riid == IID_IUnknown) {
+      *ppvObject = static_cast<IVMRSurfaceAllocator9*>(this);
+    } else {
+      *ppvObject = nullptr;
+      return E_NOINTERFACE;
+    }
+    return S_OK;
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT InitializeDevice(DWORD_PTR, VMR9AllocationInfo* pInfo, DWORD*) override {
+    if (mp_pTexture != nullptr) mp_pTexture->Release();
+    return mp_pDevice->CreateTexture(pInfo->dwWidth, pInfo->dwHeight, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8,
+                                     D3DPOOL_DEFAULT, &mp_pTexture, nullptr);
+  }
+  HRESULT TerminateDevice(DWORD_PTR) override { return S_OK; }
+  HRESULT GetSurface(DWORD_PTR, DWORD, DWORD, IDirect3DSurface9** ppSurface) override {
+    return mp_pTexture->GetSurfaceLevel(0, ppSurface);
+  }
+  HRESULT AdviseNotify(IVMRSurfaceAllocatorNotify9* pNotify) override { return pNotify->SetD3DDevice(mp_pDevice, nullptr); }
+  HRESULT StartPresenting(DWORD_PTR) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bStopped = false;
+    return S_OK;
+  }
+  HRESULT StopPresenting(DWORD_PTR) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bStopped = true;
+    m_handOver.notify_all();
+    return S_OK;
+  }
+  HRESULT PresentImage(DWORD_PTR, VMR9PresentationInfo*) override {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_bWaiting = true;
+    m_handOver.notify_all();
+    m_handOver.wait(lock, [this] { return !m_bWaiting || m_bStopped; });
+    return S_OK;
+  }
+  // The drawing thread: waits a little for a frame; true when one waits (drawn, then released with release()).
+  bool frameWaiting() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_handOver.wait_for(lock, std::chrono::milliseconds(2), [this] { return m_bWaiting; });
+  }
+  void release() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bWaiting = false;
+    m_handOver.notify_all();
+  }
+
+  IDirect3DDevice9* mp_pDevice;
+  IDirect3DTexture9* mp_pTexture = nullptr;
+  std::mutex m_mutex;
+  std::condition_variable m_handOver;
+  bool m_bWaiting = false;
+  bool m_bStopped = false;
+};
+
+struct SVertex {
+  float x, y, z;
+  DWORD color;
+  float u, v;
+};
+
+void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
+  const std::string path = benchMovie();
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  IDirect3D9* pD3D = Direct3DCreate9(D3D_SDK_VERSION);
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = &plainProc;
+  windowClass.lpszClassName = "Video Bench";
+  RegisterClassExA(&windowClass);
+  HWND hWnd = CreateWindowExA(0, "Video Bench", "Video Bench", WS_POPUP | WS_VISIBLE, 0, 0, 64, 48, nullptr, nullptr,
+                              nullptr, nullptr);
+  D3DPRESENT_PARAMETERS params{64, 48, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_DISCARD,
+                               hWnd, TRUE, FALSE, D3DFMT_UNKNOWN, 0, 0, D3DPRESENT_INTERVAL_IMMEDIATE};
+  IDirect3DDevice9* pDevice = nullptr;
+  if (pD3D == nullptr || pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hWnd, 0, &params, &pDevice) != D3D_OK) {
+    state.SkipWithError("no device");
+    return;
+  }
+  // One small triangle drawn with the video texture bound: the draw carries the queued copy out (the upload).
+  const SVertex triangle[3] = {{0, 0, 0, 0xFFFFFFFFu, 0, 0}, {1, 0, 0, 0xFFFFFFFFu, 1, 0}, {0, 1, 0, 0xFFFFFFFFu, 0, 1}};
+  IDirect3DVertexBuffer9* pBuffer = nullptr;
+  const DWORD dwFVF = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  pDevice->CreateVertexBuffer(sizeof(triangle), D3DUSAGE_WRITEONLY, dwFVF, D3DPOOL_MANAGED, &pBuffer, nullptr);
+  void* pData = nullptr;
+  pBuffer->Lock(0, 0, &pData, 0);
+  std::memcpy(pData, triangle, sizeof(triangle));
+  pBuffer->Unlock();
+  pDevice->SetFVF(dwFVF);
+  pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SVertex));
+
+  DShowTestReset();
+  DShowTestSetFreeRunning(true);
+  CBenchPresenter presenter(pDevice);
+  std::u16string widePath(path.begin(), path.end());
+  int64_t iFrames = 0;
+  for (auto _ : state) {
+    IFilterGraph2* pGraph = nullptr;
+    IBaseFilter* pVMR = nullptr;
+    IBaseFilter* pSource = nullptr;
+    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
+                     reinterpret_cast<void**>(&pGraph));
+    CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_ALL, IID_IBaseFilter, reinterpret_cast<void**>(&pVMR));
+    pGraph->AddFilter(pVMR, u"Video Mixing Renderer 9");
+    IVMRFilterConfig9* pConfig = nullptr;
+    pVMR->QueryInterface(IID_IVMRFilterConfig9, reinterpret_cast<void**>(&pConfig));
+    pConfig->SetRenderingMode(VMR9Mode_Renderless);
+    IVMRSurfaceAllocatorNotify9* pNotify = nullptr;
+    pVMR->QueryInterface(IID_IVMRSurfaceAllocatorNotify9, reinterpret_cast<void**>(&pNotify));
+    pNotify->AdviseSurfaceAllocator(1, &presenter);
+    presenter.AdviseNotify(pNotify);
+    if (pGraph->AddSourceFilter(widePath.c_str(), u"SOURCE", &pSource) != S_OK) {
+      state.SkipWithError("cannot open the movie");
+      return;
+    }
+    IEnumPins* pPins = nullptr;
+    pSource->EnumPins(&pPins);
+    IPin* pPin = nullptr;
+    while (pPins->Next(1, &pPin, nullptr) == S_OK) {
+      pGraph->RenderEx(pPin, AM_RENDEREX_RENDERTOEXISTINGRENDERERS, nullptr);
+      pPin->Release();
+    }
+    pPins->Release();
+    IMediaControl* pControl = nullptr;
+    IMediaEvent* pEvent = nullptr;
+    pGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&pControl));
+    pGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&pEvent));
+    pControl->Run();
+    for (;;) {
+      if (presenter.frameWaiting()) {
+        pDevice->SetTexture(0, presenter.mp_pTexture);
+        pDevice->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
+        pDevice->SetTexture(0, nullptr);
+        presenter.release();
+        ++iFrames;
+        continue;
+      }
+      LONG lCode = 0;
+      LONG_PTR p1 = 0;
+      LONG_PTR p2 = 0;
+      if (pEvent->GetEvent(&lCode, &p1, &p2, 0) == S_OK && lCode == EC_COMPLETE) break;
+    }
+    pControl->Stop();
+    pEvent->Release();
+    pControl->Release();
+    pNotify->Release();
+    pConfig->Release();
+    pSource->Release();
+    pVMR->Release();
+    pGraph->Release();
+  }
+  state.counters["frames"] = benchmark::Counter(static_cast<double>(iFrames), benchmark::Counter::kIsRate);
+  DShowTestReset();
+  pDevice->SetStreamSource(0, nullptr, 0, 0);
+  pBuffer->Release();
+  if (presenter.mp_pTexture != nullptr) presenter.mp_pTexture->Release();
+  pDevice->Release();
+  pD3D->Release();
+  DestroyWindow(hWnd);
+  UnregisterClassA("Video Bench", nullptr);
+  Win32TestReset();
+}
+
+// --- Real time through the engine ---
+
+void BM_Engine_PlayRealTime720p(benchmark::State& state) {
+  const std::string path = benchMovie();
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("grindlow_bench_video_root_" + std::to_string(getpid()));
+  std::filesystem::create_directories(root / "FMV");
+  std::filesystem::create_directories(root / "Shaders");
+  std::filesystem::copy_file(path, root / "FMV" / "Bench_720p.wmv", std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(std::string(KV_CONTENT_EFFECTS_DIR) + "/" + gc_pGAME_VIDEO_SHADER + ".fxo",
+                             root / "Shaders" / (std::string(gc_pGAME_VIDEO_SHADER) + ".fxo"),
+                             std::filesystem::copy_options::overwrite_existing);
+  const std::filesystem::path savedCwd = std::filesystem::current_path();
+  std::filesystem::current_path(root);
+  ClMutexLock::initializePool();
+  KvTestStartFileIO();
+  ClAsyncAssetLoaderMgr::initialize();
+  KvTestPrepareGraphics(&g_GAMEGraphicsHooks, "", true, 640, 480);
+  ClGraphics::initialize();
+  KvTestStartShadersAndSignatures();
+  ClShaderMgr::createShader(gc_pGAME_VIDEO_SHADER);
+  ClDiffMgr::mp_bInitialized = true;
+  ClFullScreenFMVPlayer_Win32::initialize();
+
+  double dDropped = 0.0;
+  double dShown = 0.0;
+  for (auto _ : state) {
+    if (ClFullScreenFMVPlayer_Win32::play("Bench_720p", 1.0f) != 1) {
+      state.SkipWithError("the movie did not start");
+      break;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    while (ClFullScreenFMVPlayer_Win32::getState() == E_FMV_STATE_RUNNING &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+      MSG msg{};
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      ClGraphics::endFrame();
+    }
+    SDShowStats stats;
+    DShowTestGetStats(ClFullScreenFMVPlayer_Win32::mp_pGraph, &stats);
+    dDropped += stats.uiFramesDropped;
+    dShown += stats.uiFramesPresented;
+    ClFullScreenFMVPlayer_Win32::close();
+  }
+  state.counters["dropped"] = benchmark::Counter(dDropped, benchmark::Counter::kAvgIterations);
+  state.counters["shown"] = benchmark::Counter(dShown, benchmark::Counter::kAvgIterations);
+
+  ClFullScreenFMVPlayer_Win32::close();
+  GAMEReleaseVideoFrameObjects();
+  ClDiffMgr::mp_bInitialized = false;
+  KvTestStopShadersAndSignatures();
+  ClAsyncAssetLoaderMgr::terminate();
+  KvTestStopGraphics();
+  KvTestStopFileIO();
+  std::filesystem::current_path(savedCwd);
+  std::filesystem::remove_all(root);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Engine_DecodeConvertUpload720p)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_DecodeConvertUpload720p)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Engine_PlayRealTime720p)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+BENCHMARK_MAIN();

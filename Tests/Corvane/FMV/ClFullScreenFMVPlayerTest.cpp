@@ -1,0 +1,331 @@
+// The full-screen video player: the volume mapping, the allocator-presenter's contract, the player's states through
+// play, stop, the end of a movie and close, with the render worker consuming frames as the frame composition does
+// (waiting for a frame, then releasing it), and the bounded waits that keep a stalled or closed stream from hanging
+// the program.
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "Corvane/FMV/ClVRM9Allocator_Win32.h"
+#include "Corvane/Graphics/ClTexture.h"
+#include "Platform/DShow/DShow.h"
+#include "Platform/Win32/Win32.h"
+#include "Tests/Support/FMVTestSupport.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The render worker's frame consumer without drawing: the frame composition's wait and release, counted.
+class CConsumingHooks : public CTestGraphicsHooks {
+ public:
+  void renderFrame() override {
+    if (ClFullScreenFMVPlayer_Win32::isVideoShowing()) {
+      if (ClFullScreenFMVPlayer_Win32::waitForVideoFrame()) m_iFrames.fetch_add(1);
+      ClFullScreenFMVPlayer_Win32::releaseVideoFrame();
+    }
+    CTestGraphicsHooks::renderFrame();
+  }
+  void videoGraphEvent() override {
+    m_iEvents.fetch_add(1);
+    ClFullScreenFMVPlayer_Win32::handleGraphEvents();
+  }
+  std::atomic<i32> m_iFrames{0};
+  std::atomic<i32> m_iEvents{0};
+};
+
+class FMVPlayer : public FMVTestBase {
+ protected:
+  void SetUp() override { startVideo(&m_hooks); }
+  static i32 state() { return ClFullScreenFMVPlayer_Win32::getState(); }
+  CConsumingHooks m_hooks;
+};
+
+TEST(FMVVolume, HundredthsOfADecibelKeptWithinSilenceAndFull) {
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::volumeToAttenuation(0.0f), -10000);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::volumeToAttenuation(0.5f), -602);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::volumeToAttenuation(0.25f), -1204);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::volumeToAttenuation(1.0f), 0);
+  // Out of range: louder than full stays full, quieter than -100 dB (and negative or NaN) is silence.
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::volumeToAttenuation(2.0f), 0);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::volumeToAttenuation(1e-6f), -10000);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::volumeToAttenuation(-0.5f), -10000);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::volumeToAttenuation(std::numeric_limits<f32>::quiet_NaN()), -10000);
+}
+
+// QueryInterface, counting that never frees, the texture of the asked size, surfaces only with a texture, the frame
+// state's changes, PresentImage returning at once after StopPresenting, and the locks given back.
+TEST_F(FMVPlayer, TheAllocatorPresenterKeepsItsContract) {
+  const i32 iLocksBefore = ClMutexLock::getPoolCount();
+  const UINT uiResourcesBefore = D3D9TestLiveDefaultPoolResources(ClGraphics::mp_pDevice);
+  auto* pAllocator = new ClVRM9Allocator();
+  EXPECT_EQ(ClMutexLock::getPoolCount(), iLocksBefore + 2);
+  EXPECT_EQ(pAllocator->QueryInterface(IID_IVMRSurfaceAllocator9, nullptr), E_POINTER);
+  void* pFirst = nullptr;
+  void* pUnknown = nullptr;
+  void* pSecond = nullptr;
+  void* pOther = nullptr;
+  EXPECT_EQ(pAllocator->QueryInterface(IID_IVMRSurfaceAllocator9, &pFirst), S_OK);
+  EXPECT_EQ(pAllocator->QueryInterface(IID_IUnknown, &pUnknown), S_OK);
+  EXPECT_EQ(pAllocator->QueryInterface(IID_IVMRImagePresenter9, &pSecond), S_OK);
+  EXPECT_EQ(pAllocator->QueryInterface(IID_IMediaControl, &pOther), E_NOINTERFACE);
+  EXPECT_EQ(pFirst, pUnknown);
+  EXPECT_EQ(pSecond, static_cast<IVMRImagePresenter9*>(pAllocator));
+  EXPECT_EQ(pAllocator->getRefCount(), 4);
+  for (int i = 0; i < 4; ++i) pAllocator->Release();
+  EXPECT_EQ(pAllocator->getRefCount(), 0) << "counted down, still alive";
+
+  IDirect3DSurface9* pSurface = nullptr;
+  EXPECT_EQ(pAllocator->GetSurface(gc_uiFMV_ALLOCATOR_ID, 0, 0, &pSurface), E_POINTER) << "no texture yet";
+  VMR9AllocationInfo info{};
+  info.dwWidth = 96;
+  info.dwHeight = 54;
+  EXPECT_EQ(pAllocator->InitializeDevice(7, &info, nullptr), E_FAIL);
+  DWORD dwBuffers = 1;
+  ASSERT_EQ(pAllocator->InitializeDevice(gc_uiFMV_ALLOCATOR_ID, &info, &dwBuffers), S_OK);
+  EXPECT_EQ(info.dwFlags, 0xFFFFFFF7u);
+  EXPECT_EQ(pAllocator->getUserID(), 0xACDCACDCu);
+  ClTexture* pTexture = pAllocator->lockTexture();
+  ASSERT_NE(pTexture, nullptr);
+  EXPECT_EQ(pTexture->getWidth(), 96.0f);
+  EXPECT_EQ(pTexture->getHeight(), 54.0f);
+  pAllocator->unlockTexture();
+
+  ClFullScreenFMVPlayer_Win32::mp_iFrameState = E_FMV_FRAME_WAITING;
+  EXPECT_EQ(pAllocator->GetSurface(gc_uiFMV_ALLOCATOR_ID, 0, 0, nullptr), E_POINTER);
+  ASSERT_EQ(pAllocator->GetSurface(gc_uiFMV_ALLOCATOR_ID, 0, 0, &pSurface), S_OK);
+  D3DSURFACE_DESC desc{};
+  pSurface->GetDesc(&desc);
+  EXPECT_EQ(desc.Width, 96u);
+  EXPECT_EQ(desc.Usage, D3DUSAGE_RENDERTARGET);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_NONE);
+
+  // Stopped: PresentImage returns at once and GetSurface keeps the state.
+  VMR9PresentationInfo present{};
+  EXPECT_EQ(pAllocator->PresentImage(gc_uiFMV_ALLOCATOR_ID, &present), E_POINTER) << "no surface";
+  present.lpSurf = pSurface;
+  EXPECT_EQ(pAllocator->StopPresenting(gc_uiFMV_ALLOCATOR_ID), S_OK);
+  const Clock::time_point start = Clock::now();
+  EXPECT_EQ(pAllocator->PresentImage(gc_uiFMV_ALLOCATOR_ID, &present), S_OK);
+  EXPECT_LT(secondsSince(start), 0.05);
+  IDirect3DSurface9* pAgain = nullptr;
+  pAllocator->GetSurface(gc_uiFMV_ALLOCATOR_ID, 0, 0, &pAgain);
+  pAgain->Release();
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_STOPPED);
+  pAllocator->releaseFrame();
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_STOPPED) << "drawing does not undo a stop";
+
+  // Presenting: the presenter waits until the frame is drawn.
+  EXPECT_EQ(pAllocator->StartPresenting(gc_uiFMV_ALLOCATOR_ID), S_OK);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_NONE);
+  std::atomic<bool> bReturned{false};
+  std::thread streaming([&] {
+    pAllocator->PresentImage(gc_uiFMV_ALLOCATOR_ID, &present);
+    bReturned = true;
+  });
+  while (ClFullScreenFMVPlayer_Win32::getFrameState() != E_FMV_FRAME_WAITING) Sleep(1);
+  Sleep(20);
+  EXPECT_FALSE(bReturned.load());
+  pAllocator->releaseFrame();
+  streaming.join();
+  EXPECT_TRUE(bReturned.load());
+  pSurface->Release();
+
+  EXPECT_EQ(pAllocator->TerminateDevice(gc_uiFMV_ALLOCATOR_ID), S_OK);
+  EXPECT_EQ(pAllocator->lockTexture(), nullptr);
+  pAllocator->unlockTexture();
+  EXPECT_EQ(D3D9TestLiveDefaultPoolResources(ClGraphics::mp_pDevice), uiResourcesBefore);
+  delete pAllocator;
+  EXPECT_EQ(ClMutexLock::getPoolCount(), iLocksBefore);
+}
+
+// A movie plays through the render worker to its end; the graph's message then stops the player (state 0) with
+// the graph still open; close frees everything (state 4).
+TEST_F(FMVPlayer, AMoviePlaysToItsEndAndTheNextNotificationStopsThePlayer) {
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_bVideoAvailable, 1u);
+  EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
+  const i32 iLocksBefore = ClMutexLock::getPoolCount();
+  const UINT uiResourcesBefore = D3D9TestLiveDefaultPoolResources(ClGraphics::mp_pDevice);
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 0.5f), 1);
+  EXPECT_EQ(state(), E_FMV_STATE_RUNNING);
+  EXPECT_STREQ(ClFullScreenFMVPlayer_Win32::mp_szMovieName, "Test_Counter");
+  EXPECT_EQ(ClMutexLock::getPoolCount(), iLocksBefore + 2);
+  LONG lVolume = 1;
+  ASSERT_NE(ClFullScreenFMVPlayer_Win32::mp_pBasicAudio, nullptr);
+  ClFullScreenFMVPlayer_Win32::mp_pBasicAudio->get_Volume(&lVolume);
+  EXPECT_EQ(lVolume, -602) << "volume 0.5 reached the sound renderer in hundredths of a decibel";
+
+  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+  EXPECT_GE(m_hooks.m_iEvents.load(), 1);
+  EXPECT_GE(m_hooks.m_iFrames.load(), 40) << "most of the 50 frames were drawn";
+  EXPECT_NE(ClFullScreenFMVPlayer_Win32::mp_pGraph, nullptr);
+  ClFullScreenFMVPlayer_Win32::close();
+  EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_pGraph, nullptr);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_pAllocator, nullptr);
+  EXPECT_EQ(ClMutexLock::getPoolCount(), iLocksBefore);
+  EXPECT_EQ(D3D9TestLiveDefaultPoolResources(ClGraphics::mp_pDevice), uiResourcesBefore) << "the video texture went";
+}
+
+// A movie without sound plays: its sound renderer goes, the wall clock runs it.
+TEST_F(FMVPlayer, ASilentMoviePlays) {
+  const Clock::time_point start = Clock::now();
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Silent", 1.0f), 1);
+  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+  EXPECT_GT(secondsSince(start), 1.7);
+  EXPECT_GE(m_hooks.m_iFrames.load(), 40);
+}
+
+// stop acts only while running: back to the start, paused, graph kept; in states 0 and 4 it does nothing.
+TEST_F(FMVPlayer, StopActsOnlyWhileRunning) {
+  ClFullScreenFMVPlayer_Win32::stop();
+  EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
+  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 10; }, 5.0));
+  ClFullScreenFMVPlayer_Win32::stop();
+  EXPECT_EQ(state(), E_FMV_STATE_STOPPED);
+  ASSERT_NE(ClFullScreenFMVPlayer_Win32::mp_pMediaControl, nullptr);
+  OAFilterState eState = State_Stopped;
+  ClFullScreenFMVPlayer_Win32::mp_pMediaControl->GetState(0, &eState);
+  EXPECT_EQ(eState, State_Paused);
+  REFTIME dPosition = -1.0;
+  ClFullScreenFMVPlayer_Win32::mp_pMediaPosition->get_CurrentPosition(&dPosition);
+  EXPECT_EQ(dPosition, 0.0);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_STOPPED);
+  // Not showing any more: frames go on without the video path.
+  const i32 iFrames = m_hooks.m_iFrames.load();
+  for (int i = 0; i < 5; ++i) step();
+  EXPECT_EQ(m_hooks.m_iFrames.load(), iFrames);
+  ClFullScreenFMVPlayer_Win32::stop();
+  EXPECT_EQ(state(), E_FMV_STATE_STOPPED);
+  eState = State_Stopped;
+  ClFullScreenFMVPlayer_Win32::mp_pMediaControl->GetState(0, &eState);
+  EXPECT_EQ(eState, State_Paused) << "a second stop changed nothing";
+}
+
+// play while a movie runs closes it first (its locks go back to the pool) and starts the new one.
+TEST_F(FMVPlayer, PlayWhilePlayingClosesTheRunningMovieFirst) {
+  const i32 iLocksBefore = ClMutexLock::getPoolCount();
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
+  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 5; }, 5.0));
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Silent", 1.0f), 1);
+  EXPECT_EQ(ClMutexLock::getPoolCount(), iLocksBefore + 2);
+  EXPECT_STREQ(ClFullScreenFMVPlayer_Win32::mp_szMovieName, "Test_Silent");
+  REFTIME dPosition = -1.0;
+  ClFullScreenFMVPlayer_Win32::mp_pMediaPosition->get_CurrentPosition(&dPosition);
+  EXPECT_LT(dPosition, 0.1) << "the new movie starts from its beginning";
+  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+}
+
+// A movie that is missing or that FFmpeg cannot open leaves the player closed; without a renderer play does nothing.
+TEST_F(FMVPlayer, MoviesThatCannotStartLeaveThePlayerClosed) {
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::play("Not_There", 1.0f), 0);
+  EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_pGraph, nullptr);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_pAllocator, nullptr);
+  EXPECT_KV_ASSERT(ClFullScreenFMVPlayer_Win32::play(nullptr, 1.0f), "pMovieName");
+
+  SDShowFaults faults;
+  faults.bNoVMR = true;
+  DShowTestSetFaults(faults);
+  ClFullScreenFMVPlayer_Win32::initialize();
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_bVideoAvailable, 0u);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 0);
+  EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_pGraph, nullptr);
+}
+
+// A file cut short ends where its data ends, without a hang.
+TEST_F(FMVPlayer, ATruncatedMovieEndsWithoutAHang) {
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Truncated", 1.0f), 1);
+  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+  EXPECT_GT(m_hooks.m_iFrames.load(), 5);
+}
+
+// Closing while the streaming thread waits in PresentImage for the render worker: the presenter is stopped first,
+// so close returns at once.
+TEST_F(FMVPlayer, ClosingDuringPlaybackNeverHangs) {
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
+  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 3; }, 5.0));
+  // No frame handed to the worker: the next frame's presenter waits.
+  Sleep(100);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_WAITING);
+  const Clock::time_point start = Clock::now();
+  ClFullScreenFMVPlayer_Win32::close();
+  EXPECT_LT(secondsSince(start), 1.0);
+  EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_NONE);
+  for (int i = 0; i < 3; ++i) step();
+}
+
+// A stream that stops delivering while short of its end: the render worker waits at most the limit each frame and
+// the game goes on; close still returns at once.
+TEST_F(FMVPlayer, AStalledStreamSlowsFramesToTheLimitButNeverStopsThem) {
+  SDShowFaults faults;
+  faults.uiStallAfterFrames = 3;
+  DShowTestSetFaults(faults);
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
+  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 3; }, 5.0));
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < 6; ++i) step();
+  const double dSeconds = secondsSince(start);
+  EXPECT_GE(dSeconds, 6 * gc_fFMV_FRAME_WAIT_LIMIT * 0.9);
+  EXPECT_LT(dSeconds, 6 * gc_fFMV_FRAME_WAIT_LIMIT + 1.5);
+  EXPECT_EQ(m_hooks.m_iFrames.load(), 3);
+  EXPECT_EQ(state(), E_FMV_STATE_RUNNING);
+  const Clock::time_point closeStart = Clock::now();
+  ClFullScreenFMVPlayer_Win32::close();
+  EXPECT_LT(secondsSince(closeStart), 1.0);
+}
+
+// The window procedure's video branches need a windowless control, which the renderless graph never has: with
+// one, moves set its video rectangle to the client area, display changes reach it, and paints repaint a movie that
+// has video.
+class CRecordingWindowless final : public IVMRWindowlessControl9 {
+ public:
+  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG AddRef() override { return 1; }
+  ULONG Release() override { return 1; }
+  HRESULT SetVideoPosition(const RECT* pSource, const RECT* pDestination) override {
+    calls.push_back(pSource == nullptr && pDestination != nullptr ? "position " + std::to_string(pDestination->right) +
+                                                                        "x" + std::to_string(pDestination->bottom)
+                                                                  : "position?");
+    return S_OK;
+  }
+  HRESULT RepaintVideo(HWND, HDC) override {
+    calls.push_back("repaint");
+    return S_OK;
+  }
+  HRESULT DisplayModeChanged() override {
+    calls.push_back("display");
+    return S_OK;
+  }
+  std::vector<std::string> calls;
+};
+
+TEST_F(FMVPlayer, WindowMessagesReachAWindowlessControl) {
+  ClFullScreenFMVPlayer_Win32::onWindowMoved();
+  ClFullScreenFMVPlayer_Win32::onDisplayModeChanged();
+  ClFullScreenFMVPlayer_Win32::repaintVideo(ClGraphics::mp_hWnd, nullptr);
+  CRecordingWindowless control;
+  ClFullScreenFMVPlayer_Win32::mp_pWindowlessControl = &control;
+  RECT client{};
+  GetClientRect(ClGraphics::mp_hWnd, &client);
+  ClFullScreenFMVPlayer_Win32::onWindowMoved();
+  ClFullScreenFMVPlayer_Win32::onDisplayModeChanged();
+  ClFullScreenFMVPlayer_Win32::mp_bHasVideoStream = 0;
+  ClFullScreenFMVPlayer_Win32::repaintVideo(ClGraphics::mp_hWnd, nullptr);
+  ClFullScreenFMVPlayer_Win32::mp_bHasVideoStream = 1;
+  ClFullScreenFMVPlayer_Win32::repaintVideo(ClGraphics::mp_hWnd, nullptr);
+  ClFullScreenFMVPlayer_Win32::mp_pWindowlessControl = nullptr;
+  ClFullScreenFMVPlayer_Win32::mp_bHasVideoStream = 0;
+  const std::string position = "position " + std::to_string(client.right) + "x" + std::to_string(client.bottom);
+  EXPECT_EQ(control.calls, std::vector<std::string>({position, "display", "repaint"}));
+  // The graph the player builds has a video stream but, renderless, no windowless control.
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_bHasVideoStream, 1u);
+  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_pWindowlessControl, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+// Brings the full-screen video player up for tests: a data root of its own (the current folder) whose FMV/ is the
+// build's sample movies and whose Shaders/ holds the engine's effects, the file layer, graphics on a 320 x 240
+// device with the render worker, shaders and signatures, and the player; a main loop that pumps the window's
+// messages and hands frames to the worker until a condition holds or the time is up.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
+#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Platform/DShow/DShowTest.h"
+#include "Tests/Support/GraphicsTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+class FMVTestBase : public ::testing::Test {
+ protected:
+  // hooks: the window hooks the graphics run with (they must pass the graph's message to the player).
+  void startVideo(ClWindowHooks* pHooks, const std::string& settings = "") {
+    ClMutexLock::initializePool();
+    DShowTestReset();
+    m_root = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directory_symlink(KV_FMV_DIR, m_root + "/FMV");
+    std::filesystem::create_directories(m_root + "/Shaders");
+    for (const char* pEffect : {"system_blend_premult", "system_copy_nofiltering"}) {
+      std::filesystem::copy_file(std::string(KV_CONTENT_EFFECTS_DIR) + "/" + pEffect + ".fxo",
+                                 m_root + "/Shaders/" + pEffect + ".fxo");
+    }
+    m_savedCwd = KvTestChangeFolder(m_root);
+    ASSERT_FALSE(m_savedCwd.empty());
+    KvTestStartFileIO();
+    ClAsyncAssetLoaderMgr::initialize();
+    KvTestStartGraphics(pHooks, settings);
+    KvTestStartShadersAndSignatures();
+    ClFullScreenFMVPlayer_Win32::initialize();
+    m_bStarted = true;
+  }
+
+  void TearDown() override {
+    if (!m_bStarted) return;
+    ClFullScreenFMVPlayer_Win32::close();
+    KvTestStopShadersAndSignatures();
+    ClAsyncAssetLoaderMgr::terminate();
+    if (ClGraphics::mp_pDevice != nullptr) {
+      EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
+    }
+    KvTestStopGraphics();
+    KvTestStopFileIO();
+    ASSERT_FALSE(KvTestChangeFolder(m_savedCwd).empty());
+    DShowTestReset();
+  }
+
+  // One main-loop step without the game: every waiting message to the window procedure, then a frame handed to
+  // the render worker.
+  static void step() {
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    ClGraphics::endFrame();
+  }
+
+  // Steps until the condition holds (true) or the time is up (false).
+  static bool runUntil(const std::function<bool()>& condition, double dSeconds) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!condition()) {
+      if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > dSeconds) return false;
+      step();
+    }
+    return true;
+  }
+
+  static double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+
+  std::string m_root;
+  std::string m_savedCwd;
+  bool m_bStarted = false;
+};

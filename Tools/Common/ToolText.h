@@ -1,0 +1,39 @@
+// Text sources of the offline tools (data scripts, string tables, archive manifests, effect sources and the JSON
+// descriptions of screens, sound banks and atlases), read one way by all.
+//
+// - A leading UTF-8 byte-order mark is skipped; the columns of messages count from after it.
+// - A zero byte anywhere is an error: it would end a text early once compiled.
+// - Lines end at LF; a CR before it belongs to the line end. Columns count bytes from 1.
+// Errors read "file:line:column: error: what".
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The message of an error at a place in a text source.
+std::string ToolErrorAt(const std::string& fileName, int iLine, int iColumn, const std::string& what);
+
+// Checks and prepares a text source already in memory: the byte-order mark taken off, zero bytes refused.
+// False with the message in pError.
+bool ToolPrepareText(std::string* pText, const std::string& fileName, std::string* pError);
+
+// Reads a text source and prepares it. False with a message naming the file when it cannot be read or is
+// refused.
+bool ToolReadTextSource(const std::string& path, std::string* pText, std::string* pError);
+
+// One word of a line and the column (from 1) where it starts.
+struct SToolWord {
+  std::string text;
+  int iColumn = 0;
+};
+
+// Splits one line into words separated by blanks (spaces and tabs). A word may be written in double quotes to
+// hold blanks; inside quotes \" stands for a quote and \\ for a backslash. False with the column of an
+// unfinished quoted word.
+bool ToolSplitWords(const std::string& line, std::vector<SToolWord>* pWords, int* piBadColumn);
+
+// Quotes a word for ToolSplitWords when it holds blanks, quotes or backslashes, or is empty.
+std::string ToolQuoteWord(const std::string& word);
+
+// Bad usage of a tool: "<tool>: <problem>" and the usage text on standard error; answers the exit code 2.
+int ToolUsageError(const char* pTool, const std::string& problem, const char* pUsage);
