@@ -1,6 +1,8 @@
 #include "Code/GameModes/ClGameModePreLoad.h"
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/Graphics/GAMESampleScene.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Graphics/ClGraphics.h"
 
@@ -16,7 +18,9 @@ i32 ClGameModePreLoad::enter(i32) {
 
 i32 ClGameModePreLoad::tick(f32 fDT) {
   ClGame::tickClocks(fDT);
+  ClDynamicGeometry::beginFrame();
   g_aTVChannels[0].advance();
+  GAMESampleScene::queue();
   ClGraphics::endFrame();
   if (!m_bAutoLoadStarted) {
     m_bAutoLoadStarted = 1;
@@ -24,6 +28,7 @@ i32 ClGameModePreLoad::tick(f32 fDT) {
     if (!g_bGameInitialized) {
       g_bGameInitialized = 1;
       ClGame::initialize();
+      GAMESampleScene::load();
     }
     m_bDataPreLoadDone = 1;
   }
@@ -34,4 +39,7 @@ i32 ClGameModePreLoad::tick(f32 fDT) {
   return static_cast<i32>(m_bFinished);
 }
 
-i32 ClGameModePreLoad::exit() { return 1; }
+i32 ClGameModePreLoad::exit() {
+  GAMESampleScene::unload();
+  return 1;
+}

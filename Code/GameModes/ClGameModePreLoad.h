@@ -3,7 +3,8 @@
 //
 // The profile step that comes before the second stage is not part of this build yet: the stage runs on the second
 // tick with the default options of the first stage, and the mode finishes only once its next mode exists in the
-// build (until then it keeps drawing frames). Main thread only.
+// build. Until then it keeps drawing frames, showing the sample scene (GAMESampleScene) through the frame
+// composition. Main thread only.
 #pragma once
 
 #include "Code/GameModes/ClGameMode.h"

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/Graphics/GAMESpecificGraphics_Win32.h"
@@ -6,7 +7,19 @@
 #include "Code/Graphics/GAMEWindowHooks.h"
 #include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClParticleMgr.h"
+#include "Corvane/Graphics/ClRenderTargetMgr.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClSpriteMgr2.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClHLDrawUI.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClUI_Win32.h"
 #include "Corvane/Math/ClWorldObject.h"
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Code/System/GAMEGameSpecificSaveGameUtility.h"
@@ -82,6 +95,29 @@ void step(const char* pName) {
 
 // The main archive: loaded whole into memory when its table of contents loads.
 constexpr const char* gc_pszMAIN_ARCHIVE = "RWN";
+// The game archive: its table of contents only.
+constexpr const char* gc_pszGAME_ARCHIVE = "RWG";
+// The lock tag of the game's two scene render targets.
+constexpr u32 gc_uiGAME_RENDER_TARGET_TAG = 1;
+
+// The game's canvases: "UBER", the largest 16:9 rectangle centred on the screen; "FULL" again, now the 480 x 270
+// scene at the top left, with its "_216" assets; "HUD" as "FULL".
+void createCanvases() {
+  const f32 fScreenWidth = ClGraphics::mp_fScreenWidth;
+  const f32 fScreenHeight = ClGraphics::mp_fScreenHeight;
+  const f32 fUberHeight = fScreenWidth / fScreenHeight >= gc_fUBER_ASPECT ? fScreenHeight : fScreenWidth / gc_fUBER_ASPECT;
+  const f32 fUberWidth = fUberHeight * gc_fUBER_ASPECT;
+  Cl2d::createCanvas("UBER", gc_ui2D_ALIGN_CENTRE, gc_f2D_DESIGN_HEIGHT, 233280.0f / fUberHeight, 0.0f, 0.0f,
+                     fUberWidth, fUberHeight, gc_ui2D_ALIGN_CENTRE);
+  for (const char* pName : {"FULL", "HUD"}) {
+    Cl2dCanvas* pCanvas = Cl2d::createCanvas(pName, gc_ui2D_ALIGN_TOP_LEFT, gc_f2D_DESIGN_HEIGHT, gc_f2D_DESIGN_HEIGHT,
+                                             0.0f, 0.0f, gc_fGAME_SCENE_WIDTH, gc_fGAME_SCENE_HEIGHT,
+                                             gc_ui2D_ALIGN_TOP_LEFT);
+    SCanvasAssetHeight assetHeight{static_cast<i32>(gc_f2D_DESIGN_HEIGHT), {}};
+    std::snprintf(assetHeight.mp_szSuffix, sizeof(assetHeight.mp_szSuffix), "_%d", assetHeight.mp_iHeight);
+    pCanvas->mp_potentialAssetHeights.append(assetHeight);
+  }
+}
 
 // Runs the top mapper of every local player that has one.
 void processPlayerMappers() {
@@ -256,12 +292,52 @@ void ClGame::initialize() {
   ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
   step("ClGraphics::initialize");
   ClGraphics::initialize();
-  step("ClFlipBookMgr::initialize");
-  ClFlipBookMgr::initialize();
+  step("ClUI_Win32::createDeviceObjects");
+  ClUI_Win32::createDeviceObjects();
+  step("Cl2d::initialise");
+  Cl2d::initialise();
   step("ClFullScreenFMVPlayer_Win32::initialize");
   ClFullScreenFMVPlayer_Win32::initialize();
+  step("shaders");
+  ClShaderMgr::initialize();
+  ClGraphics::gameSpecificLoadShaders();
+  step("signatures");
+  ClSignatureMgr::initSignaturePool();
+  ClSignatureMgr::initTexSetPool();
+  ClSignatureMgr::initialize();
+  ClSignatureMgr::mp_bInitialized = 1;
+  step("sprite job pools");
+  ClSpriteMgr::initLineSpriteJobPool();
+  ClSpriteMgr::initSpriteJobPool();
+  ClSpriteMgr::initLineSpriteExJobPool();
+  step("ClDynamicGeometry::platformInitialize");
+  ClDynamicGeometry::platformInitialize(1);
+  step("ClJobMgr::initialize");
+  ClJobMgr::initialize();
+  step("ClFlipBookMgr::initialize");
+  ClFlipBookMgr::initialize();
   step("ClCameraMgr::initialize");
   ClCameraMgr::initialize();
+  step("texture and atlas tables");
+  ClTextureMgr::initObjectList();
+  ClAtlasMgr::initialize();
+  step("render targets and blurs");
+  ClRenderTargetMgr::initAutoRenderTargets();
+  ClRenderTargetMgr::initBlurEffects();
+  step("ClParticleMgr::initialize");
+  ClParticleMgr::initialize();
+  step("ClHLDrawUI::initialize");
+  ClHLDrawUI::initialize();
+  ClHLDrawUI::mp_elementFlags = gc_uiDYNGEO_FLAG_2D;
+  step("canvases UBER, FULL, HUD");
+  createCanvases();
+  step("lock the scene render targets");
+  g_pSmallRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
+                                                                 gc_fGAME_SCENE_HEIGHT);
+  KV_ASSERT_MSG(g_pSmallRenderTarget != nullptr, "g_pSmallRenderTarget");
+  g_pBlurRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
+                                                                gc_fGAME_SCENE_HEIGHT);
+  KV_ASSERT_MSG(g_pBlurRenderTarget != nullptr, "g_pBlurRenderTarget");
 }
 
 u32 ClGame::tickFrame(f32 fDT) {
@@ -308,15 +384,46 @@ i32 ClGame::shutDown() {
     step("current mode exit");
     g_pCurrentGameMode->exit();
   }
+  step("unlock the auto render targets");
+  if (g_pSmallRenderTarget != nullptr) {
+    ClRenderTargetMgr::unlockAutoRenderTarget(g_pSmallRenderTarget);
+  }
+  step("ClDynamicGeometry::platformTerminate");
+  ClDynamicGeometry::platformTerminate();
   step("ClDiffMgr::terminate");
   ClDiffMgr::terminate();
   step("ClFlipBookMgr::terminate");
   ClFlipBookMgr::terminate();
+  step("ClRenderTargetMgr::terminate");
+  ClRenderTargetMgr::terminate();
+  g_pSmallRenderTarget = nullptr;
+  g_pBlurRenderTarget = nullptr;
+  step("ClTextureMgr::terminateObjectList");
+  ClTextureMgr::terminateObjectList();
+  step("ClAtlasMgr::terminate");
+  ClAtlasMgr::terminate();
+  step("ClTextureMgr::terminate");
+  ClTextureMgr::terminate();
+  step("free the sprite job pools");
+  ClSpriteMgr::termLineSpriteJobPool();
+  ClSpriteMgr::termSpriteJobPool();
+  ClSpriteMgr::termLineSpriteExJobPool();
+  step("free the signature and texture-set pools");
+  ClSignatureMgr::termSignaturePool();
+  ClSignatureMgr::termTexSetPool();
+  step("clear the signature manager's flag");
+  ClSignatureMgr::mp_bInitialized = 0;
   step("ClRumbleMgr::terminate");
   ClRumbleMgr::terminate();
   step("ClAudioManager::terminate");
   ClGraphics::setWindowHooks(nullptr);
   ClAudioManager::terminate();
+  step("Cl2d::terminate");
+  Cl2d::terminate();
+  step("ClUI::terminate");
+  ClUI::terminate();
+  // The UI's Direct3D objects exist from the second stage on, whether the UI manager runs or not.
+  ClUI_Win32::releaseDeviceObjects();
   step("ClCameraMgr::terminate");
   ClCameraMgr::terminate();
   // Waits for a save still being written, then frees both snapshots.
@@ -334,6 +441,9 @@ i32 ClGame::shutDown() {
   ClDevINI::terminate();
   step("ClInputManager::terminate");
   ClInputManager::terminate();
+  step("ClShaderMgr::terminate");
+  ClGraphics::endSignature();
+  ClShaderMgr::terminate();
   step("ClGeometryDataMgr_WIN32::releaseAll");
   ClGeometryDataMgr_WIN32::releaseAll();
   step("release the movie player");
@@ -342,6 +452,7 @@ i32 ClGame::shutDown() {
   step("destroy TV channel 0's cameras");
   g_aTVChannels[0].terminate();
   step("ClGraphics::terminate");
+  g_GAMEGraphicsHooks.releaseEventQuery();
   ClGraphics::terminate();
   ClGraphics::setWindowHooks(nullptr);
   if (ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
@@ -353,10 +464,14 @@ i32 ClGame::shutDown() {
   ClClock::releaseAllTimers();
   ClClock::releaseAllStopwatches();
   ClClock::shutdown();
+  step("ClParticleMgr::terminate");
+  ClParticleMgr::terminate();
   step("KvLangID::unloadAllStringTables");
   KvLangID::unloadAllStringTables();
   // Archives go before the file layer: the archive reader closes its own references, and the file layer then
   // finds nothing of them left to close.
+  step("ClMagFileIO::unload RWG");
+  ClMagFileIO::unloadTOC(KvStrHash(gc_pszGAME_ARCHIVE));
   step("ClMagFileIO::unload RWN");
   ClMagFileIO::unloadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
   ClMagFileIO::unloadTOC(KvStrHash(gc_pszMAIN_ARCHIVE));

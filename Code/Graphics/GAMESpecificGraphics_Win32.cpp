@@ -4,21 +4,52 @@
 
 #include <cmath>
 
+#include "Code/GameModes/ClGame.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClDrawPrimitive.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Corvane/Graphics/ClRenderTargetMgr.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClSpriteMgr2.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/Stats/ClDiffMgr.h"
 #include "Corvane/System/ClJobMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClUI_Win32.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Win32/Win32.h"
 
 ClGAMEGraphicsHooks g_GAMEGraphicsHooks;
+ClRenderTargetGroup* g_pSmallRenderTarget = nullptr;
+ClRenderTargetGroup* g_pBlurRenderTarget = nullptr;
+kv_vector2 g_vWorldCameraPosition = {0.0f, 0.0f};
+u32 g_bCRTEffectOption = 1;
 
 namespace {
 
 constexpr f32 gc_fWIDESCREEN_RATIO = 1.7777778f;
+constexpr u32 gc_uiWHITE = 0xFFFFFFFFu;
+// World units are drawn 1.25 drawing units (scene pixels) large.
+constexpr f32 gc_fWORLD_TO_DRAWING = 1.25f;
+
+// The shaders of the game, registered in this order. The game world's own effects are registered with the world.
+constexpr const char* gc_apGAME_SHADERS[] = {"system_blend_premult", "system_blend_color", "system_copy_tv",
+                                            "system_copy_nofiltering", "PostFx_ExtractThreshold", "PostFx_Blur15"};
+
+void clearTarget(IDirect3DDevice9* pDevice) {
+  pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiGAME_CLEAR_COLOR, 1.0f, 0);
+}
+
+// The CRT effect belongs to the front end, the action mode and the bonus stage.
+bool crtEffectWanted() {
+  return g_bCRTEffectOption != 0 && (g_eCurrentGameMode == E_GAME_MODE_FRONTEND ||
+                                     g_eCurrentGameMode == E_GAME_MODE_ACTION || g_eCurrentGameMode == E_GAME_MODE_CATFPS);
+}
 
 // The back buffer bound with the device's own depth surface, nothing in the further slots.
 void bindBackBuffer(IDirect3DDevice9* pDevice) {
@@ -114,28 +145,138 @@ void ClGAMEGraphicsHooks::renderFrame() {
     discardFrame();
     return;
   }
+  ClSpriteMgr::renderQuadSprites();
+  buildFrameBatches();
   // While a movie shows, only its frame is drawn; the frame's queued work is let go all the same.
   if (GAMERenderVideoFrame()) {
-    ClDrawPrimitive::freeRendered();
+    cleanUpFrame();
     return;
   }
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   if (SUCCEEDED(pDevice->BeginScene())) {
-    bindBackBuffer(pDevice);
-    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiGAME_CLEAR_COLOR, 1.0f, 0);
-    pDevice->EndScene();
-    ClGraphics::setLastPresentResult(pDevice->Present(nullptr, nullptr, nullptr, nullptr));
+    drawScene();
+    drawFinalPicture();
+    drawUIAndPresent();
   }
-  ClDrawPrimitive::freeRendered();
+  cleanUpFrame();
 }
 
-void ClGAMEGraphicsHooks::discardFrame() { ClDrawPrimitive::freeRendered(); }
+void ClGAMEGraphicsHooks::buildFrameBatches() {
+  ClDynamicGeometry::buildBatch(gc_iGAME_BATCH_WORLD, gc_uiDYNGEO_FLAG_WORLD);
+  ClDynamicGeometry::buildBatch(gc_iGAME_BATCH_2D, gc_uiDYNGEO_FLAG_2D);
+  ClDynamicGeometry::buildBatch(gc_iGAME_BATCH_UI, gc_uiDYNGEO_FLAG_UI);
+  ClDynamicGeometry::unlockBuffers();
+}
+
+// The world (in drawing units, following the camera, y down) and the lower 2D batch into the scene target.
+void ClGAMEGraphicsHooks::drawScene() {
+  ClGraphics::setRenderTargetGroup(g_pSmallRenderTarget);
+  clearTarget(ClGraphics::mp_pDevice);
+  f32 afSize[2];
+  g_pSmallRenderTarget->getDimensions(afSize);
+  const f32 fLeft = Cl2d::roundToPixel(g_vWorldCameraPosition.x * gc_fWORLD_TO_DRAWING);
+  const f32 fTop = Cl2d::roundToPixel(g_vWorldCameraPosition.y * gc_fWORLD_TO_DRAWING);
+  const f32 fRight = Cl2d::roundToPixel(g_vWorldCameraPosition.x * gc_fWORLD_TO_DRAWING + afSize[0]);
+  const f32 fBottom = Cl2d::roundToPixel(g_vWorldCameraPosition.y * gc_fWORLD_TO_DRAWING + afSize[1]);
+  ClGraphics::pushOrthoOffCenter(0.0f, 0.0f, afSize[1], afSize[0], fTop, fLeft, fBottom, fRight, 0.0f, 0.0f);
+  ClDynamicGeometry::drawBatch(gc_iGAME_BATCH_WORLD);
+  ClGraphics::popMatrix(E_MATRIX_STACK_PROJECTION);
+  ClGraphics::popMatrix(E_MATRIX_STACK_VIEW);
+  Cl2d::pushProjection();
+  ClDynamicGeometry::drawBatch(gc_iGAME_BATCH_2D);
+  Cl2d::popProjection();
+}
+
+// The scene onto the back buffer: through bloom and the CRT effect, or plainly.
+void ClGAMEGraphicsHooks::drawFinalPicture() {
+  ClTexture* pScene = g_pSmallRenderTarget->getColorTexture();
+  ClTexture* pMask = ClTextureMgr::findTexture("TexturesUI/screen_mask");
+  ClTexture* pPhosphor = ClTextureMgr::findTexture("TexturesUI/rgb");
+  if (crtEffectWanted() && pMask != nullptr && pPhosphor != nullptr) {
+    f32 afSize[2];
+    g_pSmallRenderTarget->getDimensions(afSize);
+    ClRenderTargetMgr::setupBlurEffect("Bloom1", afSize, 1.0f, 0.0f, 0.35f);
+    ClRenderTargetMgr::applyBlurEffect("Bloom1", g_pSmallRenderTarget, 0, g_pBlurRenderTarget, 1.0f, gc_uiWHITE, 1.0f,
+                                       1.0f, 1.0f, 1.0f);
+    ClGraphics::setRenderTargetGroup(nullptr);
+    clearTarget(ClGraphics::mp_pDevice);
+    STextureSet* pSet = ClSignatureMgr::getTexSet4(pScene, g_pBlurRenderTarget->getColorTexture(), pMask, pPhosphor);
+    const SRenderSignature* pSignature = ClSignatureMgr::getSignature(ClShaderMgr::getShader("system_copy_tv"), pSet);
+    ClUI::blitRenderTargetAspectFit(pScene, pSignature, gc_uiWHITE);
+    return;
+  }
+  ClGraphics::setRenderTargetGroup(nullptr);
+  clearTarget(ClGraphics::mp_pDevice);
+  const SRenderSignature* pSignature = ClSignatureMgr::getSignatureByName("system_copy_nofiltering", pScene);
+  if (ClShaderMgr::mp_bAllShadersLoaded) {
+    ClUI::blitRenderTargetAspectFit(pScene, pSignature, gc_uiWHITE);
+  }
+}
+
+void ClGAMEGraphicsHooks::drawUIAndPresent() {
+  IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+  Cl2d::pushProjection();
+  ClDynamicGeometry::drawBatch(gc_iGAME_BATCH_UI);
+  Cl2d::popProjection();
+  pDevice->EndScene();
+  ClGraphics::setLastPresentResult(pDevice->Present(nullptr, nullptr, nullptr, nullptr));
+}
+
+void ClGAMEGraphicsHooks::cleanUpFrame() {
+  ClDrawPrimitive::freeRendered();
+  ClSpriteMgr::clearCurrentBuffer();
+}
+
+void ClGAMEGraphicsHooks::discardFrame() {
+  ClDynamicGeometry::unlockBuffers();
+  cleanUpFrame();
+}
+
+void ClGAMEGraphicsHooks::waitForGPU() {
+  IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+  if (mp_pEventQuery == nullptr && SUCCEEDED(ClGraphics::mp_hrLastPresent.load())) {
+    pDevice->CreateQuery(D3DQUERYTYPE_EVENT, &mp_pEventQuery);
+  }
+  if (mp_pEventQuery == nullptr) {
+    return;
+  }
+  mp_pEventQuery->Issue(D3DISSUE_END);
+  while (mp_pEventQuery->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
+  }
+}
+
+void ClGAMEGraphicsHooks::releaseEventQuery() {
+  if (mp_pEventQuery != nullptr) {
+    mp_pEventQuery->Release();
+    mp_pEventQuery = nullptr;
+  }
+}
 
 void ClGAMEGraphicsHooks::platformLostFocus() {
   ClJobMgr::setDispatchSuspended(true);
   while (ClTaskMgr::isInitialized() && ClTaskMgr::isAnyWorkerAwake()) {
     SleepEx(1, TRUE);
   }
+  ClRenderTargetMgr::releaseAutoRenderTargets();
 }
 
-void ClGAMEGraphicsHooks::platformRegainedFocus() { ClJobMgr::setDispatchSuspended(false); }
+void ClGAMEGraphicsHooks::platformRegainedFocus() {
+  ClRenderTargetMgr::restoreAutoRenderTargets();
+  ClJobMgr::setDispatchSuspended(false);
+}
+
+void ClGAMEGraphicsHooks::loadShaders() {
+  for (const char* pName : gc_apGAME_SHADERS) {
+    ClShaderMgr::createShader(pName);
+  }
+  ClShaderMgr::mp_bAllShadersLoaded = 1;
+}
+
+void ClGAMEGraphicsHooks::renderAspectFitQuad(const SRenderSignature* pSignature, u32 uiColor, f32 fX, f32 fY,
+                                              f32 fWidth, f32 fHeight) {
+  ClUI_Win32::renderAspectFitQuad(pSignature, uiColor, fX, fY, fWidth, fHeight);
+}
+
+void ClGAMEGraphicsHooks::releaseUIDeviceObjects() { ClUI_Win32::releaseDeviceObjects(); }
+
+void ClGAMEGraphicsHooks::createUIDeviceObjects() { ClUI_Win32::createDeviceObjects(); }

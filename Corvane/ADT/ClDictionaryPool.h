@@ -73,6 +73,13 @@ class ClDictionaryPool {
   }
 
   i32 getCount() const { return m_records.getCount(); }
+  // Calls fn with every record made so far.
+  template <typename F>
+  void forEach(F fn) const {
+    for (i32 i = 0; i < m_records.getCount(); ++i) {
+      fn(m_records.get(i));
+    }
+  }
   bool isInitialized() const { return m_bInitialized != 0; }
 
  private:

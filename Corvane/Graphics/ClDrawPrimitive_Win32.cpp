@@ -8,6 +8,7 @@
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Math/KvMath.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/Graphics/KvReleaseAndClear.h"
 #include "Platform/D3D9/D3D9.h"
 
 IDirect3DVertexBuffer9* ClDrawPrimitive::mp_apCubeVB[6] = {};
@@ -92,14 +93,6 @@ IDirect3DVertexBuffer9* makeVertexBuffer(const SDebugVertex* pVertices, i32 iCou
     KV_ASSERT_MSG(SUCCEEDED(pBuffer->Unlock()), "0");
   }
   return pBuffer;
-}
-
-template <typename T>
-void releaseIfPresent(T*& pObject) {
-  if (pObject != nullptr) {
-    pObject->Release();
-    pObject = nullptr;
-  }
 }
 
 // A closed strip of four corners at height y: (x0, z0), (x1, z1), (x2, z2), (x3, z3) and the first again.
@@ -224,14 +217,14 @@ void ClDrawPrimitive::createDeviceObjects() {
 }
 
 void ClDrawPrimitive::releaseDeviceObjects() {
-  for (auto& pBuffer : mp_apCubeVB) releaseIfPresent(pBuffer);
-  releaseIfPresent(mp_pSphereVB);
-  for (auto& pBuffer : mp_apCameraVB) releaseIfPresent(pBuffer);
-  releaseIfPresent(mp_pArrowheadVB);
-  releaseIfPresent(mp_pArrowheadIB);
-  for (auto& pBuffer : mp_apAxisVB) releaseIfPresent(pBuffer);
-  releaseIfPresent(mp_pLineVB);
-  releaseIfPresent(mp_pTriangleVB);
+  for (auto& pBuffer : mp_apCubeVB) KvReleaseAndClear(pBuffer);
+  KvReleaseAndClear(mp_pSphereVB);
+  for (auto& pBuffer : mp_apCameraVB) KvReleaseAndClear(pBuffer);
+  KvReleaseAndClear(mp_pArrowheadVB);
+  KvReleaseAndClear(mp_pArrowheadIB);
+  for (auto& pBuffer : mp_apAxisVB) KvReleaseAndClear(pBuffer);
+  KvReleaseAndClear(mp_pLineVB);
+  KvReleaseAndClear(mp_pTriangleVB);
 }
 
 void ClDrawPrimitive::flushPending() {

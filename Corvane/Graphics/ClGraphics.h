@@ -131,6 +131,18 @@ class ClWindowHooks {
   // Device lost: before the default-pool objects go. Regained: after a successful Reset and restore.
   virtual void platformLostFocus() {}
   virtual void platformRegainedFocus() {}
+  // Registers the game's shaders with the shader manager and marks them all loaded (second start-up stage).
+  virtual void loadShaders() {}
+
+  // --- The UI's services to the renderer (ClUI_Win32) ---
+
+  // One textured rectangle (x, y, width, height in pixels of the bound target, or of the back buffer) with the
+  // signature's first texture stretched over it and the colour. Default: nothing is drawn (no UI).
+  virtual void renderAspectFitQuad(const SRenderSignature* /*pSignature*/, u32 /*uiColor*/, f32 /*fX*/, f32 /*fY*/,
+                                   f32 /*fWidth*/, f32 /*fHeight*/) {}
+  // The UI's Direct3D objects, released on device loss and made again after a Reset. Default: none exist.
+  virtual void releaseUIDeviceObjects() {}
+  virtual void createUIDeviceObjects() {}
   // The abnormal termination of the device-creation failures that destroy the window. Default: abort.
   [[noreturn]] virtual void abortProgram();
 };
@@ -285,6 +297,12 @@ class ClGraphics {
   // Ends the current shader (when there is one) and forgets shader, texture set and bound object transform.
   static void endSignature();
 
+  // --- Render targets (the render worker while it draws; the main thread at start-up) ---
+
+  // Binds the group's targets to slots 0-3 (slots past its count emptied) with its depth target's depth surface,
+  // or, for null, the back buffer with the device's depth surface. Remembered as mp_pBoundRenderTargetGroup.
+  static void setRenderTargetGroup(ClRenderTargetGroup* pGroup);
+
   // --- The game's window hooks ---
 
   // 0 when closing the window may end the program; non-zero refuses the close.
@@ -305,6 +323,7 @@ class ClGraphics {
   static void gameSpecificDiscardFrame();
   static void gameSpecificPlatformLostFocus();
   static void gameSpecificPlatformRegainedFocus();
+  static void gameSpecificLoadShaders();
 
   // Installs the hooks (not owned); null restores the defaults.
   static void setWindowHooks(ClWindowHooks* pHooks);
@@ -365,6 +384,8 @@ class ClGraphics {
 
   // The render-target group last bound; null for the back buffer.
   static ClRenderTargetGroup* mp_pBoundRenderTargetGroup;
+  // Subtracted from 2D positions (with the half-pixel 0.5) by the UI's quads; (0, 0) in this program.
+  static kv_vector2 mp_v2DViewOffset;
 
   // Matrix stacks.
   static kv_matrix mp_aMatrixStacks[gc_iNUM_MATRIX_STACKS][gc_iMATRIX_STACK_DEPTH];

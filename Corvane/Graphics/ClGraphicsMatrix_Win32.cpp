@@ -2,6 +2,8 @@
 #include <cmath>
 
 #include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClRenderTargetGroup.h"
+#include "Corvane/Graphics/ClTexture.h"
 #include "Corvane/Math/ClWorldObject.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/D3D9/D3D9.h"
@@ -9,6 +11,7 @@
 kv_matrix ClGraphics::mp_aMatrixStacks[gc_iNUM_MATRIX_STACKS][gc_iMATRIX_STACK_DEPTH] = {};
 i32 ClGraphics::mp_aiMatrixStackDepth[gc_iNUM_MATRIX_STACKS] = {};
 ClRenderTargetGroup* ClGraphics::mp_pBoundRenderTargetGroup = nullptr;
+kv_vector2 ClGraphics::mp_v2DViewOffset = {KV_ZERO, KV_ZERO};
 ClWorldObject g_defaultObjectTransform;
 
 namespace {
@@ -129,8 +132,14 @@ void ClGraphics::pushOrthoOffCenter(f32 fViewTop, f32 fViewLeft, f32 fViewBottom
 
 kv_matrix& ClGraphics::buildPerspective(kv_matrix& out, f32 fFovDegrees, f32 fNear, f32 fFar, f32 fAspect) {
   if (fAspect < 0.0f) {
-    // No render-target group can be bound yet: the screen's ratio.
+    // The bound group's picture, or the screen's.
     fAspect = mp_fScreenWidth / mp_fScreenHeight;
+    if (mp_pBoundRenderTargetGroup != nullptr) {
+      const ClTexture* pColor = mp_pBoundRenderTargetGroup->getColorTexture();
+      if (pColor != nullptr && pColor->getHeight() > 0.0f) {
+        fAspect = pColor->getWidth() / pColor->getHeight();
+      }
+    }
   }
   const f32 fHalf = fFovDegrees * 3.1415927f / 180.0f * 0.5f;
   const f32 fYScale = std::cos(fHalf) / std::sin(fHalf);

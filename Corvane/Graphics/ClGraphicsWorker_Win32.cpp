@@ -3,8 +3,11 @@
 
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Graphics/ClDrawPrimitive.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClRenderTargetMgr.h"
 #include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/D3D9/D3D9.h"
@@ -48,7 +51,9 @@ unsigned ClGraphics::renderWorkerThread(void*) {
     if (mp_bReady.load() && !mp_bDeviceLost.load()) {
       gameSpecificRenderFrame();
     } else {
+      ClDynamicGeometry::unlockBuffers();
       ClDrawPrimitive::freeRendered();
+      ClSpriteMgr::clearCurrentBuffer();
       gameSpecificDiscardFrame();
       SleepEx(1, TRUE);
     }
@@ -112,6 +117,8 @@ i32 ClGraphics::handleLostDevice() {
   }
   const HRESULT hr = mp_pDevice->TestCooperativeLevel();
   if (hr == D3DERR_DEVICENOTRESET) {
+    // The focus-loss hook has released them already; releasing again finds nothing to do.
+    ClRenderTargetMgr::releaseAutoRenderTargets();
     if (FAILED(mp_pDevice->Reset(&mp_presentParams))) {
       return 0;
     }
@@ -132,6 +139,8 @@ i32 ClGraphics::handleLostDevice() {
 void ClGraphics::releaseDeviceObjects() {
   ClShaderMgr::onLostDevice();
   ClDrawPrimitive::releaseDeviceObjects();
+  ClDynamicGeometry::platformTerminate();
+  hooks().releaseUIDeviceObjects();
   if (mp_pBackBufferSurface != nullptr) {
     mp_pBackBufferSurface->Release();
     mp_pBackBufferSurface = nullptr;
@@ -157,6 +166,11 @@ i32 ClGraphics::restoreDeviceObjects() {
   // Textures of the data live in the managed pool and survive the Reset untouched.
   ClShaderMgr::onResetDevice();
   ClDrawPrimitive::createDeviceObjects();
+  // The geometry comes back only where the game had started it (the registered target stays).
+  if (ClDynamicGeometry::wasStarted()) {
+    ClDynamicGeometry::platformInitialize(0);
+  }
+  hooks().createUIDeviceObjects();
   return 1;
 }
 
@@ -185,6 +199,8 @@ void ClGraphics::terminate() {
     mp_hStartFrameEvent = nullptr;
   }
   ClDrawPrimitive::releaseDeviceObjects();
+  // The game's shutdown releases the geometry before; whatever is left goes before the device.
+  ClDynamicGeometry::platformTerminate();
   if (mp_pBackBufferSurface != nullptr) {
     mp_pBackBufferSurface->Release();
     mp_pBackBufferSurface = nullptr;
@@ -193,6 +209,7 @@ void ClGraphics::terminate() {
     mp_pDepthStencilSurface->Release();
     mp_pDepthStencilSurface = nullptr;
   }
+  mp_pBoundRenderTargetGroup = nullptr;
   if (mp_pDevice != nullptr) {
     mp_pDevice->Release();
     mp_pDevice = nullptr;

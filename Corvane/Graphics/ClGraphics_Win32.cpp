@@ -296,6 +296,7 @@ void ClGraphics::gameSpecificRenderFrame() { hooks().renderFrame(); }
 void ClGraphics::gameSpecificDiscardFrame() { hooks().discardFrame(); }
 void ClGraphics::gameSpecificPlatformLostFocus() { hooks().platformLostFocus(); }
 void ClGraphics::gameSpecificPlatformRegainedFocus() { hooks().platformRegainedFocus(); }
+void ClGraphics::gameSpecificLoadShaders() { hooks().loadShaders(); }
 
 void ClGraphics::gameSpecificMouseMoved(LPARAM lParam) {
   if (!mp_bMouseTrackingArmed) {

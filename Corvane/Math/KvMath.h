@@ -94,6 +94,18 @@ struct kv_vector3 {
   bool operator==(const kv_vector3&) const = default;
 };
 
+// Four floats on a 16-byte boundary: a point or direction (w unused) as the renderer's records keep it.
+struct alignas(16) kv_vector4 {
+  f32 x;
+  f32 y;
+  f32 z;
+  f32 w;
+
+  kv_vector3 xyz() const { return {x, y, z}; }
+  static kv_vector4 from(const kv_vector3& v, f32 fW = 0.0f) { return {v.x, v.y, v.z, fW}; }
+  bool operator==(const kv_vector4&) const = default;
+};
+
 namespace KvMath {
 
 // Unit length within 0.0001 (the strict test of rotation set-up).

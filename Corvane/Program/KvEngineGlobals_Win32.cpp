@@ -6,8 +6,10 @@
 #include "Corvane/Development/ClLEDMgr.h"
 #include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Graphics/ClParticleMgr.h"
 #include "Corvane/Graphics/ClShaderMgr.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/System/ClClock.h"
@@ -65,6 +67,14 @@ ClPool<SShaderGlobalVar, gc_iMAX_GLOBAL_SHADER_VARS> ClShaderMgr::mp_globalVarPo
 // 22. Render signatures (1024), then texture sets (1024).
 ClPool<SRenderSignature, gc_iMAX_SIGNATURES> ClSignatureMgr::mp_signaturePool;
 ClPool<STextureSet, gc_iMAX_TEXTURE_SETS> ClSignatureMgr::mp_texSetPool;
+// 23. Sprite job records (4 each, their task pools laid out): line, billboard, then extended line sprites.
+ClPool<SSpriteJobData, gc_iSPRITE_JOB_POOL_SIZE> ClSpriteMgr::mp_lineSpriteJobPool;
+ClPool<SSpriteJobData, gc_iSPRITE_JOB_POOL_SIZE> ClSpriteMgr::mp_spriteJobPool;
+ClPool<SSpriteJobData, gc_iSPRITE_JOB_POOL_SIZE> ClSpriteMgr::mp_lineSpriteExJobPool;
+// 24. Particle systems: the active list, the owned systems, then their transform records (identity, scale 1).
+ClPool<ClParticleSystem*, gc_iMAX_PARTICLE_SYSTEMS> ClParticleMgr::mp_activeList;
+ClPool<ClParticleSystem*, gc_iMAX_PARTICLE_SYSTEMS> ClParticleMgr::mp_systemList;
+ClPool<SParticleTransform, gc_iMAX_PARTICLE_SYSTEMS> ClParticleMgr::mp_transformPool;
 
 namespace {
 
@@ -135,6 +145,12 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_POOL_GLOBAL("global shader variable pool", ClShaderMgr::mp_globalVarPool),
     KV_POOL_GLOBAL("render signature pool", ClSignatureMgr::mp_signaturePool),
     KV_POOL_GLOBAL("texture set pool", ClSignatureMgr::mp_texSetPool),
+    KV_POOL_GLOBAL("line sprite job pool", ClSpriteMgr::mp_lineSpriteJobPool),
+    KV_POOL_GLOBAL("sprite job pool", ClSpriteMgr::mp_spriteJobPool),
+    KV_POOL_GLOBAL("extended line sprite job pool", ClSpriteMgr::mp_lineSpriteExJobPool),
+    KV_POOL_GLOBAL("active particle system list", ClParticleMgr::mp_activeList),
+    KV_POOL_GLOBAL("particle system list", ClParticleMgr::mp_systemList),
+    KV_POOL_GLOBAL("particle transform pool", ClParticleMgr::mp_transformPool),
     KV_VECTOR_GLOBAL("active thread list", ClThreadMgr::mp_daCurActiveThreads),
     KV_VECTOR_GLOBAL("orphaned thread list", ClThreadMgr::mp_daOrphanedThreads),
     KV_VECTOR_GLOBAL("task queue", ClTaskMgr::mp_daTaskQueue),

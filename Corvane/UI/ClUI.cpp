@@ -1,4 +1,5 @@
 #include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClUI_Win32.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -60,6 +61,8 @@ void removeAll(ClDynamicVector<ClWidget*>& widgets, const ClWidget* pWidget) {
 void ClUI::setHooks(ClUIHooks* pHooks) { g_pUIHooks = pHooks != nullptr ? pHooks : &g_defaultUIHooks; }
 
 ClUIHooks& ClUI::hooks() { return *g_pUIHooks; }
+
+void ClUIHooks::releaseDeviceObjects() { ClUI_Win32::releaseDeviceObjects(); }
 
 ClWidget* ClUI::getRootWidget() { return &mp_RootWidget; }
 

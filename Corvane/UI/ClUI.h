@@ -15,6 +15,9 @@
 // procedures are reached through ClUIHooks; without hooks the defaults stand for "not there yet".
 #pragma once
 
+class ClTexture;
+struct SRenderSignature;
+
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClDynamicPool.h"
 #include "Corvane/ADT/ClDynamicVector.h"
@@ -64,7 +67,7 @@ class ClUIHooks {
   virtual void clearPointerHits() {}
   virtual void freeAllPointerDetectors() {}
   // ClUI_Win32::releaseDeviceObjects.
-  virtual void releaseDeviceObjects() {}
+  virtual void releaseDeviceObjects();
   // A widget is about to be freed: whatever refers to it (its pointer detector) lets it go.
   virtual void widgetDestroyed(ClWidget* pWidget) { (void)pWidget; }
 };
@@ -127,6 +130,11 @@ class ClUI {
 
   // Drops every reference the UI keeps to a widget that is about to be freed.
   static void forgetWidget(ClWidget* pWidget);
+
+  // --- Drawing (render worker) ---
+  // Copies a picture onto the bound target (or the back buffer) fitted to its aspect ratio and centred; the margins
+  // are not drawn (ClUI_Win32.cpp).
+  static void blitRenderTargetAspectFit(const ClTexture* pSource, const SRenderSignature* pSignature, u32 uiColor);
 
   // Installs the hooks (not owned); null restores the defaults.
   static void setHooks(ClUIHooks* pHooks);

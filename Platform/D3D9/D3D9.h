@@ -115,9 +115,9 @@ struct IDirect3DDevice9 : public IUnknown {
   virtual HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
                                           IDirect3DVertexDeclaration9** ppDecl) = 0;
   virtual HRESULT CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuery) = 0;
-  // Formats: A8R8G8B8, X8R8G8B8, R5G6B5, A2R10G10B10, R32F, and the depth formats D16, D24X8, D24S8, D32 (with
-  // D3DUSAGE_DEPTHSTENCIL). Levels 0 makes the full chain down to 1 x 1. Render targets, depth-stencil textures and
-  // dynamic textures live in the default pool.
+  // Formats: A8R8G8B8, X8R8G8B8, R5G6B5, A2R10G10B10, R32F (sampled as (r, 1, 1, 1)), and the depth formats D16,
+  // D24X8, D24S8, D32 (with D3DUSAGE_DEPTHSTENCIL). Levels 0 makes the full chain down to 1 x 1. Render targets,
+  // depth-stencil textures and dynamic textures live in the default pool.
   virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                 IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) = 0;
   virtual HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
@@ -137,7 +137,20 @@ struct IDirect3DDevice9 : public IUnknown {
   // The adapter's current display mode: the desktop's size and refresh rate, format D3DFMT_X8R8G8B8. Swap chain 0.
   virtual HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) = 0;
 
-  // Render target 0 is the back buffer (slots 1-3 accept only null here); each Get adds a reference.
+  // A render-target surface of its own: a colour format of CreateTexture's list, or MAKEFOURCC('N', 'U', 'L', 'L')
+  // for a target without colour storage (draws then reach only the depth surface). No multisampling; never
+  // lockable. Default pool.
+  virtual HRESULT CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                     DWORD MultisampleQuality, BOOL Lockable, IDirect3DSurface9** ppSurface,
+                                     HANDLE* pSharedHandle) = 0;
+
+  // Render targets 0-3 (multiple render targets draw every fragment output k into slot k): the back buffer, a level
+  // of a texture made with D3DUSAGE_RENDERTARGET or a surface of CreateRenderTarget; slot 0 is never empty. Setting
+  // slot 0 sets the viewport and the scissor rectangle to the whole surface. The depth-stencil surface is the
+  // automatic one, a level of a texture made with D3DUSAGE_DEPTHSTENCIL, or none. The device holds a reference to
+  // what is bound until it is replaced, the device is Reset (which binds the back buffer and the automatic depth
+  // surface again) or the device goes. Each Get adds a reference; an empty slot answers D3DERR_NOTFOUND.
+  // Each distinct combination of targets is one framebuffer object of the back end, made at its first draw.
   virtual HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) = 0;
   virtual HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) = 0;
   virtual HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) = 0;
@@ -185,8 +198,9 @@ struct IDirect3D9 : public IUnknown {
   // know is reported as 60 Hz.
   virtual UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) = 0;
   virtual HRESULT EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D3DDISPLAYMODE* pMode) = 0;
-  // Depth formats D16, D24X8, D24S8 and D32 are accepted as depth-stencil surfaces; X8R8G8B8, A8R8G8B8,
-  // R5G6B5 and A2R10G10B10 as render targets.
+  // Depth formats D16, D24X8, D24S8 and D32 are accepted as depth-stencil surfaces and textures; X8R8G8B8,
+  // A8R8G8B8, R5G6B5, A2R10G10B10 and R32F as render targets, and MAKEFOURCC('N', 'U', 'L', 'L') as a render-target
+  // surface.
   virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
                                     D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) = 0;
   virtual HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) = 0;
@@ -225,6 +239,9 @@ IDirect3D9* Direct3DCreate9(UINT SDKVersion);
 //   "lose=N"            every Nth Present reports D3DERR_DEVICELOST
 //   "lostpolls=K"       TestCooperativeLevel reports D3DERR_DEVICELOST K times before D3DERR_DEVICENOTRESET
 //   "resetfail=K"       the first K Resets after each loss fail (D3DERR_DEVICELOST)
+//   "rtfail"            creating render-target and depth-stencil textures and surfaces fails
+//                       (D3DERR_OUTOFVIDEOMEMORY)
+//   "nofloatrt"         CheckDeviceFormat refuses R32F and A2R10G10B10 render targets
 // GRINDLOW_D3D9_BACKEND=record selects the recording back end: no OpenGL at all, every device call that would
 // reach the GPU appended to a log (D3D9TestLog), pixels read back as zero. GRINDLOW_D3D9_NOCACHE=1 applies every
 // state at every draw (the state cache off, for debugging).
@@ -238,6 +255,8 @@ struct SD3D9Faults {
   UINT uiLoseEveryNthPresent = 0;
   UINT uiLostPolls = 0;
   UINT uiResetFailures = 0;
+  bool bRenderTargetFails = false;
+  bool bNoFloatTargets = false;
 };
 // Replaces the faults (the environment is not read again until D3D9TestReset).
 void D3D9TestSetFaults(const SD3D9Faults& faults);
@@ -254,6 +273,11 @@ std::vector<std::string> D3D9TestLog(IDirect3DDevice9* pDevice);
 void D3D9TestClearLog(IDirect3DDevice9* pDevice);
 // The back buffer as 0xAARRGGBB words, row 0 the top row (what the next Present would show).
 std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight);
+// Level uiLevel of a colour texture (a render target's too) as 0xAARRGGBB words, row 0 the top row, converted from
+// its format (R32F: red = the value clamped to 0..1, green and blue 0); empty for a depth format or a bad level.
+std::vector<DWORD> D3D9TestReadTexture(IDirect3DTexture9* pTexture, UINT uiLevel, UINT* pWidth, UINT* pHeight);
+// Framebuffer objects the back end holds for render-target combinations (0 for the recording back end).
+UINT D3D9TestFramebufferCount(IDirect3DDevice9* pDevice);
 // The window as presented by the last Present after the first call (the client area, row 0 the top row): the
 // first call starts the capture and answers what was captured so far.
 std::vector<DWORD> D3D9TestReadWindow(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight);

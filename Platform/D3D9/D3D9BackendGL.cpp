@@ -143,6 +143,18 @@ struct SGLTexture {
   SD3D9TextureDesc desc;
 };
 
+// A framebuffer object made for one combination of targets.
+struct SFramebuffer {
+  GLuint id = 0;
+  SD3D9Targets targets;
+  bool holds(UINT uiTexture) const {
+    for (const SD3D9Attachment& colour : targets.colour) {
+      if (colour.eKind == SD3D9Attachment::TEXTURE && colour.uiHandle == uiTexture) return true;
+    }
+    return targets.depth.eKind == SD3D9Attachment::TEXTURE && targets.depth.uiHandle == uiTexture;
+  }
+};
+
 class CD3D9BackendGL final : public CD3D9Backend {
  public:
   explicit CD3D9BackendGL(bool bStateCache) : m_bStateCache(bStateCache) {}
@@ -202,6 +214,10 @@ class CD3D9BackendGL final : public CD3D9Backend {
       m_gl.DeleteRenderbuffers(1, &m_colorRb);
       m_gl.DeleteRenderbuffers(1, &m_depthRb);
       m_gl.DeleteSamplers(static_cast<GLsizei>(gc_uiD3D9_TEXTURE_UNITS), m_aSamplers);
+      for (SFramebuffer& framebuffer : m_framebuffers) {
+        m_gl.DeleteFramebuffers(1, &framebuffer.id);
+      }
+      m_framebuffers.clear();
       for (auto& [handle, buffer] : m_buffers) {
         m_gl.DeleteBuffers(1, &buffer);
       }
@@ -232,6 +248,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
     m_gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(uiWidth),
                              static_cast<GLsizei>(uiHeight));
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    m_boundFramebuffer = m_fbo;
     m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colorRb);
     m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_depthRb);
     if (m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
@@ -293,6 +310,11 @@ class CD3D9BackendGL final : public CD3D9Backend {
     bindForTransfer(texture);
     m_gl.TexParameteri(texture.eTarget, GL_TEXTURE_BASE_LEVEL, 0);
     m_gl.TexParameteri(texture.eTarget, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(desc.uiLevels) - 1);
+    if (desc.eFormat == D3DFMT_R32F) {
+      // Direct3D samples the channels a one-channel format lacks as 1.
+      m_gl.TexParameteri(texture.eTarget, GL_TEXTURE_SWIZZLE_G, GL_ONE);
+      m_gl.TexParameteri(texture.eTarget, GL_TEXTURE_SWIZZLE_B, GL_ONE);
+    }
     const SGLTextureFormat& format = glFormatOf(desc.eFormat);
     for (UINT uiFace = 0; uiFace < (desc.bCube ? 6u : 1u); ++uiFace) {
       for (UINT uiLevel = 0; uiLevel < desc.uiLevels; ++uiLevel) {
@@ -343,6 +365,13 @@ class CD3D9BackendGL final : public CD3D9Backend {
     // Deleting a texture unbinds it from every unit: forget what the units held.
     for (SD3D9TextureBinding& binding : m_appliedTextures) {
       if (binding.uiHandle == uiHandle) binding = SD3D9TextureBinding{~0u, false};
+    }
+    // The framebuffers it was attached to go with it.
+    for (size_t i = m_framebuffers.size(); i-- > 0;) {
+      if (!m_framebuffers[i].holds(uiHandle)) continue;
+      if (m_boundFramebuffer == m_framebuffers[i].id) m_boundFramebuffer = ~0u;
+      m_gl.DeleteFramebuffers(1, &m_framebuffers[i].id);
+      m_framebuffers.erase(m_framebuffers.begin() + static_cast<std::ptrdiff_t>(i));
     }
     check("texture deletion");
   }
@@ -406,6 +435,8 @@ class CD3D9BackendGL final : public CD3D9Backend {
     m_programs.erase(it);
     check("program deletion");
   }
+
+  UINT framebufferCount() override { return static_cast<UINT>(m_framebuffers.size()); }
 
   void clear(const SD3D9State& state, UINT uiDirty, DWORD dwFlags, D3DCOLOR color, float fZ, DWORD dwStencil) override {
     apply(state, uiDirty);
@@ -481,6 +512,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
     check("Present blit");
     SDL_GL_SwapWindow(mp_pWindow);
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    m_boundFramebuffer = m_fbo;
     applyScissor(m_applied);
     check("Present");
   }
@@ -503,6 +535,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
 
   std::vector<DWORD> readBackBuffer(UINT* pWidth, UINT* pHeight) override {
     m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    m_boundFramebuffer = ~0u;
     *pWidth = m_uiWidth;
     *pHeight = m_uiHeight;
     std::vector<DWORD> pixels = readRows(static_cast<int>(m_uiWidth), static_cast<int>(m_uiHeight), false);
@@ -728,9 +761,68 @@ class CD3D9BackendGL final : public CD3D9Backend {
     m_bSamplersApplied = true;
   }
 
+  // The framebuffer object of a combination of targets: the back buffer's own, or one made at the first draw that
+  // writes that combination and kept until a texture of it goes.
+  GLuint framebufferFor(const SD3D9Targets& targets) {
+    if (targets.isBackBuffer()) return m_fbo;
+    for (const SFramebuffer& framebuffer : m_framebuffers) {
+      if (framebuffer.targets == targets) return framebuffer.id;
+    }
+    SFramebuffer framebuffer;
+    framebuffer.targets = targets;
+    m_gl.GenFramebuffers(1, &framebuffer.id);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer.id);
+    GLenum aeDrawBuffers[gc_uiD3D9_RENDER_TARGETS];
+    for (UINT i = 0; i < gc_uiD3D9_RENDER_TARGETS; ++i) {
+      const SD3D9Attachment& colour = targets.colour[i];
+      aeDrawBuffers[i] = colour.eKind == SD3D9Attachment::NONE ? GL_NONE : GL_COLOR_ATTACHMENT0 + i;
+      attach(GL_COLOR_ATTACHMENT0 + i, colour, m_colorRb);
+    }
+    const SD3D9Attachment& depth = targets.depth;
+    GLenum eDepthPoint = GL_DEPTH_STENCIL_ATTACHMENT;
+    if (depth.eKind == SD3D9Attachment::TEXTURE) {
+      const D3DFORMAT eFormat = m_textures.at(depth.uiHandle).desc.eFormat;
+      eDepthPoint = eFormat == D3DFMT_D16 || eFormat == D3DFMT_D32 ? GL_DEPTH_ATTACHMENT : GL_DEPTH_STENCIL_ATTACHMENT;
+    }
+    attach(eDepthPoint, depth, m_depthRb);
+    m_gl.DrawBuffers(static_cast<GLsizei>(gc_uiD3D9_RENDER_TARGETS), aeDrawBuffers);
+    m_gl.ReadBuffer(aeDrawBuffers[0]);
+    const GLenum eStatus = m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (eStatus != GL_FRAMEBUFFER_COMPLETE) {
+      std::fprintf(stderr, "D3D9 stand-in: render-target combination incomplete (0x%04x)\n", eStatus);
+      ++m_uiErrors;
+    }
+    m_boundFramebuffer = framebuffer.id;
+    m_framebuffers.push_back(framebuffer);
+    check("framebuffer creation");
+    return framebuffer.id;
+  }
+
+  void attach(GLenum ePoint, const SD3D9Attachment& attachment, GLuint backBufferStorage) {
+    switch (attachment.eKind) {
+      case SD3D9Attachment::NONE:
+        break;
+      case SD3D9Attachment::BACK_BUFFER:
+        m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, ePoint, GL_RENDERBUFFER, backBufferStorage);
+        break;
+      case SD3D9Attachment::TEXTURE: {
+        auto it = m_textures.find(attachment.uiHandle);
+        if (it != m_textures.end()) {
+          m_gl.FramebufferTexture2D(GL_FRAMEBUFFER, ePoint, GL_TEXTURE_2D, it->second.id,
+                                    static_cast<GLint>(attachment.uiLevel));
+        }
+        break;
+      }
+    }
+  }
+
   void apply(const SD3D9State& state, UINT uiDirty) {
     if (!m_bApplied) uiDirty = D3D9_DIRTY_ALL;
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    const GLuint framebuffer = framebufferFor(state.targets);
+    if (!m_bStateCache || framebuffer != m_boundFramebuffer) {
+      m_gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+      m_boundFramebuffer = framebuffer;
+    }
     auto itProgram = state.uiProgram != 0 ? m_programs.find(state.uiProgram) : m_programs.end();
     SGLProgram& program = itProgram != m_programs.end() ? itProgram->second : m_fixed;
     useProgram(program.id);
@@ -835,6 +927,8 @@ class CD3D9BackendGL final : public CD3D9Backend {
   std::map<GLuint, bool> m_bufferUsage;
   std::map<UINT, SGLTexture> m_textures;
   std::map<UINT, SGLProgram> m_programs;
+  std::vector<SFramebuffer> m_framebuffers;
+  GLuint m_boundFramebuffer = ~0u;
   UINT m_uiNextHandle = 0;
   UINT m_boundStream = ~0u;
   UINT m_boundIndices = ~0u;

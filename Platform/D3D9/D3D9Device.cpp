@@ -61,7 +61,8 @@ ULONG CD3D9ObjectBase::release() {
   return uiLeft;
 }
 
-class CD3D9Surface final : public IDirect3DSurface9, public CD3D9ObjectBase {
+// The device's own back buffer and automatic depth surface.
+class CD3D9Surface final : public IDirect3DSurface9, public CD3D9ObjectBase, public CD3D9SurfaceBase {
  public:
   CD3D9Surface(CD3D9Device* pDevice, D3DFORMAT eFormat, DWORD dwUsage, UINT uiWidth, UINT uiHeight)
       : CD3D9ObjectBase(pDevice, D3DPOOL_DEFAULT, true), m_eFormat(eFormat), m_dwUsage(dwUsage),
@@ -70,10 +71,16 @@ class CD3D9Surface final : public IDirect3DSurface9, public CD3D9ObjectBase {
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
   HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override {
     if (pDesc == nullptr) return D3DERR_INVALIDCALL;
-    *pDesc = D3DSURFACE_DESC{m_eFormat, D3DRTYPE_SURFACE, m_dwUsage, D3DPOOL_DEFAULT, D3DMULTISAMPLE_NONE, 0,
-                             m_uiWidth, m_uiHeight};
+    *pDesc = surfaceDesc();
     return D3D_OK;
   }
+  SD3D9Attachment attachment() const override { return SD3D9Attachment{SD3D9Attachment::BACK_BUFFER, 0, 0}; }
+  D3DSURFACE_DESC surfaceDesc() const override {
+    return D3DSURFACE_DESC{m_eFormat, D3DRTYPE_SURFACE, m_dwUsage, D3DPOOL_DEFAULT, D3DMULTISAMPLE_NONE, 0,
+                           m_uiWidth, m_uiHeight};
+  }
+  CD3D9Device* owner() const override { return mp_pDevice; }
+  bool isDeviceSurface() const override { return true; }
   HRESULT LockRect(D3DLOCKED_RECT*, const RECT*, DWORD) override { return D3DERR_INVALIDCALL; }
   HRESULT UnlockRect() override { return D3DERR_INVALIDCALL; }
   void resize(UINT uiWidth, UINT uiHeight) {
@@ -283,6 +290,9 @@ bool CD3D9Device::start(std::string* pError) {
 CD3D9Device::~CD3D9Device() {
   acquire();
   unbindTextures();
+  for (UINT uiSlot = 0; uiSlot < m_apTargets.size(); ++uiSlot) {
+    holdTarget(uiSlot, nullptr);
+  }
   std::set<CD3D9ObjectBase*> objects;
   {
     std::lock_guard<std::mutex> lock(m_objectsMutex);
@@ -345,6 +355,34 @@ UINT CD3D9Device::liveDefaultPoolResources() {
   return uiCount;
 }
 
+void CD3D9Device::holdTarget(UINT uiSlot, IDirect3DSurface9* pSurface) {
+  IDirect3DSurface9* pOld = m_apTargets[uiSlot];
+  if (pOld == pSurface) return;
+  if (pSurface != nullptr && !D3D9SurfaceOf(pSurface)->isDeviceSurface()) pSurface->AddRef();
+  m_apTargets[uiSlot] = pSurface;
+  const SD3D9Attachment attachment = pSurface != nullptr ? D3D9SurfaceOf(pSurface)->attachment() : SD3D9Attachment{};
+  if (uiSlot < gc_uiD3D9_RENDER_TARGETS) {
+    m_state.targets.colour[uiSlot] = attachment;
+  } else {
+    m_state.targets.depth = attachment;
+    m_state.bDepthBound = pSurface != nullptr;
+    markDirty(D3D9_DIRTY_RENDER_STATE);
+  }
+  markDirty(D3D9_DIRTY_TARGETS);
+  // Released last: the surface may be the last holder of a texture whose framebuffers then go.
+  if (pOld != nullptr && !D3D9SurfaceOf(pOld)->isDeviceSurface()) pOld->Release();
+}
+
+void CD3D9Device::bindDeviceTargets() {
+  holdTarget(0, mp_pBackBuffer);
+  for (UINT uiSlot = 1; uiSlot < gc_uiD3D9_RENDER_TARGETS; ++uiSlot) {
+    holdTarget(uiSlot, nullptr);
+  }
+  holdTarget(gc_uiD3D9_RENDER_TARGETS, mp_pDepthSurface);
+  m_uiTargetWidth = mp_pBackBuffer->width();
+  m_uiTargetHeight = mp_pBackBuffer->height();
+}
+
 void CD3D9Device::setDefaultState() {
   m_state.world = identityMatrix();
   m_state.view = identityMatrix();
@@ -359,7 +397,7 @@ void CD3D9Device::setDefaultState() {
   if (!m_params.EnableAutoDepthStencil) {
     m_state.renderStates[D3DRS_ZENABLE] = D3DZB_FALSE;
   }
-  m_state.bDepthBound = m_params.EnableAutoDepthStencil != FALSE;
+  bindDeviceTargets();
   m_state.uiVertexBuffer = 0;
   m_state.uiStreamOffset = 0;
   m_state.uiStride = 0;
@@ -438,8 +476,10 @@ HRESULT CD3D9Device::Reset(D3DPRESENT_PARAMETERS* pParams) {
   acquire();
   if (pParams == nullptr) return D3DERR_INVALIDCALL;
   if (m_eLoss == ELoss::Lost) return D3DERR_DEVICELOST;
-  // A Reset unbinds every stage: what is still bound afterwards would hold default-pool textures alive.
+  // A Reset unbinds every stage and binds the device's own targets again: what is still bound afterwards would
+  // hold default-pool textures and surfaces alive.
   unbindTextures();
+  bindDeviceTargets();
   if (liveDefaultPoolResources() > 0) {
     // As on Direct3D 9: every default-pool resource (and every reference to the device's own surfaces) must be
     // released before a Reset.
@@ -553,42 +593,58 @@ HRESULT CD3D9Device::CreateQuery(D3DQUERYTYPE eType, IDirect3DQuery9** ppQuery) 
 }
 
 HRESULT CD3D9Device::SetRenderTarget(DWORD dwIndex, IDirect3DSurface9* pSurface) {
-  acquire();
-  if (dwIndex > 3) return D3DERR_INVALIDCALL;
-  if (dwIndex > 0) {
-    // Only the back buffer exists as a render target here; further slots can only be emptied.
-    return pSurface == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+  if (dwIndex >= gc_uiD3D9_RENDER_TARGETS) return D3DERR_INVALIDCALL;
+  CD3D9SurfaceBase* pBase = D3D9SurfaceOf(pSurface);
+  if (pSurface == nullptr) {
+    if (dwIndex == 0) return D3DERR_INVALIDCALL;
+  } else if (pBase == nullptr || pBase->owner() != this ||
+             (pBase->surfaceDesc().Usage & D3DUSAGE_RENDERTARGET) == 0) {
+    return D3DERR_INVALIDCALL;
   }
-  if (pSurface != static_cast<IDirect3DSurface9*>(mp_pBackBuffer)) return D3DERR_INVALIDCALL;
-  m_state.viewport = D3DVIEWPORT9{0, 0, mp_pBackBuffer->width(), mp_pBackBuffer->height(), 0.0f, 1.0f};
-  markDirty(D3D9_DIRTY_VIEWPORT);
+  acquire();
+  holdTarget(dwIndex, pSurface);
+  if (dwIndex == 0) {
+    const D3DSURFACE_DESC desc = pBase->surfaceDesc();
+    m_uiTargetWidth = desc.Width;
+    m_uiTargetHeight = desc.Height;
+    m_state.viewport = D3DVIEWPORT9{0, 0, desc.Width, desc.Height, 0.0f, 1.0f};
+    m_state.scissor = RECT{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
+    markDirty(D3D9_DIRTY_VIEWPORT | D3D9_DIRTY_SCISSOR);
+  }
   return D3D_OK;
 }
 
 HRESULT CD3D9Device::GetRenderTarget(DWORD dwIndex, IDirect3DSurface9** ppSurface) {
-  if (ppSurface == nullptr) return D3DERR_INVALIDCALL;
+  if (ppSurface == nullptr || dwIndex >= gc_uiD3D9_RENDER_TARGETS) return D3DERR_INVALIDCALL;
   *ppSurface = nullptr;
   if (D3D9CurrentFaults().bNoRenderTarget) return D3DERR_NOTAVAILABLE;
-  if (dwIndex != 0) return D3DERR_NOTFOUND;
-  mp_pBackBuffer->addRef();
-  *ppSurface = mp_pBackBuffer;
+  acquire();
+  if (m_apTargets[dwIndex] == nullptr) return D3DERR_NOTFOUND;
+  m_apTargets[dwIndex]->AddRef();
+  *ppSurface = m_apTargets[dwIndex];
   return D3D_OK;
 }
 
 HRESULT CD3D9Device::SetDepthStencilSurface(IDirect3DSurface9* pSurface) {
+  CD3D9SurfaceBase* pBase = D3D9SurfaceOf(pSurface);
+  if (pSurface != nullptr && (pBase == nullptr || pBase->owner() != this ||
+                              (pBase->surfaceDesc().Usage & D3DUSAGE_DEPTHSTENCIL) == 0)) {
+    return D3DERR_INVALIDCALL;
+  }
   acquire();
-  if (pSurface != nullptr && pSurface != static_cast<IDirect3DSurface9*>(mp_pDepthSurface)) return D3DERR_INVALIDCALL;
-  m_state.bDepthBound = pSurface != nullptr;
-  markDirty(D3D9_DIRTY_RENDER_STATE);
+  holdTarget(gc_uiD3D9_RENDER_TARGETS, pSurface);
   return D3D_OK;
 }
 
 HRESULT CD3D9Device::GetDepthStencilSurface(IDirect3DSurface9** ppSurface) {
   if (ppSurface == nullptr) return D3DERR_INVALIDCALL;
   *ppSurface = nullptr;
-  if (D3D9CurrentFaults().bNoDepthSurface || mp_pDepthSurface == nullptr) return D3DERR_NOTFOUND;
-  mp_pDepthSurface->addRef();
-  *ppSurface = mp_pDepthSurface;
+  if (D3D9CurrentFaults().bNoDepthSurface) return D3DERR_NOTFOUND;
+  acquire();
+  IDirect3DSurface9* pDepth = m_apTargets[gc_uiD3D9_RENDER_TARGETS];
+  if (pDepth == nullptr) return D3DERR_NOTFOUND;
+  pDepth->AddRef();
+  *ppSurface = pDepth;
   return D3D_OK;
 }
 
@@ -680,8 +736,8 @@ HRESULT CD3D9Device::GetTransform(D3DTRANSFORMSTATETYPE eState, D3DMATRIX* pMatr
 HRESULT CD3D9Device::SetViewport(const D3DVIEWPORT9* pViewport) {
   if (pViewport == nullptr) return D3DERR_INVALIDCALL;
   acquire();
-  const UINT uiW = mp_pBackBuffer->width();
-  const UINT uiH = mp_pBackBuffer->height();
+  const UINT uiW = m_uiTargetWidth;
+  const UINT uiH = m_uiTargetHeight;
   if (pViewport->X >= uiW || pViewport->Y >= uiH || pViewport->Width == 0 || pViewport->Height == 0 ||
       pViewport->Width > uiW - pViewport->X || pViewport->Height > uiH - pViewport->Y) {
     return D3DERR_INVALIDCALL;

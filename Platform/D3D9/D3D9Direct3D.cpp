@@ -43,6 +43,8 @@ void readConfigLocked() {
       else if (item.rfind("lose=", 0) == 0) g_faults.uiLoseEveryNthPresent = numberAfter(item, "lose=");
       else if (item.rfind("lostpolls=", 0) == 0) g_faults.uiLostPolls = numberAfter(item, "lostpolls=");
       else if (item.rfind("resetfail=", 0) == 0) g_faults.uiResetFailures = numberAfter(item, "resetfail=");
+      else if (item == "rtfail") g_faults.bRenderTargetFails = true;
+      else if (item == "nofloatrt") g_faults.bNoFloatTargets = true;
       else if (!item.empty()) std::fprintf(stderr, "D3D9 stand-in: unknown fault \"%s\" ignored\n", item.c_str());
     }
   }
@@ -132,13 +134,15 @@ class CD3D9BackendRecording final : public CD3D9Backend {
     m_programs.erase(uiProgram);
     record("deleteProgram " + std::to_string(uiProgram));
   }
-  void clear(const SD3D9State&, UINT, DWORD dwFlags, D3DCOLOR color, float fZ, DWORD) override {
+  void clear(const SD3D9State& state, UINT, DWORD dwFlags, D3DCOLOR color, float fZ, DWORD) override {
+    recordTargets(state);
     char szText[96];
     std::snprintf(szText, sizeof(szText), "clear %u %08X %.3f", dwFlags, color, fZ);
     record(szText);
   }
   void draw(const SD3D9State& state, UINT, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount, bool bIndexed,
             INT) override {
+    recordTargets(state);
     // What reaches the GPU lazily: a program or a texture binding that differs from the last draw's.
     if (state.uiProgram != m_uiLastProgram) {
       record("useProgram " + std::to_string(state.uiProgram));
@@ -163,6 +167,7 @@ class CD3D9BackendRecording final : public CD3D9Backend {
     return std::vector<DWORD>(static_cast<size_t>(m_uiWidth) * m_uiHeight, 0);
   }
   std::vector<DWORD> capturedWindow(UINT* pWidth, UINT* pHeight) override { return readBackBuffer(pWidth, pHeight); }
+  UINT framebufferCount() override { return 0; }
   UINT errorCount() override { return 0; }
   std::vector<std::string> log() override {
     std::lock_guard<std::mutex> lock(m_logMutex);
@@ -178,6 +183,25 @@ class CD3D9BackendRecording final : public CD3D9Backend {
     std::lock_guard<std::mutex> lock(m_logMutex);
     m_log.push_back(text);
   }
+  static std::string attachmentText(const SD3D9Attachment& attachment) {
+    switch (attachment.eKind) {
+      case SD3D9Attachment::NONE:
+        return "-";
+      case SD3D9Attachment::BACK_BUFFER:
+        return "back";
+      case SD3D9Attachment::TEXTURE:
+        return std::to_string(attachment.uiHandle) + "." + std::to_string(attachment.uiLevel);
+    }
+    return "?";
+  }
+  // The targets a draw or clear writes, when they differ from the last ones (the back buffer at first).
+  void recordTargets(const SD3D9State& state) {
+    if (state.targets == m_lastTargets) return;
+    m_lastTargets = state.targets;
+    std::string text = "targets";
+    for (const SD3D9Attachment& colour : state.targets.colour) text += " " + attachmentText(colour);
+    record(text + " depth " + attachmentText(state.targets.depth));
+  }
   struct STexture {
     SD3D9TextureDesc desc;
     std::vector<std::vector<BYTE>> levels;  // face by face, level by level
@@ -192,6 +216,8 @@ class CD3D9BackendRecording final : public CD3D9Backend {
   std::map<UINT, std::map<std::string, INT>> m_programs;
   UINT m_uiLastProgram = 0;
   std::array<SD3D9TextureBinding, gc_uiD3D9_TEXTURE_UNITS> m_lastTextures{};
+  SD3D9Targets m_lastTargets{{SD3D9Attachment{SD3D9Attachment::BACK_BUFFER, 0, 0}},
+                             SD3D9Attachment{SD3D9Attachment::BACK_BUFFER, 0, 0}};
   UINT m_uiWidth = 0;
   UINT m_uiHeight = 0;
   UINT m_uiNextHandle = 0;
@@ -203,9 +229,10 @@ bool isDepthFormat(D3DFORMAT eFormat) {
   return eFormat == D3DFMT_D16 || eFormat == D3DFMT_D24X8 || eFormat == D3DFMT_D24S8 || eFormat == D3DFMT_D32;
 }
 
-bool isRenderTargetFormat(D3DFORMAT eFormat) {
-  return eFormat == D3DFMT_X8R8G8B8 || eFormat == D3DFMT_A8R8G8B8 || eFormat == D3DFMT_R5G6B5 ||
-         eFormat == D3DFMT_A2R10G10B10 || eFormat == D3DFMT_R32F;
+bool isRenderTargetFormat(D3DFORMAT eFormat, D3DRESOURCETYPE eType) {
+  if (eFormat == D3DFMT_A2R10G10B10 || eFormat == D3DFMT_R32F) return !D3D9CurrentFaults().bNoFloatTargets;
+  if (eFormat == static_cast<D3DFORMAT>(MAKEFOURCC('N', 'U', 'L', 'L'))) return eType == D3DRTYPE_SURFACE;
+  return eFormat == D3DFMT_X8R8G8B8 || eFormat == D3DFMT_A8R8G8B8 || eFormat == D3DFMT_R5G6B5;
 }
 
 class CDirect3D9 final : public IDirect3D9 {
@@ -235,13 +262,14 @@ class CDirect3D9 final : public IDirect3D9 {
     return D3D_OK;
   }
 
-  HRESULT CheckDeviceFormat(UINT uiAdapter, D3DDEVTYPE, D3DFORMAT, DWORD dwUsage, D3DRESOURCETYPE,
+  HRESULT CheckDeviceFormat(UINT uiAdapter, D3DDEVTYPE, D3DFORMAT, DWORD dwUsage, D3DRESOURCETYPE eType,
                             D3DFORMAT eCheck) override {
     if (uiAdapter != D3DADAPTER_DEFAULT) return D3DERR_INVALIDCALL;
     if (dwUsage & D3DUSAGE_DEPTHSTENCIL) {
       return isDepthFormat(eCheck) && !D3D9CurrentFaults().bNoDepth ? D3D_OK : D3DERR_NOTAVAILABLE;
     }
-    return isRenderTargetFormat(eCheck) || (dwUsage & D3DUSAGE_RENDERTARGET) == 0 ? D3D_OK : D3DERR_NOTAVAILABLE;
+    return isRenderTargetFormat(eCheck, eType) || (dwUsage & D3DUSAGE_RENDERTARGET) == 0 ? D3D_OK
+                                                                                          : D3DERR_NOTAVAILABLE;
   }
 
   HRESULT GetDeviceCaps(UINT uiAdapter, D3DDEVTYPE, D3DCAPS9* pCaps) override {
@@ -409,3 +437,8 @@ UINT D3D9TestGLErrorCount(IDirect3DDevice9* pDevice) {
 UINT D3D9TestLiveDefaultPoolResources(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->liveDefaultPoolResources(); }
 
 UINT D3D9TestPresentCount(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->presentCount(); }
+
+UINT D3D9TestFramebufferCount(IDirect3DDevice9* pDevice) {
+  deviceOf(pDevice)->acquire();
+  return deviceOf(pDevice)->backend()->framebufferCount();
+}

@@ -68,6 +68,8 @@
   X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer)                                 \
   X(PFNGLDELETEFRAMEBUFFERSPROC, DeleteFramebuffers)                           \
   X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, FramebufferRenderbuffer)                 \
+  X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D)                       \
+  X(PFNGLDRAWBUFFERSPROC, DrawBuffers)                                         \
   X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, CheckFramebufferStatus)                   \
   X(PFNGLGENRENDERBUFFERSPROC, GenRenderbuffers)                               \
   X(PFNGLBINDRENDERBUFFERPROC, BindRenderbuffer)                               \

@@ -100,6 +100,32 @@ struct SD3D9TextureBinding {
   bool operator==(const SD3D9TextureBinding&) const = default;
 };
 
+// What one render-target slot or the depth slot holds: nothing, the back buffer's own colour or depth storage, or a
+// level of a texture (render-target surfaces of their own are one-level textures of the back end).
+struct SD3D9Attachment {
+  enum EKind : UINT { NONE, BACK_BUFFER, TEXTURE };
+  EKind eKind = NONE;
+  UINT uiHandle = 0;  // the texture's back-end handle
+  UINT uiLevel = 0;
+  bool operator==(const SD3D9Attachment&) const = default;
+};
+
+inline constexpr UINT gc_uiD3D9_RENDER_TARGETS = 4;
+
+// The targets draws and clears write: colour slots 0-3 and the depth slot. One framebuffer object per distinct
+// combination.
+struct SD3D9Targets {
+  std::array<SD3D9Attachment, gc_uiD3D9_RENDER_TARGETS> colour{};
+  SD3D9Attachment depth;
+  bool operator==(const SD3D9Targets&) const = default;
+  // The back buffer with its own depth storage (or none): the back end's own framebuffer.
+  bool isBackBuffer() const {
+    return colour[0].eKind == SD3D9Attachment::BACK_BUFFER && colour[1].eKind == SD3D9Attachment::NONE &&
+           colour[2].eKind == SD3D9Attachment::NONE && colour[3].eKind == SD3D9Attachment::NONE &&
+           depth.eKind != SD3D9Attachment::TEXTURE;
+  }
+};
+
 // Everything a draw depends on. The device writes it and marks what changed; the back end applies the changed
 // groups at the next draw or clear.
 enum : UINT {
@@ -112,7 +138,8 @@ enum : UINT {
   D3D9_DIRTY_TEXTURES = 1u << 6,
   D3D9_DIRTY_SAMPLERS = 1u << 7,
   D3D9_DIRTY_PROGRAM = 1u << 8,
-  D3D9_DIRTY_ALL = 0x1FFu,
+  D3D9_DIRTY_TARGETS = 1u << 9,
+  D3D9_DIRTY_ALL = 0x3FFu,
 };
 
 struct SD3D9State {
@@ -134,6 +161,7 @@ struct SD3D9State {
   std::array<SD3D9TextureBinding, gc_uiD3D9_TEXTURE_UNITS> textures{};
   std::array<std::array<DWORD, gc_uiD3D9_SAMPLER_STATE_SLOTS>, gc_uiD3D9_TEXTURE_UNITS> samplerStates{};
   UINT uiProgram = 0;  // back-end handle of an effect pass's program; 0 for the fixed-function subset
+  SD3D9Targets targets;
 };
 
 struct SD3D9TextureDesc {
@@ -188,6 +216,8 @@ class CD3D9Backend {
   virtual bool fencePassed(std::uintptr_t uiFence, bool bFlush) = 0;
   virtual void deleteFence(std::uintptr_t uiFence) = 0;
   virtual std::vector<DWORD> readBackBuffer(UINT* pWidth, UINT* pHeight) = 0;
+  // Framebuffer objects held for render-target combinations other than the back buffer's.
+  virtual UINT framebufferCount() = 0;
   virtual std::vector<DWORD> capturedWindow(UINT* pWidth, UINT* pHeight) = 0;
   virtual UINT errorCount() = 0;
   virtual std::vector<std::string> log() = 0;
@@ -203,6 +233,20 @@ bool D3D9RecordingBackendChosen();
 bool D3D9StateCacheOff();
 
 class CD3D9Device;
+
+// What every surface tells the device when it is bound as a render target or as the depth surface.
+class CD3D9SurfaceBase {
+ public:
+  virtual ~CD3D9SurfaceBase() = default;
+  virtual SD3D9Attachment attachment() const = 0;
+  virtual D3DSURFACE_DESC surfaceDesc() const = 0;
+  virtual CD3D9Device* owner() const = 0;
+  // The device's own back buffer and automatic depth surface: bound without a reference of the device's.
+  virtual bool isDeviceSurface() const { return false; }
+};
+
+// The surface behind an interface pointer, or null for none or another object.
+CD3D9SurfaceBase* D3D9SurfaceOf(IDirect3DSurface9* pSurface);
 
 // Every object the device hands out: reference counted (from any thread), registered with its device until
 // destroyed.
@@ -271,6 +315,9 @@ class CD3D9Device final : public IDirect3DDevice9 {
   HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
                                   IDirect3DVertexDeclaration9** ppDecl) override;
   HRESULT CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuery) override;
+  HRESULT CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                             DWORD MultisampleQuality, BOOL Lockable, IDirect3DSurface9** ppSurface,
+                             HANDLE* pSharedHandle) override;
   HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) override;
   HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) override;
   HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) override;
@@ -338,6 +385,10 @@ class CD3D9Device final : public IDirect3DDevice9 {
   UINT takeDirty();
   void paceToRefresh();
   void unbindTextures();
+  // Binds the back buffer and the automatic depth surface again, giving back every reference to other surfaces.
+  void bindDeviceTargets();
+  // Puts a surface into a render-target slot (0-3) or, with slot gc_uiD3D9_RENDER_TARGETS, the depth slot.
+  void holdTarget(UINT uiSlot, IDirect3DSurface9* pSurface);
   // Carries out the queued copies into the textures bound to the stages (the context held).
   void applyPendingCopies();
 
@@ -356,6 +407,10 @@ class CD3D9Device final : public IDirect3DDevice9 {
   std::atomic<UINT> m_uiPendingCopies{0};
   class CD3D9Surface* mp_pBackBuffer = nullptr;
   class CD3D9Surface* mp_pDepthSurface = nullptr;
+  // Bound render targets 0-3, then the depth surface (a reference held unless it is one of the device's own).
+  std::array<IDirect3DSurface9*, gc_uiD3D9_RENDER_TARGETS + 1> m_apTargets{};
+  UINT m_uiTargetWidth = 0;  // size of render target 0
+  UINT m_uiTargetHeight = 0;
   ELoss m_eLoss = ELoss::Ok;
   bool m_bLoseRequested = false;
   UINT m_uiLostPollsLeft = 0;

@@ -1,5 +1,6 @@
 // Textures, cube textures and the surfaces of texture levels; the device's texture stages and sampler states.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "Platform/D3D9/D3D9Internal.h"
@@ -35,7 +36,7 @@ HRESULT checkTextureRequest(UINT uiWidth, UINT uiHeight, UINT* puiLevels, DWORD 
 class CD3D9Texture;
 
 // A level of a 2D texture seen as a surface; it keeps its texture alive.
-class CD3D9TextureSurface final : public IDirect3DSurface9, public CD3D9ObjectBase {
+class CD3D9TextureSurface final : public IDirect3DSurface9, public CD3D9ObjectBase, public CD3D9SurfaceBase {
  public:
   CD3D9TextureSurface(CD3D9Device* pDevice, D3DPOOL ePool, IDirect3DTexture9* pTexture, UINT uiLevel)
       : CD3D9ObjectBase(pDevice, ePool, false), mp_pTexture(pTexture), m_uiLevel(uiLevel) {
@@ -52,11 +53,93 @@ class CD3D9TextureSurface final : public IDirect3DSurface9, public CD3D9ObjectBa
     return mp_pTexture->LockRect(m_uiLevel, pLockedRect, pRect, dwFlags);
   }
   HRESULT UnlockRect() override { return mp_pTexture->UnlockRect(m_uiLevel); }
+  SD3D9Attachment attachment() const override {
+    return SD3D9Attachment{SD3D9Attachment::TEXTURE, D3D9TextureOf(mp_pTexture)->handle(), m_uiLevel};
+  }
+  D3DSURFACE_DESC surfaceDesc() const override {
+    D3DSURFACE_DESC desc{};
+    mp_pTexture->GetLevelDesc(m_uiLevel, &desc);
+    return desc;
+  }
+  CD3D9Device* owner() const override { return mp_pDevice; }
 
  private:
   IDirect3DTexture9* mp_pTexture;
   UINT m_uiLevel;
 };
+
+// A render-target surface of its own (CreateRenderTarget): one level of colour storage that nothing samples, or,
+// for the format "NULL", no storage at all.
+class CD3D9RenderTargetSurface final : public IDirect3DSurface9, public CD3D9ObjectBase, public CD3D9SurfaceBase {
+ public:
+  CD3D9RenderTargetSurface(CD3D9Device* pDevice, D3DFORMAT eFormat, UINT uiWidth, UINT uiHeight)
+      : CD3D9ObjectBase(pDevice, D3DPOOL_DEFAULT, false), m_eFormat(eFormat), m_uiWidth(uiWidth),
+        m_uiHeight(uiHeight) {
+    if (D3D9FindTextureFormat(eFormat) != nullptr) {
+      m_uiHandle = pDevice->backend()->createTexture(SD3D9TextureDesc{uiWidth, uiHeight, 1, eFormat, false});
+    }
+  }
+  D3D9_OBJECT_COMMON(IDirect3DSurface9)
+  D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
+  HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override {
+    if (pDesc == nullptr) return D3DERR_INVALIDCALL;
+    *pDesc = surfaceDesc();
+    return D3D_OK;
+  }
+  HRESULT LockRect(D3DLOCKED_RECT*, const RECT*, DWORD) override { return D3DERR_INVALIDCALL; }
+  HRESULT UnlockRect() override { return D3DERR_INVALIDCALL; }
+  void freeBackend() override {
+    if (m_uiHandle != 0) mp_pDevice->backend()->deleteTexture(m_uiHandle);
+  }
+  SD3D9Attachment attachment() const override {
+    return m_uiHandle != 0 ? SD3D9Attachment{SD3D9Attachment::TEXTURE, m_uiHandle, 0} : SD3D9Attachment{};
+  }
+  D3DSURFACE_DESC surfaceDesc() const override {
+    return D3DSURFACE_DESC{m_eFormat, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, D3DMULTISAMPLE_NONE,
+                           0, m_uiWidth, m_uiHeight};
+  }
+  CD3D9Device* owner() const override { return mp_pDevice; }
+
+ private:
+  D3DFORMAT m_eFormat;
+  UINT m_uiWidth;
+  UINT m_uiHeight;
+  UINT m_uiHandle = 0;
+};
+
+// One texel of a level in the format's layout as 0xAARRGGBB.
+DWORD texelAsARGB(D3DFORMAT eFormat, const BYTE* p) {
+  uint32_t uiWord = 0;
+  switch (eFormat) {
+    case D3DFMT_A8R8G8B8:
+      std::memcpy(&uiWord, p, 4);
+      return uiWord;
+    case D3DFMT_X8R8G8B8:
+      std::memcpy(&uiWord, p, 4);
+      return uiWord | 0xFF000000u;
+    case D3DFMT_R5G6B5: {
+      uint16_t uiHalf = 0;
+      std::memcpy(&uiHalf, p, 2);
+      const DWORD r = (uiHalf >> 11) & 0x1F;
+      const DWORD g = (uiHalf >> 5) & 0x3F;
+      const DWORD b = uiHalf & 0x1F;
+      return 0xFF000000u | (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+    }
+    case D3DFMT_A2R10G10B10: {
+      std::memcpy(&uiWord, p, 4);
+      const DWORD a = (uiWord >> 30) * 85;
+      return (a << 24) | (((uiWord >> 22) & 0xFF) << 16) | (((uiWord >> 12) & 0xFF) << 8) | ((uiWord >> 2) & 0xFF);
+    }
+    case D3DFMT_R32F: {
+      float fValue = 0.0f;
+      std::memcpy(&fValue, p, 4);
+      const float fClamped = fValue < 0.0f ? 0.0f : (fValue > 1.0f ? 1.0f : fValue);
+      return 0xFF000000u | (static_cast<DWORD>(fClamped * 255.0f + 0.5f) << 16);
+    }
+    default:
+      return 0;
+  }
+}
 
 class CD3D9Texture final : public IDirect3DTexture9, public CD3D9TextureBase {
  public:
@@ -142,6 +225,29 @@ UINT D3D9FullMipChain(UINT uiWidth, UINT uiHeight) {
 
 CD3D9TextureBase* D3D9TextureOf(IDirect3DBaseTexture9* pTexture) {
   return pTexture != nullptr ? dynamic_cast<CD3D9TextureBase*>(pTexture) : nullptr;
+}
+
+CD3D9SurfaceBase* D3D9SurfaceOf(IDirect3DSurface9* pSurface) {
+  return pSurface != nullptr ? dynamic_cast<CD3D9SurfaceBase*>(pSurface) : nullptr;
+}
+
+std::vector<DWORD> D3D9TestReadTexture(IDirect3DTexture9* pTexture, UINT uiLevel, UINT* pWidth, UINT* pHeight) {
+  CD3D9TextureBase* pBase = D3D9TextureOf(pTexture);
+  *pWidth = 0;
+  *pHeight = 0;
+  if (pBase == nullptr || uiLevel >= pBase->desc().uiLevels) return {};
+  const D3DFORMAT eFormat = pBase->desc().eFormat;
+  const SD3D9TextureFormat* pFormat = D3D9FindTextureFormat(eFormat);
+  if (pFormat->bDepth) return {};
+  std::vector<BYTE> bits(pBase->levelBytes(uiLevel));
+  if (!pBase->read(0, uiLevel, bits.data())) return {};
+  *pWidth = pBase->levelWidth(uiLevel);
+  *pHeight = pBase->levelHeight(uiLevel);
+  std::vector<DWORD> texels(static_cast<size_t>(*pWidth) * *pHeight);
+  for (size_t i = 0; i < texels.size(); ++i) {
+    texels[i] = texelAsARGB(eFormat, bits.data() + i * pFormat->uiBytesPerTexel);
+  }
+  return texels;
 }
 
 CD3D9TextureBase::CD3D9TextureBase(CD3D9Device* pDevice, D3DPOOL ePool, const SD3D9TextureDesc& desc, DWORD dwUsage)
@@ -260,8 +366,27 @@ HRESULT CD3D9Device::CreateTexture(UINT uiWidth, UINT uiHeight, UINT uiLevels, D
   *ppTexture = nullptr;
   const HRESULT hr = checkTextureRequest(uiWidth, uiHeight, &uiLevels, dwUsage, eFormat, ePool);
   if (FAILED(hr)) return hr;
+  if ((dwUsage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0 && D3D9CurrentFaults().bRenderTargetFails) {
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
   acquire();
   *ppTexture = new CD3D9Texture(this, ePool, SD3D9TextureDesc{uiWidth, uiHeight, uiLevels, eFormat, false}, dwUsage);
+  return D3D_OK;
+}
+
+HRESULT CD3D9Device::CreateRenderTarget(UINT uiWidth, UINT uiHeight, D3DFORMAT eFormat, D3DMULTISAMPLE_TYPE eMultiSample,
+                                        DWORD, BOOL bLockable, IDirect3DSurface9** ppSurface, HANDLE*) {
+  if (ppSurface == nullptr) return D3DERR_INVALIDCALL;
+  *ppSurface = nullptr;
+  const bool bNull = eFormat == static_cast<D3DFORMAT>(MAKEFOURCC('N', 'U', 'L', 'L'));
+  const SD3D9TextureFormat* pFormat = D3D9FindTextureFormat(eFormat);
+  if ((!bNull && (pFormat == nullptr || pFormat->bDepth)) || uiWidth == 0 || uiHeight == 0 || uiWidth > 8192 ||
+      uiHeight > 8192 || eMultiSample != D3DMULTISAMPLE_NONE || bLockable) {
+    return D3DERR_INVALIDCALL;
+  }
+  if (D3D9CurrentFaults().bRenderTargetFails) return D3DERR_OUTOFVIDEOMEMORY;
+  acquire();
+  *ppSurface = new CD3D9RenderTargetSurface(this, eFormat, uiWidth, uiHeight);
   return D3D_OK;
 }
 

@@ -63,6 +63,12 @@ enum D3DFORMAT : DWORD {
   D3DFMT_FORCE_DWORD = 0x7fffffff
 };
 
+// A four-character code as a format (the bytes in memory order).
+#define MAKEFOURCC(c0, c1, c2, c3)                                                               \
+  (static_cast<DWORD>(static_cast<BYTE>(c0)) | (static_cast<DWORD>(static_cast<BYTE>(c1)) << 8) | \
+   (static_cast<DWORD>(static_cast<BYTE>(c2)) << 16) | (static_cast<DWORD>(static_cast<BYTE>(c3)) << 24))
+static_assert(MAKEFOURCC('N', 'U', 'L', 'L') == 0x4C4C554Eu);
+
 enum D3DDEVTYPE : DWORD { D3DDEVTYPE_HAL = 1, D3DDEVTYPE_REF = 2, D3DDEVTYPE_SW = 3 };
 enum D3DRESOURCETYPE : DWORD {
   D3DRTYPE_SURFACE = 1,

@@ -18,7 +18,8 @@
 // - Begin reports the pass count and, unless D3DXFX_DONOTSAVESTATE, saves the device state the passes change;
 //   End restores it. BeginPass sets the pass's render states, sampler states and programs and commits every value.
 // - While an effect is in the device's default pool (from creation until OnLostDevice, and again after
-//   OnResetDevice) a Reset of the device fails, as it does on Direct3D 9.
+//   OnResetDevice) a Reset of the device fails, as it does on Direct3D 9. OnLostDevice also gives back the
+//   default-pool textures (render targets) its parameters hold.
 // In the GLSL code, parameters are uniforms of the same names (float -> float, float2..4 -> vec2..4, float4x4 ->
 // mat4, texture -> sampler2D, textureCUBE -> samplerCube, arrays as arrays); vertex inputs are in_Position (vec4),
 // in_Color (vec4, the D3DCOLOR as 0..1), in_Normal (vec3) and in_TexCoord0 (vec2); the fragment output is

@@ -325,8 +325,18 @@ class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {
   }
 
   HRESULT OnLostDevice() override {
-    // Nothing of an effect dies with the device here; leaving the default pool is what lets a Reset go through.
+    // Leaving the default pool is what lets a Reset go through; so does giving back the default-pool textures
+    // (render targets) the parameters hold, which the caller releases before the Reset. They are set again before
+    // the next pass that samples them.
     setPool(D3DPOOL_MANAGED);
+    for (SParameter& record : m_parameters) {
+      CD3D9TextureBase* pBase = D3D9TextureOf(record.pTexture);
+      if (pBase != nullptr && pBase->pool() == D3DPOOL_DEFAULT) {
+        record.pTexture->Release();
+        record.pTexture = nullptr;
+        ++record.uiVersion;
+      }
+    }
     return D3D_OK;
   }
 

@@ -136,7 +136,7 @@ class GameWindow : public ::testing::Test {
   pid_t m_pid = 0;
 };
 
-// The window shows the game's frames (cleared to black, the same in every pixel) and Ctrl-C ends the game with 0.
+// The window shows the game's frames (the sample scene through the frame composition) and Ctrl-C ends the game with 0.
 TEST_F(GameWindow, ShowsFramesAndEndsOnCtrlC) {
   startGame();
   const Window window = waitForWindow();
@@ -160,21 +160,52 @@ TEST_F(GameWindow, ShowsFramesAndEndsOnCtrlC) {
   const int iHeight = std::min(iY + attributes.height, iScreenH) - iTop;
   ASSERT_GT(iWidth, 100);
   ASSERT_GT(iHeight, 100);
-  // Frames keep coming: look twice, a little apart.
-  for (int iLook = 0; iLook < 2; ++iLook) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Once the second start-up stage has made its effects and loaded its atlases, every frame is the pre-load mode's
+  // sample scene through the frame composition. The scene is black but for its sprites: the crates (red above green
+  // above blue) stand in the lower half, the ground band (green above red and blue) under them. Frames keep coming:
+  // a second look a little later sees the same still scene.
+  struct SLook {
+    std::vector<unsigned long> pixels;
+    int iLit = 0;
+    int iGround = 0;
+    int iCrate = 0;
+  };
+  const auto look = [&]() {
+    SLook result;
     XImage* pImage = XGetImage(m_pDisplay, root, iLeft, iTop, static_cast<unsigned>(iWidth),
                                static_cast<unsigned>(iHeight), AllPlanes, ZPixmap);
-    ASSERT_NE(pImage, nullptr);
-    int iOther = 0;
+    if (pImage == nullptr) return result;
     for (int y = 0; y < iHeight; y += 7) {
       for (int x = 0; x < iWidth; x += 7) {
-        if ((XGetPixel(pImage, x, y) & 0xFFFFFFu) != 0) ++iOther;
+        const unsigned long uiPixel = XGetPixel(pImage, x, y) & 0xFFFFFFu;
+        result.pixels.push_back(uiPixel);
+        const int r = static_cast<int>((uiPixel >> 16) & 0xFF);
+        const int g = static_cast<int>((uiPixel >> 8) & 0xFF);
+        const int b = static_cast<int>(uiPixel & 0xFF);
+        result.iLit += uiPixel != 0 ? 1 : 0;
+        if (y > iHeight / 2) {
+          result.iGround += g > r + 8 && g > b + 8 ? 1 : 0;
+          result.iCrate += r > g + 16 && g > b ? 1 : 0;
+        }
       }
     }
     XDestroyImage(pImage);
-    EXPECT_EQ(iOther, 0) << "every pixel is the game's clear colour (black)";
+    return result;
+  };
+  SLook first;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (std::chrono::steady_clock::now() < deadline) {
+    first = look();
+    if (first.iLit > 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  const int iSamples = static_cast<int>(first.pixels.size());
+  EXPECT_GT(first.iLit, iSamples / 50) << "the scene's sprites are drawn";
+  EXPECT_LT(first.iLit, iSamples / 2) << "on the black of the scene";
+  EXPECT_GT(first.iGround, 0) << "the ground band";
+  EXPECT_GT(first.iCrate, 0) << "the crates";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(look().pixels, first.pixels) << "the same still scene in the second look";
   ASSERT_EQ(kill(m_pid, SIGINT), 0);
   EXPECT_EQ(waitForExit(), 0);
 }

@@ -39,13 +39,16 @@ struct SDrawnFrame {
   std::vector<DWORD> pixels;
 };
 
-// The game's hooks, with every frame drawn while a movie shows read back after its Present.
+// The game's hooks, with every frame drawn while a movie shows read back after its Present. Frames without a movie
+// are let go: the fixture has no scene render targets for the game's own picture.
 class CRecordingGameHooks : public ClGAMEGraphicsHooks {
  public:
   void renderFrame() override {
-    const bool bVideo = ClFullScreenFMVPlayer_Win32::isVideoShowing();
+    if (!ClFullScreenFMVPlayer_Win32::isVideoShowing()) {
+      discardFrame();
+      return;
+    }
     ClGAMEGraphicsHooks::renderFrame();
-    if (!bVideo) return;
     SDrawnFrame frame{steadyNow(), {}};
     UINT uiW = 0;
     UINT uiH = 0;

@@ -1,0 +1,355 @@
+// Sprites through the engine against plain alternatives. Headless (SDL offscreen, Mesa llvmpipe).
+//   TexturedQuads: 10,000 textured quads of one atlas page (four images at their own sizes, 8 x 8 to 64 x 8 texels)
+//     on a 640 x 480 window, as eight frames of 1,250
+//     (one frame of dynamic geometry holds at most 9,999 elements and a sprite buffer 1,999 quads): the game thread
+//     queues quad sprites, the render worker turns them into dynamic geometry, builds the batch and draws it, and
+//     presents; against SDL2's own renderer (OpenGL, batching on) copying the same rectangles of the same page with
+//     SDL_RenderCopy in eight presented frames. No vsync on either side; each frame is finished before the next
+//     (an event query on the engine's side, a one-pixel read on SDL's: an offscreen swap would wait for nothing).
+//   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each)
+//     built into dynamic geometry by the sprite jobs on the task workers, against the same records built by the same
+//     routines on the calling thread; the time is the calling thread's CPU time (the recording device: no GPU work).
+#include <SDL.h>
+#include <SDL_image.h>
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClSpriteMgr2.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/System/ClJobMgr.h"
+#include "Tests/Support/GraphicsTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+constexpr i32 gc_iQUADS = 10000;
+constexpr i32 gc_iFRAMES = 8;
+constexpr i32 gc_iQUADS_PER_FRAME = gc_iQUADS / gc_iFRAMES;
+constexpr i32 gc_iWIDTH = 640;
+constexpr i32 gc_iHEIGHT = 480;
+constexpr const char* gc_apIMAGES[] = {"Crate_216", "Spark-0000_216", "Ground_216", "SparkFX-0000_216"};
+
+// Where quad i goes: the same positions on both sides.
+void quadPosition(i32 i, f32* pX, f32* pY) {
+  const u32 uiMixed = static_cast<u32>(i) * 2654435761u;
+  *pX = static_cast<f32>(uiMixed % static_cast<u32>(gc_iWIDTH - 64));
+  *pY = static_cast<f32>((uiMixed >> 12) % static_cast<u32>(gc_iHEIGHT - 32));
+}
+
+// The page rectangles of the images the engine draws, read from the sample atlas's table (records as the atlas
+// manager reads them).
+std::vector<SDL_Rect> atlasSourceRects(int iPageWidth, int iPageHeight) {
+  std::ifstream in(std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesGame/TexturesGame.atf", std::ios::binary);
+  const std::vector<u8> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  char szReason[256];
+  std::vector<SDL_Rect> rects;
+  if (!ClAtlasMgr::checkAtlasImage(bytes.data(), static_cast<u32>(bytes.size()), szReason, sizeof(szReason))) {
+    return rects;
+  }
+  SAtlasFileHeader header;
+  std::memcpy(&header, bytes.data(), sizeof(header));
+  for (const char* pImage : gc_apIMAGES) {
+    for (i32 i = 0; i < header.mp_iNumEntries; ++i) {
+      u32 uiOffset = 0;
+      std::memcpy(&uiOffset, bytes.data() + header.mp_uiEntryTableOffset + 4 * static_cast<u32>(i), 4);
+      SAtlasTexInfo info;
+      std::memcpy(&info, bytes.data() + uiOffset, sizeof(info));
+      if (info.mp_uiNameHash != KvStrHash(pImage)) continue;
+      rects.push_back(SDL_Rect{static_cast<int>(info.mp_fU0 * static_cast<f32>(iPageWidth) + 0.5f),
+                               static_cast<int>(info.mp_fV0 * static_cast<f32>(iPageHeight) + 0.5f),
+                               static_cast<int>(info.mp_fWidth), static_cast<int>(info.mp_fHeight)});
+    }
+  }
+  return rects;
+}
+
+// The render worker's frame: the quad sprites as dynamic geometry, drawn in one 2D pass, presented, and waited for
+// (an event query: the software rasteriser finishes the frame's pixels before the next frame starts).
+class CQuadHooks : public CTestGraphicsHooks {
+ public:
+  ~CQuadHooks() override {
+    if (mp_pQuery != nullptr) mp_pQuery->Release();
+  }
+  void renderFrame() override {
+    IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+    ClSpriteMgr::renderQuadSprites();
+    ClDynamicGeometry::buildBatch(7, gc_uiDYNGEO_FLAG_WORLD);
+    ClDynamicGeometry::unlockBuffers();
+    pDevice->BeginScene();
+    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    ClGraphics::pushOrtho2D(static_cast<f32>(gc_iWIDTH), static_cast<f32>(gc_iHEIGHT));
+    ClDynamicGeometry::drawBatch(7);
+    ClGraphics::popMatrix(E_MATRIX_STACK_PROJECTION);
+    ClGraphics::popMatrix(E_MATRIX_STACK_VIEW);
+    pDevice->EndScene();
+    ClGraphics::setLastPresentResult(pDevice->Present(nullptr, nullptr, nullptr, nullptr));
+    if (mp_pQuery == nullptr) pDevice->CreateQuery(D3DQUERYTYPE_EVENT, &mp_pQuery);
+    mp_pQuery->Issue(D3DISSUE_END);
+    while (mp_pQuery->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
+    }
+    ClSpriteMgr::clearCurrentBuffer();
+  }
+  // Gives the query back before the device goes.
+  void releaseQuery() {
+    if (mp_pQuery != nullptr) mp_pQuery->Release();
+    mp_pQuery = nullptr;
+  }
+
+ private:
+  IDirect3DQuery9* mp_pQuery = nullptr;
+};
+
+// Graphics on a data root of its own holding the engine's premultiplied-blend effect and the sample game atlas,
+// with the managers, dynamic geometry and the sprite job pools.
+class CSpriteSession {
+ public:
+  explicit CSpriteSession(ClWindowHooks* pHooks, bool bRecording) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    m_root = std::filesystem::temp_directory_path() / ("grindlow_bench_sprites_" + std::to_string(getpid()));
+    std::filesystem::create_directories(m_root / "Shaders");
+    std::filesystem::create_directories(m_root / "TexturesGame");
+    std::filesystem::copy_file(std::string(KV_CONTENT_EFFECTS_DIR) + "/system_blend_premult.fxo",
+                               m_root / "Shaders/system_blend_premult.fxo",
+                               std::filesystem::copy_options::overwrite_existing);
+    for (const char* pFile : {"TexturesGame.atf", "TexturesGame_0.png"}) {
+      std::filesystem::copy_file(std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesGame/" + pFile,
+                                 m_root / "TexturesGame" / pFile, std::filesystem::copy_options::overwrite_existing);
+    }
+    m_savedCwd = std::filesystem::current_path();
+    std::filesystem::current_path(m_root);
+    KvTestStartFileIO();
+    D3D9TestUseRecordingBackend(bRecording);
+    KvTestPrepareGraphics(pHooks, "", false, gc_iWIDTH, gc_iHEIGHT);
+    if (bRecording) D3D9TestUseRecordingBackend(true);
+    ClGraphics::initialize();
+    ClShaderMgr::initialize();
+    ClSignatureMgr::initSignaturePool();
+    ClSignatureMgr::initTexSetPool();
+    ClTextureMgr::initObjectList();
+    ClAtlasMgr::initialize();
+    ClDynamicGeometry::platformInitialize(1);
+    ClSpriteMgr::initLineSpriteJobPool();
+    ClSpriteMgr::initSpriteJobPool();
+    ClSpriteMgr::initLineSpriteExJobPool();
+  }
+  ~CSpriteSession() {
+    ClGraphics::endSignature();
+    ClSpriteMgr::termLineSpriteJobPool();
+    ClSpriteMgr::termSpriteJobPool();
+    ClSpriteMgr::termLineSpriteExJobPool();
+    ClDynamicGeometry::platformTerminate();
+    ClAtlasMgr::terminate();
+    ClTextureMgr::terminate();
+    ClSignatureMgr::termSignaturePool();
+    ClSignatureMgr::termTexSetPool();
+    ClShaderMgr::terminate();
+    KvTestStopGraphics();
+    KvTestStopFileIO();
+    std::filesystem::current_path(m_savedCwd);
+    std::filesystem::remove_all(m_root);
+  }
+  void loadAtlas() {
+    ClShaderMgr::createShader("system_blend_premult");
+    ClShaderMgr::mp_bAllShadersLoaded = 1;
+    ClAtlasMgr::actualLoadAtlasSync("TexturesGame/TexturesGame", "TexturesGame/", "TexturesGameAtlas");
+    for (const char* pImage : gc_apIMAGES) {
+      m_entries.push_back(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(pImage)));
+    }
+    m_pSignature = ClSignatureMgr::getSignatureByName("system_blend_premult", m_entries[0]->mp_pTexture);
+  }
+
+  std::vector<const SAtlasEntry*> m_entries;
+  const SRenderSignature* m_pSignature = nullptr;
+
+ private:
+  std::filesystem::path m_root;
+  std::filesystem::path m_savedCwd;
+};
+
+void BM_Engine_TexturedQuads(benchmark::State& state) {
+  CQuadHooks hooks;
+  CSpriteSession session(&hooks, false);
+  session.loadAtlas();
+  for (auto _ : state) {
+    for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
+      ClDynamicGeometry::beginFrame();
+      for (i32 i = 0; i < gc_iQUADS_PER_FRAME; ++i) {
+        const i32 iQuad = iFrame * gc_iQUADS_PER_FRAME + i;
+        f32 x = 0.0f;
+        f32 y = 0.0f;
+        quadPosition(iQuad, &x, &y);
+        const SAtlasTexInfo& info = *session.m_entries[static_cast<size_t>(iQuad) % session.m_entries.size()]->mp_pAtlasTexInfo;
+        kv_vector4* pQuad = ClSpriteMgr::mp_stagingQuad;
+        pQuad[0] = {x, y, 0, 1};
+        pQuad[1] = {x + info.mp_fWidth, y, 0, 1};
+        pQuad[2] = {x, y + info.mp_fHeight, 0, 1};
+        pQuad[3] = {x + info.mp_fWidth, y + info.mp_fHeight, 0, 1};
+        pQuad[4] = {info.mp_fU0, info.mp_fV0, 0, 0};
+        pQuad[5] = {info.mp_fU1, info.mp_fV0, 0, 0};
+        pQuad[6] = {info.mp_fU0, info.mp_fV1, 0, 0};
+        pQuad[7] = {info.mp_fU1, info.mp_fV1, 0, 0};
+        ClSpriteMgr::addQuadSprite(0xFFFFFFFFu, session.m_pSignature);
+      }
+      ClGraphics::endFrame();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * gc_iQUADS);
+  hooks.releaseQuery();
+}
+BENCHMARK(BM_Engine_TexturedQuads)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_Baseline_TexturedQuads(benchmark::State& state) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  SDL_InitSubSystem(SDL_INIT_VIDEO);
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+  SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
+  SDL_Window* pWindow = SDL_CreateWindow("bench", 0, 0, gc_iWIDTH, gc_iHEIGHT, SDL_WINDOW_OPENGL);
+  SDL_Renderer* pRenderer = SDL_CreateRenderer(pWindow, -1, SDL_RENDERER_ACCELERATED);
+  if (pRenderer == nullptr) {
+    state.SkipWithError(SDL_GetError());
+    SDL_DestroyWindow(pWindow);
+    return;
+  }
+  const std::string page = std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesGame/TexturesGame_0.png";
+  SDL_Surface* pSurface = IMG_Load(page.c_str());
+  SDL_Texture* pTexture = SDL_CreateTextureFromSurface(pRenderer, pSurface);
+  SDL_SetTextureBlendMode(pTexture, SDL_BLENDMODE_BLEND);
+  const std::vector<SDL_Rect> sources = atlasSourceRects(pSurface->w, pSurface->h);
+  for (auto _ : state) {
+    for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
+      SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
+      SDL_RenderClear(pRenderer);
+      for (i32 i = 0; i < gc_iQUADS_PER_FRAME; ++i) {
+        const i32 iQuad = iFrame * gc_iQUADS_PER_FRAME + i;
+        f32 x = 0.0f;
+        f32 y = 0.0f;
+        quadPosition(iQuad, &x, &y);
+        const SDL_Rect& source = sources[static_cast<size_t>(iQuad) % sources.size()];
+        const SDL_Rect destination{static_cast<int>(x), static_cast<int>(y), source.w, source.h};
+        SDL_RenderCopy(pRenderer, pTexture, &source, &destination);
+      }
+      SDL_RenderPresent(pRenderer);
+      // One pixel read back: the frame's pixels are finished before the next frame starts, as on the engine's side.
+      Uint32 uiPixel = 0;
+      const SDL_Rect one{0, 0, 1, 1};
+      SDL_RenderReadPixels(pRenderer, &one, SDL_PIXELFORMAT_ARGB8888, &uiPixel, 4);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * gc_iQUADS);
+  SDL_DestroyTexture(pTexture);
+  SDL_FreeSurface(pSurface);
+  SDL_DestroyRenderer(pRenderer);
+  SDL_DestroyWindow(pWindow);
+}
+BENCHMARK(BM_Baseline_TexturedQuads)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+constexpr i32 gc_iJOB_ROUNDS = 50;
+constexpr i32 gc_iRECORDS_PER_KIND = 100;
+// Rounds that fit one frame of dynamic geometry (8 vertices a record).
+constexpr i32 gc_iROUNDS_PER_FRAME = 18;
+
+f64 threadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<f64>(now.tv_sec) + static_cast<f64>(now.tv_nsec) * 1e-9;
+}
+
+// 100 billboards and 100 capped lines in the buffer the worker reads, spread in front of the eye.
+void fillRecords(const SRenderSignature* pSignature) {
+  const i32 b = ClGraphics::getCurCPUBuffer();
+  for (i32 i = 0; i < gc_iRECORDS_PER_KIND; ++i) {
+    const f32 x = static_cast<f32>(i % 10) * 3.0f - 15.0f;
+    const f32 y = static_cast<f32>(i / 10) * 3.0f - 15.0f;
+    ClSpriteMgr::mp_aSprites[b][i] = SSprite{{x, y, 20, 1}, pSignature, 1.5f, 0xFFFFFFFFu, gc_uiSPRITE_FLAGS, nullptr, 0};
+    ClSpriteMgr::mp_aLineSprites[b][i] =
+        SLineSprite{{x, y, 20, 1}, {x + 2, y + 1, 25, 1}, 0xFFFFFFFFu, pSignature, 0.25f, gc_uiSPRITE_FLAGS, nullptr, 1};
+  }
+  ClSpriteMgr::mp_iNumSprites[b] = gc_iRECORDS_PER_KIND;
+  ClSpriteMgr::mp_iNumLineSprites[b] = gc_iRECORDS_PER_KIND;
+}
+
+const kv_vector4 gc_vEYE{0, 0, 0, 1};
+const kv_vector4 gc_vUP{0, 1, 0, 0};
+
+// One thread builds every record of a kind with the job's task routine, as one task over one reservation.
+void buildOnThisThread(i32 iCount, KvTaskCallback pfnTask) {
+  SDynamicGeometryAlloc alloc;
+  ClDynamicGeometry::reserve(iCount, 8 * iCount, 18 * iCount, &alloc);
+  static u32 s_auiIndexList[gc_iRECORDS_PER_KIND];
+  for (i32 i = 0; i < iCount; ++i) s_auiIndexList[i] = static_cast<u32>(i);
+  SSpriteTask task{};
+  task.mp_uiSelectFlags = gc_uiSPRITE_FLAGS;
+  task.mp_uiFlagMask = 0xFFFFFFFFu;
+  task.mp_vEye = gc_vEYE;
+  task.mp_vUp = gc_vUP;
+  task.mp_pVertexCursor = alloc.mp_pVerts;
+  task.mp_pIndexCursor = alloc.mp_pIndexes;
+  task.mp_uiNextIndexSlot = alloc.mp_uiFirstIndex;
+  task.mp_uiNextVertex = alloc.mp_uiFirstVertex;
+  task.mp_puiFlags = alloc.mp_puiFlags;
+  task.mp_pRanges = alloc.mp_pRanges;
+  task.mp_pfDepths = alloc.mp_pfDepths;
+  task.mp_ppSignatures = alloc.mp_ppSignatures;
+  task.mp_puiBatchIds = alloc.mp_puiUserWords;
+  task.mp_iNumRecords = iCount;
+  task.mp_puiIndexList = s_auiIndexList;
+  pfnTask(&task);
+}
+
+// 50 rounds of 100 billboards and 100 lines, a fresh frame of geometry every 18 rounds; the calling thread's CPU time.
+template <typename FBuild>
+void runRounds(benchmark::State& state, FBuild build) {
+  for (auto _ : state) {
+    const f64 dStart = threadSeconds();
+    for (i32 iRound = 0; iRound < gc_iJOB_ROUNDS; ++iRound) {
+      if (iRound % gc_iROUNDS_PER_FRAME == 0) {
+        ClDynamicGeometry::unlockBuffers();
+        ClDynamicGeometry::beginFrame();
+      }
+      build();
+    }
+    ClDynamicGeometry::unlockBuffers();
+    state.SetIterationTime(threadSeconds() - dStart);
+  }
+  state.SetItemsProcessed(state.iterations() * gc_iJOB_ROUNDS * 2 * gc_iRECORDS_PER_KIND);
+}
+
+void BM_Engine_SpriteJobs(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  CSpriteSession session(&hooks, true);
+  static SRenderSignature s_signature{};
+  fillRecords(&s_signature);
+  ClJobMgr::initialize();
+  runRounds(state, [] { ClSpriteMgr::runSpriteJobs(gc_vEYE, gc_vUP); });
+  ClJobMgr::shutdown();
+}
+BENCHMARK(BM_Engine_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_Baseline_SpriteJobs(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  CSpriteSession session(&hooks, true);
+  static SRenderSignature s_signature{};
+  fillRecords(&s_signature);
+  runRounds(state, [] {
+    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
+    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
+  });
+}
+BENCHMARK(BM_Baseline_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,206 @@
+#include "Corvane/Graphics/ClRenderTargetMgr.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClTexture.h"
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/KvDebug.h"
+
+ClDynamicVector<SAutoRenderTarget> ClRenderTargetMgr::mp_autoRenderTargets;
+ClDynamicVector<SBlurEffectSpecs> ClRenderTargetMgr::mp_blurEffects;
+
+namespace {
+
+constexpr i32 gc_iAUTO_RENDER_TARGETS_CAPACITY = 8;
+constexpr i32 gc_iBLUR_EFFECTS_CAPACITY = 8;
+constexpr u32 gc_uiFULL_SCREEN_PASS_COLOR = 0xFFFFFFFFu;
+
+ClRenderTargetGroup* newGroup(f32 fWidth, f32 fHeight) {
+  void* pMemory = KvAlignedAlloc(sizeof(ClRenderTargetGroup), 16);
+  KV_ASSERT_MSG(pMemory != nullptr, "pNewRenderTargetGroup");
+  return new (pMemory) ClRenderTargetGroup(fWidth, fHeight);
+}
+
+void deleteGroup(ClRenderTargetGroup* pGroup) {
+  pGroup->~ClRenderTargetGroup();
+  KvAlignedFree(pGroup);
+}
+
+// A global of the blur shaders, set when some effect declares it.
+void setBlurFloat(const char* pName, f32 fValue) {
+  if (ClShaderMgr::findGlobalVar(pName) != nullptr) {
+    ClShaderMgr::setGlobalFloatArray(pName, &fValue, 1);
+  }
+}
+
+}  // namespace
+
+void ClRenderTargetMgr::initAutoRenderTargets() { mp_autoRenderTargets.initialize(gc_iAUTO_RENDER_TARGETS_CAPACITY); }
+
+void ClRenderTargetMgr::initBlurEffects() { mp_blurEffects.initialize(gc_iBLUR_EFFECTS_CAPACITY); }
+
+void ClRenderTargetMgr::terminate() {
+  if (mp_autoRenderTargets.isInitialized()) {
+    for (i32 i = 0; i < mp_autoRenderTargets.getCount(); ++i) {
+      if (ClGraphics::mp_pBoundRenderTargetGroup == mp_autoRenderTargets[i].mp_pGroup) {
+        ClGraphics::mp_pBoundRenderTargetGroup = nullptr;
+      }
+      deleteGroup(mp_autoRenderTargets[i].mp_pGroup);
+      mp_autoRenderTargets[i] = SAutoRenderTarget{nullptr, 0};
+    }
+    mp_autoRenderTargets.terminate();
+  }
+  if (mp_blurEffects.isInitialized()) {
+    mp_blurEffects.terminate();
+  }
+}
+
+ClRenderTargetGroup* ClRenderTargetMgr::lockAutoRenderTarget(u32 uiTag, f32 fWidth, f32 fHeight) {
+  KV_ASSERT_MSG(mp_autoRenderTargets.isInitialized(), "Uninitialized Dynamic vector used!");
+  for (i32 i = 0; i < mp_autoRenderTargets.getCount(); ++i) {
+    SAutoRenderTarget& entry = mp_autoRenderTargets[i];
+    if (entry.mp_uiLockTag != gc_uiRENDER_TARGET_BORROWED || entry.mp_pGroup == ClGraphics::mp_pBoundRenderTargetGroup) {
+      continue;
+    }
+    const ClRenderTarget* pFirst = entry.mp_pGroup->getRenderTarget(0);
+    if (pFirst->mp_fWidth == fWidth && pFirst->mp_fHeight == fHeight &&
+        pFirst->mp_iFormat == E_RENDER_TARGET_FORMAT_A8R8G8B8) {
+      entry.mp_uiLockTag = uiTag;
+      return entry.mp_pGroup;
+    }
+  }
+  ClRenderTargetGroup* pGroup = newGroup(fWidth, fHeight);
+  mp_autoRenderTargets.append(SAutoRenderTarget{pGroup, uiTag});
+  return pGroup;
+}
+
+void ClRenderTargetMgr::unlockAutoRenderTarget(ClRenderTargetGroup* pGroup) {
+  for (i32 i = 0; i < mp_autoRenderTargets.getCount(); ++i) {
+    SAutoRenderTarget& entry = mp_autoRenderTargets[i];
+    if (entry.mp_pGroup == pGroup && entry.mp_uiLockTag != gc_uiRENDER_TARGET_BORROWED) {
+      entry.mp_uiLockTag = gc_uiRENDER_TARGET_BORROWED;
+      return;
+    }
+  }
+  KV_FATAL("unlockAutoRenderTarget(): Could not find locked target!");
+}
+
+void ClRenderTargetMgr::releaseAutoRenderTargets() {
+  for (i32 i = 0; i < mp_autoRenderTargets.getCount(); ++i) {
+    mp_autoRenderTargets[i].mp_pGroup->releaseResources();
+  }
+}
+
+void ClRenderTargetMgr::restoreAutoRenderTargets() {
+  for (i32 i = 0; i < mp_autoRenderTargets.getCount(); ++i) {
+    mp_autoRenderTargets[i].mp_pGroup->restoreResources();
+  }
+}
+
+SBlurEffectSpecs* ClRenderTargetMgr::findBlurEffect(const char* pName) {
+  for (i32 i = 0; i < mp_blurEffects.getCount(); ++i) {
+    if (std::strncmp(mp_blurEffects[i].mp_szName, pName, gc_iBLUR_NAME_LEN) == 0) {
+      return &mp_blurEffects[i];
+    }
+  }
+  return nullptr;
+}
+
+SBlurEffectSpecs* ClRenderTargetMgr::setupBlurEffect(const char* pName, const f32* pSourceDimensions, f32 fScale,
+                                                     f32 fThreshold, f32 fDeviationFactor) {
+  SBlurEffectSpecs* pSpecs = findBlurEffect(pName);
+  if (pSpecs == nullptr) {
+    SBlurEffectSpecs zeroed;
+    std::memset(&zeroed, 0, sizeof(zeroed));
+    mp_blurEffects.append(zeroed);
+    pSpecs = mp_blurEffects.getLast();
+  }
+  KvStrLCpy(pSpecs->mp_szName, pName, gc_iBLUR_NAME_LEN);
+  pSpecs->mp_iMode = gc_iBLUR_MODE_DIRECT;
+  pSpecs->mp_fSourceWidth = pSourceDimensions[0];
+  pSpecs->mp_fSourceHeight = pSourceDimensions[1];
+  pSpecs->mp_fWorkWidth = pSourceDimensions[0] * fScale;
+  pSpecs->mp_fWorkHeight = pSourceDimensions[1] * fScale;
+  pSpecs->mp_iTaps = gc_iBLUR_TAPS;
+  pSpecs->mp_fThreshold = fThreshold;
+  pSpecs->mp_fDeviationFactor = fDeviationFactor;
+  pSpecs->mp_pShrinkAndExtractShader = ClShaderMgr::getShader("PostFx_ExtractThreshold");
+  KV_ASSERT_MSG(pSpecs->mp_pShrinkAndExtractShader != nullptr, "pSpecs->mp_pShrinkAndExtractShader");
+  pSpecs->mp_pGaussShader = ClShaderMgr::getShader("PostFx_Blur15");
+  KV_ASSERT_MSG(pSpecs->mp_pGaussShader != nullptr, "pSpecs->mp_pGaussShader");
+  pSpecs->mp_pCompositeShader = nullptr;
+
+  const f32 fSigma = (static_cast<f32>(pSpecs->mp_iTaps) * 0.5f / 2.8f) * fDeviationFactor;
+  const f32 fA = 6.2831855f * fSigma * fSigma;
+  const f32 fB = 2.0f * fSigma * fSigma;
+  const f32 fRootA = KvMath::sqrt(fA);
+  pSpecs->mp_afWeights[0] = (1.0f / fRootA) * std::exp(-0.0f / fB);
+  pSpecs->mp_avHorizontalOffsets[0] = kv_vector4{0.0f, 0.0f, 0.0f, 0.0f};
+  pSpecs->mp_avVerticalOffsets[0] = kv_vector4{0.0f, 0.0f, 0.0f, 0.0f};
+  f32 fSum = pSpecs->mp_afWeights[0];
+  for (i32 i = 0; i < pSpecs->mp_iTaps / 2; ++i) {
+    const f32 x = static_cast<f32>(i + 1);
+    const f32 w = std::exp(-(x * x) / fB) / fRootA;
+    pSpecs->mp_afWeights[2 * i + 1] = w;
+    pSpecs->mp_afWeights[2 * i + 2] = w;
+    pSpecs->mp_avHorizontalOffsets[2 * i + 1] = kv_vector4{x / pSpecs->mp_fWorkWidth, 0.0f, 0.0f, 0.0f};
+    pSpecs->mp_avHorizontalOffsets[2 * i + 2] = kv_vector4{-x / pSpecs->mp_fWorkWidth, 0.0f, 0.0f, 0.0f};
+    pSpecs->mp_avVerticalOffsets[2 * i + 1] = kv_vector4{0.0f, x / pSpecs->mp_fWorkHeight, 0.0f, 0.0f};
+    pSpecs->mp_avVerticalOffsets[2 * i + 2] = kv_vector4{0.0f, -x / pSpecs->mp_fWorkHeight, 0.0f, 0.0f};
+    fSum += 2.0f * w;
+  }
+  for (f32& fWeight : pSpecs->mp_afWeights) {
+    fWeight /= fSum;
+  }
+  return pSpecs;
+}
+
+void ClRenderTargetMgr::fullScreenPass(ClShader* pShader, ClTexture* pSource) {
+  if (!ClShaderMgr::mp_bAllShadersLoaded) {
+    return;
+  }
+  const SRenderSignature* pSignature = ClSignatureMgr::getSignature(pShader, ClSignatureMgr::getTexSet(pSource));
+  f32 fWidth = ClGraphics::mp_fScreenWidth;
+  f32 fHeight = ClGraphics::mp_fScreenHeight;
+  if (ClRenderTargetGroup* pBound = ClGraphics::mp_pBoundRenderTargetGroup) {
+    f32 afDimensions[2];
+    pBound->getDimensions(afDimensions);
+    fWidth = afDimensions[0];
+    fHeight = afDimensions[1];
+  }
+  ClGraphics::hooks().renderAspectFitQuad(pSignature, gc_uiFULL_SCREEN_PASS_COLOR, 0.0f, 0.0f, fWidth, fHeight);
+}
+
+void ClRenderTargetMgr::applyBlurEffect(const char* pName, ClRenderTargetGroup* pSource, u32,
+                                        ClRenderTargetGroup* pDestination, f32, u32, f32, f32, f32, f32) {
+  SBlurEffectSpecs* pSpecs = findBlurEffect(pName);
+  KV_ASSERT_MSG(pSpecs != nullptr, "pSpecs");
+  if (pSpecs->mp_iMode != gc_iBLUR_MODE_DIRECT) {
+    KV_FATAL("Unhandled case");
+  }
+  ClTexture* pPassSource = pSource->getColorTexture();
+  if (pSpecs->mp_pShrinkAndExtractShader != nullptr) {
+    setBlurFloat("g_fBlurThreshold", pSpecs->mp_fThreshold);
+    ClRenderTargetGroup* pExtracted =
+        lockAutoRenderTarget(gc_uiRENDER_TARGET_BORROWED, pSpecs->mp_fWorkWidth, pSpecs->mp_fWorkHeight);
+    ClGraphics::setRenderTargetGroup(pExtracted);
+    fullScreenPass(pSpecs->mp_pShrinkAndExtractShader, pPassSource);
+    pPassSource = pExtracted->getColorTexture();
+  }
+  ClShaderMgr::setGlobalFloatArray("g_afBlurWeights", pSpecs->mp_afWeights, pSpecs->mp_iTaps);
+  // Borrowing skips the bound group: the horizontal pass never reads what it writes.
+  ClRenderTargetGroup* pAcross =
+      lockAutoRenderTarget(gc_uiRENDER_TARGET_BORROWED, pSpecs->mp_fWorkWidth, pSpecs->mp_fWorkHeight);
+  ClGraphics::setRenderTargetGroup(pAcross);
+  ClShaderMgr::setGlobalVector3Array("g_av2BlurOffsets", &pSpecs->mp_avHorizontalOffsets[0].x, pSpecs->mp_iTaps);
+  fullScreenPass(pSpecs->mp_pGaussShader, pPassSource);
+  ClGraphics::setRenderTargetGroup(pDestination);
+  ClShaderMgr::setGlobalVector3Array("g_av2BlurOffsets", &pSpecs->mp_avVerticalOffsets[0].x, pSpecs->mp_iTaps);
+  fullScreenPass(pSpecs->mp_pGaussShader, pAcross->getColorTexture());
+}
