@@ -1,6 +1,7 @@
 // The sample flip books as the game loads them: the data root's archives read with the game's keys, the game atlas
-// loaded, each flip book loaded from its script; then a playing flip book drawn frame by frame with its frame's
-// atlas image (and its effect companion) through the premultiplied-blend effect, the pixels read back.
+// loaded, each flip book loaded from its script; then a playing flip book drawn frame by frame as the game draws its
+// objects: its frame's atlas image (and its effect companion) queued into dynamic geometry with the image's anchor,
+// the batch built and drawn through the premultiplied-blend effect, the pixels read back.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,9 +12,10 @@
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Animation/ClTexAnimObj.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
+#include "Corvane/Graphics/ClDynamicGeometryHelper.h"
 #include "Corvane/Graphics/ClTexture.h"
 #include "Corvane/System/ClClock.h"
-#include "Tests/Corvane/GraphicsAssets/GraphicsAssetsTestSupport.h"
+#include "Tests/Corvane/GraphicsGeometry/GeometryTestSupport.h"
 
 namespace {
 
@@ -21,10 +23,10 @@ namespace {
 constexpr u32 gc_aAXE_COLOURS[4] = {0xFFE03020u, 0xFF20C040u, 0xFF2060E0u, 0xFFE0C020u};
 constexpr u32 gc_aGLINT_COLOURS[4] = {0xFF808080u, 0xFF606060u, 0xFF404040u, 0xFF606060u};
 
-class FlipBookDrawTest : public GraphicsAssetsTest {
+class FlipBookDrawTest : public GeometryTest {
  protected:
   void SetUp() override {
-    GraphicsAssetsTest::SetUp();
+    GeometryTest::SetUp();
     if (HasFatalFailure()) return;
     // The data root's archives, as the game's start-up and load mode open them.
     for (const char* pFile : {"RWN_win32.mtc", "RWN_win32.mdf", "RWG_win32.mtc", "RWG_win32.mdf"}) {
@@ -34,7 +36,6 @@ class FlipBookDrawTest : public GraphicsAssetsTest {
     ASSERT_EQ(ClMagFileIO::loadTOC("RWN"), 1);
     ASSERT_EQ(ClMagFileIO::loadDataFile(KvStrHash("RWN")), 1);
     ASSERT_EQ(ClMagFileIO::loadTOC("RWG"), 1);
-    ClShaderMgr::createShader("system_blend_premult");
     ClAtlasMgr::actualLoadAtlasSync("TexturesGame/TexturesGame", "TexturesGame/", "TexturesGameAtlas");
     ClDScriptMgr2::initialize();
     ClFlipBookMgr::initialize();
@@ -46,18 +47,14 @@ class FlipBookDrawTest : public GraphicsAssetsTest {
   void TearDown() override {
     ClFlipBookMgr::terminate();
     ClDScriptMgr2::terminate();
-    GraphicsAssetsTest::TearDown();
+    GeometryTest::TearDown();
   }
 
-  // Draws an atlas image with its anchor point at (x, y): the frame's anchor says where that point is in the frame,
-  // the atlas record where the trimmed image lies in it.
-  void drawImage(const SAtlasEntry* pImage, f32 fAnchorX, f32 fAnchorY, f32 x, f32 y) {
-    const SAtlasTexInfo& info = *pImage->mp_pAtlasTexInfo;
-    const f32 fLeft = x - fAnchorX + info.mp_fAnchorX;
-    const f32 fTop = y - fAnchorY + info.mp_fAnchorY;
-    ClGraphics::setSignature(ClSignatureMgr::getSignatureByName("system_blend_premult", pImage->mp_pTexture));
-    drawQuad(fLeft, fTop, fLeft + info.mp_fWidth, fTop + info.mp_fHeight, 0xFFFFFFFFu, info.mp_fU0, info.mp_fV0,
-             info.mp_fU1, info.mp_fV1);
+  // Queues an atlas image with the frame's anchor point (in the frame's texels) at (x, y), one texel a pixel.
+  static void queueImage(const SAtlasEntry* pImage, f32 fAnchorX, f32 fAnchorY, f32 x, f32 y) {
+    ClDynamicGeometryHelper::drawAtlasEntry(
+        gc_uiDYNGEO_FLAG_2D, pImage, kv_vector2(x, y), kv_vector2(fAnchorX, fAnchorY), 0xFFFFFFFFu,
+        ClSignatureMgr::getSignatureByName("system_blend_premult", pImage->mp_pTexture), 0.0f, 1.0f, 0);
   }
 };
 
@@ -108,9 +105,13 @@ TEST_F(FlipBookDrawTest, APlayingFlipBookShowsItsFramesInTurn) {
     const SFlipBookFrame* pFrame = axe.getCurFrame();
     ClGraphics::pushOrtho2D(ClGraphics::mp_fScreenWidth, ClGraphics::mp_fScreenHeight);
     clear(0xFF000000u);
-    drawImage(pFrame->mp_pImage, pFrame->mp_fAnchorX, pFrame->mp_fAnchorY, 100.0f, 100.0f);
-    drawImage(pFrame->mp_pEffectImage, 4.0f, 4.0f, 200.0f, 100.0f);
-    ClGraphics::endSignature();
+    ClDynamicGeometry::beginFrame();
+    queueImage(pFrame->mp_pImage, pFrame->mp_fAnchorX, pFrame->mp_fAnchorY, 100.0f, 100.0f);
+    queueImage(pFrame->mp_pEffectImage, 4.0f, 4.0f, 200.0f, 100.0f);
+    ClDynamicGeometry::buildBatch(8, gc_uiDYNGEO_FLAG_2D);
+    ClDynamicGeometry::unlockBuffers();
+    ASSERT_EQ(ClDynamicGeometry::getBatch(8).mp_uiNumDrawCalls, 1u) << "both images share the atlas page";
+    ClDynamicGeometry::drawBatch(8);
     ClGraphics::popMatrix(E_MATRIX_STACK_PROJECTION);
     ClGraphics::popMatrix(E_MATRIX_STACK_VIEW);
 
