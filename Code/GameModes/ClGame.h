@@ -31,7 +31,7 @@ class ClGame {
   // game down and ends with an error code.
   static i32 startUp();
   // The second start-up stage, once, from the pre-load mode: the graphics options from the profile, graphics
-  // (window, device, render worker) and the cameras.
+  // (window, device, render worker), the flip-book manager, the video player and the cameras.
   static void initialize();
   // One frame: services the engine, ticks the current mode and switches modes. 1 to keep running, 0 to quit.
   static u32 tickFrame(f32 fDT);

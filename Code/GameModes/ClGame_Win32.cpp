@@ -25,6 +25,7 @@
 #include "Code/System/GAMEGameSpecificSaveGameUtility.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -313,6 +314,8 @@ void ClGame::initialize() {
   ClDynamicGeometry::platformInitialize(1);
   step("ClJobMgr::initialize");
   ClJobMgr::initialize();
+  step("ClFlipBookMgr::initialize");
+  ClFlipBookMgr::initialize();
   step("ClCameraMgr::initialize");
   ClCameraMgr::initialize();
   step("texture and atlas tables");
@@ -389,6 +392,8 @@ i32 ClGame::shutDown() {
   ClDynamicGeometry::platformTerminate();
   step("ClDiffMgr::terminate");
   ClDiffMgr::terminate();
+  step("ClFlipBookMgr::terminate");
+  ClFlipBookMgr::terminate();
   step("ClRenderTargetMgr::terminate");
   ClRenderTargetMgr::terminate();
   g_pSmallRenderTarget = nullptr;

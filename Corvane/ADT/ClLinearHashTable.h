@@ -2,9 +2,9 @@
 //
 // 16 buckets chosen by key AND 15; each bucket keeps parallel key and value arrays, 4 entries to start,
 // doubling when full, searched linearly. insertOrReplace returns the address of the stored value; that
-// address stays valid until the bucket next grows. The owner initialises and terminates the table; one
-// still valid when it is destroyed is reported. Use before initialize is an assertion; a block that
-// cannot be allocated is a fatal error. No lock.
+// address stays valid until the bucket next grows. forEach visits the entries bucket by bucket. The owner
+// initialises and terminates the table; one still valid when it is destroyed is reported. Use before
+// initialize is an assertion; a block that cannot be allocated is a fatal error. No lock.
 #pragma once
 
 #include <new>
@@ -92,6 +92,19 @@ class ClLinearHashTable {
       new (bucket.pValues + bucket.iCount) V(value);
     }
     return &bucket.pValues[bucket.iCount++];
+  }
+
+  // Calls fn(key, value) for every entry, bucket by bucket and within a bucket in insertion order. fn must not
+  // insert into the table.
+  template <typename F>
+  void forEach(F&& fn) const {
+    KV_ASSERT(mp_bIsValid);
+    for (i32 i = 0; i < m_iNumBuckets; ++i) {
+      const SBucketInfo& bucket = mp_pBucketInfos[i];
+      for (i32 j = 0; j < bucket.iCount; ++j) {
+        fn(bucket.pKeys[j], bucket.pValues[j]);
+      }
+    }
   }
 
   bool isValid() const { return mp_bIsValid != 0; }

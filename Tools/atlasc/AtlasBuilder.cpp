@@ -122,8 +122,8 @@ uint32_t lerpColor(uint32_t a, uint32_t b, float t) {
   return out;
 }
 
-// An image of a description.
-SAtlasImage synthesize(const nlohmann::json& description, const std::string& where) {
+// An image of a description; its colour list starts at entry uiFirstColor (the frame number of a sequence).
+SAtlasImage synthesize(const nlohmann::json& description, const std::string& where, size_t uiFirstColor = 0) {
   if (!description.is_object()) throw SJsonError{where, "an image is an object"};
   SAtlasImage image;
   image.iWidth = intField(description, "width", where, 0, 1, 4096);
@@ -137,7 +137,7 @@ SAtlasImage synthesize(const nlohmann::json& description, const std::string& whe
   } else {
     colors.push_back(0xFFFFFFFFu);
   }
-  auto color = [&](size_t i) { return colors[i % colors.size()]; };
+  auto color = [&](size_t i) { return colors[(i + uiFirstColor) % colors.size()]; };
   const int w = image.iWidth;
   const int h = image.iHeight;
   image.texels.assign(static_cast<size_t>(w) * h, 0);
@@ -527,8 +527,27 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       for (size_t j = 0; j < atlasImages.size(); ++j) {
         const std::string imageWhere = where + "/images/" + std::to_string(j);
         const std::string imageName = pathField(atlasImages[j], "path", imageWhere);
-        if (!AtlasWriteImage(sourceDir + "/" + imageName + ".png", synthesize(atlasImages[j], imageWhere), pError)) {
-          return false;
+        const int iFrames =
+            atlasImages[j].contains("frames") ? intField(atlasImages[j], "frames", imageWhere, 1, 1, 9999) : 0;
+        if (iFrames == 0) {
+          if (!AtlasWriteImage(sourceDir + "/" + imageName + ".png", synthesize(atlasImages[j], imageWhere), pError)) {
+            return false;
+          }
+          continue;
+        }
+        // A sequence: "%04d" in the name is the frame number from 0001; frame k starts its colours at entry k.
+        const size_t uiNumber = imageName.find("%04d");
+        if (uiNumber == std::string::npos || imageName.find('%', uiNumber + 1) != std::string::npos) {
+          throw SJsonError{imageWhere + "/path", "\"" + imageName + "\" needs one \"%04d\" for the frame number"};
+        }
+        for (int k = 0; k < iFrames; ++k) {
+          char szNumber[16];
+          std::snprintf(szNumber, sizeof(szNumber), "%04d", k + 1);
+          const std::string frameName = imageName.substr(0, uiNumber) + szNumber + imageName.substr(uiNumber + 4);
+          if (!AtlasWriteImage(sourceDir + "/" + frameName + ".png",
+                               synthesize(atlasImages[j], imageWhere, static_cast<size_t>(k)), pError)) {
+            return false;
+          }
         }
       }
       std::vector<std::string> written;

@@ -13,7 +13,9 @@
 // "cell", "thickness", "direction", "flags" } with the patterns "solid", "rows", "columns", "checker",
 // "gradient", "disc" and "border", colours as "0xAARRGGBB", and flags (archive storage) "plain", "compress",
 // "encrypt", "compress encrypt" (an atlas's flags are its table's; its pages are stored plain). Loose images take
-// their format from their extension (.png, .bmp, .tga).
+// their format from their extension (.png, .bmp, .tga). An atlas image with "frames": N (1 to 9999) is a sequence
+// of N images, such as a flip book's: its name holds "%04d", which frame k (from 0) replaces with k + 1 in four
+// digits, and frame k takes its colours from entry k of "colors" on (so a solid sequence changes colour a frame).
 //
 // Errors name the file and the place: "content.json: /atlases/0/images/2/colors: ...".
 #pragma once

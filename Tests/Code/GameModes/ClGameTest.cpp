@@ -164,7 +164,7 @@ const SGameStep gc_aShutdownSteps[] = {
     {"ClDynamicGeometry::platformTerminate", DONE, ""},
     {"ClDiffMgr::terminate", DONE, ""},
     {"free the profile block", PENDING, "the player's profile"},
-    {"ClFlipBookMgr::terminate", PENDING, "flip books"},
+    {"ClFlipBookMgr::terminate", DONE, ""},
     {"ClDataScriptEvaluator::terminate", PENDING, "the second start-up stage, which starts the evaluator"},
     {"ClRenderTargetMgr::terminate", DONE, ""},
     {"ClTextureMgr::terminateObjectList", DONE, ""},

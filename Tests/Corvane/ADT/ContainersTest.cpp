@@ -118,6 +118,15 @@ TEST(ClLinearHashTable, ReplaceGrowAndFind) {
   EXPECT_KV_FATAL(table.insertOrReplace(7 + 16 * 4, "y"), "ClLinearHashTable could not allocate a bucket");
   EXPECT_EQ(*table.find(7), "x");
   EXPECT_EQ(*table.find(3), "drei");
+  // Bucket by bucket, and within a bucket in insertion order.
+  std::vector<u32> keys;
+  table.forEach([&](u32 uiKey, const std::string&) { keys.push_back(uiKey); });
+  ASSERT_EQ(keys.size(), 15u);
+  EXPECT_EQ(keys[0], 3u);
+  EXPECT_EQ(keys[1], 5u);
+  EXPECT_EQ(keys[10], 5u + 16 * 9);
+  EXPECT_EQ(keys[11], 7u);
+  EXPECT_EQ(keys[14], 7u + 16 * 3);
   table.terminate();
   EXPECT_FALSE(table.isValid());
 }

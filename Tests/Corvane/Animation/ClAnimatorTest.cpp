@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Corvane/Animation/ClAnimator.h"
+#include "Tests/Corvane/Animation/ColorFadeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -83,16 +84,6 @@ TEST(ClAnimatorVector, UnsupportedCombinationsStop) {
                   "Port this code to the Win32 (NOW!!!) -> [ClAnimator<class kv_vector2>::_updateBasedOnCurTime]");
 }
 
-SAnimatorParams fade(i32 iKind, i32 iMethod, u32 uiFrom, u32 uiTo, f32 fDuration) {
-  SAnimatorParams params{};
-  params.mp_iKind = iKind;
-  params.mp_iMethod = iMethod;
-  params.mp_uiStartColor = uiFrom;
-  params.mp_uiEndColor = uiTo;
-  params.mp_fDuration = fDuration;
-  return params;
-}
-
 TEST(ClAnimatorColor, PacksAndUnpacksChannels) {
   const ClColor color = ClColor::fromARGB(0x80FF4000u);
   EXPECT_FLOAT_EQ(color.a, 128.0f / 255.0f);
@@ -105,7 +96,7 @@ TEST(ClAnimatorColor, PacksAndUnpacksChannels) {
 
 TEST(ClAnimatorColor, OnceFromBlackToWhiteIsHalfWayAtHalfTimeAndIdlesWhiteAtTheEnd) {
   ClAnimator<ClColor> animator;
-  animator.play(fade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
+  animator.play(KvTestFade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
   EXPECT_EQ(animator.mp_bActive, 1);
   EXPECT_EQ(animator.mp_uiCurrentColor, 0xFF000000u);
   animator.update(0.5f);
@@ -115,38 +106,38 @@ TEST(ClAnimatorColor, OnceFromBlackToWhiteIsHalfWayAtHalfTimeAndIdlesWhiteAtTheE
   EXPECT_EQ(animator.mp_bActive, 0);
 
   // Method 4 of the colour animator is the quartic ease-out.
-  animator.play(fade(2, 4, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
+  animator.play(KvTestFade(2, 4, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
   animator.update(0.5f);
   EXPECT_EQ(animator.mp_uiCurrentColor & 0xFFu, static_cast<u32>(255.0f * (1.0f - 0.0625f)));
-  EXPECT_KV_FATAL((animator.play(fade(2, 5, 0, 0, 1.0f)), animator.update(0.1f)), "Unsupported method");
+  EXPECT_KV_FATAL((animator.play(KvTestFade(2, 5, 0, 0, 1.0f)), animator.update(0.1f)), "Unsupported method");
 }
 
 TEST(ClAnimatorColor, DurationZeroShowsTheEndColourAtOnceAndARequestThatMayNotInterruptIsRefused) {
   ClAnimator<ClColor> animator;
-  animator.play(fade(2, 1, 0xFF000000u, 0xFF00FF00u, 0.0f));
+  animator.play(KvTestFade(2, 1, 0xFF000000u, 0xFF00FF00u, 0.0f));
   EXPECT_EQ(animator.mp_params.mp_iKind, 1);
   EXPECT_EQ(animator.mp_uiCurrentColor, 0xFF00FF00u);
   EXPECT_EQ(animator.mp_bActive, 0);
 
-  animator.play(fade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
-  SAnimatorParams polite = fade(2, 1, 0xFF000000u, 0xFF0000FFu, 1.0f);
+  animator.play(KvTestFade(2, 1, 0xFF000000u, 0xFFFFFFFFu, 1.0f));
+  SAnimatorParams polite = KvTestFade(2, 1, 0xFF000000u, 0xFF0000FFu, 1.0f);
   polite.mp_iRequestMode = 1;
   EXPECT_KV_ASSERT(animator.play(polite), "Trying to play an animation that is already in progress");
   // From the current colour, with a head start.
   animator.update(0.5f);
-  SAnimatorParams onward = fade(2, 1, 0, 0xFF000000u, 2.0f);
+  SAnimatorParams onward = KvTestFade(2, 1, 0, 0xFF000000u, 2.0f);
   onward.mp_bFromCurrent = 1;
   onward.mp_fHeadStart = 1.0f;
   animator.play(onward);
   EXPECT_EQ(animator.mp_params.mp_uiStartColor, 0xFF7F7F7Fu);
   EXPECT_EQ(animator.mp_uiCurrentColor, 0xFF3F3F3Fu) << "half way from grey to black at once";
-  animator.play(fade(0, 1, 0, 0, 1.0f));
+  animator.play(KvTestFade(0, 1, 0, 0, 1.0f));
   EXPECT_EQ(animator.mp_params.mp_iKind, 0);
 }
 
 TEST(ClAnimatorColor, APulseStartsOnTheStartColourReachesTheEndAtHalfItsDurationAndRepeats) {
   ClAnimator<ClColor> animator;
-  animator.play(fade(4, 2, 0xFF000000u, 0xFFFFFFFFu, 2.0f));
+  animator.play(KvTestFade(4, 2, 0xFF000000u, 0xFFFFFFFFu, 2.0f));
   EXPECT_FLOAT_EQ(animator.mp_params.mp_fDuration, 1.5f);
   animator.update(0.0f);
   EXPECT_EQ(animator.mp_uiCurrentColor, 0xFF000000u);
@@ -160,7 +151,7 @@ TEST(ClAnimatorColor, APulseStartsOnTheStartColourReachesTheEndAtHalfItsDuration
   animator.update(0.1f);
   EXPECT_EQ(animator.mp_bActive, 0);
   EXPECT_EQ(animator.mp_uiCurrentColor, 0xFF000000u);
-  EXPECT_KV_FATAL((animator.play(fade(3, 1, 0, 0, 1.0f)), animator.update(0.1f)), "Unsupported method");
+  EXPECT_KV_FATAL((animator.play(KvTestFade(3, 1, 0, 0, 1.0f)), animator.update(0.1f)), "Unsupported method");
 }
 
 }  // namespace

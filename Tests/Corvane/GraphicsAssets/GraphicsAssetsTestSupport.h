@@ -108,11 +108,12 @@ class GraphicsAssetsTest : public ::testing::Test {
   // A loose file below the data root ("/" separators).
   void writeLoose(const std::string& path, const std::vector<u8>& bytes) { KvWriteFileBytes(m_root + "/" + path, bytes); }
 
-  // A quad covering x0..x1, y0..y1 in pixels (the 2D projection pushed), uv 0..1, through the current signature.
-  void drawQuad(f32 x0, f32 y0, f32 x1, f32 y1, u32 uiColor) {
-    const SAssetVertex quad[6] = {
-        {x0, y0, 0, 0, 0, 1, uiColor, 0, 0}, {x1, y0, 0, 0, 0, 1, uiColor, 1, 0}, {x0, y1, 0, 0, 0, 1, uiColor, 0, 1},
-        {x1, y0, 0, 0, 0, 1, uiColor, 1, 0}, {x1, y1, 0, 0, 0, 1, uiColor, 1, 1}, {x0, y1, 0, 0, 0, 1, uiColor, 0, 1}};
+  // A quad covering x0..x1, y0..y1 in pixels (the 2D projection pushed), texture coordinates u0..u1, v0..v1 (0..1
+  // unless given), through the current signature.
+  void drawQuad(f32 x0, f32 y0, f32 x1, f32 y1, u32 uiColor, f32 u0 = 0, f32 v0 = 0, f32 u1 = 1, f32 v1 = 1) {
+    const SAssetVertex quad[6] = {{x0, y0, 0, 0, 0, 1, uiColor, u0, v0}, {x1, y0, 0, 0, 0, 1, uiColor, u1, v0},
+                                  {x0, y1, 0, 0, 0, 1, uiColor, u0, v1}, {x1, y0, 0, 0, 0, 1, uiColor, u1, v0},
+                                  {x1, y1, 0, 0, 0, 1, uiColor, u1, v1}, {x0, y1, 0, 0, 0, 1, uiColor, u0, v1}};
     IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
     IDirect3DVertexBuffer9* pBuffer = nullptr;
     ASSERT_EQ(pDevice->CreateVertexBuffer(sizeof(quad), D3DUSAGE_WRITEONLY, gc_uiASSET_FVF, D3DPOOL_MANAGED, &pBuffer,

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <utility>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
@@ -149,7 +150,8 @@ TEST(Atlasc, ContentDescriptions) {
     "images": [{"path": "Loose/Grid.png", "width": 4, "height": 4, "pattern": "checker", "cell": 2,
                 "colors": ["0xFF000000", "0xFFFFFFFF"]}],
     "atlases": [{"name": "Small", "folder": "Small", "flags": "compress", "images": [
-      {"path": "Ring", "width": 6, "height": 6, "pattern": "border", "colors": ["0xFFFF0000", "0x00000000"]}]}]
+      {"path": "Ring", "width": 6, "height": 6, "pattern": "border", "colors": ["0xFFFF0000", "0x00000000"]},
+      {"path": "Blink-%04d_216", "frames": 3, "width": 2, "height": 2, "colors": ["0xFF0000FF", "0xFF00FF00"]}]}]
   })";
   std::string lines;
   std::string error;
@@ -161,6 +163,14 @@ TEST(Atlasc, ContentDescriptions) {
   ASSERT_TRUE(AtlasReadImage(dir + "/out/Loose/Grid.png", &grid, &error));
   EXPECT_EQ(grid.texels[0], 0xFF000000u);
   EXPECT_EQ(grid.texels[2], 0xFFFFFFFFu);
+  // A sequence: one image a frame, numbered from 0001, each frame one colour further along the list.
+  for (const auto& [pName, uiColor] : {std::pair{"Blink-0001_216", 0xFF0000FFu}, std::pair{"Blink-0002_216", 0xFF00FF00u},
+                                       std::pair{"Blink-0003_216", 0xFF0000FFu}}) {
+    SAtlasImage frame;
+    ASSERT_TRUE(AtlasReadImage(dir + "/scratch/Small/" + pName + ".png", &frame, &error)) << error;
+    EXPECT_EQ(frame.texels[3], uiColor) << pName;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir + "/scratch/Small/Blink-0004_216.png"));
 
   struct SCase {
     const char* pJson;
@@ -174,6 +184,10 @@ TEST(Atlasc, ContentDescriptions) {
            SCase{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "pattern": "plaid"}]})",
                  "/images/0/pattern: error: \"plaid\""},
            SCase{"{\n  \"images\": [\n    {\"path\": }\n  ]\n}", "content.json:3:14: error:"},
+           SCase{R"({"atlases": [{"name": "A", "folder": "A", "images": [{"path": "Run", "frames": 2, "width": 2,
+                 "height": 2}]}]})", "/atlases/0/images/0/path: error: \"Run\" needs one \"%04d\""},
+           SCase{R"({"atlases": [{"name": "A", "folder": "A", "images": [{"path": "Run-%04d", "frames": 0, "width": 2,
+                 "height": 2}]}]})", "/atlases/0/images/0/frames: error:"},
        }) {
     std::ofstream(dir + "/content.json") << c.pJson;
     lines.clear();
