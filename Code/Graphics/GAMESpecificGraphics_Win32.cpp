@@ -7,6 +7,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Development/ClDevINI.h"
+#include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/Graphics/ClDrawPrimitive.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClRenderTargetMgr.h"
@@ -258,6 +259,9 @@ void ClGAMEGraphicsHooks::platformLostFocus() {
     SleepEx(1, TRUE);
   }
   ClRenderTargetMgr::releaseAutoRenderTargets();
+  // A movie's frames live in a default-pool texture that would keep every Reset from succeeding: a lost device
+  // ends the movie, as switching away from the window does.
+  ClFullScreenFMVPlayer_Win32::close();
 }
 
 void ClGAMEGraphicsHooks::platformRegainedFocus() {

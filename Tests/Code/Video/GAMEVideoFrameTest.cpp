@@ -157,6 +157,24 @@ TEST_F(GameVideoFrame, AStalledStreamKeepsItsLastFrameOnScreen) {
   EXPECT_EQ(state(), E_FMV_STATE_RUNNING);
 }
 
+// A device lost while a movie shows: the movie ends (its frames' texture is in the default pool), the device
+// comes back at the next Reset instead of failing it for as long as the movie lasts, and a new movie plays and is
+// drawn.
+TEST_F(GameVideoFrame, ALostDeviceEndsTheMovieAndComesBack) {
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
+  ASSERT_TRUE(runUntil([&] { return m_hooks.frames().size() >= 3; }, 5.0));
+  D3D9TestLoseDevice(ClGraphics::mp_pDevice);
+  ASSERT_TRUE(runUntil([] { return ClGraphics::mp_bDeviceLost.load() != 0; }, 2.0));
+  EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
+  ASSERT_TRUE(runUntil([] { return ClGraphics::mp_bReady.load() != 0; }, 2.0)) << "the Reset went through";
+  EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
+
+  const size_t uiBefore = m_hooks.frames().size();
+  ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
+  ASSERT_TRUE(runUntil([&] { return m_hooks.frames().size() >= uiBefore + 3; }, 5.0));
+  EXPECT_GE(centreNumbers().back(), 0) << "a counter frame on the screen again";
+}
+
 // The sound and the pictures over ten seconds. The sound's media time heard at any moment comes from the blocks
 // handed to the audio output (each heard from one output latency after its hand-over, frame by frame in real
 // time); each picture's media time is its frame's presentation time in the file (read with FFmpeg). For every
