@@ -67,9 +67,7 @@ class CAssetsSession {
     ClMagFileIO::loadTOC("BEN");
     ClMagFileIO::loadDataFile(KvStrHash("BEN"));
     KvTestStartGraphics(&m_hooks);
-    ClShaderMgr::initialize();
-    ClSignatureMgr::initSignaturePool();
-    ClSignatureMgr::initTexSetPool();
+    KvTestStartShadersAndSignatures();
     ClTextureMgr::initObjectList();
     ClAtlasMgr::initialize();
   }
@@ -77,9 +75,7 @@ class CAssetsSession {
     ClGraphics::endSignature();
     ClAtlasMgr::terminate();
     ClTextureMgr::terminate();
-    ClSignatureMgr::termSignaturePool();
-    ClSignatureMgr::termTexSetPool();
-    ClShaderMgr::terminate();
+    KvTestStopShadersAndSignatures();
     KvTestStopGraphics();
     KvTestStopFileIO();
     std::filesystem::current_path(m_savedCwd);

@@ -11,7 +11,7 @@ technique BlendPremult {
     ZEnable = FALSE;
     ZWriteEnable = FALSE;
     CullMode = NONE;
-    sampler g_tDiffuse { MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = LINEAR; AddressU = CLAMP; AddressV = CLAMP; }
+    sampler g_tDiffuse { MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = NONE; AddressU = CLAMP; AddressV = CLAMP; }
     VertexShader = VS_Textured;
     PixelShader = PS_Premult;
   }
