@@ -5,7 +5,7 @@
 // return it again unless it is bound by then). Their Direct3D resources are released before a device Reset and made
 // again after it (releaseAutoRenderTargets, restoreAutoRenderTargets); release is safe to repeat.
 //
-// A blur is a named set of specs: a threshold pass into a work-size target, then Gaussian passes across and down
+// A blur is a named set of settings: a threshold pass into a work-size target, then Gaussian passes across and down
 // with 15 taps whose weights and offsets setupBlurEffect computes once. Mode 3, the only one made here, writes the
 // last pass straight into the destination group. The passes are full-screen quads drawn through the UI's
 // aspect-fit quad (ClWindowHooks::renderAspectFitQuad) and do nothing while the shaders are not all loaded.
@@ -69,7 +69,7 @@ class ClRenderTargetMgr {
   static void releaseAutoRenderTargets();
   static void restoreAutoRenderTargets();
 
-  // The specs of the named blur (made on first use): mode 3, work size = source x scale, 15 taps, the threshold
+  // The settings of the named blur (made on first use): mode 3, work size = source x scale, 15 taps, the threshold
   // shader "PostFx_ExtractThreshold" and the Gaussian shader "PostFx_Blur15", the weights and offsets of a Gaussian
   // of sigma (15 x 0.5 / 2.8) x deviation factor.
   static SBlurEffectSpecs* setupBlurEffect(const char* pName, const f32* pSourceDimensions, f32 fScale,

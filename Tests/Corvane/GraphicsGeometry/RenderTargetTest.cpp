@@ -166,7 +166,7 @@ TEST_F(RenderTargetTest, CreationFailuresStopWithTheSizeAndFormat) {
 }
 
 // "Bloom1": 15 taps of a Gaussian of sigma 15 x 0.5 / 2.8 x 0.35, weights adding up to 1 in pairs, offsets of whole
-// texels of the work size across and down; the same name again reuses the specs.
+// texels of the work size across and down; the same name again reuses the settings.
 TEST_F(RenderTargetTest, Bloom1WeightsAndOffsets) {
   const f32 afSize[2] = {480.0f, 270.0f};
   SBlurEffectSpecs* pSpecs = ClRenderTargetMgr::setupBlurEffect("Bloom1", afSize, 1.0f, 0.0f, 0.35f);
