@@ -29,7 +29,7 @@ extern "C" {
 #include <thread>
 #include <vector>
 
-#include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/Files/ClAsyncAssetLoaderMgr.h"

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
-#include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
 #include "Corvane/Camera/ClCameraMgr.h"
@@ -22,7 +22,7 @@
 #include "Corvane/UI/ClUI_Win32.h"
 #include "Corvane/Math/ClWorldObject.h"
 #include "Code/System/GAMEArchiveKeys.h"
-#include "Code/System/GAMEGameSpecificSaveGameUtility.h"
+#include "Code/System/GAMEProfileSave.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"

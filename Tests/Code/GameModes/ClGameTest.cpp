@@ -1,5 +1,5 @@
 #include "Code/GameModes/ClGame.h"
-#include "Code/System/GAMEGameSpecificSaveGameUtility.h"
+#include "Code/System/GAMEProfileSave.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
 
 #include <gtest/gtest.h>

@@ -21,7 +21,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMESampleScene.h"
-#include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClRenderTargetMgr.h"

@@ -10,7 +10,7 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
-#include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Corvane/Stats/ClDiffMgr.h"
 #include "Tests/Support/FMVTestSupport.h"

@@ -1,4 +1,4 @@
-#include "Code/Graphics/GAMESpecificGraphics_Win32.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 

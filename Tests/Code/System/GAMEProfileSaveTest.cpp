@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "Code/System/GAMEGameSpecificSaveGameUtility.h"
+#include "Code/System/GAMEProfileSave.h"
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/Store/ClSaveGameUtility.h"

@@ -1,4 +1,4 @@
-#include "Code/System/GAMEGameSpecificSaveGameUtility.h"
+#include "Code/System/GAMEProfileSave.h"
 
 #include <cstring>
 
