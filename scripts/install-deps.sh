@@ -18,7 +18,7 @@ packages=(
   # benchmark baselines
   libsdl2-mixer-dev
   # headless runs of window, GL and audio tests
-  xvfb xauth
+  xvfb xauth libx11-dev libxcomposite-dev
 )
 
 missing=()
