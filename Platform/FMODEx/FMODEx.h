@@ -12,7 +12,9 @@
 //    plays: createStream) from a file path, from memory (FMOD_OPENMEMORY copies the bytes, FMOD_OPENMEMORY_POINT
 //    reads the caller's bytes, which must outlive the sound) or from a window of a file (exinfo fileoffset and
 //    length). Paths may use "\" and are matched as the Win32 stand-in matches them. A stream plays on one
-//    channel at a time: playing it again stops its previous channel.
+//    channel at a time: playing it again stops its previous channel. A stream's own decoder thread (started at
+//    its first play) decodes about a third of a second ahead of the mixer; a channel whose stream has not been
+//    decoded far enough (a slow disk) plays silence until it has, and the other channels play on.
 //  - A Channel is a handle to one playing voice. It stays valid until the voice ends (its sound ran out, stop, or
 //    the sound's release); afterwards every call answers FMOD_ERR_INVALID_HANDLE (isPlaying also writes false).
 //    A voice is never stolen: playSound fails with FMOD_ERR_CHANNEL_ALLOC when every channel plays.
@@ -25,7 +27,8 @@
 //
 // Threads: every call may come from any thread; the System's own lock serialises the calls and the mixer,
 // which runs on SDL's audio thread for the device output and on the calling thread for the null and manual
-// outputs. The engine keeps its own lock around its calls as well.
+// outputs. Neither the calls nor the mixer read a stream's file under that lock, and the mixer allocates
+// nothing. The engine keeps its own lock around its calls as well.
 #pragma once
 
 #include <cstdint>

@@ -60,10 +60,10 @@ EFMODExOutput chosenOutput(std::string* pWavPath) {
   return EFMODExOutput::Device;
 }
 
-void notifyObserver(SystemState& system, const std::vector<float>& observed) {
+void notifyObserver(SystemState& system, const float* pBlock, int iFrames) {
   const FMODExMixObserver pfnObserver = system.pfnObserver.load();
-  if (pfnObserver != nullptr && !observed.empty()) {
-    pfnObserver(system.pObserverUser.load(), observed.data(), static_cast<unsigned int>(observed.size() / 2));
+  if (pfnObserver != nullptr && iFrames > 0) {
+    pfnObserver(system.pObserverUser.load(), pBlock, static_cast<unsigned int>(iFrames));
   }
 }
 
@@ -136,6 +136,19 @@ bool FMODExParseFaults(const char* pText, std::uint32_t* puiFaults, std::string*
   }
   *puiFaults = uiFaults;
   return true;
+}
+
+FMOD_RESULT FMODExHoldStreamReads(FMOD::Sound* pStream, bool bHold) {
+  SoundState* pSound = static_cast<SoundState*>(pStream);
+  if (pSound == nullptr) {
+    return FMOD_ERR_INVALID_PARAM;
+  }
+  std::lock_guard<std::mutex> guard(pSound->pSystem->lock);
+  if (!pSound->pSystem->isSoundLocked(pSound) || !pSound->bStream) {
+    return FMOD_ERR_INVALID_PARAM;
+  }
+  pSound->pStream->setReadsHeld(bHold);
+  return FMOD_OK;
 }
 
 std::uint64_t FMODExGetCallCount(EFMODExCall eCall) { return g_auiCallCounts[static_cast<int>(eCall)].load(); }

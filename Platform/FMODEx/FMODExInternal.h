@@ -11,6 +11,7 @@
 
 #include "Platform/FMODEx/FMODEx.h"
 #include "Platform/FMODEx/FMODExDecoder.h"
+#include "Platform/FMODEx/FMODExStreamFeed.h"
 #include "Platform/FMODEx/FMODExTest.h"
 
 struct SRC_STATE_tag;
@@ -40,8 +41,8 @@ struct SoundState final : FMOD::Sound {
   int iLoopCount = -1;
   void* pUserData = nullptr;
   std::int64_t iLengthFrames = 0;  // 0 for a stream of unknown length
-  std::vector<float> samples;      // a sample's frames
-  std::unique_ptr<Decoder> pStream;  // a stream's decoder
+  std::vector<float> samples;          // a sample's frames
+  std::unique_ptr<StreamFeed> pStream;  // a stream's decoder thread and its ring
   bool bReleased = false;
 };
 
@@ -72,10 +73,12 @@ struct Voice {
   std::int64_t iCursor = 0;  // next source frame to read
   double dPlayed = 0.0;      // source frames heard, for the position while resampling
   float afInputLevels[gc_iMAX_INPUT_CHANNELS] = {};
+  // Made by the API calls that set a frequency other than the mix rate and kept with the voice slot from one
+  // play to the next, so the mixer never allocates one.
   SRC_STATE_tag* pResampler = nullptr;
+  int iResamplerChannels = 0;
   bool bResampling = false;
   bool bSourceEnded = false;
-  std::vector<float> resamplerInput;  // what the resampler's last read was given
 };
 
 struct SystemState final : FMOD::System {
@@ -108,15 +111,20 @@ struct SystemState final : FMOD::System {
   ChannelHandle handles[gc_iNUM_CHANNEL_HANDLES];
   int iNextHandle = 0;
 
-  // Mix buffers, reused (guarded by the lock).
-  std::vector<float> mixBlock;
-  std::vector<float> voiceBlock;
-  std::vector<std::int16_t> pcmBlock;
+  // One voice's frames of one block (guarded by the lock).
+  float afVoiceBlock[gc_iMIX_BLOCK_FRAMES * gc_iMAX_INPUT_CHANNELS] = {};
+  // One block of the device output, used by SDL's audio thread only.
+  float afDeviceBlock[gc_iMIX_BLOCK_FRAMES * 2] = {};
 
-  // Lock held: mixes iFrames into pOut (interleaved stereo), advancing every voice.
+  // Lock held: mixes iFrames (at most a block) into pOut (interleaved stereo), advancing every voice.
   void mixLocked(float* pOut, int iFrames);
-  // Lock held: mixes iFrames in blocks into pOut (when given), the WAV file and the observed frames.
-  void runOutputLocked(float* pOut, int iFrames, std::vector<float>* pObserved);
+  // Mixes iFrames into pOut (interleaved stereo; null: discarded) a block at a time, each under the lock, with
+  // the WAV file, and hands each block to the observer outside the lock. pScratch holds one block (when pOut is
+  // null) and belongs to the calling thread. Allocates nothing, so it can run on the device's thread.
+  void runOutput(float* pOut, int iFrames, float* pScratch);
+  // Lock held: gives the voice a resampler for its sound's channels when its frequency is not the mix rate.
+  // False when none can be made.
+  bool prepareResamplerLocked(Voice& voice);
   void stopVoiceLocked(Voice& voice);
   Voice* findVoiceLocked(const FMOD::Channel* pChannel);
   bool isGroupLocked(const FMOD::ChannelGroup* pGroup);
@@ -128,8 +136,8 @@ void countCall(EFMODExCall eCall);
 bool faultSet(std::uint32_t uiFault);
 // The output that init starts (test choice, else the environment) and the WAV path.
 EFMODExOutput chosenOutput(std::string* pWavPath);
-// Calls the observer with each mixed block, outside the lock.
-void notifyObserver(SystemState& system, const std::vector<float>& observed);
+// Calls the observer with a mixed block, outside the lock.
+void notifyObserver(SystemState& system, const float* pBlock, int iFrames);
 // A Win32-style path ("\" separators, any case) as the host's path.
 std::string hostPath(const char* pPath);
 

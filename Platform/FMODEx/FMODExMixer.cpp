@@ -1,5 +1,7 @@
 // The stand-in's mixer: every voice read from its sound (resampled through libsamplerate when its frequency
-// is not the mix rate), scaled by its gains and added into a stereo float block.
+// is not the mix rate), scaled by its gains and added into a stereo float block. A sample is read from its
+// frames in memory, a stream from the ring its decoder thread fills; the mixer allocates nothing and never
+// reads a file.
 #include <samplerate.h>
 #include <sndfile.h>
 
@@ -13,65 +15,98 @@ namespace FMODExInternal {
 
 namespace {
 
-// Reads up to iFrames source frames of the voice into pDest, looping as its loop count says. Fewer frames
-// mean the sound has ended (bSourceEnded is then set).
-std::int64_t readSource(Voice& voice, float* pDest, std::int64_t iFrames) {
+using ERun = StreamFeed::ERun;
+
+// The run of source frames at the voice's cursor, read in place: a sample's frames to the end of the pass, or
+// what a stream's ring holds.
+ERun peekSource(Voice& voice, bool bWait, const float** ppFrames, std::int64_t* piFrames) {
   SoundState& sound = *voice.pSound;
-  const int iChannels = sound.iChannels;
+  if (sound.bStream) {
+    return sound.pStream->peek(bWait, ppFrames, piFrames);
+  }
+  if (voice.iCursor >= sound.iLengthFrames) {
+    return ERun::PassEnd;
+  }
+  *ppFrames = sound.samples.data() + voice.iCursor * sound.iChannels;
+  *piFrames = sound.iLengthFrames - voice.iCursor;
+  return ERun::Frames;
+}
+
+void consumeSource(Voice& voice, std::int64_t iFrames) {
+  if (voice.pSound->bStream) {
+    voice.pSound->pStream->consume(iFrames);
+  }
+  voice.iCursor += iFrames;
+}
+
+// At the end of a pass: the next pass when the voice loops (and its sound has frames), else the source ends.
+void endPass(Voice& voice, ERun eRun) {
+  SoundState& sound = *voice.pSound;
+  bool bLoops = eRun == ERun::PassEnd && voice.iLoopsLeft != 0;
+  if (sound.bStream) {
+    if (eRun == ERun::PassEnd) {
+      sound.pStream->endPass();
+    }
+  } else {
+    bLoops = bLoops && sound.iLengthFrames > 0;
+  }
+  if (bLoops) {
+    if (voice.iLoopsLeft > 0) {
+      --voice.iLoopsLeft;
+    }
+    voice.iCursor = 0;
+  } else {
+    voice.bSourceEnded = true;
+  }
+}
+
+// Copies up to iFrames source frames of the voice into pDest, looping as its loop count says. Fewer frames mean
+// the sound has ended (bSourceEnded is then set) or its stream has not been decoded that far (an underrun).
+std::int64_t readSource(Voice& voice, bool bWait, float* pDest, std::int64_t iFrames) {
+  const int iChannels = voice.pSound->iChannels;
   std::int64_t iDone = 0;
-  bool bPassGaveFrames = voice.iCursor > 0;
   while (iDone < iFrames && !voice.bSourceEnded) {
-    std::int64_t iGot = 0;
-    if (sound.bStream) {
-      iGot = sound.pStream->read(pDest + iDone * iChannels, iFrames - iDone);
-    } else {
-      iGot = std::max<std::int64_t>(0, std::min(iFrames - iDone, sound.iLengthFrames - voice.iCursor));
-      if (iGot > 0) {
-        std::memcpy(pDest + iDone * iChannels, sound.samples.data() + voice.iCursor * iChannels,
-                    static_cast<size_t>(iGot * iChannels) * sizeof(float));
-      }
+    const float* pRun = nullptr;
+    std::int64_t iRun = 0;
+    const ERun eRun = peekSource(voice, bWait, &pRun, &iRun);
+    if (eRun == ERun::Starved) {
+      break;
     }
-    voice.iCursor += iGot;
-    iDone += iGot;
-    bPassGaveFrames = bPassGaveFrames || iGot > 0;
-    if (iDone < iFrames) {
-      // The end of the sound: loop, or end. A pass that gave nothing at all ends it too.
-      const bool bLoops = voice.iLoopsLeft != 0 && bPassGaveFrames;
-      if (bLoops && (!sound.bStream || sound.pStream->rewind())) {
-        if (voice.iLoopsLeft > 0) {
-          --voice.iLoopsLeft;
-        }
-        voice.iCursor = 0;
-        bPassGaveFrames = false;
-      } else {
-        voice.bSourceEnded = true;
-      }
+    if (eRun != ERun::Frames) {
+      endPass(voice, eRun);
+      continue;
     }
+    const std::int64_t iTake = std::min(iRun, iFrames - iDone);
+    std::memcpy(pDest + iDone * iChannels, pRun, static_cast<size_t>(iTake * iChannels) * sizeof(float));
+    consumeSource(voice, iTake);
+    iDone += iTake;
   }
   return iDone;
 }
 
-// Resamples a sample straight from its frames in memory (no copy of the input), crossing loops in place, into
-// up to iFrames output frames; fewer mean the sound has ended and the resampler has given out all it held.
-std::int64_t resampleSample(Voice& voice, double dRatio, float* pOut, std::int64_t iFrames) {
+// Resamples the voice's source in place (a sample's frames, a stream's ring), crossing loops without a break,
+// into up to iFrames output frames. Fewer mean the sound has ended and the resampler has given out all it held,
+// or an underrun.
+std::int64_t resampleSource(Voice& voice, double dRatio, bool bWait, float* pOut, std::int64_t iFrames) {
   static const float s_fNoInput = 0.0f;
-  SoundState& sound = *voice.pSound;
-  const int iChannels = sound.iChannels;
+  const int iChannels = voice.pSound->iChannels;
   std::int64_t iDone = 0;
   while (iDone < iFrames) {
-    if (!voice.bSourceEnded && voice.iCursor >= sound.iLengthFrames) {
-      if (voice.iLoopsLeft != 0 && sound.iLengthFrames > 0) {
-        if (voice.iLoopsLeft > 0) {
-          --voice.iLoopsLeft;
-        }
-        voice.iCursor = 0;
-      } else {
-        voice.bSourceEnded = true;
+    const float* pRun = &s_fNoInput;
+    std::int64_t iRun = 0;
+    if (!voice.bSourceEnded) {
+      const ERun eRun = peekSource(voice, bWait, &pRun, &iRun);
+      if (eRun == ERun::Starved) {
+        break;  // what the resampler holds waits for the rest of the stream
+      }
+      if (eRun != ERun::Frames) {
+        endPass(voice, eRun);
+        continue;
       }
     }
     SRC_DATA data = {};
-    data.data_in = voice.bSourceEnded ? &s_fNoInput : sound.samples.data() + voice.iCursor * iChannels;
-    data.input_frames = voice.bSourceEnded ? 0 : static_cast<long>(sound.iLengthFrames - voice.iCursor);
+    data.data_in = pRun;
+    data.input_frames = static_cast<long>(iRun);
     data.data_out = pOut + iDone * iChannels;
     data.output_frames = static_cast<long>(iFrames - iDone);
     data.src_ratio = dRatio;
@@ -79,23 +114,13 @@ std::int64_t resampleSample(Voice& voice, double dRatio, float* pOut, std::int64
     if (src_process(voice.pResampler, &data) != 0) {
       break;
     }
-    voice.iCursor += data.input_frames_used;
+    consumeSource(voice, data.input_frames_used);
     iDone += data.output_frames_gen;
     if (data.input_frames_used == 0 && data.output_frames_gen == 0) {
       break;  // drained after the end, or nothing it can do
     }
   }
   return iDone;
-}
-
-long resamplerCallback(void* pUser, float** ppData) {
-  Voice& voice = *static_cast<Voice*>(pUser);
-  const int iChannels = voice.pSound->iChannels;
-  constexpr std::int64_t iChunk = 256;
-  voice.resamplerInput.resize(static_cast<size_t>(iChunk * iChannels));
-  const std::int64_t iGot = readSource(voice, voice.resamplerInput.data(), iChunk);
-  *ppData = voice.resamplerInput.data();
-  return static_cast<long>(iGot);
 }
 
 int converterFor(FMOD_DSP_RESAMPLER eResampler) {
@@ -125,34 +150,45 @@ float groupGain(const SystemState& system, const GroupState* pGroup) {
 
 }  // namespace
 
+bool SystemState::prepareResamplerLocked(Voice& voice) {
+  const int iChannels = voice.pSound->iChannels;
+  if (voice.fFrequency == static_cast<float>(iRate) ||
+      (voice.pResampler != nullptr && voice.iResamplerChannels == iChannels)) {
+    return true;
+  }
+  if (voice.pResampler != nullptr) {
+    src_delete(voice.pResampler);
+  }
+  int iError = 0;
+  voice.pResampler = src_new(converterFor(eResampler), iChannels, &iError);
+  voice.iResamplerChannels = voice.pResampler != nullptr ? iChannels : 0;
+  voice.bResampling = false;
+  return voice.pResampler != nullptr;
+}
+
 void SystemState::mixLocked(float* pOut, int iFrames) {
   std::fill(pOut, pOut + static_cast<size_t>(iFrames) * 2, 0.0f);
+  // The manual output's time stands still while a stream decodes; the real-time outputs never wait for one.
+  const bool bWaitForStreams = eOutput == EFMODExOutput::Manual;
   for (Voice& voice : voices) {
     if (!voice.bActive || voice.bPaused || voice.fFrequency <= 0.0f) {
       continue;
     }
     SoundState& sound = *voice.pSound;
     const int iChannels = sound.iChannels;
-    voiceBlock.resize(static_cast<size_t>(iFrames * iChannels));
+    float* pVoiceBlock = afVoiceBlock;
     std::int64_t iGot = 0;
+    bool bEnded = false;
     const bool bDirect = voice.fFrequency == static_cast<float>(iRate);
     if (bDirect) {
-      if (voice.bResampling) {
-        voice.bResampling = false;
-      }
-      iGot = readSource(voice, voiceBlock.data(), iFrames);
+      voice.bResampling = false;
+      iGot = readSource(voice, bWaitForStreams, pVoiceBlock, iFrames);
       voice.dPlayed = static_cast<double>(voice.iCursor);
+      bEnded = voice.bSourceEnded;
     } else {
-      if (voice.pResampler == nullptr) {
-        // A sample is read in place; a stream's decoder fills the resampler through its callback.
-        int iError = 0;
-        voice.pResampler = sound.bStream
-                               ? src_callback_new(&resamplerCallback, converterFor(eResampler), iChannels, &iError, &voice)
-                               : src_new(converterFor(eResampler), iChannels, &iError);
-        if (voice.pResampler == nullptr) {
-          stopVoiceLocked(voice);
-          continue;
-        }
+      if (voice.pResampler == nullptr || voice.iResamplerChannels != iChannels) {
+        stopVoiceLocked(voice);  // prepareResamplerLocked failed where the frequency was set
+        continue;
       }
       if (!voice.bResampling) {
         src_reset(voice.pResampler);
@@ -163,10 +199,9 @@ void SystemState::mixLocked(float* pOut, int iFrames) {
       // A new frequency holds from the start of the block, as the library applies it at the next mix: no glide
       // across the block (which also keeps the played position exact).
       src_set_ratio(voice.pResampler, dRatio);
-      iGot = sound.bStream ? src_callback_read(voice.pResampler, dRatio, iFrames, voiceBlock.data())
-                           : resampleSample(voice, dRatio, voiceBlock.data(), iFrames);
-      iGot = std::max<std::int64_t>(iGot, 0);
+      iGot = std::max<std::int64_t>(resampleSource(voice, dRatio, bWaitForStreams, pVoiceBlock, iFrames), 0);
       voice.dPlayed += static_cast<double>(iGot) / dRatio;
+      bEnded = voice.bSourceEnded && iGot < iFrames;
     }
 
     const float fGain = voice.fVolume * groupGain(*this, voice.pGroup);
@@ -180,7 +215,7 @@ void SystemState::mixLocked(float* pOut, int iFrames) {
       afToLeft[c] = bLeftSide ? fLeft * voice.afInputLevels[c] : 0.0f;
       afToRight[c] = bRightSide ? fRight * voice.afInputLevels[c] : 0.0f;
     }
-    const float* pIn = voiceBlock.data();
+    const float* pIn = pVoiceBlock;
     if (iChannels == 1) {
       for (std::int64_t f = 0; f < iGot; ++f) {
         pOut[2 * f] += pIn[f] * afToLeft[0];
@@ -199,29 +234,28 @@ void SystemState::mixLocked(float* pOut, int iFrames) {
         }
       }
     }
-    if (iGot < iFrames) {
+    if (bEnded) {
       stopVoiceLocked(voice);
     }
   }
 }
 
-void SystemState::runOutputLocked(float* pOut, int iFrames, std::vector<float>* pObserved) {
-  const bool bObserve = pfnObserver.load() != nullptr && pObserved != nullptr;
+void SystemState::runOutput(float* pOut, int iFrames, float* pScratch) {
   while (iFrames > 0) {
     const int iBlock = std::min(iFrames, gc_iMIX_BLOCK_FRAMES);
-    mixBlock.resize(static_cast<size_t>(iBlock) * 2);
-    mixLocked(mixBlock.data(), iBlock);
-    if (pWavFile != nullptr) {
-      sf_writef_float(static_cast<SNDFILE*>(pWavFile), mixBlock.data(), iBlock);
+    float* pBlock = pOut != nullptr ? pOut : pScratch;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      mixLocked(pBlock, iBlock);
+      if (pWavFile != nullptr) {
+        sf_writef_float(static_cast<SNDFILE*>(pWavFile), pBlock, iBlock);
+      }
+      uiMixedFrames += static_cast<std::uint64_t>(iBlock);
     }
-    if (bObserve) {
-      pObserved->insert(pObserved->end(), mixBlock.begin(), mixBlock.end());
-    }
+    notifyObserver(*this, pBlock, iBlock);
     if (pOut != nullptr) {
-      std::copy(mixBlock.begin(), mixBlock.end(), pOut);
       pOut += static_cast<size_t>(iBlock) * 2;
     }
-    uiMixedFrames += static_cast<std::uint64_t>(iBlock);
     iFrames -= iBlock;
   }
 }
@@ -229,10 +263,6 @@ void SystemState::runOutputLocked(float* pOut, int iFrames, std::vector<float>* 
 void SystemState::stopVoiceLocked(Voice& voice) {
   voice.bActive = false;
   voice.bResampling = false;
-  if (voice.pResampler != nullptr) {
-    src_delete(voice.pResampler);
-    voice.pResampler = nullptr;
-  }
   voice.pSound = nullptr;
   voice.pGroup = nullptr;
 }

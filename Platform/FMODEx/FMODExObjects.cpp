@@ -90,17 +90,23 @@ FMOD_RESULT FMOD_Sound_GetUserData(FMOD_SOUND* sound, void** userdata) {
 FMOD_RESULT FMOD::Sound::release() {
   SoundState& sound = state(this);
   SystemState& system = *sound.pSystem;
-  std::lock_guard<std::mutex> guard(system.lock);
-  for (Voice& voice : system.voices) {
-    if (voice.bActive && voice.pSound == &sound) {
-      system.stopVoiceLocked(voice);
+  // A stream's decoder thread may be inside a slow read: the sound goes after the lock is let go.
+  std::unique_ptr<SoundState> pReleased;
+  {
+    std::lock_guard<std::mutex> guard(system.lock);
+    for (Voice& voice : system.voices) {
+      if (voice.bActive && voice.pSound == &sound) {
+        system.stopVoiceLocked(voice);
+      }
     }
+    auto it =
+        std::find_if(system.sounds.begin(), system.sounds.end(), [&](const auto& p) { return p.get() == &sound; });
+    if (it == system.sounds.end()) {
+      return FMOD_ERR_INVALID_HANDLE;
+    }
+    pReleased = std::move(*it);
+    system.sounds.erase(it);
   }
-  auto it = std::find_if(system.sounds.begin(), system.sounds.end(), [&](const auto& p) { return p.get() == &sound; });
-  if (it == system.sounds.end()) {
-    return FMOD_ERR_INVALID_HANDLE;
-  }
-  system.sounds.erase(it);
   return FMOD_OK;
 }
 
@@ -187,8 +193,16 @@ FMOD_RESULT FMOD::Channel::setPan(float pan) {
 FMOD_RESULT FMOD::Channel::getPan(float* pan) { return readSetting(this, &Voice::fPan, pan); }
 
 FMOD_RESULT FMOD::Channel::setFrequency(float frequency) {
-  const float fHighest = 8.0f * static_cast<float>(static_cast<ChannelHandle*>(this)->pSystem->iRate);
-  return writeSetting(this, EFMODExCall::ChannelSetFrequency, &Voice::fFrequency, frequency, 0.0f, fHighest, 0.0f);
+  return withVoice(this, EFMODExCall::ChannelSetFrequency, [&](SystemState& system, Voice& voice) {
+    const float fEarlier = voice.fFrequency;
+    voice.fFrequency = std::clamp(finiteOr(frequency, 0.0f), 0.0f, 8.0f * static_cast<float>(system.iRate));
+    // The resampler is made here, on the caller's thread, never by the mixer.
+    if (!system.prepareResamplerLocked(voice)) {
+      voice.fFrequency = fEarlier;
+      return FMOD_ERR_MEMORY;
+    }
+    return FMOD_OK;
+  });
 }
 
 FMOD_RESULT FMOD::Channel::getFrequency(float* frequency) { return readSetting(this, &Voice::fFrequency, frequency); }

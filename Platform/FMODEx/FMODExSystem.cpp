@@ -1,5 +1,6 @@
 // The System of the sound library stand-in: creation, the outputs, sounds, groups and playSound.
 #include <SDL.h>
+#include <samplerate.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -16,20 +17,20 @@ std::atomic<int> g_iSystemsAlive{0};
 
 SystemState& state(FMOD::System* pSystem) { return *static_cast<SystemState*>(pSystem); }
 
+// SDL's audio thread: mixes straight into the system's own device block, so nothing is allocated here.
 void deviceCallback(void* pUser, Uint8* pStream, int iLength) {
   SystemState& system = *static_cast<SystemState*>(pUser);
-  const int iFrames = iLength / static_cast<int>(2 * sizeof(std::int16_t));
-  std::vector<float> observed;
-  std::vector<float> block(static_cast<size_t>(iFrames) * 2);
-  {
-    std::lock_guard<std::mutex> guard(system.lock);
-    system.runOutputLocked(block.data(), iFrames, &observed);
-  }
   std::int16_t* pOut = reinterpret_cast<std::int16_t*>(pStream);
-  for (size_t i = 0; i < block.size(); ++i) {
-    pOut[i] = static_cast<std::int16_t>(std::lrint(std::clamp(block[i], -1.0f, 1.0f) * 32767.0f));
+  int iFrames = iLength / static_cast<int>(2 * sizeof(std::int16_t));
+  while (iFrames > 0) {
+    const int iBlock = std::min(iFrames, gc_iMIX_BLOCK_FRAMES);
+    system.runOutput(system.afDeviceBlock, iBlock, nullptr);
+    for (int i = 0; i < 2 * iBlock; ++i) {
+      pOut[i] = static_cast<std::int16_t>(std::lrint(std::clamp(system.afDeviceBlock[i], -1.0f, 1.0f) * 32767.0f));
+    }
+    pOut += 2 * iBlock;
+    iFrames -= iBlock;
   }
-  notifyObserver(system, observed);
 }
 
 // Opens the SDL device, paused; 0 (with one line on standard error) when there is none. Called without the
@@ -97,24 +98,33 @@ FMOD_RESULT createSoundCommon(SystemState& system, const char* pNameOrData, FMOD
       return eResult;
     }
   }
-  std::unique_ptr<Decoder> pDecoder = Decoder::open(std::move(pSource), &eResult);
-  if (pDecoder == nullptr) {
+  // A stream's decoder runs on its feed's thread from the first play on; a sample is decoded here, without
+  // the lock.
+  std::unique_ptr<StreamFeed> pFeed;
+  std::unique_ptr<Decoder> pSampleDecoder;
+  if (bStream) {
+    pFeed = StreamFeed::open(std::move(pSource), (eMode & FMOD_LOOP_NORMAL) != 0, &eResult);
+  } else {
+    pSampleDecoder = Decoder::open(std::move(pSource), &eResult);
+  }
+  if (pFeed == nullptr && pSampleDecoder == nullptr) {
     return eResult;
   }
+  const Decoder& decoder = pFeed != nullptr ? pFeed->decoder() : *pSampleDecoder;
   auto pSound = std::make_unique<SoundState>();
   pSound->pSystem = &system;
   pSound->eMode = eMode;
   pSound->bStream = bStream;
-  pSound->iChannels = pDecoder->channels();
-  pSound->iRate = pDecoder->rate();
+  pSound->iChannels = decoder.channels();
+  pSound->iRate = decoder.rate();
   pSound->fDefaultFrequency = static_cast<float>(
-      pExInfo != nullptr && pExInfo->defaultfrequency > 0 ? pExInfo->defaultfrequency : pDecoder->rate());
+      pExInfo != nullptr && pExInfo->defaultfrequency > 0 ? pExInfo->defaultfrequency : decoder.rate());
   pSound->pUserData = pExInfo != nullptr ? pExInfo->userdata : nullptr;
   if (bStream) {
-    pSound->iLengthFrames = pDecoder->declaredFrames();
-    pSound->pStream = std::move(pDecoder);
+    pSound->iLengthFrames = decoder.declaredFrames();
+    pSound->pStream = std::move(pFeed);
   } else {
-    pSound->samples = pDecoder->readAll();
+    pSound->samples = pSampleDecoder->readAll();
     pSound->iLengthFrames = static_cast<std::int64_t>(pSound->samples.size()) / pSound->iChannels;
   }
   std::lock_guard<std::mutex> guard(system.lock);
@@ -135,7 +145,13 @@ SystemState::SystemState() {
   }
 }
 
-SystemState::~SystemState() = default;
+SystemState::~SystemState() {
+  for (Voice& voice : voices) {
+    if (voice.pResampler != nullptr) {
+      src_delete(voice.pResampler);
+    }
+  }
+}
 
 Voice* SystemState::findVoiceLocked(const FMOD::Channel* pChannel) {
   const ChannelHandle* pHandle = static_cast<const ChannelHandle*>(pChannel);
@@ -212,6 +228,8 @@ FMOD_RESULT FMOD::System::release() {
     SDL_CloseAudioDevice(pSystem->uiDevice);
     pSystem->uiDevice = 0;
   }
+  // A stream's decoder thread may be inside a slow read: the sounds go after the lock is let go.
+  std::vector<std::unique_ptr<SoundState>> sounds;
   {
     std::lock_guard<std::mutex> guard(pSystem->lock);
     for (Voice& voice : pSystem->voices) {
@@ -220,9 +238,10 @@ FMOD_RESULT FMOD::System::release() {
       }
     }
     pSystem->shutdownOutputLocked();
-    pSystem->sounds.clear();
+    sounds.swap(pSystem->sounds);
     pSystem->groups.clear();
   }
+  sounds.clear();
   if (pSystem->bAudioSubsystem) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
@@ -386,7 +405,7 @@ FMOD_RESULT FMOD::System::get3DSettings(float* dopplerscale, float* distancefact
 FMOD_RESULT FMOD::System::update() {
   countCall(EFMODExCall::SystemUpdate);
   SystemState& system = state(this);
-  std::vector<float> observed;
+  int iFrames = 0;
   {
     std::lock_guard<std::mutex> guard(system.lock);
     if (!system.bInitialized) {
@@ -395,16 +414,16 @@ FMOD_RESULT FMOD::System::update() {
     if (system.eOutput == EFMODExOutput::Null) {
       const auto now = std::chrono::steady_clock::now();
       const double dSeconds = std::min(std::chrono::duration<double>(now - system.lastNullMix).count(), 10.0);
-      const int iFrames = static_cast<int>(dSeconds * system.iRate);
+      iFrames = static_cast<int>(dSeconds * system.iRate);
       system.lastNullMix += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
           std::chrono::duration<double>(static_cast<double>(iFrames) / system.iRate));
       if (dSeconds >= 10.0) {
         system.lastNullMix = now;
       }
-      system.runOutputLocked(nullptr, iFrames, &observed);
     }
   }
-  notifyObserver(system, observed);
+  float afBlock[gc_iMIX_BLOCK_FRAMES * 2];
+  system.runOutput(nullptr, iFrames, afBlock);
   return FMOD_OK;
 }
 
@@ -465,9 +484,8 @@ FMOD_RESULT FMOD::System::playSound(FMOD_CHANNELINDEX channelid, Sound* sound, b
         system.stopVoiceLocked(voice);
       }
     }
-    if (!soundState.pStream->rewind()) {
-      return FMOD_ERR_FILE_BAD;
-    }
+    // The decoder thread goes back to the first frame; a file that cannot seek ends the channel there.
+    soundState.pStream->restart();
   }
   Voice* pVoice = nullptr;
   int iVoice = 0;
@@ -488,15 +506,23 @@ FMOD_RESULT FMOD::System::playSound(FMOD_CHANNELINDEX channelid, Sound* sound, b
       system.iNextHandle = (system.iNextHandle + i + 1) % gc_iNUM_CHANNEL_HANDLES;
     }
   }
-  pHandle->iVoice = iVoice;
   Voice& voice = *pVoice;
+  SRC_STATE* const pResampler = voice.pResampler;
+  const int iResamplerChannels = voice.iResamplerChannels;
   voice = Voice();
+  voice.pResampler = pResampler;
+  voice.iResamplerChannels = iResamplerChannels;
+  voice.pSound = &soundState;
+  voice.fFrequency = soundState.fDefaultFrequency;
+  if (!system.prepareResamplerLocked(voice)) {
+    voice.pSound = nullptr;
+    return FMOD_ERR_MEMORY;
+  }
+  pHandle->iVoice = iVoice;
   voice.bActive = true;
   voice.pHandle = pHandle;
-  voice.pSound = &soundState;
   voice.pGroup = &system.master;
   voice.bPaused = paused;
-  voice.fFrequency = soundState.fDefaultFrequency;
   voice.iLoopsLeft = (soundState.eMode & FMOD_LOOP_NORMAL) != 0 ? soundState.iLoopCount : 0;
   std::fill(std::begin(voice.afInputLevels), std::end(voice.afInputLevels), 1.0f);
   if (channel != nullptr) {
@@ -530,15 +556,14 @@ int FMODExGetDeviceBufferFrames(FMOD::System* pSystem) {
 
 FMOD_RESULT FMODExMix(FMOD::System* pSystem, float* pOut, unsigned int uiFrames) {
   SystemState& system = state(pSystem);
-  std::vector<float> observed;
   {
     std::lock_guard<std::mutex> guard(system.lock);
     if (!system.bInitialized || system.eOutput != EFMODExOutput::Manual) {
       return FMOD_ERR_UNSUPPORTED;
     }
-    system.runOutputLocked(pOut, static_cast<int>(uiFrames), &observed);
   }
-  notifyObserver(system, observed);
+  float afBlock[gc_iMIX_BLOCK_FRAMES * 2];
+  system.runOutput(pOut, static_cast<int>(uiFrames), afBlock);
   return FMOD_OK;
 }
 

@@ -18,7 +18,7 @@
 enum class EFMODExOutput {
   Device,  // the SDL audio device (16-bit stereo), or Null when there is none
   Null,    // no device: System::update mixes the time that passed and discards it
-  Manual,  // time stands still until FMODExMix
+  Manual,  // time stands still until FMODExMix, which lets each playing stream decode what it needs first
 };
 
 // The output (and WAV path, empty for none) that the next System::init starts; FMODExClearOutput returns to
@@ -35,6 +35,11 @@ int FMODExGetDeviceBufferFrames(FMOD::System* pSystem);
 FMOD_RESULT FMODExMix(FMOD::System* pSystem, float* pOut, unsigned int uiFrames);
 // Frames mixed since init.
 std::uint64_t FMODExGetMixedFrames(FMOD::System* pSystem);
+
+// Holds every later read of a stream's file on its decoder thread (the read waits inside) until called again
+// with false: a stalled disk. The held stream's channel plays silence once its decoded frames run out, and
+// picks up where it stopped; other channels and calls go on. FMOD_ERR_INVALID_PARAM for a sample.
+FMOD_RESULT FMODExHoldStreamReads(FMOD::Sound* pStream, bool bHold);
 
 // Called on the mixing thread after each block, outside the library's lock: the block (interleaved stereo,
 // before it is turned into 16-bit samples) and its frame count. Null removes it.

@@ -294,6 +294,76 @@ TEST_F(FMODExMixer, PlayingAStreamAgainRestartsIt) {
   EXPECT_TRUE(playing(pSecond));
 }
 
+// A stream whose file stalls (its reads held) plays out what was decoded ahead, then silence, and picks up
+// where it stopped once the reads go on; the other stream plays every frame meanwhile and the calls keep
+// returning. The held stream's samples count its frames, so a lost or repeated frame shows.
+TEST_F(FMODExMixer, AStalledStreamStarvesOnlyItsOwnChannel) {
+  const auto fnRamp = [](int iFrame) { return static_cast<float>(iFrame + 1) / 131072.0f; };
+  const std::string dir = KvTestTempDir("FMODExStall");
+  KvTestWriteFile(dir + "/ramp.wav", KvTestMakeSoundFile(1, gc_iRATE, 96000, [&](int f, int) { return fnRamp(f); }));
+  KvTestWriteFile(dir + "/steady.wav", KvTestMakeConstantSound(gc_iRATE, 4800, {0.25f}));
+  FMOD::Sound* pRamp = nullptr;
+  FMOD::Sound* pSteady = nullptr;
+  ASSERT_EQ(m_pSystem->createStream((dir + "/ramp.wav").c_str(), FMOD_2D, nullptr, &pRamp), FMOD_OK);
+  ASSERT_EQ(m_pSystem->createStream((dir + "/steady.wav").c_str(), FMOD_LOOP_NORMAL, nullptr, &pSteady), FMOD_OK);
+  pSteady->setLoopCount(-1);
+  FMOD::Channel* pHeld = play(pRamp, true);
+  FMOD::Channel* pOther = play(pSteady, true);
+  pHeld->setPan(-1.0f);
+  pOther->setPan(1.0f);
+  pHeld->setPaused(false);
+  pOther->setPaused(false);
+  const std::vector<float> before = mix(4800);
+  for (int f = 0; f < 4800; ++f) {
+    ASSERT_EQ(before[2 * f], fnRamp(f)) << f;
+    ASSERT_EQ(before[2 * f + 1], 0.25f) << f;
+  }
+
+  ASSERT_EQ(FMODExHoldStreamReads(pRamp, true), FMOD_OK);
+  EXPECT_EQ(FMODExHoldStreamReads(memorySound(KvTestMakeConstantSound(gc_iRATE, 10, {0.1f})), true),
+            FMOD_ERR_INVALID_PARAM);
+  const std::vector<float> held = mix(48000);
+  int iHeard = 0;
+  for (int f = 0; f < 48000; ++f) {
+    if (held[2 * f] != 0.0f) {
+      ASSERT_EQ(iHeard, f) << "the held stream was heard again after it ran dry";
+      ASSERT_EQ(held[2 * f], fnRamp(4800 + f)) << f;
+      ++iHeard;
+    }
+    ASSERT_EQ(held[2 * f + 1], 0.25f) << f;
+  }
+  EXPECT_LT(iHeard, 24000) << "what was decoded ahead lasts no half second";
+  EXPECT_TRUE(playing(pHeld));
+  unsigned int uiPosition = 0;
+  EXPECT_EQ(pHeld->getPosition(&uiPosition, FMOD_TIMEUNIT_PCM), FMOD_OK);
+  EXPECT_EQ(uiPosition, static_cast<unsigned int>(4800 + iHeard));
+
+  // Calls keep returning while the read is held, and the mix goes on with them.
+  EXPECT_EQ(pOther->setVolume(0.5f), FMOD_OK);
+  EXPECT_EQ(pHeld->setVolume(1.0f), FMOD_OK);
+  EXPECT_EQ(m_pSystem->update(), FMOD_OK);
+  int iPlaying = 0;
+  EXPECT_EQ(m_pSystem->getChannelsPlaying(&iPlaying), FMOD_OK);
+  EXPECT_EQ(iPlaying, 2);
+  const std::vector<float> louder = mix(1000);
+  EXPECT_EQ(louder[0], 0.0f);
+  EXPECT_EQ(louder[1], 0.125f);
+
+  // The read goes on: the stream continues from the frame after the last one heard.
+  ASSERT_EQ(FMODExHoldStreamReads(pRamp, false), FMOD_OK);
+  const std::vector<float> after = mix(4800);
+  for (int f = 0; f < 4800; ++f) {
+    ASSERT_EQ(after[2 * f], fnRamp(4800 + iHeard + f)) << f;
+  }
+
+  // A stream released while its read is held lets the read go.
+  ASSERT_EQ(FMODExHoldStreamReads(pRamp, true), FMOD_OK);
+  mix(48000);
+  EXPECT_EQ(pRamp->release(), FMOD_OK);
+  EXPECT_FALSE(playing(pHeld));
+  EXPECT_EQ(mix(10)[1], 0.125f);
+}
+
 // Sounds in the formats the game ships: 16-bit WAV, Ogg Vorbis and FLAC decode to the level they were written at.
 TEST_F(FMODExMixer, DecodesWavOggAndFlac) {
   for (int iFormat : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_OGG | SF_FORMAT_VORBIS, SF_FORMAT_FLAC | SF_FORMAT_PCM_16}) {
