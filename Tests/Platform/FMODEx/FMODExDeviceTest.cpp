@@ -11,6 +11,7 @@
 #include "Platform/FMODEx/FMODEx.h"
 #include "Platform/FMODEx/FMODExTest.h"
 #include "Tests/Support/AudioTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
@@ -83,6 +84,78 @@ TEST_F(FMODExRealTime, DeviceOutputMixesOnSdlsThread) {
   bool bPlaying = false;
   pChannel->isPlaying(&bPlaying);
   EXPECT_TRUE(bPlaying);
+  EXPECT_EQ(pSystem->release(), FMOD_OK);
+}
+
+// Counts blocks and keeps the loudest sample of each side.
+struct SSides {
+  std::mutex lock;
+  std::condition_variable changed;
+  int iBlocks = 0;
+  float afPeak[2] = {};
+};
+
+void observeSides(void* pUser, const float* pBlock, unsigned int uiFrames) {
+  SSides& sides = *static_cast<SSides*>(pUser);
+  {
+    std::lock_guard<std::mutex> guard(sides.lock);
+    ++sides.iBlocks;
+    for (unsigned int i = 0; i < 2 * uiFrames; ++i) {
+      sides.afPeak[i % 2] = std::max(sides.afPeak[i % 2], pBlock[i]);
+    }
+  }
+  sides.changed.notify_all();
+}
+
+// A stream whose reads are held from its first play starves only its own channel on the device's thread: the
+// device mixes the other channel block after block and the calls keep returning; once the reads go on, the
+// stream is heard.
+TEST_F(FMODExRealTime, AHeldStreamDoesNotHoldTheDevice) {
+  FMODExSetOutput(EFMODExOutput::Device);
+  FMOD::System* pSystem = nullptr;
+  ASSERT_EQ(FMOD_System_Create(&pSystem), FMOD_OK);
+  ASSERT_EQ(pSystem->init(32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+  if (FMODExGetOutput(pSystem) != EFMODExOutput::Device) {
+    pSystem->release();
+    GTEST_SKIP() << "no audio device, not even SDL's dummy one";
+  }
+  const std::string path = KvTestTempDir("FMODExHeldDevice") + "/music.wav";
+  KvTestWriteFile(path, KvTestMakeConstantSound(48000, 48000, {0.5f}));
+  FMOD::Sound* pStream = nullptr;
+  ASSERT_EQ(pSystem->createStream(path.c_str(), FMOD_LOOP_NORMAL, nullptr, &pStream), FMOD_OK);
+  FMOD::Sound* pSample = KvTestCreateSound(pSystem, KvTestMakeConstantSound(48000, 4800, {0.25f}),
+                                           FMOD_OPENMEMORY | FMOD_LOOP_NORMAL);
+  pStream->setLoopCount(-1);
+  pSample->setLoopCount(-1);
+  ASSERT_EQ(FMODExHoldStreamReads(pStream, true), FMOD_OK);
+  SSides sides;
+  FMODExSetMixObserver(pSystem, &observeSides, &sides);
+  FMOD::Channel* pMusic = nullptr;
+  FMOD::Channel* pEffect = nullptr;
+  ASSERT_EQ(pSystem->playSound(FMOD_CHANNEL_FREE, pStream, true, &pMusic), FMOD_OK);
+  ASSERT_EQ(pSystem->playSound(FMOD_CHANNEL_FREE, pSample, true, &pEffect), FMOD_OK);
+  pMusic->setPan(-1.0f);
+  pEffect->setPan(1.0f);
+  pMusic->setPaused(false);
+  pEffect->setPaused(false);
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(pEffect->setVolume(i % 2 == 0 ? 1.0f : 0.9f), FMOD_OK);
+    EXPECT_EQ(pSystem->update(), FMOD_OK);
+    std::unique_lock<std::mutex> guard(sides.lock);
+    const int iUntil = sides.iBlocks + 1;
+    sides.changed.wait(guard, [&] { return sides.iBlocks >= iUntil; });
+  }
+  {
+    std::lock_guard<std::mutex> guard(sides.lock);
+    EXPECT_EQ(sides.afPeak[0], 0.0f);
+    EXPECT_GT(sides.afPeak[1], 0.2f);
+  }
+  ASSERT_EQ(FMODExHoldStreamReads(pStream, false), FMOD_OK);
+  {
+    std::unique_lock<std::mutex> guard(sides.lock);
+    sides.changed.wait(guard, [&] { return sides.afPeak[0] > 0.4f; });
+  }
+  FMODExSetMixObserver(pSystem, nullptr, nullptr);
   EXPECT_EQ(pSystem->release(), FMOD_OK);
 }
 
