@@ -16,9 +16,11 @@
 //
 // Threads: the device is one OpenGL context that moves between threads. A thread takes it on its first call into
 // the device and gives it back when it signals, waits or sleeps through the Win32 stand-in (SetEvent,
-// WaitForSingleObject, Sleep, SleepEx), so two threads in lockstep share the device without further calls.
-// Another thread calling in while one holds the context waits until it is given back, as a device created
-// D3DCREATE_MULTITHREADED serialises its callers.
+// WaitForSingleObject, Sleep, SleepEx), when it has to wait in EnterCriticalSection, and when it ends, so two
+// threads in lockstep share the device without further calls. Another thread calling in while one holds the
+// context waits until it is given back, as a device created D3DCREATE_MULTITHREADED serialises its callers; a
+// wait of more than 5 s writes one line to standard error naming the holding thread, and goes on waiting.
+// AddRef and Release may be called from any thread.
 //
 // Device loss never happens on OpenGL by itself. The loss injector (D3D9TestSetFaults or the environment)
 // makes Present report D3DERR_DEVICELOST; TestCooperativeLevel then reports D3DERR_DEVICELOST for a set number of
@@ -29,6 +31,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -268,6 +271,10 @@ void D3D9TestUseRecordingBackend(bool bRecording);
 void D3D9TestSetAdapterModes(const std::vector<std::pair<D3DFORMAT, D3DDISPLAYMODE>>& modes);
 // Forgets every injection and reads the environment again at the next Direct3DCreate9.
 void D3D9TestReset();
+// Device calls that wait more than dwMilliseconds for the context (INFINITE: never) report the holder through
+// report, on the waiting thread and without stopping the wait, instead of to standard error after 5 s. Reset by
+// D3D9TestReset.
+void D3D9TestSetContextWaitReport(DWORD dwMilliseconds, std::function<void(const std::string&)> report);
 // The calls the recording back end logged (empty for the OpenGL back end), and clearing it.
 std::vector<std::string> D3D9TestLog(IDirect3DDevice9* pDevice);
 void D3D9TestClearLog(IDirect3DDevice9* pDevice);

@@ -1,13 +1,50 @@
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 #include "Platform/D3D9/D3D9Internal.h"
+#include "Platform/Win32/Win32Threads.h"
 
 namespace {
 
-thread_local CD3D9Device* t_pHeldDevice = nullptr;
+// The device whose context the calling thread holds. A thread that ends holding one gives it back here, whoever
+// made the thread; threads made by _beginthreadex have already given it back through the blocking-call hook.
+struct SHeldContext {
+  CD3D9Device* pDevice = nullptr;
+  ~SHeldContext() {
+    if (pDevice == nullptr) return;
+    CD3D9Device::releaseHeldContext();
+    // Giving the context back recorded the thread's current window in SDL's per-thread data again.
+    SDL_TLSCleanup();
+  }
+};
+
+thread_local SHeldContext t_held;
+
+long hostThreadId() {
+  static thread_local const long s_lId = syscall(SYS_gettid);
+  return s_lId;
+}
+
+// When a device call reports the thread that holds the context, and how.
+struct SContextWaitReport {
+  DWORD dwAfterMs = gc_dwD3D9_CONTEXT_WAIT_REPORT_MS;
+  std::function<void(const std::string&)> report;  // null: standard error
+};
+
+std::mutex g_waitReportMutex;
+SContextWaitReport g_waitReport;
+
+SContextWaitReport contextWaitReport() {
+  std::lock_guard<std::mutex> lock(g_waitReportMutex);
+  return g_waitReport;
+}
 
 D3DMATRIX identityMatrix() {
   D3DMATRIX m{};
@@ -266,17 +303,15 @@ CD3D9Device::CD3D9Device(CD3D9Backend* pBackend, const D3DPRESENT_PARAMETERS& pa
     : mp_pBackend(pBackend), m_params(params), mp_pWindow(pWindow), m_uiRefreshHz(uiRefresh > 0 ? uiRefresh : 60) {}
 
 bool CD3D9Device::start(std::string* pError) {
-  if (t_pHeldDevice != nullptr) {
-    CD3D9Device::releaseHeldContext();
-  }
-  m_contextMutex.lock();
+  releaseHeldContext();
+  lockContext();
   const bool bVsync = m_params.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
   if (!mp_pBackend->createContext(mp_pWindow, m_params.BackBufferWidth, m_params.BackBufferHeight, bVsync, pError)) {
-    m_contextMutex.unlock();
+    unlockContext();
     return false;
   }
   // createContext leaves the context current on this thread: it holds it from now on.
-  t_pHeldDevice = this;
+  t_held.pDevice = this;
   mp_pBackBuffer = new CD3D9Surface(this, m_params.BackBufferFormat, D3DUSAGE_RENDERTARGET, m_params.BackBufferWidth,
                                     m_params.BackBufferHeight);
   if (m_params.EnableAutoDepthStencil) {
@@ -306,31 +341,82 @@ CD3D9Device::~CD3D9Device() {
     }
   }
   mp_pBackend->destroyContext();
-  t_pHeldDevice = nullptr;
-  m_contextMutex.unlock();
+  t_held.pDevice = nullptr;
+  unlockContext();
   delete mp_pBackend;
 }
 
 void CD3D9Device::acquire() {
-  if (t_pHeldDevice == this) {
+  if (t_held.pDevice == this) {
     return;
   }
-  if (t_pHeldDevice != nullptr) {
-    releaseHeldContext();
-  }
-  m_contextMutex.lock();
+  releaseHeldContext();
+  lockContext();
   mp_pBackend->makeCurrent();
-  t_pHeldDevice = this;
+  t_held.pDevice = this;
 }
 
 void CD3D9Device::releaseHeldContext() {
-  CD3D9Device* pDevice = t_pHeldDevice;
+  CD3D9Device* pDevice = t_held.pDevice;
   if (pDevice == nullptr) {
     return;
   }
   pDevice->mp_pBackend->releaseCurrent();
-  t_pHeldDevice = nullptr;
-  pDevice->m_contextMutex.unlock();
+  t_held.pDevice = nullptr;
+  pDevice->unlockContext();
+}
+
+void CD3D9Device::lockContext() {
+  const DWORD dwSelf = GetCurrentThreadId();
+  const auto contextFree = [this] { return !m_bContextHeld; };
+  std::unique_lock<std::mutex> lock(m_contextMutex);
+  if (!contextFree()) {
+    // Failing the call instead would leave the caller's frame half made; a slow holder (a long load) still gives
+    // the context back, so the report only names the holder for whoever reads the log of a hang.
+    const SContextWaitReport report = contextWaitReport();
+    if (report.dwAfterMs == INFINITE) {
+      m_contextFree.wait(lock, contextFree);
+    } else if (!m_contextFree.wait_for(lock, std::chrono::milliseconds(report.dwAfterMs), contextFree)) {
+      const std::string text = D3D9ContextWaitText(dwSelf, report.dwAfterMs, m_dwHolderId, m_lHolderHostId);
+      lock.unlock();
+      if (report.report) {
+        report.report(text);
+      } else {
+        std::fprintf(stderr, "%s\n", text.c_str());
+      }
+      lock.lock();
+      m_contextFree.wait(lock, contextFree);
+    }
+  }
+  m_bContextHeld = true;
+  m_dwHolderId = dwSelf;
+  m_lHolderHostId = hostThreadId();
+}
+
+void CD3D9Device::unlockContext() {
+  {
+    std::lock_guard<std::mutex> lock(m_contextMutex);
+    m_bContextHeld = false;
+    m_dwHolderId = 0;
+    m_lHolderHostId = 0;
+  }
+  m_contextFree.notify_one();
+}
+
+std::string D3D9ContextWaitText(DWORD dwWaiter, DWORD dwWaitedMs, DWORD dwHolder, long lHolderHostId) {
+  // The host keeps a thread's name while it runs; the entry is gone once the thread has ended.
+  std::ifstream comm("/proc/self/task/" + std::to_string(lHolderHostId) + "/comm");
+  std::string name;
+  const bool bRunning = lHolderHostId > 0 && std::getline(comm, name);
+  return "D3D9 stand-in: thread " + std::to_string(dwWaiter) + " has waited " + std::to_string(dwWaitedMs) +
+         " ms for the device, which thread " + std::to_string(dwHolder) + " (host thread " +
+         std::to_string(lHolderHostId) + (bRunning ? ", \"" + name + "\")" : ", ended)") + " holds";
+}
+
+void D3D9TestSetContextWaitReport(DWORD dwMilliseconds, std::function<void(const std::string&)> report) {
+  std::lock_guard<std::mutex> lock(g_waitReportMutex);
+  g_waitReport.dwAfterMs = dwMilliseconds;
+  g_waitReport.report = std::move(report);
 }
 
 void CD3D9Device::registerObject(CD3D9ObjectBase* pObject) {

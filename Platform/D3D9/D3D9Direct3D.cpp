@@ -352,7 +352,7 @@ class CDirect3D9 final : public IDirect3D9 {
     return modes;
   }
 
-  ULONG m_uiRefs = 1;
+  std::atomic<ULONG> m_uiRefs{1};
 };
 
 CD3D9Device* deviceOf(IDirect3DDevice9* pDevice) { return static_cast<CD3D9Device*>(pDevice); }
@@ -413,6 +413,7 @@ void D3D9TestReset() {
   g_bConfigRead = false;
   g_testModes.clear();
   g_bTestModes = false;
+  D3D9TestSetContextWaitReport(gc_dwD3D9_CONTEXT_WAIT_REPORT_MS, nullptr);
 }
 
 std::vector<std::string> D3D9TestLog(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->backend()->log(); }

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -224,6 +225,13 @@ class CD3D9Backend {
   virtual void clearLog() = 0;
 };
 
+// How long a device call waits for the context before it reports the holder, unless a test sets another bound.
+inline constexpr DWORD gc_dwD3D9_CONTEXT_WAIT_REPORT_MS = 5000;
+
+// The line a device call reports after waiting dwWaitedMs for the context held by another thread: both threads'
+// ids, and the holder's host id and name (or that it has ended).
+std::string D3D9ContextWaitText(DWORD dwWaiter, DWORD dwWaitedMs, DWORD dwHolder, long lHolderHostId);
+
 CD3D9Backend* D3D9CreateGLBackend(bool bStateCache);
 CD3D9Backend* D3D9CreateRecordingBackend();
 
@@ -354,9 +362,11 @@ class CD3D9Device final : public IDirect3DDevice9 {
   HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
                                UINT NumVertices, UINT startIndex, UINT primCount) override;
 
-  // Takes the context for the calling thread (waiting while another thread holds it).
+  // Takes the context for the calling thread (waiting while another thread holds it; a wait past the report
+  // bound names the holder once and goes on waiting).
   void acquire();
-  // The calling thread gives back whatever device context it holds (the Win32 blocking-call hook).
+  // The calling thread gives back whatever device context it holds (the Win32 blocking-call hook; also run when
+  // a thread ends holding one).
   static void releaseHeldContext();
 
   // The program draws use from now on (an effect pass's; 0 for the fixed-function subset).
@@ -391,13 +401,21 @@ class CD3D9Device final : public IDirect3DDevice9 {
   void holdTarget(UINT uiSlot, IDirect3DSurface9* pSurface);
   // Carries out the queued copies into the textures bound to the stages (the context held).
   void applyPendingCopies();
+  // The context's ownership, without making it current or not: lockContext waits while another thread holds it.
+  void lockContext();
+  void unlockContext();
 
   CD3D9Backend* mp_pBackend;
   D3DPRESENT_PARAMETERS m_params;
   SDL_Window* mp_pWindow;
   UINT m_uiRefreshHz;
-  ULONG m_uiRefs = 1;
+  std::atomic<ULONG> m_uiRefs{1};
+  // Who holds the context, guarded by m_contextMutex; m_contextFree is notified when it is given back.
   std::mutex m_contextMutex;
+  std::condition_variable m_contextFree;
+  bool m_bContextHeld = false;
+  DWORD m_dwHolderId = 0;    // the Win32 stand-in's id of the holding thread
+  long m_lHolderHostId = 0;  // the host's id of it, for finding it in a debugger
   std::set<CD3D9ObjectBase*> m_objects;
   std::mutex m_objectsMutex;
   SD3D9State m_state{};

@@ -30,7 +30,7 @@ class CD3DXBuffer final : public ID3DXBuffer {
 
  private:
   std::vector<char> m_bytes;
-  ULONG m_uiRefs = 1;
+  std::atomic<ULONG> m_uiRefs{1};
 };
 
 class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {

@@ -242,12 +242,23 @@ bool queueTo(const std::shared_ptr<ThreadState>& pTarget, std::function<void()> 
   return true;
 }
 
+std::atomic<void (*)()> g_pfnBlockingCallHook{nullptr};
+
+void runBlockingCallHook() {
+  if (void (*pfnHook)() = g_pfnBlockingCallHook.load(std::memory_order_acquire)) {
+    pfnHook();
+  }
+}
+
 void* threadTrampoline(void* pStart) {
   std::shared_ptr<ThreadObject> pObject = std::move(*static_cast<std::shared_ptr<ThreadObject>*>(pStart));
   delete static_cast<std::shared_ptr<ThreadObject>*>(pStart);
   t_pState = pObject->pState;
 
   const unsigned uResult = pObject->pRoutine(pObject->pArgument);
+  // Whatever the thread still holds through the hook (the graphics context) goes back before anybody waiting
+  // for the thread's end runs on.
+  runBlockingCallHook();
   // SDL keeps per-thread data (its error text) for threads that call it; threads it did not make must give it back.
   SDL_TLSCleanup();
 
@@ -319,6 +330,7 @@ void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
   pthread_mutex_init(reinterpret_cast<pthread_mutex_t*>(lpCriticalSection->Storage), nullptr);
   lpCriticalSection->OwningThread = 0;
   lpCriticalSection->RecursionCount = 0;
+  lpCriticalSection->Waiters = 0;
   lpCriticalSection->Magic = gc_dwSECTION_MAGIC;
 }
 
@@ -329,7 +341,13 @@ void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     ++lpCriticalSection->RecursionCount;
     return;
   }
-  pthread_mutex_lock(pMutex);
+  if (pthread_mutex_trylock(pMutex) != 0) {
+    // The owner may need what this thread holds through the hook (the graphics context) before it leaves.
+    runBlockingCallHook();
+    __atomic_add_fetch(&lpCriticalSection->Waiters, 1, __ATOMIC_RELEASE);
+    pthread_mutex_lock(pMutex);
+    __atomic_sub_fetch(&lpCriticalSection->Waiters, 1, __ATOMIC_RELAXED);
+  }
   takeSection(lpCriticalSection, dwSelf);
 }
 
@@ -448,15 +466,6 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES /*lpEventAttributes*/, BOOL bManualRes
   }
   return Win32Internal::addHandle(pEvent);
 }
-
-namespace {
-std::atomic<void (*)()> g_pfnBlockingCallHook{nullptr};
-void runBlockingCallHook() {
-  if (void (*pfnHook)() = g_pfnBlockingCallHook.load(std::memory_order_acquire)) {
-    pfnHook();
-  }
-}
-}  // namespace
 
 void Win32SetBlockingCallHook(void (*pfnHook)()) { g_pfnBlockingCallHook.store(pfnHook, std::memory_order_release); }
 

@@ -33,6 +33,7 @@ typedef struct _CRITICAL_SECTION {
   alignas(16) BYTE Storage[48];  // the host's mutex, held while the section is owned
   DWORD OwningThread;            // id of the owning thread, 0 while free
   LONG RecursionCount;           // entries of the owner not yet left
+  LONG Waiters;                  // threads blocked in EnterCriticalSection, counted after the blocking-call hook ran
   DWORD Magic;                   // set while initialised, so that use after DeleteCriticalSection is caught
 } CRITICAL_SECTION, *LPCRITICAL_SECTION;
 
@@ -83,8 +84,10 @@ DWORD QueueUserAPC(PAPCFUNC pfnAPC, HANDLE hThread, ULONG_PTR dwData);
 // --- Stand-in interface for the other stand-ins (not a platform call) ---
 
 // Called on the calling thread at the start of every SetEvent, WaitForSingleObject(Ex), SleepEx and Sleep, before
-// it signals or may block. The graphics stand-in gives its context back here, so that threads that meet at
-// events can take turns with it. Null for none.
+// it signals or may block; in EnterCriticalSection when the section is owned by another thread, before blocking;
+// and on a thread started by _beginthreadex after its routine returned, before its handle is signalled. The
+// graphics stand-in gives its context back here, so that threads that meet at events or locks can take turns
+// with it and a thread that ends never keeps it. Null for none.
 void Win32SetBlockingCallHook(void (*pfnHook)());
 
 // The calling thread's last error code, set by failing calls (and by a few succeeding ones, as noted).

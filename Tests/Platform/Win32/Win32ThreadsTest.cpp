@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -35,7 +37,10 @@ bool eventually(Condition condition) {
 
 class Win32Threads : public ::testing::Test {
  protected:
-  void TearDown() override { Win32ClearFaults(); }
+  void TearDown() override {
+    Win32ClearFaults();
+    Win32SetBlockingCallHook(nullptr);
+  }
 };
 
 struct Gate {
@@ -253,6 +258,68 @@ TEST_F(Win32Threads, CriticalSectionExcludesOtherThreads) {
   }
   EXPECT_EQ(counter.lValue, 80000);
   DeleteCriticalSection(&counter.section);
+}
+
+// The blocking-call hook ------------------------------------------------------------------------------------------
+
+std::mutex g_hookLock;
+std::vector<DWORD> g_hookThreads;  // the threads the hook ran on, in order
+
+void recordHookThread() {
+  std::lock_guard<std::mutex> guard(g_hookLock);
+  g_hookThreads.push_back(GetCurrentThreadId());
+}
+
+bool hookRanOn(DWORD dwThread) {
+  std::lock_guard<std::mutex> guard(g_hookLock);
+  return std::find(g_hookThreads.begin(), g_hookThreads.end(), dwThread) != g_hookThreads.end();
+}
+
+size_t hookRuns() {
+  std::lock_guard<std::mutex> guard(g_hookLock);
+  return g_hookThreads.size();
+}
+
+unsigned enterAndLeave(void* pArgument) {
+  auto* pSection = static_cast<CRITICAL_SECTION*>(pArgument);
+  EnterCriticalSection(pSection);
+  LeaveCriticalSection(pSection);
+  return 0;
+}
+
+// What a thread holds through the hook (the graphics context) must go back when the thread ends and before it
+// blocks on a section another thread owns, or the owner and every later user wait for ever.
+TEST_F(Win32Threads, BlockingCallHookRunsWhenAThreadEndsAndBeforeAContendedEnter) {
+  {
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    g_hookThreads.clear();
+  }
+  Win32SetBlockingCallHook(&recordHookThread);
+
+  unsigned uiEnded = 0;
+  HANDLE hThread = startThread(&returnSeven, nullptr, &uiEnded);
+  WaitForSingleObject(hThread, INFINITE);
+  CloseHandle(hThread);
+  EXPECT_TRUE(hookRanOn(uiEnded)) << "the hook did not run on the thread that ended";
+
+  CRITICAL_SECTION section;
+  InitializeCriticalSection(&section);
+  const size_t uiRunsBefore = hookRuns();
+  EnterCriticalSection(&section);
+  LeaveCriticalSection(&section);
+  EXPECT_EQ(hookRuns(), uiRunsBefore) << "a free section does not make the caller give anything back";
+
+  EnterCriticalSection(&section);
+  unsigned uiBlocked = 0;
+  hThread = startThread(&enterAndLeave, &section, &uiBlocked);
+  // The waiter is counted once the hook has run on it.
+  while (__atomic_load_n(&section.Waiters, __ATOMIC_ACQUIRE) == 0) std::this_thread::yield();
+  EXPECT_TRUE(hookRanOn(uiBlocked)) << "the hook did not run before the thread blocked on the section";
+  LeaveCriticalSection(&section);
+  WaitForSingleObject(hThread, INFINITE);
+  CloseHandle(hThread);
+  EXPECT_EQ(section.Waiters, 0);
+  DeleteCriticalSection(&section);
 }
 
 // Completion routines and alertable waits ---------------------------------------------------------------------------
