@@ -244,8 +244,8 @@ class ClGraphics {
   static i32 getCurCPUBuffer() { return mp_iCurCPUBuffer.load(std::memory_order_relaxed); }
   // The render worker's procedure (its argument is ignored).
   static unsigned renderWorkerThread(void* pArgument);
-  // End of a game frame: hands the frame to the worker and waits for it while graphics are ready, then checks
-  // for a lost device.
+  // End of a game frame: hands the frame to the worker and waits for it while graphics are ready, else throws the
+  // frame's queued sprites and debug primitives away; then checks for a lost device.
   static void endFrame();
   // The loading modes' frame step: advances TV channel 0 by hand, then endFrame.
   static void updateAndEndFrame();

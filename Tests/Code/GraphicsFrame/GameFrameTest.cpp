@@ -21,9 +21,13 @@
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMESampleScene.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
+#include "Corvane/Graphics/ClDrawPrimitive.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClRenderTargetMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClSpriteMgr2.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/D3D9/D3D9.h"
@@ -154,6 +158,72 @@ TEST_F(GameFrame, FramesLookTheSameAfterAnInjectedDeviceLoss) {
   size_t uiDifferent = 0;
   for (size_t i = 0; i < before.pixels.size(); ++i) uiDifferent += KvTestChannelDistance(before.pixels[i], after.pixels[i]) > 2;
   EXPECT_EQ(uiDifferent, 0u);
+  EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
+}
+
+// The game queues sprites every frame whether or not the device can draw. While graphics are not ready each frame's
+// quad sprites go with the frame: a loss of seconds at 40 quads a frame (the queue holds 1999, about 50 frames'
+// worth) never stops the program, and the first frame drawn afterwards holds that frame's quads and no others. The
+// same for the debug primitives.
+// The loss is driven frame by frame: a few polls that still report the device lost, then Resets that fail.
+TEST_F(GameFrame, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) {
+  constexpr int iQUADS_A_FRAME = 40;
+  static constexpr u8 gc_auiDEBUG_BYTES[gc_aiDEBUG_PRIMITIVE_SIZES[9]] = {7};
+  const SRenderSignature* pSignature =
+      ClSignatureMgr::getSignatureByName("system_blend_premult", ClTextureMgr::findTexture("TexturesUI/rgb"));
+  ASSERT_NE(pSignature, nullptr);
+  const auto queueQuads = [pSignature] {
+    const kv_vector4 vNormal = {0.0f, 0.0f, -1.0f, 0.0f};
+    const kv_vector4 vWidthDir = {1.0f, 0.0f, 0.0f, 0.0f};
+    for (int i = 0; i < iQUADS_A_FRAME; ++i) {
+      const kv_vector4 vPosition = {8.0f + 6.0f * static_cast<f32>(i % 20), 40.0f + 6.0f * static_cast<f32>(i / 20),
+                                    0.0f, 1.0f};
+      ClSpriteMgr::AddQuad(&vPosition, &vNormal, &vWidthDir, 4.0f, 4.0f, 0xFFFFFFFFu, pSignature, 0.0f);
+    }
+  };
+  // What one drawn frame holds with and without the quads: the world's geometry elements of the frame.
+  ClGame::tickFrame(0.016f);
+  const i32 iElementsWithout = ClDynamicGeometry::getNumElements();
+  queueQuads();
+  ClGame::tickFrame(0.016f);
+  const i32 iElementsWith = ClDynamicGeometry::getNumElements();
+  ASSERT_EQ(iElementsWith, iElementsWithout + iQUADS_A_FRAME);
+
+  struct SLoss {
+    const char* pName;
+    UINT uiLostPolls;
+    UINT uiResetFailures;
+  };
+  // Frames of 16 ms: the long loss lasts about three seconds.
+  const SLoss aLosses[] = {{"short", 2, 8}, {"long", 5, 180}};
+  for (const SLoss& loss : aLosses) {
+    SCOPED_TRACE(loss.pName);
+    SD3D9Faults faults;
+    faults.uiLostPolls = loss.uiLostPolls;
+    faults.uiResetFailures = loss.uiResetFailures;
+    D3D9TestSetFaults(faults);
+    D3D9TestLoseDevice(ClGraphics::mp_pDevice);
+    // The frame whose Present finds the device lost, then one frame thrown away for each poll, each failed Reset
+    // and the Reset that succeeds.
+    const UINT uiFramesToThrowAway = loss.uiLostPolls + loss.uiResetFailures + 1;
+    queueQuads();
+    ClGame::tickFrame(0.016f);
+    UINT uiFramesThrownAway = 0;
+    while (!ClGraphics::mp_bReady.load() && uiFramesThrownAway <= uiFramesToThrowAway) {
+      queueQuads();
+      // A debug primitive's queue holds one a frame: it too must be emptied with every frame thrown away.
+      ClDrawPrimitive::queue(9, gc_auiDEBUG_BYTES);
+      ClGame::tickFrame(0.016f);
+      ++uiFramesThrownAway;
+      EXPECT_EQ(ClDrawPrimitive::getPendingCount(9), 0);
+    }
+    ASSERT_EQ(ClGraphics::mp_bReady.load(), 1u);
+    EXPECT_EQ(uiFramesThrownAway, uiFramesToThrowAway);
+    D3D9TestSetFaults(SD3D9Faults{});
+    queueQuads();
+    ClGame::tickFrame(0.016f);
+    EXPECT_EQ(ClDynamicGeometry::getNumElements(), iElementsWith) << "the first frame after the loss";
+  }
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 
