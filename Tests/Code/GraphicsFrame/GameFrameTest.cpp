@@ -203,8 +203,8 @@ TEST_F(GameFrame, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) {
     faults.uiResetFailures = loss.uiResetFailures;
     D3D9TestSetFaults(faults);
     D3D9TestLoseDevice(ClGraphics::mp_pDevice);
-    // The frame whose Present finds the device lost, then one frame thrown away for each poll, each failed Reset
-    // and the Reset that succeeds.
+    // After the frame whose Present finds the device lost, one frame is thrown away for each poll that still finds
+    // it lost, for each failed Reset and for the Reset that succeeds (which comes at the end of its frame).
     const UINT uiFramesToThrowAway = loss.uiLostPolls + loss.uiResetFailures + 1;
     queueQuads();
     ClGame::tickFrame(0.016f);
