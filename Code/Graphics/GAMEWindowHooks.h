@@ -1,6 +1,10 @@
 // The game's services behind the window procedure (ClWindowHooks): which mode is current, the sound's pause
-// and resume on focus changes, and the full-screen video player's messages. Installed by the game's start-up,
-// removed by its shutdown. Main thread only.
+// and resume on focus changes, the pointer and the cursor, and the full-screen video player's messages. Installed
+// by the game's start-up, removed by its shutdown. Main thread only.
+//
+// The pointer: it starts in the window and its position (ClGraphics::mp_vWMMousePosition) follows every mouse
+// move. With the development setting "TOGGLE_MOUSE_CURSOR" at 1 or more the system cursor hides while the mouse is
+// over the window, and leaving the window shows it again and parks the position at gc_fPOINTER_AWAY.
 #pragma once
 
 #include "Corvane/Graphics/ClGraphics.h"
@@ -14,9 +18,17 @@ class GAMEWindowHooks : public ClWindowHooks {
   // Focus lost: the action mode pauses the game itself (and the sound with it); the video mode keeps playing;
   // every other mode pauses all sound.
   void focusPause() override;
+  void mouseMoved(std::intptr_t lParam) override;
+  void mouseLeft() override;
   // The full-screen video player hears of the window's moves, display changes, paints and its graph's messages.
   void videoWindowMoved() override;
   void videoDisplayChanged() override;
   void videoRepaint(HWND__* hWnd, HDC__* hDC) override;
   void videoGraphEvent() override;
 };
+
+// Whether mouse moves set the pointer position (else it stays away); 1 from the start, cleared only by a leave
+// under "TOGGLE_MOUSE_CURSOR".
+extern u32 g_bMouseInWindow;
+// A leave notification has been asked for (TrackMouseEvent) and has not come yet.
+extern u32 g_bMouseTracking;

@@ -5,7 +5,8 @@
 // The meshes live in the default pool: createDeviceObjects after device creation and after each Reset,
 // releaseDeviceObjects before a Reset and at shut-down, on the thread that creates or resets the device (the main
 // thread). flushPending runs on the game thread at the end of each frame while the worker is idle in the
-// hand-over; freeRendered on the worker after a frame is drawn or discarded. No lock: the lockstep orders them.
+// hand-over; freeRendered on the worker after a frame is drawn or discarded. While graphics are not ready nothing
+// is handed over and the game thread calls both itself. No lock: the lockstep orders them.
 // A failed buffer creation, lock or unlock is an assertion.
 #pragma once
 

@@ -82,6 +82,9 @@ enum E_MATRIX_STACK : i32 {
 };
 static_assert(NUM_E_MATRIX_STACK == gc_iNUM_MATRIX_STACKS);
 
+// Both coordinates of a pointer position that is off every widget (the pointer left the window).
+inline constexpr f32 gc_fPOINTER_AWAY = -1000.0f;
+
 // Services of later subsystems that the window procedure and the pump call. Each default stands for the
 // service not existing yet.
 class ClWindowHooks {
@@ -98,6 +101,11 @@ class ClWindowHooks {
   virtual i32 allowQuit() { return 0; }
   // The game's reaction to losing the focus (body of gameSpecificFocusPause): pause the game and the sound.
   virtual void focusPause() {}
+  // WM_MOUSEMOVE (body of gameSpecificMouseMoved; lParam as the message carries it: client x and y in its signed
+  // low and high words) and WM_MOUSELEAVE (body of gameSpecificMouseLeft): the game decides whether the cursor
+  // shows and what ClGraphics::mp_vWMMousePosition holds. Default: the position follows every move.
+  virtual void mouseMoved(std::intptr_t lParam);
+  virtual void mouseLeft() {}
   // Text of a string-table key for message boxes (8-bit); default: the key itself.
   virtual const char* localizedText(const char* pKey) { return pKey; }
   // ClUI::hasUITextureBeenLoaded: whether the UI's own texture table holds the name (the UI unloads its textures
@@ -244,8 +252,8 @@ class ClGraphics {
   static i32 getCurCPUBuffer() { return mp_iCurCPUBuffer.load(std::memory_order_relaxed); }
   // The render worker's procedure (its argument is ignored).
   static unsigned renderWorkerThread(void* pArgument);
-  // End of a game frame: hands the frame to the worker and waits for it while graphics are ready, then checks
-  // for a lost device.
+  // End of a game frame: hands the frame to the worker and waits for it while graphics are ready, else throws the
+  // frame's queued sprites and debug primitives away; then checks for a lost device.
   static void endFrame();
   // The loading modes' frame step: advances TV channel 0 by hand, then endFrame.
   static void updateAndEndFrame();
@@ -309,11 +317,8 @@ class ClGraphics {
   static i32 gameSpecificAllowQuit();
   // Focus lost while the UI is initialised: pauses the game and the sound.
   static void gameSpecificFocusPause();
-  // WM_MOUSEMOVE: arms mouse-leave tracking once, hides the cursor when "TOGGLE_MOUSE_CURSOR" is 1 or more,
-  // and stores the pointer position (client pixels) while the cursor is hidden, else (-1000, -1000).
+  // WM_MOUSEMOVE and WM_MOUSELEAVE (ClWindowHooks::mouseMoved and mouseLeft).
   static void gameSpecificMouseMoved(std::intptr_t lParam);
-  // WM_MOUSELEAVE: disarms tracking; with "TOGGLE_MOUSE_CURSOR" above 0 shows the cursor again and parks the
-  // stored position at (-1000, -1000).
   static void gameSpecificMouseLeft(std::intptr_t lParam);
   // The game's graphics hooks (ClWindowHooks).
   static void gameSpecificBuildResolutionList();
@@ -344,9 +349,8 @@ class ClGraphics {
   static f32 mp_fScreenWidth;             // back-buffer size in pixels
   static f32 mp_fScreenHeight;
   static wchar16 mp_szWindowTitle[gc_iWINDOW_TITLE_LEN];
-  // Mouse hooks' state: leave tracking armed, and the last pointer position the window procedure received
-  // (client pixels; (0, 0) until the first mouse message, (-1000, -1000) while the pointer is away).
-  static u32 mp_bMouseTrackingArmed;
+  // The pointer position the mouse hooks keep from the window's mouse messages (client pixels; (0, 0) until the
+  // first mouse message, (gc_fPOINTER_AWAY, gc_fPOINTER_AWAY) while the pointer is away).
   static kv_vector2 mp_vWMMousePosition;
 
   // Device (main thread; the worker draws with it during frames).

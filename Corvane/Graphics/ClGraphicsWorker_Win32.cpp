@@ -73,6 +73,12 @@ void ClGraphics::endFrame() {
     SetEvent(mp_hStartFrameEvent);
     WaitForSingleObject(mp_hFrameCompleteEvent, INFINITE);
     ResetEvent(mp_hFrameCompleteEvent);
+  } else {
+    // Nothing is handed over while the device is lost: the frame the game queued goes now, so a long loss never
+    // fills the queues and the first frame after it draws only its own work.
+    ClDrawPrimitive::flushPending();
+    ClDrawPrimitive::freeRendered();
+    ClSpriteMgr::clearWrittenBuffer();
   }
   handleLostDevice();
 }

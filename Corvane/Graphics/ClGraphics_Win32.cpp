@@ -24,7 +24,6 @@ std::atomic<u32> ClGraphics::mp_bReady{0};
 f32 ClGraphics::mp_fScreenWidth = KV_ZERO;
 f32 ClGraphics::mp_fScreenHeight = KV_ZERO;
 wchar16 ClGraphics::mp_szWindowTitle[gc_iWINDOW_TITLE_LEN] = {};
-u32 ClGraphics::mp_bMouseTrackingArmed = 0;
 kv_vector2 ClGraphics::mp_vWMMousePosition = {KV_ZERO, KV_ZERO};
 
 namespace {
@@ -36,7 +35,6 @@ constexpr WORD gc_uiICON_RESOURCE = 102;
 constexpr DWORD gc_uiWINDOWED_STYLE = WS_VISIBLE | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD gc_uiFULLSCREEN_STYLE = WS_POPUP | WS_VISIBLE;
 constexpr i32 gc_iWINDOW_RAISE = 30;
-constexpr f32 gc_fPOINTER_AWAY = -1000.0f;
 constexpr i32 gc_iDROPPED_FILES_CAPACITY = 8;
 
 HINSTANCE g_hInstance = nullptr;
@@ -298,32 +296,9 @@ void ClGraphics::gameSpecificPlatformLostFocus() { hooks().platformLostFocus(); 
 void ClGraphics::gameSpecificPlatformRegainedFocus() { hooks().platformRegainedFocus(); }
 void ClGraphics::gameSpecificLoadShaders() { hooks().loadShaders(); }
 
-void ClGraphics::gameSpecificMouseMoved(LPARAM lParam) {
-  if (!mp_bMouseTrackingArmed) {
-    TRACKMOUSEEVENT track{};
-    track.cbSize = sizeof(TRACKMOUSEEVENT);
-    track.dwFlags = TME_LEAVE;
-    track.hwndTrack = mp_hWnd;
-    if (TrackMouseEvent(&track)) {
-      mp_bMouseTrackingArmed = 1;
-    }
-    if (ClDevINI::getInt("TOGGLE_MOUSE_CURSOR") >= 1) {
-      ShowCursor(FALSE);
-      mp_bCursorHidden = 1;
-    }
-  }
-  if (mp_bCursorHidden) {
-    mp_vWMMousePosition = {static_cast<f32>(GET_X_LPARAM(lParam)), static_cast<f32>(GET_Y_LPARAM(lParam))};
-  } else {
-    mp_vWMMousePosition = {gc_fPOINTER_AWAY, gc_fPOINTER_AWAY};
-  }
-}
+void ClGraphics::gameSpecificMouseMoved(LPARAM lParam) { hooks().mouseMoved(lParam); }
+void ClGraphics::gameSpecificMouseLeft(LPARAM) { hooks().mouseLeft(); }
 
-void ClGraphics::gameSpecificMouseLeft(LPARAM) {
-  mp_bMouseTrackingArmed = 0;
-  if (ClDevINI::getInt("TOGGLE_MOUSE_CURSOR") > 0) {
-    ShowCursor(TRUE);
-    mp_bCursorHidden = 0;
-    mp_vWMMousePosition = {gc_fPOINTER_AWAY, gc_fPOINTER_AWAY};
-  }
+void ClWindowHooks::mouseMoved(LPARAM lParam) {
+  ClGraphics::mp_vWMMousePosition = {static_cast<f32>(GET_X_LPARAM(lParam)), static_cast<f32>(GET_Y_LPARAM(lParam))};
 }

@@ -364,13 +364,16 @@ void ClSpriteMgr::runSpriteJobs(const kv_vector4& vEye, const kv_vector4& vUp) {
   }
 }
 
-void ClSpriteMgr::clearCurrentBuffer() {
-  const i32 iBuffer = ClGraphics::getCurCPUBuffer();
+void ClSpriteMgr::clearBuffer(i32 iBuffer) {
   mp_iNumQuadSprites[iBuffer] = 0;
   mp_iNumLineSprites[iBuffer] = 0;
   mp_iNumSprites[iBuffer] = 0;
   mp_iNumLineSpritesEx[iBuffer] = 0;
 }
+
+void ClSpriteMgr::clearCurrentBuffer() { clearBuffer(ClGraphics::getCurCPUBuffer()); }
+
+void ClSpriteMgr::clearWrittenBuffer() { clearBuffer(writeBuffer()); }
 
 void ClSpriteMgr::dispatchLineSpriteTasks(void* pUserData, ClJob* hJob) {
   dispatch<SLineSprite>(pUserData, hJob, mp_iNumLineSprites[ClGraphics::getCurCPUBuffer()]);

@@ -134,6 +134,10 @@ class ClSpriteMgr {
   static void AddQuad(const kv_vector4* pPosition, const kv_vector4* pNormal, const kv_vector4* pWidthDir,
                       f32 fWidth, f32 fLength, u32 uiColor, const SRenderSignature* pSignature, f32 fDepth);
 
+  // Zeroes the four counts of the buffer being written, when its frame is thrown away before the hand-over (while
+  // graphics are not ready, the game thread with the worker idle).
+  static void clearWrittenBuffer();
+
   // --- Start-up and shutdown: the three pools of job records (and their rows of the job manager's table) ---
   static void initLineSpriteJobPool();
   static void initSpriteJobPool();
@@ -181,4 +185,7 @@ class ClSpriteMgr {
   static ClPool<SSpriteJobData, gc_iSPRITE_JOB_POOL_SIZE> mp_lineSpriteJobPool;
   static ClPool<SSpriteJobData, gc_iSPRITE_JOB_POOL_SIZE> mp_spriteJobPool;
   static ClPool<SSpriteJobData, gc_iSPRITE_JOB_POOL_SIZE> mp_lineSpriteExJobPool;
+
+ private:
+  static void clearBuffer(i32 iBuffer);
 };

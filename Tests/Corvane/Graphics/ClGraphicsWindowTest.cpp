@@ -69,7 +69,6 @@ void resetGraphicsState() {
   ClGraphics::mp_bWindowHasFocus = 0;
   ClGraphics::mp_bCursorHidden = 0;
   ClGraphics::mp_bReady = 0;
-  ClGraphics::mp_bMouseTrackingArmed = 0;
   ClGraphics::mp_vWMMousePosition = {KV_ZERO, KV_ZERO};
 }
 
@@ -439,35 +438,40 @@ TEST_F(GraphicsWindow, DroppedFilesAreGatheredAndTheDropFinished) {
   EXPECT_EQ(DragQueryFileA(hDrop, 0xFFFFFFFFu, nullptr, 0), 0u);
 }
 
-TEST_F(GraphicsWindow, MouseHooksTrackTheWindowAndToggleTheCursor) {
+// The mouse messages reach the hooks; without a game the pointer position follows every move (the signed words of
+// the message) and nothing hides the cursor, whatever the settings say.
+TEST_F(GraphicsWindow, MouseMessagesReachTheHooksAndByDefaultThePositionFollowsEveryMove) {
+  settings("TOGGLE_MOUSE_CURSOR 1\n");
   openWindow();
   pumpMessages();
   HWND hWnd = ClGraphics::mp_hWnd;
-  // The cursor shown: tracking is armed but no position is kept.
   Win32TestPushMouseMotion(hWnd, 40, 30, 1, 1);
   pumpMessages();
-  EXPECT_EQ(ClGraphics::mp_bMouseTrackingArmed, 1u);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -1000.0f);
-  Win32TestPushWindowEvent(hWnd, SDL_WINDOWEVENT_LEAVE);
-  pumpMessages();
-  EXPECT_EQ(ClGraphics::mp_bMouseTrackingArmed, 0u);
-
-  // With "TOGGLE_MOUSE_CURSOR" entering hides the cursor and keeps the client position (signed words).
-  settings("TOGGLE_MOUSE_CURSOR 1\n");
-  Win32TestPushMouseMotion(hWnd, 41, 32, 1, 2);
-  pumpMessages();
-  EXPECT_EQ(ClGraphics::mp_bCursorHidden, 1u);
-  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, 32.0f);
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, 40.0f);
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, 30.0f);
   ClGraphics::windowProc(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(-5, 70));
   EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -5.0f);
-
-  // Leaving shows it again and parks the position.
-  Win32TestPushWindowEvent(hWnd, SDL_WINDOWEVENT_LEAVE);
-  pumpMessages();
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, 70.0f);
+  ClGraphics::windowProc(hWnd, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -5.0f);
   EXPECT_EQ(ClGraphics::mp_bCursorHidden, 0u);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
-  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.y, -1000.0f);
+
+  // Installed hooks hear both messages instead.
+  class CMouseHooks : public ClWindowHooks {
+   public:
+    void mouseMoved(std::intptr_t lParam) override { moves.push_back(lParam); }
+    void mouseLeft() override { ++iLeaves; }
+    std::vector<std::intptr_t> moves;
+    i32 iLeaves = 0;
+  } mouseHooks;
+  ClGraphics::setWindowHooks(&mouseHooks);
+  ClGraphics::windowProc(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(12, 34));
+  ClGraphics::windowProc(hWnd, WM_MOUSELEAVE, 0, 0);
+  ClGraphics::setWindowHooks(&m_hooks);
+  EXPECT_EQ(mouseHooks.moves, std::vector<std::intptr_t>{MAKELPARAM(12, 34)});
+  EXPECT_EQ(mouseHooks.iLeaves, 1);
+  EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -5.0f) << "left to the hooks";
 }
 
 TEST_F(GraphicsWindow, ExclusiveMouseIsKeptAtTheWindowsCentre) {
