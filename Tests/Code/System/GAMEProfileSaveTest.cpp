@@ -62,11 +62,13 @@ class GameSaveTest : public StoreTest {
     startEngine();
     fillProfile(1);
     mpr_pPlayerProfile = g_aProfile;
+    ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   }
   void TearDown() override {
     settle();
     mpr_pPlayerProfile = nullptr;
     ClSaveGameUtility::freeSnapshots();
+    ClSaveGameUtility::setHooks(nullptr);
     ClThreadMgr::shutdown();
     ClFileIO::shutdown();
     ClMutexLock::shutdownPool();
@@ -119,6 +121,7 @@ TEST(GameSaveChild, DISABLED_DiesInsideItsSave) {
   StoreSetWriteHook([](const char*, std::int64_t, std::int64_t) { _exit(3); });
   fillProfile(6);
   mpr_pPlayerProfile = g_aProfile;
+  ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   ClSaveGameUtility::gameSpecificAutoSave();
   settle();
   FAIL() << "the save ended instead of dying inside its write";
