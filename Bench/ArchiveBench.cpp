@@ -31,6 +31,7 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
+#include "Tests/Support/KvScratchFolder.h"
 #include "Tools/magpack/MagPacker.h"
 
 namespace {
@@ -86,9 +87,8 @@ void setUp() {
   static bool s_bDone = false;
   if (s_bDone) return;
   s_bDone = true;
-  char szTemplate[] = "/tmp/grindlow-bench-archive-XXXXXX";
-  if (mkdtemp(szTemplate) == nullptr || chdir(szTemplate) != 0) std::abort();
-  g_root = szTemplate;
+  g_root = KvMakeScratchFolder("grindlow-bench-archive");
+  if (g_root.empty() || chdir(g_root.c_str()) != 0) std::abort();
   std::atexit([] { std::filesystem::remove_all(g_root); });
   for (i32 i = 0; i < gc_iENTRY_COUNT; ++i) {
     g_paths.push_back(".\\Data\\Entry" + std::to_string(i) + ".bin");

@@ -34,6 +34,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/FMODEx/FMODEx.h"
 #include "Platform/FMODEx/FMODExTest.h"
+#include "Tests/Support/KvScratchFolder.h"
 
 namespace {
 
@@ -246,7 +247,11 @@ void BM_Baseline_Mix64Voices(benchmark::State& state) {
 
 // A data root with a one-cue bank for the engine's latency.
 void writeLatencyBank() {
-  const std::filesystem::path root = std::filesystem::temp_directory_path() / "grindlow_bench_audio";
+  static const std::filesystem::path s_root = KvMakeScratchFolder("grindlow-bench-audio");
+  if (s_root.empty()) std::abort();
+  static const int s_iRemoved = std::atexit([] { std::filesystem::remove_all(s_root); });
+  (void)s_iRemoved;
+  const std::filesystem::path& root = s_root;
   std::filesystem::create_directories(root / "Audio");
   std::filesystem::current_path(root);
   const std::vector<Uint8> wav = loopSound(0);

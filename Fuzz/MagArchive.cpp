@@ -26,6 +26,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Fuzz/FuzzQuiet.h"
+#include "Tests/Support/KvScratchFolder.h"
 
 namespace {
 
@@ -49,11 +50,11 @@ std::string underRoot(const char* pPath) {
 }
 
 bool initialize() {
-  char szTemplate[] = "/tmp/grindlow-fuzz-mag-XXXXXX";
-  if (mkdtemp(szTemplate) == nullptr) {
+  const std::string folder = KvMakeScratchFolder("grindlow-fuzz-mag");
+  if (folder.empty()) {
     std::abort();
   }
-  g_root = std::string(szTemplate) + "/";
+  g_root = folder + "/";
   ClMutexLock::initializePool();
   ClFileIO::initialize();
   KvInitializeDataPaths();

@@ -89,6 +89,18 @@ function(grindlow_tests name)
     PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
 
+# grindlow_test_helper(<test program> <helper> SOURCES <src>... [LIBS <lib>...])
+# A small program that tests of <test program> start with KvTestRunProgram (a second process, a program that
+# dies): built with the test program, its path given to the tests as the macro <HELPER>_PATH (upper case).
+function(grindlow_test_helper tests helper)
+  cmake_parse_arguments(H "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${helper} ${H_SOURCES})
+  target_link_libraries(${helper} PRIVATE grindlow_options ${H_LIBS} Threads::Threads)
+  add_dependencies(${tests} ${helper})
+  string(TOUPPER "${helper}" macro)
+  target_compile_definitions(${tests} PRIVATE "${macro}_PATH=\"$<TARGET_FILE:${helper}>\"")
+endfunction()
+
 # grindlow_benchmark(<name> SOURCES <src>... [LIBS <lib>...])
 function(grindlow_benchmark name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})

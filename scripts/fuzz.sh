@@ -1,6 +1,23 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang) and runs each for a bounded time: scripts/fuzz.sh [seconds per target].
 set -euo pipefail
+case "${1:-}" in
+  -h | --help)
+    cat <<'EOF'
+Usage: scripts/fuzz.sh [seconds]
+
+Installs what is missing, builds the fuzz preset (clang, libFuzzer) and runs every target in build/fuzz/Fuzz
+for the given seconds each (default 60), on its corpus in build/fuzz/corpus/<target> seeded from
+Fuzz/corpus/<target>.
+Exit status: 0 when every target ran without a finding, 2 for bad arguments, else the failing step's.
+EOF
+    exit 0
+    ;;
+esac
+if [ $# -gt 1 ] || ! [[ "${1:-60}" =~ ^[1-9][0-9]*$ ]]; then
+  echo "fuzz.sh: takes one argument, the seconds per target, a whole number above 0 (see --help)" >&2
+  exit 2
+fi
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 bash scripts/install-deps.sh

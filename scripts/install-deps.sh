@@ -2,6 +2,21 @@
 # Installs the Debian packages the build, the tests and the game need. Safe to run again: it only calls
 # apt-get when something is missing.
 set -euo pipefail
+case "${1:-}" in
+  -h | --help)
+    cat <<'EOF'
+Usage: scripts/install-deps.sh
+
+Installs the Debian packages the build, the tests and the game need (with sudo when not root), calling
+apt-get only when one is missing. Takes no arguments.
+EOF
+    exit 0
+    ;;
+esac
+if [ $# -gt 0 ]; then
+  echo "install-deps.sh: takes no arguments (see --help)" >&2
+  exit 2
+fi
 
 packages=(
   # toolchain

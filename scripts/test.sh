@@ -2,6 +2,25 @@
 # Installs what is missing, then builds and runs every test for each preset given (default: normal).
 # Presets: normal, asan (AddressSanitizer + UndefinedBehaviorSanitizer), tsan (ThreadSanitizer, thread tests).
 set -euo pipefail
+case "${1:-}" in
+  -h | --help)
+    cat <<'EOF'
+Usage: scripts/test.sh [preset...]
+
+Installs what is missing, then builds and runs every test of each preset given (default: normal): normal,
+asan (AddressSanitizer + UndefinedBehaviorSanitizer) or tsan (ThreadSanitizer, the thread tests). Without a
+display the tests run under a virtual X server (xvfb-run).
+Exit status: 0 when every test passed, 2 for bad arguments, else the failing step's.
+EOF
+    exit 0
+    ;;
+esac
+for preset in "$@"; do
+  case "$preset" in
+    normal | asan | tsan) ;;
+    *) echo "test.sh: unknown preset [$preset]: normal, asan or tsan (see --help)" >&2; exit 2 ;;
+  esac
+done
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 presets=("$@")

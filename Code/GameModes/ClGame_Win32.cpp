@@ -277,6 +277,7 @@ i32 ClGame::startUp() {
   step("ClSaveGameUtility::initialize");
   ClSaveGameUtility::initialize();
   // The game's half of saving (which the engine's pending-save step calls) starts idle.
+  ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
   step("ClGame::enterCurrentMode");
   enterCurrentMode();
@@ -429,6 +430,7 @@ i32 ClGame::shutDown() {
   // Waits for a save still being written, then frees both snapshots.
   step("ClSaveGameUtility::freeSnapshots");
   ClSaveGameUtility::freeSnapshots();
+  ClSaveGameUtility::setHooks(nullptr);
   step("ClSteamMgr::shutdown");
   ClScoreLeaderboardMgr::platformTerminate();
   ClScoreLeaderboardMgr::terminateListeners();

@@ -1,5 +1,5 @@
 // The game's half of saving the player's profile; the engine half is ClSaveGameUtility, whose protocol this
-// follows. A save request copies the profile block into a snapshot and writes it to the store's remote storage
+// follows and which reaches it through g_GAMEProfileSaveHooks, installed by the game's first start-up stage. A save request copies the profile block into a snapshot and writes it to the store's remote storage
 // as "USR-DATAs" on a short-lived, orphaned thread of the thread manager. A request made while a save runs
 // fills the pending snapshot instead; the frame's pending-save step issues it once the running save has ended.
 //
@@ -13,6 +13,7 @@
 
 #include <atomic>
 
+#include "Corvane/Store/ClSaveGameUtility.h"
 #include "Corvane/System/KvTypes.h"
 
 inline constexpr char gc_szPROFILE_FILE_NAME[] = "USR-DATAs";
@@ -26,3 +27,10 @@ extern std::atomic<u32> g_uiAutoSaveState;
 
 // The profile block (gc_uiSAVE_SNAPSHOT_SIZE bytes), owned by the profile manager; null while there is none.
 extern void* mpr_pPlayerProfile;
+
+// The save request the engine's ClSaveGameUtility::gameSpecificAutoSave issues.
+class ClGAMEProfileSaveHooks final : public ClSaveGameHooks {
+ public:
+  i32 autoSave() override;
+};
+extern ClGAMEProfileSaveHooks g_GAMEProfileSaveHooks;

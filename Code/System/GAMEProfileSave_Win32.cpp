@@ -10,6 +10,7 @@
 #include "Platform/Store/StoreApi.h"
 
 std::atomic<u32> g_uiAutoSaveState{gc_uiAUTO_SAVE_IDLE};
+ClGAMEProfileSaveHooks g_GAMEProfileSaveHooks;
 void* mpr_pPlayerProfile = nullptr;
 
 namespace {
@@ -37,17 +38,17 @@ u32 saveProfileThread(ClThread*, void*) {
 
 }  // namespace
 
-i32 ClSaveGameUtility::gameSpecificAutoSave() {
+i32 ClGAMEProfileSaveHooks::autoSave() {
   KV_ASSERT_MSG(mpr_pPlayerProfile, "pProfile");
-  const bool bStarts = tryBeginSave();
+  const bool bStarts = ClSaveGameUtility::tryBeginSave();
   if (bStarts) {
     g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
   }
-  void* pData = getSnapshotBuffer(!bStarts);
+  void* pData = ClSaveGameUtility::getSnapshotBuffer(!bStarts);
   KV_ASSERT(pData);
   std::memcpy(pData, mpr_pPlayerProfile, gc_uiSAVE_SNAPSHOT_SIZE);
   if (!bStarts) {
-    requestSaveAgain();
+    ClSaveGameUtility::requestSaveAgain();
     return 1;
   }
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_BUSY);

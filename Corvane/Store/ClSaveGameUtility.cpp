@@ -18,6 +18,19 @@ u32 ClSaveGameUtility::m_uiSaveGameDirtyFlagDataSnapshotTag = gc_uiSAVE_SNAPSHOT
 std::atomic<u32> ClSaveGameUtility::mp_uiSaveRunning{0};
 std::atomic<u32> ClSaveGameUtility::mp_uiSaveAgain{0};
 
+namespace {
+
+ClSaveGameHooks g_defaultSaveGameHooks;
+ClSaveGameHooks* g_pSaveGameHooks = &g_defaultSaveGameHooks;
+
+}  // namespace
+
+void ClSaveGameUtility::setHooks(ClSaveGameHooks* pHooks) {
+  g_pSaveGameHooks = pHooks != nullptr ? pHooks : &g_defaultSaveGameHooks;
+}
+
+ClSaveGameHooks& ClSaveGameUtility::hooks() { return *g_pSaveGameHooks; }
+
 i32 ClSaveGameUtility::initialize() {
   wchar16 szPath[KV_MAX_PATH_LEN];
   KvStrLCpyW(szPath, g_wszUserFolder, KV_MAX_PATH_LEN);

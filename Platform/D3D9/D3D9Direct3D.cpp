@@ -1,13 +1,17 @@
 // The Direct3D object, the recording back end, the fault injection and the test interface.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "Platform/Common/PlatformFaults.h"
 #include "Platform/D3D9/D3D9Internal.h"
 #include "Platform/Win32/Win32Threads.h"
 #include "Platform/Win32/Win32Window.h"
@@ -22,32 +26,30 @@ bool g_bNoCache = false;
 bool g_bTestModes = false;
 std::vector<std::pair<D3DFORMAT, D3DDISPLAYMODE>> g_testModes;
 
-UINT numberAfter(const std::string& item, const char* pPrefix) {
-  return static_cast<UINT>(std::strtoul(item.c_str() + std::strlen(pPrefix), nullptr, 10));
-}
+const std::vector<SPlatformFaultKind> gc_faultKinds = {
+    {"create", 0, false},    {"createdevice", 0, false},   {"nodepth", 0, false},
+    {"noshader3", 0, false}, {"norendertarget", 0, false}, {"nodepthsurface", 0, false},
+    {"lose", 1, true},       {"lostpolls", 1, true},       {"resetfail", 1, true},
+    {"rtfail", 0, false},    {"nofloatrt", 0, false},
+};
 
 void readConfigLocked() {
   if (g_bConfigRead) return;
   g_bConfigRead = true;
   g_faults = SD3D9Faults{};
-  if (const char* pFaults = std::getenv("GRINDLOW_D3D9_FAULTS")) {
-    std::stringstream stream(pFaults);
-    std::string item;
-    while (std::getline(stream, item, ',')) {
-      if (item == "create") g_faults.bCreate = true;
-      else if (item == "createdevice") g_faults.bCreateDevice = true;
-      else if (item == "nodepth") g_faults.bNoDepth = true;
-      else if (item == "noshader3") g_faults.bNoShader3 = true;
-      else if (item == "norendertarget") g_faults.bNoRenderTarget = true;
-      else if (item == "nodepthsurface") g_faults.bNoDepthSurface = true;
-      else if (item.rfind("lose=", 0) == 0) g_faults.uiLoseEveryNthPresent = numberAfter(item, "lose=");
-      else if (item.rfind("lostpolls=", 0) == 0) g_faults.uiLostPolls = numberAfter(item, "lostpolls=");
-      else if (item.rfind("resetfail=", 0) == 0) g_faults.uiResetFailures = numberAfter(item, "resetfail=");
-      else if (item == "rtfail") g_faults.bRenderTargetFails = true;
-      else if (item == "nofloatrt") g_faults.bNoFloatTargets = true;
-      else if (!item.empty()) std::fprintf(stderr, "D3D9 stand-in: unknown fault \"%s\" ignored\n", item.c_str());
-    }
-  }
+  const std::vector<SPlatformFault> faults = PlatformEnvironmentFaults("GRINDLOW_D3D9_FAULTS", gc_faultKinds);
+  std::vector<std::optional<std::uint32_t>> numbers;
+  g_faults.bCreate = PlatformFindFault(faults, "create");
+  g_faults.bCreateDevice = PlatformFindFault(faults, "createdevice");
+  g_faults.bNoDepth = PlatformFindFault(faults, "nodepth");
+  g_faults.bNoShader3 = PlatformFindFault(faults, "noshader3");
+  g_faults.bNoRenderTarget = PlatformFindFault(faults, "norendertarget");
+  g_faults.bNoDepthSurface = PlatformFindFault(faults, "nodepthsurface");
+  if (PlatformFindFault(faults, "lose", &numbers)) g_faults.uiLoseEveryNthPresent = *numbers[0];
+  if (PlatformFindFault(faults, "lostpolls", &numbers)) g_faults.uiLostPolls = *numbers[0];
+  if (PlatformFindFault(faults, "resetfail", &numbers)) g_faults.uiResetFailures = *numbers[0];
+  g_faults.bRenderTargetFails = PlatformFindFault(faults, "rtfail");
+  g_faults.bNoFloatTargets = PlatformFindFault(faults, "nofloatrt");
   const char* pBackend = std::getenv("GRINDLOW_D3D9_BACKEND");
   g_bRecording = pBackend != nullptr && std::strcmp(pBackend, "record") == 0;
   const char* pNoCache = std::getenv("GRINDLOW_D3D9_NOCACHE");

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/Common/PlatformFaults.h"
 #include "Platform/Win32/Win32Messages.h"
 #include "Platform/Win32/Win32Window.h"
 
@@ -58,13 +59,8 @@ class CDInputHub final : public Win32PumpListener {
   unsigned faults() {
     if (!m_bFaultsRead) {
       m_bFaultsRead = true;
-      if (const char* pText = std::getenv("GRINDLOW_DINPUT_FAULTS")) {
-        const std::string text = std::string(",") + pText + ",";
-        if (text.find(",create,") != std::string::npos) m_uiFaults |= DINPUT_FAULT_CREATE;
-        if (text.find(",keyboard,") != std::string::npos) m_uiFaults |= DINPUT_FAULT_NO_KEYBOARD;
-        if (text.find(",mouse,") != std::string::npos) m_uiFaults |= DINPUT_FAULT_NO_MOUSE;
-        if (text.find(",mousecoop,") != std::string::npos) m_uiFaults |= DINPUT_FAULT_MOUSE_COOPERATION;
-      }
+      // Bit i of the faults is the i-th name.
+      m_uiFaults |= PlatformEnvironmentFaultBits("GRINDLOW_DINPUT_FAULTS", {"create", "keyboard", "mouse", "mousecoop"});
     }
     return m_uiFaults;
   }

@@ -3,11 +3,13 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "Platform/Common/PlatformFaults.h"
 #include "Platform/Win32/Win32Messages.h"
 
 namespace {
@@ -43,12 +45,11 @@ class CXInputHub final : public Win32PumpListener {
       return false;
     }
     m_bUsable = true;
-    if (const char* pText = std::getenv("GRINDLOW_XINPUT_UNPLUGGED")) {
-      for (const char* p = pText; *p; ++p) {
-        if (*p >= '0' && *p < '0' + XUSER_MAX_COUNT) {
-          m_slots[*p - '0'].bUnplugged = true;
-        }
-      }
+    // Bit i stands for slot i.
+    const std::uint32_t uiUnplugged = PlatformEnvironmentFaultBits("GRINDLOW_XINPUT_UNPLUGGED", {"0", "1", "2", "3"});
+    static_assert(XUSER_MAX_COUNT == 4);
+    for (DWORD i = 0; i < XUSER_MAX_COUNT; ++i) {
+      if ((uiUnplugged & (1u << i)) != 0) m_slots[i].bUnplugged = true;
     }
     Win32AddPumpListener(this);
     // Pads present before the pump listened: their "added" events may already be gone.

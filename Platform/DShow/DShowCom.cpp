@@ -1,9 +1,13 @@
 // Object creation, the identifiers, the configuration the tests set and the test interface.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "Platform/Common/PlatformFaults.h"
 #include "Platform/DShow/DShowInternal.h"
 
 // Identifiers of this stand-in's own numbering: only equality within the program matters.
@@ -57,22 +61,11 @@ void readConfigLocked() {
   }
   if (!g_bFaultsSet) {
     g_faults = SDShowFaults{};
-    const char* pFaults = std::getenv("GRINDLOW_DSHOW_FAULTS");
-    std::string text = pFaults != nullptr ? pFaults : "";
-    size_t uiStart = 0;
-    while (uiStart <= text.size() && !text.empty()) {
-      const size_t uiEnd = std::min(text.find(',', uiStart), text.size());
-      const std::string item = text.substr(uiStart, uiEnd - uiStart);
-      if (item == "novmr") {
-        g_faults.bNoVMR = true;
-      } else if (item.rfind("stall=", 0) == 0) {
-        g_faults.uiStallAfterFrames = static_cast<std::uint32_t>(std::strtoul(item.c_str() + 6, nullptr, 10));
-      } else if (!item.empty()) {
-        std::fprintf(stderr, "DirectShow stand-in: GRINDLOW_DSHOW_FAULTS: unknown fault \"%s\" ignored\n",
-                     item.c_str());
-      }
-      uiStart = uiEnd + 1;
-    }
+    const std::vector<SPlatformFault> faults =
+        PlatformEnvironmentFaults("GRINDLOW_DSHOW_FAULTS", {{"novmr", 0, false}, {"stall", 1, true}});
+    std::vector<std::optional<std::uint32_t>> numbers;
+    g_faults.bNoVMR = PlatformFindFault(faults, "novmr");
+    if (PlatformFindFault(faults, "stall", &numbers)) g_faults.uiStallAfterFrames = *numbers[0];
   }
 }
 

@@ -1,7 +1,10 @@
 // The stand-in's test controls: faults, call counts, the output choice; result texts and path translation.
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
+#include "Platform/Common/PlatformFaults.h"
 #include "Platform/FMODEx/FMODExInternal.h"
 #include "Platform/Win32/Win32Files.h"
 
@@ -34,6 +37,11 @@ static_assert(sizeof(gc_apFaultNames) / sizeof(gc_apFaultNames[0]) == NUM_E_FMOD
 }  // namespace
 
 void countCall(EFMODExCall eCall) { g_auiCallCounts[static_cast<int>(eCall)].fetch_add(1); }
+
+std::uint32_t environmentFaults() {
+  return PlatformEnvironmentFaultBits("GRINDLOW_FMOD_FAULTS",
+                                      std::vector<const char*>(std::begin(gc_apFaultNames), std::end(gc_apFaultNames)));
+}
 
 bool faultSet(std::uint32_t uiFault) { return (g_uiFaults.load() & uiFault) != 0; }
 
@@ -107,32 +115,11 @@ std::uint32_t FMODExGetFaults() { return g_uiFaults.load(); }
 
 bool FMODExParseFaults(const char* pText, std::uint32_t* puiFaults, std::string* pError) {
   std::uint32_t uiFaults = 0;
-  const std::string text = pText != nullptr ? pText : "";
-  size_t uiStart = 0;
-  while (uiStart <= text.size()) {
-    size_t uiEnd = text.find(',', uiStart);
-    if (uiEnd == std::string::npos) {
-      uiEnd = text.size();
-    }
-    std::string name = text.substr(uiStart, uiEnd - uiStart);
-    name.erase(0, name.find_first_not_of(' '));
-    name.erase(name.find_last_not_of(' ') + 1);
-    if (!name.empty()) {
-      bool bKnown = false;
-      for (std::uint32_t i = 0; i < NUM_E_FMODEX_FAULT; ++i) {
-        if (name == gc_apFaultNames[i]) {
-          uiFaults |= 1u << i;
-          bKnown = true;
-        }
-      }
-      if (!bKnown) {
-        if (pError != nullptr) {
-          *pError = "unknown sound fault [" + name + "]";
-        }
-        return false;
-      }
-    }
-    uiStart = uiEnd + 1;
+  std::string error;
+  const std::vector<const char*> names(std::begin(gc_apFaultNames), std::end(gc_apFaultNames));
+  if (!PlatformParseFaultBits(pText != nullptr ? pText : "", names, &uiFaults, &error)) {
+    if (pError != nullptr) *pError = error;
+    return false;
   }
   *puiFaults = uiFaults;
   return true;

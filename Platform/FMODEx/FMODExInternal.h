@@ -133,6 +133,8 @@ struct SystemState final : FMOD::System {
 };
 
 void countCall(EFMODExCall eCall);
+// The faults GRINDLOW_FMOD_FAULTS names (entries not understood are reported and left out).
+std::uint32_t environmentFaults();
 bool faultSet(std::uint32_t uiFault);
 // The output that init starts (test choice, else the environment) and the WAV path.
 EFMODExOutput chosenOutput(std::string* pWavPath);

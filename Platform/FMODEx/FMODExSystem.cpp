@@ -202,15 +202,7 @@ FMOD_RESULT FMOD::System_Create(FMOD::System** system) {
     return FMOD_ERR_INVALID_PARAM;
   }
   *system = nullptr;
-  if (const char* pFaults = std::getenv("GRINDLOW_FMOD_FAULTS")) {
-    std::uint32_t uiFaults = 0;
-    std::string error;
-    if (FMODExParseFaults(pFaults, &uiFaults, &error)) {
-      FMODExSetFaults(FMODExGetFaults() | uiFaults);
-    } else {
-      std::fprintf(stderr, "FMODEx: GRINDLOW_FMOD_FAULTS: %s\n", error.c_str());
-    }
-  }
+  FMODExSetFaults(FMODExGetFaults() | environmentFaults());
   if (faultSet(FMODEX_FAULT_CREATE)) {
     return FMOD_ERR_MEMORY;
   }

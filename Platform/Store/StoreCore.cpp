@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "Platform/Common/PlatformFaults.h"
 #include "Platform/Store/StoreInternal.h"
 #include "Platform/Store/StoreTest.h"
 #include "Platform/Store/StoreUserStats.h"
@@ -416,42 +417,12 @@ void StoreSetFaults(std::uint32_t uiFaults) { g_uiFaults = uiFaults; }
 std::uint32_t StoreGetFaults() { return g_uiFaults; }
 
 bool StoreParseFaults(const char* pText, std::uint32_t* puiFaults, std::string* pError) {
-  static const struct {
-    const char* pName;
-    std::uint32_t uiBit;
-  } s_faults[] = {
-#define STORE_FAULT_ROW(name, text, what) {text, name},
-      STORE_FAULT_LIST(STORE_FAULT_ROW)
-#undef STORE_FAULT_ROW
+  static const std::vector<const char*> s_names = {
+#define STORE_FAULT_NAME(name, text, what) text,
+      STORE_FAULT_LIST(STORE_FAULT_NAME)
+#undef STORE_FAULT_NAME
   };
-  static_assert(sizeof(s_faults) / sizeof(s_faults[0]) == NUM_E_STORE_FAULT);
-  *puiFaults = 0;
-  const std::string text = pText ? pText : "";
-  std::size_t uiStart = 0;
-  while (uiStart <= text.size()) {
-    std::size_t uiEnd = text.find(',', uiStart);
-    if (uiEnd == std::string::npos) {
-      uiEnd = text.size();
-    }
-    std::string name = text.substr(uiStart, uiEnd - uiStart);
-    name.erase(0, name.find_first_not_of(' '));
-    name.erase(name.find_last_not_of(' ') + 1);
-    if (!name.empty()) {
-      bool bKnown = false;
-      for (const auto& fault : s_faults) {
-        if (name == fault.pName) {
-          *puiFaults |= fault.uiBit;
-          bKnown = true;
-        }
-      }
-      if (!bKnown) {
-        *pError = "unknown store fault '" + name + "'";
-        return false;
-      }
-    }
-    uiStart = uiEnd + 1;
-  }
-  return true;
+  return PlatformParseFaultBits(pText ? pText : "", s_names, puiFaults, pError);
 }
 
 std::string StoreGetDirectory() { return g_pSession ? g_pSession->dir : std::string(); }

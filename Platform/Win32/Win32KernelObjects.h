@@ -5,7 +5,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "Platform/Common/PlatformFaults.h"
 #include "Platform/Win32/Win32System.h"
 #include "Platform/Win32/Win32Types.h"
 
@@ -33,6 +35,9 @@ std::shared_ptr<T> findHandleAs(HANDLE hHandle, ObjectKind eKind) {
 
 // Queues a routine to the calling thread; it runs in that thread's next alertable wait.
 void queueToCurrentThread(std::function<void()> routine);
+
+// The faults GRINDLOW_WIN32_FAULTS names, those of the files, threads and processors and those of the windows.
+std::vector<SPlatformFault> environmentFaults();
 
 // True when an injected fault of this kind fires now; dwError then holds its error code.
 bool takeFault(Win32Fault eFault, DWORD& dwError);

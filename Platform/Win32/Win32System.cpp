@@ -4,8 +4,10 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,50 +70,21 @@ void setFault(Faults& all, Win32Fault eFault, DWORD dwError, int iCount, int iSk
   state.iSkip = iSkip > 0 ? iSkip : 0;
 }
 
-bool parseNumber(const std::string& text, long& lValue) {
-  char* pEnd = nullptr;
-  lValue = std::strtol(text.c_str(), &pEnd, 0);
-  return *pEnd == '\0';
-}
-
-// One entry name[:error[:count[:skip]]]; false when it is not understood.
-bool parseFault(const std::string& entry, Faults& all) {
-  std::vector<std::string> fields;
-  size_t uiStart = 0;
-  for (;;) {
-    const size_t uiColon = entry.find(':', uiStart);
-    fields.push_back(entry.substr(uiStart, uiColon - uiStart));
-    if (uiColon == std::string::npos) break;
-    uiStart = uiColon + 1;
-  }
-  if (fields.size() > 4) return false;
-  size_t uiFault = 0;
-  while (uiFault < gc_faultEntries.size() && fields[0] != gc_faultEntries[uiFault].pName) ++uiFault;
-  if (uiFault == gc_faultEntries.size()) return false;
-  long lError = 0, lCount = -1, lSkip = 0;
-  // An empty field keeps its default.
-  if (fields.size() > 1 && !fields[1].empty() && !parseNumber(fields[1], lError)) return false;
-  if (fields.size() > 2 && !fields[2].empty() && !parseNumber(fields[2], lCount)) return false;
-  if (fields.size() > 3 && !fields[3].empty() && !parseNumber(fields[3], lSkip)) return false;
-  if (lError < 0) return false;
-  setFault(all, Win32Fault(uiFault), DWORD(lError), int(lCount), int(lSkip));
-  return true;
+// A number of an environment fault, or its default when the field is missing or empty.
+int faultNumber(const SPlatformFault& fault, size_t uiField, std::int64_t iDefault) {
+  const bool bGiven = uiField < fault.numbers.size() && fault.numbers[uiField].has_value();
+  return static_cast<int>(std::min<std::int64_t>(bGiven ? *fault.numbers[uiField] : iDefault, INT32_MAX));
 }
 
 void loadFaultsLocked(Faults& all) {
   all.states = {};
-  const char* pList = std::getenv("GRINDLOW_WIN32_FAULTS");
-  if (!pList) return;
-  std::string list = pList;
-  size_t uiStart = 0;
-  while (uiStart <= list.size()) {
-    size_t uiComma = list.find(',', uiStart);
-    if (uiComma == std::string::npos) uiComma = list.size();
-    const std::string entry = list.substr(uiStart, uiComma - uiStart);
-    if (!entry.empty() && !parseFault(entry, all)) {
-      std::fprintf(stderr, "GRINDLOW_WIN32_FAULTS: ignoring \"%s\"\n", entry.c_str());
+  for (const SPlatformFault& fault : Win32Internal::environmentFaults()) {
+    for (size_t uiFault = 0; uiFault < gc_faultEntries.size(); ++uiFault) {
+      if (std::strcmp(fault.pName, gc_faultEntries[uiFault].pName) == 0) {
+        setFault(all, Win32Fault(uiFault), DWORD(faultNumber(fault, 0, 0)), faultNumber(fault, 1, -1),
+                 faultNumber(fault, 2, 0));
+      }
     }
-    uiStart = uiComma + 1;
   }
 }
 
@@ -385,6 +358,18 @@ std::vector<std::u16string> splitCommandLine(const WCHAR* p) {
 // Shared helpers of the stand-in ------------------------------------------------------------------------------
 
 namespace Win32Internal {
+
+std::vector<SPlatformFault> environmentFaults() {
+  static const std::vector<SPlatformFaultKind> s_kinds = [] {
+    std::vector<SPlatformFaultKind> kinds;
+    for (const FaultEntry& entry : gc_faultEntries) kinds.push_back({entry.pName, 3, false});
+    // The window's faults (Win32Window.cpp) share the switch.
+    kinds.push_back({"createwindow", 0, false});
+    kinds.push_back({"nofocus", 0, false});
+    return kinds;
+  }();
+  return PlatformEnvironmentFaults("GRINDLOW_WIN32_FAULTS", s_kinds);
+}
 
 bool takeFault(Win32Fault eFault, DWORD& dwError) {
   Faults& all = faultsWithEnvironment();

@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "Platform/Win32/Win32KernelObjects.h"
 #include "Platform/Win32/Win32WindowInternal.h"
 
 // A window handle points at its record.
@@ -76,15 +77,9 @@ constexpr Uint64 gc_uiWARP_ECHO_MS = 500;
 unsigned faults() {
   if (!g_bFaultsRead) {
     g_bFaultsRead = true;
-    if (const char* pText = std::getenv("GRINDLOW_WIN32_FAULTS")) {
-      const std::string text = std::string(",") + pText + ",";
-      if (text.find(",createwindow,") != std::string::npos) {
-        g_uiFaults |= WIN32_FAULT_CREATE_WINDOW;
-      }
-      if (text.find(",nofocus,") != std::string::npos) {
-        g_uiFaults |= WIN32_FAULT_NO_FOCUS;
-      }
-    }
+    const std::vector<SPlatformFault> environment = Win32Internal::environmentFaults();
+    if (PlatformFindFault(environment, "createwindow")) g_uiFaults |= WIN32_FAULT_CREATE_WINDOW;
+    if (PlatformFindFault(environment, "nofocus")) g_uiFaults |= WIN32_FAULT_NO_FOCUS;
   }
   return g_uiFaults;
 }

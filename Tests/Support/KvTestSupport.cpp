@@ -98,12 +98,10 @@ void KvTestStopFileIO() {
 std::string KvTestSourceDir() { return envOr("GRINDLOW_SOURCE_DIR", "."); }
 std::string KvTestBinaryDir() { return envOr("GRINDLOW_BINARY_DIR", "."); }
 
-int KvTestRunInOwnProcess(const std::string& filter, std::string* pOutput) {
+int KvTestRunProgram(const std::vector<std::string>& args, std::string* pOutput) {
   pOutput->clear();
-  std::error_code error;
-  std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
   int aiPipe[2];
-  if (error || ::pipe(aiPipe) != 0) {
+  if (args.empty() || ::pipe(aiPipe) != 0) {
     return -1;
   }
   posix_spawn_file_actions_t actions;
@@ -111,11 +109,12 @@ int KvTestRunInOwnProcess(const std::string& filter, std::string* pOutput) {
   posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, aiPipe[0]);
-  std::string filterFlag = "--gtest_filter=" + filter;
-  std::string disabledFlag = "--gtest_also_run_disabled_tests";
-  std::vector<char*> args{self.data(), filterFlag.data(), disabledFlag.data(), nullptr};
+  std::vector<std::string> copies = args;
+  std::vector<char*> argv;
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
   pid_t child = -1;
-  const int iSpawn = posix_spawn(&child, self.c_str(), &actions, nullptr, args.data(), environ);
+  const int iSpawn = posix_spawn(&child, copies[0].c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(aiPipe[1]);
   if (iSpawn != 0) {

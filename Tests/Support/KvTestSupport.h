@@ -10,6 +10,7 @@
 #include <exception>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "Corvane/System/KvDebug.h"
 
@@ -24,7 +25,8 @@ struct KvStopped : std::exception {
 // The hook every test program installs; throws KvStopped.
 void KvThrowingStopHook(u32 uiAddress);
 
-// Runs stmt, which must stop with an assertion (444) whose report contains the given text.
+// Runs stmt, which must stop with an assertion (444) whose report contains the given text. The text names the
+// message: an empty one, which any report would contain, fails the test.
 #define EXPECT_KV_ASSERT(stmt, text) EXPECT_KV_STOP_AT(stmt, text, gc_uiSTOP_ASSERTION)
 // Runs stmt, which must stop with a fatal error (333) whose report contains the given text.
 #define EXPECT_KV_FATAL(stmt, text) EXPECT_KV_STOP_AT(stmt, text, gc_uiSTOP_FATAL)
@@ -32,6 +34,7 @@ void KvThrowingStopHook(u32 uiAddress);
 #define EXPECT_KV_STOP_AT(stmt, text, address)                                              \
   do {                                                                                      \
     bool bStopped_ = false;                                                                 \
+    EXPECT_FALSE(std::string(text).empty()) << "name the message the stop must report";   \
     try {                                                                                   \
       stmt;                                                                                 \
     } catch (const KvStopped& stop_) {                                                      \
@@ -41,6 +44,14 @@ void KvThrowingStopHook(u32 uiAddress);
           << "report was: " << stop_.message;                                               \
     }                                                                                       \
     EXPECT_TRUE(bStopped_) << "expected a stop with: " << (text);                           \
+  } while (0)
+
+// Runs stmt, which must stop at address without writing a report: the last-message buffer still holds the marker
+// written before it.
+#define EXPECT_KV_SILENT_STOP(stmt, address)                                                \
+  do {                                                                                      \
+    reportAssertion("KvTest: marker before a stop without a report", __FILE__, __LINE__);   \
+    EXPECT_KV_STOP_AT(stmt, "KvTest: marker before a stop without a report", address);     \
   } while (0)
 
 // Inside a death test: restores the real stop so the statement faults as in the program.
@@ -78,8 +89,9 @@ std::string KvTestShellQuote(const std::string& word);
 // <dataRoot>/Lang/<code>/Strings/ as a loose file: the game's start-up cannot go on without it.
 void KvTestProvideEngineStringTable(const std::string& dataRoot, const std::string& code = "eng");
 
-// Runs the tests of this same program that match the filter (disabled ones included) in a process of its
-// own, which inherits the environment, and answers its status as waitpid gives it (-1 when it could not be
-// started); what it printed, standard error included, goes to *pOutput. For tests of what happens between
-// programs, or to a program that dies: nothing is forked from a process whose other threads may be running.
-int KvTestRunInOwnProcess(const std::string& filter, std::string* pOutput);
+// Runs a helper program (args[0] is its path, the rest its arguments) in a process of its own, which inherits the
+// environment, and answers its status as waitpid gives it (-1 when it could not be started); what it printed,
+// standard error included, goes to *pOutput. For tests of what happens between programs, or to a program that
+// dies: nothing is forked from a process whose other threads may be running. Helpers are built with
+// grindlow_test_helper (cmake/Grindlow.cmake).
+int KvTestRunProgram(const std::vector<std::string>& args, std::string* pOutput);

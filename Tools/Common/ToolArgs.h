@@ -1,5 +1,6 @@
-// The command lines of the offline tools: options that take one value ("-o out"), switches ("--no-trim"), "--help"
-// and at most one input. Header only.
+// The command lines of the offline tools: an optional sub-command first ("pack", "list"), options that take one
+// value ("-o out"), switches ("--no-trim"), "--help" and the inputs. Every argument after "--" is an input, so an
+// input may start with '-'. Header only.
 #pragma once
 
 #include <string>
@@ -13,16 +14,23 @@ struct SToolOption {
 
 enum class EToolArgs { Run, Help, Error };
 
-// Parses args from uiFirst on; Error with the reason for an unknown option, a missing value or a second input.
+// Parses args from uiFirst on into the options and at most uiMaxInputs inputs (appended to pInputs). Help as soon
+// as "--help" or "-h" comes; Error with the reason for an unknown option, a missing value or one input too many.
 inline EToolArgs ToolParseArguments(const std::vector<std::string>& args, size_t uiFirst,
-                                    const std::vector<SToolOption>& options, std::string* pInput,
-                                    std::string* pError) {
+                                    const std::vector<SToolOption>& options, std::vector<std::string>* pInputs,
+                                    size_t uiMaxInputs, std::string* pError) {
+  bool bInputsOnly = false;
   for (size_t i = uiFirst; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") return EToolArgs::Help;
+    const bool bOptionLike = !bInputsOnly && !arg.empty() && arg[0] == '-';
+    if (bOptionLike && (arg == "--help" || arg == "-h")) return EToolArgs::Help;
+    if (bOptionLike && arg == "--") {
+      bInputsOnly = true;
+      continue;
+    }
     const SToolOption* pOption = nullptr;
     for (const SToolOption& option : options) {
-      if (arg == option.pName) pOption = &option;
+      if (bOptionLike && arg == option.pName) pOption = &option;
     }
     if (pOption != nullptr && pOption->pValue != nullptr) {
       if (i + 1 >= args.size()) {
@@ -32,15 +40,46 @@ inline EToolArgs ToolParseArguments(const std::vector<std::string>& args, size_t
       *pOption->pValue = args[++i];
     } else if (pOption != nullptr) {
       *pOption->pSwitch = true;
-    } else if (!arg.empty() && arg[0] == '-') {
+    } else if (bOptionLike) {
       *pError = "unknown option " + arg;
       return EToolArgs::Error;
-    } else if (pInput->empty()) {
-      *pInput = arg;
+    } else if (pInputs->size() < uiMaxInputs) {
+      pInputs->push_back(arg);
     } else {
-      *pError = "one input at a time";
+      *pError = uiMaxInputs == 0   ? "unexpected argument [" + arg + "]"
+                : uiMaxInputs == 1 ? std::string("one input at a time")
+                                   : "at most " + std::to_string(uiMaxInputs) + " inputs";
       return EToolArgs::Error;
     }
   }
   return EToolArgs::Run;
+}
+
+// The same for tools that take at most one input; pInput stays as it was when none is given.
+inline EToolArgs ToolParseArguments(const std::vector<std::string>& args, size_t uiFirst,
+                                    const std::vector<SToolOption>& options, std::string* pInput,
+                                    std::string* pError) {
+  std::vector<std::string> inputs;
+  const EToolArgs eResult = ToolParseArguments(args, uiFirst, options, &inputs, 1, pError);
+  if (!inputs.empty()) *pInput = inputs[0];
+  return eResult;
+}
+
+// The sub-command a command line starts with: Help for "--help" or "-h", Error when it is missing or not one of
+// commands.
+inline EToolArgs ToolParseCommand(const std::vector<std::string>& args, const std::vector<std::string>& commands,
+                                  std::string* pCommand, std::string* pError) {
+  if (args.empty()) {
+    *pError = "no command";
+    return EToolArgs::Error;
+  }
+  if (args[0] == "--help" || args[0] == "-h") return EToolArgs::Help;
+  for (const std::string& command : commands) {
+    if (args[0] == command) {
+      *pCommand = command;
+      return EToolArgs::Run;
+    }
+  }
+  *pError = "unknown command [" + args[0] + "]";
+  return EToolArgs::Error;
 }

@@ -8,7 +8,9 @@
 // "file:line:column: error: what") or a refused table, 2 on misuse.
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "Tools/Common/ToolArgs.h"
 #include "Tools/Common/ToolText.h"
 #include "Tools/LangC/LangCompiler.h"
 
@@ -19,27 +21,38 @@ constexpr const char* gc_pUSAGE =
     "       langc --check <table.lang>         load a table with the engine's loader\n"
     "       langc --help                       print this text\n";
 
-int usage(const char* pProblem) { return ToolUsageError("langc", pProblem, gc_pUSAGE); }
+int usage(const std::string& problem) { return ToolUsageError("langc", problem, gc_pUSAGE); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::fputs(gc_pUSAGE, stdout);
-    return 0;
-  }
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::string checkPath;
+  std::vector<std::string> files;
   std::string error;
-  if (argc == 3 && std::string(argv[1]) == "--check") {
-    if (!LangCheckTable(argv[2], &error)) {
+  switch (ToolParseArguments(args, 0, {{"--check", &checkPath, nullptr}}, &files, 2, &error)) {
+    case EToolArgs::Help:
+      std::fputs(gc_pUSAGE, stdout);
+      return 0;
+    case EToolArgs::Error:
+      return usage(error);
+    case EToolArgs::Run:
+      break;
+  }
+  if (!checkPath.empty()) {
+    if (!files.empty()) {
+      return usage("--check takes no other arguments");
+    }
+    if (!LangCheckTable(checkPath, &error)) {
       std::fprintf(stderr, "langc: %s\n", error.c_str());
       return 1;
     }
     return 0;
   }
-  if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '-') {
-    return usage(argc == 3 ? "unknown option" : "a source and an output file are needed");
+  if (files.size() != 2) {
+    return usage("a source and an output file are needed");
   }
-  if (!LangCompileFile(argv[1], argv[2], &error)) {
+  if (!LangCompileFile(files[0], files[1], &error)) {
     std::fprintf(stderr, "langc: %s\n", error.c_str());
     return 1;
   }

@@ -46,12 +46,17 @@ bool parseInt(const std::string& text, int iMin, int iMax, int* piValue) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) return usageError("no command");
-  if (args[0] == "--help" || args[0] == "-h") {
-    std::fputs(gc_pszUSAGE, stdout);
-    return 0;
+  std::string command;
+  std::string error;
+  switch (ToolParseCommand(args, {"pack", "list", "content"}, &command, &error)) {
+    case EToolArgs::Help:
+      std::fputs(gc_pszUSAGE, stdout);
+      return 0;
+    case EToolArgs::Error:
+      return usageError(error);
+    case EToolArgs::Run:
+      break;
   }
-  const std::string command = args[0];
   std::string input;
   std::string output;
   std::string base;
@@ -62,7 +67,6 @@ int main(int argc, char** argv) {
   std::string page;
   std::string padding;
   bool bNoTrim = false;
-  std::string error;
   switch (ToolParseArguments(args, 1,
                              {{"-o", &output, nullptr},
                               {"--base", &base, nullptr},
@@ -121,18 +125,16 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  if (command == "content") {
-    if (output.empty() || scratch.empty()) return usageError("content needs -o and --scratch");
-    std::string lines;
-    if (!AtlasMakeContent(input, output, scratch, &lines, &error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      return 1;
-    }
-    if (!manifest.empty() && !ToolWriteFile(manifest, lines.data(), lines.size())) {
-      std::fprintf(stderr, "%s: error: cannot write the file\n", manifest.c_str());
-      return 1;
-    }
-    return 0;
+  // The one command left: content.
+  if (output.empty() || scratch.empty()) return usageError("content needs -o and --scratch");
+  std::string lines;
+  if (!AtlasMakeContent(input, output, scratch, &lines, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
   }
-  return usageError("unknown command " + command);
+  if (!manifest.empty() && !ToolWriteFile(manifest, lines.data(), lines.size())) {
+    std::fprintf(stderr, "%s: error: cannot write the file\n", manifest.c_str());
+    return 1;
+  }
+  return 0;
 }

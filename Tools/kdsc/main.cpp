@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Corvane/Data/ClDScriptMgr2.h"
+#include "Tools/Common/ToolArgs.h"
 #include "Tools/Common/ToolText.h"
 #include "Tools/kdsc/KdsJson.h"
 #include "Tools/kdsc/KdsSource.h"
@@ -92,28 +93,22 @@ int compile(const std::string& input, std::string output) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
   std::string input;
   std::string output;
   std::string dumpPath;
   std::string checkPath;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
+  std::string error;
+  switch (ToolParseArguments(args, 0,
+                             {{"-o", &output, nullptr}, {"--dump", &dumpPath, nullptr}, {"--check", &checkPath, nullptr}},
+                             &input, &error)) {
+    case EToolArgs::Help:
       std::fputs(gc_pszUSAGE, stdout);
       return 0;
-    }
-    if (arg == "-o" || arg == "--dump" || arg == "--check") {
-      if (i + 1 >= argc) {
-        return usageError(arg + " needs a file name");
-      }
-      (arg == "-o" ? output : arg == "--dump" ? dumpPath : checkPath) = argv[++i];
-    } else if (!arg.empty() && arg[0] == '-') {
-      return usageError("unknown option " + arg);
-    } else if (input.empty()) {
-      input = arg;
-    } else {
-      return usageError("only one input file at a time");
-    }
+    case EToolArgs::Error:
+      return usageError(error);
+    case EToolArgs::Run:
+      break;
   }
   if (!dumpPath.empty() || !checkPath.empty()) {
     if (!input.empty() || !output.empty() || (!dumpPath.empty() && !checkPath.empty())) {

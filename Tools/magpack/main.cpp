@@ -13,8 +13,9 @@
 //   magpack check --dir DIR --name NAME [--key KEY]
 //       Loads the archive with the engine's reader and reads every entry through it, from disk and with the
 //       data file in memory: what the build packs is checked this way.
-//   magpack hash TEXT...
-//       Prints the name hash of each text as it stands: hex, signed decimal, text.
+//   magpack hash [--] TEXT...
+//       Prints the name hash of each text as it stands: hex, signed decimal, text. Texts after "--" may start
+//       with '-'.
 //   magpack --help
 //       Prints the usage.
 //
@@ -22,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,6 +38,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
+#include "Tools/Common/ToolArgs.h"
 #include "Tools/Common/ToolText.h"
 #include "Tools/magpack/MagPacker.h"
 
@@ -48,12 +51,21 @@ constexpr const char* gc_pUSAGE =
     "       magpack list --dir DIR --name NAME [--root DIR] [--manifest FILE]\n"
     "       magpack extract --dir DIR --name NAME --path PATH [--key KEY] [--memory] [--out FILE]\n"
     "       magpack check --dir DIR --name NAME [--key KEY]\n"
-    "       magpack hash TEXT...\n"
+    "       magpack hash [--] TEXT...\n"
     "       magpack --help\n";
 
+// Every option of every command; each command accepts its own few.
 struct SOptions {
-  std::map<std::string, std::string> values;
-  std::map<std::string, bool> switches;
+  std::string name;
+  std::string out;
+  std::string root;
+  std::string manifest;
+  std::string key;
+  std::string depfile;
+  std::string dir;
+  std::string path;
+  bool bQuiet = false;
+  bool bMemory = false;
 };
 
 int usage(const std::string& problem) { return ToolUsageError("magpack", problem, gc_pUSAGE); }
@@ -63,36 +75,25 @@ int failure(const std::string& problem) {
   return 1;
 }
 
-// Options of the form --name value, and the given switches; false for anything else.
-bool parseOptions(int argc, char** argv, const std::vector<std::string>& valueNames,
-                  const std::vector<std::string>& switchNames, SOptions* pOptions, std::string* pProblem) {
-  for (int i = 2; i < argc; ++i) {
-    const std::string argument = argv[i];
-    const auto isOneOf = [&](const std::vector<std::string>& names) {
-      for (const std::string& name : names) {
-        if (argument == "--" + name) return true;
-      }
-      return false;
-    };
-    if (isOneOf(switchNames)) {
-      pOptions->switches[argument.substr(2)] = true;
-    } else if (isOneOf(valueNames)) {
-      if (i + 1 >= argc) {
-        *pProblem = argument + " needs a value";
-        return false;
-      }
-      pOptions->values[argument.substr(2)] = argv[++i];
-    } else {
-      *pProblem = "unknown argument [" + argument + "]";
-      return false;
+// Reads the options after the command that are named in accepted ("--name" ...) into pOptions, and at most
+// uiMaxInputs other arguments into pInputs. Run, Help or Error with the problem.
+EToolArgs parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& accepted,
+                       size_t uiMaxInputs, SOptions* pOptions, std::vector<std::string>* pInputs,
+                       std::string* pProblem) {
+  const std::vector<SToolOption> all = {
+      {"--name", &pOptions->name, nullptr},       {"--out", &pOptions->out, nullptr},
+      {"--root", &pOptions->root, nullptr},       {"--manifest", &pOptions->manifest, nullptr},
+      {"--key", &pOptions->key, nullptr},         {"--depfile", &pOptions->depfile, nullptr},
+      {"--dir", &pOptions->dir, nullptr},         {"--path", &pOptions->path, nullptr},
+      {"--quiet", nullptr, &pOptions->bQuiet},    {"--memory", nullptr, &pOptions->bMemory},
+  };
+  std::vector<SToolOption> options;
+  for (const SToolOption& option : all) {
+    for (const std::string& name : accepted) {
+      if (name == option.pName) options.push_back(option);
     }
   }
-  return true;
-}
-
-std::string value(const SOptions& options, const std::string& name) {
-  const auto it = options.values.find(name);
-  return it != options.values.end() ? it->second : std::string();
+  return ToolParseArguments(args, 1, options, pInputs, uiMaxInputs, pProblem);
 }
 
 std::string absolute(const std::string& path) { return path.empty() ? path : fs::absolute(path).string(); }
@@ -125,11 +126,11 @@ void stopReader() {
 
 bool gatherInputs(const SOptions& options, std::vector<SMagPackInput>* pInputs, std::string* pProblem) {
   SMagManifest manifest;
-  const std::string manifestPath = value(options, "manifest");
+  const std::string manifestPath = options.manifest;
   if (!manifestPath.empty() && !MagReadManifest(manifestPath, &manifest, pProblem)) {
     return false;
   }
-  return MagGatherInputs(value(options, "root"), manifest, pInputs, pProblem);
+  return MagGatherInputs(options.root, manifest, pInputs, pProblem);
 }
 
 bool writeDepfile(const std::string& depfile, const std::string& target, const SOptions& options,
@@ -145,8 +146,8 @@ bool writeDepfile(const std::string& depfile, const std::string& target, const S
     return escaped;
   };
   file << escape(target) << ":";
-  if (!value(options, "manifest").empty()) {
-    file << " \\\n  " << escape(absolute(value(options, "manifest")));
+  if (!options.manifest.empty()) {
+    file << " \\\n  " << escape(absolute(options.manifest));
   }
   for (const SMagPackInput& input : inputs) {
     file << " \\\n  " << escape(absolute(input.sourcePath));
@@ -155,19 +156,14 @@ bool writeDepfile(const std::string& depfile, const std::string& target, const S
   return static_cast<bool>(file);
 }
 
-int pack(int argc, char** argv) {
-  SOptions options;
+int pack(const SOptions& options, const std::vector<std::string>& /*texts*/) {
   std::string problem;
-  if (!parseOptions(argc, argv, {"name", "out", "root", "manifest", "key", "depfile"}, {"quiet"}, &options,
-                    &problem)) {
-    return usage(problem);
-  }
-  const std::string name = value(options, "name");
-  const std::string outDir = value(options, "out");
+  const std::string name = options.name;
+  const std::string outDir = options.out;
   if (name.empty() || outDir.empty()) {
     return usage("pack needs --name and --out");
   }
-  if (value(options, "root").empty() && value(options, "manifest").empty()) {
+  if (options.root.empty() && options.manifest.empty()) {
     return usage("pack needs --root or --manifest");
   }
   std::vector<SMagPackInput> inputs;
@@ -175,14 +171,14 @@ int pack(int argc, char** argv) {
     return failure(problem);
   }
   std::vector<SMagPackedEntry> packed;
-  if (!MagWriteArchive(outDir, name, value(options, "key"), inputs, &packed, &problem)) {
+  if (!MagWriteArchive(outDir, name, options.key, inputs, &packed, &problem)) {
     return failure(name + ": " + problem);
   }
-  const std::string depfile = value(options, "depfile");
+  const std::string depfile = options.depfile;
   if (!depfile.empty() && !writeDepfile(depfile, absolute(MagTOCFileName(outDir, name)), options, inputs)) {
     return failure("cannot write [" + depfile + "]");
   }
-  if (!options.switches["quiet"]) {
+  if (!options.bQuiet) {
     i32 iCompressed = 0;
     i32 iEncrypted = 0;
     for (const SMagPackedEntry& entry : packed) {
@@ -195,22 +191,19 @@ int pack(int argc, char** argv) {
   return 0;
 }
 
-int list(int argc, char** argv) {
-  SOptions options;
+int list(const SOptions& given, const std::vector<std::string>& /*texts*/) {
+  SOptions options = given;
   std::string problem;
-  if (!parseOptions(argc, argv, {"dir", "name", "root", "manifest"}, {}, &options, &problem)) {
-    return usage(problem);
-  }
-  const std::string name = value(options, "name");
-  if (name.empty() || value(options, "dir").empty()) {
+  const std::string name = options.name;
+  if (name.empty() || options.dir.empty()) {
     return usage("list needs --dir and --name");
   }
   // Paths are known only from the sources the archive was made from.
   std::map<i32, std::string> knownPaths;
-  if (!value(options, "root").empty() || !value(options, "manifest").empty()) {
+  if (!options.root.empty() || !options.manifest.empty()) {
     std::vector<SMagPackInput> inputs;
-    options.values["root"] = absolute(value(options, "root"));
-    options.values["manifest"] = absolute(value(options, "manifest"));
+    options.root = absolute(options.root);
+    options.manifest = absolute(options.manifest);
     if (!gatherInputs(options, &inputs, &problem)) {
       return failure(problem);
     }
@@ -218,7 +211,7 @@ int list(int argc, char** argv) {
       knownPaths[static_cast<i32>(KvStrHash(input.archivePath.c_str()))] = input.archivePath;
     }
   }
-  if (!startReader(value(options, "dir"), &problem)) {
+  if (!startReader(options.dir, &problem)) {
     return failure(problem);
   }
   // Listing decrypts nothing, so any key lets a table with encrypted entries load.
@@ -243,24 +236,20 @@ int list(int argc, char** argv) {
   return 0;
 }
 
-int extract(int argc, char** argv) {
-  SOptions options;
+int extract(const SOptions& options, const std::vector<std::string>& /*texts*/) {
   std::string problem;
-  if (!parseOptions(argc, argv, {"dir", "name", "path", "key", "out"}, {"memory"}, &options, &problem)) {
-    return usage(problem);
-  }
-  const std::string name = value(options, "name");
-  std::string entryPath = value(options, "path");
-  if (name.empty() || entryPath.empty() || value(options, "dir").empty()) {
+  const std::string name = options.name;
+  std::string entryPath = options.path;
+  if (name.empty() || entryPath.empty() || options.dir.empty()) {
     return usage("extract needs --dir, --name and --path");
   }
-  const std::string outPath = absolute(value(options, "out"));
-  if (!startReader(value(options, "dir"), &problem)) {
+  const std::string outPath = absolute(options.out);
+  if (!startReader(options.dir, &problem)) {
     return failure(problem);
   }
-  ClMagFileIO::setArchiveKey(name.c_str(), value(options, "key").c_str());
+  ClMagFileIO::setArchiveKey(name.c_str(), options.key.c_str());
   if (!ClMagFileIO::loadTOC(name.c_str()) ||
-      (options.switches["memory"] && !ClMagFileIO::loadDataFile(KvStrHash(name.c_str())))) {
+      (options.bMemory && !ClMagFileIO::loadDataFile(KvStrHash(name.c_str())))) {
     stopReader();
     return failure("archive [" + name + "] could not be loaded");
   }
@@ -320,20 +309,16 @@ i32 readEveryEntry(ClMagTOC* pTOC) {
   return iFailed;
 }
 
-int check(int argc, char** argv) {
-  SOptions options;
+int check(const SOptions& options, const std::vector<std::string>& /*texts*/) {
   std::string problem;
-  if (!parseOptions(argc, argv, {"dir", "name", "key"}, {}, &options, &problem)) {
-    return usage(problem);
-  }
-  const std::string name = value(options, "name");
-  if (name.empty() || value(options, "dir").empty()) {
+  const std::string name = options.name;
+  if (name.empty() || options.dir.empty()) {
     return usage("check needs --dir and --name");
   }
-  if (!startReader(value(options, "dir"), &problem)) {
+  if (!startReader(options.dir, &problem)) {
     return failure(problem);
   }
-  ClMagFileIO::setArchiveKey(name.c_str(), value(options, "key").c_str());
+  ClMagFileIO::setArchiveKey(name.c_str(), options.key.c_str());
   const u32 uiHash = KvStrHash(name.c_str());
   i32 iFailed = 0;
   if (!ClMagFileIO::loadTOC(name.c_str())) {
@@ -350,32 +335,61 @@ int check(int argc, char** argv) {
   return iFailed == 0 ? 0 : failure("archive [" + name + "] does not read back whole with the engine's reader");
 }
 
-int hash(int argc, char** argv) {
-  if (argc < 3) {
+int hash(const SOptions& /*options*/, const std::vector<std::string>& texts) {
+  if (texts.empty()) {
     return usage("hash needs a text");
   }
-  for (int i = 2; i < argc; ++i) {
-    const u32 uiHash = KvStrHash(argv[i]);
-    std::printf("0x%08X %11d %s\n", uiHash, static_cast<i32>(uiHash), argv[i]);
+  for (const std::string& text : texts) {
+    const u32 uiHash = KvStrHash(text.c_str());
+    std::printf("0x%08X %11d %s\n", uiHash, static_cast<i32>(uiHash), text.c_str());
   }
   return 0;
+}
+
+struct SCommand {
+  const char* pName;
+  std::vector<std::string> accepted;  // its options
+  size_t uiMaxTexts;                  // other arguments it takes
+  int (*pfnRun)(const SOptions& options, const std::vector<std::string>& texts);
+};
+
+const std::vector<SCommand>& commands() {
+  static const std::vector<SCommand> s_commands = {
+      {"pack", {"--name", "--out", "--root", "--manifest", "--key", "--depfile", "--quiet"}, 0, &pack},
+      {"list", {"--dir", "--name", "--root", "--manifest"}, 0, &list},
+      {"extract", {"--dir", "--name", "--path", "--key", "--out", "--memory"}, 0, &extract},
+      {"check", {"--dir", "--name", "--key"}, 0, &check},
+      {"hash", {}, SIZE_MAX, &hash},
+  };
+  return s_commands;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    return usage("no command");
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> names;
+  for (const SCommand& command : commands()) names.push_back(command.pName);
+  std::string name;
+  std::string problem;
+  EToolArgs eArgs = ToolParseCommand(args, names, &name, &problem);
+  const SCommand* pCommand = nullptr;
+  SOptions options;
+  std::vector<std::string> texts;
+  if (eArgs == EToolArgs::Run) {
+    for (const SCommand& command : commands()) {
+      if (name == command.pName) pCommand = &command;
+    }
+    eArgs = parseOptions(args, pCommand->accepted, pCommand->uiMaxTexts, &options, &texts, &problem);
   }
-  const std::string command = argv[1];
-  if (command == "--help" || command == "-h") {
-    std::fputs(gc_pUSAGE, stdout);
-    return 0;
+  switch (eArgs) {
+    case EToolArgs::Help:
+      std::fputs(gc_pUSAGE, stdout);
+      return 0;
+    case EToolArgs::Error:
+      return usage(problem);
+    case EToolArgs::Run:
+      break;
   }
-  if (command == "pack") return pack(argc, argv);
-  if (command == "check") return check(argc, argv);
-  if (command == "list") return list(argc, argv);
-  if (command == "extract") return extract(argc, argv);
-  if (command == "hash") return hash(argc, argv);
-  return usage("unknown command [" + command + "]");
+  return pCommand->pfnRun(options, texts);
 }

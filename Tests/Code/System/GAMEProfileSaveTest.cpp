@@ -62,11 +62,13 @@ class GameSaveTest : public StoreTest {
     startEngine();
     fillProfile(1);
     mpr_pPlayerProfile = g_aProfile;
+    ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   }
   void TearDown() override {
     settle();
     mpr_pPlayerProfile = nullptr;
     ClSaveGameUtility::freeSnapshots();
+    ClSaveGameUtility::setHooks(nullptr);
     ClThreadMgr::shutdown();
     ClFileIO::shutdown();
     ClMutexLock::shutdownPool();
@@ -111,19 +113,6 @@ TEST_F(GameSaveTest, RequestWithoutAProfileIsAProgrammingError) {
   EXPECT_FALSE(ClSaveGameUtility::isSaveRunning());
 }
 
-// Run by SaveKilledMidWriteLeavesThePreviousBlock in a process of its own, on that test's store folder: starts
-// the next save and dies inside the store's write, before the new block is in place.
-TEST(GameSaveChild, DISABLED_DiesInsideItsSave) {
-  ASSERT_TRUE(SteamAPI_Init());
-  startEngine();
-  StoreSetWriteHook([](const char*, std::int64_t, std::int64_t) { _exit(3); });
-  fillProfile(6);
-  mpr_pPlayerProfile = g_aProfile;
-  ClSaveGameUtility::gameSpecificAutoSave();
-  settle();
-  FAIL() << "the save ended instead of dying inside its write";
-}
-
 TEST_F(GameSaveTest, SaveKilledMidWriteLeavesThePreviousBlock) {
   ClSaveGameUtility::gameSpecificAutoSave();
   settle();
@@ -132,7 +121,7 @@ TEST_F(GameSaveTest, SaveKilledMidWriteLeavesThePreviousBlock) {
   // this one closes its store meanwhile, as a program that had ended would.
   SteamAPI_Shutdown();
   std::string output;
-  const int iStatus = KvTestRunInOwnProcess("GameSaveChild.DISABLED_DiesInsideItsSave", &output);
+  const int iStatus = KvTestRunProgram({GAME_SAVE_DIES_INSIDE_ITS_SAVE_PATH}, &output);
   ASSERT_TRUE(WIFEXITED(iStatus)) << output;
   EXPECT_EQ(WEXITSTATUS(iStatus), 3) << output;
   ASSERT_TRUE(SteamAPI_Init());  // also clears what the killed write left behind

@@ -53,7 +53,7 @@ TEST_F(DataPaths, WideSlashesBecomeBackslashes) {
   wchar16 szPath[] = u"Movies/Intro/clip.avi";
   KvWideSlashesToBackslashes(szPath);
   EXPECT_EQ(std::u16string(szPath), u"Movies\\Intro\\clip.avi");
-  EXPECT_KV_FATAL(KvWideSlashesToBackslashes(nullptr), "");
+  EXPECT_KV_FATAL(KvWideSlashesToBackslashes(nullptr), "NULL Pointer!");
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_F(SpriteMgrTest, QuadSpriteLimitsGeometryAndNormalChecks) {
   EXPECT_EQ(ClSpriteMgr::mp_iNumQuadSprites[writeBuffer()], 1999) << "the 2000th is dropped";
   EXPECT_KV_FATAL(ClSpriteMgr::AddQuad(&vP, &vN, &vW, 1.0f, 1.0f, 0, pSig, 0.0f),
                   "ClSpriteMgr::AddQuad() -> Out of line quad sprites!");
-  EXPECT_KV_FATAL(ClSpriteMgr::addQuadSprite(0, nullptr), "");
+  EXPECT_KV_FATAL(ClSpriteMgr::addQuadSprite(0, nullptr), "NULL Pointer!");
 }
 
 // The worker turns the buffer it reads into elements: corners, colour, normal and texture coordinates per vertex,

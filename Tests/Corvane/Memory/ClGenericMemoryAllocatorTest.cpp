@@ -174,13 +174,13 @@ TEST_F(ClGenericMemoryAllocatorTest, StopsAndFatalErrors) {
   makeHeap(8 * 1024);
   EXPECT_KV_FATAL(m_heap.resetHeap(), "FATAL ERROR: ClGenericMemoryAllocator::resetHeap() is not allowed!");
 
-  EXPECT_KV_STOP_AT(ClGenericMemoryAllocator::initParameters(4000, 65536), "", gc_uiSTOP_FATAL);
-  EXPECT_KV_STOP_AT(ClGenericMemoryAllocator::initParameters(4096, 0), "", gc_uiSTOP_FATAL);
+  EXPECT_KV_SILENT_STOP(ClGenericMemoryAllocator::initParameters(4000, 65536), gc_uiSTOP_FATAL);
+  EXPECT_KV_SILENT_STOP(ClGenericMemoryAllocator::initParameters(4096, 0), gc_uiSTOP_FATAL);
   ClGenericMemoryAllocator::initParameters(4096, 65536);
 
   // A heap whose header was overwritten stops the aligned allocation at once.
   std::memset(mp_pBlock, 0x5A, 8 * 1024);
-  EXPECT_KV_STOP_AT(m_heap.allocateAligned(32, 64), "", gc_uiSTOP_FATAL);
+  EXPECT_KV_SILENT_STOP(m_heap.allocateAligned(32, 64), gc_uiSTOP_FATAL);
 }
 
 }  // namespace

@@ -28,22 +28,22 @@ std::vector<u8> bytesOf(const void* pData) {
   return pBytes != nullptr ? std::vector<u8>(pBytes, pBytes + gc_uiSAVE_SNAPSHOT_SIZE) : std::vector<u8>();
 }
 
-}  // namespace
-
 // Each request claims the save or queues itself, copying the profile into the buffer the engine gives it.
-i32 ClSaveGameUtility::gameSpecificAutoSave() {
-  ++g_iRequests;
-  const bool bClaimed = tryBeginSave();
-  std::memcpy(getSnapshotBuffer(!bClaimed), g_profile, sizeof(g_profile));
-  if (bClaimed) {
-    ++g_iSavesClaimed;
-  } else {
-    requestSaveAgain();
+class ClTestSaveGameHooks final : public ClSaveGameHooks {
+ public:
+  i32 autoSave() override {
+    ++g_iRequests;
+    const bool bClaimed = ClSaveGameUtility::tryBeginSave();
+    std::memcpy(ClSaveGameUtility::getSnapshotBuffer(!bClaimed), g_profile, sizeof(g_profile));
+    if (bClaimed) {
+      ++g_iSavesClaimed;
+    } else {
+      ClSaveGameUtility::requestSaveAgain();
+    }
+    return 1;
   }
-  return 1;
-}
-
-namespace {
+};
+ClTestSaveGameHooks g_hooks;
 
 class ClSaveGameUtilityTest : public KvRuntimeTest {
  protected:
@@ -52,15 +52,28 @@ class ClSaveGameUtilityTest : public KvRuntimeTest {
     g_iRequests = 0;
     g_iSavesClaimed = 0;
     fillProfile(1);
+    ClSaveGameUtility::setHooks(&g_hooks);
   }
   void TearDown() override {
     if (ClSaveGameUtility::isSaveRunning()) {
       ClSaveGameUtility::endSave();
     }
     ClSaveGameUtility::freeSnapshots();
+    ClSaveGameUtility::setHooks(nullptr);
     KvRuntimeTest::TearDown();
   }
 };
+
+TEST_F(ClSaveGameUtilityTest, RequestsReachTheInstalledGameHalfAndNothingWithoutOne) {
+  ClSaveGameUtility::setHooks(nullptr);
+  EXPECT_EQ(ClSaveGameUtility::gameSpecificAutoSave(), 1);
+  EXPECT_FALSE(ClSaveGameUtility::isSaveRunning());
+  EXPECT_EQ(ClSaveGameUtility::mpr_pSaveGameDataSnapshot, nullptr);
+  ClSaveGameUtility::setHooks(&g_hooks);
+  EXPECT_EQ(ClSaveGameUtility::gameSpecificAutoSave(), 1);
+  EXPECT_EQ(g_iRequests, 1);
+  EXPECT_TRUE(ClSaveGameUtility::isSaveRunning());
+}
 
 TEST_F(ClSaveGameUtilityTest, RequestWhileIdleFillsTheSaveSnapshotAndStartsTheSave) {
   ClSaveGameUtility::gameSpecificAutoSave();

@@ -1,5 +1,6 @@
 #include "Corvane/System/KvDebug.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -50,6 +51,18 @@ TEST(KvDebug, EachReportReplacesThePrevious) {
 }
 
 // The real stop: the process faults with the report left in the buffer.
+void fatalStop() { KV_FATAL("the named message"); }
+void silentStop() { KvStop(gc_uiSTOP_FATAL); }
+
+// The test macros accept only the stop they name: a message that must be named, and a stop without a report.
+TEST(KvDebug, StopExpectationsNameTheirMessage) {
+  EXPECT_KV_FATAL(fatalStop(), "the named message");
+  EXPECT_NONFATAL_FAILURE(EXPECT_KV_FATAL(fatalStop(), ""), "name the message the stop must report");
+  EXPECT_NONFATAL_FAILURE(EXPECT_KV_FATAL(fatalStop(), "another message"), "report was");
+  EXPECT_KV_SILENT_STOP(silentStop(), gc_uiSTOP_FATAL);
+  EXPECT_NONFATAL_FAILURE(EXPECT_KV_SILENT_STOP(fatalStop(), gc_uiSTOP_FATAL), "report was");
+}
+
 TEST(KvDebugDeathTest, RealStopFaults) {
   EXPECT_DEATH(
       {

@@ -155,6 +155,11 @@ TEST(LangCompilerTest, CommandWritesTheTableOrNothing) {
   EXPECT_EQ(runLangc(dir + "/missing.txt " + dir + "/missing.lang"), 1);
   EXPECT_EQ(runLangc(dir + "/good.txt"), 2);
   EXPECT_EQ(runLangc("--frobnicate " + dir + "/good.lang"), 2);
+  EXPECT_EQ(runLangc(dir + "/good.txt " + dir + "/a.lang " + dir + "/b.lang"), 2);
+  EXPECT_EQ(runLangc("--check " + dir + "/good.lang " + dir + "/good.txt"), 2);
+  const SKvToolRun noValue = langc("--check");
+  EXPECT_EQ(noValue.iExit, 2);
+  EXPECT_EQ(noValue.out.rfind("langc: --check needs a value\n", 0), 0u) << noValue.out;
 
   // The usage on request; a written table checks with the engine's loader, anything else does not.
   const SKvToolRun help = langc("--help");

@@ -200,6 +200,15 @@ TEST(KdscTool, HelpCompileDumpAndErrors) {
   EXPECT_EQ(corrupt.iExit, 1);
   EXPECT_NE(corrupt.out.find("Corrupt.kds] refused"), std::string::npos) << corrupt.out;
 
+  // Bad usage is refused with the reason and the usage, before any file is touched.
+  const SKvToolRun noValue = run(dir + "/Enemy.kdt -o");
+  EXPECT_EQ(noValue.iExit, 2);
+  EXPECT_EQ(noValue.out.rfind("kdsc: -o needs a value\nusage: kdsc", 0), 0u) << noValue.out;
+  EXPECT_EQ(run("--dump").iExit, 2);
+  EXPECT_EQ(run("--frobnicate " + dir + "/Enemy.kdt").iExit, 2);
+  EXPECT_EQ(run(dir + "/Enemy.kdt " + dir + "/Bad.kdt").iExit, 2);
+  EXPECT_EQ(run("--dump " + dir + "/Enemy.kds " + dir + "/Enemy.kdt").iExit, 2);
+
   // What the build compiles is loaded with the engine's loader: a compiled file passes, a damaged one does not.
   EXPECT_EQ(run("--check " + dir + "/Enemy.kds").iExit, 0);
   const SKvToolRun refused = run("--check " + dir + "/Corrupt.kds");

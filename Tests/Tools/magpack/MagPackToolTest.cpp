@@ -87,7 +87,21 @@ TEST(MagPackTool, HashesTextsAndRejectsBadUsage) {
   EXPECT_EQ(magpack("").iExit, 2);
   EXPECT_EQ(magpack("unpack").iExit, 2);
   EXPECT_EQ(magpack("pack --name X").iExit, 2);
-  EXPECT_EQ(magpack("pack --name X --out /tmp --bogus").iExit, 2);
+  const SKvToolRun bogus = magpack("pack --name X --out " + KvTestTempDir("Bogus") + " --bogus");
+  EXPECT_EQ(bogus.iExit, 2);
+  EXPECT_EQ(bogus.out.rfind("magpack: unknown option --bogus\n", 0), 0u) << bogus.out;
+  EXPECT_EQ(magpack("hash").iExit, 2);
+  EXPECT_EQ(magpack("check --dir d --name n stray").iExit, 2);
+  // Texts after "--" are hashed even when they look like options; a command's own help is the usage.
+  const SKvToolRun dashed = magpack("hash -- -x");
+  EXPECT_EQ(dashed.iExit, 0) << dashed.out;
+  EXPECT_EQ(dashed.out.rfind(hex(KvStrHash("-x")), 0), 0u) << dashed.out;
+  EXPECT_EQ(dashed.out.find('\n'), dashed.out.size() - 1) << dashed.out;
+  EXPECT_NE(dashed.out.find(" " + std::to_string(static_cast<i32>(KvStrHash("-x"))) + " -x\n"), std::string::npos)
+      << dashed.out;
+  const SKvToolRun packHelp = magpack("pack --help");
+  EXPECT_EQ(packHelp.iExit, 0) << packHelp.out;
+  EXPECT_EQ(packHelp.out.rfind("usage: magpack pack", 0), 0u) << packHelp.out;
   SKvToolRun failed = magpack("pack --name X --out " + KvTestTempDir("Bad") + " --manifest /nonexistent/m");
   EXPECT_EQ(failed.iExit, 1);
   EXPECT_NE(failed.out.find("/nonexistent/m: error: cannot open the file"), std::string::npos) << failed.out;
