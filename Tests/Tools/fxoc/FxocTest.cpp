@@ -136,6 +136,8 @@ TEST(Fxoc, GlslFaultsAreReportedAtTheirPlaceInTheSource) {
       {replaced(good, "v_uv = in_TexCoord0;", "v_uv = in_TexCoord0"), "good.fx:", "error:"},
       {replaced(replaced(good, "in vec2 v_uv;", "in vec2 v_uv2;"), "g_tDiffuse, v_uv)", "g_tDiffuse, v_uv2)"),
        "good.fx:19:9:", "fragment input 'v_uv2' (vec2) has no vertex output of that name and type in VS"},
+      // A parameter no code names is still declared in every shader's whole text, which must compile.
+      {replaced(good, "texture g_tDiffuse", "float highp;\ntexture g_tDiffuse"), "good.fx:", "VS: "},
   };
   for (const SCase& c : aCases) {
     SFxoSource source;
