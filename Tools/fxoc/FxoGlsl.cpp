@@ -13,6 +13,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "Tools/Common/ToolEscape.h"
 #include "Tools/fxoc/FxoSource.h"
 
 namespace {
@@ -254,7 +255,7 @@ bool FxoCheckGlsl(const SFxoSource& source, const std::string& glslangPath, cons
     }
   }
   std::string joined;
-  for (const std::string& message : messages) joined += message + "\n";
+  for (const std::string& message : messages) joined += ToolEscapeControlBytes(message) + "\n";
   *pErrors = joined;
   return messages.empty();
 }
