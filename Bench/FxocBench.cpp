@@ -1,9 +1,8 @@
 // The effect tool's compile of a source (parse and GLSL check with the reference compiler) at 1k, 4k and 16k
 // parameters, each named by the code of a few of them. items_per_second (parameters a second of real time: the
-// compiler runs in processes of its own) shows how the cost
-// per parameter holds as effects grow: the aim is a time per parameter at 16k within 2x of that at 1k (the
-// compiler's linker compares the uniforms of two stages pairwise, so linking texts that declare every parameter
-// grew with the square of the count).
+// compiler runs in processes of its own) shows how the cost per parameter holds as effects grow: the aim is a time
+// per parameter at 16k within 2x of that at 1k (the compiler's linker compares the uniforms of two stages pairwise,
+// so linking texts that declare every parameter grew with the square of the count).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
