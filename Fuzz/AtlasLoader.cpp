@@ -1,44 +1,91 @@
-// Atlas tables (".atf") from outside data: any bytes are refused by the engine's checks with a reason, or every
-// record lies inside the file on a texture the atlas has, and the engine's signed-descending search finds each
-// record's hash at its own index.
+// Atlas tables (".atf") from outside data through the engine's loader, ClAtlasMgr::actualLoadAtlasSync, in a data
+// root of the process's own that holds four small pages "A_0" to "A_3": any bytes are refused with the loader's
+// fatal error (caught here), or give an atlas whose every entry the signed-descending search finds at its own
+// index, on a loaded page, with its record inside the file. Any other stop (an assertion) is a fault.
+// libFuzzer: -max_len=1048576
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <filesystem>
+#include <string>
 
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Files/ClFileIO.h"
+#include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/System/KvDebug.h"
+#include "Fuzz/FuzzAudioRoot.h"
 #include "Fuzz/FuzzQuiet.h"
+#include "Fuzz/FuzzRecordingDevice.h"
+
+namespace {
+
+struct SFuzzStop {
+  u32 uiAddress;
+};
+
+void throwingStop(u32 uiAddress) { throw SFuzzStop{uiAddress}; }
+
+// A 2 x 2 32-bit BMP.
+void writePage(const std::filesystem::path& path) {
+  u8 abFile[54 + 16] = {'B', 'M'};
+  const u32 aWords[][2] = {{2, sizeof(abFile)}, {10, 54}, {14, 40}, {18, 2}, {22, 2}, {34, 16}};
+  for (const auto& word : aWords) std::memcpy(abFile + word[0], &word[1], 4);
+  const u16 auiPlanesAndBits[] = {1, 32};
+  std::memcpy(abFile + 26, auiPlanesAndBits, 4);
+  std::memset(abFile + 54, 0x7F, 16);
+  KvFuzzWriteInput(path.string(), abFile, sizeof(abFile));
+}
+
+std::string startAtlasRoot() {
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("grindlow-fuzz-atlas-" + std::to_string(getpid()));
+  std::filesystem::create_directories(root);
+  for (int i = 0; i < 4; ++i) writePage(root / ("A_" + std::to_string(i) + ".bmp"));
+  ClMutexLock::initializePool();
+  KvInitializeDataPaths();
+  KvStrLCpy(g_szBaseDataPath, (root.string() + "/").c_str(), KV_MAX_PATH_LEN);
+  ClFileIO::initialize();
+  ClMagFileIO::initTOCPool();
+  ClMagFileIO::initRefPool();
+  ClTextureMgr::initObjectList();
+  ClGraphics::mp_pDevice = KvFuzzRecordingDevice();
+  KvSetStopHook(&throwingStop);
+  return (root / "Fuzz.atf").string();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
   KvFuzzSilenceProblemReports();
-  if (uiSize > (1u << 20)) {
+  static const std::string s_path = startAtlasRoot();
+  if (ClGraphics::mp_pDevice == nullptr) return 0;
+  KvFuzzWriteInput(s_path, pData, uiSize);
+  try {
+    ClAtlasMgr::actualLoadAtlasSync("Fuzz", nullptr, "FuzzAtlas");
+  } catch (const SFuzzStop& stop) {
+    if (stop.uiAddress != gc_uiSTOP_FATAL || ClAtlasMgr::findAtlas(KvStrHash("FuzzAtlas")) != nullptr) __builtin_trap();
+    if (ClMagFileIO::getOpenRefCount() != 0) __builtin_trap();
     return 0;
   }
-  // The archive reader hands files over 16-byte aligned.
-  std::vector<std::uint32_t> aligned(uiSize / 4 + 4, 0);
-  std::memcpy(aligned.data(), pData, uiSize);
-  const u8* pImage = reinterpret_cast<const u8*>(aligned.data());
-  char szReason[256] = "";
-  if (!ClAtlasMgr::checkAtlasImage(pImage, static_cast<u32>(uiSize), szReason, sizeof(szReason))) {
-    if (szReason[0] == '\0') __builtin_trap();
-    return 0;
+  const SAtlasFileInfo* pAtlas = ClAtlasMgr::findAtlas(KvStrHash("FuzzAtlas"));
+  if (pAtlas == nullptr) __builtin_trap();
+  const uintptr_t uiStart = reinterpret_cast<uintptr_t>(pAtlas->mp_pData);
+  for (i32 i = 0; i < pAtlas->mp_daEntries.getCount(); ++i) {
+    const SAtlasEntry& entry = pAtlas->mp_daEntries[i];
+    const uintptr_t uiRecord = reinterpret_cast<uintptr_t>(entry.mp_pAtlasTexInfo);
+    if (uiRecord < uiStart || uiRecord + sizeof(SAtlasTexInfo) > uiStart + pAtlas->mp_uiDataSize) __builtin_trap();
+    if (entry.mp_pTexture == nullptr) __builtin_trap();
+    if (ClAtlasMgr::getAtlasEntry("FuzzAtlas", entry.mp_pAtlasTexInfo->mp_uiNameHash) != &entry) __builtin_trap();
   }
-  SAtlasFileHeader header;
-  std::memcpy(&header, pImage, sizeof(header));
-  SAtlasFileInfo info{};
-  info.mp_pData = pImage;
-  info.mp_uiDataSize = static_cast<u32>(uiSize);
-  info.mp_daEntries.initialize(4);
-  for (i32 i = 0; i < header.mp_iNumEntries; ++i) {
-    u32 uiOffset;
-    std::memcpy(&uiOffset, pImage + header.mp_uiEntryTableOffset + 4u * static_cast<u32>(i), 4);
-    const SAtlasTexInfo* pRecord = reinterpret_cast<const SAtlasTexInfo*>(pImage + uiOffset);
-    if (pRecord->mp_uiTextureIndex >= static_cast<u32>(header.mp_iNumTextures)) __builtin_trap();
-    info.mp_daEntries.append(SAtlasEntry{pRecord, nullptr});
-  }
-  for (i32 i = 0; i < header.mp_iNumEntries; ++i) {
-    if (ClAtlasMgr::findEntryIndex(&info, info.mp_daEntries[i].mp_pAtlasTexInfo->mp_uiNameHash) != i) __builtin_trap();
-  }
-  info.mp_daEntries.terminate();
+  ClAtlasMgr::terminate();
+  if (ClMagFileIO::getOpenRefCount() != 0) __builtin_trap();
   return 0;
 }

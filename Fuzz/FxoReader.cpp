@@ -2,6 +2,7 @@
 // whose description writes and reads back the same, whose GLSL texts can be composed, and which D3DXCreateEffect
 // turns into an effect (on the recording back end: no OpenGL) that answers its parameter queries and runs its
 // passes with values set.
+// libFuzzer: -max_len=1048576
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,6 +1,7 @@
 // Image files from outside data on their way to textures: any bytes are refused by the decoder (BMP, PNG, TGA
 // through SDL2_image), or make a 2D texture (and, for strips of six faces, a cube texture) on the recording back
 // end, whose level 0 can be locked, written and unlocked through the engine's texture.
+// libFuzzer: -max_len=1048576
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang) and runs each for a bounded time: scripts/fuzz.sh [seconds per target].
+# Each target runs with the flags of its fuzz_<name>.options (written by Fuzz/CMakeLists.txt from the target's
+# "// libFuzzer:" lines, such as its input limit), on a work corpus of its own, seeded from Fuzz/corpus/<name>/
+# and from the seeds the fuzz build generates in build/fuzz/seeds/<name>/.
 set -euo pipefail
 case "${1:-}" in
   -h | --help)
@@ -24,13 +27,22 @@ bash scripts/install-deps.sh
 bash scripts/build.sh fuzz
 shopt -s nullglob
 for bin in build/fuzz/Fuzz/fuzz_*; do
+  [ -x "$bin" ] && [ -f "$bin" ] || continue
   name=$(basename "$bin")
+  [ "$name" = fuzz_seeds ] && continue
   stem=${name#fuzz_}
   work="build/fuzz/corpus/$stem"
   mkdir -p "$work"
   seeds=()
   [ -d "Fuzz/corpus/$stem" ] && seeds+=("Fuzz/corpus/$stem")
   [ -d "build/fuzz/seeds/$stem" ] && seeds+=("build/fuzz/seeds/$stem")
-  echo "=== $name (${seconds}s) ==="
-  "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -verbosity=0 -print_final_stats=1 "$work" "${seeds[@]}"
+  flags=()
+  if [ -f "$bin.options" ]; then
+    while IFS= read -r flag; do
+      [ -n "$flag" ] && flags+=("$flag")
+    done < "$bin.options"
+  fi
+  echo "=== $name (${seconds}s) ${flags[*]} ==="
+  "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -verbosity=0 -print_final_stats=1 \
+    "${flags[@]}" "$work" "${seeds[@]}"
 done

@@ -1,5 +1,6 @@
 #include "Corvane/Graphics/ClAtlasMgr.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -31,6 +32,49 @@ const SAtlasTexInfo* recordAt(const u8* pData, i32 iIndex) {
       pData + wordAt(pData, headerOf(pData).mp_uiEntryTableOffset + 4ull * static_cast<u32>(iIndex)));
 }
 
+// Texture names are built from the base name below the data root: it may name subfolders, never leave the root.
+bool baseNameStaysInside(const char* pBase) {
+  if (pBase[0] == '/' || pBase[0] == '\\' || std::strchr(pBase, ':') != nullptr) {
+    return false;
+  }
+  for (const char* pPart = pBase; *pPart != '\0';) {
+    const size_t uiLength = std::strcspn(pPart, "/\\");
+    if (uiLength == 2 && pPart[0] == '.' && pPart[1] == '.') {
+      return false;
+    }
+    pPart += uiLength;
+    if (*pPart != '\0') {
+      ++pPart;
+    }
+  }
+  return true;
+}
+
+// The name of the first float of a record that is not a finite number of 0 or more (texture coordinates, sizes and
+// anchors are all measured from a page's or a frame's top-left corner), or null.
+const char* badFloatField(const SAtlasTexInfo& record) {
+  struct SField {
+    f32 fValue;
+    const char* pName;
+  };
+  const SField aFields[] = {{record.mp_fU0, "u0"},
+                            {record.mp_fV0, "v0"},
+                            {record.mp_fU1, "u1"},
+                            {record.mp_fV1, "v1"},
+                            {record.mp_fWidth, "width"},
+                            {record.mp_fHeight, "height"},
+                            {record.mp_fFrameWidth, "frame width"},
+                            {record.mp_fFrameHeight, "frame height"},
+                            {record.mp_fAnchorX, "anchor x"},
+                            {record.mp_fAnchorY, "anchor y"}};
+  for (const SField& field : aFields) {
+    if (!std::isfinite(field.fValue) || field.fValue < 0.0f) {
+      return field.pName;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void ClAtlasMgr::initialize() {
@@ -58,8 +102,8 @@ bool ClAtlasMgr::checkAtlasImage(const u8* pData, u32 uiSize, char* pReason, u32
                header.mp_iNumEntries, header.mp_iNumTextures, gc_iMAX_ATLAS_TEXTURES);
     return false;
   }
-  if (header.mp_uiExtraOffset > uiSize) {
-    KvSNPrintf(pReason, uiReasonSize, "the offset at 8 (%u) lies past the end (%u)", header.mp_uiExtraOffset, uiSize);
+  if (!baseNameStaysInside(reinterpret_cast<const char*>(pData + gc_uiATLAS_HEADER_SIZE))) {
+    KvSNPrintf(pReason, uiReasonSize, "the base name leaves the data root (an absolute path, a drive or a \"..\" part)");
     return false;
   }
   const u64 uiTableEnd = header.mp_uiEntryTableOffset + 4ull * static_cast<u32>(header.mp_iNumEntries);
@@ -78,6 +122,11 @@ bool ClAtlasMgr::checkAtlasImage(const u8* pData, u32 uiSize, char* pReason, u32
     if (pRecord->mp_uiTextureIndex >= static_cast<u32>(header.mp_iNumTextures)) {
       KvSNPrintf(pReason, uiReasonSize, "entry %d is on texture %u, which the atlas does not have", i,
                  pRecord->mp_uiTextureIndex);
+      return false;
+    }
+    const char* pField = badFloatField(*pRecord);
+    if (pField != nullptr) {
+      KvSNPrintf(pReason, uiReasonSize, "entry %d has a %s that is not a finite number of 0 or more", i, pField);
       return false;
     }
     if (i > 0 && static_cast<i32>(recordAt(pData, i - 1)->mp_uiNameHash) <= static_cast<i32>(pRecord->mp_uiNameHash)) {
@@ -129,7 +178,9 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
   }
   pNew->mp_pData = pData;
   pNew->mp_uiDataSize = uiSize;
-  pNew->mp_pExtra = pData + headerOf(pData).mp_uiExtraOffset;
+  // The word at 8 may hold anything; it is resolved only when it points inside the file, and never read.
+  const u32 uiExtraOffset = headerOf(pData).mp_uiExtraOffset;
+  pNew->mp_pExtra = uiExtraOffset < uiSize ? pData + uiExtraOffset : nullptr;
   const i32 iNumEntries = headerOf(pData).mp_iNumEntries;
   pNew->mp_piNameHashes = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iNumEntries), 16));
   KV_ASSERT_MSG(pNew->mp_piNameHashes != nullptr, "pNew->mp_piNameHashes");

@@ -6,15 +6,16 @@
 //   offset  type     field
 //   0       u32      offset of the entry table (a multiple of 4)
 //   4       u32      not read (0)
-//   8       u32      a file offset, not read beyond being inside the file (0 serves)
+//   8       u32      free: any value (0 serves); resolved to a pointer when inside the file, never read
 //   12      u32      not read (0)
 //   16      i32      entry count N (0 or more)
 //   20      u32      not read (0)
 //   24      i32      texture count T (0 or more)
-//   28      char[]   base name of the texture pages, zero-terminated
+//   28      char[]   base name of the texture pages, zero-terminated; below the data root (no "..", no
+//                    absolute path)
 //   table   u32[N]   offset of each entry record (a multiple of 4), ordered by the records' name hashes in
 //                    descending order compared as signed 32-bit integers
-//   record  48 bytes SAtlasTexInfo
+//   record  48 bytes SAtlasTexInfo; its ten floats finite and 0 or more
 // The textures are "<prefix><base>_<i>" (or "<base>_<i>" without a prefix), i = 0 .. T-1, found with the texture
 // manager's extension probing.
 //
@@ -84,7 +85,7 @@ struct SAtlasFileInfo {
   SMagRef* mp_pFileRef;
   const u8* mp_pData;
   u32 mp_uiDataSize;
-  const u8* mp_pExtra;  // the offset at 8, resolved
+  const u8* mp_pExtra;  // the offset at 8, resolved (null when it points outside the file)
   // The entries' name hashes in table order, so the search reads one small array (null: read the records).
   i32* mp_piNameHashes;
   ClDynamicVector<SAtlasEntry> mp_daEntries;

@@ -48,6 +48,11 @@ i32 ClTexture::load(const char* pPath, u32 bCubeTexture, u32 bNoMipmaps) {
     case E_GRAPHICS_READ_OK:
       break;
     case E_GRAPHICS_READ_OPEN_FAILED:
+      if (iCode == E_FILE_EMPTY) {
+        KvPrintProblem("Texture [%s] is empty (0 bytes): not an image", pPath);
+      } else {
+        KvPrintProblem("Texture [%s] could not be opened (code %d)", pPath, iCode);
+      }
       return iCode;
     case E_GRAPHICS_READ_ALLOC_FAILED:
       // A texture whose bytes could not be had is not made from an empty buffer.
@@ -56,6 +61,12 @@ i32 ClTexture::load(const char* pPath, u32 bCubeTexture, u32 bNoMipmaps) {
     case E_GRAPHICS_READ_READ_FAILED:
       KvPrintProblem("Texture [%s] could not be read (code %d)", pPath, iCode);
       return iCode;
+  }
+  if (uiSize == 0) {
+    // An empty file is bad data like a damaged one: refused, not asserted.
+    KvPrintProblem("Texture [%s] is empty (0 bytes): not an image", pPath);
+    releaseFile();
+    return gc_iTEXTURE_NOT_CREATED;
   }
   return createFromMemory(mp_pFileRef->mp_pDestinationBuffer, static_cast<i32>(uiSize), pPath, bCubeTexture,
                           bNoMipmaps);

@@ -1,5 +1,6 @@
 #include "Platform/D3D9/D3DXEffectFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -185,13 +186,25 @@ class CReader {
     m_uiStrings = dwOffset;
     m_uiStringsSize = dwSize;
   }
-  bool string(DWORD dwRef, std::string* pText) const {
-    if (dwRef >= m_uiStringsSize) return false;
+  // The string at dwRef, checked before it is copied: a name is at most gc_uiFXO_MAX_NAME_LEN characters; any
+  // other text counts against the copy budget. Null, or why the string cannot be had.
+  const char* string(DWORD dwRef, bool bName, std::string* pText) {
+    if (dwRef >= m_uiStringsSize) return "lies outside the string table";
     const char* pStart = reinterpret_cast<const char*>(mp_pData + m_uiStrings + dwRef);
-    const void* pEnd = std::memchr(pStart, 0, m_uiStringsSize - dwRef);
-    if (pEnd == nullptr) return false;
-    pText->assign(pStart, static_cast<const char*>(pEnd));
-    return true;
+    const size_t uiLimit = bName ? std::min<size_t>(m_uiStringsSize - dwRef, gc_uiFXO_MAX_NAME_LEN + 1)
+                                 : m_uiStringsSize - dwRef;
+    const void* pEnd = std::memchr(pStart, 0, uiLimit);
+    if (pEnd == nullptr) {
+      return uiLimit < m_uiStringsSize - dwRef ? "is a name longer than 63 characters"
+                                               : "does not end inside the string table";
+    }
+    const size_t uiLength = static_cast<size_t>(static_cast<const char*>(pEnd) - pStart);
+    if (!bName) {
+      if (uiLength + 1 > m_uiBudget) return "is one copy too many: the file's texts are named more often than its size allows";
+      m_uiBudget -= uiLength + 1;
+    }
+    pText->assign(pStart, uiLength);
+    return nullptr;
   }
 
  private:
@@ -199,6 +212,9 @@ class CReader {
   size_t m_uiSize;
   size_t m_uiStrings = 0;
   size_t m_uiStringsSize = 0;
+  // Bytes of texts (not names) the reader may still copy. Texts may be shared, so a description may hold more than
+  // the file, but never more than a few times its size whatever the references say.
+  size_t m_uiBudget = gc_uiFXO_TEXT_COPY_FACTOR * m_uiSize + gc_uiFXO_TEXT_COPY_SLACK;
 };
 
 const char* glslType(const SD3DXEffectParameter& parameter) {
@@ -424,18 +440,29 @@ bool D3DXEffectFileRead(const void* pData, size_t uiSize, SD3DXEffectDescription
                 &dwValue);
     return dwValue;
   };
-  auto text = [&](DWORD dwRef, std::string* pOut, const char* pWhat) {
-    return reader.string(dwRef, pOut) ? true : fail(pError, std::string("a string of a ") + pWhat + " lies outside the string table");
+  auto read = [&](DWORD dwRef, bool bName, std::string* pOut, const char* pWhat) {
+    const char* pWhy = reader.string(dwRef, bName, pOut);
+    return pWhy == nullptr ? true : fail(pError, std::string("a string of ") + pWhat + " " + pWhy);
   };
-  if (!text(header[9], &pEffect->techniqueName, "technique")) return false;
+  auto name = [&](DWORD dwRef, std::string* pOut, const char* pWhat) { return read(dwRef, true, pOut, pWhat); };
+  auto text = [&](DWORD dwRef, std::string* pOut, const char* pWhat) { return read(dwRef, false, pOut, pWhat); };
+  if (!name(header[9], &pEffect->techniqueName, "the technique")) return false;
 
   const STable& params = aTables[0];
   const STable& notes = aTables[1];
+  // Each annotation belongs to one parameter: ranges that overlap would copy the same records again and again.
+  uint64_t uiNamed = 0;
+  for (DWORD i = 0; i < params.dwCount; ++i) uiNamed += field(params, i, 8);
+  if (uiNamed > notes.dwCount) {
+    return fail(pError, "the parameters name " + std::to_string(uiNamed) + " annotations; the file holds " +
+                            std::to_string(notes.dwCount));
+  }
+  pEffect->parameters.reserve(params.dwCount);
   for (DWORD i = 0; i < params.dwCount; ++i) {
     SD3DXEffectParameter parameter;
-    if (!text(field(params, i, 0), &parameter.name, "parameter")) return false;
+    if (!name(field(params, i, 0), &parameter.name, "a parameter")) return false;
     const DWORD dwSemantic = field(params, i, 1);
-    if (dwSemantic != gc_dwFXO_NO_STRING && !text(dwSemantic, &parameter.semantic, "parameter")) return false;
+    if (dwSemantic != gc_dwFXO_NO_STRING && !text(dwSemantic, &parameter.semantic, "a parameter")) return false;
     parameter.eClass = static_cast<D3DXPARAMETER_CLASS>(field(params, i, 2));
     parameter.eType = static_cast<D3DXPARAMETER_TYPE>(field(params, i, 3));
     parameter.uiRows = field(params, i, 4);
@@ -448,8 +475,8 @@ bool D3DXEffectFileRead(const void* pData, size_t uiSize, SD3DXEffectDescription
     }
     for (DWORD j = dwFirst; j < dwFirst + dwCount; ++j) {
       SD3DXEffectAnnotation annotation;
-      if (!text(field(notes, j, 0), &annotation.name, "annotation") ||
-          !text(field(notes, j, 1), &annotation.value, "annotation")) {
+      if (!name(field(notes, j, 0), &annotation.name, "an annotation") ||
+          !text(field(notes, j, 1), &annotation.value, "an annotation")) {
         return false;
       }
       parameter.annotations.push_back(std::move(annotation));
@@ -461,8 +488,8 @@ bool D3DXEffectFileRead(const void* pData, size_t uiSize, SD3DXEffectDescription
   for (DWORD i = 0; i < shaders.dwCount; ++i) {
     SD3DXEffectShader shader;
     shader.uiStage = field(shaders, i, 0);
-    if (!text(field(shaders, i, 1), &shader.name, "shader") || !text(field(shaders, i, 2), &shader.code, "shader") ||
-        !text(field(shaders, i, 3), &shader.sourceFile, "shader")) {
+    if (!name(field(shaders, i, 1), &shader.name, "a shader") || !text(field(shaders, i, 2), &shader.code, "a shader") ||
+        !text(field(shaders, i, 3), &shader.sourceFile, "a shader")) {
       return false;
     }
     shader.uiFirstLine = field(shaders, i, 4);
@@ -477,7 +504,7 @@ bool D3DXEffectFileRead(const void* pData, size_t uiSize, SD3DXEffectDescription
   }
   for (DWORD i = 0; i < passes.dwCount; ++i) {
     SD3DXEffectPass pass;
-    if (!text(field(passes, i, 0), &pass.name, "pass")) return false;
+    if (!name(field(passes, i, 0), &pass.name, "a pass")) return false;
     pass.uiVertexShader = field(passes, i, 1);
     pass.uiFragmentShader = field(passes, i, 2);
     const DWORD dwFirstState = field(passes, i, 3);

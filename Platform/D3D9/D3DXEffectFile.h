@@ -27,7 +27,9 @@
 //   sampler state: parameter index (a texture parameter), D3DSAMPLERSTATETYPE, value
 //   shader:        stage (0 vertex, 1 fragment), name, GLSL code, source file name, line of the code's first line
 //
-// Strings are offsets into the string table, each zero-terminated inside it. The reader checks every offset, count,
+// Strings are offsets into the string table, each zero-terminated inside it; names (of parameters, annotations,
+// the technique, passes and shaders) are at most 63 characters, and each annotation belongs to one parameter (the
+// parameters' annotation counts add up to at most A). The reader checks every offset, count,
 // index and string against the file before it trusts it, and the description against the rules of
 // D3DXEffectValidate; a file that fails is refused whole with the reason.
 //
@@ -58,6 +60,10 @@ inline constexpr UINT gc_uiFXO_MAX_NAME_LEN = 63;
 inline constexpr UINT gc_uiFXO_MAX_ELEMENTS = 64;
 inline constexpr UINT gc_uiFXO_MAX_TEXTURES = 16;
 inline constexpr UINT gc_uiFXO_MAX_PASSES = 16;
+// The reader copies texts (semantics, annotation values, shader code and file names) of at most this many times the
+// file's size plus the slack: a file whose records name one large text again and again is refused.
+inline constexpr size_t gc_uiFXO_TEXT_COPY_FACTOR = 4;
+inline constexpr size_t gc_uiFXO_TEXT_COPY_SLACK = 64 * 1024;
 
 enum : UINT { D3DX_EFFECT_STAGE_VERTEX = 0, D3DX_EFFECT_STAGE_FRAGMENT = 1 };
 

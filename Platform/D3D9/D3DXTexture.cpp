@@ -10,6 +10,7 @@
 
 #include "Platform/D3D9/D3D9Internal.h"
 #include "Platform/D3D9/D3DX9.h"
+#include "Platform/D3D9/D3DXImageCheck.h"
 #include "Platform/Win32/Win32KernelObjects.h"
 
 namespace {
@@ -28,64 +29,13 @@ struct SImage {
   D3DXIMAGE_FILEFORMAT eFileFormat = D3DXIFF_PNG;
 };
 
-constexpr UINT gc_uiMAX_IMAGE_SIDE = 8192;
-
-uint32_t littleEndian(const BYTE* p, int iBytes) {
-  uint32_t uiValue = 0;
-  for (int i = iBytes - 1; i >= 0; --i) uiValue = (uiValue << 8) | p[i];
-  return uiValue;
-}
-
-bool sideOk(int64_t iSide) { return iSide != 0 && (iSide < 0 ? -iSide : iSide) <= gc_uiMAX_IMAGE_SIDE; }
-
-// The header's promises checked against the file before a decoder trusts them: sizes within 8192 texels, the
-// pixel data and palettes inside the file. A decoder handed a header that lies could otherwise allocate what the
-// header claims.
-bool plausibleHeader(const BYTE* p, UINT uiSize, D3DXIMAGE_FILEFORMAT eFormat) {
-  switch (eFormat) {
-    case D3DXIFF_BMP: {
-      if (uiSize < 26) return false;
-      const uint32_t uiDataOffset = littleEndian(p + 10, 4);
-      const uint32_t uiInfoSize = littleEndian(p + 14, 4);
-      if (uiDataOffset >= uiSize || uiInfoSize < 12 || uiInfoSize > 124 || 14u + uiInfoSize > uiSize) return false;
-      const int64_t iWidth = uiInfoSize == 12 ? static_cast<int16_t>(littleEndian(p + 18, 2))
-                                               : static_cast<int32_t>(littleEndian(p + 18, 4));
-      const int64_t iHeight = uiInfoSize == 12 ? static_cast<int16_t>(littleEndian(p + 20, 2))
-                                                : static_cast<int32_t>(littleEndian(p + 22, 4));
-      const uint32_t uiBits = littleEndian(p + (uiInfoSize == 12 ? 24 : 28), 2);
-      if (uiInfoSize >= 40 && littleEndian(p + 46, 4) > 256) return false;  // palette entries
-      return sideOk(iWidth) && sideOk(iHeight) &&
-             (uiBits == 1 || uiBits == 4 || uiBits == 8 || uiBits == 16 || uiBits == 24 || uiBits == 32);
-    }
-    case D3DXIFF_PNG: {
-      // The signature, then the IHDR chunk: length 13, "IHDR", width, height (big-endian).
-      if (uiSize < 33 || std::memcmp(p + 12, "IHDR", 4) != 0) return false;
-      const uint32_t uiWidth = (static_cast<uint32_t>(p[16]) << 24) | (p[17] << 16) | (p[18] << 8) | p[19];
-      const uint32_t uiHeight = (static_cast<uint32_t>(p[20]) << 24) | (p[21] << 16) | (p[22] << 8) | p[23];
-      return sideOk(uiWidth) && sideOk(uiHeight);
-    }
-    default: {
-      // TGA: id length, colour-map type, image type, colour-map length and entry size, width, height, depth.
-      if (uiSize < 18) return false;
-      const uint32_t uiType = p[2];
-      const uint32_t uiMapBytes = p[1] != 0 ? littleEndian(p + 5, 2) * ((p[7] + 7u) / 8u) : 0u;
-      const uint32_t uiDepth = p[16];
-      const bool bType = uiType == 1 || uiType == 2 || uiType == 3 || uiType == 9 || uiType == 10 || uiType == 11;
-      return bType && 18u + p[0] + uiMapBytes <= uiSize && sideOk(littleEndian(p + 12, 2)) &&
-             sideOk(littleEndian(p + 14, 2)) &&
-             (uiDepth == 8 || uiDepth == 15 || uiDepth == 16 || uiDepth == 24 || uiDepth == 32);
-    }
-  }
-}
-
-// BMP and PNG are known by their signatures; anything else is tried as TGA, which has none.
 bool decode(LPCVOID pData, UINT uiSize, SImage* pImage) {
   if (pData == nullptr || uiSize == 0 || uiSize > static_cast<UINT>(INT32_MAX)) return false;
   SDL_RWops* pRw = SDL_RWFromConstMem(pData, static_cast<int>(uiSize));
   if (pRw == nullptr) return false;
   SurfacePtr decoded;
-  pImage->eFileFormat = IMG_isBMP(pRw) ? D3DXIFF_BMP : IMG_isPNG(pRw) ? D3DXIFF_PNG : D3DXIFF_TGA;
-  if (plausibleHeader(static_cast<const BYTE*>(pData), uiSize, pImage->eFileFormat)) {
+  pImage->eFileFormat = D3DXImageFileFormatOf(pData, uiSize);
+  if (D3DXImageHeaderPlausible(pData, uiSize, pImage->eFileFormat)) {
     if (pImage->eFileFormat == D3DXIFF_BMP) {
       decoded.reset(IMG_LoadBMP_RW(pRw));
     } else if (pImage->eFileFormat == D3DXIFF_PNG) {

@@ -16,6 +16,8 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Platform/D3D9/D3DXImageCheck.h"
+#include "Tools/Common/ToolEscape.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/Common/ToolText.h"
 
@@ -112,6 +114,12 @@ int intField(const nlohmann::json& object, const char* pKey, const std::string& 
   return value.get<int>();
 }
 
+std::string textField(const nlohmann::json& object, const char* pKey, const std::string& where, const char* pDefault) {
+  if (!object.contains(pKey)) return pDefault;
+  if (!object.at(pKey).is_string()) throw SJsonError{where + "/" + pKey, "a text in double quotes is needed"};
+  return object.at(pKey).get<std::string>();
+}
+
 uint32_t lerpColor(uint32_t a, uint32_t b, float t) {
   uint32_t out = 0;
   for (int iShift = 0; iShift < 32; iShift += 8) {
@@ -128,7 +136,7 @@ SAtlasImage synthesize(const nlohmann::json& description, const std::string& whe
   SAtlasImage image;
   image.iWidth = intField(description, "width", where, 0, 1, 4096);
   image.iHeight = intField(description, "height", where, 0, 1, 4096);
-  const std::string pattern = description.value("pattern", std::string("solid"));
+  const std::string pattern = textField(description, "pattern", where, "solid");
   std::vector<uint32_t> colors;
   if (description.contains("colors")) {
     const nlohmann::json& list = description.at("colors");
@@ -154,7 +162,7 @@ SAtlasImage synthesize(const nlohmann::json& description, const std::string& whe
         const int iCell = intField(description, "cell", where, 1, 1, 4096);
         texel = color(static_cast<size_t>((x / iCell + y / iCell) % 2));
       } else if (pattern == "gradient") {
-        const bool bVertical = description.value("direction", std::string("horizontal")) == "vertical";
+        const bool bVertical = textField(description, "direction", where, "horizontal") == "vertical";
         const int iSteps = bVertical ? h : w;
         const float t = iSteps > 1 ? static_cast<float>(bVertical ? y : x) / static_cast<float>(iSteps - 1) : 0.0f;
         texel = lerpColor(color(0), color(1), t);
@@ -177,7 +185,7 @@ SAtlasImage synthesize(const nlohmann::json& description, const std::string& whe
 }
 
 std::string flagsOf(const nlohmann::json& description, const std::string& where) {
-  std::string flags = description.value("flags", std::string("plain"));
+  std::string flags = textField(description, "flags", where, "plain");
   for (const char* pAllowed : {"plain", "compress", "encrypt", "compress encrypt"}) {
     if (flags == pAllowed) return flags;
   }
@@ -195,6 +203,26 @@ std::string pathField(const nlohmann::json& description, const char* pKey, const
   return path;
 }
 
+// Every key of an object is one the description knows: a misspelt key would otherwise be passed over in silence.
+void checkKeys(const nlohmann::json& object, const std::string& where, std::initializer_list<const char*> known) {
+  for (const auto& item : object.items()) {
+    bool bKnown = false;
+    for (const char* pKey : known) bKnown = bKnown || item.key() == pKey;
+    if (!bKnown) {
+      std::string list;
+      for (const char* pKey : known) list += std::string(list.empty() ? "" : ", ") + pKey;
+      throw SJsonError{where + "/" + item.key(), "is not a key here (" + list + ")"};
+    }
+  }
+}
+
+// A list member: absent is empty, anything but a list is refused.
+nlohmann::json listField(const nlohmann::json& object, const char* pKey, const std::string& where) {
+  if (!object.contains(pKey)) return nlohmann::json::array();
+  if (!object.at(pKey).is_array()) throw SJsonError{where + "/" + pKey, "a list [ ... ] is needed"};
+  return object.at(pKey);
+}
+
 }  // namespace
 
 bool AtlasReadImage(const std::string& path, SAtlasImage* pImage, std::string* pError) {
@@ -204,14 +232,28 @@ bool AtlasReadImage(const std::string& path, SAtlasImage* pImage, std::string* p
     *pError = path + ": error: cannot read the file";
     return false;
   }
+  if (bytes.empty()) {
+    *pError = path + ": error: not an image this tool reads (empty)";
+    return false;
+  }
+  // The engine's check first: a header that claims more texels than the file holds would make the decoder
+  // allocate what it claims.
+  if (!D3DXImageHeaderPlausible(bytes.data(), bytes.size(), D3DXImageFileFormatOf(bytes.data(), bytes.size()))) {
+    *pError = path + ": error: not an image the engine reads (its header claims a size of 0 or over 8192 texels, a "
+                     "depth or coding it does not know, or more texels than the file holds)";
+    return false;
+  }
   int iWidth = 0;
   int iHeight = 0;
   int iComponents = 0;
-  stbi_uc* pPixels = bytes.empty() ? nullptr
-                                   : stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &iWidth,
-                                                           &iHeight, &iComponents, 4);
-  if (pPixels == nullptr) {
-    *pError = path + ": error: not an image this tool reads (" + (bytes.empty() ? "empty" : stbi_failure_reason()) + ")";
+  stbi_uc* pPixels = bytes.size() > static_cast<size_t>(INT32_MAX)
+                         ? nullptr
+                         : stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &iWidth, &iHeight,
+                                                 &iComponents, 4);
+  if (pPixels == nullptr || iWidth <= 0 || iHeight <= 0) {
+    const char* pReason = pPixels != nullptr ? "no texels" : stbi_failure_reason();
+    stbi_image_free(pPixels);
+    *pError = path + ": error: not an image this tool reads (" + (pReason != nullptr ? pReason : "no reason given") + ")";
     return false;
   }
   pImage->name = fs::path(path).stem().string();
@@ -441,7 +483,7 @@ bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>&
                std::string* pError) {
   // The engine reads the image 16-byte aligned, as the archive reader hands it over.
   std::vector<uint32_t> aligned((file.size() + 3) / 4 + 4, 0);
-  std::memcpy(aligned.data(), file.data(), file.size());
+  if (!file.empty()) std::memcpy(aligned.data(), file.data(), file.size());
   const u8* pData = reinterpret_cast<const u8*>(aligned.data());
   char szReason[256] = "";
   if (!ClAtlasMgr::checkAtlasImage(pData, static_cast<u32>(file.size()), szReason, sizeof(szReason))) {
@@ -453,7 +495,8 @@ bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>&
   const SAtlasFileHeader& header = *reinterpret_cast<const SAtlasFileHeader*>(pData);
   char szLine[512];
   std::snprintf(szLine, sizeof(szLine), "base %s, %d textures, %d entries\n",
-                reinterpret_cast<const char*>(pData + gc_uiATLAS_HEADER_SIZE), header.mp_iNumTextures,
+                ToolEscapeControlBytes(reinterpret_cast<const char*>(pData + gc_uiATLAS_HEADER_SIZE)).c_str(),
+                header.mp_iNumTextures,
                 header.mp_iNumEntries);
   *pText = szLine;
   for (i32 i = 0; i < header.mp_iNumEntries; ++i) {
@@ -498,12 +541,22 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
     }
     *pError = descriptionPath + ":" + std::to_string(uiLine) + ":" + std::to_string(uiColumn) + ": error: " + error.what();
     return false;
+  } catch (const nlohmann::json::exception& error) {
+    // A number the parser cannot hold (1e400) and the like.
+    *pError = descriptionPath + ": error: " + error.what();
+    return false;
   }
   try {
     if (!description.is_object()) throw SJsonError{"", "the description is an object"};
-    const nlohmann::json images = description.value("images", nlohmann::json::array());
+    checkKeys(description, "", {"images", "atlases"});
+    if (!description.contains("images") && !description.contains("atlases")) {
+      throw SJsonError{"", "the description has neither \"images\" nor \"atlases\": it would make nothing"};
+    }
+    const nlohmann::json images = listField(description, "images", "");
     for (size_t i = 0; i < images.size(); ++i) {
       const std::string where = "/images/" + std::to_string(i);
+      if (!images[i].is_object()) throw SJsonError{where, "an image is an object"};
+      checkKeys(images[i], where, {"path", "width", "height", "pattern", "colors", "cell", "thickness", "direction", "flags"});
       const std::string path = pathField(images[i], "path", where);
       if (!isImageFile(path)) throw SJsonError{where + "/path", "\"" + path + "\" is not a .png, .bmp or .tga file"};
       const SAtlasImage image = synthesize(images[i], where);
@@ -512,10 +565,12 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       *pManifestLines +=
           "file " + ToolQuoteWord(path) + " " + ToolQuoteWord(file) + " " + flagsOf(images[i], where) + "\n";
     }
-    const nlohmann::json atlases = description.value("atlases", nlohmann::json::array());
+    const nlohmann::json atlases = listField(description, "atlases", "");
     for (size_t i = 0; i < atlases.size(); ++i) {
       const std::string where = "/atlases/" + std::to_string(i);
       const nlohmann::json& atlas = atlases[i];
+      if (!atlas.is_object()) throw SJsonError{where, "an atlas is an object"};
+      checkKeys(atlas, where, {"name", "folder", "flags", "images"});
       const std::string name = pathField(atlas, "name", where);
       const std::string folder = pathField(atlas, "folder", where);
       const std::string flags = flagsOf(atlas, where);
@@ -523,9 +578,12 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       std::error_code error;
       fs::remove_all(sourceDir, error);
       fs::create_directories(sourceDir, error);
-      const nlohmann::json atlasImages = atlas.value("images", nlohmann::json::array());
+      const nlohmann::json atlasImages = listField(atlas, "images", where);
       for (size_t j = 0; j < atlasImages.size(); ++j) {
         const std::string imageWhere = where + "/images/" + std::to_string(j);
+        if (!atlasImages[j].is_object()) throw SJsonError{imageWhere, "an image is an object"};
+        checkKeys(atlasImages[j], imageWhere,
+                  {"path", "width", "height", "pattern", "colors", "cell", "thickness", "direction", "frames"});
         const std::string imageName = pathField(atlasImages[j], "path", imageWhere);
         const int iFrames =
             atlasImages[j].contains("frames") ? intField(atlasImages[j], "frames", imageWhere, 1, 1, 9999) : 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Tools/Common/ToolArgs.h"
+#include "Tools/Common/ToolEscape.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
     if (output.empty() || base.empty()) return usageError("pack needs -o and --base");
     std::vector<std::string> written;
     if (!AtlasPackFolder(input, output, base, options, &written, &error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+      std::fprintf(stderr, "%s\n", ToolEscapeControlBytes(error).c_str());
       return 1;
     }
     return 0;
@@ -105,6 +106,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+      std::fprintf(stderr, "%s: error: cannot read the file\n", input.c_str());
+      return 1;
+    }
     std::vector<std::string> imageNames;
     if (!names.empty()) {
       std::error_code ignored;
@@ -114,7 +119,7 @@ int main(int argc, char** argv) {
     }
     std::string text;
     if (!AtlasList(file, imageNames, &text, &error)) {
-      std::fprintf(stderr, "%s: error: %s\n", input.c_str(), error.c_str());
+      std::fprintf(stderr, "%s: error: %s\n", ToolEscapeControlBytes(input).c_str(), ToolEscapeControlBytes(error).c_str());
       return 1;
     }
     if (output.empty()) {
@@ -129,7 +134,7 @@ int main(int argc, char** argv) {
   if (output.empty() || scratch.empty()) return usageError("content needs -o and --scratch");
   std::string lines;
   if (!AtlasMakeContent(input, output, scratch, &lines, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "%s\n", ToolEscapeControlBytes(error).c_str());
     return 1;
   }
   if (!manifest.empty() && !ToolWriteFile(manifest, lines.data(), lines.size())) {

@@ -1,6 +1,7 @@
 // The GLSL check of an effect's code with glslangValidator, its messages put back at their places in the source.
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,7 +10,10 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string_view>
+#include <unordered_set>
 
+#include "Tools/Common/ToolEscape.h"
 #include "Tools/fxoc/FxoSource.h"
 
 namespace {
@@ -66,6 +70,17 @@ std::string locate(const SFxoSource& source, const std::map<std::string, UINT>& 
       while (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
       break;
     }
+  }
+  // A compiler given one file names it by its string number: "0:<line>: ...".
+  const size_t uiFirstColon = rest.find(':');
+  if (iLine < 0 && uiFirstColon != std::string::npos && uiFirstColon > 0 &&
+      rest.find_first_not_of("0123456789") == uiFirstColon && uiFirstColon + 1 < rest.size() &&
+      std::isdigit(static_cast<unsigned char>(rest[uiFirstColon + 1]))) {
+    const std::string afterString = rest.substr(uiFirstColon + 1);
+    iLine = std::atoi(afterString.c_str());
+    const size_t uiColon = afterString.find(':');
+    rest = uiColon != std::string::npos ? afterString.substr(uiColon + 1) : afterString;
+    while (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
   }
   while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\r')) rest.pop_back();
   const SD3DXEffectShader& shader = source.effect.shaders[uiShader];
@@ -127,6 +142,41 @@ void checkInterface(const SFxoSource& source, UINT uiVertex, UINT uiFragment, st
   }
 }
 
+// The shader's composed text with only the parameters its code names. The linker compares every uniform of one
+// stage with every uniform of the other, so linking texts that declare thousands of unused parameters takes time
+// that grows with the square of their count; each text is compiled whole on its own as well.
+std::string composeForLink(const SD3DXEffectDescription& effect, UINT uiShader) {
+  const std::string& code = effect.shaders[uiShader].code;
+  std::unordered_set<std::string_view> identifiers;
+  for (size_t i = 0; i < code.size();) {
+    const unsigned char c = static_cast<unsigned char>(code[i]);
+    if (std::isalpha(c) || c == '_') {
+      size_t uiEnd = i + 1;
+      while (uiEnd < code.size() && (std::isalnum(static_cast<unsigned char>(code[uiEnd])) || code[uiEnd] == '_')) {
+        ++uiEnd;
+      }
+      identifiers.insert(std::string_view(code).substr(i, uiEnd - i));
+      i = uiEnd;
+    } else if (std::isdigit(c)) {
+      while (i < code.size() && (std::isalnum(static_cast<unsigned char>(code[i])) || code[i] == '_')) ++i;
+    } else {
+      ++i;
+    }
+  }
+  SD3DXEffectDescription used;
+  used.shaders.push_back(effect.shaders[uiShader]);
+  for (const SD3DXEffectParameter& parameter : effect.parameters) {
+    if (identifiers.count(parameter.name) > 0) used.parameters.push_back(parameter);
+  }
+  return D3DXEffectComposeGLSL(used, 0);
+}
+
+bool writeText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  return out.good();
+}
+
 }  // namespace
 
 bool FxoCheckGlsl(const SFxoSource& source, const std::string& glslangPath, const std::string& scratchDir,
@@ -135,39 +185,40 @@ bool FxoCheckGlsl(const SFxoSource& source, const std::string& glslangPath, cons
   std::filesystem::create_directories(scratchDir, error);
   const SD3DXEffectDescription& effect = source.effect;
   // Each shader's composed text in a file of its own, named by stage for the compiler.
+  // Each shader's whole text and, for linking, its text with the parameters it names only.
   std::map<std::string, UINT> files;
   std::vector<std::string> paths;
+  std::vector<std::string> linkPaths;
   for (UINT i = 0; i < effect.shaders.size(); ++i) {
-    const std::string path = scratchDir + "/" + std::to_string(i) + "_" + effect.shaders[i].name +
-                             (effect.shaders[i].uiStage == D3DX_EFFECT_STAGE_VERTEX ? ".vert" : ".frag");
-    std::ofstream out(path, std::ios::binary);
-    out << D3DXEffectComposeGLSL(effect, i);
-    if (!out.good()) {
-      *pErrors = source.fileName + ":1:1: error: cannot write the scratch file " + path;
-      return false;
+    const std::string stem = scratchDir + "/" + std::to_string(i) + "_" + effect.shaders[i].name;
+    const std::string extension = effect.shaders[i].uiStage == D3DX_EFFECT_STAGE_VERTEX ? ".vert" : ".frag";
+    const std::string path = stem + extension;
+    const std::string linkPath = stem + ".link" + extension;
+    for (const auto& [file, text] : {std::pair{path, D3DXEffectComposeGLSL(effect, i)},
+                                     std::pair{linkPath, composeForLink(effect, i)}}) {
+      if (!writeText(file, text)) {
+        *pErrors = source.fileName + ":1:1: error: cannot write the scratch file " + file;
+        return false;
+      }
+      files[file] = i;
     }
-    files[path] = i;
     paths.push_back(path);
+    linkPaths.push_back(linkPath);
   }
-  // Every pass's pair linked together, and code no pass uses on its own.
+  // Every shader compiled on its own, then every pass's pair linked together.
   std::vector<std::vector<UINT>> groups;
-  std::set<UINT> used;
+  for (UINT i = 0; i < effect.shaders.size(); ++i) groups.push_back({i});
   std::set<std::pair<UINT, UINT>> pairs;
   for (const SD3DXEffectPass& pass : effect.passes) {
     if (pairs.insert({pass.uiVertexShader, pass.uiFragmentShader}).second) {
       groups.push_back({pass.uiVertexShader, pass.uiFragmentShader});
     }
-    used.insert(pass.uiVertexShader);
-    used.insert(pass.uiFragmentShader);
-  }
-  for (UINT i = 0; i < effect.shaders.size(); ++i) {
-    if (used.count(i) == 0) groups.push_back({i});
   }
   std::vector<std::string> messages;
   std::set<std::string> seen;
   for (const std::vector<UINT>& group : groups) {
     std::string commandLine = shellQuoted(glslangPath) + (group.size() > 1 ? " -l" : "");
-    for (UINT uiShader : group) commandLine += " " + shellQuoted(paths[uiShader]);
+    for (UINT uiShader : group) commandLine += " " + shellQuoted(group.size() > 1 ? linkPaths[uiShader] : paths[uiShader]);
     std::string output;
     const int iExit = run(commandLine, &output);
     if (iExit < 0 || iExit == 126 || iExit == 127) {
@@ -204,7 +255,7 @@ bool FxoCheckGlsl(const SFxoSource& source, const std::string& glslangPath, cons
     }
   }
   std::string joined;
-  for (const std::string& message : messages) joined += message + "\n";
+  for (const std::string& message : messages) joined += ToolEscapeControlBytes(message) + "\n";
   *pErrors = joined;
   return messages.empty();
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -199,7 +200,7 @@ class CParser {
       throw SParseError{nameToken.pos, "\"" + nameToken.text + "\" is not a name a parameter may have (reserved or " +
                                            "longer than 63 characters)"};
     }
-    if (!m_parameterNames.insert(nameToken.text).second) {
+    if (!m_parameterIndices.emplace(nameToken.text, static_cast<UINT>(mp_pSource->effect.parameters.size())).second) {
       throw SParseError{nameToken.pos, "parameter \"" + nameToken.text + "\" is declared twice"};
     }
     SD3DXEffectParameter parameter;
@@ -308,10 +309,9 @@ class CParser {
 
   void parseSampler(SD3DXEffectPass* pPass) {
     const SToken texture = expectName("the texture parameter the sampler reads");
-    UINT uiParameter = 0;
-    const std::vector<SD3DXEffectParameter>& parameters = mp_pSource->effect.parameters;
-    while (uiParameter < parameters.size() && parameters[uiParameter].name != texture.text) ++uiParameter;
-    if (uiParameter == parameters.size() || !parameters[uiParameter].isTexture()) {
+    const auto found = m_parameterIndices.find(texture.text);
+    const UINT uiParameter = found != m_parameterIndices.end() ? found->second : 0;
+    if (found == m_parameterIndices.end() || !mp_pSource->effect.parameters[uiParameter].isTexture()) {
       throw SParseError{texture.pos, "\"" + texture.text + "\" is not a texture parameter declared before the technique"};
     }
     std::set<DWORD> states;
@@ -370,8 +370,8 @@ class CParser {
   SToken m_token;
   bool m_bTechnique = false;
   int m_iTextures = 0;
-  std::set<std::string> m_parameterNames;
-  std::map<std::string, UINT> m_shaderNames;
+  std::unordered_map<std::string, UINT> m_parameterIndices;
+  std::unordered_map<std::string, UINT> m_shaderNames;
   std::vector<std::pair<SToken, SToken>> m_passShaders;
 };
 

@@ -134,6 +134,18 @@ TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
   setWord(bytes, 16, 0);
   std::fill(bytes.begin() + 28, bytes.end(), 'x');
   cases.push_back({"unterminated base name", bytes});
+  // Every float of a record is a finite number of 0 or more.
+  for (u32 uiField = 0; uiField < 10; ++uiField) {
+    for (u32 uiBits : {0x7FC00000u, 0x7F800000u, 0xFF800000u, 0xBF800000u}) {
+      bytes = good;
+      setWord(bytes, uiFirstRecord + 8 + 4 * uiField, uiBits);
+      cases.push_back({"record float", bytes});
+    }
+  }
+  // The base name stays below the data root.
+  for (const char* pBase : {"../../../e", "Pages/../../e", "..\\e", "/etc/e", "\\e", "C:e", ".."}) {
+    cases.push_back({pBase, table(pBase, {9u}, 1)});
+  }
   for (const SCase& c : cases) {
     writeLoose("Bad.atf", c.bytes);
     EXPECT_KV_FATAL(ClAtlasMgr::actualLoadAtlasSync("Bad", nullptr, nullptr),
@@ -147,6 +159,21 @@ TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
                   "Could NOT load texture [TwoPages_1]; texture indexing will be off!");
   EXPECT_EQ(ClTextureMgr::findTexture("TwoPages_0"), nullptr) << "pages of a refused atlas are unloaded";
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+}
+
+// The header word at 8 is free: any value loads, also one that points past the end; base names may name subfolders
+// and hold dots.
+TEST_F(AtlasTest, TheFreeHeaderWordAndSubfolderNamesLoad) {
+  writeLoose("Sub/Free.d_0.png", page(0xFF0000FFu));
+  for (u32 uiWord : {0u, 12u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    std::vector<u8> bytes = table("Sub/Free.d", {9u, 7u}, 1);
+    setWord(bytes, 8, uiWord);
+    writeLoose("Free.atf", bytes);
+    ClAtlasMgr::actualLoadAtlasSync("Free", nullptr, nullptr);
+    ASSERT_NE(ClAtlasMgr::getAtlasEntry("Free", 7u), nullptr) << uiWord;
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntry("Free", 7u)->mp_pTexture, ClTextureMgr::findTexture("Sub/Free.d_0"));
+    ClAtlasMgr::terminate();
+  }
 }
 
 // The sample atlases and images of the build, from an archive as the game loads them (the UI atlas's table and

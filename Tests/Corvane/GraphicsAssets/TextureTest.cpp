@@ -94,6 +94,17 @@ TEST_F(TextureTest, FilesThatGiveNoTextureAreNotKept) {
   writeLoose("Images/Broken.png", image(0xFF0000FFu, ETestImageFormat::PNG));
   ASSERT_NE(ClTextureMgr::loadTexture("Images/Broken"), nullptr);
 
+  // An empty file, loose or in an archive, is refused as data with a message naming it, as a damaged one is.
+  writeLoose("Images/Empty.bmp", std::vector<u8>{});
+  packArchive("EMP", {packInput("Packed\\Empty.png", {}, false, false)}, true);
+  for (const char* pName : {"Images/Empty", "Packed/Empty"}) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ClTextureMgr::loadTexture(pName), nullptr) << pName;
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find("Empty."), std::string::npos) << message;
+    EXPECT_NE(message.find("] is empty"), std::string::npos) << message;
+  }
+
   ClTexture texture;
   EXPECT_KV_FATAL(texture.load(".\\Images\\Nowhere.png", 0, 0), "Texture [.\\Images\\Nowhere.png] not found!");
 }

@@ -528,6 +528,62 @@ TEST(D3DXEffectFile, RoundTripsAndRefusesBrokenRules) {
   refused(bad, "size");
 }
 
+DWORD fxoWord(const std::vector<BYTE>& image, size_t uiOffset) {
+  DWORD dwValue;
+  std::memcpy(&dwValue, image.data() + uiOffset, 4);
+  return dwValue;
+}
+
+// The reader never copies more than the file can justify: annotation ranges that overlap, one large text named
+// by many records and over-long names are refused before they are copied; shared texts within the budget load.
+TEST(D3DXEffectFile, CopiesStayInProportionToTheFile) {
+  const std::string large(10000, 'x');
+  struct SCase {
+    const char* pWhat;
+    std::vector<BYTE> image;
+    const char* pReason;  // null: the file loads
+  };
+  std::vector<SCase> cases;
+  // 100 parameters, the first holding 5 annotations of one shared 10 kB value; then every parameter names them all.
+  SD3DXEffectDescription desc = colourEffect();
+  for (int i = 0; i < 100; ++i) desc.parameters.push_back(numeric(("g_f" + std::to_string(i)).c_str(), "", 1));
+  for (int i = 0; i < 5; ++i) desc.parameters[2].annotations.push_back({"Note" + std::to_string(i), large});
+  std::vector<BYTE> image = D3DXEffectFileWrite(desc);
+  cases.push_back({"5 annotations sharing a text", image, nullptr});
+  const DWORD dwParameters = fxoWord(image, 24);
+  for (size_t i = 0; i < desc.parameters.size(); ++i) {
+    const DWORD dwFirstAndCount[] = {0, 5};
+    std::memcpy(image.data() + dwParameters + i * gc_uiFXO_PARAMETER_SIZE + 28, dwFirstAndCount, 8);
+  }
+  cases.push_back({"overlapping annotation ranges", image, "annotations; the file holds"});
+  // 600 parameters with one annotation each, all naming the same 10 kB value: 6 MB of copies from a 40 kB file.
+  desc = colourEffect();
+  for (int i = 0; i < 600; ++i) {
+    desc.parameters.push_back(numeric(("g_f" + std::to_string(i)).c_str(), "", 1));
+    desc.parameters.back().annotations.push_back({"Note", large});
+  }
+  cases.push_back({"one text named 600 times", D3DXEffectFileWrite(desc), "named more often than its size allows"});
+  // Shaders with the same code share it in the file and are copied each.
+  desc = colourEffect();
+  desc.shaders.push_back(desc.shaders[1]);
+  desc.shaders.back().name = "PS2";
+  desc.shaders[1].code += "// " + large + "\n";
+  desc.shaders[2].code = desc.shaders[1].code;
+  cases.push_back({"two shaders sharing their code", D3DXEffectFileWrite(desc), nullptr});
+  desc = colourEffect();
+  desc.parameters[1].name = std::string(100000, 'g');
+  cases.push_back({"a name of 100000 characters", D3DXEffectFileWrite(desc), "longer than 63 characters"});
+  for (const SCase& c : cases) {
+    SD3DXEffectDescription read;
+    std::string error;
+    EXPECT_EQ(D3DXEffectFileRead(c.image.data(), c.image.size(), &read, &error), c.pReason == nullptr)
+        << c.pWhat << ": " << error;
+    if (c.pReason != nullptr) {
+      EXPECT_NE(error.find(c.pReason), std::string::npos) << c.pWhat << ": " << error;
+    }
+  }
+}
+
 // Without OpenGL the recording back end still runs effects, and only changed programs and textures reach it.
 TEST_F(D3DXEffectTest, RecordingBackEndSeesOnlyChangedProgramsAndTextures) {
   D3D9TestUseRecordingBackend(true);

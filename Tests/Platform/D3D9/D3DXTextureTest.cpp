@@ -2,6 +2,9 @@
 // chains, colour keys, cube strips, locking and the lock rules, saving as PNG, and D3DXCreateTexture.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -144,6 +147,104 @@ TEST_F(D3DXTextureTest, ColourKeysAndBadFiles) {
   std::vector<uint8_t> tga = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::TGA);
   tga[15] = 0x30;
   EXPECT_EQ(load(tga, &pTexture), D3DXERR_INVALIDDATA);
+}
+
+// The largest single request made through SDL's allocator while it is watched. The watch wraps the functions SDL
+// had, so blocks allocated before it and freed during it (or the other way round) stay with the same allocator.
+class CLargestSdlAllocation {
+ public:
+  CLargestSdlAllocation() {
+    SDL_GetMemoryFunctions(&s_pMalloc, &s_pCalloc, &s_pRealloc, &s_pFree);
+    s_uiLargest = 0;
+    SDL_SetMemoryFunctions(watchMalloc, watchCalloc, watchRealloc, s_pFree);
+  }
+  ~CLargestSdlAllocation() { SDL_SetMemoryFunctions(s_pMalloc, s_pCalloc, s_pRealloc, s_pFree); }
+  size_t largest() const { return s_uiLargest; }
+
+ private:
+  static void note(size_t uiSize) { s_uiLargest = std::max(s_uiLargest, uiSize); }
+  static void* watchMalloc(size_t uiSize) {
+    note(uiSize);
+    return s_pMalloc(uiSize);
+  }
+  static void* watchCalloc(size_t uiCount, size_t uiSize) {
+    note(uiCount * uiSize);
+    return s_pCalloc(uiCount, uiSize);
+  }
+  static void* watchRealloc(void* pBlock, size_t uiSize) {
+    note(uiSize);
+    return s_pRealloc(pBlock, uiSize);
+  }
+  static inline SDL_malloc_func s_pMalloc = nullptr;
+  static inline SDL_calloc_func s_pCalloc = nullptr;
+  static inline SDL_realloc_func s_pRealloc = nullptr;
+  static inline SDL_free_func s_pFree = nullptr;
+  static inline size_t s_uiLargest = 0;
+};
+
+void putLittle(std::vector<uint8_t>* pFile, size_t uiOffset, uint32_t uiValue, int iBytes) {
+  for (int i = 0; i < iBytes; ++i) (*pFile)[uiOffset + static_cast<size_t>(i)] = static_cast<uint8_t>(uiValue >> (8 * i));
+}
+
+uint32_t crc32Of(const uint8_t* p, size_t uiSize) {
+  uint32_t uiCrc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < uiSize; ++i) {
+    uiCrc ^= p[i];
+    for (int k = 0; k < 8; ++k) uiCrc = (uiCrc >> 1) ^ (0xEDB88320u & (0u - (uiCrc & 1u)));
+  }
+  return ~uiCrc;
+}
+
+// Small files whose headers claim 8192 x 8192 texels their bytes cannot hold are refused before the decoder
+// allocates the picture; files that hold what they claim still load, a highly compressed one included.
+TEST_F(D3DXTextureTest, HeadersClaimingMoreThanTheFileHoldsAllocateNothingLarge) {
+  struct SCase {
+    const char* pWhat;
+    std::vector<uint8_t> file;
+  };
+  std::vector<SCase> cases;
+  std::vector<uint8_t> bmp(890, 0);  // file header, 40-byte info header, then far too few texels
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  putLittle(&bmp, 2, 890, 4);
+  putLittle(&bmp, 10, 54, 4);
+  putLittle(&bmp, 14, 40, 4);
+  putLittle(&bmp, 18, 8192, 4);
+  putLittle(&bmp, 22, 8192, 4);
+  putLittle(&bmp, 26, 1, 2);
+  putLittle(&bmp, 28, 32, 2);
+  cases.push_back({"BMP 8192x8192x32 in 890 bytes", bmp});
+  std::vector<uint8_t> tga = KvTestEncodeImage(std::vector<uint32_t>(64, 0xFF112233u), 8, 8, ETestImageFormat::TGA);
+  putLittle(&tga, 12, 8192, 2);
+  putLittle(&tga, 14, 8192, 2);
+  cases.push_back({"raw TGA 8192x8192", tga});
+  tga[2] = 10;  // run-length coded: still at most 128 texels a byte
+  cases.push_back({"RLE TGA 8192x8192", tga});
+  std::vector<uint8_t> png = KvTestEncodeImage(std::vector<uint32_t>(64, 0xFF112233u), 8, 8, ETestImageFormat::PNG);
+  for (size_t uiAt : {16u, 20u}) {
+    png[uiAt] = 0;
+    png[uiAt + 1] = 0;
+    png[uiAt + 2] = 0x20;
+    png[uiAt + 3] = 0;
+  }
+  const uint32_t uiCrc = crc32Of(png.data() + 12, 17);  // "IHDR" and its 13 bytes, so the decoder reads on
+  for (int i = 0; i < 4; ++i) png[29 + static_cast<size_t>(i)] = static_cast<uint8_t>(uiCrc >> (24 - 8 * i));
+  cases.push_back({"PNG 8192x8192", png});
+  for (const SCase& c : cases) {
+    IDirect3DTexture9* pTexture = nullptr;
+    CLargestSdlAllocation watch;
+    EXPECT_EQ(load(c.file, &pTexture), D3DXERR_INVALIDDATA) << c.pWhat;
+    EXPECT_LT(watch.largest(), size_t{1} << 20) << c.pWhat;
+  }
+  IDirect3DTexture9* pTexture = nullptr;
+  EXPECT_EQ(load(KvTestEncodeImage(std::vector<uint32_t>(1024 * 1024, 0xFF336699u), 1024, 1024,
+                                   ETestImageFormat::PNG),
+                 &pTexture),
+            D3D_OK);
+  for (ETestImageFormat eFormat : {ETestImageFormat::BMP, ETestImageFormat::TGA}) {
+    EXPECT_EQ(load(KvTestEncodeImage(std::vector<uint32_t>(300 * 7, 0xFF336699u), 300, 7, eFormat), &pTexture), D3D_OK)
+        << static_cast<int>(eFormat);
+  }
 }
 
 // A strip of six faces becomes a cube texture; other shapes are refused; a cube is neither locked nor saved.

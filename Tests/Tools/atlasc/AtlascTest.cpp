@@ -142,6 +142,77 @@ TEST(Atlasc, CommandLine) {
   EXPECT_NE(run.out.find("bad.atf: error: the file is 5 bytes"), std::string::npos) << run.out;
 }
 
+// Damaged inputs end every command with exit code 1 and one message naming the file and what is wrong: no signal,
+// no abort, no output for a description of the wrong shape, control bytes from the file escaped.
+TEST(Atlasc, DamagedInputsAreRefusedNamingTheFile) {
+  const std::string dir = KvTestTempDir("atlasc-damaged");
+  std::string error;
+  ASSERT_TRUE(AtlasWriteImage(dir + "/good.png", solid("Good", 8, 8, 0xFFFF0000u), &error)) << error;
+  ASSERT_TRUE(AtlasWriteImage(dir + "/good.bmp", solid("Good", 8, 8, 0xFFFF0000u), &error)) << error;
+  const std::vector<uint8_t> png = readBytes(dir + "/good.png");
+  const std::vector<uint8_t> bmp = readBytes(dir + "/good.bmp");
+  auto writeBytes = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  };
+  struct SCase {
+    const char* pWhat;
+    std::string file;  // relative to dir
+    std::vector<uint8_t> bytes;
+    std::string arguments;
+    const char* pMessage;
+  };
+  std::vector<SCase> cases;
+  std::vector<uint8_t> bytes = png;
+  for (int i = 0; i < 4; ++i) bytes[33 + static_cast<size_t>(i)] = 0xFF;  // the chunk after IHDR: 4 GiB long
+  cases.push_back({"a PNG chunk of length 0xFFFFFFFF", "chunk/Bad.png", bytes, "pack chunk -o out --base X",
+                   "Bad.png: error: not an image"});
+  bytes = bmp;
+  for (size_t i = 18; i < 22; ++i) bytes[i] = 0;
+  cases.push_back({"a BMP 0 texels wide", "wide/Zero.bmp", bytes, "pack wide -o out --base X", "Zero.bmp: error:"});
+  bytes.assign(890, 0);
+  for (const auto& [uiAt, uiValue] : {std::pair{size_t{2}, 890u}, std::pair{size_t{10}, 54u}, std::pair{size_t{14}, 40u},
+                                      std::pair{size_t{18}, 8192u}, std::pair{size_t{22}, 8192u},
+                                      std::pair{size_t{26}, 1u | (32u << 16)}}) {
+    std::memcpy(bytes.data() + uiAt, &uiValue, 4);
+  }
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  cases.push_back({"a BMP claiming 8192x8192 in 890 bytes", "huge/Huge.bmp", bytes, "pack huge -o out --base X",
+                   "Huge.bmp: error:"});
+  cases.push_back({"an empty table", "empty.atf", {}, "list empty.atf", "empty.atf: error: the file is 0 bytes"});
+  auto json = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+  for (const auto& [pText, pMessage] :
+       {std::pair{R"({"images": [{"path": "a.png", "width": 1e400, "height": 4}]})", "c.json: error:"},
+        std::pair{R"({"images": {}})", "c.json: /images: error: a list"},
+        std::pair{R"({"atlases": "A"})", "c.json: /atlases: error: a list"},
+        std::pair{R"({"imags": []})", "c.json: /imags: error: is not a key"},
+        std::pair{R"({})", "c.json: : error: the description has neither"},
+        std::pair{R"({"atlases": [5]})", "c.json: /atlases/0: error: an atlas is an object"},
+        std::pair{R"({"atlases": [{"name": "A", "folder": "A", "images": [7]}]})",
+                  "c.json: /atlases/0/images/0: error: an image is an object"},
+        std::pair{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "colours": []}]})",
+                  "c.json: /images/0/colours: error: is not a key"},
+        std::pair{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "pattern": 3}]})",
+                  "c.json: /images/0/pattern: error: a text"},
+        std::pair{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "pattern": "\u001b[2J"}]})",
+                  "/images/0/pattern: error: \"\\x1B[2J\""}}) {
+    cases.push_back({pText, "c.json", json(pText), "content c.json -o out --scratch scratch", pMessage});
+  }
+  for (const SCase& c : cases) {
+    std::filesystem::remove_all(dir + "/out");
+    writeBytes(dir + "/" + c.file, c.bytes);
+    const SKvToolRun run = KvTestRunTool("cd " + KvTestShellQuote(dir) + " && " + KvTestShellQuote(ATLASC_PATH) + " " +
+                                         c.arguments);
+    EXPECT_EQ(run.iExit, 1) << c.pWhat << ": " << run.out;
+    EXPECT_NE(run.out.find(c.pMessage), std::string::npos) << c.pWhat << ": " << run.out;
+    EXPECT_EQ(run.out.find('\x1B'), std::string::npos) << c.pWhat;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/out/X.atf")) << c.pWhat;
+    std::filesystem::remove(dir + "/" + c.file);
+  }
+}
+
 // Content descriptions: images and atlases made with their archive lines; faults named by place.
 TEST(Atlasc, ContentDescriptions) {
   const std::string dir = KvTestTempDir("atlasc-content");

@@ -136,6 +136,8 @@ TEST(Fxoc, GlslFaultsAreReportedAtTheirPlaceInTheSource) {
       {replaced(good, "v_uv = in_TexCoord0;", "v_uv = in_TexCoord0"), "good.fx:", "error:"},
       {replaced(replaced(good, "in vec2 v_uv;", "in vec2 v_uv2;"), "g_tDiffuse, v_uv)", "g_tDiffuse, v_uv2)"),
        "good.fx:19:9:", "fragment input 'v_uv2' (vec2) has no vertex output of that name and type in VS"},
+      // A parameter no code names is still declared in every shader's whole text, which must compile.
+      {replaced(good, "texture g_tDiffuse", "float highp;\ntexture g_tDiffuse"), "good.fx:", "VS: "},
   };
   for (const SCase& c : aCases) {
     SFxoSource source;
@@ -173,6 +175,22 @@ TEST(Fxoc, CommandLine) {
   run = KvTestRunTool(KvTestShellQuote(FXOC_PATH) + " --dump " + dir + "/broken.fxo");
   EXPECT_EQ(run.iExit, 1);
   EXPECT_NE(run.out.find("broken.fxo: error:"), std::string::npos) << run.out;
+
+  // Control bytes from a file reach the terminal escaped: in a source, and in a compiled effect's names.
+  writeText(dir + "/escape.fx", replaced(gc_pGOOD, "SrcBlend = ONE;", "SrcBlend = ONE;\x1b[2J"));
+  run = KvTestRunTool(tool + "-o " + dir + "/escape.fxo " + dir + "/escape.fx");
+  EXPECT_EQ(run.iExit, 1);
+  EXPECT_NE(run.out.find("escape.fx:5:20: error: unexpected character '\\x1B'"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+  std::string image = readText(dir + "/good.fxo");
+  const size_t uiName = image.find("g_mWVP");
+  ASSERT_NE(uiName, std::string::npos);
+  image[uiName + 1] = '\x1b';
+  writeText(dir + "/escape.fxo", image);
+  run = KvTestRunTool(KvTestShellQuote(FXOC_PATH) + " --dump " + dir + "/escape.fxo");
+  EXPECT_EQ(run.iExit, 1);
+  EXPECT_NE(run.out.find("g\\x1BmWVP"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
 }
 
 }  // namespace

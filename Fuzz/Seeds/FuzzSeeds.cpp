@@ -1,0 +1,124 @@
+// Writes the generated seeds of the fuzz targets: fuzz_seeds <folder> makes <folder>/<target>/ with valid files of
+// each format, small ones and ones near the target's input limit, so the fuzzer starts from inputs that reach the
+// loaders' large-file paths. Made by the fuzz build; nothing binary is kept in the tree.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Platform/D3D9/D3DXEffectFile.h"
+#include "Tools/atlasc/AtlasBuilder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool g_bFailed = false;
+
+void writeSeed(const fs::path& folder, const std::string& name, const std::vector<uint8_t>& bytes) {
+  fs::create_directories(folder);
+  std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out.good()) {
+    std::fprintf(stderr, "fuzz_seeds: cannot write %s\n", (folder / name).c_str());
+    g_bFailed = true;
+  }
+}
+
+// A table of iEntries images of base "A" spread over iPages pages (the atlas target's data root has A_0 to A_3).
+std::vector<uint8_t> atlasTable(int iEntries, int iPages) {
+  SAtlasPacked packed;
+  for (int i = 0; i < iPages; ++i) {
+    SAtlasImage page;
+    page.iWidth = 1024;
+    page.iHeight = 1024;
+    packed.pages.push_back(page);
+  }
+  for (int i = 0; i < iEntries; ++i) {
+    SAtlasPlacedImage placed;
+    placed.name = "Image" + std::to_string(i);
+    placed.uiHash = KvStrHash(placed.name.c_str());
+    placed.uiPage = static_cast<uint32_t>(i % iPages);
+    placed.iX = (i * 8) % 1024;
+    placed.iY = (i * 8 / 1024 * 8) % 1024;
+    placed.iWidth = 8;
+    placed.iHeight = 8;
+    placed.iFrameWidth = 10;
+    placed.iFrameHeight = 10;
+    placed.iAnchorX = 1;
+    placed.iAnchorY = 1;
+    packed.placed.push_back(placed);
+  }
+  std::sort(packed.placed.begin(), packed.placed.end(), [](const SAtlasPlacedImage& a, const SAtlasPlacedImage& b) {
+    return static_cast<int32_t>(a.uiHash) > static_cast<int32_t>(b.uiHash);
+  });
+  return AtlasWriteTable(packed, "A");
+}
+
+// An effect of iParameters parameters (every fourth a texture-named float4 with an annotation) and one pass.
+std::vector<uint8_t> effect(int iParameters) {
+  SD3DXEffectDescription desc;
+  for (int i = 0; i < iParameters; ++i) {
+    SD3DXEffectParameter parameter;
+    parameter.name = "g_v" + std::to_string(i);
+    parameter.semantic = i % 2 == 0 ? "PEROBJ" : "";
+    parameter.eClass = i % 4 == 0 ? D3DXPC_VECTOR : D3DXPC_SCALAR;
+    parameter.uiColumns = i % 4 == 0 ? 4 : 1;
+    if (i % 4 == 0) parameter.annotations.push_back({"Usage", "texture" + std::to_string(i)});
+    desc.parameters.push_back(parameter);
+  }
+  desc.techniqueName = "Main";
+  desc.shaders.push_back({D3DX_EFFECT_STAGE_VERTEX, "VS", "void main() { gl_Position = in_Position; }\n", "seed.fx", 1});
+  desc.shaders.push_back({D3DX_EFFECT_STAGE_FRAGMENT, "PS", "void main() { out_Color = vec4(1.0); }\n", "seed.fx", 2});
+  SD3DXEffectPass pass;
+  pass.name = "P0";
+  pass.uiVertexShader = 0;
+  pass.uiFragmentShader = 1;
+  pass.renderStates = {{D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_SRCBLEND, D3DBLEND_ONE}};
+  desc.passes.push_back(pass);
+  std::string error;
+  if (!D3DXEffectValidate(desc, &error)) {
+    std::fprintf(stderr, "fuzz_seeds: the seed effect is not valid: %s\n", error.c_str());
+    g_bFailed = true;
+  }
+  return D3DXEffectFileWrite(desc);
+}
+
+// An image of the given size with a pattern that compresses a little, written in the path's format.
+void image(const fs::path& folder, const std::string& name, int iWidth, int iHeight) {
+  SAtlasImage picture;
+  picture.iWidth = iWidth;
+  picture.iHeight = iHeight;
+  for (int y = 0; y < iHeight; ++y) {
+    for (int x = 0; x < iWidth; ++x) picture.texels.push_back(0xFF000000u | static_cast<uint32_t>((x * 7) ^ (y * 13)) * 0x010203u);
+  }
+  fs::create_directories(folder);
+  std::string error;
+  if (!AtlasWriteImage((folder / name).string(), picture, &error)) {
+    std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
+    g_bFailed = true;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
+    return 2;
+  }
+  const fs::path root = argv[1];
+  writeSeed(root / "AtlasLoader", "small.atf", atlasTable(3, 2));
+  writeSeed(root / "AtlasLoader", "large.atf", atlasTable(16000, 4));  // about 830 kB
+  writeSeed(root / "FxoReader", "small.fxo", effect(4));
+  writeSeed(root / "FxoReader", "large.fxo", effect(12000));  // about 590 kB
+  image(root / "TextureLoad", "small.png", 16, 8);
+  image(root / "TextureLoad", "small.tga", 16, 8);
+  image(root / "TextureLoad", "large.bmp", 480, 480);  // about 900 kB
+  image(root / "TextureLoad", "large.tga", 500, 500);
+  image(root / "TextureLoad", "large.png", 400, 400);
+  return g_bFailed ? 1 : 0;
+}
