@@ -91,6 +91,9 @@ class CMovie {
 
  private:
   CMovie() = default;
+  // A frame's time in seconds from its stored time: the time the stream would go on with (dExpected) when none is
+  // stored or the stored one is damaged (past the file's end, or a jump no real stream makes).
+  double plausibleTime(std::int64_t iStored, double dTimeBase, double dExpected) const;
   void decodeVideo(const AVPacket* pPacket, std::deque<SVideoFrame>* pVideo);
   void decodeAudio(const AVPacket* pPacket, std::vector<std::int16_t>* pAudio, double* pdAudioPts);
 
@@ -104,7 +107,7 @@ class CMovie {
   double m_dAudioTimeBase = 0.0;
   double m_dDuration = 0.0;
   double m_dFrameDuration = 0.04;
-  double m_dNextVideoPts = 0.0;
+  double m_dNextVideoPts = 0.0;   // where the streams go on: the last frame's time and length
   double m_dNextAudioPts = 0.0;
   SwrContext* mp_pResampler = nullptr;
   int m_iAudioRate = 0;

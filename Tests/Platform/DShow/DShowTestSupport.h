@@ -17,13 +17,18 @@
 #include "Platform/DShow/VMR9.h"
 #include "Tests/Platform/D3D9/D3D9TestDevice.h"
 
-// The sample movies' folder as a Win32 path ("\" separators), and a movie's wide path.
-inline std::u16string movieWidePath(const std::string& name) {
-  std::string path = std::string(KV_FMV_DIR) + "/" + name + ".wmv";
+// A host path as a wide Win32 path ("\" separators).
+inline std::u16string widePath(const std::string& path) {
   std::u16string wide;
   for (char c : path) wide += c == '/' ? u'\\' : static_cast<char16_t>(static_cast<unsigned char>(c));
   return wide;
 }
+// A sample movie's wide path.
+inline std::u16string movieWidePath(const std::string& name) { return widePath(std::string(KV_FMV_DIR) + "/" + name + ".wmv"); }
+
+// How long a wait for something that must happen goes on before the test gives up: only there so a fault ends in a
+// failure instead of a hang, never a measure of speed.
+inline constexpr double gc_dHANG_GUARD = 60.0;
 
 // A counter movie's frame number from one of its pixels (0xAARRGGBB): red, green and blue each step by 32 from 16.
 inline int counterFrameNumber(DWORD uiPixel) {
@@ -178,13 +183,14 @@ void releaseCom(T*& p) {
   p = nullptr;
 }
 
-// A device, then graphs with the VMR-9 (renderless, the test presenter) and the sound renderer on a movie.
+// A device, then graphs with the VMR-9 (renderless, the test presenter) and the sound renderer on a movie, on the
+// manual output: the graphs' clock moves only when the test moves it.
 class DShowGraphTest : public D3D9Device {
  protected:
   void SetUp() override {
     D3D9Device::SetUp();
     DShowTestReset();
-    DShowTestSetAudioOutput(EDShowAudioOutput::Null);
+    DShowTestSetAudioOutput(EDShowAudioOutput::Manual);
     createDevice();
     mp_pPresenter = new CTestPresenter(mp_pDevice);
   }
@@ -199,7 +205,8 @@ class DShowGraphTest : public D3D9Device {
   }
 
   // Graph, renderers and source as the player builds them; the unconnected renderer is removed.
-  void buildGraph(const std::string& movie) {
+  void buildGraph(const std::string& movie) { buildGraphOn(movieWidePath(movie)); }
+  void buildGraphOn(const std::u16string& path) {
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
                                reinterpret_cast<void**>(&mp_pGraph)),
               S_OK);
@@ -225,7 +232,7 @@ class DShowGraphTest : public D3D9Device {
                                reinterpret_cast<void**>(&pSound)),
               S_OK);
     IBaseFilter* pSource = nullptr;
-    ASSERT_EQ(mp_pGraph->AddSourceFilter(movieWidePath(movie).c_str(), u"SOURCE", &pSource), S_OK);
+    ASSERT_EQ(mp_pGraph->AddSourceFilter(path.c_str(), u"SOURCE", &pSource), S_OK);
     ASSERT_EQ(mp_pGraph->AddFilter(pSound, u"Audio Renderer"), S_OK);
     IEnumPins* pPins = nullptr;
     ASSERT_EQ(pSource->EnumPins(&pPins), S_OK);
@@ -292,6 +299,34 @@ class DShowGraphTest : public D3D9Device {
       pump();
     }
     return true;
+  }
+
+  // Moves the test clock on, then serves the presenter until the graph has done everything that fell due.
+  void advance(double dSeconds) {
+    ASSERT_TRUE(DShowTestAdvanceClock(mp_pGraph, dSeconds));
+    ASSERT_TRUE(waitUntil([&] { return DShowTestIsSettled(mp_pGraph); }, gc_dHANG_GUARD)) << "the graph settles";
+  }
+
+  // Whether the event is waiting now (events before it are taken as well).
+  bool eventWaiting(LONG lWanted) {
+    LONG lCode = 0;
+    LONG_PTR p1 = 0;
+    LONG_PTR p2 = 0;
+    while (mp_pEvent->GetEvent(&lCode, &p1, &p2, 0) == S_OK) {
+      mp_pEvent->FreeEventParams(lCode, p1, p2);
+      if (lCode == lWanted) return true;
+    }
+    return false;
+  }
+
+  // Advances the clock in steps until the movie completes; the clock's seconds then (negative when it did not
+  // complete before dLimit seconds had passed).
+  double playToCompletion(double dStep, double dLimit) {
+    for (double dPassed = 0.0; dPassed < dLimit; dPassed += dStep) {
+      advance(dStep);
+      if (eventWaiting(EC_COMPLETE)) return dPassed + dStep;
+    }
+    return -1.0;
   }
 
   double position() {

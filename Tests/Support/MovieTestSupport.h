@@ -1,0 +1,94 @@
+// Damaged and oversized movies made by the tests themselves with libavformat: a copy of a movie with one video
+// frame's stored time pushed far ahead (as a flipped bit in a timestamp leaves it), and a movie whose pictures are
+// larger than any texture (a header only: no frame data is needed for a player to refuse it).
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+// Copies the ASF movie in to out with the stored time of its iFrame-th video frame (counted from 0) raised by iJump
+// milliseconds. The file's header (its duration) and every other byte stay as they were. False with a reason when
+// the movie cannot be read or the frame's time is not found.
+inline bool KvTestDamageMovieTime(const std::string& in, const std::string& out, int iFrame, std::uint32_t uiJump,
+                                  std::string* pError) {
+  std::ifstream input(in, std::ios::binary);
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+  AVFormatContext* pFormat = nullptr;
+  if (bytes.empty() || avformat_open_input(&pFormat, in.c_str(), nullptr, nullptr) < 0) {
+    *pError = "cannot read " + in;
+    return false;
+  }
+  avformat_find_stream_info(pFormat, nullptr);
+  const int iVideo = av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  AVPacket* pPacket = av_packet_alloc();
+  int iSeen = 0;
+  std::int64_t iPosition = -1;
+  int iSize = 0;
+  std::int64_t iTime = 0;
+  while (iVideo >= 0 && av_read_frame(pFormat, pPacket) >= 0) {
+    const bool bWanted = pPacket->stream_index == iVideo && iSeen++ == iFrame;
+    if (bWanted) {
+      iPosition = pPacket->pos;
+      iSize = pPacket->size;
+      iTime = pPacket->pts;
+    }
+    av_packet_unref(pPacket);
+    if (bWanted) break;
+  }
+  av_packet_free(&pPacket);
+  avformat_close_input(&pFormat);
+  if (iPosition < 0) {
+    *pError = "no video frame " + std::to_string(iFrame) + " in " + in;
+    return false;
+  }
+  // In the data packet that holds the frame, its payload's replicated data: the frame's size, then its time in
+  // milliseconds with the preroll added (a few seconds at most).
+  const auto word = [&](size_t uiAt) {
+    return static_cast<std::uint32_t>(bytes[uiAt]) | static_cast<std::uint32_t>(bytes[uiAt + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[uiAt + 2]) << 16 | static_cast<std::uint32_t>(bytes[uiAt + 3]) << 24;
+  };
+  for (size_t uiAt = static_cast<size_t>(iPosition); uiAt + 8 <= bytes.size() && uiAt < static_cast<size_t>(iPosition) + 65536u; ++uiAt) {
+    const std::int64_t iStored = word(uiAt + 4);
+    if (word(uiAt) != static_cast<std::uint32_t>(iSize) || iStored < iTime || iStored > iTime + 10000) continue;
+    const std::uint32_t uiDamaged = static_cast<std::uint32_t>(iStored) + uiJump;
+    for (int i = 0; i < 4; ++i) bytes[uiAt + 4 + i] = static_cast<unsigned char>(uiDamaged >> (8 * i));
+    std::ofstream(out, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+    return true;
+  }
+  *pError = "the time of video frame " + std::to_string(iFrame) + " was not found in " + in;
+  return false;
+}
+
+// Writes a Matroska movie of one uncompressed video stream of the size, with no frames. False with a reason.
+inline bool KvTestWriteMovieHeader(const std::string& path, int iWidth, int iHeight, std::string* pError) {
+  AVFormatContext* pFormat = nullptr;
+  if (avformat_alloc_output_context2(&pFormat, nullptr, "matroska", path.c_str()) < 0) {
+    *pError = "no Matroska writer";
+    return false;
+  }
+  AVStream* pStream = avformat_new_stream(pFormat, nullptr);
+  pStream->time_base = AVRational{1, 25};
+  pStream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+  pStream->codecpar->codec_id = AV_CODEC_ID_RAWVIDEO;
+  pStream->codecpar->codec_tag = avcodec_pix_fmt_to_codec_tag(AV_PIX_FMT_YUV420P);
+  pStream->codecpar->format = AV_PIX_FMT_YUV420P;
+  pStream->codecpar->width = iWidth;
+  pStream->codecpar->height = iHeight;
+  bool bDone = avio_open(&pFormat->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0;
+  bDone = bDone && avformat_write_header(pFormat, nullptr) >= 0 && av_write_trailer(pFormat) >= 0;
+  if (pFormat->pb != nullptr) avio_closep(&pFormat->pb);
+  avformat_free_context(pFormat);
+  if (!bDone) *pError = "cannot write " + path;
+  return bDone;
+}
