@@ -70,11 +70,12 @@ inline bool KvTestDamageMovieTime(const std::string& in, const std::string& out,
   return false;
 }
 
-// Writes a Matroska movie of one uncompressed video stream of the size, with no frames. False with a reason.
+// Writes a NUT movie of one uncompressed video stream of the size, with one frame of a few bytes (the header is
+// what a player reads first; the frame would not decode). False with a reason.
 inline bool KvTestWriteMovieHeader(const std::string& path, int iWidth, int iHeight, std::string* pError) {
   AVFormatContext* pFormat = nullptr;
-  if (avformat_alloc_output_context2(&pFormat, nullptr, "matroska", path.c_str()) < 0) {
-    *pError = "no Matroska writer";
+  if (avformat_alloc_output_context2(&pFormat, nullptr, "nut", path.c_str()) < 0) {
+    *pError = "no NUT writer";
     return false;
   }
   AVStream* pStream = avformat_new_stream(pFormat, nullptr);
@@ -86,7 +87,20 @@ inline bool KvTestWriteMovieHeader(const std::string& path, int iWidth, int iHei
   pStream->codecpar->width = iWidth;
   pStream->codecpar->height = iHeight;
   bool bDone = avio_open(&pFormat->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0;
-  bDone = bDone && avformat_write_header(pFormat, nullptr) >= 0 && av_write_trailer(pFormat) >= 0;
+  bDone = bDone && avformat_write_header(pFormat, nullptr) >= 0;
+  if (bDone) {
+    AVPacket* pPacket = av_packet_alloc();
+    bDone = av_new_packet(pPacket, 16) >= 0;
+    if (bDone) {
+      std::memset(pPacket->data, 0, 16);
+      pPacket->pts = 0;
+      pPacket->dts = 0;
+      pPacket->flags = AV_PKT_FLAG_KEY;
+      bDone = av_write_frame(pFormat, pPacket) >= 0;
+    }
+    av_packet_free(&pPacket);
+  }
+  bDone = bDone && av_write_trailer(pFormat) >= 0;
   if (pFormat->pb != nullptr) avio_closep(&pFormat->pb);
   avformat_free_context(pFormat);
   if (!bDone) *pError = "cannot write " + path;
