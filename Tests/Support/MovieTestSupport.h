@@ -1,6 +1,8 @@
-// Damaged and oversized movies made by the tests themselves with libavformat: a copy of a movie with one video
-// frame's stored time pushed far ahead (as a flipped bit in a timestamp leaves it), and a movie whose pictures are
-// larger than any texture (a header only: no frame data is needed for a player to refuse it).
+// Movies for tests. Damaged and oversized movies made by the tests themselves with libavformat: a copy of a movie
+// with one video frame's stored time pushed far ahead (as a flipped bit in a timestamp leaves it), and a movie
+// whose pictures are larger than any texture (a header and a stub frame: a player refuses it before decoding).
+// And a record of the sound a movie player hands to its output, from which the media time heard at any moment
+// follows.
 #pragma once
 
 extern "C" {
@@ -10,7 +12,10 @@ extern "C" {
 }
 
 #include <cstdint>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -106,3 +111,41 @@ inline bool KvTestWriteMovieHeader(const std::string& path, int iWidth, int iHei
   if (!bDone) *pError = "cannot write " + path;
   return bDone;
 }
+
+// What a movie player handed to its sound output, block by block (DShowTestSetAudioObserver's arguments): the
+// samples, the time of each hand-over and the media time of each block's first frame.
+struct SObservedSound {
+  std::mutex mutex;
+  std::vector<std::int16_t> samples;
+  std::vector<double> handOvers;
+  std::vector<double> mediaTimes;
+  std::vector<unsigned int> frames;
+  int iRate = 0;
+};
+
+inline void observeSound(void* pUser, const std::int16_t* pBlock, unsigned int uiFrames, int iRate, double dHandOver,
+                  double dMediaTime) {
+  auto* pObserved = static_cast<SObservedSound*>(pUser);
+  std::lock_guard<std::mutex> lock(pObserved->mutex);
+  pObserved->samples.insert(pObserved->samples.end(), pBlock, pBlock + uiFrames * 2);
+  pObserved->handOvers.push_back(dHandOver);
+  pObserved->mediaTimes.push_back(dMediaTime);
+  pObserved->frames.push_back(uiFrames);
+  pObserved->iRate = iRate;
+}
+
+// The media time heard at a moment, from the blocks handed over: each is heard from one output latency after its
+// hand-over, frame by frame. False before the first block is heard.
+inline bool heardAt(SObservedSound& observed, double dLatency, double dTime, double* pdHeard) {
+  std::lock_guard<std::mutex> lock(observed.mutex);
+  bool bKnown = false;
+  for (size_t i = 0; i < observed.handOvers.size(); ++i) {
+    const double dStart = observed.handOvers[i] + dLatency;
+    if (dStart > dTime) continue;
+    const double dLength = static_cast<double>(observed.frames[i]) / observed.iRate;
+    *pdHeard = observed.mediaTimes[i] + std::min(dTime - dStart, dLength);
+    bKnown = true;
+  }
+  return bKnown;
+}
+

@@ -183,41 +183,6 @@ TEST_F(DShowGraphTest, TheAllocatorIsAskedForSurfacesOfTheMoviesSize) {
   EXPECT_EQ(mp_pPresenter->m_iRefs.load(), 1);
 }
 
-struct SObservedSound {
-  std::mutex mutex;
-  std::vector<std::int16_t> samples;
-  std::vector<double> handOvers;
-  std::vector<double> mediaTimes;
-  std::vector<unsigned int> frames;
-  int iRate = 0;
-};
-
-void observeSound(void* pUser, const std::int16_t* pBlock, unsigned int uiFrames, int iRate, double dHandOver,
-                  double dMediaTime) {
-  auto* pObserved = static_cast<SObservedSound*>(pUser);
-  std::lock_guard<std::mutex> lock(pObserved->mutex);
-  pObserved->samples.insert(pObserved->samples.end(), pBlock, pBlock + uiFrames * 2);
-  pObserved->handOvers.push_back(dHandOver);
-  pObserved->mediaTimes.push_back(dMediaTime);
-  pObserved->frames.push_back(uiFrames);
-  pObserved->iRate = iRate;
-}
-
-// The media time heard at a moment, from the blocks handed over: each is heard from one output latency after its
-// hand-over, frame by frame. False before the first block is heard.
-bool heardAt(SObservedSound& observed, double dLatency, double dTime, double* pdHeard) {
-  std::lock_guard<std::mutex> lock(observed.mutex);
-  bool bKnown = false;
-  for (size_t i = 0; i < observed.handOvers.size(); ++i) {
-    const double dStart = observed.handOvers[i] + dLatency;
-    if (dStart > dTime) continue;
-    const double dLength = static_cast<double>(observed.frames[i]) / observed.iRate;
-    *pdHeard = observed.mediaTimes[i] + std::min(dTime - dStart, dLength);
-    bKnown = true;
-  }
-  return bKnown;
-}
-
 // A frame may be handed over this much before the sound reaches it.
 constexpr double gc_dEARLY = 0.002;
 constexpr double gc_dFRAME = 0.04;  // the sample movies' 25 frames a second
