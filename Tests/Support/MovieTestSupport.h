@@ -21,6 +21,22 @@ extern "C" {
 #include <string>
 #include <vector>
 
+// The counter movies (Content/FMV) carry their frame number N in every pixel: red 16 + 32 x (N mod 8), green
+// 16 + 32 x (N / 8 mod 8), blue 16 + 32 x (N / 64). The number from a pixel (0xAARRGGBB), or -1 when a channel
+// is not within 10 of a step (the codec blurred it too far to trust).
+inline int counterFrameNumber(std::uint32_t uiPixel) {
+  int iNumber = 0;
+  int iWeight = 1;
+  for (int iShift = 16; iShift >= 0; iShift -= 8) {
+    const int iValue = static_cast<int>((uiPixel >> iShift) & 0xFF);
+    const int iOffset = (iValue - 16 + 320) % 32;
+    if (iOffset > 10 && iOffset < 22) return -1;
+    iNumber += iWeight * (iValue / 32);
+    iWeight *= 8;
+  }
+  return iNumber;
+}
+
 // Copies the ASF movie in to out with the stored time of its iFrame-th video frame (counted from 0) raised by iJump
 // milliseconds. The file's header (its duration) and every other byte stay as they were. False with a reason when
 // the movie cannot be read or the frame's time is not found.

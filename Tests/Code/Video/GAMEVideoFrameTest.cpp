@@ -10,63 +10,13 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
-#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Corvane/Stats/ClDiffMgr.h"
 #include "Tests/Support/FMVTestSupport.h"
+#include "Tests/Support/GameVideoTestSupport.h"
 #include "Tests/Support/MovieTestSupport.h"
 
 namespace {
-
-// A counter movie's frame number from a pixel (0xAARRGGBB), or -1 when a channel is not within 10 of a step.
-int frameNumberOf(DWORD uiPixel) {
-  int iNumber = 0;
-  int iWeight = 1;
-  for (int iShift = 16; iShift >= 0; iShift -= 8) {
-    const int iValue = static_cast<int>((uiPixel >> iShift) & 0xFF);
-    const int iOffset = (iValue - 16 + 320) % 32;
-    if (iOffset > 10 && iOffset < 22) return -1;
-    iNumber += iWeight * (iValue / 32);
-    iWeight *= 8;
-  }
-  return iNumber;
-}
-
-// One drawn frame: the back buffer's pixels.
-struct SDrawnFrame {
-  std::vector<DWORD> pixels;
-};
-
-// The game's hooks, with every frame drawn while a movie shows read back after its Present. Frames without a movie
-// are let go: the fixture has no scene render targets for the game's own picture.
-class CRecordingGameHooks : public ClGAMEGraphicsHooks {
- public:
-  void renderFrame() override {
-    if (!ClFullScreenFMVPlayer_Win32::isVideoShowing()) {
-      discardFrame();
-      return;
-    }
-    ClGAMEGraphicsHooks::renderFrame();
-    SDrawnFrame frame;
-    UINT uiW = 0;
-    UINT uiH = 0;
-    frame.pixels = D3D9TestReadBackBuffer(ClGraphics::mp_pDevice, &uiW, &uiH);
-    m_uiWidth = uiW;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_frames.push_back(std::move(frame));
-  }
-  [[noreturn]] void abortProgram() override { throw KvTestAborted(); }
-
-  std::vector<SDrawnFrame> frames() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_frames;
-  }
-  DWORD pixel(const SDrawnFrame& frame, UINT x, UINT y) const { return frame.pixels.at(y * m_uiWidth + x) | 0xFF000000u; }
-
-  std::mutex m_mutex;
-  std::vector<SDrawnFrame> m_frames;
-  UINT m_uiWidth = 0;
-};
 
 class GameVideoFrame : public FMVTestBase {
  protected:
@@ -86,7 +36,7 @@ class GameVideoFrame : public FMVTestBase {
   // The frame numbers shown at the centre of the screen, in drawing order.
   std::vector<int> centreNumbers() {
     std::vector<int> numbers;
-    for (const SDrawnFrame& frame : m_hooks.frames()) numbers.push_back(frameNumberOf(m_hooks.pixel(frame, 160, 120)));
+    for (const SDrawnFrame& frame : m_hooks.frames()) numbers.push_back(counterFrameNumber(m_hooks.pixel(frame, 160, 120)));
     return numbers;
   }
 
@@ -116,8 +66,8 @@ TEST_F(GameVideoFrame, FramesReachTheBackBufferInOrder) {
   EXPECT_EQ(shown.back(), 49);
   EXPECT_GE(shown.size(), 49u) << "no frame is dropped";
   const SDrawnFrame last = m_hooks.frames().back();
-  EXPECT_EQ(frameNumberOf(m_hooks.pixel(last, 1, 1)), 49) << "the frame covers the screen";
-  EXPECT_EQ(frameNumberOf(m_hooks.pixel(last, 318, 238)), 49);
+  EXPECT_EQ(counterFrameNumber(m_hooks.pixel(last, 1, 1)), 49) << "the frame covers the screen";
+  EXPECT_EQ(counterFrameNumber(m_hooks.pixel(last, 318, 238)), 49);
 }
 
 // A 16:9 movie on a 4:3 screen: as wide as the screen, centred, black above and below.
@@ -212,7 +162,7 @@ TEST_F(GameVideoFrame, PicturesKeepTimeWithTheSound) {
         !heardAt(observed, dBlock, DShowTestClockSeconds(), &dHeard)) {
       return state() == E_FMV_STATE_STOPPED;
     }
-    const int iShown = frameNumberOf(m_hooks.pixel(frames.back(), 160, 120));
+    const int iShown = counterFrameNumber(m_hooks.pixel(frames.back(), 160, 120));
     const int iDue = std::min(static_cast<int>(std::floor((dHeard + gc_dEARLY - dFirstPts) / dFrameTime)),
                               gc_iLAST_FRAME);
     EXPECT_EQ(iShown, iDue) << "sound at " << dHeard << " s";

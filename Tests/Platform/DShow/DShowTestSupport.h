@@ -16,6 +16,7 @@
 #include "Platform/DShow/DShowTest.h"
 #include "Platform/DShow/VMR9.h"
 #include "Tests/Platform/D3D9/D3D9TestDevice.h"
+#include "Tests/Support/MovieTestSupport.h"
 
 // A host path as a wide Win32 path ("\" separators).
 inline std::u16string widePath(const std::string& path) {
@@ -29,21 +30,6 @@ inline std::u16string movieWidePath(const std::string& name) { return widePath(s
 // How long a wait for something that must happen goes on before the test gives up: only there so a fault ends in a
 // failure instead of a hang, never a measure of speed.
 inline constexpr double gc_dHANG_GUARD = 60.0;
-
-// A counter movie's frame number from one of its pixels (0xAARRGGBB): red, green and blue each step by 32 from 16.
-inline int counterFrameNumber(DWORD uiPixel) {
-  const auto level = [](DWORD uiChannel) { return (static_cast<int>(uiChannel) - 16 + 16) / 32; };
-  return level((uiPixel >> 16) & 0xFF) + 8 * level((uiPixel >> 8) & 0xFF) + 64 * level(uiPixel & 0xFF);
-}
-// Whether every channel is within 10 of a counter level, so the number read is trustworthy.
-inline bool counterPixelClean(DWORD uiPixel) {
-  for (int iShift = 0; iShift < 24; iShift += 8) {
-    const int iValue = static_cast<int>((uiPixel >> iShift) & 0xFF);
-    const int iOffset = (iValue - 16 + 320) % 32;
-    if (iOffset > 10 && iOffset < 22) return false;
-  }
-  return true;
-}
 
 // The program's side of the renderer, for tests: lockable textures of the asked size, a record of the frames (the
 // frame number read from the centre pixel of the texture as the renderer filled it, and the media time), and an
@@ -136,7 +122,7 @@ class CTestPresenter final : public IVMRSurfaceAllocator9, public IVMRImagePrese
       const DWORD* pRow =
           reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + locked.Pitch * (m_info.dwHeight / 2));
       const DWORD uiPixel = pRow[m_info.dwWidth / 2];
-      iNumber = counterPixelClean(uiPixel) ? counterFrameNumber(uiPixel) : -2;
+      iNumber = counterFrameNumber(uiPixel);
       mp_pTexture->UnlockRect(0);
     }
     std::lock_guard<std::mutex> lock(m_mutex);
