@@ -188,10 +188,11 @@ TEST_F(FMVPlayer, ASilentMoviePlays) {
 
 // stop acts only while running: back to the start, paused, graph kept; in states 0 and 4 it does nothing.
 TEST_F(FMVPlayer, StopActsOnlyWhileRunning) {
+  useTestClock();
   ClFullScreenFMVPlayer_Win32::stop();
   EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
-  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 10; }, 5.0));
+  ASSERT_TRUE(advanceMovieUntil([&] { return m_hooks.m_iFrames.load() >= 10; }, 0.02, 2.0));
   ClFullScreenFMVPlayer_Win32::stop();
   EXPECT_EQ(state(), E_FMV_STATE_STOPPED);
   ASSERT_NE(ClFullScreenFMVPlayer_Win32::mp_pMediaControl, nullptr);
@@ -215,16 +216,17 @@ TEST_F(FMVPlayer, StopActsOnlyWhileRunning) {
 
 // play while a movie runs closes it first (its locks go back to the pool) and starts the new one.
 TEST_F(FMVPlayer, PlayWhilePlayingClosesTheRunningMovieFirst) {
+  useTestClock();
   const i32 iLocksBefore = ClMutexLock::getPoolCount();
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
-  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 5; }, 5.0));
+  ASSERT_TRUE(advanceMovieUntil([&] { return m_hooks.m_iFrames.load() >= 5; }, 0.02, 1.0));
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Silent", 1.0f), 1);
   EXPECT_EQ(ClMutexLock::getPoolCount(), iLocksBefore + 2);
   EXPECT_STREQ(ClFullScreenFMVPlayer_Win32::mp_szMovieName, "Test_Silent");
   REFTIME dPosition = -1.0;
   ClFullScreenFMVPlayer_Win32::mp_pMediaPosition->get_CurrentPosition(&dPosition);
-  EXPECT_LT(dPosition, 0.1) << "the new movie starts from its beginning";
-  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+  EXPECT_EQ(dPosition, 0.0) << "the new movie starts from its beginning";
+  ASSERT_TRUE(advanceMovieUntil([] { return state() == E_FMV_STATE_STOPPED; }, 0.02, 3.0));
 }
 
 // A movie that is missing or that FFmpeg cannot open leaves the player closed; without a renderer play does nothing.
@@ -247,8 +249,9 @@ TEST_F(FMVPlayer, MoviesThatCannotStartLeaveThePlayerClosed) {
 
 // A file cut short ends where its data ends, without a hang.
 TEST_F(FMVPlayer, ATruncatedMovieEndsWithoutAHang) {
+  useTestClock();
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Truncated", 1.0f), 1);
-  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+  ASSERT_TRUE(advanceMovieUntil([] { return state() == E_FMV_STATE_STOPPED; }, 0.02, 4.0));
   EXPECT_GT(m_hooks.m_iFrames.load(), 5);
 }
 
