@@ -131,7 +131,8 @@ class CFrameConverter {
 // --- Sound out and the movie clock ---
 
 // The sound renderer's output: interleaved 16-bit stereo at the movie's rate, queued by the decoding thread and
-// played by an SDL audio device (its callback) or by a null output thread in real time. It keeps the movie
+// played by an SDL audio device (its callback), by a null output thread in real time, or (the tests' manual output)
+// block by block as the test clock passes each block's time. It keeps the movie
 // clock: the media time being heard, from the frames played and the time of the last hand-over, going on with the
 // wall clock once the last queued frame has been heard after the end of the stream.
 class CAudioOutput {

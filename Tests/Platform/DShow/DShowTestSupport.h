@@ -254,29 +254,13 @@ class DShowGraphTest : public D3D9Device {
     releaseCom(mp_pGraph);
   }
 
-  // Waits (Win32 sleeps, so the device can move to the streaming thread) until the event arrives or the time is up.
-  bool waitForEvent(LONG lWanted, double dSeconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(dSeconds);
-    while (std::chrono::steady_clock::now() < end) {
-      LONG lCode = 0;
-      LONG_PTR p1 = 0;
-      LONG_PTR p2 = 0;
-      if (mp_pEvent->GetEvent(&lCode, &p1, &p2, 0) == S_OK) {
-        mp_pEvent->FreeEventParams(lCode, p1, p2);
-        if (lCode == lWanted) return true;
-      }
-      pump();
-    }
-    return false;
-  }
-
   // Serves a waiting frame, then sleeps a little (a Win32 sleep, so the device may move).
   void pump() {
     if (mp_pPresenter != nullptr) mp_pPresenter->serve();
     Sleep(1);
   }
 
-  // Pumps until the condition holds or the time is up.
+  // Pumps until the condition holds (true) or the hang guard's time is up (false).
   template <typename Condition>
   bool waitUntil(Condition condition, double dSeconds) {
     const auto start = std::chrono::steady_clock::now();
