@@ -1,6 +1,9 @@
 // The DirectShow stand-in: object creation and interfaces, source filters over FFmpeg, connections to the renderers
 // present, playback through the program's presenter (frames in order, read back from the texture they were copied
 // into), the end of the stream, stop and seek, stalls and truncated files, and the sound's volume.
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -373,7 +376,8 @@ TEST_F(DShowGraphTest, AFrameTimeFarBeyondTheEndDoesNotHoldTheMovieBack) {
   };
   for (const SCase& test : {SCase{"Test_Counter", 20, 48}, SCase{"Test_Counter", 49, 48}, SCase{"Test_Truncated", 8, 12}}) {
     SCOPED_TRACE(std::string(test.pMovie) + ", frame " + std::to_string(test.iFrame));
-    const std::string damaged = ::testing::TempDir() + "damaged_time_" + test.pMovie + std::to_string(test.iFrame) + ".wmv";
+    const std::string damaged = ::testing::TempDir() + "damaged_time_" + std::to_string(getpid()) + "_" + test.pMovie +
+                                "_" + std::to_string(test.iFrame) + ".wmv";
     std::string error;
     ASSERT_TRUE(KvTestDamageMovieTime(std::string(KV_FMV_DIR) + "/" + test.pMovie + ".wmv", damaged, test.iFrame,
                                       1u << 31, &error))
@@ -389,6 +393,7 @@ TEST_F(DShowGraphTest, AFrameTimeFarBeyondTheEndDoesNotHoldTheMovieBack) {
     EXPECT_LT(times.back(), 21000000) << "no frame is shown with a time past the end";
     ASSERT_EQ(mp_pControl->Stop(), S_OK);
     releaseGraph();
+    std::remove(damaged.c_str());
     delete mp_pPresenter;
     mp_pPresenter = new CTestPresenter(mp_pDevice);
   }
