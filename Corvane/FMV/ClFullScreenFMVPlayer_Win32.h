@@ -12,8 +12,8 @@
 //
 // Failures of the platform close the graph and leave the player in state 4; nothing is shown. A movie file FFmpeg
 // cannot open is such a failure (the stand-in names the file on standard error), and so is a movie whose pictures
-// are larger than the largest texture the device makes (the player names the file and both sizes). Without a Video Mixing Renderer
-// 9 play does nothing.
+// are larger than the largest texture the device makes (the player names the file and both sizes). Without a Video
+// Mixing Renderer 9 play does nothing.
 #pragma once
 
 #include <atomic>

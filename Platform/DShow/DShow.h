@@ -24,7 +24,8 @@
 //    opens one device only), to a null output that plays it silently in real time, so the clock still runs.
 //  - The end of the last stream queues EC_COMPLETE; a read error or a truncated file ends the streams where the
 //    data ends. A stored frame time past the file's duration (or, without one, a jump no real stream makes) is
-//    taken as damaged: the frame keeps the time the stream would go on with, so the movie still ends on time. Each queued event posts the notify window's message (SetNotifyWindow) through the Win32 stand-in.
+//    taken as damaged: the frame keeps the time the stream would go on with, so the movie still ends on time.
+//    Each queued event posts the notify window's message (SetNotifyWindow) through the Win32 stand-in.
 //
 // Threads: the graph's interfaces may be called from any thread (the player calls them on the main thread, the
 // render worker reads the position); the presenter is called on the streaming thread.

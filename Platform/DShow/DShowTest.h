@@ -1,7 +1,7 @@
 // Test controls of the DirectShow stand-in: the audio output a graph starts, injected faults, an observer of the
 // sound handed to the output, and what a graph's streaming thread has done. Not for the game's own use.
 //
-// Environment: GRINDLOW_DSHOW_AUDIO ("device" or "null"; default "device"; the manual output is the tests' own) and GRINDLOW_DSHOW_FAULTS, a
+// Environment: GRINDLOW_DSHOW_AUDIO ("device" or "null"; default "device") and GRINDLOW_DSHOW_FAULTS, a
 // comma-separated list: "novmr" (CoCreateInstance of the VMR-9 fails: video is unavailable), "stall=N" (the
 // streaming thread stops handing frames over after N frames and decodes nothing more, as a stream that hangs).
 // Both are read when a graph is made unless the test set them.

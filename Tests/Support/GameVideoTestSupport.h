@@ -43,7 +43,9 @@ class CRecordingGameHooks : public ClGAMEGraphicsHooks {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_frames;
   }
-  DWORD pixel(const SDrawnFrame& frame, UINT x, UINT y) const { return frame.pixels.at(y * m_uiWidth + x) | 0xFF000000u; }
+  DWORD pixel(const SDrawnFrame& frame, UINT x, UINT y) const {
+    return frame.pixels.at(y * m_uiWidth + x) | 0xFF000000u;
+  }
 
   std::mutex m_mutex;
   std::vector<SDrawnFrame> m_frames;

@@ -78,7 +78,8 @@ inline bool KvTestDamageMovieTime(const std::string& in, const std::string& out,
     return static_cast<std::uint32_t>(bytes[uiAt]) | static_cast<std::uint32_t>(bytes[uiAt + 1]) << 8 |
            static_cast<std::uint32_t>(bytes[uiAt + 2]) << 16 | static_cast<std::uint32_t>(bytes[uiAt + 3]) << 24;
   };
-  for (size_t uiAt = static_cast<size_t>(iPosition); uiAt + 8 <= bytes.size() && uiAt < static_cast<size_t>(iPosition) + 65536u; ++uiAt) {
+  const size_t uiPacket = static_cast<size_t>(iPosition);
+  for (size_t uiAt = uiPacket; uiAt + 8 <= bytes.size() && uiAt < uiPacket + 65536u; ++uiAt) {
     const std::int64_t iStored = word(uiAt + 4);
     if (word(uiAt) != static_cast<std::uint32_t>(iSize) || iStored < iTime || iStored > iTime + 10000) continue;
     const std::uint32_t uiDamaged = static_cast<std::uint32_t>(iStored) + uiJump;

@@ -36,7 +36,9 @@ class GameVideoFrame : public FMVTestBase {
   // The frame numbers shown at the centre of the screen, in drawing order.
   std::vector<int> centreNumbers() {
     std::vector<int> numbers;
-    for (const SDrawnFrame& frame : m_hooks.frames()) numbers.push_back(counterFrameNumber(m_hooks.pixel(frame, 160, 120)));
+    for (const SDrawnFrame& frame : m_hooks.frames()) {
+      numbers.push_back(counterFrameNumber(m_hooks.pixel(frame, 160, 120)));
+    }
     return numbers;
   }
 

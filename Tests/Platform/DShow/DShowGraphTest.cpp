@@ -374,7 +374,8 @@ TEST_F(DShowGraphTest, AFrameTimeFarBeyondTheEndDoesNotHoldTheMovieBack) {
     int iFrame;
     int iLastShown;  // at least
   };
-  for (const SCase& test : {SCase{"Test_Counter", 20, 48}, SCase{"Test_Counter", 49, 48}, SCase{"Test_Truncated", 8, 12}}) {
+  for (const SCase& test :
+       {SCase{"Test_Counter", 20, 48}, SCase{"Test_Counter", 49, 48}, SCase{"Test_Truncated", 8, 12}}) {
     SCOPED_TRACE(std::string(test.pMovie) + ", frame " + std::to_string(test.iFrame));
     const std::string damaged = ::testing::TempDir() + "damaged_time_" + std::to_string(getpid()) + "_" + test.pMovie +
                                 "_" + std::to_string(test.iFrame) + ".wmv";

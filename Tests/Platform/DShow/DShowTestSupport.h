@@ -25,7 +25,9 @@ inline std::u16string widePath(const std::string& path) {
   return wide;
 }
 // A sample movie's wide path.
-inline std::u16string movieWidePath(const std::string& name) { return widePath(std::string(KV_FMV_DIR) + "/" + name + ".wmv"); }
+inline std::u16string movieWidePath(const std::string& name) {
+  return widePath(std::string(KV_FMV_DIR) + "/" + name + ".wmv");
+}
 
 // How long a wait for something that must happen goes on before the test gives up: only there so a fault ends in a
 // failure instead of a hang, never a measure of speed.
