@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/FMV/ClVRM9Allocator_Win32.h"
@@ -102,7 +103,8 @@ i32 ClFullScreenFMVPlayer_Win32::play(const char* pMovieName, f32 fVolume) {
     wszPath[i] = szPath[i] == '/' ? u'\\' : static_cast<wchar16>(static_cast<u8>(szPath[i]));
   }
   wszPath[i] = 0;
-  if (FAILED(renderFile(wszPath)) || FAILED(queryGraph(IID_IMediaControl, &mp_pMediaControl)) ||
+  if (FAILED(renderFile(wszPath)) || refusedPictureSize(szPath) ||
+      FAILED(queryGraph(IID_IMediaControl, &mp_pMediaControl)) ||
       FAILED(queryGraph(IID_IMediaEventEx, &mp_pMediaEvent)) ||
       FAILED(queryGraph(IID_IMediaSeeking, &mp_pMediaSeeking)) ||
       FAILED(queryGraph(IID_IMediaPosition, &mp_pMediaPosition))) {
@@ -131,6 +133,21 @@ i32 ClFullScreenFMVPlayer_Win32::play(const char* pMovieName, f32 fVolume) {
   mp_iState.store(E_FMV_STATE_RUNNING);
   SetFocus(hWnd);
   return 1;
+}
+
+bool ClFullScreenFMVPlayer_Win32::refusedPictureSize(const char* pPath) {
+  u32 uiWidth = 0;
+  u32 uiHeight = 0;
+  u32 uiMaxWidth = 0;
+  u32 uiMaxHeight = 0;
+  if (mp_pAllocator == nullptr || !mp_pAllocator->refusedSize(&uiWidth, &uiHeight, &uiMaxWidth, &uiMaxHeight)) {
+    return false;
+  }
+  std::fprintf(stderr,
+               "Movie %s: its pictures are %u x %u pixels; this graphics device makes textures of at most %u x %u, "
+               "so the movie is not played\n",
+               pPath, uiWidth, uiHeight, uiMaxWidth, uiMaxHeight);
+  return true;
 }
 
 i32 ClFullScreenFMVPlayer_Win32::createRenderer() {

@@ -11,8 +11,9 @@
 // presenting stopped.
 //
 // Failures of the platform close the graph and leave the player in state 4; nothing is shown. A movie file FFmpeg
-// cannot open is such a failure (the stand-in names the file on standard error). Without a Video Mixing Renderer
-// 9 play does nothing.
+// cannot open is such a failure (the stand-in names the file on standard error), and so is a movie whose pictures
+// are larger than the largest texture the device makes (the player names the file and both sizes). Without a Video
+// Mixing Renderer 9 play does nothing.
 #pragma once
 
 #include <atomic>
@@ -123,6 +124,8 @@ class ClFullScreenFMVPlayer_Win32 {
  private:
   static i32 createRenderer();
   static i32 renderFile(const wchar16* pPath);
+  // Whether the allocator refused the movie's picture size; if so, says so on standard error.
+  static bool refusedPictureSize(const char* pPath);
   static i32 addAudioRenderer();
   static void removeUnconnectedFilters();
 };

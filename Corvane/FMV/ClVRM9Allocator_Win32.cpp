@@ -50,16 +50,39 @@ HRESULT ClVRM9Allocator::InitializeDevice(DWORD_PTR dwUserID, VMR9AllocationInfo
   m_uiUserID = static_cast<u32>(dwUserID);
   if (lpNumBuffers == nullptr || lpAllocInfo == nullptr) return E_FAIL;
   lpAllocInfo->dwFlags = gc_uiALLOCATION_FLAGS;
-  D3DDISPLAYMODE mode{};
-  ClGraphics::mp_pDevice->GetDisplayMode(0, &mode);
+  D3DCAPS9 caps{};
+  ClGraphics::mp_pDevice->GetDeviceCaps(&caps);
+  const DWORD dwWidth = lpAllocInfo->dwWidth;
+  const DWORD dwHeight = lpAllocInfo->dwHeight;
+  m_bRefused = false;
   IDirect3DTexture9* pD3DTexture = nullptr;
-  // A texture that cannot be made leaves the object without one: GetSurface then refuses every frame.
-  ClGraphics::mp_pDevice->CreateTexture(lpAllocInfo->dwWidth, lpAllocInfo->dwHeight, 1, D3DUSAGE_RENDERTARGET,
-                                        mode.Format, D3DPOOL_DEFAULT, &pD3DTexture, nullptr);
+  if (dwWidth > 0 && dwHeight > 0 && dwWidth <= caps.MaxTextureWidth && dwHeight <= caps.MaxTextureHeight) {
+    D3DDISPLAYMODE mode{};
+    ClGraphics::mp_pDevice->GetDisplayMode(0, &mode);
+    ClGraphics::mp_pDevice->CreateTexture(dwWidth, dwHeight, 1, D3DUSAGE_RENDERTARGET, mode.Format, D3DPOOL_DEFAULT,
+                                          &pD3DTexture, nullptr);
+  }
+  if (pD3DTexture == nullptr) {
+    // No texture, no frames: the renderer is refused rather than left to play nothing.
+    m_bRefused = true;
+    m_auiRefused[0] = dwWidth;
+    m_auiRefused[1] = dwHeight;
+    m_auiRefused[2] = caps.MaxTextureWidth;
+    m_auiRefused[3] = caps.MaxTextureHeight;
+    return E_FAIL;
+  }
   ClTexture* pTexture = new ClTexture();
   pTexture->setD3DTexture(pD3DTexture);
   replaceTexture(pTexture);
   return S_OK;
+}
+
+bool ClVRM9Allocator::refusedSize(u32* puiWidth, u32* puiHeight, u32* puiMaxWidth, u32* puiMaxHeight) const {
+  *puiWidth = m_auiRefused[0];
+  *puiHeight = m_auiRefused[1];
+  *puiMaxWidth = m_auiRefused[2];
+  *puiMaxHeight = m_auiRefused[3];
+  return m_bRefused;
 }
 
 HRESULT ClVRM9Allocator::TerminateDevice(DWORD_PTR) {

@@ -41,6 +41,8 @@ class ClVRM9Allocator : public IVMRSurfaceAllocator9, public IVMRImagePresenter9
   ULONG AddRef() override;
   ULONG Release() override;
 
+  // Makes the video texture of the movie's size. A size above the largest texture the device makes is refused
+  // (E_FAIL, remembered for refusedSize); so is a texture the device cannot make.
   HRESULT InitializeDevice(DWORD_PTR dwUserID, VMR9AllocationInfo* lpAllocInfo, DWORD* lpNumBuffers) override;
   HRESULT TerminateDevice(DWORD_PTR dwID) override;
   HRESULT GetSurface(DWORD_PTR dwUserID, DWORD SurfaceIndex, DWORD SurfaceFlags,
@@ -61,6 +63,10 @@ class ClVRM9Allocator : public IVMRSurfaceAllocator9, public IVMRImagePresenter9
   // Destroys the video texture (the player's close).
   void destroyTexture();
 
+  // The size the last InitializeDevice refused and the largest texture the device makes; false when it refused
+  // none.
+  bool refusedSize(u32* puiWidth, u32* puiHeight, u32* puiMaxWidth, u32* puiMaxHeight) const;
+
   u32 getUserID() const { return m_uiUserID; }
   i32 getRefCount() const { return m_iRefCount.load(); }
 
@@ -72,6 +78,8 @@ class ClVRM9Allocator : public IVMRSurfaceAllocator9, public IVMRImagePresenter9
 
   std::atomic<i32> m_iRefCount{1};
   u32 m_uiUserID = 0;
+  bool m_bRefused = false;
+  u32 m_auiRefused[4] = {};  // width, height, largest width, largest height
   ClTexture* mp_pTexture = nullptr;
   ClMutexLock m_textureLock;
   ClMutexLock m_frameLock;

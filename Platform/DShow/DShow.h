@@ -23,7 +23,9 @@
 //    Sound goes to an SDL audio device of its own, or, when none can be opened (no audio driver, or a driver that
 //    opens one device only), to a null output that plays it silently in real time, so the clock still runs.
 //  - The end of the last stream queues EC_COMPLETE; a read error or a truncated file ends the streams where the
-//    data ends. Each queued event posts the notify window's message (SetNotifyWindow) through the Win32 stand-in.
+//    data ends. A stored frame time past the file's duration (or, without one, a jump no real stream makes) is
+//    taken as damaged: the frame keeps the time the stream would go on with, so the movie still ends on time.
+//    Each queued event posts the notify window's message (SetNotifyWindow) through the Win32 stand-in.
 //
 // Threads: the graph's interfaces may be called from any thread (the player calls them on the main thread, the
 // render worker reads the position); the presenter is called on the streaming thread.

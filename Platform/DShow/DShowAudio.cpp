@@ -42,7 +42,10 @@ CAudioOutput::CAudioOutput(int iRate, EDShowAudioOutput eOutput)
       m_bSdlAudio = false;
     }
   }
-  if (m_uiDevice == 0) {
+  if (eOutput == EDShowAudioOutput::Manual) {
+    m_bManual = true;
+    m_manualBlock.resize(static_cast<size_t>(gc_iBLOCK_FRAMES) * 2);
+  } else if (m_uiDevice == 0) {
     m_null = std::thread(&CAudioOutput::nullThread, this);
   }
 }
@@ -67,18 +70,20 @@ void CAudioOutput::setRunning(bool bRunning) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bRunning == bRunning) return;
     if (!bRunning) {
-      m_dPaused = clockLocked(SteadyClock::now());
+      m_dPaused = clockLocked(clockNow());
       m_dFloor = m_dPaused;
     } else {
       // What was handed over before the pause is taken as heard; the clock goes on from where it stood.
       m_bHandedOver = false;
       m_uiTakenBeforeLast = m_uiTaken;
       m_uiLastFrames = 0;
-      m_tDrained = SteadyClock::now();
+      m_tDrained = clockNow();
       m_dDrained = m_dPaused;
+      m_tNextHandOver = m_tDrained;
     }
     m_bRunning = bRunning;
   }
+  if (m_bManual) return;
   if (m_uiDevice != 0) {
     SDL_PauseAudioDevice(m_uiDevice, bRunning ? 0 : 1);
   } else {
@@ -140,7 +145,7 @@ void CAudioOutput::setEndOfStream() {
 
 bool CAudioOutput::finished() {
   std::lock_guard<std::mutex> lock(m_mutex);
-  clockLocked(SteadyClock::now());
+  clockLocked(clockNow());
   return m_bDrained;
 }
 
@@ -179,7 +184,7 @@ double CAudioOutput::clockLocked(SteadyClock::time_point now) {
 }
 
 void CAudioOutput::fill(std::int16_t* pOut, int iFrames) {
-  const SteadyClock::time_point now = SteadyClock::now();
+  const SteadyClock::time_point now = clockNow();
   double dMediaTime = 0.0;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -206,6 +211,17 @@ void CAudioOutput::fill(std::int16_t* pOut, int iFrames) {
     }
   }
   notifyAudioObserver(pOut, static_cast<unsigned int>(iFrames), m_iRate, now, dMediaTime);
+}
+
+SteadyClock::time_point CAudioOutput::nextHandOver() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_bManual && m_bRunning ? m_tNextHandOver : SteadyClock::time_point::max();
+}
+
+void CAudioOutput::handOverManual() {
+  fill(m_manualBlock.data(), gc_iBLOCK_FRAMES);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_tNextHandOver += std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(latency()));
 }
 
 void CAudioOutput::deviceCallback(void* pUser, std::uint8_t* pStream, int iLength) {
@@ -235,7 +251,7 @@ void CAudioOutput::nullThread() {
 
 void CWallClock::reset(double dPts) {
   m_dValue = dPts;
-  m_tStart = SteadyClock::now();
+  m_tStart = clockNow();
 }
 
 void CWallClock::setRunning(bool bRunning, SteadyClock::time_point now) {

@@ -47,6 +47,8 @@ bool g_bFaultsSet = false;
 EDShowAudioOutput g_eOutput = EDShowAudioOutput::Device;
 SDShowFaults g_faults;
 bool g_bFreeRunning = false;
+std::atomic<bool> g_bManualClock{false};
+std::atomic<SteadyClock::rep> g_manualTicks{0};
 std::mutex g_observerMutex;
 DShowAudioObserver g_pfnObserver = nullptr;
 void* g_pObserverUser = nullptr;
@@ -74,6 +76,15 @@ void readConfigLocked() {
 double steadySeconds(SteadyClock::time_point t) {
   return std::chrono::duration<double>(t.time_since_epoch()).count();
 }
+
+SteadyClock::time_point clockNow() {
+  if (!g_bManualClock.load()) return SteadyClock::now();
+  return SteadyClock::time_point(SteadyClock::duration(g_manualTicks.load()));
+}
+
+bool manualClock() { return g_bManualClock.load(); }
+
+void setTestClock(SteadyClock::time_point t) { g_manualTicks.store(t.time_since_epoch().count()); }
 
 EDShowAudioOutput chosenAudioOutput() {
   std::lock_guard<std::mutex> lock(g_configMutex);
@@ -129,6 +140,9 @@ void DShowTestSetAudioOutput(EDShowAudioOutput eOutput) {
   readConfigLocked();
   g_eOutput = eOutput;
   g_bOutputSet = true;
+  // The test clock starts where the steady clock stands, so times stay comparable with it.
+  if (eOutput == EDShowAudioOutput::Manual && !g_bManualClock.load()) setTestClock(SteadyClock::now());
+  g_bManualClock.store(eOutput == EDShowAudioOutput::Manual);
 }
 
 void DShowTestSetFaults(const SDShowFaults& faults) {
@@ -150,18 +164,48 @@ void DShowTestReset() {
     g_bFreeRunning = false;
     g_bOutputSet = false;
     g_bFaultsSet = false;
+    g_bManualClock.store(false);
   }
   DShowTestSetAudioObserver(nullptr, nullptr);
 }
 
+namespace {
+
+// The graph behind any of its interfaces; null for another object. The caller releases *ppInterface.
+CGraph* graphOf(IUnknown* pObject, IFilterGraph2** ppInterface) {
+  *ppInterface = nullptr;
+  if (pObject == nullptr) return nullptr;
+  if (FAILED(pObject->QueryInterface(IID_IFilterGraph2, reinterpret_cast<void**>(ppInterface)))) return nullptr;
+  return dynamic_cast<CGraph*>(*ppInterface);
+}
+
+}  // namespace
+
 bool DShowTestGetStats(IUnknown* pGraph, SDShowStats* pStats) {
-  if (pGraph == nullptr || pStats == nullptr) return false;
-  IFilterGraph2* pFilterGraph = nullptr;
-  if (FAILED(pGraph->QueryInterface(IID_IFilterGraph2, reinterpret_cast<void**>(&pFilterGraph)))) return false;
-  auto* pOurs = dynamic_cast<CGraph*>(pFilterGraph);
+  if (pStats == nullptr) return false;
+  IFilterGraph2* pInterface = nullptr;
+  CGraph* pOurs = graphOf(pGraph, &pInterface);
   if (pOurs != nullptr) *pStats = pOurs->stats();
-  pFilterGraph->Release();
+  if (pInterface != nullptr) pInterface->Release();
   return pOurs != nullptr;
+}
+
+bool DShowTestAdvanceClock(IUnknown* pGraph, double dSeconds) {
+  IFilterGraph2* pInterface = nullptr;
+  CGraph* pOurs = graphOf(pGraph, &pInterface);
+  const bool bDone = pOurs != nullptr && pOurs->advanceTestClock(dSeconds);
+  if (pInterface != nullptr) pInterface->Release();
+  return bDone;
+}
+
+double DShowTestClockSeconds() { return steadySeconds(clockNow()); }
+
+bool DShowTestIsSettled(IUnknown* pGraph) {
+  IFilterGraph2* pInterface = nullptr;
+  CGraph* pOurs = graphOf(pGraph, &pInterface);
+  const bool bSettled = pOurs != nullptr && pOurs->settled();
+  if (pInterface != nullptr) pInterface->Release();
+  return bSettled;
 }
 
 void DShowTestSetAudioObserver(DShowAudioObserver pfnObserver, void* pUser) {

@@ -251,7 +251,7 @@ HRESULT CGraph::SetNotifyWindow(OAHWND hWnd, LONG lMessage, LONG_PTR lInstanceDa
 // --- State ---
 
 void CGraph::setRunningLocked(bool bRunning) {
-  const SteadyClock::time_point now = SteadyClock::now();
+  const SteadyClock::time_point now = clockNow();
   m_wallClock.setRunning(bRunning, now);
   if (mp_pSound != nullptr && mp_pSound->output() != nullptr) mp_pSound->output()->setRunning(bRunning);
 }
@@ -289,7 +289,7 @@ void CGraph::stopStreaming(std::unique_lock<std::mutex>& lock) {
   }
   setRunningLocked(false);
   // Stopped, the position stays where the clock stood.
-  m_dStartPosition = positionLocked(SteadyClock::now());
+  m_dStartPosition = positionLocked(clockNow());
   if (mp_pSource != nullptr) mp_pSource->Release();
   if (mp_pVMR != nullptr) mp_pVMR->Release();
   if (mp_pSound != nullptr) mp_pSound->Release();
@@ -371,7 +371,7 @@ void CGraph::seekLocked(double dSeconds) {
   }
   m_videoQueue.clear();
   m_wallClock.reset(dSeconds);
-  m_wallClock.setRunning(m_eState == State_Running, SteadyClock::now());
+  m_wallClock.setRunning(m_eState == State_Running, clockNow());
   m_dStartPosition = dSeconds;
   m_dEndTime = dSeconds;
   m_bCompleted = false;
@@ -386,7 +386,7 @@ HRESULT CGraph::SetPositions(LONGLONG* pCurrent, DWORD dwCurrentFlags, LONGLONG*
   std::lock_guard<std::mutex> lock(m_mutex);
   double dTarget = static_cast<double>(*pCurrent) / 1e7;
   if (dwHow == AM_SEEKING_RelativePositioning) {
-    dTarget += positionLocked(SteadyClock::now());
+    dTarget += positionLocked(clockNow());
   } else if (dwHow != AM_SEEKING_AbsolutePositioning) {
     return E_INVALIDARG;
   }
@@ -405,7 +405,7 @@ HRESULT CGraph::SetPositions(LONGLONG* pCurrent, DWORD dwCurrentFlags, LONGLONG*
 HRESULT CGraph::GetCurrentPosition(LONGLONG* pCurrent) {
   if (pCurrent == nullptr) return E_POINTER;
   std::lock_guard<std::mutex> lock(m_mutex);
-  *pCurrent = static_cast<LONGLONG>(std::llround(positionLocked(SteadyClock::now()) * 1e7));
+  *pCurrent = static_cast<LONGLONG>(std::llround(positionLocked(clockNow()) * 1e7));
   return S_OK;
 }
 
@@ -430,7 +430,7 @@ HRESULT CGraph::get_Duration(REFTIME* pLength) {
 HRESULT CGraph::get_CurrentPosition(REFTIME* pTime) {
   if (pTime == nullptr) return E_POINTER;
   std::lock_guard<std::mutex> lock(m_mutex);
-  *pTime = positionLocked(SteadyClock::now());
+  *pTime = positionLocked(clockNow());
   return S_OK;
 }
 
@@ -480,9 +480,12 @@ SDShowStats CGraph::stats() {
 
 // --- The streaming thread ---
 
+bool CGraph::stalledLocked() const {
+  return m_faults.uiStallAfterFrames > 0 && m_uiPresented >= m_faults.uiStallAfterFrames;
+}
+
 bool CGraph::decodeAheadNeededLocked() const {
-  if (m_bDecodedAll) return false;
-  if (m_faults.uiStallAfterFrames > 0 && m_uiPresented >= m_faults.uiStallAfterFrames) return false;
+  if (m_bDecodedAll || stalledLocked()) return false;
   const bool bVideo = mp_pVMR != nullptr;
   CAudioOutput* pOutput = mp_pSound != nullptr ? mp_pSound->output() : nullptr;
   const double dAudioAhead = pOutput != nullptr ? pOutput->queuedSeconds() : 0.0;
@@ -543,25 +546,36 @@ void CGraph::decodingThread() {
   m_wake.notify_all();
 }
 
+CGraph::EPresentStep CGraph::presentStepLocked(SteadyClock::time_point now, double* pdWaitSeconds) const {
+  *pdWaitSeconds = std::chrono::duration<double>(gc_IDLE_WAIT).count();
+  if (m_eState != State_Running || stalledLocked() || m_bSeekPending) return EPresentStep::Wait;
+  if (!m_videoQueue.empty()) {
+    const SVideoFrame& front = m_videoQueue.front();
+    const double dClock = m_bFreeRunning ? front.dPts : positionLocked(now);
+    if (front.dPts <= dClock + gc_dDUE_TOLERANCE) {
+      const bool bNextDue = m_videoQueue.size() > 1 && m_videoQueue[1].dPts <= dClock;
+      return dClock - front.dPts > gc_dLATE && bNextDue ? EPresentStep::Drop : EPresentStep::Present;
+    }
+    *pdWaitSeconds = std::min(*pdWaitSeconds, front.dPts - dClock);
+  }
+  if (!m_bCompleted && finishedLocked(now)) return EPresentStep::Complete;
+  return EPresentStep::Wait;
+}
+
 void CGraph::presentingThread() {
   LONG lAspectX = 0;
   LONG lAspectY = 0;
   mp_pSource->movie()->aspectRatio(&lAspectX, &lAspectY);
   std::unique_lock<std::mutex> lock(m_mutex);
   while (!m_bThreadQuit) {
-    const SteadyClock::time_point now = SteadyClock::now();
-    const bool bStalled = m_faults.uiStallAfterFrames > 0 && m_uiPresented >= m_faults.uiStallAfterFrames;
-    auto wait = std::chrono::duration_cast<SteadyClock::duration>(gc_IDLE_WAIT);
-    if (m_eState == State_Running && !m_videoQueue.empty() && !bStalled && !m_bSeekPending) {
-      const SVideoFrame& front = m_videoQueue.front();
-      const double dClock = m_bFreeRunning ? front.dPts : positionLocked(now);
-      if (front.dPts <= dClock + gc_dDUE_TOLERANCE) {
-        if (dClock - front.dPts > gc_dLATE && m_videoQueue.size() > 1 && m_videoQueue[1].dPts <= dClock) {
-          m_videoQueue.pop_front();
-          ++m_uiDropped;
-          m_wake.notify_all();
-          continue;
-        }
+    double dWait = 0.0;
+    switch (presentStepLocked(clockNow(), &dWait)) {
+      case EPresentStep::Drop:
+        m_videoQueue.pop_front();
+        ++m_uiDropped;
+        m_wake.notify_all();
+        continue;
+      case EPresentStep::Present: {
         SVideoFrame frame = std::move(m_videoQueue.front());
         m_videoQueue.pop_front();
         m_wake.notify_all();
@@ -576,18 +590,53 @@ void CGraph::presentingThread() {
         if (bShown) ++m_uiPresented;
         continue;
       }
-      wait = std::min(wait, std::chrono::duration_cast<SteadyClock::duration>(
-                                std::chrono::duration<double>(front.dPts - dClock)));
+      case EPresentStep::Complete:
+        m_bCompleted = true;
+        queueEventLocked(EC_COMPLETE, 0, 0);
+        m_wake.notify_all();
+        continue;
+      case EPresentStep::Wait:
+        break;
     }
-    if (m_eState == State_Running && !m_bCompleted && !bStalled && !m_bSeekPending && finishedLocked(now)) {
-      m_bCompleted = true;
-      queueEventLocked(EC_COMPLETE, 0, 0);
-      continue;
-    }
-    m_wake.wait_for(lock, wait);
+    m_wake.wait_for(lock, std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(dWait)));
   }
   m_bPresentBusy = false;
   m_wake.notify_all();
+}
+
+// --- The test clock ---
+
+bool CGraph::decoderIdleLocked() const {
+  if (m_bDecodeBusy || m_bSeekPending) return false;
+  return !m_decodeThread.joinable() || m_bThreadQuit || m_eState == State_Stopped || !decodeAheadNeededLocked();
+}
+
+bool CGraph::settled() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!decoderIdleLocked() || m_bPresentBusy) return false;
+  double dWait = 0.0;
+  return presentStepLocked(clockNow(), &dWait) == EPresentStep::Wait;
+}
+
+bool CGraph::advanceTestClock(double dSeconds) {
+  if (!manualClock() || !(dSeconds >= 0.0)) return false;
+  std::unique_lock<std::mutex> lock(m_mutex);
+  const SteadyClock::time_point target =
+      clockNow() + std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(dSeconds));
+  for (;;) {
+    CAudioOutput* pOutput = m_eState == State_Running && mp_pSound != nullptr ? mp_pSound->output() : nullptr;
+    const SteadyClock::time_point next =
+        pOutput != nullptr ? pOutput->nextHandOver() : SteadyClock::time_point::max();
+    if (next > target) break;
+    // The decoding thread reads ahead before the block is taken, as it would while the time passed.
+    while (!decoderIdleLocked()) m_wake.wait_for(lock, gc_IDLE_WAIT);
+    setTestClock(std::max(next, clockNow()));
+    pOutput->handOverManual();
+    m_wake.notify_all();
+  }
+  setTestClock(target);
+  m_wake.notify_all();
+  return true;
 }
 
 }  // namespace DShowInternal

@@ -31,6 +31,12 @@ using SteadyClock = std::chrono::steady_clock;
 // Seconds of a steady-clock time since the clock's epoch (what the audio observer is given).
 double steadySeconds(SteadyClock::time_point t);
 
+// The graphs' time: the steady clock, or with the manual output the test clock, which stands still until the test
+// moves it on.
+SteadyClock::time_point clockNow();
+bool manualClock();
+void setTestClock(SteadyClock::time_point t);
+
 // --- Configuration (test controls and environment) ---
 
 EDShowAudioOutput chosenAudioOutput();
@@ -85,6 +91,9 @@ class CMovie {
 
  private:
   CMovie() = default;
+  // A frame's time in seconds from its stored time: the time the stream would go on with (dExpected) when none is
+  // stored or the stored one is damaged (past the file's end, or a jump no real stream makes).
+  double plausibleTime(std::int64_t iStored, double dTimeBase, double dExpected) const;
   void decodeVideo(const AVPacket* pPacket, std::deque<SVideoFrame>* pVideo);
   void decodeAudio(const AVPacket* pPacket, std::vector<std::int16_t>* pAudio, double* pdAudioPts);
 
@@ -98,7 +107,7 @@ class CMovie {
   double m_dAudioTimeBase = 0.0;
   double m_dDuration = 0.0;
   double m_dFrameDuration = 0.04;
-  double m_dNextVideoPts = 0.0;
+  double m_dNextVideoPts = 0.0;   // where the streams go on: the last frame's time and length
   double m_dNextAudioPts = 0.0;
   SwrContext* mp_pResampler = nullptr;
   int m_iAudioRate = 0;
@@ -122,7 +131,8 @@ class CFrameConverter {
 // --- Sound out and the movie clock ---
 
 // The sound renderer's output: interleaved 16-bit stereo at the movie's rate, queued by the decoding thread and
-// played by an SDL audio device (its callback) or by a null output thread in real time. It keeps the movie
+// played by an SDL audio device (its callback), by a null output thread in real time, or (the tests' manual output)
+// block by block as the test clock passes each block's time. It keeps the movie
 // clock: the media time being heard, from the frames played and the time of the last hand-over, going on with the
 // wall clock once the last queued frame has been heard after the end of the stream.
 class CAudioOutput {
@@ -132,6 +142,10 @@ class CAudioOutput {
   CAudioOutput(int iRate, EDShowAudioOutput eOutput);
   ~CAudioOutput();
   bool isDevice() const { return m_uiDevice != 0; }
+  bool isManual() const { return m_bManual; }
+  // Manual output: when the next block falls due (the time point's maximum while not running), and its hand-over.
+  SteadyClock::time_point nextHandOver();
+  void handOverManual();
   int rate() const { return m_iRate; }
   // Seconds from handing a block over until its first frame is heard: one block (the device plays the block
   // before while it is given the next).
@@ -159,6 +173,9 @@ class CAudioOutput {
   int m_iRate;
   unsigned int m_uiDevice = 0;  // SDL_AudioDeviceID
   bool m_bSdlAudio = false;
+  bool m_bManual = false;
+  SteadyClock::time_point m_tNextHandOver{};  // manual output
+  std::vector<std::int16_t> m_manualBlock;
   std::thread m_null;
   std::condition_variable m_nullWake;
   bool m_bQuit = false;
@@ -365,6 +382,9 @@ class CGraph final : public IFilterGraph2,
   HRESULT get_Volume(LONG* plVolume) override;
 
   SDShowStats stats();
+  // The test clock (manual output): see DShowTestAdvanceClock and DShowTestIsSettled.
+  bool advanceTestClock(double dSeconds);
+  bool settled();
 
  private:
   struct SFilterEntry {
@@ -392,6 +412,12 @@ class CGraph final : public IFilterGraph2,
   // Hands each frame over when it falls due (the streaming thread the presenter is called on); signals the end.
   void presentingThread();
   bool decodeAheadNeededLocked() const;
+  // The decoding thread has nothing to do until the sound drains or the state changes.
+  bool decoderIdleLocked() const;
+  bool stalledLocked() const;
+  // The streaming thread's next move at a time: a frame to drop, a frame to hand over, the end to signal or nothing.
+  enum class EPresentStep { Wait, Drop, Present, Complete };
+  EPresentStep presentStepLocked(SteadyClock::time_point now, double* pdWaitSeconds) const;
   bool finishedLocked(SteadyClock::time_point now) const;
 
   std::atomic<ULONG> m_uiRefs{1};

@@ -18,6 +18,11 @@ namespace DShowInternal {
 
 namespace {
 
+// A stored time further than this past the file's duration, or (for a file that does not give one) this far from
+// where the stream would go on, is damaged: no player could wait for it.
+constexpr double gc_dTIME_SLACK = 1.0;
+constexpr double gc_dTIME_GAP_LIMIT = 10.0;
+
 std::string errorText(int iError) {
   char szText[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(iError, szText, sizeof(szText));
@@ -128,6 +133,15 @@ void CMovie::aspectRatio(LONG* pX, LONG* pY) const {
   }
 }
 
+double CMovie::plausibleTime(std::int64_t iStored, double dTimeBase, double dExpected) const {
+  if (iStored == AV_NOPTS_VALUE) return dExpected;
+  const double dTime = static_cast<double>(iStored) * dTimeBase;
+  const bool bPlausible = m_dDuration > 0.0
+                              ? dTime >= -gc_dTIME_SLACK && dTime <= m_dDuration + gc_dTIME_SLACK
+                              : std::fabs(dTime - dExpected) <= gc_dTIME_GAP_LIMIT;
+  return std::isfinite(dTime) && bPlausible ? dTime : dExpected;
+}
+
 void CMovie::decodeVideo(const AVPacket* pPacket, std::deque<SVideoFrame>* pVideo) {
   if (avcodec_send_packet(mp_pVideo, pPacket) < 0 && pPacket != nullptr) ++m_uiDecodeErrors;
   for (;;) {
@@ -140,9 +154,8 @@ void CMovie::decodeVideo(const AVPacket* pPacket, std::deque<SVideoFrame>* pVide
     }
     double dDuration = m_dFrameDuration;
     if (pFrame->pkt_duration > 0) dDuration = static_cast<double>(pFrame->pkt_duration) * m_dVideoTimeBase;
-    const double dPts = pFrame->best_effort_timestamp != AV_NOPTS_VALUE
-                            ? static_cast<double>(pFrame->best_effort_timestamp) * m_dVideoTimeBase
-                            : m_dNextVideoPts;
+    if (!(dDuration > 0.0 && dDuration <= gc_dTIME_GAP_LIMIT)) dDuration = m_dFrameDuration;
+    const double dPts = plausibleTime(pFrame->best_effort_timestamp, m_dVideoTimeBase, m_dNextVideoPts);
     m_dNextVideoPts = dPts + dDuration;
     pVideo->push_back(SVideoFrame{std::move(pFrame), dPts, dDuration});
   }
@@ -157,9 +170,7 @@ void CMovie::decodeAudio(const AVPacket* pPacket, std::vector<std::int16_t>* pAu
       ++m_uiDecodeErrors;
       break;
     }
-    const double dPts = mp_pScratch->best_effort_timestamp != AV_NOPTS_VALUE
-                            ? static_cast<double>(mp_pScratch->best_effort_timestamp) * m_dAudioTimeBase
-                            : m_dNextAudioPts;
+    const double dPts = plausibleTime(mp_pScratch->best_effort_timestamp, m_dAudioTimeBase, m_dNextAudioPts);
     if (pAudio->empty()) *pdAudioPts = dPts;
     const int iCapacity = swr_get_out_samples(mp_pResampler, mp_pScratch->nb_samples);
     if (iCapacity > 0) {

@@ -14,6 +14,9 @@
 enum class EDShowAudioOutput {
   Device,  // an SDL audio device of the graph's own, or Null when none opens
   Null,    // no device: the sound is consumed in real time and discarded
+  // No device and no thread: the clock of every graph (its sound's, or the wall clock of a movie without sound)
+  // stands still until DShowTestAdvanceClock moves it on and hands the sound over as it falls due.
+  Manual,
 };
 
 struct SDShowFaults {
@@ -28,6 +31,18 @@ void DShowTestSetFaults(const SDShowFaults& faults);
 // end when the data ends (throughput measurements). DShowTestReset turns it off.
 void DShowTestSetFreeRunning(bool bFreeRunning);
 void DShowTestReset();
+
+// Manual output: moves the test clock on by dSeconds. Each block of sound that falls due on the way is handed over
+// at its own time (as the null output would in real time) once the decoding thread has read ahead as far as it
+// keeps ahead, so what is heard does not depend on how fast the machine is. False for an object that is not a graph
+// of this stand-in, or without the manual output.
+bool DShowTestAdvanceClock(IUnknown* pGraph, double dSeconds);
+// The test clock in seconds, as the audio observer is given it; the steady clock without the manual output.
+double DShowTestClockSeconds();
+// The graph's threads have done everything due at the clock's time: nothing is being read, decoded or handed to
+// the presenter, no frame is due and the end, once reached, is signalled. A presenter that keeps its frame waiting
+// keeps the graph unsettled until it returns.
+bool DShowTestIsSettled(IUnknown* pGraph);
 
 // What a graph's streaming thread has done so far.
 struct SDShowStats {

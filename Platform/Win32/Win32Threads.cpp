@@ -44,6 +44,7 @@ struct ThreadState {
   std::condition_variable wake;  // notified whenever this thread's wait may be over
   std::deque<std::function<void()>> completions;
   bool bExited = false;  // no routine may be queued any more
+  bool bWaiting = false;  // blocked in a wait or an alertable sleep (for tests)
   DWORD dwId = 0;
 };
 
@@ -220,11 +221,13 @@ DWORD waitCore(WaitableObject* pObject, DWORD dwMilliseconds, bool bAlertable) {
       pObject->waiters.push_back(&waiter);
       bListed = true;
     }
+    self.bWaiting = true;
     if (bForever) {
       self.wake.wait(lock);
     } else {
       self.wake.wait_until(lock, deadline);
     }
+    self.bWaiting = false;
   }
   if (bListed && !waiter.bReleased) {
     auto& waiters = pObject->waiters;
@@ -562,6 +565,20 @@ DWORD QueueUserAPC(PAPCFUNC pfnAPC, HANDLE hThread, ULONG_PTR dwData) {
     return 0;
   }
   return 1;
+}
+
+DWORD Win32TestWaitingThreads(HANDLE hObject) {
+  std::shared_ptr<KernelObject> pObject = findAnyHandle(hObject);
+  if (!pObject || (pObject->eKind != ObjectKind::Thread && pObject->eKind != ObjectKind::Event)) return 0;
+  std::lock_guard<std::mutex> guard(waitLock());
+  return static_cast<DWORD>(static_cast<WaitableObject*>(pObject.get())->waiters.size());
+}
+
+BOOL Win32TestThreadIsWaiting(HANDLE hThread) {
+  std::shared_ptr<ThreadObject> pThread = findThread(hThread);
+  if (!pThread) return FALSE;
+  std::lock_guard<std::mutex> guard(waitLock());
+  return pThread->pState->bWaiting ? TRUE : FALSE;
 }
 
 DWORD GetLastError() { return t_dwLastError; }

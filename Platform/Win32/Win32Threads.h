@@ -90,6 +90,13 @@ DWORD QueueUserAPC(PAPCFUNC pfnAPC, HANDLE hThread, ULONG_PTR dwData);
 // with it and a thread that ends never keeps it. Null for none.
 void Win32SetBlockingCallHook(void (*pfnHook)());
 
+// --- Test controls (not platform calls) ---
+
+// How many threads are blocked waiting for the event or thread now (released waiters no longer count).
+DWORD Win32TestWaitingThreads(HANDLE hObject);
+// Whether the thread is blocked in a wait or an alertable sleep now.
+BOOL Win32TestThreadIsWaiting(HANDLE hThread);
+
 // The calling thread's last error code, set by failing calls (and by a few succeeding ones, as noted).
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);

@@ -1,7 +1,8 @@
 // Brings the full-screen video player up for tests: a data root of its own (the current folder) whose FMV/ is the
 // build's sample movies and whose Shaders/ holds the engine's effects, the file layer, graphics on a 320 x 240
 // device with the render worker, shaders and signatures, and the player; a main loop that pumps the window's
-// messages and hands frames to the worker until a condition holds or the time is up.
+// messages and hands frames to the worker until a condition holds (the time limits only keep a fault from hanging
+// the test); and movies on the test clock, which moves only when the test moves it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -59,12 +60,63 @@ class FMVTestBase : public ::testing::Test {
   // One main-loop step without the game: every waiting message to the window procedure, then a frame handed to
   // the render worker.
   static void step() {
+    pumpMessages();
+    ClGraphics::endFrame();
+  }
+
+  // How long a wait for something that must happen goes on before the test gives up: only there so a fault ends in
+  // a failure instead of a hang, never a measure of speed.
+  static constexpr double gc_dHANG_GUARD = 60.0;
+
+  // Movies started from now on run on the test clock (the DirectShow stand-in's manual output).
+  static void useTestClock() { DShowTestSetAudioOutput(EDShowAudioOutput::Manual); }
+
+  // Test clock: moves the movie's clock on, then hands each frame that waits to the render worker (one main-loop
+  // step each) until the graph has done everything due. False when the clock cannot move or the graph never
+  // settles.
+  static bool advanceMovie(double dSeconds) {
+    if (!DShowTestAdvanceClock(ClFullScreenFMVPlayer_Win32::mp_pGraph, dSeconds)) return false;
+    return waitFor([] {
+      if (DShowTestIsSettled(ClFullScreenFMVPlayer_Win32::mp_pGraph)) return true;
+      if (ClFullScreenFMVPlayer_Win32::getFrameState() == E_FMV_FRAME_WAITING) {
+        step();
+      } else {
+        Sleep(1);  // a Win32 sleep: the streaming thread may need the device
+      }
+      return false;
+    });
+  }
+
+  // Test clock: advances one step at a time until the condition holds after a step (true), or the clock has run
+  // dLimit seconds (false); the window's messages are handled after each step.
+  static bool advanceMovieUntil(const std::function<bool()>& condition, double dStep, double dLimit) {
+    for (double dPassed = 0.0; dPassed < dLimit; dPassed += dStep) {
+      if (!advanceMovie(dStep)) return false;
+      pumpMessages();
+      if (condition()) return true;
+    }
+    return false;
+  }
+
+  // The window's waiting messages to its procedure.
+  static void pumpMessages() {
     MSG msg{};
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
-    ClGraphics::endFrame();
+  }
+
+  // Checks the condition until it holds (true) or the hang guard runs out (false); the condition does its own
+  // waiting.
+  static bool waitFor(const std::function<bool()>& condition) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!condition()) {
+      if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > gc_dHANG_GUARD) {
+        return false;
+      }
+    }
+    return true;
   }
 
   // Steps until the condition holds (true) or the time is up (false).
@@ -75,10 +127,6 @@ class FMVTestBase : public ::testing::Test {
       step();
     }
     return true;
-  }
-
-  static double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
 
   std::string m_root;

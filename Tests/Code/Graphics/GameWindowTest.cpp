@@ -29,6 +29,19 @@ namespace {
 // running); failed requests are answered by the calls' own results instead.
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
+// How long a wait for something that must happen goes on before the test gives up: only there so a fault ends in a
+// failure instead of a hang, never a measure of speed.
+constexpr int gc_iHANG_GUARD_SECONDS = 60;
+
+// A look at the window's picture: every seventh pixel of every seventh row, how many are lit, and in the lower half
+// how many are the ground band's green and the crates' red.
+struct SLook {
+  std::vector<unsigned long> pixels;
+  int iLit = 0;
+  int iGround = 0;
+  int iCrate = 0;
+};
+
 // Runs the game program in its data root on the X server, and finds its window.
 class GameWindow : public ::testing::Test {
  protected:
@@ -91,7 +104,7 @@ class GameWindow : public ::testing::Test {
   // Our game's top-level window titled "Grindlow" (the window manager-less server keeps it a child of the root;
   // other tests may run games on the same server at the same time).
   Window waitForWindow() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(gc_iHANG_GUARD_SECONDS);
     while (std::chrono::steady_clock::now() < deadline) {
       Window root = 0;
       Window parent = 0;
@@ -114,7 +127,7 @@ class GameWindow : public ::testing::Test {
         ADD_FAILURE() << "the game ended before its window appeared, status " << iStatus;
         return 0;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the poll's pace
     }
     ADD_FAILURE() << "no window titled Grindlow";
     return 0;
@@ -122,51 +135,28 @@ class GameWindow : public ::testing::Test {
 
   int waitForExit() {
     int iStatus = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(gc_iHANG_GUARD_SECONDS);
     while (std::chrono::steady_clock::now() < deadline) {
       if (waitpid(m_pid, &iStatus, WNOHANG) == m_pid) {
         m_pid = 0;
         return WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : 128 + WTERMSIG(iStatus);
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the poll's pace
     }
     return -1;
   }
 
-  Display* m_pDisplay = nullptr;
-  pid_t m_pid = 0;
-};
-
-// The window shows the game's frames (the sample scene through the frame composition) and Ctrl-C ends the game with 0.
-TEST_F(GameWindow, ShowsFramesAndEndsOnCtrlC) {
-  startGame();
-  const Window window = waitForWindow();
-  ASSERT_NE(window, 0u);
-  XWindowAttributes attributes{};
-  ASSERT_TRUE(XGetWindowAttributes(m_pDisplay, window, &attributes));
-  EXPECT_GT(attributes.width, 100);
-  EXPECT_GT(attributes.height, 100);
-  EXPECT_EQ(attributes.map_state, IsViewable);
   // Other tests map their windows over the same corner of the screen, so the window's own picture is read: the
   // window is redirected to a pixmap of its own (the server still shows it on the screen) and the pixmap is read.
-  int iEventBase = 0;
-  int iErrorBase = 0;
-  ASSERT_TRUE(XCompositeQueryExtension(m_pDisplay, &iEventBase, &iErrorBase)) << "the X server has no Composite";
-  XCompositeRedirectWindow(m_pDisplay, window, CompositeRedirectAutomatic);
-  XSync(m_pDisplay, False);
-  const int iWidth = attributes.width;
-  const int iHeight = attributes.height;
-  // Once the second start-up stage has made its effects and loaded its atlases, every frame is the pre-load mode's
-  // sample scene through the frame composition. The scene is black but for its sprites: the crates (red above green
-  // above blue) stand in the lower half, the ground band (green above red and blue) under them. Frames keep coming:
-  // a second look a little later sees the same still scene.
-  struct SLook {
-    std::vector<unsigned long> pixels;
-    int iLit = 0;
-    int iGround = 0;
-    int iCrate = 0;
-  };
-  const auto look = [&]() {
+  void redirect(Window window) {
+    int iEventBase = 0;
+    int iErrorBase = 0;
+    ASSERT_TRUE(XCompositeQueryExtension(m_pDisplay, &iEventBase, &iErrorBase)) << "the X server has no Composite";
+    XCompositeRedirectWindow(m_pDisplay, window, CompositeRedirectAutomatic);
+    XSync(m_pDisplay, False);
+  }
+
+  SLook look(Window window, int iWidth, int iHeight) {
     SLook result;
     const Pixmap pixmap = XCompositeNameWindowPixmap(m_pDisplay, window);
     XImage* pImage = XGetImage(m_pDisplay, pixmap, 0, 0, static_cast<unsigned>(iWidth), static_cast<unsigned>(iHeight),
@@ -189,25 +179,51 @@ TEST_F(GameWindow, ShowsFramesAndEndsOnCtrlC) {
     }
     XDestroyImage(pImage);
     return result;
-  };
-  // Effects finish loading one after another on the loader's thread, so the first lit frames may lack a layer:
-  // the scene is looked at once two looks in a row agree.
-  SLook first;
-  SLook previous;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (std::chrono::steady_clock::now() < deadline) {
-    first = look();
-    if (first.iLit > 0 && first.pixels == previous.pixels) break;
-    previous = first;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
+
+  // Effects finish loading one after another on the loader's thread, so the first lit frames may lack a layer: the
+  // picture is taken once two looks in a row agree and something is lit (empty when that never happens).
+  SLook waitForSteadyPicture(Window window, int iWidth, int iHeight) {
+    SLook previous;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(gc_iHANG_GUARD_SECONDS);
+    while (std::chrono::steady_clock::now() < deadline) {
+      SLook current = look(window, iWidth, iHeight);
+      if (current.iLit > 0 && current.pixels == previous.pixels) return current;
+      previous = std::move(current);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the poll's pace
+    }
+    ADD_FAILURE() << "the window's picture never settled";
+    return SLook{};
+  }
+
+  Display* m_pDisplay = nullptr;
+  pid_t m_pid = 0;
+};
+
+// The window shows the game's frames (the sample scene through the frame composition) and Ctrl-C ends the game with 0.
+TEST_F(GameWindow, ShowsFramesAndEndsOnCtrlC) {
+  startGame();
+  const Window window = waitForWindow();
+  ASSERT_NE(window, 0u);
+  XWindowAttributes attributes{};
+  ASSERT_TRUE(XGetWindowAttributes(m_pDisplay, window, &attributes));
+  EXPECT_GT(attributes.width, 100);
+  EXPECT_GT(attributes.height, 100);
+  EXPECT_EQ(attributes.map_state, IsViewable);
+  ASSERT_NO_FATAL_FAILURE(redirect(window));
+  // Once the second start-up stage has made its effects and loaded its atlases, every frame is the pre-load mode's
+  // sample scene through the frame composition. The scene is black but for its sprites: the crates (red above green
+  // above blue) stand in the lower half, the ground band (green above red and blue) under them.
+  const SLook first = waitForSteadyPicture(window, attributes.width, attributes.height);
   const int iSamples = static_cast<int>(first.pixels.size());
   EXPECT_GT(first.iLit, iSamples / 50) << "the scene's sprites are drawn";
   EXPECT_LT(first.iLit, iSamples / 2) << "on the black of the scene";
   EXPECT_GT(first.iGround, 0) << "the ground band";
   EXPECT_GT(first.iCrate, 0) << "the crates";
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(look().pixels, first.pixels) << "the same still scene in the second look";
+  // Frames keep coming and the scene stays still: further looks see the same picture.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(look(window, attributes.width, attributes.height).pixels, first.pixels) << "look " << i + 2;
+  }
   ASSERT_EQ(kill(m_pid, SIGINT), 0);
   EXPECT_EQ(waitForExit(), 0);
 }
@@ -219,11 +235,14 @@ TEST_F(GameWindow, CloseButtonEndsTheGame) {
   ASSERT_NE(window, 0u);
   // As a player would: once the window is on the screen and the game runs its frames.
   XWindowAttributes attributes{};
-  for (int i = 0; i < 500 && XGetWindowAttributes(m_pDisplay, window, &attributes) && attributes.map_state != IsViewable;
-       ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(gc_iHANG_GUARD_SECONDS);
+  while (XGetWindowAttributes(m_pDisplay, window, &attributes) && attributes.map_state != IsViewable &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));  // the poll's pace
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(attributes.map_state, IsViewable);
+  ASSERT_NO_FATAL_FAILURE(redirect(window));
+  ASSERT_GT(waitForSteadyPicture(window, attributes.width, attributes.height).iLit, 0) << "the game draws its frames";
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = window;

@@ -2,7 +2,10 @@
 // play, stop, the end of a movie and close, with the render worker consuming frames as the frame composition does
 // (waiting for a frame, then releasing it), and the bounded waits that keep a stalled or closed stream from hanging
 // the program.
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -12,10 +15,9 @@
 #include "Platform/DShow/DShow.h"
 #include "Platform/Win32/Win32.h"
 #include "Tests/Support/FMVTestSupport.h"
+#include "Tests/Support/MovieTestSupport.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The render worker's frame consumer without drawing: the frame composition's wait and release, counted.
 class CConsumingHooks : public CTestGraphicsHooks {
@@ -106,9 +108,7 @@ TEST_F(FMVPlayer, TheAllocatorPresenterKeepsItsContract) {
   EXPECT_EQ(pAllocator->PresentImage(gc_uiFMV_ALLOCATOR_ID, &present), E_POINTER) << "no surface";
   present.lpSurf = pSurface;
   EXPECT_EQ(pAllocator->StopPresenting(gc_uiFMV_ALLOCATOR_ID), S_OK);
-  const Clock::time_point start = Clock::now();
   EXPECT_EQ(pAllocator->PresentImage(gc_uiFMV_ALLOCATOR_ID, &present), S_OK);
-  EXPECT_LT(secondsSince(start), 0.05);
   IDirect3DSurface9* pAgain = nullptr;
   pAllocator->GetSurface(gc_uiFMV_ALLOCATOR_ID, 0, 0, &pAgain);
   pAgain->Release();
@@ -124,9 +124,11 @@ TEST_F(FMVPlayer, TheAllocatorPresenterKeepsItsContract) {
     pAllocator->PresentImage(gc_uiFMV_ALLOCATOR_ID, &present);
     bReturned = true;
   });
-  while (ClFullScreenFMVPlayer_Win32::getFrameState() != E_FMV_FRAME_WAITING) Sleep(1);
-  Sleep(20);
-  EXPECT_FALSE(bReturned.load());
+  ASSERT_TRUE(waitFor([] {
+    Sleep(1);
+    return ClFullScreenFMVPlayer_Win32::getFrameState() == E_FMV_FRAME_WAITING;
+  }));
+  EXPECT_FALSE(bReturned.load()) << "the frame is not drawn yet";
   pAllocator->releaseFrame();
   streaming.join();
   EXPECT_TRUE(bReturned.load());
@@ -140,9 +142,10 @@ TEST_F(FMVPlayer, TheAllocatorPresenterKeepsItsContract) {
   EXPECT_EQ(ClMutexLock::getPoolCount(), iLocksBefore);
 }
 
-// A movie plays through the render worker to its end; the graph's message then stops the player (state 0) with
-// the graph still open; close frees everything (state 4).
+// A movie plays through the render worker to its end on the test clock, every frame it hands over drawn; the
+// graph's message then stops the player (state 0) with the graph still open; close frees everything (state 4).
 TEST_F(FMVPlayer, AMoviePlaysToItsEndAndTheNextNotificationStopsThePlayer) {
+  useTestClock();
   EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_bVideoAvailable, 1u);
   EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
   const i32 iLocksBefore = ClMutexLock::getPoolCount();
@@ -156,9 +159,13 @@ TEST_F(FMVPlayer, AMoviePlaysToItsEndAndTheNextNotificationStopsThePlayer) {
   ClFullScreenFMVPlayer_Win32::mp_pBasicAudio->get_Volume(&lVolume);
   EXPECT_EQ(lVolume, -602) << "volume 0.5 reached the sound renderer in hundredths of a decibel";
 
-  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+  ASSERT_TRUE(advanceMovieUntil([] { return state() == E_FMV_STATE_STOPPED; }, 0.02, 4.0));
   EXPECT_GE(m_hooks.m_iEvents.load(), 1);
-  EXPECT_GE(m_hooks.m_iFrames.load(), 40) << "most of the 50 frames were drawn";
+  SDShowStats stats;
+  ASSERT_TRUE(DShowTestGetStats(ClFullScreenFMVPlayer_Win32::mp_pGraph, &stats));
+  EXPECT_EQ(stats.uiFramesPresented + stats.uiFramesDropped, 50u);
+  EXPECT_EQ(m_hooks.m_iFrames.load(), static_cast<i32>(stats.uiFramesPresented)) << "every frame handed over was drawn";
+  EXPECT_GE(m_hooks.m_iFrames.load(), 48) << "steps shorter than a frame drop none but the first";
   EXPECT_NE(ClFullScreenFMVPlayer_Win32::mp_pGraph, nullptr);
   ClFullScreenFMVPlayer_Win32::close();
   EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
@@ -168,21 +175,24 @@ TEST_F(FMVPlayer, AMoviePlaysToItsEndAndTheNextNotificationStopsThePlayer) {
   EXPECT_EQ(D3D9TestLiveDefaultPoolResources(ClGraphics::mp_pDevice), uiResourcesBefore) << "the video texture went";
 }
 
-// A movie without sound plays: its sound renderer goes, the wall clock runs it.
+// A movie without sound plays: its sound renderer goes, the clock runs it, and it ends when its two seconds are
+// over, not before.
 TEST_F(FMVPlayer, ASilentMoviePlays) {
-  const Clock::time_point start = Clock::now();
+  useTestClock();
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Silent", 1.0f), 1);
-  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
-  EXPECT_GT(secondsSince(start), 1.7);
-  EXPECT_GE(m_hooks.m_iFrames.load(), 40);
+  EXPECT_FALSE(advanceMovieUntil([] { return state() == E_FMV_STATE_STOPPED; }, 0.02, 1.9));
+  EXPECT_EQ(state(), E_FMV_STATE_RUNNING);
+  ASSERT_TRUE(advanceMovieUntil([] { return state() == E_FMV_STATE_STOPPED; }, 0.02, 0.3));
+  EXPECT_GE(m_hooks.m_iFrames.load(), 48);
 }
 
 // stop acts only while running: back to the start, paused, graph kept; in states 0 and 4 it does nothing.
 TEST_F(FMVPlayer, StopActsOnlyWhileRunning) {
+  useTestClock();
   ClFullScreenFMVPlayer_Win32::stop();
   EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
-  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 10; }, 5.0));
+  ASSERT_TRUE(advanceMovieUntil([&] { return m_hooks.m_iFrames.load() >= 10; }, 0.02, 2.0));
   ClFullScreenFMVPlayer_Win32::stop();
   EXPECT_EQ(state(), E_FMV_STATE_STOPPED);
   ASSERT_NE(ClFullScreenFMVPlayer_Win32::mp_pMediaControl, nullptr);
@@ -206,16 +216,17 @@ TEST_F(FMVPlayer, StopActsOnlyWhileRunning) {
 
 // play while a movie runs closes it first (its locks go back to the pool) and starts the new one.
 TEST_F(FMVPlayer, PlayWhilePlayingClosesTheRunningMovieFirst) {
+  useTestClock();
   const i32 iLocksBefore = ClMutexLock::getPoolCount();
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
-  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 5; }, 5.0));
+  ASSERT_TRUE(advanceMovieUntil([&] { return m_hooks.m_iFrames.load() >= 5; }, 0.02, 1.0));
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Silent", 1.0f), 1);
   EXPECT_EQ(ClMutexLock::getPoolCount(), iLocksBefore + 2);
   EXPECT_STREQ(ClFullScreenFMVPlayer_Win32::mp_szMovieName, "Test_Silent");
   REFTIME dPosition = -1.0;
   ClFullScreenFMVPlayer_Win32::mp_pMediaPosition->get_CurrentPosition(&dPosition);
-  EXPECT_LT(dPosition, 0.1) << "the new movie starts from its beginning";
-  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+  EXPECT_EQ(dPosition, 0.0) << "the new movie starts from its beginning";
+  ASSERT_TRUE(advanceMovieUntil([] { return state() == E_FMV_STATE_STOPPED; }, 0.02, 3.0));
 }
 
 // A movie that is missing or that FFmpeg cannot open leaves the player closed; without a renderer play does nothing.
@@ -238,22 +249,25 @@ TEST_F(FMVPlayer, MoviesThatCannotStartLeaveThePlayerClosed) {
 
 // A file cut short ends where its data ends, without a hang.
 TEST_F(FMVPlayer, ATruncatedMovieEndsWithoutAHang) {
+  useTestClock();
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Truncated", 1.0f), 1);
-  ASSERT_TRUE(runUntil([] { return state() == E_FMV_STATE_STOPPED; }, 8.0));
+  ASSERT_TRUE(advanceMovieUntil([] { return state() == E_FMV_STATE_STOPPED; }, 0.02, 4.0));
   EXPECT_GT(m_hooks.m_iFrames.load(), 5);
 }
 
 // Closing while the streaming thread waits in PresentImage for the render worker: the presenter is stopped first,
-// so close returns at once.
+// so close returns.
 TEST_F(FMVPlayer, ClosingDuringPlaybackNeverHangs) {
+  useTestClock();
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
-  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 3; }, 5.0));
-  // No frame handed to the worker: the next frame's presenter waits.
-  Sleep(100);
-  EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_WAITING);
-  const Clock::time_point start = Clock::now();
+  ASSERT_TRUE(advanceMovieUntil([&] { return m_hooks.m_iFrames.load() >= 3; }, 0.02, 1.0));
+  // The clock moves on with no main-loop step: the next frame's presenter waits for the worker.
+  ASSERT_TRUE(DShowTestAdvanceClock(ClFullScreenFMVPlayer_Win32::mp_pGraph, 0.1));
+  ASSERT_TRUE(waitFor([] {
+    Sleep(1);
+    return ClFullScreenFMVPlayer_Win32::getFrameState() == E_FMV_FRAME_WAITING;
+  }));
   ClFullScreenFMVPlayer_Win32::close();
-  EXPECT_LT(secondsSince(start), 1.0);
   EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
   EXPECT_EQ(ClFullScreenFMVPlayer_Win32::getFrameState(), E_FMV_FRAME_NONE);
   for (int i = 0; i < 3; ++i) step();
@@ -266,17 +280,48 @@ TEST_F(FMVPlayer, AStalledStreamSlowsFramesToTheLimitButNeverStopsThem) {
   faults.uiStallAfterFrames = 3;
   DShowTestSetFaults(faults);
   ASSERT_EQ(ClFullScreenFMVPlayer_Win32::play("Test_Counter", 1.0f), 1);
-  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 3; }, 5.0));
-  const Clock::time_point start = Clock::now();
+  ASSERT_TRUE(runUntil([&] { return m_hooks.m_iFrames.load() >= 3; }, gc_dHANG_GUARD));
+  // Each step returns (a wait without its limit would keep the first one for good) and draws no new frame.
   for (int i = 0; i < 6; ++i) step();
-  const double dSeconds = secondsSince(start);
-  EXPECT_GE(dSeconds, 6 * gc_fFMV_FRAME_WAIT_LIMIT * 0.9);
-  EXPECT_LT(dSeconds, 6 * gc_fFMV_FRAME_WAIT_LIMIT + 1.5);
   EXPECT_EQ(m_hooks.m_iFrames.load(), 3);
   EXPECT_EQ(state(), E_FMV_STATE_RUNNING);
-  const Clock::time_point closeStart = Clock::now();
   ClFullScreenFMVPlayer_Win32::close();
-  EXPECT_LT(secondsSince(closeStart), 1.0);
+}
+
+// A movie whose pictures are larger than the largest texture the device makes (8192 x 8192 here) is refused with a
+// message naming the file and both sizes; the player stays closed. One at the largest size plays.
+TEST_F(FMVPlayer, AMovieLargerThanAnyTextureIsRefusedWithAMessage) {
+  struct SCase {
+    int iWidth;
+    int iHeight;
+    bool bPlays;
+  };
+  for (const SCase& test : {SCase{12000, 12000, false}, SCase{8200, 16, false}, SCase{16, 8200, false},
+                            SCase{8192, 16, true}}) {
+    const std::string name = "Test_Size_" + std::to_string(getpid()) + "_" + std::to_string(test.iWidth) + "x" +
+                             std::to_string(test.iHeight);
+    const std::string path = std::string(KV_FMV_DIR) + "/" + name + ".wmv";
+    SCOPED_TRACE(name);
+    std::string error;
+    ASSERT_TRUE(KvTestWriteMovieHeader(path, test.iWidth, test.iHeight, &error)) << error;
+    ::testing::internal::CaptureStderr();
+    const i32 iPlayed = ClFullScreenFMVPlayer_Win32::play(name.c_str(), 1.0f);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    std::remove(path.c_str());
+    if (test.bPlays) {
+      EXPECT_EQ(iPlayed, 1) << said;
+      EXPECT_EQ(said.find("not played"), std::string::npos) << said;
+    } else {
+      EXPECT_EQ(iPlayed, 0);
+      EXPECT_EQ(state(), E_FMV_STATE_CLOSED);
+      EXPECT_EQ(ClFullScreenFMVPlayer_Win32::mp_pGraph, nullptr);
+      const std::string size = std::to_string(test.iWidth) + " x " + std::to_string(test.iHeight);
+      EXPECT_NE(said.find(name + ".wmv"), std::string::npos) << said;
+      EXPECT_NE(said.find(size), std::string::npos) << said;
+      EXPECT_NE(said.find("8192 x 8192"), std::string::npos) << said;
+    }
+    ClFullScreenFMVPlayer_Win32::close();
+  }
 }
 
 // The window procedure's video branches need a windowless control, which the renderless graph never has: with

@@ -129,15 +129,23 @@ TEST_F(ClSaveGameUtilityTest, SaveThatCannotStartLeavesTheNextRequestFree) {
   EXPECT_FALSE(ClSaveGameUtility::isSaveAgainRequested());
 }
 
+// The save thread ends its save only once the main thread is on its way into freeSnapshots, and until then finds
+// the snapshot it reads still there (it looks many times, giving the main thread every chance to free it early).
 TEST_F(ClSaveGameUtilityTest, FreeingTheSnapshotsWaitsForTheRunningSave) {
   ClSaveGameUtility::gameSpecificAutoSave();
   ClSaveGameUtility::gameSpecificAutoSave();  // pending
+  std::atomic<bool> bFreeing{false};
   std::atomic<bool> bEnded{false};
   std::thread saver([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while (!bFreeing.load()) std::this_thread::yield();
+    for (int i = 0; i < 10000 && ClSaveGameUtility::mpr_pSaveGameDataSnapshot != nullptr; ++i) {
+      std::this_thread::yield();
+    }
+    EXPECT_NE(ClSaveGameUtility::mpr_pSaveGameDataSnapshot, nullptr) << "freed while the save ran";
     bEnded = true;
     ClSaveGameUtility::endSave();
   });
+  bFreeing = true;
   ClSaveGameUtility::freeSnapshots();
   EXPECT_TRUE(bEnded.load());
   saver.join();

@@ -166,12 +166,16 @@ TEST_F(ClJobMgrTest, SuspendedDispatchHoldsTasksUntilItResumes) {
   // The focus-loss hook waits until every worker sleeps.
   ASSERT_TRUE(eventually([] { return !ClTaskMgr::isAnyWorkerAwake(); }));
 
+  // Focus comes back once the main thread is on its way into the wait, after many chances for a task to run.
+  std::atomic<bool> bWaiting{false};
   std::atomic<i32> iRunBeforeResume{-1};
   std::thread focusRegained([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    while (!bWaiting.load()) std::this_thread::yield();
+    for (int i = 0; i < 10000 && job.iTasksRun.load() == 0; ++i) std::this_thread::yield();
     iRunBeforeResume = job.iTasksRun.load();
     ClJobMgr::setDispatchSuspended(false);
   });
+  bWaiting = true;
   ClJobMgr::waitForJob(hJob);
   focusRegained.join();
   EXPECT_EQ(iRunBeforeResume.load(), 0);

@@ -11,19 +11,23 @@
 
 namespace {
 
-// Task data: the task waits at the gate (when given), then notes its thread and counts itself.
+// Task data: the task counts its arrival (when asked), waits at the gate (when given), then notes its thread,
+// whether the flag was already up as it ended (when given), and counts itself.
 struct STaskProbe {
   std::atomic<bool>* pGate = nullptr;
   std::atomic<i32>* pRun = nullptr;
+  std::atomic<i32>* pArrived = nullptr;
+  const std::atomic<bool>* pFlag = nullptr;
   std::atomic<DWORD> dwThread{0};
+  std::atomic<bool> bFlagAtEnd{false};
 };
 
 void probeTask(void* pTaskData) {
   STaskProbe* pProbe = static_cast<STaskProbe*>(pTaskData);
-  while (pProbe->pGate != nullptr && !pProbe->pGate->load()) {
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
+  if (pProbe->pArrived != nullptr) ++*pProbe->pArrived;
+  while (pProbe->pGate != nullptr && !pProbe->pGate->load()) std::this_thread::yield();
   pProbe->dwThread = GetCurrentThreadId();
+  if (pProbe->pFlag != nullptr) pProbe->bFlagAtEnd = pProbe->pFlag->load();
   ++*pProbe->pRun;
 }
 
@@ -154,21 +158,37 @@ TEST_F(ClTaskMgrTest, WorkersThatCannotStartAreLeftOutAndShutdownStaysClean) {
   EXPECT_FALSE(ClTaskMgr::isInitialized());
 }
 
+// Both workers hold a task at the gate when shutdown starts; the gate opens only once the main thread is on its
+// way into shutdown (after many chances for a shutdown that does not wait to return), and neither task may find
+// shutdown returned as it ends.
 TEST_F(ClTaskMgrTest, ShutdownWaitsForBusyWorkersAndDropsQueuedTasks) {
   Win32SetProcessorTopology(2, 1);
   ClTaskMgr::initialize();
   std::atomic<bool> bGate{false};
+  std::atomic<i32> iArrived{0};
+  std::atomic<bool> bShuttingDown{false};
+  std::atomic<bool> bShutDown{false};
   STaskProbe aProbes[5];
+  for (STaskProbe& probe : aProbes) {
+    probe.pArrived = &iArrived;
+    probe.pFlag = &bShutDown;
+  }
   queue(aProbes, 5, &bGate);
   ClTaskMgr::dispatchTasks();  // two handed out, both held at the gate
+  ASSERT_TRUE(eventually([&] { return iArrived.load() == 2; }));
   std::thread opener([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    while (!bShuttingDown.load()) std::this_thread::yield();
+    for (int i = 0; i < 10000 && !bShutDown.load(); ++i) std::this_thread::yield();
     bGate = true;
   });
+  bShuttingDown = true;
   ClTaskMgr::shutdown();
+  bShutDown = true;
   opener.join();
-  // The handed-out tasks ran to their end; the queued ones never started, and no completion ran.
+  // The handed-out tasks ran to their end before shutdown returned; the queued ones never started, and no
+  // completion ran.
   EXPECT_EQ(m_iRun.load(), 2);
+  for (const STaskProbe& probe : aProbes) EXPECT_FALSE(probe.bFlagAtEnd.load());
   EXPECT_EQ(m_owner.m_iNumFinishedTasks, 0);
 }
 

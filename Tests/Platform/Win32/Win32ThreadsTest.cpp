@@ -149,12 +149,11 @@ void checkWaitersReleased(BOOL bManualReset, int iReleasedAfterOne) {
   group.hEvent = CreateEventA(nullptr, bManualReset, FALSE, nullptr);
   std::vector<HANDLE> threads;
   for (int i = 0; i < 3; ++i) threads.push_back(startThread(&waitOnGroupEvent, &group));
-  ASSERT_TRUE(eventually([&] { return group.iWaiting.load() == 3; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let them reach the wait itself
+  ASSERT_TRUE(eventually([&] { return Win32TestWaitingThreads(group.hEvent) == 3; })) << "all three wait";
 
   SetEvent(group.hEvent);
   EXPECT_TRUE(eventually([&] { return group.iReleased.load() == iReleasedAfterOne; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(Win32TestWaitingThreads(group.hEvent), static_cast<DWORD>(3 - iReleasedAfterOne)) << "the rest wait on";
   EXPECT_EQ(group.iReleased.load(), iReleasedAfterOne);
   SetEvent(group.hEvent);
   SetEvent(group.hEvent);
@@ -379,8 +378,7 @@ unsigned sleepAlertably(void*) {
 TEST_F(Win32Threads, RoutineQueuedToAnotherThreadRunsThere) {
   unsigned uId = 0;
   HANDLE hThread = startThread(&sleepAlertably, nullptr, &uId);
-  ASSERT_TRUE(eventually([] { return g_bAsleep.load(); }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(eventually([&] { return g_bAsleep.load() && Win32TestThreadIsWaiting(hThread); }));
 
   ASSERT_NE(QueueUserAPC(&recordApc, hThread, 0), 0u);
   EXPECT_EQ(SleepEx(0, TRUE), 0u);  // never on the queueing thread
