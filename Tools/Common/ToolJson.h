@@ -38,7 +38,13 @@ bool ToolJsonParse(const std::string& text, const std::string& fileName, bool bC
         ++iColumn;
       }
     }
-    *pError = ToolErrorAt(fileName, iLine, iColumn, ToolJsonMessage(error));
+    // The place is given as line and column: the library's own "parse error at line 1, column 2: " goes.
+    std::string message = ToolJsonMessage(error);
+    const size_t uiColon = message.find(": ");
+    if (message.compare(0, 12, "parse error ") == 0 && uiColon != std::string::npos) {
+      message = message.substr(uiColon + 2);
+    }
+    *pError = ToolErrorAt(fileName, iLine, iColumn, message);
   } catch (const typename Json::out_of_range& error) {
     *pError = fileName + ": error: a number out of range (" + ToolJsonMessage(error) + ")";
   } catch (const typename Json::exception& error) {

@@ -54,27 +54,13 @@ struct SOptions {
   std::string file;
 };
 
-// Writes the bytes, then reads the file back and dumps it through the engine's checks: what was written is
-// what the engine will load.
+// The engine's checks of a dump as a check of bytes to write.
 template <typename Dump>
-bool writeChecked(const std::string& path, const std::vector<unsigned char>& bytes, Dump dump, std::string* pProblem) {
-  std::vector<unsigned char> written;
-  nlohmann::json json;
-  std::string problem;
-  if (!dump(bytes, &json, &problem)) {
-    *pProblem = path + ": the engine would refuse what was built, so nothing is written: " + problem;
-    return false;
-  }
-  if (!ToolWriteFile(path, bytes.data(), bytes.size()) || !readBytes(path, &written) || written != bytes) {
-    *pProblem = path + ": cannot be written";
-    return false;
-  }
-  if (!dump(written, &json, &problem)) {
-    std::remove(path.c_str());
-    *pProblem = path + ": the engine refuses what was written: " + problem;
-    return false;
-  }
-  return true;
+auto checkedBy(Dump dump) {
+  return [dump](const std::vector<unsigned char>& bytes, std::string* pProblem) {
+    nlohmann::json json;
+    return dump(bytes, &json, pProblem);
+  };
 }
 
 bool readJson(const std::string& path, nlohmann::json* pJson, std::string* pProblem) {
@@ -128,7 +114,7 @@ int build(const SOptions& options) {
       return failure(manifest + ": cannot be written");
     }
   }
-  if (!writeChecked(out, bank, SoundBankDump, &problem)) {
+  if (!ToolWriteChecked(out, bank, checkedBy(SoundBankDump), &problem)) {
     return failure(problem);
   }
   return 0;
@@ -144,7 +130,7 @@ int track(const SOptions& options) {
   std::string problem;
   std::vector<unsigned char> trackData;
   if (!readJson(in, &tracks, &problem) || !TrackDataCompile(tracks, in, &trackData, &problem) ||
-      !writeChecked(out, trackData, TrackDataDump, &problem)) {
+      !ToolWriteChecked(out, trackData, checkedBy(TrackDataDump), &problem)) {
     return failure(problem);
   }
   return 0;

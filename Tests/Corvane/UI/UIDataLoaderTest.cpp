@@ -391,11 +391,18 @@ TEST_F(UIDataRefusalTest, LinksBackUpTheTreeOverlapsAndSwitchedStrangersAreRefus
 }
 
 TEST_F(UIDataRefusalTest, TreesTooDeepOrWhoseSharedChildrenMultiplyTheWalkAreRefused) {
-  std::string deep = R"({"name": "L130"})";
-  for (int i = 129; i >= 1; --i) {
-    deep = "{\"name\": \"L" + std::to_string(i) + "\", \"children\": [" + deep + "]}";
+  // The compiler refuses such a tree: it is laid out directly.
+  SKuiScreenSet deep;
+  for (int i = 1; i <= 130; ++i) {
+    SKuiWidget widget;
+    widget.name = "L" + std::to_string(i);
+    widget.uiInstanceID = H(widget.name.c_str());
+    if (i < 130) {
+      widget.children.push_back(i);
+    }
+    deep.widgets.push_back(widget);
   }
-  expectRefused(compile("{\"root\": " + deep + "}"), "more than 128 levels deep");
+  expectRefused(KuiWriteImage(deep), "more than 128 levels deep");
 
   // Each level links the next one twice: 2^22 widget visits for 23 widgets.
   std::string doubling = R"({"name": "D22"})";
