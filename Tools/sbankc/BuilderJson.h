@@ -23,6 +23,11 @@ struct SFieldError {
 
 [[noreturn]] inline void fail(const std::string& field, const std::string& problem) { throw SFieldError{field, problem}; }
 
+// The place of a member: "cues[0].volume", or "releaseTime" at the top.
+inline std::string member(const std::string& field, const char* pKey) {
+  return field.empty() ? std::string(pKey) : field + "." + pKey;
+}
+
 inline std::string formatted(f32 fValue) {
   char szValue[32];
   std::snprintf(szValue, sizeof(szValue), "%g", static_cast<double>(fValue));
@@ -51,12 +56,12 @@ inline f32 numberIn(const json& node, const std::string& field, f32 fMin, f32 fM
 }
 
 inline f32 numberOr(const json& object, const char* pKey, f32 fDefault, const std::string& field) {
-  return object.contains(pKey) ? number(object[pKey], field + "." + pKey) : fDefault;
+  return object.contains(pKey) ? number(object[pKey], member(field, pKey)) : fDefault;
 }
 
 inline f32 numberInOr(const json& object, const char* pKey, f32 fDefault, const std::string& field, f32 fMin,
                       f32 fMax, bool bAboveMin = false) {
-  return object.contains(pKey) ? numberIn(object[pKey], field + "." + pKey, fMin, fMax, bAboveMin) : fDefault;
+  return object.contains(pKey) ? numberIn(object[pKey], member(field, pKey), fMin, fMax, bAboveMin) : fDefault;
 }
 
 // An object, or a field error.
@@ -72,7 +77,7 @@ inline std::string textOr(const json& object, const char* pKey, const std::strin
     return fallback;
   }
   if (!object[pKey].is_string()) {
-    fail(field + "." + pKey, "must be a text");
+    fail(member(field, pKey), "must be a text");
   }
   return object[pKey].get<std::string>();
 }
@@ -82,7 +87,7 @@ inline bool flagOr(const json& object, const char* pKey, const std::string& fiel
     return false;
   }
   if (!object[pKey].is_boolean()) {
-    fail(field + "." + pKey, "must be true or false");
+    fail(member(field, pKey), "must be true or false");
   }
   return object[pKey].get<bool>();
 }
@@ -102,7 +107,7 @@ inline const json& array(const json& object, const char* pKey, const std::string
   }
   const json& node = object[pKey];
   if (!node.is_array() || node.size() > uiMax) {
-    fail(field + "." + pKey, "must be a list of at most " + std::to_string(uiMax) + " entries");
+    fail(member(field, pKey), "must be a list of at most " + std::to_string(uiMax) + " entries");
   }
   return node;
 }

@@ -40,7 +40,7 @@ void valueOrRange(const json& object, const char* pKey, f32 fDefault, const std:
     return;
   }
   const json& node = object[pKey];
-  const std::string where = field + "." + pKey;
+  const std::string where = member(field, pKey);
   if (node.is_object()) {
     if (!node.contains("min") || !node.contains("max")) {
       fail(where, "a range needs min and max");
@@ -400,7 +400,7 @@ bool SoundBankDump(const std::vector<u8>& bank, json* pOut, std::string* pError)
 bool SoundBankSynthesize(const json& soundList, const std::string& fileName, const std::string& outDir,
                          std::string* pError) {
   return compileReporting(fileName, pError, [&] {
-    object(soundList, "");
+    object(soundList, "the sound list");
     if (!soundList.contains("sounds")) {
       fail("sounds", "the sound list needs its sounds");
     }
