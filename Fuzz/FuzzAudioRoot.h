@@ -1,8 +1,13 @@
-// The file layer of the audio fuzz targets: a data root of their own under the temporary folder (with its
-// "Audio" folder), read through the archive reader and the development settings; the working folder stays
+// The file layer of the audio fuzz targets: a data root of each process's own, made fresh under the temporary
+// folder ($TMPDIR) and removed when the process ends, so fuzzing processes side by side never write each
+// other's inputs; read through the archive reader and the development settings; the working folder stays
 // libFuzzer's. Answers the path of the file each input is written to, below "Audio/".
 #pragma once
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,7 +20,18 @@
 #include "Corvane/System/ClMutexLock.h"
 
 inline std::string KvFuzzStartAudioRoot(const char* pFolder, const char* pFileName) {
-  const std::filesystem::path root = std::filesystem::temp_directory_path() / pFolder;
+  std::string pattern = (std::filesystem::temp_directory_path() / pFolder).string() + "_XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    std::fprintf(stderr, "cannot make a data root %s: %s\n", pattern.c_str(), std::strerror(errno));
+    std::abort();
+  }
+  static std::filesystem::path s_root;
+  s_root = pattern;
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(s_root, ignored);
+  });
+  const std::filesystem::path& root = s_root;
   std::filesystem::create_directories(root / "Audio");
   ClMutexLock::initializePool();
   KvInitializeDataPaths();

@@ -5,12 +5,17 @@
 
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Fuzz/FuzzAudioRoot.h"
+#include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Platform/FMODEx/FMODExTest.h"
 
+// A bank of up to 1 MiB: room for tens of thousands of index entries.
+constexpr std::size_t gc_uiMAX_INPUT = 1u << 20;
+KV_FUZZ_MAX_LEN(gc_uiMAX_INPUT)
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
   KvFuzzSilenceProblemReports();
-  if (uiSize > (1u << 20)) {
+  if (uiSize > gc_uiMAX_INPUT) {
     return 0;
   }
   static bool s_bInitialized = false;

@@ -12,11 +12,16 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClClock.h"
 #include "Fuzz/FuzzAudioRoot.h"
+#include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
+
+// Track data of up to 1 MiB: room for a thousand tracks and their events.
+constexpr std::size_t gc_uiMAX_INPUT = 1u << 20;
+KV_FUZZ_MAX_LEN(gc_uiMAX_INPUT)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
   KvFuzzSilenceProblemReports();
-  if (uiSize > (1u << 20)) {
+  if (uiSize > gc_uiMAX_INPUT) {
     return 0;
   }
   static bool s_bInitialized = false;

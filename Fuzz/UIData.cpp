@@ -7,6 +7,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClUI.h"
+#include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 
 namespace {
@@ -69,6 +70,10 @@ void readWidget(ClWidget* pWidget) {
 }
 
 }  // namespace
+
+// Screen sets of up to 1 MiB: room for a thousand widgets with their properties.
+constexpr std::size_t gc_uiMAX_INPUT = 1u << 20;
+KV_FUZZ_MAX_LEN(gc_uiMAX_INPUT)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();

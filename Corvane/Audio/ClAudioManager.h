@@ -81,7 +81,7 @@ struct SSoundBankRecord {
   void* mp_pAsyncAsset;   // an alternative owner this loader leaves null
   const u8* mp_pSoundDefinition;  // the file image, checked
   u32 m_uiSize;
-  ClCueInstanceContainer** mp_ppContainers;  // one per index entry, beside the image
+  ClCueInstanceContainer** mp_ppContainers;  // one per index entry, beside the image; entries of one cue share it
 };
 
 // Told after each sound source the bank loader tries: (0, the cue, from an archive, resident, created, bytes

@@ -1,5 +1,6 @@
 #include "Corvane/Audio/ClAudioManager.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -525,16 +526,28 @@ i32 ClAudioManager::loadSoundBank() {
   pBank->mp_pSoundDefinition = pImage;
   pBank->m_uiSize = uiSize;
   const SSoundBankHeader* pHeader = ClSoundBank::header(pImage);
-  pBank->mp_ppContainers = static_cast<ClCueInstanceContainer**>(
-      KvAlignedAlloc(sizeof(ClCueInstanceContainer*) * static_cast<size_t>(pHeader->m_iNumEntries), 16));
+  const size_t uiEntries = static_cast<size_t>(std::max(pHeader->m_iNumEntries, 1));
+  pBank->mp_ppContainers =
+      static_cast<ClCueInstanceContainer**>(KvAlignedAlloc(sizeof(ClCueInstanceContainer*) * uiEntries, 16));
   KvCheckPointer(pBank->mp_ppContainers);
+  i32* piFirst = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * uiEntries, 16));
+  if (piFirst == nullptr || !ClSoundBank::firstEntriesOfCues(pImage, piFirst)) {
+    KV_FATALF("ClAudioManager::loadSoundBank() -> no memory for the %d index entries of [%s]",
+              pHeader->m_iNumEntries, szPath);
+  }
+  // One container per cue data: entries that name the same cue data take the container of the first of them.
   for (i32 i = 0; i < pHeader->m_iNumEntries; ++i) {
+    if (piFirst[i] != i) {
+      pBank->mp_ppContainers[i] = pBank->mp_ppContainers[piFirst[i]];
+      continue;
+    }
     void* pBlock = KvAlignedAlloc(sizeof(ClCueInstanceContainer), 16);
     KvCheckPointer(pBlock);
     ClCueInstanceContainer* pContainer = new (pBlock) ClCueInstanceContainer();
     pContainer->create(ClSoundBank::cue(pImage, i), pHeader->m_fReleaseTime);
     pBank->mp_ppContainers[i] = pContainer;
   }
+  KvAlignedFree(piFirst);
   return 1;
 }
 
@@ -549,14 +562,24 @@ i32 ClAudioManager::unloadSoundBank(u32 uiBankNameHash) {
     return 0;
   }
   const i32 iCount = ClSoundBank::header(pBank->mp_pSoundDefinition)->m_iNumEntries;
+  i32* piFirst = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(std::max(iCount, 1)), 16));
+  if (piFirst == nullptr || !ClSoundBank::firstEntriesOfCues(pBank->mp_pSoundDefinition, piFirst)) {
+    KV_FATALF("ClAudioManager::unloadSoundBank() -> no memory for the %d index entries of bank [0x%08X]", iCount,
+              uiBankNameHash);
+  }
+  // A container shared by several entries is ended once, through the first of them.
   for (i32 i = 0; i < iCount; ++i) {
-    if (ClCueInstanceContainer* pContainer = pBank->mp_ppContainers[i]) {
+    ClCueInstanceContainer* pContainer = pBank->mp_ppContainers[i];
+    if (pContainer != nullptr && piFirst[i] == i) {
       pContainer->terminate();
       pContainer->~ClCueInstanceContainer();
       KvAlignedFree(pContainer);
-      pBank->mp_ppContainers[i] = nullptr;
     }
   }
+  for (i32 i = 0; i < iCount; ++i) {
+    pBank->mp_ppContainers[i] = nullptr;
+  }
+  KvAlignedFree(piFirst);
   KvAlignedFree(pBank->mp_ppContainers);
   pBank->mp_ppContainers = nullptr;
   if (pBank->mp_pFileRef != nullptr) {

@@ -1,10 +1,12 @@
 #include "Corvane/Audio/ClSoundBank.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/KvAudioImage.h"
+#include "Corvane/Memory/KvAlloc.h"
 
 namespace {
 
@@ -106,19 +108,54 @@ bool checkCue(const SPrerenderedCue& cue, u64 uiRoomAfter, char* pProblem, u32 u
   for (i32 i = 0; i < cue.m_iNumMultichannelConfigs; ++i) {
     const SMultichannelConfig& config = *ClSoundBank::multichannelConfig(&cue, i);
     const f32 afLevels[] = {config.m_fLevel, config.m_fLevelMin, config.m_fLevelMax};
+    // Every configuration's level is read at channel A, whatever its type; only type 1 uses channel B, and
+    // other types count no channel in the mix.
     const bool bChannels = config.m_iChannelA >= 0 && config.m_iChannelA < MAX_NUM_MULTICHANNEL_CHANNELS &&
-                           (config.m_iType == 0 ||
+                           (config.m_iType != 1 ||
                             (config.m_iChannelB >= 0 && config.m_iChannelB < MAX_NUM_MULTICHANNEL_CHANNELS));
-    if ((config.m_iType != 0 && config.m_iType != 1) || !bChannels || !finiteAll(afLevels, 3) ||
-        config.m_iNumCategories < 0 || config.m_iNumCategories > gc_iMAX_CUE_CATEGORIES) {
-      KvSNPrintf(pProblem, uiSize, "multichannel configuration %d: bad type, channel, level or category count", i);
+    if (!bChannels || !finiteAll(afLevels, 3) || config.m_iNumCategories < 0 ||
+        config.m_iNumCategories > gc_iMAX_CUE_CATEGORIES) {
+      KvSNPrintf(pProblem, uiSize, "multichannel configuration %d: bad channel, level or category count", i);
       return false;
     }
   }
   return true;
 }
 
+// The index entries as (cue data offset << 32 | entry index), sorted: entries of one cue data side by side, in
+// index order. Null when no memory is left; the caller frees it (KvAlignedFree).
+u64* sortedCueOffsets(const u8* pImage) {
+  const i32 iCount = ClSoundBank::header(pImage)->m_iNumEntries;
+  u64* pKeys = static_cast<u64*>(KvAlignedAlloc(sizeof(u64) * static_cast<size_t>(std::max(iCount, 1)), 16));
+  if (pKeys == nullptr) {
+    return nullptr;
+  }
+  for (i32 i = 0; i < iCount; ++i) {
+    pKeys[i] = static_cast<u64>(ClSoundBank::entry(pImage, i)->mp_pPrerenderedCue) << 32 | static_cast<u32>(i);
+  }
+  std::sort(pKeys, pKeys + iCount);
+  return pKeys;
+}
+
 }  // namespace
+
+bool ClSoundBank::firstEntriesOfCues(const u8* pImage, i32* piFirst) {
+  u64* pKeys = sortedCueOffsets(pImage);
+  if (pKeys == nullptr) {
+    return false;
+  }
+  const i32 iCount = header(pImage)->m_iNumEntries;
+  i32 iFirst = 0;
+  for (i32 k = 0; k < iCount; ++k) {
+    const i32 iEntry = static_cast<i32>(pKeys[k] & 0xFFFFFFFFu);
+    if (k == 0 || (pKeys[k] >> 32) != (pKeys[k - 1] >> 32)) {
+      iFirst = iEntry;
+    }
+    piFirst[iEntry] = iFirst;
+  }
+  KvAlignedFree(pKeys);
+  return true;
+}
 
 i32 ClSoundBank::check(const u8* pImage, u64 uiSize, char* pProblem, u32 uiProblemSize) {
   if (pImage == nullptr || uiSize < sizeof(SSoundBankHeader)) {
@@ -150,6 +187,33 @@ i32 ClSoundBank::check(const u8* pImage, u64 uiSize, char* pProblem, u32 uiProbl
       KvSNPrintf(pProblem, uiProblemSize, "cue %d (0x%08X) %s", i, indexEntry.m_uiCueNameHash, szWhat);
       return 0;
     }
+  }
+  // Entries may share one cue's data (and so its container), but cue data that starts inside another's would
+  // have its container slot and fields read as the other's.
+  u64* pKeys = sortedCueOffsets(pImage);
+  if (pKeys == nullptr) {
+    KvSNPrintf(pProblem, uiProblemSize, "no memory to check %d index entries", bank.m_iNumEntries);
+    return 0;
+  }
+  i32 iBad = -1;
+  u64 uiOther = 0;
+  for (i32 k = 1; k < bank.m_iNumEntries && iBad < 0; ++k) {
+    const u64 uiPrevious = pKeys[k - 1] >> 32;
+    const u64 uiThis = pKeys[k] >> 32;
+    const SPrerenderedCue* pPrevious = reinterpret_cast<const SPrerenderedCue*>(pImage + uiPrevious);
+    const u64 uiEnd = uiPrevious + sizeof(SPrerenderedCue) +
+                      static_cast<u64>(pPrevious->m_iNumMultichannelConfigs) * sizeof(SMultichannelConfig);
+    if (uiThis != uiPrevious && uiThis < uiEnd) {
+      iBad = static_cast<i32>(pKeys[k] & 0xFFFFFFFFu);
+      uiOther = uiPrevious;
+    }
+  }
+  KvAlignedFree(pKeys);
+  if (iBad >= 0) {
+    KvSNPrintf(pProblem, uiProblemSize, "cue %d (0x%08X): its data (offset %u) starts inside the data of the cue at %llu",
+               iBad, entry(pImage, iBad)->m_uiCueNameHash, entry(pImage, iBad)->mp_pPrerenderedCue,
+               static_cast<unsigned long long>(uiOther));
+    return 0;
   }
   return 1;
 }

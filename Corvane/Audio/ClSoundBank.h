@@ -12,6 +12,8 @@
 //     0   u32  cue name hash
 //     8   u32  offset of the cue's data (4-aligned)
 //   cue data (1156 bytes, then 128 bytes per multichannel configuration): SPrerenderedCue below.
+// Several index entries may point at the same cue data (one cue under several names); they share its
+// container, as the container belongs to the cue data. Cue data that starts inside another cue's is refused.
 // Other words are not read. check() refuses an image whose offsets, counts, names or values would lead a
 // reader outside the image or outside the engine's tables; every accessor below trusts a checked image.
 #pragma once
@@ -147,11 +149,15 @@ class ClSoundBank {
   // terminated within 64 characters or that climbs out of "Audio/" ("..", a leading "\" or "/"); weights of a
   // cue of several sources that are negative or do not add up to 1 (within 0.001); a category count above 8;
   // more than 8 ducking groups, or one whose category lies outside 0..9, whose times are negative or whose
-  // level to duck to lies outside 0..1; more than
-  // 16 multichannel configurations, or one of another type than 0 or 1, a channel outside 0..15 or more than
-  // 8 categories; a value that is not a finite number (volume, pitch, pan, their ranges, weights, lengths,
-  // frequencies, levels, the release time).
+  // level to duck to lies outside 0..1; more than 16 multichannel configurations, or one whose channel A (or,
+  // for type 1, channel B) lies outside 0..15 or that has more than 8 categories (a type other than 0 and 1 is
+  // valid and counts no channel in the mix); a value that is not a finite number (volume, pitch, pan, their
+  // ranges, weights, lengths, frequencies, levels, the release time); cue data that starts inside another's.
   static i32 check(const u8* pImage, u64 uiSize, char* pProblem, u32 uiProblemSize);
+
+  // For each index entry of a checked image, the first entry whose cue data lies at the same offset (the entry
+  // itself when none before it does). piFirst holds one element per entry. False when no memory is left.
+  static bool firstEntriesOfCues(const u8* pImage, i32* piFirst);
 
   static const SSoundBankHeader* header(const u8* pImage) { return reinterpret_cast<const SSoundBankHeader*>(pImage); }
   static const SSoundBankIndexEntry* entry(const u8* pImage, i32 iIndex) {

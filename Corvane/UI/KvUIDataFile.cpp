@@ -302,13 +302,18 @@ class ClUIDataChecker {
     bool bOk = true;
     for (i32 i = 0; bOk && i < iNumParams; ++i) {
       const u64 uiParam = pParams[i];
-      if (uiParam % 4 != 0 || uiParam + sizeof(WidgetEventProcedureCallData) > m_uiSize) {
+      // A text parameter holds its characters in place, so it may be as short as its type word and a zero
+      // byte; the other types take their full 8 bytes.
+      if (uiParam % 4 != 0 || uiParam + 4 > m_uiSize) {
         bOk = fail("parameter %d of call %d at %llu lies outside the file or off a 4-byte boundary", i, iIndex,
                    static_cast<unsigned long long>(uiParam));
         break;
       }
       const u32 uiType = readU32(uiParam);
-      if (uiType >= NUM_E_ESCP_TYPE) {
+      if (uiType != E_ESCP_TYPE_STRING && uiParam + sizeof(WidgetEventProcedureCallData) > m_uiSize) {
+        bOk = fail("parameter %d of call %d at %llu lies outside the file", i, iIndex,
+                   static_cast<unsigned long long>(uiParam));
+      } else if (uiType >= NUM_E_ESCP_TYPE) {
         bOk = fail("parameter %d of call %d has the unknown type %u", i, iIndex, uiType);
       } else if (uiType == E_ESCP_TYPE_STRING) {
         const u8* pEnd = static_cast<const u8*>(std::memchr(m_pImage + uiParam + 4, 0, m_uiSize - uiParam - 4));

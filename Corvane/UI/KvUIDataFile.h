@@ -21,8 +21,8 @@
 // | event-callback value          | 20   | in a type-14 value area: 0 slot: call array; 8 i32 call count;      |
 // |                               |      | 16 u32 single procedure's name hash (0: none)                       |
 // | WidgetEventProcedureCall      | 16   | 0 slot: parameter array; 8 i32 parameter count; 12 u32 procedure    |
-// | WidgetEventProcedureCallData  | 8+   | 0 u32 type (E_ESCP_TYPE); 4 i32, f32, u32 hash, or characters to a  |
-// |                               |      | zero byte                                                           |
+// | WidgetEventProcedureCallData  | 5+   | 0 u32 type (E_ESCP_TYPE); 4 i32, f32, u32 hash (8 bytes in all), or |
+// |                               |      | characters to a zero byte in place (5 bytes for an empty text)      |
 //
 // Every switched child must also be among the instance's children (matched by instance ID). Types 0-4 and
 // 6-14 are accepted in a file; type 5 (UTF-16 text) exists only at run time.

@@ -2,10 +2,12 @@
 // target, so a failed run never leaves a half-written output. Header only.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 // The file's bytes; false when it cannot be read.
 inline bool ToolReadFile(const std::string& path, std::string* pBytes) {
@@ -23,6 +25,32 @@ inline bool ToolWriteFile(const std::string& path, const void* pData, size_t uiS
   const bool bWritten = std::fwrite(pData, 1, uiSize, pOut) == uiSize;
   if (std::fclose(pOut) != 0 || !bWritten || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Writes bytes that check (const std::vector<unsigned char>&, std::string* pProblem) -> bool accepts, then reads
+// the file back and checks it again: what is on disk is what the engine will load. False with
+// "<path>: <problem>"; a refused file is not left behind.
+template <typename Check>
+bool ToolWriteChecked(const std::string& path, const std::vector<unsigned char>& bytes, Check check,
+                      std::string* pProblem) {
+  std::string problem;
+  if (!check(bytes, &problem)) {
+    *pProblem = path + ": the engine would refuse what was built, so nothing is written: " + problem;
+    return false;
+  }
+  std::string written;
+  if (!ToolWriteFile(path, bytes.data(), bytes.size()) || !ToolReadFile(path, &written) ||
+      written.size() != bytes.size() || !std::equal(bytes.begin(), bytes.end(), written.begin(),
+                                                    [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); })) {
+    *pProblem = path + ": cannot be written";
+    return false;
+  }
+  if (!check(std::vector<unsigned char>(written.begin(), written.end()), &problem)) {
+    std::remove(path.c_str());
+    *pProblem = path + ": the engine refuses what was written: " + problem;
     return false;
   }
   return true;

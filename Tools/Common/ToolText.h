@@ -7,7 +7,9 @@
 // Errors read "file:line:column: error: what".
 #pragma once
 
+#include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The message of an error at a place in a text source.
@@ -34,6 +36,30 @@ bool ToolSplitWords(const std::string& line, std::vector<SToolWord>* pWords, int
 
 // Quotes a word for ToolSplitWords when it holds blanks, quotes or backslashes, or is empty.
 std::string ToolQuoteWord(const std::string& word);
+
+// Text taken from a file, made safe for a one-line message on a terminal: control bytes (below 0x20, 0x7F and
+// the UTF-8 forms of U+0080..U+009F) and bytes that are not part of well-formed UTF-8 become "\xNN"; everything
+// else, backslashes included, stays as it is.
+std::string ToolEscapeText(std::string_view text);
+
+// Bytes from a file made well-formed UTF-8 for a JSON document: well-formed sequences stay, every other byte
+// stands for the character of its value (0xE9 becomes U+00E9), so distinct bytes stay distinct in the output.
+std::string ToolUtf8Text(std::string_view bytes);
+
+// Prints an error message on standard error as one line, escaped with ToolEscapeText.
+void ToolPrintError(const std::string& message);
+
+// Runs the body of a tool's main: an exception that escapes it (no memory, a file-system error) ends the tool
+// with "<tool>: error: <what>" and the exit code 1 rather than an abort.
+template <typename Body>
+int ToolRunMain(const char* pTool, Body body) {
+  try {
+    return body();
+  } catch (const std::exception& error) {
+    ToolPrintError(std::string(pTool) + ": error: " + error.what());
+    return 1;
+  }
+}
 
 // Bad usage of a tool: "<tool>: <problem>" and the usage text on standard error; answers the exit code 2.
 int ToolUsageError(const char* pTool, const std::string& problem, const char* pUsage);

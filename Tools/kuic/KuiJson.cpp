@@ -9,6 +9,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Tools/Common/ToolJson.h"
 
 namespace {
 
@@ -198,7 +199,7 @@ class ClKuiDumper {
 std::string KuiTreeToJson(const ClWidget* pRoot, const std::vector<std::pair<uint32_t, std::string>>& names) {
   ClKuiDumper dumper(names);
   Json document{{"root", dumper.widget(pRoot)}};
-  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return ToolJsonDump(document);
 }
 
 bool KuiDumpImage(const std::vector<uint8_t>& image, const std::string& fileName,

@@ -1,47 +1,25 @@
 #include "Tools/kuic/KuiSource.h"
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Tools/Common/ToolJson.h"
 #include "Tools/Common/ToolText.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Parses JSON with comments; a syntax error becomes "file:line:column: error: ...".
+// Parses JSON with comments; errors name the file (and the line and column of a syntax error).
 bool parseJson(const std::string& text, const std::string& fileName, Json* pJson, std::string* pError) {
-  try {
-    *pJson = Json::parse(text, nullptr, true, true);
-    return true;
-  } catch (const Json::parse_error& e) {
-    const size_t uiByte = e.byte > 0 ? e.byte - 1 : 0;
-    int iLine = 1;
-    int iColumn = 1;
-    for (size_t i = 0; i < uiByte && i < text.size(); ++i) {
-      if (text[i] == '\n') {
-        ++iLine;
-        iColumn = 1;
-      } else {
-        ++iColumn;
-      }
-    }
-    std::string message = e.what();
-    const size_t uiColon = message.find("]: ");
-    if (uiColon != std::string::npos) {
-      message = message.substr(uiColon + 3);
-    }
-    std::ostringstream s;
-    s << fileName << ":" << iLine << ":" << iColumn << ": error: " << message;
-    *pError = s.str();
-    return false;
-  }
+  return ToolJsonParse(text, fileName, true, pJson, pError);
 }
 
 bool isHashText(const std::string& text) {
@@ -73,7 +51,7 @@ class ClKuiParser {
       bOk = fail("", "the description has no \"root\" widget");
     }
     int iRoot = 0;
-    bOk = bOk && parseWidget(document["root"], "/root", &iRoot) && resolveLinks();
+    bOk = bOk && parseWidget(document["root"], "/root", 1, &iRoot) && resolveLinks();
     if (!bOk) {
       *pError = m_error;
     }
@@ -133,9 +111,7 @@ class ClKuiParser {
       return true;
     }
     if (value.is_number_float() && !bIntegerOnly) {
-      const float fValue = value.get<float>();
-      std::memcpy(pBits, &fValue, 4);
-      return true;
+      return floatOf(value, where, pBits);
     }
     return fail(where, bIntegerOnly ? "an integer is needed" : "a number is needed");
   }
@@ -144,7 +120,11 @@ class ClKuiParser {
     if (!value.is_number()) {
       return fail(where, "a number is needed");
     }
-    const float fValue = value.get<float>();
+    const double dValue = value.get<double>();
+    if (!(std::fabs(dValue) <= static_cast<double>(std::numeric_limits<float>::max()))) {
+      return fail(where, "the number does not fit a 32-bit float");
+    }
+    const float fValue = static_cast<float>(dValue);
     std::memcpy(pBits, &fValue, 4);
     return true;
   }
@@ -412,9 +392,13 @@ class ClKuiParser {
     return true;
   }
 
-  bool parseWidget(const Json& value, const std::string& where, int* pIndex) {
+  // iDepth counts the root as 1: the loader builds trees of at most gc_iMAX_UI_TREE_DEPTH levels.
+  bool parseWidget(const Json& value, const std::string& where, int iDepth, int* pIndex) {
     if (!value.is_object()) {
       return fail(where, "a widget is an object");
+    }
+    if (iDepth > gc_iMAX_UI_TREE_DEPTH) {
+      return fail(where, "the widget tree is more than " + std::to_string(gc_iMAX_UI_TREE_DEPTH) + " levels deep");
     }
     const int iIndex = static_cast<int>(m_pSet->widgets.size());
     m_pSet->widgets.emplace_back();
@@ -458,7 +442,7 @@ class ClKuiParser {
             m_links.push_back({iIndex, m_pSet->widgets[iIndex].children.size() - 1, child.get<std::string>(), childAt});
           } else {
             int iChild = 0;
-            if (!parseWidget(child, childAt, &iChild)) {
+            if (!parseWidget(child, childAt, iDepth + 1, &iChild)) {
               return false;
             }
             m_pSet->widgets[iIndex].children.push_back(iChild);
@@ -531,12 +515,17 @@ class ClKuiParser {
       parent.switched.push_back(iFound);
     }
     std::vector<int> built(m_pSet->widgets.size(), 0);  // 0 not yet, 1 being built, 2 built
-    return checkNoLinkUp(0, built);
+    return checkNoLinkUp(0, 1, built);
   }
 
   // The loader builds by instance ID, depth first: a link to a widget still being built (an ancestor) would
-  // make the tree a loop.
-  bool checkNoLinkUp(int iWidget, std::vector<int>& built) {
+  // make the tree a loop. Links may make the tree deeper than the definitions' nesting: iDepth is bounded too.
+  bool checkNoLinkUp(int iWidget, int iDepth, std::vector<int>& built) {
+    if (iDepth > gc_iMAX_UI_TREE_DEPTH) {
+      return fail(m_paths[static_cast<size_t>(iWidget)], "the widget tree is more than " +
+                                                             std::to_string(gc_iMAX_UI_TREE_DEPTH) +
+                                                             " levels deep (through linked children)");
+    }
     built[static_cast<size_t>(iWidget)] = 1;
     const std::vector<int> children = m_pSet->widgets[static_cast<size_t>(iWidget)].children;
     for (size_t i = 0; i < children.size(); ++i) {
@@ -551,7 +540,7 @@ class ClKuiParser {
         return fail(where, "[" + m_pSet->widgets[static_cast<size_t>(iWidget)].name + "] lists its ancestor [" +
                                m_pSet->widgets[static_cast<size_t>(iChild)].name + "] as a child");
       }
-      if (built[static_cast<size_t>(iChild)] == 0 && !checkNoLinkUp(iChild, built)) {
+      if (built[static_cast<size_t>(iChild)] == 0 && !checkNoLinkUp(iChild, iDepth + 1, built)) {
         return false;
       }
     }

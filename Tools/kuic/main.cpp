@@ -1,10 +1,11 @@
 // kuic: compiles UI screen-set descriptions (JSON) into ".kui" files and prints compiled files as JSON.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "Tools/Common/ToolArgs.h"
+#include "Tools/Common/ToolFiles.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/kuic/KuiJson.h"
 #include "Tools/kuic/KuiSource.h"
 
@@ -26,49 +27,32 @@ const char* const gc_pszUSAGE =
     "{\"event\": {\"single\": procedure, \"calls\": [{\"call\": procedure, \"params\": [3, 0.5, \"t\", {\"id\": n}]}]}}.\n"
     "\"#0x1234ABCD\" stands for a name by its hash. See Tools/kuic/KuiSource.h.\n";
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "kuic: %s\n%s", message.c_str(), gc_pszUSAGE);
-  return 2;
-}
+int usageError(const std::string& message) { return ToolUsageError("kuic", message, gc_pszUSAGE); }
 
-// Writes through a temporary file, so a failed run leaves no half-written output.
-bool writeFile(const std::string& path, const void* pData, size_t uiSize) {
-  const std::string temp = path + ".tmp";
-  std::FILE* pOut = std::fopen(temp.c_str(), "wb");
-  if (pOut == nullptr) {
-    return false;
-  }
-  const bool bWritten = std::fwrite(pData, 1, uiSize, pOut) == uiSize;
-  if (std::fclose(pOut) != 0 || !bWritten || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+int failure(const std::string& message) {
+  ToolPrintError(message);
+  return 1;
 }
 
 int dump(const std::string& path, const std::string& namesPath, const std::string& output) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "%s: error: cannot open the file\n", path.c_str());
-    return 1;
+  std::string bytes;
+  if (!ToolReadFile(path, &bytes)) {
+    return failure(path + ": error: cannot open the file");
   }
-  const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> image(bytes.begin(), bytes.end());
   std::vector<std::pair<uint32_t, std::string>> names;
   std::string error;
   if (!namesPath.empty() && !KuiCollectNames(namesPath, &names, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
+    return failure(error);
   }
   std::string json;
   if (!KuiDumpImage(image, path, names, &json, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
+    return failure(error);
   }
   if (output.empty()) {
     std::fwrite(json.data(), 1, json.size(), stdout);
-  } else if (!writeFile(output, json.data(), json.size())) {
-    std::fprintf(stderr, "%s: error: cannot write the file\n", output.c_str());
-    return 1;
+  } else if (!ToolWriteFile(output, json.data(), json.size())) {
+    return failure(output + ": error: cannot write the file");
   }
   return 0;
 }
@@ -84,41 +68,35 @@ int compile(const std::string& input, std::string output) {
   std::vector<uint8_t> image;
   std::string error;
   if (!KuiCompileFile(input, &image, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
+    return failure(error);
   }
-  if (!writeFile(output, image.data(), image.size())) {
-    std::fprintf(stderr, "%s: error: cannot write the file\n", output.c_str());
-    return 1;
+  // What is written is what the engine's loader takes: the image is loaded before and after it is written.
+  const auto loads = [&output](const std::vector<unsigned char>& bytes, std::string* pProblem) {
+    std::string json;
+    return KuiDumpImage(bytes, output, {}, &json, pProblem);
+  };
+  if (!ToolWriteChecked(output, image, loads, &error)) {
+    return failure(error);
   }
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(const std::vector<std::string>& args) {
   std::string input;
   std::string output;
   std::string dumpPath;
   std::string namesPath;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
+  std::string error;
+  switch (ToolParseArguments(args, 0,
+                             {{"-o", &output, nullptr}, {"--dump", &dumpPath, nullptr}, {"--names", &namesPath, nullptr}},
+                             &input, &error)) {
+    case EToolArgs::Help:
       std::fputs(gc_pszUSAGE, stdout);
       return 0;
-    }
-    if (arg == "-o" || arg == "--dump" || arg == "--names") {
-      if (i + 1 >= argc) {
-        return usageError(arg + " needs a file name");
-      }
-      (arg == "-o" ? output : (arg == "--dump" ? dumpPath : namesPath)) = argv[++i];
-    } else if (!arg.empty() && arg[0] == '-') {
-      return usageError("unknown option " + arg);
-    } else if (input.empty()) {
-      input = arg;
-    } else {
-      return usageError("only one input file at a time");
-    }
+    case EToolArgs::Error:
+      return usageError(error);
+    case EToolArgs::Run:
+      break;
   }
   if (!dumpPath.empty()) {
     if (!input.empty()) {
@@ -133,4 +111,11 @@ int main(int argc, char** argv) {
     return usageError("no input file");
   }
   return compile(input, output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return ToolRunMain("kuic", [&] { return run(args); });
 }

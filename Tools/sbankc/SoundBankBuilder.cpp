@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -17,9 +18,20 @@ using namespace SbankcJson;
 
 namespace {
 
-// A value or a {"min", "max"} range: (value, random flag, min, max).
-void valueOrRange(const json& object, const char* pKey, f32 fDefault, const std::string& field, f32* pValue,
-                  i32* pRandom, f32* pMin, f32* pMax) {
+// The values a cue's volume, pitch and pan and a configuration's level may take.
+struct SBounds {
+  f32 fMin;
+  f32 fMax;
+  bool bAboveMin;  // fMin itself is left out
+};
+constexpr SBounds gc_VOLUME = {0.0f, 1.0f, false};
+constexpr SBounds gc_PITCH = {0.0f, std::numeric_limits<f32>::max(), true};
+constexpr SBounds gc_PAN = {-1.0f, 1.0f, false};
+constexpr SBounds gc_LEVEL = {0.0f, std::numeric_limits<f32>::max(), false};
+
+// A value or a {"min", "max"} range, within the bounds: (value, random flag, min, max).
+void valueOrRange(const json& object, const char* pKey, f32 fDefault, const std::string& field, const SBounds& bounds,
+                  f32* pValue, i32* pRandom, f32* pMin, f32* pMax) {
   *pValue = fDefault;
   *pRandom = 0;
   *pMin = fDefault;
@@ -28,17 +40,20 @@ void valueOrRange(const json& object, const char* pKey, f32 fDefault, const std:
     return;
   }
   const json& node = object[pKey];
-  const std::string where = field + "." + pKey;
+  const std::string where = member(field, pKey);
   if (node.is_object()) {
     if (!node.contains("min") || !node.contains("max")) {
       fail(where, "a range needs min and max");
     }
-    *pMin = number(node["min"], where + ".min");
-    *pMax = number(node["max"], where + ".max");
+    *pMin = numberIn(node["min"], where + ".min", bounds.fMin, bounds.fMax, bounds.bAboveMin);
+    *pMax = numberIn(node["max"], where + ".max", bounds.fMin, bounds.fMax, bounds.bAboveMin);
+    if (*pMin > *pMax) {
+      fail(where, "the range's min is above its max");
+    }
     *pValue = *pMin;
     *pRandom = 1;
   } else {
-    *pValue = number(node, where);
+    *pValue = numberIn(node, where, bounds.fMin, bounds.fMax, bounds.bAboveMin);
     *pMin = *pValue;
     *pMax = *pValue;
   }
@@ -98,48 +113,47 @@ std::vector<u8> compileCue(const json& cue, const std::string& field, std::vecto
       fail(where + ".file", "must be a name below Audio/ of 1 to 63 characters");
     }
     std::memcpy(out.m_aszSourceNames[i], file.c_str(), file.size() + 1);
-    out.m_afWeights[i] = numberOr(source, "weight", 1.0f / static_cast<f32>(sources.size()), where);
-    if (out.m_afWeights[i] < 0.0f) {
-      fail(where + ".weight", "must not be negative");
-    }
+    const f32 fMaxValue = std::numeric_limits<f32>::max();
+    out.m_afWeights[i] = numberInOr(source, "weight", 1.0f / static_cast<f32>(sources.size()), where, 0.0f, 1.0f);
     dWeights += out.m_afWeights[i];
-    out.m_afLengths[i] = numberOr(source, "length", gc_fNO_VALUE, where);
-    out.m_afDefaultFrequencies[i] = numberOr(source, "frequency", gc_fNO_VALUE, where);
+    out.m_afLengths[i] = numberInOr(source, "length", gc_fNO_VALUE, where, 0.0f, fMaxValue);
+    out.m_afDefaultFrequencies[i] = numberInOr(source, "frequency", gc_fNO_VALUE, where, 0.0f, fMaxValue, true);
     out.m_aiHasTrackData[i] = flagOr(source, "trackData", where) ? 1 : 0;
     pSources->push_back({file, storeFlags(source, bStreamed, where), out.m_aiHasTrackData[i] != 0});
   }
   if (sources.size() > 1 && std::fabs(dWeights - 1.0) > 0.001) {
     fail(field + ".sources", "the weights add up to " + std::to_string(dWeights) + ", not 1");
   }
-  valueOrRange(cue, "volume", 1.0f, field, &out.m_fVolume, &out.m_iRandomVolume, &out.m_fVolumeMin, &out.m_fVolumeMax);
-  valueOrRange(cue, "pitch", 1.0f, field, &out.m_fPitch, &out.m_iRandomPitch, &out.m_fPitchMin, &out.m_fPitchMax);
-  valueOrRange(cue, "pan", 0.0f, field, &out.m_fPan, &out.m_iRandomPan, &out.m_fPanMin, &out.m_fPanMax);
+  valueOrRange(cue, "volume", 1.0f, field, gc_VOLUME, &out.m_fVolume, &out.m_iRandomVolume, &out.m_fVolumeMin,
+               &out.m_fVolumeMax);
+  valueOrRange(cue, "pitch", 1.0f, field, gc_PITCH, &out.m_fPitch, &out.m_iRandomPitch, &out.m_fPitchMin,
+               &out.m_fPitchMax);
+  valueOrRange(cue, "pan", 0.0f, field, gc_PAN, &out.m_fPan, &out.m_iRandomPan, &out.m_fPanMin, &out.m_fPanMax);
   categories(cue, field, &out.m_iNumCategories, out.m_aiCategories);
   const json& ducking = array(cue, "ducking", field, gc_iMAX_DUCKING_GROUPS);
   out.mpr_iNumberDuckingCategories = static_cast<i32>(ducking.size());
   for (size_t i = 0; i < ducking.size(); ++i) {
     const std::string where = field + ".ducking[" + std::to_string(i) + "]";
-    const json& group = ducking[i];
+    const json& group = object(ducking[i], where);
     SDuckingCategoryGroup& record = out.mp_aDuckingCategoryGroups[i];
+    const f32 fMaxTime = std::numeric_limits<f32>::max();
     record.m_iCategory = integer(group.value("category", json()), where + ".category", 0, MAX_NUMBER_CATEGORIES - 1);
-    record.mp_fVolumeToDuckTo = numberOr(group, "duckTo", 0.0f, where);
-    if (record.mp_fVolumeToDuckTo < 0.0f || record.mp_fVolumeToDuckTo > 1.0f) {
-      fail(where + ".duckTo", "must lie in 0..1");
-    }
-    record.m_fFadeInTime = std::max(0.0f, numberOr(group, "fadeIn", 0.0f, where));
-    record.m_fFadeOutTime = std::max(0.0f, numberOr(group, "fadeOut", 0.0f, where));
-    record.m_fHoldTime = numberOr(group, "hold", 0.0f, where);
+    record.mp_fVolumeToDuckTo = numberInOr(group, "duckTo", 0.0f, where, 0.0f, 1.0f);
+    record.m_fFadeInTime = numberInOr(group, "fadeIn", 0.0f, where, 0.0f, fMaxTime);
+    record.m_fFadeOutTime = numberInOr(group, "fadeOut", 0.0f, where, 0.0f, fMaxTime);
+    record.m_fHoldTime = numberInOr(group, "hold", 0.0f, where, 0.0f, fMaxTime);
   }
   out.m_iNumMultichannelConfigs = static_cast<i32>(mc.size());
   for (size_t i = 0; i < mc.size(); ++i) {
     const std::string where = field + ".multichannel[" + std::to_string(i) + "]";
     SMultichannelConfig& config = *const_cast<SMultichannelConfig*>(ClSoundBank::multichannelConfig(&out, static_cast<i32>(i)));
-    config.m_iType = integer(mc[i].value("type", json(0)), where + ".type", 0, 1);
-    config.m_iChannelA = integer(mc[i].value("channelA", json(0)), where + ".channelA", 0, MAX_NUM_MULTICHANNEL_CHANNELS - 1);
-    config.m_iChannelB = integer(mc[i].value("channelB", json(0)), where + ".channelB", 0, MAX_NUM_MULTICHANNEL_CHANNELS - 1);
-    valueOrRange(mc[i], "level", 1.0f, where, &config.m_fLevel, &config.m_iRandomLevel, &config.m_fLevelMin,
+    const json& entry = object(mc[i], where);
+    config.m_iType = integer(entry.value("type", json(0)), where + ".type", 0, 1);
+    config.m_iChannelA = integer(entry.value("channelA", json(0)), where + ".channelA", 0, MAX_NUM_MULTICHANNEL_CHANNELS - 1);
+    config.m_iChannelB = integer(entry.value("channelB", json(0)), where + ".channelB", 0, MAX_NUM_MULTICHANNEL_CHANNELS - 1);
+    valueOrRange(entry, "level", 1.0f, where, gc_LEVEL, &config.m_fLevel, &config.m_iRandomLevel, &config.m_fLevelMin,
                  &config.m_fLevelMax);
-    categories(mc[i], where, &config.m_iNumCategories, config.m_aiCategories);
+    categories(entry, where, &config.m_iNumCategories, config.m_aiCategories);
   }
   return bytes;
 }
@@ -179,23 +193,110 @@ int formatOf(const std::string& file) {
   return 0;
 }
 
+struct SSynthLayer {
+  std::string wave;
+  f64 dFrom;
+  f64 dTo;
+  f32 fAmplitude;
+  f32 fAttack;
+  f32 fDecay;
+  f32 fPan;
+  f32 fStart;
+};
+
+struct SSynthSound {
+  std::string file;
+  int iFormat;
+  i32 iRate;
+  i32 iChannels;
+  f32 fSeconds;
+  std::vector<SSynthLayer> layers;
+};
+
+SSynthSound synthSound(const json& node, const std::string& field) {
+  const json& sound = object(node, field);
+  SSynthSound out;
+  if (!sound.contains("file") || !sound["file"].is_string()) {
+    fail(field + ".file", "a sound needs a file name");
+  }
+  out.file = sound["file"].get<std::string>();
+  out.iFormat = formatOf(out.file);
+  if (out.iFormat == 0 || out.file.find('/') != std::string::npos || out.file.find("..") != std::string::npos) {
+    fail(field + ".file", "must be a plain name ending in .wav, .ogg or .flac");
+  }
+  out.iRate = integer(sound.value("rate", json(48000)), field + ".rate", 8000, 192000);
+  out.iChannels = integer(sound.value("channels", json(1)), field + ".channels", 1, 2);
+  out.fSeconds = numberIn(sound.value("seconds", json()), field + ".seconds", 0.0f, 60.0f, true);
+  const json& layers = array(sound, "layers", field, 16);
+  const f32 fMax = std::numeric_limits<f32>::max();
+  for (size_t l = 0; l < layers.size(); ++l) {
+    const std::string where = field + ".layers[" + std::to_string(l) + "]";
+    const json& layer = object(layers[l], where);
+    SSynthLayer entry;
+    entry.wave = textOr(layer, "wave", "sine", where);
+    if (entry.wave != "sine" && entry.wave != "square" && entry.wave != "saw" && entry.wave != "noise") {
+      fail(where + ".wave", "must be sine, square, saw or noise");
+    }
+    entry.dFrom = numberInOr(layer, "frequency", 440.0f, where, 0.0f, fMax);
+    entry.dTo = numberInOr(layer, "sweepTo", static_cast<f32>(entry.dFrom), where, 0.0f, fMax);
+    entry.fAmplitude = numberOr(layer, "amplitude", 0.5f, where);
+    entry.fAttack = numberInOr(layer, "attack", 0.0f, where, 0.0f, fMax);
+    entry.fDecay = numberInOr(layer, "decay", 0.0f, where, 0.0f, fMax);
+    entry.fPan = numberInOr(layer, "pan", 0.0f, where, -1.0f, 1.0f);
+    entry.fStart = numberInOr(layer, "start", 0.0f, where, 0.0f, out.fSeconds);
+    out.layers.push_back(entry);
+  }
+  return out;
+}
+
+void writeSound(const SSynthSound& sound, u32 uiIndex, const std::string& outDir, const std::string& field) {
+  const i32 iRate = sound.iRate;
+  const i32 iChannels = sound.iChannels;
+  const f32 fSeconds = sound.fSeconds;
+  const i32 iFrames = static_cast<i32>(std::lround(fSeconds * static_cast<f32>(iRate)));
+  std::vector<f32> samples(static_cast<size_t>(iFrames) * iChannels, 0.0f);
+  u32 uiNoise = 0x12345678u + uiIndex;
+  for (const SSynthLayer& layer : sound.layers) {
+    f64 dPhase = 0.0;
+    for (i32 f = static_cast<i32>(layer.fStart * static_cast<f32>(iRate)); f < iFrames; ++f) {
+      const f64 dT = static_cast<f64>(f) / iRate - layer.fStart;
+      const f64 dHz = layer.dFrom + (layer.dTo - layer.dFrom) * (dT / fSeconds);
+      dPhase += dHz / iRate;
+      f64 dEnvelope = layer.fAmplitude * std::exp(-layer.fDecay * dT);
+      if (layer.fAttack > 0.0f && dT < layer.fAttack) {
+        dEnvelope *= dT / layer.fAttack;
+      }
+      const f32 fValue = static_cast<f32>(dEnvelope) * waveAt(layer.wave, dPhase, &uiNoise);
+      if (iChannels == 1) {
+        samples[static_cast<size_t>(f)] += fValue;
+      } else {
+        samples[2 * static_cast<size_t>(f)] += fValue * std::min(1.0f, 1.0f - layer.fPan);
+        samples[2 * static_cast<size_t>(f) + 1] += fValue * std::min(1.0f, 1.0f + layer.fPan);
+      }
+    }
+  }
+  for (f32& fSample : samples) {
+    fSample = std::clamp(fSample, -1.0f, 1.0f);
+  }
+  SF_INFO info = {};
+  info.samplerate = iRate;
+  info.channels = iChannels;
+  info.format = sound.iFormat;
+  const std::string path = outDir + "/" + sound.file;
+  SNDFILE* pFile = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (pFile == nullptr) {
+    fail(field + ".file", "cannot write " + path + ": " + sf_strerror(nullptr));
+  }
+  const bool bWritten = sf_writef_float(pFile, samples.data(), iFrames) == iFrames;
+  if (sf_close(pFile) != 0 || !bWritten) {
+    fail(field + ".file", "cannot write " + path);
+  }
+}
+
 }  // namespace
 
 bool SoundBankParseJson(const std::string& text, const std::string& fileName, json* pOut, std::string* pError) {
-  try {
-    *pOut = json::parse(text);
-    return true;
-  } catch (const json::parse_error& error) {
-    const size_t uiByte = std::min<size_t>(error.byte > 0 ? error.byte - 1 : 0, text.size());
-    const size_t uiLine = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(uiByte), '\n'));
-    const size_t uiLineStart = text.rfind('\n', uiByte == 0 ? 0 : uiByte - 1);
-    const size_t uiColumn = uiLineStart == std::string::npos || uiByte == 0 ? uiByte + 1 : uiByte - uiLineStart;
-    std::string what = error.what();
-    const size_t uiColon = what.rfind(": ");
-    *pError = fileName + ":" + std::to_string(uiLine) + ":" + std::to_string(uiColumn) + ": " +
-              (uiColon == std::string::npos ? what : what.substr(uiColon + 2));
-    return false;
-  }
+  return ToolJsonParse(text, fileName, false, pOut, pError);
 }
 
 bool SoundBankCompile(const json& cueList, const std::string& fileName, std::vector<u8>* pBank,
@@ -299,74 +400,21 @@ bool SoundBankDump(const std::vector<u8>& bank, json* pOut, std::string* pError)
 bool SoundBankSynthesize(const json& soundList, const std::string& fileName, const std::string& outDir,
                          std::string* pError) {
   return compileReporting(fileName, pError, [&] {
+    object(soundList, "the sound list");
+    if (!soundList.contains("sounds")) {
+      fail("sounds", "the sound list needs its sounds");
+    }
     const json& sounds = array(soundList, "sounds", "", 4096);
+    if (sounds.empty()) {
+      fail("sounds", "lists no sound");
+    }
+    // Every description is checked before anything is written.
+    std::vector<SSynthSound> parsed;
     for (size_t i = 0; i < sounds.size(); ++i) {
-      const json& sound = sounds[i];
-      const std::string field = "sounds[" + std::to_string(i) + "]";
-      if (!sound.is_object() || !sound.contains("file") || !sound["file"].is_string()) {
-        fail(field + ".file", "a sound needs a file name");
-      }
-      const std::string file = sound["file"].get<std::string>();
-      const int iFormat = formatOf(file);
-      if (iFormat == 0 || file.find('/') != std::string::npos || file.find("..") != std::string::npos) {
-        fail(field + ".file", "must be a plain name ending in .wav, .ogg or .flac");
-      }
-      const i32 iRate = integer(sound.value("rate", json(48000)), field + ".rate", 8000, 192000);
-      const i32 iChannels = integer(sound.value("channels", json(1)), field + ".channels", 1, 2);
-      const f32 fSeconds = number(sound.value("seconds", json()), field + ".seconds");
-      if (fSeconds <= 0.0f || fSeconds > 60.0f) {
-        fail(field + ".seconds", "must lie in (0, 60]");
-      }
-      const i32 iFrames = static_cast<i32>(std::lround(fSeconds * static_cast<f32>(iRate)));
-      std::vector<f32> samples(static_cast<size_t>(iFrames) * iChannels, 0.0f);
-      const json& layers = array(sound, "layers", field, 16);
-      u32 uiNoise = 0x12345678u + static_cast<u32>(i);
-      for (size_t l = 0; l < layers.size(); ++l) {
-        const json& layer = layers[l];
-        const std::string where = field + ".layers[" + std::to_string(l) + "]";
-        const std::string wave = layer.value("wave", std::string("sine"));
-        if (wave != "sine" && wave != "square" && wave != "saw" && wave != "noise") {
-          fail(where + ".wave", "must be sine, square, saw or noise");
-        }
-        const f64 dFrom = numberOr(layer, "frequency", 440.0f, where);
-        const f64 dTo = numberOr(layer, "sweepTo", static_cast<f32>(dFrom), where);
-        const f32 fAmplitude = numberOr(layer, "amplitude", 0.5f, where);
-        const f32 fAttack = std::max(0.0f, numberOr(layer, "attack", 0.0f, where));
-        const f32 fDecay = std::max(0.0f, numberOr(layer, "decay", 0.0f, where));
-        const f32 fPan = std::clamp(numberOr(layer, "pan", 0.0f, where), -1.0f, 1.0f);
-        const f32 fStart = std::max(0.0f, numberOr(layer, "start", 0.0f, where));
-        f64 dPhase = 0.0;
-        for (i32 f = static_cast<i32>(fStart * static_cast<f32>(iRate)); f < iFrames; ++f) {
-          const f64 dT = static_cast<f64>(f) / iRate - fStart;
-          const f64 dHz = dFrom + (dTo - dFrom) * (dT / fSeconds);
-          dPhase += dHz / iRate;
-          f64 dEnvelope = fAmplitude * std::exp(-fDecay * dT);
-          if (fAttack > 0.0f && dT < fAttack) {
-            dEnvelope *= dT / fAttack;
-          }
-          const f32 fValue = static_cast<f32>(dEnvelope) * waveAt(wave, dPhase, &uiNoise);
-          if (iChannels == 1) {
-            samples[static_cast<size_t>(f)] += fValue;
-          } else {
-            samples[2 * static_cast<size_t>(f)] += fValue * std::min(1.0f, 1.0f - fPan);
-            samples[2 * static_cast<size_t>(f) + 1] += fValue * std::min(1.0f, 1.0f + fPan);
-          }
-        }
-      }
-      for (f32& fSample : samples) {
-        fSample = std::clamp(fSample, -1.0f, 1.0f);
-      }
-      SF_INFO info = {};
-      info.samplerate = iRate;
-      info.channels = iChannels;
-      info.format = iFormat;
-      const std::string path = outDir + "/" + file;
-      SNDFILE* pFile = sf_open(path.c_str(), SFM_WRITE, &info);
-      if (pFile == nullptr) {
-        fail(field + ".file", "cannot write " + path + ": " + sf_strerror(nullptr));
-      }
-      sf_writef_float(pFile, samples.data(), iFrames);
-      sf_close(pFile);
+      parsed.push_back(synthSound(sounds[i], "sounds[" + std::to_string(i) + "]"));
+    }
+    for (size_t i = 0; i < parsed.size(); ++i) {
+      writeSound(parsed[i], static_cast<u32>(i), outDir, "sounds[" + std::to_string(i) + "]");
     }
   });
 }

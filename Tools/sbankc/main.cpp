@@ -1,15 +1,15 @@
 // sbankc: builds sound banks and music-track data from JSON, dumps both as JSON through the engine's checks,
 // and synthesizes sample sounds. What it writes it reads back and checks as the engine would load it.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "Corvane/Audio/ClAudioTrackData.h"
+#include "Tools/Common/ToolArgs.h"
+#include "Tools/Common/ToolFiles.h"
+#include "Tools/Common/ToolJson.h"
 #include "Tools/Common/ToolText.h"
 #include "Tools/sbankc/SoundBankBuilder.h"
 #include "Tools/sbankc/TrackDataBuilder.h"
@@ -29,77 +29,38 @@ const char* const gc_pszUSAGE =
     "       sbankc --help                    prints this text\n"
     "The JSON formats are described in Tools/sbankc/SoundBankBuilder.h.\n";
 
-int usageError(const std::string& problem) {
-  std::fprintf(stderr, "sbankc: %s\n%s", problem.c_str(), gc_pszUSAGE);
-  return 2;
-}
+int usageError(const std::string& problem) { return ToolUsageError("sbankc", problem, gc_pszUSAGE); }
 
 int failure(const std::string& problem) {
-  std::fprintf(stderr, "%s\n", problem.c_str());
+  ToolPrintError(problem);
   return 1;
-}
-
-bool readText(const std::string& path, std::string* pText) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  pText->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
-bool writeBytes(const std::string& path, const void* pData, size_t uiSize) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(pData), static_cast<std::streamsize>(uiSize));
-  return static_cast<bool>(out);
-}
-
-// --name value pairs after the command word.
-bool options(int argc, char** argv, std::vector<std::pair<std::string, std::string>>* pValues, std::string* pProblem) {
-  for (int i = 2; i < argc; i += 2) {
-    if (std::strncmp(argv[i], "--", 2) != 0 || i + 1 >= argc) {
-      *pProblem = std::string("bad argument [") + argv[i] + "]";
-      return false;
-    }
-    pValues->push_back({argv[i] + 2, argv[i + 1]});
-  }
-  return true;
-}
-
-std::string value(const std::vector<std::pair<std::string, std::string>>& values, const char* pName) {
-  for (const auto& [name, text] : values) {
-    if (name == pName) {
-      return text;
-    }
-  }
-  return std::string();
 }
 
 bool readBytes(const std::string& path, std::vector<unsigned char>* pBytes) {
   std::string text;
-  if (!readText(path, &text)) {
+  if (!ToolReadFile(path, &text)) {
     return false;
   }
   pBytes->assign(text.begin(), text.end());
   return true;
 }
 
-// Writes the bytes, then reads the file back and dumps it through the engine's checks: what was written is
-// what the engine will load.
+// The options of a command: --in, --out, --manifest, --audio-dir; the file of dump and dump-track.
+struct SOptions {
+  std::string in;
+  std::string out;
+  std::string manifest;
+  std::string audioDir;
+  std::string file;
+};
+
+// The engine's checks of a dump as a check of bytes to write.
 template <typename Dump>
-bool writeChecked(const std::string& path, const std::vector<unsigned char>& bytes, Dump dump, std::string* pProblem) {
-  std::vector<unsigned char> written;
-  nlohmann::json json;
-  std::string problem;
-  if (!writeBytes(path, bytes.data(), bytes.size()) || !readBytes(path, &written) || written != bytes) {
-    *pProblem = path + ": cannot be written";
-    return false;
-  }
-  if (!dump(written, &json, &problem)) {
-    *pProblem = path + ": the engine refuses what was written: " + problem;
-    return false;
-  }
-  return true;
+auto checkedBy(Dump dump) {
+  return [dump](const std::vector<unsigned char>& bytes, std::string* pProblem) {
+    nlohmann::json json;
+    return dump(bytes, &json, pProblem);
+  };
 }
 
 bool readJson(const std::string& path, nlohmann::json* pJson, std::string* pProblem) {
@@ -110,11 +71,11 @@ bool readJson(const std::string& path, nlohmann::json* pJson, std::string* pProb
   return SoundBankParseJson(text, path, pJson, pProblem);
 }
 
-int build(const std::vector<std::pair<std::string, std::string>>& values) {
-  const std::string in = value(values, "in");
-  const std::string out = value(values, "out");
-  const std::string manifest = value(values, "manifest");
-  const std::string audioDir = value(values, "audio-dir");
+int build(const SOptions& options) {
+  const std::string& in = options.in;
+  const std::string& out = options.out;
+  const std::string& manifest = options.manifest;
+  const std::string& audioDir = options.audioDir;
   if (in.empty() || out.empty() || manifest.empty() != audioDir.empty()) {
     return usageError("build needs --in and --out, and --manifest with --audio-dir");
   }
@@ -149,19 +110,19 @@ int build(const std::vector<std::pair<std::string, std::string>>& values) {
         lines += "file " + ToolQuoteWord("Audio/" + trackFile) + " " + ToolQuoteWord(trackPath) + " compress encrypt\n";
       }
     }
-    if (!writeBytes(manifest, lines.data(), lines.size())) {
+    if (!ToolWriteFile(manifest, lines.data(), lines.size())) {
       return failure(manifest + ": cannot be written");
     }
   }
-  if (!writeChecked(out, bank, SoundBankDump, &problem)) {
+  if (!ToolWriteChecked(out, bank, checkedBy(SoundBankDump), &problem)) {
     return failure(problem);
   }
   return 0;
 }
 
-int track(const std::vector<std::pair<std::string, std::string>>& values) {
-  const std::string in = value(values, "in");
-  const std::string out = value(values, "out");
+int track(const SOptions& options) {
+  const std::string& in = options.in;
+  const std::string& out = options.out;
   if (in.empty() || out.empty()) {
     return usageError("track needs --in and --out");
   }
@@ -169,7 +130,27 @@ int track(const std::vector<std::pair<std::string, std::string>>& values) {
   std::string problem;
   std::vector<unsigned char> trackData;
   if (!readJson(in, &tracks, &problem) || !TrackDataCompile(tracks, in, &trackData, &problem) ||
-      !writeChecked(out, trackData, TrackDataDump, &problem)) {
+      !ToolWriteChecked(out, trackData, checkedBy(TrackDataDump), &problem)) {
+    return failure(problem);
+  }
+  return 0;
+}
+
+int synth(const SOptions& options) {
+  if (options.in.empty() || options.out.empty()) {
+    return usageError("synth needs --in and --out");
+  }
+  nlohmann::json sounds;
+  std::string problem;
+  if (!readJson(options.in, &sounds, &problem)) {
+    return failure(problem);
+  }
+  std::error_code error;
+  std::filesystem::create_directories(options.out, error);
+  if (error) {
+    return failure(options.out + ": cannot make the folder (" + error.message() + ")");
+  }
+  if (!SoundBankSynthesize(sounds, options.in, options.out, &problem)) {
     return failure(problem);
   }
   return 0;
@@ -177,63 +158,75 @@ int track(const std::vector<std::pair<std::string, std::string>>& values) {
 
 // Prints a file as JSON through one of the dumps.
 template <typename Dump>
-int dumpFile(int argc, char** argv, Dump dump) {
-  if (argc != 3) {
-    return usageError(std::string(argv[1]) + " takes one file");
-  }
+int dumpFile(const std::string& path, Dump dump) {
   std::vector<unsigned char> bytes;
-  if (!readBytes(argv[2], &bytes)) {
-    return failure(std::string(argv[2]) + ": cannot be read");
+  if (!readBytes(path, &bytes)) {
+    return failure(path + ": cannot be read");
   }
   nlohmann::json json;
   std::string problem;
   if (!dump(bytes, &json, &problem)) {
-    return failure(std::string(argv[2]) + ": " + problem);
+    return failure(path + ": " + problem);
   }
-  std::printf("%s\n", json.dump(2).c_str());
+  const std::string text = ToolJsonDump(json);
+  std::fwrite(text.data(), 1, text.size(), stdout);
   return 0;
+}
+
+int run(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    return usageError("no command");
+  }
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h") {
+    std::fputs(gc_pszUSAGE, stdout);
+    return 0;
+  }
+  SOptions options;
+  std::string problem;
+  switch (ToolParseArguments(args, 1,
+                             {{"--in", &options.in, nullptr},
+                              {"--out", &options.out, nullptr},
+                              {"--manifest", &options.manifest, nullptr},
+                              {"--audio-dir", &options.audioDir, nullptr}},
+                             &options.file, &problem)) {
+    case EToolArgs::Help:
+      std::fputs(gc_pszUSAGE, stdout);
+      return 0;
+    case EToolArgs::Error:
+      return usageError(problem);
+    case EToolArgs::Run:
+      break;
+  }
+  const bool bDump = command == "dump" || command == "dump-track";
+  if (bDump && (options.file.empty() || !options.in.empty() || !options.out.empty() || !options.manifest.empty() ||
+                !options.audioDir.empty())) {
+    return usageError(command + " takes one file and no options");
+  }
+  if (!bDump && !options.file.empty()) {
+    return usageError(command + " reads --in, not [" + options.file + "]");
+  }
+  if (command == "dump") {
+    return dumpFile(options.file, SoundBankDump);
+  }
+  if (command == "dump-track") {
+    return dumpFile(options.file, TrackDataDump);
+  }
+  if (command == "build") {
+    return build(options);
+  }
+  if (command == "track") {
+    return track(options);
+  }
+  if (command == "synth") {
+    return synth(options);
+  }
+  return usageError("unknown command [" + command + "]");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    return usageError("no command");
-  }
-  const std::string command = argv[1];
-  if (command == "--help" || command == "-h") {
-    std::fputs(gc_pszUSAGE, stdout);
-    return 0;
-  }
-  if (command == "dump") {
-    return dumpFile(argc, argv, SoundBankDump);
-  }
-  if (command == "dump-track") {
-    return dumpFile(argc, argv, TrackDataDump);
-  }
-  std::vector<std::pair<std::string, std::string>> values;
-  std::string problem;
-  if (!options(argc, argv, &values, &problem)) {
-    return usageError(problem);
-  }
-  if (command == "build") {
-    return build(values);
-  }
-  if (command == "track") {
-    return track(values);
-  }
-  if (command == "synth") {
-    const std::string in = value(values, "in");
-    const std::string out = value(values, "out");
-    if (in.empty() || out.empty()) {
-      return usageError("synth needs --in and --out");
-    }
-    nlohmann::json sounds;
-    std::filesystem::create_directories(out);
-    if (!readJson(in, &sounds, &problem) || !SoundBankSynthesize(sounds, in, out, &problem)) {
-      return failure(problem);
-    }
-    return 0;
-  }
-  return usageError("unknown command [" + command + "]");
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return ToolRunMain("sbankc", [&] { return run(args); });
 }

@@ -71,6 +71,97 @@ TEST(SoundBankCheck, RefusesWhatWouldLeadOutsideTheFileOrTheTables) {
   }
 }
 
+// A multichannel configuration of a type other than 0 and 1 counts nothing and is no fault; its channel A is
+// still read for its level, so that one must be a channel.
+TEST(SoundBankCheck, MultichannelConfigurationsOfOtherTypesAreAccepted) {
+  const std::vector<std::uint8_t> good = AudioManagerTest::compileBank(gc_pszTWO_CUES);
+  struct SCase {
+    i32 iType;
+    i32 iChannelA;
+    i32 iChannelB;
+    bool bAccepted;
+  };
+  const SCase cases[] = {
+      {7, 0, 99, true}, {-1, 15, -5, true}, {2, 3, 3, true}, {0, 1, 99, true},
+      {7, 16, 0, false}, {-1, -1, 0, false}, {1, 0, 16, false},
+  };
+  for (const SCase& test : cases) {
+    std::vector<std::uint8_t> bank = good;
+    SMultichannelConfig* pConfig = const_cast<SMultichannelConfig*>(ClSoundBank::multichannelConfig(&cueAt(bank, "Three"), 0));
+    pConfig->m_iType = test.iType;
+    pConfig->m_iChannelA = test.iChannelA;
+    pConfig->m_iChannelB = test.iChannelB;
+    const std::string problem = problemOf(bank);
+    if (test.bAccepted) {
+      EXPECT_EQ(problem, "") << test.iType;
+    } else {
+      EXPECT_NE(problem.find("multichannel configuration 0"), std::string::npos) << test.iType << ": " << problem;
+    }
+  }
+}
+
+// A bank whose iEntries index entries, named "Alias0", "Alias1", ..., all point at the one cue of a bank.
+std::vector<std::uint8_t> aliasBank(const std::vector<std::uint8_t>& oneCue, i32 iEntries) {
+  const std::uint8_t* pCue = reinterpret_cast<const std::uint8_t*>(ClSoundBank::cue(oneCue.data(), 0));
+  const size_t uiCueSize = oneCue.size() - static_cast<size_t>(pCue - oneCue.data());
+  const u32 uiIndex = 32;
+  const u32 uiCue = (uiIndex + 24u * static_cast<u32>(iEntries) + 15u) & ~15u;
+  std::vector<std::uint8_t> bank(oneCue.begin(), oneCue.begin() + sizeof(SSoundBankHeader));
+  bank.resize(uiCue + uiCueSize, 0);
+  std::memcpy(bank.data(), &uiIndex, 4);
+  std::memcpy(bank.data() + 20, &iEntries, 4);
+  for (i32 i = 0; i < iEntries; ++i) {
+    const u32 uiHash = KvStrHash(("Alias" + std::to_string(i)).c_str());
+    std::memcpy(bank.data() + uiIndex + 24 * i, &uiHash, 4);
+    std::memcpy(bank.data() + uiIndex + 24 * i + 8, &uiCue, 4);
+  }
+  std::memcpy(bank.data() + uiCue, pCue, uiCueSize);
+  return bank;
+}
+
+int g_iSourceLoads = 0;
+
+class SoundBankShare : public AudioManagerTest {};
+
+// Index entries that point at one cue's data share the cue's container: its sources load once, and every name
+// plays from the one pool of instances. Cue data starting inside another's is refused.
+TEST_F(SoundBankShare, EntriesOfOneCueShareItsContainerAndItsSourcesLoadOnce) {
+  writeLoose("Audio/A.wav", KvTestMakeConstantSound(gc_iTEST_RATE, 480, {0.1f}));
+  const std::vector<std::uint8_t> one =
+      compileBank(R"({"bank": "VOSK_SFX", "cues": [{"name": "Shared", "sources": [{"file": "A.wav"}]}]})");
+  const i32 iEntries = 2000;
+  const std::vector<std::uint8_t> bank = aliasBank(one, iEntries);
+  ASSERT_EQ(problemOf(bank), "");
+  writeLoose("Audio/VOSK_SFX.iAudioSB", bank);
+  start();
+  g_iSourceLoads = 0;
+  g_pAudioLoadCallback = [](u32, const SPrerenderedCue*, u32, u32, u32, u64, u32) { ++g_iSourceLoads; };
+  ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
+  g_pAudioLoadCallback = nullptr;
+  EXPECT_EQ(g_iSourceLoads, 1);
+  SCueHandle first = ClAudioManager::createCueInstanceByName("Alias0");
+  SCueHandle last = ClAudioManager::createCueInstanceByName(("Alias" + std::to_string(iEntries - 1)).c_str());
+  ASSERT_FALSE(first.isNull());
+  ASSERT_FALSE(last.isNull());
+  EXPECT_EQ(ClAudioManager::getCueInstance(first)->mpr_pParentContainer,
+            ClAudioManager::getCueInstance(last)->mpr_pParentContainer);
+  EXPECT_EQ(ClAudioManager::unloadSoundBank(KvStrHash("VOSK_SFX")), 1);
+  EXPECT_TRUE(ClAudioManager::getCueInstance(first) == nullptr);
+
+  // The second entry's cue data (a valid cue) begins where the first cue's multichannel configuration lies.
+  std::vector<std::uint8_t> overlapping = aliasBank(
+      compileBank(R"({"bank": "VOSK_SFX", "cues": [{"name": "S", "sources": [{"file": "A.wav"}], "multichannel": [{}]}]})"),
+      2);
+  const u32 uiFirst = ClSoundBank::entry(overlapping.data(), 0)->mp_pPrerenderedCue;
+  const u32 uiInside = uiFirst + static_cast<u32>(sizeof(SPrerenderedCue));
+  overlapping.resize(uiInside + sizeof(SPrerenderedCue), 0);
+  std::memcpy(overlapping.data() + uiInside, overlapping.data() + uiFirst, sizeof(SPrerenderedCue));
+  reinterpret_cast<SPrerenderedCue*>(overlapping.data() + uiInside)->m_iNumMultichannelConfigs = 0;
+  std::memcpy(overlapping.data() + 32 + 24 + 8, &uiInside, 4);
+  EXPECT_NE(problemOf(overlapping).find("cue 1 (0x"), std::string::npos) << problemOf(overlapping);
+  EXPECT_NE(problemOf(overlapping).find("starts inside the data of the cue at"), std::string::npos);
+}
+
 class SoundBankChoice : public AudioManagerTest {};
 
 // One draw per play of a cue of several sources, none for a cue of one; weights 0.25, 0.25, 0.5 split the

@@ -319,6 +319,42 @@ TEST_F(UIDataRefusalTest, PropertyTypesNamesAndTextsAreChecked) {
   expectRefused(tail, "");
 }
 
+// A text parameter holds its characters in place: the last record of a file may be 5 bytes (an empty text) or
+// 6 (one letter). A parameter of another type still needs its 8 bytes.
+TEST_F(UIDataRefusalTest, ATextParameterAsShortAsItsTextMayEndTheFile) {
+  for (const char* pText : {"", "p", "abc"}) {
+    // As compiled the parameter's offset array follows it: the array is moved in front, the text ends the file.
+    const std::vector<uint8_t> compiled = compile(
+        std::string(R"({"root": {"name": "Root", "properties": {"onClick": {"event": {"calls": [{"call": "f", "params": [")") +
+        pText + R"("]}]}}}}})");
+    const u32 uiCall = word(compiled, word(compiled, word(compiled, word(compiled, instanceAt(compiled, 0)))));
+    const u32 uiParam = word(compiled, word(compiled, uiCall));
+    const size_t uiParamSize = 4 + std::strlen(pText) + 1;
+    std::vector<uint8_t> image(compiled.begin(), compiled.begin() + uiParam);
+    image.resize(uiParam + 4 + uiParamSize);
+    setWord(image, uiCall, uiParam);
+    setWord(image, uiParam, uiParam + 4);
+    std::memcpy(image.data() + uiParam + 4, compiled.data() + uiParam, uiParamSize);
+    char szError[gc_uiUI_DATA_ERROR_SIZE] = {};
+    EXPECT_TRUE(KvValidateUIData(image.data(), static_cast<u32>(image.size()), "short.kui", nullptr, szError,
+                                 sizeof(szError)))
+        << szError;
+    const std::string name = std::string("Short") + pText;
+    ASSERT_TRUE(ClUI::loadUIDataFromImage(name.c_str(), image.data(), static_cast<u32>(image.size())));
+    const SWidgetEventCallback* pEvent =
+        reinterpret_cast<const SWidgetEventCallback*>(W("Root")->mp_pRawData->mp_ppProperties[0]->mp_aucValue);
+    EXPECT_STREQ(pEvent->mp_ppCalls[0]->mp_ppWidgetEventProcedureCallDatas[0]->mp_acString, pText);
+    ClUI::terminate();
+    ClUI::initialise();
+    // The same place given to an integer parameter lies partly outside the file.
+    std::vector<uint8_t> bad = image;
+    setWord(bad, uiParam + 4, E_ESCP_TYPE_INT);
+    if (bad.size() < uiParam + 4 + 8) {
+      expectRefused(bad, "parameter 0 of call 0 at");
+    }
+  }
+}
+
 TEST_F(UIDataRefusalTest, LinksBackUpTheTreeOverlapsAndSwitchedStrangersAreRefused) {
   const std::vector<uint8_t> valid = compile(gc_pVALID);
   // B (a child of A) lists the root as its child.
@@ -355,11 +391,18 @@ TEST_F(UIDataRefusalTest, LinksBackUpTheTreeOverlapsAndSwitchedStrangersAreRefus
 }
 
 TEST_F(UIDataRefusalTest, TreesTooDeepOrWhoseSharedChildrenMultiplyTheWalkAreRefused) {
-  std::string deep = R"({"name": "L130"})";
-  for (int i = 129; i >= 1; --i) {
-    deep = "{\"name\": \"L" + std::to_string(i) + "\", \"children\": [" + deep + "]}";
+  // The compiler refuses such a tree: it is laid out directly.
+  SKuiScreenSet deep;
+  for (int i = 1; i <= 130; ++i) {
+    SKuiWidget widget;
+    widget.name = "L" + std::to_string(i);
+    widget.uiInstanceID = H(widget.name.c_str());
+    if (i < 130) {
+      widget.children.push_back(i);
+    }
+    deep.widgets.push_back(widget);
   }
-  expectRefused(compile("{\"root\": " + deep + "}"), "more than 128 levels deep");
+  expectRefused(KuiWriteImage(deep), "more than 128 levels deep");
 
   // Each level links the next one twice: 2^22 widget visits for 23 widgets.
   std::string doubling = R"({"name": "D22"})";

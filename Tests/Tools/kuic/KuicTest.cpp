@@ -207,6 +207,82 @@ TEST(Kuic, TheToolAnswersHelpAndFailsOnBadInputWithItsMessage) {
   EXPECT_NE(refused.out.find("UI data [" + dir + "/damaged.kui] refused: "), std::string::npos) << refused.out;
 }
 
+// A description of n widgets, each the only child of the one before.
+std::string nested(int iLevels) {
+  std::string widget = "{\"name\": \"L" + std::to_string(iLevels) + "\"}";
+  for (int i = iLevels - 1; i >= 1; --i) {
+    widget = "{\"name\": \"L" + std::to_string(i) + "\", \"children\": [" + widget + "]}";
+  }
+  return "{\"root\": " + widget + "}";
+}
+
+// The tool writes only what the engine's loader takes: trees too deep (nested or through links), numbers out of
+// range and trees the loader refuses are reported with the file and nothing is written; the tool never ends
+// by a signal.
+TEST(Kuic, WritesOnlyWhatTheLoaderTakesAndReportsEverythingElse) {
+  const std::string dir = KvTestTempDir("KuicRefuses");
+  std::string links = R"({"root": {"name": "R", "children": [)";
+  for (int i = 1; i <= 200; ++i) {
+    links += std::string(i > 1 ? ", " : "") + "{\"name\": \"W" + std::to_string(i) + "\"" +
+             (i < 200 ? ", \"children\": [\"W" + std::to_string(i + 1) + "\"]" : std::string()) + "}";
+  }
+  links += "]}}";
+  std::string doubling = R"({"name": "D22"})";
+  for (int i = 21; i >= 0; --i) {
+    doubling = "{\"name\": \"D" + std::to_string(i) + "\", \"children\": [" + doubling + ", \"D" +
+               std::to_string(i + 1) + "\"]}";
+  }
+  struct SCase {
+    std::string json;
+    std::string report;
+  };
+  const SCase cases[] = {
+      {nested(3000), "in.json: error: at /root"},
+      {nested(3000), "the widget tree is more than 128 levels deep"},
+      {nested(200), "the widget tree is more than 128 levels deep"},
+      {links, "levels deep (through linked children)"},
+      {"{\"root\": " + doubling + "}", "in.kui: the engine would refuse what was built, so nothing is written: "},
+      {R"({"root": {"name": "A", "properties": {"x": 1e400}}})", "in.json: error: a number out of range"},
+      {R"({"root": {"name": "A", "properties": {"x": {"float": -1e39}}}})",
+       "in.json: error: at /root/properties/x/float: the number does not fit a 32-bit float"},
+      {R"({"root": {"name": "A", "properties": {"x": {"layout": [1, 2, 3, 4, 1e300, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 8]}}}})",
+       "at /root/properties/x/layout/4: the number does not fit a 32-bit float"},
+      {R"({"root": {"name": "A", "children": ["Z\u001b[2J\u0007"]}})", "no widget is named [Z\\x1B[2J\\x07]"},
+  };
+  for (const SCase& test : cases) {
+    std::remove((dir + "/in.kui").c_str());
+    std::ofstream(dir + "/in.json") << test.json;
+    const SKvToolRun result = run(dir + "/in.json");
+    EXPECT_EQ(result.iExit, 1) << test.report << "\n" << result.out.substr(0, 400);
+    EXPECT_NE(result.out.find(test.report), std::string::npos) << result.out.substr(0, 400);
+    EXPECT_EQ(result.out.find('\x1B'), std::string::npos);
+    EXPECT_FALSE(std::ifstream(dir + "/in.kui").good()) << test.report;
+  }
+  // At the loader's limit the tree compiles, and its dump loads.
+  std::ofstream(dir + "/in.json") << nested(128);
+  ASSERT_EQ(run(dir + "/in.json").iExit, 0);
+  const SKvToolRun dumped = run("--dump " + dir + "/in.kui");
+  EXPECT_EQ(dumped.iExit, 0) << dumped.out.substr(0, 400);
+  EXPECT_NE(dumped.out.find("\"name\": \"L128\""), std::string::npos);
+}
+
+// A widget name's bytes that are not UTF-8 dump as the characters of their values: the dump is valid JSON.
+TEST(Kuic, TheDumpIsValidJsonForAnyNameTheLoaderTakes) {
+  std::vector<uint8_t> image = compile(R"({"root": {"name": "Cafe", "instanceID": "#0x00000123"}})");
+  const std::string text(image.begin(), image.end());
+  image[text.find("Cafe") + 3] = 0xE9;
+  const std::string json = dumpOf(image);
+  EXPECT_NE(json.find("\"name\": \"Caf\xC3\xA9\""), std::string::npos) << json;
+}
+
+TEST(Kuic, CommandLinesOutsideTheUsageAreRefused) {
+  for (const char* pArguments : {"-o", "a.json b.json", "--names n.json a.json", "--dump", "--dump a.kui b.json"}) {
+    const SKvToolRun result = run(pArguments);
+    EXPECT_EQ(result.iExit, 2) << pArguments << "\n" << result.out;
+    EXPECT_NE(result.out.find("usage: kuic"), std::string::npos) << pArguments;
+  }
+}
+
 TEST(Kuic, TheBuildCheckedTheSampleScreenSetsByLoadingThem) {
   // The build's rule dumped each compiled file through the loader next to it.
   const std::string dump = readText(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui.json");

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Tests/Support/AudioTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tools/sbankc/SoundBankBuilder.h"
 
@@ -194,6 +195,104 @@ TEST(SbankcTool, TheGamesTrackDataDumpsThroughTheEngine) {
   EXPECT_EQ(dump["tracks"][0]["id"], KvStrHash("Bar"));
   EXPECT_EQ(dump["tracks"][1]["id"], KvStrHash("Beat"));
   EXPECT_EQ(dump["tracks"][1]["events"], nlohmann::json({1.0, 3.0}));
+}
+
+// Input the library cannot hold or of the wrong shape, and values no cue can use, are refused with the file and
+// the field; nothing is written and the tool never ends by an abort.
+TEST(SbankcTool, RefusesOutOfRangeNumbersWrongShapesAndUnusableValues) {
+  const std::string dir = KvTestTempDir("SbankcRefuses");
+  struct SCase {
+    const char* pCommand;  // build, track or synth
+    const char* pJson;
+    const char* pReport;
+  };
+  const SCase cases[] = {
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav"}], "volume": 1e400}]})",
+       "in.json: error: a number out of range"},
+      {"track", R"({"tracks": [{"id": 1, "events": [1e400]}]})", "in.json: error: a number out of range"},
+      {"synth", R"({"sounds": [{"file": "a.wav", "seconds": 1e400}]})", "in.json: error: a number out of range"},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav"}], "volume": -2147483649}]})",
+       "in.json: cues[0].volume: must lie in [0, 1]"},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav"}], "pitch": {"min": 0, "max": 2}}]})",
+       "in.json: cues[0].pitch.min: must lie in (0, "},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav"}], "pan": {"min": 0.5, "max": -0.5}}]})",
+       "in.json: cues[0].pan: the range's min is above its max"},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav", "frequency": 0}]}]})",
+       "in.json: cues[0].sources[0].frequency: must lie in (0, "},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav", "length": -0.5}]}]})",
+       "in.json: cues[0].sources[0].length: must lie in [0, "},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav", "weight": 1e39}]}]})",
+       "in.json: cues[0].sources[0].weight: does not fit a 32-bit float"},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav"}], "ducking": [5]}]})",
+       "in.json: cues[0].ducking[0]: must be an object"},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav"}], "ducking": [{"category": 1, "hold": -1}]}]})",
+       "in.json: cues[0].ducking[0].hold: must lie in [0, "},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav"}], "multichannel": [[1]]}]})",
+       "in.json: cues[0].multichannel[0]: must be an object"},
+      {"build", R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x.wav"}], "multichannel": [{"type": 18446744073709551615}]}]})",
+       "in.json: cues[0].multichannel[0].type: must be a whole number from 0 to 1"},
+      {"synth", R"([{"file": "a.wav", "seconds": 1}])", "in.json: the sound list: must be an object"},
+      {"synth", R"({"sound": [{"file": "a.wav", "seconds": 1}]})", "in.json: sounds: the sound list needs its sounds"},
+      {"synth", R"({"sounds": {"file": "a.wav"}})", "in.json: sounds: must be a list"},
+      {"synth", R"({"sounds": []})", "in.json: sounds: lists no sound"},
+      {"synth", R"({"sounds": [{"file": "a.wav", "seconds": 1}, {"file": "b.wav", "seconds": 1, "layers": [3]}]})",
+       "in.json: sounds[1].layers[0]: must be an object"},
+      {"synth", R"({"sounds": [{"file": "a.wav", "seconds": 1, "layers": [{"wave": 7}]}]})",
+       "in.json: sounds[0].layers[0].wave: must be a text"},
+  };
+  for (const SCase& test : cases) {
+    std::filesystem::remove_all(dir + "/out");
+    std::ofstream(dir + "/in.json") << test.pJson;
+    std::string output;
+    const std::string command = std::string(test.pCommand) + " --in " + dir + "/in.json --out " + dir + "/out" +
+                                (std::string(test.pCommand) == "synth" ? "" : "/file");
+    EXPECT_EQ(run(command, &output), 1) << test.pJson << "\n" << output;
+    EXPECT_NE(output.find(test.pReport), std::string::npos) << test.pJson << "\n" << output;
+    EXPECT_TRUE(!std::filesystem::exists(dir + "/out") || std::filesystem::is_empty(dir + "/out")) << test.pJson;
+  }
+}
+
+// What the engine accepts dumps as valid JSON: a source name's bytes that are not UTF-8 stand for the characters
+// of their values. Bytes of a file in a message are escaped.
+TEST(SbankcTool, DumpsAreValidJsonAndMessagesEscapeControlBytes) {
+  const std::string dir = KvTestTempDir("SbankcBytes");
+  nlohmann::json cues;
+  std::string problem;
+  std::vector<u8> bank;
+  std::vector<SSoundBankSourceFile> sources;
+  ASSERT_TRUE(SoundBankParseJson(R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "cafe.wav"}]}]})", "x",
+                                 &cues, &problem));
+  ASSERT_TRUE(SoundBankCompile(cues, "x", &bank, &sources, &problem)) << problem;
+  const std::string text(bank.begin(), bank.end());
+  const size_t uiName = text.find("cafe.wav");
+  ASSERT_NE(uiName, std::string::npos);
+  bank[uiName + 3] = 0xE9;
+  KvTestWriteFile(dir + "/bank.iAudioSB", bank);
+  std::string output;
+  ASSERT_EQ(run("dump " + dir + "/bank.iAudioSB", &output), 0) << output;
+  nlohmann::json dump;
+  ASSERT_NO_THROW(dump = nlohmann::json::parse(output)) << output;
+  EXPECT_EQ(dump["cues"][0]["sources"][0]["file"], "caf\u00e9.wav");
+
+  std::filesystem::create_directories(dir + "/Audio");
+  std::ofstream(dir + "/cues.json") << R"({"bank": "B", "cues": [{"name": "a", "sources": [{"file": "x\u001b[2J\u0007.wav"}]}]})";
+  EXPECT_EQ(run("build --in " + dir + "/cues.json --out " + dir + "/b.bank --manifest " + dir + "/m.txt --audio-dir " +
+                    dir + "/Audio",
+                &output),
+            1);
+  EXPECT_NE(output.find("source [x\\x1B[2J\\x07.wav] is not in"), std::string::npos) << output;
+  EXPECT_EQ(output.find('\x1B'), std::string::npos);
+}
+
+// The command line: options with their values, one file for the dumps, and nothing else.
+TEST(SbankcTool, CommandLinesOutsideTheUsageAreRefused) {
+  const std::string dir = KvTestTempDir("SbankcArgs");
+  for (const char* pArguments : {"", "build --in", "build --in a.json --out b --bogus c", "build a.json",
+                                 "dump", "dump a b", "dump --in a", "dump-track --out x a", "synth --in a.json"}) {
+    std::string output;
+    EXPECT_EQ(run(pArguments, &output), 2) << pArguments << "\n" << output;
+    EXPECT_NE(output.find("usage: sbankc"), std::string::npos) << pArguments;
+  }
 }
 
 }  // namespace
