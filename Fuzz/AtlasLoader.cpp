@@ -2,7 +2,6 @@
 // root of the process's own that holds four small pages "A_0" to "A_3": any bytes are refused with the loader's
 // fatal error (caught here), or give an atlas whose every entry the signed-descending search finds at its own
 // index, on a loaded page, with its record inside the file. Any other stop (an assertion) is a fault.
-// libFuzzer: -max_len=1048576
 #include <unistd.h>
 
 #include <cstddef>
@@ -24,6 +23,9 @@
 #include "Fuzz/FuzzAudioRoot.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
+#include "Fuzz/FuzzMaxLen.h"
+
+KV_FUZZ_MAX_LEN(1048576)
 
 namespace {
 

@@ -2,7 +2,6 @@
 // whose description writes and reads back the same, whose GLSL texts can be composed, and which D3DXCreateEffect
 // turns into an effect (on the recording back end: no OpenGL) that answers its parameter queries and runs its
 // passes with values set.
-// libFuzzer: -max_len=1048576
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,6 +10,9 @@
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
 #include "Platform/D3D9/D3DXEffectFile.h"
+#include "Fuzz/FuzzMaxLen.h"
+
+KV_FUZZ_MAX_LEN(1048576)
 
 namespace {
 

@@ -1,7 +1,6 @@
 // Image files from outside data on their way to textures: any bytes are refused by the decoder (BMP, PNG, TGA
 // through SDL2_image), or make a 2D texture (and, for strips of six faces, a cube texture) on the recording back
 // end, whose level 0 can be locked, written and unlocked through the engine's texture.
-// libFuzzer: -max_len=1048576
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +10,9 @@
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
 #include "Platform/D3D9/D3DX9.h"
+#include "Fuzz/FuzzMaxLen.h"
+
+KV_FUZZ_MAX_LEN(1048576)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
   KvFuzzSilenceProblemReports();

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang) and runs each for a bounded time: scripts/fuzz.sh [seconds per target].
-# Each target runs with the flags of its fuzz_<name>.options (written by Fuzz/CMakeLists.txt from the target's
-# "// libFuzzer:" lines, such as its input limit), on a work corpus of its own, seeded from Fuzz/corpus/<name>/
-# and from the seeds the fuzz build generates in build/fuzz/seeds/<name>/.
+# Each target runs on a work corpus of its own, seeded from Fuzz/corpus/<name>/ and from the seeds the fuzz build
+# generates in build/fuzz/seeds/<name>/; a target whose format needs large inputs sets its own input limit.
 set -euo pipefail
 case "${1:-}" in
   -h | --help)
@@ -11,7 +10,7 @@ Usage: scripts/fuzz.sh [seconds]
 
 Installs what is missing, builds the fuzz preset (clang, libFuzzer) and runs every target in build/fuzz/Fuzz
 for the given seconds each (default 60), on its corpus in build/fuzz/corpus/<target> seeded from
-Fuzz/corpus/<target>.
+Fuzz/corpus/<target> and from the seeds the fuzz build writes in build/fuzz/seeds/<target>.
 Exit status: 0 when every target ran without a finding, 2 for bad arguments, else the failing step's.
 EOF
     exit 0
@@ -36,13 +35,7 @@ for bin in build/fuzz/Fuzz/fuzz_*; do
   seeds=()
   [ -d "Fuzz/corpus/$stem" ] && seeds+=("Fuzz/corpus/$stem")
   [ -d "build/fuzz/seeds/$stem" ] && seeds+=("build/fuzz/seeds/$stem")
-  flags=()
-  if [ -f "$bin.options" ]; then
-    while IFS= read -r flag; do
-      [ -n "$flag" ] && flags+=("$flag")
-    done < "$bin.options"
-  fi
-  echo "=== $name (${seconds}s) ${flags[*]} ==="
+  echo "=== $name (${seconds}s) ==="
   "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -verbosity=0 -print_final_stats=1 \
-    "${flags[@]}" "$work" "${seeds[@]}"
+    "$work" "${seeds[@]}"
 done

@@ -17,7 +17,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Platform/D3D9/D3DXImageCheck.h"
-#include "Tools/Common/ToolEscape.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/Common/ToolText.h"
 
@@ -495,7 +495,7 @@ bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>&
   const SAtlasFileHeader& header = *reinterpret_cast<const SAtlasFileHeader*>(pData);
   char szLine[512];
   std::snprintf(szLine, sizeof(szLine), "base %s, %d textures, %d entries\n",
-                ToolEscapeControlBytes(reinterpret_cast<const char*>(pData + gc_uiATLAS_HEADER_SIZE)).c_str(),
+                ToolEscapeText(reinterpret_cast<const char*>(pData + gc_uiATLAS_HEADER_SIZE)).c_str(),
                 header.mp_iNumTextures,
                 header.mp_iNumEntries);
   *pText = szLine;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Tools/Common/ToolArgs.h"
-#include "Tools/Common/ToolEscape.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     if (output.empty() || base.empty()) return usageError("pack needs -o and --base");
     std::vector<std::string> written;
     if (!AtlasPackFolder(input, output, base, options, &written, &error)) {
-      std::fprintf(stderr, "%s\n", ToolEscapeControlBytes(error).c_str());
+      std::fprintf(stderr, "%s\n", ToolEscapeText(error).c_str());
       return 1;
     }
     return 0;
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     }
     std::string text;
     if (!AtlasList(file, imageNames, &text, &error)) {
-      std::fprintf(stderr, "%s: error: %s\n", ToolEscapeControlBytes(input).c_str(), ToolEscapeControlBytes(error).c_str());
+      std::fprintf(stderr, "%s: error: %s\n", ToolEscapeText(input).c_str(), ToolEscapeText(error).c_str());
       return 1;
     }
     if (output.empty()) {
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
   if (output.empty() || scratch.empty()) return usageError("content needs -o and --scratch");
   std::string lines;
   if (!AtlasMakeContent(input, output, scratch, &lines, &error)) {
-    std::fprintf(stderr, "%s\n", ToolEscapeControlBytes(error).c_str());
+    std::fprintf(stderr, "%s\n", ToolEscapeText(error).c_str());
     return 1;
   }
   if (!manifest.empty() && !ToolWriteFile(manifest, lines.data(), lines.size())) {

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "Tools/Common/ToolEscape.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/fxoc/FxoSource.h"
 
 namespace {
@@ -255,7 +255,7 @@ bool FxoCheckGlsl(const SFxoSource& source, const std::string& glslangPath, cons
     }
   }
   std::string joined;
-  for (const std::string& message : messages) joined += ToolEscapeControlBytes(message) + "\n";
+  for (const std::string& message : messages) joined += ToolEscapeText(message) + "\n";
   *pErrors = joined;
   return messages.empty();
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Tools/Common/ToolArgs.h"
-#include "Tools/Common/ToolEscape.h"
+#include "Tools/Common/ToolText.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/Common/ToolText.h"
 #include "Tools/fxoc/FxoSource.h"
@@ -44,7 +44,7 @@ int dump(const std::string& path, const std::string& output) {
   SD3DXEffectDescription effect;
   std::string error;
   if (!D3DXEffectFileRead(bytes.data(), bytes.size(), &effect, &error)) {
-    std::fprintf(stderr, "%s: error: %s\n", path.c_str(), ToolEscapeControlBytes(error).c_str());
+    std::fprintf(stderr, "%s: error: %s\n", path.c_str(), ToolEscapeText(error).c_str());
     return 1;
   }
   const std::string text = FxoDumpText(effect);
@@ -74,7 +74,7 @@ int compile(const std::string& input, std::string output, const std::string& gls
   }
   SFxoSource source;
   if (!FxoParseSource(text, input, &source, &error)) {
-    std::fprintf(stderr, "%s\n", ToolEscapeControlBytes(error).c_str());
+    std::fprintf(stderr, "%s\n", ToolEscapeText(error).c_str());
     return 1;
   }
   // The code keeps the source's file name only, so compiled files do not depend on where the tree lies.
