@@ -30,14 +30,9 @@ int main(int argc, char** argv) {
   std::string checkPath;
   std::vector<std::string> files;
   std::string error;
-  switch (ToolParseArguments(args, 0, {{"--check", &checkPath, nullptr}}, &files, 2, &error)) {
-    case EToolArgs::Help:
-      std::fputs(gc_pUSAGE, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return usage(error);
-    case EToolArgs::Run:
-      break;
+  const EToolArgs eParsed = ToolParseArguments(args, 0, {{"--check", &checkPath, nullptr}}, &files, 2, &error);
+  if (const int iExit = ToolArgsExitCode(eParsed, gc_pUSAGE, [&] { return usage(error); }); iExit >= 0) {
+    return iExit;
   }
   if (!checkPath.empty()) {
     if (!files.empty()) {

@@ -49,14 +49,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string command;
   std::string error;
-  switch (ToolParseCommand(args, {"pack", "list", "content"}, &command, &error)) {
-    case EToolArgs::Help:
-      std::fputs(gc_pszUSAGE, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return usageError(error);
-    case EToolArgs::Run:
-      break;
+  const EToolArgs eParsed = ToolParseCommand(args, {"pack", "list", "content"}, &command, &error);
+  if (const int iExit = ToolArgsExitCode(eParsed, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
+    return iExit;
   }
   std::string input;
   std::string output;
@@ -68,23 +63,18 @@ int main(int argc, char** argv) {
   std::string page;
   std::string padding;
   bool bNoTrim = false;
-  switch (ToolParseArguments(args, 1,
-                             {{"-o", &output, nullptr},
-                              {"--base", &base, nullptr},
-                              {"--names", &names, nullptr},
-                              {"--scratch", &scratch, nullptr},
-                              {"--manifest", &manifest, nullptr},
-                              {"--page", &page, nullptr},
-                              {"--padding", &padding, nullptr},
-                              {"--no-trim", nullptr, &bNoTrim}},
-                             &input, &error)) {
-    case EToolArgs::Help:
-      std::fputs(gc_pszUSAGE, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return usageError(error);
-    case EToolArgs::Run:
-      break;
+  const EToolArgs eOptions = ToolParseArguments(args, 1,
+                                                {{"-o", &output, nullptr},
+                                                 {"--base", &base, nullptr},
+                                                 {"--names", &names, nullptr},
+                                                 {"--scratch", &scratch, nullptr},
+                                                 {"--manifest", &manifest, nullptr},
+                                                 {"--page", &page, nullptr},
+                                                 {"--padding", &padding, nullptr},
+                                                 {"--no-trim", nullptr, &bNoTrim}},
+                                                &input, &error);
+  if (const int iExit = ToolArgsExitCode(eOptions, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
+    return iExit;
   }
   if (!page.empty() && !parseInt(page, 16, 8192, &options.iPageSize)) return usageError("--page takes 16 to 8192");
   if (!padding.empty() && !parseInt(padding, 0, 16, &options.iPadding)) return usageError("--padding takes 0 to 16");

@@ -101,17 +101,14 @@ int main(int argc, char** argv) {
   std::string scratch;
   std::string input;
   std::string error;
-  switch (ToolParseArguments(args, 0,
-                             {{"-o", &output, nullptr}, {"--dump", &dumpPath, nullptr}, {"--glslang", &glslang, nullptr},
-                              {"--scratch", &scratch, nullptr}},
-                             &input, &error)) {
-    case EToolArgs::Help:
-      std::fputs(gc_pszUSAGE, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return usageError(error);
-    case EToolArgs::Run:
-      break;
+  const EToolArgs eParsed = ToolParseArguments(args, 0,
+                                               {{"-o", &output, nullptr},
+                                                {"--dump", &dumpPath, nullptr},
+                                                {"--glslang", &glslang, nullptr},
+                                                {"--scratch", &scratch, nullptr}},
+                                               &input, &error);
+  if (const int iExit = ToolArgsExitCode(eParsed, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
+    return iExit;
   }
   if (!dumpPath.empty()) {
     return input.empty() ? dump(dumpPath, output) : usageError("--dump takes no source");

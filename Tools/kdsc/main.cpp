@@ -99,16 +99,13 @@ int main(int argc, char** argv) {
   std::string dumpPath;
   std::string checkPath;
   std::string error;
-  switch (ToolParseArguments(args, 0,
-                             {{"-o", &output, nullptr}, {"--dump", &dumpPath, nullptr}, {"--check", &checkPath, nullptr}},
-                             &input, &error)) {
-    case EToolArgs::Help:
-      std::fputs(gc_pszUSAGE, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return usageError(error);
-    case EToolArgs::Run:
-      break;
+  const EToolArgs eParsed = ToolParseArguments(args, 0,
+                                               {{"-o", &output, nullptr},
+                                                {"--dump", &dumpPath, nullptr},
+                                                {"--check", &checkPath, nullptr}},
+                                               &input, &error);
+  if (const int iExit = ToolArgsExitCode(eParsed, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
+    return iExit;
   }
   if (!dumpPath.empty() || !checkPath.empty()) {
     if (!input.empty() || !output.empty() || (!dumpPath.empty() && !checkPath.empty())) {

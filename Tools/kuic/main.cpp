@@ -87,16 +87,13 @@ int run(const std::vector<std::string>& args) {
   std::string dumpPath;
   std::string namesPath;
   std::string error;
-  switch (ToolParseArguments(args, 0,
-                             {{"-o", &output, nullptr}, {"--dump", &dumpPath, nullptr}, {"--names", &namesPath, nullptr}},
-                             &input, &error)) {
-    case EToolArgs::Help:
-      std::fputs(gc_pszUSAGE, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return usageError(error);
-    case EToolArgs::Run:
-      break;
+  const EToolArgs eParsed = ToolParseArguments(args, 0,
+                                               {{"-o", &output, nullptr},
+                                                {"--dump", &dumpPath, nullptr},
+                                                {"--names", &namesPath, nullptr}},
+                                               &input, &error);
+  if (const int iExit = ToolArgsExitCode(eParsed, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
+    return iExit;
   }
   if (!dumpPath.empty()) {
     if (!input.empty()) {

@@ -382,14 +382,9 @@ int main(int argc, char** argv) {
     }
     eArgs = parseOptions(args, pCommand->accepted, pCommand->uiMaxTexts, &options, &texts, &problem);
   }
-  switch (eArgs) {
-    case EToolArgs::Help:
-      std::fputs(gc_pUSAGE, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return usage(problem);
-    case EToolArgs::Run:
-      break;
+  const EToolArgs eParsed = eArgs;
+  if (const int iExit = ToolArgsExitCode(eParsed, gc_pUSAGE, [&] { return usage(problem); }); iExit >= 0) {
+    return iExit;
   }
   return pCommand->pfnRun(options, texts);
 }

@@ -184,19 +184,14 @@ int run(const std::vector<std::string>& args) {
   }
   SOptions options;
   std::string problem;
-  switch (ToolParseArguments(args, 1,
-                             {{"--in", &options.in, nullptr},
-                              {"--out", &options.out, nullptr},
-                              {"--manifest", &options.manifest, nullptr},
-                              {"--audio-dir", &options.audioDir, nullptr}},
-                             &options.file, &problem)) {
-    case EToolArgs::Help:
-      std::fputs(gc_pszUSAGE, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return usageError(problem);
-    case EToolArgs::Run:
-      break;
+  const EToolArgs eParsed = ToolParseArguments(args, 1,
+                                               {{"--in", &options.in, nullptr},
+                                                {"--out", &options.out, nullptr},
+                                                {"--manifest", &options.manifest, nullptr},
+                                                {"--audio-dir", &options.audioDir, nullptr}},
+                                               &options.file, &problem);
+  if (const int iExit = ToolArgsExitCode(eParsed, gc_pszUSAGE, [&] { return usageError(problem); }); iExit >= 0) {
+    return iExit;
   }
   const bool bDump = command == "dump" || command == "dump-track";
   if (bDump && (options.file.empty() || !options.in.empty() || !options.out.empty() || !options.manifest.empty() ||
