@@ -89,6 +89,9 @@ unsigned faults() {
   return g_uiFaults;
 }
 
+// Why SDL video could not start the last time it was tried; empty once it starts.
+std::string g_videoStartProblem;
+
 bool ensureVideo() {
   Win32RequireWindowThread("the window functions");
   if (SDL_WasInit(SDL_INIT_VIDEO)) {
@@ -96,9 +99,14 @@ bool ensureVideo() {
   }
   Win32PrepareSdl();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "Win32 stand-in: SDL video could not start: %s\n", SDL_GetError());
+    const std::string problem = SDL_GetError();
+    if (problem != g_videoStartProblem) {
+      std::fprintf(stderr, "Win32 stand-in: SDL video could not start: %s\n", problem.c_str());
+    }
+    g_videoStartProblem = problem;
     return false;
   }
+  g_videoStartProblem.clear();
   return true;
 }
 
@@ -664,6 +672,7 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
     return nullptr;
   }
 
+  Win32WatchDisplayConnection(pSdlWindow);
   HWND hWnd = new HWND__;
   hWnd->className = pClass->name;
   hWnd->pProc = pClass->record.lpfnWndProc;
@@ -855,10 +864,23 @@ int GetSystemMetrics(int nIndex) {
     return 0;
   }
   SDL_DisplayMode mode;
-  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+  if (!Win32GetDesktopMode(&mode)) {
     return 0;
   }
   return nIndex == SM_CXSCREEN ? mode.w : mode.h;
+}
+
+const char* Win32VideoStartProblem() { return g_videoStartProblem.c_str(); }
+
+bool Win32GetDesktopMode(SDL_DisplayMode* pMode) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, pMode) != 0) {
+    return false;
+  }
+  if (pMode->w <= 0 || pMode->h <= 0) {
+    pMode->w = gc_iWIN32_DEFAULT_DESKTOP_WIDTH;
+    pMode->h = gc_iWIN32_DEFAULT_DESKTOP_HEIGHT;
+  }
+  return true;
 }
 
 HDC BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
