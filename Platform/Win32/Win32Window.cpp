@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "Platform/Win32/Win32Threads.h"
 #include "Platform/Win32/Win32WindowInternal.h"
 
 // A window handle points at its record.
@@ -640,12 +641,23 @@ HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                      int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam) {
   Win32RequireWindowThread("CreateWindowExA");
-  if ((faults() & WIN32_FAULT_CREATE_WINDOW) || lpClassName == nullptr || hWndParent != nullptr ||
-      (dwStyle & WS_CHILD)) {
+  // Every failure sets the last error, so that a caller reporting it never shows an older call's code.
+  if (faults() & WIN32_FAULT_CREATE_WINDOW) {
+    SetLastError(ERROR_GEN_FAILURE);
+    return nullptr;
+  }
+  if (lpClassName == nullptr || hWndParent != nullptr || (dwStyle & WS_CHILD)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   SWindowClass* pClass = findClass(lpClassName);
-  if (pClass == nullptr || !ensureVideo()) {
+  if (pClass == nullptr) {
+    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+    return nullptr;
+  }
+  // No window system (no display, an unknown video driver): the program cannot have windows here.
+  if (!ensureVideo()) {
+    SetLastError(ERROR_NOT_SUPPORTED);
     return nullptr;
   }
   const RECT frame = frameOf(dwStyle, nullptr);
@@ -669,6 +681,7 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
   SDL_Window* pSdlWindow = SDL_CreateWindow(pTitle, iClientX, iClientY, iClientW, iClientH, uiFlags);
   if (pSdlWindow == nullptr) {
     std::fprintf(stderr, "Win32 stand-in: SDL could not make the window: %s\n", SDL_GetError());
+    SetLastError(ERROR_NOT_SUPPORTED);
     return nullptr;
   }
 

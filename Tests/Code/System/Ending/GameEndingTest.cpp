@@ -183,7 +183,7 @@ TEST_F(GameEnding, NoDisplayEndsWithAMessageAndExitCodeThree) {
   };
   const SCase aCases[] = {
       {"no_such_driver", "The game cannot start: no display could be opened (no_such_driver not available)."},
-      {"dummy", "The game window could not be created"},
+      {"dummy", "The game window could not be created (error 50)."},
   };
   for (const SCase& test : aCases) {
     CProcess game;
@@ -192,6 +192,7 @@ TEST_F(GameEnding, NoDisplayEndsWithAMessageAndExitCodeThree) {
     EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
         << test.pDriver << ": " << statusText(iStatus) << "\n" << game.out();
     EXPECT_NE(game.out().find(test.pExpected), std::string::npos) << game.out();
+    EXPECT_NE(game.out().find("The game window could not be created (error 50)."), std::string::npos) << game.out();
     EXPECT_NE(game.out().find("FATAL ERROR: Failed to create main window"), std::string::npos) << game.out();
     EXPECT_EQ(game.out().find("check your graphics drivers"), std::string::npos) << game.out();
     EXPECT_EQ(game.out().find(gc_pszRUNNING), std::string::npos) << game.out();
