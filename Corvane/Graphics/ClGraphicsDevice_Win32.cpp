@@ -303,7 +303,7 @@ i32 ClGraphics::createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& m
   };
   auto noDepthFormat = []() {
     messageBox(resolveEscapes(hooks().localizedText("MB_DIRECTX_ISSUE_FEW_SUGGESTIONS")), "MB_DIRECTX_ERROR_TITLE");
-    KV_FATAL("No suitable depth buffer format found!");
+    KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "No suitable depth buffer format found!");
   };
   D3DFORMAT eDepth = D3DFMT_UNKNOWN;
   if (ClDevINI::getInt("USE_STENCIL") == 1) {

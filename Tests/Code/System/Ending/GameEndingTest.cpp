@@ -200,6 +200,30 @@ TEST_F(GameEnding, NoDisplayEndsWithAMessageAndExitCodeThree) {
   }
 }
 
+// A graphics device that cannot be had at start-up ends the program the same way: the engine's message box (on
+// the error output here), the report, exit code 3 and no crash report.
+TEST_F(GameEnding, GraphicsStartUpFailuresEndWithExitCodeThree) {
+  struct SCase {
+    const char* pFault;
+    const char* pExpected;
+  };
+  const SCase aCases[] = {
+      {"create", "FATAL ERROR: Could not initialize DirectX"},
+      {"createdevice", "FATAL ERROR: D3DERR_NOTAVAILABLE"},
+      {"nodepth", "FATAL ERROR: No suitable depth buffer format found!"},
+      {"noshader3", "FATAL ERROR: This graphics card does not support pixel shader model 3.0"},
+  };
+  for (const SCase& test : aCases) {
+    CProcess game;
+    startGame(&game, KV_DATA_ROOT, {"SDL_VIDEODRIVER=offscreen", std::string("GRINDLOW_D3D9_FAULTS=") + test.pFault});
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+        << test.pFault << ": " << statusText(iStatus) << "\n" << game.out();
+    EXPECT_NE(game.out().find(test.pExpected), std::string::npos) << game.out();
+    EXPECT_EQ(crashReports(), 0u) << test.pFault;
+  }
+}
+
 // The path of a program on PATH, empty when there is none.
 std::string onPath(const std::string& name) {
   const char* pPath = std::getenv("PATH");
