@@ -55,9 +55,9 @@ bool describeCondition(E_KV_STOP_CAUSE eCause, const char* pReport, const char* 
                        size_t uiTextSize) {
   // The report's first line without its "FATAL ERROR: " prefix; the source file and line stay on the error
   // output, where the stop wrote the whole report.
-  constexpr const char* pszPREFIX = "FATAL ERROR: ";
-  if (std::strncmp(pReport, pszPREFIX, std::strlen(pszPREFIX)) == 0) {
-    pReport += std::strlen(pszPREFIX);
+  constexpr size_t uiPREFIX_LENGTH = sizeof(gc_szFATAL_REPORT_PREFIX) - 1;
+  if (std::strncmp(pReport, gc_szFATAL_REPORT_PREFIX, uiPREFIX_LENGTH) == 0) {
+    pReport += uiPREFIX_LENGTH;
   }
   const int iReasonLength = static_cast<int>(std::strcspn(pReport, "\n"));
   if (pVideoStartProblem != nullptr && pVideoStartProblem[0] != '\0') {

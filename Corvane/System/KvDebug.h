@@ -22,6 +22,8 @@
 inline constexpr i32 gc_iLAST_MESSAGE_SIZE = 8192;
 inline constexpr u32 gc_uiSTOP_ASSERTION = 444;
 inline constexpr u32 gc_uiSTOP_FATAL = 333;
+// How a fatal error's report begins.
+inline constexpr char gc_szFATAL_REPORT_PREFIX[] = "FATAL ERROR: ";
 
 // Writes "Assertion: [text]\nFile: file, line N\n" into the last-message buffer, cut to fit, and returns.
 void reportAssertion(const char* pText, const char* pFile, i32 iLine);
