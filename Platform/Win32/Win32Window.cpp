@@ -1210,6 +1210,7 @@ void Win32TestReset() {
   g_iCursorCounter = 0;
   g_uiMouseButtons = 0;
   g_uiFaults = 0;
+  g_videoStartProblem.clear();
   g_bFaultsRead = false;
   g_warpEcho = SWarpEcho{};
   g_uiExtraSdlFlags = 0;
