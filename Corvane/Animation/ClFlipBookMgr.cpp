@@ -238,9 +238,9 @@ void ClFlipBookMgr::loadFlipBookFromScript(const ClDScriptData2* pScript, const 
   // Everything that can stop the load is found before anything is allocated.
   const i32 iNumFrames = countFrames(pName, pAtlasName);
   if (iNumFrames == 0) {
-    KV_DATA_FATALF("Could not load any images for flipbook file named [%s] in atlas [%s] (make sure animation frames "
-              "include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)",
-              pName, pAtlasName);
+    KV_DATA_FATALF("Could not load any images for flipbook file named [%s] in atlas [%s] (make sure animation "
+                   "frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)",
+                   pName, pAtlasName);
   }
   char szMessage[1024];
   switch (checkFlipBookScript(pScript, pName, iNumFrames, szMessage, sizeof(szMessage))) {

@@ -151,8 +151,9 @@ void ClAtlasMgr::attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo) 
     ClTexture* pTexture = ClTextureMgr::loadTexture(szName, 0);
     if (pTexture == nullptr) {
       freeAtlas(pAtlasFileInfo);
-      KV_DATA_FATALF("ClAtlasMgr::attemptToLoadAtlasTexturesSync() -> Could NOT load texture [%s]; texture indexing will be off!",
-                szName);
+      KV_DATA_FATALF(
+          "ClAtlasMgr::attemptToLoadAtlasTexturesSync() -> Could NOT load texture [%s]; texture indexing will be off!",
+          szName);
     }
     pAtlasFileInfo->mp_daTextures.append(pTexture);
   }

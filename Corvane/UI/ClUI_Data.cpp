@@ -143,7 +143,8 @@ bool ClUI::loadFile(const char* pUIDataName, bool bSplash) {
     if (bSplash) {
       KV_DATA_FATALF("Could not open UI data file '%s'!", pUIDataName);
     }
-    KV_DATA_FATALF("Could not read [%d] bytes from UI data file [%s] '%s'!", static_cast<i32>(uiSize), pUIDataName, szPath);
+    KV_DATA_FATALF("Could not read [%d] bytes from UI data file [%s] '%s'!", static_cast<i32>(uiSize), pUIDataName,
+                   szPath);
   }
   ClMagFileIO::closeFileHandle(pRef);
   // The UI writes into its block, so it never keeps bytes that belong to an archive held in memory.
