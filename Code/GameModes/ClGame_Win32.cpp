@@ -339,6 +339,10 @@ void ClGame::initialize() {
   g_pBlurRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
                                                                 gc_fGAME_SCENE_HEIGHT);
   KV_ASSERT_MSG(g_pBlurRenderTarget != nullptr, "g_pBlurRenderTarget");
+  // Told once the game runs, so that whoever started it from a shell sees which picture size it chose.
+  std::printf("Grindlow: running at %d x %d, %s.\n", static_cast<i32>(ClGraphics::mp_fScreenWidth),
+              static_cast<i32>(ClGraphics::mp_fScreenHeight), ClGraphics::isFullscreen() ? "full screen" : "windowed");
+  std::fflush(stdout);
 }
 
 u32 ClGame::tickFrame(f32 fDT) {

@@ -18,6 +18,7 @@ int main() {
   entryPoints.iNumCommandDefinitions = gc_iNUM_GAME_COMMAND_DEFINITIONS;
   entryPoints.pfnIsHelpRequested = &GameSpecificIsHelpRequested;
   entryPoints.pfnPrintHelp = &GameSpecificPrintHelp;
+  entryPoints.pGameName = "Grindlow";
   KvSetGameEntryPoints(entryPoints);
   // The modes this build has.
   ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD, &g_gameModePreLoad.m_eNextGameMode);

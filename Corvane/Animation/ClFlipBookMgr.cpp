@@ -223,7 +223,7 @@ void ClFlipBookMgr::loadFlipBook(const char* pName, const char* pAtlasName, f32 
   KV_ASSERT_MSG(mp_flipBookTable.isValid(), "mp_bIsValid");
   const ClDScriptData2* pScript = ClDScriptMgr2::getScript(pName, gc_pszFLIPBOOK_FOLDER);
   if (pScript == nullptr) {
-    KV_FATALF("Could not load anim data for flipbook [%s]", pName);
+    KV_DATA_FATALF("Could not load anim data for flipbook [%s]", pName);
   }
   loadFlipBookFromScript(pScript, pName, pAtlasName, fScale);
 }
@@ -238,9 +238,9 @@ void ClFlipBookMgr::loadFlipBookFromScript(const ClDScriptData2* pScript, const 
   // Everything that can stop the load is found before anything is allocated.
   const i32 iNumFrames = countFrames(pName, pAtlasName);
   if (iNumFrames == 0) {
-    KV_FATALF("Could not load any images for flipbook file named [%s] in atlas [%s] (make sure animation frames "
-              "include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)",
-              pName, pAtlasName);
+    KV_DATA_FATALF("Could not load any images for flipbook file named [%s] in atlas [%s] (make sure animation "
+                   "frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)",
+                   pName, pAtlasName);
   }
   char szMessage[1024];
   switch (checkFlipBookScript(pScript, pName, iNumFrames, szMessage, sizeof(szMessage))) {

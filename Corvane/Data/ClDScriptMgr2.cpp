@@ -415,7 +415,7 @@ ClDScriptData2* ClDScriptMgr2::loadScript(const char* pName, bool bUseScriptsFol
   KvReleaseDataFile(&s_currentLoad);
   const E_DATA_READ eRead = KvReadDataFile(szPath, &s_currentLoad);
   if (eRead == E_DATA_READ_CANNOT_OPEN) {
-    KV_FATALF("Could not open script data file at [%s]!", pName);
+    KV_DATA_FATALF("Could not open script data file at [%s]!", pName);
     return nullptr;
   }
   if (eRead != E_DATA_READ_OK) {

@@ -174,7 +174,7 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
   if (!bRead || !checkAtlasImage(pData, uiSize, szReason, sizeof(szReason))) {
     KvPrintProblem("Atlas file [%s]: %s", szPath, szReason);
     freeAtlas(pNew);
-    KV_FATALF("ClAtlasMgr::actualLoadAtlasSync() -> Could not open Atlas file [%s]!", pFileName);
+    KV_DATA_FATALF("ClAtlasMgr::actualLoadAtlasSync() -> Could not open Atlas file [%s]!", pFileName);
   }
   pNew->mp_pData = pData;
   pNew->mp_uiDataSize = uiSize;
@@ -202,8 +202,9 @@ void ClAtlasMgr::attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo) 
     ClTexture* pTexture = ClTextureMgr::loadTexture(szName, 0);
     if (pTexture == nullptr) {
       freeAtlas(pAtlasFileInfo);
-      KV_FATALF("ClAtlasMgr::attemptToLoadAtlasTexturesSync() -> Could NOT load texture [%s]; texture indexing will be off!",
-                szName);
+      KV_DATA_FATALF(
+          "ClAtlasMgr::attemptToLoadAtlasTexturesSync() -> Could NOT load texture [%s]; texture indexing will be off!",
+          szName);
     }
     pAtlasFileInfo->mp_daTextures.append(pTexture);
   }

@@ -27,7 +27,7 @@ u32 ClGraphics::mp_bForcedResolution = 0;
 u32 ClGraphics::mp_eDepthStencilFormat = D3DFMT_UNKNOWN;
 u32 ClGraphics::mp_eDepthTextureFormat = D3DFMT_UNKNOWN;
 
-void ClWindowHooks::abortProgram() { std::abort(); }
+void ClWindowHooks::abortProgram() { KvStopForCondition(E_KV_STOP_CAUSE_START_UP); }
 
 namespace {
 
@@ -117,6 +117,7 @@ void releaseDeviceAndDirect3D() {
   ClGraphics::resizeWindow(1, 1);
   ShowCursor(TRUE);
   messageBox(text, pTitleKey);
+  reportFatalError(text.c_str(), __FILE__, __LINE__);
   DestroyWindow(ClGraphics::mp_hWnd);
   ClGraphics::mp_hWnd = nullptr;
   ClGraphics::unregisterWindowClass();
@@ -302,7 +303,7 @@ i32 ClGraphics::createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& m
   };
   auto noDepthFormat = []() {
     messageBox(resolveEscapes(hooks().localizedText("MB_DIRECTX_ISSUE_FEW_SUGGESTIONS")), "MB_DIRECTX_ERROR_TITLE");
-    KV_FATAL("No suitable depth buffer format found!");
+    KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "No suitable depth buffer format found!");
   };
   D3DFORMAT eDepth = D3DFMT_UNKNOWN;
   if (ClDevINI::getInt("USE_STENCIL") == 1) {
@@ -363,7 +364,7 @@ i32 ClGraphics::createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& m
     ShowCursor(TRUE);
     const std::string text = errorText(hrCreate);
     messageBox(resolveEscapes(hooks().localizedText("MB_DIRECTX_ISSUE_FEW_SUGGESTIONS")), "MB_DIRECTX_ERROR_TITLE");
-    KV_FATAL(text.c_str());
+    KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, text.c_str());
   }
 
   D3DCAPS9 caps{};
@@ -401,7 +402,7 @@ void ClGraphics::initializePlatform() {
   mp_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
   if (mp_pD3D == nullptr) {
     messageBox(hooks().localizedText("MB_DIRECTX_COULD_NOT_INIT"), "MB_DIRECTX_ISSUE_TITLE");
-    KV_FATAL("Could not initialize DirectX");
+    KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "Could not initialize DirectX");
   }
   requireOption("FULLSCREEN");
   requireOption("VSYNC");

@@ -125,7 +125,7 @@ void ClGraphics::createMainWindow(i32 iWidth, i32 iHeight, bool bFullscreen, boo
       text.replace(uiMarker, 2, std::to_string(uiError));
     }
     MessageBoxA(nullptr, text.c_str(), hooks().localizedText("MB_DIRECTX_ISSUE_TITLE"), MB_ICONERROR);
-    KV_FATAL("Failed to create main window");
+    KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "Failed to create main window");
   }
   KvStrLCpyW(mp_szWindowTitle, gc_pGAME_TITLE, gc_iWINDOW_TITLE_LEN);
   SetWindowTextW(mp_hWnd, mp_szWindowTitle);

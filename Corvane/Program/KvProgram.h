@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "Corvane/System/KvDebug.h"
 #include "Corvane/System/KvTypes.h"
 
 struct SCommandParameterDefinition;
@@ -23,15 +24,19 @@ struct SKvGameEntryPoints {
   i32 iNumCommandDefinitions;
   bool (*pfnIsHelpRequested)();         // after parsing: was help asked for
   void (*pfnPrintHelp)(std::FILE* pOut);
+  const char* pGameName;  // the caption of the messages that end the program; null: "Error"
 };
 
 void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints);
 const SKvGameEntryPoints& KvGetGameEntryPoints();
 
-// Exit codes of the program body: a normal run, a store library that did not start, a game that could not.
+// Exit codes of the program body: a normal run, a store library that did not start, a game that could not
+// start or go on (a data file missing or damaged, no display, no graphics device), a display lost during the
+// run.
 inline constexpr int gc_iEXIT_NORMAL = 0;
 inline constexpr int gc_iEXIT_STORE_FAILED = 1;
 inline constexpr int gc_iEXIT_START_UP_FAILED = 3;
+inline constexpr int gc_iEXIT_DISPLAY_LOST = 4;
 
 // Passed to the store library with every crash report.
 inline constexpr u32 gc_uiCRASH_DUMP_BUILD = 534;
@@ -52,6 +57,16 @@ void parseCommandLine();
 // The structured-exception translator: a crash report through the store library whose comment is the last
 // failure report.
 void writeCrashDump(unsigned int uiCode, _EXCEPTION_POINTERS* pExceptionPointers);
+// The condition ending (see KvStopForCondition): tells the user why the game cannot start or go on, in a
+// message box (on the standard error without a display), and ends the process at once with
+// gc_iEXIT_START_UP_FAILED. It may run on any thread, in the middle of a frame or a load, so nothing is shut
+// down: static destructors would run while other threads still use what they destroy; the store writes its
+// files whole, so nothing is left half-written.
+[[noreturn]] void endForCondition(E_KV_STOP_CAUSE eCause);
+// The text endForCondition shows for a cause and a failure report (its first line, without the prefix); false
+// when the engine has told the user already (a start-up failure of the graphics shows its own message box).
+bool describeCondition(E_KV_STOP_CAUSE eCause, const char* pReport, const char* pVideoStartProblem, char* pText,
+                       size_t uiTextSize);
 
 // The narrowed arguments of the last parseCommandLine (for tests).
 i32 KvGetNarrowedArgCount();

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <typeinfo>
+#include <unistd.h>
 
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClCommandParameters.h"
@@ -11,6 +12,7 @@
 #include "Platform/Store/StoreApi.h"
 #include "Platform/Win32/Win32.h"
 #include "Platform/Win32/Win32Crash.h"
+#include "Platform/Win32/Win32Window.h"
 
 namespace {
 
@@ -21,6 +23,13 @@ i32 g_iNarrowedArgCount = 0;
 
 // The store's warning messages are not shown.
 void ignoreStoreWarning(int /*iSeverity*/, const char* /*pText*/) {}
+
+// Runs inside the window system's library on the thread whose call found the display gone: one write, no lock.
+int onDisplayLost() {
+  static constexpr char s_szText[] = "The game ends: the connection to the display was lost.\n";
+  [[maybe_unused]] const ssize_t iWritten = write(STDERR_FILENO, s_szText, sizeof(s_szText) - 1);
+  return gc_iEXIT_DISPLAY_LOST;
+}
 
 }  // namespace
 
@@ -40,6 +49,36 @@ const char* KvGetNarrowedArg(i32 iIndex) {
 void writeCrashDump(unsigned int uiCode, _EXCEPTION_POINTERS* pExceptionPointers) {
   SteamAPI_SetMiniDumpComment(KvGetLastMessage());
   SteamAPI_WriteMiniDump(uiCode, pExceptionPointers, gc_uiCRASH_DUMP_BUILD);
+}
+
+bool describeCondition(E_KV_STOP_CAUSE eCause, const char* pReport, const char* pVideoStartProblem, char* pText,
+                       size_t uiTextSize) {
+  // The report's first line without its "FATAL ERROR: " prefix; the source file and line stay on the error
+  // output, where the stop wrote the whole report.
+  constexpr size_t uiPREFIX_LENGTH = sizeof(gc_szFATAL_REPORT_PREFIX) - 1;
+  if (std::strncmp(pReport, gc_szFATAL_REPORT_PREFIX, uiPREFIX_LENGTH) == 0) {
+    pReport += uiPREFIX_LENGTH;
+  }
+  const int iReasonLength = static_cast<int>(std::strcspn(pReport, "\n"));
+  if (pVideoStartProblem != nullptr && pVideoStartProblem[0] != '\0') {
+    std::snprintf(pText, uiTextSize, "The game cannot start: no display could be opened (%s).", pVideoStartProblem);
+  } else if (eCause == E_KV_STOP_CAUSE_DATA) {
+    std::snprintf(pText, uiTextSize, "The game cannot go on: a data file is missing or damaged. %.*s", iReasonLength,
+                  pReport);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void endForCondition(E_KV_STOP_CAUSE eCause) {
+  char szText[gc_iLAST_MESSAGE_SIZE];
+  if (describeCondition(eCause, KvGetLastMessage(), Win32VideoStartProblem(), szText, sizeof(szText))) {
+    MessageBoxA(nullptr, szText, g_gameEntryPoints.pGameName, MB_OK | MB_ICONERROR);
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  _exit(gc_iEXIT_START_UP_FAILED);
 }
 
 void parseCommandLine() {
@@ -114,10 +153,12 @@ int runProgram() {
 
 int WinMain(HINSTANCE__* /*hInstance*/, HINSTANCE__* /*hPrevInstance*/, char* /*pCmdLine*/, int /*iShowCmd*/) {
   KV_ASSERT(g_gameEntryPoints.pfnStartUp && g_gameEntryPoints.pfnTickFrame && g_gameEntryPoints.pfnShutDown);
+  Win32SetDisplayLostHandler(&onDisplayLost);
   if (IsDebuggerPresent()) {
-    // Faults stop in the debugger; nothing is translated.
+    // Faults stop in the debugger; nothing is translated, and data errors stop there too.
     return runProgram();
   }
+  KvSetConditionEnding(&endForCondition);
   _set_se_translator(&writeCrashDump);
   int iResult = 0;
   try {

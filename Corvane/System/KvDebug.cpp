@@ -4,11 +4,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
 char g_szLastMessage[gc_iLAST_MESSAGE_SIZE] = {};
 std::atomic<KvStopHook> g_pStopHook{nullptr};
+std::atomic<KvConditionEnding> g_pConditionEnding{nullptr};
 
 // Messages built from a format are limited to 2047 characters, as every formatted engine message.
 constexpr size_t gc_FORMATTED_MESSAGE_SIZE = 2048;
@@ -20,6 +22,27 @@ void writeReport(const char* pFormat, const char* pText, const char* pFile, i32 
   char szLocal[gc_iLAST_MESSAGE_SIZE];
   std::snprintf(szLocal, sizeof(szLocal), pFormat, pText ? pText : "(null)", pFile ? pFile : "(null)", iLine);
   std::memcpy(g_szLastMessage, szLocal, std::strlen(szLocal) + 1);
+}
+
+void callStopHook(u32 uiAddress) {
+  if (KvStopHook pHook = g_pStopHook.load()) {
+    pHook(uiAddress);
+  }
+}
+
+// One write, no allocation and no lock: stops may come from any thread, the crash handler's included.
+void writeReportToStandardError() {
+  const size_t uiLength = strnlen(g_szLastMessage, sizeof(g_szLastMessage));
+  [[maybe_unused]] const ssize_t iWritten = write(STDERR_FILENO, g_szLastMessage, uiLength);
+}
+
+[[noreturn]] void fault(u32 uiAddress) {
+  // The lowest pages are never mapped, so this store always faults. The empty asm hides the constant
+  // address from the optimiser, which would otherwise treat the store as undefined and drop it.
+  volatile char* pStop = reinterpret_cast<volatile char*>(static_cast<uintptr_t>(uiAddress));
+  asm volatile("" : "+r"(pStop));
+  *pStop = 0;
+  __builtin_trap();
 }
 
 }  // namespace
@@ -57,16 +80,21 @@ const char* KvGetLastMessage() { return g_szLastMessage; }
 
 KvStopHook KvSetStopHook(KvStopHook pHook) { return g_pStopHook.exchange(pHook); }
 
+KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding) { return g_pConditionEnding.exchange(pEnding); }
+
 void KvStop(u32 uiAddress) {
-  if (KvStopHook pHook = g_pStopHook.load()) {
-    pHook(uiAddress);
+  callStopHook(uiAddress);
+  writeReportToStandardError();
+  fault(uiAddress);
+}
+
+void KvStopForCondition(E_KV_STOP_CAUSE eCause) {
+  callStopHook(gc_uiSTOP_FATAL);
+  writeReportToStandardError();
+  if (KvConditionEnding pEnding = g_pConditionEnding.load()) {
+    pEnding(eCause);
   }
-  // The lowest pages are never mapped, so this store always faults. The empty asm hides the constant
-  // address from the optimiser, which would otherwise treat the store as undefined and drop it.
-  volatile char* pStop = reinterpret_cast<volatile char*>(static_cast<uintptr_t>(uiAddress));
-  asm volatile("" : "+r"(pStop));
-  *pStop = 0;
-  __builtin_trap();
+  fault(gc_uiSTOP_FATAL);
 }
 
 void KvReportAssertionF(const char* pFile, i32 iLine, const char* pFormat, ...) {
@@ -87,4 +115,14 @@ void KvReportFatalErrorF(const char* pFile, i32 iLine, const char* pFormat, ...)
   va_end(args);
   reportFatalError(szMessage, pFile, iLine);
   KvStop(gc_uiSTOP_FATAL);
+}
+
+void KvReportDataErrorF(const char* pFile, i32 iLine, const char* pFormat, ...) {
+  char szMessage[gc_FORMATTED_MESSAGE_SIZE];
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(szMessage, sizeof(szMessage), pFormat, args);
+  va_end(args);
+  reportFatalError(szMessage, pFile, iLine);
+  KvStopForCondition(E_KV_STOP_CAUSE_DATA);
 }

@@ -5,6 +5,14 @@
 // (assertion) or 333 (fatal error, pointer check). On the main thread the crash handler turns that fault into
 // a crash report whose comment is the buffer. Nothing after a stop runs; there is no recovery.
 //
+// Every stop writes the report on the standard error before it faults, so the reason is seen without the crash
+// report.
+//
+// A stop for a condition outside the program (KV_DATA_FATALF: a data file it cannot go on without is missing or
+// damaged; KvStopForCondition: the display or the graphics device cannot be had at start-up) is no programming
+// error: once reported it ends the process through the condition ending that the program body installs (it tells
+// the user and exits with a code, no crash report); without one it faults as any fatal error.
+//
 // Tests install a stop hook (KvSetStopHook) that throws or records instead of faulting. A hook that returns
 // does not cancel the stop: the real fault follows. Any thread may report; reports take no lock.
 #pragma once
@@ -14,6 +22,8 @@
 inline constexpr i32 gc_iLAST_MESSAGE_SIZE = 8192;
 inline constexpr u32 gc_uiSTOP_ASSERTION = 444;
 inline constexpr u32 gc_uiSTOP_FATAL = 333;
+// How a fatal error's report begins.
+inline constexpr char gc_szFATAL_REPORT_PREFIX[] = "FATAL ERROR: ";
 
 // Writes "Assertion: [text]\nFile: file, line N\n" into the last-message buffer, cut to fit, and returns.
 void reportAssertion(const char* pText, const char* pFile, i32 iLine);
@@ -29,6 +39,20 @@ const char* KvGetLastMessage();
 
 // Stops: calls the stop hook when one is set, then faults by writing a zero byte to uiAddress.
 [[noreturn]] void KvStop(u32 uiAddress);
+
+// Why a stop for a condition outside the program happened.
+enum E_KV_STOP_CAUSE : u32 {
+  E_KV_STOP_CAUSE_DATA = 0,      // a data file is missing or damaged
+  E_KV_STOP_CAUSE_START_UP = 1,  // the display, the window or the graphics device cannot be had
+};
+// Stops for a condition outside the program whose fatal report is already written: calls the stop hook with
+// gc_uiSTOP_FATAL, writes the report on the standard error, then calls the condition ending, which does not
+// return; without one, faults as KvStop(gc_uiSTOP_FATAL).
+[[noreturn]] void KvStopForCondition(E_KV_STOP_CAUSE eCause);
+// The condition ending, called with the cause; the report is KvGetLastMessage(). It must end the process.
+// Returns the previous ending.
+typedef void (*KvConditionEnding)(E_KV_STOP_CAUSE eCause);
+KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding);
 
 // The stop hook, called with the stop address before the fault. Returns the previous hook.
 typedef void (*KvStopHook)(u32 uiAddress);
@@ -70,7 +94,20 @@ KvStopHook KvSetStopHook(KvStopHook pHook);
 // Fatal error whose message is formatted (printf style) into a 2047-character buffer.
 #define KV_FATALF(...) KvReportFatalErrorF(__FILE__, __LINE__, __VA_ARGS__)
 
+// Fatal error with a fixed message for a condition outside the program (see KvStopForCondition).
+#define KV_FATAL_CONDITION(cause, msg)                                    \
+  do {                                                                    \
+    reportFatalError((msg), __FILE__, __LINE__);                          \
+    KvStopForCondition(cause);                                            \
+  } while (0)
+
+// Fatal error for a data file that is missing or damaged, reported as KV_FATALF (the message names the file);
+// it ends the program through the condition ending (E_KV_STOP_CAUSE_DATA).
+#define KV_DATA_FATALF(...) KvReportDataErrorF(__FILE__, __LINE__, __VA_ARGS__)
+
 [[noreturn]] void KvReportAssertionF(const char* pFile, i32 iLine, const char* pFormat, ...)
     __attribute__((format(printf, 3, 4)));
 [[noreturn]] void KvReportFatalErrorF(const char* pFile, i32 iLine, const char* pFormat, ...)
+    __attribute__((format(printf, 3, 4)));
+[[noreturn]] void KvReportDataErrorF(const char* pFile, i32 iLine, const char* pFormat, ...)
     __attribute__((format(printf, 3, 4)));

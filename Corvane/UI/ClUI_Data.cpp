@@ -129,9 +129,9 @@ bool ClUI::loadFile(const char* pUIDataName, bool bSplash) {
   SMagRef* pRef = nullptr;
   if (ClMagFileIO::open(szPath, &uiSize, &pRef) != E_FILE_OK) {
     if (bSplash) {
-      KV_FATALF("Could not open UI data file [%s]!", pUIDataName);
+      KV_DATA_FATALF("Could not open UI data file [%s]!", pUIDataName);
     }
-    KV_FATALF("Could not open UI data file [%s] '%s'!", pUIDataName, szPath);
+    KV_DATA_FATALF("Could not open UI data file [%s] '%s'!", pUIDataName, szPath);
   }
   if (!ClMagFileIO::allocReadBuffers(pRef, uiSize, 16)) {
     ClMagFileIO::closeFileHandle(pRef);
@@ -141,9 +141,10 @@ bool ClUI::loadFile(const char* pUIDataName, bool bSplash) {
   pEntry->mp_bOwnsData = 1;
   if (ClMagFileIO::read(pRef, uiSize) != E_FILE_OK) {
     if (bSplash) {
-      KV_FATALF("Could not open UI data file '%s'!", pUIDataName);
+      KV_DATA_FATALF("Could not open UI data file '%s'!", pUIDataName);
     }
-    KV_FATALF("Could not read [%d] bytes from UI data file [%s] '%s'!", static_cast<i32>(uiSize), pUIDataName, szPath);
+    KV_DATA_FATALF("Could not read [%d] bytes from UI data file [%s] '%s'!", static_cast<i32>(uiSize), pUIDataName,
+                   szPath);
   }
   ClMagFileIO::closeFileHandle(pRef);
   // The UI writes into its block, so it never keeps bytes that belong to an archive held in memory.

@@ -340,18 +340,33 @@ class CDirect3D9 final : public IDirect3D9 {
     if (eFormat != D3DFMT_X8R8G8B8 && eFormat != D3DFMT_R5G6B5) return modes;
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return modes;
     const int iCount = SDL_GetNumDisplayModes(0);
+    bool bAnyUsable = false;
     for (int i = 0; i < iCount; ++i) {
       SDL_DisplayMode sdlMode{};
-      if (SDL_GetDisplayMode(0, i, &sdlMode) != 0) continue;
-      const int iBits = SDL_BITSPERPIXEL(sdlMode.format);
-      // SDL reports XRGB8888 displays as 24 bits: both are the 32-bit display format.
-      const D3DFORMAT eModeFormat = iBits >= 24 ? D3DFMT_X8R8G8B8 : iBits == 16 ? D3DFMT_R5G6B5 : D3DFMT_UNKNOWN;
-      if (eModeFormat != eFormat) continue;
-      modes.push_back(D3DDISPLAYMODE{static_cast<UINT>(sdlMode.w), static_cast<UINT>(sdlMode.h),
-                                     sdlMode.refresh_rate > 0 ? static_cast<UINT>(sdlMode.refresh_rate) : 60u,
-                                     eModeFormat});
+      if (SDL_GetDisplayMode(0, i, &sdlMode) != 0 || sdlMode.w <= 0 || sdlMode.h <= 0) continue;
+      const D3DFORMAT eModeFormat = displayFormatOf(sdlMode);
+      if (eModeFormat == D3DFMT_UNKNOWN) continue;
+      bAnyUsable = true;
+      if (eModeFormat == eFormat) modes.push_back(displayModeOf(sdlMode, eModeFormat));
+    }
+    // A driver without a screen of its own (offscreen, dummy) lists no usable mode: the desktop is its one
+    // mode, in the 32-bit format whatever format it names.
+    SDL_DisplayMode desktop{};
+    if (!bAnyUsable && eFormat == D3DFMT_X8R8G8B8 && Win32GetDesktopMode(&desktop)) {
+      modes.push_back(displayModeOf(desktop, D3DFMT_X8R8G8B8));
     }
     return modes;
+  }
+
+  static D3DFORMAT displayFormatOf(const SDL_DisplayMode& sdlMode) {
+    const int iBits = SDL_BITSPERPIXEL(sdlMode.format);
+    // SDL reports XRGB8888 displays as 24 bits: both are the 32-bit display format.
+    return iBits >= 24 ? D3DFMT_X8R8G8B8 : iBits == 16 ? D3DFMT_R5G6B5 : D3DFMT_UNKNOWN;
+  }
+
+  static D3DDISPLAYMODE displayModeOf(const SDL_DisplayMode& sdlMode, D3DFORMAT eFormat) {
+    return D3DDISPLAYMODE{static_cast<UINT>(sdlMode.w), static_cast<UINT>(sdlMode.h),
+                          sdlMode.refresh_rate > 0 ? static_cast<UINT>(sdlMode.refresh_rate) : 60u, eFormat};
   }
 
   std::atomic<ULONG> m_uiRefs{1};

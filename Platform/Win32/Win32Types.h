@@ -116,6 +116,7 @@ typedef union _LARGE_INTEGER {
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_MR_MID_NOT_FOUND 317
 #define ERROR_NOACCESS 998
+#define ERROR_CANNOT_FIND_WND_CLASS 1407
 
 // Structured exceptions: what a fault handler hands to the crash-dump writer. ExceptionAddress is the address
 // of the faulting instruction; for an access violation ExceptionInformation[0] is 0 (read), 1 (write) or 8

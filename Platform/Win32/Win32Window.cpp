@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Platform/Win32/Win32KernelObjects.h"
+#include "Platform/Win32/Win32Threads.h"
 #include "Platform/Win32/Win32WindowInternal.h"
 
 // A window handle points at its record.
@@ -84,6 +85,9 @@ unsigned faults() {
   return g_uiFaults;
 }
 
+// Why SDL video could not start the last time it was tried; empty once it starts.
+std::string g_videoStartProblem;
+
 bool ensureVideo() {
   Win32RequireWindowThread("the window functions");
   if (SDL_WasInit(SDL_INIT_VIDEO)) {
@@ -91,9 +95,14 @@ bool ensureVideo() {
   }
   Win32PrepareSdl();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "Win32 stand-in: SDL video could not start: %s\n", SDL_GetError());
+    const std::string problem = SDL_GetError();
+    if (problem != g_videoStartProblem) {
+      std::fprintf(stderr, "Win32 stand-in: SDL video could not start: %s\n", problem.c_str());
+    }
+    g_videoStartProblem = problem;
     return false;
   }
+  g_videoStartProblem.clear();
   return true;
 }
 
@@ -627,12 +636,23 @@ HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                      int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam) {
   Win32RequireWindowThread("CreateWindowExA");
-  if ((faults() & WIN32_FAULT_CREATE_WINDOW) || lpClassName == nullptr || hWndParent != nullptr ||
-      (dwStyle & WS_CHILD)) {
+  // Every failure sets the last error, so that a caller reporting it never shows an older call's code.
+  if (faults() & WIN32_FAULT_CREATE_WINDOW) {
+    SetLastError(ERROR_GEN_FAILURE);
+    return nullptr;
+  }
+  if (lpClassName == nullptr || hWndParent != nullptr || (dwStyle & WS_CHILD)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   SWindowClass* pClass = findClass(lpClassName);
-  if (pClass == nullptr || !ensureVideo()) {
+  if (pClass == nullptr) {
+    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+    return nullptr;
+  }
+  // No window system (no display, an unknown video driver): the program cannot have windows here.
+  if (!ensureVideo()) {
+    SetLastError(ERROR_NOT_SUPPORTED);
     return nullptr;
   }
   const RECT frame = frameOf(dwStyle, nullptr);
@@ -656,9 +676,11 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
   SDL_Window* pSdlWindow = SDL_CreateWindow(pTitle, iClientX, iClientY, iClientW, iClientH, uiFlags);
   if (pSdlWindow == nullptr) {
     std::fprintf(stderr, "Win32 stand-in: SDL could not make the window: %s\n", SDL_GetError());
+    SetLastError(ERROR_NOT_SUPPORTED);
     return nullptr;
   }
 
+  Win32WatchDisplayConnection(pSdlWindow);
   HWND hWnd = new HWND__;
   hWnd->className = pClass->name;
   hWnd->pProc = pClass->record.lpfnWndProc;
@@ -850,10 +872,23 @@ int GetSystemMetrics(int nIndex) {
     return 0;
   }
   SDL_DisplayMode mode;
-  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+  if (!Win32GetDesktopMode(&mode)) {
     return 0;
   }
   return nIndex == SM_CXSCREEN ? mode.w : mode.h;
+}
+
+const char* Win32VideoStartProblem() { return g_videoStartProblem.c_str(); }
+
+bool Win32GetDesktopMode(SDL_DisplayMode* pMode) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, pMode) != 0) {
+    return false;
+  }
+  if (pMode->w <= 0 || pMode->h <= 0) {
+    pMode->w = gc_iWIN32_DEFAULT_DESKTOP_WIDTH;
+    pMode->h = gc_iWIN32_DEFAULT_DESKTOP_HEIGHT;
+  }
+  return true;
 }
 
 HDC BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
@@ -1170,6 +1205,7 @@ void Win32TestReset() {
   g_iCursorCounter = 0;
   g_uiMouseButtons = 0;
   g_uiFaults = 0;
+  g_videoStartProblem.clear();
   g_bFaultsRead = false;
   g_warpEcho = SWarpEcho{};
   g_uiExtraSdlFlags = 0;

@@ -211,6 +211,25 @@ void DragFinish(HDROP hDrop);
 
 // The SDL window behind a window handle; null for a handle that is not a window.
 SDL_Window* Win32GetSdlWindow(HWND hWnd);
+// The desktop's display mode (display 0), false when SDL video is not running. A video driver with no screen of
+// its own (offscreen, dummy) may report a zero size: the desktop is then gc_iWIN32_DEFAULT_DESKTOP_WIDTH x
+// gc_iWIN32_DEFAULT_DESKTOP_HEIGHT, so that GetSystemMetrics and the display modes of the graphics stand-in agree.
+inline constexpr int gc_iWIN32_DEFAULT_DESKTOP_WIDTH = 1280;
+inline constexpr int gc_iWIN32_DEFAULT_DESKTOP_HEIGHT = 720;
+bool Win32GetDesktopMode(SDL_DisplayMode* pMode);
+// Why the window system could not be started when a window function last tried (SDL's text: no display, an
+// unknown video driver); empty when it runs or was not tried.
+const char* Win32VideoStartProblem();
+// When the connection to the display server breaks (the X server went away), no thread can use the window
+// system again (threads waiting inside Xlib stay blocked), so the program cannot shut down through its window
+// and graphics calls. The stand-in then writes a note on the error output, calls the handler set here on the
+// thread whose call failed, and ends the process at once (_exit, no static destructors) with the code the
+// handler answers, 1 without a handler. The handler must not touch the window, the graphics or locks that
+// those may hold.
+typedef int (*Win32DisplayLostHandler)();
+Win32DisplayLostHandler Win32SetDisplayLostHandler(Win32DisplayLostHandler pHandler);
+// Watches the connection behind an SDL window (called for every window made; once per connection).
+void Win32WatchDisplayConnection(SDL_Window* pSdlWindow);
 // SDL window flags added to every window made from now on (the graphics stand-in asks for SDL_WINDOW_OPENGL
 // before the program makes its window).
 void Win32SetWindowCreationFlags(Uint32 uiSdlFlags);

@@ -206,6 +206,63 @@ TEST_F(KvProgram, AssertionWritesACrashReportWithTheReport) {
   EXPECT_EQ(comment.back(), '\n');
 }
 
+i32 dataErrorStartUp() { KV_DATA_FATALF("Could not open test data file [%s]!", "Shaders\\missing.fxo"); }
+i32 windowFailureStartUp() { KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "Failed to create main window"); }
+
+// A missing or damaged data file and a start-up failure end the program with exit code 3, the report and the
+// user's message on the error output, and no crash report.
+TEST_F(KvProgram, ConditionStopsEndWithExitCodeThreeAndNoCrashReport) {
+  struct SCase {
+    i32 (*pfnStartUp)();
+    const char* pExpectedOutput;
+  };
+  const SCase aCases[] = {
+      {&dataErrorStartUp,
+       "FATAL ERROR: Could not open test data file \\[Shaders.missing.fxo\\]!\nFile: .*Tests/Corvane/Program/"
+       "KvProgramTest.cpp, line [0-9]+\n(.|\n)*The game cannot go on: a data file is missing or damaged. Could not "
+       "open test data file \\[Shaders.missing.fxo\\]!"},
+      {&windowFailureStartUp, "FATAL ERROR: Failed to create main window\nFile: "},
+  };
+  for (const SCase& test : aCases) {
+    SKvGameEntryPoints entryPoints = KvGetGameEntryPoints();
+    entryPoints.pfnStartUp = test.pfnStartUp;
+    KvSetGameEntryPoints(entryPoints);
+    EXPECT_EXIT(
+        {
+          KV_REAL_STOP();
+          WinMain(nullptr, nullptr, nullptr, 0);
+        },
+        ::testing::ExitedWithCode(gc_iEXIT_START_UP_FAILED), test.pExpectedOutput);
+    EXPECT_EQ(crashComment(), "<0 reports>");
+  }
+}
+
+// What the user is told: the report's first line for a data file; a display that could not be opened is named
+// as such whatever failed because of it; a graphics start-up failure has shown its own message already.
+TEST_F(KvProgram, ConditionMessages) {
+  struct SCase {
+    E_KV_STOP_CAUSE eCause;
+    const char* pReport;
+    const char* pVideoProblem;
+    const char* pExpected;  // null: nothing more is shown
+  };
+  const SCase aCases[] = {
+      {E_KV_STOP_CAUSE_DATA, "FATAL ERROR: Could not open Atlas file [T]!\nFile: a.cpp, line 3\n", "",
+       "The game cannot go on: a data file is missing or damaged. Could not open Atlas file [T]!"},
+      {E_KV_STOP_CAUSE_START_UP, "FATAL ERROR: Failed to create main window\nFile: b.cpp, line 9\n",
+       "x11 not available", "The game cannot start: no display could be opened (x11 not available)."},
+      {E_KV_STOP_CAUSE_START_UP, "FATAL ERROR: Failed to create main window\nFile: b.cpp, line 9\n", "", nullptr},
+  };
+  for (const SCase& test : aCases) {
+    char szText[256] = "unchanged";
+    const bool bTold = describeCondition(test.eCause, test.pReport, test.pVideoProblem, szText, sizeof(szText));
+    EXPECT_EQ(bTold, test.pExpected != nullptr) << test.pReport;
+    if (test.pExpected != nullptr) {
+      EXPECT_STREQ(szText, test.pExpected);
+    }
+  }
+}
+
 // Under a tracer nothing is translated: the fault reaches the tracer and no report is written.
 TEST_F(KvProgram, NoCrashReportUnderATracer) {
   SKvGameEntryPoints entryPoints = KvGetGameEntryPoints();

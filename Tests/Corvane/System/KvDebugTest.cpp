@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 
 #include "Tests/Support/KvTestSupport.h"
 
@@ -50,7 +51,7 @@ TEST(KvDebug, EachReportReplacesThePrevious) {
   EXPECT_STREQ(KvGetLastMessage(), "FATAL ERROR: second\nFile: b.cpp, line 2\n");
 }
 
-// The real stop: the process faults with the report left in the buffer.
+// A named fatal stop and a stop without a report, for the expectation test below.
 void fatalStop() { KV_FATAL("the named message"); }
 void silentStop() { KvStop(gc_uiSTOP_FATAL); }
 
@@ -63,19 +64,63 @@ TEST(KvDebug, StopExpectationsNameTheirMessage) {
   EXPECT_NONFATAL_FAILURE(EXPECT_KV_SILENT_STOP(fatalStop(), gc_uiSTOP_FATAL), "report was");
 }
 
-TEST(KvDebugDeathTest, RealStopFaults) {
+// A stop for a data file or the start-up is reported as a fatal error at the fatal stop's address, so tests
+// and the stop hook see it as any fatal error; the cause reaches the condition ending.
+TEST(KvDebug, ConditionStopsAreFatalErrors) {
+  EXPECT_KV_FATAL(KV_DATA_FATALF("Could not open [%s]!", "a.fxo"), "FATAL ERROR: Could not open [a.fxo]!\nFile: ");
+  EXPECT_KV_FATAL(KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "no window"), "FATAL ERROR: no window\nFile: ");
+}
+
+// The real stop: the process faults, with the report written on the standard error first.
+TEST(KvDebugDeathTest, RealStopFaultsAfterWritingTheReport) {
   EXPECT_DEATH(
       {
         KV_REAL_STOP();
         KV_ASSERT(sizeof(int) == 1);
       },
-      "");
+      "Assertion: \\[sizeof\\(int\\) == 1\\]\nFile: .*Tests/Corvane/System/KvDebugTest.cpp, line [0-9]+\n");
   EXPECT_DEATH(
       {
         KV_REAL_STOP();
         KvCheckPointer(nullptr);
       },
-      "");
+      "FATAL ERROR: NULL Pointer!\nFile: system.KvDebugWin32, line 244\n");
+  // Without a condition ending a data error faults as any fatal error.
+  EXPECT_DEATH(
+      {
+        KV_REAL_STOP();
+        KvSetConditionEnding(nullptr);
+        KV_DATA_FATALF("Could not open [%s]!", "b.kui");
+      },
+      "FATAL ERROR: Could not open \\[b.kui\\]!\n");
+}
+
+[[noreturn]] void exitWithCause(E_KV_STOP_CAUSE eCause) { _exit(40 + static_cast<int>(eCause)); }
+
+// With a condition ending, the ending decides how the process ends and learns the cause.
+TEST(KvDebugDeathTest, ConditionStopsEndThroughTheEnding) {
+  EXPECT_EXIT(
+      {
+        KV_REAL_STOP();
+        KvSetConditionEnding(&exitWithCause);
+        KV_DATA_FATALF("Could not open [%s]!", "c.atf");
+      },
+      ::testing::ExitedWithCode(40 + E_KV_STOP_CAUSE_DATA), "FATAL ERROR: Could not open \\[c.atf\\]!\n");
+  EXPECT_EXIT(
+      {
+        KV_REAL_STOP();
+        KvSetConditionEnding(&exitWithCause);
+        KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "no display");
+      },
+      ::testing::ExitedWithCode(40 + E_KV_STOP_CAUSE_START_UP), "FATAL ERROR: no display\n");
+  // A programming error never takes the ending.
+  EXPECT_DEATH(
+      {
+        KV_REAL_STOP();
+        KvSetConditionEnding(&exitWithCause);
+        KV_FATAL("a programming error");
+      },
+      "FATAL ERROR: a programming error\n");
 }
 
 }  // namespace

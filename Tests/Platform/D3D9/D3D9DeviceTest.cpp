@@ -189,3 +189,27 @@ TEST_F(D3D9Device, ContextMovesBetweenThreadsInLockstep) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without injected modes the adapter lists SDL's display modes. A driver with no screen of its own (the tests'
+// offscreen driver lists one mode of 0 x 0) lists the desktop as its one 32-bit mode, the size GetSystemMetrics
+// reports, and never a mode of zero size.
+TEST_F(D3D9Device, ADriverWithoutModesListsTheDesktop) {
+  SDL_DisplayMode sdlMode{};
+  ASSERT_EQ(SDL_GetNumDisplayModes(0), 1) << "the offscreen driver";
+  ASSERT_EQ(SDL_GetDisplayMode(0, 0, &sdlMode), 0);
+  ASSERT_EQ(sdlMode.w, 0) << "the offscreen driver's one mode";
+  ASSERT_EQ(mp_pD3D->GetAdapterModeCount(D3DADAPTER_DEFAULT, D3DFMT_X8R8G8B8), 1u);
+  EXPECT_EQ(mp_pD3D->GetAdapterModeCount(D3DADAPTER_DEFAULT, D3DFMT_R5G6B5), 0u);
+  D3DDISPLAYMODE mode{};
+  ASSERT_EQ(mp_pD3D->EnumAdapterModes(D3DADAPTER_DEFAULT, D3DFMT_X8R8G8B8, 0, &mode), D3D_OK);
+  EXPECT_EQ(mode.Width, static_cast<UINT>(GetSystemMetrics(SM_CXSCREEN)));
+  EXPECT_EQ(mode.Height, static_cast<UINT>(GetSystemMetrics(SM_CYSCREEN)));
+  EXPECT_GT(mode.Width, 0u);
+  EXPECT_GT(mode.Height, 0u);
+  EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+  EXPECT_GT(mode.RefreshRate, 0u);
+}
+
+}  // namespace

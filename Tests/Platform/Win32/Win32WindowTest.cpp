@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Platform/Win32/Win32Messages.h"
+#include "Platform/Win32/Win32Threads.h"
 #include "Platform/Win32/Win32Window.h"
 
 namespace {
@@ -162,8 +163,17 @@ TEST_F(Win32Window, RefusedCreationAndInjectedFailure) {
   EXPECT_EQ(seenMessages(), expected);
 
   g_createResult = 0;
+  // Each failure sets its own last error, whatever an earlier call left there.
+  SetLastError(ERROR_ALREADY_EXISTS);
   Win32TestSetFaults(WIN32_FAULT_CREATE_WINDOW);
   EXPECT_EQ(makeWindow(), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_GEN_FAILURE));
+  Win32TestSetFaults(WIN32_FAULT_NONE);
+  SetLastError(ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(CreateWindowExA(0, "No Such Class", "x", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                            nullptr),
+            nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_CANNOT_FIND_WND_CLASS));
 
   // The environment names the same faults; a reset reads it again.
   Win32TestReset();

@@ -1,0 +1,64 @@
+// The connection to the X server: when it breaks, Xlib calls its I/O error handler on whichever thread made
+// the failing call (often the render worker inside a buffer swap), and its default handlers then call exit()
+// there, so static destructors run while the other threads still use them. An exit handler that returns does
+// not help either: threads waiting inside Xlib for the broken connection stay blocked for ever. The stand-in
+// ends the process itself instead (see Win32SetDisplayLostHandler).
+#include "Platform/Win32/Win32Window.h"
+
+#include <SDL_syswm.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <unistd.h>
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xlib.h>
+#endif
+
+namespace {
+
+std::atomic<Win32DisplayLostHandler> g_pDisplayLostHandler{nullptr};
+
+void writeNote(const char* pText, size_t uiLength) {
+  [[maybe_unused]] const ssize_t iWritten = write(STDERR_FILENO, pText, uiLength);
+}
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+std::atomic<Display*> g_pWatchedDisplay{nullptr};
+
+[[noreturn]] void endForLostDisplay() {
+  static constexpr char s_szNote[] = "Win32 stand-in: the connection to the X server was lost\n";
+  writeNote(s_szNote, sizeof(s_szNote) - 1);
+  const Win32DisplayLostHandler pHandler = g_pDisplayLostHandler.load();
+  _exit(pHandler != nullptr ? pHandler() : EXIT_FAILURE);
+}
+
+// Runs inside Xlib on the thread whose call failed, for any connection (Xlib's I/O error handler is
+// process-wide); the exit handler below covers a connection whose I/O error handler was replaced by another.
+int onDisplayIOError(Display*) { endForLostDisplay(); }
+void onDisplayIOErrorExit(Display*, void*) { endForLostDisplay(); }
+#endif
+
+}  // namespace
+
+Win32DisplayLostHandler Win32SetDisplayLostHandler(Win32DisplayLostHandler pHandler) {
+  return g_pDisplayLostHandler.exchange(pHandler);
+}
+
+void Win32WatchDisplayConnection(SDL_Window* pSdlWindow) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (pSdlWindow == nullptr || !SDL_GetWindowWMInfo(pSdlWindow, &info) || info.subsystem != SDL_SYSWM_X11) {
+    return;
+  }
+  Display* pDisplay = info.info.x11.display;
+  if (pDisplay == nullptr || g_pWatchedDisplay.exchange(pDisplay) == pDisplay) {
+    return;
+  }
+  XSetIOErrorHandler(&onDisplayIOError);
+  XSetIOErrorExitHandler(pDisplay, &onDisplayIOErrorExit, nullptr);
+#else
+  (void)pSdlWindow;
+#endif
+}

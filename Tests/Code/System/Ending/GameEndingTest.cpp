@@ -1,0 +1,360 @@
+// The game program as a user starts it, where it cannot simply run: it starts without a screen of its own, it
+// ends with a message and an exit code (never a signal, never a crash report) when no display can be opened,
+// when the X server goes away under it, and when a data file it needs is missing or damaged.
+//
+// The program's output (standard output and error together) is read through a pipe; "Grindlow: running at"
+// tells that its second start-up stage is done and frames are running. Nothing here waits on a clock: reads
+// block until the program writes or ends.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Code/System/GAMEArchiveKeys.h"
+#include "Corvane/Program/KvProgram.h"
+#include "Tests/Support/KvTestSupport.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* gc_pszRUNNING = "Grindlow: running at ";
+
+bool startsWith(const char* pText, const char* pPrefix) { return std::strncmp(pText, pPrefix, std::strlen(pPrefix)) == 0; }
+
+// A program started with its standard output and error on one pipe.
+class CProcess {
+ public:
+  CProcess() = default;
+  CProcess(const CProcess&) = delete;
+  CProcess& operator=(const CProcess&) = delete;
+  ~CProcess() {
+    if (m_pid > 0) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+    if (m_iFd >= 0) close(m_iFd);
+  }
+
+  // Starts argv[0] in dir with the environment, minus the variables named in replaced, plus added. With
+  // iExtraFd >= 0, that descriptor becomes the child's descriptor 3.
+  bool start(const std::vector<std::string>& argv, const std::string& dir, const std::vector<std::string>& added,
+             int iExtraFd = -1) {
+    std::vector<std::string> env = added;
+    for (char** p = environ; *p != nullptr; ++p) {
+      const std::string entry = *p;
+      const std::string name = entry.substr(0, entry.find('='));
+      bool bReplaced = name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "SDL_VIDEODRIVER" ||
+                       name == "ASAN_OPTIONS";
+      for (const std::string& add : added) bReplaced |= add.compare(0, name.size() + 1, name + "=") == 0;
+      if (!bReplaced) env.push_back(entry);
+    }
+    // Under AddressSanitizer the X and GL client libraries' allocations kept to the end would be reported from
+    // the game; exit codes and messages are what is tested.
+    env.push_back("ASAN_OPTIONS=detect_leaks=0:allow_user_segv_handler=1");
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (std::string& arg : args) argp.push_back(arg.data());
+    argp.push_back(nullptr);
+
+    int aiPipe[2];
+    if (pipe(aiPipe) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, aiPipe[0]);
+    posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
+    if (iExtraFd >= 0) posix_spawn_file_actions_adddup2(&actions, iExtraFd, 3);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    const int iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(aiPipe[1]);
+    m_iFd = aiPipe[0];
+    if (iResult != 0) m_pid = 0;
+    return iResult == 0;
+  }
+
+  // Reads until text is in the output (true) or the output ends (false).
+  bool readUntil(const std::string& text) {
+    while (m_out.find(text) == std::string::npos) {
+      if (!readMore()) return false;
+    }
+    return true;
+  }
+  // Reads to the end of the output and answers the exit status as waitpid gives it.
+  int finish() {
+    while (readMore()) {
+    }
+    int iStatus = -1;
+    waitpid(m_pid, &iStatus, 0);
+    m_pid = 0;
+    return iStatus;
+  }
+  pid_t pid() const { return m_pid; }
+  const std::string& out() const { return m_out; }
+
+ private:
+  bool readMore() {
+    char buffer[4096];
+    const ssize_t iRead = m_iFd >= 0 ? read(m_iFd, buffer, sizeof(buffer)) : 0;
+    if (iRead <= 0) return false;
+    m_out.append(buffer, static_cast<size_t>(iRead));
+    return true;
+  }
+  pid_t m_pid = 0;
+  int m_iFd = -1;
+  std::string m_out;
+};
+
+// How a process ended, as a test message: "exit N" or "signal N".
+std::string statusText(int iStatus) {
+  if (WIFEXITED(iStatus)) return "exit " + std::to_string(WEXITSTATUS(iStatus));
+  if (WIFSIGNALED(iStatus)) return "signal " + std::to_string(WTERMSIG(iStatus));
+  return "status " + std::to_string(iStatus);
+}
+
+class GameEnding : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+  }
+
+  // Starts the game in dataRoot with the variables given (SDL_VIDEODRIVER, DISPLAY), its store in the test's
+  // folder and the sound written nowhere.
+  void startGame(CProcess* pGame, const std::string& dataRoot, const std::vector<std::string>& env) {
+    std::vector<std::string> all = env;
+    all.push_back("GRINDLOW_STORE_DIR=" + store());
+    all.push_back("GRINDLOW_FMOD_OUTPUT=null");
+    ASSERT_TRUE(pGame->start({KV_GAME_PATH}, dataRoot, all));
+  }
+
+  std::string store() const { return m_dir + "/store"; }
+  size_t crashReports() const {
+    const fs::path crashes = fs::path(store()) / "crashes";
+    if (!fs::exists(crashes)) return 0;
+    return static_cast<size_t>(std::distance(fs::directory_iterator(crashes), fs::directory_iterator()));
+  }
+
+  std::string m_dir;
+};
+
+// SDL's offscreen driver lists one display mode of 0 x 0: the desktop stands in for it, and the game runs its
+// frames until Ctrl-C ends it normally.
+TEST_F(GameEnding, OffscreenDriverWithoutInjectedModesRunsItsFrames) {
+  CProcess game;
+  startGame(&game, KV_DATA_ROOT, {"SDL_VIDEODRIVER=offscreen"});
+  const bool bRunning = game.readUntil(gc_pszRUNNING);
+  ASSERT_TRUE(bRunning) << statusText(game.finish()) << "\n" << game.out();
+  std::smatch size;
+  const std::string out = game.out();
+  ASSERT_TRUE(std::regex_search(out, size, std::regex("running at ([0-9]+) x ([0-9]+), windowed")) ) << out;
+  EXPECT_GT(std::stoi(size[1]), 0) << out;
+  EXPECT_GT(std::stoi(size[2]), 0) << out;
+  ASSERT_EQ(kill(game.pid(), SIGINT), 0);
+  const int iStatus = game.finish();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n" << game.out();
+  EXPECT_EQ(crashReports(), 0u);
+}
+
+// Without a display the program ends with exit code 3 and says why, with no crash report: an unknown video
+// driver cannot be opened at all, and the dummy driver has no OpenGL for the game's window.
+TEST_F(GameEnding, NoDisplayEndsWithAMessageAndExitCodeThree) {
+  struct SCase {
+    const char* pDriver;
+    const char* pExpected;
+  };
+  const SCase aCases[] = {
+      {"no_such_driver", "The game cannot start: no display could be opened (no_such_driver not available)."},
+      {"dummy", "The game window could not be created (error 50)."},
+  };
+  for (const SCase& test : aCases) {
+    CProcess game;
+    startGame(&game, KV_DATA_ROOT, {std::string("SDL_VIDEODRIVER=") + test.pDriver});
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+        << test.pDriver << ": " << statusText(iStatus) << "\n" << game.out();
+    EXPECT_NE(game.out().find(test.pExpected), std::string::npos) << game.out();
+    EXPECT_NE(game.out().find("The game window could not be created (error 50)."), std::string::npos) << game.out();
+    EXPECT_NE(game.out().find("FATAL ERROR: Failed to create main window"), std::string::npos) << game.out();
+    EXPECT_EQ(game.out().find("check your graphics drivers"), std::string::npos) << game.out();
+    EXPECT_EQ(game.out().find(gc_pszRUNNING), std::string::npos) << game.out();
+    EXPECT_EQ(crashReports(), 0u) << test.pDriver;
+  }
+}
+
+// A graphics device that cannot be had at start-up ends the program the same way: the engine's message box (on
+// the error output here), the report, exit code 3 and no crash report.
+TEST_F(GameEnding, GraphicsStartUpFailuresEndWithExitCodeThree) {
+  struct SCase {
+    const char* pFault;
+    const char* pExpected;
+  };
+  const SCase aCases[] = {
+      {"create", "FATAL ERROR: Could not initialize DirectX"},
+      {"createdevice", "FATAL ERROR: D3DERR_NOTAVAILABLE"},
+      {"nodepth", "FATAL ERROR: No suitable depth buffer format found!"},
+      {"noshader3", "FATAL ERROR: This graphics card does not support pixel shader model 3.0"},
+  };
+  for (const SCase& test : aCases) {
+    CProcess game;
+    startGame(&game, KV_DATA_ROOT, {"SDL_VIDEODRIVER=offscreen", std::string("GRINDLOW_D3D9_FAULTS=") + test.pFault});
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+        << test.pFault << ": " << statusText(iStatus) << "\n" << game.out();
+    EXPECT_NE(game.out().find(test.pExpected), std::string::npos) << game.out();
+    EXPECT_EQ(crashReports(), 0u) << test.pFault;
+  }
+}
+
+// The path of a program on PATH, empty when there is none.
+std::string onPath(const std::string& name) {
+  const char* pPath = std::getenv("PATH");
+  std::stringstream folders(pPath != nullptr ? pPath : "");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    const std::string candidate = folder + "/" + name;
+    if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+// The X server goes away while the game draws into its window: the game ends with its own message and exit
+// code 4, not by a signal, and leaves no crash report.
+TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
+  const std::string xvfb = onPath("Xvfb");
+  if (xvfb.empty()) {
+    GTEST_SKIP() << "needs Xvfb";
+  }
+  // The server picks a free display number and writes it on descriptor 3 once it accepts connections.
+  int aiDisplayPipe[2];
+  ASSERT_EQ(pipe(aiDisplayPipe), 0);
+  CProcess server;
+  ASSERT_TRUE(server.start({xvfb, "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"}, m_dir, {},
+                           aiDisplayPipe[1]));
+  close(aiDisplayPipe[1]);
+  std::string number;
+  char c = 0;
+  while (read(aiDisplayPipe[0], &c, 1) == 1 && c != '\n') number += c;
+  close(aiDisplayPipe[0]);
+  ASSERT_FALSE(number.empty()) << statusText(server.finish()) << "\n" << server.out();
+
+  CProcess game;
+  startGame(&game, KV_DATA_ROOT, {"SDL_VIDEODRIVER=x11", "DISPLAY=:" + number});
+  const bool bRunning = game.readUntil(gc_pszRUNNING);
+  ASSERT_TRUE(bRunning) << statusText(game.finish()) << "\n" << game.out();
+  ASSERT_EQ(kill(server.pid(), SIGTERM), 0);
+  server.finish();
+  const int iStatus = game.finish();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_DISPLAY_LOST)
+      << statusText(iStatus) << "\n" << game.out();
+  EXPECT_NE(game.out().find("The game ends: the connection to the display was lost."), std::string::npos)
+      << game.out();
+  EXPECT_EQ(crashReports(), 0u);
+}
+
+// A copy of the built data root whose archive is packed again from a changed manifest.
+struct SDamage {
+  const char* pName;
+  const char* pArchive;      // "RWN" or "RWG"
+  const char* pEntry;        // the archive path of the damaged file
+  const char* pReplacement;  // the file's new content; null: the file is left out
+  const char* pExpected;     // what the reason names
+};
+
+std::string keyOf(const std::string& archive) {
+  for (const SGameArchiveKey* pKey = g_aGameArchiveKeys; pKey->mp_pArchiveName != nullptr; ++pKey) {
+    if (archive == pKey->mp_pArchiveName) return pKey->mp_pKey;
+  }
+  return "";
+}
+
+// Makes root/Data: the other archive and the movies copied, this one packed from its build manifest with the
+// entry's line left out or pointing at a file holding the replacement.
+::testing::AssertionResult makeDamagedRoot(const SDamage& damage, const std::string& root) {
+  const std::string data = root + "/Data";
+  fs::create_directories(data);
+  fs::copy(KV_DATA_ROOT, data, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  std::ifstream in(std::string(KV_CONTENT_BUILD_DIR) + "/" + damage.pArchive + ".manifest");
+  if (!in) return ::testing::AssertionFailure() << "no build manifest for " << damage.pArchive;
+  const std::string manifest = root + "/" + damage.pArchive + ".manifest";
+  std::ofstream out(manifest);
+  const std::string replacement = root + "/replacement";
+  if (damage.pReplacement != nullptr) {
+    std::ofstream(replacement, std::ios::binary) << damage.pReplacement;
+  }
+  bool bFound = false;
+  for (std::string line; std::getline(in, line);) {
+    const bool bEntry = startsWith(line.c_str(), "file ") &&
+                        (line.find(std::string(" ") + damage.pEntry + " ") != std::string::npos ||
+                         line.find(std::string(" \"") + damage.pEntry + "\" ") != std::string::npos);
+    if (!bEntry) {
+      out << line << "\n";
+      continue;
+    }
+    bFound = true;
+    if (damage.pReplacement != nullptr) {
+      out << "file \"" << damage.pEntry << "\" \"" << replacement << "\" plain\n";
+    }
+  }
+  out.close();
+  if (!bFound) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
+  std::string command = KvTestShellQuote(KV_MAGPACK_PATH) + " pack --quiet --name " + damage.pArchive + " --out " +
+                        KvTestShellQuote(data) + " --manifest " + KvTestShellQuote(manifest) + " --key " +
+                        KvTestShellQuote(keyOf(damage.pArchive));
+  if (std::string(damage.pArchive) == "RWN") command += " --root " + KvTestShellQuote(KV_RWN_LOOSE_ROOT);
+  const SKvToolRun packed = KvTestRunTool(command);
+  if (packed.iExit != 0) return ::testing::AssertionFailure() << command << "\n" << packed.out;
+  return ::testing::AssertionSuccess();
+}
+
+// A data file the game needs that is missing or damaged ends the game as a refused string table does: the
+// reason, naming the file, on the standard error, exit code 3, no crash report.
+TEST_F(GameEnding, MissingOrDamagedDataFilesEndWithTheReasonAndExitCodeThree) {
+  const SDamage aCases[] = {
+      {"missing effect", "RWN", "Shaders/PostFx_Blur15.fxo", nullptr, "Could not open shader data file [PostFx_Blur15]"},
+      {"truncated effect", "RWN", "Shaders/system_copy_tv.fxo", "FXO",
+       "Could not create the effect of shader [system_copy_tv]"},
+      {"missing atlas page", "RWG", "TexturesGame/TexturesGame_0.png", nullptr,
+       "Could NOT load texture [TexturesGame/TexturesGame_0]"},
+      {"empty atlas", "RWG", "TexturesGame/TexturesGame.atf", "", "Could not open Atlas file [TexturesGame/TexturesGame]"},
+  };
+  for (const SDamage& damage : aCases) {
+    SCOPED_TRACE(damage.pName);
+    const std::string root = m_dir + "/" + damage.pArchive + "-" + std::to_string(&damage - aCases);
+    ASSERT_TRUE(makeDamagedRoot(damage, root));
+    fs::remove_all(store());
+    CProcess game;
+    startGame(&game, root + "/Data", {"SDL_VIDEODRIVER=offscreen"});
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+        << statusText(iStatus) << "\n" << game.out();
+    // The report first (with the engine's source line), then the user's message; both name the file.
+    const size_t uiReport = game.out().find("FATAL ERROR: ");
+    const size_t uiMessage = game.out().find("The game cannot go on: a data file is missing or damaged. ");
+    ASSERT_NE(uiReport, std::string::npos) << game.out();
+    ASSERT_NE(uiMessage, std::string::npos) << game.out();
+    EXPECT_LT(uiReport, uiMessage) << game.out();
+    EXPECT_NE(game.out().find(damage.pExpected, uiReport), std::string::npos) << game.out();
+    EXPECT_NE(game.out().find(damage.pExpected, uiMessage), std::string::npos) << game.out();
+    EXPECT_EQ(crashReports(), 0u);
+  }
+}
+
+}  // namespace
