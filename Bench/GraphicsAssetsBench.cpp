@@ -54,8 +54,11 @@ class CAssetsSession {
     KvTestStartFileIO();
     std::vector<SMagPackInput> entries;
     for (const char* pPage : gc_apPAGES) {
+      // Archive paths use the engine's separator; the sample files lie in folders of the same names.
       std::string path = std::string(pPage) + ".png";
-      entries.push_back(packInput(path, fileBytes(std::string(KV_CONTENT_IMAGES_DIR) + "/" + path)));
+      std::string archivePath = path;
+      std::replace(archivePath.begin(), archivePath.end(), '/', '\\');
+      entries.push_back(packInput(archivePath, fileBytes(std::string(KV_CONTENT_IMAGES_DIR) + "/" + path)));
     }
     for (const char* pEffect : {"system_copy_nofiltering", "system_blend_premult"}) {
       entries.push_back(packInput(std::string("Shaders\\") + pEffect + ".fxo",
@@ -63,9 +66,11 @@ class CAssetsSession {
     }
     std::vector<SMagPackedEntry> packed;
     std::string error;
-    MagWriteArchive(m_root.string(), "BEN", "", entries, &packed, &error);
-    ClMagFileIO::loadTOC("BEN");
-    ClMagFileIO::loadDataFile(KvStrHash("BEN"));
+    if (!MagWriteArchive(m_root.string(), "BEN", "", entries, &packed, &error)) {
+      m_problem = "cannot write the archive: " + error;
+    } else if (!ClMagFileIO::loadTOC("BEN") || !ClMagFileIO::loadDataFile(KvStrHash("BEN"))) {
+      m_problem = "cannot load the archive BEN";
+    }
     KvTestStartGraphics(&m_hooks);
     KvTestStartShadersAndSignatures();
     ClTextureMgr::initObjectList();
@@ -83,21 +88,42 @@ class CAssetsSession {
     std::filesystem::remove_all(m_root, ignored);
   }
   const std::filesystem::path& root() const { return m_root; }
+  // Empty, or what went wrong setting the session up.
+  const std::string& problem() const { return m_problem; }
 
  private:
   CTestGraphicsHooks m_hooks;
+  std::string m_problem;
   std::filesystem::path m_root;
   std::filesystem::path m_savedCwd;
 };
 
+// The engine names textures with its own separator.
+std::string engineName(const char* pPage) {
+  std::string name = pPage;
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
+}
+
 void BM_Engine_AtlasTextures(benchmark::State& state) {
   CAssetsSession session;
+  if (!session.problem().empty()) {
+    state.SkipWithError(session.problem().c_str());
+    return;
+  }
+  std::vector<std::string> names;
+  for (const char* pPage : gc_apPAGES) names.push_back(engineName(pPage));
   for (auto _ : state) {
-    for (const char* pPage : gc_apPAGES) {
-      benchmark::DoNotOptimize(ClTextureMgr::loadTexture(pPage, 1));
+    for (const std::string& name : names) {
+      ClTexture* pTexture = ClTextureMgr::loadTexture(name.c_str(), 1);
+      if (pTexture == nullptr || pTexture->getD3DTexture() == nullptr) {
+        state.SkipWithError(("no texture loaded for " + name).c_str());
+        return;
+      }
+      benchmark::DoNotOptimize(pTexture);
     }
-    for (const char* pPage : gc_apPAGES) {
-      ClTextureMgr::unloadTexture(pPage);
+    for (const std::string& name : names) {
+      ClTextureMgr::unloadTexture(name.c_str());
     }
   }
 }
@@ -115,11 +141,16 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
       SDL_RWops* pRw = SDL_RWFromConstMem(files[i].data(), static_cast<int>(files[i].size()));
       SDL_Surface* pDecoded = IMG_LoadPNG_RW(pRw);
       SDL_RWclose(pRw);
-      SDL_Surface* pSurface = SDL_ConvertSurfaceFormat(pDecoded, SDL_PIXELFORMAT_ARGB8888, 0);
-      ClGraphics::mp_pDevice->CreateTexture(static_cast<UINT>(pSurface->w), static_cast<UINT>(pSurface->h), 1, 0,
-                                            D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &textures[i], nullptr);
+      SDL_Surface* pSurface =
+          pDecoded != nullptr ? SDL_ConvertSurfaceFormat(pDecoded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
       D3DLOCKED_RECT locked{};
-      textures[i]->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD);
+      if (pSurface == nullptr ||
+          ClGraphics::mp_pDevice->CreateTexture(static_cast<UINT>(pSurface->w), static_cast<UINT>(pSurface->h), 1, 0,
+                                                D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &textures[i], nullptr) != D3D_OK ||
+          textures[i]->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD) != D3D_OK) {
+        state.SkipWithError((std::string("cannot decode or upload ") + gc_apPAGES[i] + ".png").c_str());
+        return;
+      }
       for (int y = 0; y < pSurface->h; ++y) {
         std::memcpy(static_cast<u8*>(locked.pBits) + y * locked.Pitch,
                     static_cast<const u8*>(pSurface->pixels) + y * pSurface->pitch, static_cast<size_t>(pSurface->w) * 4);
