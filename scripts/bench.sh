@@ -178,8 +178,11 @@ if [ "$smoke" -eq 1 ]; then
   for json in "${results[@]}"; do
     if grep -q '"error_occurred": true' "$json"; then
       echo "bench.sh: $(basename "$json" .json) reported errors:" >&2
-      awk '/"run_name":/ { run = $0 } /"error_message":/ { print "  " run " " $0 }' "$json" | \
-        sed 's/"run_name": //; s/"error_message": //; s/,[ \t]*$//' >&2
+      awk '
+        function value(line) { sub(/^[^:]*:[ \t]*"/, "", line); sub(/",?[ \t]*$/, "", line); return line }
+        /"run_name":/ { run = value($0) }
+        /"error_message":/ { print "  " run ": " value($0) }
+      ' "$json" >&2
       status=1
     fi
   done
