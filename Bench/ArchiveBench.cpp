@@ -198,6 +198,10 @@ void baselineRead(benchmark::State& state, i32 iArchive) {
   SCacheLineBuffer out(gc_uiENTRY_SIZE);
   for (auto _ : state) {
     const int iFd = open(dataPath.c_str(), O_RDONLY);
+    if (iFd < 0) {
+      state.SkipWithError(("cannot open " + dataPath).c_str());
+      return;
+    }
     for (const SMagPackedEntry& entry : archive.packed) {
       if (!decodeEntry(iFd, entry, aucKey, stored.data(), plain.data(), out.data())) {
         state.SkipWithError("read failed");
@@ -225,7 +229,10 @@ void BM_Engine_PathLookup(benchmark::State& state) {
   for (auto _ : state) {
     for (const std::string& path : g_lookupPaths) {
       ClMagTOC* pOwner = nullptr;
-      benchmark::DoNotOptimize(ClMagFileIO::findOwningTOC(&pOwner, path.c_str()));
+      if (ClMagFileIO::findOwningTOC(&pOwner, path.c_str()) == nullptr) {
+        state.SkipWithError(("not found: " + path).c_str());
+        return;
+      }
     }
   }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);
@@ -256,7 +263,11 @@ void BM_Baseline_PathLookup(benchmark::State& state) {
   }
   for (auto _ : state) {
     for (const SPrehashedPath& key : keys) {
-      benchmark::DoNotOptimize(map.find(key));
+      const auto found = map.find(key);
+      if (found == map.end() || found->second == nullptr) {
+        state.SkipWithError(("not found: " + std::string(key.path)).c_str());
+        return;
+      }
     }
   }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);

@@ -1,7 +1,9 @@
 // The sound layer against SDL2_mixer, both on an SDL audio device:
 //  - Mix64Voices: CPU time of the audio thread for one 1024-frame block of 64 looping voices at 48 kHz whose
-//    volume and pan change before every block (the engine's voices also change pitch, which SDL2_mixer cannot);
-//    SDL's disk driver writes to /dev/null with no delay, so blocks follow each other as fast as they are mixed.
+//    volume and pan change before every block, and with pitch:1 their pitch too, against a plain mixer in SDL's
+//    audio callback doing the same (linear resampling of every voice whose pitch is not 1, a straight copy of the
+//    others); Mix64VoicesSdlMixer: volume and pan only, against SDL2_mixer (which cannot change pitch). SDL's
+//    disk driver writes to /dev/null with no delay, so blocks follow each other as fast as they are mixed.
 //  - PlayToFirstSample: milliseconds from asking for a sound to its first sample leaving the device, at the
 //    default device buffer (1024 frames) of SDL's dummy driver, which runs in real time: the time until the mix
 //    block that holds the first sample is made, plus the sample's place in the block, plus one device buffer.
@@ -11,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -158,7 +161,18 @@ void useDiskDriver() {
   setenv("SDL_DISKAUDIODELAY", "0", 1);
 }
 
-void BM_Engine_Mix64Voices(benchmark::State& state) {
+// The volume, pan and pitch (a frequency ratio, 1 with bPitch false) of voice v before block iBlock.
+struct SVoiceSettings {
+  float fVolume;
+  float fPan;  // -1 left .. 1 right
+  float fPitch;
+};
+SVoiceSettings voiceSettings(int iBlock, int v, bool bPitch) {
+  const float fPhase = static_cast<float>((iBlock + v) % 16) / 16.0f;
+  return {0.2f + 0.6f * fPhase, 2.0f * fPhase - 1.0f, bPitch ? 0.9f + 0.2f * fPhase : 1.0f};
+}
+
+void engineMix(benchmark::State& state, bool bPitch) {
   useDiskDriver();
   g_blockClock.reset();
   FMODExSetOutput(EFMODExOutput::Device);
@@ -194,10 +208,13 @@ void BM_Engine_Mix64Voices(benchmark::State& state) {
   int iBlock = 0;
   for (auto _ : state) {
     for (int v = 0; v < gc_iVOICES; ++v) {
-      const float fPhase = static_cast<float>((iBlock + v) % 16) / 16.0f;
-      channels[static_cast<size_t>(v)]->setVolume(0.2f + 0.6f * fPhase);
-      channels[static_cast<size_t>(v)]->setPan(2.0f * fPhase - 1.0f);
-      channels[static_cast<size_t>(v)]->setFrequency(gc_iRATE * (0.9f + 0.2f * fPhase));
+      const SVoiceSettings settings = voiceSettings(iBlock, v, bPitch);
+      FMOD::Channel* pChannel = channels[static_cast<size_t>(v)];
+      if (pChannel->setVolume(settings.fVolume) != FMOD_OK || pChannel->setPan(settings.fPan) != FMOD_OK ||
+          (bPitch && pChannel->setFrequency(gc_iRATE * settings.fPitch) != FMOD_OK)) {
+        state.SkipWithError("a voice stopped playing");
+        break;
+      }
     }
     state.SetIterationTime(g_blockClock.nextBlockCpu());
     ++iBlock;
@@ -207,7 +224,118 @@ void BM_Engine_Mix64Voices(benchmark::State& state) {
   FMODExClearOutput();
 }
 
+void BM_Engine_Mix64Voices(benchmark::State& state) { engineMix(state, state.range(0) != 0); }
+void BM_Engine_Mix64VoicesSdlMixer(benchmark::State& state) { engineMix(state, false); }
+
+// The plain mixer: 64 looping mono voices into a stereo 16-bit block, in SDL's audio callback.
+struct SPlainVoice {
+  const Sint16* pSamples;
+  int iFrames;
+  double dPosition;  // in source frames
+  SVoiceSettings settings;
+};
+struct SPlainMixer {
+  std::vector<std::vector<Sint16>> pcm;
+  std::vector<SPlainVoice> voices;
+  std::vector<float> mix;  // interleaved stereo
+};
+
+void plainMix(void* pUserData, Uint8* pStream, int iLength) {
+  SPlainMixer& mixer = *static_cast<SPlainMixer*>(pUserData);
+  const int iFrames = iLength / 4;
+  mixer.mix.assign(static_cast<size_t>(iFrames) * 2, 0.0f);
+  float* pMix = mixer.mix.data();
+  for (SPlainVoice& voice : mixer.voices) {
+    const float fLeft = voice.settings.fVolume * (1.0f - voice.settings.fPan) * 0.5f / 32768.0f;
+    const float fRight = voice.settings.fVolume * (1.0f + voice.settings.fPan) * 0.5f / 32768.0f;
+    const Sint16* pIn = voice.pSamples;
+    if (voice.settings.fPitch == 1.0f) {
+      // Runs up to the loop's end, then from its start.
+      int iAt = static_cast<int>(voice.dPosition);
+      for (int f = 0; f < iFrames;) {
+        const int iRun = std::min(iFrames - f, voice.iFrames - iAt);
+        const Sint16* pRun = pIn + iAt;
+        float* pOut = pMix + 2 * f;
+        for (int i = 0; i < iRun; ++i) {
+          const float fSample = pRun[i];
+          pOut[2 * i] += fSample * fLeft;
+          pOut[2 * i + 1] += fSample * fRight;
+        }
+        f += iRun;
+        iAt += iRun;
+        if (iAt == voice.iFrames) iAt = 0;
+      }
+      voice.dPosition = iAt;
+      continue;
+    }
+    const double dStep = voice.settings.fPitch;
+    double dAt = voice.dPosition;
+    for (int f = 0; f < iFrames; ++f) {
+      const int iAt = static_cast<int>(dAt);
+      const int iNext = iAt + 1 == voice.iFrames ? 0 : iAt + 1;
+      const float fFraction = static_cast<float>(dAt - iAt);
+      const float fSample = pIn[iAt] + (pIn[iNext] - pIn[iAt]) * fFraction;
+      pMix[2 * f] += fSample * fLeft;
+      pMix[2 * f + 1] += fSample * fRight;
+      dAt += dStep;
+      if (dAt >= voice.iFrames) dAt -= voice.iFrames;
+    }
+    voice.dPosition = dAt;
+  }
+  Sint16* pOut = reinterpret_cast<Sint16*>(pStream);
+  for (int i = 0; i < 2 * iFrames; ++i) {
+    const float fValue = std::clamp(pMix[i], -1.0f, 1.0f);
+    pOut[i] = static_cast<Sint16>(fValue * 32767.0f);
+  }
+  g_blockClock.onBlock(pStream, iFrames, false);
+}
+
 void BM_Baseline_Mix64Voices(benchmark::State& state) {
+  const bool bPitch = state.range(0) != 0;
+  useDiskDriver();
+  g_blockClock.reset();
+  SDL_InitSubSystem(SDL_INIT_AUDIO);
+  SPlainMixer mixer;
+  for (int v = 0; v < gc_iVOICES; ++v) {
+    const std::vector<Uint8> wav = loopSound(v);
+    std::vector<Sint16> pcm((wav.size() - 44) / 2);
+    std::memcpy(pcm.data(), wav.data() + 44, pcm.size() * 2);
+    mixer.pcm.push_back(std::move(pcm));
+  }
+  for (int v = 0; v < gc_iVOICES; ++v) {
+    const std::vector<Sint16>& pcm = mixer.pcm[static_cast<size_t>(v)];
+    mixer.voices.push_back({pcm.data(), static_cast<int>(pcm.size()), 0.0, voiceSettings(0, v, bPitch)});
+  }
+  SDL_AudioSpec want{};
+  want.freq = gc_iRATE;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = gc_iBLOCK;
+  want.callback = &plainMix;
+  want.userdata = &mixer;
+  const SDL_AudioDeviceID uiDevice = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  if (uiDevice == 0) {
+    state.SkipWithError("SDL could not open the disk audio device");
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return;
+  }
+  SDL_PauseAudioDevice(uiDevice, 0);
+  g_blockClock.nextBlockCpu();
+  int iBlock = 0;
+  for (auto _ : state) {
+    SDL_LockAudioDevice(uiDevice);
+    for (int v = 0; v < gc_iVOICES; ++v) {
+      mixer.voices[static_cast<size_t>(v)].settings = voiceSettings(iBlock, v, bPitch);
+    }
+    SDL_UnlockAudioDevice(uiDevice);
+    state.SetIterationTime(g_blockClock.nextBlockCpu());
+    ++iBlock;
+  }
+  SDL_CloseAudioDevice(uiDevice);
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void BM_Baseline_Mix64VoicesSdlMixer(benchmark::State& state) {
   useDiskDriver();
   g_blockClock.reset();
   SDL_InitSubSystem(SDL_INIT_AUDIO);
@@ -221,17 +349,25 @@ void BM_Baseline_Mix64Voices(benchmark::State& state) {
   for (int v = 0; v < gc_iVOICES; ++v) {
     std::vector<Uint8> wav = loopSound(v);
     chunks.push_back(Mix_LoadWAV_RW(SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size())), 1));
-    Mix_PlayChannel(v, chunks.back(), -1);
+    if (chunks.back() == nullptr || Mix_PlayChannel(v, chunks.back(), -1) != v) {
+      state.SkipWithError("SDL2_mixer could not start a voice");
+      Mix_CloseAudio();
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return;
+    }
   }
   Mix_SetPostMix(&mixerPostMix, nullptr);
   g_blockClock.nextBlockCpu();
   int iBlock = 0;
   for (auto _ : state) {
     for (int v = 0; v < gc_iVOICES; ++v) {
-      const float fPhase = static_cast<float>((iBlock + v) % 16) / 16.0f;
-      Mix_Volume(v, static_cast<int>(MIX_MAX_VOLUME * (0.2f + 0.6f * fPhase)));
-      const Uint8 uiRight = static_cast<Uint8>(255.0f * fPhase);
-      Mix_SetPanning(v, static_cast<Uint8>(255 - uiRight), uiRight);
+      const SVoiceSettings settings = voiceSettings(iBlock, v, false);
+      Mix_Volume(v, static_cast<int>(MIX_MAX_VOLUME * settings.fVolume));
+      const Uint8 uiRight = static_cast<Uint8>(127.5f * (settings.fPan + 1.0f));
+      if (Mix_SetPanning(v, static_cast<Uint8>(255 - uiRight), uiRight) == 0) {
+        state.SkipWithError("SDL2_mixer could not pan a voice");
+        break;
+      }
     }
     state.SetIterationTime(g_blockClock.nextBlockCpu());
     ++iBlock;
@@ -297,6 +433,10 @@ void BM_Engine_PlayToFirstSample(benchmark::State& state) {
     g_blockClock.watchSound();
     const auto start = std::chrono::steady_clock::now();
     SCueHandle handle = ClAudioManager::createCueInstance(uiTone);
+    if (handle.isNull()) {
+      state.SkipWithError("the cue did not start");
+      break;
+    }
     ClAudioManager::update();
     const double dSeconds = g_blockClock.waitSound(start);
     state.SetIterationTime(dSeconds);
@@ -327,7 +467,11 @@ void BM_Baseline_PlayToFirstSample(benchmark::State& state) {
   for (auto _ : state) {
     g_blockClock.watchSound();
     const auto start = std::chrono::steady_clock::now();
-    const int iChannel = Mix_PlayChannel(-1, pChunk, 0);
+    const int iChannel = pChunk != nullptr ? Mix_PlayChannel(-1, pChunk, 0) : -1;
+    if (iChannel < 0) {
+      state.SkipWithError("SDL2_mixer could not play the sound");
+      break;
+    }
     state.SetIterationTime(g_blockClock.waitSound(start));
     Mix_HaltChannel(iChannel);
     g_blockClock.nextBlockCpu();
@@ -340,8 +484,10 @@ void BM_Baseline_PlayToFirstSample(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Engine_Mix64Voices)->UseManualTime()->Iterations(400)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Baseline_Mix64Voices)->UseManualTime()->Iterations(400)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Engine_Mix64Voices)->UseManualTime()->Iterations(400)->Unit(benchmark::kMicrosecond)->DenseRange(0, 1)->ArgName("pitch");
+BENCHMARK(BM_Baseline_Mix64Voices)->UseManualTime()->Iterations(400)->Unit(benchmark::kMicrosecond)->DenseRange(0, 1)->ArgName("pitch");
+BENCHMARK(BM_Engine_Mix64VoicesSdlMixer)->UseManualTime()->Iterations(400)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Baseline_Mix64VoicesSdlMixer)->UseManualTime()->Iterations(400)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Engine_PlayToFirstSample)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_PlayToFirstSample)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 

@@ -17,6 +17,16 @@ void startGraphics(CTestGraphicsHooks* pHooks, bool bVsync) {
   KvTestStartGraphics(pHooks, "", bVsync);
 }
 
+// After the graphics stopped: every frame handed over was rendered (the last may have been handed over when the
+// run ended, so one may be missing) and the last present succeeded.
+void checkFrames(benchmark::State& state, const CTestGraphicsHooks& hooks) {
+  if (hooks.m_iRendered.load() + 1 < state.iterations()) {
+    state.SkipWithError("frames were handed over but not rendered");
+  } else if (hooks.m_bDraw && ClGraphics::mp_hrLastPresent.load() != D3D_OK) {
+    state.SkipWithError("the last present failed");
+  }
+}
+
 // Clear + present, drawn by the worker after the hand-over.
 void BM_Engine_ClearPresentFrame(benchmark::State& state) {
   CTestGraphicsHooks hooks;
@@ -25,6 +35,7 @@ void BM_Engine_ClearPresentFrame(benchmark::State& state) {
     ClGraphics::endFrame();
   }
   KvTestStopGraphics();
+  checkFrames(state, hooks);
 }
 BENCHMARK(BM_Engine_ClearPresentFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
@@ -36,6 +47,7 @@ void BM_Baseline_ClearPresentFrame(benchmark::State& state) {
     hooks.renderFrame();
   }
   KvTestStopGraphics();
+  checkFrames(state, hooks);
 }
 BENCHMARK(BM_Baseline_ClearPresentFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
@@ -48,6 +60,7 @@ void BM_Engine_HandOver(benchmark::State& state) {
     ClGraphics::endFrame();
   }
   KvTestStopGraphics();
+  checkFrames(state, hooks);
 }
 BENCHMARK(BM_Engine_HandOver)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
@@ -57,11 +70,13 @@ void BM_Baseline_HandOver(benchmark::State& state) {
   std::condition_variable wake;
   int iTurn = 0;  // 1: the worker's, 0: the caller's
   bool bQuit = false;
+  int64_t iServed = 0;  // turns the worker took
   std::thread worker([&] {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
       wake.wait(lock, [&] { return iTurn == 1 || bQuit; });
       if (bQuit) return;
+      ++iServed;
       iTurn = 0;
       wake.notify_all();
     }
@@ -78,6 +93,7 @@ void BM_Baseline_HandOver(benchmark::State& state) {
   }
   wake.notify_all();
   worker.join();
+  if (iServed != state.iterations()) state.SkipWithError("the worker did not take every turn");
 }
 BENCHMARK(BM_Baseline_HandOver)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
@@ -96,6 +112,7 @@ void BM_Engine_IdleVsyncFrame(benchmark::State& state) {
   state.counters["cpu_per_s"] = fCpu / fWall;
   state.counters["fps"] = static_cast<double>(state.iterations()) / fWall;
   KvTestStopGraphics();
+  checkFrames(state, hooks);
 }
 BENCHMARK(BM_Engine_IdleVsyncFrame)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(120);
 

@@ -107,6 +107,15 @@ SLookupSet makeLookupSet(int iEntries, bool bHits) {
   return set;
 }
 
+// Whether every probe finds its own key as the value (hits) or nothing (misses).
+template <typename Find>
+bool findsAsExpected(const SLookupSet& set, bool bHits, Find find) {
+  for (uint32_t uiKey : set.probes) {
+    if (find(uiKey) != (bHits ? uiKey : 0)) return false;
+  }
+  return !set.probes.empty();
+}
+
 template <typename Table>
 void tableFind(benchmark::State& state) {
   const SLookupSet set = makeLookupSet(static_cast<int>(state.range(0)), state.range(1) != 0);
@@ -114,6 +123,10 @@ void tableFind(benchmark::State& state) {
   table.initialize(1024);
   for (uint32_t uiKey : set.stored) {
     table.insert(uiKey, uiKey);
+  }
+  if (!findsAsExpected(set, state.range(1) != 0, [&](uint32_t uiKey) { return uintptr_t(table.find(uiKey)); })) {
+    state.SkipWithError("the table does not answer its keys");
+    return;
   }
   for (auto _ : state) {
     uintptr_t uiAcc = 0;
@@ -144,6 +157,13 @@ void stdMapFind(benchmark::State& state) {
   table.rehash(1024);
   for (uint32_t uiKey : set.stored) {
     table.emplace(uiKey, uiKey);
+  }
+  if (!findsAsExpected(set, state.range(1) != 0, [&](uint32_t uiKey) {
+        const auto it = table.find(uiKey);
+        return it == table.end() ? uintptr_t(0) : it->second;
+      })) {
+    state.SkipWithError("the map does not answer its keys");
+    return;
   }
   for (auto _ : state) {
     uintptr_t uiAcc = 0;

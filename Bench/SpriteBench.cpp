@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -101,7 +102,10 @@ class CQuadHooks : public CTestGraphicsHooks {
     while (mp_pQuery->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
     }
     ClSpriteMgr::clearCurrentBuffer();
+    m_iFrames.fetch_add(1);
   }
+  // Frames the worker drew.
+  std::atomic<i32> m_iFrames{0};
   // Gives the query back before the device goes.
   void releaseQuery() {
     if (mp_pQuery != nullptr) mp_pQuery->Release();
@@ -157,14 +161,18 @@ class CSpriteSession {
     std::filesystem::current_path(m_savedCwd);
     std::filesystem::remove_all(m_root);
   }
-  void loadAtlas() {
+  // False when the atlas, an image or the signature is missing.
+  bool loadAtlas() {
     ClShaderMgr::createShader("system_blend_premult");
     ClShaderMgr::mp_bAllShadersLoaded = 1;
     ClAtlasMgr::actualLoadAtlasSync("TexturesGame/TexturesGame", "TexturesGame/", "TexturesGameAtlas");
     for (const char* pImage : gc_apIMAGES) {
-      m_entries.push_back(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(pImage)));
+      const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(pImage));
+      if (pEntry == nullptr) return false;
+      m_entries.push_back(pEntry);
     }
     m_pSignature = ClSignatureMgr::getSignatureByName("system_blend_premult", m_entries[0]->mp_pTexture);
+    return m_pSignature != nullptr;
   }
 
   std::vector<const SAtlasEntry*> m_entries;
@@ -178,7 +186,10 @@ class CSpriteSession {
 void BM_Engine_TexturedQuads(benchmark::State& state) {
   CQuadHooks hooks;
   CSpriteSession session(&hooks, false);
-  session.loadAtlas();
+  if (!session.loadAtlas()) {
+    state.SkipWithError("the sample atlas did not load");
+    return;
+  }
   const auto drawFrames = [&session] {
     for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       ClDynamicGeometry::beginFrame();
@@ -208,6 +219,10 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
     drawFrames();
   }
   state.SetItemsProcessed(state.iterations() * gc_iQUADS);
+  // The untimed round's frames too; the last frame handed over may still be drawing.
+  if (hooks.m_iFrames.load() + 1 < (state.iterations() + 1) * gc_iFRAMES) {
+    state.SkipWithError("frames were queued but not drawn");
+  }
   hooks.releaseQuery();
 }
 BENCHMARK(BM_Engine_TexturedQuads)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -229,8 +244,13 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
   SDL_Surface* pSurface = IMG_Load(page.c_str());
   SDL_Texture* pTexture = SDL_CreateTextureFromSurface(pRenderer, pSurface);
   SDL_SetTextureBlendMode(pTexture, SDL_BLENDMODE_BLEND);
-  const std::vector<SDL_Rect> sources = atlasSourceRects(pSurface->w, pSurface->h);
-  const auto drawFrames = [&] {
+  const std::vector<SDL_Rect> sources =
+      pTexture != nullptr ? atlasSourceRects(pSurface->w, pSurface->h) : std::vector<SDL_Rect>();
+  if (sources.size() != std::size(gc_apIMAGES)) {
+    state.SkipWithError("the sample atlas page or its images did not load");
+    return;
+  }
+  const auto drawFrames = [&]() -> bool {
     for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
       SDL_RenderClear(pRenderer);
@@ -241,19 +261,22 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
         quadPosition(iQuad, &x, &y);
         const SDL_Rect& source = sources[static_cast<size_t>(iQuad) % sources.size()];
         const SDL_Rect destination{static_cast<int>(x), static_cast<int>(y), source.w, source.h};
-        SDL_RenderCopy(pRenderer, pTexture, &source, &destination);
+        if (SDL_RenderCopy(pRenderer, pTexture, &source, &destination) != 0) return false;
       }
       SDL_RenderPresent(pRenderer);
       // One pixel read back: the frame's pixels are finished before the next frame starts, as on the engine's side.
       Uint32 uiPixel = 0;
       const SDL_Rect one{0, 0, 1, 1};
-      SDL_RenderReadPixels(pRenderer, &one, SDL_PIXELFORMAT_ARGB8888, &uiPixel, 4);
+      if (SDL_RenderReadPixels(pRenderer, &one, SDL_PIXELFORMAT_ARGB8888, &uiPixel, 4) != 0) return false;
     }
+    return true;
   };
-  drawFrames();  // untimed, as on the engine's side
+  bool bDrawn = drawFrames();  // untimed, as on the engine's side
   for (auto _ : state) {
-    drawFrames();
+    if (!bDrawn) break;
+    bDrawn = drawFrames();
   }
+  if (!bDrawn) state.SkipWithError(SDL_GetError());
   state.SetItemsProcessed(state.iterations() * gc_iQUADS);
   SDL_DestroyTexture(pTexture);
   SDL_FreeSurface(pSurface);
@@ -326,6 +349,10 @@ void runRounds(benchmark::State& state, FBuild build) {
         ClDynamicGeometry::beginFrame();
       }
       build();
+      if (ClDynamicGeometry::getNumVerts() == 0) {
+        state.SkipWithError("the sprites made no geometry");
+        return;
+      }
     }
     ClDynamicGeometry::unlockBuffers();
     state.SetIterationTime(threadSeconds() - dStart);

@@ -6,6 +6,7 @@
 # Pairs are found by name: BM_Engine_<Case> and BM_Baseline_<Case> with identical argument suffixes. The ratio
 # is engine time / baseline time (below 1: the engine is faster), taken per repetition (repetition i of the
 # engine against repetition i of the baseline, both from the same run) over wall-clock time.
+# With --smoke it only checks that every benchmark runs: each once, briefly, and none reports an error.
 # Needs only bash, awk (any POSIX awk: mawk will do), coreutils and taskset (util-linux).
 set -euo pipefail
 
@@ -17,6 +18,8 @@ Builds the normal preset and runs every benchmark program in build/normal/Bench 
 "HashBench", "bench_HashBench" or a path), then prints each engine/baseline pair as a table of median ratios.
 
 Options:
+      --smoke         check only that every benchmark runs: one short repetition each (min time 0.01 s), no
+                      table; fails when a program fails or a benchmark reports an error
   -r, --reps N        repetitions of every benchmark, interleaved at random within a program (default 5;
                       at least 5)
   -c, --cores N       pin the programs to N of the CPUs this shell may use (taskset); the programs then see
@@ -31,7 +34,8 @@ Options:
 
 Output: one row per pair: engine and baseline median times, the median of the per-repetition ratios
 (engine / baseline) and their min-max range; then the benchmarks without a partner, with their median times.
-Exit status: 0 when every program ran, 1 when one failed, 2 for bad arguments.
+Exit status: 0 when every program ran, 1 when one failed (with --smoke: or a benchmark reported an error), 2 for
+bad arguments.
 EOF
 }
 
@@ -46,11 +50,12 @@ root=$(pwd)
 reps=5
 cores=""
 cpus=""
-min_time=0.2
+min_time=""
 filter=""
 out_dir=""
 jobs=""
 build=1
+smoke=0
 programs=()
 
 while [ $# -gt 0 ]; do
@@ -64,6 +69,7 @@ while [ $# -gt 0 ]; do
     -o | --out) [ $# -ge 2 ] || die_usage "$1 needs a value"; out_dir=$2; shift 2 ;;
     -j | --jobs) [ $# -ge 2 ] || die_usage "$1 needs a value"; jobs=$2; shift 2 ;;
     --no-build) build=0; shift ;;
+    --smoke) smoke=1; shift ;;
     --) shift; programs+=("$@"); break ;;
     -*) die_usage "unknown option $1" ;;
     *) programs+=("$1"); shift ;;
@@ -71,6 +77,11 @@ while [ $# -gt 0 ]; do
 done
 
 [[ "$reps" =~ ^[0-9]+$ ]] && [ "$reps" -ge 5 ] || die_usage "--reps must be a whole number of at least 5"
+if [ "$smoke" -eq 1 ]; then
+  reps=1
+  min_time=${min_time:-0.01}
+fi
+min_time=${min_time:-0.2}
 [[ "$min_time" =~ ^[0-9]*\.?[0-9]+$ ]] || die_usage "--min-time must be a number of seconds"
 [ -z "$cores" ] || [[ "$cores" =~ ^[1-9][0-9]*$ ]] || die_usage "--cores must be a positive whole number"
 [ -z "$jobs" ] || [[ "$jobs" =~ ^[1-9][0-9]*$ ]] || die_usage "--jobs must be a positive whole number"
@@ -149,8 +160,9 @@ for p in "${paths[@]}"; do
   name=$(basename "$p")
   json="$out_dir/$name.json"
   echo "running $name ..." >&2
-  args=(--benchmark_repetitions="$reps" --benchmark_enable_random_interleaving=true
-        --benchmark_min_time="$min_time" --benchmark_out="$json" --benchmark_out_format=json)
+  args=(--benchmark_repetitions="$reps" --benchmark_min_time="$min_time" --benchmark_out="$json"
+        --benchmark_out_format=json)
+  [ "$smoke" -eq 1 ] || args+=(--benchmark_enable_random_interleaving=true)
   [ -z "$filter" ] || args+=(--benchmark_filter="$filter")
   if ! "${pin[@]}" "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
     echo "bench.sh: $name failed; its output:" >&2
@@ -160,6 +172,23 @@ for p in "${paths[@]}"; do
   fi
   results+=("$json")
 done
+
+# Smoke: a benchmark that skipped with an error did not do its work; no figures are judged.
+if [ "$smoke" -eq 1 ]; then
+  for json in "${results[@]}"; do
+    if grep -q '"error_occurred": true' "$json"; then
+      echo "bench.sh: $(basename "$json" .json) reported errors:" >&2
+      awk '
+        function value(line) { sub(/^[^:]*:[ \t]*"/, "", line); sub(/",?[ \t]*$/, "", line); return line }
+        /"run_name":/ { run = value($0) }
+        /"error_message":/ { print "  " run ": " value($0) }
+      ' "$json" >&2
+      status=1
+    fi
+  done
+  echo "smoke: ${#paths[@]} programs, ${#results[@]} ran; $([ "$status" -eq 0 ] && echo "no errors" || echo "FAILED")"
+  exit "$status"
+fi
 
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 echo

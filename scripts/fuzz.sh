@@ -1,34 +1,47 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang) and runs each for a bounded time: scripts/fuzz.sh [seconds per target].
-# Each target runs on a work corpus of its own, seeded from Fuzz/corpus/<name>/ and from the seeds the fuzz build
-# generates in build/fuzz/seeds/<name>/; a target whose format needs large inputs sets its own input limit.
+# Builds the libFuzzer targets (clang) and runs them for a bounded total time: scripts/fuzz.sh [total seconds].
+# The total is shared evenly among the targets, so adding a target does not lengthen the run. Each target runs on a
+# work corpus of its own, seeded from Fuzz/corpus/<name>/ and from the seeds the fuzz build generates in
+# build/fuzz/seeds/<name>/; a target whose format needs large inputs sets its own input limit.
 set -euo pipefail
 case "${1:-}" in
   -h | --help)
-    cat <<'EOF'
-Usage: scripts/fuzz.sh [seconds]
+    cat <<'USAGE'
+Usage: scripts/fuzz.sh [total-seconds]
 
-Installs what is missing, builds the fuzz preset (clang, libFuzzer) and runs every target in build/fuzz/Fuzz
-for the given seconds each (default 60), on its corpus in build/fuzz/corpus/<target> seeded from
-Fuzz/corpus/<target> and from the seeds the fuzz build writes in build/fuzz/seeds/<target>.
+Installs what is missing, builds the fuzz preset (clang, libFuzzer) and runs every target in build/fuzz/Fuzz,
+sharing the total seconds (default 600) evenly among them (each gets the total divided by the number of
+targets, at least 1 second), on its corpus in build/fuzz/corpus/<target> seeded from Fuzz/corpus/<target> and
+from the seeds the fuzz build writes in build/fuzz/seeds/<target>.
 Exit status: 0 when every target ran without a finding, 2 for bad arguments, else the failing step's.
-EOF
+USAGE
     exit 0
     ;;
 esac
-if [ $# -gt 1 ] || ! [[ "${1:-60}" =~ ^[1-9][0-9]*$ ]]; then
-  echo "fuzz.sh: takes one argument, the seconds per target, a whole number above 0 (see --help)" >&2
+if [ $# -gt 1 ] || ! [[ "${1:-600}" =~ ^[1-9][0-9]*$ ]]; then
+  echo "fuzz.sh: takes one argument, the total seconds for all targets, a whole number above 0 (see --help)" >&2
   exit 2
 fi
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
+total="${1:-600}"
 bash scripts/install-deps.sh
 bash scripts/build.sh fuzz
 shopt -s nullglob
+targets=()
 for bin in build/fuzz/Fuzz/fuzz_*; do
   [ -x "$bin" ] && [ -f "$bin" ] || continue
+  [ "$(basename "$bin")" = fuzz_seeds ] && continue
+  targets+=("$bin")
+done
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "fuzz.sh: no fuzz targets in build/fuzz/Fuzz" >&2
+  exit 1
+fi
+seconds=$((total / ${#targets[@]}))
+[ "$seconds" -ge 1 ] || seconds=1
+echo "fuzz.sh: ${#targets[@]} targets, ${seconds}s each (${total}s in all)"
+for bin in "${targets[@]}"; do
   name=$(basename "$bin")
-  [ "$name" = fuzz_seeds ] && continue
   stem=${name#fuzz_}
   work="build/fuzz/corpus/$stem"
   mkdir -p "$work"

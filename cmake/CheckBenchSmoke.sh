@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Checks scripts/bench.sh --smoke against stand-in benchmark programs that write Google Benchmark's JSON: one whose
+# benchmarks all ran passes; one with a benchmark that skipped with an error, and one that exits with a failure,
+# fail the run.
+#   CheckBenchSmoke.sh <source tree>
+set -euo pipefail
+if [[ $# -ne 1 || ! -f "$1/scripts/bench.sh" ]]; then
+  echo "usage: CheckBenchSmoke.sh <source tree>" >&2
+  exit 2
+fi
+source_dir=$1
+work=$(mktemp -d "${TMPDIR:-/tmp}/bench-smoke.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# A stand-in program: writes one result (with an error when told to) to --benchmark_out, then exits with the status
+# given; it records the flags it was given.
+stand_in() {
+  local name=$1 error=$2 status=$3
+  cat >"$work/$name" <<PROGRAM
+#!/usr/bin/env bash
+echo "\$*" >"$work/$name.args"
+for arg in "\$@"; do
+  case "\$arg" in --benchmark_out=*) out=\${arg#--benchmark_out=} ;; esac
+done
+{
+  echo '{'
+  echo '  "benchmarks": ['
+  echo '    {'
+  echo '      "name": "BM_Engine_Case",'
+  echo '      "run_name": "BM_Engine_Case",'
+  echo '      "run_type": "iteration",'
+  echo '      "repetition_index": 0,'
+  if [ "$error" = 1 ]; then
+    echo '      "error_occurred": true,'
+    echo '      "error_message": "nothing was loaded",'
+  fi
+  echo '      "real_time": 1.0,'
+  echo '      "time_unit": "ns"'
+  echo '    }'
+  echo '  ]'
+  echo '}'
+} >"\$out"
+exit $status
+PROGRAM
+  chmod +x "$work/$name"
+}
+stand_in bench_Good 0 0
+stand_in bench_Skipped 1 0
+stand_in bench_Crashed 0 3
+
+problems=0
+expect() {
+  local want=$1 program=$2 status=0
+  bash "$source_dir/scripts/bench.sh" --smoke --no-build "$work/$program" >"$work/out" 2>&1 || status=$?
+  if [[ $status -ne $want ]]; then
+    echo "bench.sh --smoke on $program: exit status $status, expected $want: $(head -c 400 "$work/out")"
+    problems=$((problems + 1))
+  fi
+}
+expect 0 bench_Good
+expect 1 bench_Skipped
+expect 1 bench_Crashed
+bash "$source_dir/scripts/bench.sh" --smoke --no-build "$work/bench_Skipped" >"$work/out" 2>&1 || true
+if ! grep -q "BM_Engine_Case: nothing was loaded" "$work/out"; then
+  echo "bench.sh --smoke does not name the benchmark and its error: $(head -c 400 "$work/out")"
+  problems=$((problems + 1))
+fi
+# One short repetition, not interleaved.
+if ! grep -q -- "--benchmark_repetitions=1 " "$work/bench_Good.args" ||
+   grep -q -- "--benchmark_enable_random_interleaving" "$work/bench_Good.args"; then
+  echo "bench.sh --smoke ran with: $(cat "$work/bench_Good.args")"
+  problems=$((problems + 1))
+fi
+if [[ $problems -ne 0 ]]; then
+  echo "$problems problem(s)"
+  exit 1
+fi
+echo "bench.sh --smoke passes a clean run and fails an error or a failed program"
