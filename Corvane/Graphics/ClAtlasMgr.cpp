@@ -129,7 +129,7 @@ bool ClAtlasMgr::checkAtlasImage(const u8* pData, u32 uiSize, char* pReason, u32
       KvSNPrintf(pReason, uiReasonSize, "entry %d has a %s that is not a finite number of 0 or more", i, pField);
       return false;
     }
-    if (i > 0 && static_cast<i32>(recordAt(pData, i - 1)->mp_uiNameHash) <= static_cast<i32>(pRecord->mp_uiNameHash)) {
+    if (i > 0 && static_cast<i32>(recordAt(pData, i - 1)->mp_uiNameHash) < static_cast<i32>(pRecord->mp_uiNameHash)) {
       KvSNPrintf(pReason, uiReasonSize, "entries %d and %d are not in descending order of their signed name hashes",
                  i - 1, i);
       return false;
@@ -182,12 +182,10 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
   const u32 uiExtraOffset = headerOf(pData).mp_uiExtraOffset;
   pNew->mp_pExtra = uiExtraOffset < uiSize ? pData + uiExtraOffset : nullptr;
   const i32 iNumEntries = headerOf(pData).mp_iNumEntries;
-  pNew->mp_piNameHashes = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iNumEntries), 16));
-  KV_ASSERT_MSG(pNew->mp_piNameHashes != nullptr, "pNew->mp_piNameHashes");
   for (i32 i = 0; i < iNumEntries; ++i) {
     pNew->mp_daEntries.append(SAtlasEntry{recordAt(pData, i), nullptr});
-    pNew->mp_piNameHashes[i] = static_cast<i32>(recordAt(pData, i)->mp_uiNameHash);
   }
+  indexEntries(pNew);
   attemptToLoadAtlasTexturesSync(pNew);
   mp_atlasTable.insertPtr(uiKeyHash, pNew);
 }
@@ -238,28 +236,44 @@ SAtlasEntry* ClAtlasMgr::getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageName
   return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
 }
 
+namespace {
+
+// The entries' name hashes in table order, as signed values; null when the block cannot be allocated.
+i32* entryHashes(const SAtlasFileInfo* pAtlasFileInfo) {
+  const i32 iCount = pAtlasFileInfo->mp_daEntries.getCount();
+  i32* piHashes = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iCount > 0 ? iCount : 1), 16));
+  for (i32 i = 0; piHashes != nullptr && i < iCount; ++i) {
+    piHashes[i] = static_cast<i32>(pAtlasFileInfo->mp_daEntries[i].mp_pAtlasTexInfo->mp_uiNameHash);
+  }
+  return piHashes;
+}
+
+}  // namespace
+
+void ClAtlasMgr::indexEntries(SAtlasFileInfo* pAtlasFileInfo) {
+  KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
+  i32* piHashes = entryHashes(pAtlasFileInfo);
+  KV_ASSERT_MSG(piHashes != nullptr, "piHashes");
+  const bool bBuilt =
+      pAtlasFileInfo->mp_entryIndex.build(piHashes, pAtlasFileInfo->mp_daEntries.getCount(), E_SORTED_HASH_DESCENDING);
+  KvAlignedFree(piHashes);
+  KV_ASSERT_MSG(bBuilt, "pAtlasFileInfo->mp_entryIndex");
+}
+
 i32 ClAtlasMgr::findEntryIndex(const SAtlasFileInfo* pAtlasFileInfo, u32 uiImageNameHash) {
   KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
   KV_ASSERT_MSG(pAtlasFileInfo->mp_pData != nullptr, "pAtlasFileInfo->mp_pData");
-  const i32 iWanted = static_cast<i32>(uiImageNameHash);
-  i32 iLo = 0;
-  i32 iHi = pAtlasFileInfo->mp_daEntries.getCount() - 1;
-  // Larger hashes lie at lower indices.
-  while (iLo <= iHi) {
-    const i32 iMid = (iLo + iHi) / 2;
-    const i32 iKey = pAtlasFileInfo->mp_piNameHashes != nullptr
-                         ? pAtlasFileInfo->mp_piNameHashes[iMid]
-                         : static_cast<i32>(pAtlasFileInfo->mp_daEntries[iMid].mp_pAtlasTexInfo->mp_uiNameHash);
-    if (iKey == iWanted) {
-      return iMid;
-    }
-    if (iKey > iWanted) {
-      iLo = iMid + 1;
-    } else {
-      iHi = iMid - 1;
-    }
-  }
-  return -1;
+  return pAtlasFileInfo->mp_entryIndex.find(static_cast<i32>(uiImageNameHash));
+}
+
+i32 ClAtlasMgr::searchEntryIndex(const SAtlasFileInfo* pAtlasFileInfo, u32 uiImageNameHash) {
+  KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
+  i32* piHashes = entryHashes(pAtlasFileInfo);
+  KV_ASSERT_MSG(piHashes != nullptr, "piHashes");
+  const i32 iIndex = KvSortedHashSearch(piHashes, pAtlasFileInfo->mp_daEntries.getCount(),
+                                        static_cast<i32>(uiImageNameHash), E_SORTED_HASH_DESCENDING);
+  KvAlignedFree(piHashes);
+  return iIndex;
 }
 
 void ClAtlasMgr::freeAtlas(SAtlasFileInfo* pAtlasFileInfo) {
@@ -273,7 +287,7 @@ void ClAtlasMgr::freeAtlas(SAtlasFileInfo* pAtlasFileInfo) {
   }
   pAtlasFileInfo->mp_daEntries.terminate();
   pAtlasFileInfo->mp_daTextures.terminate();
-  KvAlignedFree(pAtlasFileInfo->mp_piNameHashes);
+  pAtlasFileInfo->mp_entryIndex.terminate();
   if (pAtlasFileInfo->mp_pFileRef != nullptr) {
     ClMagFileIO::close(pAtlasFileInfo->mp_pFileRef);
   }
