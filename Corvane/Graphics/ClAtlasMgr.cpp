@@ -19,6 +19,15 @@ namespace {
 
 constexpr i32 gc_iATLAS_VECTOR_CAPACITY = 4;
 
+// The atlas found last: look-ups come in long runs on one atlas. Cleared whenever the table changes.
+u32 g_uiLastAtlasKey = 0;
+SAtlasFileInfo* g_pLastAtlas = nullptr;
+
+void forgetLastAtlas() {
+  g_uiLastAtlasKey = 0;
+  g_pLastAtlas = nullptr;
+}
+
 u32 wordAt(const u8* pData, u64 uiOffset) {
   u32 uiValue;
   std::memcpy(&uiValue, pData + uiOffset, 4);
@@ -187,6 +196,7 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
   }
   indexEntries(pNew);
   attemptToLoadAtlasTexturesSync(pNew);
+  forgetLastAtlas();
   mp_atlasTable.insertPtr(uiKeyHash, pNew);
 }
 
@@ -215,7 +225,15 @@ void ClAtlasMgr::attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo) 
 }
 
 SAtlasFileInfo* ClAtlasMgr::findAtlas(u32 uiAtlasKeyHash) {
-  return mp_atlasTable.isAllocated() ? mp_atlasTable.findPtr<SAtlasFileInfo>(uiAtlasKeyHash) : nullptr;
+  if (g_pLastAtlas != nullptr && uiAtlasKeyHash == g_uiLastAtlasKey) {
+    return g_pLastAtlas;
+  }
+  SAtlasFileInfo* pAtlas = mp_atlasTable.isAllocated() ? mp_atlasTable.findPtr<SAtlasFileInfo>(uiAtlasKeyHash) : nullptr;
+  if (pAtlas != nullptr) {
+    g_uiLastAtlasKey = uiAtlasKeyHash;
+    g_pLastAtlas = pAtlas;
+  }
+  return pAtlas;
 }
 
 SAtlasEntry* ClAtlasMgr::getAtlasEntry(const char* pAtlasKeyName, u32 uiImageNameHash) {
@@ -223,7 +241,8 @@ SAtlasEntry* ClAtlasMgr::getAtlasEntry(const char* pAtlasKeyName, u32 uiImageNam
   if (pAtlas == nullptr) {
     KV_FATALF("Atlas file not found [%s]\n", pAtlasKeyName);
   }
-  const i32 iIndex = findEntryIndex(pAtlas, uiImageNameHash);
+  // A found atlas is loaded: its index answers directly.
+  const i32 iIndex = pAtlas->mp_entryIndex.find(static_cast<i32>(uiImageNameHash));
   return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
 }
 
@@ -232,7 +251,8 @@ SAtlasEntry* ClAtlasMgr::getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageName
   if (pAtlas == nullptr) {
     KV_FATAL("Atlas file not found");
   }
-  const i32 iIndex = findEntryIndex(pAtlas, uiImageNameHash);
+  // A found atlas is loaded: its index answers directly.
+  const i32 iIndex = pAtlas->mp_entryIndex.find(static_cast<i32>(uiImageNameHash));
   return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
 }
 
@@ -297,6 +317,7 @@ void ClAtlasMgr::freeAtlas(SAtlasFileInfo* pAtlasFileInfo) {
 
 void ClAtlasMgr::terminate() {
   if (!mp_atlasTable.isAllocated()) return;
+  forgetLastAtlas();
   mp_atlasTable.forEachValue([](uintptr_t uiValue, i32) { freeAtlas(reinterpret_cast<SAtlasFileInfo*>(uiValue)); });
   mp_atlasTable.terminate();
 }
