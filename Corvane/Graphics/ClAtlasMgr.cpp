@@ -14,18 +14,16 @@
 #include "Corvane/System/KvDebug.h"
 
 ClSimpleHashTable ClAtlasMgr::mp_atlasTable;
+u32 ClAtlasMgr::mp_uiLastAtlasKey = 0;
+SAtlasFileInfo* ClAtlasMgr::mp_pLastAtlas = nullptr;
 
 namespace {
 
 constexpr i32 gc_iATLAS_VECTOR_CAPACITY = 4;
 
-// The atlas found last: look-ups come in long runs on one atlas. Cleared whenever the table changes.
-u32 g_uiLastAtlasKey = 0;
-SAtlasFileInfo* g_pLastAtlas = nullptr;
-
 void forgetLastAtlas() {
-  g_uiLastAtlasKey = 0;
-  g_pLastAtlas = nullptr;
+  ClAtlasMgr::mp_uiLastAtlasKey = 0;
+  ClAtlasMgr::mp_pLastAtlas = nullptr;
 }
 
 u32 wordAt(const u8* pData, u64 uiOffset) {
@@ -225,35 +223,53 @@ void ClAtlasMgr::attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo) 
 }
 
 SAtlasFileInfo* ClAtlasMgr::findAtlas(u32 uiAtlasKeyHash) {
-  if (g_pLastAtlas != nullptr && uiAtlasKeyHash == g_uiLastAtlasKey) {
-    return g_pLastAtlas;
+  if (mp_pLastAtlas != nullptr && uiAtlasKeyHash == mp_uiLastAtlasKey) {
+    return mp_pLastAtlas;
   }
   SAtlasFileInfo* pAtlas = mp_atlasTable.isAllocated() ? mp_atlasTable.findPtr<SAtlasFileInfo>(uiAtlasKeyHash) : nullptr;
   if (pAtlas != nullptr) {
-    g_uiLastAtlasKey = uiAtlasKeyHash;
-    g_pLastAtlas = pAtlas;
+    mp_uiLastAtlasKey = uiAtlasKeyHash;
+    mp_pLastAtlas = pAtlas;
   }
   return pAtlas;
 }
 
-SAtlasEntry* ClAtlasMgr::getAtlasEntry(const char* pAtlasKeyName, u32 uiImageNameHash) {
-  SAtlasFileInfo* pAtlas = findAtlas(KvStrHash(pAtlasKeyName));
-  if (pAtlas == nullptr) {
-    KV_FATALF("Atlas file not found [%s]\n", pAtlasKeyName);
+namespace {
+
+// The key name hashed last and its hash: callers name the same atlas over and over, and comparing a short name
+// costs less than hashing it. Empty when nothing is kept (names too long are not kept).
+char g_szLastKeyName[64] = "";
+u32 g_uiLastKeyNameHash = 0;
+
+u32 keyNameHash(const char* pAtlasKeyName) {
+  if (g_szLastKeyName[0] != '\0' && std::strcmp(pAtlasKeyName, g_szLastKeyName) == 0) {
+    return g_uiLastKeyNameHash;
   }
-  // A found atlas is loaded: its index answers directly.
-  const i32 iIndex = pAtlas->mp_entryIndex.find(static_cast<i32>(uiImageNameHash));
-  return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
+  const u32 uiHash = KvStrHash(pAtlasKeyName);
+  if (std::strlen(pAtlasKeyName) < sizeof(g_szLastKeyName)) {
+    KvStrLCpy(g_szLastKeyName, pAtlasKeyName, sizeof(g_szLastKeyName));
+    g_uiLastKeyNameHash = uiHash;
+  }
+  return uiHash;
 }
 
-SAtlasEntry* ClAtlasMgr::getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageNameHash) {
+}  // namespace
+
+SAtlasEntry* ClAtlasMgr::getAtlasEntry(const char* pAtlasKeyName, u32 uiImageNameHash) {
+  SAtlasFileInfo* pAtlas = findAtlas(keyNameHash(pAtlasKeyName));
+  if (pAtlas == nullptr) {
+    KV_FATALF("Atlas file not found [%s]\n", pAtlasKeyName);
+    return nullptr;
+  }
+  return entryIn(pAtlas, uiImageNameHash);
+}
+
+SAtlasFileInfo* ClAtlasMgr::findAtlasOrFatal(u32 uiAtlasKeyHash) {
   SAtlasFileInfo* pAtlas = findAtlas(uiAtlasKeyHash);
   if (pAtlas == nullptr) {
     KV_FATAL("Atlas file not found");
   }
-  // A found atlas is loaded: its index answers directly.
-  const i32 iIndex = pAtlas->mp_entryIndex.find(static_cast<i32>(uiImageNameHash));
-  return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
+  return pAtlas;
 }
 
 namespace {

@@ -106,7 +106,12 @@ class ClAtlasMgr {
   // The entry of the image in the atlas, or null for an image it does not hold; an unknown atlas is fatal "Atlas
   // file not found [%s]\n" (by key name) or "Atlas file not found" (by key hash).
   static SAtlasEntry* getAtlasEntry(const char* pAtlasKeyName, u32 uiImageNameHash);
-  static SAtlasEntry* getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageNameHash);
+  static SAtlasEntry* getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageNameHash) {
+    SAtlasFileInfo* pAtlas = mp_pLastAtlas != nullptr && uiAtlasKeyHash == mp_uiLastAtlasKey
+                                 ? mp_pLastAtlas
+                                 : findAtlasOrFatal(uiAtlasKeyHash);
+    return pAtlas != nullptr ? entryIn(pAtlas, uiImageNameHash) : nullptr;
+  }
   // The loaded atlas, or null.
   static SAtlasFileInfo* findAtlas(u32 uiAtlasKeyHash);
   // The entry's index, or -1: the index the signed-descending binary search over the entry table answers (for a
@@ -124,8 +129,18 @@ class ClAtlasMgr {
   static bool checkAtlasImage(const u8* pData, u32 uiSize, char* pReason, u32 uiReasonSize);
 
   static ClSimpleHashTable mp_atlasTable;
+  // The atlas found last (look-ups come in long runs on one atlas); cleared whenever the table changes.
+  static u32 mp_uiLastAtlasKey;
+  static SAtlasFileInfo* mp_pLastAtlas;
 
  private:
+  // findAtlas; null after the fatal "Atlas file not found".
+  static SAtlasFileInfo* findAtlasOrFatal(u32 uiAtlasKeyHash);
+  // The entry of a loaded atlas through its index, or null.
+  static SAtlasEntry* entryIn(SAtlasFileInfo* pAtlas, u32 uiImageNameHash) {
+    const i32 iIndex = pAtlas->mp_entryIndex.find(static_cast<i32>(uiImageNameHash));
+    return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
+  }
   static void attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo);
   static void freeAtlas(SAtlasFileInfo* pAtlasFileInfo);
   static void textureName(const SAtlasFileInfo* pAtlasFileInfo, i32 iIndex, char* pOut);

@@ -134,6 +134,30 @@ TEST_F(AtlasTest, DuplicateHashesAnswerTheEntryTheSearchFinds) {
   }
 }
 
+// Look-ups that switch between atlases, and an atlas loaded again after terminate, answer from the right atlas.
+TEST_F(AtlasTest, LookUpsFollowTheAtlasTheyName) {
+  writeLoose("Sw_0.png", page(0xFF0000FFu));
+  writeLoose("SwA.atf", table("Sw", {30u, 10u}, 1));
+  writeLoose("SwB.atf", table("Sw", {20u}, 1));
+  ClAtlasMgr::actualLoadAtlasSync("SwA", nullptr, nullptr);
+  ClAtlasMgr::actualLoadAtlasSync("SwB", nullptr, nullptr);
+  for (int iRound = 0; iRound < 2; ++iRound) {
+    EXPECT_NE(ClAtlasMgr::getAtlasEntry("SwA", 10u), nullptr);
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntry("SwB", 10u), nullptr);
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwA"), 20u), nullptr);
+    EXPECT_NE(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwB"), 20u), nullptr);
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntry("swa", 20u), nullptr) << "a name equal but for case is the same key";
+    EXPECT_NE(ClAtlasMgr::getAtlasEntry("swb", 20u), nullptr);
+  }
+  ClAtlasMgr::terminate();
+  EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntry("SwA", 10u), "Atlas file not found [SwA]\n");
+  EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwA"), 10u), "Atlas file not found");
+  writeLoose("SwA.atf", table("Sw", {40u}, 1));
+  ClAtlasMgr::actualLoadAtlasSync("SwA", nullptr, nullptr);
+  EXPECT_EQ(ClAtlasMgr::getAtlasEntry("SwA", 10u), nullptr);
+  EXPECT_NE(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwA"), 40u), nullptr);
+}
+
 // An unknown atlas is fatal (with the key's name, or without it by hash); an unknown image answers null.
 TEST_F(AtlasTest, UnknownAtlasesAreFatalUnknownImagesNull) {
   EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntry("TexturesUIAtlas", 1u), "Atlas file not found [TexturesUIAtlas]\n");
