@@ -149,6 +149,7 @@ TEST_F(AtlasTest, LookUpsFollowTheAtlasTheyName) {
     EXPECT_EQ(ClAtlasMgr::getAtlasEntry("swa", 20u), nullptr) << "a name equal but for case is the same key";
     EXPECT_NE(ClAtlasMgr::getAtlasEntry("swb", 20u), nullptr);
   }
+  ASSERT_NE(ClAtlasMgr::getAtlasEntry("SwA", 10u), nullptr);
   ClAtlasMgr::terminate();
   EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntry("SwA", 10u), "Atlas file not found [SwA]\n");
   EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwA"), 10u), "Atlas file not found");
