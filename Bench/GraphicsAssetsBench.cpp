@@ -209,8 +209,15 @@ void BM_Engine_AtlasLookup(benchmark::State& state) {
   ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
   const std::vector<std::string> names = lookupNames();
   for (auto _ : state) {
+    i32 iFound = 0;
     for (const std::string& name : names) {
-      benchmark::DoNotOptimize(ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str())));
+      const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str()));
+      benchmark::DoNotOptimize(pEntry);
+      iFound += pEntry != nullptr ? 1 : 0;
+    }
+    if (iFound != gc_iLOOKUP_IMAGES) {
+      state.SkipWithError("an image was not found");
+      return;
     }
   }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
@@ -225,16 +232,23 @@ void BM_Baseline_AtlasLookup(benchmark::State& state) {
   const std::vector<std::string> names = lookupNames();
   for (const std::string& name : names) byName[name] = ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str()));
   for (auto _ : state) {
+    i32 iFound = 0;
     for (const std::string& name : names) {
-      benchmark::DoNotOptimize(byName.find(name)->second);
+      const auto found = byName.find(name);
+      benchmark::DoNotOptimize(found);
+      iFound += found != byName.end() && found->second != nullptr ? 1 : 0;
+    }
+    if (iFound != gc_iLOOKUP_IMAGES) {
+      state.SkipWithError("an image was not found");
+      return;
     }
   }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
 }
 BENCHMARK(BM_Baseline_AtlasLookup)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
-// The same with the hashes known beforehand, as callers that keep an image's hash look up: the engine's
-// signed-descending search against a std::unordered_map from hash to record.
+// The same with the hashes known beforehand, as callers that keep an image's hash look up: the engine's index
+// against a std::unordered_map from hash to record.
 void BM_Engine_AtlasLookupByHash(benchmark::State& state) {
   CAssetsSession session;
   writeLookupAtlas(session);
@@ -243,8 +257,15 @@ void BM_Engine_AtlasLookupByHash(benchmark::State& state) {
   for (const std::string& name : lookupNames()) hashes.push_back(KvStrHash(name.c_str()));
   const u32 uiAtlas = KvStrHash("LookupAtlas");
   for (auto _ : state) {
+    i32 iFound = 0;
     for (u32 uiHash : hashes) {
-      benchmark::DoNotOptimize(ClAtlasMgr::getAtlasEntryByHash(uiAtlas, uiHash));
+      const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntryByHash(uiAtlas, uiHash);
+      benchmark::DoNotOptimize(pEntry);
+      iFound += pEntry != nullptr ? 1 : 0;
+    }
+    if (iFound != gc_iLOOKUP_IMAGES) {
+      state.SkipWithError("an image was not found");
+      return;
     }
   }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
@@ -262,8 +283,15 @@ void BM_Baseline_AtlasLookupByHash(benchmark::State& state) {
     byHash[hashes.back()] = ClAtlasMgr::getAtlasEntry("LookupAtlas", hashes.back());
   }
   for (auto _ : state) {
+    i32 iFound = 0;
     for (u32 uiHash : hashes) {
-      benchmark::DoNotOptimize(byHash.find(uiHash)->second);
+      const auto found = byHash.find(uiHash);
+      benchmark::DoNotOptimize(found);
+      iFound += found != byHash.end() && found->second != nullptr ? 1 : 0;
+    }
+    if (iFound != gc_iLOOKUP_IMAGES) {
+      state.SkipWithError("an image was not found");
+      return;
     }
   }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);

@@ -85,7 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiS
     const uintptr_t uiRecord = reinterpret_cast<uintptr_t>(entry.mp_pAtlasTexInfo);
     if (uiRecord < uiStart || uiRecord + sizeof(SAtlasTexInfo) > uiStart + pAtlas->mp_uiDataSize) __builtin_trap();
     if (entry.mp_pTexture == nullptr) __builtin_trap();
-    if (ClAtlasMgr::getAtlasEntry("FuzzAtlas", entry.mp_pAtlasTexInfo->mp_uiNameHash) != &entry) __builtin_trap();
+    // Entries may share a hash: the look-up answers the one the binary search meets.
+    const u32 uiHash = entry.mp_pAtlasTexInfo->mp_uiNameHash;
+    const i32 iSearched = ClAtlasMgr::searchEntryIndex(pAtlas, uiHash);
+    if (iSearched < 0 || ClAtlasMgr::getAtlasEntry("FuzzAtlas", uiHash) != &pAtlas->mp_daEntries[iSearched]) __builtin_trap();
   }
   ClAtlasMgr::terminate();
   if (ClMagFileIO::getOpenRefCount() != 0) __builtin_trap();

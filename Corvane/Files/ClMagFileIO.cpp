@@ -204,6 +204,9 @@ const char* readTOCImage(ClMagTOC* pTOC) {
     piHashes[i] = record.mp_iNameHash;
     pInfos[i] = info;
   }
+  if (pProblem == nullptr && !pTOC->mp_nameIndex.build(piHashes, iCount, E_SORTED_HASH_ASCENDING)) {
+    pProblem = "no memory for its entries";
+  }
   if (pProblem != nullptr) {
     KvAlignedFree(piHashes);
     KvAlignedFree(pInfos);
@@ -215,12 +218,10 @@ const char* readTOCImage(ClMagTOC* pTOC) {
   return nullptr;
 }
 
-// The data-info of a path, its archive and its name hash; null when no loaded table of contents holds it.
+// The data-info of a path, its archive and its name hash; null when no loaded table of contents holds it. The
+// path is hashed where it lies, from past the data root (callers have checked its length).
 const ClMagDataInfo* lookUpPath(const char* pFilenameWithPath, ClMagTOC** ppOwningTOC, i32* pNameHash) {
-  char szPath[KV_MAX_PATH_LEN];
-  KvStrLCpy(szPath, pFilenameWithPath, sizeof(szPath));
-  KvStripDataRoot(szPath);
-  const i32 iKey = static_cast<i32>(KvStrHash(szPath));
+  const i32 iKey = static_cast<i32>(KvStrHash(KvSkipDataRoot(pFilenameWithPath)));
   *pNameHash = iKey;
   *ppOwningTOC = nullptr;
   for (i32 iSlot = 0; iSlot < g_MagTOCPool.getCount(); ++iSlot) {
@@ -228,19 +229,10 @@ const ClMagDataInfo* lookUpPath(const char* pFilenameWithPath, ClMagTOC** ppOwni
     if (!pTOC->mp_bTOCLoaded || pTOC->mp_pTOC == nullptr) {
       continue;
     }
-    const i32* piHashes = pTOC->mp_piNameHashes;
-    i32 iLo = 0;
-    i32 iHi = pTOC->mp_iNumEntries - 1;
-    while (iLo <= iHi) {
-      const i32 iMid = (iLo + iHi) / 2;
-      if (piHashes[iMid] > iKey) {
-        iHi = iMid - 1;
-      } else if (piHashes[iMid] < iKey) {
-        iLo = iMid + 1;
-      } else {
-        *ppOwningTOC = pTOC;
-        return &pTOC->mp_pInfos[iMid];
-      }
+    const i32 iIndex = pTOC->mp_nameIndex.find(iKey);
+    if (iIndex >= 0) {
+      *ppOwningTOC = pTOC;
+      return &pTOC->mp_pInfos[iIndex];
     }
   }
   return nullptr;
@@ -532,6 +524,7 @@ void freeTOCImage(ClMagTOC* pSlot) {
   pSlot->mp_piNameHashes = nullptr;
   KvAlignedFree(pSlot->mp_pInfos);
   pSlot->mp_pInfos = nullptr;
+  pSlot->mp_nameIndex.terminate();
   pSlot->mp_uiTOCSize = 0;
   pSlot->mp_iNumEntries = 0;
 }
@@ -612,6 +605,7 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
     pMagEntry->mp_uiRecordTableOffset = 0;
     pMagEntry->mp_piNameHashes = nullptr;
     pMagEntry->mp_pInfos = nullptr;
+    pMagEntry->mp_nameIndex = ClSortedHashIndex();
     pMagEntry->mp_pIdleDataFile = nullptr;
     pMagEntry->mp_uiIdleDataFileSize = 0;
     pMagEntry->mp_unloadTOCCallbacks.initialize();

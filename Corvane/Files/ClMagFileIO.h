@@ -64,6 +64,7 @@
 
 #include "Corvane/ADT/ClDynamicVector.h"
 #include "Corvane/ADT/ClPool.h"
+#include "Corvane/ADT/ClSortedHashIndex.h"
 #include "Corvane/Files/ClCrypto.h"
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/System/KvTypes.h"
@@ -144,6 +145,7 @@ class ClMagTOC {
   u64 mp_uiIdleDataFileSize = 0;
   i32* mp_piNameHashes = nullptr;    // the records' name hashes in table order, for a search that stays in cache
   ClMagDataInfo* mp_pInfos = nullptr;  // the records' data-infos in table order, copied out of the image
+  ClSortedHashIndex mp_nameIndex;      // name hash -> record, as the ascending binary search over them answers
 };
 
 enum E_MAG_REF_KIND : i32 {

@@ -34,22 +34,40 @@ void KvWideSlashesToBackslashes(wchar16* pWidePath) {
   }
 }
 
-void KvStripDataRoot(char* pPath) {
+namespace {
+
+// A root character as paths spell it: "/" turned into "\\".
+char rootChar(char c) { return c == '/' ? '\\' : c; }
+
+}  // namespace
+
+const char* KvSkipDataRoot(const char* pPath) {
   KvCheckPointer(pPath);
-  char szRoot[KV_MAX_PATH_LEN];
-  KvStrLCpy(szRoot, g_szBaseDataPath, sizeof(szRoot));
-  for (char* p = szRoot; *p != '\0'; ++p) {
-    if (*p == '/') {
-      *p = '\\';
-    }
+  const char* pRoot = g_szBaseDataPath;
+  if (pRoot[0] == '\0') {
+    return pPath;
   }
-  if (szRoot[0] == '\0') {
-    return;
+  size_t uiLength = 0;
+  while (pRoot[uiLength] != '\0' && pPath[uiLength] == rootChar(pRoot[uiLength])) {
+    ++uiLength;
+  }
+  if (pRoot[uiLength] == '\0') {
+    return pPath + uiLength;
+  }
+  // Not at the start: the first occurrence anywhere in the path.
+  char szRoot[KV_MAX_PATH_LEN];
+  KvStrLCpy(szRoot, pRoot, sizeof(szRoot));
+  for (char* p = szRoot; *p != '\0'; ++p) {
+    *p = rootChar(*p);
   }
   const char* pFound = std::strstr(pPath, szRoot);
-  if (pFound == nullptr) {
-    return;
+  return pFound != nullptr ? pFound + std::strlen(szRoot) : pPath;
+}
+
+void KvStripDataRoot(char* pPath) {
+  const char* pRest = KvSkipDataRoot(pPath);
+  if (pRest != pPath) {
+    // The rest moves down over the cut part; the regions overlap.
+    std::memmove(pPath, pRest, std::strlen(pRest) + 1);
   }
-  // The rest moves down over the cut part; the regions overlap.
-  std::memmove(pPath, pFound + std::strlen(szRoot), std::strlen(pFound + std::strlen(szRoot)) + 1);
 }

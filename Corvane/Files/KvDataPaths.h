@@ -4,7 +4,7 @@
 // The values below are the start-up values; KvInitializeDataPaths sets them again at the start of the game's
 // first start-up stage, before file I/O and archives. The data root is relative ("./"), so the program runs
 // with the data root as its current folder. Loaders build full paths as data root + path with "\" separators;
-// the archive reader cuts the root off again (KvStripDataRoot) and hashes what is left, so an entry's name in
+// the archive reader skips the root again (KvSkipDataRoot) and hashes what is left, so an entry's name in
 // an archive is its path below the root, e.g. "Lang\eng\Strings\Win32.lang".
 //
 // Main thread only: the paths are written during start-up and read afterwards without a lock.
@@ -35,3 +35,7 @@ void KvWideSlashesToBackslashes(wchar16* pWidePath);
 // anywhere in the path, and the path becomes the text after its first occurrence; a path that does not
 // contain it is left as it is (so "./Text\A.txt" stays whole, and "Mods\.\A.txt" becomes "A.txt").
 void KvStripDataRoot(char* pPath);
+// Where KvStripDataRoot's result begins inside the path, without copying it: past the root when the path starts
+// with it (the usual case, a compare of the root's length), else past the root's first occurrence, else the whole
+// path.
+const char* KvSkipDataRoot(const char* pPath);

@@ -14,10 +14,17 @@
 #include "Corvane/System/KvDebug.h"
 
 ClSimpleHashTable ClAtlasMgr::mp_atlasTable;
+u32 ClAtlasMgr::mp_uiLastAtlasKey = 0;
+SAtlasFileInfo* ClAtlasMgr::mp_pLastAtlas = nullptr;
 
 namespace {
 
 constexpr i32 gc_iATLAS_VECTOR_CAPACITY = 4;
+
+void forgetLastAtlas() {
+  ClAtlasMgr::mp_uiLastAtlasKey = 0;
+  ClAtlasMgr::mp_pLastAtlas = nullptr;
+}
 
 u32 wordAt(const u8* pData, u64 uiOffset) {
   u32 uiValue;
@@ -129,7 +136,7 @@ bool ClAtlasMgr::checkAtlasImage(const u8* pData, u32 uiSize, char* pReason, u32
       KvSNPrintf(pReason, uiReasonSize, "entry %d has a %s that is not a finite number of 0 or more", i, pField);
       return false;
     }
-    if (i > 0 && static_cast<i32>(recordAt(pData, i - 1)->mp_uiNameHash) <= static_cast<i32>(pRecord->mp_uiNameHash)) {
+    if (i > 0 && static_cast<i32>(recordAt(pData, i - 1)->mp_uiNameHash) < static_cast<i32>(pRecord->mp_uiNameHash)) {
       KvSNPrintf(pReason, uiReasonSize, "entries %d and %d are not in descending order of their signed name hashes",
                  i - 1, i);
       return false;
@@ -182,13 +189,12 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
   const u32 uiExtraOffset = headerOf(pData).mp_uiExtraOffset;
   pNew->mp_pExtra = uiExtraOffset < uiSize ? pData + uiExtraOffset : nullptr;
   const i32 iNumEntries = headerOf(pData).mp_iNumEntries;
-  pNew->mp_piNameHashes = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iNumEntries), 16));
-  KV_ASSERT_MSG(pNew->mp_piNameHashes != nullptr, "pNew->mp_piNameHashes");
   for (i32 i = 0; i < iNumEntries; ++i) {
     pNew->mp_daEntries.append(SAtlasEntry{recordAt(pData, i), nullptr});
-    pNew->mp_piNameHashes[i] = static_cast<i32>(recordAt(pData, i)->mp_uiNameHash);
   }
+  indexEntries(pNew);
   attemptToLoadAtlasTexturesSync(pNew);
+  forgetLastAtlas();
   mp_atlasTable.insertPtr(uiKeyHash, pNew);
 }
 
@@ -218,49 +224,93 @@ void ClAtlasMgr::attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo) 
 }
 
 SAtlasFileInfo* ClAtlasMgr::findAtlas(u32 uiAtlasKeyHash) {
-  return mp_atlasTable.isAllocated() ? mp_atlasTable.findPtr<SAtlasFileInfo>(uiAtlasKeyHash) : nullptr;
+  if (mp_pLastAtlas != nullptr && uiAtlasKeyHash == mp_uiLastAtlasKey) {
+    return mp_pLastAtlas;
+  }
+  SAtlasFileInfo* pAtlas = mp_atlasTable.isAllocated() ? mp_atlasTable.findPtr<SAtlasFileInfo>(uiAtlasKeyHash) : nullptr;
+  if (pAtlas != nullptr) {
+    mp_uiLastAtlasKey = uiAtlasKeyHash;
+    mp_pLastAtlas = pAtlas;
+  }
+  return pAtlas;
 }
+
+namespace {
+
+// The key name hashed last and its hash: callers name the same atlas over and over, and comparing a short name
+// costs less than hashing it. Empty when nothing is kept (names too long are not kept).
+char g_szLastKeyName[64] = "";
+u32 g_uiLastKeyNameHash = 0;
+
+u32 keyNameHash(const char* pAtlasKeyName) {
+  if (g_szLastKeyName[0] != '\0' && std::strcmp(pAtlasKeyName, g_szLastKeyName) == 0) {
+    return g_uiLastKeyNameHash;
+  }
+  const u32 uiHash = KvStrHash(pAtlasKeyName);
+  if (std::strlen(pAtlasKeyName) < sizeof(g_szLastKeyName)) {
+    KvStrLCpy(g_szLastKeyName, pAtlasKeyName, sizeof(g_szLastKeyName));
+    g_uiLastKeyNameHash = uiHash;
+  }
+  return uiHash;
+}
+
+}  // namespace
 
 SAtlasEntry* ClAtlasMgr::getAtlasEntry(const char* pAtlasKeyName, u32 uiImageNameHash) {
-  SAtlasFileInfo* pAtlas = findAtlas(KvStrHash(pAtlasKeyName));
+  SAtlasFileInfo* pAtlas = findAtlas(keyNameHash(pAtlasKeyName));
   if (pAtlas == nullptr) {
     KV_FATALF("Atlas file not found [%s]\n", pAtlasKeyName);
+    return nullptr;
   }
-  const i32 iIndex = findEntryIndex(pAtlas, uiImageNameHash);
-  return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
+  return entryIn(pAtlas, uiImageNameHash);
 }
 
-SAtlasEntry* ClAtlasMgr::getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageNameHash) {
+SAtlasFileInfo* ClAtlasMgr::findAtlasOrFatal(u32 uiAtlasKeyHash) {
   SAtlasFileInfo* pAtlas = findAtlas(uiAtlasKeyHash);
   if (pAtlas == nullptr) {
     KV_FATAL("Atlas file not found");
   }
-  const i32 iIndex = findEntryIndex(pAtlas, uiImageNameHash);
-  return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
+  return pAtlas;
+}
+
+namespace {
+
+// The entries' name hashes in table order, as signed values; null when the block cannot be allocated.
+i32* entryHashes(const SAtlasFileInfo* pAtlasFileInfo) {
+  const i32 iCount = pAtlasFileInfo->mp_daEntries.getCount();
+  i32* piHashes = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iCount > 0 ? iCount : 1), 16));
+  for (i32 i = 0; piHashes != nullptr && i < iCount; ++i) {
+    piHashes[i] = static_cast<i32>(pAtlasFileInfo->mp_daEntries[i].mp_pAtlasTexInfo->mp_uiNameHash);
+  }
+  return piHashes;
+}
+
+}  // namespace
+
+void ClAtlasMgr::indexEntries(SAtlasFileInfo* pAtlasFileInfo) {
+  KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
+  i32* piHashes = entryHashes(pAtlasFileInfo);
+  KV_ASSERT_MSG(piHashes != nullptr, "piHashes");
+  const bool bBuilt =
+      pAtlasFileInfo->mp_entryIndex.build(piHashes, pAtlasFileInfo->mp_daEntries.getCount(), E_SORTED_HASH_DESCENDING);
+  KvAlignedFree(piHashes);
+  KV_ASSERT_MSG(bBuilt, "pAtlasFileInfo->mp_entryIndex");
 }
 
 i32 ClAtlasMgr::findEntryIndex(const SAtlasFileInfo* pAtlasFileInfo, u32 uiImageNameHash) {
   KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
   KV_ASSERT_MSG(pAtlasFileInfo->mp_pData != nullptr, "pAtlasFileInfo->mp_pData");
-  const i32 iWanted = static_cast<i32>(uiImageNameHash);
-  i32 iLo = 0;
-  i32 iHi = pAtlasFileInfo->mp_daEntries.getCount() - 1;
-  // Larger hashes lie at lower indices.
-  while (iLo <= iHi) {
-    const i32 iMid = (iLo + iHi) / 2;
-    const i32 iKey = pAtlasFileInfo->mp_piNameHashes != nullptr
-                         ? pAtlasFileInfo->mp_piNameHashes[iMid]
-                         : static_cast<i32>(pAtlasFileInfo->mp_daEntries[iMid].mp_pAtlasTexInfo->mp_uiNameHash);
-    if (iKey == iWanted) {
-      return iMid;
-    }
-    if (iKey > iWanted) {
-      iLo = iMid + 1;
-    } else {
-      iHi = iMid - 1;
-    }
-  }
-  return -1;
+  return pAtlasFileInfo->mp_entryIndex.find(static_cast<i32>(uiImageNameHash));
+}
+
+i32 ClAtlasMgr::searchEntryIndex(const SAtlasFileInfo* pAtlasFileInfo, u32 uiImageNameHash) {
+  KV_ASSERT_MSG(pAtlasFileInfo != nullptr, "pAtlasFileInfo");
+  i32* piHashes = entryHashes(pAtlasFileInfo);
+  KV_ASSERT_MSG(piHashes != nullptr, "piHashes");
+  const i32 iIndex = KvSortedHashSearch(piHashes, pAtlasFileInfo->mp_daEntries.getCount(),
+                                        static_cast<i32>(uiImageNameHash), E_SORTED_HASH_DESCENDING);
+  KvAlignedFree(piHashes);
+  return iIndex;
 }
 
 void ClAtlasMgr::freeAtlas(SAtlasFileInfo* pAtlasFileInfo) {
@@ -274,7 +324,7 @@ void ClAtlasMgr::freeAtlas(SAtlasFileInfo* pAtlasFileInfo) {
   }
   pAtlasFileInfo->mp_daEntries.terminate();
   pAtlasFileInfo->mp_daTextures.terminate();
-  KvAlignedFree(pAtlasFileInfo->mp_piNameHashes);
+  pAtlasFileInfo->mp_entryIndex.terminate();
   if (pAtlasFileInfo->mp_pFileRef != nullptr) {
     ClMagFileIO::close(pAtlasFileInfo->mp_pFileRef);
   }
@@ -284,6 +334,7 @@ void ClAtlasMgr::freeAtlas(SAtlasFileInfo* pAtlasFileInfo) {
 
 void ClAtlasMgr::terminate() {
   if (!mp_atlasTable.isAllocated()) return;
+  forgetLastAtlas();
   mp_atlasTable.forEachValue([](uintptr_t uiValue, i32) { freeAtlas(reinterpret_cast<SAtlasFileInfo*>(uiValue)); });
   mp_atlasTable.terminate();
 }

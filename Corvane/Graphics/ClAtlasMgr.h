@@ -14,7 +14,8 @@
 //   28      char[]   base name of the texture pages, zero-terminated; below the data root (no "..", no
 //                    absolute path)
 //   table   u32[N]   offset of each entry record (a multiple of 4), ordered by the records' name hashes in
-//                    descending order compared as signed 32-bit integers
+//                    descending order compared as signed 32-bit integers (equal hashes may follow each other;
+//                    a look-up then answers the one the binary search meets first)
 //   record  48 bytes SAtlasTexInfo; its ten floats finite and 0 or more
 // The textures are "<prefix><base>_<i>" (or "<base>_<i>" without a prefix), i = 0 .. T-1, found with the texture
 // manager's extension probing.
@@ -32,6 +33,7 @@
 
 #include "Corvane/ADT/ClDynamicVector.h"
 #include "Corvane/ADT/ClSimpleHashTable.h"
+#include "Corvane/ADT/ClSortedHashIndex.h"
 #include "Corvane/System/KvTypes.h"
 
 class ClTexture;
@@ -86,8 +88,8 @@ struct SAtlasFileInfo {
   const u8* mp_pData;
   u32 mp_uiDataSize;
   const u8* mp_pExtra;  // the offset at 8, resolved (null when it points outside the file)
-  // The entries' name hashes in table order, so the search reads one small array (null: read the records).
-  i32* mp_piNameHashes;
+  // The entries by name hash (indexEntries), answering as the signed-descending search over the table does.
+  ClSortedHashIndex mp_entryIndex;
   ClDynamicVector<SAtlasEntry> mp_daEntries;
   ClDynamicVector<ClTexture*> mp_daTextures;
 };
@@ -104,11 +106,22 @@ class ClAtlasMgr {
   // The entry of the image in the atlas, or null for an image it does not hold; an unknown atlas is fatal "Atlas
   // file not found [%s]\n" (by key name) or "Atlas file not found" (by key hash).
   static SAtlasEntry* getAtlasEntry(const char* pAtlasKeyName, u32 uiImageNameHash);
-  static SAtlasEntry* getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageNameHash);
+  static SAtlasEntry* getAtlasEntryByHash(u32 uiAtlasKeyHash, u32 uiImageNameHash) {
+    SAtlasFileInfo* pAtlas = mp_pLastAtlas != nullptr && uiAtlasKeyHash == mp_uiLastAtlasKey
+                                 ? mp_pLastAtlas
+                                 : findAtlasOrFatal(uiAtlasKeyHash);
+    return pAtlas != nullptr ? entryIn(pAtlas, uiImageNameHash) : nullptr;
+  }
   // The loaded atlas, or null.
   static SAtlasFileInfo* findAtlas(u32 uiAtlasKeyHash);
-  // The entry's index (signed-descending binary search), or -1.
+  // The entry's index, or -1: the index the signed-descending binary search over the entry table answers (for a
+  // hash held by several entries, the same one of them), found through the atlas's hash index.
   static i32 findEntryIndex(const SAtlasFileInfo* pAtlasFileInfo, u32 uiImageNameHash);
+  // The binary search itself over the entries' records, without the index.
+  static i32 searchEntryIndex(const SAtlasFileInfo* pAtlasFileInfo, u32 uiImageNameHash);
+  // Builds the hash index of the atlas's entries (done by loading; atlases put together by hand call it once their
+  // entries are in place).
+  static void indexEntries(SAtlasFileInfo* pAtlasFileInfo);
   // Unloads every atlas's textures, frees it and the table.
   static void terminate();
 
@@ -116,8 +129,18 @@ class ClAtlasMgr {
   static bool checkAtlasImage(const u8* pData, u32 uiSize, char* pReason, u32 uiReasonSize);
 
   static ClSimpleHashTable mp_atlasTable;
+  // The atlas found last (look-ups come in long runs on one atlas); cleared whenever the table changes.
+  static u32 mp_uiLastAtlasKey;
+  static SAtlasFileInfo* mp_pLastAtlas;
 
  private:
+  // findAtlas; null after the fatal "Atlas file not found".
+  static SAtlasFileInfo* findAtlasOrFatal(u32 uiAtlasKeyHash);
+  // The entry of a loaded atlas through its index, or null.
+  static SAtlasEntry* entryIn(SAtlasFileInfo* pAtlas, u32 uiImageNameHash) {
+    const i32 iIndex = pAtlas->mp_entryIndex.find(static_cast<i32>(uiImageNameHash));
+    return iIndex >= 0 ? &pAtlas->mp_daEntries[iIndex] : nullptr;
+  }
   static void attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo);
   static void freeAtlas(SAtlasFileInfo* pAtlasFileInfo);
   static void textureName(const SAtlasFileInfo* pAtlasFileInfo, i32 iIndex, char* pOut);

@@ -40,5 +40,6 @@ inline void KvTestRegisterAtlas(const char* pKey, const std::vector<std::string>
   for (const SAtlasTexInfo& record : pAtlas->records) {
     pInfo->mp_daEntries.append(SAtlasEntry{&record, nullptr});
   }
+  ClAtlasMgr::indexEntries(pInfo);
   ClAtlasMgr::mp_atlasTable.insertPtr(KvStrHash(pKey), pInfo);
 }

@@ -13,6 +13,10 @@ std::string stripped(const char* pPath) {
   char szPath[KV_MAX_PATH_LEN];
   KvStrLCpy(szPath, pPath, sizeof(szPath));
   KvStripDataRoot(szPath);
+  // Skipping the root answers the same text where it lies.
+  const char* pSkipped = KvSkipDataRoot(pPath);
+  EXPECT_GE(pSkipped, pPath);
+  EXPECT_STREQ(pSkipped, szPath) << pPath;
   return szPath;
 }
 
@@ -47,6 +51,12 @@ TEST_F(DataPaths, StrippingCutsUpToTheFirstRootWrittenWithBackslashes) {
   KvStrLCpy(g_szBaseDataPath, "game/data/", KV_MAX_PATH_LEN);
   EXPECT_EQ(stripped("game\\data\\Text\\A.txt"), "Text\\A.txt");
   EXPECT_EQ(stripped(".\\Text\\A.txt"), ".\\Text\\A.txt");
+  // A path that starts like the root but leaves it is searched on.
+  EXPECT_EQ(stripped("game\\dat\\game\\data\\A.txt"), "A.txt");
+  EXPECT_EQ(stripped("game\\data"), "game\\data");
+  EXPECT_EQ(stripped("game/data/A.txt"), "game/data/A.txt");
+  g_szBaseDataPath[0] = '\0';
+  EXPECT_EQ(stripped(".\\A.txt"), ".\\A.txt");
 }
 
 TEST_F(DataPaths, WideSlashesBecomeBackslashes) {

@@ -71,6 +71,94 @@ TEST_F(AtlasTest, SignedDescendingSearchFindsEveryEntry) {
   }
 }
 
+// The search as the atlas format defines it: larger signed hashes at lower indices, the first mid that matches.
+i32 definedSearch(const SAtlasFileInfo* pAtlas, u32 uiHash) {
+  i32 iLo = 0;
+  i32 iHi = pAtlas->mp_daEntries.getCount() - 1;
+  while (iLo <= iHi) {
+    const i32 iMid = (iLo + iHi) / 2;
+    const i32 iKey = static_cast<i32>(pAtlas->mp_daEntries[iMid].mp_pAtlasTexInfo->mp_uiNameHash);
+    if (iKey == static_cast<i32>(uiHash)) return iMid;
+    if (iKey > static_cast<i32>(uiHash)) {
+      iLo = iMid + 1;
+    } else {
+      iHi = iMid - 1;
+    }
+  }
+  return -1;
+}
+
+// Atlases whose images share hashes (names equal but for case, or colliding) load, and every look-up answers the
+// very entry the search over the table answers, through the index by name and by hash alike.
+TEST_F(AtlasTest, DuplicateHashesAnswerTheEntryTheSearchFinds) {
+  struct SCase {
+    const char* pWhat;
+    std::vector<u32> hashes;  // descending as signed values
+  };
+  std::vector<SCase> cases = {
+      {"pairs", {9u, 9u, 7u, 7u, 5u, 3u, 3u}},
+      {"a run at the start", {8u, 8u, 8u, 8u, 8u, 6u, 4u, 2u}},
+      {"a run at the end", {8u, 6u, 4u, 2u, 2u, 2u, 2u, 2u, 2u}},
+      {"all equal", std::vector<u32>(17, 0x80000000u)},
+      {"across the sign", {0x7FFFFFFFu, 0x7FFFFFFFu, 0u, 0u, 0u, 0xFFFFFFFFu, 0x80000000u, 0x80000000u}},
+      {"a thousand with runs", {}},
+  };
+  for (u32 i = 0; cases.back().hashes.size() < 1000; ++i) {
+    const u32 uiHash = KvStrHash(("Image" + std::to_string(i)).c_str());
+    cases.back().hashes.insert(cases.back().hashes.end(), i % 5 == 0 ? 1 + i % 4 : 1, uiHash);
+  }
+  std::sort(cases.back().hashes.begin(), cases.back().hashes.end(),
+            [](u32 a, u32 b) { return static_cast<i32>(a) > static_cast<i32>(b); });
+  writeLoose("Dup_0.png", page(0xFF0000FFu));
+  for (size_t iCase = 0; iCase < cases.size(); ++iCase) {
+    const SCase& c = cases[iCase];
+    SCOPED_TRACE(c.pWhat);
+    const std::string key = "Dup" + std::to_string(iCase);
+    writeLoose(key + ".atf", table("Dup", c.hashes, 1));
+    ClAtlasMgr::actualLoadAtlasSync(key.c_str(), nullptr, nullptr);
+    const SAtlasFileInfo* pAtlas = ClAtlasMgr::findAtlas(KvStrHash(key.c_str()));
+    ASSERT_NE(pAtlas, nullptr);
+    std::vector<u32> probes = c.hashes;
+    for (u32 uiHash : c.hashes) {
+      probes.push_back(uiHash + 1);
+      probes.push_back(uiHash - 1);
+    }
+    for (u32 uiHash : probes) {
+      const i32 iExpected = definedSearch(pAtlas, uiHash);
+      ASSERT_EQ(ClAtlasMgr::findEntryIndex(pAtlas, uiHash), iExpected) << std::hex << uiHash;
+      ASSERT_EQ(ClAtlasMgr::searchEntryIndex(pAtlas, uiHash), iExpected) << std::hex << uiHash;
+      const SAtlasEntry* pExpected = iExpected >= 0 ? &pAtlas->mp_daEntries[iExpected] : nullptr;
+      ASSERT_EQ(ClAtlasMgr::getAtlasEntry(key.c_str(), uiHash), pExpected) << std::hex << uiHash;
+      ASSERT_EQ(ClAtlasMgr::getAtlasEntryByHash(KvStrHash(key.c_str()), uiHash), pExpected) << std::hex << uiHash;
+    }
+  }
+}
+
+// Look-ups that switch between atlases, and an atlas loaded again after terminate, answer from the right atlas.
+TEST_F(AtlasTest, LookUpsFollowTheAtlasTheyName) {
+  writeLoose("Sw_0.png", page(0xFF0000FFu));
+  writeLoose("SwA.atf", table("Sw", {30u, 10u}, 1));
+  writeLoose("SwB.atf", table("Sw", {20u}, 1));
+  ClAtlasMgr::actualLoadAtlasSync("SwA", nullptr, nullptr);
+  ClAtlasMgr::actualLoadAtlasSync("SwB", nullptr, nullptr);
+  for (int iRound = 0; iRound < 2; ++iRound) {
+    EXPECT_NE(ClAtlasMgr::getAtlasEntry("SwA", 10u), nullptr);
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntry("SwB", 10u), nullptr);
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwA"), 20u), nullptr);
+    EXPECT_NE(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwB"), 20u), nullptr);
+    EXPECT_EQ(ClAtlasMgr::getAtlasEntry("swa", 20u), nullptr) << "a name equal but for case is the same key";
+    EXPECT_NE(ClAtlasMgr::getAtlasEntry("swb", 20u), nullptr);
+  }
+  ASSERT_NE(ClAtlasMgr::getAtlasEntry("SwA", 10u), nullptr);
+  ClAtlasMgr::terminate();
+  EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntry("SwA", 10u), "Atlas file not found [SwA]\n");
+  EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwA"), 10u), "Atlas file not found");
+  writeLoose("SwA.atf", table("Sw", {40u}, 1));
+  ClAtlasMgr::actualLoadAtlasSync("SwA", nullptr, nullptr);
+  EXPECT_EQ(ClAtlasMgr::getAtlasEntry("SwA", 10u), nullptr);
+  EXPECT_NE(ClAtlasMgr::getAtlasEntryByHash(KvStrHash("SwA"), 40u), nullptr);
+}
+
 // An unknown atlas is fatal (with the key's name, or without it by hash); an unknown image answers null.
 TEST_F(AtlasTest, UnknownAtlasesAreFatalUnknownImagesNull) {
   EXPECT_KV_FATAL(ClAtlasMgr::getAtlasEntry("TexturesUIAtlas", 1u), "Atlas file not found [TexturesUIAtlas]\n");
