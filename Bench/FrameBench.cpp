@@ -83,9 +83,9 @@ class CGameRun {
       *pError = "the game did not start its graphics or its sample scene";
       return false;
     }
-    UINT uiW = 0;
-    UINT uiH = 0;
-    D3D9TestReadBackBuffer(ClGraphics::mp_pDevice, &uiW, &uiH);
+    // The size from the device's parameters: a read-back would make every later Present keep a copy.
+    const UINT uiW = ClGraphics::mp_presentParams.BackBufferWidth;
+    const UINT uiH = ClGraphics::mp_presentParams.BackBufferHeight;
     if (uiW != gc_iWIDTH || uiH != gc_iHEIGHT) {
       *pError = "the back buffer is " + std::to_string(uiW) + " x " + std::to_string(uiH) + ", not 1920 x 1080";
       return false;
