@@ -46,6 +46,13 @@ void clearTarget(IDirect3DDevice9* pDevice) {
   pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiGAME_CLEAR_COLOR, 1.0f, 0);
 }
 
+// The back buffer made ready for the scene's copy: its colour is cleared only where the copy leaves margins (a
+// full-screen clear costs as much as a plain copy on a software rasteriser).
+void clearBackBufferAround(const ClTexture* pScene) {
+  const DWORD dwFlags = ClUI::aspectFitCoversTarget(pScene) ? D3DCLEAR_ZBUFFER : D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+  ClGraphics::mp_pDevice->Clear(0, nullptr, dwFlags, gc_uiGAME_CLEAR_COLOR, 1.0f, 0);
+}
+
 // The CRT effect belongs to the front end, the action mode and the bonus stage.
 bool crtEffectWanted() {
   return g_bCRTEffectOption != 0 && (g_eCurrentGameMode == E_GAME_MODE_FRONTEND ||
@@ -200,18 +207,20 @@ void ClGAMEGraphicsHooks::drawFinalPicture() {
     ClRenderTargetMgr::applyBlurEffect("Bloom1", g_pSmallRenderTarget, 0, g_pBlurRenderTarget, 1.0f, gc_uiWHITE, 1.0f,
                                        1.0f, 1.0f, 1.0f);
     ClGraphics::setRenderTargetGroup(nullptr);
-    clearTarget(ClGraphics::mp_pDevice);
+    clearBackBufferAround(pScene);
     STextureSet* pSet = ClSignatureMgr::getTexSet4(pScene, g_pBlurRenderTarget->getColorTexture(), pMask, pPhosphor);
     const SRenderSignature* pSignature = ClSignatureMgr::getSignature(ClShaderMgr::getShader("system_copy_tv"), pSet);
     ClUI::blitRenderTargetAspectFit(pScene, pSignature, gc_uiWHITE);
     return;
   }
   ClGraphics::setRenderTargetGroup(nullptr);
-  clearTarget(ClGraphics::mp_pDevice);
   const SRenderSignature* pSignature = ClSignatureMgr::getSignatureByName("system_copy_nofiltering", pScene);
-  if (ClShaderMgr::mp_bAllShadersLoaded) {
-    ClUI::blitRenderTargetAspectFit(pScene, pSignature, gc_uiWHITE);
+  if (!ClShaderMgr::mp_bAllShadersLoaded) {
+    clearTarget(ClGraphics::mp_pDevice);
+    return;
   }
+  clearBackBufferAround(pScene);
+  ClUI::blitRenderTargetAspectFit(pScene, pSignature, gc_uiWHITE);
 }
 
 void ClGAMEGraphicsHooks::drawUIAndPresent() {

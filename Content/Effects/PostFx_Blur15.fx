@@ -1,5 +1,7 @@
 // Bloom, the Gaussian passes: 15 taps along one axis at g_av2BlurOffsets (texture coordinates in x and y) weighted
-// by g_afBlurWeights; the bloom set-up runs it once across and once down.
+// by g_afBlurWeights; the bloom set-up runs it once across and once down. The taps come as the centre, then the
+// pairs +d and -d texels for d = 1..7. Two neighbouring taps on one side are read by one linearly filtered fetch
+// between their texels, placed by their weights: the same sum from 9 fetches instead of 15.
 float4x4 g_mWorldViewProj : WORLDVIEWPROJ;
 float g_afBlurWeights[15] : GLOBAL;
 float4 g_av2BlurOffsets[15] : GLOBAL;
@@ -29,11 +31,19 @@ void main() {
 fragment PS_Blur %{
 in vec2 v_uv;
 
+vec3 tap(int i) { return texture(g_tSource, v_uv + g_av2BlurOffsets[i].xy).rgb * g_afBlurWeights[i]; }
+
+// Taps i and i + 2: d and d + 1 texels away on the same side, read between their texels.
+vec3 pairedTaps(int i) {
+  float weight = g_afBlurWeights[i] + g_afBlurWeights[i + 2];
+  vec2 offset = (g_av2BlurOffsets[i].xy * g_afBlurWeights[i] + g_av2BlurOffsets[i + 2].xy * g_afBlurWeights[i + 2]) /
+                max(weight, 1e-30);
+  return texture(g_tSource, v_uv + offset).rgb * weight;
+}
+
 void main() {
-  vec3 sum = vec3(0.0);
-  for (int i = 0; i < 15; ++i) {
-    sum += texture(g_tSource, v_uv + g_av2BlurOffsets[i].xy).rgb * g_afBlurWeights[i];
-  }
+  vec3 sum = tap(0) + pairedTaps(1) + pairedTaps(2) + pairedTaps(5) + pairedTaps(6) + pairedTaps(9) + pairedTaps(10) +
+             tap(13) + tap(14);
   out_Color = vec4(sum, 1.0);
 }
 %}

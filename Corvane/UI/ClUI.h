@@ -135,6 +135,8 @@ class ClUI {
   // Copies a picture onto the bound target (or the back buffer) fitted to its aspect ratio and centred; the margins
   // are not drawn (ClUI_Win32.cpp).
   static void blitRenderTargetAspectFit(const ClTexture* pSource, const SRenderSignature* pSignature, u32 uiColor);
+  // Whether that copy reaches every pixel of the bound target (no margins to clear).
+  static bool aspectFitCoversTarget(const ClTexture* pSource);
 
   // Installs the hooks (not owned); null restores the defaults.
   static void setHooks(ClUIHooks* pHooks);

@@ -109,19 +109,41 @@ void ClUI_Win32::renderAspectFitQuad(const SRenderSignature* pSignature, u32 uiC
   ClGraphics::popMatrix(E_MATRIX_STACK_VIEW);
 }
 
-void ClUI::blitRenderTargetAspectFit(const ClTexture* pSource, const SRenderSignature* pSignature, u32 uiColor) {
+namespace {
+
+// The rectangle (x, y, width, height) of a picture fitted to the bound target's aspect ratio and centred.
+void aspectFitRect(const ClTexture* pSource, f32* pRect) {
   f32 fWidth = 0.0f;
   f32 fHeight = 0.0f;
   currentTargetSize(&fWidth, &fHeight);
   const f32 fSourceAspect = pSource->getWidth() / pSource->getHeight();
   const f32 fTargetAspect = fWidth / fHeight;
+  pRect[0] = 0.0f;
+  pRect[1] = 0.0f;
+  pRect[2] = fWidth;
+  pRect[3] = fHeight;
   if (fSourceAspect > fTargetAspect) {
     const f32 k = fTargetAspect / fSourceAspect;
-    ClUI_Win32::renderAspectFitQuad(pSignature, uiColor, 0.0f, fHeight * (1.0f - k) * 0.5f, fWidth, fHeight * k);
+    pRect[1] = fHeight * (1.0f - k) * 0.5f;
+    pRect[3] = fHeight * k;
   } else if (fSourceAspect < fTargetAspect) {
     const f32 k = fSourceAspect / fTargetAspect;
-    ClUI_Win32::renderAspectFitQuad(pSignature, uiColor, fWidth * (1.0f - k) * 0.5f, 0.0f, fWidth * k, fHeight);
-  } else {
-    ClUI_Win32::renderAspectFitQuad(pSignature, uiColor, 0.0f, 0.0f, fWidth, fHeight);
+    pRect[0] = fWidth * (1.0f - k) * 0.5f;
+    pRect[2] = fWidth * k;
   }
+}
+
+}  // namespace
+
+void ClUI::blitRenderTargetAspectFit(const ClTexture* pSource, const SRenderSignature* pSignature, u32 uiColor) {
+  f32 afRect[4];
+  aspectFitRect(pSource, afRect);
+  ClUI_Win32::renderAspectFitQuad(pSignature, uiColor, afRect[0], afRect[1], afRect[2], afRect[3]);
+}
+
+bool ClUI::aspectFitCoversTarget(const ClTexture* pSource) {
+  // The margins hold no pixel centre while they are narrower than half a pixel.
+  f32 afRect[4];
+  aspectFitRect(pSource, afRect);
+  return afRect[0] < 0.5f && afRect[1] < 0.5f;
 }

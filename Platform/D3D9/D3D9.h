@@ -278,13 +278,18 @@ void D3D9TestSetContextWaitReport(DWORD dwMilliseconds, std::function<void(const
 // The calls the recording back end logged (empty for the OpenGL back end), and clearing it.
 std::vector<std::string> D3D9TestLog(IDirect3DDevice9* pDevice);
 void D3D9TestClearLog(IDirect3DDevice9* pDevice);
-// The back buffer as 0xAARRGGBB words, row 0 the top row (what the next Present would show).
+// The back buffer as 0xAARRGGBB words, row 0 the top row (what the next Present would show; after a Present and
+// before the next drawing, what that Present showed). The first call makes every later Present keep its picture,
+// since the window's own framebuffer, which is the back buffer when the sizes agree, is undefined after a swap.
 std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight);
 // Level uiLevel of a colour texture (a render target's too) as 0xAARRGGBB words, row 0 the top row, converted from
 // its format (R32F: red = the value clamped to 0..1, green and blue 0); empty for a depth format or a bad level.
 std::vector<DWORD> D3D9TestReadTexture(IDirect3DTexture9* pTexture, UINT uiLevel, UINT* pWidth, UINT* pHeight);
 // Framebuffer objects the back end holds for render-target combinations (0 for the recording back end).
 UINT D3D9TestFramebufferCount(IDirect3DDevice9* pDevice);
+// Whether the back buffer is the window's own framebuffer (its size agrees with the window's), drawn without a
+// copy at Present; otherwise it is copied into the window, stretched, at every Present.
+bool D3D9TestBackBufferIsWindow(IDirect3DDevice9* pDevice);
 // The window as presented by the last Present after the first call (the client area, row 0 the top row): the
 // first call starts the capture and answers what was captured so far.
 std::vector<DWORD> D3D9TestReadWindow(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight);

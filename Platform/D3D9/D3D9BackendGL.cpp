@@ -1,6 +1,9 @@
-// The OpenGL 3.3 core back end: one context on the window, the back buffer as a framebuffer object whose row 0 is
-// the top row, and the fixed-function subset as one small program. States reach GL lazily, at the draw or clear
+// The OpenGL 3.3 core back end: one context on the window, the back buffer the window's own framebuffer (drawn with
+// y mirrored once more, so no copy is needed at Present) or, when the window's size differs from the back buffer's,
+// a framebuffer object copied into the window at Present; render targets keep their top row as row 0. The
+// fixed-function subset is one small program. States reach GL lazily, at the draw or clear
 // that needs them, through tables indexed by the Direct3D enumerations.
+#include <EGL/egl.h>
 #include <SDL.h>
 
 #include <algorithm>
@@ -76,20 +79,21 @@ GLenum lookUp(const GLenum (&table)[N], DWORD dwValue, GLenum eFallback) {
   return dwValue < N && table[dwValue] != 0 ? table[dwValue] : eFallback;
 }
 
-// Direct3D's clip space has y up and depth 0..1, and puts pixel centres on integer coordinates; the framebuffer
-// keeps the top row first. So y is mirrored, depth is widened to GL's -1..1 (glDepthRange then maps it back onto
-// the viewport's MinZ..MaxZ) and positions move half a pixel right and down.
+// Direct3D's clip space has y up and depth 0..1, and puts pixel centres on integer coordinates. Render targets keep
+// the top row first, the window its bottom row. So y is mirrored for a render target and kept for the window
+// (d3d_target.z), depth is widened to GL's -1..1 (glDepthRange then maps it back onto the viewport's MinZ..MaxZ) and
+// positions move half a pixel right and down (d3d_target.xy).
 constexpr const char* gc_pVERTEX_SHADER = R"(#version 330 core
 layout(location = 0) in vec4 a_position;
 layout(location = 1) in vec4 a_color;
 uniform mat4 u_worldViewProjection;
-uniform vec2 d3d_halfPixel;
+uniform vec3 d3d_target;
 out vec4 v_color;
 void main() {
   vec4 p = u_worldViewProjection * a_position;
   p.z = p.z * 2.0 - p.w;
-  p.y = -p.y;
-  p.xy += d3d_halfPixel * p.w;
+  p.y *= d3d_target.z;
+  p.xy += d3d_target.xy * p.w;
   gl_Position = p;
   v_color = a_color;
 }
@@ -129,10 +133,12 @@ D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
 struct SGLProgram {
   GLuint id = 0;
   GLint iWvpLocation = -1;  // the fixed-function program only
-  GLint iHalfPixelLocation = -1;
+  GLint iTargetLocation = -1;
+  GLint iRowFromTopLocation = -1;
   GLint iAlphaFuncLocation = -1;
   GLint iAlphaRefLocation = -1;
-  float afHalfPixel[2] = {-1.0f, -1.0f};
+  float afTarget[3] = {-1.0f, -1.0f, 0.0f};
+  float afRowFromTop[2] = {-1.0f, 0.0f};
   GLint iAlphaFunc = -1;
   float fAlphaRef = -1.0f;
 };
@@ -199,6 +205,15 @@ class CD3D9BackendGL final : public CD3D9Backend {
       m_gl.BindSampler(i, m_aSamplers[i]);
     }
     m_gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const char* pDriver = SDL_GetCurrentVideoDriver();
+    m_bFixedSurface = pDriver != nullptr && std::strcmp(pDriver, "offscreen") == 0;
+    if (m_bFixedSurface) findSurfaceSize();
+    // The window's framebuffer can be the back buffer only with the depth and stencil bits the device's own depth
+    // surface promises.
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    m_bWindowHasDepth = windowBits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE) >= 24 &&
+                        windowBits(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE) >= 8;
+    check("window framebuffer");
     resizeBackBuffer(uiWidth, uiHeight);
     m_gl.FrontFace(GL_CCW);
     check("context set-up");
@@ -255,6 +270,12 @@ class CD3D9BackendGL final : public CD3D9Backend {
       std::fprintf(stderr, "D3D9 stand-in: back buffer %ux%u incomplete\n", uiWidth, uiHeight);
       ++m_uiErrors;
     }
+    int iWindowWidth = 0;
+    int iWindowHeight = 0;
+    SDL_GL_GetDrawableSize(mp_pWindow, &iWindowWidth, &iWindowHeight);
+    m_bDirect = windowIsBackBuffer(iWindowWidth, iWindowHeight);
+    m_bDrawnSincePresent = false;
+    m_bCapturedLastPresent = false;
     m_bApplied = false;
     check("back buffer");
   }
@@ -437,6 +458,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
   }
 
   UINT framebufferCount() override { return static_cast<UINT>(m_framebuffers.size()); }
+  bool backBufferIsWindow() override { return m_bDirect; }
 
   void clear(const SD3D9State& state, UINT uiDirty, DWORD dwFlags, D3DCOLOR color, float fZ, DWORD dwStencil) override {
     apply(state, uiDirty);
@@ -452,7 +474,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
       if (area.right <= area.left || area.bottom <= area.top) return;
     }
     m_gl.Enable(GL_SCISSOR_TEST);
-    m_gl.Scissor(area.left, area.top, area.right - area.left, area.bottom - area.top);
+    m_gl.Scissor(area.left, firstRow(area.top, area.bottom), area.right - area.left, area.bottom - area.top);
     m_gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     m_gl.DepthMask(GL_TRUE);
     GLbitfield uiMask = 0;
@@ -470,6 +492,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
       uiMask |= GL_STENCIL_BUFFER_BIT;
     }
     m_gl.Clear(uiMask);
+    m_bDrawnSincePresent = m_bDrawnSincePresent || m_bWindowBound;
     // Put back what the draws expect.
     const DWORD dwWrite = m_applied.renderStates[D3DRS_COLORWRITEENABLE];
     m_gl.ColorMask((dwWrite & 1) != 0, (dwWrite & 2) != 0, (dwWrite & 4) != 0, (dwWrite & 8) != 0);
@@ -489,6 +512,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
     } else {
       m_gl.DrawArrays(eMode, static_cast<GLint>(uiFirst), static_cast<GLsizei>(uiCount));
     }
+    m_bDrawnSincePresent = m_bDrawnSincePresent || m_bWindowBound;
     check("draw");
   }
 
@@ -496,23 +520,30 @@ class CD3D9BackendGL final : public CD3D9Backend {
     int iWindowWidth = 0;
     int iWindowHeight = 0;
     SDL_GL_GetDrawableSize(mp_pWindow, &iWindowWidth, &iWindowHeight);
-    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
-    m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    m_gl.Disable(GL_SCISSOR_TEST);
-    const bool bSameSize = iWindowWidth == static_cast<int>(m_uiWidth) && iWindowHeight == static_cast<int>(m_uiHeight);
-    // The back buffer keeps its top row first; the window's first row is its bottom one.
-    m_gl.BlitFramebuffer(0, 0, static_cast<GLint>(m_uiWidth), static_cast<GLint>(m_uiHeight), 0, iWindowHeight,
-                         iWindowWidth, 0, GL_COLOR_BUFFER_BIT, bSameSize ? GL_NEAREST : GL_LINEAR);
+    if (!m_bDirect) {
+      m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+      m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+      m_gl.Disable(GL_SCISSOR_TEST);
+      const bool bSameSize = iWindowWidth == static_cast<int>(m_uiWidth) && iWindowHeight == static_cast<int>(m_uiHeight);
+      // The back buffer keeps its top row first; the window's first row is its bottom one.
+      m_gl.BlitFramebuffer(0, 0, static_cast<GLint>(m_uiWidth), static_cast<GLint>(m_uiHeight), 0, iWindowHeight,
+                           iWindowWidth, 0, GL_COLOR_BUFFER_BIT, bSameSize ? GL_NEAREST : GL_LINEAR);
+      m_boundFramebuffer = ~0u;
+    }
+    m_bCapturedLastPresent = bCaptureWindow;
     if (bCaptureWindow) {
       m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+      m_boundFramebuffer = ~0u;
       m_captured = readRows(iWindowWidth, iWindowHeight, true);
       m_uiCapturedWidth = static_cast<UINT>(iWindowWidth);
       m_uiCapturedHeight = static_cast<UINT>(iWindowHeight);
     }
-    check("Present blit");
+    check("Present copy");
     SDL_GL_SwapWindow(mp_pWindow);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-    m_boundFramebuffer = m_fbo;
+    m_bDrawnSincePresent = false;
+    // A window resized without a Reset gets the back buffer copied (stretched) from the next frame on; one that
+    // has the back buffer's size again is drawn into directly.
+    m_bDirect = windowIsBackBuffer(iWindowWidth, iWindowHeight);
     applyScissor(m_applied);
     check("Present");
   }
@@ -534,11 +565,17 @@ class CD3D9BackendGL final : public CD3D9Backend {
   }
 
   std::vector<DWORD> readBackBuffer(UINT* pWidth, UINT* pHeight) override {
-    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
-    m_boundFramebuffer = ~0u;
     *pWidth = m_uiWidth;
     *pHeight = m_uiHeight;
-    std::vector<DWORD> pixels = readRows(static_cast<int>(m_uiWidth), static_cast<int>(m_uiHeight), false);
+    // The window's back buffer is undefined after a swap: between a Present and the next drawing it answers the
+    // picture captured at that Present, when one was.
+    if (m_bDirect && !m_bDrawnSincePresent && m_bCapturedLastPresent && m_uiCapturedWidth == m_uiWidth &&
+        m_uiCapturedHeight == m_uiHeight) {
+      return m_captured;
+    }
+    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_bDirect ? 0 : m_fbo);
+    m_boundFramebuffer = ~0u;
+    std::vector<DWORD> pixels = readRows(static_cast<int>(m_uiWidth), static_cast<int>(m_uiHeight), m_bDirect);
     check("back buffer read");
     return pixels;
   }
@@ -599,7 +636,8 @@ class CD3D9BackendGL final : public CD3D9Backend {
   }
 
   void findStandInUniforms(SGLProgram* pProgram) {
-    pProgram->iHalfPixelLocation = m_gl.GetUniformLocation(pProgram->id, "d3d_halfPixel");
+    pProgram->iTargetLocation = m_gl.GetUniformLocation(pProgram->id, "d3d_target");
+    pProgram->iRowFromTopLocation = m_gl.GetUniformLocation(pProgram->id, "d3d_rowFromTop");
     pProgram->iAlphaFuncLocation = m_gl.GetUniformLocation(pProgram->id, "d3d_alphaFunc");
     pProgram->iAlphaRefLocation = m_gl.GetUniformLocation(pProgram->id, "d3d_alphaRef");
   }
@@ -636,11 +674,51 @@ class CD3D9BackendGL final : public CD3D9Backend {
     return pixels;
   }
 
+  // The offscreen driver's EGL surface keeps the size the window had when it was made, which a window resized
+  // since no longer reports: ask EGL (through SDL's loader, so no link to it). 0 x 0 when it cannot be asked.
+  void findSurfaceSize() {
+    m_iSurfaceWidth = 0;
+    m_iSurfaceHeight = 0;
+    const auto pfnDisplay = reinterpret_cast<EGLDisplay (*)()>(SDL_GL_GetProcAddress("eglGetCurrentDisplay"));
+    const auto pfnSurface = reinterpret_cast<EGLSurface (*)(EGLint)>(SDL_GL_GetProcAddress("eglGetCurrentSurface"));
+    const auto pfnQuery =
+        reinterpret_cast<EGLBoolean (*)(EGLDisplay, EGLSurface, EGLint, EGLint*)>(SDL_GL_GetProcAddress("eglQuerySurface"));
+    if (pfnDisplay == nullptr || pfnSurface == nullptr || pfnQuery == nullptr) return;
+    EGLint iWidth = 0;
+    EGLint iHeight = 0;
+    if (pfnQuery(pfnDisplay(), pfnSurface(EGL_DRAW), EGL_WIDTH, &iWidth) &&
+        pfnQuery(pfnDisplay(), pfnSurface(EGL_DRAW), EGL_HEIGHT, &iHeight)) {
+      m_iSurfaceWidth = iWidth;
+      m_iSurfaceHeight = iHeight;
+    }
+  }
+
+  // The bits of one buffer of the window's framebuffer (bound), 0 when it has none.
+  GLint windowBits(GLenum eBuffer, GLenum eSize) {
+    GLint iType = GL_NONE;
+    m_gl.GetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, eBuffer, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &iType);
+    GLint iBits = 0;
+    if (iType != GL_NONE) m_gl.GetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, eBuffer, eSize, &iBits);
+    return iBits;
+  }
+
+  // Whether a window of that drawable size can be the back buffer itself.
+  bool windowIsBackBuffer(int iWindowWidth, int iWindowHeight) const {
+    const bool bSameSize = iWindowWidth == static_cast<int>(m_uiWidth) && iWindowHeight == static_cast<int>(m_uiHeight);
+    const bool bSurfaceFits = !m_bFixedSurface || (iWindowWidth == m_iSurfaceWidth && iWindowHeight == m_iSurfaceHeight);
+    return bSameSize && bSurfaceFits && m_bWindowHasDepth;
+  }
+
+  // The GL row of the first row of a band of rows counted from the top (top inclusive, bottom exclusive).
+  GLint firstRow(LONG lTop, LONG lBottom) const {
+    return m_bWindowBound ? static_cast<GLint>(m_uiHeight) - static_cast<GLint>(lBottom) : static_cast<GLint>(lTop);
+  }
+
   void applyScissor(const SD3D9State& state) {
     if (state.renderStates[D3DRS_SCISSORTESTENABLE]) {
       m_gl.Enable(GL_SCISSOR_TEST);
-      m_gl.Scissor(state.scissor.left, state.scissor.top, state.scissor.right - state.scissor.left,
-                   state.scissor.bottom - state.scissor.top);
+      m_gl.Scissor(state.scissor.left, firstRow(state.scissor.top, state.scissor.bottom),
+                   state.scissor.right - state.scissor.left, state.scissor.bottom - state.scissor.top);
     } else {
       m_gl.Disable(GL_SCISSOR_TEST);
     }
@@ -691,10 +769,13 @@ class CD3D9BackendGL final : public CD3D9Backend {
     const GLint iAlphaFunc = rs[D3DRS_ALPHATESTENABLE] ? static_cast<GLint>(rs[D3DRS_ALPHAFUNC]) : static_cast<GLint>(D3DCMP_ALWAYS);
     const float fAlphaRef = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xff) / 255.0f;
     const bool bForce = !m_bStateCache;
-    if (bForce || program.afHalfPixel[0] != m_afHalfPixel[0] || program.afHalfPixel[1] != m_afHalfPixel[1]) {
-      m_gl.Uniform2f(program.iHalfPixelLocation, m_afHalfPixel[0], m_afHalfPixel[1]);
-      program.afHalfPixel[0] = m_afHalfPixel[0];
-      program.afHalfPixel[1] = m_afHalfPixel[1];
+    if (bForce || !std::equal(std::begin(m_afTarget), std::end(m_afTarget), program.afTarget)) {
+      m_gl.Uniform3fv(program.iTargetLocation, 1, m_afTarget);
+      std::copy(std::begin(m_afTarget), std::end(m_afTarget), program.afTarget);
+    }
+    if (bForce || !std::equal(std::begin(m_afRowFromTop), std::end(m_afRowFromTop), program.afRowFromTop)) {
+      m_gl.Uniform2fv(program.iRowFromTopLocation, 1, m_afRowFromTop);
+      std::copy(std::begin(m_afRowFromTop), std::end(m_afRowFromTop), program.afRowFromTop);
     }
     if (bForce || program.iAlphaFunc != iAlphaFunc || program.fAlphaRef != fAlphaRef) {
       m_gl.Uniform1i(program.iAlphaFuncLocation, iAlphaFunc);
@@ -764,7 +845,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
   // The framebuffer object of a combination of targets: the back buffer's own, or one made at the first draw that
   // writes that combination and kept until a texture of it goes.
   GLuint framebufferFor(const SD3D9Targets& targets) {
-    if (targets.isBackBuffer()) return m_fbo;
+    if (targets.isBackBuffer()) return m_bDirect ? 0 : m_fbo;
     for (const SFramebuffer& framebuffer : m_framebuffers) {
       if (framebuffer.targets == targets) return framebuffer.id;
     }
@@ -823,6 +904,13 @@ class CD3D9BackendGL final : public CD3D9Backend {
       m_gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
       m_boundFramebuffer = framebuffer;
     }
+    const bool bWindow = framebuffer == 0;
+    if (bWindow != m_bWindowBound || !m_bApplied) {
+      // Rows count the other way: the mirror, the winding of front faces, the viewport and the scissor change.
+      m_bWindowBound = bWindow;
+      m_gl.FrontFace(bWindow ? GL_CW : GL_CCW);
+      uiDirty |= D3D9_DIRTY_VIEWPORT | D3D9_DIRTY_SCISSOR;
+    }
     auto itProgram = state.uiProgram != 0 ? m_programs.find(state.uiProgram) : m_programs.end();
     SGLProgram& program = itProgram != m_programs.end() ? itProgram->second : m_fixed;
     useProgram(program.id);
@@ -835,11 +923,19 @@ class CD3D9BackendGL final : public CD3D9Backend {
     }
     if (uiDirty & D3D9_DIRTY_VIEWPORT) {
       const D3DVIEWPORT9& vp = state.viewport;
-      m_gl.Viewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
-                    static_cast<GLsizei>(vp.Height));
+      m_gl.Viewport(static_cast<GLint>(vp.X),
+                    firstRow(static_cast<LONG>(vp.Y), static_cast<LONG>(vp.Y + vp.Height)),
+                    static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
       m_gl.DepthRange(vp.MinZ, vp.MaxZ);
-      m_afHalfPixel[0] = 1.0f / static_cast<float>(vp.Width);
-      m_afHalfPixel[1] = 1.0f / static_cast<float>(vp.Height);
+      const float fMirror = m_bWindowBound ? 1.0f : -1.0f;
+      m_afTarget[0] = 1.0f / static_cast<float>(vp.Width);
+      // Half a pixel down puts horizontal edges on pixel centres, where GL's rule keeps the centre under an edge
+      // on its lower side. Mirrored, that is Direct3D's rule (top edges in, bottom edges out); unmirrored (the
+      // window) it is the opposite, so on the window they stop a 128th of a pixel above the centres instead.
+      m_afTarget[1] = (m_bWindowBound ? -(1.0f - 1.0f / 64.0f) : 1.0f) / static_cast<float>(vp.Height);
+      m_afTarget[2] = fMirror;
+      m_afRowFromTop[0] = m_bWindowBound ? static_cast<float>(m_uiHeight) : 0.0f;
+      m_afRowFromTop[1] = -fMirror;
     }
     applyProgramUniforms(program, state);
     if (uiDirty & D3D9_DIRTY_RENDER_STATE) {
@@ -915,7 +1011,22 @@ class CD3D9BackendGL final : public CD3D9Backend {
   SGLProgram m_fixed;
   GLuint m_currentProgram = 0;
   bool m_bFixedTransformStale = true;
-  float m_afHalfPixel[2] = {0.0f, 0.0f};
+  // The vertex programs' d3d_target (half a pixel in clip units, the y mirror) and the fragment programs'
+  // d3d_rowFromTop (a + b * gl_FragCoord.y counts rows from the top) for the bound target.
+  float m_afTarget[3] = {0.0f, 0.0f, -1.0f};
+  float m_afRowFromTop[2] = {0.0f, 1.0f};
+  // The bound framebuffer is the window's: rows count from the bottom.
+  bool m_bWindowBound = false;
+  // The back buffer is the window's framebuffer (else m_fbo, copied at Present).
+  bool m_bDirect = false;
+  // The offscreen driver's surface keeps the size it was made with, whatever the window's size becomes.
+  bool m_bFixedSurface = false;
+  bool m_bWindowHasDepth = false;
+  int m_iSurfaceWidth = 0;
+  int m_iSurfaceHeight = 0;
+  // Something was drawn into the back buffer since the last Present; the picture captured at that Present.
+  bool m_bDrawnSincePresent = false;
+  bool m_bCapturedLastPresent = false;
   GLuint m_vao = 0;
   GLuint m_fbo = 0;
   GLuint m_colorRb = 0;

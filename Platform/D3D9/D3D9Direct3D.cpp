@@ -170,6 +170,7 @@ class CD3D9BackendRecording final : public CD3D9Backend {
   }
   std::vector<DWORD> capturedWindow(UINT* pWidth, UINT* pHeight) override { return readBackBuffer(pWidth, pHeight); }
   UINT framebufferCount() override { return 0; }
+  bool backBufferIsWindow() override { return false; }
   UINT errorCount() override { return 0; }
   std::vector<std::string> log() override {
     std::lock_guard<std::mutex> lock(m_logMutex);
@@ -439,6 +440,8 @@ void D3D9TestClearLog(IDirect3DDevice9* pDevice) { deviceOf(pDevice)->backend()-
 
 std::vector<DWORD> D3D9TestReadBackBuffer(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight) {
   deviceOf(pDevice)->acquire();
+  // A back buffer that is the window's is undefined after a swap: the Presents from now on keep their picture.
+  deviceOf(pDevice)->setCaptureWindow(true);
   return deviceOf(pDevice)->backend()->readBackBuffer(pWidth, pHeight);
 }
 
@@ -455,6 +458,11 @@ UINT D3D9TestGLErrorCount(IDirect3DDevice9* pDevice) {
 UINT D3D9TestLiveDefaultPoolResources(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->liveDefaultPoolResources(); }
 
 UINT D3D9TestPresentCount(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->presentCount(); }
+
+bool D3D9TestBackBufferIsWindow(IDirect3DDevice9* pDevice) {
+  deviceOf(pDevice)->acquire();
+  return deviceOf(pDevice)->backend()->backBufferIsWindow();
+}
 
 UINT D3D9TestFramebufferCount(IDirect3DDevice9* pDevice) {
   deviceOf(pDevice)->acquire();

@@ -22,6 +22,7 @@
   X(PFNGLDEPTHFUNCPROC, DepthFunc)                                             \
   X(PFNGLCULLFACEPROC, CullFace)                                               \
   X(PFNGLFRONTFACEPROC, FrontFace)                                             \
+  X(PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVPROC, GetFramebufferAttachmentParameteriv) \
   X(PFNGLPOLYGONMODEPROC, PolygonMode)                                         \
   X(PFNGLBLENDFUNCPROC, BlendFunc)                                             \
   X(PFNGLBLENDEQUATIONPROC, BlendEquation)                                     \

@@ -219,6 +219,8 @@ class CD3D9Backend {
   virtual std::vector<DWORD> readBackBuffer(UINT* pWidth, UINT* pHeight) = 0;
   // Framebuffer objects held for render-target combinations other than the back buffer's.
   virtual UINT framebufferCount() = 0;
+  // The back buffer is the window's own framebuffer (no copy at Present).
+  virtual bool backBufferIsWindow() = 0;
   virtual std::vector<DWORD> capturedWindow(UINT* pWidth, UINT* pHeight) = 0;
   virtual UINT errorCount() = 0;
   virtual std::vector<std::string> log() = 0;

@@ -536,12 +536,19 @@ std::string D3DXEffectComposeGLSL(const SD3DXEffectDescription& effect, UINT uiS
         "layout(location = 1) in vec4 in_Color;\n"
         "layout(location = 2) in vec3 in_Normal;\n"
         "layout(location = 3) in vec2 in_TexCoord0;\n"
-        "uniform vec2 d3d_halfPixel;\n";
+        "uniform vec3 d3d_target;\n";
   } else {
+    // Window positions count rows from the top as Direct3D's do, whether the target is a render target (top row
+    // first) or the window (bottom row first).
     text +=
         "layout(location = 0) out vec4 out_Color;\n"
         "uniform int d3d_alphaFunc;\n"
-        "uniform float d3d_alphaRef;\n";
+        "uniform float d3d_alphaRef;\n"
+        "uniform vec2 d3d_rowFromTop;\n"
+        "vec4 d3d_fragCoord() {\n"
+        "  return vec4(gl_FragCoord.x, d3d_rowFromTop.x + d3d_rowFromTop.y * gl_FragCoord.y, gl_FragCoord.zw);\n"
+        "}\n"
+        "#define gl_FragCoord d3d_fragCoord()\n";
   }
   for (const SD3DXEffectParameter& parameter : effect.parameters) {
     text += "uniform ";
@@ -556,14 +563,15 @@ std::string D3DXEffectComposeGLSL(const SD3DXEffectDescription& effect, UINT uiS
   text += "#undef main\n";
   if (bVertex) {
     // Direct3D's clip space has y up and depth 0..1 and puts pixel centres on integer coordinates; the render
-    // targets keep their top row first. So y is mirrored, depth widened to -1..1 and positions moved half a pixel.
+    // targets keep their top row first, the window its bottom row. So y is mirrored for a render target
+    // (d3d_target.z), depth widened to -1..1 and positions moved half a pixel (d3d_target.xy).
     text +=
         "void main() {\n"
         "  d3d_main();\n"
         "  vec4 p = gl_Position;\n"
         "  p.z = p.z * 2.0 - p.w;\n"
-        "  p.y = -p.y;\n"
-        "  p.xy += d3d_halfPixel * p.w;\n"
+        "  p.y *= d3d_target.z;\n"
+        "  p.xy += d3d_target.xy * p.w;\n"
         "  gl_Position = p;\n"
         "}\n";
   } else {

@@ -673,6 +673,12 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
   if (dwStyle & WS_THICKFRAME) uiFlags |= SDL_WINDOW_RESIZABLE;
   if (dwExStyle & WS_EX_TOPMOST) uiFlags |= SDL_WINDOW_ALWAYS_ON_TOP;
   const char* pTitle = lpWindowName ? lpWindowName : "";
+  if (uiFlags & SDL_WINDOW_OPENGL) {
+    // The graphics stand-in draws its back buffer straight into an OpenGL window, with this depth and stencil.
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+  }
   SDL_Window* pSdlWindow = SDL_CreateWindow(pTitle, iClientX, iClientY, iClientW, iClientH, uiFlags);
   if (pSdlWindow == nullptr) {
     std::fprintf(stderr, "Win32 stand-in: SDL could not make the window: %s\n", SDL_GetError());

@@ -11,6 +11,7 @@
 // or less, for a mean of 0.13).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -69,7 +70,10 @@ void expectMatchesReference(const STestPicture& picture, const std::string& name
                                                  static_cast<std::streamsize>(png.size()));
     GTEST_SKIP() << "wrote " << path;
   }
-  EXPECT_TRUE(KvTestPictureMatches(picture, KvTestLoadPicture(path), gc_TOLERANCE)) << path;
+  const ::testing::AssertionResult matches = KvTestPictureMatches(picture, KvTestLoadPicture(path), gc_TOLERANCE);
+  // The margin is worth seeing when it passes too: a change of the composition shows how near the bounds it comes.
+  std::printf("%s: %s\n", name.c_str(), matches.message());
+  EXPECT_TRUE(matches) << path;
 }
 
 // The game from its start-up to its shutdown in a fresh data root: the archives the build makes, no vsync, a

@@ -2,6 +2,9 @@
 // window, and the aspect-fit copy of a render target onto the back buffer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "Corvane/Graphics/ClTexture.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClHLDrawUI.h"
@@ -97,6 +100,40 @@ TEST_F(Canvas2dTest, ColoredRectanglesArePlacedLikeSprites) {
   ClHLDrawUI::drawColoredRect(&uiColor, &vPosition, 40, 8);
   ClDynamicGeometry::platformInitialize(0);
   EXPECT_EQ(ClDynamicGeometry::getNumElements(), 0);
+}
+
+// Whether an aspect-fitted copy covers its target (so the target need not be cleared first) answers what the copy
+// really does: a target cleared to blue keeps no blue pixel exactly when it is said to be covered. Margins narrower
+// than half a pixel hold no pixel centre.
+TEST_F(Canvas2dTest, AspectFitCopyCoversItsTargetExactlyWhenItSaysSo) {
+  ClRenderTargetGroup* pPicture = ClRenderTargetMgr::lockAutoRenderTarget(1, 48, 27);
+  ClGraphics::setRenderTargetGroup(pPicture);
+  clear(0xFFFF0000u);
+  ClTexture* pTexture = pPicture->getColorTexture();
+  const SRenderSignature* pSig = ClSignatureMgr::getSignatureByName("system_copy_nofiltering", pTexture);
+  struct SCase {
+    f32 fWidth, fHeight;
+    bool bCovers;
+  };
+  // The same aspect; margins of 0.22 and 0.28 rows; margins of 3 rows and of 4.5 columns.
+  const SCase aCases[] = {{96, 54, true}, {97, 55, true}, {95, 54, true}, {96, 60, false}, {105, 54, false}};
+  u32 uiTag = 2;
+  for (const SCase& test : aCases) {
+    SCOPED_TRACE(std::to_string(test.fWidth) + " x " + std::to_string(test.fHeight));
+    ClRenderTargetGroup* pTarget = ClRenderTargetMgr::lockAutoRenderTarget(uiTag++, test.fWidth, test.fHeight);
+    ClGraphics::setRenderTargetGroup(pTarget);
+    clear(0xFF0000FFu);
+    EXPECT_EQ(ClUI::aspectFitCoversTarget(pTexture), test.bCovers);
+    ClUI::blitRenderTargetAspectFit(pTexture, pSig, 0xFFFFFFFFu);
+    ClGraphics::setRenderTargetGroup(nullptr);
+    UINT uiW = 0;
+    UINT uiH = 0;
+    const std::vector<DWORD> copied =
+        D3D9TestReadTexture(static_cast<IDirect3DTexture9*>(pTarget->getColorTexture()->getD3DTexture()), 0, &uiW, &uiH);
+    ASSERT_EQ(uiW * uiH, static_cast<UINT>(test.fWidth * test.fHeight));
+    const size_t uiUncovered = static_cast<size_t>(std::count(copied.begin(), copied.end(), 0xFF0000FFu));
+    EXPECT_EQ(uiUncovered == 0, test.bCovers) << uiUncovered << " pixels keep the clear colour";
+  }
 }
 
 // The copy of a 16:9 picture onto the 4:3 back buffer keeps its aspect: k = 0.75, rows 30 to 209, centred; a copy

@@ -88,6 +88,83 @@ TEST_F(D3D9Device, PresentShowsTheBackBufferUpright) {
   EXPECT_EQ(window[(gc_uiH - 1) * gc_uiW] | 0xFF000000u, gc_uiBLUE);
 }
 
+// The back buffer is the window's own framebuffer when their sizes agree (nothing copied at Present) and is copied
+// into the window, stretched, when they do not. Either way rows count from the top for draws, viewports, scissored
+// clears and the winding of front faces, and the window, the read-back before Present and the read-back after it
+// show the same upright picture.
+TEST_F(D3D9Device, BackBufferIsUprightWhetherItIsTheWindowOrCopiedIntoIt) {
+  struct SCase {
+    const char* pName;
+    UINT uiScale;  // window pixels per back-buffer pixel
+    bool bWindow;
+  };
+  const SCase aCases[] = {{"the window's size", 1, true}, {"half the window's size", 2, false}};
+  for (const SCase& test : aCases) {
+    SCOPED_TRACE(test.pName);
+    const UINT uiW = gc_uiW / test.uiScale;
+    const UINT uiH = gc_uiH / test.uiScale;
+    m_params.BackBufferWidth = uiW;
+    m_params.BackBufferHeight = uiH;
+    createDevice();
+    ASSERT_NE(mp_pDevice, nullptr);
+    EXPECT_EQ(D3D9TestBackBufferIsWindow(mp_pDevice), test.bWindow);
+    const D3DMATRIX projection = pixelProjection(static_cast<float>(uiW), static_cast<float>(uiH));
+    mp_pDevice->SetTransform(D3DTS_PROJECTION, &projection);
+    UINT uiReadW = 0;
+    UINT uiReadH = 0;
+    D3D9TestReadWindow(mp_pDevice, &uiReadW, &uiReadH);
+    mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
+    // Red at the top left, drawn clockwise (a front face).
+    drawRect(0, 0, 4, 2, 0.5f, gc_uiRED);
+    // Green in the bottom two rows' left end, by a scissored clear.
+    const RECT scissor{0, static_cast<LONG>(uiH) - 2, 4, static_cast<LONG>(uiH)};
+    mp_pDevice->SetScissorRect(&scissor);
+    mp_pDevice->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+    mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiGREEN, 1.0f, 0);
+    mp_pDevice->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+    // White at the top right, by a clear limited to a viewport.
+    const D3DVIEWPORT9 corner{uiW - 4, 0, 4, 2, 0.0f, 1.0f};
+    mp_pDevice->SetViewport(&corner);
+    mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiWHITE, 1.0f, 0);
+    const D3DVIEWPORT9 whole{0, 0, uiW, uiH, 0.0f, 1.0f};
+    mp_pDevice->SetViewport(&whole);
+    // A counter-clockwise rectangle in the middle: culled.
+    const float x0 = 8.0f;
+    const float y0 = 8.0f;
+    const SVertex aBackFacing[6] = {{x0, y0, 0.5f, gc_uiRED},        {x0, y0 + 8, 0.5f, gc_uiRED},
+                                    {x0 + 8, y0, 0.5f, gc_uiRED},    {x0 + 8, y0, 0.5f, gc_uiRED},
+                                    {x0, y0 + 8, 0.5f, gc_uiRED},    {x0 + 8, y0 + 8, 0.5f, gc_uiRED}};
+    drawVertices(aBackFacing, D3DFVF_XYZ | D3DFVF_DIFFUSE);
+
+    // Back-buffer pixels and what each should hold.
+    const struct {
+      UINT x, y;
+      DWORD color;
+    } aExpected[] = {{1, 0, gc_uiRED}, {1, uiH - 2, gc_uiGREEN}, {uiW - 3, 0, gc_uiWHITE}, {11, 11, gc_uiBLUE},
+                     {uiW / 2, uiH - 1, gc_uiBLUE}};
+    const auto expectPicture = [&](const std::vector<DWORD>& pixels, UINT uiWidth, UINT uiScale, const char* pWhat) {
+      ASSERT_EQ(pixels.size(), static_cast<size_t>(uiWidth) * (uiWidth == gc_uiW ? gc_uiH : uiH)) << pWhat;
+      for (const auto& expected : aExpected) {
+        // The window pixel whose centre falls between the texel and its right and lower neighbours.
+        const UINT x = expected.x * uiScale + uiScale / 2;
+        const UINT y = expected.y * uiScale + uiScale / 2;
+        EXPECT_EQ(pixels.at(static_cast<size_t>(y) * uiWidth + x) | 0xFF000000u, expected.color)
+            << pWhat << " at " << expected.x << ", " << expected.y;
+      }
+    };
+    expectPicture(D3D9TestReadBackBuffer(mp_pDevice, &uiReadW, &uiReadH), uiW, 1, "the back buffer");
+    ASSERT_EQ(mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    const std::vector<DWORD> window = D3D9TestReadWindow(mp_pDevice, &uiReadW, &uiReadH);
+    ASSERT_EQ(uiReadW, gc_uiW);
+    ASSERT_EQ(uiReadH, gc_uiH);
+    expectPicture(window, gc_uiW, test.uiScale, "the window");
+    expectPicture(D3D9TestReadBackBuffer(mp_pDevice, &uiReadW, &uiReadH), uiW, 1, "the back buffer after Present");
+    EXPECT_EQ(D3D9TestGLErrorCount(mp_pDevice), 0u);
+    mp_pDevice->Release();
+    mp_pDevice = nullptr;
+  }
+}
+
 // The loss injector: lost -> not reset -> reset; Reset refuses while default-pool resources or references to the
 // device's surfaces are held; a lost device ignores draws.
 TEST_F(D3D9Device, LostDeviceResetsOnlyWithDefaultPoolResourcesReleased) {

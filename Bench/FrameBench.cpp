@@ -1,0 +1,237 @@
+// The game's composed frame at 1920 x 1080: the game started on the archives the build makes, its sample scene
+// drawn through the render worker's composition, once copied plainly (the pre-load mode) and once through the bloom
+// and the CRT copy (the front end). Both are paired with the least a frame can cost: one textured full-screen quad
+// from the 480 x 270 scene size, drawn with plain OpenGL into a window of the same size and swapped. The counter
+// "of_60Hz" is the frame's time over the 16.7 ms of a 60 Hz refresh.
+//
+// Runs on whatever SDL video driver is set (under Xvfb: x11; without a display: offscreen). Each iteration checks
+// that its frame reached the window.
+#include <benchmark/benchmark.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModePreLoad.h"
+#include "Code/Graphics/GAMESampleScene.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Platform/D3D9/D3D9.h"
+#include "Platform/D3D9/D3D9GL.h"
+#include "Platform/Store/StoreApi.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+constexpr int gc_iWIDTH = 1920;
+constexpr int gc_iHEIGHT = 1080;
+constexpr int gc_iSCENE_WIDTH = 480;
+constexpr int gc_iSCENE_HEIGHT = 270;
+constexpr double gc_fREFRESH_SECONDS = 1.0 / 60.0;
+
+void useDisplayOrOffscreen() {
+  if (std::getenv("SDL_VIDEODRIVER") == nullptr && std::getenv("DISPLAY") == nullptr) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  }
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+}
+
+void reportAgainstRefresh(benchmark::State& state) {
+  state.counters["of_60Hz"] = benchmark::Counter(static_cast<double>(state.iterations()) * gc_fREFRESH_SECONDS,
+                                                 benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// The game from start-up to shut-down in a fresh data root, no vsync: a 2560 x 1440 desktop makes it pick the
+// 1920 x 1080 mode for its window.
+class CGameRun {
+ public:
+  bool start(std::string* pError) {
+    m_previous = std::filesystem::current_path();
+    const std::string dir = KvTestTempDir("FrameBench");
+    std::filesystem::create_directories(dir + "/Data");
+    for (const char* pFile : {"RWN_win32.mtc", "RWN_win32.mdf", "RWG_win32.mtc", "RWG_win32.mdf"}) {
+      std::error_code error;
+      std::filesystem::copy_file(std::string(KV_DATA_DIR) + "/" + pFile, dir + "/Data/" + pFile, error);
+      if (error) {
+        *pError = std::string("cannot copy the archive ") + pFile + ": " + error.message();
+        return false;
+      }
+    }
+    std::filesystem::current_path(dir + "/Data");
+    std::ofstream("project.ini") << "NOVSYNC 1\n";
+    setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
+    useDisplayOrOffscreen();
+    if (!SteamAPI_Init()) {
+      *pError = "the store stand-in did not start";
+      return false;
+    }
+    m_bStarted = true;
+    D3D9TestReset();
+    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {gc_iWIDTH, gc_iHEIGHT, 60, D3DFMT_X8R8G8B8}},
+                             {D3DFMT_X8R8G8B8, {2560, 1440, 60, D3DFMT_X8R8G8B8}}});
+    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
+                             &g_gameModePreLoad.m_eNextGameMode);
+    ClGame::startUp();
+    // The first frame starts the pre-load mode, the second runs the second start-up stage, the third draws.
+    for (int i = 0; i < 3; ++i) ClGame::tickFrame(0.016f);
+    if (ClGraphics::mp_pDevice == nullptr || !GAMESampleScene::isLoaded()) {
+      *pError = "the game did not start its graphics or its sample scene";
+      return false;
+    }
+    // The size from the device's parameters: a read-back would make every later Present keep a copy.
+    const UINT uiW = ClGraphics::mp_presentParams.BackBufferWidth;
+    const UINT uiH = ClGraphics::mp_presentParams.BackBufferHeight;
+    if (uiW != gc_iWIDTH || uiH != gc_iHEIGHT) {
+      *pError = "the back buffer is " + std::to_string(uiW) + " x " + std::to_string(uiH) + ", not 1920 x 1080";
+      return false;
+    }
+    return true;
+  }
+  ~CGameRun() {
+    if (!m_bStarted) {
+      if (!m_previous.empty()) std::filesystem::current_path(m_previous);
+      return;
+    }
+    ClGame::shutDown();
+    ClMutexLock::shutdownPool();
+    g_bGameInitialized = 0;
+    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
+    D3D9TestReset();
+    SteamAPI_Shutdown();
+    unsetenv("GRINDLOW_STORE_DIR");
+    std::filesystem::current_path(m_previous);
+  }
+
+ private:
+  std::filesystem::path m_previous;
+  bool m_bStarted = false;
+};
+
+// Game frames drawn as in eMode; every frame must reach the window without a GL error.
+void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
+  CGameRun game;
+  std::string error;
+  if (!game.start(&error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+  const E_GAME_MODE eSaved = g_eCurrentGameMode;
+  g_eCurrentGameMode = eMode;
+  // One frame first, so that the bloom's targets and the programs exist before timing.
+  ClGame::tickFrame(0.016f);
+  const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
+  for (auto _ : state) {
+    ClGame::tickFrame(0.016f);
+  }
+  g_eCurrentGameMode = eSaved;
+  const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
+  if (uiPresents != state.iterations()) {
+    state.SkipWithError(("frames presented: " + std::to_string(uiPresents) + " of " +
+                         std::to_string(state.iterations())).c_str());
+  } else if (D3D9TestGLErrorCount(pDevice) != 0) {
+    state.SkipWithError("OpenGL errors while drawing");
+  }
+  reportAgainstRefresh(state);
+}
+
+void BM_Engine_FramePreLoadPlainCopy(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_PRELOAD); }
+void BM_Engine_FrameBloomCRT(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND); }
+
+// The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
+// blending, no clear since the quad covers everything) and the swap.
+void runPlainQuadFrames(benchmark::State& state) {
+  useDisplayOrOffscreen();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    state.SkipWithError(SDL_GetError());
+    return;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_Window* pWindow = SDL_CreateWindow("quad", 0, 0, gc_iWIDTH, gc_iHEIGHT, SDL_WINDOW_OPENGL);
+  SDL_GLContext context = pWindow != nullptr ? SDL_GL_CreateContext(pWindow) : nullptr;
+  SD3D9GLFunctions gl;
+  const char* pMissing = nullptr;
+  if (context == nullptr || !D3D9LoadGLFunctions(&gl, &pMissing)) {
+    state.SkipWithError(context == nullptr ? SDL_GetError() : pMissing);
+    if (pWindow != nullptr) SDL_DestroyWindow(pWindow);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return;
+  }
+  SDL_GL_SetSwapInterval(0);
+  const char* pVertex = R"(#version 330 core
+out vec2 v_uv;
+void main() {
+  vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);
+  v_uv = vec2(corner.x, 1.0 - corner.y);
+  gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+})";
+  const char* pFragment = R"(#version 330 core
+in vec2 v_uv;
+out vec4 o_color;
+uniform sampler2D u_texture;
+void main() { o_color = texture(u_texture, v_uv); })";
+  const GLuint program = gl.CreateProgram();
+  for (const auto& [eKind, pSource] : {std::pair{GL_VERTEX_SHADER, pVertex}, std::pair{GL_FRAGMENT_SHADER, pFragment}}) {
+    const GLuint shader = gl.CreateShader(eKind);
+    gl.ShaderSource(shader, 1, &pSource, nullptr);
+    gl.CompileShader(shader);
+    gl.AttachShader(program, shader);
+    gl.DeleteShader(shader);
+  }
+  gl.LinkProgram(program);
+  gl.UseProgram(program);
+  GLuint vao = 0;
+  gl.GenVertexArrays(1, &vao);
+  gl.BindVertexArray(vao);
+  std::vector<uint32_t> texels(static_cast<size_t>(gc_iSCENE_WIDTH) * gc_iSCENE_HEIGHT);
+  for (size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
+  GLuint texture = 0;
+  gl.GenTextures(1, &texture);
+  gl.BindTexture(GL_TEXTURE_2D, texture);
+  gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                texels.data());
+  gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
+  for (auto _ : state) {
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    SDL_GL_SwapWindow(pWindow);
+  }
+  // The picture must hold the texture: the window's middle pixel comes from the texel under it.
+  gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  uint32_t uiMiddle = 0;
+  gl.ReadPixels(gc_iWIDTH / 2, gc_iHEIGHT / 2, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiMiddle);
+  const size_t uiTexel = static_cast<size_t>(gc_iSCENE_HEIGHT - 1 - gc_iSCENE_HEIGHT / 2) * gc_iSCENE_WIDTH +
+                         gc_iSCENE_WIDTH / 2;
+  if (gl.GetError() != GL_NO_ERROR) {
+    state.SkipWithError("OpenGL errors while drawing");
+  } else if (uiMiddle != texels[uiTexel]) {
+    state.SkipWithError("the quad did not draw its texture");
+  }
+  reportAgainstRefresh(state);
+  gl.DeleteTextures(1, &texture);
+  gl.DeleteVertexArrays(1, &vao);
+  gl.DeleteProgram(program);
+  SDL_GL_DeleteContext(context);
+  SDL_DestroyWindow(pWindow);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state); }
+void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state); }
+
+BENCHMARK(BM_Engine_FramePreLoadPlainCopy)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_FramePreLoadPlainCopy)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Engine_FrameBloomCRT)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_FrameBloomCRT)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
