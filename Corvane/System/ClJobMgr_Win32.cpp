@@ -132,16 +132,31 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
   if (hJob == nullptr) {
     return 0;
   }
+  // While dispatching is suspended, queued tasks stay queued: this thread neither hands them out nor runs
+  // them, and only looks again after a short sleep.
   while (!isJobComplete(hJob)) {
     if (isInitialized() && !isDispatchSuspended()) {
       ClTaskMgr::dispatchTasks();
-      if (isJobComplete(hJob)) {
-        break;
+      if (isJobComplete(hJob) || ClTaskMgr::runQueuedTask()) {
+        continue;
       }
     }
     ClTaskMgr::waitForFinishedTask();
   }
   return isJobComplete(hJob) ? hJob->m_uiResult : 0;
+}
+
+bool ClJobMgr::runTaskOnThisThread(ClJob* hJob, void* pTaskData) {
+  if (hJob == nullptr) {
+    return false;
+  }
+  ClJobType* pJobType = getJobType(hJob->m_iJobType);
+  KV_ASSERT(pJobType);
+  KV_ASSERT(pJobType->mp_taskCallback);
+  ++hJob->m_iNumTasks;
+  pJobType->mp_taskCallback(pTaskData);
+  taskFinished(hJob);
+  return true;
 }
 
 void ClJobMgr::removeJob(ClJob* hJob) {
