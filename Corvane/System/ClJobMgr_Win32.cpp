@@ -134,12 +134,24 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
   }
   // While dispatching is suspended, queued tasks stay queued: this thread neither hands them out nor runs
   // them, and only looks again after a short sleep.
+  // Idle workers get their share first; then this thread runs queued tasks (retiring finished ones on the
+  // way) and, when none is left, dispatches and sleeps until a worker finishes.
+  bool bHandedOut = false;
   while (!isJobComplete(hJob)) {
     if (isInitialized() && !isDispatchSuspended()) {
-      ClTaskMgr::dispatchTasks();
-      if (isJobComplete(hJob) || ClTaskMgr::runQueuedTask()) {
+      if (bHandedOut && ClTaskMgr::runQueuedTask()) {
         continue;
       }
+      ClTaskMgr::dispatchTasks();
+      bHandedOut = true;
+      if (isJobComplete(hJob)) {
+        break;
+      }
+      if (ClTaskMgr::runQueuedTask()) {
+        continue;
+      }
+    } else {
+      bHandedOut = false;
     }
     ClTaskMgr::waitForFinishedTask();
   }

@@ -12,8 +12,8 @@
 // finishes a task files it as finished and takes the latest queued task in the same step, so a busy worker
 // never waits for the controlling thread; only a worker that finds the queue empty (or dispatching suspended,
 // or shutdown begun) goes idle and sleeps on its event until a dispatch hands it a task. The controlling
-// thread, waiting for a job, runs queued tasks itself (runQueuedTask) and sleeps only when none is left,
-// until a worker finishes a task. dispatchTasks never blocks on a task.
+// thread, waiting for a job, runs queued tasks itself (runQueuedTask), and tasks handed to workers that have
+// not woken up yet, and sleeps only when none is left, until a worker finishes a task. dispatchTasks never blocks on a task.
 #pragma once
 
 #include <atomic>
@@ -39,6 +39,7 @@ struct alignas(64) SThreadEntry {
   void* m_hEvent = nullptr;
   void* mp_pTaskData = nullptr;  // argument of the next call
   KvTaskCallback mp_taskCallback = nullptr;
+  bool m_bPickedUp = false;  // the worker has read the task handed to it (under the list lock)
   std::atomic<u32> m_bAwake{0};  // 0 while the worker waits on its event, 1 from its wake-up until it waits again
   std::atomic<u32> m_bQuit{0};
   std::atomic<i32> m_iStatus{0};  // -1 running, 0 stopped in order, 1 failed (never started or a failed wait)
@@ -66,8 +67,9 @@ class ClTaskMgr {
   // Retires every finished task (calling its completion routine here), then hands queued tasks to idle
   // workers. Controlling thread; never on a worker.
   static void dispatchTasks();
-  // Controlling thread: takes the latest queued task, runs it here and calls its completion routine. False
-  // when the queue is empty.
+  // Controlling thread: retires finished tasks, then takes the latest queued task, or else the task handed
+  // most recently to a worker that has not woken up to it yet (that worker goes back to the idle list), runs
+  // it here and calls its completion routine. False when there was no such task.
   static bool runQueuedTask();
   // Waits for every busy worker, stops all workers and releases everything. Queued and unretired tasks are
   // dropped without their completion routines. Main thread.

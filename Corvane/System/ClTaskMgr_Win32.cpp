@@ -40,8 +40,9 @@ void handOver(SThreadEntry* pWorker) {
 
 // A worker has run its task: the task moves to the finished list, and in the same step the worker takes the
 // latest queued task unless dispatching is suspended or shutdown has begun; else it goes onto the idle list.
-// Answers the next routine to call (null when idle) and its data. A controlling thread asleep waiting for a
-// finished task is woken.
+// Answers the next routine to call (null when idle) and its data. A worker going idle wakes a controlling
+// thread asleep waiting for finished tasks; one that goes on to its next task does not, since that task's end
+// will (the wait is bounded anyway, and the controlling thread sleeps only when nothing is queued).
 KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
   bool bWakeDispatcher = false;
   KvTaskCallback next = nullptr;
@@ -56,20 +57,60 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
     }
     pWorker->mp_pTaskData = nullptr;
     pWorker->mp_taskCallback = nullptr;
-    bWakeDispatcher = ClTaskMgr::mp_bDispatcherAsleep.exchange(0, std::memory_order_relaxed) != 0;
     if (!ClTaskMgr::mp_bStopping && !ClJobMgr::isDispatchSuspended() && ClTaskMgr::mp_daTaskQueue.getCount() > 0 &&
         pWorker->m_bQuit.load(std::memory_order_relaxed) == 0) {
       handOver(pWorker);
+      pWorker->m_bPickedUp = true;
       next = pWorker->mp_taskCallback;
       *ppTaskData = pWorker->mp_pTaskData;
     } else {
       ClTaskMgr::mp_daIdleWorkers.append(pWorker);
+      bWakeDispatcher = ClTaskMgr::mp_bDispatcherAsleep.exchange(0, std::memory_order_relaxed) != 0;
     }
   }
   if (bWakeDispatcher) {
     SetEvent(ClTaskMgr::mp_hDispatcherEvent);
   }
   return next;
+}
+
+constexpr i32 gc_iRETIRE_BATCH = 32;
+
+// Under the list lock: moves up to a batch of finished tasks out of the finished list; answers how many.
+i32 takeFinished(ClTask* aRetiring) {
+  i32 iRetiring = 0;
+  while (iRetiring < gc_iRETIRE_BATCH && ClTaskMgr::mp_daFinishedTasks.getCount() > 0) {
+    aRetiring[iRetiring++] = *ClTaskMgr::mp_daFinishedTasks.getLast();
+    ClTaskMgr::mp_daFinishedTasks.erase(ClTaskMgr::mp_daFinishedTasks.getCount() - 1);
+  }
+  return iRetiring;
+}
+
+constexpr i32 gc_iHAND_OUT_BATCH = 64;
+
+// Under the list lock: hands queued tasks to idle workers, last in first out on both sides, at most a batch
+// at a time; answers how many, with the workers to signal once the lock is released (a woken worker's
+// first step is to take the lock).
+i32 handOutToIdleWorkers(SThreadEntry** apToSignal) {
+  i32 iHanded = 0;
+  while (iHanded < gc_iHAND_OUT_BATCH && ClTaskMgr::mp_daRunningTasks.getCount() < ClTaskMgr::getNumLogicalProcessors() &&
+         ClTaskMgr::mp_daTaskQueue.getCount() > 0 && ClTaskMgr::mp_daIdleWorkers.getCount() > 0) {
+    SThreadEntry* pWorker = *ClTaskMgr::mp_daIdleWorkers.getLast();
+    ClTaskMgr::mp_daIdleWorkers.erase(ClTaskMgr::mp_daIdleWorkers.getCount() - 1);
+    handOver(pWorker);
+    pWorker->m_bPickedUp = false;
+    apToSignal[iHanded++] = pWorker;
+  }
+  return iHanded;
+}
+
+// Outside the lock, on the controlling thread: the completion routines of retired tasks.
+void complete(const ClTask* aRetired, i32 iCount) {
+  for (i32 i = 0; i < iCount; ++i) {
+    if (aRetired[i].mp_completion != nullptr) {
+      aRetired[i].mp_completion(aRetired[i].mp_pOwner);
+    }
+  }
 }
 
 // The mask is pointer-sized: one bit per logical processor of the group.
@@ -181,52 +222,65 @@ void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallb
 
 void ClTaskMgr::dispatchTasks() {
   // Retire, a few at a time: the completion routines run outside the lock, so that one that queues or
-  // dispatches again finds the lists free.
+  // dispatches again finds the lists free. Queued tasks are handed out in the same hold as the last batch.
   for (;;) {
-    ClTask aRetiring[32];
+    ClTask aRetiring[gc_iRETIRE_BATCH];
+    SThreadEntry* apToSignal[gc_iHAND_OUT_BATCH];
     i32 iRetiring = 0;
+    i32 iHanded = 0;
+    bool bMore = false;
     {
       std::lock_guard<std::mutex> hold(m_listLock);
-      while (iRetiring < 32 && mp_daFinishedTasks.getCount() > 0) {
-        aRetiring[iRetiring++] = *mp_daFinishedTasks.getLast();
-        mp_daFinishedTasks.erase(mp_daFinishedTasks.getCount() - 1);
+      iRetiring = takeFinished(aRetiring);
+      if (mp_daFinishedTasks.getCount() == 0) {
+        iHanded = handOutToIdleWorkers(apToSignal);
+        bMore = iHanded == gc_iHAND_OUT_BATCH;
+      } else {
+        bMore = true;
       }
     }
-    if (iRetiring == 0) {
-      break;
+    for (i32 i = 0; i < iHanded; ++i) {
+      SetEvent(apToSignal[i]->m_hEvent);
     }
-    for (i32 i = 0; i < iRetiring; ++i) {
-      if (aRetiring[i].mp_completion != nullptr) {
-        aRetiring[i].mp_completion(aRetiring[i].mp_pOwner);
-      }
+    complete(aRetiring, iRetiring);
+    if (!bMore) {
+      return;
     }
-  }
-
-  // Hand out, last in first out on both sides.
-  std::lock_guard<std::mutex> hold(m_listLock);
-  while (mp_daRunningTasks.getCount() < m_iNumLogicalProcessors && mp_daTaskQueue.getCount() > 0 &&
-         mp_daIdleWorkers.getCount() > 0) {
-    SThreadEntry* pWorker = *mp_daIdleWorkers.getLast();
-    mp_daIdleWorkers.erase(mp_daIdleWorkers.getCount() - 1);
-    handOver(pWorker);
-    SetEvent(pWorker->m_hEvent);
   }
 }
 
 bool ClTaskMgr::runQueuedTask() {
+  ClTask aRetiring[gc_iRETIRE_BATCH];
+  i32 iRetiring = 0;
   ClTask task;
   {
     std::lock_guard<std::mutex> hold(m_listLock);
-    if (mp_daTaskQueue.getCount() == 0) {
-      return false;
+    iRetiring = takeFinished(aRetiring);
+    if (mp_daTaskQueue.getCount() > 0) {
+      task = *mp_daTaskQueue.getLast();
+      mp_daTaskQueue.erase(mp_daTaskQueue.getCount() - 1);
+    } else {
+      // A woken worker may be slow to get a core: rather than wait for it, take its task back.
+      for (i32 i = mp_daRunningTasks.getCount() - 1; i >= 0; --i) {
+        SThreadEntry* pWorker = mp_daRunningTasks[i].mp_pWorker;
+        if (!pWorker->m_bPickedUp) {
+          task = mp_daRunningTasks[i];
+          task.mp_pWorker = nullptr;
+          mp_daRunningTasks.erase(i);
+          pWorker->mp_pTaskData = nullptr;
+          pWorker->mp_taskCallback = nullptr;
+          mp_daIdleWorkers.append(pWorker);
+          break;
+        }
+      }
     }
-    task = *mp_daTaskQueue.getLast();
-    mp_daTaskQueue.erase(mp_daTaskQueue.getCount() - 1);
+  }
+  complete(aRetiring, iRetiring);
+  if (task.taskCallback == nullptr) {
+    return false;
   }
   task.taskCallback(task.pTaskData);
-  if (task.mp_completion != nullptr) {
-    task.mp_completion(task.mp_pOwner);
-  }
+  complete(&task, 1);
   return true;
 }
 
@@ -273,6 +327,7 @@ bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
       std::lock_guard<std::mutex> hold(m_listLock);
       pTaskData = pMyEntry->mp_pTaskData;
       taskCallback = pMyEntry->mp_taskCallback;
+      pMyEntry->m_bPickedUp = true;
     }
     // Run the task handed over, then every task taken from the queue after it, until the queue is empty.
     while (taskCallback != nullptr) {

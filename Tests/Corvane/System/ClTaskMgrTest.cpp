@@ -124,11 +124,14 @@ TEST_F(ClTaskMgrTest, ControllingThreadRunsQueuedTasksLatestFirst) {
   Win32SetProcessorTopology(1, 1);
   ClTaskMgr::initialize();
   std::atomic<bool> bGate{false};
+  std::atomic<i32> iArrived{0};
   STaskProbe aProbes[3];
   queue(aProbes, 2, nullptr);
+  aProbes[2].pArrived = &iArrived;
   queue(&aProbes[2], 1, &bGate);
   ClTaskMgr::dispatchTasks();  // T3 to the worker, held at the gate
   ASSERT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 1);
+  ASSERT_TRUE(eventually([&] { return iArrived.load() == 1; }));
 
   ASSERT_TRUE(ClTaskMgr::runQueuedTask());
   EXPECT_EQ(aProbes[1].dwThread.load(), GetCurrentThreadId());
@@ -143,6 +146,47 @@ TEST_F(ClTaskMgrTest, ControllingThreadRunsQueuedTasksLatestFirst) {
   bGate = true;
   ASSERT_TRUE(retireAll(3));
   EXPECT_EQ(aProbes[2].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+}
+
+// Holds every thread but the test's own at the start of its waits while s_bHoldWorkers is set.
+std::atomic<bool> s_bHoldWorkers{false};
+std::atomic<i32> s_iHeld{0};
+std::atomic<DWORD> s_dwTestThread{0};
+void holdWorkersHook() {
+  if (GetCurrentThreadId() == s_dwTestThread.load() || !s_bHoldWorkers.load()) return;
+  ++s_iHeld;
+  while (s_bHoldWorkers.load()) std::this_thread::yield();
+  --s_iHeld;
+}
+
+// A task handed to a worker that has not woken up to it yet is taken back by the controlling thread when
+// nothing else is queued; the worker goes back to the idle list and wakes to find nothing.
+TEST_F(ClTaskMgrTest, ControllingThreadTakesBackATaskItsWorkerHasNotPickedUp) {
+  Win32SetProcessorTopology(1, 1);
+  s_dwTestThread = GetCurrentThreadId();
+  s_bHoldWorkers = true;
+  Win32SetBlockingCallHook(&holdWorkersHook);
+  ClTaskMgr::initialize();
+  ASSERT_TRUE(eventually([] { return s_iHeld.load() == 1; }));  // the worker, on its way into its first wait
+  STaskProbe probe;
+  queue(&probe, 1, nullptr);
+  ClTaskMgr::dispatchTasks();
+  ASSERT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 1);
+  ASSERT_TRUE(ClTaskMgr::runQueuedTask());
+  EXPECT_EQ(probe.dwThread.load(), GetCurrentThreadId());
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 1);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 0);
+  EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 1);
+  EXPECT_FALSE(ClTaskMgr::runQueuedTask());
+  s_bHoldWorkers = false;
+  Win32SetBlockingCallHook(nullptr);
+
+  // The worker still runs what it is handed next.
+  STaskProbe next;
+  queue(&next, 1, nullptr);
+  ASSERT_TRUE(retireAll(2));
+  EXPECT_EQ(next.dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+  EXPECT_EQ(m_iRun.load(), 2);
 }
 
 // While dispatching is suspended, a worker that finishes its task takes no queued one and goes to sleep (the
