@@ -13,7 +13,8 @@
 // never waits for the controlling thread; only a worker that finds the queue empty (or dispatching suspended,
 // or shutdown begun) goes idle and sleeps on its event until a dispatch hands it a task. The controlling
 // thread, waiting for a job, runs queued tasks itself (runQueuedTask), and tasks handed to workers that have
-// not woken up yet, and sleeps only when none is left, until a worker finishes a task. dispatchTasks never blocks on a task.
+// not woken up yet, and sleeps only when none is left, until a worker finishes a task. dispatchTasks never
+// blocks on a task.
 #pragma once
 
 #include <atomic>
@@ -51,6 +52,17 @@ struct ClTask {
   KvTaskCompletion mp_completion = nullptr;
   SThreadEntry* mp_pWorker = nullptr;  // null while queued
   ClJob* mp_pOwner = nullptr;
+};
+
+// The lock of the task lists. Held for a few list operations at a time: a thread that finds it taken tries
+// again for a moment before it blocks, since blocking and being woken costs far more than the wait.
+class ClTaskListLock {
+ public:
+  void lock();
+  void unlock() { m_mutex.unlock(); }
+
+ private:
+  std::mutex m_mutex;
 };
 
 inline constexpr i32 gc_iWORKER_STATUS_RUNNING = -1;
@@ -96,7 +108,7 @@ class ClTaskMgr {
   static ClDynamicVector<ClTask> mp_daRunningTasks;
   static ClDynamicVector<ClTask> mp_daFinishedTasks;  // run, waiting for the controlling thread to retire them
   static ClDynamicVector<SThreadEntry*> mp_daIdleWorkers;  // a stack: the top is the last entry
-  static std::mutex m_listLock;
+  static ClTaskListLock m_listLock;
   // Set while the controlling thread sleeps in waitForFinishedTask; a worker that finishes a task then sets
   // the event.
   static std::atomic<u32> mp_bDispatcherAsleep;

@@ -14,11 +14,28 @@ SThreadEntry* ClTaskMgr::mp_pThreadEntries = nullptr;
 std::atomic<u32> ClTaskMgr::mp_bDispatcherAsleep{0};
 void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
 bool ClTaskMgr::mp_bStopping = false;
-std::mutex ClTaskMgr::m_listLock;
+ClTaskListLock ClTaskMgr::m_listLock;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daFinishedTasks;
 ClDynamicVector<SThreadEntry*> ClTaskMgr::mp_daIdleWorkers;
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define KV_SPIN_PAUSE() _mm_pause()
+#else
+#define KV_SPIN_PAUSE() ((void)0)
+#endif
+
+void ClTaskListLock::lock() {
+  for (i32 i = 0; i < 100; ++i) {
+    if (m_mutex.try_lock()) {
+      return;
+    }
+    KV_SPIN_PAUSE();
+  }
+  m_mutex.lock();
+}
 
 namespace {
 
@@ -47,7 +64,7 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
   bool bWakeDispatcher = false;
   KvTaskCallback next = nullptr;
   {
-    std::lock_guard<std::mutex> hold(ClTaskMgr::m_listLock);
+    std::lock_guard<ClTaskListLock> hold(ClTaskMgr::m_listLock);
     for (i32 i = 0; i < ClTaskMgr::mp_daRunningTasks.getCount(); ++i) {
       if (ClTaskMgr::mp_daRunningTasks[i].mp_pWorker == pWorker) {
         ClTaskMgr::mp_daFinishedTasks.append(ClTaskMgr::mp_daRunningTasks[i]);
@@ -93,7 +110,8 @@ constexpr i32 gc_iHAND_OUT_BATCH = 64;
 // first step is to take the lock).
 i32 handOutToIdleWorkers(SThreadEntry** apToSignal) {
   i32 iHanded = 0;
-  while (iHanded < gc_iHAND_OUT_BATCH && ClTaskMgr::mp_daRunningTasks.getCount() < ClTaskMgr::getNumLogicalProcessors() &&
+  while (iHanded < gc_iHAND_OUT_BATCH &&
+         ClTaskMgr::mp_daRunningTasks.getCount() < ClTaskMgr::getNumLogicalProcessors() &&
          ClTaskMgr::mp_daTaskQueue.getCount() > 0 && ClTaskMgr::mp_daIdleWorkers.getCount() > 0) {
     SThreadEntry* pWorker = *ClTaskMgr::mp_daIdleWorkers.getLast();
     ClTaskMgr::mp_daIdleWorkers.erase(ClTaskMgr::mp_daIdleWorkers.getCount() - 1);
@@ -216,7 +234,7 @@ void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallb
   task.taskCallback = taskCallback;
   task.mp_completion = &ClJobMgr::taskFinished;
   task.mp_pOwner = pOwner;
-  std::lock_guard<std::mutex> hold(m_listLock);
+  std::lock_guard<ClTaskListLock> hold(m_listLock);
   mp_daTaskQueue.append(task);
 }
 
@@ -230,7 +248,7 @@ void ClTaskMgr::dispatchTasks() {
     i32 iHanded = 0;
     bool bMore = false;
     {
-      std::lock_guard<std::mutex> hold(m_listLock);
+      std::lock_guard<ClTaskListLock> hold(m_listLock);
       iRetiring = takeFinished(aRetiring);
       if (mp_daFinishedTasks.getCount() == 0) {
         iHanded = handOutToIdleWorkers(apToSignal);
@@ -254,7 +272,7 @@ bool ClTaskMgr::runQueuedTask() {
   i32 iRetiring = 0;
   ClTask task;
   {
-    std::lock_guard<std::mutex> hold(m_listLock);
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
     iRetiring = takeFinished(aRetiring);
     if (mp_daTaskQueue.getCount() > 0) {
       task = *mp_daTaskQueue.getLast();
@@ -286,7 +304,7 @@ bool ClTaskMgr::runQueuedTask() {
 
 void ClTaskMgr::waitForFinishedTask() {
   {
-    std::lock_guard<std::mutex> hold(m_listLock);
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
     if (mp_daFinishedTasks.getCount() > 0) {
       return;
     }
@@ -324,7 +342,7 @@ bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
     void* pTaskData = nullptr;
     KvTaskCallback taskCallback = nullptr;
     {
-      std::lock_guard<std::mutex> hold(m_listLock);
+      std::lock_guard<ClTaskListLock> hold(m_listLock);
       pTaskData = pMyEntry->mp_pTaskData;
       taskCallback = pMyEntry->mp_taskCallback;
       pMyEntry->m_bPickedUp = true;
@@ -356,7 +374,7 @@ void ClTaskMgr::shutdown() {
     return;
   }
   {
-    std::lock_guard<std::mutex> hold(m_listLock);
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
     mp_bStopping = true;
   }
   for (i32 i = 0; i < m_iNumLogicalProcessors; ++i) {
@@ -374,7 +392,7 @@ void ClTaskMgr::shutdown() {
     for (;;) {
       bool bHolding = false;
       {
-        std::lock_guard<std::mutex> hold(m_listLock);
+        std::lock_guard<ClTaskListLock> hold(m_listLock);
         bHolding = entry.mp_taskCallback != nullptr;
       }
       if (!bHolding && entry.m_bAwake.load(std::memory_order_acquire) == 0) {

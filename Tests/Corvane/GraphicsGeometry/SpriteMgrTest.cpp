@@ -245,7 +245,8 @@ TEST_F(SpriteMgrTest, SpriteJobsTooSmallToShareRunOnTheCallingThread) {
   const i32 b = writeBuffer();
   constexpr i32 iRecords = 6;
   for (i32 i = 0; i < iRecords; ++i) {
-    ClSpriteMgr::mp_aSprites[b][i] = SSprite{{static_cast<f32>(i), 0, 10, 1}, pSig, 1.0f, 0xFFFFFFFFu, 0x100000u, nullptr, 0};
+    ClSpriteMgr::mp_aSprites[b][i] =
+        SSprite{{static_cast<f32>(i), 0, 10, 1}, pSig, 1.0f, 0xFFFFFFFFu, 0x100000u, nullptr, 0};
   }
   ClSpriteMgr::mp_iNumSprites[b] = iRecords;
   flip();
