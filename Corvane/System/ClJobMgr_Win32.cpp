@@ -132,10 +132,10 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
   if (hJob == nullptr) {
     return 0;
   }
+  // Idle workers get their share first (a dispatch); then this thread runs queued tasks, retiring finished
+  // ones on the way, and when none is left it dispatches again and sleeps until a worker finishes a task.
   // While dispatching is suspended, queued tasks stay queued: this thread neither hands them out nor runs
-  // them, and only looks again after a short sleep.
-  // Idle workers get their share first; then this thread runs queued tasks (retiring finished ones on the
-  // way) and, when none is left, dispatches and sleeps until a worker finishes.
+  // them, and looks again after a short sleep.
   bool bHandedOut = false;
   while (!isJobComplete(hJob)) {
     if (isInitialized() && !isDispatchSuspended()) {
