@@ -13,6 +13,7 @@ i32 ClSpriteMgr::mp_iNumQuadSprites[2] = {};
 i32 ClSpriteMgr::mp_iNumLineSprites[2] = {};
 i32 ClSpriteMgr::mp_iNumSprites[2] = {};
 i32 ClSpriteMgr::mp_iNumLineSpritesEx[2] = {};
+i32 ClSpriteMgr::mp_iRecordsWorthSharing = gc_iSPRITE_RECORDS_WORTH_SHARING;
 SQuadSprite ClSpriteMgr::mp_aQuadSprites[2][MAX_QUAD_SPRITES];
 SLineSprite ClSpriteMgr::mp_aLineSprites[2][MAX_LINE_SPRITES];
 SSprite ClSpriteMgr::mp_aSprites[2][MAX_SPRITES];
@@ -193,16 +194,13 @@ void dispatch(void* pUserData, ClJob* hJob, i32 iCount) {
     return;
   }
   data.mp_taskPool.initialize();
-  const i32 iChunk = ClSpriteMgr::taskChunkSize(iTaken, std::max(ClTaskMgr::getNumLogicalProcessors(), 2));
-  SSpriteTask* apTasks[gc_iSPRITE_JOB_MAX_TASKS];
-  i32 iTasks = 0;
-  for (i32 iFirst = 0; iFirst < iTaken; iFirst += iChunk) {
+  auto takeTask = [&](i32 iFirst, i32 iNumRecords) -> SSpriteTask* {
     SSpriteTask& task = *data.mp_taskPool.alloc();
     task.mp_uiSelectFlags = data.mp_uiSelectFlags;
     task.mp_uiFlagMask = data.mp_uiFlagMask;
     task.mp_vEye = data.mp_vEye;
     task.mp_vUp = data.mp_vUp;
-    task.mp_iNumRecords = std::min(iChunk, iTaken - iFirst);
+    task.mp_iNumRecords = iNumRecords;
     task.mp_puiIndexList = data.mp_auiIndexList + iFirst;
     task.mp_pVertexCursor = alloc.mp_pVerts + gc_iMAX_VERTS_PER_RECORD * iFirst;
     task.mp_pIndexCursor = alloc.mp_pIndexes + gc_iMAX_INDEXES_PER_RECORD * iFirst;
@@ -213,7 +211,18 @@ void dispatch(void* pUserData, ClJob* hJob, i32 iCount) {
     task.mp_pfDepths = alloc.mp_pfDepths + iFirst;
     task.mp_ppSignatures = alloc.mp_ppSignatures + iFirst;
     task.mp_puiBatchIds = alloc.mp_puiUserWords + iFirst;
-    apTasks[iTasks++] = &task;
+    return &task;
+  };
+  // Too few records to be worth waking workers for: one task, run here.
+  if (iTaken < ClSpriteMgr::mp_iRecordsWorthSharing) {
+    ClJobMgr::runTaskOnThisThread(hJob, takeTask(0, iTaken));
+    return;
+  }
+  const i32 iChunk = ClSpriteMgr::taskChunkSize(iTaken, std::max(ClTaskMgr::getNumLogicalProcessors(), 2));
+  SSpriteTask* apTasks[gc_iSPRITE_JOB_MAX_TASKS];
+  i32 iTasks = 0;
+  for (i32 iFirst = 0; iFirst < iTaken; iFirst += iChunk) {
+    apTasks[iTasks++] = takeTask(iFirst, std::min(iChunk, iTaken - iFirst));
   }
   for (i32 i = 0; i < iTasks; ++i) {
     ClJobMgr::startTask(hJob, apTasks[i]);

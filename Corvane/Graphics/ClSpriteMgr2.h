@@ -30,6 +30,9 @@ inline constexpr i32 MAX_SPRITES = 100;
 inline constexpr i32 MAX_LINE_SPRITES_EX = 100;
 inline constexpr i32 gc_iSPRITE_JOB_MAX_RECORDS = 10000;
 inline constexpr i32 gc_iSPRITE_JOB_MAX_TASKS = 32;
+// A sprite job with fewer selected records runs as one task on the thread that adds it: building a record
+// takes well under a microsecond, so below this count waking a worker costs more than the work it takes off.
+inline constexpr i32 gc_iSPRITE_RECORDS_WORTH_SHARING = 128;
 inline constexpr i32 gc_iSPRITE_JOB_POOL_SIZE = 4;
 // The flag word of every quad sprite and the selection of every sprite job: the world's batch.
 inline constexpr u32 gc_uiSPRITE_FLAGS = gc_uiDYNGEO_FLAG_WORLD;
@@ -159,6 +162,8 @@ class ClSpriteMgr {
   // The chunk a job of n records is split by for W workers: n below W makes one task, else n / W records a task,
   // raised so that no job needs more tasks than its pool of 32 holds.
   static i32 taskChunkSize(i32 iNumRecords, i32 iNumWorkers);
+  // Jobs with fewer selected records than this run on the calling thread (gc_iSPRITE_RECORDS_WORTH_SHARING).
+  static i32 mp_iRecordsWorthSharing;
 
   // --- Job rows ---
   static void dispatchLineSpriteTasks(void* pUserData, ClJob* hJob);

@@ -155,6 +155,7 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_VECTOR_GLOBAL("orphaned thread list", ClThreadMgr::mp_daOrphanedThreads),
     KV_VECTOR_GLOBAL("task queue", ClTaskMgr::mp_daTaskQueue),
     KV_VECTOR_GLOBAL("running-task list", ClTaskMgr::mp_daRunningTasks),
+    KV_VECTOR_GLOBAL("finished-task list", ClTaskMgr::mp_daFinishedTasks),
     KV_VECTOR_GLOBAL("idle-worker list", ClTaskMgr::mp_daIdleWorkers),
     KV_VECTOR_GLOBAL("job list", ClJobMgr::mp_daJobs),
     KV_VECTOR_GLOBAL("stats-received listeners", ClSteamMgr::mp_statsReceivedListeners),

@@ -76,6 +76,10 @@ class ClJobMgr {
   static i32 addJob(i32 iJobType, void* pUserData, ClJob** phJob);
   // For dispatch callbacks: counts one task and queues it with the type's task routine. False for a null job.
   static bool startTask(ClJob* hJob, void* pTaskData);
+  // For dispatch callbacks whose work is too small to share with the workers: counts one task, runs it with the
+  // type's task routine on this thread and counts it finished (the finished callback runs here when it was the
+  // job's last). Call it after any startTask of the same job. False for a null job.
+  static bool runTaskOnThisThread(ClJob* hJob, void* pTaskData);
   // The task manager's completion routine: one task of hJob has run (null is ignored). Runs the finished
   // callback when it was the last.
   static void taskFinished(ClJob* hJob);
@@ -84,9 +88,9 @@ class ClJobMgr {
   // For dispatch callbacks that started no task: the job must be complete; runs the finished callback.
   // False for a null job.
   static bool finishJob(ClJob* hJob);
-  // Dispatches, and waits for finished tasks between dispatches (ClTaskMgr::waitForFinishedTask: a short poll,
-  // then an alertable sleep), until the job is complete; answers its result (0 for a null job). While
-  // dispatching is suspended it waits until it resumes.
+  // Dispatches and runs queued tasks on this thread until none is left, then sleeps until a worker finishes a
+  // task (ClTaskMgr::waitForFinishedTask, alertable), until the job is complete; answers its result (0 for a
+  // null job). While dispatching is suspended it waits until it resumes.
   static u32 waitForJob(ClJob* hJob);
   // Removes the handle from the job list; a handle not listed is a fatal error.
   static void removeJob(ClJob* hJob);

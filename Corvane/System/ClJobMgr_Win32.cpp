@@ -132,16 +132,43 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
   if (hJob == nullptr) {
     return 0;
   }
+  // Idle workers get their share first (a dispatch); then this thread runs queued tasks, retiring finished
+  // ones on the way, and when none is left it dispatches again and sleeps until a worker finishes a task.
+  // While dispatching is suspended, queued tasks stay queued: this thread neither hands them out nor runs
+  // them, and looks again after a short sleep.
+  bool bHandedOut = false;
   while (!isJobComplete(hJob)) {
     if (isInitialized() && !isDispatchSuspended()) {
+      if (bHandedOut && ClTaskMgr::runQueuedTask()) {
+        continue;
+      }
       ClTaskMgr::dispatchTasks();
+      bHandedOut = true;
       if (isJobComplete(hJob)) {
         break;
       }
+      if (ClTaskMgr::runQueuedTask()) {
+        continue;
+      }
+    } else {
+      bHandedOut = false;
     }
     ClTaskMgr::waitForFinishedTask();
   }
   return isJobComplete(hJob) ? hJob->m_uiResult : 0;
+}
+
+bool ClJobMgr::runTaskOnThisThread(ClJob* hJob, void* pTaskData) {
+  if (hJob == nullptr) {
+    return false;
+  }
+  ClJobType* pJobType = getJobType(hJob->m_iJobType);
+  KV_ASSERT(pJobType);
+  KV_ASSERT(pJobType->mp_taskCallback);
+  ++hJob->m_iNumTasks;
+  pJobType->mp_taskCallback(pTaskData);
+  taskFinished(hJob);
+  return true;
 }
 
 void ClJobMgr::removeJob(ClJob* hJob) {

@@ -1,7 +1,5 @@
-#include <chrono>
 #include <cstdio>
 #include <new>
-#include <thread>
 
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClJobMgr.h"
@@ -15,8 +13,11 @@ i32 ClTaskMgr::m_iNumLogicalProcessors = 0;
 SThreadEntry* ClTaskMgr::mp_pThreadEntries = nullptr;
 std::atomic<u32> ClTaskMgr::mp_bDispatcherAsleep{0};
 void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
+bool ClTaskMgr::mp_bStopping = false;
+ClTaskListLock ClTaskMgr::m_listLock;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
+ClDynamicVector<ClTask> ClTaskMgr::mp_daFinishedTasks;
 ClDynamicVector<SThreadEntry*> ClTaskMgr::mp_daIdleWorkers;
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -26,6 +27,16 @@ ClDynamicVector<SThreadEntry*> ClTaskMgr::mp_daIdleWorkers;
 #define KV_SPIN_PAUSE() ((void)0)
 #endif
 
+void ClTaskListLock::lock() {
+  for (i32 i = 0; i < 100; ++i) {
+    if (m_mutex.try_lock()) {
+      return;
+    }
+    KV_SPIN_PAUSE();
+  }
+  m_mutex.lock();
+}
+
 namespace {
 
 typedef BOOL(WINAPI* KvGetLogicalProcessorInformation)(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION, PDWORD);
@@ -34,65 +45,90 @@ unsigned __stdcall startWorker(void* pEntry) {
   return ClTaskMgr::workerThreadProc(static_cast<SThreadEntry*>(pEntry)) ? 1u : 0u;
 }
 
-// Microseconds on the steady clock, for the spin limits.
-u64 nowMicroseconds() {
-  return static_cast<u64>(
-      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-          .count());
+// Under the list lock: the latest queued task goes to the worker and into the running list.
+void handOver(SThreadEntry* pWorker) {
+  ClTask task = *ClTaskMgr::mp_daTaskQueue.getLast();
+  ClTaskMgr::mp_daTaskQueue.erase(ClTaskMgr::mp_daTaskQueue.getCount() - 1);
+  task.mp_pWorker = pWorker;
+  pWorker->mp_pTaskData = task.pTaskData;
+  pWorker->mp_taskCallback = task.taskCallback;
+  ClTaskMgr::mp_daRunningTasks.append(task);
 }
 
-// The worker's side of a signal, entered with the worker announced as polling. It polls for a hand-over for
-// at most the spin time, and only while the controlling thread is awake: a controlling thread asleep in
-// waitForFinishedTask needs a core to wake on, and a hand-over from it is a while away. Then the worker
-// commits to the wait on its event unless a hand-over came first, and sleeps until its signal word says
-// handed (a set event without a hand-over is one whose hand-over was taken while polling). Answers the
-// wait's result.
-DWORD awaitSignal(SThreadEntry& entry) {
-  const u64 ulStart = nowMicroseconds();
-  while (ClTaskMgr::mp_bDispatcherAsleep.load(std::memory_order_relaxed) == 0) {
-    for (i32 i = 0; i < 16; ++i) {
-      if (entry.m_uiSignalState.load(std::memory_order_acquire) == gc_uiSIGNAL_HANDED) {
-        return WAIT_OBJECT_0;
+// A worker has run its task: the task moves to the finished list, and in the same step the worker takes the
+// latest queued task unless dispatching is suspended or shutdown has begun; else it goes onto the idle list.
+// Answers the next routine to call (null when idle) and its data. A worker going idle wakes a controlling
+// thread asleep waiting for finished tasks; one that goes on to its next task does not, since that task's end
+// will (the wait is bounded anyway, and the controlling thread sleeps only when nothing is queued).
+KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
+  bool bWakeDispatcher = false;
+  KvTaskCallback next = nullptr;
+  {
+    std::lock_guard<ClTaskListLock> hold(ClTaskMgr::m_listLock);
+    for (i32 i = 0; i < ClTaskMgr::mp_daRunningTasks.getCount(); ++i) {
+      if (ClTaskMgr::mp_daRunningTasks[i].mp_pWorker == pWorker) {
+        ClTaskMgr::mp_daFinishedTasks.append(ClTaskMgr::mp_daRunningTasks[i]);
+        ClTaskMgr::mp_daRunningTasks.erase(i);
+        break;
       }
-      KV_SPIN_PAUSE();
     }
-    if (nowMicroseconds() - ulStart >= gc_uiWORKER_SPIN_MICROSECONDS) {
-      break;
-    }
-  }
-  u32 uiPolling = gc_uiSIGNAL_POLLING;
-  if (!entry.m_uiSignalState.compare_exchange_strong(uiPolling, gc_uiSIGNAL_NOT_POLLING, std::memory_order_acq_rel)) {
-    return WAIT_OBJECT_0;  // handed over just before the worker committed
-  }
-  for (;;) {
-    // Sleeping is announced before the last look at the signal word; the controlling thread looks at both
-    // in the other order at each of its waits (wakeStrandedWorkers), so a hand-over that raced the commit is
-    // not slept through for longer than until the controlling thread next waits.
-    entry.m_bSleeping.store(1, std::memory_order_seq_cst);
-    if (entry.m_uiSignalState.load(std::memory_order_seq_cst) == gc_uiSIGNAL_HANDED) {
-      entry.m_bSleeping.store(0, std::memory_order_relaxed);
-      return WAIT_OBJECT_0;
-    }
-    const DWORD dwResult = WaitForSingleObject(entry.m_hEvent, INFINITE);
-    entry.m_bSleeping.store(0, std::memory_order_relaxed);
-    if (dwResult != WAIT_OBJECT_0 || entry.m_uiSignalState.load(std::memory_order_acquire) == gc_uiSIGNAL_HANDED) {
-      return dwResult;
+    pWorker->mp_pTaskData = nullptr;
+    pWorker->mp_taskCallback = nullptr;
+    if (!ClTaskMgr::mp_bStopping && !ClJobMgr::isDispatchSuspended() && ClTaskMgr::mp_daTaskQueue.getCount() > 0 &&
+        pWorker->m_bQuit.load(std::memory_order_relaxed) == 0) {
+      handOver(pWorker);
+      pWorker->m_bPickedUp = true;
+      next = pWorker->mp_taskCallback;
+      *ppTaskData = pWorker->mp_pTaskData;
+    } else {
+      ClTaskMgr::mp_daIdleWorkers.append(pWorker);
+      bWakeDispatcher = ClTaskMgr::mp_bDispatcherAsleep.exchange(0, std::memory_order_relaxed) != 0;
     }
   }
+  if (bWakeDispatcher) {
+    SetEvent(ClTaskMgr::mp_hDispatcherEvent);
+  }
+  return next;
 }
 
-// True when a running task's worker has set its done flag. The controlling thread is about to write that
-// worker's entry (retirement, then most likely the next hand-over): the entry's cache line is asked for at
-// once, so that it arrives while the dispatch does its bookkeeping.
-bool anyRunningTaskDone() {
-  for (i32 i = 0; i < ClTaskMgr::mp_daRunningTasks.getCount(); ++i) {
-    SThreadEntry* pWorker = ClTaskMgr::mp_daRunningTasks[i].mp_pWorker;
-    if (pWorker->m_bDone.load(std::memory_order_acquire) != 0) {
-      __builtin_prefetch(pWorker, 1, 3);
-      return true;
+constexpr i32 gc_iRETIRE_BATCH = 32;
+
+// Under the list lock: moves up to a batch of finished tasks out of the finished list; answers how many.
+i32 takeFinished(ClTask* aRetiring) {
+  i32 iRetiring = 0;
+  while (iRetiring < gc_iRETIRE_BATCH && ClTaskMgr::mp_daFinishedTasks.getCount() > 0) {
+    aRetiring[iRetiring++] = *ClTaskMgr::mp_daFinishedTasks.getLast();
+    ClTaskMgr::mp_daFinishedTasks.erase(ClTaskMgr::mp_daFinishedTasks.getCount() - 1);
+  }
+  return iRetiring;
+}
+
+constexpr i32 gc_iHAND_OUT_BATCH = 64;
+
+// Under the list lock: hands queued tasks to idle workers, last in first out on both sides, at most a batch
+// at a time; answers how many, with the workers to signal once the lock is released (a woken worker's
+// first step is to take the lock).
+i32 handOutToIdleWorkers(SThreadEntry** apToSignal) {
+  i32 iHanded = 0;
+  while (iHanded < gc_iHAND_OUT_BATCH &&
+         ClTaskMgr::mp_daRunningTasks.getCount() < ClTaskMgr::getNumLogicalProcessors() &&
+         ClTaskMgr::mp_daTaskQueue.getCount() > 0 && ClTaskMgr::mp_daIdleWorkers.getCount() > 0) {
+    SThreadEntry* pWorker = *ClTaskMgr::mp_daIdleWorkers.getLast();
+    ClTaskMgr::mp_daIdleWorkers.erase(ClTaskMgr::mp_daIdleWorkers.getCount() - 1);
+    handOver(pWorker);
+    pWorker->m_bPickedUp = false;
+    apToSignal[iHanded++] = pWorker;
+  }
+  return iHanded;
+}
+
+// Outside the lock, on the controlling thread: the completion routines of retired tasks.
+void complete(const ClTask* aRetired, i32 iCount) {
+  for (i32 i = 0; i < iCount; ++i) {
+    if (aRetired[i].mp_completion != nullptr) {
+      aRetired[i].mp_completion(aRetired[i].mp_pOwner);
     }
   }
-  return false;
 }
 
 // The mask is pointer-sized: one bit per logical processor of the group.
@@ -147,7 +183,9 @@ void ClTaskMgr::initialize() {
   }
   mp_daTaskQueue.initialize(8);
   mp_daRunningTasks.initialize(8);
+  mp_daFinishedTasks.initialize(8);
   mp_daIdleWorkers.initialize(8);
+  mp_bStopping = false;
 
   const i32 iWorkers = m_iNumLogicalProcessors;
   void* pBlock = KvAlignedAlloc(sizeof(SThreadEntry) * static_cast<size_t>(iWorkers), alignof(SThreadEntry));
@@ -182,7 +220,7 @@ void ClTaskMgr::initialize() {
     entry.m_uiThreadId = uiThreadId;
     mp_daIdleWorkers.append(&entry);
   }
-  // The controlling thread sleeps on this event when it waits for tasks that take long. Without it, it
+  // The controlling thread sleeps on this event while it waits for a worker to finish a task. Without it, it
   // yields between its looks instead.
   mp_hDispatcherEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   mp_bDispatcherAsleep.store(0, std::memory_order_relaxed);
@@ -196,136 +234,127 @@ void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallb
   task.taskCallback = taskCallback;
   task.mp_completion = &ClJobMgr::taskFinished;
   task.mp_pOwner = pOwner;
+  std::lock_guard<ClTaskListLock> hold(m_listLock);
   mp_daTaskQueue.append(task);
 }
 
 void ClTaskMgr::dispatchTasks() {
-  // Retire. The worker goes back to the idle list before the completion routine runs, so a routine that
-  // queues or dispatches again finds the lists consistent.
-  for (i32 i = 0; i < mp_daRunningTasks.getCount();) {
-    SThreadEntry* pWorker = mp_daRunningTasks[i].mp_pWorker;
-    if (pWorker->m_bDone.load(std::memory_order_acquire) == 0) {
-      ++i;
-      continue;
+  // Retire, a few at a time: the completion routines run outside the lock, so that one that queues or
+  // dispatches again finds the lists free. Queued tasks are handed out in the same hold as the last batch.
+  for (;;) {
+    ClTask aRetiring[gc_iRETIRE_BATCH];
+    SThreadEntry* apToSignal[gc_iHAND_OUT_BATCH];
+    i32 iRetiring = 0;
+    i32 iHanded = 0;
+    bool bMore = false;
+    {
+      std::lock_guard<ClTaskListLock> hold(m_listLock);
+      iRetiring = takeFinished(aRetiring);
+      if (mp_daFinishedTasks.getCount() == 0) {
+        iHanded = handOutToIdleWorkers(apToSignal);
+        bMore = iHanded == gc_iHAND_OUT_BATCH;
+      } else {
+        bMore = true;
+      }
     }
-    const ClTask finished = mp_daRunningTasks[i];
-    pWorker->mp_pTaskData = nullptr;
-    pWorker->mp_taskCallback.store(nullptr, std::memory_order_relaxed);
-    pWorker->m_bDone.store(0, std::memory_order_relaxed);
-    mp_daRunningTasks.erase(i);
-    mp_daIdleWorkers.append(pWorker);
-    if (finished.mp_completion != nullptr) {
-      finished.mp_completion(finished.mp_pOwner);
+    for (i32 i = 0; i < iHanded; ++i) {
+      SetEvent(apToSignal[i]->m_hEvent);
     }
-  }
-
-  // Hand out, last in first out on both sides.
-  while (mp_daRunningTasks.getCount() < m_iNumLogicalProcessors && mp_daTaskQueue.getCount() > 0 &&
-         mp_daIdleWorkers.getCount() > 0) {
-    ClTask task = *mp_daTaskQueue.getLast();
-    SThreadEntry* pWorker = *mp_daIdleWorkers.getLast();
-    pWorker->mp_pTaskData = task.pTaskData;
-    pWorker->mp_taskCallback.store(task.taskCallback, std::memory_order_release);
-    task.mp_pWorker = pWorker;
-    signalWorker(pWorker);
-    mp_daRunningTasks.append(task);
-    mp_daTaskQueue.erase(mp_daTaskQueue.getCount() - 1);
-    mp_daIdleWorkers.erase(mp_daIdleWorkers.getCount() - 1);
+    complete(aRetiring, iRetiring);
+    if (!bMore) {
+      return;
+    }
   }
 }
 
+bool ClTaskMgr::runQueuedTask() {
+  ClTask aRetiring[gc_iRETIRE_BATCH];
+  i32 iRetiring = 0;
+  ClTask task;
+  {
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
+    iRetiring = takeFinished(aRetiring);
+    if (mp_daTaskQueue.getCount() > 0) {
+      task = *mp_daTaskQueue.getLast();
+      mp_daTaskQueue.erase(mp_daTaskQueue.getCount() - 1);
+    } else {
+      // A woken worker may be slow to get a core: rather than wait for it, take its task back.
+      for (i32 i = mp_daRunningTasks.getCount() - 1; i >= 0; --i) {
+        SThreadEntry* pWorker = mp_daRunningTasks[i].mp_pWorker;
+        if (!pWorker->m_bPickedUp) {
+          task = mp_daRunningTasks[i];
+          task.mp_pWorker = nullptr;
+          mp_daRunningTasks.erase(i);
+          pWorker->mp_pTaskData = nullptr;
+          pWorker->mp_taskCallback = nullptr;
+          mp_daIdleWorkers.append(pWorker);
+          break;
+        }
+      }
+    }
+  }
+  complete(aRetiring, iRetiring);
+  if (task.taskCallback == nullptr) {
+    return false;
+  }
+  task.taskCallback(task.pTaskData);
+  complete(&task, 1);
+  return true;
+}
+
 void ClTaskMgr::waitForFinishedTask() {
-  // Most waits end within the first polls, before the clock is worth reading.
-  for (i32 i = 0; i < 64; ++i) {
-    if (anyRunningTaskDone()) {
+  {
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
+    if (mp_daFinishedTasks.getCount() > 0) {
       return;
     }
-    KV_SPIN_PAUSE();
-  }
-  wakeStrandedWorkers();
-  const u64 ulStart = nowMicroseconds();
-  for (;;) {
-    for (i32 i = 0; i < 16; ++i) {
-      if (anyRunningTaskDone()) {
-        return;
-      }
-      KV_SPIN_PAUSE();
-    }
-    if (nowMicroseconds() - ulStart >= gc_uiDISPATCHER_SPIN_MICROSECONDS) {
-      break;
+    if (mp_hDispatcherEvent != nullptr) {
+      // Announced under the lock: a worker that finishes a task after this look sees it and wakes this thread.
+      mp_bDispatcherAsleep.store(1, std::memory_order_relaxed);
     }
   }
   if (mp_hDispatcherEvent == nullptr) {
     SleepEx(0, TRUE);
     return;
   }
-  // Asleep is announced before the last look: a worker that sets its done flag afterwards sees it and wakes
-  // this thread. The wait is alertable, so the thread's completion routines run meanwhile, and bounded, so
-  // that a suspended dispatch is looked at again.
-  mp_bDispatcherAsleep.store(1, std::memory_order_seq_cst);
-  wakeStrandedWorkers();
-  if (!anyRunningTaskDone()) {
-    WaitForSingleObjectEx(mp_hDispatcherEvent, 1, TRUE);
-  }
+  // Alertable, so the thread's completion routines run meanwhile, and bounded, so that a suspended dispatch is
+  // looked at again.
+  WaitForSingleObjectEx(mp_hDispatcherEvent, 1, TRUE);
   mp_bDispatcherAsleep.store(0, std::memory_order_relaxed);
-}
-
-bool ClTaskMgr::signalWorker(SThreadEntry* pEntry) {
-  // A plain store, so that handing over to a polling worker never stalls the controlling thread on the
-  // worker's cache line. A worker that committed to its sleep just before the store lands is found and woken
-  // by wakeStrandedWorkers.
-  const u32 uiBefore = pEntry->m_uiSignalState.load(std::memory_order_relaxed);
-  pEntry->m_uiSignalState.store(gc_uiSIGNAL_HANDED, std::memory_order_release);
-  if (uiBefore == gc_uiSIGNAL_POLLING) {
-    return true;
-  }
-  return SetEvent(pEntry->m_hEvent) != FALSE;
-}
-
-void ClTaskMgr::wakeStrandedWorkers() {
-  for (i32 i = 0; i < mp_daRunningTasks.getCount(); ++i) {
-    SThreadEntry* pWorker = mp_daRunningTasks[i].mp_pWorker;
-    if (pWorker->m_bSleeping.load(std::memory_order_seq_cst) != 0 &&
-        pWorker->m_uiSignalState.load(std::memory_order_relaxed) == gc_uiSIGNAL_HANDED &&
-        pWorker->m_bDone.load(std::memory_order_relaxed) == 0) {
-      SetEvent(pWorker->m_hEvent);
-    }
-  }
 }
 
 bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
   KV_ASSERT(pMyEntry);
   pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_RUNNING, std::memory_order_relaxed);
-  // A task handed over before the thread got here stays handed.
-  u32 uiNotPolling = gc_uiSIGNAL_NOT_POLLING;
-  pMyEntry->m_uiSignalState.compare_exchange_strong(uiNotPolling, gc_uiSIGNAL_POLLING, std::memory_order_acq_rel);
-  if (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0) {
-    do {
-      if (pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_FAILED) {
-        break;
-      }
-      pMyEntry->m_bAwake.store(0, std::memory_order_release);
-      const DWORD dwResult = awaitSignal(*pMyEntry);
-      pMyEntry->m_bAwake.store(1, std::memory_order_release);
-      if (dwResult == WAIT_OBJECT_0) {
-        const KvTaskCallback taskCallback = pMyEntry->mp_taskCallback.load(std::memory_order_acquire);
-        if (taskCallback != nullptr) {
-          taskCallback(pMyEntry->mp_pTaskData);
-        } else if (pMyEntry->m_bQuit.load(std::memory_order_acquire) != 0) {
-          pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_STOPPED, std::memory_order_relaxed);
-        }
-        // Polling is announced before done: the controller signals only after it has seen done, so the next
-        // task can be handed over directly.
-        pMyEntry->m_uiSignalState.store(gc_uiSIGNAL_POLLING, std::memory_order_release);
-        pMyEntry->m_bDone.store(1, std::memory_order_seq_cst);
-        // A controlling thread asleep in waitForFinishedTask is woken; one that polls sees the flag itself.
-        if (mp_bDispatcherAsleep.load(std::memory_order_seq_cst) != 0) {
-          SetEvent(mp_hDispatcherEvent);
-        }
-      } else if (dwResult != WAIT_TIMEOUT) {
+  while (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0) {
+    if (pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_FAILED) {
+      break;
+    }
+    pMyEntry->m_bAwake.store(0, std::memory_order_release);
+    const DWORD dwResult = WaitForSingleObject(pMyEntry->m_hEvent, INFINITE);
+    pMyEntry->m_bAwake.store(1, std::memory_order_release);
+    if (dwResult != WAIT_OBJECT_0) {
+      if (dwResult != WAIT_TIMEOUT) {
         pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
       }
-    } while (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0);
+      continue;
+    }
+    void* pTaskData = nullptr;
+    KvTaskCallback taskCallback = nullptr;
+    {
+      std::lock_guard<ClTaskListLock> hold(m_listLock);
+      pTaskData = pMyEntry->mp_pTaskData;
+      taskCallback = pMyEntry->mp_taskCallback;
+      pMyEntry->m_bPickedUp = true;
+    }
+    // Run the task handed over, then every task taken from the queue after it, until the queue is empty.
+    while (taskCallback != nullptr) {
+      taskCallback(pTaskData);
+      taskCallback = finishAndTakeNext(pMyEntry, &pTaskData);
+    }
+    if (pMyEntry->m_bQuit.load(std::memory_order_acquire) != 0) {
+      pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_STOPPED, std::memory_order_relaxed);
+    }
   }
   pMyEntry->m_bAwake.store(0, std::memory_order_release);
   return pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_STOPPED;
@@ -344,6 +373,10 @@ void ClTaskMgr::shutdown() {
   if (mp_pThreadEntries == nullptr) {
     return;
   }
+  {
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
+    mp_bStopping = true;
+  }
   for (i32 i = 0; i < m_iNumLogicalProcessors; ++i) {
     SThreadEntry& entry = mp_pThreadEntries[i];
     if (entry.m_hThread == nullptr) {
@@ -355,17 +388,19 @@ void ClTaskMgr::shutdown() {
       continue;
     }
     // Wait while the worker is awake, and also while a task handed to it has not run yet: clearing the
-    // hand-over words under a worker that is about to read them would lose or garble that task.
-    while (entry.m_bAwake.load(std::memory_order_acquire) != 0 ||
-           (entry.mp_taskCallback.load(std::memory_order_relaxed) != nullptr &&
-            entry.m_bDone.load(std::memory_order_acquire) == 0)) {
+    // hand-over words under a worker that is about to read them would lose that task.
+    for (;;) {
+      bool bHolding = false;
+      {
+        std::lock_guard<ClTaskListLock> hold(m_listLock);
+        bHolding = entry.mp_taskCallback != nullptr;
+      }
+      if (!bHolding && entry.m_bAwake.load(std::memory_order_acquire) == 0) {
+        break;
+      }
       SleepEx(16, TRUE);
     }
-    entry.mp_pTaskData = nullptr;
-    entry.mp_taskCallback.store(nullptr, std::memory_order_relaxed);
     entry.m_bQuit.store(1, std::memory_order_release);
-    // The event is set whatever the worker was doing, so that the quit is never slept through.
-    signalWorker(&entry);
     if (!SetEvent(entry.m_hEvent)) {
       KV_FATALF("CreateEvent failed [0x%08X]!", static_cast<u32>(GetLastError()));
     }
@@ -384,7 +419,10 @@ void ClTaskMgr::shutdown() {
     CloseHandle(mp_hDispatcherEvent);
     mp_hDispatcherEvent = nullptr;
   }
+  mp_bDispatcherAsleep.store(0, std::memory_order_relaxed);
   mp_daTaskQueue.terminate();
   mp_daRunningTasks.terminate();
+  mp_daFinishedTasks.terminate();
   mp_daIdleWorkers.terminate();
+  mp_bStopping = false;
 }

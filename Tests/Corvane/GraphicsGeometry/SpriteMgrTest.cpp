@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClJobMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
 #include "Tests/Corvane/GraphicsGeometry/GeometryTestSupport.h"
@@ -123,13 +124,15 @@ TEST(SpriteJobSplit, ChunksFollowTheWorkersAndStayWithinThePool) {
   EXPECT_EQ(taskSizes(10000, 2), (std::vector<i32>{5000, 5000}));
 }
 
-// The three jobs on the task workers (four of them counted): every selected record becomes its element facing the
-// eye, in slices that do not overlap; records without the world flag are left out; empty arrays reserve nothing.
+// The three jobs on the task workers (four of them counted, every job shared however small): every selected record
+// becomes its element facing the eye, in slices that do not overlap; records without the world flag are left out;
+// empty arrays reserve nothing.
 TEST_F(SpriteMgrTest, SpriteJobsBuildCameraFacingGeometryOnTheWorkers) {
   const SRenderSignature* pSig = colorSignature();
   ClJobMgr::initialize();
   const i32 iSavedProcessors = ClTaskMgr::m_iNumLogicalProcessors;
   ClTaskMgr::m_iNumLogicalProcessors = 4;
+  ClSpriteMgr::mp_iRecordsWorthSharing = 0;
   const i32 b = writeBuffer();
   // Nine billboards along x, one without the world flag.
   for (i32 i = 0; i < 9; ++i) {
@@ -229,6 +232,49 @@ TEST_F(SpriteMgrTest, SpriteJobsBuildCameraFacingGeometryOnTheWorkers) {
   EXPECT_EQ(ClDynamicGeometry::getNumElements(), 0);
   ClDynamicGeometry::unlockBuffers();
   ClTaskMgr::m_iNumLogicalProcessors = iSavedProcessors;
+  ClSpriteMgr::mp_iRecordsWorthSharing = gc_iSPRITE_RECORDS_WORTH_SHARING;
+  ClJobMgr::shutdown();
+}
+
+// A billboard job below the sharing threshold is built on the calling thread: it is complete, its record given back
+// and its elements written when addJob returns. At the threshold it is shared: a shared job completes only once a
+// dispatch has retired its tasks, so never inside addJob.
+TEST_F(SpriteMgrTest, SpriteJobsTooSmallToShareRunOnTheCallingThread) {
+  const SRenderSignature* pSig = colorSignature();
+  ClJobMgr::initialize();
+  const i32 b = writeBuffer();
+  constexpr i32 iRecords = 6;
+  for (i32 i = 0; i < iRecords; ++i) {
+    ClSpriteMgr::mp_aSprites[b][i] =
+        SSprite{{static_cast<f32>(i), 0, 10, 1}, pSig, 1.0f, 0xFFFFFFFFu, 0x100000u, nullptr, 0};
+  }
+  ClSpriteMgr::mp_iNumSprites[b] = iRecords;
+  flip();
+  for (const i32 iWorthSharing : {iRecords + 1, iRecords}) {
+    ClSpriteMgr::mp_iRecordsWorthSharing = iWorthSharing;
+    ClDynamicGeometry::beginFrame();
+    SSpriteJobData* pData = ClSpriteMgr::mp_spriteJobPool.alloc();
+    pData->mp_uiSelectFlags = 0x100000u;
+    pData->mp_uiFlagMask = 0xFFFFFFFFu;
+    pData->mp_vEye = kv_vector4{0, 0, 0, 1};
+    pData->mp_vUp = kv_vector4{0, 1, 0, 0};
+    ClJob* hJob = nullptr;
+    ClJobMgr::addJob(E_SPRITE_JOB_SPRITE, pData, &hJob);
+    const bool bShared = iWorthSharing <= iRecords;
+    EXPECT_EQ(ClJobMgr::isJobComplete(hJob), !bShared) << "threshold " << iWorthSharing;
+    EXPECT_EQ(ClSpriteMgr::mp_spriteJobPool.getCount(), bShared ? 1 : 0);
+    ClJobMgr::waitForJob(hJob);
+    KvAlignedFree(hJob);
+    ClJobMgr::removeJob(hJob);
+    EXPECT_EQ(ClSpriteMgr::mp_spriteJobPool.getCount(), 0);
+    ASSERT_EQ(ClDynamicGeometry::getNumElements(), iRecords);
+    for (i32 k = 0; k < iRecords; ++k) {
+      EXPECT_EQ(element(k).range.mp_uiNumIndices, 6u);
+    }
+    ClDynamicGeometry::unlockBuffers();
+  }
+  ClSpriteMgr::mp_iRecordsWorthSharing = gc_iSPRITE_RECORDS_WORTH_SHARING;
+  ClSpriteMgr::clearCurrentBuffer();
   ClJobMgr::shutdown();
 }
 

@@ -87,9 +87,7 @@ TEST_F(ClJobMgrTest, JobCompletesOnceOnTheDispatchingThread) {
     EXPECT_EQ(job.iTasksRun.load(), iTasks);
     EXPECT_EQ(job.iFinishedCalls, 1);
     EXPECT_EQ(job.dwFinishedThread, GetCurrentThreadId());
-    if (iTasks > 0) {
-      EXPECT_NE(job.dwTaskThread.load(), GetCurrentThreadId());
-    }
+    // Its tasks ran on the workers or on this thread, which helps while it waits (WaitingThreadRunsQueuedTasks).
     release(hJob);
     ClTaskMgr::dispatchTasks();  // nothing left over to complete it again
     EXPECT_EQ(job.iFinishedCalls, 1);
@@ -115,15 +113,61 @@ TEST_F(ClJobMgrTest, WaitForALongTaskSleepsAndTheWorkerWakesIt) {
   EXPECT_EQ(job.iTasksRun.load(), 1);
   EXPECT_EQ(job.iFinishedCalls, 1);
   EXPECT_EQ(ClTaskMgr::mp_bDispatcherAsleep.load(), 0u);
-  // With nothing handed over, polling workers go to sleep on their events.
-  EXPECT_TRUE(eventually([] {
-    for (i32 i = 0; i < ClTaskMgr::getNumLogicalProcessors(); ++i) {
-      if (ClTaskMgr::mp_pThreadEntries[i].m_uiSignalState.load() != gc_uiSIGNAL_NOT_POLLING) {
-        return false;
-      }
-    }
-    return true;
-  }));
+  // With nothing queued, the workers go to sleep on their events.
+  EXPECT_TRUE(eventually([] { return !ClTaskMgr::isAnyWorkerAwake(); }));
+}
+
+// A task on a worker holds until some task of the job has run on the waiting thread: the wait ends only
+// because the waiting thread runs queued tasks itself.
+std::atomic<i32> g_iTasksOnWaiter{0};
+std::atomic<DWORD> g_dwWaiter{0};
+void taskHeldUntilTheWaiterHelps(void* pTaskData) {
+  if (GetCurrentThreadId() == g_dwWaiter.load()) {
+    ++g_iTasksOnWaiter;
+  } else {
+    eventually([] { return g_iTasksOnWaiter.load() > 0; });
+  }
+  testTask(pTaskData);
+}
+
+TEST_F(ClJobMgrTest, WaitingThreadRunsQueuedTasks) {
+  g_testRows[0].mp_taskCallback = &taskHeldUntilTheWaiterHelps;
+  g_dwWaiter = GetCurrentThreadId();
+  g_iTasksOnWaiter = 0;
+  STestJob job;
+  job.iTasks = ClTaskMgr::getNumLogicalProcessors() + 2;  // every worker held, two queued
+  ClJob* hJob = nullptr;
+  ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+  EXPECT_EQ(g_iTasksOnWaiter.load(), 0) << "adding only hands out";
+  release(hJob);
+  g_testRows[0].mp_taskCallback = &testTask;
+  EXPECT_GE(g_iTasksOnWaiter.load(), 1);
+  EXPECT_EQ(job.iTasksRun.load(), job.iTasks);
+  EXPECT_EQ(job.iFinishedCalls, 1);
+}
+
+// A dispatch that runs its only task on the calling thread: the job is complete, and its finished callback has
+// run, when addJob returns; nothing reaches the task manager.
+void dispatchHere(void* pUserData, ClJob* hJob) {
+  STestJob* pJob = static_cast<STestJob*>(pUserData);
+  pJob->taskData.assign(1, pJob);
+  ClJobMgr::runTaskOnThisThread(hJob, &pJob->taskData[0]);
+}
+
+TEST_F(ClJobMgrTest, SmallJobRunsOnTheCallingThread) {
+  g_testRows[0].mp_dispatchTasksCallback = &dispatchHere;
+  STestJob job;
+  ClJob* hJob = nullptr;
+  ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+  g_testRows[0].mp_dispatchTasksCallback = &testDispatch;
+  EXPECT_TRUE(ClJobMgr::isJobComplete(hJob));
+  EXPECT_EQ(hJob->m_iNumTasks, 1);
+  EXPECT_EQ(job.iTasksRun.load(), 1);
+  EXPECT_EQ(job.dwTaskThread.load(), GetCurrentThreadId());
+  EXPECT_EQ(job.iFinishedCalls, 1);
+  EXPECT_EQ(ClTaskMgr::mp_daTaskQueue.getCount() + ClTaskMgr::mp_daRunningTasks.getCount(), 0);
+  release(hJob);
+  EXPECT_FALSE(ClJobMgr::runTaskOnThisThread(nullptr, &job));
 }
 
 // Tasks and pauses around the workers' and the dispatcher's polling times, so that hand-overs meet workers

@@ -102,40 +102,111 @@ TEST_F(ClTaskMgrTest, LatestTaskGoesToTheLatestIdleWorkerAndIsRetiredByTheDispat
   EXPECT_EQ(ClTaskMgr::mp_daRunningTasks[1].mp_pWorker, pFirstIdle);
   EXPECT_EQ(ClTaskMgr::mp_daTaskQueue[0].pTaskData, &aProbes[0]);
 
+  // Once the gate opens, the first worker to finish takes T1 from the queue itself, with no dispatch in
+  // between; nothing is retired until the controlling thread dispatches.
   bGate = true;
-  ASSERT_TRUE(eventually([&] { return m_iRun.load() == 2; }));
+  ASSERT_TRUE(eventually([&] { return m_iRun.load() == 3; }));
   EXPECT_EQ(aProbes[2].dwThread.load(), pSecondIdle->m_uiThreadId);
   EXPECT_EQ(aProbes[1].dwThread.load(), pFirstIdle->m_uiThreadId);
-  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 0);  // run, but not retired until the next dispatch
+  EXPECT_TRUE(aProbes[0].dwThread == pFirstIdle->m_uiThreadId || aProbes[0].dwThread == pSecondIdle->m_uiThreadId);
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 0);
   ASSERT_TRUE(retireAll(3));
   EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 2);
-  // Idle workers poll only briefly, then sleep on their events.
-  EXPECT_TRUE(eventually([&] {
-    return pFirstIdle->m_uiSignalState.load() == gc_uiSIGNAL_NOT_POLLING &&
-           pSecondIdle->m_uiSignalState.load() == gc_uiSIGNAL_NOT_POLLING && !ClTaskMgr::isAnyWorkerAwake();
-  }));
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 0);
+  // Idle workers sleep on their events.
+  EXPECT_TRUE(eventually([&] { return !ClTaskMgr::isAnyWorkerAwake(); }));
   EXPECT_KV_ASSERT(ClTaskMgr::addTask(&m_owner, nullptr, &probeTask), "pTaskData");
 }
 
-TEST_F(ClTaskMgrTest, WorkerThatSleptJustAsItsTaskWasHandedOverIsWoken) {
+// The controlling thread runs queued tasks itself, latest first, and completes each at once; the task held by
+// the only worker stays with it.
+TEST_F(ClTaskMgrTest, ControllingThreadRunsQueuedTasksLatestFirst) {
   Win32SetProcessorTopology(1, 1);
   ClTaskMgr::initialize();
-  SThreadEntry& worker = ClTaskMgr::mp_pThreadEntries[0];
-  ASSERT_TRUE(eventually([&] { return worker.m_bSleeping.load() == 1; }));
-  // The dispatcher read "polling" just before the worker committed to its sleep: the hand-over goes through
-  // the signal word alone, and the worker sleeps on with its task.
-  worker.m_uiSignalState.store(gc_uiSIGNAL_POLLING);
+  std::atomic<bool> bGate{false};
+  std::atomic<i32> iArrived{0};
+  STaskProbe aProbes[3];
+  queue(aProbes, 2, nullptr);
+  aProbes[2].pArrived = &iArrived;
+  queue(&aProbes[2], 1, &bGate);
+  ClTaskMgr::dispatchTasks();  // T3 to the worker, held at the gate
+  ASSERT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 1);
+  ASSERT_TRUE(eventually([&] { return iArrived.load() == 1; }));
+
+  ASSERT_TRUE(ClTaskMgr::runQueuedTask());
+  EXPECT_EQ(aProbes[1].dwThread.load(), GetCurrentThreadId());
+  EXPECT_EQ(aProbes[0].dwThread.load(), 0u) << "T2 before T1";
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 1);
+  ASSERT_TRUE(ClTaskMgr::runQueuedTask());
+  EXPECT_EQ(aProbes[0].dwThread.load(), GetCurrentThreadId());
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 2);
+  EXPECT_FALSE(ClTaskMgr::runQueuedTask());
+  EXPECT_EQ(aProbes[2].dwThread.load(), 0u);
+
+  bGate = true;
+  ASSERT_TRUE(retireAll(3));
+  EXPECT_EQ(aProbes[2].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+}
+
+// Holds every thread but the test's own at the start of its waits while s_bHoldWorkers is set.
+std::atomic<bool> s_bHoldWorkers{false};
+std::atomic<i32> s_iHeld{0};
+std::atomic<DWORD> s_dwTestThread{0};
+void holdWorkersHook() {
+  if (GetCurrentThreadId() == s_dwTestThread.load() || !s_bHoldWorkers.load()) return;
+  ++s_iHeld;
+  while (s_bHoldWorkers.load()) std::this_thread::yield();
+  --s_iHeld;
+}
+
+// A task handed to a worker that has not woken up to it yet is taken back by the controlling thread when
+// nothing else is queued; the worker goes back to the idle list and wakes to find nothing.
+TEST_F(ClTaskMgrTest, ControllingThreadTakesBackATaskItsWorkerHasNotPickedUp) {
+  Win32SetProcessorTopology(1, 1);
+  s_dwTestThread = GetCurrentThreadId();
+  s_bHoldWorkers = true;
+  Win32SetBlockingCallHook(&holdWorkersHook);
+  ClTaskMgr::initialize();
+  ASSERT_TRUE(eventually([] { return s_iHeld.load() == 1; }));  // the worker, on its way into its first wait
   STaskProbe probe;
   queue(&probe, 1, nullptr);
   ClTaskMgr::dispatchTasks();
-  ASSERT_EQ(worker.m_uiSignalState.load(), gc_uiSIGNAL_HANDED);
-  EXPECT_EQ(m_iRun.load(), 0);
-  // Waiting for it finds the stranded worker and wakes it.
-  while (m_owner.m_iNumFinishedTasks == 0) {
-    ClTaskMgr::waitForFinishedTask();
-    ClTaskMgr::dispatchTasks();
-  }
-  EXPECT_EQ(m_iRun.load(), 1);
+  ASSERT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 1);
+  ASSERT_TRUE(ClTaskMgr::runQueuedTask());
+  EXPECT_EQ(probe.dwThread.load(), GetCurrentThreadId());
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 1);
+  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 0);
+  EXPECT_EQ(ClTaskMgr::mp_daIdleWorkers.getCount(), 1);
+  EXPECT_FALSE(ClTaskMgr::runQueuedTask());
+  s_bHoldWorkers = false;
+  Win32SetBlockingCallHook(nullptr);
+
+  // The worker still runs what it is handed next.
+  STaskProbe next;
+  queue(&next, 1, nullptr);
+  ASSERT_TRUE(retireAll(2));
+  EXPECT_EQ(next.dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+  EXPECT_EQ(m_iRun.load(), 2);
+}
+
+// While dispatching is suspended, a worker that finishes its task takes no queued one and goes to sleep (the
+// focus-loss hook waits for that); the queued task waits for the next dispatch after resuming.
+TEST_F(ClTaskMgrTest, SuspendedDispatchKeepsWorkersFromTakingQueuedTasks) {
+  Win32SetProcessorTopology(1, 1);
+  ClTaskMgr::initialize();
+  std::atomic<bool> bGate{false};
+  STaskProbe aProbes[2];
+  queue(aProbes, 1, nullptr);
+  queue(&aProbes[1], 1, &bGate);
+  ClTaskMgr::dispatchTasks();
+  ClJobMgr::setDispatchSuspended(true);
+  bGate = true;
+  ASSERT_TRUE(eventually([&] { return m_iRun.load() == 1 && !ClTaskMgr::isAnyWorkerAwake(); }));
+  EXPECT_EQ(ClTaskMgr::mp_daTaskQueue.getCount(), 1);
+  EXPECT_EQ(aProbes[0].dwThread.load(), 0u);
+  ClJobMgr::setDispatchSuspended(false);
+  ASSERT_TRUE(retireAll(2));
+  EXPECT_EQ(aProbes[0].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
 }
 
 TEST_F(ClTaskMgrTest, WorkersThatCannotStartAreLeftOutAndShutdownStaysClean) {
