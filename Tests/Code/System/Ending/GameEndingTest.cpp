@@ -334,6 +334,8 @@ TEST_F(GameEnding, MissingOrDamagedDataFilesEndWithTheReasonAndExitCodeThree) {
       {"missing atlas page", "RWG", "TexturesGame/TexturesGame_0.png", nullptr,
        "Could NOT load texture [TexturesGame/TexturesGame_0]"},
       {"empty atlas", "RWG", "TexturesGame/TexturesGame.atf", "", "Could not open Atlas file [TexturesGame/TexturesGame]"},
+      {"zero-byte atlas page", "RWG", "TexturesGame/TexturesGame_0.png", "",
+       "Could NOT load texture [TexturesGame/TexturesGame_0]"},
   };
   for (const SDamage& damage : aCases) {
     SCOPED_TRACE(damage.pName);
