@@ -9,7 +9,9 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "Corvane/ADT/ClSortedHashIndex.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Files/ClFileIO.h"
@@ -80,15 +82,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiS
   const SAtlasFileInfo* pAtlas = ClAtlasMgr::findAtlas(KvStrHash("FuzzAtlas"));
   if (pAtlas == nullptr) __builtin_trap();
   const uintptr_t uiStart = reinterpret_cast<uintptr_t>(pAtlas->mp_pData);
+  // Every record inside the file; the table's hashes gathered once for the reference search (a search per
+  // entry through searchEntryIndex copies the table each time, quadratic in a large atlas).
+  std::vector<i32> hashes;
   for (i32 i = 0; i < pAtlas->mp_daEntries.getCount(); ++i) {
     const SAtlasEntry& entry = pAtlas->mp_daEntries[i];
     const uintptr_t uiRecord = reinterpret_cast<uintptr_t>(entry.mp_pAtlasTexInfo);
     if (uiRecord < uiStart || uiRecord + sizeof(SAtlasTexInfo) > uiStart + pAtlas->mp_uiDataSize) __builtin_trap();
     if (entry.mp_pTexture == nullptr) __builtin_trap();
-    // Entries may share a hash: the look-up answers the one the binary search meets.
-    const u32 uiHash = entry.mp_pAtlasTexInfo->mp_uiNameHash;
-    const i32 iSearched = ClAtlasMgr::searchEntryIndex(pAtlas, uiHash);
-    if (iSearched < 0 || ClAtlasMgr::getAtlasEntry("FuzzAtlas", uiHash) != &pAtlas->mp_daEntries[iSearched]) __builtin_trap();
+    hashes.push_back(static_cast<i32>(entry.mp_pAtlasTexInfo->mp_uiNameHash));
+  }
+  // Entries may share a hash: the look-up answers the one the binary search meets.
+  const i32 iCount = static_cast<i32>(hashes.size());
+  for (i32 i = 0; i < iCount; ++i) {
+    const i32 iHash = hashes[static_cast<size_t>(i)];
+    const i32 iSearched = KvSortedHashSearch(hashes.data(), iCount, iHash, E_SORTED_HASH_DESCENDING);
+    const u32 uiHash = static_cast<u32>(iHash);
+    if (iSearched < 0 || ClAtlasMgr::getAtlasEntry("FuzzAtlas", uiHash) != &pAtlas->mp_daEntries[iSearched]) {
+      __builtin_trap();
+    }
   }
   ClAtlasMgr::terminate();
   if (ClMagFileIO::getOpenRefCount() != 0) __builtin_trap();
