@@ -8,6 +8,7 @@
 #include <SDL_syswm.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -56,6 +57,9 @@ void Win32WatchDisplayConnection(SDL_Window* pSdlWindow) {
   if (pDisplay == nullptr || g_pWatchedDisplay.exchange(pDisplay) == pDisplay) {
     return;
   }
+  // A write to a connection the server has closed would raise SIGPIPE and kill the process before Xlib sees
+  // the error; ignored, the write fails with EPIPE and reaches the I/O error handler like a failed read.
+  std::signal(SIGPIPE, SIG_IGN);
   XSetIOErrorHandler(&onDisplayIOError);
   XSetIOErrorExitHandler(pDisplay, &onDisplayIOErrorExit, nullptr);
 #else
