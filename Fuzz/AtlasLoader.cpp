@@ -22,7 +22,7 @@
 #include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/KvDebug.h"
-#include "Fuzz/FuzzAudioRoot.h"
+#include "Fuzz/FuzzDataRoot.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
 #include "Fuzz/FuzzMaxLen.h"
@@ -49,16 +49,8 @@ void writePage(const std::filesystem::path& path) {
 }
 
 std::string startAtlasRoot() {
-  const std::filesystem::path root =
-      std::filesystem::temp_directory_path() / ("grindlow-fuzz-atlas-" + std::to_string(getpid()));
-  std::filesystem::create_directories(root);
+  const std::filesystem::path root = KvFuzzStartDataRoot("grindlow-fuzz-atlas");
   for (int i = 0; i < 4; ++i) writePage(root / ("A_" + std::to_string(i) + ".bmp"));
-  ClMutexLock::initializePool();
-  KvInitializeDataPaths();
-  KvStrLCpy(g_szBaseDataPath, (root.string() + "/").c_str(), KV_MAX_PATH_LEN);
-  ClFileIO::initialize();
-  ClMagFileIO::initTOCPool();
-  ClMagFileIO::initRefPool();
   ClTextureMgr::initObjectList();
   ClGraphics::mp_pDevice = KvFuzzRecordingDevice();
   KvSetStopHook(&throwingStop);

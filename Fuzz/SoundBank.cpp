@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "Corvane/Audio/ClAudioManager.h"
-#include "Fuzz/FuzzAudioRoot.h"
+#include "Fuzz/FuzzDataRoot.h"
 #include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Platform/FMODEx/FMODExTest.h"

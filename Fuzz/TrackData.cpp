@@ -11,7 +11,7 @@
 #include "Corvane/Audio/ClAudioTrackDataMgr.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClClock.h"
-#include "Fuzz/FuzzAudioRoot.h"
+#include "Fuzz/FuzzDataRoot.h"
 #include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 

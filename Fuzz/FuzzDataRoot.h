@@ -1,7 +1,6 @@
-// The file layer of the audio fuzz targets: a data root of each process's own, made fresh under the temporary
-// folder ($TMPDIR) and removed when the process ends, so fuzzing processes side by side never write each
-// other's inputs; read through the archive reader and the development settings; the working folder stays
-// libFuzzer's. Answers the path of the file each input is written to, below "Audio/".
+// The file layer of the fuzz targets that read files from a data root: a root of each process's own, made fresh
+// under the temporary folder ($TMPDIR) and removed when the process ends, so fuzzing processes side by side never
+// write each other's inputs; read through the archive reader; the working folder stays libFuzzer's.
 #pragma once
 
 #include <cerrno>
@@ -19,7 +18,8 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/ClMutexLock.h"
 
-inline std::string KvFuzzStartAudioRoot(const char* pFolder, const char* pFileName) {
+// Makes the process's own data root and starts the file layer on it; answers the root.
+inline std::filesystem::path KvFuzzStartDataRoot(const char* pFolder) {
   std::string pattern = (std::filesystem::temp_directory_path() / pFolder).string() + "_XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) {
     std::fprintf(stderr, "cannot make a data root %s: %s\n", pattern.c_str(), std::strerror(errno));
@@ -31,14 +31,20 @@ inline std::string KvFuzzStartAudioRoot(const char* pFolder, const char* pFileNa
     std::error_code ignored;
     std::filesystem::remove_all(s_root, ignored);
   });
-  const std::filesystem::path& root = s_root;
-  std::filesystem::create_directories(root / "Audio");
   ClMutexLock::initializePool();
   KvInitializeDataPaths();
-  KvStrLCpy(g_szBaseDataPath, (root.string() + "/").c_str(), KV_MAX_PATH_LEN);
+  KvStrLCpy(g_szBaseDataPath, (s_root.string() + "/").c_str(), KV_MAX_PATH_LEN);
   ClFileIO::initialize();
   ClMagFileIO::initTOCPool();
   ClMagFileIO::initRefPool();
+  return s_root;
+}
+
+// The audio targets' root: the development settings started too; answers the path below "Audio/" that each
+// input is written to.
+inline std::string KvFuzzStartAudioRoot(const char* pFolder, const char* pFileName) {
+  const std::filesystem::path root = KvFuzzStartDataRoot(pFolder);
+  std::filesystem::create_directories(root / "Audio");
   ClDevINI::initialize();
   return (root / "Audio" / pFileName).string();
 }
