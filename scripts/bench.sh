@@ -116,6 +116,13 @@ if [ -n "$cpus" ]; then
   pin=(taskset -c "$cpus")
 fi
 
+# The graphics benchmarks open a real window of 1920 x 1080: without a display each program gets a virtual X
+# server of that size (as the tests get theirs).
+display=()
+if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+  display=(xvfb-run -a -s "-screen 0 1920x1080x24")
+fi
+
 if [ "$build" -eq 1 ]; then
   cmake --preset normal >/dev/null
   cmake --build --preset normal -j "${jobs:-$(nproc)}" >/dev/null || {
@@ -164,7 +171,7 @@ for p in "${paths[@]}"; do
         --benchmark_out_format=json)
   [ "$smoke" -eq 1 ] || args+=(--benchmark_enable_random_interleaving=true)
   [ -z "$filter" ] || args+=(--benchmark_filter="$filter")
-  if ! "${pin[@]}" "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
+  if ! "${display[@]}" "${pin[@]}" "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
     echo "bench.sh: $name failed; its output:" >&2
     cat "$out_dir/$name.log" >&2
     status=1
