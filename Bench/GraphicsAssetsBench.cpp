@@ -309,6 +309,21 @@ struct SQuadVertex {
 };
 
 // 1,000 quads in 20 signatures (two textured engine effects x 10 textures), sorted by signature.
+
+// The signature frame's quads, both sides: an 8 x 8 quad per cell of a 40-wide grid, two triangles each.
+std::vector<SQuadVertex> frameQuadVertices() {
+  std::vector<SQuadVertex> vertices;
+  for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
+    const f32 x = static_cast<f32>(i % 40) * 8.0f;
+    const f32 y = static_cast<f32>(i / 40) * 8.0f;
+    const SQuadVertex quad[6] = {{x, y, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 0},     {x + 8, y, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
+                                 {x, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 1}, {x + 8, y, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
+                                 {x + 8, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 1}, {x, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 1}};
+    vertices.insert(vertices.end(), std::begin(quad), std::end(quad));
+  }
+  return vertices;
+}
+
 void BM_Engine_SignatureFrame(benchmark::State& state) {
   CAssetsSession session;
   ClShader* apShaders[2] = {ClShaderMgr::createShader("system_copy_nofiltering"),
@@ -333,15 +348,7 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
     }
     textures.push_back(pWrapped);
   }
-  std::vector<SQuadVertex> vertices;
-  for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
-    const f32 x = static_cast<f32>(i % 40) * 8.0f;
-    const f32 y = static_cast<f32>(i / 40) * 8.0f;
-    const SQuadVertex quad[6] = {{x, y, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 0},     {x + 8, y, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
-                                 {x, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 1}, {x + 8, y, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
-                                 {x + 8, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 1}, {x, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 1}};
-    vertices.insert(vertices.end(), std::begin(quad), std::end(quad));
-  }
+  const std::vector<SQuadVertex> vertices = frameQuadVertices();
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   IDirect3DVertexBuffer9* pBuffer = nullptr;
   const UINT uiBytes = static_cast<UINT>(vertices.size() * sizeof(SQuadVertex));
@@ -517,15 +524,7 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
     states.push_back({auiPrograms[0], uiTexture, false});
     states.push_back({auiPrograms[1], uiTexture, true});
   }
-  std::vector<SQuadVertex> vertices;
-  for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
-    const f32 x = static_cast<f32>(i % 40) * 8.0f;
-    const f32 y = static_cast<f32>(i / 40) * 8.0f;
-    const SQuadVertex quad[6] = {{x, y, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 0},     {x + 8, y, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
-                                 {x, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 1}, {x + 8, y, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
-                                 {x + 8, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 1}, {x, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 1}};
-    vertices.insert(vertices.end(), std::begin(quad), std::end(quad));
-  }
+  const std::vector<SQuadVertex> vertices = frameQuadVertices();
   GLuint uiArray = 0;
   GLuint uiBuffer = 0;
   gl.GenVertexArrays(1, &uiArray);
