@@ -37,6 +37,14 @@ constexpr f32 gc_fWIDESCREEN_RATIO = 1.7777778f;
 constexpr u32 gc_uiWHITE = 0xFFFFFFFFu;
 // World units are drawn 1.25 drawing units (scene pixels) large.
 constexpr f32 gc_fWORLD_TO_DRAWING = 1.25f;
+// The 2D sprite layers of the lower batch (into the scene) and of the UI batch (over the final picture). Layer 2600
+// belongs to both ranges, so a sprite there is drawn twice. The 2D pass keeps every sprite at z = 0: the order comes
+// from the sort, not from depth.
+constexpr u16 gc_u2D_SCENE_FIRST_LAYER = 0;
+constexpr u16 gc_u2D_SCENE_LAST_LAYER = 2600;
+constexpr u16 gc_u2D_UI_FIRST_LAYER = 2600;
+constexpr u16 gc_u2D_UI_LAST_LAYER = 2800;
+constexpr f32 gc_f2D_DEPTH_FACTOR = 0.0f;
 
 // The shaders of the game, registered in this order. The game world's own effects are registered with the world.
 constexpr const char* gc_apGAME_SHADERS[] = {"system_blend_premult", "system_blend_color", "system_copy_tv",
@@ -153,6 +161,7 @@ void ClGAMEGraphicsHooks::renderFrame() {
     discardFrame();
     return;
   }
+  queue2DSprites();
   ClSpriteMgr::renderQuadSprites();
   buildFrameBatches();
   // While a movie shows, only its frame is drawn; the frame's queued work is let go all the same.
@@ -167,6 +176,15 @@ void ClGAMEGraphicsHooks::renderFrame() {
     drawUIAndPresent();
   }
   cleanUpFrame();
+}
+
+void ClGAMEGraphicsHooks::queue2DSprites() {
+  Cl2d::sortSprites();
+  if (Cl2d::isInitialised()) {
+    Cl2d::refreshView();
+  }
+  Cl2d::renderSprites(gc_uiDYNGEO_FLAG_2D, gc_u2D_SCENE_FIRST_LAYER, gc_u2D_SCENE_LAST_LAYER, gc_f2D_DEPTH_FACTOR);
+  Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, gc_u2D_UI_FIRST_LAYER, gc_u2D_UI_LAST_LAYER, gc_f2D_DEPTH_FACTOR);
 }
 
 void ClGAMEGraphicsHooks::buildFrameBatches() {
@@ -235,6 +253,7 @@ void ClGAMEGraphicsHooks::drawUIAndPresent() {
 void ClGAMEGraphicsHooks::cleanUpFrame() {
   ClDrawPrimitive::freeRendered();
   ClSpriteMgr::clearCurrentBuffer();
+  Cl2d::clearSprites();
 }
 
 void ClGAMEGraphicsHooks::discardFrame() {

@@ -2,7 +2,8 @@
 // first frame, the close veto, the focus pause, what a lost and a regained device mean for the game, the shaders it
 // registers, and the frame the render worker composes.
 //
-// The frame composition: the quad sprites become world geometry; the three batches are built (7 the world, 8 the
+// The frame composition: the 2D sprite queue is sorted and becomes the 2D geometry; the quad sprites become world
+// geometry; the three batches are built (7 the world, 8 the
 // 2D below layer 2600, 9 the UI and HUD); the world and the lower 2D batch are drawn into the 480 x 270 scene target
 // g_pSmallRenderTarget; then, with the CRT option on in the front end, the action mode or the bonus stage, the
 // scene is blurred ("Bloom1") into g_pBlurRenderTarget and copied onto the back buffer through the CRT effect
@@ -45,7 +46,9 @@ class ClGAMEGraphicsHooks : public GAMEWindowHooks {
   void releaseEventQuery();
 
  private:
-  // The steps of the frame composition.
+  // The steps of the frame composition. queue2DSprites sorts the 2D sprite queue and turns it into the geometry of
+  // the lower 2D batch (layers 0..2600) and of the UI batch (2600..2800); cleanUpFrame also empties the queue.
+  static void queue2DSprites();
   static void buildFrameBatches();
   static void drawScene();
   static void drawFinalPicture();

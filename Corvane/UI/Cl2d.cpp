@@ -82,6 +82,10 @@ void Cl2d::initialise() {
   pFull->mp_fBottom = ClGraphics::mp_fScreenHeight;
   setResolution(pFull, ClGraphics::mp_fScreenHeight, gc_f2D_DESIGN_HEIGHT);
   mp_pFullCanvas = pFull;
+  mp_spriteQueue.mp_uCount = 0;
+  mp_spriteQueue.mp_bSorted = 0;
+  refreshView();
+  mp_spriteQueue.mp_bActive = 1;
   mp_parentWindowStack.initialize();
   mp_bInitialized = 1;
 }
@@ -90,6 +94,7 @@ void Cl2d::terminate() {
   if (!mp_bInitialized) {
     return;
   }
+  mp_spriteQueue.mp_bActive = 0;
   mp_pFullCanvas = nullptr;
   clearParentWindows();
   mp_canvasDictionary.forEach([](Cl2dCanvas* pCanvas) {
@@ -133,8 +138,13 @@ kv_vector2 Cl2d::computePositionOnFullCanvas(f32 fX, f32 fY, f32 fWidth, f32 fHe
     KV_FATAL("Dictionary not init!");
   }
   KV_ASSERT_MSG(mp_canvasDictionary.has("FULL"), "mp_canvasDictionary.keyExists(cpcCanvasName)");
-  const SParentWindow rect =
-      mp_parentWindowStack.getCount() > 0 ? *getParentWindow() : mp_canvasDictionary.get("FULL")->rect();
+  return computePositionOnCanvas(KvStrHash("FULL"), fX, fY, fWidth, fHeight, uiScreenFlags, uiAnchorFlags);
+}
+
+kv_vector2 Cl2d::computePositionOnCanvas(u32 uiCanvasHash, f32 fX, f32 fY, f32 fWidth, f32 fHeight,
+                                         u32 uiScreenFlags, u32 uiAnchorFlags) {
+  const Cl2dCanvas* pCanvas = getCanvasByHash(uiCanvasHash);
+  const SParentWindow rect = mp_parentWindowStack.getCount() > 0 ? *getParentWindow() : pCanvas->rect();
   return computePosition(rect, fX, fY, fWidth, fHeight, uiScreenFlags, uiAnchorFlags);
 }
 

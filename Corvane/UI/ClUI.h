@@ -16,6 +16,7 @@
 #pragma once
 
 class ClTexture;
+struct SAtlasEntry;
 struct SRenderSignature;
 
 #include "Corvane/ADT/ClDynamicHashTable.h"
@@ -32,6 +33,26 @@ inline constexpr i32 NUM_OF_WIDGETS_SWITCHED_IN_HISTORY = 8;
 inline constexpr i32 gc_iMAX_DEFERRED_EVENTS = 16;
 inline constexpr i32 gc_iMAX_EXCLUSIVE_WIDGETS = 254;
 inline constexpr i32 gc_iNUM_UI_PADS = 4;
+
+// --- UI textures ---
+// A UI image comes in one version per asset height of the default canvas ("Images/UI/" + name + "_216" ...); a
+// draw picks the version whose height is closest to the canvas's resolution height and scales it by the ratio.
+inline constexpr i32 KV_MAX_VERSIONS_PER_UI_TEXTURE = 8;
+// The layer of every ClUI::renderShaderQuad.
+inline constexpr u16 gc_uUI_SHADER_QUAD_LAYER = 2700;
+
+struct SUITextureVersion {
+  ClTexture* mp_pTex;
+  f32 mp_fHeight;  // the asset height it was made for
+};
+
+// One record per UI texture name, in ClUI::mp_UITextureTable by the name's hash.
+struct alignas(16) SUITexture {
+  ClTexture* mp_pBestTexture;  // of the last best-fit call
+  f32 mp_fBestScale;           // target height / the chosen version's height
+  SUITextureVersion mp_versions[KV_MAX_VERSIONS_PER_UI_TEXTURE];
+  i32 mp_iNumVersions;
+};
 
 // One loaded UI data file.
 struct SUIDataEntry {
@@ -137,6 +158,54 @@ class ClUI {
   static void blitRenderTargetAspectFit(const ClTexture* pSource, const SRenderSignature* pSignature, u32 uiColor);
   // Whether that copy reaches every pixel of the bound target (no margins to clear).
   static bool aspectFitCoversTarget(const ClTexture* pSource);
+
+  // --- UI textures and sprite drawing (ClUI_Textures.cpp). Main thread. ---
+  // Positions, sizes and offsets are canvas units of the canvas named by uiCanvasHash; a scale multiplies the
+  // image's own size; colours are D3DCOLOR; flags are Cl2d's alignment flags; an out rectangle receives {left,
+  // right, top, bottom} in pixels of the box placed. Each draw places its box with Cl2d::computePosition on the
+  // current parent window (or the canvas) and queues one sprite on the layer.
+  //
+  // Loads every asset-height version of the default canvas that exists (a missing one is skipped silently); a name
+  // with '_' asserts, as does a default canvas without asset heights or a ninth version.
+  static void loadUITexture(const char* pName, bool bLocalized);
+  // The texture "Images/UI/" + file, the registered one when there is one; null when no file exists.
+  static ClTexture* loadUITextureVersion(const char* pFilenameWithSuffix, bool bLocalized);
+  // Queues the name once (plain and localized apart) for loadDeferredUITextures, which loads the plain names, then
+  // the localized ones, and empties both queues.
+  static void queueDeferredUITexture(const char* pName, bool bLocalized);
+  static void loadDeferredUITextures();
+  // The record with its best texture and scale set for the target height (on a tie the earlier version wins). An
+  // unknown name is fatal, a record without versions an assertion.
+  static SUITexture* getBestFitUITexture(u32 uiNameHash, f32 fTargetHeight);
+
+  // The image at its best-fit size x fScale, texture coordinates (0,0)-(1,1); with a second texture, the shader
+  // gets both.
+  static void renderUITexture(const char* pName, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
+                              f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale,
+                              f32* pOutRect = nullptr, const ClTexture* pSecondTexture = nullptr);
+  // The image (or, with a null name, the shader alone: a solid quad) at a size of fWidth x fHeight units.
+  static void renderUITextureSized(const char* pName, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
+                                   f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fWidth, f32 fHeight,
+                                   f32* pOutRect = nullptr);
+  // An atlas image: the box is its untrimmed frame x canvas scale x fScale, the quad its trimmed part at its offset
+  // in that frame. Zero hashes assert; an unknown atlas is fatal, an unknown image an assertion.
+  static void renderAtlasEntry(u32 uiAtlasHash, u32 uiEntryHash, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash,
+                               u16 uiLayer, f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale,
+                               f32* pOutRect = nullptr);
+  static void renderAtlasEntryData(const SAtlasEntry* pEntry, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash,
+                                   u16 uiLayer, f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale,
+                                   f32* pOutRect = nullptr);
+  // An atlas image stretched over fWidth x fHeight units.
+  static void renderAtlasEntrySized(u32 uiAtlasHash, u32 uiEntryHash, u32 uiShaderHash, u32 uiColor,
+                                    u32 uiCanvasHash, u16 uiLayer, f32 fX, f32 fY, u32 uiScreenFlags,
+                                    u32 uiAnchorFlags, f32 fWidth, f32 fHeight, f32* pOutRect = nullptr);
+  // A quad drawn by the shader alone on layer 2700, its top-left at (fX, fY) from the top-left of the rectangle.
+  // An unknown shader is fatal.
+  static void renderShaderQuad(u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, f32 fX, f32 fY, f32 fWidth,
+                               f32 fHeight);
+  // The rectangle renderUITexture would cover; nothing is queued.
+  static void getUITextureRect(f32* pOutRect, const char* pName, u32 uiCanvasHash, u32 uiScreenFlags,
+                               u32 uiAnchorFlags, f32 fX, f32 fY, f32 fScale);
 
   // Installs the hooks (not owned); null restores the defaults.
   static void setHooks(ClUIHooks* pHooks);
