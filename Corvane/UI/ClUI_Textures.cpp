@@ -104,7 +104,7 @@ void ClUI::loadUITexture(const char* pName, bool bLocalized) {
       continue;
     }
     const i32 iNewIdx = pUITex->mp_iNumVersions;
-    KV_ASSERT(iNewIdx < KV_MAX_VERSIONS_PER_UI_TEXTURE);
+    KV_ASSERT_MSG(iNewIdx < KV_MAX_VERSIONS_PER_UI_TEXTURE, "iNewIdx<KV_MAX_VERSIONS_PER_UI_TEXTURE");
     pUITex->mp_versions[iNewIdx] = {pTexture, static_cast<f32>(heights[i].mp_iHeight)};
     pUITex->mp_iNumVersions = iNewIdx + 1;
   }
@@ -162,7 +162,7 @@ SUITexture* ClUI::getBestFitUITexture(u32 uiNameHash, f32 fTargetHeight) {
   i32 iBest = 0;
   f32 fBestDistance = FLT_MAX;
   for (i32 i = 0; i < pUITex->mp_iNumVersions; ++i) {
-    KV_ASSERT(pUITex->mp_versions[i].mp_pTex);
+    KV_ASSERT_MSG(pUITex->mp_versions[i].mp_pTex != nullptr, "pUITex->mp_versions[i].mp_pTex");
     const f32 fDistance = std::fabs(pUITex->mp_versions[i].mp_fHeight - fTargetHeight);
     if (fDistance < fBestDistance) {
       fBestDistance = fDistance;
