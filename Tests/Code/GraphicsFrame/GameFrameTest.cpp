@@ -26,11 +26,13 @@
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClRenderTargetMgr.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/System/ClMutexLock.h"
+#include "Corvane/UI/Cl2d.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/ImageTestSupport.h"
@@ -232,3 +234,49 @@ TEST_F(GameFrame, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) {
 }
 
 }  // namespace
+
+// The 2D sprite queue in the frame: layers up to 2600 go into the scene (copied at twice the size), layers from 2600
+// to 2800 onto the back buffer at their own pixels, a sprite on 2600 into both, a sprite above 2800 nowhere; the
+// queue is empty once the frame is drawn. Everything outside the sprites stays as the frame without them.
+TEST_F(GameFrame, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) {
+  const SRenderSignature* pColor = ClSignatureMgr::getSignatureNoTex(ClShaderMgr::getShader("system_blend_color"));
+  struct SSprite {
+    u16 uLayer;
+    f32 fX, fY, fW, fH;
+    u32 uiColor;
+  };
+  const SSprite aSprites[] = {{100, 300, 30, 12, 8, 0xFF13579Bu},
+                              {2700, 700, 300, 25, 14, 0xFF9B5713u},
+                              {2600, 200, 150, 10, 10, 0xFF57139Bu},
+                              {3000, 600, 400, 20, 20, 0xFF139B57u}};
+  // Where each should appear on the back buffer: {x0, y0, x1, y1} (exclusive), or nothing.
+  struct SArea {
+    int x0, y0, x1, y1;
+    u32 uiColor;
+  };
+  const SArea aAreas[] = {{600, 60, 624, 76, 0xFF13579Bu},
+                          {700, 300, 725, 314, 0xFF9B5713u},
+                          {400, 300, 420, 320, 0xFF57139Bu},
+                          {200, 150, 210, 160, 0xFF57139Bu}};
+  const STestPicture without = frameAs(E_GAME_MODE_PRELOAD);
+  for (const SSprite& s : aSprites) {
+    Cl2d::addSprite(s.uLayer, pColor, s.uiColor, s.fX, s.fY, s.fW, s.fH, {0.0f, 0.0f}, {1.0f, 1.0f});
+  }
+  const STestPicture with = frameAs(E_GAME_MODE_PRELOAD);
+  EXPECT_EQ(Cl2d::getNumSprites(), 0) << "emptied after the 2D pass";
+  int iWrong = 0;
+  for (int y = 0; y < gc_iHEIGHT; ++y) {
+    for (int x = 0; x < gc_iWIDTH; ++x) {
+      u32 uiExpected = pixelAt(without, x, y);
+      for (const SArea& a : aAreas) {
+        if (x >= a.x0 && x < a.x1 && y >= a.y0 && y < a.y1) uiExpected = a.uiColor;
+      }
+      if (pixelAt(with, x, y) != uiExpected && ++iWrong <= 5) {
+        ADD_FAILURE() << "(" << x << ", " << y << ") is " << std::hex << pixelAt(with, x, y) << ", not " << uiExpected;
+      }
+    }
+  }
+  EXPECT_EQ(iWrong, 0);
+  const STestPicture after = frameAs(E_GAME_MODE_PRELOAD);
+  EXPECT_EQ(after.pixels, without.pixels) << "the sprites went with their frame";
+}
