@@ -30,10 +30,8 @@ void ClHLDrawUI::drawColoredRect(const u32* pColor, const kv_vector2* pPosition,
   const f32 s = pFull->mp_fScale;
   const f32 fW = fWidth * s;
   const f32 fH = fHeight * s;
-  const SParentWindow reference =
-      Cl2d::mp_parentWindowStack.getCount() > 0 ? *Cl2d::getParentWindow() : pFull->rect();
-  const kv_vector2 p = Cl2d::computePosition(reference, pPosition->x * s, pPosition->y * s, fW, fH,
-                                             gc_ui2D_ALIGN_TOP_LEFT, gc_ui2D_ALIGN_TOP_LEFT);
+  const kv_vector2 p = Cl2d::computePositionOnCanvas(mp_uiFullCanvasHash, pPosition->x * s, pPosition->y * s, fW, fH,
+                                                     gc_ui2D_ALIGN_TOP_LEFT, gc_ui2D_ALIGN_TOP_LEFT);
   const kv_vector2 aCorners[4] = {{p.x, p.y}, {p.x + fW, p.y}, {p.x + fW, p.y + fH}, {p.x, p.y + fH}};
   for (i32 i = 0; i < 4; ++i) {
     alloc.mp_pVerts[i] = SDynamicGeometryVertex{aCorners[i].x, aCorners[i].y, 0.0f, *pColor, 0.0f, 0.0f, 0.0f,
