@@ -1,10 +1,12 @@
+// The 2D sprite queue of Cl2d (declared in Cl2d.h).
+#include "Corvane/UI/Cl2d.h"
+
 #include <cstdint>
 #include <utility>
 
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/KvDebug.h"
-#include "Corvane/UI/Cl2d.h"
 
 S2dSpriteQueue Cl2d::mp_spriteQueue = {};
 S2dView Cl2d::mp_view = {};

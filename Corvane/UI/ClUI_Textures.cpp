@@ -1,3 +1,6 @@
+// The UI manager's textures and sprite drawing (declared in ClUI.h).
+#include "Corvane/UI/ClUI.h"
+
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -12,7 +15,6 @@
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/Cl2d.h"
-#include "Corvane/UI/ClUI.h"
 
 namespace {
 
