@@ -24,9 +24,10 @@ void seedColor(ClWidget* pWidget) {
   pWidget->requireProperty("textureColor");
   const u32 uiColor = static_cast<u32>(pWidget->getInt("textureColor"));
   ClAnimator<ClColor>& animator = pWidget->mp_aColorAnimators[0];
+  animator.mp_params.mp_uiEndColor = uiColor;
+  animator.mp_uiCurrentColor = uiColor;
   animator.mp_end = ClColor::fromARGB(uiColor);
-  animator.mp_current = animator.mp_end;
-  animator.mp_iPlayKind = 1;
+  animator.mp_params.mp_iKind = 1;
 }
 
 void loadNow(ClWidget* pWidget, bool bLocalized) {
@@ -71,7 +72,7 @@ SImageDraw readDraw(const ClWidget* pWidget) {
   draw.uiShaderHash = pWidget->getID("textureShader");
   draw.fForcedWidth = pWidget->getFloat("forcedWidth");
   draw.fForcedHeight = pWidget->getFloat("forcedHeight");
-  draw.uiColor = pWidget->mp_aColorAnimators[0].mp_current.toARGB();
+  draw.uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
   draw.placement = KvLayoutPlacement(pWidget->getLayout("widgetLayout"));
   return draw;
 }
