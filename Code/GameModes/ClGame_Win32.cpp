@@ -338,7 +338,7 @@ void ClGame::initialize() {
   step("canvases UBER, FULL, HUD");
   createCanvases();
   step("ClPointerTracker::setDefaultPointer");
-  ClPointerTracker::setDefaultPointer(gc_uiWHITE);
+  ClPointerTracker::setDefaultPointer(0xFFFFFFFFu);  // the image as drawn, untinted
   step("lock the scene render targets");
   g_pSmallRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
                                                                  gc_fGAME_SCENE_HEIGHT);
