@@ -5,6 +5,7 @@
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
+#include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
@@ -18,6 +19,7 @@
 #include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClHLDrawUI.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUI_Win32.h"
 #include "Corvane/Math/ClWorldObject.h"
@@ -293,6 +295,9 @@ void ClGame::initialize() {
   ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
   step("ClGraphics::initialize");
   ClGraphics::initialize();
+  step("ClUI::initialise");
+  ClUI::setHooks(&g_GAMEUIHooks);
+  ClUI::initialise();
   step("ClUI_Win32::createDeviceObjects");
   ClUI_Win32::createDeviceObjects();
   step("Cl2d::initialise");
@@ -332,6 +337,8 @@ void ClGame::initialize() {
   ClHLDrawUI::mp_elementFlags = gc_uiDYNGEO_FLAG_2D;
   step("canvases UBER, FULL, HUD");
   createCanvases();
+  step("ClPointerTracker::setDefaultPointer");
+  ClPointerTracker::setDefaultPointer(0xFFFFFFFFu);  // the image as drawn, untinted
   step("lock the scene render targets");
   g_pSmallRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
                                                                  gc_fGAME_SCENE_HEIGHT);

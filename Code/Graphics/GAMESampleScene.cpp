@@ -3,6 +3,8 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClWidget.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClDynamicGeometryHelper.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -51,6 +53,18 @@ void GAMESampleScene::load() {
   g_crate = image("TexturesGameAtlas", "Crate_216");
   g_spark = image("TexturesGameAtlas", "Spark-0000_216");
   g_button = image("TexturesUIAtlas", "ButtonFocus");
+  // The screen sets as the load mode brings them up: the splash set switched to its first splash, then the main
+  // set, then the UI textures whose load the screens deferred. Both are shown at once here.
+  ClUI::loadUIData();
+  ClUI::switchTo("SplashSwitcher", "SplashActive1");
+  ClUI::loadLocalizedUIData("VOSK_UI");
+  ClUI::loadDeferredUITextures();
+  // The procedures that fade screens in are not part of this build; the sample shows its screens at once.
+  for (i32 i = 0; i < ClUI::getNumUIDataEntries(); ++i) {
+    if (ClWidget* pRoot = ClUI::getUIDataEntry(i)->mp_pRootWidget) {
+      pRoot->setVisibleRecursively(1);
+    }
+  }
   g_bLoaded = true;
 }
 
@@ -81,4 +95,7 @@ void GAMESampleScene::queue() {
   ClHLDrawUI::drawColoredRect(&uiPanel, &vPanel, 120.0f, 28.0f);
   // The UI batch, on the finished picture in screen pixels: never filtered by the CRT effect.
   draw(gc_uiDYNGEO_FLAG_UI, g_button, 24.0f, 24.0f, 2.0f, 0.0f);
+  // The screens: the pointer and pads move them, then they queue their sprites on the canvases.
+  ClUI::update();
+  ClUI::render();
 }

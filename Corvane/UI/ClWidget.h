@@ -180,6 +180,9 @@ class ClWidget {
   const wchar16* getUnicodeString(const char* pName) const;  // fatal when missing
   const void* getLayout(const char* pName) const;            // 72 bytes; fatal when missing
   bool hasAtlas() const;  // ID "atlas" present and non-zero
+  // The property of that name; a missing one stops the program with "Widget [%s] does not specify [%s]
+  // attribute ([0x%08X])!" (the widget's name, the property's name and its hash).
+  WidgetProperty* requireProperty(const char* pName) const;
 
   // --- Properties: writers (create the property when missing, else overwrite it in place) ---
   void setInt(u32 uiNameHash, i32 iValue);

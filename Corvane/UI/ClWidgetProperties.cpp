@@ -43,6 +43,16 @@ const char* KvWidgetTypeAssertText(E_BASE_TYPE eType) {
 
 WidgetProperty* ClWidget::findProperty(u32 uiNameHash) const { return mp_Properties.findPtr<WidgetProperty>(uiNameHash); }
 
+WidgetProperty* ClWidget::requireProperty(const char* pName) const {
+  const u32 uiHash = KvStrHash(pName);
+  WidgetProperty* pProp = findProperty(uiHash);
+  if (pProp == nullptr) [[unlikely]] {
+    KvReportAssertionF(__FILE__, __LINE__, "Widget [%s] does not specify [%s] attribute ([0x%08X])!", getName(), pName,
+                       uiHash);
+  }
+  return pProp;
+}
+
 const char* ClWidget::getName() const {
   if (mp_pRawData != nullptr) {
     return mp_pRawData->mp_acName;

@@ -1,0 +1,176 @@
+#include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
+
+#include <cstdio>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Animation/ClColor.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClUIEventSystemFunctions.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUILayout.h"
+
+namespace {
+
+const char* textureNameOf(const ClWidget* pWidget, const char* pProperty) {
+  const WidgetProperty* pProp = pWidget->findProperty(KvStrHash(pProperty));
+  return pProp == nullptr ? "" : pWidget->getString(pProperty);
+}
+
+// The image colour ("textureColor", required) shown at once by the first colour animator.
+void seedColor(ClWidget* pWidget) {
+  pWidget->requireProperty("textureColor");
+  const u32 uiColor = static_cast<u32>(pWidget->getInt("textureColor"));
+  ClAnimator<ClColor>& animator = pWidget->mp_aColorAnimators[0];
+  animator.mp_params.mp_uiEndColor = uiColor;
+  animator.mp_uiCurrentColor = uiColor;
+  animator.mp_end = ClColor::fromARGB(uiColor);
+  animator.mp_params.mp_iKind = 1;
+}
+
+void loadNow(ClWidget* pWidget, bool bLocalized) {
+  const char* pName = textureNameOf(pWidget, "textureName");
+  if (pName[0] != '\0') {
+    ClUI::loadUITexture(pName, bLocalized);
+  }
+  seedColor(pWidget);
+}
+
+void loadLater(ClWidget* pWidget, bool bLocalized) {
+  const char* pName = textureNameOf(pWidget, "textureName");
+  if (pName[0] != '\0') {
+    ClUI::queueDeferredUITexture(pName, bLocalized);
+  }
+  seedColor(pWidget);
+}
+
+void loadLaterByName(ClWidget* pWidget, WidgetEventProcedureCall* pCall, bool bLocalized) {
+  ClUI::queueDeferredUITexture(getParamString(pCall), bLocalized);
+  seedColor(pWidget);
+}
+
+// The properties every drawing path needs.
+struct SImageDraw {
+  u16 uiLayer;
+  u32 uiCanvasHash;
+  u32 uiShaderHash;
+  f32 fForcedWidth;
+  f32 fForcedHeight;
+  u32 uiColor;
+  SLayoutPlacement placement;
+};
+
+SImageDraw readDraw(const ClWidget* pWidget) {
+  for (const char* pName : {"imageLayer", "canvas", "textureShader", "forcedWidth", "forcedHeight"}) {
+    pWidget->requireProperty(pName);
+  }
+  SImageDraw draw;
+  draw.uiLayer = static_cast<u16>(pWidget->getInt("imageLayer"));
+  draw.uiCanvasHash = pWidget->getID("canvas");
+  draw.uiShaderHash = pWidget->getID("textureShader");
+  draw.fForcedWidth = pWidget->getFloat("forcedWidth");
+  draw.fForcedHeight = pWidget->getFloat("forcedHeight");
+  draw.uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
+  draw.placement = KvLayoutPlacement(pWidget->getLayout("widgetLayout"));
+  return draw;
+}
+
+}  // namespace
+
+void systemImageLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadNow(pWidget, false); }
+void systemImageLocalizedLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadNow(pWidget, true); }
+void systemImageInitColor(ClWidget* pWidget, WidgetEventProcedureCall*) { seedColor(pWidget); }
+void systemDeferredImageLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadLater(pWidget, false); }
+void systemDeferredImageLocalizedLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadLater(pWidget, true); }
+void systemDeferredImageLoadByName(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {
+  loadLaterByName(pWidget, pCall, false);
+}
+void systemDeferredImageLocalizedLoadByName(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {
+  loadLaterByName(pWidget, pCall, true);
+}
+void systemEmptyProcedure(ClWidget*, WidgetEventProcedureCall*) {}
+
+void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  const bool bAtlas = pWidget->hasAtlas();
+  const char* pName = textureNameOf(pWidget, "textureName");
+  if (bAtlas || pName[0] != '\0') {
+    pWidget->requireProperty("textureName");
+  }
+  const SImageDraw draw = readDraw(pWidget);
+  const SLayoutPlacement& at = draw.placement;
+  // A widget with children places them inside the rectangle the image covers.
+  f32 afRect[4] = {};
+  f32* pOutRect = pWidget->mp_AllChildren.getSize() > 0 ? afRect : nullptr;
+  const char* pSecondName = textureNameOf(pWidget, "textureName2");
+  if (bAtlas) {
+    if (pSecondName[0] != '\0') {
+      KV_FATALF("Port this code to the Win32 (NOW!!!) -> [%s] in [%s], Line [%d]!", "systemImageRender", __FILE__,
+                __LINE__);
+    }
+    const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(draw.uiCanvasHash);
+    char acEntry[KV_MAX_PATH_LEN];
+    std::snprintf(acEntry, sizeof(acEntry), "%s%s", pName, pCanvas->mp_acResolutionSuffixToUse);
+    const u32 uiAtlasHash = pWidget->getID("atlas");
+    if (draw.fForcedWidth == 0.0f) {
+      ClUI::renderAtlasEntry(uiAtlasHash, KvStrHash(acEntry), draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash,
+                             draw.uiLayer, at.mp_fX, at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f,
+                             pOutRect);
+    } else {
+      ClUI::renderAtlasEntrySized(uiAtlasHash, KvStrHash(acEntry), draw.uiShaderHash, draw.uiColor,
+                                  draw.uiCanvasHash, draw.uiLayer, at.mp_fX, at.mp_fY, at.mp_uiScreenFlags,
+                                  at.mp_uiAnchorFlags, draw.fForcedWidth, draw.fForcedHeight, pOutRect);
+    }
+  } else if (pName[0] != '\0') {
+    const ClTexture* pSecond = nullptr;
+    if (pSecondName[0] != '\0') {
+      pSecond = ClTextureMgr::findTexture(pSecondName);
+      if (pSecond == nullptr) {
+        const SUITexture* pUITex =
+            ClUI::getBestFitUITexture(KvStrHash(pSecondName), Cl2d::getCanvasByHash(draw.uiCanvasHash)->mp_fResolutionHeight);
+        KV_ASSERT(pUITex);
+        pSecond = pUITex->mp_pBestTexture;
+        KV_ASSERT_MSG(pSecond != nullptr, "pSecondaryTex");
+      }
+    }
+    if (draw.fForcedWidth == 0.0f) {
+      ClUI::renderUITexture(pName, draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
+                            at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, pOutRect, pSecond);
+    } else {
+      ClUI::renderUITextureSized(pName, draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
+                                 at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, draw.fForcedWidth,
+                                 draw.fForcedHeight, pOutRect);
+    }
+  } else {
+    ClUI::renderUITextureSized(nullptr, draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
+                               at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, draw.fForcedWidth,
+                               draw.fForcedHeight, pOutRect);
+  }
+  if (pOutRect != nullptr) {
+    Cl2d::pushParentWindow({afRect[0], afRect[1], afRect[2], afRect[3]});
+  }
+}
+
+void registerImagesUIFunctions() {
+  struct SEntry {
+    const char* pName;
+    WidgetEventProcedure pfnProcedure;
+  };
+  // The fades, pulses, tooltips and the auto-hide of the image procedures are not part of this build yet; their
+  // names stay unregistered, so data that calls them runs without them.
+  static constexpr SEntry s_aEntries[] = {
+      {"systemImageLoad", systemImageLoad},
+      {"systemImageInitColor", systemImageInitColor},
+      {"systemImageParams", systemEmptyProcedure},
+      {"systemDeferredImageLoad", systemDeferredImageLoad},
+      {"systemDeferredImageLoadByName", systemDeferredImageLoadByName},
+      {"systemImageLocalizedLoad", systemImageLocalizedLoad},
+      {"systemDeferredImageLocalizedLoad", systemDeferredImageLocalizedLoad},
+      {"systemDeferredImageLocalizedLoadByName", systemDeferredImageLocalizedLoadByName},
+      {"systemImageRender", systemImageRender},
+  };
+  for (const SEntry& entry : s_aEntries) {
+    ClUIEventSystemFunctions::registerFunction(KvStrHash(entry.pName), entry.pfnProcedure);
+  }
+}
