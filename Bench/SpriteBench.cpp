@@ -9,6 +9,11 @@
 //   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each)
 //     built into dynamic geometry by the sprite jobs on the task workers, against the same records built by the same
 //     routines on the calling thread; the time is the calling thread's CPU time (the recording device: no GPU work).
+//   UIFrame: one UI frame of a screen of 500 image widgets on the "UBER" canvas (the UI's update and render: the
+//     tree's tick, each widget's render procedure reading its properties, best fit, placement, the sprite queue,
+//     its sort and the quads written into dynamic geometry), against writing the same 500 quads (positions, texture
+//     coordinates, colour, signature and layer taken from the engine's own queue once) straight into dynamic
+//     geometry; calling-thread CPU time on the recording device.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <benchmark/benchmark.h>
@@ -31,6 +36,11 @@
 #include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/System/ClJobMgr.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClUI.h"
+#include "Tests/Support/ImageTestSupport.h"
+#include "Tools/kuic/KuiSource.h"
 #include "Tests/Support/GraphicsTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
@@ -382,6 +392,151 @@ void BM_Baseline_SpriteJobs(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_Baseline_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+constexpr i32 gc_iUI_IMAGES = 500;
+
+class CImageUIHooks : public ClUIHooks {
+ public:
+  void registerGameUIFunctions() override { registerImagesUIFunctions(); }
+  void releaseDeviceObjects() override {}
+};
+
+// The UI on the session's device: "UBER" over the whole window, the default canvas's asset height 216, a loose UI
+// image of 16 x 16 texels and a screen of 500 images of it spread over the canvas. False when something is missing.
+class CImageScreen {
+ public:
+  CImageScreen() {
+    ClShaderMgr::createShader("system_blend_premult");
+    ClShaderMgr::mp_bAllShadersLoaded = 1;
+    Cl2d::initialise();
+    Cl2dCanvas* pFull = Cl2d::getFullCanvas();
+    pFull->mp_potentialAssetHeights.append(SCanvasAssetHeight{216, "_216"});
+    Cl2d::createCanvas("UBER", gc_ui2D_ALIGN_CENTRE, gc_f2D_DESIGN_HEIGHT, 216.0f, 0.0f, 0.0f,
+                       static_cast<f32>(gc_iWIDTH), static_cast<f32>(gc_iHEIGHT), gc_ui2D_ALIGN_CENTRE);
+    std::filesystem::create_directories("Images/UI");
+    const std::vector<uint8_t> png =
+        KvTestEncodeImage(std::vector<uint32_t>(16 * 16, 0xFFC08040u), 16, 16, ETestImageFormat::PNG);
+    std::ofstream("Images/UI/Tile_216.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    ClUI::setHooks(&m_hooks);
+    ClUI::initialise();
+    std::string children;
+    for (i32 i = 0; i < gc_iUI_IMAGES; ++i) {
+      f32 x = 0.0f;
+      f32 y = 0.0f;
+      quadPosition(i, &x, &y);
+      children += std::string(i ? "," : "") + R"({"name": "Image)" + std::to_string(i) + R"(", "properties": {
+          "canvas": {"id": "UBER"}, "imageLayer": )" + std::to_string(2600 + i % 200) + R"(,
+          "textureName": "Tile", "textureShader": {"id": "system_blend_premult"},
+          "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
+          "widgetLayout": {"layout": {"screenAnchor": 0, "x": )" + std::to_string(x * 216.0f / gc_iHEIGHT) +
+                  R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}},
+          "onLoad": {"event": {"calls": [{"call": "systemImageLoad"}]}},
+          "onRender": {"event": {"single": "systemImageRender"}}}})";
+    }
+    SKuiScreenSet set;
+    std::string error;
+    if (!KuiParseDescription(R"({"root": {"name": "Screen", "children": [)" + children + "]}}", "bench.json", &set,
+                             &error)) {
+      return;
+    }
+    const std::vector<uint8_t> image = KuiWriteImage(set);
+    m_bLoaded = ClUI::loadUIDataFromImage("Bench", image.data(), static_cast<u32>(image.size()));
+    if (m_bLoaded) ClUI::getWidget("Screen")->setVisibleRecursively(1);
+  }
+  ~CImageScreen() {
+    ClUI::terminate();
+    ClUI::setHooks(nullptr);
+    Cl2d::clearSprites();
+    Cl2d::terminate();
+  }
+  bool m_bLoaded = false;
+
+ private:
+  CImageUIHooks m_hooks;
+};
+
+// One UI frame as the game runs it: the game thread's update and render queue the sprites; the worker's 2D steps
+// sort them and write the UI layers into dynamic geometry, then empty the queue.
+void engineUIFrame() {
+  ClUI::update();
+  ClUI::render();
+  Cl2d::sortSprites();
+  Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
+  Cl2d::clearSprites();
+}
+
+template <typename FFrame>
+void runUIFrames(benchmark::State& state, FFrame frame) {
+  for (auto _ : state) {
+    ClDynamicGeometry::unlockBuffers();
+    ClDynamicGeometry::beginFrame();
+    const f64 dStart = threadSeconds();
+    frame();
+    state.SetIterationTime(threadSeconds() - dStart);
+    if (ClDynamicGeometry::getNumVerts() != 4 * gc_iUI_IMAGES) {
+      state.SkipWithError("the frame did not make one quad per image");
+      return;
+    }
+  }
+  ClDynamicGeometry::unlockBuffers();
+  state.SetItemsProcessed(state.iterations() * gc_iUI_IMAGES);
+}
+
+void BM_Engine_UIFrame(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  CSpriteSession session(&hooks, true);
+  CImageScreen screen;
+  if (!screen.m_bLoaded) {
+    state.SkipWithError("the screen of images did not load");
+    return;
+  }
+  runUIFrames(state, engineUIFrame);
+}
+BENCHMARK(BM_Engine_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_Baseline_UIFrame(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  CSpriteSession session(&hooks, true);
+  CImageScreen screen;
+  if (!screen.m_bLoaded) {
+    state.SkipWithError("the screen of images did not load");
+    return;
+  }
+  // The quads the engine makes, taken once from its queue in drawing order.
+  ClUI::render();
+  Cl2d::sortSprites();
+  struct SQuad {
+    f32 fLeft, fTop, fRight, fBottom, fU0, fV0, fU1, fV1;
+    u32 uiColor;
+    const SRenderSignature* pSignature;
+    f32 fDepth;
+  };
+  std::vector<SQuad> quads;
+  const S2dSpriteQueue& queue = Cl2d::mp_spriteQueue;
+  for (u16 uOrder = 0; uOrder < queue.mp_uCount; ++uOrder) {
+    const u16 i = queue.mp_auSortedIndex[uOrder];
+    const f32 fLeft = queue.mp_afX[i] - 0.5f;
+    const f32 fTop = queue.mp_afY[i] - 0.5f;
+    quads.push_back({fLeft, fTop, fLeft + queue.mp_afWidth[i], fTop + queue.mp_afHeight[i], queue.mp_afLeftU[i],
+                     queue.mp_afTopV[i], queue.mp_afRightU[i], queue.mp_afBottomV[i], queue.mp_auiColor[i],
+                     queue.mp_apSignature[i], -static_cast<f32>(queue.mp_auLayer[i])});
+  }
+  Cl2d::clearSprites();
+  runUIFrames(state, [&quads] {
+    for (const SQuad& q : quads) {
+      SDynamicGeometryAlloc alloc;
+      ClDynamicGeometry::reserve(1, 4, 6, &alloc);
+      alloc.mp_pVerts[0] = SDynamicGeometryVertex{q.fLeft, q.fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV0};
+      alloc.mp_pVerts[1] = SDynamicGeometryVertex{q.fRight, q.fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV0};
+      alloc.mp_pVerts[2] = SDynamicGeometryVertex{q.fLeft, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV1};
+      alloc.mp_pVerts[3] = SDynamicGeometryVertex{q.fRight, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV1};
+      ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes, alloc.mp_uiFirstVertex, true);
+      ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, gc_uiDYNGEO_FLAG_UI, q.pSignature, q.fDepth, 0);
+    }
+  });
+}
+BENCHMARK(BM_Baseline_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
