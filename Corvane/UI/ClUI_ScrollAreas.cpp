@@ -86,24 +86,19 @@ void layOutArea(const SScrollFingerArea* pArea) {
   static const u32 s_uiMovingLayout = KvStrHash("movingWidgetLayoutForChildren");
   pWidget->setLayout(s_uiMovingLayout, auiLayout);
 
-  // The last two children always show, so the top test leaves them alone; an area with fewer has only
-  // those.
+  // The last two children always pass the top test (an area with fewer has only those); any child below
+  // the view is hidden. Each child's visibility is decided first and set once, so a child that stays hidden
+  // fires no events.
   const i32 iNumChildren = static_cast<i32>(pWidget->mp_AllChildren.getSize());
   const i32 iFirstAlwaysShown = iNumChildren >= 2 ? iNumChildren - 2 : 0;
-  for (i32 i = 0; i < iFirstAlwaysShown; ++i) {
-    ClWidget* pChild = pWidget->mp_AllChildren[static_cast<u32>(i)];
-    const f32 fY = layoutY(pChild->getLayout("widgetLayout"));
-    pChild->setVisible(fOffset / fScale + fY + pArea->mp_fTopMargin < KV_ZERO ? 0u : 1u);
-  }
-  for (i32 i = iFirstAlwaysShown; i < iNumChildren; ++i) {
-    pWidget->mp_AllChildren[static_cast<u32>(i)]->setVisible(1);
-  }
   for (i32 i = 0; i < iNumChildren; ++i) {
     ClWidget* pChild = pWidget->mp_AllChildren[static_cast<u32>(i)];
     const f32 fY = layoutY(pChild->getLayout("widgetLayout"));
-    if (fY * fScale + fOffset > fV && pChild->mp_bVisible) {
-      pChild->setVisible(0);
+    bool bVisible = i >= iFirstAlwaysShown || fOffset / fScale + fY + pArea->mp_fTopMargin >= KV_ZERO;
+    if (fY * fScale + fOffset > fV) {
+      bVisible = false;
     }
+    pChild->setVisible(bVisible ? 1u : 0u);
   }
 }
 
