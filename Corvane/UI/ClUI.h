@@ -22,7 +22,6 @@
 
 class ClTexture;
 struct SRenderSignature;
-struct SPointerDetector;
 
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClDynamicPool.h"
