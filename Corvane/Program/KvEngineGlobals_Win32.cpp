@@ -21,6 +21,7 @@
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 
 // 1. Geometry-data pool (1024 records).
@@ -58,6 +59,8 @@ ClPool<CRITICAL_SECTION, gc_iMAX_MUTEX_LOCKS> g_mutexLockPool;
 ClPool<SStringTable, gc_iMAX_STRING_TABLES> KvLangID::mp_tables;
 // 18. Parent-window pool (16 records).
 ClPool<SParentWindow, gc_iMAX_PARENT_WINDOWS> Cl2d::mp_parentWindowStack;
+// 18a. Pointer-detector pool (128 records); its grid (256 squares) is zero-filled static data.
+ClPool<SPointerDetector, MAX_DETECTORS> ClPointerTracker::m_detectorPool;
 // 19. Loaded UI data entries (16 records).
 ClPool<SUIDataEntry, gc_iMAX_UI_DATA_ENTRIES> ClUI::mp_UIDataPool;
 // 20. The UI's root widget, the holder of the UI-wide values.
@@ -140,6 +143,7 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_POOL_GLOBAL("lock pool", g_mutexLockPool),
     KV_POOL_GLOBAL("string-table pool", KvLangID::mp_tables),
     KV_POOL_GLOBAL("parent-window pool", Cl2d::mp_parentWindowStack),
+    {"pointer-detector pool", &poolInUse<ClPointerTracker::m_detectorPool>, &ClPointerTracker::freeAllDetectors},
     // The UI manager holds the UI data pool and the root widget; terminate gives everything back.
     {"UI manager", &uiInUse, &ClUI::terminate},
     KV_POOL_GLOBAL("global shader variable pool", ClShaderMgr::mp_globalVarPool),

@@ -9,6 +9,7 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 
 u32 ClUI::mp_bInitialized = 0;
@@ -69,7 +70,7 @@ ClWidget* ClUI::getRootWidget() { return &mp_RootWidget; }
 void ClUI::initialise() {
   mp_RootWidget.reset();
   mp_iNumFocus = 0;
-  hooks().resetPointerTracker();
+  ClPointerTracker::reset();
   mp_UITextureTable.initialize(32);
   mp_UIDataPool.initialize();
   mp_MasterWidgetList.initialize(32);
@@ -94,7 +95,7 @@ void ClUI::terminate() {
   }
   mp_daClonedWidgets.terminate();
   mp_RootWidget.destroy();
-  hooks().freeAllPointerDetectors();
+  ClPointerTracker::freeAllDetectors();
   hooks().releaseDeviceObjects();
   // Every widget is destroyed before any is freed, so "onDestroy" procedures never meet a freed widget.
   mp_MasterWidgetList.forEachValue([](uintptr_t uiValue, i32) { reinterpret_cast<ClWidget*>(uiValue)->destroy(); });
@@ -121,6 +122,12 @@ void ClUI::terminate() {
   mp_UIDataPool.initialize();
   ClUIEventSystemFunctions::terminate();
   mp_daEventForwardingStack.terminate();
+  if (mp_daScrollAreas.isInitialized()) {
+    mp_daScrollAreas.terminate();
+  }
+  mp_pCapturedScrollArea = nullptr;
+  mp_bScrollDragging = 0;
+  mp_bScrollAreaRegisteredThisFrame = 0;
   // Nothing may point at the freed widgets once the UI has ended.
   mp_iNumFocus = 0;
   for (ClWidget*& pEntry : mp_apSwitchHistory) {
@@ -231,7 +238,7 @@ void ClUI::switchTo(const char* pSwitcherName, const char* pTargetName) {
   KV_ASSERT(pTarget);
   pushSwitchHistory(pTarget);
   pSwitcher->switchTo(pTarget);
-  hooks().clearPointerHits();
+  ClPointerTracker::clearCurrentHits();
 }
 
 void ClUI::switchToByHash(const char* pSwitcherName, u32 uiTargetID) {
@@ -241,7 +248,7 @@ void ClUI::switchToByHash(const char* pSwitcherName, u32 uiTargetID) {
   KV_ASSERT(pSwitcher);
   pushSwitchHistory(pTarget);
   pSwitcher->switchTo(pTarget);
-  hooks().clearPointerHits();
+  ClPointerTracker::clearCurrentHits();
 }
 
 void ClUI::pushSwitchHistory(ClWidget* pWidget) {
@@ -265,7 +272,7 @@ void ClUI::switchBack() {
     mp_apSwitchHistory[0] = pTarget;
     if (pSwitcher->isSwitchedChildByID(pTarget->mp_uiInstanceNameHash)) {
       pSwitcher->switchTo(pTarget);
-      hooks().clearPointerHits();
+      ClPointerTracker::clearCurrentHits();
       return;
     }
     ++iInvalidCount;
@@ -288,6 +295,11 @@ bool ClUI::addDeferredEvent(ClWidget* pWidget, u32 uiClock, u32 uiEventHash, f32
   pEvent->mp_fTimeLeft = fTime;
   pEvent->mp_uiClock = uiClock;
   pEvent->mp_iPoolIndex = mp_DeferredEventPool.getCount() - 1;
+  for (i32 i = 0; i < mp_iNumDeferredDue; ++i) {
+    if (mp_apDeferredDue[i] == pEvent) {
+      mp_apDeferredDue[i] = nullptr;
+    }
+  }
   return true;
 }
 
@@ -337,5 +349,15 @@ void ClUI::forgetWidget(ClWidget* pWidget) {
   clearCells(&mp_RootWidget);
   mp_MasterWidgetList.forEachValue(
       [&clearCells](uintptr_t uiValue, i32) { clearCells(reinterpret_cast<const ClWidget*>(uiValue)); });
-  hooks().widgetDestroyed(pWidget);
+  // Its pointer detectors, and the scroll areas of it with theirs.
+  ClPointerTracker::unregisterDetectorsOf(pWidget);
+  if (mp_daScrollAreas.isInitialized()) {
+    for (i32 i = mp_daScrollAreas.getCount() - 1; i >= 0; --i) {
+      SScrollFingerArea* pArea = mp_daScrollAreas[i];
+      if (pArea->mp_pAreaWidget == pWidget) {
+        ClPointerTracker::unregisterDetectorsOf(pArea);
+        unregisterScrollArea(pArea);
+      }
+    }
+  }
 }

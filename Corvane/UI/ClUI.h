@@ -4,15 +4,20 @@
 //
 // Everything is static (one UI) and runs on the main thread. Widgets live from their build until terminate;
 // clones until ClWidget::destroyChildren of their parent, which also makes the UI forget them (focus,
-// history, deferred events, the exclusive and forwarding lists, the pointer-exclusive slot, focus grids and,
-// through the hooks, the pointer detectors).
+// history, deferred events, the exclusive and forwarding lists, the pointer-exclusive slot, focus grids, the
+// pointer detectors it owns and the scroll areas of it).
 //
 // Failures of programming are assertions or fatal errors (report and stop). A UI data file that cannot be
 // trusted is refused instead: the load answers false with one line on stderr naming the file, and the UI
 // keeps what it has (the file's record stays used, as after any failed load).
 //
-// Later parts of the UI (pointer tracker, the UI's device objects) and the game's registration of its
-// procedures are reached through ClUIHooks; without hooks the defaults stand for "not there yet".
+// The frame: each game mode calls update, then render, once per frame on the main thread. Update moves the
+// pointer (ClPointerTracker), scrolls the drag-scrolled areas, turns the pads' newly pressed menu actions into
+// events on the focused widgets, ticks every loaded tree and fires the deferred events that are due. Times
+// are seconds of the system clock (clock 0) or of the gameplay clock (clock 1, 0 while the game is paused).
+//
+// The game's registration of its procedures and the release of the UI's device objects are reached through
+// ClUIHooks.
 #pragma once
 
 class ClTexture;
@@ -76,21 +81,29 @@ struct SDeferredWidgetEvent {
   i32 mp_iPoolIndex;
 };
 
-// What the UI manager calls of later parts of the UI and of the game. Each default stands for the part not
-// existing yet.
+// A drag-scrolled area: a widget whose children form a vertical list that the pointer drags, with momentum
+// after a drag and a spring back at both ends. The record belongs to whoever registers it (the scroll-finger
+// procedures), which also registers a pointer detector of kind E_POINTER_DETECTOR_SCROLL_AREA whose owner is
+// the record. Pixels are screen pixels.
+struct SScrollFingerArea {
+  ClWidget* mp_pAreaWidget;  // owns the LAYOUTs "scrollAreaLayout" and "movingWidgetLayoutForChildren"
+  f32 mp_fViewTop;           // pixels; the view height V = bottom - top
+  f32 mp_fViewBottom;
+  u32 mp_uiCanvasHash;  // the canvas whose scale turns pixels into canvas units
+  f32 mp_fTopMargin;    // canvas units, added in the top visibility test
+  f32 mp_fOffset;       // pixels: 0 at the start, negative when scrolled down; at rest in [V - L, 0]
+  f32 mp_fListHeight;   // L, pixels
+  f32 mp_fVelocity;     // pixels per second
+};
+
+// What the UI manager calls of the game and of the device layer.
 class ClUIHooks {
  public:
   virtual ~ClUIHooks() = default;
   // The game's registration function (registerGameUIFunctions): registers every event procedure.
   virtual void registerGameUIFunctions() {}
-  // ClPointerTracker::reset, ClPointerTracker::clearCurrentHits, ClPointerTracker::freeAllDetectors.
-  virtual void resetPointerTracker() {}
-  virtual void clearPointerHits() {}
-  virtual void freeAllPointerDetectors() {}
   // ClUI_Win32::releaseDeviceObjects.
   virtual void releaseDeviceObjects();
-  // A widget is about to be freed: whatever refers to it (its pointer detector) lets it go.
-  virtual void widgetDestroyed(ClWidget* pWidget) { (void)pWidget; }
 };
 
 class ClUI {
@@ -149,8 +162,31 @@ class ClUI {
   // records are in use.
   static bool addDeferredEvent(ClWidget* pWidget, u32 uiClock, u32 uiEventHash, f32 fSeconds);
 
-  // Drops every reference the UI keeps to a widget that is about to be freed.
+  // Drops every reference the UI keeps to a widget that is about to be freed, its pointer detectors and
+  // scroll areas included.
   static void forgetWidget(ClWidget* pWidget);
+
+  // --- The frame (main thread, update before render) ---
+  static void update();
+  static void render();
+
+  // --- Drag-scrolled areas ---
+  // Adds an area (not owned; it stays alive until unregistered) and marks the scroll update to run once
+  // more at the end of this frame's update.
+  static void registerScrollArea(SScrollFingerArea* pArea);
+  // Removes an area; the captured area is let go. An area that is not registered is ignored.
+  static void unregisterScrollArea(SScrollFingerArea* pArea);
+  // Captures an area under the pointer, moves the captured one by the drag and the others by momentum or
+  // springs, then places each area's children and shows or hides them. Nothing before the first
+  // registration.
+  static void updateScrollAreas();
+  static bool isScrollAreaDragged() { return mp_bScrollDragging != 0; }
+
+  // --- UI textures ---
+  // Queues a UI texture as a sprite on a canvas at (x, y) in canvas units, placed by the flags.
+  static void renderUITexture(const char* pName, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
+                              f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale,
+                              f32* pOutRect = nullptr, const ClTexture* pSecondTexture = nullptr);
 
   // --- Drawing (render worker) ---
   // Copies a picture onto the bound target (or the back buffer) fitted to its aspect ratio and centred; the margins
@@ -230,8 +266,22 @@ class ClUI {
   // loading is deferred. Their values are single 16-byte-aligned blocks, freed by terminate.
   static ClDynamicHashTable mp_UITextureTable;
   static ClDynamicHashTable mp_aDeferredTextureNames[2];
+  // Drag-scrolled areas in registration order, the captured one and the drag (pointer pixels).
+  static ClDynamicVector<SScrollFingerArea*> mp_daScrollAreas;
+  static SScrollFingerArea* mp_pCapturedScrollArea;
+  static u32 mp_bScrollDragging;
+  static f32 mp_afScrollCapturePosition[2];
+  static f32 mp_afScrollLastPosition[2];
+  static u32 mp_bScrollAreaRegisteredThisFrame;
 
  private:
+  static void updatePad(u32 uiPad);
+  static void fireDeferredEvents();
+  // The records being counted down by the update: those in the pool when the countdown began. A record
+  // handed out while the countdown runs leaves this set (its frame may be one freed by the same countdown),
+  // so an event queued by a fired procedure first counts down at the next update.
+  static SDeferredWidgetEvent* mp_apDeferredDue[gc_iMAX_DEFERRED_EVENTS];
+  static i32 mp_iNumDeferredDue;
   static bool loadFile(const char* pUIDataName, bool bSplash);
   static SUIDataEntry* takeEntry(const char* pUIDataName, bool bSplash);
   static bool installBlock(SUIDataEntry* pEntry, u8* pBlock, u32 uiSize, const char* pFileName);

@@ -11,6 +11,7 @@
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 
 namespace {
@@ -378,14 +379,14 @@ void ClWidget::switchToImpl(ClWidget* pTarget, bool bFocus) {
     pOutgoing->callEvent(gc_uiON_TRANSITION_OUT);
     if (!pOutgoing->mp_bTransitionDone) {
       // The tick brings the target in once the outgoing child is done.
-      ClUI::hooks().clearPointerHits();
+      ClPointerTracker::clearCurrentHits();
       return;
     }
     mp_SwitchedChildren[static_cast<u32>(iOutgoing)].mp_uiState = E_SWITCH_STATE_INACTIVE;
     pOutgoing->callEvent(gc_uiON_TRANSITION_OUT_IS_DONE);
   }
   startTargetTransitionIn(uiTarget, bFocus);
-  ClUI::hooks().clearPointerHits();
+  ClPointerTracker::clearCurrentHits();
 }
 
 void ClWidget::switchTo(ClWidget* pTarget) { switchToImpl(pTarget, true); }

@@ -39,7 +39,8 @@ class UIManagerTest : public UITest {
 };
 
 TEST_F(UIManagerTest, InitialiseAndTerminateCallTheLaterPartsInTheirOrder) {
-  EXPECT_EQ(g_uiTrace.hookCalls, (std::vector<std::string>{"resetPointerTracker", "registerGameUIFunctions"}));
+  EXPECT_EQ(g_uiTrace.hookCalls, (std::vector<std::string>{"registerGameUIFunctions"}));
+  EXPECT_EQ(ClPointerTracker::getNumDetectors(), 0);
   EXPECT_TRUE(ClUI::isInitialised());
   EXPECT_EQ(ClUIEventSystemFunctions::getCount(), 5u);
   const WidgetProperty* pDelay = ClUI::getRootWidget()->findProperty(H("delayMenuInputClickBack"));
@@ -52,9 +53,11 @@ TEST_F(UIManagerTest, InitialiseAndTerminateCallTheLaterPartsInTheirOrder) {
   const char* pInUse = nullptr;
   EXPECT_GE(KvCountEngineGlobalsInUse(&pInUse), 1);
 
+  holdPointerHit();
   g_uiTrace.hookCalls.clear();
   ClUI::terminate();
-  EXPECT_EQ(g_uiTrace.hookCalls, (std::vector<std::string>{"freeAllPointerDetectors", "releaseDeviceObjects"}));
+  EXPECT_EQ(g_uiTrace.hookCalls, (std::vector<std::string>{"releaseDeviceObjects"}));
+  EXPECT_EQ(ClPointerTracker::getNumDetectors(), 0) << "every pointer detector is freed";
   EXPECT_FALSE(ClUI::isInitialised());
   EXPECT_EQ(KvCountEngineGlobalsInUse(&pInUse), 0) << pInUse;
   g_uiTrace.hookCalls.clear();
@@ -146,11 +149,12 @@ TEST_F(UIManagerTest, SwitchingByNameKeepsAHistoryAndSwitchingBackTwiceGoesTwoSc
   loadScreens();
   ClUI::switchTo("TopLevelSwitcher", "S1");
   ClUI::switchTo("TopLevelSwitcher", "S2");
+  holdPointerHit();
   ClUI::switchToByHash("TopLevelSwitcher", H("S3"));
+  EXPECT_EQ(ClPointerTracker::getNumCurrentHits(), 0u) << "a switch empties the pointer's current hits";
   EXPECT_EQ(W("TopLevelSwitcher")->getActiveSwitchedChild(), W("S3"));
   EXPECT_EQ(ClUI::mp_apSwitchHistory[0], W("S3"));
   EXPECT_EQ(ClUI::mp_apSwitchHistory[2], W("S1"));
-  EXPECT_EQ(std::count(g_uiTrace.hookCalls.begin(), g_uiTrace.hookCalls.end(), "clearPointerHits"), 6);
 
   ClUI::switchBack();
   EXPECT_EQ(W("TopLevelSwitcher")->getActiveSwitchedChild(), W("S2"));
@@ -217,6 +221,11 @@ TEST_F(UIManagerTest, ADestroyedCloneIsForgottenByFocusHistoryDeferredEventsList
   std::memset(W("S4")->mp_pWidgetGrid, 0, sizeof(SWidgetGrid));
   W("S4")->mp_pWidgetGrid->mp_apCells[1 * gc_iWIDGET_GRID_SIZE + 2] = pCloneChild;
   W("S4")->mp_pWidgetGrid->mp_apCells[0] = W("S1");
+  const f32 afMin[2] = {0.0f, 0.0f};
+  const f32 afMax[2] = {0.5f, 0.5f};
+  ClPointerTracker::registerDetector(pClone, afMin, afMax, 0);
+  SPointerDetector* pS1Detector = ClPointerTracker::registerDetector(W("S1"), afMin, afMax, 0);
+  ClPointerTracker::registerDetector(pCloneChild, afMin, afMax, 0);
 
   pPanel->destroyChildren();
 
@@ -233,8 +242,8 @@ TEST_F(UIManagerTest, ADestroyedCloneIsForgottenByFocusHistoryDeferredEventsList
   EXPECT_EQ(ClUI::mp_pPointerExclusiveWidget, nullptr);
   EXPECT_EQ(W("S4")->mp_pWidgetGrid->mp_apCells[1 * gc_iWIDGET_GRID_SIZE + 2], nullptr);
   EXPECT_EQ(W("S4")->mp_pWidgetGrid->mp_apCells[0], W("S1"));
-  EXPECT_EQ(g_uiTrace.destroyedWidgets, (std::vector<ClWidget*>{pCloneChild, pClone}))
-      << "the pointer tracker is told before each is freed";
+  EXPECT_EQ(ClPointerTracker::getNumDetectors(), 1) << "the clones' pointer detectors are unregistered";
+  EXPECT_TRUE(ClPointerTracker::isRegistered(pS1Detector));
   // Switching back now lands on a screen that exists.
   ClUI::switchBack();
   EXPECT_EQ(W("TopLevelSwitcher")->getActiveSwitchedChild(), W("S1"));

@@ -10,6 +10,8 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/System/ClClock.h"
+#include "Corvane/Input/ClInputHWtoKv.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
@@ -27,7 +29,6 @@ struct SProcedureRun {
 // Everything the UI called of its hooks, in order, and the procedures run since the last clear.
 struct SUITrace {
   std::vector<std::string> hookCalls;
-  std::vector<ClWidget*> destroyedWidgets;
   std::vector<SProcedureRun> runs;
 };
 inline SUITrace g_uiTrace;
@@ -51,11 +52,7 @@ class ClRecordingUIHooks : public ClUIHooks {
       ClUIEventSystemFunctions::registerFunction(KvStrHash(extra.first.c_str()), extra.second);
     }
   }
-  void resetPointerTracker() override { g_uiTrace.hookCalls.push_back("resetPointerTracker"); }
-  void clearPointerHits() override { g_uiTrace.hookCalls.push_back("clearPointerHits"); }
-  void freeAllPointerDetectors() override { g_uiTrace.hookCalls.push_back("freeAllPointerDetectors"); }
   void releaseDeviceObjects() override { g_uiTrace.hookCalls.push_back("releaseDeviceObjects"); }
-  void widgetDestroyed(ClWidget* pWidget) override { g_uiTrace.destroyedWidgets.push_back(pWidget); }
 
   // Further procedures to register at the next initialise.
   std::vector<std::pair<std::string, WidgetEventProcedure>> m_extra;
@@ -69,6 +66,11 @@ class UITest : public ::testing::Test {
   void SetUp() override {
     g_uiTrace = SUITrace{};
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
+    ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 0.0f;
+    // No pointer and no pad input unless a test gives it.
+    for (SInputPadState& pad : ClInputHWtoKv::mp_aPadStates) {
+      pad = SInputPadState{};
+    }
     ClUI::setHooks(&m_hooks);
     if (m_bStartUI) {
       ClUI::initialise();
@@ -97,6 +99,16 @@ class UITest : public ::testing::Test {
 
   // Advances the system clock by dt for the next ticks.
   static void setFrameTime(f32 fDT) { ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = fDT; }
+
+  // Registers a detector over the whole screen and ticks the pointer tracker, so that the current hit list
+  // holds one entry (the pointer stands still at the top left).
+  void holdPointerHit() {
+    const f32 afMin[2] = {0.0f, 0.0f};
+    const f32 afMax[2] = {1.0f, 1.0f};
+    ClPointerTracker::registerDetector(&m_hooks, afMin, afMax, E_POINTER_DETECTOR_WIDGET);
+    ClPointerTracker::tick();
+    ASSERT_EQ(ClPointerTracker::getNumCurrentHits(), 1u);
+  }
 
   std::vector<std::string> runNames() const {
     std::vector<std::string> names;

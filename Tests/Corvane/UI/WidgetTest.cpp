@@ -107,11 +107,12 @@ TEST_F(WidgetTest, TheLoaderSplitsChildrenIntoSwitchedAndDrawnAndLoadsChildrenBe
 
 TEST_F(WidgetTest, SwitchingToAChildWhoseTransitionsAreImmediateCompletesAtOnceWithFocus) {
   loadSwitcher();
+  holdPointerHit();
   W("S")->switchTo(W("A"));
   EXPECT_EQ(trace(), (Trace{"in:A", "focus:A"}));
   EXPECT_EQ(states("S"), (States{1, 0, 0}));
   EXPECT_EQ(ClUI::getFocusedWidget(2), W("A")) << "focus is given for any pad";
-  EXPECT_EQ(g_uiTrace.hookCalls, (std::vector<std::string>{"clearPointerHits"}));
+  EXPECT_EQ(ClPointerTracker::getNumCurrentHits(), 0u) << "the pointer's current hits are emptied";
 
   W("S")->switchTo(W("C"));
   EXPECT_EQ(trace(), (Trace{"out:A", "outDone:A", "in:C", "focus:C"}));
@@ -395,6 +396,15 @@ TEST_F(WidgetTest, DestroyChildrenDestroysClonesWithTheirChildrenAndOnlyDetaches
   const u32 uiCloneID = pClone->mp_uiInstanceNameHash;
   const u32 uiPartID = pClonedPart->mp_uiInstanceNameHash;
   g_uiTrace.runs.clear();
+  // A pointer detector for each of the three cloned widgets and one for the data child.
+  const f32 afMin[2] = {0.1f, 0.1f};
+  const f32 afMax[2] = {0.2f, 0.2f};
+  SPointerDetector* pItemDetector = ClPointerTracker::registerDetector(pItem, afMin, afMax, 0);
+  ClPointerTracker::registerDetector(pClone, afMin, afMax, 0);
+  for (u32 i = 0; i < pClone->mp_AllChildren.getSize(); ++i) {
+    ClPointerTracker::registerDetector(pClone->mp_AllChildren[i], afMin, afMax, 0);
+  }
+  ASSERT_EQ(ClPointerTracker::getNumDetectors(), 4);
 
   pHolder->destroyChildren();
   EXPECT_EQ(pHolder->mp_AllChildren.getSize(), 0u);
@@ -403,7 +413,8 @@ TEST_F(WidgetTest, DestroyChildrenDestroysClonesWithTheirChildrenAndOnlyDetaches
   EXPECT_EQ(ClUI::findWidget(uiPartID), nullptr);
   EXPECT_EQ(ClUI::mp_daClonedWidgets.getCount(), 0);
   EXPECT_EQ(runNames(), (std::vector<std::string>{"record2", "record1"})) << "invisible, then destroyed";
-  EXPECT_EQ(g_uiTrace.destroyedWidgets.size(), 3u);
+  EXPECT_EQ(ClPointerTracker::getNumDetectors(), 1) << "the destroyed clones' detectors are unregistered";
+  EXPECT_TRUE(ClPointerTracker::isRegistered(pItemDetector));
   // The data child was only detached: it still exists with its own children.
   EXPECT_EQ(ClUI::findWidget(H("Item")), pItem);
   EXPECT_EQ(pItem->mp_AllChildren.getSize(), 2u);

@@ -1,0 +1,197 @@
+// The UI's frame: ClUI::update (pointer, scroll areas, pad events, tree ticks, deferred events) and
+// ClUI::render (the pointer image, then the trees).
+#include <algorithm>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Input/ClInputHWtoKv.h"
+#include "Corvane/Input/ClInputManager.h"
+#include "Corvane/System/ClClock.h"
+#include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/ClPointerTracker.h"
+#include "Corvane/UI/ClUI.h"
+
+namespace {
+
+// Menu actions: indices into a hardware pad's action array.
+constexpr i32 gc_iACTION_UP = 13;
+constexpr i32 gc_iACTION_DOWN = 14;
+constexpr i32 gc_iACTION_LEFT = 15;
+constexpr i32 gc_iACTION_RIGHT = 16;
+constexpr i32 gc_iACTION_ACCEPT = 19;
+constexpr i32 gc_iACTION_ALT1 = 20;
+constexpr i32 gc_iACTION_ALT2 = 21;
+constexpr i32 gc_iACTION_BACK = 22;
+constexpr i32 gc_iACTION_START = 23;
+
+// An edge of one action that fires an event on the focused widget when its mask bit is set (0: always).
+struct SPadEvent {
+  i32 iAction;
+  bool bRelease;  // the release edge instead of the press edge
+  u32 uiMask;
+  u32 uiEventHash;
+};
+
+const SPadEvent gc_aDirectionEvents[] = {
+    {gc_iACTION_LEFT, false, gc_uiINPUT_LEFT, KvStrHash("onLeft")},
+    {gc_iACTION_RIGHT, false, gc_uiINPUT_RIGHT, KvStrHash("onRight")},
+    {gc_iACTION_DOWN, false, gc_uiINPUT_DOWN, KvStrHash("onDown")},
+    {gc_iACTION_UP, false, gc_uiINPUT_UP, KvStrHash("onUp")},
+};
+
+// Held back while "delayMenuInputClickBack" runs.
+const SPadEvent gc_aDelayedEvents[] = {
+    {gc_iACTION_ACCEPT, false, gc_uiINPUT_CLICK, KvStrHash("onClick")},
+    {gc_iACTION_ACCEPT, true, gc_uiINPUT_CLICK, KvStrHash("onUnClick")},
+    {gc_iACTION_ALT1, false, gc_uiINPUT_CLICK, KvStrHash("onClickAlt1")},
+    {gc_iACTION_ALT2, false, gc_uiINPUT_CLICK, KvStrHash("onClickAlt2")},
+    {gc_iACTION_BACK, false, gc_uiINPUT_BACK, KvStrHash("onBack")},
+    {gc_iACTION_START, false, 0, KvStrHash("onStart")},
+};
+
+const u32 gc_uiDELAY_MENU_INPUT = KvStrHash("delayMenuInputClickBack");
+
+bool isAbove(f32 fValue) { return fValue > gc_fACTION_PRESSED_THRESHOLD; }
+
+// Whether the edge happened on hardware pad h this input frame. Nothing fires while input is blocked or
+// before the input manager has made the pad's actions.
+bool edgeHappened(u32 uiHardwarePad, const SPadEvent& event) {
+  const SGameInputAction* pActions = ClInputManager::m_apGameSpecificInputs[uiHardwarePad];
+  if (g_iInputBlockedCounter != 0 || pActions == nullptr || event.iAction >= ClInputManager::m_iActionCount) {
+    return false;
+  }
+  const u32 uiCur = ClInputManager::m_uiCurInputFrame & 1u;
+  const bool bNow = isAbove(pActions[event.iAction].mp_afValues[uiCur]);
+  const bool bBefore = isAbove(pActions[event.iAction].mp_afValues[1 - uiCur]);
+  return event.bRelease ? (!bNow && bBefore) : (bNow && !bBefore);
+}
+
+// Fires the event on w when its edge happened and w lets it through, then looks the pad's focus up again (a
+// procedure may have moved it). False when the pad has no focused widget any more.
+bool checkPadEvent(u32 uiPad, u32 uiHardwarePad, const SPadEvent& event, ClWidget** ppWidget) {
+  const bool bAllowed = event.uiMask == 0 || ((*ppWidget)->mp_uiInputMask & event.uiMask) != 0;
+  if (bAllowed && edgeHappened(uiHardwarePad, event)) {
+    (*ppWidget)->callEvent(event.uiEventHash);
+  }
+  *ppWidget = ClUI::getFocusedWidget(uiPad);
+  return *ppWidget != nullptr;
+}
+
+bool exclusiveListHolds(const ClWidget* pWidget) {
+  for (i32 i = 0; i < ClUI::mp_daExclusiveAvailableWidgets.getCount(); ++i) {
+    if (ClUI::mp_daExclusiveAvailableWidgets[i] == pWidget) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool deferredEventInUse(const SDeferredWidgetEvent* pEvent) {
+  for (i32 i = 0; i < ClUI::mp_DeferredEventPool.getCount(); ++i) {
+    if (ClUI::mp_DeferredEventPool.get(i) == pEvent) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+SDeferredWidgetEvent* ClUI::mp_apDeferredDue[gc_iMAX_DEFERRED_EVENTS] = {};
+i32 ClUI::mp_iNumDeferredDue = 0;
+
+void ClUI::updatePad(u32 uiPad) {
+  if (mp_abPadEnabled[uiPad] == 0) {
+    return;
+  }
+  const u32 uiHardwarePad = ClInputManager::m_auiPadMap[uiPad];
+  KV_ASSERT(uiHardwarePad < cuiMAX_GAME_PADS);
+  if (uiHardwarePad != 0 && ClInputHWtoKv::mp_auiPadConnected[uiHardwarePad] == 0) {
+    return;
+  }
+  ClWidget* pWidget = getFocusedWidget(uiPad);
+  if (pWidget == nullptr) {
+    return;
+  }
+  if (mp_daExclusiveAvailableWidgets.getCount() > 0 && !exclusiveListHolds(pWidget)) {
+    removeFocus(pWidget, gc_uiANY_PAD);
+    return;
+  }
+  mp_uiCurrentLogicalPad = uiHardwarePad;
+  for (const SPadEvent& event : gc_aDirectionEvents) {
+    if (!checkPadEvent(uiPad, uiHardwarePad, event, &pWidget)) {
+      return;
+    }
+  }
+  // The delay runs down once for every pad that gets this far, so two active pads halve it.
+  const WidgetProperty* pDelay = mp_RootWidget.findProperty(gc_uiDELAY_MENU_INPUT);
+  if (pDelay != nullptr && pDelay->mp_eType == E_BASE_TYPE_FLOAT) {
+    const f32 fDelay = *static_cast<const f32*>(pDelay->mp_pData);
+    if (fDelay > KV_ZERO) {
+      const f32 fDT = ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime;
+      mp_RootWidget.setFloat(gc_uiDELAY_MENU_INPUT, std::max(KV_ZERO, fDelay - fDT));
+      return;
+    }
+  }
+  for (const SPadEvent& event : gc_aDelayedEvents) {
+    if (!checkPadEvent(uiPad, uiHardwarePad, event, &pWidget)) {
+      return;
+    }
+  }
+}
+
+void ClUI::fireDeferredEvents() {
+  mp_iNumDeferredDue = mp_DeferredEventPool.getCount();
+  for (i32 i = 0; i < mp_iNumDeferredDue; ++i) {
+    mp_apDeferredDue[i] = mp_DeferredEventPool.get(i);
+  }
+  // From the last record to the first, as the pool orders them now.
+  for (i32 i = mp_iNumDeferredDue - 1; i >= 0; --i) {
+    SDeferredWidgetEvent* pEvent = mp_apDeferredDue[i];
+    if (pEvent == nullptr || !deferredEventInUse(pEvent)) {
+      continue;  // queued during this countdown, or freed by a procedure (its widget was destroyed)
+    }
+    KV_ASSERT(pEvent->mp_uiClock < gc_uiNUM_CLOCKS);
+    pEvent->mp_fTimeLeft = std::max(KV_ZERO, pEvent->mp_fTimeLeft - ClClock::m_aClockFrames[pEvent->mp_uiClock].m_fFrameTime);
+    if (pEvent->mp_fTimeLeft > KV_ZERO) {
+      continue;
+    }
+    ClWidget* pWidget = pEvent->mp_pWidget;
+    const u32 uiEventHash = pEvent->mp_uiEventHash;
+    mp_DeferredEventPool.free(pEvent);
+    pWidget->callEvent(uiEventHash);
+  }
+  mp_iNumDeferredDue = 0;
+}
+
+void ClUI::update() {
+  KV_ASSERT(mp_daExclusiveAvailableWidgets.isInitialized());
+  KV_ASSERT_MSG(mp_daExclusiveAvailableWidgets.getCount() < 255, "mp_daExclusiveAvailableWidgets.getCount() < 255");
+  if (mp_bScrollDragging) {
+    ClPointerTracker::m_bHideRequest = 1;
+  }
+  ClPointerTracker::tick();
+  updateScrollAreas();
+  for (u32 uiPad = 0; uiPad < gc_iNUM_UI_PADS; ++uiPad) {
+    updatePad(uiPad);
+  }
+  for (i32 i = 0; i < mp_UIDataPool.getCount(); ++i) {
+    if (ClWidget* pRoot = mp_UIDataPool.get(i)->mp_pRootWidget) {
+      pRoot->tick();
+    }
+  }
+  fireDeferredEvents();
+  if (mp_bScrollAreaRegisteredThisFrame) {
+    updateScrollAreas();
+    mp_bScrollAreaRegisteredThisFrame = 0;
+  }
+}
+
+void ClUI::render() {
+  ClPointerTracker::render();
+  for (i32 i = 0; i < mp_UIDataPool.getCount(); ++i) {
+    if (ClWidget* pRoot = mp_UIDataPool.get(i)->mp_pRootWidget) {
+      pRoot->render();
+    }
+  }
+}
