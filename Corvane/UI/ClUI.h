@@ -182,12 +182,6 @@ class ClUI {
   static void updateScrollAreas();
   static bool isScrollAreaDragged() { return mp_bScrollDragging != 0; }
 
-  // --- UI textures ---
-  // Queues a UI texture as a sprite on a canvas at (x, y) in canvas units, placed by the flags.
-  static void renderUITexture(const char* pName, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
-                              f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale,
-                              f32* pOutRect = nullptr, const ClTexture* pSecondTexture = nullptr);
-
   // --- Drawing (render worker) ---
   // Copies a picture onto the bound target (or the back buffer) fitted to its aspect ratio and centred; the margins
   // are not drawn (ClUI_Win32.cpp).
