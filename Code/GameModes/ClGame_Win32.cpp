@@ -102,14 +102,16 @@ constexpr const char* gc_pszGAME_ARCHIVE = "RWG";
 // The lock tag of the game's two scene render targets.
 constexpr u32 gc_uiGAME_RENDER_TARGET_TAG = 1;
 
-// The game's canvases: "UBER", the largest 16:9 rectangle centred on the screen; "FULL" again, now the 480 x 270
-// scene at the top left, with its "_216" assets; "HUD" as "FULL".
+// The game's canvases: "UBER", the largest 16:9 rectangle centred on the screen, with a design height of 233280 / H
+// for its height of H pixels and a resolution height of 216: a unit is a pixel of a 1080-line picture (scale H / 1080)
+// and its assets are the "_216" ones, as on every canvas. "FULL" again, now the 480 x 270 scene at the top left, with
+// its "_216" assets; "HUD" as "FULL".
 void createCanvases() {
   const f32 fScreenWidth = ClGraphics::mp_fScreenWidth;
   const f32 fScreenHeight = ClGraphics::mp_fScreenHeight;
   const f32 fUberHeight = fScreenWidth / fScreenHeight >= gc_fUBER_ASPECT ? fScreenHeight : fScreenWidth / gc_fUBER_ASPECT;
   const f32 fUberWidth = fUberHeight * gc_fUBER_ASPECT;
-  Cl2d::createCanvas("UBER", gc_ui2D_ALIGN_CENTRE, gc_f2D_DESIGN_HEIGHT, 233280.0f / fUberHeight, 0.0f, 0.0f,
+  Cl2d::createCanvas("UBER", gc_ui2D_ALIGN_CENTRE, 233280.0f / fUberHeight, gc_f2D_DESIGN_HEIGHT, 0.0f, 0.0f,
                      fUberWidth, fUberHeight, gc_ui2D_ALIGN_CENTRE);
   for (const char* pName : {"FULL", "HUD"}) {
     Cl2dCanvas* pCanvas = Cl2d::createCanvas(pName, gc_ui2D_ALIGN_TOP_LEFT, gc_f2D_DESIGN_HEIGHT, gc_f2D_DESIGN_HEIGHT,
@@ -249,6 +251,10 @@ i32 ClGame::startUp() {
   g_pCurrentGameMode = g_aGameModes[E_GAME_MODE_PRELOAD].mp_pMode;
   g_bQuitGame = 0;
 
+  step("DEMO_MODE");
+  if (ClDevINI::getInt("DEMO_MODE") > 0) {
+    g_bDemoMode = 1;
+  }
   step("KvInitializeLanguagePath");
   KvInitializeLanguagePath(ClDevINI::getStringValue("LANG"));
   step("ClSteamMgr::initialize");

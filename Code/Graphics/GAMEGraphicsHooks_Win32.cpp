@@ -256,6 +256,8 @@ void ClGAMEGraphicsHooks::cleanUpFrame() {
   Cl2d::clearSprites();
 }
 
+void ClGAMEGraphicsHooks::frameDropped() { Cl2d::clearSprites(); }
+
 void ClGAMEGraphicsHooks::discardFrame() {
   ClDynamicGeometry::unlockBuffers();
   cleanUpFrame();

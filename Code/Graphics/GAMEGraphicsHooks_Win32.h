@@ -31,6 +31,8 @@ class ClGAMEGraphicsHooks : public GAMEWindowHooks {
   void blackFrame() override;
   void renderFrame() override;
   void discardFrame() override;
+  // The 2D sprite queue the UI filled for the dropped frame is emptied.
+  void frameDropped() override;
   void platformLostFocus() override;
   void platformRegainedFocus() override;
   void loadShaders() override;

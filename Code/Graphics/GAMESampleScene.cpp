@@ -54,10 +54,11 @@ void GAMESampleScene::load() {
   g_spark = image("TexturesGameAtlas", "Spark-0000_216");
   g_button = image("TexturesUIAtlas", "ButtonFocus");
   // The screen sets as the load mode brings them up: the splash set switched to its first splash, then the main
-  // set, then the UI textures whose load the screens deferred. Both are shown at once here.
+  // set on its main menu, then the UI textures whose load the screens deferred. Both are shown at once here.
   ClUI::loadUIData();
   ClUI::switchTo("SplashSwitcher", "SplashActive1");
   ClUI::loadLocalizedUIData("VOSK_UI");
+  ClUI::switchTo("TopLevelSwitcher", "MainMenu");
   ClUI::loadDeferredUITextures();
   // The procedures that fade screens in are not part of this build; the sample shows its screens at once.
   for (i32 i = 0; i < ClUI::getNumUIDataEntries(); ++i) {

@@ -136,6 +136,9 @@ class ClWindowHooks {
   virtual void renderFrame() {}
   // Throws the handed-over frame's queued work away without drawing.
   virtual void discardFrame() {}
+  // Game thread, while graphics are not ready: the frame the game queued is not handed over, and what the game
+  // queued for it outside the engine's own queues goes now.
+  virtual void frameDropped() {}
   // Device lost: before the default-pool objects go. Regained: after a successful Reset and restore.
   virtual void platformLostFocus() {}
   virtual void platformRegainedFocus() {}
@@ -326,6 +329,7 @@ class ClGraphics {
   static void gameSpecificBlackFrame();
   static void gameSpecificRenderFrame();
   static void gameSpecificDiscardFrame();
+  static void gameSpecificFrameDropped();
   static void gameSpecificPlatformLostFocus();
   static void gameSpecificPlatformRegainedFocus();
   static void gameSpecificLoadShaders();

@@ -79,6 +79,7 @@ void ClGraphics::endFrame() {
     ClDrawPrimitive::flushPending();
     ClDrawPrimitive::freeRendered();
     ClSpriteMgr::clearWrittenBuffer();
+    gameSpecificFrameDropped();
   }
   handleLostDevice();
 }

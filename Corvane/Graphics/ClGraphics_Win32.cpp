@@ -292,6 +292,7 @@ void ClGraphics::gameSpecificPickWidescreenMode(u32* puiWidth, u32* puiHeight) {
 void ClGraphics::gameSpecificBlackFrame() { hooks().blackFrame(); }
 void ClGraphics::gameSpecificRenderFrame() { hooks().renderFrame(); }
 void ClGraphics::gameSpecificDiscardFrame() { hooks().discardFrame(); }
+void ClGraphics::gameSpecificFrameDropped() { hooks().frameDropped(); }
 void ClGraphics::gameSpecificPlatformLostFocus() { hooks().platformLostFocus(); }
 void ClGraphics::gameSpecificPlatformRegainedFocus() { hooks().platformRegainedFocus(); }
 void ClGraphics::gameSpecificLoadShaders() { hooks().loadShaders(); }

@@ -12,6 +12,7 @@
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 
+u32 g_bDemoMode = 0;
 u32 ClUI::mp_bInitialized = 0;
 ClDynamicHashTable ClUI::mp_MasterWidgetList;
 SWidgetFocus ClUI::mp_aFocus[gc_iMAX_FOCUS_ENTRIES] = {};

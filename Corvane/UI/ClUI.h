@@ -106,6 +106,9 @@ class ClUIHooks {
   virtual void releaseDeviceObjects();
 };
 
+// The demo flag: set at start-up when the development setting "DEMO_MODE" is above 0; the splash screens read it.
+extern u32 g_bDemoMode;
+
 class ClUI {
  public:
   // --- Start and end ---

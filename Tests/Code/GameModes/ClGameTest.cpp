@@ -1,5 +1,6 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/System/GAMEProfileSave.h"
+#include "Corvane/UI/ClUI.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
 
 #include <gtest/gtest.h>
@@ -138,7 +139,7 @@ const SGameStep gc_aStartUpSteps[] = {
     // Seeded after the settings are read (not before, as listed), so that "RANDOM_SEED" can fix the seed.
     {"ClGame::seedRandom", DONE, ""},
     {"mode machine to pre-load", DONE, ""},
-    {"DEMO_MODE", PENDING, "the demo flag the splash screens read (UI framework)"},
+    {"DEMO_MODE", DONE, ""},
     {"KvInitializeLanguagePath", DONE, ""},
     {"ClSteamMgr::initialize", DONE, ""},
     {"ClAudioManager::initialize", DONE, ""},
@@ -326,6 +327,26 @@ TEST_F(GameTopLevel, RandomSeedFromTheSettingsReplaysTheSameSequence) {
   EXPECT_TRUE(KvRandomIsSeeded());
   ClGame::shutDown();
   ClMutexLock::shutdownPool();
+}
+
+// "DEMO_MODE" above 0 turns the demo flag on; 0 or absent leaves it as it was.
+TEST_F(GameTopLevel, DemoModeSettingTurnsTheDemoFlagOn) {
+  struct SCase {
+    const char* pSettings;
+    u32 bBefore;
+    u32 bAfter;
+  };
+  const SCase aCases[] = {{"DEMO_MODE 1\n", 0, 1}, {"DEMO_MODE 0\n", 0, 0}, {"", 0, 0}, {"DEMO_MODE 0\n", 1, 1}};
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pSettings);
+    writeSettings(c.pSettings);
+    g_bDemoMode = c.bBefore;
+    ClGame::startUp();
+    EXPECT_EQ(g_bDemoMode, c.bAfter);
+    ClGame::shutDown();
+    ClMutexLock::shutdownPool();
+  }
+  g_bDemoMode = 0;
 }
 
 TEST_F(GameTopLevel, ModeMachineSwitchesAfterTheFinishingTick) {

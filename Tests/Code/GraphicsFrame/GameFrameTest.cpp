@@ -31,6 +31,8 @@
 #include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/Program/KvEngineGlobals.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClWidget.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Platform/D3D9/D3D9.h"
@@ -95,7 +97,7 @@ class GameFrame : public ::testing::Test {
     ASSERT_TRUE(SteamAPI_Init());
     D3D9TestReset();
     D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
-                             {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
+                             {D3DFMT_X8R8G8B8, {m_uiModeWidth, m_uiModeHeight, 60, D3DFMT_X8R8G8B8}}});
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
                              &g_gameModePreLoad.m_eNextGameMode);
     ClGame::startUp();
@@ -123,6 +125,19 @@ class GameFrame : public ::testing::Test {
     return readBackBuffer();
   }
   std::filesystem::path m_previous;
+  // The 16:9 desktop mode the game picks for its window.
+  UINT m_uiModeWidth = gc_iWIDTH;
+  UINT m_uiModeHeight = gc_iHEIGHT;
+};
+
+// The same game in a 1280 x 720 window: the scene is scaled by 8 / 3 and "UBER" covers the whole window.
+class GameFrameAt720 : public GameFrame {
+ protected:
+  void SetUp() override {
+    m_uiModeWidth = 1280;
+    m_uiModeHeight = 720;
+    GameFrame::SetUp();
+  }
 };
 
 // The pre-load mode copies the scene plainly: the sample scene's sprites at twice their size, the UI button on top.
@@ -167,9 +182,10 @@ TEST_F(GameFrame, FramesLookTheSameAfterAnInjectedDeviceLoss) {
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 
-// The game queues sprites every frame whether or not the device can draw. While graphics are not ready each frame's
-// quad sprites go with the frame: a loss of seconds at 40 quads a frame (the queue holds 1999, about 50 frames'
-// worth) never stops the program, and the first frame drawn afterwards holds that frame's quads and no others. The
+// The game queues sprites every frame (quad sprites, and the UI's 2D sprites) whether or not the device can draw.
+// While graphics are not ready each frame's sprites go with the frame: a loss of seconds at 40 quads a frame (the
+// queue holds 1999, about 50 frames' worth) never stops the program, and the first frame drawn afterwards holds that
+// frame's quads and UI sprites and no others. The
 // same for the debug primitives.
 // The loss is driven frame by frame: a few polls that still report the device lost, then Resets that fail.
 TEST_F(GameFrame, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) {
@@ -279,4 +295,16 @@ TEST_F(GameFrame, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) {
   EXPECT_EQ(iWrong, 0);
   const STestPicture after = frameAs(E_GAME_MODE_PRELOAD);
   EXPECT_EQ(after.pixels, without.pixels) << "the sprites went with their frame";
+}
+
+// The in-game screen of the main screen set: its health bar on the "HUD" canvas (480 x 270 at the scene's top left,
+// drawn into the scene and scaled with it) at a second window size, over the scene; the main menu's images are gone.
+TEST_F(GameFrameAt720, InGameScreenDrawsTheHudCanvasWithTheScene) {
+  ClUI::switchTo("TopLevelSwitcher", "InGame");
+  ClUI::getWidget("InGame")->setVisibleRecursively(1);
+  const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
+  ASSERT_EQ(picture.iWidth, 1280);
+  ASSERT_EQ(picture.iHeight, 720);
+  expectMatchesReference(picture, "SampleScreenHud720");
+  EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
