@@ -402,7 +402,7 @@ class CImageUIHooks : public ClUIHooks {
 };
 
 // The UI on the session's device: "UBER" over the whole window, the default canvas's asset height 216, a loose UI
-// image of 16 x 16 texels and a screen of 500 images of it spread over the canvas. False when something is missing.
+// image of 16 x 16 texels and a screen of 500 images of it spread over the canvas.
 class CImageScreen {
  public:
   CImageScreen() {
@@ -431,7 +431,7 @@ class CImageScreen {
           "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
           "widgetLayout": {"layout": {"screenAnchor": 0, "x": )" + std::to_string(x * 216.0f / gc_iHEIGHT) +
                   R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}},
-          "onLoad": {"event": {"calls": [{"call": "systemImageLoad"}]}},
+          "onLoad": {"event": {"calls": [{"call": "systemDeferredImageLoad"}]}},
           "onRender": {"event": {"single": "systemImageRender"}}}})";
     }
     SKuiScreenSet set;
@@ -442,6 +442,8 @@ class CImageScreen {
     }
     const std::vector<uint8_t> image = KuiWriteImage(set);
     m_bLoaded = ClUI::loadUIDataFromImage("Bench", image.data(), static_cast<u32>(image.size()));
+    // The images share one texture: each queues it, and it loads once.
+    ClUI::loadDeferredUITextures();
     if (m_bLoaded) ClUI::getWidget("Screen")->setVisibleRecursively(1);
   }
   ~CImageScreen() {

@@ -14,15 +14,27 @@
 
 namespace {
 
-const char* textureNameOf(const ClWidget* pWidget, const char* pProperty) {
-  const WidgetProperty* pProp = pWidget->findProperty(KvStrHash(pProperty));
-  return pProp == nullptr ? "" : pWidget->getString(pProperty);
+// The properties the procedures read, hashed once.
+const SWidgetPropertyName gc_TEXTURE_NAME("textureName");
+const SWidgetPropertyName gc_TEXTURE_NAME_2("textureName2");
+const SWidgetPropertyName gc_TEXTURE_COLOR("textureColor");
+const SWidgetPropertyName gc_IMAGE_LAYER("imageLayer");
+const SWidgetPropertyName gc_CANVAS("canvas");
+const SWidgetPropertyName gc_TEXTURE_SHADER("textureShader");
+const SWidgetPropertyName gc_FORCED_WIDTH("forcedWidth");
+const SWidgetPropertyName gc_FORCED_HEIGHT("forcedHeight");
+const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
+const SWidgetPropertyName gc_ATLAS("atlas");
+
+// The texture name, or "" when the widget has none.
+const char* textureNameOf(const ClWidget* pWidget, const SWidgetPropertyName& name) {
+  return pWidget->findProperty(name.mp_uiHash) == nullptr ? "" : pWidget->getString(name);
 }
 
 // The image colour ("textureColor", required) shown at once by the first colour animator.
 void seedColor(ClWidget* pWidget) {
-  pWidget->requireProperty("textureColor");
-  const u32 uiColor = static_cast<u32>(pWidget->getInt("textureColor"));
+  pWidget->requireProperty(gc_TEXTURE_COLOR);
+  const u32 uiColor = static_cast<u32>(pWidget->getInt(gc_TEXTURE_COLOR));
   ClAnimator<ClColor>& animator = pWidget->mp_aColorAnimators[0];
   animator.mp_params.mp_uiEndColor = uiColor;
   animator.mp_uiCurrentColor = uiColor;
@@ -31,7 +43,7 @@ void seedColor(ClWidget* pWidget) {
 }
 
 void loadNow(ClWidget* pWidget, bool bLocalized) {
-  const char* pName = textureNameOf(pWidget, "textureName");
+  const char* pName = textureNameOf(pWidget, gc_TEXTURE_NAME);
   if (pName[0] != '\0') {
     ClUI::loadUITexture(pName, bLocalized);
   }
@@ -39,7 +51,7 @@ void loadNow(ClWidget* pWidget, bool bLocalized) {
 }
 
 void loadLater(ClWidget* pWidget, bool bLocalized) {
-  const char* pName = textureNameOf(pWidget, "textureName");
+  const char* pName = textureNameOf(pWidget, gc_TEXTURE_NAME);
   if (pName[0] != '\0') {
     ClUI::queueDeferredUITexture(pName, bLocalized);
   }
@@ -63,17 +75,18 @@ struct SImageDraw {
 };
 
 SImageDraw readDraw(const ClWidget* pWidget) {
-  for (const char* pName : {"imageLayer", "canvas", "textureShader", "forcedWidth", "forcedHeight"}) {
-    pWidget->requireProperty(pName);
-  }
+  // Each required property is found once and read where it was found.
+  const auto value = [pWidget](const SWidgetPropertyName& name) -> const void* {
+    return pWidget->requireProperty(name)->mp_pData;
+  };
   SImageDraw draw;
-  draw.uiLayer = static_cast<u16>(pWidget->getInt("imageLayer"));
-  draw.uiCanvasHash = pWidget->getID("canvas");
-  draw.uiShaderHash = pWidget->getID("textureShader");
-  draw.fForcedWidth = pWidget->getFloat("forcedWidth");
-  draw.fForcedHeight = pWidget->getFloat("forcedHeight");
+  draw.uiLayer = static_cast<u16>(*static_cast<const i32*>(value(gc_IMAGE_LAYER)));
+  draw.uiCanvasHash = *static_cast<const u32*>(value(gc_CANVAS));
+  draw.uiShaderHash = *static_cast<const u32*>(value(gc_TEXTURE_SHADER));
+  draw.fForcedWidth = *static_cast<const f32*>(value(gc_FORCED_WIDTH));
+  draw.fForcedHeight = *static_cast<const f32*>(value(gc_FORCED_HEIGHT));
   draw.uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
-  draw.placement = KvLayoutPlacement(pWidget->getLayout("widgetLayout"));
+  draw.placement = KvLayoutPlacement(pWidget->getLayout(gc_WIDGET_LAYOUT));
   return draw;
 }
 
@@ -94,16 +107,16 @@ void systemEmptyProcedure(ClWidget*, WidgetEventProcedureCall*) {}
 
 void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
   const bool bAtlas = pWidget->hasAtlas();
-  const char* pName = textureNameOf(pWidget, "textureName");
+  const char* pName = textureNameOf(pWidget, gc_TEXTURE_NAME);
   if (bAtlas || pName[0] != '\0') {
-    pWidget->requireProperty("textureName");
+    pWidget->requireProperty(gc_TEXTURE_NAME);
   }
   const SImageDraw draw = readDraw(pWidget);
   const SLayoutPlacement& at = draw.placement;
   // A widget with children places them inside the rectangle the image covers.
   f32 afRect[4] = {};
   f32* pOutRect = pWidget->mp_AllChildren.getSize() > 0 ? afRect : nullptr;
-  const char* pSecondName = textureNameOf(pWidget, "textureName2");
+  const char* pSecondName = textureNameOf(pWidget, gc_TEXTURE_NAME_2);
   if (bAtlas) {
     if (pSecondName[0] != '\0') {
       KV_FATALF("Port this code to the Win32 (NOW!!!) -> [%s] in [%s], Line [%d]!", "systemImageRender", __FILE__,
@@ -112,7 +125,7 @@ void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
     const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(draw.uiCanvasHash);
     char acEntry[KV_MAX_PATH_LEN];
     std::snprintf(acEntry, sizeof(acEntry), "%s%s", pName, pCanvas->mp_acResolutionSuffixToUse);
-    const u32 uiAtlasHash = pWidget->getID("atlas");
+    const u32 uiAtlasHash = pWidget->getID(gc_ATLAS);
     if (draw.fForcedWidth == 0.0f) {
       ClUI::renderAtlasEntry(uiAtlasHash, KvStrHash(acEntry), draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash,
                              draw.uiLayer, at.mp_fX, at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f,

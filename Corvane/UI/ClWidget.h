@@ -25,6 +25,7 @@
 
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClVarArray.h"
+#include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClAnimator.h"
 #include "Corvane/Animation/ClColor.h"
 #include "Corvane/Math/KvMath.h"
@@ -85,6 +86,14 @@ enum E_SWITCH_STATE : u32 {
 struct WidgetProperty {
   i32 mp_eType;  // E_BASE_TYPE
   void* mp_pData;
+};
+
+// A property name with its hash, made once (a procedure's constants, at start-up) so that readers that run every
+// frame do not hash the name again; the name is kept for messages.
+struct SWidgetPropertyName {
+  explicit SWidgetPropertyName(const char* pName) : mp_pName(pName), mp_uiHash(KvStrHash(pName)) {}
+  const char* mp_pName;
+  u32 mp_uiHash;
 };
 
 class ClWidget;
@@ -179,10 +188,18 @@ class ClWidget {
   bool hasUnicodeString(const char* pName) const;
   const wchar16* getUnicodeString(const char* pName) const;  // fatal when missing
   const void* getLayout(const char* pName) const;            // 72 bytes; fatal when missing
+  // The same readers by a name hashed once.
+  i32 getInt(const SWidgetPropertyName& name) const;
+  u32 getID(const SWidgetPropertyName& name) const;
+  f32 getFloat(const SWidgetPropertyName& name) const;
+  bool hasString(const SWidgetPropertyName& name) const;
+  const char* getString(const SWidgetPropertyName& name) const;
+  const void* getLayout(const SWidgetPropertyName& name) const;
   bool hasAtlas() const;  // ID "atlas" present and non-zero
   // The property of that name; a missing one stops the program with "Widget [%s] does not specify [%s]
   // attribute ([0x%08X])!" (the widget's name, the property's name and its hash).
   WidgetProperty* requireProperty(const char* pName) const;
+  WidgetProperty* requireProperty(const SWidgetPropertyName& name) const;
 
   // --- Properties: writers (create the property when missing, else overwrite it in place) ---
   void setInt(u32 uiNameHash, i32 iValue);

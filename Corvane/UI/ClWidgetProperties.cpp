@@ -44,11 +44,14 @@ const char* KvWidgetTypeAssertText(E_BASE_TYPE eType) {
 WidgetProperty* ClWidget::findProperty(u32 uiNameHash) const { return mp_Properties.findPtr<WidgetProperty>(uiNameHash); }
 
 WidgetProperty* ClWidget::requireProperty(const char* pName) const {
-  const u32 uiHash = KvStrHash(pName);
-  WidgetProperty* pProp = findProperty(uiHash);
+  return requireProperty(SWidgetPropertyName(pName));
+}
+
+WidgetProperty* ClWidget::requireProperty(const SWidgetPropertyName& name) const {
+  WidgetProperty* pProp = findProperty(name.mp_uiHash);
   if (pProp == nullptr) [[unlikely]] {
-    KvReportAssertionF(__FILE__, __LINE__, "Widget [%s] does not specify [%s] attribute ([0x%08X])!", getName(), pName,
-                       uiHash);
+    KvReportAssertionF(__FILE__, __LINE__, "Widget [%s] does not specify [%s] attribute ([0x%08X])!", getName(),
+                       name.mp_pName, name.mp_uiHash);
   }
   return pProp;
 }
@@ -67,18 +70,22 @@ const char* ClWidget::getName() const {
 
 // --- Readers ---
 
-i32 ClWidget::getInt(const char* pName) const {
-  const WidgetProperty* pProp = findProperty(KvStrHash(pName));
+i32 ClWidget::getInt(const char* pName) const { return getInt(SWidgetPropertyName(pName)); }
+u32 ClWidget::getID(const char* pName) const { return getID(SWidgetPropertyName(pName)); }
+f32 ClWidget::getFloat(const char* pName) const { return getFloat(SWidgetPropertyName(pName)); }
+
+i32 ClWidget::getInt(const SWidgetPropertyName& name) const {
+  const WidgetProperty* pProp = findProperty(name.mp_uiHash);
   return pProp != nullptr ? *static_cast<const i32*>(pProp->mp_pData) : 0;
 }
 
-u32 ClWidget::getID(const char* pName) const {
-  const WidgetProperty* pProp = findProperty(KvStrHash(pName));
+u32 ClWidget::getID(const SWidgetPropertyName& name) const {
+  const WidgetProperty* pProp = findProperty(name.mp_uiHash);
   return pProp != nullptr ? *static_cast<const u32*>(pProp->mp_pData) : 0;
 }
 
-f32 ClWidget::getFloat(const char* pName) const {
-  const WidgetProperty* pProp = findProperty(KvStrHash(pName));
+f32 ClWidget::getFloat(const SWidgetPropertyName& name) const {
+  const WidgetProperty* pProp = findProperty(name.mp_uiHash);
   return pProp != nullptr ? *static_cast<const f32*>(pProp->mp_pData) : KV_ZERO;
 }
 
@@ -103,8 +110,11 @@ void ClWidget::getGridXY(const char* pName, i32* pX, i32* pY) const {
   *pY = piXY[1];
 }
 
-bool ClWidget::hasString(const char* pName) const {
-  const WidgetProperty* pProp = findProperty(KvStrHash(pName));
+bool ClWidget::hasString(const char* pName) const { return hasString(SWidgetPropertyName(pName)); }
+const char* ClWidget::getString(const char* pName) const { return getString(SWidgetPropertyName(pName)); }
+
+bool ClWidget::hasString(const SWidgetPropertyName& name) const {
+  const WidgetProperty* pProp = findProperty(name.mp_uiHash);
   if (pProp == nullptr) {
     return false;
   }
@@ -112,10 +122,10 @@ bool ClWidget::hasString(const char* pName) const {
   return static_cast<const char*>(pProp->mp_pData)[0] != '\0';
 }
 
-const char* ClWidget::getString(const char* pName) const {
-  const WidgetProperty* pProp = findProperty(KvStrHash(pName));
+const char* ClWidget::getString(const SWidgetPropertyName& name) const {
+  const WidgetProperty* pProp = findProperty(name.mp_uiHash);
   if (pProp == nullptr) {
-    KV_FATALF("Cannot find string property [%s] for getString()!", pName);
+    KV_FATALF("Cannot find string property [%s] for getString()!", name.mp_pName);
   }
   KV_ASSERT(pProp->mp_eType == E_BASE_TYPE_ASCII_STRING);
   return static_cast<const char*>(pProp->mp_pData);
@@ -139,10 +149,12 @@ const wchar16* ClWidget::getUnicodeString(const char* pName) const {
   return static_cast<const wchar16*>(pProp->mp_pData);
 }
 
-const void* ClWidget::getLayout(const char* pName) const {
-  const WidgetProperty* pProp = findProperty(KvStrHash(pName));
+const void* ClWidget::getLayout(const char* pName) const { return getLayout(SWidgetPropertyName(pName)); }
+
+const void* ClWidget::getLayout(const SWidgetPropertyName& name) const {
+  const WidgetProperty* pProp = findProperty(name.mp_uiHash);
   if (pProp == nullptr) {
-    KV_FATALF("Cannot find Layout property [%s] for getLayout()!", pName);
+    KV_FATALF("Cannot find Layout property [%s] for getLayout()!", name.mp_pName);
   }
   KV_ASSERT(pProp->mp_eType == E_BASE_TYPE_LAYOUT);
   return pProp->mp_pData;
