@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
 #include "Tests/Support/ImageTestSupport.h"
 
@@ -190,6 +191,34 @@ TEST_F(UITexturesTest, ShaderQuadsSitOnTheirLayer) {
   EXPECT_EQ((std::vector<f32>{b.fX, b.fY, b.fWidth, b.fHeight}), (std::vector<f32>{230, 195, 20, 10}));
   EXPECT_KV_FATAL(ClUI::renderShaderQuad(KvStrHash("no_such_shader"), 0, gc_uiFULL, 0, 0, 1, 1),
                   "Could not find shader");
+}
+
+}  // namespace
+
+namespace {
+
+// The pointer image: "PointerDefault" on "FULL" at layer 3999, centred on the pointer, which is a fraction of the
+// canvas's size in canvas units; nothing while the pointer is not shown.
+TEST_F(UITexturesTest, PointerImageIsCentredOnThePointer) {
+  fullCanvas(432.0f, {216});  // scale 2 on the 320 x 240 screen
+  writeImage("PointerDefault_216", 8, 6);
+  ClUI::loadUITexture("PointerDefault", false);
+  ClPointerTracker::setDefaultPointer(0xFF00FF00u);
+  ClPointerTracker::m_afPosition[0] = 0.25f;
+  ClPointerTracker::m_afPosition[1] = 0.5f;
+  ClPointerTracker::m_bPointerShown = 0;
+  ClUI::render();
+  EXPECT_EQ(Cl2d::getNumSprites(), 0);
+  ClPointerTracker::m_bPointerShown = 1;
+  ClUI::render();
+  ASSERT_EQ(Cl2d::getNumSprites(), 1);
+  const SQueuedSprite s = queued(0);
+  // (320 x 0.25 / 2, 240 x 0.5 / 2) units = (80, 120) pixels; the 16 x 12 box (8 x 6 at best scale 2) centred there.
+  EXPECT_EQ((std::vector<f32>{s.fX, s.fY, s.fWidth, s.fHeight}), (std::vector<f32>{72, 114, 16, 12}));
+  EXPECT_EQ(s.uLayer, 3999);
+  EXPECT_EQ(s.uiColor, 0xFF00FF00u);
+  EXPECT_EQ(s.pSignature, ClSignatureMgr::getSignatureByHash(gc_uiPREMULT, version("PointerDefault_216")));
+  ClPointerTracker::m_bPointerShown = 0;
 }
 
 }  // namespace
