@@ -130,12 +130,13 @@ class GameFrame : public ::testing::Test {
   UINT m_uiModeHeight = gc_iHEIGHT;
 };
 
-// The same game in a 1280 x 720 window: the scene is scaled by 8 / 3 and "UBER" covers the whole window.
-class GameFrameAt720 : public GameFrame {
+// The same game in a 1024 x 576 window (a 16:9 mode the game picks on a 1280 x 720 desktop as on a larger one): the
+// scene is scaled by 32 / 15.
+class GameFrameAt576 : public GameFrame {
  protected:
   void SetUp() override {
-    m_uiModeWidth = 1280;
-    m_uiModeHeight = 720;
+    m_uiModeWidth = 1024;
+    m_uiModeHeight = 576;
     GameFrame::SetUp();
   }
 };
@@ -299,12 +300,12 @@ TEST_F(GameFrame, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) {
 
 // The in-game screen of the main screen set: its health bar on the "HUD" canvas (480 x 270 at the scene's top left,
 // drawn into the scene and scaled with it) at a second window size, over the scene; the main menu's images are gone.
-TEST_F(GameFrameAt720, InGameScreenDrawsTheHudCanvasWithTheScene) {
+TEST_F(GameFrameAt576, InGameScreenDrawsTheHudCanvasWithTheScene) {
   ClUI::switchTo("TopLevelSwitcher", "InGame");
   ClUI::getWidget("InGame")->setVisibleRecursively(1);
   const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
-  ASSERT_EQ(picture.iWidth, 1280);
-  ASSERT_EQ(picture.iHeight, 720);
-  expectMatchesReference(picture, "SampleScreenHud720");
+  ASSERT_EQ(picture.iWidth, 1024);
+  ASSERT_EQ(picture.iHeight, 576);
+  expectMatchesReference(picture, "SampleScreenHud576");
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
