@@ -148,6 +148,11 @@ class CFontFileCheck {
       }
       ranges.push_back({uiName, static_cast<u64>(static_cast<const u8*>(pEnd) - m_pImage) + 1, "texture name", i});
     }
+    for (i32 i = 0; i < header.mp_iNumberGlyphs; ++i) {
+      const u32 uiGlyph = entry(offsetof(SFontData, mp_ppGlyphs), i);
+      ranges.push_back({uiGlyph, uiGlyph + sizeof(SFontGlyph), "glyph", i});
+    }
+    if (!disjoint(&ranges)) return false;
     u32 uiLastCode = 0;
     for (i32 i = 0; i < header.mp_iNumberGlyphs; ++i) {
       const u32 uiGlyph = entry(offsetof(SFontData, mp_ppGlyphs), i);
@@ -158,9 +163,8 @@ class CFontFileCheck {
                     uiLastCode);
       }
       uiLastCode = uiCode;
-      ranges.push_back({uiGlyph, uiGlyph + sizeof(SFontGlyph), "glyph", i});
     }
-    return disjoint(&ranges);
+    return true;
   }
 
   bool glyph(u32 uiGlyph, i32 iIndex, i32 iNumberTextures) {
