@@ -175,29 +175,30 @@ SFontResolution* ClFontFamilyMgr::chooseBestResolution(const SFontFamilyData* pD
   return pBestResolution;
 }
 
+// The same answer as trying p-1, p-2, ... and then p+1, p+2, ... one value at a time, found in one pass over the
+// sizes: the descent takes the largest size in [min(p-1, 4), p-1], the ascent the smallest size above p (it only
+// gives up past both 2p and the last size, so any larger size is reached).
 i32 ClFontFamilyMgr::chooseSizeIndex(const SFontFamilyData* pData, u32 uiPointSize) {
   const i32 ciMaxNum = pData->mp_iNumberSizes;
   KV_ASSERT_MSG(ciMaxNum > 0, "ciMaxNum > 0");
-  const auto indexOf = [pData, ciMaxNum](u32 uiSize) {
-    for (i32 i = 0; i < ciMaxNum; ++i) {
-      if (pData->mp_ppSizes[i]->mp_uiPointSize == uiSize) return i;
-    }
-    return -1;
-  };
-  i32 iIndex = indexOf(uiPointSize);
-  if (iIndex >= 0) return iIndex;
+  for (i32 i = 0; i < ciMaxNum; ++i) {
+    if (pData->mp_ppSizes[i]->mp_uiPointSize == uiPointSize) return i;
+  }
   KV_ASSERT_MSG(uiPointSize != 0, "uiPointSize");
-  for (u32 uiTry = uiPointSize - 1;; --uiTry) {
-    iIndex = indexOf(uiTry);
-    if (iIndex >= 0) return iIndex;
-    if (uiTry <= 4) break;
+  const u32 uiHighest = uiPointSize - 1;
+  const u32 uiLowest = uiHighest > 4 ? 4 : uiHighest;
+  i32 iBelow = -1;
+  i32 iAbove = -1;
+  for (i32 i = 0; i < ciMaxNum; ++i) {
+    const u32 uiSize = pData->mp_ppSizes[i]->mp_uiPointSize;
+    if (uiSize >= uiLowest && uiSize <= uiHighest &&
+        (iBelow < 0 || uiSize > pData->mp_ppSizes[iBelow]->mp_uiPointSize)) {
+      iBelow = i;
+    }
+    if (uiSize > uiPointSize && (iAbove < 0 || uiSize < pData->mp_ppSizes[iAbove]->mp_uiPointSize)) iAbove = i;
   }
-  const u64 uiLast = pData->mp_ppSizes[ciMaxNum - 1]->mp_uiPointSize;
-  for (u64 uiTry = static_cast<u64>(uiPointSize) + 1;; ++uiTry) {
-    iIndex = uiTry <= 0xFFFFFFFFull ? indexOf(static_cast<u32>(uiTry)) : -1;
-    if (iIndex >= 0) return iIndex;
-    if (uiTry >= 2ull * uiPointSize && uiTry >= uiLast) return 0;
-  }
+  if (iBelow >= 0) return iBelow;
+  return iAbove >= 0 ? iAbove : 0;
 }
 
 ClFontEntry* ClFontFamilyMgr::getFont(u32 uiFamilyHash, u32 uiPointSize, i32 iCanvasHeight, u32* piActualSize) {

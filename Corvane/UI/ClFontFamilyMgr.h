@@ -63,6 +63,7 @@ class ClFontFamilyMgr {
   static ClFontEntry* getFont(u32 uiFamilyHash, u32 uiPointSize, i32 iCanvasHeight, u32* piActualSize);
   // The size-table index for a requested point size: the size itself, else the first of p-1, p-2, ... down to 4
   // (p-1 always), else the first of p+1, p+2, ...; index 0 when the ascent passes both 2p and the last size.
+  // Takes one pass over the sizes whatever the point size.
   static i32 chooseSizeIndex(const SFontFamilyData* pData, u32 uiPointSize);
   // The best resolution for a screen height: the first record, replaced by a later one only when that is at least
   // as high as the screen and strictly nearer.

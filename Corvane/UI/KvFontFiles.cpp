@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "Corvane/Memory/KvAlloc.h"
@@ -153,6 +154,7 @@ class CFontFileCheck {
       ranges.push_back({uiGlyph, uiGlyph + sizeof(SFontGlyph), "glyph", i});
     }
     if (!disjoint(&ranges)) return false;
+    m_pSorted = &ranges;
     u32 uiLastCode = 0;
     for (i32 i = 0; i < header.mp_iNumberGlyphs; ++i) {
       const u32 uiGlyph = entry(offsetof(SFontData, mp_ppGlyphs), i);
@@ -191,6 +193,14 @@ class CFontFileCheck {
     for (i32 k = 0; k < iKernings; ++k) {
       const u32 uiKerning = entry(uiGlyph, k);
       const u32 uiPrevious = word(uiKerning);
+      if (uiPrevious > 0xFFFF) {
+        return fail("glyph %d (code %u): kerning %d has the previous code %u, above 0xFFFF", iIndex, uiCode, k,
+                    uiPrevious);
+      }
+      if (const SRange* pRange = overlapping(uiKerning, uiKerning + sizeof(SFontKerning))) {
+        return fail("glyph %d (code %u): kerning %d (at %u) overlaps %s %d", iIndex, uiCode, k, uiKerning,
+                    pRange->pWhat, pRange->iIndex);
+      }
       if (k > 0 && uiPrevious <= uiLastPrevious) {
         return fail("glyph %d (code %u): kerning %d is not in ascending order of previous codes", iIndex, uiCode, k);
       }
@@ -200,6 +210,17 @@ class CFontFileCheck {
       uiLastPrevious = uiPrevious;
     }
     return true;
+  }
+
+  // The record of the sorted, disjoint ranges that [uiStart, uiEnd) overlaps, or null: kerning records are read
+  // after relocation, so no slot may be written over them.
+  const SRange* overlapping(u64 uiStart, u64 uiEnd) const {
+    if (m_pSorted == nullptr) return nullptr;
+    const auto it = std::upper_bound(m_pSorted->begin(), m_pSorted->end(), uiStart,
+                                     [](u64 uiValue, const SRange& range) { return uiValue < range.uiStart; });
+    if (it != m_pSorted->end() && it->uiStart < uiEnd) return &*it;
+    if (it != m_pSorted->begin() && std::prev(it)->uiEnd > uiStart) return &*std::prev(it);
+    return nullptr;
   }
 
   static bool nameStaysInside(const char* pName) {
@@ -219,6 +240,7 @@ class CFontFileCheck {
   const char* m_pFileName;
   char* m_pError;
   u32 m_uiErrorSize;
+  const std::vector<SRange>* m_pSorted = nullptr;
 };
 
 u32 wordAt(const u8* pImage, u64 uiOffset) {

@@ -43,7 +43,8 @@
 // - font: codes at most 0xFFFF and strictly ascending; kerning records strictly ascending by previous code;
 //   texture indices 0 or 1, and below the texture count for glyphs that draw something (quad width and height
 //   not 0); every float finite; texture names end inside the file, are not empty and stay below the data root (no "..", no
-//   absolute path); the header, the glyph records and the texture names overlap nothing of each other.
+//   absolute path); kerning previous codes are at most 0xFFFF; the header, the glyph records and the texture
+//   names overlap nothing of each other, and kerning records overlap none of them.
 #pragma once
 
 #include <cstddef>

@@ -96,6 +96,8 @@ TEST_F(FontFamilyTest, PointSizesFallToTheNearestSizeTheFamilyHas) {
       {{10, 20, 40}, 20, 20}, {{10, 20, 40}, 25, 20}, {{10, 20, 40}, 12, 10}, {{10, 20, 40}, 7, 10},
       {{10, 20, 40}, 3, 10},  {{10, 20, 40}, 100, 40}, {{10, 20, 40}, 1, 10}, {{3, 10}, 4, 3},
       {{3, 10}, 5, 10},       {{3, 10}, 21, 10},       {{30, 50}, 200, 50},   {{30, 50}, 12, 30},
+      // Sizes far apart answer as the one-by-one search would, without walking the billions between.
+      {{10, 4000000000u}, 3000000000u, 10}, {{10, 20}, 0xFFFFFFFFu, 20}, {{3000000000u, 4000000000u}, 5, 3000000000u},
   };
   for (const SCase& c : aCases) {
     SCOPED_TRACE(::testing::Message() << "asked " << c.uiAsked << " of " << c.sizes.size() << " sizes from "
@@ -298,6 +300,12 @@ TEST_F(FontFamilyTest, DamagedFontFilesAreRefusedNamingTheFileAndTheField) {
   bytes = good;
   setWord(bytes, wordOf(good, uiGlyph2), 0xFFFFFF00u);
   damages.push_back({"kerning offset out of the file", bytes, "kerning"});
+  bytes = good;
+  setWord(bytes, wordOf(good, wordOf(good, uiGlyph2)), 0xFFFF0041u);
+  damages.push_back({"kerning code above 16 bits", bytes, "previous code 4294901825"});
+  bytes = good;
+  setWord(bytes, wordOf(good, uiGlyph2), uiGlyph1);
+  damages.push_back({"kerning record over a glyph", bytes, "overlaps glyph 1"});
   bytes = good;
   setWord(bytes, uiGlyph1 + 52, 2);
   damages.push_back({"glyph texture index out of range", bytes, "texture 2"});
