@@ -8,6 +8,7 @@
 
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
+#include "Fuzz/FuzzAlignedImage.h"
 #include "Fuzz/FuzzQuiet.h"
 
 namespace {
@@ -18,12 +19,11 @@ uint64_t g_uiSink = 0;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();
-  if (uiSize > UINT32_MAX) return 0;
-  u8* pImage = static_cast<u8*>(KvAlignedAlloc(uiSize > 0 ? uiSize : 1, 16));
+  CFuzzAlignedImage image(pData, uiSize);
+  u8* pImage = image.pData;
   if (pImage == nullptr) return 0;
-  if (uiSize > 0) std::memcpy(pImage, pData, uiSize);
   char szError[gc_uiFONT_FILE_ERROR_SIZE];
-  if (KvCheckFontFile(pImage, static_cast<u32>(uiSize), "fuzz.kcf", szError, sizeof(szError))) {
+  if (KvCheckFontFile(pImage, image.uiSize32, "fuzz.kcf", szError, sizeof(szError))) {
     void* pRelocation = KvRelocateFontFile(pImage);
     if (pRelocation != nullptr) {
       SFontData* pFont = reinterpret_cast<SFontData*>(pImage);
@@ -43,7 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
       KvAlignedFree(pRelocation);
     }
   }
-  KvAlignedFree(pImage);
   asm volatile("" : : "r"(g_uiSink));
   return 0;
 }

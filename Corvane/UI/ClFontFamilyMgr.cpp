@@ -230,42 +230,41 @@ ClFontEntry* ClFontFamilyMgr::getFont(u32 uiFamilyHash, u32 uiPointSize, i32 iCa
   return pFontEntry;
 }
 
-const SFontGlyph* ClFontFamilyMgr::findGlyph(const SFontData* pData, u32 uiCode) {
-  KV_ASSERT_MSG(pData != nullptr, "pData");
-  const u16 usKey = static_cast<u16>(uiCode);
+namespace {
+
+// Binary search over a table sorted by a 16-bit code (compared unsigned): low 0, high count-1, the middle's code
+// above the key moves high below it, below the key moves low above it.
+template <typename Record, typename CodeOf>
+const Record* searchByCode(Record* const* ppTable, i32 iCount, u32 uiKey, CodeOf codeOf) {
+  const u16 usKey = static_cast<u16>(uiKey);
   i32 iLow = 0;
-  i32 iHigh = pData->mp_iNumberGlyphs - 1;
+  i32 iHigh = iCount - 1;
   while (iLow <= iHigh) {
     const i32 iMiddle = (iLow + iHigh) / 2;
-    const u16 usCode = static_cast<u16>(pData->mp_ppGlyphs[iMiddle]->mp_uiCode);
+    const u16 usCode = static_cast<u16>(codeOf(ppTable[iMiddle]));
     if (usCode > usKey) {
       iHigh = iMiddle - 1;
     } else if (usCode < usKey) {
       iLow = iMiddle + 1;
     } else {
-      return pData->mp_ppGlyphs[iMiddle];
+      return ppTable[iMiddle];
     }
   }
   return nullptr;
 }
 
+}  // namespace
+
+const SFontGlyph* ClFontFamilyMgr::findGlyph(const SFontData* pData, u32 uiCode) {
+  KV_ASSERT_MSG(pData != nullptr, "pData");
+  return searchByCode(pData->mp_ppGlyphs, pData->mp_iNumberGlyphs, uiCode,
+                      [](const SFontGlyph* pGlyph) { return pGlyph->mp_uiCode; });
+}
+
 const SFontKerning* ClFontFamilyMgr::findKerning(const SFontGlyph* pCharacter, u32 uiPreviousCode) {
   KV_ASSERT_MSG(pCharacter != nullptr, "pCharacter");
-  const u16 usKey = static_cast<u16>(uiPreviousCode);
-  i32 iLow = 0;
-  i32 iHigh = pCharacter->mp_iNumberKernings - 1;
-  while (iLow <= iHigh) {
-    const i32 iMiddle = (iLow + iHigh) / 2;
-    const u16 usCode = static_cast<u16>(pCharacter->mp_ppKerning[iMiddle]->mp_uiPrevious);
-    if (usCode > usKey) {
-      iHigh = iMiddle - 1;
-    } else if (usCode < usKey) {
-      iLow = iMiddle + 1;
-    } else {
-      return pCharacter->mp_ppKerning[iMiddle];
-    }
-  }
-  return nullptr;
+  return searchByCode(pCharacter->mp_ppKerning, pCharacter->mp_iNumberKernings, uiPreviousCode,
+                      [](const SFontKerning* pKerning) { return pKerning->mp_uiPrevious; });
 }
 
 void ClFontFamilyMgr::adjustFontAcknowledgeBaselines() {

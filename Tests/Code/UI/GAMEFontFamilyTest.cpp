@@ -1,8 +1,6 @@
 // The game's font family by language: the variant loaded under "FontAcknowledge" and what is adjusted after it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -10,16 +8,9 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
-#include "Tests/Support/KvTestSupport.h"
-#include "Tools/fontc/FontFiles.h"
+#include "Tests/Support/FontTestSupport.h"
 
 namespace {
-
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // A family of sizes 20 and 21 at one height; every font's line heights are 30 and its one glyph sits 1 below the
 // line top.
@@ -34,32 +25,19 @@ void writeFamily(const std::string& name) {
     glyph.uiCode = '?';
     glyph.fOffsetY = 1.0f;
     font.glyphs.push_back(glyph);
-    writeFile("Fonts/" + font.name + ".kcf", FontWriteFont(font));
+    KvTestWriteFontFile("Fonts/" + font.name + ".kcf", FontWriteFont(font));
   }
-  writeFile("Fonts/" + name + ".kff", FontWriteFamily(family));
+  KvTestWriteFontFile("Fonts/" + name + ".kff", FontWriteFamily(family));
 }
 
-class GameFontFamily : public ::testing::Test {
+class GameFontFamily : public FontFilesTest {
  protected:
   void SetUp() override {
-    m_root = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    m_savedCwd = KvTestChangeFolder(m_root);
-    ASSERT_FALSE(m_savedCwd.empty());
-    KvTestStartFileIO();
-    ClFontFamilyMgr::initialiseFamilyPool();
-    ClFontFamilyMgr::initialiseFontPool();
+    FontFilesTest::SetUp();
     for (const char* pName : {"FontAcknowledge", "FontAcknowledgeCHS", "FontAcknowledgeRUS", "FontAcknowledgePOL"}) {
       writeFamily(pName);
     }
   }
-  void TearDown() override {
-    ClFontFamilyMgr::terminate();
-    EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
-    KvTestStopFileIO();
-    ASSERT_FALSE(KvTestChangeFolder(m_savedCwd).empty());
-  }
-  std::string m_root;
-  std::string m_savedCwd;
 };
 
 TEST_F(GameFontFamily, EachLanguageGetsItsVariantUnderOneName) {

@@ -6,24 +6,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
-#include "Tests/Support/KvTestSupport.h"
-#include "Tools/fontc/FontFiles.h"
+#include "Tests/Support/FontTestSupport.h"
 
 namespace {
-
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // A font whose glyphs are the given codes; glyph c advances by c / 10 so look-ups can be told apart.
 SFontDesc fontWith(const std::string& name, const std::vector<uint32_t>& codes, float fLineHeight = 10.0f) {
@@ -42,24 +33,8 @@ SFontDesc fontWith(const std::string& name, const std::vector<uint32_t>& codes, 
   return font;
 }
 
-class FontFamilyTest : public ::testing::Test {
+class FontFamilyTest : public FontFilesTest {
  protected:
-  void SetUp() override {
-    m_root = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    m_savedCwd = KvTestChangeFolder(m_root);
-    ASSERT_FALSE(m_savedCwd.empty());
-    KvTestStartFileIO();
-    ClFontFamilyMgr::initialiseFamilyPool();
-    ClFontFamilyMgr::initialiseFontPool();
-  }
-  void TearDown() override {
-    ClFontFamilyMgr::terminate();
-    EXPECT_EQ(ClFontFamilyMgr::mp_fontPool.getCount(), 0);
-    EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
-    KvTestStopFileIO();
-    ASSERT_FALSE(KvTestChangeFolder(m_savedCwd).empty());
-  }
-
   // Writes the family "Fonts/<name>.kff" with its fonts: font r * sizes + i for resolution r and size i, each
   // holding "A" and "B" and a line height of its point size.
   void writeFamily(const std::string& name, const std::vector<uint32_t>& sizes, const std::vector<uint32_t>& heights) {
@@ -72,18 +47,15 @@ class FontFamilyTest : public ::testing::Test {
       resolution.uiHeight = uiHeight;
       for (uint32_t uiSize : sizes) {
         const std::string fontName = name + "_" + std::to_string(iNumber);
-        writeFile("Fonts/" + fontName + ".kcf", FontWriteFont(fontWith(fontName, {'A', 'B'}, static_cast<float>(uiSize))));
+        KvTestWriteFontFile("Fonts/" + fontName + ".kcf", FontWriteFont(fontWith(fontName, {'A', 'B'}, static_cast<float>(uiSize))));
         resolution.fontNumbers.push_back(iNumber++);
       }
       family.resolutions.push_back(resolution);
     }
-    writeFile("Fonts/" + name + ".kff", FontWriteFamily(family));
+    KvTestWriteFontFile("Fonts/" + name + ".kff", FontWriteFamily(family));
   }
 
   static ClFontEntry* font(const std::string& name) { return ClFontFamilyMgr::findFont(KvStrHash(name.c_str())); }
-
-  std::string m_root;
-  std::string m_savedCwd;
 };
 
 TEST_F(FontFamilyTest, PointSizesFallToTheNearestSizeTheFamilyHas) {
@@ -181,7 +153,7 @@ TEST_F(FontFamilyTest, GlyphLookUpsFindEveryCodeAndNothingElse) {
       {}, {'A'}, {' ', '?', 'A', 'B', 'z'}, {' ', 0x0416, 0x4E00, 0x8000, 0xFF01, 0xFFFF}};
   for (const std::vector<uint32_t>& codes : tables) {
     writeFamily("Glyphs", {12}, {216});
-    writeFile("Fonts/Glyphs_0.kcf", FontWriteFont(fontWith("Glyphs_0", codes)));
+    KvTestWriteFontFile("Fonts/Glyphs_0.kcf", FontWriteFont(fontWith("Glyphs_0", codes)));
     ClFontFamilyMgr::loadFontFamilyForHeight("Glyphs", nullptr, 216);
     const SFontData* pData = font("Glyphs_0")->mp_pFontData;
     for (uint32_t uiCode : {0x20u, 0x3Fu, 0x41u, 0x42u, 0x43u, 0x7Au, 0x416u, 0x4E00u, 0x7FFFu, 0x8000u, 0xFF01u,
@@ -207,7 +179,7 @@ TEST_F(FontFamilyTest, KerningPairsApplyToThePreviousCharacter) {
   desc.glyphs[2].kerning = {{'o', -0.5f, 0.0f}, {'A', -1.5f, 0.25f}, {'T', 0.75f, 0.0f}};
   desc.glyphs[0].kerning = {{'V', -1.25f, 0.0f}};
   writeFamily("Kern", {12}, {216});
-  writeFile("Fonts/Kern_0.kcf", FontWriteFont(desc));
+  KvTestWriteFontFile("Fonts/Kern_0.kcf", FontWriteFont(desc));
   ClFontFamilyMgr::loadFontFamilyForHeight("Kern", nullptr, 216);
   const SFontData* pData = font("Kern_0")->mp_pFontData;
   struct SCase {
@@ -350,7 +322,7 @@ TEST_F(FontFamilyTest, DamagedFontFilesAreRefusedNamingTheFileAndTheField) {
     EXPECT_NE(std::string(szError).find(damage.pNamed), std::string::npos) << szError;
     // Loaded with its family, the font is a fatal data error naming it; nothing is left open.
     writeFamily("Bad", {12}, {216});
-    writeFile("Fonts/Bad_0.kcf", damage.bytes);
+    KvTestWriteFontFile("Fonts/Bad_0.kcf", damage.bytes);
     EXPECT_KV_FATAL(ClFontFamilyMgr::loadFontFamilyForHeight("Bad", nullptr, 216),
                     "Could NOT load textures for font [Bad_0]");
     EXPECT_EQ(font("Bad_0"), nullptr);
@@ -359,7 +331,7 @@ TEST_F(FontFamilyTest, DamagedFontFilesAreRefusedNamingTheFileAndTheField) {
   }
   // The good file loads, and so does a glyph that draws nothing on a texture the font lacks.
   writeFamily("Bad", {12}, {216});
-  writeFile("Fonts/Bad_0.kcf", good);
+  KvTestWriteFontFile("Fonts/Bad_0.kcf", good);
   ClFontFamilyMgr::loadFontFamilyForHeight("Bad", nullptr, 216);
   EXPECT_NE(font("Bad_0"), nullptr);
 }
@@ -415,7 +387,7 @@ TEST_F(FontFamilyTest, DamagedFamilyFilesAreRefusedAndNotLoaded) {
                                    sizeof(szError)));
     EXPECT_NE(std::string(szError).find("BadFam.kff: "), std::string::npos) << szError;
     EXPECT_NE(std::string(szError).find(damage.pNamed), std::string::npos) << szError;
-    writeFile("Fonts/BadFam.kff", damage.bytes);
+    KvTestWriteFontFile("Fonts/BadFam.kff", damage.bytes);
     ClFontFamilyMgr::loadFontFamilyForHeight("BadFam", nullptr, 216);
     EXPECT_EQ(ClFontFamilyMgr::mp_familyPool.getCount(), 0);
     EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
@@ -424,7 +396,7 @@ TEST_F(FontFamilyTest, DamagedFamilyFilesAreRefusedAndNotLoaded) {
 
 TEST_F(FontFamilyTest, AFontWhoseStoredHashIsNotItsNameIsFatal) {
   writeFamily("Hash", {12}, {216});
-  writeFile("Fonts/Hash_0.kcf", FontWriteFont(fontWith("Other_0", {'A'})));
+  KvTestWriteFontFile("Fonts/Hash_0.kcf", FontWriteFont(fontWith("Other_0", {'A'})));
   EXPECT_KV_FATAL(ClFontFamilyMgr::loadFontFamilyForHeight("Hash", nullptr, 216),
                   "Could NOT load textures for font [Hash_0] ([0x");
 }
