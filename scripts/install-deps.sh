@@ -28,6 +28,8 @@ packages=(
   libsdl2-dev libsdl2-image-dev libgl-dev libegl-dev libgl1-mesa-dri
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libsndfile1-dev libsamplerate0-dev libfreetype-dev
+  # fonts the font builder rasterises: Latin, Cyrillic and Polish; simplified Chinese
+  fonts-dejavu-core fonts-wqy-microhei
   # data tools: GLSL checking of effects, rectangle packing and image writing, test movies
   glslang-tools libstb-dev ffmpeg
   # benchmark baselines

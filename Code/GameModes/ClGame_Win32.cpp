@@ -17,7 +17,10 @@
 #include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/Graphics/ClTextureMgr.h"
+#include "Code/UI/GAMEFontFamily.h"
 #include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClFont.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/ClHLDrawUI.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
@@ -66,6 +69,8 @@ E_GAME_MODE g_eNextGameMode = E_GAME_MODE_NONE;
 ClGameMode* g_pCurrentGameMode = nullptr;
 u32 g_bReturnToFrontEnd = 0;
 u32 g_bQuitGame = 0;
+// Set once the second start-up stage has started the fonts.
+u32 g_bFontsInitialized = 0;
 
 namespace {
 
@@ -328,11 +333,19 @@ void ClGame::initialize() {
   ClJobMgr::initialize();
   step("ClFlipBookMgr::initialize");
   ClFlipBookMgr::initialize();
+  step("fonts");
+  ClFontFamilyMgr::initialiseFontPool();
+  ClFontFamilyMgr::initialiseFamilyPool();
+  ClFont::initialise();
+  g_bFontsInitialized = 1;
   step("ClCameraMgr::initialize");
   ClCameraMgr::initialize();
   step("texture and atlas tables");
   ClTextureMgr::initObjectList();
   ClAtlasMgr::initialize();
+  // The screens' font family, in the language chosen at start-up (its glyph textures need the texture table).
+  step("the font family");
+  GAMELoadFontFamily(KvLangID::getLanguage());
   step("render targets and blurs");
   ClRenderTargetMgr::initAutoRenderTargets();
   ClRenderTargetMgr::initBlurEffects();
@@ -440,6 +453,13 @@ i32 ClGame::shutDown() {
   Cl2d::terminate();
   step("ClUI::terminate");
   ClUI::terminate();
+  step("ClFontFamilyMgr::terminate");
+  ClFontFamilyMgr::terminate();
+  step("ClFont::terminate");
+  if (g_bFontsInitialized) {
+    ClFont::terminate();
+    g_bFontsInitialized = 0;
+  }
   // The UI's Direct3D objects exist from the second stage on, whether the UI manager runs or not.
   ClUI_Win32::releaseDeviceObjects();
   step("ClCameraMgr::terminate");

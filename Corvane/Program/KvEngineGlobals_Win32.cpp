@@ -21,6 +21,7 @@
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 
@@ -78,6 +79,9 @@ ClPool<SSpriteJobData, gc_iSPRITE_JOB_POOL_SIZE> ClSpriteMgr::mp_lineSpriteExJob
 ClPool<ClParticleSystem*, gc_iMAX_PARTICLE_SYSTEMS> ClParticleMgr::mp_activeList;
 ClPool<ClParticleSystem*, gc_iMAX_PARTICLE_SYSTEMS> ClParticleMgr::mp_systemList;
 ClPool<SParticleTransform, gc_iMAX_PARTICLE_SYSTEMS> ClParticleMgr::mp_transformPool;
+// 25. Font families (32), then fonts (64).
+ClPool<ClFontFamily, gc_iMAX_FONT_FAMILIES> ClFontFamilyMgr::mp_familyPool;
+ClPool<ClFontEntry, gc_iMAX_FONTS> ClFontFamilyMgr::mp_fontPool;
 
 namespace {
 
@@ -99,6 +103,8 @@ void poolCleanUp() {
 }
 
 bool uiInUse() { return ClUI::isInitialised(); }
+
+bool fontsInUse() { return ClFontFamilyMgr::mp_familyPool.getCount() > 0 || ClFontFamilyMgr::mp_fontPool.getCount() > 0; }
 
 template <auto& vector>
 bool vectorInUse() {
@@ -155,6 +161,8 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_POOL_GLOBAL("active particle system list", ClParticleMgr::mp_activeList),
     KV_POOL_GLOBAL("particle system list", ClParticleMgr::mp_systemList),
     KV_POOL_GLOBAL("particle transform pool", ClParticleMgr::mp_transformPool),
+    // Fonts and families hold file references and relocation blocks; terminate gives them back.
+    {"font family and font pools", &fontsInUse, &ClFontFamilyMgr::terminate},
     KV_VECTOR_GLOBAL("active thread list", ClThreadMgr::mp_daCurActiveThreads),
     KV_VECTOR_GLOBAL("orphaned thread list", ClThreadMgr::mp_daOrphanedThreads),
     KV_VECTOR_GLOBAL("task queue", ClTaskMgr::mp_daTaskQueue),

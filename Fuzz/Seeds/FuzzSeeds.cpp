@@ -11,6 +11,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Platform/D3D9/D3DXEffectFile.h"
 #include "Tools/atlasc/AtlasBuilder.h"
+#include "Tools/fontc/FontFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -103,6 +104,41 @@ void image(const fs::path& folder, const std::string& name, int iWidth, int iHei
   }
 }
 
+// A family of iSizes sizes at three heights, and a font of iGlyphs glyphs on two pages, each glyph kerned against
+// a few before it.
+std::vector<uint8_t> fontFamily(int iSizes) {
+  SFontFamilyDesc family{"Seed", {}, {}};
+  for (int i = 0; i < iSizes; ++i) family.sizes.push_back(static_cast<uint32_t>(6 + 2 * i));
+  int32_t iNumber = 0;
+  for (uint32_t uiHeight : {216u, 720u, 1080u}) {
+    SFontResolutionDesc resolution{uiHeight, {}};
+    for (int i = 0; i < iSizes; ++i) resolution.fontNumbers.push_back(iNumber++);
+    family.resolutions.push_back(resolution);
+  }
+  return FontWriteFamily(family);
+}
+
+std::vector<uint8_t> font(int iGlyphs) {
+  SFontDesc font;
+  font.name = "Seed_0";
+  font.fLineHeight = 14.0f;
+  font.fEmptyLineHeight = 14.0f;
+  font.textures = {"Seed_0_0", "Seed_0_1"};
+  for (int i = 0; i < iGlyphs; ++i) {
+    SFontGlyphDesc glyph;
+    glyph.uiCode = static_cast<uint32_t>(0x20 + i * 7);
+    glyph.fAdvanceX = 8.0f;
+    glyph.fWidth = 6.0f;
+    glyph.fHeight = 10.0f;
+    glyph.fU1 = 0.5f;
+    glyph.fV1 = 0.5f;
+    glyph.iTexture = i % 2;
+    for (int k = 1; k <= 3 && k <= i; ++k) glyph.kerning.push_back({static_cast<uint32_t>(0x20 + (i - k) * 7), -1.0f, 0.0f});
+    font.glyphs.push_back(glyph);
+  }
+  return FontWriteFont(font);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,6 +151,10 @@ int main(int argc, char** argv) {
   writeSeed(root / "AtlasLoader", "large.atf", atlasTable(16000, 4));  // about 830 kB
   writeSeed(root / "FxoReader", "small.fxo", effect(4));
   writeSeed(root / "FxoReader", "large.fxo", effect(12000));  // about 590 kB
+  writeSeed(root / "FontFamilyFile", "small.kff", fontFamily(3));
+  writeSeed(root / "FontFamilyFile", "large.kff", fontFamily(60));
+  writeSeed(root / "FontFile", "small.kcf", font(4));
+  writeSeed(root / "FontFile", "large.kcf", font(300));
   image(root / "TextureLoad", "small.png", 16, 8);
   image(root / "TextureLoad", "small.tga", 16, 8);
   image(root / "TextureLoad", "large.bmp", 480, 480);  // about 900 kB

@@ -1,0 +1,172 @@
+#include "Corvane/UI/ClFont.h"
+
+#include <cmath>
+#include <new>
+
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
+
+bool ClFont::mp_bInitialised = false;
+
+namespace {
+
+constexpr i32 gc_iTEXT_VECTOR_CAPACITY = 8;
+
+// The character before the one being measured, for kerning: reset at the start of each layout and each line.
+wchar16 g_usPreviousCharacter = 0;
+
+bool isBlank(wchar16 c) { return c == 0x20 || c == 0x09; }
+
+// The length of the newline at p (2 for '\' 'n' and CR LF, 1 for LF), or 0.
+i32 newlineAt(const wchar16* p) {
+  if ((p[0] == 0x5C && p[1] == 0x6E) || (p[0] == 0x0D && p[1] == 0x0A)) return 2;
+  return p[0] == 0x0A ? 1 : 0;
+}
+
+STextToken* newToken(E_TEXT_TOKEN eKind, f32 fHeight, const wchar16* pFirst) {
+  void* pMemory = KvAlignedAlloc(sizeof(STextToken), 16);
+  KV_ASSERT_MSG(pMemory != nullptr, "pToken");
+  return new (pMemory) STextToken{eKind, 0.0f, fHeight, pFirst, 0};
+}
+
+// Adds one character to a token: the advance of its glyph (a space's when it has none) with the kerning against
+// the previous character.
+void measure(STextToken* pToken, wchar16 c, const SFontData* pData) {
+  const SFontGlyph* pGlyph = ClFontFamilyMgr::findGlyph(pData, c);
+  if (pGlyph == nullptr) pGlyph = ClFontFamilyMgr::findGlyph(pData, 0x20);
+  if (pGlyph != nullptr) {
+    const SFontKerning* pKerning = ClFontFamilyMgr::findKerning(pGlyph, g_usPreviousCharacter);
+    pToken->mp_fWidth += pGlyph->mp_fAdvanceX + (pKerning != nullptr ? pKerning->mp_fX : 0.0f);
+  }
+  g_usPreviousCharacter = c;
+  ++pToken->mp_iCount;
+}
+
+void freeToken(STextToken* pToken) { KvAlignedFree(pToken); }
+
+STextLine& addLine(STextPackage* pPackage, f32 fEmptyLineHeight) {
+  STextLine line;
+  line.mp_fWidth = 0.0f;
+  line.mp_fHeight = fEmptyLineHeight;
+  const i32 iIndex = pPackage->mp_daLines.append(line) - 1;
+  pPackage->mp_daLines[iIndex].mp_daTokens.initialize(gc_iTEXT_VECTOR_CAPACITY);
+  g_usPreviousCharacter = 0;
+  return pPackage->mp_daLines[iIndex];
+}
+
+// Counts the line into the package, then drops its trailing blank run.
+void finishLine(STextPackage* pPackage, STextLine& line) {
+  if (line.mp_fWidth > pPackage->mp_fWidth) pPackage->mp_fWidth = line.mp_fWidth;
+  pPackage->mp_fHeight += line.mp_fHeight;
+  const i32 iCount = line.mp_daTokens.getCount();
+  if (iCount > 0 && line.mp_daTokens[iCount - 1]->mp_eKind == E_TEXT_TOKEN_BLANK) {
+    STextToken* pBlank = line.mp_daTokens[iCount - 1];
+    line.mp_fWidth -= pBlank->mp_fWidth;
+    line.mp_daTokens.erase(iCount - 1);
+    freeToken(pBlank);
+  }
+}
+
+void appendToken(STextLine& line, STextToken* pToken) {
+  line.mp_daTokens.append(pToken);
+  if (pToken->mp_fHeight > line.mp_fHeight) line.mp_fHeight = pToken->mp_fHeight;
+  line.mp_fWidth += pToken->mp_fWidth;
+}
+
+}  // namespace
+
+void ClFont::initialise() { mp_bInitialised = true; }
+
+void ClFont::terminate() { mp_bInitialised = false; }
+
+STextToken* ClFont::nextToken(const wchar16** INOUT_ppuiText, const SFontData* pFontMetaData) {
+  KV_ASSERT_MSG(INOUT_ppuiText != nullptr && *INOUT_ppuiText != nullptr, "INOUT_ppuiText");
+  KV_ASSERT_MSG(pFontMetaData != nullptr, "pFontMetaData");
+  const wchar16* p = *INOUT_ppuiText;
+  const f32 fLineHeight = pFontMetaData->mp_fLineHeight;
+  if (p[0] == 0) return newToken(E_TEXT_TOKEN_END, 0.0f, nullptr);
+  if (const i32 iNewline = newlineAt(p)) {
+    *INOUT_ppuiText = p + iNewline;
+    return newToken(E_TEXT_TOKEN_NEWLINE, fLineHeight, nullptr);
+  }
+  STextToken* pToken = newToken(isBlank(p[0]) ? E_TEXT_TOKEN_BLANK : E_TEXT_TOKEN_WORD, fLineHeight, p);
+  if (pToken->mp_eKind == E_TEXT_TOKEN_BLANK) {
+    while (isBlank(*p)) measure(pToken, *p++, pFontMetaData);
+  } else {
+    measure(pToken, *p++, pFontMetaData);
+    while (*p != 0 && !isBlank(*p) && newlineAt(p) == 0 && !(p[0] == '#' && p[1] == '#')) {
+      measure(pToken, *p++, pFontMetaData);
+    }
+  }
+  *INOUT_ppuiText = p;
+  return pToken;
+}
+
+STextPackage* ClFont::layoutText(ClFontEntry* pFont, const wchar16* puiString, f32 fWidth) {
+  KV_ASSERT_MSG(pFont != nullptr, "pFont");
+  KV_ASSERT_MSG(puiString != nullptr, "puiString");
+  const SFontData* pFontMetaData = pFont->mp_pFontData;
+  KV_ASSERT_MSG(pFontMetaData != nullptr, "pFontMetaData");
+  void* pMemory = KvAlignedAlloc(sizeof(STextPackage), 16);
+  KV_ASSERT_MSG(pMemory != nullptr, "pPackage");
+  STextPackage* pPackage = new (pMemory) STextPackage{0, pFont, {}, puiString, 0.0f, 0.0f};
+  pPackage->mp_daLines.initialize(gc_iTEXT_VECTOR_CAPACITY);
+  const f32 fEmpty = pFontMetaData->mp_fEmptyLineHeight;
+  i32 iLine = 0;
+  addLine(pPackage, fEmpty);
+  const wchar16* pCursor = puiString;
+  for (;;) {
+    STextToken* pToken = nextToken(&pCursor, pFontMetaData);
+    STextLine& line = pPackage->mp_daLines[iLine];
+    if (pToken->mp_eKind == E_TEXT_TOKEN_END) {
+      finishLine(pPackage, line);
+      freeToken(pToken);
+      break;
+    }
+    if (pToken->mp_eKind == E_TEXT_TOKEN_NEWLINE) {
+      finishLine(pPackage, line);
+      freeToken(pToken);
+      addLine(pPackage, fEmpty);
+      ++iLine;
+      continue;
+    }
+    if (fWidth != 0.0f && line.mp_daTokens.getCount() > 0 && line.mp_fWidth + pToken->mp_fWidth > fWidth) {
+      finishLine(pPackage, line);
+      addLine(pPackage, fEmpty);
+      ++iLine;
+      if (pToken->mp_eKind == E_TEXT_TOKEN_BLANK) {
+        freeToken(pToken);
+        continue;
+      }
+    }
+    appendToken(pPackage->mp_daLines[iLine], pToken);
+  }
+  return pPackage;
+}
+
+void ClFont::freePackage(STextPackage* pPackage) {
+  if (pPackage == nullptr) return;
+  for (i32 l = 0; l < pPackage->mp_daLines.getCount(); ++l) {
+    STextLine& line = pPackage->mp_daLines[l];
+    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) freeToken(line.mp_daTokens[t]);
+    line.mp_daTokens.terminate();
+  }
+  pPackage->mp_daLines.terminate();
+  pPackage->~STextPackage();
+  KvAlignedFree(pPackage);
+}
+
+f32 ClFont::lineStartX(const STextPackage& crPackage, const STextLine& crLine, u32 uiAlignment, f32 fX0) {
+  switch (uiAlignment) {
+    case gc_uiTEXT_ALIGN_LEFT:
+      return fX0;
+    case gc_uiTEXT_ALIGN_CENTRE:
+      return std::floor((crPackage.mp_fWidth - crLine.mp_fWidth) * 0.5f + fX0 + 0.5f);
+    case gc_uiTEXT_ALIGN_RIGHT:
+      return std::floor(crPackage.mp_fWidth - crLine.mp_fWidth + fX0 + 0.5f);
+    default:
+      KV_FATAL("Unhandled case");
+      return fX0;
+  }
+}

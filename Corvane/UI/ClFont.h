@@ -1,0 +1,80 @@
+// Text with bitmap fonts: UTF-16 text cut into tokens and laid out into lines for one font (ClFontFamilyMgr) and a
+// maximum width. initialise and terminate bracket the module's use at the game's start-up and shutdown; they hold
+// no state that laying out needs.
+//
+// Tokens: blank runs (spaces and tabs), words, newlines ("\n" written as a backslash and 'n', CR LF, or LF) and
+// the end. A word also ends before "##", which marks a place to break without a space (the '#' are kept). A
+// character without a glyph is measured as a space; each character's advance takes the kerning against the one
+// before it, within a line.
+//
+// Layout wraps greedily: a token that would take a line holding tokens past the maximum width (0: no wrapping)
+// starts the next line, and a blank run that would do so is dropped. A line is as high as its tallest token and at
+// least the font's empty-line height. The package's width is the widest line measured before its trailing blank
+// run is removed (the line's own width leaves it out); its height the sum of the line heights.
+//
+// Main (game) thread only: the previous character of the tokeniser is module state, so layouts do not overlap.
+// Sizes in pixels of the font. The caller owns a package (ClFont::freePackage) and keeps the text alive as long
+// as it: tokens point into it.
+#pragma once
+
+#include "Corvane/ADT/ClDynamicVector.h"
+#include "Corvane/System/KvTypes.h"
+
+struct ClFontEntry;
+struct SFontData;
+
+enum E_TEXT_TOKEN : u32 {
+  E_TEXT_TOKEN_BLANK = 0,
+  E_TEXT_TOKEN_WORD = 2,
+  E_TEXT_TOKEN_NEWLINE = 3,
+  E_TEXT_TOKEN_COLOR = 4,  // drawn only; the tokeniser never makes one
+  E_TEXT_TOKEN_END = 6,
+};
+
+struct STextToken {
+  E_TEXT_TOKEN mp_eKind;
+  f32 mp_fWidth;
+  f32 mp_fHeight;  // the font's line height; 0 for the end token
+  const wchar16* mp_pFirst;  // blank runs and words
+  i32 mp_iCount;
+};
+
+struct STextLine {
+  ClDynamicVector<STextToken*> mp_daTokens;
+  f32 mp_fWidth;
+  f32 mp_fHeight;
+};
+
+struct STextPackage {
+  u32 mp_bIsFTFont;  // always 0
+  ClFontEntry* mp_pFont;
+  ClDynamicVector<STextLine> mp_daLines;  // at least one
+  const wchar16* mp_pText;
+  f32 mp_fWidth;
+  f32 mp_fHeight;
+};
+
+// Text alignment within a package: left 1, centre 2, right 4.
+inline constexpr u32 gc_uiTEXT_ALIGN_LEFT = 1;
+inline constexpr u32 gc_uiTEXT_ALIGN_CENTRE = 2;
+inline constexpr u32 gc_uiTEXT_ALIGN_RIGHT = 4;
+
+class ClFont {
+ public:
+  static void initialise();
+  static void terminate();
+  static bool isInitialised() { return mp_bInitialised; }
+
+  // The next token at *ppuiText, which moves past it (not past the end). Asserts on null arguments.
+  static STextToken* nextToken(const wchar16** INOUT_ppuiText, const SFontData* pFontMetaData);
+  // Lays the text out; fWidth 0 does not wrap. Asserts "pFont", "puiString" and "pFontMetaData".
+  static STextPackage* layoutText(ClFontEntry* pFont, const wchar16* puiString, f32 fWidth);
+  // Frees a package, its lines and their tokens; null is ignored.
+  static void freePackage(STextPackage* pPackage);
+  // Where a line starts in x for an alignment, the package's left edge at fX0; any other alignment is the fatal
+  // "Unhandled case".
+  static f32 lineStartX(const STextPackage& crPackage, const STextLine& crLine, u32 uiAlignment, f32 fX0);
+
+ private:
+  static bool mp_bInitialised;
+};
