@@ -87,37 +87,42 @@ bool ClPointerTracker::isRegistered(const SPointerDetector* pDetector) {
   return false;
 }
 
-void ClPointerTracker::addToGrid(SPointerDetector* pDetector) {
-  const i32 iMinX = gridColumn(pDetector->mp_fMinX);
-  const i32 iMinY = gridColumn(pDetector->mp_fMinY);
-  const i32 iMaxX = gridColumn(pDetector->mp_fMaxX);
-  const i32 iMaxY = gridColumn(pDetector->mp_fMaxY);
+namespace {
+
+// Calls fn with every grid square a detector's rectangle touches, from the square of its top-left corner to that of
+// its bottom-right corner, both included.
+template <typename FSquare>
+void forEachSquareOf(const SPointerDetector* pDetector, FSquare fn) {
+  const i32 iMinX = ClPointerTracker::gridColumn(pDetector->mp_fMinX);
+  const i32 iMinY = ClPointerTracker::gridColumn(pDetector->mp_fMinY);
+  const i32 iMaxX = ClPointerTracker::gridColumn(pDetector->mp_fMaxX);
+  const i32 iMaxY = ClPointerTracker::gridColumn(pDetector->mp_fMaxY);
   for (i32 x = iMinX; x <= iMaxX; ++x) {
     for (i32 y = iMinY; y <= iMaxY; ++y) {
-      SPointerGridSquare& square = m_aGrid[x][y];
-      SPointerDetector** ppFree = std::find(square.mp_apSlots, square.mp_apSlots + MD_GRID_DEPTH, nullptr);
-      KV_ASSERT_MSG(ppFree != square.mp_apSlots + MD_GRID_DEPTH,
-                    "ClPointerTracker::addToGrid() -> Too many pointer detectors allocated in a grid square. "
-                    "Increase grid depth?");
-      *ppFree = pDetector;
+      fn(ClPointerTracker::m_aGrid[x][y]);
     }
   }
 }
 
+}  // namespace
+
+void ClPointerTracker::addToGrid(SPointerDetector* pDetector) {
+  forEachSquareOf(pDetector, [pDetector](SPointerGridSquare& square) {
+    SPointerDetector** ppFree = std::find(square.mp_apSlots, square.mp_apSlots + MD_GRID_DEPTH, nullptr);
+    KV_ASSERT_MSG(ppFree != square.mp_apSlots + MD_GRID_DEPTH,
+                  "ClPointerTracker::addToGrid() -> Too many pointer detectors allocated in a grid square. "
+                  "Increase grid depth?");
+    *ppFree = pDetector;
+  });
+}
+
 void ClPointerTracker::removeFromGrid(SPointerDetector* pDetector) {
-  const i32 iMinX = gridColumn(pDetector->mp_fMinX);
-  const i32 iMinY = gridColumn(pDetector->mp_fMinY);
-  const i32 iMaxX = gridColumn(pDetector->mp_fMaxX);
-  const i32 iMaxY = gridColumn(pDetector->mp_fMaxY);
-  for (i32 x = iMinX; x <= iMaxX; ++x) {
-    for (i32 y = iMinY; y <= iMaxY; ++y) {
-      SPointerGridSquare& square = m_aGrid[x][y];
-      SPointerDetector** ppSlot = std::find(square.mp_apSlots, square.mp_apSlots + MD_GRID_DEPTH, pDetector);
-      KV_ASSERT_MSG(ppSlot != square.mp_apSlots + MD_GRID_DEPTH,
-                    "ClPointerTracker::removeFromGrid() -> Pointer detector not found for deletion in a grid square!");
-      *ppSlot = nullptr;
-    }
-  }
+  forEachSquareOf(pDetector, [pDetector](SPointerGridSquare& square) {
+    SPointerDetector** ppSlot = std::find(square.mp_apSlots, square.mp_apSlots + MD_GRID_DEPTH, pDetector);
+    KV_ASSERT_MSG(ppSlot != square.mp_apSlots + MD_GRID_DEPTH,
+                  "ClPointerTracker::removeFromGrid() -> Pointer detector not found for deletion in a grid square!");
+    *ppSlot = nullptr;
+  });
 }
 
 SPointerDetector* ClPointerTracker::registerDetector(void* pOwner, const f32 afMin[2], const f32 afMax[2],
