@@ -87,6 +87,15 @@ bool ClPointerTracker::isRegistered(const SPointerDetector* pDetector) {
   return false;
 }
 
+SPointerDetector* ClPointerTracker::findDetectorByHandle(i32 iHandle) {
+  for (i32 i = 0; iHandle > 0 && i < m_detectorPool.getCount(); ++i) {
+    if (m_detectorPool.get(i)->mp_iPoolIndex == iHandle - 1) {
+      return m_detectorPool.get(i);
+    }
+  }
+  return nullptr;
+}
+
 void ClPointerTracker::addToGrid(SPointerDetector* pDetector) {
   const i32 iMinX = gridColumn(pDetector->mp_fMinX);
   const i32 iMinY = gridColumn(pDetector->mp_fMinY);
