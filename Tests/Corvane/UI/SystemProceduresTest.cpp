@@ -504,16 +504,12 @@ TEST_F(SystemProcTest, SwitchingPushesHistoryExceptWhenOnlyAllowedOutsideTransit
   EXPECT_KV_ASSERT(pCtl->callEvent(H("onE")), "pTarget");
 }
 
-// The next and previous switches and the exclusive list check that the named widget exists.
+// The exclusive list takes only widgets that exist: a null entry would refuse focus to every widget.
 TEST_F(SystemProcTest, NamedWidgetsThatDoNotExistAreAssertionsNotNullEntries) {
-  loadScreen(widget("Ctl", call("onNext", "systemSwitchToNextChild", R"([{"id": "Nobody"}])") + "," +
-                               call("onPrev", "systemSwitchToPrevChild", R"([{"id": "Nobody"}])") + "," +
-                               call("onAdd", "systemAddWidgetToExclusiveClickableList", R"([{"id": "Nobody"}])") + "," +
+  loadScreen(widget("Ctl", call("onAdd", "systemAddWidgetToExclusiveClickableList", R"([{"id": "Nobody"}])") + "," +
                                call("onAddMe", "systemAddWidgetToExclusiveClickableList", R"([{"id": "Ctl"}])") + "," +
                                call("onPad", "systemSaveWhichLogicalPadIntoGlobalVariable", R"(["pad", 1])")));
   ClWidget* pCtl = W("Ctl");
-  EXPECT_KV_ASSERT(pCtl->callEvent(H("onNext")), "pSwitcher");
-  EXPECT_KV_ASSERT(pCtl->callEvent(H("onPrev")), "pSwitcher");
   EXPECT_KV_ASSERT(pCtl->callEvent(H("onAdd")), "pWidget");
   EXPECT_EQ(ClUI::mp_daExclusiveAvailableWidgets.getCount(), 0) << "no null entry locks the focus";
   EXPECT_KV_ASSERT(pCtl->callEvent(H("onPad")), "pData->mp_iNumberWidgetEventProcedureCallDatas == 1");
@@ -526,7 +522,9 @@ TEST_F(SystemProcTest, NamedWidgetsThatDoNotExistAreAssertionsNotNullEntries) {
 TEST_F(SystemProcTest, NextAndPreviousSwitchStepThroughTheSwitchedChildren) {
   ASSERT_TRUE(load("Screen", R"({"root": {"name": "Screen", "children": [)" +
                                  widget("Ctl", call("onNext", "systemSwitchToNextChild", R"([{"id": "Sw"}])") + "," +
-                                                   call("onPrev", "systemSwitchToPrevChild", R"([{"id": "Sw"}])")) +
+                                                   call("onPrev", "systemSwitchToPrevChild", R"([{"id": "Sw"}])") + "," +
+                                                   call("onNextMissing", "systemSwitchToNextChild", R"([{"id": "Nobody"}])") + "," +
+                                                   call("onPrevMissing", "systemSwitchToPrevChild", R"([{"id": "Nobody"}])")) +
                                  "," + R"({"name": "Sw", "children": [)" + widget("A", "") + "," + widget("B", "") +
                                  R"(], "switched": ["A", "B"]}]}})"));
   ClWidget* pSw = W("Sw");
@@ -542,6 +540,9 @@ TEST_F(SystemProcTest, NextAndPreviousSwitchStepThroughTheSwitchedChildren) {
   W("Ctl")->callEvent(H("onPrev"));
   pSw->tick();
   EXPECT_EQ(pSw->getActiveSwitchedChild(), W("A"));
+  // A switcher that does not exist is an assertion, not a call through null.
+  EXPECT_KV_ASSERT(W("Ctl")->callEvent(H("onNextMissing")), "pSwitcher");
+  EXPECT_KV_ASSERT(W("Ctl")->callEvent(H("onPrevMissing")), "pSwitcher");
 }
 
 TEST_F(SystemProcTest, PointerExclusivityDisplayLockAndTheSavedPad) {
