@@ -476,7 +476,6 @@ TEST_F(SystemProcTest, SwitchingPushesHistoryExceptWhenOnlyAllowedOutsideTransit
   ASSERT_TRUE(load("Screen", R"({"root": {"name": "Screen", "children": [)" +
                                  widget("Ctl", call("onA", "systemSwitch", R"([{"id": "Sw"}, {"id": "B"}])") + "," +
                                                    call("onB", "systemSwitchIfNotTransitioning", R"([{"id": "Sw"}, {"id": "C"}])") + "," +
-                                                   call("onC", "systemSwitchKeepFocus", R"([{"id": "Sw"}, {"id": "C"}])") + "," +
                                                    call("onD", "systemSwitch", R"([{"id": "Nobody"}, {"id": "C"}])") + "," +
                                                    call("onE", "systemSwitch", R"([{"id": "Sw"}, {"id": "Nobody"}])")) +
                                  "," + R"({"name": "Sw", "children": [)" + widget("A", page) + "," + widget("B", page) +
@@ -636,6 +635,29 @@ TEST_F(SystemProcTest, TheBuildNumberTextGoesToTheNamedWidgetWhenItExists) {
   W("Ctl")->callEvent(H("onA"));
   EXPECT_STREQ(W("Label")->getString("dynamicText"), "v1.0.4.534 [Steam]");
   EXPECT_KV_ASSERT(systemSetBuildNumberText(W("Ctl"), nullptr), "pData");
+}
+
+}  // namespace
+
+namespace {
+
+// Keeping focus still records the screen in the history; focus then follows the switched child on request.
+TEST_F(SystemProcTest, SwitchKeepFocusPushesHistoryWithoutFocusingAndFocusCanFollowTheSwitchedChild) {
+  ASSERT_TRUE(load("Screen", R"({"root": {"name": "Screen", "children": [)" +
+                                 widget("Ctl", call("onClick", "systemSwitchKeepFocus", R"([{"id": "Sw"}, {"id": "B"}])")) +
+                                 "," + R"({"name": "Sw", "children": [)" + widget("A", "") + "," + widget("B", "") +
+                                 R"(], "switched": ["A", "B"]}]}})"));
+  ClWidget* pSw = W("Sw");
+  pSw->switchTo(W("A"));
+  pSw->tick();
+  ClUI::setFocus(W("Ctl"), gc_uiANY_PAD);
+  click("Ctl");
+  pSw->tick();
+  EXPECT_EQ(pSw->getActiveSwitchedChild(), W("B"));
+  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], W("B"));
+  EXPECT_EQ(ClUI::getFocusedWidget(gc_uiANY_PAD), W("Ctl"));
+  systemSetFocusToSwitchedChild(pSw, nullptr);
+  EXPECT_EQ(ClUI::getFocusedWidget(gc_uiANY_PAD), W("B"));
 }
 
 }  // namespace
