@@ -4,7 +4,6 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Corvane/UI/ClUI.h"
-#include "Corvane/UI/ClWidget.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClDynamicGeometryHelper.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -60,12 +59,6 @@ void GAMESampleScene::load() {
   ClUI::loadLocalizedUIData("VOSK_UI");
   ClUI::switchTo("TopLevelSwitcher", "MainMenu");
   ClUI::loadDeferredUITextures();
-  // The procedures that fade screens in are not part of this build; the sample shows its screens at once.
-  for (i32 i = 0; i < ClUI::getNumUIDataEntries(); ++i) {
-    if (ClWidget* pRoot = ClUI::getUIDataEntry(i)->mp_pRootWidget) {
-      pRoot->setVisibleRecursively(1);
-    }
-  }
   g_bLoaded = true;
 }
 

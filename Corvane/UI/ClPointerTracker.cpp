@@ -87,6 +87,15 @@ bool ClPointerTracker::isRegistered(const SPointerDetector* pDetector) {
   return false;
 }
 
+SPointerDetector* ClPointerTracker::findDetectorByHandle(i32 iHandle) {
+  for (i32 i = 0; iHandle > 0 && i < m_detectorPool.getCount(); ++i) {
+    if (m_detectorPool.get(i)->mp_iPoolIndex == iHandle - 1) {
+      return m_detectorPool.get(i);
+    }
+  }
+  return nullptr;
+}
+
 namespace {
 
 // Calls fn with every grid square a detector's rectangle touches, from the square of its top-left corner to that of

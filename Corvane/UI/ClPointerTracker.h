@@ -83,6 +83,10 @@ class ClPointerTracker {
   static void render();
 
   static bool isRegistered(const SPointerDetector* pDetector);
+  // A detector as a widget's INT "PtrDetector" keeps it: its pool place + 1 (0 is none). The detector of a
+  // handle, or null when 0 or no registered detector has it.
+  static i32 getDetectorHandle(const SPointerDetector* pDetector) { return pDetector->mp_iPoolIndex + 1; }
+  static SPointerDetector* findDetectorByHandle(i32 iHandle);
   static i32 getNumDetectors() { return m_detectorPool.getCount(); }
   static const SPointerHit* getCurrentHits() { return m_aaHits[m_iDetectionCurBuffer]; }
   static u32 getNumCurrentHits() { return m_uiNumDetectorsWithFocus[m_iDetectionCurBuffer]; }

@@ -302,7 +302,6 @@ TEST_F(GameFrame, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) {
 // drawn into the scene and scaled with it) at a second window size, over the scene; the main menu's images are gone.
 TEST_F(GameFrameAt576, InGameScreenDrawsTheHudCanvasWithTheScene) {
   ClUI::switchTo("TopLevelSwitcher", "InGame");
-  ClUI::getWidget("InGame")->setVisibleRecursively(1);
   const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
   ASSERT_EQ(picture.iWidth, 1024);
   ASSERT_EQ(picture.iHeight, 576);
