@@ -1,11 +1,15 @@
 #include "Code/UI/GAMEUIRegistration.h"
 
+#include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
 
 ClGAMEUIHooks g_GAMEUIHooks;
 
-// The other common groups (system, buttons, windows, text, text files, scroll areas, animations, grids, splash
-// screens) and the game's screens are not part of this build yet; data naming their procedures runs without them.
-void registerGameUIFunctions() { registerImagesUIFunctions(); }
+// The other common groups (system, buttons, windows, text, text files, scroll areas, animations, splash screens)
+// and the game's screens are not part of this build yet; data naming their procedures runs without them.
+void registerGameUIFunctions() {
+  registerImagesUIFunctions();
+  registerGridUIFunctions();
+}
 
 void ClGAMEUIHooks::registerGameUIFunctions() { ::registerGameUIFunctions(); }
