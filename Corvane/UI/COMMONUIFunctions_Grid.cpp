@@ -1,6 +1,7 @@
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "Corvane/ADT/KvStrHash.h"
@@ -129,26 +130,30 @@ void enterGrid(ClWidget* pGrid, bool bSound) {
   giveFocus(pGrid, pTarget, gc_uiANY_PAD, bSound, cell);
 }
 
-// The best usable cell beyond the start in the move's scan order, or {-1, -1}.
+// The best usable cell beyond the start in the move's scan order, or {-1, -1}. One copy per axis keeps the scan's
+// inner loop free of the axis test.
+template <bool bHorizontal>
 SCell searchMove(const SWidgetGrid& grid, const SGridMove& move, SCell start) {
   const f32 fSign = move.iStep < 0 ? -1.0f : 1.0f;
   f32 fBest = -999.0f;
   SCell best{-1, -1};
+  // The score is worked out before the widget is looked at: most cells lose on it alone.
   const auto visit = [&](i32 iX, i32 iY) {
-    if (usableWidgetAt(grid, {iX, iY}) == nullptr) {
+    if (grid.mp_apCells[iX * gc_iWIDGET_GRID_SIZE + iY] == nullptr) {
       return;
     }
-    kv_vector2 direction{static_cast<f32>(iX - start.iX), static_cast<f32>(iY - start.iY)};
-    direction.normalize();
-    const f32 fScore = fSign * (move.bHorizontal ? direction.x : direction.y);
-    if (fScore > fBest) {
+    // The move's component of the unit vector, as normalising the whole vector gives it; the vector is never zero
+    // (the start's own column or row is not scanned). A sum of squares needs no checked square root.
+    const kv_vector2 direction{static_cast<f32>(iX - start.iX), static_cast<f32>(iY - start.iY)};
+    const f32 fScore = fSign * ((bHorizontal ? direction.x : direction.y) / std::sqrt(direction.lengthSquared()));
+    if (fScore > fBest && usableWidgetAt(grid, {iX, iY}) != nullptr) {
       fBest = fScore;
       best = {iX, iY};
     }
   };
   const i32 iWidth = static_cast<i32>(grid.mp_uiWidth);
   const i32 iHeight = static_cast<i32>(grid.mp_uiHeight);
-  if (move.bHorizontal) {
+  if constexpr (bHorizontal) {
     for (i32 iX = start.iX + move.iStep; iX >= 0 && iX < iWidth; iX += move.iStep) {
       for (i32 iY = 0; iY < iHeight; ++iY) {
         visit(iX, iY);
@@ -191,7 +196,7 @@ void handleMove(ClWidget* pGrid, WidgetEventProcedureCall* pData, const SGridMov
     if (start.isNone()) {
       start = {pGrid->mp_iGridX, pGrid->mp_iGridY};
     }
-    target = searchMove(grid, move, start);
+    target = move.bHorizontal ? searchMove<true>(grid, move, start) : searchMove<false>(grid, move, start);
   }
   if (target.isNone()) {
     pGrid->callEvent(move.uiExitEventHash);

@@ -1,6 +1,7 @@
 // Pad navigation across grid widgets: the table built from "gridPos", moves in four directions with their scoring
 // and scan order, overrides, exits at the edges, the exclusive list, the entry path, gridRemoveWidget, focus by
-// name, cells outside the table, destroyed widgets, and moves driven by the pads through the UI's update.
+// name, cells outside the table, destroyed widgets, moves driven by the pads through the UI's update, and the move
+// sound heard through the audio manager.
 #include <map>
 #include <string>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
+#include "Tests/Corvane/Audio/AudioManagerTestSupport.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
 
 namespace {
@@ -144,7 +146,8 @@ TEST_F(GridNavigationTest, TheTableHoldsDescendantsAtEveryDepthAndMeasuresOneMor
 
 TEST_F(GridNavigationTest, AGridWithoutCellsIsOneByOneAndEveryMoveExits) {
   loadScreen(grid(R"({"name": "Plain", "properties": {"onLeft": {"event": {"calls": [{"call": "testForward"}]}},
-      "onRight": {"event": {"calls": [{"call": "testForward"}]}}, "onDown": {"event": {"calls": [{"call": "testForward"}]}},
+      "onRight": {"event": {"calls": [{"call": "testForward"}]}},
+      "onDown": {"event": {"calls": [{"call": "testForward"}]}},
       "onUp": {"event": {"calls": [{"call": "testForward"}]}}}})"));
   EXPECT_EQ(W("Grid")->mp_pWidgetGrid->mp_uiWidth, 1u);
   EXPECT_EQ(W("Grid")->mp_pWidgetGrid->mp_uiHeight, 1u);
@@ -528,6 +531,86 @@ TEST_F(GridPadTest, PadDirectionsMoveFocusAcrossTheGridAndExitAtItsEdges) {
     EXPECT_EQ(ClUI::mp_aFocus[0].mp_uiPad, 0u) << "the move keeps the pad";
   }
   EXPECT_EQ(lastCell(), std::make_pair(0, 0));
+}
+
+// The move sound, heard through a running audio manager whose bank holds "UIMove".
+class GridSoundTest : public AudioManagerTest {
+ protected:
+  void SetUp() override {
+    AudioManagerTest::SetUp();
+    writeLoose("Audio/VOSK_SFX.iAudioSB",
+               compileBank(R"({"bank": "VOSK_SFX", "cues": [{"name": "UIMove", "sources": [{"file": "Move.wav"}]}]})"));
+    writeLoose("Audio/Move.wav", KvTestMakeConstantSound(gc_iTEST_RATE, 4800, {0.5f}));
+    start();
+    ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
+    g_uiTrace = SUITrace{};
+    m_hooks.m_extra = {{"testForward", &forwardToParent}};
+    ClUI::setHooks(&m_hooks);
+  }
+  void TearDown() override {
+    ClUI::terminate();
+    ClUI::setHooks(nullptr);
+    AudioManagerTest::TearDown();
+  }
+  // A fresh UI with a grid of two cells in a row whose handlers take the parameters given (JSON).
+  void loadGrid(const std::string& params) {
+    ClUI::terminate();
+    ClUI::initialise();
+    registerGridUIFunctions();
+    SKuiScreenSet set;
+    std::string error;
+    ASSERT_TRUE(KuiParseDescription(
+        R"({"root": {"name": "Screen", "children": [)" + grid(cellAt(0, 0) + "," + cellAt(1, 0), params) + "]}}",
+        "grid.json", &set, &error))
+        << error;
+    const std::vector<uint8_t> image = KuiWriteImage(set);
+    ASSERT_TRUE(ClUI::loadUIDataFromImage("A", image.data(), static_cast<u32>(image.size())));
+    ClUI::getWidget("Screen")->setVisibleRecursively(1);
+  }
+
+  ClRecordingUIHooks m_hooks;
+};
+
+TEST_F(GridSoundTest, AMoveThatLandsPlaysUIMoveUnlessItsParameterIsZeroOrLess) {
+  enum EPath { MOVE, EXIT, ENTRY };
+  struct SCase {
+    const char* pLabel;
+    std::string params;
+    EPath ePath;
+    bool bHeard;
+  } const aCases[] = {
+      {"no parameter", "", MOVE, true},
+      {"INT 0", "0", MOVE, false},
+      {"INT -1", "-1", MOVE, false},
+      {"INT 2", "2", MOVE, true},
+      {"FLOAT 0.0", "0.0", MOVE, false},
+      {"FLOAT 0.25", "0.25", MOVE, true},
+      {"STRING", R"("loud")", MOVE, true},
+      {"ID", R"({"id": "Screen"})", MOVE, true},
+      {"exit", "", EXIT, false},
+      {"entry", "", ENTRY, true},
+      {"entry, INT 0", "0", ENTRY, false},
+  };
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pLabel);
+    loadGrid(c.params);
+    ClWidget* pFrom = ClUI::getWidget(c.ePath == ENTRY ? "Grid" : c.ePath == EXIT ? "C1_0" : "C0_0");
+    ClUI::setFocus(pFrom, gc_uiANY_PAD);
+    // Nothing is playing before the move.
+    for (int i = 0; i < 10 && ClAudioManager::getActiveCueCount() > 0; ++i) {
+      frame();
+    }
+    ASSERT_EQ(ClAudioManager::getActiveCueCount(), 0);
+    pFrom->callEvent(KvStrHash(c.ePath == ENTRY ? "onDown" : "onRight"));
+    EXPECT_EQ(ClUI::getFocusedWidget(gc_uiANY_PAD), ClUI::getWidget(c.ePath == ENTRY ? "C0_0" : "C1_0"));
+    EXPECT_EQ(ClAudioManager::getPendingCueCount(), c.bHeard ? 1 : 0);
+    const std::vector<float> heard = frame();
+    if (c.bHeard) {
+      EXPECT_NEAR(KvTestPeak(heard, 0), 0.5f, 1e-3f);
+    } else {
+      EXPECT_EQ(KvTestPeak(heard, 0), 0.0f);
+    }
+  }
 }
 
 }  // namespace
