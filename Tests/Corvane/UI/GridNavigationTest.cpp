@@ -119,6 +119,28 @@ class GridNavigationTest : public UITest {
   std::map<u32, std::string> m_exitNames;
 };
 
+TEST_F(GridNavigationTest, TheGroupRegistersItsSixNamesInOrder) {
+  ClUI::terminate();
+  ClUI::initialise();
+  const u32 uiBefore = ClUIEventSystemFunctions::getCount();
+  registerGridUIFunctions();
+  const std::pair<const char*, WidgetEventProcedure> aExpected[] = {
+      {"systemGridRegisterChildren", &systemGridRegisterChildren},
+      {"systemGridHandleLeft", &systemGridHandleLeft},
+      {"systemGridHandleRight", &systemGridHandleRight},
+      {"systemGridHandleDown", &systemGridHandleDown},
+      {"systemGridHandleUp", &systemGridHandleUp},
+      {"systemSetFocusAndSnapPointer", &systemSetFocusAndSnapPointer},
+  };
+  ASSERT_EQ(ClUIEventSystemFunctions::getCount(), uiBefore + 6);
+  for (u32 i = 0; i < 6; ++i) {
+    const UIEventFunctionEntry& entry = ClUIEventSystemFunctions::mp_entries[uiBefore + i];
+    EXPECT_EQ(entry.mp_uiNameHash, H(aExpected[i].first)) << i;
+    EXPECT_EQ(entry.mp_pfnFunction, aExpected[i].second) << i;
+    EXPECT_EQ(ClUIEventSystemFunctions::findFunction(H(aExpected[i].first)), aExpected[i].second) << i;
+  }
+}
+
 TEST_F(GridNavigationTest, TheTableHoldsDescendantsAtEveryDepthAndMeasuresOneMoreThanTheLargestCell) {
   // A nested panel without a cell passes its children's cells up to the grid; (-1, -1) and a missing gridPos keep a
   // widget off the table; so does x = -1 whatever y says.
