@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
@@ -61,7 +62,7 @@ void moveWidgetOffScreen(ClWidget* pWidget) {
   KV_ASSERT_MSG(pWidget, "pWidget");
   moveLayoutOffScreen(pWidget, gc_WIDGET_LAYOUT);
   moveLayoutOffScreen(pWidget, gc_TEXT_LAYOUT);
-  // Taking the widget off its focus grid comes with the grid procedures.
+  gridRemoveWidget(pWidget);
 }
 
 void resetAccept7Layout() { moveWidgetOffScreen(ClUI::getWidget("accept_7")); }

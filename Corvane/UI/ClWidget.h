@@ -195,6 +195,7 @@ class ClWidget {
   bool hasString(const SWidgetPropertyName& name) const;
   const char* getString(const SWidgetPropertyName& name) const;
   const void* getLayout(const SWidgetPropertyName& name) const;
+  void getGridXY(const SWidgetPropertyName& name, i32* pX, i32* pY) const;
   bool hasAtlas() const;  // ID "atlas" present and non-zero
   // The property of that name; a missing one stops the program with "Widget [%s] does not specify [%s]
   // attribute ([0x%08X])!" (the widget's name, the property's name and its hash).

@@ -98,8 +98,10 @@ kv_vector2 ClWidget::getXY(const char* pName) const {
   return {pfXY[0], pfXY[1]};
 }
 
-void ClWidget::getGridXY(const char* pName, i32* pX, i32* pY) const {
-  const WidgetProperty* pProp = findProperty(KvStrHash(pName));
+void ClWidget::getGridXY(const char* pName, i32* pX, i32* pY) const { getGridXY(SWidgetPropertyName(pName), pX, pY); }
+
+void ClWidget::getGridXY(const SWidgetPropertyName& name, i32* pX, i32* pY) const {
+  const WidgetProperty* pProp = findProperty(name.mp_uiHash);
   if (pProp == nullptr) {
     *pX = -1;
     *pY = -1;

@@ -1,6 +1,7 @@
 // The common UI helpers: thousands separators, reversal, and moving a widget's layouts off screen.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Corvane/UI/COMMONUIFunctions.h"
 #include "Corvane/UI/KvUILayout.h"
@@ -64,7 +65,8 @@ f32 layoutWord(const ClWidget* pWidget, const char* pName, i32 iWord) {
 TEST_F(OffScreenTest, TheLayoutsPresentMoveTheirOffsetsOffScreen) {
   const std::string layout = R"({"layout": {"screenAnchor": 4, "x": 12.5, "y": -3.0, "widgetAnchor": 7}})";
   ASSERT_TRUE(load("Screen", R"({"root": {"name": "Screen", "children": [
-      {"name": "Both", "properties": {"widgetLayout": )" + layout + R"(, "textLayout": )" + layout + R"(}},
+      {"name": "Both", "properties": {"widgetLayout": )" + layout + R"(, "textLayout": )" + layout + R"(,
+                                      "gridPos": {"gridxy": [1, 2]}}},
       {"name": "accept_7", "properties": {"textLayout": )" + layout + R"(}}]}})"));
   moveWidgetOffScreen(W("Both"));
   for (const char* pName : {"widgetLayout", "textLayout"}) {
@@ -74,6 +76,10 @@ TEST_F(OffScreenTest, TheLayoutsPresentMoveTheirOffsetsOffScreen) {
     EXPECT_EQ(at.mp_uiScreenFlags, KvLayoutAnchorFlags(4)) << pName;
     EXPECT_EQ(at.mp_uiAnchorFlags, KvLayoutAnchorFlags(7)) << pName;
   }
+  i32 iGridX = 0;
+  i32 iGridY = 0;
+  W("Both")->getGridXY("gridPos", &iGridX, &iGridY);
+  EXPECT_EQ((std::vector<i32>{iGridX, iGridY}), (std::vector<i32>{-1, -1})) << "off its grid too";
   resetAccept7Layout();
   EXPECT_EQ(layoutWord(W("accept_7"), "textLayout", gc_iLAYOUT_X_WORD), -10000.0f);
   EXPECT_EQ(W("accept_7")->findProperty(H("widgetLayout")), nullptr);
