@@ -122,14 +122,14 @@ void systemAnimRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
   const ClFlipBook* pFlipBook = pObj->mp_curAnimators.mp_flipBookAnimator.getFlipBook();
   KV_ASSERT(pFlipBook);
   const i32 iNumFrames = pFlipBook->getNumFrames();
-  const bool bForced = pWidget->findProperty(gc_CUR_FORCE_FRAME_KEY.mp_uiHash) != nullptr;
-  const i32 iForced = pWidget->getInt(gc_CUR_FORCE_FRAME_KEY);
+  const WidgetProperty* pForced = pWidget->findProperty(gc_CUR_FORCE_FRAME_KEY.mp_uiHash);
+  const i32 iForced = pForced != nullptr ? *static_cast<const i32*>(pForced->mp_pData) : -1;
   if (pWidget->getInt(gc_RENDER_CUMUL_KEY) != 0) {
     const i32 iCount = iForced < iNumFrames ? iForced : iNumFrames;
     for (i32 i = 0; i < iCount; ++i) {
       draw(&pFlipBook->mp_daFrames[i]);
     }
-  } else if (bForced && iForced >= 0) {
+  } else if (iForced >= 0) {
     draw(&pFlipBook->mp_daFrames[iForced < iNumFrames ? iForced : iNumFrames - 1]);
   } else {
     draw(pObj->getCurFrame());
