@@ -86,7 +86,7 @@ void releaseDetector(ClWidget* pWidget) {
 
 }  // namespace
 
-SScrollFingerArea* findScrollFingerArea(unsigned int uiAreaName) {
+SScrollFingerArea* findScrollFingerArea(u32 uiAreaName) {
   SScrollFingerArea* pFound = nullptr;
   for (i32 i = 0; ClUI::mp_daScrollAreas.isInitialized() && i < ClUI::mp_daScrollAreas.getCount(); ++i) {
     SScrollFingerArea* pArea = ClUI::mp_daScrollAreas[i];

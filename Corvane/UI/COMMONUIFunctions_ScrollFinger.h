@@ -15,11 +15,13 @@
 // widget that still holds a detector unregisters that one first. Main thread.
 #pragma once
 
+#include "Corvane/System/KvTypes.h"
+
 class ClWidget;
 struct WidgetEventProcedureCall;
 struct SScrollFingerArea;
 
-inline constexpr int gc_iMAX_SCROLL_FINGER_AREAS = 32;
+inline constexpr i32 gc_iMAX_SCROLL_FINGER_AREAS = 32;
 
 // Registers the scroll-finger procedures with the procedure registry, in their fixed order.
 void registerScrollFingerUIFunctions();
@@ -29,4 +31,4 @@ void systemUnregisterScrollFingerArea(ClWidget* pWidget, WidgetEventProcedureCal
 void systemScrollFingerPushOnWindowStackForChildRender(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 
 // The registered record of an area name (the last one when several match), or null.
-SScrollFingerArea* findScrollFingerArea(unsigned int uiAreaName);
+SScrollFingerArea* findScrollFingerArea(u32 uiAreaName);

@@ -49,7 +49,7 @@ ClTexAnimObj* requireObject(const ClWidget* pWidget) {
 
 ClTexAnimObj* getWidgetAnimObj(const ClWidget* pWidget) { return objectOfKey(pWidget->getInt(gc_ANIM_OBJ_KEY)); }
 
-int getNumWidgetAnimObjs() { return g_iNumAnimObjs; }
+i32 getNumWidgetAnimObjs() { return g_iNumAnimObjs; }
 
 void systemAnimInitColor(ClWidget* pWidget, WidgetEventProcedureCall* pCall) { systemImageInitColor(pWidget, pCall); }
 
@@ -139,7 +139,7 @@ void systemAnimRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
   }
 }
 
-void playAnimOnWidget(ClWidget* pWidget, const char* pFlipBookName, bool bLoop, float fDelaySeconds) {
+void playAnimOnWidget(ClWidget* pWidget, const char* pFlipBookName, bool bLoop, f32 fDelaySeconds) {
   ClTexAnimObj* pObj = requireObject(pWidget);
   pObj->playFlipBook(ClFlipBookMgr::getFlipBook(pFlipBookName), bLoop ? E_FLIPBOOK_MODE_LOOP : E_FLIPBOOK_MODE_ONCE,
                      0, fDelaySeconds);

@@ -10,11 +10,13 @@
 // "Widget animation objects exhausted". Main thread, inside the UI's tick and render.
 #pragma once
 
+#include "Corvane/System/KvTypes.h"
+
 class ClTexAnimObj;
 class ClWidget;
 struct WidgetEventProcedureCall;
 
-inline constexpr int gc_iMAX_WIDGET_ANIM_OBJS = 512;
+inline constexpr i32 gc_iMAX_WIDGET_ANIM_OBJS = 512;
 
 // Registers the animated image procedures with the procedure registry, in their fixed order.
 void registerAnimsUIFunctions();
@@ -31,10 +33,10 @@ void systemSetCumulRenderingOn(ClWidget* pWidget, WidgetEventProcedureCall* pCal
 // a flip book that is not loaded is the flip-book manager's assertion.
 // Plays the flip book now (fDelaySeconds 0: the running play and the queue are replaced) or after the delay,
 // looping or once.
-void playAnimOnWidget(ClWidget* pWidget, const char* pFlipBookName, bool bLoop, float fDelaySeconds);
+void playAnimOnWidget(ClWidget* pWidget, const char* pFlipBookName, bool bLoop, f32 fDelaySeconds);
 // Plays the flip book, looping, once the running play has ended.
 void queueAnimOnWidget(ClWidget* pWidget, const char* pFlipBookName);
 // The widget's object, or null.
 ClTexAnimObj* getWidgetAnimObj(const ClWidget* pWidget);
 // How many widget animation objects are alive.
-int getNumWidgetAnimObjs();
+i32 getNumWidgetAnimObjs();
