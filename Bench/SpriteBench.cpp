@@ -14,6 +14,11 @@
 //     its sort and the quads written into dynamic geometry), against writing the same 500 quads (positions, texture
 //     coordinates, colour, signature and layer taken from the engine's own queue once) straight into dynamic
 //     geometry; calling-thread CPU time on the recording device.
+//   AnimWidgets: one UI frame of a screen of 200 flip-book widgets (each advancing its own texture-animation object
+//     on the gameplay clock and queuing its current frame through its render procedure, then the sort and the quads
+//     written into dynamic geometry), against 200 texture-animation objects playing the same flip book from the
+//     flip-book manager, advanced on the same clock and their current frames queued straight into the sprite queue
+//     with the same placement, then the same sort and quads; calling-thread CPU time on the recording device.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <benchmark/benchmark.h>
@@ -36,7 +41,13 @@
 #include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/System/ClJobMgr.h"
+#include "Corvane/Animation/ClFlipBook.h"
+#include "Corvane/Animation/ClFlipBookMgr.h"
+#include "Corvane/Animation/ClTexAnimObj.h"
+#include "Corvane/System/ClClock.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Anims.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
+#include "Corvane/UI/KvUILayout.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClUI.h"
 #include "Tests/Support/ImageTestSupport.h"
@@ -539,6 +550,168 @@ void BM_Baseline_UIFrame(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_Baseline_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+constexpr i32 gc_iANIM_WIDGETS = 200;
+constexpr i32 gc_iEMBER_FRAMES = 6;
+
+class CAnimUIHooks : public ClUIHooks {
+ public:
+  void registerGameUIFunctions() override {
+    registerImagesUIFunctions();
+    registerAnimsUIFunctions();
+  }
+  void releaseDeviceObjects() override {}
+};
+
+// The UI on the session's device with the flip book "DragonEmber" (the sample atlas's six ember frames, 12 frames a
+// second) in the flip-book manager, and a screen of 200 flip-book widgets playing it on "FULL", each started a
+// frame later than the one before so that they show different frames.
+class CAnimScreen {
+ public:
+  CAnimScreen() {
+    ClShaderMgr::createShader("system_blend_premult");
+    ClShaderMgr::mp_bAllShadersLoaded = 1;
+    ClAtlasMgr::actualLoadAtlasSync("TexturesGame/TexturesGame", "TexturesGame/", "TexturesGameAtlas");
+    ClFlipBookMgr::initialize();
+    ClFlipBook* pFlipBook = new (KvAlignedAlloc(sizeof(ClFlipBook), 16)) ClFlipBook();
+    pFlipBook->initialize();
+    pFlipBook->mp_fFramesPerSecond = 12.0f;
+    for (i32 i = 0; i < gc_iEMBER_FRAMES; ++i) {
+      char acName[32];
+      std::snprintf(acName, sizeof(acName), "DragonEmber-%04d_216", i + 1);
+      SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(acName));
+      if (pEntry == nullptr) return;
+      pFlipBook->mp_daFrames.append(SFlipBookFrame{pEntry, nullptr, 0.0f, 0.0f});
+    }
+    ClFlipBookMgr::mp_flipBookTable.insertOrReplace(KvStrHash("DragonEmber"), pFlipBook);
+    Cl2d::initialise();
+    ClUI::setHooks(&m_hooks);
+    ClUI::initialise();
+    std::string children;
+    for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) {
+      f32 x = 0.0f;
+      f32 y = 0.0f;
+      quadPosition(i, &x, &y);
+      children += std::string(i ? "," : "") + R"({"name": "Anim)" + std::to_string(i) + R"(", "properties": {
+          "canvas": {"id": "FULL"}, "imageLayer": )" + std::to_string(2600 + i % 200) + R"(,
+          "flipbookName": "DragonEmber", "textureShader": {"id": "system_blend_premult"},
+          "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
+          "widgetLayout": {"layout": {"screenAnchor": 0, "x": )" + std::to_string(x * 216.0f / gc_iHEIGHT) +
+                  R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}},
+          "onLoad": {"event": {"calls": [{"call": "systemAnimInitColor"}, {"call": "systemCreateTexAnimObj"}]}},
+          "onDestroy": {"event": {"calls": [{"call": "systemDeleteTexAnimObj"}]}},
+          "onRender": {"event": {"single": "systemAnimRender"}}}})";
+    }
+    SKuiScreenSet set;
+    std::string error;
+    if (!KuiParseDescription(R"({"root": {"name": "Screen", "children": [)" + children + "]}}", "bench.json", &set,
+                             &error)) {
+      return;
+    }
+    const std::vector<uint8_t> image = KuiWriteImage(set);
+    m_bLoaded = ClUI::loadUIDataFromImage("Bench", image.data(), static_cast<u32>(image.size()));
+    if (!m_bLoaded) return;
+    ClUI::getWidget("Screen")->setVisibleRecursively(1);
+    ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 12.0f;
+    for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) {
+      for (i32 j = 0; j < i % gc_iEMBER_FRAMES; ++j) {
+        getWidgetAnimObj(ClUI::getWidgetFormatted("Anim%d", i))->update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
+      }
+    }
+    ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 60.0f;
+  }
+  ~CAnimScreen() {
+    ClUI::terminate();
+    ClUI::setHooks(nullptr);
+    Cl2d::clearSprites();
+    Cl2d::terminate();
+    ClFlipBookMgr::terminate();
+    ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 0.0f;
+  }
+  bool m_bLoaded = false;
+
+ private:
+  CAnimUIHooks m_hooks;
+};
+
+// Runs frames and checks that each made one quad per flip book and that the flip books moved on.
+template <typename FFrame, typename FFrameIndex>
+void runAnimFrames(benchmark::State& state, FFrame frame, FFrameIndex firstFrameIndex) {
+  const i32 iStartFrame = firstFrameIndex();
+  for (auto _ : state) {
+    ClDynamicGeometry::unlockBuffers();
+    ClDynamicGeometry::beginFrame();
+    const f64 dStart = threadSeconds();
+    frame();
+    state.SetIterationTime(threadSeconds() - dStart);
+    if (ClDynamicGeometry::getNumVerts() != 4 * gc_iANIM_WIDGETS) {
+      state.SkipWithError("the frame did not make one quad per flip book");
+      return;
+    }
+  }
+  ClDynamicGeometry::unlockBuffers();
+  if (state.iterations() > 12 && firstFrameIndex() == iStartFrame) {
+    state.SkipWithError("the flip books did not play");
+  }
+  state.SetItemsProcessed(state.iterations() * gc_iANIM_WIDGETS);
+}
+
+void BM_Engine_AnimWidgets(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  CSpriteSession session(&hooks, true);
+  CAnimScreen screen;
+  if (!screen.m_bLoaded) {
+    state.SkipWithError("the screen of flip-book widgets did not load");
+    return;
+  }
+  runAnimFrames(state, engineUIFrame, [] {
+    return getWidgetAnimObj(ClUI::getWidget("Anim0"))->mp_curAnimators.mp_flipBookAnimator.getCurrentFrameIndex();
+  });
+}
+BENCHMARK(BM_Engine_AnimWidgets)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_Baseline_AnimWidgets(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  CSpriteSession session(&hooks, true);
+  CAnimScreen screen;
+  if (!screen.m_bLoaded) {
+    state.SkipWithError("the screen of flip-book widgets did not load");
+    return;
+  }
+  // The same objects' state and placement, kept outside the UI.
+  struct SAnim {
+    ClTexAnimObj obj;
+    SLayoutPlacement at;
+    u16 uiLayer;
+  };
+  std::vector<SAnim> anims(gc_iANIM_WIDGETS);
+  ClFlipBook* pFlipBook = ClFlipBookMgr::getFlipBook("DragonEmber");
+  for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) {
+    const ClWidget* pWidget = ClUI::getWidgetFormatted("Anim%d", i);
+    anims[static_cast<size_t>(i)].obj.playFlipBook(pFlipBook, E_FLIPBOOK_MODE_LOOP, 0, 0.0f);
+    anims[static_cast<size_t>(i)].obj.mp_curAnimators.mp_flipBookAnimator =
+        getWidgetAnimObj(pWidget)->mp_curAnimators.mp_flipBookAnimator;
+    anims[static_cast<size_t>(i)].at = KvLayoutPlacement(pWidget->getLayout("widgetLayout"));
+    anims[static_cast<size_t>(i)].uiLayer = static_cast<u16>(pWidget->getInt("imageLayer"));
+  }
+  const u32 uiShader = KvStrHash("system_blend_premult");
+  const u32 uiCanvas = KvStrHash("FULL");
+  runAnimFrames(
+      state,
+      [&anims, uiShader, uiCanvas] {
+        for (SAnim& anim : anims) {
+          anim.obj.update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
+          ClUI::renderAtlasEntryData(anim.obj.getCurFrame()->mp_pImage, uiShader, 0xFFFFFFFFu, uiCanvas,
+                                     anim.uiLayer, anim.at.mp_fX, anim.at.mp_fY, anim.at.mp_uiScreenFlags,
+                                     anim.at.mp_uiAnchorFlags, 1.0f);
+        }
+        Cl2d::sortSprites();
+        Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
+        Cl2d::clearSprites();
+      },
+      [&anims] { return anims[0].obj.mp_curAnimators.mp_flipBookAnimator.getCurrentFrameIndex(); });
+}
+BENCHMARK(BM_Baseline_AnimWidgets)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
+#include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
@@ -52,6 +53,10 @@ void GAMESampleScene::load() {
   g_crate = image("TexturesGameAtlas", "Crate_216");
   g_spark = image("TexturesGameAtlas", "Spark-0000_216");
   g_button = image("TexturesUIAtlas", "ButtonFocus");
+  // The gallery screen's flip-book widgets play these from the moment the main set loads.
+  for (const char* pFlipBook : {"PickupAxe", "DragonEmber"}) {
+    ClFlipBookMgr::loadFlipBook(pFlipBook, "TexturesGameAtlas", 1.0f);
+  }
   // The screen sets as the load mode brings them up: the splash set switched to its first splash, then the main
   // set on its main menu, then the UI textures whose load the screens deferred. Both are shown at once here.
   ClUI::loadUIData();

@@ -5,8 +5,11 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClColor.h"
 #include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Tooltips.h"
 #include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
@@ -25,6 +28,16 @@ const SWidgetPropertyName gc_FORCED_WIDTH("forcedWidth");
 const SWidgetPropertyName gc_FORCED_HEIGHT("forcedHeight");
 const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
 const SWidgetPropertyName gc_ATLAS("atlas");
+const SWidgetPropertyName gc_TRANSITION_IN_TIME("imageTransitionInTime");
+const SWidgetPropertyName gc_TRANSITION_OUT_TIME("imageTransitionOutTime");
+const SWidgetPropertyName gc_TRANSITION_TIMER("transitionTimer");
+const SWidgetPropertyName gc_TOOLTIP_WIDGET_ID("tooltipWidgetID");
+const SWidgetPropertyName gc_PTR_DETECTOR("PtrDetector");
+const u32 gc_uiON_TRANSITION_IN = KvStrHash("onTransitionIn");
+const u32 gc_uiON_TRANSITION_OUT = KvStrHash("onTransitionOut");
+
+// The alpha byte of a D3DCOLOR.
+constexpr u32 gc_uiALPHA_MASK = 0xFF000000u;
 
 // The texture name, or "" when the widget has none.
 const char* textureNameOf(const ClWidget* pWidget, const SWidgetPropertyName& name) {
@@ -90,7 +103,58 @@ SImageDraw readDraw(const ClWidget* pWidget) {
   return draw;
 }
 
+// A fade of the image colour: a linear once-play (kind 2, easing 1) over fDuration seconds.
+SAnimatorParams fadeRequest(u32 uiStartColor, u32 uiEndColor, f32 fDuration, i32 bFromCurrent) {
+  SAnimatorParams request{};
+  request.mp_iKind = gc_iANIM_PLAY_ONCE;
+  request.mp_iMethod = gc_iANIM_EASE_LINEAR;
+  request.mp_uiStartColor = uiStartColor;
+  request.mp_uiEndColor = uiEndColor;
+  request.mp_fDuration = fDuration;
+  request.mp_bFromCurrent = bFromCurrent;
+  return request;
+}
+
+// Starts a transition of fSeconds: the system procedures end it when "transitionTimer" runs out.
+void startTransition(ClWidget* pWidget, u32 bOut, f32 fSeconds) {
+  pWidget->mp_bTransitionDone = 0;
+  pWidget->mp_bTransitioningOut = bOut;
+  pWidget->setFloat(gc_TRANSITION_TIMER.mp_uiHash, fSeconds);
+}
+
+// The tooltip widget an image names; a name that is no widget is the assertion "pTT".
+ClWidget* tooltipOf(u32 uiTooltipID) {
+  ClWidget* pTT = ClUI::findWidget(uiTooltipID);
+  KV_ASSERT(pTT);
+  return pTT;
+}
+
 }  // namespace
+
+void registerImagePointerDetector(ClWidget* pWidget) {
+  KV_ASSERT(pWidget);
+  if (pWidget->getInt(gc_PTR_DETECTOR) != 0) {
+    return;
+  }
+  if (!pWidget->mp_bVisible || !pWidget->mp_bTransitionDone) {
+    return;
+  }
+  const char* pName = textureNameOf(pWidget, gc_TEXTURE_NAME);
+  if (pName[0] == '\0') {
+    return;
+  }
+  pWidget->requireProperty(gc_IMAGE_LAYER);
+  pWidget->requireProperty(gc_CANVAS);
+  const SLayoutPlacement at = KvLayoutPlacement(pWidget->getLayout(gc_WIDGET_LAYOUT));
+  f32 afRect[4];
+  ClUI::getUITextureRect(afRect, pName, pWidget->getID(gc_CANVAS), at.mp_uiScreenFlags, at.mp_uiAnchorFlags, at.mp_fX,
+                         at.mp_fY, 1.0f);
+  const f32 afMin[2] = {afRect[0] / ClGraphics::mp_fScreenWidth, afRect[2] / ClGraphics::mp_fScreenHeight};
+  const f32 afMax[2] = {afRect[1] / ClGraphics::mp_fScreenWidth, afRect[3] / ClGraphics::mp_fScreenHeight};
+  SPointerDetector* pDetector =
+      ClPointerTracker::registerDetector(pWidget, afMin, afMax, E_POINTER_DETECTOR_WIDGET);
+  pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, ClPointerTracker::handleOf(pDetector));
+}
 
 void systemImageLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadNow(pWidget, false); }
 void systemImageLocalizedLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadNow(pWidget, true); }
@@ -105,7 +169,74 @@ void systemDeferredImageLocalizedLoadByName(ClWidget* pWidget, WidgetEventProced
 }
 void systemEmptyProcedure(ClWidget*, WidgetEventProcedureCall*) {}
 
+void systemImagePulse(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {
+  SAnimatorParams request{};
+  request.mp_iKind = gc_iANIM_PLAY_OSCILLATE;
+  request.mp_iMethod = gc_iANIM_EASE_COSINE;
+  request.mp_uiStartColor = static_cast<u32>(getParamInt(pCall, 0));
+  request.mp_uiEndColor = static_cast<u32>(getParamInt(pCall, 1));
+  request.mp_fDuration = getParamFloat(pCall, 2);
+  pWidget->mp_aColorAnimators[0].play(request);
+}
+
+void systemImageAutoHideOnZeroAlpha(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  const ClAnimator<ClColor>& colour = pWidget->mp_aColorAnimators[0];
+  if (!colour.mp_bActive && (colour.mp_uiCurrentColor & gc_uiALPHA_MASK) == 0) {
+    pWidget->setVisibleRecursively(0);
+  }
+}
+
+void systemImageTransitionInFromAlpha(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  const f32 fSeconds = pWidget->getFloat(gc_TRANSITION_IN_TIME);
+  startTransition(pWidget, 0, fSeconds);
+  ClAnimator<ClColor>& colour = pWidget->mp_aColorAnimators[0];
+  const u32 uiColor = static_cast<u32>(pWidget->getInt(gc_TEXTURE_COLOR));
+  // A fade-in that meets a running fade carries on from the colour shown now.
+  if (colour.mp_bActive) {
+    colour.play(fadeRequest(0, uiColor, fSeconds, 1));
+  } else {
+    colour.play(fadeRequest(uiColor & ~gc_uiALPHA_MASK, uiColor, fSeconds, 0));
+  }
+}
+
+void systemImageTransitionOutToAlpha(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  const f32 fSeconds = pWidget->getFloat(gc_TRANSITION_OUT_TIME);
+  startTransition(pWidget, 1, fSeconds);
+  ClAnimator<ClColor>& colour = pWidget->mp_aColorAnimators[0];
+  colour.play(fadeRequest(0, colour.mp_uiCurrentColor & ~gc_uiALPHA_MASK, fSeconds, 1));
+}
+
+void systemImageTransitionOutNoFade(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  startTransition(pWidget, 1, pWidget->getFloat(gc_TRANSITION_OUT_TIME));
+}
+
+void systemImageShowTooltipIfPresent(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  if (!pWidget->mp_bVisible) {
+    return;
+  }
+  pWidget->requireProperty(gc_TOOLTIP_WIDGET_ID);
+  const u32 uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
+  if (uiTooltipID != 0) {
+    ClWidget* pTT = tooltipOf(uiTooltipID);
+    pTT->callEvent(gc_uiON_TRANSITION_IN);
+    positionTooltipAtPointer(pTT);
+  }
+}
+
+void systemImageHideTooltipIfPresent(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  pWidget->requireProperty(gc_TOOLTIP_WIDGET_ID);
+  const u32 uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
+  if (uiTooltipID != 0) {
+    tooltipOf(uiTooltipID)->callEvent(gc_uiON_TRANSITION_OUT);
+  }
+}
+
 void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  const u32 uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
+  if (uiTooltipID != 0) {
+    registerImagePointerDetector(pWidget);
+    positionTooltipAtPointer(tooltipOf(uiTooltipID));
+  }
   const bool bAtlas = pWidget->hasAtlas();
   const char* pName = textureNameOf(pWidget, gc_TEXTURE_NAME);
   if (bAtlas || pName[0] != '\0') {
@@ -166,13 +297,7 @@ void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
 }
 
 void registerImagesUIFunctions() {
-  struct SEntry {
-    const char* pName;
-    WidgetEventProcedure pfnProcedure;
-  };
-  // The fades, pulses, tooltips and the auto-hide of the image procedures are not part of this build yet; their
-  // names stay unregistered, so data that calls them runs without them.
-  static constexpr SEntry s_aEntries[] = {
+  static constexpr ClUIEventSystemFunctions::SNamedProcedure s_aProcedures[] = {
       {"systemImageLoad", systemImageLoad},
       {"systemImageInitColor", systemImageInitColor},
       {"systemImageParams", systemEmptyProcedure},
@@ -181,9 +306,14 @@ void registerImagesUIFunctions() {
       {"systemImageLocalizedLoad", systemImageLocalizedLoad},
       {"systemDeferredImageLocalizedLoad", systemDeferredImageLocalizedLoad},
       {"systemDeferredImageLocalizedLoadByName", systemDeferredImageLocalizedLoadByName},
+      {"systemImagePulse", systemImagePulse},
       {"systemImageRender", systemImageRender},
+      {"systemImageAutoHideOnZeroAlpha", systemImageAutoHideOnZeroAlpha},
+      {"systemImageTransitionInFromAlpha", systemImageTransitionInFromAlpha},
+      {"systemImageTransitionOutToAlpha", systemImageTransitionOutToAlpha},
+      {"systemImageTransitionOutNoFade", systemImageTransitionOutNoFade},
+      {"systemImageShowTooltipIfPresent", systemImageShowTooltipIfPresent},
+      {"systemImageHideTooltipIfPresent", systemImageHideTooltipIfPresent},
   };
-  for (const SEntry& entry : s_aEntries) {
-    ClUIEventSystemFunctions::registerFunction(KvStrHash(entry.pName), entry.pfnProcedure);
-  }
+  ClUIEventSystemFunctions::registerFunctions(s_aProcedures);
 }

@@ -64,7 +64,7 @@ void systemWindowRegisterWithPointer(ClWidget* pWidget, WidgetEventProcedureCall
   const f32 afMin[2] = {box.fX / fScreenWidth, box.fY / fScreenHeight};
   const f32 afMax[2] = {(box.fX + box.fWidth) / fScreenWidth, (box.fY + box.fHeight) / fScreenHeight};
   SPointerDetector* pDetector = ClPointerTracker::registerDetector(pWidget, afMin, afMax, E_POINTER_DETECTOR_WIDGET);
-  pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, ClPointerTracker::getDetectorHandle(pDetector));
+  pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, ClPointerTracker::handleOf(pDetector));
 }
 
 void systemWindowUnregisterWithPointer(ClWidget* pWidget, WidgetEventProcedureCall*) {
@@ -72,7 +72,7 @@ void systemWindowUnregisterWithPointer(ClWidget* pWidget, WidgetEventProcedureCa
   if (iHandle == 0) {
     return;
   }
-  if (SPointerDetector* pDetector = ClPointerTracker::findDetectorByHandle(iHandle)) {
+  if (SPointerDetector* pDetector = ClPointerTracker::detectorOfHandle(iHandle)) {
     ClPointerTracker::unregisterDetector(pDetector);
   }
   pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, 0);

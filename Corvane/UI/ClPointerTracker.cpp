@@ -78,6 +78,20 @@ void ClPointerTracker::reset() {
   m_detectorPool.initialize();
 }
 
+i32 ClPointerTracker::handleOf(const SPointerDetector* pDetector) {
+  KV_ASSERT(pDetector);
+  return pDetector->mp_iPoolIndex + 1;
+}
+
+SPointerDetector* ClPointerTracker::detectorOfHandle(i32 iHandle) {
+  for (i32 i = 0; iHandle > 0 && i < m_detectorPool.getCount(); ++i) {
+    if (m_detectorPool.get(i)->mp_iPoolIndex == iHandle - 1) {
+      return m_detectorPool.get(i);
+    }
+  }
+  return nullptr;
+}
+
 bool ClPointerTracker::isRegistered(const SPointerDetector* pDetector) {
   for (i32 i = 0; i < m_detectorPool.getCount(); ++i) {
     if (m_detectorPool.get(i) == pDetector) {
@@ -85,15 +99,6 @@ bool ClPointerTracker::isRegistered(const SPointerDetector* pDetector) {
     }
   }
   return false;
-}
-
-SPointerDetector* ClPointerTracker::findDetectorByHandle(i32 iHandle) {
-  for (i32 i = 0; iHandle > 0 && i < m_detectorPool.getCount(); ++i) {
-    if (m_detectorPool.get(i)->mp_iPoolIndex == iHandle - 1) {
-      return m_detectorPool.get(i);
-    }
-  }
-  return nullptr;
 }
 
 namespace {

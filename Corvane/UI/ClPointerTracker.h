@@ -83,10 +83,11 @@ class ClPointerTracker {
   static void render();
 
   static bool isRegistered(const SPointerDetector* pDetector);
-  // A detector as a widget's INT "PtrDetector" keeps it: its pool place + 1 (0 is none). The detector of a
-  // handle, or null when 0 or no registered detector has it.
-  static i32 getDetectorHandle(const SPointerDetector* pDetector) { return pDetector->mp_iPoolIndex + 1; }
-  static SPointerDetector* findDetectorByHandle(i32 iHandle);
+  // A detector as a 32-bit value for a widget's INT property ("PtrDetector"): its pool index + 1, 0 for none.
+  static i32 handleOf(const SPointerDetector* pDetector);
+  // The registered detector behind a handle, or null for 0 and for a detector since unregistered. A pool slot is
+  // reused, so a stale handle may name a newer detector: callers that keep handles check the owner.
+  static SPointerDetector* detectorOfHandle(i32 iHandle);
   static i32 getNumDetectors() { return m_detectorPool.getCount(); }
   static const SPointerHit* getCurrentHits() { return m_aaHits[m_iDetectionCurBuffer]; }
   static u32 getNumCurrentHits() { return m_uiNumDetectorsWithFocus[m_iDetectionCurBuffer]; }

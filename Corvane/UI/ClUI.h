@@ -94,6 +94,10 @@ struct SScrollFingerArea {
   f32 mp_fOffset;       // pixels: 0 at the start, negative when scrolled down; at rest in [V - L, 0]
   f32 mp_fListHeight;   // L, pixels
   f32 mp_fVelocity;     // pixels per second
+  // Kept by the scroll-finger procedures, which register areas from data.
+  u32 mp_uiAreaName;  // "scrollAreaName": a registration under the same name takes this record again
+  f32 mp_fLeft;       // pixels; with the view's top and bottom, the area's rectangle on screen
+  f32 mp_fRight;
 };
 
 // What the UI manager calls of the game and of the device layer.
@@ -174,11 +178,12 @@ class ClUI {
   static void render();
 
   // --- Drag-scrolled areas ---
-  // Adds an area (not owned; it stays alive until unregistered) and marks the scroll update to run once
-  // more at the end of this frame's update.
+  // Adds an area (not owned; it stays alive until unregistered) unless it is registered already, and marks the
+  // scroll update to run once more at the end of this frame's update.
   static void registerScrollArea(SScrollFingerArea* pArea);
   // Removes an area; the captured area is let go. An area that is not registered is ignored.
   static void unregisterScrollArea(SScrollFingerArea* pArea);
+  static bool isScrollAreaRegistered(const SScrollFingerArea* pArea);
   // Captures an area under the pointer, moves the captured one by the drag and the others by momentum or
   // springs, then places each area's children and shows or hides them. Nothing before the first
   // registration.

@@ -20,6 +20,7 @@
 
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClVarArray.h"
+#include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/System/KvTypes.h"
 
 class ClWidget;
@@ -86,6 +87,17 @@ class ClUIEventSystemFunctions {
   static void createTable();
   // Registers a procedure under a name hash (assertions "callback", duplicate name, more than 1024).
   static void registerFunction(u32 uiNameHash, WidgetEventProcedure pfnFunction);
+  // Registers a group's procedures by name, in the table's order.
+  struct SNamedProcedure {
+    const char* mp_pName;
+    WidgetEventProcedure mp_pfnFunction;
+  };
+  template <u32 N>
+  static void registerFunctions(const SNamedProcedure (&aProcedures)[N]) {
+    for (const SNamedProcedure& procedure : aProcedures) {
+      registerFunction(KvStrHash(procedure.mp_pName), procedure.mp_pfnFunction);
+    }
+  }
   // Appends a row and answers the new number of rows.
   static u32 addEntry(u32 uiNameHash, WidgetEventProcedure pfnFunction);
   // The procedure registered under the hash, or null: one probe of the table.

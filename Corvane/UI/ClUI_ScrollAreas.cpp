@@ -109,8 +109,19 @@ void ClUI::registerScrollArea(SScrollFingerArea* pArea) {
   if (!mp_daScrollAreas.isInitialized()) {
     mp_daScrollAreas.initialize();
   }
-  mp_daScrollAreas.append(pArea);
+  if (!isScrollAreaRegistered(pArea)) {
+    mp_daScrollAreas.append(pArea);
+  }
   mp_bScrollAreaRegisteredThisFrame = 1;
+}
+
+bool ClUI::isScrollAreaRegistered(const SScrollFingerArea* pArea) {
+  for (i32 i = 0; mp_daScrollAreas.isInitialized() && i < mp_daScrollAreas.getCount(); ++i) {
+    if (mp_daScrollAreas[i] == pArea) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void ClUI::unregisterScrollArea(SScrollFingerArea* pArea) {

@@ -56,7 +56,7 @@ class ScrollAreaTest : public UITest {
     ASSERT_TRUE(load("A", R"({"root": {"name": "Area", "properties": {"scrollAreaLayout": )" + layout(10.5f) +
                               R"(, "movingWidgetLayoutForChildren": )" + layout(0.5f) + R"(}, "children": [)" +
                               children + "]}}"));
-    m_area = SScrollFingerArea{W("Area"), 0.0f, 200.0f, H("FULL"), 0.0f, 0.0f, 400.0f, 0.0f};
+    m_area = SScrollFingerArea{W("Area"), 0.0f, 200.0f, H("FULL"), 0.0f, 0.0f, 400.0f, 0.0f, 0u, 0.0f, 0.0f};
     g_uiTrace.runs.clear();
   }
 
@@ -261,7 +261,7 @@ TEST_F(ScrollAreaTest, RegisteringDuringAFrameRunsTheUpdateOnceMoreAtItsEnd) {
 
 TEST_F(ScrollAreaTest, AMissingLayoutStopsAndADestroyedAreaWidgetTakesItsAreaAndDetectorsAlong) {
   ASSERT_TRUE(load("A", R"({"root": {"name": "Holder", "children": [{"name": "Bare"}]}})"));
-  m_area = SScrollFingerArea{W("Bare"), 0.0f, 200.0f, H("FULL"), 0.0f, 0.0f, 400.0f, 0.0f};
+  m_area = SScrollFingerArea{W("Bare"), 0.0f, 200.0f, H("FULL"), 0.0f, 0.0f, 400.0f, 0.0f, 0u, 0.0f, 0.0f};
   ClUI::registerScrollArea(&m_area);
   EXPECT_KV_FATAL(ClUI::updateScrollAreas(), "Cannot find Layout property [scrollAreaLayout] for getLayout()!");
   ClUI::unregisterScrollArea(&m_area);
@@ -270,7 +270,7 @@ TEST_F(ScrollAreaTest, AMissingLayoutStopsAndADestroyedAreaWidgetTakesItsAreaAnd
   ClWidget* pClone = W("Bare")->clone();
   W("Holder")->mp_AllChildren.append(pClone);
   W("Holder")->mp_DrawnChildren.append(pClone);
-  SScrollFingerArea cloneArea{pClone, 0.0f, 200.0f, H("FULL"), 0.0f, 0.0f, 400.0f, 0.0f};
+  SScrollFingerArea cloneArea{pClone, 0.0f, 200.0f, H("FULL"), 0.0f, 0.0f, 400.0f, 0.0f, 0u, 0.0f, 0.0f};
   ClUI::registerScrollArea(&cloneArea);
   ClUI::registerScrollArea(&m_area);
   const f32 afMin[2] = {0.0f, 0.0f};

@@ -82,8 +82,10 @@ class UIDataLoaderTest : public UITest {
   // Checks the main screen set's tree as the loader built it.
   static void expectMainScreenSet(const char* pLanguage) {
     ClWidget* pTop = W("TopLevelSwitcher");
-    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 5u);
+    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 6u);
     EXPECT_EQ(pTop->mp_SwitchedChildren[0].mp_pChild, W("MainMenu"));
+    EXPECT_EQ(pTop->mp_SwitchedChildren[5].mp_pChild, W("Gallery"));
+    EXPECT_EQ(W("GalleryList")->mp_AllChildren.getSize(), 6u) << "four images and two flip books";
     EXPECT_EQ(pTop->mp_DrawnChildren.getSize(), 0u);
     ClWidget* pFrame = W("MenuFrame");
     EXPECT_EQ(pFrame->mp_pParent, W("MainMenu")) << "a shared child keeps the parent of its first build";

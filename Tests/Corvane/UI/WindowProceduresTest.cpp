@@ -140,7 +140,7 @@ TEST_F(WindowProcTest, RegistrationMakesOneDetectorAfterTheTransitionIsDone) {
   W("Screen")->render();
   systemWindowRegisterWithPointer(pWin, nullptr);
   ASSERT_EQ(ClPointerTracker::getNumDetectors(), 1);
-  SPointerDetector* pDetector = ClPointerTracker::findDetectorByHandle(pWin->getInt("PtrDetector"));
+  SPointerDetector* pDetector = ClPointerTracker::detectorOfHandle(pWin->getInt("PtrDetector"));
   ASSERT_NE(pDetector, nullptr);
   EXPECT_EQ(pDetector->mp_pOwner, pWin);
   EXPECT_EQ(pDetector->mp_uiKind, static_cast<u32>(E_POINTER_DETECTOR_WIDGET));
@@ -155,7 +155,7 @@ TEST_F(WindowProcTest, RegistrationMakesOneDetectorAfterTheTransitionIsDone) {
   W("Screen")->render();
   EXPECT_EQ(ClPointerTracker::getNumDetectors(), 1);
   systemWindowRegisterWithPointer(pPlain, nullptr);
-  SPointerDetector* pPlainDetector = ClPointerTracker::findDetectorByHandle(pPlain->getInt("PtrDetector"));
+  SPointerDetector* pPlainDetector = ClPointerTracker::detectorOfHandle(pPlain->getInt("PtrDetector"));
   ASSERT_NE(pPlainDetector, nullptr);
   EXPECT_FLOAT_EQ(pPlainDetector->mp_fMaxX, 2.5f / 640.0f);
 
