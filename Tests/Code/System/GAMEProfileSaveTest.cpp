@@ -61,7 +61,7 @@ class GameSaveTest : public StoreTest {
     ASSERT_TRUE(SteamAPI_Init());
     startEngine();
     fillProfile(1);
-    mpr_pPlayerProfile = g_aProfile;
+    mpr_pPlayerProfile = reinterpret_cast<SPlayerProfile*>(g_aProfile);
     ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   }
   void TearDown() override {
