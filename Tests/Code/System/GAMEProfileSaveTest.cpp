@@ -265,4 +265,6 @@ TEST_F(GameSaveTest, EveryQuickLoadClearsItsRunningFlag) {
   }
 }
 
+
+
 }  // namespace
