@@ -26,6 +26,7 @@
 #include "Corvane/Math/ClWorldObject.h"
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Code/Input/GAMEInputMappers.h"
+#include "Code/Input/GAMEPadTester.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/ADT/KvStrHash.h"
@@ -294,8 +295,10 @@ i32 ClGame::startUp() {
   ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
-  // The input manager, started by the pre-load mode after the second stage, makes the game's mappers.
+  // The input manager, started by the pre-load mode after the second stage, makes the game's mappers; the pad
+  // tester runs behind its input layer when the development setting asks for it.
   ClInputManager::mp_pfnCreateGameInputMappers = &createGameInputMappers;
+  ClInputHWtoKv::mp_pPadMonkeyHooks = ClDevINI::getInt("PAD_MONKEY") > 0 ? &g_GAMEPadTester : nullptr;
   step("ClGame::enterCurrentMode");
   enterCurrentMode();
   step("ClMonkeyMgr::initialize");
