@@ -488,6 +488,7 @@ i32 ClGame::shutDown() {
   ClDevINI::terminate();
   step("ClInputManager::terminate");
   ClInputManager::terminate();
+  ClInputHWtoKv::mp_pPadMonkeyHooks = nullptr;
   step("ClShaderMgr::terminate");
   ClGraphics::endSignature();
   ClShaderMgr::terminate();

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/Files/ClMagFileIO.h"
@@ -346,6 +347,24 @@ TEST_F(GameTopLevel, DemoModeSettingTurnsTheDemoFlagOn) {
     ClMutexLock::shutdownPool();
   }
   g_bDemoMode = 0;
+}
+
+// "PAD_MONKEY" above 0 puts the pad tester behind the input layer; otherwise it stays dormant.
+TEST_F(GameTopLevel, PadMonkeySettingInstallsThePadTester) {
+  struct SCase {
+    const char* pSettings;
+    bool bInstalled;
+  };
+  const SCase aCases[] = {{"PAD_MONKEY 1\n", true}, {"PAD_MONKEY 0\n", false}, {"", false}};
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pSettings);
+    writeSettings(c.pSettings);
+    ClGame::startUp();
+    EXPECT_EQ(ClInputHWtoKv::mp_pPadMonkeyHooks != nullptr, c.bInstalled);
+    EXPECT_NE(ClInputManager::mp_pfnCreateGameInputMappers, nullptr);
+    ClGame::shutDown();
+    ClMutexLock::shutdownPool();
+  }
 }
 
 TEST_F(GameTopLevel, ModeMachineSwitchesAfterTheFinishingTick) {
