@@ -160,6 +160,10 @@ TEST_P(PreLoadProfile, ReachesTheSecondStageOnceAndSavesDefaultsOnlyWhenTheProfi
   if (bLoads) {
     EXPECT_EQ(*ClGraphics::accessGraphicsOption("RES_X"), 800);
     EXPECT_EQ(*ClGraphics::accessGraphicsOption("RES_Y"), 450);
+  } else {
+    // No resolution chosen (height -1): the graphics code picks the size, no option is set for it.
+    EXPECT_EQ(ClGraphics::hasGraphicsOption("RES_X"), 0);
+    EXPECT_EQ(ClGraphics::hasGraphicsOption("RES_Y"), 0);
   }
 
   ClGame::shutDown();
