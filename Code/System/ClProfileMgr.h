@@ -155,6 +155,7 @@ static_assert(KV_PROFILE_OFFSET(m_iDisplayHeight) == 2568);
 static_assert(KV_PROFILE_OFFSET(m_iDisplayRefreshRate) == 2572);
 static_assert(KV_PROFILE_OFFSET(m_bVSync) == 2576);
 static_assert(KV_PROFILE_OFFSET(m_iWindowMode) == 2580);
+#undef KV_PROFILE_OFFSET
 
 // The game modes the player selects; each but 5 has a record.
 enum E_PROFILE_GAME_MODE : i32 {

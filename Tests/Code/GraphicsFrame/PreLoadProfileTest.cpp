@@ -17,6 +17,7 @@
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputManager.h"
+#include "Corvane/Input/ClRumbleMgr.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
@@ -87,7 +88,8 @@ class PreLoadProfile : public ::testing::TestWithParam<SCase> {
       std::filesystem::copy_file(KvTestBinaryDir() + "/Data/" + pFile, dir + "/Data/" + pFile);
     }
     std::filesystem::current_path(dir + "/Data");
-    std::ofstream("project.ini") << "NOVSYNC 1\n";
+    // Rumble is asked for in one run only: the second stage starts the rumble manager with the setting.
+    std::ofstream("project.ini") << "NOVSYNC 1\n" << (GetParam().eStored == EStored::VALID ? "ENABLE_RUMBLE 1\n" : "");
     setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
     ASSERT_TRUE(SteamAPI_Init());
     D3D9TestReset();
@@ -145,6 +147,7 @@ TEST_P(PreLoadProfile, ReachesTheSecondStageOnceAndSavesDefaultsOnlyWhenTheProfi
   EXPECT_EQ(ClInputManager::m_bInitialized, 1u);
   EXPECT_NE(g_pInputMapperMenus, nullptr);
   EXPECT_NE(g_pInputMapperGameplay, nullptr);
+  EXPECT_EQ(ClRumbleMgr::mp_bEnabled, eStored == EStored::VALID ? 1u : 0u);
   const bool bLoads = eStored == EStored::VALID;
   EXPECT_EQ(g_uiAutoLoadState.load(), bLoads ? gc_uiAUTO_LOAD_LOADED : gc_uiAUTO_LOAD_FAILED);
   EXPECT_EQ(g_iProfileWrites.load(), bLoads ? 0 : 1);
