@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
@@ -27,6 +28,9 @@
 #include "Corvane/UI/ClUI_Win32.h"
 #include "Corvane/Math/ClWorldObject.h"
 #include "Code/System/GAMEArchiveKeys.h"
+#include "Code/Input/GAMEInputMappers.h"
+#include "Code/Input/GAMEPadTester.h"
+#include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -287,11 +291,19 @@ i32 ClGame::startUp() {
   ClInputManager::m_iActionCount = gc_iNUM_GAME_INPUT_ACTIONS;
   step("ClGameStateMgr::initialize");
   ClGameStateMgr::initialize();
+  step("ClProfileMgr::initialize");
+  ClProfileMgr::initialize();
   step("ClSaveGameUtility::initialize");
   ClSaveGameUtility::initialize();
-  // The game's half of saving (which the engine's pending-save step calls) starts idle.
+  // The game's half of loading and saving (which the pre-load mode and the engine's pending-save step call)
+  // starts idle.
   ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
+  g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
+  // The input manager, started by the pre-load mode after the second stage, makes the game's mappers; the pad
+  // tester runs behind its input layer when the development setting asks for it.
+  ClInputManager::mp_pfnCreateGameInputMappers = &createGameInputMappers;
+  ClInputHWtoKv::mp_pPadMonkeyHooks = ClDevINI::getInt("PAD_MONKEY") > 0 ? &g_GAMEPadTester : nullptr;
   step("ClGame::enterCurrentMode");
   enterCurrentMode();
   step("ClMonkeyMgr::initialize");
@@ -300,9 +312,18 @@ i32 ClGame::startUp() {
 }
 
 void ClGame::initialize() {
-  // The profile's option block does not exist yet: the first stage's defaults stand (windowed, vsync on, the
-  // graphics code choosing the size).
+  // The window and the device are made with the profile's video options; without a chosen resolution the
+  // graphics code picks the size.
   step("ClGraphics::accessGraphicsOption");
+  if (g_pPlayerProfileData != nullptr) {
+    const SPlayerProfileData& profile = *g_pPlayerProfileData;
+    *ClGraphics::accessGraphicsOption("FULLSCREEN") = profile.m_iWindowMode == 0 ? 1 : 0;
+    *ClGraphics::accessGraphicsOption("VSYNC") = profile.m_bVSync;
+    if (profile.m_iDisplayHeight != -1) {
+      *ClGraphics::accessGraphicsOption("RES_X") = profile.m_iDisplayWidth;
+      *ClGraphics::accessGraphicsOption("RES_Y") = profile.m_iDisplayHeight;
+    }
+  }
   ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
   step("ClGraphics::initialize");
   ClGraphics::initialize();
@@ -349,6 +370,9 @@ void ClGame::initialize() {
   step("render targets and blurs");
   ClRenderTargetMgr::initAutoRenderTargets();
   ClRenderTargetMgr::initBlurEffects();
+  // Every pad's motors stopped, no envelope; rumble on only when "ENABLE_RUMBLE" asks for it.
+  step("ClRumbleMgr::initialize");
+  ClRumbleMgr::initialize();
   step("ClParticleMgr::initialize");
   ClParticleMgr::initialize();
   step("ClHLDrawUI::initialize");
@@ -423,6 +447,10 @@ i32 ClGame::shutDown() {
   ClDynamicGeometry::platformTerminate();
   step("ClDiffMgr::terminate");
   ClDiffMgr::terminate();
+  step("free the profile block");
+  // A load thread still running (a quit during the pre-load mode) writes the block until it ends.
+  GAMEWaitForProfileLoad();
+  ClProfileMgr::terminate();
   step("ClFlipBookMgr::terminate");
   ClFlipBookMgr::terminate();
   step("ClRenderTargetMgr::terminate");
@@ -480,6 +508,7 @@ i32 ClGame::shutDown() {
   ClDevINI::terminate();
   step("ClInputManager::terminate");
   ClInputManager::terminate();
+  ClInputHWtoKv::mp_pPadMonkeyHooks = nullptr;
   step("ClShaderMgr::terminate");
   ClGraphics::endSignature();
   ClShaderMgr::terminate();
@@ -511,6 +540,9 @@ i32 ClGame::shutDown() {
   // finds nothing of them left to close.
   step("ClMagFileIO::unload RWG");
   ClMagFileIO::unloadTOC(KvStrHash(gc_pszGAME_ARCHIVE));
+  step("ClMagFileIO::unload RWK");
+  ClMagFileIO::unloadDataFile(KvStrHash(gc_pszPRELOAD_ARCHIVE));
+  ClMagFileIO::unloadTOC(KvStrHash(gc_pszPRELOAD_ARCHIVE));
   step("ClMagFileIO::unload RWN");
   ClMagFileIO::unloadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
   ClMagFileIO::unloadTOC(KvStrHash(gc_pszMAIN_ARCHIVE));

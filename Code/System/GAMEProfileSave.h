@@ -1,36 +1,65 @@
-// The game's half of saving the player's profile; the engine half is ClSaveGameUtility, whose protocol this
-// follows and which reaches it through g_GAMEProfileSaveHooks, installed by the game's first start-up stage. A save request copies the profile block into a snapshot and writes it to the store's remote storage
-// as "USR-DATAs" on a short-lived, orphaned thread of the thread manager. A request made while a save runs
-// fills the pending snapshot instead; the frame's pending-save step issues it once the running save has ended.
+// The game's half of loading and saving the player's profile (ClProfileMgr.h); the engine half is
+// ClSaveGameUtility, whose protocol this follows and which reaches it through g_GAMEProfileSaveHooks, installed
+// by the game's first start-up stage. The profile is the remote-storage file "USR-DATAs", exactly
+// gc_uiPLAYER_PROFILE_SIZE bytes.
 //
-// The profile block belongs to the profile manager, which this build does not have yet: until something sets
-// mpr_pPlayerProfile nothing may ask for a save (assertion "pProfile"). Loading the profile (the auto-load) and
-// the profile's hold on saving come with the profile and the pre-load mode.
+// Load (once, from the pre-load mode): gameSpecificAutoLoad starts an orphaned thread of the thread manager that
+// reads the file straight over the profile block. Only a file of exactly the block's size loads (state 1); any
+// other outcome is state 6 and the block may hold part of the file. A file that exists but does not load is
+// first kept under gc_szPROFILE_KEPT_FILE_NAME (said on standard error), so that the defaults the pre-load mode
+// then saves never destroy the only copy of a player's progress.
 //
-// Threads: the request runs on the main thread; the save thread reads only the save snapshot, under the file
-// lock, and sets the state before it clears the engine's save-running flag.
+// Save (whenever the profile changed): the request copies the profile block into a snapshot and writes it on an
+// orphaned thread. A request made while a save runs fills the pending snapshot instead; the frame's pending-save
+// step issues it once the running save has ended.
+//
+// Threads: requests run on the main thread. The load thread writes only the profile block, which the main thread
+// leaves alone until the load state leaves busy; the save thread reads only the save snapshot. Each thread holds
+// the file lock (when there is one) around its storage calls, sets its state word (release) and only then clears
+// its running flag. The main thread claims a running flag before it starts the thread, so a thread that ends at
+// once can never leave the flag set behind it.
 #pragma once
 
 #include <atomic>
 
+#include "Code/System/ClProfileMgr.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
 #include "Corvane/System/KvTypes.h"
 
 inline constexpr char gc_szPROFILE_FILE_NAME[] = "USR-DATAs";
+// Where a stored profile that could not be loaded is kept (the latest such file replaces an earlier one).
+inline constexpr char gc_szPROFILE_KEPT_FILE_NAME[] = "USR-DATAs.unreadable";
+static_assert(gc_uiSAVE_SNAPSHOT_SIZE == gc_uiPLAYER_PROFILE_SIZE, "a save snapshot holds the profile block");
 
-// The auto-save state: idle, busy (a save thread was started), written, failed.
+// The auto-load state: idle, busy (a load thread was started), loaded, failed. Readers treat 0, 2, 3 as not
+// finished, 1 as loaded, 4 to 9 as failed.
+inline constexpr u32 gc_uiAUTO_LOAD_IDLE = 0;
+inline constexpr u32 gc_uiAUTO_LOAD_LOADED = 1;
+inline constexpr u32 gc_uiAUTO_LOAD_BUSY = 2;
+inline constexpr u32 gc_uiAUTO_LOAD_FAILED = 6;
+extern std::atomic<u32> g_uiAutoLoadState;
+// 1 from the request that starts a load thread until that thread is done with the profile block.
+extern std::atomic<u32> g_uiAutoLoadRunning;
+
+// The auto-save state: idle, busy (a save thread was started), written, failed. Readers treat 0, 2, 3 as not
+// finished and 1, 4, 5, 6 as finished.
 inline constexpr u32 gc_uiAUTO_SAVE_IDLE = 0;
 inline constexpr u32 gc_uiAUTO_SAVE_WRITTEN = 1;
 inline constexpr u32 gc_uiAUTO_SAVE_BUSY = 2;
 inline constexpr u32 gc_uiAUTO_SAVE_FAILED = 5;
 extern std::atomic<u32> g_uiAutoSaveState;
 
-// The profile block (gc_uiSAVE_SNAPSHOT_SIZE bytes), owned by the profile manager; null while there is none.
-extern void* mpr_pPlayerProfile;
+// Reads the stored profile over pProfile: true only for a file of exactly the block's size read whole. A file
+// that exists but does not load is kept under gc_szPROFILE_KEPT_FILE_NAME. Any thread; takes no lock.
+bool GAMEReadStoredProfile(SPlayerProfile* pProfile);
 
-// The save request the engine's ClSaveGameUtility::gameSpecificAutoSave issues.
+// Returns once no load thread uses the profile block (at once when none runs). Main thread, at shutdown.
+void GAMEWaitForProfileLoad();
+
+// The requests the engine's ClSaveGameUtility::gameSpecificAutoLoad and gameSpecificAutoSave issue.
 class ClGAMEProfileSaveHooks final : public ClSaveGameHooks {
  public:
+  i32 autoLoad() override;
   i32 autoSave() override;
 };
 extern ClGAMEProfileSaveHooks g_GAMEProfileSaveHooks;

@@ -1,7 +1,10 @@
 #include "Code/System/GAMEProfileSave.h"
 
 #include <cstring>
+#include <thread>
+#include <vector>
 
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
 #include "Corvane/System/ClMutexLock.h"
@@ -9,40 +12,127 @@
 #include "Corvane/System/KvDebug.h"
 #include "Platform/Store/StoreApi.h"
 
+std::atomic<u32> g_uiAutoLoadState{gc_uiAUTO_LOAD_IDLE};
+std::atomic<u32> g_uiAutoLoadRunning{0};
 std::atomic<u32> g_uiAutoSaveState{gc_uiAUTO_SAVE_IDLE};
 ClGAMEProfileSaveHooks g_GAMEProfileSaveHooks;
-void* mpr_pPlayerProfile = nullptr;
 
 namespace {
+
+// The file lock around a storage call, when the file layer has one; released only when it was taken.
+class CFileLockGuard {
+ public:
+  CFileLockGuard() : m_pLock(ClFileIO::getFileLock()) {
+    if (m_pLock != nullptr) {
+      m_pLock->enter();
+    }
+  }
+  ~CFileLockGuard() {
+    if (m_pLock != nullptr) {
+      m_pLock->leave();
+    }
+  }
+  CFileLockGuard(const CFileLockGuard&) = delete;
+  CFileLockGuard& operator=(const CFileLockGuard&) = delete;
+
+ private:
+  ClMutexLock* m_pLock;
+};
+
+// Copies the stored profile file, whatever its size, to the kept name.
+void keepUnreadableProfile(ISteamRemoteStorage* pStorage, std::int32_t iSize, std::int32_t iRead) {
+  std::vector<u8> bytes(static_cast<size_t>(iSize));
+  const std::int32_t iCopied = iSize > 0 ? pStorage->FileRead(gc_szPROFILE_FILE_NAME, bytes.data(), iSize) : 0;
+  const bool bKept = iCopied == iSize && pStorage->FileWrite(gc_szPROFILE_KEPT_FILE_NAME, bytes.data(), iSize);
+  if (bKept) {
+    KvPrintProblem("Profile \"%s\" could not be loaded (%d bytes stored, %d read, %u expected); kept as \"%s\".",
+                   gc_szPROFILE_FILE_NAME, iSize, iRead, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME);
+  } else {
+    KvPrintProblem("Profile \"%s\" could not be loaded (%d bytes stored, %d read, %u expected) nor kept as \"%s\".",
+                   gc_szPROFILE_FILE_NAME, iSize, iRead, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME);
+  }
+}
+
+u32 loadProfileThread(ClThread*, void*) {
+  KV_ASSERT_MSG(mpr_pPlayerProfile, "pProfile");
+  {
+    CFileLockGuard lock;
+    const bool bLoaded = GAMEReadStoredProfile(mpr_pPlayerProfile);
+    // Release: the block written above is complete for whoever sees the state.
+    g_uiAutoLoadState.store(bLoaded ? gc_uiAUTO_LOAD_LOADED : gc_uiAUTO_LOAD_FAILED, std::memory_order_release);
+  }
+  g_uiAutoLoadRunning.store(0, std::memory_order_release);
+  return 0;
+}
 
 u32 saveProfileThread(ClThread*, void*) {
   u32 uiSize = 0;
   const void* pData = ClSaveGameUtility::getSaveSnapshot(&uiSize);
   KV_ASSERT(pData);
   KV_ASSERT(uiSize > 0);
-  ClMutexLock* pFileLock = ClFileIO::getFileLock();
-  if (pFileLock != nullptr) {
-    pFileLock->enter();
-  }
-  ISteamRemoteStorage* pStorage = SteamRemoteStorage();
-  const bool bWritten =
-      pStorage != nullptr && pStorage->FileWrite(gc_szPROFILE_FILE_NAME, pData, static_cast<std::int32_t>(uiSize));
-  g_uiAutoSaveState.store(bWritten ? gc_uiAUTO_SAVE_WRITTEN : gc_uiAUTO_SAVE_FAILED);
-  if (pFileLock != nullptr) {
-    pFileLock->leave();
+  {
+    CFileLockGuard lock;
+    ISteamRemoteStorage* pStorage = SteamRemoteStorage();
+    const bool bWritten =
+        pStorage != nullptr && pStorage->FileWrite(gc_szPROFILE_FILE_NAME, pData, static_cast<std::int32_t>(uiSize));
+    g_uiAutoSaveState.store(bWritten ? gc_uiAUTO_SAVE_WRITTEN : gc_uiAUTO_SAVE_FAILED, std::memory_order_release);
   }
   // The last touch of the save snapshot.
   ClSaveGameUtility::endSave();
   return 0;
 }
 
+void startOrphanThread(KvThreadCall pCall) {
+  ClThreadInfo params;
+  params.mp_creationParams.mp_threadCall = pCall;
+  ClThreadMgr::orphanThread(ClThreadMgr::createThread(params));
+}
+
 }  // namespace
+
+bool GAMEReadStoredProfile(SPlayerProfile* pProfile) {
+  KV_ASSERT_MSG(pProfile, "pProfile");
+  ISteamRemoteStorage* pStorage = SteamRemoteStorage();
+  if (pStorage == nullptr) {
+    KvPrintProblem("Profile \"%s\" could not be loaded: the store is not running.", gc_szPROFILE_FILE_NAME);
+    return false;
+  }
+  constexpr std::int32_t iBlockSize = static_cast<std::int32_t>(gc_uiPLAYER_PROFILE_SIZE);
+  const std::int32_t iStored = pStorage->GetFileSize(gc_szPROFILE_FILE_NAME);
+  // A longer file would fill the block with its first part: only a file of exactly the block's size loads.
+  const std::int32_t iRead = iStored == iBlockSize ? pStorage->FileRead(gc_szPROFILE_FILE_NAME, pProfile, iBlockSize) : 0;
+  if (iRead == iBlockSize) {
+    return true;
+  }
+  if (pStorage->FileExists(gc_szPROFILE_FILE_NAME)) {
+    keepUnreadableProfile(pStorage, iStored, iRead);
+  }
+  return false;
+}
+
+void GAMEWaitForProfileLoad() {
+  while (g_uiAutoLoadRunning.load(std::memory_order_acquire) != 0) {
+    std::this_thread::yield();
+  }
+}
+
+i32 ClGAMEProfileSaveHooks::autoLoad() {
+  u32 uiIdle = 0;
+  if (!g_uiAutoLoadRunning.compare_exchange_strong(uiIdle, 1, std::memory_order_acq_rel)) {
+    return 0;
+  }
+  g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE, std::memory_order_relaxed);
+  g_uiAutoLoadState.store(gc_uiAUTO_LOAD_BUSY, std::memory_order_relaxed);
+  startOrphanThread(&loadProfileThread);
+  return 1;
+}
 
 i32 ClGAMEProfileSaveHooks::autoSave() {
   KV_ASSERT_MSG(mpr_pPlayerProfile, "pProfile");
+  // The one decision of this request: whether it starts a save (and owns the save snapshot) or is queued.
   const bool bStarts = ClSaveGameUtility::tryBeginSave();
   if (bStarts) {
-    g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
+    g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE, std::memory_order_relaxed);
   }
   void* pData = ClSaveGameUtility::getSnapshotBuffer(!bStarts);
   KV_ASSERT(pData);
@@ -51,9 +141,7 @@ i32 ClGAMEProfileSaveHooks::autoSave() {
     ClSaveGameUtility::requestSaveAgain();
     return 1;
   }
-  g_uiAutoSaveState.store(gc_uiAUTO_SAVE_BUSY);
-  ClThreadInfo params;
-  params.mp_creationParams.mp_threadCall = &saveProfileThread;
-  ClThreadMgr::orphanThread(ClThreadMgr::createThread(params));
+  g_uiAutoSaveState.store(gc_uiAUTO_SAVE_BUSY, std::memory_order_relaxed);
+  startOrphanThread(&saveProfileThread);
   return 1;
 }

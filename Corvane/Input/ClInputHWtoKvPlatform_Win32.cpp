@@ -73,6 +73,8 @@ void ClInputHWtoKvPlatform::initialize() {
   mp_bTextInputCaptureActive = 0;
 
   startTextInputCapture(nullptr, nullptr, nullptr, 0.5f, 0.1f);
+  // The tester needs none of the devices below.
+  initPadMonkey();
 
   if (FAILED(DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
                                 reinterpret_cast<LPVOID*>(&g_pDirectInput), nullptr))) {
@@ -141,6 +143,7 @@ void ClInputHWtoKvPlatform::tick() {
   if (g_pDIMouse != nullptr) {
     readMouse();
   }
+  tickPadMonkey();
 }
 
 void ClInputHWtoKvPlatform::readPads() {
@@ -325,6 +328,14 @@ u32 ClInputHWtoKvPlatform::queryDevice1(u32) { return 0; }
 u32 ClInputHWtoKvPlatform::queryDevice2(u32) { return 0; }
 void ClInputHWtoKvPlatform::setTuningPair(f32, f32) {}
 
-// The game's pad tester fills these two slots; nothing in the engine calls them.
-void ClInputHWtoKvPlatform::initPadMonkey() {}
-void ClInputHWtoKvPlatform::tickPadMonkey() {}
+void ClInputHWtoKvPlatform::initPadMonkey() {
+  if (mp_pPadMonkeyHooks != nullptr) {
+    mp_pPadMonkeyHooks->init();
+  }
+}
+
+void ClInputHWtoKvPlatform::tickPadMonkey() {
+  if (mp_pPadMonkeyHooks != nullptr) {
+    mp_pPadMonkeyHooks->tick();
+  }
+}

@@ -35,6 +35,9 @@ inline constexpr u32 gc_uiSAVE_SNAPSHOT_TAG = 4;
 class ClSaveGameHooks {
  public:
   virtual ~ClSaveGameHooks() = default;
+  // Starts loading the profile on a thread of its own: 1, or 0 (nothing started) while a load runs. The
+  // default has nothing to load: 1.
+  virtual i32 autoLoad() { return 1; }
   // Takes a snapshot of the profile and starts or queues its save, following the protocol above. 1.
   virtual i32 autoSave() { return 1; }
 };
@@ -71,6 +74,8 @@ class ClSaveGameUtility {
   // saves nothing. The object must outlive its installation.
   static void setHooks(ClSaveGameHooks* pHooks);
   static ClSaveGameHooks& hooks();
+  // The profile load of the pre-load mode: 1 when the game's half started it, 0 when a load already runs.
+  static i32 gameSpecificAutoLoad() { return hooks().autoLoad(); }
   // A save request: the game's half takes a snapshot of the profile and starts or queues its save. 1.
   static i32 gameSpecificAutoSave() { return hooks().autoSave(); }
 

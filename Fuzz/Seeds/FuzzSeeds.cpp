@@ -3,11 +3,13 @@
 // loaders' large-file paths. Made by the fuzz build; nothing binary is kept in the tree.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "Code/System/ClProfileMgr.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Platform/D3D9/D3DXEffectFile.h"
 #include "Tools/atlasc/AtlasBuilder.h"
@@ -141,6 +143,25 @@ std::vector<uint8_t> font(int iGlyphs) {
 
 }  // namespace
 
+// A stored profile: the block with the version, some progress and the default options, cut or padded to uiSize.
+std::vector<uint8_t> profile(size_t uiSize) {
+  SPlayerProfile block{};
+  block.m_iVersion = gc_iPROFILE_VERSION;
+  block.m_data.m_iStoryChapterReached = 1;
+  block.m_data.m_aLevelRecords[2].m_iBestScore = 4000;
+  block.m_data.m_iMusicVolume = 80;
+  block.m_data.m_iSoundEffectVolume = 80;
+  block.m_data.m_iMasterVolume = 80;
+  block.m_data.m_bCRTEffect = 1;
+  block.m_data.m_iDisplayWidth = -1;
+  block.m_data.m_iDisplayHeight = -1;
+  block.m_data.m_iDisplayRefreshRate = -1;
+  block.m_data.m_iWindowMode = 2;
+  std::vector<uint8_t> bytes(uiSize, 0);
+  std::memcpy(bytes.data(), &block, std::min(uiSize, sizeof(block)));
+  return bytes;
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
@@ -160,5 +181,8 @@ int main(int argc, char** argv) {
   image(root / "TextureLoad", "large.bmp", 480, 480);  // about 900 kB
   image(root / "TextureLoad", "large.tga", 500, 500);
   image(root / "TextureLoad", "large.png", 400, 400);
+  writeSeed(root / "ProfileLoader", "profile.bin", profile(gc_uiPLAYER_PROFILE_SIZE));
+  writeSeed(root / "ProfileLoader", "short.bin", profile(gc_uiPLAYER_PROFILE_SIZE - 1));
+  writeSeed(root / "ProfileLoader", "long.bin", profile(gc_uiPLAYER_PROFILE_SIZE + 16));
   return g_bFailed ? 1 : 0;
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/Files/ClMagFileIO.h"
@@ -148,7 +149,7 @@ const SGameStep gc_aStartUpSteps[] = {
     {"graphics options FULLSCREEN 0, VSYNC 1", DONE, ""},
     {"input action count 37", DONE, ""},
     {"ClGameStateMgr::initialize", DONE, ""},
-    {"ClProfileMgr::initialize", PENDING, "the player's profile (game front end and profile)"},
+    {"ClProfileMgr::initialize", DONE, ""},
     {"ClSaveGameUtility::initialize", DONE, ""},
     {"ClGame::enterCurrentMode", DONE, ""},
     {"ClMonkeyMgr::initialize", DONE, ""},
@@ -164,7 +165,7 @@ const SGameStep gc_aShutdownSteps[] = {
     {"unlock the auto render targets", DONE, ""},
     {"ClDynamicGeometry::platformTerminate", DONE, ""},
     {"ClDiffMgr::terminate", DONE, ""},
-    {"free the profile block", PENDING, "the player's profile"},
+    {"free the profile block", DONE, ""},
     {"ClFlipBookMgr::terminate", DONE, ""},
     {"ClDataScriptEvaluator::terminate", PENDING, "the second start-up stage, which starts the evaluator"},
     {"ClRenderTargetMgr::terminate", DONE, ""},
@@ -197,7 +198,7 @@ const SGameStep gc_aShutdownSteps[] = {
     {"ClParticleMgr::terminate", DONE, ""},
     {"KvLangID::unloadAllStringTables", DONE, ""},
     {"ClMagFileIO::unload RWG", DONE, ""},
-    {"ClMagFileIO::unload RWK", PENDING, "the pre-load mode, which opens the archive"},
+    {"ClMagFileIO::unload RWK", DONE, ""},
     {"ClMagFileIO::unload RWN", DONE, ""},
     {"ClMagFileIO::shutdown", DONE, ""},
     // After the archives rather than before them, as listed: the archive reader closes its own file
@@ -252,11 +253,10 @@ void holdWholeWrites(const char*, std::int64_t iWritten, std::int64_t iTotal) {
 }
 
 TEST_F(GameTopLevel, FirstStageMakesTheSaveFolderAndFramesIssueASaveAskedForDuringAnother) {
-  alignas(16) static u8 s_aProfile[gc_uiSAVE_SNAPSHOT_SIZE];
-  const auto setProfile = [](u8 uiValue) { std::memset(s_aProfile, uiValue, sizeof(s_aProfile)); };
-  mpr_pPlayerProfile = s_aProfile;
-  setProfile(1);
+  const auto setProfile = [](u8 uiValue) { std::memset(mpr_pPlayerProfile, uiValue, sizeof(SPlayerProfile)); };
   ClGame::startUp();
+  ASSERT_NE(mpr_pPlayerProfile, nullptr);
+  setProfile(1);
   EXPECT_TRUE(std::filesystem::is_directory("SAVEDATA"));
 
   g_iWrites = 0;
@@ -290,7 +290,7 @@ TEST_F(GameTopLevel, FirstStageMakesTheSaveFolderAndFramesIssueASaveAskedForDuri
   ClMutexLock::shutdownPool();
   EXPECT_EQ(ClSaveGameUtility::mpr_pSaveGameDataSnapshot, nullptr);
   EXPECT_EQ(g_iWrites.load(), 2);
-  mpr_pPlayerProfile = nullptr;
+  EXPECT_EQ(mpr_pPlayerProfile, nullptr);  // freed at shutdown
 }
 
 TEST_F(GameTopLevel, ShutdownLeavesEveryPoolAndLockFree) {
@@ -347,6 +347,24 @@ TEST_F(GameTopLevel, DemoModeSettingTurnsTheDemoFlagOn) {
     ClMutexLock::shutdownPool();
   }
   g_bDemoMode = 0;
+}
+
+// "PAD_MONKEY" above 0 puts the pad tester behind the input layer; otherwise it stays dormant.
+TEST_F(GameTopLevel, PadMonkeySettingInstallsThePadTester) {
+  struct SCase {
+    const char* pSettings;
+    bool bInstalled;
+  };
+  const SCase aCases[] = {{"PAD_MONKEY 1\n", true}, {"PAD_MONKEY 0\n", false}, {"", false}};
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pSettings);
+    writeSettings(c.pSettings);
+    ClGame::startUp();
+    EXPECT_EQ(ClInputHWtoKv::mp_pPadMonkeyHooks != nullptr, c.bInstalled);
+    EXPECT_NE(ClInputManager::mp_pfnCreateGameInputMappers, nullptr);
+    ClGame::shutDown();
+    ClMutexLock::shutdownPool();
+  }
 }
 
 TEST_F(GameTopLevel, ModeMachineSwitchesAfterTheFinishingTick) {

@@ -38,6 +38,7 @@
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/ImageTestSupport.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -101,8 +102,13 @@ class GameFrame : public ::testing::Test {
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
                              &g_gameModePreLoad.m_eNextGameMode);
     ClGame::startUp();
-    // The first frame starts the pre-load mode, the second runs the second start-up stage, the third draws.
-    for (int i = 0; i < 3; ++i) ClGame::tickFrame(0.016f);
+    // The first frame starts the profile's load, the frame that sees it ended runs the second start-up stage, the
+    // next one draws.
+    ASSERT_TRUE(eventually([] {
+      ClGame::tickFrame(0.016f);
+      return g_bGameInitialized != 0;
+    }));
+    ClGame::tickFrame(0.016f);
   }
   void TearDown() override {
     ClGame::shutDown();

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/ClThreadMgr.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
 
 namespace {
 
@@ -61,7 +63,7 @@ class GameSaveTest : public StoreTest {
     ASSERT_TRUE(SteamAPI_Init());
     startEngine();
     fillProfile(1);
-    mpr_pPlayerProfile = g_aProfile;
+    mpr_pPlayerProfile = reinterpret_cast<SPlayerProfile*>(g_aProfile);
     ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   }
   void TearDown() override {
@@ -147,5 +149,122 @@ TEST_F(GameSaveTest, RequestsRacingTheEndOfASaveAreNeverLost) {
     ASSERT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_WRITTEN);
   }
 }
+
+
+// The stored file's bytes under a name; empty when there is none.
+std::vector<u8> storedFile(const char* pName) {
+  const std::int32_t iSize = SteamRemoteStorage()->GetFileSize(pName);
+  std::vector<u8> bytes(static_cast<size_t>(iSize));
+  if (iSize > 0) {
+    bytes.resize(static_cast<size_t>(SteamRemoteStorage()->FileRead(pName, bytes.data(), iSize)));
+  }
+  return bytes;
+}
+
+std::vector<u8> patternBytes(size_t uiSize, u8 uiSeed) {
+  std::vector<u8> bytes(uiSize);
+  for (size_t i = 0; i < uiSize; ++i) {
+    bytes[i] = static_cast<u8>(uiSeed * 31 + i * 13);
+  }
+  return bytes;
+}
+
+// Frames until the load thread is done and reaped; false when that never happens.
+bool settleLoad() {
+  return eventually([] {
+    ClThreadMgr::update();
+    return g_uiAutoLoadRunning.load() == 0 && ClThreadMgr::mp_daOrphanedThreads.getCount() == 0;
+  });
+}
+
+// What a stored profile file gives the load: only exactly the block's size loads; a file that exists and does not
+// load is kept, byte for byte, under its own name before anything can replace it.
+TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNotLoad) {
+  struct SCase {
+    const char* pName;
+    i32 iStoredSize;  // -1: no file
+    u32 uiFaults;
+    u32 uiState;
+    bool bKept;
+  };
+  const SCase aCases[] = {
+      {"exact", 2584, 0, gc_uiAUTO_LOAD_LOADED, false},
+      {"missing", -1, 0, gc_uiAUTO_LOAD_FAILED, false},
+      {"one byte short", 2583, 0, gc_uiAUTO_LOAD_FAILED, true},
+      {"empty", 0, 0, gc_uiAUTO_LOAD_FAILED, true},
+      {"longer", 4000, 0, gc_uiAUTO_LOAD_FAILED, true},
+      {"unreadable", 2584, STORE_FAULT_READ_FAIL, gc_uiAUTO_LOAD_FAILED, false},
+  };
+  u8 uiSeed = 1;
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    StoreSetFaults(0);
+    SteamRemoteStorage()->FileWrite(gc_szPROFILE_KEPT_FILE_NAME, "x", 1);
+    const std::vector<u8> stored = patternBytes(c.iStoredSize > 0 ? size_t(c.iStoredSize) : 0, ++uiSeed);
+    if (c.iStoredSize >= 0) {
+      ASSERT_TRUE(SteamRemoteStorage()->FileWrite(gc_szPROFILE_FILE_NAME, stored.data(), std::int32_t(stored.size())));
+    } else {
+      std::remove((StoreGetDirectory() + "/remote/" + gc_szPROFILE_FILE_NAME).c_str());
+      ASSERT_FALSE(SteamRemoteStorage()->FileExists(gc_szPROFILE_FILE_NAME));
+    }
+    StoreSetFaults(c.uiFaults);
+    fillProfile(0);
+    ASSERT_EQ(ClSaveGameUtility::gameSpecificAutoLoad(), 1);
+    EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 1);  // handed to the manager at once
+    ASSERT_TRUE(settleLoad());
+    StoreSetFaults(0);
+    EXPECT_EQ(g_uiAutoLoadState.load(), c.uiState);
+    if (c.uiState == gc_uiAUTO_LOAD_LOADED) {
+      EXPECT_EQ(profileBytes(), stored);
+    }
+    EXPECT_EQ(storedFile(gc_szPROFILE_KEPT_FILE_NAME), c.bKept ? stored : std::vector<u8>{'x'});
+  }
+}
+
+TEST_F(GameSaveTest, SecondAutoLoadWhileOneRunsStartsNothing) {
+  // The load thread waits for the file lock, which this test holds.
+  ClMutexLock* pFileLock = ClFileIO::getFileLock();
+  ASSERT_NE(pFileLock, nullptr);
+  pFileLock->enter();
+  EXPECT_EQ(ClSaveGameUtility::gameSpecificAutoLoad(), 1);
+  EXPECT_EQ(g_uiAutoLoadState.load(), gc_uiAUTO_LOAD_BUSY);
+  EXPECT_EQ(ClSaveGameUtility::gameSpecificAutoLoad(), 0);
+  EXPECT_EQ(ClThreadMgr::mp_daOrphanedThreads.getCount(), 1);
+  EXPECT_EQ(g_uiAutoLoadState.load(), gc_uiAUTO_LOAD_BUSY);
+  pFileLock->leave();
+  ASSERT_TRUE(settleLoad());
+  EXPECT_EQ(g_uiAutoLoadState.load(), gc_uiAUTO_LOAD_FAILED);  // nothing stored yet
+  // Once it has ended another may start.
+  EXPECT_EQ(ClSaveGameUtility::gameSpecificAutoLoad(), 1);
+  ASSERT_TRUE(settleLoad());
+}
+
+// The profile threads run also where the file layer has no lock (before it starts or after it stops): they take
+// no lock then and release none.
+TEST_F(GameSaveTest, LoadAndSaveWithoutAFileLockReleaseNothing) {
+  ClFileIO::shutdown();
+  ASSERT_EQ(ClFileIO::getFileLock(), nullptr);
+  ClSaveGameUtility::gameSpecificAutoSave();
+  settle();
+  EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_WRITTEN);
+  const std::vector<u8> saved = profileBytes();
+  fillProfile(9);
+  ASSERT_EQ(ClSaveGameUtility::gameSpecificAutoLoad(), 1);
+  ASSERT_TRUE(settleLoad());
+  EXPECT_EQ(g_uiAutoLoadState.load(), gc_uiAUTO_LOAD_LOADED);
+  EXPECT_EQ(profileBytes(), saved);
+  ClFileIO::initialize();
+}
+
+// A load thread that ends before the request has returned must not leave the running flag behind: after every
+// one of many quick loads the next one starts.
+TEST_F(GameSaveTest, EveryQuickLoadClearsItsRunningFlag) {
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_EQ(ClSaveGameUtility::gameSpecificAutoLoad(), 1) << "load " << i;
+    ASSERT_TRUE(settleLoad());
+  }
+}
+
+
 
 }  // namespace

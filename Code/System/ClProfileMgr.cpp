@@ -1,0 +1,121 @@
+#include "Code/System/ClProfileMgr.h"
+
+#include <cstring>
+
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/KvDebug.h"
+
+SPlayerProfile* mpr_pPlayerProfile = nullptr;
+SPlayerProfileData* g_pPlayerProfileData = nullptr;
+
+void ClProfileMgr::initialize() {
+  mpr_pPlayerProfile = static_cast<SPlayerProfile*>(KvAlignedAlloc(sizeof(SPlayerProfile), 16));
+  KV_ASSERT_MSG(mpr_pPlayerProfile != nullptr, "mpr_pPlayerProfile");
+  mpr_pPlayerProfile->m_iVersion = gc_iPROFILE_VERSION;
+  std::memset(&mpr_pPlayerProfile->m_data, 0, sizeof(SPlayerProfileData));
+  g_pPlayerProfileData = &mpr_pPlayerProfile->m_data;
+}
+
+void ClProfileMgr::terminate() {
+  KvAlignedFree(mpr_pPlayerProfile);
+  mpr_pPlayerProfile = nullptr;
+  g_pPlayerProfileData = nullptr;
+}
+
+void ClProfileMgr::resetToDefaults(SPlayerProfile* pProfile) {
+  KV_ASSERT_MSG(pProfile != nullptr, "pProfile");
+  SPlayerProfileData& data = pProfile->m_data;
+  std::memset(&data, 0, sizeof(data));
+  data.m_iMusicVolume = 80;
+  data.m_iSoundEffectVolume = 80;
+  data.m_iMasterVolume = 80;
+  data.m_bCRTEffect = 1;
+  data.m_bShowCrosshair = 1;
+  data.m_bUltraGib = 0;
+  data.m_bSlowMotion = 1;
+  data.m_iDisplayWidth = -1;
+  data.m_iDisplayHeight = -1;
+  data.m_iDisplayRefreshRate = -1;
+  data.m_bVSync = 1;
+  data.m_iWindowMode = 2;
+}
+
+bool ClProfileMgr::raise(i32* piStored, i32 iValue) {
+  if (iValue > *piStored) {
+    *piStored = iValue;
+    return true;
+  }
+  return false;
+}
+
+void ClProfileMgr::raiseMarathonStage(SProfileMarathonRecord* pRecord, i32 iChapter, i32 iLevel) {
+  if (iChapter > pRecord->m_iFurthestChapter) {
+    pRecord->m_iFurthestChapter = iChapter;
+    pRecord->m_iFurthestLevel = iLevel;
+  } else {
+    raise(&pRecord->m_iFurthestLevel, iLevel);
+  }
+}
+
+namespace {
+
+SProfileLevelRecord& levelRecord(i32 iChapter, i32 iLevel) {
+  KV_ASSERTF(iChapter >= 0 && iChapter < gc_iPROFILE_CHAPTERS && iLevel >= 0 &&
+                 iLevel < gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER,
+             "No story level record for chapter %d, level %d", iChapter, iLevel);
+  return g_pPlayerProfileData->m_aLevelRecords[iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel];
+}
+
+// The three words the per-mode accessors share, of the record of a mode.
+struct SModeWords {
+  i32* piBest;
+  i32* piWorldRank;
+  i32* piWorldRecord;
+};
+
+SModeWords modeWords(i32 iMode, i32 iChapter, i32 iLevel) {
+  KV_ASSERT_MSG(g_pPlayerProfileData != nullptr, "pProfile");
+  SPlayerProfileData& data = *g_pPlayerProfileData;
+  const auto marathon = [](SProfileMarathonRecord& r) {
+    return SModeWords{&r.m_iBestScore, &r.m_iWorldRank, &r.m_iWorldRecordScore};
+  };
+  const auto survivor = [](SProfileSurvivorRecord& r) {
+    return SModeWords{&r.m_iBestScore, &r.m_iWorldRank, &r.m_iWorldRecordScore};
+  };
+  switch (iMode) {
+    case E_PROFILE_GAME_MODE_STORY: {
+      SProfileLevelRecord& r = levelRecord(iChapter, iLevel);
+      return {&r.m_iBestScore, &r.m_iWorldRank, &r.m_iWorldRecordScore};
+    }
+    case E_PROFILE_GAME_MODE_MARATHON:
+      return marathon(data.m_marathon);
+    case E_PROFILE_GAME_MODE_MARATHON_EXTREME:
+      return marathon(data.m_marathonExtreme);
+    case E_PROFILE_GAME_MODE_MARATHON_ULTRA:
+      return marathon(data.m_marathonUltra);
+    case E_PROFILE_GAME_MODE_SURVIVOR:
+      return survivor(data.m_survivor);
+    case E_PROFILE_GAME_MODE_SURVIVOR_HARDCORE:
+      return survivor(data.m_survivorHardcore);
+    default:
+      KvReportAssertionF(__FILE__, __LINE__, "UNSUPPORTED GAME MODE %d: it has no profile record", iMode);
+  }
+}
+
+}  // namespace
+
+i32 ClProfileMgr::getBestScore(i32 iMode, i32 iChapter, i32 iLevel) {
+  return *modeWords(iMode, iChapter, iLevel).piBest;
+}
+bool ClProfileMgr::raiseBestScore(i32 iMode, i32 iChapter, i32 iLevel, i32 iScore) {
+  return raise(modeWords(iMode, iChapter, iLevel).piBest, iScore);
+}
+i32 ClProfileMgr::getWorldRank(i32 iMode, i32 iChapter, i32 iLevel) {
+  return *modeWords(iMode, iChapter, iLevel).piWorldRank;
+}
+void ClProfileMgr::setWorldRank(i32 iMode, i32 iChapter, i32 iLevel, i32 iRank) {
+  *modeWords(iMode, iChapter, iLevel).piWorldRank = iRank;
+}
+void ClProfileMgr::setWorldRecordScore(i32 iMode, i32 iChapter, i32 iLevel, i32 iScore) {
+  *modeWords(iMode, iChapter, iLevel).piWorldRecord = iScore;
+}
