@@ -375,6 +375,8 @@ void ClGame::initialize() {
   ClRumbleMgr::initialize();
   step("ClParticleMgr::initialize");
   ClParticleMgr::initialize();
+  step("ClDataScriptEvaluator::initialize");
+  ClDataScriptEvaluator::initialize();
   step("ClHLDrawUI::initialize");
   ClHLDrawUI::initialize();
   ClHLDrawUI::mp_elementFlags = gc_uiDYNGEO_FLAG_2D;
@@ -453,6 +455,8 @@ i32 ClGame::shutDown() {
   ClProfileMgr::terminate();
   step("ClFlipBookMgr::terminate");
   ClFlipBookMgr::terminate();
+  step("ClDataScriptEvaluator::terminate");
+  ClDataScriptEvaluator::terminate();
   step("ClRenderTargetMgr::terminate");
   ClRenderTargetMgr::terminate();
   g_pSmallRenderTarget = nullptr;

@@ -151,7 +151,11 @@ ClDScriptData2* search(ClDScriptData2* pNode, bool bSkipCondition) {
 
 void ClDataScriptEvaluator::initialize() { s_constants.initialize(8); }
 
-void ClDataScriptEvaluator::terminate() { s_constants.terminate(); }
+void ClDataScriptEvaluator::terminate() {
+  if (s_constants.isInitialized()) {
+    s_constants.terminate();
+  }
+}
 
 void ClDataScriptEvaluator::clearConstants() { s_constants.clear(); }
 

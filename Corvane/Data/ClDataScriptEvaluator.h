@@ -42,6 +42,7 @@ class ClDataScriptEvaluator {
  public:
   // Creates the constant table (room for 8); terminate frees it.
   static void initialize();
+  // Safe to call when the table was never made.
   static void terminate();
   static void clearConstants();
   static void addConstantFloat(const char* pName, f32 fValue);

@@ -167,7 +167,7 @@ const SGameStep gc_aShutdownSteps[] = {
     {"ClDiffMgr::terminate", DONE, ""},
     {"free the profile block", DONE, ""},
     {"ClFlipBookMgr::terminate", DONE, ""},
-    {"ClDataScriptEvaluator::terminate", PENDING, "the second start-up stage, which starts the evaluator"},
+    {"ClDataScriptEvaluator::terminate", DONE, ""},
     {"ClRenderTargetMgr::terminate", DONE, ""},
     {"ClTextureMgr::terminateObjectList", DONE, ""},
     {"ClAtlasMgr::terminate", DONE, ""},
