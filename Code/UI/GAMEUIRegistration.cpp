@@ -3,17 +3,19 @@
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Corvane/UI/COMMONUIFunctions_System.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Windows.h"
 
 ClGAMEUIHooks g_GAMEUIHooks;
 
-// The other common groups (buttons, text, text files, scroll areas, animations, splash screens) and the game's
+// The other common groups (buttons, text, text files, scroll areas, animations) and the game's
 // screens are not part of this build yet; data naming their procedures runs without them.
 void registerGameUIFunctions() {
   registerSystemUIFunctions();
   registerImagesUIFunctions();
   registerWindowsUIFunctions();
   registerGridUIFunctions();
+  registerSplashUIFunctions();
 }
 
 void ClGAMEUIHooks::registerGameUIFunctions() { ::registerGameUIFunctions(); }
