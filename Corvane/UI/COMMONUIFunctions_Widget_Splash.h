@@ -1,9 +1,9 @@
 // Splash screens: a widget that a switcher shows for a while (its own widgets, or a full-screen movie) before it
-// switches that switcher on to the next screen. The screen's data drives it through six procedures: two colour
-// fades of the widget's first colour animator (whose "transitionTimer" systemSetTransitionDoneAndClickEventMaskAfterTimer
-// counts down to mark the transition done), the start (timers, and the movie if "fullScreenFMVName" names one), two
-// per-frame checks on "onTick" that switch once the splash has run its time, was skipped or its movie ended, and
-// systemSplashSkip, which does nothing.
+// switches that switcher on to the next screen. The screen's data drives it through its procedures: two colour
+// fades of the widget's first colour animator (whose "transitionTimer" the system procedure
+// systemSetTransitionDoneAndClickEventMaskAfterTimer counts down to mark the transition done), the start (timers,
+// and the movie if "fullScreenFMVName" names one), two per-frame checks on "onTick" that switch once the splash has
+// run its time, was skipped or its movie ended, the skip request, and systemSplashSkip, which does nothing.
 //
 // Widget properties: FLOAT "timeUntilFadeout" and "timeUntilCanSkip" (seconds, counted down by the system clock's
 // frame time while g_bSplashCanSkip is set, never clamped), BOOL "userSkippedThis" (reset at the start; the data sets
