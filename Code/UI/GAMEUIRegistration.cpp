@@ -5,12 +5,13 @@
 #include "Corvane/UI/COMMONUIFunctions_System.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Anims.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Windows.h"
 
 ClGAMEUIHooks g_GAMEUIHooks;
 
-// The other common groups (buttons, text, text files, splash screens) and the game's screens are not part of this
-// build yet; data naming their procedures runs without them.
+// The other common groups (buttons, text, text files) and the game's screens are not part of this build yet; data
+// naming their procedures runs without them.
 void registerGameUIFunctions() {
   registerSystemUIFunctions();
   registerImagesUIFunctions();
@@ -18,6 +19,7 @@ void registerGameUIFunctions() {
   registerScrollFingerUIFunctions();
   registerAnimsUIFunctions();
   registerGridUIFunctions();
+  registerSplashUIFunctions();
 }
 
 void ClGAMEUIHooks::registerGameUIFunctions() { ::registerGameUIFunctions(); }

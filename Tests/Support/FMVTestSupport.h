@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -19,6 +20,25 @@
 #include "Platform/DShow/DShowTest.h"
 #include "Tests/Support/GraphicsTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+
+// The render worker's frame consumer without drawing: the frame composition's wait and release, counted; the graph's
+// notifications go to the player.
+class CConsumingHooks : public CTestGraphicsHooks {
+ public:
+  void renderFrame() override {
+    if (ClFullScreenFMVPlayer_Win32::isVideoShowing()) {
+      if (ClFullScreenFMVPlayer_Win32::waitForVideoFrame()) m_iFrames.fetch_add(1);
+      ClFullScreenFMVPlayer_Win32::releaseVideoFrame();
+    }
+    CTestGraphicsHooks::renderFrame();
+  }
+  void videoGraphEvent() override {
+    m_iEvents.fetch_add(1);
+    ClFullScreenFMVPlayer_Win32::handleGraphEvents();
+  }
+  std::atomic<i32> m_iFrames{0};
+  std::atomic<i32> m_iEvents{0};
+};
 
 class FMVTestBase : public ::testing::Test {
  protected:

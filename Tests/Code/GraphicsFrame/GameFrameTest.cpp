@@ -109,6 +109,22 @@ class GameFrame : public ::testing::Test {
       return g_bGameInitialized != 0;
     }));
     ClGame::tickFrame(0.016f);
+    // The splash sequence runs over the scene: the pictures are taken once its first logo has faded in, which then
+    // stays unchanged for three seconds of frames.
+    ASSERT_GT(ticksUntilSplash("SplashActive1", 100), 0);
+  }
+  // Frames of 16 ms until the splash is on the active screen with its transition in done; how many it took, or 0
+  // when it did not come within iLimit frames.
+  static int ticksUntilSplash(const char* pScreen, int iLimit) {
+    const ClWidget* pScreenWidget = ClUI::getWidget(pScreen);
+    for (int i = 1; i <= iLimit; ++i) {
+      ClGame::tickFrame(0.016f);
+      if (ClUI::getWidget("SplashSwitcher")->getActiveSwitchedChild() == pScreenWidget &&
+          pScreenWidget->mp_bTransitionDone) {
+        return i;
+      }
+    }
+    return 0;
   }
   void TearDown() override {
     ClGame::shutDown();
@@ -155,6 +171,22 @@ TEST_F(GameFrame, PreLoadModeShowsTheSceneCopiedPlainly) {
   ASSERT_EQ(picture.iWidth, gc_iWIDTH);
   ASSERT_EQ(picture.iHeight, gc_iHEIGHT);
   expectMatchesReference(picture, "SampleScenePlain");
+  EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
+}
+
+// The splash sequence in the game: the first logo stays its 3 s (the fade in is done within the fixture's set-up,
+// and the fade out takes 0.5 s), then the second logo fades in over the same place in its own colours.
+TEST_F(GameFrame, SplashSequenceShowsTheSecondLogoOnceTheFirstHasRunItsTime) {
+  const STestPicture first = frameAs(E_GAME_MODE_PRELOAD);
+  const int iFrames = ticksUntilSplash("SplashActive2", 400);
+  // 3.5 s of 16 ms frames less the frames the fixture ran after the first logo had started, within a few frames.
+  EXPECT_GT(iFrames, 3000 / 16 - 10);
+  EXPECT_LT(iFrames, 4000 / 16 + 10);
+  const STestPicture second = frameAs(E_GAME_MODE_PRELOAD);
+  expectMatchesReference(second, "SplashSecondLogo");
+  // The logo's place changed colour; a corner of the scene did not.
+  EXPECT_NE(pixelAt(first, 480, 190), pixelAt(second, 480, 190));
+  EXPECT_EQ(pixelAt(first, 900, 500), pixelAt(second, 900, 500));
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 

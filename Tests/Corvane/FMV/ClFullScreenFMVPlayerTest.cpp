@@ -19,24 +19,6 @@
 
 namespace {
 
-// The render worker's frame consumer without drawing: the frame composition's wait and release, counted.
-class CConsumingHooks : public CTestGraphicsHooks {
- public:
-  void renderFrame() override {
-    if (ClFullScreenFMVPlayer_Win32::isVideoShowing()) {
-      if (ClFullScreenFMVPlayer_Win32::waitForVideoFrame()) m_iFrames.fetch_add(1);
-      ClFullScreenFMVPlayer_Win32::releaseVideoFrame();
-    }
-    CTestGraphicsHooks::renderFrame();
-  }
-  void videoGraphEvent() override {
-    m_iEvents.fetch_add(1);
-    ClFullScreenFMVPlayer_Win32::handleGraphEvents();
-  }
-  std::atomic<i32> m_iFrames{0};
-  std::atomic<i32> m_iEvents{0};
-};
-
 class FMVPlayer : public FMVTestBase {
  protected:
   void SetUp() override { startVideo(&m_hooks); }

@@ -6,11 +6,10 @@
 
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Input/ClInputManager.h"
+#include "Tests/Corvane/UI/UIPadInput.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
 
 namespace {
-
-constexpr i32 gc_iACTIONS = 37;
 
 const char* const gc_apEvents[] = {"onLeft",      "onRight",     "onDown", "onUp",   "onClick",
                                    "onUnClick",   "onClickAlt1", "onClickAlt2", "onBack", "onStart"};
@@ -55,11 +54,7 @@ class UIFrameTest : public UITest {
   // A UI started again, with nothing loaded and no action held (for the cases of a table that load their
   // own data).
   void restartUI() {
-    for (auto& pad : m_aaActions) {
-      for (SGameInputAction& action : pad) {
-        action = SGameInputAction{};
-      }
-    }
+    m_pads.release();
     ClUI::terminate();
     ClUI::initialise();
     registerProcedures();
@@ -68,17 +63,7 @@ class UIFrameTest : public UITest {
   void SetUp() override {
     UITest::SetUp();
     registerProcedures();
-    for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {
-      m_apSavedInputs[i] = ClInputManager::m_apGameSpecificInputs[i];
-      ClInputManager::m_apGameSpecificInputs[i] = m_aaActions[i];
-      m_auiSavedConnected[i] = ClInputHWtoKv::mp_auiPadConnected[i];
-      ClInputHWtoKv::mp_auiPadConnected[i] = 0;
-    }
-    m_iSavedActionCount = ClInputManager::m_iActionCount;
-    ClInputManager::m_iActionCount = gc_iACTIONS;
-    ClInputManager::resetLogicalPadMap();
-    ClInputManager::m_uiCurInputFrame = 0;
-    g_iInputBlockedCounter = 0;
+    m_pads.start();
     for (const char* pEvent : gc_apEvents) {
       m_eventNames[H(pEvent)] = pEvent;
     }
@@ -86,12 +71,7 @@ class UIFrameTest : public UITest {
     m_eventNames[H("onRender")] = "onRender";
   }
   void TearDown() override {
-    for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {
-      ClInputManager::m_apGameSpecificInputs[i] = m_apSavedInputs[i];
-      ClInputHWtoKv::mp_auiPadConnected[i] = m_auiSavedConnected[i];
-    }
-    ClInputManager::m_iActionCount = m_iSavedActionCount;
-    g_iInputBlockedCounter = 0;
+    m_pads.stop();
     UITest::TearDown();
   }
 
@@ -103,19 +83,7 @@ class UIFrameTest : public UITest {
 
   // One input frame as the input manager makes it: the frame flips, this frame's values are the given ones
   // (action -> value) on the hardware pad, 0 elsewhere. Then the UI's update.
-  void frame(const std::map<i32, f32>& values = {}, u32 uiHardwarePad = 0) {
-    ClInputManager::m_uiCurInputFrame = static_cast<u8>(1 - ClInputManager::m_uiCurInputFrame);
-    const u32 uiCur = ClInputManager::m_uiCurInputFrame;
-    for (auto& pad : m_aaActions) {
-      for (SGameInputAction& action : pad) {
-        action.mp_afValues[uiCur] = 0.0f;
-      }
-    }
-    for (const auto& [iAction, fValue] : values) {
-      m_aaActions[uiHardwarePad][iAction].mp_afValues[uiCur] = fValue;
-    }
-    ClUI::update();
-  }
+  void frame(const std::map<i32, f32>& values = {}, u32 uiHardwarePad = 0) { m_pads.frame(values, uiHardwarePad); }
 
   // "event:widget" for each pad event run since the last call (ticks and renders left out unless asked).
   std::vector<std::string> events(bool bWithTickAndRender = false) {
@@ -137,10 +105,7 @@ class UIFrameTest : public UITest {
   static f32 delay() { return ClUI::getRootWidget()->getFloat("delayMenuInputClickBack"); }
 
   using Events = std::vector<std::string>;
-  SGameInputAction m_aaActions[cuiMAX_GAME_PADS][gc_iACTIONS] = {};
-  SGameInputAction* m_apSavedInputs[cuiMAX_GAME_PADS] = {};
-  u32 m_auiSavedConnected[cuiMAX_GAME_PADS] = {};
-  i32 m_iSavedActionCount = 0;
+  CUIPadInput m_pads;
   std::map<u32, std::string> m_eventNames;
 };
 

@@ -1,0 +1,43 @@
+// The game's registration of the event procedures: the splash group comes last among the engine's groups, so its
+// names are the registry's last rows, and each resolves to its procedure.
+#include <gtest/gtest.h>
+
+#include <iterator>
+
+#include "Code/UI/GAMEUIRegistration.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
+#include "Corvane/UI/ClUIEventSystemFunctions.h"
+
+namespace {
+
+TEST(GameUIRegistration, TheSplashGroupIsRegisteredLastAmongTheEngineGroups) {
+  ClUI::setHooks(&g_GAMEUIHooks);
+  ClUI::initialise();
+  struct SName {
+    const char* pName;
+    WidgetEventProcedure pfnProcedure;
+  };
+  const SName aSplash[] = {{"systemSplashTransitionIn", systemSplashTransitionIn},
+                           {"systemSplashTransitionOutToColor", systemSplashTransitionOutToColor},
+                           {"systemSplashTransitionInFromColor", systemSplashTransitionInFromColor},
+                           {"systemSplashSkip", systemEmptyProcedure},
+                           {"systemSplashCheckForSkip", systemSplashCheckForSkip},
+                           {"systemDemoOrNotSplashCheckForSkip", systemDemoOrNotSplashCheckForSkip},
+                           {"systemSplashRequestSkip", systemSplashRequestSkip}};
+  const u32 uiCount = ClUIEventSystemFunctions::getCount();
+  ASSERT_GT(uiCount, std::size(aSplash));
+  const u32 uiFirst = uiCount - static_cast<u32>(std::size(aSplash));
+  for (u32 i = 0; i < std::size(aSplash); ++i) {
+    SCOPED_TRACE(aSplash[i].pName);
+    EXPECT_EQ(ClUIEventSystemFunctions::mp_entries[uiFirst + i].mp_uiNameHash, KvStrHash(aSplash[i].pName));
+    EXPECT_EQ(ClUIEventSystemFunctions::findFunction(KvStrHash(aSplash[i].pName)), aSplash[i].pfnProcedure);
+  }
+  EXPECT_NE(ClUIEventSystemFunctions::findFunction(KvStrHash("systemGridHandleUp")), nullptr)
+      << "the grid group came before";
+  ClUI::terminate();
+  ClUI::setHooks(nullptr);
+}
+
+}  // namespace
