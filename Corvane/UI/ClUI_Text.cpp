@@ -20,7 +20,8 @@ const Cl2dCanvas* elementCanvas(const STextElement& crElement) {
 
 // The text laid out with the element's font at the point size, wrapped at fWidth pixels (0: no wrapping). With
 // fHeight above 0 the size goes down one of the family's sizes at a time while the text is higher than fHeight
-// (or, with bLimitWidth, wider than fWidth), until the family has no smaller size. The caller frees the package.
+// (or, with bLimitWidth, wider than a non-zero fWidth: 0 does not wrap, so it sets no limit either), until the
+// family has no smaller size. The caller frees the package.
 STextPackage* layoutElement(const STextElement& crElement, const Cl2dCanvas* pCanvas, const wchar16* puiText,
                             u32 uiPointSize, f32 fWidth, f32 fHeight, bool bLimitWidth) {
   const i32 iCanvasHeight = static_cast<i32>(pCanvas->mp_fResolutionHeight);
@@ -31,7 +32,7 @@ STextPackage* layoutElement(const STextElement& crElement, const Cl2dCanvas* pCa
   if (pFont == nullptr) return nullptr;
   STextPackage* pPackage = ClFont::layoutText(pFont, puiText, fWidth);
   if (fHeight <= 0.0f) return pPackage;
-  while (pPackage->mp_fHeight > fHeight || (bLimitWidth && pPackage->mp_fWidth > fWidth)) {
+  while (pPackage->mp_fHeight > fHeight || (bLimitWidth && fWidth > 0.0f && pPackage->mp_fWidth > fWidth)) {
     if (uiSize <= 1) break;
     u32 uiSmaller = uiSize;
     ClFontEntry* pSmaller =
