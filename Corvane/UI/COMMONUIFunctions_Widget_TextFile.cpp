@@ -127,7 +127,8 @@ void scroll(ClWidget* pWidget, f32 fDirection) {
 bool held(const SGameInputAction& action, u32 uiFrame) { return action.mp_afValues[uiFrame] > gc_fPRESSED; }
 
 // Scrolls on a new press of up or down on any enabled pad, and makes a held one press again after the repeat
-// delay by forgetting the previous frame's values.
+// delay: the values of this input frame are cleared, so that the next frame, which compares against them after
+// the input manager flips its frames, sees a new press.
 void scrollByPads(ClWidget* pWidget) {
   const u32 uiCur = ClInputManager::m_uiCurInputFrame & 1u;
   bool bHeld = false;
@@ -156,8 +157,8 @@ void scrollByPads(ClWidget* pWidget) {
     if (ClUI::mp_abPadEnabled[p] == 0 || pActions == nullptr || ClInputManager::m_iActionCount <= gc_iUI_ACTION_DOWN) {
       continue;
     }
-    pActions[gc_iUI_ACTION_UP].mp_afValues[1 - uiCur] = 0.0f;
-    pActions[gc_iUI_ACTION_DOWN].mp_afValues[1 - uiCur] = 0.0f;
+    pActions[gc_iUI_ACTION_UP].mp_afValues[uiCur] = 0.0f;
+    pActions[gc_iUI_ACTION_DOWN].mp_afValues[uiCur] = 0.0f;
   }
 }
 
