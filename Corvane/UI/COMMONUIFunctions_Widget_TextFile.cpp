@@ -57,7 +57,6 @@ void freeLines(STextFilePage* pPage) {
   pPage->mp_daLines.clear();
 }
 
-// "pointSize", or 0 (after the assertion) when it is not above 0: it divides the page into lines.
 // The file's text, or null (reported) when it cannot be read. The caller frees it.
 wchar16* readTextFile(STextFilePage* pPage, const char* pFileName) {
   char szPath[KV_MAX_PATH_LEN];
@@ -87,27 +86,6 @@ wchar16* readTextFile(STextFilePage* pPage, const char* pFileName) {
   ClMagFileIO::close(pPage->mp_pFileRef);
   pPage->mp_pFileRef = nullptr;
   return puiText;
-}
-
-// One string per laid-out line: its tokens' characters in order.
-void splitIntoLines(STextFilePage* pPage, const wchar16* puiText) {
-  STextPackage* pPackage = ClFont::layoutText(pPage->mp_pFont, puiText, pPage->mp_fWidth);
-  for (i32 l = 0; l < pPackage->mp_daLines.getCount(); ++l) {
-    const STextLine& line = pPackage->mp_daLines[l];
-    i32 iCount = 0;
-    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) iCount += line.mp_daTokens[t]->mp_iCount;
-    auto* puiLine = static_cast<wchar16*>(KvAlignedAlloc(2 * static_cast<size_t>(iCount) + 2, 16));
-    KV_ASSERT_MSG(puiLine != nullptr, "puiLine");
-    i32 iAt = 0;
-    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) {
-      const STextToken* pToken = line.mp_daTokens[t];
-      std::memcpy(puiLine + iAt, pToken->mp_pFirst, 2 * static_cast<size_t>(pToken->mp_iCount));
-      iAt += pToken->mp_iCount;
-    }
-    puiLine[iCount] = 0;
-    pPage->mp_daLines.append(puiLine);
-  }
-  ClFont::freePackage(pPackage);
 }
 
 // "pointSize", or 0 (after the assertion) when it is not above 0: it divides the page into lines.
@@ -172,6 +150,26 @@ STextFilePage* KvTextFilePageOf(const ClWidget* pWidget) {
 
 f64 KvTextFileRepeatTimer() { return g_dRepeatTimer; }
 
+void KvSplitTextIntoLines(ClFontEntry* pFont, const wchar16* puiText, f32 fWidth, ClDynamicVector<wchar16*>* pLines) {
+  STextPackage* pPackage = ClFont::layoutText(pFont, puiText, fWidth);
+  for (i32 l = 0; l < pPackage->mp_daLines.getCount(); ++l) {
+    const STextLine& line = pPackage->mp_daLines[l];
+    i32 iCount = 0;
+    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) iCount += line.mp_daTokens[t]->mp_iCount;
+    auto* puiLine = static_cast<wchar16*>(KvAlignedAlloc(2 * static_cast<size_t>(iCount) + 2, 16));
+    KV_ASSERT_MSG(puiLine != nullptr, "puiLine");
+    i32 iAt = 0;
+    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) {
+      const STextToken* pToken = line.mp_daTokens[t];
+      std::memcpy(puiLine + iAt, pToken->mp_pFirst, 2 * static_cast<size_t>(pToken->mp_iCount));
+      iAt += pToken->mp_iCount;
+    }
+    puiLine[iCount] = 0;
+    pLines->append(puiLine);
+  }
+  ClFont::freePackage(pPackage);
+}
+
 wchar16* KvTextFileToString(const u8* pImage, u32 uiSize) {
   const u32 uiUnits = uiSize / 2;
   auto* puiText = static_cast<wchar16*>(KvAlignedAlloc(2 * static_cast<size_t>(uiUnits) + 2, 16));
@@ -204,7 +202,9 @@ void systemTextFileTransitionIn(ClWidget* pWidget, WidgetEventProcedureCall*) {
              pWidget->getID(gc_FONT_NAME), iPointSize, static_cast<i32>(pCanvas->mp_fResolutionHeight));
 
   if (wchar16* puiText = readTextFile(pPage, pWidget->getString(gc_TEXT_FILENAME))) {
-    if (pPage->mp_pFont != nullptr && puiText[0] != 0) splitIntoLines(pPage, puiText);
+    if (pPage->mp_pFont != nullptr && puiText[0] != 0) {
+      KvSplitTextIntoLines(pPage->mp_pFont, puiText, pPage->mp_fWidth, &pPage->mp_daLines);
+    }
     KvAlignedFree(puiText);
   }
   KvSeedTextColor(pWidget);

@@ -42,6 +42,9 @@ f64 KvTextFileRepeatTimer();
 // Reads a UTF-16LE image into a new 0-terminated string of at most uiSize / 2 units (free with KvAlignedFree); the
 // text stops at the first 0 unit. Never reads past uiSize bytes.
 wchar16* KvTextFileToString(const u8* pImage, u32 uiSize);
+// Lays the text out with the font wrapped at fWidth pixels (0: no wrapping) and appends one new 0-terminated
+// string per laid-out line, its tokens' characters in order (free each with KvAlignedFree).
+void KvSplitTextIntoLines(ClFontEntry* pFont, const wchar16* puiText, f32 fWidth, ClDynamicVector<wchar16*>* pLines);
 
 // Registers the text-file procedures with the procedure registry, in their fixed order.
 void registerTextFileUIFunctions();
