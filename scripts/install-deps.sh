@@ -33,7 +33,7 @@ packages=(
   # data tools: GLSL checking of effects, rectangle packing and image writing, test movies
   glslang-tools libstb-dev ffmpeg
   # benchmark baselines
-  libsdl2-mixer-dev
+  libsdl2-mixer-dev libsdl2-ttf-dev
   # headless runs of window, GL and audio tests
   xvfb xauth libx11-dev libxcomposite-dev
 )

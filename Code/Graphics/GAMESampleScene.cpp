@@ -4,6 +4,9 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Corvane/Language/KvLangID.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
+#include "Code/UI/GAMEFontFamily.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClDynamicGeometryHelper.h"
@@ -61,6 +64,12 @@ void GAMESampleScene::load() {
   // set on its main menu, then the UI textures whose load the screens deferred. Both are shown at once here.
   ClUI::loadUIData();
   ClUI::switchTo("SplashSwitcher", "SplashActive1");
+  // The main set's texts and font family, in the language chosen at start-up; the family's files are in the game
+  // archive, which is only now open.
+  KvLangID::loadStringTable("UI");
+  if (ClFontFamilyMgr::findFamily(KvStrHash("FontAcknowledge")) == nullptr) {
+    GAMELoadFontFamily(KvLangID::getLanguage());
+  }
   ClUI::loadLocalizedUIData("VOSK_UI");
   ClUI::switchTo("TopLevelSwitcher", "MainMenu");
   ClUI::loadDeferredUITextures();

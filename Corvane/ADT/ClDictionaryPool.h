@@ -54,7 +54,13 @@ class ClDictionaryPool {
       KV_FATAL("Dictionary not init!");
     }
     KvCheckPointer(pName);
-    return m_table.find(KvStrHash(pName)) != 0 ? 1 : 0;
+    return hasHash(KvStrHash(pName));
+  }
+  i32 hasHash(u32 uiNameHash) const {
+    if (!m_bInitialized) {
+      KV_FATAL("Dictionary not init!");
+    }
+    return m_table.find(uiNameHash) != 0 ? 1 : 0;
   }
 
   T* get(u32 uiNameHash) const {

@@ -5,7 +5,11 @@
 
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
+#include "Corvane/UI/ClUI.h"
 
 bool ClFont::mp_bInitialised = false;
 
@@ -27,7 +31,7 @@ i32 newlineAt(const wchar16* p) {
 STextToken* newToken(E_TEXT_TOKEN eKind, f32 fHeight, const wchar16* pFirst) {
   void* pMemory = KvAlignedAlloc(sizeof(STextToken), 16);
   KV_ASSERT_MSG(pMemory != nullptr, "pToken");
-  return new (pMemory) STextToken{eKind, 0.0f, fHeight, pFirst, 0};
+  return new (pMemory) STextToken{eKind, 0.0f, fHeight, pFirst, 0, 0};
 }
 
 // Adds one character to a token: the advance of its glyph (a space's when it has none) with the kerning against
@@ -44,6 +48,39 @@ void measure(STextToken* pToken, wchar16 c, const SFontData* pData) {
 }
 
 void freeToken(STextToken* pToken) { KvAlignedFree(pToken); }
+
+// The glyph a character is drawn with: its own (a no-break space as a space), else the default character's, else
+// null (nothing drawn, no advance).
+const SFontGlyph* drawnGlyph(const SFontData* pData, wchar16 c) {
+  const SFontGlyph* pGlyph = ClFontFamilyMgr::findGlyph(pData, c == 0xA0 ? 0x20 : c);
+  return pGlyph != nullptr ? pGlyph : ClFontFamilyMgr::findGlyph(pData, pData->mp_usDefaultCharacter);
+}
+
+// The signature of each texture slot of the font: the shader with the glyph page, and the secondary texture
+// when one is named.
+i32 glyphSignatures(const ClFontEntry* pFont, u32 uiShaderHash, u32 uiSecondaryTextureHash, u32 uiCanvasHash,
+                    const SRenderSignature** ppSignatures) {
+  ClTexture* pSecondary = nullptr;
+  if (uiSecondaryTextureHash != 0) {
+    pSecondary = ClTextureMgr::mp_textureTable.isAllocated()
+                     ? ClTextureMgr::mp_textureTable.findPtr<ClTexture>(uiSecondaryTextureHash)
+                     : nullptr;
+    if (pSecondary == nullptr) {
+      const SUITexture* pUITex = ClUI::getBestFitUITexture(
+          uiSecondaryTextureHash, Cl2d::getCanvasByHash(uiCanvasHash)->mp_fResolutionHeight);
+      KV_ASSERT_MSG(pUITex != nullptr, "pUITex");
+      pSecondary = pUITex->mp_pBestTexture;
+      KV_ASSERT_MSG(pSecondary != nullptr, "pSecondaryTex");
+    }
+  }
+  const i32 iCount = pFont->mp_pFontData->mp_iNumberTextures;
+  for (i32 t = 0; t < iCount && t < gc_iMAX_SIGS_PER_FONT; ++t) {
+    ppSignatures[t] = pSecondary == nullptr
+                          ? ClSignatureMgr::getSignatureByHash(uiShaderHash, pFont->mp_apTextures[t])
+                          : ClSignatureMgr::getSignatureByHash2(uiShaderHash, pFont->mp_apTextures[t], pSecondary);
+  }
+  return iCount;
+}
 
 STextLine& addLine(STextPackage* pPackage, f32 fEmptyLineHeight) {
   STextLine line;
@@ -168,5 +205,87 @@ f32 ClFont::lineStartX(const STextPackage& crPackage, const STextLine& crLine, u
     default:
       KV_FATAL("Unhandled case");
       return fX0;
+  }
+}
+
+void ClFont::drawText(const STextPackage& crPackage, u32 uiShaderHash, u32 uiSecondaryTextureHash,
+                      u32 uiCanvasHash, u16 uLayer, u32 uiScreenFlags, f32 fX, f32 fY, u32 uiAnchorFlags,
+                      u32 uiAlignment, const u32* puiColor, f32* pOutRect, const f32* pShadowOffset,
+                      u32 uiShadowColor) {
+  KV_ASSERT_MSG(!crPackage.mp_bIsFTFont, "!crPackage.mp_bIsFTFont");
+  const ClFontEntry* pFont = crPackage.mp_pFont;
+  const SFontData* pFontMetaData = pFont != nullptr ? pFont->mp_pFontData : nullptr;
+  KV_ASSERT_MSG(pFontMetaData != nullptr, "pFontMetaData");
+
+  const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
+  const kv_vector2 vOrigin =
+      Cl2d::computePositionOnCanvas(uiCanvasHash, fX * pCanvas->mp_fScale, fY * pCanvas->mp_fScale,
+                                    crPackage.mp_fWidth, crPackage.mp_fHeight, uiScreenFlags, uiAnchorFlags);
+  if (pOutRect != nullptr) {
+    pOutRect[0] = vOrigin.x;
+    pOutRect[1] = vOrigin.x + crPackage.mp_fWidth;
+    pOutRect[2] = vOrigin.y;
+    pOutRect[3] = vOrigin.y + crPackage.mp_fHeight;
+  }
+
+  const SRenderSignature* apSignatures[gc_iMAX_SIGS_PER_FONT] = {};
+  const i32 iNumSignatures = glyphSignatures(pFont, uiShaderHash, uiSecondaryTextureHash, uiCanvasHash, apSignatures);
+  const bool bShadow = pShadowOffset != nullptr && (pShadowOffset[0] != 0.0f || pShadowOffset[1] != 0.0f);
+  // Text on layer 0 keeps its shadow on layer 0 rather than wrapping the layer number.
+  const u16 uShadowLayer = uLayer > 0 ? static_cast<u16>(uLayer - 1) : u16{0};
+  u32 uiColor = *puiColor;
+
+  f32 fPenY = vOrigin.y;
+  for (i32 l = 0; l < crPackage.mp_daLines.getCount(); ++l) {
+    const STextLine& line = crPackage.mp_daLines[l];
+    f32 fPenX = lineStartX(crPackage, line, uiAlignment, vOrigin.x);
+    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) {
+      const STextToken* pToken = line.mp_daTokens[t];
+      if (pToken->mp_eKind == E_TEXT_TOKEN_COLOR) {
+        if (pToken->mp_iCount == 0) {
+          uiColor = (uiColor & 0xFF000000u) | (pToken->mp_uiColor & 0x00FFFFFFu);
+        } else if (pToken->mp_iCount == 1) {
+          uiColor = *puiColor;
+        } else {
+          KV_FATAL("Unhandled case");
+        }
+        continue;
+      }
+      if (pToken->mp_eKind != E_TEXT_TOKEN_BLANK && pToken->mp_eKind != E_TEXT_TOKEN_WORD) {
+        KV_FATAL("Unhandled case");
+        continue;
+      }
+      for (i32 k = 0; k < pToken->mp_iCount; ++k) {
+        const SFontGlyph* pGlyph = drawnGlyph(pFontMetaData, pToken->mp_pFirst[k]);
+        if (pGlyph == nullptr) continue;
+        f32 fKernX = 0.0f;
+        f32 fKernY = 0.0f;
+        if (k > 0) {
+          if (const SFontKerning* pKerning = ClFontFamilyMgr::findKerning(pGlyph, pToken->mp_pFirst[k - 1])) {
+            fKernX = pKerning->mp_fX;
+            fKernY = pKerning->mp_fY;
+          }
+        }
+        if (pGlyph->mp_fWidth != 0.0f && pGlyph->mp_fHeight != 0.0f) {
+          KV_ASSERT_MSG(pGlyph->mp_iTextureIndex >= 0 && pGlyph->mp_iTextureIndex < iNumSignatures,
+                        "pGlyph->mp_iTextureIndex < iNumSignatures");
+          const SRenderSignature* pSignature = apSignatures[pGlyph->mp_iTextureIndex];
+          const f32 fGlyphX = fPenX + fKernX + pGlyph->mp_fOffsetX;
+          const f32 fGlyphY = fPenY + fKernY + pGlyph->mp_fOffsetY;
+          const kv_vector2 uvTopLeft{pGlyph->mp_fU0, pGlyph->mp_fV0};
+          const kv_vector2 uvBottomRight{pGlyph->mp_fU1, pGlyph->mp_fV1};
+          Cl2d::addSprite(uLayer, pSignature, uiColor, fGlyphX, fGlyphY, pGlyph->mp_fWidth, pGlyph->mp_fHeight,
+                          uvTopLeft, uvBottomRight);
+          if (bShadow) {
+            Cl2d::addSprite(uShadowLayer, pSignature, uiShadowColor, fGlyphX + pShadowOffset[0],
+                            fGlyphY + pShadowOffset[1], pGlyph->mp_fWidth, pGlyph->mp_fHeight, uvTopLeft,
+                            uvBottomRight);
+          }
+        }
+        fPenX += pGlyph->mp_fAdvanceX + fKernX + pFont->mp_fLetterSpacing;
+        fPenY += pGlyph->mp_fAdvanceY + fKernY;
+      }
+    }
+    fPenY += line.mp_fHeight;
   }
 }

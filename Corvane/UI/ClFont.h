@@ -15,6 +15,11 @@
 // Main (game) thread only: the previous character of the tokeniser is module state, so layouts do not overlap.
 // Sizes in pixels of the font. The caller owns a package (ClFont::freePackage) and keeps the text alive as long
 // as it: tokens point into it.
+//
+// Drawing queues one sprite per visible glyph (and one more, a layer lower, for a drop shadow) into Cl2d's sprite
+// queue; glyph quads are pixels of the font chosen for the canvas and are not scaled. Measuring and drawing differ
+// on purpose: drawing kerns only within a token, and draws a character without a glyph as the font's default
+// character (a font lacking that glyph too draws nothing there and does not move the pen).
 #pragma once
 
 #include "Corvane/ADT/ClDynamicVector.h"
@@ -36,7 +41,8 @@ struct STextToken {
   f32 mp_fWidth;
   f32 mp_fHeight;  // the font's line height; 0 for the end token
   const wchar16* mp_pFirst;  // blank runs and words
-  i32 mp_iCount;
+  i32 mp_iCount;             // blank runs and words; for a colour token its flag (0 set the RGB, 1 restore)
+  u32 mp_uiColor;            // colour tokens: the RGB that replaces the drawing colour's
 };
 
 struct STextLine {
@@ -74,6 +80,15 @@ class ClFont {
   // Where a line starts in x for an alignment, the package's left edge at fX0; any other alignment is the fatal
   // "Unhandled case".
   static f32 lineStartX(const STextPackage& crPackage, const STextLine& crLine, u32 uiAlignment, f32 fX0);
+
+  // Queues the package's glyphs. (fX, fY) are canvas units of the canvas named by uiCanvasHash, scaled by it and
+  // placed with the flags on the canvas (or the current parent window); pOutRect, when given, receives the pixel
+  // box {left, right, top, bottom}. uiSecondaryTextureHash (0: none) names a texture given to the shader beside
+  // the glyph page: a loaded texture, else the UI texture's best fit for the canvas. A shadow offset of (0, 0)
+  // draws no shadow; the shadow goes one layer lower, layer 0 staying 0. An unknown shader or alignment is fatal.
+  static void drawText(const STextPackage& crPackage, u32 uiShaderHash, u32 uiSecondaryTextureHash, u32 uiCanvasHash,
+                       u16 uLayer, u32 uiScreenFlags, f32 fX, f32 fY, u32 uiAnchorFlags, u32 uiAlignment,
+                       const u32* puiColor, f32* pOutRect, const f32* pShadowOffset, u32 uiShadowColor);
 
  private:
   static bool mp_bInitialised;

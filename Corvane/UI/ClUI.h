@@ -100,6 +100,40 @@ struct SScrollFingerArea {
   f32 mp_fRight;
 };
 
+// A text element: the canvas it is drawn on, a name hash the caller keeps with it (not read by the drawing) and
+// the font family (the name hash of the family's key).
+struct STextElement {
+  u32 mp_uiCanvasHash;
+  u32 mp_uiNameHash;
+  u32 mp_uiFontFamilyHash;
+};
+
+// How a text element is drawn, handed unchanged to ClFont::drawText: shader and secondary texture hashes (0: none),
+// layer (the shadow one lower), Cl2d alignment flags placing the text's box, the alignment of lines in it (1 left,
+// 2 centre, 4 right), D3DCOLOR colours and the shadow offset in pixels ((0, 0): no shadow).
+struct STextDrawArgs {
+  u32 mp_uiShaderHash;
+  u32 mp_uiSecondaryTextureHash;
+  u16 mp_uLayer;
+  u32 mp_uiScreenFlags;
+  u32 mp_uiAnchorFlags;
+  u32 mp_uiAlignment;
+  u32 mp_uiColor;
+  f32 mp_afShadowOffset[2];
+  u32 mp_uiShadowColor;
+};
+
+// Menu actions: indices into a pad's action array.
+inline constexpr i32 gc_iUI_ACTION_UP = 13;
+inline constexpr i32 gc_iUI_ACTION_DOWN = 14;
+inline constexpr i32 gc_iUI_ACTION_LEFT = 15;
+inline constexpr i32 gc_iUI_ACTION_RIGHT = 16;
+inline constexpr i32 gc_iUI_ACTION_ACCEPT = 19;
+inline constexpr i32 gc_iUI_ACTION_ALT1 = 20;
+inline constexpr i32 gc_iUI_ACTION_ALT2 = 21;
+inline constexpr i32 gc_iUI_ACTION_BACK = 22;
+inline constexpr i32 gc_iUI_ACTION_START = 23;
+
 // What the UI manager calls of the game and of the device layer.
 class ClUIHooks {
  public:
@@ -244,6 +278,28 @@ class ClUI {
   // The rectangle renderUITexture would cover; nothing is queued.
   static void getUITextureRect(f32* pOutRect, const char* pName, u32 uiCanvasHash, u32 uiScreenFlags,
                                u32 uiAnchorFlags, f32 fX, f32 fY, f32 fScale);
+
+  // --- Text elements (ClUI_Text.cpp). Main thread. ---
+  // The font is the element's family at the point size for the canvas's resolution height; positions, widths and
+  // heights are canvas units. An element whose canvas does not exist asserts "Invalid canvas specified for text
+  // element!", a family without a font for the size asserts "Could not get a font ...".
+  //
+  // Lays the text out wrapped at fMaxWidth (0: no wrapping) and queues its glyphs at afPosition. With bBestFit and
+  // a non-zero fMaxHeight the point size shrinks, one size of the family at a time, while the text is higher than
+  // fMaxHeight or wider than fMaxWidth; the smallest size the family gives is drawn even when it still overflows.
+  // pOutRect, when given, receives the pixel box {left, right, top, bottom} of the text.
+  static void renderTextElement(const STextElement& crElement, const wchar16* puiText, u32 uiPointSize,
+                                const STextDrawArgs& crArgs, bool bBestFit, f32 fMaxWidth, f32 fMaxHeight,
+                                const f32 afPosition[2], f32* pOutRect = nullptr);
+  // The pixel box {left, right, top, bottom} the text would cover, shrunk by height only (fMaxHeight 0: no
+  // shrinking); nothing is queued.
+  static void getTextElementRect(f32* pOutRect, const STextElement& crElement, const wchar16* puiText,
+                                 u32 uiPointSize, f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags,
+                                 f32 fMaxWidth, f32 fMaxHeight);
+  // An 8-bit text widened to UTF-16 and drawn as the element {"FULL", pName, pFamily} without best fit; an empty
+  // text draws nothing.
+  static void renderAsciiText(const char* pText, const char* pName, const char* pFamily, u32 uiPointSize,
+                              const STextDrawArgs& crArgs, f32 fMaxWidth, f32 fMaxHeight, const f32 afPosition[2]);
 
   // Installs the hooks (not owned); null restores the defaults.
   static void setHooks(ClUIHooks* pHooks);

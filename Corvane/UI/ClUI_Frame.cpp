@@ -13,17 +13,6 @@
 
 namespace {
 
-// Menu actions: indices into a hardware pad's action array.
-constexpr i32 gc_iACTION_UP = 13;
-constexpr i32 gc_iACTION_DOWN = 14;
-constexpr i32 gc_iACTION_LEFT = 15;
-constexpr i32 gc_iACTION_RIGHT = 16;
-constexpr i32 gc_iACTION_ACCEPT = 19;
-constexpr i32 gc_iACTION_ALT1 = 20;
-constexpr i32 gc_iACTION_ALT2 = 21;
-constexpr i32 gc_iACTION_BACK = 22;
-constexpr i32 gc_iACTION_START = 23;
-
 // An edge of one action that fires an event on the focused widget when its mask bit is set (0: always).
 struct SPadEvent {
   i32 iAction;
@@ -33,20 +22,20 @@ struct SPadEvent {
 };
 
 const SPadEvent gc_aDirectionEvents[] = {
-    {gc_iACTION_LEFT, false, gc_uiINPUT_LEFT, KvStrHash("onLeft")},
-    {gc_iACTION_RIGHT, false, gc_uiINPUT_RIGHT, KvStrHash("onRight")},
-    {gc_iACTION_DOWN, false, gc_uiINPUT_DOWN, KvStrHash("onDown")},
-    {gc_iACTION_UP, false, gc_uiINPUT_UP, KvStrHash("onUp")},
+    {gc_iUI_ACTION_LEFT, false, gc_uiINPUT_LEFT, KvStrHash("onLeft")},
+    {gc_iUI_ACTION_RIGHT, false, gc_uiINPUT_RIGHT, KvStrHash("onRight")},
+    {gc_iUI_ACTION_DOWN, false, gc_uiINPUT_DOWN, KvStrHash("onDown")},
+    {gc_iUI_ACTION_UP, false, gc_uiINPUT_UP, KvStrHash("onUp")},
 };
 
 // Held back while "delayMenuInputClickBack" runs.
 const SPadEvent gc_aDelayedEvents[] = {
-    {gc_iACTION_ACCEPT, false, gc_uiINPUT_CLICK, KvStrHash("onClick")},
-    {gc_iACTION_ACCEPT, true, gc_uiINPUT_CLICK, KvStrHash("onUnClick")},
-    {gc_iACTION_ALT1, false, gc_uiINPUT_CLICK, KvStrHash("onClickAlt1")},
-    {gc_iACTION_ALT2, false, gc_uiINPUT_CLICK, KvStrHash("onClickAlt2")},
-    {gc_iACTION_BACK, false, gc_uiINPUT_BACK, KvStrHash("onBack")},
-    {gc_iACTION_START, false, 0, KvStrHash("onStart")},
+    {gc_iUI_ACTION_ACCEPT, false, gc_uiINPUT_CLICK, KvStrHash("onClick")},
+    {gc_iUI_ACTION_ACCEPT, true, gc_uiINPUT_CLICK, KvStrHash("onUnClick")},
+    {gc_iUI_ACTION_ALT1, false, gc_uiINPUT_CLICK, KvStrHash("onClickAlt1")},
+    {gc_iUI_ACTION_ALT2, false, gc_uiINPUT_CLICK, KvStrHash("onClickAlt2")},
+    {gc_iUI_ACTION_BACK, false, gc_uiINPUT_BACK, KvStrHash("onBack")},
+    {gc_iUI_ACTION_START, false, 0, KvStrHash("onStart")},
 };
 
 const u32 gc_uiDELAY_MENU_INPUT = KvStrHash("delayMenuInputClickBack");

@@ -162,6 +162,19 @@ std::vector<uint8_t> profile(size_t uiSize) {
   return bytes;
 }
 
+// A UTF-16LE text file as the text-file widgets read it: words, blanks, every kind of newline and break mark, a
+// character outside the small font, and no terminator.
+std::vector<uint8_t> textFile(int iLines) {
+  std::u16string text;
+  for (int i = 0; i < iLines; ++i) {
+    text += u"Line " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u"\tWo rd##break\\n";
+    text += i % 3 == 0 ? u"\r\n" : i % 3 == 1 ? u"\n" : u"\u00A0\u4E2D\r";
+  }
+  std::vector<uint8_t> bytes(text.size() * 2);
+  std::memcpy(bytes.data(), text.data(), bytes.size());
+  return bytes;
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
@@ -176,6 +189,8 @@ int main(int argc, char** argv) {
   writeSeed(root / "FontFamilyFile", "large.kff", fontFamily(60));
   writeSeed(root / "FontFile", "small.kcf", font(4));
   writeSeed(root / "FontFile", "large.kcf", font(300));
+  writeSeed(root / "TextFile", "small.txt", textFile(4));
+  writeSeed(root / "TextFile", "large.txt", textFile(400));
   image(root / "TextureLoad", "small.png", 16, 8);
   image(root / "TextureLoad", "small.tga", 16, 8);
   image(root / "TextureLoad", "large.bmp", 480, 480);  // about 900 kB

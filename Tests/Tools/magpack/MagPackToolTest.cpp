@@ -212,8 +212,32 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
     ++iEffects;
   }
   EXPECT_EQ(iEffects, 6);
+  // And the text files, converted to UTF-16LE without a byte-order mark and compressed.
+  i32 iTexts = 0;
+  for (const auto& file : std::filesystem::directory_iterator(KV_TEXT_DIR)) {
+    const std::string path = ".\\Text\\" + file.path().filename().string();
+    SCOPED_TRACE(path);
+    ClMagTOC* pOwner = nullptr;
+    const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, path.c_str());
+    ASSERT_NE(pInfo, nullptr);
+    EXPECT_TRUE(pInfo->mp_uiCompressed);
+    u32 uiSize = 0;
+    SMagRef* pRef = nullptr;
+    ASSERT_EQ(ClMagFileIO::open(path.c_str(), &uiSize, &pRef), E_FILE_OK);
+    ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize, 16), 1);
+    ASSERT_EQ(ClMagFileIO::read(pRef, uiSize), E_FILE_OK);
+    const std::string bytes(reinterpret_cast<const char*>(pRef->mp_pDestinationBuffer), uiSize);
+    EXPECT_EQ(bytes, readText(file.path().string()));
+    EXPECT_EQ(uiSize % 2, 0u);
+    ASSERT_GE(uiSize, 2u);
+    EXPECT_NE(bytes.substr(0, 2), std::string("\xFF\xFE")) << "no byte-order mark";
+    EXPECT_EQ(bytes[1], '\0') << "little-endian UTF-16 of a Latin first character";
+    EXPECT_EQ(ClMagFileIO::close(pRef), 1);
+    ++iTexts;
+  }
+  EXPECT_GE(iTexts, 1);
   EXPECT_EQ(ClMagFileIO::getEntryCount(ClMagFileIO::findTOC(KvStrHash("RWN"))),
-            iFiles + iTables + iScreenSets + iEffects + iScripts);
+            iFiles + iTables + iScreenSets + iEffects + iScripts + iTexts);
   EXPECT_GE(iCompressed, 1);
   EXPECT_GE(iEncrypted, 1);
   ClMagFileIO::shutdown();

@@ -1,0 +1,344 @@
+// Text through the engine against plain alternatives. Headless (SDL offscreen, Mesa llvmpipe).
+//   ParagraphLayout: a 2,000-word paragraph laid out with the sample family "FontAcknowledge" (16 points at the
+//     design height) wrapped at 600 pixels and its glyphs queued into the 2D sprite queue, then the package freed
+//     and the queue emptied (the queue holds 3,072 sprites a frame: the glyphs past that are looked up and placed
+//     but dropped, as in the game); against the least a layout can do: a loop over FreeType's advances and kerning
+//     of the same characters in the font the family was built from (DejaVu Sans, unhinted, no rasterising) with
+//     the same greedy wrapping by words. Calling-thread time; both count the words they placed.
+//   GlyphFrames: 10,000 glyphs drawn as five presented frames of 2,000 (one frame of dynamic geometry holds at most
+//     9,999 elements): the game thread queues a laid-out text's glyph sprites, the render worker sorts the queue,
+//     writes it into dynamic geometry, draws and presents; against SDL2_ttf rendering the same text into a texture
+//     once (untimed) and SDL2's renderer drawing that texture in five presented frames. Each frame is finished
+//     before the next (an event query on the engine's side, a one-pixel read on SDL's).
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <benchmark/benchmark.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_ADVANCES_H
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClFont.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
+#include "Tests/Support/GraphicsTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+constexpr i32 gc_iWORDS = 2000;
+constexpr f32 gc_fWRAP = 600.0f;
+constexpr i32 gc_iWIDTH = 640;
+constexpr i32 gc_iHEIGHT = 480;
+constexpr i32 gc_iGLYPHS_PER_FRAME = 2000;
+constexpr i32 gc_iGLYPH_FRAMES = 5;
+constexpr u32 gc_uiPOINTS = 16;
+constexpr const char* gc_pTTF = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// A paragraph of words from a fixed list, picked by a fixed sequence.
+std::u16string paragraph(i32 iWords) {
+  static const char16_t* s_apWords[] = {u"grind",  u"low",   u"lane",   u"wave",  u"boss",  u"the",   u"of",
+                                        u"crate", u"spark", u"menu",   u"score", u"level", u"stage", u"Quit",
+                                        u"Play",  u"music", u"effect", u"Wo",    u"AV",    u"To",    u"keep"};
+  std::u16string text;
+  u32 uiState = 12345u;
+  for (i32 i = 0; i < iWords; ++i) {
+    uiState = uiState * 1664525u + 1013904223u;
+    if (i > 0) text += u' ';
+    text += s_apWords[(uiState >> 16) % std::size(s_apWords)];
+  }
+  return text;
+}
+
+// The characters of a text that draw a glyph (not blanks).
+i32 visibleCharacters(const std::u16string& text) {
+  i32 iCount = 0;
+  for (char16_t c : text) iCount += c != u' ' ? 1 : 0;
+  return iCount;
+}
+
+// The render worker's frame: the 2D queue sorted, written into dynamic geometry, drawn, presented, waited for and
+// emptied.
+class CTextHooks : public CTestGraphicsHooks {
+ public:
+  ~CTextHooks() override { releaseQuery(); }
+  void renderFrame() override {
+    IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+    if (Cl2d::getNumSprites() == gc_iGLYPHS_PER_FRAME) m_iFullFrames.fetch_add(1);
+    Cl2d::sortSprites();
+    Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 0, gc_u2D_MAX_LAYER, 0.0f);
+    ClDynamicGeometry::buildBatch(9, gc_uiDYNGEO_FLAG_UI);
+    ClDynamicGeometry::unlockBuffers();
+    pDevice->BeginScene();
+    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    Cl2d::pushProjection();
+    ClDynamicGeometry::drawBatch(9);
+    Cl2d::popProjection();
+    pDevice->EndScene();
+    ClGraphics::setLastPresentResult(pDevice->Present(nullptr, nullptr, nullptr, nullptr));
+    if (mp_pQuery == nullptr) pDevice->CreateQuery(D3DQUERYTYPE_EVENT, &mp_pQuery);
+    mp_pQuery->Issue(D3DISSUE_END);
+    while (mp_pQuery->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
+    }
+    Cl2d::clearSprites();
+  }
+  void releaseQuery() {
+    if (mp_pQuery != nullptr) mp_pQuery->Release();
+    mp_pQuery = nullptr;
+  }
+  // Frames that drew every glyph of the text.
+  std::atomic<i32> m_iFullFrames{0};
+
+ private:
+  IDirect3DQuery9* mp_pQuery = nullptr;
+};
+
+// Graphics on a data root of its own holding the sample font families and the premultiplied-blend effect, with the
+// 2D canvases and "FontAcknowledge" loaded for the design height.
+class CTextSession {
+ public:
+  explicit CTextSession(ClWindowHooks* pHooks) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    m_root = std::filesystem::temp_directory_path() / ("grindlow_bench_text_" + std::to_string(getpid()));
+    std::filesystem::create_directories(m_root / "Shaders");
+    std::filesystem::copy(KV_CONTENT_FONTS_DIR, m_root, std::filesystem::copy_options::recursive);
+    std::filesystem::copy_file(std::string(KV_CONTENT_EFFECTS_DIR) + "/system_blend_premult.fxo",
+                               m_root / "Shaders/system_blend_premult.fxo");
+    m_savedCwd = std::filesystem::current_path();
+    std::filesystem::current_path(m_root);
+    KvTestStartFileIO();
+    KvTestPrepareGraphics(pHooks, "", false, gc_iWIDTH, gc_iHEIGHT);
+    ClGraphics::initialize();
+    KvTestStartShadersAndSignatures();
+    ClTextureMgr::initObjectList();
+    ClDynamicGeometry::platformInitialize(1);
+    ClShaderMgr::createShader("system_blend_premult");
+    ClShaderMgr::mp_bAllShadersLoaded = 1;
+    Cl2d::initialise();
+    ClFontFamilyMgr::initialiseFamilyPool();
+    ClFontFamilyMgr::initialiseFontPool();
+    ClFontFamilyMgr::loadFontFamilyForHeight("FontAcknowledge", nullptr, 216);
+    mp_pFont = ClFontFamilyMgr::getFont(KvStrHash("FontAcknowledge"), gc_uiPOINTS, 216, nullptr);
+  }
+  ~CTextSession() {
+    ClGraphics::endSignature();
+    ClFontFamilyMgr::terminate();
+    Cl2d::clearSprites();
+    Cl2d::terminate();
+    ClDynamicGeometry::platformTerminate();
+    ClTextureMgr::terminate();
+    KvTestStopShadersAndSignatures();
+    KvTestStopGraphics();
+    KvTestStopFileIO();
+    std::filesystem::current_path(m_savedCwd);
+    std::filesystem::remove_all(m_root);
+  }
+
+  // Queues the package's glyphs, white, at the top left of "FULL".
+  static void queue(const STextPackage& crPackage) {
+    const u32 uiColor = 0xFFFFFFFFu;
+    const f32 afNoShadow[2] = {0.0f, 0.0f};
+    ClFont::drawText(crPackage, KvStrHash("system_blend_premult"), 0, KvStrHash("FULL"), 2700,
+                     gc_ui2D_ALIGN_TOP_LEFT, 0.0f, 0.0f, gc_ui2D_ALIGN_TOP_LEFT, gc_uiTEXT_ALIGN_LEFT, &uiColor, nullptr,
+                     afNoShadow, 0);
+  }
+
+  ClFontEntry* mp_pFont = nullptr;
+
+ private:
+  std::filesystem::path m_root;
+  std::filesystem::path m_savedCwd;
+};
+
+i32 countWords(const STextPackage& crPackage) {
+  i32 iWords = 0;
+  for (i32 l = 0; l < crPackage.mp_daLines.getCount(); ++l) {
+    const STextLine& line = crPackage.mp_daLines[l];
+    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) iWords += line.mp_daTokens[t]->mp_eKind == E_TEXT_TOKEN_WORD;
+  }
+  return iWords;
+}
+
+void BM_Engine_ParagraphLayout(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  CTextSession session(&hooks);
+  if (session.mp_pFont == nullptr) {
+    state.SkipWithError("the sample font family did not load");
+    return;
+  }
+  const std::u16string text = paragraph(gc_iWORDS);
+  const auto* puiText = reinterpret_cast<const wchar16*>(text.c_str());
+  i32 iWords = 0;
+  i32 iQueued = 0;
+  for (auto _ : state) {
+    STextPackage* pPackage = ClFont::layoutText(session.mp_pFont, puiText, gc_fWRAP);
+    CTextSession::queue(*pPackage);
+    iWords = countWords(*pPackage);
+    iQueued = Cl2d::getNumSprites();
+    ClFont::freePackage(pPackage);
+    Cl2d::clearSprites();
+  }
+  if (iWords != gc_iWORDS || iQueued != std::min(gc_i2D_MAX_SPRITES, visibleCharacters(text))) {
+    state.SkipWithError("the paragraph was not laid out and queued whole");
+  }
+  state.SetItemsProcessed(state.iterations() * gc_iWORDS);
+}
+BENCHMARK(BM_Engine_ParagraphLayout)->Unit(benchmark::kMicrosecond);
+
+void BM_Baseline_ParagraphLayout(benchmark::State& state) {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  if (FT_Init_FreeType(&library) != 0 || FT_New_Face(library, gc_pTTF, 0, &face) != 0 ||
+      FT_Set_Pixel_Sizes(face, 0, gc_uiPOINTS) != 0) {
+    state.SkipWithError("FreeType could not open the font");
+    if (library != nullptr) FT_Done_FreeType(library);
+    return;
+  }
+  const std::u16string text = paragraph(gc_iWORDS);
+  const FT_Fixed fWrap = static_cast<FT_Fixed>(gc_fWRAP * 65536.0f);
+  i32 iWords = 0;
+  i32 iLines = 0;
+  for (auto _ : state) {
+    // Greedy wrapping by words: a word that would pass the width starts a new line; the blank before it is dropped.
+    FT_Fixed fLine = 0;
+    FT_Fixed fWord = 0;
+    FT_Fixed fBlank = 0;
+    FT_UInt uiPrevious = 0;
+    iWords = 0;
+    iLines = 1;
+    const auto endWord = [&] {
+      if (fWord == 0) return;
+      if (fLine > 0 && fLine + fBlank + fWord > fWrap) {
+        ++iLines;
+        fLine = fWord;
+      } else {
+        fLine += fBlank + fWord;
+      }
+      ++iWords;
+      fWord = 0;
+      fBlank = 0;
+    };
+    for (char16_t c : text) {
+      const FT_UInt uiGlyph = FT_Get_Char_Index(face, c);
+      FT_Fixed fAdvance = 0;
+      FT_Get_Advance(face, uiGlyph, FT_LOAD_NO_HINTING, &fAdvance);
+      FT_Vector kerning{0, 0};
+      if (uiPrevious != 0) FT_Get_Kerning(face, uiPrevious, uiGlyph, FT_KERNING_UNFITTED, &kerning);
+      const FT_Fixed fStep = fAdvance + kerning.x * 1024;  // kerning in 26.6, advances in 16.16
+      if (c == u' ') {
+        endWord();
+        fBlank += fStep;
+      } else {
+        fWord += fStep;
+      }
+      uiPrevious = uiGlyph;
+    }
+    endWord();
+    benchmark::DoNotOptimize(iLines);
+  }
+  if (iWords != gc_iWORDS || iLines < 2) state.SkipWithError("the paragraph was not measured whole");
+  state.SetItemsProcessed(state.iterations() * gc_iWORDS);
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+}
+BENCHMARK(BM_Baseline_ParagraphLayout)->Unit(benchmark::kMicrosecond);
+
+// About 2,000 visible glyphs of the paragraph, wrapped to the window.
+std::u16string frameText() {
+  std::u16string text = paragraph(gc_iWORDS);
+  i32 iVisible = 0;
+  size_t uEnd = 0;
+  while (uEnd < text.size() && iVisible < gc_iGLYPHS_PER_FRAME) iVisible += text[uEnd++] != u' ' ? 1 : 0;
+  return text.substr(0, uEnd);
+}
+
+void BM_Engine_GlyphFrames(benchmark::State& state) {
+  CTextHooks hooks;
+  CTextSession session(&hooks);
+  if (session.mp_pFont == nullptr) {
+    state.SkipWithError("the sample font family did not load");
+    return;
+  }
+  const std::u16string text = frameText();
+  STextPackage* pPackage =
+      ClFont::layoutText(session.mp_pFont, reinterpret_cast<const wchar16*>(text.c_str()), gc_iWIDTH);
+  const auto drawFrames = [&] {
+    for (i32 iFrame = 0; iFrame < gc_iGLYPH_FRAMES; ++iFrame) {
+      ClDynamicGeometry::beginFrame();
+      CTextSession::queue(*pPackage);
+      ClGraphics::endFrame();
+    }
+  };
+  drawFrames();  // untimed: the software rasteriser compiles its shader variants on first use
+  for (auto _ : state) drawFrames();
+  // The untimed round's frames too; the last frame handed over may still be drawing.
+  if (hooks.m_iFullFrames.load() + 1 < (state.iterations() + 1) * gc_iGLYPH_FRAMES) {
+    state.SkipWithError("the frames did not draw every glyph");
+  }
+  state.SetItemsProcessed(state.iterations() * gc_iGLYPHS_PER_FRAME * gc_iGLYPH_FRAMES);
+  ClFont::freePackage(pPackage);
+  hooks.releaseQuery();
+}
+BENCHMARK(BM_Engine_GlyphFrames)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_Baseline_GlyphFrames(benchmark::State& state) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  SDL_InitSubSystem(SDL_INIT_VIDEO);
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+  SDL_Window* pWindow = SDL_CreateWindow("bench", 0, 0, gc_iWIDTH, gc_iHEIGHT, SDL_WINDOW_OPENGL);
+  SDL_Renderer* pRenderer = SDL_CreateRenderer(pWindow, -1, SDL_RENDERER_ACCELERATED);
+  TTF_Font* pFont = TTF_Init() == 0 ? TTF_OpenFont(gc_pTTF, static_cast<int>(gc_uiPOINTS)) : nullptr;
+  if (pRenderer == nullptr || pFont == nullptr) {
+    state.SkipWithError(SDL_GetError());
+    if (pRenderer != nullptr) SDL_DestroyRenderer(pRenderer);
+    SDL_DestroyWindow(pWindow);
+    return;
+  }
+  const std::u16string text = frameText();
+  SDL_Surface* pSurface = TTF_RenderUNICODE_Blended_Wrapped(
+      pFont, reinterpret_cast<const Uint16*>(text.c_str()), SDL_Color{255, 255, 255, 255}, gc_iWIDTH);
+  SDL_Texture* pTexture = pSurface != nullptr ? SDL_CreateTextureFromSurface(pRenderer, pSurface) : nullptr;
+  if (pTexture == nullptr) {
+    state.SkipWithError("SDL2_ttf did not render the text");
+  } else {
+    const SDL_Rect destination{0, 0, pSurface->w, pSurface->h};
+    const auto drawFrames = [&]() -> bool {
+      for (i32 iFrame = 0; iFrame < gc_iGLYPH_FRAMES; ++iFrame) {
+        SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
+        SDL_RenderClear(pRenderer);
+        if (SDL_RenderCopy(pRenderer, pTexture, nullptr, &destination) != 0) return false;
+        SDL_RenderPresent(pRenderer);
+        Uint32 uiPixel = 0;
+        const SDL_Rect one{0, 0, 1, 1};
+        if (SDL_RenderReadPixels(pRenderer, &one, SDL_PIXELFORMAT_ARGB8888, &uiPixel, 4) != 0) return false;
+      }
+      return true;
+    };
+    bool bDrawn = drawFrames();
+    for (auto _ : state) {
+      if (!bDrawn) break;
+      bDrawn = drawFrames();
+    }
+    if (!bDrawn) state.SkipWithError(SDL_GetError());
+    state.SetItemsProcessed(state.iterations() * gc_iGLYPHS_PER_FRAME * gc_iGLYPH_FRAMES);
+    SDL_DestroyTexture(pTexture);
+  }
+  if (pSurface != nullptr) SDL_FreeSurface(pSurface);
+  TTF_CloseFont(pFont);
+  TTF_Quit();
+  SDL_DestroyRenderer(pRenderer);
+  SDL_DestroyWindow(pWindow);
+}
+BENCHMARK(BM_Baseline_GlyphFrames)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,183 @@
+#include "Corvane/UI/COMMONUIFunctions_Widget_Text.h"
+
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Animation/ClAnimator.h"
+#include "Corvane/Language/KvLangID.h"
+#include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClFont.h"
+#include "Corvane/UI/ClUIEventSystemFunctions.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUILayout.h"
+
+u32 g_uiTextAlignLeftHash = 0;
+u32 g_uiTextAlignCentreHash = 0;
+u32 g_uiTextAlignRightHash = 0;
+
+namespace {
+
+const SWidgetPropertyName gc_CANVAS("canvas");
+const SWidgetPropertyName gc_SHADER("shader");
+const SWidgetPropertyName gc_TEXT_LAYER("textLayer");
+const SWidgetPropertyName gc_FONT_NAME("fontName");
+const SWidgetPropertyName gc_POINT_SIZE("pointSize");
+const SWidgetPropertyName gc_MAX_HEIGHT("maxHeight");
+const SWidgetPropertyName gc_MAX_WIDTH("maxWidth");
+const SWidgetPropertyName gc_TEXT_LAYOUT("textLayout");
+const SWidgetPropertyName gc_TEXT_ALIGN("textAlign");
+const SWidgetPropertyName gc_TEXT_COLOR("textColor");
+const SWidgetPropertyName gc_SHADOW_OFFSET("shadowOffset");
+const SWidgetPropertyName gc_SHADOW_COLOR("shadowColor");
+const SWidgetPropertyName gc_TEXTURE_NAME_2("textureName2");
+const SWidgetPropertyName gc_DYNAMIC_UNICODE_TEXT("dynamicUnicodeText");
+const SWidgetPropertyName gc_DYNAMIC_TEXT("dynamicText");
+const SWidgetPropertyName gc_LOCALIZED_ID("localizedID");
+const SWidgetPropertyName gc_TRANSITION_IN_TIME("textTransitionInTime");
+const SWidgetPropertyName gc_TRANSITION_OUT_TIME("textTransitionOutTime");
+
+constexpr i32 gc_iMAX_DYNAMIC_UNICODE_TEXT = 256;
+
+// The text a widget shows, first that applies: "dynamicUnicodeText", "dynamicText" widened into pBuffer (at least
+// KV_MAX_PATH_LEN units), the localized string of "localizedID"; else null.
+const wchar16* widgetText(const ClWidget* pWidget, wchar16* pBuffer) {
+  if (const WidgetProperty* pProp = pWidget->findProperty(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash)) {
+    const auto* puiText = static_cast<const wchar16*>(pProp->mp_pData);
+    if (puiText[0] != 0) {
+      i32 iLength = 0;
+      while (iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT && puiText[iLength] != 0) ++iLength;
+      KV_ASSERT_MSG(iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT, "UI [dynamicUnicodeText] length too long!");
+      return puiText;
+    }
+  }
+  if (pWidget->hasString(gc_DYNAMIC_TEXT)) {
+    const char* pText = pWidget->getString(gc_DYNAMIC_TEXT);
+    i32 iLength = 0;
+    while (iLength < KV_MAX_PATH_LEN && pText[iLength] != '\0') ++iLength;
+    KV_ASSERT_MSG(iLength < KV_MAX_PATH_LEN, "KvStrLen(pThis->getString(\"dynamicText\")) < KV_MAX_PATH_LEN");
+    for (i32 i = 0; i < iLength; ++i) pBuffer[i] = static_cast<u8>(pText[i]);
+    pBuffer[iLength] = 0;
+    return pBuffer;
+  }
+  const u32 uiKey = pWidget->getID(gc_LOCALIZED_ID);
+  if (uiKey != 0) {
+    const wchar16* puiString = KvLangID::findStringByHash(uiKey);
+    KV_ASSERT_MSG(puiString != nullptr, "puiString");
+    return puiString;
+  }
+  return nullptr;
+}
+
+void playColor(ClWidget* pWidget, u32 uiStartColor, u32 uiEndColor, f32 fDuration, bool bFromCurrent) {
+  SAnimatorParams params{};
+  params.mp_iKind = gc_iANIM_PLAY_ONCE;
+  params.mp_iMethod = gc_iANIM_EASE_LINEAR;
+  params.mp_uiStartColor = uiStartColor;
+  params.mp_uiEndColor = uiEndColor;
+  params.mp_fDuration = fDuration;
+  params.mp_bFromCurrent = bFromCurrent ? 1 : 0;
+  pWidget->mp_aColorAnimators[0].play(params);
+}
+
+constexpr u32 gc_uiRGB_MASK = 0x00FFFFFFu;
+
+}  // namespace
+
+u32 KvTextAlignment(u32 uiAlignHash) {
+  if (uiAlignHash == g_uiTextAlignLeftHash) return gc_uiTEXT_ALIGN_LEFT;
+  if (uiAlignHash == g_uiTextAlignCentreHash) return gc_uiTEXT_ALIGN_CENTRE;
+  if (uiAlignHash == g_uiTextAlignRightHash) return gc_uiTEXT_ALIGN_RIGHT;
+  KV_FATAL("Unspecified text align!");
+  return gc_uiTEXT_ALIGN_LEFT;
+}
+
+STextWidgetDraw KvReadTextWidgetDraw(const ClWidget* pWidget, const SWidgetPropertyName* pExtra) {
+  const auto value = [pWidget](const SWidgetPropertyName& name) -> const void* {
+    return pWidget->requireProperty(name)->mp_pData;
+  };
+  STextWidgetDraw draw{};
+  draw.mp_element.mp_uiCanvasHash = *static_cast<const u32*>(value(gc_CANVAS));
+  draw.mp_args.mp_uiShaderHash = *static_cast<const u32*>(value(gc_SHADER));
+  draw.mp_element.mp_uiNameHash = draw.mp_args.mp_uiShaderHash;
+  draw.mp_args.mp_uLayer = static_cast<u16>(*static_cast<const i32*>(value(gc_TEXT_LAYER)));
+  draw.mp_element.mp_uiFontFamilyHash = *static_cast<const u32*>(value(gc_FONT_NAME));
+  draw.mp_uiPointSize = static_cast<u32>(*static_cast<const i32*>(value(gc_POINT_SIZE)));
+  draw.mp_fMaxHeight = *static_cast<const f32*>(value(gc_MAX_HEIGHT));
+  if (pExtra != nullptr) pWidget->requireProperty(*pExtra);
+  draw.mp_fMaxWidth = *static_cast<const f32*>(value(gc_MAX_WIDTH));
+  const SLayoutPlacement at = KvLayoutPlacement(value(gc_TEXT_LAYOUT));
+  draw.mp_args.mp_uiAlignment = KvTextAlignment(*static_cast<const u32*>(value(gc_TEXT_ALIGN)));
+  value(gc_TEXT_COLOR);
+  draw.mp_args.mp_uiScreenFlags = at.mp_uiScreenFlags;
+  draw.mp_args.mp_uiAnchorFlags = at.mp_uiAnchorFlags;
+  draw.mp_afPosition[0] = at.mp_fX;
+  draw.mp_afPosition[1] = at.mp_fY;
+  draw.mp_args.mp_uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
+  if (const WidgetProperty* pShadow = pWidget->findProperty(gc_SHADOW_OFFSET.mp_uiHash)) {
+    const auto* pfOffset = static_cast<const f32*>(pShadow->mp_pData);
+    draw.mp_args.mp_afShadowOffset[0] = pfOffset[0];
+    draw.mp_args.mp_afShadowOffset[1] = pfOffset[1];
+    if (pfOffset[0] != 0.0f || pfOffset[1] != 0.0f) {
+      draw.mp_args.mp_uiShadowColor = static_cast<u32>(pWidget->getInt(gc_SHADOW_COLOR));
+    }
+  }
+  if (pWidget->hasString(gc_TEXTURE_NAME_2)) {
+    draw.mp_args.mp_uiSecondaryTextureHash = KvStrHash(pWidget->getString(gc_TEXTURE_NAME_2));
+  }
+  return draw;
+}
+
+void KvSeedTextColor(ClWidget* pWidget) {
+  SAnimatorParams params{};
+  params.mp_iKind = gc_iANIM_PLAY_SET;
+  params.mp_uiEndColor = static_cast<u32>(pWidget->getInt(gc_TEXT_COLOR));
+  pWidget->mp_aColorAnimators[0].play(params);
+}
+
+void systemTextRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  const STextWidgetDraw draw = KvReadTextWidgetDraw(pWidget);
+  wchar16 auiWidened[KV_MAX_PATH_LEN];
+  const wchar16* puiText = widgetText(pWidget, auiWidened);
+  if (puiText == nullptr) return;
+  // A widget with children places them inside the rectangle its text covers.
+  f32 afRect[4] = {};
+  f32* pOutRect = pWidget->mp_AllChildren.getSize() > 0 ? afRect : nullptr;
+  ClUI::renderTextElement(draw.mp_element, puiText, draw.mp_uiPointSize, draw.mp_args, true, draw.mp_fMaxWidth,
+                          draw.mp_fMaxHeight, draw.mp_afPosition, pOutRect);
+  if (pOutRect != nullptr) {
+    Cl2d::pushParentWindow({afRect[0], afRect[1], afRect[2], afRect[3]});
+  }
+}
+
+void systemTextLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { KvSeedTextColor(pWidget); }
+
+void systemTextTransitionInFromAlpha(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  pWidget->mp_bTransitionDone = 0;
+  pWidget->mp_bTransitioningOut = 0;
+  const u32 uiColor = static_cast<u32>(pWidget->getInt(gc_TEXT_COLOR));
+  playColor(pWidget, uiColor & gc_uiRGB_MASK, uiColor, pWidget->getFloat(gc_TRANSITION_IN_TIME), false);
+}
+
+void systemTextTransitionOutToAlpha(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  pWidget->mp_bTransitionDone = 0;
+  pWidget->mp_bTransitioningOut = 1;
+  const u32 uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
+  playColor(pWidget, uiColor, uiColor & gc_uiRGB_MASK, pWidget->getFloat(gc_TRANSITION_OUT_TIME), true);
+}
+
+void registerTextUIFunctions() {
+  struct SEntry {
+    const char* pName;
+    WidgetEventProcedure pfnProcedure;
+  };
+  // "systemTextPulse" is the image widgets' pulse under a second name; it is registered here once that
+  // procedure is part of the build.
+  static constexpr SEntry s_aEntries[] = {
+      {"systemTextRender", systemTextRender},
+      {"systemTextLoad", systemTextLoad},
+      {"systemTextTransitionInFromAlpha", systemTextTransitionInFromAlpha},
+      {"systemTextTransitionOutToAlpha", systemTextTransitionOutToAlpha},
+  };
+  for (const SEntry& entry : s_aEntries) {
+    ClUIEventSystemFunctions::registerFunction(KvStrHash(entry.pName), entry.pfnProcedure);
+  }
+}

@@ -1,0 +1,55 @@
+// The engine's event procedures of text widgets: drawing a widget's text (from "dynamicUnicodeText", else
+// "dynamicText", else the localized string of "localizedID") as a text element, seeding its colour, and fading it
+// in from and out to transparent. A text widget keeps its colour in its first colour animator: what that animator
+// shows is what the text is drawn with.
+//
+// Also the pieces every procedure group that draws text shares: the alignment hashes of "L", "C" and "R" (set by
+// the game's registration before any UI data loads), the alignment they name, and the reading of the drawing
+// properties of a text widget.
+//
+// Procedures read the widget properties they need by name; a missing required property stops the program with
+// "Widget [%s] does not specify [%s] attribute ([0x%08X])!". Main thread, inside the UI's tick and render.
+#pragma once
+
+#include "Corvane/System/KvTypes.h"
+#include "Corvane/UI/ClUI.h"
+
+class ClWidget;
+struct SWidgetPropertyName;
+struct WidgetEventProcedureCall;
+
+// KvStrHash of "L", "C" and "R"; 0 until the game's registration stores them.
+extern u32 g_uiTextAlignLeftHash;
+extern u32 g_uiTextAlignCentreHash;
+extern u32 g_uiTextAlignRightHash;
+
+// The line alignment (1 left, 2 centre, 4 right) a "textAlign" hash names; anything else is the fatal
+// "Unspecified text align!" (left when the program goes on).
+u32 KvTextAlignment(u32 uiAlignHash);
+
+// What a text widget is drawn with: element, drawing arguments (colour = the first colour animator's), point
+// size, box and position, from its properties.
+struct STextWidgetDraw {
+  STextElement mp_element;
+  STextDrawArgs mp_args;
+  u32 mp_uiPointSize;
+  f32 mp_fMaxWidth;
+  f32 mp_fMaxHeight;
+  f32 mp_afPosition[2];
+};
+
+// Checks the required properties in order ("canvas", "shader", "textLayer", "fontName", "pointSize", "maxHeight",
+// pExtra when given, "maxWidth", "textLayout", "textAlign", "textColor") and reads them with the optional shadow
+// ("shadowOffset", "shadowColor") and secondary texture ("textureName2").
+STextWidgetDraw KvReadTextWidgetDraw(const ClWidget* pWidget, const SWidgetPropertyName* pExtra = nullptr);
+
+// The colour the widget shows at once: "textColor", 0 when absent.
+void KvSeedTextColor(ClWidget* pWidget);
+
+// Registers the text procedures with the procedure registry, in their fixed order.
+void registerTextUIFunctions();
+
+void systemTextRender(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+void systemTextLoad(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+void systemTextTransitionInFromAlpha(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+void systemTextTransitionOutToAlpha(ClWidget* pWidget, WidgetEventProcedureCall* pCall);

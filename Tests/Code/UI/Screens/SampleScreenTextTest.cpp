@@ -1,0 +1,100 @@
+// The main screen set's texts in the language chosen: its string table and font family loaded as the game loads
+// them, the title drawn from the table (one glyph and one shadow per visible character) and the version text from
+// its 8-bit text.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "Code/UI/GAMEFontFamily.h"
+#include "Code/UI/GAMEUIRegistration.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Language/KvLangID.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
+
+namespace {
+
+class CGameScreenHooks : public CQuietUIHooks {
+ public:
+  void registerGameUIFunctions() override { ::registerGameUIFunctions(); }
+};
+
+class SampleScreenText : public CanvasTest {
+ protected:
+  void SetUp() override {
+    CanvasTest::SetUp();
+    if (HasFatalFailure()) return;
+    ClUI::terminate();
+    ClUI::setHooks(&m_hooks);
+    ClUI::initialise();
+    fullCanvas(432.0f, {216});
+    const auto copy = [this](const char* pFrom, const std::string& to) {
+      std::filesystem::create_directories(m_root + "/" + to);
+      std::filesystem::copy(pFrom, m_root + "/" + to,
+                            std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing);
+    };
+    copy(KV_CONTENT_UI_DIR, "");
+    copy(KV_CONTENT_STRINGS_DIR, "Lang");
+    copy(KV_CONTENT_FONTS_DIR, "");
+    KvLangID::initialize();
+    ClFontFamilyMgr::initialiseFamilyPool();
+    ClFontFamilyMgr::initialiseFontPool();
+  }
+  void TearDown() override {
+    ClUI::terminate();
+    KvLangID::unloadAllStringTables();
+    ClFontFamilyMgr::terminate();
+    KvLangID::setLanguage(0, "./");
+    CanvasTest::TearDown();
+  }
+
+  // The sprites a widget of the main set queues in a language.
+  static i32 spritesOf(const char* pWidget) {
+    Cl2d::clearSprites();
+    ClUI::getWidget(pWidget)->render();
+    const i32 iCount = Cl2d::getNumSprites();
+    Cl2d::clearParentWindows();
+    return iCount;
+  }
+
+  CGameScreenHooks m_hooks;
+};
+
+i32 visible(const wchar16* puiText) {
+  i32 iCount = 0;
+  for (; *puiText != 0; ++puiText) iCount += *puiText != u' ' ? 1 : 0;
+  return iCount;
+}
+
+TEST_F(SampleScreenText, TheTitleComesFromTheStringTableOfTheLanguage) {
+  struct SCase {
+    const char* pCode;
+    const char16_t* pTitle;
+    const char* pVersion;
+  };
+  for (const SCase& c : {SCase{"eng", u"Main menu", "Version"}, SCase{"fra", u"Menu principal", "Version du jeu"}}) {
+    SCOPED_TRACE(c.pCode);
+    KvLangID::setLanguage(getLangIDFromCode(c.pCode), "./");
+    ASSERT_EQ(KvLangID::loadStringTable("UI"), 1) << KvLangID::getLastError();
+    GAMELoadFontFamily(KvLangID::getLanguage());
+    ASSERT_TRUE(ClUI::loadLocalizedUIData("VOSK_UI"));
+    ClUI::getWidget("TopLevelSwitcher")->setVisibleRecursively(1);
+    const wchar16* puiTitle = KvLangID::findStringByHash(KvStrHash("mainmenu_title"));
+    ASSERT_NE(puiTitle, nullptr);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(puiTitle)), c.pTitle);
+    // The title has a shadow; the version text has none.
+    EXPECT_EQ(spritesOf("MainMenuTitle"), 2 * visible(puiTitle));
+    EXPECT_EQ(ClUI::getWidget("MainMenuTitle")->mp_aColorAnimators[0].mp_uiCurrentColor, 0xFFFFFFFFu);
+    std::u16string version;
+    for (const char* p = c.pVersion; *p != '\0'; ++p) version += static_cast<char16_t>(*p);
+    EXPECT_EQ(spritesOf("VersionText"), visible(reinterpret_cast<const wchar16*>(version.c_str())));
+    ClUI::terminate();
+    KvLangID::unloadAllStringTables();
+    ClFontFamilyMgr::terminate();
+    ClUI::initialise();
+  }
+}
+
+}  // namespace
