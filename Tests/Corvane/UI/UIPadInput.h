@@ -10,9 +10,6 @@
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/UI/ClUI.h"
 
-// The menu action the UI turns into "onClick".
-inline constexpr i32 gc_iUI_ACTION_ACCEPT = 19;
-
 class CUIPadInput {
  public:
   static constexpr i32 gc_iACTIONS = 37;

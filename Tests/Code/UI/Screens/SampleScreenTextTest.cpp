@@ -1,24 +1,35 @@
 // The main screen set's texts in the language chosen: its string table and font family loaded as the game loads
 // them, the title drawn from the table (one glyph and one shadow per visible character) and the version text from
-// its 8-bit text.
+// its 8-bit text, the build number the screen writes at load.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
 #include "Code/UI/GAMEFontFamily.h"
-#include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Corvane/UI/COMMONUIFunctions_System.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Text.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
 
 namespace {
 
+// The groups the screen's texts need. The gallery's flip-book widgets need the flip books the game loads before
+// the screens, which this test does not load, so the flip-book group stays out.
 class CGameScreenHooks : public CQuietUIHooks {
  public:
-  void registerGameUIFunctions() override { ::registerGameUIFunctions(); }
+  void registerGameUIFunctions() override {
+    g_uiTextAlignLeftHash = KvStrHash("L");
+    g_uiTextAlignRightHash = KvStrHash("R");
+    g_uiTextAlignCentreHash = KvStrHash("C");
+    registerSystemUIFunctions();
+    registerImagesUIFunctions();
+    registerTextUIFunctions();
+  }
 };
 
 class SampleScreenText : public CanvasTest {
@@ -87,8 +98,11 @@ TEST_F(SampleScreenText, TheTitleComesFromTheStringTableOfTheLanguage) {
     // The title has a shadow; the version text has none.
     EXPECT_EQ(spritesOf("MainMenuTitle"), 2 * visible(puiTitle));
     EXPECT_EQ(ClUI::getWidget("MainMenuTitle")->mp_aColorAnimators[0].mp_uiCurrentColor, 0xFFFFFFFFu);
+    // The version text is the data's text with the build number written over it at load.
+    const char* pVersion = ClUI::getWidget("VersionText")->getString("dynamicText");
+    EXPECT_NE(std::string(pVersion), c.pVersion) << "the build number replaced the data's text";
     std::u16string version;
-    for (const char* p = c.pVersion; *p != '\0'; ++p) version += static_cast<char16_t>(*p);
+    for (const char* p = pVersion; *p != '\0'; ++p) version += static_cast<char16_t>(*p);
     EXPECT_EQ(spritesOf("VersionText"), visible(reinterpret_cast<const wchar16*>(version.c_str())));
     ClUI::terminate();
     KvLangID::unloadAllStringTables();
