@@ -338,22 +338,35 @@ TEST_F(GameFrame, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) {
 
 // The in-game screen of the main screen set: its health bar on the "HUD" canvas (480 x 270 at the scene's top left,
 // drawn into the scene and scaled with it) at a second window size, over the scene; the main menu's images are gone.
-TEST_F(GameFrameAt576, InGameScreenDrawsTheHudCanvasWithTheScene) {
-  ClUI::switchTo("TopLevelSwitcher", "InGame");
-  // The main menu fades out before the in-game screen comes in: frames of 16 ms until the switch is done. The
-  // menu's buttons and its text have no procedures in this build, and its frame has no tick that ends its fade, so
-  // nothing ends the children's part of the fade: it is ended here.
+// Frames of 16 ms until the main screen set's switcher has the screen active; the main menu's children whose fades
+// nothing ends in this build (its buttons have no procedures yet) are marked done on the way.
+bool switchMainScreenTo(const char* pScreen) {
+  ClUI::switchTo("TopLevelSwitcher", pScreen);
   ClWidget* pSwitcher = ClUI::getWidget("TopLevelSwitcher");
-  ClWidget* pInGame = ClUI::getWidget("InGame");
+  ClWidget* pTarget = ClUI::getWidget(pScreen);
   ClWidget* pMenu = ClUI::getWidget("MainMenu");
-  for (int i = 0; i < 120 && pSwitcher->getActiveSwitchedChild() != pInGame; ++i) {
+  for (int i = 0; i < 120 && pSwitcher->getActiveSwitchedChild() != pTarget; ++i) {
     for (u32 c = 0; c < pMenu->mp_AllChildren.getSize(); ++c) pMenu->mp_AllChildren[c]->mp_bTransitionDone = 1;
     ClGame::tickFrame(0.016f);
   }
-  ASSERT_EQ(pSwitcher->getActiveSwitchedChild(), pInGame);
+  return pSwitcher->getActiveSwitchedChild() == pTarget;
+}
+
+TEST_F(GameFrameAt576, InGameScreenDrawsTheHudCanvasWithTheScene) {
+  ASSERT_TRUE(switchMainScreenTo("InGame"));
   const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
   ASSERT_EQ(picture.iWidth, 1024);
   ASSERT_EQ(picture.iHeight, 576);
   expectMatchesReference(picture, "SampleScreenHud576");
+  EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
+}
+
+// The gallery screen: its scroll-finger area of image tiles and its flip-book widgets over the scene, once the
+// switch has settled and the tiles have faded in.
+TEST_F(GameFrame, GalleryScreenShowsItsTilesAndFlipBooks) {
+  ASSERT_TRUE(switchMainScreenTo("Gallery"));
+  for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
+  const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
+  expectMatchesReference(picture, "SampleScreenGallery");
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
