@@ -2,8 +2,13 @@
 
 #include <cstring>
 
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Text.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
@@ -65,4 +70,108 @@ void moveWidgetOffScreen(ClWidget* pWidget) {
   gridRemoveWidget(pWidget);
 }
 
+void releaseWidgetPointerDetector(ClWidget* pWidget) {
+  static const SWidgetPropertyName s_ptrDetector("PtrDetector");
+  const i32 iHandle = pWidget->getInt(s_ptrDetector);
+  if (iHandle == 0) {
+    return;
+  }
+  if (SPointerDetector* pDetector = ClPointerTracker::detectorOfHandle(iHandle)) {
+    ClPointerTracker::unregisterDetector(pDetector);
+  }
+  pWidget->setInt(s_ptrDetector.mp_uiHash, 0);
+}
+
 void resetAccept7Layout() { moveWidgetOffScreen(ClUI::getWidget("accept_7")); }
+
+namespace {
+
+// What the fitting reads of a text widget: its font, point size, limits and text layout.
+struct SFitLayout {
+  STextElement mp_element;
+  u32 mp_uiPointSize;
+  f32 mp_fMaxWidth;
+  f32 mp_fMaxHeight;
+  SLayoutPlacement mp_at;
+};
+
+SFitLayout readFitLayout(const ClWidget* pWidget) {
+  static const SWidgetPropertyName s_aNames[] = {
+      SWidgetPropertyName("canvas"),    SWidgetPropertyName("fontName"),   SWidgetPropertyName("pointSize"),
+      SWidgetPropertyName("maxHeight"), SWidgetPropertyName("maxWidth"),   SWidgetPropertyName("textLayout"),
+      SWidgetPropertyName("textAlign")};
+  const void* apValues[7];
+  for (i32 i = 0; i < 7; ++i) apValues[i] = pWidget->requireProperty(s_aNames[i])->mp_pData;
+  KvTextAlignment(*static_cast<const u32*>(apValues[6]));  // "Unspecified text align!" unless L, R or C
+  SFitLayout fit{};
+  fit.mp_element.mp_uiCanvasHash = *static_cast<const u32*>(apValues[0]);
+  fit.mp_element.mp_uiFontFamilyHash = *static_cast<const u32*>(apValues[1]);
+  fit.mp_uiPointSize = static_cast<u32>(*static_cast<const i32*>(apValues[2]));
+  fit.mp_fMaxHeight = *static_cast<const f32*>(apValues[3]);
+  fit.mp_fMaxWidth = *static_cast<const f32*>(apValues[4]);
+  fit.mp_at = KvLayoutPlacement(apValues[5]);
+  return fit;
+}
+
+// The width in pixels of a text laid out as the widget lays its text out.
+f32 laidOutWidth(const SFitLayout& fit, const wchar16* puiText) {
+  f32 afRect[4] = {};
+  ClUI::getTextElementRect(afRect, fit.mp_element, puiText, fit.mp_uiPointSize, fit.mp_at.mp_fX, fit.mp_at.mp_fY,
+                           fit.mp_at.mp_uiScreenFlags, fit.mp_at.mp_uiAnchorFlags, fit.mp_fMaxWidth,
+                           fit.mp_fMaxHeight);
+  return afRect[1] - afRect[0];
+}
+
+i32 unicodeLength(const wchar16* puiText) {
+  i32 iLength = 0;
+  while (puiText[iLength] != 0) ++iLength;
+  return iLength;
+}
+
+constexpr wchar16 gc_auiELLIPSIS[] = {'.', '.', '.', 0};
+
+}  // namespace
+
+i32 findTextCutIndex(ClWidget* pWidget, const wchar16* puiString, f32 fWidthToFitArg) {
+  KV_ASSERT(pWidget);
+  KV_ASSERT(fWidthToFitArg > KV_ZERO);
+  KV_ASSERT(puiString);
+  const SFitLayout fit = readFitLayout(pWidget);
+  const f32 fLimit = Cl2d::getCanvasByHash(fit.mp_element.mp_uiCanvasHash)->mp_fScale * fWidthToFitArg -
+                     laidOutWidth(fit, gc_auiELLIPSIS);
+  if (laidOutWidth(fit, puiString) <= fLimit) {
+    return -1;
+  }
+  const i32 iOriginalStringLen = unicodeLength(puiString);
+  auto* puiCopyOfString =
+      static_cast<wchar16*>(KvAlignedAlloc(sizeof(wchar16) * static_cast<size_t>(iOriginalStringLen + 1)));
+  KV_ASSERT(puiCopyOfString);
+  i32 iLastStringIndexThatWorked = 0;
+  for (i32 iCurrentStringIndex = iOriginalStringLen; iCurrentStringIndex >= 1; --iCurrentStringIndex) {
+    KV_ASSERT(iCurrentStringIndex >= 0 && iLastStringIndexThatWorked < iOriginalStringLen);
+    for (i32 i = 0; i < iCurrentStringIndex; ++i) puiCopyOfString[i] = puiString[i];
+    puiCopyOfString[iCurrentStringIndex] = 0;
+    if (laidOutWidth(fit, puiCopyOfString) <= fLimit) {
+      iLastStringIndexThatWorked = iCurrentStringIndex;
+      break;
+    }
+  }
+  KvAlignedFree(puiCopyOfString);
+  return iLastStringIndexThatWorked;
+}
+
+void setFittedDynamicUnicodeText(ClWidget* pWidget, const wchar16* puiString, f32 fWidth) {
+  static const u32 s_uiDynamicUnicodeText = KvStrHash("dynamicUnicodeText");
+  const i32 iCut = findTextCutIndex(pWidget, puiString, fWidth);
+  if (iCut < 0) {
+    pWidget->setUnicodeString(s_uiDynamicUnicodeText, puiString);
+    return;
+  }
+  const i32 iLength = unicodeLength(puiString);
+  auto* puiNameToUse = static_cast<wchar16*>(KvAlignedAlloc(sizeof(wchar16) * static_cast<size_t>(iLength + 2 + 3)));
+  KV_ASSERT(puiNameToUse);
+  for (i32 i = 0; i < iCut; ++i) puiNameToUse[i] = puiString[i];
+  for (i32 i = 0; i < 4; ++i) puiNameToUse[iCut + i] = gc_auiELLIPSIS[i];
+  pWidget->setUnicodeString(s_uiDynamicUnicodeText, puiNameToUse);
+  KvAlignedFree(puiNameToUse);
+}

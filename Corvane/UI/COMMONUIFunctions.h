@@ -30,3 +30,6 @@ void addThousandsSeparators(const char* pSource, char* pDest);
 void moveWidgetOffScreen(ClWidget* pWidget);
 // moveWidgetOffScreen of the widget "accept_7" (which must exist).
 void resetAccept7Layout();
+// Unregisters the pointer detector the widget's INT "PtrDetector" holds (a tracker handle), if any, and sets the
+// property to 0.
+void releaseWidgetPointerDetector(ClWidget* pWidget);

@@ -7,6 +7,7 @@
 #include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Corvane/Math/KvMath.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/COMMONUIFunctions.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
@@ -72,17 +73,6 @@ kv_vector2 place(const SAreaGeometry& geometry, const void* pLayout, f32 fWidth,
                                fWidth, fHeight, at.mp_uiScreenFlags, at.mp_uiAnchorFlags);
 }
 
-// Lets go of the widget's detector, if it holds one.
-void releaseDetector(ClWidget* pWidget) {
-  const i32 iHandle = pWidget->getInt(gc_PTR_DETECTOR);
-  if (iHandle == 0) {
-    return;
-  }
-  if (SPointerDetector* pDetector = ClPointerTracker::detectorOfHandle(iHandle)) {
-    ClPointerTracker::unregisterDetector(pDetector);
-  }
-  pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, 0);
-}
 
 }  // namespace
 
@@ -120,7 +110,7 @@ void systemRegisterScrollFingerArea(ClWidget* pWidget, WidgetEventProcedureCall*
   pArea->mp_fViewBottom = vAt.y + fHeight;
 
   // A widget registered again without unregistering would otherwise leave its old detector in the pool.
-  releaseDetector(pWidget);
+  releaseWidgetPointerDetector(pWidget);
   const f32 afMin[2] = {vAt.x / ClGraphics::mp_fScreenWidth, vAt.y / ClGraphics::mp_fScreenHeight};
   const f32 afMax[2] = {(vAt.x + fWidth) / ClGraphics::mp_fScreenWidth,
                         (vAt.y + fHeight) / ClGraphics::mp_fScreenHeight};
@@ -130,7 +120,7 @@ void systemRegisterScrollFingerArea(ClWidget* pWidget, WidgetEventProcedureCall*
   ClUI::registerScrollArea(pArea);
 }
 
-void systemUnregisterScrollFingerArea(ClWidget* pWidget, WidgetEventProcedureCall*) { releaseDetector(pWidget); }
+void systemUnregisterScrollFingerArea(ClWidget* pWidget, WidgetEventProcedureCall*) { releaseWidgetPointerDetector(pWidget); }
 
 void systemScrollFingerPushOnWindowStackForChildRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
   const SAreaGeometry geometry = geometryOf(pWidget);

@@ -5,6 +5,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/COMMONUIFunctions.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
@@ -68,14 +69,7 @@ void systemWindowRegisterWithPointer(ClWidget* pWidget, WidgetEventProcedureCall
 }
 
 void systemWindowUnregisterWithPointer(ClWidget* pWidget, WidgetEventProcedureCall*) {
-  const i32 iHandle = pWidget->getInt(gc_PTR_DETECTOR);
-  if (iHandle == 0) {
-    return;
-  }
-  if (SPointerDetector* pDetector = ClPointerTracker::detectorOfHandle(iHandle)) {
-    ClPointerTracker::unregisterDetector(pDetector);
-  }
-  pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, 0);
+  releaseWidgetPointerDetector(pWidget);
 }
 
 void systemWindowRender(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {

@@ -13,6 +13,7 @@
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClClock.h"
+#include "Corvane/UI/COMMONUIFunctions.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Text.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_TextFile.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
@@ -428,6 +429,34 @@ TEST_F(TextWidgetTest, FileEdgesAndAZeroPointSize) {
   const char* pMessage = "Widget [Zero] has [pointSize] 0: a text file needs a point size above 0";
   EXPECT_KV_ASSERT(systemTextFileTransitionIn(ClUI::getWidget("Zero"), nullptr), pMessage);
   EXPECT_KV_ASSERT(systemTextFileRender(ClUI::getWidget("Zero"), nullptr), pMessage);
+}
+
+// Fitting a text into a width (canvas units, scale 2 here): the 8-point mono font advances 5 pixels a character,
+// "..." is 15 pixels wide, so the limit is 2 x width - 15 pixels. A text that fits is kept whole (-1); otherwise the
+// longest prefix that fits with "..." after it (a prefix exactly at the limit fits), 0 when none does.
+TEST_F(TextWidgetTest, FittingCutsTheTextAndAddsAnEllipsis) {
+  loadScreen(text("Label", R"(, "textAlign": {"id": "L"}, "dynamicText": "")"));
+  ClWidget* pLabel = ClUI::getWidget("Label");
+  const std::u16string whole = u"abcdefghij";  // 50 pixels
+  struct SCase {
+    f32 fWidth;
+    i32 iCut;
+    std::u16string fitted;
+  };
+  const SCase aCases[] = {{40.0f, -1, u"abcdefghij"}, {32.5f, -1, u"abcdefghij"}, {30.0f, 9, u"abcdefghi..."},
+                          {20.0f, 5, u"abcde..."},    {19.9f, 4, u"abcd..."},       {8.0f, 0, u"..."}};
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.fWidth);
+    EXPECT_EQ(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(whole.c_str()), c.fWidth), c.iCut);
+    setFittedDynamicUnicodeText(pLabel, reinterpret_cast<const wchar16*>(whole.c_str()), c.fWidth);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(pLabel->getUnicodeString("dynamicUnicodeText"))),
+              c.fitted);
+  }
+  EXPECT_KV_ASSERT(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(whole.c_str()), 0.0f),
+                   "fWidthToFitArg > KV_ZERO");
+  pLabel->setID(KvStrHash("textAlign"), KvStrHash("X"));
+  EXPECT_KV_FATAL(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(whole.c_str()), 10.0f),
+                  "Unspecified text align!");
 }
 
 }  // namespace
