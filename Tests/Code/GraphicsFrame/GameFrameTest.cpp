@@ -1,5 +1,6 @@
 // The game's frame composition, drawn by the render worker in the test process: the game starts on the archives the
-// build makes, its pre-load mode shows the sample scene, and the back buffer is compared with reference images
+// build makes, its load mode plays the splash sequence and its front end shows the menus over the sample scene; the
+// back buffer is compared with reference images
 // made once by this test (GRINDLOW_WRITE_REFERENCES=1 writes them into Reference/ instead of comparing; look at
 // them before keeping them).
 //
@@ -19,6 +20,8 @@
 #include <vector>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMESampleScene.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
@@ -93,25 +96,49 @@ class GameFrame : public ::testing::Test {
       std::filesystem::copy_file(KvTestBinaryDir() + "/Data/" + pFile, dir + "/Data/" + pFile);
     }
     std::filesystem::current_path(dir + "/Data");
-    std::ofstream("project.ini") << "NOVSYNC 1\n";
+    std::ofstream("project.ini") << "NOVSYNC 1\n" << m_settings;
     setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
     ASSERT_TRUE(SteamAPI_Init());
     D3D9TestReset();
     D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
                              {D3DFMT_X8R8G8B8, {m_uiModeWidth, m_uiModeHeight, 60, D3DFMT_X8R8G8B8}}});
-    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
-                             &g_gameModePreLoad.m_eNextGameMode);
+    registerModes();
     ClGame::startUp();
     // The first frame starts the profile's load, the frame that sees it ended runs the second start-up stage, the
-    // next one draws.
+    // next one enters the load mode.
     ASSERT_TRUE(eventually([] {
       ClGame::tickFrame(0.016f);
       return g_bGameInitialized != 0;
     }));
     ClGame::tickFrame(0.016f);
-    // The splash sequence runs over the scene: the pictures are taken once its first logo has faded in, which then
-    // stays unchanged for three seconds of frames.
+    ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_LOAD);
+    if (m_bToFrontEnd) {
+      ASSERT_GT(ticksUntilFrontEnd(100), 0);
+      return;
+    }
+    // The pictures of the splash are taken once its first logo has faded in, which then stays unchanged for three
+    // seconds of frames.
     ASSERT_GT(ticksUntilSplash("SplashActive1", 100), 0);
+  }
+  // The game's modes as its program body registers them, and their state as a fresh process has it.
+  static void registerModes() {
+    g_iLoadUIStep = -1;
+    g_gameModeLoad.m_iFramesSinceUILoaded = 0;
+    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
+                             &g_gameModePreLoad.m_eNextGameMode);
+    ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
+    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
+  }
+  // Frames of 16 ms until the front end is the current mode; how many it took, or 0 when it did not come within
+  // iLimit frames.
+  static int ticksUntilFrontEnd(int iLimit) {
+    for (int i = 1; i <= iLimit; ++i) {
+      ClGame::tickFrame(0.016f);
+      if (g_eCurrentGameMode == E_GAME_MODE_FRONTEND) {
+        return i;
+      }
+    }
+    return 0;
   }
   // Frames of 16 ms until the splash is on the active screen with its transition in done; how many it took, or 0
   // when it did not come within iLimit frames.
@@ -133,6 +160,8 @@ class GameFrame : public ::testing::Test {
     EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << "still in use: " << (pFirst ? pFirst : "");
     g_bGameInitialized = 0;
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
+    ClGame::registerGameMode(E_GAME_MODE_LOAD, nullptr, E_GAME_MODE_FRONTEND);
+    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, nullptr, E_GAME_MODE_ACTION);
     D3D9TestReset();
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
@@ -150,21 +179,35 @@ class GameFrame : public ::testing::Test {
   // The 16:9 desktop mode the game picks for its window.
   UINT m_uiModeWidth = gc_iWIDTH;
   UINT m_uiModeHeight = gc_iHEIGHT;
+  // Development settings beyond NOVSYNC, one a line; and whether the set-up runs on into the front end.
+  std::string m_settings;
+  bool m_bToFrontEnd = false;
 };
 
-// The same game in a 1024 x 576 window (a 16:9 mode the game picks on a 1280 x 720 desktop as on a larger one): the
-// scene is scaled by 32 / 15.
-class GameFrameAt576 : public GameFrame {
+// The game without its splash ("SKIP_SPLASH"), run into the front end, which draws its menus over the sample scene.
+class GameFrontEnd : public GameFrame {
  protected:
   void SetUp() override {
-    m_uiModeWidth = 1024;
-    m_uiModeHeight = 576;
+    m_settings += "SKIP_SPLASH 1\n";
+    m_bToFrontEnd = true;
     GameFrame::SetUp();
   }
 };
 
-// The pre-load mode copies the scene plainly: the sample scene's sprites at twice their size, the UI button on top.
-TEST_F(GameFrame, PreLoadModeShowsTheSceneCopiedPlainly) {
+// The same game in a 1024 x 576 window (a 16:9 mode the game picks on a 1280 x 720 desktop as on a larger one): the
+// scene is scaled by 32 / 15.
+class GameFrameAt576 : public GameFrontEnd {
+ protected:
+  void SetUp() override {
+    m_uiModeWidth = 1024;
+    m_uiModeHeight = 576;
+    GameFrontEnd::SetUp();
+  }
+};
+
+// Without the CRT copy (as the modes that do not use it compose) the scene is copied plainly: the sample scene's
+// sprites at twice their size, the UI button on top.
+TEST_F(GameFrontEnd, SceneIsCopiedPlainlyOutsideTheCrtModes) {
   ASSERT_TRUE(GAMESampleScene::isLoaded());
   ASSERT_NE(ClGraphics::mp_pDevice, nullptr);
   const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
@@ -191,7 +234,7 @@ TEST_F(GameFrame, SplashSequenceShowsTheSecondLogoOnceTheFirstHasRunItsTime) {
 }
 
 // In the front end the scene goes through the bloom and the CRT copy; the UI batch stays sharp on top.
-TEST_F(GameFrame, FrontEndShowsTheSceneThroughBloomAndTheCrtCopy) {
+TEST_F(GameFrontEnd, FrontEndShowsTheSceneThroughBloomAndTheCrtCopy) {
   const STestPicture plain = frameAs(E_GAME_MODE_PRELOAD);
   const STestPicture crt = frameAs(E_GAME_MODE_FRONTEND);
   expectMatchesReference(crt, "SampleSceneCRT");
@@ -202,7 +245,7 @@ TEST_F(GameFrame, FrontEndShowsTheSceneThroughBloomAndTheCrtCopy) {
 
 // A lost device: the geometry, the UI's objects and the scene targets are released (the targets twice, which does
 // nothing the second time), the device is reset, everything is made again and the next frames look as before.
-TEST_F(GameFrame, FramesLookTheSameAfterAnInjectedDeviceLoss) {
+TEST_F(GameFrontEnd, FramesLookTheSameAfterAnInjectedDeviceLoss) {
   const STestPicture before = frameAs(E_GAME_MODE_FRONTEND);
   D3D9TestLoseDevice(ClGraphics::mp_pDevice);
   ClGame::tickFrame(0.016f);
@@ -227,7 +270,7 @@ TEST_F(GameFrame, FramesLookTheSameAfterAnInjectedDeviceLoss) {
 // frame's quads and UI sprites and no others. The
 // same for the debug primitives.
 // The loss is driven frame by frame: a few polls that still report the device lost, then Resets that fail.
-TEST_F(GameFrame, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) {
+TEST_F(GameFrontEnd, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) {
   constexpr int iQUADS_A_FRAME = 40;
   static constexpr u8 gc_auiDEBUG_BYTES[gc_aiDEBUG_PRIMITIVE_SIZES[9]] = {7};
   const SRenderSignature* pSignature =
@@ -293,7 +336,7 @@ TEST_F(GameFrame, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) {
 // The 2D sprite queue in the frame: layers up to 2600 go into the scene (copied at twice the size), layers from 2600
 // to 2800 onto the back buffer at their own pixels, a sprite on 2600 into both, a sprite above 2800 nowhere; the
 // queue is empty once the frame is drawn. Everything outside the sprites stays as the frame without them.
-TEST_F(GameFrame, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) {
+TEST_F(GameFrontEnd, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) {
   const SRenderSignature* pColor = ClSignatureMgr::getSignatureNoTex(ClShaderMgr::getShader("system_blend_color"));
   struct SSprite {
     u16 uLayer;
