@@ -134,6 +134,12 @@ bool scriptExists(const char* pFolder, const char* pName) {
   char szPath[KV_MAX_PATH_LEN];
   KvSNPrintf(szPath, sizeof(szPath), "%s%s\\%s.kds", KvGetDataRootPath(), pFolder != nullptr ? pFolder : "Scripts",
              pName);
+  // As the script loader builds the path: every separator a backslash.
+  for (char* p = szPath; *p != '\0'; ++p) {
+    if (*p == '/') {
+      *p = '\\';
+    }
+  }
   return ClMagFileIO::fileExists(szPath, 1) != 0;
 }
 
