@@ -134,6 +134,11 @@ class GameFrame : public ::testing::Test {
     }));
     ClGame::tickFrame(0.016f);
     ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_LOAD);
+    if (m_bUntilLoadEnds) {
+      for (int i = 0; i < 100 && g_eCurrentGameMode == E_GAME_MODE_LOAD; ++i) ClGame::tickFrame(0.016f);
+      ASSERT_NE(g_eCurrentGameMode, E_GAME_MODE_LOAD);
+      return;
+    }
     if (m_bToFrontEnd) {
       ASSERT_GT(ticksUntilFrontEnd(100), 0);
       return;
@@ -205,6 +210,8 @@ class GameFrame : public ::testing::Test {
   // Development settings beyond NOVSYNC, one a line; and whether the set-up runs on into the front end.
   std::string m_settings;
   bool m_bToFrontEnd = false;
+  // Whether the set-up runs until the load mode has finished, wherever it leads.
+  bool m_bUntilLoadEnds = false;
 };
 
 // The game without its splash ("SKIP_SPLASH"), run into the front end, which draws its menus over the sample scene.
@@ -467,6 +474,14 @@ TEST_F(GameFrontEnd, LoadModeLoadsEverySampleAssetAndTheFrontEndOpensTheMenus) {
   EXPECT_EQ(g_pCurrentGameMode, &g_gameModeFrontEnd);
   EXPECT_EQ(g_iLoadUIStep, gc_iNUM_LOAD_UI_STEPS);
   EXPECT_EQ(g_pAudioLoadCallback, nullptr) << "the progress callback is the load mode's only";
+  // The categories' volumes from the profile's options as the load mode found them.
+  ASSERT_NE(g_pPlayerProfileData, nullptr);
+  EXPECT_FLOAT_EQ(g_aAudioCategories[0].m_fVolume, static_cast<f32>(g_pPlayerProfileData->m_iMasterVolume) * 0.01f);
+  EXPECT_FLOAT_EQ(g_aAudioCategories[1].m_fVolume, static_cast<f32>(g_pPlayerProfileData->m_iMusicVolume) * 0.01f);
+  for (int i : {2, 3}) {
+    EXPECT_FLOAT_EQ(g_aAudioCategories[i].m_fVolume,
+                    static_cast<f32>(g_pPlayerProfileData->m_iSoundEffectVolume) * 0.01f) << i;
+  }
   const std::vector<std::string> flipBooks = sampleFlipBooks();
   ASSERT_FALSE(flipBooks.empty());
   for (const std::string& name : flipBooks) {
@@ -638,3 +653,44 @@ TEST_F(GameFrame, SplashPathRunsToTheFrontEnd) {
   EXPECT_EQ(g_bSplashCanSkip, 0u);
   EXPECT_EQ(ClUI::getWidget("SplashSwitcher")->getActiveSwitchedChild(), ClUI::getWidget("SplashInactive"));
 }
+
+namespace {
+
+// The load mode's next mode under the test settings, without the splash.
+struct SLoadNextCase {
+  const char* pName;
+  const char* pSettings;
+  E_GAME_MODE eNext;
+  const char* pVideo;
+};
+
+class GameLoadNext : public GameFrame, public ::testing::WithParamInterface<SLoadNextCase> {
+ protected:
+  void SetUp() override {
+    g_acFMVName[0] = '\0';
+    m_settings = std::string("SKIP_SPLASH 1\n") + GetParam().pSettings;
+    m_bUntilLoadEnds = true;
+    GameFrame::SetUp();
+  }
+};
+
+}  // namespace
+
+// "TEST_CAT_FPS" leads to the bonus stage and wins over "TEST_FMV", which leads to the video mode with the video named
+// by "FMV_NAME"; neither exists in this build, so the mode machine stays in the mode asked for.
+TEST_P(GameLoadNext, LoadModeLeadsWhereTheSettingsSay) {
+  EXPECT_EQ(g_ePreviousGameMode, E_GAME_MODE_LOAD);
+  EXPECT_EQ(g_eCurrentGameMode, GetParam().eNext);
+  EXPECT_EQ(g_gameModeLoad.m_eNextGameMode, GetParam().eNext);
+  EXPECT_STREQ(g_acFMVName, GetParam().pVideo);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, GameLoadNext,
+    ::testing::Values(SLoadNextCase{"None", "", E_GAME_MODE_FRONTEND, ""},
+                      SLoadNextCase{"BonusStage", "TEST_CAT_FPS 1\n", E_GAME_MODE_CATFPS, ""},
+                      SLoadNextCase{"BonusStageWins", "TEST_CAT_FPS 1\nTEST_FMV 1\nFMV_NAME Intro\n",
+                                    E_GAME_MODE_CATFPS, ""},
+                      SLoadNextCase{"Video", "TEST_FMV 1\nFMV_NAME Intro\n", E_GAME_MODE_FMV, "Intro"},
+                      SLoadNextCase{"SettingZero", "TEST_CAT_FPS 0\nTEST_FMV 0\n", E_GAME_MODE_FRONTEND, ""}),
+    [](const ::testing::TestParamInfo<SLoadNextCase>& info) { return std::string(info.param.pName); });
