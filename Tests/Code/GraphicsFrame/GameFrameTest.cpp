@@ -31,6 +31,7 @@
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Corvane/Graphics/ClDrawPrimitive.h"
+#include "Corvane/Input/ClInputHWtoKv.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
@@ -694,3 +695,32 @@ INSTANTIATE_TEST_SUITE_P(
                       SLoadNextCase{"Video", "TEST_FMV 1\nFMV_NAME Intro\n", E_GAME_MODE_FMV, "Intro"},
                       SLoadNextCase{"SettingZero", "TEST_CAT_FPS 0\nTEST_FMV 0\n", E_GAME_MODE_FRONTEND, ""}),
     [](const ::testing::TestParamInfo<SLoadNextCase>& info) { return std::string(info.param.pName); });
+
+// The prompt switch: a keyboard menu key shows the keys' images, a pad control the buttons'; a key wins when both
+// come in one frame. Each case starts a fresh input frame (nothing held), then holds its controls for one front-end
+// tick, whose mappers turn them into this frame's actions.
+TEST_F(GameFrontEnd, PromptsFollowTheLastDeviceUsed) {
+  constexpr u32 gc_uiSCAN_DOWN = 0xD0;
+  struct SCase {
+    const char* pName;
+    bool bKey, bPad;
+    u32 bStartPrompts, bExpected;
+  };
+  const SCase aCases[] = {
+      {"key", true, false, 0, 1},       {"pad", false, true, 1, 0}, {"both", true, true, 0, 1},
+      {"both from keys", true, true, 1, 1}, {"nothing", false, false, 1, 1}, {"nothing from pads", false, false, 0, 0},
+  };
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    ClInputManager::tick();
+    ClInputManager::tick();
+    ASSERT_EQ(g_iInputBlockedCounter, 0);
+    g_bShowKeyboardPrompts = c.bStartPrompts;
+    if (c.bKey) ClInputHWtoKv::mp_auiKeyStates[KvKeyIndexFromScanCode(gc_uiSCAN_DOWN)] = E_KEY_DOWN;
+    if (c.bPad) ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_A] = 1.0f;
+    g_gameModeFrontEnd.tick(0.016f);
+    EXPECT_EQ(g_bShowKeyboardPrompts, c.bExpected);
+    ClInputHWtoKv::mp_auiKeyStates[KvKeyIndexFromScanCode(gc_uiSCAN_DOWN)] = 0;
+    ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_A] = 0.0f;
+  }
+}
