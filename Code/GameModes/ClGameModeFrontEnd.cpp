@@ -8,6 +8,7 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
@@ -61,7 +62,12 @@ i32 ClGameModeFrontEnd::enter(i32) {
   for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
     ClGameStateMgr::pushInputMapper(uiPlayer, g_pInputMapperMenus);
   }
+  // The random-input tester, when it runs, plays the menus' scheme.
+  if (ClMonkeyMgr::isRunning()) {
+    ClMonkeyMgr::start("monkey", "Scheme_UI");
+  }
   ClInputManager::resetLogicalPadMap();
+  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 0;
   m_bFinished = 0;
   if (ClWidget* pRoot = ClUI::getRootWidget()) {
     pRoot->setBool(KvStrHash("displayLoadingText"), 1);
