@@ -35,6 +35,10 @@ class ClGame {
   static void initialize();
   // One frame: services the engine, ticks the current mode and switches modes. 1 to keep running, 0 to quit.
   static u32 tickFrame(f32 fDT);
+  // The frame's engine services before the mode tick: threads, tasks, file completions, asset loads, input and
+  // the players' mappers, rumble, audio, LEDs, leaderboard readiness, the pending save and the store's callbacks.
+  // The load mode's loading frames run them too.
+  static void serviceEngine();
   // Stops the modes and the engine managers in order. Returns 1.
   static i32 shutDown();
 

@@ -35,3 +35,9 @@ class ClGameMode {
   u32 m_bCallPreEnter = 0;
   u32 m_bFinished = 0;
 };
+
+// The video the video mode plays next and the mode it goes on to: written by the modes that ask for a video
+// (the load mode under "TEST_FMV", the front end before a chapter); at most 767 characters and a terminator.
+inline constexpr u32 gc_uiFMV_NAME_SIZE = 768;
+extern char g_acFMVName[gc_uiFMV_NAME_SIZE];
+extern i32 g_iFMVNextGameMode;

@@ -1,7 +1,6 @@
 #include "Code/GameModes/ClGameModePreLoad.h"
 
 #include "Code/GameModes/ClGame.h"
-#include "Code/Graphics/GAMESampleScene.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/ADT/KvStrHash.h"
@@ -31,7 +30,6 @@ i32 ClGameModePreLoad::tick(f32 fDT) {
   ClGame::tickClocks(fDT);
   ClDynamicGeometry::beginFrame();
   g_aTVChannels[0].advance();
-  GAMESampleScene::queue();
   ClGraphics::endFrame();
   if (!m_bAutoLoadStarted) {
     startAutoLoad();
@@ -46,10 +44,7 @@ i32 ClGameModePreLoad::tick(f32 fDT) {
   return static_cast<i32>(m_bFinished);
 }
 
-i32 ClGameModePreLoad::exit() {
-  GAMESampleScene::unload();
-  return 1;
-}
+i32 ClGameModePreLoad::exit() { return 1; }
 
 void ClGameModePreLoad::startAutoLoad() {
   // Without the archive its files are looked for loose.
@@ -104,7 +99,6 @@ void ClGameModePreLoad::runSecondStage() {
     ClGame::initialize();
     // The input layer needs the window the second stage opened.
     ClInputManager::initialize();
-    GAMESampleScene::load();
   }
   m_bDataPreLoadDone = 1;
 }

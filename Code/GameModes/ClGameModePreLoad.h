@@ -5,9 +5,9 @@
 // saved, and the stage runs once that save has ended, written or not. Every tick also services the clocks, TV
 // channel 0 and the end of the frame.
 //
-// The mode finishes only once its next mode exists in the build. Until then it keeps drawing frames, showing
-// the sample scene (GAMESampleScene) through the frame composition. Main thread only; the mode never waits on
-// the profile threads, it polls their state words once a frame.
+// The mode finishes once the profile step is over and its next mode (the load mode) exists in the build; until then
+// it keeps drawing (empty) frames. Main thread only; the mode never waits on the profile threads, it polls their
+// state words once a frame.
 #pragma once
 
 #include "Code/GameModes/ClGameMode.h"

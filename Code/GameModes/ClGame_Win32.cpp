@@ -18,7 +18,6 @@
 #include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/Graphics/ClTextureMgr.h"
-#include "Code/UI/GAMEFontFamily.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClFont.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
@@ -364,9 +363,6 @@ void ClGame::initialize() {
   step("texture and atlas tables");
   ClTextureMgr::initObjectList();
   ClAtlasMgr::initialize();
-  // The screens' font family, in the language chosen at start-up (its glyph textures need the texture table).
-  step("the font family");
-  GAMELoadFontFamily(KvLangID::getLanguage());
   step("render targets and blurs");
   ClRenderTargetMgr::initAutoRenderTargets();
   ClRenderTargetMgr::initBlurEffects();
@@ -397,10 +393,7 @@ void ClGame::initialize() {
   std::fflush(stdout);
 }
 
-u32 ClGame::tickFrame(f32 fDT) {
-  if (ClGameStateMgr::getBoolState(8)) {
-    ClFileIO::sleepAlertable(750);
-  }
+void ClGame::serviceEngine() {
   ClThreadMgr::update();
   if (ClJobMgr::isInitialized() && !ClJobMgr::isDispatchSuspended()) {
     ClTaskMgr::dispatchTasks();
@@ -424,6 +417,13 @@ u32 ClGame::tickFrame(f32 fDT) {
   // A save asked for while the last one ran starts once that one has ended.
   ClSaveGameUtility::tickPendingSave();
   ClSteamMgr::update();
+}
+
+u32 ClGame::tickFrame(f32 fDT) {
+  if (ClGameStateMgr::getBoolState(8)) {
+    ClFileIO::sleepAlertable(750);
+  }
+  serviceEngine();
 
   if (g_pCurrentGameMode != nullptr && g_pCurrentGameMode->tick(fDT)) {
     g_pCurrentGameMode->exit();

@@ -1,13 +1,7 @@
 #include "Code/Graphics/GAMESampleScene.h"
 
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/Files/ClMagFileIO.h"
-#include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
-#include "Corvane/Language/KvLangID.h"
-#include "Corvane/UI/ClFontFamilyMgr.h"
-#include "Code/UI/GAMEFontFamily.h"
-#include "Corvane/UI/ClUI.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClDynamicGeometryHelper.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -47,32 +41,10 @@ void draw(u32 uiFlags, const SSampleImage& sampleImage, f32 x, f32 y, f32 fScale
 }  // namespace
 
 void GAMESampleScene::load() {
-  ClMagFileIO::loadTOC("RWG");
-  ClAtlasMgr::actualLoadAtlasSync("TexturesGame/TexturesGame", "TexturesGame/", "TexturesGameAtlas");
-  ClAtlasMgr::actualLoadAtlasSync("TexturesUI/TexturesUI", "TexturesUI/", "TexturesUIAtlas");
-  ClTextureMgr::loadTexture("TexturesUI/rgb");
-  ClTextureMgr::loadTexture("TexturesUI/screen_mask");
   g_ground = image("TexturesGameAtlas", "Ground_216");
   g_crate = image("TexturesGameAtlas", "Crate_216");
   g_spark = image("TexturesGameAtlas", "Spark-0000_216");
   g_button = image("TexturesUIAtlas", "ButtonFocus");
-  // The gallery screen's flip-book widgets play these from the moment the main set loads.
-  for (const char* pFlipBook : {"PickupAxe", "DragonEmber"}) {
-    ClFlipBookMgr::loadFlipBook(pFlipBook, "TexturesGameAtlas", 1.0f);
-  }
-  // The screen sets as the load mode brings them up: the splash set switched to its first splash, then the main
-  // set on its main menu, then the UI textures whose load the screens deferred. Both are shown at once here.
-  ClUI::loadUIData();
-  ClUI::switchTo("SplashSwitcher", "SplashActive1");
-  // The main set's texts and font family, in the language chosen at start-up; the family's files are in the game
-  // archive, which is only now open.
-  KvLangID::loadStringTable("UI");
-  if (ClFontFamilyMgr::findFamily(KvStrHash("FontAcknowledge")) == nullptr) {
-    GAMELoadFontFamily(KvLangID::getLanguage());
-  }
-  ClUI::loadLocalizedUIData("VOSK_UI");
-  ClUI::switchTo("TopLevelSwitcher", "MainMenu");
-  ClUI::loadDeferredUITextures();
   g_bLoaded = true;
 }
 
@@ -103,7 +75,4 @@ void GAMESampleScene::queue() {
   ClHLDrawUI::drawColoredRect(&uiPanel, &vPanel, 120.0f, 28.0f);
   // The UI batch, on the finished picture in screen pixels: never filtered by the CRT effect.
   draw(gc_uiDYNGEO_FLAG_UI, g_button, 24.0f, 24.0f, 2.0f, 0.0f);
-  // The screens: the pointer and pads move them, then they queue their sprites on the canvases.
-  ClUI::update();
-  ClUI::render();
 }

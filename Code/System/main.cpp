@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/System/GAMECommandLine.h"
 #include "Corvane/Program/KvProgram.h"
@@ -22,5 +24,7 @@ int main() {
   KvSetGameEntryPoints(entryPoints);
   // The modes this build has.
   ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD, &g_gameModePreLoad.m_eNextGameMode);
+  ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
+  ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
   return WinMain(nullptr, nullptr, nullptr, 0);
 }

@@ -171,7 +171,8 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
               readText(file.path().string()));
     EXPECT_EQ(ClMagFileIO::close(pRef), 1);
   }
-  // The compiled string tables are packed beside the content tree, compressed and encrypted.
+  // The compiled string tables are packed beside the content tree, compressed and encrypted (the shared tables "All"
+  // go into RWK).
   i32 iTables = 0;
   for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang",
                              ".\\Lang\\eng\\Strings\\UI.lang", ".\\Lang\\fra\\Strings\\UI.lang"}) {
@@ -183,8 +184,15 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   }
   // So are the compiled UI screen sets of the languages; the splash set is plain.
   i32 iScreenSets = 0;
-  for (const char* pScreens : {".\\UI\\Switcher_Splash.kui", ".\\Lang\\eng\\UI\\VOSK_UI.kui",
-                               ".\\Lang\\fra\\UI\\VOSK_UI.kui"}) {
+  std::vector<std::string> screenSets = {".\\UI\\Switcher_Splash.kui"};
+  for (const char* pLanguage : {"eng", "fra"}) {
+    for (const char* pSet : {"VOSK_UI", "Switcher_InfoMenu", "Switcher_Loading", "Switcher_UnlockPopup",
+                             "Switcher_HowToPlay", "Switcher_ControllerOff"}) {
+      screenSets.push_back(std::string(".\\Lang\\") + pLanguage + "\\UI\\" + pSet + ".kui");
+    }
+  }
+  for (const std::string& screens : screenSets) {
+    const char* pScreens = screens.c_str();
     ClMagTOC* pOwner = nullptr;
     const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, pScreens);
     ASSERT_NE(pInfo, nullptr) << pScreens;

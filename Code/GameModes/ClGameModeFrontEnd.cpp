@@ -1,0 +1,153 @@
+#include "Code/GameModes/ClGameModeFrontEnd.h"
+
+#include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeLoad.h"
+#include "Code/Graphics/GAMESampleScene.h"
+#include "Code/System/ClProfileMgr.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Development/ClMonkeyMgr.h"
+#include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Input/ClInputManager.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClWidget.h"
+
+ClGameModeFrontEnd g_gameModeFrontEnd;
+i32 g_iSelectedGameType = 0;
+i32 g_iSelectedChapter = 0;
+i32 g_iSelectedLevel = 0;
+u32 g_bShowKeyboardPrompts = 0;
+
+namespace {
+
+constexpr i32 gc_iACTION_ANY_KEYBOARD_MENU_KEY = 35;
+constexpr i32 gc_iACTION_ANY_PAD_CONTROL = 36;
+constexpr i32 gc_iGAME_TYPE_STORY = 0;
+constexpr i32 gc_iGAME_TYPE_DEFAULT = 3;
+constexpr i32 gc_iRETURN_VOLUME = 80;
+
+// The screen sets back to their title state, in this order.
+const char* const gc_aapTitleSwitches[][2] = {
+    {"TopLevelSwitcher", "TitleScreen"},         {"HowToPlaySwitcher", "HowToPlayInactive"},
+    {"InfoMenuSwitcher", "InfoMenuInactive"},    {"LoadingSwitcher", "LoadingInactive"},
+    {"UnlockPopupSwitcher", "UnlockPopupInactive"}, {"SplashSwitcher", "SplashInactive"},
+    {"ControllerOffSwitcher", "ControllerOffInactive"},
+};
+
+// The chapter videos of the story, by chapter.
+const char* const gc_apChapterVideos[] = {"Interstitial_Chapter1", "Interstitial_Chapter2", "Interstitial_Chapter3"};
+
+}  // namespace
+
+i32 GAMEGetRootValue(const char* pName, i32 iAbsent) {
+  const ClWidget* pRoot = ClUI::getRootWidget();
+  if (pRoot == nullptr || pRoot->findProperty(KvStrHash(pName)) == nullptr) {
+    return iAbsent;
+  }
+  return pRoot->getInt(pName);
+}
+
+void GAMESetRootValue(const char* pName, i32 iValue) {
+  if (ClWidget* pRoot = ClUI::getRootWidget()) {
+    pRoot->setInt(KvStrHash(pName), iValue);
+  }
+}
+
+i32 ClGameModeFrontEnd::enter(i32) {
+  m_bEntered = 1;
+  for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
+    ClGameStateMgr::pushInputMapper(uiPlayer, g_pInputMapperMenus);
+  }
+  // The random-input tester, when it runs, plays the menus' scheme.
+  if (ClMonkeyMgr::isRunning()) {
+    ClMonkeyMgr::start("monkey", "Scheme_UI");
+  }
+  ClInputManager::resetLogicalPadMap();
+  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 0;
+  m_bFinished = 0;
+  if (ClWidget* pRoot = ClUI::getRootWidget()) {
+    pRoot->setBool(KvStrHash("displayLoadingText"), 1);
+  }
+  GAMESetRootValue("StartGame", 0);
+  mp_menuMusicCue = ClAudioManager::createCueInstanceByName("MainMenuLoop");
+  if (GAMEGetRootValue("CatResults", 0) == 1) {
+    ClUI::switchTo("TopLevelSwitcher", "Results");
+  } else {
+    ClUI::switchTo("TopLevelSwitcher", "TitleScreen");
+  }
+  // The scrolling backgrounds are not in this build: the sample scene stands behind the menus in their place.
+  GAMESampleScene::load();
+  return 1;
+}
+
+i32 ClGameModeFrontEnd::tick(f32 fDT) {
+  ClGame::tickClocks(fDT);
+  ClDynamicGeometry::beginFrame();
+  // A key wins over a pad control pressed in the same frame.
+  if (ClInputManager::m_bInitialized) {
+    if (ClInputManager::isActionJustPressedAnyPad(gc_iACTION_ANY_PAD_CONTROL)) {
+      g_bShowKeyboardPrompts = 0;
+    }
+    if (ClInputManager::isActionJustPressedAnyPad(gc_iACTION_ANY_KEYBOARD_MENU_KEY)) {
+      g_bShowKeyboardPrompts = 1;
+    }
+  }
+  GAMESampleScene::queue();
+  ClUI::update();
+  ClUI::render();
+  g_aTVChannels[0].advance();
+  ClGraphics::endFrame();
+  if (ClDevINI::getInt("SKIP_UI") == 1) {
+    ClUI::switchTo("TopLevelSwitcher", "InGame");
+    GAMESetRootValue("StartGame", 0);
+    m_bFinished = 1;
+  }
+  if (GAMEGetRootValue("StartGame", 0) == 1) {
+    startPlay();
+  }
+  if (g_bReturnToFrontEnd) {
+    returnToTitle();
+  }
+  return static_cast<i32>(m_bFinished);
+}
+
+void ClGameModeFrontEnd::startPlay() {
+  m_bFinished = 1;
+  GAMESetRootValue("StartGame", 0);
+  g_iSelectedGameType = GAMEGetRootValue("_mode_selected", gc_iGAME_TYPE_DEFAULT);
+  const bool bChapterStart = g_iSelectedLevel == 0 || ClDevINI::getInt("FORCE_FMVS") != 0;
+  if (g_iSelectedGameType == gc_iGAME_TYPE_STORY && bChapterStart && g_iSelectedChapter >= 0 &&
+      g_iSelectedChapter < static_cast<i32>(sizeof(gc_apChapterVideos) / sizeof(gc_apChapterVideos[0]))) {
+    KvStrLCpy(g_acFMVName, gc_apChapterVideos[g_iSelectedChapter], sizeof(g_acFMVName));
+    g_iFMVNextGameMode = E_GAME_MODE_ACTION;
+    g_eNextGameMode = E_GAME_MODE_FMV;
+  }
+}
+
+void ClGameModeFrontEnd::returnToTitle() {
+  for (const auto& apSwitch : gc_aapTitleSwitches) {
+    ClUI::switchTo(apSwitch[0], apSwitch[1]);
+  }
+  GAMESetRootValue("PauseGame", 0);
+  GAMESetRootValue("StartGame", 0);
+  g_bReturnToFrontEnd = 0;
+  if (g_pPlayerProfileData != nullptr) {
+    g_pPlayerProfileData->m_iMusicVolume = gc_iRETURN_VOLUME;
+    g_pPlayerProfileData->m_iSoundEffectVolume = gc_iRETURN_VOLUME;
+    g_pPlayerProfileData->m_iMasterVolume = gc_iRETURN_VOLUME;
+    GAMESetCategoryVolumesFromProfile();
+  }
+}
+
+i32 ClGameModeFrontEnd::exit() {
+  ClAudioManager::stopCue(&mp_menuMusicCue, 0.0f);
+  for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
+    ClGameStateMgr::popInputMapper(uiPlayer);
+  }
+  GAMESampleScene::unload();
+  return 1;
+}

@@ -1,0 +1,39 @@
+// The front-end mode (mode 1): the title screen and every menu before play. The screens and their procedures
+// decide what is shown; the mode gives them their frame (clocks and the menus mapper, the backdrop, the UI update
+// and render, TV channel 0, the hand-over), plays the menu music, switches the controller prompts between keys
+// and pad buttons, and watches the root values that end it: "StartGame" (and "_mode_selected" for the kind of
+// play), the development setting "SKIP_UI", and the return-to-front-end request, which brings every screen set
+// back to its title state. Main thread only.
+#pragma once
+
+#include "Code/GameModes/ClGameMode.h"
+#include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/System/KvTypes.h"
+
+class ClGameModeFrontEnd : public ClGameMode {
+ public:
+  i32 enter(i32 iPreviousMode) override;
+  i32 tick(f32 fDT) override;
+  i32 exit() override;
+
+  SCueHandle mp_menuMusicCue;
+  // Set by the modes of play when they finish towards the menus.
+  u32 m_bLeftFromPlay = 0;
+  u32 m_bEntered = 0;
+
+ private:
+  void startPlay();
+  void returnToTitle();
+};
+
+extern ClGameModeFrontEnd g_gameModeFrontEnd;
+// The chosen play: the game type (0 story, 1, 2, 6 marathon, 3, 4 survivor, 5 daily), the chapter and level.
+extern i32 g_iSelectedGameType;
+extern i32 g_iSelectedChapter;
+extern i32 g_iSelectedLevel;
+// 1 while the controller images show keyboard keys, 0 for pad buttons.
+extern u32 g_bShowKeyboardPrompts;
+
+// An integer value of the UI's root widget ("StartGame", "_mode_selected", ...), or iAbsent when it has none.
+i32 GAMEGetRootValue(const char* pName, i32 iAbsent);
+void GAMESetRootValue(const char* pName, i32 iValue);
