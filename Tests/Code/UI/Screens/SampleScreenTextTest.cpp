@@ -88,7 +88,7 @@ TEST_F(SampleScreenText, TheTitleComesFromTheStringTableOfTheLanguage) {
   for (const SCase& c : {SCase{"eng", u"Main menu", "Version"}, SCase{"fra", u"Menu principal", "Version du jeu"}}) {
     SCOPED_TRACE(c.pCode);
     KvLangID::setLanguage(getLangIDFromCode(c.pCode), "./");
-    ASSERT_EQ(KvLangID::loadStringTable("UI"), 1) << KvLangID::getLastError();
+    ASSERT_EQ(KvLangID::loadStringTable("All"), 1) << KvLangID::getLastError();
     GAMELoadFontFamily(KvLangID::getLanguage());
     ASSERT_TRUE(ClUI::loadLocalizedUIData("VOSK_UI"));
     ClUI::getWidget("TopLevelSwitcher")->setVisibleRecursively(1);
