@@ -156,6 +156,21 @@ void registerImagePointerDetector(ClWidget* pWidget) {
   pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, ClPointerTracker::handleOf(pDetector));
 }
 
+const ClTexture* KvSecondUITexture(const char* pName, u32 uiCanvasHash) {
+  if (pName[0] == '\0') {
+    return nullptr;
+  }
+  const ClTexture* pSecond = ClTextureMgr::findTexture(pName);
+  if (pSecond == nullptr) {
+    const SUITexture* pUITex =
+        ClUI::getBestFitUITexture(KvStrHash(pName), Cl2d::getCanvasByHash(uiCanvasHash)->mp_fResolutionHeight);
+    KV_ASSERT_MSG(pUITex != nullptr, "pUITex");
+    pSecond = pUITex != nullptr ? pUITex->mp_pBestTexture : nullptr;
+    KV_ASSERT_MSG(pSecond != nullptr, "pSecondaryTex");
+  }
+  return pSecond;
+}
+
 void systemImageLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadNow(pWidget, false); }
 void systemImageLocalizedLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadNow(pWidget, true); }
 void systemImageInitColor(ClWidget* pWidget, WidgetEventProcedureCall*) { seedColor(pWidget); }
@@ -267,17 +282,7 @@ void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
                                   at.mp_uiAnchorFlags, draw.fForcedWidth, draw.fForcedHeight, pOutRect);
     }
   } else if (pName[0] != '\0') {
-    const ClTexture* pSecond = nullptr;
-    if (pSecondName[0] != '\0') {
-      pSecond = ClTextureMgr::findTexture(pSecondName);
-      if (pSecond == nullptr) {
-        const SUITexture* pUITex =
-            ClUI::getBestFitUITexture(KvStrHash(pSecondName), Cl2d::getCanvasByHash(draw.uiCanvasHash)->mp_fResolutionHeight);
-        KV_ASSERT(pUITex);
-        pSecond = pUITex->mp_pBestTexture;
-        KV_ASSERT_MSG(pSecond != nullptr, "pSecondaryTex");
-      }
-    }
+    const ClTexture* pSecond = KvSecondUITexture(pSecondName, draw.uiCanvasHash);
     if (draw.fForcedWidth == 0.0f) {
       ClUI::renderUITexture(pName, draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
                             at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, pOutRect, pSecond);
