@@ -32,6 +32,17 @@ void recordEvent(ClWidget* pWidget, WidgetEventProcedureCall*) {
   g_events.push_back(std::string(pWidget->getName()) + " " + std::to_string(pWidget->mp_uiCurrentEventHash));
 }
 
+// The parent window a marker child saw while it rendered ({-1} without one).
+std::vector<f32> g_windowSeen;
+void seeParentWindow(ClWidget*, WidgetEventProcedureCall*) {
+  if (Cl2d::mp_parentWindowStack.getCount() == 0) {
+    g_windowSeen = {-1.0f};
+    return;
+  }
+  const SParentWindow* pWindow = Cl2d::getParentWindow();
+  g_windowSeen = {pWindow->mp_fLeft, pWindow->mp_fRight, pWindow->mp_fTop, pWindow->mp_fBottom};
+}
+
 class CButtonHooks : public CQuietUIHooks {
  public:
   void registerGameUIFunctions() override {
@@ -40,6 +51,7 @@ class CButtonHooks : public CQuietUIHooks {
     g_uiTextAlignRightHash = KvStrHash("R");
     registerButtonsUIFunctions();
     ClUIEventSystemFunctions::registerFunction(KvStrHash("recordEvent"), recordEvent);
+    ClUIEventSystemFunctions::registerFunction(KvStrHash("seeParentWindow"), seeParentWindow);
     ClUIEventSystemFunctions::registerFunction(KvStrHash("systemSetTransitionDoneAndClickEventMaskAfterTimer"),
                                                systemSetTransitionDoneAndClickEventMaskAfterTimer);
   }
@@ -102,17 +114,20 @@ class ButtonTest : public TextTest {
     m_pSheet = ClTextureMgr::loadTexture("Images/UI/Sheet_1");
     ASSERT_NE(m_pSheet, nullptr);
     // Atlas images: a 40 x 20 frame holding a 30 x 10 image at (4, 6), for the suffixes of both scales.
-    KvTestRegisterAtlas("Atlas", {"Knob_216", "Knob_432", "Roll_216", "Roll_432"}, &m_atlas);
+    KvTestRegisterAtlas("Atlas", {"Knob_216", "Knob_432", "Roll_216", "Roll_432", "Slim_432"}, &m_atlas);
     for (SAtlasTexInfo& info : m_atlas.records) {
+      // "Slim": a frame 8 units high, lower than the text's line at size 16.
+      const bool bSlim = info.mp_uiNameHash == KvStrHash("Slim_432");
       info.mp_fU1 = info.mp_fV1 = 0.5f;
       info.mp_fWidth = 30.0f;
       info.mp_fHeight = 10.0f;
       info.mp_fFrameWidth = 40.0f;
-      info.mp_fFrameHeight = 20.0f;
+      info.mp_fFrameHeight = bSlim ? 8.0f : 20.0f;
       info.mp_fAnchorX = 4.0f;
-      info.mp_fAnchorY = 6.0f;
+      info.mp_fAnchorY = bSlim ? 0.0f : 6.0f;
+      if (bSlim) info.mp_fHeight = 8.0f;
     }
-    for (const char* pName : {"Knob_216", "Knob_432", "Roll_216", "Roll_432"}) {
+    for (const char* pName : {"Knob_216", "Knob_432", "Roll_216", "Roll_432", "Slim_432"}) {
       ClAtlasMgr::getAtlasEntryByHash(KvStrHash("Atlas"), KvStrHash(pName))->mp_pTexture = m_pSheet;
     }
   }
@@ -130,6 +145,13 @@ class ButtonTest : public TextTest {
     const std::vector<uint8_t> bytes = KuiWriteImage(set);
     ASSERT_TRUE(ClUI::loadUIDataFromImage("Buttons", bytes.data(), static_cast<u32>(bytes.size())));
     ClUI::getWidget("Screen")->setVisibleRecursively(1);
+  }
+
+  // A fresh UI with the "Pad" texture loaded.
+  static void restartUI() {
+    ClUI::terminate();
+    ClUI::initialise();
+    ClUI::loadUITexture("Pad", false);
   }
 
   // One frame of the screen: sprites cleared, parent windows popped by the widget render.
@@ -419,6 +441,167 @@ TEST_F(ButtonTest, TooltipFollowsThePointerAndComesAndGoes) {
   ClUIEventSystemFunctions::findFunction(KvStrHash("systemButtonShowTooltipIfPresent"))(pB, nullptr);
   ClUIEventSystemFunctions::findFunction(KvStrHash("systemButtonHideTooltipIfPresent"))(pB, nullptr);
   EXPECT_EQ(g_events, (std::vector<std::string>{"Tip " + std::to_string(uiIn), "Tip " + std::to_string(uiOut)}));
+}
+
+// A settled button's hot spot is the rectangle its image is drawn in: an atlas image's trimmed part at any canvas
+// scale, also when only the rollover look names an image; else the UI texture's rectangle.
+TEST_F(ButtonTest, HotSpotIsTheDrawnImageAtEveryScale) {
+  struct SCase {
+    f32 fResolutionHeight;
+    const char* pExtra;
+    std::vector<f32> expected;
+  };
+  const SCase aCases[] = {
+      {432.0f, R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Knob")", {28, 88, 22, 42}},
+      {216.0f, R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Knob")", {14, 44, 11, 21}},
+      {432.0f, R"(, "atlas": {"id": "Atlas"}, "textureName_rollover": "Roll")", {28, 88, 22, 42}},
+      {432.0f, R"(, "textureName_off": "Pad")", {20, 60, 10, 30}},
+  };
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(std::to_string(c.fResolutionHeight) + c.pExtra);
+    fullCanvas(c.fResolutionHeight, {216});
+    loadScreen(button("B", c.pExtra));
+    ClWidget* pB = ClUI::getWidget("B");
+    systemButtonLoad(pB, nullptr);
+    systemButtonImmediateTransitionIn(pB, nullptr);
+    if (pB->findProperty(KvStrHash("curTexture")) == nullptr) {
+      systemButtonGetFocus(pB, nullptr);  // the rollover look names the image
+    }
+    renderFrame();
+    EXPECT_EQ(hotSpot(pB), c.expected);
+    ASSERT_GT(Cl2d::getNumSprites(), 1) << "the image, then the text";
+    const SQueuedSprite image = queued(0);
+    EXPECT_EQ(hotSpot(pB), (std::vector<f32>{image.fX, image.fX + image.fWidth, image.fY, image.fY + image.fHeight}));
+    restartUI();
+  }
+}
+
+// Forced hot-spot sizes (canvas units, scale 2) by the anchor, and the anchors that have no forced size.
+TEST_F(ButtonTest, ForcedHotSpotSizesFollowTheAnchor) {
+  struct SCase {
+    std::string extra;
+    std::vector<f32> expected;
+  };
+  const std::string atlas = R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Knob")";
+  const std::string pad = R"(, "textureName_off": "Pad")";
+  const SCase aCases[] = {
+      {atlas + R"(, "widgetLayout": )" + layout(0, 60.0f, 40.0f, 7) +
+           R"(, "forcedHotSpotWidth": 50.0, "forcedHotSpotHeight": 30.0)",
+       {68, 168, 52, 112}},
+      {pad + R"(, "forcedHotSpotWidth": 30.0, "forcedHotSpotHeight": 5.0)", {20, 80, 10, 20}},
+      {pad + R"(, "forcedHotSpotWidth": 0.0, "widgetLayout": )" + layout(0, 10.0f, 50.0f, 3) +
+           R"(, "forcedHotSpotHeight": 5.0)",
+       {20, 60, 90, 100}},
+      {pad + R"(, "widgetLayout": )" + layout(0, 10.0f, 50.0f, 6) + R"(, "forcedHotSpotHeight": 5.0)",
+       {20, 60, 95, 105}},
+  };
+  std::string buttons;
+  for (size_t i = 0; i < std::size(aCases); ++i) {
+    buttons += (i == 0 ? "" : ",") + button("B" + std::to_string(i), aCases[i].extra);
+  }
+  loadScreen(buttons);
+  for (size_t i = 0; i < std::size(aCases); ++i) {
+    ClWidget* pB = ClUI::getWidget(("B" + std::to_string(i)).c_str());
+    systemButtonLoad(pB, nullptr);
+    systemButtonImmediateTransitionIn(pB, nullptr);
+  }
+  renderFrame();
+  for (size_t i = 0; i < std::size(aCases); ++i) {
+    EXPECT_EQ(hotSpot(ClUI::getWidget(("B" + std::to_string(i)).c_str())), aCases[i].expected) << i;
+  }
+}
+
+TEST_F(ButtonTest, UnsupportedForcedAnchorsStop) {
+  loadScreen(button("Atlas", R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Knob", "forcedHotSpotWidth": 5.0)") +
+             "," + button("Pad", R"(, "textureName_off": "Pad", "forcedHotSpotWidth": 5.0, "widgetLayout": )" +
+                          layout(0, 10.0f, 5.0f, 1)));
+  for (const char* pName : {"Atlas", "Pad"}) {
+    ClWidget* pB = ClUI::getWidget(pName);
+    systemButtonLoad(pB, nullptr);
+    systemButtonImmediateTransitionIn(pB, nullptr);
+  }
+  EXPECT_KV_FATAL(buttonRegisterWithPointer(ClUI::getWidget("Atlas")), "[buttonRegisterWithPointer]");
+  EXPECT_KV_ASSERT(buttonRegisterWithPointer(ClUI::getWidget("Pad")), "Implement alignment");
+}
+
+// A text button's hot spot is its text's box; a forced width keeps the box's centre with a centred text.
+TEST_F(ButtonTest, TextHotSpotAndItsForcedWidth) {
+  const std::string centred = R"(, "textLayout": )" + layout(0, 40.0f, 20.0f, 1);
+  loadScreen(button("Text", centred) + "," + button("Forced", centred + R"(, "forcedHotSpotWidth": 30.0)") + "," +
+             button("Empty", R"(, "dynamicText": "")"));
+  for (const char* pName : {"Text", "Forced", "Empty"}) {
+    ClWidget* pB = ClUI::getWidget(pName);
+    systemButtonLoad(pB, nullptr);
+    systemButtonImmediateTransitionIn(pB, nullptr);
+  }
+  renderFrame();
+  const std::vector<f32> text = hotSpot(ClUI::getWidget("Text"));
+  const std::vector<f32> forced = hotSpot(ClUI::getWidget("Forced"));
+  ASSERT_EQ(text.size(), 4u);
+  ASSERT_EQ(forced.size(), 4u);
+  EXPECT_GT(text[1] - text[0], 0.0f);
+  EXPECT_NE(text[1] - text[0], 60.0f);
+  EXPECT_EQ(forced[1] - forced[0], 60.0f);
+  EXPECT_EQ(forced[0] + forced[1], text[0] + text[1]);
+  EXPECT_EQ((std::vector<f32>{forced[2], forced[3]}), (std::vector<f32>{text[2], text[3]}));
+  EXPECT_TRUE(hotSpot(ClUI::getWidget("Empty")).empty()) << "no text, no hot spot";
+}
+
+// No hot spot while fading or clipped away; the next frames try again. The hot-spot removal brings a new one at the
+// next render.
+TEST_F(ButtonTest, HotSpotWaitsForTheFadeAndTheClip) {
+  loadScreen(button("B", R"(, "textureName_off": "Pad", "buttonTransitionInTime": 0.5,
+      "onTick": {"event": {"calls": [{"call": "systemSetTransitionDoneAndClickEventMaskAfterTimer"}]}})"));
+  ClWidget* pB = ClUI::getWidget("B");
+  systemButtonLoad(pB, nullptr);
+  systemButtonTransitionInFromAlpha(pB, nullptr);
+  renderFrame();
+  EXPECT_TRUE(hotSpot(pB).empty());
+  tickAfter(pB, 0.5f);
+  g_kvClipRect = {0.5f, 1.0f, 0.0f, 1.0f};
+  renderFrame();
+  EXPECT_TRUE(hotSpot(pB).empty()) << "clipped away";
+  g_kvClipRect = {0.0f, 0.125f, 0.0f, 1.0f};
+  renderFrame();
+  EXPECT_EQ(hotSpot(pB), (std::vector<f32>{20, 40, 10, 30})) << "clipped to the left 40 pixels";
+  g_kvClipRect = gc_kvEmptyRect;
+  const i32 iFirst = pB->getInt("PtrDetector");
+  ClUIEventSystemFunctions::findFunction(KvStrHash("systemButtonUnregisterWithMouse"))(pB, nullptr);
+  EXPECT_EQ(pB->getInt("PtrDetector"), 0);
+  renderFrame();
+  EXPECT_NE(pB->getInt("PtrDetector"), 0);
+  EXPECT_EQ(hotSpot(pB), (std::vector<f32>{20, 60, 10, 30}));
+  (void)iFirst;
+}
+
+// An atlas image is the parent window of the button's children (and its text, which it limits with
+// "textRelativeToImage" in canvas units); a UI-texture image is not.
+TEST_F(ButtonTest, AtlasImageIsTheParentWindowAndLimitsTheText) {
+  const std::string marker = R"({"name": "Marker", "properties": {"onRender": {"event": {"single": "seeParentWindow"}}}})";
+  loadScreen(button("Atlas", R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Knob")", marker));
+  systemButtonLoad(ClUI::getWidget("Atlas"), nullptr);
+  renderFrame();
+  EXPECT_EQ(g_windowSeen, (std::vector<f32>{20, 100, 10, 50})) << "the 80 x 40 frame";
+  EXPECT_EQ(Cl2d::mp_parentWindowStack.getCount(), 0) << "popped after the children";
+
+  restartUI();
+  loadScreen(button("Pad", R"(, "textureName_off": "Pad", "textRelativeToImage": true)", marker));
+  systemButtonLoad(ClUI::getWidget("Pad"), nullptr);
+  renderFrame();
+  EXPECT_EQ(g_windowSeen, (std::vector<f32>{-1.0f}));
+
+  // "Slim" is 16 pixels high at scale 2: the size-16 text (18 pixels a line) shrinks to size 12.
+  restartUI();
+  loadScreen(button("Slim", R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Slim", "textRelativeToImage": true)") +
+             "," + button("Free", R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Slim",
+                 "textRelativeToImage": true, "clampTextToImage": false, "widgetLayout": )" +
+                          layout(0, 10.0f, 60.0f, 0)));
+  systemButtonLoad(ClUI::getWidget("Slim"), nullptr);
+  systemButtonLoad(ClUI::getWidget("Free"), nullptr);
+  renderFrame();
+  std::vector<f32> heights;
+  for (const SQueuedSprite& s : sprites()) heights.push_back(s.fHeight);
+  EXPECT_EQ(heights, (std::vector<f32>{16, 12, 12, 16, 16, 16})) << "image, \"Go\" limited, image, \"Go\" free";
 }
 
 }  // namespace
