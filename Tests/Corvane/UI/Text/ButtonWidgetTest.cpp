@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -602,6 +603,45 @@ TEST_F(ButtonTest, AtlasImageIsTheParentWindowAndLimitsTheText) {
   std::vector<f32> heights;
   for (const SQueuedSprite& s : sprites()) heights.push_back(s.fHeight);
   EXPECT_EQ(heights, (std::vector<f32>{16, 12, 12, 16, 16, 16})) << "image, \"Go\" limited, image, \"Go\" free";
+}
+
+// A focused and an unfocused button read back from the screen: the sample font, a white image tinted by the look's
+// colours. Tolerance as for the text pictures: a glyph or an image edge moved by a pixel, or another colour, fails.
+class ButtonPictureTest : public ButtonTest {
+ protected:
+  void SetUp() override {
+    ButtonTest::SetUp();
+    if (HasFatalFailure()) return;
+    std::filesystem::copy(KV_CONTENT_FONTS_DIR, m_root,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing);
+    ClFontFamilyMgr::loadFontFamilyForHeight("FontAcknowledge", nullptr, 432);
+    writeLoose("Images/UI/Wide_216.png",
+               KvTestEncodeImage(std::vector<uint32_t>(48 * 12, 0xFFFFFFFFu), 48, 12, ETestImageFormat::PNG));
+    ClUI::loadUITexture("Wide", false);
+  }
+};
+
+TEST_F(ButtonPictureTest, FocusedAndUnfocusedButtons) {
+  const std::string centred = layout(7, 0.0f, 0.0f, 7);
+  loadScreen(button("B", R"(, "textureName_off": "Wide", "textureName_rollover": "Wide", "fontName":
+      {"id": "FontAcknowledge"}, "textAlign": {"id": "C"}, "dynamicText": "Play", "textLayer": 60, "widgetLayout": )" +
+                              centred + R"(, "textLayout": )" + centred));
+  ClWidget* pB = ClUI::getWidget("B");
+  systemButtonLoad(pB, nullptr);
+  systemButtonImmediateTransitionIn(pB, nullptr);
+  renderFrame();
+  const STestPicture unfocused = KvTestDrawUIQueue();
+  systemButtonGetFocus(pB, nullptr);
+  renderFrame();
+  const STestPicture focused = KvTestDrawUIQueue();
+  EXPECT_NE(unfocused.pixels, focused.pixels);
+  // The image's corner in the off and the rollover image colours (0xFF100000, 0xFF300000).
+  const auto at = [](const STestPicture& p, int x, int y) { return p.pixels[static_cast<size_t>(y * p.iWidth + x)]; };
+  EXPECT_EQ(at(unfocused, 113, 109) & 0x00FFFFFFu, 0x00100000u);
+  EXPECT_EQ(at(focused, 113, 109) & 0x00FFFFFFu, 0x00300000u);
+  constexpr STestPictureTolerance tolerance = {8, 0.995, 64, 0.25};
+  KvTestExpectReference(unfocused, "ButtonUnfocused", tolerance);
+  KvTestExpectReference(focused, "ButtonFocused", tolerance);
 }
 
 }  // namespace
