@@ -7,6 +7,7 @@
 #include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Buttons.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Tooltips.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
@@ -47,12 +48,7 @@ const char* textureNameOf(const ClWidget* pWidget, const SWidgetPropertyName& na
 // The image colour ("textureColor", required) shown at once by the first colour animator.
 void seedColor(ClWidget* pWidget) {
   pWidget->requireProperty(gc_TEXTURE_COLOR);
-  const u32 uiColor = static_cast<u32>(pWidget->getInt(gc_TEXTURE_COLOR));
-  ClAnimator<ClColor>& animator = pWidget->mp_aColorAnimators[0];
-  animator.mp_params.mp_uiEndColor = uiColor;
-  animator.mp_uiCurrentColor = uiColor;
-  animator.mp_end = ClColor::fromARGB(uiColor);
-  animator.mp_params.mp_iKind = 1;
+  KvSetColorAtOnce(pWidget->mp_aColorAnimators[0], static_cast<u32>(pWidget->getInt(gc_TEXTURE_COLOR)));
 }
 
 void loadNow(ClWidget* pWidget, bool bLocalized) {

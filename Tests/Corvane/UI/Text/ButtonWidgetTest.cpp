@@ -115,20 +115,23 @@ class ButtonTest : public TextTest {
     m_pSheet = ClTextureMgr::loadTexture("Images/UI/Sheet_1");
     ASSERT_NE(m_pSheet, nullptr);
     // Atlas images: a 40 x 20 frame holding a 30 x 10 image at (4, 6), for the suffixes of both scales.
-    KvTestRegisterAtlas("Atlas", {"Knob_216", "Knob_432", "Roll_216", "Roll_432", "Slim_432"}, &m_atlas);
+    KvTestRegisterAtlas("Atlas", {"Knob_216", "Knob_432", "Roll_216", "Roll_432", "Slim_216", "Slim_432"},
+                        &m_atlas);
     for (SAtlasTexInfo& info : m_atlas.records) {
-      // "Slim": a frame 8 units high, lower than the text's line at size 16.
-      const bool bSlim = info.mp_uiNameHash == KvStrHash("Slim_432");
+      // "Slim": a frame 16 pixels high on either canvas (16 units at scale 1, 8 at scale 2), lower than the text's
+      // line at size 16.
+      const bool bSlim = info.mp_uiNameHash == KvStrHash("Slim_432") || info.mp_uiNameHash == KvStrHash("Slim_216");
+      const f32 fSlimHeight = info.mp_uiNameHash == KvStrHash("Slim_216") ? 16.0f : 8.0f;
       info.mp_fU1 = info.mp_fV1 = 0.5f;
       info.mp_fWidth = 30.0f;
       info.mp_fHeight = 10.0f;
       info.mp_fFrameWidth = 40.0f;
-      info.mp_fFrameHeight = bSlim ? 8.0f : 20.0f;
+      info.mp_fFrameHeight = bSlim ? fSlimHeight : 20.0f;
       info.mp_fAnchorX = 4.0f;
       info.mp_fAnchorY = bSlim ? 0.0f : 6.0f;
-      if (bSlim) info.mp_fHeight = 8.0f;
+      if (bSlim) info.mp_fHeight = fSlimHeight;
     }
-    for (const char* pName : {"Knob_216", "Knob_432", "Roll_216", "Roll_432", "Slim_432"}) {
+    for (const char* pName : {"Knob_216", "Knob_432", "Roll_216", "Roll_432", "Slim_216", "Slim_432"}) {
       ClAtlasMgr::getAtlasEntryByHash(KvStrHash("Atlas"), KvStrHash(pName))->mp_pTexture = m_pSheet;
     }
   }
@@ -603,6 +606,20 @@ TEST_F(ButtonTest, AtlasImageIsTheParentWindowAndLimitsTheText) {
   std::vector<f32> heights;
   for (const SQueuedSprite& s : sprites()) heights.push_back(s.fHeight);
   EXPECT_EQ(heights, (std::vector<f32>{16, 12, 12, 16, 16, 16})) << "image, \"Go\" limited, image, \"Go\" free";
+
+  // The same at scale 1, with a family made for that resolution height.
+  writeFamily("Mono216", {8, 12, 16}, true, 216);
+  ClFontFamilyMgr::loadFontFamilyForHeight("Mono216", nullptr, 216);
+  fullCanvas(216.0f, {216});
+  restartUI();
+  loadScreen(button("Slim", R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Slim", "textRelativeToImage": true)"));
+  ClWidget* pSlim = ClUI::getWidget("Slim");
+  pSlim->setID(KvStrHash("fontName"), KvStrHash("Mono216"));
+  systemButtonLoad(pSlim, nullptr);
+  renderFrame();
+  heights.clear();
+  for (const SQueuedSprite& s : sprites()) heights.push_back(s.fHeight);
+  EXPECT_EQ(heights, (std::vector<f32>{16, 12, 12})) << "image, \"Go\" limited";
 }
 
 // A focused and an unfocused button read back from the screen: the sample font, a white image tinted by the look's

@@ -50,8 +50,9 @@ class TextTest : public CanvasTest {
     CanvasTest::TearDown();
   }
 
-  void writeFamily(const std::string& name, const std::vector<uint32_t>& sizes, bool bDefaultGlyph) {
-    SFontFamilyDesc family{name, sizes, {{432, {}}}};
+  void writeFamily(const std::string& name, const std::vector<uint32_t>& sizes, bool bDefaultGlyph,
+                   uint32_t uiHeight = 432) {
+    SFontFamilyDesc family{name, sizes, {{uiHeight, {}}}};
     for (size_t i = 0; i < sizes.size(); ++i) {
       const uint32_t s = sizes[i];
       SFontDesc font;
