@@ -4,6 +4,7 @@
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Corvane/UI/COMMONUIFunctions_ScrollFinger.h"
 #include "Corvane/UI/COMMONUIFunctions_System.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Buttons.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Anims.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
@@ -13,13 +14,14 @@
 
 ClGAMEUIHooks g_GAMEUIHooks;
 
-// The buttons and the game's own screens are not part of this build yet; data naming their procedures runs without
+// The game's own screens are not part of this build yet; data naming their procedures runs without
 // them.
 void registerGameUIFunctions() {
   g_uiTextAlignLeftHash = KvStrHash("L");
   g_uiTextAlignRightHash = KvStrHash("R");
   g_uiTextAlignCentreHash = KvStrHash("C");
   registerSystemUIFunctions();
+  registerButtonsUIFunctions();
   registerImagesUIFunctions();
   registerWindowsUIFunctions();
   registerTextUIFunctions();

@@ -7,6 +7,7 @@
 #include "Corvane/Graphics/ClTextureMgr.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Buttons.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Tooltips.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
@@ -47,12 +48,7 @@ const char* textureNameOf(const ClWidget* pWidget, const SWidgetPropertyName& na
 // The image colour ("textureColor", required) shown at once by the first colour animator.
 void seedColor(ClWidget* pWidget) {
   pWidget->requireProperty(gc_TEXTURE_COLOR);
-  const u32 uiColor = static_cast<u32>(pWidget->getInt(gc_TEXTURE_COLOR));
-  ClAnimator<ClColor>& animator = pWidget->mp_aColorAnimators[0];
-  animator.mp_params.mp_uiEndColor = uiColor;
-  animator.mp_uiCurrentColor = uiColor;
-  animator.mp_end = ClColor::fromARGB(uiColor);
-  animator.mp_params.mp_iKind = 1;
+  KvSetColorAtOnce(pWidget->mp_aColorAnimators[0], static_cast<u32>(pWidget->getInt(gc_TEXTURE_COLOR)));
 }
 
 void loadNow(ClWidget* pWidget, bool bLocalized) {
@@ -154,6 +150,21 @@ void registerImagePointerDetector(ClWidget* pWidget) {
   SPointerDetector* pDetector =
       ClPointerTracker::registerDetector(pWidget, afMin, afMax, E_POINTER_DETECTOR_WIDGET);
   pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, ClPointerTracker::handleOf(pDetector));
+}
+
+const ClTexture* KvSecondUITexture(const char* pName, u32 uiCanvasHash) {
+  if (pName[0] == '\0') {
+    return nullptr;
+  }
+  const ClTexture* pSecond = ClTextureMgr::findTexture(pName);
+  if (pSecond == nullptr) {
+    const SUITexture* pUITex =
+        ClUI::getBestFitUITexture(KvStrHash(pName), Cl2d::getCanvasByHash(uiCanvasHash)->mp_fResolutionHeight);
+    KV_ASSERT_MSG(pUITex != nullptr, "pUITex");
+    pSecond = pUITex != nullptr ? pUITex->mp_pBestTexture : nullptr;
+    KV_ASSERT_MSG(pSecond != nullptr, "pSecondaryTex");
+  }
+  return pSecond;
 }
 
 void systemImageLoad(ClWidget* pWidget, WidgetEventProcedureCall*) { loadNow(pWidget, false); }
@@ -267,17 +278,7 @@ void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
                                   at.mp_uiAnchorFlags, draw.fForcedWidth, draw.fForcedHeight, pOutRect);
     }
   } else if (pName[0] != '\0') {
-    const ClTexture* pSecond = nullptr;
-    if (pSecondName[0] != '\0') {
-      pSecond = ClTextureMgr::findTexture(pSecondName);
-      if (pSecond == nullptr) {
-        const SUITexture* pUITex =
-            ClUI::getBestFitUITexture(KvStrHash(pSecondName), Cl2d::getCanvasByHash(draw.uiCanvasHash)->mp_fResolutionHeight);
-        KV_ASSERT(pUITex);
-        pSecond = pUITex->mp_pBestTexture;
-        KV_ASSERT_MSG(pSecond != nullptr, "pSecondaryTex");
-      }
-    }
+    const ClTexture* pSecond = KvSecondUITexture(pSecondName, draw.uiCanvasHash);
     if (draw.fForcedWidth == 0.0f) {
       ClUI::renderUITexture(pName, draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
                             at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, pOutRect, pSecond);

@@ -13,6 +13,9 @@
 // "Widget [%s] does not specify [%s] attribute ([0x%08X])!". Main thread, inside the UI's tick and render.
 #pragma once
 
+#include "Corvane/System/KvTypes.h"
+
+class ClTexture;
 class ClWidget;
 struct WidgetEventProcedureCall;
 
@@ -37,5 +40,8 @@ void systemImageShowTooltipIfPresent(ClWidget* pWidget, WidgetEventProcedureCall
 void systemImageHideTooltipIfPresent(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 // Gives a visible, settled image with a texture its pointer detector once; nothing when it has one.
 void registerImagePointerDetector(ClWidget* pWidget);
+// The second texture of a UI-texture image named pName ("" : none): the texture manager's texture of that name,
+// else the best-fit UI texture for the canvas (assertions "pUITex" and "pSecondaryTex" when there is none).
+const ClTexture* KvSecondUITexture(const char* pName, u32 uiCanvasHash);
 // The shared procedure that does nothing: names that only hold parameters for the data.
 void systemEmptyProcedure(ClWidget* pWidget, WidgetEventProcedureCall* pCall);

@@ -37,36 +37,6 @@ const SWidgetPropertyName gc_TRANSITION_OUT_TIME("textTransitionOutTime");
 
 constexpr i32 gc_iMAX_DYNAMIC_UNICODE_TEXT = 256;
 
-// The text a widget shows, first that applies: "dynamicUnicodeText", "dynamicText" widened into pBuffer (at least
-// KV_MAX_PATH_LEN units), the localized string of "localizedID"; else null.
-const wchar16* widgetText(const ClWidget* pWidget, wchar16* pBuffer) {
-  if (const WidgetProperty* pProp = pWidget->findProperty(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash)) {
-    const auto* puiText = static_cast<const wchar16*>(pProp->mp_pData);
-    if (puiText[0] != 0) {
-      i32 iLength = 0;
-      while (iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT && puiText[iLength] != 0) ++iLength;
-      KV_ASSERT_MSG(iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT, "UI [dynamicUnicodeText] length too long!");
-      return puiText;
-    }
-  }
-  if (pWidget->hasString(gc_DYNAMIC_TEXT)) {
-    const char* pText = pWidget->getString(gc_DYNAMIC_TEXT);
-    i32 iLength = 0;
-    while (iLength < KV_MAX_PATH_LEN && pText[iLength] != '\0') ++iLength;
-    KV_ASSERT_MSG(iLength < KV_MAX_PATH_LEN, "KvStrLen(pThis->getString(\"dynamicText\")) < KV_MAX_PATH_LEN");
-    for (i32 i = 0; i < iLength; ++i) pBuffer[i] = static_cast<u8>(pText[i]);
-    pBuffer[iLength] = 0;
-    return pBuffer;
-  }
-  const u32 uiKey = pWidget->getID(gc_LOCALIZED_ID);
-  if (uiKey != 0) {
-    const wchar16* puiString = KvLangID::findStringByHash(uiKey);
-    KV_ASSERT_MSG(puiString != nullptr, "puiString");
-    return puiString;
-  }
-  return nullptr;
-}
-
 void playColor(ClWidget* pWidget, u32 uiStartColor, u32 uiEndColor, f32 fDuration, bool bFromCurrent) {
   SAnimatorParams params{};
   params.mp_iKind = gc_iANIM_PLAY_ONCE;
@@ -88,6 +58,35 @@ u32 KvTextAlignment(u32 uiAlignHash) {
   if (uiAlignHash == g_uiTextAlignRightHash) return gc_uiTEXT_ALIGN_RIGHT;
   KV_FATAL("Unspecified text align!");
   return gc_uiTEXT_ALIGN_LEFT;
+}
+
+const wchar16* KvWidgetText(const ClWidget* pWidget, wchar16* pBuffer, i32 iMaxDynamicText) {
+  if (const WidgetProperty* pProp = pWidget->findProperty(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash)) {
+    const auto* puiText = static_cast<const wchar16*>(pProp->mp_pData);
+    if (puiText[0] != 0) {
+      i32 iLength = 0;
+      while (iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT && puiText[iLength] != 0) ++iLength;
+      KV_ASSERT_MSG(iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT, "UI [dynamicUnicodeText] length too long!");
+      return puiText;
+    }
+  }
+  if (pWidget->hasString(gc_DYNAMIC_TEXT)) {
+    const char* pText = pWidget->getString(gc_DYNAMIC_TEXT);
+    i32 iLength = 0;
+    while (iLength < iMaxDynamicText && pText[iLength] != '\0') ++iLength;
+    KV_ASSERTF(iLength < iMaxDynamicText, "KvStrLen(pThis->getString(\"dynamicText\")) < %d", iMaxDynamicText);
+    if (iLength >= iMaxDynamicText) iLength = iMaxDynamicText - 1;
+    for (i32 i = 0; i < iLength; ++i) pBuffer[i] = static_cast<u8>(pText[i]);
+    pBuffer[iLength] = 0;
+    return pBuffer;
+  }
+  const u32 uiKey = pWidget->getID(gc_LOCALIZED_ID);
+  if (uiKey != 0) {
+    const wchar16* puiString = KvLangID::findStringByHash(uiKey);
+    KV_ASSERT_MSG(puiString != nullptr, "puiString");
+    return puiString;
+  }
+  return nullptr;
 }
 
 STextWidgetDraw KvReadTextWidgetDraw(const ClWidget* pWidget, const SWidgetPropertyName* pExtra) {
@@ -136,7 +135,7 @@ void KvSeedTextColor(ClWidget* pWidget) {
 void systemTextRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
   const STextWidgetDraw draw = KvReadTextWidgetDraw(pWidget);
   wchar16 auiWidened[KV_MAX_PATH_LEN];
-  const wchar16* puiText = widgetText(pWidget, auiWidened);
+  const wchar16* puiText = KvWidgetText(pWidget, auiWidened, KV_MAX_PATH_LEN);
   if (puiText == nullptr) return;
   // A widget with children places them inside the rectangle its text covers.
   f32 afRect[4] = {};

@@ -27,6 +27,11 @@ extern u32 g_uiTextAlignRightHash;
 // "Unspecified text align!" (left when the program goes on).
 u32 KvTextAlignment(u32 uiAlignHash);
 
+// The text a widget shows, first that applies: "dynamicUnicodeText" (under 256 units), "dynamicText" (under
+// iMaxDynamicText characters) widened into pBuffer (at least iMaxDynamicText units), the localized string of
+// "localizedID"; else null. Too long texts and unknown strings are assertions.
+const wchar16* KvWidgetText(const ClWidget* pWidget, wchar16* pBuffer, i32 iMaxDynamicText);
+
 // What a text widget is drawn with: element, drawing arguments (colour = the first colour animator's), point
 // size, box and position, from its properties.
 struct STextWidgetDraw {

@@ -55,45 +55,9 @@ class TextPictureTest : public TextTest {
                             uiSize, a, bBestFit, fMaxWidth, fMaxHeight, afAt);
   }
 
-  // Draws the queue on a black back buffer and reads it back.
-  static STestPicture drawQueue() {
-    ClDynamicGeometry::beginFrame();
-    Cl2d::sortSprites();
-    Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 0, gc_u2D_MAX_LAYER, 0.0f);
-    ClDynamicGeometry::buildBatch(9, gc_uiDYNGEO_FLAG_UI);
-    ClDynamicGeometry::unlockBuffers();
-    IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
-    EXPECT_EQ(pDevice->BeginScene(), D3D_OK);
-    clear(0xFF000000u);
-    Cl2d::pushProjection();
-    ClDynamicGeometry::drawBatch(9);
-    Cl2d::popProjection();
-    pDevice->EndScene();
-    UINT uiW = 0;
-    UINT uiH = 0;
-    const std::vector<DWORD> pixels = D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
-    STestPicture picture;
-    picture.pixels.assign(pixels.begin(), pixels.end());
-    for (uint32_t& pixel : picture.pixels) pixel |= 0xFF000000u;
-    picture.iWidth = static_cast<int>(uiW);
-    picture.iHeight = static_cast<int>(uiH);
-    return picture;
-  }
-
-  // Compares with the reference of that name, or writes it when asked to.
+  static STestPicture drawQueue() { return KvTestDrawUIQueue(); }
   static void expectMatchesReference(const STestPicture& picture, const std::string& name) {
-    const std::string path = std::string(KV_TEST_REFERENCE_DIR) + "/" + name + ".png";
-    const char* pWrite = std::getenv("GRINDLOW_WRITE_REFERENCES");
-    if (pWrite != nullptr && std::string(pWrite) == "1") {
-      const std::vector<uint8_t> png =
-          KvTestEncodeImage(picture.pixels, picture.iWidth, picture.iHeight, ETestImageFormat::PNG_OPAQUE);
-      std::ofstream(path, std::ios::binary)
-          .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-      GTEST_SKIP() << "wrote " << path;
-    }
-    const ::testing::AssertionResult matches = KvTestPictureMatches(picture, KvTestLoadPicture(path), gc_TOLERANCE);
-    std::printf("%s: %s\n", name.c_str(), matches.message());
-    EXPECT_TRUE(matches) << path;
+    KvTestExpectReference(picture, name, gc_TOLERANCE);
   }
 
   // The picture has text: lit pixels, and not everywhere.

@@ -7,10 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Platform/D3D9/D3D9.h"
 #include "Corvane/UI/ClFont.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
@@ -45,8 +50,9 @@ class TextTest : public CanvasTest {
     CanvasTest::TearDown();
   }
 
-  void writeFamily(const std::string& name, const std::vector<uint32_t>& sizes, bool bDefaultGlyph) {
-    SFontFamilyDesc family{name, sizes, {{432, {}}}};
+  void writeFamily(const std::string& name, const std::vector<uint32_t>& sizes, bool bDefaultGlyph,
+                   uint32_t uiHeight = 432) {
+    SFontFamilyDesc family{name, sizes, {{uiHeight, {}}}};
     for (size_t i = 0; i < sizes.size(); ++i) {
       const uint32_t s = sizes[i];
       SFontDesc font;
@@ -101,3 +107,46 @@ class TextTest : public CanvasTest {
     return a;
   }
 };
+
+// Draws the 2D queue on a black back buffer and reads it back.
+inline STestPicture KvTestDrawUIQueue() {
+  ClDynamicGeometry::beginFrame();
+  Cl2d::sortSprites();
+  Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 0, gc_u2D_MAX_LAYER, 0.0f);
+  ClDynamicGeometry::buildBatch(9, gc_uiDYNGEO_FLAG_UI);
+  ClDynamicGeometry::unlockBuffers();
+  IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+  EXPECT_EQ(pDevice->BeginScene(), D3D_OK);
+  pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+  Cl2d::pushProjection();
+  ClDynamicGeometry::drawBatch(9);
+  Cl2d::popProjection();
+  pDevice->EndScene();
+  UINT uiW = 0;
+  UINT uiH = 0;
+  const std::vector<DWORD> pixels = D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
+  STestPicture picture;
+  picture.pixels.assign(pixels.begin(), pixels.end());
+  for (uint32_t& pixel : picture.pixels) pixel |= 0xFF000000u;
+  picture.iWidth = static_cast<int>(uiW);
+  picture.iHeight = static_cast<int>(uiH);
+  return picture;
+}
+
+// Compares with the reference of that name in KV_TEST_REFERENCE_DIR, or writes it when GRINDLOW_WRITE_REFERENCES=1
+// (the test then skips).
+inline void KvTestExpectReference(const STestPicture& picture, const std::string& name,
+                                  const STestPictureTolerance& tolerance) {
+  const std::string path = std::string(KV_TEST_REFERENCE_DIR) + "/" + name + ".png";
+  const char* pWrite = std::getenv("GRINDLOW_WRITE_REFERENCES");
+  if (pWrite != nullptr && std::string(pWrite) == "1") {
+    const std::vector<uint8_t> png =
+        KvTestEncodeImage(picture.pixels, picture.iWidth, picture.iHeight, ETestImageFormat::PNG_OPAQUE);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    GTEST_SKIP() << "wrote " << path;
+  }
+  const ::testing::AssertionResult matches = KvTestPictureMatches(picture, KvTestLoadPicture(path), tolerance);
+  std::printf("%s: %s\n", name.c_str(), matches.message());
+  EXPECT_TRUE(matches) << path;
+}

@@ -1,0 +1,146 @@
+// The sample main screen set driven through the window and input stand-ins: keys, a virtual pad's d-pad and the
+// mouse's left button go through the input manager and the game's menu mapper into the UI, which moves focus
+// across the stage select grid and clicks the focused button.
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "Code/Input/GAMEInputMappers.h"
+#include "Corvane/Input/ClInputMapperBase.h"
+#include "Corvane/System/ClClock.h"
+#include "Corvane/UI/COMMONUIFunctions_Grid.h"
+#include "Corvane/UI/COMMONUIFunctions_System.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Buttons.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Text.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Tests/Corvane/Input/InputTestSupport.h"
+
+namespace {
+
+// The procedure groups the menus' buttons and grids use; the images and animations of the screen set stay idle.
+class CMenuHooks : public ClUIHooks {
+ public:
+  void registerGameUIFunctions() override {
+    g_uiTextAlignLeftHash = KvStrHash("L");
+    g_uiTextAlignRightHash = KvStrHash("R");
+    g_uiTextAlignCentreHash = KvStrHash("C");
+    registerSystemUIFunctions();
+    registerButtonsUIFunctions();
+    registerGridUIFunctions();
+  }
+  void releaseDeviceObjects() override {}
+};
+
+class GameMenuInput : public InputTest {
+ protected:
+  void SetUp() override {
+    ClInputManager::mp_pfnCreateGameInputMappers = &createGameInputMappers;
+    InputTest::SetUp();
+    if (HasFatalFailure()) return;
+    ClUI::setHooks(&m_hooks);
+    ClUI::initialise();
+    std::ifstream file(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui", std::ios::binary);
+    const std::vector<u8> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_TRUE(ClUI::loadUIDataFromImage("VOSK_UI", bytes.data(), static_cast<u32>(bytes.size())));
+  }
+  void TearDown() override {
+    ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
+    ClUI::terminate();
+    ClUI::setHooks(nullptr);
+    InputTest::TearDown();
+    ClInputManager::mp_pfnCreateGameInputMappers = nullptr;
+  }
+
+  // The game's frame as far as the menus go: input, the menu mapper of player 0, the UI (50 ms of system clock).
+  static void frame() {
+    ClInputManager::tick();
+    g_pInputMapperMenus->process(0);
+    ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.05f;
+    ClUI::update();
+    ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
+  }
+
+  CMenuHooks m_hooks;
+
+  static ClWidget* W(const char* pName) { return ClUI::getWidget(pName); }
+  static ClWidget* focused() { return ClUI::getFocusedWidget(4); }
+
+  // Switches the top level to the screen and runs frames until the button has faded in and takes clicks again.
+  static void showScreen(const char* pScreen, const char* pButton) {
+    W("TopLevelSwitcher")->switchTo(W(pScreen));
+    for (int i = 0; i < 40 && (W(pButton)->mp_uiInputMask & gc_uiINPUT_CLICK) == 0; ++i) frame();
+    ASSERT_NE(W(pButton)->mp_uiInputMask & gc_uiINPUT_CLICK, 0u) << pButton;
+  }
+
+  // Whether the switcher's active child is the one named, after frames that let the switch finish.
+  static bool switchedTo(const char* pSwitcher, const char* pChild) {
+    for (int i = 0; i < 20 && W(pSwitcher)->getActiveSwitchedChild() != W(pChild); ++i) frame();
+    return W(pSwitcher)->getActiveSwitchedChild() == W(pChild);
+  }
+};
+
+TEST_F(GameMenuInput, KeysAndTheDpadMoveAcrossTheStageGrid) {
+  showScreen("StageSelect", "StageLevel1");
+  ClUI::setFocus(W("StageLevel1"), 4);
+  frame();
+  CVirtualPad& pad = attach(0x1201);
+  frame();
+  struct SStep {
+    SDL_Scancode eKey;                  // SDL_SCANCODE_UNKNOWN: the d-pad button instead
+    SDL_GameControllerButton eButton;
+    const char* pTo;
+  };
+  const SStep aSteps[] = {
+      {SDL_SCANCODE_RIGHT, SDL_CONTROLLER_BUTTON_INVALID, "StageLevel2"},
+      {SDL_SCANCODE_D, SDL_CONTROLLER_BUTTON_INVALID, "StageLevel3"},
+      {SDL_SCANCODE_UNKNOWN, SDL_CONTROLLER_BUTTON_DPAD_DOWN, "StageLevel6"},
+      {SDL_SCANCODE_UNKNOWN, SDL_CONTROLLER_BUTTON_DPAD_LEFT, "StageLevel5"},
+      {SDL_SCANCODE_UP, SDL_CONTROLLER_BUTTON_INVALID, "StageLevel2"},
+      {SDL_SCANCODE_UP, SDL_CONTROLLER_BUTTON_INVALID, "StageLevel2"},  // the grid's top edge
+  };
+  for (const SStep& step : aSteps) {
+    SCOPED_TRACE(step.pTo);
+    if (step.eKey != SDL_SCANCODE_UNKNOWN) {
+      Win32TestPushKey(step.eKey, true);
+    } else {
+      pad.setButton(step.eButton, true);
+    }
+    frame();
+    EXPECT_EQ(focused(), W(step.pTo));
+    if (step.eKey != SDL_SCANCODE_UNKNOWN) {
+      Win32TestPushKey(step.eKey, false);
+    } else {
+      pad.setButton(step.eButton, false);
+    }
+    frame();
+    EXPECT_EQ(focused(), W(step.pTo)) << "a held or released key moves nothing";
+  }
+  // The focused button shows its rollover text colour; the one left behind fades back.
+  for (int i = 0; i < 4; ++i) frame();
+  EXPECT_EQ(W("StageLevel2")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFFFD040u);
+  EXPECT_EQ(W("StageLevel5")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFC0C0C0u);
+}
+
+TEST_F(GameMenuInput, TheMouseButtonAndReturnClickTheFocusedButton) {
+  showScreen("MainMenu", "MainMenuPlay");
+  ClUI::setFocus(W("MainMenuPlay"), 4);
+  frame();
+  Win32TestPushMouseButton(ClGraphics::mp_hWnd, SDL_BUTTON_LEFT, true, 320, 180);
+  frame();
+  Win32TestPushMouseButton(ClGraphics::mp_hWnd, SDL_BUTTON_LEFT, false, 320, 180);
+  frame();
+  EXPECT_TRUE(switchedTo("TopLevelSwitcher", "StageSelect")) << "Play switched to stage select";
+
+  showScreen("MainMenu", "MainMenuOptions");
+  ClUI::setFocus(W("MainMenuOptions"), 4);
+  frame();
+  Win32TestPushKey(SDL_SCANCODE_RETURN, true);
+  frame();
+  Win32TestPushKey(SDL_SCANCODE_RETURN, false);
+  frame();
+  EXPECT_TRUE(switchedTo("TopLevelSwitcher", "Options"));
+}
+
+}  // namespace
