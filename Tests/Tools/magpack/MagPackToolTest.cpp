@@ -174,8 +174,7 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   // The compiled string tables are packed beside the content tree, compressed and encrypted (the shared tables "All"
   // go into RWK).
   i32 iTables = 0;
-  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang",
-                             ".\\Lang\\eng\\Strings\\UI.lang", ".\\Lang\\fra\\Strings\\UI.lang"}) {
+  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang"}) {
     ClMagTOC* pOwner = nullptr;
     const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, pTable);
     ASSERT_NE(pInfo, nullptr) << pTable;
