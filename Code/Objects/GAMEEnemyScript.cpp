@@ -193,7 +193,8 @@ struct SChecker {
           return fail(entry, std::string("Action names \"") + pChild->getString() + "\", which \"Actions\" lacks");
         }
       } else if (pChild->getType() == E_DSVT_ARRAY) {
-        if (!checkReaction(pChild, entry + "/" + pChild->getDisplayName(), false)) return false;
+        const std::string part = pChild->hasName() ? pChild->getName() : std::to_string(i);
+        if (!checkReaction(pChild, entry + "/" + part, false)) return false;
       }
     }
     return true;
