@@ -126,8 +126,9 @@ struct SPatternLoader {
       } else {
         item.mp_pEntry = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(pName));
         if (item.mp_pEntry == nullptr) {
+          fail(entry, std::string("the image \"") + pName + "\" is not in TexturesGameAtlas");
           KvAlignedFree(item.mp_pName);
-          return fail(entry, std::string("the image \"") + pName + "\" is not in TexturesGameAtlas");
+          return false;
         }
         item.m_iWidth = static_cast<i32>(item.mp_pEntry->mp_pAtlasTexInfo->mp_fWidth);
         item.mp_pAnims = mp_pImageAnims->findChild(animationBaseName(pName).c_str());
