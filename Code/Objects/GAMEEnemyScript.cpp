@@ -9,6 +9,7 @@
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
+#include "Corvane/Data/ClDataScriptEvaluator.h"
 
 namespace {
 
@@ -133,39 +134,84 @@ struct SChecker {
     return true;
   }
 
-  bool checkCondition(const char* pText, const std::string& entry) {
-    // Every word outside quotes that does not start a number is a constant the enemy publishes.
-    bool bQuoted = false;
-    for (const char* p = pText; *p != 0;) {
-      if (*p == '\'') {
-        bQuoted = !bQuoted;
-        ++p;
-        continue;
-      }
-      if (bQuoted || !(std::isalnum(static_cast<unsigned char>(*p)) || *p == '_')) {
-        ++p;
-        continue;
-      }
-      const char* pStart = p;
-      while (std::isalnum(static_cast<unsigned char>(*p)) || *p == '_' || *p == '.') ++p;
-      const std::string word(pStart, p);
-      if (std::isdigit(static_cast<unsigned char>(word[0])) || word == "in" || word == "not_in") continue;
-      bool bKnown = false;
-      for (const char* pName : gc_apPublished) {
-        bKnown = bKnown || KvStrHash(pName) == KvStrHash(word.c_str());
-      }
-      if (!bKnown) {
-        return fail(entry, "the condition \"" + std::string(pText) + "\" reads \"" + word +
-                               "\", which an enemy does not publish");
+  // The kind of an operand as the evaluator reads it: a number, a quoted text or a published constant (State and
+  // HitType are texts). False when it names nothing the enemy publishes.
+  static bool operandKind(const std::string& text, bool bAllowMinus, bool* pText) {
+    if (!text.empty() && (std::isdigit(static_cast<unsigned char>(text[0])) || (bAllowMinus && text[0] == '-'))) {
+      *pText = false;
+      return true;
+    }
+    if (!text.empty() && text[0] == '\'') {
+      *pText = true;
+      return true;
+    }
+    for (const char* pName : gc_apPublished) {
+      if (text == pName) {
+        *pText = text == "State" || text == "HitType";
+        return true;
       }
     }
-    if (bQuoted) return fail(entry, "the condition \"" + std::string(pText) + "\" leaves a quote open");
+    return false;
+  }
+
+  // Splits and types the expression exactly as the evaluator does, so that whatever passes evaluates.
+  bool checkCondition(const char* pText, const std::string& entry) {
+    const std::string where = "the condition \"" + std::string(pText) + "\" ";
+    const auto isOp = [](char c) { return c == '=' || c == '>' || c == '<' || c == '!'; };
+    std::string left, op, right;
+    bool bOpStarted = false, bOpDone = false, bRightStarted = false, bAfterSpace = false;
+    for (const char* p = pText; *p != 0; ++p) {
+      const char c = *p;
+      if (bOpDone) {
+        if (isOp(c)) return fail(entry, where + "has an operator character after its operator");
+        right += c;
+        bRightStarted = true;
+      } else if (c == ' ') {
+        bOpDone = bOpStarted;
+        bAfterSpace = true;
+        continue;
+      } else if (isOp(c) || bAfterSpace || bOpStarted) {
+        op += c;
+        bOpStarted = true;
+      } else {
+        left += c;
+      }
+      bAfterSpace = false;
+    }
+    const size_t uiLimit = gc_iEVALUATOR_PART_LEN;
+    if (left.size() > uiLimit || op.size() > uiLimit || right.size() > uiLimit) return fail(entry, where + "is too long");
+    if (!bRightStarted) return fail(entry, where + "needs a left operand, an operator, a space and a right operand");
+    bool bLeftText = false;
+    if (!operandKind(left, false, &bLeftText)) return fail(entry, where + "reads \"" + left + "\", which an enemy does not publish");
+    if (op == "in" || op == "not_in") {
+      const size_t uiOpen = right.find_first_of("(,");
+      if (uiOpen == std::string::npos) return true;
+      size_t i = uiOpen + 1;
+      for (;;) {
+        while (i < right.size() && right[i] == ' ') ++i;
+        const size_t uiEnd = right.find_first_of(",)", i);
+        if (uiEnd == std::string::npos || uiEnd == i) return fail(entry, where + "has an empty or unclosed list");
+        bool bItemText = false;
+        if (!operandKind(right.substr(i, uiEnd - i), false, &bItemText)) {
+          return fail(entry, where + "lists \"" + right.substr(i, uiEnd - i) + "\", which an enemy does not publish");
+        }
+        if (right[uiEnd] == ')') return true;
+        i = uiEnd + 1;
+      }
+    }
+    bool bRightText = false;
+    if (!operandKind(right, true, &bRightText)) return fail(entry, where + "reads \"" + right + "\", which an enemy does not publish");
+    if (bLeftText != bRightText) return fail(entry, where + "compares a number with a text");
+    const bool bNumberOp = op == "==" || op == "!=" || op == ">=" || op == "<=" || op == ">" || op == "<";
+    if (bLeftText ? (op != "==" && op != "!=") : !bNumberOp) return fail(entry, where + "has the operator \"" + op + "\", which does not apply");
     return true;
   }
 
   bool checkConditionNode(const ClDScriptData2* pNode, const std::string& entry) {
-    if (isText(pNode)) return checkCondition(pNode->getString() ? pNode->getString() : "", entry);
-    if (pNode->getType() != E_DSVT_ARRAY) return fail(entry, "a condition must be a STRING or an array of them");
+    if (pNode->getType() == E_DSVT_STRING) return checkCondition(pNode->getString() ? pNode->getString() : "", entry);
+    if (pNode->getType() != E_DSVT_ARRAY || pNode->getCount() == 0) {
+      return fail(entry, "a condition must be a STRING or an array of them");
+    }
     for (i32 i = 0; i < pNode->getCount(); ++i) {
       const ClDScriptData2* pPart = pNode->getChildAt(i);
       if (i % 2 == 1) {
@@ -182,12 +228,13 @@ struct SChecker {
   }
 
   bool checkReaction(const ClDScriptData2* pNode, const std::string& entry, bool bRoot) {
-    if (pNode->getCount() == 0) return fail(entry, "a reaction needs its condition first");
+    if (!bRoot && pNode->getCount() == 0) return fail(entry, "a reaction needs its condition first");
     if (!bRoot && !checkConditionNode(pNode->getChildAt(0), entry)) return false;
     const ClDScriptData2* pActions = section("Actions");
-    for (i32 i = 1; i < pNode->getCount(); ++i) {
+    // The root's condition is never tested: its children from the first on are searched.
+    for (i32 i = bRoot ? 0 : 1; i < pNode->getCount(); ++i) {
       const ClDScriptData2* pChild = pNode->getChildAt(i);
-      if (pChild->hasName() && pChild->getNameHash() == KvStrHash("Action")) {
+      if (pChild->hasName() && std::strcmp(pChild->getName(), "Action") == 0) {
         if (!isText(pChild) || pChild->getString() == nullptr) return fail(entry, "Action must be a STRING or HASH_ID");
         if (pActions->findChild(pChild->getString()) == nullptr) {
           return fail(entry, std::string("Action names \"") + pChild->getString() + "\", which \"Actions\" lacks");

@@ -166,6 +166,37 @@ TEST(EnemyScriptCheck, BadScriptsAreRefusedNamingTheEntry) {
     EXPECT_NE(error.find(c.pExpected), std::string::npos) << error;
   }
   EXPECT_EQ(checkType("Fine", ""), "");
+  // Conditions the evaluator would stop on are refused; the ones it takes pass.
+  const struct {
+    const char* pCondition;
+    const char* pExpected;  // null: passes
+  } conditions[] = {
+      {"\"HitPoints\"", "needs a left operand, an operator"},
+      {"\"HitPoints >0\"", "needs a left operand, an operator"},
+      {"\"hitpoints > 0\"", "reads \"hitpoints\""},
+      {"\"State == 5\"", "compares a number with a text"},
+      {"\"State > 'a'\"", "has the operator \">\""},
+      {"\"Duration => 1\"", "has the operator \"=>\""},
+      {"\"Duration > 1 <\"", "operator character after"},
+      {"\"HitType in ('L', Bogus)\"", "lists \"Bogus\""},
+      {"\"HitType in ('L', \"", "empty or unclosed list"},
+      {"#HitPoints", "a condition must be a STRING"},
+      {"[ \"Duration > 1\", \"xor\", \"Duration < 2\" ]", "alternate operands"},
+      {"[ ]", "a condition must be a STRING"},
+      {"\"Duration > -1\"", nullptr},
+      {"\"HitType not_in ('L', 'H')\"", nullptr},
+      {"[ \"Duration > 1\", \"and\", [ \"Random < 0.5\", \"or\", \"HitType == 'B'\" ] ]", nullptr},
+  };
+  for (const auto& c : conditions) {
+    const std::string extra = std::string("Cond = { Animations = { Running = \"TestRun\" }\n States = { default = {} }\n") +
+                              " Reactions = [ \"r\", [ " + c.pCondition + ", Action = \"A\" ] ]\n Actions = { A = {} } }\n";
+    const std::string error = checkType("Fine", "", extra);
+    if (c.pExpected == nullptr) {
+      EXPECT_EQ(error, "") << c.pCondition;
+    } else {
+      EXPECT_NE(error.find(c.pExpected), std::string::npos) << c.pCondition << ": " << error;
+    }
+  }
 }
 
 TEST_F(EnemyTest, AimedThrowReachesThePointBeyondTheReachInTime) {
