@@ -217,11 +217,14 @@ class ClWorldHarness {
     ClAtlasMgr::indexEntries(pInfo);
     ClAtlasMgr::mp_atlasTable.insertPtr(KvStrHash("TexturesGameAtlas"), pInfo);
     for (const auto& [name, book] : m_books) {
-      char szScript[256];
-      std::snprintf(szScript, sizeof(szScript), "fps = %.3f\nanchor = [%.3f, %.3f]\n", book.m_fFps, book.m_fAnchorX,
-                    book.m_fAnchorY);
-      std::string error;
-      ClDScriptData2* pTree = KvTestCompileScript(szScript, name, &error);
+      // The flip book's script: "fps" and "anchor", built in place.
+      ClDScriptData2* pTree = ClDScriptData2::create();
+      pTree->setArray();
+      pTree->addChild("fps")->setFloat(book.m_fFps);
+      ClDScriptData2* pAnchor = pTree->addChild("anchor");
+      pAnchor->setArray();
+      pAnchor->addUnnamedChild()->setFloat(book.m_fAnchorX);
+      pAnchor->addUnnamedChild()->setFloat(book.m_fAnchorY);
       m_flipBookScripts.push_back(pTree);
       ClFlipBookMgr::loadFlipBookFromScript(pTree, name.c_str(), "TexturesGameAtlas", 1.0f);
     }
@@ -231,10 +234,14 @@ class ClWorldHarness {
   // the script itself, checked. Answers the check's error ("" when it passed).
   std::string loadEnemies(const std::string& text) {
     std::string error;
-    mp_pScript = KvTestCompileScript(text, "EntityEnemy", &error);
-    if (mp_pScript == nullptr) {
-      return error;
-    }
+    ClDScriptData2* pTree = KvTestCompileScript(text, "EntityEnemy", &error);
+    return pTree != nullptr ? loadEnemiesTree(pTree) : error;
+  }
+
+  // The same for a tree already built; the harness owns it from here.
+  std::string loadEnemiesTree(ClDScriptData2* pTree) {
+    std::string error;
+    mp_pScript = pTree;
     for (const std::string& name : KvWorldFixedFlipBooks()) {
       flipBook(name);
     }
