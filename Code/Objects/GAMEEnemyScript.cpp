@@ -46,6 +46,19 @@ constexpr const char* gc_apPublished[] = {
     "HittingPlayer", "Random",                      "PlayerDistance",            "RelDistanceFromPlayer",
 };
 
+// True when every name in the tree hashes to the hash stored with it: names are looked up by the hash of their
+// text, so a damaged hash would make a present type or state impossible to find.
+bool namesMatchHashes(const ClDScriptData2* pNode, std::string* pBadName) {
+  if (pNode->hasName() && pNode->getName() != nullptr && KvStrHash(pNode->getName()) != pNode->getNameHash()) {
+    *pBadName = pNode->getName();
+    return false;
+  }
+  for (i32 i = 0; pNode->getType() == E_DSVT_ARRAY && i < pNode->getCount(); ++i) {
+    if (!namesMatchHashes(pNode->getChildAt(i), pBadName)) return false;
+  }
+  return true;
+}
+
 bool isText(const ClDScriptData2* p) { return p->getType() == E_DSVT_STRING || p->getType() == E_DSVT_HASH_ID; }
 
 bool isNamedArray(const ClDScriptData2* p) { return p->getType() == E_DSVT_ARRAY; }
@@ -313,6 +326,11 @@ bool check(const ClDScriptData2* pRoot, std::string* pError) {
   bool bOK = true;
   if (pRoot == nullptr || pRoot->getType() != E_DSVT_ARRAY || pRoot->getCount() == 0) {
     checker.m_error = "EntityEnemy: the script holds no enemy types";
+    bOK = false;
+  }
+  std::string badName;
+  if (bOK && !namesMatchHashes(pRoot, &badName)) {
+    checker.m_error = "EntityEnemy: the name \"" + badName + "\" does not match its stored hash (a damaged file)";
     bOK = false;
   }
   for (i32 i = 0; bOK && i < pRoot->getCount(); ++i) {

@@ -357,3 +357,24 @@ TEST_F(EnemyTest, ContactHurtsAHittablePlayerInTheSameLane) {
     EXPECT_EQ(pEnemy->m_bHittingPlayer, c.iHurt);
   }
 }
+
+TEST(EnemyScriptCheck, ANameWhoseStoredHashIsDamagedIsRefused) {
+  ClWorldHarness world;
+  SKdsSourceNode root;
+  std::string error;
+  ASSERT_TRUE(KdsParseSource(KvTestEnemyTypeText({"Walker", ""}), "EntityEnemy.kdt", &root, &error)) << error;
+  std::vector<uint8_t> image = KdsWriteImage(root);
+  const u32 uiHash = KvStrHash("Walker");
+  bool bPatched = false;
+  for (size_t i = 0; i + 4 <= image.size(); ++i) {
+    if (std::memcmp(&image[i], &uiHash, 4) == 0) {
+      image[i] ^= 0x5A;
+      bPatched = true;
+    }
+  }
+  ASSERT_TRUE(bPatched);
+  char szError[gc_uiKDS_ERROR_SIZE] = {};
+  ClDScriptData2* pTree = ClDScriptMgr2::buildTree(image.data(), image.size(), "EntityEnemy", szError, sizeof(szError));
+  ASSERT_NE(pTree, nullptr) << szError;
+  EXPECT_NE(world.loadEnemiesTree(pTree).find("the name \"Walker\" does not match its stored hash"), std::string::npos);
+}
