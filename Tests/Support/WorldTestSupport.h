@@ -250,7 +250,8 @@ class ClWorldHarness {
       const ClDScriptData2* pAnims = pType->getType() == E_DSVT_ARRAY ? pType->findChild("Animations") : nullptr;
       for (i32 i = 0; pAnims != nullptr && pAnims->getType() == E_DSVT_ARRAY && i < pAnims->getCount(); ++i) {
         const ClDScriptData2* pAnim = pAnims->getChildAt(i);
-        const ClDScriptData2* pName = pAnim->getType() == E_DSVT_ARRAY ? pAnim->getChildAt(0) : pAnim;
+        const ClDScriptData2* pName = pAnim->getType() != E_DSVT_ARRAY ? pAnim
+                                      : (pAnim->getCount() > 0 ? pAnim->getChildAt(0) : nullptr);
         if (pName != nullptr && (pName->getType() == E_DSVT_STRING || pName->getType() == E_DSVT_HASH_ID)) {
           flipBook(pName->getString());
         }
