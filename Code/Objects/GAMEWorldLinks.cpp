@@ -47,7 +47,7 @@ bool takeCue() {
 
 namespace {
 
-// Until the game sets its hooks, calls are only counted; options read as off.
+// Until the game sets its hooks, calls are counted, not passed on; options read as off.
 class ClCountingServices final : public ClWorldServices {
  public:
   void playCue(u32) override { ++m_iCalls; }
@@ -76,5 +76,7 @@ namespace WorldServices {
 void set(ClWorldServices* pServices) { s_pServices = pServices != nullptr ? pServices : &s_countingServices; }
 
 ClWorldServices& get() { return *s_pServices; }
+
+i32 unhandledCalls() { return s_countingServices.m_iCalls; }
 
 }  // namespace WorldServices

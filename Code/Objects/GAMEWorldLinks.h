@@ -7,8 +7,8 @@
 // - The player: g_pPlayer points at the player entity or is null; ClWorldPlayer holds exactly the fields and the
 //   three reactions that enemies read and call.
 // - Services: one hook object (ClWorldServices) set at start-up by the game; every call the world makes into a
-//   later system goes through it. Until one is set, WorldServices::get answers a recorder that only counts
-//   calls, so nothing is lost silently: tests and the harness read the counts.
+//   later system goes through it. Until one is set, WorldServices::get answers a stand-in that counts the calls
+//   it could not pass on (WorldServices::unhandledCalls) and reads every option as off.
 #pragma once
 
 #include "Code/Objects/ClEntity.h"
@@ -100,4 +100,6 @@ namespace WorldServices {
 // The hook object (borrowed), or null to go back to the counting recorder.
 void set(ClWorldServices* pServices);
 ClWorldServices& get();
+// Calls made while no hook object was set.
+i32 unhandledCalls();
 }  // namespace WorldServices

@@ -416,3 +416,13 @@ TEST_F(EnemyActionTest, ExplosionsReachPlayerAndEnemies) {
     EXPECT_EQ(g_bloodSplats.getCount(), c.iDrops);
   }
 }
+
+TEST_F(EnemyActionTest, WithoutHooksCallsAreCountedNotLost) {
+  ClEntityEnemy* pEnemy = m_world.spawn("Walker", 0.0f, 1);
+  WorldServices::set(nullptr);
+  const i32 iBefore = WorldServices::unhandledCalls();
+  act(pEnemy, "Sounds");
+  EXPECT_EQ(WorldServices::unhandledCalls() - iBefore, 2);
+  EXPECT_FALSE(WorldServices::get().targetMarkerOption());
+  WorldServices::set(&m_world.m_services);
+}
