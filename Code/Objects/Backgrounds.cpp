@@ -179,6 +179,7 @@ struct SPatternLoader {
       freeLayer(pLayer);
       return nullptr;
     }
+    pLayer->m_fPeriod = static_cast<f32>(iTotal);
     return pLayer;
   }
 
@@ -205,6 +206,30 @@ ClTexAnimObj* imageAnimation(const ClDScriptData2* pEntry) {
 }
 
 }  // namespace
+
+void SBackgroundLayer::place(f32 fLeft) {
+  // A bound on single steps once whole periods are skipped; it only bites when f32 can no longer tell the
+  // positions apart (a camera billions of units away), and then the layer simply starts at the window's edge.
+  const i32 iMaxSteps = 2 * m_items.getCount() + 2;
+  if (m_fScrollPosition - fLeft > m_fPeriod) {
+    m_fScrollPosition -= std::floor((m_fScrollPosition - fLeft) / m_fPeriod) * m_fPeriod;
+  }
+  i32 iSteps = 0;
+  while (m_fScrollPosition > fLeft && iSteps++ < iMaxSteps) {
+    stepBack();
+  }
+  if (fLeft - m_fScrollPosition > 2.0f * m_fPeriod) {
+    // Keep a period in hand: each skipped period must end left of the window, as single steps would find.
+    m_fScrollPosition += (std::floor((fLeft - m_fScrollPosition) / m_fPeriod) - 1.0f) * m_fPeriod;
+  }
+  iSteps = 0;
+  while (m_fScrollPosition + static_cast<f32>(m_items[m_iCurrentItem].m_iWidth) < fLeft && iSteps++ < iMaxSteps) {
+    stepForward();
+  }
+  if (iSteps > iMaxSteps || m_fScrollPosition > fLeft) {
+    m_fScrollPosition = fLeft;
+  }
+}
 
 void SBackgroundLayer::stepBack() {
   const i32 iCount = m_items.getCount();
@@ -274,17 +299,19 @@ void tick() {
     const f32 fScroll = std::floor(fCamera * 1.25f * layer.ScrollingSpeed + 0.5f);
     const f32 fLeft = fScroll - 600.0f;
     const f32 fRight = fScroll + 480.0f;
-    while (layer.m_fScrollPosition > fLeft) {
-      layer.stepBack();
-    }
-    while (layer.m_fScrollPosition + static_cast<f32>(layer.m_items[layer.m_iCurrentItem].m_iWidth) < fLeft) {
-      layer.stepForward();
-    }
+    layer.place(fLeft);
     const f32 fShift = std::floor((1.0f - layer.ScrollingSpeed) * fCamera * 1.25f + 0.5f);
     const f32 fDepth = 1000.0f - static_cast<f32>(i) - (layer.Foreground != 0 ? 2000.0f : 0.0f);
     f32 x = layer.m_fScrollPosition;
     i32 k = layer.m_iCurrentItem;
-    while (x < fRight) {
+    f32 fRoundStart = x;
+    for (i32 iWalked = 0; x < fRight; ++iWalked) {
+      if (iWalked > 0 && iWalked % layer.m_items.getCount() == 0) {
+        if (!(x > fRoundStart)) {
+          break;  // a whole round moved nothing on: f32 cannot step this far out
+        }
+        fRoundStart = x;
+      }
       const SBackgroundItem& item = layer.m_items[k];
       if (item.m_eKind == E_BACKGROUND_ITEM_IMAGE) {
         const SAtlasTexInfo* pInfo = item.mp_pEntry->mp_pAtlasTexInfo;

@@ -15,7 +15,8 @@
 // Loading checks the pattern and "ImageAnims" first: a pattern, layer, key or value missing or of the wrong type,
 // an image the atlas lacks or an animation whose flip book is not loaded refuses the pattern (no layers, one line
 // naming the script and the entry, false answered). A layer with no items, or whose items are all 0 wide, could
-// never be stepped over: it is skipped with a line. So tick never meets a bad layer.
+// never be stepped over: it is skipped with a line. So tick never meets a bad layer; and since whole periods are
+// skipped at once and every walk ends, no camera position or speed makes a frame run away.
 //
 // Animation objects belong to their "ImageAnims" entry, not to a layer: made when an image is first walked, shared
 // by every occurrence of the image in every layer, kept across patterns and release, advanced once per occurrence
@@ -47,6 +48,12 @@ struct alignas(16) SBackgroundLayer {
   ClDynamicVector<SBackgroundItem> m_items;
   f32 m_fScrollPosition = 0.0f;  // layer x of the current item's left edge
   i32 m_iCurrentItem = 0;
+  f32 m_fPeriod = 0.0f;  // the items' widths added up (above 0): one round of steps moves this far
+
+  // Moves the scroll position so that the current item is the first whose right edge reaches fLeft and its left
+  // edge lies at or left of it, as stepping back and forward item by item does; whole periods are skipped in one
+  // move (they leave the current item as it is), so a far jump of the camera costs no more than a near one.
+  void place(f32 fLeft);
 
   void stepBack();
   void stepForward();

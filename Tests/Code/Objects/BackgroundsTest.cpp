@@ -216,3 +216,24 @@ TEST_F(BackgroundsTest, BadScriptsAreRefusedNamingTheEntry) {
     Backgrounds::tick();  // nothing to draw, nothing to crash on
   }
 }
+
+TEST_F(BackgroundsTest, FarCamerasAndFastLayersStillFinishAFrame) {
+  const struct {
+    f32 fSpeed;
+    f32 fCamera;
+  } cases[] = {{1.0f, 1.0e9f}, {1.0f, -3.0e9f}, {1.0e6f, 2500.0f}, {1.0f, 1.0e5f}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(load("P = [ " + layer("\"Wide\", Space = 7", c.fSpeed) + " ]"));
+    drawnX(0.0f);
+    const std::vector<f32> xs = drawnX(c.fCamera);
+    EXPECT_LE(xs.size(), 12u) << c.fSpeed << " at " << c.fCamera;
+    drawnX(0.0f);  // and back
+  }
+  // Moderate jumps land where stepping item by item lands.
+  ASSERT_TRUE(load("P = [ " + layer("\"Wide\", Space = 7") + " ]"));
+  std::vector<f32> far = drawnX(80000.0f);
+  std::sort(far.begin(), far.end());
+  ASSERT_FALSE(far.empty());
+  EXPECT_FLOAT_EQ(std::fmod(far[0], 107.0f), 0.0f);
+  EXPECT_FLOAT_EQ(far[1] - far[0], 107.0f);
+}
