@@ -32,6 +32,7 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Code/Objects/Backgrounds.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Assets/ClGeometryDataMgr_WIN32.h"
@@ -437,6 +438,9 @@ u32 ClGame::tickFrame(f32 fDT) {
 i32 ClGame::shutDown() {
   step("ClMonkeyMgr::terminate");
   ClMonkeyMgr::terminate();
+  // The background image animations live beside the cached "Backgrounds" script, across levels.
+  step("release the background image animations");
+  Backgrounds::releaseImageAnimations();
   if (g_pCurrentGameMode != nullptr) {
     step("current mode exit");
     g_pCurrentGameMode->exit();

@@ -14,6 +14,7 @@
 #include "Platform/D3D9/D3DXEffectFile.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 #include "Tools/fontc/FontFiles.h"
+#include "Tools/kdsc/KdsSource.h"
 
 namespace fs = std::filesystem;
 
@@ -88,6 +89,28 @@ std::vector<uint8_t> effect(int iParameters) {
     g_bFailed = true;
   }
   return D3DXEffectFileWrite(desc);
+}
+
+// A sample data script (Content/Scripts/<name>.kdt) compiled into its ".kds" image.
+std::vector<uint8_t> sampleScript(const std::string& name) {
+  std::vector<uint8_t> image;
+  std::string error;
+  if (!KdsCompileFile(std::string(GRINDLOW_CONTENT_DIR) + "/Scripts/" + name + ".kdt", &image, &error)) {
+    std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
+    g_bFailed = true;
+  }
+  return image;
+}
+
+// A small script compiled from text.
+std::vector<uint8_t> scriptText(const std::string& text) {
+  SKdsSourceNode root;
+  std::string error;
+  if (!KdsParseSource(text, "seed.kdt", &root, &error)) {
+    std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
+    g_bFailed = true;
+  }
+  return KdsWriteImage(root);
 }
 
 // An image of the given size with a pattern that compresses a little, written in the path's format.
@@ -191,6 +214,15 @@ int main(int argc, char** argv) {
   writeSeed(root / "FontFile", "large.kcf", font(300));
   writeSeed(root / "TextFile", "small.txt", textFile(4));
   writeSeed(root / "TextFile", "large.txt", textFile(400));
+  writeSeed(root / "EnemyScript", "sample.kds", sampleScript("EntityEnemy"));
+  writeSeed(root / "EnemyScript", "small.kds",
+            scriptText("A = { Animations = { Running = \"R\" }\n States = { default = {} }\n"
+                       " Reactions = [ \"r\", [ \"HitReceived == 1\", Action = \"Hit\" ] ]\n"
+                       " Actions = { Hit = { Damage = 1.0, Remove = 1, SpawnPistolBullet = 1 } } }\n"));
+  writeSeed(root / "BackgroundsScript", "sample.kds", sampleScript("Backgrounds"));
+  writeSeed(root / "BackgroundsScript", "small.kds",
+            scriptText("P = [ { Bottom_Y = 100.0, ScrollingSpeed = 0.5, Images = [ \"A\", Space = 30, \"B\" ] } ]\n"
+                       "ImageAnims = { A = [ { OffsetX = 1.0, OffsetY = 2.0, Flipbook = \"TowerSmoke\", #noLoop } ] }\n"));
   image(root / "TextureLoad", "small.png", 16, 8);
   image(root / "TextureLoad", "small.tga", 16, 8);
   image(root / "TextureLoad", "large.bmp", 480, 480);  // about 900 kB

@@ -157,7 +157,7 @@ const SGameStep gc_aStartUpSteps[] = {
 
 const SGameStep gc_aShutdownSteps[] = {
     {"ClMonkeyMgr::terminate", DONE, ""},
-    {"release the background image animations", PENDING, "the scrolling backgrounds"},
+    {"release the background image animations", DONE, ""},
     {"terminate the stage-select chapters", PENDING, "the front end's stage select"},
     {"current mode exit", DONE, ""},
     {"shutdownLeaderboardUI", PENDING, "the leaderboard screens"},

@@ -204,8 +204,12 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   const ClDScriptData2* pMonkey = ClDScriptMgr2::getScript("Monkey", nullptr);
   ASSERT_NE(pMonkey, nullptr);
   EXPECT_EQ(pMonkey->getChild("Scheme_InGame")->getChild("Fighting")->getChild("Weight")->getFloatExact(), 4.0f);
+  i32 iScripts = 1;
+  for (const char* pScript : {"EntityEnemy", "Backgrounds"}) {
+    EXPECT_NE(ClDScriptMgr2::getScript(pScript, nullptr), nullptr) << pScript;
+    ++iScripts;
+  }
   ClDScriptMgr2::terminate();
-  const i32 iScripts = 1;
   // And the compiled effects, stored plain as they were compiled.
   i32 iEffects = 0;
   for (const auto& file : std::filesystem::directory_iterator(KV_EFFECTS_DIR)) {

@@ -1,0 +1,24 @@
+// Loading and checking the data script "EntityEnemy" before any enemy reads it.
+//
+// The enemy code looks its nodes up with the data script's stopping getters, so a script is taken only when
+// every value they read is present and of its type: each type an array with an "Animations" array holding
+// "Running", a "States" array holding the first state ("State", or "default"), "Reactions" and "Actions"
+// arrays; every property and action key of the right type ("Velocity" and the like three FLOATs); every state
+// and animation named by a key present; every reaction's "Action" naming an action of the type; every word of a
+// reaction's conditions a constant the enemy publishes; and, when the flip-book manager runs, every animation's
+// flip book loaded. A script that fails is refused with one line naming the script, the entry and the fault.
+// A "HitMask" longer than the mask's 7 letters is not refused: the loader keeps the first 7 and says so.
+// Main thread only.
+#pragma once
+
+#include <string>
+
+class ClDScriptData2;
+
+namespace EnemyScript {
+// True when the tree passes; otherwise false and pError (when given) holds the line.
+bool check(const ClDScriptData2* pRoot, std::string* pError);
+// Gets "EntityEnemy" from the script manager, checks it and makes it the enemies' script. False, with the line
+// printed, when the file cannot be read or is refused; the enemies' script is then null.
+bool load();
+}  // namespace EnemyScript

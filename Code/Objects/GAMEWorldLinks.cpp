@@ -1,0 +1,82 @@
+#include "Code/Objects/GAMEWorldLinks.h"
+
+i32 g_iScore = 0;
+f32 g_fMultiplier = 1.0f;
+i32 g_iKillStreak = 0;
+i32 g_iBestStreak = 0;
+i32 g_iEnemiesKilled = 0;
+f32 g_fTimeSinceKill = 0.0f;
+i32 g_bCrateDue = 0;
+f32 g_fShakeTime = 0.0f;
+i32 g_iMagicKind = 0;
+i32 g_bResultsShown = 0;
+i32 g_bLevelWon = 0;
+i32 g_bFadeOut = 0;
+f32 g_fWorldCameraX = 0.0f;
+i32 g_iEnemyCueBudgetUsed = 0;
+ClWorldPlayer* g_pPlayer = nullptr;
+
+namespace WorldRunState {
+
+void reset() {
+  g_iScore = 0;
+  g_fMultiplier = 1.0f;
+  g_iKillStreak = 0;
+  g_iBestStreak = 0;
+  g_iEnemiesKilled = 0;
+  g_fTimeSinceKill = 0.0f;
+  g_bCrateDue = 0;
+  g_fShakeTime = 0.0f;
+  g_iMagicKind = 0;
+  g_bResultsShown = 0;
+  g_bLevelWon = 0;
+  g_bFadeOut = 0;
+  g_fWorldCameraX = 0.0f;
+  g_iEnemyCueBudgetUsed = 0;
+}
+
+bool takeCue() {
+  if (g_iEnemyCueBudgetUsed >= gc_iENEMY_CUE_BUDGET) {
+    return false;
+  }
+  ++g_iEnemyCueBudgetUsed;
+  return true;
+}
+
+}  // namespace WorldRunState
+
+namespace {
+
+// Until the game sets its hooks, calls are counted, not passed on; options read as off.
+class ClCountingServices final : public ClWorldServices {
+ public:
+  void playCue(u32) override { ++m_iCalls; }
+  void playLimitedCue(u32) override { ++m_iCalls; }
+  void playVoiceOver(i32) override { ++m_iCalls; }
+  void addFloatingText(const char*, f32, f32, f32, i32, bool) override { ++m_iCalls; }
+  void spawnGibs(i32, i32, f32, f32, f32, f32, f32) override { ++m_iCalls; }
+  void startSlowMotion() override { ++m_iCalls; }
+  void spawnPickup(const char*, const f32*, i32, f32) override { ++m_iCalls; }
+  bool setAchievement(const char*) override {
+    ++m_iCalls;
+    return false;
+  }
+  bool ultraGibOption() override { return false; }
+  bool targetMarkerOption() override { return false; }
+  i32 m_iCalls = 0;
+};
+
+ClCountingServices s_countingServices;
+ClWorldServices* s_pServices = &s_countingServices;
+
+}  // namespace
+
+namespace WorldServices {
+
+void set(ClWorldServices* pServices) { s_pServices = pServices != nullptr ? pServices : &s_countingServices; }
+
+ClWorldServices& get() { return *s_pServices; }
+
+i32 unhandledCalls() { return s_countingServices.m_iCalls; }
+
+}  // namespace WorldServices

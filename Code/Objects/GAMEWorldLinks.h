@@ -1,0 +1,105 @@
+// What the world's enemies and backgrounds reach outside themselves, gathered in one place so that the parts
+// built later (the player, the level and spawn managers, gore, floating texts, the voice-over picker, the store)
+// plug in here and the world runs headless until then.
+//
+// - Run state: the score and kill counters, the shake time and the cue budget are plain globals (main thread).
+// - The camera: g_fWorldCameraX is the x of the Action mode's camera position, in world units.
+// - The player: g_pPlayer points at the player entity or is null; ClWorldPlayer holds exactly the fields and the
+//   three reactions that enemies read and call.
+// - Services: one hook object (ClWorldServices) set at start-up by the game; every call the world makes into a
+//   later system goes through it. Until one is set, WorldServices::get answers a stand-in that counts the calls
+//   it could not pass on (WorldServices::unhandledCalls) and reads every option as off.
+#pragma once
+
+#include "Code/Objects/ClEntity.h"
+#include "Corvane/System/KvTypes.h"
+
+// Run state (score, multiplier, kill streak and the rest), zeroed by WorldRunState::reset.
+extern i32 g_iScore;
+extern f32 g_fMultiplier;
+extern i32 g_iKillStreak;
+extern i32 g_iBestStreak;
+extern i32 g_iEnemiesKilled;
+extern f32 g_fTimeSinceKill;
+extern i32 g_bCrateDue;
+extern f32 g_fShakeTime;
+extern i32 g_iMagicKind;  // 0 bolt, 1 ninja, 2 dragon
+extern i32 g_bResultsShown;
+extern i32 g_bLevelWon;
+extern i32 g_bFadeOut;
+// The camera's x in world units.
+extern f32 g_fWorldCameraX;
+// Cues started by enemy actions in this Action tick; the Action mode zeroes it at the start of each tick.
+extern i32 g_iEnemyCueBudgetUsed;
+inline constexpr i32 gc_iENEMY_CUE_BUDGET = 3;
+
+namespace WorldRunState {
+// Score 0, multiplier 1, every counter and flag 0, camera at 0, budget unused.
+void reset();
+// True (and the budget counts it) while fewer than gc_iENEMY_CUE_BUDGET cues were started this tick.
+bool takeCue();
+}  // namespace WorldRunState
+
+enum E_PLAYER_STATE : i32 {
+  E_PLAYER_STATE_CHAINSAW = 5,
+  E_PLAYER_STATE_CROSSBOW = 6,
+  E_PLAYER_STATE_DEATH = 9,
+};
+
+enum E_PLAYER_WEAPON : i32 {
+  E_PLAYER_WEAPON_NONE = 0,
+  E_PLAYER_WEAPON_SLEDGEHAMMER = 1,
+  E_PLAYER_WEAPON_MACHETE = 2,
+  E_PLAYER_WEAPON_AXE = 3,
+};
+
+// The player as enemies see it (kind 0). The player entity derives from it and fills the fields; the three
+// reactions are its own.
+class ClWorldPlayer : public ClEntity {
+ public:
+  virtual void takeDamage() = 0;
+  virtual void takeDamageNoReaction() = 0;
+  virtual void setRunningOrDeath() = 0;
+
+  i32 m_eState = 0;
+  i32 m_eWeapon = E_PLAYER_WEAPON_NONE;
+  f32 m_fReach = 0.0f;
+  i32 m_bHittable = 1;
+  f32 m_fGraceTime = 0.0f;
+  i32 m_bReplaced = 0;
+  i32 m_iHitAllFrames = 0;
+  i32 m_iHitPoints = 3;
+  i32 m_iMagicCharges = 0;
+  i32 m_bNoKillThisLevel = 1;
+  i32 m_iProjectileKills = 0;
+  i32 m_iSpecialKills = 0;
+  i32 m_iSledgehammerKills = 0;
+};
+extern ClWorldPlayer* g_pPlayer;
+
+// Calls from the world into later systems. Names are data-script names; positions are world units.
+class ClWorldServices {
+ public:
+  virtual ~ClWorldServices() = default;
+  virtual void playCue(u32 uiCueNameHash) = 0;
+  // The spawn manager's limited cue player.
+  virtual void playLimitedCue(u32 uiCueNameHash) = 0;
+  virtual void playVoiceOver(i32 iCategory) = 0;
+  virtual void addFloatingText(const char* pText, f32 fX, f32 fY, f32 fZ, i32 iPoints, bool bStacked) = 0;
+  virtual void spawnGibs(i32 iStyle, i32 iClass, f32 fX, f32 fY, f32 fZ, f32 fWidth, f32 fHeight) = 0;
+  virtual void startSlowMotion() = 0;
+  // A pickup (its own set-up) at the position and lane, then its x := fSourceX; appended to the list.
+  virtual void spawnPickup(const char* pName, const f32* pPosition, i32 iLane, f32 fSourceX) = 0;
+  // Sets a store achievement by its API name; answers false when the store's statistics are not available.
+  virtual bool setAchievement(const char* pApiName) = 0;
+  virtual bool ultraGibOption() = 0;
+  virtual bool targetMarkerOption() = 0;
+};
+
+namespace WorldServices {
+// The hook object (borrowed), or null to go back to the counting recorder.
+void set(ClWorldServices* pServices);
+ClWorldServices& get();
+// Calls made while no hook object was set.
+i32 unhandledCalls();
+}  // namespace WorldServices
