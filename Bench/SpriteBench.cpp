@@ -412,6 +412,37 @@ class CImageUIHooks : public ClUIHooks {
   void releaseDeviceObjects() override {}
 };
 
+// Compiles a screen "Screen" of iCount widgets, widget i described by widget(i) (its JSON object), loads it under the
+// name "Bench" and shows it. False when it does not compile or load.
+template <typename FWidget>
+bool loadWidgetScreen(i32 iCount, FWidget widget) {
+  std::string children;
+  for (i32 i = 0; i < iCount; ++i) {
+    children += std::string(i ? "," : "") + widget(i);
+  }
+  SKuiScreenSet set;
+  std::string error;
+  if (!KuiParseDescription(R"({"root": {"name": "Screen", "children": [)" + children + "]}}", "bench.json", &set,
+                           &error)) {
+    return false;
+  }
+  const std::vector<uint8_t> image = KuiWriteImage(set);
+  if (!ClUI::loadUIDataFromImage("Bench", image.data(), static_cast<u32>(image.size()))) {
+    return false;
+  }
+  ClUI::getWidget("Screen")->setVisibleRecursively(1);
+  return true;
+}
+
+// The widget layout that puts a widget's top-left corner at quad i's position (canvas units of a 216-unit height).
+std::string quadLayout(i32 i) {
+  f32 x = 0.0f;
+  f32 y = 0.0f;
+  quadPosition(i, &x, &y);
+  return R"({"layout": {"screenAnchor": 0, "x": )" + std::to_string(x * 216.0f / gc_iHEIGHT) +
+         R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}})";
+}
+
 // The UI on the session's device: "UBER" over the whole window, the default canvas's asset height 216, a loose UI
 // image of 16 x 16 texels and a screen of 500 images of it spread over the canvas.
 class CImageScreen {
@@ -431,31 +462,17 @@ class CImageScreen {
         .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     ClUI::setHooks(&m_hooks);
     ClUI::initialise();
-    std::string children;
-    for (i32 i = 0; i < gc_iUI_IMAGES; ++i) {
-      f32 x = 0.0f;
-      f32 y = 0.0f;
-      quadPosition(i, &x, &y);
-      children += std::string(i ? "," : "") + R"({"name": "Image)" + std::to_string(i) + R"(", "properties": {
+    m_bLoaded = loadWidgetScreen(gc_iUI_IMAGES, [](i32 i) {
+      return R"({"name": "Image)" + std::to_string(i) + R"(", "properties": {
           "canvas": {"id": "UBER"}, "imageLayer": )" + std::to_string(2600 + i % 200) + R"(,
           "textureName": "Tile", "textureShader": {"id": "system_blend_premult"},
           "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
-          "widgetLayout": {"layout": {"screenAnchor": 0, "x": )" + std::to_string(x * 216.0f / gc_iHEIGHT) +
-                  R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}},
+          "widgetLayout": )" + quadLayout(i) + R"(,
           "onLoad": {"event": {"calls": [{"call": "systemDeferredImageLoad"}]}},
           "onRender": {"event": {"single": "systemImageRender"}}}})";
-    }
-    SKuiScreenSet set;
-    std::string error;
-    if (!KuiParseDescription(R"({"root": {"name": "Screen", "children": [)" + children + "]}}", "bench.json", &set,
-                             &error)) {
-      return;
-    }
-    const std::vector<uint8_t> image = KuiWriteImage(set);
-    m_bLoaded = ClUI::loadUIDataFromImage("Bench", image.data(), static_cast<u32>(image.size()));
+    });
     // The images share one texture: each queues it, and it loads once.
     ClUI::loadDeferredUITextures();
-    if (m_bLoaded) ClUI::getWidget("Screen")->setVisibleRecursively(1);
   }
   ~CImageScreen() {
     ClUI::terminate();
@@ -587,31 +604,17 @@ class CAnimScreen {
     Cl2d::initialise();
     ClUI::setHooks(&m_hooks);
     ClUI::initialise();
-    std::string children;
-    for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) {
-      f32 x = 0.0f;
-      f32 y = 0.0f;
-      quadPosition(i, &x, &y);
-      children += std::string(i ? "," : "") + R"({"name": "Anim)" + std::to_string(i) + R"(", "properties": {
+    m_bLoaded = loadWidgetScreen(gc_iANIM_WIDGETS, [](i32 i) {
+      return R"({"name": "Anim)" + std::to_string(i) + R"(", "properties": {
           "canvas": {"id": "FULL"}, "imageLayer": )" + std::to_string(2600 + i % 200) + R"(,
           "flipbookName": "DragonEmber", "textureShader": {"id": "system_blend_premult"},
           "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
-          "widgetLayout": {"layout": {"screenAnchor": 0, "x": )" + std::to_string(x * 216.0f / gc_iHEIGHT) +
-                  R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}},
+          "widgetLayout": )" + quadLayout(i) + R"(,
           "onLoad": {"event": {"calls": [{"call": "systemAnimInitColor"}, {"call": "systemCreateTexAnimObj"}]}},
           "onDestroy": {"event": {"calls": [{"call": "systemDeleteTexAnimObj"}]}},
           "onRender": {"event": {"single": "systemAnimRender"}}}})";
-    }
-    SKuiScreenSet set;
-    std::string error;
-    if (!KuiParseDescription(R"({"root": {"name": "Screen", "children": [)" + children + "]}}", "bench.json", &set,
-                             &error)) {
-      return;
-    }
-    const std::vector<uint8_t> image = KuiWriteImage(set);
-    m_bLoaded = ClUI::loadUIDataFromImage("Bench", image.data(), static_cast<u32>(image.size()));
+    });
     if (!m_bLoaded) return;
-    ClUI::getWidget("Screen")->setVisibleRecursively(1);
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 12.0f;
     for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) {
       for (i32 j = 0; j < i % gc_iEMBER_FRAMES; ++j) {

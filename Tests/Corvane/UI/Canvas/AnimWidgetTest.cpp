@@ -214,10 +214,7 @@ TEST_F(AnimWidgetTest, GameCodePlaysAndQueues) {
 // Drawing needs its properties; a forced size is refused.
 TEST_F(AnimWidgetTest, RenderStopsOnMissingPropertiesAndForcedSizes) {
   loadScreen(R"(, "forcedWidth": 0.0)");
-  char acText[160];
-  std::snprintf(acText, sizeof(acText), "Widget [%s] does not specify [%s] attribute ([0x%08X])!", "Anim",
-                "forcedHeight", KvStrHash("forcedHeight"));
-  EXPECT_KV_ASSERT(renderWidths(), acText);
+  EXPECT_KV_ASSERT(renderWidths(), KvTestAttributeMessage("Anim", "forcedHeight"));
   ClWidget* pAnim = ClUI::getWidget("Anim");
   pAnim->setFloat(KvStrHash("forcedHeight"), 0.0f);
   EXPECT_EQ(renderWidths().size(), 1u);

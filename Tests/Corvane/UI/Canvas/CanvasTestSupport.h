@@ -8,11 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClUI.h"
 #include "Tests/Corvane/GraphicsGeometry/GeometryTestSupport.h"
 
 // The UI manager without the parts these tests do not start (the device objects belong to the geometry fixture).
+// The stop text of a procedure that misses a required property of a widget.
+inline std::string KvTestAttributeMessage(const char* pWidget, const char* pProperty) {
+  char acText[160];
+  std::snprintf(acText, sizeof(acText), "Widget [%s] does not specify [%s] attribute ([0x%08X])!", pWidget, pProperty,
+                KvStrHash(pProperty));
+  return acText;
+}
+
 class CQuietUIHooks : public ClUIHooks {
  public:
   void releaseDeviceObjects() override {}

@@ -20,13 +20,6 @@
 
 namespace {
 
-std::string attributeMessage(const char* pWidget, const char* pProperty) {
-  char acText[160];
-  std::snprintf(acText, sizeof(acText), "Widget [%s] does not specify [%s] attribute ([0x%08X])!", pWidget, pProperty,
-                KvStrHash(pProperty));
-  return acText;
-}
-
 // Which tooltip events fired, in order.
 std::vector<std::string> g_tooltipEvents;
 void recordTooltipIn(ClWidget* pWidget, WidgetEventProcedureCall*) {
@@ -116,7 +109,7 @@ TEST_F(ImageWidgetTest, LoadSeedsTheColourAndLoadsTheTexture) {
 
   ClWidget* pPic = ClUI::getWidget("Pic");
   EXPECT_KV_ASSERT(systemImageLoad(ClUI::getWidget("Screen"), nullptr),
-                   attributeMessage("Screen", "textureColor"));
+                   KvTestAttributeMessage("Screen", "textureColor"));
   EXPECT_EQ(pPic->mp_aColorAnimators[0].mp_uiCurrentColor, 0x80FF4020u);
 }
 
@@ -158,7 +151,7 @@ TEST_F(ImageWidgetTest, ChildrenArePlacedInsideTheImage) {
 // Every drawing path needs its layer, canvas, shader and forced size.
 TEST_F(ImageWidgetTest, RenderStopsOnAMissingProperty) {
   loadScreen(image("Pic", R"(, "textureName": "Badge", "forcedWidth": 0.0)"));
-  EXPECT_KV_ASSERT(renderScreen(), attributeMessage("Pic", "forcedHeight"));
+  EXPECT_KV_ASSERT(renderScreen(), KvTestAttributeMessage("Pic", "forcedHeight"));
 }
 
 // Each load procedure: the plain or the localized version now, or the name queued for the deferred load in the plain
@@ -403,7 +396,7 @@ TEST_F(ImageTooltipTest, ShowOnlyWhenVisibleHideAlways) {
 
   ClWidget* pTip = ClUI::getWidget("Tip");
   pTip->setVisible(1);
-  EXPECT_KV_ASSERT(systemImageShowTooltipIfPresent(pTip, nullptr), attributeMessage("Tip", "tooltipWidgetID"));
+  EXPECT_KV_ASSERT(systemImageShowTooltipIfPresent(pTip, nullptr), KvTestAttributeMessage("Tip", "tooltipWidgetID"));
 }
 
 }  // namespace

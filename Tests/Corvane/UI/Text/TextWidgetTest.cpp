@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string attributeMessage(const char* pWidget, const char* pProperty) {
-  char acText[160];
-  std::snprintf(acText, sizeof(acText), "Widget [%s] does not specify [%s] attribute ([0x%08X])!", pWidget, pProperty,
-                KvStrHash(pProperty));
-  return acText;
-}
-
 class CTextHooks : public CQuietUIHooks {
  public:
   void registerGameUIFunctions() override {
@@ -236,8 +229,8 @@ TEST_F(TextWidgetTest, MissingPropertiesAreNamedInOrder) {
                  "pointSize": 8, "maxHeight": 0.0, "maxWidth": 0.0,
                  "textLayout": {"layout": {"screenAnchor": 0, "x": 0.0, "y": 0.0, "widgetAnchor": 0}},
                  "textAlign": {"id": "L"}}})");
-  EXPECT_KV_ASSERT(systemTextRender(ClUI::getWidget("Bare"), nullptr), attributeMessage("Bare", "canvas"));
-  EXPECT_KV_ASSERT(systemTextRender(ClUI::getWidget("NoColour"), nullptr), attributeMessage("NoColour", "textColor"));
+  EXPECT_KV_ASSERT(systemTextRender(ClUI::getWidget("Bare"), nullptr), KvTestAttributeMessage("Bare", "canvas"));
+  EXPECT_KV_ASSERT(systemTextRender(ClUI::getWidget("NoColour"), nullptr), KvTestAttributeMessage("NoColour", "textColor"));
 }
 
 // Load shows "textColor" at once; a fade in of 0.5 s starts transparent with the text colour's RGB and reaches the
