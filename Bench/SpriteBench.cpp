@@ -640,7 +640,9 @@ class CAnimScreen {
 // Runs frames and checks that each made one quad per flip book and that the flip books moved on.
 template <typename FFrame, typename FFrameIndex>
 void runAnimFrames(benchmark::State& state, FFrame frame, FFrameIndex firstFrameIndex) {
+  // The loop of frames comes back to its first frame, so the check is that some frame showed another one.
   const i32 iStartFrame = firstFrameIndex();
+  bool bMoved = false;
   for (auto _ : state) {
     ClDynamicGeometry::unlockBuffers();
     ClDynamicGeometry::beginFrame();
@@ -651,9 +653,10 @@ void runAnimFrames(benchmark::State& state, FFrame frame, FFrameIndex firstFrame
       state.SkipWithError("the frame did not make one quad per flip book");
       return;
     }
+    bMoved = bMoved || firstFrameIndex() != iStartFrame;
   }
   ClDynamicGeometry::unlockBuffers();
-  if (state.iterations() > 12 && firstFrameIndex() == iStartFrame) {
+  if (state.iterations() > 12 && !bMoved) {
     state.SkipWithError("the flip books did not play");
   }
   state.SetItemsProcessed(state.iterations() * gc_iANIM_WIDGETS);
