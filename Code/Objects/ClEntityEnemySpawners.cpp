@@ -105,7 +105,7 @@ void ClEntityEnemy::spawnSupportCratePickup() {
     const i32 iHitPoints = g_pPlayer != nullptr ? g_pPlayer->m_iHitPoints : 0;
     if (iHitPoints < 3) {
       pName = "PickupHealth";
-    } else if (g_pPlayer->m_iMagicCharges == 0) {
+    } else if (g_iMagicCharges == 0) {
       pName = "PickupMagic";
     } else {
       pName = "PickupPoints";

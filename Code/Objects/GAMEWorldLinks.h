@@ -27,6 +27,35 @@ extern i32 g_iMagicKind;  // 0 bolt, 1 ninja, 2 dragon
 extern i32 g_bResultsShown;
 extern i32 g_bLevelWon;
 extern i32 g_bFadeOut;
+// The rest of one run's state: the game type (0 story, 1, 2 and 6 marathon, 3 and 4 survivor, 5 daily), the
+// level position, the time left, the carried health and weapon, the meters and charges, the banners and crates.
+extern i32 g_iGameType;
+extern i32 g_iChapter;
+extern i32 g_iLevel;
+extern i32 g_iWave;
+extern i32 g_iDay;
+extern f32 g_fTimeLeft;
+extern f32 g_fStarCooldown;
+extern i32 g_iPlayerHealth;
+extern f32 g_fDisplayedScore;
+extern f32 g_fLastMultiplier;
+extern f32 g_fSuperMeter;
+extern f32 g_fPrevSuperMeter;
+extern i32 g_iSuperWeaponKind;  // 0 chainsaw, 1 crossbow, 2 T-shirt cannon
+extern i32 g_iMagicCharges;
+extern i32 g_iDefaultMagicKind;
+extern f32 g_fShakeClock;
+extern u32 g_uiMessageId;
+extern f32 g_fMessageTime;
+extern f32 g_fPowerReadyTime;
+extern i32 g_bCratePending;
+extern i32 g_bWeaponCrateNext;
+extern i32 g_iCarriedWeaponKind;
+extern f32 g_fCarriedWeaponTime;
+// 1 exactly while a magic special runs; the level holds gameplay time still meanwhile.
+extern i32 g_bMagicFreeze;
+// The player's x truncated toward zero, written by every player update.
+extern i32 g_iPlayerDistance;
 // The camera's x in world units.
 extern f32 g_fWorldCameraX;
 // Cues started by enemy actions in this Action tick; the Action mode zeroes it at the start of each tick.
@@ -34,7 +63,8 @@ extern i32 g_iEnemyCueBudgetUsed;
 inline constexpr i32 gc_iENEMY_CUE_BUDGET = 3;
 
 namespace WorldRunState {
-// Score 0, multiplier 1, every counter and flag 0, camera at 0, budget unused.
+// Every run global back to its initial value (score 0, multiplier 1, health 3, one magic charge, counters and
+// flags 0, camera at 0, budget unused).
 void reset();
 // True (and the budget counts it) while fewer than gc_iENEMY_CUE_BUDGET cues were started this tick.
 bool takeCue();
@@ -69,7 +99,6 @@ class ClWorldPlayer : public ClEntity {
   i32 m_bReplaced = 0;
   i32 m_iHitAllFrames = 0;
   i32 m_iHitPoints = 3;
-  i32 m_iMagicCharges = 0;
   i32 m_bNoKillThisLevel = 1;
   i32 m_iProjectileKills = 0;
   i32 m_iSpecialKills = 0;

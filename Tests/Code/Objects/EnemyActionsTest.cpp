@@ -344,7 +344,7 @@ TEST_F(EnemyActionTest, CratePickups) {
   for (const auto& c : cases) {
     g_pPlayer = c.bPlayer ? &m_world.m_player : nullptr;
     m_world.m_player.m_iHitPoints = c.iHitPoints;
-    m_world.m_player.m_iMagicCharges = c.iMagic;
+    g_iMagicCharges = c.iMagic;
     ClEntityEnemy* pCrate = m_world.spawn("Crate", 0.0f, 1);
     pCrate->m_crateContent = c.pContent;
     m_world.m_services.m_pickups.clear();
