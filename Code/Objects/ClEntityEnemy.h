@@ -141,8 +141,16 @@ class ClEntityEnemy : public ClEntity {
   ClDScriptData2* mp_pTypeNode = nullptr;
 };
 
-// One blood drop at (x, y) with the size chance; orange drops are the explosion's (no sideways or upward push).
-void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, bool bOrange);
+// The kinds of blood drop: a hit's (pushed sideways and up), a player's splatter (scattered wider, no push) and
+// an explosion's (as the splatter, orange).
+enum E_BLOOD_DROP : i32 {
+  E_BLOOD_DROP_HIT = 0,
+  E_BLOOD_DROP_SPLATTER = 1,
+  E_BLOOD_DROP_ORANGE = 2,
+};
+
+// One blood drop at (x, y) with the size chance, appended to g_bloodSplats.
+void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, E_BLOOD_DROP eKind);
 
 // The loaded "EntityEnemy" script (checked), or null; set by EnemyScript::load.
 extern ClDScriptData2* g_pEntityEnemyScript;

@@ -102,7 +102,9 @@ void ClEntityEnemy::doHitSparks(f32 fX, f32 fY) const {
 }
 
 // One blood drop in the draw order the replay depends on: size, lifetime, x, z, azimuth, elevation, speed.
-void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, bool bOrange) {
+void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, E_BLOOD_DROP eKind) {
+  const bool bOrange = eKind == E_BLOOD_DROP_ORANGE;
+  const bool bWide = eKind != E_BLOOD_DROP_HIT;
   SBloodSplat drop;
   i32 k = 1;
   while (k < 5) {
@@ -121,18 +123,18 @@ void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, bool bOrange) {
   if (ClFlipBook** ppBook = ClFlipBookMgr::findByHash(KvStrHash(szName))) {
     drop.m_anim.playFlipBook(*ppBook, E_FLIPBOOK_MODE_LOOP, 0, 0.0f);
   }
-  drop.m_fLifetime = KvMath::randomUnitFloat() * (bOrange ? 4.5f : 5.5f) + 0.1f;
-  drop.m_vPosition[0] = fX + (bOrange ? KvMath::randomUnitFloat() * 24.0f - 12.0f : KvMath::randomUnitFloat() * 12.0f - 6.0f);
+  drop.m_fLifetime = KvMath::randomUnitFloat() * (bWide ? 4.5f : 5.5f) + 0.1f;
+  drop.m_vPosition[0] = fX + (bWide ? KvMath::randomUnitFloat() * 24.0f - 12.0f : KvMath::randomUnitFloat() * 12.0f - 6.0f);
   drop.m_vPosition[1] = fY;
-  drop.m_vPosition[2] = bOrange ? KvMath::randomUnitFloat() * 48.0f - 48.0f : KvMath::randomUnitFloat() * 12.0f - 12.0f;
+  drop.m_vPosition[2] = bWide ? KvMath::randomUnitFloat() * 48.0f - 48.0f : KvMath::randomUnitFloat() * 12.0f - 12.0f;
   drop.m_vAcceleration[2] = 300.0f;
   const f32 a = KvMath::randomUnitFloat() * 360.0f * 3.1415f / 180.0f;
   const f32 b = KvMath::randomUnitFloat() * 360.0f * 3.1415f / 180.0f;
-  const f32 s = bOrange ? KvMath::randomUnitFloat() * 240.0f + 10.0f
+  const f32 s = bWide ? KvMath::randomUnitFloat() * 240.0f + 10.0f
                         : KvMath::randomUnitFloat() * (static_cast<f32>(k < 2 ? k : 2) * 150.0f - 10.0f) + 10.0f;
-  drop.m_vVelocity[0] = std::cos(a) * s + (bOrange ? 0.0f : 100.0f);
+  drop.m_vVelocity[0] = std::cos(a) * s + (bWide ? 0.0f : 100.0f);
   drop.m_vVelocity[1] = std::sin(a) * std::cos(b) * s;
-  drop.m_vVelocity[2] = std::sin(a) * std::sin(b) * s - (bOrange ? 0.0f : 100.0f);
+  drop.m_vVelocity[2] = std::sin(a) * std::sin(b) * s - (bWide ? 0.0f : 100.0f);
   g_bloodSplats.append(drop);
 }
 
@@ -143,6 +145,6 @@ void ClEntityEnemy::spawnBlood(i32 iAmount, f32 fX, f32 fY) const {
   const i32 iDrops = iAmount == 1 ? 10 : (iAmount == 2 ? 30 : 50);
   const f32 fChance = iAmount == 1 ? 0.5f : (iAmount == 2 ? 0.75f : 0.85f);
   for (i32 i = 0; i < iDrops; ++i) {
-    KvSpawnBloodDrop(fX, fY, fChance, false);
+    KvSpawnBloodDrop(fX, fY, fChance, E_BLOOD_DROP_HIT);
   }
 }

@@ -173,7 +173,7 @@ void ClEntityEnemy::explode() {
   }
   blastEnemies(this, 80.0f);
   for (i32 i = 0; i < 100; ++i) {
-    KvSpawnBloodDrop(m_vPosition[0], m_vPosition[1], 0.8f, true);
+    KvSpawnBloodDrop(m_vPosition[0], m_vPosition[1], 0.8f, E_BLOOD_DROP_ORANGE);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Corvane/Graphics/ClDynamicGeometryHelper.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -23,6 +24,21 @@ class ClGeometrySink final : public ClWorldDrawSink {
                                               quad.m_uiColor, pSig, quad.m_fDepth, quad.m_fScale, quad.m_uiFlipFlags);
     }
   }
+  void submitRing(const SWorldRing& ring) override {
+    ClDynamicGeometryHelper::drawCircle(ring.m_vCentre, ring.m_fInnerRadius, ring.m_fOuterRadius, ring.m_uiInnerColor,
+                                        ring.m_uiOuterColor, ClSignatureMgr::getSignatureByHashNoTex(ring.m_uiShaderHash),
+                                        ring.m_fDepth, 0.0f, 1.0f, 0.0f);
+  }
+  void submitText(const SWorldText& text) override {
+    if (text.mp_puiText != nullptr) {
+      const STextElement element{KvStrHash("FULL"), KvStrHash(text.mp_pShader), KvStrHash(text.mp_pFontFamily)};
+      ClUI::renderTextElement(element, text.mp_puiText, text.m_uiPointSize, text.m_args, false, 0.0f, 0.0f,
+                              text.m_afPosition);
+    } else if (text.mp_pAscii != nullptr) {
+      ClUI::renderAsciiText(text.mp_pAscii, text.mp_pShader, text.mp_pFontFamily, text.m_uiPointSize, text.m_args,
+                            0.0f, 0.0f, text.m_afPosition);
+    }
+  }
 };
 
 ClGeometrySink s_geometrySink;
@@ -39,6 +55,10 @@ void submit(const SWorldQuad& quad) {
     s_pSink->submit(quad);
   }
 }
+
+void submitRing(const SWorldRing& ring) { s_pSink->submitRing(ring); }
+
+void submitText(const SWorldText& text) { s_pSink->submitText(text); }
 
 f32 snap(f32 fWorld) {
   return static_cast<f32>(std::floor(static_cast<f64>(fWorld) * 1.25 + 0.5));

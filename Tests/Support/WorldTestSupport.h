@@ -54,8 +54,31 @@ inline ClDScriptData2* KvTestCompileScript(const std::string& text, const std::s
 
 class ClRecordingDrawSink final : public ClWorldDrawSink {
  public:
+  // A text as drawn: its characters (UTF-16 narrowed, or the 8-bit text) with the call's other values.
+  struct SText {
+    std::string m_text;
+    bool m_bAscii;
+    std::string m_fontFamily;
+    std::string m_shader;
+    u32 m_uiPointSize;
+    STextDrawArgs m_args;
+    f32 m_afPosition[2];
+  };
   void submit(const SWorldQuad& quad) override { m_quads.push_back(quad); }
+  void submitRing(const SWorldRing& ring) override { m_rings.push_back(ring); }
+  void submitText(const SWorldText& text) override {
+    SText copy{"", text.mp_puiText == nullptr, text.mp_pFontFamily, text.mp_pShader, text.m_uiPointSize, text.m_args,
+               {text.m_afPosition[0], text.m_afPosition[1]}};
+    if (text.mp_puiText != nullptr) {
+      for (const wchar16* p = text.mp_puiText; *p != 0; ++p) copy.m_text.push_back(static_cast<char>(*p));
+    } else {
+      copy.m_text = text.mp_pAscii;
+    }
+    m_texts.push_back(copy);
+  }
   std::vector<SWorldQuad> m_quads;
+  std::vector<SWorldRing> m_rings;
+  std::vector<SText> m_texts;
 };
 
 class ClRecordingServices final : public ClWorldServices {
