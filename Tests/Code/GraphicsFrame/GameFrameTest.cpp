@@ -25,6 +25,10 @@
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMESampleScene.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
+#include "Code/Objects/GAMEGoreFx.h"
+#include "Code/Objects/GAMEGoreRecords.h"
+#include "Code/Objects/GAMEWorldLinks.h"
+#include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -753,4 +757,81 @@ TEST_F(GameFrontEnd, PromptsFollowTheLastDeviceUsed) {
     ClInputHWtoKv::mp_auiKeyStates[KvKeyIndexFromScanCode(gc_uiSCAN_DOWN)] = 0;
     ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_A] = 0.0f;
   }
+}
+
+namespace {
+
+// The Action mode's drawing as far as the gore effects go: the world's geometry of the frame, the effects, the UI.
+class ClGoreFrameMode final : public ClGameMode {
+ public:
+  i32 enter(i32) override { return 1; }
+  i32 tick(f32 fDT) override {
+    ClGame::tickClocks(fDT);
+    ClDynamicGeometry::beginFrame();
+    GoreFx::draw();
+    ClUI::update();
+    ClUI::render();
+    g_aTVChannels[0].advance();
+    ClGraphics::endFrame();
+    return 0;
+  }
+  i32 exit() override { return 1; }
+};
+
+SGib restingGib(const char* pBody, f32 fX, f32 fSpinRate, f32 fSpinTime) {
+  SGib gib;
+  gib.m_bodyAnim.playFlipBook(ClFlipBookMgr::getFlipBook(pBody), E_FLIPBOOK_MODE_LOOP, 0, 0.0f);
+  gib.m_vPosition[0] = fX;
+  gib.m_vPosition[1] = 150.0f;
+  gib.m_vPosition[2] = -20.0f;
+  gib.m_fSpinRate = fSpinRate;
+  gib.m_fSpinTime = fSpinTime;
+  return gib;
+}
+
+}  // namespace
+
+// The gore effects in a frame of the sample content, over the in-game screen: a piece of each style (the first two
+// turned, the fire piece with its trail), a spark, a ring, and a stacked score text asked for twice ("X2" under
+// it) in the game's font.
+TEST_F(GameFrontEnd, GoreAndAStackedScoreTextInTheScene) {
+  ASSERT_TRUE(settleMenus());
+  ASSERT_TRUE(switchMainScreenTo("InGame"));
+  WorldRunState::reset();
+  GoreFx::initialize();
+  g_gibs.append(restingGib("GibNormal2", 80.0f, 1.0f, 0.5f));
+  SGib fire = restingGib("GibFire1", 130.0f, -2.0f, 0.5f);
+  fire.m_trailAnim.playFlipBook(ClFlipBookMgr::getFlipBook("GibFireAir"), E_FLIPBOOK_MODE_LOOP, 0, 0.0f);
+  g_gibs.append(fire);
+  g_gibs.append(restingGib("GibElectric2", 180.0f, 0.0f, 0.0f));
+  g_gibs.append(restingGib("GibMagic3", 230.0f, 0.0f, 0.0f));
+  SSparkAnim spark;
+  spark.m_anim.playFlipBook(ClFlipBookMgr::getFlipBook("HitSpark1"), E_FLIPBOOK_MODE_LOOP, 0, 0.0f);
+  spark.m_vPosition[0] = 330.0f;
+  spark.m_vPosition[1] = 180.0f;
+  g_sparkAnims.append(spark);
+  SEnemyActionFx ring;
+  ring.m_afRadii[0] = 10.0f;
+  ring.m_afRadii[1] = 18.0f;
+  ring.m_afRadii[2] = 10.0f;
+  ring.m_afRadii[3] = 18.0f;
+  ring.m_uiInnerColor = 0xFFFFFF80;
+  ring.m_uiOuterColor = 0x00FFFF80;
+  ring.m_fLifetime = 1.0f;
+  ring.m_vPosition[0] = 300.0f;
+  ring.m_vPosition[1] = 110.0f;
+  g_enemyActionFx.append(ring);
+  const f32 vAt[4] = {150.0f, 157.0f, -70.0f, 0.0f};
+  GoreFx::addStackedFloatingText("enemy_score_hit_perfect", 250, vAt);
+  GoreFx::addStackedFloatingText("enemy_score_hit_perfect", 250, vAt);
+  ASSERT_EQ(g_floatingTexts.getCount(), 1);
+
+  ClGoreFrameMode mode;
+  ClGameMode* pSaved = g_pCurrentGameMode;
+  g_pCurrentGameMode = &mode;
+  const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
+  g_pCurrentGameMode = pSaved;
+  GoreFx::releaseAll();
+  expectMatchesReference(picture, "GoreAndStackedText");
+  EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
