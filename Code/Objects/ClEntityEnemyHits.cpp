@@ -101,10 +101,12 @@ void ClEntityEnemy::doHitSparks(f32 fX, f32 fY) const {
   g_sparkAnims.append(spark);
 }
 
-// One blood drop in the draw order the replay depends on: size, lifetime, x, z, azimuth, elevation, speed.
+// One blood drop in the draw order the replay depends on: size, lifetime, x, z, azimuth, elevation, speed; a
+// player's splatter draws its lifetime last.
 void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, E_BLOOD_DROP eKind) {
   const bool bOrange = eKind == E_BLOOD_DROP_ORANGE;
   const bool bWide = eKind != E_BLOOD_DROP_HIT;
+  const bool bLifetimeLast = eKind == E_BLOOD_DROP_SPLATTER;
   SBloodSplat drop;
   i32 k = 1;
   while (k < 5) {
@@ -123,7 +125,9 @@ void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, E_BLOOD_DROP eKind) {
   if (ClFlipBook** ppBook = ClFlipBookMgr::findByHash(KvStrHash(szName))) {
     drop.m_anim.playFlipBook(*ppBook, E_FLIPBOOK_MODE_LOOP, 0, 0.0f);
   }
-  drop.m_fLifetime = KvMath::randomUnitFloat() * (bWide ? 4.5f : 5.5f) + 0.1f;
+  if (!bLifetimeLast) {
+    drop.m_fLifetime = KvMath::randomUnitFloat() * (bWide ? 4.5f : 5.5f) + 0.1f;
+  }
   drop.m_vPosition[0] = fX + (bWide ? KvMath::randomUnitFloat() * 24.0f - 12.0f : KvMath::randomUnitFloat() * 12.0f - 6.0f);
   drop.m_vPosition[1] = fY;
   drop.m_vPosition[2] = bWide ? KvMath::randomUnitFloat() * 48.0f - 48.0f : KvMath::randomUnitFloat() * 12.0f - 12.0f;
@@ -135,6 +139,9 @@ void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, E_BLOOD_DROP eKind) {
   drop.m_vVelocity[0] = std::cos(a) * s + (bWide ? 0.0f : 100.0f);
   drop.m_vVelocity[1] = std::sin(a) * std::cos(b) * s;
   drop.m_vVelocity[2] = std::sin(a) * std::sin(b) * s - (bWide ? 0.0f : 100.0f);
+  if (bLifetimeLast) {
+    drop.m_fLifetime = KvMath::randomUnitFloat() * 4.5f + 0.1f;
+  }
   g_bloodSplats.append(drop);
 }
 

@@ -540,8 +540,34 @@ TEST_F(GoreFxTest, DrawingDoesNotAdvance) {
   EXPECT_EQ(m_world.m_sink.m_quads.size(), static_cast<size_t>(2 * g_gibs.getCount()));
 }
 
-// The player's splatter: 10 or 100 red drops scattered around (x, y), none pushed sideways or up.
+// The player's splatter: 10 or 100 red drops scattered around (x, y), none pushed sideways or up. Its draws come in
+// the order size, x, z, azimuth, elevation, speed, lifetime.
 TEST_F(GoreFxTest, ThePlayersBloodSplatter) {
+  for (u32 uiSeed : {5u, 99u, 4242u}) {
+    for (bool bHeavy : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "seed " << uiSeed << ", heavy " << bHeavy);
+      sfmtInitGenRand(uiSeed);
+      i32 k = 1;
+      while (k < 5 && KvMath::randomUnitFloat() < (bHeavy ? 0.8f : 0.75f)) ++k;
+      const f32 fX = 300.0f + KvMath::randomUnitFloat() * 24.0f - 12.0f;
+      const f32 fZ = KvMath::randomUnitFloat() * 48.0f - 48.0f;
+      const f32 a = KvMath::randomUnitFloat() * 360.0f * 3.1415f / 180.0f;
+      const f32 b = KvMath::randomUnitFloat() * 360.0f * 3.1415f / 180.0f;
+      const f32 fSpeed = KvMath::randomUnitFloat() * 240.0f + 10.0f;
+      const f32 fLifetime = KvMath::randomUnitFloat() * 4.5f + 0.1f;
+      sfmtInitGenRand(uiSeed);
+      g_bloodSplats.clear();
+      GoreFx::spawnBloodSplatter(300.0f, 157.0f, bHeavy);
+      const SBloodSplat& first = g_bloodSplats[0];
+      EXPECT_EQ(first.m_iSize, k);
+      EXPECT_FLOAT_EQ(first.m_vPosition[0], fX);
+      EXPECT_FLOAT_EQ(first.m_vPosition[2], fZ);
+      EXPECT_FLOAT_EQ(first.m_vVelocity[0], std::cos(a) * fSpeed);
+      EXPECT_FLOAT_EQ(first.m_vVelocity[1], std::sin(a) * std::cos(b) * fSpeed);
+      EXPECT_FLOAT_EQ(first.m_vVelocity[2], std::sin(a) * std::sin(b) * fSpeed);
+      EXPECT_FLOAT_EQ(first.m_fLifetime, fLifetime);
+    }
+  }
   for (bool bHeavy : {false, true}) {
     g_bloodSplats.clear();
     GoreFx::spawnBloodSplatter(300.0f, 157.0f, bHeavy);
