@@ -143,6 +143,10 @@ class ClEntityEnemy : public ClEntity {
 
 // One blood drop at (x, y) with the size chance; orange drops are the explosion's (no sideways or upward push).
 void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, bool bOrange);
+struct SBloodSplat;
+// The size of a new drop (1, growing while a draw is below fChance, up to 5) with its decal and its looping drop
+// animation ("IM-splatter<k>_216", "Blood<k>"); the rest of the drop is the caller's.
+void KvStartBloodSplat(SBloodSplat* pDrop, f32 fChance);
 
 // The loaded "EntityEnemy" script (checked), or null; set by EnemyScript::load.
 extern ClDScriptData2* g_pEntityEnemyScript;

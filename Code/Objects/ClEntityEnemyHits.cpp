@@ -101,9 +101,7 @@ void ClEntityEnemy::doHitSparks(f32 fX, f32 fY) const {
   g_sparkAnims.append(spark);
 }
 
-// One blood drop in the draw order the replay depends on: size, lifetime, x, z, azimuth, elevation, speed.
-void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, bool bOrange) {
-  SBloodSplat drop;
+void KvStartBloodSplat(SBloodSplat* pDrop, f32 fChance) {
   i32 k = 1;
   while (k < 5) {
     if (KvMath::randomUnitFloat() < fChance) {
@@ -112,15 +110,22 @@ void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, bool bOrange) {
       break;
     }
   }
-  drop.m_iSize = k;
-  drop.m_bOrange = bOrange ? 1 : 0;
+  pDrop->m_iSize = k;
   char szName[32];
   std::snprintf(szName, sizeof(szName), "IM-splatter%d_216", k);
-  drop.mp_pDecal = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(szName));
+  pDrop->mp_pDecal = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(szName));
   std::snprintf(szName, sizeof(szName), "Blood%d", k);
   if (ClFlipBook** ppBook = ClFlipBookMgr::findByHash(KvStrHash(szName))) {
-    drop.m_anim.playFlipBook(*ppBook, E_FLIPBOOK_MODE_LOOP, 0, 0.0f);
+    pDrop->m_anim.playFlipBook(*ppBook, E_FLIPBOOK_MODE_LOOP, 0, 0.0f);
   }
+}
+
+// One blood drop in the draw order the replay depends on: size, lifetime, x, z, azimuth, elevation, speed.
+void KvSpawnBloodDrop(f32 fX, f32 fY, f32 fChance, bool bOrange) {
+  SBloodSplat drop;
+  KvStartBloodSplat(&drop, fChance);
+  drop.m_bOrange = bOrange ? 1 : 0;
+  const i32 k = drop.m_iSize;
   drop.m_fLifetime = KvMath::randomUnitFloat() * (bOrange ? 4.5f : 5.5f) + 0.1f;
   drop.m_vPosition[0] = fX + (bOrange ? KvMath::randomUnitFloat() * 24.0f - 12.0f : KvMath::randomUnitFloat() * 12.0f - 6.0f);
   drop.m_vPosition[1] = fY;
