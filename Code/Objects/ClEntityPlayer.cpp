@@ -291,17 +291,24 @@ void ClEntityPlayer::die() {
   m_fGraceTime = 0.0f;
 }
 
-void ClEntityPlayer::takeDamage() {
+bool ClEntityPlayer::loseHitPoint(i32 bHeavyBlood) {
   if (levelEnding() || m_iHitPoints <= 0) {
-    return;
+    return false;
   }
   --g_iPlayerHealth;
   --m_iHitPoints;
-  m_bNotHitThisLevel = 0;
-  m_eState = E_PLAYER_STATE_HIT;
   m_bHittable = 0;
   m_fGraceTime = gc_fDAMAGE_GRACE;
-  spawnBloodSplatter(m_vPosition[0], m_vPosition[1] + m_vPosition[2], 0);
+  spawnBloodSplatter(m_vPosition[0], m_vPosition[1] + m_vPosition[2], bHeavyBlood);
+  return true;
+}
+
+void ClEntityPlayer::takeDamage() {
+  if (!loseHitPoint(0)) {
+    return;
+  }
+  m_bNotHitThisLevel = 0;
+  m_eState = E_PLAYER_STATE_HIT;
   if (m_iHitPoints == 0) {
     die();
   } else {
@@ -315,14 +322,9 @@ void ClEntityPlayer::takeDamage() {
 }
 
 void ClEntityPlayer::takeDamageNoReaction() {
-  if (levelEnding() || m_iHitPoints <= 0) {
+  if (!loseHitPoint(1)) {
     return;
   }
-  --g_iPlayerHealth;
-  --m_iHitPoints;
-  m_bHittable = 0;
-  m_fGraceTime = gc_fDAMAGE_GRACE;
-  spawnBloodSplatter(m_vPosition[0], m_vPosition[1] + m_vPosition[2], 1);
   if (m_iHitPoints == 0) {
     die();
   } else if (g_fMultiplier > 1.0f) {

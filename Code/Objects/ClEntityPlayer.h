@@ -157,6 +157,8 @@ class ClEntityPlayer final : public ClWorldPlayer {
   void handleDeath();
   void handleLevelEnd();
   bool commandJustPressed(i32 iCommand) const;
+  // The common part of both damages; false when the damage is ignored (a level ending, or already dead).
+  bool loseHitPoint(i32 bHeavyBlood);
   void die();
   void setWeaponRow(i32 eWeapon);
   void takeWeapon(i32 eWeapon, i32 iKeepCharge);
@@ -164,6 +166,8 @@ class ClEntityPlayer final : public ClWorldPlayer {
   void startGun(const char* pUpperBodyKey, i32 iVoiceOver);
   void updateGun(const char* pIdleBook, const char* pShootingBook, const char* pProjectile, const char* pShotCue,
                  f32 fInterval);
+  // The grace and the meter of a super-weapon frame; false when the meter ran out and the weapon ended.
+  bool drainSuperMeter();
   void endSuperWeapon();
   void drainWeapon();
   void updateChainsawSound();

@@ -176,14 +176,21 @@ void ClEntityPlayer::startTShirtCannon() {
   }
 }
 
+bool ClEntityPlayer::drainSuperMeter() {
+  m_bHittable = 0;
+  m_fGraceTime = gc_fSUPER_GRACE;
+  g_fSuperMeter -= gc_fSUPER_METER_DRAIN * gameplayDeltaTime();
+  if (g_fSuperMeter <= 0.0f) {
+    endSuperWeapon();
+    return false;
+  }
+  return true;
+}
+
 void ClEntityPlayer::updateChainsaw() {
   const f32 dt = gameplayDeltaTime();
   g_fWeedWhackerHitCooldown -= dt;
-  m_bHittable = 0;
-  m_fGraceTime = gc_fSUPER_GRACE;
-  g_fSuperMeter -= gc_fSUPER_METER_DRAIN * dt;
-  if (g_fSuperMeter <= 0.0f) {
-    endSuperWeapon();
+  if (!drainSuperMeter()) {
     return;
   }
   const f32 ax = m_vPosition[0] + m_fReach;
@@ -206,11 +213,7 @@ void ClEntityPlayer::updateChainsaw() {
 void ClEntityPlayer::updateGun(const char* pIdleBook, const char* pShootingBook, const char* pProjectile,
                                const char* pShotCue, f32 fInterval) {
   const f32 dt = gameplayDeltaTime();
-  m_bHittable = 0;
-  m_fGraceTime = gc_fSUPER_GRACE;
-  g_fSuperMeter -= gc_fSUPER_METER_DRAIN * dt;
-  if (g_fSuperMeter <= 0.0f) {
-    endSuperWeapon();
+  if (!drainSuperMeter()) {
     return;
   }
   m_fFireTimer -= dt;

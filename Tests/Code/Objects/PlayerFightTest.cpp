@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "Tests/Code/Objects/PlayerTestWorld.h"
+#include "Tests/Code/Objects/SampleWorldRun.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/System/ClClock.h"
 #include "Tests/Code/Objects/EnemyTestScript.h"
-#include "Tests/Code/Objects/SampleWorldRun.h"
+#include "Tests/Support/WorldTestSupport.h"
 
 // An "EntityPlayer" whose set s names every key k "<Set><Key>" (so a test can tell which set and key played).
 inline std::string KvTestPlayerScript() {
@@ -45,6 +45,8 @@ class ClPlayerTestWorld {
     ClInputManager::m_uiCurInputFrame = 0;
     g_iInputBlockedCounter = 0;
     g_bSkipStateStep = 0;
+    g_aiPunchVariant[0] = g_aiPunchVariant[1] = g_aiPunchVariant[2] = 0;  // as at program start
+    g_bLeftPunchVariant = 0;
     g_fWeedWhackerHitCooldown = 0.0f;
     m_playerScript = KvTestCompileScript(player.empty() ? KvTestPlayerScript() : player, "EntityPlayer", &m_error);
     if (m_playerScript == nullptr) {
