@@ -125,7 +125,8 @@ void ClEntityPlayer::update() {
   if (m_iHitAllFrames > 0) {
     hitAllEnemies();
   }
-  if (m_eWeapon != E_PLAYER_WEAPON_NONE && (m_eState < E_PLAYER_STATE_CHAINSAW || m_eState > E_PLAYER_STATE_TSHIRT_CANNON)) {
+  if (m_eWeapon != E_PLAYER_WEAPON_NONE &&
+      (m_eState < E_PLAYER_STATE_CHAINSAW || m_eState > E_PLAYER_STATE_TSHIRT_CANNON)) {
     drainWeapon();
   }
   if (m_bUpperBody != 0) {

@@ -93,7 +93,8 @@ void ClEntityPlayer::resolveAttack(char cLetter, i32 bBackward) {
     }
     bHit = true;
     m_fWeaponLeft -= m_fWeaponWearPerHit;
-    if (d <= 3.0f * m_fVoiceRange && pEnemy->m_fHitPoints > 0.0f && pEnemy->m_fHitPoints >= pEnemy->m_fInitialHitPoints) {
+    if (d <= 3.0f * m_fVoiceRange && pEnemy->m_fHitPoints > 0.0f &&
+        pEnemy->m_fHitPoints >= pEnemy->m_fInitialHitPoints) {
       bCloseFreshHit = true;
     }
   }

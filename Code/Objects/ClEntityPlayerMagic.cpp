@@ -251,7 +251,8 @@ void ClEntityPlayer::updateBolt() {
       ClTexAnimObj& hit = g_boltHitEffects[i];
       if (!plays(hit)) {
         const ClEntity* pTarget = g_entityList[i + 1 < g_entityList.getCount() ? i + 1 : 0];
-        g_boltHitPoints[i] = {pTarget->m_vPosition[0], pTarget->m_vPosition[1] + std::fmin(pTarget->m_vPosition[2], -27.0f)};
+        g_boltHitPoints[i] = {pTarget->m_vPosition[0],
+                              pTarget->m_vPosition[1] + std::fmin(pTarget->m_vPosition[2], -27.0f)};
         play(&hit, "BoltHit", E_FLIPBOOK_MODE_ONCE);
       }
       drawFrame(hit, g_boltHitPoints[i], -1000.0f, 0xFFFFFFFF, true);

@@ -201,7 +201,8 @@ void ClEntityPlayer::updateChainsaw() {
     }
     const f32 h = pEnemy->m_vPosition[2];
     const f32 dx = pEnemy->m_vPosition[0] - ax;
-    if (std::sqrt(h * h * 0.25f + dx * dx) < 32.0f && pEnemy->tryHit('E', 0.0f, 0) && g_fWeedWhackerHitCooldown <= 0.0f) {
+    if (std::sqrt(h * h * 0.25f + dx * dx) < 32.0f && pEnemy->tryHit('E', 0.0f, 0) &&
+        g_fWeedWhackerHitCooldown <= 0.0f) {
       WorldServices::get().playCue(KvStrHash("WeedWhackerHit"));
       g_fWeedWhackerHitCooldown = 0.3f;
     }

@@ -64,7 +64,8 @@ bool check(const ClDScriptData2* pRoot, std::string* pError) {
       if (pValue == nullptr) {
         return fail(pError, entry + "the key is missing");
       }
-      if ((pValue->getType() != E_DSVT_STRING && pValue->getType() != E_DSVT_HASH_ID) || pValue->getString() == nullptr) {
+      if ((pValue->getType() != E_DSVT_STRING && pValue->getType() != E_DSVT_HASH_ID) ||
+          pValue->getString() == nullptr) {
         return fail(pError, entry + "must be a STRING or HASH_ID naming a flip book");
       }
       if (bCheckBooks && ClFlipBookMgr::findByHash(KvStrHash(pValue->getString())) == nullptr) {
@@ -74,7 +75,8 @@ bool check(const ClDScriptData2* pRoot, std::string* pError) {
   }
   for (i32 i = 0; bCheckBooks && i < fixedFlipBookCount(); ++i) {
     if (ClFlipBookMgr::findByHash(KvStrHash(gc_apFixedFlipBooks[i])) == nullptr) {
-      return fail(pError, std::string(": the flip book \"") + gc_apFixedFlipBooks[i] + "\" that the player plays is not loaded");
+      return fail(pError,
+                  std::string(": the flip book \"") + gc_apFixedFlipBooks[i] + "\" that the player plays is not loaded");
     }
   }
   return true;

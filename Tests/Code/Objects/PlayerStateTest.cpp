@@ -312,7 +312,8 @@ TEST(PlayerState, TheTargetMarkerFollowsTheWeaponAndTheOption) {
   ClEntityPlayer& player = world.player();
   player.takeSledgehammer(0);
   std::vector<SWorldQuad> quads = world.draw();
-  const SAtlasEntry* pSledge = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("PlayerTargetSledgehammer_216"));
+  const SAtlasEntry* pSledge =
+      ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("PlayerTargetSledgehammer_216"));
   bool bFound = false;
   for (const SWorldQuad& quad : quads) {
     if (quad.mp_pEntry != pSledge) continue;

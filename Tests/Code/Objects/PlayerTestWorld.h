@@ -138,7 +138,9 @@ class ClPlayerTestWorld {
 
   i32 cues(const char* pName) const { return m_world.m_services.cueCount(pName); }
 
-  ClEntityEnemy* spawn(const char* pType, f32 fX, i32 iLane, f32 fZ = 0.0f) { return m_world.spawn(pType, fX, iLane, fZ); }
+  ClEntityEnemy* spawn(const char* pType, f32 fX, i32 iLane, f32 fZ = 0.0f) {
+    return m_world.spawn(pType, fX, iLane, fZ);
+  }
 
   ClWorldHarness m_world;
   std::string m_error;
