@@ -75,8 +75,8 @@ bool check(const ClDScriptData2* pRoot, std::string* pError) {
   }
   for (i32 i = 0; bCheckBooks && i < fixedFlipBookCount(); ++i) {
     if (ClFlipBookMgr::findByHash(KvStrHash(gc_apFixedFlipBooks[i])) == nullptr) {
-      return fail(pError,
-                  std::string(": the flip book \"") + gc_apFixedFlipBooks[i] + "\" that the player plays is not loaded");
+      const std::string name = gc_apFixedFlipBooks[i];
+      return fail(pError, ": the flip book \"" + name + "\", which the player plays, is not loaded");
     }
   }
   return true;
