@@ -7,30 +7,21 @@
 #include <cstdint>
 #include <cstring>
 
+#include "Fuzz/FuzzPlainName.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Support/WorldTestSupport.h"
 
 namespace {
 
-// Flip-book names the harness can make frames for: short words of letters and digits.
-bool plainName(const char* pName) {
-  const size_t uiLength = std::strlen(pName);
-  if (uiLength == 0 || uiLength > 48) return false;
-  for (size_t i = 0; i < uiLength; ++i) {
-    if (!std::isalnum(static_cast<unsigned char>(pName[i]))) return false;
-  }
-  return true;
-}
-
 bool plainAnimations(const ClDScriptData2* pRoot) {
   for (i32 t = 0; t < pRoot->getCount(); ++t) {
     const ClDScriptData2* pType = pRoot->getChildAt(t);
-    if (!pType->hasName() || !plainName(pType->getName())) return false;
+    if (!pType->hasName() || !KvFuzzPlainName(pType->getName())) return false;
     const ClDScriptData2* pAnims = pType->getType() == E_DSVT_ARRAY ? pType->findChild("Animations") : nullptr;
     for (i32 i = 0; pAnims != nullptr && pAnims->getType() == E_DSVT_ARRAY && i < pAnims->getCount(); ++i) {
       const ClDScriptData2* pAnim = pAnims->getChildAt(i);
       const ClDScriptData2* pName = pAnim->getType() == E_DSVT_ARRAY && pAnim->getCount() > 0 ? pAnim->getChildAt(0) : pAnim;
-      if ((pName->getType() == E_DSVT_STRING || pName->getType() == E_DSVT_HASH_ID) && !plainName(pName->getString())) {
+      if ((pName->getType() == E_DSVT_STRING || pName->getType() == E_DSVT_HASH_ID) && !KvFuzzPlainName(pName->getString())) {
         return false;
       }
     }

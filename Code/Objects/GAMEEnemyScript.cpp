@@ -46,19 +46,6 @@ constexpr const char* gc_apPublished[] = {
     "HittingPlayer", "Random",                      "PlayerDistance",            "RelDistanceFromPlayer",
 };
 
-// True when every name in the tree hashes to the hash stored with it: names are looked up by the hash of their
-// text, so a damaged hash would make a present type or state impossible to find.
-bool namesMatchHashes(const ClDScriptData2* pNode, std::string* pBadName) {
-  if (pNode->hasName() && pNode->getName() != nullptr && KvStrHash(pNode->getName()) != pNode->getNameHash()) {
-    *pBadName = pNode->getName();
-    return false;
-  }
-  for (i32 i = 0; pNode->getType() == E_DSVT_ARRAY && i < pNode->getCount(); ++i) {
-    if (!namesMatchHashes(pNode->getChildAt(i), pBadName)) return false;
-  }
-  return true;
-}
-
 bool isText(const ClDScriptData2* p) { return p->getType() == E_DSVT_STRING || p->getType() == E_DSVT_HASH_ID; }
 
 bool isNamedArray(const ClDScriptData2* p) { return p->getType() == E_DSVT_ARRAY; }
@@ -319,6 +306,17 @@ struct SChecker {
 
 }  // namespace
 
+bool KvScriptNamesMatchHashes(const ClDScriptData2* pNode, std::string* pBadName) {
+  if (pNode->hasName() && pNode->getName() != nullptr && KvStrHash(pNode->getName()) != pNode->getNameHash()) {
+    *pBadName = pNode->getName();
+    return false;
+  }
+  for (i32 i = 0; pNode->getType() == E_DSVT_ARRAY && i < pNode->getCount(); ++i) {
+    if (!KvScriptNamesMatchHashes(pNode->getChildAt(i), pBadName)) return false;
+  }
+  return true;
+}
+
 namespace EnemyScript {
 
 bool check(const ClDScriptData2* pRoot, std::string* pError) {
@@ -329,7 +327,7 @@ bool check(const ClDScriptData2* pRoot, std::string* pError) {
     bOK = false;
   }
   std::string badName;
-  if (bOK && !namesMatchHashes(pRoot, &badName)) {
+  if (bOK && !KvScriptNamesMatchHashes(pRoot, &badName)) {
     checker.m_error = "EntityEnemy: the name \"" + badName + "\" does not match its stored hash (a damaged file)";
     bOK = false;
   }

@@ -15,6 +15,10 @@
 
 class ClDScriptData2;
 
+// True when every name in the tree hashes to the hash stored with it (names are looked up by the hash of their
+// text, so a damaged hash hides a present entry); otherwise false with the first bad name in pBadName.
+bool KvScriptNamesMatchHashes(const ClDScriptData2* pNode, std::string* pBadName);
+
 namespace EnemyScript {
 // True when the tree passes; otherwise false and pError (when given) holds the line.
 bool check(const ClDScriptData2* pRoot, std::string* pError);

@@ -113,6 +113,15 @@ class ClCountingServices final : public ClWorldServices {
   }
   bool ultraGibOption() override { return false; }
   bool targetMarkerOption() override { return false; }
+  void playSuperWeaponLoop() override { ++m_iCalls; }
+  void stopSuperWeaponLoop() override { ++m_iCalls; }
+  void playPowerUpStinger() override { ++m_iCalls; }
+  void stopPowerUpStinger() override { ++m_iCalls; }
+  SCueHandle createHeldCue(u32) override {
+    ++m_iCalls;
+    return SCueHandle();
+  }
+  void stopHeldCue(const SCueHandle&) override { ++m_iCalls; }
   i32 m_iCalls = 0;
 };
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "Code/Objects/ClEntity.h"
+#include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/System/KvTypes.h"
 
 // Run state (score, multiplier, kill streak and the rest), zeroed by WorldRunState::reset.
@@ -70,10 +71,23 @@ void reset();
 bool takeCue();
 }  // namespace WorldRunState
 
+// The player's states; 5 to 7 are the power states (super weapons), 10 to 12 the magic specials.
 enum E_PLAYER_STATE : i32 {
+  E_PLAYER_STATE_RUNNING = 0,
+  E_PLAYER_STATE_HIGH_PUNCH = 1,
+  E_PLAYER_STATE_LOW_PUNCH = 2,
+  E_PLAYER_STATE_UPPERCUT = 3,
+  E_PLAYER_STATE_HIT = 4,
   E_PLAYER_STATE_CHAINSAW = 5,
   E_PLAYER_STATE_CROSSBOW = 6,
+  E_PLAYER_STATE_TSHIRT_CANNON = 7,
+  E_PLAYER_STATE_LEFT_PUNCH = 8,
   E_PLAYER_STATE_DEATH = 9,
+  E_PLAYER_STATE_BOLT = 10,
+  E_PLAYER_STATE_NINJA = 11,
+  E_PLAYER_STATE_DRAGON = 12,
+  E_PLAYER_STATE_LEVEL_END = 13,
+  NUM_E_PLAYER_STATE
 };
 
 enum E_PLAYER_WEAPON : i32 {
@@ -81,6 +95,7 @@ enum E_PLAYER_WEAPON : i32 {
   E_PLAYER_WEAPON_SLEDGEHAMMER = 1,
   E_PLAYER_WEAPON_MACHETE = 2,
   E_PLAYER_WEAPON_AXE = 3,
+  NUM_E_PLAYER_WEAPON
 };
 
 // The player as enemies see it (kind 0). The player entity derives from it and fills the fields; the three
@@ -123,6 +138,15 @@ class ClWorldServices {
   virtual bool setAchievement(const char* pApiName) = 0;
   virtual bool ultraGibOption() = 0;
   virtual bool targetMarkerOption() = 0;
+  // The in-game music overlay: the melee weapon's loop and the super weapon's stinger.
+  virtual void playSuperWeaponLoop() = 0;
+  virtual void stopSuperWeaponLoop() = 0;
+  virtual void playPowerUpStinger() = 0;
+  virtual void stopPowerUpStinger() = 0;
+  // A cue held by the caller (a loop): the handle, or the null handle when none could start.
+  virtual SCueHandle createHeldCue(u32 uiCueNameHash) = 0;
+  // Stops a held cue at once; a null or stale handle is ignored.
+  virtual void stopHeldCue(const SCueHandle& handle) = 0;
 };
 
 namespace WorldServices {

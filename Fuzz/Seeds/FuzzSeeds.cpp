@@ -219,6 +219,9 @@ int main(int argc, char** argv) {
             scriptText("A = { Animations = { Running = \"R\" }\n States = { default = {} }\n"
                        " Reactions = [ \"r\", [ \"HitReceived == 1\", Action = \"Hit\" ] ]\n"
                        " Actions = { Hit = { Damage = 1.0, Remove = 1, SpawnPistolBullet = 1 } } }\n"));
+  writeSeed(root / "PlayerScript", "sample.kds", sampleScript("EntityPlayer"));
+  writeSeed(root / "PlayerScript", "small.kds",
+            scriptText("Animations = { Running = \"R\", Hit = \"H\", Death = \"D\" }\nAxe = [ \"x\" ]\n"));
   writeSeed(root / "BackgroundsScript", "sample.kds", sampleScript("Backgrounds"));
   writeSeed(root / "BackgroundsScript", "small.kds",
             scriptText("P = [ { Bottom_Y = 100.0, ScrollingSpeed = 0.5, Images = [ \"A\", Space = 30, \"B\" ] } ]\n"

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <new>
@@ -107,6 +108,23 @@ class ClRecordingServices final : public ClWorldServices {
   }
   bool ultraGibOption() override { return m_bUltraGib; }
   bool targetMarkerOption() override { return m_bTargetMarker; }
+  void playSuperWeaponLoop() override { m_music.push_back("PlayLoop"); }
+  void stopSuperWeaponLoop() override { m_music.push_back("StopLoop"); }
+  void playPowerUpStinger() override { m_music.push_back("PlayStinger"); }
+  void stopPowerUpStinger() override { m_music.push_back("StopStinger"); }
+  // Held cues get made-up handles (the slot pointer stands for the cue's number); stops are recorded by number.
+  SCueHandle createHeldCue(u32 uiHash) override {
+    m_heldCues.push_back(uiHash);
+    SCueHandle handle;
+    handle.mp_pInstance = reinterpret_cast<ClFMODCueInstance*>(static_cast<uintptr_t>(m_heldCues.size()) * 16u);
+    handle.m_uiGeneration = static_cast<u32>(m_heldCues.size());
+    return handle;
+  }
+  void stopHeldCue(const SCueHandle& handle) override {
+    if (!handle.isNull()) {
+      m_stoppedHeldCues.push_back(handle.m_uiGeneration);
+    }
+  }
 
   i32 cueCount(const char* pName) const {
     return static_cast<i32>(std::count(m_cues.begin(), m_cues.end(), KvStrHash(pName)));
@@ -120,6 +138,9 @@ class ClRecordingServices final : public ClWorldServices {
   i32 m_iSlowMotions = 0;
   std::vector<std::string> m_pickups;
   std::vector<std::string> m_achievements;
+  std::vector<std::string> m_music;
+  std::vector<u32> m_heldCues;
+  std::vector<u32> m_stoppedHeldCues;
   bool m_bUltraGib = false;
   bool m_bTargetMarker = true;
 };

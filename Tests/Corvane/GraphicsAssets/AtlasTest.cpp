@@ -286,7 +286,11 @@ TEST_F(AtlasTest, SampleAtlasesLoadFromTheArchive) {
   const SAtlasTexInfo& info = *pTarget->mp_pAtlasTexInfo;
   EXPECT_FLOAT_EQ((info.mp_fU1 - info.mp_fU0) * pPage->mp_fWidth, info.mp_fWidth);
   EXPECT_NE(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("Spark-0001_216")), nullptr);
-  EXPECT_EQ(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("PlayerTarget_216")), nullptr);
+  // Each atlas answers only for its own images: the game's target marker shares the UI's name, not its size.
+  EXPECT_EQ(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("ButtonNormal")), nullptr);
+  SAtlasEntry* pGameTarget = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("PlayerTarget_216"));
+  ASSERT_NE(pGameTarget, nullptr);
+  EXPECT_EQ(pGameTarget->mp_pAtlasTexInfo->mp_fFrameWidth, 16.0f);
   EXPECT_NE(ClTextureMgr::loadTexture("TexturesUI/rgb"), nullptr);
   EXPECT_NE(ClTextureMgr::loadTexture("TexturesUI/screen_mask"), nullptr);
   KvStrLCpy(g_szLanguagePath, ".\\Lang\\eng\\", KV_MAX_PATH_LEN);
