@@ -52,7 +52,7 @@ bool ClEntityPickup::initialize(f32 fX, f32 fY, f32 fZ, f32 fW, i32 iLane, const
     std::fprintf(stderr, "Pickup: [%s] is no pickup\n", pName);
     return false;
   }
-  m_eKind = iKind;
+  m_ePickupKind = iKind;
   const SPickupKind& kind = gc_aPickupKinds[iKind];
   if (kind.mp_pFlipBook == nullptr) {
     m_iMagicKind = KvMath::randomIntBelow(3);
@@ -71,8 +71,8 @@ bool ClEntityPickup::initialize(f32 fX, f32 fY, f32 fZ, f32 fW, i32 iLane, const
 }
 
 void ClEntityPickup::collect() {
-  const SPickupKind& kind = gc_aPickupKinds[m_eKind];
-  switch (m_eKind) {
+  const SPickupKind& kind = gc_aPickupKinds[m_ePickupKind];
+  switch (m_ePickupKind) {
     case E_PICKUP_KIND_HEALTH:
       g_pPlayer->m_iHitPoints = 3;
       g_iPlayerHealth = 3;

@@ -37,7 +37,7 @@ class ClEntityPickup : public ClEntity {
   void update() override;
   void draw(u32 uiOrderIndex) override;
 
-  i32 m_eKind = E_PICKUP_KIND_HEALTH;
+  i32 m_ePickupKind = E_PICKUP_KIND_HEALTH;
   i32 m_iMagicKind = 0;
   const SAtlasEntry* mp_pImage = nullptr;  // the magic pickup's image; null for flip-book pickups
 
