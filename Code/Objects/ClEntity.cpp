@@ -1,6 +1,7 @@
 #include "Code/Objects/ClEntity.h"
 
 #include "Code/Objects/GAMEWorldDraw.h"
+#include "Code/Objects/GAMEWorldLinks.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBook.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
@@ -90,6 +91,10 @@ void updatePass() {
 }
 
 void destroy(ClEntity* pEntity) {
+  // The run state keeps no pointer to a freed player.
+  if (pEntity == g_pPlayer) {
+    g_pPlayer = nullptr;
+  }
   pEntity->clear();
   pEntity->~ClEntity();
   KvAlignedFree(pEntity);

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "Code/Objects/ClEntityEnemy.h"
+#include "Code/Objects/GAMEGoreFx.h"
 #include "Code/Objects/GAMEGoreRecords.h"
 #include "Code/Objects/GAMEWorldDraw.h"
 #include "Corvane/ADT/KvStrHash.h"

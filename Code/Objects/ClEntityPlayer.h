@@ -100,6 +100,8 @@ class ClEntityPlayer final : public ClWorldPlayer {
   void takeSledgehammer(i32 iKeepCharge);
   void takeMachete(i32 iKeepCharge);
   void takeAxe(i32 iKeepCharge);
+  // The weapon pickups' way in: one of the three above by kind (bare hands takes nothing).
+  void takeMeleeWeapon(E_PLAYER_WEAPON eWeapon, i32 bKeepCharge) override;
   void dropWeapon(i32 iKeepCharge);
 
   // The state machine and its pieces, public for the tests' vectors.

@@ -91,6 +91,12 @@ void ClEntityPlayer::takeMachete(i32 iKeepCharge) { takeWeapon(E_PLAYER_WEAPON_M
 
 void ClEntityPlayer::takeAxe(i32 iKeepCharge) { takeWeapon(E_PLAYER_WEAPON_AXE, iKeepCharge); }
 
+void ClEntityPlayer::takeMeleeWeapon(E_PLAYER_WEAPON eWeapon, i32 bKeepCharge) {
+  if (eWeapon >= E_PLAYER_WEAPON_SLEDGEHAMMER && eWeapon <= E_PLAYER_WEAPON_AXE) {
+    takeWeapon(eWeapon, bKeepCharge);
+  }
+}
+
 void ClEntityPlayer::dropWeapon(i32 iKeepCharge) {
   m_eWeapon = E_PLAYER_WEAPON_NONE;
   if (iKeepCharge == 0) {

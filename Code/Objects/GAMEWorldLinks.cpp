@@ -3,8 +3,6 @@
 i32 g_iScore = 0;
 f32 g_fMultiplier = 1.0f;
 i32 g_iKillStreak = 0;
-i32 g_iBestStreak = 0;
-i32 g_iEnemiesKilled = 0;
 f32 g_fTimeSinceKill = 0.0f;
 i32 g_bCrateDue = 0;
 f32 g_fShakeTime = 0.0f;
@@ -35,9 +33,15 @@ i32 g_bCratePending = 0;
 i32 g_bWeaponCrateNext = 1;
 i32 g_iCarriedWeaponKind = 0;
 f32 g_fCarriedWeaponTime = 0.0f;
+i32 g_bCrateBanner = 0;
+f32 g_fCrateBannerTime = 0.0f;
 i32 g_bMagicFreeze = 0;
-i32 g_iPlayerDistance = 0;
+SRunStatistics g_runStatistics = {};
+i32& g_iEnemiesKilled = g_runStatistics.m_iEnemiesKilled;
+i32& g_iBestStreak = g_runStatistics.m_iBestStreak;
+i32& g_iPlayerDistance = g_runStatistics.m_iPlayerDistance;
 f32 g_fWorldCameraX = 0.0f;
+f32 g_fWorldCameraY = 0.0f;
 i32 g_iEnemyCueBudgetUsed = 0;
 ClWorldPlayer* g_pPlayer = nullptr;
 
@@ -47,8 +51,7 @@ void reset() {
   g_iScore = 0;
   g_fMultiplier = 1.0f;
   g_iKillStreak = 0;
-  g_iBestStreak = 0;
-  g_iEnemiesKilled = 0;
+  g_runStatistics = {};
   g_fTimeSinceKill = 0.0f;
   g_bCrateDue = 0;
   g_fShakeTime = 0.0f;
@@ -57,6 +60,7 @@ void reset() {
   g_bLevelWon = 0;
   g_bFadeOut = 0;
   g_fWorldCameraX = 0.0f;
+  g_fWorldCameraY = 0.0f;
   g_iEnemyCueBudgetUsed = 0;
   g_iGameType = 0;
   g_iChapter = 0;
@@ -81,8 +85,9 @@ void reset() {
   g_bWeaponCrateNext = 1;
   g_iCarriedWeaponKind = 0;
   g_fCarriedWeaponTime = 0.0f;
+  g_bCrateBanner = 0;
+  g_fCrateBannerTime = 0.0f;
   g_bMagicFreeze = 0;
-  g_iPlayerDistance = 0;
 }
 
 bool takeCue() {
@@ -122,6 +127,10 @@ class ClCountingServices final : public ClWorldServices {
     return SCueHandle();
   }
   void stopHeldCue(const SCueHandle&) override { ++m_iCalls; }
+  ClWorldPlayer* createPlayer(const f32*, i32) override {
+    ++m_iCalls;
+    return nullptr;
+  }
   i32 m_iCalls = 0;
 };
 

@@ -19,8 +19,6 @@
 extern i32 g_iScore;
 extern f32 g_fMultiplier;
 extern i32 g_iKillStreak;
-extern i32 g_iBestStreak;
-extern i32 g_iEnemiesKilled;
 extern f32 g_fTimeSinceKill;
 extern i32 g_bCrateDue;
 extern f32 g_fShakeTime;
@@ -53,12 +51,31 @@ extern i32 g_bCratePending;
 extern i32 g_bWeaponCrateNext;
 extern i32 g_iCarriedWeaponKind;
 extern f32 g_fCarriedWeaponTime;
+// The survivor crate banner: shown while the time is above 0 (4.0 s when a crate is earned).
+extern i32 g_bCrateBanner;
+extern f32 g_fCrateBannerTime;
 // 1 exactly while a magic special runs; the level holds gameplay time still meanwhile.
 extern i32 g_bMagicFreeze;
-// The player's x truncated toward zero, written by every player update.
-extern i32 g_iPlayerDistance;
-// The camera's x in world units.
+
+// The run statistics, one block in this order (the results screen reads it whole); all cleared at a fresh start.
+struct SRunStatistics {
+  i32 m_iResultsWord;     // the results screen's own word: nothing in the world writes it
+  i32 m_iEnemiesKilled;   // enemies killed in the run (obstacles and projectiles not counted)
+  i32 m_iBestStreak;      // best kill streak of the run
+  i32 m_iPlayerDistance;  // the player's x truncated toward zero, written by every player update
+  i32 m_iSpare;
+};
+static_assert(sizeof(SRunStatistics) == 5 * sizeof(i32));
+extern SRunStatistics g_runStatistics;
+// The block's fields under the names the world uses.
+extern i32& g_iEnemiesKilled;
+extern i32& g_iBestStreak;
+extern i32& g_iPlayerDistance;
+
+// The camera's position in world units: x along the road (never below 0 while it follows the player), y the
+// shake's vertical offset.
 extern f32 g_fWorldCameraX;
+extern f32 g_fWorldCameraY;
 // Cues started by enemy actions in this Action tick; the Action mode zeroes it at the start of each tick.
 extern i32 g_iEnemyCueBudgetUsed;
 inline constexpr i32 gc_iENEMY_CUE_BUDGET = 3;
@@ -90,6 +107,9 @@ enum E_PLAYER_STATE : i32 {
   NUM_E_PLAYER_STATE
 };
 
+// The super-weapon states (5 to 7): they double the multiplier and light the star shaders.
+inline bool KvIsPowerState(i32 eState) { return eState >= E_PLAYER_STATE_CHAINSAW && eState <= E_PLAYER_STATE_TSHIRT_CANNON; }
+
 enum E_PLAYER_WEAPON : i32 {
   E_PLAYER_WEAPON_NONE = 0,
   E_PLAYER_WEAPON_SLEDGEHAMMER = 1,
@@ -98,13 +118,15 @@ enum E_PLAYER_WEAPON : i32 {
   NUM_E_PLAYER_WEAPON
 };
 
-// The player as enemies see it (kind 0). The player entity derives from it and fills the fields; the three
-// reactions are its own.
+// The player as the world sees it (kind 0). The player entity derives from it and fills the fields; the
+// reactions are its own: the three that enemies call and the weapon take that the weapon pickups call.
 class ClWorldPlayer : public ClEntity {
  public:
   virtual void takeDamage() = 0;
   virtual void takeDamageNoReaction() = 0;
   virtual void setRunningOrDeath() = 0;
+  // Takes a melee weapon (sledgehammer, machete or axe); bKeepCharge 0 starts the weapon's full charge.
+  virtual void takeMeleeWeapon(E_PLAYER_WEAPON eWeapon, i32 bKeepCharge) = 0;
 
   i32 m_eState = 0;
   i32 m_eWeapon = E_PLAYER_WEAPON_NONE;
@@ -147,6 +169,10 @@ class ClWorldServices {
   virtual SCueHandle createHeldCue(u32 uiCueNameHash) = 0;
   // Stops a held cue at once; a null or stale handle is ignored.
   virtual void stopHeldCue(const SCueHandle& handle) = 0;
+  // The player factory: a new player entity (allocated with EntityList::create, owned by the caller), reset at
+  // the position (x, y, z, w) with the keep-state flag (1 keeps the carried weapon and health of the last level
+  // or wave). Null when no player can be made.
+  virtual ClWorldPlayer* createPlayer(const f32* pPosition, i32 bKeepState) = 0;
 };
 
 namespace WorldServices {

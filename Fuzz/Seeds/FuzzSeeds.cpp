@@ -226,6 +226,11 @@ int main(int argc, char** argv) {
   writeSeed(root / "BackgroundsScript", "small.kds",
             scriptText("P = [ { Bottom_Y = 100.0, ScrollingSpeed = 0.5, Images = [ \"A\", Space = 30, \"B\" ] } ]\n"
                        "ImageAnims = { A = [ { OffsetX = 1.0, OffsetY = 2.0, Flipbook = \"TowerSmoke\", #noLoop } ] }\n"));
+  writeSeed(root / "LevelsScript", "sample.kds", sampleScript("Levels"));
+  writeSeed(root / "LevelsScript", "small.kds",
+            scriptText("Chapter1_1 = { TimeInSeconds = 30.0, Spawns = [ [10.0, 0, \"EnemyThug\"]\n"
+                       " [#pattern], [100.0, 1, \"EnemyFast\", \"star\"], [0.0, 2, #EnemyThug, \"star_end\"], [#end]\n"
+                       " [#pattern], [300.0, 2, \"PickupHealth\"], [20.0, 0, \"PickupSupportCrate_PickupMagic\"] ] }\n"));
   image(root / "TextureLoad", "small.png", 16, 8);
   image(root / "TextureLoad", "small.tga", 16, 8);
   image(root / "TextureLoad", "large.bmp", 480, 480);  // about 900 kB

@@ -14,6 +14,7 @@
 
 #include "Code/Objects/ClEntity.h"
 #include "Code/Objects/ClEntityEnemy.h"
+#include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEEnemyScript.h"
 #include "Code/Objects/GAMEGoreRecords.h"
 #include "Code/Objects/GAMEWorldDraw.h"
@@ -82,6 +83,26 @@ class ClRecordingDrawSink final : public ClWorldDrawSink {
   std::vector<SText> m_texts;
 };
 
+class ClTestPlayer final : public ClWorldPlayer {
+ public:
+  struct STake {
+    E_PLAYER_WEAPON m_eWeapon;
+    i32 m_bKeepCharge;
+  };
+  ClTestPlayer() { m_eKind = E_ENTITY_KIND_PLAYER; }
+  void takeDamage() override { ++m_iDamageTaken; }
+  void takeDamageNoReaction() override { ++m_iQuietDamageTaken; }
+  void setRunningOrDeath() override { ++m_iRunningOrDeath; }
+  void takeMeleeWeapon(E_PLAYER_WEAPON eWeapon, i32 bKeepCharge) override { m_takes.push_back({eWeapon, bKeepCharge}); }
+  void update() override {}
+  void draw(u32) override {}
+  i32 m_iDamageTaken = 0;
+  i32 m_iQuietDamageTaken = 0;
+  i32 m_iRunningOrDeath = 0;
+  i32 m_bResetKeepState = -1;  // the keep-state flag of the factory's reset
+  std::vector<STake> m_takes;
+};
+
 class ClRecordingServices final : public ClWorldServices {
  public:
   struct SText {
@@ -94,7 +115,13 @@ class ClRecordingServices final : public ClWorldServices {
     i32 m_iClass;
   };
   void playCue(u32 uiHash) override { m_cues.push_back(uiHash); }
-  void playLimitedCue(u32 uiHash) override { m_limitedCues.push_back(uiHash); }
+  // Recorded; with m_bLimitCues the spawn manager's limiter decides, as in the game.
+  void playLimitedCue(u32 uiHash) override {
+    m_limitedCues.push_back(uiHash);
+    if (m_bLimitCues) {
+      ClSpawnMgr::playLimitedCue(uiHash);
+    }
+  }
   void playVoiceOver(i32 iCategory) override { m_voiceOvers.push_back(iCategory); }
   void addFloatingText(const char* pText, f32, f32, f32, i32 iPoints, bool bStacked) override {
     m_texts.push_back({pText, iPoints, bStacked});
@@ -125,6 +152,14 @@ class ClRecordingServices final : public ClWorldServices {
       m_stoppedHeldCues.push_back(handle.m_uiGeneration);
     }
   }
+  // The player factory: a heap stand-in player placed at the position (its reset), owned by whoever lists it.
+  ClWorldPlayer* createPlayer(const f32* pPosition, i32 bKeepState) override {
+    ClTestPlayer* pPlayer = EntityList::create<ClTestPlayer>();
+    pPlayer->initialize(pPosition[0], pPosition[1], pPosition[2], pPosition[3], E_ENTITY_KIND_PLAYER, 0, 1);
+    pPlayer->m_bResetKeepState = bKeepState;
+    m_madePlayers.push_back(pPlayer);
+    return pPlayer;
+  }
 
   i32 cueCount(const char* pName) const {
     return static_cast<i32>(std::count(m_cues.begin(), m_cues.end(), KvStrHash(pName)));
@@ -141,22 +176,12 @@ class ClRecordingServices final : public ClWorldServices {
   std::vector<std::string> m_music;
   std::vector<u32> m_heldCues;
   std::vector<u32> m_stoppedHeldCues;
+  std::vector<ClTestPlayer*> m_madePlayers;
+  bool m_bLimitCues = false;
   bool m_bUltraGib = false;
   bool m_bTargetMarker = true;
 };
 
-class ClTestPlayer final : public ClWorldPlayer {
- public:
-  ClTestPlayer() { m_eKind = E_ENTITY_KIND_PLAYER; }
-  void takeDamage() override { ++m_iDamageTaken; }
-  void takeDamageNoReaction() override { ++m_iQuietDamageTaken; }
-  void setRunningOrDeath() override { ++m_iRunningOrDeath; }
-  void update() override {}
-  void draw(u32) override {}
-  i32 m_iDamageTaken = 0;
-  i32 m_iQuietDamageTaken = 0;
-  i32 m_iRunningOrDeath = 0;
-};
 
 // The flip books every enemy may ask for besides its type's animations.
 inline std::vector<std::string> KvWorldFixedFlipBooks() {
@@ -192,6 +217,7 @@ class ClWorldHarness {
         break;
       }
     }
+    ClSpawnMgr::terminate();
     EntityList::destroyAll();
     GoreRecords::terminate();
     WorldDraw::setSink(nullptr);
@@ -213,6 +239,8 @@ class ClWorldHarness {
   void image(const std::string& name, f32 fWidth, f32 fHeight, f32 fAnchorX = 0.0f, f32 fAnchorY = 0.0f) {
     m_images.push_back({name, fWidth, fHeight, fAnchorX, fAnchorY});
   }
+  // Adds images to "TexturesUIAtlas" (registered by finishAtlas when there are any).
+  void uiImage(const std::string& name, f32 fWidth, f32 fHeight) { m_uiImages.push_back({name, fWidth, fHeight, 0.0f, 0.0f}); }
   // A flip book of iFrames frames ("<name>-0001_216" on) at fFps with the anchor, loaded by finishAtlas.
   void flipBook(const std::string& name, i32 iFrames = 2, f32 fFps = 10.0f, f32 fAnchorX = 8.0f, f32 fAnchorY = 16.0f) {
     if (m_books.count(name) != 0) {
@@ -234,32 +262,11 @@ class ClWorldHarness {
     for (i32 k = 1; k <= 5; ++k) {
       image("IM-splatter" + std::to_string(k) + "_216", 4.0f, 4.0f);
     }
-    std::sort(m_images.begin(), m_images.end(), [](const SWorldTestImage& a, const SWorldTestImage& b) {
-      return static_cast<i32>(KvStrHash(a.m_name.c_str())) > static_cast<i32>(KvStrHash(b.m_name.c_str()));
-    });
-    m_records.clear();
-    for (const SWorldTestImage& img : m_images) {
-      SAtlasTexInfo record{};
-      record.mp_uiNameHash = KvStrHash(img.m_name.c_str());
-      record.mp_fWidth = img.m_fWidth;
-      record.mp_fHeight = img.m_fHeight;
-      record.mp_fFrameWidth = img.m_fWidth;
-      record.mp_fFrameHeight = img.m_fHeight;
-      record.mp_fAnchorX = img.m_fAnchorX;
-      record.mp_fAnchorY = img.m_fAnchorY;
-      m_records.push_back(record);
-    }
     ClAtlasMgr::initialize();
-    SAtlasFileInfo* pInfo = new (KvAlignedAlloc(sizeof(SAtlasFileInfo), 16)) SAtlasFileInfo();
-    pInfo->mp_pData = reinterpret_cast<const u8*>(&m_header);
-    pInfo->mp_uiDataSize = sizeof(m_header);
-    pInfo->mp_daEntries.initialize(static_cast<i32>(m_records.size()) + 2);
-    pInfo->mp_daTextures.initialize(4);
-    for (const SAtlasTexInfo& record : m_records) {
-      pInfo->mp_daEntries.append(SAtlasEntry{&record, nullptr});
+    registerAtlas("TexturesGameAtlas", &m_images, &m_records);
+    if (!m_uiImages.empty()) {
+      registerAtlas("TexturesUIAtlas", &m_uiImages, &m_uiRecords);
     }
-    ClAtlasMgr::indexEntries(pInfo);
-    ClAtlasMgr::mp_atlasTable.insertPtr(KvStrHash("TexturesGameAtlas"), pInfo);
     for (const auto& [name, book] : m_books) {
       // The flip book's script: "fps" and "anchor", built in place.
       ClDScriptData2* pTree = ClDScriptData2::create();
@@ -272,6 +279,35 @@ class ClWorldHarness {
       m_flipBookScripts.push_back(pTree);
       ClFlipBookMgr::loadFlipBookFromScript(pTree, name.c_str(), "TexturesGameAtlas", 1.0f);
     }
+  }
+
+  // Registers one atlas of the images (records kept in pRecords, which the atlas points into).
+  void registerAtlas(const char* pName, std::vector<SWorldTestImage>* pImages, std::vector<SAtlasTexInfo>* pRecords) {
+    std::sort(pImages->begin(), pImages->end(), [](const SWorldTestImage& a, const SWorldTestImage& b) {
+      return static_cast<i32>(KvStrHash(a.m_name.c_str())) > static_cast<i32>(KvStrHash(b.m_name.c_str()));
+    });
+    pRecords->clear();
+    for (const SWorldTestImage& img : *pImages) {
+      SAtlasTexInfo record{};
+      record.mp_uiNameHash = KvStrHash(img.m_name.c_str());
+      record.mp_fWidth = img.m_fWidth;
+      record.mp_fHeight = img.m_fHeight;
+      record.mp_fFrameWidth = img.m_fWidth;
+      record.mp_fFrameHeight = img.m_fHeight;
+      record.mp_fAnchorX = img.m_fAnchorX;
+      record.mp_fAnchorY = img.m_fAnchorY;
+      pRecords->push_back(record);
+    }
+    SAtlasFileInfo* pInfo = new (KvAlignedAlloc(sizeof(SAtlasFileInfo), 16)) SAtlasFileInfo();
+    pInfo->mp_pData = reinterpret_cast<const u8*>(&m_header);
+    pInfo->mp_uiDataSize = sizeof(m_header);
+    pInfo->mp_daEntries.initialize(static_cast<i32>(pRecords->size()) + 2);
+    pInfo->mp_daTextures.initialize(4);
+    for (const SAtlasTexInfo& record : *pRecords) {
+      pInfo->mp_daEntries.append(SAtlasEntry{&record, nullptr});
+    }
+    ClAtlasMgr::indexEntries(pInfo);
+    ClAtlasMgr::mp_atlasTable.insertPtr(KvStrHash(pName), pInfo);
   }
 
   // Flip books for the fixed names and for every animation of every type of the script text, the atlas, then
@@ -353,5 +389,7 @@ class ClWorldHarness {
   std::vector<SWorldTestImage> m_images;
   std::map<std::string, SBook> m_books;
   std::vector<SAtlasTexInfo> m_records;
+  std::vector<SWorldTestImage> m_uiImages;
+  std::vector<SAtlasTexInfo> m_uiRecords;
   SAtlasFileHeader m_header{};
 };
