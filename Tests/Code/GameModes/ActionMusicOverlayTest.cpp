@@ -2,10 +2,12 @@
 // fades, the overlay cues it holds and lets go, and what the mix holds. The gameplay clock is the test's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "Code/GameModes/ClGameModeAction.h"
+#include "Corvane/Audio/ClAudioTrackDataMgr.h"
 #include "Tests/Code/GameModes/SampleBankTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
@@ -216,6 +218,21 @@ TEST_F(MusicOverlay, TheLoopIsHeardAndStops) {
   secondsOfMix(0.5f);
   EXPECT_EQ(rms(secondsOfMix(0.5f)), 0.0) << "the loop has stopped";
   EXPECT_EQ(ClAudioManager::getActiveCueCount(), 0);
+}
+
+// The second chapter's music loop: streamed from the game archive with its track data, and heard.
+TEST_F(MusicOverlay, TheSecondMusicLoopPlaysWithItsTrackData) {
+  ClAudioManager::stopCue(&g_gameModeAction.mp_levelMusicCue, 0.0f);
+  SCueHandle music = ClAudioManager::createCueInstanceByName("InGameLoop2");
+  ASSERT_FALSE(music.isNull());
+  double dLevel = 0.0;
+  for (int i = 0; i < 16; ++i) {
+    dLevel = std::max(dLevel, rms(mixFrame(gc_fSTEP)));
+  }
+  EXPECT_GT(dLevel, 0.02);
+  EXPECT_NE(ClAudioTrackDataMgr::find(KvStrHash("InGameLoop2")), nullptr);
+  EXPECT_NE(ClAudioManager::getCueInstance(music)->trackDataInstance(), nullptr);
+  ClAudioManager::stopCue(&music, 0.0f);
 }
 
 }  // namespace
