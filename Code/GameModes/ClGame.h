@@ -74,6 +74,8 @@ class ClGame {
   // Plays a line of the category (0 to 18; anything else is an assertion) when voice-overs are on and the gaps
   // since the last lines have passed; otherwise nothing. A line played restarts the gap timers.
   static void playVoiceOver(i32 iCategory);
+  // True while the development setting "DISABLE_VO" is present and non-zero (read at each call).
+  static bool voiceOversDisabled();
   // The decision of playVoiceOver without the playing: true with the line in *pLine (timers restarted, one
   // random draw), false when no line is due.
   static bool pickVoiceOver(i32 iCategory, String* pLine);

@@ -62,9 +62,9 @@ static_assert(sizeof(gc_aVoiceOverCategories) / sizeof(gc_aVoiceOverCategories[0
 
 ClListPickerNoRepeat<String> g_aVoiceOverPickers[gc_iNUM_VOICE_OVER_CATEGORIES];
 
-bool voiceOversDisabled() { return ClDevINI::getInt("DISABLE_VO") != 0; }
-
 }  // namespace
+
+bool ClGame::voiceOversDisabled() { return ClDevINI::getInt("DISABLE_VO") != 0; }
 
 void ClGame::initVoiceOvers() {
   for (i32 iCategory = 0; iCategory < gc_iNUM_VOICE_OVER_CATEGORIES; ++iCategory) {

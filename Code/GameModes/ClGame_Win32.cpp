@@ -389,7 +389,7 @@ void ClGame::initialize() {
                                                                 gc_fGAME_SCENE_HEIGHT);
   KV_ASSERT_MSG(g_pBlurRenderTarget != nullptr, "g_pBlurRenderTarget");
   step("ClGame::initVoiceOvers");
-  if (ClDevINI::getInt("DISABLE_VO") == 0) {
+  if (!voiceOversDisabled()) {
     initVoiceOvers();
   }
   // Told once the game runs, so that whoever started it from a shell sees which picture size it chose.
@@ -453,7 +453,7 @@ i32 ClGame::shutDown() {
     g_pCurrentGameMode->exit();
   }
   step("ClGame::freeVoiceOvers");
-  if (ClDevINI::getInt("DISABLE_VO") == 0) {
+  if (!voiceOversDisabled()) {
     freeVoiceOvers();
   }
   step("unlock the auto render targets");
