@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Code/GameModes/ClGameMode.h"
+#include "Corvane/ADT/String.h"
 #include "Corvane/System/KvTypes.h"
 
 // Mode machine globals.
@@ -20,6 +21,15 @@ extern ClGameMode* g_pCurrentGameMode;
 extern u32 g_bReturnToFrontEnd;
 // Quit request: the frame that sees it set returns 0.
 extern u32 g_bQuitGame;
+
+// Seconds since the last voice-over line of any category, and since the last line of a spaced category: both
+// start at 0 with the program and grow by the unscaled frame time in every frame, menus and videos included.
+extern f32 g_fTimeSinceVoiceOver;
+extern f32 g_fTimeSinceSpacedVoiceOver;
+inline constexpr i32 gc_iNUM_VOICE_OVER_CATEGORIES = 19;
+// The least time between two lines, and between two lines of spaced categories (all but 0, 11, 12 and 13).
+inline constexpr f32 gc_fVOICE_OVER_GAP = 3.0f;
+inline constexpr f32 gc_fSPACED_VOICE_OVER_GAP = 25.0f;
 
 inline constexpr f32 gc_fGAMEPLAY_FRAME_TIME_CAP = 0.15f;
 inline constexpr i32 gc_iNUM_GAME_INPUT_ACTIONS = 37;
@@ -54,6 +64,21 @@ class ClGame {
   static void tickClocks(f32 fDT);
   // Seeds the random generator from "RANDOM_SEED" when present and non-zero, else from the millisecond clock.
   static void seedRandom();
+
+  // Voice-overs: the player character's spoken lines, each a cue of the sound bank named after the line. Every
+  // category (0 to 18) picks among its lines at random by weight, never one of its last n / 2 picks (n lines).
+  // Fills the 19 pickers: the second start-up stage calls it unless "DISABLE_VO" is set non-zero.
+  static void initVoiceOvers();
+  // Empties every filled picker: shutdown calls it under the same condition.
+  static void freeVoiceOvers();
+  // Plays a line of the category (0 to 18; anything else is an assertion) when voice-overs are on and the gaps
+  // since the last lines have passed; otherwise nothing. A line played restarts the gap timers.
+  static void playVoiceOver(i32 iCategory);
+  // True while the development setting "DISABLE_VO" is present and non-zero (read at each call).
+  static bool voiceOversDisabled();
+  // The decision of playVoiceOver without the playing: true with the line in *pLine (timers restarted, one
+  // random draw), false when no line is due.
+  static bool pickVoiceOver(i32 iCategory, String* pLine);
 
   // Test hook: while a trace is set, every start-up and shutdown step appends its name to it.
   static void setStepTrace(std::vector<std::string>* pTrace);

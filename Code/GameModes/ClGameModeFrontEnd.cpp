@@ -6,6 +6,7 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
@@ -68,6 +69,15 @@ i32 ClGameModeFrontEnd::enter(i32) {
   }
   ClInputManager::resetLogicalPadMap();
   ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 0;
+  mp_camera = new ClCameraGAME_InGameOne();
+  ClCameraMgr::registerCamera(mp_camera);
+  mp_camera->m_vFollowTarget = {0.0f, 0.0f, 0.0f, 0.0f};
+  mp_camera->m_bActive = 1;
+  // Pushing cuts channel 0 to it.
+  ClGameStateMgr::pushCamera(mp_camera);
+  if (ClCamera* pFirst = ClCameraMgr::getDebugCamera()) {
+    pFirst->m_bActive = 1;
+  }
   m_bFinished = 0;
   if (ClWidget* pRoot = ClUI::getRootWidget()) {
     pRoot->setBool(KvStrHash("displayLoadingText"), 1);
@@ -145,9 +155,12 @@ void ClGameModeFrontEnd::returnToTitle() {
 
 i32 ClGameModeFrontEnd::exit() {
   ClAudioManager::stopCue(&mp_menuMusicCue, 0.0f);
+  ClGameStateMgr::popCamera(0.0f);
   for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
     ClGameStateMgr::popInputMapper(uiPlayer);
   }
+  ClCameraMgr::terminateCamera(mp_camera);
+  mp_camera = nullptr;
   GAMESampleScene::unload();
   return 1;
 }

@@ -6,6 +6,7 @@
 // back to its title state. Main thread only.
 #pragma once
 
+#include "Code/GameModes/ClCameraGAME_InGameOne.h"
 #include "Code/GameModes/ClGameMode.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/System/KvTypes.h"
@@ -17,6 +18,8 @@ class ClGameModeFrontEnd : public ClGameMode {
   i32 exit() override;
 
   SCueHandle mp_menuMusicCue;
+  // The menus' camera on TV channel 0, made at each entry; the camera manager owns it.
+  ClCameraGAME_InGameOne* mp_camera = nullptr;
   // Set by the modes of play when they finish towards the menus.
   u32 m_bLeftFromPlay = 0;
   u32 m_bEntered = 0;

@@ -388,6 +388,10 @@ void ClGame::initialize() {
   g_pBlurRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
                                                                 gc_fGAME_SCENE_HEIGHT);
   KV_ASSERT_MSG(g_pBlurRenderTarget != nullptr, "g_pBlurRenderTarget");
+  step("ClGame::initVoiceOvers");
+  if (!voiceOversDisabled()) {
+    initVoiceOvers();
+  }
   // Told once the game runs, so that whoever started it from a shell sees which picture size it chose.
   std::printf("Grindlow: running at %d x %d, %s.\n", static_cast<i32>(ClGraphics::mp_fScreenWidth),
               static_cast<i32>(ClGraphics::mp_fScreenHeight), ClGraphics::isFullscreen() ? "full screen" : "windowed");
@@ -432,6 +436,9 @@ u32 ClGame::tickFrame(f32 fDT) {
     g_eCurrentGameMode = g_eNextGameMode;
     enterCurrentMode();
   }
+  // The voice-over gaps are real time: they run on while the game clock is slowed or stopped.
+  g_fTimeSinceVoiceOver += fDT;
+  g_fTimeSinceSpacedVoiceOver += fDT;
   return g_bQuitGame == 0 ? 1 : 0;
 }
 
@@ -444,6 +451,10 @@ i32 ClGame::shutDown() {
   if (g_pCurrentGameMode != nullptr) {
     step("current mode exit");
     g_pCurrentGameMode->exit();
+  }
+  step("ClGame::freeVoiceOvers");
+  if (!voiceOversDisabled()) {
+    freeVoiceOvers();
   }
   step("unlock the auto render targets");
   if (g_pSmallRenderTarget != nullptr) {

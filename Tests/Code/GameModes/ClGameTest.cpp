@@ -161,7 +161,7 @@ const SGameStep gc_aShutdownSteps[] = {
     {"terminate the stage-select chapters", PENDING, "the front end's stage select"},
     {"current mode exit", DONE, ""},
     {"shutdownLeaderboardUI", PENDING, "the leaderboard screens"},
-    {"ClGame::freeVoiceOvers", PENDING, "the voice-over picker"},
+    {"ClGame::freeVoiceOvers", DONE, ""},
     {"unlock the auto render targets", DONE, ""},
     {"ClDynamicGeometry::platformTerminate", DONE, ""},
     {"ClDiffMgr::terminate", DONE, ""},
@@ -398,6 +398,35 @@ TEST_F(GameTopLevel, ModeMachineSwitchesAfterTheFinishingTick) {
   frontEnd.m_bQuitOnFinish = true;
   EXPECT_EQ(ClGame::tickFrame(0.016f), 0u);
   EXPECT_EQ(log.back(), "frontend.exit");
+  ClGame::shutDown();
+  ClMutexLock::shutdownPool();
+}
+
+// The voice-over gaps run on the frame's own time, whatever the game clock's scale (here 0).
+TEST_F(GameTopLevel, FramesAdvanceTheVoiceOverTimersByTheRawFrameTime) {
+  // A mode that runs the clocks, as every mode does first in its tick.
+  class CClockMode : public CRecordingMode {
+   public:
+    using CRecordingMode::CRecordingMode;
+    i32 tick(f32 fDT) override {
+      ClGame::tickClocks(fDT);
+      return CRecordingMode::tick(fDT);
+    }
+  };
+  std::vector<std::string> log;
+  CClockMode preLoad("preload", &log);
+  ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &preLoad, E_GAME_MODE_LOAD);
+  ClGame::startUp();
+  g_fTimeSinceVoiceOver = 0.0f;
+  g_fTimeSinceSpacedVoiceOver = 1.0f;
+  ClGameStateMgr::setFloatState(1, 0.0f);
+  for (const f32 fDT : {0.25f, 0.5f, 0.125f}) {
+    ClGame::tickFrame(fDT);
+  }
+  EXPECT_EQ(g_fTimeSinceVoiceOver, 0.875f);
+  EXPECT_EQ(g_fTimeSinceSpacedVoiceOver, 1.875f);
+  EXPECT_EQ(ClClock::m_aClockFrames[1].m_fFrameTime, 0.0f) << "the game clock stood still";
+  ClGameStateMgr::setFloatState(1, 1.0f);
   ClGame::shutDown();
   ClMutexLock::shutdownPool();
 }

@@ -21,6 +21,8 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Corvane/Camera/ClCameraMgr.h"
+#include "Corvane/Camera/ClTVChannel.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMESampleScene.h"
@@ -502,6 +504,12 @@ TEST_F(GameFrontEnd, LoadModeLoadsEverySampleAssetAndTheFrontEndOpensTheMenus) {
   EXPECT_EQ(g_pCurrentGameMode, &g_gameModeFrontEnd);
   EXPECT_EQ(g_iLoadUIStep, gc_iNUM_LOAD_UI_STEPS);
   EXPECT_EQ(g_pAudioLoadCallback, nullptr) << "the progress callback is the load mode's only";
+  // The menus' own camera is registered and shown on channel 0.
+  ASSERT_NE(g_gameModeFrontEnd.mp_camera, nullptr);
+  EXPECT_EQ(g_aTVChannels[0].m_pBlendStartCamera, g_gameModeFrontEnd.mp_camera);
+  g_aTVChannels[0].update();
+  EXPECT_EQ(g_aTVChannels[0].m_pFinalCameraObj->getWorldPosition(), (kv_vector3{0.0f, 0.0f, 10.0f}));
+  EXPECT_EQ(ClCameraMgr::mp_uiNumCameras, 2);
   // The categories' volumes from the profile's options as the load mode found them.
   ASSERT_NE(g_pPlayerProfileData, nullptr);
   EXPECT_FLOAT_EQ(g_aAudioCategories[0].m_fVolume, static_cast<f32>(g_pPlayerProfileData->m_iMasterVolume) * 0.01f);
