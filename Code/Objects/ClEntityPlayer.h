@@ -94,7 +94,7 @@ class ClEntityPlayer final : public ClWorldPlayer {
   void takeDamageNoReaction() override;
   void setRunningOrDeath() override;
   // The level manager's: the dash out of a won level (state 13).
-  void startLevelEndRun();
+  void startLevelEndRun() override;
 
   // Melee weapons (pickups and reset); iKeepCharge 0 gives a full charge and the pickup's sound and music.
   void takeSledgehammer(i32 iKeepCharge);
@@ -132,9 +132,8 @@ class ClEntityPlayer final : public ClWorldPlayer {
   void hitAllEnemies();
   void drawEffectFrame(const ClTexAnimObj& anim, const SEffectPoint& point) const;
 
-  // Fields the enemies do not read (the shared ones live in ClWorldPlayer).
+  // Fields the rest of the world does not read (the shared ones live in ClWorldPlayer).
   f32 m_fStateTime = 0.0f;
-  f32 m_fWeaponLeft = 0.0f;
   f32 m_fWeaponDrain = 0.0f;
   f32 m_fWeaponWearPerHit = 0.0f;
   f32 m_fVoiceRange = 1.0f;
@@ -143,9 +142,6 @@ class ClEntityPlayer final : public ClWorldPlayer {
   i32 m_bUpperBody = 0;
   ClTexAnimObj m_upperBody;
   f32 m_fFireTimer = 0.0f;
-  i32 m_bNotHitThisLevel = 1;
-  i32 m_bNoLaneChangeThisLevel = 1;
-  i32 m_bNoTargetMarkerThisLevel = 1;
   i32 m_bChainsawSound = 0;
   SCueHandle m_chainsawLoopCue;
   SClockTimer* mp_chainsawLoopDelayStartTimer = nullptr;

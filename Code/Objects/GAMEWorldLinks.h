@@ -127,6 +127,8 @@ class ClWorldPlayer : public ClEntity {
   virtual void setRunningOrDeath() = 0;
   // Takes a melee weapon (sledgehammer, machete or axe); bKeepCharge 0 starts the weapon's full charge.
   virtual void takeMeleeWeapon(E_PLAYER_WEAPON eWeapon, i32 bKeepCharge) = 0;
+  // The run out of a won level (the level manager starts it).
+  virtual void startLevelEndRun() = 0;
 
   i32 m_eState = 0;
   i32 m_eWeapon = E_PLAYER_WEAPON_NONE;
@@ -136,7 +138,12 @@ class ClWorldPlayer : public ClEntity {
   i32 m_bReplaced = 0;
   i32 m_iHitAllFrames = 0;
   i32 m_iHitPoints = 3;
+  f32 m_fWeaponLeft = 0.0f;
+  // Level flags the end-of-level achievements read.
+  i32 m_bNotHitThisLevel = 1;
   i32 m_bNoKillThisLevel = 1;
+  i32 m_bNoLaneChangeThisLevel = 1;
+  i32 m_bNoTargetMarkerThisLevel = 1;
   i32 m_iProjectileKills = 0;
   i32 m_iSpecialKills = 0;
   i32 m_iSledgehammerKills = 0;

@@ -94,12 +94,17 @@ class ClTestPlayer final : public ClWorldPlayer {
   void takeDamageNoReaction() override { ++m_iQuietDamageTaken; }
   void setRunningOrDeath() override { ++m_iRunningOrDeath; }
   void takeMeleeWeapon(E_PLAYER_WEAPON eWeapon, i32 bKeepCharge) override { m_takes.push_back({eWeapon, bKeepCharge}); }
+  void startLevelEndRun() override {
+    ++m_iLevelEndRuns;
+    m_eState = 13;
+  }
   void update() override {}
   void draw(u32) override {}
   i32 m_iDamageTaken = 0;
   i32 m_iQuietDamageTaken = 0;
   i32 m_iRunningOrDeath = 0;
   i32 m_bResetKeepState = -1;  // the keep-state flag of the factory's reset
+  i32 m_iLevelEndRuns = 0;
   std::vector<STake> m_takes;
 };
 
