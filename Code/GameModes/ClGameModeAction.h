@@ -1,4 +1,8 @@
-// The Action mode (mode 2): the mode in which levels are played.
+// The Action mode (mode 2): the mode in which levels are played. Its enter prepares the world for the chosen
+// play (level data, spawner, backgrounds, effects, the player), its tick runs one frame in a fixed order (restart
+// and next-level requests, pausing, the time scale, clocks, the music overlay, the world's update unless paused,
+// the world's draw, the UI, the hand-over), and its exit tears the world down. Next levels and waves are played
+// without leaving the mode; a story chapter's end leaves it for the chapter's video.
 //
 // The in-game music overlay: while a melee weapon is held ("SuperWeaponLoop" + chapter) or a super weapon runs
 // ("PowerUpStinger" + chapter) that cue plays over the level music, which fades down under it over 0.25 s and
@@ -11,6 +15,7 @@
 // stopped before it is replaced, so no looping instance is ever left without an owner.
 #pragma once
 
+#include "Code/GameModes/ClGameMode.h"
 #include "Corvane/Animation/ClAnimator.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/System/KvTypes.h"
@@ -26,8 +31,16 @@ enum E_MUSIC_OVERLAY_STATE : i32 {
 // Seconds of each music fade.
 inline constexpr f32 gc_fMUSIC_OVERLAY_FADE_TIME = 0.25f;
 
-class ClGameModeAction {
+class ClGameModeAction : public ClGameMode {
  public:
+  i32 enter(i32 iPreviousMode) override;
+  i32 tick(f32 fDT) override;
+  i32 exit() override;
+  // The next level or wave, in place; a story chapter's end asks for its video and finishes the mode.
+  void changeChapter();
+  // The pause screen over the running level.
+  void pauseGame();
+
   static i32 playSuperWeaponLoop();
   static i32 stopSuperWeaponLoop();
   static i32 playPowerUpStinger();
@@ -46,8 +59,16 @@ class ClGameModeAction {
   ClAnimator<f32> m_musicFadeUp;
   i32 m_eMusicOverlayState = E_MUSIC_OVERLAY_IDLE;
   i32 m_iChapter = 0;  // 0 to 2
+  i32 m_iLevel = 0;    // 0 to 7
+  i32 m_iGameType = 0;
+  u32 m_bQuitToMenu = 0;
+  i32 m_iActionSoundsThisFrame = 0;
 
  private:
+  // The level's music: "InGameLoop1b" for the second half of the first chapter, else "InGameLoop<chapter>".
+  void startLevelMusic();
+  // The world of a level taken down: backgrounds, player, spawner, entities, effects.
+  void tearDownLevel();
   // The shared start of both overlays: the other cue stopped, the fade-down (re)started, the own cue created
   // and held under pOwn.
   static void startOverlay(const char* pCueBaseName, SCueHandle* pOwn, SCueHandle* pOther);

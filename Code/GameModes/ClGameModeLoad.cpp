@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/Objects/ClEntityPlayer.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEFontFamily.h"
 #include "Corvane/ADT/KvStrHash.h"
@@ -152,6 +153,46 @@ void registerFlipBook(const char* pName, const char* pAtlas) {
   }
   ClFlipBookMgr::loadFlipBook(pName, pAtlas, 1.0f);
   ++g_iFlipBooksRegistered;
+}
+
+// A flip book named by a data script: registered once, when its animation script exists.
+void registerNamedFlipBook(const ClDScriptData2* pName) {
+  if (pName == nullptr || pName->getType() != E_DSVT_STRING) {
+    return;
+  }
+  if (ClFlipBookMgr::findByHash(KvStrHash(pName->getString())) == nullptr) {
+    registerFlipBook(pName->getString(), gc_pszGAME_ATLAS);
+  }
+}
+
+// The flip books the world's scripts name beyond the fixed list: each enemy type's "Animations" (a name, or an
+// array whose first element is the name) and every move of the player's animation sets.
+void registerScriptFlipBooks() {
+  const ClDScriptData2* pEnemies =
+      scriptExists(nullptr, "EntityEnemy") ? ClDScriptMgr2::getScript("EntityEnemy", nullptr) : nullptr;
+  for (i32 t = 0; pEnemies != nullptr && t < pEnemies->getCount(); ++t) {
+    const ClDScriptData2* pType = pEnemies->getChildAt(t);
+    const ClDScriptData2* pAnims = pType->getType() == E_DSVT_ARRAY ? pType->findChild("Animations") : nullptr;
+    for (i32 i = 0; pAnims != nullptr && pAnims->getType() == E_DSVT_ARRAY && i < pAnims->getCount(); ++i) {
+      const ClDScriptData2* pAnim = pAnims->getChildAt(i);
+      registerNamedFlipBook(pAnim->getType() != E_DSVT_ARRAY ? pAnim
+                                                             : (pAnim->getCount() > 0 ? pAnim->getChildAt(0) : nullptr));
+    }
+  }
+  const ClDScriptData2* pPlayer =
+      scriptExists(nullptr, "EntityPlayer") ? ClDScriptMgr2::getScript("EntityPlayer", nullptr) : nullptr;
+  for (i32 s = 0; pPlayer != nullptr && s < pPlayer->getCount(); ++s) {
+    const ClDScriptData2* pSet = pPlayer->getChildAt(s);
+    for (i32 i = 0; pSet->getType() == E_DSVT_ARRAY && i < pSet->getCount(); ++i) {
+      registerNamedFlipBook(pSet->getChildAt(i));
+    }
+  }
+  for (i32 i = 0; i < PlayerScript::fixedFlipBookCount(); ++i) {
+    const char* pName = PlayerScript::fixedFlipBook(i);
+    if (ClFlipBookMgr::findByHash(KvStrHash(pName)) == nullptr) {
+      registerFlipBook(pName, gc_pszGAME_ATLAS);
+    }
+  }
 }
 
 void loadScreenSwitchedOff(const char* pSet, const char* pSwitcher, const char* pInactive) {
@@ -371,6 +412,7 @@ void ClGameModeLoad::registerFlipBooks() {
       tickLoadingFrame();
     }
   }
+  registerScriptFlipBooks();
   // The backgrounds' image animations name flip books of the game atlas in their rows.
   const ClDScriptData2* pBackgrounds =
       scriptExists(nullptr, "Backgrounds") ? ClDScriptMgr2::getScript("Backgrounds", nullptr) : nullptr;

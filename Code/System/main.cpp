@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
@@ -26,5 +27,6 @@ int main() {
   ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD, &g_gameModePreLoad.m_eNextGameMode);
   ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
   ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
+  ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
   return WinMain(nullptr, nullptr, nullptr, 0);
 }

@@ -1,0 +1,338 @@
+// The Action mode's level flow: enter, the frame, pausing, the next level or wave, exit. The music overlay's
+// operations are in ClGameModeActionMusic.cpp.
+#include <cmath>
+#include <cstdio>
+
+#include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeAction.h"
+#include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
+#include "Code/Input/GAMEInputMappers.h"
+#include "Code/Objects/Backgrounds.h"
+#include "Code/GameModes/GAMEWorldServices.h"
+#include "Code/Objects/ClEntityEnemy.h"
+#include "Code/Objects/ClEntityPlayer.h"
+#include "Code/Objects/ClLevelMgr.h"
+#include "Code/Objects/GAMEEnemyScript.h"
+#include "Code/Objects/ClSpawnMgr.h"
+#include "Code/Objects/GAMEGoreFx.h"
+#include "Code/Objects/GAMERunState.h"
+#include "Code/Objects/GAMEWorldLinks.h"
+#include "Code/System/ClProfileMgr.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/Development/ClMonkeyMgr.h"
+#include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Input/ClInputManager.h"
+#include "Corvane/Input/ClRumbleMgr.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Platform/Win32/Win32.h"
+
+namespace {
+
+constexpr i32 gc_iACTION_PAUSE = 12;
+constexpr u32 gc_uiTIME_SCALE_STATE = 1;
+constexpr i32 gc_iLEVELS_PER_CHAPTER = 8;
+constexpr i32 gc_iCHAPTERS = 3;
+
+bool isEndless(i32 iType) { return iType >= 3 && iType <= 5; }
+
+f32 speedFactor(i32 iType) {
+  switch (iType) {
+    case 3:
+      return 1.0f + 0.05f * static_cast<f32>(g_iWave);
+    case 4:
+      return 1.0f + 0.05f * static_cast<f32>(g_iWave + 10);
+    case 2:
+      return 2.0f;
+    case 6:
+      return 3.0f;
+    default:
+      return 1.0f;
+  }
+}
+
+bool profileOption(i32 SPlayerProfileData::*pField) {
+  return g_pPlayerProfileData != nullptr && g_pPlayerProfileData->*pField != 0;
+}
+
+void pushGameplayMapper() {
+  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  if (ClMonkeyMgr::isRunning()) {
+    ClMonkeyMgr::start("Monkey", "Scheme_InGame");
+  }
+}
+
+// The pause steps after the switch to the pause (or how-to-play) screen: the menus mapper on player 0, the
+// tester on the menus' scheme, the root value, every cue paused, the pads still.
+void pauseSteps() {
+  ClGameStateMgr::popInputMapper(0);
+  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  if (ClMonkeyMgr::isRunning()) {
+    ClMonkeyMgr::start("Monkey", "Scheme_UI");
+  }
+  GAMESetRootValue("PauseGame", 1);
+  ClAudioManager::pauseAllCues();
+  ClRumbleMgr::stopAll();
+}
+
+// Hides one of the multiplier widgets (its "onBecomeInvisible" runs); a screen set without it is reported.
+void hideWidget(const char* pName) {
+  ClWidget* pWidget = ClUI::findWidget(KvStrHash(pName));
+  if (pWidget == nullptr) {
+    std::fprintf(stderr, "Action: the widget \"%s\" is not in the loaded screens\n", pName);
+    return;
+  }
+  if (pWidget->mp_bVisible != 0) {
+    pWidget->setVisible(0);
+    pWidget->callEvent(KvStrHash("onBecomeInvisible"));
+  }
+}
+
+// The level's rows and scenery: the level data, the spawner, the backgrounds and the effect vectors.
+void prepareWorld() {
+  ClLevelMgr::resetLevelData();
+  ClSpawnMgr::initialize();
+  Backgrounds::initialize();
+  GoreFx::initialize();
+}
+
+void setUpLevel(ClGameModeAction& mode) {
+  if (isEndless(mode.m_iGameType)) {
+    mode.m_iChapter = ClLevelMgr::setupEndlessLevel();
+    return;
+  }
+  char szName[32];
+  std::snprintf(szName, sizeof(szName), "Chapter%d_%d", mode.m_iChapter + 1, mode.m_iLevel + 1);
+  ClLevelMgr::setupLevel(szName);
+}
+
+void showResults() { ClUI::switchTo("TopLevelSwitcher", "Results"); }
+
+// The story's last level won: the outro video, then the bonus stage; the mode finishes.
+void requestOutro() {
+  KvStrLCpy(g_acFMVName, "Outro", sizeof(g_acFMVName));
+  g_iFMVNextGameMode = E_GAME_MODE_CATFPS;
+  g_eNextGameMode = E_GAME_MODE_FMV;
+  g_gameModeAction.m_bFinished = 1;
+}
+
+void resetVoiceOverTimers(f32 fLong) {
+  g_fTimeSinceVoiceOver = 0.0f;
+  g_fTimeSinceSpacedVoiceOver = fLong;
+}
+
+i32 levelCounter() { return g_gameModeAction.m_iLevel; }
+
+// The world's scripts, read and checked once; a refused one is reported and the level plays without it.
+void loadWorldScripts() {
+  WorldServices::set(&g_gameWorldServices);
+  SLevelHooks hooks;
+  hooks.pShowResults = &showResults;
+  hooks.pRequestOutro = &requestOutro;
+  hooks.pResetVoiceOverTimers = &resetVoiceOverTimers;
+  hooks.pLevelCounter = &levelCounter;
+  ClLevelMgr::setHooks(hooks);
+  if (g_pEntityEnemyScript == nullptr) {
+    EnemyScript::load();
+  }
+  if (g_pEntityPlayerScript == nullptr) {
+    PlayerScript::load();
+  }
+}
+
+}  // namespace
+
+void ClGameModeAction::startLevelMusic() {
+  if (m_iLevel >= 4 && m_iChapter == 0) {
+    mp_levelMusicCue = ClAudioManager::createCueInstanceByName("InGameLoop1b");
+    return;
+  }
+  char szName[32];
+  std::snprintf(szName, sizeof(szName), "InGameLoop%d", m_iChapter + 1);
+  mp_levelMusicCue = ClAudioManager::createCueInstanceByName(szName);
+}
+
+void ClGameModeAction::pauseGame() {
+  ClUI::switchTo("TopLevelSwitcher", "Pause");
+  pauseSteps();
+}
+
+i32 ClGameModeAction::enter(i32) {
+  loadWorldScripts();
+  pushGameplayMapper();
+  prepareWorld();
+  m_iGameType = g_iSelectedGameType;
+  m_iChapter = g_iSelectedChapter;
+  m_iLevel = g_iSelectedLevel;
+  g_iWave = 0;
+  g_iLevel = 0;
+  g_iChapter = 0;
+  g_iDay = 0;
+  g_fStarCooldown = 1500.0f;
+  m_iGameType = GAMEGetRootValue("_mode_selected", 3);
+  if (m_iGameType == 1 || m_iGameType == 2 || m_iGameType == 3 || m_iGameType == 4 || m_iGameType == 6) {
+    m_iChapter = 0;
+    m_iLevel = 0;
+    g_iSelectedChapter = 0;
+    g_iSelectedLevel = 0;
+  }
+  g_iChapter = m_iChapter;
+  g_iLevel = m_iLevel;
+  g_iEnemyCueBudgetUsed = 0;
+  if (m_iGameType == 5) {
+    const f32 d = static_cast<f32>(g_iDay);
+    g_iWave = static_cast<i32>(0.3f * d + 1.0f + 6.0f * std::sqrt(d));
+  }
+  if (m_iLevel < 0 || m_iChapter < 0 || m_iGameType != 0) {
+    m_iChapter = 0;
+    m_iLevel = 0;
+  }
+  g_iGameType = m_iGameType;
+  setUpLevel(*this);
+  g_iChapter = m_iChapter;
+  g_iPlayerHealth = 3;
+  g_iMagicCharges = 1;
+  createPlayer(0);
+  m_bFinished = 0;
+  m_bQuitToMenu = 0;
+  ClUI::switchTo("TopLevelSwitcher", "InGame");
+  startLevelMusic();
+  resetInGameMusicOverlay();
+  g_bCrateDue = 1;
+  for (const char* pName : {"InGameMultiplier_Under", "InGameMultiplier_Over", "InGameMultiplier"}) {
+    hideWidget(pName);
+  }
+  GAMESetRootValue("InResultsScreen", 0);
+  if (m_iGameType == 0 && m_iChapter == 0 && m_iLevel == 0 && ClUI::findWidget(KvStrHash("HowToPlay")) != nullptr) {
+    GAMESetRootValue("HowToPlayFromGame", 1);
+    ClUI::switchTo("TopLevelSwitcher", "HowToPlay");
+    pauseSteps();
+    ClAudioManager::stopCue(&mp_levelMusicCue, 0.0f);
+  }
+  return 1;
+}
+
+i32 ClGameModeAction::tick(f32 fDT) {
+  g_iEnemyCueBudgetUsed = 0;
+  if (g_bRestartRequest != 0) {
+    exit();
+    enter(E_GAME_MODE_ACTION);
+  }
+  if (g_bNextLevelRequest != 0) {
+    changeChapter();
+  }
+  if (GAMEGetRootValue("PauseGame", 0) == 0) {
+    const bool bInResults = GAMEGetRootValue("InResultsScreen", 0) != 0;
+    const bool bPausePressed = ClInputManager::m_bInitialized && g_iInputBlockedCounter == 0 &&
+                               ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[gc_iACTION_PAUSE]);
+    const bool bInactive = ClGraphics::mp_hWnd != nullptr && GetForegroundWindow() != ClGraphics::mp_hWnd;
+    if ((bPausePressed || bInactive) && !bInResults) {
+      pauseGame();
+    }
+  }
+  if (g_bReturnToFrontEnd != 0) {
+    m_bFinished = 1;
+  }
+  const f32 fSlowMotion = profileOption(&SPlayerProfileData::m_bSlowMotion) ? g_slowMotionAnimator.mp_current : 1.0f;
+  ClGameStateMgr::setFloatState(gc_uiTIME_SCALE_STATE, fSlowMotion * speedFactor(g_iGameType));
+  ClGame::tickClocks(fDT);
+  ClDynamicGeometry::beginFrame();
+  tickInGameMusicOverlay();
+  if (GAMEGetRootValue("PauseGame", 0) == 0) {
+    ClLevelMgr::update();
+    ClSpawnMgr::tick();
+    updateScoreAndCombo();
+    GoreFx::update();
+  }
+  Backgrounds::tick();
+  ClLevelMgr::draw();
+  GoreFx::draw();
+  if (profileOption(&SPlayerProfileData::m_bCRTEffect)) {
+    ClUI::renderAtlasEntry(KvStrHash("TexturesUIAtlas"), KvStrHash("IM-CRT-Overlay_216"),
+                           KvStrHash("system_blend_premult"), 0xFFFFFFFFu, KvStrHash("UBER"), 2700, 0.0f, 0.0f,
+                           gc_ui2D_ALIGN_TOP_LEFT, gc_ui2D_ALIGN_TOP_LEFT, 1.0f);
+  }
+  g_vWorldCameraPosition = kv_vector2(g_fWorldCameraX, g_fWorldCameraY);
+  ClUI::update();
+  ClUI::render();
+  g_aTVChannels[0].advance();
+  ClGraphics::endFrame();
+  if (m_bQuitToMenu != 0) {
+    m_bFinished = 1;
+    g_gameModeFrontEnd.m_bLeftFromPlay = 1;
+    GAMESetRootValue("StartGame", 0);
+  }
+  return static_cast<i32>(m_bFinished);
+}
+
+void ClGameModeAction::tearDownLevel() {
+  Backgrounds::release();
+  g_pPlayer = nullptr;
+  ClSpawnMgr::terminate();
+  ClLevelMgr::destroyAllEntities();
+  GoreFx::releaseAll();
+}
+
+void ClGameModeAction::changeChapter() {
+  GAMESetRootValue("InResultsScreen", 0);
+  stopInGameMusicCues();
+  tearDownLevel();
+  ++m_iLevel;
+  ++g_iWave;
+  bool bChapterVideo = false;
+  if (m_iGameType != 3 && m_iGameType != 4) {
+    if (m_iLevel >= gc_iLEVELS_PER_CHAPTER) {
+      ++m_iChapter;
+      m_iLevel = 0;
+      if (m_iGameType == 0) {
+        static const char* const s_apVideos[] = {"Interstitial_Chapter1", "Interstitial_Chapter2",
+                                                 "Interstitial_Chapter3"};
+        const i32 iVideo = m_iChapter >= 0 && m_iChapter < gc_iCHAPTERS ? m_iChapter : 0;
+        KvStrLCpy(g_acFMVName, s_apVideos[iVideo], sizeof(g_acFMVName));
+        g_iFMVNextGameMode = E_GAME_MODE_ACTION;
+        g_eNextGameMode = E_GAME_MODE_FMV;
+        bChapterVideo = true;
+      }
+    }
+    if (m_iChapter >= gc_iCHAPTERS) {
+      m_iChapter = 0;
+    }
+  }
+  if (m_iGameType == 1 && m_iChapter == 1 && m_iLevel == 4) {
+    WorldServices::get().setAchievement("ARE_WE_THERE_YET");
+  }
+  g_iLevel = m_iLevel;
+  g_iChapter = m_iChapter;
+  g_iSelectedChapter = m_iChapter;
+  g_iSelectedLevel = m_iLevel;
+  prepareWorld();
+  if (m_iGameType == 3 || m_iGameType == 4) {
+    m_iChapter = ClLevelMgr::setupEndlessLevel();
+    g_iChapter = m_iChapter;
+  } else {
+    // The daily game's next level is a story-style one too: only the survivor waves are generated here.
+    char szName[32];
+    std::snprintf(szName, sizeof(szName), "Chapter%d_%d", m_iChapter + 1, m_iLevel + 1);
+    ClLevelMgr::setupLevel(szName);
+  }
+  createPlayer(1);
+  m_bFinished = 0;
+  m_bQuitToMenu = 0;
+  startLevelMusic();
+  if (bChapterVideo) {
+    m_bFinished = 1;
+  }
+}
+
+i32 ClGameModeAction::exit() {
+  stopInGameMusicCues();
+  ClGameStateMgr::popInputMapper(0);
+  tearDownLevel();
+  return 1;
+}
