@@ -1,5 +1,6 @@
 // Drop shadows under the world's entities: any image becomes a dark translucent silhouette on the ground (its
-// texels' coverage, in black), faded by the vertex alpha. Premultiplied blend, so black with alpha a darkens by a.
+// texels' coverage, in black, doubled so that the faint shadow images read on a dark street), faded by the vertex
+// alpha. Premultiplied blend, so black with alpha a darkens what lies under it by a.
 float4x4 g_mWorldViewProj : WORLDVIEWPROJ;
 texture g_tDiffuse < string Name = "diffuse"; >;
 
@@ -33,7 +34,7 @@ in vec4 v_color;
 in vec2 v_uv;
 
 void main() {
-  // Shadows are kept light enough that a lane line or a crate under them still reads.
-  out_Color = vec4(0.0, 0.0, 0.0, texture(g_tDiffuse, v_uv).a * v_color.a * 0.8);
+  // Never fully black: a lane line or a crate under a shadow still reads.
+  out_Color = vec4(0.0, 0.0, 0.0, min(texture(g_tDiffuse, v_uv).a * 2.0, 0.75) * v_color.a);
 }
 %}
