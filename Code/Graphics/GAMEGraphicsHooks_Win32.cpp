@@ -46,9 +46,13 @@ constexpr u16 gc_u2D_UI_FIRST_LAYER = 2600;
 constexpr u16 gc_u2D_UI_LAST_LAYER = 2800;
 constexpr f32 gc_f2D_DEPTH_FACTOR = 0.0f;
 
-// The shaders of the game, registered in this order. The game world's own effects are registered with the world.
-constexpr const char* gc_apGAME_SHADERS[] = {"system_blend_premult", "system_blend_color", "system_copy_tv",
-                                            "system_copy_nofiltering", "PostFx_ExtractThreshold", "PostFx_Blur15"};
+// The shaders of the game, registered in this order: the engine's own, then the world's (bullets, stars, blood,
+// shadows) and the depth-writing pair of the bonus stage.
+constexpr const char* gc_apGAME_SHADERS[] = {
+    "system_blend_premult",      "system_blend_color",     "system_copy_tv",  "system_copy_nofiltering",
+    "PostFx_ExtractThreshold",   "PostFx_Blur15",          "vosk_bullet",     "vosk_star",
+    "vosk_star_world",           "vosk_blood",             "vosk_blood_orange", "vosk_shadow",
+    "vosk_blend_premult_zwrite", "vosk_blend_color_zwrite"};
 
 void clearTarget(IDirect3DDevice9* pDevice) {
   pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiGAME_CLEAR_COLOR, 1.0f, 0);

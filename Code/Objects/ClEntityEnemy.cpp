@@ -228,10 +228,10 @@ void ClEntityEnemy::setState(const char* pStateName) {
 
 ClDScriptData2* ClEntityEnemy::evaluateReactions() {
   ClDataScriptEvaluator::clearConstants();
-  String quoted("'");
-  quoted += m_stateName;
-  quoted += "'";
-  ClDataScriptEvaluator::addConstantString("State", quoted.getCStr());
+  // The state's name as a quoted text, built on the stack: this runs for every enemy every frame.
+  char szState[gc_iEVALUATOR_TEXT_LEN];
+  std::snprintf(szState, sizeof(szState), "'%s'", m_stateName.getCStr());
+  ClDataScriptEvaluator::addConstantString("State", szState);
   ClDataScriptEvaluator::addConstantFloat("DistanceTravelledHorizontal", m_fDistanceHorizontal);
   ClDataScriptEvaluator::addConstantFloat("DistanceTravelledVertical", m_fDistanceVertical);
   ClDataScriptEvaluator::addConstantFloat("VelocityHorizontal", m_vVelocity[0]);

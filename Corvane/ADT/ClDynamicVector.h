@@ -56,6 +56,22 @@ class ClDynamicVector {
     return ++m_iSize;
   }
 
+  // Appends an element made in place by default initialisation and returns it: the fields of a plain struct are
+  // left as they are, for large records that the caller fills field by field instead of copying a whole one in.
+  T* appendInPlace() {
+    KV_ASSERT_MSG(m_bInitialized, "Uninitialized Dynamic vector used!");
+    if (m_iSize + 1 >= m_iCapacity) {
+      moveToDoubledBlock(allocateDoubledBlock());
+    }
+    T* pElement = new (m_pObjects + m_iSize) T;
+    if (m_pFirst == nullptr) {
+      m_pFirst = m_pObjects;
+    }
+    m_pLast = pElement;
+    ++m_iSize;
+    return pElement;
+  }
+
   T* at(i32 index) {
     KV_ASSERT_MSG(m_bInitialized, "Uninitialized Dynamic vector used!");
     KV_ASSERT(index >=0 && index < m_iSize);
@@ -141,17 +157,28 @@ class ClDynamicVector {
   // Doubles the block and stores the new element at index size. The element is copied before the old
   // block is released, so appending an element of this same vector is safe.
   void grow(const T& element) {
+    T* pTempFrames = allocateDoubledBlock();
+    new (pTempFrames + m_iSize) T(element);
+    moveToDoubledBlock(pTempFrames);
+  }
+
+  // A block of twice the capacity, not yet used.
+  T* allocateDoubledBlock() {
     KV_ASSERT_MSG(!m_bFixedSize, "CANNOT RESIZE THIS VECTOR; PLEASE CHANGE INITIAL SIZE OR CHECK YOUR LOGIC!");
     KV_ASSERT_MSG(m_iCapacity >= 1, "Dynamic vector used before being initialized!!!");
-    const i32 iNewCapacity = m_iCapacity * 2;
-    const size_t uiBytes = sizeof(T) * static_cast<size_t>(iNewCapacity);
+    const size_t uiBytes = sizeof(T) * static_cast<size_t>(m_iCapacity) * 2;
     T* pTempFrames = static_cast<T*>(KvAlignedAlloc(uiBytes, 16));
     KV_ASSERT(pTempFrames);
     if (pTempFrames == nullptr) {
       KV_FATALF("Could not allocate [%d] bytes for realloc of vector at [0x%08llX]!", static_cast<i32>(uiBytes),
                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(this)));
     }
-    new (pTempFrames + m_iSize) T(element);
+    return pTempFrames;
+  }
+
+  // Moves the elements into the block of allocateDoubledBlock and releases the old one.
+  void moveToDoubledBlock(T* pTempFrames) {
+    const i32 iNewCapacity = m_iCapacity * 2;
     for (i32 i = 0; i < m_iSize; ++i) {
       new (pTempFrames + i) T(std::move(m_pObjects[i]));
       m_pObjects[i].~T();

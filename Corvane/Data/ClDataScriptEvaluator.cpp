@@ -20,7 +20,10 @@ struct SOperand {
 
 // A part of an expression being split: at most gc_iEVALUATOR_PART_LEN characters.
 struct SPart {
-  char m_sz[gc_iEVALUATOR_PART_LEN + 1] = {};
+  // Only the terminator is set: an expression is split for every reaction of every enemy each frame.
+  SPart() { m_sz[0] = 0; }
+
+  char m_sz[gc_iEVALUATOR_PART_LEN + 1];
   i32 m_iLength = 0;
   bool m_bStarted = false;
 
@@ -34,13 +37,27 @@ struct SPart {
   }
 };
 
+// A new record named pName at the end of the table. Callers refill the table for every evaluation (an enemy adds
+// its 20 constants each frame), so only the name and the fields in use are written: the text buffers past their
+// terminators are never read.
+SDataScriptConstant* appendConstant(const char* pName) {
+  KV_ASSERT(pName);
+  const size_t uiLength = std::strlen(pName);
+  KV_ASSERTF(uiLength < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
+             "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN, pName);
+  SDataScriptConstant* pConstant = s_constants.appendInPlace();
+  std::strcpy(pConstant->m_szName, pName);
+  return pConstant;
+}
+
 bool isOperatorChar(char c) { return c == '=' || c == '>' || c == '<' || c == '!'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 const SDataScriptConstant* findConstant(const char* pName) {
   for (i32 i = 0; i < s_constants.getCount(); ++i) {
     const SDataScriptConstant& constant = s_constants[i];
-    if (std::strcmp(constant.m_szName, pName) == 0) {
+    // The first letters differ for most names: the call is made only for the few that share one.
+    if (constant.m_szName[0] == pName[0] && std::strcmp(constant.m_szName, pName) == 0) {
       return &constant;
     }
   }
@@ -67,7 +84,7 @@ void readOperand(const char* pText, bool bAllowMinus, const char* pExpression, S
     KV_FATALF("Wrong expression, variable [%s] doesn't exist! [%s]", pText, pExpression);
   }
   pOut->m_fValue = pConstant->m_fValue;
-  std::memcpy(pOut->m_szText, pConstant->m_szText, sizeof(pOut->m_szText));
+  std::strcpy(pOut->m_szText, pConstant->m_szText);
   pOut->m_eKind = pConstant->m_eKind;
 }
 
@@ -162,31 +179,22 @@ void ClDataScriptEvaluator::clearConstants() { s_constants.clear(); }
 i32 ClDataScriptEvaluator::getConstantCount() { return s_constants.getCount(); }
 
 void ClDataScriptEvaluator::addConstantFloat(const char* pName, f32 fValue) {
-  KV_ASSERT(pName);
-  KV_ASSERTF(std::strlen(pName) < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
-             "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN,
-             pName);
-  SDataScriptConstant constant{};
-  std::strcpy(constant.m_szName, pName);
-  constant.m_fValue = fValue;
-  constant.m_eKind = E_EVAL_KIND_NUMBER;
-  s_constants.append(constant);
+  SDataScriptConstant* pConstant = appendConstant(pName);
+  pConstant->m_fValue = fValue;
+  pConstant->m_szText[0] = 0;
+  pConstant->m_eKind = E_EVAL_KIND_NUMBER;
 }
 
 void ClDataScriptEvaluator::addConstantString(const char* pName, const char* pText) {
-  KV_ASSERT(pName);
   KV_ASSERT(pText);
-  KV_ASSERTF(std::strlen(pName) < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
-             "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN,
-             pName);
-  KV_ASSERTF(std::strlen(pText) < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
+  const size_t uiTextLength = std::strlen(pText);
+  KV_ASSERTF(uiTextLength < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
              "DataScriptEvaluator: Constant string values cannot be longer than %d for [%s]",
              gc_iEVALUATOR_TEXT_LEN, pText);
-  SDataScriptConstant constant{};
-  std::strcpy(constant.m_szName, pName);
-  std::strcpy(constant.m_szText, pText);
-  constant.m_eKind = E_EVAL_KIND_TEXT;
-  s_constants.append(constant);
+  SDataScriptConstant* pConstant = appendConstant(pName);
+  pConstant->m_fValue = KV_ZERO;
+  std::strcpy(pConstant->m_szText, pText);
+  pConstant->m_eKind = E_EVAL_KIND_TEXT;
 }
 
 ClDScriptData2* ClDataScriptEvaluator::findAction(ClDScriptData2* pRoot) {

@@ -171,13 +171,18 @@ SAtlasImage synthesize(const nlohmann::json& description, const std::string& whe
         const float fDy = static_cast<float>(y) + 0.5f - static_cast<float>(h) * 0.5f;
         const float fRadius = static_cast<float>(std::min(w, h)) * 0.5f;
         texel = fDx * fDx + fDy * fDy <= fRadius * fRadius ? color(0) : 0u;
+      } else if (pattern == "ellipse") {
+        // The disc stretched to fill the whole rectangle (a drop shadow: wide and flat).
+        const float fDx = (static_cast<float>(x) + 0.5f) / static_cast<float>(w) * 2.0f - 1.0f;
+        const float fDy = (static_cast<float>(y) + 0.5f) / static_cast<float>(h) * 2.0f - 1.0f;
+        texel = fDx * fDx + fDy * fDy <= 1.0f ? color(0) : 0u;
       } else if (pattern == "border") {
         const int iThickness = intField(description, "thickness", where, 1, 1, 4096);
         const bool bEdge = x < iThickness || y < iThickness || x >= w - iThickness || y >= h - iThickness;
         texel = bEdge ? color(0) : color(1);
       } else {
         throw SJsonError{where + "/pattern", "\"" + pattern + "\" is not one of solid, rows, columns, checker, gradient, "
-                                             "disc, border"};
+                                             "disc, ellipse, border"};
       }
     }
   }

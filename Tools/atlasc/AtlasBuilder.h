@@ -11,7 +11,7 @@
 // Content description (JSON): { "images": [image...], "atlases": [{"name", "folder", "images": [image...]}] }.
 // An image: { "path" (below the data root; for atlases the image's name), "width", "height", "pattern", "colors",
 // "cell", "thickness", "direction", "flags" } with the patterns "solid", "rows", "columns", "checker",
-// "gradient", "disc" and "border", colours as "0xAARRGGBB", and flags (archive storage) "plain", "compress",
+// "gradient", "disc" (a circle as wide as the shorter side), "ellipse" (filling the rectangle) and "border", colours as "0xAARRGGBB", and flags (archive storage) "plain", "compress",
 // "encrypt", "compress encrypt" (an atlas's flags are its table's; its pages are stored plain). Loose images take
 // their format from their extension (.png, .bmp, .tga). An atlas image with "frames": N (1 to 9999) is a sequence
 // of N images, such as a flip book's: its name holds "%04d", which frame k (from 0) replaces with k + 1 in four

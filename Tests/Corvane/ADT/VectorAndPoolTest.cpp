@@ -56,6 +56,30 @@ TEST(ClDynamicVector, EraseRemoveValueAndClear) {
   v.terminate();
 }
 
+// Appending in place grows by the same rule as append, keeps the elements already there (moved, not copied by
+// bytes), and hands back the new last element for the caller to fill; a fixed-size vector refuses to grow.
+TEST(ClDynamicVector, AppendInPlaceGrowsAndKeepsTheElements) {
+  ClDynamicVector<std::string> v;
+  v.initialize(2);
+  for (const char* pText : {"alpha", "beta", "gamma", "delta", "epsilon"}) {
+    std::string* pSlot = v.appendInPlace();
+    EXPECT_EQ(pSlot, v.getLast());
+    EXPECT_TRUE(pSlot->empty()) << "a class type is default-constructed";
+    *pSlot = pText;
+  }
+  ASSERT_EQ(v.getCount(), 5);
+  EXPECT_EQ(v.getCapacity(), 8);
+  EXPECT_EQ(v.getFirst(), v.at(0));
+  const char* const apExpected[] = {"alpha", "beta", "gamma", "delta", "epsilon"};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(*v.at(i), apExpected[i]) << i;
+  v.terminate();
+  ClDynamicVector<int> fixed;
+  fixed.initialize(2, true);
+  *fixed.appendInPlace() = 1;
+  EXPECT_KV_ASSERT(fixed.appendInPlace(), "CANNOT RESIZE THIS VECTOR; PLEASE CHANGE INITIAL SIZE OR CHECK YOUR LOGIC!");
+  fixed.terminate();
+}
+
 TEST(ClDynamicVector, MisuseIsReported) {
   ClDynamicVector<int> v;
   EXPECT_KV_ASSERT(v.append(1), "Uninitialized Dynamic vector used!");

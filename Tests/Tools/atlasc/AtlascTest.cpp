@@ -2,6 +2,7 @@
 // the engine's hash), names that clash, images too large, listings, content descriptions and their faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -222,6 +223,8 @@ TEST(Atlasc, ContentDescriptions) {
                 "colors": ["0xFF000000", "0xFFFFFFFF"]}],
     "atlases": [{"name": "Small", "folder": "Small", "flags": "compress", "images": [
       {"path": "Ring", "width": 6, "height": 6, "pattern": "border", "colors": ["0xFFFF0000", "0x00000000"]},
+      {"path": "Flat", "width": 8, "height": 2, "pattern": "ellipse", "colors": ["0x80000000"]},
+      {"path": "Dot", "width": 8, "height": 2, "pattern": "disc", "colors": ["0x80000000"]},
       {"path": "Blink-%04d_216", "frames": 3, "width": 2, "height": 2, "colors": ["0xFF0000FF", "0xFF00FF00"]}]}]
   })";
   std::string lines;
@@ -242,6 +245,13 @@ TEST(Atlasc, ContentDescriptions) {
     EXPECT_EQ(frame.texels[3], uiColor) << pName;
   }
   EXPECT_FALSE(std::filesystem::exists(dir + "/scratch/Small/Blink-0004_216.png"));
+  // An ellipse fills its rectangle's width on its middle rows; a disc of the same size is only as wide as it is high.
+  for (const auto& [pName, iCovered] : {std::pair{"Flat", 12}, std::pair{"Dot", 4}}) {
+    SAtlasImage image;
+    ASSERT_TRUE(AtlasReadImage(dir + "/scratch/Small/" + std::string(pName) + ".png", &image, &error)) << error;
+    EXPECT_EQ(std::count(image.texels.begin(), image.texels.end(), 0x80000000u), iCovered) << pName;
+    EXPECT_EQ(image.texels[0], 0u) << pName << ": the corner stays clear";
+  }
 
   struct SCase {
     const char* pJson;
