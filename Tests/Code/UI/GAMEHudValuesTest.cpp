@@ -15,6 +15,8 @@ class ClHudTestPlayer final : public ClWorldPlayer {
   void takeDamage() override {}
   void takeDamageNoReaction() override {}
   void setRunningOrDeath() override {}
+  void takeMeleeWeapon(E_PLAYER_WEAPON, i32) override {}
+  void startLevelEndRun() override {}
   void update() override {}
   void draw(u32) override {}
 };

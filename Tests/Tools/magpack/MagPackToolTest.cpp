@@ -205,7 +205,7 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   ASSERT_NE(pMonkey, nullptr);
   EXPECT_EQ(pMonkey->getChild("Scheme_InGame")->getChild("Fighting")->getChild("Weight")->getFloatExact(), 4.0f);
   i32 iScripts = 1;
-  for (const char* pScript : {"EntityEnemy", "EntityPlayer", "Backgrounds", "Levels"}) {
+  for (const char* pScript : {"EntityEnemy", "EntityPlayer", "Backgrounds", "Levels", "LevelStars"}) {
     EXPECT_NE(ClDScriptMgr2::getScript(pScript, nullptr), nullptr) << pScript;
     ++iScripts;
   }
