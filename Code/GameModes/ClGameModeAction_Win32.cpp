@@ -19,6 +19,7 @@
 #include "Code/Objects/GAMERunState.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEScreenPause.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Camera/ClTVChannel.h"
@@ -129,7 +130,8 @@ void resetVoiceOverTimers(f32 fLong) {
 
 i32 levelCounter() { return g_gameModeAction.m_iLevel; }
 
-// The world's scripts, read and checked once; a refused one is reported and the level plays without it.
+// The world's services and level hooks installed and its scripts read and checked; a refused script is reported
+// and the level plays without it.
 void loadWorldScripts() {
   WorldServices::set(&g_gameWorldServices);
   SLevelHooks hooks;
@@ -138,12 +140,9 @@ void loadWorldScripts() {
   hooks.pResetVoiceOverTimers = &resetVoiceOverTimers;
   hooks.pLevelCounter = &levelCounter;
   ClLevelMgr::setHooks(hooks);
-  if (g_pEntityEnemyScript == nullptr) {
-    EnemyScript::load();
-  }
-  if (g_pEntityPlayerScript == nullptr) {
-    PlayerScript::load();
-  }
+  // Read again at every entry: the script manager may have been restarted since the last one.
+  EnemyScript::load();
+  PlayerScript::load();
 }
 
 }  // namespace
@@ -211,6 +210,7 @@ i32 ClGameModeAction::enter(i32) {
   GAMESetRootValue("InResultsScreen", 0);
   if (m_iGameType == 0 && m_iChapter == 0 && m_iLevel == 0 && ClUI::findWidget(KvStrHash("HowToPlay")) != nullptr) {
     GAMESetRootValue("HowToPlayFromGame", 1);
+    systemSavePreviousWidgets(nullptr, nullptr);
     ClUI::switchTo("TopLevelSwitcher", "HowToPlay");
     pauseSteps();
     ClAudioManager::stopCue(&mp_levelMusicCue, 0.0f);

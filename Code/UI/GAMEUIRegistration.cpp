@@ -1,5 +1,6 @@
 #include "Code/UI/GAMEUIRegistration.h"
 
+#include "Code/UI/GAMEScreenPause.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Corvane/UI/COMMONUIFunctions_ScrollFinger.h"
@@ -14,8 +15,8 @@
 
 ClGAMEUIHooks g_GAMEUIHooks;
 
-// The game's own screens are not part of this build yet; data naming their procedures runs without
-// them.
+// Of the game's own screens only the pause menu's procedures are in this build; data naming the others runs
+// without them.
 void registerGameUIFunctions() {
   g_uiTextAlignLeftHash = KvStrHash("L");
   g_uiTextAlignRightHash = KvStrHash("R");
@@ -30,6 +31,7 @@ void registerGameUIFunctions() {
   registerAnimsUIFunctions();
   registerGridUIFunctions();
   registerSplashUIFunctions();
+  registerPauseUIFunctions();
 }
 
 void ClGAMEUIHooks::registerGameUIFunctions() { ::registerGameUIFunctions(); }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
@@ -147,6 +148,7 @@ class GameFrame : public ::testing::Test {
                              &g_gameModePreLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
+    ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
   }
   // Frames of 16 ms until the main menu has come in and its fades have run out, so that every later frame of a
   // test is the same picture; false when the menu did not come in within 300 frames.
@@ -190,6 +192,7 @@ class GameFrame : public ::testing::Test {
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
     ClGame::registerGameMode(E_GAME_MODE_LOAD, nullptr, E_GAME_MODE_FRONTEND);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, nullptr, E_GAME_MODE_ACTION);
+    ClGame::registerGameMode(E_GAME_MODE_ACTION, nullptr, E_GAME_MODE_FRONTEND);
     D3D9TestReset();
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
