@@ -560,6 +560,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
   void draw(const SD3D9State& state, UINT uiDirty, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount, bool bIndexed,
             INT iBaseVertex) override {
     apply(state, uiDirty);
+    clearPendingDepthForDraw(state);
     const GLenum eMode = lookUp(gc_aPrimitive, eType, GL_TRIANGLES);
     if (bIndexed) {
       const size_t uiIndexSize = state.bIndex32 ? 4 : 2;
@@ -1027,13 +1028,16 @@ class CD3D9BackendGL final : public CD3D9Backend {
       m_applied.scissor = state.scissor;
     }
     m_bApplied = true;
-    if (!m_pendingDepthClears.empty()) {
-      if (m_bDepthTestOn) clearPendingDepth(depthStorage(state.targets));
-      for (const SD3D9TextureBinding& binding : state.textures) {
-        clearPendingDepth(SDepthStorage{SD3D9Attachment::TEXTURE, binding.uiHandle, 0, false});
-      }
-    }
     check("state");
+  }
+
+  // Before a draw: the clears pending on the depth buffer it tests and on the depth textures it reads.
+  void clearPendingDepthForDraw(const SD3D9State& state) {
+    if (m_pendingDepthClears.empty()) return;
+    if (m_bDepthTestOn) clearPendingDepth(depthStorage(state.targets));
+    for (const SD3D9TextureBinding& binding : state.textures) {
+      clearPendingDepth(SDepthStorage{SD3D9Attachment::TEXTURE, binding.uiHandle, 0, false});
+    }
   }
 
   // Which depth buffer a combination of targets writes: the device's own (the window's when the back buffer is
