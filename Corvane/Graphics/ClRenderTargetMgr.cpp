@@ -227,7 +227,11 @@ void ClRenderTargetMgr::applyBlurEffect(const char* pName, ClRenderTargetGroup* 
     KV_FATAL("Unhandled case");
   }
   ClTexture* pPassSource = pSource->getColorTexture();
-  if (pSpecs->mp_pShrinkAndExtractShader != nullptr) {
+  // With no threshold and nothing to shrink the extraction would copy the source texel for texel: the Gaussian
+  // pass reads the source itself.
+  const bool bExtractChanges = pSpecs->mp_fThreshold > 0.0f || pSpecs->mp_fWorkWidth != pSpecs->mp_fSourceWidth ||
+                               pSpecs->mp_fWorkHeight != pSpecs->mp_fSourceHeight;
+  if (pSpecs->mp_pShrinkAndExtractShader != nullptr && bExtractChanges) {
     setBlurFloat("g_fBlurThreshold", pSpecs->mp_fThreshold);
     ClRenderTargetGroup* pExtracted =
         lockAutoRenderTarget(gc_uiRENDER_TARGET_BORROWED, pSpecs->mp_fWorkWidth, pSpecs->mp_fWorkHeight);

@@ -256,33 +256,47 @@ TEST_F(RenderTargetTest, BlurFetchesGiveTheSumOfTheTaps) {
   }
 }
 
-// The blur of one white texel spreads by the weights across and down: the centre keeps w0 * w0, its neighbours
-// w0 * w1 and w1 * w1, texel for texel (the passes sample texel centres exactly).
+// The blur of one texel spreads by the weights across and down: the centre keeps w0 * w0, its neighbours w0 * w1 and
+// w1 * w1, texel for texel (the passes sample texel centres exactly). A threshold first keeps what is brighter,
+// rescaled (a work group of its own); without one the source is blurred as it is.
 TEST_F(RenderTargetTest, BloomSpreadsOneTexelByTheWeights) {
+  struct SCase {
+    f32 fThreshold;
+    i32 iGroups;     // the two groups of the test and the blur's work groups
+    f32 fExtracted;  // the texel of 0x80 after the threshold
+  };
+  const SCase aCases[] = {{0.0f, 3, 128.0f / 255.0f}, {0.25f, 4, (128.0f / 255.0f - 0.25f) / 0.75f}};
   constexpr f32 fW = 64.0f;
   constexpr f32 fH = 32.0f;
-  ClRenderTargetGroup* pSource = ClRenderTargetMgr::lockAutoRenderTarget(1, fW, fH);
-  ClRenderTargetGroup* pDestination = ClRenderTargetMgr::lockAutoRenderTarget(2, fW, fH);
-  ClGraphics::setRenderTargetGroup(pSource);
-  clear(0xFF000000u);
-  const D3DRECT texel{20, 10, 21, 11};
-  ClGraphics::mp_pDevice->Clear(1, &texel, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.0f, 0);
-  const f32 afSize[2] = {fW, fH};
-  SBlurEffectSpecs* pSpecs = ClRenderTargetMgr::setupBlurEffect("Bloom1", afSize, 1.0f, 0.0f, 0.35f);
-  ClRenderTargetMgr::applyBlurEffect("Bloom1", pSource, 0, pDestination, 1.0f, 0xFFFFFFFFu, 1, 1, 1, 1);
-  ClGraphics::setRenderTargetGroup(nullptr);
-  EXPECT_EQ(ClRenderTargetMgr::mp_autoRenderTargets.getCount(), 4) << "two work groups borrowed";
-  const std::vector<DWORD> out = texels(pDestination->getColorTexture());
-  const auto at = [&](int x, int y) { return static_cast<int>(out[static_cast<size_t>(y) * 64 + x] & 0xFF); };
-  const f32 w0 = pSpecs->mp_afWeights[0];
-  const f32 w1 = pSpecs->mp_afWeights[1];
-  EXPECT_NEAR(at(20, 10), 255.0f * w0 * w0, 2.5f);
-  EXPECT_NEAR(at(21, 10), 255.0f * w0 * w1, 2.5f);
-  EXPECT_NEAR(at(19, 10), 255.0f * w0 * w1, 2.5f);
-  EXPECT_NEAR(at(20, 11), 255.0f * w0 * w1, 2.5f);
-  EXPECT_NEAR(at(21, 11), 255.0f * w1 * w1, 2.5f);
-  EXPECT_EQ(at(30, 10), 0) << "nothing far away";
-  EXPECT_EQ(at(20, 25), 0);
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(::testing::Message() << "threshold " << c.fThreshold);
+    ClRenderTargetMgr::terminate();
+    ClRenderTargetMgr::initAutoRenderTargets();
+    ClRenderTargetMgr::initBlurEffects();
+    ClRenderTargetGroup* pSource = ClRenderTargetMgr::lockAutoRenderTarget(1, fW, fH);
+    ClRenderTargetGroup* pDestination = ClRenderTargetMgr::lockAutoRenderTarget(2, fW, fH);
+    ClGraphics::setRenderTargetGroup(pSource);
+    clear(0xFF000000u);
+    const D3DRECT texel{20, 10, 21, 11};
+    ClGraphics::mp_pDevice->Clear(1, &texel, D3DCLEAR_TARGET, 0xFF808080u, 1.0f, 0);
+    const f32 afSize[2] = {fW, fH};
+    SBlurEffectSpecs* pSpecs = ClRenderTargetMgr::setupBlurEffect("Bloom1", afSize, 1.0f, c.fThreshold, 0.35f);
+    ClRenderTargetMgr::applyBlurEffect("Bloom1", pSource, 0, pDestination, 1.0f, 0xFFFFFFFFu, 1, 1, 1, 1);
+    ClGraphics::setRenderTargetGroup(nullptr);
+    EXPECT_EQ(ClRenderTargetMgr::mp_autoRenderTargets.getCount(), c.iGroups);
+    const std::vector<DWORD> out = texels(pDestination->getColorTexture());
+    const auto at = [&](int x, int y) { return static_cast<int>(out[static_cast<size_t>(y) * 64 + x] & 0xFF); };
+    const f32 w0 = pSpecs->mp_afWeights[0];
+    const f32 w1 = pSpecs->mp_afWeights[1];
+    const f32 fPeak = 255.0f * c.fExtracted;
+    EXPECT_NEAR(at(20, 10), fPeak * w0 * w0, 2.5f);
+    EXPECT_NEAR(at(21, 10), fPeak * w0 * w1, 2.5f);
+    EXPECT_NEAR(at(19, 10), fPeak * w0 * w1, 2.5f);
+    EXPECT_NEAR(at(20, 11), fPeak * w0 * w1, 2.5f);
+    EXPECT_NEAR(at(21, 11), fPeak * w1 * w1, 2.5f);
+    EXPECT_EQ(at(30, 10), 0) << "nothing far away";
+    EXPECT_EQ(at(20, 25), 0);
+  }
 }
 
 }  // namespace
