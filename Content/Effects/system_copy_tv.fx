@@ -26,25 +26,32 @@ technique CopyTV {
 vertex VS_Copy %{
 out vec4 v_color;
 out vec2 v_uv;
+out vec2 v_maskUV;
+out vec2 v_phosphorUV;
 
 void main() {
   gl_Position = g_mWorldViewProj * vec4(in_Position.xyz, 1.0);
   v_color = in_Color;
   v_uv = in_TexCoord0;
+  // The quad is given in pixels of the target from its top-left corner, pixel centres on whole numbers: half a
+  // pixel on, a position is the window position the masks repeat over. Placed here, the fragments only read.
+  vec2 pixel = in_Position.xy + vec2(0.5);
+  v_maskUV = pixel / vec2(textureSize(g_tScreenMask, 0));
+  v_phosphorUV = pixel / vec2(textureSize(g_tRGB, 0));
 }
 %}
 
 fragment PS_TV %{
 in vec4 v_color;
 in vec2 v_uv;
+in vec2 v_maskUV;
+in vec2 v_phosphorUV;
 
 void main() {
-  vec3 scene = texture(g_tScene, v_uv).rgb + texture(g_tBloom, v_uv).rgb;
-  // Render targets keep their top row first, so the window position counts pixels from the top-left corner as
-  // the masks are drawn.
-  vec2 pixel = gl_FragCoord.xy;
-  vec3 mask = texture(g_tScreenMask, pixel / vec2(textureSize(g_tScreenMask, 0))).rgb;
-  vec3 phosphor = texture(g_tRGB, pixel / vec2(textureSize(g_tRGB, 0))).rgb;
+  // The scene and its bloom have no mipmaps: level 0, without the derivatives an implicit level needs.
+  vec3 scene = textureLod(g_tScene, v_uv, 0.0).rgb + textureLod(g_tBloom, v_uv, 0.0).rgb;
+  vec3 mask = textureLod(g_tScreenMask, v_maskUV, 0.0).rgb;
+  vec3 phosphor = textureLod(g_tRGB, v_phosphorUV, 0.0).rgb;
   out_Color = vec4(min(scene, vec3(1.0)) * mask * phosphor, 1.0) * v_color;
 }
 %}

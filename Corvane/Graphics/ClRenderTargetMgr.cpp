@@ -20,6 +20,10 @@ namespace {
 constexpr i32 gc_iAUTO_RENDER_TARGETS_CAPACITY = 8;
 constexpr i32 gc_iBLUR_EFFECTS_CAPACITY = 8;
 constexpr u32 gc_uiFULL_SCREEN_PASS_COLOR = 0xFFFFFFFFu;
+// The Gaussian pass reads at most the centre and, on each side, three pairs of neighbouring taps and the last one.
+constexpr i32 gc_iMAX_BLUR_FETCHES = 9;
+// A fetch lighter than this changes no output by as much as a hundredth of a level (8 bits a channel): left out.
+constexpr f32 gc_fNEGLIGIBLE_FETCH_WEIGHT = 1.0f / (255.0f * 128.0f);
 
 ClRenderTargetGroup* newGroup(f32 fWidth, f32 fHeight) {
   void* pMemory = KvAlignedAlloc(sizeof(ClRenderTargetGroup), 16);
@@ -39,7 +43,45 @@ void setBlurFloat(const char* pName, f32 fValue) {
   }
 }
 
+// The Gaussian pass's fetches along one axis (offsets in texture coordinates and weights) and their count.
+void setBlurFetches(const SBlurEffectSpecs& specs, const kv_vector4* pOffsets) {
+  kv_vector4 avFetches[gc_iMAX_BLUR_FETCHES] = {};
+  const i32 iCount = ClRenderTargetMgr::foldBlurTaps(specs, pOffsets, avFetches);
+  if (ClShaderMgr::findGlobalVar("g_avBlurFetches") != nullptr) {
+    ClShaderMgr::setGlobalVector3Array("g_avBlurFetches", &avFetches[0].x, gc_iMAX_BLUR_FETCHES);
+  }
+  setBlurFloat("g_fBlurFetchCount", static_cast<f32>(iCount));
+}
+
 }  // namespace
+
+i32 ClRenderTargetMgr::foldBlurTaps(const SBlurEffectSpecs& specs, const kv_vector4* pOffsets, kv_vector4* pFetches) {
+  // The taps come as the centre, then +d and -d texels for d = 1..7: taps i and i + 2 are d and d + 1 away on one
+  // side, read by one linearly filtered fetch between their texels, placed by their weights.
+  i32 iCount = 0;
+  const auto add = [&](f32 fWeight, f32 fX, f32 fY) {
+    if (fWeight >= gc_fNEGLIGIBLE_FETCH_WEIGHT && iCount < gc_iMAX_BLUR_FETCHES) {
+      pFetches[iCount++] = kv_vector4{fX, fY, fWeight, 0.0f};
+    }
+  };
+  add(specs.mp_afWeights[0], pOffsets[0].x, pOffsets[0].y);
+  for (i32 i = 1; i < specs.mp_iTaps; i += 4) {
+    for (i32 iSide = i; iSide < i + 2 && iSide < specs.mp_iTaps; ++iSide) {
+      const i32 iFar = iSide + 2;
+      if (iFar >= specs.mp_iTaps) {
+        add(specs.mp_afWeights[iSide], pOffsets[iSide].x, pOffsets[iSide].y);
+        continue;
+      }
+      const f32 fNear = specs.mp_afWeights[iSide];
+      const f32 fFarWeight = specs.mp_afWeights[iFar];
+      const f32 fWeight = fNear + fFarWeight;
+      if (fWeight <= 0.0f) continue;
+      add(fWeight, (pOffsets[iSide].x * fNear + pOffsets[iFar].x * fFarWeight) / fWeight,
+          (pOffsets[iSide].y * fNear + pOffsets[iFar].y * fFarWeight) / fWeight);
+    }
+  }
+  return iCount;
+}
 
 void ClRenderTargetMgr::initAutoRenderTargets() { mp_autoRenderTargets.initialize(gc_iAUTO_RENDER_TARGETS_CAPACITY); }
 
@@ -185,7 +227,11 @@ void ClRenderTargetMgr::applyBlurEffect(const char* pName, ClRenderTargetGroup* 
     KV_FATAL("Unhandled case");
   }
   ClTexture* pPassSource = pSource->getColorTexture();
-  if (pSpecs->mp_pShrinkAndExtractShader != nullptr) {
+  // With no threshold and nothing to shrink the extraction would copy the source texel for texel: the Gaussian
+  // pass reads the source itself.
+  const bool bExtractChanges = pSpecs->mp_fThreshold > 0.0f || pSpecs->mp_fWorkWidth != pSpecs->mp_fSourceWidth ||
+                               pSpecs->mp_fWorkHeight != pSpecs->mp_fSourceHeight;
+  if (pSpecs->mp_pShrinkAndExtractShader != nullptr && bExtractChanges) {
     setBlurFloat("g_fBlurThreshold", pSpecs->mp_fThreshold);
     ClRenderTargetGroup* pExtracted =
         lockAutoRenderTarget(gc_uiRENDER_TARGET_BORROWED, pSpecs->mp_fWorkWidth, pSpecs->mp_fWorkHeight);
@@ -199,8 +245,10 @@ void ClRenderTargetMgr::applyBlurEffect(const char* pName, ClRenderTargetGroup* 
       lockAutoRenderTarget(gc_uiRENDER_TARGET_BORROWED, pSpecs->mp_fWorkWidth, pSpecs->mp_fWorkHeight);
   ClGraphics::setRenderTargetGroup(pAcross);
   ClShaderMgr::setGlobalVector3Array("g_av2BlurOffsets", &pSpecs->mp_avHorizontalOffsets[0].x, pSpecs->mp_iTaps);
+  setBlurFetches(*pSpecs, pSpecs->mp_avHorizontalOffsets);
   fullScreenPass(pSpecs->mp_pGaussShader, pPassSource);
   ClGraphics::setRenderTargetGroup(pDestination);
   ClShaderMgr::setGlobalVector3Array("g_av2BlurOffsets", &pSpecs->mp_avVerticalOffsets[0].x, pSpecs->mp_iTaps);
+  setBlurFetches(*pSpecs, pSpecs->mp_avVerticalOffsets);
   fullScreenPass(pSpecs->mp_pGaussShader, pAcross->getColorTexture());
 }

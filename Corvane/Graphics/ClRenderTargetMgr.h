@@ -81,6 +81,10 @@ class ClRenderTargetMgr {
                               ClRenderTargetGroup* pDestination, f32 fGammaFactor, u32 uiDestColor,
                               f32 fSrcSaturation, f32 fDestSaturation, f32 fSrcIntensity, f32 fDestIntensity);
   static SBlurEffectSpecs* findBlurEffect(const char* pName);
+  // The Gaussian pass's texture fetches for the taps at pOffsets (one axis): the centre, then each pair of
+  // neighbouring taps on one side as one linearly filtered fetch between their texels (x, y the offset, z the
+  // weight), fetches too light to change an 8-bit output left out. Returns their count (at most 9).
+  static i32 foldBlurTaps(const SBlurEffectSpecs& specs, const kv_vector4* pOffsets, kv_vector4* pFetches);
 
   // One full-screen quad over the bound target (or the back buffer) with the shader and the source texture.
   static void fullScreenPass(ClShader* pShader, ClTexture* pSource);

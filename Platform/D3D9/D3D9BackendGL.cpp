@@ -2,7 +2,8 @@
 // y mirrored once more, so no copy is needed at Present) or, when the window's size differs from the back buffer's,
 // a framebuffer object copied into the window at Present; render targets keep their top row as row 0. The
 // fixed-function subset is one small program. States reach GL lazily, at the draw or clear
-// that needs them, through tables indexed by the Direct3D enumerations.
+// that needs them, through tables indexed by the Direct3D enumerations; so do clears of a whole depth buffer, at the
+// first draw that tests depth there.
 #include <EGL/egl.h>
 #include <SDL.h>
 
@@ -161,6 +162,23 @@ struct SFramebuffer {
   }
 };
 
+// One depth buffer: a texture's level, or the device's own (the window's or the stand-in's renderbuffer).
+struct SDepthStorage {
+  SD3D9Attachment::EKind eKind = SD3D9Attachment::NONE;
+  UINT uiHandle = 0;
+  UINT uiLevel = 0;
+  bool bWindow = false;
+  bool operator==(const SDepthStorage&) const = default;
+};
+
+// A clear of a whole depth buffer not carried out yet (GL's buffer bits and values).
+struct SPendingDepthClear {
+  SDepthStorage depth;
+  GLbitfield uiMask = 0;
+  float fZ = 1.0f;
+  GLint iStencil = 0;
+};
+
 class CD3D9BackendGL final : public CD3D9Backend {
  public:
   explicit CD3D9BackendGL(bool bStateCache) : m_bStateCache(bStateCache) {}
@@ -233,6 +251,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
         m_gl.DeleteFramebuffers(1, &framebuffer.id);
       }
       m_framebuffers.clear();
+      m_pendingDepthClears.clear();
       for (auto& [handle, buffer] : m_buffers) {
         m_gl.DeleteBuffers(1, &buffer);
       }
@@ -255,6 +274,9 @@ class CD3D9BackendGL final : public CD3D9Backend {
   void releaseCurrent() override { SDL_GL_MakeCurrent(mp_pWindow, nullptr); }
 
   void resizeBackBuffer(UINT uiWidth, UINT uiHeight) override {
+    // The device's depth buffer is made again: what was pending on it goes with the old one.
+    std::erase_if(m_pendingDepthClears,
+                  [](const SPendingDepthClear& pending) { return pending.depth.eKind != SD3D9Attachment::TEXTURE; });
     m_uiWidth = uiWidth;
     m_uiHeight = uiHeight;
     m_gl.BindRenderbuffer(GL_RENDERBUFFER, m_colorRb);
@@ -363,6 +385,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
   }
 
   void readTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, void* pBits) override {
+    clearPendingDepth(SDepthStorage{SD3D9Attachment::TEXTURE, uiHandle, uiLevel, false});
     const SGLTexture& texture = m_textures.at(uiHandle);
     const SGLTextureFormat& format = glFormatOf(texture.desc.eFormat);
     bindForTransfer(texture);
@@ -383,6 +406,9 @@ class CD3D9BackendGL final : public CD3D9Backend {
     if (it == m_textures.end()) return;
     m_gl.DeleteTextures(1, &it->second.id);
     m_textures.erase(it);
+    std::erase_if(m_pendingDepthClears, [&](const SPendingDepthClear& pending) {
+      return pending.depth.eKind == SD3D9Attachment::TEXTURE && pending.depth.uiHandle == uiHandle;
+    });
     // Deleting a texture unbinds it from every unit: forget what the units held.
     for (SD3D9TextureBinding& binding : m_appliedTextures) {
       if (binding.uiHandle == uiHandle) binding = SD3D9TextureBinding{~0u, false};
@@ -473,6 +499,36 @@ class CD3D9BackendGL final : public CD3D9Backend {
       area.bottom = std::min(area.bottom, state.scissor.bottom);
       if (area.right <= area.left || area.bottom <= area.top) return;
     }
+    // The depth and stencil of a whole depth buffer wait for the first draw that tests depth there: frames clear
+    // the back buffer's depth though only the scene's own target uses it, and on a software rasteriser a
+    // full-screen clear costs as much as a full-screen copy. A partial clear lands on what is pending first.
+    const SDepthStorage depth = depthStorage(state.targets);
+    if ((dwFlags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0 && depth.eKind != SD3D9Attachment::NONE) {
+      UINT uiDepthWidth = 0;
+      UINT uiDepthHeight = 0;
+      depthSize(depth, &uiDepthWidth, &uiDepthHeight);
+      if (area.left <= 0 && area.top <= 0 && area.right >= static_cast<LONG>(uiDepthWidth) &&
+          area.bottom >= static_cast<LONG>(uiDepthHeight)) {
+        SPendingDepthClear pending{depth, 0, fZ, static_cast<GLint>(dwStencil)};
+        pending.uiMask = ((dwFlags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0u) |
+                         ((dwFlags & D3DCLEAR_STENCIL) ? GL_STENCIL_BUFFER_BIT : 0u);
+        SPendingDepthClear* pEarlier = pendingDepthClear(depth);
+        if (pEarlier != nullptr && pEarlier->uiMask != pending.uiMask) {
+          // One part of the earlier clear stays pending beside the new one: do the earlier one now.
+          clearPendingDepth(depth);
+          pEarlier = nullptr;
+        }
+        if (pEarlier != nullptr) {
+          *pEarlier = pending;
+        } else {
+          m_pendingDepthClears.push_back(pending);
+        }
+        dwFlags &= ~static_cast<DWORD>(D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
+        if ((dwFlags & D3DCLEAR_TARGET) == 0) return;
+      } else {
+        clearPendingDepth(depth);
+      }
+    }
     m_gl.Enable(GL_SCISSOR_TEST);
     m_gl.Scissor(area.left, firstRow(area.top, area.bottom), area.right - area.left, area.bottom - area.top);
     m_gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -504,6 +560,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
   void draw(const SD3D9State& state, UINT uiDirty, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount, bool bIndexed,
             INT iBaseVertex) override {
     apply(state, uiDirty);
+    clearPendingDepthForDraw(state);
     const GLenum eMode = lookUp(gc_aPrimitive, eType, GL_TRIANGLES);
     if (bIndexed) {
       const size_t uiIndexSize = state.bIndex32 ? 4 : 2;
@@ -542,8 +599,16 @@ class CD3D9BackendGL final : public CD3D9Backend {
     SDL_GL_SwapWindow(mp_pWindow);
     m_bDrawnSincePresent = false;
     // A window resized without a Reset gets the back buffer copied (stretched) from the next frame on; one that
-    // has the back buffer's size again is drawn into directly.
-    m_bDirect = windowIsBackBuffer(iWindowWidth, iWindowHeight);
+    // has the back buffer's size again is drawn into directly. The device's depth buffer changes with it: a clear
+    // pending on the old one is carried out first.
+    const bool bDirect = windowIsBackBuffer(iWindowWidth, iWindowHeight);
+    if (bDirect != m_bDirect) {
+      std::vector<SPendingDepthClear> pending = m_pendingDepthClears;
+      for (const SPendingDepthClear& clear : pending) {
+        if (clear.depth.eKind != SD3D9Attachment::TEXTURE) clearPendingDepth(clear.depth);
+      }
+    }
+    m_bDirect = bDirect;
     applyScissor(m_applied);
     check("Present");
   }
@@ -966,6 +1031,65 @@ class CD3D9BackendGL final : public CD3D9Backend {
     check("state");
   }
 
+  // Before a draw: the clears pending on the depth buffer it tests and on the depth textures it reads.
+  void clearPendingDepthForDraw(const SD3D9State& state) {
+    if (m_pendingDepthClears.empty()) return;
+    if (m_bDepthTestOn) clearPendingDepth(depthStorage(state.targets));
+    for (const SD3D9TextureBinding& binding : state.textures) {
+      clearPendingDepth(SDepthStorage{SD3D9Attachment::TEXTURE, binding.uiHandle, 0, false});
+    }
+  }
+
+  // Which depth buffer a combination of targets writes: the device's own (the window's when the back buffer is
+  // the window, else the stand-in's renderbuffer) or a texture's level.
+  SDepthStorage depthStorage(const SD3D9Targets& targets) const {
+    const SD3D9Attachment& depth = targets.depth;
+    if (depth.eKind == SD3D9Attachment::TEXTURE) return SDepthStorage{depth.eKind, depth.uiHandle, depth.uiLevel, false};
+    return SDepthStorage{depth.eKind, 0, 0, depth.eKind == SD3D9Attachment::BACK_BUFFER && targets.isBackBuffer() && m_bDirect};
+  }
+
+  void depthSize(const SDepthStorage& depth, UINT* pWidth, UINT* pHeight) const {
+    *pWidth = m_uiWidth;
+    *pHeight = m_uiHeight;
+    if (depth.eKind != SD3D9Attachment::TEXTURE) return;
+    auto it = m_textures.find(depth.uiHandle);
+    *pWidth = it != m_textures.end() ? std::max(it->second.desc.uiWidth >> depth.uiLevel, 1u) : 0u;
+    *pHeight = it != m_textures.end() ? std::max(it->second.desc.uiHeight >> depth.uiLevel, 1u) : 0u;
+  }
+
+  SPendingDepthClear* pendingDepthClear(const SDepthStorage& depth) {
+    for (SPendingDepthClear& pending : m_pendingDepthClears) {
+      if (pending.depth == depth) return &pending;
+    }
+    return nullptr;
+  }
+
+  // Carries out the clear pending on that depth buffer, if any, through the bound framebuffer when it holds that
+  // buffer, else through one made for it alone; the bindings and masks the draws expect are put back.
+  void clearPendingDepth(const SDepthStorage& depth) {
+    SPendingDepthClear* pPending = pendingDepthClear(depth);
+    if (pPending == nullptr) return;
+    const SPendingDepthClear pending = *pPending;
+    m_pendingDepthClears.erase(m_pendingDepthClears.begin() + (pPending - m_pendingDepthClears.data()));
+    const GLuint bound = m_boundFramebuffer;
+    // The window's depth buffer is reached only through the window's framebuffer; any other alone.
+    SD3D9Targets targets;
+    targets.colour[0].eKind = depth.bWindow ? SD3D9Attachment::BACK_BUFFER : SD3D9Attachment::NONE;
+    targets.depth = SD3D9Attachment{depth.eKind, depth.uiHandle, depth.uiLevel};
+    const GLuint framebuffer = framebufferFor(targets);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    m_gl.Disable(GL_SCISSOR_TEST);
+    m_gl.DepthMask(GL_TRUE);
+    m_gl.ClearDepth(pending.fZ);
+    m_gl.ClearStencil(pending.iStencil);
+    m_gl.Clear(pending.uiMask);
+    m_gl.DepthMask(m_applied.renderStates[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+    applyScissor(m_applied);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, bound);
+    m_boundFramebuffer = bound;
+    check("pending depth clear");
+  }
+
   void bindAttribute(GLuint uiLocation, INT iOffset, GLint iComponents, GLenum eType, GLboolean bNormalized,
                      GLsizei iStride, size_t uiBase) {
     if (iOffset >= 0) {
@@ -1039,6 +1163,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
   std::map<UINT, SGLTexture> m_textures;
   std::map<UINT, SGLProgram> m_programs;
   std::vector<SFramebuffer> m_framebuffers;
+  std::vector<SPendingDepthClear> m_pendingDepthClears;
   GLuint m_boundFramebuffer = ~0u;
   UINT m_uiNextHandle = 0;
   UINT m_boundStream = ~0u;

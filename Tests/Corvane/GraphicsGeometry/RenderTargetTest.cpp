@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <new>
+#include <vector>
 
 #include "Corvane/Graphics/ClRenderTargetMgr.h"
 #include "Corvane/Graphics/ClTexture.h"
@@ -207,33 +208,95 @@ TEST_F(RenderTargetTest, Bloom1WeightsAndOffsets) {
   EXPECT_KV_ASSERT(ClRenderTargetMgr::applyBlurEffect("Bloom2", nullptr, 0, nullptr, 1, 0, 1, 1, 1, 1), "pSpecs");
 }
 
-// The blur of one white texel spreads by the weights across and down: the centre keeps w0 * w0, its neighbours
-// w0 * w1 and w1 * w1, texel for texel (the passes sample texel centres exactly).
+// The Gaussian pass's folded fetches give the 15 taps' sum: each fetch read by linear filtering between two texels of
+// a row of random texels (as the pass reads them) adds up to the taps read one by one, for a narrow and a wide blur
+// and along either axis; taps too light to matter are left out (the narrow bloom needs 5 fetches, a wider one 7, the widest 9).
+TEST_F(RenderTargetTest, BlurFetchesGiveTheSumOfTheTaps) {
+  struct SCase {
+    f32 fDeviation;
+    bool bDown;
+    i32 iFetches;
+  };
+  const SCase aCases[] = {{0.35f, false, 5}, {0.35f, true, 5}, {1.0f, false, 9}, {1.0f, true, 9}, {0.6f, false, 7}};
+  const f32 afSize[2] = {64.0f, 32.0f};
+  std::vector<f32> texels(64);
+  u32 uiSeed = 12345u;
+  for (f32& fTexel : texels) {
+    uiSeed = uiSeed * 1664525u + 1013904223u;
+    fTexel = static_cast<f32>(uiSeed >> 24) / 255.0f;
+  }
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(::testing::Message() << "deviation " << c.fDeviation << (c.bDown ? " down" : " across"));
+    SBlurEffectSpecs* pSpecs = ClRenderTargetMgr::setupBlurEffect("Bloom1", afSize, 1.0f, 0.0f, c.fDeviation);
+    const kv_vector4* pOffsets = c.bDown ? pSpecs->mp_avVerticalOffsets : pSpecs->mp_avHorizontalOffsets;
+    const f32 fTexelsPerUnit = c.bDown ? 32.0f : 64.0f;
+    kv_vector4 avFetches[9] = {};
+    const i32 iCount = ClRenderTargetMgr::foldBlurTaps(*pSpecs, pOffsets, avFetches);
+    EXPECT_EQ(iCount, c.iFetches);
+    // The texel row read at a position in texels from the centre texel 32, linearly between neighbours.
+    const auto read = [&](f32 fAt) {
+      const f32 fFloor = std::floor(fAt);
+      const f32 fFraction = fAt - fFloor;
+      const size_t uiTexel = static_cast<size_t>(32 + static_cast<int>(fFloor));
+      return texels[uiTexel] * (1.0f - fFraction) + texels[uiTexel + 1] * fFraction;
+    };
+    f32 fTaps = 0.0f;
+    for (int i = 0; i < 15; ++i) {
+      fTaps += pSpecs->mp_afWeights[i] * read((c.bDown ? pOffsets[i].y : pOffsets[i].x) * fTexelsPerUnit);
+    }
+    f32 fFetched = 0.0f;
+    f32 fWeights = 0.0f;
+    for (i32 i = 0; i < iCount; ++i) {
+      EXPECT_EQ(c.bDown ? avFetches[i].x : avFetches[i].y, 0.0f) << "fetch " << i << " stays on its axis";
+      fFetched += avFetches[i].z * read((c.bDown ? avFetches[i].y : avFetches[i].x) * fTexelsPerUnit);
+      fWeights += avFetches[i].z;
+    }
+    EXPECT_NEAR(fFetched, fTaps, 1e-4f);
+    EXPECT_NEAR(fWeights, 1.0f, 1e-4f);
+  }
+}
+
+// The blur of one texel spreads by the weights across and down: the centre keeps w0 * w0, its neighbours w0 * w1 and
+// w1 * w1, texel for texel (the passes sample texel centres exactly). A threshold first keeps what is brighter,
+// rescaled (a work group of its own); without one the source is blurred as it is.
 TEST_F(RenderTargetTest, BloomSpreadsOneTexelByTheWeights) {
+  struct SCase {
+    f32 fThreshold;
+    i32 iGroups;     // the two groups of the test and the blur's work groups
+    f32 fExtracted;  // the texel of 0x80 after the threshold
+  };
+  const SCase aCases[] = {{0.0f, 3, 128.0f / 255.0f}, {0.25f, 4, (128.0f / 255.0f - 0.25f) / 0.75f}};
   constexpr f32 fW = 64.0f;
   constexpr f32 fH = 32.0f;
-  ClRenderTargetGroup* pSource = ClRenderTargetMgr::lockAutoRenderTarget(1, fW, fH);
-  ClRenderTargetGroup* pDestination = ClRenderTargetMgr::lockAutoRenderTarget(2, fW, fH);
-  ClGraphics::setRenderTargetGroup(pSource);
-  clear(0xFF000000u);
-  const D3DRECT texel{20, 10, 21, 11};
-  ClGraphics::mp_pDevice->Clear(1, &texel, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.0f, 0);
-  const f32 afSize[2] = {fW, fH};
-  SBlurEffectSpecs* pSpecs = ClRenderTargetMgr::setupBlurEffect("Bloom1", afSize, 1.0f, 0.0f, 0.35f);
-  ClRenderTargetMgr::applyBlurEffect("Bloom1", pSource, 0, pDestination, 1.0f, 0xFFFFFFFFu, 1, 1, 1, 1);
-  ClGraphics::setRenderTargetGroup(nullptr);
-  EXPECT_EQ(ClRenderTargetMgr::mp_autoRenderTargets.getCount(), 4) << "two work groups borrowed";
-  const std::vector<DWORD> out = texels(pDestination->getColorTexture());
-  const auto at = [&](int x, int y) { return static_cast<int>(out[static_cast<size_t>(y) * 64 + x] & 0xFF); };
-  const f32 w0 = pSpecs->mp_afWeights[0];
-  const f32 w1 = pSpecs->mp_afWeights[1];
-  EXPECT_NEAR(at(20, 10), 255.0f * w0 * w0, 2.5f);
-  EXPECT_NEAR(at(21, 10), 255.0f * w0 * w1, 2.5f);
-  EXPECT_NEAR(at(19, 10), 255.0f * w0 * w1, 2.5f);
-  EXPECT_NEAR(at(20, 11), 255.0f * w0 * w1, 2.5f);
-  EXPECT_NEAR(at(21, 11), 255.0f * w1 * w1, 2.5f);
-  EXPECT_EQ(at(30, 10), 0) << "nothing far away";
-  EXPECT_EQ(at(20, 25), 0);
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(::testing::Message() << "threshold " << c.fThreshold);
+    ClRenderTargetMgr::terminate();
+    ClRenderTargetMgr::initAutoRenderTargets();
+    ClRenderTargetMgr::initBlurEffects();
+    ClRenderTargetGroup* pSource = ClRenderTargetMgr::lockAutoRenderTarget(1, fW, fH);
+    ClRenderTargetGroup* pDestination = ClRenderTargetMgr::lockAutoRenderTarget(2, fW, fH);
+    ClGraphics::setRenderTargetGroup(pSource);
+    clear(0xFF000000u);
+    const D3DRECT texel{20, 10, 21, 11};
+    ClGraphics::mp_pDevice->Clear(1, &texel, D3DCLEAR_TARGET, 0xFF808080u, 1.0f, 0);
+    const f32 afSize[2] = {fW, fH};
+    SBlurEffectSpecs* pSpecs = ClRenderTargetMgr::setupBlurEffect("Bloom1", afSize, 1.0f, c.fThreshold, 0.35f);
+    ClRenderTargetMgr::applyBlurEffect("Bloom1", pSource, 0, pDestination, 1.0f, 0xFFFFFFFFu, 1, 1, 1, 1);
+    ClGraphics::setRenderTargetGroup(nullptr);
+    EXPECT_EQ(ClRenderTargetMgr::mp_autoRenderTargets.getCount(), c.iGroups);
+    const std::vector<DWORD> out = texels(pDestination->getColorTexture());
+    const auto at = [&](int x, int y) { return static_cast<int>(out[static_cast<size_t>(y) * 64 + x] & 0xFF); };
+    const f32 w0 = pSpecs->mp_afWeights[0];
+    const f32 w1 = pSpecs->mp_afWeights[1];
+    const f32 fPeak = 255.0f * c.fExtracted;
+    EXPECT_NEAR(at(20, 10), fPeak * w0 * w0, 2.5f);
+    EXPECT_NEAR(at(21, 10), fPeak * w0 * w1, 2.5f);
+    EXPECT_NEAR(at(19, 10), fPeak * w0 * w1, 2.5f);
+    EXPECT_NEAR(at(20, 11), fPeak * w0 * w1, 2.5f);
+    EXPECT_NEAR(at(21, 11), fPeak * w1 * w1, 2.5f);
+    EXPECT_EQ(at(30, 10), 0) << "nothing far away";
+    EXPECT_EQ(at(20, 25), 0);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -46,6 +47,49 @@ TEST_F(D3D9Device, DepthRunsFromZeroToOne) {
   mp_pDevice->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
   drawRect(0, 0, 16, 16, 0.8f, gc_uiWHITE);
   EXPECT_EQ(pixel(8, 8), gc_uiWHITE) << "the compare function comes from the render state";
+}
+
+// Depth clears land whatever comes between them and the draw that tests depth: draws without the depth test, another
+// whole clear (the last one counts), a clear of part of the buffer (over the earlier whole one) or a Present.
+TEST_F(D3D9Device, DepthClearsHoldUntilTheDrawThatTestsDepth) {
+  struct SCase {
+    const char* pName;
+    // Between the whole clear to 0.3 and the depth-tested draws at 0.2 (left half) and 0.6 (right half).
+    std::function<void()> between;
+    DWORD dwLeft;   // the pixel of the left half after the draws
+    DWORD dwRight;  // the right half
+  };
+  const D3DRECT rightHalf{32, 0, 64, 48};
+  const SCase aCases[] = {
+      {"nothing", [] {}, gc_uiRED, gc_uiBLUE},
+      {"a draw without the depth test",
+       [this] {
+         mp_pDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+         drawRect(0, 0, 64, 48, 0.9f, gc_uiGREEN);
+         mp_pDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+       },
+       gc_uiRED, gc_uiGREEN},
+      {"a later whole clear",
+       [this] { mp_pDevice->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0); }, gc_uiRED, gc_uiRED},
+      {"a clear of the right half",
+       [this, &rightHalf] { mp_pDevice->Clear(1, &rightHalf, D3DCLEAR_ZBUFFER, 0, 1.0f, 0); }, gc_uiRED,
+       gc_uiRED},
+      {"a Present", [this] { mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr); }, gc_uiRED,
+       gc_uiBLUE},
+  };
+  createDevice();
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    mp_pDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    mp_pDevice->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiBLUE, 1.0f, 0);
+    mp_pDevice->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.3f, 0);
+    c.between();
+    drawRect(0, 0, 32, 48, 0.2f, gc_uiRED);
+    drawRect(32, 0, 64, 48, 0.6f, gc_uiRED);
+    EXPECT_EQ(pixel(8, 8), c.dwLeft);
+    EXPECT_EQ(pixel(40, 8), c.dwRight);
+  }
 }
 
 // A viewport limits drawing and clearing; setting render target 0 restores the whole target.
