@@ -1,0 +1,252 @@
+// The game started in the test process for reading its frames back: the fixtures that start it on the archives the
+// build makes (with or without the splash, in a 960 x 540 or a 1024 x 576 window), the back buffer read back, and
+// the comparison with the reference images in Reference/ (GRINDLOW_WRITE_REFERENCES=1 writes them instead; look at
+// them before keeping them). The tolerance is explained in the opening note of GameFrameTest.cpp.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/GameModes/ClGameModeLoad.h"
+#include "Code/GameModes/ClGameModePreLoad.h"
+#include "Code/Graphics/GAMESampleScene.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
+#include "Code/Objects/GAMEGoreFx.h"
+#include "Code/Objects/GAMEGoreRecords.h"
+#include "Code/Objects/GAMEWorldLinks.h"
+#include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Animation/ClFlipBookMgr.h"
+#include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Corvane/Graphics/ClDrawPrimitive.h"
+#include "Corvane/Input/ClInputHWtoKv.h"
+#include "Corvane/Input/ClInputManager.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
+#include "Corvane/UI/KvUILayout.h"
+#include "Code/System/ClProfileMgr.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClRenderTargetMgr.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClSpriteMgr2.h"
+#include "Corvane/Graphics/ClTextureMgr.h"
+#include "Corvane/Program/KvEngineGlobals.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Platform/D3D9/D3D9.h"
+#include "Platform/Store/StoreApi.h"
+#include "Tests/Support/ImageTestSupport.h"
+#include "Tests/Support/KvRuntimeTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+constexpr int gc_iWIDTH = 960;
+constexpr int gc_iHEIGHT = 540;
+// The bounds of the file's opening note.
+constexpr STestPictureTolerance gc_TOLERANCE = {6, 0.995, 48, 0.05};
+
+inline STestPicture readBackBuffer() {
+  UINT uiW = 0;
+  UINT uiH = 0;
+  std::vector<DWORD> pixels = D3D9TestReadBackBuffer(ClGraphics::mp_pDevice, &uiW, &uiH);
+  STestPicture picture;
+  picture.pixels.assign(pixels.begin(), pixels.end());
+  for (uint32_t& pixel : picture.pixels) pixel |= 0xFF000000u;
+  picture.iWidth = static_cast<int>(uiW);
+  picture.iHeight = static_cast<int>(uiH);
+  return picture;
+}
+
+// The switch state of a switcher's screen (E_SWITCH_STATE); 0xFFFFFFFF when it is none of its screens.
+inline u32 switchStateOf(const char* pSwitcher, const char* pScreen) {
+  const ClWidget* pParent = ClUI::getWidget(pSwitcher);
+  for (u32 i = 0; i < pParent->mp_SwitchedChildren.getSize(); ++i) {
+    if (pParent->mp_SwitchedChildren[i].mp_pChild == ClUI::getWidget(pScreen)) {
+      return pParent->mp_SwitchedChildren[i].mp_uiState;
+    }
+  }
+  return 0xFFFFFFFFu;
+}
+
+inline uint32_t pixelAt(const STestPicture& picture, int x, int y) {
+  return picture.pixels.at(static_cast<size_t>(y) * picture.iWidth + x);
+}
+
+// Compares with the reference of that name, or writes it when asked to.
+inline void expectMatchesReference(const STestPicture& picture, const std::string& name) {
+  const std::string path = std::string(KV_FRAME_REFERENCE_DIR) + "/" + name + ".png";
+  const char* pWrite = std::getenv("GRINDLOW_WRITE_REFERENCES");
+  if (pWrite != nullptr && std::string(pWrite) == "1") {
+    const std::vector<uint8_t> png = KvTestEncodeImage(picture.pixels, picture.iWidth, picture.iHeight,
+                                                       ETestImageFormat::PNG_OPAQUE);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()),
+                                                 static_cast<std::streamsize>(png.size()));
+    GTEST_SKIP() << "wrote " << path;
+  }
+  const ::testing::AssertionResult matches = KvTestPictureMatches(picture, KvTestLoadPicture(path), gc_TOLERANCE);
+  // The margin is worth seeing when it passes too: a change of the composition shows how near the bounds it comes.
+  std::printf("%s: %s\n", name.c_str(), matches.message());
+  EXPECT_TRUE(matches) << path;
+}
+
+// The game from its start-up to its shutdown in a fresh data root: the archives the build makes, no vsync, a
+// 960 x 540 desktop mode.
+class GameFrame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_previous = std::filesystem::current_path();
+    const std::string dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir + "/Data");
+    for (const char* pFile : {"RWN_win32.mtc", "RWN_win32.mdf", "RWG_win32.mtc", "RWG_win32.mdf", "RWK_win32.mtc",
+                              "RWK_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"}) {
+      std::filesystem::copy_file(KvTestBinaryDir() + "/Data/" + pFile, dir + "/Data/" + pFile);
+    }
+    std::filesystem::current_path(dir + "/Data");
+    std::ofstream("project.ini") << "NOVSYNC 1\n" << m_settings;
+    setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
+    ASSERT_TRUE(SteamAPI_Init());
+    D3D9TestReset();
+    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
+                             {D3DFMT_X8R8G8B8, {m_uiModeWidth, m_uiModeHeight, 60, D3DFMT_X8R8G8B8}}});
+    registerModes();
+    ClGame::startUp();
+    // The first frame starts the profile's load, the frame that sees it ended runs the second start-up stage, the
+    // next one enters the load mode.
+    ASSERT_TRUE(eventually([] {
+      ClGame::tickFrame(0.016f);
+      return g_bGameInitialized != 0;
+    }));
+    ClGame::tickFrame(0.016f);
+    ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_LOAD);
+    if (m_bUntilLoadEnds) {
+      for (int i = 0; i < 100 && g_eCurrentGameMode == E_GAME_MODE_LOAD; ++i) ClGame::tickFrame(0.016f);
+      ASSERT_NE(g_eCurrentGameMode, E_GAME_MODE_LOAD);
+      return;
+    }
+    if (m_bToFrontEnd) {
+      ASSERT_GT(ticksUntilFrontEnd(100), 0);
+      return;
+    }
+    // Otherwise the load mode's first tick has switched the splash on.
+    ASSERT_EQ(ClUI::getWidget("SplashSwitcher")->getActiveSwitchedChild(), nullptr) << "coming in, not yet in";
+  }
+  // The game's modes as its program body registers them, and their state as a fresh process has it.
+  static void registerModes() {
+    g_iLoadUIStep = -1;
+    g_gameModeLoad.m_iFramesSinceUILoaded = 0;
+    g_iFlipBooksRegistered = 0;
+    g_iFlipBooksAbsent = 0;
+    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
+                             &g_gameModePreLoad.m_eNextGameMode);
+    ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
+    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
+  }
+  // Frames of 16 ms until the main menu has come in and its fades have run out, so that every later frame of a
+  // test is the same picture; false when the menu did not come in within 300 frames.
+  static bool settleMenus() {
+    ClWidget* pTop = ClUI::getWidget("TopLevelSwitcher");
+    ClWidget* pMenu = ClUI::getWidget("MainMenu");
+    for (int i = 0; i < 300 && pTop->getActiveSwitchedChild() != pMenu; ++i) ClGame::tickFrame(0.016f);
+    for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
+    return pTop->getActiveSwitchedChild() == pMenu;
+  }
+  // Frames of 16 ms until the front end is the current mode; how many it took, or 0 when it did not come within
+  // iLimit frames.
+  static int ticksUntilFrontEnd(int iLimit) {
+    for (int i = 1; i <= iLimit; ++i) {
+      ClGame::tickFrame(0.016f);
+      if (g_eCurrentGameMode == E_GAME_MODE_FRONTEND) {
+        return i;
+      }
+    }
+    return 0;
+  }
+  // Frames of 16 ms until the splash is on the active screen with its transition in done; how many it took, or 0
+  // when it did not come within iLimit frames.
+  static int ticksUntilSplash(const char* pScreen, int iLimit) {
+    const ClWidget* pScreenWidget = ClUI::getWidget(pScreen);
+    for (int i = 1; i <= iLimit; ++i) {
+      ClGame::tickFrame(0.016f);
+      if (ClUI::getWidget("SplashSwitcher")->getActiveSwitchedChild() == pScreenWidget &&
+          pScreenWidget->mp_bTransitionDone) {
+        return i;
+      }
+    }
+    return 0;
+  }
+  void TearDown() override {
+    ClGame::shutDown();
+    ClMutexLock::shutdownPool();
+    const char* pFirst = nullptr;
+    EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << "still in use: " << (pFirst ? pFirst : "");
+    g_bGameInitialized = 0;
+    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
+    ClGame::registerGameMode(E_GAME_MODE_LOAD, nullptr, E_GAME_MODE_FRONTEND);
+    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, nullptr, E_GAME_MODE_ACTION);
+    D3D9TestReset();
+    SteamAPI_Shutdown();
+    unsetenv("GRINDLOW_STORE_DIR");
+    std::filesystem::current_path(m_previous);
+  }
+  // One game frame drawn as in the given mode (the composition reads the current mode; the mode object stays).
+  static STestPicture frameAs(E_GAME_MODE eMode) {
+    const E_GAME_MODE eSaved = g_eCurrentGameMode;
+    g_eCurrentGameMode = eMode;
+    ClGame::tickFrame(0.016f);
+    g_eCurrentGameMode = eSaved;
+    return readBackBuffer();
+  }
+  std::filesystem::path m_previous;
+  // The 16:9 desktop mode the game picks for its window.
+  UINT m_uiModeWidth = gc_iWIDTH;
+  UINT m_uiModeHeight = gc_iHEIGHT;
+  // Development settings beyond NOVSYNC, one a line; and whether the set-up runs on into the front end.
+  std::string m_settings;
+  bool m_bToFrontEnd = false;
+  // Whether the set-up runs until the load mode has finished, wherever it leads.
+  bool m_bUntilLoadEnds = false;
+};
+
+// The game without its splash ("SKIP_SPLASH"), run into the front end, which draws its menus over the sample scene.
+class GameFrontEnd : public GameFrame {
+ protected:
+  void SetUp() override {
+    m_settings += "SKIP_SPLASH 1\n";
+    m_bToFrontEnd = true;
+    GameFrame::SetUp();
+  }
+};
+
+// The same game in a 1024 x 576 window (a 16:9 mode the game picks on a 1280 x 720 desktop as on a larger one): the
+// scene is scaled by 32 / 15.
+class GameFrameAt576 : public GameFrontEnd {
+ protected:
+  void SetUp() override {
+    m_uiModeWidth = 1024;
+    m_uiModeHeight = 576;
+    GameFrontEnd::SetUp();
+  }
+};
+
+// Frames of 16 ms until the main screen set's switcher has the screen active, then a second of frames for its fades.
+inline bool switchMainScreenTo(const char* pScreen) {
+  ClUI::switchTo("TopLevelSwitcher", pScreen);
+  ClWidget* pSwitcher = ClUI::getWidget("TopLevelSwitcher");
+  ClWidget* pTarget = ClUI::getWidget(pScreen);
+  for (int i = 0; i < 300 && pSwitcher->getActiveSwitchedChild() != pTarget; ++i) ClGame::tickFrame(0.016f);
+  for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
+  return pSwitcher->getActiveSwitchedChild() == pTarget;
+}
