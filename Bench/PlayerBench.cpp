@@ -43,7 +43,7 @@ void worldFrame(ClPlayerTestWorld& world) {
   GoreFx::draw();
 }
 
-void BM_Engine_DragonBusiestSecond(benchmark::State& state) {
+void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
   size_t uiQuads = 0;
   size_t uiGibs = 0;
   size_t uiTexts = 0;
@@ -99,12 +99,12 @@ void BM_Engine_DragonBusiestSecond(benchmark::State& state) {
   state.counters["texts_per_frame"] = static_cast<double>(uiTexts) / dFrames;
   state.counters["most_gibs"] = iMostGibs;
 }
-BENCHMARK(BM_Engine_DragonBusiestSecond)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Engine_PlayerDragonBusiestSecond)->Unit(benchmark::kMillisecond);
 
 // The same second from arrays: the embers appear at the same rates for the first half and go with the special;
 // then the gibs of 40 beaten enemies (the cap's 1501) fly under gravity with their spin, bounce once on the ground and
 // each becomes one quad with a snapped position and a depth, as every ember, part and enemy does.
-void BM_Baseline_DragonBusiestSecond(benchmark::State& state) {
+void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
   struct SQuad {
     f32 x, y, depth;
   };
@@ -174,7 +174,7 @@ void BM_Baseline_DragonBusiestSecond(benchmark::State& state) {
   state.counters["frame_us"] = benchmark::Counter(static_cast<double>(state.iterations() * gc_iFRAMES),
                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_Baseline_DragonBusiestSecond)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_PlayerDragonBusiestSecond)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
