@@ -1,8 +1,11 @@
 // The player on the screen: frames of a punch, a super weapon and each magic special over the sample background with
 // sample enemies, drawn by the game's frame composition as the Action mode composes it (bloom and the CRT copy), each
 // compared with its reference picture in Reference/ (made by this test with GRINDLOW_WRITE_REFERENCES=1) within the
-// tolerance of GameFrameTest.cpp. Every frame is 1/60 s and the generator is seeded, so each picture is the same
-// every run.
+// tolerance of GameFrameTest.cpp: every channel of at least 99.5 % of the pixels within 6 levels, none off by more
+// than 48, a mean difference of at most 0.05 levels (a picture one frame later misses all three bounds). Every
+// frame is 1/60 s and the generator is seeded, so each picture is the same every run. A game effect the build lacks
+// is drawn with the plain blend and named in the output (PlayerSceneFixture.h); the references are remade when it
+// arrives.
 #include "Tests/Code/GraphicsFrame/PlayerSceneFixture.h"
 
 namespace {
