@@ -77,7 +77,7 @@ void systemRestartLevel(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {
   g_bRestartRequest = 1;
 }
 
-void registerPauseUIFunctions() {
+void registerScreenUIFunctions() {
   struct SEntry {
     const char* pName;
     WidgetEventProcedure pfnProcedure;
@@ -85,8 +85,8 @@ void registerPauseUIFunctions() {
   static constexpr SEntry s_aEntries[] = {
       {"systemSavePreviousWidgets", systemSavePreviousWidgets},
       {"systemPauseInitialize", systemPauseInitialize},
-      {"systemPauseTick", systemPauseTick},
       {"systemUnpauseAndReturnToGame", systemUnpauseAndReturnToGame},
+      {"systemPauseTick", systemPauseTick},
       {"systemRestartLevel", systemRestartLevel},
   };
   for (const SEntry& entry : s_aEntries) {

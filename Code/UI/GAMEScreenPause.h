@@ -11,4 +11,5 @@ void systemPauseTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemUnpauseAndReturnToGame(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemRestartLevel(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 
-void registerPauseUIFunctions();
+// The game's screen procedures, in their registration order (the pause menu's are the ones this build has).
+void registerScreenUIFunctions();

@@ -31,7 +31,7 @@ void registerGameUIFunctions() {
   registerAnimsUIFunctions();
   registerGridUIFunctions();
   registerSplashUIFunctions();
-  registerPauseUIFunctions();
+  registerScreenUIFunctions();
 }
 
 void ClGAMEUIHooks::registerGameUIFunctions() { ::registerGameUIFunctions(); }

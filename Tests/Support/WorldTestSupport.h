@@ -16,6 +16,7 @@
 #include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEEnemyScript.h"
+#include "Code/Objects/GAMEGoreFx.h"
 #include "Code/Objects/GAMEGoreRecords.h"
 #include "Code/Objects/GAMEWorldDraw.h"
 #include "Code/Objects/GAMEWorldLinks.h"
@@ -119,7 +120,10 @@ class ClRecordingServices final : public ClWorldServices {
     i32 m_iStyle;
     i32 m_iClass;
   };
-  void playCue(u32 uiHash) override { m_cues.push_back(uiHash); }
+  void playCue(u32 uiHash) override {
+    m_cues.push_back(uiHash);
+    if (m_bPlayCues) ClAudioManager::playCue(uiHash);
+  }
   // Recorded; with m_bLimitCues the spawn manager's limiter decides, as in the game.
   void playLimitedCue(u32 uiHash) override {
     m_limitedCues.push_back(uiHash);
@@ -128,10 +132,14 @@ class ClRecordingServices final : public ClWorldServices {
     }
   }
   void playVoiceOver(i32 iCategory) override { m_voiceOvers.push_back(iCategory); }
-  void addFloatingText(const char* pText, f32, f32, f32, i32 iPoints, bool bStacked) override {
+  void addFloatingText(const char* pText, f32 fX, f32 fY, f32 fZ, i32 iPoints, bool bStacked) override {
     m_texts.push_back({pText, iPoints, bStacked});
+    if (m_bSpawnGore) GoreFx::addFloatingText(pText, fX, fY, fZ, iPoints, bStacked);
   }
-  void spawnGibs(i32 iStyle, i32 iClass, f32, f32, f32, f32, f32) override { m_gibs.push_back({iStyle, iClass}); }
+  void spawnGibs(i32 iStyle, i32 iClass, f32 fX, f32 fY, f32 fZ, f32 fWidth, f32 fHeight) override {
+    m_gibs.push_back({iStyle, iClass});
+    if (m_bSpawnGore) GoreFx::spawnGibs(iStyle, iClass, fX, fY, fZ, fWidth, fHeight);
+  }
   void startSlowMotion() override { ++m_iSlowMotions; }
   void spawnPickup(const char* pName, const f32*, i32, f32) override { m_pickups.push_back(pName); }
   bool setAchievement(const char* pApiName) override {
@@ -185,6 +193,10 @@ class ClRecordingServices final : public ClWorldServices {
   bool m_bLimitCues = false;
   bool m_bUltraGib = false;
   bool m_bTargetMarker = true;
+  // Whether cues also play through the audio manager, and gibs and texts are also handed to the gore effects
+  // (GoreFx), as the game's own services do.
+  bool m_bPlayCues = false;
+  bool m_bSpawnGore = false;
 };
 
 

@@ -27,6 +27,10 @@
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMESampleScene.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
+#include "Code/Objects/GAMEGoreFx.h"
+#include "Code/Objects/GAMEGoreRecords.h"
+#include "Code/Objects/GAMEWorldLinks.h"
+#include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -79,6 +83,17 @@ inline uint32_t pixelAt(const STestPicture& picture, int x, int y) {
   return picture.pixels.at(static_cast<size_t>(y) * picture.iWidth + x);
 }
 
+
+// The switch state of a switcher's screen (E_SWITCH_STATE); 0xFFFFFFFF when it is none of its screens.
+inline u32 switchStateOf(const char* pSwitcher, const char* pScreen) {
+  const ClWidget* pParent = ClUI::getWidget(pSwitcher);
+  for (u32 i = 0; i < pParent->mp_SwitchedChildren.getSize(); ++i) {
+    if (pParent->mp_SwitchedChildren[i].mp_pChild == ClUI::getWidget(pScreen)) {
+      return pParent->mp_SwitchedChildren[i].mp_uiState;
+    }
+  }
+  return 0xFFFFFFFFu;
+}
 
 // Compares with the reference of that name, or writes it when asked to.
 inline void expectMatchesReference(const STestPicture& picture, const std::string& name) {
@@ -227,3 +242,23 @@ class GameFrontEnd : public GameFrame {
   }
 };
 
+// The same game in a 1024 x 576 window (a 16:9 mode the game picks on a 1280 x 720 desktop as on a larger one): the
+// scene is scaled by 32 / 15.
+class GameFrameAt576 : public GameFrontEnd {
+ protected:
+  void SetUp() override {
+    m_uiModeWidth = 1024;
+    m_uiModeHeight = 576;
+    GameFrontEnd::SetUp();
+  }
+};
+
+// Frames of 16 ms until the main screen set's switcher has the screen active, then a second of frames for its fades.
+inline bool switchMainScreenTo(const char* pScreen) {
+  ClUI::switchTo("TopLevelSwitcher", pScreen);
+  ClWidget* pSwitcher = ClUI::getWidget("TopLevelSwitcher");
+  ClWidget* pTarget = ClUI::getWidget(pScreen);
+  for (int i = 0; i < 300 && pSwitcher->getActiveSwitchedChild() != pTarget; ++i) ClGame::tickFrame(0.016f);
+  for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
+  return pSwitcher->getActiveSwitchedChild() == pTarget;
+}

@@ -55,31 +55,10 @@
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Code/Objects/ClSpawnMgr.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 
 namespace {
-
-// The switch state of a switcher's screen (E_SWITCH_STATE); 0xFFFFFFFF when it is none of its screens.
-u32 switchStateOf(const char* pSwitcher, const char* pScreen) {
-  const ClWidget* pParent = ClUI::getWidget(pSwitcher);
-  for (u32 i = 0; i < pParent->mp_SwitchedChildren.getSize(); ++i) {
-    if (pParent->mp_SwitchedChildren[i].mp_pChild == ClUI::getWidget(pScreen)) {
-      return pParent->mp_SwitchedChildren[i].mp_uiState;
-    }
-  }
-  return 0xFFFFFFFFu;
-}
-
-// The same game in a 1024 x 576 window (a 16:9 mode the game picks on a 1280 x 720 desktop as on a larger one): the
-// scene is scaled by 32 / 15.
-class GameFrameAt576 : public GameFrontEnd {
- protected:
-  void SetUp() override {
-    m_uiModeWidth = 1024;
-    m_uiModeHeight = 576;
-    GameFrontEnd::SetUp();
-  }
-};
 
 // Without the CRT copy (as the modes that do not use it compose) the scene is copied plainly: the sample scene's
 // sprites at twice their size, the UI button on top.
@@ -268,16 +247,6 @@ TEST_F(GameFrontEnd, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) 
 
 // The in-game screen of the main screen set: its health bar on the "HUD" canvas (480 x 270 at the scene's top left,
 // drawn into the scene and scaled with it) at a second window size, over the scene; the main menu's images are gone.
-// Frames of 16 ms until the main screen set's switcher has the screen active, then a second of frames for its fades.
-bool switchMainScreenTo(const char* pScreen) {
-  ClUI::switchTo("TopLevelSwitcher", pScreen);
-  ClWidget* pSwitcher = ClUI::getWidget("TopLevelSwitcher");
-  ClWidget* pTarget = ClUI::getWidget(pScreen);
-  for (int i = 0; i < 300 && pSwitcher->getActiveSwitchedChild() != pTarget; ++i) ClGame::tickFrame(0.016f);
-  for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
-  return pSwitcher->getActiveSwitchedChild() == pTarget;
-}
-
 TEST_F(GameFrameAt576, InGameScreenDrawsTheHudCanvasWithTheScene) {
   ASSERT_TRUE(settleMenus());
   ASSERT_TRUE(switchMainScreenTo("InGame"));
@@ -504,9 +473,15 @@ TEST_F(GameSkipUI, FrontEndAsksForTheActionMode) {
   ClGame::tickFrame(0.016f);
   EXPECT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
   EXPECT_EQ(g_ePreviousGameMode, E_GAME_MODE_FRONTEND);
-  EXPECT_EQ(g_pCurrentGameMode, nullptr);
-  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount(), 0) << "the front end's exit ran";
+  EXPECT_EQ(g_pCurrentGameMode, &g_gameModeAction);
+  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount(), 1)
+      << "the front end's mappers are gone, the gameplay mapper is on";
   EXPECT_EQ(GAMEGetRootValue("StartGame", -1), 0);
+  // The sample screens choose the story: its first level with a player at the start.
+  EXPECT_EQ(g_iGameType, 0);
+  EXPECT_GT(g_spawnRows.getCount(), 0);
+  ASSERT_NE(g_pPlayer, nullptr);
+  EXPECT_EQ(g_pPlayer->m_iHitPoints, 3);
   ClWidget* pTop = ClUI::getWidget("TopLevelSwitcher");
   for (int i = 0; i < 60 && pTop->getActiveSwitchedChild() != ClUI::getWidget("InGame"); ++i) {
     EXPECT_EQ(ClGame::tickFrame(0.016f), 1u);

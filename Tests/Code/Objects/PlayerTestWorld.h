@@ -60,6 +60,13 @@ class ClPlayerTestWorld {
     for (i32 i = 0; i < PlayerScript::fixedFlipBookCount(); ++i) {
       m_world.flipBook(PlayerScript::fixedFlipBook(i), 4, 10.0f);
     }
+    // The gore effects' pieces and trails, for worlds whose services hand gibs on to them.
+    for (const char* pName : {"GibNormal1", "GibNormal2", "GibNormal3", "GibNormal4", "GibNormal5", "GibNormal6",
+                              "GibFire1", "GibFire2", "GibFire3", "GibElectric1", "GibElectric2", "GibElectric3",
+                              "GibMagic1", "GibMagic2", "GibMagic3", "GibFireAir", "GibFireLand", "GibMagicAir",
+                              "GibMagicLand"}) {
+      m_world.flipBook(pName, 4, 12.0f);
+    }
     for (const char* pName : {"PlayerTarget_216", "PlayerTargetSledgehammer_216", "PlayerTargetMachete_216",
                               "PlayerTargetChainsaw_216", "DragonHead_216", "DragonArmLeft_216", "DragonHandLeft_216",
                               "DragonJaw_216", "DragonArmRight_216", "DragonHandRight_216", "DragonBreathStart1_216",

@@ -1,9 +1,11 @@
-// The game's registration of the event procedures: the splash group comes last among the engine's groups, so its
-// names are the registry's last rows, and each resolves to its procedure.
+// The game's registration of the event procedures: the splash group comes last among the engine's groups and the
+// game's screen procedures follow it, so their names are the registry's last rows, and each resolves to its
+// procedure.
 #include <gtest/gtest.h>
 
 #include <iterator>
 
+#include "Code/UI/GAMEScreenPause.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
@@ -12,7 +14,7 @@
 
 namespace {
 
-TEST(GameUIRegistration, TheSplashGroupIsRegisteredLastAmongTheEngineGroups) {
+TEST(GameUIRegistration, TheSplashGroupEndsTheEngineGroupsAndTheScreenProceduresFollow) {
   ClUI::setHooks(&g_GAMEUIHooks);
   ClUI::initialise();
   struct SName {
@@ -25,7 +27,12 @@ TEST(GameUIRegistration, TheSplashGroupIsRegisteredLastAmongTheEngineGroups) {
                            {"systemSplashSkip", systemEmptyProcedure},
                            {"systemSplashCheckForSkip", systemSplashCheckForSkip},
                            {"systemDemoOrNotSplashCheckForSkip", systemDemoOrNotSplashCheckForSkip},
-                           {"systemSplashRequestSkip", systemSplashRequestSkip}};
+                           {"systemSplashRequestSkip", systemSplashRequestSkip},
+                           {"systemSavePreviousWidgets", systemSavePreviousWidgets},
+                           {"systemPauseInitialize", systemPauseInitialize},
+                           {"systemUnpauseAndReturnToGame", systemUnpauseAndReturnToGame},
+                           {"systemPauseTick", systemPauseTick},
+                           {"systemRestartLevel", systemRestartLevel}};
   const u32 uiCount = ClUIEventSystemFunctions::getCount();
   ASSERT_GT(uiCount, std::size(aSplash));
   const u32 uiFirst = uiCount - static_cast<u32>(std::size(aSplash));

@@ -284,7 +284,9 @@ TEST_F(AtlasTest, SampleAtlasesLoadFromTheArchive) {
   const ClTexture* pPage = pTarget->mp_pTexture;
   ASSERT_NE(pPage, nullptr);
   const SAtlasTexInfo& info = *pTarget->mp_pAtlasTexInfo;
-  EXPECT_FLOAT_EQ((info.mp_fU1 - info.mp_fU0) * pPage->mp_fWidth, info.mp_fWidth);
+  // The span of texture coordinates covers the image's texels (to a thousandth of a texel: the coordinates are
+  // floats of a page up to 2048 wide).
+  EXPECT_NEAR((info.mp_fU1 - info.mp_fU0) * pPage->mp_fWidth, info.mp_fWidth, 1e-3f);
   EXPECT_NE(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("Spark-0001_216")), nullptr);
   // Each atlas answers only for its own images: the game's target marker shares the UI's name, not its size.
   EXPECT_EQ(ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash("ButtonNormal")), nullptr);

@@ -82,10 +82,11 @@ class UIDataLoaderTest : public UITest {
   // Checks the main screen set's tree as the loader built it.
   static void expectMainScreenSet(const char* pLanguage) {
     ClWidget* pTop = W("TopLevelSwitcher");
-    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 7u);
+    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 8u);
     EXPECT_EQ(pTop->mp_SwitchedChildren[0].mp_pChild, W("MainMenu"));
-    EXPECT_EQ(pTop->mp_SwitchedChildren[5].mp_pChild, W("Gallery"));
-    EXPECT_EQ(pTop->mp_SwitchedChildren[6].mp_pChild, W("TitleScreen"));
+    EXPECT_EQ(pTop->mp_SwitchedChildren[4].mp_pChild, W("Results"));
+    EXPECT_EQ(pTop->mp_SwitchedChildren[6].mp_pChild, W("Gallery"));
+    EXPECT_EQ(pTop->mp_SwitchedChildren[7].mp_pChild, W("TitleScreen"));
     EXPECT_EQ(W("GalleryList")->mp_AllChildren.getSize(), 6u) << "four images and two flip books";
     EXPECT_EQ(pTop->mp_DrawnChildren.getSize(), 0u);
     ClWidget* pFrame = W("MenuFrame");
