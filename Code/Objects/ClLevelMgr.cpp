@@ -52,9 +52,13 @@ bool isSurvivor(i32 iType) { return iType == 3 || iType == 4; }
 bool isLastLevel() { return g_iChapter == gc_iLAST_CHAPTER && g_iLevel == gc_iLAST_LEVEL; }
 bool inPowerState(const ClWorldPlayer& player) { return player.m_eState >= 5 && player.m_eState <= 7; }
 
-void showResults() {
+// The switch to the results screen, once a level: the flag, the end-of-level achievements when they have not been
+// awarded yet, then the screen.
+void showResults(bool bAward) {
   g_bResultsShown = 1;
-  ClLevelMgr::awardLevelAchievements();
+  if (bAward) {
+    ClLevelMgr::awardLevelAchievements();
+  }
   if (s_hooks.pShowResults != nullptr) {
     s_hooks.pShowResults();
   }
@@ -73,10 +77,7 @@ void endVictory() {
   ClLevelMgr::awardLevelAchievements();
   if (isMarathon(g_iGameType)) {
     if (isLastLevel()) {
-      g_bResultsShown = 1;
-      if (s_hooks.pShowResults != nullptr) {
-        s_hooks.pShowResults();
-      }
+      showResults(false);
     } else {
       g_bFadeOut = 1;
       g_fFadeTime = 0.0f;
@@ -91,10 +92,7 @@ void endVictory() {
         s_hooks.pRequestOutro();
       }
     } else {
-      g_bResultsShown = 1;
-      if (s_hooks.pShowResults != nullptr) {
-        s_hooks.pShowResults();
-      }
+      showResults(false);
     }
   }
 }
@@ -149,7 +147,7 @@ void updateFades(f32 fRealDT) {
     ClWorldPlayer* pPlayer = g_pPlayer;
     if (pPlayer == nullptr || pPlayer->m_iHitPoints < 1) {
       if (g_bResultsShown == 0) {
-        showResults();
+        showResults(true);
       }
     } else {
       if (g_iCarriedWeaponKind == 0 && pPlayer->m_eWeapon != 0) {
@@ -413,7 +411,7 @@ void update() {
   if (g_pPlayer == nullptr || g_pPlayer->m_iHitPoints < 1) {
     g_fDeathTimer -= fRealDT;
     if (g_fDeathTimer < 0.0f && g_bResultsShown == 0) {
-      showResults();
+      showResults(true);
     }
   }
 
