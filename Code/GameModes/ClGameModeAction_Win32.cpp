@@ -20,6 +20,7 @@
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenPause.h"
+#include "Code/UI/GAMESpecificUI_InGame.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Camera/ClTVChannel.h"
@@ -200,6 +201,7 @@ i32 ClGameModeAction::enter(i32) {
   createPlayer(0);
   m_bFinished = 0;
   m_bQuitToMenu = 0;
+  resetInGameHudState();
   ClUI::switchTo("TopLevelSwitcher", "InGame");
   startLevelMusic();
   resetInGameMusicOverlay();

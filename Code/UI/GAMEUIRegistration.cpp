@@ -1,7 +1,9 @@
 #include "Code/UI/GAMEUIRegistration.h"
 
 #include "Code/UI/GAMEScreenPause.h"
+#include "Code/UI/GAMESpecificUI_InGame.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Corvane/UI/COMMONUIFunctions_ScrollFinger.h"
 #include "Corvane/UI/COMMONUIFunctions_System.h"
@@ -15,8 +17,8 @@
 
 ClGAMEUIHooks g_GAMEUIHooks;
 
-// Of the game's own screens only the pause menu's procedures are in this build; data naming the others runs
-// without them.
+// Of the game's own screens only the pause menu's and the in-game HUD's procedures are in this build; data naming
+// the others runs without them.
 void registerGameUIFunctions() {
   g_uiTextAlignLeftHash = KvStrHash("L");
   g_uiTextAlignRightHash = KvStrHash("R");
@@ -32,6 +34,8 @@ void registerGameUIFunctions() {
   registerGridUIFunctions();
   registerSplashUIFunctions();
   registerScreenUIFunctions();
+  registerInGameUIFunctions();
+  ClUIEventSystemFunctions::registerFunction(KvStrHash("systemControllerImageRender"), systemControllerImageRender);
 }
 
 void ClGAMEUIHooks::registerGameUIFunctions() { ::registerGameUIFunctions(); }

@@ -29,8 +29,9 @@ class ClKuiDumper {
     const SRawWidgetInstance* pRaw = pWidget->mp_pRawData;
     const std::string name = pRaw != nullptr ? std::string(pRaw->mp_acName) : std::string(pWidget->getName());
     out["name"] = name;
+    // A name cut to its first 31 bytes keeps the hash of the whole name, printed as that name when known.
     if (KvStrHash(name.c_str()) != pWidget->mp_uiInstanceNameHash) {
-      out["instanceID"] = hashText(pWidget->mp_uiInstanceNameHash);
+      out["instanceID"] = nameOf(pWidget->mp_uiInstanceNameHash);
     }
     if (pRaw != nullptr && pRaw->mp_iNumProperties > 0) {
       Json properties = Json::object();

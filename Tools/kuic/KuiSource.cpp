@@ -656,9 +656,10 @@ std::vector<uint8_t> KuiWriteImage(const SKuiScreenSet& set) {
     out.put32(uiInstance + offsetof(SRawWidgetInstance, mp_iNumChildren), static_cast<uint32_t>(widget.children.size()));
     out.put32(uiInstance + offsetof(SRawWidgetInstance, mp_iNumSwitchedChildren),
               static_cast<uint32_t>(widget.switched.size()));
-    // A name of 32 characters or more fills the field without a terminator; the loader cuts it to 31.
+    // A longer name keeps its first 31 bytes and a terminator, what the loader would cut it to; the instance ID
+    // still hashes the whole name.
     out.putBytes(uiInstance + offsetof(SRawWidgetInstance, mp_acName), widget.name.data(),
-                 std::min<size_t>(widget.name.size(), sizeof(SRawWidgetInstance::mp_acName)));
+                 std::min<size_t>(widget.name.size(), sizeof(SRawWidgetInstance::mp_acName) - 1));
     std::vector<uint32_t> offsets;
     for (const int iChild : widget.children) {
       offsets.push_back(instances[static_cast<size_t>(iChild)]);

@@ -1,11 +1,12 @@
-// The game's registration of the event procedures: the splash group comes last among the engine's groups and the
-// game's screen procedures follow it, so their names are the registry's last rows, and each resolves to its
-// procedure.
+// The game's registration of the event procedures: the splash group comes last among the engine's groups, the
+// game's screen procedures follow it, then the in-game HUD's and the controller image's, so their names are the
+// registry's last rows, and each resolves to its procedure.
 #include <gtest/gtest.h>
 
 #include <iterator>
 
 #include "Code/UI/GAMEScreenPause.h"
+#include "Code/UI/GAMESpecificUI_InGame.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-TEST(GameUIRegistration, TheSplashGroupEndsTheEngineGroupsAndTheScreenProceduresFollow) {
+TEST(GameUIRegistration, TheSplashGroupEndsTheEngineGroupsThenTheScreenHudAndControllerImageProcedures) {
   ClUI::setHooks(&g_GAMEUIHooks);
   ClUI::initialise();
   struct SName {
@@ -32,7 +33,10 @@ TEST(GameUIRegistration, TheSplashGroupEndsTheEngineGroupsAndTheScreenProcedures
                            {"systemPauseInitialize", systemPauseInitialize},
                            {"systemUnpauseAndReturnToGame", systemUnpauseAndReturnToGame},
                            {"systemPauseTick", systemPauseTick},
-                           {"systemRestartLevel", systemRestartLevel}};
+                           {"systemRestartLevel", systemRestartLevel},
+                           {"systemInGameTransitionIn", systemInGameTransitionIn},
+                           {"systemInGameTick", systemInGameTick},
+                           {"systemControllerImageRender", systemControllerImageRender}};
   const u32 uiCount = ClUIEventSystemFunctions::getCount();
   ASSERT_GT(uiCount, std::size(aSplash));
   const u32 uiFirst = uiCount - static_cast<u32>(std::size(aSplash));

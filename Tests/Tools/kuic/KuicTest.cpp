@@ -2,6 +2,7 @@
 // loader, and the round trip of the sample screen sets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -176,6 +177,23 @@ TEST(Kuic, TheDumpOfACompiledFileCompilesBackToTheSameFile) {
   // A shared child is written once, then named.
   const std::string json = dumpOf(compile(R"({"root": {"name": "R", "children": [{"name": "S"}, {"name": "T", "children": ["S"]}]}})"));
   EXPECT_NE(json.find("\"children\": [\n          \"S\"\n        ]"), std::string::npos) << json;
+}
+
+// A widget name longer than the 31 bytes a file keeps: the file holds its first 31 bytes and a terminator, the
+// instance ID hashes the whole name, and the dump compiles back to the same bytes with the names and without.
+TEST(Kuic, ALongWidgetNameKeepsThirtyOneBytesAndItsWholeHash) {
+  const std::string longName = "InGameMultiplierCombosBURSTOVERLAY";
+  const std::string text = R"({"root": {"name": "R", "children": [{"name": ")" + longName + R"("}]}})";
+  const std::vector<uint8_t> image = compile(text);
+  const std::string kept = longName.substr(0, 31);
+  const auto at = std::search(image.begin(), image.end(), kept.begin(), kept.end());
+  ASSERT_NE(at, image.end());
+  EXPECT_EQ(*(at + 31), 0u) << "the name field ends with a terminator";
+  const std::string named = dumpOf(image, {{KvStrHash(longName.c_str()), longName}});
+  EXPECT_NE(named.find("\"instanceID\": \"" + longName + "\""), std::string::npos) << named;
+  EXPECT_EQ(compile(named), image);
+  const std::string hashed = dumpOf(image);
+  EXPECT_EQ(compile(hashed), image) << hashed;
 }
 
 TEST(Kuic, TheToolAnswersHelpAndFailsOnBadInputWithItsMessage) {

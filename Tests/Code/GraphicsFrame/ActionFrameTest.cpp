@@ -1,0 +1,55 @@
+// Pictures of a played level: the game started with "SKIP_UI", a fixed seed and
+// the random-input tester plays the first story level in frames of 1/60 s, and
+// the back buffer read at fixed times of the run is compared with the
+// references: early with the level's start banner, at 8 s with the Dragon
+// special in a fight and at 30 s in a fight with the player hurt; the HUD over
+// the scene each time.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Code/Objects/GAMEWorldLinks.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
+
+namespace {
+
+class ActionFrames : public GameFrame {
+protected:
+  void SetUp() override {
+    m_settings += "SKIP_SPLASH 1\nSKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME "
+                  "Scheme_InGame\n";
+    m_bUntilLoadEnds = true;
+    GameFrame::SetUp();
+  }
+};
+
+TEST_F(ActionFrames, TheFirstLevelAtFixedTimesOfAScriptedRun) {
+  for (int i = 0; i < 10 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i)
+    ClGame::tickFrame(1.0f / 60.0f);
+  ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
+  const struct {
+    int iFrame; // frames of the Action mode before the picture
+    const char *pReference;
+  } aShots[] = {{90, "ActionStartBanner"},
+                {8 * 60, "ActionFight8s"},
+                {30 * 60, "ActionFight30s"}};
+  int iFrame = 0;
+  for (const auto &shot : aShots) {
+    SCOPED_TRACE(shot.pReference);
+    for (; iFrame < shot.iFrame; ++iFrame)
+      ClGame::tickFrame(1.0f / 60.0f);
+    ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
+    const STestPicture picture = readBackBuffer();
+    std::printf("%s: score %d, streak %d, hit points %d, %u health bars\n",
+                shot.pReference, g_iScore, g_iKillStreak,
+                g_pPlayer != nullptr ? g_pPlayer->m_iHitPoints : -1,
+                ClUI::getWidget("InGameHealthBars")->mp_AllChildren.getSize());
+    expectMatchesReference(picture, shot.pReference);
+  }
+  EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
+}
+
+} // namespace
