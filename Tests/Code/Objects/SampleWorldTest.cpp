@@ -15,7 +15,9 @@ TEST(SampleWorld, TheSampleScriptsPassTheirChecks) {
       KvTestCompileScript(KvReadSourceFile("Content/Scripts/Backgrounds.kdt"), "Backgrounds", &error);
   ASSERT_NE(pBackgrounds, nullptr) << error;
   Backgrounds::initializeWithScript(pBackgrounds);
-  for (const char* pPattern : {"BackgroundPatternChapter1A", "BackgroundPatternChapter1B"}) {
+  // Every pattern an endless level can pick: chapters 1 to 3, letters A and B.
+  for (const char* pPattern : {"BackgroundPatternChapter1A", "BackgroundPatternChapter1B", "BackgroundPatternChapter2A",
+                               "BackgroundPatternChapter2B", "BackgroundPatternChapter3A", "BackgroundPatternChapter3B"}) {
     EXPECT_TRUE(Backgrounds::loadPattern(pPattern)) << pPattern;
     EXPECT_GE(g_backgroundLayers.getCount(), 3);
   }
