@@ -1,7 +1,8 @@
 // Ten minutes of endless play: the game started in the test process with SKIP_UI, the survivor game type chosen
 // before the front end starts play, a fixed seed and frame time, and the random-input tester at the controls; when
 // the player's run ends on the results screen, two seconds later the level is restarted as the pause menu's
-// restart does, so that play goes on for the whole ten minutes.
+// restart does, and a pause the tester opens is resumed two seconds later by the pause menu's resume procedure
+// (the in-game scheme does not steer the menu), so that play goes on for the whole ten minutes.
 // Every frame the entity list and the gore vectors stay within their bounds; once a minute of game time the
 // engine's live heap bytes and the process's resident size are sampled, and the last minute's may not be above
 // the first's by more than the margins below (the first sample is taken after a minute, when the level's assets,
@@ -16,6 +17,7 @@
 #include "Code/Objects/ClEntity.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/ClSpawnMgr.h"
+#include "Code/UI/GAMEScreenPause.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 
@@ -52,6 +54,7 @@ struct SMinute {
   i32 iActionFrames;
   i32 iRowsSpawned;
   i32 iRestarts;
+  i32 iResumes;
 };
 
 class EndlessSoak : public GameFrame {
@@ -70,6 +73,7 @@ TEST_F(EndlessSoak, TenMinutesOfSurvivorStayBoundedAndFlat) {
   ASSERT_EQ(g_iGameType, 3) << "the survivor game";
   std::vector<SMinute> minutes;
   i32 iResultsFrames = 0;
+  i32 iPausedFrames = 0;
   i32 iRowsBefore = g_iNextSpawnRow;
   for (int iMinute = 0; iMinute < gc_iMINUTES; ++iMinute) {
     SMinute m{};
@@ -78,6 +82,11 @@ TEST_F(EndlessSoak, TenMinutesOfSurvivorStayBoundedAndFlat) {
       if (iResultsFrames == 120) {
         g_bRestartRequest = 1;
         ++m.iRestarts;
+      }
+      iPausedFrames = GAMEGetRootValue("PauseGame", 0) != 0 ? iPausedFrames + 1 : 0;
+      if (iPausedFrames == 120) {
+        systemUnpauseAndReturnToGame(nullptr, nullptr);
+        ++m.iResumes;
       }
       ClGame::tickFrame(gc_fFRAME);
       // Rows spawned since the last frame (the count starts again with every level).
@@ -96,9 +105,9 @@ TEST_F(EndlessSoak, TenMinutesOfSurvivorStayBoundedAndFlat) {
     m.iResident = residentBytes();
     minutes.push_back(m);
     std::printf("minute %d: heap %lld bytes, resident %lld bytes, at most %d entities and %d gore records, "
-                "%d frames in play, %d rows spawned, %d restarts\n",
+                "%d frames in play, %d rows spawned, %d restarts, %d resumes\n",
                 iMinute + 1, static_cast<long long>(m.iHeapBytes), static_cast<long long>(m.iResident),
-                m.iMostEntities, m.iMostGore, m.iActionFrames, m.iRowsSpawned, m.iRestarts);
+                m.iMostEntities, m.iMostGore, m.iActionFrames, m.iRowsSpawned, m.iRestarts, m.iResumes);
     std::fflush(stdout);
   }
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
