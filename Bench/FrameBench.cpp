@@ -21,10 +21,13 @@
 #include <vector>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMESampleScene.h"
+#include "Code/Objects/ClLevelMgr.h"
+#include "Code/Objects/GAMEWorldLinks.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/D3D9/D3D9.h"
@@ -60,7 +63,8 @@ const char* const gc_apARCHIVE_FILES[] = {"RWN_win32.mtc", "RWN_win32.mdf", "RWK
 // 1920 x 1080 mode for its window. start runs it into its front end.
 class CGameRun {
  public:
-  bool start(std::string* pError, bool bSkipSplash = true) {
+  // sExtraSettings: more project.ini lines; the Action mode is registered too, for a run that plays.
+  bool start(std::string* pError, bool bSkipSplash = true, const std::string& sExtraSettings = std::string()) {
     m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir("FrameBench");
     std::filesystem::create_directories(dir + "/Data");
@@ -73,7 +77,7 @@ class CGameRun {
       }
     }
     std::filesystem::current_path(dir + "/Data");
-    std::ofstream("project.ini") << "NOVSYNC 1\n" << (bSkipSplash ? "SKIP_SPLASH 1\n" : "");
+    std::ofstream("project.ini") << "NOVSYNC 1\n" << (bSkipSplash ? "SKIP_SPLASH 1\n" : "") << sExtraSettings;
     setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
     useDisplayOrOffscreen();
     if (!SteamAPI_Init()) {
@@ -89,17 +93,22 @@ class CGameRun {
                              &g_gameModePreLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
+    ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
     ClGame::startUp();
     // The profile's load ends on its own thread: frames until the second start-up stage has run, then frames until
     // the front end has drawn its first one.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!g_bGameInitialized && std::chrono::steady_clock::now() < giveUp) ClGame::tickFrame(0.016f);
-    for (int i = 0; i < 2000 && !(g_eCurrentGameMode == E_GAME_MODE_FRONTEND && m_iFrontEndFrames > 0); ++i) {
+    // A run with SKIP_UI goes on from the front end's first frame into the Action mode.
+    for (int i = 0; i < 2000 && !(g_eCurrentGameMode == E_GAME_MODE_FRONTEND && m_iFrontEndFrames > 0) &&
+                    g_eCurrentGameMode != E_GAME_MODE_ACTION;
+         ++i) {
       const bool bInFrontEnd = g_eCurrentGameMode == E_GAME_MODE_FRONTEND;
       ClGame::tickFrame(0.016f);
       m_iFrontEndFrames += bInFrontEnd ? 1 : 0;
     }
-    if (ClGraphics::mp_pDevice == nullptr || m_iFrontEndFrames == 0 || !GAMESampleScene::isLoaded()) {
+    const bool bInAction = g_eCurrentGameMode == E_GAME_MODE_ACTION;
+    if (ClGraphics::mp_pDevice == nullptr || (!bInAction && (m_iFrontEndFrames == 0 || !GAMESampleScene::isLoaded()))) {
       *pError = "the game did not reach its front end (mode " + std::to_string(g_eCurrentGameMode) + ", loading step " +
                 std::to_string(g_iLoadUIStep) + ")";
       return false;
@@ -124,6 +133,7 @@ class CGameRun {
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
     ClGame::registerGameMode(E_GAME_MODE_LOAD, nullptr, E_GAME_MODE_FRONTEND);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, nullptr, E_GAME_MODE_ACTION);
+    ClGame::registerGameMode(E_GAME_MODE_ACTION, nullptr, E_GAME_MODE_FRONTEND);
     D3D9TestReset();
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
@@ -201,6 +211,52 @@ void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
 
 void BM_Engine_FramePreLoadPlainCopy(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_PRELOAD); }
 void BM_Engine_FrameBloomCRT(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND); }
+
+// A whole game frame of the busiest sample level ("Chapter1_3", the most rows of the first chapter) as CPU time on
+// the main thread: the world's update and draw lists, the HUD, the UI and the composition's submission (the render
+// worker's GL work is on its own thread). The game starts with SKIP_UI, a fixed seed and the random-input tester,
+// plays 20 s of the level so that its rows are on screen and fighting, then each iteration is one 1/60 s frame;
+// the run stops with an error if the level was not in play for every timed frame.
+void BM_Engine_FrameActionLevel(benchmark::State& state) {
+  CGameRun game;
+  std::string error;
+  if (!game.start(&error, true, "SKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\nDISABLE_VO 1\n")) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  // SKIP_UI has started the first level; the third is set up as the pause menu's restart does, for the level
+  // chosen.
+  for (int i = 0; i < 20 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  g_iSelectedChapter = 0;
+  g_iSelectedLevel = 2;
+  g_bRestartRequest = 1;
+  ClGame::tickFrame(1.0f / 60.0f);
+  if (g_eCurrentGameMode != E_GAME_MODE_ACTION || g_gameModeAction.m_iLevel != 2) {
+    state.SkipWithError("the game did not enter the third level of the first chapter");
+    return;
+  }
+  for (int i = 0; i < 20 * 60; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+  const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
+  size_t uiEntities = 0;
+  bool bInPlay = true;
+  for (auto _ : state) {
+    ClGame::tickFrame(1.0f / 60.0f);
+    uiEntities += static_cast<size_t>(g_entityList.getCount());
+    bInPlay = bInPlay && g_eCurrentGameMode == E_GAME_MODE_ACTION && g_bResultsShown == 0;
+  }
+  const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
+  if (!bInPlay) {
+    state.SkipWithError("the level ended while it was timed");
+  } else if (uiPresents != state.iterations()) {
+    state.SkipWithError(("frames presented: " + std::to_string(uiPresents) + " of " +
+                         std::to_string(state.iterations())).c_str());
+  } else if (D3D9TestGLErrorCount(pDevice) != 0) {
+    state.SkipWithError("OpenGL errors while drawing");
+  }
+  state.counters["entities"] = static_cast<double>(uiEntities) / static_cast<double>(state.iterations());
+  reportAgainstRefresh(state);
+}
 
 // The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
 // blending, no clear since the quad covers everything) and the swap.
@@ -285,6 +341,8 @@ void main() { o_color = texture(u_texture, v_uv); })";
 
 void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state); }
 void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state); }
+// On the main thread's CPU time, the plain frame's submission and swap.
+void BM_Baseline_FrameActionLevel(benchmark::State& state) { runPlainQuadFrames(state); }
 
 BENCHMARK(BM_Engine_StartUpToFrontEnd)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_StartUpToFrontEnd)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -292,6 +350,9 @@ BENCHMARK(BM_Engine_FramePreLoadPlainCopy)->UseRealTime()->Unit(benchmark::kMill
 BENCHMARK(BM_Baseline_FramePreLoadPlainCopy)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Engine_FrameBloomCRT)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_FrameBloomCRT)->UseRealTime()->Unit(benchmark::kMillisecond);
+// CPU time of the main thread (not the wall clock): what the frame costs the game's own thread.
+BENCHMARK(BM_Engine_FrameActionLevel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_FrameActionLevel)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -13,6 +13,10 @@ void* KvAlignedAlloc(size_t uiBytes, size_t uiAlignment = 16);
 // Frees a block of KvAlignedAlloc; null is ignored.
 void KvAlignedFree(void* pBlock);
 
+// Blocks of KvAlignedAlloc not yet freed, and their usable bytes (as the heap reports them): what a long run
+// watches to see that its memory stays flat.
+i64 KvAllocLiveBlocks();
+i64 KvAllocLiveBytes();
 // Test hook: the next iCount calls of KvAlignedAlloc answer null (0 turns it off).
 void KvAllocFailNext(i32 iCount);
 // For owners that hand out blocks they keep for reuse: true (and one failure used up) when a failure is

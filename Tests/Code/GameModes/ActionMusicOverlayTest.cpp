@@ -220,19 +220,24 @@ TEST_F(MusicOverlay, TheLoopIsHeardAndStops) {
   EXPECT_EQ(ClAudioManager::getActiveCueCount(), 0);
 }
 
-// The second chapter's music loop: streamed from the game archive with its track data, and heard.
-TEST_F(MusicOverlay, TheSecondMusicLoopPlaysWithItsTrackData) {
+// Every level music the Action mode asks for (each chapter's "InGameLoop<chapter>" and the first chapter's second
+// half "InGameLoop1b"): in the sample bank, streamed from the game archive with its track data, and heard.
+TEST_F(MusicOverlay, EveryLevelMusicPlaysWithItsTrackData) {
   ClAudioManager::stopCue(&g_gameModeAction.mp_levelMusicCue, 0.0f);
-  SCueHandle music = ClAudioManager::createCueInstanceByName("InGameLoop2");
-  ASSERT_FALSE(music.isNull());
-  double dLevel = 0.0;
-  for (int i = 0; i < 16; ++i) {
-    dLevel = std::max(dLevel, rms(mixFrame(gc_fSTEP)));
+  for (const char* pName : {"InGameLoop1", "InGameLoop1b", "InGameLoop2", "InGameLoop3"}) {
+    SCOPED_TRACE(pName);
+    SCueHandle music = ClAudioManager::createCueInstanceByName(pName);
+    ASSERT_FALSE(music.isNull());
+    double dLevel = 0.0;
+    for (int i = 0; i < 16; ++i) {
+      dLevel = std::max(dLevel, rms(mixFrame(gc_fSTEP)));
+    }
+    EXPECT_GT(dLevel, 0.02);
+    EXPECT_NE(ClAudioTrackDataMgr::find(KvStrHash(pName)), nullptr);
+    EXPECT_NE(ClAudioManager::getCueInstance(music)->trackDataInstance(), nullptr);
+    ClAudioManager::stopCue(&music, 0.0f);
+    for (int i = 0; i < 4; ++i) mixFrame(gc_fSTEP);
   }
-  EXPECT_GT(dLevel, 0.02);
-  EXPECT_NE(ClAudioTrackDataMgr::find(KvStrHash("InGameLoop2")), nullptr);
-  EXPECT_NE(ClAudioManager::getCueInstance(music)->trackDataInstance(), nullptr);
-  ClAudioManager::stopCue(&music, 0.0f);
 }
 
 }  // namespace
