@@ -260,7 +260,7 @@ i32 ClGameModeAction::tick(f32 fDT) {
                            KvStrHash("system_blend_premult"), 0xFFFFFFFFu, KvStrHash("UBER"), 2700, 0.0f, 0.0f,
                            gc_ui2D_ALIGN_TOP_LEFT, gc_ui2D_ALIGN_TOP_LEFT, 1.0f);
   }
-  g_vWorldCameraPosition = kv_vector2(g_fWorldCameraX, g_fWorldCameraY);
+  g_vWorldCameraPosition = kv_vector2{g_fWorldCameraX, g_fWorldCameraY};
   ClUI::update();
   ClUI::render();
   g_aTVChannels[0].advance();

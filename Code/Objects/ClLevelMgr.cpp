@@ -267,7 +267,7 @@ void drawFade() {
     return;
   }
   const u32 uiColor = static_cast<u32>(static_cast<i32>(fAlpha) & 0xFF) << 24;
-  const kv_vector2 position(0.0f, 0.0f);
+  const kv_vector2 position{0.0f, 0.0f};
   ClHLDrawUI::drawColoredRect(&uiColor, &position, 600.0f, 300.0f);
 }
 
