@@ -20,7 +20,7 @@
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenPause.h"
-#include "Code/UI/GAMESpecificUI_InGame.h"
+#include "Code/UI/GAMEInGameUI.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Camera/ClTVChannel.h"

@@ -1,7 +1,7 @@
 #include "Code/UI/GAMEUIRegistration.h"
 
 #include "Code/UI/GAMEScreenPause.h"
-#include "Code/UI/GAMESpecificUI_InGame.h"
+#include "Code/UI/GAMEInGameUI.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"

@@ -44,9 +44,9 @@ void setBlurFloat(const char* pName, f32 fValue) {
 }
 
 // The Gaussian pass's fetches along one axis (offsets in texture coordinates and weights) and their count.
-void setBlurFetches(const SBlurEffectSpecs& specs, const kv_vector4* pOffsets) {
+void setBlurFetches(const SBlurEffectSpecs& effect, const kv_vector4* pOffsets) {
   kv_vector4 avFetches[gc_iMAX_BLUR_FETCHES] = {};
-  const i32 iCount = ClRenderTargetMgr::foldBlurTaps(specs, pOffsets, avFetches);
+  const i32 iCount = ClRenderTargetMgr::foldBlurTaps(effect, pOffsets, avFetches);
   if (ClShaderMgr::findGlobalVar("g_avBlurFetches") != nullptr) {
     ClShaderMgr::setGlobalVector3Array("g_avBlurFetches", &avFetches[0].x, gc_iMAX_BLUR_FETCHES);
   }
@@ -55,7 +55,7 @@ void setBlurFetches(const SBlurEffectSpecs& specs, const kv_vector4* pOffsets) {
 
 }  // namespace
 
-i32 ClRenderTargetMgr::foldBlurTaps(const SBlurEffectSpecs& specs, const kv_vector4* pOffsets, kv_vector4* pFetches) {
+i32 ClRenderTargetMgr::foldBlurTaps(const SBlurEffectSpecs& effect, const kv_vector4* pOffsets, kv_vector4* pFetches) {
   // The taps come as the centre, then +d and -d texels for d = 1..7: taps i and i + 2 are d and d + 1 away on one
   // side, read by one linearly filtered fetch between their texels, placed by their weights.
   i32 iCount = 0;
@@ -64,16 +64,16 @@ i32 ClRenderTargetMgr::foldBlurTaps(const SBlurEffectSpecs& specs, const kv_vect
       pFetches[iCount++] = kv_vector4{fX, fY, fWeight, 0.0f};
     }
   };
-  add(specs.mp_afWeights[0], pOffsets[0].x, pOffsets[0].y);
-  for (i32 i = 1; i < specs.mp_iTaps; i += 4) {
-    for (i32 iSide = i; iSide < i + 2 && iSide < specs.mp_iTaps; ++iSide) {
+  add(effect.mp_afWeights[0], pOffsets[0].x, pOffsets[0].y);
+  for (i32 i = 1; i < effect.mp_iTaps; i += 4) {
+    for (i32 iSide = i; iSide < i + 2 && iSide < effect.mp_iTaps; ++iSide) {
       const i32 iFar = iSide + 2;
-      if (iFar >= specs.mp_iTaps) {
-        add(specs.mp_afWeights[iSide], pOffsets[iSide].x, pOffsets[iSide].y);
+      if (iFar >= effect.mp_iTaps) {
+        add(effect.mp_afWeights[iSide], pOffsets[iSide].x, pOffsets[iSide].y);
         continue;
       }
-      const f32 fNear = specs.mp_afWeights[iSide];
-      const f32 fFarWeight = specs.mp_afWeights[iFar];
+      const f32 fNear = effect.mp_afWeights[iSide];
+      const f32 fFarWeight = effect.mp_afWeights[iFar];
       const f32 fWeight = fNear + fFarWeight;
       if (fWeight <= 0.0f) continue;
       add(fWeight, (pOffsets[iSide].x * fNear + pOffsets[iFar].x * fFarWeight) / fWeight,

@@ -84,7 +84,7 @@ class ClRenderTargetMgr {
   // The Gaussian pass's texture fetches for the taps at pOffsets (one axis): the centre, then each pair of
   // neighbouring taps on one side as one linearly filtered fetch between their texels (x, y the offset, z the
   // weight), fetches too light to change an 8-bit output left out. Returns their count (at most 9).
-  static i32 foldBlurTaps(const SBlurEffectSpecs& specs, const kv_vector4* pOffsets, kv_vector4* pFetches);
+  static i32 foldBlurTaps(const SBlurEffectSpecs& effect, const kv_vector4* pOffsets, kv_vector4* pFetches);
 
   // One full-screen quad over the bound target (or the back buffer) with the shader and the source texture.
   static void fullScreenPass(ClShader* pShader, ClTexture* pSource);

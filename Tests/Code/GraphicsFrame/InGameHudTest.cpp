@@ -13,7 +13,7 @@
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
-#include "Code/UI/GAMESpecificUI_InGame.h"
+#include "Code/UI/GAMEInGameUI.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Animation/ClTexAnimObj.h"

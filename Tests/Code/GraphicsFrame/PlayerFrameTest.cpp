@@ -61,11 +61,11 @@ struct SSpecialCase {
   i32 iFrames;  // into the special when the picture is taken
 };
 
-class GamePlayerSpecial : public GamePlayerFrame, public ::testing::WithParamInterface<SSpecialCase> {};
+class GamePlayerMagic : public GamePlayerFrame, public ::testing::WithParamInterface<SSpecialCase> {};
 
 // Each special at a moment that shows it: the Bolt's dash through the enemies, the Ninja's clones, the Dragon's
 // breath and embers.
-TEST_P(GamePlayerSpecial, TheSpecialIsDrawnOverTheStreet) {
+TEST_P(GamePlayerMagic, TheSpecialIsDrawnOverTheStreet) {
   const SSpecialCase& c = GetParam();
   spawnSampleEnemies();
   g_iMagicKind = c.iKind;
@@ -74,11 +74,11 @@ TEST_P(GamePlayerSpecial, TheSpecialIsDrawnOverTheStreet) {
   frames(c.iFrames);
   EXPECT_EQ(m_pPlayer->m_eState, c.eState);
   EXPECT_EQ(g_bMagicFreeze, 1);
-  expectMatchesReference(picture(), std::string("PlayerSpecial") + c.pName);
+  expectMatchesReference(picture(), std::string("PlayerMagic") + c.pName);
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Specials, GamePlayerSpecial,
+INSTANTIATE_TEST_SUITE_P(Magic, GamePlayerMagic,
                          ::testing::Values(SSpecialCase{"Bolt", 0, E_PLAYER_STATE_BOLT, 30},
                                            SSpecialCase{"Ninja", 1, E_PLAYER_STATE_NINJA, 90},
                                            SSpecialCase{"Dragon", 2, E_PLAYER_STATE_DRAGON, 150}),

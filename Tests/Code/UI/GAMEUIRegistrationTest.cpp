@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "Code/UI/GAMEScreenPause.h"
-#include "Code/UI/GAMESpecificUI_InGame.h"
+#include "Code/UI/GAMEInGameUI.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"

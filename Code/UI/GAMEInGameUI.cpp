@@ -1,4 +1,4 @@
-#include "Code/UI/GAMESpecificUI_InGame.h"
+#include "Code/UI/GAMEInGameUI.h"
 
 #include <cstdio>
 #include <cstring>
