@@ -50,7 +50,6 @@ i32 s_bOutroRequested = 0;
 bool isMarathon(i32 iType) { return iType == 1 || iType == 2 || iType == 6; }
 bool isSurvivor(i32 iType) { return iType == 3 || iType == 4; }
 bool isLastLevel() { return g_iChapter == gc_iLAST_CHAPTER && g_iLevel == gc_iLAST_LEVEL; }
-bool inPowerState(const ClWorldPlayer& player) { return player.m_eState >= 5 && player.m_eState <= 7; }
 
 // The switch to the results screen, once a level: the flag, the end-of-level achievements when they have not been
 // awarded yet, then the screen.
@@ -111,7 +110,7 @@ void testLevelEnd() {
       g_fCarriedWeaponTime = pPlayer->m_fWeaponLeft;
       pPlayer->m_bHittable = 0;
       pPlayer->m_fGraceTime = 999.0f;
-      if (inPowerState(*pPlayer)) {
+      if (KvIsPowerState(pPlayer->m_eState)) {
         pPlayer->setRunningOrDeath();
       }
     }

@@ -75,7 +75,7 @@ i32 healthBars(const ClWorldPlayer* pPlayer) {
 i32 characterIcon(i32 iHealthBars) { return 4 - iHealthBars; }
 
 bool isPlayerPowered(const ClWorldPlayer* pPlayer) {
-  return pPlayer != nullptr && pPlayer->m_eState >= 5 && pPlayer->m_eState <= 7;
+  return pPlayer != nullptr && KvIsPowerState(pPlayer->m_eState);
 }
 
 i32 comboPips(i32 iKillStreak) {
