@@ -47,12 +47,15 @@ constexpr u16 gc_u2D_UI_LAST_LAYER = 2800;
 constexpr f32 gc_f2D_DEPTH_FACTOR = 0.0f;
 
 // The shaders of the game, registered in this order: the engine's own, then the world's (bullets, stars, blood,
-// shadows) and the depth-writing pair of the bonus stage.
+// shadows), the depth-writing pair of the bonus stage and the bloom's addition to the scene; last the Gaussian pass compiled for each fetch count, which
+// the bloom's set-up prefers to the general one.
 constexpr const char* gc_apGAME_SHADERS[] = {
     "system_blend_premult",      "system_blend_color",     "system_copy_tv",  "system_copy_nofiltering",
     "PostFx_ExtractThreshold",   "PostFx_Blur15",          "vosk_bullet",     "vosk_star",
     "vosk_star_world",           "vosk_blood",             "vosk_blood_orange", "vosk_shadow",
-    "vosk_blend_premult_zwrite", "vosk_blend_color_zwrite"};
+    "vosk_blend_premult_zwrite", "vosk_blend_color_zwrite", "vosk_add_bloom",         "PostFx_Blur15_Fetches1",
+    "PostFx_Blur15_Fetches2",    "PostFx_Blur15_Fetches3", "PostFx_Blur15_Fetches4", "PostFx_Blur15_Fetches5",
+    "PostFx_Blur15_Fetches6",    "PostFx_Blur15_Fetches7", "PostFx_Blur15_Fetches8", "PostFx_Blur15_Fetches9"};
 
 void clearTarget(IDirect3DDevice9* pDevice) {
   pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiGAME_CLEAR_COLOR, 1.0f, 0);
@@ -228,9 +231,17 @@ void ClGAMEGraphicsHooks::drawFinalPicture() {
     ClRenderTargetMgr::setupBlurEffect("Bloom1", afSize, 1.0f, 0.0f, 0.35f);
     ClRenderTargetMgr::applyBlurEffect("Bloom1", g_pSmallRenderTarget, 0, g_pBlurRenderTarget, 1.0f, gc_uiWHITE, 1.0f,
                                        1.0f, 1.0f, 1.0f);
+    ClTexture* pBloom = g_pBlurRenderTarget->getColorTexture();
+    // The bloom added at the scene's size, where it costs a sixteenth of what adding it across the screen would.
+    ClRenderTargetGroup* pLit =
+        ClRenderTargetMgr::lockAutoRenderTarget(gc_uiRENDER_TARGET_BORROWED, afSize[0], afSize[1]);
+    ClGraphics::setRenderTargetGroup(pLit);
+    ClGraphics::hooks().renderAspectFitQuad(
+        ClSignatureMgr::getSignature(ClShaderMgr::getShader("vosk_add_bloom"), ClSignatureMgr::getTexSet2(pScene, pBloom)),
+        gc_uiWHITE, 0.0f, 0.0f, afSize[0], afSize[1]);
     ClGraphics::setRenderTargetGroup(nullptr);
     clearBackBufferAround(pScene);
-    STextureSet* pSet = ClSignatureMgr::getTexSet4(pScene, g_pBlurRenderTarget->getColorTexture(), pMask, pPhosphor);
+    STextureSet* pSet = ClSignatureMgr::getTexSet4(pLit->getColorTexture(), pBloom, pMask, pPhosphor);
     const SRenderSignature* pSignature = ClSignatureMgr::getSignature(ClShaderMgr::getShader("system_copy_tv"), pSet);
     ClUI::blitRenderTargetAspectFit(pScene, pSignature, gc_uiWHITE);
     return;

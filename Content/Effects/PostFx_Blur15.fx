@@ -36,6 +36,7 @@ in vec2 v_uv;
 
 void main() {
   // A loop bound the compiler cannot know: the pass runs as many fetches as were set, not the most there can be.
+  // The build makes this pass once more for each count with the bound a constant ("PostFx_Blur15_Fetches<n>").
   vec3 sum = vec3(0.0);
   int count = int(g_fBlurFetchCount);
   for (int i = 0; i < count; ++i) {

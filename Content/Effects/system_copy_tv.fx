@@ -1,7 +1,8 @@
-// The CRT copy of the frame onto the screen: the scene plus its bloom, seen through a scanline mask and an RGB
+// The CRT copy of the frame onto the screen: the scene with its bloom, seen through a scanline mask and an RGB
 // phosphor pattern that repeat over the screen pixel for pixel, tinted by the vertex colour (the fade).
-//   texture00 the scene, texture01 its blurred bright parts, texture02 "TexturesUI/screen_mask",
-//   texture03 "TexturesUI/rgb".
+//   texture00 half the sum of the scene and its blurred bright parts, made at the scene's size ("vosk_add_bloom"),
+//   texture01 the bloom itself (added in texture00, so not read again for every screen pixel),
+//   texture02 "TexturesUI/screen_mask", texture03 "TexturesUI/rgb".
 float4x4 g_mWorldViewProj : WORLDVIEWPROJ;
 texture g_tScene < string Name = "texture00"; >;
 texture g_tBloom < string Name = "texture01"; >;
@@ -48,10 +49,10 @@ in vec2 v_maskUV;
 in vec2 v_phosphorUV;
 
 void main() {
-  // The scene and its bloom have no mipmaps: level 0, without the derivatives an implicit level needs.
-  vec3 scene = textureLod(g_tScene, v_uv, 0.0).rgb + textureLod(g_tBloom, v_uv, 0.0).rgb;
+  // The scene has no mipmaps: level 0, without the derivatives an implicit level needs.
+  vec3 scene = min(textureLod(g_tScene, v_uv, 0.0).rgb * 2.0, vec3(1.0));
   vec3 mask = textureLod(g_tScreenMask, v_maskUV, 0.0).rgb;
   vec3 phosphor = textureLod(g_tRGB, v_phosphorUV, 0.0).rgb;
-  out_Color = vec4(min(scene, vec3(1.0)) * mask * phosphor, 1.0) * v_color;
+  out_Color = vec4(scene * mask * phosphor, 1.0) * v_color;
 }
 %}

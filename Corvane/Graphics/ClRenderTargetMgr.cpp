@@ -1,6 +1,7 @@
 #include "Corvane/Graphics/ClRenderTargetMgr.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -199,6 +200,15 @@ SBlurEffectSpecs* ClRenderTargetMgr::setupBlurEffect(const char* pName, const f3
   }
   for (f32& fWeight : pSpecs->mp_afWeights) {
     fWeight /= fSum;
+  }
+  // The Gaussian pass compiled for this many fetches, when the game registered it: a loop whose bound the compiler
+  // knows is unrolled, which a software rasteriser runs several times faster than the general pass's loop.
+  kv_vector4 avFetches[gc_iMAX_BLUR_FETCHES] = {};
+  const i32 iFetches = foldBlurTaps(*pSpecs, pSpecs->mp_avHorizontalOffsets, avFetches);
+  char szFixed[64];
+  std::snprintf(szFixed, sizeof(szFixed), "PostFx_Blur15_Fetches%d", static_cast<int>(iFetches));
+  if (ClShader* pFixed = ClShaderMgr::findShader(KvStrHash(szFixed))) {
+    pSpecs->mp_pGaussShader = pFixed;
   }
   return pSpecs;
 }

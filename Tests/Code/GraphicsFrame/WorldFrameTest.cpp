@@ -19,6 +19,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Corvane/Graphics/ClRenderTargetMgr.h"
 #include "Corvane/Graphics/ClShaderMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
@@ -96,6 +97,11 @@ TEST_F(GameFrontEnd, StartUpRegistersEveryShaderOfTheGame) {
   for (const char* pName : gc_apGAME_SHADER_ORDER) {
     EXPECT_NE(ClShaderMgr::findShader(KvStrHash(pName)), nullptr) << pName;
   }
+  // The bloom of the scene takes the Gaussian pass compiled for its 5 fetches.
+  const f32 afScene[2] = {480.0f, 270.0f};
+  const SBlurEffectSpecs* pBloom = ClRenderTargetMgr::setupBlurEffect("Bloom1", afScene, 1.0f, 0.0f, 0.35f);
+  EXPECT_EQ(pBloom->mp_pGaussShader, ClShaderMgr::findShader(KvStrHash("PostFx_Blur15_Fetches5")));
+  EXPECT_NE(pBloom->mp_pGaussShader, nullptr);
 }
 
 // Walkers (one staggering), a star walker in gold, a pistol bullet in its bright phase and the pistol enemy
