@@ -4,6 +4,12 @@
 // a frame can cost: one textured full-screen quad from the 480 x 270 scene size, drawn with plain OpenGL into a window
 // of the same size and swapped. The counter "of_60Hz" is the frame's time over the 16.7 ms of a 60 Hz refresh.
 //
+// A level in play: one game frame of the busiest sample level as CPU time on the main thread (the render worker's
+// GL work is on its own thread), paired with the same frame's main-thread work written plainly (struct-of-arrays
+// entities, quads in draw order, a double buffer to a plain OpenGL render thread). The baseline's workload is the
+// game's own, measured from the engine's counters on the same run; both report it as counters (entities, quads per
+// batch, draws).
+//
 // Start-up: the game from its start through the pre-load mode and the load mode (the splash sequence and every
 // sample asset) to its first front-end frame, paired with reading the same archives' bytes from the page cache.
 //
