@@ -5,10 +5,11 @@
 #
 # Pairs are found by name: BM_Engine_<Case> and BM_Baseline_<Case> with identical argument suffixes. The ratio
 # is engine time / baseline time (below 1: the engine is faster), taken per repetition (repetition i of the
-# engine against repetition i of the baseline, both from the same run). The time is the clock each benchmark was
-# registered with: wall-clock time ("real_time") for a run named .../real_time or .../manual_time (UseRealTime,
-# UseManualTime), else Google Benchmark's default CPU time ("cpu_time": the benchmark thread's own); the table's
-# clock column says which ("cpu", "wall", or "mixed" when the two sides of a pair differ).
+# engine against repetition i of the baseline, both from the same run). The time is the one each benchmark was
+# registered to report: "real_time" from the JSON for a run named .../real_time or .../manual_time (UseRealTime,
+# UseManualTime; a /threads:N after it is allowed), else "cpu_time", Google Benchmark's default: the CPU time of the
+# benchmark's own thread (of the whole process for one named .../process_time). The table's clock column says which:
+# wall, manual, cpu or process. The suffix is part of the name, so the two sides of a pair share their clock.
 # With --smoke it only checks that every benchmark runs: each once, briefly, and none reports an error.
 # Needs only bash, awk (any POSIX awk: mawk will do), coreutils and taskset (util-linux).
 set -euo pipefail
@@ -37,9 +38,13 @@ Options:
 
 Output: one row per pair: engine and baseline median times, the median of the per-repetition ratios
 (engine / baseline), their min-max range and the clock they were taken on; then the benchmarks without a partner,
-with their median times and clocks. The clock is wall-clock time ("wall") for a benchmark registered with
-UseRealTime() or UseManualTime() (its run name ends in /real_time or /manual_time), else the CPU time of the
-benchmark's own thread ("cpu", Google Benchmark's default); "mixed" marks a pair whose two sides differ.
+with their median times and clocks. The clock is the one the benchmark was registered with:
+  wall     UseRealTime(): wall-clock time (run name ends in /real_time)
+  manual   UseManualTime(): the time the benchmark measured itself (run name ends in /manual_time)
+  cpu      neither (Google Benchmark's default): the CPU time of the benchmark's own thread only, so work it
+           hands to other threads and time spent waiting for them do not count
+  process  MeasureProcessCPUTime() without UseRealTime(): the CPU time of every thread of the process
+The two sides of a pair always share their clock (the suffix is part of the name that pairs them).
 Exit status: 0 when every program ran, 1 when one failed (with --smoke: or a benchmark reported an error), 2 for
 bad arguments.
 EOF
@@ -273,9 +278,13 @@ FNR == 1 { ++file }
         names[++nnames] = run
         key[nnames] = sprintf("%04d %06d %06d", file, family, instance)
       }
-      # Wall-clock time only for the runs registered on it; otherwise the CPU time of the benchmark thread.
-      wall = (run ~ /\/(real|manual)_time$/)
-      clock[run] = wall ? "wall" : "cpu"
+      # The JSON real_time field only for runs registered on it (or on a manual time, which it then holds);
+      # otherwise cpu_time.
+      if (run ~ /\/real_time(\/threads:[0-9]+)?$/) clock[run] = "wall"
+      else if (run ~ /\/manual_time(\/threads:[0-9]+)?$/) clock[run] = "manual"
+      else if (run ~ /\/process_time(\/threads:[0-9]+)?$/) clock[run] = "process"
+      else clock[run] = "cpu"
+      wall = (clock[run] == "wall" || clock[run] == "manual")
       time[run, ++count[run]] = to_ns(wall ? wall_t : cpu_t, unit)
       at[run, count[run]] = rep
     }
@@ -310,8 +319,7 @@ END {
     for (k = 1; k <= count[e]; ++k) ve[k] = time[e, k]
     for (k = 1; k <= count[b]; ++k) vb[k] = time[b, k]
     me = median(ve, count[e]); mb = median(vb, count[b]); mr = median(r, n)
-    ck = (clock[e] == clock[b]) ? clock[e] : "mixed"
-    printf fmt, c, human(me), human(mb), sprintf("%.3gx", mr), sprintf("%.3g-%.3g", r[1], r[n]), ck
+    printf fmt, c, human(me), human(mb), sprintf("%.3gx", mr), sprintf("%.3g-%.3g", r[1], r[n]), clock[e]
     ++pairs
   }
   if (pairs == 0) print "(no engine/baseline pairs)"
