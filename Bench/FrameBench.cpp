@@ -4,6 +4,12 @@
 // a frame can cost: one textured full-screen quad from the 480 x 270 scene size, drawn with plain OpenGL into a window
 // of the same size and swapped. The counter "of_60Hz" is the frame's time over the 16.7 ms of a 60 Hz refresh.
 //
+// A level in play: one game frame of the busiest sample level as CPU time on the main thread (the render worker's
+// GL work is on its own thread), paired with the same frame's main-thread work written plainly (struct-of-arrays
+// entities, quads in draw order, a double buffer to a plain OpenGL render thread). The baseline's workload is the
+// game's own, measured from the engine's counters on the same run; both report it as counters (entities, quads per
+// batch, draws).
+//
 // Start-up: the game from its start through the pre-load mode and the load mode (the splash sequence and every
 // sample asset) to its first front-end frame, paired with reading the same archives' bytes from the page cache.
 //
@@ -13,11 +19,17 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Code/GameModes/ClGame.h"
@@ -25,9 +37,11 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMESampleScene.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/D3D9/D3D9.h"
@@ -212,37 +226,90 @@ void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
 void BM_Engine_FramePreLoadPlainCopy(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_PRELOAD); }
 void BM_Engine_FrameBloomCRT(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND); }
 
-// A whole game frame of the busiest sample level ("Chapter1_3", the most rows of the first chapter) as CPU time on
-// the main thread: the world's update and draw lists, the HUD, the UI and the composition's submission (the render
-// worker's GL work is on its own thread). The game starts with SKIP_UI, a fixed seed and the random-input tester,
-// plays 20 s of the level so that its rows are on screen and fighting, then each iteration is one 1/60 s frame;
-// the run stops with an error if the level was not in play for every timed frame.
-void BM_Engine_FrameActionLevel(benchmark::State& state) {
-  CGameRun game;
-  std::string error;
-  if (!game.start(&error, true, "SKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\nDISABLE_VO 1\n")) {
-    state.SkipWithError(error.c_str());
-    return;
+// What the main thread of a level frame hands to the renderer, averaged over a few frames and read from the
+// engine's own counters once each frame has been drawn: the live entities, and per batch (world, 2D, UI) the quads
+// written (indices / 6: the odd circle counts as its triangles' worth) and the draws the batch took (runs of one
+// render signature).
+struct SFrameWorkload {
+  f64 mp_fEntities = 0.0;
+  f64 mp_afQuads[3] = {};
+  f64 mp_afDraws[3] = {};
+};
+
+// Runs iFrames frames of 1/60 s and averages what each produced.
+SFrameWorkload measureFrameWorkload(i32 iFrames) {
+  constexpr u32 s_auiFLAGS[3] = {gc_uiDYNGEO_FLAG_WORLD, gc_uiDYNGEO_FLAG_2D, gc_uiDYNGEO_FLAG_UI};
+  constexpr i32 s_aiBATCHES[3] = {gc_iGAME_BATCH_WORLD, gc_iGAME_BATCH_2D, gc_iGAME_BATCH_UI};
+  SFrameWorkload work;
+  for (i32 iFrame = 0; iFrame < iFrames; ++iFrame) {
+    ClGame::tickFrame(1.0f / 60.0f);
+    // The hand-over has waited for the render worker: the frame's elements and batches stand until the next one.
+    work.mp_fEntities += g_entityList.getCount();
+    for (i32 i = 0; i < ClDynamicGeometry::getNumElements(); ++i) {
+      for (i32 b = 0; b < 3; ++b) {
+        if ((ClDynamicGeometry::mp_auiFlags[i] & s_auiFLAGS[b]) != 0) {
+          work.mp_afQuads[b] += ClDynamicGeometry::mp_aRanges[i].mp_uiNumIndices / 6.0;
+        }
+      }
+    }
+    for (i32 b = 0; b < 3; ++b) work.mp_afDraws[b] += ClDynamicGeometry::getBatch(s_aiBATCHES[b]).mp_uiNumDrawCalls;
   }
-  // SKIP_UI has started the first level; the third is set up as the pause menu's restart does, for the level
-  // chosen.
-  for (int i = 0; i < 20 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  work.mp_fEntities /= iFrames;
+  for (i32 b = 0; b < 3; ++b) {
+    work.mp_afQuads[b] /= iFrames;
+    work.mp_afDraws[b] /= iFrames;
+  }
+  return work;
+}
+
+void reportFrameWorkload(benchmark::State& state, const SFrameWorkload& work) {
+  state.counters["entities"] = work.mp_fEntities;
+  state.counters["world_quads"] = work.mp_afQuads[0];
+  state.counters["2d_quads"] = work.mp_afQuads[1];
+  state.counters["ui_quads"] = work.mp_afQuads[2];
+  state.counters["draws"] = work.mp_afDraws[0] + work.mp_afDraws[1] + work.mp_afDraws[2];
+}
+
+// The busiest sample level in play: the game started with SKIP_UI, a fixed seed and the random-input tester, the
+// third level of the first chapter ("Chapter1_3", the most rows of the chapter) entered as the pause menu's restart
+// does, and 20 s of it played so that its rows are on screen and fighting. An empty answer when it is in play,
+// else what went wrong.
+std::string playBusiestLevel(CGameRun* pGame) {
+  std::string error;
+  if (!pGame->start(&error, true, "SKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\nDISABLE_VO 1\n")) {
+    return error;
+  }
+  for (i32 i = 0; i < 20 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
   g_iSelectedChapter = 0;
   g_iSelectedLevel = 2;
   g_bRestartRequest = 1;
   ClGame::tickFrame(1.0f / 60.0f);
   if (g_eCurrentGameMode != E_GAME_MODE_ACTION || g_gameModeAction.m_iLevel != 2) {
-    state.SkipWithError("the game did not enter the third level of the first chapter");
+    return "the game did not enter the third level of the first chapter";
+  }
+  for (i32 i = 0; i < 20 * 60; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  return std::string();
+}
+
+// The frames measured for the workload after the 20 s of play (one more second), on both sides of the pair.
+constexpr i32 gc_iWORKLOAD_FRAMES = 60;
+
+// A whole game frame of the busiest level as CPU time on the main thread: the world's update and draw lists, the
+// HUD, the UI and the composition's submission (the render worker's GL work is on its own thread). Each iteration
+// is one 1/60 s frame; the run stops with an error if the level was not in play for every timed frame.
+void BM_Engine_FrameActionLevel(benchmark::State& state) {
+  CGameRun game;
+  const std::string error = playBusiestLevel(&game);
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
     return;
   }
-  for (int i = 0; i < 20 * 60; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  const SFrameWorkload work = measureFrameWorkload(gc_iWORKLOAD_FRAMES);
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
-  size_t uiEntities = 0;
   bool bInPlay = true;
   for (auto _ : state) {
     ClGame::tickFrame(1.0f / 60.0f);
-    uiEntities += static_cast<size_t>(g_entityList.getCount());
     bInPlay = bInPlay && g_eCurrentGameMode == E_GAME_MODE_ACTION && g_bResultsShown == 0;
   }
   const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
@@ -254,54 +321,102 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
   } else if (D3D9TestGLErrorCount(pDevice) != 0) {
     state.SkipWithError("OpenGL errors while drawing");
   }
-  state.counters["entities"] = static_cast<double>(uiEntities) / static_cast<double>(state.iterations());
+  reportFrameWorkload(state, work);
   reportAgainstRefresh(state);
 }
+
+// A 1920 x 1080 window with an OpenGL 3.3 core context, no vsync, and its functions; open says why it failed. The
+// context is current on the calling thread after open; release and acquire move it to another thread (one thread
+// at a time, as EGL wants for a window surface).
+class CPlainGLWindow {
+ public:
+  bool open(std::string* pError) {
+    useDisplayOrOffscreen();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      *pError = SDL_GetError();
+      return false;
+    }
+    m_bVideo = true;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    m_pWindow = SDL_CreateWindow("plain", 0, 0, gc_iWIDTH, gc_iHEIGHT, SDL_WINDOW_OPENGL);
+    m_context = m_pWindow != nullptr ? SDL_GL_CreateContext(m_pWindow) : nullptr;
+    const char* pMissing = nullptr;
+    if (m_context == nullptr || !D3D9LoadGLFunctions(&gl, &pMissing)) {
+      *pError = m_context == nullptr ? SDL_GetError() : pMissing;
+      return false;
+    }
+    SDL_GL_SetSwapInterval(0);
+    return true;
+  }
+  ~CPlainGLWindow() {
+    if (m_context != nullptr) {
+      SDL_GL_MakeCurrent(m_pWindow, m_context);
+      SDL_GL_DeleteContext(m_context);
+    }
+    if (m_pWindow != nullptr) SDL_DestroyWindow(m_pWindow);
+    if (m_bVideo) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  void release() { SDL_GL_MakeCurrent(m_pWindow, nullptr); }
+  bool acquire() { return SDL_GL_MakeCurrent(m_pWindow, m_context) == 0; }
+  void swap() { SDL_GL_SwapWindow(m_pWindow); }
+  // A program from the two sources, in use; 0 when one does not compile or they do not link.
+  GLuint useProgram(const char* pVertex, const char* pFragment) {
+    const GLuint program = gl.CreateProgram();
+    for (const auto& [eKind, pSource] :
+         {std::pair{GL_VERTEX_SHADER, pVertex}, std::pair{GL_FRAGMENT_SHADER, pFragment}}) {
+      const GLuint shader = gl.CreateShader(eKind);
+      gl.ShaderSource(shader, 1, &pSource, nullptr);
+      gl.CompileShader(shader);
+      gl.AttachShader(program, shader);
+      gl.DeleteShader(shader);
+    }
+    gl.LinkProgram(program);
+    GLint iLinked = 0;
+    gl.GetProgramiv(program, GL_LINK_STATUS, &iLinked);
+    if (iLinked == 0) {
+      gl.DeleteProgram(program);
+      return 0;
+    }
+    gl.UseProgram(program);
+    return program;
+  }
+
+  SD3D9GLFunctions gl;
+
+ private:
+  bool m_bVideo = false;
+  SDL_Window* m_pWindow = nullptr;
+  SDL_GLContext m_context = nullptr;
+};
 
 // The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
 // blending, no clear since the quad covers everything) and the swap.
 void runPlainQuadFrames(benchmark::State& state) {
-  useDisplayOrOffscreen();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    state.SkipWithError(SDL_GetError());
+  CPlainGLWindow window;
+  std::string error;
+  if (!window.open(&error)) {
+    state.SkipWithError(error.c_str());
     return;
   }
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_Window* pWindow = SDL_CreateWindow("quad", 0, 0, gc_iWIDTH, gc_iHEIGHT, SDL_WINDOW_OPENGL);
-  SDL_GLContext context = pWindow != nullptr ? SDL_GL_CreateContext(pWindow) : nullptr;
-  SD3D9GLFunctions gl;
-  const char* pMissing = nullptr;
-  if (context == nullptr || !D3D9LoadGLFunctions(&gl, &pMissing)) {
-    state.SkipWithError(context == nullptr ? SDL_GetError() : pMissing);
-    if (pWindow != nullptr) SDL_DestroyWindow(pWindow);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    return;
-  }
-  SDL_GL_SetSwapInterval(0);
-  const char* pVertex = R"(#version 330 core
+  const SD3D9GLFunctions& gl = window.gl;
+  const GLuint program = window.useProgram(R"(#version 330 core
 out vec2 v_uv;
 void main() {
   vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);
   v_uv = vec2(corner.x, 1.0 - corner.y);
   gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
-})";
-  const char* pFragment = R"(#version 330 core
+})",
+                                           R"(#version 330 core
 in vec2 v_uv;
 out vec4 o_color;
 uniform sampler2D u_texture;
-void main() { o_color = texture(u_texture, v_uv); })";
-  const GLuint program = gl.CreateProgram();
-  for (const auto& [eKind, pSource] : {std::pair{GL_VERTEX_SHADER, pVertex}, std::pair{GL_FRAGMENT_SHADER, pFragment}}) {
-    const GLuint shader = gl.CreateShader(eKind);
-    gl.ShaderSource(shader, 1, &pSource, nullptr);
-    gl.CompileShader(shader);
-    gl.AttachShader(program, shader);
-    gl.DeleteShader(shader);
+void main() { o_color = texture(u_texture, v_uv); })");
+  if (program == 0) {
+    state.SkipWithError("the quad's program did not build");
+    return;
   }
-  gl.LinkProgram(program);
-  gl.UseProgram(program);
   GLuint vao = 0;
   gl.GenVertexArrays(1, &vao);
   gl.BindVertexArray(vao);
@@ -317,7 +432,7 @@ void main() { o_color = texture(u_texture, v_uv); })";
   gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
   for (auto _ : state) {
     gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    SDL_GL_SwapWindow(pWindow);
+    window.swap();
   }
   // The picture must hold the texture: the window's middle pixel comes from the texel under it.
   gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
@@ -334,15 +449,493 @@ void main() { o_color = texture(u_texture, v_uv); })";
   gl.DeleteTextures(1, &texture);
   gl.DeleteVertexArrays(1, &vao);
   gl.DeleteProgram(program);
-  SDL_GL_DeleteContext(context);
-  SDL_DestroyWindow(pWindow);
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state); }
 void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state); }
-// On the main thread's CPU time, the plain frame's submission and swap.
-void BM_Baseline_FrameActionLevel(benchmark::State& state) { runPlainQuadFrames(state); }
+
+// The level's frame written plainly, without the engine: the same workload (measured from the game) as plain data.
+//
+// Main thread, per frame: the entities' struct-of-arrays update (position, velocity, animation clock; they bounce
+// inside the level's strip), the camera following the first, then every quad of the frame written into a vertex
+// array in draw order: each quad has a slot (its layer and texture), counted and placed by a counting sort, so one
+// texture's quads are contiguous. The world is the entities' bodies and shadows and the background tiles of
+// parallax layers; the 2D batch (HUD) and the UI are fixed layouts whose texture coordinates change each frame
+// (counters, flashing). The finished array and its runs go to the render thread through a double buffer: the main
+// thread fills one while the other is drawn.
+//
+// Render thread: one upload of the array, one draw per run: the world and 2D runs into a 480 x 270 target, that
+// copied onto the 1920 x 1080 window (nearest, four times), the UI runs over it, the swap.
+namespace plainframe {
+
+constexpr i32 gc_iSLOT_TEXELS = 8;     // each slot's texture: 8 x 8 texels of one colour
+constexpr i32 gc_iANIM_FRAMES = 8;     // an entity's flip book: 8 frames side by side in its texture
+constexpr f32 gc_fANIM_FPS = 12.0f;
+constexpr f32 gc_fLEVEL_WIDTH = 4.0f * gc_iSCENE_WIDTH;
+constexpr f32 gc_fDT = 1.0f / 60.0f;
+
+struct SVertex {
+  f32 x, y;  // scene pixels, y down
+  f32 u, v;
+  u32 color;  // bytes R, G, B, A
+};
+
+// A run of quads drawn with one texture.
+struct SRun {
+  i32 mp_iFirstQuad;
+  i32 mp_iNumQuads;
+  i32 mp_iSlot;
+};
+
+struct SFrame {
+  std::vector<SVertex> mp_vertices;
+  std::vector<SRun> mp_runs;
+  i32 mp_iFirstUIRun = 0;
+  bool mp_bProbe = false;  // the render thread reads the window back after drawing this frame
+};
+
+// The opaque colour of slot k's texture, as bytes R, G, B, A.
+u32 slotColor(i32 k) { return 0xFF000000u | ((static_cast<u32>(k) + 1u) * 2654435761u >> 8); }
+
+// A quad before placement: where it goes in draw order and what it shows.
+struct SQuad {
+  i32 mp_iSlot;
+  f32 x, y, w, h;
+  f32 u0, u1;
+  u32 color;
+};
+
+class CPlainLevelFrame {
+ public:
+  // The batches' draws are the number of slots each batch uses; world slot 0 holds the shadows and the far
+  // background, the last one the entities' bodies.
+  explicit CPlainLevelFrame(const SFrameWorkload& work) {
+    for (i32 b = 0; b < 3; ++b) {
+      m_aiQuads[b] = static_cast<i32>(work.mp_afQuads[b] + 0.5);
+      m_aiSlots[b] = std::max(1, static_cast<i32>(work.mp_afDraws[b] + 0.5));
+    }
+    m_iEntities = static_cast<i32>(work.mp_fEntities + 0.5);
+    // Each entity draws a shadow and a body while the world has room for both, the rest are background tiles.
+    m_iEntityQuadsEach = m_iEntities == 0 ? 0 : std::min(2, m_aiQuads[0] / m_iEntities);
+    m_iTiles = m_aiQuads[0] - m_iEntities * m_iEntityQuadsEach;
+    const size_t n = static_cast<size_t>(m_iEntities);
+    m_x.resize(n);
+    m_y.resize(n);
+    m_vx.resize(n);
+    m_vy.resize(n);
+    m_anim.resize(n);
+    u32 uiSeed = 1234u;
+    const auto random = [&uiSeed] {
+      uiSeed = uiSeed * 1664525u + 1013904223u;
+      return static_cast<f32>(uiSeed >> 8) / 16777216.0f;
+    };
+    for (size_t i = 0; i < n; ++i) {
+      m_x[i] = random() * gc_fLEVEL_WIDTH;
+      m_y[i] = 150.0f + random() * 100.0f;
+      m_vx[i] = (random() - 0.5f) * 160.0f;
+      m_vy[i] = (random() - 0.5f) * 40.0f;
+      m_anim[i] = random();
+    }
+    m_quads.resize(static_cast<size_t>(m_aiQuads[0] + m_aiQuads[1] + m_aiQuads[2]));
+    m_slotCounts.resize(static_cast<size_t>(numSlots()) + 1);
+  }
+
+  i32 numSlots() const { return m_aiSlots[0] + m_aiSlots[1] + m_aiSlots[2]; }
+  i32 numQuads() const { return static_cast<i32>(m_quads.size()); }
+  // The last frame's last quad in draw order (the placement is stable: the last of the highest slot), so nothing is
+  // drawn over it and the window shows its slot's colour. Only for a frame with quads.
+  const SQuad& lastQuad() const {
+    const SQuad* pLast = m_quads.data();
+    for (const SQuad& quad : m_quads) {
+      if (quad.mp_iSlot >= pLast->mp_iSlot) pLast = &quad;
+    }
+    return *pLast;
+  }
+
+  // One frame of the main thread's work into frame.
+  void update(SFrame* pFrame) {
+    const size_t n = static_cast<size_t>(m_iEntities);
+    for (size_t i = 0; i < n; ++i) {
+      m_x[i] += m_vx[i] * gc_fDT;
+      m_y[i] += m_vy[i] * gc_fDT;
+      m_anim[i] += gc_fDT;
+      if (m_x[i] < 0.0f || m_x[i] > gc_fLEVEL_WIDTH) m_vx[i] = -m_vx[i];
+      if (m_y[i] < 140.0f || m_y[i] > 260.0f) m_vy[i] = -m_vy[i];
+    }
+    const f32 fCamera =
+        n == 0 ? 0.0f : std::clamp(m_x[0] - 0.5f * gc_iSCENE_WIDTH, 0.0f, gc_fLEVEL_WIDTH - gc_iSCENE_WIDTH);
+    ++m_iFrame;
+    SQuad* pQuad = m_quads.data();
+    const i32 iWorldSlots = m_aiSlots[0];
+    // The background: tiles of 32 x 32 pixels in rows, the far rows (low slots) scrolling slower.
+    for (i32 t = 0; t < m_iTiles; ++t) {
+      const i32 iSlot = static_cast<i32>(static_cast<i64>(t) * iWorldSlots / m_iTiles);
+      const f32 fParallax = 0.25f + 0.75f * static_cast<f32>(iSlot) / static_cast<f32>(iWorldSlots);
+      const f32 fX = std::fmod(static_cast<f32>(t % 17) * 32.0f - fCamera * fParallax, 544.0f);
+      *pQuad++ = SQuad{iSlot, fX < -32.0f ? fX + 544.0f : fX, static_cast<f32>(t / 17 % 8) * 32.0f, 32.0f, 32.0f,
+                       0.0f, 1.0f, 0xFFFFFFFFu};
+    }
+    for (size_t i = 0; i < n; ++i) {
+      const f32 fX = m_x[i] - fCamera - 16.0f;
+      const f32 fFrame = static_cast<f32>(static_cast<i32>(m_anim[i] * gc_fANIM_FPS) % gc_iANIM_FRAMES);
+      const f32 fU0 = fFrame / gc_iANIM_FRAMES;
+      if (m_iEntityQuadsEach > 1) *pQuad++ = SQuad{0, fX, m_y[i] - 4.0f, 32.0f, 8.0f, 0.0f, 1.0f, 0x80000000u};
+      if (m_iEntityQuadsEach > 0) {
+        *pQuad++ = SQuad{iWorldSlots - 1, fX, m_y[i] - 48.0f, 32.0f, 48.0f, fU0, fU0 + 1.0f / gc_iANIM_FRAMES,
+                         m_vx[i] < 0.0f ? 0xFFC0C0FFu : 0xFFFFFFFFu};  // tinted while it walks left
+      }
+    }
+    // The HUD and the UI: a row-major layout of 8 x 8 cells, each quad 6 x 6; its texture coordinates step with
+    // the frame (a counter's digits); the UI's lie over the 2D's in the bottom half.
+    const u32 uiDigit = static_cast<u32>(m_iFrame) % 10u;
+    for (i32 b = 1; b < 3; ++b) {
+      const i32 iFirstSlot = b == 1 ? iWorldSlots : iWorldSlots + m_aiSlots[1];
+      const f32 fTop = b == 1 ? 4.0f : 140.0f;
+      for (i32 h = 0; h < m_aiQuads[b]; ++h) {
+        const i32 iSlot = iFirstSlot + static_cast<i32>(static_cast<i64>(h) * m_aiSlots[b] / m_aiQuads[b]);
+        const f32 fU0 = static_cast<f32>((uiDigit + static_cast<u32>(h)) % 10u) * 0.1f;
+        *pQuad++ = SQuad{iSlot, 4.0f + static_cast<f32>(h % 59) * 8.0f, fTop + static_cast<f32>(h / 59 % 16) * 8.0f,
+                         6.0f, 6.0f, fU0, fU0 + 0.1f, 0xFFFFFFFFu};
+      }
+    }
+    writeInDrawOrder(pFrame, iWorldSlots + m_aiSlots[1]);
+  }
+
+ private:
+  // Counting sort by slot, then four vertices a quad at its place, and the runs.
+  void writeInDrawOrder(SFrame* pFrame, i32 iFirstUISlot) {
+    std::fill(m_slotCounts.begin(), m_slotCounts.end(), 0);
+    for (const SQuad& quad : m_quads) ++m_slotCounts[static_cast<size_t>(quad.mp_iSlot) + 1];
+    pFrame->mp_runs.clear();
+    pFrame->mp_iFirstUIRun = -1;
+    for (i32 k = 0; k < numSlots(); ++k) {
+      const i32 iCount = m_slotCounts[static_cast<size_t>(k) + 1];
+      if (iCount > 0) {
+        if (k >= iFirstUISlot && pFrame->mp_iFirstUIRun < 0) {
+          pFrame->mp_iFirstUIRun = static_cast<i32>(pFrame->mp_runs.size());
+        }
+        pFrame->mp_runs.push_back(SRun{m_slotCounts[static_cast<size_t>(k)], iCount, k});
+      }
+      m_slotCounts[static_cast<size_t>(k) + 1] += m_slotCounts[static_cast<size_t>(k)];
+    }
+    if (pFrame->mp_iFirstUIRun < 0) pFrame->mp_iFirstUIRun = static_cast<i32>(pFrame->mp_runs.size());
+    pFrame->mp_vertices.resize(m_quads.size() * 4);
+    for (const SQuad& quad : m_quads) {
+      const i32 iPlace = m_slotCounts[static_cast<size_t>(quad.mp_iSlot)]++;
+      SVertex* pV = &pFrame->mp_vertices[static_cast<size_t>(iPlace) * 4];
+      pV[0] = SVertex{quad.x, quad.y, quad.u0, 0.0f, quad.color};
+      pV[1] = SVertex{quad.x + quad.w, quad.y, quad.u1, 0.0f, quad.color};
+      pV[2] = SVertex{quad.x + quad.w, quad.y + quad.h, quad.u1, 1.0f, quad.color};
+      pV[3] = SVertex{quad.x, quad.y + quad.h, quad.u0, 1.0f, quad.color};
+    }
+  }
+
+  i32 m_aiQuads[3] = {};
+  i32 m_aiSlots[3] = {};
+  i32 m_iEntities = 0;
+  i32 m_iEntityQuadsEach = 0;
+  i32 m_iTiles = 0;
+  i32 m_iFrame = 0;
+  std::vector<f32> m_x, m_y, m_vx, m_vy, m_anim;
+  std::vector<SQuad> m_quads;
+  std::vector<i32> m_slotCounts;
+};
+
+// The render thread and the double buffer between it and the main thread.
+class CPlainRenderer {
+ public:
+  CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads)
+      : m_pWindow(pWindow), m_iNumSlots(iNumSlots), m_iMaxQuads(std::max(1, iMaxQuads)) {
+    m_pWindow->release();
+    m_thread = std::thread([this] { run(); });
+  }
+  ~CPlainRenderer() { stop(); }
+
+  // The frame the main thread may write next: waits until the render thread is done with it.
+  SFrame* beginFrame() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return (m_iDrawing != m_iWrite && m_iSubmitted != m_iWrite) || m_bFailed; });
+    return &m_aFrames[m_iWrite];
+  }
+  // Hands it over once the previous one has been taken (nothing to hand over once the render thread has failed).
+  void submitFrame() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_iSubmitted < 0 || m_bFailed; });
+    if (m_bFailed) return;
+    m_iSubmitted = m_iWrite;
+    m_iWrite = 1 - m_iWrite;
+    m_changed.notify_all();
+  }
+  // Waits for every frame handed over to be drawn, then ends the thread. An empty answer when it drew without a GL
+  // error, else what failed.
+  std::string stop() {
+    if (m_thread.joinable()) {
+      {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return (m_iSubmitted < 0 && m_iDrawing < 0) || m_bFailed; });
+        m_bQuit = true;
+      }
+      m_changed.notify_all();
+      m_thread.join();
+      m_pWindow->acquire();
+    }
+    return m_error;
+  }
+  i64 framesDrawn() const { return m_iFramesDrawn; }
+  // The window's pixel (bytes R, G, B, A) read after the last probe frame, at probeAt's place.
+  u32 probedPixel() const { return m_uiProbed; }
+  void probeAt(i32 iWindowX, i32 iWindowY) {
+    m_iProbeX = iWindowX;
+    m_iProbeY = iWindowY;
+  }
+
+ private:
+  void run() {
+    const SD3D9GLFunctions& gl = m_pWindow->gl;
+    if (!m_pWindow->acquire()) {
+      fail("the render thread cannot use the context");
+      return;
+    }
+    if (!createObjects()) {
+      m_pWindow->release();
+      fail(m_error);
+      return;
+    }
+    while (true) {
+      i32 iFrame = -1;
+      {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_iSubmitted >= 0 || m_bQuit; });
+        if (m_iSubmitted < 0) break;
+        iFrame = m_iDrawing = m_iSubmitted;
+        m_iSubmitted = -1;
+      }
+      m_changed.notify_all();
+      draw(m_aFrames[iFrame]);
+      {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_iDrawing = -1;
+        ++m_iFramesDrawn;
+      }
+      m_changed.notify_all();
+    }
+    if (gl.GetError() != GL_NO_ERROR) m_error = "OpenGL errors while drawing";
+    destroyObjects();
+    m_pWindow->release();
+  }
+
+  void fail(const std::string& error) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_error = error;
+    m_bFailed = true;
+    m_changed.notify_all();
+  }
+
+  bool createObjects() {
+    const SD3D9GLFunctions& gl = m_pWindow->gl;
+    m_program = m_pWindow->useProgram(R"(#version 330 core
+layout(location = 0) in vec2 a_position;
+layout(location = 1) in vec2 a_uv;
+layout(location = 2) in vec4 a_color;
+out vec2 v_uv;
+out vec4 v_color;
+void main() {
+  v_uv = a_uv;
+  v_color = a_color;
+  gl_Position = vec4(a_position * vec2(2.0 / 480.0, -2.0 / 270.0) + vec2(-1.0, 1.0), 0.0, 1.0);
+})",
+                                      R"(#version 330 core
+in vec2 v_uv;
+in vec4 v_color;
+out vec4 o_color;
+uniform sampler2D u_texture;
+void main() { o_color = texture(u_texture, v_uv) * v_color; })");
+    if (m_program == 0) {
+      m_error = "the quads' program did not build";
+      return false;
+    }
+    gl.GenVertexArrays(1, &m_vao);
+    gl.BindVertexArray(m_vao);
+    gl.GenBuffers(1, &m_vertexBuffer);
+    gl.BindBuffer(GL_ARRAY_BUFFER, m_vertexBuffer);
+    gl.EnableVertexAttribArray(0);
+    gl.EnableVertexAttribArray(1);
+    gl.EnableVertexAttribArray(2);
+    gl.VertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(SVertex), reinterpret_cast<void*>(offsetof(SVertex, x)));
+    gl.VertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(SVertex), reinterpret_cast<void*>(offsetof(SVertex, u)));
+    gl.VertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(SVertex),
+                           reinterpret_cast<void*>(offsetof(SVertex, color)));
+    // Every quad's two triangles, once: a run draws from its first vertex.
+    std::vector<u32> indices(static_cast<size_t>(m_iMaxQuads) * 6);
+    for (u32 q = 0; q < static_cast<u32>(m_iMaxQuads); ++q) {
+      const u32 auiQuad[6] = {0, 1, 2, 0, 2, 3};
+      for (u32 i = 0; i < 6; ++i) indices[q * 6 + i] = q * 4 + auiQuad[i];
+    }
+    gl.GenBuffers(1, &m_indexBuffer);
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indexBuffer);
+    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(u32)), indices.data(),
+                  GL_STATIC_DRAW);
+    m_textures.resize(static_cast<size_t>(m_iNumSlots));
+    gl.GenTextures(m_iNumSlots, m_textures.data());
+    std::vector<u32> texels(gc_iSLOT_TEXELS * gc_iSLOT_TEXELS);
+    for (i32 k = 0; k < m_iNumSlots; ++k) {
+      std::fill(texels.begin(), texels.end(), slotColor(k));
+      gl.BindTexture(GL_TEXTURE_2D, m_textures[static_cast<size_t>(k)]);
+      gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+      gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+      gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, gc_iSLOT_TEXELS, gc_iSLOT_TEXELS, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                    texels.data());
+    }
+    gl.GenTextures(1, &m_sceneTexture);
+    gl.BindTexture(GL_TEXTURE_2D, m_sceneTexture);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    gl.GenFramebuffers(1, &m_sceneFramebuffer);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, m_sceneFramebuffer);
+    gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_sceneTexture, 0);
+    if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      m_error = "the scene target is not complete";
+      return false;
+    }
+    gl.Enable(GL_BLEND);
+    gl.BlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    if (gl.GetError() != GL_NO_ERROR) {
+      m_error = "OpenGL errors while setting up";
+      return false;
+    }
+    return true;
+  }
+
+  void draw(const SFrame& frame) {
+    const SD3D9GLFunctions& gl = m_pWindow->gl;
+    gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(frame.mp_vertices.size() * sizeof(SVertex)),
+                  frame.mp_vertices.data(), GL_STREAM_DRAW);
+    const auto drawRuns = [&](i32 iFirst, i32 iEnd) {
+      for (i32 r = iFirst; r < iEnd; ++r) {
+        const SRun& run = frame.mp_runs[static_cast<size_t>(r)];
+        gl.BindTexture(GL_TEXTURE_2D, m_textures[static_cast<size_t>(run.mp_iSlot)]);
+        gl.DrawElementsBaseVertex(GL_TRIANGLES, run.mp_iNumQuads * 6, GL_UNSIGNED_INT, nullptr, run.mp_iFirstQuad * 4);
+      }
+    };
+    gl.BindFramebuffer(GL_FRAMEBUFFER, m_sceneFramebuffer);
+    gl.Viewport(0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT);
+    gl.Clear(GL_COLOR_BUFFER_BIT);
+    drawRuns(0, frame.mp_iFirstUIRun);
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_sceneFramebuffer);
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    gl.BlitFramebuffer(0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, 0, 0, gc_iWIDTH, gc_iHEIGHT, GL_COLOR_BUFFER_BIT,
+                       GL_NEAREST);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
+    drawRuns(frame.mp_iFirstUIRun, static_cast<i32>(frame.mp_runs.size()));
+    if (frame.mp_bProbe) gl.ReadPixels(m_iProbeX, m_iProbeY, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &m_uiProbed);
+    m_pWindow->swap();
+  }
+
+  void destroyObjects() {
+    const SD3D9GLFunctions& gl = m_pWindow->gl;
+    gl.DeleteFramebuffers(1, &m_sceneFramebuffer);
+    gl.DeleteTextures(1, &m_sceneTexture);
+    gl.DeleteTextures(static_cast<GLsizei>(m_textures.size()), m_textures.data());
+    gl.DeleteBuffers(1, &m_indexBuffer);
+    gl.DeleteBuffers(1, &m_vertexBuffer);
+    gl.DeleteVertexArrays(1, &m_vao);
+    gl.DeleteProgram(m_program);
+  }
+
+  CPlainGLWindow* m_pWindow;
+  i32 m_iNumSlots;
+  i32 m_iMaxQuads;
+  std::thread m_thread;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  SFrame m_aFrames[2];
+  i32 m_iWrite = 0;       // the frame the main thread writes
+  i32 m_iSubmitted = -1;  // the frame handed over and not yet taken
+  i32 m_iDrawing = -1;    // the frame being drawn
+  bool m_bQuit = false;
+  bool m_bFailed = false;
+  i64 m_iFramesDrawn = 0;
+  std::string m_error;
+  i32 m_iProbeX = 0;
+  i32 m_iProbeY = 0;
+  u32 m_uiProbed = 0;
+  GLuint m_program = 0;
+  GLuint m_vao = 0;
+  GLuint m_vertexBuffer = 0;
+  GLuint m_indexBuffer = 0;
+  GLuint m_sceneTexture = 0;
+  GLuint m_sceneFramebuffer = 0;
+  std::vector<GLuint> m_textures;
+};
+
+}  // namespace plainframe
+
+// The same main-thread work as the engine's level frame, plainly (above), on the main thread's CPU time. The
+// workload comes from the game itself: the same run, the same 20 s and the same frames measured, then the game is
+// shut down before the plain frame starts. The run checks that every frame was drawn and that the window shows the
+// frame's last quad in its texture's colour.
+void BM_Baseline_FrameActionLevel(benchmark::State& state) {
+  // The run does not vary (fixed seed, fixed frame time): it is played once a process, not once a call.
+  static std::optional<SFrameWorkload> s_work;
+  if (!s_work) {
+    CGameRun game;
+    const std::string error = playBusiestLevel(&game);
+    if (!error.empty()) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    s_work = measureFrameWorkload(gc_iWORKLOAD_FRAMES);
+  }
+  const SFrameWorkload work = *s_work;
+  CPlainGLWindow window;
+  std::string error;
+  if (!window.open(&error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  plainframe::CPlainLevelFrame level(work);
+  if (level.numQuads() == 0) {
+    state.SkipWithError("the game's frames queued no quads");
+    return;
+  }
+  plainframe::CPlainRenderer renderer(&window, level.numSlots(), level.numQuads());
+  i64 iRuns = 0;
+  for (auto _ : state) {
+    plainframe::SFrame* pFrame = renderer.beginFrame();
+    level.update(pFrame);
+    iRuns += static_cast<i64>(pFrame->mp_runs.size());
+    renderer.submitFrame();
+  }
+  // One more frame, read back at the centre of its last quad (the window is the scene four times over) unless that
+  // is off the screen (a world quad, when there is no HUD or UI).
+  plainframe::SFrame* pFrame = renderer.beginFrame();
+  level.update(pFrame);
+  pFrame->mp_bProbe = true;
+  const plainframe::SQuad& last = level.lastQuad();
+  const i32 iScale = gc_iWIDTH / gc_iSCENE_WIDTH;
+  const i32 iProbeX = static_cast<i32>((last.x + 0.5f * last.w) * static_cast<f32>(iScale));
+  const i32 iProbeY = gc_iHEIGHT - 1 - static_cast<i32>((last.y + 0.5f * last.h) * static_cast<f32>(iScale));
+  const bool bProbeInWindow = iProbeX >= 0 && iProbeX < gc_iWIDTH && iProbeY >= 0 && iProbeY < gc_iHEIGHT;
+  renderer.probeAt(iProbeX, iProbeY);
+  renderer.submitFrame();
+  error = renderer.stop();
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+  } else if (renderer.framesDrawn() != state.iterations() + 1) {
+    state.SkipWithError(("frames drawn: " + std::to_string(renderer.framesDrawn()) + " of " +
+                         std::to_string(state.iterations() + 1)).c_str());
+  } else if (bProbeInWindow && renderer.probedPixel() != plainframe::slotColor(last.mp_iSlot)) {
+    state.SkipWithError("the frame's last quad is not in the window");
+  }
+  // What the plain frame did, in the engine's terms: the quads written per batch are the workload's.
+  SFrameWorkload done = work;
+  done.mp_afDraws[0] = static_cast<f64>(iRuns) / static_cast<f64>(std::max<i64>(1, state.iterations()));
+  done.mp_afDraws[1] = done.mp_afDraws[2] = 0.0;
+  reportFrameWorkload(state, done);
+  reportAgainstRefresh(state);
+}
 
 BENCHMARK(BM_Engine_StartUpToFrontEnd)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_StartUpToFrontEnd)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -5,7 +5,11 @@
 #
 # Pairs are found by name: BM_Engine_<Case> and BM_Baseline_<Case> with identical argument suffixes. The ratio
 # is engine time / baseline time (below 1: the engine is faster), taken per repetition (repetition i of the
-# engine against repetition i of the baseline, both from the same run) over wall-clock time.
+# engine against repetition i of the baseline, both from the same run). The time is the one each benchmark was
+# registered to report: "real_time" from the JSON for a run named .../real_time or .../manual_time (UseRealTime,
+# UseManualTime; a /threads:N after it is allowed), else "cpu_time", Google Benchmark's default: the CPU time of the
+# benchmark's own thread (of the whole process for one named .../process_time). The table's clock column says which:
+# wall, manual, cpu or process. The suffix is part of the name, so the two sides of a pair share their clock.
 # With --smoke it only checks that every benchmark runs: each once, briefly, and none reports an error.
 # Needs only bash, awk (any POSIX awk: mawk will do), coreutils and taskset (util-linux).
 set -euo pipefail
@@ -33,7 +37,14 @@ Options:
   -h, --help          this text
 
 Output: one row per pair: engine and baseline median times, the median of the per-repetition ratios
-(engine / baseline) and their min-max range; then the benchmarks without a partner, with their median times.
+(engine / baseline), their min-max range and the clock they were taken on; then the benchmarks without a partner,
+with their median times and clocks. The clock is the one the benchmark was registered with:
+  wall     UseRealTime(): wall-clock time (run name ends in /real_time)
+  manual   UseManualTime(): the time the benchmark measured itself (run name ends in /manual_time)
+  cpu      neither (Google Benchmark's default): the CPU time of the benchmark's own thread only, so work it
+           hands to other threads and time spent waiting for them do not count
+  process  MeasureProcessCPUTime() without UseRealTime(): the CPU time of every thread of the process
+The two sides of a pair always share their clock (the suffix is part of the name that pairs them).
 Exit status: 0 when every program ran, 1 when one failed (with --smoke: or a benchmark reported an error), 2 for
 bad arguments.
 EOF
@@ -253,7 +264,8 @@ FNR == 1 { ++file }
 /"per_family_instance_index":/ { instance = number_field($0) }
 /"run_type":/ { type = string_field($0) }
 /"repetition_index":/ { rep = number_field($0) }
-/"real_time":/ { t = number_field($0) }
+/"real_time":/ { wall_t = number_field($0) }
+/"cpu_time":/ { cpu_t = number_field($0) }
 /"time_unit":/ { unit = string_field($0) }
 /"error_occurred": true/ { err = 1 }
 /"error_message":/ { errmsg = string_field($0) }
@@ -266,11 +278,18 @@ FNR == 1 { ++file }
         names[++nnames] = run
         key[nnames] = sprintf("%04d %06d %06d", file, family, instance)
       }
-      time[run, ++count[run]] = to_ns(t, unit)
+      # The JSON real_time field only for runs registered on it (or on a manual time, which it then holds);
+      # otherwise cpu_time.
+      if (run ~ /\/real_time(\/threads:[0-9]+)?$/) clock[run] = "wall"
+      else if (run ~ /\/manual_time(\/threads:[0-9]+)?$/) clock[run] = "manual"
+      else if (run ~ /\/process_time(\/threads:[0-9]+)?$/) clock[run] = "process"
+      else clock[run] = "cpu"
+      wall = (clock[run] == "wall" || clock[run] == "manual")
+      time[run, ++count[run]] = to_ns(wall ? wall_t : cpu_t, unit)
       at[run, count[run]] = rep
     }
   }
-  run = ""; type = ""; rep = 0; t = 0; unit = "ns"; err = 0; errmsg = ""
+  run = ""; type = ""; rep = 0; wall_t = 0; cpu_t = 0; unit = "ns"; err = 0; errmsg = ""
 }
 END {
   # Registration order: program, then benchmark, then argument set (the runs themselves were shuffled).
@@ -279,8 +298,8 @@ END {
     for (j = i - 1; j >= 1 && sortkey[j] > k; --j) { sortkey[j + 1] = sortkey[j]; order[j + 1] = order[j] }
     sortkey[j + 1] = k; order[j + 1] = x
   }
-  fmt = "%-56s %11s %11s %9s  %s\n"
-  printf fmt, "case", "engine", "baseline", "ratio", "range (min-max)"
+  fmt = "%-56s %11s %11s %9s  %-15s %s\n"
+  printf fmt, "case", "engine", "baseline", "ratio", "range (min-max)", "clock"
   pairs = 0
   for (i = 1; i <= nnames; ++i) {
     e = order[i]
@@ -300,7 +319,7 @@ END {
     for (k = 1; k <= count[e]; ++k) ve[k] = time[e, k]
     for (k = 1; k <= count[b]; ++k) vb[k] = time[b, k]
     me = median(ve, count[e]); mb = median(vb, count[b]); mr = median(r, n)
-    printf fmt, c, human(me), human(mb), sprintf("%.3gx", mr), sprintf("%.3g-%.3g", r[1], r[n])
+    printf fmt, c, human(me), human(mb), sprintf("%.3gx", mr), sprintf("%.3g-%.3g", r[1], r[n]), clock[e]
     ++pairs
   }
   if (pairs == 0) print "(no engine/baseline pairs)"
@@ -310,7 +329,7 @@ END {
     if (x in paired) continue
     if (!header) { printf "\nwithout a partner:\n"; header = 1 }
     for (k = 1; k <= count[x]; ++k) vx[k] = time[x, k]
-    printf "%-56s %11s\n", x, human(median(vx, count[x]))
+    printf "%-56s %11s  %s\n", x, human(median(vx, count[x])), clock[x]
   }
   for (x in failed) printf "\nfailed: %s: %s\n", x, failed[x]
 }
