@@ -22,19 +22,9 @@
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
+#include "Tests/Support/WorldTestSupport.h"
 
 namespace {
-
-class ClHudPlayer final : public ClWorldPlayer {
-public:
-  void takeDamage() override {}
-  void takeDamageNoReaction() override {}
-  void setRunningOrDeath() override {}
-  void takeMeleeWeapon(E_PLAYER_WEAPON, i32) override {}
-  void startLevelEndRun() override {}
-  void update() override {}
-  void draw(u32) override {}
-};
 
 std::string textOf(const char *pWidget) {
   const wchar16 *pText =
@@ -81,7 +71,7 @@ protected:
     GameFrontEnd::TearDown();
   }
   static void tick() { systemInGameTick(nullptr, nullptr); }
-  ClHudPlayer m_player;
+  ClTestPlayer m_player;
 };
 
 TEST_F(InGameHud, ScoreBestProgressAndTimeByGameType) {

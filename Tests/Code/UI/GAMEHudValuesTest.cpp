@@ -7,19 +7,9 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEHudValues.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/WorldTestSupport.h"
 
 namespace {
-
-class ClHudTestPlayer final : public ClWorldPlayer {
- public:
-  void takeDamage() override {}
-  void takeDamageNoReaction() override {}
-  void setRunningOrDeath() override {}
-  void takeMeleeWeapon(E_PLAYER_WEAPON, i32) override {}
-  void startLevelEndRun() override {}
-  void update() override {}
-  void draw(u32) override {}
-};
 
 TEST(HudValues, ScoreIsShownToTheNearestFive) {
   const struct {
@@ -78,7 +68,7 @@ TEST(HudValues, LevelPercentAndTimeLeftBelongToTheirGameTypes) {
 }
 
 TEST(HudValues, HealthBarsAndCharacterIconFollowTheHitPoints) {
-  ClHudTestPlayer player;
+  ClTestPlayer player;
   const struct {
     i32 iHitPoints, iBars, iIcon;
   } aCases[] = {{5, 3, 1}, {3, 3, 1}, {2, 2, 2}, {1, 1, 3}, {0, 0, 4}, {-2, 0, 4}};
@@ -101,7 +91,7 @@ TEST(HudValues, ComboPipsAndTheirTiming) {
     f32 fTimer, fDelay;
   } aDelays[] = {{0.0f, 1.09f}, {1.0f, 0.09f}, {1.2f, 1.47f}, {3.0f, 1.25f}, {-1.0f, 0.51f}};
   for (const auto& c : aDelays) EXPECT_NEAR(HudValues::pipDelay(c.fTimer), c.fDelay, 1e-4f) << c.fTimer;
-  ClHudTestPlayer player;
+  ClTestPlayer player;
   for (i32 iState = 0; iState < 14; ++iState) {
     player.m_eState = iState;
     EXPECT_EQ(HudValues::isPlayerPowered(&player), iState >= 5 && iState <= 7) << iState;
