@@ -350,6 +350,13 @@ class CPlainGLWindow {
     SDL_GL_SetSwapInterval(0);
     return true;
   }
+  // open, or the benchmark stopped with the reason.
+  bool openFor(benchmark::State& state) {
+    std::string error;
+    if (open(&error)) return true;
+    state.SkipWithError(error.c_str());
+    return false;
+  }
   ~CPlainGLWindow() {
     if (m_context != nullptr) {
       SDL_GL_MakeCurrent(m_pWindow, m_context);
@@ -383,6 +390,20 @@ class CPlainGLWindow {
     return program;
   }
 
+  // A w x h texture of 32-bit BGRA texels (nullptr: contents undefined, for a render target), bound to the active
+  // unit, with one filter and one wrap mode for both axes.
+  GLuint makeTexture(GLsizei iWidth, GLsizei iHeight, const uint32_t* pTexels, GLint iFilter, GLint iWrap) {
+    GLuint texture = 0;
+    gl.GenTextures(1, &texture);
+    gl.BindTexture(GL_TEXTURE_2D, texture);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, iFilter);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, iFilter);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, iWrap);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, iWrap);
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, iWidth, iHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, pTexels);
+    return texture;
+  }
+
   SD3D9GLFunctions gl;
 
  private:
@@ -395,11 +416,7 @@ class CPlainGLWindow {
 // blending, no clear since the quad covers everything) and the swap.
 void runPlainQuadFrames(benchmark::State& state) {
   CPlainGLWindow window;
-  std::string error;
-  if (!window.open(&error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!window.openFor(state)) return;
   const SD3D9GLFunctions& gl = window.gl;
   const GLuint program = window.useProgram(R"(#version 330 core
 out vec2 v_uv;
@@ -422,13 +439,8 @@ void main() { o_color = texture(u_texture, v_uv); })");
   gl.BindVertexArray(vao);
   std::vector<uint32_t> texels(static_cast<size_t>(gc_iSCENE_WIDTH) * gc_iSCENE_HEIGHT);
   for (size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
-  GLuint texture = 0;
-  gl.GenTextures(1, &texture);
-  gl.BindTexture(GL_TEXTURE_2D, texture);
-  gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                texels.data());
+  const GLuint texture =
+      window.makeTexture(gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, texels.data(), GL_NEAREST, GL_CLAMP_TO_EDGE);
   gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
   for (auto _ : state) {
     gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
@@ -453,6 +465,174 @@ void main() { o_color = texture(u_texture, v_uv); })");
 
 void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state); }
 void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state); }
+
+// The least the bloom and CRT passes of the front end's frame cost, written plainly: the game's passes and sizes
+// with the scene as one quad (no sprites, no menus). A 480 x 270 scene target; its bright parts over a threshold;
+// a 5-fetch blur across and one down; half the scene plus its blur stored at the scene's size; that filtered onto
+// the 1920 x 1080 window, doubled and clamped, times a scanline mask (rows white, white, grey) and a phosphor pattern
+// (columns red, green, blue), both repeating over the window pixel for pixel; the swap. No blending, no clears:
+// every pass covers its target.
+//
+// The scene is one grey, and each pass changes it in its own way (the threshold, blur weights summing to 0.7), so
+// the window's pixel at (960, 540), under the masks' first row and first column, is known: a pass left out or
+// reading the wrong target moves it by 8 levels or more.
+void runPlainBloomCRTFrames(benchmark::State& state) {
+  CPlainGLWindow window;
+  if (!window.openFor(state)) return;
+  const SD3D9GLFunctions& gl = window.gl;
+  // Texture coordinates over the target, and the window pixel (bottom-left origin) over each mask's size.
+  const char* const pVertex = R"(#version 330 core
+uniform vec2 u_maskSize;
+uniform vec2 u_phosphorSize;
+out vec2 v_uv;
+out vec2 v_mask;
+out vec2 v_phosphor;
+void main() {
+  vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);
+  v_uv = corner;
+  v_mask = corner * vec2(1920.0, 1080.0) / u_maskSize;
+  v_phosphor = corner * vec2(1920.0, 1080.0) / u_phosphorSize;
+  gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+})";
+  const std::string header = "#version 330 core\nin vec2 v_uv;\nin vec2 v_mask;\nin vec2 v_phosphor;\nout vec4 o_color;\n"
+                             "uniform sampler2D u_t0;\nuniform sampler2D u_t1;\nuniform sampler2D u_t2;\n";
+  constexpr float fTHRESHOLD = 0.1f;
+  enum { COPY, EXTRACT, BLUR, ADD, CRT, NUM_PROGRAMS };
+  const char* const apFragment[NUM_PROGRAMS] = {
+      "void main() { o_color = texture(u_t0, v_uv); }",
+      "uniform float u_threshold;\n"
+      "void main() {\n"
+      "  vec3 c = texture(u_t0, v_uv).rgb;\n"
+      "  o_color = vec4(max(c - vec3(u_threshold), vec3(0.0)) / max(1.0 - u_threshold, 0.0001), 1.0);\n"
+      "}",
+      "uniform vec4 u_fetches[5];\n"
+      "void main() {\n"
+      "  vec3 sum = vec3(0.0);\n"
+      "  for (int i = 0; i < 5; ++i) sum += texture(u_t0, v_uv + u_fetches[i].xy).rgb * u_fetches[i].z;\n"
+      "  o_color = vec4(sum, 1.0);\n"
+      "}",
+      "void main() { o_color = vec4((texture(u_t0, v_uv).rgb + texture(u_t1, v_uv).rgb) * 0.5, 1.0); }",
+      "void main() {\n"
+      "  vec3 scene = min(texture(u_t0, v_uv).rgb * 2.0, vec3(1.0));\n"
+      "  o_color = vec4(scene * texture(u_t1, v_mask).rgb * texture(u_t2, v_phosphor).rgb, 1.0);\n"
+      "}"};
+  GLuint aPrograms[NUM_PROGRAMS] = {};
+  for (int i = 0; i < NUM_PROGRAMS; ++i) {
+    aPrograms[i] = window.useProgram(pVertex, (header + apFragment[i]).c_str());
+    if (aPrograms[i] == 0) {
+      state.SkipWithError("a pass's program did not build");
+      return;
+    }
+    for (int iUnit = 0; iUnit < 3; ++iUnit) {
+      const std::string name = "u_t" + std::to_string(iUnit);
+      gl.Uniform1i(gl.GetUniformLocation(aPrograms[i], name.c_str()), iUnit);
+    }
+    gl.Uniform2f(gl.GetUniformLocation(aPrograms[i], "u_maskSize"), 4.0f, 3.0f);
+    gl.Uniform2f(gl.GetUniformLocation(aPrograms[i], "u_phosphorSize"), 48.0f, 4.0f);
+    gl.Uniform1f(gl.GetUniformLocation(aPrograms[i], "u_threshold"), fTHRESHOLD);
+  }
+  GLuint vao = 0;
+  gl.GenVertexArrays(1, &vao);
+  gl.BindVertexArray(vao);
+
+  constexpr uint32_t uiGREY = 0xFF707070u;
+  const uint32_t auiMask[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF5A5A5Au};
+  const uint32_t auiPhosphor[3] = {0xFFFFA0A0u, 0xFFA0FFA0u, 0xFFA0A0FFu};
+  std::vector<uint32_t> scene(static_cast<size_t>(gc_iSCENE_WIDTH) * gc_iSCENE_HEIGHT, uiGREY);
+  std::vector<uint32_t> mask(4 * 3);
+  for (size_t i = 0; i < mask.size(); ++i) mask[i] = auiMask[i / 4];
+  std::vector<uint32_t> phosphor(48 * 4);
+  for (size_t i = 0; i < phosphor.size(); ++i) phosphor[i] = auiPhosphor[(i % 48) % 3];
+  const GLuint sourceTexture = window.makeTexture(gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, scene.data(), GL_NEAREST,
+                                                  GL_CLAMP_TO_EDGE);
+  const GLuint maskTexture = window.makeTexture(4, 3, mask.data(), GL_NEAREST, GL_REPEAT);
+  const GLuint phosphorTexture = window.makeTexture(48, 4, phosphor.data(), GL_NEAREST, GL_REPEAT);
+  // The targets: the scene (point sampled), the bloom's two (filtered, for the paired taps) and the sum.
+  enum { SCENE, BLOOM_A, BLOOM_B, SUM, NUM_TARGETS };
+  GLuint aTargets[NUM_TARGETS] = {};
+  GLuint aFramebuffers[NUM_TARGETS] = {};
+  gl.GenFramebuffers(NUM_TARGETS, aFramebuffers);
+  for (int i = 0; i < NUM_TARGETS; ++i) {
+    aTargets[i] = window.makeTexture(gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, nullptr, i == SCENE ? GL_NEAREST : GL_LINEAR,
+                                     GL_CLAMP_TO_EDGE);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, aFramebuffers[i]);
+    gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, aTargets[i], 0);
+  }
+  // Two taps a side paired into one linearly filtered fetch each, and the centre: 5 fetches for 9 taps.
+  const float afWeights[5] = {0.07f, 0.14f, 0.28f, 0.14f, 0.07f};
+  const float afTexels[5] = {-3.5f, -1.5f, 0.0f, 1.5f, 3.5f};
+  float afAcross[20] = {};
+  float afDown[20] = {};
+  for (int i = 0; i < 5; ++i) {
+    afAcross[4 * i] = afTexels[i] / gc_iSCENE_WIDTH;
+    afAcross[4 * i + 2] = afWeights[i];
+    afDown[4 * i + 1] = afTexels[i] / gc_iSCENE_HEIGHT;
+    afDown[4 * i + 2] = afWeights[i];
+  }
+  const GLint iFetches = gl.GetUniformLocation(aPrograms[BLUR], "u_fetches");
+  auto pass = [&](int iProgram, GLuint framebuffer, std::initializer_list<GLuint> textures) {
+    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    if (framebuffer == 0) {
+      gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
+    } else {
+      gl.Viewport(0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT);
+    }
+    gl.UseProgram(aPrograms[iProgram]);
+    GLenum eUnit = GL_TEXTURE0;
+    for (GLuint texture : textures) {
+      gl.ActiveTexture(eUnit++);
+      gl.BindTexture(GL_TEXTURE_2D, texture);
+    }
+  };
+  auto frame = [&] {
+    pass(COPY, aFramebuffers[SCENE], {sourceTexture});
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    pass(EXTRACT, aFramebuffers[BLOOM_A], {aTargets[SCENE]});
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    pass(BLUR, aFramebuffers[BLOOM_B], {aTargets[BLOOM_A]});
+    gl.Uniform4fv(iFetches, 5, afAcross);
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    pass(BLUR, aFramebuffers[BLOOM_A], {aTargets[BLOOM_B]});
+    gl.Uniform4fv(iFetches, 5, afDown);
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    pass(ADD, aFramebuffers[SUM], {aTargets[SCENE], aTargets[BLOOM_A]});
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    pass(CRT, 0, {aTargets[SUM], maskTexture, phosphorTexture});
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  };
+  for (auto _ : state) {
+    frame();
+    window.swap();
+  }
+  frame();
+  uint32_t uiPixel = 0;
+  gl.ReadPixels(gc_iWIDTH / 2, gc_iHEIGHT / 2, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiPixel);
+  auto channel = [](uint32_t uiColor, int iShift) { return static_cast<int>((uiColor >> iShift) & 0xFFu); };
+  const float fGrey = static_cast<float>(channel(uiGREY, 0)) / 255.0f;
+  const float fBloom = (fGrey - fTHRESHOLD) / (1.0f - fTHRESHOLD) * 0.7f * 0.7f;
+  const float fScene = std::min(fGrey + fBloom, 1.0f);
+  bool bExpected = true;
+  for (int iShift : {0, 8, 16}) {
+    const float fWanted = fScene * static_cast<float>(channel(auiPhosphor[0], iShift));
+    bExpected = bExpected && std::abs(static_cast<float>(channel(uiPixel, iShift)) - fWanted) <= 4.0f;
+  }
+  if (gl.GetError() != GL_NO_ERROR) {
+    state.SkipWithError("OpenGL errors while drawing");
+  } else if (!bExpected) {
+    state.SkipWithError("the passes did not compose the expected pixel");
+  }
+  reportAgainstRefresh(state);
+  gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+  gl.DeleteFramebuffers(NUM_TARGETS, aFramebuffers);
+  gl.DeleteTextures(NUM_TARGETS, aTargets);
+  for (GLuint texture : {sourceTexture, maskTexture, phosphorTexture}) gl.DeleteTextures(1, &texture);
+  gl.DeleteVertexArrays(1, &vao);
+  for (GLuint program : aPrograms) gl.DeleteProgram(program);
+}
+
+// The same front-end frame as BM_Engine_FrameBloomCRT, paired with the least its passes cost.
+void BM_Engine_FrameBloomCRTPasses(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND); }
+void BM_Baseline_FrameBloomCRTPasses(benchmark::State& state) { runPlainBloomCRTFrames(state); }
 
 // The level's frame written plainly, without the engine: the same workload (measured from the game) as plain data.
 //
@@ -890,11 +1070,7 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   }
   const SFrameWorkload work = *s_work;
   CPlainGLWindow window;
-  std::string error;
-  if (!window.open(&error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!window.openFor(state)) return;
   plainframe::CPlainLevelFrame level(work);
   if (level.numQuads() == 0) {
     state.SkipWithError("the game's frames queued no quads");
@@ -920,7 +1096,7 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   const bool bProbeInWindow = iProbeX >= 0 && iProbeX < gc_iWIDTH && iProbeY >= 0 && iProbeY < gc_iHEIGHT;
   renderer.probeAt(iProbeX, iProbeY);
   renderer.submitFrame();
-  error = renderer.stop();
+  std::string error = renderer.stop();
   if (!error.empty()) {
     state.SkipWithError(error.c_str());
   } else if (renderer.framesDrawn() != state.iterations() + 1) {
@@ -943,6 +1119,8 @@ BENCHMARK(BM_Engine_FramePreLoadPlainCopy)->UseRealTime()->Unit(benchmark::kMill
 BENCHMARK(BM_Baseline_FramePreLoadPlainCopy)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Engine_FrameBloomCRT)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_FrameBloomCRT)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Engine_FrameBloomCRTPasses)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_FrameBloomCRTPasses)->UseRealTime()->Unit(benchmark::kMillisecond);
 // CPU time of the main thread (not the wall clock): what the frame costs the game's own thread.
 // A fixed 5 s of play per repetition: left to the minimum time, a fast machine runs enough frames on the CPU clock
 // for the level to end while it is timed.
