@@ -496,8 +496,9 @@ void main() {
   v_phosphor = corner * vec2(1920.0, 1080.0) / u_phosphorSize;
   gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
 })";
-  const std::string header = "#version 330 core\nin vec2 v_uv;\nin vec2 v_mask;\nin vec2 v_phosphor;\nout vec4 o_color;\n"
-                             "uniform sampler2D u_t0;\nuniform sampler2D u_t1;\nuniform sampler2D u_t2;\n";
+  const std::string header =
+      "#version 330 core\nin vec2 v_uv;\nin vec2 v_mask;\nin vec2 v_phosphor;\nout vec4 o_color;\n"
+      "uniform sampler2D u_t0;\nuniform sampler2D u_t1;\nuniform sampler2D u_t2;\n";
   constexpr float fTHRESHOLD = 0.1f;
   enum { COPY, EXTRACT, BLUR, ADD, CRT, NUM_PROGRAMS };
   const char* const apFragment[NUM_PROGRAMS] = {

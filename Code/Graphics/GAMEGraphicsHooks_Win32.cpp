@@ -47,8 +47,8 @@ constexpr u16 gc_u2D_UI_LAST_LAYER = 2800;
 constexpr f32 gc_f2D_DEPTH_FACTOR = 0.0f;
 
 // The shaders of the game, registered in this order: the engine's own, then the world's (bullets, stars, blood,
-// shadows), the depth-writing pair of the bonus stage and the bloom's addition to the scene; last the Gaussian pass compiled for each fetch count, which
-// the bloom's set-up prefers to the general one.
+// shadows), the depth-writing pair of the bonus stage and the bloom's addition to the scene; last the Gaussian pass
+// compiled for each fetch count, which the bloom's set-up prefers to the general one.
 constexpr const char* gc_apGAME_SHADERS[] = {
     "system_blend_premult",      "system_blend_color",     "system_copy_tv",  "system_copy_nofiltering",
     "PostFx_ExtractThreshold",   "PostFx_Blur15",          "vosk_bullet",     "vosk_star",
@@ -236,9 +236,10 @@ void ClGAMEGraphicsHooks::drawFinalPicture() {
     ClRenderTargetGroup* pLit =
         ClRenderTargetMgr::lockAutoRenderTarget(gc_uiRENDER_TARGET_BORROWED, afSize[0], afSize[1]);
     ClGraphics::setRenderTargetGroup(pLit);
-    ClGraphics::hooks().renderAspectFitQuad(
-        ClSignatureMgr::getSignature(ClShaderMgr::getShader("vosk_add_bloom"), ClSignatureMgr::getTexSet2(pScene, pBloom)),
-        gc_uiWHITE, 0.0f, 0.0f, afSize[0], afSize[1]);
+    STextureSet* pSceneAndBloom = ClSignatureMgr::getTexSet2(pScene, pBloom);
+    const SRenderSignature* pAddBloom =
+        ClSignatureMgr::getSignature(ClShaderMgr::getShader("vosk_add_bloom"), pSceneAndBloom);
+    ClGraphics::hooks().renderAspectFitQuad(pAddBloom, gc_uiWHITE, 0.0f, 0.0f, afSize[0], afSize[1]);
     ClGraphics::setRenderTargetGroup(nullptr);
     clearBackBufferAround(pScene);
     STextureSet* pSet = ClSignatureMgr::getTexSet4(pLit->getColorTexture(), pBloom, pMask, pPhosphor);
