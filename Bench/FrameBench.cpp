@@ -40,7 +40,7 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
-#include "Code/Graphics/GAMESampleScene.h"
+#include "Code/Objects/Backgrounds.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
@@ -124,7 +124,7 @@ class CGameRun {
       m_iFrontEndFrames += bInFrontEnd ? 1 : 0;
     }
     const bool bInAction = g_eCurrentGameMode == E_GAME_MODE_ACTION;
-    if (ClGraphics::mp_pDevice == nullptr || (!bInAction && (m_iFrontEndFrames == 0 || !GAMESampleScene::isLoaded()))) {
+    if (ClGraphics::mp_pDevice == nullptr || (!bInAction && (m_iFrontEndFrames == 0 || g_bBackgroundsLoaded == 0))) {
       *pError = "the game did not reach its front end (mode " + std::to_string(g_eCurrentGameMode) + ", loading step " +
                 std::to_string(g_iLoadUIStep) + ")";
       return false;

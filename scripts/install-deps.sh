@@ -35,7 +35,7 @@ packages=(
   # benchmark baselines
   libsdl2-mixer-dev libsdl2-ttf-dev
   # headless runs of window, GL and audio tests
-  xvfb xauth libx11-dev libxcomposite-dev
+  xvfb xauth libx11-dev libxcomposite-dev libxtst-dev
 )
 
 missing=()

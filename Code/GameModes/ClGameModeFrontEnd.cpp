@@ -2,7 +2,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeLoad.h"
-#include "Code/Graphics/GAMESampleScene.h"
+#include "Code/Objects/Backgrounds.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -14,7 +14,9 @@
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputManager.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClWidget.h"
 
 ClGameModeFrontEnd g_gameModeFrontEnd;
@@ -60,6 +62,7 @@ void GAMESetRootValue(const char* pName, i32 iValue) {
 
 i32 ClGameModeFrontEnd::enter(i32) {
   m_bEntered = 1;
+  ClPointerTracker::m_bPointerShown = 0;
   for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
     ClGameStateMgr::pushInputMapper(uiPlayer, g_pInputMapperMenus);
   }
@@ -89,8 +92,6 @@ i32 ClGameModeFrontEnd::enter(i32) {
   } else {
     ClUI::switchTo("TopLevelSwitcher", "TitleScreen");
   }
-  // The scrolling backgrounds are not in this build: the sample scene stands behind the menus in their place.
-  GAMESampleScene::load();
   return 1;
 }
 
@@ -106,7 +107,15 @@ i32 ClGameModeFrontEnd::tick(f32 fDT) {
       g_bShowKeyboardPrompts = 1;
     }
   }
-  GAMESampleScene::queue();
+  // The title's screens load the backgrounds that scroll behind every menu.
+  if (g_bBackgroundsLoaded != 0) {
+    Backgrounds::tick();
+  }
+  if (g_pPlayerProfileData != nullptr && g_pPlayerProfileData->m_bCRTEffect != 0) {
+    ClUI::renderAtlasEntry(KvStrHash("TexturesUIAtlas"), KvStrHash("IM-CRT-Overlay_216"),
+                           KvStrHash("system_blend_premult"), 0xFFFFFFFFu, KvStrHash("UBER"), 2700, 0.0f, 0.0f,
+                           gc_ui2D_ALIGN_TOP_LEFT, gc_ui2D_ALIGN_TOP_LEFT, 1.0f);
+  }
   ClUI::update();
   ClUI::render();
   g_aTVChannels[0].advance();
@@ -161,6 +170,6 @@ i32 ClGameModeFrontEnd::exit() {
   }
   ClCameraMgr::terminateCamera(mp_camera);
   mp_camera = nullptr;
-  GAMESampleScene::unload();
+  Backgrounds::release();
   return 1;
 }

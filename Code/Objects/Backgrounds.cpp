@@ -349,8 +349,11 @@ void tick() {
 }
 
 void release() {
-  emptyLayers();
-  g_backgroundLayers.terminate();
+  // The front end releases on leaving whether or not a screen of it set the backgrounds up.
+  if (g_backgroundLayers.isInitialized()) {
+    emptyLayers();
+    g_backgroundLayers.terminate();
+  }
   g_bBackgroundsLoaded = 0;
 }
 

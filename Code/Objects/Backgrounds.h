@@ -72,7 +72,7 @@ void initializeWithScript(ClDScriptData2* pScript);
 bool loadPattern(const char* pPatternName);
 // Places, draws and animates every layer for the camera; once a frame.
 void tick();
-// Frees the layers and the list, clears the loaded flag (the animation objects stay).
+// Frees the layers and the list, if made, and clears the loaded flag (the animation objects stay).
 void release();
 // Frees every animation object (the game's shutdown).
 void releaseImageAnimations();

@@ -23,9 +23,8 @@
 
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/Program/KvProgram.h"
+#include "Tests/Support/GameProcessTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
-
-extern char** environ;
 
 namespace {
 
@@ -34,100 +33,6 @@ namespace fs = std::filesystem;
 constexpr const char* gc_pszRUNNING = "Grindlow: running at ";
 
 bool startsWith(const char* pText, const char* pPrefix) { return std::strncmp(pText, pPrefix, std::strlen(pPrefix)) == 0; }
-
-// A program started with its standard output and error on one pipe.
-class CProcess {
- public:
-  CProcess() = default;
-  CProcess(const CProcess&) = delete;
-  CProcess& operator=(const CProcess&) = delete;
-  ~CProcess() {
-    if (m_pid > 0) {
-      kill(m_pid, SIGKILL);
-      waitpid(m_pid, nullptr, 0);
-    }
-    if (m_iFd >= 0) close(m_iFd);
-  }
-
-  // Starts argv[0] in dir with the environment, minus the variables named in replaced, plus added. With
-  // iExtraFd >= 0, that descriptor becomes the child's descriptor 3.
-  bool start(const std::vector<std::string>& argv, const std::string& dir, const std::vector<std::string>& added,
-             int iExtraFd = -1) {
-    std::vector<std::string> env = added;
-    for (char** p = environ; *p != nullptr; ++p) {
-      const std::string entry = *p;
-      const std::string name = entry.substr(0, entry.find('='));
-      bool bReplaced = name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "SDL_VIDEODRIVER" ||
-                       name == "ASAN_OPTIONS";
-      for (const std::string& add : added) bReplaced |= add.compare(0, name.size() + 1, name + "=") == 0;
-      if (!bReplaced) env.push_back(entry);
-    }
-    // Under AddressSanitizer the X and GL client libraries' allocations kept to the end would be reported from
-    // the game; exit codes and messages are what is tested.
-    env.push_back("ASAN_OPTIONS=detect_leaks=0:allow_user_segv_handler=1");
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (std::string& arg : args) argp.push_back(arg.data());
-    argp.push_back(nullptr);
-
-    int aiPipe[2];
-    if (pipe(aiPipe) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, aiPipe[0]);
-    posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
-    if (iExtraFd >= 0) posix_spawn_file_actions_adddup2(&actions, iExtraFd, 3);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    const int iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(aiPipe[1]);
-    m_iFd = aiPipe[0];
-    if (iResult != 0) m_pid = 0;
-    return iResult == 0;
-  }
-
-  // Reads until text is in the output (true) or the output ends (false).
-  bool readUntil(const std::string& text) {
-    while (m_out.find(text) == std::string::npos) {
-      if (!readMore()) return false;
-    }
-    return true;
-  }
-  // Reads to the end of the output and answers the exit status as waitpid gives it.
-  int finish() {
-    while (readMore()) {
-    }
-    int iStatus = -1;
-    waitpid(m_pid, &iStatus, 0);
-    m_pid = 0;
-    return iStatus;
-  }
-  pid_t pid() const { return m_pid; }
-  const std::string& out() const { return m_out; }
-
- private:
-  bool readMore() {
-    char buffer[4096];
-    const ssize_t iRead = m_iFd >= 0 ? read(m_iFd, buffer, sizeof(buffer)) : 0;
-    if (iRead <= 0) return false;
-    m_out.append(buffer, static_cast<size_t>(iRead));
-    return true;
-  }
-  pid_t m_pid = 0;
-  int m_iFd = -1;
-  std::string m_out;
-};
-
-// How a process ended, as a test message: "exit N" or "signal N".
-std::string statusText(int iStatus) {
-  if (WIFEXITED(iStatus)) return "exit " + std::to_string(WEXITSTATUS(iStatus));
-  if (WIFSIGNALED(iStatus)) return "signal " + std::to_string(WTERMSIG(iStatus));
-  return "status " + std::to_string(iStatus);
-}
 
 class GameEnding : public ::testing::Test {
  protected:
@@ -224,39 +129,16 @@ TEST_F(GameEnding, GraphicsStartUpFailuresEndWithExitCodeThree) {
   }
 }
 
-// The path of a program on PATH, empty when there is none.
-std::string onPath(const std::string& name) {
-  const char* pPath = std::getenv("PATH");
-  std::stringstream folders(pPath != nullptr ? pPath : "");
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    const std::string candidate = folder + "/" + name;
-    if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return "";
-}
-
 // The X server goes away while the game draws into its window: the game ends with its own message and exit
 // code 4, not by a signal, and leaves no crash report.
 TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
-  const std::string xvfb = onPath("Xvfb");
-  if (xvfb.empty()) {
+  CProcess server;
+  const std::string display = startVirtualXServer(&server, m_dir, "640x480x24");
+  if (display.empty()) {
     GTEST_SKIP() << "needs Xvfb";
   }
-  // The server picks a free display number and writes it on descriptor 3 once it accepts connections.
-  int aiDisplayPipe[2];
-  ASSERT_EQ(pipe(aiDisplayPipe), 0);
-  CProcess server;
-  ASSERT_TRUE(server.start({xvfb, "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"}, m_dir, {},
-                           aiDisplayPipe[1]));
-  close(aiDisplayPipe[1]);
-  std::string number;
-  char c = 0;
-  while (read(aiDisplayPipe[0], &c, 1) == 1 && c != '\n') number += c;
-  close(aiDisplayPipe[0]);
-  ASSERT_FALSE(number.empty()) << statusText(server.finish()) << "\n" << server.out();
-
   CProcess game;
-  startGame(&game, KV_DATA_ROOT, {"SDL_VIDEODRIVER=x11", "DISPLAY=:" + number});
+  startGame(&game, KV_DATA_ROOT, {"SDL_VIDEODRIVER=x11", "DISPLAY=" + display});
   const bool bRunning = game.readUntil(gc_pszRUNNING);
   ASSERT_TRUE(bRunning) << statusText(game.finish()) << "\n" << game.out();
   ASSERT_EQ(kill(server.pid(), SIGTERM), 0);

@@ -1,0 +1,246 @@
+// The front end played as a player does: the game runs in a window of a virtual X server of the test's own, keys
+// are sent through that server (XTest), and what happens is heard in the mix the game writes (GRINDLOW_FMOD_WAV).
+// Nothing is set inside the game: a screen that came in without a focused button would not answer the keys, and a
+// press the menus did not take would not be heard.
+//
+// The menus' cues are tones the sample bank gives them (Content/Audio/Sounds.json): "InsertedCoin" ends on
+// 1319 Hz, "UIMove" is 2637 Hz, "UI_Accept" 3136 Hz; the menu music keeps away from them. A tone is heard when it
+// holds most of a block's energy. Time here is the mix's: the game's sound device plays in real time, and each
+// press is held until its cue is heard, or tried again after two seconds of mix without it.
+#include <gtest/gtest.h>
+// After GoogleTest: Xlib's macros (None, Bool, Status) would break its templates.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Corvane/Program/KvProgram.h"
+#include "Tests/Support/GameProcessTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double gc_dCOIN_HZ = 1319.0;
+constexpr double gc_dMOVE_HZ = 2637.0;
+constexpr double gc_dACCEPT_HZ = 3136.0;
+
+// The mix as the game writes it: 16-bit stereo WAV, read as it grows, folded to mono.
+class CMixTap {
+ public:
+  explicit CMixTap(std::string path) : m_path(std::move(path)) {}
+
+  // Reads what was written since the last call; false while the file has no sound yet.
+  bool poll() {
+    std::ifstream file(m_path, std::ios::binary);
+    if (!file) return false;
+    if (m_uiDataStart == 0 && !readHeader(file)) return false;
+    file.seekg(static_cast<std::streamoff>(m_uiDataStart + m_uiRead));
+    std::vector<char> bytes(1 << 16);
+    while (file.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) || file.gcount() > 0) {
+      const size_t uiGot = static_cast<size_t>(file.gcount()) / 4 * 4;
+      for (size_t i = 0; i < uiGot; i += 4) {
+        int16_t aiFrame[2];
+        std::memcpy(aiFrame, bytes.data() + i, 4);
+        m_mono.push_back((aiFrame[0] + aiFrame[1]) / 65536.0f);
+      }
+      m_uiRead += uiGot;
+      if (uiGot < bytes.size()) break;
+    }
+    return true;
+  }
+  size_t frames() const { return m_mono.size(); }
+  int rate() const { return m_iRate; }
+
+  // Whether the tone holds most of the energy of some block of about 20 ms from frame uiFrom on.
+  bool heard(double dHz, size_t uiFrom) const {
+    const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
+    for (size_t uiStart = uiFrom; uiStart + uiBlock <= m_mono.size(); uiStart += uiBlock / 2) {
+      if (toneShare(&m_mono[uiStart], uiBlock, dHz) > 0.5) return true;
+    }
+    return false;
+  }
+
+ private:
+  bool readHeader(std::ifstream& file) {
+    std::vector<char> header(4096);
+    file.read(header.data(), static_cast<std::streamsize>(header.size()));
+    const size_t uiSize = static_cast<size_t>(file.gcount());
+    file.clear();
+    for (size_t i = 12; i + 8 <= uiSize;) {
+      uint32_t uiChunk = 0;
+      std::memcpy(&uiChunk, header.data() + i + 4, 4);
+      if (std::memcmp(header.data() + i, "fmt ", 4) == 0 && i + 16 <= uiSize) {
+        std::memcpy(&m_iRate, header.data() + i + 12, 4);
+      }
+      if (std::memcmp(header.data() + i, "data", 4) == 0) {
+        m_uiDataStart = i + 8;
+        return m_iRate > 0;
+      }
+      i += 8 + uiChunk;
+    }
+    return false;
+  }
+
+  // The share of the block's energy at one frequency (Goertzel): about 1 for a pure tone, near 0 without it.
+  double toneShare(const float* pSamples, size_t uiCount, double dHz) const {
+    const double dCoefficient = 2.0 * std::cos(2.0 * M_PI * dHz / m_iRate);
+    double dPrev = 0.0, dPrev2 = 0.0, dEnergy = 0.0;
+    for (size_t i = 0; i < uiCount; ++i) {
+      const double dValue = pSamples[i] + dCoefficient * dPrev - dPrev2;
+      dPrev2 = dPrev;
+      dPrev = dValue;
+      dEnergy += static_cast<double>(pSamples[i]) * pSamples[i];
+    }
+    if (dEnergy < 1e-6 * static_cast<double>(uiCount)) return 0.0;
+    const double dPower = dPrev * dPrev + dPrev2 * dPrev2 - dCoefficient * dPrev * dPrev2;
+    return 2.0 * dPower / (static_cast<double>(uiCount) * dEnergy);
+  }
+
+  std::string m_path;
+  size_t m_uiDataStart = 0;
+  size_t m_uiRead = 0;
+  int m_iRate = 0;
+  std::vector<float> m_mono;
+};
+
+class FrontEndPlay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+    m_display = startVirtualXServer(&m_server, m_dir, "1280x720x24");
+    if (m_display.empty()) GTEST_SKIP() << "needs Xvfb";
+    m_pX = XOpenDisplay(m_display.c_str());
+    ASSERT_NE(m_pX, nullptr);
+    int iEvent = 0, iError = 0, iMajor = 0, iMinor = 0;
+    ASSERT_TRUE(XTestQueryExtension(m_pX, &iEvent, &iError, &iMajor, &iMinor));
+    ASSERT_TRUE(m_game.start({KV_GAME_PATH}, KV_DATA_ROOT,
+                             {"SDL_VIDEODRIVER=x11", "DISPLAY=" + m_display, "SDL_AUDIODRIVER=dummy",
+                              "GRINDLOW_STORE_DIR=" + m_dir + "/store", "GRINDLOW_FMOD_WAV=" + mixPath()}));
+    ASSERT_TRUE(m_game.readUntil("Grindlow: running at ")) << statusText(m_game.finish()) << "\n" << m_game.out();
+    focusGameWindow();
+  }
+  void TearDown() override {
+    if (m_pX != nullptr) XCloseDisplay(m_pX);
+  }
+
+  std::string mixPath() const { return m_dir + "/mix.wav"; }
+
+  // Gives the keyboard to the game's window (the only one on this server) and parks the pointer in its corner,
+  // away from the buttons.
+  void focusGameWindow() {
+    Window root = 0, parent = 0;
+    Window* pChildren = nullptr;
+    unsigned int uiCount = 0;
+    XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
+    for (unsigned int i = 0; i < uiCount; ++i) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(m_pX, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
+        XSetInputFocus(m_pX, pChildren[i], RevertToParent, CurrentTime);
+      }
+    }
+    if (pChildren != nullptr) XFree(pChildren);
+    XTestFakeMotionEvent(m_pX, 0, 1, 1, CurrentTime);
+    XSync(m_pX, False);
+  }
+
+  // Polls the mix until uiFrames more frames are in it or the game ends; false when it ended.
+  bool mixOn(size_t uiFrames) {
+    m_tap.poll();
+    const size_t uiUntil = m_tap.frames() + uiFrames;
+    while (m_tap.frames() < uiUntil) {
+      if (m_game.hasEnded()) return false;
+      usleep(2000);
+      m_tap.poll();
+    }
+    return true;
+  }
+
+  // Holds the key until the tone is heard in the mix, pressing it again after two seconds of mix without it;
+  // false when it was never heard in iAttempts presses.
+  bool pressUntilHeard(KeySym key, double dHz, int iAttempts = 10) {
+    const KeyCode code = XKeysymToKeycode(m_pX, key);
+    for (int iAttempt = 0; iAttempt < iAttempts; ++iAttempt) {
+      m_tap.poll();
+      const size_t uiFrom = m_tap.frames();
+      XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+      XSync(m_pX, False);
+      bool bHeard = false;
+      while (!bHeard && !m_game.hasEnded() && (m_tap.rate() == 0 || m_tap.frames() < uiFrom + 2u * m_tap.rate())) {
+        usleep(2000);
+        m_tap.poll();
+        bHeard = m_tap.rate() > 0 && m_tap.heard(dHz, uiFrom);
+      }
+      XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+      XSync(m_pX, False);
+      // A tenth of a second of mix lets the game see the release before anything else is pressed.
+      if (!mixOn(m_tap.rate() > 0 ? static_cast<size_t>(m_tap.rate() / 10) : 4800)) return bHeard;
+      if (bHeard) return true;
+    }
+    return false;
+  }
+
+  // One press whose tone must not follow (an edge of a menu, a refused action): held for a quarter of a second.
+  bool pressIsSilent(KeySym key, double dHz) {
+    const KeyCode code = XKeysymToKeycode(m_pX, key);
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+    XSync(m_pX, False);
+    const bool bRunning = mixOn(static_cast<size_t>(m_tap.rate() / 4));
+    XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+    XSync(m_pX, False);
+    return bRunning && mixOn(static_cast<size_t>(m_tap.rate() / 4)) && !m_tap.heard(dHz, uiFrom);
+  }
+
+  std::string m_dir;
+  CProcess m_server;
+  std::string m_display;
+  Display* m_pX = nullptr;
+  CProcess m_game;
+  CMixTap m_tap{mixPath()};
+
+  // Presses Down until a press moves nothing (the menu's bottom edge); how many moved, or -1 when no edge came.
+  int downToTheBottom() {
+    for (int iMoves = 0; iMoves < 12; ++iMoves) {
+      if (pressIsSilent(XK_Down, gc_dMOVE_HZ)) return iMoves;
+    }
+    return -1;
+  }
+};
+
+// From the title to the main menu, into the credits and back, and out through Quit. Return on the title is heard
+// as the coin; the main menu comes in with its first button focused, so Down moves (heard); above Quit, the
+// menu's last button, stand the credits, whose accept and back are heard; Quit ends the game with exit code 0.
+TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
+  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_game.out();
+  ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ)) << "the main menu had no focused button\n" << m_game.out();
+  ASSERT_GE(downToTheBottom(), 0) << m_game.out();
+  ASSERT_TRUE(pressUntilHeard(XK_Up, gc_dMOVE_HZ, 1));
+  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "the credits button was not accepted";
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dACCEPT_HZ)) << "the credits did not take back";
+  ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ)) << "the main menu came back without focus\n" << m_game.out();
+  ASSERT_GE(downToTheBottom(), 0);
+  const KeyCode code = XKeysymToKeycode(m_pX, XK_Return);
+  XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+  XSync(m_pX, False);
+  EXPECT_FALSE(mixOn(static_cast<size_t>(m_tap.rate()) * 5)) << "Quit did not end the game";
+  XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+  XSync(m_pX, False);
+  if (!m_game.hasEnded()) kill(m_game.pid(), SIGKILL);
+  const int iStatus = m_game.hasEnded() ? m_game.endedStatus() : m_game.finish();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n"
+                                                                           << m_game.out();
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// The game program run as a user starts it, for the tests that watch it from outside: a process whose standard
+// output and error come through one pipe, how it ended as text, programs found on PATH, and a virtual X server of
+// the test's own. Nothing here waits on a clock: reads block until the other side writes or ends.
+#pragma once
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+// A program started with its standard output and error on one pipe; killed when dropped while still running.
+class CProcess {
+ public:
+  CProcess() = default;
+  CProcess(const CProcess&) = delete;
+  CProcess& operator=(const CProcess&) = delete;
+  ~CProcess() {
+    if (m_pid > 0) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+    if (m_iFd >= 0) close(m_iFd);
+  }
+
+  // Starts argv[0] in dir with the environment, minus the display variables and those named in added, plus
+  // added. With iExtraFd >= 0, that descriptor becomes the child's descriptor 3.
+  bool start(const std::vector<std::string>& argv, const std::string& dir, const std::vector<std::string>& added,
+             int iExtraFd = -1) {
+    std::vector<std::string> env = added;
+    for (char** p = environ; *p != nullptr; ++p) {
+      const std::string entry = *p;
+      const std::string name = entry.substr(0, entry.find('='));
+      bool bReplaced = name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "SDL_VIDEODRIVER" ||
+                       name == "ASAN_OPTIONS";
+      for (const std::string& add : added) bReplaced |= add.compare(0, name.size() + 1, name + "=") == 0;
+      if (!bReplaced) env.push_back(entry);
+    }
+    // Under AddressSanitizer the X and GL client libraries' allocations kept to the end would be reported from
+    // the game; exit codes and messages are what is tested.
+    env.push_back("ASAN_OPTIONS=detect_leaks=0:allow_user_segv_handler=1");
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (std::string& arg : args) argp.push_back(arg.data());
+    argp.push_back(nullptr);
+
+    int aiPipe[2];
+    if (pipe(aiPipe) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, aiPipe[0]);
+    posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
+    if (iExtraFd >= 0) posix_spawn_file_actions_adddup2(&actions, iExtraFd, 3);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    const int iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(aiPipe[1]);
+    m_iFd = aiPipe[0];
+    if (iResult != 0) m_pid = 0;
+    return iResult == 0;
+  }
+
+  // Reads until text is in the output (true) or the output ends (false).
+  bool readUntil(const std::string& text) {
+    while (m_out.find(text) == std::string::npos) {
+      if (!readMore()) return false;
+    }
+    return true;
+  }
+  // Reads to the end of the output and answers the exit status as waitpid gives it.
+  int finish() {
+    while (readMore()) {
+    }
+    int iStatus = -1;
+    waitpid(m_pid, &iStatus, 0);
+    m_pid = 0;
+    return iStatus;
+  }
+  // Whether the process has ended (reaped; its status then comes from finish).
+  bool hasEnded() {
+    if (m_pid <= 0) return true;
+    int iStatus = 0;
+    if (waitpid(m_pid, &iStatus, WNOHANG) != m_pid) return false;
+    m_iEndedStatus = iStatus;
+    m_pid = -1;
+    return true;
+  }
+  pid_t pid() const { return m_pid; }
+  const std::string& out() const { return m_out; }
+  int endedStatus() const { return m_iEndedStatus; }
+
+ private:
+  bool readMore() {
+    char buffer[4096];
+    const ssize_t iRead = m_iFd >= 0 ? read(m_iFd, buffer, sizeof(buffer)) : 0;
+    if (iRead <= 0) return false;
+    m_out.append(buffer, static_cast<size_t>(iRead));
+    return true;
+  }
+  pid_t m_pid = 0;
+  int m_iFd = -1;
+  int m_iEndedStatus = -1;
+  std::string m_out;
+};
+
+// How a process ended, as a test message: "exit N" or "signal N".
+inline std::string statusText(int iStatus) {
+  if (WIFEXITED(iStatus)) return "exit " + std::to_string(WEXITSTATUS(iStatus));
+  if (WIFSIGNALED(iStatus)) return "signal " + std::to_string(WTERMSIG(iStatus));
+  return "status " + std::to_string(iStatus);
+}
+
+// The path of a program on PATH, empty when there is none.
+inline std::string onPath(const std::string& name) {
+  const char* pPath = std::getenv("PATH");
+  std::stringstream folders(pPath != nullptr ? pPath : "");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    const std::string candidate = folder + "/" + name;
+    if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+// Starts Xvfb on a free display number with one screen of the given size ("1280x720x24"); the number (":N"),
+// or an empty string when the server could not start. The server answers once it accepts connections.
+inline std::string startVirtualXServer(CProcess* pServer, const std::string& dir, const std::string& screen) {
+  const std::string xvfb = onPath("Xvfb");
+  if (xvfb.empty()) return "";
+  int aiDisplayPipe[2];
+  if (pipe(aiDisplayPipe) != 0) return "";
+  const bool bStarted = pServer->start({xvfb, "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen}, dir, {},
+                                       aiDisplayPipe[1]);
+  close(aiDisplayPipe[1]);
+  std::string number;
+  char c = 0;
+  while (bStarted && read(aiDisplayPipe[0], &c, 1) == 1 && c != '\n') number += c;
+  close(aiDisplayPipe[0]);
+  return number.empty() ? "" : ":" + number;
+}
