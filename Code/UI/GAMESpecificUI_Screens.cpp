@@ -193,11 +193,12 @@ void systemInitializeAttractLoopBackground(ClWidget*, WidgetEventProcedureCall*)
   }
   restartAttractTimer();
   g_iAttractScreenCounter = 1;
+  // Backgrounds::initialize raises the flag together with the layer list it makes: a script that cannot be read
+  // leaves both down (the flag never stands without the list the other users of the flag free).
   if (Backgrounds::initialize()) {
     Backgrounds::loadPattern("BackgroundPatternChapter1A");
   }
-  // Set even without the script, so that a missing background does not re-arm the cycle at every visit.
-  g_bBackgroundsLoaded = 1;
+  // The background scrolls from its start.
   g_fWorldCameraX = 0.0f;
 }
 
@@ -277,8 +278,9 @@ void systemDrawPressStartButton(ClWidget* pWidget, WidgetEventProcedureCall* pDa
   args.mp_uiColor = uiColor;
   args.mp_uiShadowColor = gc_uiPROMPT_SHADOW_COLOR;
   const f32 afPosition[2] = {place.mp_fX, place.mp_fY};
-  ClUI::renderTextElement(element, auiText, promptPointSize(), args, false, 0.0f, 0.0f, afPosition);
+  // A missing shader stops the program here, before anything of the prompt is queued.
   ClShaderMgr::getShader(gc_pPROMPT_SHADER);
+  ClUI::renderTextElement(element, auiText, promptPointSize(), args, false, 0.0f, 0.0f, afPosition);
   drawPromptImage("IM-Controller-A_216", 218.0f, 240.0f, uiShaderHash);
   drawPromptImage("IM-Controller-A-KB_216", 251.0f, 240.0f, uiShaderHash);
 }
