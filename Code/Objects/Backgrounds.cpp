@@ -255,7 +255,12 @@ char* makeImageName(const char* pName) {
 
 void initializeWithScript(ClDScriptData2* pScript) {
   s_pScript = pScript;
-  g_backgroundLayers.initialize(8);
+  // The front end's attract loop sets the backgrounds up before play does: a second start keeps the list.
+  if (g_backgroundLayers.isInitialized()) {
+    emptyLayers();
+  } else {
+    g_backgroundLayers.initialize(8);
+  }
   g_bBackgroundsLoaded = 1;
 }
 

@@ -63,8 +63,8 @@ extern ClDynamicVector<SBackgroundLayer*> g_backgroundLayers;
 extern i32 g_bBackgroundsLoaded;
 
 namespace Backgrounds {
-// Gets "Backgrounds" from the script manager, makes the empty layer list (room for 8) and sets the loaded flag.
-// False, with a line, when the script cannot be read.
+// Gets "Backgrounds" from the script manager, makes the empty layer list (room for 8; a list already made is
+// emptied) and sets the loaded flag. False, with a line, when the script cannot be read.
 bool initialize();
 // The same with a tree already read (borrowed; it must outlive the backgrounds and their animation objects).
 void initializeWithScript(ClDScriptData2* pScript);

@@ -11,7 +11,6 @@
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/UI/ClUI.h"
-#include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 
 namespace {
@@ -75,21 +74,4 @@ void systemUnpauseAndReturnToGame(ClWidget*, WidgetEventProcedureCall*) {
 void systemRestartLevel(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {
   systemUnpauseAndReturnToGame(pWidget, pCall);
   g_bRestartRequest = 1;
-}
-
-void registerScreenUIFunctions() {
-  struct SEntry {
-    const char* pName;
-    WidgetEventProcedure pfnProcedure;
-  };
-  static constexpr SEntry s_aEntries[] = {
-      {"systemSavePreviousWidgets", systemSavePreviousWidgets},
-      {"systemPauseInitialize", systemPauseInitialize},
-      {"systemUnpauseAndReturnToGame", systemUnpauseAndReturnToGame},
-      {"systemPauseTick", systemPauseTick},
-      {"systemRestartLevel", systemRestartLevel},
-  };
-  for (const SEntry& entry : s_aEntries) {
-    ClUIEventSystemFunctions::registerFunction(KvStrHash(entry.pName), entry.pfnProcedure);
-  }
 }

@@ -1,5 +1,6 @@
 // The pause menu's procedures: resume, restart, the options key, the buttons the bonus stage hides, and the saved
-// switch history of the top-level switcher. Registered with the game's other UI procedures; main thread.
+// switch history of the top-level switcher. Registered with the game's other screen procedures
+// (registerScreenUIFunctions); main thread.
 #pragma once
 
 class ClWidget;
@@ -10,6 +11,3 @@ void systemPauseInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemPauseTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemUnpauseAndReturnToGame(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemRestartLevel(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
-
-// The game's screen procedures, in their registration order (the pause menu's are the ones this build has).
-void registerScreenUIFunctions();

@@ -1,7 +1,8 @@
 #include "Code/UI/GAMEUIRegistration.h"
 
-#include "Code/UI/GAMEScreenPause.h"
 #include "Code/UI/GAMEInGameUI.h"
+#include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMESpecificUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
@@ -17,8 +18,6 @@
 
 ClGAMEUIHooks g_GAMEUIHooks;
 
-// Of the game's own screens only the pause menu's and the in-game HUD's procedures are in this build; data naming
-// the others runs without them.
 void registerGameUIFunctions() {
   g_uiTextAlignLeftHash = KvStrHash("L");
   g_uiTextAlignRightHash = KvStrHash("R");
@@ -35,6 +34,7 @@ void registerGameUIFunctions() {
   registerSplashUIFunctions();
   registerScreenUIFunctions();
   registerInGameUIFunctions();
+  registerLeaderboardUIFunctions();
   ClUIEventSystemFunctions::registerFunction(KvStrHash("systemControllerImageRender"), systemControllerImageRender);
 }
 

@@ -90,6 +90,9 @@ typedef void (*KvAudioLoadCallback)(u32 uiReserved, const SPrerenderedCue* pCue,
                                     u32 bSucceeded, u64 uiBytes, u32 uiZero);
 
 extern f32 g_fAudioMasterVolume;
+// The shortest fade-in, in seconds, that game code gives a one-shot cue it starts itself; 0 (the default) starts
+// such cues at full volume.
+extern f32 g_fAudioMinCueFadeTime;
 extern KvAudioLoadCallback g_pAudioLoadCallback;
 extern SAudioCategory g_aAudioCategories[MAX_NUMBER_CATEGORIES];
 

@@ -20,6 +20,7 @@
 #include "Platform/Win32/Win32Files.h"
 
 f32 g_fAudioMasterVolume = 1.0f;
+f32 g_fAudioMinCueFadeTime = 0.0f;
 KvAudioLoadCallback g_pAudioLoadCallback = nullptr;
 SAudioCategory g_aAudioCategories[MAX_NUMBER_CATEGORIES] = {
     {1.0f, 1.0f, "Music Main Volume"}, {1.0f, 1.0f, "SFX Main Volume"}, {1.0f, 1.0f, "Voice Main Volume"},

@@ -57,6 +57,8 @@ class ClFMODCueInstance {
   i32 stop();
   // Starts a fade-out of fSeconds (state 1) and returns 0, or stops at once for 0 seconds and returns 1.
   i32 fadeOut(f32 fSeconds);
+  // Starts the envelope at 0 and raises it to full volume over fSeconds of gameplay time (0: full at once).
+  void fadeIn(f32 fSeconds);
   // True without a channel, or when the channel no longer plays. Asked under a try of the audio lock: a lock
   // held elsewhere answers "not finished" (asked again next update); without a lock the channel is asked directly.
   bool isFinished();

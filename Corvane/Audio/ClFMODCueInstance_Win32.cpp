@@ -210,6 +210,8 @@ i32 ClFMODCueInstance::stop() {
   return 1;
 }
 
+void ClFMODCueInstance::fadeIn(f32 fSeconds) { m_fadeIn.set(fSeconds > 0.0f ? fSeconds : 0.0f, 0.0f, 1.0f); }
+
 i32 ClFMODCueInstance::fadeOut(f32 fSeconds) {
   KV_ASSERT_MSG(mpr_pParentContainer != nullptr, "Cue instance has no parent container! Was it stopped already?");
   m_fadeOut.setRaw(0.0f, fSeconds, fSeconds > 0.0f ? 1.0f : 0.0f, 1.0f, 0.0f);

@@ -8,6 +8,7 @@
 #include "Corvane/UI/ClFont.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
 #include "Corvane/UI/KvUILayout.h"
 
 u32 g_uiTextAlignLeftHash = 0;
@@ -168,11 +169,11 @@ void registerTextUIFunctions() {
     const char* pName;
     WidgetEventProcedure pfnProcedure;
   };
-  // "systemTextPulse" is the image widgets' pulse under a second name; it is registered here once that
-  // procedure is part of the build.
+  // "systemTextPulse" is the image widgets' pulse under a second name.
   static constexpr SEntry s_aEntries[] = {
       {"systemTextRender", systemTextRender},
       {"systemTextLoad", systemTextLoad},
+      {"systemTextPulse", systemImagePulse},
       {"systemTextTransitionInFromAlpha", systemTextTransitionInFromAlpha},
       {"systemTextTransitionOutToAlpha", systemTextTransitionOutToAlpha},
   };

@@ -1,54 +1,87 @@
-// The game's registration of the event procedures: the splash group comes last among the engine's groups, the
-// game's screen procedures follow it, then the in-game HUD's and the controller image's, so their names are the
-// registry's last rows, and each resolves to its procedure.
+// The game's registration of the event procedures: 192 distinct names, each resolving to its own row's
+// procedure; the groups in their order (the engine's ten, then the screens, the in-game HUD, the leaderboard and
+// the controller image); the placeholder names bound to the engine's idle procedure.
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <set>
 
-#include "Code/UI/GAMEScreenPause.h"
-#include "Code/UI/GAMEInGameUI.h"
+#include "Code/UI/GAMESpecificUI_Screens.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
-#include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
+#include "Corvane/UI/COMMONUIFunctions_System.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 
 namespace {
 
-TEST(GameUIRegistration, TheSplashGroupEndsTheEngineGroupsThenTheScreenHudAndControllerImageProcedures) {
-  ClUI::setHooks(&g_GAMEUIHooks);
-  ClUI::initialise();
-  struct SName {
-    const char* pName;
-    WidgetEventProcedure pfnProcedure;
-  };
-  const SName aSplash[] = {{"systemSplashTransitionIn", systemSplashTransitionIn},
-                           {"systemSplashTransitionOutToColor", systemSplashTransitionOutToColor},
-                           {"systemSplashTransitionInFromColor", systemSplashTransitionInFromColor},
-                           {"systemSplashSkip", systemEmptyProcedure},
-                           {"systemSplashCheckForSkip", systemSplashCheckForSkip},
-                           {"systemDemoOrNotSplashCheckForSkip", systemDemoOrNotSplashCheckForSkip},
-                           {"systemSplashRequestSkip", systemSplashRequestSkip},
-                           {"systemSavePreviousWidgets", systemSavePreviousWidgets},
-                           {"systemPauseInitialize", systemPauseInitialize},
-                           {"systemUnpauseAndReturnToGame", systemUnpauseAndReturnToGame},
-                           {"systemPauseTick", systemPauseTick},
-                           {"systemRestartLevel", systemRestartLevel},
-                           {"systemInGameTransitionIn", systemInGameTransitionIn},
-                           {"systemInGameTick", systemInGameTick},
-                           {"systemControllerImageRender", systemControllerImageRender}};
-  const u32 uiCount = ClUIEventSystemFunctions::getCount();
-  ASSERT_GT(uiCount, std::size(aSplash));
-  const u32 uiFirst = uiCount - static_cast<u32>(std::size(aSplash));
-  for (u32 i = 0; i < std::size(aSplash); ++i) {
-    SCOPED_TRACE(aSplash[i].pName);
-    EXPECT_EQ(ClUIEventSystemFunctions::mp_entries[uiFirst + i].mp_uiNameHash, KvStrHash(aSplash[i].pName));
-    EXPECT_EQ(ClUIEventSystemFunctions::findFunction(KvStrHash(aSplash[i].pName)), aSplash[i].pfnProcedure);
+class GameUIRegistration : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClUI::setHooks(&g_GAMEUIHooks);
+    ClUI::initialise();
   }
-  EXPECT_NE(ClUIEventSystemFunctions::findFunction(KvStrHash("systemGridHandleUp")), nullptr)
-      << "the grid group came before";
-  ClUI::terminate();
-  ClUI::setHooks(nullptr);
+  void TearDown() override {
+    ClUI::terminate();
+    ClUI::setHooks(nullptr);
+  }
+
+  // The registry row of a name; the count when no row has it.
+  static u32 row(const char* pName) {
+    u32 i = 0;
+    while (i < ClUIEventSystemFunctions::getCount() &&
+           ClUIEventSystemFunctions::mp_entries[i].mp_uiNameHash != KvStrHash(pName)) {
+      ++i;
+    }
+    return i;
+  }
+  static WidgetEventProcedure find(const char* pName) { return ClUIEventSystemFunctions::findFunction(KvStrHash(pName)); }
+};
+
+// 191 names, and the splash group's skip request, through which the splash screens' data lets the player skip.
+TEST_F(GameUIRegistration, AllNamesAreDistinctNonZeroAndResolveToTheirRow) {
+  ASSERT_EQ(ClUIEventSystemFunctions::getCount(), 191u + 1u);
+  EXPECT_NE(find("systemSplashRequestSkip"), nullptr);
+  std::set<u32> hashes;
+  for (u32 i = 0; i < ClUIEventSystemFunctions::getCount(); ++i) {
+    const UIEventFunctionEntry& entry = ClUIEventSystemFunctions::mp_entries[i];
+    EXPECT_NE(entry.mp_uiNameHash, 0u) << "row " << i;
+    EXPECT_TRUE(hashes.insert(entry.mp_uiNameHash).second) << "row " << i;
+    EXPECT_EQ(ClUIEventSystemFunctions::findFunction(entry.mp_uiNameHash), entry.mp_pfnFunction) << "row " << i;
+  }
+}
+
+// Each group's first name comes after the previous group's, and each game group starts where the one before
+// ends.
+TEST_F(GameUIRegistration, GroupsRegisterInTheirOrder) {
+  const char* const apFirstOfGroup[] = {
+      "systemIdle",          "systemButtonUnregisterWithMouse", "systemImageLoad",       "systemWindowRender",
+      "systemTextRender",    "systemTextFileRender",            "systemScrollFingerRender", "systemAnimInitColor",
+      "systemGridRegisterChildren", "systemSplashTransitionIn"};
+  EXPECT_EQ(row(apFirstOfGroup[0]), 0u);
+  for (u32 i = 1; i < std::size(apFirstOfGroup); ++i) {
+    EXPECT_LT(row(apFirstOfGroup[i - 1]), row(apFirstOfGroup[i])) << apFirstOfGroup[i];
+  }
+  struct SJoin {
+    const char* pLast;
+    const char* pNext;
+  };
+  const SJoin aJoins[] = {{"systemSplashRequestSkip", "systemDrawPressStartButton"},
+                          {"systemChangeProfile", "systemInGameTransitionIn"},
+                          {"systemInGameTick", "systemLeaderboardInitialize"},
+                          {"systemLeaderboardTerminate", "systemControllerImageRender"}};
+  for (const SJoin& join : aJoins) {
+    EXPECT_EQ(row(join.pLast) + 1, row(join.pNext)) << join.pNext;
+  }
+  EXPECT_EQ(row("systemControllerImageRender") + 1, ClUIEventSystemFunctions::getCount());
+}
+
+TEST_F(GameUIRegistration, PlaceholdersShareTheIdleProcedureAndLicencesTheVideoSettingsTick) {
+  for (const char* pName : {"systemPickChapterButtonClick", "systemErrorDialogTick", "systemChangeProfile"}) {
+    EXPECT_EQ(find(pName), &systemIdle) << pName;
+  }
+  EXPECT_EQ(find("systemLicensesTick"), &systemVideoSettingsTick);
+  EXPECT_NE(find("systemVideoSettingsTick"), &systemIdle) << "screens to come have procedures of their own";
+  EXPECT_EQ(find("systemTextPulse"), find("systemImagePulse"));
 }
 
 }  // namespace

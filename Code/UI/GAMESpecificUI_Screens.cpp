@@ -1,0 +1,584 @@
+#include "Code/UI/GAMESpecificUI_Screens.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeAction.h"
+#include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/Objects/Backgrounds.h"
+#include "Code/Objects/GAMEWorldDraw.h"
+#include "Code/Objects/GAMEWorldLinks.h"
+#include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEScreenPause.h"
+#include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/Audio/ClFMODCueInstance.h"
+#include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Development/ClMonkeyMgr.h"
+#include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Corvane/Graphics/ClDynamicGeometryHelper.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Graphics/ClTexture.h"
+#include "Corvane/Input/ClInputManager.h"
+#include "Corvane/Language/KvLangID.h"
+#include "Corvane/System/ClClock.h"
+#include "Corvane/UI/COMMONUIFunctions_System.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClUIEventSystemFunctions.h"
+#include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUILayout.h"
+
+i32 g_iAttractScreenCounter = 1;
+ClInterpolator<f32> g_attractTimer;
+i32 g_bErrorDialogActive = 0;
+f32 g_fCreditsIdleTimer = gc_fCREDITS_IDLE_SECONDS;
+
+namespace {
+
+constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
+constexpr i32 gc_iINPUT_BLOCK_TICKS = 2;
+
+// Game types of the menus.
+constexpr i32 gc_iTYPE_MARATHON = 1;
+constexpr i32 gc_iTYPE_MARATHON_EXTREME = 2;
+constexpr i32 gc_iTYPE_SURVIVOR = 3;
+constexpr i32 gc_iTYPE_SURVIVOR_HARDCORE = 4;
+constexpr i32 gc_iTYPE_MARATHON_ULTRA = 6;
+
+// Leaderboards the sub-menus' shortcut opens.
+constexpr i32 gc_iBOARD_MARATHON = 24;
+constexpr i32 gc_iBOARD_SURVIVOR = 25;
+constexpr i32 gc_iBOARD_SURVIVOR_HARDCORE = 26;
+constexpr i32 gc_iBOARD_MARATHON_EXTREME = 29;
+constexpr i32 gc_iBOARD_MARATHON_ULTRA = 30;
+
+// The press-start prompt.
+constexpr const char* gc_pPROMPT_SHADER = "system_blend_premult";
+constexpr u32 gc_uiPROMPT_SHADOW_COLOR = 0xFF000000u;
+constexpr u16 gc_uPROMPT_LAYER = 2400;
+constexpr f32 gc_fPROMPT_IMAGE_DEPTH = -2400.0f;
+constexpr u32 gc_uiPROMPT_TEXT_SIZE = 768;
+
+f32 s_fPreMainMenuTimer = 0.0f;
+
+// A mode button's look: enabled (orange, navigable) or locked (faint, out of the grid).
+struct SButtonLook {
+  u32 m_uiColorOff;
+  u32 m_uiColorRollover;
+  u32 m_uiColor;  // "textColor" and "textureColor"
+  u32 m_bGridDisabled;
+  f32 m_fShadowOffset;
+};
+constexpr SButtonLook gc_ENABLED_LOOK = {0xFFF07C36u, 0xFFFFFFFFu, 0xFFF07C36u, 0, 1.0f};
+constexpr SButtonLook gc_LOCKED_LOOK = {0x33000000u, 0x33000000u, 0x33000000u, 1, 0.0f};
+
+void applyLook(ClWidget* pButton, const SButtonLook& look) {
+  pButton->setColor(KvStrHash("textColor_off"), look.m_uiColorOff);
+  pButton->setColor(KvStrHash("textColor_rollover"), look.m_uiColorRollover);
+  pButton->setTextAndTextureColor(look.m_uiColor);
+  pButton->setBool(KvStrHash("gridDisabled"), look.m_bGridDisabled);
+  const f32 afShadow[2] = {look.m_fShadowOffset, look.m_fShadowOffset};
+  pButton->setFloatXY(KvStrHash("textShadowOffset"), afShadow);
+}
+
+void applyLookByFlag(const char* pButton, i32 bUnlocked) {
+  applyLook(ClUI::getWidget(pButton), bUnlocked != 0 ? gc_ENABLED_LOOK : gc_LOCKED_LOOK);
+}
+
+const SPlayerProfileData& profile() {
+  KvCheckPointer(g_pPlayerProfileData);
+  return *g_pPlayerProfileData;
+}
+
+bool justPressed(i32 iAction) { return ClInputManager::isActionJustPressedAnyPad(iAction); }
+
+// Held: above the threshold in this input frame on any logical pad.
+bool heldOnAnyPad(i32 iAction) {
+  for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS; ++uiPad) {
+    if (ClInputManager::getActions(uiPad)[iAction].mp_afValues[ClInputManager::m_uiCurInputFrame] >
+        gc_fACTION_PRESSED_THRESHOLD) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool catModeEnabled() {
+  return ClDevINI::hasKey("DEBUG_OPTION_CAT_FPS") != 0 && ClDevINI::getFloat("DEBUG_OPTION_CAT_FPS") > 0.0f;
+}
+
+f32 systemFrameTime() { return ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime; }
+f32 gameplayFrameTime() { return ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime; }
+
+void restartAttractTimer() { g_attractTimer.start(0.0f, 1.0f, 0.0f, gc_fATTRACT_SCREEN_SECONDS); }
+
+// The STRING parameter of a selection procedure, with the description widget given the text id built from it.
+const char* describeSelection(const WidgetEventProcedureCall* pData, const char* pFormat, const char* pWidget) {
+  KV_ASSERT(pData);
+  KV_ASSERT(pData->mp_iNumberWidgetEventProcedureCallDatas == 1);
+  const char* pChoice = getParamString(pData);
+  char szTextID[KV_MAX_PATH_LEN];
+  KvSNPrintf(szTextID, sizeof(szTextID), pFormat, pChoice);
+  ClUI::getWidget(pWidget)->setLocalizedID(szTextID);
+  return pChoice;
+}
+
+// What both sub-menus do each tick; the board is the one their leaderboard shortcut opens.
+void tickSubMenu(i32 iBoard) {
+  if (justPressed(gc_iUI_ACTION_BACK)) {
+    playUIAcceptSound();
+    ClUI::switchBack();
+  }
+  if (justPressed(gc_iUI_ACTION_ALT2)) {
+    playUIAcceptSound();
+    g_iLeaderboardIndex = iBoard;
+    ClUI::switchTo(gc_pSWITCHER, "Leaderboards");
+  }
+  if (justPressed(gc_iUI_ACTION_START)) {
+    GAMESetRootValue("_options_mainmenu", 1);
+    ClUI::switchTo(gc_pSWITCHER, "Options");
+  }
+}
+
+// The y offset of a widget's "widgetLayout", moved by fDelta and kept in [fLowest, fHighest].
+void moveLayoutY(ClWidget* pWidget, f32 fDelta, f32 fLowest, f32 fHighest) {
+  u8 auiLayout[72];
+  std::memcpy(auiLayout, pWidget->getLayout("widgetLayout"), sizeof(auiLayout));
+  f32 fY;
+  std::memcpy(&fY, auiLayout + gc_iLAYOUT_Y_WORD * 4, sizeof(fY));
+  fY = std::clamp(fY + fDelta, fLowest, fHighest);
+  std::memcpy(auiLayout + gc_iLAYOUT_Y_WORD * 4, &fY, sizeof(fY));
+  pWidget->setLayout(KvStrHash("widgetLayout"), auiLayout);
+}
+
+u32 promptPointSize() {
+  switch (KvLangID::getLanguage()) {
+    case 8:
+    case 9:
+    case 11:
+      return 79;
+    case 17:
+      return 76;
+    default:
+      return 83;
+  }
+}
+
+// A button image of the prompt, centred on its position.
+void drawPromptImage(const char* pImage, f32 fX, f32 fY, u32 uiShaderHash) {
+  const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("TexturesUIAtlas", KvStrHash(pImage));
+  KV_ASSERT_MSG(pEntry, pImage);
+  const kv_vector2 vPivot = {pEntry->mp_pAtlasTexInfo->mp_fWidth * 0.5f, pEntry->mp_pAtlasTexInfo->mp_fHeight * 0.5f};
+  ClDynamicGeometryHelper::drawAtlasEntry(gc_uiWORLD_DRAW_GROUP, pEntry, kv_vector2{fX, fY}, vPivot, 0xFFFFFFFFu,
+                                          ClSignatureMgr::getSignatureByHash(uiShaderHash, pEntry->mp_pTexture),
+                                          gc_fPROMPT_IMAGE_DEPTH, 1.0f, 0);
+}
+
+}  // namespace
+
+void playUIAcceptSound() { ClAudioManager::playCue(KvStrHash("UI_Accept")); }
+void playUICancelSound() { ClAudioManager::playCue(KvStrHash("UI_Cancel")); }
+
+// --- Attract loop ---
+
+void systemInitializeAttractLoopBackground(ClWidget*, WidgetEventProcedureCall*) {
+  if (g_bBackgroundsLoaded != 0) {
+    return;
+  }
+  restartAttractTimer();
+  g_iAttractScreenCounter = 1;
+  // Backgrounds::initialize raises the flag together with the layer list it makes: a script that cannot be read
+  // leaves both down (the flag never stands without the list the other users of the flag free).
+  if (Backgrounds::initialize()) {
+    Backgrounds::loadPattern("BackgroundPatternChapter1A");
+  }
+  // The background scrolls from its start.
+  g_fWorldCameraX = 0.0f;
+}
+
+void systemTickAttractLoopBackground(ClWidget*, WidgetEventProcedureCall*) {
+  if (g_eCurrentGameMode == E_GAME_MODE_FRONTEND) {
+    g_fWorldCameraX += gameplayFrameTime() * gc_fATTRACT_SCROLL_SPEED;
+  }
+}
+
+void systemTickAttractLoopScreen(ClWidget*, WidgetEventProcedureCall*) {
+  static const char* const s_apScreens[] = {"TitleScreen", "AttractLeaderboard", "WarningScreen"};
+  g_attractTimer.update(gameplayFrameTime());
+  if (!g_attractTimer.isIdle() || g_iAttractScreenCounter >= 4) {
+    return;
+  }
+  g_iAttractScreenCounter = g_iAttractScreenCounter + 1 == 4 ? 1 : g_iAttractScreenCounter + 1;
+  KV_ASSERT(g_iAttractScreenCounter >= 1);
+  ClUI::switchTo(gc_pSWITCHER, s_apScreens[g_iAttractScreenCounter - 1]);
+  restartAttractTimer();
+}
+
+void systemTickAttractLoopPressStartClick(ClWidget*, WidgetEventProcedureCall*) {
+  bool bPressed = false;
+  for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS && !bPressed; ++uiPad) {
+    const SGameInputAction* pActions = ClInputManager::getActions(uiPad);
+    bPressed = g_iInputBlockedCounter == 0 && (ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_START]) ||
+                                               ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_ACCEPT]));
+  }
+  if (!bPressed) {
+    return;
+  }
+  const SCueHandle coin = ClAudioManager::createCueInstance(KvStrHash("InsertedCoin"));
+  if (ClFMODCueInstance* pCoin = ClAudioManager::getCueInstance(coin)) {
+    if (!pCoin->isLooping() && g_fAudioMinCueFadeTime > 0.0f) {
+      pCoin->fadeIn(g_fAudioMinCueFadeTime);
+    }
+    // Nobody keeps the handle: the update releases the cue once it has played.
+    pCoin->mp_iCueState = gc_iCUE_STATE_FIRE_AND_FORGET;
+  }
+  ClUI::switchTo(gc_pSWITCHER, "MainMenu");
+}
+
+bool pressStartPromptColor(const WidgetEventProcedureCall* pData, u32* puiColor) {
+  const i32 iCount = pData != nullptr ? pData->mp_iNumberWidgetEventProcedureCallDatas : 0;
+  if (iCount == 1) {
+    *puiColor = static_cast<u32>(getParamInt(pData, 0));
+    return profile().m_bCRTEffect != 0;
+  }
+  if (iCount == 2) {
+    const i64 iHalfSeconds =
+        static_cast<i64>(ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_dTotalTime * 2.0);
+    *puiColor = static_cast<u32>(getParamInt(pData, (iHalfSeconds & 1) != 0 ? 0 : 1));
+    return true;
+  }
+  KV_FATALF("systemDrawPlayButton() need 1 or two parameters. %d given!", iCount);
+  return false;
+}
+
+void systemDrawPressStartButton(ClWidget* pWidget, WidgetEventProcedureCall* pData) {
+  wchar16 auiText[gc_uiPROMPT_TEXT_SIZE];
+  KvStrLCpyW(auiText, KvLangID::getString("mainmenu_press_start"), gc_uiPROMPT_TEXT_SIZE);
+  u32 uiColor = 0;
+  if (!pressStartPromptColor(pData, &uiColor)) {
+    return;
+  }
+  const u32 uiShaderHash = KvStrHash(gc_pPROMPT_SHADER);
+  const SLayoutPlacement place = KvLayoutPlacement(pWidget->getLayout("widgetLayout"));
+  const u32 uiCanvas = pWidget->getID("canvas");
+  const STextElement element = {uiCanvas != 0 ? uiCanvas : KvStrHash("FULL"), pWidget->mp_uiInstanceNameHash,
+                                KvStrHash("FontAcknowledge")};
+  STextDrawArgs args = {};
+  args.mp_uiShaderHash = uiShaderHash;
+  args.mp_uLayer = gc_uPROMPT_LAYER;
+  args.mp_uiScreenFlags = place.mp_uiScreenFlags;
+  args.mp_uiAnchorFlags = place.mp_uiAnchorFlags;
+  args.mp_uiAlignment = 2;
+  args.mp_uiColor = uiColor;
+  args.mp_uiShadowColor = gc_uiPROMPT_SHADOW_COLOR;
+  const f32 afPosition[2] = {place.mp_fX, place.mp_fY};
+  // A missing shader stops the program here, before anything of the prompt is queued.
+  ClShaderMgr::getShader(gc_pPROMPT_SHADER);
+  ClUI::renderTextElement(element, auiText, promptPointSize(), args, false, 0.0f, 0.0f, afPosition);
+  drawPromptImage("IM-Controller-A_216", 218.0f, 240.0f, uiShaderHash);
+  drawPromptImage("IM-Controller-A-KB_216", 251.0f, 240.0f, uiShaderHash);
+}
+
+// --- Main menu, sub-menus, pick chapter ---
+
+void systemMainMenuInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  ClUI::getWidget("MainMenuDebugCatModeButton")->setVisibleRecursively(catModeEnabled() ? 1 : 0);
+  applyLookByFlag("MainMenuMarathonModeButton", profile().m_bMarathonUnlocked);
+  applyLookByFlag("MainMenuSurvivorModeButton", profile().m_bSurvivorUnlocked);
+  if (ClMonkeyMgr::isRunning()) {
+    ClUI::getWidget("MainMenuQuitModeButton")->setVisible(0);
+  }
+  ClUI::getWidget("MainMenuChangeProfileButton_XBoxOne")->setVisible(0);
+  ClUI::getWidget("MainMenuProfileLabel_XBoxOne")->setVisible(0);
+}
+
+void systemMainMenuTick(ClWidget*, WidgetEventProcedureCall*) {
+  if (justPressed(gc_iUI_ACTION_START)) {
+    GAMESetRootValue("_options_mainmenu", 1);
+    ClUI::switchTo(gc_pSWITCHER, "Options");
+  } else if (justPressed(gc_iUI_ACTION_ALT2)) {
+    ClUI::switchTo(gc_pSWITCHER, "Leaderboards");
+  } else if (justPressed(gc_iUI_ACTION_BACK)) {
+    g_bReturnToFrontEnd = 1;
+  }
+}
+
+void systemMainMenuSelection(ClWidget*, WidgetEventProcedureCall* pData) {
+  describeSelection(pData, "mainmenu_%smode_desc", "MainMenuModeDescription");
+}
+
+void systemMainMenuDebugCatModeClick(ClWidget*, WidgetEventProcedureCall*) {
+  if (!catModeEnabled()) {
+    return;
+  }
+  g_eNextGameMode = E_GAME_MODE_CATFPS;
+  GAMESetRootValue("StartGame", 1);
+  g_iSelectedGameType = gc_iTYPE_SURVIVOR;
+  GAMESetRootValue("_mode_selected", gc_iTYPE_SURVIVOR);
+}
+
+void systemMarathonSelectSwitchOrSkip(ClWidget*, WidgetEventProcedureCall*) {
+  if (profile().m_bMarathonExtremeUnlocked != 0) {
+    ClUI::switchTo(gc_pSWITCHER, "MarathonSelect");
+    return;
+  }
+  GAMESetRootValue("_mode_selected", gc_iTYPE_MARATHON);
+  ClUI::switchTo(gc_pSWITCHER, "ChooseEquipement");
+}
+
+void systemSurvivorSelectSwitchOrSkip(ClWidget*, WidgetEventProcedureCall*) {
+  if (profile().m_bSurvivorHardcoreUnlocked != 0) {
+    ClUI::switchTo(gc_pSWITCHER, "SurvivorSelect");
+    return;
+  }
+  GAMESetRootValue("_mode_selected", gc_iTYPE_SURVIVOR);
+  ClUI::switchTo(gc_pSWITCHER, "ChooseEquipement");
+}
+
+// The sub-menus ignore input for two ticks, so the press that opened them does not choose an entry.
+void systemMarathonSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  if (profile().m_bMarathonUltraUnlocked == 0) {
+    applyLook(ClUI::getWidget("MarathonSelectUltraButton"), gc_LOCKED_LOOK);
+  }
+  g_iInputBlockedCounter = gc_iINPUT_BLOCK_TICKS;
+}
+
+void systemSurvivorSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  g_iInputBlockedCounter = gc_iINPUT_BLOCK_TICKS;
+}
+
+void systemMarathonSelectSelection(ClWidget*, WidgetEventProcedureCall* pData) {
+  const char* pChoice = describeSelection(pData, "marathonselect_%s_desc", "MarathonSelectDescription");
+  if (std::strcmp(pChoice, "normal") == 0) {
+    g_iSelectedGameType = gc_iTYPE_MARATHON;
+  } else if (std::strcmp(pChoice, "extreme") == 0) {
+    g_iSelectedGameType = gc_iTYPE_MARATHON_EXTREME;
+  } else {
+    g_iSelectedGameType = gc_iTYPE_MARATHON_ULTRA;
+  }
+}
+
+void systemSurvivorSelectSelection(ClWidget*, WidgetEventProcedureCall* pData) {
+  const char* pChoice = describeSelection(pData, "survivorselect_%s_desc", "SurvivorSelectDescription");
+  g_iSelectedGameType = std::strcmp(pChoice, "normal") == 0 ? gc_iTYPE_SURVIVOR : gc_iTYPE_SURVIVOR_HARDCORE;
+}
+
+void systemMarathonSelectTick(ClWidget*, WidgetEventProcedureCall*) {
+  i32 iBoard = gc_iBOARD_MARATHON;
+  if (g_iSelectedGameType == gc_iTYPE_MARATHON_EXTREME) {
+    iBoard = gc_iBOARD_MARATHON_EXTREME;
+  } else if (g_iSelectedGameType == gc_iTYPE_MARATHON_ULTRA) {
+    iBoard = gc_iBOARD_MARATHON_ULTRA;
+  }
+  tickSubMenu(iBoard);
+}
+
+void systemSurvivorSelectTick(ClWidget*, WidgetEventProcedureCall*) {
+  tickSubMenu(g_iSelectedGameType == gc_iTYPE_SURVIVOR_HARDCORE ? gc_iBOARD_SURVIVOR_HARDCORE : gc_iBOARD_SURVIVOR);
+}
+
+void systemPickChapterInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  for (i32 iChapter = 1; iChapter <= 3; ++iChapter) {
+    for (i32 iLevel = 1; iLevel <= 3; ++iLevel) {
+      ClWidget* pEntry = ClUI::getWidgetFormatted("PickChapterChapter%dLevel%d", iChapter, iLevel);
+      pEntry->setInt(KvStrHash("ChapterNumber"), iChapter);
+      if (iChapter != 1 || iLevel != 1) {
+        pEntry->setBool(KvStrHash("gridDisabled"), 1);
+      }
+    }
+  }
+  ClWidget* pDescription = ClUI::getWidget("PickChapterModeDesc");
+  if (GAMEGetRootValue("_pickchapter_storymode", 0) >= 1) {
+    pDescription->setLocalizedID("pickchapter_modedesc_story");
+    GAMESetRootValue("_pickchapter_storymode", 0);
+  } else if (GAMEGetRootValue("_pickchapter_truesurvivormode", 0) >= 1) {
+    pDescription->setLocalizedID("pickchapter_modedesc_truesurvivor");
+    GAMESetRootValue("_pickchapter_truesurvivormode", 0);
+  }
+}
+
+void systemPickChapterBackToMainMenuButtonClick(ClWidget*, WidgetEventProcedureCall*) {
+  GAMESetRootValue("PauseGame", 0);
+  g_gameModeAction.m_bQuitToMenu = 1;
+}
+
+// --- Credits, pre-main-menu, quit, error dialog ---
+
+void systemInitializeCredits(ClWidget*, WidgetEventProcedureCall*) {
+  ClAudioManager::stopCue(&g_gameModeFrontEnd.mp_menuMusicCue, 0.0f);
+  g_gameModeFrontEnd.mp_menuMusicCue = ClAudioManager::createCueInstanceByName("CreditsLoop");
+}
+
+void systemCreditsTick(ClWidget*, WidgetEventProcedureCall*) {
+  const f32 fDT = systemFrameTime();
+  if (justPressed(gc_iUI_ACTION_BACK)) {
+    playUIAcceptSound();
+    ClAudioManager::stopCue(&g_gameModeFrontEnd.mp_menuMusicCue, 0.0f);
+    if (GAMEGetRootValue("_options_mainmenu", 0) > 0) {
+      GAMESetRootValue("_options_mainmenu", 0);
+    } else if (GAMEGetRootValue("_options_pause", 0) >= 1) {
+      GAMESetRootValue("_options_pause", 0);
+    }
+    ClUI::switchBack();
+    if (g_eCurrentGameMode == E_GAME_MODE_FRONTEND) {
+      g_gameModeFrontEnd.mp_menuMusicCue = ClAudioManager::createCueInstanceByName("MainMenuLoop");
+    }
+  }
+  ClWidget* pImage = ClUI::getWidget("CreditsImage");
+  if (heldOnAnyPad(gc_iUI_ACTION_DOWN)) {
+    moveLayoutY(pImage, -fDT * gc_fCREDITS_MANUAL_SPEED, gc_fCREDITS_LOWEST_Y, HUGE_VALF);
+    g_fCreditsIdleTimer = gc_fCREDITS_IDLE_SECONDS;
+  }
+  if (heldOnAnyPad(gc_iUI_ACTION_UP)) {
+    moveLayoutY(pImage, fDT * gc_fCREDITS_MANUAL_SPEED, -HUGE_VALF, 0.0f);
+    g_fCreditsIdleTimer = gc_fCREDITS_IDLE_SECONDS;
+  }
+  g_fCreditsIdleTimer -= fDT;
+  if (g_fCreditsIdleTimer <= 0.0f) {
+    moveLayoutY(pImage, -fDT * gc_fCREDITS_AUTO_SPEED, gc_fCREDITS_LOWEST_Y, HUGE_VALF);
+  }
+}
+
+void systemPreMainMenuInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  s_fPreMainMenuTimer = gc_fPRE_MAIN_MENU_SECONDS;
+}
+
+void systemPreMainMenuTick(ClWidget*, WidgetEventProcedureCall*) {
+  s_fPreMainMenuTimer -= systemFrameTime();
+  if (s_fPreMainMenuTimer <= 0.0f) {
+    ClUI::switchTo(gc_pSWITCHER, "MainMenu");
+  }
+}
+
+void systemQuit(ClWidget*, WidgetEventProcedureCall*) { g_bQuitGame = 1; }
+
+void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  g_bErrorDialogActive = 0;
+  systemRemovePointerExclusivity(pWidget, nullptr);
+}
+
+// --- Screens still to come: their procedures do nothing yet ---
+
+void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {}
+void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemPickChapterChangeSelectedChapter(ClWidget*, WidgetEventProcedureCall*) {}
+void systemInitializeOptionsMenu(ClWidget*, WidgetEventProcedureCall*) {}
+void systemOptionsTick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemOptionsMusicVolume(ClWidget*, WidgetEventProcedureCall*) {}
+void systemOptionsSoundEffectVolume(ClWidget*, WidgetEventProcedureCall*) {}
+void systemOptionsMasterVolume(ClWidget*, WidgetEventProcedureCall*) {}
+void systemOptionsCrtEffect(ClWidget*, WidgetEventProcedureCall*) {}
+void systemOptionsShowCrosshair(ClWidget*, WidgetEventProcedureCall*) {}
+void systemOptionsUltraGib(ClWidget*, WidgetEventProcedureCall*) {}
+void systemOptionsSlomo(ClWidget*, WidgetEventProcedureCall*) {}
+void systemInitializeVideoSettingsMenu(ClWidget*, WidgetEventProcedureCall*) {}
+void systemVideoSettingsTick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemVideoSettingsWindowMode(ClWidget*, WidgetEventProcedureCall*) {}
+void systemVideoSettingsResolution(ClWidget*, WidgetEventProcedureCall*) {}
+void systemVideoSettingsVSync(ClWidget*, WidgetEventProcedureCall*) {}
+void systemVideoSettingsFieldOfView(ClWidget*, WidgetEventProcedureCall*) {}
+void systemVideoSettingsAntialiasing(ClWidget*, WidgetEventProcedureCall*) {}
+void systemVideoSettingsShaderModel(ClWidget*, WidgetEventProcedureCall*) {}
+void systemVideoSettingsApply(ClWidget*, WidgetEventProcedureCall*) {}
+void systemChooseEquipementInitialize(ClWidget*, WidgetEventProcedureCall*) {}
+void systemChooseEquipementTerminate(ClWidget*, WidgetEventProcedureCall*) {}
+void systemChooseEquipementTick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemChooseEquipementPlayButtonClick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemChooseEquipementChangeFocus(ClWidget*, WidgetEventProcedureCall*) {}
+void systemStageSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {}
+void systemStageSelectTick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemStageSelectChangeLevel(ClWidget*, WidgetEventProcedureCall*) {}
+void systemStageSelectTerminate(ClWidget*, WidgetEventProcedureCall*) {}
+void systemStageSelectBackClick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemStageSelectContinueButtonClick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {}
+void systemHowToPlayBackClick(ClWidget*, WidgetEventProcedureCall*) {}
+void systemHowToPlaySwitchOutIfNotFromGame(ClWidget*, WidgetEventProcedureCall*) {}
+void systemInitializeUnlockPopup(ClWidget*, WidgetEventProcedureCall*) {}
+void systemUnlockPopupTick(ClWidget*, WidgetEventProcedureCall*) {}
+
+// --- Registration ---
+
+void registerScreenUIFunctions() {
+  static constexpr ClUIEventSystemFunctions::SNamedProcedure s_aProcedures[] = {
+      {"systemDrawPressStartButton", systemDrawPressStartButton},
+      {"systemInitializeAttractLoopBackground", systemInitializeAttractLoopBackground},
+      {"systemTickAttractLoopBackground", systemTickAttractLoopBackground},
+      {"systemTickAttractLoopPressStartClick", systemTickAttractLoopPressStartClick},
+      {"systemTickAttractLoopScreen", systemTickAttractLoopScreen},
+      {"systemPickChapterInitialize", systemPickChapterInitialize},
+      {"systemPickChapterButtonClick", systemIdle},
+      {"systemPickChapterBackToMainMenuButtonClick", systemPickChapterBackToMainMenuButtonClick},
+      {"systemMainMenuInitialize", systemMainMenuInitialize},
+      {"systemMainMenuTick", systemMainMenuTick},
+      {"systemMainMenuSelection", systemMainMenuSelection},
+      {"systemMainMenuDebugCatModeClick", systemMainMenuDebugCatModeClick},
+      {"systemResultsInitialize", systemResultsInitialize},
+      {"systemResultsTick", systemResultsTick},
+      {"systemPickChapterChangeSelectedChapter", systemPickChapterChangeSelectedChapter},
+      {"systemMarathonSelectSwitchOrSkip", systemMarathonSelectSwitchOrSkip},
+      {"systemMarathonSelectInitialize", systemMarathonSelectInitialize},
+      {"systemMarathonSelectSelection", systemMarathonSelectSelection},
+      {"systemMarathonSelectTick", systemMarathonSelectTick},
+      {"systemSurvivorSelectSwitchOrSkip", systemSurvivorSelectSwitchOrSkip},
+      {"systemSurvivorSelectInitialize", systemSurvivorSelectInitialize},
+      {"systemSurvivorSelectSelection", systemSurvivorSelectSelection},
+      {"systemSurvivorSelectTick", systemSurvivorSelectTick},
+      {"systemInitializeOptionsMenu", systemInitializeOptionsMenu},
+      {"systemOptionsTick", systemOptionsTick},
+      {"systemOptionsMusicVolume", systemOptionsMusicVolume},
+      {"systemOptionsSoundEffectVolume", systemOptionsSoundEffectVolume},
+      {"systemOptionsMasterVolume", systemOptionsMasterVolume},
+      {"systemOptionsCrtEffect", systemOptionsCrtEffect},
+      {"systemOptionsShowCrosshair", systemOptionsShowCrosshair},
+      {"systemOptionsUltraGib", systemOptionsUltraGib},
+      {"systemOptionsSlomo", systemOptionsSlomo},
+      {"systemInitializeVideoSettingsMenu", systemInitializeVideoSettingsMenu},
+      {"systemVideoSettingsTick", systemVideoSettingsTick},
+      {"systemVideoSettingsWindowMode", systemVideoSettingsWindowMode},
+      {"systemVideoSettingsResolution", systemVideoSettingsResolution},
+      {"systemVideoSettingsVSync", systemVideoSettingsVSync},
+      {"systemVideoSettingsFieldOfView", systemVideoSettingsFieldOfView},
+      {"systemVideoSettingsAntialiasing", systemVideoSettingsAntialiasing},
+      {"systemVideoSettingsShaderModel", systemVideoSettingsShaderModel},
+      {"systemVideoSettingsApply", systemVideoSettingsApply},
+      {"systemChooseEquipementInitialize", systemChooseEquipementInitialize},
+      {"systemChooseEquipementTerminate", systemChooseEquipementTerminate},
+      {"systemChooseEquipementTick", systemChooseEquipementTick},
+      {"systemChooseEquipementPlayButtonClick", systemChooseEquipementPlayButtonClick},
+      {"systemChooseEquipementChangeFocus", systemChooseEquipementChangeFocus},
+      {"systemStageSelectInitialize", systemStageSelectInitialize},
+      {"systemStageSelectTick", systemStageSelectTick},
+      {"systemStageSelectChangeLevel", systemStageSelectChangeLevel},
+      {"systemStageSelectTerminate", systemStageSelectTerminate},
+      {"systemStageSelectBackClick", systemStageSelectBackClick},
+      {"systemStageSelectContinueButtonClick", systemStageSelectContinueButtonClick},
+      {"systemSavePreviousWidgets", systemSavePreviousWidgets},
+      {"systemHowToPlayInit", systemHowToPlayInit},
+      {"systemHowToPlayBackClick", systemHowToPlayBackClick},
+      {"systemHowToPlaySwitchOutIfNotFromGame", systemHowToPlaySwitchOutIfNotFromGame},
+      {"systemPauseInitialize", systemPauseInitialize},
+      {"systemUnpauseAndReturnToGame", systemUnpauseAndReturnToGame},
+      {"systemPauseTick", systemPauseTick},
+      {"systemRestartLevel", systemRestartLevel},
+      {"systemInitializeUnlockPopup", systemInitializeUnlockPopup},
+      {"systemUnlockPopupTick", systemUnlockPopupTick},
+      {"systemInitializeCredits", systemInitializeCredits},
+      {"systemCreditsTick", systemCreditsTick},
+      {"systemLicensesTick", systemVideoSettingsTick},
+      {"systemPreMainMenuInitialize", systemPreMainMenuInitialize},
+      {"systemPreMainMenuTick", systemPreMainMenuTick},
+      {"systemErrorDialogTick", systemIdle},
+      {"systemErrorDialogTransitionOut", systemErrorDialogTransitionOut},
+      {"systemQuit", systemQuit},
+      {"systemChangeProfile", systemIdle},
+  };
+  static_assert(sizeof(s_aProcedures) / sizeof(s_aProcedures[0]) == 71);
+  ClUIEventSystemFunctions::registerFunctions(s_aProcedures);
+}
