@@ -19,6 +19,7 @@ std::vector<SUiMissingCall> missingIn(const std::string& description, const std:
   std::string error;
   EXPECT_TRUE(KuiParseDescription(description, "t.json", &set, &error)) << error;
   std::vector<std::pair<uint32_t, std::string>> names;
+  for (const char* pName : {"onTick", "onClick"}) names.emplace_back(KvStrHash(pName), pName);
   for (const char* pName : {"p", "q", "r"}) {
     if (bNames) names.emplace_back(KvStrHash(pName), pName);
   }
