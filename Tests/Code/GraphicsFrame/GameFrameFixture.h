@@ -165,16 +165,16 @@ class GameFrame : public ::testing::Test {
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
     ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
   }
-  // Frames of 16 ms until the front end runs, then the main menu switched in over the title's backgrounds and
+  // Frames of 16 ms until the title has come in, then the switch to the main menu that a start press makes, and
   // frames until its fades have run out, so that every later frame of a test is the same picture; false when the
-  // front end or the menu did not come in.
+  // menu did not come in within 300 frames.
   static bool settleMenus() {
     ClWidget* pTop = ClUI::getWidget("TopLevelSwitcher");
+    ClWidget* pTitle = ClUI::getWidget("TitleScreen");
     ClWidget* pMenu = ClUI::getWidget("MainMenu");
-    for (int i = 0; i < 300 && g_eCurrentGameMode != E_GAME_MODE_FRONTEND; ++i) ClGame::tickFrame(0.016f);
-    if (g_eCurrentGameMode != E_GAME_MODE_FRONTEND) return false;
-    ClGame::tickFrame(0.016f);
-    ClUI::switchTo("TopLevelSwitcher", "MainMenu");
+    for (int i = 0; i < 300 && pTop->getActiveSwitchedChild() != pTitle; ++i) ClGame::tickFrame(0.016f);
+    if (pTop->getActiveSwitchedChild() == pTitle) ClUI::switchTo("TopLevelSwitcher", "MainMenu");
+    for (int i = 0; i < 300 && pTop->getActiveSwitchedChild() != pMenu; ++i) ClGame::tickFrame(0.016f);
     for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
     return pTop->getActiveSwitchedChild() == pMenu;
   }

@@ -124,17 +124,17 @@ TEST_F(GameMenuInput, KeysAndTheDpadMoveAcrossTheStageGrid) {
 }
 
 TEST_F(GameMenuInput, TheMouseButtonAndReturnClickTheFocusedButton) {
-  showScreen("MainMenu", "MainMenuPlay");
-  ClUI::setFocus(W("MainMenuPlay"), 4);
+  showScreen("MainMenu", "MainMenuStoryModeButton");
+  ClUI::setFocus(W("MainMenuStoryModeButton"), 4);
   frame();
   Win32TestPushMouseButton(ClGraphics::mp_hWnd, SDL_BUTTON_LEFT, true, 320, 180);
   frame();
   Win32TestPushMouseButton(ClGraphics::mp_hWnd, SDL_BUTTON_LEFT, false, 320, 180);
   frame();
-  EXPECT_TRUE(switchedTo("TopLevelSwitcher", "StageSelect")) << "Play switched to stage select";
+  EXPECT_TRUE(switchedTo("TopLevelSwitcher", "StageSelect")) << "the story entry switched to stage select";
 
-  showScreen("MainMenu", "MainMenuOptions");
-  ClUI::setFocus(W("MainMenuOptions"), 4);
+  showScreen("MainMenu", "MainMenuOptionsModeButton");
+  ClUI::setFocus(W("MainMenuOptionsModeButton"), 4);
   frame();
   Win32TestPushKey(SDL_SCANCODE_RETURN, true);
   frame();

@@ -1,6 +1,6 @@
-// The sample main screen set driven with pad actions as the input manager makes them: the main menu's buttons
-// fade in, take focus with the "UIMove" cue, refuse a click while fading and accept it afterwards with "UI_Accept"
-// and a switch to stage select, whose grid moves focus between level buttons and leaves it downwards for the back
+// The sample main screen set driven with pad actions as the input manager makes them: the main menu gives its
+// first entry the focus, its grid moves the focus with the "UIMove" cue, its buttons fade in, refuse a click while
+// fading and accept it afterwards with "UI_Accept" and a switch to stage select, whose grid moves focus between level buttons and leaves it downwards for the back
 // button. The cues are heard in the audio manager's mixed output ("UI_Accept" at +0.25, "UIMove" at -0.5).
 #include <fstream>
 #include <iterator>
@@ -94,20 +94,39 @@ class ButtonMenuTest : public AudioManagerTest {
   CUIPadInput m_pads;
 };
 
-TEST_F(ButtonMenuTest, MainMenuButtonsFocusAndAcceptWithTheirCues) {
+TEST_F(ButtonMenuTest, MainMenuFocusesItsFirstEntryMovesInItsGridAndAcceptsWithTheirCues) {
   W("TopLevelSwitcher")->switchTo(W("MainMenu"));
-  ClWidget* pPlay = W("MainMenuPlay");
-  EXPECT_EQ(pPlay->mp_bTransitionDone, 0u) << "fading in";
-  ClUI::setFocus(pPlay, gc_uiANY_PAD);
-  EXPECT_FLOAT_EQ(step(), gc_fMOVE_LEVEL) << "focus plays the move cue";
+  ClWidget* pStory = W("MainMenuStoryModeButton");
+  EXPECT_EQ(focused(), pStory) << "the screen hands its focus to its first entry";
+  EXPECT_EQ(pStory->mp_bTransitionDone, 0u) << "fading in";
+  EXPECT_FALSE(W("MainMenuDebugCatModeButton")->mp_bVisible) << "the debug entry is hidden";
+  EXPECT_FALSE(W("MainMenuChangeProfileButton_XBoxOne")->mp_bVisible);
+  EXPECT_FALSE(W("MainMenuProfileLabel_XBoxOne")->mp_bVisible);
   // A click while the button fades in is refused: no cue, no switch.
   EXPECT_EQ(step({{gc_iUI_ACTION_ACCEPT, 1.0f}}), 0.0f);
-  step();
   for (int i = 0; i < 10; ++i) step();
-  ASSERT_EQ(pPlay->mp_bTransitionDone, 1u);
-  EXPECT_EQ(pPlay->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFFFD040u) << "the rollover text colour";
-  EXPECT_EQ(W("MainMenuOptions")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFC0C0C0u);
+  ASSERT_EQ(pStory->mp_bTransitionDone, 1u);
+  EXPECT_EQ(pStory->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFFFD040u) << "the rollover text colour";
+  EXPECT_EQ(W("MainMenuOptionsModeButton")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFC0C0C0u);
+  struct SMove {
+    i32 iAction;
+    const char* pTo;
+  };
+  // Up from the first entry wraps round to the last visible one (quit: the debug entry is hidden), and back.
+  const SMove aMoves[] = {{gc_iUI_ACTION_DOWN, "MainMenuMarathonModeButton"},
+                          {gc_iUI_ACTION_UP, "MainMenuStoryModeButton"},
+                          {gc_iUI_ACTION_UP, "MainMenuQuitModeButton"},
+                          {gc_iUI_ACTION_DOWN, "MainMenuStoryModeButton"}};
+  for (const SMove& move : aMoves) {
+    SCOPED_TRACE(move.pTo);
+    const f32 fHeard = step({{move.iAction, 1.0f}});
+    EXPECT_EQ(focused(), W(move.pTo));
+    EXPECT_NE(fHeard, 0.0f) << "a move is heard";
+    step();  // release
+  }
   EXPECT_FLOAT_EQ(step({{gc_iUI_ACTION_ACCEPT, 1.0f}}), gc_fACCEPT_LEVEL);
+  EXPECT_EQ(ClUI::getRootWidget()->getInt("_mode_selected"), 0);
+  EXPECT_EQ(ClUI::getRootWidget()->getInt("_pickchapter_storymode"), 1);
   EXPECT_EQ(W("TopLevelSwitcher")->mp_uiSwitchTargetIndex,
             [] {
               ClWidget* pSwitcher = W("TopLevelSwitcher");
@@ -116,7 +135,7 @@ TEST_F(ButtonMenuTest, MainMenuButtonsFocusAndAcceptWithTheirCues) {
               }
               return 0xFFFFFFFFu;
             }())
-      << "the click switched to stage select";
+      << "the story entry switched to stage select";
 }
 
 TEST_F(ButtonMenuTest, StageGridMovesFocusWithTheMoveCue) {

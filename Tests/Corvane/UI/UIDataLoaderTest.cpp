@@ -81,27 +81,30 @@ class UIDataLoaderTest : public UITest {
 
   // Checks the main screen set's tree as the loader built it.
   static void expectMainScreenSet(const char* pLanguage) {
+    SCOPED_TRACE(pLanguage);
     ClWidget* pTop = W("TopLevelSwitcher");
-    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 8u);
+    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 17u);
     EXPECT_EQ(pTop->mp_SwitchedChildren[0].mp_pChild, W("MainMenu"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[4].mp_pChild, W("Results"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[6].mp_pChild, W("Gallery"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[7].mp_pChild, W("TitleScreen"));
+    EXPECT_EQ(pTop->mp_SwitchedChildren[16].mp_pChild, W("PreMainMenu"));
     EXPECT_EQ(W("GalleryList")->mp_AllChildren.getSize(), 6u) << "four images and two flip books";
     EXPECT_EQ(pTop->mp_DrawnChildren.getSize(), 0u);
     ClWidget* pFrame = W("MenuFrame");
-    EXPECT_EQ(pFrame->mp_pParent, W("MainMenu")) << "a shared child keeps the parent of its first build";
+    EXPECT_EQ(pFrame->mp_pParent, W("StageSelect")) << "a shared child keeps the parent of its first build";
     EXPECT_EQ(W("StageSelect")->mp_AllChildren[0], pFrame);
     EXPECT_EQ(W("Options")->mp_AllChildren[0], pFrame);
+    EXPECT_EQ(W("AttractPressStart")->mp_pParent, W("TitleScreen"));
+    EXPECT_EQ(W("WarningScreen")->mp_AllChildren[2], W("AttractPressStart"));
     EXPECT_EQ(W("StageGrid")->mp_AllChildren.getSize(), 6u);
     i32 iX = 0, iY = 0;
     W("StageLevel5")->getGridXY("gridPos", &iX, &iY);
     EXPECT_EQ(iX, 1);
     EXPECT_EQ(iY, 1);
-    EXPECT_EQ(W("MainMenuPlay")->getID("localizedID"), H("mainmenu_play"));
-    EXPECT_EQ(W("MainMenuPlay")->getFloat("maxWidth"), std::strcmp(pLanguage, "fra") == 0 ? 220.0f : 160.0f);
-    EXPECT_STREQ(W("VersionText")->getString("dynamicText"),
-                 std::strcmp(pLanguage, "fra") == 0 ? "Version du jeu" : "Version");
+    EXPECT_EQ(W("MainMenuStoryModeButton")->getID("localizedID"), H("mainmenu_story"));
+    EXPECT_EQ(W("MainMenuStoryModeButton")->getFloat("maxWidth"), 176.0f) << "the text box stays on the plate";
+    EXPECT_STREQ(W("VersionText")->getString("dynamicText"), "Version");
   }
 
   std::string m_root;

@@ -159,7 +159,7 @@ TEST(Kuic, ErrorsNameTheFileAndThePlace) {
 }
 
 TEST(Kuic, TheDumpOfACompiledFileCompilesBackToTheSameFile) {
-  for (const char* pRelative : {"Switcher_Splash.json", "Lang/eng/VOSK_UI.json", "Lang/fra/VOSK_UI.json"}) {
+  for (const char* pRelative : {"Switcher_Splash.json", "Screens/VOSK_UI.json", "Screens/Switcher_HowToPlay.json"}) {
     const std::string source = std::string(KV_UI_SOURCE_DIR) + "/" + pRelative;
     std::vector<uint8_t> image;
     std::string error;

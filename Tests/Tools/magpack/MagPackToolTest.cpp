@@ -174,7 +174,9 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   // The compiled string tables are packed beside the content tree, compressed and encrypted (the shared tables "All"
   // go into RWK).
   i32 iTables = 0;
-  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang"}) {
+  for (const char* pTable : {".\\Lang\\eng\\Strings\\Win32.lang", ".\\Lang\\fra\\Strings\\Win32.lang",
+                             ".\\Lang\\rus\\Strings\\Win32.lang", ".\\Lang\\pol\\Strings\\Win32.lang",
+                             ".\\Lang\\chs\\Strings\\Win32.lang"}) {
     ClMagTOC* pOwner = nullptr;
     const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, pTable);
     ASSERT_NE(pInfo, nullptr) << pTable;
@@ -184,7 +186,7 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
   // So are the compiled UI screen sets of the languages; the splash set is plain.
   i32 iScreenSets = 0;
   std::vector<std::string> screenSets = {".\\UI\\Switcher_Splash.kui"};
-  for (const char* pLanguage : {"eng", "fra"}) {
+  for (const char* pLanguage : {"eng", "fra", "rus", "pol", "chs"}) {
     for (const char* pSet : {"VOSK_UI", "Switcher_InfoMenu", "Switcher_Loading", "Switcher_UnlockPopup",
                              "Switcher_HowToPlay", "Switcher_ControllerOff"}) {
       screenSets.push_back(std::string(".\\Lang\\") + pLanguage + "\\UI\\" + pSet + ".kui");

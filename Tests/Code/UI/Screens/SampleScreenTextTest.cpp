@@ -1,6 +1,6 @@
 // The main screen set's texts in the language chosen: its string table and font family loaded as the game loads
-// them, the title drawn from the table (one glyph and one shadow per visible character) and the version text from
-// its 8-bit text, the build number the screen writes at load.
+// them, the main menu's description drawn from the table (one glyph and one shadow per visible character) and the
+// version text from its 8-bit text, the build number the screen writes at load.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -79,28 +79,31 @@ i32 visible(const wchar16* puiText) {
   return iCount;
 }
 
-TEST_F(SampleScreenText, TheTitleComesFromTheStringTableOfTheLanguage) {
+TEST_F(SampleScreenText, TheDescriptionComesFromTheStringTableOfTheLanguage) {
   struct SCase {
     const char* pCode;
-    const char16_t* pTitle;
-    const char* pVersion;
+    const char16_t* pDescription;
   };
-  for (const SCase& c : {SCase{"eng", u"Main menu", "Version"}, SCase{"fra", u"Menu principal", "Version du jeu"}}) {
+  for (const SCase& c : {SCase{"eng", u"Fight through the chapters, level by level, and earn stars."},
+                         SCase{"fra", u"Traversez les chapitres niveau par niveau et gagnez des étoiles."},
+                         SCase{"rus", u"Пройдите главы уровень за уровнем и заработайте звёзды."},
+                         SCase{"pol", u"Przejdź rozdziały poziom po poziomie i zdobywaj gwiazdki."},
+                         SCase{"chs", u"一关一关地闯过各章，赢得星星。"}}) {
     SCOPED_TRACE(c.pCode);
     KvLangID::setLanguage(getLangIDFromCode(c.pCode), "./");
     ASSERT_EQ(KvLangID::loadStringTable("All"), 1) << KvLangID::getLastError();
     GAMELoadFontFamily(KvLangID::getLanguage());
     ASSERT_TRUE(ClUI::loadLocalizedUIData("VOSK_UI"));
     ClUI::getWidget("TopLevelSwitcher")->setVisibleRecursively(1);
-    const wchar16* puiTitle = KvLangID::findStringByHash(KvStrHash("mainmenu_title"));
-    ASSERT_NE(puiTitle, nullptr);
-    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(puiTitle)), c.pTitle);
-    // The title has a shadow; the version text has none.
-    EXPECT_EQ(spritesOf("MainMenuTitle"), 2 * visible(puiTitle));
-    EXPECT_EQ(ClUI::getWidget("MainMenuTitle")->mp_aColorAnimators[0].mp_uiCurrentColor, 0xFFFFFFFFu);
+    const wchar16* puiText = KvLangID::findStringByHash(KvStrHash("mainmenu_storymode_desc"));
+    ASSERT_NE(puiText, nullptr);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(puiText)), c.pDescription);
+    // The description has a shadow; the version text has none.
+    EXPECT_EQ(spritesOf("MainMenuModeDescription"), 2 * visible(puiText));
+    EXPECT_EQ(ClUI::getWidget("MainMenuModeDescription")->mp_aColorAnimators[0].mp_uiCurrentColor, 0xFFFFFFFFu);
     // The version text is the data's text with the build number written over it at load.
     const char* pVersion = ClUI::getWidget("VersionText")->getString("dynamicText");
-    EXPECT_NE(std::string(pVersion), c.pVersion) << "the build number replaced the data's text";
+    EXPECT_NE(std::string(pVersion), "Version") << "the build number replaced the data's text";
     std::u16string version;
     for (const char* p = pVersion; *p != '\0'; ++p) version += static_cast<char16_t>(*p);
     EXPECT_EQ(spritesOf("VersionText"), visible(reinterpret_cast<const wchar16*>(version.c_str())));
