@@ -23,6 +23,7 @@
 
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/Program/KvProgram.h"
+#include "Platform/Win32/Win32Sdl.h"
 #include "Tests/Support/KvTestSupport.h"
 
 extern char** environ;
@@ -51,8 +52,10 @@ class CProcess {
 
   // Starts argv[0] in dir with the environment, minus the variables named in replaced, plus added. With
   // iExtraFd >= 0, that descriptor becomes the child's descriptor 3.
+  // With bQuitSignalsBlocked the child starts with SIGINT and SIGTERM blocked, as a launcher may start it: a
+  // signal sent at once then waits for the program to take it instead of ending the loading process.
   bool start(const std::vector<std::string>& argv, const std::string& dir, const std::vector<std::string>& added,
-             int iExtraFd = -1) {
+             int iExtraFd = -1, bool bQuitSignalsBlocked = false) {
     std::vector<std::string> env = added;
     for (char** p = environ; *p != nullptr; ++p) {
       const std::string entry = *p;
@@ -82,7 +85,18 @@ class CProcess {
     posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
     if (iExtraFd >= 0) posix_spawn_file_actions_adddup2(&actions, iExtraFd, 3);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    const int iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (bQuitSignalsBlocked) {
+      sigset_t blocked;
+      sigemptyset(&blocked);
+      sigaddset(&blocked, SIGINT);
+      sigaddset(&blocked, SIGTERM);
+      posix_spawnattr_setsigmask(&attributes, &blocked);
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    }
+    const int iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, &attributes, argp.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(aiPipe[1]);
     m_iFd = aiPipe[0];
@@ -138,12 +152,15 @@ class GameEnding : public ::testing::Test {
   }
 
   // Starts the game in dataRoot with the variables given (SDL_VIDEODRIVER, DISPLAY), its store in the test's
-  // folder and the sound written nowhere.
-  void startGame(CProcess* pGame, const std::string& dataRoot, const std::vector<std::string>& env) {
+  // folder and the sound written nowhere (unless env names an output).
+  void startGame(CProcess* pGame, const std::string& dataRoot, const std::vector<std::string>& env,
+                 bool bQuitSignalsBlocked = false) {
     std::vector<std::string> all = env;
     all.push_back("GRINDLOW_STORE_DIR=" + store());
-    all.push_back("GRINDLOW_FMOD_OUTPUT=null");
-    ASSERT_TRUE(pGame->start({KV_GAME_PATH}, dataRoot, all));
+    bool bOutputNamed = false;
+    for (const std::string& entry : env) bOutputNamed |= startsWith(entry.c_str(), "GRINDLOW_FMOD_OUTPUT=");
+    if (!bOutputNamed) all.push_back("GRINDLOW_FMOD_OUTPUT=null");
+    ASSERT_TRUE(pGame->start({KV_GAME_PATH}, dataRoot, all, -1, bQuitSignalsBlocked));
   }
 
   std::string store() const { return m_dir + "/store"; }
@@ -172,6 +189,49 @@ TEST_F(GameEnding, OffscreenDriverWithoutInjectedModesRunsItsFrames) {
   const int iStatus = game.finish();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n" << game.out();
   EXPECT_EQ(crashReports(), 0u);
+}
+
+// How many times text occurs in out.
+size_t occurrences(const std::string& out, const std::string& text) {
+  size_t uiCount = 0;
+  for (size_t uiAt = out.find(text); uiAt != std::string::npos; uiAt = out.find(text, uiAt + text.size())) ++uiCount;
+  return uiCount;
+}
+
+// Ctrl-C ends the game normally at whatever moment of its start-up it comes, with the sound and the movies
+// on SDL's audio (the dummy driver here): exit code 0, no crash report. The moments follow the program's
+// own progress: a signal already waiting when main starts, the first line main prints, the end of the second
+// start-up stage. Starting without a display says so once.
+TEST_F(GameEnding, CtrlCEndsTheGameNormallyAtAnyMomentOfItsStartUp) {
+  struct SMoment {
+    const char* pName;
+    const char* pAfter;  // the output that comes first; null: at once
+  };
+  const SMoment aMoments[] = {
+      {"waiting when main starts", nullptr},
+      {"after the first line", "Grindlow: Ctrl-C or closing the window ends the game.\n"},
+      {"once running", gc_pszRUNNING},
+  };
+  for (const SMoment& moment : aMoments) {
+    SCOPED_TRACE(moment.pName);
+    fs::remove_all(store());
+    CProcess game;
+    startGame(&game, KV_DATA_ROOT,
+              {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "GRINDLOW_FMOD_OUTPUT=device"},
+              moment.pAfter == nullptr);
+    if (moment.pAfter != nullptr) {
+      const bool bReached = game.readUntil(moment.pAfter);
+      ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
+    }
+    ASSERT_EQ(kill(game.pid(), SIGINT), 0);
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL)
+        << statusText(iStatus) << "\n" << game.out();
+    EXPECT_EQ(crashReports(), 0u);
+    if (game.out().find(gc_pszRUNNING) != std::string::npos) {
+      EXPECT_EQ(occurrences(game.out(), gc_pszWIN32_OFFSCREEN_NOTE), 1u) << game.out();
+    }
+  }
 }
 
 // Without a display the program ends with exit code 3 and says why, with no crash report: an unknown video
