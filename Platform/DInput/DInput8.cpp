@@ -159,7 +159,7 @@ class CDevice final : public IDirectInputDevice8A {
       return hr;
     }
     // A key or button pressed since the last read reads down once, even when it is up again by now.
-    std::array<BYTE, 256> switches = m_keys;
+    std::array<BYTE, 256> switches = m_switches;
     for (size_t i = 0; i < switches.size(); ++i) {
       switches[i] |= m_pressedSinceState[i];
     }
@@ -281,7 +281,7 @@ class CDevice final : public IDirectInputDevice8A {
       }
       const BYTE uiCode = Win32KeyboardScanCode(event.key.keysym.scancode);
       const DWORD uiData = event.type == SDL_KEYDOWN ? 0x80u : 0u;
-      m_keys[uiCode] = static_cast<BYTE>(uiData);
+      m_switches[uiCode] = static_cast<BYTE>(uiData);
       m_pressedSinceState[uiCode] |= static_cast<BYTE>(uiData);
       push(uiCode, uiData, event.key.timestamp, uiSequence);
       return;
@@ -312,7 +312,7 @@ class CDevice final : public IDirectInputDevice8A {
           break;
         }
         const DWORD uiData = event.type == SDL_MOUSEBUTTONDOWN ? 0x80u : 0u;
-        m_keys[iButton] = static_cast<BYTE>(uiData);
+        m_switches[iButton] = static_cast<BYTE>(uiData);
         m_pressedSinceState[iButton] |= static_cast<BYTE>(uiData);
         push(static_cast<DWORD>(DIMOFS_BUTTON0 + iButton), uiData, event.button.timestamp, uiSequence);
         break;
@@ -348,7 +348,7 @@ class CDevice final : public IDirectInputDevice8A {
   void clearData() {
     m_buffer.clear();
     m_bOverflow = false;
-    m_keys.fill(0);
+    m_switches.fill(0);
     m_pressedSinceState.fill(0);
     m_lX = m_lY = m_lZ = 0;
   }
@@ -367,7 +367,7 @@ class CDevice final : public IDirectInputDevice8A {
   bool isSwitch(DWORD uiOffset) const {
     return m_eKind == EDeviceKind::KEYBOARD || (uiOffset >= DIMOFS_BUTTON0 && uiOffset <= DIMOFS_BUTTON7);
   }
-  // Index of a switch in m_keys: the keyboard's scan code, the mouse's button number.
+  // Index of a switch in m_switches: the keyboard's scan code, the mouse's button number.
   size_t switchIndex(DWORD uiOffset) const {
     return m_eKind == EDeviceKind::KEYBOARD ? uiOffset & 0xFFu : uiOffset - DIMOFS_BUTTON0;
   }
@@ -394,8 +394,8 @@ class CDevice final : public IDirectInputDevice8A {
   bool m_bAcquired = false;
   bool m_bLost = false;
   bool m_bRelativeMode = false;
-  // Switch states (0x80 down): the keyboard's by scan code, the mouse's buttons in the first eight.
-  std::array<BYTE, 256> m_keys{};
+  // Switch states (0x80 down): the keyboard's keys by scan code, the mouse's buttons in the first eight.
+  std::array<BYTE, 256> m_switches{};
   // Switches pressed since the last GetDeviceState, down or up now.
   std::array<BYTE, 256> m_pressedSinceState{};
   LONG m_lX = 0;
