@@ -35,7 +35,9 @@ packages=(
   # benchmark baselines
   libsdl2-mixer-dev libsdl2-ttf-dev
   # headless runs of window, GL and audio tests
-  xvfb xauth libx11-dev libxcomposite-dev libxtst-dev
+  xvfb xauth libx11-dev libxcomposite-dev
+  # key taps sent through a real X server (XTest)
+  libxtst-dev
 )
 
 missing=()

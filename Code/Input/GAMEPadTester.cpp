@@ -9,6 +9,7 @@
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/ClPointerTracker.h"
 
 GAMEPadTester g_GAMEPadTester;
 
@@ -174,20 +175,51 @@ void GAMEPadTester::tick() {
   pInputs[E_PAD_INPUT_POINTER_PRESENT] = 1.0f;
 }
 
-// The UI does not list its clickable widgets to the tester, so the pointer always takes random steps; one step
-// in fifteen is six times as long.
+// Of every thirty pointer moves, the nineteen before the last jump to the centre of a clickable widget drawn at
+// random (when there is one whose centre is not the origin), so the tester's clicks land on the menus; the
+// others are random steps, one in fifteen six times as long.
 void GAMEPadTester::wanderPointer(f32 fDT) {
   m_fPointerCountdown -= fDT;
   if (m_fPointerCountdown > 0.0f) {
     return;
   }
+  m_fPointerCountdown = 0.05f;
   m_iPointerSteps -= 1;
   if (m_iPointerSteps <= 0) {
     m_iPointerSteps = 30;
+  } else if (m_iPointerSteps < 20) {
+    const SPointerDetector* pWidget = randomClickableWidget();
+    if (pWidget != nullptr) {
+      const f32 fCentreX = (pWidget->mp_fMinX + pWidget->mp_fMaxX) * 0.5f;
+      const f32 fCentreY = (pWidget->mp_fMinY + pWidget->mp_fMaxY) * 0.5f;
+      if (fCentreX != 0.0f || fCentreY != 0.0f) {
+        m_fPointerX = fCentreX;
+        m_fPointerY = fCentreY;
+        return;
+      }
+    }
   }
   const f32 fFactor = (sfmtNextWord() % 0x7FFFFFFFu) % 15u == 4u ? 6.0f : 1.0f;
   KvRandomCountDraws(1);
   m_fPointerX = std::clamp(m_fPointerX + (KvMath::randomUnitFloat() * 0.48f - 0.24f) * fFactor, 0.0f, 1.0f);
   m_fPointerY = std::clamp(m_fPointerY + (KvMath::randomUnitFloat() * 0.48f - 0.24f) * fFactor, 0.0f, 1.0f);
-  m_fPointerCountdown = 0.05f;
+}
+
+const SPointerDetector* GAMEPadTester::randomClickableWidget() {
+  const ClPool<SPointerDetector, MAX_DETECTORS>& detectors = ClPointerTracker::m_detectorPool;
+  i32 iWidgets = 0;
+  for (i32 i = 0; i < detectors.getCount(); ++i) {
+    iWidgets += detectors.get(i)->mp_uiKind == E_POINTER_DETECTOR_WIDGET ? 1 : 0;
+  }
+  if (iWidgets == 0) {
+    return nullptr;
+  }
+  i32 iPick = KvMath::randomIntBelow(iWidgets);
+  for (i32 i = 0; i < detectors.getCount(); ++i) {
+    const SPointerDetector* pDetector = detectors.get(i);
+    if (pDetector->mp_uiKind == E_POINTER_DETECTOR_WIDGET && iPick-- == 0) {
+      return pDetector;
+    }
+  }
+  return nullptr;
 }

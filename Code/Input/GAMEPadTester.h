@@ -5,7 +5,9 @@
 // Each press is a sequence (a pool of 32; a 33rd at once is an assertion "pSeq"): a slot held for a hold time,
 // released for the between time, repeated a number of times; one-shot sequences last one applied frame. A new
 // sequence starts when the previous batch's time has passed, on a slot drawn by weight (built in: only the two
-// mouse buttons, left 10 shares to right 3). Tuned by "PAD_MONKEY_BETWEEN_TIME" (seconds, 0.05),
+// mouse buttons, left 10 shares to right 3). The pointer moves every 0.05 s: of each thirty moves, the nineteen
+// before the last jump to the centre of a clickable widget (a widget's pointer detector) drawn at random, the
+// others are random steps. Tuned by "PAD_MONKEY_BETWEEN_TIME" (seconds, 0.05),
 // "PAD_MONKEY_DIGITAL_MIN_HOLD"/"_MAX_HOLD" (0.03/0.03), "PAD_MONKEY_DIGITAL_MIN_REPS"/"_MAX_REPS" (1/5),
 // "PAD_MONKEY_ANALOG_MIN_HOLD"/"_MAX_HOLD" (0.075/0.075), "PAD_MONKEY_ANALOG_MIN_REPS"/"_MAX_REPS" (1/1): a time
 // counts when above 0, a count when 1 or more; a minimum above its maximum is swapped with it.
@@ -15,6 +17,8 @@
 #pragma once
 
 #include "Corvane/Input/ClInputHWtoKv.h"
+
+struct SPointerDetector;
 
 struct SPadMonkeyControl {
   u32 m_uiKind;   // 0 digital, 1 analog
@@ -62,6 +66,9 @@ class GAMEPadTester final : public ClPadMonkeyHooks {
  private:
   void startSequence();
   void wanderPointer(f32 fDT);
+  // A pointer detector of a widget (the UI's clickable widgets, rectangles in screen fractions) drawn
+  // uniformly; null when there is none.
+  static const SPointerDetector* randomClickableWidget();
 };
 
 extern GAMEPadTester g_GAMEPadTester;

@@ -11,8 +11,6 @@
 #include "Corvane/Program/KvProgram.h"
 
 int main() {
-  std::printf("Grindlow: Ctrl-C or closing the window ends the game.\n");
-  std::fflush(stdout);
   SKvGameEntryPoints entryPoints{};
   entryPoints.pfnStartUp = &ClGame::startUp;
   entryPoints.pfnTickFrame = &ClGame::tickFrame;
@@ -22,7 +20,10 @@ int main() {
   entryPoints.pfnIsHelpRequested = &GameSpecificIsHelpRequested;
   entryPoints.pfnPrintHelp = &GameSpecificPrintHelp;
   entryPoints.pGameName = "Grindlow";
+  // From here on Ctrl-C ends the game through its shutdown, whatever stage the start-up is in.
   KvSetGameEntryPoints(entryPoints);
+  std::printf("Grindlow: Ctrl-C or closing the window ends the game.\n");
+  std::fflush(stdout);
   // The modes this build has.
   ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD, &g_gameModePreLoad.m_eNextGameMode);
   ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);

@@ -27,6 +27,8 @@ struct SKvGameEntryPoints {
   const char* pGameName;  // the caption of the messages that end the program; null: "Error"
 };
 
+// Also makes SIGINT (Ctrl-C) and SIGTERM end the program through its normal shutdown (exit code
+// gc_iEXIT_NORMAL) from this call on, so the game calls it first thing in main.
 void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints);
 const SKvGameEntryPoints& KvGetGameEntryPoints();
 

@@ -34,6 +34,7 @@ int onDisplayLost() {
 }  // namespace
 
 void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints) {
+  Win32HandleQuitSignals();
   g_gameEntryPoints = entryPoints;
   // The pump runs the game's frames through the main loop.
   ClGraphics::setMainLoopFrame(&ClMainLoop::tick);

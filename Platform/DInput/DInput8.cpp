@@ -13,6 +13,7 @@
 #include "Platform/Common/PlatformFaults.h"
 #include "Platform/Win32/Win32Messages.h"
 #include "Platform/Win32/Win32Window.h"
+#include "Platform/Win32/Win32Sdl.h"
 
 // Identifiers of this stand-in; only their identity matters.
 const GUID IID_IDirectInput8A = {0x47524E44, 0x0008, 0x0001, {0x44, 0x49, 0x4E, 0x50, 0x55, 0x54, 0x38, 0x41}};
@@ -157,14 +158,20 @@ class CDevice final : public IDirectInputDevice8A {
     if (const HRESULT hr = readableResult(); FAILED(hr)) {
       return hr;
     }
+    // A key or button pressed since the last read reads down once, even when it is up again by now.
+    std::array<BYTE, 256> switches = m_switches;
+    for (size_t i = 0; i < switches.size(); ++i) {
+      switches[i] |= m_pressedSinceState[i];
+    }
+    m_pressedSinceState.fill(0);
     if (m_eKind == EDeviceKind::KEYBOARD) {
-      std::memcpy(lpvData, m_keys.data(), m_keys.size());
+      std::memcpy(lpvData, switches.data(), switches.size());
     } else {
       DIMOUSESTATE2 state{};
       state.lX = m_lX;
       state.lY = m_lY;
       state.lZ = m_lZ;
-      std::memcpy(state.rgbButtons, m_buttons.data(), m_buttons.size());
+      std::memcpy(state.rgbButtons, switches.data(), sizeof(state.rgbButtons));
       std::memcpy(lpvData, &state, sizeof(state));
       m_lX = m_lY = m_lZ = 0;
     }
@@ -184,16 +191,47 @@ class CDevice final : public IDirectInputDevice8A {
       *pdwInOut = 0;
       return hr;
     }
-    const size_t uiCount = std::min<size_t>(*pdwInOut, m_buffer.size());
-    if (rgdod != nullptr) {
-      std::copy(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(uiCount), rgdod);
-    }
+    const bool bRemove = (dwFlags & DIGDD_PEEK) == 0;
     const HRESULT hr = m_bOverflow ? DI_BUFFEROVERFLOW : DI_OK;
-    if ((dwFlags & DIGDD_PEEK) == 0) {
-      m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(uiCount));
+    if (rgdod == nullptr) {
+      // A flush, or a count: every event, none held back.
+      const size_t uiCount = std::min<size_t>(*pdwInOut, m_buffer.size());
+      if (bRemove) {
+        m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(uiCount));
+        m_bOverflow = false;
+      }
+      *pdwInOut = static_cast<DWORD>(uiCount);
+      return hr;
+    }
+    // The events taken go out in arrival order; the ones held back stay, in theirs, for the next read.
+    std::array<bool, 256> pressed{};
+    std::array<bool, 256> heldBack{};
+    size_t uiTaken = 0;
+    size_t uiKept = 0;
+    for (size_t i = 0; i < m_buffer.size(); ++i) {
+      const DIDEVICEOBJECTDATA event = m_buffer[i];
+      bool bTake = uiTaken < *pdwInOut;
+      if (bTake && isSwitch(event.dwOfs)) {
+        const size_t uiSwitch = switchIndex(event.dwOfs);
+        const bool bDown = (event.dwData & 0x80u) != 0;
+        if (heldBack[uiSwitch] || (!bDown && pressed[uiSwitch])) {
+          heldBack[uiSwitch] = true;
+          bTake = false;
+        } else if (bDown) {
+          pressed[uiSwitch] = true;
+        }
+      }
+      if (bTake) {
+        rgdod[uiTaken++] = event;
+      } else if (bRemove) {
+        m_buffer[uiKept++] = event;
+      }
+    }
+    if (bRemove) {
+      m_buffer.resize(uiKept);
       m_bOverflow = false;
     }
-    *pdwInOut = static_cast<DWORD>(uiCount);
+    *pdwInOut = static_cast<DWORD>(uiTaken);
     return hr;
   }
 
@@ -243,7 +281,8 @@ class CDevice final : public IDirectInputDevice8A {
       }
       const BYTE uiCode = Win32KeyboardScanCode(event.key.keysym.scancode);
       const DWORD uiData = event.type == SDL_KEYDOWN ? 0x80u : 0u;
-      m_keys[uiCode] = static_cast<BYTE>(uiData);
+      m_switches[uiCode] = static_cast<BYTE>(uiData);
+      m_pressedSinceState[uiCode] |= static_cast<BYTE>(uiData);
       push(uiCode, uiData, event.key.timestamp, uiSequence);
       return;
     }
@@ -273,7 +312,8 @@ class CDevice final : public IDirectInputDevice8A {
           break;
         }
         const DWORD uiData = event.type == SDL_MOUSEBUTTONDOWN ? 0x80u : 0u;
-        m_buttons[iButton] = static_cast<BYTE>(uiData);
+        m_switches[iButton] = static_cast<BYTE>(uiData);
+        m_pressedSinceState[iButton] |= static_cast<BYTE>(uiData);
         push(static_cast<DWORD>(DIMOFS_BUTTON0 + iButton), uiData, event.button.timestamp, uiSequence);
         break;
       }
@@ -308,8 +348,8 @@ class CDevice final : public IDirectInputDevice8A {
   void clearData() {
     m_buffer.clear();
     m_bOverflow = false;
-    m_keys.fill(0);
-    m_buttons.fill(0);
+    m_switches.fill(0);
+    m_pressedSinceState.fill(0);
     m_lX = m_lY = m_lZ = 0;
   }
 
@@ -321,6 +361,15 @@ class CDevice final : public IDirectInputDevice8A {
       SDL_SetRelativeMouseMode(SDL_FALSE);
       m_bRelativeMode = false;
     }
+  }
+
+  // Offsets of keys and buttons, the device's switches; the mouse's axes are not.
+  bool isSwitch(DWORD uiOffset) const {
+    return m_eKind == EDeviceKind::KEYBOARD || (uiOffset >= DIMOFS_BUTTON0 && uiOffset <= DIMOFS_BUTTON7);
+  }
+  // Index of a switch in m_switches: the keyboard's scan code, the mouse's button number.
+  size_t switchIndex(DWORD uiOffset) const {
+    return m_eKind == EDeviceKind::KEYBOARD ? uiOffset & 0xFFu : uiOffset - DIMOFS_BUTTON0;
   }
 
   void push(DWORD uiOffset, DWORD uiData, Uint32 uiTime, DWORD uiSequence) {
@@ -345,8 +394,10 @@ class CDevice final : public IDirectInputDevice8A {
   bool m_bAcquired = false;
   bool m_bLost = false;
   bool m_bRelativeMode = false;
-  std::array<BYTE, 256> m_keys{};
-  std::array<BYTE, 8> m_buttons{};
+  // Switch states (0x80 down): the keyboard's keys by scan code, the mouse's buttons in the first eight.
+  std::array<BYTE, 256> m_switches{};
+  // Switches pressed since the last GetDeviceState, down or up now.
+  std::array<BYTE, 256> m_pressedSinceState{};
   LONG m_lX = 0;
   LONG m_lY = 0;
   LONG m_lZ = 0;
@@ -464,8 +515,7 @@ HRESULT DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, LPV
   }
   if (!SDL_WasInit(SDL_INIT_VIDEO)) {
     // Keyboard and mouse events come with SDL's video.
-    Win32PrepareSdl();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (Win32InitSdlSubSystem(SDL_INIT_VIDEO) != 0) {
       return E_FAIL;
     }
   }

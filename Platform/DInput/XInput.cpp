@@ -11,6 +11,7 @@
 
 #include "Platform/Common/PlatformFaults.h"
 #include "Platform/Win32/Win32Messages.h"
+#include "Platform/Win32/Win32Sdl.h"
 
 namespace {
 
@@ -39,8 +40,7 @@ class CXInputHub final : public Win32PumpListener {
       return m_bUsable;
     }
     m_bStarted = true;
-    Win32PrepareSdl();
-    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+    if (Win32InitSdlSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
       std::fprintf(stderr, "XInput stand-in: SDL game controllers could not start: %s\n", SDL_GetError());
       return false;
     }

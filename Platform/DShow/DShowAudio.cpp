@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Platform/DShow/DShowInternal.h"
+#include "Platform/Win32/Win32Sdl.h"
 
 namespace DShowInternal {
 
@@ -24,7 +25,7 @@ double secondsBetween(SteadyClock::time_point from, SteadyClock::time_point to) 
 CAudioOutput::CAudioOutput(int iRate, EDShowAudioOutput eOutput)
     : m_iRate(iRate), m_ring(static_cast<size_t>(gc_dRING_SECONDS * iRate) * 2, 0) {
   if (eOutput == EDShowAudioOutput::Device) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    if (Win32InitSdlSubSystem(SDL_INIT_AUDIO) == 0) {
       m_bSdlAudio = true;
       SDL_AudioSpec want{};
       want.freq = iRate;

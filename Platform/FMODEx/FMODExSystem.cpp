@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Platform/FMODEx/FMODExInternal.h"
+#include "Platform/Win32/Win32Sdl.h"
 
 using namespace FMODExInternal;
 
@@ -40,7 +41,7 @@ SDL_AudioDeviceID openDevice(SystemState& system, int* piBufferFrames) {
     std::fprintf(stderr, "FMODEx: no audio device (injected); the mix goes to the null output\n");
     return 0;
   }
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+  if (Win32InitSdlSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "FMODEx: no audio driver (%s); the mix goes to the null output\n", SDL_GetError());
     return 0;
   }

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <csignal>
+#include <signal.h>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -50,7 +51,7 @@ Uint16 g_uiKeyMod = 0;
 
 std::mutex g_threadMutex;
 std::thread::id g_windowThread;
-bool g_bSignalsInstalled = false;
+std::atomic<bool> g_bSignalsInstalled{false};
 
 std::atomic<LONG> g_iCursorX{0};
 std::atomic<LONG> g_iCursorY{0};
@@ -68,16 +69,22 @@ void onQuitSignal(int iSignal) {
 }
 
 void installQuitSignals() {
-  if (g_bSignalsInstalled) {
+  if (g_bSignalsInstalled.exchange(true)) {
     return;
   }
-  g_bSignalsInstalled = true;
   struct sigaction action {};
   action.sa_handler = &onQuitSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A program started with these signals blocked (a launcher's mask is inherited) would never hear them; one
+  // that arrived before this call is delivered now, to the handler.
+  sigset_t quitSignals;
+  sigemptyset(&quitSignals);
+  sigaddset(&quitSignals, SIGINT);
+  sigaddset(&quitSignals, SIGTERM);
+  pthread_sigmask(SIG_UNBLOCK, &quitSignals, nullptr);
 }
 
 void serveQuitSignal() {
@@ -315,12 +322,7 @@ void Win32RequireWindowThread(const char* pFunction) {
   }
 }
 
-void Win32PrepareSdl() {
-  // The stand-in maps SIGINT and SIGTERM itself; SDL's handlers would turn them into SDL_QUIT.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  // XInput reads pads whatever window has the focus.
-  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-}
+void Win32HandleQuitSignals() { installQuitSignals(); }
 
 void Win32AddPumpListener(Win32PumpListener* pListener) {
   for (Win32PumpListener* pKnown : g_listeners) {

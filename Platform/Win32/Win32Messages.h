@@ -229,12 +229,16 @@ class Win32PumpListener {
  protected:
   ~Win32PumpListener() = default;
 };
+// SIGINT and SIGTERM are mapped (as above) from this call on, instead of from the first use of the window
+// functions: a program calls it first thing in main, so that a signal at any moment of its start-up ends it
+// through its normal shutdown. It also unblocks both signals in the calling thread (and so in the threads it
+// starts later), so that one held pending since the program started is served too. Any thread; more calls do
+// nothing.
+void Win32HandleQuitSignals();
+
 void Win32AddPumpListener(Win32PumpListener* pListener);
 void Win32RemovePumpListener(Win32PumpListener* pListener);
 
-// Sets the SDL hints every stand-in relies on (SDL's own signal handlers off, pads read while the window is in
-// the background). Call before any SDL_InitSubSystem.
-void Win32PrepareSdl();
 // Reads every waiting SDL event once: listeners first, then the window messages. Window thread only; a nested
 // call (from a listener) returns at once. Never calls a window procedure.
 void Win32PumpEvents();

@@ -12,6 +12,7 @@
 #include "Platform/Win32/Win32KernelObjects.h"
 #include "Platform/Win32/Win32Threads.h"
 #include "Platform/Win32/Win32WindowInternal.h"
+#include "Platform/Win32/Win32Sdl.h"
 
 // A window handle points at its record.
 struct HWND__ {
@@ -93,8 +94,7 @@ bool ensureVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) {
     return true;
   }
-  Win32PrepareSdl();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  if (Win32InitSdlSubSystem(SDL_INIT_VIDEO) != 0) {
     const std::string problem = SDL_GetError();
     if (problem != g_videoStartProblem) {
       std::fprintf(stderr, "Win32 stand-in: SDL video could not start: %s\n", problem.c_str());

@@ -31,9 +31,11 @@ class CProcess {
   }
 
   // Starts argv[0] in dir with the environment, minus the display variables and those named in added, plus
-  // added. With iExtraFd >= 0, that descriptor becomes the child's descriptor 3.
+  // added. With iExtraFd >= 0, that descriptor becomes the child's descriptor 3. With bQuitSignalsBlocked the
+  // child starts with SIGINT and SIGTERM blocked, as a launcher may start it: a signal sent at once then waits
+  // for the program to take it instead of ending the loading process.
   bool start(const std::vector<std::string>& argv, const std::string& dir, const std::vector<std::string>& added,
-             int iExtraFd = -1) {
+             int iExtraFd = -1, bool bQuitSignalsBlocked = false) {
     std::vector<std::string> env = added;
     for (char** p = environ; *p != nullptr; ++p) {
       const std::string entry = *p;
@@ -63,7 +65,18 @@ class CProcess {
     posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
     if (iExtraFd >= 0) posix_spawn_file_actions_adddup2(&actions, iExtraFd, 3);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    const int iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (bQuitSignalsBlocked) {
+      sigset_t blocked;
+      sigemptyset(&blocked);
+      sigaddset(&blocked, SIGINT);
+      sigaddset(&blocked, SIGTERM);
+      posix_spawnattr_setsigmask(&attributes, &blocked);
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    }
+    const int iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, &attributes, argp.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(aiPipe[1]);
     m_iFd = aiPipe[0];

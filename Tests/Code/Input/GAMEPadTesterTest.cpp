@@ -1,17 +1,21 @@
 // The pad tester: what it presses with the built-in weights, the range of what it writes, how its settings are
-// read, and its pool of sequences.
+// read, its pool of sequences, and where it moves the pointer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Code/Input/GAMEPadTester.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/ClClock.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -151,6 +155,58 @@ TEST_F(PadTester, SettingsReplaceDefaultsOnlyWhenValidAndAreOrdered) {
       }
     }
   }
+}
+
+// Moves 11 to 29 of every thirty (step counter 19 down to 1) jump to the centre of a clickable widget drawn
+// at random; the others, and every move when no widget has a centre off the origin, are random steps.
+// Scroll areas are not widgets.
+TEST_F(PadTester, ThePointerJumpsToClickableWidgetsWhileItsStepCounterIsOneToNineteen) {
+  struct SRect {
+    f32 afMin[2];
+    f32 afMax[2];
+    u32 uiKind;
+  };
+  struct SCase {
+    const char* pName;
+    std::vector<SRect> rects;
+    std::set<std::pair<f32, f32>> jumps;  // the centres jumped to; empty: random steps only
+  };
+  const SCase aCases[] = {
+      {"two widgets and a scroll area",
+       {{{0.1f, 0.2f}, {0.3f, 0.4f}, E_POINTER_DETECTOR_WIDGET},
+        {{0.6f, 0.5f}, {1.0f, 0.9f}, E_POINTER_DETECTOR_WIDGET},
+        {{0.4f, 0.4f}, {0.6f, 0.6f}, E_POINTER_DETECTOR_SCROLL_AREA}},
+       {{0.2f, 0.3f}, {0.8f, 0.7f}}},
+      {"no widget", {{{0.4f, 0.4f}, {0.6f, 0.6f}, E_POINTER_DETECTOR_SCROLL_AREA}}, {}},
+      {"a widget centred on the origin", {{{-0.1f, -0.1f}, {0.1f, 0.1f}, E_POINTER_DETECTOR_WIDGET}}, {}},
+  };
+  ClClock::m_aClockFrames[0].m_fFrameTime = 0.05f;  // one pointer move a frame
+  for (const SCase& test : aCases) {
+    SCOPED_TRACE(test.pName);
+    ClPointerTracker::reset();
+    int aiOwners[4] = {};
+    for (size_t i = 0; i < test.rects.size(); ++i) {
+      ClPointerTracker::registerDetector(&aiOwners[i], test.rects[i].afMin, test.rects[i].afMax, test.rects[i].uiKind);
+    }
+    start("");
+    std::set<std::pair<f32, f32>> jumpedTo;
+    bool bLeftTheOrigin = false;
+    for (int iMove = 1; iMove <= 60; ++iMove) {
+      const f32* p = frame();
+      const std::pair<f32, f32> at{p[E_PAD_INPUT_POINTER_X], p[E_PAD_INPUT_POINTER_Y]};
+      const bool bJumpMove = (iMove - 1) % 30 >= 10 && (iMove - 1) % 30 <= 28;
+      if (bJumpMove && !test.jumps.empty()) {
+        ASSERT_EQ(test.jumps.count(at), 1u) << "move " << iMove << " at " << at.first << ", " << at.second;
+        jumpedTo.insert(at);
+      } else {
+        EXPECT_EQ(test.jumps.count(at), 0u) << "move " << iMove;
+        bLeftTheOrigin |= at != std::pair<f32, f32>{0.0f, 0.0f};
+      }
+    }
+    EXPECT_EQ(jumpedTo, test.jumps);
+    EXPECT_TRUE(bLeftTheOrigin);
+  }
+  ClPointerTracker::reset();
 }
 
 TEST_F(PadTester, A33rdSequenceIsAnAssertion) {

@@ -60,9 +60,12 @@ TEST_F(InputHardware, KeysBecomeTheirEntriesHeldAndReleased) {
   ClInputManager::tick();
   EXPECT_EQ(key(46), E_KEY_UP);
 
-  // Pressed and released within one tick: released at the end of that tick.
+  // Pressed and released between two ticks: down in the next tick, released in the one after.
   Win32TestPushKey(SDL_SCANCODE_A, true);
   Win32TestPushKey(SDL_SCANCODE_A, false);
+  ClInputManager::tick();
+  EXPECT_EQ(key(30), E_KEY_DOWN);
+  EXPECT_EQ(key(121), E_KEY_DOWN);
   ClInputManager::tick();
   EXPECT_EQ(key(30), E_KEY_RELEASED);
   ClInputManager::tick();
@@ -152,6 +155,14 @@ TEST_F(InputHardware, MouseButtonsPersistAndTheWheelLastsOneTick) {
   EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_WHEEL], -1.0f);
   EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_LEFT], 0.0f);
   EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_RIGHT], 0.0f);
+
+  // A click between two ticks: pressed in the next tick, up in the one after.
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_LEFT, true, 10, 10);
+  Win32TestPushMouseButton(hWnd, SDL_BUTTON_LEFT, false, 10, 10);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_LEFT], 1.0f);
+  ClInputManager::tick();
+  EXPECT_EQ(pad(0)[E_PAD_INPUT_MOUSE_LEFT], 0.0f);
 }
 
 TEST_F(InputHardware, PadSticksTriggersAndButtonsLandInTheRecordWithDeadZones) {

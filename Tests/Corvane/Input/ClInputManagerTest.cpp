@@ -151,6 +151,50 @@ TEST_F(InputManager, AKeyMappedToAnActionIsJustPressedOnceWhileHeld) {
   EXPECT_EQ(mapper.iCalls, 6);
 }
 
+// A key pressed and released between two frames (a slow frame, a quick tap) is one press in the next frame
+// and a release in the one after.
+TEST_F(InputManager, ATapBetweenTwoFramesIsOnePressInTheNextFrame) {
+  CKeyMapper& mapper = *static_cast<CKeyMapper*>(g_pInputMapperGameplay);  // key C, action 5
+  struct SFrame {
+    bool bJustPressed;
+    u32 uiKeyState;
+  };
+  auto frame = [&mapper]() {
+    ClInputManager::tick();
+    mapper.process(0);
+    return SFrame{ClInputManager::isActionJustPressed(action(0, 5)), key(gc_iKEY_INDEX_C)};
+  };
+  auto expectFrame = [&frame](bool bJustPressed, u32 uiKeyState, int iLine) {
+    const SFrame seen = frame();
+    EXPECT_EQ(seen.bJustPressed, bJustPressed) << "line " << iLine;
+    EXPECT_EQ(seen.uiKeyState, uiKeyState) << "line " << iLine;
+  };
+  expectFrame(false, E_KEY_UP, __LINE__);
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  Win32TestPushKey(SDL_SCANCODE_C, false);
+  expectFrame(true, E_KEY_DOWN, __LINE__);
+  expectFrame(false, E_KEY_RELEASED, __LINE__);
+  expectFrame(false, E_KEY_UP, __LINE__);
+
+  // Another key tapped alongside is a press of its own in the same frame.
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  Win32TestPushKey(SDL_SCANCODE_C, false);
+  Win32TestPushKey(SDL_SCANCODE_B, true);
+  Win32TestPushKey(SDL_SCANCODE_B, false);
+  expectFrame(true, E_KEY_DOWN, __LINE__);
+  EXPECT_EQ(key(48), E_KEY_DOWN);
+  expectFrame(false, E_KEY_RELEASED, __LINE__);
+  EXPECT_EQ(key(48), E_KEY_RELEASED);
+  expectFrame(false, E_KEY_UP, __LINE__);
+
+  // A held key is down in every frame and just pressed in the first only.
+  Win32TestPushKey(SDL_SCANCODE_C, true);
+  expectFrame(true, E_KEY_DOWN, __LINE__);
+  expectFrame(false, E_KEY_DOWN, __LINE__);
+  Win32TestPushKey(SDL_SCANCODE_C, false);
+  expectFrame(false, E_KEY_RELEASED, __LINE__);
+}
+
 TEST_F(InputManager, PushingOrPoppingAMapperBlocksTheNextPresses) {
   // The game's frame: input tick, then the top mapper of every local player with one.
   auto frame = [](i32 iAction) {

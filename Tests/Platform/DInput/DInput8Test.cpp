@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "Platform/Win32/Win32Messages.h"
@@ -173,7 +175,7 @@ TEST_F(DInput8, KeysArriveInOrderWithTheirScanCodes) {
   Win32TestPushKey(SDL_SCANCODE_RCTRL, true);
   Win32TestPushKey(SDL_SCANCODE_KP_ENTER, true);
   Win32TestPushKey(SDL_SCANCODE_UP, true);
-  Win32TestPushKey(SDL_SCANCODE_C, true);  // pressed and released in the same batch: both are reported
+  Win32TestPushKey(SDL_SCANCODE_C, true);
   Win32TestPushKey(SDL_SCANCODE_C, false);
 
   // Peeking leaves the events in place.
@@ -182,28 +184,44 @@ TEST_F(DInput8, KeysArriveInOrderWithTheirScanCodes) {
   ASSERT_EQ(m_pKeyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), peeked, &uiCount, DIGDD_PEEK), DI_OK);
   EXPECT_EQ(uiCount, 2u);
 
-  HRESULT hr = E_FAIL;
-  const std::vector<DIDEVICEOBJECTDATA> events = read(m_pKeyboard, &hr);
-  EXPECT_EQ(hr, DI_OK);
+  // Every event, over as many reads as it takes: a release whose press is in the same read waits for the next
+  // read (A's and C's); the rest keep their order, and so does each key's own.
   struct SExpected {
     DWORD uiOffset;
     DWORD uiData;
+    size_t uiRead;
   };
-  const SExpected expected[] = {{DIK_A, 0x80},           {DIK_B, 0x80},  {DIK_A, 0},    {DIK_RCONTROL, 0x80},
-                                {DIK_NUMPADENTER, 0x80}, {DIK_UP, 0x80}, {DIK_C, 0x80}, {DIK_C, 0}};
+  const SExpected expected[] = {{DIK_A, 0x80, 0},      {DIK_B, 0x80, 0},  {DIK_RCONTROL, 0x80, 0},
+                                {DIK_NUMPADENTER, 0x80, 0}, {DIK_UP, 0x80, 0}, {DIK_C, 0x80, 0},
+                                {DIK_A, 0, 1},         {DIK_C, 0, 1}};
+  std::vector<DIDEVICEOBJECTDATA> events;
+  std::vector<size_t> reads;
+  for (size_t uiRead = 0; uiRead < 3; ++uiRead) {
+    HRESULT hr = E_FAIL;
+    for (const DIDEVICEOBJECTDATA& event : read(m_pKeyboard, &hr)) {
+      events.push_back(event);
+      reads.push_back(uiRead);
+    }
+    EXPECT_EQ(hr, DI_OK);
+  }
   ASSERT_EQ(events.size(), std::size(expected));
   for (size_t i = 0; i < events.size(); ++i) {
     EXPECT_EQ(events[i].dwOfs, expected[i].uiOffset) << i;
     EXPECT_EQ(events[i].dwData, expected[i].uiData) << i;
-    if (i > 0) {
+    EXPECT_EQ(reads[i], expected[i].uiRead) << i;
+    if (i > 0 && reads[i] == reads[i - 1]) {
       EXPECT_GT(events[i].dwSequence, events[i - 1].dwSequence) << i;
     }
   }
   EXPECT_EQ(peeked[0].dwOfs, static_cast<DWORD>(DIK_A));
   EXPECT_EQ(peeked[1].dwOfs, static_cast<DWORD>(DIK_B));
-  EXPECT_TRUE(read(m_pKeyboard).empty());
 
+  // The keys pressed since the last state read down once, then as they are.
   BYTE keys[256];
+  ASSERT_EQ(m_pKeyboard->GetDeviceState(sizeof(keys), keys), DI_OK);
+  for (BYTE uiKey : {DIK_A, DIK_B, DIK_UP, DIK_C}) {
+    EXPECT_EQ(keys[uiKey], 0x80) << int{uiKey};
+  }
   ASSERT_EQ(m_pKeyboard->GetDeviceState(sizeof(keys), keys), DI_OK);
   EXPECT_EQ(keys[DIK_B], 0x80);
   EXPECT_EQ(keys[DIK_UP], 0x80);
@@ -217,6 +235,101 @@ TEST_F(DInput8, KeysArriveInOrderWithTheirScanCodes) {
     iKeyDowns += msg.message == WM_KEYDOWN ? 1 : 0;
   }
   EXPECT_EQ(iKeyDowns, 7);
+}
+
+// A key or button pressed and released between two reads reads as one press, then as released, whichever
+// read the program uses; a held one reads down every time.
+TEST_F(DInput8, TapsBetweenTwoReadsReadAsOnePressThenARelease) {
+  openKeyboard();
+  openMouse();
+  struct SCase {
+    const char* pName;
+    bool bMouse;
+    DWORD uiOffset;  // DIK_ code or DIMOFS_BUTTONn
+    std::function<void(bool bDown)> push;
+  };
+  const SCase aCases[] = {
+      {"key", false, DIK_SPACE, [](bool bDown) { Win32TestPushKey(SDL_SCANCODE_SPACE, bDown); }},
+      {"extended key", false, DIK_RIGHT, [](bool bDown) { Win32TestPushKey(SDL_SCANCODE_RIGHT, bDown); }},
+      {"left button", true, DIMOFS_BUTTON0,
+       [this](bool bDown) { Win32TestPushMouseButton(m_hWnd, SDL_BUTTON_LEFT, bDown, 5, 5); }},
+      {"right button", true, DIMOFS_BUTTON1,
+       [this](bool bDown) { Win32TestPushMouseButton(m_hWnd, SDL_BUTTON_RIGHT, bDown, 5, 5); }},
+  };
+  // The state byte of the case's switch.
+  auto stateOf = [this](const SCase& test) {
+    if (test.bMouse) {
+      DIMOUSESTATE2 state{};
+      EXPECT_EQ(m_pMouse->GetDeviceState(sizeof(state), &state), DI_OK);
+      return state.rgbButtons[test.uiOffset - DIMOFS_BUTTON0];
+    }
+    BYTE keys[256];
+    EXPECT_EQ(m_pKeyboard->GetDeviceState(sizeof(keys), keys), DI_OK);
+    return keys[test.uiOffset];
+  };
+  // The data of the case's switch in one read, in order.
+  auto dataOf = [this](const SCase& test) {
+    std::vector<DWORD> data;
+    for (const DIDEVICEOBJECTDATA& event : read(test.bMouse ? m_pMouse : m_pKeyboard)) {
+      if (event.dwOfs == test.uiOffset) data.push_back(event.dwData);
+    }
+    return data;
+  };
+  for (const SCase& test : aCases) {
+    SCOPED_TRACE(test.pName);
+    // Buffered: two taps (another event between them) and a press; the next read sees a press, each later
+    // read one release and one press.
+    test.push(true);
+    test.push(false);
+    Win32TestPushMouseMotion(m_hWnd, 9, 9, 4, 4);
+    test.push(true);
+    test.push(false);
+    test.push(true);
+    EXPECT_EQ(dataOf(test), std::vector<DWORD>{0x80});
+    EXPECT_EQ(dataOf(test), (std::vector<DWORD>{0, 0x80}));
+    EXPECT_EQ(dataOf(test), (std::vector<DWORD>{0, 0x80}));
+    EXPECT_EQ(dataOf(test), std::vector<DWORD>{});
+    // Held: down in every state read.
+    EXPECT_EQ(stateOf(test), 0x80);
+    EXPECT_EQ(stateOf(test), 0x80);
+    // A tap: down once, then up.
+    test.push(false);
+    test.push(true);
+    test.push(false);
+    EXPECT_EQ(stateOf(test), 0x80);
+    EXPECT_EQ(stateOf(test), 0);
+    // The buffers emptied for the next case: the last release waits one read.
+    for (LPDIRECTINPUTDEVICE8A pDevice : {m_pKeyboard, m_pMouse, m_pKeyboard, m_pMouse}) read(pDevice);
+    ASSERT_TRUE(read(m_pKeyboard).empty());
+    ASSERT_TRUE(read(m_pMouse).empty());
+  }
+  // Other keys' events are not held back behind a release that waits: typing reads whole in one read.
+  for (SDL_Scancode eKey : {SDL_SCANCODE_H, SDL_SCANCODE_I}) {
+    Win32TestPushKey(eKey, true);
+    Win32TestPushKey(eKey, false);
+  }
+  std::vector<std::pair<DWORD, DWORD>> typed;
+  for (const DIDEVICEOBJECTDATA& event : read(m_pKeyboard)) typed.emplace_back(event.dwOfs, event.dwData);
+  EXPECT_EQ(typed, (std::vector<std::pair<DWORD, DWORD>>{{DIK_H, 0x80}, {DIK_I, 0x80}}));
+  typed.clear();
+  for (const DIDEVICEOBJECTDATA& event : read(m_pKeyboard)) typed.emplace_back(event.dwOfs, event.dwData);
+  EXPECT_EQ(typed, (std::vector<std::pair<DWORD, DWORD>>{{DIK_H, 0}, {DIK_I, 0}}));
+
+  // A read of one event at a time still sees each key's events in order.
+  Win32TestPushKey(SDL_SCANCODE_SPACE, true);
+  Win32TestPushKey(SDL_SCANCODE_SPACE, false);
+  Win32TestPushKey(SDL_SCANCODE_H, true);
+  EXPECT_EQ(read(m_pKeyboard, nullptr, 1).at(0).dwOfs, static_cast<DWORD>(DIK_SPACE));
+  EXPECT_EQ(read(m_pKeyboard, nullptr, 1).at(0).dwOfs, static_cast<DWORD>(DIK_SPACE));
+  EXPECT_EQ(read(m_pKeyboard, nullptr, 1).at(0).dwOfs, static_cast<DWORD>(DIK_H));
+
+  // A flush takes the held-back release too.
+  Win32TestPushKey(SDL_SCANCODE_SPACE, true);
+  Win32TestPushKey(SDL_SCANCODE_SPACE, false);
+  DWORD uiCount = 0xFFFFFFFFu;
+  ASSERT_EQ(m_pKeyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), nullptr, &uiCount, 0), DI_OK);
+  EXPECT_EQ(uiCount, 2u);
+  EXPECT_TRUE(read(m_pKeyboard).empty());
 }
 
 TEST_F(DInput8, FullBufferKeepsTheOldestEventsAndReportsTheOverflow) {
@@ -300,14 +413,19 @@ TEST_F(DInput8, MouseReportsRelativeMotionWheelAndButtons) {
   Win32TestPushMouseButton(m_hWnd, SDL_BUTTON_RIGHT, true, 17, 7);
   Win32TestPushMouseButton(m_hWnd, SDL_BUTTON_MIDDLE, true, 17, 7);
 
-  const std::vector<DIDEVICEOBJECTDATA> events = read(m_pMouse);
+  // The left button's release comes with a second read, after the one holding its press.
+  std::vector<DIDEVICEOBJECTDATA> events = read(m_pMouse);
+  ASSERT_EQ(events.size(), 7u);
+  for (const DIDEVICEOBJECTDATA& event : read(m_pMouse)) {
+    events.push_back(event);
+  }
   struct SExpected {
     DWORD uiOffset;
     LONG lData;
   };
   const SExpected expected[] = {{DIMOFS_X, 5},          {DIMOFS_Y, -3},      {DIMOFS_X, 2},
-                                {DIMOFS_Z, WHEEL_DELTA}, {DIMOFS_BUTTON0, 0x80}, {DIMOFS_BUTTON0, 0},
-                                {DIMOFS_BUTTON1, 0x80},  {DIMOFS_BUTTON2, 0x80}};
+                                {DIMOFS_Z, WHEEL_DELTA}, {DIMOFS_BUTTON0, 0x80}, {DIMOFS_BUTTON1, 0x80},
+                                {DIMOFS_BUTTON2, 0x80},  {DIMOFS_BUTTON0, 0}};
   ASSERT_EQ(events.size(), std::size(expected));
   for (size_t i = 0; i < events.size(); ++i) {
     EXPECT_EQ(events[i].dwOfs, expected[i].uiOffset) << i;
@@ -321,14 +439,16 @@ TEST_F(DInput8, MouseReportsRelativeMotionWheelAndButtons) {
   EXPECT_EQ(state.lX, 7);
   EXPECT_EQ(state.lY, -3);
   EXPECT_EQ(state.lZ, WHEEL_DELTA);
-  EXPECT_EQ(state.rgbButtons[0], 0);
+  EXPECT_EQ(state.rgbButtons[0], 0x80);  // pressed since the last read, though up again
   EXPECT_EQ(state.rgbButtons[1], 0x80);
   EXPECT_EQ(state.rgbButtons[2], 0x80);
-  // Motion counts from the previous read; buttons stay as they are.
+  EXPECT_EQ(state.rgbButtons[3], 0);
+  // Motion counts from the previous read; buttons read as they are.
   ASSERT_EQ(m_pMouse->GetDeviceState(sizeof(state), &state), DI_OK);
   EXPECT_EQ(state.lX, 0);
   EXPECT_EQ(state.lY, 0);
   EXPECT_EQ(state.lZ, 0);
+  EXPECT_EQ(state.rgbButtons[0], 0);
   EXPECT_EQ(state.rgbButtons[1], 0x80);
 
   // Moving the cursor by program is not mouse motion.

@@ -23,6 +23,7 @@
 
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/Program/KvProgram.h"
+#include "Platform/Win32/Win32Sdl.h"
 #include "Tests/Support/GameProcessTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
@@ -43,12 +44,15 @@ class GameEnding : public ::testing::Test {
   }
 
   // Starts the game in dataRoot with the variables given (SDL_VIDEODRIVER, DISPLAY), its store in the test's
-  // folder and the sound written nowhere.
-  void startGame(CProcess* pGame, const std::string& dataRoot, const std::vector<std::string>& env) {
+  // folder and the sound written nowhere (unless env names an output).
+  void startGame(CProcess* pGame, const std::string& dataRoot, const std::vector<std::string>& env,
+                 bool bQuitSignalsBlocked = false) {
     std::vector<std::string> all = env;
     all.push_back("GRINDLOW_STORE_DIR=" + store());
-    all.push_back("GRINDLOW_FMOD_OUTPUT=null");
-    ASSERT_TRUE(pGame->start({KV_GAME_PATH}, dataRoot, all));
+    bool bOutputNamed = false;
+    for (const std::string& entry : env) bOutputNamed |= startsWith(entry.c_str(), "GRINDLOW_FMOD_OUTPUT=");
+    if (!bOutputNamed) all.push_back("GRINDLOW_FMOD_OUTPUT=null");
+    ASSERT_TRUE(pGame->start({KV_GAME_PATH}, dataRoot, all, -1, bQuitSignalsBlocked));
   }
 
   std::string store() const { return m_dir + "/store"; }
@@ -77,6 +81,49 @@ TEST_F(GameEnding, OffscreenDriverWithoutInjectedModesRunsItsFrames) {
   const int iStatus = game.finish();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n" << game.out();
   EXPECT_EQ(crashReports(), 0u);
+}
+
+// How many times text occurs in out.
+size_t occurrences(const std::string& out, const std::string& text) {
+  size_t uiCount = 0;
+  for (size_t uiAt = out.find(text); uiAt != std::string::npos; uiAt = out.find(text, uiAt + text.size())) ++uiCount;
+  return uiCount;
+}
+
+// Ctrl-C ends the game normally at whatever moment of its start-up it comes, with the sound and the movies
+// on SDL's audio (the dummy driver here): exit code 0, no crash report. The moments follow the program's
+// own progress: a signal already waiting when main starts, the first line main prints, the end of the second
+// start-up stage. Starting without a display says so once.
+TEST_F(GameEnding, CtrlCEndsTheGameNormallyAtAnyMomentOfItsStartUp) {
+  struct SMoment {
+    const char* pName;
+    const char* pAfter;  // the output that comes first; null: at once
+  };
+  const SMoment aMoments[] = {
+      {"waiting when main starts", nullptr},
+      {"after the first line", "Grindlow: Ctrl-C or closing the window ends the game.\n"},
+      {"once running", gc_pszRUNNING},
+  };
+  for (const SMoment& moment : aMoments) {
+    SCOPED_TRACE(moment.pName);
+    fs::remove_all(store());
+    CProcess game;
+    startGame(&game, KV_DATA_ROOT,
+              {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "GRINDLOW_FMOD_OUTPUT=device"},
+              moment.pAfter == nullptr);
+    if (moment.pAfter != nullptr) {
+      const bool bReached = game.readUntil(moment.pAfter);
+      ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
+    }
+    ASSERT_EQ(kill(game.pid(), SIGINT), 0);
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL)
+        << statusText(iStatus) << "\n" << game.out();
+    EXPECT_EQ(crashReports(), 0u);
+    if (game.out().find(gc_pszRUNNING) != std::string::npos) {
+      EXPECT_EQ(occurrences(game.out(), gc_pszWIN32_OFFSCREEN_NOTE), 1u) << game.out();
+    }
+  }
 }
 
 // Without a display the program ends with exit code 3 and says why, with no crash report: an unknown video
