@@ -276,7 +276,10 @@ void systemDrawPressStartButton(ClWidget* pWidget, WidgetEventProcedureCall* pDa
   args.mp_uiAnchorFlags = place.mp_uiAnchorFlags;
   args.mp_uiAlignment = 2;
   args.mp_uiColor = uiColor;
+  // The black word is the prompt's shadow, one unit down and right, so that it reads over the street.
   args.mp_uiShadowColor = gc_uiPROMPT_SHADOW_COLOR;
+  args.mp_afShadowOffset[0] = 1.0f;
+  args.mp_afShadowOffset[1] = 1.0f;
   const f32 afPosition[2] = {place.mp_fX, place.mp_fY};
   // A missing shader stops the program here, before anything of the prompt is queued.
   ClShaderMgr::getShader(gc_pPROMPT_SHADER);

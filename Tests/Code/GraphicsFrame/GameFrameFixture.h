@@ -166,8 +166,7 @@ class GameFrame : public ::testing::Test {
     ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
   }
   // Frames of 16 ms until the title has come in, then the switch to the main menu that a start press makes, and
-  // frames until its fades have run out, so that every later frame of a test is the same picture; false when the
-  // menu did not come in within 300 frames.
+  // frames until its fades have run out; false when the menu did not come in within 300 frames.
   static bool settleMenus() {
     ClWidget* pTop = ClUI::getWidget("TopLevelSwitcher");
     ClWidget* pTitle = ClUI::getWidget("TitleScreen");
@@ -178,6 +177,9 @@ class GameFrame : public ::testing::Test {
     for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
     return pTop->getActiveSwitchedChild() == pMenu;
   }
+  // The gameplay clock stands still (state 1 is its time scale): the backgrounds behind the menus scroll and
+  // animate on it, so every later frame of the menus is the same picture.
+  static void stopGameplayClock() { ClGameStateMgr::setFloatState(1, 0.0f); }
   // Frames of 16 ms until the front end is the current mode; how many it took, or 0 when it did not come within
   // iLimit frames.
   static int ticksUntilFrontEnd(int iLimit) {

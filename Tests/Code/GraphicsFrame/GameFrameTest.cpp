@@ -110,6 +110,7 @@ TEST_F(GameFrontEnd, FrontEndShowsTheSceneThroughBloomAndTheCrtCopy) {
 // nothing the second time), the device is reset, everything is made again and the next frames look as before.
 TEST_F(GameFrontEnd, FramesLookTheSameAfterAnInjectedDeviceLoss) {
   ASSERT_TRUE(settleMenus());
+  stopGameplayClock();
   const STestPicture before = frameAs(E_GAME_MODE_FRONTEND);
   D3D9TestLoseDevice(ClGraphics::mp_pDevice);
   ClGame::tickFrame(0.016f);
@@ -150,6 +151,7 @@ TEST_F(GameFrontEnd, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) 
     }
   };
   // What one drawn frame holds with and without the quads: the world's geometry elements of the frame.
+  stopGameplayClock();
   ClGame::tickFrame(0.016f);
   const i32 iElementsWithout = ClDynamicGeometry::getNumElements();
   queueQuads();
@@ -202,6 +204,7 @@ TEST_F(GameFrontEnd, QuadSpritesQueuedWhileGraphicsAreNotReadyGoWithTheirFrame) 
 // queue is empty once the frame is drawn. Everything outside the sprites stays as the frame without them.
 TEST_F(GameFrontEnd, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) {
   ASSERT_TRUE(settleMenus());
+  stopGameplayClock();
   const SRenderSignature* pColor = ClSignatureMgr::getSignatureNoTex(ClShaderMgr::getShader("system_blend_color"));
   struct SSprite {
     u16 uLayer;
