@@ -116,6 +116,19 @@ bool catModeEnabled() {
 f32 systemFrameTime() { return ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime; }
 f32 gameplayFrameTime() { return ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime; }
 
+// Whether the screen is on its way out of its switcher. A screen going out is still ticked: its procedures then
+// take no input and switch nothing, or a quick second press (back right after an accept) or a timer running out
+// would act on a screen the player has left and switch away from the one being switched to.
+bool isGoingOut(const ClWidget* pScreen) {
+  const ClWidget* pSwitcher = pScreen != nullptr ? pScreen->mp_pParent : nullptr;
+  for (u32 i = 0; pSwitcher != nullptr && i < pSwitcher->mp_SwitchedChildren.getSize(); ++i) {
+    if (pSwitcher->mp_SwitchedChildren[i].mp_pChild == pScreen) {
+      return pSwitcher->mp_SwitchedChildren[i].mp_uiState == E_SWITCH_STATE_OUT;
+    }
+  }
+  return false;
+}
+
 void restartAttractTimer() { g_attractTimer.start(0.0f, 1.0f, 0.0f, gc_fATTRACT_SCREEN_SECONDS); }
 
 // The STRING parameter of a selection procedure, with the description widget given the text id built from it.
@@ -208,8 +221,11 @@ void systemTickAttractLoopBackground(ClWidget*, WidgetEventProcedureCall*) {
   }
 }
 
-void systemTickAttractLoopScreen(ClWidget*, WidgetEventProcedureCall*) {
+void systemTickAttractLoopScreen(ClWidget* pWidget, WidgetEventProcedureCall*) {
   static const char* const s_apScreens[] = {"TitleScreen", "AttractLeaderboard", "WarningScreen"};
+  if (isGoingOut(pWidget)) {
+    return;
+  }
   g_attractTimer.update(gameplayFrameTime());
   if (!g_attractTimer.isIdle() || g_iAttractScreenCounter >= 4) {
     return;
@@ -220,7 +236,10 @@ void systemTickAttractLoopScreen(ClWidget*, WidgetEventProcedureCall*) {
   restartAttractTimer();
 }
 
-void systemTickAttractLoopPressStartClick(ClWidget*, WidgetEventProcedureCall*) {
+void systemTickAttractLoopPressStartClick(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  if (isGoingOut(pWidget)) {
+    return;
+  }
   bool bPressed = false;
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS && !bPressed; ++uiPad) {
     const SGameInputAction* pActions = ClInputManager::getActions(uiPad);
@@ -301,7 +320,10 @@ void systemMainMenuInitialize(ClWidget*, WidgetEventProcedureCall*) {
   ClUI::getWidget("MainMenuProfileLabel_XBoxOne")->setVisible(0);
 }
 
-void systemMainMenuTick(ClWidget*, WidgetEventProcedureCall*) {
+void systemMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  if (isGoingOut(pWidget)) {
+    return;
+  }
   if (justPressed(gc_iUI_ACTION_START)) {
     GAMESetRootValue("_options_mainmenu", 1);
     ClUI::switchTo(gc_pSWITCHER, "Options");
@@ -372,7 +394,10 @@ void systemSurvivorSelectSelection(ClWidget*, WidgetEventProcedureCall* pData) {
   g_iSelectedGameType = std::strcmp(pChoice, "normal") == 0 ? gc_iTYPE_SURVIVOR : gc_iTYPE_SURVIVOR_HARDCORE;
 }
 
-void systemMarathonSelectTick(ClWidget*, WidgetEventProcedureCall*) {
+void systemMarathonSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  if (isGoingOut(pWidget)) {
+    return;
+  }
   i32 iBoard = gc_iBOARD_MARATHON;
   if (g_iSelectedGameType == gc_iTYPE_MARATHON_EXTREME) {
     iBoard = gc_iBOARD_MARATHON_EXTREME;
@@ -382,7 +407,10 @@ void systemMarathonSelectTick(ClWidget*, WidgetEventProcedureCall*) {
   tickSubMenu(iBoard);
 }
 
-void systemSurvivorSelectTick(ClWidget*, WidgetEventProcedureCall*) {
+void systemSurvivorSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  if (isGoingOut(pWidget)) {
+    return;
+  }
   tickSubMenu(g_iSelectedGameType == gc_iTYPE_SURVIVOR_HARDCORE ? gc_iBOARD_SURVIVOR_HARDCORE : gc_iBOARD_SURVIVOR);
 }
 
@@ -418,7 +446,10 @@ void systemInitializeCredits(ClWidget*, WidgetEventProcedureCall*) {
   g_gameModeFrontEnd.mp_menuMusicCue = ClAudioManager::createCueInstanceByName("CreditsLoop");
 }
 
-void systemCreditsTick(ClWidget*, WidgetEventProcedureCall*) {
+void systemCreditsTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  if (isGoingOut(pWidget)) {
+    return;
+  }
   const f32 fDT = systemFrameTime();
   if (justPressed(gc_iUI_ACTION_BACK)) {
     playUIAcceptSound();
@@ -452,7 +483,10 @@ void systemPreMainMenuInitialize(ClWidget*, WidgetEventProcedureCall*) {
   s_fPreMainMenuTimer = gc_fPRE_MAIN_MENU_SECONDS;
 }
 
-void systemPreMainMenuTick(ClWidget*, WidgetEventProcedureCall*) {
+void systemPreMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  if (isGoingOut(pWidget)) {
+    return;
+  }
   s_fPreMainMenuTimer -= systemFrameTime();
   if (s_fPreMainMenuTimer <= 0.0f) {
     ClUI::switchTo(gc_pSWITCHER, "MainMenu");

@@ -32,6 +32,20 @@ class FrontEndScreens : public ::testing::Test, protected CFrontEndUI {
     m_pads.frame(actions, uiPad);
     run(pProcedure);
   }
+  // A press that reaches the procedure of a screen on its way out. The test screens' transitions end at once, so
+  // the screen is put back in that state after the input frame's UI update has finished the switch.
+  void pressWhileGoingOut(const char* pProcedure, const char* pScreen, i32 iAction) {
+    m_pads.frame({{iAction, 1.0f}}, 0);
+    setSwitchState(W(pScreen), E_SWITCH_STATE_OUT);
+    run(pProcedure, nullptr, W(pScreen));
+  }
+  // A screen of the top-level switcher put in a switch state.
+  static void setSwitchState(const ClWidget* pScreen, u32 uiState) {
+    ClWidget* pTop = W("TopLevelSwitcher");
+    for (u32 i = 0; i < pTop->mp_SwitchedChildren.getSize(); ++i) {
+      if (pTop->mp_SwitchedChildren[i].mp_pChild == pScreen) pTop->mp_SwitchedChildren[i].mp_uiState = uiState;
+    }
+  }
   static f32 creditsY() { return KvLayoutPlacement(W("CreditsImage")->getLayout("widgetLayout")).mp_fY; }
 };
 
@@ -108,6 +122,39 @@ TEST_F(AttractLoop, ASecondInitialiseKeepsTheCycleAndTheBackground) {
   EXPECT_EQ(g_fWorldCameraX, 100.0f);
   EXPECT_EQ(tickScreens(5), nullptr);
   EXPECT_EQ(tickScreens(1), W("WarningScreen")) << "the timer ran on where it stood";
+}
+
+// A start press switches away from the title while the title still ticks on its way out: neither its press nor a
+// cycle step that falls due then may switch away from where the press went.
+TEST_F(AttractLoop, AScreenOnItsWayOutNeitherTakesAPressNorMovesTheCycle) {
+  run("systemInitializeAttractLoopBackground");
+  ClWidget* pTitle = W("TitleScreen");
+  ClUI::switchTo("TopLevelSwitcher", "MainMenu");
+  setSwitchState(pTitle, E_SWITCH_STATE_OUT);
+  setGameplayFrame(5.0f);
+  run("systemTickAttractLoopScreen", nullptr, pTitle);
+  EXPECT_EQ(lastSwitch(), W("MainMenu"));
+  m_pads.release();
+  pressWhileGoingOut("systemTickAttractLoopPressStartClick", "TitleScreen", gc_iUI_ACTION_START);
+  EXPECT_EQ(lastSwitch(), W("MainMenu"));
+  run("systemTickAttractLoopScreen", nullptr, W("MainMenu"));
+  EXPECT_EQ(lastSwitch(), W("AttractLeaderboard")) << "a screen that is not switched keeps the cycle going";
+}
+
+// Back pressed right after an accept reaches the screen being left while it goes out: it must neither leave the
+// menus nor switch away from the screen being switched to.
+TEST_F(FrontEndScreens, ScreensOnTheirWayOutTakeNoBackPress) {
+  for (const char* pScreen : {"MainMenu", "MarathonSelect", "SurvivorSelect", "Credits"}) {
+    SCOPED_TRACE(pScreen);
+    ClUI::switchTo("TopLevelSwitcher", pScreen);
+    ClUI::switchTo("TopLevelSwitcher", "ChooseEquipement");
+    const std::string screen = pScreen;
+    const std::string procedure = screen == "Credits" ? "systemCreditsTick" : "system" + screen + "Tick";
+    m_pads.release();
+    pressWhileGoingOut(procedure.c_str(), pScreen, gc_iUI_ACTION_BACK);
+    EXPECT_EQ(lastSwitch(), W("ChooseEquipement"));
+    EXPECT_EQ(g_bReturnToFrontEnd, 0u);
+  }
 }
 
 TEST_F(FrontEndScreens, StartOrAcceptNewlyPressedOnAnyPadLeavesForTheMainMenu) {
