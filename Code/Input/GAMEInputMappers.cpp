@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "Code/UI/GAMESpecificUI_Screens.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
@@ -80,6 +81,10 @@ void createAligned(ClInputMapperBase** ppMapper) {
 }  // namespace
 
 void ClInputMapperGAMENormalGameplay::process(u8 uiPlayerIndex) {
+  // An open error dialog holds every player's input.
+  if (g_bErrorDialogActive != 0) {
+    return;
+  }
   const f32* p = ClInputManager::getPadState(uiPlayerIndex).mp_afInputs;
   const CActionAdder add(uiPlayerIndex);
   add(0, p[E_PAD_INPUT_LEFT_STICK_X]);
@@ -100,6 +105,10 @@ void ClInputMapperGAMENormalGameplay::process(u8 uiPlayerIndex) {
 }
 
 void ClInputMapperMenus::process(u8 uiPlayerIndex) {
+  // An open error dialog holds every player's input.
+  if (g_bErrorDialogActive != 0) {
+    return;
+  }
   const f32* p = ClInputManager::getPadState(uiPlayerIndex).mp_afInputs;
   const CActionAdder add(uiPlayerIndex);
   const f32 fLeftX = p[E_PAD_INPUT_LEFT_STICK_X];

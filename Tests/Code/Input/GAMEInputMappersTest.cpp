@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Code/Input/GAMEInputMappers.h"
+#include "Code/UI/GAMESpecificUI_Screens.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Memory/KvAlloc.h"
 
@@ -205,6 +206,17 @@ TEST_F(GameInputMappers, ControlsAddUpAndReachThePlayersTheyBelongTo) {
   m_aaActions[0][7].mp_afValues[1] = 0.25f;
   m_gameplay.process(0);
   EXPECT_EQ(m_aaActions[0][7].mp_afValues[1], 1.25f);
+}
+
+// While the error dialog is open neither mapper maps anything; once it closes the same controls act again.
+TEST_F(GameInputMappers, AnOpenErrorDialogHoldsAllInput) {
+  holdKey(SC_RETURN);
+  setPad(0, E_PAD_INPUT_A, 1.0f);
+  g_bErrorDialogActive = 1;
+  EXPECT_TRUE(run(m_gameplay, 0).empty());
+  EXPECT_TRUE(run(m_menus, 0).empty());
+  g_bErrorDialogActive = 0;
+  EXPECT_FALSE(run(m_menus, 0).empty());
 }
 
 TEST_F(GameInputMappers, FactoryMakesBothMappersForTheInputManager) {
