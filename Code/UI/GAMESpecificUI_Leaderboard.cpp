@@ -4,7 +4,7 @@
 
 i32 g_iLeaderboardIndex = 0;
 
-// The screen's lines and store requests come with the leaderboard screen itself.
+// The screen keeps no lines and makes no store requests.
 void systemLeaderboardInitialize(ClWidget*, WidgetEventProcedureCall*) {}
 void systemLeaderboardTick(ClWidget*, WidgetEventProcedureCall*) {}
 void systemLeaderboardTerminate(ClWidget*, WidgetEventProcedureCall*) {}

@@ -1,5 +1,5 @@
-// The leaderboard screen's event procedures and the board it shows. The screen's paging and the store's results
-// are not in this build: its three procedures are registered so that the screen's data resolves, and do nothing.
+// The leaderboard screen's event procedures and the board it shows. The screen shows no lines and asks the store
+// for nothing: its three procedures are registered so that the screen's data resolves, and do nothing.
 // Main thread, inside the UI's tick.
 #pragma once
 

@@ -500,7 +500,7 @@ void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall*
   systemRemovePointerExclusivity(pWidget, nullptr);
 }
 
-// --- Screens still to come: their procedures do nothing yet ---
+// --- Screens whose procedures do nothing: registered so that their data resolves ---
 
 void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {}
 void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {}

@@ -83,8 +83,9 @@ void systemPreMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemQuit(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 
-// Screens still to come (results, options, video settings and licences, equipment, stage select, how to play,
-// the unlock popup, the chapter picture): registered under their names, doing nothing yet.
+// The results, options, video settings and licences, equipment, stage select, how-to-play and unlock popup
+// screens' procedures and the chapter picture's: registered under their names so that the screens' data
+// resolves; they do nothing.
 void systemResultsInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemResultsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemPickChapterChangeSelectedChapter(ClWidget* pWidget, WidgetEventProcedureCall* pData);
