@@ -80,7 +80,7 @@ TEST_F(GameUIRegistration, PlaceholdersShareTheIdleProcedureAndLicencesTheVideoS
     EXPECT_EQ(find(pName), &systemIdle) << pName;
   }
   EXPECT_EQ(find("systemLicensesTick"), &systemVideoSettingsTick);
-  EXPECT_NE(find("systemVideoSettingsTick"), &systemIdle) << "screens to come have procedures of their own";
+  EXPECT_NE(find("systemVideoSettingsTick"), &systemIdle) << "the named screens have procedures of their own";
   EXPECT_EQ(find("systemTextPulse"), find("systemImagePulse"));
 }
 
