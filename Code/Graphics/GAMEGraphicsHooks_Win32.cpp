@@ -20,6 +20,7 @@
 #include "Corvane/System/ClJobMgr.h"
 #include "Corvane/System/ClTaskMgr.h"
 #include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUI_Win32.h"
 #include "Platform/D3D9/D3D9.h"
@@ -192,6 +193,8 @@ void ClGAMEGraphicsHooks::queue2DSprites() {
   }
   Cl2d::renderSprites(gc_uiDYNGEO_FLAG_2D, gc_u2D_SCENE_FIRST_LAYER, gc_u2D_SCENE_LAST_LAYER, gc_f2D_DEPTH_FACTOR);
   Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, gc_u2D_UI_FIRST_LAYER, gc_u2D_UI_LAST_LAYER, gc_f2D_DEPTH_FACTOR);
+  // The pointer's own layer joins the UI batch, whose depth order puts it over everything else.
+  Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, gc_uiPOINTER_LAYER, gc_uiPOINTER_LAYER, gc_f2D_DEPTH_FACTOR);
 }
 
 void ClGAMEGraphicsHooks::buildFrameBatches() {

@@ -49,7 +49,8 @@ class ClGAMEGraphicsHooks : public GAMEWindowHooks {
 
  private:
   // The steps of the frame composition. queue2DSprites sorts the 2D sprite queue and turns it into the geometry of
-  // the lower 2D batch (layers 0..2600) and of the UI batch (2600..2800); cleanUpFrame also empties the queue.
+  // the lower 2D batch (layers 0..2600) and of the UI batch (2600..2800, then the pointer's layer 3999);
+  // cleanUpFrame also empties the queue.
   static void queue2DSprites();
   static void buildFrameBatches();
   static void drawScene();

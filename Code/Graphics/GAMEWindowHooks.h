@@ -13,6 +13,7 @@ class GAMEWindowHooks : public ClWindowHooks {
  public:
   static GAMEWindowHooks& instance();
 
+  bool isUIInitialized() override;
   bool isActionModeCurrent() override;
   void resumeAllCues() override;
   // Focus lost: the action mode pauses the game itself (and the sound with it); the video mode keeps playing;
@@ -20,6 +21,7 @@ class GAMEWindowHooks : public ClWindowHooks {
   void focusPause() override;
   void mouseMoved(std::intptr_t lParam) override;
   void mouseLeft() override;
+  bool hasUITextureBeenLoaded(const char* pName) override;
   // The full-screen video player hears of the window's moves, display changes, paints and its graph's messages.
   void videoWindowMoved() override;
   void videoDisplayChanged() override;

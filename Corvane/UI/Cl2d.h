@@ -140,7 +140,8 @@ class Cl2d {
   // --- The sprite queue (Cl2d_Sprites.cpp) ---
   // Queues one sprite: top-left (x, y) and size in pixels, texture coordinates of the top-left and the bottom-right
   // corner. A null signature asserts "pSig", a layer above 3999 "Layer ID out of range!"; past 3072 sprites the
-  // sprite is dropped silently. Main thread.
+  // sprite is dropped silently. While g_kvClipRect is set (a drag-scrolled area's children) the sprite is cut to it
+  // and one wholly outside is dropped. Main thread.
   static void addSprite(u16 uLayer, const SRenderSignature* pSig, u32 uiColor, f32 fX, f32 fY, f32 fWidth,
                         f32 fHeight, const kv_vector2& uvTopLeft, const kv_vector2& uvBottomRight);
   // Render worker, while the queue is active: orders the index array by layer, then by signature address, so that

@@ -1,6 +1,7 @@
 // The 2D sprite queue of Cl2d (declared in Cl2d.h).
 #include "Corvane/UI/Cl2d.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -83,15 +84,40 @@ void Cl2d::addSprite(u16 uLayer, const SRenderSignature* pSig, u32 uiColor, f32 
   if (queue.mp_uCount >= gc_i2D_MAX_SPRITES) {
     return;
   }
+  kv_vector2 uv0 = uvTopLeft;
+  kv_vector2 uv1 = uvBottomRight;
+  // A drag-scrolled area's children are clipped to its rectangle (g_kvClipRect, screen fractions) while they
+  // queue: the part outside is cut off, the texture coordinates follow the cut.
+  const kv_rect& clip = g_kvClipRect;
+  if (clip.mp_fX2 - clip.mp_fX1 != 0.0f && fWidth > 0.0f && fHeight > 0.0f) {
+    const f32 fClipLeft = clip.mp_fX1 * ClGraphics::mp_fScreenWidth;
+    const f32 fClipRight = clip.mp_fX2 * ClGraphics::mp_fScreenWidth;
+    const f32 fClipTop = clip.mp_fY1 * ClGraphics::mp_fScreenHeight;
+    const f32 fClipBottom = clip.mp_fY2 * ClGraphics::mp_fScreenHeight;
+    const f32 fLeft = std::max(fX, fClipLeft);
+    const f32 fRight = std::min(fX + fWidth, fClipRight);
+    const f32 fTop = std::max(fY, fClipTop);
+    const f32 fBottom = std::min(fY + fHeight, fClipBottom);
+    if (fLeft >= fRight || fTop >= fBottom) {
+      return;
+    }
+    const kv_vector2 uvPerPixel = {(uv1.x - uv0.x) / fWidth, (uv1.y - uv0.y) / fHeight};
+    uv1 = {uv0.x + (fRight - fX) * uvPerPixel.x, uv0.y + (fBottom - fY) * uvPerPixel.y};
+    uv0 = {uv0.x + (fLeft - fX) * uvPerPixel.x, uv0.y + (fTop - fY) * uvPerPixel.y};
+    fX = fLeft;
+    fY = fTop;
+    fWidth = fRight - fLeft;
+    fHeight = fBottom - fTop;
+  }
   const u16 i = queue.mp_uCount;
   queue.mp_afX[i] = fX;
   queue.mp_afY[i] = fY;
   queue.mp_afWidth[i] = fWidth;
   queue.mp_afHeight[i] = fHeight;
-  queue.mp_afLeftU[i] = uvTopLeft.x;
-  queue.mp_afTopV[i] = uvTopLeft.y;
-  queue.mp_afRightU[i] = uvBottomRight.x;
-  queue.mp_afBottomV[i] = uvBottomRight.y;
+  queue.mp_afLeftU[i] = uv0.x;
+  queue.mp_afTopV[i] = uv0.y;
+  queue.mp_afRightU[i] = uv1.x;
+  queue.mp_afBottomV[i] = uv1.y;
   queue.mp_apSignature[i] = pSig;
   queue.mp_auiColor[i] = uiColor;
   queue.mp_auLayer[i] = uLayer;

@@ -242,6 +242,9 @@ class ClUI {
   static void loadUITexture(const char* pName, bool bLocalized);
   // The texture "Images/UI/" + file, the registered one when there is one; null when no file exists.
   static ClTexture* loadUITextureVersion(const char* pFilenameWithSuffix, bool bLocalized);
+  // Whether a version of a UI texture is the registered texture of that file name (the UI frees its textures
+  // itself, so the texture manager must not destroy one of these).
+  static bool hasUITextureBeenLoaded(const char* pFilename);
   // Queues the name once (plain and localized apart) for loadDeferredUITextures, which loads the plain names, then
   // the localized ones, and empties both queues.
   static void queueDeferredUITexture(const char* pName, bool bLocalized);

@@ -125,6 +125,21 @@ ClTexture* ClUI::loadUITextureVersion(const char* pFilenameWithSuffix, bool bLoc
   return bLocalized ? ClTextureMgr::loadLocalizedTexture(acPath) : ClTextureMgr::loadTexture(acPath, 1);
 }
 
+bool ClUI::hasUITextureBeenLoaded(const char* pFilename) {
+  const ClTexture* pTexture = mp_UITextureTable.isAllocated() ? ClTextureMgr::findTexture(pFilename) : nullptr;
+  if (pTexture == nullptr) {
+    return false;
+  }
+  bool bHeld = false;
+  mp_UITextureTable.forEachValue([&](uintptr_t uiValue, i32) {
+    const SUITexture* pUITex = reinterpret_cast<const SUITexture*>(uiValue);
+    for (i32 i = 0; i < pUITex->mp_iNumVersions; ++i) {
+      bHeld = bHeld || pUITex->mp_versions[i].mp_pTex == pTexture;
+    }
+  });
+  return bHeld;
+}
+
 void ClUI::queueDeferredUITexture(const char* pName, bool bLocalized) {
   ClDynamicHashTable& table = deferredNames(bLocalized);
   const u32 uiHash = KvStrHash(pName);

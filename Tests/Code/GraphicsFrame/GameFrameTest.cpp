@@ -51,6 +51,7 @@
 #include "Corvane/UI/Cl2d.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
+#include "Platform/Win32/Win32Window.h"
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -267,8 +268,9 @@ TEST_F(GameFrameAt576, InGameScreenDrawsTheHudCanvasWithTheScene) {
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 
-// The gallery screen: its scroll-finger area of image tiles and its flip-book widgets over the scene, once the
-// switch has settled and the tiles have faded in.
+// The gallery screen: its scroll-finger area of image tiles and flip-book widgets over the scene, once the switch
+// has settled and the tiles have faded in. The area ends across the third tile: that tile is cut at the area's bottom
+// edge, and the health bar and the flip books below it are not drawn.
 TEST_F(GameFrontEnd, GalleryScreenShowsItsTilesAndFlipBooks) {
   ASSERT_TRUE(settleMenus());
   ASSERT_TRUE(switchMainScreenTo("Gallery"));
@@ -306,7 +308,8 @@ class GameSkipUI : public GameFrontEnd {
 }  // namespace
 
 // The load mode (here without the splash) loads every asset of the sample content, registers every sample flip book
-// of its list, sets the prompts and hands over to the front end, which opens the title.
+// of its list, sets the prompts and hands over to the front end, which opens the title; its music pauses while the
+// window is out of focus.
 TEST_F(GameFrontEnd, LoadModeLoadsEverySampleAssetAndTheFrontEndOpensTheMenus) {
   EXPECT_EQ(g_ePreviousGameMode, E_GAME_MODE_LOAD);
   EXPECT_EQ(g_pCurrentGameMode, &g_gameModeFrontEnd);
@@ -373,6 +376,16 @@ TEST_F(GameFrontEnd, LoadModeLoadsEverySampleAssetAndTheFrontEndOpensTheMenus) {
   EXPECT_FALSE(g_gameModeFrontEnd.mp_menuMusicCue.isNull()) << "MainMenuLoop";
   EXPECT_EQ(switchStateOf("TopLevelSwitcher", "MainMenu"), static_cast<u32>(E_SWITCH_STATE_INACTIVE));
   EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperMenus);
+  // The window losing the focus pauses the music, regaining it resumes it: the window system's messages, through
+  // the program's message pump.
+  const auto musicPausedAfterMessages = [] {
+    for (int i = 0; i < 8; ++i) ClGraphics::processMessages();
+    return ClAudioManager::getCueInstance(g_gameModeFrontEnd.mp_menuMusicCue)->m_bPaused;
+  };
+  Win32TestSetFocus(nullptr);
+  EXPECT_EQ(musicPausedAfterMessages(), 1);
+  Win32TestSetFocus(ClGraphics::mp_hWnd);
+  EXPECT_EQ(musicPausedAfterMessages(), 0);
 }
 
 // The progress callback: a count of 0 counts 128 KiB, and a loading frame runs each time 5 MiB have been counted.

@@ -45,7 +45,7 @@ class ScrollFingerRenderTest : public CanvasTest {
       "children": [{"name": "Item", "properties": {
         "canvas": {"id": "FULL"}, "imageLayer": 120, "textureShader": {"id": "system_blend_premult"},
         "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 4.0, "forcedHeight": 4.0,
-        "widgetLayout": {"layout": {"screenAnchor": 0, "x": 1.0, "y": 2.0, "widgetAnchor": 0}},
+        "widgetLayout": {"layout": {"screenAnchor": 0, "x": 1.0, "y": 7.0, "widgetAnchor": 0}},
         "onLoad": {"event": {"calls": [{"call": "systemImageInitColor"}]}},
         "onRender": {"event": {"single": "systemImageRender"}}}}]}]}})";
     SKuiScreenSet set;
@@ -81,11 +81,13 @@ TEST_F(ScrollFingerRenderTest, StencilClipAndScrolledWindowForTheChildren) {
   Cl2d::popParentWindow(Cl2d::getParentWindow());
   g_kvClipRect = gc_kvEmptyRect;
 
-  // The whole area: the child 15 pixels up with the scrolled window, and nothing left behind.
+  // The whole area: the child (8 x 8 pixels) 15 pixels up with the scrolled window, at y 39, cut to the area's top
+  // edge at 40 with its texture, and nothing left behind.
   Cl2d::clearSprites();
   ClUI::getWidget("Screen")->render();
   ASSERT_EQ(Cl2d::getNumSprites(), 2);
-  EXPECT_EQ((std::vector<f32>{queued(1).fX, queued(1).fY}), (std::vector<f32>{22.0f, 29.0f}));
+  EXPECT_EQ((std::vector<f32>{queued(1).fX, queued(1).fY, queued(1).fWidth, queued(1).fHeight, queued(1).fV0}),
+            (std::vector<f32>{22.0f, 40.0f, 8.0f, 7.0f, 0.125f}));
   EXPECT_EQ(Cl2d::mp_parentWindowStack.getCount(), 0);
   EXPECT_EQ(g_kvClipRect, gc_kvEmptyRect);
 }

@@ -109,6 +109,49 @@ TEST_F(SpriteQueueTest, QueueLimits) {
   ClDynamicGeometry::unlockBuffers();
 }
 
+// While a clip rectangle is set (a drag-scrolled area's children), sprites are cut to it with their texture
+// coordinates, and those wholly outside are not queued; with none set, nothing is cut.
+TEST_F(SpriteQueueTest, ClipRectangleCutsSpritesAndTheirTextureCoordinates) {
+  struct SCase {
+    const char* pWhat;
+    f32 fX, fY, fW, fH;
+    bool bQueued;
+    f32 afRect[4];  // x, y, width, height as queued
+    f32 afUV[4];    // left, top, right, bottom
+  };
+  // The clip rectangle covers pixels 80..160 across and 60..120 down of the 320 x 240 screen.
+  const kv_rect clip{0.25f, 0.5f, 0.25f, 0.5f};
+  const SCase aCases[] = {
+      {"inside", 90, 70, 20, 10, true, {90, 70, 20, 10}, {0, 0, 1, 1}},
+      {"over the left edge", 60, 70, 40, 10, true, {80, 70, 20, 10}, {0.5f, 0, 1, 1}},
+      {"over the bottom right corner", 150, 110, 20, 40, true, {150, 110, 10, 10}, {0, 0, 0.5f, 0.25f}},
+      {"around the whole rectangle", 0, 0, 320, 240, true, {80, 60, 80, 60}, {0.25f, 0.25f, 0.5f, 0.5f}},
+      {"wholly above", 90, 10, 20, 50, false, {}, {}},
+      {"wholly right, touching", 160, 70, 20, 10, false, {}, {}},
+  };
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pWhat);
+    Cl2d::clearSprites();
+    g_kvClipRect = clip;
+    Cl2d::addSprite(3, &g_aFakeSignatures[0], 0xFFFFFFFFu, c.fX, c.fY, c.fW, c.fH, gc_vUV0, gc_vUV1);
+    g_kvClipRect = gc_kvEmptyRect;
+    ASSERT_EQ(Cl2d::getNumSprites(), c.bQueued ? 1 : 0);
+    if (!c.bQueued) continue;
+    const S2dSpriteQueue& q = Cl2d::mp_spriteQueue;
+    EXPECT_FLOAT_EQ(q.mp_afX[0], c.afRect[0]);
+    EXPECT_FLOAT_EQ(q.mp_afY[0], c.afRect[1]);
+    EXPECT_FLOAT_EQ(q.mp_afWidth[0], c.afRect[2]);
+    EXPECT_FLOAT_EQ(q.mp_afHeight[0], c.afRect[3]);
+    EXPECT_FLOAT_EQ(q.mp_afLeftU[0], c.afUV[0]);
+    EXPECT_FLOAT_EQ(q.mp_afTopV[0], c.afUV[1]);
+    EXPECT_FLOAT_EQ(q.mp_afRightU[0], c.afUV[2]);
+    EXPECT_FLOAT_EQ(q.mp_afBottomV[0], c.afUV[3]);
+  }
+  Cl2d::clearSprites();
+  Cl2d::addSprite(3, &g_aFakeSignatures[0], 0xFFFFFFFFu, -50, -50, 1000, 1000, gc_vUV0, gc_vUV1);
+  EXPECT_FLOAT_EQ(Cl2d::mp_spriteQueue.mp_afWidth[0], 1000.0f) << "no clip rectangle, no cut";
+}
+
 // The sort orders by layer, then by signature address; sprites are grouped by signature within a layer whatever
 // the order they were queued in, and the index array holds every sprite once.
 TEST_F(SpriteQueueTest, SortOrdersByLayerThenSignature) {
