@@ -84,7 +84,7 @@ class LeaderboardScreen : public TextTest {
   // 100,000 entries on the big board written straight into a new store database, then the store, its
   // managers and the listener.
   void startStore() {
-    m_dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_dir = KvTestTempDir(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".store");
     setenv("GRINDLOW_STORE_DIR", m_dir.c_str(), 1);
     unsetenv("GRINDLOW_STORE_CONFIG");
     unsetenv("GRINDLOW_STORE_FAULTS");
