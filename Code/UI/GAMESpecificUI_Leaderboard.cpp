@@ -439,7 +439,9 @@ void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
     if (bInput) handleInput();
     if (g_bLeaderboardLinesShown == 0) redrawLines();
   }
-  g_bLeaderboardLinesShown = bReady;
+  // A request sent in this tick clears data-ready: its result, which may come before the next tick, is drawn
+  // then.
+  g_bLeaderboardLinesShown = bReady != 0 && g_bLeaderboardDataReady != 0 ? 1 : 0;
 }
 
 void systemLeaderboardTerminate(ClWidget*, WidgetEventProcedureCall*) {

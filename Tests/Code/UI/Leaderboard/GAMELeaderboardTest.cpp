@@ -233,10 +233,10 @@ TEST_F(LeaderboardScreen, PagingMovesTheWindowBySixWithinItsBoundsAndTheCursorWi
   for (int i = 0; i < 12; ++i) press(gc_iUI_ACTION_DOWN);
   EXPECT_EQ(g_iLeaderboardCursorLine, 12);
   EXPECT_TRUE(ClUI::getWidget("LB_cursor_12")->mp_bVisible);
-  press(gc_iUI_ACTION_DOWN);
+  tick({{gc_iUI_ACTION_DOWN, 1.0f}});
   EXPECT_EQ(g_iLeaderboardFirstRank, 6);
   EXPECT_EQ(g_iLeaderboardCursorLine, 6);
-  settle();
+  settle();  // the result comes before the next tick, which draws it
   EXPECT_EQ(rankAt(0), 7);
   EXPECT_EQ(text("LB_rank_%d", 6), "13");  // the entry under the cursor stays the same
   press(gc_iUI_ACTION_UP);
