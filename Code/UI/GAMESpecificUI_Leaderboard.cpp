@@ -233,6 +233,7 @@ void handleInput() {
     playUIAcceptSound();
     ClUI::switchBack();
   } else if (justPressed(gc_iUI_ACTION_ACCEPT) && !ClMonkeyMgr::isRunning()) {
+    // Accept belongs to the focused button; it only keeps the keys below from acting in the same tick.
   } else if (justPressed(gc_iUI_ACTION_ALT2)) {
     g_iLeaderboardView = (g_iLeaderboardView + 1) % NUM_E_LB_VIEW;
     labelView();
