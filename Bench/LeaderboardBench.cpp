@@ -2,7 +2,9 @@
 // file.
 //
 // Boards of 10,000, 100,000 and 1,000,000 entries (random scores below 1,000,000, the local user at the median
-// score), and one of 1,000,000 with the user on top, where counting ranks costs SQL nothing. Upload:
+// score), and one of 1,000,000 with the user on top, where counting ranks costs SQL nothing. Page down: the 13
+// entries of ranks 50,001 to 50,013 of the 100,000-entry board, the download the leaderboard screen asks for when
+// it pages its global window there (plain SQL reaches a rank with OFFSET). Upload:
 // a score that changes the entry, with the previous and new rank. Around the user: the user's rank and the 13
 // entries from 6 above to 6 below. Rank lookup: the user's rank alone, as the board grows. The store runs every
 // call to its result through SteamAPI_RunCallbacks. The hand-written SQL uses the same indexes, seeks for the
@@ -196,6 +198,29 @@ void aroundUser(benchmark::State& state, SteamLeaderboard_t hBoard, int iBefore,
   state.counters["rank"] = entry.m_nGlobalRank;
 }
 
+void BM_Engine_PageDown(benchmark::State& state) {
+  const SteamLeaderboard_t hBoard = fixture().boards[1];
+  Receiver receiver;
+  LeaderboardEntry_t entry{};
+  std::int64_t iSum = 0;
+  for (auto _ : state) {
+    receiver.download.Set(
+        SteamUserStats()->DownloadLeaderboardEntries(hBoard, k_ELeaderboardDataRequestGlobal, 50001, 50013),
+        &receiver, &Receiver::onDownload);
+    SteamAPI_RunCallbacks();
+    if (receiver.iCount != 13) {
+      state.SkipWithError("the download did not answer 13 entries");
+      break;
+    }
+    for (int i = 0; i < receiver.iCount; ++i) {
+      SteamUserStats()->GetDownloadedLeaderboardEntry(receiver.hEntries, i, &entry, nullptr, 0);
+      iSum += entry.m_nScore;
+    }
+  }
+  benchmark::DoNotOptimize(iSum);
+  state.counters["rank"] = entry.m_nGlobalRank;
+}
+
 void BM_Engine_AroundUser(benchmark::State& state) { aroundUser(state, fixture().boards[state.range(0)], 6, 6); }
 void BM_Engine_RankLookup(benchmark::State& state) { aroundUser(state, fixture().boards[state.range(0)], 0, 0); }
 
@@ -318,12 +343,41 @@ void BM_Baseline_RankLookup(benchmark::State& state) {
   sqlAroundUser(state, std::int64_t(fixture().boards[state.range(0)]), 0, 0);
 }
 
+void BM_Baseline_PageDown(benchmark::State& state) {
+  sqlite3_stmt* pStmt = nullptr;
+  if (sqlite3_prepare_v2(fixture().pSql,
+                         "SELECT user, score FROM entries WHERE board = ?1"
+                         " ORDER BY score DESC, id LIMIT 13 OFFSET ?2",
+                         -1, &pStmt, nullptr) != SQLITE_OK) {
+    fail(sqlite3_errmsg(fixture().pSql));
+  }
+  std::int64_t iSum = 0;
+  for (auto _ : state) {
+    sqlite3_bind_int64(pStmt, 1, std::int64_t(fixture().boards[1]));
+    sqlite3_bind_int64(pStmt, 2, 50000);
+    int iRows = 0;
+    while (sqlite3_step(pStmt) == SQLITE_ROW) {
+      iSum += sqlite3_column_int64(pStmt, 1);
+      ++iRows;
+    }
+    sqlite3_reset(pStmt);
+    if (iRows != 13) {
+      state.SkipWithError("the query did not answer 13 rows");
+      break;
+    }
+  }
+  sqlite3_finalize(pStmt);
+  benchmark::DoNotOptimize(iSum);
+}
+
 BENCHMARK(BM_Engine_Upload)->DenseRange(2, 3)->ArgName("board");
 BENCHMARK(BM_Engine_AroundUser)->DenseRange(2, 3)->ArgName("board");
 BENCHMARK(BM_Engine_RankLookup)->DenseRange(0, 2)->ArgName("board");
 BENCHMARK(BM_Baseline_AroundUser)->DenseRange(2, 3)->ArgName("board");
 BENCHMARK(BM_Baseline_RankLookup)->DenseRange(0, 2)->ArgName("board");
 BENCHMARK(BM_Baseline_Upload)->DenseRange(2, 3)->ArgName("board");
+BENCHMARK(BM_Engine_PageDown);
+BENCHMARK(BM_Baseline_PageDown);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "Code/Objects/ClEntityPlayer.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEFontFamily.h"
+#include "Code/UI/GAMESpecificUI_Leaderboard.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
@@ -388,7 +389,7 @@ void ClGameModeLoad::loadUI() {
       ClTextureMgr::loadTexture("TexturesUI/screen_mask");
       tickLoadingFrame();
       KvLangID::loadStringTable("All");
-      // The leaderboard screens' listener comes with those screens.
+      addLeaderboardListener();
       setControllerPrompts();
       adjustBackPrompt();
       ClUI::loadDeferredUITextures();

@@ -6,6 +6,7 @@
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
+#include "Code/UI/GAMESpecificUI_Leaderboard.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Camera/ClTVChannel.h"
@@ -454,6 +455,8 @@ i32 ClGame::shutDown() {
     step("current mode exit");
     g_pCurrentGameMode->exit();
   }
+  step("shutdownLeaderboardUI");
+  shutdownLeaderboardUI();
   step("ClGame::freeVoiceOvers");
   if (!voiceOversDisabled()) {
     freeVoiceOvers();

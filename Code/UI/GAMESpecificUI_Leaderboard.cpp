@@ -1,13 +1,468 @@
+// The leaderboard screen: its state, requests, paging and drawing of the 13 lines, and the board helpers. The
+// listener, which talks to the store, is in GAMESpecificUI_Leaderboard_Steam_Win32.cpp.
 #include "Code/UI/GAMESpecificUI_Leaderboard.h"
 
+#include <algorithm>
+#include <cstdio>
+
+#include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Development/ClMonkeyMgr.h"
+#include "Corvane/Input/ClInputManager.h"
+#include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/Stats/ClScoreLeaderboardMgr.h"
+#include "Corvane/System/KvDebug.h"
+#include "Corvane/UI/COMMONUIFunctions.h"
+#include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
+#include "Corvane/UI/ClWidget.h"
 
+SLBEntryLine g_aCommonLBEntryLines[gc_iLB_NUM_LINES];
+SLBEntryLine* g_pCommonLBFriendEntryLines = nullptr;
+u32 g_uiNumFriendScoreEntries = 0;
+LeaderboardEntry_t* g_pLeaderboardEntries = nullptr;
+u32 g_uiNumLeaderboardEntries = 0;
 i32 g_iLeaderboardIndex = 0;
+i32 g_iLeaderboardView = E_LB_VIEW_GLOBAL;
+i64 g_iLeaderboardFirstRank = 0;
+i64 g_iLeaderboardFriendsOffset = 0;
+i32 g_iLeaderboardCursorLine = 0;
+u32 g_bLeaderboardDataReady = 0;
+u32 g_bLeaderboardLinesShown = 0;
+SLeaderboardListener* g_pLeaderboardListener = nullptr;
+u32 g_bLeaderboardScoreUploaded = 0;
+u32 g_bLeaderboardWorldRecordStored = 0;
+u32 g_bLeaderboardOwnRankStored = 0;
 
-// The screen keeps no lines and makes no store requests.
-void systemLeaderboardInitialize(ClWidget*, WidgetEventProcedureCall*) {}
-void systemLeaderboardTick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemLeaderboardTerminate(ClWidget*, WidgetEventProcedureCall*) {}
+namespace {
+
+constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
+
+// The boards the screen cycles through, in order (the daily boards 27 and 28 are left out).
+constexpr i32 gc_aiBOARD_CYCLE[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
+                                    15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 29, 30, 25, 26};
+constexpr i32 gc_iBOARD_CYCLE_LENGTH = sizeof(gc_aiBOARD_CYCLE) / sizeof(gc_aiBOARD_CYCLE[0]);
+
+i32 cyclePosition(i32 iIndex) {
+  for (i32 i = 0; i < gc_iBOARD_CYCLE_LENGTH; ++i) {
+    if (gc_aiBOARD_CYCLE[i] == iIndex) return i;
+  }
+  return -1;
+}
+
+bool justPressed(i32 iAction) { return ClInputManager::isActionJustPressedAnyPad(iAction); }
+
+// A screen on its way out of its switcher is still ticked, but takes no input.
+bool isGoingOut(const ClWidget* pScreen) {
+  const ClWidget* pSwitcher = pScreen != nullptr ? pScreen->mp_pParent : nullptr;
+  for (u32 i = 0; pSwitcher != nullptr && i < pSwitcher->mp_SwitchedChildren.getSize(); ++i) {
+    if (pSwitcher->mp_SwitchedChildren[i].mp_pChild == pScreen) {
+      return pSwitcher->mp_SwitchedChildren[i].mp_uiState == E_SWITCH_STATE_OUT;
+    }
+  }
+  return false;
+}
+
+ClWidget* lineWidget(const char* pFormat, i32 iLine) { return ClUI::getWidgetFormatted(pFormat, iLine); }
+
+void setLabel(const char* pWidget, const char* pFormat, i32 iValue) {
+  ClUI::getWidget(pWidget)->setLocalizedIDFormatted(pFormat, iValue);
+}
+
+void labelBoard() { setLabel("LB_name", "leaderboard_name_%d", g_iLeaderboardIndex); }
+void labelView() { setLabel("LB_mode", "leaderboard_mode_%d", g_iLeaderboardView); }
+
+const u32 gc_uiLOCALIZED_ID = KvStrHash("localizedID");
+const u32 gc_uiDYNAMIC_TEXT = KvStrHash("dynamicText");
+const u32 gc_uiDYNAMIC_UNICODE_TEXT = KvStrHash("dynamicUnicodeText");
+constexpr wchar16 gc_auiNO_TEXT[1] = {0};
+
+void setLineColor(i32 iLine, u32 uiColor) {
+  static const char* const s_apFormats[] = {"LB_hash_%d", "LB_rank_%d", "LB_displayName_%d", "LB_score_%d"};
+  for (const char* pFormat : s_apFormats) {
+    lineWidget(pFormat, iLine)->setTextAndTextureColor(uiColor);
+  }
+}
+
+// Every line without text, cursor or highlight: what the screen shows while it waits for a result.
+void blankLines() {
+  for (i32 i = 0; i < gc_iLB_NUM_LINES; ++i) {
+    for (const char* pFormat : {"LB_rank_%d", "LB_score_%d"}) {
+      ClWidget* pWidget = lineWidget(pFormat, i);
+      pWidget->setID(gc_uiLOCALIZED_ID, 0);
+      pWidget->setString(gc_uiDYNAMIC_TEXT, "");
+    }
+    ClWidget* pName = lineWidget("LB_displayName_%d", i);
+    pName->setID(gc_uiLOCALIZED_ID, 0);
+    pName->setUnicodeString(gc_uiDYNAMIC_UNICODE_TEXT, gc_auiNO_TEXT);
+    lineWidget("LB_cursor_%d", i)->setVisible(0);
+    setLineColor(i, gc_uiLB_LINE_COLOR);
+  }
+}
+
+// The line shown at screen line i: the common line in views 0 and 1, a friends line (or none) in view 2.
+const SLBEntryLine* shownLine(i32 iLine) {
+  if (g_iLeaderboardView != E_LB_VIEW_FRIENDS) {
+    return &g_aCommonLBEntryLines[iLine];
+  }
+  const i64 iFriend = g_iLeaderboardFriendsOffset + iLine;
+  if (g_pCommonLBFriendEntryLines != nullptr && iFriend >= 0 && iFriend < static_cast<i64>(g_uiNumFriendScoreEntries)) {
+    return &g_pCommonLBFriendEntryLines[iFriend];
+  }
+  return nullptr;
+}
+
+void redrawLines() {
+  for (i32 i = 0; i < gc_iLB_NUM_LINES; ++i) {
+    const SLBEntryLine* pLine = shownLine(i);
+    ClWidget* pRank = lineWidget("LB_rank_%d", i);
+    ClWidget* pName = lineWidget("LB_displayName_%d", i);
+    ClWidget* pScore = lineWidget("LB_score_%d", i);
+    if (pLine == nullptr || pLine->m_bValid == 0) {
+      pRank->setLocalizedID("leaderboard_line_rank_unused");
+      pRank->setString(gc_uiDYNAMIC_TEXT, "");
+      pName->setLocalizedID("leaderboard_line_displayName_unused");
+      pName->setUnicodeString(gc_uiDYNAMIC_UNICODE_TEXT, gc_auiNO_TEXT);
+      pScore->setLocalizedID("leaderboard_line_score_unused");
+      pScore->setString(gc_uiDYNAMIC_TEXT, "");
+    } else {
+      char acNumber[32];
+      std::snprintf(acNumber, sizeof(acNumber), "%d", static_cast<i32>(pLine->m_iRank));
+      pRank->setID(gc_uiLOCALIZED_ID, 0);
+      pRank->setString(gc_uiDYNAMIC_TEXT, acNumber);
+      pName->setID(gc_uiLOCALIZED_ID, 0);
+      setFittedDynamicUnicodeText(pName, pLine->m_auiName, gc_fLB_NAME_BOX_WIDTH);
+      std::snprintf(acNumber, sizeof(acNumber), "%d", static_cast<i32>(pLine->m_iScore));
+      char acSeparated[gc_iTHOUSANDS_WORK_LEN];
+      // The sign stays in front of the grouped digits.
+      const bool bNegative = acNumber[0] == '-';
+      addThousandsSeparators(acNumber + (bNegative ? 1 : 0), acSeparated + (bNegative ? 1 : 0));
+      if (bNegative) acSeparated[0] = '-';
+      pScore->setID(gc_uiLOCALIZED_ID, 0);
+      pScore->setString(gc_uiDYNAMIC_TEXT, acSeparated);
+    }
+    const bool bCursor = i == g_iLeaderboardCursorLine;
+    lineWidget("LB_cursor_%d", i)->setVisible(bCursor ? 1 : 0);
+    setLineColor(i, bCursor ? gc_uiLB_CURSOR_COLOR : gc_uiLB_LINE_COLOR);
+  }
+}
+
+void freeFriendLines() {
+  KvAlignedFree(g_pCommonLBFriendEntryLines);
+  g_pCommonLBFriendEntryLines = nullptr;
+  g_uiNumFriendScoreEntries = 0;
+}
+
+void freeEntries() {
+  KvAlignedFree(g_pLeaderboardEntries);
+  g_pLeaderboardEntries = nullptr;
+  g_uiNumLeaderboardEntries = 0;
+}
+
+// Up at line 0: the window (or the friends offset) moves back by 6, or to its start.
+void pageUp() {
+  if (g_iLeaderboardView != E_LB_VIEW_FRIENDS) {
+    if (g_iLeaderboardFirstRank - gc_iLB_PAGE_STEP < 0) {
+      g_iLeaderboardCursorLine = 0;
+      if (g_iLeaderboardFirstRank != 0) {
+        g_iLeaderboardFirstRank = 0;
+        requestLeaderboardDownload(true);
+      }
+    } else {
+      g_iLeaderboardFirstRank -= gc_iLB_PAGE_STEP;
+      g_iLeaderboardCursorLine = 6;
+      requestLeaderboardDownload(true);
+    }
+    return;
+  }
+  if (g_iLeaderboardFriendsOffset == 0) {
+    return;
+  }
+  if (g_iLeaderboardFriendsOffset - gc_iLB_PAGE_STEP < 0) {
+    g_iLeaderboardFriendsOffset = 0;
+  } else {
+    g_iLeaderboardFriendsOffset -= gc_iLB_PAGE_STEP;
+    g_iLeaderboardCursorLine = 6;
+  }
+  redrawLines();
+}
+
+// Down at line 12: the window moves on by 6 (never past 99994), the friends offset likewise within the friends.
+void pageDown() {
+  g_iLeaderboardCursorLine = 6;
+  if (g_iLeaderboardView != E_LB_VIEW_FRIENDS) {
+    if (g_uiNumLeaderboardEntries == 0 || g_iLeaderboardFirstRank >= gc_iLB_LAST_FIRST_RANK) {
+      g_iLeaderboardCursorLine = gc_iLB_NUM_LINES - 1;
+      return;
+    }
+    g_iLeaderboardFirstRank = std::min(g_iLeaderboardFirstRank + gc_iLB_PAGE_STEP, gc_iLB_LAST_FIRST_RANK);
+    requestLeaderboardDownload(true);
+    return;
+  }
+  const i64 iCount = g_uiNumFriendScoreEntries;
+  if (g_iLeaderboardFriendsOffset + gc_iLB_PAGE_STEP < iCount) {
+    g_iLeaderboardFriendsOffset += gc_iLB_PAGE_STEP;
+  } else if (g_iLeaderboardFriendsOffset == iCount - gc_iLB_PAGE_STEP) {
+    g_iLeaderboardCursorLine = gc_iLB_NUM_LINES - 1;
+    return;
+  } else if (iCount >= gc_iLB_PAGE_STEP) {
+    g_iLeaderboardFriendsOffset = iCount - gc_iLB_PAGE_STEP;
+  } else {
+    g_iLeaderboardFriendsOffset = 0;
+    g_iLeaderboardCursorLine = gc_iLB_NUM_LINES - 1;
+  }
+  redrawLines();
+}
+
+// After a change of view or board: the window or friends list starts again, then the new lines are asked for.
+void restartBoard() {
+  if (g_iLeaderboardView == E_LB_VIEW_GLOBAL) {
+    g_iLeaderboardFirstRank = 0;
+    g_iLeaderboardCursorLine = 0;
+  } else if (g_iLeaderboardView == E_LB_VIEW_FRIENDS) {
+    g_iLeaderboardFriendsOffset = 0;
+    g_iLeaderboardCursorLine = 0;
+  }
+  requestLeaderboardDownload(false);
+}
+
+// The input of a tick with data; the first action that holds is handled.
+void handleInput() {
+  if (justPressed(gc_iUI_ACTION_BACK)) {
+    playUIAcceptSound();
+    ClUI::switchBack();
+  } else if (justPressed(gc_iUI_ACTION_ACCEPT) && !ClMonkeyMgr::isRunning()) {
+    // Accept belongs to the focused button; it only keeps the keys below from acting in the same tick.
+  } else if (justPressed(gc_iUI_ACTION_ALT2)) {
+    g_iLeaderboardView = (g_iLeaderboardView + 1) % NUM_E_LB_VIEW;
+    labelView();
+    restartBoard();
+  } else if (justPressed(gc_iUI_ACTION_LEFT)) {
+    g_iLeaderboardIndex = previousLeaderboardIndex(g_iLeaderboardIndex);
+    labelBoard();
+    restartBoard();
+  } else if (justPressed(gc_iUI_ACTION_RIGHT)) {
+    g_iLeaderboardIndex = nextLeaderboardIndex(g_iLeaderboardIndex);
+    labelBoard();
+    restartBoard();
+  } else if (justPressed(gc_iUI_ACTION_UP)) {
+    if (g_iLeaderboardCursorLine > 0) {
+      --g_iLeaderboardCursorLine;
+      redrawLines();
+    } else {
+      pageUp();
+    }
+  } else if (justPressed(gc_iUI_ACTION_DOWN)) {
+    if (g_iLeaderboardCursorLine < gc_iLB_NUM_LINES - 1) {
+      ++g_iLeaderboardCursorLine;
+      redrawLines();
+    } else {
+      pageDown();
+    }
+  }
+}
+
+// The profile record a board writes into: mode, chapter and level for ClProfileMgr; false for boards without one.
+bool boardRecord(i32 iIndex, i32* piMode, i32* piChapter, i32* piLevel) {
+  *piChapter = 0;
+  *piLevel = 0;
+  if (iIndex >= 0 && iIndex < gc_iPROFILE_CHAPTERS * gc_iPROFILE_LEVELS_PER_CHAPTER) {
+    *piMode = E_PROFILE_GAME_MODE_STORY;
+    *piChapter = iIndex / gc_iPROFILE_LEVELS_PER_CHAPTER;
+    *piLevel = iIndex % gc_iPROFILE_LEVELS_PER_CHAPTER;
+    return true;
+  }
+  static constexpr i32 s_aiModes[][2] = {{24, E_PROFILE_GAME_MODE_MARATHON},
+                                        {29, E_PROFILE_GAME_MODE_MARATHON_EXTREME},
+                                        {30, E_PROFILE_GAME_MODE_MARATHON_ULTRA},
+                                        {25, E_PROFILE_GAME_MODE_SURVIVOR},
+                                        {26, E_PROFILE_GAME_MODE_SURVIVOR_HARDCORE}};
+  for (const auto& aiMode : s_aiModes) {
+    if (aiMode[0] == iIndex) {
+      *piMode = aiMode[1];
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void resetLeaderboardLine(SLBEntryLine* pLine) {
+  pLine->m_bValid = 0;
+  pLine->m_iRank = 0;
+  pLine->m_iScore = 0;
+  for (wchar16& uiUnit : pLine->m_auiName) uiUnit = u'-';
+}
+
+void leaderboardNameFromPersona(const char* pName, wchar16 (&auiName)[gc_iLB_NAME_UNITS]) {
+  constexpr i32 iMaxUnits = gc_iLB_NAME_UNITS - 1;
+  i32 iOut = 0;
+  const auto* pByte = reinterpret_cast<const u8*>(pName != nullptr ? pName : "");
+  while (*pByte != 0 && iOut < iMaxUnits) {
+    const u8 uLead = *pByte;
+    i32 iMore = uLead >= 0xF0 && uLead <= 0xF4 ? 3 : uLead >= 0xE0 ? 2 : uLead >= 0xC2 && uLead < 0xE0 ? 1 : 0;
+    u32 uiCode = iMore == 3 ? (uLead & 0x07u) : iMore == 2 ? (uLead & 0x0Fu) : (uLead & 0x1Fu);
+    bool bValid = uLead >= 0x80 && iMore > 0;
+    for (i32 i = 1; bValid && i <= iMore; ++i) {
+      bValid = (pByte[i] & 0xC0u) == 0x80u;
+      uiCode = (uiCode << 6) | (pByte[i] & 0x3Fu);
+    }
+    const u32 uiMin = iMore == 3 ? 0x10000u : iMore == 2 ? 0x800u : 0x80u;
+    bValid = bValid && uiCode >= uiMin && uiCode <= 0x10FFFFu && (uiCode < 0xD800u || uiCode > 0xDFFFu);
+    if (!bValid) {
+      // ASCII, or a byte outside a valid sequence: the code point of its value.
+      auiName[iOut++] = uLead;
+      ++pByte;
+      continue;
+    }
+    if (uiCode >= 0x10000u) {
+      if (iOut + 2 > iMaxUnits) break;
+      uiCode -= 0x10000u;
+      auiName[iOut++] = static_cast<wchar16>(0xD800u + (uiCode >> 10));
+      auiName[iOut++] = static_cast<wchar16>(0xDC00u + (uiCode & 0x3FFu));
+    } else {
+      auiName[iOut++] = static_cast<wchar16>(uiCode);
+    }
+    pByte += iMore + 1;
+  }
+  for (i32 i = iOut; i < gc_iLB_NAME_UNITS; ++i) auiName[i] = 0;
+}
+
+bool openLeaderboardScreen() {
+  ClUI::switchTo(gc_pSWITCHER, "Leaderboards");
+  return true;
+}
+
+i32 leaderboardIndexForGameType(i32 iGameType) {
+  switch (iGameType) {
+    case 1: return 24;
+    case 2: return 29;
+    case 6: return 30;
+    case 3: return 25;
+    case 4: return 26;
+    default: return 0;
+  }
+}
+
+i32 nextLeaderboardIndex(i32 iIndex) {
+  const i32 iAt = cyclePosition(iIndex);
+  return iAt < 0 ? 0 : gc_aiBOARD_CYCLE[(iAt + 1) % gc_iBOARD_CYCLE_LENGTH];
+}
+
+i32 previousLeaderboardIndex(i32 iIndex) {
+  const i32 iAt = cyclePosition(iIndex);
+  return iAt < 0 ? 0 : gc_aiBOARD_CYCLE[(iAt + gc_iBOARD_CYCLE_LENGTH - 1) % gc_iBOARD_CYCLE_LENGTH];
+}
+
+i32 leaderboardIndexForHandle(u64 hSteamLeaderboard) {
+  if (hSteamLeaderboard == 0) return -1;
+  for (i32 i = 0; i < NUM_E_GSSLI; ++i) {
+    const SSteamLeaderboardCacheEntry* pEntry = ClSteamMgr::getLeaderboardCacheEntry(i);
+    if (pEntry->m_bFound != 0 && pEntry->m_hSteamLeaderboard == hSteamLeaderboard) return i;
+  }
+  return -1;
+}
+
+void setBoardWorldRank(i32 iIndex, i32 iRank) {
+  i32 iMode, iChapter, iLevel;
+  if (boardRecord(iIndex, &iMode, &iChapter, &iLevel)) ClProfileMgr::setWorldRank(iMode, iChapter, iLevel, iRank);
+}
+
+void setBoardWorldRecord(i32 iIndex, i32 iScore) {
+  i32 iMode, iChapter, iLevel;
+  if (boardRecord(iIndex, &iMode, &iChapter, &iLevel)) {
+    ClProfileMgr::setWorldRecordScore(iMode, iChapter, iLevel, iScore);
+  }
+}
+
+void raiseBoardBestScore(i32 iIndex, i32 iScore) {
+  i32 iMode, iChapter, iLevel;
+  if (boardRecord(iIndex, &iMode, &iChapter, &iLevel)) ClProfileMgr::raiseBestScore(iMode, iChapter, iLevel, iScore);
+}
+
+i32 getWorldRankForGameType(i32 iGameType, i32 iChapter, i32 iLevel) {
+  switch (iGameType) {
+    case 0: case 1: case 2: case 3: case 4: case 6:
+      return ClProfileMgr::getWorldRank(iGameType, iChapter, iLevel);
+    default:
+      return 0;
+  }
+}
+
+void requestLeaderboardDownload(bool bForceGlobal) {
+  g_bLeaderboardDataReady = 0;
+  if (!ClScoreLeaderboardMgr::mp_bIsInitialized) {
+    return;
+  }
+  if (bForceGlobal || g_iLeaderboardView == E_LB_VIEW_GLOBAL) {
+    // The window shows the 13 ranks after its first rank (store ranks start at 1).
+    const i32 iFirst = static_cast<i32>(g_iLeaderboardFirstRank);
+    if (!ClScoreLeaderboardMgr::isRequestPending(E_SLCT_DOWNLOAD_GLOBAL)) {
+      ClScoreLeaderboardMgr::downloadGlobalScores(g_iLeaderboardIndex, iFirst + 1, iFirst + gc_iLB_NUM_LINES);
+    }
+  } else if (g_iLeaderboardView == E_LB_VIEW_AROUND_USER) {
+    ClScoreLeaderboardMgr::downloadScoresAroundUser(g_iLeaderboardIndex, gc_iLB_PAGE_STEP, gc_iLB_PAGE_STEP);
+  } else {
+    g_iLeaderboardFriendsOffset = 0;
+    freeFriendLines();
+    ClScoreLeaderboardMgr::downloadFriendsScores(g_iLeaderboardIndex);
+  }
+}
+
+void systemLeaderboardInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  for (SLBEntryLine& line : g_aCommonLBEntryLines) {
+    line = SLBEntryLine{};
+    resetLeaderboardLine(&line);
+  }
+  g_bLeaderboardDataReady = 0;
+  g_bLeaderboardLinesShown = 0;
+  // Entries of a result that came in while the screen was away go with their count.
+  freeEntries();
+  g_iLeaderboardFirstRank = 0;
+  g_iLeaderboardCursorLine = 0;
+  labelBoard();
+  labelView();
+  requestLeaderboardDownload(false);
+}
+
+void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  const u32 bReady = g_bLeaderboardDataReady;
+  const bool bInput = g_bErrorDialogActive == 0 && !isGoingOut(pWidget);
+  if (bReady == 0) {
+    if (bInput && justPressed(gc_iUI_ACTION_BACK)) {
+      playUIAcceptSound();
+      ClUI::switchBack();
+    }
+    blankLines();
+  } else {
+    if (bInput) handleInput();
+    if (g_bLeaderboardLinesShown == 0) redrawLines();
+  }
+  // A request sent in this tick clears data-ready: its result, which may come before the next tick, is drawn
+  // then.
+  g_bLeaderboardLinesShown = bReady != 0 && g_bLeaderboardDataReady != 0 ? 1 : 0;
+}
+
+void systemLeaderboardTerminate(ClWidget*, WidgetEventProcedureCall*) {
+  if (g_pLeaderboardEntries != nullptr) {
+    KV_ASSERT(g_uiNumLeaderboardEntries > 0);
+  }
+  freeEntries();
+  freeFriendLines();
+}
+
+void shutdownLeaderboardUI() {
+  if (g_pLeaderboardListener != nullptr) {
+    KV_ASSERT(ClScoreLeaderboardMgr::mp_bIsInitialized);
+    const i32 iAt = ClScoreLeaderboardMgr::findListener(g_pLeaderboardListener);
+    if (iAt >= 0) ClScoreLeaderboardMgr::removeListenerAt(iAt);
+    g_pLeaderboardListener = nullptr;
+  }
+  freeEntries();
+  freeFriendLines();
+}
 
 void registerLeaderboardUIFunctions() {
   static constexpr ClUIEventSystemFunctions::SNamedProcedure s_aProcedures[] = {

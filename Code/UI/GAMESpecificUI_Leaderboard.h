@@ -1,16 +1,70 @@
-// The leaderboard screen's event procedures and the board it shows. The screen shows no lines and asks the store
-// for nothing: its three procedures are registered so that the screen's data resolves, and do nothing.
-// Main thread, inside the UI's tick.
+// The leaderboard screen and the game's leaderboard listener.
+//
+// The screen ("Leaderboards") shows 13 lines of one of the 31 boards (ClSteamLeaderboardDef.h) in one of three
+// views: 0 the global board from a rank, 1 the entries around the player, 2 the player's friends. Up and down
+// move the cursor and page by 6; left and right change the board (the cycle skips the two daily boards 27 and
+// 28); alternative 2 changes the view; back leaves. Its lines are filled by the listener, which the load mode
+// adds once the UI is loaded: it copies every download into the lines and every upload and download into the
+// profile (the board's world rank, world-record score and best score).
+//
+// Without a store (no user statistics) or with the leaderboard manager off, requests send nothing and the screen
+// keeps blank lines. Main thread; the listener runs inside the store manager's per-frame update.
 #pragma once
 
 #include "Corvane/System/KvTypes.h"
 
 class ClWidget;
 struct WidgetEventProcedureCall;
+struct SLeaderboardListener;
+struct LeaderboardEntry_t;
+
+inline constexpr i32 gc_iLB_NUM_LINES = 13;
+inline constexpr i32 gc_iLB_PAGE_STEP = 6;
+inline constexpr i64 gc_iLB_LAST_FIRST_RANK = 99994;
+inline constexpr i32 gc_iLB_NAME_UNITS = 32;
+inline constexpr f32 gc_fLB_NAME_BOX_WIDTH = 213.0f;
+inline constexpr u32 gc_uiLB_CURSOR_COLOR = 0xFFFFEF40u;
+inline constexpr u32 gc_uiLB_LINE_COLOR = 0xFFFFFFFFu;
+
+// One line of the screen. An empty line: valid 0, score 0, the name 32 '-'.
+struct SLBEntryLine {
+  u32 m_bValid;
+  i64 m_iRank;
+  i64 m_iScore;
+  wchar16 m_auiName[gc_iLB_NAME_UNITS];  // at most 31 units, always terminated
+};
+static_assert(sizeof(SLBEntryLine) == 88);
+
+enum ELeaderboardView : i32 { E_LB_VIEW_GLOBAL = 0, E_LB_VIEW_AROUND_USER = 1, E_LB_VIEW_FRIENDS = 2, NUM_E_LB_VIEW };
+
+extern SLBEntryLine g_aCommonLBEntryLines[gc_iLB_NUM_LINES];
+// The friends' lines of the last friends download (16-byte aligned), null when there are none.
+extern SLBEntryLine* g_pCommonLBFriendEntryLines;
+extern u32 g_uiNumFriendScoreEntries;
+// The store entries of the last global or around-user download, null when there are none.
+extern LeaderboardEntry_t* g_pLeaderboardEntries;
+extern u32 g_uiNumLeaderboardEntries;
 
 // The board the leaderboard screen opens on (0..30: story chapter x 8 + level, 24..30 the other boards). The
 // screens that lead to it (the marathon and survivor menus' shortcut, stage select, results) choose it.
 extern i32 g_iLeaderboardIndex;
+// Kept across visits.
+extern i32 g_iLeaderboardView;
+// Reset at each visit: the global window's first rank (0..99994; its lines show the ranks after it), the first
+// friends line shown, the cursor line (0..12), and whether a result arrived since the last request and whether
+// the lines have been drawn from it.
+extern i64 g_iLeaderboardFirstRank;
+extern i64 g_iLeaderboardFriendsOffset;
+extern i32 g_iLeaderboardCursorLine;
+extern u32 g_bLeaderboardDataReady;
+extern u32 g_bLeaderboardLinesShown;
+// The listener entry the load mode added (null before that and after shutdownLeaderboardUI).
+extern SLeaderboardListener* g_pLeaderboardListener;
+// Raised by the listener for the results and stage select screens: an upload finished, a world-record score
+// was stored, the player's rank was stored. The results screen clears them before it uploads.
+extern u32 g_bLeaderboardScoreUploaded;
+extern u32 g_bLeaderboardWorldRecordStored;
+extern u32 g_bLeaderboardOwnRankStored;
 
 void systemLeaderboardInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
@@ -18,3 +72,37 @@ void systemLeaderboardTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pCa
 
 // Registers "systemLeaderboardInitialize", "systemLeaderboardTick" and "systemLeaderboardTerminate".
 void registerLeaderboardUIFunctions();
+
+// Switches "TopLevelSwitcher" to "Leaderboards"; true.
+bool openLeaderboardScreen();
+// Board of a game type: 1 -> 24, 2 -> 29, 6 -> 30, 3 -> 25, 4 -> 26, any other (story too) -> 0.
+i32 leaderboardIndexForGameType(i32 iGameType);
+// The board cycle 0..23, 24, 29, 30, 25, 26 and round; an index outside it gives 0.
+i32 nextLeaderboardIndex(i32 iIndex);
+i32 previousLeaderboardIndex(i32 iIndex);
+// The board whose store handle this is, -1 when no found board has it (handle 0 never matches).
+i32 leaderboardIndexForHandle(u64 hSteamLeaderboard);
+
+// The profile's record of a board: 0..23 the story level (index / 8, index % 8), 24, 29, 30, 25, 26 the modes;
+// any other index is ignored. The best score is only raised (strictly greater).
+void setBoardWorldRank(i32 iIndex, i32 iRank);
+void setBoardWorldRecord(i32 iIndex, i32 iScore);
+void raiseBoardBestScore(i32 iIndex, i32 iScore);
+// World rank by game type: 0 the story record of chapter and level; 1, 2, 6, 3, 4 the modes; else 0.
+i32 getWorldRankForGameType(i32 iGameType, i32 iChapter, i32 iLevel);
+
+// Clears the data-ready flag and asks for the lines of the current board: the global window when forced or in
+// view 0, 6 entries either side of the player in view 1, the friends in view 2. Nothing is sent while the
+// leaderboard manager is off.
+void requestLeaderboardDownload(bool bForceGlobal);
+// Adds the listener (once); the load mode calls it when the UI is loaded. Null while the manager is off.
+SLeaderboardListener* addLeaderboardListener();
+// The listener: event 0 upload finished, 1 global entries, 2 entries around the player, 3 friends' entries.
+void onLeaderboardDownloaded(SLeaderboardListener* pScoreLeaderboardCallback, void* pUserData);
+// Game shutdown: removes the listener and frees the entries and friends' lines.
+void shutdownLeaderboardUI();
+
+// The lines' helpers: an empty line; a store persona name (UTF-8; a byte that does not start a valid sequence
+// stands for the code point of its value) into at most 31 UTF-16 units.
+void resetLeaderboardLine(SLBEntryLine* pLine);
+void leaderboardNameFromPersona(const char* pName, wchar16 (&auiName)[gc_iLB_NAME_UNITS]);

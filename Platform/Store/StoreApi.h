@@ -286,7 +286,8 @@ class ISteamUser {
 
 class ISteamFriends {
  public:
-  // The configured name of the user or of a friend; "" for anyone else. Valid until SteamAPI_Shutdown.
+  // The configured name of the user, a friend or a known player; "" for anyone else. Valid until
+  // SteamAPI_Shutdown.
   virtual const char* GetFriendPersonaName(CSteamID steamIDFriend) = 0;
 
  protected:

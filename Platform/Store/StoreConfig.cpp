@@ -1,6 +1,7 @@
 #include "Platform/Store/StoreConfig.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -63,7 +64,7 @@ class ConfigParser {
   }
 
  private:
-  enum class ESection { None, App, User, Friends, Leaderboards, Stats, Achievement };
+  enum class ESection { None, App, User, Friends, Players, Scores, Leaderboards, Stats, Achievement };
 
   bool fail(const std::string& what) {
     m_error = what;
@@ -81,6 +82,7 @@ class ConfigParser {
     } s_sections[] = {{"app", ESection::App},
                       {"user", ESection::User},
                       {"friends", ESection::Friends},
+                      {"players", ESection::Players},
                       {"leaderboards", ESection::Leaderboards},
                       {"stats", ESection::Stats}};
     for (const auto& entry : s_sections) {
@@ -88,6 +90,15 @@ class ConfigParser {
         m_eSection = entry.eSection;
         return true;
       }
+    }
+    const std::string scores = "scores ";
+    if (name.rfind(scores, 0) == 0) {
+      m_scoresBoard = trim(name.substr(scores.size()));
+      if (m_scoresBoard.empty() || m_scoresBoard.size() > gc_uiSTORE_MAX_BOARD_NAME) {
+        return fail("leaderboard names have 1 to 128 bytes: " + line);
+      }
+      m_eSection = ESection::Scores;
+      return true;
     }
     const std::string prefix = "achievement ";
     if (name.rfind(prefix, 0) == 0) {
@@ -125,7 +136,11 @@ class ConfigParser {
       case ESection::User:
         return userKey(key, value);
       case ESection::Friends:
-        return friendKey(key, value);
+        return friendKey(key, value, &mp_config->friends, "friend");
+      case ESection::Players:
+        return friendKey(key, value, &mp_config->players, "player");
+      case ESection::Scores:
+        return scoreKey(key, value);
       case ESection::Leaderboards:
         return boardKey(key, value);
       case ESection::Stats:
@@ -172,17 +187,33 @@ class ConfigParser {
     return fail("unknown key '" + key + "' in [user]");
   }
 
-  bool friendKey(const std::string& key, const std::string& value) {
+  bool friendKey(const std::string& key, const std::string& value, std::vector<StoreFriend>* pList,
+                 const std::string& what) {
     std::uint64_t ulId = 0;
     if (!parseU64(key, &ulId) || ulId == 0) {
-      return fail("a friend line is 'id = name' with an id other than 0: " + key);
+      return fail("a " + what + " line is 'id = name' with an id other than 0: " + key);
     }
-    for (const StoreFriend& existing : mp_config->friends) {
+    for (const StoreFriend& existing : *pList) {
       if (existing.ulId == ulId) {
-        return fail("friend " + key + " is listed twice");
+        return fail(what + " " + key + " is listed twice");
       }
     }
-    mp_config->friends.push_back(StoreFriend{ulId, value});
+    pList->push_back(StoreFriend{ulId, value});
+    return true;
+  }
+
+  bool scoreKey(const std::string& key, const std::string& value) {
+    std::uint64_t ulId = 0;
+    if (!parseU64(key, &ulId) || ulId == 0) {
+      return fail("a score line is 'id = score' with an id other than 0: " + key);
+    }
+    errno = 0;
+    char* pEnd = nullptr;
+    const long long llScore = std::strtoll(value.c_str(), &pEnd, 10);
+    if (value.empty() || errno != 0 || *pEnd != '\0' || llScore < INT32_MIN || llScore > INT32_MAX) {
+      return fail("a score is a 32-bit whole number: " + value);
+    }
+    mp_config->seedScores.push_back(StoreSeedScore{m_scoresBoard, ulId, std::int32_t(llScore)});
     return true;
   }
 
@@ -237,6 +268,7 @@ class ConfigParser {
   std::string m_fileName;
   StoreConfig* mp_config;
   ESection m_eSection = ESection::None;
+  std::string m_scoresBoard;
   int m_iLine = 0;
   std::string m_error;
 };

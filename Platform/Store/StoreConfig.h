@@ -12,6 +12,10 @@
 //   name = Player
 //   [friends]
 //   1001 = Alice                ; one friend per line: id = persona name
+//   [players]
+//   2001 = Zed                  ; other players the store knows by name (not friends): id = persona name
+//   [scores MARATHON_MODE]      ; scores of other players on one leaderboard, uploaded with keep-best at
+//   2001 = 125000               ; every start (a seeded store shows names on its boards): id = score
 //   [leaderboards]
 //   board = MARATHON_MODE       ; one line per leaderboard, names of 1..128 bytes
 //   [stats]
@@ -49,6 +53,12 @@ struct StoreFriend {
   std::string name;
 };
 
+struct StoreSeedScore {
+  std::string board;
+  std::uint64_t ulUser;
+  std::int32_t iScore;
+};
+
 struct StoreConfig {
   AppId_t appId = 24680;
   std::string language = "english";
@@ -56,6 +66,8 @@ struct StoreConfig {
   std::uint64_t ulUserId = 1000;
   std::string userName = "Player";
   std::vector<StoreFriend> friends;
+  std::vector<StoreFriend> players;
+  std::vector<StoreSeedScore> seedScores;
   std::vector<std::string> leaderboards;
   std::vector<StoreStatDef> stats;
   std::vector<StoreAchievementDef> achievements;

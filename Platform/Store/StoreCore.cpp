@@ -171,9 +171,11 @@ class StoreFriends final : public ISteamFriends {
     if (steamIDFriend.ConvertToUint64() == config.ulUserId) {
       return config.userName.c_str();
     }
-    for (const StoreFriend& entry : config.friends) {
-      if (entry.ulId == steamIDFriend.ConvertToUint64()) {
-        return entry.name.c_str();
+    for (const std::vector<StoreFriend>* pList : {&config.friends, &config.players}) {
+      for (const StoreFriend& entry : *pList) {
+        if (entry.ulId == steamIDFriend.ConvertToUint64()) {
+          return entry.name.c_str();
+        }
       }
     }
     return "";

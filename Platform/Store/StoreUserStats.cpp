@@ -58,6 +58,14 @@ bool StoreUserStats::open(std::string* pError) {
       return false;
     }
   }
+  for (const StoreSeedScore& seed : mp_session->config.seedScores) {
+    const std::int64_t iBoard = m_boards.find(seed.board, true);
+    StoreUploadOutcome outcome;
+    if (iBoard <= 0 || !m_boards.upload(iBoard, seed.ulUser, true, seed.iScore, nullptr, 0, &outcome)) {
+      *pError = mp_session->dbPath + ": cannot seed a score on " + seed.board + " (" + m_boards.lastError() + ")";
+      return false;
+    }
+  }
   return true;
 }
 

@@ -160,7 +160,7 @@ const SGameStep gc_aShutdownSteps[] = {
     {"release the background image animations", DONE, ""},
     {"terminate the stage-select chapters", PENDING, "the front end's stage select"},
     {"current mode exit", DONE, ""},
-    {"shutdownLeaderboardUI", PENDING, "the leaderboard screens"},
+    {"shutdownLeaderboardUI", DONE, ""},
     {"ClGame::freeVoiceOvers", DONE, ""},
     {"unlock the auto render targets", DONE, ""},
     {"ClDynamicGeometry::platformTerminate", DONE, ""},

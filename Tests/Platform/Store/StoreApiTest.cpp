@@ -108,6 +108,23 @@ TEST_F(StoreTest, ConfigurationFileAndOverrides) {
   EXPECT_STREQ(SteamFriends()->GetFriendPersonaName(CSteamID(8)), "Bob = B");
   EXPECT_STREQ(SteamFriends()->GetFriendPersonaName(CSteamID(9)), "");
 
+  // Known players have names; seeded scores stand on their boards at every start (keep-best).
+  writeConfig("[players]\n9 = Cy\n[scores LB]\n9 = 70\n7 = -5\n[scores LB]\n9 = 40\n");
+  ASSERT_TRUE(restart());
+  EXPECT_STREQ(SteamFriends()->GetFriendPersonaName(CSteamID(9)), "Cy");
+  const SteamLeaderboard_t hBoard =
+      await<LeaderboardFindResult_t>(SteamUserStats()->FindLeaderboard("LB")).m_hSteamLeaderboard;
+  ASSERT_NE(hBoard, 0u);
+  EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(hBoard), 2);
+  const auto download = await<LeaderboardScoresDownloaded_t>(
+      SteamUserStats()->DownloadLeaderboardEntries(hBoard, k_ELeaderboardDataRequestGlobal, 1, 2));
+  LeaderboardEntry_t entry{};
+  ASSERT_TRUE(SteamUserStats()->GetDownloadedLeaderboardEntry(download.m_hSteamLeaderboardEntries, 1, &entry,
+                                                              nullptr, 0));
+  EXPECT_EQ(entry.m_nScore, -5);
+  ASSERT_TRUE(restart());  // seeding again changes nothing
+  EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(hBoard), 2);
+
   setenv("GRINDLOW_STORE_LANGUAGE", "russian", 1);
   ASSERT_TRUE(restart());
   EXPECT_STREQ(SteamApps()->GetCurrentGameLanguage(), "russian");
@@ -137,6 +154,10 @@ TEST_F(StoreTest, BadConfigurationIsRefusedNamingFileAndLine) {
       {"[leaderboards]\nboard = X\nboard = X\n", "f.ini:3: leaderboard X is listed twice"},
       {"[stats]\nKILLS = double\n", "f.ini:2: statistic KILLS must be"},
       {"[app\n", "f.ini:1: a section line must end"},
+      {"[players]\n0 = Nobody\n", "f.ini:2: a player line is 'id = name'"},
+      {"[scores]\n", "f.ini:1: unknown section [scores]"},
+      {"[scores B]\n5 = 1e3\n", "f.ini:2: a score is a 32-bit whole number"},
+      {"[scores B]\n5 = 2147483648\n", "f.ini:2: a score is a 32-bit whole number"},
   };
   for (const auto& entry : cases) {
     StoreConfig config;
