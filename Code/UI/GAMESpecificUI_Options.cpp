@@ -5,6 +5,7 @@
 
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMESpecificUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -157,6 +158,7 @@ void systemOptionsMasterVolume(ClWidget*, WidgetEventProcedureCall* pData) {
 }
 void systemOptionsCrtEffect(ClWidget*, WidgetEventProcedureCall*) {
   toggleFlag(&profile().m_bCRTEffect, "OptionsCrtEffectValue");
+  g_bCRTEffectOption = static_cast<u32>(profile().m_bCRTEffect);
 }
 void systemOptionsShowCrosshair(ClWidget*, WidgetEventProcedureCall*) {
   toggleFlag(&profile().m_bShowCrosshair, "OptionsShowCrosshairValue");

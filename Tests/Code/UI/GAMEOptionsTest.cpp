@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Language/KvLangID.h"
@@ -130,6 +131,10 @@ TEST_F(OptionsScreens, SwitchesFlipAndRelabel) {
     EXPECT_EQ(data().*pField, 1) << pName;
     EXPECT_EQ(label(widget.c_str()), KvStrHash("options_on"));
   }
+  run("systemOptionsCrtEffect");
+  EXPECT_EQ(g_bCRTEffectOption, 0u) << "the frame composition follows the CRT effect";
+  run("systemOptionsCrtEffect");
+  EXPECT_EQ(g_bCRTEffectOption, 1u);
 }
 
 TEST_F(OptionsScreens, OpeningShowsTheProfileAndHidesALockedUltraGib) {
