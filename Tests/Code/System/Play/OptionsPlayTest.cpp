@@ -61,13 +61,26 @@ class OptionsPlay : public FrontEndPlay {
     XDestroyImage(pImage);
     return static_cast<double>(iSame) / std::max(iAll, 1);
   }
+  // Waits (on the mix's clock, for at most five seconds of it) until the stored profile holds the words at the
+  // block offset; the saves run on a thread of their own. The words last read.
+  std::vector<int32_t> waitForStored(std::streamoff iOffset, const std::vector<int32_t>& expected) {
+    std::vector<int32_t> words(expected.size());
+    for (int i = 0; i < 50 && words != expected; ++i) {
+      std::ifstream file(m_dir + "/store/remote/USR-DATAs", std::ios::binary);
+      file.seekg(iOffset);
+      file.read(reinterpret_cast<char*>(words.data()), static_cast<std::streamsize>(words.size() * 4));
+      if (!mixOn(static_cast<size_t>(m_tap.rate()) / 10)) break;
+    }
+    return words;
+  }
   int quitGame(CProcess* pGame) {
     kill(pGame->pid(), SIGTERM);
     return pGame->finish();
   }
 };
 
-// Music 80 -> 0 -> 40 on the options' first row, each step heard as a move; then CRT off, three rows down.
+// Music 80 -> 0 -> 40 on the options' first row, each step heard as a move; then CRT off, three rows down; back
+// (Esc) saves the profile and returns to the main menu.
 TEST_F(OptionsPlay, MusicVolumeIsHeardAtOnceAndTheCrtEffectTurnsOff) {
   openOptions();
   const double dAt80 = nextSecondRms();
@@ -85,6 +98,9 @@ TEST_F(OptionsPlay, MusicVolumeIsHeardAtOnceAndTheCrtEffectTurnsOff) {
   const double dCrtOff = sameAsBelow();
   EXPECT_GT(dCrtOff, dCrtOn + 0.15) << "equal vertical neighbours: " << dCrtOn << " with the effect, " << dCrtOff
                                     << " without";
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dACCEPT_HZ, 1)) << "the options did not take back\n" << m_report;
+  EXPECT_EQ(waitForStored(2536, {40, 80, 80, 0}), (std::vector<int32_t>{40, 80, 80, 0})) << "saved on leaving";
+  ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ)) << "back on the main menu\n" << m_report;
   const int iStatus = quitGame(&m_game);
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus);
 }
@@ -104,16 +120,7 @@ TEST_F(OptionsPlay, AppliedResolutionOpensTheNextStart) {
   presses(XK_Right, 1);
   presses(XK_Down, 6);
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "Apply not accepted\n" << m_report;
-  // The save runs on a thread of its own: the stored size is watched on the mix's clock.
-  const std::string stored = m_dir + "/store/remote/USR-DATAs";
-  int32_t aiVideo[5] = {};
-  for (int i = 0; i < 50 && !(aiVideo[0] == 1280 && aiVideo[1] == 720); ++i) {
-    std::ifstream file(stored, std::ios::binary);
-    file.seekg(2564);
-    file.read(reinterpret_cast<char*>(aiVideo), sizeof(aiVideo));
-    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) / 10));
-  }
-  EXPECT_EQ(std::vector<int32_t>(aiVideo, aiVideo + 5), (std::vector<int32_t>{1280, 720, 60, 1, 2}));
+  EXPECT_EQ(waitForStored(2564, {1280, 720, 60, 1, 2}), (std::vector<int32_t>{1280, 720, 60, 1, 2}));
   EXPECT_EQ(quitGame(&m_game), 0);
 
   CProcess next;
