@@ -59,7 +59,9 @@ bool backPressed(const ClWidget* pScreen) {
   return !isGoingOut(pScreen) && ClInputManager::isActionJustPressedAnyPad(gc_iUI_ACTION_BACK);
 }
 
-void showFlag(const char* pWidget, i32 bFlag) { widget(pWidget)->setLocalizedID(bFlag != 0 ? "options_on" : "options_off"); }
+void showFlag(const char* pWidget, i32 bFlag) {
+  widget(pWidget)->setLocalizedID(bFlag != 0 ? "options_on" : "options_off");
+}
 
 void stepVolume(i32* piVolume, const char* pWidget, const WidgetEventProcedureCall* pData) {
   const i32 iStep = std::strcmp(getParamString(pData), "inc") == 0 ? gc_iVOLUME_STEP : -gc_iVOLUME_STEP;
@@ -166,7 +168,9 @@ void systemOptionsShowCrosshair(ClWidget*, WidgetEventProcedureCall*) {
 void systemOptionsUltraGib(ClWidget*, WidgetEventProcedureCall*) {
   toggleFlag(&profile().m_bUltraGib, "OptionsUltraGibValue");
 }
-void systemOptionsSlomo(ClWidget*, WidgetEventProcedureCall*) { toggleFlag(&profile().m_bSlowMotion, "OptionsSlomoValue"); }
+void systemOptionsSlomo(ClWidget*, WidgetEventProcedureCall*) {
+  toggleFlag(&profile().m_bSlowMotion, "OptionsSlomoValue");
+}
 
 // --- Video settings ---
 
@@ -240,7 +244,8 @@ void systemVideoSettingsApply(ClWidget*, WidgetEventProcedureCall*) {
   data.m_iWindowMode = g_videoSettings.m_iWindowMode;
   const i32 iCount = resolutionCount();
   if (iCount > 0) {
-    const DisplayMode& mode = ClGraphics::mp_resolutionList[std::clamp(g_videoSettings.m_iResolutionIndex, 0, iCount - 1)];
+    const i32 iIndex = std::clamp(g_videoSettings.m_iResolutionIndex, 0, iCount - 1);
+    const DisplayMode& mode = ClGraphics::mp_resolutionList[iIndex];
     data.m_iDisplayHeight = static_cast<i32>(mode.m_uiHeight);
     data.m_iDisplayWidth = static_cast<i32>(mode.m_uiWidth);
     data.m_iDisplayRefreshRate = static_cast<i32>(mode.m_uiRefreshRate);

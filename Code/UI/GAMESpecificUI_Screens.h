@@ -83,9 +83,8 @@ void systemPreMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemQuit(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 
-// The results, equipment, stage select, how-to-play and unlock popup
-// screens' procedures and the chapter picture's: registered under their names so that the screens' data
-// resolves; they do nothing.
+// The results, equipment, stage select, how-to-play and unlock popup screens' procedures and the chapter
+// picture's: registered under their names so that the screens' data resolves; they do nothing.
 void systemResultsInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemResultsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemPickChapterChangeSelectedChapter(ClWidget* pWidget, WidgetEventProcedureCall* pData);

@@ -95,7 +95,6 @@ class UIDataLoaderTest : public UITest {
     ClWidget* pFrame = W("MenuFrame");
     EXPECT_EQ(pFrame->mp_pParent, W("StageSelect")) << "a shared child keeps the parent of its first build";
     EXPECT_EQ(W("StageSelect")->mp_AllChildren[0], pFrame);
-    EXPECT_EQ(W("Options")->mp_AllChildren[0], pFrame);
     EXPECT_EQ(W("AttractPressStart")->mp_pParent, W("TitleScreen"));
     EXPECT_EQ(W("WarningScreen")->mp_AllChildren[2], W("AttractPressStart"));
     EXPECT_EQ(W("StageGrid")->mp_AllChildren.getSize(), 6u);

@@ -2,11 +2,6 @@
 // are sent through that server (XTest), and what happens is heard in the mix the game writes (GRINDLOW_FMOD_WAV).
 // Nothing is set inside the game: a screen that came in without a focused button would not answer the keys, and a
 // press the menus did not take would not be heard.
-//
-// The menus' cues are tones the sample bank gives them (Content/Audio/Sounds.json): "InsertedCoin" ends on
-// 1319 Hz, "UIMove" is 2637 Hz, "UI_Accept" 3136 Hz; the menu music keeps away from them. A tone is heard when it
-// holds a good share of a block's energy (sounds overlap: the coin still rings under the first move). Time here is the mix's: the game's sound device plays in real time, and each
-// press is held until its cue is heard, or tried again after two seconds of mix without it.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
 
 namespace {
