@@ -320,6 +320,7 @@ void ClGame::initialize() {
     const SPlayerProfileData& profile = *g_pPlayerProfileData;
     *ClGraphics::accessGraphicsOption("FULLSCREEN") = profile.m_iWindowMode == 0 ? 1 : 0;
     *ClGraphics::accessGraphicsOption("VSYNC") = profile.m_bVSync;
+    g_bCRTEffectOption = profile.m_bCRTEffect != 0 ? 1 : 0;
     if (profile.m_iDisplayHeight != -1) {
       *ClGraphics::accessGraphicsOption("RES_X") = profile.m_iDisplayWidth;
       *ClGraphics::accessGraphicsOption("RES_Y") = profile.m_iDisplayHeight;

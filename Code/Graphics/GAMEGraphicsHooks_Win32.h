@@ -81,5 +81,6 @@ extern ClRenderTargetGroup* g_pBlurRenderTarget;
 // The world camera's position (world units) that the world pass follows: the action mode's, which keeps its last
 // value in the other modes.
 extern kv_vector2 g_vWorldCameraPosition;
-// The player's CRT effect option (on unless the player turns it off).
+// The frame composition's copy of the profile's CRT effect option: set from the profile by the second start-up
+// stage and whenever the options change it (on unless the player turns it off).
 extern u32 g_bCRTEffectOption;

@@ -13,6 +13,7 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenPause.h"
 #include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMESpecificUI_Options.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -505,24 +506,6 @@ void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall*
 void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {}
 void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {}
 void systemPickChapterChangeSelectedChapter(ClWidget*, WidgetEventProcedureCall*) {}
-void systemInitializeOptionsMenu(ClWidget*, WidgetEventProcedureCall*) {}
-void systemOptionsTick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemOptionsMusicVolume(ClWidget*, WidgetEventProcedureCall*) {}
-void systemOptionsSoundEffectVolume(ClWidget*, WidgetEventProcedureCall*) {}
-void systemOptionsMasterVolume(ClWidget*, WidgetEventProcedureCall*) {}
-void systemOptionsCrtEffect(ClWidget*, WidgetEventProcedureCall*) {}
-void systemOptionsShowCrosshair(ClWidget*, WidgetEventProcedureCall*) {}
-void systemOptionsUltraGib(ClWidget*, WidgetEventProcedureCall*) {}
-void systemOptionsSlomo(ClWidget*, WidgetEventProcedureCall*) {}
-void systemInitializeVideoSettingsMenu(ClWidget*, WidgetEventProcedureCall*) {}
-void systemVideoSettingsTick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemVideoSettingsWindowMode(ClWidget*, WidgetEventProcedureCall*) {}
-void systemVideoSettingsResolution(ClWidget*, WidgetEventProcedureCall*) {}
-void systemVideoSettingsVSync(ClWidget*, WidgetEventProcedureCall*) {}
-void systemVideoSettingsFieldOfView(ClWidget*, WidgetEventProcedureCall*) {}
-void systemVideoSettingsAntialiasing(ClWidget*, WidgetEventProcedureCall*) {}
-void systemVideoSettingsShaderModel(ClWidget*, WidgetEventProcedureCall*) {}
-void systemVideoSettingsApply(ClWidget*, WidgetEventProcedureCall*) {}
 void systemChooseEquipementInitialize(ClWidget*, WidgetEventProcedureCall*) {}
 void systemChooseEquipementTerminate(ClWidget*, WidgetEventProcedureCall*) {}
 void systemChooseEquipementTick(ClWidget*, WidgetEventProcedureCall*) {}

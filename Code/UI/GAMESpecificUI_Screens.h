@@ -83,31 +83,11 @@ void systemPreMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemQuit(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 
-// The results, options, video settings and licences, equipment, stage select, how-to-play and unlock popup
-// screens' procedures and the chapter picture's: registered under their names so that the screens' data
-// resolves; they do nothing.
+// The results, equipment, stage select, how-to-play and unlock popup screens' procedures and the chapter
+// picture's: registered under their names so that the screens' data resolves; they do nothing.
 void systemResultsInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemResultsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemPickChapterChangeSelectedChapter(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemInitializeOptionsMenu(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemOptionsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemOptionsMusicVolume(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemOptionsSoundEffectVolume(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemOptionsMasterVolume(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemOptionsCrtEffect(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemOptionsShowCrosshair(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemOptionsUltraGib(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemOptionsSlomo(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemInitializeVideoSettingsMenu(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-// Also registered as "systemLicensesTick": the licences screen leaves as the video settings do.
-void systemVideoSettingsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemVideoSettingsWindowMode(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemVideoSettingsResolution(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemVideoSettingsVSync(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemVideoSettingsFieldOfView(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemVideoSettingsAntialiasing(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemVideoSettingsShaderModel(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemVideoSettingsApply(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemChooseEquipementInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemChooseEquipementTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemChooseEquipementTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);

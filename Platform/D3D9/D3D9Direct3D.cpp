@@ -33,6 +33,33 @@ const std::vector<SPlatformFaultKind> gc_faultKinds = {
     {"rtfail", 0, false},    {"nofloatrt", 0, false},
 };
 
+// GRINDLOW_D3D9_MODES: "WxH[@R],..." lists those 32-bit modes (refresh 60 unless given) instead of the display's,
+// for X servers that list only their one screen size. A malformed list is said once and ignored.
+void readModesSwitch() {
+  const char* pModes = std::getenv("GRINDLOW_D3D9_MODES");
+  if (pModes == nullptr || pModes[0] == '\0') return;
+  std::vector<std::pair<D3DFORMAT, D3DDISPLAYMODE>> modes;
+  for (const char* p = pModes; *p != '\0';) {
+    unsigned int uiWidth = 0, uiHeight = 0, uiRefresh = 60;
+    int iUsed = 0;
+    const bool bSize = std::sscanf(p, "%ux%u%n", &uiWidth, &uiHeight, &iUsed) == 2;
+    p += bSize ? iUsed : 0;
+    if (bSize && *p == '@') {
+      const bool bRefresh = std::sscanf(p + 1, "%u%n", &uiRefresh, &iUsed) == 1;
+      p = bRefresh ? p + 1 + iUsed : p;
+    }
+    if (!bSize || uiWidth == 0 || uiHeight == 0 || uiRefresh == 0 || (*p != ',' && *p != '\0')) {
+      std::fprintf(stderr, "GRINDLOW_D3D9_MODES: \"%s\" is not a list of WxH[@R]; the display's modes are used\n",
+                   pModes);
+      return;
+    }
+    modes.push_back({D3DFMT_X8R8G8B8, D3DDISPLAYMODE{uiWidth, uiHeight, uiRefresh, D3DFMT_X8R8G8B8}});
+    p += *p == ',' ? 1 : 0;
+  }
+  g_testModes = modes;
+  g_bTestModes = !modes.empty();
+}
+
 void readConfigLocked() {
   if (g_bConfigRead) return;
   g_bConfigRead = true;
@@ -54,6 +81,7 @@ void readConfigLocked() {
   g_bRecording = pBackend != nullptr && std::strcmp(pBackend, "record") == 0;
   const char* pNoCache = std::getenv("GRINDLOW_D3D9_NOCACHE");
   g_bNoCache = pNoCache != nullptr && pNoCache[0] == '1';
+  readModesSwitch();
 }
 
 // --- Recording back end ---
@@ -331,6 +359,7 @@ class CDirect3D9 final : public IDirect3D9 {
     std::vector<D3DDISPLAYMODE> modes;
     {
       std::lock_guard<std::mutex> lock(g_configMutex);
+      readConfigLocked();
       if (g_bTestModes) {
         for (const auto& [eModeFormat, mode] : g_testModes) {
           if (eModeFormat == eFormat) modes.push_back(mode);

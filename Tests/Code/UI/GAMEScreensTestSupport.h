@@ -12,6 +12,7 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMESpecificUI_Options.h"
 #include "Code/UI/GAMESpecificUI_Screens.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/Development/ClDevINI.h"
@@ -69,6 +70,16 @@ inline std::string KvTestFrontEndScreens() {
       pickChapter += R"({"name": "PickChapterChapter)" + std::to_string(c) + "Level" + std::to_string(l) + R"("},)";
     }
   }
+  std::string options = R"({"name": "OptionsVersionNumber"}, {"name": "OptionsVideoSettings"})";
+  for (const char* pRow : {"MusicVolume", "SoundEffectVolume", "MasterVolume", "CrtEffect", "ShowCrosshair",
+                           "UltraGib", "Slomo"}) {
+    options += std::string(R"(, {"name": "Options)") + pRow + R"(Value"})";
+  }
+  options += R"(, {"name": "OptionsUltraGib"})";
+  std::string video = R"({"name": "VideoSettingsResolutionValue"})";
+  for (const char* pRow : {"WindowMode", "VSync", "FieldOfView", "Antialiasing", "ShaderModel"}) {
+    video += std::string(R"(, {"name": "VideoSettings)") + pRow + R"(Value"})";
+  }
   return R"({"root": {"name": "TopLevelSwitcher", "children": [
     {"name": "TitleScreen"}, {"name": "AttractLeaderboard"}, {"name": "WarningScreen"},
     {"name": "MainMenu", "children": [
@@ -76,15 +87,17 @@ inline std::string KvTestFrontEndScreens() {
       {"name": "MainMenuMarathonModeButton"}, {"name": "MainMenuSurvivorModeButton"},
       {"name": "MainMenuQuitModeButton"}, {"name": "MainMenuChangeProfileButton_XBoxOne"},
       {"name": "MainMenuProfileLabel_XBoxOne"}, {"name": "MainMenuModeDescription"}]},
-    {"name": "Options"}, {"name": "Leaderboards"}, {"name": "ChooseEquipement"},
+    {"name": "Options", "children": [)" + options + R"(]},
+    {"name": "VideoSettings", "children": [)" + video + R"(]},
+    {"name": "Leaderboards"}, {"name": "ChooseEquipement"},
     {"name": "MarathonSelect", "children": [{"name": "MarathonSelectUltraButton"},
                                             {"name": "MarathonSelectDescription"}]},
     {"name": "SurvivorSelect", "children": [{"name": "SurvivorSelectDescription"}]},
     {"name": "PickChapter", "children": [)" + pickChapter + R"({"name": "PickChapterModeDesc"}]},
     {"name": "Credits", "children": [{"name": "CreditsImage", "properties": {"widgetLayout":
       {"layout": {"screenAnchor": 0, "x": 0.0, "y": 0.0, "widgetAnchor": 0}}}}]}],
-    "switched": ["TitleScreen", "AttractLeaderboard", "WarningScreen", "MainMenu", "Options", "Leaderboards",
-                 "ChooseEquipement", "MarathonSelect", "SurvivorSelect", "PickChapter", "Credits"]}})";
+    "switched": ["TitleScreen", "AttractLeaderboard", "WarningScreen", "MainMenu", "Options", "VideoSettings",
+                 "Leaderboards", "ChooseEquipement", "MarathonSelect", "SurvivorSelect", "PickChapter", "Credits"]}})";
 }
 
 // The game's UI with the screens loaded; input, settings and profile of the test's own.

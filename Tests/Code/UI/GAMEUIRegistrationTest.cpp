@@ -6,6 +6,7 @@
 #include <iterator>
 #include <set>
 
+#include "Code/UI/GAMESpecificUI_Options.h"
 #include "Code/UI/GAMESpecificUI_Screens.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/ADT/KvStrHash.h"

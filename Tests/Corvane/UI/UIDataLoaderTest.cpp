@@ -83,18 +83,18 @@ class UIDataLoaderTest : public UITest {
   static void expectMainScreenSet(const char* pLanguage) {
     SCOPED_TRACE(pLanguage);
     ClWidget* pTop = W("TopLevelSwitcher");
-    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 17u);
+    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 18u);
     EXPECT_EQ(pTop->mp_SwitchedChildren[0].mp_pChild, W("MainMenu"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[4].mp_pChild, W("Results"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[6].mp_pChild, W("Gallery"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[7].mp_pChild, W("TitleScreen"));
+    EXPECT_EQ(pTop->mp_SwitchedChildren[17].mp_pChild, W("VideoSettings"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[16].mp_pChild, W("PreMainMenu"));
     EXPECT_EQ(W("GalleryList")->mp_AllChildren.getSize(), 6u) << "four images and two flip books";
     EXPECT_EQ(pTop->mp_DrawnChildren.getSize(), 0u);
     ClWidget* pFrame = W("MenuFrame");
     EXPECT_EQ(pFrame->mp_pParent, W("StageSelect")) << "a shared child keeps the parent of its first build";
     EXPECT_EQ(W("StageSelect")->mp_AllChildren[0], pFrame);
-    EXPECT_EQ(W("Options")->mp_AllChildren[0], pFrame);
     EXPECT_EQ(W("AttractPressStart")->mp_pParent, W("TitleScreen"));
     EXPECT_EQ(W("WarningScreen")->mp_AllChildren[2], W("AttractPressStart"));
     EXPECT_EQ(W("StageGrid")->mp_AllChildren.getSize(), 6u);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -331,6 +332,30 @@ TEST_F(D3D9Device, ADriverWithoutModesListsTheDesktop) {
   EXPECT_GT(mode.Height, 0u);
   EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
   EXPECT_GT(mode.RefreshRate, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// GRINDLOW_D3D9_MODES lists its sizes as 32-bit modes (60 Hz unless given) instead of the display's; a malformed
+// list is ignored.
+TEST_F(D3D9Device, TheModesSwitchReplacesTheDisplaysModes) {
+  const std::pair<const char*, std::vector<std::array<UINT, 3>>> aCases[] = {
+      {"1920x1080,1280x720@75", {{1920, 1080, 60}, {1280, 720, 75}}}, {"1920x1080,12x", {}}, {"1280x720@", {}}};
+  for (const auto& [pSwitch, modes] : aCases) {
+    setenv("GRINDLOW_D3D9_MODES", pSwitch, 1);
+    D3D9TestReset();
+    const UINT uiCount = mp_pD3D->GetAdapterModeCount(D3DADAPTER_DEFAULT, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(uiCount, modes.empty() ? 1u : modes.size()) << pSwitch << ": the desktop when malformed";
+    for (UINT i = 0; i < modes.size() && i < uiCount; ++i) {
+      D3DDISPLAYMODE mode{};
+      ASSERT_EQ(mp_pD3D->EnumAdapterModes(D3DADAPTER_DEFAULT, D3DFMT_X8R8G8B8, i, &mode), D3D_OK);
+      EXPECT_EQ((std::array<UINT, 3>{mode.Width, mode.Height, mode.RefreshRate}), modes[i]) << pSwitch << " " << i;
+    }
+  }
+  unsetenv("GRINDLOW_D3D9_MODES");
+  D3D9TestReset();
 }
 
 }  // namespace
