@@ -229,6 +229,8 @@ void fillWidgets(const SRun& run, const SRecordMarks& marks, const char* pStageT
   show("ResultsStory", false);
   show("ResultsMarathon", false);
   show("ResultsSurvivor", false);
+  // The values of a mode without records stand in a block of their own in the screens' data.
+  show("ResultsOther", run.m_iType == 5);
   if (run.m_iType == 0) {
     show("ResultsStory", true);
     fillCommon("ResultsStory", run, false);
