@@ -105,7 +105,7 @@ void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {
         ->setString(KvStrHash("textureName"), bFromGame ? "IM-Controller-A" : "IM-Controller-B");
     ClUI::getWidgetFormatted("backtext_htp_%d", iPage)->setLocalizedID(bFromGame ? "results_continue" : "how_to_play_back");
   }
-  ClUI::getWidget("HowToPlaySwitcher")->switchTo(ClUI::getWidget("Max"));
+  ClUI::getWidget("HowToPlaySwitcher")->switchToKeepFocus(ClUI::getWidget("Max"));
 }
 
 void systemHowToPlayBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {
@@ -124,6 +124,6 @@ void systemHowToPlayBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pCall
 
 void systemHowToPlaySwitchOutIfNotFromGame(ClWidget*, WidgetEventProcedureCall*) {
   if (GAMEGetRootValue("HowToPlayFromGame", 0) == 0) {
-    ClUI::getWidget("HowToPlaySwitcher")->switchTo(ClUI::getWidget("HowToPlaySwitchOut"));
+    ClUI::getWidget("HowToPlaySwitcher")->switchToKeepFocus(ClUI::getWidget("HowToPlaySwitchOut"));
   }
 }

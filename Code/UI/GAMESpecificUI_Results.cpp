@@ -347,7 +347,7 @@ void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
   fillWidgets(run, marks, szStage);
   if (g_iUnlockKind != 0) {
     g_bUnlockPopupActive = 1;
-    W("UnlockPopupSwitcher")->switchTo(W("UnlockPopup"));
+    W("UnlockPopupSwitcher")->switchToKeepFocus(W("UnlockPopup"));
   }
   grantAchievements(run);
 }

@@ -75,7 +75,7 @@ void systemUnlockPopupTick(ClWidget*, WidgetEventProcedureCall*) {
   playUIAcceptSound();
   if (iNext == g_iUnlockKind) {
     g_bUnlockPopupActive = 0;
-    ClUI::getWidget("UnlockPopupSwitcher")->switchTo(ClUI::getWidget("UnlockPopupInactive"));
+    ClUI::getWidget("UnlockPopupSwitcher")->switchToKeepFocus(ClUI::getWidget("UnlockPopupInactive"));
     return;
   }
   g_iUnlockKind = iNext;
