@@ -147,7 +147,7 @@ class FrontEndPlay : public ::testing::Test {
     ASSERT_TRUE(XTestQueryExtension(m_pX, &iEvent, &iError, &iMajor, &iMinor));
     // A key held until its cue is heard must stay one press: the server repeats no key.
     XAutoRepeatOff(m_pX);
-    ASSERT_TRUE(m_game.start({KV_GAME_PATH}, KV_DATA_ROOT,
+    ASSERT_TRUE(m_game.start({KV_GAME_PATH}, dataRoot(),
                              {"SDL_VIDEODRIVER=x11", "DISPLAY=" + m_display, "SDL_AUDIODRIVER=dummy",
                               "GRINDLOW_STORE_DIR=" + m_dir + "/store", "GRINDLOW_FMOD_WAV=" + mixPath()}));
     ASSERT_TRUE(m_game.readUntil("Grindlow: running at ")) << statusText(m_game.finish()) << "\n" << m_game.out();
@@ -158,6 +158,8 @@ class FrontEndPlay : public ::testing::Test {
   }
 
   std::string mixPath() const { return m_dir + "/mix.wav"; }
+  // The folder the game runs in: the build's data root.
+  virtual std::string dataRoot() { return KV_DATA_ROOT; }
 
   // Gives the keyboard to the game's window (the only one on this server) and parks the pointer in its corner,
   // away from the buttons.
@@ -252,6 +254,37 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
   const int iStatus = m_game.hasEnded() ? m_game.endedStatus() : m_game.finish();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n"
                                                                            << m_game.out();
+}
+
+// A level played from the development settings that go straight into play ("SKIP_UI"), in a data root of the
+// test's own that links the build's archives.
+class LevelPlay : public FrontEndPlay {
+ protected:
+  std::string dataRoot() override {
+    const std::string root = m_dir + "/data";
+    fs::create_directories(root);
+    for (const fs::directory_entry& entry : fs::directory_iterator(KV_DATA_ROOT)) {
+      if (entry.path().filename() != "project.ini" && entry.path().filename() != "SAVEDATA") {
+        fs::create_symlink(entry.path(), root + "/" + entry.path().filename().string());
+      }
+    }
+    std::ofstream(root + "/project.ini") << "SKIP_UI 1\nSKIP_SPLASH 1\n";
+    return root;
+  }
+};
+
+// The first level opens on the how-to-play pages, whose back button has the focus (heard) and returns to play;
+// Escape then opens the pause menu with its first entry focused: Down moves (heard), and How to play, accepted,
+// shows the pages again; their back returns to play, and the pause menu opens again with Escape.
+TEST_F(LevelPlay, PauseMenuAndHowToPlayThroughTheKeyboard) {
+  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ)) << "the pages' back was not accepted\n" << m_game.out();
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ)) << "the pause menu came without focus\n" << m_report;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ, 1)) << i << "\n" << m_report;
+  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "How to play was not accepted\n" << m_report;
+  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ)) << "the pages' back was not accepted\n" << m_report;
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ)) << "play did not resume\n" << m_report;
+  kill(m_game.pid(), SIGKILL);
+  m_game.finish();
 }
 
 }  // namespace
