@@ -114,6 +114,9 @@ void systemHowToPlayBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pCall
     return;
   }
   GAMESetRootValue("HowToPlayFromGame", 0);
+  // The pages go with the screen: the switch back into play below cuts the screen's way out short, so the
+  // pages would otherwise stay over play.
+  systemHowToPlaySwitchOutIfNotFromGame(pWidget, pCall);
   systemUnpauseAndReturnToGame(pWidget, pCall);
   // Play entered with the pages stops its music; from the pause menu the level music was paused and has just
   // been resumed, and a second loop would play over it with nobody to stop it.

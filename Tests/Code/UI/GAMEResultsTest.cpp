@@ -386,6 +386,19 @@ TEST_F(Results, HowToPlayLooksAndTheSavedHistoryComesBack) {
   EXPECT_EQ(lastSwitch(), W("InGame"));
   EXPECT_EQ(ClUI::mp_apSwitchHistory[1], W("Options")) << "the saved entries are back";
 
+  // From the pause menu: back to play, and the resumed level music is the one that plays on.
+  ClFMODCueInstance* pMusic = reinterpret_cast<ClFMODCueInstance*>(&m_player);
+  g_gameModeAction.mp_levelMusicCue.mp_pInstance = pMusic;
+  GAMESetRootValue("HowToPlayFromGame", 1);
+  GAMESetRootValue("PauseGame", 1);
+  run("systemHowToPlayBackClick");
+  EXPECT_EQ(GAMEGetRootValue("PauseGame", -1), 0);
+  EXPECT_EQ(GAMEGetRootValue("HowToPlayFromGame", -1), 0);
+  EXPECT_EQ(g_gameModeAction.mp_levelMusicCue.mp_pInstance, pMusic) << "no second loop over the resumed one";
+  const SWidgetSwitchedChild& pages = W("HowToPlaySwitcher")->mp_SwitchedChildren[1];
+  EXPECT_EQ(pages.mp_uiState, static_cast<u32>(E_SWITCH_STATE_INACTIVE)) << "the pages went out with the screen";
+  g_gameModeAction.mp_levelMusicCue = SCueHandle();
+
   for (ClWidget*& pEntry : ClUI::mp_apSwitchHistory) pEntry = W("ResultsGameMode");
   run("systemSavePreviousWidgets");
   EXPECT_KV_ASSERT(run("systemHowToPlayBackClick"), "no saved entry is a screen of TopLevelSwitcher");
