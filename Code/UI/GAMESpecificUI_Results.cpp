@@ -297,6 +297,10 @@ void grantAchievements(const SRun& run) {
   }
 }
 
+// Opens the leaderboard screen on the board just played (g_iLeaderboardIndex, set by the upload). Stands for the
+// leaderboard screen's own opening procedure (openLeaderboardScreen) until that screen has one.
+void resultsOpenLeaderboards() { ClUI::switchTo(gc_pSWITCHER, "Leaderboards"); }
+
 bool pressedOnPad0(i32 iAction) {
   return ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[iAction]);
 }
@@ -419,7 +423,6 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
   }
   if (pressedOnPad0(gc_iUI_ACTION_ALT2)) {
     playUIAcceptSound();
-    // The leaderboard screen opens on the board just played (g_iLeaderboardIndex, set by the upload).
-    ClUI::switchTo(gc_pSWITCHER, "Leaderboards");
+    resultsOpenLeaderboards();
   }
 }

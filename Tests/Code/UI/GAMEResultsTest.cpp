@@ -168,35 +168,25 @@ TEST_F(Results, FinalScoreRoundsToTheNearestMultipleOfFive) {
 
 TEST_F(Results, StoryRaisesTheLevelRecordAdvancesProgressSavesAndShowsTheBlock) {
   play(0, 0, 0, 212, 7, 3);
-  const SProfileLevelRecord& record = p().m_aLevelRecords[0];
-  EXPECT_EQ(record.m_iBestScore, 210);
-  EXPECT_EQ(record.m_iMostKills, 7);
-  EXPECT_EQ(record.m_iLongestKillStreak, 3);
-  EXPECT_EQ(std::pair(p().m_iStoryChapterReached, p().m_iStoryLevelReached), std::pair(0, 1));
-  EXPECT_EQ(g_bNoNextLevel, 0);
-  EXPECT_EQ(m_saves.m_iSaves, 1) << "the profile is saved once";
-  EXPECT_EQ(g_iLeaderboardIndex, 0);
-  EXPECT_EQ(GAMEGetRootValue("InResultsScreen", 0), 1);
-  EXPECT_TRUE(visible("ResultsStory"));
-  EXPECT_FALSE(visible("ResultsMarathon"));
-  EXPECT_FALSE(visible("ResultsOther"));
+  const SProfileLevelRecord& r = p().m_aLevelRecords[0];
+  EXPECT_EQ(std::vector<i32>({r.m_iBestScore, r.m_iMostKills, r.m_iLongestKillStreak, p().m_iStoryChapterReached,
+                              p().m_iStoryLevelReached, g_bNoNextLevel, m_saves.m_iSaves}),
+            std::vector<i32>({210, 7, 3, 0, 1, 0, 1}))
+      << "records, progress to the next level, saved once";
+  EXPECT_TRUE(visible("ResultsStory") && !visible("ResultsMarathon") && !visible("ResultsOther"));
   // 210 reaches two of 100..500; the next star is at 300.
   for (int i = 1; i <= 5; ++i) EXPECT_EQ(visible(("ResultsStar" + std::to_string(i)).c_str()), i <= 2) << i;
-  EXPECT_TRUE(visible("ResultsStoryStarNextValue"));
-  EXPECT_TRUE(visible("ResultsStoryContinueButton"));
-  EXPECT_TRUE(visible("ResultsStoryScoreBest"));
-  EXPECT_FALSE(visible("ResultsRankingText"));
+  EXPECT_TRUE(visible("ResultsStoryStarNextValue") && visible("ResultsStoryContinueButton") &&
+              visible("ResultsStoryScoreBest") && !visible("ResultsRankingText"));
 }
 
 TEST_F(Results, StoryBestMarksFollowTheSwappedFlags) {
   p().m_aLevelRecords[0] = {1000, 5, 5, 0, 0, 0};
   play(0, 0, 0, 100, 6, 5);
-  EXPECT_FALSE(visible("ResultsStoryScoreBest"));
-  EXPECT_TRUE(visible("ResultsStoryComboBest")) << "more kills light the combo mark";
-  EXPECT_FALSE(visible("ResultsStoryKillsBest"));
+  EXPECT_TRUE(!visible("ResultsStoryScoreBest") && visible("ResultsStoryComboBest") && !visible("ResultsStoryKillsBest"))
+      << "more kills light the combo mark";
   play(0, 0, 0, 100, 6, 9);
-  EXPECT_TRUE(visible("ResultsStoryKillsBest")) << "a longer streak lights the kills mark";
-  EXPECT_FALSE(visible("ResultsStoryComboBest"));
+  EXPECT_TRUE(visible("ResultsStoryKillsBest") && !visible("ResultsStoryComboBest")) << "a longer streak: kills mark";
 }
 
 TEST_F(Results, ContinueIsBlockedAfterTheLastLevelAndForADeadPlayerButNotForAReplay) {
