@@ -273,12 +273,10 @@ class LevelPlay : public FrontEndPlay {
   }
 };
 
-// The first level opens on the how-to-play pages, whose back button has the focus (heard) and returns to play;
-// Escape then opens the pause menu with its first entry focused: Down moves (heard), and How to play, accepted,
-// shows the pages again; their back returns to play, and the pause menu opens again with Escape.
+// In a level, Escape opens the pause menu with its first entry focused (its move is heard): Down moves (heard), and
+// How to play, accepted, shows the pages, whose back (heard) returns to play: the pause menu opens again with Escape.
 TEST_F(LevelPlay, PauseMenuAndHowToPlayThroughTheKeyboard) {
-  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ)) << "the pages' back was not accepted\n" << m_game.out();
-  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ)) << "the pause menu came without focus\n" << m_report;
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ)) << "the pause menu came without focus\n" << m_game.out();
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ, 1)) << i << "\n" << m_report;
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "How to play was not accepted\n" << m_report;
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ)) << "the pages' back was not accepted\n" << m_report;
