@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Input/GAMEInputMappers.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
@@ -16,6 +18,7 @@
 namespace {
 
 constexpr i32 gc_iACTION_OPTIONS = 23;
+constexpr i32 gc_iHOW_TO_PLAY_PAGES = 25;
 
 // The top-level switcher's history as it stood when play started.
 ClWidget* s_apSavedHistory[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY] = {};
@@ -74,4 +77,56 @@ void systemUnpauseAndReturnToGame(ClWidget*, WidgetEventProcedureCall*) {
 void systemRestartLevel(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {
   systemUnpauseAndReturnToGame(pWidget, pCall);
   g_bRestartRequest = 1;
+}
+
+void restoreSavedSwitchHistory() {
+  ClWidget* pSwitcher = ClUI::getWidget("TopLevelSwitcher");
+  KV_ASSERT(pSwitcher);
+  ClWidget* pTarget = nullptr;
+  for (ClWidget* pSaved : s_apSavedHistory) {
+    if (pSaved != nullptr && pSwitcher->isSwitchedChild(pSaved)) {
+      pTarget = pSaved;
+      break;
+    }
+  }
+  // With no saved screen to go back to the history was never saved or names only foreign widgets: stop here
+  // rather than switch to nothing.
+  KV_ASSERT_MSG(pTarget, "restoreSavedSwitchHistory: no saved entry is a screen of TopLevelSwitcher");
+  ClUI::pushSwitchHistory(pTarget);
+  pSwitcher->switchTo(pTarget);
+  ClUI::mp_apSwitchHistory[0] = nullptr;
+  std::memcpy(ClUI::mp_apSwitchHistory, s_apSavedHistory, sizeof(s_apSavedHistory));
+}
+
+void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {
+  const bool bFromGame = GAMEGetRootValue("HowToPlayFromGame", 0) != 0;
+  for (i32 iPage = 1; iPage <= gc_iHOW_TO_PLAY_PAGES; ++iPage) {
+    ClUI::getWidgetFormatted("back_htp_%d", iPage)
+        ->setString(KvStrHash("textureName"), bFromGame ? "IM-Controller-A" : "IM-Controller-B");
+    ClUI::getWidgetFormatted("backtext_htp_%d", iPage)->setLocalizedID(bFromGame ? "results_continue" : "how_to_play_back");
+  }
+  ClUI::getWidget("HowToPlaySwitcher")->switchToKeepFocus(ClUI::getWidget("Max"));
+}
+
+void systemHowToPlayBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pCall) {
+  restoreSavedSwitchHistory();
+  if (GAMEGetRootValue("HowToPlayFromGame", 0) == 0) {
+    return;
+  }
+  GAMESetRootValue("HowToPlayFromGame", 0);
+  // The pages go with the screen: the switch back into play below cuts the screen's way out short, so the
+  // pages would otherwise stay over play.
+  systemHowToPlaySwitchOutIfNotFromGame(pWidget, pCall);
+  systemUnpauseAndReturnToGame(pWidget, pCall);
+  // Play entered with the pages stops its music; from the pause menu the level music was paused and has just
+  // been resumed, and a second loop would play over it with nobody to stop it.
+  if (g_gameModeAction.mp_levelMusicCue.isNull()) {
+    g_gameModeAction.mp_levelMusicCue = ClAudioManager::createCueInstanceByName("InGameLoop1");
+  }
+}
+
+void systemHowToPlaySwitchOutIfNotFromGame(ClWidget*, WidgetEventProcedureCall*) {
+  if (GAMEGetRootValue("HowToPlayFromGame", 0) == 0) {
+    ClUI::getWidget("HowToPlaySwitcher")->switchToKeepFocus(ClUI::getWidget("HowToPlaySwitchOut"));
+  }
 }

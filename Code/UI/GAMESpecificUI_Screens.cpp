@@ -12,6 +12,8 @@
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenPause.h"
+#include "Code/UI/GAMESpecificUI_Results.h"
+#include "Code/UI/GAMESpecificUI_UnlockPopup.h"
 #include "Code/UI/GAMESpecificUI_Leaderboard.h"
 #include "Code/UI/GAMESpecificUI_Options.h"
 #include "Corvane/ADT/KvStrHash.h"
@@ -503,8 +505,6 @@ void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall*
 
 // --- Screens whose procedures do nothing: registered so that their data resolves ---
 
-void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {}
-void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {}
 void systemPickChapterChangeSelectedChapter(ClWidget*, WidgetEventProcedureCall*) {}
 void systemChooseEquipementInitialize(ClWidget*, WidgetEventProcedureCall*) {}
 void systemChooseEquipementTerminate(ClWidget*, WidgetEventProcedureCall*) {}
@@ -517,11 +517,6 @@ void systemStageSelectChangeLevel(ClWidget*, WidgetEventProcedureCall*) {}
 void systemStageSelectTerminate(ClWidget*, WidgetEventProcedureCall*) {}
 void systemStageSelectBackClick(ClWidget*, WidgetEventProcedureCall*) {}
 void systemStageSelectContinueButtonClick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {}
-void systemHowToPlayBackClick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemHowToPlaySwitchOutIfNotFromGame(ClWidget*, WidgetEventProcedureCall*) {}
-void systemInitializeUnlockPopup(ClWidget*, WidgetEventProcedureCall*) {}
-void systemUnlockPopupTick(ClWidget*, WidgetEventProcedureCall*) {}
 
 // --- Registration ---
 

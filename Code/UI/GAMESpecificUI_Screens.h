@@ -83,10 +83,8 @@ void systemPreMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemQuit(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 
-// The results, equipment, stage select, how-to-play and unlock popup screens' procedures and the chapter
-// picture's: registered under their names so that the screens' data resolves; they do nothing.
-void systemResultsInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemResultsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
+// The equipment and stage select screens' procedures and the chapter picture's: registered under their names so
+// that the screens' data resolves; they do nothing.
 void systemPickChapterChangeSelectedChapter(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemChooseEquipementInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemChooseEquipementTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pData);
@@ -99,11 +97,6 @@ void systemStageSelectChangeLevel(ClWidget* pWidget, WidgetEventProcedureCall* p
 void systemStageSelectTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemStageSelectBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemStageSelectContinueButtonClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemHowToPlayInit(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemHowToPlayBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemHowToPlaySwitchOutIfNotFromGame(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemInitializeUnlockPopup(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemUnlockPopupTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 
 // Registers the game's 71 screen procedure names; "systemPickChapterButtonClick", "systemErrorDialogTick" and
 // "systemChangeProfile" share the engine's "systemIdle" procedure.

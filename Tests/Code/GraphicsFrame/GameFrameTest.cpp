@@ -468,7 +468,7 @@ TEST_F(GameFrontEnd, ReturnToTheTitleResetsTheScreensAndTheVolumes) {
   g_pPlayerProfileData->m_iSoundEffectVolume = 20;
   g_pPlayerProfileData->m_iMasterVolume = 30;
   ClUI::switchTo("TopLevelSwitcher", "Options");
-  ClUI::switchTo("HowToPlaySwitcher", "HowToPlayActive");
+  ClUI::switchTo("HowToPlaySwitcher", "Max");
   GAMESetRootValue("PauseGame", 1);
   g_bReturnToFrontEnd = 1;
   EXPECT_EQ(g_gameModeFrontEnd.tick(0.016f), 0);

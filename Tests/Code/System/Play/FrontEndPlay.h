@@ -152,7 +152,7 @@ class FrontEndPlay : public ::testing::Test {
     ASSERT_TRUE(XTestQueryExtension(m_pX, &iEvent, &iError, &iMajor, &iMinor));
     // A key held until its cue is heard must stay one press: the server repeats no key.
     XAutoRepeatOff(m_pX);
-    ASSERT_TRUE(m_game.start({KV_GAME_PATH}, KV_DATA_ROOT, environment(mixPath())));
+    ASSERT_TRUE(m_game.start({KV_GAME_PATH}, dataRoot(), environment(mixPath())));
     ASSERT_TRUE(m_game.readUntil("Grindlow: running at ")) << statusText(m_game.finish()) << "\n" << m_game.out();
     focusGameWindow();
   }
@@ -163,6 +163,8 @@ class FrontEndPlay : public ::testing::Test {
   std::string mixPath() const { return m_dir + "/mix.wav"; }
   // The X server's one screen, as Xvfb takes it.
   virtual std::string screen() const { return "1280x720x24"; }
+  // The folder the game runs in: the build's data root.
+  virtual std::string dataRoot() { return KV_DATA_ROOT; }
   // What the game is started with: this server, no sound device, the test's store and the mix written to wav.
   virtual std::vector<std::string> environment(const std::string& wav) const {
     return {"SDL_VIDEODRIVER=x11", "DISPLAY=" + m_display, "SDL_AUDIODRIVER=dummy",
@@ -201,12 +203,14 @@ class FrontEndPlay : public ::testing::Test {
 
   // Holds the key until the tone is heard in the mix, pressing it again after two seconds of mix without it;
   // false when it was never heard in iAttempts presses.
-  bool pressUntilHeard(KeySym key, double dHz, int iAttempts = 10) {
+  // A tap instead releases the key 10 ms after the press (the server times the release), shorter than a frame.
+  bool pressUntilHeard(KeySym key, double dHz, int iAttempts = 10, bool bTap = false) {
     const KeyCode code = XKeysymToKeycode(m_pX, key);
     for (int iAttempt = 0; iAttempt < iAttempts; ++iAttempt) {
       m_tap.poll();
       const size_t uiFrom = m_tap.frames();
       XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+      if (bTap) XTestFakeKeyEvent(m_pX, code, False, 10);
       XSync(m_pX, False);
       bool bHeard = false;
       while (!bHeard && !m_game.hasEnded() && (m_tap.rate() == 0 || m_tap.frames() < uiFrom + 2u * m_tap.rate())) {
@@ -219,7 +223,7 @@ class FrontEndPlay : public ::testing::Test {
         usleep(2000);
         m_tap.poll();
       }
-      XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+      if (!bTap) XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
       XSync(m_pX, False);
       m_report += "press " + std::to_string(iAttempt) + " of key " + std::to_string(key) + " at " +
                   std::to_string(static_cast<double>(uiFrom) / std::max(m_tap.rate(), 1)) + " s: best share of " +

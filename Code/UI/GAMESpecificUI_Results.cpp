@@ -1,0 +1,424 @@
+#include "Code/UI/GAMESpecificUI_Results.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "Code/GameModes/ClGameModeAction.h"
+#include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/GameModes/GAMEWorldServices.h"
+#include "Code/Objects/Backgrounds.h"
+#include "Code/Objects/ClLevelMgr.h"
+#include "Code/Objects/GAMEWorldLinks.h"
+#include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMESpecificUI_UnlockPopup.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Development/ClMonkeyMgr.h"
+#include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Input/ClInputManager.h"
+#include "Corvane/Language/KvLangID.h"
+#include "Corvane/Stats/ClScoreLeaderboardMgr.h"
+#include "Corvane/Store/ClSaveGameUtility.h"
+#include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/ClWidget.h"
+
+i32 g_iRunFinalScore = 0;
+i32 g_bNoNextLevel = 0;
+i32 g_bResultsRankingRequested = 0;
+i32 g_bResultsRankingShown = 0;
+
+namespace {
+
+constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
+constexpr i32 gc_iLAST_STORY_INDEX = 23;  // chapter 2, level 7
+constexpr i32 gc_iPLAYER_STATE_DEAD = E_PLAYER_STATE_DEATH;
+constexpr i32 gc_iSURVIVOR_HARDCORE_STAGE = 10;
+
+bool isMarathon(i32 iType) { return iType == 1 || iType == 2 || iType == 6; }
+bool isSurvivor(i32 iType) { return iType == 3 || iType == 4; }
+bool hasRecord(i32 iType) { return (iType >= 0 && iType <= 4) || iType == 6; }
+bool playerAlive() { return g_pPlayer != nullptr && g_pPlayer->m_iHitPoints > 0; }
+bool catResults() { return GAMEGetRootValue("CatResults", 0) == 1; }
+
+SPlayerProfileData& profile() {
+  KvCheckPointer(g_pPlayerProfileData);
+  return *g_pPlayerProfileData;
+}
+
+SProfileMarathonRecord& marathonRecord(i32 iType) {
+  if (iType == 2) return profile().m_marathonExtreme;
+  if (iType == 6) return profile().m_marathonUltra;
+  return profile().m_marathon;
+}
+
+SProfileSurvivorRecord& survivorRecord(i32 iType) {
+  return iType == 4 ? profile().m_survivorHardcore : profile().m_survivor;
+}
+
+i32 boardOf(i32 iType, i32 iChapter, i32 iLevel) {
+  return iType == 0 ? iChapter * 8 + iLevel : resultsBoardForGameType(iType);
+}
+
+i32 worldRankOf(i32 iType, i32 iChapter, i32 iLevel) {
+  if (iType == 0) return profile().m_aLevelRecords[iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel].m_iWorldRank;
+  if (isMarathon(iType)) return marathonRecord(iType).m_iWorldRank;
+  if (isSurvivor(iType)) return survivorRecord(iType).m_iWorldRank;
+  return 0;
+}
+
+// Which records of the run rose.
+struct SRecordMarks {
+  i32 m_bScore = 0;
+  i32 m_bStage = 0;
+  i32 m_bStreak = 0;
+  i32 m_bKills = 0;
+  i32 m_bDistance = 0;
+};
+
+struct SRun {
+  i32 m_iType;
+  i32 m_iChapter;
+  i32 m_iLevel;
+  i32 m_iKills;
+  i32 m_iStreak;
+  i32 m_iDistance;
+};
+
+// Records of the run's type raised; story progress advanced. Returns the marks.
+SRecordMarks raiseRecords(const SRun& run) {
+  SRecordMarks marks;
+  const i32 iScore = g_iRunFinalScore;
+  if (run.m_iType == 0) {
+    SProfileLevelRecord& record =
+        profile().m_aLevelRecords[run.m_iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + run.m_iLevel];
+    raiseToMax(&record.m_iBestScore, iScore, &marks.m_bScore);
+    i32 iNext = run.m_iChapter * 8 + run.m_iLevel + 1;
+    if (iNext > gc_iLAST_STORY_INDEX) {
+      g_bNoNextLevel = 1;
+      iNext = gc_iLAST_STORY_INDEX;
+    }
+    if (profile().m_iStoryChapterReached * 8 + profile().m_iStoryLevelReached < iNext) {
+      if (iScore >= -1 && playerAlive()) {
+        profile().m_iStoryChapterReached = iNext / 8;
+        profile().m_iStoryLevelReached = iNext % 8;
+      } else {
+        g_bNoNextLevel = 1;
+      }
+    }
+    raiseToMax(&record.m_iLongestKillStreak, run.m_iStreak, &marks.m_bStreak);
+    raiseToMax(&record.m_iMostKills, run.m_iKills, &marks.m_bKills);
+  } else if (isMarathon(run.m_iType)) {
+    SProfileMarathonRecord& record = marathonRecord(run.m_iType);
+    raiseToMax(&record.m_iBestScore, iScore, nullptr);
+    // A later chapter takes both words; otherwise only a higher level counts (not compared as a pair).
+    if (run.m_iChapter > record.m_iFurthestChapter) {
+      record.m_iFurthestChapter = run.m_iChapter;
+      record.m_iFurthestLevel = run.m_iLevel;
+      marks.m_bStage = 1;
+    } else {
+      raiseToMax(&record.m_iFurthestLevel, run.m_iLevel, &marks.m_bStage);
+    }
+    raiseToMax(&record.m_iLongestKillStreak, run.m_iStreak, &marks.m_bStreak);
+    raiseToMax(&record.m_iLongestDistance, run.m_iDistance, &marks.m_bDistance);
+    raiseToMax(&record.m_iMostKills, run.m_iKills, &marks.m_bKills);
+  } else if (isSurvivor(run.m_iType)) {
+    SProfileSurvivorRecord& record = survivorRecord(run.m_iType);
+    raiseToMax(&record.m_iLongestKillStreak, run.m_iStreak, &marks.m_bStreak);
+    raiseToMax(&record.m_iLongestDistance, run.m_iDistance, &marks.m_bDistance);
+    raiseToMax(&record.m_iMostKills, run.m_iKills, &marks.m_bKills);
+    raiseToMax(&record.m_iBestScore, iScore, nullptr);
+  }
+  if (hasRecord(run.m_iType) &&
+      !(ClDevINI::hasKey("INFINITE_FUEL") != 0 && ClDevINI::getFloat("INFINITE_FUEL") != 0.0f)) {
+    g_iLeaderboardIndex = boardOf(run.m_iType, run.m_iChapter, run.m_iLevel);
+    if (ClScoreLeaderboardMgr::mp_bIsInitialized) {
+      ClScoreLeaderboardMgr::uploadScore(g_iLeaderboardIndex, iScore);
+    } else {
+      std::fprintf(stderr, "Results: the leaderboards are not available; the score %d is not uploaded\n", iScore);
+    }
+  }
+  return marks;
+}
+
+// Sets the flag (marks it unlocked) and answers whether it was still clear.
+bool unlock(i32* pbFlag) {
+  const bool bWasLocked = *pbFlag == 0;
+  *pbFlag = 1;
+  return bWasLocked;
+}
+
+void chooseUnlocks(const SRun& run) {
+  SPlayerProfileData& p = profile();
+  const bool bStory = run.m_iType == 0;
+  if (bStory && run.m_iLevel == 7 && run.m_iChapter == 0 && playerAlive()) {
+    g_iUnlockKind = p.m_bEquipmentUnlock3 == 0 ? 14 : p.m_bChapter1RewardSeen == 0 ? 3 : p.m_bEquipmentUnlock1 == 0 ? 12 : 0;
+    p.m_bEquipmentUnlock3 = p.m_bChapter1RewardSeen = p.m_bEquipmentUnlock1 = 1;
+  }
+  if (bStory && run.m_iLevel == 7 && run.m_iChapter == 1 && playerAlive()) {
+    g_iUnlockKind = p.m_bEquipmentUnlock4 == 0 ? 15 : p.m_bChapter2RewardSeen == 0 ? 4 : p.m_bEquipmentUnlock2 == 0 ? 12 : 0;
+    p.m_bEquipmentUnlock4 = p.m_bChapter2RewardSeen = p.m_bEquipmentUnlock2 = 1;
+  }
+  if (bStory && catResults()) {
+    if (p.m_bMarathonUnlocked == 0) {
+      g_iUnlockKind = 5;
+    } else if (p.m_bSurvivorUnlocked == 0) {
+      g_iUnlockKind = 6;
+    } else if (p.m_bUltraGibOptionUnlocked == 0) {
+      g_iUnlockKind = 7;
+    } else if (p.m_bGameCompleted == 0) {
+      g_iUnlockKind = 8;
+    }
+    p.m_bMarathonUnlocked = p.m_bMarathonExtremeUnlocked = p.m_bMarathonUltraUnlocked = 1;
+    p.m_bSurvivorUnlocked = p.m_bUltraGibOptionUnlocked = p.m_bGameCompleted = 1;
+  }
+  if (bStory && run.m_iChapter == 2 && run.m_iLevel == 7 && g_bBackgroundsLoaded == 0) {
+    g_attractTimer.start(0.0f, 1.0f, 0.0f, gc_fATTRACT_SCREEN_SECONDS);
+    g_iAttractScreenCounter = 1;
+    if (Backgrounds::initialize()) {
+      Backgrounds::loadPattern("BackgroundPatternChapter1A");
+    }
+  }
+  const bool bLastLevel = run.m_iChapter == 2 && run.m_iLevel == 7;
+  if (run.m_iType == 1 && bLastLevel && p.m_bMarathonExtremeUnlocked == 0 && playerAlive() &&
+      unlock(&p.m_bMarathonExtremeUnlocked)) {
+    g_iUnlockKind = 9;
+  }
+  if (run.m_iType == 2 && bLastLevel && p.m_bMarathonUltraUnlocked == 0 && playerAlive() &&
+      unlock(&p.m_bMarathonUltraUnlocked)) {
+    g_iUnlockKind = 10;
+  }
+  if (run.m_iType == 3 && run.m_iLevel >= gc_iSURVIVOR_HARDCORE_STAGE && unlock(&p.m_bSurvivorHardcoreUnlocked)) {
+    g_iUnlockKind = 11;
+  }
+}
+
+ClWidget* W(const char* pName) { return ClUI::getWidget(pName); }
+void show(const char* pName, bool bVisible) { W(pName)->setVisibleRecursively(bVisible ? 1 : 0); }
+void value(const char* pName, const char* pTextID, i32 iValue) { W(pName)->setLocalizedTextWithInt(pTextID, iValue); }
+
+// The three values every block shows, under the block's prefix.
+void fillCommon(const char* pPrefix, const SRun& run, bool bDistance) {
+  char szName[64];
+  std::snprintf(szName, sizeof(szName), "%sScoreValue", pPrefix);
+  value(szName, "results_score_value", g_iRunFinalScore);
+  std::snprintf(szName, sizeof(szName), "%sKillsValue", pPrefix);
+  value(szName, "results_kills_value", run.m_iKills);
+  std::snprintf(szName, sizeof(szName), "%sComboValue", pPrefix);
+  value(szName, "results_combo_value", run.m_iStreak);
+  if (bDistance) {
+    std::snprintf(szName, sizeof(szName), "%sDistanceValue", pPrefix);
+    value(szName, "results_distance_value", run.m_iDistance);
+  }
+}
+
+void showStage(const char* pValue, const char* pName, const char* pStageText) {
+  W(pValue)->setLocalizedTextWithString("results_stage_value", pStageText);
+  W(pValue)->setVisible(1);
+  W(pName)->setVisible(1);
+}
+
+// The widgets of the run's block. The "KillsBest" mark follows the kill streak and the "ComboBest" mark the
+// kills: the screens' data places the marks that way.
+void fillWidgets(const SRun& run, const SRecordMarks& marks, const char* pStageText) {
+  show("ResultsStory", false);
+  show("ResultsMarathon", false);
+  show("ResultsSurvivor", false);
+  // The values of a mode without records stand in a block of their own in the screens' data.
+  show("ResultsOther", run.m_iType == 5);
+  if (run.m_iType == 0) {
+    show("ResultsStory", true);
+    fillCommon("ResultsStory", run, false);
+    const i32 iStars = ClLevelMgr::getNumStars(run.m_iChapter, run.m_iLevel, g_iRunFinalScore);
+    const i32 iNext = ClLevelMgr::getNextStarScore(run.m_iChapter, run.m_iLevel, g_iRunFinalScore);
+    show("ResultsStoryStarNextLabel", iNext >= 1);
+    show("ResultsStoryStarNextValue", iNext >= 1);
+    if (iNext >= 1) value("ResultsStoryStarNextValue", "results_score_value", iNext);
+    show("ResultsStoryMoreStarsRequired", false);
+    for (i32 iStar = 1; iStar <= 5; ++iStar) {
+      ClUI::getWidgetFormatted("ResultsStar%d", iStar)->setVisibleRecursively(iStars >= iStar ? 1 : 0);
+    }
+    show("ResultsStoryScoreBest", marks.m_bScore != 0);
+    show("ResultsStoryKillsBest", marks.m_bStreak != 0);
+    show("ResultsStoryComboBest", marks.m_bKills != 0);
+    showStage("ResultsStoryStageReachedValue", "ResultsStoryStageReachedName", pStageText);
+    show("ResultsStoryContinueButton", g_pPlayer != nullptr && g_pPlayer->m_eState != gc_iPLAYER_STATE_DEAD &&
+                                           g_bNoNextLevel == 0 && !catResults());
+    show("ResultsStoryUnlockedItem", false);
+  } else if (isMarathon(run.m_iType)) {
+    show("ResultsMarathon", true);
+    fillCommon("ResultsMarathon", run, true);
+    show("ResultsMarathonStageReachedBest", marks.m_bStage != 0);
+    show("ResultsMarathonKillsBest", marks.m_bStreak != 0);
+    show("ResultsMarathonComboBest", marks.m_bKills != 0);
+    show("ResultsMarathonDistanceBest", marks.m_bDistance != 0);
+    showStage("ResultsMarathonStageReachedValue", "ResultsMarathonStageReachedName", pStageText);
+  } else if (isSurvivor(run.m_iType)) {
+    show("ResultsSurvivor", true);
+    fillCommon("ResultsSurvivor", run, true);
+    show("ResultsSurvivorKillsBest", marks.m_bStreak != 0);
+    show("ResultsSurvivorComboBest", marks.m_bKills != 0);
+    show("ResultsSurvivorDistanceBest", marks.m_bDistance != 0);
+    show("ResultsSurvivorUnlockedItem", false);
+  } else if (run.m_iType == 5) {
+    fillCommon("Results", run, true);
+    W("ResultsStageReachedName")->setVisible(0);
+    W("ResultsStageReachedValue")->setVisible(0);
+  }
+  value("ResultsRankingText", "results_level_ranking_pos", 0);
+  show("ResultsRankingText", false);
+  show("ResultsRankingLabel", false);
+  const char* pMode = "mainmenu_storymode";
+  if (isMarathon(run.m_iType)) pMode = "mainmenu_marathonmode";
+  if (run.m_iType == 3) pMode = "mainmenu_survivormode";
+  if (run.m_iType == 4) pMode = "mainmenu_survivormodeextreme";
+  if (run.m_iType == 5) pMode = "mainmenu_weeklymode";
+  W("ResultsGameMode")->setLocalizedTextWithUnicodeString("results_mode", KvLangID::getString(pMode));
+}
+
+void grantAchievements(const SRun& run) {
+  i32 iFiveStarLevels = 0;
+  for (i32 iChapter = 0; iChapter < 3; ++iChapter) {
+    for (i32 iLevel = 0; iLevel < 8; ++iLevel) {
+      const i32 iBest = profile().m_aLevelRecords[iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel].m_iBestScore;
+      iFiveStarLevels += ClLevelMgr::getNumStars(iChapter, iLevel, iBest) >= 5 ? 1 : 0;
+    }
+  }
+  if (iFiveStarLevels == 24) {
+    GAMEGrantAchievement("BOW_TO_ME");
+  }
+  if (catResults() && run.m_iType == 0) {
+    GAMEGrantAchievement("NO_CAT_LEFT_BEHIND");
+  }
+}
+
+// Opens the leaderboard screen on the board just played (g_iLeaderboardIndex, set by the upload).
+void resultsOpenLeaderboards() { openLeaderboardScreen(); }
+
+bool pressedOnPad0(i32 iAction) {
+  return ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[iAction]);
+}
+
+}  // namespace
+
+void raiseToMax(i32* piValue, i32 iCandidate, i32* pbRose) {
+  const bool bRises = *piValue < iCandidate;
+  if (bRises) *piValue = iCandidate;
+  if (pbRose != nullptr) *pbRose = bRises ? 1 : 0;
+}
+
+i32 resultsFinalScore(f32 fScore) { return static_cast<i32>(std::floor(fScore * 0.2f + 0.5f) * 5.0f); }
+
+i32 resultsBoardForGameType(i32 iGameType) {
+  switch (iGameType) {
+    case 1: return 24;
+    case 2: return 29;
+    case 6: return 30;
+    case 3: return 25;
+    case 4: return 26;
+    default: return 0;
+  }
+}
+
+void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  GAMESetRootValue("InResultsScreen", 1);
+  ClGameStateMgr::popInputMapper(0);
+  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  g_iInputBlockedCounter = 2;
+  if (ClMonkeyMgr::isRunning()) {
+    ClMonkeyMgr::start("Monkey", "Scheme_UI");
+  }
+  g_iRunFinalScore = resultsFinalScore(static_cast<f32>(g_iScore));
+  g_bNoNextLevel = 0;
+  SRun run = {g_iGameType, g_iChapter, g_iLevel, g_iEnemiesKilled, g_iBestStreak, g_iPlayerDistance};
+  char szStage[32];
+  std::snprintf(szStage, sizeof(szStage), "%d-%d", run.m_iChapter + 1, run.m_iLevel + 1);
+  if (isSurvivor(run.m_iType) && run.m_iLevel == 0) {
+    run.m_iLevel = g_iWave;
+  }
+  const SRecordMarks marks = raiseRecords(run);
+  g_bLeaderboardScoreUploaded = g_bLeaderboardOwnRankStored = g_bLeaderboardWorldRecordStored = 0;
+  g_bResultsRankingRequested = g_bResultsRankingShown = 0;
+  g_iUnlockKind = 0;
+  chooseUnlocks(run);
+  ClSaveGameUtility::gameSpecificAutoSave();
+  fillWidgets(run, marks, szStage);
+  if (g_iUnlockKind != 0) {
+    g_bUnlockPopupActive = 1;
+    W("UnlockPopupSwitcher")->switchToKeepFocus(W("UnlockPopup"));
+  }
+  grantAchievements(run);
+}
+
+void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
+  const i32 iType = g_iGameType;
+  if (g_bLeaderboardScoreUploaded != 0 && g_bResultsRankingRequested == 0 && g_bLeaderboardOwnRankStored == 0) {
+    if (ClScoreLeaderboardMgr::mp_bIsInitialized) {
+      ClScoreLeaderboardMgr::downloadScoresAroundUser(boardOf(iType, g_iChapter, g_iLevel), 1, 1);
+    }
+    g_bResultsRankingRequested = 1;
+  }
+  if (g_bLeaderboardOwnRankStored != 0 && g_bResultsRankingShown == 0) {
+    value("ResultsRankingText", "results_level_ranking_pos", worldRankOf(iType, g_iChapter, g_iLevel));
+    show("ResultsRankingText", true);
+    show("ResultsRankingLabel", true);
+    g_bResultsRankingShown = 1;
+  }
+  if (g_bUnlockPopupActive != 0) {
+    return;
+  }
+  if (catResults()) {
+    if (pressedOnPad0(gc_iUI_ACTION_BACK) || pressedOnPad0(gc_iUI_ACTION_ACCEPT)) {
+      playUIAcceptSound();
+      g_gameModeAction.m_bQuitToMenu = 1;
+      ClUI::switchTo(gc_pSWITCHER, "TitleScreen");
+      g_attractTimer.start(0.0f, 1.0f, 0.0f, gc_fATTRACT_SCREEN_SECONDS);
+      g_iAttractScreenCounter = 1;
+      if (g_bBackgroundsLoaded == 0 && Backgrounds::initialize()) {
+        Backgrounds::loadPattern("BackgroundPatternChapter1A");
+      }
+      GAMESetRootValue("CatResults", 0);
+      return;
+    }
+  } else {
+    if (pressedOnPad0(gc_iUI_ACTION_BACK)) {
+      playUIAcceptSound();
+      g_gameModeAction.m_bQuitToMenu = 1;
+      return;
+    }
+    if (g_iChapter == 2 && g_iLevel == 7 && isMarathon(iType) && pressedOnPad0(gc_iUI_ACTION_ACCEPT)) {
+      playUIAcceptSound();
+      g_gameModeAction.m_bQuitToMenu = 1;
+      return;
+    }
+    if (iType == 0 && pressedOnPad0(gc_iUI_ACTION_ALT1)) {
+      playUIAcceptSound();
+      g_bRestartRequest = 1;
+      return;
+    }
+    if (pressedOnPad0(gc_iUI_ACTION_ACCEPT)) {
+      if (isMarathon(iType) || isSurvivor(iType)) {
+        playUIAcceptSound();
+        g_bRestartRequest = 1;
+      } else if (iType == 0 && g_pPlayer != nullptr && g_pPlayer->m_eState != gc_iPLAYER_STATE_DEAD &&
+                 g_bNoNextLevel == 0) {
+        playUIAcceptSound();
+        GAMESetRootValue("PauseGame", 0);
+        ClUI::switchTo(gc_pSWITCHER, "InGame");
+        g_bNextLevelRequest = 1;
+        ClGameStateMgr::popInputMapper(0);
+        ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+        if (ClMonkeyMgr::isRunning()) {
+          ClMonkeyMgr::start("Monkey", "Scheme_InGame");
+        }
+      }
+      return;
+    }
+  }
+  if (pressedOnPad0(gc_iUI_ACTION_ALT2)) {
+    playUIAcceptSound();
+    resultsOpenLeaderboards();
+  }
+}

@@ -1,0 +1,35 @@
+// The results screen after a story level, a marathon or survivor run or the bonus stage: its initialisation,
+// where the run's outcome becomes permanent (final score, raise-only records, story progress, the leaderboard
+// upload, the unlock to announce, the profile save, the screen's values and best marks, two achievements), and
+// its tick (the player's rank once the upload has completed, leave, retry, continue, leaderboards).
+//
+// Inputs are the run's globals (GAMEWorldLinks.h: game type, chapter, level, score, kills, best streak,
+// distance, the player), the survivor wave counter and the root value "CatResults" (1 after the bonus stage).
+// Widgets the procedures name must exist in the loaded screens ("Widget [%s] does not exist!!!"). Main thread,
+// inside the UI's tick.
+#pragma once
+
+#include "Corvane/System/KvTypes.h"
+
+class ClWidget;
+struct WidgetEventProcedureCall;
+
+// The run's final score: the score rounded to the nearest multiple of 5 (12.4 gives 10, 12.5 gives 15).
+extern i32 g_iRunFinalScore;
+// Non-zero when no following story level is open to continue to: the results hide the continue action.
+extern i32 g_bNoNextLevel;
+// The leaderboard result flags (g_bLeaderboardScoreUploaded, g_bLeaderboardOwnRankStored,
+// g_bLeaderboardWorldRecordStored) are the leaderboard listener's; the results initialisation clears them.
+// The results tick's own: the rank was asked for, the rank is on screen.
+extern i32 g_bResultsRankingRequested;
+extern i32 g_bResultsRankingShown;
+
+// Raise-only update: when *piValue is below iCandidate (signed) it takes it and *pbRose is 1, else nothing
+// changes and *pbRose is 0. pbRose may be null.
+void raiseToMax(i32* piValue, i32 iCandidate, i32* pbRose);
+i32 resultsFinalScore(f32 fScore);
+// The board of a game type other than story (1 -> 24, 2 -> 29, 6 -> 30, 3 -> 25, 4 -> 26, else 0).
+i32 resultsBoardForGameType(i32 iGameType);
+
+void systemResultsInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
+void systemResultsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
