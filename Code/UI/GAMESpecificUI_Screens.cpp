@@ -12,7 +12,9 @@
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenPause.h"
+#include "Code/UI/GAMESpecificUI_ChooseEquipement.h"
 #include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMESpecificUI_StageSelect.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -504,7 +506,6 @@ void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall*
 
 void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {}
 void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemPickChapterChangeSelectedChapter(ClWidget*, WidgetEventProcedureCall*) {}
 void systemInitializeOptionsMenu(ClWidget*, WidgetEventProcedureCall*) {}
 void systemOptionsTick(ClWidget*, WidgetEventProcedureCall*) {}
 void systemOptionsMusicVolume(ClWidget*, WidgetEventProcedureCall*) {}
@@ -523,17 +524,6 @@ void systemVideoSettingsFieldOfView(ClWidget*, WidgetEventProcedureCall*) {}
 void systemVideoSettingsAntialiasing(ClWidget*, WidgetEventProcedureCall*) {}
 void systemVideoSettingsShaderModel(ClWidget*, WidgetEventProcedureCall*) {}
 void systemVideoSettingsApply(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementInitialize(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementTerminate(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementTick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementPlayButtonClick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementChangeFocus(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectTick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectChangeLevel(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectTerminate(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectBackClick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectContinueButtonClick(ClWidget*, WidgetEventProcedureCall*) {}
 void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {}
 void systemHowToPlayBackClick(ClWidget*, WidgetEventProcedureCall*) {}
 void systemHowToPlaySwitchOutIfNotFromGame(ClWidget*, WidgetEventProcedureCall*) {}

@@ -83,12 +83,11 @@ void systemPreMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemQuit(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 
-// The results, options, video settings and licences, equipment, stage select, how-to-play and unlock popup
-// screens' procedures and the chapter picture's: registered under their names so that the screens' data
-// resolves; they do nothing.
+// The results, options, video settings and licences, how-to-play and unlock popup screens' procedures: registered
+// under their names so that the screens' data resolves; they do nothing. The stage select's, the chapter
+// picture's and the equipment screen's are in GAMESpecificUI_StageSelect.h and GAMESpecificUI_ChooseEquipement.h.
 void systemResultsInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemResultsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemPickChapterChangeSelectedChapter(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemInitializeOptionsMenu(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemOptionsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemOptionsMusicVolume(ClWidget* pWidget, WidgetEventProcedureCall* pData);
@@ -108,17 +107,6 @@ void systemVideoSettingsFieldOfView(ClWidget* pWidget, WidgetEventProcedureCall*
 void systemVideoSettingsAntialiasing(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemVideoSettingsShaderModel(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemVideoSettingsApply(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementPlayButtonClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementChangeFocus(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectChangeLevel(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectContinueButtonClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemHowToPlayInit(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemHowToPlayBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemHowToPlaySwitchOutIfNotFromGame(ClWidget* pWidget, WidgetEventProcedureCall* pData);
