@@ -79,6 +79,29 @@ class CMixTap {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
     return m_mono.size() >= uiBlock && toneShare(&m_mono[m_mono.size() - uiBlock], uiBlock, dHz) < 0.15;
   }
+  // Whether a noisy sound (a punch's or a whiff's burst) starts from frame uiFrom on: a block of about 20 ms whose
+  // sample-to-sample change is ten times the average of the half second before uiFrom (tones of a few hundred Hz
+  // change little from one sample to the next).
+  bool burstHeard(size_t uiFrom) const {
+    const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
+    const size_t uiBefore = static_cast<size_t>(m_iRate / 2);
+    if (uiFrom < uiBefore + 1) return false;
+    const double dQuiet = roughness(uiFrom - uiBefore, uiBefore);
+    for (size_t uiStart = uiFrom; uiStart + uiBlock <= m_mono.size(); uiStart += uiBlock / 2) {
+      if (roughness(uiStart, uiBlock) > 10.0 * dQuiet + 1e-6) return true;
+    }
+    return false;
+  }
+  // The largest share of a second's energy the tone holds in the seconds from frame uiFrom on (a quarter second
+  // apart): a second tells apart tones 2 Hz apart, which 20 ms blocks cannot.
+  double secondShare(double dHz, size_t uiFrom) const {
+    const size_t uiSecond = static_cast<size_t>(m_iRate);
+    double dBest = 0.0;
+    for (size_t uiStart = uiFrom; uiSecond > 0 && uiStart + uiSecond <= m_mono.size(); uiStart += uiSecond / 4) {
+      dBest = std::max(dBest, toneShare(&m_mono[uiStart], uiSecond, dHz));
+    }
+    return dBest;
+  }
   // The largest share of a block's energy the tone holds from frame uiFrom on (for the failure messages).
   double bestShare(double dHz, size_t uiFrom) const {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
@@ -108,6 +131,15 @@ class CMixTap {
       i += 8 + uiChunk;
     }
     return false;
+  }
+
+  double roughness(size_t uiStart, size_t uiCount) const {
+    double dSum = 0.0;
+    for (size_t i = uiStart + 1; i < uiStart + uiCount; ++i) {
+      const double dChange = static_cast<double>(m_mono[i]) - m_mono[i - 1];
+      dSum += dChange * dChange;
+    }
+    return dSum / static_cast<double>(uiCount);
   }
 
   // The share of the block's energy at one frequency (Goertzel): about 1 for a pure tone, near 0 without it.
@@ -252,6 +284,57 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
   const int iStatus = m_game.hasEnded() ? m_game.endedStatus() : m_game.finish();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n"
                                                                            << m_game.out();
+}
+
+// From the title into the first story level as a player with a fresh profile meets it: Return on the title (the
+// coin), on Story and on the first level of chapter 1 (accepted), then the equipment screen, which opens on two
+// locked items: Right takes the open weapon (accepted), Down the magic row (moved), Right the open magic, Down the
+// play button and Return plays. The chapter's video (silent here: the movie's sound has no device beside the
+// mixer) leads into the level, whose music is heard (its chord's 277.18 Hz over a second, told apart from the menu
+// music's 275 Hz), and punches (K) are heard as their bursts.
+TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
+  struct SPress {
+    KeySym key;
+    double dHz;
+    const char* pWhat;
+  };
+  const SPress aPresses[] = {{XK_Return, gc_dCOIN_HZ, "the title"},
+                             {XK_Return, gc_dACCEPT_HZ, "Story on the main menu"},
+                             {XK_Return, gc_dACCEPT_HZ, "chapter 1 level 1 on the stage select"},
+                             {XK_Right, gc_dACCEPT_HZ, "the open weapon"},
+                             {XK_Down, gc_dMOVE_HZ, "the magic row"},
+                             {XK_Right, gc_dACCEPT_HZ, "the open magic"},
+                             {XK_Down, gc_dMOVE_HZ, "the play button"},
+                             {XK_Return, gc_dACCEPT_HZ, "play"}};
+  for (const SPress& press : aPresses) {
+    // The level's chord is nowhere in the menus.
+    if (m_tap.rate() > 0) {
+      EXPECT_LT(m_tap.secondShare(277.18, 0), 0.05) << "before " << press.pWhat;
+    }
+    ASSERT_TRUE(pressUntilHeard(press.key, press.dHz)) << press.pWhat << "\n" << m_report << m_game.out();
+  }
+  m_tap.poll();
+  const size_t uiPlayed = m_tap.frames();
+  while (m_tap.secondShare(277.18, uiPlayed) < 0.1 && m_tap.frames() < uiPlayed + 30u * m_tap.rate()) {
+    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 4))) << m_game.out();
+  }
+  ASSERT_GT(m_tap.secondShare(277.18, uiPlayed), 0.1) << "the level's music was not heard\n" << m_game.out();
+  const KeyCode code = XKeysymToKeycode(m_pX, XK_k);
+  bool bBurst = false;
+  for (int i = 0; i < 10 && !bBurst; ++i) {
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+    XSync(m_pX, False);
+    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 10)));
+    XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+    XSync(m_pX, False);
+    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 2)));
+    bBurst = m_tap.burstHeard(uiFrom);
+  }
+  EXPECT_TRUE(bBurst) << "no punch was heard";
+  kill(m_game.pid(), SIGTERM);
+  m_game.finish();
 }
 
 }  // namespace
