@@ -336,6 +336,10 @@ void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
       g_bLeaderboardRequestFromScreens = 0;
     }
   }
+  // The chapters go with the screen's end, while its transition out still ticks it.
+  if (!g_TEMPdaChapters.isInitialized()) {
+    return;
+  }
   if (g_bStageSelectWorldRecordReceived != 0 || g_bStageSelectOwnRankReceived != 0) {
     g_bStageSelectWorldRecordReceived = 0;
     g_bStageSelectOwnRankReceived = 0;
