@@ -1,11 +1,13 @@
 // The video mode in the running game: a story start from the menus asks for its chapter's video and then plays the
 // chosen chapter and level; a movie that cannot be played (the test's data root has no FMV/ folder) ends in its
 // first frame towards the follow-up mode; "FORCE_FMVS" enters the same movie again; a return to the front end ends
-// it there; a request without a follow-up mode ends in the front end.
+// it there; a request without a follow-up mode ends in the front end. With the build's movies, a playing movie
+// ends on a newly pressed Return (the menus' confirm) and when the window loses the focus.
 #include <cstring>
 
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
+#include "Platform/Win32/Win32Window.h"
 
 namespace {
 
@@ -34,6 +36,16 @@ class VideoMode : public GameFrontEnd {
     g_iSelectedLevel = iLevel;
     GAMESetRootValue("_mode_selected", 0);
     GAMESetRootValue("StartGame", 1);
+  }
+};
+
+// The build's movies under the test's data root.
+class VideoModePlaying : public VideoMode {
+ protected:
+  void SetUp() override {
+    VideoMode::SetUp();
+    if (HasFatalFailure()) return;
+    std::filesystem::create_directory_symlink(KvTestBinaryDir() + "/Data/FMV", "FMV");
   }
 };
 
@@ -103,6 +115,32 @@ TEST_F(VideoModeForced, ForcedMoviesAreEnteredAgainWhenTheyEnd) {
     EXPECT_EQ(g_eCurrentGameMode, E_GAME_MODE_FMV) << i;
     EXPECT_EQ(g_iFMVNextGameMode, E_GAME_MODE_FMV);
     EXPECT_STREQ(g_acFMVName, "Interstitial_Chapter1");
+  }
+}
+
+TEST_F(VideoModePlaying, APlayingMovieEndsOnConfirmOrWhenTheWindowLosesTheFocus) {
+  const auto aEnds = {+[] { Win32TestPushKey(SDL_SCANCODE_RETURN, true); },
+                      +[] { Win32TestSetFocus(nullptr); }};
+  int iCase = 0;
+  for (auto pfnEnd : aEnds) {
+    SCOPED_TRACE(iCase++);
+    ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_FRONTEND);
+    startStory(0, 0);
+    ASSERT_EQ(framesIn(E_GAME_MODE_FRONTEND, 10), 1);
+    ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_FMV);
+    // The first frame starts the movie; the next ones (input blocked for two) leave it playing.
+    for (int i = 0; i < 4; ++i) ClGame::tickFrame(0.016f);
+    ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_FMV);
+    ASSERT_EQ(ClFullScreenFMVPlayer_Win32::getState(), E_FMV_STATE_RUNNING);
+    pfnEnd();
+    EXPECT_GT(framesIn(E_GAME_MODE_FMV, 3), 0);
+    EXPECT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
+    EXPECT_NE(ClFullScreenFMVPlayer_Win32::getState(), E_FMV_STATE_RUNNING) << "the exit stopped it";
+    Win32TestPushKey(SDL_SCANCODE_RETURN, false);
+    Win32TestSetFocus(ClGraphics::mp_hWnd);
+    g_bReturnToFrontEnd = 1;
+    ASSERT_GT(framesIn(E_GAME_MODE_ACTION, 10), 0);
+    ClGame::tickFrame(0.016f);
   }
 }
 
