@@ -329,11 +329,14 @@ void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
     g_fStageSelectDelayTimer += ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime;
     if (g_fStageSelectDelayTimer >= gc_fSTAGE_SELECT_DOWNLOAD_DELAY) {
       g_fStageSelectDelayTimer = gc_fSTAGE_SELECT_DOWNLOAD_DELAY;
-      const i32 iBoard = focusedBoard();
-      g_bLeaderboardRequestFromScreens = 1;
-      ClScoreLeaderboardMgr::downloadScoresAroundUser(iBoard, 1, 1);
-      ClScoreLeaderboardMgr::downloadGlobalScores(iBoard, 0, 1);
-      g_bLeaderboardRequestFromScreens = 0;
+      // Without the store's leaderboards (the store did not start) there is nobody to ask.
+      if (ClScoreLeaderboardMgr::mp_bIsInitialized) {
+        const i32 iBoard = focusedBoard();
+        g_bLeaderboardRequestFromScreens = 1;
+        ClScoreLeaderboardMgr::downloadScoresAroundUser(iBoard, 1, 1);
+        ClScoreLeaderboardMgr::downloadGlobalScores(iBoard, 0, 1);
+        g_bLeaderboardRequestFromScreens = 0;
+      }
     }
   }
   // The chapters go with the screen's end, while its transition out still ticks it.

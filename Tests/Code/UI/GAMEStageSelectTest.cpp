@@ -228,6 +228,11 @@ TEST_F(StageSelect, OnePairOfDownloadsThreeSecondsAfterALevelGainsFocus) {
   }
   EXPECT_EQ(g_iGlobalDownloads, 1);
   EXPECT_EQ(g_iAroundDownloads, 1);
+  // Without the store's leaderboards the delay runs out asking nobody.
+  ClScoreLeaderboardMgr::mp_bIsInitialized = false;
+  run("systemStageSelectChangeLevel", CTestCall::ints({1}).get());
+  for (int i = 0; i < 8; ++i) tickWith(0.5f, 0.0f);
+  EXPECT_FLOAT_EQ(g_fStageSelectDelayTimer, gc_fSTAGE_SELECT_DOWNLOAD_DELAY);
 }
 
 TEST_F(StageSelect, CarouselsShowTheirNeighboursWrapAndRefuseLockedPlay) {
