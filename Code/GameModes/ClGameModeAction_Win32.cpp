@@ -5,6 +5,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
+#include "Code/GameModes/ClGameModeFMV.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Input/GAMEInputMappers.h"
@@ -118,9 +119,7 @@ void showResults() { ClUI::switchTo("TopLevelSwitcher", "Results"); }
 
 // The story's last level won: the outro video, then the bonus stage; the mode finishes.
 void requestOutro() {
-  KvStrLCpy(g_acFMVName, "Outro", sizeof(g_acFMVName));
-  g_iFMVNextGameMode = E_GAME_MODE_CATFPS;
-  g_eNextGameMode = E_GAME_MODE_FMV;
+  GAMERequestMovie("Outro", E_GAME_MODE_CATFPS);
   g_gameModeAction.m_bFinished = 1;
 }
 
@@ -296,9 +295,7 @@ void ClGameModeAction::changeChapter() {
         static const char* const s_apVideos[] = {"Interstitial_Chapter1", "Interstitial_Chapter2",
                                                  "Interstitial_Chapter3"};
         const i32 iVideo = m_iChapter >= 0 && m_iChapter < gc_iCHAPTERS ? m_iChapter : 0;
-        KvStrLCpy(g_acFMVName, s_apVideos[iVideo], sizeof(g_acFMVName));
-        g_iFMVNextGameMode = E_GAME_MODE_ACTION;
-        g_eNextGameMode = E_GAME_MODE_FMV;
+        GAMERequestMovie(s_apVideos[iVideo], E_GAME_MODE_ACTION);
         bChapterVideo = true;
       }
     }

@@ -1,6 +1,7 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeFMV.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/System/ClProfileMgr.h"
@@ -141,9 +142,7 @@ void ClGameModeFrontEnd::startPlay() {
   const bool bChapterStart = g_iSelectedLevel == 0 || ClDevINI::getInt("FORCE_FMVS") != 0;
   if (g_iSelectedGameType == gc_iGAME_TYPE_STORY && bChapterStart && g_iSelectedChapter >= 0 &&
       g_iSelectedChapter < static_cast<i32>(sizeof(gc_apChapterVideos) / sizeof(gc_apChapterVideos[0]))) {
-    KvStrLCpy(g_acFMVName, gc_apChapterVideos[g_iSelectedChapter], sizeof(g_acFMVName));
-    g_iFMVNextGameMode = E_GAME_MODE_ACTION;
-    g_eNextGameMode = E_GAME_MODE_FMV;
+    GAMERequestMovie(gc_apChapterVideos[g_iSelectedChapter], E_GAME_MODE_ACTION);
   }
 }
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/UI/GAMESpecificUI_StageSelect.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
@@ -452,6 +453,8 @@ i32 ClGame::shutDown() {
   // The background image animations live beside the cached "Backgrounds" script, across levels.
   step("release the background image animations");
   Backgrounds::releaseImageAnimations();
+  step("terminate the stage-select chapters");
+  stageSelectTerminateChapters();
   if (g_pCurrentGameMode != nullptr) {
     step("current mode exit");
     g_pCurrentGameMode->exit();

@@ -83,21 +83,6 @@ void systemPreMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemQuit(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 
-// The equipment and stage select screens' procedures and the chapter picture's: registered under their names so
-// that the screens' data resolves; they do nothing.
-void systemPickChapterChangeSelectedChapter(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementPlayButtonClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemChooseEquipementChangeFocus(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectChangeLevel(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-void systemStageSelectContinueButtonClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-
 // Registers the game's 71 screen procedure names; "systemPickChapterButtonClick", "systemErrorDialogTick" and
 // "systemChangeProfile" share the engine's "systemIdle" procedure.
 void registerScreenUIFunctions();

@@ -158,7 +158,7 @@ const SGameStep gc_aStartUpSteps[] = {
 const SGameStep gc_aShutdownSteps[] = {
     {"ClMonkeyMgr::terminate", DONE, ""},
     {"release the background image animations", DONE, ""},
-    {"terminate the stage-select chapters", PENDING, "the front end's stage select"},
+    {"terminate the stage-select chapters", DONE, ""},
     {"current mode exit", DONE, ""},
     {"shutdownLeaderboardUI", DONE, ""},
     {"ClGame::freeVoiceOvers", DONE, ""},

@@ -22,6 +22,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
+#include "Code/GameModes/ClGameModeFMV.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
@@ -164,6 +165,7 @@ class GameFrame : public ::testing::Test {
     ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
     ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
+    ClGame::registerGameMode(E_GAME_MODE_FMV, &g_gameModeFMV, E_GAME_MODE_FRONTEND, &g_iFMVNextGameMode);
   }
   // Frames of 16 ms until the title has come in, then the switch to the main menu that a start press makes, and
   // frames until its fades have run out; false when the menu did not come in within 300 frames.
@@ -214,6 +216,7 @@ class GameFrame : public ::testing::Test {
     ClGame::registerGameMode(E_GAME_MODE_LOAD, nullptr, E_GAME_MODE_FRONTEND);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, nullptr, E_GAME_MODE_ACTION);
     ClGame::registerGameMode(E_GAME_MODE_ACTION, nullptr, E_GAME_MODE_FRONTEND);
+    ClGame::registerGameMode(E_GAME_MODE_FMV, nullptr, E_GAME_MODE_FRONTEND);
     D3D9TestReset();
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");

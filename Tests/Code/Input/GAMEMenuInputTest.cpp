@@ -1,6 +1,6 @@
 // The sample main screen set driven through the window and input stand-ins: keys, a virtual pad's d-pad and the
 // mouse's left button go through the input manager and the game's menu mapper into the UI, which moves focus
-// across the stage select grid and clicks the focused button.
+// down the stage select's levels and clicks the focused button.
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -82,8 +82,8 @@ class GameMenuInput : public InputTest {
 };
 
 TEST_F(GameMenuInput, KeysAndTheDpadMoveAcrossTheStageGrid) {
-  showScreen("StageSelect", "StageLevel1");
-  ClUI::setFocus(W("StageLevel1"), 4);
+  showScreen("StageSelect", "StageSelectLevelName1");
+  ClUI::setFocus(W("StageSelectLevelName1"), 4);
   frame();
   CVirtualPad& pad = attach(0x1201);
   frame();
@@ -93,12 +93,12 @@ TEST_F(GameMenuInput, KeysAndTheDpadMoveAcrossTheStageGrid) {
     const char* pTo;
   };
   const SStep aSteps[] = {
-      {SDL_SCANCODE_RIGHT, SDL_CONTROLLER_BUTTON_INVALID, "StageLevel2"},
-      {SDL_SCANCODE_D, SDL_CONTROLLER_BUTTON_INVALID, "StageLevel3"},
-      {SDL_SCANCODE_UNKNOWN, SDL_CONTROLLER_BUTTON_DPAD_DOWN, "StageLevel6"},
-      {SDL_SCANCODE_UNKNOWN, SDL_CONTROLLER_BUTTON_DPAD_LEFT, "StageLevel5"},
-      {SDL_SCANCODE_UP, SDL_CONTROLLER_BUTTON_INVALID, "StageLevel2"},
-      {SDL_SCANCODE_UP, SDL_CONTROLLER_BUTTON_INVALID, "StageLevel2"},  // the grid's top edge
+      {SDL_SCANCODE_DOWN, SDL_CONTROLLER_BUTTON_INVALID, "StageSelectLevelName2"},
+      {SDL_SCANCODE_S, SDL_CONTROLLER_BUTTON_INVALID, "StageSelectLevelName3"},
+      {SDL_SCANCODE_UNKNOWN, SDL_CONTROLLER_BUTTON_DPAD_DOWN, "StageSelectLevelName4"},
+      {SDL_SCANCODE_RIGHT, SDL_CONTROLLER_BUTTON_INVALID, "StageSelectLevelName4"},  // left and right page chapters
+      {SDL_SCANCODE_UNKNOWN, SDL_CONTROLLER_BUTTON_DPAD_UP, "StageSelectLevelName3"},
+      {SDL_SCANCODE_UP, SDL_CONTROLLER_BUTTON_INVALID, "StageSelectLevelName2"},
   };
   for (const SStep& step : aSteps) {
     SCOPED_TRACE(step.pTo);
@@ -119,8 +119,8 @@ TEST_F(GameMenuInput, KeysAndTheDpadMoveAcrossTheStageGrid) {
   }
   // The focused button shows its rollover text colour; the one left behind fades back.
   for (int i = 0; i < 4; ++i) frame();
-  EXPECT_EQ(W("StageLevel2")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFFFD040u);
-  EXPECT_EQ(W("StageLevel5")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFC0C0C0u);
+  EXPECT_EQ(W("StageSelectLevelName2")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFFFD040u);
+  EXPECT_EQ(W("StageSelectLevelName4")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFC0C0C0u);
 }
 
 TEST_F(GameMenuInput, TheMouseButtonAndReturnClickTheFocusedButton) {

@@ -103,7 +103,7 @@ inline std::string KvTestFrontEndScreens() {
 // The game's UI with the screens loaded; input, settings and profile of the test's own.
 class CFrontEndUI {
  public:
-  void startUI() {
+  void startUI(const std::string& screens = KvTestFrontEndScreens()) {
     ClUI::setHooks(&g_GAMEUIHooks);
     ClUI::initialise();
     ClProfileMgr::initialize();
@@ -112,7 +112,7 @@ class CFrontEndUI {
     m_pads.start();
     SKuiScreenSet set;
     std::string error;
-    ASSERT_TRUE(KuiParseDescription(KvTestFrontEndScreens(), "screens.json", &set, &error)) << error;
+    ASSERT_TRUE(KuiParseDescription(screens, "screens.json", &set, &error)) << error;
     const std::vector<uint8_t> image = KuiWriteImage(set);
     ASSERT_TRUE(ClUI::loadUIDataFromImage("Screens", image.data(), static_cast<u32>(image.size())));
     for (SClockFrame& clock : ClClock::m_aClockFrames) {

@@ -140,7 +140,7 @@ TEST_F(ButtonMenuTest, MainMenuFocusesItsFirstEntryMovesInItsGridAndAcceptsWithT
 
 TEST_F(ButtonMenuTest, StageGridMovesFocusWithTheMoveCue) {
   showScreen("StageSelect");
-  ClUI::setFocus(W("StageLevel1"), gc_uiANY_PAD);
+  ClUI::setFocus(W("StageSelectLevelName1"), gc_uiANY_PAD);
   step();
   for (int i = 0; i < 10; ++i) step();
   struct SMove {
@@ -149,11 +149,10 @@ TEST_F(ButtonMenuTest, StageGridMovesFocusWithTheMoveCue) {
     f32 fHeard;
   };
   const SMove aMoves[] = {
-      {gc_iUI_ACTION_RIGHT, "StageLevel2", gc_fMOVE_LEVEL},
-      {gc_iUI_ACTION_DOWN, "StageLevel5", gc_fMOVE_LEVEL},
-      {gc_iUI_ACTION_LEFT, "StageLevel4", gc_fMOVE_LEVEL},
-      {gc_iUI_ACTION_UP, "StageLevel1", gc_fMOVE_LEVEL},
-      {gc_iUI_ACTION_LEFT, "StageLevel1", 0.0f},  // the edge of the grid: focus stays, nothing heard
+      {gc_iUI_ACTION_DOWN, "StageSelectLevelName2", gc_fMOVE_LEVEL},
+      {gc_iUI_ACTION_DOWN, "StageSelectLevelName3", gc_fMOVE_LEVEL},
+      {gc_iUI_ACTION_UP, "StageSelectLevelName2", gc_fMOVE_LEVEL},
+      {gc_iUI_ACTION_LEFT, "StageSelectLevelName2", 0.0f},  // left and right are the screen's: focus stays
   };
   for (const SMove& move : aMoves) {
     SCOPED_TRACE(move.pTo);
@@ -162,11 +161,11 @@ TEST_F(ButtonMenuTest, StageGridMovesFocusWithTheMoveCue) {
     EXPECT_FLOAT_EQ(fHeard, move.fHeard);
     step();  // release
   }
-  // Leaving the grid downwards focuses the back button.
-  step({{gc_iUI_ACTION_DOWN, 1.0f}});
+  // Leaving the levels downwards focuses the back button.
+  ClUI::setFocus(W("StageSelectLevelName8"), gc_uiANY_PAD);
   step();
   step({{gc_iUI_ACTION_DOWN, 1.0f}});
-  EXPECT_EQ(focused(), W("StageBack"));
+  EXPECT_EQ(focused(), W("StageSelectBackButton"));
 }
 
 }  // namespace

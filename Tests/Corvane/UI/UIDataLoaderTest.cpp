@@ -98,11 +98,11 @@ class UIDataLoaderTest : public UITest {
     EXPECT_EQ(W("StageSelect")->mp_AllChildren[0], pFrame);
     EXPECT_EQ(W("AttractPressStart")->mp_pParent, W("TitleScreen"));
     EXPECT_EQ(W("WarningScreen")->mp_AllChildren[2], W("AttractPressStart"));
-    EXPECT_EQ(W("StageGrid")->mp_AllChildren.getSize(), 6u);
+    EXPECT_EQ(W("StageSelectLevelName")->mp_AllChildren.getSize(), 8u);
     i32 iX = 0, iY = 0;
-    W("StageLevel5")->getGridXY("gridPos", &iX, &iY);
-    EXPECT_EQ(iX, 1);
-    EXPECT_EQ(iY, 1);
+    W("StageSelectLevelName5")->getGridXY("gridPos", &iX, &iY);
+    EXPECT_EQ(iX, 0);
+    EXPECT_EQ(iY, 4);
     EXPECT_EQ(W("MainMenuStoryModeButton")->getID("localizedID"), H("mainmenu_story"));
     EXPECT_EQ(W("MainMenuStoryModeButton")->getFloat("maxWidth"), 176.0f) << "the text box stays on the plate";
     EXPECT_STREQ(W("VersionText")->getString("dynamicText"), "Version");

@@ -84,6 +84,29 @@ class CMixTap {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
     return m_mono.size() >= uiBlock && toneShare(&m_mono[m_mono.size() - uiBlock], uiBlock, dHz) < 0.15;
   }
+  // Whether a noisy sound (a punch's or a whiff's burst) starts from frame uiFrom on: a block of about 20 ms whose
+  // sample-to-sample change is ten times the average of the half second before uiFrom (tones of a few hundred Hz
+  // change little from one sample to the next).
+  bool burstHeard(size_t uiFrom) const {
+    const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
+    const size_t uiBefore = static_cast<size_t>(m_iRate / 2);
+    if (uiFrom < uiBefore + 1) return false;
+    const double dQuiet = roughness(uiFrom - uiBefore, uiBefore);
+    for (size_t uiStart = uiFrom; uiStart + uiBlock <= m_mono.size(); uiStart += uiBlock / 2) {
+      if (roughness(uiStart, uiBlock) > 10.0 * dQuiet + 1e-6) return true;
+    }
+    return false;
+  }
+  // The largest share of a second's energy the tone holds in the seconds from frame uiFrom on (a quarter second
+  // apart): a second tells apart tones 2 Hz apart, which 20 ms blocks cannot.
+  double secondShare(double dHz, size_t uiFrom) const {
+    const size_t uiSecond = static_cast<size_t>(m_iRate);
+    double dBest = 0.0;
+    for (size_t uiStart = uiFrom; uiSecond > 0 && uiStart + uiSecond <= m_mono.size(); uiStart += uiSecond / 4) {
+      dBest = std::max(dBest, toneShare(&m_mono[uiStart], uiSecond, dHz));
+    }
+    return dBest;
+  }
   // The largest share of a block's energy the tone holds from frame uiFrom on (for the failure messages).
   double bestShare(double dHz, size_t uiFrom) const {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
@@ -114,6 +137,16 @@ class CMixTap {
     }
     return false;
   }
+
+  double roughness(size_t uiStart, size_t uiCount) const {
+    double dSum = 0.0;
+    for (size_t i = uiStart + 1; i < uiStart + uiCount; ++i) {
+      const double dChange = static_cast<double>(m_mono[i]) - m_mono[i - 1];
+      dSum += dChange * dChange;
+    }
+    return dSum / static_cast<double>(uiCount);
+  }
+
 
   // The share of the block's energy at one frequency (Goertzel): about 1 for a pure tone, near 0 without it.
   double toneShare(const float* pSamples, size_t uiCount, double dHz) const {

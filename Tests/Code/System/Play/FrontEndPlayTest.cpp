@@ -59,4 +59,54 @@ TEST_F(LevelPlay, PauseMenuAndHowToPlayThroughTheKeyboard) {
   m_game.finish();
 }
 
+// From the title into the first story level as a player with a fresh profile meets it: Return on the title (the
+// coin), on Story and on the first level of chapter 1 (accepted), then the equipment screen, which opens on two
+// locked items: Right takes the open weapon (accepted), Down the magic row (moved), Right the open magic, Down the
+// play button and Return plays. The chapter's video (silent here: the movie's sound has no device beside the
+// mixer) leads into the level, whose music is heard (its chord's 277.18 Hz over a second, told apart from the menu
+// music's 275 Hz), and punches (K) are heard as their bursts.
+TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
+  struct SPress {
+    KeySym key;
+    double dHz;
+    const char* pWhat;
+  };
+  const SPress aPresses[] = {{XK_Return, gc_dCOIN_HZ, "the title"},
+                             {XK_Return, gc_dACCEPT_HZ, "Story on the main menu"},
+                             {XK_Return, gc_dACCEPT_HZ, "chapter 1 level 1 on the stage select"},
+                             {XK_Right, gc_dACCEPT_HZ, "the open weapon"},
+                             {XK_Down, gc_dMOVE_HZ, "the magic row"},
+                             {XK_Right, gc_dACCEPT_HZ, "the open magic"},
+                             {XK_Down, gc_dMOVE_HZ, "the play button"},
+                             {XK_Return, gc_dACCEPT_HZ, "play"}};
+  for (const SPress& press : aPresses) {
+    // The level's chord is nowhere in the menus.
+    if (m_tap.rate() > 0) {
+      EXPECT_LT(m_tap.secondShare(277.18, 0), 0.05) << "before " << press.pWhat;
+    }
+    ASSERT_TRUE(pressUntilHeard(press.key, press.dHz)) << press.pWhat << "\n" << m_report << m_game.out();
+  }
+  m_tap.poll();
+  const size_t uiPlayed = m_tap.frames();
+  while (m_tap.secondShare(277.18, uiPlayed) < 0.1 && m_tap.frames() < uiPlayed + 30u * m_tap.rate()) {
+    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 4))) << m_game.out();
+  }
+  ASSERT_GT(m_tap.secondShare(277.18, uiPlayed), 0.1) << "the level's music was not heard\n" << m_game.out();
+  const KeyCode code = XKeysymToKeycode(m_pX, XK_k);
+  bool bBurst = false;
+  for (int i = 0; i < 10 && !bBurst; ++i) {
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+    XSync(m_pX, False);
+    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 10)));
+    XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+    XSync(m_pX, False);
+    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 2)));
+    bBurst = m_tap.burstHeard(uiFrom);
+  }
+  EXPECT_TRUE(bBurst) << "no punch was heard";
+  kill(m_game.pid(), SIGTERM);
+  m_game.finish();
+}
 }  // namespace
