@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMESpecificUI_StageSelect.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/System/KvDebug.h"
@@ -90,10 +91,12 @@ void onEntriesDownloaded(i32 iEvent, const SLeaderboardScoresDownloadedEvent& ev
     if (iBoard >= 0 && entry.m_nGlobalRank == 1) {
       setBoardWorldRecord(iBoard, entry.m_nScore);
       g_bLeaderboardWorldRecordStored = 1;
+      g_bStageSelectWorldRecordReceived = 1;
     }
     if (iBoard >= 0 && isPlayer(entry)) {
       setBoardWorldRank(iBoard, entry.m_nGlobalRank);
       g_bLeaderboardOwnRankStored = 1;
+      g_bStageSelectOwnRankReceived = 1;
       raiseBoardBestScore(iBoard, entry.m_nScore);
     }
     if (i < gc_iLB_NUM_LINES) fillLine(&g_aCommonLBEntryLines[i], entry);

@@ -14,7 +14,10 @@
 #include "Code/UI/GAMEScreenPause.h"
 #include "Code/UI/GAMESpecificUI_ChooseEquipement.h"
 #include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMESpecificUI_Options.h"
+#include "Code/UI/GAMESpecificUI_Results.h"
 #include "Code/UI/GAMESpecificUI_StageSelect.h"
+#include "Code/UI/GAMESpecificUI_UnlockPopup.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -501,21 +504,6 @@ void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall*
   g_bErrorDialogActive = 0;
   systemRemovePointerExclusivity(pWidget, nullptr);
 }
-
-// --- Screens whose procedures do nothing: registered so that their data resolves ---
-
-void systemPickChapterChangeSelectedChapter(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementInitialize(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementTerminate(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementTick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementPlayButtonClick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemChooseEquipementChangeFocus(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectTick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectChangeLevel(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectTerminate(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectBackClick(ClWidget*, WidgetEventProcedureCall*) {}
-void systemStageSelectContinueButtonClick(ClWidget*, WidgetEventProcedureCall*) {}
 
 // --- Registration ---
 

@@ -133,23 +133,6 @@ i32 focusedBoard() {
 
 }  // namespace
 
-i32 leaderboardIndexForGameType(i32 iGameType) {
-  switch (iGameType) {
-    case 1:
-      return 24;
-    case 2:
-      return 29;
-    case 6:
-      return 30;
-    case 3:
-      return 25;
-    case 4:
-      return 26;
-    default:
-      return 0;
-  }
-}
-
 void stageSelectTerminateChapters() {
   if (!g_TEMPdaChapters.isInitialized()) {
     return;

@@ -54,9 +54,6 @@ extern i32 g_bStageSelectOwnRankReceived;
 // Raised around the score requests the screens make, so the listener knows whose answer it is.
 extern i32 g_bLeaderboardRequestFromScreens;
 
-// The board of a game type other than the story: 1 -> 24, 2 -> 29, 6 -> 30, 3 -> 25, 4 -> 26, else 0.
-i32 leaderboardIndexForGameType(i32 iGameType);
-
 // Selects a chapter (assertion when out of range): focus to its first level, level 0, rebuilt, delay restarted.
 void stageSelectSelectChapter(i32 iChapter);
 // Rewrites every level entry of the selected chapter from the chapter entries.
