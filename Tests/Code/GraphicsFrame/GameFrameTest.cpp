@@ -418,19 +418,19 @@ TEST_F(GameFrontEnd, ProgressCallbackRunsALoadingFrameEveryFiveMebibytes) {
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 
-// "StartGame" starts play: the kind of play from "_mode_selected" (3 without it); a story start at a chapter's first
-// level plays that chapter's video first, and the video mode goes on to the action mode.
+// "StartGame" starts play: the kind of play from "_mode_selected" (the screen set makes it at load, so it is always
+// there); a story start at a chapter's first level plays that chapter's video first, and the video mode goes on to
+// the action mode.
 TEST_F(GameFrontEnd, StartGameChoosesThePlayAndTheChapterVideo) {
   struct SCase {
     const char* pName;
-    i32 iModeSelected;  // -1: no such root value
+    i32 iModeSelected;
     i32 iChapter, iLevel;
     E_GAME_MODE eNext;
     i32 iGameType;
     const char* pVideo;
   };
   const SCase aCases[] = {
-      {"no mode selected", -1, 0, 0, E_GAME_MODE_ACTION, 3, ""},
       {"story, chapter 1 from its start", 0, 0, 0, E_GAME_MODE_FMV, 0, "Interstitial_Chapter1"},
       {"story, chapter 3 from its start", 0, 2, 0, E_GAME_MODE_FMV, 0, "Interstitial_Chapter3"},
       {"story, chapter 1 at level 3", 0, 0, 2, E_GAME_MODE_ACTION, 0, ""},
@@ -444,12 +444,7 @@ TEST_F(GameFrontEnd, StartGameChoosesThePlayAndTheChapterVideo) {
     g_iFMVNextGameMode = E_GAME_MODE_NONE;
     g_iSelectedChapter = c.iChapter;
     g_iSelectedLevel = c.iLevel;
-    ClWidget* pRoot = ClUI::getRootWidget();
-    if (c.iModeSelected >= 0) {
-      GAMESetRootValue("_mode_selected", c.iModeSelected);
-    } else if (pRoot->findProperty(H("_mode_selected")) != nullptr) {
-      GTEST_SKIP() << "a root value cannot be removed once made: the case without it runs first";
-    }
+    GAMESetRootValue("_mode_selected", c.iModeSelected);
     EXPECT_EQ(g_gameModeFrontEnd.tick(0.016f), 0) << "nothing asked yet";
     GAMESetRootValue("StartGame", 1);
     EXPECT_EQ(g_gameModeFrontEnd.tick(0.016f), 1);
