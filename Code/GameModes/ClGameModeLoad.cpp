@@ -392,6 +392,8 @@ void ClGameModeLoad::loadUI() {
       addLeaderboardListener();
       setControllerPrompts();
       adjustBackPrompt();
+      // No screen names the pointer's image: it loads with the screens' images, from the game archive.
+      ClUI::queueDeferredUITexture("PointerDefault", false);
       ClUI::loadDeferredUITextures();
       m_bUILoaded = 1;
       g_iLoadUIStep = gc_iNUM_LOAD_UI_STEPS;

@@ -384,8 +384,6 @@ void ClGame::initialize() {
   createCanvases();
   step("ClPointerTracker::setDefaultPointer");
   ClPointerTracker::setDefaultPointer(0xFFFFFFFFu);  // the image as drawn, untinted
-  // No screen names the pointer's image, so it is loaded here, before any screen can show the pointer.
-  ClUI::loadUITexture("PointerDefault", false);
   step("lock the scene render targets");
   g_pSmallRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
                                                                  gc_fGAME_SCENE_HEIGHT);
