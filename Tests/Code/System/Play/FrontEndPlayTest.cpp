@@ -3,6 +3,8 @@
 // Nothing is set inside the game: a screen that came in without a focused button would not answer the keys, and a
 // press the menus did not take would not be heard.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
+// After the fixture (and GoogleTest): XGetPixel and XDestroyImage.
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -109,4 +111,58 @@ TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
   kill(m_game.pid(), SIGTERM);
   m_game.finish();
 }
+// A 10 ms tap of S, shorter than a frame, moves the player down a lane, and one of W moves it back: the player's
+// cyan box is found in the screen's picture (its lowest cyan row in the columns it runs in, a fifth of the way
+// across), which drops by a lane and comes back.
+TEST_F(LevelPlay, KeyTapsShorterThanAFrameChangeLanes) {
+  // The lowest row of the player's box: the last row where most pixels of its columns are cyan.
+  const auto playerBottom = [&]() -> int {
+    XWindowAttributes root;
+    XGetWindowAttributes(m_pX, DefaultRootWindow(m_pX), &root);
+    const int iLeft = root.width * 19 / 100, iWidth = root.width / 25;
+    XImage* pImage = XGetImage(m_pX, DefaultRootWindow(m_pX), iLeft, 0, iWidth, root.height, AllPlanes, ZPixmap);
+    if (pImage == nullptr) return -1;
+    int iBottom = -1;
+    for (int y = 0; y < root.height; ++y) {
+      int iCyan = 0;
+      for (int x = 0; x < iWidth; ++x) {
+        const unsigned long uiPixel = XGetPixel(pImage, x, y);
+        iCyan += ((uiPixel >> 16) & 0xFF) < 120 && ((uiPixel >> 8) & 0xFF) > 150 && (uiPixel & 0xFF) > 150;
+      }
+      if (iCyan * 2 > iWidth) iBottom = y;
+    }
+    XDestroyImage(pImage);
+    return iBottom;
+  };
+  // Waits (in mix time, a tenth of a second at a time, at most iTenths) until the player's bottom row satisfies
+  // the condition; the row last seen.
+  const auto bottomWhen = [&](auto condition, int iTenths) {
+    int iBottom = playerBottom();
+    for (int i = 0; i < iTenths && !condition(iBottom); ++i) {
+      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), 10) / 10))) break;
+      iBottom = playerBottom();
+    }
+    return iBottom;
+  };
+  const auto tap = [&](KeySym key) {
+    const KeyCode code = XKeysymToKeycode(m_pX, key);
+    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+    XTestFakeKeyEvent(m_pX, code, False, 10);
+    XSync(m_pX, False);
+  };
+  while (m_tap.rate() == 0) ASSERT_TRUE(mixOn(4800)) << m_game.out();
+  // The player appears once the level has started; its start banner goes by in three seconds.
+  ASSERT_GT(bottomWhen([](int iRow) { return iRow > 0; }, 200), 0) << "no player box in the picture\n" << m_game.out();
+  ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) * 3)) << m_game.out();
+  const int iStart = playerBottom();
+  tap(XK_s);
+  EXPECT_GT(bottomWhen([&](int iRow) { return iRow > iStart + 20; }, 20), iStart + 20)
+      << "the tap of S did not move the player down a lane";
+  tap(XK_w);
+  EXPECT_NEAR(bottomWhen([&](int iRow) { return std::abs(iRow - iStart) <= 4; }, 20), iStart, 4)
+      << "the tap of W did not bring the player back";
+  kill(m_game.pid(), SIGKILL);
+  m_game.finish();
+}
+
 }  // namespace
