@@ -1,15 +1,16 @@
 // Fuzzes the game's whole way into play with one damaged data file, so that what the game does after a loader's
-// refusal is fuzzed too: the game runs as its program does (start-up, pre-load, load, front end and, with
-// "SKIP_UI", the first story level) headless, in a data root of the process's own made from the normal build's
-// data, where the files below are loose (the archives are packed again without them). An input picks the file
-// (first byte) and how it is damaged (second byte): bytes flipped at places the input gives, the file cut short
-// and flipped, or the rest of the input as the whole file. Each run is a process of its own (forked), which ends
-// by itself after a few frames of play: a clean refusal (exit code 3) and a run that plays are both fine; a signal
-// or any other ending is a finding. The forked game's coverage is not seen by the fuzzer: the flips keep most
-// inputs close to the real files, so that they pass the loaders' checks and reach the code behind them.
+// refusal is fuzzed too: the normal build's game program runs as a user starts it (start-up, pre-load, load, front
+// end and, with "SKIP_UI", the first story level), headless, in a data root of the process's own made from the
+// normal build's data, where the files below are loose (the archives are packed again without them). An input picks
+// the file (first byte) and how it is damaged (second byte): bytes flipped at places the input gives, the file cut
+// short and flipped, or the rest of the input as the whole file. A run that still plays after a few seconds is
+// ended with Ctrl-C. A clean refusal (exit code 3) and a normal end (0) are fine; a signal, another exit code or a
+// crash report is a finding. The game's coverage is not seen by the fuzzer: the flips keep most inputs close to the
+// real files, so that they pass the loaders' checks and reach the code behind them. The optimised program keeps a
+// run to a second or two.
 //
-// The normal build's folder comes from GRINDLOW_FUZZ_NORMAL_BUILD, else from beside this build; without its data
-// the target says so once and runs nothing.
+// The normal build's folder comes from GRINDLOW_FUZZ_NORMAL_BUILD, else from beside this build; without its game
+// and data the target says so once and runs nothing.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -22,19 +23,17 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "Code/GameModes/ClGame.h"
-#include "Code/GameModes/ClGameModeAction.h"
-#include "Code/GameModes/ClGameModeFrontEnd.h"
-#include "Code/GameModes/ClGameModeLoad.h"
-#include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/System/GAMEArchiveKeys.h"
+#include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEProfileSave.h"
 #include "Corvane/Program/KvProgram.h"
 #include "Fuzz/FuzzMaxLen.h"
-#include "Platform/Win32/Win32Messages.h"
 
 namespace {
 
@@ -51,15 +50,11 @@ const char* const gc_apFUZZED_FILES[] = {
     "AnimationsGame/PlayerRunning.kds", "Images/UI/SplashStudio_216.png",
 };
 constexpr size_t gc_uiNUM_FUZZED_FILES = sizeof(gc_apFUZZED_FILES) / sizeof(gc_apFUZZED_FILES[0]);
-// Frames of play after which a run that plays ends, and frames in all after which any run ends.
-constexpr int gc_iACTION_FRAMES = 30;
-constexpr int gc_iALL_FRAMES = 3000;
 
 fs::path g_root;
+std::string g_game;  // the normal build's game program
 pid_t g_parent = 0;  // the fuzzing process: only it removes the root
 std::vector<std::string> g_originals;  // each fuzzed file's built bytes
-int g_iFrames = 0;
-int g_iActionFrames = 0;
 
 bool isFuzzed(const std::string& entry) {
   for (const char* pFile : gc_apFUZZED_FILES) {
@@ -81,16 +76,16 @@ bool packWithoutFuzzedFiles(const fs::path& build, const char* pArchive) {
   const fs::path manifest = g_root / (std::string(pArchive) + ".manifest");
   std::ofstream out(manifest);
   for (std::string line; std::getline(in, line);) {
-    const std::string prefix = "file \"";
-    if (line.compare(0, prefix.size(), prefix) == 0) {
-      const std::string entry = line.substr(prefix.size(), line.find('"', prefix.size()) - prefix.size());
-      if (isFuzzed(entry)) {
-        const size_t uiSource = line.find('"', prefix.size() + entry.size() + 1) + 1;
-        const fs::path source = line.substr(uiSource, line.find('"', uiSource) - uiSource);
-        fs::create_directories((g_root / "Data" / entry).parent_path());
-        fs::copy_file(source, g_root / "Data" / entry, fs::copy_options::overwrite_existing);
-        continue;
-      }
+    // "file <entry> <source> <storage>", each name quoted or bare.
+    std::istringstream words(line);
+    std::string word;
+    std::string entry;
+    std::string source;
+    words >> word >> std::quoted(entry) >> std::quoted(source);
+    if (word == "file" && isFuzzed(entry)) {
+      fs::create_directories((g_root / "Data" / entry).parent_path());
+      fs::copy_file(source, g_root / "Data" / entry, fs::copy_options::overwrite_existing);
+      continue;
     }
     out << line << "\n";
   }
@@ -116,7 +111,8 @@ bool startDataRoot() {
   const fs::path build = pBuild != nullptr ? fs::path(pBuild) : fs::path(KV_FUZZ_NORMAL_BUILD);
   std::string pattern = (fs::temp_directory_path() / "GameLoad_XXXXXX").string();
   s_iReady = 0;
-  if (!fs::exists(build / "Data" / "RWG_win32.mtc") || mkdtemp(pattern.data()) == nullptr) {
+  g_game = (build / "Code" / "System" / "grindlow").string();
+  if (!fs::exists(build / "Data" / "RWG_win32.mtc") || !fs::exists(g_game) || mkdtemp(pattern.data()) == nullptr) {
     std::fprintf(stderr, "fuzz_GameLoad: no built data root in %s (build the normal preset first); nothing runs\n",
                  build.string().c_str());
     return false;
@@ -136,7 +132,6 @@ bool startDataRoot() {
     }
   }
   for (const char* pFile : gc_apFUZZED_FILES) g_originals.push_back(readAll(g_root / "Data" / pFile));
-  std::ofstream(g_root / "Data" / "project.ini") << "SKIP_UI 1\nNOVSYNC 1\nRANDOM_SEED 7\n";
   s_iReady = 1;
   return true;
 }
@@ -153,6 +148,8 @@ std::string damagedFile(const std::string& original, const uint8_t* pData, size_
     file.resize(uiLength % file.size());
     uiAt = 6;
   }
+  // At least one byte is flipped: an input too short for a place flips the one its length names.
+  if (uiAt + 5 > uiSize && !file.empty()) file[uiSize % file.size()] ^= static_cast<char>(0xFF);
   for (; uiAt + 5 <= uiSize && !file.empty(); uiAt += 5) {
     uint32_t uiOffset = 0;
     std::memcpy(&uiOffset, pData + uiAt, 4);
@@ -161,57 +158,73 @@ std::string damagedFile(const std::string& original, const uint8_t* pData, size_
   return file;
 }
 
-// The game's frame, counted: a run that reached play ends after a few frames of it, any run after a bound.
-void countedFrame(f32 fDT) {
-  ClGame::tickFrame(fDT);
-  ++g_iFrames;
-  g_iActionFrames += g_eCurrentGameMode == E_GAME_MODE_ACTION ? 1 : 0;
-  if (g_iActionFrames == gc_iACTION_FRAMES || g_iFrames == gc_iALL_FRAMES) PostQuitMessage(0);
-}
-
-[[noreturn]] void runGame() {
+// Runs the game in the root (in the forked child): its output to game.log.
+[[noreturn]] void runGame(bool bSplash) {
   const int iLog = open((g_root / "game.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   dup2(iLog, STDOUT_FILENO);
   dup2(iLog, STDERR_FILENO);
+  std::ofstream(g_root / "Data" / "project.ini") << "SKIP_UI 1\nRANDOM_SEED 7\n" << (bSplash ? "" : "SKIP_SPLASH 1\n");
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   setenv("GRINDLOW_FMOD_OUTPUT", "null", 1);
   setenv("GRINDLOW_STORE_DIR", (g_root / "store").c_str(), 1);
+  unsetenv("DISPLAY");
   if (chdir((g_root / "Data").c_str()) != 0) _exit(120);
-  SKvGameEntryPoints entryPoints{};
-  entryPoints.pfnStartUp = &ClGame::startUp;
-  entryPoints.pfnTickFrame = &countedFrame;
-  entryPoints.pfnShutDown = &ClGame::shutDown;
-  entryPoints.pGameName = "Grindlow";
-  KvSetGameEntryPoints(entryPoints);
-  ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD, &g_gameModePreLoad.m_eNextGameMode);
-  ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
-  ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
-  ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
-  _exit(WinMain(nullptr, nullptr, nullptr, 0));
+  execl(g_game.c_str(), g_game.c_str(), static_cast<char*>(nullptr));
+  _exit(121);
+}
+
+// Waits for the child up to the seconds given; whether it ended (its status in *piStatus).
+bool waitFor(pid_t child, int* piStatus, int iSeconds) {
+  for (int i = 0; i < iSeconds * 100; ++i) {
+    if (waitpid(child, piStatus, WNOHANG) == child) return true;
+    usleep(10000);
+  }
+  return false;
 }
 
 }  // namespace
 
-KV_FUZZ_MAX_LEN(1 << 16)
+// The input limit, and the data root made before the first run: packing the archives takes longer than a run may.
+extern "C" int LLVMFuzzerInitialize(int* piArgc, char*** pppArgv) {
+  KvFuzzDefaultMaxLen(piArgc, pppArgv, 1 << 16);
+  startDataRoot();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   if (uiSize == 0 || !startDataRoot()) return 0;
   const size_t uiFile = pData[0] % gc_uiNUM_FUZZED_FILES;
   const fs::path file = g_root / "Data" / gc_apFUZZED_FILES[uiFile];
   std::ofstream(file, std::ios::binary | std::ios::trunc) << damagedFile(g_originals[uiFile], pData, uiSize);
+  // A stored profile without vertical sync: frames run as fast as they are made.
   fs::remove_all(g_root / "store");
+  fs::create_directories(g_root / "store" / "remote");
+  SPlayerProfile profile{};
+  profile.m_iVersion = gc_iPROFILE_VERSION;
+  ClProfileMgr::resetToDefaults(&profile);
+  profile.m_data.m_bVSync = 0;
+  std::ofstream(g_root / "store" / "remote" / gc_szPROFILE_FILE_NAME, std::ios::binary)
+      .write(reinterpret_cast<const char*>(&profile), sizeof(profile));
+  // The splash screens' files are read only on the way through the splash.
+  const bool bSplash = std::strstr(gc_apFUZZED_FILES[uiFile], "Splash") != nullptr;
   const pid_t child = fork();
-  if (child == 0) runGame();
+  if (child == 0) runGame(bSplash);
   int iStatus = 0;
-  while (child > 0 && waitpid(child, &iStatus, 0) < 0) {
+  const bool bEnded =
+      child > 0 && (waitFor(child, &iStatus, 5) || (kill(child, SIGINT) == 0 && waitFor(child, &iStatus, 3)));
+  if (child > 0 && !bEnded) {
+    kill(child, SIGKILL);
+    waitpid(child, &iStatus, 0);
   }
   std::ofstream(file, std::ios::binary | std::ios::trunc) << g_originals[uiFile];
-  const bool bClean = child > 0 && WIFEXITED(iStatus) &&
+  const bool bCrashReport = fs::exists(g_root / "store" / "crashes") && !fs::is_empty(g_root / "store" / "crashes");
+  const bool bClean = bEnded && !bCrashReport && WIFEXITED(iStatus) &&
                       (WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL || WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED);
   if (!bClean) {
-    std::fprintf(stderr, "fuzz_GameLoad: damaged [%s]: the game ended with status 0x%x; its output:\n%s\n",
-                 gc_apFUZZED_FILES[uiFile], static_cast<unsigned>(iStatus), readAll(g_root / "game.log").c_str());
+    std::fprintf(stderr, "fuzz_GameLoad: damaged [%s]: the game %s with status 0x%x; its output:\n%s\n",
+                 gc_apFUZZED_FILES[uiFile], bEnded ? "ended" : "did not end on Ctrl-C", static_cast<unsigned>(iStatus),
+                 readAll(g_root / "game.log").c_str());
     std::abort();
   }
   return 0;

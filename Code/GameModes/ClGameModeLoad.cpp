@@ -10,6 +10,7 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/Audio/ClSoundBank.h"
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -364,7 +365,16 @@ void ClGameModeLoad::chooseNextMode() {
   m_bFinished = 1;
 }
 
-void ClGameModeLoad::pumpLoading(u32, const SPrerenderedCue*, u32, u32, u32, u64 uiBytes, u32) {
+void ClGameModeLoad::pumpLoading(u32, const SPrerenderedCue* pCue, u32, u32, u32 bSucceeded, u64 uiBytes, u32) {
+  // The bank's sources are told in order, cue after cue: one that could not be made is a sound file missing or
+  // damaged.
+  static const SPrerenderedCue* s_pLastCue = nullptr;
+  static i32 s_iSource = 0;
+  s_iSource = pCue == s_pLastCue ? s_iSource + 1 : 0;
+  s_pLastCue = pCue;
+  if (!bSucceeded && pCue != nullptr && s_iSource < pCue->m_iNumSources) {
+    KV_DATA_FATALF("Sound file [Audio\\%s] of the sound bank could not be loaded", pCue->m_aszSourceNames[s_iSource]);
+  }
   g_uBytesSinceLoadingFrame += uiBytes == 0 ? gc_uSTREAMED_SOUND_BYTES : uiBytes;
   if (g_uBytesSinceLoadingFrame >= gc_uLOADING_FRAME_BYTES) {
     tickLoadingFrame();

@@ -157,14 +157,11 @@ const char* readTOCImage(ClMagTOC* pTOC) {
   }
   SMagTOCHeader header;
   std::memcpy(&header, pImage, sizeof(header));
-  // The packer puts the record table after the header; a zeroed table would otherwise read as an empty archive.
-  if (header.mp_iNumEntries < 0) {
-    return "its entry count is negative";
-  }
+  // The record table lies after the header: a zeroed table would otherwise read as an empty archive.
   if (header.mp_uiRecordTableOffset < sizeof(SMagTOCHeader)) {
     return "the record table overlaps the header";
   }
-  const i32 iCount = header.mp_iNumEntries;
+  const i32 iCount = header.mp_iNumEntries > 0 ? header.mp_iNumEntries : 0;
   if (!fitsIn(header.mp_uiRecordTableOffset, 4ull * static_cast<u64>(iCount), uiSize)) {
     return "the record table lies outside the file";
   }

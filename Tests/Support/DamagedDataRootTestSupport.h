@@ -8,8 +8,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "Code/System/GAMEArchiveKeys.h"
@@ -39,11 +41,14 @@ inline std::string KvTestArchiveKey(const std::string& archive) {
 // The source file a build manifest line names for an archive entry, "" when none does.
 inline std::string KvTestManifestSource(const std::string& manifest, const std::string& entry) {
   std::ifstream in(manifest);
-  const std::string prefix = "file \"" + entry + "\" \"";
   for (std::string line; std::getline(in, line);) {
-    if (line.compare(0, prefix.size(), prefix) == 0) {
-      return line.substr(prefix.size(), line.find('"', prefix.size()) - prefix.size());
-    }
+    // "file <entry> <source> <storage>", each name quoted or bare.
+    std::istringstream words(line);
+    std::string word;
+    std::string name;
+    std::string source;
+    words >> word >> std::quoted(name) >> std::quoted(source);
+    if (word == "file" && name == entry) return source;
   }
   return "";
 }
