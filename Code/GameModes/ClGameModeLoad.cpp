@@ -482,7 +482,8 @@ void ClGameModeLoad::registerFlipBooks() {
         continue;
       }
       if (pFlipBook->getType() != E_DSVT_STRING && pFlipBook->getType() != E_DSVT_HASH_ID) {
-        KV_DATA_FATALF("Script [Scripts\\Backgrounds.kds]: \"ImageAnims\" row %d names its \"Flipbook\" with no name", i);
+        KV_DATA_FATALF("Script [Scripts\\Backgrounds.kds]: \"ImageAnims\" row %d names its \"Flipbook\" with no name",
+                       i);
       }
       if (pFlipBook->getType() == E_DSVT_STRING) {
         registerFlipBook(pFlipBook->getString(), gc_pszGAME_ATLAS);

@@ -19,7 +19,8 @@
 
 // One damage: pEntry of archive pArchive ("RWN", "RWK", "RWG", "SPLA") left out (pReplacement null), or holding
 // pReplacement; a replacement "@<entry>" holds that other entry's built bytes. The entry "TOC" stands for the
-// archive's table of contents, zeroed (same size); a null entry leaves the root as built. pExpected is what the game's reason must name.
+// archive's table of contents, zeroed (same size); a null entry leaves the root as built. pExpected is what the
+// game's reason must name.
 struct SDamage {
   const char* pName;
   const char* pArchive;

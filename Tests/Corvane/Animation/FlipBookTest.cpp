@@ -273,7 +273,7 @@ TEST_F(FlipBookTest, BadScriptsAreRefusedNamingTheScript) {
 TEST_F(FlipBookTest, MisuseIsReported) {
   ClFlipBook* pBook = flipBook("Use", 4, "fps = 10");
   EXPECT_KV_FATAL(ClFlipBookMgr::getFlipBook("Nope"),
-                  "Flipbook [Nope] asked for, but not loaded: its animation script [AnimationsGame\\\\Nope.kds]");
+                  "Flipbook [Nope] asked for, but not loaded: its animation script [AnimationsGame\\Nope.kds]");
   ClFlipBookAnimator idle;
   EXPECT_EQ(idle.getFlipBook(), nullptr);
   EXPECT_KV_ASSERT(idle.getCurFrame(), "m_pFlipBook");

@@ -37,6 +37,7 @@ const SDamage gc_aDamages[] = {
     {"LevelsScriptOfOtherKeys", "RWN", "Scripts/Levels.kds", "@Scripts/Monkey.kds", "Levels.kds"},
     {"GameStrings", "RWK", "Lang/eng/Strings/All.lang", "not a table", "All.lang"},
     {"SoundBank", "RWG", "Audio/VOSK_SFX.iAudioSB", "not a bank", "VOSK_SFX.iAudioSB"},
+    {"SoundFile", "RWG", "Audio/PowerUp.wav", "not a sound", "PowerUp.wav"},
     {"UIAtlas", "RWG", "TexturesUI/TexturesUI.atf", "not an atlas", "TexturesUI/TexturesUI"},
     {"UITextureMissing", "RWG", "TexturesUI/rgb.bmp", nullptr, "TexturesUI/rgb"},
     {"UIImageEmpty", "RWG", "Images/UI/IM-Button_216.png", "", "Images/UI/IM-Button"},
@@ -78,10 +79,12 @@ TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
   std::ofstream(data + "/project.ini") << "SKIP_UI 1\n" << (bSettings ? damage.pEntry : "");
   CProcess game;
   ASSERT_TRUE(game.start({KV_GAME_PATH}, data,
-                         {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + m_dir + "/store"}));
+                         {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null",
+                          "GRINDLOW_STORE_DIR=" + m_dir + "/store"}));
   const int iStatus = game.finish();
   const std::string& out = game.out();
-  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED) << statusText(iStatus) << "\n" << out;
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+      << statusText(iStatus) << "\n" << out;
   // The user's message (the last line) names the file; a fault would have said "crash report written".
   const size_t uiMessage = out.rfind("The game cannot ");
   ASSERT_NE(uiMessage, std::string::npos) << out;
