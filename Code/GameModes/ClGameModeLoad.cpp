@@ -209,8 +209,7 @@ void registerScriptFlipBooks() {
 
 // Loads one of the language's UI files; a file its loader refuses ends the game.
 void loadLocalizedUI(const char* pName) {
-  KV_DATA_REQUIRE(ClUI::loadLocalizedUIData(pName), "UI data file [%sUI\\%s.kui] was refused", g_szLanguagePath,
-                  pName);
+  KV_DATA_REQUIRE(ClUI::loadLocalizedUIData(pName), "UI data file [%s] was refused", pName);
 }
 
 void loadScreenSwitchedOff(const char* pSet, const char* pSwitcher, const char* pInactive) {
@@ -219,7 +218,7 @@ void loadScreenSwitchedOff(const char* pSet, const char* pSwitcher, const char* 
 }
 
 void loadSplashUI() {
-  KV_DATA_REQUIRE(ClUI::loadUIData(), "UI data file [%sUI\\Switcher_Splash.kui] was refused", KvGetBaseDataPath());
+  KV_DATA_REQUIRE(ClUI::loadUIData(), "UI data file [Switcher_Splash] was refused");
 }
 
 // Opens an archive the game may also run without (its files are then looked for loose); one that is there but
