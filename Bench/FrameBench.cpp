@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "Bench/BenchConditionEnding.h"
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"

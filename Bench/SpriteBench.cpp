@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "Bench/BenchConditionEnding.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "Bench/BenchConditionEnding.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClShaderMgr.h"

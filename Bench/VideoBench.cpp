@@ -33,6 +33,7 @@ extern "C" {
 #include <thread>
 #include <vector>
 
+#include "Bench/BenchConditionEnding.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"

@@ -24,6 +24,7 @@
 #include "Code/UI/GAMEInGameUI.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/System/KvDebug.h"
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
@@ -97,22 +98,38 @@ void hideWidget(const char* pName) {
   }
 }
 
-// The level's rows and scenery: the level data, the spawner, the backgrounds and the effect vectors.
+// The level's rows and scenery: the level data, the spawner, the backgrounds and the effect vectors. A script its
+// loader refuses ends the game: there would be no level to play.
 void prepareWorld() {
-  ClLevelMgr::resetLevelData();
+  KV_DATA_REQUIRE(ClLevelMgr::resetLevelData(), "Script [Scripts\\Levels.kds] was refused");
   ClSpawnMgr::initialize();
-  Backgrounds::initialize();
+  KV_DATA_REQUIRE(Backgrounds::initialize(), "Script [Scripts\\Backgrounds.kds] was refused");
   GoreFx::initialize();
+}
+
+// A story-style level by its entry in "Levels"; an entry or background pattern refused ends the game.
+void setUpStoryLevel(i32 iChapter, i32 iLevel) {
+  char szName[32];
+  std::snprintf(szName, sizeof(szName), "Chapter%d_%d", iChapter + 1, iLevel + 1);
+  KV_DATA_REQUIRE(ClLevelMgr::setupLevel(szName), "Level [%s] of [Scripts\\Levels.kds] was refused", szName);
+}
+
+i32 setUpEndlessLevel() {
+  bool bLoaded = false;
+  const i32 iChapter = ClLevelMgr::setupEndlessLevel(&bLoaded);
+  if (!bLoaded) {
+    KV_DATA_FATALF("The background pattern of an endless level in [Scripts\\Backgrounds.kds] was refused: %s",
+                   KvGetLastProblem());
+  }
+  return iChapter;
 }
 
 void setUpLevel(ClGameModeAction& mode) {
   if (isEndless(mode.m_iGameType)) {
-    mode.m_iChapter = ClLevelMgr::setupEndlessLevel();
+    mode.m_iChapter = setUpEndlessLevel();
     return;
   }
-  char szName[32];
-  std::snprintf(szName, sizeof(szName), "Chapter%d_%d", mode.m_iChapter + 1, mode.m_iLevel + 1);
-  ClLevelMgr::setupLevel(szName);
+  setUpStoryLevel(mode.m_iChapter, mode.m_iLevel);
 }
 
 void showResults() { ClUI::switchTo("TopLevelSwitcher", "Results"); }
@@ -140,9 +157,10 @@ void loadWorldScripts() {
   hooks.pResetVoiceOverTimers = &resetVoiceOverTimers;
   hooks.pLevelCounter = &levelCounter;
   ClLevelMgr::setHooks(hooks);
-  // Read again at every entry: the script manager may have been restarted since the last one.
-  EnemyScript::load();
-  PlayerScript::load();
+  // Read again at every entry: the script manager may have been restarted since the last one. Play cannot go on
+  // without either.
+  KV_DATA_REQUIRE(EnemyScript::load(), "Script [Scripts\\EntityEnemy.kds] was refused");
+  KV_DATA_REQUIRE(PlayerScript::load(), "Script [Scripts\\EntityPlayer.kds] was refused");
 }
 
 }  // namespace
@@ -312,13 +330,11 @@ void ClGameModeAction::changeChapter() {
   g_iSelectedLevel = m_iLevel;
   prepareWorld();
   if (m_iGameType == 3 || m_iGameType == 4) {
-    m_iChapter = ClLevelMgr::setupEndlessLevel();
+    m_iChapter = setUpEndlessLevel();
     g_iChapter = m_iChapter;
   } else {
     // The daily game's next level is a story-style one too: only the survivor waves are generated here.
-    char szName[32];
-    std::snprintf(szName, sizeof(szName), "Chapter%d_%d", m_iChapter + 1, m_iLevel + 1);
-    ClLevelMgr::setupLevel(szName);
+    setUpStoryLevel(m_iChapter, m_iLevel);
   }
   createPlayer(1);
   m_bFinished = 0;

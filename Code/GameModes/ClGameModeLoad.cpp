@@ -11,6 +11,7 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/Audio/ClSoundBank.h"
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -145,6 +146,17 @@ bool scriptExists(const char* pFolder, const char* pName) {
   return ClMagFileIO::fileExists(szPath, 1) != 0;
 }
 
+// A world script the build's data holds, read; null when the data has none. One its loader refuses ends the game.
+const ClDScriptData2* readWorldScript(const char* pName) {
+  if (!scriptExists(nullptr, pName)) {
+    return nullptr;
+  }
+  const ClDScriptData2* pScript = nullptr;
+  KV_DATA_REQUIRE((pScript = ClDScriptMgr2::getScript(pName, nullptr)) != nullptr,
+                  "Script [Scripts\\%s.kds] was refused", pName);
+  return pScript;
+}
+
 // Registers one flip book when the build's data has its animation script; a name with no script is counted, not
 // fatal, so that a content set may hold only some of the game's animations.
 void registerFlipBook(const char* pName, const char* pAtlas) {
@@ -170,7 +182,7 @@ void registerNamedFlipBook(const ClDScriptData2* pName) {
 // array whose first element is the name) and every move of the player's animation sets.
 void registerScriptFlipBooks() {
   const ClDScriptData2* pEnemies =
-      scriptExists(nullptr, "EntityEnemy") ? ClDScriptMgr2::getScript("EntityEnemy", nullptr) : nullptr;
+      readWorldScript("EntityEnemy");
   for (i32 t = 0; pEnemies != nullptr && t < pEnemies->getCount(); ++t) {
     const ClDScriptData2* pType = pEnemies->getChildAt(t);
     const ClDScriptData2* pAnims = pType->getType() == E_DSVT_ARRAY ? pType->findChild("Animations") : nullptr;
@@ -181,7 +193,7 @@ void registerScriptFlipBooks() {
     }
   }
   const ClDScriptData2* pPlayer =
-      scriptExists(nullptr, "EntityPlayer") ? ClDScriptMgr2::getScript("EntityPlayer", nullptr) : nullptr;
+      readWorldScript("EntityPlayer");
   for (i32 s = 0; pPlayer != nullptr && s < pPlayer->getCount(); ++s) {
     const ClDScriptData2* pSet = pPlayer->getChildAt(s);
     for (i32 i = 0; pSet->getType() == E_DSVT_ARRAY && i < pSet->getCount(); ++i) {
@@ -196,9 +208,41 @@ void registerScriptFlipBooks() {
   }
 }
 
+// Loads one of the language's UI files; a file its loader refuses ends the game.
+void loadLocalizedUI(const char* pName) {
+  KV_DATA_REQUIRE(ClUI::loadLocalizedUIData(pName), "UI data file [%s] was refused", pName);
+}
+
 void loadScreenSwitchedOff(const char* pSet, const char* pSwitcher, const char* pInactive) {
-  ClUI::loadLocalizedUIData(pSet);
+  loadLocalizedUI(pSet);
   ClUI::switchTo(pSwitcher, pInactive);
+}
+
+void loadSplashUI() {
+  KV_DATA_REQUIRE(ClUI::loadUIData(), "UI data file [Switcher_Splash] was refused");
+}
+
+// Opens an archive the game may also run without (its files are then looked for loose); one that is there but
+// refused is damaged, which ends the game. Answers whether it was opened.
+bool openOptionalArchive(const char* pName) {
+  if (ClMagFileIO::loadTOC(pName)) {
+    return true;
+  }
+  if (ClMagFileIO::archiveIsPresent(pName)) {
+    KV_DATA_FATALF("Mag archive [%s] was refused: %s", pName, ClMagFileIO::getLastProblem());
+  }
+  return false;
+}
+
+// The scheme "MONKEY_SCHEME" names must be one of the monkey script's: an array of program sets.
+void startMonkey() {
+  const char* pScheme = ClDevINI::getString("MONKEY_SCHEME");
+  KV_DATA_REQUIRE(ClDScriptMgr2::getScript("monkey", nullptr) != nullptr, "Script [Scripts\\Monkey.kds] was refused");
+  const ClDScriptData2* pSets = ClDScriptMgr2::getScript("monkey", nullptr)->findChild(pScheme);
+  if (pSets == nullptr || pSets->getType() != E_DSVT_ARRAY || pSets->getCount() == 0) {
+    KV_DATA_FATALF("project.ini: \"MONKEY_SCHEME\" [%s] is not a scheme of [Scripts\\Monkey.kds]", pScheme);
+  }
+  ClMonkeyMgr::start("monkey", pScheme);
 }
 
 }  // namespace
@@ -250,7 +294,7 @@ bool ClGameModeLoad::skipSplashPathTick() {
   if (!m_bGameArchiveOpen) {
     openGameArchive();
     // The splash set is loaded switched off, so that every screen the game switches later exists.
-    ClUI::loadUIData();
+    loadSplashUI();
     ClUI::switchTo("SplashSwitcher", "SplashInactive");
   } else if (!m_bUILoaded) {
     // Without the splash nothing else would load the UI: it loads one step a tick here too.
@@ -258,7 +302,7 @@ bool ClGameModeLoad::skipSplashPathTick() {
   }
   const bool bReady = m_bUILoaded != 0;
   if (bReady && ClDevINI::hasKey("MONKEY_SCHEME")) {
-    ClMonkeyMgr::start("monkey", ClDevINI::getString("MONKEY_SCHEME"));
+    startMonkey();
   }
   ClGraphics::updateAndEndFrame();
   return bReady;
@@ -267,8 +311,8 @@ bool ClGameModeLoad::skipSplashPathTick() {
 bool ClGameModeLoad::splashPathTick() {
   if (!m_bSplashStarted) {
     // Without the splash archive its files are looked for loose.
-    ClMagFileIO::loadTOC(gc_pszSPLASH_ARCHIVE);
-    ClUI::loadUIData();
+    openOptionalArchive(gc_pszSPLASH_ARCHIVE);
+    loadSplashUI();
     ClUI::loadDeferredUITextures();
     ClUI::switchTo("SplashSwitcher", "SplashActive1");
     m_bSplashShown = 1;
@@ -286,7 +330,7 @@ bool ClGameModeLoad::splashPathTick() {
     bReady = pActive == ClUI::getWidget("SplashInactive") && m_bUILoaded &&
              (ClScoreLeaderboardMgr::mp_uiReadyState == 4 || ClScoreLeaderboardMgr::mp_uiReadyState == 5);
     if (bReady && ClDevINI::hasKey("MONKEY_SCHEME")) {
-      ClMonkeyMgr::start("monkey", ClDevINI::getString("MONKEY_SCHEME"));
+      startMonkey();
     }
   }
   ClGraphics::updateAndEndFrame();
@@ -299,7 +343,7 @@ bool ClGameModeLoad::splashPathTick() {
 
 void ClGameModeLoad::openGameArchive() {
   if (!ClMagFileIO::loadTOC(gc_pszGAME_ARCHIVE)) {
-    KV_FATAL("Mag loading issue");
+    KV_DATA_FATALF("Mag archive [%s] could not be loaded: %s", gc_pszGAME_ARCHIVE, ClMagFileIO::getLastProblem());
   }
   m_bGameArchiveOpen = 1;
 }
@@ -321,7 +365,16 @@ void ClGameModeLoad::chooseNextMode() {
   m_bFinished = 1;
 }
 
-void ClGameModeLoad::pumpLoading(u32, const SPrerenderedCue*, u32, u32, u32, u64 uiBytes, u32) {
+void ClGameModeLoad::pumpLoading(u32, const SPrerenderedCue* pCue, u32, u32, u32 bSucceeded, u64 uiBytes, u32) {
+  // The bank's sources are told in order, cue after cue: one that could not be made is a sound file missing or
+  // damaged.
+  static const SPrerenderedCue* s_pLastCue = nullptr;
+  static i32 s_iSource = 0;
+  s_iSource = pCue == s_pLastCue ? s_iSource + 1 : 0;
+  s_pLastCue = pCue;
+  if (!bSucceeded && pCue != nullptr && s_iSource < pCue->m_iNumSources) {
+    KV_DATA_FATALF("Sound file [Audio\\%s] of the sound bank could not be loaded", pCue->m_aszSourceNames[s_iSource]);
+  }
   g_uBytesSinceLoadingFrame += uiBytes == 0 ? gc_uSTREAMED_SOUND_BYTES : uiBytes;
   if (g_uBytesSinceLoadingFrame >= gc_uLOADING_FRAME_BYTES) {
     tickLoadingFrame();
@@ -351,13 +404,14 @@ void ClGameModeLoad::loadUI() {
   const bool bSplash = m_bSplashShown != 0;
   switch (g_iLoadUIStep) {
     case 0:
-      ClAudioManager::loadSoundBank();
+      KV_DATA_REQUIRE(ClAudioManager::loadSoundBank(), "Sound bank [%sAudio\\%s.iAudioSB] could not be loaded",
+                      KvGetBaseDataPath(), gc_pszSOUND_BANK_NAME);
       break;
     case 1:
-      ClUI::loadLocalizedUIData("VOSK_UI");
+      loadLocalizedUI("VOSK_UI");
       break;
     case 2:
-      ClUI::loadLocalizedUIData("Switcher_InfoMenu");
+      loadLocalizedUI("Switcher_InfoMenu");
       break;
     case 3:
       ClAtlasMgr::actualLoadAtlasSync("TexturesUI/TexturesUI", "TexturesUI/", gc_pszUI_ATLAS);
@@ -384,11 +438,13 @@ void ClGameModeLoad::loadUI() {
       tickLoadingFrame();
       GAMELoadFontFamily(KvLangID::getLanguage());
       tickLoadingFrame();
-      ClTextureMgr::loadTexture("TexturesUI/rgb");
-      tickLoadingFrame();
-      ClTextureMgr::loadTexture("TexturesUI/screen_mask");
-      tickLoadingFrame();
-      KvLangID::loadStringTable("All");
+      for (const char* pTexture : {"TexturesUI/rgb", "TexturesUI/screen_mask"}) {
+        KV_DATA_REQUIRE(ClTextureMgr::loadTexture(pTexture) != nullptr, "Texture [%s] could not be loaded", pTexture);
+        tickLoadingFrame();
+      }
+      if (!KvLangID::loadStringTable("All")) {
+        KV_DATA_FATALF("%s", KvLangID::getLastError());
+      }
       addLeaderboardListener();
       setControllerPrompts();
       adjustBackPrompt();
@@ -418,7 +474,7 @@ void ClGameModeLoad::registerFlipBooks() {
   registerScriptFlipBooks();
   // The backgrounds' image animations name flip books of the game atlas in their rows.
   const ClDScriptData2* pBackgrounds =
-      scriptExists(nullptr, "Backgrounds") ? ClDScriptMgr2::getScript("Backgrounds", nullptr) : nullptr;
+      readWorldScript("Backgrounds");
   const ClDScriptData2* pAnims = pBackgrounds != nullptr ? pBackgrounds->findChild("ImageAnims") : nullptr;
   for (i32 i = 0; pAnims != nullptr && i < pAnims->getCount(); ++i) {
     const ClDScriptData2* pEntry = pAnims->getChildAt(i);
@@ -427,8 +483,10 @@ void ClGameModeLoad::registerFlipBooks() {
       if (pFlipBook == nullptr) {
         continue;
       }
-      KV_ASSERT_MSG(pFlipBook->getType() == E_DSVT_STRING || pFlipBook->getType() == E_DSVT_HASH_ID,
-                    "mp_eValueType == E_DSVT_STRING || mp_eValueType == E_DSVT_HASH_ID");
+      if (pFlipBook->getType() != E_DSVT_STRING && pFlipBook->getType() != E_DSVT_HASH_ID) {
+        KV_DATA_FATALF("Script [Scripts\\Backgrounds.kds]: \"ImageAnims\" row %d names its \"Flipbook\" with no name",
+                       i);
+      }
       if (pFlipBook->getType() == E_DSVT_STRING) {
         registerFlipBook(pFlipBook->getString(), gc_pszGAME_ATLAS);
       }

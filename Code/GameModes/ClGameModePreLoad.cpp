@@ -50,6 +50,9 @@ void ClGameModePreLoad::startAutoLoad() {
   // Without the archive its files are looked for loose.
   if (ClMagFileIO::loadTOC(gc_pszPRELOAD_ARCHIVE)) {
     ClMagFileIO::loadDataFile(KvStrHash(gc_pszPRELOAD_ARCHIVE));
+  } else if (ClMagFileIO::archiveIsPresent(gc_pszPRELOAD_ARCHIVE)) {
+    // A damaged archive is no missing one: loose files do not stand in for it.
+    KV_DATA_FATALF("Mag archive [%s] was refused: %s", gc_pszPRELOAD_ARCHIVE, ClMagFileIO::getLastProblem());
   }
   if (!ClSaveGameUtility::gameSpecificAutoLoad()) {
     KV_FATAL("ClSaveGameUtility::gameSpecificAutoLoad() failed (this should not happen at this point)!");

@@ -240,6 +240,7 @@ i32 ClGame::startUp() {
   GameSpecificRegisterArchiveKeys();
   // Without its main archive the game may still run from loose files; what went wrong is told if it cannot.
   char szArchiveProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
+  bool bArchiveDamaged = false;
   if (ClMagFileIO::loadTOC(gc_pszMAIN_ARCHIVE)) {
     step("ClMagFileIO::loadDataFile RWN");
     if (!ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE))) {
@@ -247,6 +248,8 @@ i32 ClGame::startUp() {
     }
   } else {
     KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
+    // Loose files stand in for a missing archive, never for a damaged one.
+    bArchiveDamaged = ClMagFileIO::archiveIsPresent(gc_pszMAIN_ARCHIVE);
   }
   step("ClAsyncAssetLoaderMgr::initialize");
   ClAsyncAssetLoaderMgr::initialize();
@@ -276,6 +279,11 @@ i32 ClGame::startUp() {
   step("ClDiffMgr::initialize");
   ClDiffMgr::initialize();
   step("KvLangID::loadStringTable Win32");
+  if (bArchiveDamaged) {
+    tellWhyTheGameCannotStart(szArchiveProblem, "");
+    g_pCurrentGameMode = nullptr;
+    return 0;
+  }
   if (!KvLangID::loadStringTable("Win32")) {
     tellWhyTheGameCannotStart(KvLangID::getLastError(), szArchiveProblem);
     g_pCurrentGameMode = nullptr;
@@ -317,6 +325,8 @@ void ClGame::initialize() {
   // The window and the device are made with the profile's video options; without a chosen resolution the
   // graphics code picks the size.
   step("ClGraphics::accessGraphicsOption");
+  // The loaded profile's values are brought into range first; the size chosen must also be one the display offers.
+  std::string outOfRange = g_pPlayerProfileData != nullptr ? ClProfileMgr::clampToRanges(g_pPlayerProfileData) : "";
   if (g_pPlayerProfileData != nullptr) {
     const SPlayerProfileData& profile = *g_pPlayerProfileData;
     *ClGraphics::accessGraphicsOption("FULLSCREEN") = profile.m_iWindowMode == 0 ? 1 : 0;
@@ -330,6 +340,16 @@ void ClGame::initialize() {
   ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
   step("ClGraphics::initialize");
   ClGraphics::initialize();
+  if (g_pPlayerProfileData != nullptr && g_pPlayerProfileData->m_iDisplayHeight != -1 &&
+      !ClGraphics::findDisplayMode(static_cast<u32>(g_pPlayerProfileData->m_iDisplayWidth),
+                                   static_cast<u32>(g_pPlayerProfileData->m_iDisplayHeight), nullptr, nullptr)) {
+    ClProfileMgr::forgetDisplaySize(g_pPlayerProfileData);
+    outOfRange += (outOfRange.empty() ? "" : ", ") + std::string("resolution (not offered by the display)");
+  }
+  if (!outOfRange.empty()) {
+    KvPrintProblem("Profile: values out of range, used at their nearest allowed value until the next save: %s",
+                   outOfRange.c_str());
+  }
   step("ClUI::initialise");
   ClUI::setHooks(&g_GAMEUIHooks);
   ClUI::initialise();

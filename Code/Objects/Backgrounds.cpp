@@ -9,6 +9,7 @@
 
 #include "Code/Objects/GAMEWorldDraw.h"
 #include "Code/Objects/GAMEWorldLinks.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBook.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
@@ -267,7 +268,7 @@ void initializeWithScript(ClDScriptData2* pScript) {
 bool initialize() {
   ClDScriptData2* pScript = ClDScriptMgr2::getScript("Backgrounds", nullptr);
   if (pScript == nullptr) {
-    std::fprintf(stderr, "Backgrounds: the script could not be read; no backgrounds\n");
+    KvPrintProblem("Backgrounds: the script could not be read; no backgrounds");
     return false;
   }
   initializeWithScript(pScript);
@@ -275,6 +276,10 @@ bool initialize() {
 }
 
 bool loadPattern(const char* pPatternName) {
+  if (!g_backgroundLayers.isInitialized() || s_pScript == nullptr) {
+    KvPrintProblem("Backgrounds [%s]: the script is not loaded", pPatternName);
+    return false;
+  }
   emptyLayers();
   SPatternLoader loader;
   const ClDScriptData2* pPattern = s_pScript->findChild(pPatternName);
@@ -290,7 +295,7 @@ bool loadPattern(const char* pPatternName) {
     bOK = loader.m_error.empty();
   }
   if (!bOK) {
-    std::fprintf(stderr, "%s\n", loader.m_error.c_str());
+    KvPrintProblem("%s", loader.m_error.c_str());
     emptyLayers();
   }
   return bOK;

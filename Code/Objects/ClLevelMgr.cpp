@@ -8,6 +8,7 @@
 #include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -329,7 +330,7 @@ void resetLevelDataWithScript(ClDScriptData2* pLevels) {
 bool resetLevelData() {
   ClDScriptData2* pLevels = ClDScriptMgr2::getScript("Levels", nullptr);
   if (pLevels == nullptr) {
-    std::fprintf(stderr, "Levels: the script could not be read; no levels\n");
+    KvPrintProblem("Levels: the script could not be read; no levels");
   }
   resetLevelDataWithScript(pLevels);
   return pLevels != nullptr;
@@ -355,13 +356,14 @@ bool setupLevel(const char* pLevelName, std::string* pError) {
     error = where + "\"Spawns\" is missing or not an array";
   }
   if (error.empty() && !Backgrounds::loadPattern(pPattern->getString())) {
-    error = where + "the background pattern \"" + pPattern->getString() + "\" was refused";
+    // The pattern loader's own line says why.
+    error = where + "the background pattern \"" + pPattern->getString() + "\" was refused (" + KvGetLastProblem() + ")";
   }
   if (error.empty() && !ClSpawnMgr::loadLevelSpawns(pSpawns)) {
     error = where + "its spawn rows were refused";
   }
   if (!error.empty()) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    KvPrintProblem("%s", error.c_str());
     if (pError != nullptr) {
       *pError = error;
     }
@@ -375,7 +377,7 @@ bool setupLevel(const char* pLevelName, std::string* pError) {
 
 bool setupLevel(const char* pLevelName) { return setupLevel(pLevelName, nullptr); }
 
-i32 setupEndlessLevel() {
+i32 setupEndlessLevel(bool* pbLoaded) {
   const u32 r1 = sfmtNextWord();
   const u32 r2 = sfmtNextWord();
   KvRandomCountDraws(2);
@@ -383,7 +385,10 @@ i32 setupEndlessLevel() {
   char szPattern[64];
   std::snprintf(szPattern, sizeof(szPattern), "BackgroundPatternChapter%d%s", iChapter + 1,
                 r2 > 0x7FFFFFFFu ? "A" : "B");
-  Backgrounds::loadPattern(szPattern);
+  const bool bLoaded = Backgrounds::loadPattern(szPattern);
+  if (pbLoaded != nullptr) {
+    *pbLoaded = bLoaded;
+  }
   ClSpawnMgr::generateEndlessSpawns(g_levelScript);
   return iChapter;
 }

@@ -59,8 +59,9 @@ void resetLevelDataWithScript(ClDScriptData2* pLevels);
 // refused entry is applied.
 bool setupLevel(const char* pLevelName);
 bool setupLevel(const char* pLevelName, std::string* pError);
-// An endless level: a random chapter and pattern letter (two draws), generated rows. Answers the chapter index.
-i32 setupEndlessLevel();
+// An endless level: a random chapter and pattern letter (two draws), generated rows. Answers the chapter index;
+// *pbLoaded, when given, tells whether the background pattern was loaded.
+i32 setupEndlessLevel(bool* pbLoaded = nullptr);
 void update();
 void draw();
 void destroyAllEntities();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Code/Objects/ClEntityEnemy.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Data/ClDScriptData2.h"
@@ -344,12 +345,12 @@ bool load() {
   g_pEntityEnemyScript = nullptr;
   ClDScriptData2* pRoot = ClDScriptMgr2::getScript("EntityEnemy", nullptr);
   if (pRoot == nullptr) {
-    std::fprintf(stderr, "EntityEnemy: the script could not be read; no enemies\n");
+    KvPrintProblem("EntityEnemy: the script could not be read; no enemies");
     return false;
   }
   std::string error;
   if (!check(pRoot, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    KvPrintProblem("%s", error.c_str());
     return false;
   }
   g_pEntityEnemyScript = pRoot;

@@ -4,6 +4,7 @@
 #include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Objects/ClEntityPlayer.h"
 #include "Code/Objects/GAMEEnemyScript.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Data/ClDScriptData2.h"
@@ -86,18 +87,18 @@ bool load() {
   g_pEntityPlayerScript = nullptr;
   ClDScriptData2* pRoot = ClDScriptMgr2::getScript("EntityPlayer", nullptr);
   if (pRoot == nullptr) {
-    std::fprintf(stderr, "EntityPlayer: the script could not be read; no player\n");
+    KvPrintProblem("EntityPlayer: the script could not be read; no player");
     return false;
   }
   std::string error;
   if (!check(pRoot, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    KvPrintProblem("%s", error.c_str());
     return false;
   }
   // The guns' projectiles are enemy types.
   for (const char* pType : {"PlayerCrossbowSawblades", "PlayerBulletTShirt"}) {
     if (g_pEntityEnemyScript != nullptr && g_pEntityEnemyScript->findChild(pType) == nullptr) {
-      std::fprintf(stderr, "EntityPlayer: the projectile type \"%s\" is missing from EntityEnemy\n", pType);
+      KvPrintProblem("EntityPlayer: the projectile type \"%s\" is missing from EntityEnemy", pType);
       return false;
     }
   }

@@ -40,6 +40,66 @@ void ClProfileMgr::resetToDefaults(SPlayerProfile* pProfile) {
   data.m_iWindowMode = 2;
 }
 
+namespace {
+
+// Clamps one value into [iLow, iHigh], adding its name to the list when it was out of range.
+void clampValue(i32* piValue, i32 iLow, i32 iHigh, const char* pName, std::string* pChanged) {
+  if (*piValue >= iLow && *piValue <= iHigh) {
+    return;
+  }
+  *piValue = *piValue < iLow ? iLow : iHigh;
+  *pChanged += (pChanged->empty() ? "" : ", ") + std::string(pName);
+}
+
+}  // namespace
+
+std::string ClProfileMgr::clampToRanges(SPlayerProfileData* pData) {
+  KV_ASSERT_MSG(pData != nullptr, "pData");
+  std::string changed;
+  const struct {
+    i32* piValue;
+    const char* pName;
+  } aVolumes[] = {{&pData->m_iMusicVolume, "music volume"},
+                  {&pData->m_iSoundEffectVolume, "sound effect volume"},
+                  {&pData->m_iMasterVolume, "master volume"}},
+    aSwitches[] = {{&pData->m_bEquipmentUnlock1, "equipment unlock 1"},
+                   {&pData->m_bEquipmentUnlock2, "equipment unlock 2"},
+                   {&pData->m_bEquipmentUnlock3, "equipment unlock 3"},
+                   {&pData->m_bEquipmentUnlock4, "equipment unlock 4"},
+                   {&pData->m_bChapter2RewardSeen, "chapter 2 reward seen"},
+                   {&pData->m_bChapter1RewardSeen, "chapter 1 reward seen"},
+                   {&pData->m_bMarathonUnlocked, "marathon unlocked"},
+                   {&pData->m_bMarathonExtremeUnlocked, "marathon extreme unlocked"},
+                   {&pData->m_bMarathonUltraUnlocked, "marathon ultra unlocked"},
+                   {&pData->m_bGameCompleted, "game completed"},
+                   {&pData->m_bSurvivorUnlocked, "survivor unlocked"},
+                   {&pData->m_bSurvivorHardcoreUnlocked, "survivor hardcore unlocked"},
+                   {&pData->m_bUltraGibOptionUnlocked, "ultra gib option unlocked"},
+                   {&pData->m_bCRTEffect, "CRT effect"},
+                   {&pData->m_bShowCrosshair, "crosshair"},
+                   {&pData->m_bUltraGib, "ultra gib"},
+                   {&pData->m_bSlowMotion, "slow motion"},
+                   {&pData->m_bVSync, "vertical sync"}};
+  for (const auto& volume : aVolumes) clampValue(volume.piValue, 0, 100, volume.pName, &changed);
+  for (const auto& entry : aSwitches) clampValue(entry.piValue, 0, 1, entry.pName, &changed);
+  clampValue(&pData->m_iWindowMode, 0, 2, "window mode", &changed);
+  const bool bNone = pData->m_iDisplayWidth == -1 && pData->m_iDisplayHeight == -1;
+  const bool bSize = pData->m_iDisplayWidth > 0 && pData->m_iDisplayHeight > 0;
+  if ((!bNone && !bSize) || pData->m_iDisplayRefreshRate < -1) {
+    forgetDisplaySize(pData);
+    changed += (changed.empty() ? "" : ", ") + std::string("resolution");
+  }
+  return changed;
+}
+
+bool ClProfileMgr::forgetDisplaySize(SPlayerProfileData* pData) {
+  const bool bChosen = pData->m_iDisplayHeight != -1 || pData->m_iDisplayWidth != -1;
+  pData->m_iDisplayWidth = -1;
+  pData->m_iDisplayHeight = -1;
+  pData->m_iDisplayRefreshRate = -1;
+  return bChosen;
+}
+
 bool ClProfileMgr::raise(i32* piStored, i32 iValue) {
   if (iValue > *piStored) {
     *piStored = iValue;

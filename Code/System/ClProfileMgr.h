@@ -29,6 +29,8 @@
 // the pre-load mode waits.
 #pragma once
 
+#include <string>
+
 #include <cstddef>
 
 #include "Corvane/System/KvTypes.h"
@@ -180,6 +182,14 @@ class ClProfileMgr {
   static void terminate();
   // Clears the data words (the version word is kept) and sets the option defaults.
   static void resetToDefaults(SPlayerProfile* pProfile);
+
+  // Brings the options and switches of a loaded profile into their ranges (volumes 0-100, switches 0 or 1, window
+  // mode 0-2, a display size both -1 or both positive, with a refresh rate of -1 or more; else "none chosen").
+  // Answers the names of the values changed, comma-separated, "" when all were in range. Only the block in memory
+  // changes: the stored file keeps its bytes until the next save.
+  static std::string clampToRanges(SPlayerProfileData* pData);
+  // Forgets a chosen display size (-1 for width, height and refresh rate); answers whether one was chosen.
+  static bool forgetDisplaySize(SPlayerProfileData* pData);
 
   // Per-mode accessors (mode table above; story uses the record of chapter and level). A mode without a record
   // (5, or any other) is an assertion naming the mode.

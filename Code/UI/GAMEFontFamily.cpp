@@ -1,11 +1,18 @@
 #include "Code/UI/GAMEFontFamily.h"
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 
 namespace {
 
 constexpr const char* gc_pszFAMILY = "FontAcknowledge";
+
+// Loads the family under the game's one family name; whether it is there.
+bool loadFamily(const char* pFamily) {
+  ClFontFamilyMgr::loadFontFamily(pFamily, pFamily != gc_pszFAMILY ? gc_pszFAMILY : nullptr);
+  return ClFontFamilyMgr::findFamily(KvStrHash(gc_pszFAMILY)) != nullptr;
+}
 
 }  // namespace
 
@@ -26,12 +33,12 @@ const char* GAMEFontFamilyFor(i32 iLanguage) {
 
 void GAMELoadFontFamily(i32 iLanguage) {
   const char* pFamily = GAMEFontFamilyFor(iLanguage);
+  // A family its loader refuses ends the game: every text is drawn with it.
+  KV_DATA_REQUIRE(loadFamily(pFamily), "Font family [Fonts\\%s.kff] was refused", pFamily);
   if (pFamily != gc_pszFAMILY) {
-    ClFontFamilyMgr::loadFontFamily(pFamily, gc_pszFAMILY);
     ClFontFamilyMgr::adjustFontAcknowledgeBaselines();
     return;
   }
-  ClFontFamilyMgr::loadFontFamily(pFamily, nullptr);
   ClFontEntry* pFont = ClFontFamilyMgr::getFont(KvStrHash(gc_pszFAMILY), 21, -1, nullptr);
   if (pFont != nullptr) {
     SFontData* pData = pFont->mp_pFontData;

@@ -44,6 +44,9 @@ i32 bestScore(i32 iRoundedScore, i32 iGameType, i32 iChapter, i32 iLevel, const 
     case 6:
       iStored = profile.m_marathonUltra.m_iBestScore;
       break;
+    case 5:
+      // The daily game keeps no record in the profile: its stored best is 0.
+      break;
     default:
       KV_FATAL("UNSUPPORTED GAME MODE");
   }

@@ -189,11 +189,18 @@ i32 KvSNPrintf(char* pBuffer, u32 uiSize, const char* pFormat, ...) {
   return static_cast<u32>(iWanted) < uiSize ? iWanted : static_cast<i32>(uiSize - 1);
 }
 
+namespace {
+thread_local char t_szLastProblem[gc_uiMESSAGE_BUFFER_SIZE] = "";
+}  // namespace
+
 void KvPrintProblem(const char* pFormat, ...) {
-  char szLine[gc_uiMESSAGE_BUFFER_SIZE];
   va_list args;
   va_start(args, pFormat);
-  std::vsnprintf(szLine, sizeof(szLine), pFormat, args);
+  std::vsnprintf(t_szLastProblem, sizeof(t_szLastProblem), pFormat, args);
   va_end(args);
-  std::fprintf(stderr, "%s\n", szLine);
+  std::fprintf(stderr, "%s\n", t_szLastProblem);
 }
+
+const char* KvGetLastProblem() { return t_szLastProblem; }
+
+void KvForgetLastProblem() { t_szLastProblem[0] = '\0'; }

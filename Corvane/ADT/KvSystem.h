@@ -50,3 +50,7 @@ i32 KvSNPrintf(char* pBuffer, u32 uiSize, const char* pFormat, ...) __attribute_
 // One problem of data or environment as a line on the standard error stream: the printf-style text, cut to
 // gc_uiMAX_MESSAGE_LEN characters, then a newline.
 void KvPrintProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
+// The last line KvPrintProblem wrote on this thread since KvForgetLastProblem ("" when none): a refusal's reason
+// for the report that ends the game because of it.
+const char* KvGetLastProblem();
+void KvForgetLastProblem();

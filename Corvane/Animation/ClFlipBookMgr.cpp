@@ -317,7 +317,12 @@ ClFlipBook** ClFlipBookMgr::findByHash(u32 uiNameHash) { return mp_flipBookTable
 ClFlipBook* ClFlipBookMgr::getFlipBook(const char* pName) {
   KV_ASSERT_MSG(pName != nullptr, "pName");
   ClFlipBook** ppFlipBook = findByHash(KvStrHash(pName));
-  KV_ASSERTF(ppFlipBook != nullptr, "Flipbook [%s] asked for, but not loaded.", pName);
+  // Flip books are registered from their animation scripts: a name asked for without one is data that is missing.
+  if (ppFlipBook == nullptr) {
+    KV_DATA_FATALF("Flipbook [%s] asked for, but not loaded: its animation script [%s\\%s.kds] is missing or was "
+                   "refused",
+                   pName, gc_pszFLIPBOOK_FOLDER, pName);
+  }
   return *ppFlipBook;
 }
 

@@ -419,8 +419,8 @@ ClDScriptData2* ClDScriptMgr2::loadScript(const char* pName, bool bUseScriptsFol
     return nullptr;
   }
   if (eRead != E_DATA_READ_OK) {
-    std::fprintf(stderr, "Data script [%s] could not be read (%s)\n", szPath,
-                 eRead == E_DATA_READ_NO_BUFFER ? "no memory for its read buffer" : "read failed");
+    KvPrintProblem("Data script [%s] could not be read (%s)", szPath,
+                   eRead == E_DATA_READ_NO_BUFFER ? "no memory for its read buffer" : "read failed");
     return nullptr;
   }
   char szError[gc_uiKDS_ERROR_SIZE];
@@ -428,7 +428,7 @@ ClDScriptData2* ClDScriptMgr2::loadScript(const char* pName, bool bUseScriptsFol
       buildTree(s_currentLoad.mp_pBytes, s_currentLoad.mp_uiSize, szPath, szError, sizeof(szError));
   KvReleaseDataFile(&s_currentLoad);
   if (pRoot == nullptr) {
-    std::fprintf(stderr, "%s\n", szError);
+    KvPrintProblem("%s", szError);
   }
   return pRoot;
 }

@@ -157,6 +157,10 @@ const char* readTOCImage(ClMagTOC* pTOC) {
   }
   SMagTOCHeader header;
   std::memcpy(&header, pImage, sizeof(header));
+  // The record table lies after the header: a zeroed table would otherwise read as an empty archive.
+  if (header.mp_uiRecordTableOffset < sizeof(SMagTOCHeader)) {
+    return "the record table overlaps the header";
+  }
   const i32 iCount = header.mp_iNumEntries > 0 ? header.mp_iNumEntries : 0;
   if (!fitsIn(header.mp_uiRecordTableOffset, 4ull * static_cast<u64>(iCount), uiSize)) {
     return "the record table lies outside the file";
@@ -580,6 +584,19 @@ void ClMagFileIO::setArchiveKey(const char* pArchiveName, const char* pKeyText) 
   if (iIndex == g_iArchiveKeyCount) {
     ++g_iArchiveKeyCount;
   }
+}
+
+bool ClMagFileIO::archiveIsPresent(const char* pTOCName) {
+  char szBaseName[KV_MAX_PATH_LEN];
+  KvStrLCpy(szBaseName, pTOCName, sizeof(szBaseName));
+  KvStrLCat(szBaseName, gc_pMAG_PLATFORM_SUFFIX, sizeof(szBaseName));
+  char szPath[KV_MAX_PATH_LEN];
+  buildArchivePath(szPath, "", szBaseName, gc_pMAG_TOC_EXTENSION);
+  if (ClFileIO::fileExists(szPath)) {
+    return true;
+  }
+  buildArchivePath(szPath, gc_pMAG_SUBFOLDER, szBaseName, gc_pMAG_TOC_EXTENSION);
+  return ClFileIO::fileExists(szPath) != 0;
 }
 
 i32 ClMagFileIO::loadTOC(const char* pTOCName) {

@@ -200,6 +200,9 @@ class ClMagFileIO {
   // Loads an archive's table of contents. 1 when loaded; 0 when already loaded, when 32 archives are loaded,
   // or when the file is missing, unreadable or damaged (the slot is given back).
   static i32 loadTOC(const char* pTOCName);
+  // Whether the archive's table of contents is on disk (in the data root or under "Mag/"): a table that is there
+  // and refused is damaged, not missing.
+  static bool archiveIsPresent(const char* pTOCName);
   // Loads the whole data file of a loaded archive into memory. 1 when done; 0 when the archive is unknown, its
   // data is already loaded, or the file could not be opened or read, is 4 GiB or more, or does not fit in
   // memory (its entries are then read from disk, as for an archive whose data was never loaded).

@@ -57,12 +57,14 @@ bool baseNameStaysInside(const char* pBase) {
   return true;
 }
 
-// The name of the first float of a record that is not a finite number of 0 or more (texture coordinates, sizes and
-// anchors are all measured from a page's or a frame's top-left corner), or null.
+// The name of the first float of a record that is not a finite number, or one of 0 or more where it must be, or
+// null. Texture coordinates and sizes are measured from a page's or a frame's top-left corner; anchors are pivots
+// that may lie anywhere, outside the frame too.
 const char* badFloatField(const SAtlasTexInfo& record) {
   struct SField {
     f32 fValue;
     const char* pName;
+    bool bSigned = false;
   };
   const SField aFields[] = {{record.mp_fU0, "u0"},
                             {record.mp_fV0, "v0"},
@@ -72,10 +74,10 @@ const char* badFloatField(const SAtlasTexInfo& record) {
                             {record.mp_fHeight, "height"},
                             {record.mp_fFrameWidth, "frame width"},
                             {record.mp_fFrameHeight, "frame height"},
-                            {record.mp_fAnchorX, "anchor x"},
-                            {record.mp_fAnchorY, "anchor y"}};
+                            {record.mp_fAnchorX, "anchor x", true},
+                            {record.mp_fAnchorY, "anchor y", true}};
   for (const SField& field : aFields) {
-    if (!std::isfinite(field.fValue) || field.fValue < 0.0f) {
+    if (!std::isfinite(field.fValue) || (!field.bSigned && field.fValue < 0.0f)) {
       return field.pName;
     }
   }

@@ -126,3 +126,13 @@ void KvReportDataErrorF(const char* pFile, i32 iLine, const char* pFormat, ...) 
   reportFatalError(szMessage, pFile, iLine);
   KvStopForCondition(E_KV_STOP_CAUSE_DATA);
 }
+
+void KvReportDataRefusalF(const char* pFile, i32 iLine, const char* pFormat, ...) {
+  char szWhat[gc_FORMATTED_MESSAGE_SIZE];
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(szWhat, sizeof(szWhat), pFormat, args);
+  va_end(args);
+  const char* pReason = KvGetLastProblem();
+  KvReportDataErrorF(pFile, iLine, "%s%s%s", szWhat, pReason[0] != '\0' ? ": " : "", pReason);
+}

@@ -17,6 +17,7 @@
 // does not cancel the stop: the real fault follows. Any thread may report; reports take no lock.
 #pragma once
 
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/System/KvTypes.h"
 
 inline constexpr i32 gc_iLAST_MESSAGE_SIZE = 8192;
@@ -105,6 +106,18 @@ KvStopHook KvSetStopHook(KvStopHook pHook);
 // it ends the program through the condition ending (E_KV_STOP_CAUSE_DATA).
 #define KV_DATA_FATALF(...) KvReportDataErrorF(__FILE__, __LINE__, __VA_ARGS__)
 
+// Ends the game through the data stop when the loader run by load answers false (or null): the formatted text names
+// the file, and the reason its loader printed (KvPrintProblem) during the load follows it.
+#define KV_DATA_REQUIRE(load, ...)                                        \
+  do {                                                                    \
+    KvForgetLastProblem();                                                \
+    if (!(load)) [[unlikely]] {                                           \
+      KvReportDataRefusalF(__FILE__, __LINE__, __VA_ARGS__);              \
+    }                                                                     \
+  } while (0)
+
+[[noreturn]] void KvReportDataRefusalF(const char* pFile, i32 iLine, const char* pFormat, ...)
+    __attribute__((format(printf, 3, 4)));
 [[noreturn]] void KvReportAssertionF(const char* pFile, i32 iLine, const char* pFormat, ...)
     __attribute__((format(printf, 3, 4)));
 [[noreturn]] void KvReportFatalErrorF(const char* pFile, i32 iLine, const char* pFormat, ...)

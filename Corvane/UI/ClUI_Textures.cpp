@@ -101,7 +101,13 @@ void ClUI::loadUITexture(const char* pName, bool bLocalized) {
   for (i32 i = 0; i < heights.getCount(); ++i) {
     char acFile[KV_MAX_PATH_LEN];
     std::snprintf(acFile, sizeof(acFile), "%s%s", pName, heights[i].mp_szSuffix);
+    // A height the data lacks is skipped (the name may be an atlas image's); one that is there and refused (its
+    // loader said why) ends the game.
+    KvForgetLastProblem();
     ClTexture* pTexture = loadUITextureVersion(acFile, bLocalized);
+    if (pTexture == nullptr && KvGetLastProblem()[0] != '\0') {
+      KV_DATA_FATALF("UI image [%s%s] was refused: %s", gc_pUI_IMAGE_FOLDER, acFile, KvGetLastProblem());
+    }
     if (pTexture == nullptr) {
       continue;
     }
@@ -175,7 +181,11 @@ SUITexture* ClUI::getBestFitUITexture(u32 uiNameHash, f32 fTargetHeight) {
     KV_FATAL("ClUI::getBestFitUITexture() -> texture requested but not loaded!");
     return nullptr;
   }
-  KV_ASSERT_MSG(pUITex->mp_iNumVersions > 0, "No UI textures loaded for given file");
+  if (pUITex->mp_iNumVersions == 0) {
+    // A screen names an image that is neither in an atlas nor under the UI images in any height.
+    KV_DATA_FATALF("UI image [0x%08X] named by a screen is in no atlas and not under [%s]", uiNameHash,
+                   gc_pUI_IMAGE_FOLDER);
+  }
   i32 iBest = 0;
   f32 fBestDistance = FLT_MAX;
   for (i32 i = 0; i < pUITex->mp_iNumVersions; ++i) {

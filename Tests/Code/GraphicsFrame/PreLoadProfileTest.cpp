@@ -93,6 +93,9 @@ class PreLoadProfile : public ::testing::TestWithParam<SCase> {
     setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
     ASSERT_TRUE(SteamAPI_Init());
     D3D9TestReset();
+    // The display offers the played profile's size, which the loaded profile then keeps.
+    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {1280, 720, 60, D3DFMT_X8R8G8B8}},
+                             {D3DFMT_X8R8G8B8, {800, 450, 60, D3DFMT_X8R8G8B8}}});
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
                              &g_gameModePreLoad.m_eNextGameMode);
   }

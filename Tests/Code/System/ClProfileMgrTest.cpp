@@ -128,3 +128,36 @@ TEST_F(ProfileMgr, ModeAccessorsReachTheirRecordsAtTheFileOffsets) {
 }
 
 }  // namespace
+
+namespace {
+
+// A loaded profile's values are brought into their ranges and named; values in range and the records stay.
+TEST_F(ProfileMgr, ClampBringsOptionsAndSwitchesIntoRange) {
+  SPlayerProfileData& data = *g_pPlayerProfileData;
+  ClProfileMgr::resetToDefaults(mpr_pPlayerProfile);
+  data.m_iDisplayWidth = 1280;
+  data.m_iDisplayHeight = 720;
+  data.m_marathon.m_iBestScore = -5;
+  EXPECT_EQ(ClProfileMgr::clampToRanges(&data), "");
+  EXPECT_EQ(data.m_iDisplayWidth, 1280);
+  EXPECT_EQ(data.m_marathon.m_iBestScore, -5);
+  data.m_iMusicVolume = 1600000000;
+  data.m_iMasterVolume = -3;
+  data.m_bVSync = 7;
+  data.m_bGameCompleted = -1;
+  data.m_iWindowMode = 2104112879;
+  data.m_iDisplayHeight = -1;
+  EXPECT_EQ(ClProfileMgr::clampToRanges(&data),
+            "music volume, master volume, game completed, vertical sync, window mode, resolution");
+  EXPECT_EQ(data.m_iMusicVolume, 100);
+  EXPECT_EQ(data.m_iMasterVolume, 0);
+  EXPECT_EQ(data.m_iSoundEffectVolume, 80);
+  EXPECT_EQ(data.m_bVSync, 1);
+  EXPECT_EQ(data.m_bGameCompleted, 0);
+  EXPECT_EQ(data.m_iWindowMode, 2);
+  EXPECT_EQ(data.m_iDisplayWidth, -1);
+  EXPECT_EQ(data.m_iDisplayRefreshRate, -1);
+  EXPECT_EQ(ClProfileMgr::clampToRanges(&data), "");
+}
+
+}  // namespace

@@ -18,7 +18,8 @@ TEST(HudValues, ScoreIsShownToTheNearestFive) {
   for (const auto& c : aCases) EXPECT_EQ(HudValues::roundedScore(c.iScore), c.iShown) << c.iScore;
 }
 
-// The best score to beat comes from the record of the game being played, and is never below the score itself.
+// The best score to beat comes from the record of the game being played, and is never below the score itself; the
+// daily game keeps no record, so its best starts at 0.
 TEST(HudValues, BestScoreReadsTheRecordOfTheGameType) {
   SPlayerProfileData profile{};
   profile.m_aLevelRecords[1 * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + 4].m_iBestScore = 700;
@@ -31,12 +32,12 @@ TEST(HudValues, BestScoreReadsTheRecordOfTheGameType) {
     i32 iGameType, iChapter, iLevel, iRounded, iBest;
   } aCases[] = {{0, 1, 4, 500, 700}, {0, 1, 4, 900, 900}, {0, 0, 4, 5, 5},       {1, 0, 0, 10, 1100},
                 {2, 0, 0, 10, 1200}, {3, 0, 0, 10, 1300}, {4, 0, 0, 10, 1400}, {6, 0, 0, 10, 1600},
-                {6, 0, 0, 2000, 2000}};
+                {6, 0, 0, 2000, 2000}, {5, 0, 0, 0, 0},      {5, 2, 7, 35, 35}};
   for (const auto& c : aCases) {
     EXPECT_EQ(HudValues::bestScore(c.iRounded, c.iGameType, c.iChapter, c.iLevel, profile), c.iBest)
         << "game type " << c.iGameType << ", score " << c.iRounded;
   }
-  for (i32 iGameType : {5, 7, -1}) {
+  for (i32 iGameType : {7, -1}) {
     SCOPED_TRACE(iGameType);
     EXPECT_KV_FATAL(HudValues::bestScore(0, iGameType, 0, 0, profile), "UNSUPPORTED GAME MODE");
   }

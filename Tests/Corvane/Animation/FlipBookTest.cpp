@@ -272,7 +272,8 @@ TEST_F(FlipBookTest, BadScriptsAreRefusedNamingTheScript) {
 // The reports of misuse, and the manager's life: initialised once, usable only then, terminated any time.
 TEST_F(FlipBookTest, MisuseIsReported) {
   ClFlipBook* pBook = flipBook("Use", 4, "fps = 10");
-  EXPECT_KV_ASSERT(ClFlipBookMgr::getFlipBook("Nope"), "Flipbook [Nope] asked for, but not loaded.");
+  EXPECT_KV_FATAL(ClFlipBookMgr::getFlipBook("Nope"),
+                  "Flipbook [Nope] asked for, but not loaded: its animation script [AnimationsGame\\Nope.kds]");
   ClFlipBookAnimator idle;
   EXPECT_EQ(idle.getFlipBook(), nullptr);
   EXPECT_KV_ASSERT(idle.getCurFrame(), "m_pFlipBook");

@@ -483,6 +483,8 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
   using InfoFn = size_t (*)(const std::vector<u8>&, const char*);
   const std::vector<Damage> damages = {
       {"toc shorter than its header", [](auto* pTOC, auto*, InfoFn) { pTOC->resize(5); }, "load", "12-byte header"},
+      {"toc zeroed", [](auto* pTOC, auto*, InfoFn) { std::fill(pTOC->begin(), pTOC->end(), 0); }, "load",
+       "record table overlaps the header"},
       {"toc cut in its records",
        [](auto* pTOC, auto*, InfoFn) { pTOC->resize(readU32(*pTOC, readU32(*pTOC, 0)) + 4); }, "load",
        "outside the file"},

@@ -222,9 +222,10 @@ TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
   setWord(bytes, 16, 0);
   std::fill(bytes.begin() + 28, bytes.end(), 'x');
   cases.push_back({"unterminated base name", bytes});
-  // Every float of a record is a finite number of 0 or more.
+  // Every float of a record is a finite number, of 0 or more but for the anchors (the last two).
   for (u32 uiField = 0; uiField < 10; ++uiField) {
     for (u32 uiBits : {0x7FC00000u, 0x7F800000u, 0xFF800000u, 0xBF800000u}) {
+      if (uiField >= 8 && uiBits == 0xBF800000u) continue;
       bytes = good;
       setWord(bytes, uiFirstRecord + 8 + 4 * uiField, uiBits);
       cases.push_back({"record float", bytes});
@@ -247,6 +248,20 @@ TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
                   "Could NOT load texture [TwoPages_1]; texture indexing will be off!");
   EXPECT_EQ(ClTextureMgr::findTexture("TwoPages_0"), nullptr) << "pages of a refused atlas are unloaded";
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+}
+
+// Anchors are pivots that may lie outside the frame: negative ones load as stored.
+TEST_F(AtlasTest, NegativeAnchorsLoad) {
+  writeLoose("Pivot_0.png", page(0xFF0000FFu));
+  std::vector<u8> bytes = table("Pivot", {9u}, 1);
+  const u32 uiRecord = word(bytes, word(bytes, 0));
+  setWord(bytes, uiRecord + 8 + 4 * 8, 0xC2C80000u);  // -100.0
+  setWord(bytes, uiRecord + 8 + 4 * 9, 0xBF000000u);  // -0.5
+  writeLoose("Pivot.atf", bytes);
+  ClAtlasMgr::actualLoadAtlasSync("Pivot", nullptr, nullptr);
+  const SAtlasTexInfo* pInfo = ClAtlasMgr::getAtlasEntry("Pivot", 9u)->mp_pAtlasTexInfo;
+  EXPECT_EQ(pInfo->mp_fAnchorX, -100.0f);
+  EXPECT_EQ(pInfo->mp_fAnchorY, -0.5f);
 }
 
 // The header word at 8 is free: any value loads, also one that points past the end; base names may name subfolders

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/Program/KvProgram.h"
 #include "Platform/Win32/Win32Sdl.h"
+#include "Tests/Support/DamagedDataRootTestSupport.h"
 #include "Tests/Support/GameProcessTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
@@ -198,61 +198,6 @@ TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
   EXPECT_EQ(crashReports(), 0u);
 }
 
-// A copy of the built data root whose archive is packed again from a changed manifest.
-struct SDamage {
-  const char* pName;
-  const char* pArchive;      // "RWN" or "RWG"
-  const char* pEntry;        // the archive path of the damaged file
-  const char* pReplacement;  // the file's new content; null: the file is left out
-  const char* pExpected;     // what the reason names
-};
-
-std::string keyOf(const std::string& archive) {
-  for (const SGameArchiveKey* pKey = g_aGameArchiveKeys; pKey->mp_pArchiveName != nullptr; ++pKey) {
-    if (archive == pKey->mp_pArchiveName) return pKey->mp_pKey;
-  }
-  return "";
-}
-
-// Makes root/Data: the other archive and the movies copied, this one packed from its build manifest with the
-// entry's line left out or pointing at a file holding the replacement.
-::testing::AssertionResult makeDamagedRoot(const SDamage& damage, const std::string& root) {
-  const std::string data = root + "/Data";
-  fs::create_directories(data);
-  fs::copy(KV_DATA_ROOT, data, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-  std::ifstream in(std::string(KV_CONTENT_BUILD_DIR) + "/" + damage.pArchive + ".manifest");
-  if (!in) return ::testing::AssertionFailure() << "no build manifest for " << damage.pArchive;
-  const std::string manifest = root + "/" + damage.pArchive + ".manifest";
-  std::ofstream out(manifest);
-  const std::string replacement = root + "/replacement";
-  if (damage.pReplacement != nullptr) {
-    std::ofstream(replacement, std::ios::binary) << damage.pReplacement;
-  }
-  bool bFound = false;
-  for (std::string line; std::getline(in, line);) {
-    const bool bEntry = startsWith(line.c_str(), "file ") &&
-                        (line.find(std::string(" ") + damage.pEntry + " ") != std::string::npos ||
-                         line.find(std::string(" \"") + damage.pEntry + "\" ") != std::string::npos);
-    if (!bEntry) {
-      out << line << "\n";
-      continue;
-    }
-    bFound = true;
-    if (damage.pReplacement != nullptr) {
-      out << "file \"" << damage.pEntry << "\" \"" << replacement << "\" plain\n";
-    }
-  }
-  out.close();
-  if (!bFound) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
-  std::string command = KvTestShellQuote(KV_MAGPACK_PATH) + " pack --quiet --name " + damage.pArchive + " --out " +
-                        KvTestShellQuote(data) + " --manifest " + KvTestShellQuote(manifest) + " --key " +
-                        KvTestShellQuote(keyOf(damage.pArchive));
-  if (std::string(damage.pArchive) == "RWN") command += " --root " + KvTestShellQuote(KV_RWN_LOOSE_ROOT);
-  const SKvToolRun packed = KvTestRunTool(command);
-  if (packed.iExit != 0) return ::testing::AssertionFailure() << command << "\n" << packed.out;
-  return ::testing::AssertionSuccess();
-}
-
 // A data file the game needs that is missing or damaged ends the game as a refused string table does: the
 // reason, naming the file, on the standard error, exit code 3, no crash report.
 TEST_F(GameEnding, MissingOrDamagedDataFilesEndWithTheReasonAndExitCodeThree) {
@@ -269,7 +214,7 @@ TEST_F(GameEnding, MissingOrDamagedDataFilesEndWithTheReasonAndExitCodeThree) {
   for (const SDamage& damage : aCases) {
     SCOPED_TRACE(damage.pName);
     const std::string root = m_dir + "/" + damage.pArchive + "-" + std::to_string(&damage - aCases);
-    ASSERT_TRUE(makeDamagedRoot(damage, root));
+    ASSERT_TRUE(KvTestMakeDamagedRoot(damage, root));
     fs::remove_all(store());
     CProcess game;
     startGame(&game, root + "/Data", {"SDL_VIDEODRIVER=offscreen"});

@@ -60,7 +60,10 @@ TEST_F(UITexturesTest, BestFitPicksTheClosestHeight) {
   EXPECT_KV_FATAL(ClUI::getBestFitUITexture(KvStrHash("Missing"), 720.0f),
                   "ClUI::getBestFitUITexture() -> texture requested but not loaded!");
   ClUI::loadUITexture("Nothing", false);
-  EXPECT_KV_ASSERT(ClUI::getBestFitUITexture(KvStrHash("Nothing"), 720.0f), "No UI textures loaded for given file");
+  EXPECT_KV_FATAL(ClUI::getBestFitUITexture(KvStrHash("Nothing"), 720.0f), "named by a screen is in no atlas");
+  // A version that is there but refused (an empty file) is a damaged file, named.
+  writeLoose("Images/UI/Empty_432.png", std::vector<u8>());
+  EXPECT_KV_FATAL(ClUI::loadUITexture("Empty", false), "UI image [Images/UI/Empty_432] was refused: ");
 }
 
 // Loading is refused for names with '_' and for a default canvas without asset heights; loading a name again adds

@@ -1,0 +1,101 @@
+// Every kind of file the game reads on its way into play, missing or damaged in a copy of the data root: the game
+// ends with the reason naming the file (the archive, when its table of contents is what is damaged) on the
+// standard error and exit code 3, leaves no crash report and writes nothing over the stored profile. The game runs
+// headless from its start; "SKIP_UI" takes it from the front end into the first story level, so that the files
+// play reads are reached too. Each case ends at the refusal: a game that played on would be stopped by the test's
+// time limit.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEProfileSave.h"
+#include "Corvane/Program/KvProgram.h"
+#include "Tests/Support/DamagedDataRootTestSupport.h"
+#include "Tests/Support/GameProcessTestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const SDamage gc_aDamages[] = {
+    {"SplashUI", "RWN", "UI/Switcher_Splash.kui", "not a screen", "Switcher_Splash.kui"},
+    {"MainUI", "RWN", "Lang/eng/UI/VOSK_UI.kui", "not a screen", "VOSK_UI.kui"},
+    {"InfoMenuUIMissing", "RWN", "Lang/eng/UI/Switcher_InfoMenu.kui", nullptr, "Switcher_InfoMenu"},
+    {"HowToPlayUIEmpty", "RWN", "Lang/eng/UI/Switcher_HowToPlay.kui", "", "Switcher_HowToPlay.kui"},
+    {"EngineStrings", "RWN", "Lang/eng/Strings/Win32.lang", "not a table", "Win32.lang"},
+    {"EnemyScript", "RWN", "Scripts/EntityEnemy.kds", "not a script", "EntityEnemy"},
+    {"PlayerScript", "RWN", "Scripts/EntityPlayer.kds", "not a script", "EntityPlayer"},
+    {"PlayerScriptOfOtherKeys", "RWN", "Scripts/EntityPlayer.kds", "@Scripts/Monkey.kds", "EntityPlayer"},
+    {"BackgroundsScript", "RWN", "Scripts/Backgrounds.kds", "not a script", "Backgrounds"},
+    {"BackgroundsScriptOfOtherKeys", "RWN", "Scripts/Backgrounds.kds", "@Scripts/Monkey.kds", "Backgrounds"},
+    {"LevelsScript", "RWN", "Scripts/Levels.kds", "not a script", "Levels.kds"},
+    {"LevelsScriptOfOtherKeys", "RWN", "Scripts/Levels.kds", "@Scripts/Monkey.kds", "Levels.kds"},
+    {"GameStrings", "RWK", "Lang/eng/Strings/All.lang", "not a table", "All.lang"},
+    {"SoundBank", "RWG", "Audio/VOSK_SFX.iAudioSB", "not a bank", "VOSK_SFX.iAudioSB"},
+    {"SoundFile", "RWG", "Audio/PowerUp.wav", "not a sound", "PowerUp.wav"},
+    {"UIAtlas", "RWG", "TexturesUI/TexturesUI.atf", "not an atlas", "TexturesUI/TexturesUI"},
+    {"UITextureMissing", "RWG", "TexturesUI/rgb.bmp", nullptr, "TexturesUI/rgb"},
+    {"UIImageEmpty", "RWG", "Images/UI/IM-Button_216.png", "", "Images/UI/IM-Button"},
+    {"FontFamily", "RWG", "Fonts/FontAcknowledge.kff", "not a family", "FontAcknowledge.kff"},
+    {"Font", "RWG", "Fonts/FontAcknowledge_3.kcf", "not a font", "FontAcknowledge_3"},
+    {"FontTexture", "RWG", "ImagesFonts/FontAcknowledge_3_0.png", "not an image", "FontAcknowledge_3_0"},
+    {"FlipBook", "RWG", "AnimationsGame/PlayerRunning.kds", "not a flip book", "PlayerRunning"},
+    {"SplashImage", "SPLA", "Images/UI/SplashStudio_216.png", "not an image", "SplashStudio"},
+    {"MainArchiveTOC", "RWN", "TOC", nullptr, "RWN_win32.mtc"},
+    {"StringArchiveTOC", "RWK", "TOC", nullptr, "RWK_win32.mtc"},
+    {"GameArchiveTOC", "RWG", "TOC", nullptr, "RWG_win32.mtc"},
+    {"SplashArchiveTOC", "SPLA", "TOC", nullptr, "SPLA_win32.mtc"},
+    {"UnknownMonkeyScheme", "project.ini", "MONKEY_SCHEME NoSuchScheme\n", nullptr, "MONKEY_SCHEME"},
+};
+
+class DamagedData : public ::testing::TestWithParam<SDamage> {
+ protected:
+  void SetUp() override {
+    m_dir = KvTestTempDir(std::string("Damaged") + GetParam().pName);
+    fs::create_directories(remote());
+    SPlayerProfile profile{};
+    profile.m_iVersion = gc_iPROFILE_VERSION;
+    ClProfileMgr::resetToDefaults(&profile);
+    profile.m_data.m_marathon.m_iBestScore = 4242;
+    m_profile.assign(reinterpret_cast<const char*>(&profile), sizeof(profile));
+    std::ofstream(remote() + "/" + gc_szPROFILE_FILE_NAME, std::ios::binary) << m_profile;
+  }
+  std::string remote() const { return m_dir + "/store/remote"; }
+  std::string m_dir;
+  std::string m_profile;
+};
+
+TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
+  const SDamage& damage = GetParam();
+  const bool bSettings = std::string(damage.pArchive) == "project.ini";
+  const SDamage intact = {"intact", "", nullptr, nullptr, ""};
+  ASSERT_TRUE(KvTestMakeDamagedRoot(bSettings ? intact : damage, m_dir + "/root"));
+  const std::string data = m_dir + "/root/Data";
+  std::ofstream(data + "/project.ini") << "SKIP_UI 1\n" << (bSettings ? damage.pEntry : "");
+  CProcess game;
+  ASSERT_TRUE(game.start({KV_GAME_PATH}, data,
+                         {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null",
+                          "GRINDLOW_STORE_DIR=" + m_dir + "/store"}));
+  const int iStatus = game.finish();
+  const std::string& out = game.out();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+      << statusText(iStatus) << "\n" << out;
+  // The user's message (the last line) names the file; a fault would have said "crash report written".
+  const size_t uiMessage = out.rfind("The game cannot ");
+  ASSERT_NE(uiMessage, std::string::npos) << out;
+  EXPECT_NE(out.find(damage.pExpected, uiMessage), std::string::npos) << out;
+  EXPECT_EQ(out.find("crash report"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(m_dir + "/store/crashes") && !fs::is_empty(m_dir + "/store/crashes"));
+  std::ifstream stored(remote() + "/" + gc_szPROFILE_FILE_NAME, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stored), {}), m_profile);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKindOfFile, DamagedData, ::testing::ValuesIn(gc_aDamages),
+                         [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
+
+}  // namespace
