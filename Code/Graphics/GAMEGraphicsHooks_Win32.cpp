@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeCatFPS.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
@@ -171,6 +172,11 @@ void ClGAMEGraphicsHooks::renderFrame() {
   }
   queue2DSprites();
   ClSpriteMgr::renderQuadSprites();
+  // The camera-facing sprite jobs belong to the bonus stage's 3D world.
+  if (g_eCurrentGameMode == E_GAME_MODE_CATFPS) {
+    const ClCamera& camera = g_gameModeCatFPS.m_camera;
+    ClSpriteMgr::runSpriteJobs(kv_vector4::from(camera.getWorldPosition(), 1.0f), g_gameModeCatFPS.m_vUp);
+  }
   buildFrameBatches();
   // While a movie shows, only its frame is drawn; the frame's queued work is let go all the same.
   if (GAMERenderVideoFrame()) {
@@ -210,6 +216,19 @@ void ClGAMEGraphicsHooks::drawScene() {
   clearTarget(ClGraphics::mp_pDevice);
   f32 afSize[2];
   g_pSmallRenderTarget->getDimensions(afSize);
+  if (g_eCurrentGameMode == E_GAME_MODE_CATFPS) {
+    // The bonus stage's world is 3D: seen through the stage's camera, its quads hiding one another by depth.
+    ClCamera& camera = g_gameModeCatFPS.m_camera;
+    camera.pushPerspective();
+    camera.pushView();
+    ClDynamicGeometry::drawBatch(gc_iGAME_BATCH_WORLD);
+    camera.popView();
+    camera.popProjection();
+    Cl2d::pushProjection();
+    ClDynamicGeometry::drawBatch(gc_iGAME_BATCH_2D);
+    Cl2d::popProjection();
+    return;
+  }
   const f32 fLeft = Cl2d::roundToPixel(g_vWorldCameraPosition.x * gc_fWORLD_TO_DRAWING);
   const f32 fTop = Cl2d::roundToPixel(g_vWorldCameraPosition.y * gc_fWORLD_TO_DRAWING);
   const f32 fRight = Cl2d::roundToPixel(g_vWorldCameraPosition.x * gc_fWORLD_TO_DRAWING + afSize[0]);

@@ -5,6 +5,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFMV.h"
+#include "Code/GameModes/ClGameModeCatFPS.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
@@ -32,5 +33,6 @@ int main() {
   ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
   // The video mode goes on to the mode its requester named (none: the front end).
   ClGame::registerGameMode(E_GAME_MODE_FMV, &g_gameModeFMV, E_GAME_MODE_FRONTEND, &g_iFMVNextGameMode);
+  ClGame::registerGameMode(E_GAME_MODE_CATFPS, &g_gameModeCatFPS, E_GAME_MODE_FRONTEND);
   return WinMain(nullptr, nullptr, nullptr, 0);
 }

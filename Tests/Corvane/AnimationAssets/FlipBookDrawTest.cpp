@@ -110,7 +110,9 @@ TEST_F(FlipBookDrawTest, APlayingFlipBookShowsItsFramesInTurn) {
     queueImage(pFrame->mp_pEffectImage, 4.0f, 4.0f, 200.0f, 100.0f);
     ClDynamicGeometry::buildBatch(8, gc_uiDYNGEO_FLAG_2D);
     ClDynamicGeometry::unlockBuffers();
-    ASSERT_EQ(ClDynamicGeometry::getBatch(8).mp_uiNumDrawCalls, 1u) << "both images share the atlas page";
+    // One draw call a page: the game atlas spans several pages, and a frame and its effect image may lie apart.
+    const u32 uiPages = pFrame->mp_pImage->mp_pTexture == pFrame->mp_pEffectImage->mp_pTexture ? 1u : 2u;
+    ASSERT_EQ(ClDynamicGeometry::getBatch(8).mp_uiNumDrawCalls, uiPages);
     ClDynamicGeometry::drawBatch(8);
     ClGraphics::popMatrix(E_MATRIX_STACK_PROJECTION);
     ClGraphics::popMatrix(E_MATRIX_STACK_VIEW);

@@ -83,7 +83,7 @@ class UIDataLoaderTest : public UITest {
   static void expectMainScreenSet(const char* pLanguage) {
     SCOPED_TRACE(pLanguage);
     ClWidget* pTop = W("TopLevelSwitcher");
-    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 19u);
+    ASSERT_EQ(pTop->mp_SwitchedChildren.getSize(), 20u);
     EXPECT_EQ(pTop->mp_SwitchedChildren[0].mp_pChild, W("MainMenu"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[4].mp_pChild, W("Results"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[6].mp_pChild, W("Gallery"));
@@ -91,6 +91,7 @@ class UIDataLoaderTest : public UITest {
     EXPECT_EQ(pTop->mp_SwitchedChildren[17].mp_pChild, W("VideoSettings"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[16].mp_pChild, W("PreMainMenu"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[18].mp_pChild, W("HowToPlayPages"));
+    EXPECT_EQ(pTop->mp_SwitchedChildren[19].mp_pChild, W("EmptyScreen"));
     EXPECT_EQ(W("GalleryList")->mp_AllChildren.getSize(), 6u) << "four images and two flip books";
     EXPECT_EQ(pTop->mp_DrawnChildren.getSize(), 0u);
     ClWidget* pFrame = W("MenuFrame");
