@@ -4,8 +4,8 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
-#include "Code/GameModes/ClGameModeFMV.h"
 #include "Code/GameModes/ClGameModeCatFPS.h"
+#include "Code/GameModes/ClGameModeFMV.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
