@@ -198,6 +198,18 @@ class FrontEndPlay : public ::testing::Test {
   virtual std::string screen() const { return "1280x720x24"; }
   // The folder the game runs in: the build's data root.
   virtual std::string dataRoot() { return KV_DATA_ROOT; }
+  // A data root of the test's own that links the build's archives and has its own "project.ini".
+  std::string dataRootWith(const std::string& projectIni) const {
+    const std::string root = m_dir + "/data";
+    fs::create_directories(root);
+    for (const fs::directory_entry& entry : fs::directory_iterator(KV_DATA_ROOT)) {
+      if (entry.path().filename() != "project.ini" && entry.path().filename() != "SAVEDATA") {
+        fs::create_symlink(entry.path(), root + "/" + entry.path().filename().string());
+      }
+    }
+    std::ofstream(root + "/project.ini") << projectIni;
+    return root;
+  }
   // What the game is started with: this server, no sound device, the test's store and the mix written to wav.
   virtual std::vector<std::string> environment(const std::string& wav) const {
     return {"SDL_VIDEODRIVER=x11", "DISPLAY=" + m_display, "SDL_AUDIODRIVER=dummy",

@@ -36,17 +36,7 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
 // test's own that links the build's archives.
 class LevelPlay : public FrontEndPlay {
  protected:
-  std::string dataRoot() override {
-    const std::string root = m_dir + "/data";
-    fs::create_directories(root);
-    for (const fs::directory_entry& entry : fs::directory_iterator(KV_DATA_ROOT)) {
-      if (entry.path().filename() != "project.ini" && entry.path().filename() != "SAVEDATA") {
-        fs::create_symlink(entry.path(), root + "/" + entry.path().filename().string());
-      }
-    }
-    std::ofstream(root + "/project.ini") << "SKIP_UI 1\nSKIP_SPLASH 1\n";
-    return root;
-  }
+  std::string dataRoot() override { return dataRootWith("SKIP_UI 1\nSKIP_SPLASH 1\n"); }
 };
 
 // In a level, Escape opens the pause menu with its first entry focused (its move is heard): Down moves (heard), and
