@@ -37,7 +37,7 @@ bool startStage() {
   std::filesystem::create_directories(dir + "/Data");
   for (const char* pFile : {"RWN_win32.mtc", "RWN_win32.mdf", "RWG_win32.mtc", "RWG_win32.mdf", "RWK_win32.mtc",
                             "RWK_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"}) {
-    std::filesystem::copy_file(KvTestBinaryDir() + "/Data/" + pFile, dir + "/Data/" + pFile,
+    std::filesystem::copy_file(std::string(KV_DATA_DIR) + "/" + pFile, dir + "/Data/" + pFile,
                                std::filesystem::copy_options::overwrite_existing);
   }
   std::filesystem::current_path(dir + "/Data");
@@ -94,7 +94,7 @@ i32 stageFrame() {
   return ClSpriteMgr::mp_iNumQuadSprites[iBuffer];
 }
 
-void BM_CatFPS_StageFrame(benchmark::State& state) {
+void BM_Engine_CatFPSStageFrame(benchmark::State& state) {
   if (!stageReady()) {
     state.SkipWithError("the game did not reach the bonus stage");
     return;
@@ -108,10 +108,10 @@ void BM_CatFPS_StageFrame(benchmark::State& state) {
   state.counters["drops"] = g_gameModeCatFPS.m_daDropPos.getCount();
   state.counters["gibs"] = g_gameModeCatFPS.m_daGibPos.getCount();
 }
-BENCHMARK(BM_CatFPS_StageFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Engine_CatFPSStageFrame)->Unit(benchmark::kMicrosecond);
 
 // The same number of quads, each four corners with colour and texture coordinates, written into one buffer.
-void BM_Baseline_PlainQuads(benchmark::State& state) {
+void BM_Baseline_CatFPSStageFrame(benchmark::State& state) {
   if (!stageReady()) {
     state.SkipWithError("the game did not reach the bonus stage");
     return;
@@ -133,7 +133,7 @@ void BM_Baseline_PlainQuads(benchmark::State& state) {
   }
   state.counters["quads"] = iQuads;
 }
-BENCHMARK(BM_Baseline_PlainQuads)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Baseline_CatFPSStageFrame)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -150,9 +150,10 @@ class CSpriteSession {
     std::filesystem::copy_file(std::string(KV_CONTENT_EFFECTS_DIR) + "/system_blend_premult.fxo",
                                m_root / "Shaders/system_blend_premult.fxo",
                                std::filesystem::copy_options::overwrite_existing);
-    for (const char* pFile : {"TexturesGame.atf", "TexturesGame_0.png"}) {
-      std::filesystem::copy_file(std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesGame/" + pFile,
-                                 m_root / "TexturesGame" / pFile, std::filesystem::copy_options::overwrite_existing);
+    // The atlas and every page it has.
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesGame")) {
+      std::filesystem::copy_file(entry.path(), m_root / "TexturesGame" / entry.path().filename(),
+                                 std::filesystem::copy_options::overwrite_existing);
     }
     m_savedCwd = std::filesystem::current_path();
     std::filesystem::current_path(m_root);
