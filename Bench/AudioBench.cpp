@@ -71,6 +71,14 @@ struct SBlockClock {
 
   void onBlock(const void* pSamples, int iFrames, bool bFloat) {
     const double dCpu = threadCpuSeconds();
+    // The check of the block's power is left out of the blocks' times.
+    double adSquares[2] = {0.0, 0.0};
+    for (int i = 0; i < 2 * iFrames; ++i) {
+      const double dSample = bFloat ? static_cast<const float*>(pSamples)[i]
+                                    : static_cast<const Sint16*>(pSamples)[i] / 32768.0;
+      adSquares[i % 2] += dSample * dSample;
+    }
+    const double dChecked = threadCpuSeconds();
     std::lock_guard<std::mutex> guard(lock);
     // A block's time is measured from the previous block of the same thread.
     if (std::this_thread::get_id() != lastThread) {
@@ -83,13 +91,7 @@ struct SBlockClock {
         cpuPerBlock.pop_front();
       }
     }
-    dLastCpu = dCpu;
-    double adSquares[2] = {0.0, 0.0};
-    for (int i = 0; i < 2 * iFrames; ++i) {
-      const double dSample = bFloat ? static_cast<const float*>(pSamples)[i]
-                                    : static_cast<const Sint16*>(pSamples)[i] / 32768.0;
-      adSquares[i % 2] += dSample * dSample;
-    }
+    dLastCpu = dChecked;
     if (iFrames > 0) {
       adPower[0] += adSquares[0] / iFrames;
       adPower[1] += adSquares[1] / iFrames;
