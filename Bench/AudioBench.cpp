@@ -2,7 +2,10 @@
 //  - Mix64Voices: CPU time of the audio thread for one 1024-frame block of 64 looping voices at 48 kHz whose
 //    volume and pan change before every block, and with pitch:1 their pitch too, against a plain mixer in SDL's
 //    audio callback doing the same (linear resampling of every voice whose pitch is not 1, a straight copy of the
-//    others); Mix64VoicesSdlMixer: volume and pan only, against SDL2_mixer (which cannot change pitch). SDL's
+//    others), both with the engine's pan law. Both sides check what they mixed: the mean power of each side of
+//    the float mix over the timed blocks against the sum of the voices' powers (sines whose phases drift
+//    apart, so the cross terms average out; every block's settings give the same sum), within 3%.
+//    Mix64VoicesSdlMixer: volume and pan only, against SDL2_mixer (which cannot change pitch). SDL's
 //    disk driver writes to /dev/null with no delay, so blocks follow each other as fast as they are mixed.
 //  - PlayToFirstSample: milliseconds from asking for a sound to its first sample leaving the device, at the
 //    default device buffer (1024 frames) of SDL's dummy driver, which runs in real time: the time until the mix
@@ -62,9 +65,20 @@ struct SBlockClock {
   bool bWatchSound = false;
   std::chrono::steady_clock::time_point firstSound;
   int iFirstFrame = -1;
+  // Sums of the blocks' mean squares, left and right, and how many blocks.
+  double adPower[2] = {0.0, 0.0};
+  int iPowerBlocks = 0;
 
   void onBlock(const void* pSamples, int iFrames, bool bFloat) {
     const double dCpu = threadCpuSeconds();
+    // The check of the block's power is left out of the blocks' times.
+    double adSquares[2] = {0.0, 0.0};
+    for (int i = 0; i < 2 * iFrames; ++i) {
+      const double dSample = bFloat ? static_cast<const float*>(pSamples)[i]
+                                    : static_cast<const Sint16*>(pSamples)[i] / 32768.0;
+      adSquares[i % 2] += dSample * dSample;
+    }
+    const double dChecked = threadCpuSeconds();
     std::lock_guard<std::mutex> guard(lock);
     // A block's time is measured from the previous block of the same thread.
     if (std::this_thread::get_id() != lastThread) {
@@ -77,7 +91,12 @@ struct SBlockClock {
         cpuPerBlock.pop_front();
       }
     }
-    dLastCpu = dCpu;
+    dLastCpu = dChecked;
+    if (iFrames > 0) {
+      adPower[0] += adSquares[0] / iFrames;
+      adPower[1] += adSquares[1] / iFrames;
+      ++iPowerBlocks;
+    }
     if (bWatchSound && iFirstFrame < 0) {
       for (int f = 0; f < iFrames; ++f) {
         const float fLeft = bFloat ? static_cast<const float*>(pSamples)[2 * f]
@@ -103,6 +122,16 @@ struct SBlockClock {
     cpuPerBlock.clear();
     changed.wait(guard, [&] { return !cpuPerBlock.empty(); });
     return cpuPerBlock.front();
+  }
+  void startPower() {
+    std::lock_guard<std::mutex> guard(lock);
+    adPower[0] = adPower[1] = 0.0;
+    iPowerBlocks = 0;
+  }
+  // The mean power of one side (0 left, 1 right) over the blocks since startPower.
+  double meanPower(int iSide) {
+    std::lock_guard<std::mutex> guard(lock);
+    return iPowerBlocks > 0 ? adPower[iSide] / iPowerBlocks : 0.0;
   }
   void watchSound() {
     std::lock_guard<std::mutex> guard(lock);
@@ -155,6 +184,8 @@ std::vector<Uint8> loopSound(int iVoice) {
   return wav;
 }
 
+constexpr double gc_dTONE_AMPLITUDE = 3000.0 / 32768.0;
+
 void useDiskDriver() {
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
@@ -170,6 +201,27 @@ struct SVoiceSettings {
 SVoiceSettings voiceSettings(int iBlock, int v, bool bPitch) {
   const float fPhase = static_cast<float>((iBlock + v) % 16) / 16.0f;
   return {0.2f + 0.6f * fPhase, 2.0f * fPhase - 1.0f, bPitch ? 0.9f + 0.2f * fPhase : 1.0f};
+}
+
+// The engine's pan law: full level on the near side, the far side falling linearly.
+float sideGain(const SVoiceSettings& settings, int iSide) {
+  return settings.fVolume * std::min(1.0f, iSide == 0 ? 1.0f - settings.fPan : 1.0f + settings.fPan);
+}
+
+// Checks the mean power of both sides of the timed blocks against the sum of the voices' powers.
+void checkMixPower(benchmark::State& state, bool bPitch) {
+  for (int iSide = 0; iSide < 2; ++iSide) {
+    double dExpected = 0.0;
+    for (int v = 0; v < gc_iVOICES; ++v) {
+      const double dGain = sideGain(voiceSettings(0, v, bPitch), iSide) * gc_dTONE_AMPLITUDE;
+      dExpected += dGain * dGain / 2.0;
+    }
+    const double dRatio = g_blockClock.meanPower(iSide) / dExpected;
+    state.counters[iSide == 0 ? "power_left" : "power_right"] = dRatio;
+    if (!(std::fabs(dRatio - 1.0) <= 0.03)) {
+      state.SkipWithError("the mix's power is not the voices' power");
+    }
+  }
 }
 
 void engineMix(benchmark::State& state, bool bPitch) {
@@ -205,6 +257,7 @@ void engineMix(benchmark::State& state, bool bPitch) {
   }
   FMODExSetMixObserver(pSystem, &engineObserver, nullptr);
   g_blockClock.nextBlockCpu();  // the first block of this device sets its thread's clock
+  g_blockClock.startPower();
   int iBlock = 0;
   for (auto _ : state) {
     for (int v = 0; v < gc_iVOICES; ++v) {
@@ -220,6 +273,7 @@ void engineMix(benchmark::State& state, bool bPitch) {
     ++iBlock;
   }
   FMODExSetMixObserver(pSystem, nullptr, nullptr);
+  checkMixPower(state, bPitch);
   pSystem->release();
   FMODExClearOutput();
 }
@@ -246,8 +300,8 @@ void plainMix(void* pUserData, Uint8* pStream, int iLength) {
   mixer.mix.assign(static_cast<size_t>(iFrames) * 2, 0.0f);
   float* pMix = mixer.mix.data();
   for (SPlainVoice& voice : mixer.voices) {
-    const float fLeft = voice.settings.fVolume * (1.0f - voice.settings.fPan) * 0.5f / 32768.0f;
-    const float fRight = voice.settings.fVolume * (1.0f + voice.settings.fPan) * 0.5f / 32768.0f;
+    const float fLeft = sideGain(voice.settings, 0) / 32768.0f;
+    const float fRight = sideGain(voice.settings, 1) / 32768.0f;
     const Sint16* pIn = voice.pSamples;
     if (voice.settings.fPitch == 1.0f) {
       // Runs up to the loop's end, then from its start.
@@ -287,7 +341,7 @@ void plainMix(void* pUserData, Uint8* pStream, int iLength) {
     const float fValue = std::clamp(pMix[i], -1.0f, 1.0f);
     pOut[i] = static_cast<Sint16>(fValue * 32767.0f);
   }
-  g_blockClock.onBlock(pStream, iFrames, false);
+  g_blockClock.onBlock(pMix, iFrames, true);
 }
 
 void BM_Baseline_Mix64Voices(benchmark::State& state) {
@@ -321,6 +375,7 @@ void BM_Baseline_Mix64Voices(benchmark::State& state) {
   }
   SDL_PauseAudioDevice(uiDevice, 0);
   g_blockClock.nextBlockCpu();
+  g_blockClock.startPower();
   int iBlock = 0;
   for (auto _ : state) {
     SDL_LockAudioDevice(uiDevice);
@@ -332,6 +387,7 @@ void BM_Baseline_Mix64Voices(benchmark::State& state) {
     ++iBlock;
   }
   SDL_CloseAudioDevice(uiDevice);
+  checkMixPower(state, bPitch);
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 

@@ -73,8 +73,13 @@ struct Voice {
   std::int64_t iCursor = 0;  // next source frame to read
   double dPlayed = 0.0;      // source frames heard, for the position while resampling
   float afInputLevels[gc_iMAX_INPUT_CHANNELS] = {};
-  // Made by the API calls that set a frequency other than the mix rate and kept with the voice slot from one
-  // play to the next, so the mixer never allocates one.
+  // The linear resampler's state between runs (the other resamplers are libsamplerate's): the last source frame
+  // read and the position of the next output frame past it, in source frames.
+  float afLastFrame[gc_iMAX_INPUT_CHANNELS] = {};
+  double dLinearPosition = 0.0;
+  bool bLinearPrimed = false;
+  // Made by the API calls that set a frequency other than the mix rate (for a resampler other than the linear
+  // one) and kept with the voice slot from one play to the next, so the mixer never allocates one.
   SRC_STATE_tag* pResampler = nullptr;
   int iResamplerChannels = 0;
   bool bResampling = false;

@@ -1,5 +1,6 @@
-// The stand-in's mixer: every voice read from its sound (resampled through libsamplerate when its frequency
-// is not the mix rate), scaled by its gains and added into a stereo float block. A sample is read from its
+// The stand-in's mixer: every voice read from its sound (resampled when its frequency is not the mix rate:
+// linearly by the mixer itself, by libsamplerate for the other resamplers), scaled by its gains and added into a
+// stereo float block. A sample is read from its
 // frames in memory, a stream from the ring its decoder thread fills; the mixer allocates nothing and never
 // reads a file.
 #include <samplerate.h>
@@ -84,6 +85,83 @@ std::int64_t readSource(Voice& voice, bool bWait, float* pDest, std::int64_t iFr
   return iDone;
 }
 
+// Linear interpolation of one run of iIn source frames into up to iOutMax output frames; returns the frames
+// made and sets *piUsed to the source frames consumed. The output frame at position t (source frames from the
+// run's start) lies between frames floor(t) - 1 and floor(t), the frame before the run being the last one of
+// the previous run, so loops and a stream's ring join without a break. These are libsamplerate's linear
+// converter's values (the same one-frame lag, the same arithmetic) with the position kept in one running sum
+// instead of being split and divided again at every frame.
+template <int CHANNELS>
+std::int64_t interpolateRun(Voice& voice, int iChannelsAny, double dStep, const float* pIn, std::int64_t iIn,
+                            float* pOut, std::int64_t iOutMax, std::int64_t* piUsed) {
+  const int iChannels = CHANNELS > 0 ? CHANNELS : iChannelsAny;
+  *piUsed = 0;
+  if (iIn <= 0) {
+    return 0;
+  }
+  float* pLast = voice.afLastFrame;
+  if (!voice.bLinearPrimed) {
+    std::copy(pIn, pIn + iChannels, pLast);
+    voice.bLinearPrimed = true;
+  }
+  const double dEnd = static_cast<double>(iIn);
+  double dAt = voice.dLinearPosition;
+  std::int64_t iOut = 0;
+  // Before the run's first frame: between the last frame and the first.
+  for (; iOut < iOutMax && dAt < 1.0 && dAt < dEnd; ++iOut, dAt += dStep) {
+    for (int c = 0; c < iChannels; ++c) {
+      pOut[iOut * iChannels + c] = static_cast<float>(pLast[c] + dAt * (pIn[c] - pLast[c]));
+    }
+  }
+  for (; iOut < iOutMax && dAt < dEnd; ++iOut, dAt += dStep) {
+    const std::int64_t iAt = static_cast<std::int64_t>(dAt);
+    const double dFraction = dAt - static_cast<double>(iAt);
+    const float* pFrom = pIn + (iAt - 1) * iChannels;
+    for (int c = 0; c < iChannels; ++c) {
+      pOut[iOut * iChannels + c] =
+          static_cast<float>(pFrom[c] + dFraction * (pFrom[iChannels + c] - pFrom[c]));
+    }
+  }
+  const std::int64_t iUsed = std::min(static_cast<std::int64_t>(dAt), iIn);
+  voice.dLinearPosition = dAt - static_cast<double>(iUsed);
+  if (iUsed > 0) {
+    std::copy(pIn + (iUsed - 1) * iChannels, pIn + iUsed * iChannels, pLast);
+  }
+  *piUsed = iUsed;
+  return iOut;
+}
+
+// One run through the voice's resampler: its libsamplerate converter, or the mixer's linear one when it has
+// none (the linear resampler needs no converter). Returns the
+// frames made (negative on a converter error) and sets *piUsed to the source frames consumed.
+std::int64_t resampleRun(Voice& voice, double dRatio, const float* pIn, std::int64_t iIn, bool bEndOfInput,
+                         float* pOut, std::int64_t iOutMax, std::int64_t* piUsed) {
+  const int iChannels = voice.pSound->iChannels;
+  if (voice.pResampler == nullptr) {
+    const double dStep = 1.0 / dRatio;
+    switch (iChannels) {
+      case 1:
+        return interpolateRun<1>(voice, 1, dStep, pIn, iIn, pOut, iOutMax, piUsed);
+      case 2:
+        return interpolateRun<2>(voice, 2, dStep, pIn, iIn, pOut, iOutMax, piUsed);
+      default:
+        return interpolateRun<0>(voice, iChannels, dStep, pIn, iIn, pOut, iOutMax, piUsed);
+    }
+  }
+  SRC_DATA data = {};
+  data.data_in = pIn;
+  data.input_frames = static_cast<long>(iIn);
+  data.data_out = pOut;
+  data.output_frames = static_cast<long>(iOutMax);
+  data.src_ratio = dRatio;
+  data.end_of_input = bEndOfInput ? 1 : 0;
+  if (src_process(voice.pResampler, &data) != 0) {
+    return -1;
+  }
+  *piUsed = data.input_frames_used;
+  return data.output_frames_gen;
+}
+
 // Resamples the voice's source in place (a sample's frames, a stream's ring), crossing loops without a break,
 // into up to iFrames output frames. Fewer mean the sound has ended and the resampler has given out all it held,
 // or an underrun.
@@ -104,19 +182,15 @@ std::int64_t resampleSource(Voice& voice, double dRatio, bool bWait, float* pOut
         continue;
       }
     }
-    SRC_DATA data = {};
-    data.data_in = pRun;
-    data.input_frames = static_cast<long>(iRun);
-    data.data_out = pOut + iDone * iChannels;
-    data.output_frames = static_cast<long>(iFrames - iDone);
-    data.src_ratio = dRatio;
-    data.end_of_input = voice.bSourceEnded ? 1 : 0;
-    if (src_process(voice.pResampler, &data) != 0) {
+    std::int64_t iUsed = 0;
+    const std::int64_t iMade =
+        resampleRun(voice, dRatio, pRun, iRun, voice.bSourceEnded, pOut + iDone * iChannels, iFrames - iDone, &iUsed);
+    if (iMade < 0) {
       break;
     }
-    consumeSource(voice, data.input_frames_used);
-    iDone += data.output_frames_gen;
-    if (data.input_frames_used == 0 && data.output_frames_gen == 0) {
+    consumeSource(voice, iUsed);
+    iDone += iMade;
+    if (iUsed == 0 && iMade == 0) {
       break;  // drained after the end, or nothing it can do
     }
   }
@@ -127,8 +201,6 @@ int converterFor(FMOD_DSP_RESAMPLER eResampler) {
   switch (eResampler) {
     case FMOD_DSP_RESAMPLER_NOINTERP:
       return SRC_ZERO_ORDER_HOLD;
-    case FMOD_DSP_RESAMPLER_LINEAR:
-      return SRC_LINEAR;
     default:
       return SRC_SINC_FASTEST;
   }
@@ -152,7 +224,7 @@ float groupGain(const SystemState& system, const GroupState* pGroup) {
 
 bool SystemState::prepareResamplerLocked(Voice& voice) {
   const int iChannels = voice.pSound->iChannels;
-  if (voice.fFrequency == static_cast<float>(iRate) ||
+  if (eResampler == FMOD_DSP_RESAMPLER_LINEAR || voice.fFrequency == static_cast<float>(iRate) ||
       (voice.pResampler != nullptr && voice.iResamplerChannels == iChannels)) {
     return true;
   }
@@ -186,19 +258,27 @@ void SystemState::mixLocked(float* pOut, int iFrames) {
       voice.dPlayed = static_cast<double>(voice.iCursor);
       bEnded = voice.bSourceEnded;
     } else {
-      if (voice.pResampler == nullptr || voice.iResamplerChannels != iChannels) {
+      const bool bLinear = eResampler == FMOD_DSP_RESAMPLER_LINEAR;
+      if (!bLinear && (voice.pResampler == nullptr || voice.iResamplerChannels != iChannels)) {
         stopVoiceLocked(voice);  // prepareResamplerLocked failed where the frequency was set
         continue;
       }
       if (!voice.bResampling) {
-        src_reset(voice.pResampler);
+        if (bLinear) {
+          voice.bLinearPrimed = false;
+          voice.dLinearPosition = 0.0;
+        } else {
+          src_reset(voice.pResampler);
+        }
         voice.bResampling = true;
         voice.dPlayed = static_cast<double>(voice.iCursor);
       }
       const double dRatio = std::clamp(static_cast<double>(iRate) / voice.fFrequency, 1.0 / 256.0, 256.0);
       // A new frequency holds from the start of the block, as the library applies it at the next mix: no glide
       // across the block (which also keeps the played position exact).
-      src_set_ratio(voice.pResampler, dRatio);
+      if (!bLinear) {
+        src_set_ratio(voice.pResampler, dRatio);
+      }
       iGot = std::max<std::int64_t>(resampleSource(voice, dRatio, bWaitForStreams, pVoiceBlock, iFrames), 0);
       voice.dPlayed += static_cast<double>(iGot) / dRatio;
       bEnded = voice.bSourceEnded && iGot < iFrames;

@@ -1,6 +1,7 @@
 // The sound library stand-in, heard through its manual output: gains, pan, rate, streams from a file window,
 // loops, pause, groups and the channel limit, checked from the mixed samples.
 #include <gtest/gtest.h>
+#include <samplerate.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -138,6 +139,40 @@ TEST_F(FMODExMixer, PitchedSamplesAndStreamsSoundAlike) {
   EXPECT_EQ(KvTestPeak(out, 0, uiEnd + 2), 0.0f);
   EXPECT_FALSE(playing(pLeft));
   EXPECT_FALSE(playing(pRight));
+}
+
+// The linear resampler gives libsamplerate's linear values: a looping stereo sample of noise, pitched and mixed
+// in uneven pieces, against the library converting its three passes in one go.
+TEST_F(FMODExMixer, LinearResamplingMatchesLibsamplerate) {
+  constexpr int c_iFrames = 1000;
+  auto noise = [](int f, int c) { return static_cast<float>((f * 7919 + c * 104729) % 2001 - 1000) / 1000.0f; };
+  FMOD::Sound* pSound = memorySound(KvTestMakeSoundFile(2, gc_iRATE, c_iFrames, noise), FMOD_OPENMEMORY | FMOD_LOOP_NORMAL);
+  pSound->setLoopCount(2);
+  FMOD::Channel* pChannel = play(pSound, true);
+  pChannel->setFrequency(30000.0f);
+  pChannel->setPaused(false);
+  std::vector<float> out;
+  for (unsigned int uiPiece : {700u, 1024u, 333u, 1u, 3000u}) {
+    const std::vector<float> piece = mix(uiPiece);
+    out.insert(out.end(), piece.begin(), piece.end());
+  }
+  std::vector<float> in(3 * c_iFrames * 2);
+  for (size_t i = 0; i < in.size(); ++i) {
+    in[i] = noise(static_cast<int>(i / 2) % c_iFrames, static_cast<int>(i % 2));
+  }
+  std::vector<float> expected(out.size(), 0.0f);
+  int iError = 0;
+  SRC_STATE* pConverter = src_new(SRC_LINEAR, 2, &iError);
+  ASSERT_NE(pConverter, nullptr);
+  SRC_DATA data = {in.data(), expected.data(), 3 * c_iFrames, static_cast<long>(out.size() / 2), 0, 0, 1, 48000.0 / 30000.0};
+  ASSERT_EQ(src_process(pConverter, &data), 0);
+  src_delete(pConverter);
+  ASSERT_GT(data.output_frames_gen, 4500);
+  ASSERT_LT(data.output_frames_gen, static_cast<long>(out.size() / 2));
+  for (size_t i = 0; i < out.size(); ++i) {
+    ASSERT_NEAR(out[i], expected[i], 1e-6f) << i;
+  }
+  EXPECT_FALSE(playing(pChannel));
 }
 
 // A stream from [offset, offset + length) of a larger file: the bytes around the window are never read as sound.
