@@ -163,7 +163,7 @@ void tableFind(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.probes.size()));
   // The run a look-up without a bound would examine on average: the home slot and the walk down to the key or
-  // an empty slot, at most all 1024 (the tables' reach bytes stop most misses sooner).
+  // an empty slot, at most all 1024 (the tables' reaches stop most misses sooner).
   int64_t iSlots = 0;
   for (uint32_t uiKey : set.probes) {
     uint32_t uiSlot = uiKey & 1023u;

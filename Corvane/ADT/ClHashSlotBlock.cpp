@@ -7,16 +7,18 @@
 
 namespace {
 
-// Keys take 4 bytes a slot; the values follow at the next 8-byte boundary (only N = 1 needs padding), then one
-// reach byte a slot.
+// Keys take 4 bytes a slot; the values follow at the next 8-byte boundary (only N = 1 needs padding), then a
+// 16-bit reach a slot.
 size_t valueOffset(i32 iSlots) { return (static_cast<size_t>(iSlots) * sizeof(u32) + 7) & ~size_t(7); }
 size_t reachOffset(i32 iSlots) { return valueOffset(iSlots) + static_cast<size_t>(iSlots) * sizeof(uintptr_t); }
-size_t blockBytes(i32 iSlots) { return reachOffset(iSlots) + static_cast<size_t>(iSlots); }
+size_t blockBytes(i32 iSlots) { return reachOffset(iSlots) + static_cast<size_t>(iSlots) * sizeof(u16); }
 
 uintptr_t* valuesOf(u32* pTable, i32 iSlots) {
   return reinterpret_cast<uintptr_t*>(reinterpret_cast<u8*>(pTable) + valueOffset(iSlots));
 }
-u8* reachOf(u32* pTable, i32 iSlots) { return reinterpret_cast<u8*>(pTable) + reachOffset(iSlots); }
+u16* reachOf(u32* pTable, i32 iSlots) {
+  return reinterpret_cast<u16*>(reinterpret_cast<u8*>(pTable) + reachOffset(iSlots));
+}
 
 // A zero-filled block of iSlots slots, or null.
 u32* newBlock(i32 iSlots) {
@@ -91,11 +93,11 @@ void ClHashSlotBlock::placeEntry(u32 id, uintptr_t uiValue, const char* pDuplica
   mpr_pTable[uiSlot] = id;
   mpr_pValues[uiSlot] = uiValue;
   ++m_iCount;
-  // Slots a look-up of this key examines, its own included; 255 stays "no bound" once reached.
+  // Slots a look-up of this key examines, its own included; 0xFFFF stays "no bound" once reached.
   const u32 uiExamined = ((uiHome - uiSlot) & uiMask) + 1;
-  u8& uiReach = mpr_pReach[uiHome];
-  if (uiReach != 255 && uiExamined > uiReach) {
-    uiReach = static_cast<u8>(uiExamined < 255 ? uiExamined : 255);
+  u16& uiReach = mpr_pReach[uiHome];
+  if (uiReach != 0xFFFFu && uiExamined > uiReach) {
+    uiReach = static_cast<u16>(uiExamined < 0xFFFFu ? uiExamined : 0xFFFFu);
   }
 }
 

@@ -1,12 +1,12 @@
 // The slots behind ClSimpleHashTable and ClDynamicHashTable: N non-zero 32-bit keys (0 marks an empty slot)
 // and N pointer-sized values in one 16-byte-aligned block (the N keys, then at the next 8-byte boundary the
-// N values, then N reach bytes). The home slot of a key is key AND (N - 1); probes walk down, wrapping from slot 0 to slot N - 1
-// (KvHashSlotSearch); removal re-inserts the entries that follow, so an entry never has an empty slot between
-// its home slot and itself. A value of 0 reads as absent.
+// N values, then N 16-bit reaches). The home slot of a key is key AND (N - 1); probes walk down, wrapping
+// from slot 0 to slot N - 1 (KvHashSlotSearch); removal re-inserts the entries that follow, so an entry never
+// has an empty slot between its home slot and itself. A value of 0 reads as absent.
 //
-// The reach byte of a slot bounds the walk of the keys whose home it is: 0 when no key stored since the
+// The reach of a slot bounds the walk of the keys whose home it is: 0 when no key stored since the
 // block was made has that home, else 1 + the largest distance below the home such a key was placed at
-// (255: no bound, walk to the empty slot). It only ever grows, so it stays a bound through removals; a
+// (0xFFFF: no bound, walk to the empty slot). It only ever grows, so it stays a bound through removals; a
 // look-up that has examined that many slots stops, which answers a miss in a crowded table without walking
 // the whole run of occupied slots. It changes how far a walk goes, never what it answers.
 //
@@ -72,7 +72,7 @@ class ClHashSlotBlock {
   u32 mpr_bDidAllocateTable = 0;
   u32* mpr_pTable = nullptr;         // N keys, then (8-byte aligned) the N values
   uintptr_t* mpr_pValues = nullptr;  // recomputed whenever the block changes
-  u8* mpr_pReach = nullptr;          // N reach bytes after the values, recomputed with them
+  u16* mpr_pReach = nullptr;         // N reaches after the values, recomputed with them
   i32 m_iSlots = 0;                  // N
   i32 m_iCount = 0;
 };
@@ -87,7 +87,7 @@ inline uintptr_t ClHashSlotBlock::find(u32 id) const {
 
 inline i32 ClHashSlotBlock::findSlot(u32 id) const {
   const u32 uiHome = id & static_cast<u32>(m_iSlots - 1);
-  // Most hits end at the home slot, and a miss at an empty one; the reach byte is read only to walk.
+  // Most hits end at the home slot, and a miss at an empty one; the reach is read only to walk.
   if (mpr_pTable[uiHome] == id) {
     return static_cast<i32>(uiHome);
   }
@@ -98,5 +98,5 @@ inline i32 ClHashSlotBlock::findSlot(u32 id) const {
   if (uiReach == 0) {
     return -1;
   }
-  return KvHashSlotSearch(mpr_pTable, m_iSlots, id, uiReach == 255 ? m_iSlots : static_cast<i32>(uiReach));
+  return KvHashSlotSearch(mpr_pTable, m_iSlots, id, uiReach == 0xFFFFu ? m_iSlots : static_cast<i32>(uiReach));
 }

@@ -69,4 +69,6 @@ inline i32 KvHashSlotSearch(const u32* pKeys, i32 iSlots, u32 id, i32 iExamine) 
 }
 
 // The whole walk: at most iSlots slots.
-inline i32 KvHashSlotSearch(const u32* pKeys, i32 iSlots, u32 id) { return KvHashSlotSearch(pKeys, iSlots, id, iSlots); }
+inline i32 KvHashSlotSearch(const u32* pKeys, i32 iSlots, u32 id) {
+  return KvHashSlotSearch(pKeys, iSlots, id, iSlots);
+}

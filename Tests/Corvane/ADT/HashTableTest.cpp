@@ -119,7 +119,7 @@ TYPED_TEST(HashTable, RandomOperationsAgreeWithStdMapAndKeepPlacement) {
 }
 
 TYPED_TEST(HashTable, LongRunsSharingOneHomeAreFoundAndMissedThroughRemovals) {
-  // 300 keys with home 1: walks longer than a reach byte can count, then removals that pull entries back.
+  // 300 keys with home 1: long walks bounded by the home's reach, then removals that pull entries back.
   TypeParam t;
   t.initialize(512);
   const auto key = [](u32 i) { return 1 + 512 * i; };
