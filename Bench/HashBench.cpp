@@ -1,4 +1,4 @@
-// Name hash throughput against a plain CRC-32, and hash-table lookups against std::unordered_map.
+// Name hash throughput against the same hash written plainly, and hash-table lookups against std::unordered_map.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -51,21 +51,31 @@ constexpr std::array<uint32_t, 256> makeCrcTable() {
 }
 constexpr std::array<uint32_t, 256> gc_CRC = makeCrcTable();
 
-// The usual table-driven CRC-32 (start all ones, logical shift, final complement).
-uint32_t plainCrc32(const char* pText) {
-  uint32_t c = 0xFFFFFFFFu;
+// The same name hash written plainly: a table-driven CRC-32 walk a byte at a time, from 0, bit 5 of every
+// byte cleared, an arithmetic shift of the signed accumulator, no final complement.
+uint32_t plainNameHash(const char* pText) {
+  int32_t h = 0;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pText); *p; ++p) {
-    c = gc_CRC[(c ^ *p) & 0xFFu] ^ (c >> 8);
+    h = static_cast<int32_t>(gc_CRC[(static_cast<uint32_t>(h) ^ (*p & 0xDFu)) & 0xFFu]) ^ (h >> 8);
   }
-  return ~c;
+  return static_cast<uint32_t>(h);
 }
 
-template <uint32_t (*HASH)(const char*)>
+uint32_t kvStrHash(const char* pText) { return KvStrHash(pText); }
+
+// Sums the hashes of 4096 names; every pass must give the sum the other implementation gives.
+template <uint32_t (*HASH)(const char*), uint32_t (*OTHER)(const char*)>
 void hashNames(benchmark::State& state) {
   const std::vector<std::string> names = makeNames(4096, 1);
   int64_t iBytes = 0;
+  uint32_t uiExpected = 0;
   for (const std::string& s : names) {
     iBytes += static_cast<int64_t>(s.size());
+    if (HASH(s.c_str()) != OTHER(s.c_str())) {
+      state.SkipWithError("the two name hashes differ");
+      return;
+    }
+    uiExpected += OTHER(s.c_str());
   }
   for (auto _ : state) {
     uint32_t uiAcc = 0;
@@ -73,18 +83,20 @@ void hashNames(benchmark::State& state) {
       uiAcc += HASH(s.c_str());
     }
     benchmark::DoNotOptimize(uiAcc);
+    if (uiAcc != uiExpected) {
+      state.SkipWithError("the name hashes changed between passes");
+      break;
+    }
   }
   state.SetBytesProcessed(state.iterations() * iBytes);
 }
 
-uint32_t kvStrHash(const char* pText) { return KvStrHash(pText); }
-
-void BM_Engine_NameHash(benchmark::State& state) { hashNames<kvStrHash>(state); }
-void BM_Baseline_NameHash(benchmark::State& state) { hashNames<plainCrc32>(state); }
+void BM_Engine_NameHash(benchmark::State& state) { hashNames<kvStrHash, plainNameHash>(state); }
+void BM_Baseline_NameHash(benchmark::State& state) { hashNames<plainNameHash, kvStrHash>(state); }
 BENCHMARK(BM_Engine_NameHash);
 BENCHMARK(BM_Baseline_NameHash);
 
-// A table of 1024 slots holding state.range(0) names; lookups are hits (range(1) = 1) or misses of other
+// A table of 1024 slots holding state.range(0) names (1024: full); lookups are hits (range(1) = 1) or misses of other
 // names, in a shuffled order. The engine tables report the slots a look-up examines ("slots").
 struct SLookupSet {
   std::vector<uint32_t> stored;
@@ -105,6 +117,15 @@ SLookupSet makeLookupSet(int iEntries, bool bHits) {
   set.probes = bHits ? set.stored : others;
   std::shuffle(set.probes.begin(), set.probes.end(), std::mt19937(3));
   return set;
+}
+
+// What the look-ups of one pass add up to: the keys themselves for hits, 0 for misses.
+uintptr_t expectedSum(const SLookupSet& set, bool bHits) {
+  uintptr_t uiSum = 0;
+  for (uint32_t uiKey : set.probes) {
+    uiSum += bHits ? uiKey : 0;
+  }
+  return uiSum;
 }
 
 // Whether every probe finds its own key as the value (hits) or nothing (misses).
@@ -128,18 +149,25 @@ void tableFind(benchmark::State& state) {
     state.SkipWithError("the table does not answer its keys");
     return;
   }
+  const uintptr_t uiExpected = expectedSum(set, state.range(1) != 0);
   for (auto _ : state) {
     uintptr_t uiAcc = 0;
     for (uint32_t uiKey : set.probes) {
       uiAcc += table.find(uiKey);
     }
     benchmark::DoNotOptimize(uiAcc);
+    if (uiAcc != uiExpected) {
+      state.SkipWithError("a pass of look-ups added up wrong");
+      break;
+    }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.probes.size()));
-  // Slots a look-up examines on average: the home slot and the walk down to the key or an empty slot.
+  // The run a look-up without a bound would examine on average: the home slot and the walk down to the key or
+  // an empty slot, at most all 1024 (the tables' reaches stop most misses sooner).
   int64_t iSlots = 0;
   for (uint32_t uiKey : set.probes) {
-    for (uint32_t uiSlot = uiKey & 1023u;; uiSlot = (uiSlot - 1) & 1023u) {
+    uint32_t uiSlot = uiKey & 1023u;
+    for (int iStep = 0; iStep < 1024; ++iStep, uiSlot = (uiSlot - 1) & 1023u) {
       ++iSlots;
       if (table.getKeyAt(static_cast<i32>(uiSlot)) == uiKey || table.getKeyAt(static_cast<i32>(uiSlot)) == 0) {
         break;
@@ -165,6 +193,7 @@ void stdMapFind(benchmark::State& state) {
     state.SkipWithError("the map does not answer its keys");
     return;
   }
+  const uintptr_t uiExpected = expectedSum(set, state.range(1) != 0);
   for (auto _ : state) {
     uintptr_t uiAcc = 0;
     for (uint32_t uiKey : set.probes) {
@@ -172,6 +201,10 @@ void stdMapFind(benchmark::State& state) {
       uiAcc += it == table.end() ? 0 : it->second;
     }
     benchmark::DoNotOptimize(uiAcc);
+    if (uiAcc != uiExpected) {
+      state.SkipWithError("a pass of look-ups added up wrong");
+      break;
+    }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.probes.size()));
 }
@@ -182,8 +215,8 @@ void BM_Baseline_SimpleHashTableFind(benchmark::State& state) { stdMapFind(state
 void BM_Engine_DynamicHashTableFind(benchmark::State& state) { tableFind<ClDynamicHashTable>(state); }
 void BM_Baseline_DynamicHashTableFind(benchmark::State& state) { stdMapFind(state); }
 
-// 512, 768, 900 and 960 of 1024 slots filled; hits (1) and misses (0).
-#define KV_LOOKUP_ARGS ->ArgsProduct({{512, 768, 900, 960}, {1, 0}})->ArgNames({"entries", "hit"})
+// 512, 768, 900, 960 and 1024 of 1024 slots filled; hits (1) and misses (0).
+#define KV_LOOKUP_ARGS ->ArgsProduct({{512, 768, 900, 960, 1024}, {1, 0}})->ArgNames({"entries", "hit"})
 BENCHMARK(BM_Engine_SimpleHashTableFind) KV_LOOKUP_ARGS;
 BENCHMARK(BM_Baseline_SimpleHashTableFind) KV_LOOKUP_ARGS;
 BENCHMARK(BM_Engine_DynamicHashTableFind) KV_LOOKUP_ARGS;

@@ -1,8 +1,14 @@
 // The slots behind ClSimpleHashTable and ClDynamicHashTable: N non-zero 32-bit keys (0 marks an empty slot)
 // and N pointer-sized values in one 16-byte-aligned block (the N keys, then at the next 8-byte boundary the
-// N values). The home slot of a key is key AND (N - 1); probes walk down, wrapping from slot 0 to slot N - 1
-// (KvHashSlotSearch); removal re-inserts the entries that follow, so an entry never has an empty slot between
-// its home slot and itself. A value of 0 reads as absent.
+// N values, then N 16-bit reaches). The home slot of a key is key AND (N - 1); probes walk down, wrapping
+// from slot 0 to slot N - 1 (KvHashSlotSearch); removal re-inserts the entries that follow, so an entry never
+// has an empty slot between its home slot and itself. A value of 0 reads as absent.
+//
+// The reach of a slot bounds the walk of the keys whose home it is: 0 when no key stored since the
+// block was made has that home, else 1 + the largest distance below the home such a key was placed at
+// (0xFFFF: no bound, walk to the empty slot). It only ever grows, so it stays a bound through removals; a
+// look-up that has examined that many slots stops, which answers a miss in a crowded table without walking
+// the whole run of occupied slots. It changes how far a walk goes, never what it answers.
 //
 // The tables derive from it and keep their own rules on top: which keys are allowed, what happens when the
 // block is full, and their own reports. No lock; not copyable, because it owns its block.
@@ -60,10 +66,13 @@ class ClHashSlotBlock {
   // Empties the key's slot and re-places the entries below it (pDuplicateMessage as for placeEntry). The
   // removed value, or 0 when the key is absent or there is no block.
   uintptr_t removeEntry(u32 id, const char* pDuplicateMessage);
+  // The slot holding id (the block exists and id is not 0), or -1: the walk of find, bounded by the reach.
+  i32 findSlot(u32 id) const;
 
   u32 mpr_bDidAllocateTable = 0;
   u32* mpr_pTable = nullptr;         // N keys, then (8-byte aligned) the N values
   uintptr_t* mpr_pValues = nullptr;  // recomputed whenever the block changes
+  u16* mpr_pReach = nullptr;         // N reaches after the values, recomputed with them
   i32 m_iSlots = 0;                  // N
   i32 m_iCount = 0;
 };
@@ -72,6 +81,22 @@ inline uintptr_t ClHashSlotBlock::find(u32 id) const {
   if (mpr_pTable == nullptr || id == 0) {
     return 0;
   }
-  const i32 iSlot = KvHashSlotSearch(mpr_pTable, m_iSlots, id);
+  const i32 iSlot = findSlot(id);
   return iSlot >= 0 ? mpr_pValues[iSlot] : 0;
+}
+
+inline i32 ClHashSlotBlock::findSlot(u32 id) const {
+  const u32 uiHome = id & static_cast<u32>(m_iSlots - 1);
+  // Most hits end at the home slot, and a miss at an empty one; the reach is read only to walk.
+  if (mpr_pTable[uiHome] == id) {
+    return static_cast<i32>(uiHome);
+  }
+  if (mpr_pTable[uiHome] == 0) {
+    return -1;
+  }
+  const u32 uiReach = mpr_pReach[uiHome];
+  if (uiReach == 0) {
+    return -1;
+  }
+  return KvHashSlotSearch(mpr_pTable, m_iSlots, id, uiReach == 0xFFFFu ? m_iSlots : static_cast<i32>(uiReach));
 }

@@ -12,8 +12,9 @@
 
 #include "Corvane/System/KvTypes.h"
 
-// The slot holding id (non-zero), or -1 when the walk meets an empty slot or examines all iSlots slots.
-inline i32 KvHashSlotSearch(const u32* pKeys, i32 iSlots, u32 id) {
+// The slot holding id (non-zero), or -1 when the walk meets an empty slot or has examined iExamine slots
+// (1..iSlots).
+inline i32 KvHashSlotSearch(const u32* pKeys, i32 iSlots, u32 id, i32 iExamine) {
   const u32 uiMask = static_cast<u32>(iSlots) - 1;
   u32 uiSlot = id & uiMask;
   // Most hits end at the home slot.
@@ -23,7 +24,7 @@ inline i32 KvHashSlotSearch(const u32* pKeys, i32 iSlots, u32 id) {
   if (pKeys[uiSlot] == 0) {
     return -1;
   }
-  i32 iLeft = iSlots - 1;
+  i32 iLeft = iExamine - 1;
   uiSlot = (uiSlot - 1) & uiMask;
 #if defined(__SSE2__)
   const __m128i vId = _mm_set1_epi32(static_cast<i32>(id));
@@ -65,4 +66,9 @@ inline i32 KvHashSlotSearch(const u32* pKeys, i32 iSlots, u32 id) {
     uiSlot = (uiSlot - 1) & uiMask;
   }
   return -1;
+}
+
+// The whole walk: at most iSlots slots.
+inline i32 KvHashSlotSearch(const u32* pKeys, i32 iSlots, u32 id) {
+  return KvHashSlotSearch(pKeys, iSlots, id, iSlots);
 }

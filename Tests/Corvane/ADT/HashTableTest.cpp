@@ -106,12 +106,37 @@ TYPED_TEST(HashTable, RandomOperationsAgreeWithStdMapAndKeepPlacement) {
       }
       expectPlacementInvariant(t);
       ASSERT_EQ(t.getCount(), static_cast<i32>(model.size()));
-      for (const auto& [k, v] : model) {
-        ASSERT_EQ(t.find(k), v);
+      // Every key of the universe: stored ones answer their value, the others (misses) 0.
+      for (u32 a = 0; a < 24; ++a) {
+        for (u32 b = 0; b < 6; ++b) {
+          const auto it = model.find(1 + a * 64 + b * 9);
+          ASSERT_EQ(t.find(1 + a * 64 + b * 9), it == model.end() ? 0u : it->second);
+        }
       }
     }
     t.terminate();
   }
+}
+
+TYPED_TEST(HashTable, LongRunsSharingOneHomeAreFoundAndMissedThroughRemovals) {
+  // 300 keys with home 1: long walks bounded by the home's reach, then removals that pull entries back.
+  TypeParam t;
+  t.initialize(512);
+  const auto key = [](u32 i) { return 1 + 512 * i; };
+  for (u32 i = 0; i < 300; ++i) {
+    t.insert(key(i), i + 1);
+  }
+  for (u32 i = 0; i < 300; i += 7) {
+    ASSERT_EQ(t.remove(key(i)), i + 1);
+  }
+  t.insert(2, 5);  // home 2, placed below the run
+  for (u32 i = 0; i < 320; ++i) {
+    ASSERT_EQ(t.find(key(i)), i < 300 && i % 7 != 0 ? i + 1 : 0u) << i;
+  }
+  EXPECT_EQ(t.find(2), 5u);
+  EXPECT_EQ(t.find(2 + 512), 0u);
+  expectPlacementInvariant(t);
+  t.terminate();
 }
 
 TEST(KvHashSlotSearch, GroupedCompareMatchesASlotBySlotWalk) {
@@ -133,6 +158,16 @@ TEST(KvHashSlotSearch, GroupedCompareMatchesASlotBySlotWalk) {
       }
     }
     ASSERT_EQ(KvHashSlotSearch(keys.data(), n, id), expected) << "round " << round;
+    // With a bound on the slots examined: the same answer when the stop lies within it, else -1.
+    const i32 bound = 1 + static_cast<i32>(rng() % n);
+    i32 bounded = -1;
+    for (i32 i = 0, slot = static_cast<i32>(id & u32(n - 1)); i < bound; ++i, slot = (slot + n - 1) % n) {
+      if (keys[slot] == id || keys[slot] == 0) {
+        bounded = keys[slot] == id ? slot : -1;
+        break;
+      }
+    }
+    ASSERT_EQ(KvHashSlotSearch(keys.data(), n, id, bound), bounded) << "round " << round << " bound " << bound;
   }
 }
 
