@@ -3,8 +3,9 @@
 // pre-load mode composes) and once through the bloom and the CRT copy (the front end). Both are paired with the least
 // a frame can cost: one textured full-screen quad from the 480 x 270 scene size, drawn with plain OpenGL into a window
 // of the same size and swapped. The bloom and CRT frame is paired a second time (FrameBloomCRTPasses) with the least
-// its own passes cost: the same post-processing passes written in plain OpenGL over a one-quad scene. The counter
-// "of_60Hz" is the frame's time over the 16.7 ms of a 60 Hz refresh.
+// its own passes cost: the same post-processing passes written in plain OpenGL over a one-quad scene (the CRT masks
+// worked out from the pixel position, as the engine does). The counter "of_60Hz" is the frame's time over the 16.7 ms
+// of a 60 Hz refresh.
 //
 // A level in play: one game frame of the busiest sample level as CPU time on the main thread (the render worker's
 // GL work is on its own thread), paired with the same frame's main-thread work written plainly (struct-of-arrays
@@ -483,22 +484,16 @@ void runPlainBloomCRTFrames(benchmark::State& state) {
   CPlainGLWindow window;
   if (!window.openFor(state)) return;
   const SD3D9GLFunctions& gl = window.gl;
-  // Texture coordinates over the target, and the window pixel (bottom-left origin) over each mask's size.
+  // Texture coordinates over the target.
   const char* const pVertex = R"(#version 330 core
-uniform vec2 u_maskSize;
-uniform vec2 u_phosphorSize;
 out vec2 v_uv;
-out vec2 v_mask;
-out vec2 v_phosphor;
 void main() {
   vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);
   v_uv = corner;
-  v_mask = corner * vec2(1920.0, 1080.0) / u_maskSize;
-  v_phosphor = corner * vec2(1920.0, 1080.0) / u_phosphorSize;
   gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
 })";
   const std::string header =
-      "#version 330 core\nin vec2 v_uv;\nin vec2 v_mask;\nin vec2 v_phosphor;\nout vec4 o_color;\n"
+      "#version 330 core\nin vec2 v_uv;\nout vec4 o_color;\n"
       "uniform sampler2D u_t0;\nuniform sampler2D u_t1;\nuniform sampler2D u_t2;\n";
   constexpr float fTHRESHOLD = 0.1f;
   enum { COPY, EXTRACT, BLUR, ADD, CRT, NUM_PROGRAMS };
@@ -516,9 +511,16 @@ void main() {
       "  o_color = vec4(sum, 1.0);\n"
       "}",
       "void main() { o_color = vec4((texture(u_t0, v_uv).rgb + texture(u_t1, v_uv).rgb) * 0.5, 1.0); }",
+      // The scanlines (two full rows, one at 0x5A) and the phosphor triads (one channel full, the others at 0xA0)
+      // worked out from the window pixel, bottom-left origin, rather than read from textures.
       "void main() {\n"
       "  vec3 scene = min(texture(u_t0, v_uv).rgb * 2.0, vec3(1.0));\n"
-      "  o_color = vec4(scene * texture(u_t1, v_mask).rgb * texture(u_t2, v_phosphor).rgb, 1.0);\n"
+      "  vec2 cell = floor(gl_FragCoord.xy);\n"
+      "  vec2 phase = cell - 3.0 * floor((cell + 0.5) / 3.0);\n"
+      "  float mask = phase.y > 1.5 ? 90.0 / 255.0 : 1.0;\n"
+      "  vec3 phosphor = vec3(160.0 / 255.0);\n"
+      "  phosphor[int(phase.x)] = 1.0;\n"
+      "  o_color = vec4(scene * mask * phosphor, 1.0);\n"
       "}"};
   GLuint aPrograms[NUM_PROGRAMS] = {};
   for (int i = 0; i < NUM_PROGRAMS; ++i) {
@@ -531,8 +533,6 @@ void main() {
       const std::string name = "u_t" + std::to_string(iUnit);
       gl.Uniform1i(gl.GetUniformLocation(aPrograms[i], name.c_str()), iUnit);
     }
-    gl.Uniform2f(gl.GetUniformLocation(aPrograms[i], "u_maskSize"), 4.0f, 3.0f);
-    gl.Uniform2f(gl.GetUniformLocation(aPrograms[i], "u_phosphorSize"), 48.0f, 4.0f);
     gl.Uniform1f(gl.GetUniformLocation(aPrograms[i], "u_threshold"), fTHRESHOLD);
   }
   GLuint vao = 0;
@@ -540,17 +540,10 @@ void main() {
   gl.BindVertexArray(vao);
 
   constexpr uint32_t uiGREY = 0xFF707070u;
-  const uint32_t auiMask[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF5A5A5Au};
   const uint32_t auiPhosphor[3] = {0xFFFFA0A0u, 0xFFA0FFA0u, 0xFFA0A0FFu};
   std::vector<uint32_t> scene(static_cast<size_t>(gc_iSCENE_WIDTH) * gc_iSCENE_HEIGHT, uiGREY);
-  std::vector<uint32_t> mask(4 * 3);
-  for (size_t i = 0; i < mask.size(); ++i) mask[i] = auiMask[i / 4];
-  std::vector<uint32_t> phosphor(48 * 4);
-  for (size_t i = 0; i < phosphor.size(); ++i) phosphor[i] = auiPhosphor[(i % 48) % 3];
   const GLuint sourceTexture = window.makeTexture(gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, scene.data(), GL_NEAREST,
                                                   GL_CLAMP_TO_EDGE);
-  const GLuint maskTexture = window.makeTexture(4, 3, mask.data(), GL_NEAREST, GL_REPEAT);
-  const GLuint phosphorTexture = window.makeTexture(48, 4, phosphor.data(), GL_NEAREST, GL_REPEAT);
   // The targets: the scene (point sampled), the bloom's two (filtered, for the paired taps) and the sum.
   enum { SCENE, BLOOM_A, BLOOM_B, SUM, NUM_TARGETS };
   GLuint aTargets[NUM_TARGETS] = {};
@@ -601,7 +594,7 @@ void main() {
     gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     pass(ADD, aFramebuffers[SUM], {aTargets[SCENE], aTargets[BLOOM_A]});
     gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    pass(CRT, 0, {aTargets[SUM], maskTexture, phosphorTexture});
+    pass(CRT, 0, {aTargets[SUM]});
     gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   };
   // One frame first, so that the driver has compiled the passes' shaders before timing (as the engine's side does).
@@ -632,7 +625,7 @@ void main() {
   gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
   gl.DeleteFramebuffers(NUM_TARGETS, aFramebuffers);
   gl.DeleteTextures(NUM_TARGETS, aTargets);
-  for (GLuint texture : {sourceTexture, maskTexture, phosphorTexture}) gl.DeleteTextures(1, &texture);
+  gl.DeleteTextures(1, &sourceTexture);
   gl.DeleteVertexArrays(1, &vao);
   for (GLuint program : aPrograms) gl.DeleteProgram(program);
 }
