@@ -6,7 +6,7 @@
 #include "Code/Objects/ClEntityPlayer.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEFontFamily.h"
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMEUI_Leaderboard.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"

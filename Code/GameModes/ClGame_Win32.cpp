@@ -2,12 +2,12 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
-#include "Code/UI/GAMESpecificUI_StageSelect.h"
+#include "Code/UI/GAMEUI_StageSelect.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMEUI_Leaderboard.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Camera/ClTVChannel.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"

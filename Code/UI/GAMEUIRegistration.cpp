@@ -1,8 +1,8 @@
 #include "Code/UI/GAMEUIRegistration.h"
 
 #include "Code/UI/GAMEInGameUI.h"
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Leaderboard.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "Code/Input/GAMEInputMappers.h"
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Memory/KvAlloc.h"
 

@@ -11,8 +11,8 @@
 
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
-#include "Code/UI/GAMESpecificUI_ChooseEquipement.h"
-#include "Code/UI/GAMESpecificUI_StageSelect.h"
+#include "Code/UI/GAMEUI_ChooseEquipement.h"
+#include "Code/UI/GAMEUI_StageSelect.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"

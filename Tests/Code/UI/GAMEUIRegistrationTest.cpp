@@ -6,8 +6,8 @@
 #include <iterator>
 #include <set>
 
-#include "Code/UI/GAMESpecificUI_Options.h"
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Options.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/COMMONUIFunctions_System.h"

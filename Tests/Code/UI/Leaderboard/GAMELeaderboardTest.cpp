@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Code/System/ClProfileMgr.h"
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
+#include "Code/UI/GAMEUI_Leaderboard.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"

@@ -1,6 +1,6 @@
-#include "Code/UI/GAMESpecificUI_UnlockPopup.h"
+#include "Code/UI/GAMEUI_UnlockPopup.h"
 
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Input/ClInputManager.h"

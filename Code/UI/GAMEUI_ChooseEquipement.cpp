@@ -1,11 +1,11 @@
-#include "Code/UI/GAMESpecificUI_ChooseEquipement.h"
+#include "Code/UI/GAMEUI_ChooseEquipement.h"
 
 #include <cstdio>
 
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Input/ClInputManager.h"

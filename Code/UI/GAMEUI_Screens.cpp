@@ -1,4 +1,4 @@
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Screens.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,12 +12,12 @@
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenPause.h"
-#include "Code/UI/GAMESpecificUI_ChooseEquipement.h"
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
-#include "Code/UI/GAMESpecificUI_Options.h"
-#include "Code/UI/GAMESpecificUI_Results.h"
-#include "Code/UI/GAMESpecificUI_StageSelect.h"
-#include "Code/UI/GAMESpecificUI_UnlockPopup.h"
+#include "Code/UI/GAMEUI_ChooseEquipement.h"
+#include "Code/UI/GAMEUI_Leaderboard.h"
+#include "Code/UI/GAMEUI_Options.h"
+#include "Code/UI/GAMEUI_Results.h"
+#include "Code/UI/GAMEUI_StageSelect.h"
+#include "Code/UI/GAMEUI_UnlockPopup.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"

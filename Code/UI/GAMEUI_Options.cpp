@@ -1,4 +1,4 @@
-#include "Code/UI/GAMESpecificUI_Options.h"
+#include "Code/UI/GAMEUI_Options.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/System/ClProfileMgr.h"
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputManager.h"

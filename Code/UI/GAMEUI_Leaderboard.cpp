@@ -1,12 +1,12 @@
 // The leaderboard screen: its state, requests, paging and drawing of the 13 lines, and the board helpers. The
-// listener, which talks to the store, is in GAMESpecificUI_Leaderboard_Steam_Win32.cpp.
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
+// listener, which talks to the store, is in GAMEUI_Leaderboard_Steam_Win32.cpp.
+#include "Code/UI/GAMEUI_Leaderboard.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "Code/System/ClProfileMgr.h"
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/Input/ClInputManager.h"

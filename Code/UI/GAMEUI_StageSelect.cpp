@@ -1,4 +1,4 @@
-#include "Code/UI/GAMESpecificUI_StageSelect.h"
+#include "Code/UI/GAMEUI_StageSelect.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/System/ClProfileMgr.h"
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
-#include "Code/UI/GAMESpecificUI_Screens.h"
+#include "Code/UI/GAMEUI_Leaderboard.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"

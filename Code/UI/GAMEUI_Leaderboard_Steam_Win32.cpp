@@ -2,8 +2,8 @@
 // lines and into the profile. Entries are read from the store by their entries handle during the event.
 #include <cstring>
 
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
-#include "Code/UI/GAMESpecificUI_StageSelect.h"
+#include "Code/UI/GAMEUI_Leaderboard.h"
+#include "Code/UI/GAMEUI_StageSelect.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/System/KvDebug.h"

@@ -1,4 +1,4 @@
-#include "Code/UI/GAMESpecificUI_Results.h"
+#include "Code/UI/GAMEUI_Results.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,9 +10,9 @@
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
-#include "Code/UI/GAMESpecificUI_Leaderboard.h"
-#include "Code/UI/GAMESpecificUI_Screens.h"
-#include "Code/UI/GAMESpecificUI_UnlockPopup.h"
+#include "Code/UI/GAMEUI_Leaderboard.h"
+#include "Code/UI/GAMEUI_Screens.h"
+#include "Code/UI/GAMEUI_UnlockPopup.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
