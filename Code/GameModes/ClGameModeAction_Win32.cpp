@@ -72,19 +72,6 @@ void pushGameplayMapper() {
   }
 }
 
-// The pause steps after the switch to the pause (or how-to-play) screen: the menus mapper on player 0, the
-// tester on the menus' scheme, the root value, every cue paused, the pads still.
-void pauseSteps() {
-  ClGameStateMgr::popInputMapper(0);
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
-  if (ClMonkeyMgr::isRunning()) {
-    ClMonkeyMgr::start("Monkey", "Scheme_UI");
-  }
-  GAMESetRootValue("PauseGame", 1);
-  ClAudioManager::pauseAllCues();
-  ClRumbleMgr::stopAll();
-}
-
 // Hides one of the multiplier widgets (its "onBecomeInvisible" runs); a screen set without it is reported.
 void hideWidget(const char* pName) {
   ClWidget* pWidget = ClUI::findWidget(KvStrHash(pName));
@@ -177,7 +164,7 @@ void ClGameModeAction::startLevelMusic() {
 
 void ClGameModeAction::pauseGame() {
   ClUI::switchTo("TopLevelSwitcher", "Pause");
-  pauseSteps();
+  GAMEEnterPause();
 }
 
 i32 ClGameModeAction::enter(i32) {
@@ -231,7 +218,7 @@ i32 ClGameModeAction::enter(i32) {
     GAMESetRootValue("HowToPlayFromGame", 1);
     systemSavePreviousWidgets(nullptr, nullptr);
     ClUI::switchTo("TopLevelSwitcher", "HowToPlay");
-    pauseSteps();
+    GAMEEnterPause();
     ClAudioManager::stopCue(&mp_levelMusicCue, 0.0f);
   }
   return 1;

@@ -7,6 +7,7 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Input/GAMEInputMappers.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEScreenPause.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
@@ -92,14 +93,7 @@ void eraseWhere(ClDynamicVector<kv_vector4>& positions, ClDynamicVector<T>& othe
 void pauseStage() {
   GAMESetRootValue("PauseFromCatFPS", 1);
   ClUI::switchTo("TopLevelSwitcher", "Pause");
-  ClGameStateMgr::popInputMapper(0);
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
-  if (ClMonkeyMgr::isRunning()) {
-    ClMonkeyMgr::start("Monkey", "Scheme_UI");
-  }
-  GAMESetRootValue("PauseGame", 1);
-  ClAudioManager::pauseAllCues();
-  ClRumbleMgr::stopAll();
+  GAMEEnterPause();
 }
 
 }  // namespace

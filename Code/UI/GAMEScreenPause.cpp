@@ -12,6 +12,7 @@
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Input/ClInputManager.h"
+#include "Corvane/Input/ClRumbleMgr.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 
@@ -48,6 +49,17 @@ void systemPauseTick(ClWidget*, WidgetEventProcedureCall*) {
     GAMESetRootValue("_options_mainmenu", 1);
     ClUI::switchTo("TopLevelSwitcher", "Options");
   }
+}
+
+void GAMEEnterPause() {
+  ClGameStateMgr::popInputMapper(0);
+  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  if (ClMonkeyMgr::isRunning()) {
+    ClMonkeyMgr::start("Monkey", "Scheme_UI");
+  }
+  GAMESetRootValue("PauseGame", 1);
+  ClAudioManager::pauseAllCues();
+  ClRumbleMgr::stopAll();
 }
 
 void systemUnpauseAndReturnToGame(ClWidget*, WidgetEventProcedureCall*) {

@@ -11,6 +11,10 @@ void systemSavePreviousWidgets(ClWidget* pWidget, WidgetEventProcedureCall* pCal
 void systemPauseInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemPauseTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemUnpauseAndReturnToGame(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+// The pause steps after play switched to the pause (or how-to-play) screen, undone by the unpause: the menus mapper
+// on player 0, the random-input tester on the menus' scheme, the root value "PauseGame", every cue paused, the pads
+// still.
+void GAMEEnterPause();
 void systemRestartLevel(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemHowToPlayInit(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemHowToPlayBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
