@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks scripts/bench.sh --smoke against stand-in benchmark programs that write Google Benchmark's JSON: one whose
 # benchmarks all ran passes; one with a benchmark that skipped with an error, and one that exits with a failure,
-# fail the run.
+# fail the run; a pinned run pins the program's virtual X server too.
 #   CheckBenchSmoke.sh <source tree>
 set -euo pipefail
 if [[ $# -ne 1 || ! -f "$1/scripts/bench.sh" ]]; then
@@ -19,6 +19,11 @@ stand_in() {
   cat >"$work/$name" <<PROGRAM
 #!/usr/bin/env bash
 echo "\$*" >"$work/$name.args"
+# The CPUs this program and its sibling X server (started by xvfb-run beside it) may run on.
+grep Cpus_allowed_list /proc/\$\$/status | cut -f2 >"$work/$name.cpus"
+for pid in \$(ps -o pid= --ppid \$PPID); do
+  [ "\$(cat /proc/\$pid/comm 2>/dev/null)" = Xvfb ] && grep Cpus_allowed_list /proc/\$pid/status | cut -f2 >"$work/$name.server-cpus"
+done
 for arg in "\$@"; do
   case "\$arg" in --benchmark_out=*) out=\${arg#--benchmark_out=} ;; esac
 done
@@ -70,6 +75,15 @@ if ! grep -q -- "--benchmark_repetitions=1 " "$work/bench_Good.args" ||
    grep -q -- "--benchmark_enable_random_interleaving" "$work/bench_Good.args"; then
   echo "bench.sh --smoke ran with: $(cat "$work/bench_Good.args")"
   problems=$((problems + 1))
+fi
+# Pinned without a display of the caller's: the program and the virtual X server made for it run on the CPU given.
+if command -v xvfb-run >/dev/null && command -v taskset >/dev/null; then
+  cpu=$(grep Cpus_allowed_list /proc/self/status | cut -f2 | cut -d, -f1 | cut -d- -f1)
+  env -u DISPLAY bash "$source_dir/scripts/bench.sh" --smoke --no-build --cpus "$cpu" "$work/bench_Good" >"$work/out" 2>&1 || true
+  if [[ "$(cat "$work/bench_Good.cpus" 2>/dev/null)" != "$cpu" || "$(cat "$work/bench_Good.server-cpus" 2>/dev/null)" != "$cpu" ]]; then
+    echo "bench.sh --cpus $cpu: the program ran on [$(cat "$work/bench_Good.cpus" 2>/dev/null)], its X server on [$(cat "$work/bench_Good.server-cpus" 2>/dev/null)]"
+    problems=$((problems + 1))
+  fi
 fi
 if [[ $problems -ne 0 ]]; then
   echo "$problems problem(s)"

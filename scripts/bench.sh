@@ -26,8 +26,10 @@ Options:
                       table; fails when a program fails or a benchmark reports an error
   -r, --reps N        repetitions of every benchmark, interleaved at random within a program (default 5;
                       at least 5)
-  -c, --cores N       pin the programs to N of the CPUs this shell may use (taskset); the programs then see
-                      N logical processors
+  -c, --cores N       pin the run to N of the CPUs this shell may use (taskset): the programs and the virtual
+                      X server started for them (which does the frames' copies), so the programs see N logical
+                      processors and share them with their X server. With DISPLAY set, the X server is the
+                      caller's and is not pinned (the header says so)
       --cpus LIST     pin to this CPU list instead (taskset syntax, e.g. 0,2 or 4-7)
   -t, --min-time S    minimum seconds per repetition of each benchmark (default 0.2)
   -f, --filter REGEX  only the benchmarks whose names match (Google Benchmark's --benchmark_filter)
@@ -128,7 +130,8 @@ if [ -n "$cpus" ]; then
 fi
 
 # The graphics benchmarks open a real window of 1920 x 1080: without a display each program gets a virtual X
-# server of that size (as the tests get theirs).
+# server of that size (as the tests get theirs). The pin goes in front of xvfb-run, so the server runs on the
+# program's CPUs too.
 display=()
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
   display=(xvfb-run -a -s "-screen 0 1920x1080x24")
@@ -182,7 +185,7 @@ for p in "${paths[@]}"; do
         --benchmark_out_format=json)
   [ "$smoke" -eq 1 ] || args+=(--benchmark_enable_random_interleaving=true)
   [ -z "$filter" ] || args+=(--benchmark_filter="$filter")
-  if ! "${display[@]}" "${pin[@]}" "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
+  if ! "${pin[@]}" "${display[@]}" "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
     echo "bench.sh: $name failed; its output:" >&2
     cat "$out_dir/$name.log" >&2
     status=1
@@ -212,6 +215,11 @@ load=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 if [ -n "$cpus" ]; then
   where="pinned to CPUs $cpus ($(expand_cpu_list "$cpus" | wc -l) cores)"
+  if [ ${#display[@]} -gt 0 ]; then
+    where+=", their X server too"
+  else
+    where+=", the X server of DISPLAY=$DISPLAY not"
+  fi
 else
   where="not pinned ($(nproc) CPUs usable)"
 fi
