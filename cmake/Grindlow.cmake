@@ -83,6 +83,10 @@ function(grindlow_tests name)
   # each separator needs seven backslashes in front of it to arrive as a separator.
   string(REPLACE ";" "\\\\\\\\\\\\\\;" labels "${T_LABELS}")
   string(REPLACE ";" "\\\\\\\\\\\\\\;" env "${env}")
+  # The ThreadSanitizer run builds only the programs with thread tests (target thread_tests, Tests/CMakeLists.txt).
+  if("threads" IN_LIST T_LABELS)
+    set_property(GLOBAL APPEND PROPERTY GRINDLOW_THREAD_TEST_PROGRAMS ${name})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"

@@ -11,8 +11,8 @@ Usage: scripts/fuzz.sh [total-seconds]
 
 Installs what is missing, builds the fuzz preset (clang, libFuzzer) and runs every target in build/fuzz/Fuzz,
 sharing the total seconds (default 600) evenly among them (each gets the total divided by the number of
-targets, at least 1 second), on its corpus in build/fuzz/corpus/<target> seeded from Fuzz/corpus/<target> and
-from the seeds the fuzz build writes in build/fuzz/seeds/<target>.
+targets, at least 1 second; as many run at once as there are CPUs), on its corpus in build/fuzz/corpus/<target>
+seeded from Fuzz/corpus/<target> and from the seeds the fuzz build writes in build/fuzz/seeds/<target>.
 Exit status: 0 when every target ran without a finding, 2 for bad arguments, else the failing step's.
 USAGE
     exit 0
@@ -39,7 +39,25 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 seconds=$((total / ${#targets[@]}))
 [ "$seconds" -ge 1 ] || seconds=1
-echo "fuzz.sh: ${#targets[@]} targets, ${seconds}s each (${total}s in all)"
+slots=$(nproc)
+echo "fuzz.sh: ${#targets[@]} targets, ${seconds}s each (${total}s in all), $slots at a time"
+logs=$(mktemp -d "${TMPDIR:-/tmp}/grindlow-fuzz-logs.XXXXXX")
+trap 'rm -rf "$logs"' EXIT
+# Targets run side by side, one per CPU; each one's output is printed whole when it ends.
+declare -A running=()
+status=0
+reap() {
+  local pid="" rc=0
+  wait -n -p pid || rc=$?
+  local name=${running[$pid]}
+  unset "running[$pid]"
+  echo "=== $name (${seconds}s) ==="
+  cat "$logs/$name.log"
+  if [ "$rc" -ne 0 ]; then
+    echo "fuzz.sh: $name failed (exit status $rc)" >&2
+    status=1
+  fi
+}
 for bin in "${targets[@]}"; do
   name=$(basename "$bin")
   stem=${name#fuzz_}
@@ -48,7 +66,10 @@ for bin in "${targets[@]}"; do
   seeds=()
   [ -d "Fuzz/corpus/$stem" ] && seeds+=("Fuzz/corpus/$stem")
   [ -d "build/fuzz/seeds/$stem" ] && seeds+=("build/fuzz/seeds/$stem")
-  echo "=== $name (${seconds}s) ==="
+  while [ ${#running[@]} -ge "$slots" ]; do reap; done
   "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -verbosity=0 -print_final_stats=1 \
-    "$work" "${seeds[@]}"
+    "$work" "${seeds[@]}" >"$logs/$name.log" 2>&1 &
+  running[$!]=$name
 done
+while [ ${#running[@]} -gt 0 ]; do reap; done
+exit "$status"
