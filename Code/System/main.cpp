@@ -10,12 +10,14 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/System/GAMECommandLine.h"
+#include "Code/System/GAMEStartUpTimes.h"
 #include "Corvane/Program/KvProgram.h"
 
 int main() {
   SKvGameEntryPoints entryPoints{};
-  entryPoints.pfnStartUp = &ClGame::startUp;
-  entryPoints.pfnTickFrame = &ClGame::tickFrame;
+  // The start-up's phases are timed around the game's calls (told on standard error when asked for).
+  entryPoints.pfnStartUp = &GAMEStartUpTimes::startUp;
+  entryPoints.pfnTickFrame = &GAMEStartUpTimes::tickFrame;
   entryPoints.pfnShutDown = &ClGame::shutDown;
   entryPoints.pCommandDefinitions = g_GameCommandDefinitions;
   entryPoints.iNumCommandDefinitions = gc_iNUM_GAME_COMMAND_DEFINITIONS;

@@ -109,6 +109,41 @@ D3DFORMAT formatFor(D3DFORMAT eAsked, const SImage& image) {
   return eAsked == D3DFMT_A8R8G8B8 || eAsked == D3DFMT_X8R8G8B8 ? eAsked : D3DFMT_UNKNOWN;
 }
 
+// The next smaller level of a w x h image of 8-bit channels: each texel the rounded mean of the 2 x 2 block it
+// covers (a side already 1 texel long keeps its texel).
+std::vector<DWORD> halved(const std::vector<DWORD>& texels, UINT uiWidth, UINT uiHeight, UINT uiHalfWidth,
+                          UINT uiHalfHeight) {
+  std::vector<DWORD> out(static_cast<size_t>(uiHalfWidth) * uiHalfHeight);
+  for (UINT y = 0; y < uiHalfHeight; ++y) {
+    const DWORD* pRow0 = &texels[static_cast<size_t>(std::min(2 * y, uiHeight - 1)) * uiWidth];
+    const DWORD* pRow1 = &texels[static_cast<size_t>(std::min(2 * y + 1, uiHeight - 1)) * uiWidth];
+    DWORD* pOut = &out[static_cast<size_t>(y) * uiHalfWidth];
+    for (UINT x = 0; x < uiHalfWidth; ++x) {
+      const UINT x0 = std::min(2 * x, uiWidth - 1);
+      const UINT x1 = std::min(2 * x + 1, uiWidth - 1);
+      const DWORD a = pRow0[x0], b = pRow0[x1], c = pRow1[x0], d = pRow1[x1];
+      // Two channels at a time: each 8-bit channel's sum of four fits in its 16-bit lane.
+      const DWORD uiEven = ((a & 0x00FF00FFu) + (b & 0x00FF00FFu) + (c & 0x00FF00FFu) + (d & 0x00FF00FFu) +
+                            0x00020002u) >> 2;
+      const DWORD uiOdd = (((a >> 8) & 0x00FF00FFu) + ((b >> 8) & 0x00FF00FFu) + ((c >> 8) & 0x00FF00FFu) +
+                           ((d >> 8) & 0x00FF00FFu) + 0x00020002u) >> 2;
+      pOut[x] = (uiEven & 0x00FF00FFu) | ((uiOdd & 0x00FF00FFu) << 8);
+    }
+  }
+  return out;
+}
+
+// Writes level 0 of a face and makes every smaller level from it on the CPU (a 2 x 2 box filter), which costs far
+// less than the driver's mipmap generation on a software renderer.
+void uploadWithMipmaps(CD3D9TextureBase* pBase, UINT uiFace, std::vector<DWORD> texels) {
+  pBase->upload(uiFace, 0, texels.data());
+  for (UINT uiLevel = 1; uiLevel < pBase->desc().uiLevels; ++uiLevel) {
+    texels = halved(texels, pBase->levelWidth(uiLevel - 1), pBase->levelHeight(uiLevel - 1), pBase->levelWidth(uiLevel),
+                    pBase->levelHeight(uiLevel));
+    pBase->upload(uiFace, uiLevel, texels.data());
+  }
+}
+
 void applyColorKeyAndFormat(std::vector<DWORD>* pTexels, D3DCOLOR colorKey, D3DFORMAT eFormat) {
   for (DWORD& texel : *pTexels) {
     if (colorKey != 0 && texel == colorKey) texel = 0;
@@ -188,9 +223,7 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID p
   if (FAILED(hr)) return hr;
   std::vector<DWORD> texels = scaled(image, 0, image.uiWidth, uiTexWidth, uiTexHeight, dwFilter);
   applyColorKeyAndFormat(&texels, colorKey, eTexFormat);
-  CD3D9TextureBase* pBase = D3D9TextureOf(pTexture);
-  pBase->upload(0, 0, texels.data());
-  pBase->generateMipmaps();
+  uploadWithMipmaps(D3D9TextureOf(pTexture), 0, std::move(texels));
   fillInfo(pSrcInfo, image, image.uiWidth, eTexFormat, D3DRTYPE_TEXTURE);
   *ppTexture = pTexture;
   return D3D_OK;
@@ -218,9 +251,8 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVO
   for (UINT uiIndex = 0; uiIndex < 6; ++uiIndex) {
     std::vector<DWORD> texels = scaled(image, uiIndex * uiFace, uiFace, uiEdge, uiEdge, dwFilter);
     applyColorKeyAndFormat(&texels, colorKey, eTexFormat);
-    pBase->upload(uiIndex, 0, texels.data());
+    uploadWithMipmaps(pBase, uiIndex, std::move(texels));
   }
-  pBase->generateMipmaps();
   fillInfo(pSrcInfo, image, uiFace, eTexFormat, D3DRTYPE_CUBETEXTURE);
   *ppCubeTexture = pTexture;
   return D3D_OK;

@@ -121,6 +121,38 @@ TEST_F(D3DXTextureTest, SizesAndMipChainsFollowTheRequest) {
   EXPECT_EQ(pTexture->GetLevelCount(), 1u);
 }
 
+// Each mip level is made from the one above: a texel is the mean of the 2 x 2 block it covers, channel by channel
+// (within 1 of the exact mean), and a side already 1 texel long keeps its texels.
+TEST_F(D3DXTextureTest, MipLevelsAreTheMeansOfTheLevelAbove) {
+  const std::vector<uint32_t> picture = {0xFF102030u, 0x80405061u, 0x40FF0000u, 0x0000FF00u,
+                                         0x20708090u, 0x11A0B0C3u, 0xC00000FFu, 0xFFFFFFFFu};
+  IDirect3DTexture9* pTexture = nullptr;
+  ASSERT_EQ(load(KvTestEncodeImage(picture, 4, 2, ETestImageFormat::PNG), &pTexture, D3DX_DEFAULT_NONPOW2,
+                 D3DX_DEFAULT_NONPOW2, 0),
+            D3D_OK);
+  ASSERT_EQ(pTexture->GetLevelCount(), 3u);
+  struct SLevel {
+    UINT uiLevel;
+    std::vector<std::vector<uint32_t>> blocks;  // per texel of the level, the texels it is the mean of
+  };
+  const std::vector<uint32_t> level1 = texels(pTexture, 1);
+  ASSERT_EQ(level1.size(), 2u);
+  for (const SLevel& level : {SLevel{1, {{picture[0], picture[1], picture[4], picture[5]},
+                                         {picture[2], picture[3], picture[6], picture[7]}}},
+                              SLevel{2, {{level1[0], level1[1]}}}}) {
+    const std::vector<uint32_t> made = texels(pTexture, level.uiLevel);
+    ASSERT_EQ(made.size(), level.blocks.size());
+    for (size_t i = 0; i < made.size(); ++i) {
+      for (int iShift = 0; iShift < 32; iShift += 8) {
+        double fSum = 0.0;
+        for (uint32_t texel : level.blocks[i]) fSum += (texel >> iShift) & 0xFF;
+        EXPECT_NEAR((made[i] >> iShift) & 0xFF, fSum / static_cast<double>(level.blocks[i].size()), 1.0)
+            << "level " << level.uiLevel << " texel " << i << " bits " << iShift;
+      }
+    }
+  }
+}
+
 // A colour key makes texels of that colour transparent black; bytes that are no image are refused.
 TEST_F(D3DXTextureTest, ColourKeysAndBadFiles) {
   IDirect3DTexture9* pTexture = nullptr;
