@@ -88,8 +88,8 @@ class ClFileIO {
 
   // 1 when the path opens for reading (fopen "rb", under the file lock), else 0.
   static i32 fileExists(const char* pPath);
-  // Creates the folder and every missing parent; while it does not show, waits 500 ms (alertable) and creates it
-  // again, at most 10 times (a folder that shows at once costs no wait). 0 when the last attempt created it; 14 otherwise, also for a folder that existed.
+  // Creates the folder and every missing parent, retrying while it does not exist (500 ms alertable sleeps,
+  // at most 10 retries). 0 when the last attempt created it; 14 otherwise, also for a folder that existed.
   static i32 createDirectory(const wchar16* pFullPath);
 
   // An alertable sleep of this thread (SleepEx(ms, TRUE)): completions of its reads run here. 0 sleeps only

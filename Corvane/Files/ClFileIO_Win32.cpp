@@ -352,21 +352,17 @@ i32 ClFileIO::fileExists(const char* pPath) {
 
 i32 ClFileIO::createDirectory(const wchar16* pFullPath) {
   KV_ASSERT(pFullPath);
-  const auto isDirectory = [pFullPath] {
-    const DWORD dwAttributes = GetFileAttributesW(pFullPath);
-    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  };
   i32 iResult = SHCreateDirectoryExW(nullptr, pFullPath, nullptr) == ERROR_SUCCESS ? E_FILE_OK
                                                                                   : E_FILE_DIRECTORY_NOT_CREATED;
-  // A folder that shows at once is not waited for (the start-up creates the save folder on every run); one that
-  // does not is given 500 ms to show, and is made again, up to ten times.
-  for (i32 iRetry = 0; iRetry < 10 && !isDirectory(); ++iRetry) {
-    SleepEx(500, TRUE);
-    if (isDirectory()) {
+  SleepEx(500, TRUE);
+  for (i32 iRetry = 0; iRetry < 10; ++iRetry) {
+    const DWORD dwAttributes = GetFileAttributesW(pFullPath);
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       break;
     }
     iResult = SHCreateDirectoryExW(nullptr, pFullPath, nullptr) == ERROR_SUCCESS ? E_FILE_OK
                                                                                  : E_FILE_DIRECTORY_NOT_CREATED;
+    SleepEx(500, TRUE);
   }
   return iResult;
 }
