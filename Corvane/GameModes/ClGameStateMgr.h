@@ -59,6 +59,10 @@ class ClGameStateMgr {
   static void pushInputMapper(u32 uiPlayerIndex, ClInputMapperBase* pMapper);
   static void popInputMapper(u32 uiPlayerIndex);
   static ClInputMapperBase* getInputMapper(u32 uiPlayerIndex);
+  static i32 getInputMapperCount(u32 uiPlayerIndex);
+
+  // The TV channel a local player watches (-1: none).
+  static void setTVChannel(u32 uiPlayerIndex, i32 iTVChannelIdx);
 
   // Cameras of the first local player's TV channel, which must be set. A push activates the camera and cuts
   // the channel to it; a pop that leaves a camera blends the channel to it over fBlendTime seconds.
