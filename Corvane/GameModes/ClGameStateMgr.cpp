@@ -77,6 +77,11 @@ void ClGameStateMgr::setTVChannel(u32 uiPlayerIndex, i32 iTVChannelIdx) {
   m_aLocalPlayers[uiPlayerIndex].m_iTVChannelIdx = iTVChannelIdx;
 }
 
+i32 ClGameStateMgr::getTVChannel(u32 uiPlayerIndex) {
+  KV_ASSERT(uiPlayerIndex<cMAX_LOCAL_PLAYERS);
+  return m_aLocalPlayers[uiPlayerIndex].m_iTVChannelIdx;
+}
+
 i32 ClGameStateMgr::firstPlayerChannel() {
   const i32 iTVChannelIdx = m_aLocalPlayers[0].m_iTVChannelIdx;
   KV_ASSERT(iTVChannelIdx!=-1);

@@ -121,7 +121,7 @@ class Results : public ::testing::Test, protected CFrontEndUI {
     g_bBackgroundsLoaded = 1;  // the attract background stays as it is
   }
   void TearDown() override {
-    while (ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount() > 0) ClGameStateMgr::popInputMapper(0);
+    while (ClGameStateMgr::getInputMapperCount(0) > 0) ClGameStateMgr::popInputMapper(0);
     g_pPlayer = nullptr;
     g_bLevelStarsLoaded = 0;
     g_bBackgroundsLoaded = 0;
