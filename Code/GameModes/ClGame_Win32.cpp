@@ -99,7 +99,6 @@ SGameModeSlot g_aGameModes[NUM_E_GAME_MODE] = {
 };
 static_assert(sizeof(g_aGameModes) / sizeof(g_aGameModes[0]) == NUM_E_GAME_MODE);
 
-
 // The main archive: loaded whole into memory when its table of contents loads.
 constexpr const char* gc_pszMAIN_ARCHIVE = "RWN";
 // The game archive: its table of contents only.
@@ -149,6 +148,59 @@ void tellWhyTheGameCannotStart(const char* pTableProblem, const char* pArchivePr
   MessageBoxA(nullptr, szText, "Grindlow", MB_OK | MB_ICONERROR);
 }
 
+}  // namespace
+
+void ClGame::registerGameMode(E_GAME_MODE eMode, ClGameMode* pMode, E_GAME_MODE eDefaultNext,
+                              const i32* piNextModeField) {
+  KV_ASSERT(eMode > E_GAME_MODE_NONE && eMode < NUM_E_GAME_MODE);
+  g_aGameModes[eMode] = {pMode, eDefaultNext, piNextModeField};
+}
+
+ClGameMode* ClGame::getGameMode(E_GAME_MODE eMode) {
+  return eMode > E_GAME_MODE_NONE && eMode < NUM_E_GAME_MODE ? g_aGameModes[eMode].mp_pMode : nullptr;
+}
+
+void ClGame::seedRandom() {
+  KV_ASSERT(ClDevINI::mp_bInitialized);
+  const i32 iSeed = ClDevINI::hasKey("RANDOM_SEED") ? ClDevINI::getInt("RANDOM_SEED") : 0;
+  sfmtInitGenRand(iSeed != 0 ? static_cast<u32>(iSeed) : timeGetTime());
+}
+
+void ClGame::tickClocks(f32 fDT) {
+  KV_ASSERT(fDT>=KV_FLOAT(0.0f));
+  ClClock::advanceFrame(gc_uiCLOCK_SYSTEM, fDT);
+  const f32 fScale = ClGameStateMgr::getFloatState(1);
+  const f32 fGameplay = std::min(std::max(fDT, KV_ZERO), gc_fGAMEPLAY_FRAME_TIME_CAP) * fScale;
+  KV_ASSERT_MSG(fGameplay >= KV_ZERO, "fDT>=KV_FLOAT(0.0f)");
+  ClClock::advanceFrame(gc_uiCLOCK_GAMEPLAY, fGameplay);
+  ClClock::updateTimers();
+  processPlayerMappers();
+}
+
+void ClGame::enterCurrentMode() {
+  if (g_eCurrentGameMode <= E_GAME_MODE_NONE || g_eCurrentGameMode >= NUM_E_GAME_MODE) {
+    g_ePreviousGameMode = E_GAME_MODE_NONE;
+    g_eCurrentGameMode = E_GAME_MODE_FRONTEND;
+  }
+  SGameModeSlot* pSlot = &g_aGameModes[g_eCurrentGameMode];
+  if (g_bReturnToFrontEnd) {
+    g_eCurrentGameMode = E_GAME_MODE_FRONTEND;
+    pSlot = &g_aGameModes[E_GAME_MODE_FRONTEND];
+  }
+  g_eNextGameMode = pSlot->mp_piNextModeField != nullptr ? static_cast<E_GAME_MODE>(*pSlot->mp_piNextModeField)
+                                                         : pSlot->m_eDefaultNext;
+  g_pCurrentGameMode = pSlot->mp_pMode;
+  if (g_pCurrentGameMode == nullptr) {
+    // A mode this build does not have: the machine stays in it and its frames only service the engine.
+    return;
+  }
+  if (g_pCurrentGameMode->m_bCallPreEnter) {
+    g_pCurrentGameMode->preEnter(g_ePreviousGameMode);
+  }
+  g_pCurrentGameMode->enter(g_ePreviousGameMode);
+}
+
+namespace {
 
 // What start-up learnt of the main archive: whether its table of contents loaded, whether a file that is there
 // failed to load, and what went wrong (told when the game cannot start).
@@ -562,57 +614,6 @@ const ClDynamicPool<u32>& ClGame::getDynamicPool(i32 iPool) {
   KV_ASSERT(iPool >= 0 && iPool < gc_iNUM_GAME_DYNAMIC_POOLS);
   return g_aGameDynamicPools[iPool];
 }
-
-void ClGame::registerGameMode(E_GAME_MODE eMode, ClGameMode* pMode, E_GAME_MODE eDefaultNext,
-                              const i32* piNextModeField) {
-  KV_ASSERT(eMode > E_GAME_MODE_NONE && eMode < NUM_E_GAME_MODE);
-  g_aGameModes[eMode] = {pMode, eDefaultNext, piNextModeField};
-}
-
-ClGameMode* ClGame::getGameMode(E_GAME_MODE eMode) {
-  return eMode > E_GAME_MODE_NONE && eMode < NUM_E_GAME_MODE ? g_aGameModes[eMode].mp_pMode : nullptr;
-}
-
-void ClGame::seedRandom() {
-  KV_ASSERT(ClDevINI::mp_bInitialized);
-  const i32 iSeed = ClDevINI::hasKey("RANDOM_SEED") ? ClDevINI::getInt("RANDOM_SEED") : 0;
-  sfmtInitGenRand(iSeed != 0 ? static_cast<u32>(iSeed) : timeGetTime());
-}
-
-void ClGame::tickClocks(f32 fDT) {
-  KV_ASSERT(fDT>=KV_FLOAT(0.0f));
-  ClClock::advanceFrame(gc_uiCLOCK_SYSTEM, fDT);
-  const f32 fScale = ClGameStateMgr::getFloatState(1);
-  const f32 fGameplay = std::min(std::max(fDT, KV_ZERO), gc_fGAMEPLAY_FRAME_TIME_CAP) * fScale;
-  KV_ASSERT_MSG(fGameplay >= KV_ZERO, "fDT>=KV_FLOAT(0.0f)");
-  ClClock::advanceFrame(gc_uiCLOCK_GAMEPLAY, fGameplay);
-  ClClock::updateTimers();
-  processPlayerMappers();
-}
-
-void ClGame::enterCurrentMode() {
-  if (g_eCurrentGameMode <= E_GAME_MODE_NONE || g_eCurrentGameMode >= NUM_E_GAME_MODE) {
-    g_ePreviousGameMode = E_GAME_MODE_NONE;
-    g_eCurrentGameMode = E_GAME_MODE_FRONTEND;
-  }
-  SGameModeSlot* pSlot = &g_aGameModes[g_eCurrentGameMode];
-  if (g_bReturnToFrontEnd) {
-    g_eCurrentGameMode = E_GAME_MODE_FRONTEND;
-    pSlot = &g_aGameModes[E_GAME_MODE_FRONTEND];
-  }
-  g_eNextGameMode = pSlot->mp_piNextModeField != nullptr ? static_cast<E_GAME_MODE>(*pSlot->mp_piNextModeField)
-                                                         : pSlot->m_eDefaultNext;
-  g_pCurrentGameMode = pSlot->mp_pMode;
-  if (g_pCurrentGameMode == nullptr) {
-    // A mode this build does not have: the machine stays in it and its frames only service the engine.
-    return;
-  }
-  if (g_pCurrentGameMode->m_bCallPreEnter) {
-    g_pCurrentGameMode->preEnter(g_ePreviousGameMode);
-  }
-  g_pCurrentGameMode->enter(g_ePreviousGameMode);
-}
-
 
 i32 ClGame::startUp() { return runSteps(E_GAME_PHASE_START_UP) ? 1 : 0; }
 
