@@ -222,7 +222,7 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
         f32 y = 0.0f;
         quadPosition(iQuad, &x, &y);
         const SAtlasTexInfo& info = *session.m_entries[static_cast<size_t>(iQuad) % session.m_entries.size()]->mp_pAtlasTexInfo;
-        kv_vector4* pQuad = ClSpriteMgr::mp_stagingQuad;
+        kv_vector4 pQuad[8];
         pQuad[0] = {x, y, 0, 1};
         pQuad[1] = {x + info.mp_fWidth, y, 0, 1};
         pQuad[2] = {x, y + info.mp_fHeight, 0, 1};
@@ -231,6 +231,7 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
         pQuad[5] = {info.mp_fU1, info.mp_fV0, 0, 0};
         pQuad[6] = {info.mp_fU0, info.mp_fV1, 0, 0};
         pQuad[7] = {info.mp_fU1, info.mp_fV1, 0, 0};
+        ClSpriteMgr::setStagingQuad(pQuad);
         ClSpriteMgr::addQuadSprite(0xFFFFFFFFu, session.m_pSignature);
       }
       ClGraphics::endFrame();

@@ -5,10 +5,10 @@
 // (from the main loop's tick) and shutDown once after it.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <span>
 
 #include "Code/GameModes/ClGameMode.h"
+#include "Corvane/ADT/ClDynamicPool.h"
 #include "Corvane/ADT/String.h"
 #include "Corvane/System/KvTypes.h"
 
@@ -34,6 +34,19 @@ inline constexpr f32 gc_fSPACED_VOICE_OVER_GAP = 25.0f;
 inline constexpr f32 gc_fGAMEPLAY_FRAME_TIME_CAP = 0.15f;
 inline constexpr i32 gc_iNUM_GAME_INPUT_ACTIONS = 37;
 
+// The parts of the game's life that run as a list of named steps: the first start-up stage, the second (from
+// the pre-load mode) and shutdown.
+enum E_GAME_PHASE { E_GAME_PHASE_START_UP, E_GAME_PHASE_SECOND_STAGE, E_GAME_PHASE_SHUT_DOWN };
+
+// One named step of start-up or shutdown and what it runs.
+struct SGameStep {
+  E_GAME_PHASE m_ePhase;
+  const char* mp_pName;
+  void (*mp_pfnRun)();
+};
+
+inline constexpr i32 gc_iNUM_GAME_DYNAMIC_POOLS = 2;
+
 class ClGame {
  public:
   // The first start-up stage. 1; 0 when the game cannot start (its engine string table is in no archive and
@@ -41,7 +54,8 @@ class ClGame {
   // game down and ends with an error code.
   static i32 startUp();
   // The second start-up stage, once, from the pre-load mode: the graphics options from the profile, graphics
-  // (window, device, render worker), the flip-book manager, the video player and the cameras.
+  // (window, device, render worker), the UI, the video player, shaders, sprites, jobs, fonts, cameras, textures,
+  // the game's dynamic pools, render targets, particles, the canvases and the voice-overs.
   static void initialize();
   // One frame: services the engine, ticks the current mode and switches modes. 1 to keep running, 0 to quit.
   static u32 tickFrame(f32 fDT);
@@ -51,6 +65,11 @@ class ClGame {
   static void serviceEngine();
   // Stops the modes and the engine managers in order. Returns 1.
   static i32 shutDown();
+  // Every step of both start-up stages and of shutdown, in the order each phase runs them; startUp, initialize
+  // and shutDown walk it. The start-up steps stop at a step that finds the game cannot start.
+  static std::span<const SGameStep> getSteps();
+  // One of the game's two dynamic pools: one frame each, empty, from the second stage until shutdown.
+  static const ClDynamicPool<u32>& getDynamicPool(i32 iPool);
 
   // The mode switcher: enters the mode of g_eCurrentGameMode (the front end while a return to it is asked).
   static void enterCurrentMode();
@@ -79,7 +98,4 @@ class ClGame {
   // The decision of playVoiceOver without the playing: true with the line in *pLine (timers restarted, one
   // random draw), false when no line is due.
   static bool pickVoiceOver(i32 iCategory, String* pLine);
-
-  // Test hook: while a trace is set, every start-up and shutdown step appends its name to it.
-  static void setStepTrace(std::vector<std::string>* pTrace);
 };

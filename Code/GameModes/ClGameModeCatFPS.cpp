@@ -310,7 +310,7 @@ i32 ClGameModeCatFPS::tick(f32 fDT) {
   }
   ClGame::tickClocks(fDT);
   if (GAMEGetRootValue("PauseGame", 0) != 0) {
-    ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 0.0f;
+    ClClock::holdFrame(gc_uiCLOCK_GAMEPLAY);
     fDT = 0.0f;
   }
   if (m_streetSpeed.mp_iPlayKind != 0 && m_streetSpeed.mp_bRunning != 0) {

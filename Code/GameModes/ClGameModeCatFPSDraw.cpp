@@ -16,6 +16,9 @@
 
 namespace {
 
+// The quad being built: corners 0-3, then texture coordinates 0-3; handed to the sprite manager as it is queued.
+kv_vector4 s_aStagingQuad[8] = {};
+
 constexpr u32 gc_uiWHITE = 0xFFFFFFFFu;
 constexpr f32 gc_fENEMY_SCALE = 0.05f;
 constexpr f32 gc_fSTREET_SCALE = 0.07f;
@@ -40,7 +43,7 @@ const SRenderSignature* texturedSignature(const SAtlasEntry* pEntry) {
 void setTexCoords(const SAtlasTexInfo& info, bool bMirrored) {
   const f32 uL = bMirrored ? info.mp_fU1 : info.mp_fU0;
   const f32 uR = bMirrored ? info.mp_fU0 : info.mp_fU1;
-  kv_vector4* pUV = ClSpriteMgr::mp_stagingQuad + 4;
+  kv_vector4* pUV = s_aStagingQuad + 4;
   pUV[0] = {uL, info.mp_fV1, 0.0f, 0.0f};
   pUV[1] = {uR, info.mp_fV1, 0.0f, 0.0f};
   pUV[2] = {uL, info.mp_fV0, 0.0f, 0.0f};
@@ -51,14 +54,17 @@ void setTexCoords(const SAtlasTexInfo& info, bool bMirrored) {
 void setCorners(const kv_vector4& vUp, f32 cx, f32 y, f32 z, f32 hw, f32 H, bool bFlat) {
   const f32 fTopY = bFlat ? y : y + vUp.y * H;
   const f32 fTopZ = z + vUp.z * H;
-  kv_vector4* pC = ClSpriteMgr::mp_stagingQuad;
+  kv_vector4* pC = s_aStagingQuad;
   pC[0] = {cx - hw, y, z, 0.0f};
   pC[1] = {cx + hw, y, z, 0.0f};
   pC[2] = {cx - hw, fTopY, fTopZ, 0.0f};
   pC[3] = {cx + hw, fTopY, fTopZ, 0.0f};
 }
 
-void queue(const SAtlasEntry* pEntry, u32 uiColor) { ClSpriteMgr::addQuadSprite(uiColor, texturedSignature(pEntry)); }
+void queue(const SAtlasEntry* pEntry, u32 uiColor) {
+  ClSpriteMgr::setStagingQuad(s_aStagingQuad);
+  ClSpriteMgr::addQuadSprite(uiColor, texturedSignature(pEntry));
+}
 
 void billboard(const kv_vector4& vUp, const SAtlasEntry* pEntry, f32 cx, f32 y, f32 z, f32 hw, f32 H, bool bFlat,
                u32 uiColor) {
@@ -184,7 +190,7 @@ void ClGameModeCatFPS::drawBloodDrops() {
     const SAtlasTexInfo& info = *pSplat->mp_pAtlasTexInfo;
     const f32 hw = info.mp_fWidth * 0.05f;
     const f32 L = info.mp_fHeight * 0.1f * 2.0f;
-    kv_vector4* pC = ClSpriteMgr::mp_stagingQuad;
+    kv_vector4* pC = s_aStagingQuad;
     pC[0] = {v.x - hw, v.y, v.z, 0.0f};
     pC[1] = {v.x + hw, v.y, v.z, 0.0f};
     pC[2] = {v.x - hw, v.y, v.z + L, 0.0f};
@@ -209,7 +215,7 @@ void ClGameModeCatFPS::drawGibs() {
       // Rotated by minus the angle: the gib turns clockwise as the camera sees it while its angle grows.
       const f32 rx = aOffsets[k][0] * c + aOffsets[k][1] * s;
       const f32 ry = -aOffsets[k][0] * s + aOffsets[k][1] * c;
-      ClSpriteMgr::mp_stagingQuad[k] = {v.x + rx, v.y + m_vUp.y * ry, v.z + m_vUp.z * ry, 0.0f};
+      s_aStagingQuad[k] = {v.x + rx, v.y + m_vUp.y * ry, v.z + m_vUp.z * ry, 0.0f};
     }
     setTexCoords(info, false);
     queue(pEntry, gc_uiWHITE);

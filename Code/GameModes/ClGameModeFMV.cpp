@@ -47,7 +47,7 @@ void GAMERequestMovie(const char* pName, E_GAME_MODE eNext) {
 i32 ClGameModeFMV::enter(i32) {
   // The menus' entry steps: no pointer, the menus mapper on every player (input blocked for two frames), the
   // random-input tester on the menus' scheme, the identity pad map, TV channel 0.
-  ClPointerTracker::m_bPointerShown = 0;
+  ClPointerTracker::setPointerShown(false);
   for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
     ClGameStateMgr::pushInputMapper(uiPlayer, g_pInputMapperMenus);
   }
@@ -55,7 +55,7 @@ i32 ClGameModeFMV::enter(i32) {
     ClMonkeyMgr::start("Monkey", "Scheme_UI");
   }
   ClInputManager::resetLogicalPadMap();
-  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 0;
+  ClGameStateMgr::setTVChannel(0, 0);
   m_bFinished = 0;
   GAMESetRootValue("StartGame", 0);
   return 1;

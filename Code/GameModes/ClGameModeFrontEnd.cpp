@@ -63,7 +63,7 @@ void GAMESetRootValue(const char* pName, i32 iValue) {
 
 i32 ClGameModeFrontEnd::enter(i32) {
   m_bEntered = 1;
-  ClPointerTracker::m_bPointerShown = 0;
+  ClPointerTracker::setPointerShown(false);
   for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
     ClGameStateMgr::pushInputMapper(uiPlayer, g_pInputMapperMenus);
   }
@@ -72,7 +72,7 @@ i32 ClGameModeFrontEnd::enter(i32) {
     ClMonkeyMgr::start("monkey", "Scheme_UI");
   }
   ClInputManager::resetLogicalPadMap();
-  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 0;
+  ClGameStateMgr::setTVChannel(0, 0);
   mp_camera = new ClCameraGAME_InGameOne();
   ClCameraMgr::registerCamera(mp_camera);
   mp_camera->m_vFollowTarget = {0.0f, 0.0f, 0.0f, 0.0f};

@@ -328,7 +328,7 @@ bool ClGameModeLoad::splashPathTick() {
     ClUI::render();
     const ClWidget* pActive = ClUI::getWidget("SplashSwitcher")->getActiveSwitchedChild();
     bReady = pActive == ClUI::getWidget("SplashInactive") && m_bUILoaded &&
-             (ClScoreLeaderboardMgr::mp_uiReadyState == 4 || ClScoreLeaderboardMgr::mp_uiReadyState == 5);
+             (ClScoreLeaderboardMgr::getReadyState() == 4 || ClScoreLeaderboardMgr::getReadyState() == 5);
     if (bReady && ClDevINI::hasKey("MONKEY_SCHEME")) {
       startMonkey();
     }

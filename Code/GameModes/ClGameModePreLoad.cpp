@@ -61,7 +61,7 @@ void ClGameModePreLoad::startAutoLoad() {
   ClSteamMgr::addStatsReceivedListener(&ClTrophyAchMgr::refreshAchievements);
   ClSteamMgr::addAchievementStatsListener();
   ClScoreLeaderboardMgr::initializeListeners();
-  ClScoreLeaderboardMgr::mp_bIsInitialized = ClScoreLeaderboardMgr::platformInitialize() != 0;
+  ClScoreLeaderboardMgr::platformInitialize();
 }
 
 void ClGameModePreLoad::tickDataPreLoad() {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/UI/GAMEUI_StageSelect.h"
@@ -98,14 +99,6 @@ SGameModeSlot g_aGameModes[NUM_E_GAME_MODE] = {
 };
 static_assert(sizeof(g_aGameModes) / sizeof(g_aGameModes[0]) == NUM_E_GAME_MODE);
 
-std::vector<std::string>* g_pStepTrace = nullptr;
-
-void step(const char* pName) {
-  if (g_pStepTrace != nullptr) {
-    g_pStepTrace->push_back(pName);
-  }
-}
-
 // The main archive: loaded whole into memory when its table of contents loads.
 constexpr const char* gc_pszMAIN_ARCHIVE = "RWN";
 // The game archive: its table of contents only.
@@ -137,8 +130,7 @@ void createCanvases() {
 // Runs the top mapper of every local player that has one.
 void processPlayerMappers() {
   for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
-    KV_ASSERT(uiPlayer<cMAX_LOCAL_PLAYERS);
-    if (ClGameStateMgr::m_aLocalPlayers[uiPlayer].mp_inputMapperStack.getCount() == 0) {
+    if (ClGameStateMgr::getInputMapperCount(uiPlayer) == 0) {
       continue;
     }
     if (ClInputMapperBase* pMapper = ClGameStateMgr::getInputMapper(uiPlayer)) {
@@ -158,8 +150,6 @@ void tellWhyTheGameCannotStart(const char* pTableProblem, const char* pArchivePr
 
 }  // namespace
 
-void ClGame::setStepTrace(std::vector<std::string>* pTrace) { g_pStepTrace = pTrace; }
-
 void ClGame::registerGameMode(E_GAME_MODE eMode, ClGameMode* pMode, E_GAME_MODE eDefaultNext,
                               const i32* piNextModeField) {
   KV_ASSERT(eMode > E_GAME_MODE_NONE && eMode < NUM_E_GAME_MODE);
@@ -178,13 +168,11 @@ void ClGame::seedRandom() {
 
 void ClGame::tickClocks(f32 fDT) {
   KV_ASSERT(fDT>=KV_FLOAT(0.0f));
-  ClClock::m_aClockFrames[0].m_fFrameTime = fDT;
-  ClClock::m_aClockFrames[0].m_dTotalTime += static_cast<f64>(fDT);
+  ClClock::advanceFrame(gc_uiCLOCK_SYSTEM, fDT);
   const f32 fScale = ClGameStateMgr::getFloatState(1);
   const f32 fGameplay = std::min(std::max(fDT, KV_ZERO), gc_fGAMEPLAY_FRAME_TIME_CAP) * fScale;
   KV_ASSERT_MSG(fGameplay >= KV_ZERO, "fDT>=KV_FLOAT(0.0f)");
-  ClClock::m_aClockFrames[1].m_fFrameTime = fGameplay;
-  ClClock::m_aClockFrames[1].m_dTotalTime += static_cast<f64>(fGameplay);
+  ClClock::advanceFrame(gc_uiCLOCK_GAMEPLAY, fGameplay);
   ClClock::updateTimers();
   processPlayerMappers();
 }
@@ -212,98 +200,63 @@ void ClGame::enterCurrentMode() {
   g_pCurrentGameMode->enter(g_ePreviousGameMode);
 }
 
-i32 ClGame::startUp() {
-  step("ClMutexLock::initializePool");
-  ClMutexLock::initializePool();
-  step("ClThreadMgr::initialize");
-  ClThreadMgr::initialize();
-  step("ClWorldObject::setIdentityTransform");
-  g_defaultObjectTransform.setIdentityTransform();
-  step("ClDevINI::initialize");
-  ClDevINI::initialize();
-  step("ClDScriptMgr2::initialize");
-  ClDScriptMgr2::initialize();
-  step("ClMainLoop::readFrequency");
-  ClMainLoop::readFrequency();
-  step("KvInitializeDataPaths");
-  KvInitializeDataPaths();
-  step("KvLangID::initialize");
-  KvLangID::initialize();
-  step("ClClock::initialize");
-  ClClock::initialize();
-  step("ClFileIO::initialize");
-  ClFileIO::initialize();
-  step("ClMagFileIO archive pools");
-  ClMagFileIO::initTOCPool();
-  ClMagFileIO::initRefPool();
-  step("ClMagFileIO::loadTOC RWN");
+namespace {
+
+// What start-up learnt of the main archive: whether its table of contents loaded, whether a file that is there
+// failed to load, and what went wrong (told when the game cannot start).
+struct SMainArchiveState {
+  bool m_bTOCLoaded = false;
+  bool m_bDamaged = false;
+  char m_szProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
+};
+SMainArchiveState g_mainArchive;
+// Set by the step after which the game cannot start; the walk stops there.
+bool g_bStepFailed = false;
+// The loaded profile's values that were out of range, told once graphics has checked the display size too.
+std::string g_profileOutOfRange;
+
+// The game's two dynamic pools: one frame each from the second start-up stage until shutdown; nothing of the
+// game allocates from them.
+ClDynamicPool<u32> g_aGameDynamicPools[gc_iNUM_GAME_DYNAMIC_POOLS];
+
+void startUpMainArchive() {
+  g_mainArchive = SMainArchiveState();
   GameSpecificRegisterArchiveKeys();
   // Without its main archive the game may still run from loose files; what went wrong is told if it cannot.
-  char szArchiveProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
-  bool bArchiveDamaged = false;
-  if (ClMagFileIO::loadTOC(gc_pszMAIN_ARCHIVE)) {
-    step("ClMagFileIO::loadDataFile RWN");
-    if (!ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE))) {
-      KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
-    }
-  } else {
-    KvStrLCpy(szArchiveProblem, ClMagFileIO::getLastProblem(), sizeof(szArchiveProblem));
+  g_mainArchive.m_bTOCLoaded = ClMagFileIO::loadTOC(gc_pszMAIN_ARCHIVE);
+  if (!g_mainArchive.m_bTOCLoaded) {
+    KvStrLCpy(g_mainArchive.m_szProblem, ClMagFileIO::getLastProblem(), sizeof(g_mainArchive.m_szProblem));
     // Loose files stand in for a missing archive, never for a damaged one.
-    bArchiveDamaged = ClMagFileIO::archiveIsPresent(gc_pszMAIN_ARCHIVE);
+    g_mainArchive.m_bDamaged = ClMagFileIO::archiveIsPresent(gc_pszMAIN_ARCHIVE);
   }
-  step("ClAsyncAssetLoaderMgr::initialize");
-  ClAsyncAssetLoaderMgr::initialize();
-  step("ClDevINI::load");
-  ClDevINI::load("project.ini");
-  // The seed is taken once the settings are read, so that "RANDOM_SEED" can fix it.
-  step("ClGame::seedRandom");
-  seedRandom();
+}
 
-  step("mode machine to pre-load");
+void loadMainArchiveData() {
+  if (g_mainArchive.m_bTOCLoaded && !ClMagFileIO::loadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE))) {
+    KvStrLCpy(g_mainArchive.m_szProblem, ClMagFileIO::getLastProblem(), sizeof(g_mainArchive.m_szProblem));
+  }
+}
+
+void loadEngineStringTable() {
+  if (g_mainArchive.m_bDamaged) {
+    tellWhyTheGameCannotStart(g_mainArchive.m_szProblem, "");
+  } else if (!KvLangID::loadStringTable("Win32")) {
+    tellWhyTheGameCannotStart(KvLangID::getLastError(), g_mainArchive.m_szProblem);
+  } else {
+    return;
+  }
+  g_pCurrentGameMode = nullptr;
+  g_bStepFailed = true;
+}
+
+void enterPreLoadMode() {
   g_eCurrentGameMode = E_GAME_MODE_PRELOAD;
   g_ePreviousGameMode = E_GAME_MODE_NONE;
   g_pCurrentGameMode = g_aGameModes[E_GAME_MODE_PRELOAD].mp_pMode;
   g_bQuitGame = 0;
+}
 
-  step("DEMO_MODE");
-  if (ClDevINI::getInt("DEMO_MODE") > 0) {
-    g_bDemoMode = 1;
-  }
-  step("KvInitializeLanguagePath");
-  KvInitializeLanguagePath(ClDevINI::getStringValue("LANG"));
-  step("ClSteamMgr::initialize");
-  ClSteamMgr::initialize();
-  step("ClAudioManager::initialize");
-  ClAudioManager::initialize();
-  ClGraphics::setWindowHooks(&GAMEWindowHooks::instance());
-  step("ClDiffMgr::initialize");
-  ClDiffMgr::initialize();
-  step("KvLangID::loadStringTable Win32");
-  if (bArchiveDamaged) {
-    tellWhyTheGameCannotStart(szArchiveProblem, "");
-    g_pCurrentGameMode = nullptr;
-    return 0;
-  }
-  if (!KvLangID::loadStringTable("Win32")) {
-    tellWhyTheGameCannotStart(KvLangID::getLastError(), szArchiveProblem);
-    g_pCurrentGameMode = nullptr;
-    return 0;
-  }
-  // The profile's video options replace these defaults in the second stage.
-  step("graphics options FULLSCREEN 0, VSYNC 1");
-  if (!ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
-    ClGraphics::mp_graphicsOptionsDict.initialize(gc_iMAX_GRAPHICS_OPTIONS);
-  }
-  *ClGraphics::accessGraphicsOption("FULLSCREEN") = 0;
-  *ClGraphics::accessGraphicsOption("VSYNC") = 1;
-
-  step("input action count 37");
-  ClInputManager::m_iActionCount = gc_iNUM_GAME_INPUT_ACTIONS;
-  step("ClGameStateMgr::initialize");
-  ClGameStateMgr::initialize();
-  step("ClProfileMgr::initialize");
-  ClProfileMgr::initialize();
-  step("ClSaveGameUtility::initialize");
+void startUpSaveGames() {
   ClSaveGameUtility::initialize();
   // The game's half of loading and saving (which the pre-load mode and the engine's pending-save step call)
   // starts idle.
@@ -314,19 +267,13 @@ i32 ClGame::startUp() {
   // tester runs behind its input layer when the development setting asks for it.
   ClInputManager::mp_pfnCreateGameInputMappers = &createGameInputMappers;
   ClInputHWtoKv::mp_pPadMonkeyHooks = ClDevINI::getInt("PAD_MONKEY") > 0 ? &g_GAMEPadTester : nullptr;
-  step("ClGame::enterCurrentMode");
-  enterCurrentMode();
-  step("ClMonkeyMgr::initialize");
-  ClMonkeyMgr::initialize();
-  return 1;
 }
 
-void ClGame::initialize() {
-  // The window and the device are made with the profile's video options; without a chosen resolution the
-  // graphics code picks the size.
-  step("ClGraphics::accessGraphicsOption");
+// The window and the device are made with the profile's video options; without a chosen resolution the graphics
+// code picks the size.
+void applyProfileGraphicsOptions() {
   // The loaded profile's values are brought into range first; the size chosen must also be one the display offers.
-  std::string outOfRange = g_pPlayerProfileData != nullptr ? ClProfileMgr::clampToRanges(g_pPlayerProfileData) : "";
+  g_profileOutOfRange = g_pPlayerProfileData != nullptr ? ClProfileMgr::clampToRanges(g_pPlayerProfileData) : "";
   if (g_pPlayerProfileData != nullptr) {
     const SPlayerProfileData& profile = *g_pPlayerProfileData;
     *ClGraphics::accessGraphicsOption("FULLSCREEN") = profile.m_iWindowMode == 0 ? 1 : 0;
@@ -338,83 +285,340 @@ void ClGame::initialize() {
     }
   }
   ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
-  step("ClGraphics::initialize");
+}
+
+void startUpGraphics() {
   ClGraphics::initialize();
   if (g_pPlayerProfileData != nullptr && g_pPlayerProfileData->m_iDisplayHeight != -1 &&
       !ClGraphics::findDisplayMode(static_cast<u32>(g_pPlayerProfileData->m_iDisplayWidth),
                                    static_cast<u32>(g_pPlayerProfileData->m_iDisplayHeight), nullptr, nullptr)) {
     ClProfileMgr::forgetDisplaySize(g_pPlayerProfileData);
-    outOfRange += (outOfRange.empty() ? "" : ", ") + std::string("resolution (not offered by the display)");
+    g_profileOutOfRange +=
+        (g_profileOutOfRange.empty() ? "" : ", ") + std::string("resolution (not offered by the display)");
   }
-  if (!outOfRange.empty()) {
+  if (!g_profileOutOfRange.empty()) {
     KvPrintProblem("Profile: values out of range, used at their nearest allowed value until the next save: %s",
-                   outOfRange.c_str());
+                   g_profileOutOfRange.c_str());
   }
-  step("ClUI::initialise");
-  ClUI::setHooks(&g_GAMEUIHooks);
-  ClUI::initialise();
-  step("ClUI_Win32::createDeviceObjects");
-  ClUI_Win32::createDeviceObjects();
-  step("Cl2d::initialise");
-  Cl2d::initialise();
-  step("ClFullScreenFMVPlayer_Win32::initialize");
-  ClFullScreenFMVPlayer_Win32::initialize();
-  step("shaders");
-  ClShaderMgr::initialize();
-  ClGraphics::gameSpecificLoadShaders();
-  step("signatures");
-  ClSignatureMgr::initSignaturePool();
-  ClSignatureMgr::initTexSetPool();
-  ClSignatureMgr::initialize();
-  ClSignatureMgr::mp_bInitialized = 1;
-  step("sprite job pools");
-  ClSpriteMgr::initLineSpriteJobPool();
-  ClSpriteMgr::initSpriteJobPool();
-  ClSpriteMgr::initLineSpriteExJobPool();
-  step("ClDynamicGeometry::platformInitialize");
-  ClDynamicGeometry::platformInitialize(1);
-  step("ClJobMgr::initialize");
-  ClJobMgr::initialize();
-  step("ClFlipBookMgr::initialize");
-  ClFlipBookMgr::initialize();
-  step("fonts");
-  ClFontFamilyMgr::initialiseFontPool();
-  ClFontFamilyMgr::initialiseFamilyPool();
-  ClFont::initialise();
-  g_bFontsInitialized = 1;
-  step("ClCameraMgr::initialize");
-  ClCameraMgr::initialize();
-  step("texture and atlas tables");
-  ClTextureMgr::initObjectList();
-  ClAtlasMgr::initialize();
-  step("render targets and blurs");
-  ClRenderTargetMgr::initAutoRenderTargets();
-  ClRenderTargetMgr::initBlurEffects();
-  // Every pad's motors stopped, no envelope; rumble on only when "ENABLE_RUMBLE" asks for it.
-  step("ClRumbleMgr::initialize");
-  ClRumbleMgr::initialize();
-  step("ClParticleMgr::initialize");
-  ClParticleMgr::initialize();
-  step("ClDataScriptEvaluator::initialize");
-  ClDataScriptEvaluator::initialize();
-  step("ClHLDrawUI::initialize");
-  ClHLDrawUI::initialize();
-  ClHLDrawUI::mp_elementFlags = gc_uiDYNGEO_FLAG_2D;
-  step("canvases UBER, FULL, HUD");
-  createCanvases();
-  step("ClPointerTracker::setDefaultPointer");
-  ClPointerTracker::setDefaultPointer(0xFFFFFFFFu);  // the image as drawn, untinted
-  step("lock the scene render targets");
+}
+
+void lockSceneRenderTargets() {
   g_pSmallRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
                                                                  gc_fGAME_SCENE_HEIGHT);
   KV_ASSERT_MSG(g_pSmallRenderTarget != nullptr, "g_pSmallRenderTarget");
   g_pBlurRenderTarget = ClRenderTargetMgr::lockAutoRenderTarget(gc_uiGAME_RENDER_TARGET_TAG, gc_fGAME_SCENE_WIDTH,
                                                                 gc_fGAME_SCENE_HEIGHT);
   KV_ASSERT_MSG(g_pBlurRenderTarget != nullptr, "g_pBlurRenderTarget");
-  step("ClGame::initVoiceOvers");
-  if (!voiceOversDisabled()) {
-    initVoiceOvers();
+}
+
+void terminateStoreSide() {
+  ClScoreLeaderboardMgr::platformTerminate();
+  ClScoreLeaderboardMgr::terminateListeners();
+  ClSteamMgr::removeStatsReceivedListener(&ClTrophyAchMgr::refreshAchievements);
+  ClSteamMgr::removeAchievementStatsListener();
+  ClSteamMgr::shutdown();
+}
+
+void terminateGraphics() {
+  g_GAMEGraphicsHooks.releaseEventQuery();
+  ClGraphics::terminate();
+  ClGraphics::setWindowHooks(nullptr);
+  ClGraphics::terminateGraphicsOptions();
+}
+
+constexpr E_GAME_PHASE START = E_GAME_PHASE_START_UP;
+constexpr E_GAME_PHASE SECOND = E_GAME_PHASE_SECOND_STAGE;
+constexpr E_GAME_PHASE SHUT = E_GAME_PHASE_SHUT_DOWN;
+
+// Every step of the game's start-up (both stages) and of its shutdown, in the order they run.
+const SGameStep gc_aGameSteps[] = {
+    {START, "ClMutexLock::initializePool", [] { ClMutexLock::initializePool(); }},
+    {START, "ClThreadMgr::initialize", [] { ClThreadMgr::initialize(); }},
+    {START, "ClWorldObject::setIdentityTransform", [] { g_defaultObjectTransform.setIdentityTransform(); }},
+    {START, "ClDevINI::initialize", [] { ClDevINI::initialize(); }},
+    {START, "ClDScriptMgr2::initialize", [] { ClDScriptMgr2::initialize(); }},
+    {START, "ClMainLoop::readFrequency", [] { ClMainLoop::readFrequency(); }},
+    {START, "KvInitializeDataPaths", [] { KvInitializeDataPaths(); }},
+    {START, "KvLangID::initialize", [] { KvLangID::initialize(); }},
+    {START, "ClClock::initialize", [] { ClClock::initialize(); }},
+    {START, "ClFileIO::initialize", [] { ClFileIO::initialize(); }},
+    {START, "ClMagFileIO archive pools",
+     [] {
+       ClMagFileIO::initTOCPool();
+       ClMagFileIO::initRefPool();
+     }},
+    {START, "ClMagFileIO::loadTOC RWN", &startUpMainArchive},
+    {START, "ClMagFileIO::loadDataFile RWN", &loadMainArchiveData},
+    {START, "ClAsyncAssetLoaderMgr::initialize", [] { ClAsyncAssetLoaderMgr::initialize(); }},
+    {START, "ClDevINI::load", [] { ClDevINI::load("project.ini"); }},
+    // The seed is taken once the settings are read, so that "RANDOM_SEED" can fix it.
+    {START, "ClGame::seedRandom", [] { ClGame::seedRandom(); }},
+    {START, "mode machine to pre-load", &enterPreLoadMode},
+    {START, "DEMO_MODE",
+     [] {
+       if (ClDevINI::getInt("DEMO_MODE") > 0) {
+         g_bDemoMode = 1;
+       }
+     }},
+    {START, "KvInitializeLanguagePath", [] { KvInitializeLanguagePath(ClDevINI::getStringValue("LANG")); }},
+    {START, "ClSteamMgr::initialize", [] { ClSteamMgr::initialize(); }},
+    {START, "ClAudioManager::initialize",
+     [] {
+       ClAudioManager::initialize();
+       ClGraphics::setWindowHooks(&GAMEWindowHooks::instance());
+     }},
+    {START, "ClDiffMgr::initialize", [] { ClDiffMgr::initialize(); }},
+    {START, "KvLangID::loadStringTable Win32", &loadEngineStringTable},
+    // The profile's video options replace these defaults in the second stage.
+    {START, "graphics options FULLSCREEN 0, VSYNC 1",
+     [] {
+       ClGraphics::initializeGraphicsOptions();
+       *ClGraphics::accessGraphicsOption("FULLSCREEN") = 0;
+       *ClGraphics::accessGraphicsOption("VSYNC") = 1;
+     }},
+    {START, "input action count 37", [] { ClInputManager::setActionCount(gc_iNUM_GAME_INPUT_ACTIONS); }},
+    {START, "ClGameStateMgr::initialize", [] { ClGameStateMgr::initialize(); }},
+    {START, "ClProfileMgr::initialize", [] { ClProfileMgr::initialize(); }},
+    {START, "ClSaveGameUtility::initialize", &startUpSaveGames},
+    {START, "ClGame::enterCurrentMode", [] { ClGame::enterCurrentMode(); }},
+    {START, "ClMonkeyMgr::initialize", [] { ClMonkeyMgr::initialize(); }},
+
+    {SECOND, "ClGraphics::accessGraphicsOption", &applyProfileGraphicsOptions},
+    {SECOND, "ClGraphics::initialize", &startUpGraphics},
+    {SECOND, "ClUI::initialise",
+     [] {
+       ClUI::setHooks(&g_GAMEUIHooks);
+       ClUI::initialise();
+     }},
+    {SECOND, "ClUI_Win32::createDeviceObjects", [] { ClUI_Win32::createDeviceObjects(); }},
+    {SECOND, "Cl2d::initialise", [] { Cl2d::initialise(); }},
+    {SECOND, "ClFullScreenFMVPlayer_Win32::initialize", [] { ClFullScreenFMVPlayer_Win32::initialize(); }},
+    {SECOND, "shaders",
+     [] {
+       ClShaderMgr::initialize();
+       ClGraphics::gameSpecificLoadShaders();
+     }},
+    {SECOND, "signatures",
+     [] {
+       ClSignatureMgr::initSignaturePool();
+       ClSignatureMgr::initTexSetPool();
+       ClSignatureMgr::initialize();
+     }},
+    {SECOND, "sprite job pools",
+     [] {
+       ClSpriteMgr::initLineSpriteJobPool();
+       ClSpriteMgr::initSpriteJobPool();
+       ClSpriteMgr::initLineSpriteExJobPool();
+     }},
+    {SECOND, "ClDynamicGeometry::platformInitialize", [] { ClDynamicGeometry::platformInitialize(1); }},
+    {SECOND, "ClJobMgr::initialize", [] { ClJobMgr::initialize(); }},
+    {SECOND, "ClFlipBookMgr::initialize", [] { ClFlipBookMgr::initialize(); }},
+    {SECOND, "fonts",
+     [] {
+       ClFontFamilyMgr::initialiseFontPool();
+       ClFontFamilyMgr::initialiseFamilyPool();
+       ClFont::initialise();
+       g_bFontsInitialized = 1;
+     }},
+    {SECOND, "ClCameraMgr::initialize", [] { ClCameraMgr::initialize(); }},
+    {SECOND, "texture and atlas tables",
+     [] {
+       ClTextureMgr::initObjectList();
+       ClAtlasMgr::initialize();
+     }},
+    {SECOND, "ClDynamicPool::initialize_Game",
+     [] {
+       for (ClDynamicPool<u32>& pool : g_aGameDynamicPools) {
+         pool.initialize(1);
+       }
+     }},
+    {SECOND, "render targets and blurs",
+     [] {
+       ClRenderTargetMgr::initAutoRenderTargets();
+       ClRenderTargetMgr::initBlurEffects();
+     }},
+    // Every pad's motors stopped, no envelope; rumble on only when "ENABLE_RUMBLE" asks for it.
+    {SECOND, "ClRumbleMgr::initialize", [] { ClRumbleMgr::initialize(); }},
+    {SECOND, "ClParticleMgr::initialize", [] { ClParticleMgr::initialize(); }},
+    {SECOND, "ClDataScriptEvaluator::initialize", [] { ClDataScriptEvaluator::initialize(); }},
+    {SECOND, "ClHLDrawUI::initialize",
+     [] {
+       ClHLDrawUI::initialize();
+       ClHLDrawUI::setElementFlags(gc_uiDYNGEO_FLAG_2D);
+     }},
+    {SECOND, "canvases UBER, FULL, HUD", &createCanvases},
+    // The image as drawn, untinted.
+    {SECOND, "ClPointerTracker::setDefaultPointer", [] { ClPointerTracker::setDefaultPointer(0xFFFFFFFFu); }},
+    {SECOND, "lock the scene render targets", &lockSceneRenderTargets},
+    {SECOND, "ClGame::initVoiceOvers",
+     [] {
+       if (!ClGame::voiceOversDisabled()) {
+         ClGame::initVoiceOvers();
+       }
+     }},
+
+    {SHUT, "ClMonkeyMgr::terminate", [] { ClMonkeyMgr::terminate(); }},
+    // The background image animations live beside the cached "Backgrounds" script, across levels.
+    {SHUT, "release the background image animations", [] { Backgrounds::releaseImageAnimations(); }},
+    {SHUT, "terminate the stage-select chapters", [] { stageSelectTerminateChapters(); }},
+    {SHUT, "current mode exit",
+     [] {
+       if (g_pCurrentGameMode != nullptr) {
+         g_pCurrentGameMode->exit();
+       }
+     }},
+    {SHUT, "shutdownLeaderboardUI", [] { shutdownLeaderboardUI(); }},
+    {SHUT, "ClGame::freeVoiceOvers",
+     [] {
+       if (!ClGame::voiceOversDisabled()) {
+         ClGame::freeVoiceOvers();
+       }
+     }},
+    {SHUT, "unlock the auto render targets",
+     [] {
+       if (g_pSmallRenderTarget != nullptr) {
+         ClRenderTargetMgr::unlockAutoRenderTarget(g_pSmallRenderTarget);
+       }
+     }},
+    {SHUT, "ClDynamicGeometry::platformTerminate", [] { ClDynamicGeometry::platformTerminate(); }},
+    {SHUT, "ClDiffMgr::terminate", [] { ClDiffMgr::terminate(); }},
+    {SHUT, "free the profile block",
+     [] {
+       // A load thread still running (a quit during the pre-load mode) writes the block until it ends.
+       GAMEWaitForProfileLoad();
+       ClProfileMgr::terminate();
+     }},
+    {SHUT, "ClFlipBookMgr::terminate", [] { ClFlipBookMgr::terminate(); }},
+    {SHUT, "ClDataScriptEvaluator::terminate", [] { ClDataScriptEvaluator::terminate(); }},
+    {SHUT, "ClRenderTargetMgr::terminate",
+     [] {
+       ClRenderTargetMgr::terminate();
+       g_pSmallRenderTarget = nullptr;
+       g_pBlurRenderTarget = nullptr;
+     }},
+    {SHUT, "ClTextureMgr::terminateObjectList", [] { ClTextureMgr::terminateObjectList(); }},
+    {SHUT, "ClAtlasMgr::terminate", [] { ClAtlasMgr::terminate(); }},
+    {SHUT, "ClTextureMgr::terminate", [] { ClTextureMgr::terminate(); }},
+    {SHUT, "free the sprite job pools",
+     [] {
+       ClSpriteMgr::termLineSpriteJobPool();
+       ClSpriteMgr::termSpriteJobPool();
+       ClSpriteMgr::termLineSpriteExJobPool();
+     }},
+    {SHUT, "free the signature and texture-set pools",
+     [] {
+       ClSignatureMgr::termSignaturePool();
+       ClSignatureMgr::termTexSetPool();
+     }},
+    {SHUT, "clear the signature manager's flag", [] { ClSignatureMgr::terminate(); }},
+    {SHUT, "ClRumbleMgr::terminate", [] { ClRumbleMgr::terminate(); }},
+    {SHUT, "ClAudioManager::terminate",
+     [] {
+       ClGraphics::setWindowHooks(nullptr);
+       ClAudioManager::terminate();
+     }},
+    {SHUT, "Cl2d::terminate", [] { Cl2d::terminate(); }},
+    {SHUT, "ClUI::terminate", [] { ClUI::terminate(); }},
+    {SHUT, "ClFontFamilyMgr::terminate", [] { ClFontFamilyMgr::terminate(); }},
+    {SHUT, "ClFont::terminate",
+     [] {
+       if (g_bFontsInitialized) {
+         ClFont::terminate();
+         g_bFontsInitialized = 0;
+       }
+       // The UI's Direct3D objects exist from the second stage on, whether the UI manager runs or not.
+       ClUI_Win32::releaseDeviceObjects();
+     }},
+    {SHUT, "ClCameraMgr::terminate", [] { ClCameraMgr::terminate(); }},
+    // Waits for a save still being written, then frees both snapshots.
+    {SHUT, "ClSaveGameUtility::freeSnapshots",
+     [] {
+       ClSaveGameUtility::freeSnapshots();
+       ClSaveGameUtility::setHooks(nullptr);
+     }},
+    {SHUT, "ClSteamMgr::shutdown", &terminateStoreSide},
+    {SHUT, "ClDScriptMgr2::terminate", [] { ClDScriptMgr2::terminate(); }},
+    {SHUT, "ClDevINI::terminate", [] { ClDevINI::terminate(); }},
+    {SHUT, "ClInputManager::terminate",
+     [] {
+       ClInputManager::terminate();
+       ClInputHWtoKv::mp_pPadMonkeyHooks = nullptr;
+     }},
+    {SHUT, "ClShaderMgr::terminate",
+     [] {
+       ClGraphics::endSignature();
+       ClShaderMgr::terminate();
+     }},
+    {SHUT, "ClGeometryDataMgr_WIN32::releaseAll", [] { ClGeometryDataMgr_WIN32::releaseAll(); }},
+    {SHUT, "release the movie player",
+     [] {
+       ClFullScreenFMVPlayer_Win32::close();
+       GAMEReleaseVideoFrameObjects();
+     }},
+    {SHUT, "destroy TV channel 0's cameras", [] { g_aTVChannels[0].terminate(); }},
+    {SHUT, "ClGraphics::terminate", &terminateGraphics},
+    {SHUT, "ClDynamicPool::terminatePair_Game",
+     [] {
+       for (ClDynamicPool<u32>& pool : g_aGameDynamicPools) {
+         pool.terminate();
+       }
+     }},
+    {SHUT, "ClAsyncAssetLoaderMgr::terminate", [] { ClAsyncAssetLoaderMgr::terminate(); }},
+    {SHUT, "ClClock::shutdown",
+     [] {
+       ClClock::releaseAllTimers();
+       ClClock::releaseAllStopwatches();
+       ClClock::shutdown();
+     }},
+    {SHUT, "ClParticleMgr::terminate", [] { ClParticleMgr::terminate(); }},
+    {SHUT, "KvLangID::unloadAllStringTables", [] { KvLangID::unloadAllStringTables(); }},
+    // Archives go before the file layer: the archive reader closes its own references, and the file layer then
+    // finds nothing of them left to close.
+    {SHUT, "ClMagFileIO::unload RWG", [] { ClMagFileIO::unloadTOC(KvStrHash(gc_pszGAME_ARCHIVE)); }},
+    {SHUT, "ClMagFileIO::unload RWK",
+     [] {
+       ClMagFileIO::unloadDataFile(KvStrHash(gc_pszPRELOAD_ARCHIVE));
+       ClMagFileIO::unloadTOC(KvStrHash(gc_pszPRELOAD_ARCHIVE));
+     }},
+    {SHUT, "ClMagFileIO::unload RWN",
+     [] {
+       ClMagFileIO::unloadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
+       ClMagFileIO::unloadTOC(KvStrHash(gc_pszMAIN_ARCHIVE));
+     }},
+    {SHUT, "ClMagFileIO::shutdown", [] { ClMagFileIO::shutdown(); }},
+    {SHUT, "ClFileIO::shutdown", [] { ClFileIO::shutdown(); }},
+    {SHUT, "ClJobMgr::shutdown", [] { ClJobMgr::shutdown(); }},
+    {SHUT, "ClThreadMgr::shutdown", [] { ClThreadMgr::shutdown(); }},
+};
+
+// Runs the steps of one phase in their order; false when a step found that the game cannot go on.
+bool runSteps(E_GAME_PHASE ePhase) {
+  g_bStepFailed = false;
+  for (const SGameStep& step : gc_aGameSteps) {
+    if (step.m_ePhase != ePhase) {
+      continue;
+    }
+    step.mp_pfnRun();
+    if (g_bStepFailed) {
+      return false;
+    }
   }
+  return true;
+}
+
+}  // namespace
+
+std::span<const SGameStep> ClGame::getSteps() { return gc_aGameSteps; }
+
+const ClDynamicPool<u32>& ClGame::getDynamicPool(i32 iPool) {
+  KV_ASSERT(iPool >= 0 && iPool < gc_iNUM_GAME_DYNAMIC_POOLS);
+  return g_aGameDynamicPools[iPool];
+}
+
+i32 ClGame::startUp() { return runSteps(E_GAME_PHASE_START_UP) ? 1 : 0; }
+
+void ClGame::initialize() {
+  runSteps(E_GAME_PHASE_SECOND_STAGE);
   // Told once the game runs, so that whoever started it from a shell sees which picture size it chose.
   std::printf("Grindlow: running at %d x %d, %s.\n", static_cast<i32>(ClGraphics::mp_fScreenWidth),
               static_cast<i32>(ClGraphics::mp_fScreenHeight), ClGraphics::isFullscreen() ? "full screen" : "windowed");
@@ -438,10 +642,7 @@ void ClGame::serviceEngine() {
   ClAudioManager::update();
   ClLEDMgr::render();
   // The load mode waits for the leaderboards to be ready (state 4 or 5).
-  if (ClScoreLeaderboardMgr::mp_bIsInitialized &&
-      (ClScoreLeaderboardMgr::mp_uiReadyState == 1 || ClScoreLeaderboardMgr::mp_uiReadyState == 3)) {
-    ClScoreLeaderboardMgr::mp_uiReadyState = 4;
-  }
+  ClScoreLeaderboardMgr::advanceReadyState();
   // A save asked for while the last one ran starts once that one has ended.
   ClSaveGameUtility::tickPendingSave();
   ClSteamMgr::update();
@@ -465,140 +666,8 @@ u32 ClGame::tickFrame(f32 fDT) {
   return g_bQuitGame == 0 ? 1 : 0;
 }
 
+
 i32 ClGame::shutDown() {
-  step("ClMonkeyMgr::terminate");
-  ClMonkeyMgr::terminate();
-  // The background image animations live beside the cached "Backgrounds" script, across levels.
-  step("release the background image animations");
-  Backgrounds::releaseImageAnimations();
-  step("terminate the stage-select chapters");
-  stageSelectTerminateChapters();
-  if (g_pCurrentGameMode != nullptr) {
-    step("current mode exit");
-    g_pCurrentGameMode->exit();
-  }
-  step("shutdownLeaderboardUI");
-  shutdownLeaderboardUI();
-  step("ClGame::freeVoiceOvers");
-  if (!voiceOversDisabled()) {
-    freeVoiceOvers();
-  }
-  step("unlock the auto render targets");
-  if (g_pSmallRenderTarget != nullptr) {
-    ClRenderTargetMgr::unlockAutoRenderTarget(g_pSmallRenderTarget);
-  }
-  step("ClDynamicGeometry::platformTerminate");
-  ClDynamicGeometry::platformTerminate();
-  step("ClDiffMgr::terminate");
-  ClDiffMgr::terminate();
-  step("free the profile block");
-  // A load thread still running (a quit during the pre-load mode) writes the block until it ends.
-  GAMEWaitForProfileLoad();
-  ClProfileMgr::terminate();
-  step("ClFlipBookMgr::terminate");
-  ClFlipBookMgr::terminate();
-  step("ClDataScriptEvaluator::terminate");
-  ClDataScriptEvaluator::terminate();
-  step("ClRenderTargetMgr::terminate");
-  ClRenderTargetMgr::terminate();
-  g_pSmallRenderTarget = nullptr;
-  g_pBlurRenderTarget = nullptr;
-  step("ClTextureMgr::terminateObjectList");
-  ClTextureMgr::terminateObjectList();
-  step("ClAtlasMgr::terminate");
-  ClAtlasMgr::terminate();
-  step("ClTextureMgr::terminate");
-  ClTextureMgr::terminate();
-  step("free the sprite job pools");
-  ClSpriteMgr::termLineSpriteJobPool();
-  ClSpriteMgr::termSpriteJobPool();
-  ClSpriteMgr::termLineSpriteExJobPool();
-  step("free the signature and texture-set pools");
-  ClSignatureMgr::termSignaturePool();
-  ClSignatureMgr::termTexSetPool();
-  step("clear the signature manager's flag");
-  ClSignatureMgr::mp_bInitialized = 0;
-  step("ClRumbleMgr::terminate");
-  ClRumbleMgr::terminate();
-  step("ClAudioManager::terminate");
-  ClGraphics::setWindowHooks(nullptr);
-  ClAudioManager::terminate();
-  step("Cl2d::terminate");
-  Cl2d::terminate();
-  step("ClUI::terminate");
-  ClUI::terminate();
-  step("ClFontFamilyMgr::terminate");
-  ClFontFamilyMgr::terminate();
-  step("ClFont::terminate");
-  if (g_bFontsInitialized) {
-    ClFont::terminate();
-    g_bFontsInitialized = 0;
-  }
-  // The UI's Direct3D objects exist from the second stage on, whether the UI manager runs or not.
-  ClUI_Win32::releaseDeviceObjects();
-  step("ClCameraMgr::terminate");
-  ClCameraMgr::terminate();
-  // Waits for a save still being written, then frees both snapshots.
-  step("ClSaveGameUtility::freeSnapshots");
-  ClSaveGameUtility::freeSnapshots();
-  ClSaveGameUtility::setHooks(nullptr);
-  step("ClSteamMgr::shutdown");
-  ClScoreLeaderboardMgr::platformTerminate();
-  ClScoreLeaderboardMgr::terminateListeners();
-  ClSteamMgr::removeStatsReceivedListener(&ClTrophyAchMgr::refreshAchievements);
-  ClSteamMgr::removeAchievementStatsListener();
-  ClSteamMgr::shutdown();
-  step("ClDScriptMgr2::terminate");
-  ClDScriptMgr2::terminate();
-  step("ClDevINI::terminate");
-  ClDevINI::terminate();
-  step("ClInputManager::terminate");
-  ClInputManager::terminate();
-  ClInputHWtoKv::mp_pPadMonkeyHooks = nullptr;
-  step("ClShaderMgr::terminate");
-  ClGraphics::endSignature();
-  ClShaderMgr::terminate();
-  step("ClGeometryDataMgr_WIN32::releaseAll");
-  ClGeometryDataMgr_WIN32::releaseAll();
-  step("release the movie player");
-  ClFullScreenFMVPlayer_Win32::close();
-  GAMEReleaseVideoFrameObjects();
-  step("destroy TV channel 0's cameras");
-  g_aTVChannels[0].terminate();
-  step("ClGraphics::terminate");
-  g_GAMEGraphicsHooks.releaseEventQuery();
-  ClGraphics::terminate();
-  ClGraphics::setWindowHooks(nullptr);
-  if (ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
-    ClGraphics::mp_graphicsOptionsDict.terminate();
-  }
-  step("ClAsyncAssetLoaderMgr::terminate");
-  ClAsyncAssetLoaderMgr::terminate();
-  step("ClClock::shutdown");
-  ClClock::releaseAllTimers();
-  ClClock::releaseAllStopwatches();
-  ClClock::shutdown();
-  step("ClParticleMgr::terminate");
-  ClParticleMgr::terminate();
-  step("KvLangID::unloadAllStringTables");
-  KvLangID::unloadAllStringTables();
-  // Archives go before the file layer: the archive reader closes its own references, and the file layer then
-  // finds nothing of them left to close.
-  step("ClMagFileIO::unload RWG");
-  ClMagFileIO::unloadTOC(KvStrHash(gc_pszGAME_ARCHIVE));
-  step("ClMagFileIO::unload RWK");
-  ClMagFileIO::unloadDataFile(KvStrHash(gc_pszPRELOAD_ARCHIVE));
-  ClMagFileIO::unloadTOC(KvStrHash(gc_pszPRELOAD_ARCHIVE));
-  step("ClMagFileIO::unload RWN");
-  ClMagFileIO::unloadDataFile(KvStrHash(gc_pszMAIN_ARCHIVE));
-  ClMagFileIO::unloadTOC(KvStrHash(gc_pszMAIN_ARCHIVE));
-  step("ClMagFileIO::shutdown");
-  ClMagFileIO::shutdown();
-  step("ClFileIO::shutdown");
-  ClFileIO::shutdown();
-  step("ClJobMgr::shutdown");
-  ClJobMgr::shutdown();
-  step("ClThreadMgr::shutdown");
-  ClThreadMgr::shutdown();
+  runSteps(E_GAME_PHASE_SHUT_DOWN);
   return 1;
 }

@@ -12,32 +12,11 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Audio/ClFMODCueInstance.h"
-#include "Corvane/Store/ClSteamMgr.h"
 #include "Corvane/Store/ClTrophyAchMgr.h"
-#include "Platform/Store/StoreApi.h"
 
 ClGameWorldServices g_gameWorldServices;
 
-bool GAMEGrantAchievement(const char* pApiName) {
-  ISteamUserStats* pStats = ClSteamMgr::getSteamUserStats();
-  if (pStats == nullptr) {
-    return false;
-  }
-  for (ClTrophyAchDef& record : ClTrophyAchMgr::mp_achievements) {
-    if (record.mp_pApiName == nullptr || std::strcmp(record.mp_pApiName, pApiName) != 0) {
-      continue;
-    }
-    if (record.m_bAchieved != 0) {
-      return false;
-    }
-    record.m_bAchieved = 1;
-    record.m_uiGameWord1 = 0;
-    pStats->SetAchievement(record.mp_pApiName);
-    ClSteamMgr::mp_bStatsDirty = true;
-    return true;
-  }
-  return false;
-}
+bool GAMEGrantAchievement(const char* pApiName) { return ClTrophyAchMgr::grantAchievement(pApiName); }
 
 void ClGameWorldServices::playCue(u32 uiCueNameHash) { ClAudioManager::playCue(uiCueNameHash); }
 

@@ -341,7 +341,7 @@ void ClGAMEGraphicsHooks::loadShaders() {
   for (const char* pName : gc_apGAME_SHADERS) {
     ClShaderMgr::createShader(pName);
   }
-  ClShaderMgr::mp_bAllShadersLoaded = 1;
+  ClShaderMgr::markAllShadersLoaded();
 }
 
 void ClGAMEGraphicsHooks::renderAspectFitQuad(const SRenderSignature* pSignature, u32 uiColor, f32 fX, f32 fY,

@@ -93,7 +93,7 @@ bool GAMERenderVideoFrame() {
     ClTexture* pTexture = ClFullScreenFMVPlayer_Win32::lockVideoTexture();
     const bool bDrawable = pTexture != nullptr && pTexture->getD3DTexture() != nullptr &&
                            pTexture->getWidth() > 0.0f && pTexture->getHeight() > 0.0f &&
-                           ClSignatureMgr::mp_bInitialized &&
+                           ClSignatureMgr::isInitialized() &&
                            ClShaderMgr::findShader(KvStrHash(gc_pGAME_VIDEO_SHADER)) != nullptr;
     if (bDrawable) drawFitted(pTexture);
     ClFullScreenFMVPlayer_Win32::unlockVideoTexture();

@@ -143,7 +143,7 @@ void ClInputMapperMenus::process(u8 uiPlayerIndex) {
 }
 
 void createGameInputMappers() {
-  KV_ASSERT_MSG(ClInputManager::m_iActionCount >= 37, "the game's mappers write 37 actions a player");
+  KV_ASSERT_MSG(ClInputManager::getActionCount() >= 37, "the game's mappers write 37 actions a player");
   createAligned<ClInputMapperGAMENormalGameplay>(&g_pInputMapperGameplay);
   createAligned<ClInputMapperMenus>(&g_pInputMapperMenus);
 }

@@ -155,24 +155,23 @@ void GAMEPadTester::tick() {
 
   const u32 uiPad = ClInputManager::m_auiPadMap[0];
   for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {
-    ClInputHWtoKv::mp_auiPadConnected[ClInputManager::m_auiPadMap[i]] = i == 0 ? 1 : 0;
+    ClInputHWtoKv::setPadConnected(ClInputManager::m_auiPadMap[i], i == 0);
   }
-  f32* pInputs = ClInputHWtoKv::mp_aPadStates[uiPad].mp_afInputs;
   for (SPadMonkeySequence& sequence : m_aSequences) {
     if (!sequence.m_bInUse || !sequence.m_bPressed) {
       continue;
     }
-    f32& fSlot = pInputs[sequence.m_iSlot];
-    fSlot = std::clamp(fSlot + sequence.m_fValue, -1.0f, 1.0f);
+    const f32 fSlot = ClInputHWtoKv::getPadInput(uiPad, sequence.m_iSlot);
+    ClInputHWtoKv::setPadInput(uiPad, sequence.m_iSlot, std::clamp(fSlot + sequence.m_fValue, -1.0f, 1.0f));
     if (sequence.m_bOneShot) {
       sequence.m_bInUse = 0;
     }
   }
 
   wanderPointer(fDT);
-  pInputs[E_PAD_INPUT_POINTER_X] = m_fPointerX;
-  pInputs[E_PAD_INPUT_POINTER_Y] = m_fPointerY;
-  pInputs[E_PAD_INPUT_POINTER_PRESENT] = 1.0f;
+  ClInputHWtoKv::setPadInput(uiPad, E_PAD_INPUT_POINTER_X, m_fPointerX);
+  ClInputHWtoKv::setPadInput(uiPad, E_PAD_INPUT_POINTER_Y, m_fPointerY);
+  ClInputHWtoKv::setPadInput(uiPad, E_PAD_INPUT_POINTER_PRESENT, 1.0f);
 }
 
 // Of every thirty pointer moves, the nineteen before the last jump to the centre of a clickable widget drawn at

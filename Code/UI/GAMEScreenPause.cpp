@@ -1,6 +1,5 @@
 #include "Code/UI/GAMEScreenPause.h"
 
-#include <cstring>
 
 #include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
@@ -33,7 +32,7 @@ void setVisibleIfPresent(const char* pName, u32 bVisible) {
 }  // namespace
 
 void systemSavePreviousWidgets(ClWidget*, WidgetEventProcedureCall*) {
-  std::memcpy(s_apSavedHistory, ClUI::mp_apSwitchHistory, sizeof(s_apSavedHistory));
+  ClUI::copySwitchHistory(s_apSavedHistory);
 }
 
 void systemPauseInitialize(ClWidget*, WidgetEventProcedureCall*) {
@@ -106,8 +105,7 @@ void restoreSavedSwitchHistory() {
   KV_ASSERT_MSG(pTarget, "restoreSavedSwitchHistory: no saved entry is a screen of TopLevelSwitcher");
   ClUI::pushSwitchHistory(pTarget);
   pSwitcher->switchTo(pTarget);
-  ClUI::mp_apSwitchHistory[0] = nullptr;
-  std::memcpy(ClUI::mp_apSwitchHistory, s_apSavedHistory, sizeof(s_apSavedHistory));
+  ClUI::restoreSwitchHistory(s_apSavedHistory);
 }
 
 void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {

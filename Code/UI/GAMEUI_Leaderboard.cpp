@@ -393,7 +393,7 @@ i32 getWorldRankForGameType(i32 iGameType, i32 iChapter, i32 iLevel) {
 
 void requestLeaderboardDownload(bool bForceGlobal) {
   g_bLeaderboardDataReady = 0;
-  if (!ClScoreLeaderboardMgr::mp_bIsInitialized) {
+  if (!ClScoreLeaderboardMgr::isInitialized()) {
     return;
   }
   if (bForceGlobal || g_iLeaderboardView == E_LB_VIEW_GLOBAL) {
@@ -455,7 +455,7 @@ void systemLeaderboardTerminate(ClWidget*, WidgetEventProcedureCall*) {
 
 void shutdownLeaderboardUI() {
   if (g_pLeaderboardListener != nullptr) {
-    KV_ASSERT(ClScoreLeaderboardMgr::mp_bIsInitialized);
+    KV_ASSERT(ClScoreLeaderboardMgr::isInitialized());
     const i32 iAt = ClScoreLeaderboardMgr::findListener(g_pLeaderboardListener);
     if (iAt >= 0) ClScoreLeaderboardMgr::removeListenerAt(iAt);
     g_pLeaderboardListener = nullptr;

@@ -140,7 +140,7 @@ void onFriendsDownloaded(const SLeaderboardScoresDownloadedEvent& event) {
 }  // namespace
 
 SLeaderboardListener* addLeaderboardListener() {
-  if (g_pLeaderboardListener == nullptr && ClScoreLeaderboardMgr::mp_bIsInitialized) {
+  if (g_pLeaderboardListener == nullptr && ClScoreLeaderboardMgr::isInitialized()) {
     g_pLeaderboardListener = ClScoreLeaderboardMgr::addListener(&onLeaderboardDownloaded);
   }
   return g_pLeaderboardListener;

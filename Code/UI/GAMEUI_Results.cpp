@@ -134,7 +134,7 @@ SRecordMarks raiseRecords(const SRun& run) {
   if (hasRecord(run.m_iType) &&
       !(ClDevINI::hasKey("INFINITE_FUEL") != 0 && ClDevINI::getFloat("INFINITE_FUEL") != 0.0f)) {
     g_iLeaderboardIndex = boardOf(run.m_iType, run.m_iChapter, run.m_iLevel);
-    if (ClScoreLeaderboardMgr::mp_bIsInitialized) {
+    if (ClScoreLeaderboardMgr::isInitialized()) {
       ClScoreLeaderboardMgr::uploadScore(g_iLeaderboardIndex, iScore);
     } else {
       std::fprintf(stderr, "Results: the leaderboards are not available; the score %d is not uploaded\n", iScore);
@@ -355,7 +355,7 @@ void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
 void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
   const i32 iType = g_iGameType;
   if (g_bLeaderboardScoreUploaded != 0 && g_bResultsRankingRequested == 0 && g_bLeaderboardOwnRankStored == 0) {
-    if (ClScoreLeaderboardMgr::mp_bIsInitialized) {
+    if (ClScoreLeaderboardMgr::isInitialized()) {
       ClScoreLeaderboardMgr::downloadScoresAroundUser(boardOf(iType, g_iChapter, g_iLevel), 1, 1);
     }
     g_bResultsRankingRequested = 1;

@@ -313,7 +313,7 @@ void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
     if (g_fStageSelectDelayTimer >= gc_fSTAGE_SELECT_DOWNLOAD_DELAY) {
       g_fStageSelectDelayTimer = gc_fSTAGE_SELECT_DOWNLOAD_DELAY;
       // Without the store's leaderboards (the store did not start) there is nobody to ask.
-      if (ClScoreLeaderboardMgr::mp_bIsInitialized) {
+      if (ClScoreLeaderboardMgr::isInitialized()) {
         const i32 iBoard = focusedBoard();
         g_bLeaderboardRequestFromScreens = 1;
         ClScoreLeaderboardMgr::downloadScoresAroundUser(iBoard, 1, 1);

@@ -101,7 +101,7 @@ void ClVRM9Allocator::replaceTexture(ClTexture* pTexture) {
   }
   if (pOld != nullptr) {
     // Signatures made for drawing the frames must not outlive the texture they name.
-    if (ClSignatureMgr::mp_bInitialized) ClSignatureMgr::releaseTexture(pOld);
+    if (ClSignatureMgr::isInitialized()) ClSignatureMgr::releaseTexture(pOld);
     delete pOld;
   }
 }

@@ -67,6 +67,21 @@ ClInputMapperBase* ClGameStateMgr::getInputMapper(u32 uiPlayerIndex) {
   return m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.top();
 }
 
+i32 ClGameStateMgr::getInputMapperCount(u32 uiPlayerIndex) {
+  KV_ASSERT(uiPlayerIndex<cMAX_LOCAL_PLAYERS);
+  return m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.getCount();
+}
+
+void ClGameStateMgr::setTVChannel(u32 uiPlayerIndex, i32 iTVChannelIdx) {
+  KV_ASSERT(uiPlayerIndex<cMAX_LOCAL_PLAYERS);
+  m_aLocalPlayers[uiPlayerIndex].m_iTVChannelIdx = iTVChannelIdx;
+}
+
+i32 ClGameStateMgr::getTVChannel(u32 uiPlayerIndex) {
+  KV_ASSERT(uiPlayerIndex<cMAX_LOCAL_PLAYERS);
+  return m_aLocalPlayers[uiPlayerIndex].m_iTVChannelIdx;
+}
+
 i32 ClGameStateMgr::firstPlayerChannel() {
   const i32 iTVChannelIdx = m_aLocalPlayers[0].m_iTVChannelIdx;
   KV_ASSERT(iTVChannelIdx!=-1);

@@ -59,18 +59,24 @@ class ClGameStateMgr {
   static void pushInputMapper(u32 uiPlayerIndex, ClInputMapperBase* pMapper);
   static void popInputMapper(u32 uiPlayerIndex);
   static ClInputMapperBase* getInputMapper(u32 uiPlayerIndex);
+  static i32 getInputMapperCount(u32 uiPlayerIndex);
+
+  // The TV channel a local player watches (-1: none).
+  static void setTVChannel(u32 uiPlayerIndex, i32 iTVChannelIdx);
+  static i32 getTVChannel(u32 uiPlayerIndex);
 
   // Cameras of the first local player's TV channel, which must be set. A push activates the camera and cuts
   // the channel to it; a pop that leaves a camera blends the channel to it over fBlendTime seconds.
   static void pushCamera(ClCamera* pCamera);
   static void popCamera(f32 fBlendTime);
 
-  static SLocalPlayerState m_aLocalPlayers[cMAX_LOCAL_PLAYERS];
   static STVChannelState m_aTVChannelStates[gc_iNUM_TV_CHANNELS];
   static ClSimpleStackTemplate<u32> m_aBoolStateStack[gc_uiNUM_BOOL_STATES];
   static ClSimpleStackTemplate<f32> m_aFloatStateStack[gc_uiNUM_FLOAT_STATES];
   static KvSwitchChannelCamera mp_pfnSwitchChannelCamera;
 
  private:
+  static SLocalPlayerState m_aLocalPlayers[cMAX_LOCAL_PLAYERS];
+
   static i32 firstPlayerChannel();
 };

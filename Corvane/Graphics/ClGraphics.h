@@ -218,6 +218,11 @@ class ClGraphics {
 
   // --- Options ---
 
+  // Creates the options dictionary (32 entries) unless it exists; the game's start-up, before initialize.
+  static void initializeGraphicsOptions();
+  // Frees the options dictionary when it exists; the game's shutdown, after terminate.
+  static void terminateGraphicsOptions();
+
   // The 32-bit value of a graphics option, created (zero) when absent. Fatal when the dictionary does not exist.
   static i32* accessGraphicsOption(const char* pName);
   static i32 hasGraphicsOption(const char* pName);
@@ -363,7 +368,6 @@ class ClGraphics {
   static IDirect3DSurface9* mp_pBackBufferSurface;
   static IDirect3DSurface9* mp_pDepthStencilSurface;
   static _D3DPRESENT_PARAMETERS_ mp_presentParams;
-  static ClDictionaryPool<i32> mp_graphicsOptionsDict;
   static ClDynamicVector<DisplayMode> mp_displayModes;
   static ClDynamicVector<DisplayMode> mp_resolutionList;
   static DisplayMode mp_bestDisplayMode;
@@ -398,4 +402,7 @@ class ClGraphics {
   // Matrix stacks.
   static kv_matrix mp_aMatrixStacks[gc_iNUM_MATRIX_STACKS][gc_iMATRIX_STACK_DEPTH];
   static i32 mp_aiMatrixStackDepth[gc_iNUM_MATRIX_STACKS];
+
+ private:
+  static ClDictionaryPool<i32> mp_graphicsOptionsDict;
 };

@@ -139,6 +139,18 @@ i32* ClGraphics::accessGraphicsOption(const char* pName) { return mp_graphicsOpt
 
 i32 ClGraphics::hasGraphicsOption(const char* pName) { return mp_graphicsOptionsDict.has(pName); }
 
+void ClGraphics::initializeGraphicsOptions() {
+  if (!mp_graphicsOptionsDict.isInitialized()) {
+    mp_graphicsOptionsDict.initialize(gc_iMAX_GRAPHICS_OPTIONS);
+  }
+}
+
+void ClGraphics::terminateGraphicsOptions() {
+  if (mp_graphicsOptionsDict.isInitialized()) {
+    mp_graphicsOptionsDict.terminate();
+  }
+}
+
 i32 ClGraphics::isFullscreen() {
   if (commandParameter("-fullscreen") != nullptr) {
     i32 iValue = 1;

@@ -76,6 +76,8 @@ class ClShaderMgr {
   static ClSimpleHashTable mp_shaderTable;
   static ClSimpleHashTable mp_globalVarTable;
   static ClPool<SShaderGlobalVar, gc_iMAX_GLOBAL_SHADER_VARS> mp_globalVarPool;
+  // Marks every shader loaded: the game, once it has registered its shaders.
+  static void markAllShadersLoaded() { mp_bAllShadersLoaded = 1; }
   // Set when the game has registered its shaders, or when the last requested asynchronous load has made its effect.
   static u32 mp_bAllShadersLoaded;
   // The asynchronous request whose completion sets the flag above (the latest one made).

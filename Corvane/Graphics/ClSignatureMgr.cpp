@@ -30,6 +30,7 @@ SRenderSignature* findOrAddSignature(ClShader* pShader, STextureSet* pTexSet) {
 void ClSignatureMgr::initialize() {
   KV_ASSERT_MSG(mp_signaturePool.getMaxAllocs() == gc_iMAX_SIGNATURES, "initSignaturePool() before initialize()");
   KV_ASSERT_MSG(mp_texSetPool.getMaxAllocs() == gc_iMAX_TEXTURE_SETS, "initTexSetPool() before initialize()");
+  mp_bInitialized = 1;
 }
 
 void ClSignatureMgr::initSignaturePool() { mp_signaturePool.initialize(); }

@@ -35,8 +35,11 @@ struct SRenderSignature {
 
 class ClSignatureMgr {
  public:
-  // Prepares the manager at graphics start-up (the pools must have been built).
+  // Prepares the manager at graphics start-up (the pools must have been built) and marks it initialised.
   static void initialize();
+  // Marks the manager uninitialised at shutdown, after both pools were freed.
+  static void terminate() { mp_bInitialized = 0; }
+  static bool isInitialized() { return mp_bInitialized != 0; }
   static void initSignaturePool();
   static void initTexSetPool();
   // Return every allocated record to its pool.
@@ -61,8 +64,9 @@ class ClSignatureMgr {
 
   static ClPool<SRenderSignature, gc_iMAX_SIGNATURES> mp_signaturePool;
   static ClPool<STextureSet, gc_iMAX_TEXTURE_SETS> mp_texSetPool;
-  static u32 mp_bInitialized;
 
  private:
+  static u32 mp_bInitialized;
+
   static STextureSet* findOrAddTexSet(ClTextureBase* const* ppTextures, u32 uiCount);
 };

@@ -251,6 +251,12 @@ i32 ClSpriteMgr::taskChunkSize(i32 iNumRecords, i32 iNumWorkers) {
   return iChunk;
 }
 
+void ClSpriteMgr::setStagingQuad(const kv_vector4 (&avQuad)[8]) {
+  for (i32 i = 0; i < 8; ++i) {
+    mp_stagingQuad[i] = avQuad[i];
+  }
+}
+
 void ClSpriteMgr::addQuadSprite(u32 uiColor, const SRenderSignature* pSignature) {
   KvCheckPointer(pSignature);
   const i32 iBuffer = writeBuffer();

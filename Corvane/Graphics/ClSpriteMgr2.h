@@ -131,6 +131,8 @@ class ClSpriteMgr {
   // Queues the staging quad (corners 0-3 then texture coordinates 0-3) with flags 0x100000, batch 0, normal 0 and
   // depth 0; dropped when the buffer already holds 1999. Checks the signature pointer.
   static void addQuadSprite(u32 uiColor, const SRenderSignature* pSignature);
+  // Fills the staging quad: corners 0-3, then texture coordinates 0-3.
+  static void setStagingQuad(const kv_vector4 (&avQuad)[8]);
   // A line quad: corners P, P + a, P + b, P + b + a with a = (W x N) * length and b = W * width, texture coordinates
   // (0,0), (0,1), (1,0), (1,1). N and W must be unit length within 0.04 ("Normal must be a normalized vector!",
   // "WidthDir must be a normalized vector!"); a full buffer is fatal.
@@ -177,7 +179,6 @@ class ClSpriteMgr {
   static void lineSpriteExJobFinished(void* pUserData);
 
   // --- State ---
-  static kv_vector4 mp_stagingQuad[8];
   static i32 mp_iNumQuadSprites[2];
   static i32 mp_iNumLineSprites[2];
   static i32 mp_iNumSprites[2];
@@ -192,5 +193,7 @@ class ClSpriteMgr {
   static ClPool<SSpriteJobData, gc_iSPRITE_JOB_POOL_SIZE> mp_lineSpriteExJobPool;
 
  private:
+  static kv_vector4 mp_stagingQuad[8];
+
   static void clearBuffer(i32 iBuffer);
 };

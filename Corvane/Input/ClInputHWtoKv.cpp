@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "Corvane/System/KvDebug.h"
+
 SInputPadState ClInputHWtoKv::mp_aPadStates[cuiMAX_GAME_PADS] = {};
 u32 ClInputHWtoKv::mp_auiPadConnected[cuiMAX_GAME_PADS] = {};
 u32 ClInputHWtoKv::mp_auiKeyStates[gc_iNUM_KEY_STATES] = {};
@@ -62,3 +64,18 @@ constexpr std::array<u8, 256> gc_aKeyIndexTable = buildKeyIndexTable();
 }  // namespace
 
 u8 KvKeyIndexFromScanCode(u32 uiScanCode) { return uiScanCode < 256 ? gc_aKeyIndexTable[uiScanCode] : 0; }
+
+f32 ClInputHWtoKv::getPadInput(u32 uiPad, i32 iInput) {
+  KV_ASSERT(uiPad < cuiMAX_GAME_PADS && iInput >= 0 && iInput < gc_iPAD_STATE_FLOATS);
+  return mp_aPadStates[uiPad].mp_afInputs[iInput];
+}
+
+void ClInputHWtoKv::setPadInput(u32 uiPad, i32 iInput, f32 fValue) {
+  KV_ASSERT(uiPad < cuiMAX_GAME_PADS && iInput >= 0 && iInput < gc_iPAD_STATE_FLOATS);
+  mp_aPadStates[uiPad].mp_afInputs[iInput] = fValue;
+}
+
+void ClInputHWtoKv::setPadConnected(u32 uiPad, bool bConnected) {
+  KV_ASSERT(uiPad < cuiMAX_GAME_PADS);
+  mp_auiPadConnected[uiPad] = bConnected ? 1u : 0u;
+}

@@ -181,6 +181,12 @@ class ClInputHWtoKv {
   // The keyboard's cooperative level has been set.
   u32 m_bKeyboardCooperativeLevelSet = 0;
 
+  // One input of a hardware pad's record, and whether the pad counts as connected (the pad tester plays a pad
+  // through these).
+  static f32 getPadInput(u32 uiPad, i32 iInput);
+  static void setPadInput(u32 uiPad, i32 iInput, f32 fValue);
+  static void setPadConnected(u32 uiPad, bool bConnected);
+
   // --- Module state ---
   static SInputPadState mp_aPadStates[cuiMAX_GAME_PADS];
   static u32 mp_auiPadConnected[cuiMAX_GAME_PADS];

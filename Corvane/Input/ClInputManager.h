@@ -61,15 +61,20 @@ class ClInputManager {
   // The game's mapper factory, called by initialize; null makes no game mappers.
   static PFN_CREATE_GAME_INPUT_MAPPERS mp_pfnCreateGameInputMappers;
 
+  // The number of actions each pad's array holds; the game sets it before initialize (37).
+  static void setActionCount(i32 iActionCount) { m_iActionCount = iActionCount; }
+  static i32 getActionCount() { return m_iActionCount; }
+
   // --- Module state ---
   static u32 m_bInitialized;
-  static i32 m_iActionCount;  // written by the game before initialize (37)
   static SGameInputAction* m_apGameSpecificInputs[cuiMAX_GAME_PADS];
   static u8 m_uiCurInputFrame;
   static u8 m_auiPadMap[cuiMAX_GAME_PADS];
   static SGameInputAction m_aDebugCameraActions[gc_iNUM_DEBUG_CAMERA_ACTIONS];
 
  private:
+  static i32 m_iActionCount;
+
   static void mapLogicalPad(u32 uiLogical, u32 uiHW);
   static void checkActionIndex(i32 iAction, i32 iActionCount);
 };

@@ -13,6 +13,12 @@ bool ClScoreLeaderboardMgr::mp_bRequestPending[NUM_E_SLCT] = {};
 u32 ClScoreLeaderboardMgr::mp_uiNumFoundCallbackFinishedForLeaderboards = 0;
 ClDynamicVector<SLeaderboardListener*> ClScoreLeaderboardMgr::mp_listeners;
 
+void ClScoreLeaderboardMgr::advanceReadyState() {
+  if (mp_bIsInitialized && (mp_uiReadyState == 1 || mp_uiReadyState == 3)) {
+    mp_uiReadyState = 4;
+  }
+}
+
 void ClScoreLeaderboardMgr::initializeListeners() { mp_listeners.initialize(8); }
 
 void ClScoreLeaderboardMgr::terminateListeners() {

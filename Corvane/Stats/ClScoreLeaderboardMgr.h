@@ -78,10 +78,16 @@ class ClScoreLeaderboardMgr {
  public:
   static void initializeListeners();
   static void terminateListeners();
-  // Registers the result handlers with the store manager and marks the platform side ready (state 1). 1.
+  // Registers the result handlers with the store manager and marks the platform side ready (state 1); the
+  // manager counts as initialised when every handler was registered. 1 then.
   static i32 platformInitialize();
-  // Removes the result handlers from the store manager's lists.
+  // Removes the result handlers from the store manager's lists; the manager is no longer initialised (state 0).
   static void platformTerminate();
+  static bool isInitialized() { return mp_bIsInitialized; }
+  // 0 before platformInitialize, 1 after it; 4 or 5 once the boards are ready.
+  static u32 getReadyState() { return mp_uiReadyState; }
+  // The game's frame moves a state of 1 or 3 on to 4 while the manager is initialised.
+  static void advanceReadyState();
 
   // Appends a listener and returns its entry, which stays valid until it is removed.
   static SLeaderboardListener* addListener(KvLeaderboardStaticCallback staticCallback);
@@ -110,16 +116,15 @@ class ClScoreLeaderboardMgr {
   static void onFriendsScoresDownloaded(void* pUserData, u64 hLeaderboard, u64 hSteamLeaderboard,
                                         u64 hSteamLeaderboardEntries, i32 cEntryCount, bool bIOFailure);
 
-  // Set by the game's pre-load mode to the result of platformInitialize.
-  static bool mp_bIsInitialized;
-  // 0 before platformInitialize, 1 after it; the game moves it on (its frame turns 1 or 3 into 4).
-  static u32 mp_uiReadyState;
   static bool mp_bRequestPending[NUM_E_SLCT];
   // Boards found so far.
   static u32 mp_uiNumFoundCallbackFinishedForLeaderboards;
   static ClDynamicVector<SLeaderboardListener*> mp_listeners;
 
  private:
+  static bool mp_bIsInitialized;
+  static u32 mp_uiReadyState;
+
   static void dispatch(ELeaderboardEvent eEvent, const void* pData);
   static void failDeferredCall(const SDeferredLeaderboardCall& call);
   static void reissueDeferredCall(const SDeferredLeaderboardCall& call);

@@ -18,6 +18,7 @@ i32 ClScoreLeaderboardMgr::platformInitialize() {
                           ClSteamMgr::addScoresAroundUserListener(&onScoresAroundUserDownloaded, nullptr) &
                           ClSteamMgr::addFriendsScoresListener(&onFriendsScoresDownloaded, nullptr);
   mp_uiReadyState = 1;
+  mp_bIsInitialized = iRegistered != 0;
   return iRegistered;
 }
 

@@ -132,8 +132,9 @@ class ClSteamMgr {
   static bool mp_bInitialized;
   static bool mp_bStatsRequested;
   static bool mp_bStatsReceived;
-  // Set by the game after it changed a statistic or an achievement; cleared when the store accepts them.
-  static bool mp_bStatsDirty;
+  // Marked after a statistic or an achievement changed; cleared when the store accepts them.
+  static void markStatsDirty() { mp_bStatsDirty = true; }
+  static bool areStatsDirty() { return mp_bStatsDirty; }
   static CGameID* mp_pGameID;
   static ClSteamCallbackRerouter* mp_pSteamCallback;
 
@@ -154,6 +155,8 @@ class ClSteamMgr {
   static u32 mp_uiFindAnswersBelow;
 
  private:
+  static bool mp_bStatsDirty;
+
   friend class ClSteamCallbackRerouter;
   static u64 getGameID();
   static void initializeLists();

@@ -1,8 +1,7 @@
 // The game's achievements as the store reports them: for each of the 13 achievements its achieved flag and
 // its display texts. refreshAchievements reads them all again from the store; the store manager calls it
 // whenever the player's statistics arrive (it is registered as a statistics listener and as the achievement
-// listener). The game grants achievements itself through the store and marks the statistics dirty
-// (ClSteamMgr::mp_bStatsDirty). Main thread.
+// listener). grantAchievement grants one through the store and marks the statistics dirty. Main thread.
 #pragma once
 
 #include "Corvane/System/KvTypes.h"
@@ -40,7 +39,7 @@ struct ClTrophyAchDef {
   char m_szDescription[gc_iACH_DESCRIPTION_LEN];
   u32 m_bHidden;
   u32 m_bAchieved;
-  // Kept for the game's own bookkeeping; the engine does not touch them.
+  // Kept for the game's own bookkeeping; a grant clears the first, the engine touches them no further.
   u32 m_uiGameWord1;
   u32 m_uiGameWord2;
 };
@@ -50,6 +49,9 @@ class ClTrophyAchMgr {
   // Reads every achievement's state and texts from the store (texts cut to fit, always terminated).
   // The user data is not used.
   static void refreshAchievements(void* pUserData);
+  // Grants the achievement of that API name: achieved, its first game word cleared, the store told and the
+  // statistics marked dirty. False when the store does not run, the name is unknown or it was achieved already.
+  static bool grantAchievement(const char* pApiName);
 
   static ClTrophyAchDef mp_achievements[NUM_E_ACH];
 };

@@ -39,3 +39,24 @@ void ClTrophyAchMgr::refreshAchievements(void*) {
     def.m_bHidden = (pHidden != nullptr && strcmp(pHidden, "1") == 0) ? 1 : 0;
   }
 }
+
+bool ClTrophyAchMgr::grantAchievement(const char* pApiName) {
+  ISteamUserStats* pStats = ClSteamMgr::getSteamUserStats();
+  if (pStats == nullptr) {
+    return false;
+  }
+  for (ClTrophyAchDef& record : mp_achievements) {
+    if (record.mp_pApiName == nullptr || strcmp(record.mp_pApiName, pApiName) != 0) {
+      continue;
+    }
+    if (record.m_bAchieved != 0) {
+      return false;
+    }
+    record.m_bAchieved = 1;
+    record.m_uiGameWord1 = 0;
+    pStats->SetAchievement(record.mp_pApiName);
+    ClSteamMgr::markStatsDirty();
+    return true;
+  }
+  return false;
+}

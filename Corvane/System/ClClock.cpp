@@ -75,3 +75,14 @@ void ClClock::updateTimers() {
     }
   }
 }
+
+void ClClock::advanceFrame(u32 uiClock, f32 fFrameTime) {
+  KV_ASSERT(uiClock < gc_uiNUM_CLOCKS);
+  m_aClockFrames[uiClock].m_fFrameTime = fFrameTime;
+  m_aClockFrames[uiClock].m_dTotalTime += static_cast<f64>(fFrameTime);
+}
+
+void ClClock::holdFrame(u32 uiClock) {
+  KV_ASSERT(uiClock < gc_uiNUM_CLOCKS);
+  m_aClockFrames[uiClock].m_fFrameTime = 0.0f;
+}

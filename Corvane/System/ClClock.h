@@ -57,6 +57,11 @@ class ClClock {
   // Advances every timer and running stopwatch by its clock's current frame time. Once per game frame,
   // right after the frame records are written.
   static void updateTimers();
+  // Advances a clock by one frame: its frame time becomes fFrameTime and its total time grows by it. The
+  // game's clock tick, once per game frame and clock.
+  static void advanceFrame(u32 uiClock, f32 fFrameTime);
+  // Stops a clock for the rest of the current frame: its frame time becomes 0 (its total keeps the advance).
+  static void holdFrame(u32 uiClock);
 
   static bool mp_bIsInitialized;
   static SClockFrame m_aClockFrames[gc_uiNUM_CLOCKS];

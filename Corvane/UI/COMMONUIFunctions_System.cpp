@@ -263,7 +263,7 @@ void systemSetTransitionDoneAndClickEventMaskAfterTimer(ClWidget* pThis, WidgetE
 
 void systemSetPointerDisplay(ClWidget*, WidgetEventProcedureCall* pData) {
   checkParams(pData, 1);
-  ClPointerTracker::m_bPointerShown = getParamInt(pData, 0) > 0 ? 1u : 0u;
+  ClPointerTracker::setPointerShown(getParamInt(pData, 0) > 0);
 }
 
 void systemSetFocus(ClWidget*, WidgetEventProcedureCall* pData) {

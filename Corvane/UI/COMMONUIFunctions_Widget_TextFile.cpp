@@ -112,7 +112,7 @@ void scrollByPads(ClWidget* pWidget) {
   bool bHeld = false;
   for (u32 p = 0; p < gc_iNUM_UI_PADS; ++p) {
     SGameInputAction* pActions = ClInputManager::m_apGameSpecificInputs[ClInputManager::m_auiPadMap[p]];
-    if (ClUI::mp_abPadEnabled[p] == 0 || pActions == nullptr || ClInputManager::m_iActionCount <= gc_iUI_ACTION_DOWN) {
+    if (ClUI::mp_abPadEnabled[p] == 0 || pActions == nullptr || ClInputManager::getActionCount() <= gc_iUI_ACTION_DOWN) {
       continue;
     }
     const SGameInputAction& up = pActions[gc_iUI_ACTION_UP];
@@ -132,7 +132,7 @@ void scrollByPads(ClWidget* pWidget) {
   g_dRepeatTimer = gc_dTEXT_FILE_REPEAT_RESET;
   for (u32 p = 0; p < gc_iNUM_UI_PADS; ++p) {
     SGameInputAction* pActions = ClInputManager::m_apGameSpecificInputs[ClInputManager::m_auiPadMap[p]];
-    if (ClUI::mp_abPadEnabled[p] == 0 || pActions == nullptr || ClInputManager::m_iActionCount <= gc_iUI_ACTION_DOWN) {
+    if (ClUI::mp_abPadEnabled[p] == 0 || pActions == nullptr || ClInputManager::getActionCount() <= gc_iUI_ACTION_DOWN) {
       continue;
     }
     pActions[gc_iUI_ACTION_UP].mp_afValues[uiCur] = 0.0f;

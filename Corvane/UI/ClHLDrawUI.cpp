@@ -12,7 +12,7 @@ u32 ClHLDrawUI::mp_uiFullCanvasHash = 0;
 const SRenderSignature* ClHLDrawUI::mp_pColorSignature = nullptr;
 
 void ClHLDrawUI::initialize() {
-  KV_ASSERT_MSG(ClSignatureMgr::mp_bInitialized, "ClSignatureMgr::mp_bInitialized");
+  KV_ASSERT_MSG(ClSignatureMgr::isInitialized(), "ClSignatureMgr::mp_bInitialized");
   mp_uiFullCanvasHash = KvStrHash("FULL");
   mp_pColorSignature = ClSignatureMgr::getSignatureNoTex(ClShaderMgr::getShader("system_blend_color"));
 }

@@ -23,7 +23,12 @@ class ClHLDrawUI {
   static void drawColoredRect(const u32* pColor, const kv_vector2* pPosition, f32 fWidth, f32 fHeight);
 
   // The element flags of every rectangle: 0x100 until the game sets the batch it draws them in.
-  static u32 mp_elementFlags;
+  static void setElementFlags(u32 uiFlags) { mp_elementFlags = uiFlags; }
+  static u32 getElementFlags() { return mp_elementFlags; }
+
   static u32 mp_uiFullCanvasHash;
   static const SRenderSignature* mp_pColorSignature;
+
+ private:
+  static u32 mp_elementFlags;
 };

@@ -105,17 +105,22 @@ class ClPointerTracker {
   static SPointerHit m_aLeft[MAX_DETECTORS];
   static u32 m_uiNumLeft;
 
+  // Whether the pointer image is drawn (the UI's pointer-display flag).
+  static void setPointerShown(bool bShown) { m_bPointerShown = bShown ? 1u : 0u; }
+  static bool isPointerShown() { return m_bPointerShown != 0; }
+
   static f32 m_afPosition[2];
   static f32 m_afSavedPosition[2];
   static f32 m_afPrevRawPosition[2];
   static u32 m_abAxisLocked[2];
   static f32 m_afLockedMovement[2];
   static u32 m_bHideRequest;
-  static u32 m_bPointerShown;
   static char m_acPointerImage[gc_iPOINTER_IMAGE_NAME_LEN];
   static u32 m_uiPointerColor;
 
  private:
+  static u32 m_bPointerShown;
+
   static void addToGrid(SPointerDetector* pDetector);
   static void removeFromGrid(SPointerDetector* pDetector);
   static void updatePosition();

@@ -1,6 +1,7 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUI_Win32.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <new>
@@ -258,6 +259,19 @@ void ClUI::pushSwitchHistory(ClWidget* pWidget) {
     mp_apSwitchHistory[i] = mp_apSwitchHistory[i - 1];
   }
   mp_apSwitchHistory[0] = pWidget;
+}
+
+ClWidget* ClUI::getSwitchHistory(i32 iIndex) {
+  KV_ASSERT(iIndex >= 0 && iIndex < NUM_OF_WIDGETS_SWITCHED_IN_HISTORY);
+  return mp_apSwitchHistory[iIndex];
+}
+
+void ClUI::copySwitchHistory(ClWidget* (&apOut)[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY]) {
+  std::copy(mp_apSwitchHistory, mp_apSwitchHistory + NUM_OF_WIDGETS_SWITCHED_IN_HISTORY, apOut);
+}
+
+void ClUI::restoreSwitchHistory(ClWidget* const (&apSaved)[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY]) {
+  std::copy(apSaved, apSaved + NUM_OF_WIDGETS_SWITCHED_IN_HISTORY, mp_apSwitchHistory);
 }
 
 void ClUI::switchBack() {

@@ -197,6 +197,10 @@ class ClUI {
   // Back to the screen before the current one on "TopLevelSwitcher".
   static void switchBack();
   static void pushSwitchHistory(ClWidget* pWidget);
+  // The switch history, newest first: one entry (null past the last), a copy of all of it, and a copy put back.
+  static ClWidget* getSwitchHistory(i32 iIndex);
+  static void copySwitchHistory(ClWidget* (&apOut)[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY]);
+  static void restoreSwitchHistory(ClWidget* const (&apSaved)[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY]);
 
   // --- Deferred events ---
   // Queues an event to fire after fSeconds of a clock (0 system, 1 gameplay). False (dropped) when all 16
@@ -317,7 +321,6 @@ class ClUI {
   static i32 mp_iNumFocus;
   static u32 mp_uiCurrentLogicalPad;
   static u32 mp_abPadEnabled[gc_iNUM_UI_PADS];
-  static ClWidget* mp_apSwitchHistory[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY];  // newest first
   static ClWidget* mp_pPointerExclusiveWidget;
   static ClDynamicVector<ClWidget*> mp_daClonedWidgets;
   static ClDynamicVector<ClWidget*> mp_daExclusiveAvailableWidgets;
@@ -336,6 +339,7 @@ class ClUI {
   static u32 mp_bScrollAreaRegisteredThisFrame;
 
  private:
+  static ClWidget* mp_apSwitchHistory[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY];  // newest first
   static void updatePad(u32 uiPad);
   static void fireDeferredEvents();
   // The records being counted down by the update: those in the pool when the countdown began. A record

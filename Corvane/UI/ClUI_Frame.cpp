@@ -46,7 +46,7 @@ bool isAbove(f32 fValue) { return fValue > gc_fACTION_PRESSED_THRESHOLD; }
 // before the input manager has made the pad's actions.
 bool edgeHappened(u32 uiHardwarePad, const SPadEvent& event) {
   const SGameInputAction* pActions = ClInputManager::m_apGameSpecificInputs[uiHardwarePad];
-  if (g_iInputBlockedCounter != 0 || pActions == nullptr || event.iAction >= ClInputManager::m_iActionCount) {
+  if (g_iInputBlockedCounter != 0 || pActions == nullptr || event.iAction >= ClInputManager::getActionCount()) {
     return false;
   }
   const u32 uiCur = ClInputManager::m_uiCurInputFrame & 1u;

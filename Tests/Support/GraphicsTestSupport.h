@@ -98,9 +98,7 @@ inline void KvTestPrepareGraphics(ClWindowHooks* pHooks, const std::string& sett
   D3D9TestSetAdapterModes(KvTestAdapterModes());
   ClDevINI::initialize();
   ClDevINI::loadFromBuffer(settings.data(), settings.size(), "project.ini");
-  if (!ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
-    ClGraphics::mp_graphicsOptionsDict.initialize(gc_iMAX_GRAPHICS_OPTIONS);
-  }
+  ClGraphics::initializeGraphicsOptions();
   *ClGraphics::accessGraphicsOption("FULLSCREEN") = 0;
   *ClGraphics::accessGraphicsOption("VSYNC") = bVsync ? 1 : 0;
   *ClGraphics::accessGraphicsOption("RES_X") = static_cast<i32>(uiWidth);
@@ -120,14 +118,13 @@ inline void KvTestStartShadersAndSignatures() {
   ClSignatureMgr::initSignaturePool();
   ClSignatureMgr::initTexSetPool();
   ClSignatureMgr::initialize();
-  ClSignatureMgr::mp_bInitialized = 1;
 }
 
 inline void KvTestStopShadersAndSignatures() {
   ClGraphics::endSignature();
   ClSignatureMgr::termSignaturePool();
   ClSignatureMgr::termTexSetPool();
-  ClSignatureMgr::mp_bInitialized = 0;
+  ClSignatureMgr::terminate();
   ClShaderMgr::terminate();
 }
 
@@ -135,9 +132,7 @@ inline void KvTestStopShadersAndSignatures() {
 inline void KvTestStopGraphics() {
   ClGraphics::terminate();
   g_aTVChannels[0].terminate();
-  if (ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
-    ClGraphics::mp_graphicsOptionsDict.terminate();
-  }
+  ClGraphics::terminateGraphicsOptions();
   if (ClDevINI::mp_bInitialized) {
     ClDevINI::terminate();
   }

@@ -17,10 +17,19 @@
 #include <string>
 #include <vector>
 
+#include "Corvane/Audio/ClAudioManager.h"
+#include "Corvane/Data/ClDScriptMgr2.h"
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
+#include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Stats/ClDiffMgr.h"
+#include "Corvane/Store/ClSteamMgr.h"
+#include "Corvane/System/ClThreadMgr.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/ClClock.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Program/KvEngineGlobals.h"
@@ -84,7 +93,6 @@ class GameTopLevel : public ::testing::Test {
     for (i32 i = 1; i < NUM_E_GAME_MODE; ++i) {
       ClGame::registerGameMode(static_cast<E_GAME_MODE>(i), nullptr, E_GAME_MODE_FRONTEND);
     }
-    ClGame::setStepTrace(nullptr);
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
     std::filesystem::current_path(m_previous);
@@ -109,134 +117,74 @@ class GameTopLevel : public ::testing::Test {
   std::filesystem::path m_previous;
 };
 
-// The steps of the game's first start-up stage and of its shutdown, in the order the game runs them. A step
-// that this build does not have yet is pending, with what it waits for; when that work lands, its step moves to
-// done here (and the game names it with the same text). The test fails when a done step is missing or out of
-// order, and when a pending step starts running without being marked done.
-enum EStepState { DONE, PENDING };
-
-struct SGameStep {
-  const char* pName;
-  EStepState eState;
-  const char* pWaitsFor;  // for a pending step
+// What a first-stage step leaves that can be seen from outside, named by the step in the game's own table: up
+// once start-up has run, down again after shutdown.
+struct SStepProbe {
+  const char* pStep;
+  bool (*pfnUp)();
 };
 
-const SGameStep gc_aStartUpSteps[] = {
-    {"ClMutexLock::initializePool", DONE, ""},
-    {"ClThreadMgr::initialize", DONE, ""},
-    {"ClWorldObject::setIdentityTransform", DONE, ""},
-    {"ClDevINI::initialize", DONE, ""},
-    {"ClDScriptMgr2::initialize", DONE, ""},
-    {"ClMainLoop::readFrequency", DONE, ""},
-    {"KvInitializeDataPaths", DONE, ""},
-    {"KvLangID::initialize", DONE, ""},
-    {"ClClock::initialize", DONE, ""},
-    {"ClFileIO::initialize", DONE, ""},
-    {"ClMagFileIO archive pools", DONE, ""},
-    {"ClMagFileIO::loadTOC RWN", DONE, ""},
-    {"ClMagFileIO::loadDataFile RWN", DONE, ""},
-    {"ClAsyncAssetLoaderMgr::initialize", DONE, ""},
-    {"ClDevINI::load", DONE, ""},
-    // Seeded after the settings are read (not before, as listed), so that "RANDOM_SEED" can fix the seed.
-    {"ClGame::seedRandom", DONE, ""},
-    {"mode machine to pre-load", DONE, ""},
-    {"DEMO_MODE", DONE, ""},
-    {"KvInitializeLanguagePath", DONE, ""},
-    {"ClSteamMgr::initialize", DONE, ""},
-    {"ClAudioManager::initialize", DONE, ""},
-    {"ClDiffMgr::initialize", DONE, ""},
-    {"KvLangID::loadStringTable Win32", DONE, ""},
-    {"graphics options FULLSCREEN 0, VSYNC 1", DONE, ""},
-    {"input action count 37", DONE, ""},
-    {"ClGameStateMgr::initialize", DONE, ""},
-    {"ClProfileMgr::initialize", DONE, ""},
-    {"ClSaveGameUtility::initialize", DONE, ""},
-    {"ClGame::enterCurrentMode", DONE, ""},
-    {"ClMonkeyMgr::initialize", DONE, ""},
+const SStepProbe gc_aFirstStageProbes[] = {
+    {"ClThreadMgr::initialize", [] { return ClThreadMgr::isInitialized(); }},
+    {"ClDevINI::initialize", [] { return ClDevINI::mp_bInitialized; }},
+    {"ClDScriptMgr2::initialize", [] { return ClDScriptMgr2::isInitialized(); }},
+    {"ClClock::initialize", [] { return ClClock::mp_bIsInitialized; }},
+    {"ClMagFileIO::loadTOC RWN", [] { return ClMagFileIO::findTOC(KvStrHash("RWN")) != nullptr; }},
+    {"ClFileIO::initialize", [] { return ClFileIO::getFileLock() != nullptr; }},
+    {"ClSteamMgr::initialize", [] { return ClSteamMgr::mp_bInitialized; }},
+    {"ClAudioManager::initialize", [] { return ClAudioManager::isInitialized(); }},
+    {"ClDiffMgr::initialize", [] { return ClDiffMgr::mp_bInitialized; }},
+    {"KvLangID::loadStringTable Win32", [] { return KvLangID::getNumLoadedTables() > 0; }},
+    {"ClProfileMgr::initialize", [] { return mpr_pPlayerProfile != nullptr; }},
 };
 
-const SGameStep gc_aShutdownSteps[] = {
-    {"ClMonkeyMgr::terminate", DONE, ""},
-    {"release the background image animations", DONE, ""},
-    {"terminate the stage-select chapters", DONE, ""},
-    {"current mode exit", DONE, ""},
-    {"shutdownLeaderboardUI", DONE, ""},
-    {"ClGame::freeVoiceOvers", DONE, ""},
-    {"unlock the auto render targets", DONE, ""},
-    {"ClDynamicGeometry::platformTerminate", DONE, ""},
-    {"ClDiffMgr::terminate", DONE, ""},
-    {"free the profile block", DONE, ""},
-    {"ClFlipBookMgr::terminate", DONE, ""},
-    {"ClDataScriptEvaluator::terminate", DONE, ""},
-    {"ClRenderTargetMgr::terminate", DONE, ""},
-    {"ClTextureMgr::terminateObjectList", DONE, ""},
-    {"ClAtlasMgr::terminate", DONE, ""},
-    {"ClTextureMgr::terminate", DONE, ""},
-    {"free the sprite job pools", DONE, ""},
-    {"free the signature and texture-set pools", DONE, ""},
-    {"clear the signature manager's flag", DONE, ""},
-    {"ClRumbleMgr::terminate", DONE, ""},
-    {"ClAudioManager::terminate", DONE, ""},
-    {"Cl2d::terminate", DONE, ""},
-    {"ClUI::terminate", DONE, ""},
-    {"ClFontFamilyMgr::terminate", DONE, ""},
-    {"ClFont::terminate", DONE, ""},
-    {"ClCameraMgr::terminate", DONE, ""},
-    {"ClSaveGameUtility::freeSnapshots", DONE, ""},
-    {"ClSteamMgr::shutdown", DONE, ""},
-    {"ClDScriptMgr2::terminate", DONE, ""},
-    {"ClDevINI::terminate", DONE, ""},
-    {"ClInputManager::terminate", DONE, ""},
-    {"ClShaderMgr::terminate", DONE, ""},
-    {"ClGeometryDataMgr_WIN32::releaseAll", DONE, ""},
-    {"release the movie player", DONE, ""},
-    {"destroy TV channel 0's cameras", DONE, ""},
-    {"ClGraphics::terminate", DONE, ""},
-    {"ClDynamicPool::terminatePair_Game", PENDING, "the second start-up stage, which makes the game's pools"},
-    {"ClAsyncAssetLoaderMgr::terminate", DONE, ""},
-    {"ClClock::shutdown", DONE, ""},
-    {"ClParticleMgr::terminate", DONE, ""},
-    {"KvLangID::unloadAllStringTables", DONE, ""},
-    {"ClMagFileIO::unload RWG", DONE, ""},
-    {"ClMagFileIO::unload RWK", DONE, ""},
-    {"ClMagFileIO::unload RWN", DONE, ""},
-    {"ClMagFileIO::shutdown", DONE, ""},
-    // After the archives rather than before them, as listed: the archive reader closes its own file
-    // references first, so the file layer finds none of them left.
-    {"ClFileIO::shutdown", DONE, ""},
-    {"ClJobMgr::shutdown", DONE, ""},
-    {"ClThreadMgr::shutdown", DONE, ""},
-};
-
-template <size_t N>
-void expectSteps(const char* pPhase, const std::vector<std::string>& trace, const SGameStep (&aSteps)[N]) {
-  std::vector<std::string> done;
-  for (const SGameStep& step : aSteps) {
-    if (step.eState == DONE) {
-      done.push_back(step.pName);
-      continue;
+const SGameStep* findStep(const char* pName) {
+  for (const SGameStep& step : ClGame::getSteps()) {
+    if (std::strcmp(step.mp_pName, pName) == 0) {
+      return &step;
     }
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), step.pName), 0)
-        << pPhase << ": \"" << step.pName << "\" runs now: mark it done in the table";
-    std::printf("[ PENDING  ] %s: %s (waits for %s)\n", pPhase, step.pName, step.pWaitsFor);
   }
-  EXPECT_EQ(trace, done) << pPhase << ": the steps that run differ from the done steps of the table";
+  return nullptr;
 }
 
 TEST_F(GameTopLevel, StartUpAndShutdownRunInTheirOrder) {
+  // Every step has a name of its own, and every phase has steps.
+  std::vector<std::string> names;
+  i32 aiPerPhase[3] = {};
+  for (const SGameStep& step : ClGame::getSteps()) {
+    names.push_back(step.mp_pName);
+    ++aiPerPhase[step.m_ePhase];
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "two steps share a name";
+  EXPECT_GT(aiPerPhase[E_GAME_PHASE_START_UP], 0);
+  EXPECT_GT(aiPerPhase[E_GAME_PHASE_SECOND_STAGE], 0);
+  EXPECT_GT(aiPerPhase[E_GAME_PHASE_SHUT_DOWN], 0);
+
   useMainArchive();
   std::vector<std::string> log;
   CRecordingMode preLoad("preload", &log);
   ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &preLoad, E_GAME_MODE_LOAD);
-  std::vector<std::string> trace;
-  ClGame::setStepTrace(&trace);
-  ClGame::startUp();
-  expectSteps("start-up", trace, gc_aStartUpSteps);
-  trace.clear();
-  ClGame::shutDown();
-  expectSteps("shutdown", trace, gc_aShutdownSteps);
+  for (const SStepProbe& probe : gc_aFirstStageProbes) {
+    const SGameStep* pStep = findStep(probe.pStep);
+    ASSERT_NE(pStep, nullptr) << probe.pStep << " is no step of the game";
+    EXPECT_EQ(pStep->m_ePhase, E_GAME_PHASE_START_UP) << probe.pStep;
+    EXPECT_FALSE(probe.pfnUp()) << probe.pStep << " is up before start-up";
+  }
+  EXPECT_EQ(ClGame::startUp(), 1);
+  for (const SStepProbe& probe : gc_aFirstStageProbes) {
+    EXPECT_TRUE(probe.pfnUp()) << probe.pStep << " is not up after start-up";
+  }
+  EXPECT_EQ(ClInputManager::getActionCount(), gc_iNUM_GAME_INPUT_ACTIONS);
+  EXPECT_EQ(ClGraphics::hasGraphicsOption("VSYNC"), 1);
+  EXPECT_EQ(ClGame::shutDown(), 1);
+  for (const SStepProbe& probe : gc_aFirstStageProbes) {
+    EXPECT_FALSE(probe.pfnUp()) << probe.pStep << " is still up after shutdown";
+  }
   EXPECT_EQ(log, std::vector<std::string>({"preload.enter(0)", "preload.exit"}));
   ClMutexLock::shutdownPool();
+  const char* pFirst = nullptr;
+  EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << (pFirst ? pFirst : "");
 }
 
 // Whole store writes reach this hook; while writes are held the writer waits in it, so its save keeps running.

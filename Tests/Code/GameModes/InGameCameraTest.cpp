@@ -48,7 +48,7 @@ TEST(InGameCamera, LivesAsTheFrontEndLeadsIt) {
   ClGameStateMgr::initialize();
   g_aTVChannels[0].initialize();
   ClCameraMgr::initialize();
-  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 0;
+  ClGameStateMgr::setTVChannel(0, 0);
   for (int iEntry = 0; iEntry < 3; ++iEntry) {
     auto* pCamera = new ClCameraGAME_InGameOne();
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pCamera) % 16, 0u);
@@ -66,7 +66,7 @@ TEST(InGameCamera, LivesAsTheFrontEndLeadsIt) {
   ClCameraMgr::registerCamera(new ClCameraGAME_InGameOne());
   ClCameraMgr::terminate();
   g_aTVChannels[0].terminate();
-  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = -1;
+  ClGameStateMgr::setTVChannel(0, -1);
 }
 
 }  // namespace

@@ -244,7 +244,7 @@ TEST_F(CatFPS, TheStageEndsInTheFinalVideoWithItsResultsAfterPlayPauseAndFade) {
 }
 
 TEST_F(CatFPS, PausingOnStartSwapsTheMappersOnceAndRepeatedRunsKeepTheStackBalanced) {
-  const i32 iDepth = ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount();
+  const i32 iDepth = ClGameStateMgr::getInputMapperCount(0);
   SGameInputAction& start = ClInputManager::getActions(0)[12];
   start.mp_afValues[ClInputManager::m_uiCurInputFrame] = 1.0f;
   start.mp_afValues[1 - ClInputManager::m_uiCurInputFrame] = 0.0f;
@@ -256,7 +256,7 @@ TEST_F(CatFPS, PausingOnStartSwapsTheMappersOnceAndRepeatedRunsKeepTheStackBalan
   const f32 fPhase = m.m_fPhaseTime;
   g_iInputBlockedCounter = 0;
   m.tick(gc_fDT);
-  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount(), iDepth) << "no second pause";
+  EXPECT_EQ(ClGameStateMgr::getInputMapperCount(0), iDepth) << "no second pause";
   EXPECT_EQ(m.m_fPhaseTime, fPhase);
   // The pause screen's resume puts the gameplay mapper back; then forty runs leave the stack as they found it.
   ClGameStateMgr::popInputMapper(0);
@@ -264,7 +264,7 @@ TEST_F(CatFPS, PausingOnStartSwapsTheMappersOnceAndRepeatedRunsKeepTheStackBalan
   GAMESetRootValue("PauseGame", 0);
   GAMESetRootValue("PauseFromCatFPS", 0);
   for (int i = 0; i < 40; ++i) reenter();
-  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount(), iDepth);
+  EXPECT_EQ(ClGameStateMgr::getInputMapperCount(0), iDepth);
   EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperGameplay);
 }
 

@@ -488,7 +488,7 @@ TEST_F(GameSkipUI, FrontEndAsksForTheActionMode) {
   EXPECT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
   EXPECT_EQ(g_ePreviousGameMode, E_GAME_MODE_FRONTEND);
   EXPECT_EQ(g_pCurrentGameMode, &g_gameModeAction);
-  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount(), 1)
+  EXPECT_EQ(ClGameStateMgr::getInputMapperCount(0), 1)
       << "the front end's mappers are gone, the gameplay mapper is on";
   EXPECT_EQ(GAMEGetRootValue("StartGame", -1), 0);
   // The sample screens choose the story: its first level with a player at the start.

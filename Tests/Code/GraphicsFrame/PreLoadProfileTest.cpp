@@ -13,9 +13,17 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
+#include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/Program/KvEngineGlobals.h"
+#include "Corvane/System/ClJobMgr.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClFont.h"
+#include "Corvane/UI/ClUI.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Input/ClRumbleMgr.h"
 #include "Corvane/System/ClMutexLock.h"
@@ -69,6 +77,46 @@ std::vector<u8> defaultProfile() {
   return bytes;
 }
 
+// What a second-stage step leaves that can be seen from outside, named by the step in the game's own table: up
+// once the pre-load mode has run the stage, down again after shutdown.
+struct SStepProbe {
+  const char* pStep;
+  bool (*pfnUp)();
+};
+
+bool gameDynamicPoolsReady() {
+  for (i32 i = 0; i < gc_iNUM_GAME_DYNAMIC_POOLS; ++i) {
+    const ClDynamicPool<u32>& pool = ClGame::getDynamicPool(i);
+    if (!pool.isInitialized() || pool.getMaxAllocs() != 1 || pool.getCount() != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+const SStepProbe gc_aSecondStageProbes[] = {
+    {"ClGraphics::initialize", [] { return ClGraphics::mp_pDevice != nullptr; }},
+    {"ClUI::initialise", [] { return ClUI::isInitialised(); }},
+    {"Cl2d::initialise", [] { return Cl2d::isInitialised(); }},
+    {"signatures", [] { return ClSignatureMgr::isInitialized(); }},
+    {"ClJobMgr::initialize", [] { return ClJobMgr::isInitialized(); }},
+    {"ClFlipBookMgr::initialize", [] { return ClFlipBookMgr::isInitialized(); }},
+    {"fonts", [] { return ClFont::isInitialised(); }},
+    {"ClDynamicPool::initialize_Game", &gameDynamicPoolsReady},
+    {"lock the scene render targets", [] { return g_pSmallRenderTarget != nullptr && g_pBlurRenderTarget != nullptr; }},
+};
+
+// Every probe names a second-stage step of the game's table.
+TEST(GameSteps, SecondStageProbesNameStepsOfTheTable) {
+  for (const SStepProbe& probe : gc_aSecondStageProbes) {
+    const auto steps = ClGame::getSteps();
+    const auto it = std::find_if(steps.begin(), steps.end(),
+                                 [&](const SGameStep& step) { return std::string(step.mp_pName) == probe.pStep; });
+    ASSERT_NE(it, steps.end()) << probe.pStep << " is no step of the game";
+    EXPECT_EQ(it->m_ePhase, E_GAME_PHASE_SECOND_STAGE) << probe.pStep;
+  }
+}
+
 enum class EStored { VALID, MISSING, TRUNCATED, DAMAGED };
 
 struct SCase {
@@ -103,7 +151,6 @@ class PreLoadProfile : public ::testing::TestWithParam<SCase> {
     StoreSetWriteHook(nullptr);
     g_bGameInitialized = 0;
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
-    ClGame::setStepTrace(nullptr);
     D3D9TestReset();
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
@@ -135,18 +182,22 @@ TEST_P(PreLoadProfile, ReachesTheSecondStageOnceAndSavesDefaultsOnlyWhenTheProfi
   }
   g_iProfileWrites = 0;
   StoreSetWriteHook(&countProfileWrites);
-  std::vector<std::string> trace;
-  ClGame::setStepTrace(&trace);
 
   ClGame::startUp();
   ASSERT_TRUE(eventually([] {
     ClGame::tickFrame(0.016f);
     return g_bGameInitialized != 0;
   }));
+  // The second stage ran once: the device it made stays the one in use over the next frames.
+  IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+  ASSERT_NE(pDevice, nullptr);
   for (int i = 0; i < 5; ++i) {
     ClGame::tickFrame(0.016f);
   }
-  EXPECT_EQ(std::count(trace.begin(), trace.end(), "ClGraphics::initialize"), 1);
+  EXPECT_EQ(ClGraphics::mp_pDevice, pDevice);
+  for (const SStepProbe& probe : gc_aSecondStageProbes) {
+    EXPECT_TRUE(probe.pfnUp()) << probe.pStep << " is not up after the second stage";
+  }
   EXPECT_EQ(ClInputManager::m_bInitialized, 1u);
   EXPECT_NE(g_pInputMapperMenus, nullptr);
   EXPECT_NE(g_pInputMapperGameplay, nullptr);
@@ -173,8 +224,13 @@ TEST_P(PreLoadProfile, ReachesTheSecondStageOnceAndSavesDefaultsOnlyWhenTheProfi
   }
 
   ClGame::shutDown();
+  for (const SStepProbe& probe : gc_aSecondStageProbes) {
+    EXPECT_FALSE(probe.pfnUp()) << probe.pStep << " is still up after shutdown";
+  }
   ClMutexLock::shutdownPool();
   EXPECT_EQ(mpr_pPlayerProfile, nullptr);
+  const char* pFirst = nullptr;
+  EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << (pFirst ? pFirst : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stored, PreLoadProfile,

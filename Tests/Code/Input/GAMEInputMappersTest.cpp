@@ -220,8 +220,8 @@ TEST_F(GameInputMappers, AnOpenErrorDialogHoldsAllInput) {
 }
 
 TEST_F(GameInputMappers, FactoryMakesBothMappersForTheInputManager) {
-  const i32 iSaved = ClInputManager::m_iActionCount;
-  ClInputManager::m_iActionCount = 37;
+  const i32 iSaved = ClInputManager::getActionCount();
+  ClInputManager::setActionCount(37);
   createGameInputMappers();
   ASSERT_NE(dynamic_cast<ClInputMapperGAMENormalGameplay*>(g_pInputMapperGameplay), nullptr);
   ASSERT_NE(dynamic_cast<ClInputMapperMenus*>(g_pInputMapperMenus), nullptr);
@@ -231,7 +231,7 @@ TEST_F(GameInputMappers, FactoryMakesBothMappersForTheInputManager) {
     KvAlignedFree(*ppMapper);
     *ppMapper = nullptr;
   }
-  ClInputManager::m_iActionCount = iSaved;
+  ClInputManager::setActionCount(iSaved);
 }
 
 }  // namespace

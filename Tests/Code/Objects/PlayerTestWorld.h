@@ -38,8 +38,8 @@ class ClPlayerTestWorld {
     for (SClockFrame& clock : ClClock::m_aClockFrames) {
       clock.m_dTotalTime = 0.0;
     }
-    m_savedActionCount = ClInputManager::m_iActionCount;
-    ClInputManager::m_iActionCount = cACTIONS;
+    m_savedActionCount = ClInputManager::getActionCount();
+    ClInputManager::setActionCount(cACTIONS);
     ClInputManager::m_apGameSpecificInputs[0] = m_actions;
     ClInputManager::m_auiPadMap[0] = 0;
     ClInputManager::m_uiCurInputFrame = 0;
@@ -103,7 +103,7 @@ class ClPlayerTestWorld {
       ClDScriptData2::destroyTree(m_playerScript);
     }
     ClInputManager::m_apGameSpecificInputs[0] = nullptr;
-    ClInputManager::m_iActionCount = m_savedActionCount;
+    ClInputManager::setActionCount(m_savedActionCount);
     ClClock::shutdown();
   }
 

@@ -121,7 +121,7 @@ class Results : public ::testing::Test, protected CFrontEndUI {
     g_bBackgroundsLoaded = 1;  // the attract background stays as it is
   }
   void TearDown() override {
-    while (ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount() > 0) ClGameStateMgr::popInputMapper(0);
+    while (ClGameStateMgr::getInputMapperCount(0) > 0) ClGameStateMgr::popInputMapper(0);
     g_pPlayer = nullptr;
     g_bLevelStarsLoaded = 0;
     g_bBackgroundsLoaded = 0;
@@ -375,7 +375,7 @@ TEST_F(Results, HowToPlayLooksAndTheSavedHistoryComesBack) {
   GAMESetRootValue("HowToPlayFromGame", 0);
   run("systemHowToPlayBackClick");
   EXPECT_EQ(lastSwitch(), W("InGame"));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[1], W("Options")) << "the saved entries are back";
+  EXPECT_EQ(ClUI::getSwitchHistory(1), W("Options")) << "the saved entries are back";
 
   // From the pause menu: back to play, and the resumed level music is the one that plays on.
   ClFMODCueInstance* pMusic = reinterpret_cast<ClFMODCueInstance*>(&m_player);
@@ -390,7 +390,7 @@ TEST_F(Results, HowToPlayLooksAndTheSavedHistoryComesBack) {
   EXPECT_EQ(pages.mp_uiState, static_cast<u32>(E_SWITCH_STATE_INACTIVE)) << "the pages went out with the screen";
   g_gameModeAction.mp_levelMusicCue = SCueHandle();
 
-  for (ClWidget*& pEntry : ClUI::mp_apSwitchHistory) pEntry = W("ResultsGameMode");
+  for (i32 i = 0; i < NUM_OF_WIDGETS_SWITCHED_IN_HISTORY; ++i) ClUI::pushSwitchHistory(W("ResultsGameMode"));
   run("systemSavePreviousWidgets");
   EXPECT_KV_ASSERT(run("systemHowToPlayBackClick"), "no saved entry is a screen of TopLevelSwitcher");
 }

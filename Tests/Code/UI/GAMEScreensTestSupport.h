@@ -146,7 +146,7 @@ class CFrontEndUI {
     pfnProcedure(pWidget, pCall);
   }
   // The screen the top-level switcher was last switched to.
-  static ClWidget* lastSwitch() { return ClUI::mp_apSwitchHistory[0]; }
+  static ClWidget* lastSwitch() { return ClUI::getSwitchHistory(0); }
   static ClWidget* W(const char* pName) { return ClUI::getWidget(pName); }
 
   CUIPadInput m_pads;

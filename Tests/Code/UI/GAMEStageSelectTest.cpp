@@ -69,7 +69,7 @@ class StageSelect : public SteamMgrTest, protected CFrontEndUI {
   void SetUp() override {
     SteamMgrTest::SetUp();
     ClScoreLeaderboardMgr::initializeListeners();
-    ClScoreLeaderboardMgr::mp_bIsInitialized = ClScoreLeaderboardMgr::platformInitialize() != 0;
+    ClScoreLeaderboardMgr::platformInitialize();
     ClScoreLeaderboardMgr::addListener(&countDownloads);
     g_iGlobalDownloads = g_iAroundDownloads = 0;
     startUI(stageScreens());
@@ -97,7 +97,6 @@ class StageSelect : public SteamMgrTest, protected CFrontEndUI {
     g_bLevelStarsLoaded = 0;
     ClScoreLeaderboardMgr::platformTerminate();
     ClScoreLeaderboardMgr::terminateListeners();
-    ClScoreLeaderboardMgr::mp_bIsInitialized = false;
     SteamMgrTest::TearDown();
   }
 
@@ -229,7 +228,7 @@ TEST_F(StageSelect, OnePairOfDownloadsThreeSecondsAfterALevelGainsFocus) {
   EXPECT_EQ(g_iGlobalDownloads, 1);
   EXPECT_EQ(g_iAroundDownloads, 1);
   // Without the store's leaderboards the delay runs out asking nobody.
-  ClScoreLeaderboardMgr::mp_bIsInitialized = false;
+  ClScoreLeaderboardMgr::platformTerminate();
   run("systemStageSelectChangeLevel", CTestCall::ints({1}).get());
   for (int i = 0; i < 8; ++i) tickWith(0.5f, 0.0f);
   EXPECT_FLOAT_EQ(g_fStageSelectDelayTimer, gc_fSTAGE_SELECT_DOWNLOAD_DELAY);

@@ -258,7 +258,7 @@ TEST_F(TVChannels, TerminatedCameraIsDroppedByTheChannels) {
   pGame->placeAt({7.0f, 8.0f, 9.0f});
   pGame->m_fFieldOfView = 44.0f;
   ClCameraMgr::registerCamera(pGame);
-  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 0;
+  ClGameStateMgr::setTVChannel(0, 0);
   ClGameStateMgr::pushCamera(pGame);
   EXPECT_EQ(pGame->m_bActive, 1);
   channel().update();
@@ -273,7 +273,7 @@ TEST_F(TVChannels, TerminatedCameraIsDroppedByTheChannels) {
   ClCamera stranger;
   EXPECT_KV_ASSERT(ClCameraMgr::terminateCamera(&stranger), "bFound");
   EXPECT_KV_ASSERT(ClCameraMgr::terminateCamera(ClCameraMgr::getDebugCamera()), "Cannot manually terminate debug cam!");
-  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = -1;
+  ClGameStateMgr::setTVChannel(0, -1);
 }
 
 TEST_F(TVChannels, SixtyFourthCameraIsAnOverflow) {

@@ -39,9 +39,9 @@ class ClGameStateMgrTest : public ::testing::Test {
     for (auto& stack : ClGameStateMgr::m_aBoolStateStack) empty(stack);
     for (auto& stack : ClGameStateMgr::m_aFloatStateStack) empty(stack);
     for (STVChannelState& channel : ClGameStateMgr::m_aTVChannelStates) empty(channel.mp_cameraStack);
-    for (SLocalPlayerState& player : ClGameStateMgr::m_aLocalPlayers) {
-      empty(player.mp_inputMapperStack);
-      player.m_iTVChannelIdx = -1;
+    for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
+      while (ClGameStateMgr::getInputMapperCount(uiPlayer) > 0) ClGameStateMgr::popInputMapper(uiPlayer);
+      ClGameStateMgr::setTVChannel(uiPlayer, -1);
     }
     ClGameStateMgr::mp_pfnSwitchChannelCamera = nullptr;
     g_iInputBlockedCounter = 0;
@@ -50,7 +50,7 @@ class ClGameStateMgrTest : public ::testing::Test {
 };
 
 TEST_F(ClGameStateMgrTest, StaticStateAndDefaults) {
-  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[3].m_iTVChannelIdx, -1);
+  EXPECT_EQ(ClGameStateMgr::getTVChannel(3), -1);
   EXPECT_KV_ASSERT(ClGameStateMgr::getBoolState(9), "m_aBoolStateStack[state].getCount()");
   EXPECT_KV_ASSERT(ClGameStateMgr::getFloatState(1), "m_aFloatStateStack[state].getCount()");
 
@@ -79,9 +79,9 @@ TEST_F(ClGameStateMgrTest, MapperStacksPerPlayerBlockInputOnEveryChange) {
     ClGameStateMgr::pushInputMapper(1, fake<ClInputMapperBase>(i));
   }
   EXPECT_EQ(g_iInputBlockedCounter, 2);
-  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[1].mp_inputMapperStack.getCount(), 32);
+  EXPECT_EQ(ClGameStateMgr::getInputMapperCount(1), 32);
   EXPECT_EQ(ClGameStateMgr::getInputMapper(1), fake<ClInputMapperBase>(32));  // the 33rd was dropped
-  EXPECT_EQ(ClGameStateMgr::m_aLocalPlayers[0].mp_inputMapperStack.getCount(), 0);
+  EXPECT_EQ(ClGameStateMgr::getInputMapperCount(0), 0);
 
   g_iInputBlockedCounter = 0;
   ClGameStateMgr::popInputMapper(1);
@@ -93,7 +93,7 @@ TEST_F(ClGameStateMgrTest, MapperStacksPerPlayerBlockInputOnEveryChange) {
 
 TEST_F(ClGameStateMgrTest, CameraStackOfTheFirstPlayersChannel) {
   EXPECT_KV_ASSERT(ClGameStateMgr::pushCamera(fake<ClCamera>(1)), "iTVChannelIdx!=-1");
-  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 2;
+  ClGameStateMgr::setTVChannel(0, 2);
   ClGameStateMgr::mp_pfnSwitchChannelCamera = &recordSwitch;
 
   ClGameStateMgr::pushCamera(fake<ClCamera>(1));
@@ -112,7 +112,7 @@ TEST_F(ClGameStateMgrTest, CameraStackOfTheFirstPlayersChannel) {
   }
   EXPECT_KV_ASSERT(ClGameStateMgr::popCamera(0.0f), "m_aTVChannelStates[iTVChannelIdx].mp_cameraStack.getCount()");
 
-  ClGameStateMgr::m_aLocalPlayers[0].m_iTVChannelIdx = 4;
+  ClGameStateMgr::setTVChannel(0, 4);
   EXPECT_KV_ASSERT(ClGameStateMgr::pushCamera(fake<ClCamera>(1)), "iTVChannelIdx < gc_iNUM_TV_CHANNELS");
 }
 

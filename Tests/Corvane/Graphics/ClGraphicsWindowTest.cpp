@@ -332,7 +332,7 @@ TEST_F(GraphicsWindow, FocusChangesSetTheFlagResumeSoundAndPauseOnlyWithTheUI) {
 TEST_F(GraphicsWindow, ActivationAcquiresTheInputDevices) {
   openWindow();
   pumpMessages();
-  ClInputManager::m_iActionCount = 4;
+  ClInputManager::setActionCount(4);
   ClInputManager::initialize();
   ASSERT_NE(g_pDIKeyboard, nullptr);
   ASSERT_NE(g_pDIMouse, nullptr);

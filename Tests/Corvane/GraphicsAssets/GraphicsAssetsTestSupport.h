@@ -70,7 +70,6 @@ class GraphicsAssetsTest : public ::testing::Test {
     ClSignatureMgr::initSignaturePool();
     ClSignatureMgr::initTexSetPool();
     ClSignatureMgr::initialize();
-    ClSignatureMgr::mp_bInitialized = 1;
     ClTextureMgr::initObjectList();
     ClAtlasMgr::initialize();
   }
@@ -81,7 +80,7 @@ class GraphicsAssetsTest : public ::testing::Test {
     ClTextureMgr::terminate();
     ClSignatureMgr::termSignaturePool();
     ClSignatureMgr::termTexSetPool();
-    ClSignatureMgr::mp_bInitialized = 0;
+    ClSignatureMgr::terminate();
     ClShaderMgr::terminate();
     ClAsyncAssetLoaderMgr::terminate();
     if (ClGraphics::mp_pDevice != nullptr) {

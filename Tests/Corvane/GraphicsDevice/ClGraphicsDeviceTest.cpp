@@ -148,7 +148,7 @@ TEST_F(DisplayModes, AspectClassesAndTheResolutionListSortedTallestFirst) {
 // Forced resolution codes from the settings, the options and the command line.
 TEST_F(DisplayModes, ForcedCodesSetTheSizeAndTheFlag) {
   useModes({{D3DFMT_X8R8G8B8, {1440, 900, 60, D3DFMT_X8R8G8B8}}});
-  ClGraphics::mp_graphicsOptionsDict.initialize(gc_iMAX_GRAPHICS_OPTIONS);
+  ClGraphics::initializeGraphicsOptions();
   *ClGraphics::accessGraphicsOption("FULLSCREEN") = 0;
   ClDevINI::initialize();
   auto force = [](const std::string& settings, u32* puiW, u32* puiH) {
@@ -194,7 +194,7 @@ TEST_F(DisplayModes, ForcedCodesSetTheSizeAndTheFlag) {
     ClCommandParameters::shutdown();
   }
   ClDevINI::terminate();
-  ClGraphics::mp_graphicsOptionsDict.terminate();
+  ClGraphics::terminateGraphicsOptions();
 }
 
 // --- Start-up, settings and failures ---

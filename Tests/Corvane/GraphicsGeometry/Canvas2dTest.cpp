@@ -67,7 +67,7 @@ TEST_F(Canvas2dTest, PositionsFollowTheAlignmentFlags) {
 TEST_F(Canvas2dTest, ColoredRectanglesArePlacedLikeSprites) {
   screen(1920.0f, 1080.0f);
   ClHLDrawUI::initialize();
-  EXPECT_EQ(ClHLDrawUI::mp_elementFlags, 0x100u);
+  EXPECT_EQ(ClHLDrawUI::getElementFlags(), 0x100u);
   const u32 uiColor = 0x80FF0000u;
   const kv_vector2 vPosition{10, 20};
   ClDynamicGeometry::beginFrame();
@@ -87,14 +87,14 @@ TEST_F(Canvas2dTest, ColoredRectanglesArePlacedLikeSprites) {
   EXPECT_EQ(e.uiUserWord, 0u);
 
   Cl2d::pushParentWindow({300, 700, 400, 600});
-  ClHLDrawUI::mp_elementFlags = gc_uiDYNGEO_FLAG_2D;
+  ClHLDrawUI::setElementFlags(gc_uiDYNGEO_FLAG_2D);
   ClHLDrawUI::drawColoredRect(&uiColor, &vPosition, 40, 8);
   Cl2d::clearParentWindows();
   EXPECT_EQ(vertex(4).x, 350.0f) << "on the parent window, sized by FULL";
   EXPECT_EQ(vertex(6).y, 540.0f);
   EXPECT_EQ(element(1).uiFlags, gc_uiDYNGEO_FLAG_2D);
   ClDynamicGeometry::unlockBuffers();
-  ClHLDrawUI::mp_elementFlags = 0x100u;
+  ClHLDrawUI::setElementFlags(0x100u);
 
   ClDynamicGeometry::platformTerminate();
   ClHLDrawUI::drawColoredRect(&uiColor, &vPosition, 40, 8);

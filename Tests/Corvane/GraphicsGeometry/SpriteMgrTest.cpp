@@ -60,7 +60,9 @@ TEST_F(SpriteMgrTest, QuadSpriteLimitsGeometryAndNormalChecks) {
 
   // addQuadSprite writes a defined normal and depth over whatever the slot held.
   ClSpriteMgr::mp_iNumQuadSprites[writeBuffer()] = 0;
-  for (i32 i = 0; i < 4; ++i) ClSpriteMgr::mp_stagingQuad[i] = kv_vector4{static_cast<f32>(i), 0, 0, 1};
+  kv_vector4 avQuad[8] = {};
+  for (i32 i = 0; i < 4; ++i) avQuad[i] = kv_vector4{static_cast<f32>(i), 0, 0, 1};
+  ClSpriteMgr::setStagingQuad(avQuad);
   ClSpriteMgr::addQuadSprite(0xFFFFFFFFu, pSig);
   EXPECT_EQ(quad.mp_fDepth, 0.0f);
   EXPECT_EQ(quad.mp_vNormal.xyz(), (kv_vector3{0, 0, 0}));

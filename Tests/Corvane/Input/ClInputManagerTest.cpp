@@ -200,7 +200,7 @@ TEST_F(InputManager, PushingOrPoppingAMapperBlocksTheNextPresses) {
   auto frame = [](i32 iAction) {
     ClInputManager::tick();
     for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
-      if (ClGameStateMgr::m_aLocalPlayers[uiPlayer].mp_inputMapperStack.getCount() > 0) {
+      if (ClGameStateMgr::getInputMapperCount(uiPlayer) > 0) {
         ClGameStateMgr::getInputMapper(uiPlayer)->process(static_cast<u8>(uiPlayer));
       }
     }

@@ -36,7 +36,7 @@ class InputTest : public ::testing::Test {
     ASSERT_NE(ClGraphics::mp_hWnd, nullptr);
     ClGraphics::mp_fScreenWidth = cWIDTH;
     ClGraphics::mp_fScreenHeight = cHEIGHT;
-    ClInputManager::m_iActionCount = 37;
+    ClInputManager::setActionCount(37);
     g_iInputBlockedCounter = 0;
     ClInputManager::initialize();
   }

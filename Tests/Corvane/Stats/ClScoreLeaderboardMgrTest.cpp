@@ -48,8 +48,8 @@ class ClScoreLeaderboardMgrTest : public SteamMgrTest {
     g_events.clear();
     SteamMgrTest::SetUp();
     ClScoreLeaderboardMgr::initializeListeners();
-    ClScoreLeaderboardMgr::mp_bIsInitialized = ClScoreLeaderboardMgr::platformInitialize() != 0;
-    ASSERT_TRUE(ClScoreLeaderboardMgr::mp_bIsInitialized);
+    ClScoreLeaderboardMgr::platformInitialize();
+    ASSERT_TRUE(ClScoreLeaderboardMgr::isInitialized());
     m_pListener = ClScoreLeaderboardMgr::addListener(&recordEvent);
   }
 
@@ -140,7 +140,7 @@ TEST_F(ClScoreLeaderboardMgrTest, ThreeDownloadsReportRanks) {
   // Scores survive a restart of the store and the managers.
   ClScoreLeaderboardMgr::platformTerminate();
   restartAll();
-  ClScoreLeaderboardMgr::mp_bIsInitialized = ClScoreLeaderboardMgr::platformInitialize() != 0;
+  ClScoreLeaderboardMgr::platformInitialize();
   g_events.clear();
   ClScoreLeaderboardMgr::downloadScoresAroundUser(E_GSSLI_MARATHON_MODE_ULTRA, 0, 0);
   tick(2);
@@ -271,7 +271,7 @@ TEST_F(ClScoreLeaderboardMgrTest, RequestsCheckTheirArguments) {
   EXPECT_KV_ASSERT(ClScoreLeaderboardMgr::downloadGlobalScores(NUM_E_GSSLI, 1, 2), "iLeaderboard < NUM_LEADERBOARDS");
   EXPECT_KV_ASSERT(ClScoreLeaderboardMgr::addListener(static_cast<KvLeaderboardStaticCallback>(nullptr)),
                    "staticCallback");
-  ClScoreLeaderboardMgr::mp_bIsInitialized = false;
+  ClScoreLeaderboardMgr::platformTerminate();
   EXPECT_KV_ASSERT(ClScoreLeaderboardMgr::uploadScore(0, 1), "mp_bIsInitialized");
   EXPECT_KV_ASSERT(ClScoreLeaderboardMgr::addListener(&recordEvent), "mp_bIsInitialized");
 }

@@ -57,7 +57,7 @@ TEST_F(ClSteamMgrTest, LateListenerIsCalledAtOnceAndOnLaterEvents) {
   EXPECT_EQ(g_calls.iOutsideUpdate, 1);  // the one call made at registration
   // A store refused by a constraint reports 8: the listeners read the values again.
   StoreSetFaults(STORE_FAULT_STORE_INVALID);
-  ClSteamMgr::mp_bStatsDirty = true;
+  ClSteamMgr::markStatsDirty();
   tick();  // StoreStats
   tick();  // its result
   EXPECT_EQ(g_calls.iFirst, 2);
@@ -79,16 +79,16 @@ TEST_F(ClSteamMgrTest, SameFunctionTwiceKeepsOneEntryAndRemovalReportsWhetherFou
 TEST_F(ClSteamMgrTest, DirtyStatisticsAreStoredUntilTheStoreAccepts) {
   tick(2);
   ASSERT_TRUE(SteamUserStats()->SetStat("KILLS", 41));
-  ClSteamMgr::mp_bStatsDirty = true;
+  ClSteamMgr::markStatsDirty();
   StoreSetFaults(STORE_FAULT_STORE_FAIL);
   tick(3);
-  EXPECT_TRUE(ClSteamMgr::mp_bStatsDirty);
+  EXPECT_TRUE(ClSteamMgr::areStatsDirty());
   StoreSetFaults(0);
   tick();
-  EXPECT_FALSE(ClSteamMgr::mp_bStatsDirty);
+  EXPECT_FALSE(ClSteamMgr::areStatsDirty());
   // Stored statistics and achievements survive a restart of the store and the manager.
   ASSERT_TRUE(SteamUserStats()->SetAchievement("INSERT_COIN"));
-  ClSteamMgr::mp_bStatsDirty = true;
+  ClSteamMgr::markStatsDirty();
   tick(2);
   restartAll();
   for (ClTrophyAchDef& def : ClTrophyAchMgr::mp_achievements) {
@@ -107,7 +107,7 @@ TEST_F(ClSteamMgrTest, DirtyStatisticsAreStoredUntilTheStoreAccepts) {
 }
 
 TEST_F(ClSteamMgrTest, StatisticsRequestIsRetriedWhileRefusedAndGivenUpWithoutUser) {
-  ClSteamMgr::mp_bStatsDirty = true;
+  ClSteamMgr::markStatsDirty();
   StoreSetFaults(STORE_FAULT_STATS_REFUSE);
   tick(3);
   EXPECT_FALSE(ClSteamMgr::mp_bStatsRequested);
@@ -115,7 +115,7 @@ TEST_F(ClSteamMgrTest, StatisticsRequestIsRetriedWhileRefusedAndGivenUpWithoutUs
   tick(3);
   EXPECT_TRUE(ClSteamMgr::mp_bStatsRequested);
   EXPECT_FALSE(ClSteamMgr::mp_bStatsReceived);
-  EXPECT_TRUE(ClSteamMgr::mp_bStatsDirty);  // nothing is stored before the statistics are there
+  EXPECT_TRUE(ClSteamMgr::areStatsDirty());  // nothing is stored before the statistics are there
 
   restartAll();
   StoreSetFaults(STORE_FAULT_NO_USER);
@@ -151,13 +151,13 @@ TEST_F(ClSteamMgrTest, AchievementsCarryTheirStateAndTexts) {
   EXPECT_EQ(ClTrophyAchMgr::mp_achievements[E_ACH_ON_RAILS].m_bHidden, 0u);
   // The game grants one and marks the statistics dirty; the store's answer of 8 re-reads them.
   ASSERT_TRUE(ClSteamMgr::getSteamUserStats()->SetAchievement("POUND_CAKE"));
-  ClSteamMgr::mp_bStatsDirty = true;
+  ClSteamMgr::markStatsDirty();
   StoreSetFaults(STORE_FAULT_STORE_INVALID);  // reverts the change and answers 8
   tick(2);
   EXPECT_EQ(ClTrophyAchMgr::mp_achievements[E_ACH_POUND_CAKE].m_bAchieved, 0u);
   StoreSetFaults(0);
   ASSERT_TRUE(ClSteamMgr::getSteamUserStats()->SetAchievement("POUND_CAKE"));
-  ClSteamMgr::mp_bStatsDirty = true;
+  ClSteamMgr::markStatsDirty();
   tick(2);
   ClTrophyAchMgr::refreshAchievements(nullptr);
   EXPECT_EQ(ClTrophyAchMgr::mp_achievements[E_ACH_POUND_CAKE].m_bAchieved, 1u);

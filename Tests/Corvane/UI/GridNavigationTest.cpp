@@ -496,8 +496,8 @@ class GridPadTest : public GridNavigationTest {
       m_auiSavedConnected[i] = ClInputHWtoKv::mp_auiPadConnected[i];
       ClInputHWtoKv::mp_auiPadConnected[i] = 0;
     }
-    m_iSavedActionCount = ClInputManager::m_iActionCount;
-    ClInputManager::m_iActionCount = gc_iACTIONS;
+    m_iSavedActionCount = ClInputManager::getActionCount();
+    ClInputManager::setActionCount(gc_iACTIONS);
     ClInputManager::resetLogicalPadMap();
     ClInputManager::m_uiCurInputFrame = 0;
     g_iInputBlockedCounter = 0;
@@ -507,7 +507,7 @@ class GridPadTest : public GridNavigationTest {
       ClInputManager::m_apGameSpecificInputs[i] = m_apSavedInputs[i];
       ClInputHWtoKv::mp_auiPadConnected[i] = m_auiSavedConnected[i];
     }
-    ClInputManager::m_iActionCount = m_iSavedActionCount;
+    ClInputManager::setActionCount(m_iSavedActionCount);
     GridNavigationTest::TearDown();
   }
   // One input frame with the action pressed on hardware pad 0 (nothing else), then one with nothing pressed.

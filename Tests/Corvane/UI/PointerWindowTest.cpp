@@ -47,7 +47,7 @@ class PointerWindowTest : public UITest {
     ClGraphics::showMainWindow();
     ClGraphics::mp_fScreenWidth = static_cast<f32>(cWIDTH);
     ClGraphics::mp_fScreenHeight = static_cast<f32>(cHEIGHT);
-    ClInputManager::m_iActionCount = 37;
+    ClInputManager::setActionCount(37);
     g_iInputBlockedCounter = 0;
     ClInputManager::initialize();
     ClGraphics::setMainLoopFrame(&pointerFrame);

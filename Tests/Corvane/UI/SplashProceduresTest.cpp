@@ -79,7 +79,7 @@ class SplashTest : public UITest {
 
   // The screen the last switch asked for, by name ("" before any).
   static std::string lastSwitch() {
-    const ClWidget* pWidget = ClUI::mp_apSwitchHistory[0];
+    const ClWidget* pWidget = ClUI::getSwitchHistory(0);
     return pWidget == nullptr ? "" : pWidget->getName();
   }
 
@@ -275,7 +275,7 @@ TEST_F(SplashTest, SwitchingHappensOnceAndTheNextScreenComesInAfterTheFadeOut) {
   ClUI::update();
   EXPECT_EQ(pSw->getActiveSwitchedChild(), W("B"));
   EXPECT_EQ(W("A")->mp_bVisible, 0u);
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[1], W("A")) << "one switch, not one a frame";
+  EXPECT_EQ(ClUI::getSwitchHistory(1), W("A")) << "one switch, not one a frame";
 }
 
 // A movie splash: one that did not start goes to the alternative screen as soon as its fade in is done; one that

@@ -486,7 +486,7 @@ TEST_F(SystemProcTest, SwitchingPushesHistoryExceptWhenOnlyAllowedOutsideTransit
   pSw->tick();
   ASSERT_EQ(pSw->getActiveSwitchedChild(), W("A"));
   pCtl->callEvent(H("onA"));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], W("B"));
+  EXPECT_EQ(ClUI::getSwitchHistory(0), W("B"));
   ASSERT_FALSE(pSw->areTransitionsCompleted()) << "A is held going out";
   pCtl->callEvent(H("onB"));
   EXPECT_EQ(pSw->mp_uiSwitchTargetIndex, 1u) << "refused mid-way: B is still the target";
@@ -498,7 +498,7 @@ TEST_F(SystemProcTest, SwitchingPushesHistoryExceptWhenOnlyAllowedOutsideTransit
   pCtl->callEvent(H("onB"));
   EXPECT_EQ(pSw->mp_uiSwitchTargetIndex, 2u);
   EXPECT_EQ(pSw->mp_SwitchedChildren[1].mp_uiState, static_cast<u32>(E_SWITCH_STATE_OUT));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], W("B"));
+  EXPECT_EQ(ClUI::getSwitchHistory(0), W("B"));
   EXPECT_KV_ASSERT(pCtl->callEvent(H("onD")), "pSwitcher");
   EXPECT_KV_ASSERT(pCtl->callEvent(H("onE")), "pTarget");
 }
@@ -558,9 +558,9 @@ TEST_F(SystemProcTest, PointerExclusivityDisplayLockAndTheSavedPad) {
   EXPECT_KV_ASSERT(pCtl->callEvent(H("onExclMissing")), "pNewRoot");
 
   pCtl->callEvent(H("onShow"));
-  EXPECT_EQ(ClPointerTracker::m_bPointerShown, 1u);
+  EXPECT_TRUE(ClPointerTracker::isPointerShown());
   pCtl->callEvent(H("onHide"));
-  EXPECT_EQ(ClPointerTracker::m_bPointerShown, 0u);
+  EXPECT_FALSE(ClPointerTracker::isPointerShown());
 
   ClUI::mp_uiCurrentLogicalPad = 2;
   pCtl->callEvent(H("onPad"));
@@ -654,7 +654,7 @@ TEST_F(SystemProcTest, SwitchKeepFocusPushesHistoryWithoutFocusingAndFocusCanFol
   click("Ctl");
   pSw->tick();
   EXPECT_EQ(pSw->getActiveSwitchedChild(), W("B"));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], W("B"));
+  EXPECT_EQ(ClUI::getSwitchHistory(0), W("B"));
   EXPECT_EQ(ClUI::getFocusedWidget(gc_uiANY_PAD), W("Ctl"));
   systemSetFocusToSwitchedChild(pSw, nullptr);
   EXPECT_EQ(ClUI::getFocusedWidget(gc_uiANY_PAD), W("B"));

@@ -153,14 +153,14 @@ TEST_F(UIManagerTest, SwitchingByNameKeepsAHistoryAndSwitchingBackTwiceGoesTwoSc
   ClUI::switchToByHash("TopLevelSwitcher", H("S3"));
   EXPECT_EQ(ClPointerTracker::getNumCurrentHits(), 0u) << "a switch empties the pointer's current hits";
   EXPECT_EQ(W("TopLevelSwitcher")->getActiveSwitchedChild(), W("S3"));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], W("S3"));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[2], W("S1"));
+  EXPECT_EQ(ClUI::getSwitchHistory(0), W("S3"));
+  EXPECT_EQ(ClUI::getSwitchHistory(2), W("S1"));
 
   ClUI::switchBack();
   EXPECT_EQ(W("TopLevelSwitcher")->getActiveSwitchedChild(), W("S2"));
   ClUI::switchBack();
   EXPECT_EQ(W("TopLevelSwitcher")->getActiveSwitchedChild(), W("S1"));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], W("S1"));
+  EXPECT_EQ(ClUI::getSwitchHistory(0), W("S1"));
   EXPECT_KV_ASSERT(ClUI::switchBack(), "pTarget");
   EXPECT_KV_ASSERT(ClUI::switchTo("TopLevelSwitcher", "Nope"), "Widget [Nope] does not exist!!!");
 }
@@ -174,8 +174,8 @@ TEST_F(UIManagerTest, SwitchingBackSkipsWidgetsThatAreNoScreensOfTheTopLevelSwit
   ClUI::switchBack();  // Deep and Panel are passed over
   EXPECT_EQ(W("TopLevelSwitcher")->getActiveSwitchedChild(), W("S1"));
 
-  for (ClWidget*& pEntry : ClUI::mp_apSwitchHistory) {
-    pEntry = W("Panel");
+  for (i32 i = 0; i < NUM_OF_WIDGETS_SWITCHED_IN_HISTORY; ++i) {
+    ClUI::pushSwitchHistory(W("Panel"));
   }
   EXPECT_KV_ASSERT(ClUI::switchBack(), "iInvalidCount < NUM_OF_WIDGETS_SWITCHED_IN_HISTORY");
   EXPECT_KV_ASSERT(ClUI::pushSwitchHistory(nullptr), "pWidget");
@@ -231,9 +231,9 @@ TEST_F(UIManagerTest, ADestroyedCloneIsForgottenByFocusHistoryDeferredEventsList
 
   EXPECT_EQ(ClUI::mp_iNumFocus, 1);
   EXPECT_EQ(ClUI::getFocusedWidget(1), W("S1"));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], W("S2"));
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[1], W("S1")) << "the history closes up over the clone";
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[2], nullptr);
+  EXPECT_EQ(ClUI::getSwitchHistory(0), W("S2"));
+  EXPECT_EQ(ClUI::getSwitchHistory(1), W("S1")) << "the history closes up over the clone";
+  EXPECT_EQ(ClUI::getSwitchHistory(2), nullptr);
   ASSERT_EQ(ClUI::mp_DeferredEventPool.getCount(), 1);
   EXPECT_EQ(ClUI::mp_DeferredEventPool.get(0)->mp_pWidget, W("S3"));
   ASSERT_EQ(ClUI::mp_daExclusiveAvailableWidgets.getCount(), 1);

@@ -21,8 +21,8 @@ class CUIPadInput {
       m_auiSavedConnected[i] = ClInputHWtoKv::mp_auiPadConnected[i];
       ClInputHWtoKv::mp_auiPadConnected[i] = 0;
     }
-    m_iSavedActionCount = ClInputManager::m_iActionCount;
-    ClInputManager::m_iActionCount = gc_iACTIONS;
+    m_iSavedActionCount = ClInputManager::getActionCount();
+    ClInputManager::setActionCount(gc_iACTIONS);
     ClInputManager::resetLogicalPadMap();
     ClInputManager::m_uiCurInputFrame = 0;
     g_iInputBlockedCounter = 0;
@@ -34,7 +34,7 @@ class CUIPadInput {
       ClInputManager::m_apGameSpecificInputs[i] = m_apSavedInputs[i];
       ClInputHWtoKv::mp_auiPadConnected[i] = m_auiSavedConnected[i];
     }
-    ClInputManager::m_iActionCount = m_iSavedActionCount;
+    ClInputManager::setActionCount(m_iSavedActionCount);
     g_iInputBlockedCounter = 0;
     m_bStarted = false;
   }

@@ -110,7 +110,7 @@ class LeaderboardScreen : public TextTest {
     ASSERT_TRUE(SteamAPI_Init());
     ASSERT_EQ(ClSteamMgr::initialize(), 1);
     ClScoreLeaderboardMgr::initializeListeners();
-    ClScoreLeaderboardMgr::mp_bIsInitialized = ClScoreLeaderboardMgr::platformInitialize() != 0;
+    ClScoreLeaderboardMgr::platformInitialize();
     ASSERT_NE(addLeaderboardListener(), nullptr);
   }
 
@@ -314,7 +314,7 @@ TEST_F(LeaderboardScreen, TheViewsAroundThePlayerAndFriendsAndTheBoardKeys) {
   press(gc_iUI_ACTION_LEFT);
   EXPECT_EQ(g_iLeaderboardIndex, 24);
   press(gc_iUI_ACTION_BACK);
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], ClUI::getWidget("MainMenu"));
+  EXPECT_EQ(ClUI::getSwitchHistory(0), ClUI::getWidget("MainMenu"));
   run("systemLeaderboardTerminate");
   EXPECT_EQ(g_pCommonLBFriendEntryLines, nullptr);
 }
@@ -405,12 +405,12 @@ TEST_F(LeaderboardScreen, WithoutAStoreTheScreenAsksNothingAndStillGoesBack) {
                                                                        ? KvStrHash("leaderboard_line_rank_unused")
                                                                        : 0u);
   }
-  ClScoreLeaderboardMgr::mp_bIsInitialized = false;  // the manager off: nothing is sent
+  ClScoreLeaderboardMgr::platformTerminate();  // the manager off: nothing is sent
   open();
   EXPECT_FALSE(anyPending());
   press(gc_iUI_ACTION_BACK);
-  EXPECT_EQ(ClUI::mp_apSwitchHistory[0], ClUI::getWidget("MainMenu"));
-  ClScoreLeaderboardMgr::mp_bIsInitialized = true;
+  EXPECT_EQ(ClUI::getSwitchHistory(0), ClUI::getWidget("MainMenu"));
+  ClScoreLeaderboardMgr::platformInitialize();
 }
 
 }  // namespace

@@ -209,10 +209,10 @@ TEST_F(UITexturesTest, PointerImageIsCentredOnThePointer) {
   ClPointerTracker::setDefaultPointer(0xFF00FF00u);
   ClPointerTracker::m_afPosition[0] = 0.25f;
   ClPointerTracker::m_afPosition[1] = 0.5f;
-  ClPointerTracker::m_bPointerShown = 0;
+  ClPointerTracker::setPointerShown(false);
   ClUI::render();
   EXPECT_EQ(Cl2d::getNumSprites(), 0);
-  ClPointerTracker::m_bPointerShown = 1;
+  ClPointerTracker::setPointerShown(true);
   ClUI::render();
   ASSERT_EQ(Cl2d::getNumSprites(), 1);
   const SQueuedSprite s = queued(0);
@@ -221,7 +221,7 @@ TEST_F(UITexturesTest, PointerImageIsCentredOnThePointer) {
   EXPECT_EQ(s.uLayer, 3999);
   EXPECT_EQ(s.uiColor, 0xFF00FF00u);
   EXPECT_EQ(s.pSignature, ClSignatureMgr::getSignatureByHash(gc_uiPREMULT, version("PointerDefault_216")));
-  ClPointerTracker::m_bPointerShown = 0;
+  ClPointerTracker::setPointerShown(false);
 }
 
 }  // namespace

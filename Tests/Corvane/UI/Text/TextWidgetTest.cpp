@@ -67,7 +67,7 @@ class TextWidgetTest : public TextTest {
     for (ClWidget* pWidget : m_transitioned) systemTextFileTransitionOut(pWidget, nullptr);
     KvLangID::unloadAllStringTables();
     ClInputManager::m_apGameSpecificInputs[0] = nullptr;
-    ClInputManager::m_iActionCount = m_iSavedActionCount;
+    ClInputManager::setActionCount(m_iSavedActionCount);
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
     TextTest::TearDown();
   }
@@ -131,8 +131,8 @@ class TextWidgetTest : public TextTest {
 
   // Input frames as the input manager flips them: the pad's up and down values of the new frame.
   void startPad() {
-    m_iSavedActionCount = ClInputManager::m_iActionCount;
-    ClInputManager::m_iActionCount = 37;
+    m_iSavedActionCount = ClInputManager::getActionCount();
+    ClInputManager::setActionCount(37);
     ClInputManager::m_apGameSpecificInputs[0] = m_aActions;
     ClInputManager::resetLogicalPadMap();
     g_iInputBlockedCounter = 0;
