@@ -4,6 +4,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/UI/GAMEUI_StageSelect.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
+#include "Code/GameModes/GAMERunReset.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
@@ -477,6 +478,7 @@ i32 ClGame::shutDown() {
     step("current mode exit");
     g_pCurrentGameMode->exit();
   }
+  GAMEResetRunAndWorldState();
   step("shutdownLeaderboardUI");
   shutdownLeaderboardUI();
   step("ClGame::freeVoiceOvers");
