@@ -19,12 +19,12 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 SInGameHudState g_inGameHudState;
 
 namespace {
 
-const SWidgetPropertyName gc_TEXTURE_NAME("textureName");
 const u32 gc_uiTICK_ACTIVE_HASH = KvStrHash("TickActive");
 constexpr u16 gc_uiBAR_LAYER = 2202;
 constexpr u16 gc_uiBAR_CAP_LAYER = 2203;
@@ -97,7 +97,6 @@ void updateHealth() {
   pBars->destroyChildren();
   const i32 iBars = HudValues::healthBars(g_pPlayer);
   ClWidget *pExample = ClUI::getWidget("InGameHealthBarExample");
-  const SWidgetPropertyName layoutName("widgetLayout");
   for (i32 i = 0; i < iBars; ++i) {
     ClWidget *pBar = pExample->clone();
     pBars->mp_AllChildren.append(pBar);
@@ -105,9 +104,9 @@ void updateHealth() {
     pBar->mp_pParent = pBars;
     f32 afLayout[18];
     static_assert(sizeof(afLayout) == 72, "a widget layout value is 72 bytes");
-    std::memcpy(afLayout, pBar->getLayout(layoutName), sizeof(afLayout));
+    std::memcpy(afLayout, pBar->getLayout(gc_WIDGET_LAYOUT), sizeof(afLayout));
     afLayout[gc_iLAYOUT_X_WORD] = static_cast<f32>(i) * gc_fHUD_HEALTH_BAR_STEP;
-    pBar->setLayout(layoutName.mp_uiHash, afLayout);
+    pBar->setLayout(gc_WIDGET_LAYOUT.mp_uiHash, afLayout);
   }
   char szIcon[32];
   std::snprintf(szIcon, sizeof(szIcon), "IM-HUD-Character%d",

@@ -15,6 +15,7 @@
 #include "Corvane/Input/ClRumbleMgr.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {
   const bool bFromGame = GAMEGetRootValue("HowToPlayFromGame", 0) != 0;
   for (i32 iPage = 1; iPage <= gc_iHOW_TO_PLAY_PAGES; ++iPage) {
     ClUI::getWidgetFormatted("back_htp_%d", iPage)
-        ->setString(KvStrHash("textureName"), bFromGame ? "IM-Controller-A" : "IM-Controller-B");
+        ->setString(gc_TEXTURE_NAME.mp_uiHash, bFromGame ? "IM-Controller-A" : "IM-Controller-B");
     ClUI::getWidgetFormatted("backtext_htp_%d", iPage)->setLocalizedID(bFromGame ? "results_continue" : "how_to_play_back");
   }
   ClUI::getWidget("HowToPlaySwitcher")->switchToKeepFocus(ClUI::getWidget("Max"));

@@ -38,6 +38,7 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 i32 g_iAttractScreenCounter = 1;
 ClInterpolator<f32> g_attractTimer;
@@ -87,7 +88,7 @@ void applyLook(ClWidget* pButton, const SButtonLook& look) {
   pButton->setColor(KvStrHash("textColor_off"), look.m_uiColorOff);
   pButton->setColor(KvStrHash("textColor_rollover"), look.m_uiColorRollover);
   pButton->setTextAndTextureColor(look.m_uiColor);
-  pButton->setBool(KvStrHash("gridDisabled"), look.m_bGridDisabled);
+  pButton->setBool(gc_GRID_DISABLED.mp_uiHash, look.m_bGridDisabled);
   const f32 afShadow[2] = {look.m_fShadowOffset, look.m_fShadowOffset};
   pButton->setFloatXY(KvStrHash("textShadowOffset"), afShadow);
 }
@@ -167,12 +168,12 @@ void tickSubMenu(i32 iBoard) {
 // The y offset of a widget's "widgetLayout", moved by fDelta and kept in [fLowest, fHighest].
 void moveLayoutY(ClWidget* pWidget, f32 fDelta, f32 fLowest, f32 fHighest) {
   u8 auiLayout[72];
-  std::memcpy(auiLayout, pWidget->getLayout("widgetLayout"), sizeof(auiLayout));
+  std::memcpy(auiLayout, pWidget->getLayout(gc_WIDGET_LAYOUT), sizeof(auiLayout));
   f32 fY;
   std::memcpy(&fY, auiLayout + gc_iLAYOUT_Y_WORD * 4, sizeof(fY));
   fY = std::clamp(fY + fDelta, fLowest, fHighest);
   std::memcpy(auiLayout + gc_iLAYOUT_Y_WORD * 4, &fY, sizeof(fY));
-  pWidget->setLayout(KvStrHash("widgetLayout"), auiLayout);
+  pWidget->setLayout(gc_WIDGET_LAYOUT.mp_uiHash, auiLayout);
 }
 
 u32 promptPointSize() {
@@ -289,8 +290,8 @@ void systemDrawPressStartButton(ClWidget* pWidget, WidgetEventProcedureCall* pDa
     return;
   }
   const u32 uiShaderHash = KvStrHash(gc_pPROMPT_SHADER);
-  const SLayoutPlacement place = KvLayoutPlacement(pWidget->getLayout("widgetLayout"));
-  const u32 uiCanvas = pWidget->getID("canvas");
+  const SLayoutPlacement place = KvLayoutPlacement(pWidget->getLayout(gc_WIDGET_LAYOUT));
+  const u32 uiCanvas = pWidget->getID(gc_CANVAS);
   const STextElement element = {uiCanvas != 0 ? uiCanvas : KvStrHash("FULL"), pWidget->mp_uiInstanceNameHash,
                                 KvStrHash("FontAcknowledge")};
   STextDrawArgs args = {};
@@ -425,7 +426,7 @@ void systemPickChapterInitialize(ClWidget*, WidgetEventProcedureCall*) {
       ClWidget* pEntry = ClUI::getWidgetFormatted("PickChapterChapter%dLevel%d", iChapter, iLevel);
       pEntry->setInt(KvStrHash("ChapterNumber"), iChapter);
       if (iChapter != 1 || iLevel != 1) {
-        pEntry->setBool(KvStrHash("gridDisabled"), 1);
+        pEntry->setBool(gc_GRID_DISABLED.mp_uiHash, 1);
       }
     }
   }
