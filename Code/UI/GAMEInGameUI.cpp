@@ -25,7 +25,6 @@ SInGameHudState g_inGameHudState;
 
 namespace {
 
-const u32 gc_uiTICK_ACTIVE_HASH = KvStrHash("TickActive");
 constexpr u16 gc_uiBAR_LAYER = 2202;
 constexpr u16 gc_uiBAR_CAP_LAYER = 2203;
 
@@ -163,7 +162,7 @@ void updateMultiplierAndCombos() {
   const i32 bPowered32 = bPowered ? 1 : 0;
   if (bPowered32 != state.m_bLastPowered) {
     for (i32 i = 0; i < iNumPips; ++i) {
-      pCombos->mp_AllChildren[i]->setBool(gc_uiTICK_ACTIVE_HASH, 0);
+      pCombos->mp_AllChildren[i]->setBool(gc_TICK_ACTIVE.mp_uiHash, 0);
     }
   }
   if (iPips != state.m_iLastComboCount || bPowered32 != state.m_bLastPowered) {
@@ -175,8 +174,8 @@ void updateMultiplierAndCombos() {
       ClWidget *pOverlay =
           ClUI::getWidgetFormatted("InGameMultiplierComboBURSTOVERLAY%d", i);
       if (i <= iPips) {
-        if (pPip->getInt("TickActive") == 0) {
-          pPip->setBool(gc_uiTICK_ACTIVE_HASH, 1);
+        if (pPip->getInt(gc_TICK_ACTIVE) == 0) {
+          pPip->setBool(gc_TICK_ACTIVE.mp_uiHash, 1);
           playAnimOnWidget(
               pPip,
               bPowered ? "IM-HUD-Combo2xActivate" : "IM-HUD-ComboActivate",
@@ -187,7 +186,7 @@ void updateMultiplierAndCombos() {
           playAnimOnWidget(pOverlay, "IM-HUD-ComboActivateBurst", false, 0.0f);
         }
       } else {
-        pPip->setBool(gc_uiTICK_ACTIVE_HASH, 0);
+        pPip->setBool(gc_TICK_ACTIVE.mp_uiHash, 0);
         hideIfVisible(pOverlay);
         playAnimOnWidget(pPip,
                          bPowered ? "IM-HUD-Combo2xEmpty" : "IM-HUD-ComboEmpty",

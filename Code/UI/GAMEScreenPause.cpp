@@ -80,7 +80,7 @@ void systemUnpauseAndReturnToGame(ClWidget*, WidgetEventProcedureCall*) {
   // The HUD's multiplier display is drawn again from scratch.
   if (ClWidget* pCombos = ClUI::findWidget(KvStrHash("InGameMultiplierCombos"))) {
     for (u32 i = 0; i < pCombos->mp_AllChildren.getSize(); ++i) {
-      pCombos->mp_AllChildren[i]->setBool(KvStrHash("TickActive"), 0);
+      pCombos->mp_AllChildren[i]->setBool(gc_TICK_ACTIVE.mp_uiHash, 0);
     }
   }
   setVisibleIfPresent("InGameMultiplier_Under", 0);

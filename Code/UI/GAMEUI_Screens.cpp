@@ -85,12 +85,12 @@ constexpr SButtonLook gc_ENABLED_LOOK = {0xFFF07C36u, 0xFFFFFFFFu, 0xFFF07C36u, 
 constexpr SButtonLook gc_LOCKED_LOOK = {0x33000000u, 0x33000000u, 0x33000000u, 1, 0.0f};
 
 void applyLook(ClWidget* pButton, const SButtonLook& look) {
-  pButton->setColor(KvStrHash("textColor_off"), look.m_uiColorOff);
-  pButton->setColor(KvStrHash("textColor_rollover"), look.m_uiColorRollover);
+  pButton->setColor(gc_TEXT_COLOR_OFF.mp_uiHash, look.m_uiColorOff);
+  pButton->setColor(gc_TEXT_COLOR_ROLLOVER.mp_uiHash, look.m_uiColorRollover);
   pButton->setTextAndTextureColor(look.m_uiColor);
   pButton->setBool(gc_GRID_DISABLED.mp_uiHash, look.m_bGridDisabled);
   const f32 afShadow[2] = {look.m_fShadowOffset, look.m_fShadowOffset};
-  pButton->setFloatXY(KvStrHash("textShadowOffset"), afShadow);
+  pButton->setFloatXY(gc_TEXT_SHADOW_OFFSET.mp_uiHash, afShadow);
 }
 
 void applyLookByFlag(const char* pButton, i32 bUnlocked) {
@@ -424,7 +424,7 @@ void systemPickChapterInitialize(ClWidget*, WidgetEventProcedureCall*) {
   for (i32 iChapter = 1; iChapter <= 3; ++iChapter) {
     for (i32 iLevel = 1; iLevel <= 3; ++iLevel) {
       ClWidget* pEntry = ClUI::getWidgetFormatted("PickChapterChapter%dLevel%d", iChapter, iLevel);
-      pEntry->setInt(KvStrHash("ChapterNumber"), iChapter);
+      pEntry->setInt(gc_CHAPTER_NUMBER.mp_uiHash, iChapter);
       if (iChapter != 1 || iLevel != 1) {
         pEntry->setBool(gc_GRID_DISABLED.mp_uiHash, 1);
       }

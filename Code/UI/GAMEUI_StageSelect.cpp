@@ -49,8 +49,6 @@ constexpr u32 gc_uiSCORE_WHITE = 0xFFFFFFFFu;
 constexpr i32 gc_iBUTTON_TEXT_ANIMATOR = 1;
 constexpr i32 gc_iTEXT_ANIMATOR = 0;
 
-const SWidgetPropertyName gc_TEXT_COLOR_OFF("textColor_off");
-const SWidgetPropertyName gc_TEXT_COLOR_ROLLOVER("textColor_rollover");
 
 bool justPressed(i32 iAction) { return ClInputManager::isActionJustPressedAnyPad(iAction); }
 
@@ -196,8 +194,8 @@ void stageSelectRebuild() {
     if (level.m_bUnlocked != 0 && level.m_bPlayed == 0) {
       setLocalizedText(pScore, "stageselect_level_score_selected");
     }
-    setCurrentColor(pName, gc_iBUTTON_TEXT_ANIMATOR, static_cast<u32>(pName->getInt("textColor_rollover")));
-    setCurrentColor(pScore, gc_iTEXT_ANIMATOR, static_cast<u32>(pScore->getInt("textColor_rollover")));
+    setCurrentColor(pName, gc_iBUTTON_TEXT_ANIMATOR, static_cast<u32>(pName->getInt(gc_TEXT_COLOR_ROLLOVER)));
+    setCurrentColor(pScore, gc_iTEXT_ANIMATOR, static_cast<u32>(pScore->getInt(gc_TEXT_COLOR_ROLLOVER)));
     ClWidget* pBackground = ClUI::getWidget("StageSelectLevelBackground");
     setLayoutXY(pBackground, layoutWord(pBackground, gc_iLAYOUT_X_WORD),
                 layoutWord(pName, gc_iLAYOUT_Y_WORD) + gc_fBACKGROUND_OFFSET_Y);
@@ -353,9 +351,8 @@ void systemStageSelectContinueButtonClick(ClWidget*, WidgetEventProcedureCall*) 
 }
 
 void systemPickChapterChangeSelectedChapter(ClWidget* pWidget, WidgetEventProcedureCall*) {
-  const i32 iChapter =
-      pWidget != nullptr && pWidget->findProperty(KvStrHash("ChapterNumber")) != nullptr ? pWidget->getInt("ChapterNumber")
-                                                                                          : 1;
+  const bool bNumbered = pWidget != nullptr && pWidget->findProperty(gc_CHAPTER_NUMBER.mp_uiHash) != nullptr;
+  const i32 iChapter = bNumbered ? pWidget->getInt(gc_CHAPTER_NUMBER) : 1;
   char szName[32];
   std::snprintf(szName, sizeof(szName), "IM-Chapter%d", iChapter);
   ClUI::getWidget("PickChapterChapterImage")->setString(gc_TEXTURE_NAME.mp_uiHash, szName);

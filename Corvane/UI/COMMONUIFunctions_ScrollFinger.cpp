@@ -21,7 +21,6 @@ namespace {
 
 const SWidgetPropertyName gc_SCROLL_AREA_NAME("scrollAreaName");
 const SWidgetPropertyName gc_RENDER_Y_OFFSET("scrollAreaRenderYOffset");
-const SWidgetPropertyName gc_SCROLL_AREA_LAYOUT("scrollAreaLayout");
 const SWidgetPropertyName gc_SCROLL_AREA_SIZE("scrollAreaSize");
 const SWidgetPropertyName gc_STENCIL_SHADER("stencilShader");
 const SWidgetPropertyName gc_STENCIL_LAYER("stencilLayer");

@@ -21,7 +21,6 @@ namespace {
 
 const SWidgetPropertyName gc_TEXTURE_NAME_OFF("textureName_off");
 const SWidgetPropertyName gc_TEXTURE_NAME_ROLLOVER("textureName_rollover");
-const SWidgetPropertyName gc_TEXT_SHADOW_OFFSET("textShadowOffset");
 const SWidgetPropertyName gc_TEXT_SHADOW_COLOR("textShadowColor");
 const SWidgetPropertyName gc_TEXT_RELATIVE_TO_IMAGE("textRelativeToImage");
 const SWidgetPropertyName gc_CLAMP_TEXT_TO_IMAGE("clampTextToImage");

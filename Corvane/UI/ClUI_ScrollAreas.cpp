@@ -80,7 +80,7 @@ void layOutArea(const SScrollFingerArea* pArea) {
   const f32 fOffset = pArea->mp_fOffset;
 
   u8 auiLayout[gc_iLAYOUT_SIZE];
-  std::memcpy(auiLayout, pWidget->getLayout("scrollAreaLayout"), gc_iLAYOUT_SIZE);
+  std::memcpy(auiLayout, pWidget->getLayout(gc_SCROLL_AREA_LAYOUT), gc_iLAYOUT_SIZE);
   (void)pWidget->getLayout(gc_MOVING_WIDGET_LAYOUT_FOR_CHILDREN);
   const f32 fMovedY = layoutY(auiLayout) + fOffset / fScale;
   std::memcpy(auiLayout + gc_iLAYOUT_Y_WORD * 4, &fMovedY, sizeof(fMovedY));

@@ -10,6 +10,7 @@
 inline const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
 inline const SWidgetPropertyName gc_TEXT_LAYOUT("textLayout");
 inline const SWidgetPropertyName gc_MOVING_WIDGET_LAYOUT_FOR_CHILDREN("movingWidgetLayoutForChildren");
+inline const SWidgetPropertyName gc_SCROLL_AREA_LAYOUT("scrollAreaLayout");
 inline const SWidgetPropertyName gc_CANVAS("canvas");
 inline const SWidgetPropertyName gc_FORCED_WIDTH("forcedWidth");
 inline const SWidgetPropertyName gc_FORCED_HEIGHT("forcedHeight");
@@ -29,6 +30,9 @@ inline const SWidgetPropertyName gc_MAX_WIDTH("maxWidth");
 inline const SWidgetPropertyName gc_MAX_HEIGHT("maxHeight");
 inline const SWidgetPropertyName gc_TEXT_ALIGN("textAlign");
 inline const SWidgetPropertyName gc_TEXT_COLOR("textColor");
+inline const SWidgetPropertyName gc_TEXT_COLOR_OFF("textColor_off");
+inline const SWidgetPropertyName gc_TEXT_COLOR_ROLLOVER("textColor_rollover");
+inline const SWidgetPropertyName gc_TEXT_SHADOW_OFFSET("textShadowOffset");
 inline const SWidgetPropertyName gc_TEXT_LAYER("textLayer");
 inline const SWidgetPropertyName gc_LOCALIZED_ID("localizedID");
 inline const SWidgetPropertyName gc_DYNAMIC_TEXT("dynamicText");
@@ -44,9 +48,15 @@ inline const SWidgetPropertyName gc_DISABLED("disabled");
 inline const SWidgetPropertyName gc_GRID_DISABLED("gridDisabled");
 inline const SWidgetPropertyName gc_TOOLTIP_WIDGET_ID("tooltipWidgetID");
 
-// Run-time state: the pointer detector's handle and the running transition's time left.
+// Run-time state: the pointer detector's handle, the running transition's time left, the root's menu-input delay
+// after a click or back.
 inline const SWidgetPropertyName gc_PTR_DETECTOR("PtrDetector");
 inline const SWidgetPropertyName gc_TRANSITION_TIMER("transitionTimer");
+inline const SWidgetPropertyName gc_DELAY_MENU_INPUT_CLICK_BACK("delayMenuInputClickBack");
+
+// The game's own: a stage-select entry's chapter, a HUD pip's ticking flag.
+inline const SWidgetPropertyName gc_CHAPTER_NUMBER("ChapterNumber");
+inline const SWidgetPropertyName gc_TICK_ACTIVE("TickActive");
 
 // Events (EVENTCALLBACK properties) that procedures fire on other widgets.
 inline const SWidgetPropertyName gc_ON_TRANSITION_IN("onTransitionIn");
