@@ -5,8 +5,8 @@
 // saved, and the stage runs once that save has ended, written or not. Every tick also services the clocks, TV
 // channel 0 and the end of the frame.
 //
-// The mode finishes once the profile step is over and its next mode (the load mode) exists in the build; until then
-// it keeps drawing (empty) frames. Main thread only; the mode never waits on the profile threads, it polls their
+// The mode finishes once the profile step is over and its next mode (the load mode) is registered; until then it
+// keeps drawing (empty) frames. Main thread only; the mode never waits on the profile threads, it polls their
 // state words once a frame.
 #pragma once
 

@@ -5,6 +5,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/UI/GAMEUI_StageSelect.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
+#include "Code/GameModes/GAMERunReset.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Code/Graphics/GAMEWindowHooks.h"
@@ -467,6 +468,7 @@ const SGameStep gc_aGameSteps[] = {
          g_pCurrentGameMode->exit();
        }
      }},
+    {SHUT, "reset the run and world state", [] { GAMEResetRunAndWorldState(); }},
     {SHUT, "shutdownLeaderboardUI", [] { shutdownLeaderboardUI(); }},
     {SHUT, "ClGame::freeVoiceOvers",
      [] {

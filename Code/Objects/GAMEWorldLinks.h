@@ -1,14 +1,14 @@
-// What the world's enemies and backgrounds reach outside themselves, gathered in one place so that the parts
-// built later (the player, the level and spawn managers, gore, floating texts, the voice-over picker, the store)
-// plug in here and the world runs headless until then.
+// What the world's enemies and backgrounds reach outside themselves, gathered in one place: the run state, the
+// camera, the player and the services (the player factory, gore, floating texts, cues and voice-overs, the store)
+// that the game plugs in, so that the world also runs headless (tests, benchmarks) with none of them.
 //
 // - Run state: the score and kill counters, the shake time and the cue budget are plain globals (main thread).
 // - The camera: g_fWorldCameraX is the x of the Action mode's camera position, in world units.
 // - The player: g_pPlayer points at the player entity or is null; ClWorldPlayer holds exactly the fields and the
 //   three reactions that enemies read and call.
-// - Services: one hook object (ClWorldServices) set at start-up by the game; every call the world makes into a
-//   later system goes through it. Until one is set, WorldServices::get answers a stand-in that counts the calls
-//   it could not pass on (WorldServices::unhandledCalls) and reads every option as off.
+// - Services: one hook object (ClWorldServices) set at start-up by the game; every call the world makes into the
+//   game's other systems goes through it. Until one is set, WorldServices::get answers a stand-in that counts the
+//   calls it could not pass on (WorldServices::unhandledCalls) and reads every option as off.
 #pragma once
 
 #include "Code/Objects/ClEntity.h"
@@ -150,7 +150,7 @@ class ClWorldPlayer : public ClEntity {
 };
 extern ClWorldPlayer* g_pPlayer;
 
-// Calls from the world into later systems. Names are data-script names; positions are world units.
+// Calls from the world into the game's other systems. Names are data-script names; positions are world units.
 class ClWorldServices {
  public:
   virtual ~ClWorldServices() = default;

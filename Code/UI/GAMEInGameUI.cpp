@@ -19,13 +19,12 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 SInGameHudState g_inGameHudState;
 
 namespace {
 
-const SWidgetPropertyName gc_TEXTURE_NAME("textureName");
-const u32 gc_uiTICK_ACTIVE_HASH = KvStrHash("TickActive");
 constexpr u16 gc_uiBAR_LAYER = 2202;
 constexpr u16 gc_uiBAR_CAP_LAYER = 2203;
 
@@ -97,7 +96,6 @@ void updateHealth() {
   pBars->destroyChildren();
   const i32 iBars = HudValues::healthBars(g_pPlayer);
   ClWidget *pExample = ClUI::getWidget("InGameHealthBarExample");
-  const SWidgetPropertyName layoutName("widgetLayout");
   for (i32 i = 0; i < iBars; ++i) {
     ClWidget *pBar = pExample->clone();
     pBars->mp_AllChildren.append(pBar);
@@ -105,9 +103,9 @@ void updateHealth() {
     pBar->mp_pParent = pBars;
     f32 afLayout[18];
     static_assert(sizeof(afLayout) == 72, "a widget layout value is 72 bytes");
-    std::memcpy(afLayout, pBar->getLayout(layoutName), sizeof(afLayout));
+    std::memcpy(afLayout, pBar->getLayout(gc_WIDGET_LAYOUT), sizeof(afLayout));
     afLayout[gc_iLAYOUT_X_WORD] = static_cast<f32>(i) * gc_fHUD_HEALTH_BAR_STEP;
-    pBar->setLayout(layoutName.mp_uiHash, afLayout);
+    pBar->setLayout(gc_WIDGET_LAYOUT.mp_uiHash, afLayout);
   }
   char szIcon[32];
   std::snprintf(szIcon, sizeof(szIcon), "IM-HUD-Character%d",
@@ -164,7 +162,7 @@ void updateMultiplierAndCombos() {
   const i32 bPowered32 = bPowered ? 1 : 0;
   if (bPowered32 != state.m_bLastPowered) {
     for (i32 i = 0; i < iNumPips; ++i) {
-      pCombos->mp_AllChildren[i]->setBool(gc_uiTICK_ACTIVE_HASH, 0);
+      pCombos->mp_AllChildren[i]->setBool(gc_TICK_ACTIVE.mp_uiHash, 0);
     }
   }
   if (iPips != state.m_iLastComboCount || bPowered32 != state.m_bLastPowered) {
@@ -176,8 +174,8 @@ void updateMultiplierAndCombos() {
       ClWidget *pOverlay =
           ClUI::getWidgetFormatted("InGameMultiplierComboBURSTOVERLAY%d", i);
       if (i <= iPips) {
-        if (pPip->getInt("TickActive") == 0) {
-          pPip->setBool(gc_uiTICK_ACTIVE_HASH, 1);
+        if (pPip->getInt(gc_TICK_ACTIVE) == 0) {
+          pPip->setBool(gc_TICK_ACTIVE.mp_uiHash, 1);
           playAnimOnWidget(
               pPip,
               bPowered ? "IM-HUD-Combo2xActivate" : "IM-HUD-ComboActivate",
@@ -188,7 +186,7 @@ void updateMultiplierAndCombos() {
           playAnimOnWidget(pOverlay, "IM-HUD-ComboActivateBurst", false, 0.0f);
         }
       } else {
-        pPip->setBool(gc_uiTICK_ACTIVE_HASH, 0);
+        pPip->setBool(gc_TICK_ACTIVE.mp_uiHash, 0);
         hideIfVisible(pOverlay);
         playAnimOnWidget(pPip,
                          bPowered ? "IM-HUD-Combo2xEmpty" : "IM-HUD-ComboEmpty",

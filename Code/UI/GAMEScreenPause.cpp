@@ -14,6 +14,7 @@
 #include "Corvane/Input/ClRumbleMgr.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ void systemUnpauseAndReturnToGame(ClWidget*, WidgetEventProcedureCall*) {
   // The HUD's multiplier display is drawn again from scratch.
   if (ClWidget* pCombos = ClUI::findWidget(KvStrHash("InGameMultiplierCombos"))) {
     for (u32 i = 0; i < pCombos->mp_AllChildren.getSize(); ++i) {
-      pCombos->mp_AllChildren[i]->setBool(KvStrHash("TickActive"), 0);
+      pCombos->mp_AllChildren[i]->setBool(gc_TICK_ACTIVE.mp_uiHash, 0);
     }
   }
   setVisibleIfPresent("InGameMultiplier_Under", 0);
@@ -112,7 +113,7 @@ void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {
   const bool bFromGame = GAMEGetRootValue("HowToPlayFromGame", 0) != 0;
   for (i32 iPage = 1; iPage <= gc_iHOW_TO_PLAY_PAGES; ++iPage) {
     ClUI::getWidgetFormatted("back_htp_%d", iPage)
-        ->setString(KvStrHash("textureName"), bFromGame ? "IM-Controller-A" : "IM-Controller-B");
+        ->setString(gc_TEXTURE_NAME.mp_uiHash, bFromGame ? "IM-Controller-A" : "IM-Controller-B");
     ClUI::getWidgetFormatted("backtext_htp_%d", iPage)->setLocalizedID(bFromGame ? "results_continue" : "how_to_play_back");
   }
   ClUI::getWidget("HowToPlaySwitcher")->switchToKeepFocus(ClUI::getWidget("Max"));

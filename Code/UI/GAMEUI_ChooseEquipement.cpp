@@ -13,6 +13,7 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 ClDynamicVector<SEquipementAvailable> g_TEMPdaiWeaponsAvailable;
 ClDynamicVector<SEquipementAvailable> g_TEMPdaiStarPowerAvailable;
@@ -57,7 +58,7 @@ void showCarousel(ClDynamicVector<SEquipementAvailable>& rEquipementAvailable, i
     char szTexture[800];
     std::snprintf(szTexture, sizeof(szTexture), "IM-WeaponSelect-%s%s", item.m_acName,
                   item.m_bLocked != 0 ? "Lock" : "Live");
-    ClUI::getWidgetFormatted("%s%d", pPrefix, k)->setString(KvStrHash("textureName"), szTexture);
+    ClUI::getWidgetFormatted("%s%d", pPrefix, k)->setString(gc_TEXTURE_NAME.mp_uiHash, szTexture);
   }
   const SEquipementAvailable& selected = rEquipementAvailable[iIndex];
   if (selected.m_bIsWeapon != 0) {

@@ -17,6 +17,7 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 SLBEntryLine g_aCommonLBEntryLines[gc_iLB_NUM_LINES];
 SLBEntryLine* g_pCommonLBFriendEntryLines = nullptr;
@@ -73,9 +74,6 @@ void setLabel(const char* pWidget, const char* pFormat, i32 iValue) {
 void labelBoard() { setLabel("LB_name", "leaderboard_name_%d", g_iLeaderboardIndex); }
 void labelView() { setLabel("LB_mode", "leaderboard_mode_%d", g_iLeaderboardView); }
 
-const u32 gc_uiLOCALIZED_ID = KvStrHash("localizedID");
-const u32 gc_uiDYNAMIC_TEXT = KvStrHash("dynamicText");
-const u32 gc_uiDYNAMIC_UNICODE_TEXT = KvStrHash("dynamicUnicodeText");
 constexpr wchar16 gc_auiNO_TEXT[1] = {0};
 
 void setLineColor(i32 iLine, u32 uiColor) {
@@ -90,12 +88,12 @@ void blankLines() {
   for (i32 i = 0; i < gc_iLB_NUM_LINES; ++i) {
     for (const char* pFormat : {"LB_rank_%d", "LB_score_%d"}) {
       ClWidget* pWidget = lineWidget(pFormat, i);
-      pWidget->setID(gc_uiLOCALIZED_ID, 0);
-      pWidget->setString(gc_uiDYNAMIC_TEXT, "");
+      pWidget->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+      pWidget->setString(gc_DYNAMIC_TEXT.mp_uiHash, "");
     }
     ClWidget* pName = lineWidget("LB_displayName_%d", i);
-    pName->setID(gc_uiLOCALIZED_ID, 0);
-    pName->setUnicodeString(gc_uiDYNAMIC_UNICODE_TEXT, gc_auiNO_TEXT);
+    pName->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+    pName->setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, gc_auiNO_TEXT);
     lineWidget("LB_cursor_%d", i)->setVisible(0);
     setLineColor(i, gc_uiLB_LINE_COLOR);
   }
@@ -121,17 +119,17 @@ void redrawLines() {
     ClWidget* pScore = lineWidget("LB_score_%d", i);
     if (pLine == nullptr || pLine->m_bValid == 0) {
       pRank->setLocalizedID("leaderboard_line_rank_unused");
-      pRank->setString(gc_uiDYNAMIC_TEXT, "");
+      pRank->setString(gc_DYNAMIC_TEXT.mp_uiHash, "");
       pName->setLocalizedID("leaderboard_line_displayName_unused");
-      pName->setUnicodeString(gc_uiDYNAMIC_UNICODE_TEXT, gc_auiNO_TEXT);
+      pName->setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, gc_auiNO_TEXT);
       pScore->setLocalizedID("leaderboard_line_score_unused");
-      pScore->setString(gc_uiDYNAMIC_TEXT, "");
+      pScore->setString(gc_DYNAMIC_TEXT.mp_uiHash, "");
     } else {
       char acNumber[32];
       std::snprintf(acNumber, sizeof(acNumber), "%d", static_cast<i32>(pLine->m_iRank));
-      pRank->setID(gc_uiLOCALIZED_ID, 0);
-      pRank->setString(gc_uiDYNAMIC_TEXT, acNumber);
-      pName->setID(gc_uiLOCALIZED_ID, 0);
+      pRank->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+      pRank->setString(gc_DYNAMIC_TEXT.mp_uiHash, acNumber);
+      pName->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
       setFittedDynamicUnicodeText(pName, pLine->m_auiName, gc_fLB_NAME_BOX_WIDTH);
       std::snprintf(acNumber, sizeof(acNumber), "%d", static_cast<i32>(pLine->m_iScore));
       char acSeparated[gc_iTHOUSANDS_WORK_LEN];
@@ -139,8 +137,8 @@ void redrawLines() {
       const bool bNegative = acNumber[0] == '-';
       addThousandsSeparators(acNumber + (bNegative ? 1 : 0), acSeparated + (bNegative ? 1 : 0));
       if (bNegative) acSeparated[0] = '-';
-      pScore->setID(gc_uiLOCALIZED_ID, 0);
-      pScore->setString(gc_uiDYNAMIC_TEXT, acSeparated);
+      pScore->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+      pScore->setString(gc_DYNAMIC_TEXT.mp_uiHash, acSeparated);
     }
     const bool bCursor = i == g_iLeaderboardCursorLine;
     lineWidget("LB_cursor_%d", i)->setVisible(bCursor ? 1 : 0);

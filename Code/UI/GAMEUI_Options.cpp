@@ -16,6 +16,7 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 SVideoSettingsState g_videoSettings;
 
@@ -85,7 +86,7 @@ void showResolution() {
   ClWidget* pValue = widget("VideoSettingsResolutionValue");
   if (resolutionCount() == 0) {
     const wchar16 awNone[1] = {0};
-    pValue->setUnicodeString(KvStrHash("dynamicUnicodeText"), awNone);
+    pValue->setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, awNone);
     return;
   }
   const DisplayMode& mode = ClGraphics::mp_resolutionList[g_videoSettings.m_iResolutionIndex];
@@ -132,7 +133,7 @@ void systemInitializeOptionsMenu(ClWidget*, WidgetEventProcedureCall*) {
   showFlag("OptionsShowCrosshairValue", data.m_bShowCrosshair);
   showFlag("OptionsUltraGibValue", data.m_bUltraGib);
   showFlag("OptionsSlomoValue", data.m_bSlowMotion);
-  widget("OptionsVersionNumber")->setString(KvStrHash("dynamicText"), gc_szOPTIONS_VERSION_TEXT);
+  widget("OptionsVersionNumber")->setString(gc_DYNAMIC_TEXT.mp_uiHash, gc_szOPTIONS_VERSION_TEXT);
   const u32 bUltraGib = data.m_bUltraGibOptionUnlocked != 0 ? 1 : 0;
   widget("OptionsUltraGibValue")->setVisibleRecursively(bUltraGib);
   widget("OptionsUltraGib")->setVisibleRecursively(bUltraGib);

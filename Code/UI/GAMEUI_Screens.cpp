@@ -38,6 +38,7 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 i32 g_iAttractScreenCounter = 1;
 ClInterpolator<f32> g_attractTimer;
@@ -84,12 +85,12 @@ constexpr SButtonLook gc_ENABLED_LOOK = {0xFFF07C36u, 0xFFFFFFFFu, 0xFFF07C36u, 
 constexpr SButtonLook gc_LOCKED_LOOK = {0x33000000u, 0x33000000u, 0x33000000u, 1, 0.0f};
 
 void applyLook(ClWidget* pButton, const SButtonLook& look) {
-  pButton->setColor(KvStrHash("textColor_off"), look.m_uiColorOff);
-  pButton->setColor(KvStrHash("textColor_rollover"), look.m_uiColorRollover);
+  pButton->setColor(gc_TEXT_COLOR_OFF.mp_uiHash, look.m_uiColorOff);
+  pButton->setColor(gc_TEXT_COLOR_ROLLOVER.mp_uiHash, look.m_uiColorRollover);
   pButton->setTextAndTextureColor(look.m_uiColor);
-  pButton->setBool(KvStrHash("gridDisabled"), look.m_bGridDisabled);
+  pButton->setBool(gc_GRID_DISABLED.mp_uiHash, look.m_bGridDisabled);
   const f32 afShadow[2] = {look.m_fShadowOffset, look.m_fShadowOffset};
-  pButton->setFloatXY(KvStrHash("textShadowOffset"), afShadow);
+  pButton->setFloatXY(gc_TEXT_SHADOW_OFFSET.mp_uiHash, afShadow);
 }
 
 void applyLookByFlag(const char* pButton, i32 bUnlocked) {
@@ -167,12 +168,12 @@ void tickSubMenu(i32 iBoard) {
 // The y offset of a widget's "widgetLayout", moved by fDelta and kept in [fLowest, fHighest].
 void moveLayoutY(ClWidget* pWidget, f32 fDelta, f32 fLowest, f32 fHighest) {
   u8 auiLayout[72];
-  std::memcpy(auiLayout, pWidget->getLayout("widgetLayout"), sizeof(auiLayout));
+  std::memcpy(auiLayout, pWidget->getLayout(gc_WIDGET_LAYOUT), sizeof(auiLayout));
   f32 fY;
   std::memcpy(&fY, auiLayout + gc_iLAYOUT_Y_WORD * 4, sizeof(fY));
   fY = std::clamp(fY + fDelta, fLowest, fHighest);
   std::memcpy(auiLayout + gc_iLAYOUT_Y_WORD * 4, &fY, sizeof(fY));
-  pWidget->setLayout(KvStrHash("widgetLayout"), auiLayout);
+  pWidget->setLayout(gc_WIDGET_LAYOUT.mp_uiHash, auiLayout);
 }
 
 u32 promptPointSize() {
@@ -289,8 +290,8 @@ void systemDrawPressStartButton(ClWidget* pWidget, WidgetEventProcedureCall* pDa
     return;
   }
   const u32 uiShaderHash = KvStrHash(gc_pPROMPT_SHADER);
-  const SLayoutPlacement place = KvLayoutPlacement(pWidget->getLayout("widgetLayout"));
-  const u32 uiCanvas = pWidget->getID("canvas");
+  const SLayoutPlacement place = KvLayoutPlacement(pWidget->getLayout(gc_WIDGET_LAYOUT));
+  const u32 uiCanvas = pWidget->getID(gc_CANVAS);
   const STextElement element = {uiCanvas != 0 ? uiCanvas : KvStrHash("FULL"), pWidget->mp_uiInstanceNameHash,
                                 KvStrHash("FontAcknowledge")};
   STextDrawArgs args = {};
@@ -423,9 +424,9 @@ void systemPickChapterInitialize(ClWidget*, WidgetEventProcedureCall*) {
   for (i32 iChapter = 1; iChapter <= 3; ++iChapter) {
     for (i32 iLevel = 1; iLevel <= 3; ++iLevel) {
       ClWidget* pEntry = ClUI::getWidgetFormatted("PickChapterChapter%dLevel%d", iChapter, iLevel);
-      pEntry->setInt(KvStrHash("ChapterNumber"), iChapter);
+      pEntry->setInt(gc_CHAPTER_NUMBER.mp_uiHash, iChapter);
       if (iChapter != 1 || iLevel != 1) {
-        pEntry->setBool(KvStrHash("gridDisabled"), 1);
+        pEntry->setBool(gc_GRID_DISABLED.mp_uiHash, 1);
       }
     }
   }

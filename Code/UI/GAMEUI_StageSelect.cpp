@@ -18,6 +18,7 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 ClDynamicVector<SStageSelectChapter> g_TEMPdaChapters;
 f32 g_fStageSelectDelayTimer = 0.0f;
@@ -48,10 +49,6 @@ constexpr u32 gc_uiSCORE_WHITE = 0xFFFFFFFFu;
 constexpr i32 gc_iBUTTON_TEXT_ANIMATOR = 1;
 constexpr i32 gc_iTEXT_ANIMATOR = 0;
 
-const SWidgetPropertyName gc_LAYOUT("widgetLayout");
-const SWidgetPropertyName gc_TEXT_COLOR_OFF("textColor_off");
-const SWidgetPropertyName gc_TEXT_COLOR_ROLLOVER("textColor_rollover");
-const SWidgetPropertyName gc_DYNAMIC_UNICODE_TEXT("dynamicUnicodeText");
 
 bool justPressed(i32 iAction) { return ClInputManager::isActionJustPressedAnyPad(iAction); }
 
@@ -90,16 +87,16 @@ void show(ClWidget* pWidget, u32 bVisible) { pWidget->setVisible(bVisible); }
 
 f32 layoutWord(const ClWidget* pWidget, i32 iWord) {
   f32 fValue;
-  std::memcpy(&fValue, static_cast<const u8*>(pWidget->getLayout(gc_LAYOUT)) + iWord * 4, sizeof(fValue));
+  std::memcpy(&fValue, static_cast<const u8*>(pWidget->getLayout(gc_WIDGET_LAYOUT)) + iWord * 4, sizeof(fValue));
   return fValue;
 }
 
 void setLayoutXY(ClWidget* pWidget, f32 fX, f32 fY) {
   u8 auiLayout[gc_iLAYOUT_SIZE];
-  std::memcpy(auiLayout, pWidget->getLayout(gc_LAYOUT), sizeof(auiLayout));
+  std::memcpy(auiLayout, pWidget->getLayout(gc_WIDGET_LAYOUT), sizeof(auiLayout));
   std::memcpy(auiLayout + gc_iLAYOUT_X_WORD * 4, &fX, sizeof(fX));
   std::memcpy(auiLayout + gc_iLAYOUT_Y_WORD * 4, &fY, sizeof(fY));
-  pWidget->setLayout(gc_LAYOUT.mp_uiHash, auiLayout);
+  pWidget->setLayout(gc_WIDGET_LAYOUT.mp_uiHash, auiLayout);
 }
 
 ClWidget* childOf(const char* pParent, i32 iIndex) {
@@ -197,8 +194,8 @@ void stageSelectRebuild() {
     if (level.m_bUnlocked != 0 && level.m_bPlayed == 0) {
       setLocalizedText(pScore, "stageselect_level_score_selected");
     }
-    setCurrentColor(pName, gc_iBUTTON_TEXT_ANIMATOR, static_cast<u32>(pName->getInt("textColor_rollover")));
-    setCurrentColor(pScore, gc_iTEXT_ANIMATOR, static_cast<u32>(pScore->getInt("textColor_rollover")));
+    setCurrentColor(pName, gc_iBUTTON_TEXT_ANIMATOR, static_cast<u32>(pName->getInt(gc_TEXT_COLOR_ROLLOVER)));
+    setCurrentColor(pScore, gc_iTEXT_ANIMATOR, static_cast<u32>(pScore->getInt(gc_TEXT_COLOR_ROLLOVER)));
     ClWidget* pBackground = ClUI::getWidget("StageSelectLevelBackground");
     setLayoutXY(pBackground, layoutWord(pBackground, gc_iLAYOUT_X_WORD),
                 layoutWord(pName, gc_iLAYOUT_Y_WORD) + gc_fBACKGROUND_OFFSET_Y);
@@ -354,10 +351,9 @@ void systemStageSelectContinueButtonClick(ClWidget*, WidgetEventProcedureCall*) 
 }
 
 void systemPickChapterChangeSelectedChapter(ClWidget* pWidget, WidgetEventProcedureCall*) {
-  const i32 iChapter =
-      pWidget != nullptr && pWidget->findProperty(KvStrHash("ChapterNumber")) != nullptr ? pWidget->getInt("ChapterNumber")
-                                                                                          : 1;
+  const bool bNumbered = pWidget != nullptr && pWidget->findProperty(gc_CHAPTER_NUMBER.mp_uiHash) != nullptr;
+  const i32 iChapter = bNumbered ? pWidget->getInt(gc_CHAPTER_NUMBER) : 1;
   char szName[32];
   std::snprintf(szName, sizeof(szName), "IM-Chapter%d", iChapter);
-  ClUI::getWidget("PickChapterChapterImage")->setString(KvStrHash("textureName"), szName);
+  ClUI::getWidget("PickChapterChapterImage")->setString(gc_TEXTURE_NAME.mp_uiHash, szName);
 }

@@ -6,6 +6,7 @@
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 i32 g_iUnlockKind = 0;
 i32 g_bUnlockPopupActive = 0;
@@ -41,7 +42,7 @@ void showCurrentKind() {
   if (g_iUnlockKind >= 1 && g_iUnlockKind <= gc_iNUM_UNLOCK_KINDS) {
     const SUnlockLook& look = gc_aUNLOCK_LOOKS[g_iUnlockKind - 1];
     ClUI::getWidget("UnlockPopupItemText")->setLocalizedID(look.m_pTextID);
-    ClUI::getWidget("UnlockPopupItemIcon")->setString(KvStrHash("textureName"), look.m_pIcon);
+    ClUI::getWidget("UnlockPopupItemIcon")->setString(gc_TEXTURE_NAME.mp_uiHash, look.m_pIcon);
   }
   ClAudioManager::playCue(KvStrHash("StingerUnlock"));
 }

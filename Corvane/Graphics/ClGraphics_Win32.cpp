@@ -71,7 +71,8 @@ void onDropFiles(HDROP hDrop) {
   ClDynamicVector<SDroppedFile> files;
   files.initialize(gc_iDROPPED_FILES_CAPACITY);
   ClGraphics::gatherDroppedFiles(hDrop, &files);
-  // Nothing consumes the list yet; the drop is finished so its handle does not outlive the message.
+  // The game takes no dropped files: the list is let go and the drop finished, so its handle does not outlive
+  // the message.
   files.terminate();
   DragFinish(hDrop);
 }

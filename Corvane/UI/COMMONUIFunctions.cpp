@@ -12,11 +12,9 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
-
-const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
-const SWidgetPropertyName gc_TEXT_LAYOUT("textLayout");
 
 void moveLayoutOffScreen(ClWidget* pWidget, const SWidgetPropertyName& name) {
   if (pWidget->findProperty(name.mp_uiHash) == nullptr) {
@@ -71,15 +69,14 @@ void moveWidgetOffScreen(ClWidget* pWidget) {
 }
 
 void releaseWidgetPointerDetector(ClWidget* pWidget) {
-  static const SWidgetPropertyName s_ptrDetector("PtrDetector");
-  const i32 iHandle = pWidget->getInt(s_ptrDetector);
+  const i32 iHandle = pWidget->getInt(gc_PTR_DETECTOR);
   if (iHandle == 0) {
     return;
   }
   if (SPointerDetector* pDetector = ClPointerTracker::detectorOfHandle(iHandle)) {
     ClPointerTracker::unregisterDetector(pDetector);
   }
-  pWidget->setInt(s_ptrDetector.mp_uiHash, 0);
+  pWidget->setInt(gc_PTR_DETECTOR.mp_uiHash, 0);
 }
 
 void resetAccept7Layout() { moveWidgetOffScreen(ClUI::getWidget("accept_7")); }
@@ -96,12 +93,10 @@ struct SFitLayout {
 };
 
 SFitLayout readFitLayout(const ClWidget* pWidget) {
-  static const SWidgetPropertyName s_aNames[] = {
-      SWidgetPropertyName("canvas"),    SWidgetPropertyName("fontName"),   SWidgetPropertyName("pointSize"),
-      SWidgetPropertyName("maxHeight"), SWidgetPropertyName("maxWidth"),   SWidgetPropertyName("textLayout"),
-      SWidgetPropertyName("textAlign")};
+  const SWidgetPropertyName* const apNames[] = {&gc_CANVAS,    &gc_FONT_NAME,   &gc_POINT_SIZE, &gc_MAX_HEIGHT,
+                                                &gc_MAX_WIDTH, &gc_TEXT_LAYOUT, &gc_TEXT_ALIGN};
   const void* apValues[7];
-  for (i32 i = 0; i < 7; ++i) apValues[i] = pWidget->requireProperty(s_aNames[i])->mp_pData;
+  for (i32 i = 0; i < 7; ++i) apValues[i] = pWidget->requireProperty(*apNames[i])->mp_pData;
   KvTextAlignment(*static_cast<const u32*>(apValues[6]));  // "Unspecified text align!" unless L, R or C
   SFitLayout fit{};
   fit.mp_element.mp_uiCanvasHash = *static_cast<const u32*>(apValues[0]);
@@ -161,10 +156,9 @@ i32 findTextCutIndex(ClWidget* pWidget, const wchar16* puiString, f32 fWidthToFi
 }
 
 void setFittedDynamicUnicodeText(ClWidget* pWidget, const wchar16* puiString, f32 fWidth) {
-  static const u32 s_uiDynamicUnicodeText = KvStrHash("dynamicUnicodeText");
   const i32 iCut = findTextCutIndex(pWidget, puiString, fWidth);
   if (iCut < 0) {
-    pWidget->setUnicodeString(s_uiDynamicUnicodeText, puiString);
+    pWidget->setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, puiString);
     return;
   }
   const i32 iLength = unicodeLength(puiString);
@@ -172,6 +166,6 @@ void setFittedDynamicUnicodeText(ClWidget* pWidget, const wchar16* puiString, f3
   KV_ASSERT(puiNameToUse);
   for (i32 i = 0; i < iCut; ++i) puiNameToUse[i] = puiString[i];
   for (i32 i = 0; i < 4; ++i) puiNameToUse[iCut + i] = gc_auiELLIPSIS[i];
-  pWidget->setUnicodeString(s_uiDynamicUnicodeText, puiNameToUse);
+  pWidget->setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, puiNameToUse);
   KvAlignedFree(puiNameToUse);
 }

@@ -12,11 +12,11 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
 const SWidgetPropertyName gc_GRID_POS("gridPos");
-const SWidgetPropertyName gc_GRID_DISABLED("gridDisabled");
 const u32 gc_uiUI_MOVE = KvStrHash("UIMove");
 
 // The four moves. A move scans the columns (left, right) or rows (down, up) beyond the start, nearest first, and

@@ -15,18 +15,15 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
 const SWidgetPropertyName gc_SCROLL_AREA_NAME("scrollAreaName");
-const SWidgetPropertyName gc_CANVAS("canvas");
 const SWidgetPropertyName gc_RENDER_Y_OFFSET("scrollAreaRenderYOffset");
-const SWidgetPropertyName gc_SCROLL_AREA_LAYOUT("scrollAreaLayout");
 const SWidgetPropertyName gc_SCROLL_AREA_SIZE("scrollAreaSize");
-const SWidgetPropertyName gc_MOVING_LAYOUT("movingWidgetLayoutForChildren");
 const SWidgetPropertyName gc_STENCIL_SHADER("stencilShader");
 const SWidgetPropertyName gc_STENCIL_LAYER("stencilLayer");
-const SWidgetPropertyName gc_PTR_DETECTOR("PtrDetector");
 
 SScrollFingerArea g_aAreas[gc_iMAX_SCROLL_FINGER_AREAS];
 
@@ -135,7 +132,8 @@ void systemScrollFingerPushOnWindowStackForChildRender(ClWidget* pWidget, Widget
   g_kvClipRect = {vAt.x / ClGraphics::mp_fScreenWidth, (vAt.x + fWidth) / ClGraphics::mp_fScreenWidth,
                   vAt.y / ClGraphics::mp_fScreenHeight, (vAt.y + fHeight) / ClGraphics::mp_fScreenHeight};
 
-  const kv_vector2 vChildren = place(geometry, pWidget->getLayout(gc_MOVING_LAYOUT), fWidth, fHeight);
+  const kv_vector2 vChildren =
+      place(geometry, pWidget->getLayout(gc_MOVING_WIDGET_LAYOUT_FOR_CHILDREN), fWidth, fHeight);
   Cl2d::pushParentWindow({vChildren.x, vChildren.x + fWidth, vChildren.y, vChildren.y + fHeight});
 }
 

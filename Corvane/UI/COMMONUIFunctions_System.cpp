@@ -12,14 +12,9 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
-
-const u32 gc_uiON_TRANSITION_IN = KvStrHash("onTransitionIn");
-const u32 gc_uiON_BECOME_VISIBLE_EVENT = KvStrHash("onBecomeVisible");
-const SWidgetPropertyName gc_TRANSITION_TIMER("transitionTimer");
-const SWidgetPropertyName gc_CANVAS("canvas");
-const SWidgetPropertyName gc_DYNAMIC_TEXT("dynamicText");
 
 // The record exists and holds exactly iCount parameters.
 void checkParams(const WidgetEventProcedureCall* pData, i32 iCount) {
@@ -195,7 +190,7 @@ void systemImmediateTransitionIn(ClWidget* pThis, WidgetEventProcedureCall*) {
   pThis->mp_bTransitioningOut = 0;
   pThis->setVisibleRecursively(1);
   for (u32 i = 0; i < pThis->mp_DrawnChildren.getSize(); ++i) {
-    pThis->mp_DrawnChildren[i]->callEvent(gc_uiON_TRANSITION_IN);
+    pThis->mp_DrawnChildren[i]->callEvent(gc_ON_TRANSITION_IN.mp_uiHash);
   }
   KV_ASSERTF(pThis->areChildrenTransitionsDone(),
              "Widget [%s]: Calling an immediate transition IN, but some children of this widget do NOT have an "
@@ -379,7 +374,7 @@ void systemBecomeVisibleAndChildren(ClWidget* pThis, WidgetEventProcedureCall*) 
     ClWidget* pChild = pThis->mp_AllChildren[i];
     if (!pChild->mp_bVisible) {
       pChild->mp_bVisible = 1;
-      pChild->callEvent(gc_uiON_BECOME_VISIBLE_EVENT);
+      pChild->callEvent(gc_ON_BECOME_VISIBLE.mp_uiHash);
     }
   }
 }

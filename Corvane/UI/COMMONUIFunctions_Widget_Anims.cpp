@@ -15,6 +15,7 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
@@ -22,12 +23,6 @@ const SWidgetPropertyName gc_ANIM_OBJ_KEY("AnimObjKey");
 const SWidgetPropertyName gc_FLIPBOOK_NAME("flipbookName");
 const SWidgetPropertyName gc_RENDER_CUMUL_KEY("RenderCumulKey");
 const SWidgetPropertyName gc_CUR_FORCE_FRAME_KEY("CurForceFrameKey");
-const SWidgetPropertyName gc_IMAGE_LAYER("imageLayer");
-const SWidgetPropertyName gc_CANVAS("canvas");
-const SWidgetPropertyName gc_TEXTURE_SHADER("textureShader");
-const SWidgetPropertyName gc_FORCED_WIDTH("forcedWidth");
-const SWidgetPropertyName gc_FORCED_HEIGHT("forcedHeight");
-const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
 
 // The objects of the widgets; a widget's "AnimObjKey" is its slot + 1.
 ClTexAnimObj* g_apAnimObjs[gc_iMAX_WIDGET_ANIM_OBJS] = {};

@@ -9,6 +9,7 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
@@ -38,13 +39,7 @@ const SButtonLook gc_LOOK_ROLLOVER_ON =
              "textureColor_rollover_on", "textColor_rollover_on");
 
 const SWidgetPropertyName gc_IS_ON("isOn");
-const SWidgetPropertyName gc_CUR_TEXTURE("curTexture");
-const SWidgetPropertyName gc_CUR_SHADER("curShader");
-const SWidgetPropertyName gc_CUR_TEXT_SHADER("curTextShader");
-const SWidgetPropertyName gc_CUR_TEXTURE_LAYER("curTextureLayer");
-const SWidgetPropertyName gc_CUR_TEXT_LAYER("curTextLayer");
 const SWidgetPropertyName gc_TEXTURE_LAYER("textureLayer");
-const SWidgetPropertyName gc_TEXT_LAYER("textLayer");
 const SWidgetPropertyName gc_TEXTURE_LAYER_ROLLOVER("textureLayer_rollover");
 const SWidgetPropertyName gc_TEXT_LAYER_ROLLOVER("textLayer_rollover");
 const SWidgetPropertyName gc_TEXTURE_COLOR_DISABLED("textureColor_disabled");
@@ -53,9 +48,6 @@ const SWidgetPropertyName gc_TRANSITION_IN_TIME("buttonTransitionInTime");
 const SWidgetPropertyName gc_TRANSITION_OUT_TIME("buttonTransitionOutTime");
 const SWidgetPropertyName gc_ROLLOVER_IN_TIME("buttonRolloverInTime");
 const SWidgetPropertyName gc_ROLLOVER_OUT_TIME("buttonRolloverOutTime");
-const SWidgetPropertyName gc_TRANSITION_TIMER("transitionTimer");
-const SWidgetPropertyName gc_DISABLED("disabled");
-const SWidgetPropertyName gc_GRID_DISABLED("gridDisabled");
 const SWidgetPropertyName gc_TIME_UNTIL_FIRST_HELD("timeUntilFirstHeldEvent");
 const SWidgetPropertyName gc_TIME_UNTIL_NEXT_HELD("timeUntilNextHeldEvents");
 const SWidgetPropertyName gc_TIME_UNTIL_HELD_EVENT("TimeUntilButtonHeldEvent");

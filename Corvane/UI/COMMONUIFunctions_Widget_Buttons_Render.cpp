@@ -15,37 +15,18 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
 const SWidgetPropertyName gc_TEXTURE_NAME_OFF("textureName_off");
 const SWidgetPropertyName gc_TEXTURE_NAME_ROLLOVER("textureName_rollover");
-const SWidgetPropertyName gc_TEXTURE_NAME_2("textureName2");
-const SWidgetPropertyName gc_CUR_TEXTURE("curTexture");
-const SWidgetPropertyName gc_CUR_SHADER("curShader");
-const SWidgetPropertyName gc_CUR_TEXT_SHADER("curTextShader");
-const SWidgetPropertyName gc_CUR_TEXTURE_LAYER("curTextureLayer");
-const SWidgetPropertyName gc_CUR_TEXT_LAYER("curTextLayer");
-const SWidgetPropertyName gc_ATLAS("atlas");
-const SWidgetPropertyName gc_CANVAS("canvas");
-const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
-const SWidgetPropertyName gc_IMAGE_LAYER("imageLayer");
-const SWidgetPropertyName gc_FONT_NAME("fontName");
-const SWidgetPropertyName gc_POINT_SIZE("pointSize");
-const SWidgetPropertyName gc_TEXT_LAYOUT("textLayout");
-const SWidgetPropertyName gc_MAX_WIDTH("maxWidth");
-const SWidgetPropertyName gc_MAX_HEIGHT("maxHeight");
-const SWidgetPropertyName gc_TEXT_ALIGN("textAlign");
-const SWidgetPropertyName gc_TEXT_SHADOW_OFFSET("textShadowOffset");
 const SWidgetPropertyName gc_TEXT_SHADOW_COLOR("textShadowColor");
 const SWidgetPropertyName gc_TEXT_RELATIVE_TO_IMAGE("textRelativeToImage");
 const SWidgetPropertyName gc_CLAMP_TEXT_TO_IMAGE("clampTextToImage");
-const SWidgetPropertyName gc_TOOLTIP_WIDGET_ID("tooltipWidgetID");
-const SWidgetPropertyName gc_PTR_DETECTOR("PtrDetector");
 const SWidgetPropertyName gc_ALWAYS_RECALC_HOT_SPOT("alwaysRecalcHotSpotPos");
 const SWidgetPropertyName gc_FORCED_HOT_SPOT_WIDTH("forcedHotSpotWidth");
 const SWidgetPropertyName gc_FORCED_HOT_SPOT_HEIGHT("forcedHotSpotHeight");
-const SWidgetPropertyName gc_DISABLED("disabled");
 
 // A pixel rectangle, as the canvas code orders it.
 struct SRect {

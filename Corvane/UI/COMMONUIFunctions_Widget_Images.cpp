@@ -15,27 +15,13 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
 // The properties the procedures read, hashed once.
-const SWidgetPropertyName gc_TEXTURE_NAME("textureName");
-const SWidgetPropertyName gc_TEXTURE_NAME_2("textureName2");
-const SWidgetPropertyName gc_TEXTURE_COLOR("textureColor");
-const SWidgetPropertyName gc_IMAGE_LAYER("imageLayer");
-const SWidgetPropertyName gc_CANVAS("canvas");
-const SWidgetPropertyName gc_TEXTURE_SHADER("textureShader");
-const SWidgetPropertyName gc_FORCED_WIDTH("forcedWidth");
-const SWidgetPropertyName gc_FORCED_HEIGHT("forcedHeight");
-const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
-const SWidgetPropertyName gc_ATLAS("atlas");
 const SWidgetPropertyName gc_TRANSITION_IN_TIME("imageTransitionInTime");
 const SWidgetPropertyName gc_TRANSITION_OUT_TIME("imageTransitionOutTime");
-const SWidgetPropertyName gc_TRANSITION_TIMER("transitionTimer");
-const SWidgetPropertyName gc_TOOLTIP_WIDGET_ID("tooltipWidgetID");
-const SWidgetPropertyName gc_PTR_DETECTOR("PtrDetector");
-const u32 gc_uiON_TRANSITION_IN = KvStrHash("onTransitionIn");
-const u32 gc_uiON_TRANSITION_OUT = KvStrHash("onTransitionOut");
 
 // The alpha byte of a D3DCOLOR.
 constexpr u32 gc_uiALPHA_MASK = 0xFF000000u;
@@ -229,7 +215,7 @@ void systemImageShowTooltipIfPresent(ClWidget* pWidget, WidgetEventProcedureCall
   const u32 uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
   if (uiTooltipID != 0) {
     ClWidget* pTT = tooltipOf(uiTooltipID);
-    pTT->callEvent(gc_uiON_TRANSITION_IN);
+    pTT->callEvent(gc_ON_TRANSITION_IN.mp_uiHash);
     positionTooltipAtPointer(pTT);
   }
 }
@@ -238,7 +224,7 @@ void systemImageHideTooltipIfPresent(ClWidget* pWidget, WidgetEventProcedureCall
   pWidget->requireProperty(gc_TOOLTIP_WIDGET_ID);
   const u32 uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
   if (uiTooltipID != 0) {
-    tooltipOf(uiTooltipID)->callEvent(gc_uiON_TRANSITION_OUT);
+    tooltipOf(uiTooltipID)->callEvent(gc_ON_TRANSITION_OUT.mp_uiHash);
   }
 }
 

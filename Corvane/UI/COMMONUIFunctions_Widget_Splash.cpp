@@ -9,6 +9,7 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 u32 g_bSplashCanSkip = 1;
 f32 g_fMovieVolume = 1.0f;
@@ -24,7 +25,6 @@ const SWidgetPropertyName gc_SPLASH_FMV_FAILED("_splashFMVFailed");
 const SWidgetPropertyName gc_SWITCHER_NAME("switcherName");
 const SWidgetPropertyName gc_NEXT_SCREEN_ID("nextScreenID");
 const SWidgetPropertyName gc_NEXT_SCREEN_ID_ALT("nextScreenID_ALT");
-const SWidgetPropertyName gc_TRANSITION_TIMER("transitionTimer");
 
 constexpr const char* gc_pDEFAULT_SWITCHER = "TopLevelSwitcher";
 constexpr u32 gc_uiCOLOR_RGB = 0x00FFFFFFu;

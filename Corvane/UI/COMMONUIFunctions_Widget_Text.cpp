@@ -10,6 +10,7 @@
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 u32 g_uiTextAlignLeftHash = 0;
 u32 g_uiTextAlignCentreHash = 0;
@@ -17,22 +18,9 @@ u32 g_uiTextAlignRightHash = 0;
 
 namespace {
 
-const SWidgetPropertyName gc_CANVAS("canvas");
 const SWidgetPropertyName gc_SHADER("shader");
-const SWidgetPropertyName gc_TEXT_LAYER("textLayer");
-const SWidgetPropertyName gc_FONT_NAME("fontName");
-const SWidgetPropertyName gc_POINT_SIZE("pointSize");
-const SWidgetPropertyName gc_MAX_HEIGHT("maxHeight");
-const SWidgetPropertyName gc_MAX_WIDTH("maxWidth");
-const SWidgetPropertyName gc_TEXT_LAYOUT("textLayout");
-const SWidgetPropertyName gc_TEXT_ALIGN("textAlign");
-const SWidgetPropertyName gc_TEXT_COLOR("textColor");
 const SWidgetPropertyName gc_SHADOW_OFFSET("shadowOffset");
 const SWidgetPropertyName gc_SHADOW_COLOR("shadowColor");
-const SWidgetPropertyName gc_TEXTURE_NAME_2("textureName2");
-const SWidgetPropertyName gc_DYNAMIC_UNICODE_TEXT("dynamicUnicodeText");
-const SWidgetPropertyName gc_DYNAMIC_TEXT("dynamicText");
-const SWidgetPropertyName gc_LOCALIZED_ID("localizedID");
 const SWidgetPropertyName gc_TRANSITION_IN_TIME("textTransitionInTime");
 const SWidgetPropertyName gc_TRANSITION_OUT_TIME("textTransitionOutTime");
 

@@ -20,16 +20,13 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
 const SWidgetPropertyName gc_VARS("vars");
 const SWidgetPropertyName gc_TEXT_FILENAME("textFilename");
 const SWidgetPropertyName gc_MAX_SCROLL("maxScroll");
-const SWidgetPropertyName gc_CANVAS("canvas");
-const SWidgetPropertyName gc_FONT_NAME("fontName");
-const SWidgetPropertyName gc_POINT_SIZE("pointSize");
-const SWidgetPropertyName gc_MAX_WIDTH("maxWidth");
 
 constexpr i32 gc_iLINE_VECTOR_CAPACITY = 8;
 constexpr f32 gc_fPRESSED = 0.1f;

@@ -7,12 +7,11 @@
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
-const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
 const SWidgetPropertyName gc_ORIGINAL_TT_POS("originalTTPos");
-const SWidgetPropertyName gc_CANVAS("canvas");
 
 }  // namespace
 

@@ -11,14 +11,12 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
-const SWidgetPropertyName gc_WIDGET_LAYOUT("widgetLayout");
 const SWidgetPropertyName gc_SIZE("size");
-const SWidgetPropertyName gc_CANVAS("canvas");
 const SWidgetPropertyName gc_USE_POINTER_INPUT("usePointerInput");
-const SWidgetPropertyName gc_PTR_DETECTOR("PtrDetector");
 const u32 gc_uiON_WINDOW_POINTER_ENTER = KvStrHash("onWindowPointerEnter");
 const u32 gc_uiON_WINDOW_POINTER_LEAVE = KvStrHash("onWindowPointerLeave");
 

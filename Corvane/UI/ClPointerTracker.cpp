@@ -62,6 +62,7 @@ void ClPointerTracker::reset() {
   m_uiNumEntered = 0;
   m_uiNumLeft = 0;
   m_acPointerImage[0] = '\0';
+  m_bPointerShown = 0;
   for (i32 i = 0; i < 2; ++i) {
     m_afPosition[i] = KV_ZERO;
     m_afSavedPosition[i] = KV_ZERO;

@@ -57,7 +57,7 @@ struct SPointerGridSquare {
 class ClPointerTracker {
  public:
   // Empties the hit, entered and left lists, the image name, the position and movement state and the
-  // locks; every detector back in the pool and every grid square empty.
+  // locks; the pointer hidden; every detector back in the pool and every grid square empty.
   static void reset();
   // Takes a detector (pad 4) for the rectangle [min, max] (fractions, edges inside) and enters it into the
   // grid. Assertions: "pNew" when the pool is exhausted, "Invalid rectangle for pointer registration!" when

@@ -12,6 +12,7 @@
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 u32 g_bDemoMode = 0;
 u32 ClUI::mp_bInitialized = 0;
@@ -82,7 +83,7 @@ void ClUI::initialise() {
   mp_DeferredEventPool.initialize(gc_iMAX_DEFERRED_EVENTS);
   ClUIEventSystemFunctions::createTable();
   hooks().registerGameUIFunctions();
-  mp_RootWidget.setFloat(KvStrHash("delayMenuInputClickBack"), KV_ZERO);
+  mp_RootWidget.setFloat(gc_DELAY_MENU_INPUT_CLICK_BACK.mp_uiHash, KV_ZERO);
   mp_daExclusiveAvailableWidgets.initialize();
   for (u32& bEnabled : mp_abPadEnabled) {
     bEnabled = 1;

@@ -326,8 +326,8 @@ class ClUI {
   static ClDynamicVector<ClWidget*> mp_daExclusiveAvailableWidgets;
   static ClDynamicVector<ClWidget*> mp_daEventForwardingStack;
   static ClDynamicPool<SDeferredWidgetEvent> mp_DeferredEventPool;
-  // Tables of later parts of the UI: loaded UI textures by name hash, and the names of the UI textures whose
-  // loading is deferred. Their values are single 16-byte-aligned blocks, freed by terminate.
+  // The UI textures (ClUI_Textures.cpp): those loaded so far by name hash, and the names of the UI textures whose
+  // loading is deferred (plain, localized). Their values are single 16-byte-aligned blocks, freed by terminate.
   static ClDynamicHashTable mp_UITextureTable;
   static ClDynamicHashTable mp_aDeferredTextureNames[2];
   // Drag-scrolled areas in registration order, the captured one and the drag (pointer pixels).

@@ -10,6 +10,7 @@
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
@@ -38,7 +39,6 @@ const SPadEvent gc_aDelayedEvents[] = {
     {gc_iUI_ACTION_START, false, 0, KvStrHash("onStart")},
 };
 
-const u32 gc_uiDELAY_MENU_INPUT = KvStrHash("delayMenuInputClickBack");
 
 bool isAbove(f32 fValue) { return fValue > gc_fACTION_PRESSED_THRESHOLD; }
 
@@ -113,12 +113,12 @@ void ClUI::updatePad(u32 uiPad) {
     }
   }
   // The delay runs down once for every pad that gets this far, so two active pads halve it.
-  const WidgetProperty* pDelay = mp_RootWidget.findProperty(gc_uiDELAY_MENU_INPUT);
+  const WidgetProperty* pDelay = mp_RootWidget.findProperty(gc_DELAY_MENU_INPUT_CLICK_BACK.mp_uiHash);
   if (pDelay != nullptr && pDelay->mp_eType == E_BASE_TYPE_FLOAT) {
     const f32 fDelay = *static_cast<const f32*>(pDelay->mp_pData);
     if (fDelay > KV_ZERO) {
       const f32 fDT = ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime;
-      mp_RootWidget.setFloat(gc_uiDELAY_MENU_INPUT, std::max(KV_ZERO, fDelay - fDT));
+      mp_RootWidget.setFloat(gc_DELAY_MENU_INPUT_CLICK_BACK.mp_uiHash, std::max(KV_ZERO, fDelay - fDT));
       return;
     }
   }

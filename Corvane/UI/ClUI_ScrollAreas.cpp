@@ -12,6 +12,7 @@
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 ClDynamicVector<SScrollFingerArea*> ClUI::mp_daScrollAreas;
 SScrollFingerArea* ClUI::mp_pCapturedScrollArea = nullptr;
@@ -79,12 +80,11 @@ void layOutArea(const SScrollFingerArea* pArea) {
   const f32 fOffset = pArea->mp_fOffset;
 
   u8 auiLayout[gc_iLAYOUT_SIZE];
-  std::memcpy(auiLayout, pWidget->getLayout("scrollAreaLayout"), gc_iLAYOUT_SIZE);
-  (void)pWidget->getLayout("movingWidgetLayoutForChildren");
+  std::memcpy(auiLayout, pWidget->getLayout(gc_SCROLL_AREA_LAYOUT), gc_iLAYOUT_SIZE);
+  (void)pWidget->getLayout(gc_MOVING_WIDGET_LAYOUT_FOR_CHILDREN);
   const f32 fMovedY = layoutY(auiLayout) + fOffset / fScale;
   std::memcpy(auiLayout + gc_iLAYOUT_Y_WORD * 4, &fMovedY, sizeof(fMovedY));
-  static const u32 s_uiMovingLayout = KvStrHash("movingWidgetLayoutForChildren");
-  pWidget->setLayout(s_uiMovingLayout, auiLayout);
+  pWidget->setLayout(gc_MOVING_WIDGET_LAYOUT_FOR_CHILDREN.mp_uiHash, auiLayout);
 
   // The last two children always pass the top test (an area with fewer has only those); any child below
   // the view is hidden. Each child's visibility is decided first and set once, so a child that stays hidden
@@ -93,7 +93,7 @@ void layOutArea(const SScrollFingerArea* pArea) {
   const i32 iFirstAlwaysShown = iNumChildren >= 2 ? iNumChildren - 2 : 0;
   for (i32 i = 0; i < iNumChildren; ++i) {
     ClWidget* pChild = pWidget->mp_AllChildren[static_cast<u32>(i)];
-    const f32 fY = layoutY(pChild->getLayout("widgetLayout"));
+    const f32 fY = layoutY(pChild->getLayout(gc_WIDGET_LAYOUT));
     bool bVisible = i >= iFirstAlwaysShown || fOffset / fScale + fY + pArea->mp_fTopMargin >= KV_ZERO;
     if (fY * fScale + fOffset > fV) {
       bVisible = false;

@@ -13,6 +13,7 @@
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
@@ -20,13 +21,9 @@ const u32 gc_uiON_DESTROY = KvStrHash("onDestroy");
 const u32 gc_uiON_LOAD = KvStrHash("onLoad");
 const u32 gc_uiON_TICK = KvStrHash("onTick");
 const u32 gc_uiON_RENDER = KvStrHash("onRender");
-const u32 gc_uiON_BECOME_VISIBLE = KvStrHash("onBecomeVisible");
 const u32 gc_uiON_BECOME_INVISIBLE = KvStrHash("onBecomeInvisible");
-const u32 gc_uiON_TRANSITION_IN = KvStrHash("onTransitionIn");
-const u32 gc_uiON_TRANSITION_OUT = KvStrHash("onTransitionOut");
 const u32 gc_uiON_TRANSITION_OUT_IS_DONE = KvStrHash("onTransitionOutIsDone");
 const u32 gc_uiDO_NOT_AUTOMATICALLY_FOCUS = KvStrHash("doNotAutomaticallyFocus");
-const u32 gc_uiPTR_DETECTOR = KvStrHash("PtrDetector");
 
 // The clone names handed out so far ("Clone#0", "Clone#1", ...).
 i32 g_iCloneCounter = 0;
@@ -167,7 +164,7 @@ void ClWidget::load() {
 void ClWidget::startTargetTransitionIn(u32 uiTargetIndex, bool bFocus) {
   ClWidget* pTarget = mp_SwitchedChildren[uiTargetIndex].mp_pChild;
   mp_SwitchedChildren[uiTargetIndex].mp_uiState = E_SWITCH_STATE_IN;
-  pTarget->callEvent(gc_uiON_TRANSITION_IN);
+  pTarget->callEvent(gc_ON_TRANSITION_IN.mp_uiHash);
   if (bFocus) {
     ClUI::setFocus(pTarget, gc_uiANY_PAD);
   } else if (!pTarget->mp_bTransitionDone) {
@@ -216,7 +213,7 @@ void ClWidget::tick() {
         const u32 uiTarget = mp_uiSwitchTargetIndex;
         ClWidget* pTarget = mp_SwitchedChildren[uiTarget].mp_pChild;
         mp_SwitchedChildren[uiTarget].mp_uiState = E_SWITCH_STATE_IN;
-        pTarget->callEvent(gc_uiON_TRANSITION_IN);
+        pTarget->callEvent(gc_ON_TRANSITION_IN.mp_uiHash);
         WidgetProperty* pNoFocus = pTarget->findProperty(gc_uiDO_NOT_AUTOMATICALLY_FOCUS);
         if (pNoFocus != nullptr && pNoFocus->mp_eType == E_BASE_TYPE_BOOL &&
             *static_cast<u32*>(pNoFocus->mp_pData) != 0) {
@@ -298,7 +295,7 @@ void ClWidget::setVisible(u32 bVisible) {
     return;
   }
   mp_bVisible = bNew;
-  callEvent(bNew ? gc_uiON_BECOME_VISIBLE : gc_uiON_BECOME_INVISIBLE);
+  callEvent(bNew ? gc_ON_BECOME_VISIBLE.mp_uiHash : gc_uiON_BECOME_INVISIBLE);
 }
 
 void ClWidget::setVisibleRecursively(u32 bVisible) {
@@ -322,7 +319,7 @@ void ClWidget::callEventOnChildren(const char* pEventName) {
 
 void ClWidget::callTransitionInOnDrawnChildren() {
   for (u32 i = 0; i < mp_DrawnChildren.getSize(); ++i) {
-    mp_DrawnChildren[i]->callEvent(gc_uiON_TRANSITION_IN);
+    mp_DrawnChildren[i]->callEvent(gc_ON_TRANSITION_IN.mp_uiHash);
   }
 }
 
@@ -376,7 +373,7 @@ void ClWidget::switchToImpl(ClWidget* pTarget, bool bFocus) {
   if (iOutgoing >= 0) {
     ClWidget* pOutgoing = mp_SwitchedChildren[static_cast<u32>(iOutgoing)].mp_pChild;
     mp_SwitchedChildren[static_cast<u32>(iOutgoing)].mp_uiState = E_SWITCH_STATE_OUT;
-    pOutgoing->callEvent(gc_uiON_TRANSITION_OUT);
+    pOutgoing->callEvent(gc_ON_TRANSITION_OUT.mp_uiHash);
     if (!pOutgoing->mp_bTransitionDone) {
       // The tick brings the target in once the outgoing child is done.
       ClPointerTracker::clearCurrentHits();
@@ -532,8 +529,8 @@ ClWidget* ClWidget::clone(ClWidget* /*pUnused*/) {
     pNew->mp_AllChildren.append(pChild);
     pChild->mp_pParent = pNew;
   }
-  if (pNew->findProperty(gc_uiPTR_DETECTOR) != nullptr) {
-    pNew->setInt(gc_uiPTR_DETECTOR, 0);
+  if (pNew->findProperty(gc_PTR_DETECTOR.mp_uiHash) != nullptr) {
+    pNew->setInt(gc_PTR_DETECTOR.mp_uiHash, 0);
   }
   return pNew;
 }

@@ -9,6 +9,7 @@
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/ClWidget.h"
+#include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
 
@@ -23,13 +24,6 @@ static_assert(sizeof(gc_apTYPE_ASSERT_TEXTS) / sizeof(gc_apTYPE_ASSERT_TEXTS[0])
 // Run-time value blocks are never smaller than two words, so the two-word readers, which check no type,
 // stay inside any block.
 constexpr u32 gc_uiMIN_VALUE_BLOCK = 8;
-
-const u32 gc_uiDYNAMIC_TEXT = KvStrHash("dynamicText");
-const u32 gc_uiDYNAMIC_UNICODE_TEXT = KvStrHash("dynamicUnicodeText");
-const u32 gc_uiLOCALIZED_ID = KvStrHash("localizedID");
-const u32 gc_uiTEXT_COLOR = KvStrHash("textColor");
-const u32 gc_uiTEXTURE_COLOR = KvStrHash("textureColor");
-const u32 gc_uiATLAS = KvStrHash("atlas");
 
 // Localized texts are formatted into buffers of this many UTF-16 units at most.
 constexpr i32 gc_iLOCALIZED_TEXT_UNITS = 768;
@@ -60,7 +54,7 @@ const char* ClWidget::getName() const {
   if (mp_pRawData != nullptr) {
     return mp_pRawData->mp_acName;
   }
-  const WidgetProperty* pText = findProperty(gc_uiDYNAMIC_TEXT);
+  const WidgetProperty* pText = findProperty(gc_DYNAMIC_TEXT.mp_uiHash);
   if (pText != nullptr && pText->mp_eType == E_BASE_TYPE_ASCII_STRING &&
       static_cast<const char*>(pText->mp_pData)[0] != '\0') {
     return static_cast<const char*>(pText->mp_pData);
@@ -163,7 +157,7 @@ const void* ClWidget::getLayout(const SWidgetPropertyName& name) const {
 }
 
 bool ClWidget::hasAtlas() const {
-  const WidgetProperty* pProp = findProperty(gc_uiATLAS);
+  const WidgetProperty* pProp = findProperty(gc_ATLAS.mp_uiHash);
   if (pProp == nullptr) {
     return false;
   }
@@ -258,7 +252,7 @@ void ClWidget::setEventCallback(u32 uiNameHash, SWidgetEventCallback* pCallback)
 
 // --- Convenience writers ---
 
-void ClWidget::setLocalizedID(const char* pTextIDName) { setID(gc_uiLOCALIZED_ID, KvStrHash(pTextIDName)); }
+void ClWidget::setLocalizedID(const char* pTextIDName) { setID(gc_LOCALIZED_ID.mp_uiHash, KvStrHash(pTextIDName)); }
 
 void ClWidget::setLocalizedIDFormatted(const char* pFormat, i32 iValue) {
   const char* pcTextIDName = pFormat;
@@ -273,25 +267,25 @@ void ClWidget::setLocalizedTextWithInt(const char* pTextIDName, i32 iValue) {
   KvSNPrintf(szNumber, sizeof(szNumber), "%d", iValue);
   wchar16 awText[gc_iLOCALIZED_TEXT_UNITS] = {};
   KvLangID::formatStringWithNarrowArg(awText, gc_iLOCALIZED_TEXT_UNITS, KvStrHash(pTextIDName), szNumber);
-  setUnicodeString(gc_uiDYNAMIC_UNICODE_TEXT, awText);
+  setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, awText);
 }
 
 void ClWidget::setStageSelectLevelText(i32 iFirst, i32 iSecond) {
   wchar16 awText[gc_iMAX_UI_STRING_LEN] = {};
   KvLangID::formatStringInt2(awText, gc_iMAX_UI_STRING_LEN, KvStrHash("stageselect_level"), iFirst, iSecond);
-  setUnicodeString(gc_uiDYNAMIC_UNICODE_TEXT, awText);
+  setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, awText);
 }
 
 void ClWidget::setLocalizedTextWithString(const char* pTextIDName, const char* pArg) {
   wchar16 awText[gc_iMAX_UI_STRING_LEN] = {};
   KvLangID::formatStringWithNarrowArg(awText, gc_iMAX_UI_STRING_LEN, KvStrHash(pTextIDName), pArg);
-  setUnicodeString(gc_uiDYNAMIC_UNICODE_TEXT, awText);
+  setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, awText);
 }
 
 void ClWidget::setLocalizedTextWithUnicodeString(const char* pTextIDName, const wchar16* pArg) {
   wchar16 awText[gc_iMAX_UI_STRING_LEN] = {};
   KvLangID::formatStringWithArg(awText, gc_iMAX_UI_STRING_LEN, KvStrHash(pTextIDName), pArg);
-  setUnicodeString(gc_uiDYNAMIC_UNICODE_TEXT, awText);
+  setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, awText);
 }
 
 void ClWidget::setTextAndTextureColor(u32 uiColor) {
@@ -302,6 +296,6 @@ void ClWidget::setTextAndTextureColor(u32 uiColor) {
   for (ClAnimator<ClColor>& animator : mp_aColorAnimators) {
     animator.play(params);
   }
-  setColor(gc_uiTEXT_COLOR, uiColor);
-  setColor(gc_uiTEXTURE_COLOR, uiColor);
+  setColor(gc_TEXT_COLOR.mp_uiHash, uiColor);
+  setColor(gc_TEXTURE_COLOR.mp_uiHash, uiColor);
 }

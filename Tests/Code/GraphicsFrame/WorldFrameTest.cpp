@@ -53,12 +53,10 @@ class WorldFrame : public GameFrontEnd {
     WorldRunState::reset();
     EntityList::initialize();
   }
+  // The game's shutdown takes the entities and the run state (the camera with it).
   void TearDown() override {
-    if (EntityList::isInitialized()) EntityList::destroyAll();
     if (g_bBackgroundsLoaded != 0) Backgrounds::release();
     g_pEntityEnemyScript = nullptr;
-    g_fWorldCameraX = 0.0f;
-    g_vWorldCameraPosition = {0.0f, 0.0f};
     g_bCRTEffectOption = 1;
     GameFrontEnd::TearDown();
   }
