@@ -139,7 +139,7 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
   bool bHandedOut = false;
   while (!isJobComplete(hJob)) {
     if (isInitialized() && !isDispatchSuspended()) {
-      if (bHandedOut && ClTaskMgr::runQueuedTask()) {
+      if (bHandedOut && ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE) > 0) {
         continue;
       }
       ClTaskMgr::dispatchTasks();
@@ -147,7 +147,7 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
       if (isJobComplete(hJob)) {
         break;
       }
-      if (ClTaskMgr::runQueuedTask()) {
+      if (ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE) > 0) {
         continue;
       }
     } else {
