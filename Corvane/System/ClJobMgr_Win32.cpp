@@ -82,6 +82,7 @@ i32 ClJobMgr::addJob(i32 iJobType, void* pUserData, ClJob** phJob) {
   KV_ASSERT(pJobType->mp_dispatchTasksCallback);
   pJobType->mp_dispatchTasksCallback(pUserData, hJob);
 
+  ClTaskMgr::publishTasks();
   if (isInitialized() && !isDispatchSuspended()) {
     ClTaskMgr::dispatchTasks();
   }

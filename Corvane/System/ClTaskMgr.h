@@ -93,8 +93,13 @@ class ClTaskMgr {
   // Counts the processors, sets the lists up and starts one worker per logical processor. A worker whose
   // event or thread cannot be created is left out (status 1); the others run. Main thread.
   static void initialize();
-  // Queues a task whose completion routine is the job manager's. Controlling thread.
+  // Queues a task whose completion routine is the job manager's. Controlling thread. The task is staged on
+  // the controlling thread, without the list lock, and moved into the queue with the rest of the stage when the
+  // stage is full, or by publishTasks, dispatchTasks or runQueuedTasks, whichever comes first: a job of many
+  // tasks takes the lock a few times rather than once per task.
   static void addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback);
+  // Controlling thread: moves the staged tasks into the queue.
+  static void publishTasks();
   // Retires every finished task (calling its completion routine here), then hands queued tasks to idle
   // workers. Controlling thread; never on a worker.
   static void dispatchTasks();
@@ -140,6 +145,9 @@ class ClTaskMgr {
   // Counts the workers' filings of finished tasks (under the list lock); read without it by the waiting thread.
   static std::atomic<u32> mp_uiFilings;
   static void* mp_hDispatcherEvent;
+  // Tasks added but not yet in the queue (addTask), in order; the controlling thread's alone.
+  static ClTask mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
+  static i32 mp_iNumStagedTasks;
   // Set at shutdown: workers take no further queued task.
   static bool mp_bStopping;
 };

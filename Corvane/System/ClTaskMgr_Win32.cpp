@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <new>
 
 #include "Corvane/Memory/KvAlloc.h"
@@ -14,6 +15,8 @@ i32 ClTaskMgr::m_iNumLogicalProcessors = 0;
 SThreadEntry* ClTaskMgr::mp_pThreadEntries = nullptr;
 std::atomic<u32> ClTaskMgr::mp_bDispatcherAsleep{0};
 std::atomic<u32> ClTaskMgr::mp_uiFilings{0};
+ClTask ClTaskMgr::mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
+i32 ClTaskMgr::mp_iNumStagedTasks = 0;
 void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
 bool ClTaskMgr::mp_bStopping = false;
 ClTaskListLock ClTaskMgr::m_listLock;
@@ -61,6 +64,14 @@ void handOver(SThreadEntry* pWorker) {
 void takeLatest(ClTask* aTasks, i32 iCount) {
   aTasks[iCount] = *ClTaskMgr::mp_daTaskQueue.getLast();
   ClTaskMgr::mp_daTaskQueue.erase(ClTaskMgr::mp_daTaskQueue.getCount() - 1);
+}
+
+// Under the list lock, on the controlling thread: the staged tasks go to the end of the queue, in order.
+void queueStaged() {
+  for (i32 i = 0; i < ClTaskMgr::mp_iNumStagedTasks; ++i) {
+    ClTaskMgr::mp_daTaskQueue.append(ClTaskMgr::mp_aStagedTasks[i]);
+  }
+  ClTaskMgr::mp_iNumStagedTasks = 0;
 }
 
 // The worker's next task of its share, or null when the rest is run or taken back.
@@ -249,6 +260,7 @@ void ClTaskMgr::initialize() {
   mp_daFinishedTasks.initialize(8);
   mp_daIdleWorkers.initialize(8);
   mp_bStopping = false;
+  mp_iNumStagedTasks = 0;
 
   const i32 iWorkers = m_iNumLogicalProcessors;
   void* pBlock = KvAlignedAlloc(sizeof(SThreadEntry) * static_cast<size_t>(iWorkers), alignof(SThreadEntry));
@@ -292,13 +304,23 @@ void ClTaskMgr::initialize() {
 void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback) {
   KV_ASSERT(pTaskData);
   KV_ASSERT(taskCallback);
-  ClTask task;
+  ClTask& task = mp_aStagedTasks[mp_iNumStagedTasks++];
   task.pTaskData = pTaskData;
   task.taskCallback = taskCallback;
   task.mp_completion = &ClJobMgr::taskFinished;
+  task.mp_pWorker = nullptr;
   task.mp_pOwner = pOwner;
+  if (mp_iNumStagedTasks == static_cast<i32>(std::size(mp_aStagedTasks))) {
+    publishTasks();
+  }
+}
+
+void ClTaskMgr::publishTasks() {
+  if (mp_iNumStagedTasks == 0) {
+    return;
+  }
   std::lock_guard<ClTaskListLock> hold(m_listLock);
-  mp_daTaskQueue.append(task);
+  queueStaged();
 }
 
 void ClTaskMgr::dispatchTasks() {
@@ -312,6 +334,7 @@ void ClTaskMgr::dispatchTasks() {
     bool bMore = false;
     {
       std::lock_guard<ClTaskListLock> hold(m_listLock);
+      queueStaged();
       iRetiring = takeFinished(aRetiring);
       if (mp_daFinishedTasks.getCount() == 0) {
         iHanded = handOutToIdleWorkers(apToSignal);
@@ -343,6 +366,7 @@ i32 ClTaskMgr::runQueuedTasks(i32 iMost) {
   i32 iShare = 0;
   {
     std::lock_guard<ClTaskListLock> hold(m_listLock);
+    queueStaged();
     iRetiring = takeFinished(aRetiring);
     if (mp_daTaskQueue.getCount() > 0) {
       const i32 iTaking = takeShare(mp_daTaskQueue.getCount(), std::min(iMost, gc_iMAX_TASK_SHARE));
@@ -518,4 +542,5 @@ void ClTaskMgr::shutdown() {
   mp_daFinishedTasks.terminate();
   mp_daIdleWorkers.terminate();
   mp_bStopping = false;
+  mp_iNumStagedTasks = 0;
 }
