@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <iterator>
 #include <new>
+#include <thread>
 
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClJobMgr.h"
@@ -410,12 +411,17 @@ void ClTaskMgr::waitForFinishedTask() {
     uiFilings = mp_uiFilings.load(std::memory_order_relaxed);
   }
   // A worker near the end of its share files it in a moment: watch for that briefly before sleeping, since a
-  // sleep and a wake-up cost far more.
+  // sleep and a wake-up cost far more. The watch gives its core away now and then: with a worker per core and
+  // this thread besides, the worker it waits for may be waiting for this core.
   for (i32 iSpin = 0; iSpin < gc_iFINISH_SPINS; ++iSpin) {
     if (mp_uiFilings.load(std::memory_order_acquire) != uiFilings) {
       return;
     }
-    KV_SPIN_PAUSE();
+    if (iSpin % 64 == 63) {
+      std::this_thread::yield();
+    } else {
+      KV_SPIN_PAUSE();
+    }
   }
   {
     std::lock_guard<ClTaskListLock> hold(m_listLock);
