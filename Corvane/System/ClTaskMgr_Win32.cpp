@@ -88,8 +88,9 @@ const ClTask* takeFromShareFront(SThreadEntry* pWorker) {
 }
 
 // Under the list lock, on the controlling thread: takes back the later half of what a busy worker has not started
-// of its share (at least one task), copied to aTasks; answers how many (0 when no worker has any left).
-i32 takeFromShareEnds(ClTask* aTasks) {
+// of its share (at least one task, at most iMost), copied to aTasks; answers how many (0 when no worker has any
+// left).
+i32 takeFromShareEnds(ClTask* aTasks, i32 iMost) {
   for (i32 i = ClTaskMgr::mp_daRunningTasks.getCount() - 1; i >= 0; --i) {
     SThreadEntry* pWorker = ClTaskMgr::mp_daRunningTasks[i].mp_pWorker;
     u32 uiCursor = pWorker->m_uiShareCursor.load(std::memory_order_acquire);
@@ -99,7 +100,7 @@ i32 takeFromShareEnds(ClTask* aTasks) {
       if (uiNext >= uiEnd) {
         break;
       }
-      const u32 uiNewEnd = uiEnd - std::max(1u, (uiEnd - uiNext) / 2);
+      const u32 uiNewEnd = uiEnd - std::clamp((uiEnd - uiNext) / 2, 1u, static_cast<u32>(iMost));
       if (pWorker->m_uiShareCursor.compare_exchange_weak(uiCursor, (uiNewEnd << 16) | uiNext,
                                                         std::memory_order_acq_rel, std::memory_order_acquire)) {
         for (u32 j = uiNewEnd; j < uiEnd; ++j) {
@@ -389,7 +390,7 @@ i32 ClTaskMgr::runQueuedTasks(i32 iMost) {
         }
       }
       if (iShare == 0) {
-        iShare = takeFromShareEnds(aShare);
+        iShare = takeFromShareEnds(aShare, std::min(iMost, gc_iMAX_TASK_SHARE));
       }
     }
   }
