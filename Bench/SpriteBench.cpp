@@ -6,9 +6,11 @@
 //     presents; against SDL2's own renderer (OpenGL, batching on) copying the same rectangles of the same page with
 //     SDL_RenderCopy in eight presented frames. No vsync on either side; each frame is finished before the next
 //     (an event query on the engine's side, a one-pixel read on SDL's: an offscreen swap would wait for nothing).
-//   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each)
-//     built into dynamic geometry by the sprite jobs on the task workers, against the same records built by the same
-//     routines on the calling thread; the time is the calling thread's CPU time (the recording device: no GPU work).
+//   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each, the
+//     most the sprite buffers hold) built into dynamic geometry by the sprite jobs (which run a job this small on
+//     the calling thread), against the best plain build of the same records: the same routines on the calling
+//     thread (a plain split between threads, PlainSplit_SpriteJobs, is slower at this size). Wall time of the
+//     builds; every round's geometry is checked against a reference round (the recording device: no GPU work).
 //   UIFrame: one UI frame of a screen of 500 image widgets on the "UBER" canvas (the UI's update and render: the
 //     tree's tick, each widget's render procedure reading its properties, best fit, placement, the sprite queue,
 //     its sort and the quads written into dynamic geometry), against writing the same 500 quads (positions, texture
@@ -24,6 +26,7 @@
 #include <benchmark/benchmark.h>
 #include <time.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +36,7 @@
 #include <vector>
 
 #include "Bench/BenchConditionEnding.h"
+#include "Bench/BenchPlainPool.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
@@ -314,7 +318,7 @@ constexpr i32 gc_iRECORDS_PER_KIND = 100;
 // Rounds that fit one frame of dynamic geometry (8 vertices a record).
 constexpr i32 gc_iROUNDS_PER_FRAME = 18;
 
-f64 threadSeconds() {
+f64 threadSeconds() {  // the calling thread's CPU time
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<f64>(now.tv_sec) + static_cast<f64>(now.tv_nsec) * 1e-9;
@@ -362,24 +366,61 @@ void buildOnThisThread(i32 iCount, KvTaskCallback pfnTask) {
   pfnTask(&task);
 }
 
-// 50 rounds of 100 billboards and 100 lines, a fresh frame of geometry every 18 rounds; the calling thread's CPU time.
+f64 wallSeconds() {
+  return std::chrono::duration<f64>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// A sum over the elements [iFirst, iEnd) of the frame's geometry: every vertex their indices reach (position and
+// texture coordinates), the colour and depth, in element order.
+f64 geometrySum(i32 iFirst, i32 iEnd) {
+  f64 dSum = 0.0;
+  for (i32 e = iFirst; e < iEnd; ++e) {
+    const SDynamicGeometryRange& range = ClDynamicGeometry::mp_aRanges[e];
+    dSum += ClDynamicGeometry::mp_afDepths[e] * 0.001;
+    for (u32 i = 0; i < range.mp_uiNumIndices; ++i) {
+      const SDynamicGeometryVertex& v =
+          ClDynamicGeometry::m_pLockedVerts[ClDynamicGeometry::mp_auiStagingIndexes[range.mp_uiFirstIndex + i]];
+      dSum += v.x + 2.0 * v.y + 3.0 * v.z + 5.0 * v.u + 7.0 * v.v + static_cast<f64>(v.color & 0xFFu);
+    }
+  }
+  return dSum;
+}
+
+// 50 rounds of 100 billboards and 100 lines, a fresh frame of geometry every 18 rounds; the wall time of the
+// builds (every thread's work is inside it: the build returns once all of it is done). Each round's geometry is
+// checked, outside the timed part, against the sum of one round built first on this thread by the task routines.
 template <typename FBuild>
 void runRounds(benchmark::State& state, FBuild build) {
+  ClDynamicGeometry::unlockBuffers();
+  ClDynamicGeometry::beginFrame();
+  buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
+  buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
+  const i32 iElementsPerRound = ClDynamicGeometry::getNumElements();
+  const f64 dExpected = geometrySum(0, iElementsPerRound);
+  ClDynamicGeometry::unlockBuffers();
+  if (iElementsPerRound != 2 * gc_iRECORDS_PER_KIND) {
+    state.SkipWithError("the reference round made no geometry");
+    return;
+  }
   for (auto _ : state) {
-    const f64 dStart = threadSeconds();
+    f64 dSeconds = 0.0;
     for (i32 iRound = 0; iRound < gc_iJOB_ROUNDS; ++iRound) {
       if (iRound % gc_iROUNDS_PER_FRAME == 0) {
         ClDynamicGeometry::unlockBuffers();
         ClDynamicGeometry::beginFrame();
       }
+      const i32 iFirst = ClDynamicGeometry::getNumElements();
+      const f64 dStart = wallSeconds();
       build();
-      if (ClDynamicGeometry::getNumVerts() == 0) {
-        state.SkipWithError("the sprites made no geometry");
+      dSeconds += wallSeconds() - dStart;
+      const i32 iEnd = ClDynamicGeometry::getNumElements();
+      if (iEnd - iFirst != iElementsPerRound || geometrySum(iFirst, iEnd) != dExpected) {
+        state.SkipWithError("a round's geometry differs from the reference round");
         return;
       }
     }
     ClDynamicGeometry::unlockBuffers();
-    state.SetIterationTime(threadSeconds() - dStart);
+    state.SetIterationTime(dSeconds);
   }
   state.SetItemsProcessed(state.iterations() * gc_iJOB_ROUNDS * 2 * gc_iRECORDS_PER_KIND);
 }
@@ -395,6 +436,7 @@ void BM_Engine_SpriteJobs(benchmark::State& state) {
 }
 BENCHMARK(BM_Engine_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
+// The best plain build of 100 records of each kind: both kinds on the calling thread, one reservation each.
 void BM_Baseline_SpriteJobs(benchmark::State& state) {
   CTestGraphicsHooks hooks;
   CSpriteSession session(&hooks, true);
@@ -406,6 +448,65 @@ void BM_Baseline_SpriteJobs(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_Baseline_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The same records split plainly between threads (BenchPlainPool.h: as many threads as logical processors, this
+// thread among them, one chunk each, each kind's reservation made first): the split that the baseline does not
+// make, measured to show that at 100 records a kind it costs more than it saves.
+struct SSplitRound {
+  SDynamicGeometryAlloc aAllocs[2];
+};
+
+void buildSplitChunk(void* pContext, i32 iFirst, i32 iCount) {
+  const SSplitRound& round = *static_cast<const SSplitRound*>(pContext);
+  static const std::vector<u32> s_indexList = [] {
+    std::vector<u32> list(gc_iRECORDS_PER_KIND);
+    for (i32 i = 0; i < gc_iRECORDS_PER_KIND; ++i) list[static_cast<size_t>(i)] = static_cast<u32>(i);
+    return list;
+  }();
+  for (i32 iItem = iFirst; iItem < iFirst + iCount; ++iItem) {
+    const i32 iKind = iItem / gc_iRECORDS_PER_KIND;
+    const i32 iRecord = iItem % gc_iRECORDS_PER_KIND;
+    const SDynamicGeometryAlloc& alloc = round.aAllocs[iKind];
+    // One record at a time: chunks may cross from one kind into the other.
+    SSpriteTask task{};
+    task.mp_uiSelectFlags = gc_uiSPRITE_FLAGS;
+    task.mp_uiFlagMask = 0xFFFFFFFFu;
+    task.mp_vEye = gc_vEYE;
+    task.mp_vUp = gc_vUP;
+    task.mp_pVertexCursor = alloc.mp_pVerts + 8 * iRecord;
+    task.mp_pIndexCursor = alloc.mp_pIndexes + 18 * iRecord;
+    task.mp_uiNextIndexSlot = alloc.mp_uiFirstIndex + static_cast<u32>(18 * iRecord);
+    task.mp_uiNextVertex = alloc.mp_uiFirstVertex + static_cast<u32>(8 * iRecord);
+    task.mp_puiFlags = alloc.mp_puiFlags + iRecord;
+    task.mp_pRanges = alloc.mp_pRanges + iRecord;
+    task.mp_pfDepths = alloc.mp_pfDepths + iRecord;
+    task.mp_ppSignatures = alloc.mp_ppSignatures + iRecord;
+    task.mp_puiBatchIds = alloc.mp_puiUserWords + iRecord;
+    task.mp_iNumRecords = 1;
+    task.mp_puiIndexList = s_indexList.data() + iRecord;
+    (iKind == 0 ? &ClSpriteMgr::spriteTask : &ClSpriteMgr::lineSpriteTask)(&task);
+  }
+}
+
+void BM_PlainSplit_SpriteJobs(benchmark::State& state) {
+  CTestGraphicsHooks hooks;
+  CSpriteSession session(&hooks, true);
+  static SRenderSignature s_signature{};
+  fillRecords(&s_signature);
+  ClTaskMgr::countLogicalProcessors();
+  const i32 iThreads = std::max(ClTaskMgr::getNumLogicalProcessors(), 1);
+  CPlainPool pool(iThreads);
+  runRounds(state, [&pool, iThreads] {
+    SSplitRound round;
+    for (SDynamicGeometryAlloc& alloc : round.aAllocs) {
+      ClDynamicGeometry::reserve(gc_iRECORDS_PER_KIND, 8 * gc_iRECORDS_PER_KIND, 18 * gc_iRECORDS_PER_KIND, &alloc);
+    }
+    const i32 iItems = 2 * gc_iRECORDS_PER_KIND;
+    pool.run(iItems, (iItems + iThreads - 1) / iThreads, &buildSplitChunk, &round);
+  });
+  state.counters["threads"] = iThreads;
+}
+BENCHMARK(BM_PlainSplit_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 constexpr i32 gc_iUI_IMAGES = 500;
 

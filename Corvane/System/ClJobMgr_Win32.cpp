@@ -82,6 +82,7 @@ i32 ClJobMgr::addJob(i32 iJobType, void* pUserData, ClJob** phJob) {
   KV_ASSERT(pJobType->mp_dispatchTasksCallback);
   pJobType->mp_dispatchTasksCallback(pUserData, hJob);
 
+  ClTaskMgr::publishTasks();
   if (isInitialized() && !isDispatchSuspended()) {
     ClTaskMgr::dispatchTasks();
   }
@@ -139,7 +140,7 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
   bool bHandedOut = false;
   while (!isJobComplete(hJob)) {
     if (isInitialized() && !isDispatchSuspended()) {
-      if (bHandedOut && ClTaskMgr::runQueuedTask()) {
+      if (bHandedOut && ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE) > 0) {
         continue;
       }
       ClTaskMgr::dispatchTasks();
@@ -147,7 +148,7 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
       if (isJobComplete(hJob)) {
         break;
       }
-      if (ClTaskMgr::runQueuedTask()) {
+      if (ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE) > 0) {
         continue;
       }
     } else {

@@ -8,13 +8,21 @@
 // lists are shared with the workers under one short lock (m_listLock); completion routines run outside it.
 //
 // Hand-out is last-in, first-out on both sides: the task queued most recently runs first, and a dispatch hands
-// it to the worker that became idle most recently. At most one task per worker is in flight. A worker that
-// finishes a task files it as finished and takes the latest queued task in the same step, so a busy worker
+// it to the worker that became idle most recently. Each worker runs one task at a time. A worker that
+// finishes its tasks files them as finished and takes the latest queued tasks in the same step, so a busy worker
 // never waits for the controlling thread; only a worker that finds the queue empty (or dispatching suspended,
 // or shutdown begun) goes idle and sleeps on its event until a dispatch hands it a task. The controlling
-// thread, waiting for a job, runs queued tasks itself (runQueuedTask), and tasks handed to workers that have
+// thread, waiting for a job, runs queued tasks itself (runQueuedTasks), and tasks handed to workers that have
 // not woken up yet, and sleeps only when none is left, until a worker finishes a task. dispatchTasks never
 // blocks on a task.
+//
+// A long queue is shared out a share at a time (takeShare): whoever takes from it (a worker that has finished,
+// or the waiting controlling thread) takes the latest tasks in one step, up to a share of the queue per thread
+// that may take from it, so that the lock is taken a few times per thread and job rather than once per task,
+// and shares shrink as the queue empties, keeping the threads' last shares short. A worker's share is its
+// running task (in the running list) and the rest of the share, which it keeps in its entry and runs in turn;
+// the controlling thread, once nothing is queued, takes back half of what a busy worker has not started yet, so
+// that a worker that has lost its core does not hold the job up.
 #pragma once
 
 #include <atomic>
@@ -30,9 +38,23 @@ typedef void (*KvTaskCallback)(void* pTaskData);
 // A task's completion routine: runs on the controlling thread with the task's owner.
 typedef void (*KvTaskCompletion)(ClJob* pOwner);
 
+struct SThreadEntry;
+
+struct ClTask {
+  void* pTaskData = nullptr;
+  KvTaskCallback taskCallback = nullptr;
+  KvTaskCompletion mp_completion = nullptr;
+  SThreadEntry* mp_pWorker = nullptr;  // null while queued
+  ClJob* mp_pOwner = nullptr;
+};
+
+// The most tasks one take from the queue moves at a time.
+inline constexpr i32 gc_iMAX_TASK_SHARE = 32;
+
 // One worker. Zeroed at creation. The handles are the platform's thread and event handles. The task data and
 // routine are written under the list lock by whoever hands the task over (a dispatch, or the worker itself)
-// and read by the worker under the same lock.
+// and read by the worker under the same lock. The rest of the worker's share is written by the worker under
+// the lock and then read by it alone until it files those tasks as finished.
 struct alignas(64) SThreadEntry {
   void* m_hThread = nullptr;
   u32 m_uiThreadId = 0;
@@ -44,14 +66,11 @@ struct alignas(64) SThreadEntry {
   std::atomic<u32> m_bAwake{0};  // 0 while the worker waits on its event, 1 from its wake-up until it waits again
   std::atomic<u32> m_bQuit{0};
   std::atomic<i32> m_iStatus{0};  // -1 running, 0 stopped in order, 1 failed (never started or a failed wait)
-};
-
-struct ClTask {
-  void* pTaskData = nullptr;
-  KvTaskCallback taskCallback = nullptr;
-  KvTaskCompletion mp_completion = nullptr;
-  SThreadEntry* mp_pWorker = nullptr;  // null while queued
-  ClJob* mp_pOwner = nullptr;
+  // The rest of the share, latest first: the worker runs them from the front, and the controlling thread, with
+  // nothing queued, may take some back from the end. The cursor holds the next one to run (low 16 bits) and the
+  // end (high 16 bits); both sides move it with compare-and-swap, so each task goes to one of them.
+  std::atomic<u32> m_uiShareCursor{0};
+  ClTask m_aShare[gc_iMAX_TASK_SHARE - 1];
 };
 
 // The lock of the task lists. Held for a few list operations at a time: a thread that finds it taken tries
@@ -74,23 +93,34 @@ class ClTaskMgr {
   // Counts the processors, sets the lists up and starts one worker per logical processor. A worker whose
   // event or thread cannot be created is left out (status 1); the others run. Main thread.
   static void initialize();
-  // Queues a task whose completion routine is the job manager's. Controlling thread.
+  // Queues a task whose completion routine is the job manager's. Controlling thread. The task is staged on
+  // the controlling thread, without the list lock, and moved into the queue with the rest of the stage when the
+  // stage is full, or by publishTasks, dispatchTasks or runQueuedTasks, whichever comes first: a job of many
+  // tasks takes the lock a few times rather than once per task.
   static void addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback);
+  // Controlling thread: moves the staged tasks into the queue.
+  static void publishTasks();
   // Retires every finished task (calling its completion routine here), then hands queued tasks to idle
   // workers. Controlling thread; never on a worker.
   static void dispatchTasks();
   // Controlling thread: retires finished tasks, then takes the latest queued task, or else the task handed
-  // most recently to a worker that has not woken up to it yet (that worker goes back to the idle list), runs
-  // it here and calls its completion routine. False when there was no such task.
-  static bool runQueuedTask();
+  // most recently to a worker that has not woken up to it yet (that worker goes back to the idle list), or else
+  // tasks of a busy worker's share that it has not started, runs them here and calls their completion routines.
+  // False when there was no such task.
+  static bool runQueuedTask() { return runQueuedTasks(1) > 0; }
+  // The same with a share of the queue (takeShare, at most iMost tasks) taken in one step, latest first; each
+  // task's completion routine is called as soon as it has run. Answers how many ran.
+  static i32 runQueuedTasks(i32 iMost);
+  // Under the list lock: how many of iQueued queued tasks one taker takes at a time, at most iMost.
+  static i32 takeShare(i32 iQueued, i32 iMost);
   // Waits for every busy worker, stops all workers and releases everything. Queued and unretired tasks are
   // dropped without their completion routines. Main thread.
   static void shutdown();
   // A worker thread's routine. True after an orderly stop.
   static bool workerThreadProc(SThreadEntry* pMyEntry);
   // Controlling thread, between dispatches: returns once a task has finished and awaits retirement, or after
-  // at most a millisecond (a suspended dispatch is looked at again). Sleeps, alertable (the thread's
-  // completion routines run), until a worker finishes a task.
+  // at most a millisecond (a suspended dispatch is looked at again). Watches for a worker's filing for a few
+  // microseconds, then sleeps, alertable (the thread's completion routines run), until a worker finishes a task.
   static void waitForFinishedTask();
   // Counts cores and logical processors from the system's processor records (0 each when unavailable).
   static void countLogicalProcessors();
@@ -112,7 +142,12 @@ class ClTaskMgr {
   // Set while the controlling thread sleeps in waitForFinishedTask; a worker that finishes a task then sets
   // the event.
   static std::atomic<u32> mp_bDispatcherAsleep;
+  // Counts the workers' filings of finished tasks (under the list lock); read without it by the waiting thread.
+  static std::atomic<u32> mp_uiFilings;
   static void* mp_hDispatcherEvent;
+  // Tasks added but not yet in the queue (addTask), in order; the controlling thread's alone.
+  static ClTask mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
+  static i32 mp_iNumStagedTasks;
   // Set at shutdown: workers take no further queued task.
   static bool mp_bStopping;
 };

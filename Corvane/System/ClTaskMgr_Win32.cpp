@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <new>
+#include <thread>
 
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClJobMgr.h"
@@ -12,6 +15,9 @@ i32 ClTaskMgr::m_iNumCores = 0;
 i32 ClTaskMgr::m_iNumLogicalProcessors = 0;
 SThreadEntry* ClTaskMgr::mp_pThreadEntries = nullptr;
 std::atomic<u32> ClTaskMgr::mp_bDispatcherAsleep{0};
+std::atomic<u32> ClTaskMgr::mp_uiFilings{0};
+ClTask ClTaskMgr::mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
+i32 ClTaskMgr::mp_iNumStagedTasks = 0;
 void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
 bool ClTaskMgr::mp_bStopping = false;
 ClTaskListLock ClTaskMgr::m_listLock;
@@ -55,11 +61,65 @@ void handOver(SThreadEntry* pWorker) {
   ClTaskMgr::mp_daRunningTasks.append(task);
 }
 
-// A worker has run its task: the task moves to the finished list, and in the same step the worker takes the
-// latest queued task unless dispatching is suspended or shutdown has begun; else it goes onto the idle list.
-// Answers the next routine to call (null when idle) and its data. A worker going idle wakes a controlling
-// thread asleep waiting for finished tasks; one that goes on to its next task does not, since that task's end
-// will (the wait is bounded anyway, and the controlling thread sleeps only when nothing is queued).
+// Under the list lock: moves the latest queued task to the end of aTasks (iCount of them there already).
+void takeLatest(ClTask* aTasks, i32 iCount) {
+  aTasks[iCount] = *ClTaskMgr::mp_daTaskQueue.getLast();
+  ClTaskMgr::mp_daTaskQueue.erase(ClTaskMgr::mp_daTaskQueue.getCount() - 1);
+}
+
+// Under the list lock, on the controlling thread: the staged tasks go to the end of the queue, in order.
+void queueStaged() {
+  for (i32 i = 0; i < ClTaskMgr::mp_iNumStagedTasks; ++i) {
+    ClTaskMgr::mp_daTaskQueue.append(ClTaskMgr::mp_aStagedTasks[i]);
+  }
+  ClTaskMgr::mp_iNumStagedTasks = 0;
+}
+
+// The worker's next task of its share, or null when the rest is run or taken back.
+const ClTask* takeFromShareFront(SThreadEntry* pWorker) {
+  u32 uiCursor = pWorker->m_uiShareCursor.load(std::memory_order_acquire);
+  while ((uiCursor & 0xFFFFu) < (uiCursor >> 16)) {
+    if (pWorker->m_uiShareCursor.compare_exchange_weak(uiCursor, uiCursor + 1, std::memory_order_acq_rel,
+                                                      std::memory_order_acquire)) {
+      return &pWorker->m_aShare[uiCursor & 0xFFFFu];
+    }
+  }
+  return nullptr;
+}
+
+// Under the list lock, on the controlling thread: takes back the later half of what a busy worker has not started
+// of its share (at least one task, at most iMost), copied to aTasks; answers how many (0 when no worker has any
+// left).
+i32 takeFromShareEnds(ClTask* aTasks, i32 iMost) {
+  for (i32 i = ClTaskMgr::mp_daRunningTasks.getCount() - 1; i >= 0; --i) {
+    SThreadEntry* pWorker = ClTaskMgr::mp_daRunningTasks[i].mp_pWorker;
+    u32 uiCursor = pWorker->m_uiShareCursor.load(std::memory_order_acquire);
+    for (;;) {
+      const u32 uiNext = uiCursor & 0xFFFFu;
+      const u32 uiEnd = uiCursor >> 16;
+      if (uiNext >= uiEnd) {
+        break;
+      }
+      const u32 uiNewEnd = uiEnd - std::clamp((uiEnd - uiNext) / 2, 1u, static_cast<u32>(iMost));
+      if (pWorker->m_uiShareCursor.compare_exchange_weak(uiCursor, (uiNewEnd << 16) | uiNext,
+                                                        std::memory_order_acq_rel, std::memory_order_acquire)) {
+        for (u32 j = uiNewEnd; j < uiEnd; ++j) {
+          aTasks[j - uiNewEnd] = pWorker->m_aShare[j];
+          aTasks[j - uiNewEnd].mp_pWorker = nullptr;
+        }
+        return static_cast<i32>(uiEnd - uiNewEnd);
+      }
+    }
+  }
+  return 0;
+}
+
+// A worker has run its share: its running task and the rest of its share move to the finished list, and in the
+// same step the worker takes the next share of the queue unless dispatching is suspended or shutdown has begun;
+// else it goes onto the idle list. Answers the next routine to call (null when idle) and its data. A worker
+// going idle wakes a controlling thread asleep waiting for finished tasks; one that goes on to its next share
+// does not, since that share's end will (the wait is bounded anyway, and the controlling thread sleeps only when
+// nothing is queued).
 KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
   bool bWakeDispatcher = false;
   KvTaskCallback next = nullptr;
@@ -72,15 +132,29 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
         break;
       }
     }
+    ClTaskMgr::mp_uiFilings.fetch_add(1, std::memory_order_release);
+    // Every task before the end ran here: the controlling thread took back those past it.
+    const u32 uiRun = pWorker->m_uiShareCursor.load(std::memory_order_acquire) >> 16;
+    for (u32 i = 0; i < uiRun; ++i) {
+      ClTaskMgr::mp_daFinishedTasks.append(pWorker->m_aShare[i]);
+    }
     pWorker->mp_pTaskData = nullptr;
     pWorker->mp_taskCallback = nullptr;
-    if (!ClTaskMgr::mp_bStopping && !ClJobMgr::isDispatchSuspended() && ClTaskMgr::mp_daTaskQueue.getCount() > 0 &&
+    const i32 iQueued = ClTaskMgr::mp_daTaskQueue.getCount();
+    if (!ClTaskMgr::mp_bStopping && !ClJobMgr::isDispatchSuspended() && iQueued > 0 &&
         pWorker->m_bQuit.load(std::memory_order_relaxed) == 0) {
+      const i32 iShare = ClTaskMgr::takeShare(iQueued, gc_iMAX_TASK_SHARE);
       handOver(pWorker);
+      for (i32 i = 0; i + 1 < iShare; ++i) {
+        takeLatest(pWorker->m_aShare, i);
+        pWorker->m_aShare[i].mp_pWorker = pWorker;
+      }
+      pWorker->m_uiShareCursor.store(static_cast<u32>(iShare - 1) << 16, std::memory_order_release);
       pWorker->m_bPickedUp = true;
       next = pWorker->mp_taskCallback;
       *ppTaskData = pWorker->mp_pTaskData;
     } else {
+      pWorker->m_uiShareCursor.store(0, std::memory_order_release);
       ClTaskMgr::mp_daIdleWorkers.append(pWorker);
       bWakeDispatcher = ClTaskMgr::mp_bDispatcherAsleep.exchange(0, std::memory_order_relaxed) != 0;
     }
@@ -104,6 +178,8 @@ i32 takeFinished(ClTask* aRetiring) {
 }
 
 constexpr i32 gc_iHAND_OUT_BATCH = 64;
+// How many times the waiting controlling thread looks for a filing before it sleeps (a few microseconds).
+constexpr i32 gc_iFINISH_SPINS = 2000;
 
 // Under the list lock: hands queued tasks to idle workers, last in first out on both sides, at most a batch
 // at a time; answers how many, with the workers to signal once the lock is released (a woken worker's
@@ -186,6 +262,7 @@ void ClTaskMgr::initialize() {
   mp_daFinishedTasks.initialize(8);
   mp_daIdleWorkers.initialize(8);
   mp_bStopping = false;
+  mp_iNumStagedTasks = 0;
 
   const i32 iWorkers = m_iNumLogicalProcessors;
   void* pBlock = KvAlignedAlloc(sizeof(SThreadEntry) * static_cast<size_t>(iWorkers), alignof(SThreadEntry));
@@ -229,13 +306,23 @@ void ClTaskMgr::initialize() {
 void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback) {
   KV_ASSERT(pTaskData);
   KV_ASSERT(taskCallback);
-  ClTask task;
+  ClTask& task = mp_aStagedTasks[mp_iNumStagedTasks++];
   task.pTaskData = pTaskData;
   task.taskCallback = taskCallback;
   task.mp_completion = &ClJobMgr::taskFinished;
+  task.mp_pWorker = nullptr;
   task.mp_pOwner = pOwner;
+  if (mp_iNumStagedTasks == static_cast<i32>(std::size(mp_aStagedTasks))) {
+    publishTasks();
+  }
+}
+
+void ClTaskMgr::publishTasks() {
+  if (mp_iNumStagedTasks == 0) {
+    return;
+  }
   std::lock_guard<ClTaskListLock> hold(m_listLock);
-  mp_daTaskQueue.append(task);
+  queueStaged();
 }
 
 void ClTaskMgr::dispatchTasks() {
@@ -249,6 +336,7 @@ void ClTaskMgr::dispatchTasks() {
     bool bMore = false;
     {
       std::lock_guard<ClTaskListLock> hold(m_listLock);
+      queueStaged();
       iRetiring = takeFinished(aRetiring);
       if (mp_daFinishedTasks.getCount() == 0) {
         iHanded = handOutToIdleWorkers(apToSignal);
@@ -267,23 +355,33 @@ void ClTaskMgr::dispatchTasks() {
   }
 }
 
-bool ClTaskMgr::runQueuedTask() {
+i32 ClTaskMgr::takeShare(i32 iQueued, i32 iMost) {
+  // Half the queue spread over every thread that takes from it: the workers and the controlling thread.
+  const i32 iShare = iQueued / (2 * (m_iNumLogicalProcessors + 1));
+  return std::max(1, std::min(std::min(iShare, iMost), iQueued));
+}
+
+i32 ClTaskMgr::runQueuedTasks(i32 iMost) {
   ClTask aRetiring[gc_iRETIRE_BATCH];
   i32 iRetiring = 0;
-  ClTask task;
+  ClTask aShare[gc_iMAX_TASK_SHARE];
+  i32 iShare = 0;
   {
     std::lock_guard<ClTaskListLock> hold(m_listLock);
+    queueStaged();
     iRetiring = takeFinished(aRetiring);
     if (mp_daTaskQueue.getCount() > 0) {
-      task = *mp_daTaskQueue.getLast();
-      mp_daTaskQueue.erase(mp_daTaskQueue.getCount() - 1);
+      const i32 iTaking = takeShare(mp_daTaskQueue.getCount(), std::min(iMost, gc_iMAX_TASK_SHARE));
+      for (; iShare < iTaking; ++iShare) {
+        takeLatest(aShare, iShare);
+      }
     } else {
       // A woken worker may be slow to get a core: rather than wait for it, take its task back.
       for (i32 i = mp_daRunningTasks.getCount() - 1; i >= 0; --i) {
         SThreadEntry* pWorker = mp_daRunningTasks[i].mp_pWorker;
         if (!pWorker->m_bPickedUp) {
-          task = mp_daRunningTasks[i];
-          task.mp_pWorker = nullptr;
+          aShare[iShare++] = mp_daRunningTasks[i];
+          aShare[0].mp_pWorker = nullptr;
           mp_daRunningTasks.erase(i);
           pWorker->mp_pTaskData = nullptr;
           pWorker->mp_taskCallback = nullptr;
@@ -291,18 +389,41 @@ bool ClTaskMgr::runQueuedTask() {
           break;
         }
       }
+      if (iShare == 0) {
+        iShare = takeFromShareEnds(aShare, std::min(iMost, gc_iMAX_TASK_SHARE));
+      }
     }
   }
   complete(aRetiring, iRetiring);
-  if (task.taskCallback == nullptr) {
-    return false;
+  for (i32 i = 0; i < iShare; ++i) {
+    aShare[i].taskCallback(aShare[i].pTaskData);
+    complete(&aShare[i], 1);
   }
-  task.taskCallback(task.pTaskData);
-  complete(&task, 1);
-  return true;
+  return iShare;
 }
 
 void ClTaskMgr::waitForFinishedTask() {
+  u32 uiFilings = 0;
+  {
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
+    if (mp_daFinishedTasks.getCount() > 0) {
+      return;
+    }
+    uiFilings = mp_uiFilings.load(std::memory_order_relaxed);
+  }
+  // A worker near the end of its share files it in a moment: watch for that briefly before sleeping, since a
+  // sleep and a wake-up cost far more. The watch gives its core away now and then: with a worker per core and
+  // this thread besides, the worker it waits for may be waiting for this core.
+  for (i32 iSpin = 0; iSpin < gc_iFINISH_SPINS; ++iSpin) {
+    if (mp_uiFilings.load(std::memory_order_acquire) != uiFilings) {
+      return;
+    }
+    if (iSpin % 64 == 63) {
+      std::this_thread::yield();
+    } else {
+      KV_SPIN_PAUSE();
+    }
+  }
   {
     std::lock_guard<ClTaskListLock> hold(m_listLock);
     if (mp_daFinishedTasks.getCount() > 0) {
@@ -347,9 +468,12 @@ bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
       taskCallback = pMyEntry->mp_taskCallback;
       pMyEntry->m_bPickedUp = true;
     }
-    // Run the task handed over, then every task taken from the queue after it, until the queue is empty.
+    // Run the task handed over, then every share taken from the queue after it, until the queue is empty.
     while (taskCallback != nullptr) {
       taskCallback(pTaskData);
+      for (const ClTask* pTask = takeFromShareFront(pMyEntry); pTask != nullptr; pTask = takeFromShareFront(pMyEntry)) {
+        pTask->taskCallback(pTask->pTaskData);
+      }
       taskCallback = finishAndTakeNext(pMyEntry, &pTaskData);
     }
     if (pMyEntry->m_bQuit.load(std::memory_order_acquire) != 0) {
@@ -425,4 +549,5 @@ void ClTaskMgr::shutdown() {
   mp_daFinishedTasks.terminate();
   mp_daIdleWorkers.terminate();
   mp_bStopping = false;
+  mp_iNumStagedTasks = 0;
 }

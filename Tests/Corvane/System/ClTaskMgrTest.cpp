@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 
 #include "Corvane/System/ClJobMgr.h"
 #include "Platform/Win32/Win32Threads.h"
@@ -146,6 +147,55 @@ TEST_F(ClTaskMgrTest, ControllingThreadRunsQueuedTasksLatestFirst) {
   bGate = true;
   ASSERT_TRUE(retireAll(3));
   EXPECT_EQ(aProbes[2].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+}
+
+// A worker takes a share of a long queue in one step; once nothing is queued the controlling thread takes back,
+// half at a time, what the worker has not started of its share while it is held in its running task. Tasks
+// reach the queue only when the controlling thread publishes them (here: its dispatch).
+TEST_F(ClTaskMgrTest, WorkersTakeSharesAndTheControllingThreadTakesBackTheUnstartedRest) {
+  Win32SetProcessorTopology(1, 1);
+  ClTaskMgr::initialize();
+  constexpr i32 iTASKS = 41;
+  std::atomic<bool> bGate{false};
+  std::atomic<i32> iArrived{0};
+  STaskProbe aProbes[iTASKS];
+  aProbes[iTASKS - 2].pArrived = &iArrived;
+  queue(aProbes, iTASKS - 2, nullptr);
+  queue(&aProbes[iTASKS - 2], 1, &bGate);  // the worker's running task once it has run the last one
+  queue(&aProbes[iTASKS - 1], 1, nullptr);
+  EXPECT_EQ(ClTaskMgr::mp_daTaskQueue.getCount(), 0) << "staged, not queued";
+  ClTaskMgr::dispatchTasks();
+  ASSERT_TRUE(eventually([&] { return iArrived.load() == 1; }));
+  // 40 queued when it took its share: a quarter (the worker and this thread, half the queue), 9 past the running one.
+  i32 iRunHere = 0;
+  std::vector<i32> shares;
+  for (i32 iRun = ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE); iRun > 0;
+       iRun = ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE)) {
+    iRunHere += iRun;
+    shares.push_back(iRun);
+  }
+  EXPECT_EQ(iRunHere, iTASKS - 2);
+  // The queue's 30 in shares of a quarter, then halves of the worker's 9 unstarted.
+  EXPECT_EQ(shares, (std::vector<i32>{7, 5, 4, 3, 2, 2, 1, 1, 1, 1, 1, 1, 1, 4, 2, 1, 1, 1}));
+  EXPECT_EQ(aProbes[iTASKS - 2].dwThread.load(), 0u);
+  for (i32 i = 0; i < iTASKS - 2; ++i) EXPECT_EQ(aProbes[i].dwThread.load(), GetCurrentThreadId()) << i;
+  bGate = true;
+  ASSERT_TRUE(retireAll(iTASKS));
+  EXPECT_EQ(m_iRun.load(), iTASKS);
+  EXPECT_EQ(aProbes[iTASKS - 2].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+}
+
+TEST(ClTaskMgrShareTest, ShareIsHalfTheQueueSpreadOverEveryTakerWithinItsBounds) {
+  const i32 iSaved = ClTaskMgr::m_iNumLogicalProcessors;
+  struct SCase {
+    i32 iQueued, iWorkers, iMost, iExpected;
+  };
+  for (const SCase& c : {SCase{1000, 2, 32, 32}, SCase{30, 2, 32, 5}, SCase{3, 2, 32, 1}, SCase{100, 8, 32, 5},
+                         SCase{40, 1, 32, 10}, SCase{40, 1, 1, 1}, SCase{1, 8, 32, 1}}) {
+    ClTaskMgr::m_iNumLogicalProcessors = c.iWorkers;
+    EXPECT_EQ(ClTaskMgr::takeShare(c.iQueued, c.iMost), c.iExpected) << c.iQueued << " " << c.iWorkers;
+  }
+  ClTaskMgr::m_iNumLogicalProcessors = iSaved;
 }
 
 // Holds every thread but the test's own at the start of its waits while s_bHoldWorkers is set.
