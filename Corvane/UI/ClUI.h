@@ -262,6 +262,10 @@ class ClUI {
   static void renderUITextureSized(const char* pName, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
                                    f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fWidth, f32 fHeight,
                                    f32* pOutRect = nullptr);
+  // renderUITexture by the name's hash, for callers that hashed the name once.
+  static void renderUITextureByHash(u32 uiNameHash, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
+                                    f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale,
+                                    f32* pOutRect = nullptr, const ClTexture* pSecondTexture = nullptr);
   // An atlas image: the box is its untrimmed frame x canvas scale x fScale, the quad its trimmed part at its offset
   // in that frame. Zero hashes assert; an unknown atlas is fatal, an unknown image an assertion.
   static void renderAtlasEntry(u32 uiAtlasHash, u32 uiEntryHash, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash,

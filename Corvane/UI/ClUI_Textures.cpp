@@ -49,15 +49,15 @@ SPlacedBox placeBox(const Cl2dCanvas* pCanvas, u32 uiCanvasHash, f32 fX, f32 fY,
 }
 
 // The record's best-fit version for the canvas's resolution height.
-SUITexture* bestFitFor(const char* pName, const Cl2dCanvas* pCanvas) {
-  return ClUI::getBestFitUITexture(KvStrHash(pName), pCanvas->mp_fResolutionHeight);
+SUITexture* bestFitFor(u32 uiNameHash, const Cl2dCanvas* pCanvas) {
+  return ClUI::getBestFitUITexture(uiNameHash, pCanvas->mp_fResolutionHeight);
 }
 
 // The box of a UI texture at its best-fit size x fScale; its best texture in *ppTexture.
-SPlacedBox placeUITexture(const char* pName, u32 uiCanvasHash, f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags,
+SPlacedBox placeUITexture(u32 uiNameHash, u32 uiCanvasHash, f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags,
                           f32 fScale, f32* pOutRect, ClTexture** ppTexture) {
   const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
-  const SUITexture* pUITex = bestFitFor(pName, pCanvas);
+  const SUITexture* pUITex = bestFitFor(uiNameHash, pCanvas);
   ClTexture* pTexture = pUITex->mp_pBestTexture;
   const f32 fFactor = pUITex->mp_fBestScale * fScale;
   *ppTexture = pTexture;
@@ -206,9 +206,16 @@ SUITexture* ClUI::getBestFitUITexture(u32 uiNameHash, f32 fTargetHeight) {
 void ClUI::renderUITexture(const char* pName, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer, f32 fX,
                            f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale, f32* pOutRect,
                            const ClTexture* pSecondTexture) {
+  renderUITextureByHash(KvStrHash(pName), uiShaderHash, uiColor, uiCanvasHash, uiLayer, fX, fY, uiScreenFlags,
+                        uiAnchorFlags, fScale, pOutRect, pSecondTexture);
+}
+
+void ClUI::renderUITextureByHash(u32 uiNameHash, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer, f32 fX,
+                                 f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale, f32* pOutRect,
+                                 const ClTexture* pSecondTexture) {
   ClTexture* pTexture = nullptr;
   const SPlacedBox box =
-      placeUITexture(pName, uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, pOutRect, &pTexture);
+      placeUITexture(uiNameHash, uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, pOutRect, &pTexture);
   // The signature manager's sets take mutable textures; the second one is only bound for sampling.
   const SRenderSignature* pSig =
       pSecondTexture != nullptr
@@ -223,8 +230,9 @@ void ClUI::renderUITextureSized(const char* pName, u32 uiShaderHash, u32 uiColor
                                 f32* pOutRect) {
   const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
   const SRenderSignature* pSig =
-      pName != nullptr ? ClSignatureMgr::getSignatureByHash(uiShaderHash, bestFitFor(pName, pCanvas)->mp_pBestTexture)
-                       : ClSignatureMgr::getSignatureByHashNoTex(uiShaderHash);
+      pName != nullptr
+          ? ClSignatureMgr::getSignatureByHash(uiShaderHash, bestFitFor(KvStrHash(pName), pCanvas)->mp_pBestTexture)
+          : ClSignatureMgr::getSignatureByHashNoTex(uiShaderHash);
   const SPlacedBox box = placeBox(pCanvas, uiCanvasHash, fX, fY, fWidth * pCanvas->mp_fScale,
                                   fHeight * pCanvas->mp_fScale, uiScreenFlags, uiAnchorFlags, pOutRect);
   Cl2d::addSprite(uiLayer, pSig, uiColor, box.vTopLeft.x, box.vTopLeft.y, box.fWidth, box.fHeight, gc_vUV_TOP_LEFT,
@@ -277,5 +285,5 @@ void ClUI::renderShaderQuad(u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, f32
 void ClUI::getUITextureRect(f32* pOutRect, const char* pName, u32 uiCanvasHash, u32 uiScreenFlags,
                             u32 uiAnchorFlags, f32 fX, f32 fY, f32 fScale) {
   ClTexture* pTexture = nullptr;
-  placeUITexture(pName, uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, pOutRect, &pTexture);
+  placeUITexture(KvStrHash(pName), uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, pOutRect, &pTexture);
 }
