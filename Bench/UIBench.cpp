@@ -325,9 +325,16 @@ BENCHMARK(BM_Baseline_EventDispatch)->Unit(benchmark::kMillisecond);
 
 // --- The main menu ---
 
-// The UI layers and the pointer's, written as the game's graphics hooks write them.
-constexpr u16 gc_uMENU_UI_FIRST_LAYER = 2600;
-constexpr u16 gc_uMENU_UI_LAST_LAYER = 2800;
+// The layer ranges of the queue and their batches, written as the game's graphics hooks write them: the scene's 2D
+// layers (where the menus' widgets are), the UI's and the pointer's.
+struct SMenuLayerRange {
+  u32 uiBatchMask;
+  u16 uFirst;
+  u16 uLast;
+};
+const SMenuLayerRange gc_aMENU_LAYER_RANGES[] = {{gc_uiDYNGEO_FLAG_2D, 0, 2600},
+                                                 {gc_uiDYNGEO_FLAG_UI, 2600, 2800},
+                                                 {gc_uiDYNGEO_FLAG_UI, gc_uiPOINTER_LAYER, gc_uiPOINTER_LAYER}};
 
 // The archives the game opens.
 const char* const gc_apMENU_ARCHIVES[] = {"RWN_win32.mtc", "RWN_win32.mdf", "RWK_win32.mtc", "RWK_win32.mdf",
@@ -357,7 +364,7 @@ class CMainMenuRun {
       }
     }
     std::filesystem::current_path(dir + "/Data");
-    std::ofstream("project.ini") << "NOVSYNC 1\n";
+    std::ofstream("project.ini") << "NOVSYNC 1\nSKIP_SPLASH 1\n";
     setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
     // Offscreen: no desktop pointer over the window (a pointer shown while the load mode runs asks for its image
     // before the load has queued it).
@@ -374,17 +381,21 @@ class CMainMenuRun {
     // A 960 x 540 desktop mode, which the game picks for its window (it fits any virtual X server's screen).
     D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
                              {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
+    // What a fresh process has: the menus of an earlier run in this one showed the pointer.
     g_iLoadUIStep = -1;
+    ClPointerTracker::m_bPointerShown = 0;
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
                              &g_gameModePreLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
     ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
     ClGame::startUp();
-    // The profile's load ends on its own thread: frames until the second start-up stage has run.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!g_bGameInitialized && std::chrono::steady_clock::now() < giveUp) ClGame::tickFrame(0.016f);
-    for (int i = 0; i < 2000 && g_eCurrentGameMode != E_GAME_MODE_FRONTEND; ++i) ClGame::tickFrame(0.016f);
+    // The profile's load ends on its own thread: frames until the front end runs (not a frame more: the title
+    // screen left alone moves on by itself).
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (g_eCurrentGameMode != E_GAME_MODE_FRONTEND && std::chrono::steady_clock::now() < giveUp) {
+      ClGame::tickFrame(0.016f);
+    }
     if (g_eCurrentGameMode != E_GAME_MODE_FRONTEND || ClUI::getWidget("MainMenu") == nullptr) {
       *pError = "the game did not reach its front end (mode " + std::to_string(g_eCurrentGameMode) + ")";
       return false;
@@ -439,32 +450,32 @@ class CMainMenuRun {
 };
 
 void writeMenuLayers() {
-  Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, gc_uMENU_UI_FIRST_LAYER, gc_uMENU_UI_LAST_LAYER, 0.0f);
-  Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, gc_uiPOINTER_LAYER, gc_uiPOINTER_LAYER, 0.0f);
+  for (const SMenuLayerRange& range : gc_aMENU_LAYER_RANGES) {
+    Cl2d::renderSprites(range.uiBatchMask, range.uFirst, range.uLast, 0.0f);
+  }
 }
 
-// The quads of the UI layers the queue holds now, in drawing order.
+// The quads the queue holds now, range by range in drawing order.
 struct SMenuQuad {
   f32 fLeft, fTop, fRight, fBottom, fU0, fV0, fU1, fV1;
   u32 uiColor;
   const SRenderSignature* pSignature;
   f32 fDepth;
+  u32 uiBatchMask;
 };
 std::vector<SMenuQuad> queuedMenuQuads() {
   std::vector<SMenuQuad> quads;
   const S2dSpriteQueue& queue = Cl2d::mp_spriteQueue;
-  for (const bool bPointer : {false, true}) {
+  for (const SMenuLayerRange& range : gc_aMENU_LAYER_RANGES) {
     for (u16 uOrder = 0; uOrder < queue.mp_uCount; ++uOrder) {
       const u16 i = queue.mp_bSorted ? queue.mp_auSortedIndex[uOrder] : uOrder;
       const u16 uLayer = queue.mp_auLayer[i];
-      const bool bTaken = bPointer ? uLayer == gc_uiPOINTER_LAYER
-                                   : uLayer >= gc_uMENU_UI_FIRST_LAYER && uLayer <= gc_uMENU_UI_LAST_LAYER;
-      if (!bTaken) continue;
+      if (uLayer < range.uFirst || uLayer > range.uLast) continue;
       const f32 fLeft = queue.mp_afX[i] - 0.5f;
       const f32 fTop = queue.mp_afY[i] - 0.5f;
       quads.push_back({fLeft, fTop, fLeft + queue.mp_afWidth[i], fTop + queue.mp_afHeight[i], queue.mp_afLeftU[i],
                        queue.mp_afTopV[i], queue.mp_afRightU[i], queue.mp_afBottomV[i], queue.mp_auiColor[i],
-                       queue.mp_apSignature[i], -static_cast<f32>(uLayer)});
+                       queue.mp_apSignature[i], -static_cast<f32>(uLayer), range.uiBatchMask});
     }
   }
   return quads;
@@ -534,7 +545,7 @@ void BM_Baseline_MainMenuFrame(benchmark::State& state) {
       alloc.mp_pVerts[2] = SDynamicGeometryVertex{q.fLeft, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV1};
       alloc.mp_pVerts[3] = SDynamicGeometryVertex{q.fRight, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV1};
       ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes, alloc.mp_uiFirstVertex, true);
-      ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, gc_uiDYNGEO_FLAG_UI, q.pSignature, q.fDepth, 0);
+      ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, q.uiBatchMask, q.pSignature, q.fDepth, 0);
     }
   });
 }
