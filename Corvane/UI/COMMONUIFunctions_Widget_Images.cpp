@@ -251,7 +251,7 @@ struct SImageFrameRecord {
   u32 uiTooltipID;
   u32 uiAtlasHash;  // 0: no atlas
   const char* pName;        // "textureName", "" when none; it lives in the property's value block
-  u32 uiNameHash;
+  SUITexture* pUITex;       // its UI texture record (records live as long as the UI), null while not needed
   const char* pSecondName;  // "textureName2", "" when none
 };
 
@@ -266,8 +266,11 @@ SImageFrameRecord readImageRecord(const ClWidget* pWidget) {
   if (record.uiAtlasHash != 0 || record.pName[0] != '\0') {
     pWidget->requireProperty(gc_TEXTURE_NAME);
   }
-  record.uiNameHash = KvStrHash(record.pName);
   record.draw = readDraw(pWidget);
+  // Only the unsized UI-texture path finds the record by name (an unknown name stops the program there).
+  record.pUITex = record.uiAtlasHash == 0 && record.pName[0] != '\0' && record.draw.fForcedWidth == 0.0f
+                      ? ClUI::findUITexture(KvStrHash(record.pName))
+                      : nullptr;
   record.pSecondName = textureNameOf(pWidget, gc_TEXTURE_NAME_2);
   return record;
 }
@@ -314,9 +317,8 @@ void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
   } else if (pName[0] != '\0') {
     if (draw.fForcedWidth == 0.0f) {
       const ClTexture* pSecond = KvSecondUITexture(pSecondName, draw.uiCanvasHash);
-      ClUI::renderUITextureByHash(record.uiNameHash, draw.uiShaderHash, uiColor, draw.uiCanvasHash, draw.uiLayer,
-                                  at.mp_fX, at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, pOutRect,
-                                  pSecond);
+      ClUI::renderUITextureOf(record.pUITex, draw.uiShaderHash, uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
+                              at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, pOutRect, pSecond);
     } else {
       KvSecondUITexture(pSecondName, draw.uiCanvasHash);
       ClUI::renderUITextureSized(pName, draw.uiShaderHash, uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
