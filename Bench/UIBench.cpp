@@ -370,6 +370,7 @@ class CMainMenuRun {
     // before the load has queued it).
     const char* pDriver = std::getenv("SDL_VIDEODRIVER");
     m_previousDriver = pDriver != nullptr ? pDriver : "";
+    m_bDriverSet = true;
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     if (!SteamAPI_Init()) {
@@ -438,6 +439,9 @@ class CMainMenuRun {
 
  private:
   void restoreDriver() {
+    if (!m_bDriverSet) {
+      return;
+    }
     if (m_previousDriver.empty()) {
       unsetenv("SDL_VIDEODRIVER");
     } else {
@@ -446,6 +450,7 @@ class CMainMenuRun {
   }
   std::filesystem::path m_previous;
   std::string m_previousDriver;
+  bool m_bDriverSet = false;
   bool m_bStarted = false;
 };
 
