@@ -391,8 +391,7 @@ class CMainMenuRun {
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
     ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
     ClGame::startUp();
-    // The profile's load ends on its own thread: frames until the front end runs (not a frame more: the title
-    // screen left alone moves on by itself).
+    // The profile's load ends on its own thread: frames until the front end runs.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (g_eCurrentGameMode != E_GAME_MODE_FRONTEND && std::chrono::steady_clock::now() < giveUp) {
       ClGame::tickFrame(0.016f);
