@@ -7,21 +7,44 @@
 // - EventDispatch: 100,000 events fired by name on a widget, each running its procedures through the registry,
 //   against a std::unordered_map from event names to the event's procedures, resolved once when it is built, as
 //   the engine resolves them when it loads.
+// - MainMenuFrame: one UI frame of the game's main menu, the screen set loaded from the data root by the game itself
+//   (started in-process on the archives the build makes, "SKIP_SPLASH 1", run into its front end and switched to the
+//   main menu until its fades are over): the UI's update and render (every widget's tick and render procedures, the
+//   texts laid out into glyph sprites), the queue's sort and the UI layers written into dynamic geometry, against
+//   writing the same quads (taken once from the engine's own queue) straight into dynamic geometry; calling-thread
+//   CPU time. Both check that the frame made the menu's number of quads.
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "Code/GameModes/ClGame.h"
+#include "Code/GameModes/ClGameModeAction.h"
+#include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/GameModes/ClGameModeLoad.h"
+#include "Code/GameModes/ClGameModePreLoad.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Graphics/ClDynamicGeometry.h"
+#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/ClMutexLock.h"
+#include "Corvane/UI/Cl2d.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/KvUIDataFile.h"
+#include "Platform/D3D9/D3D9.h"
+#include "Platform/Store/StoreApi.h"
+#include "Tests/Support/KvTestSupport.h"
 #include "Tools/kuic/KuiJson.h"
 #include "Tools/kuic/KuiSource.h"
 
@@ -299,6 +322,238 @@ void BM_Baseline_EventDispatch(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * gc_iDISPATCHES);
 }
 BENCHMARK(BM_Baseline_EventDispatch)->Unit(benchmark::kMillisecond);
+
+// --- The main menu ---
+
+// The layer ranges of the queue and their batches, written as the game's graphics hooks write them: the scene's 2D
+// layers (where the menus' widgets are), the UI's and the pointer's.
+struct SMenuLayerRange {
+  u32 uiBatchMask;
+  u16 uFirst;
+  u16 uLast;
+};
+const SMenuLayerRange gc_aMENU_LAYER_RANGES[] = {{gc_uiDYNGEO_FLAG_2D, 0, 2600},
+                                                 {gc_uiDYNGEO_FLAG_UI, 2600, 2800},
+                                                 {gc_uiDYNGEO_FLAG_UI, gc_uiPOINTER_LAYER, gc_uiPOINTER_LAYER}};
+
+// The archives the game opens.
+const char* const gc_apMENU_ARCHIVES[] = {"RWN_win32.mtc", "RWN_win32.mdf", "RWK_win32.mtc", "RWK_win32.mdf",
+                                          "RWG_win32.mtc", "RWG_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"};
+
+f64 threadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<f64>(now.tv_sec) + static_cast<f64>(now.tv_nsec) * 1e-9;
+}
+
+// The game started in a fresh data root on the build's archives, on its main menu with the fades over; shut down
+// when it goes.
+class CMainMenuRun {
+ public:
+  bool start(std::string* pError) {
+    m_previous = std::filesystem::current_path();
+    const std::string dir = KvTestTempDir("UIBenchMainMenu");
+    std::filesystem::create_directories(dir + "/Data");
+    for (const char* pFile : gc_apMENU_ARCHIVES) {
+      std::error_code error;
+      std::filesystem::copy_file(std::string(KV_DATA_DIR) + "/" + pFile, dir + "/Data/" + pFile,
+                                 std::filesystem::copy_options::overwrite_existing, error);
+      if (error) {
+        *pError = std::string("cannot copy the archive ") + pFile + ": " + error.message();
+        return false;
+      }
+    }
+    std::filesystem::current_path(dir + "/Data");
+    std::ofstream("project.ini") << "NOVSYNC 1\nSKIP_SPLASH 1\n";
+    setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
+    // Offscreen: no desktop pointer over the window (a pointer shown while the load mode runs asks for its image
+    // before the load has queued it).
+    const char* pDriver = std::getenv("SDL_VIDEODRIVER");
+    m_previousDriver = pDriver != nullptr ? pDriver : "";
+    m_bDriverSet = true;
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (!SteamAPI_Init()) {
+      *pError = "the store stand-in did not start";
+      return false;
+    }
+    m_bStarted = true;
+    D3D9TestReset();
+    // A 960 x 540 desktop mode, which the game picks for its window (it fits any virtual X server's screen).
+    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
+                             {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
+    // What a fresh process has: the menus of an earlier run in this one showed the pointer.
+    g_iLoadUIStep = -1;
+    ClPointerTracker::m_bPointerShown = 0;
+    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
+                             &g_gameModePreLoad.m_eNextGameMode);
+    ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
+    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
+    ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
+    ClGame::startUp();
+    // The profile's load ends on its own thread: frames until the front end runs.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (g_eCurrentGameMode != E_GAME_MODE_FRONTEND && std::chrono::steady_clock::now() < giveUp) {
+      ClGame::tickFrame(0.016f);
+    }
+    if (g_eCurrentGameMode != E_GAME_MODE_FRONTEND || ClUI::getWidget("MainMenu") == nullptr) {
+      *pError = "the game did not reach its front end (mode " + std::to_string(g_eCurrentGameMode) + ")";
+      return false;
+    }
+    // The title comes in, a start press would switch to the main menu; then its fades run out.
+    ClWidget* pTop = ClUI::getWidget("TopLevelSwitcher");
+    ClWidget* pTitle = ClUI::getWidget("TitleScreen");
+    ClWidget* pMenu = ClUI::getWidget("MainMenu");
+    for (int i = 0; i < 300 && pTop->getActiveSwitchedChild() != pTitle; ++i) ClGame::tickFrame(0.016f);
+    ClUI::switchTo("TopLevelSwitcher", "MainMenu");
+    for (int i = 0; i < 300 && pTop->getActiveSwitchedChild() != pMenu; ++i) ClGame::tickFrame(0.016f);
+    for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
+    if (pTop->getActiveSwitchedChild() != pMenu) {
+      *pError = "the main menu did not come in";
+      return false;
+    }
+    return true;
+  }
+  ~CMainMenuRun() {
+    if (!m_bStarted) {
+      if (!m_previous.empty()) std::filesystem::current_path(m_previous);
+      restoreDriver();
+      return;
+    }
+    ClDynamicGeometry::unlockBuffers();
+    Cl2d::clearSprites();
+    ClGame::shutDown();
+    ClMutexLock::shutdownPool();
+    g_bGameInitialized = 0;
+    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
+    ClGame::registerGameMode(E_GAME_MODE_LOAD, nullptr, E_GAME_MODE_FRONTEND);
+    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, nullptr, E_GAME_MODE_ACTION);
+    ClGame::registerGameMode(E_GAME_MODE_ACTION, nullptr, E_GAME_MODE_FRONTEND);
+    D3D9TestReset();
+    SteamAPI_Shutdown();
+    unsetenv("GRINDLOW_STORE_DIR");
+    restoreDriver();
+    std::filesystem::current_path(m_previous);
+  }
+
+ private:
+  void restoreDriver() {
+    if (!m_bDriverSet) {
+      return;
+    }
+    if (m_previousDriver.empty()) {
+      unsetenv("SDL_VIDEODRIVER");
+    } else {
+      setenv("SDL_VIDEODRIVER", m_previousDriver.c_str(), 1);
+    }
+  }
+  std::filesystem::path m_previous;
+  std::string m_previousDriver;
+  bool m_bDriverSet = false;
+  bool m_bStarted = false;
+};
+
+void writeMenuLayers() {
+  for (const SMenuLayerRange& range : gc_aMENU_LAYER_RANGES) {
+    Cl2d::renderSprites(range.uiBatchMask, range.uFirst, range.uLast, 0.0f);
+  }
+}
+
+// The quads the queue holds now, range by range in drawing order.
+struct SMenuQuad {
+  f32 fLeft, fTop, fRight, fBottom, fU0, fV0, fU1, fV1;
+  u32 uiColor;
+  const SRenderSignature* pSignature;
+  f32 fDepth;
+  u32 uiBatchMask;
+};
+std::vector<SMenuQuad> queuedMenuQuads() {
+  std::vector<SMenuQuad> quads;
+  const S2dSpriteQueue& queue = Cl2d::mp_spriteQueue;
+  for (const SMenuLayerRange& range : gc_aMENU_LAYER_RANGES) {
+    for (u16 uOrder = 0; uOrder < queue.mp_uCount; ++uOrder) {
+      const u16 i = queue.mp_bSorted ? queue.mp_auSortedIndex[uOrder] : uOrder;
+      const u16 uLayer = queue.mp_auLayer[i];
+      if (uLayer < range.uFirst || uLayer > range.uLast) continue;
+      const f32 fLeft = queue.mp_afX[i] - 0.5f;
+      const f32 fTop = queue.mp_afY[i] - 0.5f;
+      quads.push_back({fLeft, fTop, fLeft + queue.mp_afWidth[i], fTop + queue.mp_afHeight[i], queue.mp_afLeftU[i],
+                       queue.mp_afTopV[i], queue.mp_afRightU[i], queue.mp_afBottomV[i], queue.mp_auiColor[i],
+                       queue.mp_apSignature[i], -static_cast<f32>(uLayer), range.uiBatchMask});
+    }
+  }
+  return quads;
+}
+
+// The menu's quads, as the engine's frame makes them; empty (with the reason) when the menu did not come in.
+std::vector<SMenuQuad> menuQuads(CMainMenuRun* pRun, std::string* pError) {
+  if (!pRun->start(pError)) return {};
+  Cl2d::clearSprites();
+  ClUI::render();
+  Cl2d::sortSprites();
+  std::vector<SMenuQuad> quads = queuedMenuQuads();
+  Cl2d::clearSprites();
+  if (quads.empty()) *pError = "the main menu drew nothing";
+  return quads;
+}
+
+template <typename FFrame>
+void runMenuFrames(benchmark::State& state, size_t uiQuads, FFrame frame) {
+  for (auto _ : state) {
+    ClDynamicGeometry::unlockBuffers();
+    ClDynamicGeometry::beginFrame();
+    const f64 dStart = threadSeconds();
+    frame();
+    state.SetIterationTime(threadSeconds() - dStart);
+    if (static_cast<size_t>(ClDynamicGeometry::getNumVerts()) != 4 * uiQuads) {
+      state.SkipWithError("the frame did not make the menu's quads");
+      return;
+    }
+  }
+  state.counters["quads"] = static_cast<double>(uiQuads);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * uiQuads));
+}
+
+void BM_Engine_MainMenuFrame(benchmark::State& state) {
+  CMainMenuRun run;
+  std::string error;
+  const std::vector<SMenuQuad> quads = menuQuads(&run, &error);
+  if (quads.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  runMenuFrames(state, quads.size(), [] {
+    ClUI::update();
+    ClUI::render();
+    Cl2d::sortSprites();
+    writeMenuLayers();
+    Cl2d::clearSprites();
+  });
+}
+BENCHMARK(BM_Engine_MainMenuFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_Baseline_MainMenuFrame(benchmark::State& state) {
+  CMainMenuRun run;
+  std::string error;
+  const std::vector<SMenuQuad> quads = menuQuads(&run, &error);
+  if (quads.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  runMenuFrames(state, quads.size(), [&quads] {
+    for (const SMenuQuad& q : quads) {
+      SDynamicGeometryAlloc alloc;
+      ClDynamicGeometry::reserve(1, 4, 6, &alloc);
+      alloc.mp_pVerts[0] = SDynamicGeometryVertex{q.fLeft, q.fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV0};
+      alloc.mp_pVerts[1] = SDynamicGeometryVertex{q.fRight, q.fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV0};
+      alloc.mp_pVerts[2] = SDynamicGeometryVertex{q.fLeft, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV1};
+      alloc.mp_pVerts[3] = SDynamicGeometryVertex{q.fRight, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV1};
+      ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes, alloc.mp_uiFirstVertex, true);
+      ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, q.uiBatchMask, q.pSignature, q.fDepth, 0);
+    }
+  });
+}
+BENCHMARK(BM_Baseline_MainMenuFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

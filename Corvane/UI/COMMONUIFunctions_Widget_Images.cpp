@@ -228,24 +228,61 @@ void systemImageHideTooltipIfPresent(ClWidget* pWidget, WidgetEventProcedureCall
   }
 }
 
-void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
-  const u32 uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
-  if (uiTooltipID != 0) {
-    registerImagePointerDetector(pWidget);
-    positionTooltipAtPointer(tooltipOf(uiTooltipID));
-  }
-  const bool bAtlas = pWidget->hasAtlas();
-  const char* pName = textureNameOf(pWidget, gc_TEXTURE_NAME);
-  if (bAtlas || pName[0] != '\0') {
+namespace {
+
+// What the render reads by name, kept in the widget's frame cache (ClWidget::frameRecord) while the properties stay
+// as they were: every required property was checked when it was made.
+struct SImageFrameRecord {
+  SImageDraw draw;  // the colour is the animator's, read every frame
+  u32 uiTooltipID;
+  u32 uiAtlasHash;  // 0: no atlas
+  const char* pName;        // "textureName", "" when none; it lives in the property's value block
+  SUITexture* pUITex;       // its UI texture record (records live as long as the UI), null while not needed
+  const char* pSecondName;  // "textureName2", "" when none
+};
+
+// The tag of the render's records.
+const char gc_cIMAGE_RECORD_TAG = 0;
+
+SImageFrameRecord readImageRecord(const ClWidget* pWidget) {
+  SImageFrameRecord record;
+  record.uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
+  record.uiAtlasHash = pWidget->hasAtlas() ? pWidget->getID(gc_ATLAS) : 0;
+  record.pName = textureNameOf(pWidget, gc_TEXTURE_NAME);
+  if (record.uiAtlasHash != 0 || record.pName[0] != '\0') {
     pWidget->requireProperty(gc_TEXTURE_NAME);
   }
-  const SImageDraw draw = readDraw(pWidget);
+  record.draw = readDraw(pWidget);
+  // Only the unsized UI-texture path finds the record by name (an unknown name stops the program there).
+  record.pUITex = record.uiAtlasHash == 0 && record.pName[0] != '\0' && record.draw.fForcedWidth == 0.0f
+                      ? ClUI::findUITexture(KvStrHash(record.pName))
+                      : nullptr;
+  record.pSecondName = textureNameOf(pWidget, gc_TEXTURE_NAME_2);
+  return record;
+}
+
+}  // namespace
+
+void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
+  const SImageFrameRecord* pRecord = pWidget->frameRecord<SImageFrameRecord>(&gc_cIMAGE_RECORD_TAG);
+  if (pRecord == nullptr) {
+    pWidget->setFrameRecord(&gc_cIMAGE_RECORD_TAG, readImageRecord(pWidget));
+    pRecord = pWidget->frameRecord<SImageFrameRecord>(&gc_cIMAGE_RECORD_TAG);
+  }
+  const SImageFrameRecord& record = *pRecord;
+  if (record.uiTooltipID != 0) {
+    registerImagePointerDetector(pWidget);
+    positionTooltipAtPointer(tooltipOf(record.uiTooltipID));
+  }
+  const SImageDraw& draw = record.draw;
+  const u32 uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
   const SLayoutPlacement& at = draw.placement;
+  const char* pName = record.pName;
   // A widget with children places them inside the rectangle the image covers.
   f32 afRect[4] = {};
   f32* pOutRect = pWidget->mp_AllChildren.getSize() > 0 ? afRect : nullptr;
-  const char* pSecondName = textureNameOf(pWidget, gc_TEXTURE_NAME_2);
-  if (bAtlas) {
+  const char* pSecondName = record.pSecondName;
+  if (record.uiAtlasHash != 0) {
     if (pSecondName[0] != '\0') {
       KV_FATALF("Port this code to the Win32 (NOW!!!) -> [%s] in [%s], Line [%d]!", "systemImageRender", __FILE__,
                 __LINE__);
@@ -253,28 +290,29 @@ void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
     const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(draw.uiCanvasHash);
     char acEntry[KV_MAX_PATH_LEN];
     std::snprintf(acEntry, sizeof(acEntry), "%s%s", pName, pCanvas->mp_acResolutionSuffixToUse);
-    const u32 uiAtlasHash = pWidget->getID(gc_ATLAS);
+    const u32 uiAtlasHash = record.uiAtlasHash;
     if (draw.fForcedWidth == 0.0f) {
-      ClUI::renderAtlasEntry(uiAtlasHash, KvStrHash(acEntry), draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash,
+      ClUI::renderAtlasEntry(uiAtlasHash, KvStrHash(acEntry), draw.uiShaderHash, uiColor, draw.uiCanvasHash,
                              draw.uiLayer, at.mp_fX, at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f,
                              pOutRect);
     } else {
-      ClUI::renderAtlasEntrySized(uiAtlasHash, KvStrHash(acEntry), draw.uiShaderHash, draw.uiColor,
-                                  draw.uiCanvasHash, draw.uiLayer, at.mp_fX, at.mp_fY, at.mp_uiScreenFlags,
-                                  at.mp_uiAnchorFlags, draw.fForcedWidth, draw.fForcedHeight, pOutRect);
+      ClUI::renderAtlasEntrySized(uiAtlasHash, KvStrHash(acEntry), draw.uiShaderHash, uiColor, draw.uiCanvasHash,
+                                  draw.uiLayer, at.mp_fX, at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags,
+                                  draw.fForcedWidth, draw.fForcedHeight, pOutRect);
     }
   } else if (pName[0] != '\0') {
-    const ClTexture* pSecond = KvSecondUITexture(pSecondName, draw.uiCanvasHash);
     if (draw.fForcedWidth == 0.0f) {
-      ClUI::renderUITexture(pName, draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
-                            at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, pOutRect, pSecond);
+      const ClTexture* pSecond = KvSecondUITexture(pSecondName, draw.uiCanvasHash);
+      ClUI::renderUITextureOf(record.pUITex, draw.uiShaderHash, uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
+                              at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, pOutRect, pSecond);
     } else {
-      ClUI::renderUITextureSized(pName, draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
+      KvSecondUITexture(pSecondName, draw.uiCanvasHash);
+      ClUI::renderUITextureSized(pName, draw.uiShaderHash, uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
                                  at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, draw.fForcedWidth,
                                  draw.fForcedHeight, pOutRect);
     }
   } else {
-    ClUI::renderUITextureSized(nullptr, draw.uiShaderHash, draw.uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
+    ClUI::renderUITextureSized(nullptr, draw.uiShaderHash, uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
                                at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, draw.fForcedWidth,
                                draw.fForcedHeight, pOutRect);
   }

@@ -143,12 +143,15 @@ kv_vector2 Cl2d::computePositionOnFullCanvas(f32 fX, f32 fY, f32 fWidth, f32 fHe
 
 kv_vector2 Cl2d::computePositionOnCanvas(u32 uiCanvasHash, f32 fX, f32 fY, f32 fWidth, f32 fHeight,
                                          u32 uiScreenFlags, u32 uiAnchorFlags) {
-  const Cl2dCanvas* pCanvas = getCanvasByHash(uiCanvasHash);
+  return computePositionOnCanvas(getCanvasByHash(uiCanvasHash), fX, fY, fWidth, fHeight, uiScreenFlags,
+                                 uiAnchorFlags);
+}
+
+kv_vector2 Cl2d::computePositionOnCanvas(const Cl2dCanvas* pCanvas, f32 fX, f32 fY, f32 fWidth, f32 fHeight,
+                                         u32 uiScreenFlags, u32 uiAnchorFlags) {
   const SParentWindow rect = mp_parentWindowStack.getCount() > 0 ? *getParentWindow() : pCanvas->rect();
   return computePosition(rect, fX, fY, fWidth, fHeight, uiScreenFlags, uiAnchorFlags);
 }
-
-f32 Cl2d::roundToPixel(f32 fValue) { return std::floor(fValue + 0.5f); }
 
 void Cl2d::pushProjection() {
   f32 fWidth = ClGraphics::mp_fScreenWidth;

@@ -129,8 +129,18 @@ class Cl2d {
   // The same on the named canvas (a missing name is fatal), or on the current parent window while one is pushed.
   static kv_vector2 computePositionOnCanvas(u32 uiCanvasHash, f32 fX, f32 fY, f32 fWidth, f32 fHeight,
                                             u32 uiScreenFlags, u32 uiAnchorFlags);
-  // floor(x + 0.5).
-  static f32 roundToPixel(f32 fValue);
+  // The same on a canvas record already found.
+  static kv_vector2 computePositionOnCanvas(const Cl2dCanvas* pCanvas, f32 fX, f32 fY, f32 fWidth, f32 fHeight,
+                                            u32 uiScreenFlags, u32 uiAnchorFlags);
+  // floor(v + 0.5), inline: every queued box rounds four values. Values of 2^23 and beyond are whole already.
+  static f32 roundToPixel(f32 fValue) {
+    const f32 fHalfUp = fValue + 0.5f;
+    if (!(fHalfUp > -8388608.0f && fHalfUp < 8388608.0f)) {
+      return fHalfUp;
+    }
+    const f32 fWhole = static_cast<f32>(static_cast<i32>(fHalfUp));
+    return fWhole > fHalfUp ? fWhole - 1.0f : fWhole;
+  }
 
   // Render worker: the 2D projection of the bound render-target group's colour texture, or of the screen; and its
   // pop (both matrix stacks).

@@ -256,6 +256,11 @@ class ClUI {
   // The record with its best texture and scale set for the target height (on a tie the earlier version wins). An
   // unknown name is fatal, a record without versions an assertion.
   static SUITexture* getBestFitUITexture(u32 uiNameHash, f32 fTargetHeight);
+  // The same on a record already found (null: null).
+  static SUITexture* getBestFitUITexture(SUITexture* pUITex, f32 fTargetHeight);
+  // The record of the name; an unknown name is fatal "ClUI::getBestFitUITexture() -> texture requested but not
+  // loaded!". Records live until terminate.
+  static SUITexture* findUITexture(u32 uiNameHash);
 
   // The image at its best-fit size x fScale, texture coordinates (0,0)-(1,1); with a second texture, the shader
   // gets both.
@@ -266,6 +271,10 @@ class ClUI {
   static void renderUITextureSized(const char* pName, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
                                    f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fWidth, f32 fHeight,
                                    f32* pOutRect = nullptr);
+  // renderUITexture of a record already found (findUITexture), for callers that keep it.
+  static void renderUITextureOf(SUITexture* pUITex, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
+                                f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale,
+                                f32* pOutRect = nullptr, const ClTexture* pSecondTexture = nullptr);
   // An atlas image: the box is its untrimmed frame x canvas scale x fScale, the quad its trimmed part at its offset
   // in that frame. Zero hashes assert; an unknown atlas is fatal, an unknown image an assertion.
   static void renderAtlasEntry(u32 uiAtlasHash, u32 uiEntryHash, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash,

@@ -4,6 +4,7 @@
 
 ClVarArray<UIEventFunctionEntry, gc_iMAX_EVENT_PROCEDURES> ClUIEventSystemFunctions::mp_entries;
 ClDynamicHashTable ClUIEventSystemFunctions::mp_table;
+u32 ClUIEventSystemFunctions::mp_uiVersion = 1;
 
 void ClUIEventSystemFunctions::createTable() { mp_table.initialize(gc_iMAX_EVENT_PROCEDURES); }
 
@@ -19,11 +20,13 @@ void ClUIEventSystemFunctions::registerFunction(u32 uiNameHash, WidgetEventProce
   KV_ASSERT_MSG(mp_table.find(uiNameHash) == 0, "Dynamic Hash Table COLLISION/DUPLICATE KEY!");
   addEntry(uiNameHash, callback);
   mp_table.insert(uiNameHash, reinterpret_cast<uintptr_t>(callback));
+  ++mp_uiVersion;
 }
 
 void ClUIEventSystemFunctions::terminate() {
   mp_table.terminate();
   mp_entries.terminate();
+  ++mp_uiVersion;
 }
 
 namespace {

@@ -105,11 +105,14 @@ class ClUIEventSystemFunctions {
     return reinterpret_cast<WidgetEventProcedure>(mp_table.find(uiNameHash));
   }
   static u32 getCount() { return mp_entries.getSize(); }
+  // Changes whenever a procedure is registered or the registry ends: procedures found before are looked up again.
+  static u32 getVersion() { return mp_uiVersion; }
   // Frees the table and the rows; the registry may be created again.
   static void terminate();
 
   static ClVarArray<UIEventFunctionEntry, gc_iMAX_EVENT_PROCEDURES> mp_entries;
   static ClDynamicHashTable mp_table;  // name hash -> the row's procedure
+  static u32 mp_uiVersion;
 };
 
 // Parameters of a call record. Each asserts "pData", an index below the count and the parameter's type.

@@ -32,11 +32,11 @@ struct SPlacedBox {
   f32 fHeight;
 };
 
-SPlacedBox placeBox(const Cl2dCanvas* pCanvas, u32 uiCanvasHash, f32 fX, f32 fY, f32 fWidth, f32 fHeight,
+SPlacedBox placeBox(const Cl2dCanvas* pCanvas, f32 fX, f32 fY, f32 fWidth, f32 fHeight,
                     u32 uiScreenFlags, u32 uiAnchorFlags, f32* pOutRect) {
   const f32 fBoxWidth = Cl2d::roundToPixel(fWidth);
   const f32 fBoxHeight = Cl2d::roundToPixel(fHeight);
-  const kv_vector2 vTopLeft = Cl2d::computePositionOnCanvas(uiCanvasHash, fX * pCanvas->mp_fScale,
+  const kv_vector2 vTopLeft = Cl2d::computePositionOnCanvas(pCanvas, fX * pCanvas->mp_fScale,
                                                             fY * pCanvas->mp_fScale, fBoxWidth, fBoxHeight,
                                                             uiScreenFlags, uiAnchorFlags);
   if (pOutRect != nullptr) {
@@ -54,14 +54,14 @@ SUITexture* bestFitFor(const char* pName, const Cl2dCanvas* pCanvas) {
 }
 
 // The box of a UI texture at its best-fit size x fScale; its best texture in *ppTexture.
-SPlacedBox placeUITexture(const char* pName, u32 uiCanvasHash, f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags,
+SPlacedBox placeUITexture(SUITexture* pRecord, u32 uiCanvasHash, f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags,
                           f32 fScale, f32* pOutRect, ClTexture** ppTexture) {
   const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
-  const SUITexture* pUITex = bestFitFor(pName, pCanvas);
+  const SUITexture* pUITex = ClUI::getBestFitUITexture(pRecord, pCanvas->mp_fResolutionHeight);
   ClTexture* pTexture = pUITex->mp_pBestTexture;
   const f32 fFactor = pUITex->mp_fBestScale * fScale;
   *ppTexture = pTexture;
-  return placeBox(pCanvas, uiCanvasHash, fX, fY, pTexture->getWidth() * fFactor, pTexture->getHeight() * fFactor,
+  return placeBox(pCanvas, fX, fY, pTexture->getWidth() * fFactor, pTexture->getHeight() * fFactor,
                   uiScreenFlags, uiAnchorFlags, pOutRect);
 }
 
@@ -176,13 +176,29 @@ void ClUI::loadDeferredUITextures() {
 }
 
 SUITexture* ClUI::getBestFitUITexture(u32 uiNameHash, f32 fTargetHeight) {
+  return getBestFitUITexture(findUITexture(uiNameHash), fTargetHeight);
+}
+
+SUITexture* ClUI::findUITexture(u32 uiNameHash) {
   SUITexture* pUITex = mp_UITextureTable.isAllocated() ? mp_UITextureTable.findPtr<SUITexture>(uiNameHash) : nullptr;
   if (pUITex == nullptr) {
     KV_FATAL("ClUI::getBestFitUITexture() -> texture requested but not loaded!");
+  }
+  return pUITex;
+}
+
+SUITexture* ClUI::getBestFitUITexture(SUITexture* pUITex, f32 fTargetHeight) {
+  if (pUITex == nullptr) {
     return nullptr;
   }
   if (pUITex->mp_iNumVersions == 0) {
     // A screen names an image that is neither in an atlas nor under the UI images in any height.
+    u32 uiNameHash = 0;
+    for (i32 iSlot = 0; iSlot < mp_UITextureTable.getCapacity(); ++iSlot) {
+      if (mp_UITextureTable.getValueAt(iSlot) == reinterpret_cast<uintptr_t>(pUITex)) {
+        uiNameHash = mp_UITextureTable.getKeyAt(iSlot);
+      }
+    }
     KV_DATA_FATALF("UI image [0x%08X] named by a screen is in no atlas and not under [%s]", uiNameHash,
                    gc_pUI_IMAGE_FOLDER);
   }
@@ -206,9 +222,16 @@ SUITexture* ClUI::getBestFitUITexture(u32 uiNameHash, f32 fTargetHeight) {
 void ClUI::renderUITexture(const char* pName, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer, f32 fX,
                            f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale, f32* pOutRect,
                            const ClTexture* pSecondTexture) {
+  renderUITextureOf(findUITexture(KvStrHash(pName)), uiShaderHash, uiColor, uiCanvasHash, uiLayer, fX, fY, uiScreenFlags,
+                        uiAnchorFlags, fScale, pOutRect, pSecondTexture);
+}
+
+void ClUI::renderUITextureOf(SUITexture* pUITex, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer, f32 fX,
+                             f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale, f32* pOutRect,
+                             const ClTexture* pSecondTexture) {
   ClTexture* pTexture = nullptr;
   const SPlacedBox box =
-      placeUITexture(pName, uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, pOutRect, &pTexture);
+      placeUITexture(pUITex, uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, pOutRect, &pTexture);
   // The signature manager's sets take mutable textures; the second one is only bound for sampling.
   const SRenderSignature* pSig =
       pSecondTexture != nullptr
@@ -223,9 +246,10 @@ void ClUI::renderUITextureSized(const char* pName, u32 uiShaderHash, u32 uiColor
                                 f32* pOutRect) {
   const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
   const SRenderSignature* pSig =
-      pName != nullptr ? ClSignatureMgr::getSignatureByHash(uiShaderHash, bestFitFor(pName, pCanvas)->mp_pBestTexture)
-                       : ClSignatureMgr::getSignatureByHashNoTex(uiShaderHash);
-  const SPlacedBox box = placeBox(pCanvas, uiCanvasHash, fX, fY, fWidth * pCanvas->mp_fScale,
+      pName != nullptr
+          ? ClSignatureMgr::getSignatureByHash(uiShaderHash, bestFitFor(pName, pCanvas)->mp_pBestTexture)
+          : ClSignatureMgr::getSignatureByHashNoTex(uiShaderHash);
+  const SPlacedBox box = placeBox(pCanvas, fX, fY, fWidth * pCanvas->mp_fScale,
                                   fHeight * pCanvas->mp_fScale, uiScreenFlags, uiAnchorFlags, pOutRect);
   Cl2d::addSprite(uiLayer, pSig, uiColor, box.vTopLeft.x, box.vTopLeft.y, box.fWidth, box.fHeight, gc_vUV_TOP_LEFT,
                   gc_vUV_BOTTOM_RIGHT);
@@ -245,7 +269,7 @@ void ClUI::renderAtlasEntryData(const SAtlasEntry* pEntry, u32 uiShaderHash, u32
   const SAtlasTexInfo& info = *pEntry->mp_pAtlasTexInfo;
   // The trimmed image keeps its place in the untrimmed frame at the same (unrounded) scale.
   const f32 k = pCanvas->mp_fScale * fScale;
-  const SPlacedBox box = placeBox(pCanvas, uiCanvasHash, fX, fY, info.mp_fFrameWidth * k, info.mp_fFrameHeight * k,
+  const SPlacedBox box = placeBox(pCanvas, fX, fY, info.mp_fFrameWidth * k, info.mp_fFrameHeight * k,
                                   uiScreenFlags, uiAnchorFlags, pOutRect);
   const SRenderSignature* pSig = ClSignatureMgr::getSignatureByHash(uiShaderHash, pEntry->mp_pTexture);
   Cl2d::addSprite(uiLayer, pSig, uiColor, box.vTopLeft.x + info.mp_fAnchorX * k, box.vTopLeft.y + info.mp_fAnchorY * k,
@@ -257,7 +281,7 @@ void ClUI::renderAtlasEntrySized(u32 uiAtlasHash, u32 uiEntryHash, u32 uiShaderH
                                  f32 fHeight, f32* pOutRect) {
   const SAtlasEntry* pEntry = findAtlasEntry(uiAtlasHash, uiEntryHash);
   const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
-  const SPlacedBox box = placeBox(pCanvas, uiCanvasHash, fX, fY, fWidth * pCanvas->mp_fScale,
+  const SPlacedBox box = placeBox(pCanvas, fX, fY, fWidth * pCanvas->mp_fScale,
                                   fHeight * pCanvas->mp_fScale, uiScreenFlags, uiAnchorFlags, pOutRect);
   const SRenderSignature* pSig = ClSignatureMgr::getSignatureByHash(uiShaderHash, pEntry->mp_pTexture);
   Cl2d::addSprite(uiLayer, pSig, uiColor, box.vTopLeft.x, box.vTopLeft.y, box.fWidth, box.fHeight, atlasUV0(pEntry),
@@ -268,7 +292,7 @@ void ClUI::renderShaderQuad(u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, f32
                             f32 fHeight) {
   const SRenderSignature* pSig = ClSignatureMgr::getSignatureByHashNoTex(uiShaderHash);
   const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
-  const SPlacedBox box = placeBox(pCanvas, uiCanvasHash, fX, fY, fWidth * pCanvas->mp_fScale,
+  const SPlacedBox box = placeBox(pCanvas, fX, fY, fWidth * pCanvas->mp_fScale,
                                   fHeight * pCanvas->mp_fScale, gc_ui2D_ALIGN_TOP_LEFT, gc_ui2D_ALIGN_TOP_LEFT, nullptr);
   Cl2d::addSprite(gc_uUI_SHADER_QUAD_LAYER, pSig, uiColor, box.vTopLeft.x, box.vTopLeft.y, box.fWidth, box.fHeight,
                   gc_vUV_TOP_LEFT, gc_vUV_BOTTOM_RIGHT);
@@ -277,5 +301,6 @@ void ClUI::renderShaderQuad(u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, f32
 void ClUI::getUITextureRect(f32* pOutRect, const char* pName, u32 uiCanvasHash, u32 uiScreenFlags,
                             u32 uiAnchorFlags, f32 fX, f32 fY, f32 fScale) {
   ClTexture* pTexture = nullptr;
-  placeUITexture(pName, uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, pOutRect, &pTexture);
+  placeUITexture(findUITexture(KvStrHash(pName)), uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, pOutRect,
+                 &pTexture);
 }

@@ -52,7 +52,9 @@ ClWidget::ClWidget()
       mpr_iNumDefaultPropertyContainers(0),
       mp_uiForwardSourceHash(0),
       mp_uiCurrentEventHash(0),
-      mp_uiSwitchTargetIndex(0) {}
+      mp_uiSwitchTargetIndex(0),
+      mp_uiPropertyVersion(1),
+      mp_frameCache() {}
 
 ClWidget::~ClWidget() {
   // The arrays assert a leak themselves; the table and containers are let go quietly.
@@ -105,6 +107,7 @@ void ClWidget::initialiseFromRawData() {
   mp_bVisible = 0;
   mp_uiInputMask = 0xFFFFFFFFu;
   mp_uiSavedInputMask = 0xFFFFFFFFu;
+  invalidateFrameCache();
   mp_bInitialized = 1;
 }
 
@@ -119,6 +122,7 @@ void ClWidget::reset() {
   mp_iGridY = -1;
   mp_uiInputMask = 0xFFFFFFFFu;
   mp_uiSavedInputMask = 0xFFFFFFFFu;
+  invalidateFrameCache();
   setBool(KvStrHash("transitionInDone"), 0);
   setBool(KvStrHash("transitionOutDone"), 0);
   setBool(KvStrHash("isVisible"), 0);
@@ -151,6 +155,7 @@ void ClWidget::destroy() {
   mp_AllChildren.terminate();
   mp_SwitchedChildren.terminate();
   mp_DrawnChildren.terminate();
+  invalidateFrameCache();
   mp_bInitialized = 0;
 }
 
@@ -234,7 +239,7 @@ void ClWidget::tick() {
   for (u32 i = 0; i < mp_DrawnChildren.getSize(); ++i) {
     mp_DrawnChildren[i]->tick();
   }
-  callEvent(gc_uiON_TICK);
+  callFrameEvent(E_WIDGET_FRAME_EVENT_TICK, gc_uiON_TICK);
 }
 
 void ClWidget::render() {
@@ -243,7 +248,7 @@ void ClWidget::render() {
   }
   const i32 iPrevStackSize = Cl2d::mp_parentWindowStack.getCount();
   const bool bClipBefore = g_kvClipRect.mp_fX2 - g_kvClipRect.mp_fX1 != KV_ZERO;
-  callEvent(gc_uiON_RENDER);
+  callFrameEvent(E_WIDGET_FRAME_EVENT_RENDER, gc_uiON_RENDER);
   const i32 iStackSize = Cl2d::mp_parentWindowStack.getCount();
   KV_ASSERT_MSG(iStackSize >= iPrevStackSize, "Cl2d::mp_parentWindowStack.size() >= iPrevStackSize");
   for (u32 i = 0; i < mp_SwitchedChildren.getSize(); ++i) {
@@ -601,20 +606,61 @@ void ClWidget::destroyChildren() {
 
 void ClWidget::callEvent(u32 uiEventHash) { callEventFrom(0, uiEventHash, true, true); }
 
+namespace {
+
+// Only an event-callback value is read as one: a value of another type under an event's name (which data may hold)
+// is no event.
+const SWidgetEventCallback* eventCallbackOf(const WidgetProperty* pProp) {
+  if (pProp == nullptr || pProp->mp_pData == nullptr || pProp->mp_eType != E_BASE_TYPE_EVENTCALLBACK) {
+    return nullptr;
+  }
+  return static_cast<const SWidgetEventCallback*>(pProp->mp_pData);
+}
+
+WidgetEventProcedure singleOf(const SWidgetEventCallback* pCallback) {
+  if (pCallback == nullptr || pCallback->mp_uiSingleProcedureNameHash == 0) {
+    return nullptr;
+  }
+  return ClUIEventSystemFunctions::findFunction(pCallback->mp_uiSingleProcedureNameHash);
+}
+
+}  // namespace
+
 void ClWidget::callEventFrom(u32 uiSourceHash, u32 uiEventHash, bool bRunSingle, bool bRunList) {
   mp_uiForwardSourceHash = uiSourceHash;
   mp_uiCurrentEventHash = uiEventHash;
-  // Only an event-callback value is read as one: a value of another type under an event's name (which data
-  // may hold) is no event.
-  const WidgetProperty* pProp = findProperty(uiEventHash);
-  if (pProp == nullptr || pProp->mp_pData == nullptr || pProp->mp_eType != E_BASE_TYPE_EVENTCALLBACK) {
+  const SWidgetEventCallback* pCallback = eventCallbackOf(findProperty(uiEventHash));
+  if (pCallback == nullptr) {
     return;
   }
-  const SWidgetEventCallback* pCallback = static_cast<const SWidgetEventCallback*>(pProp->mp_pData);
-  if (bRunSingle && pCallback->mp_uiSingleProcedureNameHash != 0) {
-    if (WidgetEventProcedure pfnSingle = ClUIEventSystemFunctions::findFunction(pCallback->mp_uiSingleProcedureNameHash)) {
-      pfnSingle(this, nullptr);
+  runEventCallback(pCallback, bRunSingle ? singleOf(pCallback) : nullptr, bRunSingle, bRunList);
+}
+
+void ClWidget::callFrameEvent(E_WIDGET_FRAME_EVENT eEvent, u32 uiEventHash) {
+  mp_uiForwardSourceHash = 0;
+  mp_uiCurrentEventHash = uiEventHash;
+  SWidgetFrameCache& cache = mp_frameCache;
+  if (cache.mp_uiEventsVersion != mp_uiPropertyVersion) {
+    cache.mp_apEvents[E_WIDGET_FRAME_EVENT_TICK] = eventCallbackOf(findProperty(gc_uiON_TICK));
+    cache.mp_apEvents[E_WIDGET_FRAME_EVENT_RENDER] = eventCallbackOf(findProperty(gc_uiON_RENDER));
+    cache.mp_uiEventsVersion = mp_uiPropertyVersion;
+    cache.mp_uiRegistryVersion = ClUIEventSystemFunctions::getVersion() - 1;
+  }
+  if (cache.mp_uiRegistryVersion != ClUIEventSystemFunctions::getVersion()) {
+    for (u32 i = 0; i < 2; ++i) {
+      cache.mp_apfnSingle[i] = singleOf(cache.mp_apEvents[i]);
     }
+    cache.mp_uiRegistryVersion = ClUIEventSystemFunctions::getVersion();
+  }
+  if (const SWidgetEventCallback* pCallback = cache.mp_apEvents[eEvent]) {
+    runEventCallback(pCallback, cache.mp_apfnSingle[eEvent], true, true);
+  }
+}
+
+void ClWidget::runEventCallback(const SWidgetEventCallback* pCallback, WidgetEventProcedure pfnSingle, bool bRunSingle,
+                                bool bRunList) {
+  if (bRunSingle && pfnSingle != nullptr) {
+    pfnSingle(this, nullptr);
   }
   if (!bRunList) {
     return;
@@ -626,5 +672,7 @@ void ClWidget::callEventFrom(u32 uiSourceHash, u32 uiEventHash, bool bRunSingle,
     }
   }
 }
+
+void ClWidget::invalidateFrameCache() { propertiesChanged(); }
 
 i32 KvWidgetCloneCounter() { return g_iCloneCounter; }

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClVarArray.h"
@@ -109,6 +110,23 @@ struct SWidgetGrid {
   ClWidget* mp_apCells[gc_iWIDGET_GRID_SIZE * gc_iWIDGET_GRID_SIZE];  // cell (x, y) at x * 32 + y
   u32 mp_uiWidth;
   u32 mp_uiHeight;
+};
+
+// What the UI frame reads by name every frame, kept with the widget so that a frame does not look it up again: the
+// callbacks of "onTick" and "onRender" with their single procedures, and one render procedure's own record of values
+// it derives from the properties (ClWidget::frameRecord). Every writer of a property bumps the widget's property
+// version; a part of the cache is only used while it was made at the version the widget has now (the procedures
+// also at the registry's version, ClUIEventSystemFunctions::getVersion), and is made again on the spot otherwise.
+inline constexpr u32 gc_uiWIDGET_FRAME_RECORD_BYTES = 96;
+enum E_WIDGET_FRAME_EVENT : u32 { E_WIDGET_FRAME_EVENT_TICK = 0, E_WIDGET_FRAME_EVENT_RENDER = 1 };
+struct SWidgetFrameCache {
+  u32 mp_uiEventsVersion;    // the property version the events were read at; 0: not read
+  u32 mp_uiRegistryVersion;  // the registry's version the single procedures were found at
+  const SWidgetEventCallback* mp_apEvents[2];  // by E_WIDGET_FRAME_EVENT; null when missing or no event
+  WidgetEventProcedure mp_apfnSingle[2];       // their single procedures, null when none or not registered
+  u32 mp_uiRecordVersion;      // the property version the record was made at; 0: none
+  const void* mp_pRecordOwner;  // a tag of the procedure whose record it is
+  alignas(16) u8 mp_aucRecord[gc_uiWIDGET_FRAME_RECORD_BYTES];
 };
 
 class ClWidget {
@@ -233,6 +251,25 @@ class ClWidget {
   // The name in messages: the data name, else a non-empty "dynamicText", else "CLONE/GLOBALDATA".
   const char* getName() const;
 
+  // --- Frame cache (SWidgetFrameCache) ---
+  // The record that the procedure tagged pOwner made while the properties were as they are now, else null.
+  template <typename T>
+  const T* frameRecord(const void* pOwner) const {
+    static_assert(sizeof(T) <= gc_uiWIDGET_FRAME_RECORD_BYTES && alignof(T) <= 16, "the record fits the cache");
+    const bool bTrue = mp_frameCache.mp_uiRecordVersion == mp_uiPropertyVersion && mp_frameCache.mp_pRecordOwner == pOwner;
+    return bTrue ? reinterpret_cast<const T*>(mp_frameCache.mp_aucRecord) : nullptr;
+  }
+  // Stores the procedure's record, true for the properties as they are now.
+  template <typename T>
+  void setFrameRecord(const void* pOwner, const T& record) {
+    static_assert(sizeof(T) <= gc_uiWIDGET_FRAME_RECORD_BYTES && alignof(T) <= 16, "the record fits the cache");
+    std::memcpy(mp_frameCache.mp_aucRecord, &record, sizeof(T));
+    mp_frameCache.mp_pRecordOwner = pOwner;
+    mp_frameCache.mp_uiRecordVersion = mp_uiPropertyVersion;
+  }
+  // Every cached value is read again at its next use.
+  void invalidateFrameCache();
+
   // --- State ---
   u32 mp_bInitialized;
   SRawWidgetInstance* mp_pRawData;  // null for clones and the root widget
@@ -258,8 +295,20 @@ class ClWidget {
   u32 mp_uiCurrentEventHash;
   ClVarArray<WidgetProperty*, 8> mp_RuntimeProperties;
   u32 mp_uiSwitchTargetIndex;
+  // Bumped by every property writer (never 0): the version the frame cache is checked against.
+  u32 mp_uiPropertyVersion;
+  SWidgetFrameCache mp_frameCache;
 
  private:
+  // Fires one of the frame's events through the frame cache, as callEvent does.
+  void callFrameEvent(E_WIDGET_FRAME_EVENT eEvent, u32 uiEventHash);
+  void runEventCallback(const SWidgetEventCallback* pCallback, WidgetEventProcedure pfnSingle, bool bRunSingle,
+                        bool bRunList);
+  void propertiesChanged() {
+    if (++mp_uiPropertyVersion == 0) {
+      mp_uiPropertyVersion = 1;
+    }
+  }
   // The property under the hash when it has the type (asserted), or null; creates it (with a zeroed value
   // block of uiValueSize bytes) when bCreate is set.
   WidgetProperty* typedProperty(u32 uiNameHash, E_BASE_TYPE eType, u32 uiValueSize);

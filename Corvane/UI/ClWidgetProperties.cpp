@@ -168,6 +168,8 @@ bool ClWidget::hasAtlas() const {
 // --- Writers ---
 
 WidgetProperty* ClWidget::typedProperty(u32 uiNameHash, E_BASE_TYPE eType, u32 uiValueSize) {
+  // Every writer comes here first: what the frame cache derived from the properties is read again.
+  propertiesChanged();
   WidgetProperty* pProp = findProperty(uiNameHash);
   if (pProp != nullptr) {
     KV_ASSERT_MSG(pProp->mp_eType == eType, KvWidgetTypeAssertText(eType));
