@@ -230,7 +230,15 @@ ClDScriptData2* ClEntityEnemy::evaluateReactions() {
   ClDataScriptEvaluator::clearConstants();
   // The state's name as a quoted text, built on the stack: this runs for every enemy every frame.
   char szState[gc_iEVALUATOR_TEXT_LEN];
-  std::snprintf(szState, sizeof(szState), "'%s'", m_stateName.getCStr());
+  const size_t uiStateLength = m_stateName.getLength();
+  if (uiStateLength + 3 <= sizeof(szState)) {
+    szState[0] = '\'';
+    std::memcpy(szState + 1, m_stateName.getCStr(), uiStateLength);
+    szState[uiStateLength + 1] = '\'';
+    szState[uiStateLength + 2] = 0;
+  } else {
+    std::snprintf(szState, sizeof(szState), "'%s'", m_stateName.getCStr());
+  }
   ClDataScriptEvaluator::addConstantString("State", szState);
   ClDataScriptEvaluator::addConstantFloat("DistanceTravelledHorizontal", m_fDistanceHorizontal);
   ClDataScriptEvaluator::addConstantFloat("DistanceTravelledVertical", m_fDistanceVertical);
