@@ -46,6 +46,55 @@ void worldFrame(ClPlayerTestWorld& world) {
   GoreFx::draw();
 }
 
+// What each frame of the second drew and the hits it resolved: the plain side's workload.
+struct SDragonSecond {
+  size_t m_auiQuads[gc_iFRAMES] = {};
+  size_t m_auiTexts[gc_iFRAMES] = {};
+  i32 m_aiGibs[gc_iFRAMES] = {};
+  i32 m_iKills = 0;    // enemies beaten during the second
+  i32 m_iScore = 0;    // score they gave
+  std::string m_error;
+};
+
+// One Dragon second: the world made and played to the window untimed (paused on pState when given), then the 60
+// frames, recorded into pOut.
+void dragonSecond(const std::string& enemies, benchmark::State* pState, SDragonSecond* pOut) {
+  static const char* const s_apTypes[] = {"EnemyThug", "EnemyFast", "EnemyPistol"};
+  ClPlayerTestWorld world(7, enemies);
+  if (!world.m_error.empty()) {
+    pOut->m_error = world.m_error;
+    return;
+  }
+  world.services().m_bSpawnGore = true;
+  for (int i = 0; i < gc_iENEMIES; ++i) {
+    world.spawn(s_apTypes[i % 3], 150.0f + static_cast<f32>(i) * 8.0f, i % 3);
+  }
+  g_iMagicKind = 2;
+  world.press(E_PLAYER_COMMAND_MAGIC);
+  while (world.player().m_eState != E_PLAYER_STATE_DRAGON || world.player().m_fStateTime < gc_fWINDOW_START) {
+    world.m_world.m_sink.m_quads.clear();
+    worldFrame(world);
+  }
+  const i32 iKilledBefore = g_iEnemiesKilled;
+  const i32 iScoreBefore = g_iScore;
+  if (pState != nullptr) pState->ResumeTiming();
+  for (int iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
+    world.m_world.m_sink.m_quads.clear();
+    world.m_world.m_sink.m_texts.clear();
+    worldFrame(world);
+    pOut->m_auiQuads[iFrame] = world.m_world.m_sink.m_quads.size();
+    pOut->m_auiTexts[iFrame] = world.m_world.m_sink.m_texts.size();
+    pOut->m_aiGibs[iFrame] = g_gibs.getCount();
+  }
+  if (pState != nullptr) pState->PauseTiming();
+  pOut->m_iKills = g_iEnemiesKilled - iKilledBefore;
+  pOut->m_iScore = g_iScore - iScoreBefore;
+  GoreFx::releaseAll();
+}
+
+// The engine's second, once a process, for the plain side.
+std::optional<SDragonSecond> s_dragonWork;
+
 void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
   size_t uiQuads = 0;
   size_t uiGibs = 0;
@@ -56,37 +105,20 @@ void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
     state.SkipWithError("the sample enemies could not be read from " GRINDLOW_SAMPLE_ENEMIES);
     return;
   }
-  static const char* const s_apTypes[] = {"EnemyThug", "EnemyFast", "EnemyPistol"};
+  SDragonSecond second;
   for (auto _ : state) {
     state.PauseTiming();
-    {
-      ClPlayerTestWorld world(7, enemies);
-      if (!world.m_error.empty()) {
-        state.SkipWithError(world.m_error.c_str());
-        return;
-      }
-      world.services().m_bSpawnGore = true;
-      for (int i = 0; i < gc_iENEMIES; ++i) {
-        world.spawn(s_apTypes[i % 3], 150.0f + static_cast<f32>(i) * 8.0f, i % 3);
-      }
-      g_iMagicKind = 2;
-      world.press(E_PLAYER_COMMAND_MAGIC);
-      while (world.player().m_eState != E_PLAYER_STATE_DRAGON || world.player().m_fStateTime < gc_fWINDOW_START) {
-        world.m_world.m_sink.m_quads.clear();
-        worldFrame(world);
-      }
-      state.ResumeTiming();
-      for (int iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
-        world.m_world.m_sink.m_quads.clear();
-        world.m_world.m_sink.m_texts.clear();
-        worldFrame(world);
-        uiQuads += world.m_world.m_sink.m_quads.size();
-        uiTexts += world.m_world.m_sink.m_texts.size();
-        uiGibs += static_cast<size_t>(g_gibs.getCount());
-        iMostGibs = std::max(iMostGibs, g_gibs.getCount());
-      }
-      state.PauseTiming();
-      GoreFx::releaseAll();
+    second = SDragonSecond();
+    dragonSecond(enemies, &state, &second);
+    if (!second.m_error.empty()) {
+      state.SkipWithError(second.m_error.c_str());
+      return;
+    }
+    for (int iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
+      uiQuads += second.m_auiQuads[iFrame];
+      uiTexts += second.m_auiTexts[iFrame];
+      uiGibs += static_cast<size_t>(second.m_aiGibs[iFrame]);
+      iMostGibs = std::max(iMostGibs, second.m_aiGibs[iFrame]);
     }
     state.ResumeTiming();
   }
@@ -94,6 +126,7 @@ void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
     state.SkipWithError("no gib flew: the hits did not reach the gore effects");
     return;
   }
+  s_dragonWork = second;
   const double dFrames = static_cast<double>(state.iterations() * gc_iFRAMES);
   state.counters["frame_us"] =
       benchmark::Counter(dFrames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -101,36 +134,102 @@ void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
   state.counters["gibs_per_frame"] = static_cast<double>(uiGibs) / dFrames;
   state.counters["texts_per_frame"] = static_cast<double>(uiTexts) / dFrames;
   state.counters["most_gibs"] = iMostGibs;
+  state.counters["kills"] = second.m_iKills;
 }
 BENCHMARK(BM_Engine_PlayerDragonBusiestSecond)->Unit(benchmark::kMillisecond);
 
-// The same second from arrays: the embers appear at the same rates for the first half and go with the special;
-// then the gibs of 40 beaten enemies (the cap's 1501) fly under gravity with their spin, bounce once on the ground and
-// each becomes one quad with a snapped position and a depth, as every ember, part and enemy does.
+// The same second from arrays, drawing what the engine's second drew frame by frame (its counts, taken from the
+// engine's case in this process, or from one untimed engine second when that has not run): the embers appear at the
+// same rates for the first half and go with the special; the enemies the engine's second beat stand (body and
+// shadow); when the special ends its hit resolution beats every enemy in reach (damage, a kill, its score with the multiplier, a floating text
+// and its share of the gibs up to the cap: the engine's kills, checked); the gibs fly under gravity with their spin,
+// bounce once on the ground; blood drops and sparks fly and land for the rest of the frame's quads. Every piece
+// becomes a quad record of the engine's kind (image, snapped position, pivot, colour, shader, depth), as many as
+// the engine's frame had (checked), and the texts as many as its frame drew.
 void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
-  struct SQuad {
-    f32 x, y, depth;
-  };
+  if (!s_dragonWork) {
+    const std::string enemies = sampleEnemies();
+    SDragonSecond second;
+    if (enemies.empty()) second.m_error = "the sample enemies could not be read from " GRINDLOW_SAMPLE_ENEMIES;
+    if (second.m_error.empty()) dragonSecond(enemies, nullptr, &second);
+    if (!second.m_error.empty()) {
+      state.SkipWithError(second.m_error.c_str());
+      return;
+    }
+    s_dragonWork = second;
+  }
+  const SDragonSecond& work = *s_dragonWork;
   struct SPiece {
     f32 x, y, z, vx, vy, vz, spin, angle;
   };
+  struct SEnemy {
+    f32 x, y, hp;
+  };
+  struct SText {
+    std::string text;
+    i32 iPoints;
+    f32 x, y;
+  };
+  static const SAtlasEntry s_entry{};
   constexpr int iGIBS = gc_iGIB_CAP + 1;
-  std::vector<SQuad> quads;
-  quads.reserve(4096);
+  const auto snap = [](f32 v) { return static_cast<f32>(std::floor(static_cast<f64>(v) * 1.25 + 0.5)); };
+  std::vector<SWorldQuad> quads;
+  quads.reserve(8192);
+  const auto quad = [&quads, &snap](f32 x, f32 y, f32 fDepth, u32 uiColor) {
+    SWorldQuad q;
+    q.mp_pEntry = &s_entry;
+    q.m_vPosition = {snap(x), snap(y)};
+    q.m_vPivot = {8.0f, 16.0f};
+    q.m_uiColor = uiColor;
+    q.m_uiShaderHash = 0x9E3779B9u;
+    q.m_fDepth = fDepth;
+    quads.push_back(q);
+  };
+  const auto fly = [](SPiece& g, f32 fBounce) {
+    g.x += g.vx * gc_fDT;
+    g.y += g.vy * gc_fDT;
+    g.z += g.vz * gc_fDT;
+    g.vz += gc_fGORE_GRAVITY * gc_fDT;
+    g.angle += g.spin * gc_fDT;
+    if (g.z > 0.0f && g.vz > 0.0f) {
+      g.z = 0.0f;
+      g.vz *= fBounce;
+      g.spin = 0.0f;
+    }
+  };
+  const auto randomPiece = [](f32 fX) {
+    const f32 s = KvMath::randomUnitFloat() * 440.0f + 10.0f;
+    const f32 a1 = KvMath::randomUnitFloat() * 6.283f;
+    const f32 a2 = KvMath::randomUnitFloat() * 6.283f;
+    return SPiece{fX, 157.0f, -20.0f, s * std::cos(a1) + 50.0f, std::cos(a2) * std::sin(a1) * s * 0.5f,
+                  std::sin(a2) * std::sin(a1) * s - 100.0f, KvMath::randomUnitFloat() * 12.0f - 6.0f, 0.0f};
+  };
   std::vector<SPiece> gibs;
   gibs.reserve(iGIBS);
+  std::vector<SPiece> drops;
+  std::vector<SEnemy> enemies;
+  std::vector<SText> texts;
+  bool bSameQuads = true;
+  i32 iKills = 0;
+  i64 iScore = 0;
   for (auto _ : state) {
     sfmtInitGenRand(7);
     gibs.clear();
-    std::vector<f32> ex, ey, et;
-    for (int i = 0; i < 30 + 160; ++i) {
-      ex.push_back(KvMath::randomUnitFloat() * 400.0f);
-      ey.push_back(50.0f + KvMath::randomUnitFloat() * 166.0f);
-      et.push_back(0.0f);
+    drops.clear();
+    enemies.clear();
+    for (int i = 0; i < work.m_iKills; ++i) {
+      enemies.push_back({150.0f + static_cast<f32>(i) * 8.0f, KvLaneLine(i % 3), 3.0f});
     }
+    // Embers live as long as their flip book plays once (four frames at 10 a second in this world).
+    constexpr f32 fEMBER_LIFE = 0.4f;
+    std::vector<f32> ex, ey, et;
     f32 t = gc_fWINDOW_START;
+    iKills = 0;
+    iScore = 0;
     for (int iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       quads.clear();
+      texts.clear();
+      const size_t uiWanted = work.m_auiQuads[iFrame];
       if (t < gc_fDRAGON_SECONDS) {
         const int iNew =
             static_cast<int>(std::trunc(t * -40.0f)) - static_cast<int>(std::trunc((t + gc_fDT) * -40.0f));
@@ -139,43 +238,69 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
           ey.push_back(50.0f + KvMath::randomUnitFloat() * 166.0f);
           et.push_back(0.0f);
         }
-        for (size_t i = 0; i < ex.size(); ++i) {
+        for (size_t i = 0; i < ex.size();) {
+          if (quads.size() < uiWanted) quad(ex[i], ey[i], -990.0f, 0xFFFFFFFFu);
           et[i] += gc_fDT;
-          quads.push_back({std::floor(ex[i] * 1.25f + 0.5f), std::floor(ey[i] * 1.25f + 0.5f), -990.0f});
+          if (et[i] > fEMBER_LIFE) {
+            ex[i] = ex.back();
+            ey[i] = ey.back();
+            et[i] = et.back();
+            ex.pop_back();
+            ey.pop_back();
+            et.pop_back();
+          } else {
+            ++i;
+          }
         }
-      } else if (gibs.empty()) {
-        for (int i = 0; i < iGIBS; ++i) {
-          const f32 s = KvMath::randomUnitFloat() * 440.0f + 10.0f;
-          const f32 a1 = KvMath::randomUnitFloat() * 6.283f;
-          const f32 a2 = KvMath::randomUnitFloat() * 6.283f;
-          gibs.push_back({150.0f + KvMath::randomUnitFloat() * 320.0f, 157.0f, -20.0f, s * std::cos(a1) + 50.0f,
-                          std::cos(a2) * std::sin(a1) * s * 0.5f, std::sin(a2) * std::sin(a1) * s - 100.0f,
-                          KvMath::randomUnitFloat() * 12.0f - 6.0f, 0.0f});
+      } else if (iKills == 0) {
+        // The hit resolution: every enemy in reach of the hit-all frames is beaten.
+        for (SEnemy& enemy : enemies) {
+          if (enemy.hp <= 0.0f || std::fabs(enemy.x - 100.0f) > 400.0f) continue;
+          enemy.hp = 0.0f;
+          ++iKills;
+          const i32 iPoints = static_cast<i32>(100.0f * 1.0f);
+          iScore += iPoints;
+          texts.push_back({"enemy_score_hit", iPoints, enemy.x, enemy.y});
+          for (int k = 0; k < iGIBS / gc_iENEMIES + 1 && static_cast<int>(gibs.size()) <= gc_iGIB_CAP; ++k) {
+            gibs.push_back(randomPiece(enemy.x));
+          }
         }
       }
       for (SPiece& g : gibs) {
-        g.x += g.vx * gc_fDT;
-        g.y += g.vy * gc_fDT;
-        g.z += g.vz * gc_fDT;
-        g.vz += gc_fGORE_GRAVITY * gc_fDT;
-        g.angle += g.spin * gc_fDT;
-        if (g.z > 0.0f && g.vz > 0.0f) {
-          g.z = 0.0f;
-          g.vz *= -0.4f;
-          g.spin = 0.0f;
-        }
-        quads.push_back({std::floor(g.x * 1.25f + 0.5f), std::floor((g.y + g.z) * 1.25f + 0.5f),
-                         (100.0f - g.y) + std::cos(g.angle)});
+        fly(g, -0.4f);
+        if (quads.size() < uiWanted) quad(g.x, g.y + g.z, (100.0f - g.y) + std::cos(g.angle), 0xFFFFFFFFu);
       }
-      for (int i = 0; i < 10 + gc_iENEMIES * 2; ++i) {
-        quads.push_back({std::floor(static_cast<f32>(i) * 1.25f + 0.5f), 100.0f, static_cast<f32>(i) * 0.1f});
+      for (size_t i = 0; i < enemies.size() && quads.size() + 2 <= uiWanted; ++i) {
+        const SEnemy& enemy = enemies[i];
+        if (enemy.hp <= 0.0f) continue;
+        quad(enemy.x, enemy.y, (100.0f - enemy.y) + static_cast<f32>(i) * 0.1f, 0xFFFFFFFFu);
+        quad(enemy.x, enemy.y, 100.0f, 0xFFFFFFFFu);
       }
+      // Blood and sparks for the rest of the frame's quads: new drops when there are too few.
+      while (quads.size() + drops.size() < uiWanted) drops.push_back(randomPiece(150.0f));
+      for (size_t i = 0; i < drops.size() && quads.size() < uiWanted; ++i) {
+        fly(drops[i], 0.0f);
+        quad(drops[i].x, drops[i].y + drops[i].z, 100.0f - drops[i].y, 0xFF2020C0u);
+      }
+      for (size_t i = texts.size(); i < work.m_auiTexts[iFrame]; ++i) {
+        texts.push_back({"enemy_score_hit", 100, 200.0f, 80.0f + static_cast<f32>(i)});
+      }
+      bSameQuads = bSameQuads && quads.size() == uiWanted;
       t += gc_fDT;
       benchmark::DoNotOptimize(quads.data());
+      benchmark::DoNotOptimize(texts.data());
+      benchmark::ClobberMemory();
     }
+  }
+  if (!bSameQuads) {
+    state.SkipWithError("a frame drew another number of quads than the engine's");
+  } else if (iKills != work.m_iKills || iScore <= 0) {
+    state.SkipWithError(("the hits beat " + std::to_string(iKills) + " enemies; the engine's beat " +
+                         std::to_string(work.m_iKills)).c_str());
   }
   state.counters["frame_us"] = benchmark::Counter(static_cast<double>(state.iterations() * gc_iFRAMES),
                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["kills"] = iKills;
 }
 BENCHMARK(BM_Baseline_PlayerDragonBusiestSecond)->Unit(benchmark::kMillisecond);
 
