@@ -39,16 +39,32 @@ struct SPart {
   }
 };
 
+// Copies a text of at most gc_iEVALUATOR_TEXT_LEN - 1 characters with its terminator and answers its length, or
+// gc_iEVALUATOR_TEXT_LEN when it is longer (then the copy is cut there, terminated). A byte loop: the texts are names
+// of a few characters, where a block copy's start-up costs more than the copy.
+size_t copyShortText(char* pTo, const char* pFrom) {
+  for (size_t i = 0; i < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN); ++i) {
+    if ((pTo[i] = pFrom[i]) == 0) {
+      return i;
+    }
+  }
+  pTo[gc_iEVALUATOR_TEXT_LEN - 1] = 0;
+  return gc_iEVALUATOR_TEXT_LEN;
+}
+
 // A new record named pName at the end of the table. Callers refill the table for every evaluation (an enemy adds
 // its 20 constants each frame), so only the name and the fields in use are written: the text buffers past their
 // terminators are never read.
 SDataScriptConstant* appendConstant(const char* pName) {
   KV_ASSERT(pName);
-  const size_t uiLength = std::strlen(pName);
-  KV_ASSERTF(uiLength < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
-             "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN, pName);
   SDataScriptConstant* pConstant = s_constants.appendInPlace();
-  std::memcpy(pConstant->m_szName, pName, uiLength + 1);
+  if (copyShortText(pConstant->m_szName, pName) >= static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN)) [[unlikely]] {
+    s_constants.erase(s_constants.getCount() - 1);  // a refused name adds no record
+    KV_ASSERTF(false, "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN,
+               pName);
+    pConstant = s_constants.appendInPlace();  // when the assertion lets the program go on: the name cut short
+    copyShortText(pConstant->m_szName, pName);
+  }
   return pConstant;
 }
 
@@ -337,13 +353,15 @@ void ClDataScriptEvaluator::addConstantFloat(const char* pName, f32 fValue) {
 
 void ClDataScriptEvaluator::addConstantString(const char* pName, const char* pText) {
   KV_ASSERT(pText);
-  const size_t uiTextLength = std::strlen(pText);
-  KV_ASSERTF(uiTextLength < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
-             "DataScriptEvaluator: Constant string values cannot be longer than %d for [%s]",
-             gc_iEVALUATOR_TEXT_LEN, pText);
   SDataScriptConstant* pConstant = appendConstant(pName);
+  if (copyShortText(pConstant->m_szText, pText) >= static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN)) [[unlikely]] {
+    s_constants.erase(s_constants.getCount() - 1);  // a refused value adds no record
+    KV_ASSERTF(false, "DataScriptEvaluator: Constant string values cannot be longer than %d for [%s]",
+               gc_iEVALUATOR_TEXT_LEN, pText);
+    pConstant = appendConstant(pName);  // when the assertion lets the program go on: the value cut short
+    copyShortText(pConstant->m_szText, pText);
+  }
   pConstant->m_fValue = KV_ZERO;
-  std::memcpy(pConstant->m_szText, pText, uiTextLength + 1);
   pConstant->m_eKind = E_EVAL_KIND_TEXT;
 }
 
