@@ -267,11 +267,17 @@ ClDScriptData2* ClEntityEnemy::evaluateReactions() {
   const f32 fRel = g_pPlayer != nullptr ? m_vPosition[0] - g_pPlayer->m_vPosition[0] : 0.0f;
   ClDataScriptEvaluator::addConstantFloat("PlayerDistance", std::fabs(fRel));
   ClDataScriptEvaluator::addConstantFloat("RelDistanceFromPlayer", fRel);
-  const ClDScriptData2* pFound = ClDataScriptEvaluator::findAction(mp_pTypeNode->getChild("Reactions"));
+  // The keys' hashes once: this runs for every enemy every frame (getChild reports a missing key).
+  static const u32 s_uiReactions = KvStrHash("Reactions");
+  static const u32 s_uiActions = KvStrHash("Actions");
+  ClDScriptData2* pReactions = mp_pTypeNode->findChildByHash(s_uiReactions);
+  const ClDScriptData2* pFound =
+      ClDataScriptEvaluator::findAction(pReactions != nullptr ? pReactions : mp_pTypeNode->getChild("Reactions"));
   if (pFound == nullptr) {
     return nullptr;
   }
-  return mp_pTypeNode->getChild("Actions")->getChild(valueText(pFound));
+  const ClDScriptData2* pActions = mp_pTypeNode->findChildByHash(s_uiActions);
+  return (pActions != nullptr ? pActions : mp_pTypeNode->getChild("Actions"))->getChild(valueText(pFound));
 }
 
 void ClEntityEnemy::clear() {

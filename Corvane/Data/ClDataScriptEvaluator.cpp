@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Corvane/ADT/ClDynamicVector.h"
+#include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/System/KvDebug.h"
@@ -160,8 +161,10 @@ i32 evaluateOperand(const ClDScriptData2* pNode) {
 }
 
 ClDScriptData2* search(ClDScriptData2* pNode, bool bSkipCondition) {
+  // The name's hash first: most nodes of a tree are conditions and sub-reactions with other names or none.
+  static const u32 s_uiActionHash = KvStrHash("Action");
   const char* pName = pNode->getName();
-  if (pName != nullptr && std::strcmp(pName, "Action") == 0) {
+  if (pName != nullptr && pNode->getNameHash() == s_uiActionHash && std::strcmp(pName, "Action") == 0) {
     return pNode;
   }
   // A condition expression, or any other value, is no reaction.
