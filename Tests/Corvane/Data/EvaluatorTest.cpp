@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -215,6 +216,30 @@ TEST_F(Evaluator, SplitExpressionsFollowTheirTextAndTheConstantsOfTheMoment) {
     for (i32 i = 0; i < 3000; ++i) {
       const i32 iExpected = i % 2 == 0 ? (7 < i) : (7 >= i);
       ASSERT_EQ(eval(texts[static_cast<size_t>(i)].c_str()), iExpected) << texts[static_cast<size_t>(i)];
+    }
+  }
+}
+
+// Every operator answers the same from a split kept since the first evaluation as when it was split, after the
+// constants changed value between the two.
+TEST_F(Evaluator, KeptSplitsAnswerForTheCurrentValues) {
+  struct SCase {
+    const char* m_pExpression;
+    i32 m_iWithFirst;   // Lane 1, State 'a'
+    i32 m_iWithSecond;  // Lane 3, State 'b'
+  };
+  const SCase aCases[] = {
+      {"Lane == 1", 1, 0},           {"Lane != 1", 0, 1},         {"Lane >= 2", 0, 1},
+      {"Lane <= 2", 1, 0},           {"Lane > -1", 1, 1},         {"Lane < 3", 1, 0},
+      {"2 < Lane", 0, 1},            {"State == 'a'", 1, 0},      {"State != 'a'", 0, 1},
+      {"State in ('b', 'c')", 0, 1}, {"Lane not_in (1, 2)", 0, 1}, {"State == State", 1, 1},
+  };
+  for (const auto& [fLane, pState, bFirst] : {std::tuple{1.0f, "'a'", true}, std::tuple{3.0f, "'b'", false}}) {
+    ClDataScriptEvaluator::clearConstants();
+    ClDataScriptEvaluator::addConstantString("State", pState);
+    ClDataScriptEvaluator::addConstantFloat("Lane", fLane);
+    for (const SCase& c : aCases) {
+      EXPECT_EQ(eval(c.m_pExpression), bFirst ? c.m_iWithFirst : c.m_iWithSecond) << c.m_pExpression;
     }
   }
 }
