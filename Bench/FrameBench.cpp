@@ -9,7 +9,8 @@
 //
 // A level in play: one game frame of the busiest sample level as CPU time on the main thread (the render worker's
 // GL work is on its own thread), paired with the same frame's main-thread work written plainly (struct-of-arrays
-// entities, quads in draw order, a double buffer to a plain OpenGL render thread). The baseline's workload is the
+// entities with their reactions, collisions with the player, score and a spawner, quads in draw order, a double
+// buffer to a plain OpenGL render thread). The baseline's workload is the
 // game's own, measured from the engine's counters on the same run; both report it as counters (entities, quads per
 // batch, draws).
 //
@@ -869,6 +870,9 @@ class CPlainLevelFrame {
     m_vx.resize(n);
     m_vy.resize(n);
     m_anim.resize(n);
+    m_duration.assign(n, 0.0f);
+    m_hp.assign(n, 3.0f);
+    m_state.assign(n, 0);
     u32 uiSeed = 1234u;
     const auto random = [&uiSeed] {
       uiSeed = uiSeed * 1664525u + 1013904223u;
@@ -880,6 +884,10 @@ class CPlainLevelFrame {
       m_vx[i] = (random() - 0.5f) * 160.0f;
       m_vy[i] = (random() - 0.5f) * 40.0f;
       m_anim[i] = random();
+    }
+    // The others start in the player's stretch of the street, as a level's rows come in around him.
+    for (size_t i = 1; i < n; ++i) {
+      m_x[i] = std::fmod(m_x[0] + 60.0f + 40.0f * static_cast<f32>(i), gc_fLEVEL_WIDTH);
     }
     m_quads.resize(static_cast<size_t>(m_aiQuads[0] + m_aiQuads[1] + m_aiQuads[2]));
     m_slotCounts.resize(static_cast<size_t>(numSlots()) + 1);
@@ -897,15 +905,63 @@ class CPlainLevelFrame {
     return *pLast;
   }
 
-  // One frame of the main thread's work into frame.
+  i64 score() const { return m_iScore; }
+  i64 kills() const { return m_iKills; }
+  i64 playerHits() const { return m_iPlayerHits; }
+
+  // One frame of the main thread's work into frame: the entities' motion and reactions (walk, attack, hurt, down,
+  // chosen from the state, its duration, the distance to the player and a random draw), the collisions (the
+  // player's swing against every entity, every entity's attack against the player), the score with its
+  // multiplier, the spawner putting a beaten entity back ahead of the camera, then the draw pass.
   void update(SFrame* pFrame) {
     const size_t n = static_cast<size_t>(m_iEntities);
+    // The player: entity 0 when there is one, who swings every 0.75 s.
+    const f32 fPlayerX = n == 0 ? 0.0f : m_x[0];
+    const f32 fPlayerY = n == 0 ? 0.0f : m_y[0];
+    const bool bSwing = m_iFrame % 45 == 0;
     for (size_t i = 0; i < n; ++i) {
       m_x[i] += m_vx[i] * gc_fDT;
       m_y[i] += m_vy[i] * gc_fDT;
       m_anim[i] += gc_fDT;
+      m_duration[i] += gc_fDT;
       if (m_x[i] < 0.0f || m_x[i] > gc_fLEVEL_WIDTH) m_vx[i] = -m_vx[i];
       if (m_y[i] < 140.0f || m_y[i] > 260.0f) m_vy[i] = -m_vy[i];
+      if (i == 0) continue;
+      const f32 dx = m_x[i] - fPlayerX;
+      const f32 dy = m_y[i] - fPlayerY;
+      const bool bNear = std::fabs(dx) < 40.0f && std::fabs(dy) < 20.0f;
+      // Walkers close in on the player; the others stand.
+      m_vx[i] = m_state[i] != 0 || std::fabs(dx) < 30.0f ? 0.0f : (dx > 0.0f ? -80.0f : 80.0f);
+      m_vy[i] = m_state[i] != 0 || std::fabs(dy) < 10.0f ? 0.0f : (dy > 0.0f ? -30.0f : 30.0f);
+      const f32 r = random();
+      if (bSwing && bNear && m_state[i] != 3) {
+        m_hp[i] -= 1.0f;
+        m_state[i] = m_hp[i] <= 0.0f ? 3 : 2;
+        m_duration[i] = 0.0f;
+        if (m_state[i] == 3) {
+          ++m_iKills;
+          m_iScore += static_cast<i64>(100.0f * m_fMultiplier);
+          m_fMultiplier = std::min(m_fMultiplier + 0.1f, 4.0f);
+        }
+      } else if (m_state[i] == 0 && bNear) {
+        m_state[i] = 1;
+        m_duration[i] = 0.0f;
+      } else if (m_state[i] == 1 && m_duration[i] > 0.4f) {
+        if (bNear) ++m_iPlayerHits;
+        m_state[i] = 0;
+        m_duration[i] = 0.0f;
+      } else if (m_state[i] == 2 && m_duration[i] > 0.3f) {
+        m_state[i] = 0;
+        m_duration[i] = 0.0f;
+      } else if (m_state[i] == 3 && m_duration[i] > 1.0f) {
+        // The spawner: the beaten entity comes back ahead of the camera.
+        m_x[i] = std::fmod(fPlayerX + 0.5f * gc_iSCENE_WIDTH + 400.0f * r, gc_fLEVEL_WIDTH);
+        m_hp[i] = 3.0f;
+        m_state[i] = 0;
+        m_duration[i] = 0.0f;
+      } else if (m_state[i] == 0 && r < 0.01f) {
+        m_y[i] += m_y[i] < 200.0f ? 40.0f : -40.0f;  // a lane change
+      }
     }
     const f32 fCamera =
         n == 0 ? 0.0f : std::clamp(m_x[0] - 0.5f * gc_iSCENE_WIDTH, 0.0f, gc_fLEVEL_WIDTH - gc_iSCENE_WIDTH);
@@ -927,12 +983,12 @@ class CPlainLevelFrame {
       if (m_iEntityQuadsEach > 1) *pQuad++ = SQuad{0, fX, m_y[i] - 4.0f, 32.0f, 8.0f, 0.0f, 1.0f, 0x80000000u};
       if (m_iEntityQuadsEach > 0) {
         *pQuad++ = SQuad{iWorldSlots - 1, fX, m_y[i] - 48.0f, 32.0f, 48.0f, fU0, fU0 + 1.0f / gc_iANIM_FRAMES,
-                         m_vx[i] < 0.0f ? 0xFFC0C0FFu : 0xFFFFFFFFu};  // tinted while it walks left
+                         m_state[i] == 2 ? 0xFF8080FFu : (m_vx[i] < 0.0f ? 0xFFC0C0FFu : 0xFFFFFFFFu)};  // hurt, left
       }
     }
     // The HUD and the UI: a row-major layout of 8 x 8 cells, each quad 6 x 6; its texture coordinates step with
     // the frame (a counter's digits); the UI's lie over the 2D's in the bottom half.
-    const u32 uiDigit = static_cast<u32>(m_iFrame) % 10u;
+    const u32 uiDigit = static_cast<u32>(m_iScore / 100 + m_iFrame) % 10u;  // the score's digits
     for (i32 b = 1; b < 3; ++b) {
       const i32 iFirstSlot = b == 1 ? iWorldSlots : iWorldSlots + m_aiSlots[1];
       const f32 fTop = b == 1 ? 4.0f : 140.0f;
@@ -981,7 +1037,18 @@ class CPlainLevelFrame {
   i32 m_iEntityQuadsEach = 0;
   i32 m_iTiles = 0;
   i32 m_iFrame = 0;
-  std::vector<f32> m_x, m_y, m_vx, m_vy, m_anim;
+  f32 random() {
+    m_uiSeed = m_uiSeed * 1664525u + 1013904223u;
+    return static_cast<f32>(m_uiSeed >> 8) / 16777216.0f;
+  }
+
+  std::vector<f32> m_x, m_y, m_vx, m_vy, m_anim, m_duration, m_hp;
+  std::vector<i32> m_state;  // 0 walk, 1 attack, 2 hurt, 3 down
+  u32 m_uiSeed = 99u;
+  i64 m_iScore = 0;
+  i64 m_iKills = 0;
+  i64 m_iPlayerHits = 0;
+  f32 m_fMultiplier = 1.0f;
   std::vector<SQuad> m_quads;
   std::vector<i32> m_slotCounts;
 };
@@ -1269,6 +1336,10 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
                          std::to_string(state.iterations() + 1)).c_str());
   } else if (bProbeInWindow && renderer.probedPixel() != plainframe::slotColor(last.mp_iSlot)) {
     state.SkipWithError("the frame's last quad is not in the window");
+  } else if (level.kills() == 0 || level.score() < 100 * level.kills() || level.playerHits() == 0) {
+    state.SkipWithError(("the plain frame's fights did not happen: kills " + std::to_string(level.kills()) +
+                         ", score " + std::to_string(level.score()) + ", hits " + std::to_string(level.playerHits()))
+                            .c_str());
   }
   // What the plain frame did, in the engine's terms: the quads written per batch are the workload's.
   SFrameWorkload done = work;

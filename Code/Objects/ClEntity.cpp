@@ -58,9 +58,12 @@ void ClEntity::draw(u32 uiOrderIndex) {
 }
 
 void ClEntity::drawShadow(i32 iSize) const {
-  static const char* const s_apNames[4] = {"shad-tiny_216", "shad-small_216", "shad-med_216", "shad-large_216"};
+  // The names' hashes once: every entity draws its shadow every frame.
+  static const u32 s_auiNames[4] = {KvStrHash("shad-tiny_216"), KvStrHash("shad-small_216"),
+                                    KvStrHash("shad-med_216"), KvStrHash("shad-large_216")};
+  static const u32 s_uiShadowShader = KvStrHash("vosk_shadow");
   const i32 iPick = (iSize >= 1 && iSize <= 3) ? iSize - 1 : 3;
-  const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(s_apNames[iPick]));
+  const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", s_auiNames[iPick]);
   if (pEntry == nullptr) {
     return;  // the atlas reports its own missing images
   }
@@ -68,7 +71,7 @@ void ClEntity::drawShadow(i32 iSize) const {
   quad.mp_pEntry = pEntry;
   quad.m_vPosition = {WorldDraw::snap(m_vPosition[0]), WorldDraw::snap(m_vPosition[1])};
   quad.m_vPivot = {pEntry->mp_pAtlasTexInfo->mp_fWidth * 0.5f, pEntry->mp_pAtlasTexInfo->mp_fHeight * 0.5f};
-  quad.m_uiShaderHash = KvStrHash("vosk_shadow");
+  quad.m_uiShaderHash = s_uiShadowShader;
   quad.m_fDepth = 100.0f;
   WorldDraw::submit(quad);
 }

@@ -230,7 +230,15 @@ ClDScriptData2* ClEntityEnemy::evaluateReactions() {
   ClDataScriptEvaluator::clearConstants();
   // The state's name as a quoted text, built on the stack: this runs for every enemy every frame.
   char szState[gc_iEVALUATOR_TEXT_LEN];
-  std::snprintf(szState, sizeof(szState), "'%s'", m_stateName.getCStr());
+  const size_t uiStateLength = m_stateName.getLength();
+  if (uiStateLength + 3 <= sizeof(szState)) {
+    szState[0] = '\'';
+    std::memcpy(szState + 1, m_stateName.getCStr(), uiStateLength);
+    szState[uiStateLength + 1] = '\'';
+    szState[uiStateLength + 2] = 0;
+  } else {
+    std::snprintf(szState, sizeof(szState), "'%s'", m_stateName.getCStr());
+  }
   ClDataScriptEvaluator::addConstantString("State", szState);
   ClDataScriptEvaluator::addConstantFloat("DistanceTravelledHorizontal", m_fDistanceHorizontal);
   ClDataScriptEvaluator::addConstantFloat("DistanceTravelledVertical", m_fDistanceVertical);
@@ -259,11 +267,17 @@ ClDScriptData2* ClEntityEnemy::evaluateReactions() {
   const f32 fRel = g_pPlayer != nullptr ? m_vPosition[0] - g_pPlayer->m_vPosition[0] : 0.0f;
   ClDataScriptEvaluator::addConstantFloat("PlayerDistance", std::fabs(fRel));
   ClDataScriptEvaluator::addConstantFloat("RelDistanceFromPlayer", fRel);
-  const ClDScriptData2* pFound = ClDataScriptEvaluator::findAction(mp_pTypeNode->getChild("Reactions"));
+  // The keys' hashes once: this runs for every enemy every frame (getChild reports a missing key).
+  static const u32 s_uiReactions = KvStrHash("Reactions");
+  static const u32 s_uiActions = KvStrHash("Actions");
+  ClDScriptData2* pReactions = mp_pTypeNode->findChildByHash(s_uiReactions);
+  const ClDScriptData2* pFound =
+      ClDataScriptEvaluator::findAction(pReactions != nullptr ? pReactions : mp_pTypeNode->getChild("Reactions"));
   if (pFound == nullptr) {
     return nullptr;
   }
-  return mp_pTypeNode->getChild("Actions")->getChild(valueText(pFound));
+  const ClDScriptData2* pActions = mp_pTypeNode->findChildByHash(s_uiActions);
+  return (pActions != nullptr ? pActions : mp_pTypeNode->getChild("Actions"))->getChild(valueText(pFound));
 }
 
 void ClEntityEnemy::clear() {

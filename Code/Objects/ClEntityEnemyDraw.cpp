@@ -45,9 +45,7 @@ SWorldQuad rotatedQuad(const SFlipBookFrame* pFrame, f32 fX, f32 fY, f32 fAngle,
   return quad;
 }
 
-const SAtlasEntry* gameAtlasEntry(const char* pName) {
-  return ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(pName));
-}
+const SAtlasEntry* gameAtlasEntry(u32 uiNameHash) { return ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", uiNameHash); }
 
 }  // namespace
 
@@ -112,7 +110,8 @@ void ClEntityEnemy::draw(u32 uiOrderIndex) {
     t = 0.0f;
   }
   if (m_bHitMaskSet != 0 && t > 0.0f && g_bResultsShown == 0 && g_bLevelWon == 0 && g_bFadeOut == 0) {
-    if (const SAtlasEntry* pTarget = gameAtlasEntry("EnemyTarget_216")) {
+    static const u32 s_uiTarget = KvStrHash("EnemyTarget_216");
+    if (const SAtlasEntry* pTarget = gameAtlasEntry(s_uiTarget)) {
       SWorldQuad quad;
       quad.mp_pEntry = pTarget;
       quad.m_vPosition = {WorldDraw::snap(x), WorldDraw::snap(std::min(y - 27.0f, y + z))};
@@ -151,7 +150,8 @@ void ClEntityEnemy::draw(u32 uiOrderIndex) {
   }
 
   if (m_fShield > 0.0f && !stateIs("Counter") && !stateIs("CounterBullet")) {
-    if (const SAtlasEntry* pShield = gameAtlasEntry("EnemyShieldShield_216")) {
+    static const u32 s_uiShield = KvStrHash("EnemyShieldShield_216");
+    if (const SAtlasEntry* pShield = gameAtlasEntry(s_uiShield)) {
       SWorldQuad quad;
       quad.mp_pEntry = pShield;
       quad.m_vPosition = {WorldDraw::snap(x - 18.0f + m_fXOffset), WorldDraw::snap(y - 34.0f)};

@@ -2,8 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "Corvane/ADT/ClDynamicVector.h"
+#include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/System/KvDebug.h"
@@ -37,27 +40,44 @@ struct SPart {
   }
 };
 
+// Copies a text of at most gc_iEVALUATOR_TEXT_LEN - 1 characters with its terminator and answers its length, or
+// gc_iEVALUATOR_TEXT_LEN when it is longer (then the copy is cut there, terminated). A byte loop: the texts are names
+// of a few characters, where a block copy's start-up costs more than the copy.
+size_t copyShortText(char* pTo, const char* pFrom) {
+  for (size_t i = 0; i < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN); ++i) {
+    if ((pTo[i] = pFrom[i]) == 0) {
+      return i;
+    }
+  }
+  pTo[gc_iEVALUATOR_TEXT_LEN - 1] = 0;
+  return gc_iEVALUATOR_TEXT_LEN;
+}
+
 // A new record named pName at the end of the table. Callers refill the table for every evaluation (an enemy adds
 // its 20 constants each frame), so only the name and the fields in use are written: the text buffers past their
 // terminators are never read.
 SDataScriptConstant* appendConstant(const char* pName) {
   KV_ASSERT(pName);
-  const size_t uiLength = std::strlen(pName);
-  KV_ASSERTF(uiLength < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
-             "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN, pName);
   SDataScriptConstant* pConstant = s_constants.appendInPlace();
-  std::strcpy(pConstant->m_szName, pName);
+  if (copyShortText(pConstant->m_szName, pName) >= static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN)) [[unlikely]] {
+    s_constants.erase(s_constants.getCount() - 1);  // a refused name adds no record
+    KV_ASSERTF(false, "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN,
+               pName);
+    pConstant = s_constants.appendInPlace();  // when the assertion lets the program go on: the name cut short
+    copyShortText(pConstant->m_szName, pName);
+  }
   return pConstant;
 }
 
 bool isOperatorChar(char c) { return c == '=' || c == '>' || c == '<' || c == '!'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-const SDataScriptConstant* findConstant(const char* pName) {
+const SDataScriptConstant* findConstant(const char* pName, i32* pIndex = nullptr) {
   for (i32 i = 0; i < s_constants.getCount(); ++i) {
     const SDataScriptConstant& constant = s_constants[i];
     // The first letters differ for most names: the call is made only for the few that share one.
     if (constant.m_szName[0] == pName[0] && std::strcmp(constant.m_szName, pName) == 0) {
+      if (pIndex != nullptr) *pIndex = i;
       return &constant;
     }
   }
@@ -141,8 +161,10 @@ i32 evaluateOperand(const ClDScriptData2* pNode) {
 }
 
 ClDScriptData2* search(ClDScriptData2* pNode, bool bSkipCondition) {
+  // The name's hash first: most nodes of a tree are conditions and sub-reactions with other names or none.
+  static const u32 s_uiActionHash = KvStrHash("Action");
   const char* pName = pNode->getName();
-  if (pName != nullptr && std::strcmp(pName, "Action") == 0) {
+  if (pName != nullptr && pNode->getNameHash() == s_uiActionHash && std::strcmp(pName, "Action") == 0) {
     return pNode;
   }
   // A condition expression, or any other value, is no reaction.
@@ -164,63 +186,89 @@ ClDScriptData2* search(ClDScriptData2* pNode, bool bSkipCondition) {
   return nullptr;
 }
 
-}  // namespace
+// An expression split once: the same texts are evaluated for every enemy every frame, so each is split and its
+// literals read the first time it is seen, and later evaluations only look up its constants and compare.
+struct SCompiledOperand {
+  E_EVAL_KIND m_eKind = E_EVAL_KIND_NUMBER;
+  bool m_bConstant = false;  // a constant's name (m_text) rather than a literal
+  f32 m_fValue = KV_ZERO;    // a number literal
+  std::string m_text;        // a text literal (apostrophes kept) or the constant's name
+  i32 m_iHint = 0;           // where the constant was found last time (callers add them in a fixed order)
+};
 
-void ClDataScriptEvaluator::initialize() { s_constants.initialize(8); }
+enum E_COMPARE : i32 {
+  E_COMPARE_EQ,
+  E_COMPARE_NE,
+  E_COMPARE_GE,
+  E_COMPARE_LE,
+  E_COMPARE_GT,
+  E_COMPARE_LT,
+  E_COMPARE_IN,
+  E_COMPARE_NOT_IN,
+  E_COMPARE_OTHER
+};
 
-void ClDataScriptEvaluator::terminate() {
-  if (s_constants.isInitialized()) {
-    s_constants.terminate();
+struct SCompiledExpression {
+  std::string m_expression;  // the text it was split from, to tell a reused address
+  SCompiledOperand m_left;
+  SCompiledOperand m_right;  // not read for "in" and "not_in"
+  std::string m_op;
+  std::string m_list;  // the right part of "in" and "not_in"
+  E_COMPARE m_eCompare = E_COMPARE_OTHER;
+};
+
+// By the expression text's address, checked against the text itself: a direct-mapped table, an entry replaced
+// when another text lands on its place (texts on the stack or built at run time come and go).
+constexpr size_t gc_uiCOMPILED_SLOTS = 1024;
+std::unique_ptr<SCompiledExpression> s_apCompiled[gc_uiCOMPILED_SLOTS];
+const char* s_apCompiledKeys[gc_uiCOMPILED_SLOTS];
+
+void clearCompiled() {
+  for (size_t i = 0; i < gc_uiCOMPILED_SLOTS; ++i) {
+    s_apCompiled[i].reset();
+    s_apCompiledKeys[i] = nullptr;
   }
 }
 
-void ClDataScriptEvaluator::clearConstants() { s_constants.clear(); }
-
-i32 ClDataScriptEvaluator::getConstantCount() { return s_constants.getCount(); }
-
-void ClDataScriptEvaluator::addConstantFloat(const char* pName, f32 fValue) {
-  SDataScriptConstant* pConstant = appendConstant(pName);
-  pConstant->m_fValue = fValue;
-  pConstant->m_szText[0] = 0;
-  pConstant->m_eKind = E_EVAL_KIND_NUMBER;
-}
-
-void ClDataScriptEvaluator::addConstantString(const char* pName, const char* pText) {
-  KV_ASSERT(pText);
-  const size_t uiTextLength = std::strlen(pText);
-  KV_ASSERTF(uiTextLength < static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN),
-             "DataScriptEvaluator: Constant string values cannot be longer than %d for [%s]",
-             gc_iEVALUATOR_TEXT_LEN, pText);
-  SDataScriptConstant* pConstant = appendConstant(pName);
-  pConstant->m_fValue = KV_ZERO;
-  std::strcpy(pConstant->m_szText, pText);
-  pConstant->m_eKind = E_EVAL_KIND_TEXT;
-}
-
-ClDScriptData2* ClDataScriptEvaluator::findAction(ClDScriptData2* pRoot) {
-  KV_ASSERT(pRoot);
-  return search(pRoot, true);
-}
-
-i32 ClDataScriptEvaluator::evaluateCondition(const ClDScriptData2* pNode) {
-  i32 iValue = evaluateOperand(pNode->getChildByIndex(0));
-  for (i32 i = 2; i < pNode->getCount(); i += 2) {
-    const ClDScriptData2* pConnector = pNode->getChildByIndex(i - 1);
-    const E_DSVT eType = pConnector->getType();
-    const bool bText = eType == E_DSVT_STRING || eType == E_DSVT_HASH_ID;
-    const bool bAnd = bText && std::strcmp(pConnector->getString(), "and") == 0;
-    const bool bOr = bText && std::strcmp(pConnector->getString(), "or") == 0;
-    if (!bAnd && !bOr) {
-      KV_FATAL("Wrong expression!");
-    }
-    const i32 iOperand = evaluateOperand(pNode->getChildByIndex(i));
-    iValue = bAnd ? (iValue && iOperand) : (iValue || iOperand);
+SCompiledOperand compileOperand(const char* pText, bool bAllowMinus) {
+  SCompiledOperand operand;
+  if (isDigit(pText[0]) || (bAllowMinus && pText[0] == '-')) {
+    operand.m_fValue = static_cast<f32>(std::strtod(pText, nullptr));
+  } else {
+    operand.m_eKind = pText[0] == '\'' ? E_EVAL_KIND_TEXT : E_EVAL_KIND_NUMBER;
+    operand.m_bConstant = pText[0] != '\'';
+    operand.m_text = pText;
   }
-  return iValue ? 1 : 0;
+  return operand;
 }
 
-i32 ClDataScriptEvaluator::evaluateExpression(const char* pExpression) {
-  KV_ASSERT(pExpression);
+// The operand's kind, number and text (null for a number) now: a constant is looked up at its last place first.
+// An unknown constant is fatal, naming the expression.
+void resolveOperand(SCompiledOperand& operand, const char* pExpression, E_EVAL_KIND* pKind, f32* pValue,
+                    const char** ppText) {
+  if (!operand.m_bConstant) {
+    *pKind = operand.m_eKind;
+    *pValue = operand.m_fValue;
+    *ppText = operand.m_eKind == E_EVAL_KIND_TEXT ? operand.m_text.c_str() : "";
+    return;
+  }
+  const char* pName = operand.m_text.c_str();
+  const SDataScriptConstant* pConstant = nullptr;
+  if (operand.m_iHint < s_constants.getCount() && std::strcmp(s_constants[operand.m_iHint].m_szName, pName) == 0) {
+    pConstant = &s_constants[operand.m_iHint];
+  } else {
+    pConstant = findConstant(pName, &operand.m_iHint);
+  }
+  if (pConstant == nullptr) {
+    KV_FATALF("Wrong expression, variable [%s] doesn't exist! [%s]", pName, pExpression);
+  }
+  *pKind = pConstant->m_eKind;
+  *pValue = pConstant->m_fValue;
+  *ppText = pConstant->m_szText;
+}
+
+// Splits the expression into left operand, operator and right operand; malformed texts are fatal here.
+std::unique_ptr<SCompiledExpression> compileExpression(const char* pExpression) {
   SPart left;
   SPart op;
   SPart right;
@@ -250,33 +298,134 @@ i32 ClDataScriptEvaluator::evaluateExpression(const char* pExpression) {
   if (!right.m_bStarted) {
     KV_FATALF("Invalid expression! [%s]", pExpression);
   }
+  auto pCompiled = std::make_unique<SCompiledExpression>();
+  pCompiled->m_expression = pExpression;
+  pCompiled->m_left = compileOperand(left.m_sz, false);
+  pCompiled->m_op = op.m_sz;
+  static const char* const s_apOps[] = {"==", "!=", ">=", "<=", ">", "<", "in", "not_in"};
+  for (i32 i = 0; i < E_COMPARE_OTHER; ++i) {
+    if (pCompiled->m_op == s_apOps[i]) {
+      pCompiled->m_eCompare = static_cast<E_COMPARE>(i);
+      break;
+    }
+  }
+  if (pCompiled->m_eCompare == E_COMPARE_IN || pCompiled->m_eCompare == E_COMPARE_NOT_IN) {
+    pCompiled->m_list = right.m_sz;
+  } else {
+    pCompiled->m_right = compileOperand(right.m_sz, true);
+  }
+  return pCompiled;
+}
 
-  SOperand leftValue;
-  readOperand(left.m_sz, false, pExpression, &leftValue);
-  if (std::strcmp(op.m_sz, "in") == 0) {
-    return membership(right.m_sz, leftValue, pExpression);
+// The split form of the expression, made on first sight.
+SCompiledExpression* compiledFor(const char* pExpression) {
+  const size_t uiSlot = (reinterpret_cast<uintptr_t>(pExpression) >> 3) % gc_uiCOMPILED_SLOTS;
+  if (s_apCompiledKeys[uiSlot] == pExpression &&
+      std::strcmp(s_apCompiled[uiSlot]->m_expression.c_str(), pExpression) == 0) {
+    return s_apCompiled[uiSlot].get();
   }
-  if (std::strcmp(op.m_sz, "not_in") == 0) {
-    return membership(right.m_sz, leftValue, pExpression) ? 0 : 1;
+  s_apCompiled[uiSlot] = compileExpression(pExpression);
+  s_apCompiledKeys[uiSlot] = pExpression;
+  return s_apCompiled[uiSlot].get();
+}
+
+}  // namespace
+
+void ClDataScriptEvaluator::initialize() {
+  clearCompiled();
+  s_constants.initialize(8);
+}
+
+void ClDataScriptEvaluator::terminate() {
+  clearCompiled();
+  if (s_constants.isInitialized()) {
+    s_constants.terminate();
   }
-  SOperand rightValue;
-  readOperand(right.m_sz, true, pExpression, &rightValue);
-  if (leftValue.m_eKind != rightValue.m_eKind) {
+}
+
+void ClDataScriptEvaluator::clearConstants() { s_constants.clear(); }
+
+i32 ClDataScriptEvaluator::getConstantCount() { return s_constants.getCount(); }
+
+void ClDataScriptEvaluator::addConstantFloat(const char* pName, f32 fValue) {
+  SDataScriptConstant* pConstant = appendConstant(pName);
+  pConstant->m_fValue = fValue;
+  pConstant->m_szText[0] = 0;
+  pConstant->m_eKind = E_EVAL_KIND_NUMBER;
+}
+
+void ClDataScriptEvaluator::addConstantString(const char* pName, const char* pText) {
+  KV_ASSERT(pText);
+  SDataScriptConstant* pConstant = appendConstant(pName);
+  if (copyShortText(pConstant->m_szText, pText) >= static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN)) [[unlikely]] {
+    s_constants.erase(s_constants.getCount() - 1);  // a refused value adds no record
+    KV_ASSERTF(false, "DataScriptEvaluator: Constant string values cannot be longer than %d for [%s]",
+               gc_iEVALUATOR_TEXT_LEN, pText);
+    pConstant = appendConstant(pName);  // when the assertion lets the program go on: the value cut short
+    copyShortText(pConstant->m_szText, pText);
+  }
+  pConstant->m_fValue = KV_ZERO;
+  pConstant->m_eKind = E_EVAL_KIND_TEXT;
+}
+
+ClDScriptData2* ClDataScriptEvaluator::findAction(ClDScriptData2* pRoot) {
+  KV_ASSERT(pRoot);
+  return search(pRoot, true);
+}
+
+i32 ClDataScriptEvaluator::evaluateCondition(const ClDScriptData2* pNode) {
+  i32 iValue = evaluateOperand(pNode->getChildByIndex(0));
+  for (i32 i = 2; i < pNode->getCount(); i += 2) {
+    const ClDScriptData2* pConnector = pNode->getChildByIndex(i - 1);
+    const E_DSVT eType = pConnector->getType();
+    const bool bText = eType == E_DSVT_STRING || eType == E_DSVT_HASH_ID;
+    const bool bAnd = bText && std::strcmp(pConnector->getString(), "and") == 0;
+    const bool bOr = bText && std::strcmp(pConnector->getString(), "or") == 0;
+    if (!bAnd && !bOr) {
+      KV_FATAL("Wrong expression!");
+    }
+    const i32 iOperand = evaluateOperand(pNode->getChildByIndex(i));
+    iValue = bAnd ? (iValue && iOperand) : (iValue || iOperand);
+  }
+  return iValue ? 1 : 0;
+}
+
+i32 ClDataScriptEvaluator::evaluateExpression(const char* pExpression) {
+  KV_ASSERT(pExpression);
+  SCompiledExpression* pCompiled = compiledFor(pExpression);
+  E_EVAL_KIND eLeft = E_EVAL_KIND_NUMBER;
+  f32 a = KV_ZERO;
+  const char* pLeftText = "";
+  resolveOperand(pCompiled->m_left, pExpression, &eLeft, &a, &pLeftText);
+  if (pCompiled->m_eCompare == E_COMPARE_IN || pCompiled->m_eCompare == E_COMPARE_NOT_IN) {
+    SOperand leftValue;
+    leftValue.m_fValue = a;
+    std::strcpy(leftValue.m_szText, pLeftText);
+    leftValue.m_eKind = eLeft;
+    const i32 iIn = membership(pCompiled->m_list.c_str(), leftValue, pExpression);
+    return pCompiled->m_eCompare == E_COMPARE_IN ? iIn : (iIn ? 0 : 1);
+  }
+  E_EVAL_KIND eRight = E_EVAL_KIND_NUMBER;
+  f32 b = KV_ZERO;
+  const char* pRightText = "";
+  resolveOperand(pCompiled->m_right, pExpression, &eRight, &b, &pRightText);
+  if (eLeft != eRight) {
     KV_FATALF("Wrong expression, operands type error! [%s]", pExpression);
   }
-  const char* pOp = op.m_sz;
-  if (leftValue.m_eKind == E_EVAL_KIND_NUMBER) {
-    const f32 a = leftValue.m_fValue;
-    const f32 b = rightValue.m_fValue;
-    if (std::strcmp(pOp, "==") == 0) return a == b ? 1 : 0;
-    if (std::strcmp(pOp, "!=") == 0) return a != b ? 1 : 0;
-    if (std::strcmp(pOp, ">=") == 0) return a >= b ? 1 : 0;
-    if (std::strcmp(pOp, "<=") == 0) return a <= b ? 1 : 0;
-    if (std::strcmp(pOp, ">") == 0) return a > b ? 1 : 0;
-    if (std::strcmp(pOp, "<") == 0) return a < b ? 1 : 0;
+  const char* pOp = pCompiled->m_op.c_str();
+  if (eLeft == E_EVAL_KIND_NUMBER) {
+    switch (pCompiled->m_eCompare) {
+      case E_COMPARE_EQ: return a == b ? 1 : 0;
+      case E_COMPARE_NE: return a != b ? 1 : 0;
+      case E_COMPARE_GE: return a >= b ? 1 : 0;
+      case E_COMPARE_LE: return a <= b ? 1 : 0;
+      case E_COMPARE_GT: return a > b ? 1 : 0;
+      case E_COMPARE_LT: return a < b ? 1 : 0;
+      default: break;
+    }
     KV_FATALF("Wrong expression, operator [%s] is not supported for FLOATS. [%s]", pOp, pExpression);
   }
-  if (std::strcmp(pOp, "==") == 0) return std::strcmp(leftValue.m_szText, rightValue.m_szText) == 0 ? 1 : 0;
-  if (std::strcmp(pOp, "!=") == 0) return std::strcmp(leftValue.m_szText, rightValue.m_szText) != 0 ? 1 : 0;
+  if (pCompiled->m_eCompare == E_COMPARE_EQ) return std::strcmp(pLeftText, pRightText) == 0 ? 1 : 0;
+  if (pCompiled->m_eCompare == E_COMPARE_NE) return std::strcmp(pLeftText, pRightText) != 0 ? 1 : 0;
   KV_FATALF("Wrong expression, operator [%s] is not supported for STRINGS. [%s]", pOp, pExpression);
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -183,3 +185,61 @@ TEST_F(Evaluator, FindActionSearchesDepthFirstUnderTrueConditions) {
 }
 
 }  // namespace
+
+// Expressions are split once and kept by address: a text rewritten in the same buffer, constants added in another
+// order or under another kind, and more texts than the table holds all still answer from what is there now.
+TEST_F(Evaluator, SplitExpressionsFollowTheirTextAndTheConstantsOfTheMoment) {
+  char szBuffer[64] = "Lane == 2";
+  ClDataScriptEvaluator::addConstantFloat("Lane", 2.0f);
+  ClDataScriptEvaluator::addConstantString("State", "'Left'");
+  EXPECT_EQ(eval(szBuffer), 1);
+  std::snprintf(szBuffer, sizeof(szBuffer), "State == 'Left'");
+  EXPECT_EQ(eval(szBuffer), 1);
+  std::snprintf(szBuffer, sizeof(szBuffer), "Lane != 2");
+  EXPECT_EQ(eval(szBuffer), 0);
+  // The same names in another order and with other values.
+  ClDataScriptEvaluator::clearConstants();
+  ClDataScriptEvaluator::addConstantString("State", "'Right'");
+  ClDataScriptEvaluator::addConstantFloat("Lane", 1.0f);
+  EXPECT_EQ(eval(szBuffer), 1);
+  EXPECT_EQ(eval("State == 'Left'"), 0);
+  ClDataScriptEvaluator::clearConstants();
+  ClDataScriptEvaluator::addConstantString("Lane", "'a'");
+  EXPECT_KV_FATAL(eval(szBuffer), "Wrong expression, operands type error! [Lane != 2]");
+  ClDataScriptEvaluator::clearConstants();
+  EXPECT_KV_FATAL(eval(szBuffer), "Wrong expression, variable [Lane] doesn't exist! [Lane != 2]");
+  // More distinct texts than the table has places, each evaluated twice.
+  ClDataScriptEvaluator::addConstantFloat("Lane", 7.0f);
+  std::vector<std::string> texts;
+  for (i32 i = 0; i < 3000; ++i) texts.push_back("Lane " + std::string(i % 2 == 0 ? "<" : ">=") + " " + std::to_string(i));
+  for (i32 iPass = 0; iPass < 2; ++iPass) {
+    for (i32 i = 0; i < 3000; ++i) {
+      const i32 iExpected = i % 2 == 0 ? (7 < i) : (7 >= i);
+      ASSERT_EQ(eval(texts[static_cast<size_t>(i)].c_str()), iExpected) << texts[static_cast<size_t>(i)];
+    }
+  }
+}
+
+// Every operator answers the same from a split kept since the first evaluation as when it was split, after the
+// constants changed value between the two.
+TEST_F(Evaluator, KeptSplitsAnswerForTheCurrentValues) {
+  struct SCase {
+    const char* m_pExpression;
+    i32 m_iWithFirst;   // Lane 1, State 'a'
+    i32 m_iWithSecond;  // Lane 3, State 'b'
+  };
+  const SCase aCases[] = {
+      {"Lane == 1", 1, 0},           {"Lane != 1", 0, 1},         {"Lane >= 2", 0, 1},
+      {"Lane <= 2", 1, 0},           {"Lane > -1", 1, 1},         {"Lane < 3", 1, 0},
+      {"2 < Lane", 0, 1},            {"State == 'a'", 1, 0},      {"State != 'a'", 0, 1},
+      {"State in ('b', 'c')", 0, 1}, {"Lane not_in (1, 2)", 0, 1}, {"State == State", 1, 1},
+  };
+  for (const auto& [fLane, pState, bFirst] : {std::tuple{1.0f, "'a'", true}, std::tuple{3.0f, "'b'", false}}) {
+    ClDataScriptEvaluator::clearConstants();
+    ClDataScriptEvaluator::addConstantString("State", pState);
+    ClDataScriptEvaluator::addConstantFloat("Lane", fLane);
+    for (const SCase& c : aCases) {
+      EXPECT_EQ(eval(c.m_pExpression), bFirst ? c.m_iWithFirst : c.m_iWithSecond) << c.m_pExpression;
+    }
+  }
+}
