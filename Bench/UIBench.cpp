@@ -382,9 +382,8 @@ class CMainMenuRun {
     // A 960 x 540 desktop mode, which the game picks for its window (it fits any virtual X server's screen).
     D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
                              {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
-    // What a fresh process has: the menus of an earlier run in this one showed the pointer.
+    // What a fresh process has (the UI's start hides a pointer an earlier run showed).
     g_iLoadUIStep = -1;
-    ClPointerTracker::m_bPointerShown = 0;
     ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
                              &g_gameModePreLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
