@@ -8,7 +8,8 @@
 //   SignatureFrame: a frame of 1,000 quads in 20 signatures (sorted, as batches are) with setSignature's filtering,
 //     against the same frame drawn with OpenGL directly (a context of its own, two programs, ten textures, one
 //     vertex buffer) through a plain state cache that skips binding what is already bound; both read the frame
-//     back.
+//     back and compare the pixel at every quad's centre with its texture's colour (each texture one colour of its
+//     own), two levels a channel at most.
 #include <benchmark/benchmark.h>
 
 #include <GL/glcorearb.h>
@@ -324,6 +325,30 @@ std::vector<SQuadVertex> frameQuadVertices() {
   return vertices;
 }
 
+// Texture t's one colour (0xAARRGGBB, opaque), different in every channel from every other texture's.
+u32 frameTextureColour(int iTexture) {
+  const u32 uiRed = 40u + 20u * static_cast<u32>(iTexture);
+  const u32 uiGreen = 220u - 18u * static_cast<u32>(iTexture);
+  const u32 uiBlue = 30u + static_cast<u32>(iTexture * 97 % 200);
+  return 0xFF000000u | uiRed << 16 | uiGreen << 8 | uiBlue;
+}
+
+// Empty when the pixel at every quad's centre (0xAARRGGBB words, iWidth a row, row 0 at the top unless bBottomUp)
+// is its texture's colour within two levels a channel; else which quad is not.
+std::string checkFrameQuads(const u32* pPixels, int iWidth, int iHeight, bool bBottomUp) {
+  for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
+    const int x = i % 40 * 8 + 4;
+    const int y = i / 40 * 8 + 4;
+    const u32 uiPixel = pPixels[static_cast<size_t>(bBottomUp ? iHeight - 1 - y : y) * iWidth + x];
+    const u32 uiWanted = frameTextureColour(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS / 2);
+    for (int iShift : {0, 8, 16}) {
+      const int iOff = static_cast<int>(uiPixel >> iShift & 0xFFu) - static_cast<int>(uiWanted >> iShift & 0xFFu);
+      if (iOff > 2 || iOff < -2) return "quad " + std::to_string(i) + " is not its texture's colour";
+    }
+  }
+  return std::string();
+}
+
 void BM_Engine_SignatureFrame(benchmark::State& state) {
   CAssetsSession session;
   ClShader* apShaders[2] = {ClShaderMgr::createShader("system_copy_nofiltering"),
@@ -337,6 +362,16 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
   for (int i = 0; i < gc_iFRAME_SIGNATURES / 2; ++i) {
     IDirect3DTexture9* pTexture = nullptr;
     ClGraphics::mp_pDevice->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &pTexture, nullptr);
+    D3DLOCKED_RECT locked{};
+    if (pTexture == nullptr || pTexture->LockRect(0, &locked, nullptr, 0) != D3D_OK) {
+      state.SkipWithError("a texture could not be filled");
+      return;
+    }
+    for (int y = 0; y < 8; ++y) {
+      u32* pRow = reinterpret_cast<u32*>(static_cast<u8*>(locked.pBits) + y * locked.Pitch);
+      std::fill(pRow, pRow + 8, frameTextureColour(i));
+    }
+    pTexture->UnlockRect(0);
     ClTexture* pWrapped = new ClTexture();
     pWrapped->setD3DTexture(pTexture);
     for (ClShader* pShader : apShaders) {
@@ -358,6 +393,7 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
   std::memcpy(pData, vertices.data(), uiBytes);
   pBuffer->Unlock();
   ClGraphics::pushOrtho2D(320.0f, 240.0f);
+  std::string problem;
   const auto drawFrame = [&]() -> const char* {
     pDevice->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SQuadVertex));
@@ -372,7 +408,10 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
     UINT uiW = 0;
     UINT uiH = 0;
     const std::vector<DWORD> frame = D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
-    return frame.size() == static_cast<size_t>(uiW) * uiH && uiW != 0 ? nullptr : "the frame could not be read back";
+    if (frame.size() != static_cast<size_t>(uiW) * uiH || uiW < 320 || uiH < 200) return "the frame could not be read back";
+    problem = checkFrameQuads(reinterpret_cast<const u32*>(frame.data()), static_cast<int>(uiW), static_cast<int>(uiH),
+                              false);
+    return problem.empty() ? nullptr : problem.c_str();
   };
   // Once untimed: the software rasterizer compiles its shader variants on first use.
   const char* pProblem = drawFrame();
@@ -511,9 +550,9 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
   const GLuint auiPrograms[2] = {plainProgram(gl, false), plainProgram(gl, true)};
   GLuint auiTextures[gc_iFRAME_SIGNATURES / 2];
   gl.GenTextures(gc_iFRAME_SIGNATURES / 2, auiTextures);
-  const std::vector<u32> texels(64, 0xFFFFFFFFu);
-  for (GLuint uiTexture : auiTextures) {
-    gl.BindTexture(GL_TEXTURE_2D, uiTexture);
+  for (int i = 0; i < gc_iFRAME_SIGNATURES / 2; ++i) {
+    const std::vector<u32> texels(64, frameTextureColour(i));
+    gl.BindTexture(GL_TEXTURE_2D, auiTextures[i]);
     gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 8, 8, 0, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -541,6 +580,7 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
   gl.Viewport(0, 0, 320, 240);
   gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
   std::vector<u32> frame(320 * 240);
+  std::string problem;
   const auto drawFrame = [&] {
     SPlainStateCache cache;
     for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
@@ -549,7 +589,8 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
     }
     // The frame reaches the GPU before the next one starts, as on the engine's side.
     gl.ReadPixels(0, 0, 320, 240, GL_BGRA, GL_UNSIGNED_BYTE, frame.data());
-    return gl.GetError() == GL_NO_ERROR;
+    problem = gl.GetError() == GL_NO_ERROR ? checkFrameQuads(frame.data(), 320, 240, true) : "OpenGL errors";
+    return problem.empty();
   };
   // Once untimed, as on the engine's side.
   bool bOk = auiPrograms[0] != 0 && auiPrograms[1] != 0 && gl.GetError() == GL_NO_ERROR && drawFrame();
@@ -557,7 +598,7 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
     if (!bOk) break;
     bOk = drawFrame();
   }
-  if (!bOk) state.SkipWithError("the plain frame failed");
+  if (!bOk) state.SkipWithError(("the plain frame failed: " + problem).c_str());
   gl.DeleteBuffers(1, &uiBuffer);
   gl.DeleteVertexArrays(1, &uiArray);
   gl.DeleteTextures(gc_iFRAME_SIGNATURES / 2, auiTextures);

@@ -4,8 +4,12 @@
 //     (one frame of dynamic geometry holds at most 9,999 elements and a sprite buffer 1,999 quads): the game thread
 //     queues quad sprites, the render worker turns them into dynamic geometry, builds the batch and draws it, and
 //     presents; against SDL2's own renderer (OpenGL, batching on) copying the same rectangles of the same page with
-//     SDL_RenderCopy in eight presented frames. No vsync on either side; each frame is finished before the next
-//     (an event query on the engine's side, a one-pixel read on SDL's: an offscreen swap would wait for nothing).
+//     SDL_RenderCopy in eight presented frames, blended as the engine blends its premultiplied images (one, one
+//     minus source alpha). No vsync on either side; each frame is finished before the next (an event query on the
+//     engine's side, a one-pixel read on SDL's: an offscreen swap would wait for nothing). After the timed rounds
+//     both sides draw one more, read its last frame back whole and compare it with the same frame composed on the
+//     CPU from the page's texels (under OpenGL's or Direct3D 9's pixel centres): at least 99% of the pixels that at
+//     most one quad reaches within 8 levels a channel.
 //   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each, the
 //     most the sprite buffers hold) built into dynamic geometry by the sprite jobs (which run a job this small on
 //     the calling thread), against the best plain build of the same records: the same routines on the calling
@@ -26,6 +30,7 @@
 #include <benchmark/benchmark.h>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -33,6 +38,7 @@
 #include <atomic>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Bench/BenchConditionEnding.h"
@@ -103,6 +109,102 @@ std::vector<SDL_Rect> atlasSourceRects(int iPageWidth, int iPageHeight) {
   return rects;
 }
 
+// The last frame of a round composed on the CPU from the page (0xAARRGGBB texels, premultiplied) over black, where
+// the picture does not depend on the quads' order (which the engine's batch sort leaves open for sprites of one
+// depth and one signature): at pixels that at most one quad reaches (its rectangle grown by a pixel a side). Two
+// pictures, one a pixel-centre convention: OpenGL's (pixel x of a quad at x0 shows texel x - x0) and Direct3D 9's,
+// as the device stand-in draws it (pixel centres on whole coordinates, so the linear filter averages texels
+// x - x0 - 1 and x - x0, reading the page's neighbours at the edges).
+struct SReferenceFrame {
+  std::vector<u32> glPixels;
+  std::vector<u32> d3dPixels;
+  std::vector<u8> reach;
+};
+SReferenceFrame referenceLastFrame(const std::vector<u32>& page, int iPageWidth, int iPageHeight,
+                                   const std::vector<SDL_Rect>& sources) {
+  SReferenceFrame reference;
+  const size_t uiPixels = static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT;
+  reference.glPixels.assign(uiPixels, 0xFF000000u);
+  reference.d3dPixels.assign(uiPixels, 0xFF000000u);
+  reference.reach.assign(uiPixels, 0);
+  const auto texel = [&](int x, int y) {
+    return page[static_cast<size_t>(std::clamp(y, 0, iPageHeight - 1)) * iPageWidth + std::clamp(x, 0, iPageWidth - 1)];
+  };
+  for (i32 i = 0; i < gc_iQUADS_PER_FRAME; ++i) {
+    const i32 iQuad = (gc_iFRAMES - 1) * gc_iQUADS_PER_FRAME + i;
+    f32 fX = 0.0f;
+    f32 fY = 0.0f;
+    quadPosition(iQuad, &fX, &fY);
+    const int x0 = static_cast<int>(fX);
+    const int y0 = static_cast<int>(fY);
+    const SDL_Rect& source = sources[static_cast<size_t>(iQuad) % sources.size()];
+    for (int v = -1; v <= source.h; ++v) {
+      for (int u = -1; u <= source.w; ++u) {
+        if (x0 + u < 0 || y0 + v < 0 || x0 + u >= gc_iWIDTH || y0 + v >= gc_iHEIGHT) continue;
+        const size_t uiAt = static_cast<size_t>(y0 + v) * gc_iWIDTH + x0 + u;
+        reference.reach[uiAt] = static_cast<u8>(std::min(reference.reach[uiAt] + 1, 2));
+        if (u >= 0 && v >= 0 && u < source.w && v < source.h) {
+          reference.glPixels[uiAt] = 0xFF000000u | texel(source.x + u, source.y + v);
+        }
+        if (u >= 0 && v >= 0) {
+          u32 uiOut = 0xFF000000u;
+          for (int iShift : {0, 8, 16}) {
+            u32 uiSum = 0;
+            for (int k = 0; k < 4; ++k) {
+              uiSum += texel(source.x + u - 1 + (k & 1), source.y + v - 1 + (k >> 1)) >> iShift & 0xFFu;
+            }
+            uiOut |= (uiSum + 2) / 4 << iShift;
+          }
+          reference.d3dPixels[uiAt] = uiOut;
+        }
+      }
+    }
+  }
+  return reference;
+}
+
+// Empty when at least 99% of the frame's pixels (0xAARRGGBB, row 0 at the top) that at most one quad reaches are
+// within 8 levels a channel of one convention's reference, else how many are not.
+std::string compareWithReference(const std::vector<u32>& frame, const SReferenceFrame& reference) {
+  if (frame.size() != reference.glPixels.size()) return "the frame read back is not 640 x 480";
+  const auto near = [](u32 uiA, u32 uiB) {
+    for (int iShift : {0, 8, 16}) {
+      const int iDiff = static_cast<int>(uiA >> iShift & 0xFFu) - static_cast<int>(uiB >> iShift & 0xFFu);
+      if (iDiff > 8 || iDiff < -8) return false;
+    }
+    return true;
+  };
+  size_t uiOff = 0;
+  size_t uiCompared = 0;
+  for (size_t i = 0; i < frame.size(); ++i) {
+    if (reference.reach[i] > 1) continue;
+    ++uiCompared;
+    uiOff += near(frame[i], reference.glPixels[i]) || near(frame[i], reference.d3dPixels[i]) ? 0 : 1;
+  }
+  if (uiCompared * 10 >= frame.size() && uiOff * 100 <= uiCompared) return std::string();
+  return "the last frame differs from its reference in " + std::to_string(uiOff) + " of " +
+         std::to_string(uiCompared) + " pixels compared";
+}
+
+// The sample page's texels as 0xAARRGGBB words and its width; empty when it does not load.
+std::vector<u32> pageTexels(int* pWidth, int* pHeight) {
+  const std::string page = std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesGame/TexturesGame_0.png";
+  SDL_Surface* pLoaded = IMG_Load(page.c_str());
+  SDL_Surface* pSurface = pLoaded != nullptr ? SDL_ConvertSurfaceFormat(pLoaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+  std::vector<u32> texels;
+  if (pSurface != nullptr) {
+    *pWidth = pSurface->w;
+    *pHeight = pSurface->h;
+    for (int y = 0; y < pSurface->h; ++y) {
+      const u32* pRow = reinterpret_cast<const u32*>(static_cast<const u8*>(pSurface->pixels) + y * pSurface->pitch);
+      texels.insert(texels.end(), pRow, pRow + pSurface->w);
+    }
+    SDL_FreeSurface(pSurface);
+  }
+  if (pLoaded != nullptr) SDL_FreeSurface(pLoaded);
+  return texels;
+}
+
 // The render worker's frame: the quad sprites as dynamic geometry, drawn in one 2D pass, presented, and waited for
 // (an event query: the software rasteriser finishes the frame's pixels before the next frame starts).
 class CQuadHooks : public CTestGraphicsHooks {
@@ -128,10 +230,23 @@ class CQuadHooks : public CTestGraphicsHooks {
     while (mp_pQuery->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
     }
     ClSpriteMgr::clearCurrentBuffer();
+    // Asked for, the last frame of a round is read back (the picture that Present showed).
+    if (m_bReadBack.load() && m_iFrames.load() % gc_iFRAMES == gc_iFRAMES - 1) {
+      UINT uiW = 0;
+      UINT uiH = 0;
+      const std::vector<DWORD> pixels = D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
+      m_lastFrame.assign(pixels.begin(), pixels.end());
+      m_bReadBack.store(false);
+      m_bReadDone.store(true);
+    }
     m_iFrames.fetch_add(1);
   }
   // Frames the worker drew.
   std::atomic<i32> m_iFrames{0};
+  // Set: the next last frame of a round is read back into m_lastFrame, then m_bReadDone is set.
+  std::atomic<bool> m_bReadBack{false};
+  std::atomic<bool> m_bReadDone{false};
+  std::vector<u32> m_lastFrame;
   // Gives the query back before the device goes.
   void releaseQuery() {
     if (mp_pQuery != nullptr) mp_pQuery->Release();
@@ -250,6 +365,22 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
   // The untimed round's frames too; the last frame handed over may still be drawing.
   if (hooks.m_iFrames.load() + 1 < (state.iterations() + 1) * gc_iFRAMES) {
     state.SkipWithError("frames were queued but not drawn");
+  } else {
+    // One more round, its last frame read back and compared.
+    hooks.m_bReadBack.store(true);
+    drawFrames();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!hooks.m_bReadDone.load() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+    int iPageWidth = 0;
+    int iPageHeight = 0;
+    const std::vector<u32> page = pageTexels(&iPageWidth, &iPageHeight);
+    const std::vector<SDL_Rect> sources = atlasSourceRects(iPageWidth, iPageHeight);
+    const std::string problem =
+        !hooks.m_bReadDone.load() ? "the last frame was not read back"
+        : sources.size() != std::size(gc_apIMAGES)
+            ? "the sample atlas page or its images did not load"
+            : compareWithReference(hooks.m_lastFrame, referenceLastFrame(page, iPageWidth, iPageHeight, sources));
+    if (!problem.empty()) state.SkipWithError(problem.c_str());
   }
   hooks.releaseQuery();
 }
@@ -271,7 +402,11 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
   const std::string page = std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesGame/TexturesGame_0.png";
   SDL_Surface* pSurface = IMG_Load(page.c_str());
   SDL_Texture* pTexture = SDL_CreateTextureFromSurface(pRenderer, pSurface);
-  SDL_SetTextureBlendMode(pTexture, SDL_BLENDMODE_BLEND);
+  // The images are premultiplied: one / one minus source alpha, as the engine's effect blends them.
+  SDL_SetTextureBlendMode(pTexture, SDL_ComposeCustomBlendMode(SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA,
+                                                               SDL_BLENDOPERATION_ADD, SDL_BLENDFACTOR_ONE,
+                                                               SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA,
+                                                               SDL_BLENDOPERATION_ADD));
   const std::vector<SDL_Rect> sources =
       pTexture != nullptr ? atlasSourceRects(pSurface->w, pSurface->h) : std::vector<SDL_Rect>();
   if (sources.size() != std::size(gc_apIMAGES)) {
@@ -304,7 +439,21 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
     if (!bDrawn) break;
     bDrawn = drawFrames();
   }
-  if (!bDrawn) state.SkipWithError(SDL_GetError());
+  if (!bDrawn) {
+    state.SkipWithError(SDL_GetError());
+  } else {
+    // One more round, its last frame read back and compared.
+    std::vector<u32> frame(static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT);
+    int iPageWidth = 0;
+    int iPageHeight = 0;
+    const std::vector<u32> page = pageTexels(&iPageWidth, &iPageHeight);
+    const std::string problem =
+        !drawFrames() || SDL_RenderReadPixels(pRenderer, nullptr, SDL_PIXELFORMAT_ARGB8888, frame.data(),
+                                              gc_iWIDTH * 4) != 0
+            ? std::string("the last frame could not be read back: ") + SDL_GetError()
+            : compareWithReference(frame, referenceLastFrame(page, iPageWidth, iPageHeight, sources));
+    if (!problem.empty()) state.SkipWithError(problem.c_str());
+  }
   state.SetItemsProcessed(state.iterations() * gc_iQUADS);
   SDL_DestroyTexture(pTexture);
   SDL_FreeSurface(pSurface);

@@ -4,7 +4,9 @@
 //   DecodeConvertUpload720p: every frame through the DirectShow stand-in, as fast as it goes (free running): read,
 //     decoded and converted on the streaming thread, copied into a 1280 x 720 render-target texture through
 //     UpdateSurface and uploaded by the thread that draws with it (here the benchmark's own), one frame handed over
-//     at a time; against FFmpeg alone decoding the same frames and converting each into a 32-bit image (no upload).
+//     at a time; against FFmpeg decoding the same frames and converting each into a 32-bit image, uploaded with
+//     glTexSubImage2D into a 1280 x 720 texture of a plain OpenGL context and drawn with by one small triangle, as
+//     the engine's side draws. Both sides check that every iteration handed over all of the movie's 100 frames.
 //   PlayRealTime720p: the movie played in real time by the engine's player, its frames drawn by the render worker
 //     through the game's video path (one iteration = the whole movie); the counters give the frames shown and
 //     dropped (late frames the streaming thread skipped). Run pinned to two cores: scripts/bench.sh -c 2.
@@ -16,6 +18,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -44,6 +47,7 @@ extern "C" {
 #include "Platform/DShow/DShow.h"
 #include "Platform/DShow/DShowTest.h"
 #include "Platform/DShow/VMR9.h"
+#include "Platform/D3D9/D3D9GL.h"
 #include "Tests/Support/GameVideoTestSupport.h"
 #include "Tests/Support/GraphicsTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -53,6 +57,8 @@ namespace {
 
 constexpr int gc_iWIDTH = 1280;
 constexpr int gc_iHEIGHT = 720;
+// The benchmark movie's frames: 4 s at 25 a second.
+constexpr int64_t gc_iMOVIE_FRAMES = 100;
 
 // The benchmark movie, made once.
 const std::string& benchMovie() {
@@ -74,11 +80,88 @@ const std::string& benchMovie() {
 
 // --- FFmpeg alone ---
 
+// A small hidden window with an OpenGL 3.3 core context, a 1280 x 720 texture and a program that samples it over
+// one triangle; ok is false when any of it failed.
+class CPlainUpload {
+ public:
+  CPlainUpload() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+    m_bVideo = true;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    m_pWindow = SDL_CreateWindow("upload", 0, 0, 64, 48, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    m_context = m_pWindow != nullptr ? SDL_GL_CreateContext(m_pWindow) : nullptr;
+    const char* pMissing = nullptr;
+    if (m_context == nullptr || !D3D9LoadGLFunctions(&gl, &pMissing)) return;
+    const char* const apSources[2] = {
+        "#version 330 core\nout vec2 v_uv;\n"
+        "void main() { v_uv = vec2(gl_VertexID & 1, gl_VertexID >> 1); gl_Position = vec4(v_uv * 0.1, 0.0, 1.0); }\n",
+        "#version 330 core\nin vec2 v_uv; uniform sampler2D u_texture; out vec4 o_color;\n"
+        "void main() { o_color = texture(u_texture, v_uv); }\n"};
+    m_program = gl.CreateProgram();
+    for (int i = 0; i < 2; ++i) {
+      const GLuint shader = gl.CreateShader(i == 0 ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
+      gl.ShaderSource(shader, 1, &apSources[i], nullptr);
+      gl.CompileShader(shader);
+      gl.AttachShader(m_program, shader);
+      gl.DeleteShader(shader);
+    }
+    gl.LinkProgram(m_program);
+    GLint iLinked = 0;
+    gl.GetProgramiv(m_program, GL_LINK_STATUS, &iLinked);
+    gl.UseProgram(m_program);
+    gl.GenVertexArrays(1, &m_vao);
+    gl.BindVertexArray(m_vao);
+    gl.GenTextures(1, &m_texture);
+    gl.BindTexture(GL_TEXTURE_2D, m_texture);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, gc_iWIDTH, gc_iHEIGHT, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    gl.Viewport(0, 0, 64, 48);
+    m_bOk = iLinked != 0 && gl.GetError() == GL_NO_ERROR;
+  }
+  ~CPlainUpload() {
+    if (m_context != nullptr) {
+      if (m_texture != 0) gl.DeleteTextures(1, &m_texture);
+      if (m_vao != 0) gl.DeleteVertexArrays(1, &m_vao);
+      if (m_program != 0) gl.DeleteProgram(m_program);
+      SDL_GL_DeleteContext(m_context);
+    }
+    if (m_pWindow != nullptr) SDL_DestroyWindow(m_pWindow);
+    if (m_bVideo) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  bool ok() const { return m_bOk; }
+  // The image (32-bit BGRX rows, tightly packed) into the texture, then the triangle that samples it.
+  void uploadAndDraw(const uint8_t* pImage) {
+    gl.TexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, gc_iWIDTH, gc_iHEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, pImage);
+    gl.DrawArrays(GL_TRIANGLES, 0, 3);
+  }
+
+  SD3D9GLFunctions gl;
+
+ private:
+  bool m_bVideo = false;
+  bool m_bOk = false;
+  SDL_Window* m_pWindow = nullptr;
+  SDL_GLContext m_context = nullptr;
+  GLuint m_program = 0;
+  GLuint m_vao = 0;
+  GLuint m_texture = 0;
+};
+
 void BM_Baseline_DecodeConvertUpload720p(benchmark::State& state) {
   const std::string path = benchMovie();
+  CPlainUpload upload;
+  if (!upload.ok()) {
+    state.SkipWithError((std::string("no OpenGL 3.3 context for the upload: ") + SDL_GetError()).c_str());
+    return;
+  }
   std::vector<uint8_t> image(static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT * 4);
   int64_t iFrames = 0;
   for (auto _ : state) {
+    const int64_t iFramesBefore = iFrames;
     AVFormatContext* pFormat = nullptr;
     if (avformat_open_input(&pFormat, path.c_str(), nullptr, nullptr) < 0 ||
         avformat_find_stream_info(pFormat, nullptr) < 0) {
@@ -101,7 +184,7 @@ void BM_Baseline_DecodeConvertUpload720p(benchmark::State& state) {
         uint8_t* apOut[4] = {image.data(), nullptr, nullptr, nullptr};
         int aiPitch[4] = {gc_iWIDTH * 4, 0, 0, 0};
         sws_scale(pScale, pFrame->data, pFrame->linesize, 0, pFrame->height, apOut, aiPitch);
-        benchmark::DoNotOptimize(image.data());
+        upload.uploadAndDraw(image.data());
         ++iFrames;
       }
     };
@@ -119,7 +202,13 @@ void BM_Baseline_DecodeConvertUpload720p(benchmark::State& state) {
     sws_freeContext(pScale);
     avcodec_free_context(&pContext);
     avformat_close_input(&pFormat);
+    if (iFrames - iFramesBefore != gc_iMOVIE_FRAMES) {
+      state.SkipWithError(("frames decoded and uploaded: " + std::to_string(iFrames - iFramesBefore) + " of " +
+                           std::to_string(gc_iMOVIE_FRAMES)).c_str());
+      return;
+    }
   }
+  if (upload.gl.GetError() != GL_NO_ERROR) state.SkipWithError("OpenGL errors while uploading");
   state.counters["frames"] = benchmark::Counter(static_cast<double>(iFrames), benchmark::Counter::kIsRate);
 }
 
@@ -236,6 +325,7 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
   std::u16string widePath(path.begin(), path.end());
   int64_t iFrames = 0;
   for (auto _ : state) {
+    const int64_t iFramesBefore = iFrames;
     IFilterGraph2* pGraph = nullptr;
     IBaseFilter* pVMR = nullptr;
     IBaseFilter* pSource = nullptr;
@@ -289,6 +379,11 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
     pSource->Release();
     pVMR->Release();
     pGraph->Release();
+    if (iFrames - iFramesBefore != gc_iMOVIE_FRAMES) {
+      state.SkipWithError(("frames handed over and uploaded: " + std::to_string(iFrames - iFramesBefore) + " of " +
+                           std::to_string(gc_iMOVIE_FRAMES)).c_str());
+      break;
+    }
   }
   state.counters["frames"] = benchmark::Counter(static_cast<double>(iFrames), benchmark::Counter::kIsRate);
   DShowTestReset();

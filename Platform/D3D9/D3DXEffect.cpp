@@ -1,10 +1,12 @@
 // ID3DXEffect over the project's compiled effects: parameters and their values, the technique's passes as
 // programs of the device, Begin/BeginPass/CommitChanges/EndPass/End with state save and restore.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include "Platform/D3D9/D3D9Internal.h"
@@ -64,27 +66,64 @@ class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {
     }
   }
 
-  // Builds each pass's program; false with the reason.
+  // Builds each pass's program without the alpha test, and with it for a pass that turns the test on itself (the
+  // others get theirs when a pass first draws with the device's test on); false with the reason.
   bool build(std::string* pError) {
-    std::map<std::pair<UINT, UINT>, UINT> programs;
-    for (const SD3DXEffectPass& pass : m_desc.passes) {
-      const auto key = std::make_pair(pass.uiVertexShader, pass.uiFragmentShader);
-      auto it = programs.find(key);
-      if (it == programs.end()) {
-        std::string error;
-        const UINT uiProgram = mp_pDevice->backend()->createProgram(
-            D3DXEffectComposeGLSL(m_desc, pass.uiVertexShader), D3DXEffectComposeGLSL(m_desc, pass.uiFragmentShader),
-            &error);
-        if (uiProgram == 0) {
-          *pError = "pass \"" + pass.name + "\" (" + m_desc.shaders[pass.uiVertexShader].name + ", " +
-                    m_desc.shaders[pass.uiFragmentShader].name + "): " + error;
-          return false;
-        }
-        it = programs.emplace(key, static_cast<UINT>(m_programs.size())).first;
-        m_programs.push_back(makeProgram(uiProgram));
+    for (UINT uiPass = 0; uiPass < m_desc.passes.size(); ++uiPass) {
+      m_passPrograms.push_back({-1, -1});
+      bool bPassTests = false;
+      for (const SD3DXEffectState& state : m_desc.passes[uiPass].renderStates) {
+        if (state.dwState == D3DRS_ALPHATESTENABLE) bPassTests = state.dwValue != FALSE;
       }
-      m_passPrograms.push_back(it->second);
+      if (programFor(uiPass, false, pError) < 0 || (bPassTests && programFor(uiPass, true, pError) < 0)) return false;
     }
+    return true;
+  }
+
+  // The index in m_programs of the pass's program with or without the alpha test, built on first use (passes of
+  // the same shaders share one); -1 with the reason when it does not build.
+  INT programFor(UINT uiPass, bool bAlphaTest, std::string* pError) {
+    INT& rIndex = m_passPrograms[uiPass][bAlphaTest ? 1 : 0];
+    if (rIndex >= 0) return rIndex;
+    const SD3DXEffectPass& pass = m_desc.passes[uiPass];
+    const auto key = std::make_tuple(pass.uiVertexShader, pass.uiFragmentShader, bAlphaTest);
+    auto it = m_programIndex.find(key);
+    if (it == m_programIndex.end()) {
+      std::string error;
+      const UINT uiProgram = mp_pDevice->backend()->createProgram(
+          D3DXEffectComposeGLSL(m_desc, pass.uiVertexShader),
+          D3DXEffectComposeGLSL(m_desc, pass.uiFragmentShader, bAlphaTest), &error);
+      if (uiProgram == 0) {
+        *pError = "pass \"" + pass.name + "\" (" + m_desc.shaders[pass.uiVertexShader].name + ", " +
+                  m_desc.shaders[pass.uiFragmentShader].name + "): " + error;
+        return -1;
+      }
+      it = m_programIndex.emplace(key, static_cast<INT>(m_programs.size())).first;
+      m_programs.push_back(makeProgram(uiProgram));
+    }
+    rIndex = it->second;
+    return rIndex;
+  }
+
+  // Whether the device's alpha test (its states as the pass left them) can reject a pixel.
+  bool alphaTestOn() {
+    DWORD dwEnable = FALSE;
+    DWORD dwFunc = D3DCMP_ALWAYS;
+    mp_pDevice->GetRenderState(D3DRS_ALPHATESTENABLE, &dwEnable);
+    mp_pDevice->GetRenderState(D3DRS_ALPHAFUNC, &dwFunc);
+    return dwEnable != FALSE && dwFunc != D3DCMP_ALWAYS;
+  }
+
+  // The current pass's program for the alpha test as it stands, made the device's; false when it does not build.
+  bool selectProgram(bool bAlways) {
+    std::string error;
+    const INT iProgram = programFor(static_cast<UINT>(m_iPass), alphaTestOn(), &error);
+    if (iProgram < 0) {
+      std::fprintf(stderr, "D3DX effect: %s\n", error.c_str());
+      return false;
+    }
+    if (bAlways || iProgram != m_iProgram) mp_pDevice->setProgram(m_programs[static_cast<size_t>(iProgram)].uiHandle);
+    m_iProgram = iProgram;
     return true;
   }
 
@@ -95,6 +134,9 @@ class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {
       mp_pDevice->backend()->deleteProgram(program.uiHandle);
     }
     m_programs.clear();
+    m_programIndex.clear();
+    for (std::array<INT, 2>& indices : m_passPrograms) indices = {-1, -1};
+    m_iProgram = -1;
   }
 
   HRESULT GetDesc(D3DXEFFECT_DESC* pDesc) override {
@@ -297,14 +339,19 @@ class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {
       mp_pDevice->SetSamplerState(m_parameters[state.uiParameter].uiUnit,
                                   static_cast<D3DSAMPLERSTATETYPE>(state.dwState), state.dwValue);
     }
-    mp_pDevice->setProgram(currentProgram().uiHandle);
+    if (!selectProgram(true)) {
+      m_iPass = -1;
+      return E_FAIL;
+    }
     commit();
     return D3D_OK;
   }
 
+  // The alpha test may have been turned on or off since BeginPass: the program follows it here.
   HRESULT CommitChanges() override {
     if (m_iPass < 0 || mp_pDevice == nullptr) return D3D_OK;
     mp_pDevice->acquire();
+    if (!selectProgram(false)) return E_FAIL;
     commit();
     return D3D_OK;
   }
@@ -393,7 +440,7 @@ class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {
     return program;
   }
 
-  SProgram& currentProgram() { return m_programs[m_passPrograms[static_cast<size_t>(m_iPass)]]; }
+  SProgram& currentProgram() { return m_programs[static_cast<size_t>(m_iProgram)]; }
 
   // Uploads what changed since the program last received it and binds the textures to their units.
   void commit() {
@@ -519,7 +566,9 @@ class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {
   std::vector<SParameter> m_parameters;
   std::vector<SAnnotation> m_annotations;
   std::vector<SProgram> m_programs;
-  std::vector<UINT> m_passPrograms;  // per pass, an index into m_programs
+  std::vector<std::array<INT, 2>> m_passPrograms;  // per pass, indices into m_programs without and with alpha test
+  std::map<std::tuple<UINT, UINT, bool>, INT> m_programIndex;  // by vertex shader, fragment shader, alpha test
+  INT m_iProgram = -1;  // the index of the program the current pass draws with
   bool m_bBegun = false;
   INT m_iPass = -1;
   DWORD m_dwBeginFlags = 0;

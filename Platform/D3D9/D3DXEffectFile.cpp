@@ -526,7 +526,7 @@ bool D3DXEffectFileRead(const void* pData, size_t uiSize, SD3DXEffectDescription
   return D3DXEffectValidate(*pEffect, pError);
 }
 
-std::string D3DXEffectComposeGLSL(const SD3DXEffectDescription& effect, UINT uiShader) {
+std::string D3DXEffectComposeGLSL(const SD3DXEffectDescription& effect, UINT uiShader, bool bAlphaTest) {
   const SD3DXEffectShader& shader = effect.shaders.at(uiShader);
   const bool bVertex = shader.uiStage == D3DX_EFFECT_STAGE_VERTEX;
   std::string text = "#version 330 core\n";
@@ -574,6 +574,8 @@ std::string D3DXEffectComposeGLSL(const SD3DXEffectDescription& effect, UINT uiS
         "  p.xy += d3d_target.xy * p.w;\n"
         "  gl_Position = p;\n"
         "}\n";
+  } else if (!bAlphaTest) {
+    text += "void main() { d3d_main(); }\n";
   } else {
     text +=
         "void main() {\n"

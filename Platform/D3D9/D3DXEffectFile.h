@@ -137,8 +137,9 @@ bool D3DXEffectFileRead(const void* pData, size_t uiSize, SD3DXEffectDescription
 
 // The complete GLSL text of one shader of the effect as the device compiles it: the version, the vertex inputs or
 // the fragment output, the parameters as uniforms, the code (its lines numbered as in its source file) and the
-// stand-in's own main around the code's.
-std::string D3DXEffectComposeGLSL(const SD3DXEffectDescription& effect, UINT uiShader);
+// stand-in's own main around the code's. Without bAlphaTest a fragment shader leaves the alpha test out (it never
+// discards), for draws with the test off: a software rasteriser runs a shader that may discard markedly slower.
+std::string D3DXEffectComposeGLSL(const SD3DXEffectDescription& effect, UINT uiShader, bool bAlphaTest = true);
 
 // --- Names of states and values as the sources spell them ---
 

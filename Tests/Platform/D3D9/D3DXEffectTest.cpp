@@ -293,6 +293,58 @@ TEST_F(D3DXEffectTest, PremultipliedTexturedQuadDrawsItsTexels) {
   EXPECT_EQ(pixel(40, 4), gc_uiBLUE);
 }
 
+// The alpha test, whether the pass or the device turns it on, before BeginPass or before a CommitChanges: a quad of
+// alpha 0x40 and one of 0xC0 drawn unblended, the test "greater than 0x80" keeps only the second.
+TEST_F(D3DXEffectTest, AlphaTestFromThePassOrTheDeviceRejectsPixels) {
+  struct SCase {
+    const char* pName;
+    bool bPassTests;
+    DWORD dwDeviceFunc;  // 0: the device's test left off
+    bool bTurnOnAfterBeginPass;
+    bool bLowDrawn;
+  };
+  const SCase aCases[] = {{"no test", false, 0, false, true},
+                          {"the pass's test", true, 0, false, false},
+                          {"the device's test", false, D3DCMP_GREATER, false, false},
+                          {"the device's test turned on in the pass", false, D3DCMP_GREATER, true, false},
+                          {"the device's test that passes all", false, D3DCMP_ALWAYS, false, true}};
+  createDevice();
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    SD3DXEffectDescription desc = colourEffect();
+    desc.passes[0].renderStates[0].dwValue = FALSE;
+    if (c.bPassTests) {
+      desc.passes[0].renderStates.push_back({D3DRS_ALPHATESTENABLE, TRUE});
+      desc.passes[0].renderStates.push_back({D3DRS_ALPHAFUNC, D3DCMP_GREATER});
+      desc.passes[0].renderStates.push_back({D3DRS_ALPHAREF, 0x80});
+    }
+    ID3DXEffect* pEffect = create(desc);
+    ASSERT_NE(pEffect, nullptr);
+    setPixelProjection(pEffect);
+    const auto deviceTest = [&](bool bOn) {
+      mp_pDevice->SetRenderState(D3DRS_ALPHATESTENABLE, bOn ? TRUE : FALSE);
+      mp_pDevice->SetRenderState(D3DRS_ALPHAFUNC, c.dwDeviceFunc != 0 ? c.dwDeviceFunc : D3DCMP_ALWAYS);
+      mp_pDevice->SetRenderState(D3DRS_ALPHAREF, 0x80);
+    };
+    deviceTest(c.dwDeviceFunc != 0 && !c.bTurnOnAfterBeginPass);
+    mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiBLUE, 1.0f, 0);
+    UINT uiPasses = 0;
+    ASSERT_EQ(pEffect->Begin(&uiPasses, 0), D3D_OK);
+    ASSERT_EQ(pEffect->BeginPass(0), D3D_OK);
+    if (c.bTurnOnAfterBeginPass) {
+      deviceTest(true);
+      ASSERT_EQ(pEffect->CommitChanges(), D3D_OK);
+    }
+    drawRect(8, 8, 24, 24, 0.5f, 0x40FF0000u);
+    drawRect(32, 8, 48, 24, 0.5f, 0xC000FF00u);
+    pEffect->EndPass();
+    pEffect->End();
+    deviceTest(false);
+    EXPECT_EQ(pixel(16, 16), c.bLowDrawn ? gc_uiRED : gc_uiBLUE);
+    EXPECT_EQ(pixel(40, 16), gc_uiGREEN);
+  }
+}
+
 // Sampler states of the device reach the texture: clamping against wrapping, point against linear filtering.
 TEST_F(D3DXEffectTest, SamplerStatesDecideAddressingAndFiltering) {
   createDevice();
