@@ -1,5 +1,5 @@
-// The game's entry point: hands the game's start-up, frame, shutdown and command line to the engine's program
-// body and runs it.
+// The game's entry point: installs the game's answers to every engine layer, registers the game's modes and runs
+// the engine's program body.
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
@@ -9,21 +9,13 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
-#include "Code/System/GAMECommandLine.h"
+#include "Code/System/GAMEGameHooks.h"
 #include "Corvane/Program/KvProgram.h"
 
 int main() {
-  SKvGameEntryPoints entryPoints{};
-  entryPoints.pfnStartUp = &ClGame::startUp;
-  entryPoints.pfnTickFrame = &ClGame::tickFrame;
-  entryPoints.pfnShutDown = &ClGame::shutDown;
-  entryPoints.pCommandDefinitions = g_GameCommandDefinitions;
-  entryPoints.iNumCommandDefinitions = gc_iNUM_GAME_COMMAND_DEFINITIONS;
-  entryPoints.pfnIsHelpRequested = &GameSpecificIsHelpRequested;
-  entryPoints.pfnPrintHelp = &GameSpecificPrintHelp;
-  entryPoints.pGameName = "Grindlow";
-  // From here on Ctrl-C ends the game through its shutdown, whatever stage the start-up is in.
-  KvSetGameEntryPoints(entryPoints);
+  // Every engine layer's questions to the game are answered from here on; Ctrl-C ends the game through its
+  // shutdown, whatever stage the start-up is in.
+  GameSpecificInstallHooks();
   std::printf("Grindlow: Ctrl-C or closing the window ends the game.\n");
   std::fflush(stdout);
   // The modes this build has.

@@ -82,6 +82,9 @@ enum E_MATRIX_STACK : i32 {
 };
 static_assert(NUM_E_MATRIX_STACK == gc_iNUM_MATRIX_STACKS);
 
+// What ClGraphics::processMessages answers when no message waits and a main-loop frame is due.
+inline constexpr i32 gc_iPUMP_FRAME_DUE = 2;
+
 // Both coordinates of a pointer position that is off every widget (the pointer left the window).
 inline constexpr f32 gc_fPOINTER_AWAY = -1000.0f;
 
@@ -190,9 +193,9 @@ class ClGraphics {
 
   // --- Run loop ---
 
-  // One step of the run loop: handles at most one message, or runs one main-loop frame when no message
-  // waits and the application has been activated or the graphics are not ready; otherwise sleeps 1 ms in
-  // an alertable wait. 0 on WM_QUIT (not dispatched) or when the frame asked to end, else 1.
+  // One step of the message pump: handles at most one message; when none waits, answers gc_iPUMP_FRAME_DUE if
+  // the application has been activated or the graphics are not ready (the program's run loop then runs a
+  // frame, ClMainLoop::pump), else sleeps 1 ms in an alertable wait. 0 on WM_QUIT (not dispatched), else 1.
   static i32 processMessages();
   // With the development setting "MOUSE_EXCLUSIVE" non-zero and the main window in the foreground, moves the
   // cursor to the centre of the window's outer rectangle.
@@ -336,9 +339,6 @@ class ClGraphics {
 
   // Installs the hooks (not owned); null restores the defaults.
   static void setWindowHooks(ClWindowHooks* pHooks);
-  // The main-loop frame that processMessages runs when no message waits: true to keep running. The program
-  // body installs ClMainLoop::tick with the game's entry points; without one, an idle step runs no frame.
-  static void setMainLoopFrame(bool (*pfnFrame)());
   static ClWindowHooks& hooks();
 
   // --- State (main thread) ---

@@ -41,7 +41,6 @@ HINSTANCE g_hInstance = nullptr;
 WNDCLASSEXA g_windowClass = {};
 ClWindowHooks g_defaultHooks;
 ClWindowHooks* g_pHooks = &g_defaultHooks;
-bool (*g_pfnMainLoopFrame)() = nullptr;
 
 void acquireIfPresent(LPDIRECTINPUTDEVICE8A pDevice) {
   if (pDevice != nullptr) {
@@ -82,7 +81,6 @@ void ClGraphics::setWindowHooks(ClWindowHooks* pHooks) { g_pHooks = pHooks != nu
 
 ClWindowHooks& ClGraphics::hooks() { return *g_pHooks; }
 
-void ClGraphics::setMainLoopFrame(bool (*pfnFrame)()) { g_pfnMainLoopFrame = pfnFrame; }
 
 void ClGraphics::readDesktopSize() {
   mp_iDesktopWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -176,8 +174,8 @@ i32 ClGraphics::processMessages() {
     DispatchMessageA(&msg);
     return 1;
   }
-  if ((mp_bAppActivated || !mp_bReady) && g_pfnMainLoopFrame != nullptr) {
-    return g_pfnMainLoopFrame() ? 1 : 0;
+  if (mp_bAppActivated || !mp_bReady) {
+    return gc_iPUMP_FRAME_DUE;
   }
   // Never activated yet while the graphics are ready: wait, alertably, so file reads complete here.
   SleepEx(1, TRUE);

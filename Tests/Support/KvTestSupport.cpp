@@ -6,6 +6,8 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/Program/KvProgram.h"
+#include "Platform/Win32/Win32Messages.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 #include <dlfcn.h>
 #include <spawn.h>
@@ -53,7 +55,10 @@ std::filesystem::path g_tempRoot;
 
 class KvTestEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { KvSetStopHook(&KvThrowingStopHook); }
+  void SetUp() override {
+    KvSetStopHook(&KvThrowingStopHook);
+    KvTestInstallHookDoubles();
+  }
   void TearDown() override {
     if (!g_tempRoot.empty()) {
       std::error_code ec;
@@ -73,11 +78,9 @@ std::string envOr(const char* pName, const char* pFallback) {
 }  // namespace
 
 void KvTestUseIdleGame() {
-  SKvGameEntryPoints entryPoints{};
-  entryPoints.pfnStartUp = [] { return i32{1}; };
-  entryPoints.pfnTickFrame = [](f32) { return u32{1}; };
-  entryPoints.pfnShutDown = [] { return i32{1}; };
-  KvSetGameEntryPoints(entryPoints);
+  KvTestProgramHooks().reset();
+  KvSetProgramGameHooks(KvTestProgramHooks());
+  Win32HandleQuitSignals();
   ClMainLoop::readFrequency();
   ClMainLoop::reset();
 }

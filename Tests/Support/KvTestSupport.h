@@ -57,8 +57,9 @@ void KvThrowingStopHook(u32 uiAddress);
 // Inside a death test: restores the real stop so the statement faults as in the program.
 #define KV_REAL_STOP() KvSetStopHook(nullptr)
 
-// Registers a game whose frames do nothing and keep running, and readies the main loop's clock, for tests
-// that pump the window's messages (a pump step with an empty queue runs a main-loop frame).
+// Installs the idle test game (KvTestProgramHooks), readies the main loop's clock and makes SIGINT and SIGTERM
+// post the quit message, for tests that pump the window's messages with ClMainLoop::pump (a step with an empty
+// queue runs a frame).
 void KvTestUseIdleGame();
 
 // Starts the file layer and empties the archive pools (loose files are then read from the current folder);

@@ -13,6 +13,7 @@
 #include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/Program/KvProgram.h"
 #include "Platform/Win32/Win32.h"
+#include "Tests/Support/GameHooksDoubles.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -61,7 +62,6 @@ u32 countingFrame(f32) {
   ++g_iTicks;
   return g_bKeepRunning ? 1 : 0;
 }
-i32 noGameStep() { return 1; }
 
 void resetGraphicsState() {
   ClGraphics::mp_hWnd = nullptr;
@@ -78,13 +78,8 @@ class GraphicsWindow : public ::testing::Test {
     resetGraphicsState();
     ClGraphics::setWindowHooks(&m_hooks);
     ClDevINI::initialize();
-    SKvGameEntryPoints entryPoints{};
-    entryPoints.pfnStartUp = &noGameStep;
-    entryPoints.pfnTickFrame = &countingFrame;
-    entryPoints.pfnShutDown = &noGameStep;
-    KvSetGameEntryPoints(entryPoints);
-    ClMainLoop::readFrequency();
-    ClMainLoop::reset();
+    KvTestUseIdleGame();
+    KvTestProgramHooks().m_tickFrame = &countingFrame;
     g_iTicks = 0;
     g_bKeepRunning = true;
   }
@@ -112,7 +107,7 @@ class GraphicsWindow : public ::testing::Test {
   // Runs pump steps until one returns 0 or the step limit is reached; the number of steps taken.
   static i32 pumpUntilEnd(i32 iMaxSteps) {
     for (i32 i = 1; i <= iMaxSteps; ++i) {
-      if (ClGraphics::processMessages() == 0) {
+      if (ClMainLoop::pump() == 0) {
         return i;
       }
     }
@@ -123,7 +118,7 @@ class GraphicsWindow : public ::testing::Test {
   static void pumpMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message != WM_QUIT) {
-      ClGraphics::processMessages();
+      ClMainLoop::pump();
     }
   }
 
@@ -239,10 +234,10 @@ TEST_F(GraphicsWindow, QuitEndsThePumpWithoutDispatchAndMessagesComeBeforeFrames
   ClGraphics::mp_bReady = 1;
 
   // An empty queue after activation runs a frame each step; the frame's answer is the step's.
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 1);
   g_bKeepRunning = false;
-  EXPECT_EQ(ClGraphics::processMessages(), 0);
+  EXPECT_EQ(ClMainLoop::pump(), 0);
   g_bKeepRunning = true;
 
   // Waiting messages are handled one per step, before any frame.
@@ -250,10 +245,10 @@ TEST_F(GraphicsWindow, QuitEndsThePumpWithoutDispatchAndMessagesComeBeforeFrames
   PostMessageA(ClGraphics::mp_hWnd, WM_USER, 0, 0);
   PostMessageA(ClGraphics::mp_hWnd, WM_USER, 0, 0);
   PostQuitMessage(0);
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 0);
-  EXPECT_EQ(ClGraphics::processMessages(), 0);  // WM_QUIT
+  EXPECT_EQ(ClMainLoop::pump(), 0);  // WM_QUIT
   EXPECT_EQ(g_iTicks, 0);
   EXPECT_TRUE(IsWindow(ClGraphics::mp_hWnd));
 }
@@ -266,13 +261,13 @@ TEST_F(GraphicsWindow, FramesWaitForTheFirstActivationOnceGraphicsAreReady) {
 
   // Not ready (start-up, lost device): frames run.
   ClGraphics::mp_bReady = 0;
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 1);
   // Ready but never activated: each idle step sleeps instead.
   ClGraphics::mp_bReady = 1;
   const Uint64 uiStart = SDL_GetTicks64();
   for (i32 i = 0; i < 5; ++i) {
-    EXPECT_EQ(ClGraphics::processMessages(), 1);
+    EXPECT_EQ(ClMainLoop::pump(), 1);
   }
   EXPECT_EQ(g_iTicks, 1);
   EXPECT_GE(SDL_GetTicks64() - uiStart, 4u);
@@ -281,13 +276,13 @@ TEST_F(GraphicsWindow, FramesWaitForTheFirstActivationOnceGraphicsAreReady) {
   Win32TestSetFocus(ClGraphics::mp_hWnd);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bAppActivated, 1u);
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 2);
   Win32TestSetFocus(nullptr);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bWindowHasFocus, 0u);
   EXPECT_EQ(ClGraphics::mp_bAppActivated, 1u);
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 3);
 }
 
@@ -536,7 +531,7 @@ TEST(GraphicsWindowX11, RealWindowShowsItsTitleAndAnInterruptEndsThePump) {
   i32 iResult = 1;
   for (i32 i = 0; i < 10000 && iResult != 0; ++i) {
     ClGraphics::recenterExclusiveMouse();
-    iResult = ClGraphics::processMessages();
+    iResult = ClMainLoop::pump();
   }
   EXPECT_EQ(iResult, 0);
   EXPECT_TRUE(IsWindow(ClGraphics::mp_hWnd));

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "Corvane/Input/ClRumbleMgr.h"
+#include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/ClClock.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -110,7 +111,7 @@ TEST_F(Rumble, LosingTheFocusStopsThePads) {
   ASSERT_EQ(levels(pad).first, 65535);
   Win32TestSetFocus(nullptr);
   for (i32 i = 0; i < 5; ++i) {
-    ClGraphics::processMessages();
+    ClMainLoop::pump();
   }
   EXPECT_EQ(ClGraphics::mp_bWindowHasFocus, 0u);
   EXPECT_EQ(levels(pad), std::make_pair(Uint16{0}, Uint16{0}));

@@ -1,0 +1,33 @@
+#include "Tests/Support/GameHooksDoubles.h"
+
+i32 ClTestProgramHooks::startUp() {
+  m_calls.push_back("startUp");
+  return m_startUp ? m_startUp() : 1;
+}
+
+u32 ClTestProgramHooks::tickFrame(f32 fDT) {
+  m_calls.push_back("frame");
+  m_frameTimes.push_back(fDT);
+  return m_tickFrame ? m_tickFrame(fDT) : 1;
+}
+
+i32 ClTestProgramHooks::shutDown() {
+  m_calls.push_back("shutDown");
+  return 1;
+}
+
+const SCommandParameterDefinition* ClTestProgramHooks::commandDefinitions(i32* piCount) {
+  *piCount = m_iNumDefinitions;
+  return m_pDefinitions;
+}
+
+void ClTestProgramHooks::reset() { *this = ClTestProgramHooks{}; }
+
+ClTestProgramHooks& KvTestProgramHooks() {
+  static ClTestProgramHooks s_hooks;
+  return s_hooks;
+}
+
+void KvTestInstallHookDoubles() {
+  KvSetProgramGameHooks(KvTestProgramHooks());
+}

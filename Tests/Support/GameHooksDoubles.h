@@ -1,0 +1,40 @@
+// The test doubles of what each engine layer asks of the game, one per interface, shared by every suite. Every
+// test program installs them at its start (KvTestSupport.cpp), so an engine test runs without a game; a test
+// scripts a double's answers through its members and reads back what it recorded, and resets it in its fixture.
+// Tests that run the real game in-process install the game's hooks (GameSpecificInstallHooks) and restore the
+// doubles with KvTestInstallHookDoubles when they end.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Corvane/Program/KvProgramGameHooks.h"
+
+// The program body's game: by default an idle game that starts, keeps running and shuts down; records the
+// calls ("startUp", "frame", "shutDown") and the frame times.
+class ClTestProgramHooks final : public ClProgramGameHooks {
+ public:
+  i32 startUp() override;
+  u32 tickFrame(f32 fDT) override;
+  i32 shutDown() override;
+  const SCommandParameterDefinition* commandDefinitions(i32* piCount) override;
+  bool isHelpRequested() override { return false; }
+  void printHelp(std::FILE* /*pOut*/) override {}
+  const char* gameName() override { return "Test"; }
+
+  // Back to the idle game with nothing recorded.
+  void reset();
+
+  std::function<i32()> m_startUp;           // null: starts
+  std::function<u32(f32)> m_tickFrame;     // null: keeps running
+  const SCommandParameterDefinition* m_pDefinitions = nullptr;
+  i32 m_iNumDefinitions = 0;
+  std::vector<std::string> m_calls;
+  std::vector<f32> m_frameTimes;
+};
+
+ClTestProgramHooks& KvTestProgramHooks();
+
+// Installs every double (after a test that installed the game's own hooks).
+void KvTestInstallHookDoubles();
