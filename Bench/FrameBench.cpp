@@ -52,6 +52,7 @@
 #include "Platform/D3D9/D3D9GL.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
@@ -112,6 +113,7 @@ class CGameRun {
     ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
     ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
+    GameSpecificInstallHooks();
     ClGame::startUp();
     // The profile's load ends on its own thread: frames until the second start-up stage has run, then frames until
     // the front end has drawn its first one.

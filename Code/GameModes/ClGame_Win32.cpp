@@ -310,10 +310,6 @@ i32 ClGame::startUp() {
   ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
-  // The input manager, started by the pre-load mode after the second stage, makes the game's mappers; the pad
-  // tester runs behind its input layer when the development setting asks for it.
-  ClInputManager::mp_pfnCreateGameInputMappers = &createGameInputMappers;
-  ClInputHWtoKv::mp_pPadMonkeyHooks = ClDevINI::getInt("PAD_MONKEY") > 0 ? &g_GAMEPadTester : nullptr;
   step("ClGame::enterCurrentMode");
   enterCurrentMode();
   step("ClMonkeyMgr::initialize");
@@ -554,7 +550,6 @@ i32 ClGame::shutDown() {
   ClDevINI::terminate();
   step("ClInputManager::terminate");
   ClInputManager::terminate();
-  ClInputHWtoKv::mp_pPadMonkeyHooks = nullptr;
   step("ClShaderMgr::terminate");
   ClGraphics::endSignature();
   ClShaderMgr::terminate();

@@ -1,7 +1,11 @@
 #include "Code/System/GAMEGameHooks.h"
 
+#include "Code/Input/GAMEInputHooks.h"
 #include "Code/System/GAMEProgramHooks.h"
 
 void GameSpecificInstallHooks() {
   KvSetProgramGameHooks(g_GAMEProgramHooks);
+  SKvEngineGameHooks engineHooks;
+  engineHooks.pInput = &g_GAMEInputHooks;
+  KvSetEngineGameHooks(engineHooks);
 }

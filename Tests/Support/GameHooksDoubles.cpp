@@ -28,6 +28,21 @@ ClTestProgramHooks& KvTestProgramHooks() {
   return s_hooks;
 }
 
+ClTestInputHooks& KvTestInputHooks() {
+  static ClTestInputHooks s_hooks;
+  return s_hooks;
+}
+
 void KvTestInstallHookDoubles() {
   KvSetProgramGameHooks(KvTestProgramHooks());
+  SKvEngineGameHooks engineHooks;
+  engineHooks.pInput = &KvTestInputHooks();
+  KvSetEngineGameHooks(engineHooks);
 }
+
+namespace {
+
+// Every program that links the test support (tests, benchmarks) runs with the doubles from its start.
+[[maybe_unused]] const bool g_bDoublesInstalled = (KvTestInstallHookDoubles(), true);
+
+}  // namespace

@@ -9,7 +9,23 @@
 #include <string>
 #include <vector>
 
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Program/KvProgramGameHooks.h"
+
+// The input manager's game: makes no mappers unless m_createMappers is set; counts the pad tester's calls.
+class ClTestInputHooks final : public ClInputGameHooks {
+ public:
+  void createGameInputMappers() override {
+    if (m_createMappers) m_createMappers();
+  }
+  void initPadMonkey() override { ++m_iPadMonkeyInits; }
+  void tickPadMonkey() override { ++m_iPadMonkeyTicks; }
+  void reset() { *this = ClTestInputHooks{}; }
+
+  std::function<void()> m_createMappers;
+  i32 m_iPadMonkeyInits = 0;
+  i32 m_iPadMonkeyTicks = 0;
+};
 
 // The program body's game: by default an idle game that starts, keeps running and shuts down; records the
 // calls ("startUp", "frame", "shutDown") and the frame times.
@@ -35,6 +51,7 @@ class ClTestProgramHooks final : public ClProgramGameHooks {
 };
 
 ClTestProgramHooks& KvTestProgramHooks();
+ClTestInputHooks& KvTestInputHooks();
 
-// Installs every double (after a test that installed the game's own hooks).
+// Installs every double: done when the program starts, and again after a test that installed the game's hooks.
 void KvTestInstallHookDoubles();

@@ -15,6 +15,7 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ class CMenuHooks : public ClUIHooks {
 class GameMenuInput : public InputTest {
  protected:
   void SetUp() override {
-    ClInputManager::mp_pfnCreateGameInputMappers = &createGameInputMappers;
+    KvTestInputHooks().m_createMappers = &createGameInputMappers;
     InputTest::SetUp();
     if (HasFatalFailure()) return;
     ClUI::setHooks(&m_hooks);
@@ -50,7 +51,7 @@ class GameMenuInput : public InputTest {
     ClUI::terminate();
     ClUI::setHooks(nullptr);
     InputTest::TearDown();
-    ClInputManager::mp_pfnCreateGameInputMappers = nullptr;
+    KvTestInputHooks().reset();
   }
 
   // The game's frame as far as the menus go: input, the menu mapper of player 0, the UI (50 ms of system clock).
