@@ -9,12 +9,9 @@
 #include "Corvane/Data/ClDataScriptEvaluator.h"
 #include "Corvane/System/KvDebug.h"
 #include "Fuzz/FuzzQuiet.h"
+#include "Fuzz/FuzzSystemHooks.h"
 
 namespace {
-
-struct SStopped {};
-
-void throwingStop(u32) { throw SStopped{}; }
 
 void addConstants() {
   ClDataScriptEvaluator::clearConstants();
@@ -30,7 +27,7 @@ void addConstants() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();
   static const bool bReady = [] {
-    KvSetStopHook(&throwingStop);
+    KvFuzzInstallSystemHooks();
     ClDataScriptEvaluator::initialize();
     return true;
   }();
@@ -49,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   }
   try {
     ClDataScriptEvaluator::evaluateExpression(std::string(text.c_str()).c_str());
-  } catch (const SStopped&) {
+  } catch (const SFuzzStop&) {
   }
 
   // The lines as a condition node, and as the guard of a reaction under a root with that condition.
@@ -66,11 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   pReaction->addChild("Action")->setHashId("Go", 1);
   try {
     ClDataScriptEvaluator::evaluateCondition(pCondition);
-  } catch (const SStopped&) {
+  } catch (const SFuzzStop&) {
   }
   try {
     ClDataScriptEvaluator::findAction(pRoot);
-  } catch (const SStopped&) {
+  } catch (const SFuzzStop&) {
   }
   ClDScriptData2::destroyTree(pRoot);
   return 0;

@@ -10,11 +10,13 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/System/GAMEGameHooks.h"
+#include "Code/System/GAMESystemHooks.h"
 #include "Corvane/Program/KvProgram.h"
 
 int main() {
   // Every engine layer's questions to the game are answered from here on; Ctrl-C ends the game through its
   // shutdown, whatever stage the start-up is in.
+  KvSetSystemGameHooks(g_GAMESystemHooks);
   GameSpecificInstallHooks();
   std::printf("Grindlow: Ctrl-C or closing the window ends the game.\n");
   std::fflush(stdout);

@@ -1,5 +1,7 @@
 #include "Tests/Support/GameHooksDoubles.h"
 
+#include "Tests/Support/KvTestSupport.h"
+
 i32 ClTestProgramHooks::startUp() {
   m_calls.push_back("startUp");
   return m_startUp ? m_startUp() : 1;
@@ -23,6 +25,11 @@ const SCommandParameterDefinition* ClTestProgramHooks::commandDefinitions(i32* p
 
 void ClTestProgramHooks::reset() { *this = ClTestProgramHooks{}; }
 
+ClTestSystemHooks& KvTestSystemHooks() {
+  static ClTestSystemHooks s_hooks;
+  return s_hooks;
+}
+
 ClTestProgramHooks& KvTestProgramHooks() {
   static ClTestProgramHooks s_hooks;
   return s_hooks;
@@ -34,6 +41,8 @@ ClTestInputHooks& KvTestInputHooks() {
 }
 
 void KvTestInstallHookDoubles() {
+  KvTestSystemHooks().m_onStop = &KvThrowingStopHook;
+  KvSetSystemGameHooks(KvTestSystemHooks());
   KvSetProgramGameHooks(KvTestProgramHooks());
   SKvEngineGameHooks engineHooks;
   engineHooks.pInput = &KvTestInputHooks();

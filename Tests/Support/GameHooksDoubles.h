@@ -11,6 +11,24 @@
 
 #include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Program/KvProgramGameHooks.h"
+#include "Corvane/System/KvSystemGameHooks.h"
+
+// The system layer's game: no job rows unless set; a stop runs m_onStop, which throws KvStopped unless a test
+// changed it (null: the real fault follows, see KV_REAL_STOP).
+class ClTestSystemHooks final : public ClSystemGameHooks {
+ public:
+  ClJobType* gameJobTypes(i32* piCount) override {
+    *piCount = m_iNumJobTypes;
+    return m_pJobTypes;
+  }
+  void stopping(u32 uiStopAddress) override {
+    if (m_onStop) m_onStop(uiStopAddress);
+  }
+
+  ClJobType* m_pJobTypes = nullptr;
+  i32 m_iNumJobTypes = 0;
+  std::function<void(u32)> m_onStop;
+};
 
 // The input manager's game: makes no mappers unless m_createMappers is set; counts the pad tester's calls.
 class ClTestInputHooks final : public ClInputGameHooks {
@@ -50,6 +68,7 @@ class ClTestProgramHooks final : public ClProgramGameHooks {
   std::vector<f32> m_frameTimes;
 };
 
+ClTestSystemHooks& KvTestSystemHooks();
 ClTestProgramHooks& KvTestProgramHooks();
 ClTestInputHooks& KvTestInputHooks();
 

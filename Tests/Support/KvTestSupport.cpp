@@ -56,7 +56,6 @@ std::filesystem::path g_tempRoot;
 class KvTestEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    KvSetStopHook(&KvThrowingStopHook);
     KvTestInstallHookDoubles();
   }
   void TearDown() override {
