@@ -307,7 +307,6 @@ i32 ClGame::startUp() {
   ClSaveGameUtility::initialize();
   // The game's half of loading and saving (which the pre-load mode and the engine's pending-save step call)
   // starts idle.
-  ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
   step("ClGame::enterCurrentMode");
@@ -537,7 +536,6 @@ i32 ClGame::shutDown() {
   // Waits for a save still being written, then frees both snapshots.
   step("ClSaveGameUtility::freeSnapshots");
   ClSaveGameUtility::freeSnapshots();
-  ClSaveGameUtility::setHooks(nullptr);
   step("ClSteamMgr::shutdown");
   ClScoreLeaderboardMgr::platformTerminate();
   ClScoreLeaderboardMgr::terminateListeners();

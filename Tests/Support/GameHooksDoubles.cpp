@@ -40,9 +40,15 @@ ClTestInputHooks& KvTestInputHooks() {
   return s_hooks;
 }
 
+ClTestSaveHooks& KvTestSaveHooks() {
+  static ClTestSaveHooks s_hooks;
+  return s_hooks;
+}
+
 void KvTestInstallHookDoubles() {
   KvTestSystemHooks().m_onStop = &KvThrowingStopHook;
   KvSetSystemGameHooks(KvTestSystemHooks());
+  KvSetStoreGameHooks(KvTestSaveHooks());
   KvSetProgramGameHooks(KvTestProgramHooks());
   SKvEngineGameHooks engineHooks;
   engineHooks.pInput = &KvTestInputHooks();

@@ -11,6 +11,7 @@
 
 #include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Program/KvProgramGameHooks.h"
+#include "Corvane/Store/KvStoreGameHooks.h"
 #include "Corvane/System/KvSystemGameHooks.h"
 
 // The system layer's game: no job rows unless set; a stop runs m_onStop, which throws KvStopped unless a test
@@ -45,6 +46,26 @@ class ClTestInputHooks final : public ClInputGameHooks {
   i32 m_iPadMonkeyTicks = 0;
 };
 
+// The store layer's game: counts the loads and saves asked for; each does what m_autoLoad / m_autoSave do
+// (null: nothing) and answers 1 unless they say otherwise.
+class ClTestSaveHooks final : public ClSaveGameHooks {
+ public:
+  i32 autoLoad() override {
+    ++m_iLoads;
+    return m_autoLoad ? m_autoLoad() : 1;
+  }
+  i32 autoSave() override {
+    ++m_iSaves;
+    return m_autoSave ? m_autoSave() : 1;
+  }
+  void reset() { *this = ClTestSaveHooks{}; }
+
+  std::function<i32()> m_autoLoad;
+  std::function<i32()> m_autoSave;
+  i32 m_iLoads = 0;
+  i32 m_iSaves = 0;
+};
+
 // The program body's game: by default an idle game that starts, keeps running and shuts down; records the
 // calls ("startUp", "frame", "shutDown") and the frame times.
 class ClTestProgramHooks final : public ClProgramGameHooks {
@@ -71,6 +92,7 @@ class ClTestProgramHooks final : public ClProgramGameHooks {
 ClTestSystemHooks& KvTestSystemHooks();
 ClTestProgramHooks& KvTestProgramHooks();
 ClTestInputHooks& KvTestInputHooks();
+ClTestSaveHooks& KvTestSaveHooks();
 
 // Installs every double: done when the program starts, and again after a test that installed the game's hooks.
 void KvTestInstallHookDoubles();
