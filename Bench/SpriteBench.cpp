@@ -142,7 +142,7 @@ class CQuadHooks : public CTestGraphicsHooks {
 // with the managers, dynamic geometry and the sprite job pools.
 class CSpriteSession {
  public:
-  explicit CSpriteSession(ClWindowHooks* pHooks, bool bRecording) {
+  explicit CSpriteSession(ClTestGraphicsHooks* pHooks, bool bRecording) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     m_root = std::filesystem::temp_directory_path() / ("grindlow_bench_sprites_" + std::to_string(getpid()));
     std::filesystem::create_directories(m_root / "Shaders");

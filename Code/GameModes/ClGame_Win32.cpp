@@ -275,7 +275,6 @@ i32 ClGame::startUp() {
   ClSteamMgr::initialize();
   step("ClAudioManager::initialize");
   ClAudioManager::initialize();
-  ClGraphics::setWindowHooks(&GAMEWindowHooks::instance());
   step("ClDiffMgr::initialize");
   ClDiffMgr::initialize();
   step("KvLangID::loadStringTable Win32");
@@ -332,7 +331,6 @@ void ClGame::initialize() {
       *ClGraphics::accessGraphicsOption("RES_Y") = profile.m_iDisplayHeight;
     }
   }
-  ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
   step("ClGraphics::initialize");
   ClGraphics::initialize();
   if (g_pPlayerProfileData != nullptr && g_pPlayerProfileData->m_iDisplayHeight != -1 &&
@@ -516,7 +514,6 @@ i32 ClGame::shutDown() {
   step("ClRumbleMgr::terminate");
   ClRumbleMgr::terminate();
   step("ClAudioManager::terminate");
-  ClGraphics::setWindowHooks(nullptr);
   ClAudioManager::terminate();
   step("Cl2d::terminate");
   Cl2d::terminate();
@@ -561,7 +558,6 @@ i32 ClGame::shutDown() {
   step("ClGraphics::terminate");
   g_GAMEGraphicsHooks.releaseEventQuery();
   ClGraphics::terminate();
-  ClGraphics::setWindowHooks(nullptr);
   if (ClGraphics::mp_graphicsOptionsDict.isInitialized()) {
     ClGraphics::mp_graphicsOptionsDict.terminate();
   }

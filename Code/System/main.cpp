@@ -14,8 +14,9 @@
 #include "Corvane/Program/KvProgram.h"
 
 int main() {
-  // Every engine layer's questions to the game are answered from here on; Ctrl-C ends the game through its
-  // shutdown, whatever stage the start-up is in.
+  // From here on Ctrl-C ends the game through its shutdown, whatever stage the start-up is in.
+  KvHandleQuitSignals();
+  // Every engine layer's questions to the game are answered from here on.
   KvSetSystemGameHooks(g_GAMESystemHooks);
   GameSpecificInstallHooks();
   std::printf("Grindlow: Ctrl-C or closing the window ends the game.\n");

@@ -15,8 +15,13 @@ T& installed(T* pHooks) {
 }  // namespace
 
 void KvSetEngineGameHooks(const SKvEngineGameHooks& hooks) {
-  KV_ASSERT(hooks.pInput != nullptr);
+  KV_ASSERT(hooks.pInput != nullptr && hooks.pWindow != nullptr && hooks.pVideo != nullptr &&
+            hooks.pFrame != nullptr && hooks.pUIRender != nullptr);
   g_hooks = hooks;
 }
 
 ClInputGameHooks& KvInputGameHooks() { return installed(g_hooks.pInput); }
+ClWindowGameHooks& KvWindowGameHooks() { return installed(g_hooks.pWindow); }
+ClVideoPlayerHooks& KvVideoPlayerHooks() { return installed(g_hooks.pVideo); }
+ClFrameGameHooks& KvFrameGameHooks() { return installed(g_hooks.pFrame); }
+ClUIRenderHooks& KvUIRenderHooks() { return installed(g_hooks.pUIRender); }

@@ -26,8 +26,11 @@ inline constexpr u32 gc_uiCRASH_DUMP_BUILD = 534;
 inline constexpr i32 gc_iMAX_NARROWED_ARGS = 10;
 inline constexpr i32 gc_iNARROWED_ARG_SIZE = 256;
 
-// The process entry: makes SIGINT (Ctrl-C) and SIGTERM end the program through its normal shutdown (exit code
-// gc_iEXIT_NORMAL), installs the crash translator unless a debugger is attached and runs the program body.
+// Makes SIGINT (Ctrl-C) and SIGTERM end the program through its normal shutdown (exit code gc_iEXIT_NORMAL) from
+// this call on, so the game calls it first thing in main (WinMain does it again).
+void KvHandleQuitSignals();
+
+// The process entry: makes the quit signals end the program (KvHandleQuitSignals), installs the crash translator unless a debugger is attached and runs the program body.
 // Its arguments are not used (the command line is read again from the system). 0 after a normal run, 1 when
 // the store library failed to start, 3 when the game could not start.
 struct HINSTANCE__;

@@ -34,6 +34,8 @@ int onDisplayLost() {
 }  // namespace
 
 void KvSetProgramGameHooks(ClProgramGameHooks& hooks) { g_pGameHooks = &hooks; }
+
+void KvHandleQuitSignals() { Win32HandleQuitSignals(); }
 ClProgramGameHooks& KvGetProgramGameHooks() {
   KV_ASSERT_MSG(g_pGameHooks != nullptr, "The game's program hooks are not installed");
   return *g_pGameHooks;
@@ -153,8 +155,7 @@ int runProgram() {
 
 int WinMain(HINSTANCE__* /*hInstance*/, HINSTANCE__* /*hPrevInstance*/, char* /*pCmdLine*/, int /*iShowCmd*/) {
   KvGetProgramGameHooks();
-  // From here on Ctrl-C and SIGTERM end the game through its shutdown, whatever stage the start-up is in.
-  Win32HandleQuitSignals();
+  KvHandleQuitSignals();
   Win32SetDisplayLostHandler(&onDisplayLost);
   if (IsDebuggerPresent()) {
     // Faults stop in the debugger; nothing is translated, and data errors stop there too.

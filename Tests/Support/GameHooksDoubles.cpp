@@ -1,6 +1,32 @@
 #include "Tests/Support/GameHooksDoubles.h"
 
+#include "Corvane/Graphics/ClGraphics.h"
 #include "Tests/Support/KvTestSupport.h"
+
+void ClTestGraphicsHooks::mouseMoved(std::intptr_t lParam) {
+  // The signed low and high words of the message's argument, as the window system packs them.
+  ClGraphics::mp_vWMMousePosition = {static_cast<f32>(static_cast<i16>(lParam & 0xFFFF)),
+                                     static_cast<f32>(static_cast<i16>((lParam >> 16) & 0xFFFF))};
+}
+
+void ClTestGraphicsHooks::abortProgram() { KvStopForCondition(E_KV_STOP_CAUSE_START_UP); }
+
+namespace {
+
+ClTestGraphicsHooks g_defaultGraphicsHooks;
+
+}  // namespace
+
+void KvTestSetGraphicsHooksOf(ClWindowGameHooks* pWindow, ClVideoPlayerHooks* pVideo, ClFrameGameHooks* pFrame,
+                              ClUIRenderHooks* pUIRender) {
+  SKvEngineGameHooks engineHooks;
+  engineHooks.pInput = &KvTestInputHooks();
+  engineHooks.pWindow = pWindow != nullptr ? pWindow : &g_defaultGraphicsHooks;
+  engineHooks.pVideo = pVideo != nullptr ? pVideo : &g_defaultGraphicsHooks;
+  engineHooks.pFrame = pFrame != nullptr ? pFrame : &g_defaultGraphicsHooks;
+  engineHooks.pUIRender = pUIRender != nullptr ? pUIRender : &g_defaultGraphicsHooks;
+  KvSetEngineGameHooks(engineHooks);
+}
 
 i32 ClTestProgramHooks::startUp() {
   m_calls.push_back("startUp");
@@ -50,9 +76,7 @@ void KvTestInstallHookDoubles() {
   KvSetSystemGameHooks(KvTestSystemHooks());
   KvSetStoreGameHooks(KvTestSaveHooks());
   KvSetProgramGameHooks(KvTestProgramHooks());
-  SKvEngineGameHooks engineHooks;
-  engineHooks.pInput = &KvTestInputHooks();
-  KvSetEngineGameHooks(engineHooks);
+  KvTestSetGraphicsHooks(nullptr);
 }
 
 namespace {

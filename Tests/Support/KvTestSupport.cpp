@@ -6,7 +6,6 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/Program/KvProgram.h"
-#include "Platform/Win32/Win32Messages.h"
 #include "Tests/Support/GameHooksDoubles.h"
 
 #include <dlfcn.h>
@@ -79,7 +78,7 @@ std::string envOr(const char* pName, const char* pFallback) {
 void KvTestUseIdleGame() {
   KvTestProgramHooks().reset();
   KvSetProgramGameHooks(KvTestProgramHooks());
-  Win32HandleQuitSignals();
+  KvHandleQuitSignals();
   ClMainLoop::readFrequency();
   ClMainLoop::reset();
 }

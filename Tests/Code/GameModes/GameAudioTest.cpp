@@ -99,10 +99,10 @@ TEST_F(GameAudio, TheGamePlaysItsSampleBankOnTheDevice) {
   // The effects end by themselves; the held music stays.
   EXPECT_TRUE(framesUntil([] { return ClAudioManager::getActiveCueCount() == 1; }));
   // Focus lost outside the action mode pauses the sound; focus regained resumes it.
-  ClGraphics::hooks().focusPause();
+  KvWindowGameHooks().focusPause();
   EXPECT_EQ(ClAudioManager::getCueInstance(music)->m_bPaused, 1);
-  EXPECT_FALSE(ClGraphics::hooks().isActionModeCurrent());
-  ClGraphics::hooks().resumeAllCues();
+  EXPECT_FALSE(KvWindowGameHooks().isActionModeCurrent());
+  KvWindowGameHooks().resumeAllCues();
   EXPECT_EQ(ClAudioManager::getCueInstance(music)->m_bPaused, 0);
   shutDown();
   EXPECT_FALSE(ClAudioManager::isInitialized());

@@ -19,7 +19,7 @@
 namespace {
 
 // Records what the window procedure and the pump ask of the later subsystems.
-class CRecordingHooks : public ClWindowHooks {
+class CRecordingHooks : public ClTestGraphicsHooks {
  public:
   bool isUIInitialized() override { return bUIInitialized; }
   bool isActionModeCurrent() override { return bActionMode; }
@@ -76,7 +76,7 @@ class GraphicsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     resetGraphicsState();
-    ClGraphics::setWindowHooks(&m_hooks);
+    KvTestSetGraphicsHooks(&m_hooks);
     ClDevINI::initialize();
     KvTestUseIdleGame();
     KvTestProgramHooks().m_tickFrame = &countingFrame;
@@ -84,7 +84,7 @@ class GraphicsWindow : public ::testing::Test {
     g_bKeepRunning = true;
   }
   void TearDown() override {
-    ClGraphics::setWindowHooks(nullptr);
+    KvTestSetGraphicsHooks(nullptr);
     Win32TestReset();
     resetGraphicsState();
     ClDevINI::terminate();
@@ -401,10 +401,10 @@ TEST_F(GraphicsWindow, VideoMessagesReachThePlayerThroughTheHooks) {
   pumpMessages();
   EXPECT_EQ(m_hooks.video, std::vector<std::string>({"graph"}));
   // Without a player (the default hooks) the messages are harmless.
-  ClGraphics::setWindowHooks(nullptr);
+  KvTestSetGraphicsHooks(nullptr);
   EXPECT_EQ(ClGraphics::windowProc(hWnd, gc_uiGRAPH_NOTIFY_MESSAGE, 0, 0), 0);
   ClGraphics::windowProc(hWnd, WM_MOVE, 0, 0);
-  ClGraphics::setWindowHooks(&m_hooks);
+  KvTestSetGraphicsHooks(&m_hooks);
 }
 
 TEST_F(GraphicsWindow, DroppedFilesAreGatheredAndTheDropFinished) {
@@ -453,17 +453,17 @@ TEST_F(GraphicsWindow, MouseMessagesReachTheHooksAndByDefaultThePositionFollowsE
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
 
   // Installed hooks hear both messages instead.
-  class CMouseHooks : public ClWindowHooks {
+  class CMouseHooks : public ClTestGraphicsHooks {
    public:
     void mouseMoved(std::intptr_t lParam) override { moves.push_back(lParam); }
     void mouseLeft() override { ++iLeaves; }
     std::vector<std::intptr_t> moves;
     i32 iLeaves = 0;
   } mouseHooks;
-  ClGraphics::setWindowHooks(&mouseHooks);
+  KvTestSetGraphicsHooks(&mouseHooks);
   ClGraphics::windowProc(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(12, 34));
   ClGraphics::windowProc(hWnd, WM_MOUSELEAVE, 0, 0);
-  ClGraphics::setWindowHooks(&m_hooks);
+  KvTestSetGraphicsHooks(&m_hooks);
   EXPECT_EQ(mouseHooks.moves, std::vector<std::intptr_t>{MAKELPARAM(12, 34)});
   EXPECT_EQ(mouseHooks.iLeaves, 1);
   EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -5.0f) << "left to the hooks";
@@ -516,7 +516,7 @@ TEST(GraphicsWindowX11, RealWindowShowsItsTitleAndAnInterruptEndsThePump) {
   resetGraphicsState();
   setenv("SDL_VIDEODRIVER", "x11", 1);
   CRecordingHooks hooks;
-  ClGraphics::setWindowHooks(&hooks);
+  KvTestSetGraphicsHooks(&hooks);
   ClDevINI::initialize();
   ClGraphics::readDesktopSize();
   ClGraphics::registerWindowClass(false);
@@ -537,7 +537,7 @@ TEST(GraphicsWindowX11, RealWindowShowsItsTitleAndAnInterruptEndsThePump) {
   EXPECT_TRUE(IsWindow(ClGraphics::mp_hWnd));
 
   ClGraphics::unregisterWindowClass();
-  ClGraphics::setWindowHooks(nullptr);
+  KvTestSetGraphicsHooks(nullptr);
   Win32TestReset();
   resetGraphicsState();
   ClDevINI::terminate();

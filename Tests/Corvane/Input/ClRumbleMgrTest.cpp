@@ -9,7 +9,7 @@
 namespace {
 
 // The focus-pause of the action mode, as far as rumble is concerned: pausing the game stops the pads.
-class CPausingHooks : public ClWindowHooks {
+class CPausingHooks : public ClTestGraphicsHooks {
  public:
   bool isUIInitialized() override { return true; }
   void focusPause() override { ClRumbleMgr::stopAll(); }
@@ -26,7 +26,7 @@ class Rumble : public InputTest {
   void TearDown() override {
     ClRumbleMgr::terminate();
     ClClock::shutdown();
-    ClGraphics::setWindowHooks(nullptr);
+    KvTestSetGraphicsHooks(nullptr);
     InputTest::TearDown();
   }
 
@@ -104,7 +104,7 @@ TEST_F(Rumble, StopAllSilencesThePadsUntilTheNextStart) {
 TEST_F(Rumble, LosingTheFocusStopsThePads) {
   CVirtualPad& pad = attach(0x4601);
   CPausingHooks hooks;
-  ClGraphics::setWindowHooks(&hooks);
+  KvTestSetGraphicsHooks(&hooks);
   KvTestUseIdleGame();
   ClRumbleMgr::startRumble();
   frame(0.05f);
