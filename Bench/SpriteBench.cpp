@@ -408,10 +408,9 @@ BENCHMARK(BM_Baseline_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond
 
 constexpr i32 gc_iUI_IMAGES = 500;
 
-class CImageUIHooks : public ClUIHooks {
+class CImageUIHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override { registerImagesUIFunctions(); }
-  void releaseDeviceObjects() override {}
 };
 
 // Compiles a screen "Screen" of iCount widgets, widget i described by widget(i) (its JSON object), loads it under the
@@ -462,7 +461,7 @@ class CImageScreen {
         KvTestEncodeImage(std::vector<uint32_t>(16 * 16, 0xFFC08040u), 16, 16, ETestImageFormat::PNG);
     std::ofstream("Images/UI/Tile_216.png", std::ios::binary)
         .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     m_bLoaded = loadWidgetScreen(gc_iUI_IMAGES, [](i32 i) {
       return R"({"name": "Image)" + std::to_string(i) + R"(", "properties": {
@@ -478,7 +477,7 @@ class CImageScreen {
   }
   ~CImageScreen() {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     Cl2d::clearSprites();
     Cl2d::terminate();
   }
@@ -573,13 +572,12 @@ BENCHMARK(BM_Baseline_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 constexpr i32 gc_iANIM_WIDGETS = 200;
 constexpr i32 gc_iEMBER_FRAMES = 6;
 
-class CAnimUIHooks : public ClUIHooks {
+class CAnimUIHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override {
     registerImagesUIFunctions();
     registerAnimsUIFunctions();
   }
-  void releaseDeviceObjects() override {}
 };
 
 // The UI on the session's device with the flip book "DragonEmber" (the sample atlas's six ember frames, 12 frames a
@@ -604,7 +602,7 @@ class CAnimScreen {
     }
     ClFlipBookMgr::mp_flipBookTable.insertOrReplace(KvStrHash("DragonEmber"), pFlipBook);
     Cl2d::initialise();
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     m_bLoaded = loadWidgetScreen(gc_iANIM_WIDGETS, [](i32 i) {
       return R"({"name": "Anim)" + std::to_string(i) + R"(", "properties": {
@@ -627,7 +625,7 @@ class CAnimScreen {
   }
   ~CAnimScreen() {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     Cl2d::clearSprites();
     Cl2d::terminate();
     ClFlipBookMgr::terminate();

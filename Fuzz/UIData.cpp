@@ -78,7 +78,7 @@ KV_FUZZ_MAX_LEN(gc_uiMAX_INPUT)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();
   static ClFuzzHooks s_hooks;
-  ClUI::setHooks(&s_hooks);
+  KvSetUIGameHooks(s_hooks);
   ClUI::initialise();
   if (uiSize <= UINT32_MAX &&
       ClUI::loadUIDataFromImage("fuzz", pData, static_cast<uint32_t>(uiSize))) {

@@ -344,7 +344,6 @@ void ClGame::initialize() {
                    outOfRange.c_str());
   }
   step("ClUI::initialise");
-  ClUI::setHooks(&g_GAMEUIHooks);
   ClUI::initialise();
   step("ClUI_Win32::createDeviceObjects");
   ClUI_Win32::createDeviceObjects();

@@ -4,9 +4,11 @@
 #include "Code/Input/GAMEInputHooks.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Code/System/GAMEProgramHooks.h"
+#include "Code/UI/GAMEUIRegistration.h"
 
 void GameSpecificInstallHooks() {
   KvSetStoreGameHooks(g_GAMEProfileSaveHooks);
+  KvSetUIGameHooks(g_GAMEUIHooks);
   KvSetProgramGameHooks(g_GAMEProgramHooks);
   SKvEngineGameHooks engineHooks;
   engineHooks.pInput = &g_GAMEInputHooks;

@@ -71,10 +71,18 @@ ClTestSaveHooks& KvTestSaveHooks() {
   return s_hooks;
 }
 
+ClTestUIHooks& KvTestUIHooks() {
+  static ClTestUIHooks s_hooks;
+  return s_hooks;
+}
+
+void KvTestSetUIHooks(ClUIHooks* pHooks) { KvSetUIGameHooks(pHooks != nullptr ? *pHooks : KvTestUIHooks()); }
+
 void KvTestInstallHookDoubles() {
   KvTestSystemHooks().m_onStop = &KvThrowingStopHook;
   KvSetSystemGameHooks(KvTestSystemHooks());
   KvSetStoreGameHooks(KvTestSaveHooks());
+  KvTestSetUIHooks(nullptr);
   KvSetProgramGameHooks(KvTestProgramHooks());
   KvTestSetGraphicsHooks(nullptr);
 }

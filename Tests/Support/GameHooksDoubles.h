@@ -14,6 +14,8 @@
 #include "Corvane/Program/KvProgramGameHooks.h"
 #include "Corvane/Store/KvStoreGameHooks.h"
 #include "Corvane/System/KvSystemGameHooks.h"
+#include "Corvane/UI/KvUIGameHooks.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 // The system layer's game: no job rows unless set; a stop runs m_onStop, which throws KvStopped unless a test
 // changed it (null: the real fault follows, see KV_REAL_STOP).
@@ -95,6 +97,26 @@ void KvTestSetGraphicsHooks(THooks* pHooks) {
   KvTestSetGraphicsHooksOf(pHooks, pHooks, pHooks, pHooks);
 }
 inline void KvTestSetGraphicsHooks(std::nullptr_t) { KvTestSetGraphicsHooksOf(nullptr, nullptr, nullptr, nullptr); }
+
+// The UI layer's game: counts the registrations and runs m_register (null: registers nothing). Suites with
+// procedure groups of their own derive from it; KvTestSetUIHooks installs one (null: this double).
+class ClTestUIHooks : public ClUIHooks {
+ public:
+  void registerGameUIFunctions() override {
+    ++m_iRegistrations;
+    if (m_register) m_register();
+  }
+  void reset() {
+    m_register = nullptr;
+    m_iRegistrations = 0;
+  }
+
+  std::function<void()> m_register;
+  i32 m_iRegistrations = 0;
+};
+
+ClTestUIHooks& KvTestUIHooks();
+void KvTestSetUIHooks(ClUIHooks* pHooks);
 
 // The store layer's game: counts the loads and saves asked for; each does what m_autoLoad / m_autoSave do
 // (null: nothing) and answers 1 unless they say otherwise.

@@ -20,7 +20,7 @@
 namespace {
 
 // The procedure groups the menus' buttons and grids use; the images and animations of the screen set stay idle.
-class CMenuHooks : public ClUIHooks {
+class CMenuHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override {
     g_uiTextAlignLeftHash = KvStrHash("L");
@@ -30,7 +30,6 @@ class CMenuHooks : public ClUIHooks {
     registerButtonsUIFunctions();
     registerGridUIFunctions();
   }
-  void releaseDeviceObjects() override {}
 };
 
 class GameMenuInput : public InputTest {
@@ -39,7 +38,7 @@ class GameMenuInput : public InputTest {
     KvTestInputHooks().m_createMappers = &createGameInputMappers;
     InputTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     std::ifstream file(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui", std::ios::binary);
     const std::vector<u8> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -49,7 +48,7 @@ class GameMenuInput : public InputTest {
   void TearDown() override {
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     InputTest::TearDown();
     KvTestInputHooks().reset();
   }

@@ -73,7 +73,7 @@ class Results : public ::testing::Test, protected CFrontEndUI {
  protected:
   void SetUp() override {
     // The front end's start with this suite's screens in place of the front end's.
-    ClUI::setHooks(&g_GAMEUIHooks);
+    KvTestSetUIHooks(&g_GAMEUIHooks);
     ClUI::initialise();
     ClProfileMgr::initialize();
     m_bOwnSettings = !ClDevINI::mp_bInitialized;
