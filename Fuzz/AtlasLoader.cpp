@@ -23,6 +23,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/KvDebug.h"
 #include "Fuzz/FuzzDataRoot.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
 #include "Fuzz/FuzzMaxLen.h"

@@ -8,6 +8,7 @@
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
 #include "Corvane/System/KvDebug.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzSystemHooks.h"
 

@@ -7,6 +7,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClUI.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 
