@@ -26,6 +26,7 @@
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ bool startStage() {
   ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
   ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
   ClGame::registerGameMode(E_GAME_MODE_CATFPS, &g_gameModeCatFPS, E_GAME_MODE_FRONTEND);
+  GameSpecificInstallHooks();
   ClGame::startUp();
   // The profile loads on another thread: frames until the second start-up stage has run, then into the stage.
   for (int i = 0; i < 10000 && g_bGameInitialized == 0; ++i) {

@@ -63,6 +63,7 @@
 #include "Platform/D3D9/D3D9GL.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
@@ -136,6 +137,7 @@ class CGameRun {
     ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
     ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
+    GameSpecificInstallHooks();
     GAMEStartUpTimes::startUp();
     // The profile's load ends on its own thread: frames until the second start-up stage has run, then frames until
     // the front end has drawn its first one.

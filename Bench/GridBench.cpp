@@ -15,15 +15,15 @@
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Corvane/UI/ClUI.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
 constexpr int gc_iSIDE = gc_iWIDGET_GRID_SIZE;
 
-class CGridBenchHooks : public ClUIHooks {
+class CGridBenchHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override { registerGridUIFunctions(); }
-  void releaseDeviceObjects() override {}
 };
 
 // The loaded grid, the usable flags and the expected target of each row's move (-1: none).
@@ -62,7 +62,7 @@ SGridBench& bench() {
   static SGridBench s = [] {
     SGridBench b;
     static CGridBenchHooks s_hooks;
-    ClUI::setHooks(&s_hooks);
+    KvTestSetUIHooks(&s_hooks);
     ClUI::initialise();
     std::string cells;
     for (int iX = 0; iX < gc_iSIDE; ++iX) {
@@ -161,6 +161,6 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   // The grid's UI ends before the program does, so nothing it holds is left to the exit checks.
   ClUI::terminate();
-  ClUI::setHooks(nullptr);
+  KvTestSetUIHooks(nullptr);
   return 0;
 }

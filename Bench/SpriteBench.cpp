@@ -261,7 +261,7 @@ class CQuadHooks : public CTestGraphicsHooks {
 // with the managers, dynamic geometry and the sprite job pools.
 class CSpriteSession {
  public:
-  explicit CSpriteSession(ClWindowHooks* pHooks, bool bRecording) {
+  explicit CSpriteSession(ClTestGraphicsHooks* pHooks, bool bRecording) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     m_root = std::filesystem::temp_directory_path() / ("grindlow_bench_sprites_" + std::to_string(getpid()));
     std::filesystem::create_directories(m_root / "Shaders");
@@ -659,10 +659,9 @@ BENCHMARK(BM_PlainSplit_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicroseco
 
 constexpr i32 gc_iUI_IMAGES = 500;
 
-class CImageUIHooks : public ClUIHooks {
+class CImageUIHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override { registerImagesUIFunctions(); }
-  void releaseDeviceObjects() override {}
 };
 
 // Compiles a screen "Screen" of iCount widgets, widget i described by widget(i) (its JSON object), loads it under the
@@ -713,7 +712,7 @@ class CImageScreen {
         KvTestEncodeImage(std::vector<uint32_t>(16 * 16, 0xFFC08040u), 16, 16, ETestImageFormat::PNG);
     std::ofstream("Images/UI/Tile_216.png", std::ios::binary)
         .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     m_bLoaded = loadWidgetScreen(gc_iUI_IMAGES, [](i32 i) {
       return R"({"name": "Image)" + std::to_string(i) + R"(", "properties": {
@@ -729,7 +728,7 @@ class CImageScreen {
   }
   ~CImageScreen() {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     Cl2d::clearSprites();
     Cl2d::terminate();
   }
@@ -824,13 +823,12 @@ BENCHMARK(BM_Baseline_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 constexpr i32 gc_iANIM_WIDGETS = 200;
 constexpr i32 gc_iEMBER_FRAMES = 6;
 
-class CAnimUIHooks : public ClUIHooks {
+class CAnimUIHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override {
     registerImagesUIFunctions();
     registerAnimsUIFunctions();
   }
-  void releaseDeviceObjects() override {}
 };
 
 // The UI on the session's device with the flip book "DragonEmber" (the sample atlas's six ember frames, 12 frames a
@@ -855,7 +853,7 @@ class CAnimScreen {
     }
     ClFlipBookMgr::mp_flipBookTable.insertOrReplace(KvStrHash("DragonEmber"), pFlipBook);
     Cl2d::initialise();
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     m_bLoaded = loadWidgetScreen(gc_iANIM_WIDGETS, [](i32 i) {
       return R"({"name": "Anim)" + std::to_string(i) + R"(", "properties": {
@@ -878,7 +876,7 @@ class CAnimScreen {
   }
   ~CAnimScreen() {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     Cl2d::clearSprites();
     Cl2d::terminate();
     ClFlipBookMgr::terminate();

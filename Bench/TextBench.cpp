@@ -113,7 +113,7 @@ class CTextHooks : public CTestGraphicsHooks {
 // 2D canvases and "FontAcknowledge" loaded for the design height.
 class CTextSession {
  public:
-  explicit CTextSession(ClWindowHooks* pHooks) {
+  explicit CTextSession(ClTestGraphicsHooks* pHooks) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     m_root = std::filesystem::temp_directory_path() / ("grindlow_bench_text_" + std::to_string(getpid()));
     std::filesystem::create_directories(m_root / "Shaders");

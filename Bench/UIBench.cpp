@@ -47,6 +47,7 @@
 #include "Tests/Support/KvTestSupport.h"
 #include "Tools/kuic/KuiJson.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -244,7 +245,7 @@ std::string dispatchDescription() {
   return R"({"root": {"name": "Dispatcher", "properties": {)" + properties + "}}}";
 }
 
-class ClBenchHooks : public ClUIHooks {
+class ClBenchHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override {
     for (int i = 0; i < 4; ++i) {
@@ -255,7 +256,7 @@ class ClBenchHooks : public ClUIHooks {
 
 void BM_Engine_EventDispatch(benchmark::State& state) {
   ClBenchHooks hooks;
-  ClUI::setHooks(&hooks);
+  KvTestSetUIHooks(&hooks);
   ClUI::initialise();
   SKuiScreenSet set;
   std::string error;
@@ -279,7 +280,7 @@ void BM_Engine_EventDispatch(benchmark::State& state) {
   }
   const bool bRan = g_uiProcedureRuns - uiRunsBefore == expectedRuns(state.iterations());
   ClUI::terminate();
-  ClUI::setHooks(nullptr);
+  KvTestSetUIHooks(nullptr);
   if (pWidget == nullptr) {
     state.SkipWithError(("the dispatch widget did not load: " + error).c_str());
   } else if (!bRan) {

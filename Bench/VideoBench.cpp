@@ -416,7 +416,8 @@ class CMovieOnlyHooks : public ClGAMEGraphicsHooks {
 // folder, whose FMV/ holds the movie under its own name.
 class CPlayerRig {
  public:
-  CPlayerRig(ClWindowHooks* pHooks, const std::string& moviePath) {
+  template <typename THooks>
+  CPlayerRig(THooks* pHooks, const std::string& moviePath) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     m_root = std::filesystem::temp_directory_path() / ("grindlow_bench_video_root_" + std::to_string(getpid()));

@@ -23,19 +23,15 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/KvDebug.h"
 #include "Fuzz/FuzzDataRoot.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
 #include "Fuzz/FuzzMaxLen.h"
+#include "Fuzz/FuzzSystemHooks.h"
 
 KV_FUZZ_MAX_LEN(1048576)
 
 namespace {
-
-struct SFuzzStop {
-  u32 uiAddress;
-};
-
-void throwingStop(u32 uiAddress) { throw SFuzzStop{uiAddress}; }
 
 // A 2 x 2 32-bit BMP.
 void writePage(const std::filesystem::path& path) {
@@ -53,7 +49,7 @@ std::string startAtlasRoot() {
   for (int i = 0; i < 4; ++i) writePage(root / ("A_" + std::to_string(i) + ".bmp"));
   ClTextureMgr::initObjectList();
   ClGraphics::mp_pDevice = KvFuzzRecordingDevice();
-  KvSetStopHook(&throwingStop);
+  KvFuzzInstallSystemHooks();
   return (root / "Fuzz.atf").string();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Code/Objects/Backgrounds.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Support/WorldTestSupport.h"
 

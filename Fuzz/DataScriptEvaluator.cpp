@@ -8,13 +8,11 @@
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
 #include "Corvane/System/KvDebug.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
+#include "Fuzz/FuzzSystemHooks.h"
 
 namespace {
-
-struct SStopped {};
-
-void throwingStop(u32) { throw SStopped{}; }
 
 void addConstants() {
   ClDataScriptEvaluator::clearConstants();
@@ -30,7 +28,7 @@ void addConstants() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();
   static const bool bReady = [] {
-    KvSetStopHook(&throwingStop);
+    KvFuzzInstallSystemHooks();
     ClDataScriptEvaluator::initialize();
     return true;
   }();
@@ -49,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   }
   try {
     ClDataScriptEvaluator::evaluateExpression(std::string(text.c_str()).c_str());
-  } catch (const SStopped&) {
+  } catch (const SFuzzStop&) {
   }
 
   // The lines as a condition node, and as the guard of a reaction under a root with that condition.
@@ -66,11 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   pReaction->addChild("Action")->setHashId("Go", 1);
   try {
     ClDataScriptEvaluator::evaluateCondition(pCondition);
-  } catch (const SStopped&) {
+  } catch (const SFuzzStop&) {
   }
   try {
     ClDataScriptEvaluator::findAction(pRoot);
-  } catch (const SStopped&) {
+  } catch (const SFuzzStop&) {
   }
   ClDScriptData2::destroyTree(pRoot);
   return 0;

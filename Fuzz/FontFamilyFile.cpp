@@ -9,6 +9,7 @@
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Fuzz/FuzzAlignedImage.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 
 namespace {

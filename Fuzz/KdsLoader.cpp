@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Corvane/Data/ClDScriptMgr2.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 
 namespace {

@@ -25,6 +25,7 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Support/KvScratchFolder.h"
 

@@ -12,6 +12,7 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClClock.h"
 #include "Fuzz/FuzzDataRoot.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 

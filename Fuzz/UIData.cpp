@@ -7,6 +7,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClUI.h"
+#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 
@@ -78,7 +79,7 @@ KV_FUZZ_MAX_LEN(gc_uiMAX_INPUT)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();
   static ClFuzzHooks s_hooks;
-  ClUI::setHooks(&s_hooks);
+  KvSetUIGameHooks(s_hooks);
   ClUI::initialise();
   if (uiSize <= UINT32_MAX &&
       ClUI::loadUIDataFromImage("fuzz", pData, static_cast<uint32_t>(uiSize))) {

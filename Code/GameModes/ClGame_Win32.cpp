@@ -261,13 +261,8 @@ void startUpSaveGames() {
   ClSaveGameUtility::initialize();
   // The game's half of loading and saving (which the pre-load mode and the engine's pending-save step call)
   // starts idle.
-  ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
-  // The input manager, started by the pre-load mode after the second stage, makes the game's mappers; the pad
-  // tester runs behind its input layer when the development setting asks for it.
-  ClInputManager::mp_pfnCreateGameInputMappers = &createGameInputMappers;
-  ClInputHWtoKv::mp_pPadMonkeyHooks = ClDevINI::getInt("PAD_MONKEY") > 0 ? &g_GAMEPadTester : nullptr;
 }
 
 // The window and the device are made with the profile's video options; without a chosen resolution the graphics
@@ -285,7 +280,6 @@ void applyProfileGraphicsOptions() {
       *ClGraphics::accessGraphicsOption("RES_Y") = profile.m_iDisplayHeight;
     }
   }
-  ClGraphics::setWindowHooks(&g_GAMEGraphicsHooks);
 }
 
 void startUpGraphics() {
@@ -323,7 +317,6 @@ void terminateStoreSide() {
 void terminateGraphics() {
   g_GAMEGraphicsHooks.releaseEventQuery();
   ClGraphics::terminate();
-  ClGraphics::setWindowHooks(nullptr);
   ClGraphics::terminateGraphicsOptions();
 }
 
@@ -363,11 +356,7 @@ const SGameStep gc_aGameSteps[] = {
      }},
     {START, "KvInitializeLanguagePath", [] { KvInitializeLanguagePath(ClDevINI::getStringValue("LANG")); }},
     {START, "ClSteamMgr::initialize", [] { ClSteamMgr::initialize(); }},
-    {START, "ClAudioManager::initialize",
-     [] {
-       ClAudioManager::initialize();
-       ClGraphics::setWindowHooks(&GAMEWindowHooks::instance());
-     }},
+    {START, "ClAudioManager::initialize", [] { ClAudioManager::initialize(); }},
     {START, "ClDiffMgr::initialize", [] { ClDiffMgr::initialize(); }},
     {START, "KvLangID::loadStringTable Win32", &loadEngineStringTable},
     // The profile's video options replace these defaults in the second stage.
@@ -386,11 +375,7 @@ const SGameStep gc_aGameSteps[] = {
 
     {SECOND, "ClGraphics::accessGraphicsOption", &applyProfileGraphicsOptions},
     {SECOND, "ClGraphics::initialize", &startUpGraphics},
-    {SECOND, "ClUI::initialise",
-     [] {
-       ClUI::setHooks(&g_GAMEUIHooks);
-       ClUI::initialise();
-     }},
+    {SECOND, "ClUI::initialise", [] { ClUI::initialise(); }},
     {SECOND, "ClUI_Win32::createDeviceObjects", [] { ClUI_Win32::createDeviceObjects(); }},
     {SECOND, "Cl2d::initialise", [] { Cl2d::initialise(); }},
     {SECOND, "ClFullScreenFMVPlayer_Win32::initialize", [] { ClFullScreenFMVPlayer_Win32::initialize(); }},
@@ -514,11 +499,7 @@ const SGameStep gc_aGameSteps[] = {
      }},
     {SHUT, "clear the signature manager's flag", [] { ClSignatureMgr::terminate(); }},
     {SHUT, "ClRumbleMgr::terminate", [] { ClRumbleMgr::terminate(); }},
-    {SHUT, "ClAudioManager::terminate",
-     [] {
-       ClGraphics::setWindowHooks(nullptr);
-       ClAudioManager::terminate();
-     }},
+    {SHUT, "ClAudioManager::terminate", [] { ClAudioManager::terminate(); }},
     {SHUT, "Cl2d::terminate", [] { Cl2d::terminate(); }},
     {SHUT, "ClUI::terminate", [] { ClUI::terminate(); }},
     {SHUT, "ClFontFamilyMgr::terminate", [] { ClFontFamilyMgr::terminate(); }},
@@ -533,19 +514,11 @@ const SGameStep gc_aGameSteps[] = {
      }},
     {SHUT, "ClCameraMgr::terminate", [] { ClCameraMgr::terminate(); }},
     // Waits for a save still being written, then frees both snapshots.
-    {SHUT, "ClSaveGameUtility::freeSnapshots",
-     [] {
-       ClSaveGameUtility::freeSnapshots();
-       ClSaveGameUtility::setHooks(nullptr);
-     }},
+    {SHUT, "ClSaveGameUtility::freeSnapshots", [] { ClSaveGameUtility::freeSnapshots(); }},
     {SHUT, "ClSteamMgr::shutdown", &terminateStoreSide},
     {SHUT, "ClDScriptMgr2::terminate", [] { ClDScriptMgr2::terminate(); }},
     {SHUT, "ClDevINI::terminate", [] { ClDevINI::terminate(); }},
-    {SHUT, "ClInputManager::terminate",
-     [] {
-       ClInputManager::terminate();
-       ClInputHWtoKv::mp_pPadMonkeyHooks = nullptr;
-     }},
+    {SHUT, "ClInputManager::terminate", [] { ClInputManager::terminate(); }},
     {SHUT, "ClShaderMgr::terminate",
      [] {
        ClGraphics::endSignature();

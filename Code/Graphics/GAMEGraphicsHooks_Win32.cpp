@@ -101,6 +101,8 @@ const char* ClGAMEGraphicsHooks::localizedText(const char* pKey) {
   return m_szText;
 }
 
+void ClGAMEGraphicsHooks::abortProgram() { KvStopForCondition(E_KV_STOP_CAUSE_START_UP); }
+
 i32 ClGAMEGraphicsHooks::allowQuit() {
   // The UI's "AllowQuit" value decides once the UI exists; before that the window always closes.
   return 0;
@@ -261,7 +263,7 @@ void ClGAMEGraphicsHooks::drawFinalPicture() {
     STextureSet* pSceneAndBloom = ClSignatureMgr::getTexSet2(pScene, pBloom);
     const SRenderSignature* pAddBloom =
         ClSignatureMgr::getSignature(ClShaderMgr::getShader("vosk_add_bloom"), pSceneAndBloom);
-    ClGraphics::hooks().renderAspectFitQuad(pAddBloom, gc_uiWHITE, 0.0f, 0.0f, afSize[0], afSize[1]);
+    g_GAMEGraphicsHooks.renderAspectFitQuad(pAddBloom, gc_uiWHITE, 0.0f, 0.0f, afSize[0], afSize[1]);
     ClGraphics::setRenderTargetGroup(nullptr);
     clearBackBufferAround(pScene);
     STextureSet* pSet = ClSignatureMgr::getTexSet4(pLit->getColorTexture(), pBloom, pMask, pPhosphor);

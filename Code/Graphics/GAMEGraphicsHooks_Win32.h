@@ -21,11 +21,15 @@
 class ClRenderTargetGroup;
 struct IDirect3DQuery9;
 
-// The window hooks of the game (mode, sound) with its graphics hooks added: installed by the second start-up stage.
-class ClGAMEGraphicsHooks : public GAMEWindowHooks {
+// The window hooks of the game (mode, sound) with its frame and the UI's services to the renderer added: the game's
+// answers to the graphics side of the engine layer, installed by main().
+class ClGAMEGraphicsHooks : public GAMEWindowHooks, public ClFrameGameHooks, public ClUIRenderHooks {
  public:
   const char* localizedText(const char* pKey) override;
   i32 allowQuit() override;
+  // A start-up that cannot go on: the condition stop (the user is told, the program ends).
+  [[noreturn]] void abortProgram() override;
+  bool hasUITextureBeenLoaded(const char* pName) override;
   void buildResolutionList() override;
   void pickWidescreenMode(u32* puiWidth, u32* puiHeight) override;
   void blackFrame() override;

@@ -1,18 +1,14 @@
 #include "Code/Graphics/GAMEWindowHooks.h"
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/UI/ClUI.h"
 
-GAMEWindowHooks& GAMEWindowHooks::instance() {
-  static GAMEWindowHooks s_hooks;
-  return s_hooks;
-}
-
 bool GAMEWindowHooks::isUIInitialized() { return ClUI::isInitialised(); }
 
-bool GAMEWindowHooks::hasUITextureBeenLoaded(const char* pName) { return ClUI::hasUITextureBeenLoaded(pName); }
+bool ClGAMEGraphicsHooks::hasUITextureBeenLoaded(const char* pName) { return ClUI::hasUITextureBeenLoaded(pName); }
 
 bool GAMEWindowHooks::isActionModeCurrent() { return g_eCurrentGameMode == E_GAME_MODE_ACTION; }
 

@@ -1,18 +1,17 @@
-// The game's services behind the window procedure (ClWindowHooks): which mode is current, the sound's pause
-// and resume on focus changes, the pointer and the cursor, and the full-screen video player's messages. Installed
-// by the game's start-up, removed by its shutdown. Main thread only.
+// The game's services behind the window procedure (ClWindowGameHooks, ClVideoPlayerHooks): which mode is current,
+// the sound's pause and resume on focus changes, the pointer and the cursor, and the full-screen video player's
+// messages. The game's graphics hooks (ClGAMEGraphicsHooks) complete them; main() installs them. Main thread only.
 //
 // The pointer: it starts in the window and its position (ClGraphics::mp_vWMMousePosition) follows every mouse
 // move. With the development setting "TOGGLE_MOUSE_CURSOR" at 1 or more the system cursor hides while the mouse is
 // over the window, and leaving the window shows it again and parks the position at gc_fPOINTER_AWAY.
 #pragma once
 
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Graphics/ClGraphics.h"
 
-class GAMEWindowHooks : public ClWindowHooks {
+class GAMEWindowHooks : public ClWindowGameHooks, public ClVideoPlayerHooks {
  public:
-  static GAMEWindowHooks& instance();
-
   bool isUIInitialized() override;
   bool isActionModeCurrent() override;
   void resumeAllCues() override;
@@ -21,7 +20,6 @@ class GAMEWindowHooks : public ClWindowHooks {
   void focusPause() override;
   void mouseMoved(std::intptr_t lParam) override;
   void mouseLeft() override;
-  bool hasUITextureBeenLoaded(const char* pName) override;
   // The full-screen video player hears of the window's moves, display changes, paints and its graph's messages.
   void videoWindowMoved() override;
   void videoDisplayChanged() override;

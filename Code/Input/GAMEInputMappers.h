@@ -28,6 +28,6 @@ class ClInputMapperMenus final : public ClInputMapperBase {
 };
 
 // Makes both mappers into g_pInputMapperGameplay and g_pInputMapperMenus (16-byte aligned; a global stays null
-// when the heap refuses). The action count must cover action 36 (assertion). Installed as the input manager's factory at start-up; ClInputManager::terminate
-// destroys them.
+// when the heap refuses). The action count must cover action 36 (assertion). The input manager asks for them
+// when it starts (ClInputGameHooks); ClInputManager::terminate destroys them.
 void createGameInputMappers();

@@ -1,6 +1,7 @@
 // The pad tester, a development aid for soak tests: it feeds random presses into logical pad 0's record and
 // wanders the pointer, so the game runs unattended through its menus; the game's mappers turn its presses into
-// actions as they would a player's. On when the development setting "PAD_MONKEY" is above 0 at start-up.
+// actions as they would a player's. On when the development setting "PAD_MONKEY" is above 0 as the input layer
+// starts (ClGAMEInputHooks).
 //
 // Each press is a sequence (a pool of 32; a 33rd at once is an assertion "pSeq"): a slot held for a hold time,
 // released for the between time, repeated a number of times; one-shot sequences last one applied frame. A new
@@ -43,11 +44,11 @@ struct SPadMonkeySequence {
 
 inline constexpr i32 gc_iPAD_MONKEY_SEQUENCES = 32;
 
-class GAMEPadTester final : public ClPadMonkeyHooks {
+class GAMEPadTester final {
  public:
   // Reads the settings and builds the tables.
-  void init() override;
-  void tick() override;
+  void init();
+  void tick();
   // The sequences running now.
   i32 getActiveCount() const;
 

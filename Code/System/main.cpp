@@ -1,5 +1,5 @@
-// The game's entry point: hands the game's start-up, frame, shutdown and command line to the engine's program
-// body and runs it.
+// The game's entry point: installs the game's answers to every engine layer, registers the game's modes and runs
+// the engine's program body.
 #include <cstdio>
 
 #include "Code/GameModes/ClGame.h"
@@ -9,23 +9,16 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
-#include "Code/System/GAMECommandLine.h"
-#include "Code/System/GAMEStartUpTimes.h"
+#include "Code/System/GAMEGameHooks.h"
+#include "Code/System/GAMESystemHooks.h"
 #include "Corvane/Program/KvProgram.h"
 
 int main() {
-  SKvGameEntryPoints entryPoints{};
-  // The start-up's phases are timed around the game's calls (told on standard error when asked for).
-  entryPoints.pfnStartUp = &GAMEStartUpTimes::startUp;
-  entryPoints.pfnTickFrame = &GAMEStartUpTimes::tickFrame;
-  entryPoints.pfnShutDown = &ClGame::shutDown;
-  entryPoints.pCommandDefinitions = g_GameCommandDefinitions;
-  entryPoints.iNumCommandDefinitions = gc_iNUM_GAME_COMMAND_DEFINITIONS;
-  entryPoints.pfnIsHelpRequested = &GameSpecificIsHelpRequested;
-  entryPoints.pfnPrintHelp = &GameSpecificPrintHelp;
-  entryPoints.pGameName = "Grindlow";
   // From here on Ctrl-C ends the game through its shutdown, whatever stage the start-up is in.
-  KvSetGameEntryPoints(entryPoints);
+  KvHandleQuitSignals();
+  // Every engine layer's questions to the game are answered from here on.
+  KvSetSystemGameHooks(g_GAMESystemHooks);
+  GameSpecificInstallHooks();
   std::printf("Grindlow: Ctrl-C or closing the window ends the game.\n");
   std::fflush(stdout);
   // The modes this build has.

@@ -1,6 +1,6 @@
 // How the game plugs into the UI manager: the one function through which every event procedure, the engine's
 // and the game's, reaches the procedure registry (ClUI::initialise calls it once, after it made the registry and
-// before any UI data loads), and the UI's device objects. Installed by the game's second start-up stage.
+// before any UI data loads). main() installs g_GAMEUIHooks.
 #pragma once
 
 #include "Corvane/UI/ClUI.h"
@@ -8,7 +8,7 @@
 // Registers the engine's common procedure groups, then the game's own, each in its fixed order.
 void registerGameUIFunctions();
 
-class ClGAMEUIHooks : public ClUIHooks {
+class ClGAMEUIHooks final : public ClUIHooks {
  public:
   void registerGameUIFunctions() override;
 };

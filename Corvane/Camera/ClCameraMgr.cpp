@@ -9,12 +9,6 @@ u16 ClCameraMgr::mp_uiNumCameras = 0;
 
 namespace {
 
-void switchChannelCamera(i32 iTVChannelIdx, ClCamera* pCamera, f32 fBlendTime) {
-  KV_ASSERT(iTVChannelIdx >= 0 && iTVChannelIdx < gc_iNUM_ENGINE_TV_CHANNELS);
-  pCamera->m_bActive = 1;
-  g_aTVChannels[iTVChannelIdx].blendTo(pCamera, fBlendTime);
-}
-
 void destroy(ClCamera* pCamera) {
   for (ClTVChannel& channel : g_aTVChannels) {
     channel.dropCamera(pCamera);
@@ -27,7 +21,6 @@ void destroy(ClCamera* pCamera) {
 void ClCameraMgr::initialize() {
   mp_apCameras[0] = new ClCameraDebug();
   mp_uiNumCameras = 1;
-  ClGameStateMgr::mp_pfnSwitchChannelCamera = &switchChannelCamera;
   // Graphics start-up set channel 0 up before the cameras existed: it shows the debug camera until the game
   // pushes its own.
   ClTVChannel& channel = g_aTVChannels[0];
@@ -64,7 +57,16 @@ void ClCameraMgr::terminate() {
     mp_apCameras[i] = nullptr;
   }
   mp_uiNumCameras = 0;
-  ClGameStateMgr::mp_pfnSwitchChannelCamera = nullptr;
+}
+
+void ClCameraMgr::switchChannelCamera(i32 iTVChannelIdx, ClCamera* pCamera, f32 fBlendTime) {
+  // The debug camera exists from initialize to terminate.
+  if (mp_uiNumCameras == 0) {
+    return;
+  }
+  KV_ASSERT(iTVChannelIdx >= 0 && iTVChannelIdx < gc_iNUM_ENGINE_TV_CHANNELS);
+  pCamera->m_bActive = 1;
+  g_aTVChannels[iTVChannelIdx].blendTo(pCamera, fBlendTime);
 }
 
 ClCameraDebug* ClCameraMgr::getDebugCamera() {

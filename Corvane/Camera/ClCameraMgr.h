@@ -20,6 +20,9 @@ class ClCameraMgr {
   // Destroys every camera.
   static void terminate();
   static ClCameraDebug* getDebugCamera();
+  // The top camera of a TV channel's stack changed (ClGameStateMgr): marks the camera active and switches the
+  // channel to it over fBlendTime seconds (0 is a cut). Nothing while the manager is not started.
+  static void switchChannelCamera(i32 iTVChannelIdx, ClCamera* pCamera, f32 fBlendTime);
 
   static ClCamera* mp_apCameras[gc_iMAX_REGISTERED_CAMERAS];
   static u16 mp_uiNumCameras;

@@ -1,9 +1,9 @@
 #include "Corvane/GameModes/ClGameStateMgr.h"
 
+#include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/System/KvDebug.h"
 
 i32 g_iInputBlockedCounter = 0;
-KvSwitchChannelCamera ClGameStateMgr::mp_pfnSwitchChannelCamera = nullptr;
 
 namespace {
 
@@ -92,9 +92,7 @@ i32 ClGameStateMgr::firstPlayerChannel() {
 void ClGameStateMgr::pushCamera(ClCamera* pCamera) {
   const i32 iTVChannelIdx = firstPlayerChannel();
   m_aTVChannelStates[iTVChannelIdx].mp_cameraStack.push(pCamera);
-  if (mp_pfnSwitchChannelCamera != nullptr) {
-    mp_pfnSwitchChannelCamera(iTVChannelIdx, pCamera, 0.0f);
-  }
+  ClCameraMgr::switchChannelCamera(iTVChannelIdx, pCamera, 0.0f);
 }
 
 void ClGameStateMgr::popCamera(f32 fBlendTime) {
@@ -102,7 +100,7 @@ void ClGameStateMgr::popCamera(f32 fBlendTime) {
   KV_ASSERT(m_aTVChannelStates[iTVChannelIdx].mp_cameraStack.getCount());
   ClSimpleStackTemplate<ClCamera*>& cameraStack = m_aTVChannelStates[iTVChannelIdx].mp_cameraStack;
   cameraStack.pop();
-  if (cameraStack.getCount() > 0 && mp_pfnSwitchChannelCamera != nullptr) {
-    mp_pfnSwitchChannelCamera(iTVChannelIdx, cameraStack.top(), fBlendTime);
+  if (cameraStack.getCount() > 0) {
+    ClCameraMgr::switchChannelCamera(iTVChannelIdx, cameraStack.top(), fBlendTime);
   }
 }

@@ -29,11 +29,6 @@ inline constexpr i32 gc_iINPUT_BLOCKED_FRAMES = 2;
 // again in the new context.
 extern i32 g_iInputBlockedCounter;
 
-// Called when the top camera of a TV channel changes: the camera code marks the camera active and switches
-// the channel to it over fBlendTime seconds (0 is a cut). Installed by the camera code when it starts; while
-// none is installed only the stacks change.
-typedef void (*KvSwitchChannelCamera)(i32 iTVChannelIdx, ClCamera* pCamera, f32 fBlendTime);
-
 struct SLocalPlayerState {
   i8 m_iTVChannelIdx = -1;   // -1 = none; the game's modes set the first player's to 0 when they enter
   u8 m_uiChannelFlags = 0xFF;  // cleared together with the channel index
@@ -66,14 +61,14 @@ class ClGameStateMgr {
   static i32 getTVChannel(u32 uiPlayerIndex);
 
   // Cameras of the first local player's TV channel, which must be set. A push activates the camera and cuts
-  // the channel to it; a pop that leaves a camera blends the channel to it over fBlendTime seconds.
+  // the channel to it; a pop that leaves a camera blends the channel to it over fBlendTime seconds (through
+  // ClCameraMgr::switchChannelCamera; while the camera manager is not started only the stacks change).
   static void pushCamera(ClCamera* pCamera);
   static void popCamera(f32 fBlendTime);
 
   static STVChannelState m_aTVChannelStates[gc_iNUM_TV_CHANNELS];
   static ClSimpleStackTemplate<u32> m_aBoolStateStack[gc_uiNUM_BOOL_STATES];
   static ClSimpleStackTemplate<f32> m_aFloatStateStack[gc_uiNUM_FLOAT_STATES];
-  static KvSwitchChannelCamera mp_pfnSwitchChannelCamera;
 
  private:
   static SLocalPlayerState m_aLocalPlayers[cMAX_LOCAL_PLAYERS];

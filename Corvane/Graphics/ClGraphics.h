@@ -10,9 +10,9 @@
 // atomics; the per-frame lists the game writes are indexed by getCurCPUBuffer, which flips only inside the
 // hand-over, so they need no lock. The window procedure runs inside processMessages, between frames.
 //
-// The window procedure and the device code call into subsystems above the engine core (the main-loop frame, the
-// UI, audio, the game's modes, the string table, the game's frame composition) through a ClWindowHooks object
-// installed with ClGraphics::setWindowHooks; without one, the defaults stand for "none of them exists yet".
+// The window procedure and the device code ask the game (and, through it, the UI and the sound above the engine
+// layer) through the engine layer's hooks, Corvane/GameModes/KvEngineGameHooks.h: ClWindowGameHooks,
+// ClVideoPlayerHooks, ClFrameGameHooks and ClUIRenderHooks.
 //
 // This header names no platform header: the window handle is the platform's opaque HWND__ pointer, the device
 // objects are forward-declared interfaces and the window procedure's word arguments are spelled as the integer
@@ -82,81 +82,11 @@ enum E_MATRIX_STACK : i32 {
 };
 static_assert(NUM_E_MATRIX_STACK == gc_iNUM_MATRIX_STACKS);
 
+// What ClGraphics::processMessages answers when no message waits and a main-loop frame is due.
+inline constexpr i32 gc_iPUMP_FRAME_DUE = 2;
+
 // Both coordinates of a pointer position that is off every widget (the pointer left the window).
 inline constexpr f32 gc_fPOINTER_AWAY = -1000.0f;
-
-// Services of later subsystems that the window procedure and the pump call. Each default stands for the
-// service not existing yet.
-class ClWindowHooks {
- public:
-  virtual ~ClWindowHooks() = default;
-  // The UI's initialised flag. Default: no UI.
-  virtual bool isUIInitialized() { return false; }
-  // Whether the current game mode is the action mode, which keeps the sound paused on activation.
-  virtual bool isActionModeCurrent() { return false; }
-  // ClAudioManager::resumeAllCues.
-  virtual void resumeAllCues() {}
-  // The game's close decision (body of gameSpecificAllowQuit): 0 lets the window close. Default: 0, as the
-  // game answers while its UI is not initialised.
-  virtual i32 allowQuit() { return 0; }
-  // The game's reaction to losing the focus (body of gameSpecificFocusPause): pause the game and the sound.
-  virtual void focusPause() {}
-  // WM_MOUSEMOVE (body of gameSpecificMouseMoved; lParam as the message carries it: client x and y in its signed
-  // low and high words) and WM_MOUSELEAVE (body of gameSpecificMouseLeft): the game decides whether the cursor
-  // shows and what ClGraphics::mp_vWMMousePosition holds. Default: the position follows every move.
-  virtual void mouseMoved(std::intptr_t lParam);
-  virtual void mouseLeft() {}
-  // Text of a string-table key for message boxes (8-bit); default: the key itself.
-  virtual const char* localizedText(const char* pKey) { return pKey; }
-  // ClUI::hasUITextureBeenLoaded: whether the UI's own texture table holds the name (the UI unloads its textures
-  // itself). Default: no UI.
-  virtual bool hasUITextureBeenLoaded(const char* /*pName*/) { return false; }
-
-  // --- The full-screen video player's side of the window procedure (default: no player) ---
-
-  // WM_MOVE, and WM_SIZE after its own handling: the video follows the client rectangle.
-  virtual void videoWindowMoved() {}
-  // WM_DISPLAYCHANGE.
-  virtual void videoDisplayChanged() {}
-  // WM_PAINT, between BeginPaint and EndPaint, with the paint device context.
-  virtual void videoRepaint(HWND__* /*hWnd*/, HDC__* /*hDC*/) {}
-  // The graph's notification message (gc_uiGRAPH_NOTIFY_MESSAGE): the player's event handler.
-  virtual void videoGraphEvent() {}
-
-  // --- The game's graphics hooks (bodies of the gameSpecific functions of ClGraphics) ---
-
-  // Fills ClGraphics::mp_resolutionList from ClGraphics::mp_displayModes. Default: nothing (no game).
-  virtual void buildResolutionList() {}
-  // Replaces the windowed start size (in: the chosen size). Default: keeps it.
-  virtual void pickWidescreenMode(u32* /*puiWidth*/, u32* /*puiHeight*/) {}
-  // Draws and presents one cleared frame during start-up, on the main thread.
-  virtual void blackFrame() {}
-  // The frame composition on the render worker: draws the current CPU buffer, presents, and stores the result of
-  // Present with ClGraphics::setLastPresentResult.
-  virtual void renderFrame() {}
-  // Throws the handed-over frame's queued work away without drawing.
-  virtual void discardFrame() {}
-  // Game thread, while graphics are not ready: the frame the game queued is not handed over, and what the game
-  // queued for it outside the engine's own queues goes now.
-  virtual void frameDropped() {}
-  // Device lost: before the default-pool objects go. Regained: after a successful Reset and restore.
-  virtual void platformLostFocus() {}
-  virtual void platformRegainedFocus() {}
-  // Registers the game's shaders with the shader manager and marks them all loaded (second start-up stage).
-  virtual void loadShaders() {}
-
-  // --- The UI's services to the renderer (ClUI_Win32) ---
-
-  // One textured rectangle (x, y, width, height in pixels of the bound target, or of the back buffer) with the
-  // signature's first texture stretched over it and the colour. Default: nothing is drawn (no UI).
-  virtual void renderAspectFitQuad(const SRenderSignature* /*pSignature*/, u32 /*uiColor*/, f32 /*fX*/, f32 /*fY*/,
-                                   f32 /*fWidth*/, f32 /*fHeight*/) {}
-  // The UI's Direct3D objects, released on device loss and made again after a Reset. Default: none exist.
-  virtual void releaseUIDeviceObjects() {}
-  virtual void createUIDeviceObjects() {}
-  // The abnormal termination of the device-creation failures that destroy the window. Default: abort.
-  [[noreturn]] virtual void abortProgram();
-};
 
 // The object transform a shader's per-object set-up starts from; reset to the identity at game start-up.
 extern ClWorldObject g_defaultObjectTransform;
@@ -190,9 +120,9 @@ class ClGraphics {
 
   // --- Run loop ---
 
-  // One step of the run loop: handles at most one message, or runs one main-loop frame when no message
-  // waits and the application has been activated or the graphics are not ready; otherwise sleeps 1 ms in
-  // an alertable wait. 0 on WM_QUIT (not dispatched) or when the frame asked to end, else 1.
+  // One step of the message pump: handles at most one message; when none waits, answers gc_iPUMP_FRAME_DUE if
+  // the application has been activated or the graphics are not ready (the program's run loop then runs a
+  // frame, ClMainLoop::pump), else sleeps 1 ms in an alertable wait. 0 on WM_QUIT (not dispatched), else 1.
   static i32 processMessages();
   // With the development setting "MOUSE_EXCLUSIVE" non-zero and the main window in the foreground, moves the
   // cursor to the centre of the window's outer rectangle.
@@ -325,10 +255,10 @@ class ClGraphics {
   static i32 gameSpecificAllowQuit();
   // Focus lost while the UI is initialised: pauses the game and the sound.
   static void gameSpecificFocusPause();
-  // WM_MOUSEMOVE and WM_MOUSELEAVE (ClWindowHooks::mouseMoved and mouseLeft).
+  // WM_MOUSEMOVE and WM_MOUSELEAVE (ClWindowGameHooks::mouseMoved and mouseLeft).
   static void gameSpecificMouseMoved(std::intptr_t lParam);
   static void gameSpecificMouseLeft(std::intptr_t lParam);
-  // The game's graphics hooks (ClWindowHooks).
+  // The game's graphics hooks (ClFrameGameHooks).
   static void gameSpecificBuildResolutionList();
   static void gameSpecificPickWidescreenMode(u32* puiWidth, u32* puiHeight);
   static void gameSpecificBlackFrame();
@@ -339,12 +269,6 @@ class ClGraphics {
   static void gameSpecificPlatformRegainedFocus();
   static void gameSpecificLoadShaders();
 
-  // Installs the hooks (not owned); null restores the defaults.
-  static void setWindowHooks(ClWindowHooks* pHooks);
-  // The main-loop frame that processMessages runs when no message waits: true to keep running. The program
-  // body installs ClMainLoop::tick with the game's entry points; without one, an idle step runs no frame.
-  static void setMainLoopFrame(bool (*pfnFrame)());
-  static ClWindowHooks& hooks();
 
   // --- State (main thread) ---
 

@@ -6,6 +6,7 @@
 #include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Development/ClCommandParameters.h"
 #include "Corvane/Development/ClDevINI.h"
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Graphics/ClDrawPrimitive.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/KvDebug.h"
@@ -27,7 +28,6 @@ u32 ClGraphics::mp_bForcedResolution = 0;
 u32 ClGraphics::mp_eDepthStencilFormat = D3DFMT_UNKNOWN;
 u32 ClGraphics::mp_eDepthTextureFormat = D3DFMT_UNKNOWN;
 
-void ClWindowHooks::abortProgram() { KvStopForCondition(E_KV_STOP_CAUSE_START_UP); }
 
 namespace {
 
@@ -95,7 +95,7 @@ std::string resolveEscapes(const char* pText) {
 }
 
 void messageBox(const std::string& text, const char* pTitleKey) {
-  MessageBoxA(nullptr, text.c_str(), ClGraphics::hooks().localizedText(pTitleKey), MB_ICONERROR);
+  MessageBoxA(nullptr, text.c_str(), KvWindowGameHooks().localizedText(pTitleKey), MB_ICONERROR);
 }
 
 void releaseDeviceAndDirect3D() {
@@ -121,7 +121,7 @@ void releaseDeviceAndDirect3D() {
   DestroyWindow(ClGraphics::mp_hWnd);
   ClGraphics::mp_hWnd = nullptr;
   ClGraphics::unregisterWindowClass();
-  ClGraphics::hooks().abortProgram();
+  KvWindowGameHooks().abortProgram();
   std::abort();
 }
 
@@ -314,7 +314,7 @@ i32 ClGraphics::createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& m
                                                 D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, eCandidate));
   };
   auto noDepthFormat = []() {
-    messageBox(resolveEscapes(hooks().localizedText("MB_DIRECTX_ISSUE_FEW_SUGGESTIONS")), "MB_DIRECTX_ERROR_TITLE");
+    messageBox(resolveEscapes(KvWindowGameHooks().localizedText("MB_DIRECTX_ISSUE_FEW_SUGGESTIONS")), "MB_DIRECTX_ERROR_TITLE");
     KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "No suitable depth buffer format found!");
   };
   D3DFORMAT eDepth = D3DFMT_UNKNOWN;
@@ -375,19 +375,19 @@ i32 ClGraphics::createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& m
     resizeWindow(1, 1);
     ShowCursor(TRUE);
     const std::string text = errorText(hrCreate);
-    messageBox(resolveEscapes(hooks().localizedText("MB_DIRECTX_ISSUE_FEW_SUGGESTIONS")), "MB_DIRECTX_ERROR_TITLE");
+    messageBox(resolveEscapes(KvWindowGameHooks().localizedText("MB_DIRECTX_ISSUE_FEW_SUGGESTIONS")), "MB_DIRECTX_ERROR_TITLE");
     KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, text.c_str());
   }
 
   D3DCAPS9 caps{};
   mp_pD3D->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps);
   if (caps.PixelShaderVersion < D3DPS_VERSION(3, 0) || caps.VertexShaderVersion < D3DVS_VERSION(3, 0)) {
-    failAndDestroyWindow(hooks().localizedText("MB_DIRECTX_HARDWARE_NOT_SHADER_3_0"),
+    failAndDestroyWindow(KvWindowGameHooks().localizedText("MB_DIRECTX_HARDWARE_NOT_SHADER_3_0"),
                          "MB_DIRECTX_HARDWARE_ISSUE_TITLE", true);
   }
 
   auto surfaceFailure = [](const char* pTextKey, HRESULT hr) {
-    std::string text = hooks().localizedText(pTextKey);
+    std::string text = KvWindowGameHooks().localizedText(pTextKey);
     const size_t uiMarker = text.find("%s");
     if (uiMarker != std::string::npos) {
       text.replace(uiMarker, 2, errorText(hr));
@@ -413,7 +413,7 @@ void ClGraphics::initializePlatform() {
   KV_ASSERT_MSG(ClDevINI::mp_bInitialized, "ClDevINI::mp_bInitialized");
   mp_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
   if (mp_pD3D == nullptr) {
-    messageBox(hooks().localizedText("MB_DIRECTX_COULD_NOT_INIT"), "MB_DIRECTX_ISSUE_TITLE");
+    messageBox(KvWindowGameHooks().localizedText("MB_DIRECTX_COULD_NOT_INIT"), "MB_DIRECTX_ISSUE_TITLE");
     KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "Could not initialize DirectX");
   }
   requireOption("FULLSCREEN");
@@ -510,7 +510,7 @@ void ClGraphics::initializePlatform() {
     createDevice(&uiWidth, &uiHeight, entry);
   }
   if (mp_pDevice == nullptr) {
-    failAndDestroyWindow(hooks().localizedText("MB_DIRECTX_COULD_NOT_CREATE_D3D_DEVICE"), "MB_DIRECTX_ISSUE_TITLE",
+    failAndDestroyWindow(KvWindowGameHooks().localizedText("MB_DIRECTX_COULD_NOT_CREATE_D3D_DEVICE"), "MB_DIRECTX_ISSUE_TITLE",
                          true);
   }
 

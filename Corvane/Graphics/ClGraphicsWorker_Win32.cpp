@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Graphics/ClDrawPrimitive.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
@@ -147,7 +148,7 @@ void ClGraphics::releaseDeviceObjects() {
   ClShaderMgr::onLostDevice();
   ClDrawPrimitive::releaseDeviceObjects();
   ClDynamicGeometry::platformTerminate();
-  hooks().releaseUIDeviceObjects();
+  KvUIRenderHooks().releaseUIDeviceObjects();
   if (mp_pBackBufferSurface != nullptr) {
     mp_pBackBufferSurface->Release();
     mp_pBackBufferSurface = nullptr;
@@ -177,7 +178,7 @@ i32 ClGraphics::restoreDeviceObjects() {
   if (ClDynamicGeometry::wasStarted()) {
     ClDynamicGeometry::platformInitialize(0);
   }
-  hooks().createUIDeviceObjects();
+  KvUIRenderHooks().createUIDeviceObjects();
   return 1;
 }
 

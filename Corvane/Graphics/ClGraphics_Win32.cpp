@@ -5,6 +5,7 @@
 
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform_Win32.h"
@@ -39,9 +40,6 @@ constexpr i32 gc_iDROPPED_FILES_CAPACITY = 8;
 
 HINSTANCE g_hInstance = nullptr;
 WNDCLASSEXA g_windowClass = {};
-ClWindowHooks g_defaultHooks;
-ClWindowHooks* g_pHooks = &g_defaultHooks;
-bool (*g_pfnMainLoopFrame)() = nullptr;
 
 void acquireIfPresent(LPDIRECTINPUTDEVICE8A pDevice) {
   if (pDevice != nullptr) {
@@ -56,12 +54,12 @@ void onActivate(WPARAM wParam) {
   }
   if (wParam == WA_ACTIVE || wParam == WA_CLICKACTIVE) {
     ClGraphics::mp_bWindowHasFocus = 1;
-    if (!ClGraphics::hooks().isActionModeCurrent()) {
-      ClGraphics::hooks().resumeAllCues();
+    if (!KvWindowGameHooks().isActionModeCurrent()) {
+      KvWindowGameHooks().resumeAllCues();
     }
   } else if (wParam == WA_INACTIVE) {
     ClGraphics::mp_bWindowHasFocus = 0;
-    if (ClGraphics::hooks().isUIInitialized()) {
+    if (KvWindowGameHooks().isUIInitialized()) {
       ClGraphics::gameSpecificFocusPause();
     }
   }
@@ -79,11 +77,7 @@ void onDropFiles(HDROP hDrop) {
 
 }  // namespace
 
-void ClGraphics::setWindowHooks(ClWindowHooks* pHooks) { g_pHooks = pHooks != nullptr ? pHooks : &g_defaultHooks; }
 
-ClWindowHooks& ClGraphics::hooks() { return *g_pHooks; }
-
-void ClGraphics::setMainLoopFrame(bool (*pfnFrame)()) { g_pfnMainLoopFrame = pfnFrame; }
 
 void ClGraphics::readDesktopSize() {
   mp_iDesktopWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -120,12 +114,12 @@ void ClGraphics::createMainWindow(i32 iWidth, i32 iHeight, bool bFullscreen, boo
                             iHeight, nullptr, nullptr, g_hInstance, nullptr);
   if (mp_hWnd == nullptr) {
     const DWORD uiError = GetLastError();
-    std::string text = hooks().localizedText("MB_DIRECTX_FAILED_TO_CREATE_MAIN_WIN");
+    std::string text = KvWindowGameHooks().localizedText("MB_DIRECTX_FAILED_TO_CREATE_MAIN_WIN");
     const size_t uiMarker = text.find("%d");
     if (uiMarker != std::string::npos) {
       text.replace(uiMarker, 2, std::to_string(uiError));
     }
-    MessageBoxA(nullptr, text.c_str(), hooks().localizedText("MB_DIRECTX_ISSUE_TITLE"), MB_ICONERROR);
+    MessageBoxA(nullptr, text.c_str(), KvWindowGameHooks().localizedText("MB_DIRECTX_ISSUE_TITLE"), MB_ICONERROR);
     KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "Failed to create main window");
   }
   KvStrLCpyW(mp_szWindowTitle, gc_pGAME_TITLE, gc_iWINDOW_TITLE_LEN);
@@ -177,8 +171,8 @@ i32 ClGraphics::processMessages() {
     DispatchMessageA(&msg);
     return 1;
   }
-  if ((mp_bAppActivated || !mp_bReady) && g_pfnMainLoopFrame != nullptr) {
-    return g_pfnMainLoopFrame() ? 1 : 0;
+  if (mp_bAppActivated || !mp_bReady) {
+    return gc_iPUMP_FRAME_DUE;
   }
   // Never activated yet while the graphics are ready: wait, alertably, so file reads complete here.
   SleepEx(1, TRUE);
@@ -209,7 +203,7 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
       }
       [[fallthrough]];
     case WM_MOVE:
-      hooks().videoWindowMoved();
+      KvVideoPlayerHooks().videoWindowMoved();
       break;
     case WM_ACTIVATE:
       onActivate(wParam);
@@ -219,7 +213,7 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
       GetClientRect(mp_hWnd, &client);
       PAINTSTRUCT paint;
       HDC hDC = BeginPaint(hWnd, &paint);
-      hooks().videoRepaint(hWnd, hDC);
+      KvVideoPlayerHooks().videoRepaint(hWnd, hDC);
       EndPaint(hWnd, &paint);
       break;
     }
@@ -237,7 +231,7 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
       }
       break;
     case WM_DISPLAYCHANGE:
-      hooks().videoDisplayChanged();
+      KvVideoPlayerHooks().videoDisplayChanged();
       break;
     case WM_MOUSEMOVE:
       gameSpecificMouseMoved(lParam);
@@ -259,7 +253,7 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
       gameSpecificMouseLeft(lParam);
       break;
     case gc_uiGRAPH_NOTIFY_MESSAGE:
-      hooks().videoGraphEvent();
+      KvVideoPlayerHooks().videoGraphEvent();
       break;
     default:
       break;
@@ -282,25 +276,22 @@ void ClGraphics::gatherDroppedFiles(HDROP hDrop, ClDynamicVector<SDroppedFile>* 
   }
 }
 
-i32 ClGraphics::gameSpecificAllowQuit() { return hooks().allowQuit(); }
+i32 ClGraphics::gameSpecificAllowQuit() { return KvWindowGameHooks().allowQuit(); }
 
-void ClGraphics::gameSpecificFocusPause() { hooks().focusPause(); }
+void ClGraphics::gameSpecificFocusPause() { KvWindowGameHooks().focusPause(); }
 
-void ClGraphics::gameSpecificBuildResolutionList() { hooks().buildResolutionList(); }
+void ClGraphics::gameSpecificBuildResolutionList() { KvFrameGameHooks().buildResolutionList(); }
 void ClGraphics::gameSpecificPickWidescreenMode(u32* puiWidth, u32* puiHeight) {
-  hooks().pickWidescreenMode(puiWidth, puiHeight);
+  KvFrameGameHooks().pickWidescreenMode(puiWidth, puiHeight);
 }
-void ClGraphics::gameSpecificBlackFrame() { hooks().blackFrame(); }
-void ClGraphics::gameSpecificRenderFrame() { hooks().renderFrame(); }
-void ClGraphics::gameSpecificDiscardFrame() { hooks().discardFrame(); }
-void ClGraphics::gameSpecificFrameDropped() { hooks().frameDropped(); }
-void ClGraphics::gameSpecificPlatformLostFocus() { hooks().platformLostFocus(); }
-void ClGraphics::gameSpecificPlatformRegainedFocus() { hooks().platformRegainedFocus(); }
-void ClGraphics::gameSpecificLoadShaders() { hooks().loadShaders(); }
+void ClGraphics::gameSpecificBlackFrame() { KvFrameGameHooks().blackFrame(); }
+void ClGraphics::gameSpecificRenderFrame() { KvFrameGameHooks().renderFrame(); }
+void ClGraphics::gameSpecificDiscardFrame() { KvFrameGameHooks().discardFrame(); }
+void ClGraphics::gameSpecificFrameDropped() { KvFrameGameHooks().frameDropped(); }
+void ClGraphics::gameSpecificPlatformLostFocus() { KvFrameGameHooks().platformLostFocus(); }
+void ClGraphics::gameSpecificPlatformRegainedFocus() { KvFrameGameHooks().platformRegainedFocus(); }
+void ClGraphics::gameSpecificLoadShaders() { KvFrameGameHooks().loadShaders(); }
 
-void ClGraphics::gameSpecificMouseMoved(LPARAM lParam) { hooks().mouseMoved(lParam); }
-void ClGraphics::gameSpecificMouseLeft(LPARAM) { hooks().mouseLeft(); }
+void ClGraphics::gameSpecificMouseMoved(LPARAM lParam) { KvWindowGameHooks().mouseMoved(lParam); }
+void ClGraphics::gameSpecificMouseLeft(LPARAM) { KvWindowGameHooks().mouseLeft(); }
 
-void ClWindowHooks::mouseMoved(LPARAM lParam) {
-  ClGraphics::mp_vWMMousePosition = {static_cast<f32>(GET_X_LPARAM(lParam)), static_cast<f32>(GET_Y_LPARAM(lParam))};
-}

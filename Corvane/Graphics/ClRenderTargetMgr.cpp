@@ -6,6 +6,7 @@
 #include <new>
 
 #include "Corvane/ADT/KvSystem.h"
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClShaderMgr.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -226,7 +227,7 @@ void ClRenderTargetMgr::fullScreenPass(ClShader* pShader, ClTexture* pSource) {
     fWidth = afDimensions[0];
     fHeight = afDimensions[1];
   }
-  ClGraphics::hooks().renderAspectFitQuad(pSignature, gc_uiFULL_SCREEN_PASS_COLOR, 0.0f, 0.0f, fWidth, fHeight);
+  KvUIRenderHooks().renderAspectFitQuad(pSignature, gc_uiFULL_SCREEN_PASS_COLOR, 0.0f, 0.0f, fWidth, fHeight);
 }
 
 void ClRenderTargetMgr::applyBlurEffect(const char* pName, ClRenderTargetGroup* pSource, u32,

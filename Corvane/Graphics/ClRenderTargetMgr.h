@@ -8,7 +8,7 @@
 // A blur is a named set of settings: a threshold pass into a work-size target, then Gaussian passes across and down
 // with 15 taps whose weights and offsets setupBlurEffect computes once. Mode 3, the only one made here, writes the
 // last pass straight into the destination group. The passes are full-screen quads drawn through the UI's
-// aspect-fit quad (ClWindowHooks::renderAspectFitQuad) and do nothing while the shaders are not all loaded.
+// aspect-fit quad (ClUIRenderHooks::renderAspectFitQuad) and do nothing while the shaders are not all loaded.
 //
 // Threads: made at start-up on the main thread; blurs and borrows run on the render worker during a frame;
 // release and restore run on the main thread while the worker waits. Nothing is locked.

@@ -6,6 +6,7 @@
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Files/KvDataPaths.h"
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/KvGraphicsFiles.h"
 #include "Corvane/Memory/KvAlloc.h"
@@ -93,6 +94,6 @@ void ClTextureMgr::unloadTexture(const char* pcFilename) {
   if (!mp_textureTable.isAllocated()) return;
   const u32 uiHash = KvStrHash(pcFilename);
   if (mp_textureTable.find(uiHash) == 0) return;
-  KV_ASSERT_MSG(!ClGraphics::hooks().hasUITextureBeenLoaded(pcFilename), "!ClUI::hasUITextureBeenLoaded(pcFilename)");
+  KV_ASSERT_MSG(!KvUIRenderHooks().hasUITextureBeenLoaded(pcFilename), "!ClUI::hasUITextureBeenLoaded(pcFilename)");
   destroyTexture(reinterpret_cast<ClTexture*>(mp_textureTable.remove(uiHash)));
 }

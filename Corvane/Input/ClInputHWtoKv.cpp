@@ -10,7 +10,6 @@ u32 ClInputHWtoKv::mp_auiKeyStates[gc_iNUM_KEY_STATES] = {};
 u32 ClInputHWtoKv::mp_auiMouseButtons[gc_iNUM_MOUSE_BUTTONS] = {};
 kv_vector2 ClInputHWtoKv::mp_aPointerPositions[gc_iNUM_INPUT_POINTERS] = {};
 
-ClPadMonkeyHooks* ClInputHWtoKv::mp_pPadMonkeyHooks = nullptr;
 STextInputCapture ClInputHWtoKv::mp_textInputCapture;
 u32 ClInputHWtoKv::mp_bTextInputCaptureActive = 0;
 u32 ClInputHWtoKv::mp_bTextInputCaptureListsCreated = 0;

@@ -125,16 +125,6 @@ enum E_KEY_REPEAT_STATE : u32 {
   E_KEY_REPEAT_REPEATING = 2,
 };
 
-// The game's pad tester behind the input layer's initPadMonkey and tickPadMonkey: init once the layer is set up,
-// tick after each tick's device reads. Installed by the game at start-up when its development setting asks for
-// it; without it the tester stays dormant.
-class ClPadMonkeyHooks {
- public:
-  virtual ~ClPadMonkeyHooks() = default;
-  virtual void init() = 0;
-  virtual void tick() = 0;
-};
-
 class ClInputHWtoKv {
  public:
   virtual ~ClInputHWtoKv() {}
@@ -152,7 +142,7 @@ class ClInputHWtoKv {
     (void)fX;
     (void)fY;
   }
-  // The game's pad tester (set-up and tick): the installed ClPadMonkeyHooks, nothing without them.
+  // The game's pad tester (set-up and tick): ClInputGameHooks::initPadMonkey and tickPadMonkey.
   virtual void initPadMonkey() = 0;
   virtual void tickPadMonkey() = 0;
   virtual void onTextInputCaptureStart(u32 uiArg0, u32 uiArg1, u32 uiArg2) {
@@ -193,9 +183,6 @@ class ClInputHWtoKv {
   static u32 mp_auiKeyStates[gc_iNUM_KEY_STATES];
   static u32 mp_auiMouseButtons[gc_iNUM_MOUSE_BUTTONS];  // left, right, middle; 1 while held
   static kv_vector2 mp_aPointerPositions[gc_iNUM_INPUT_POINTERS];
-
-  // The pad tester; null (the default) keeps it dormant. Main thread, before the input manager starts.
-  static ClPadMonkeyHooks* mp_pPadMonkeyHooks;
 
   static STextInputCapture mp_textInputCapture;
   static u32 mp_bTextInputCaptureActive;

@@ -5,6 +5,7 @@
 
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
 #include "Corvane/Input/ClInputManager.h"
@@ -328,14 +329,6 @@ u32 ClInputHWtoKvPlatform::queryDevice1(u32) { return 0; }
 u32 ClInputHWtoKvPlatform::queryDevice2(u32) { return 0; }
 void ClInputHWtoKvPlatform::setTuningPair(f32, f32) {}
 
-void ClInputHWtoKvPlatform::initPadMonkey() {
-  if (mp_pPadMonkeyHooks != nullptr) {
-    mp_pPadMonkeyHooks->init();
-  }
-}
+void ClInputHWtoKvPlatform::initPadMonkey() { KvInputGameHooks().initPadMonkey(); }
 
-void ClInputHWtoKvPlatform::tickPadMonkey() {
-  if (mp_pPadMonkeyHooks != nullptr) {
-    mp_pPadMonkeyHooks->tick();
-  }
-}
+void ClInputHWtoKvPlatform::tickPadMonkey() { KvInputGameHooks().tickPadMonkey(); }

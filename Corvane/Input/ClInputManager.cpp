@@ -3,12 +3,12 @@
 #include <cstring>
 #include <new>
 
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
 #include "Corvane/Input/ClInputMapperDebugCamera.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
 
-PFN_CREATE_GAME_INPUT_MAPPERS ClInputManager::mp_pfnCreateGameInputMappers = nullptr;
 
 u32 ClInputManager::m_bInitialized = 0;
 i32 ClInputManager::m_iActionCount = 0;
@@ -51,9 +51,7 @@ i32 ClInputManager::initialize() {
   g_pInputMapperDebugCamera = createAligned<ClInputMapperDebugCamera>();
   KV_ASSERT(g_pInputMapperDebugCamera);
 
-  if (mp_pfnCreateGameInputMappers != nullptr) {
-    mp_pfnCreateGameInputMappers();
-  }
+  KvInputGameHooks().createGameInputMappers();
 
   const size_t uiBytes = sizeof(SGameInputAction) * static_cast<size_t>(m_iActionCount);
   for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {

@@ -31,10 +31,6 @@ static_assert(sizeof(SGameInputAction) == 12, "an action record is three floats"
 inline constexpr i32 gc_iNUM_DEBUG_CAMERA_ACTIONS = 32;
 inline constexpr f32 gc_fACTION_PRESSED_THRESHOLD = 0.1f;
 
-// Makes the game's input mappers into g_pInputMapperGameplay and g_pInputMapperMenus (16-byte aligned
-// blocks of KvAlignedAlloc, constructed in place); terminate destroys them.
-typedef void (*PFN_CREATE_GAME_INPUT_MAPPERS)();
-
 class ClInputManager {
  public:
   // Creates and initialises the hardware layer (g_pInputHWToKv), the debug-camera mapper and the game's
@@ -58,9 +54,6 @@ class ClInputManager {
   // The pad record of a logical pad (through the pad map).
   static SInputPadState& getPadState(u32 uiLogicalPad);
 
-  // The game's mapper factory, called by initialize; null makes no game mappers.
-  static PFN_CREATE_GAME_INPUT_MAPPERS mp_pfnCreateGameInputMappers;
-
   // The number of actions each pad's array holds; the game sets it before initialize (37).
   static void setActionCount(i32 iActionCount) { m_iActionCount = iActionCount; }
   static i32 getActionCount() { return m_iActionCount; }
@@ -80,6 +73,6 @@ class ClInputManager {
 };
 
 extern ClInputMapperBase* g_pInputMapperDebugCamera;
-// The game's two mappers (made by mp_pfnCreateGameInputMappers).
+// The game's two mappers (made by ClInputGameHooks::createGameInputMappers when the manager starts).
 extern ClInputMapperBase* g_pInputMapperGameplay;
 extern ClInputMapperBase* g_pInputMapperMenus;

@@ -25,6 +25,9 @@ class ClMainLoop {
   static void readFrequency();
   // One frame: true to keep running, false when the game frame asked to quit.
   static bool tick();
+  // One step of the run loop: ClGraphics::processMessages, and the frame it finds due. 0 on WM_QUIT or when the
+  // frame asked to end, else 1.
+  static i32 pump();
   // Back to the state before the first tick (for a new run of the program body in tests).
   static void reset();
 };

@@ -3,6 +3,7 @@
 
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClDevINI.h"
+#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/Program/KvProgram.h"
@@ -63,7 +64,15 @@ bool ClMainLoop::tick() {
   }
   fixedFrameTime(&fDT);
   KV_ASSERT(fDT > KV_ZERO);
-  return KvGetGameEntryPoints().pfnTickFrame(fDT) != 0;
+  return KvGetProgramGameHooks().tickFrame(fDT) != 0;
+}
+
+i32 ClMainLoop::pump() {
+  const i32 iStep = ClGraphics::processMessages();
+  if (iStep == gc_iPUMP_FRAME_DUE) {
+    return tick() ? 1 : 0;
+  }
+  return iStep;
 }
 
 void ClMainLoop::reset() {

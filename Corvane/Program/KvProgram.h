@@ -1,36 +1,16 @@
 // The program body: the process entry, the crash-report translator, the command line and the order in which
 // the store library, the lock pool, the game and the main loop are started and shut down.
 //
-// The engine does not link against the game: the game hands its start-up, frame and shutdown functions and
-// its command-line table to the engine with KvSetGameEntryPoints before calling WinMain. Main thread only.
+// What the program asks of the game is Corvane/Program/KvProgramGameHooks.h. Main thread only.
 #pragma once
 
 #include <cstdio>
 
+#include "Corvane/Program/KvProgramGameHooks.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/System/KvTypes.h"
 
-struct SCommandParameterDefinition;
 struct _EXCEPTION_POINTERS;
-
-struct SKvGameEntryPoints {
-  // The game's first start-up stage, once before the main loop; 0 when the game cannot start (it has told the
-  // user why): the main loop is skipped, the game shut down, and the program ends with
-  // gc_iEXIT_START_UP_FAILED.
-  i32 (*pfnStartUp)();
-  u32 (*pfnTickFrame)(f32 fDT); // one game frame; 0 ends the main loop
-  i32 (*pfnShutDown)();         // once after the main loop
-  const SCommandParameterDefinition* pCommandDefinitions;
-  i32 iNumCommandDefinitions;
-  bool (*pfnIsHelpRequested)();         // after parsing: was help asked for
-  void (*pfnPrintHelp)(std::FILE* pOut);
-  const char* pGameName;  // the caption of the messages that end the program; null: "Error"
-};
-
-// Also makes SIGINT (Ctrl-C) and SIGTERM end the program through its normal shutdown (exit code
-// gc_iEXIT_NORMAL) from this call on, so the game calls it first thing in main.
-void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints);
-const SKvGameEntryPoints& KvGetGameEntryPoints();
 
 // Exit codes of the program body: a normal run, a store library that did not start, a game that could not
 // start or go on (a data file missing or damaged, no display, no graphics device), a display lost during the
@@ -46,7 +26,11 @@ inline constexpr u32 gc_uiCRASH_DUMP_BUILD = 534;
 inline constexpr i32 gc_iMAX_NARROWED_ARGS = 10;
 inline constexpr i32 gc_iNARROWED_ARG_SIZE = 256;
 
-// The process entry: installs the crash translator unless a debugger is attached and runs the program body.
+// Makes SIGINT (Ctrl-C) and SIGTERM end the program through its normal shutdown (exit code gc_iEXIT_NORMAL) from
+// this call on, so the game calls it first thing in main (WinMain does it again).
+void KvHandleQuitSignals();
+
+// The process entry: makes the quit signals end the program (KvHandleQuitSignals), installs the crash translator unless a debugger is attached and runs the program body.
 // Its arguments are not used (the command line is read again from the system). 0 after a normal run, 1 when
 // the store library failed to start, 3 when the game could not start.
 struct HINSTANCE__;

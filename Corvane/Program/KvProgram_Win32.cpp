@@ -16,7 +16,7 @@
 
 namespace {
 
-SKvGameEntryPoints g_gameEntryPoints = {};
+ClProgramGameHooks* g_pGameHooks = nullptr;
 
 char g_aszNarrowedArgs[gc_iMAX_NARROWED_ARGS][gc_iNARROWED_ARG_SIZE] = {};
 i32 g_iNarrowedArgCount = 0;
@@ -33,13 +33,13 @@ int onDisplayLost() {
 
 }  // namespace
 
-void KvSetGameEntryPoints(const SKvGameEntryPoints& entryPoints) {
-  Win32HandleQuitSignals();
-  g_gameEntryPoints = entryPoints;
-  // The pump runs the game's frames through the main loop.
-  ClGraphics::setMainLoopFrame(&ClMainLoop::tick);
+void KvSetProgramGameHooks(ClProgramGameHooks& hooks) { g_pGameHooks = &hooks; }
+
+void KvHandleQuitSignals() { Win32HandleQuitSignals(); }
+ClProgramGameHooks& KvGetProgramGameHooks() {
+  KV_ASSERT_MSG(g_pGameHooks != nullptr, "The game's program hooks are not installed");
+  return *g_pGameHooks;
 }
-const SKvGameEntryPoints& KvGetGameEntryPoints() { return g_gameEntryPoints; }
 
 i32 KvGetNarrowedArgCount() { return g_iNarrowedArgCount; }
 const char* KvGetNarrowedArg(i32 iIndex) {
@@ -75,7 +75,7 @@ bool describeCondition(E_KV_STOP_CAUSE eCause, const char* pReport, const char* 
 void endForCondition(E_KV_STOP_CAUSE eCause) {
   char szText[gc_iLAST_MESSAGE_SIZE];
   if (describeCondition(eCause, KvGetLastMessage(), Win32VideoStartProblem(), szText, sizeof(szText))) {
-    MessageBoxA(nullptr, szText, g_gameEntryPoints.pGameName, MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, szText, g_pGameHooks != nullptr ? g_pGameHooks->gameName() : "Error", MB_OK | MB_ICONERROR);
   }
   std::fflush(stdout);
   std::fflush(stderr);
@@ -109,7 +109,9 @@ void parseCommandLine() {
   }
 
   ClCommandParameters::initialize();
-  ClCommandParameters::setDefinitions(g_gameEntryPoints.pCommandDefinitions, g_gameEntryPoints.iNumCommandDefinitions);
+  i32 iNumDefinitions = 0;
+  const SCommandParameterDefinition* pDefinitions = KvGetProgramGameHooks().commandDefinitions(&iNumDefinitions);
+  ClCommandParameters::setDefinitions(pDefinitions, iNumDefinitions);
   if (ClCommandParameters::validate()) {
     const char* apArgs[gc_iMAX_NARROWED_ARGS];
     for (i32 i = 0; i < g_iNarrowedArgCount; ++i) {
@@ -119,9 +121,8 @@ void parseCommandLine() {
       std::fprintf(stderr, "Command line: not understood past the parameters listed above; see -help.\n");
     }
   }
-  if (g_gameEntryPoints.pfnIsHelpRequested != nullptr && g_gameEntryPoints.pfnIsHelpRequested() &&
-      g_gameEntryPoints.pfnPrintHelp != nullptr) {
-    g_gameEntryPoints.pfnPrintHelp(stdout);
+  if (KvGetProgramGameHooks().isHelpRequested()) {
+    KvGetProgramGameHooks().printHelp(stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
   }
@@ -139,13 +140,13 @@ int runProgram() {
   }
   ClMutexLock::initializePool();
   parseCommandLine();
-  const bool bStarted = g_gameEntryPoints.pfnStartUp() != 0;
+  const bool bStarted = KvGetProgramGameHooks().startUp() != 0;
   if (bStarted) {
     do {
       ClGraphics::recenterExclusiveMouse();
-    } while (ClGraphics::processMessages() != 0);
+    } while (ClMainLoop::pump() != 0);
   }
-  g_gameEntryPoints.pfnShutDown();
+  KvGetProgramGameHooks().shutDown();
   ClCommandParameters::shutdown();
   ClMutexLock::shutdownPool();
   SteamAPI_Shutdown();
@@ -153,7 +154,8 @@ int runProgram() {
 }
 
 int WinMain(HINSTANCE__* /*hInstance*/, HINSTANCE__* /*hPrevInstance*/, char* /*pCmdLine*/, int /*iShowCmd*/) {
-  KV_ASSERT(g_gameEntryPoints.pfnStartUp && g_gameEntryPoints.pfnTickFrame && g_gameEntryPoints.pfnShutDown);
+  KvGetProgramGameHooks();
+  KvHandleQuitSignals();
   Win32SetDisplayLostHandler(&onDisplayLost);
   if (IsDebuggerPresent()) {
     // Faults stop in the debugger; nothing is translated, and data errors stop there too.

@@ -20,16 +20,16 @@ std::atomic<u32> ClSaveGameUtility::mp_uiSaveAgain{0};
 
 namespace {
 
-ClSaveGameHooks g_defaultSaveGameHooks;
-ClSaveGameHooks* g_pSaveGameHooks = &g_defaultSaveGameHooks;
+ClSaveGameHooks* g_pSaveGameHooks = nullptr;
 
 }  // namespace
 
-void ClSaveGameUtility::setHooks(ClSaveGameHooks* pHooks) {
-  g_pSaveGameHooks = pHooks != nullptr ? pHooks : &g_defaultSaveGameHooks;
-}
+void KvSetStoreGameHooks(ClSaveGameHooks& hooks) { g_pSaveGameHooks = &hooks; }
 
-ClSaveGameHooks& ClSaveGameUtility::hooks() { return *g_pSaveGameHooks; }
+ClSaveGameHooks& KvStoreGameHooks() {
+  KV_ASSERT_MSG(g_pSaveGameHooks != nullptr, "The game's store hooks are not installed");
+  return *g_pSaveGameHooks;
+}
 
 i32 ClSaveGameUtility::initialize() {
   wchar16 szPath[KV_MAX_PATH_LEN];

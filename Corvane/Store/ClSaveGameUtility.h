@@ -1,7 +1,7 @@
 // The engine half of saving the player's profile: the two snapshots the game's save thread writes from, the
 // flags that make sure a save asked for while another is being written is not lost, and the local save
-// folder made at start-up. The game half (a ClSaveGameHooks object the game installs at start-up, its save
-// and load threads) copies the profile block into a snapshot and writes it to the store's remote storage; the
+// folder made at start-up. The game half (ClSaveGameHooks, Corvane/Store/KvStoreGameHooks.h: its save and
+// load threads) copies the profile block into a snapshot and writes it to the store's remote storage; the
 // block's contents are its business.
 //
 // Snapshots: the save snapshot is what the running save thread writes; the pending snapshot collects a
@@ -26,21 +26,11 @@
 
 #include <atomic>
 
+#include "Corvane/Store/KvStoreGameHooks.h"
 #include "Corvane/System/KvTypes.h"
 
 inline constexpr u32 gc_uiSAVE_SNAPSHOT_SIZE = 2584;
 inline constexpr u32 gc_uiSAVE_SNAPSHOT_TAG = 4;
-
-// What the engine calls of the game's half of saving. The default stands for a game that saves nothing.
-class ClSaveGameHooks {
- public:
-  virtual ~ClSaveGameHooks() = default;
-  // Starts loading the profile on a thread of its own: 1, or 0 (nothing started) while a load runs. The
-  // default has nothing to load: 1.
-  virtual i32 autoLoad() { return 1; }
-  // Takes a snapshot of the profile and starts or queues its save, following the protocol above. 1.
-  virtual i32 autoSave() { return 1; }
-};
 
 class ClSaveGameUtility {
  public:
@@ -70,14 +60,10 @@ class ClSaveGameUtility {
   // Game shutdown: waits for a running save to end, then frees both snapshots.
   static void freeSnapshots();
 
-  // The game's half of saving (main thread, at start-up and shutdown); null returns to the default, which
-  // saves nothing. The object must outlive its installation.
-  static void setHooks(ClSaveGameHooks* pHooks);
-  static ClSaveGameHooks& hooks();
   // The profile load of the pre-load mode: 1 when the game's half started it, 0 when a load already runs.
-  static i32 gameSpecificAutoLoad() { return hooks().autoLoad(); }
+  static i32 gameSpecificAutoLoad() { return KvStoreGameHooks().autoLoad(); }
   // A save request: the game's half takes a snapshot of the profile and starts or queues its save. 1.
-  static i32 gameSpecificAutoSave() { return hooks().autoSave(); }
+  static i32 gameSpecificAutoSave() { return KvStoreGameHooks().autoSave(); }
 
   static void* mpr_pSaveGameDataSnapshot;
   static u32 m_uiSaveGameDataSnapshotSize;

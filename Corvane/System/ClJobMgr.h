@@ -3,7 +3,7 @@
 // has completed the type's finished callback runs on the thread that dispatches (never on a worker).
 //
 // Job types 0 to 3 are the built-in rows (0 to 2 the sprite manager's, 3 the one-off jobs); types 4 and up
-// are the rows the game registers (GameSpecificJobMgr_Win32). A missing row or routine is an assertion.
+// are the rows the game hands over (ClSystemGameHooks::gameJobTypes). A missing row or routine is an assertion.
 //
 // Threads: jobs are added, waited for, finished and removed by one controlling thread at a time (the render
 // worker during its frame; the main thread dispatches at the start of a game frame while the render worker
@@ -41,9 +41,6 @@ inline constexpr i32 gc_iNUM_BUILT_IN_JOB_TYPES = 4;
 inline constexpr i32 gc_iJOB_TYPE_ONE_OFF = 3;
 inline constexpr i32 gc_iNUM_GAME_JOB_TYPES = 4;
 inline constexpr i32 gc_iMAX_ONE_OFF_JOBS = 64;
-
-// The game's job-type rows (types 4 to 7), registered by ClJobMgr::initialize.
-extern ClJobType GameSpecificJobMgr_Win32[gc_iNUM_GAME_JOB_TYPES];
 
 // A parameter block of a one-off job, handed to its routines as they were filled by the job's creator.
 struct SOneOffJobParams {

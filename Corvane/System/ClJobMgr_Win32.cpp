@@ -3,6 +3,7 @@
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClJobMgr.h"
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/System/KvSystemGameHooks.h"
 #include "Platform/Win32/Win32Threads.h"
 
 // Rows 0 to 2 are the sprite manager's line, billboard and extended line sprite jobs; they are filled in
@@ -33,8 +34,8 @@ ClJobType* ClJobMgr::getJobType(i32 iJobType) {
 
 i32 ClJobMgr::initialize() {
   KV_ASSERT(ClMutexLock::g_bInitialized);
-  mp_pRegisteredJobTypes = GameSpecificJobMgr_Win32;
-  m_iNumRegisteredJobTypes = gc_iNUM_GAME_JOB_TYPES;
+  mp_pRegisteredJobTypes = KvGetSystemGameHooks().gameJobTypes(&m_iNumRegisteredJobTypes);
+  KV_ASSERT(m_iNumRegisteredJobTypes >= 0 && m_iNumRegisteredJobTypes <= gc_iNUM_GAME_JOB_TYPES);
   mp_daJobs.initialize(8);
   ClTaskMgr::initialize();
   mp_bDispatchSuspended.store(0, std::memory_order_release);

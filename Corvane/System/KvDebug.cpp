@@ -6,10 +6,12 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "Corvane/System/KvSystemGameHooks.h"
+
 namespace {
 
 char g_szLastMessage[gc_iLAST_MESSAGE_SIZE] = {};
-std::atomic<KvStopHook> g_pStopHook{nullptr};
+std::atomic<ClSystemGameHooks*> g_pSystemHooks{nullptr};
 std::atomic<KvConditionEnding> g_pConditionEnding{nullptr};
 
 // Messages built from a format are limited to 2047 characters, as every formatted engine message.
@@ -25,8 +27,8 @@ void writeReport(const char* pFormat, const char* pText, const char* pFile, i32 
 }
 
 void callStopHook(u32 uiAddress) {
-  if (KvStopHook pHook = g_pStopHook.load()) {
-    pHook(uiAddress);
+  if (ClSystemGameHooks* pHooks = g_pSystemHooks.load()) {
+    pHooks->stopping(uiAddress);
   }
 }
 
@@ -78,7 +80,13 @@ void KvCheckPointer(const volatile void* pPointer) {
 
 const char* KvGetLastMessage() { return g_szLastMessage; }
 
-KvStopHook KvSetStopHook(KvStopHook pHook) { return g_pStopHook.exchange(pHook); }
+void KvSetSystemGameHooks(ClSystemGameHooks& hooks) { g_pSystemHooks.store(&hooks); }
+
+ClSystemGameHooks& KvGetSystemGameHooks() {
+  ClSystemGameHooks* pHooks = g_pSystemHooks.load();
+  KV_ASSERT_MSG(pHooks != nullptr, "The game's system hooks are not installed");
+  return *pHooks;
+}
 
 KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding) { return g_pConditionEnding.exchange(pEnding); }
 

@@ -13,8 +13,8 @@
 // error: once reported it ends the process through the condition ending that the program body installs (it tells
 // the user and exits with a code, no crash report); without one it faults as any fatal error.
 //
-// Tests install a stop hook (KvSetStopHook) that throws or records instead of faulting. A hook that returns
-// does not cancel the stop: the real fault follows. Any thread may report; reports take no lock.
+// Before the fault a stop tells the installed system hooks (ClSystemGameHooks::stopping, where tests throw and
+// tools end with the report); returning does not cancel the stop: the real fault follows. Any thread may report; reports take no lock.
 #pragma once
 
 #include "Corvane/ADT/KvSystem.h"
@@ -55,9 +55,6 @@ enum E_KV_STOP_CAUSE : u32 {
 typedef void (*KvConditionEnding)(E_KV_STOP_CAUSE eCause);
 KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding);
 
-// The stop hook, called with the stop address before the fault. Returns the previous hook.
-typedef void (*KvStopHook)(u32 uiAddress);
-KvStopHook KvSetStopHook(KvStopHook pHook);
 
 // Assertion with the condition's source text as the message.
 #define KV_ASSERT(cond)                                                   \

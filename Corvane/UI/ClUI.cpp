@@ -36,8 +36,7 @@ const u32 gc_uiON_FOCUS = KvStrHash("onFocus");
 const u32 gc_uiON_LOSE_FOCUS = KvStrHash("onLoseFocus");
 constexpr const char* gc_pTOP_LEVEL_SWITCHER = "TopLevelSwitcher";
 
-ClUIHooks g_defaultUIHooks;
-ClUIHooks* g_pUIHooks = &g_defaultUIHooks;
+ClUIHooks* g_pUIHooks = nullptr;
 
 // Frees the blocks a table's values point at, then the table.
 void freeTableOfBlocks(ClDynamicHashTable& table) {
@@ -62,11 +61,13 @@ void removeAll(ClDynamicVector<ClWidget*>& widgets, const ClWidget* pWidget) {
 
 }  // namespace
 
-void ClUI::setHooks(ClUIHooks* pHooks) { g_pUIHooks = pHooks != nullptr ? pHooks : &g_defaultUIHooks; }
+void KvSetUIGameHooks(ClUIHooks& hooks) { g_pUIHooks = &hooks; }
 
-ClUIHooks& ClUI::hooks() { return *g_pUIHooks; }
+ClUIHooks& KvGetUIGameHooks() {
+  KV_ASSERT_MSG(g_pUIHooks != nullptr, "The game's UI hooks are not installed");
+  return *g_pUIHooks;
+}
 
-void ClUIHooks::releaseDeviceObjects() { ClUI_Win32::releaseDeviceObjects(); }
 
 ClWidget* ClUI::getRootWidget() { return &mp_RootWidget; }
 
@@ -82,7 +83,7 @@ void ClUI::initialise() {
   mp_aDeferredTextureNames[1].initialize(32);
   mp_DeferredEventPool.initialize(gc_iMAX_DEFERRED_EVENTS);
   ClUIEventSystemFunctions::createTable();
-  hooks().registerGameUIFunctions();
+  KvGetUIGameHooks().registerGameUIFunctions();
   mp_RootWidget.setFloat(gc_DELAY_MENU_INPUT_CLICK_BACK.mp_uiHash, KV_ZERO);
   mp_daExclusiveAvailableWidgets.initialize();
   for (u32& bEnabled : mp_abPadEnabled) {
@@ -99,7 +100,7 @@ void ClUI::terminate() {
   mp_daClonedWidgets.terminate();
   mp_RootWidget.destroy();
   ClPointerTracker::freeAllDetectors();
-  hooks().releaseDeviceObjects();
+  ClUI_Win32::releaseDeviceObjects();
   // Every widget is destroyed before any is freed, so "onDestroy" procedures never meet a freed widget.
   mp_MasterWidgetList.forEachValue([](uintptr_t uiValue, i32) { reinterpret_cast<ClWidget*>(uiValue)->destroy(); });
   mp_MasterWidgetList.forEachValue([](uintptr_t uiValue, i32) {

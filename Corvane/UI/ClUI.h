@@ -16,8 +16,7 @@
 // events on the focused widgets, ticks every loaded tree and fires the deferred events that are due. Times
 // are seconds of the system clock (clock 0) or of the gameplay clock (clock 1, 0 while the game is paused).
 //
-// The game's registration of its procedures and the release of the UI's device objects are reached through
-// ClUIHooks.
+// The game's registration of its procedures is reached through ClUIHooks (Corvane/UI/KvUIGameHooks.h).
 #pragma once
 
 class ClTexture;
@@ -31,6 +30,7 @@ struct SRenderSignature;
 #include "Corvane/System/KvTypes.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUIDataFile.h"
+#include "Corvane/UI/KvUIGameHooks.h"
 
 inline constexpr i32 gc_iMAX_UI_DATA_ENTRIES = 16;
 inline constexpr i32 gc_iMAX_FOCUS_ENTRIES = 8;
@@ -133,16 +133,6 @@ inline constexpr i32 gc_iUI_ACTION_ALT1 = 20;
 inline constexpr i32 gc_iUI_ACTION_ALT2 = 21;
 inline constexpr i32 gc_iUI_ACTION_BACK = 22;
 inline constexpr i32 gc_iUI_ACTION_START = 23;
-
-// What the UI manager calls of the game and of the device layer.
-class ClUIHooks {
- public:
-  virtual ~ClUIHooks() = default;
-  // The game's registration function (registerGameUIFunctions): registers every event procedure.
-  virtual void registerGameUIFunctions() {}
-  // ClUI_Win32::releaseDeviceObjects.
-  virtual void releaseDeviceObjects();
-};
 
 // The demo flag: set at start-up when the development setting "DEMO_MODE" is above 0; the splash screens read it.
 extern u32 g_bDemoMode;
@@ -318,8 +308,6 @@ class ClUI {
                               const STextDrawArgs& crArgs, f32 fMaxWidth, f32 fMaxHeight, const f32 afPosition[2]);
 
   // Installs the hooks (not owned); null restores the defaults.
-  static void setHooks(ClUIHooks* pHooks);
-  static ClUIHooks& hooks();
 
   // --- State ---
   static u32 mp_bInitialized;

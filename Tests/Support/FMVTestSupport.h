@@ -43,7 +43,8 @@ class CConsumingHooks : public CTestGraphicsHooks {
 class FMVTestBase : public ::testing::Test {
  protected:
   // hooks: the window hooks the graphics run with (they must pass the graph's message to the player).
-  void startVideo(ClWindowHooks* pHooks, const std::string& settings = "") {
+  template <typename THooks>
+  void startVideo(THooks* pHooks, const std::string& settings = "") {
     ClMutexLock::initializePool();
     DShowTestReset();
     m_root = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());

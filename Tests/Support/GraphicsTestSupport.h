@@ -16,13 +16,14 @@
 #include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Win32/Win32.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 // Thrown by the hooks' abortProgram.
 struct KvTestAborted : std::runtime_error {
   KvTestAborted() : std::runtime_error("abort") {}
 };
 
-class CTestGraphicsHooks : public ClWindowHooks {
+class CTestGraphicsHooks : public ClTestGraphicsHooks {
  public:
   void buildResolutionList() override {
     for (i32 i = 0; i < ClGraphics::mp_displayModes.getCount(); ++i) {
@@ -92,7 +93,8 @@ inline std::vector<std::pair<D3DFORMAT, D3DDISPLAYMODE>> KvTestAdapterModes() {
 }
 
 // Development settings and graphics options as a game start-up leaves them, before ClGraphics::initialize.
-inline void KvTestPrepareGraphics(ClWindowHooks* pHooks, const std::string& settings, bool bVsync = false,
+template <typename THooks>
+inline void KvTestPrepareGraphics(THooks* pHooks, const std::string& settings, bool bVsync = false,
                                   u32 uiWidth = 320, u32 uiHeight = 240) {
   D3D9TestReset();
   D3D9TestSetAdapterModes(KvTestAdapterModes());
@@ -103,10 +105,11 @@ inline void KvTestPrepareGraphics(ClWindowHooks* pHooks, const std::string& sett
   *ClGraphics::accessGraphicsOption("VSYNC") = bVsync ? 1 : 0;
   *ClGraphics::accessGraphicsOption("RES_X") = static_cast<i32>(uiWidth);
   *ClGraphics::accessGraphicsOption("RES_Y") = static_cast<i32>(uiHeight);
-  ClGraphics::setWindowHooks(pHooks);
+  KvTestSetGraphicsHooks(pHooks);
 }
 
-inline void KvTestStartGraphics(ClWindowHooks* pHooks, const std::string& settings = "", bool bVsync = false) {
+template <typename THooks>
+inline void KvTestStartGraphics(THooks* pHooks, const std::string& settings = "", bool bVsync = false) {
   KvTestPrepareGraphics(pHooks, settings, bVsync);
   ClGraphics::initialize();
 }
@@ -136,7 +139,7 @@ inline void KvTestStopGraphics() {
   if (ClDevINI::mp_bInitialized) {
     ClDevINI::terminate();
   }
-  ClGraphics::setWindowHooks(nullptr);
+  KvTestSetGraphicsHooks(nullptr);
   ClGraphics::mp_hWnd = nullptr;
   for (i32 i = 0; i < gc_iNUM_MATRIX_STACKS; ++i) {
     ClGraphics::mp_aiMatrixStackDepth[i] = 0;

@@ -6,6 +6,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/Program/KvProgram.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 #include <dlfcn.h>
 #include <spawn.h>
@@ -53,7 +54,9 @@ std::filesystem::path g_tempRoot;
 
 class KvTestEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { KvSetStopHook(&KvThrowingStopHook); }
+  void SetUp() override {
+    KvTestInstallHookDoubles();
+  }
   void TearDown() override {
     if (!g_tempRoot.empty()) {
       std::error_code ec;
@@ -73,11 +76,9 @@ std::string envOr(const char* pName, const char* pFallback) {
 }  // namespace
 
 void KvTestUseIdleGame() {
-  SKvGameEntryPoints entryPoints{};
-  entryPoints.pfnStartUp = [] { return i32{1}; };
-  entryPoints.pfnTickFrame = [](f32) { return u32{1}; };
-  entryPoints.pfnShutDown = [] { return i32{1}; };
-  KvSetGameEntryPoints(entryPoints);
+  KvTestProgramHooks().reset();
+  KvSetProgramGameHooks(KvTestProgramHooks());
+  KvHandleQuitSignals();
   ClMainLoop::readFrequency();
   ClMainLoop::reset();
 }

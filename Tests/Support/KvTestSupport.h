@@ -1,8 +1,9 @@
 // Test helpers shared by every suite.
 //
-// Every test program runs with a stop hook that throws KvStopped instead of faulting, so an engine assertion
-// or fatal error inside a test fails that test with the report's text rather than killing the program.
-// Death tests that check the real stop clear the hook inside the death statement (KV_REAL_STOP).
+// Every test program runs with system hooks whose stop throws KvStopped instead of faulting
+// (Tests/Support/GameHooksDoubles.h), so an engine assertion or fatal error inside a test fails that test with
+// the report's text rather than killing the program. Death tests that check the real stop clear the throw
+// inside the death statement (KV_REAL_STOP).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "Corvane/System/KvDebug.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 // Derived from std::exception so that an unexpected stop shows its report in the test's failure.
 struct KvStopped : std::exception {
@@ -22,7 +24,7 @@ struct KvStopped : std::exception {
   std::string message;  // the last-message buffer at the stop
 };
 
-// The hook every test program installs; throws KvStopped.
+// What a test program's stop does; throws KvStopped.
 void KvThrowingStopHook(u32 uiAddress);
 
 // Runs stmt, which must stop with an assertion (444) whose report contains the given text. The text names the
@@ -55,10 +57,11 @@ void KvThrowingStopHook(u32 uiAddress);
   } while (0)
 
 // Inside a death test: restores the real stop so the statement faults as in the program.
-#define KV_REAL_STOP() KvSetStopHook(nullptr)
+#define KV_REAL_STOP() KvTestSystemHooks().m_onStop = nullptr
 
-// Registers a game whose frames do nothing and keep running, and readies the main loop's clock, for tests
-// that pump the window's messages (a pump step with an empty queue runs a main-loop frame).
+// Installs the idle test game (KvTestProgramHooks), readies the main loop's clock and makes SIGINT and SIGTERM
+// post the quit message, for tests that pump the window's messages with ClMainLoop::pump (a step with an empty
+// queue runs a frame).
 void KvTestUseIdleGame();
 
 // Starts the file layer and empties the archive pools (loose files are then read from the current folder);

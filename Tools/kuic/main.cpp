@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "Corvane/UI/KvUIGameHooks.h"
 #include "Tools/Common/ToolArgs.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/Common/ToolText.h"
@@ -110,9 +111,17 @@ int run(const std::vector<std::string>& args) {
   return compile(input, output);
 }
 
+// The UI runs here without the game: it registers no procedures (a dump only reads the tree).
+class CNoProcedures final : public ClUIHooks {
+ public:
+  void registerGameUIFunctions() override {}
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  static CNoProcedures s_hooks;
+  KvSetUIGameHooks(s_hooks);
   const std::vector<std::string> args(argv + 1, argv + argc);
   return ToolRunMain("kuic", [&] { return run(args); });
 }

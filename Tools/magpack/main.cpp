@@ -41,6 +41,7 @@
 #include "Tools/Common/ToolArgs.h"
 #include "Tools/Common/ToolText.h"
 #include "Tools/magpack/MagPacker.h"
+#include "Corvane/System/KvSystemGameHooks.h"
 
 namespace fs = std::filesystem;
 
@@ -98,15 +99,24 @@ EToolArgs parseOptions(const std::vector<std::string>& args, const std::vector<s
 
 std::string absolute(const std::string& path) { return path.empty() ? path : fs::absolute(path).string(); }
 
-// An engine stop in the tool ends it with the report instead of a fault.
-void stopHook(u32 /*uiAddress*/) {
-  std::fprintf(stderr, "magpack: the engine stopped:\n%s", KvGetLastMessage());
-  std::_Exit(1);
-}
+// The engine runs here without the game: no job rows, and an engine stop ends the tool with the report instead
+// of a fault.
+class CToolSystemHooks final : public ClSystemGameHooks {
+ public:
+  ClJobType* gameJobTypes(i32* piCount) override {
+    *piCount = 0;
+    return nullptr;
+  }
+  void stopping(u32 /*uiStopAddress*/) override {
+    std::fprintf(stderr, "magpack: the engine stopped:\n%s", KvGetLastMessage());
+    std::_Exit(1);
+  }
+};
+CToolSystemHooks g_toolHooks;
 
 // Starts the engine's file layer with the archive folder as the data root.
 bool startReader(const std::string& dir, std::string* pProblem) {
-  KvSetStopHook(&stopHook);
+  KvSetSystemGameHooks(g_toolHooks);
   if (chdir(dir.c_str()) != 0) {
     *pProblem = "cannot enter [" + dir + "]";
     return false;

@@ -50,17 +50,24 @@ void collect(const Json& widget, const std::set<uint32_t>& registered, std::vect
   }
 }
 
+// The UI without the game's procedures, for loading the screens.
+class CNoProcedures final : public ClUIHooks {
+ public:
+  void registerGameUIFunctions() override {}
+};
+CNoProcedures g_noProcedures;
+
 }  // namespace
 
 std::set<uint32_t> UiCallsRegisteredHashes() {
-  ClUI::setHooks(&g_GAMEUIHooks);
+  KvSetUIGameHooks(g_GAMEUIHooks);
   ClUI::initialise();
   std::set<uint32_t> hashes;
   for (u32 i = 0; i < ClUIEventSystemFunctions::getCount(); ++i) {
     hashes.insert(ClUIEventSystemFunctions::mp_entries[i].mp_uiNameHash);
   }
   ClUI::terminate();
-  ClUI::setHooks(nullptr);
+  KvSetUIGameHooks(g_noProcedures);
   return hashes;
 }
 

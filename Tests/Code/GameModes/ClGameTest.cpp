@@ -1,4 +1,5 @@
 #include "Code/GameModes/ClGame.h"
+#include "Code/Input/GAMEInputHooks.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
@@ -37,7 +38,9 @@
 #include "Platform/Store/StoreApi.h"
 #include "Platform/Store/StoreTest.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
@@ -80,6 +83,7 @@ class CRecordingMode : public ClGameMode {
 class GameTopLevel : public ::testing::Test {
  protected:
   void SetUp() override {
+    GameSpecificInstallHooks();
     m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir + "/Data");
@@ -96,6 +100,7 @@ class GameTopLevel : public ::testing::Test {
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
     std::filesystem::current_path(m_previous);
+    KvTestInstallHookDoubles();
   }
   static void writeSettings(const std::string& text) { std::ofstream("project.ini") << text; }
   // Copies the main archive the build made into this test's data root.
@@ -308,8 +313,8 @@ TEST_F(GameTopLevel, PadMonkeySettingInstallsThePadTester) {
     SCOPED_TRACE(c.pSettings);
     writeSettings(c.pSettings);
     ClGame::startUp();
-    EXPECT_EQ(ClInputHWtoKv::mp_pPadMonkeyHooks != nullptr, c.bInstalled);
-    EXPECT_NE(ClInputManager::mp_pfnCreateGameInputMappers, nullptr);
+    g_GAMEInputHooks.initPadMonkey();
+    EXPECT_EQ(g_GAMEInputHooks.isPadMonkeyOn(), c.bInstalled);
     ClGame::shutDown();
     ClMutexLock::shutdownPool();
   }

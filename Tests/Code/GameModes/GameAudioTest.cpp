@@ -18,12 +18,15 @@
 #include "Platform/FMODEx/FMODExTest.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
+#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
 class GameAudio : public ::testing::Test {
  protected:
   void SetUp() override {
+    GameSpecificInstallHooks();
     m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir + "/Data");
@@ -42,6 +45,7 @@ class GameAudio : public ::testing::Test {
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
     std::filesystem::current_path(m_previous);
+    KvTestInstallHookDoubles();
   }
   // What the load mode does first: the game archive's table of contents, then the bank.
   static void loadBank() {
@@ -95,10 +99,10 @@ TEST_F(GameAudio, TheGamePlaysItsSampleBankOnTheDevice) {
   // The effects end by themselves; the held music stays.
   EXPECT_TRUE(framesUntil([] { return ClAudioManager::getActiveCueCount() == 1; }));
   // Focus lost outside the action mode pauses the sound; focus regained resumes it.
-  ClGraphics::hooks().focusPause();
+  KvWindowGameHooks().focusPause();
   EXPECT_EQ(ClAudioManager::getCueInstance(music)->m_bPaused, 1);
-  EXPECT_FALSE(ClGraphics::hooks().isActionModeCurrent());
-  ClGraphics::hooks().resumeAllCues();
+  EXPECT_FALSE(KvWindowGameHooks().isActionModeCurrent());
+  KvWindowGameHooks().resumeAllCues();
   EXPECT_EQ(ClAudioManager::getCueInstance(music)->m_bPaused, 0);
   shutDown();
   EXPECT_FALSE(ClAudioManager::isInitialized());

@@ -11,6 +11,8 @@
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Platform/Win32/Win32.h"
+#include "Tests/Support/GameHooksDoubles.h"
+#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ class GameMouseHooks : public ::testing::Test {
     g_bMouseTracking = 0;
     ClGraphics::mp_bCursorHidden = 0;
     ClGraphics::mp_vWMMousePosition = {0.0f, 0.0f};
-    ClGraphics::setWindowHooks(&GAMEWindowHooks::instance());
+    GameSpecificInstallHooks();
     ClDevINI::initialize();
     ClDevINI::loadFromBuffer(settings.data(), settings.size(), "project.ini");
     ClGraphics::readDesktopSize();
@@ -33,7 +35,7 @@ class GameMouseHooks : public ::testing::Test {
     pumpMessages();
   }
   static void closeWindow() {
-    ClGraphics::setWindowHooks(nullptr);
+    KvTestInstallHookDoubles();
     ClGraphics::mp_hWnd = nullptr;
     Win32TestReset();
     if (ClDevINI::mp_bInitialized) ClDevINI::terminate();

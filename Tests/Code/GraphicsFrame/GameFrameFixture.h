@@ -61,6 +61,8 @@
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
+#include "Code/System/GAMEGameHooks.h"
 
 inline constexpr int gc_iWIDTH = 960;
 inline constexpr int gc_iHEIGHT = 540;
@@ -118,6 +120,7 @@ inline void expectMatchesReference(const STestPicture& picture, const std::strin
 class GameFrame : public ::testing::Test {
  protected:
   void SetUp() override {
+    GameSpecificInstallHooks();
     m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir + "/Data");
@@ -221,6 +224,7 @@ class GameFrame : public ::testing::Test {
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
     std::filesystem::current_path(m_previous);
+    KvTestInstallHookDoubles();
   }
   // One game frame drawn as in the given mode (the composition reads the current mode; the mode object stays).
   static STestPicture frameAs(E_GAME_MODE eMode) {

@@ -32,6 +32,8 @@
 #include "Platform/Store/StoreTest.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
+#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
@@ -129,6 +131,7 @@ void PrintTo(const SCase& c, std::ostream* pOut) { *pOut << c.pName; }
 class PreLoadProfile : public ::testing::TestWithParam<SCase> {
  protected:
   void SetUp() override {
+    GameSpecificInstallHooks();
     m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir(std::string("PreLoadProfile_") + GetParam().pName);
     std::filesystem::create_directories(dir + "/Data");
@@ -155,6 +158,7 @@ class PreLoadProfile : public ::testing::TestWithParam<SCase> {
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
     std::filesystem::current_path(m_previous);
+    KvTestInstallHookDoubles();
   }
   std::filesystem::path m_previous;
 };

@@ -15,11 +15,12 @@
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
 // The procedure groups the menus' buttons and grids use; the images and animations of the screen set stay idle.
-class CMenuHooks : public ClUIHooks {
+class CMenuHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override {
     g_uiTextAlignLeftHash = KvStrHash("L");
@@ -29,16 +30,15 @@ class CMenuHooks : public ClUIHooks {
     registerButtonsUIFunctions();
     registerGridUIFunctions();
   }
-  void releaseDeviceObjects() override {}
 };
 
 class GameMenuInput : public InputTest {
  protected:
   void SetUp() override {
-    ClInputManager::mp_pfnCreateGameInputMappers = &createGameInputMappers;
+    KvTestInputHooks().m_createMappers = &createGameInputMappers;
     InputTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     std::ifstream file(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui", std::ios::binary);
     const std::vector<u8> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -48,9 +48,9 @@ class GameMenuInput : public InputTest {
   void TearDown() override {
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     InputTest::TearDown();
-    ClInputManager::mp_pfnCreateGameInputMappers = nullptr;
+    KvTestInputHooks().reset();
   }
 
   // The game's frame as far as the menus go: input, the menu mapper of player 0, the UI (50 ms of system clock).

@@ -18,6 +18,7 @@
 #include "Corvane/System/ClThreadMgr.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -64,13 +65,13 @@ class GameSaveTest : public StoreTest {
     startEngine();
     fillProfile(1);
     mpr_pPlayerProfile = reinterpret_cast<SPlayerProfile*>(g_aProfile);
-    ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
+    KvSetStoreGameHooks(g_GAMEProfileSaveHooks);
   }
   void TearDown() override {
     settle();
     mpr_pPlayerProfile = nullptr;
     ClSaveGameUtility::freeSnapshots();
-    ClSaveGameUtility::setHooks(nullptr);
+    KvTestInstallHookDoubles();
     ClThreadMgr::shutdown();
     ClFileIO::shutdown();
     ClMutexLock::shutdownPool();

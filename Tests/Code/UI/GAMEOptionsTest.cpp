@@ -16,25 +16,16 @@
 #include "Corvane/Store/ClSaveGameUtility.h"
 #include "Tests/Code/UI/GAMEScreensTestSupport.h"
 #include "Tools/LangC/LangCompiler.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
-
-// Counts the saves asked for.
-class CCountingSaveHooks final : public ClSaveGameHooks {
- public:
-  i32 autoSave() override {
-    ++m_iSaves;
-    return 1;
-  }
-  int m_iSaves = 0;
-};
 
 class OptionsScreens : public ::testing::Test, protected CFrontEndUI {
  protected:
   void SetUp() override {
     startUI();
     ClProfileMgr::resetToDefaults(mpr_pPlayerProfile);
-    ClSaveGameUtility::setHooks(&m_saves);
+    KvTestSaveHooks().reset();
     const std::vector<LangEntry> entries = {{"options_value", u"<%s>", 1}};
     const std::vector<std::uint8_t> table = LangBuildTable(entries);
     u8* pImage = static_cast<u8*>(KvAlignedAlloc(table.size(), 16));
@@ -45,7 +36,7 @@ class OptionsScreens : public ::testing::Test, protected CFrontEndUI {
   void TearDown() override {
     KvLangID::unloadAllStringTables();
     if (ClGraphics::mp_resolutionList.isInitialized()) ClGraphics::mp_resolutionList.terminate();
-    ClSaveGameUtility::setHooks(nullptr);
+    KvTestSaveHooks().reset();
     stopUI();
   }
 
@@ -76,7 +67,6 @@ class OptionsScreens : public ::testing::Test, protected CFrontEndUI {
     run(pTick, nullptr, W(pScreen));
   }
 
-  CCountingSaveHooks m_saves;
 };
 
 const std::vector<DisplayMode> gc_MODES = {
@@ -160,9 +150,9 @@ TEST_F(OptionsScreens, BackSavesOnceAndLeaves) {
   GAMESetRootValue("_options_pause", 1);
   m_pads.frame();
   run("systemOptionsTick", nullptr, W("Options"));
-  EXPECT_EQ(m_saves.m_iSaves, 0) << "no back, no save";
+  EXPECT_EQ(KvTestSaveHooks().m_iSaves, 0) << "no back, no save";
   back("systemOptionsTick", "Options");
-  EXPECT_EQ(m_saves.m_iSaves, 1);
+  EXPECT_EQ(KvTestSaveHooks().m_iSaves, 1);
   EXPECT_EQ(lastSwitch(), W("MainMenu"));
   EXPECT_EQ(GAMEGetRootValue("_options_mainmenu", -1), 0);
   EXPECT_EQ(GAMEGetRootValue("_options_pause", -1), 1) << "only the first raised flag goes down";
@@ -230,7 +220,7 @@ TEST_F(OptionsScreens, VideoSettingsBackStoresNothingAndApplyStores) {
   back("systemVideoSettingsTick", "VideoSettings");
   EXPECT_EQ(lastSwitch(), W("MainMenu"));
   EXPECT_EQ(std::memcmp(&before, mpr_pPlayerProfile, sizeof(before)), 0);
-  EXPECT_EQ(m_saves.m_iSaves, 0);
+  EXPECT_EQ(KvTestSaveHooks().m_iSaves, 0);
   m_pads.release();
   open("VideoSettings", "systemInitializeVideoSettingsMenu");
   EXPECT_EQ(g_videoSettings.m_iResolutionIndex, 1);
@@ -239,7 +229,7 @@ TEST_F(OptionsScreens, VideoSettingsBackStoresNothingAndApplyStores) {
   run("systemVideoSettingsWindowMode");
   run("systemVideoSettingsVSync");
   run("systemVideoSettingsApply");
-  EXPECT_EQ(m_saves.m_iSaves, 1);
+  EXPECT_EQ(KvTestSaveHooks().m_iSaves, 1);
   EXPECT_EQ(lastSwitch(), W("MainMenu"));
   EXPECT_EQ(data().m_iDisplayWidth, 1280);
   EXPECT_EQ(data().m_iDisplayHeight, 720);

@@ -22,6 +22,7 @@
 #include "Tests/Support/KvTestSupport.h"
 #include "Tests/Support/WorldTestSupport.h"
 #include "Tools/LangC/LangCompiler.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -63,15 +64,6 @@ std::string resultsScreen() {
     "switched": ["TitleScreen", "InGame", "Leaderboards", "Pause", "EmptyScreen", "Options", "HowToPlay", "Results"]}})";
 }
 
-class CCountingSave final : public ClSaveGameHooks {
- public:
-  i32 autoSave() override {
-    ++m_iSaves;
-    return 1;
-  }
-  i32 m_iSaves = 0;
-};
-
 class ClDummyMapper final : public ClInputMapperBase {
  public:
   void process(u8) override {}
@@ -81,7 +73,7 @@ class Results : public ::testing::Test, protected CFrontEndUI {
  protected:
   void SetUp() override {
     // The front end's start with this suite's screens in place of the front end's.
-    ClUI::setHooks(&g_GAMEUIHooks);
+    KvTestSetUIHooks(&g_GAMEUIHooks);
     ClUI::initialise();
     ClProfileMgr::initialize();
     m_bOwnSettings = !ClDevINI::mp_bInitialized;
@@ -106,7 +98,7 @@ class Results : public ::testing::Test, protected CFrontEndUI {
     ASSERT_TRUE(KuiParseDescription(resultsScreen(), "results.json", &set, &error)) << error;
     const std::vector<uint8_t> image = KuiWriteImage(set);
     ASSERT_TRUE(ClUI::loadUIDataFromImage("Results", image.data(), static_cast<u32>(image.size())));
-    ClSaveGameUtility::setHooks(&m_saves);
+    KvTestSaveHooks().reset();
     ClGameStateMgr::pushInputMapper(0, &m_mapper);
     // Level (0, 0): five thresholds 100..500; every other level 1000..5000.
     for (i32 i = 0; i < gc_iLEVEL_STAR_COUNT; ++i) g_aiLevelStars[i] = (i < 5 ? 100 : 1000) * (i % 5 + 1);
@@ -126,7 +118,7 @@ class Results : public ::testing::Test, protected CFrontEndUI {
     g_bLevelStarsLoaded = 0;
     g_bBackgroundsLoaded = 0;
     GAMESetRootValue("CatResults", 0);
-    ClSaveGameUtility::setHooks(nullptr);
+    KvTestSaveHooks().reset();
     KvLangID::unloadAllStringTables();
     stopUI();
   }
@@ -151,7 +143,6 @@ class Results : public ::testing::Test, protected CFrontEndUI {
   static bool visible(const char* pName) { return W(pName)->mp_bVisible != 0; }
   static SPlayerProfileData& p() { return *g_pPlayerProfileData; }
 
-  CCountingSave m_saves;
   ClDummyMapper m_mapper;
   ClTestPlayer m_player;
 };
@@ -171,7 +162,7 @@ TEST_F(Results, StoryRaisesTheLevelRecordAdvancesProgressSavesAndShowsTheBlock) 
   play(0, 0, 0, 212, 7, 3);
   const SProfileLevelRecord& r = p().m_aLevelRecords[0];
   EXPECT_EQ(std::vector<i32>({r.m_iBestScore, r.m_iMostKills, r.m_iLongestKillStreak, p().m_iStoryChapterReached,
-                              p().m_iStoryLevelReached, g_bNoNextLevel, m_saves.m_iSaves}),
+                              p().m_iStoryLevelReached, g_bNoNextLevel, KvTestSaveHooks().m_iSaves}),
             std::vector<i32>({210, 7, 3, 0, 1, 0, 1}))
       << "records, progress to the next level, saved once";
   EXPECT_TRUE(visible("ResultsStory") && !visible("ResultsMarathon") && !visible("ResultsOther"));

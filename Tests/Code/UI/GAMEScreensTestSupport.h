@@ -18,6 +18,7 @@
 #include "Corvane/Development/ClDevINI.h"
 #include "Tests/Corvane/UI/UIPadInput.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 // A call record with INT or STRING parameters, laid out as the UI data lays them out.
 class CTestCall {
@@ -104,7 +105,7 @@ inline std::string KvTestFrontEndScreens() {
 class CFrontEndUI {
  public:
   void startUI(const std::string& screens = KvTestFrontEndScreens()) {
-    ClUI::setHooks(&g_GAMEUIHooks);
+    KvTestSetUIHooks(&g_GAMEUIHooks);
     ClUI::initialise();
     ClProfileMgr::initialize();
     m_bOwnSettings = !ClDevINI::mp_bInitialized;
@@ -130,7 +131,7 @@ class CFrontEndUI {
     if (m_bOwnSettings) ClDevINI::terminate();
     ClProfileMgr::terminate();
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     for (SClockFrame& clock : ClClock::m_aClockFrames) {
       clock = SClockFrame();
     }

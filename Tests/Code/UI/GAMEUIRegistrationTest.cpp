@@ -12,18 +12,19 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/COMMONUIFunctions_System.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
 class GameUIRegistration : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClUI::setHooks(&g_GAMEUIHooks);
+    KvTestSetUIHooks(&g_GAMEUIHooks);
     ClUI::initialise();
   }
   void TearDown() override {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
   }
 
   // The registry row of a name; the count when no row has it.

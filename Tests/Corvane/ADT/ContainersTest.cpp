@@ -49,7 +49,7 @@ TEST(ClVarArray, GrowsFromFirstCapacityThenDoubles) {
 TEST(ClVarArrayDeathTest, DestroyedWhileHoldingABlock) {
   EXPECT_DEATH(
       {
-        KvSetStopHook(&printingStopHook);
+        KvTestSystemHooks().m_onStop = &printingStopHook;
         ClVarArray<int> a;
         a.append(1);
       },

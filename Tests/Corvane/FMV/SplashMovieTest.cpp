@@ -11,16 +11,16 @@
 #include "Corvane/System/ClClock.h"
 #include "Tests/Support/FMVTestSupport.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
-class CSplashMovieUIHooks : public ClUIHooks {
+class CSplashMovieUIHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override {
     registerSystemUIFunctions();
     registerSplashUIFunctions();
   }
-  void releaseDeviceObjects() override {}
 };
 
 class SplashMovie : public FMVTestBase {
@@ -29,13 +29,13 @@ class SplashMovie : public FMVTestBase {
     startVideo(&m_hooks);
     if (HasFatalFailure()) return;
     useTestClock();
-    ClUI::setHooks(&m_uiHooks);
+    KvTestSetUIHooks(&m_uiHooks);
     ClUI::initialise();
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.02f;
   }
   void TearDown() override {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
     FMVTestBase::TearDown();
   }

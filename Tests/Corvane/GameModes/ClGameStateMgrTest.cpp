@@ -4,20 +4,11 @@
 
 #include <vector>
 
+#include "Corvane/Camera/ClCameraMgr.h"
+#include "Corvane/Camera/ClTVChannel.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
-
-struct SSwitch {
-  i32 iChannel;
-  ClCamera* pCamera;
-  f32 fBlendTime;
-};
-std::vector<SSwitch> g_switches;
-
-void recordSwitch(i32 iChannel, ClCamera* pCamera, f32 fBlendTime) {
-  g_switches.push_back({iChannel, pCamera, fBlendTime});
-}
 
 // Distinct stand-in pointers: the stacks never look behind them.
 template <typename T>
@@ -43,9 +34,7 @@ class ClGameStateMgrTest : public ::testing::Test {
       while (ClGameStateMgr::getInputMapperCount(uiPlayer) > 0) ClGameStateMgr::popInputMapper(uiPlayer);
       ClGameStateMgr::setTVChannel(uiPlayer, -1);
     }
-    ClGameStateMgr::mp_pfnSwitchChannelCamera = nullptr;
     g_iInputBlockedCounter = 0;
-    g_switches.clear();
   }
 };
 
@@ -94,23 +83,42 @@ TEST_F(ClGameStateMgrTest, MapperStacksPerPlayerBlockInputOnEveryChange) {
 TEST_F(ClGameStateMgrTest, CameraStackOfTheFirstPlayersChannel) {
   EXPECT_KV_ASSERT(ClGameStateMgr::pushCamera(fake<ClCamera>(1)), "iTVChannelIdx!=-1");
   ClGameStateMgr::setTVChannel(0, 2);
-  ClGameStateMgr::mp_pfnSwitchChannelCamera = &recordSwitch;
-
+  // Without the camera manager only the stacks change.
   ClGameStateMgr::pushCamera(fake<ClCamera>(1));
-  ClGameStateMgr::pushCamera(fake<ClCamera>(2));
-  EXPECT_EQ(ClGameStateMgr::m_aTVChannelStates[2].mp_cameraStack.getCount(), 2);
+  EXPECT_EQ(ClGameStateMgr::m_aTVChannelStates[2].mp_cameraStack.getCount(), 1);
   ClGameStateMgr::popCamera(0.5f);
-  ClGameStateMgr::popCamera(0.5f);  // the last one: the channel keeps showing it, no blend
-  ASSERT_EQ(g_switches.size(), 3u);
-  EXPECT_EQ(g_switches[0].pCamera, fake<ClCamera>(1));
-  EXPECT_EQ(g_switches[0].fBlendTime, 0.0f);  // a push cuts
-  EXPECT_EQ(g_switches[1].pCamera, fake<ClCamera>(2));
-  EXPECT_EQ(g_switches[2].pCamera, fake<ClCamera>(1));
-  EXPECT_EQ(g_switches[2].fBlendTime, 0.5f);
-  for (const SSwitch& change : g_switches) {
-    EXPECT_EQ(change.iChannel, 2);
+  EXPECT_EQ(g_aTVChannels[2].m_pRequestedCamera, nullptr);
+
+  // With it, each change of the top camera activates it and switches channel 2 to it.
+  ClCameraMgr::initialize();
+  ClCameraDebug first;
+  ClCameraDebug second;
+  struct SStep {
+    ClCamera* pPush;  // null: a pop with a 0.5 s blend
+    ClCamera* pExpectedCamera;
+    f32 fExpectedBlendTime;  // a push cuts
+  };
+  const SStep aSteps[] = {{&first, &first, 0.0f}, {&second, &second, 0.0f}, {nullptr, &first, 0.5f},
+                          // The last one: the channel keeps showing it, no blend.
+                          {nullptr, &first, 0.5f}};
+  for (const SStep& step : aSteps) {
+    if (step.pPush != nullptr) {
+      step.pPush->m_bActive = 0;
+      ClGameStateMgr::pushCamera(step.pPush);
+    } else {
+      ClGameStateMgr::popCamera(0.5f);
+    }
+    EXPECT_EQ(g_aTVChannels[2].m_pRequestedCamera, step.pExpectedCamera);
+    EXPECT_EQ(g_aTVChannels[2].m_fBlendTime, step.fExpectedBlendTime);
+    EXPECT_EQ(step.pExpectedCamera->m_bActive, 1);
   }
+  EXPECT_EQ(ClGameStateMgr::m_aTVChannelStates[2].mp_cameraStack.getCount(), 0);
+  EXPECT_EQ(g_aTVChannels[0].m_pRequestedCamera, nullptr);
   EXPECT_KV_ASSERT(ClGameStateMgr::popCamera(0.0f), "m_aTVChannelStates[iTVChannelIdx].mp_cameraStack.getCount()");
+  // The channel forgets the test's cameras.
+  g_aTVChannels[2].m_pRequestedCamera = g_aTVChannels[2].m_pBlendStartCamera = g_aTVChannels[2].m_pTargetCamera = nullptr;
+  g_aTVChannels[2].m_fBlendTime = 0.0f;
+  ClCameraMgr::terminate();
 
   ClGameStateMgr::setTVChannel(0, 4);
   EXPECT_KV_ASSERT(ClGameStateMgr::pushCamera(fake<ClCamera>(1)), "iTVChannelIdx < gc_iNUM_TV_CHANNELS");

@@ -13,12 +13,13 @@
 #include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/Program/KvProgram.h"
 #include "Platform/Win32/Win32.h"
+#include "Tests/Support/GameHooksDoubles.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
 // Records what the window procedure and the pump ask of the later subsystems.
-class CRecordingHooks : public ClWindowHooks {
+class CRecordingHooks : public ClTestGraphicsHooks {
  public:
   bool isUIInitialized() override { return bUIInitialized; }
   bool isActionModeCurrent() override { return bActionMode; }
@@ -61,7 +62,6 @@ u32 countingFrame(f32) {
   ++g_iTicks;
   return g_bKeepRunning ? 1 : 0;
 }
-i32 noGameStep() { return 1; }
 
 void resetGraphicsState() {
   ClGraphics::mp_hWnd = nullptr;
@@ -76,20 +76,15 @@ class GraphicsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     resetGraphicsState();
-    ClGraphics::setWindowHooks(&m_hooks);
+    KvTestSetGraphicsHooks(&m_hooks);
     ClDevINI::initialize();
-    SKvGameEntryPoints entryPoints{};
-    entryPoints.pfnStartUp = &noGameStep;
-    entryPoints.pfnTickFrame = &countingFrame;
-    entryPoints.pfnShutDown = &noGameStep;
-    KvSetGameEntryPoints(entryPoints);
-    ClMainLoop::readFrequency();
-    ClMainLoop::reset();
+    KvTestUseIdleGame();
+    KvTestProgramHooks().m_tickFrame = &countingFrame;
     g_iTicks = 0;
     g_bKeepRunning = true;
   }
   void TearDown() override {
-    ClGraphics::setWindowHooks(nullptr);
+    KvTestSetGraphicsHooks(nullptr);
     Win32TestReset();
     resetGraphicsState();
     ClDevINI::terminate();
@@ -112,7 +107,7 @@ class GraphicsWindow : public ::testing::Test {
   // Runs pump steps until one returns 0 or the step limit is reached; the number of steps taken.
   static i32 pumpUntilEnd(i32 iMaxSteps) {
     for (i32 i = 1; i <= iMaxSteps; ++i) {
-      if (ClGraphics::processMessages() == 0) {
+      if (ClMainLoop::pump() == 0) {
         return i;
       }
     }
@@ -123,7 +118,7 @@ class GraphicsWindow : public ::testing::Test {
   static void pumpMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message != WM_QUIT) {
-      ClGraphics::processMessages();
+      ClMainLoop::pump();
     }
   }
 
@@ -239,10 +234,10 @@ TEST_F(GraphicsWindow, QuitEndsThePumpWithoutDispatchAndMessagesComeBeforeFrames
   ClGraphics::mp_bReady = 1;
 
   // An empty queue after activation runs a frame each step; the frame's answer is the step's.
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 1);
   g_bKeepRunning = false;
-  EXPECT_EQ(ClGraphics::processMessages(), 0);
+  EXPECT_EQ(ClMainLoop::pump(), 0);
   g_bKeepRunning = true;
 
   // Waiting messages are handled one per step, before any frame.
@@ -250,10 +245,10 @@ TEST_F(GraphicsWindow, QuitEndsThePumpWithoutDispatchAndMessagesComeBeforeFrames
   PostMessageA(ClGraphics::mp_hWnd, WM_USER, 0, 0);
   PostMessageA(ClGraphics::mp_hWnd, WM_USER, 0, 0);
   PostQuitMessage(0);
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 0);
-  EXPECT_EQ(ClGraphics::processMessages(), 0);  // WM_QUIT
+  EXPECT_EQ(ClMainLoop::pump(), 0);  // WM_QUIT
   EXPECT_EQ(g_iTicks, 0);
   EXPECT_TRUE(IsWindow(ClGraphics::mp_hWnd));
 }
@@ -266,13 +261,13 @@ TEST_F(GraphicsWindow, FramesWaitForTheFirstActivationOnceGraphicsAreReady) {
 
   // Not ready (start-up, lost device): frames run.
   ClGraphics::mp_bReady = 0;
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 1);
   // Ready but never activated: each idle step sleeps instead.
   ClGraphics::mp_bReady = 1;
   const Uint64 uiStart = SDL_GetTicks64();
   for (i32 i = 0; i < 5; ++i) {
-    EXPECT_EQ(ClGraphics::processMessages(), 1);
+    EXPECT_EQ(ClMainLoop::pump(), 1);
   }
   EXPECT_EQ(g_iTicks, 1);
   EXPECT_GE(SDL_GetTicks64() - uiStart, 4u);
@@ -281,13 +276,13 @@ TEST_F(GraphicsWindow, FramesWaitForTheFirstActivationOnceGraphicsAreReady) {
   Win32TestSetFocus(ClGraphics::mp_hWnd);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bAppActivated, 1u);
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 2);
   Win32TestSetFocus(nullptr);
   pumpMessages();
   EXPECT_EQ(ClGraphics::mp_bWindowHasFocus, 0u);
   EXPECT_EQ(ClGraphics::mp_bAppActivated, 1u);
-  EXPECT_EQ(ClGraphics::processMessages(), 1);
+  EXPECT_EQ(ClMainLoop::pump(), 1);
   EXPECT_EQ(g_iTicks, 3);
 }
 
@@ -406,10 +401,10 @@ TEST_F(GraphicsWindow, VideoMessagesReachThePlayerThroughTheHooks) {
   pumpMessages();
   EXPECT_EQ(m_hooks.video, std::vector<std::string>({"graph"}));
   // Without a player (the default hooks) the messages are harmless.
-  ClGraphics::setWindowHooks(nullptr);
+  KvTestSetGraphicsHooks(nullptr);
   EXPECT_EQ(ClGraphics::windowProc(hWnd, gc_uiGRAPH_NOTIFY_MESSAGE, 0, 0), 0);
   ClGraphics::windowProc(hWnd, WM_MOVE, 0, 0);
-  ClGraphics::setWindowHooks(&m_hooks);
+  KvTestSetGraphicsHooks(&m_hooks);
 }
 
 TEST_F(GraphicsWindow, DroppedFilesAreGatheredAndTheDropFinished) {
@@ -458,17 +453,17 @@ TEST_F(GraphicsWindow, MouseMessagesReachTheHooksAndByDefaultThePositionFollowsE
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
 
   // Installed hooks hear both messages instead.
-  class CMouseHooks : public ClWindowHooks {
+  class CMouseHooks : public ClTestGraphicsHooks {
    public:
     void mouseMoved(std::intptr_t lParam) override { moves.push_back(lParam); }
     void mouseLeft() override { ++iLeaves; }
     std::vector<std::intptr_t> moves;
     i32 iLeaves = 0;
   } mouseHooks;
-  ClGraphics::setWindowHooks(&mouseHooks);
+  KvTestSetGraphicsHooks(&mouseHooks);
   ClGraphics::windowProc(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(12, 34));
   ClGraphics::windowProc(hWnd, WM_MOUSELEAVE, 0, 0);
-  ClGraphics::setWindowHooks(&m_hooks);
+  KvTestSetGraphicsHooks(&m_hooks);
   EXPECT_EQ(mouseHooks.moves, std::vector<std::intptr_t>{MAKELPARAM(12, 34)});
   EXPECT_EQ(mouseHooks.iLeaves, 1);
   EXPECT_EQ(ClGraphics::mp_vWMMousePosition.x, -5.0f) << "left to the hooks";
@@ -521,7 +516,7 @@ TEST(GraphicsWindowX11, RealWindowShowsItsTitleAndAnInterruptEndsThePump) {
   resetGraphicsState();
   setenv("SDL_VIDEODRIVER", "x11", 1);
   CRecordingHooks hooks;
-  ClGraphics::setWindowHooks(&hooks);
+  KvTestSetGraphicsHooks(&hooks);
   ClDevINI::initialize();
   ClGraphics::readDesktopSize();
   ClGraphics::registerWindowClass(false);
@@ -536,13 +531,13 @@ TEST(GraphicsWindowX11, RealWindowShowsItsTitleAndAnInterruptEndsThePump) {
   i32 iResult = 1;
   for (i32 i = 0; i < 10000 && iResult != 0; ++i) {
     ClGraphics::recenterExclusiveMouse();
-    iResult = ClGraphics::processMessages();
+    iResult = ClMainLoop::pump();
   }
   EXPECT_EQ(iResult, 0);
   EXPECT_TRUE(IsWindow(ClGraphics::mp_hWnd));
 
   ClGraphics::unregisterWindowClass();
-  ClGraphics::setWindowHooks(nullptr);
+  KvTestSetGraphicsHooks(nullptr);
   Win32TestReset();
   resetGraphicsState();
   ClDevINI::terminate();

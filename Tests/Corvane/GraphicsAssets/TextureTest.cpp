@@ -8,6 +8,7 @@
 #include "Platform/D3D9/D3DX9.h"
 #include "Tests/Corvane/GraphicsAssets/GraphicsAssetsTestSupport.h"
 #include "Tests/Support/ImageTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ TEST_F(TextureTest, LockSaveCubeAndWrap) {
 // Unloading destroys the texture (an unknown name does nothing); textures the UI holds are the UI's to unload.
 TEST_F(TextureTest, UnloadingKeepsToTheUIRule) {
   HooksWithUITextures hooks;
-  ClGraphics::setWindowHooks(&hooks);
+  KvTestSetGraphicsHooks(&hooks);
   writeLoose("Images/Game.png", image(0xFF0000FFu, ETestImageFormat::PNG));
   writeLoose("Images/UI.png", image(0xFF0000FFu, ETestImageFormat::PNG));
   ASSERT_NE(ClTextureMgr::loadTexture("Images/Game"), nullptr);
@@ -187,7 +188,7 @@ TEST_F(TextureTest, UnloadingKeepsToTheUIRule) {
   EXPECT_EQ(ClTextureMgr::findTexture("Images/Game"), nullptr);
   ClTextureMgr::unloadTexture("Images/Unknown");
   EXPECT_KV_ASSERT(ClTextureMgr::unloadTexture("Images/UI"), "!ClUI::hasUITextureBeenLoaded(pcFilename)");
-  ClGraphics::setWindowHooks(&m_hooks);
+  KvTestSetGraphicsHooks(&m_hooks);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Corvane/UI/ClUI_Win32.h"
 #include "Tests/Corvane/GraphicsAssets/GraphicsAssetsTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 class CGeometryTestHooks : public CTestGraphicsHooks {
  public:
@@ -44,7 +45,7 @@ class GeometryTest : public GraphicsAssetsTest {
   void SetUp() override {
     GraphicsAssetsTest::SetUp();
     if (HasFatalFailure()) return;
-    ClGraphics::setWindowHooks(&m_geometryHooks);
+    KvTestSetGraphicsHooks(&m_geometryHooks);
     for (const char* pName : gc_apENGINE_EFFECTS) {
       writeLoose(std::string("Shaders/") + pName + ".fxo", KvTestEffect(pName));
       ClShaderMgr::createShader(pName);
@@ -72,7 +73,7 @@ class GeometryTest : public GraphicsAssetsTest {
     ClUI_Win32::releaseDeviceObjects();
     ClDynamicGeometry::platformTerminate();
     ClShaderMgr::mp_bAllShadersLoaded = 0;
-    ClGraphics::setWindowHooks(&m_hooks);
+    KvTestSetGraphicsHooks(&m_hooks);
     GraphicsAssetsTest::TearDown();
   }
 

@@ -5,6 +5,7 @@
 #include "Corvane/Input/ClInputMapperDebugCamera.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -46,13 +47,13 @@ void setNow(SGameInputAction& a, f32 fValue) { a.mp_afValues[ClInputManager::m_u
 class InputManager : public InputTest {
  protected:
   void SetUp() override {
-    ClInputManager::mp_pfnCreateGameInputMappers = &createTestMappers;
+    KvTestInputHooks().m_createMappers = &createTestMappers;
     g_destroyed.clear();
     InputTest::SetUp();
   }
   void TearDown() override {
     InputTest::TearDown();
-    ClInputManager::mp_pfnCreateGameInputMappers = nullptr;
+    KvTestInputHooks().reset();
   }
 };
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "Corvane/Input/ClRumbleMgr.h"
+#include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/System/ClClock.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -8,7 +9,7 @@
 namespace {
 
 // The focus-pause of the action mode, as far as rumble is concerned: pausing the game stops the pads.
-class CPausingHooks : public ClWindowHooks {
+class CPausingHooks : public ClTestGraphicsHooks {
  public:
   bool isUIInitialized() override { return true; }
   void focusPause() override { ClRumbleMgr::stopAll(); }
@@ -25,7 +26,7 @@ class Rumble : public InputTest {
   void TearDown() override {
     ClRumbleMgr::terminate();
     ClClock::shutdown();
-    ClGraphics::setWindowHooks(nullptr);
+    KvTestSetGraphicsHooks(nullptr);
     InputTest::TearDown();
   }
 
@@ -103,14 +104,14 @@ TEST_F(Rumble, StopAllSilencesThePadsUntilTheNextStart) {
 TEST_F(Rumble, LosingTheFocusStopsThePads) {
   CVirtualPad& pad = attach(0x4601);
   CPausingHooks hooks;
-  ClGraphics::setWindowHooks(&hooks);
+  KvTestSetGraphicsHooks(&hooks);
   KvTestUseIdleGame();
   ClRumbleMgr::startRumble();
   frame(0.05f);
   ASSERT_EQ(levels(pad).first, 65535);
   Win32TestSetFocus(nullptr);
   for (i32 i = 0; i < 5; ++i) {
-    ClGraphics::processMessages();
+    ClMainLoop::pump();
   }
   EXPECT_EQ(ClGraphics::mp_bWindowHasFocus, 0u);
   EXPECT_EQ(levels(pad), std::make_pair(Uint16{0}, Uint16{0}));

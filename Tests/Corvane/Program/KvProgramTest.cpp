@@ -21,28 +21,14 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Platform/Store/StoreTest.h"
 #include "Platform/Win32/Win32System.h"
+#include "Tests/Support/GameHooksDoubles.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
-// What the fake game saw.
-std::vector<std::string> g_calls;
-std::vector<f32> g_frameTimes;
+// The test game: it ends the loop after g_iFramesBeforeQuit frames.
+ClTestProgramHooks& game() { return KvTestProgramHooks(); }
 i32 g_iFramesBeforeQuit = 3;
-
-i32 recordStartUp() {
-  g_calls.push_back("startUp");
-  return 1;
-}
-u32 recordFrame(f32 fDT) {
-  g_calls.push_back("frame");
-  g_frameTimes.push_back(fDT);
-  return static_cast<i32>(g_frameTimes.size()) < g_iFramesBeforeQuit ? 1 : 0;
-}
-i32 recordShutDown() {
-  g_calls.push_back("shutDown");
-  return 1;
-}
 
 // A game table of one parameter, "-w" with an integer.
 const SCommandParameterDefinition g_testDefinitions[1] = {{"-w", 1, {0, 0, 0}, E_COMMAND_ARG_INT, 0}};
@@ -59,16 +45,12 @@ class KvProgram : public ::testing::Test {
   void SetUp() override {
     m_storeDir = KvTestTempDir("program-store");
     setenv("GRINDLOW_STORE_DIR", m_storeDir.c_str(), 1);
-    g_calls.clear();
-    g_frameTimes.clear();
     g_iFramesBeforeQuit = 3;
-    SKvGameEntryPoints entryPoints{};
-    entryPoints.pfnStartUp = &recordStartUp;
-    entryPoints.pfnTickFrame = &recordFrame;
-    entryPoints.pfnShutDown = &recordShutDown;
-    entryPoints.pCommandDefinitions = g_testDefinitions;
-    entryPoints.iNumCommandDefinitions = 1;
-    KvSetGameEntryPoints(entryPoints);
+    game().reset();
+    game().m_tickFrame = [](f32) { return static_cast<i32>(game().m_frameTimes.size()) < g_iFramesBeforeQuit ? 1u : 0u; };
+    game().m_pDefinitions = g_testDefinitions;
+    game().m_iNumDefinitions = 1;
+    KvSetProgramGameHooks(game());
     ClMainLoop::reset();
     ClMainLoop::readFrequency();
     ClGraphics::mp_bReady = 0;
@@ -111,12 +93,12 @@ class KvProgram : public ::testing::Test {
 TEST_F(KvProgram, NormalRunStartsLoopsAndShutsDownInOrder) {
   EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0);
   const std::vector<std::string> expected = {"startUp", "frame", "frame", "frame", "shutDown"};
-  EXPECT_EQ(g_calls, expected);
+  EXPECT_EQ(game().m_calls, expected);
   // The first frame always counts as 0.016 s; later ones are the measured time.
-  ASSERT_EQ(g_frameTimes.size(), 3u);
-  EXPECT_EQ(g_frameTimes[0], 0.016f);
-  EXPECT_GT(g_frameTimes[1], 0.0f);
-  EXPECT_LT(g_frameTimes[1], 1.0f);
+  ASSERT_EQ(game().m_frameTimes.size(), 3u);
+  EXPECT_EQ(game().m_frameTimes[0], 0.016f);
+  EXPECT_GT(game().m_frameTimes[1], 0.0f);
+  EXPECT_LT(game().m_frameTimes[1], 1.0f);
   // Everything the body started is released again.
   EXPECT_EQ(ClMutexLock::getPoolCount(), 0);
   EXPECT_FALSE(ClMutexLock::g_bInitialized);
@@ -125,7 +107,7 @@ TEST_F(KvProgram, NormalRunStartsLoopsAndShutsDownInOrder) {
 TEST_F(KvProgram, StoreThatCannotStartEndsWithOneAndStartsNothing) {
   StoreSetFaults(STORE_FAULT_INIT_FAIL);
   EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 1);
-  EXPECT_TRUE(g_calls.empty());
+  EXPECT_TRUE(game().m_calls.empty());
 }
 
 TEST_F(KvProgram, FixedFrameTimeReplacesTheMeasuredOneFromTheFirstFrame) {
@@ -135,15 +117,15 @@ TEST_F(KvProgram, FixedFrameTimeReplacesTheMeasuredOneFromTheFirstFrame) {
   for (i32 i = 0; i < 3; ++i) {
     EXPECT_TRUE(ClMainLoop::tick());
   }
-  EXPECT_EQ(g_frameTimes, std::vector<f32>({0.02f, 0.02f, 0.02f}));
+  EXPECT_EQ(game().m_frameTimes, std::vector<f32>({0.02f, 0.02f, 0.02f}));
 
   // Written as an integer it still means seconds.
   ClDevINI::initialize();
   const char* pWhole = "FIXED_DT 1\n";
   ClDevINI::loadFromBuffer(pWhole, std::strlen(pWhole), "project.ini");
-  g_frameTimes.clear();
+  game().m_frameTimes.clear();
   ClMainLoop::tick();
-  EXPECT_EQ(g_frameTimes, std::vector<f32>({1.0f}));
+  EXPECT_EQ(game().m_frameTimes, std::vector<f32>({1.0f}));
 }
 
 // A settings line that is no frame time is bad input: reported once with its line, and the game runs on with
@@ -155,17 +137,17 @@ TEST_F(KvProgram, UnusableFixedFrameTimeIsReportedAndTheMeasuredOneUsed) {
     ClMainLoop::reset();
     const std::string settings = "// frame time\nRANDOM_SEED 3\nFIXED_DT " + std::string(pValue) + "\n";
     ClDevINI::loadFromBuffer(settings.data(), settings.size(), "project.ini");
-    g_frameTimes.clear();
+    game().m_frameTimes.clear();
     testing::internal::CaptureStderr();
     EXPECT_TRUE(ClMainLoop::tick()) << pValue;
     EXPECT_TRUE(ClMainLoop::tick()) << pValue;
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors, "project.ini(3): FIXED_DT [" + std::string(pValue) +
                           "] is not a frame time in seconds above 0 and at most 60; the measured frame time is used\n");
-    ASSERT_EQ(g_frameTimes.size(), 2u);
-    EXPECT_EQ(g_frameTimes[0], 0.016f);
-    EXPECT_GT(g_frameTimes[1], 0.0f);
-    EXPECT_LT(g_frameTimes[1], 10.0f);
+    ASSERT_EQ(game().m_frameTimes.size(), 2u);
+    EXPECT_EQ(game().m_frameTimes[0], 0.016f);
+    EXPECT_GT(game().m_frameTimes[1], 0.0f);
+    EXPECT_LT(game().m_frameTimes[1], 10.0f);
   }
 }
 
@@ -191,9 +173,7 @@ TEST_F(KvProgram, CommandLineIsNarrowedAndParsed) {
 
 // A fault on the main thread leaves a crash report whose comment is exactly the failure report.
 TEST_F(KvProgram, AssertionWritesACrashReportWithTheReport) {
-  SKvGameEntryPoints entryPoints = KvGetGameEntryPoints();
-  entryPoints.pfnStartUp = &assertingStartUp;
-  KvSetGameEntryPoints(entryPoints);
+  game().m_startUp = &assertingStartUp;
   EXPECT_EXIT(
       {
         KV_REAL_STOP();
@@ -224,9 +204,7 @@ TEST_F(KvProgram, ConditionStopsEndWithExitCodeThreeAndNoCrashReport) {
       {&windowFailureStartUp, "FATAL ERROR: Failed to create main window\nFile: "},
   };
   for (const SCase& test : aCases) {
-    SKvGameEntryPoints entryPoints = KvGetGameEntryPoints();
-    entryPoints.pfnStartUp = test.pfnStartUp;
-    KvSetGameEntryPoints(entryPoints);
+    game().m_startUp = test.pfnStartUp;
     EXPECT_EXIT(
         {
           KV_REAL_STOP();
@@ -265,9 +243,7 @@ TEST_F(KvProgram, ConditionMessages) {
 
 // Under a tracer nothing is translated: the fault reaches the tracer and no report is written.
 TEST_F(KvProgram, NoCrashReportUnderATracer) {
-  SKvGameEntryPoints entryPoints = KvGetGameEntryPoints();
-  entryPoints.pfnStartUp = &assertingStartUp;
-  KvSetGameEntryPoints(entryPoints);
+  game().m_startUp = &assertingStartUp;
   fflush(nullptr);
   const pid_t child = fork();
   ASSERT_GE(child, 0);

@@ -14,6 +14,7 @@
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -29,21 +30,17 @@ std::vector<u8> bytesOf(const void* pData) {
 }
 
 // Each request claims the save or queues itself, copying the profile into the buffer the engine gives it.
-class ClTestSaveGameHooks final : public ClSaveGameHooks {
- public:
-  i32 autoSave() override {
-    ++g_iRequests;
-    const bool bClaimed = ClSaveGameUtility::tryBeginSave();
-    std::memcpy(ClSaveGameUtility::getSnapshotBuffer(!bClaimed), g_profile, sizeof(g_profile));
-    if (bClaimed) {
-      ++g_iSavesClaimed;
-    } else {
-      ClSaveGameUtility::requestSaveAgain();
-    }
-    return 1;
+i32 claimOrQueue() {
+  ++g_iRequests;
+  const bool bClaimed = ClSaveGameUtility::tryBeginSave();
+  std::memcpy(ClSaveGameUtility::getSnapshotBuffer(!bClaimed), g_profile, sizeof(g_profile));
+  if (bClaimed) {
+    ++g_iSavesClaimed;
+  } else {
+    ClSaveGameUtility::requestSaveAgain();
   }
-};
-ClTestSaveGameHooks g_hooks;
+  return 1;
+}
 
 class ClSaveGameUtilityTest : public KvRuntimeTest {
  protected:
@@ -52,24 +49,24 @@ class ClSaveGameUtilityTest : public KvRuntimeTest {
     g_iRequests = 0;
     g_iSavesClaimed = 0;
     fillProfile(1);
-    ClSaveGameUtility::setHooks(&g_hooks);
+    KvTestSaveHooks().m_autoSave = &claimOrQueue;
   }
   void TearDown() override {
     if (ClSaveGameUtility::isSaveRunning()) {
       ClSaveGameUtility::endSave();
     }
     ClSaveGameUtility::freeSnapshots();
-    ClSaveGameUtility::setHooks(nullptr);
+    KvTestSaveHooks().reset();
     KvRuntimeTest::TearDown();
   }
 };
 
 TEST_F(ClSaveGameUtilityTest, RequestsReachTheInstalledGameHalfAndNothingWithoutOne) {
-  ClSaveGameUtility::setHooks(nullptr);
+  KvTestSaveHooks().reset();
   EXPECT_EQ(ClSaveGameUtility::gameSpecificAutoSave(), 1);
   EXPECT_FALSE(ClSaveGameUtility::isSaveRunning());
   EXPECT_EQ(ClSaveGameUtility::mpr_pSaveGameDataSnapshot, nullptr);
-  ClSaveGameUtility::setHooks(&g_hooks);
+  KvTestSaveHooks().m_autoSave = &claimOrQueue;
   EXPECT_EQ(ClSaveGameUtility::gameSpecificAutoSave(), 1);
   EXPECT_EQ(g_iRequests, 1);
   EXPECT_TRUE(ClSaveGameUtility::isSaveRunning());

@@ -266,30 +266,13 @@ TEST_F(ClJobMgrTest, OneOffJobRunsOnAWorkerAndReleasesItself) {
   EXPECT_EQ(ClJobMgr::m_oneOffJobPool.getCount(), 0);
 }
 
-TEST_F(ClJobMgrTest, MissingRowsAndTheGamesStubsStop) {
+TEST_F(ClJobMgrTest, MissingRowsStop) {
   ClJob* hJob = nullptr;
   EXPECT_KV_ASSERT(ClJobMgr::addJob(gc_iTEST_JOB_TYPE + 1, nullptr, &hJob), "pJobType");
   release(hJob);
   EXPECT_KV_ASSERT(ClJobMgr::addJob(0, nullptr, &hJob), "pJobType->mp_dispatchTasksCallback");
   release(hJob);
 
-  // Type 4 reaches the first of the game's rows, whose dispatch stops naming the user data and the job.
-  ClJobMgr::mp_pRegisteredJobTypes = GameSpecificJobMgr_Win32;
-  void* pUserData = reinterpret_cast<void*>(uintptr_t{0x1234ABCD});
-  std::string message;
-  try {
-    ClJobMgr::addJob(4, pUserData, &hJob);
-  } catch (const KvStopped& stop) {
-    message = stop.message;
-  }
-  char szExpected[160];
-  std::snprintf(szExpected, sizeof(szExpected),
-                "ENGINE JOB TYPE DISPATCH NOT IMPLEMENTED! (user data [0x1234ABCD], job [0x%08llX])!",
-                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hJob)));
-  EXPECT_NE(message.find(szExpected), std::string::npos) << message;
-  release(hJob);
-  EXPECT_KV_FATAL(GameSpecificJobMgr_Win32[3].mp_taskCallback(pUserData),
-                  "GAME SPECIFIC JOB TYPE NOT IMPLEMENTED! (user data [0x1234ABCD])!");
   EXPECT_KV_FATAL(ClJobMgr::removeJob(hJob), "Item not found to delete by value!");
 }
 

@@ -15,6 +15,7 @@
 #include "Tests/Corvane/Audio/AudioManagerTestSupport.h"
 #include "Tests/Corvane/UI/UIPadInput.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ class ButtonMenuTest : public AudioManagerTest {
     g_uiTrace = SUITrace{};
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 0.0f;
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     std::ifstream file(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui", std::ios::binary);
     const std::vector<u8> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -59,7 +60,7 @@ class ButtonMenuTest : public AudioManagerTest {
     m_pads.stop();
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     AudioManagerTest::TearDown();
   }
 

@@ -12,6 +12,7 @@
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Tests/Corvane/Audio/AudioManagerTestSupport.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -567,11 +568,11 @@ class GridSoundTest : public AudioManagerTest {
     ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
     g_uiTrace = SUITrace{};
     m_hooks.m_extra = {{"testForward", &forwardToParent}};
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
   }
   void TearDown() override {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     AudioManagerTest::TearDown();
   }
   // A fresh UI with a grid of two cells in a row whose handlers take the parameters given (JSON).

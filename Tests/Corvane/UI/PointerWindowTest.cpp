@@ -9,7 +9,10 @@
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputManager.h"
+#include "Corvane/Program/ClMainLoop.h"
 #include "Platform/Win32/Win32.h"
+#include "Tests/Support/GameHooksDoubles.h"
+#include "Tests/Support/KvTestSupport.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
 
 namespace {
@@ -50,7 +53,8 @@ class PointerWindowTest : public UITest {
     ClInputManager::setActionCount(37);
     g_iInputBlockedCounter = 0;
     ClInputManager::initialize();
-    ClGraphics::setMainLoopFrame(&pointerFrame);
+    KvTestUseIdleGame();
+    KvTestProgramHooks().m_tickFrame = [](f32) { return pointerFrame() ? 1u : 0u; };
     UITest::SetUp();
   }
   void TearDown() override {
@@ -58,7 +62,7 @@ class PointerWindowTest : public UITest {
       return;
     }
     UITest::TearDown();
-    ClGraphics::setMainLoopFrame(nullptr);
+    KvTestProgramHooks().reset();
     ClInputManager::terminate();
     ClGraphics::unregisterWindowClass();
     Win32TestReset();
@@ -71,7 +75,7 @@ class PointerWindowTest : public UITest {
   static void runFrame() {
     const i32 iTarget = g_iFrames + 1;
     for (i32 i = 0; i < 1000 && g_iFrames < iTarget; ++i) {
-      ClGraphics::processMessages();
+      ClMainLoop::pump();
     }
     ASSERT_EQ(g_iFrames, iTarget) << "the pump ran no frame";
   }

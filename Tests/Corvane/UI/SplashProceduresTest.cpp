@@ -14,6 +14,7 @@
 #include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
 #include "Tests/Corvane/UI/UIPadInput.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ class SplashTest : public UITest {
   void SetUp() override {
     m_bStartUI = false;
     UITest::SetUp();
-    ClUI::setHooks(&m_splashHooks);
+    KvTestSetUIHooks(&m_splashHooks);
     ClUI::initialise();
     g_bSplashCanSkip = 1;
     g_bDemoMode = 0;

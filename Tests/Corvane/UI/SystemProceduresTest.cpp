@@ -11,6 +11,7 @@
 #include "Corvane/UI/COMMONUIFunctions_Widget_Windows.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ class SystemProcTest : public UITest {
     ClGraphics::mp_fScreenWidth = 640.0f;
     ClGraphics::mp_fScreenHeight = 432.0f;
     Cl2d::initialise();
-    ClUI::setHooks(&m_systemHooks);
+    KvTestSetUIHooks(&m_systemHooks);
     ClUI::initialise();
   }
   void TearDown() override {

@@ -56,7 +56,8 @@ TEST_F(UIManagerTest, InitialiseAndTerminateCallTheLaterPartsInTheirOrder) {
   holdPointerHit();
   g_uiTrace.hookCalls.clear();
   ClUI::terminate();
-  EXPECT_EQ(g_uiTrace.hookCalls, (std::vector<std::string>{"releaseDeviceObjects"}));
+  // Ending asks nothing of the game (the UI releases its device objects itself).
+  EXPECT_TRUE(g_uiTrace.hookCalls.empty());
   EXPECT_EQ(ClPointerTracker::getNumDetectors(), 0) << "every pointer detector is freed";
   EXPECT_FALSE(ClUI::isInitialised());
   EXPECT_EQ(KvCountEngineGlobalsInUse(&pInUse), 0) << pInUse;

@@ -39,7 +39,7 @@ void recordRun(ClWidget* pThis, WidgetEventProcedureCall* pData) {
   g_uiTrace.runs.push_back({"record" + std::to_string(N), pThis, pThis->mp_uiCurrentEventHash, pData});
 }
 
-class ClRecordingUIHooks : public ClUIHooks {
+class ClRecordingUIHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override {
     g_uiTrace.hookCalls.push_back("registerGameUIFunctions");
@@ -52,7 +52,6 @@ class ClRecordingUIHooks : public ClUIHooks {
       ClUIEventSystemFunctions::registerFunction(KvStrHash(extra.first.c_str()), extra.second);
     }
   }
-  void releaseDeviceObjects() override { g_uiTrace.hookCalls.push_back("releaseDeviceObjects"); }
 
   // Further procedures to register at the next initialise.
   std::vector<std::pair<std::string, WidgetEventProcedure>> m_extra;
@@ -71,14 +70,14 @@ class UITest : public ::testing::Test {
     for (SInputPadState& pad : ClInputHWtoKv::mp_aPadStates) {
       pad = SInputPadState{};
     }
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     if (m_bStartUI) {
       ClUI::initialise();
     }
   }
   void TearDown() override {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     EXPECT_EQ(ClUIEventSystemFunctions::getCount(), 0u);
   }
 

@@ -7,6 +7,7 @@
 #include "Corvane/UI/COMMONUIFunctions_Widget_Windows.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 // Found by argument lookup, so declared beside the record's own (global) namespace.
 static bool operator==(const SParentWindow& a, const SParentWindow& b) {
@@ -46,7 +47,7 @@ class WindowProcTest : public UITest {
     ClGraphics::mp_fScreenWidth = 640.0f;
     ClGraphics::mp_fScreenHeight = 432.0f;
     Cl2d::initialise();
-    ClUI::setHooks(&m_windowHooks);
+    KvTestSetUIHooks(&m_windowHooks);
     ClUI::initialise();
     g_windowsSeen.clear();
   }

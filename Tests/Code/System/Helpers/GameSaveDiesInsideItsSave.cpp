@@ -27,7 +27,7 @@ int main() {
   alignas(16) static u8 s_aProfile[gc_uiSAVE_SNAPSHOT_SIZE];
   std::memset(s_aProfile, 6, sizeof(s_aProfile));
   mpr_pPlayerProfile = reinterpret_cast<SPlayerProfile*>(s_aProfile);
-  ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
+  KvSetStoreGameHooks(g_GAMEProfileSaveHooks);
   ClSaveGameUtility::gameSpecificAutoSave();
   while (ClSaveGameUtility::isSaveRunning() || ClThreadMgr::mp_daOrphanedThreads.getCount() > 0) {
     ClThreadMgr::update();

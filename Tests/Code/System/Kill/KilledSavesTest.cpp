@@ -18,6 +18,7 @@
 #include "Corvane/System/ClThreadMgr.h"
 #include "Tests/Code/System/Helpers/ProfilePattern.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -30,11 +31,11 @@ class KilledSaves : public StoreTest {
     ClThreadMgr::initialize();
     ClFileIO::initialize();
     ClProfileMgr::initialize();
-    ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
+    KvSetStoreGameHooks(g_GAMEProfileSaveHooks);
   }
   void TearDown() override {
     ClSaveGameUtility::freeSnapshots();
-    ClSaveGameUtility::setHooks(nullptr);
+    KvTestInstallHookDoubles();
     ClProfileMgr::terminate();
     ClThreadMgr::shutdown();
     ClFileIO::shutdown();

@@ -13,6 +13,8 @@
 #include "Corvane/Language/KvLangID.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
+#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
@@ -21,9 +23,11 @@ namespace fs = std::filesystem;
 class GameStart : public ::testing::Test {
  protected:
   void SetUp() override {
+    GameSpecificInstallHooks();
     m_dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(m_dir + "/Data");
   }
+  void TearDown() override { KvTestInstallHookDoubles(); }
   std::string data(const std::string& name) const { return m_dir + "/Data/" + name; }
   void copyBuilt(const std::string& name) const {
     fs::copy_file(std::string(KV_DATA_ROOT) + "/" + name, data(name), fs::copy_options::overwrite_existing);

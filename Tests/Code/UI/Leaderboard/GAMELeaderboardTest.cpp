@@ -16,6 +16,7 @@
 #include "Tests/Corvane/UI/Text/TextTestSupport.h"
 #include "Tests/Corvane/UI/UIPadInput.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ class LeaderboardScreen : public TextTest {
     ClFontFamilyMgr::loadFontFamilyForHeight("Wide", nullptr, 432);
     startStore();
     ClUI::terminate();
-    ClUI::setHooks(&g_GAMEUIHooks);
+    KvTestSetUIHooks(&g_GAMEUIHooks);
     ClUI::initialise();
     ClProfileMgr::initialize();
     m_pads.start();

@@ -15,6 +15,7 @@
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ class SampleScreenText : public CanvasTest {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
     ClUI::terminate();
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     fullCanvas(432.0f, {216});
     const auto copy = [this](const char* pFrom, const std::string& to) {

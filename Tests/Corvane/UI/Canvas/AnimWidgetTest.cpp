@@ -20,6 +20,7 @@
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ class AnimWidgetTest : public CanvasTest {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
     ClUI::terminate();
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     fullCanvas(432.0f, {216});
     writeLoose("Images/UI/Frames_216.png",

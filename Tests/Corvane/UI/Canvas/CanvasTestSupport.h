@@ -12,6 +12,7 @@
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClUI.h"
 #include "Tests/Corvane/GraphicsGeometry/GeometryTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 // The UI manager without the parts these tests do not start (the device objects belong to the geometry fixture).
 // The stop text of a procedure that misses a required property of a widget.
@@ -22,9 +23,8 @@ inline std::string KvTestAttributeMessage(const char* pWidget, const char* pProp
   return acText;
 }
 
-class CQuietUIHooks : public ClUIHooks {
+class CQuietUIHooks : public ClTestUIHooks {
  public:
-  void releaseDeviceObjects() override {}
 };
 
 // One queued sprite, read from the queue's arrays.
@@ -46,12 +46,12 @@ class CanvasTest : public GeometryTest {
     ClGraphics::mp_fScreenWidth = 320.0f;
     ClGraphics::mp_fScreenHeight = 240.0f;
     Cl2d::initialise();
-    ClUI::setHooks(&m_uiHooks);
+    KvTestSetUIHooks(&m_uiHooks);
     ClUI::initialise();
   }
   void TearDown() override {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     Cl2d::clearSprites();
     Cl2d::terminate();
     ClGraphics::mp_fScreenWidth = m_fSavedWidth;

@@ -17,6 +17,7 @@
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ class ImageWidgetTest : public CanvasTest {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
     ClUI::terminate();
-    ClUI::setHooks(&m_imageHooks);
+    KvTestSetUIHooks(&m_imageHooks);
     ClUI::initialise();
     fullCanvas(432.0f, {216});
     writeLoose("Images/UI/Badge_216.png",

@@ -12,6 +12,7 @@
 #include "Corvane/UI/ClWidget.h"
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ class ScrollFingerRenderTest : public CanvasTest {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
     ClUI::terminate();
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     fullCanvas(432.0f, {216});
     const std::string description = R"({"root": {"name": "Screen", "children": [{"name": "Area", "properties": {

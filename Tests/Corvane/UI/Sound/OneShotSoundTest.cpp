@@ -3,6 +3,7 @@
 #include "Corvane/UI/COMMONUIFunctions_System.h"
 #include "Tests/Corvane/Audio/AudioManagerTestSupport.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ class OneShotSoundTest : public AudioManagerTest {
                         packInput("Audio\\Cancel.wav", KvTestMakeConstantSound(gc_iTEST_RATE, 9600, {-0.5f}))});
     start();
     ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     SKuiScreenSet set;
     std::string error;
@@ -43,7 +44,7 @@ class OneShotSoundTest : public AudioManagerTest {
   }
   void TearDown() override {
     ClUI::terminate();
-    ClUI::setHooks(nullptr);
+    KvTestSetUIHooks(nullptr);
     AudioManagerTest::TearDown();
   }
 

@@ -25,6 +25,7 @@
 #include "Tests/Corvane/UI/Text/TextTestSupport.h"
 #include "Tests/Support/FlipBookTestSupport.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ class ButtonTest : public TextTest {
     TextTest::SetUp();
     if (HasFatalFailure()) return;
     ClUI::terminate();
-    ClUI::setHooks(&m_buttonHooks);
+    KvTestSetUIHooks(&m_buttonHooks);
     ClUI::initialise();
     g_events.clear();
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;

@@ -23,6 +23,7 @@
 #include "Platform/D3D9/D3D9.h"
 #include "Tests/Corvane/UI/Text/TextTestSupport.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ class CTextFileHooks : public CQuietUIHooks {
 TEST_F(TextPictureTest, ScrolledTextFile) {
   CTextFileHooks hooks;
   ClUI::terminate();
-  ClUI::setHooks(&hooks);
+  KvTestSetUIHooks(&hooks);
   ClUI::initialise();
   std::filesystem::create_directories(m_root + "/Text");
   std::filesystem::copy_file(std::string(KV_CONTENT_TEXT_DIR) + "/Credits.txt", m_root + "/Text/Credits.txt");
@@ -146,7 +147,7 @@ TEST_F(TextPictureTest, ScrolledTextFile) {
   const STestPicture picture = drawQueue();
   systemTextFileTransitionOut(pWidget, nullptr);
   ClUI::terminate();
-  ClUI::setHooks(&m_uiHooks);
+  KvTestSetUIHooks(&m_uiHooks);
   ClUI::initialise();
   expectSomeText(picture);
   expectMatchesReference(picture, "ScrolledTextFile");

@@ -20,6 +20,7 @@
 #include "Corvane/UI/ClWidget.h"
 #include "Tests/Corvane/UI/Text/TextTestSupport.h"
 #include "Tools/kuic/KuiSource.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ class TextWidgetTest : public TextTest {
     TextTest::SetUp();
     if (HasFatalFailure()) return;
     ClUI::terminate();
-    ClUI::setHooks(&m_textHooks);
+    KvTestSetUIHooks(&m_textHooks);
     ClUI::initialise();
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
   }

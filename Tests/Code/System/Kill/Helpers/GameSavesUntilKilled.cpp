@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   ClThreadMgr::initialize();
   ClFileIO::initialize();
   ClProfileMgr::initialize();
-  ClSaveGameUtility::setHooks(&g_GAMEProfileSaveHooks);
+  KvSetStoreGameHooks(g_GAMEProfileSaveHooks);
   for (u32 k = static_cast<u32>(std::atoi(argv[1]));; ++k) {
     fillProfilePattern(mpr_pPlayerProfile, k);
     std::printf("%u\n", k);

@@ -1,6 +1,6 @@
 // The game's job types. The game adds no job of these types: every routine stops the program, naming the
 // user data (and the job) it was given.
-#include "Corvane/System/ClJobMgr.h"
+#include "Code/System/GAMESystemHooks.h"
 #include "Corvane/System/KvDebug.h"
 
 namespace {
@@ -26,3 +26,12 @@ ClJobType GameSpecificJobMgr_Win32[gc_iNUM_GAME_JOB_TYPES] = {
     {&dispatchNotImplemented, &taskNotImplemented, &taskNotImplemented},
     {&dispatchNotImplemented, &taskNotImplemented, &taskNotImplemented},
 };
+
+ClGAMESystemHooks g_GAMESystemHooks;
+
+ClJobType* ClGAMESystemHooks::gameJobTypes(i32* piCount) {
+  *piCount = gc_iNUM_GAME_JOB_TYPES;
+  return GameSpecificJobMgr_Win32;
+}
+
+void ClGAMESystemHooks::stopping(u32 /*uiStopAddress*/) {}
