@@ -28,6 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Code/System/GAMEGameHooks.h"
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
@@ -390,6 +391,7 @@ class CMainMenuRun {
     ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
     ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
     ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
+    GameSpecificInstallHooks();
     ClGame::startUp();
     // The profile's load ends on its own thread: frames until the front end runs.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);

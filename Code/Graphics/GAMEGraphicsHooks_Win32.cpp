@@ -77,14 +77,6 @@ bool crtEffectWanted() {
 }
 
 // The back buffer bound with the device's own depth surface, nothing in the further slots.
-void bindBackBuffer(IDirect3DDevice9* pDevice) {
-  pDevice->SetRenderTarget(0, ClGraphics::mp_pBackBufferSurface);
-  pDevice->SetDepthStencilSurface(ClGraphics::mp_pDepthStencilSurface);
-  for (DWORD i = 1; i < 4; ++i) {
-    pDevice->SetRenderTarget(i, nullptr);
-  }
-}
-
 }  // namespace
 
 const char* ClGAMEGraphicsHooks::localizedText(const char* pKey) {
@@ -160,8 +152,7 @@ void ClGAMEGraphicsHooks::blackFrame() {
   if (FAILED(pDevice->BeginScene())) {
     return;
   }
-  ClGraphics::mp_pBoundRenderTargetGroup = nullptr;
-  bindBackBuffer(pDevice);
+  ClGraphics::setRenderTargetGroup(nullptr);
   pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, gc_uiGAME_CLEAR_COLOR, 0.0f, 0);
   pDevice->EndScene();
   pDevice->Present(nullptr, nullptr, nullptr, nullptr);

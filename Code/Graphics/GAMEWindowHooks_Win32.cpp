@@ -27,21 +27,21 @@ void GAMEWindowHooks::mouseMoved(std::intptr_t lParam) {
     }
     if (cursorToggles()) {
       ShowCursor(FALSE);
-      ClGraphics::mp_bCursorHidden = 1;
+      ClGraphics::setCursorHidden(true);
       g_bMouseInWindow = 1;
-      ClGraphics::mp_vWMMousePosition = vPosition;
+      ClGraphics::setWMMousePosition(vPosition);
       return;
     }
   }
-  ClGraphics::mp_vWMMousePosition = g_bMouseInWindow ? vPosition : kv_vector2{gc_fPOINTER_AWAY, gc_fPOINTER_AWAY};
+  ClGraphics::setWMMousePosition(g_bMouseInWindow ? vPosition : kv_vector2{gc_fPOINTER_AWAY, gc_fPOINTER_AWAY});
 }
 
 void GAMEWindowHooks::mouseLeft() {
   g_bMouseTracking = 0;
   if (cursorToggles()) {
     ShowCursor(TRUE);
-    ClGraphics::mp_bCursorHidden = 0;
+    ClGraphics::setCursorHidden(false);
     g_bMouseInWindow = 0;
-    ClGraphics::mp_vWMMousePosition = {gc_fPOINTER_AWAY, gc_fPOINTER_AWAY};
+    ClGraphics::setWMMousePosition({gc_fPOINTER_AWAY, gc_fPOINTER_AWAY});
   }
 }

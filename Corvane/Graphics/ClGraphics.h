@@ -285,6 +285,9 @@ class ClGraphics {
   // The pointer position the mouse hooks keep from the window's mouse messages (client pixels; (0, 0) until the
   // first mouse message, (gc_fPOINTER_AWAY, gc_fPOINTER_AWAY) while the pointer is away).
   static kv_vector2 mp_vWMMousePosition;
+  // What the game's mouse hooks decide: whether the system cursor is hidden, and the pointer position.
+  static void setCursorHidden(bool bHidden) { mp_bCursorHidden = bHidden ? 1 : 0; }
+  static void setWMMousePosition(const kv_vector2& vPosition) { mp_vWMMousePosition = vPosition; }
 
   // Device (main thread; the worker draws with it during frames).
   static IDirect3D9* mp_pD3D;

@@ -14,6 +14,7 @@
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUILayout.h"
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tools/kuic/KuiSource.h"
 
@@ -47,7 +48,7 @@ class WidgetFrameCacheTest : public CanvasTest {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
     ClUI::terminate();
-    ClUI::setHooks(&m_hooks);
+    KvTestSetUIHooks(&m_hooks);
     ClUI::initialise();
     fullCanvas(432.0f, {216});
     Cl2d::createCanvas("HALF", gc_ui2D_ALIGN_TOP_LEFT, gc_f2D_DESIGN_HEIGHT, 216.0f, 0.0f, 0.0f, 320.0f, 240.0f,
