@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <new>
+#include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -321,6 +322,26 @@ bool ClUI::addDeferredEvent(ClWidget* pWidget, u32 uiClock, u32 uiEventHash, f32
 
 // --- Destroyed widgets ---
 
+namespace {
+
+// The widgets that own a focus grid. Never destroyed: widgets (static ones among them) may go at exit after it.
+std::vector<ClWidget*>& gridOwners() {
+  static std::vector<ClWidget*>* s_pOwners = new std::vector<ClWidget*>();
+  return *s_pOwners;
+}
+
+}  // namespace
+
+void ClUI::noteGridOwner(ClWidget* pWidget, bool bOwns) {
+  std::vector<ClWidget*>& owners = gridOwners();
+  const auto it = std::find(owners.begin(), owners.end(), pWidget);
+  if (bOwns && it == owners.end()) {
+    owners.push_back(pWidget);
+  } else if (!bOwns && it != owners.end()) {
+    owners.erase(it);
+  }
+}
+
 void ClUI::forgetWidget(ClWidget* pWidget) {
   for (i32 i = mp_iNumFocus - 1; i >= 0; --i) {
     if (mp_aFocus[i].mp_pWidget == pWidget) {
@@ -362,9 +383,12 @@ void ClUI::forgetWidget(ClWidget* pWidget) {
       }
     }
   };
+  // Only the widgets that own one: a HUD frame forgets its cloned bars every frame, and the UI has thousands of
+  // widgets and few grids.
   clearCells(&mp_RootWidget);
-  mp_MasterWidgetList.forEachValue(
-      [&clearCells](uintptr_t uiValue, i32) { clearCells(reinterpret_cast<const ClWidget*>(uiValue)); });
+  for (const ClWidget* pOwner : gridOwners()) {
+    clearCells(pOwner);
+  }
   // Its pointer detectors, and the scroll areas of it with theirs.
   ClPointerTracker::unregisterDetectorsOf(pWidget);
   if (mp_daScrollAreas.isInitialized()) {
