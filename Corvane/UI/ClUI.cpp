@@ -7,6 +7,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
@@ -374,11 +378,35 @@ void ClUI::forgetWidget(ClWidget* pWidget) {
     }
   }
   // Focus grids of other widgets.
+  // A grid has 1,024 cells: they are compared a block at a time without branches, and only a block that holds the
+  // widget is written.
   const auto clearCells = [pWidget](const ClWidget* pOwner) {
     if (SWidgetGrid* pGrid = pOwner->mp_pWidgetGrid) {
-      for (ClWidget*& pCell : pGrid->mp_apCells) {
-        if (pCell == pWidget) {
-          pCell = nullptr;
+      constexpr i32 iBLOCK = 16;
+      static_assert(gc_iWIDGET_GRID_SIZE * gc_iWIDGET_GRID_SIZE % iBLOCK == 0);
+      for (i32 i = 0; i < gc_iWIDGET_GRID_SIZE * gc_iWIDGET_GRID_SIZE; i += iBLOCK) {
+        ClWidget** pBlock = pGrid->mp_apCells + i;
+        u32 uiFound = 0;
+#if defined(__SSE2__)
+        // Two pointers a register: a pointer is equal when both of its 32-bit halves are.
+        const __m128i key = _mm_set1_epi64x(static_cast<long long>(reinterpret_cast<uintptr_t>(pWidget)));
+        __m128i found = _mm_setzero_si128();
+        for (i32 j = 0; j < iBLOCK; j += 2) {
+          const __m128i halves = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pBlock + j)), key);
+          found = _mm_or_si128(found, _mm_and_si128(halves, _mm_shuffle_epi32(halves, _MM_SHUFFLE(2, 3, 0, 1))));
+        }
+        uiFound = static_cast<u32>(_mm_movemask_epi8(found));
+#else
+        for (i32 j = 0; j < iBLOCK; ++j) {
+          uiFound |= pBlock[j] == pWidget ? 1u : 0u;
+        }
+#endif
+        if (uiFound != 0) [[unlikely]] {
+          for (i32 j = 0; j < iBLOCK; ++j) {
+            if (pBlock[j] == pWidget) {
+              pBlock[j] = nullptr;
+            }
+          }
         }
       }
     }
