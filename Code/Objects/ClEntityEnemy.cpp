@@ -226,6 +226,30 @@ void ClEntityEnemy::setState(const char* pStateName) {
   m_bHitReceived = 0;
 }
 
+// The names of the constants an enemy's reactions read, fixed: the evaluator keeps them between evaluations.
+namespace {
+constexpr SDataScriptName s_State{"State"};
+constexpr SDataScriptName s_DistanceTravelledHorizontal{"DistanceTravelledHorizontal"};
+constexpr SDataScriptName s_DistanceTravelledVertical{"DistanceTravelledVertical"};
+constexpr SDataScriptName s_VelocityHorizontal{"VelocityHorizontal"};
+constexpr SDataScriptName s_VelocityVertical{"VelocityVertical"};
+constexpr SDataScriptName s_HitGround{"HitGround"};
+constexpr SDataScriptName s_Duration{"Duration"};
+constexpr SDataScriptName s_HitPoints{"HitPoints"};
+constexpr SDataScriptName s_Shield{"Shield"};
+constexpr SDataScriptName s_StateDamageReceived{"StateDamageReceived"};
+constexpr SDataScriptName s_HitReceived{"HitReceived"};
+constexpr SDataScriptName s_HitType{"HitType"};
+constexpr SDataScriptName s_HitCameFromPistolish{"HitCameFromPistolish"};
+constexpr SDataScriptName s_HitDistance{"HitDistance"};
+constexpr SDataScriptName s_FlipBookDone{"FlipBookDone"};
+constexpr SDataScriptName s_BulletHit{"BulletHit"};
+constexpr SDataScriptName s_HittingPlayer{"HittingPlayer"};
+constexpr SDataScriptName s_Random{"Random"};
+constexpr SDataScriptName s_PlayerDistance{"PlayerDistance"};
+constexpr SDataScriptName s_RelDistanceFromPlayer{"RelDistanceFromPlayer"};
+}  // namespace
+
 ClDScriptData2* ClEntityEnemy::evaluateReactions() {
   ClDataScriptEvaluator::clearConstants();
   // The state's name as a quoted text, built on the stack: this runs for every enemy every frame.
@@ -239,34 +263,34 @@ ClDScriptData2* ClEntityEnemy::evaluateReactions() {
   } else {
     std::snprintf(szState, sizeof(szState), "'%s'", m_stateName.getCStr());
   }
-  ClDataScriptEvaluator::addConstantString("State", szState);
-  ClDataScriptEvaluator::addConstantFloat("DistanceTravelledHorizontal", m_fDistanceHorizontal);
-  ClDataScriptEvaluator::addConstantFloat("DistanceTravelledVertical", m_fDistanceVertical);
-  ClDataScriptEvaluator::addConstantFloat("VelocityHorizontal", m_vVelocity[0]);
-  ClDataScriptEvaluator::addConstantFloat("VelocityVertical", m_vVelocity[2]);
-  ClDataScriptEvaluator::addConstantFloat("HitGround", static_cast<f32>(m_bHitGround));
-  ClDataScriptEvaluator::addConstantFloat("Duration", m_fDuration);
-  ClDataScriptEvaluator::addConstantFloat("HitPoints", m_fHitPoints);
-  ClDataScriptEvaluator::addConstantFloat("Shield", m_fShield);
-  ClDataScriptEvaluator::addConstantFloat("StateDamageReceived", m_fStateDamage);
-  ClDataScriptEvaluator::addConstantFloat("HitReceived", static_cast<f32>(m_bHitReceived));
+  ClDataScriptEvaluator::addConstantString(s_State, szState);
+  ClDataScriptEvaluator::addConstantFloat(s_DistanceTravelledHorizontal, m_fDistanceHorizontal);
+  ClDataScriptEvaluator::addConstantFloat(s_DistanceTravelledVertical, m_fDistanceVertical);
+  ClDataScriptEvaluator::addConstantFloat(s_VelocityHorizontal, m_vVelocity[0]);
+  ClDataScriptEvaluator::addConstantFloat(s_VelocityVertical, m_vVelocity[2]);
+  ClDataScriptEvaluator::addConstantFloat(s_HitGround, static_cast<f32>(m_bHitGround));
+  ClDataScriptEvaluator::addConstantFloat(s_Duration, m_fDuration);
+  ClDataScriptEvaluator::addConstantFloat(s_HitPoints, m_fHitPoints);
+  ClDataScriptEvaluator::addConstantFloat(s_Shield, m_fShield);
+  ClDataScriptEvaluator::addConstantFloat(s_StateDamageReceived, m_fStateDamage);
+  ClDataScriptEvaluator::addConstantFloat(s_HitReceived, static_cast<f32>(m_bHitReceived));
   // Before any hit the letter is the zero character: the constant is then the empty quoted text "''".
   char szHitType[4] = {'\'', m_cHitLetter, '\'', 0};
   if (m_cHitLetter == 0) {
     szHitType[1] = '\'';
     szHitType[2] = 0;
   }
-  ClDataScriptEvaluator::addConstantString("HitType", szHitType);
-  ClDataScriptEvaluator::addConstantFloat("HitCameFromPistolish", static_cast<f32>(m_bHitFromDisarmed));
-  ClDataScriptEvaluator::addConstantFloat("HitDistance", m_fHitGrade);
+  ClDataScriptEvaluator::addConstantString(s_HitType, szHitType);
+  ClDataScriptEvaluator::addConstantFloat(s_HitCameFromPistolish, static_cast<f32>(m_bHitFromDisarmed));
+  ClDataScriptEvaluator::addConstantFloat(s_HitDistance, m_fHitGrade);
   const bool bStopped = m_mainAnim.mp_curAnimators.mp_flipBookAnimator.m_bPlaying == 0;
-  ClDataScriptEvaluator::addConstantFloat("FlipBookDone", bStopped ? 1.0f : 0.0f);
-  ClDataScriptEvaluator::addConstantFloat("BulletHit", static_cast<f32>(m_bBulletHit));
-  ClDataScriptEvaluator::addConstantFloat("HittingPlayer", static_cast<f32>(m_bHittingPlayer));
-  ClDataScriptEvaluator::addConstantFloat("Random", KvMath::randomUnitFloat());
+  ClDataScriptEvaluator::addConstantFloat(s_FlipBookDone, bStopped ? 1.0f : 0.0f);
+  ClDataScriptEvaluator::addConstantFloat(s_BulletHit, static_cast<f32>(m_bBulletHit));
+  ClDataScriptEvaluator::addConstantFloat(s_HittingPlayer, static_cast<f32>(m_bHittingPlayer));
+  ClDataScriptEvaluator::addConstantFloat(s_Random, KvMath::randomUnitFloat());
   const f32 fRel = g_pPlayer != nullptr ? m_vPosition[0] - g_pPlayer->m_vPosition[0] : 0.0f;
-  ClDataScriptEvaluator::addConstantFloat("PlayerDistance", std::fabs(fRel));
-  ClDataScriptEvaluator::addConstantFloat("RelDistanceFromPlayer", fRel);
+  ClDataScriptEvaluator::addConstantFloat(s_PlayerDistance, std::fabs(fRel));
+  ClDataScriptEvaluator::addConstantFloat(s_RelDistanceFromPlayer, fRel);
   // The keys' hashes once: this runs for every enemy every frame (getChild reports a missing key).
   static const u32 s_uiReactions = KvStrHash("Reactions");
   static const u32 s_uiActions = KvStrHash("Actions");

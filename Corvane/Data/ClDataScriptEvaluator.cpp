@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Corvane/ADT/ClDynamicVector.h"
 #include "Corvane/ADT/KvStrHash.h"
@@ -14,6 +15,21 @@
 namespace {
 
 ClDynamicVector<SDataScriptConstant> s_constants;
+// By place in the table: the fixed name whose text that record's name holds, or null (a name copied from a caller's
+// text, or never written). The records past the count keep their names between fills, so a fill that adds the same
+// fixed names in the same order copies none of them.
+std::vector<const SDataScriptName*> s_apNameKeys;
+
+void setNameKey(i32 iIndex, const SDataScriptName* pKey) {
+  if (static_cast<size_t>(iIndex) >= s_apNameKeys.size()) {
+    s_apNameKeys.resize(static_cast<size_t>(iIndex) + 1, nullptr);
+  }
+  s_apNameKeys[static_cast<size_t>(iIndex)] = pKey;
+}
+
+const SDataScriptName* nameKeyAt(i32 iIndex) {
+  return static_cast<size_t>(iIndex) < s_apNameKeys.size() ? s_apNameKeys[static_cast<size_t>(iIndex)] : nullptr;
+}
 
 struct SOperand {
   f32 m_fValue;
@@ -59,12 +75,28 @@ size_t copyShortText(char* pTo, const char* pFrom) {
 SDataScriptConstant* appendConstant(const char* pName) {
   KV_ASSERT(pName);
   SDataScriptConstant* pConstant = s_constants.appendInPlace();
+  setNameKey(s_constants.getCount() - 1, nullptr);
   if (copyShortText(pConstant->m_szName, pName) >= static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN)) [[unlikely]] {
     s_constants.erase(s_constants.getCount() - 1);  // a refused name adds no record
     KV_ASSERTF(false, "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN,
                pName);
     pConstant = s_constants.appendInPlace();  // when the assertion lets the program go on: the name cut short
+    setNameKey(s_constants.getCount() - 1, nullptr);
     copyShortText(pConstant->m_szName, pName);
+  }
+  return pConstant;
+}
+
+// A new record named by a fixed name: the name is copied only when another name was last written at this place.
+// The records past the count keep their names: the table moves to a bigger block only when a record is added at
+// its last place, which no earlier fill reached.
+SDataScriptConstant* appendConstant(const SDataScriptName& name) {
+  if (nameKeyAt(s_constants.getCount()) == &name) {
+    return s_constants.appendInPlace();
+  }
+  SDataScriptConstant* pConstant = appendConstant(name.m_pName);
+  if (std::strcmp(pConstant->m_szName, name.m_pName) == 0) {
+    setNameKey(s_constants.getCount() - 1, &name);  // never for a name cut short
   }
   return pConstant;
 }
@@ -194,6 +226,7 @@ struct SCompiledOperand {
   f32 m_fValue = KV_ZERO;    // a number literal
   std::string m_text;        // a text literal (apostrophes kept) or the constant's name
   i32 m_iHint = 0;           // where the constant was found last time (callers add them in a fixed order)
+  const SDataScriptName* m_pKey = nullptr;  // the fixed name found there, when it was one
 };
 
 enum E_COMPARE : i32 {
@@ -254,14 +287,21 @@ void resolveOperand(SCompiledOperand& operand, const char* pExpression, E_EVAL_K
   }
   const char* pName = operand.m_text.c_str();
   const SDataScriptConstant* pConstant = nullptr;
-  if (operand.m_iHint < s_constants.getCount() && std::strcmp(s_constants[operand.m_iHint].m_szName, pName) == 0) {
-    pConstant = &s_constants[operand.m_iHint];
-  } else {
-    pConstant = findConstant(pName, &operand.m_iHint);
+  if (operand.m_iHint < s_constants.getCount()) {
+    // The same fixed name at the hinted place is the name matched there before: no need to compare the texts.
+    const SDataScriptName* pKey = nameKeyAt(operand.m_iHint);
+    if ((pKey != nullptr && pKey == operand.m_pKey) ||
+        std::strcmp(s_constants[operand.m_iHint].m_szName, pName) == 0) {
+      pConstant = &s_constants[operand.m_iHint];
+    }
   }
   if (pConstant == nullptr) {
-    KV_FATALF("Wrong expression, variable [%s] doesn't exist! [%s]", pName, pExpression);
+    pConstant = findConstant(pName, &operand.m_iHint);
+    if (pConstant == nullptr) {
+      KV_FATALF("Wrong expression, variable [%s] doesn't exist! [%s]", pName, pExpression);
+    }
   }
+  operand.m_pKey = nameKeyAt(operand.m_iHint);
   *pKind = pConstant->m_eKind;
   *pValue = pConstant->m_fValue;
   *ppText = pConstant->m_szText;
@@ -333,11 +373,13 @@ SCompiledExpression* compiledFor(const char* pExpression) {
 
 void ClDataScriptEvaluator::initialize() {
   clearCompiled();
+  s_apNameKeys.clear();
   s_constants.initialize(8);
 }
 
 void ClDataScriptEvaluator::terminate() {
   clearCompiled();
+  s_apNameKeys.clear();
   if (s_constants.isInitialized()) {
     s_constants.terminate();
   }
@@ -368,6 +410,27 @@ void ClDataScriptEvaluator::addConstantString(const char* pName, const char* pTe
   pConstant->m_eKind = E_EVAL_KIND_TEXT;
 }
 
+void ClDataScriptEvaluator::addConstantFloat(const SDataScriptName& name, f32 fValue) {
+  SDataScriptConstant* pConstant = appendConstant(name);
+  pConstant->m_fValue = fValue;
+  pConstant->m_szText[0] = 0;
+  pConstant->m_eKind = E_EVAL_KIND_NUMBER;
+}
+
+void ClDataScriptEvaluator::addConstantString(const SDataScriptName& name, const char* pText) {
+  KV_ASSERT(pText);
+  const i32 iIndex = s_constants.getCount();
+  SDataScriptConstant* pConstant = appendConstant(name);
+  if (copyShortText(pConstant->m_szText, pText) >= static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN)) [[unlikely]] {
+    s_constants.erase(iIndex);  // the text path below reports it and writes the record again
+    setNameKey(iIndex, nullptr);
+    addConstantString(name.m_pName, pText);
+    return;
+  }
+  pConstant->m_fValue = KV_ZERO;
+  pConstant->m_eKind = E_EVAL_KIND_TEXT;
+}
+
 ClDScriptData2* ClDataScriptEvaluator::findAction(ClDScriptData2* pRoot) {
   KV_ASSERT(pRoot);
   return search(pRoot, true);
@@ -379,8 +442,10 @@ i32 ClDataScriptEvaluator::evaluateCondition(const ClDScriptData2* pNode) {
     const ClDScriptData2* pConnector = pNode->getChildByIndex(i - 1);
     const E_DSVT eType = pConnector->getType();
     const bool bText = eType == E_DSVT_STRING || eType == E_DSVT_HASH_ID;
-    const bool bAnd = bText && std::strcmp(pConnector->getString(), "and") == 0;
-    const bool bOr = bText && std::strcmp(pConnector->getString(), "or") == 0;
+    // Compared in place: a condition node's connectors are read for every enemy every frame.
+    const char* pWord = bText ? pConnector->getString() : "";
+    const bool bAnd = pWord[0] == 'a' && pWord[1] == 'n' && pWord[2] == 'd' && pWord[3] == 0;
+    const bool bOr = pWord[0] == 'o' && pWord[1] == 'r' && pWord[2] == 0;
     if (!bAnd && !bOr) {
       KV_FATAL("Wrong expression!");
     }

@@ -38,6 +38,13 @@ struct SDataScriptConstant {
 };
 static_assert(sizeof(SDataScriptConstant) == 1544);
 
+// A constant's name that never changes and outlives every evaluation (a literal in an object of static storage).
+// Callers that add the same names for every evaluation pass these: the table keeps each name from the last fill
+// where the same name object lands on the same place, and writes only the value.
+struct SDataScriptName {
+  const char* m_pName;
+};
+
 class ClDataScriptEvaluator {
  public:
   // Creates the constant table (room for 8); terminate frees it.
@@ -47,6 +54,8 @@ class ClDataScriptEvaluator {
   static void clearConstants();
   static void addConstantFloat(const char* pName, f32 fValue);
   static void addConstantString(const char* pName, const char* pText);
+  static void addConstantFloat(const SDataScriptName& name, f32 fValue);
+  static void addConstantString(const SDataScriptName& name, const char* pText);
   static i32 getConstantCount();
 
   // The "Action" node that applies, or null.

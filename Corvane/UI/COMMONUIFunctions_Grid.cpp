@@ -234,6 +234,7 @@ void systemGridRegisterChildren(ClWidget* pThis, WidgetEventProcedureCall*) {
   pThis->mp_pWidgetGrid = static_cast<SWidgetGrid*>(KvAlignedAlloc(sizeof(SWidgetGrid), 16));
   KV_ASSERT(pThis->mp_pWidgetGrid);
   std::memset(pThis->mp_pWidgetGrid, 0, sizeof(SWidgetGrid));
+  ClUI::noteGridOwner(pThis, true);
   f32 fMaxX = 0.0f;
   f32 fMaxY = 0.0f;
   registerDescendants(pThis, pThis, &fMaxX, &fMaxY);

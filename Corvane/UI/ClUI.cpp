@@ -5,6 +5,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <new>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -322,6 +327,26 @@ bool ClUI::addDeferredEvent(ClWidget* pWidget, u32 uiClock, u32 uiEventHash, f32
 
 // --- Destroyed widgets ---
 
+namespace {
+
+// The widgets that own a focus grid. Never destroyed: widgets (static ones among them) may go at exit after it.
+std::vector<ClWidget*>& gridOwners() {
+  static std::vector<ClWidget*>* s_pOwners = new std::vector<ClWidget*>();
+  return *s_pOwners;
+}
+
+}  // namespace
+
+void ClUI::noteGridOwner(ClWidget* pWidget, bool bOwns) {
+  std::vector<ClWidget*>& owners = gridOwners();
+  const auto it = std::find(owners.begin(), owners.end(), pWidget);
+  if (bOwns && it == owners.end()) {
+    owners.push_back(pWidget);
+  } else if (!bOwns && it != owners.end()) {
+    owners.erase(it);
+  }
+}
+
 void ClUI::forgetWidget(ClWidget* pWidget) {
   for (i32 i = mp_iNumFocus - 1; i >= 0; --i) {
     if (mp_aFocus[i].mp_pWidget == pWidget) {
@@ -354,18 +379,45 @@ void ClUI::forgetWidget(ClWidget* pWidget) {
     }
   }
   // Focus grids of other widgets.
+  // A grid has 1,024 cells: they are compared a block at a time without branches, and only a block that holds the
+  // widget is written.
   const auto clearCells = [pWidget](const ClWidget* pOwner) {
     if (SWidgetGrid* pGrid = pOwner->mp_pWidgetGrid) {
-      for (ClWidget*& pCell : pGrid->mp_apCells) {
-        if (pCell == pWidget) {
-          pCell = nullptr;
+      constexpr i32 iBLOCK = 16;
+      static_assert(gc_iWIDGET_GRID_SIZE * gc_iWIDGET_GRID_SIZE % iBLOCK == 0);
+      for (i32 i = 0; i < gc_iWIDGET_GRID_SIZE * gc_iWIDGET_GRID_SIZE; i += iBLOCK) {
+        ClWidget** pBlock = pGrid->mp_apCells + i;
+        u32 uiFound = 0;
+#if defined(__SSE2__)
+        // Two pointers a register: a pointer is equal when both of its 32-bit halves are.
+        const __m128i key = _mm_set1_epi64x(static_cast<long long>(reinterpret_cast<uintptr_t>(pWidget)));
+        __m128i found = _mm_setzero_si128();
+        for (i32 j = 0; j < iBLOCK; j += 2) {
+          const __m128i halves = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pBlock + j)), key);
+          found = _mm_or_si128(found, _mm_and_si128(halves, _mm_shuffle_epi32(halves, _MM_SHUFFLE(2, 3, 0, 1))));
+        }
+        uiFound = static_cast<u32>(_mm_movemask_epi8(found));
+#else
+        for (i32 j = 0; j < iBLOCK; ++j) {
+          uiFound |= pBlock[j] == pWidget ? 1u : 0u;
+        }
+#endif
+        if (uiFound != 0) [[unlikely]] {
+          for (i32 j = 0; j < iBLOCK; ++j) {
+            if (pBlock[j] == pWidget) {
+              pBlock[j] = nullptr;
+            }
+          }
         }
       }
     }
   };
+  // Only the widgets that own one: a HUD frame forgets its cloned bars every frame, and the UI has thousands of
+  // widgets and few grids.
   clearCells(&mp_RootWidget);
-  mp_MasterWidgetList.forEachValue(
-      [&clearCells](uintptr_t uiValue, i32) { clearCells(reinterpret_cast<const ClWidget*>(uiValue)); });
+  for (const ClWidget* pOwner : gridOwners()) {
+    clearCells(pOwner);
+  }
   // Its pointer detectors, and the scroll areas of it with theirs.
   ClPointerTracker::unregisterDetectorsOf(pWidget);
   if (mp_daScrollAreas.isInitialized()) {

@@ -200,6 +200,9 @@ class ClUI {
   // Drops every reference the UI keeps to a widget that is about to be freed, its pointer detectors and
   // scroll areas included.
   static void forgetWidget(ClWidget* pWidget);
+  // Notes that a widget owns a focus grid now (bOwns) or no longer does (freed with the widget), so that
+  // forgetWidget visits only the grids that exist instead of every widget.
+  static void noteGridOwner(ClWidget* pWidget, bool bOwns);
 
   // --- The frame (main thread, update before render) ---
   static void update();

@@ -57,6 +57,7 @@ ClWidget::ClWidget()
       mp_frameCache() {}
 
 ClWidget::~ClWidget() {
+  ClUI::noteGridOwner(this, false);  // also when its grid was dropped without this note
   // The arrays assert a leak themselves; the table and containers are let go quietly.
   if (mp_Properties.isAllocated()) {
     mp_Properties.terminate();
@@ -143,6 +144,9 @@ void ClWidget::freeRuntimeProperties() {
 
 void ClWidget::destroy() {
   callEvent(gc_uiON_DESTROY);
+  if (mp_pWidgetGrid != nullptr) {
+    ClUI::noteGridOwner(this, false);
+  }
   KvAlignedFree(mp_pWidgetGrid);
   mp_pWidgetGrid = nullptr;
   KvAlignedFree(mpr_pDefaultPropertyContainers);

@@ -243,3 +243,48 @@ TEST_F(Evaluator, KeptSplitsAnswerForTheCurrentValues) {
     }
   }
 }
+
+// Fixed names keep their records between fills: each evaluation sees the values and the names of the fill before
+// it, whatever another fill left at those places (other names, plain names, another kind, a table that moved).
+TEST_F(Evaluator, FixedNamesSeeEachFillsValues) {
+  static constexpr SDataScriptName s_aNames[] = {{"Alpha"}, {"Beta"}, {"Gamma"}};
+  // The same texts every fill, as a caller's script: each compares a name with a plain constant of what it should be.
+  static const char* const s_apChecks[] = {"Alpha == WantAlpha", "Beta == WantBeta", "Gamma == WantGamma"};
+  struct SFill {
+    std::vector<i32> m_names;  // indices into s_aNames; +10: the same name given as a plain text
+    i32 m_iPads;               // plain constants added before them
+    bool m_bText;              // the values as texts 'v<n>' instead of numbers
+    i32 m_iBase;               // a name's value is base + its index
+  };
+  const SFill aFills[] = {
+      {{0, 1, 2}, 0, false, 1},   {{0, 1, 2}, 0, true, 5},   {{2, 1, 0}, 0, false, 9},
+      {{10, 1, 12}, 0, false, 2}, {{0, 1, 2}, 0, false, 4},  {{0, 1, 2}, 1, true, 3},
+      {{0, 1, 2}, 20, false, 6},  {{0, 11, 2}, 0, false, 8}, {{0, 1, 2}, 20, true, 7},
+  };
+  for (const SFill& fill : aFills) {
+    ClDataScriptEvaluator::clearConstants();
+    for (i32 i = 0; i < fill.m_iPads; ++i) {
+      ClDataScriptEvaluator::addConstantFloat(("Pad" + std::to_string(i)).c_str(), -1.0f);
+    }
+    for (const bool bWant : {false, true}) {
+      for (const i32 iName : fill.m_names) {
+        const SDataScriptName& name = s_aNames[iName % 10];
+        const i32 iValue = fill.m_iBase + iName % 10;
+        const std::string text = "'v" + std::to_string(iValue) + "'";
+        const std::string want = std::string("Want") + name.m_pName;
+        const char* pPlain = bWant ? want.c_str() : name.m_pName;
+        if (fill.m_bText) {
+          bWant || iName >= 10 ? ClDataScriptEvaluator::addConstantString(pPlain, text.c_str())
+                               : ClDataScriptEvaluator::addConstantString(name, text.c_str());
+        } else {
+          bWant || iName >= 10 ? ClDataScriptEvaluator::addConstantFloat(pPlain, static_cast<f32>(iValue))
+                               : ClDataScriptEvaluator::addConstantFloat(name, static_cast<f32>(iValue));
+        }
+      }
+    }
+    EXPECT_EQ(ClDataScriptEvaluator::getConstantCount(), fill.m_iPads + 6);
+    for (const char* pCheck : s_apChecks) {
+      EXPECT_EQ(eval(pCheck), 1) << pCheck << " in the fill of base " << fill.m_iBase;
+    }
+  }
+}

@@ -220,6 +220,7 @@ TEST_F(UIManagerTest, ADestroyedCloneIsForgottenByFocusHistoryDeferredEventsList
   // A focus grid of another widget that holds the clone's child in a cell.
   W("S4")->mp_pWidgetGrid = static_cast<SWidgetGrid*>(KvAlignedAlloc(sizeof(SWidgetGrid), 16));
   std::memset(W("S4")->mp_pWidgetGrid, 0, sizeof(SWidgetGrid));
+  ClUI::noteGridOwner(W("S4"), true);  // as the grid procedure notes the grids it makes
   W("S4")->mp_pWidgetGrid->mp_apCells[1 * gc_iWIDGET_GRID_SIZE + 2] = pCloneChild;
   W("S4")->mp_pWidgetGrid->mp_apCells[0] = W("S1");
   const f32 afMin[2] = {0.0f, 0.0f};
