@@ -7,6 +7,7 @@
 
 // The pools are fixed globals of the engine (Program/KvEngineGlobals_Win32.cpp).
 u32 ClSignatureMgr::mp_bInitialized = 0;
+u32 ClSignatureMgr::mp_uiGeneration = 0;
 
 namespace {
 
@@ -33,16 +34,24 @@ void ClSignatureMgr::initialize() {
   mp_bInitialized = 1;
 }
 
-void ClSignatureMgr::initSignaturePool() { mp_signaturePool.initialize(); }
-void ClSignatureMgr::initTexSetPool() { mp_texSetPool.initialize(); }
+void ClSignatureMgr::initSignaturePool() {
+  mp_signaturePool.initialize();
+  ++mp_uiGeneration;
+}
+void ClSignatureMgr::initTexSetPool() {
+  mp_texSetPool.initialize();
+  ++mp_uiGeneration;
+}
 
 void ClSignatureMgr::termSignaturePool() {
+  ++mp_uiGeneration;
   while (mp_signaturePool.getCount() > 0) {
     mp_signaturePool.free(mp_signaturePool.get(mp_signaturePool.getCount() - 1));
   }
 }
 
 void ClSignatureMgr::termTexSetPool() {
+  ++mp_uiGeneration;
   while (mp_texSetPool.getCount() > 0) {
     mp_texSetPool.free(mp_texSetPool.get(mp_texSetPool.getCount() - 1));
   }
@@ -120,6 +129,7 @@ void ClSignatureMgr::releaseTexture(ClTextureBase* pTex) {
       bHolds = bHolds || pSet->mp_aSlots[j].mp_pTexture == pTex;
     }
     if (!bHolds) continue;
+    ++mp_uiGeneration;
     for (i32 k = mp_signaturePool.getCount() - 1; k >= 0; --k) {
       SRenderSignature* pSignature = mp_signaturePool.get(k);
       if (pSignature->mp_pTextureSet == pSet) {

@@ -61,6 +61,10 @@ class ClSignatureMgr {
                                  ClTextureBase* pTexBase4);
   // Frees every set holding the texture and every signature using such a set (asserts "pTex").
   static void releaseTexture(ClTextureBase* pTex);
+  // Changes whenever a record may have moved or gone (a free moves the pool's last record; the pools ended or
+  // started again): a signature or set found before is found again.
+  static u32 getGeneration() { return mp_uiGeneration; }
+  static u32 mp_uiGeneration;
 
   static ClPool<SRenderSignature, gc_iMAX_SIGNATURES> mp_signaturePool;
   static ClPool<STextureSet, gc_iMAX_TEXTURE_SETS> mp_texSetPool;

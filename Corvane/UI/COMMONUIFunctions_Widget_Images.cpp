@@ -239,13 +239,14 @@ struct SImageFrameRecord {
   const char* pName;        // "textureName", "" when none; it lives in the property's value block
   SUITexture* pUITex;       // its UI texture record (records live as long as the UI), null while not needed
   const char* pSecondName;  // "textureName2", "" when none
+  SUITextureSprite kept;    // the unsized UI texture's last sprite; zeroed with the record
 };
 
 // The tag of the render's records.
 const char gc_cIMAGE_RECORD_TAG = 0;
 
 SImageFrameRecord readImageRecord(const ClWidget* pWidget) {
-  SImageFrameRecord record;
+  SImageFrameRecord record = {};
   record.uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
   record.uiAtlasHash = pWidget->hasAtlas() ? pWidget->getID(gc_ATLAS) : 0;
   record.pName = textureNameOf(pWidget, gc_TEXTURE_NAME);
@@ -264,12 +265,12 @@ SImageFrameRecord readImageRecord(const ClWidget* pWidget) {
 }  // namespace
 
 void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
-  const SImageFrameRecord* pRecord = pWidget->frameRecord<SImageFrameRecord>(&gc_cIMAGE_RECORD_TAG);
+  SImageFrameRecord* pRecord = pWidget->frameRecord<SImageFrameRecord>(&gc_cIMAGE_RECORD_TAG);
   if (pRecord == nullptr) {
     pWidget->setFrameRecord(&gc_cIMAGE_RECORD_TAG, readImageRecord(pWidget));
     pRecord = pWidget->frameRecord<SImageFrameRecord>(&gc_cIMAGE_RECORD_TAG);
   }
-  const SImageFrameRecord& record = *pRecord;
+  SImageFrameRecord& record = *pRecord;
   if (record.uiTooltipID != 0) {
     registerImagePointerDetector(pWidget);
     positionTooltipAtPointer(tooltipOf(record.uiTooltipID));
@@ -303,8 +304,9 @@ void systemImageRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
   } else if (pName[0] != '\0') {
     if (draw.fForcedWidth == 0.0f) {
       const ClTexture* pSecond = KvSecondUITexture(pSecondName, draw.uiCanvasHash);
-      ClUI::renderUITextureOf(record.pUITex, draw.uiShaderHash, uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,
-                              at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, pOutRect, pSecond);
+      ClUI::renderUITextureKept(&record.kept, record.pUITex, draw.uiShaderHash, uiColor, draw.uiCanvasHash,
+                                draw.uiLayer, at.mp_fX, at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f,
+                                pOutRect, pSecond);
     } else {
       KvSecondUITexture(pSecondName, draw.uiCanvasHash);
       ClUI::renderUITextureSized(pName, draw.uiShaderHash, uiColor, draw.uiCanvasHash, draw.uiLayer, at.mp_fX,

@@ -121,8 +121,23 @@ void KvSeedTextColor(ClWidget* pWidget) {
   pWidget->mp_aColorAnimators[0].play(params);
 }
 
+namespace {
+
+// The tag of the text render's records: what KvReadTextWidgetDraw read, kept in the widget's frame cache
+// (ClWidget::frameRecord) while the properties stay as they were. The text itself is looked up every frame (a
+// localized string follows the language).
+const char gc_cTEXT_RECORD_TAG = 0;
+
+}  // namespace
+
 void systemTextRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
-  const STextWidgetDraw draw = KvReadTextWidgetDraw(pWidget);
+  const STextWidgetDraw* pKept = pWidget->frameRecord<STextWidgetDraw>(&gc_cTEXT_RECORD_TAG);
+  if (pKept == nullptr) {
+    pWidget->setFrameRecord(&gc_cTEXT_RECORD_TAG, KvReadTextWidgetDraw(pWidget));
+    pKept = pWidget->frameRecord<STextWidgetDraw>(&gc_cTEXT_RECORD_TAG);
+  }
+  STextWidgetDraw draw = *pKept;
+  draw.mp_args.mp_uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
   wchar16 auiWidened[KV_MAX_PATH_LEN];
   const wchar16* puiText = KvWidgetText(pWidget, auiWidened, KV_MAX_PATH_LEN);
   if (puiText == nullptr) return;

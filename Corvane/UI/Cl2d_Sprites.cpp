@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "Corvane/Graphics/ClDynamicGeometry.h"
@@ -74,6 +75,25 @@ void quickSort(const S2dSpriteQueue& queue, u16* pFirst, u16* pLast) {
   insertionSort(queue, pFirst, pLast);
 }
 
+// The keys of the last sort and the order it gave: the sort is a function of the key sequence alone, so a frame that
+// queues the same layers and signatures in the same sequence (a screen that did not change) takes that order
+// without sorting.
+struct SLastSort {
+  u16 uCount;
+  bool bValid;
+  u16 auLayer[gc_i2D_MAX_SPRITES];
+  const SRenderSignature* apSignature[gc_i2D_MAX_SPRITES];
+  u16 auOrder[gc_i2D_MAX_SPRITES];
+};
+SLastSort g_lastSort = {};
+
+bool sameKeysAsLastSort(const S2dSpriteQueue& queue) {
+  const u16 uCount = queue.mp_uCount;
+  return g_lastSort.bValid && g_lastSort.uCount == uCount &&
+         std::memcmp(g_lastSort.auLayer, queue.mp_auLayer, uCount * sizeof(u16)) == 0 &&
+         std::memcmp(g_lastSort.apSignature, queue.mp_apSignature, uCount * sizeof(queue.mp_apSignature[0])) == 0;
+}
+
 }  // namespace
 
 void Cl2d::addSprite(u16 uLayer, const SRenderSignature* pSig, u32 uiColor, f32 fX, f32 fY, f32 fWidth, f32 fHeight,
@@ -131,11 +151,22 @@ void Cl2d::sortSprites() {
   if (!queue.mp_bActive) {
     return;
   }
-  for (u16 i = 0; i < queue.mp_uCount; ++i) {
+  const u16 uCount = queue.mp_uCount;
+  if (sameKeysAsLastSort(queue)) {
+    std::memcpy(queue.mp_auSortedIndex, g_lastSort.auOrder, uCount * sizeof(u16));
+    queue.mp_bSorted = 1;
+    return;
+  }
+  for (u16 i = 0; i < uCount; ++i) {
     queue.mp_auSortedIndex[i] = i;
   }
-  quickSort(queue, queue.mp_auSortedIndex, queue.mp_auSortedIndex + queue.mp_uCount);
+  quickSort(queue, queue.mp_auSortedIndex, queue.mp_auSortedIndex + uCount);
   queue.mp_bSorted = 1;
+  g_lastSort.uCount = uCount;
+  g_lastSort.bValid = true;
+  std::memcpy(g_lastSort.auLayer, queue.mp_auLayer, uCount * sizeof(u16));
+  std::memcpy(g_lastSort.apSignature, queue.mp_apSignature, uCount * sizeof(queue.mp_apSignature[0]));
+  std::memcpy(g_lastSort.auOrder, queue.mp_auSortedIndex, uCount * sizeof(u16));
 }
 
 void Cl2d::renderSprites(u32 uiBatchMask, u16 uMinLayer, u16 uMaxLayer, f32 fDepthFactor) {

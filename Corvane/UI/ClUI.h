@@ -19,6 +19,7 @@
 // The game's registration of its procedures is reached through ClUIHooks (Corvane/UI/KvUIGameHooks.h).
 #pragma once
 
+class ClShader;
 class ClTexture;
 struct SAtlasEntry;
 struct SRenderSignature;
@@ -28,6 +29,7 @@ struct SRenderSignature;
 #include "Corvane/ADT/ClDynamicVector.h"
 #include "Corvane/ADT/ClPool.h"
 #include "Corvane/System/KvTypes.h"
+#include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUIDataFile.h"
 #include "Corvane/UI/KvUIGameHooks.h"
@@ -57,6 +59,26 @@ struct alignas(16) SUITexture {
   f32 mp_fBestScale;           // target height / the chosen version's height
   SUITextureVersion mp_versions[KV_MAX_VERSIONS_PER_UI_TEXTURE];
   i32 mp_iNumVersions;
+};
+
+// A UI texture's sprite as ClUI::renderUITextureKept queued it last, with what it was worked out from: while the
+// record's versions, the canvas's record, scale and resolution height, the rectangle it was placed on (the parent
+// window or the canvas), the shader, the second texture and the signature manager's generation are the same, the
+// best fit, the box and the signature are too. All zero: nothing kept.
+struct SUITextureSprite {
+  const SUITexture* mp_pUITex;
+  i32 mp_iNumVersions;
+  f32 mp_fCanvasScale;
+  const Cl2dCanvas* mp_pCanvas;
+  f32 mp_fResolutionHeight;
+  u32 mp_uiSignatureGeneration;
+  SParentWindow mp_rect;
+  const ClShader* mp_pShader;
+  const ClTexture* mp_pSecond;
+  ClTexture* mp_pTexture;  // the best fit and its scale
+  f32 mp_fBestScale;
+  f32 mp_afBox[4];  // left, top, width, height in pixels
+  const SRenderSignature* mp_pSignature;
 };
 
 // One loaded UI data file.
@@ -268,6 +290,12 @@ class ClUI {
   static void renderUITextureOf(SUITexture* pUITex, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash, u16 uiLayer,
                                 f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags, f32 fScale,
                                 f32* pOutRect = nullptr, const ClTexture* pSecondTexture = nullptr);
+  // renderUITextureOf through the caller's kept sprite (SUITextureSprite): the same sprite, worked out again only when
+  // what it came from changed. The caller zeroes *pKept whenever another argument than the colour may differ.
+  static void renderUITextureKept(SUITextureSprite* pKept, SUITexture* pUITex, u32 uiShaderHash, u32 uiColor,
+                                  u32 uiCanvasHash, u16 uiLayer, f32 fX, f32 fY, u32 uiScreenFlags,
+                                  u32 uiAnchorFlags, f32 fScale, f32* pOutRect = nullptr,
+                                  const ClTexture* pSecondTexture = nullptr);
   // An atlas image: the box is its untrimmed frame x canvas scale x fScale, the quad its trimmed part at its offset
   // in that frame. Zero hashes assert; an unknown atlas is fatal, an unknown image an assertion.
   static void renderAtlasEntry(u32 uiAtlasHash, u32 uiEntryHash, u32 uiShaderHash, u32 uiColor, u32 uiCanvasHash,

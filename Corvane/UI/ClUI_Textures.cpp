@@ -9,6 +9,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
+#include "Corvane/Graphics/ClShaderMgr.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
 #include "Corvane/Graphics/ClTexture.h"
 #include "Corvane/Graphics/ClTextureMgr.h"
@@ -238,6 +239,60 @@ void ClUI::renderUITextureOf(SUITexture* pUITex, u32 uiShaderHash, u32 uiColor, 
           ? ClSignatureMgr::getSignatureByHash2(uiShaderHash, pTexture, const_cast<ClTexture*>(pSecondTexture))
           : ClSignatureMgr::getSignatureByHash(uiShaderHash, pTexture);
   Cl2d::addSprite(uiLayer, pSig, uiColor, box.vTopLeft.x, box.vTopLeft.y, box.fWidth, box.fHeight, gc_vUV_TOP_LEFT,
+                  gc_vUV_BOTTOM_RIGHT);
+}
+
+void ClUI::renderUITextureKept(SUITextureSprite* pKept, SUITexture* pUITex, u32 uiShaderHash, u32 uiColor,
+                               u32 uiCanvasHash, u16 uiLayer, f32 fX, f32 fY, u32 uiScreenFlags, u32 uiAnchorFlags,
+                               f32 fScale, f32* pOutRect, const ClTexture* pSecondTexture) {
+  SUITextureSprite& kept = *pKept;
+  const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
+  const SParentWindow rect = Cl2d::mp_parentWindowStack.getCount() > 0 ? *Cl2d::getParentWindow() : pCanvas->rect();
+  // Compared bit for bit: a value that changed in any way (or a NaN) works the sprite out again, with the calls
+  // that make it in their own order.
+  const bool bSame = kept.mp_pUITex == pUITex && kept.mp_iNumVersions == pUITex->mp_iNumVersions &&
+                     kept.mp_pCanvas == pCanvas && kept.mp_pSecond == pSecondTexture &&
+                     kept.mp_uiSignatureGeneration == ClSignatureMgr::getGeneration() &&
+                     std::memcmp(&kept.mp_fCanvasScale, &pCanvas->mp_fScale, sizeof(f32)) == 0 &&
+                     std::memcmp(&kept.mp_fResolutionHeight, &pCanvas->mp_fResolutionHeight, sizeof(f32)) == 0 &&
+                     std::memcmp(&kept.mp_rect, &rect, sizeof(rect)) == 0 &&
+                     kept.mp_pShader == ClShaderMgr::getShaderByHash(uiShaderHash);
+  if (bSame) {
+    // What the best-fit choice leaves on the record, as it would have.
+    pUITex->mp_pBestTexture = kept.mp_pTexture;
+    pUITex->mp_fBestScale = kept.mp_fBestScale;
+  } else {
+    ClTexture* pTexture = nullptr;
+    const SPlacedBox box =
+        placeUITexture(pUITex, uiCanvasHash, fX, fY, uiScreenFlags, uiAnchorFlags, fScale, nullptr, &pTexture);
+    kept.mp_pSignature =
+        pSecondTexture != nullptr
+            ? ClSignatureMgr::getSignatureByHash2(uiShaderHash, pTexture, const_cast<ClTexture*>(pSecondTexture))
+            : ClSignatureMgr::getSignatureByHash(uiShaderHash, pTexture);
+    kept.mp_pUITex = pUITex;
+    kept.mp_iNumVersions = pUITex->mp_iNumVersions;
+    kept.mp_pCanvas = pCanvas;
+    kept.mp_pShader = kept.mp_pSignature->mp_pShader;
+    kept.mp_pSecond = pSecondTexture;
+    kept.mp_uiSignatureGeneration = ClSignatureMgr::getGeneration();
+    kept.mp_fCanvasScale = pCanvas->mp_fScale;
+    kept.mp_fResolutionHeight = pCanvas->mp_fResolutionHeight;
+    kept.mp_rect = rect;
+    kept.mp_pTexture = pTexture;
+    kept.mp_fBestScale = pUITex->mp_fBestScale;
+    kept.mp_afBox[0] = box.vTopLeft.x;
+    kept.mp_afBox[1] = box.vTopLeft.y;
+    kept.mp_afBox[2] = box.fWidth;
+    kept.mp_afBox[3] = box.fHeight;
+  }
+  const f32* pBox = kept.mp_afBox;
+  if (pOutRect != nullptr) {
+    pOutRect[0] = pBox[0];
+    pOutRect[1] = pBox[0] + pBox[2];
+    pOutRect[2] = pBox[1];
+    pOutRect[3] = pBox[1] + pBox[3];
+  }
+  Cl2d::addSprite(uiLayer, kept.mp_pSignature, uiColor, pBox[0], pBox[1], pBox[2], pBox[3], gc_vUV_TOP_LEFT,
                   gc_vUV_BOTTOM_RIGHT);
 }
 

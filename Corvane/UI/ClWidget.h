@@ -117,7 +117,7 @@ struct SWidgetGrid {
 // it derives from the properties (ClWidget::frameRecord). Every writer of a property bumps the widget's property
 // version; a part of the cache is only used while it was made at the version the widget has now (the procedures
 // also at the registry's version, ClUIEventSystemFunctions::getVersion), and is made again on the spot otherwise.
-inline constexpr u32 gc_uiWIDGET_FRAME_RECORD_BYTES = 96;
+inline constexpr u32 gc_uiWIDGET_FRAME_RECORD_BYTES = 192;
 enum E_WIDGET_FRAME_EVENT : u32 { E_WIDGET_FRAME_EVENT_TICK = 0, E_WIDGET_FRAME_EVENT_RENDER = 1 };
 struct SWidgetFrameCache {
   u32 mp_uiEventsVersion;    // the property version the events were read at; 0: not read
@@ -258,6 +258,11 @@ class ClWidget {
     static_assert(sizeof(T) <= gc_uiWIDGET_FRAME_RECORD_BYTES && alignof(T) <= 16, "the record fits the cache");
     const bool bTrue = mp_frameCache.mp_uiRecordVersion == mp_uiPropertyVersion && mp_frameCache.mp_pRecordOwner == pOwner;
     return bTrue ? reinterpret_cast<const T*>(mp_frameCache.mp_aucRecord) : nullptr;
+  }
+  // The same record for the procedure to keep what it works out from it (the record is zeroed with it).
+  template <typename T>
+  T* frameRecord(const void* pOwner) {
+    return const_cast<T*>(static_cast<const ClWidget*>(this)->frameRecord<T>(pOwner));
   }
   // Stores the procedure's record, true for the properties as they are now.
   template <typename T>

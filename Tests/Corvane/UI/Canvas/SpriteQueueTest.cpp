@@ -153,7 +153,8 @@ TEST_F(SpriteQueueTest, ClipRectangleCutsSpritesAndTheirTextureCoordinates) {
 }
 
 // The sort orders by layer, then by signature address; sprites are grouped by signature within a layer whatever
-// the order they were queued in, and the index array holds every sprite once.
+// the order they were queued in, and the index array holds every sprite once; each frame (the same count, other
+// keys) is sorted for its own keys.
 TEST_F(SpriteQueueTest, SortOrdersByLayerThenSignature) {
   const SRenderSignature* pA = &g_aFakeSignatures[1];
   const SRenderSignature* pB = &g_aFakeSignatures[2];
@@ -167,6 +168,12 @@ TEST_F(SpriteQueueTest, SortOrdersByLayerThenSignature) {
   EXPECT_EQ(Cl2d::mp_spriteQueue.mp_auSortedIndex[1], 0);
   addPlain(1, pB);
   EXPECT_FALSE(Cl2d::areSpritesSorted()) << "a new sprite unsorts the queue";
+  Cl2d::clearSprites();
+  // The next frame queues as many sprites with their keys swapped: the order follows the keys, not the last frame.
+  addPlain(7, pA);
+  addPlain(7, pB);
+  Cl2d::sortSprites();
+  EXPECT_EQ(Cl2d::mp_spriteQueue.mp_auSortedIndex[0], 0) << "the last order is not reused for other keys";
   Cl2d::clearSprites();
 
   for (u32 uiSeed : {1u, 2u, 3u}) {

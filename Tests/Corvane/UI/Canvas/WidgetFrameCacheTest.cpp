@@ -149,6 +149,32 @@ TEST_F(WidgetFrameCacheTest, AChangedPropertyShowsInTheNextFrame) {
          pPic->setLayout(KvStrHash("widgetLayout"), auiLayout);
        },
        {80, 60, 20, 20, gc_uiBLUE}},
+      // What the kept sprite was worked out from besides the widget's own properties.
+      {"the canvas moves",
+       [] {
+         Cl2d::getFullCanvas()->mp_fLeft = 10.0f;
+         Cl2d::getFullCanvas()->mp_fTop = 6.0f;
+       },
+       {90, 66, 20, 20, gc_uiBLUE}},
+      {"the canvas's scale and resolution halve",
+       [] {
+         Cl2dCanvas* pFull = Cl2d::getFullCanvas();
+         pFull->mp_fLeft = pFull->mp_fTop = 0.0f;
+         pFull->mp_fScale = 1.0f;
+         pFull->mp_fResolutionHeight = 216.0f;
+       },
+       {40, 30, 10, 10, gc_uiBLUE}},
+      {"a version of its texture for the canvas's height is loaded",
+       [this] {
+         Cl2dCanvas* pFull = Cl2d::getFullCanvas();
+         pFull->mp_fScale = 2.0f;
+         pFull->mp_fResolutionHeight = 432.0f;
+         pFull->mp_potentialAssetHeights.append(SCanvasAssetHeight{432, "_432"});
+         writeLoose("Images/UI/Blue_432.png",
+                    KvTestEncodeImage(std::vector<uint32_t>(10 * 10, gc_uiBLUE), 10, 10, ETestImageFormat::PNG));
+         ClUI::loadUITexture("Blue", false);
+       },
+       {80, 60, 10, 10, gc_uiBLUE}},
       {"a procedure forces a size", [pPic] { pPic->callEvent(KvStrHash("onSize")); }, {80, 60, 60, 10, gc_uiBLUE}},
       {"a procedure moves it to a canvas of scale 1", [pPic] { pPic->callEvent(KvStrHash("onHalf")); },
        {40, 30, 30, 5, gc_uiBLUE}},

@@ -186,6 +186,11 @@ TEST_F(TextWidgetTest, TheTextComesFromTheFirstSourceSet) {
   // "Score": 'S' at the layout offset (2, 3) units = (4, 6) pixels, 'e' four advances later.
   EXPECT_FLOAT_EQ(queued(0).fX, 5.0f);
   EXPECT_FLOAT_EQ(queued(4).fX, 5.0f + 4 * monoAdvance(8));
+  // What the widget read is kept from frame to frame: a property changed after a frame shows in the next one.
+  ClUI::getWidget("Ascii")->setInt(KvStrHash("textLayer"), 300);
+  Cl2d::clearSprites();
+  ClUI::getWidget("Ascii")->render();
+  EXPECT_EQ(queued(0).uLayer, 300);
   Cl2d::clearSprites();
   ClUI::getWidget("Unicode")->render();
   EXPECT_FLOAT_EQ(queued(0).fU0, static_cast<f32>('?' % 8) / 8.0f);
