@@ -1,15 +1,6 @@
 #include "Tests/Support/GameHooksDoubles.h"
 
-#include "Corvane/Graphics/ClGraphics.h"
 #include "Tests/Support/KvTestSupport.h"
-
-void ClTestGraphicsHooks::mouseMoved(std::intptr_t lParam) {
-  // The signed low and high words of the message's argument, as the window system packs them.
-  ClGraphics::mp_vWMMousePosition = {static_cast<f32>(static_cast<i16>(lParam & 0xFFFF)),
-                                     static_cast<f32>(static_cast<i16>((lParam >> 16) & 0xFFFF))};
-}
-
-void ClTestGraphicsHooks::abortProgram() { KvStopForCondition(E_KV_STOP_CAUSE_START_UP); }
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "Corvane/Store/KvStoreGameHooks.h"
 #include "Corvane/System/KvSystemGameHooks.h"
 #include "Corvane/UI/KvUIGameHooks.h"
-#include "Tests/Support/GameHooksDoubles.h"
+#include "Tests/Support/NoGameGraphicsHooks.h"
 
 // The system layer's game: no job rows unless set; a stop runs m_onStop, which throws KvStopped unless a test
 // changed it (null: the real fault follows, see KV_REAL_STOP).
@@ -49,44 +49,10 @@ class ClTestInputHooks final : public ClInputGameHooks {
   i32 m_iPadMonkeyTicks = 0;
 };
 
-// The graphics side of the engine layer's game, one object for its four interfaces: by default it answers as a
-// game without a UI, sound, video player or frame of its own would (no UI, not the action mode, the close
-// allowed, the pointer following every move, a text's key as its text, nothing drawn, a start-up that cannot go
-// on ends with the condition stop). Suites derive from it to script the frame or record the window's questions
+// The graphics side of the engine layer's game, one object for its four interfaces, answering as a program
+// without a game does. Suites derive from it to script the frame or record the window's questions
 // (Tests/Support/GraphicsTestSupport.h) and install theirs with KvTestSetGraphicsHooks.
-class ClTestGraphicsHooks : public ClWindowGameHooks,
-                            public ClVideoPlayerHooks,
-                            public ClFrameGameHooks,
-                            public ClUIRenderHooks {
- public:
-  bool isUIInitialized() override { return false; }
-  bool isActionModeCurrent() override { return false; }
-  void resumeAllCues() override {}
-  i32 allowQuit() override { return 0; }
-  void focusPause() override {}
-  void mouseMoved(std::intptr_t lParam) override;
-  void mouseLeft() override {}
-  const char* localizedText(const char* pKey) override { return pKey; }
-  [[noreturn]] void abortProgram() override;
-  void videoWindowMoved() override {}
-  void videoDisplayChanged() override {}
-  void videoRepaint(HWND__* /*hWnd*/, HDC__* /*hDC*/) override {}
-  void videoGraphEvent() override {}
-  void buildResolutionList() override {}
-  void pickWidescreenMode(u32* /*puiWidth*/, u32* /*puiHeight*/) override {}
-  void blackFrame() override {}
-  void renderFrame() override {}
-  void discardFrame() override {}
-  void frameDropped() override {}
-  void platformLostFocus() override {}
-  void platformRegainedFocus() override {}
-  void loadShaders() override {}
-  bool hasUITextureBeenLoaded(const char* /*pName*/) override { return false; }
-  void renderAspectFitQuad(const SRenderSignature* /*pSignature*/, u32 /*uiColor*/, f32 /*fX*/, f32 /*fY*/,
-                           f32 /*fWidth*/, f32 /*fHeight*/) override {}
-  void releaseUIDeviceObjects() override {}
-  void createUIDeviceObjects() override {}
-};
+class ClTestGraphicsHooks : public ClNoGameGraphicsHooks {};
 
 // Installs the given objects (not owned) as the window, video, frame and UI-render hooks; null: the default double.
 void KvTestSetGraphicsHooksOf(ClWindowGameHooks* pWindow, ClVideoPlayerHooks* pVideo, ClFrameGameHooks* pFrame,
