@@ -47,12 +47,7 @@ bool startStage() {
   if (!SteamAPI_Init()) return false;
   D3D9TestReset();
   D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
-  ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
-                           &g_gameModePreLoad.m_eNextGameMode);
-  ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
-  ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
-  ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
-  ClGame::registerGameMode(E_GAME_MODE_CATFPS, &g_gameModeCatFPS, E_GAME_MODE_FRONTEND);
+  ClGame::registerGameModes();
   GameSpecificInstallHooks();
   ClGame::startUp();
   // The profile loads on another thread: frames until the second start-up stage has run, then into the stage.

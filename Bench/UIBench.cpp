@@ -386,11 +386,7 @@ class CMainMenuRun {
                              {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
     // What a fresh process has (the UI's start hides a pointer an earlier run showed).
     g_iLoadUIStep = -1;
-    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
-                             &g_gameModePreLoad.m_eNextGameMode);
-    ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
-    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
-    ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
+    ClGame::registerGameModes();
     GameSpecificInstallHooks();
     ClGame::startUp();
     // The profile's load ends on its own thread: frames until the front end runs.
@@ -427,10 +423,7 @@ class CMainMenuRun {
     ClGame::shutDown();
     ClMutexLock::shutdownPool();
     g_bGameInitialized = 0;
-    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
-    ClGame::registerGameMode(E_GAME_MODE_LOAD, nullptr, E_GAME_MODE_FRONTEND);
-    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, nullptr, E_GAME_MODE_ACTION);
-    ClGame::registerGameMode(E_GAME_MODE_ACTION, nullptr, E_GAME_MODE_FRONTEND);
+    ClGame::unregisterGameModes();
     D3D9TestReset();
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");

@@ -78,6 +78,10 @@ class ClGame {
   static void registerGameMode(E_GAME_MODE eMode, ClGameMode* pMode, E_GAME_MODE eDefaultNext,
                                const i32* piNextModeField = nullptr);
   static ClGameMode* getGameMode(E_GAME_MODE eMode);
+  // Every mode this build has, each with the mode that follows it (what the program body registers), and all of
+  // them taken back again (programs that run the game in-process more than once).
+  static void registerGameModes();
+  static void unregisterGameModes();
 
   // The clock tick every mode runs first: system and gameplay clock records, the timers, the players' mappers.
   static void tickClocks(f32 fDT);

@@ -163,12 +163,7 @@ class GameFrame : public ::testing::Test {
     g_gameModeLoad.m_iFramesSinceUILoaded = 0;
     g_iFlipBooksRegistered = 0;
     g_iFlipBooksAbsent = 0;
-    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, &g_gameModePreLoad, E_GAME_MODE_LOAD,
-                             &g_gameModePreLoad.m_eNextGameMode);
-    ClGame::registerGameMode(E_GAME_MODE_LOAD, &g_gameModeLoad, E_GAME_MODE_FRONTEND, &g_gameModeLoad.m_eNextGameMode);
-    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, &g_gameModeFrontEnd, E_GAME_MODE_ACTION);
-    ClGame::registerGameMode(E_GAME_MODE_ACTION, &g_gameModeAction, E_GAME_MODE_FRONTEND);
-    ClGame::registerGameMode(E_GAME_MODE_FMV, &g_gameModeFMV, E_GAME_MODE_FRONTEND, &g_iFMVNextGameMode);
+    ClGame::registerGameModes();
   }
   // Frames of 16 ms until the title has come in, then the switch to the main menu that a start press makes, and
   // frames until its fades have run out; false when the menu did not come in within 300 frames.
@@ -215,11 +210,7 @@ class GameFrame : public ::testing::Test {
     const char* pFirst = nullptr;
     EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << "still in use: " << (pFirst ? pFirst : "");
     g_bGameInitialized = 0;
-    ClGame::registerGameMode(E_GAME_MODE_PRELOAD, nullptr, E_GAME_MODE_LOAD);
-    ClGame::registerGameMode(E_GAME_MODE_LOAD, nullptr, E_GAME_MODE_FRONTEND);
-    ClGame::registerGameMode(E_GAME_MODE_FRONTEND, nullptr, E_GAME_MODE_ACTION);
-    ClGame::registerGameMode(E_GAME_MODE_ACTION, nullptr, E_GAME_MODE_FRONTEND);
-    ClGame::registerGameMode(E_GAME_MODE_FMV, nullptr, E_GAME_MODE_FRONTEND);
+    ClGame::unregisterGameModes();
     D3D9TestReset();
     SteamAPI_Shutdown();
     unsetenv("GRINDLOW_STORE_DIR");
