@@ -94,7 +94,7 @@ class ClTaskListLock {
 inline constexpr u32 gc_uiWATCH_NONE = 0;
 inline constexpr u32 gc_uiWATCH_WATCHING = 1;
 inline constexpr u32 gc_uiWATCH_HANDED = 2;
-// How long an idle worker watches before it sleeps on its event.
+// How long an idle worker watches before it sleeps on its event (ClTaskMgr::mp_iWatchMicroseconds).
 inline constexpr i32 gc_iWATCH_MICROSECONDS = 50;
 
 inline constexpr i32 gc_iWORKER_STATUS_RUNNING = -1;
@@ -164,6 +164,9 @@ class ClTaskMgr {
   // Tasks added but not yet in the queue (addTask), in order; the controlling thread's alone.
   static ClTask mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
   static i32 mp_iNumStagedTasks;
+  // How long an idle worker that has just run tasks watches for a hand-over (0: it sleeps at once). Read by the
+  // workers as they go idle.
+  static std::atomic<i32> mp_iWatchMicroseconds;
   // Set at shutdown: workers take no further queued task, and idle workers stop watching.
   static std::atomic<bool> mp_bStopping;
 };

@@ -21,6 +21,7 @@ ClTask ClTaskMgr::mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
 i32 ClTaskMgr::mp_iNumStagedTasks = 0;
 void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
 std::atomic<bool> ClTaskMgr::mp_bStopping{false};
+std::atomic<i32> ClTaskMgr::mp_iWatchMicroseconds{gc_iWATCH_MICROSECONDS};
 ClTaskListLock ClTaskMgr::m_listLock;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
@@ -223,7 +224,8 @@ bool watchForHandOver(SThreadEntry* pWorker) {
   if (pWorker->m_uiWatch.load(std::memory_order_acquire) == gc_uiWATCH_NONE) {
     return false;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(gc_iWATCH_MICROSECONDS);
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::microseconds(ClTaskMgr::mp_iWatchMicroseconds.load(std::memory_order_relaxed));
   for (i32 iSpin = 0; pWorker->m_uiWatch.load(std::memory_order_acquire) != gc_uiWATCH_HANDED; ++iSpin) {
     if (iSpin % 64 != 63) {
       KV_SPIN_PAUSE();
