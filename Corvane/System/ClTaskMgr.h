@@ -109,7 +109,9 @@ class ClTaskMgr {
   // Queues a task whose completion routine is the job manager's. Controlling thread. The task is staged on
   // the controlling thread, without the list lock, and moved into the queue with the rest of the stage when the
   // stage is full, or by publishTasks, dispatchTasks or runQueuedTasks, whichever comes first: a job of many
-  // tasks takes the lock a few times rather than once per task.
+  // tasks takes the lock a few times rather than once per task. A full stage is also handed out to idle workers
+  // at once (while the job manager runs and dispatching is not suspended), keeping a processor for the caller
+  // as dispatchTasks(true) does, so that a long job's workers start while its dispatch adds the rest.
   static void addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback);
   // Controlling thread: moves the staged tasks into the queue.
   static void publishTasks();

@@ -350,8 +350,23 @@ void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallb
   task.mp_completion = &ClJobMgr::taskFinished;
   task.mp_pWorker = nullptr;
   task.mp_pOwner = pOwner;
-  if (mp_iNumStagedTasks == static_cast<i32>(std::size(mp_aStagedTasks))) {
-    publishTasks();
+  if (mp_iNumStagedTasks < static_cast<i32>(std::size(mp_aStagedTasks))) {
+    return;
+  }
+  // A long job's first tasks go to idle workers while its dispatch is still adding the rest, as the dispatch
+  // after it would hand them out (its caller waits for the job: a processor is kept for it).
+  SThreadEntry* apToSignal[gc_iHAND_OUT_BATCH];
+  i32 iToSignal = 0;
+  {
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
+    queueStaged();
+    if (!mp_bStopping.load(std::memory_order_relaxed) && ClJobMgr::isInitialized() &&
+        !ClJobMgr::isDispatchSuspended()) {
+      handOutToIdleWorkers(std::max(1, m_iNumLogicalProcessors - 1), apToSignal, &iToSignal);
+    }
+  }
+  for (i32 i = 0; i < iToSignal; ++i) {
+    SetEvent(apToSignal[i]->m_hEvent);
   }
 }
 
