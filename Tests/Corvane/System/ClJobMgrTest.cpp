@@ -220,15 +220,11 @@ TEST_F(ClJobMgrTest, ManyJobsAroundThePollingTimesAllComplete) {
 }
 
 // Tasks in flight are at most as many as the logical processors: a waited-for job keeps one for its caller,
-// which runs tasks while it waits (unless that would leave no worker); a one-off job, which nobody waits for,
-// does not.
+// which runs tasks while it waits (unless that would leave no worker); the main thread's dispatch does not.
 std::atomic<bool> g_bTasksGate{false};
 void gatedTask(void* pTaskData) {
   while (!g_bTasksGate.load()) std::this_thread::yield();
   testTask(pTaskData);
-}
-void gatedOneOffWork(SOneOffJobParams*, SOneOffJobParams*, SOneOffJobParams*) {
-  while (!g_bTasksGate.load()) std::this_thread::yield();
 }
 
 TEST_F(ClJobMgrTest, AWaitedJobKeepsAProcessorForItsCaller) {
@@ -257,23 +253,30 @@ TEST_F(ClJobMgrTest, AWaitedJobKeepsAProcessorForItsCaller) {
     EXPECT_EQ(job.iTasksRun.load(), 10);
     g_testRows[0].mp_taskCallback = &testTask;
   }
-  // Two one-off jobs on two processors: both go to workers.
-  ClJobMgr::shutdown();
-  Win32SetProcessorTopology(2, 1);
-  ClJobMgr::initialize();
-  g_bTasksGate = false;
-  for (i32 i = 0; i < 2; ++i) {
-    SOneOffJobData* pData = ClJobMgr::allocOneOffJob();
-    pData->mp_workCallback = &gatedOneOffWork;
-    ClJob* hJob = nullptr;
-    ClJobMgr::addJob(gc_iJOB_TYPE_ONE_OFF, pData, &hJob);
+}
+
+// A long job's workers start on a full stage of its tasks while its dispatch is still adding the rest.
+std::atomic<bool> g_bRanDuringDispatch{false};
+void dispatchInTwoParts(void* pUserData, ClJob* hJob) {
+  STestJob* pJob = static_cast<STestJob*>(pUserData);
+  pJob->taskData.assign(static_cast<size_t>(pJob->iTasks), pJob);
+  for (i32 i = 0; i < pJob->iTasks; ++i) {
+    if (i == gc_iMAX_TASK_SHARE * 2) g_bRanDuringDispatch = eventually([&] { return pJob->iTasksRun.load() > 0; });
+    ClJobMgr::startTask(hJob, &pJob->taskData[static_cast<size_t>(i)]);
   }
-  EXPECT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), 2);
-  g_bTasksGate = true;
-  ASSERT_TRUE(eventually([] {
-    ClTaskMgr::dispatchTasks();
-    return ClJobMgr::m_oneOffJobPool.getCount() == 0;
-  }));
+}
+
+TEST_F(ClJobMgrTest, ALongJobsWorkersStartDuringItsDispatch) {
+  g_testRows[0].mp_dispatchTasksCallback = &dispatchInTwoParts;
+  STestJob job;
+  job.iTasks = gc_iMAX_TASK_SHARE * 3;
+  ClJob* hJob = nullptr;
+  ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+  g_testRows[0].mp_dispatchTasksCallback = &testDispatch;
+  EXPECT_TRUE(g_bRanDuringDispatch.load());
+  release(hJob);
+  EXPECT_EQ(job.iTasksRun.load(), job.iTasks);
+  EXPECT_EQ(job.iFinishedCalls, 1);
 }
 
 TEST_F(ClJobMgrTest, SuspendedDispatchHoldsTasksUntilItResumes) {
