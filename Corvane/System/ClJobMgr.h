@@ -69,7 +69,8 @@ class ClJobMgr {
   static void shutdown();
 
   // Creates a job, writes its handle to *phJob, runs its type's dispatch callback, then dispatches tasks
-  // (unless suspended). Returns 1.
+  // (unless suspended), keeping a processor for this thread, which runs tasks while it waits (not for one-off
+  // jobs, which nobody waits for). Returns 1.
   static i32 addJob(i32 iJobType, void* pUserData, ClJob** phJob);
   // For dispatch callbacks: counts one task and queues it with the type's task routine. False for a null job.
   static bool startTask(ClJob* hJob, void* pTaskData);
@@ -85,8 +86,9 @@ class ClJobMgr {
   // For dispatch callbacks that started no task: the job must be complete; runs the finished callback.
   // False for a null job.
   static bool finishJob(ClJob* hJob);
-  // Dispatches and runs queued tasks on this thread until none is left, then sleeps until a worker finishes a
-  // task (ClTaskMgr::waitForFinishedTask, alertable), until the job is complete; answers its result (0 for a
+  // Dispatches (keeping a processor for this thread) and runs queued tasks on this thread until none is left,
+  // then sleeps until a worker finishes a task (ClTaskMgr::waitForFinishedTask, alertable), until the job is
+  // complete, which it looks at after every step; answers its result (0 for a
   // null job). While dispatching is suspended it waits until it resumes.
   static u32 waitForJob(ClJob* hJob);
   // Removes the handle from the job list; a handle not listed is a fatal error.

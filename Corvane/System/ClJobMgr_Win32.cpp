@@ -84,8 +84,9 @@ i32 ClJobMgr::addJob(i32 iJobType, void* pUserData, ClJob** phJob) {
   pJobType->mp_dispatchTasksCallback(pUserData, hJob);
 
   ClTaskMgr::publishTasks();
+  // The caller of a job other than a one-off waits for it and runs tasks meanwhile: a processor is its.
   if (isInitialized() && !isDispatchSuspended()) {
-    ClTaskMgr::dispatchTasks();
+    ClTaskMgr::dispatchTasks(iJobType != gc_iJOB_TYPE_ONE_OFF);
   }
   return 1;
 }
@@ -144,13 +145,17 @@ u32 ClJobMgr::waitForJob(ClJob* hJob) {
       if (bHandedOut && ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE) > 0) {
         continue;
       }
-      ClTaskMgr::dispatchTasks();
+      ClTaskMgr::dispatchTasks(true);
       bHandedOut = true;
       if (isJobComplete(hJob)) {
         break;
       }
       if (ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE) > 0) {
         continue;
+      }
+      // That look retires what workers filed meanwhile: the job may be complete with nothing left to run.
+      if (isJobComplete(hJob)) {
+        break;
       }
     } else {
       bHandedOut = false;

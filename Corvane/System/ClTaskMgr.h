@@ -11,7 +11,10 @@
 // it to the worker that became idle most recently. Each worker runs one task at a time. A worker that
 // finishes its tasks files them as finished and takes the latest queued tasks in the same step, so a busy worker
 // never waits for the controlling thread; only a worker that finds the queue empty (or dispatching suspended,
-// or shutdown begun) goes idle and sleeps on its event until a dispatch hands it a task. The controlling
+// or shutdown begun) goes idle. An idle worker that has just run tasks watches its entry for a few tens of
+// microseconds before it sleeps on its event: a job that follows at once (the sprite jobs come in a row) is
+// handed to it without a wake-up, which costs far more than the work of a small task; a dispatch signals the
+// event of a worker that no longer watches. The controlling
 // thread, waiting for a job, runs queued tasks itself (runQueuedTasks), and tasks handed to workers that have
 // not woken up yet, and sleeps only when none is left, until a worker finishes a task. dispatchTasks never
 // blocks on a task.
@@ -66,6 +69,8 @@ struct alignas(64) SThreadEntry {
   std::atomic<u32> m_bAwake{0};  // 0 while the worker waits on its event, 1 from its wake-up until it waits again
   std::atomic<u32> m_bQuit{0};
   std::atomic<i32> m_iStatus{0};  // -1 running, 0 stopped in order, 1 failed (never started or a failed wait)
+  // gc_uiWATCH_* : whether the idle worker watches for a hand-over before sleeping, and whether one came.
+  std::atomic<u32> m_uiWatch{0};
   // The rest of the share, latest first: the worker runs them from the front, and the controlling thread, with
   // nothing queued, may take some back from the end. The cursor holds the next one to run (low 16 bits) and the
   // end (high 16 bits); both sides move it with compare-and-swap, so each task goes to one of them.
@@ -84,6 +89,14 @@ class ClTaskListLock {
   std::mutex m_mutex;
 };
 
+// An idle worker's watch: not watching (asleep on its event, or on its way there), watching its entry, or
+// handed a task while watching (the dispatch then leaves its event alone).
+inline constexpr u32 gc_uiWATCH_NONE = 0;
+inline constexpr u32 gc_uiWATCH_WATCHING = 1;
+inline constexpr u32 gc_uiWATCH_HANDED = 2;
+// How long an idle worker watches before it sleeps on its event (ClTaskMgr::mp_iWatchMicroseconds).
+inline constexpr i32 gc_iWATCH_MICROSECONDS = 50;
+
 inline constexpr i32 gc_iWORKER_STATUS_RUNNING = -1;
 inline constexpr i32 gc_iWORKER_STATUS_STOPPED = 0;
 inline constexpr i32 gc_iWORKER_STATUS_FAILED = 1;
@@ -96,13 +109,18 @@ class ClTaskMgr {
   // Queues a task whose completion routine is the job manager's. Controlling thread. The task is staged on
   // the controlling thread, without the list lock, and moved into the queue with the rest of the stage when the
   // stage is full, or by publishTasks, dispatchTasks or runQueuedTasks, whichever comes first: a job of many
-  // tasks takes the lock a few times rather than once per task.
+  // tasks takes the lock a few times rather than once per task. A full stage is also handed out to idle workers
+  // at once (while the job manager runs and dispatching is not suspended), keeping a processor for the caller
+  // as dispatchTasks(true) does, so that a long job's workers start while its dispatch adds the rest.
   static void addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback);
   // Controlling thread: moves the staged tasks into the queue.
   static void publishTasks();
   // Retires every finished task (calling its completion routine here), then hands queued tasks to idle
-  // workers. Controlling thread; never on a worker.
-  static void dispatchTasks();
+  // workers, keeping as many tasks in flight as there are logical processors at most. With bCallerRunsTasks
+  // (the job manager, whose calling thread runs queued tasks while it waits for its job) that thread's task
+  // counts as one of them, so one worker fewer is handed a task, unless that would leave none. Controlling
+  // thread; never on a worker.
+  static void dispatchTasks(bool bCallerRunsTasks = false);
   // Controlling thread: retires finished tasks, then takes the latest queued task, or else the task handed
   // most recently to a worker that has not woken up to it yet (that worker goes back to the idle list), or else
   // tasks of a busy worker's share that it has not started, runs them here and calls their completion routines.
@@ -148,6 +166,9 @@ class ClTaskMgr {
   // Tasks added but not yet in the queue (addTask), in order; the controlling thread's alone.
   static ClTask mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
   static i32 mp_iNumStagedTasks;
-  // Set at shutdown: workers take no further queued task.
-  static bool mp_bStopping;
+  // How long an idle worker that has just run tasks watches for a hand-over (0: it sleeps at once). Read by the
+  // workers as they go idle.
+  static std::atomic<i32> mp_iWatchMicroseconds;
+  // Set at shutdown: workers take no further queued task, and idle workers stop watching.
+  static std::atomic<bool> mp_bStopping;
 };

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <iterator>
 #include <new>
@@ -19,7 +20,8 @@ std::atomic<u32> ClTaskMgr::mp_uiFilings{0};
 ClTask ClTaskMgr::mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
 i32 ClTaskMgr::mp_iNumStagedTasks = 0;
 void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
-bool ClTaskMgr::mp_bStopping = false;
+std::atomic<bool> ClTaskMgr::mp_bStopping{false};
+std::atomic<i32> ClTaskMgr::mp_iWatchMicroseconds{gc_iWATCH_MICROSECONDS};
 ClTaskListLock ClTaskMgr::m_listLock;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
@@ -116,10 +118,10 @@ i32 takeFromShareEnds(ClTask* aTasks, i32 iMost) {
 
 // A worker has run its share: its running task and the rest of its share move to the finished list, and in the
 // same step the worker takes the next share of the queue unless dispatching is suspended or shutdown has begun;
-// else it goes onto the idle list. Answers the next routine to call (null when idle) and its data. A worker
-// going idle wakes a controlling thread asleep waiting for finished tasks; one that goes on to its next share
-// does not, since that share's end will (the wait is bounded anyway, and the controlling thread sleeps only when
-// nothing is queued).
+// else it goes onto the idle list, watching for a hand-over unless dispatching is suspended or shutdown has
+// begun. Answers the next routine to call (null when idle) and its data. A worker going idle wakes a controlling
+// thread asleep waiting for finished tasks; one that goes on to its next share does not, since that share's end
+// will (the wait is bounded anyway, and the controlling thread sleeps only when nothing is queued).
 KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
   bool bWakeDispatcher = false;
   KvTaskCallback next = nullptr;
@@ -141,8 +143,9 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
     pWorker->mp_pTaskData = nullptr;
     pWorker->mp_taskCallback = nullptr;
     const i32 iQueued = ClTaskMgr::mp_daTaskQueue.getCount();
-    if (!ClTaskMgr::mp_bStopping && !ClJobMgr::isDispatchSuspended() && iQueued > 0 &&
-        pWorker->m_bQuit.load(std::memory_order_relaxed) == 0) {
+    const bool bGoOn = !ClTaskMgr::mp_bStopping.load(std::memory_order_relaxed) &&
+                       !ClJobMgr::isDispatchSuspended() && pWorker->m_bQuit.load(std::memory_order_relaxed) == 0;
+    if (bGoOn && iQueued > 0) {
       const i32 iShare = ClTaskMgr::takeShare(iQueued, gc_iMAX_TASK_SHARE);
       handOver(pWorker);
       for (i32 i = 0; i + 1 < iShare; ++i) {
@@ -155,6 +158,7 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
       *ppTaskData = pWorker->mp_pTaskData;
     } else {
       pWorker->m_uiShareCursor.store(0, std::memory_order_release);
+      pWorker->m_uiWatch.store(bGoOn ? gc_uiWATCH_WATCHING : gc_uiWATCH_NONE, std::memory_order_relaxed);
       ClTaskMgr::mp_daIdleWorkers.append(pWorker);
       bWakeDispatcher = ClTaskMgr::mp_bDispatcherAsleep.exchange(0, std::memory_order_relaxed) != 0;
     }
@@ -181,19 +185,24 @@ constexpr i32 gc_iHAND_OUT_BATCH = 64;
 // How many times the waiting controlling thread looks for a filing before it sleeps (a few microseconds).
 constexpr i32 gc_iFINISH_SPINS = 2000;
 
-// Under the list lock: hands queued tasks to idle workers, last in first out on both sides, at most a batch
-// at a time; answers how many, with the workers to signal once the lock is released (a woken worker's
-// first step is to take the lock).
-i32 handOutToIdleWorkers(SThreadEntry** apToSignal) {
+// Under the list lock: hands queued tasks to idle workers, last in first out on both sides, while fewer than
+// iInFlight are running, at most a batch at a time; answers how many, and writes the workers to signal once the lock is released (a woken worker's
+// first step is to take the lock) to apToSignal, iToSignal of them: a worker that is still watching its entry
+// sees the hand-over without a signal.
+i32 handOutToIdleWorkers(i32 iInFlight, SThreadEntry** apToSignal, i32* piToSignal) {
   i32 iHanded = 0;
-  while (iHanded < gc_iHAND_OUT_BATCH &&
-         ClTaskMgr::mp_daRunningTasks.getCount() < ClTaskMgr::getNumLogicalProcessors() &&
+  *piToSignal = 0;
+  while (iHanded < gc_iHAND_OUT_BATCH && ClTaskMgr::mp_daRunningTasks.getCount() < iInFlight &&
          ClTaskMgr::mp_daTaskQueue.getCount() > 0 && ClTaskMgr::mp_daIdleWorkers.getCount() > 0) {
     SThreadEntry* pWorker = *ClTaskMgr::mp_daIdleWorkers.getLast();
     ClTaskMgr::mp_daIdleWorkers.erase(ClTaskMgr::mp_daIdleWorkers.getCount() - 1);
     handOver(pWorker);
     pWorker->m_bPickedUp = false;
-    apToSignal[iHanded++] = pWorker;
+    u32 uiWatching = gc_uiWATCH_WATCHING;
+    if (!pWorker->m_uiWatch.compare_exchange_strong(uiWatching, gc_uiWATCH_HANDED, std::memory_order_acq_rel)) {
+      apToSignal[(*piToSignal)++] = pWorker;
+    }
+    ++iHanded;
   }
   return iHanded;
 }
@@ -205,6 +214,35 @@ void complete(const ClTask* aRetired, i32 iCount) {
       aRetired[i].mp_completion(aRetired[i].mp_pOwner);
     }
   }
+}
+
+// An idle worker that finishAndTakeNext left watching: looks at its entry until a dispatch hands it a task
+// (true), or until the watch ends (false: its time is up, dispatching is suspended, shutdown has begun or the
+// worker is told to quit), after which a dispatch signals its event instead. It gives its core away now and
+// then: the thread about to dispatch may be waiting for this core.
+bool watchForHandOver(SThreadEntry* pWorker) {
+  if (pWorker->m_uiWatch.load(std::memory_order_acquire) == gc_uiWATCH_NONE) {
+    return false;
+  }
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::microseconds(ClTaskMgr::mp_iWatchMicroseconds.load(std::memory_order_relaxed));
+  for (i32 iSpin = 0; pWorker->m_uiWatch.load(std::memory_order_acquire) != gc_uiWATCH_HANDED; ++iSpin) {
+    if (iSpin % 64 != 63) {
+      KV_SPIN_PAUSE();
+      continue;
+    }
+    if (ClTaskMgr::mp_bStopping.load(std::memory_order_relaxed) || ClJobMgr::isDispatchSuspended() ||
+        pWorker->m_bQuit.load(std::memory_order_acquire) != 0 || std::chrono::steady_clock::now() >= deadline) {
+      u32 uiWatching = gc_uiWATCH_WATCHING;
+      if (pWorker->m_uiWatch.compare_exchange_strong(uiWatching, gc_uiWATCH_NONE, std::memory_order_acq_rel)) {
+        return false;
+      }
+      break;  // handed a task as the watch ended
+    }
+    std::this_thread::yield();
+  }
+  pWorker->m_uiWatch.store(gc_uiWATCH_NONE, std::memory_order_relaxed);
+  return true;
 }
 
 // The mask is pointer-sized: one bit per logical processor of the group.
@@ -261,7 +299,7 @@ void ClTaskMgr::initialize() {
   mp_daRunningTasks.initialize(8);
   mp_daFinishedTasks.initialize(8);
   mp_daIdleWorkers.initialize(8);
-  mp_bStopping = false;
+  mp_bStopping.store(false, std::memory_order_relaxed);
   mp_iNumStagedTasks = 0;
 
   const i32 iWorkers = m_iNumLogicalProcessors;
@@ -312,8 +350,23 @@ void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallb
   task.mp_completion = &ClJobMgr::taskFinished;
   task.mp_pWorker = nullptr;
   task.mp_pOwner = pOwner;
-  if (mp_iNumStagedTasks == static_cast<i32>(std::size(mp_aStagedTasks))) {
-    publishTasks();
+  if (mp_iNumStagedTasks < static_cast<i32>(std::size(mp_aStagedTasks))) {
+    return;
+  }
+  // A long job's first tasks go to idle workers while its dispatch is still adding the rest, as the dispatch
+  // after it would hand them out (its caller waits for the job: a processor is kept for it).
+  SThreadEntry* apToSignal[gc_iHAND_OUT_BATCH];
+  i32 iToSignal = 0;
+  {
+    std::lock_guard<ClTaskListLock> hold(m_listLock);
+    queueStaged();
+    if (!mp_bStopping.load(std::memory_order_relaxed) && ClJobMgr::isInitialized() &&
+        !ClJobMgr::isDispatchSuspended()) {
+      handOutToIdleWorkers(std::max(1, m_iNumLogicalProcessors - 1), apToSignal, &iToSignal);
+    }
+  }
+  for (i32 i = 0; i < iToSignal; ++i) {
+    SetEvent(apToSignal[i]->m_hEvent);
   }
 }
 
@@ -325,7 +378,8 @@ void ClTaskMgr::publishTasks() {
   queueStaged();
 }
 
-void ClTaskMgr::dispatchTasks() {
+void ClTaskMgr::dispatchTasks(bool bCallerRunsTasks) {
+  const i32 iInFlight = std::max(1, m_iNumLogicalProcessors - (bCallerRunsTasks ? 1 : 0));
   // Retire, a few at a time: the completion routines run outside the lock, so that one that queues or
   // dispatches again finds the lists free. Queued tasks are handed out in the same hold as the last batch.
   for (;;) {
@@ -333,19 +387,20 @@ void ClTaskMgr::dispatchTasks() {
     SThreadEntry* apToSignal[gc_iHAND_OUT_BATCH];
     i32 iRetiring = 0;
     i32 iHanded = 0;
+    i32 iToSignal = 0;
     bool bMore = false;
     {
       std::lock_guard<ClTaskListLock> hold(m_listLock);
       queueStaged();
       iRetiring = takeFinished(aRetiring);
       if (mp_daFinishedTasks.getCount() == 0) {
-        iHanded = handOutToIdleWorkers(apToSignal);
+        iHanded = handOutToIdleWorkers(iInFlight, apToSignal, &iToSignal);
         bMore = iHanded == gc_iHAND_OUT_BATCH;
       } else {
         bMore = true;
       }
     }
-    for (i32 i = 0; i < iHanded; ++i) {
+    for (i32 i = 0; i < iToSignal; ++i) {
       SetEvent(apToSignal[i]->m_hEvent);
     }
     complete(aRetiring, iRetiring);
@@ -447,18 +502,21 @@ void ClTaskMgr::waitForFinishedTask() {
 bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
   KV_ASSERT(pMyEntry);
   pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_RUNNING, std::memory_order_relaxed);
+  bool bHandedWhileWatching = false;
   while (pMyEntry->m_bQuit.load(std::memory_order_acquire) == 0) {
     if (pMyEntry->m_iStatus.load(std::memory_order_relaxed) == gc_iWORKER_STATUS_FAILED) {
       break;
     }
-    pMyEntry->m_bAwake.store(0, std::memory_order_release);
-    const DWORD dwResult = WaitForSingleObject(pMyEntry->m_hEvent, INFINITE);
-    pMyEntry->m_bAwake.store(1, std::memory_order_release);
-    if (dwResult != WAIT_OBJECT_0) {
-      if (dwResult != WAIT_TIMEOUT) {
-        pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
+    if (!bHandedWhileWatching) {
+      pMyEntry->m_bAwake.store(0, std::memory_order_release);
+      const DWORD dwResult = WaitForSingleObject(pMyEntry->m_hEvent, INFINITE);
+      pMyEntry->m_bAwake.store(1, std::memory_order_release);
+      if (dwResult != WAIT_OBJECT_0) {
+        if (dwResult != WAIT_TIMEOUT) {
+          pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_FAILED, std::memory_order_relaxed);
+        }
+        continue;
       }
-      continue;
     }
     void* pTaskData = nullptr;
     KvTaskCallback taskCallback = nullptr;
@@ -476,6 +534,7 @@ bool ClTaskMgr::workerThreadProc(SThreadEntry* pMyEntry) {
       }
       taskCallback = finishAndTakeNext(pMyEntry, &pTaskData);
     }
+    bHandedWhileWatching = watchForHandOver(pMyEntry);
     if (pMyEntry->m_bQuit.load(std::memory_order_acquire) != 0) {
       pMyEntry->m_iStatus.store(gc_iWORKER_STATUS_STOPPED, std::memory_order_relaxed);
     }
@@ -499,7 +558,7 @@ void ClTaskMgr::shutdown() {
   }
   {
     std::lock_guard<ClTaskListLock> hold(m_listLock);
-    mp_bStopping = true;
+    mp_bStopping.store(true, std::memory_order_relaxed);
   }
   for (i32 i = 0; i < m_iNumLogicalProcessors; ++i) {
     SThreadEntry& entry = mp_pThreadEntries[i];
@@ -512,14 +571,17 @@ void ClTaskMgr::shutdown() {
       continue;
     }
     // Wait while the worker is awake, and also while a task handed to it has not run yet: clearing the
-    // hand-over words under a worker that is about to read them would lose that task.
+    // hand-over words under a worker that is about to read them would lose that task. A worker still watching
+    // its entry holds nothing and is on its way to its event (it has seen the stop, or will at its next look):
+    // the quit flag and the signal below reach it either way.
     for (;;) {
       bool bHolding = false;
       {
         std::lock_guard<ClTaskListLock> hold(m_listLock);
         bHolding = entry.mp_taskCallback != nullptr;
       }
-      if (!bHolding && entry.m_bAwake.load(std::memory_order_acquire) == 0) {
+      if (!bHolding && (entry.m_bAwake.load(std::memory_order_acquire) == 0 ||
+                        entry.m_uiWatch.load(std::memory_order_acquire) == gc_uiWATCH_WATCHING)) {
         break;
       }
       SleepEx(16, TRUE);
@@ -548,6 +610,6 @@ void ClTaskMgr::shutdown() {
   mp_daRunningTasks.terminate();
   mp_daFinishedTasks.terminate();
   mp_daIdleWorkers.terminate();
-  mp_bStopping = false;
+  mp_bStopping.store(false, std::memory_order_relaxed);
   mp_iNumStagedTasks = 0;
 }

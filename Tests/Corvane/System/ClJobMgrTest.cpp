@@ -181,14 +181,32 @@ void taskOfRandomLength(void* pTaskData) {
   }
 }
 
+// The waiting thread's blocking calls (waits and signals) made while the job it waits for is already complete.
+ClJob* g_hWaitedFor = nullptr;
+std::atomic<DWORD> g_dwWaiting{0};
+std::atomic<i32> g_iBlockedWhenComplete{0};
+void checkBlockingCallsOfTheWaiter() {
+  if (GetCurrentThreadId() == g_dwWaiting.load() && g_hWaitedFor != nullptr && ClJobMgr::isJobComplete(g_hWaitedFor)) {
+    ++g_iBlockedWhenComplete;
+  }
+}
+
+// Also: the wait never sleeps on a job that is complete (a worker's filing retired by the wait's own look for
+// tasks completes it).
 TEST_F(ClJobMgrTest, ManyJobsAroundThePollingTimesAllComplete) {
   g_testRows[0].mp_taskCallback = &taskOfRandomLength;
+  g_dwWaiting = GetCurrentThreadId();
+  g_iBlockedWhenComplete = 0;
+  Win32SetBlockingCallHook(&checkBlockingCallsOfTheWaiter);
   std::mt19937 random(99);
   for (i32 iJob = 0; iJob < 300; ++iJob) {
     STestJob job;
     job.iTasks = 1 + static_cast<i32>(random() % 8);
     ClJob* hJob = nullptr;
     ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+    g_hWaitedFor = hJob;
+    ClJobMgr::waitForJob(hJob);
+    g_hWaitedFor = nullptr;
     release(hJob);
     ASSERT_EQ(job.iTasksRun.load(), job.iTasks) << "job " << iJob;
     ASSERT_EQ(job.iFinishedCalls, 1) << "job " << iJob;
@@ -196,7 +214,69 @@ TEST_F(ClJobMgrTest, ManyJobsAroundThePollingTimesAllComplete) {
     while (std::chrono::steady_clock::now() < pause) {
     }
   }
+  Win32SetBlockingCallHook(nullptr);
+  EXPECT_EQ(g_iBlockedWhenComplete.load(), 0);
   g_testRows[0].mp_taskCallback = &testTask;
+}
+
+// Tasks in flight are at most as many as the logical processors: a waited-for job keeps one for its caller,
+// which runs tasks while it waits (unless that would leave no worker); the main thread's dispatch does not.
+std::atomic<bool> g_bTasksGate{false};
+void gatedTask(void* pTaskData) {
+  while (!g_bTasksGate.load()) std::this_thread::yield();
+  testTask(pTaskData);
+}
+
+TEST_F(ClJobMgrTest, AWaitedJobKeepsAProcessorForItsCaller) {
+  struct SCase {
+    i32 iCores, iThreadsPerCore, iHandedOut;
+  };
+  for (const SCase& c : {SCase{1, 1, 1}, SCase{2, 1, 1}, SCase{2, 2, 3}, SCase{4, 2, 7}}) {
+    ClJobMgr::shutdown();
+    Win32SetProcessorTopology(c.iCores, c.iThreadsPerCore);
+    ClJobMgr::initialize();
+    ClJobMgr::mp_pRegisteredJobTypes = g_testRows;
+    ClJobMgr::m_iNumRegisteredJobTypes = 1;
+    g_testRows[0].mp_taskCallback = &gatedTask;
+    g_bTasksGate = false;
+    STestJob job;
+    job.iTasks = 10;
+    ClJob* hJob = nullptr;
+    ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+    EXPECT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), c.iHandedOut) << c.iCores << " x " << c.iThreadsPerCore;
+    EXPECT_EQ(ClTaskMgr::mp_daTaskQueue.getCount(), 10 - c.iHandedOut);
+    // The main thread's dispatch keeps nothing back.
+    ClTaskMgr::dispatchTasks();
+    EXPECT_EQ(ClTaskMgr::mp_daRunningTasks.getCount(), c.iCores * c.iThreadsPerCore);
+    g_bTasksGate = true;
+    release(hJob);
+    EXPECT_EQ(job.iTasksRun.load(), 10);
+    g_testRows[0].mp_taskCallback = &testTask;
+  }
+}
+
+// A long job's workers start on a full stage of its tasks while its dispatch is still adding the rest.
+std::atomic<bool> g_bRanDuringDispatch{false};
+void dispatchInTwoParts(void* pUserData, ClJob* hJob) {
+  STestJob* pJob = static_cast<STestJob*>(pUserData);
+  pJob->taskData.assign(static_cast<size_t>(pJob->iTasks), pJob);
+  for (i32 i = 0; i < pJob->iTasks; ++i) {
+    if (i == gc_iMAX_TASK_SHARE * 2) g_bRanDuringDispatch = eventually([&] { return pJob->iTasksRun.load() > 0; });
+    ClJobMgr::startTask(hJob, &pJob->taskData[static_cast<size_t>(i)]);
+  }
+}
+
+TEST_F(ClJobMgrTest, ALongJobsWorkersStartDuringItsDispatch) {
+  g_testRows[0].mp_dispatchTasksCallback = &dispatchInTwoParts;
+  STestJob job;
+  job.iTasks = gc_iMAX_TASK_SHARE * 3;
+  ClJob* hJob = nullptr;
+  ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+  g_testRows[0].mp_dispatchTasksCallback = &testDispatch;
+  EXPECT_TRUE(g_bRanDuringDispatch.load());
+  release(hJob);
+  EXPECT_EQ(job.iTasksRun.load(), job.iTasks);
+  EXPECT_EQ(job.iFinishedCalls, 1);
 }
 
 TEST_F(ClJobMgrTest, SuspendedDispatchHoldsTasksUntilItResumes) {

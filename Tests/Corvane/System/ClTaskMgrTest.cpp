@@ -35,7 +35,9 @@ void probeTask(void* pTaskData) {
 class ClTaskMgrTest : public KvRuntimeTest {
  protected:
   void TearDown() override {
+    Win32SetBlockingCallHook(nullptr);
     ClTaskMgr::shutdown();
+    ClTaskMgr::mp_iWatchMicroseconds = gc_iWATCH_MICROSECONDS;
     KvRuntimeTest::TearDown();
   }
   void queue(STaskProbe* aProbes, i32 iCount, std::atomic<bool>* pGate) {
@@ -257,6 +259,65 @@ TEST_F(ClTaskMgrTest, SuspendedDispatchKeepsWorkersFromTakingQueuedTasks) {
   ClJobMgr::setDispatchSuspended(false);
   ASSERT_TRUE(retireAll(2));
   EXPECT_EQ(aProbes[0].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+}
+
+// Blocking calls made on the test's thread (its dispatches' signals: retireAll makes no other), counted by the
+// hook while s_dwCounted is set.
+std::atomic<DWORD> s_dwCounted{0};
+std::atomic<i32> s_iBlockingCalls{0};
+void countBlockingCallsHook() {
+  if (GetCurrentThreadId() == s_dwCounted.load()) ++s_iBlockingCalls;
+}
+
+// An idle worker that has just run a task watches its entry: a dispatch meanwhile hands it the next task without
+// signalling its event. The watch ends when dispatching is suspended, at shutdown, or when its time is up (0
+// here), after which the worker sleeps on its event and a dispatch signals it.
+TEST_F(ClTaskMgrTest, AnIdleWorkerWatchingItsEntryIsHandedTheNextTaskWithoutASignal) {
+  Win32SetProcessorTopology(1, 1);
+  ClTaskMgr::mp_iWatchMicroseconds = 60 * 1000 * 1000;  // ended by the steps below, not by its time
+  ClTaskMgr::initialize();
+  SThreadEntry& worker = ClTaskMgr::mp_pThreadEntries[0];
+  s_dwCounted = GetCurrentThreadId();
+  Win32SetBlockingCallHook(&countBlockingCallsHook);
+  STaskProbe aProbes[4];
+  struct SStep {
+    const char* pWhat;
+    i32 iWatchMicroseconds;  // set before the step's task is handed out
+    bool bSuspendFirst;      // dispatching suspended (and resumed) while the worker watches
+    i32 iSignals;            // from the hand-out to the task's retirement
+  };
+  const SStep aSteps[] = {{"first task: the worker sleeps on its event", 60 * 1000 * 1000, false, 1},
+                          {"handed while watching", 60 * 1000 * 1000, false, 0},
+                          {"the watch ended by a suspension", 0, true, 1},
+                          {"no watch: asleep at once", 0, false, 1}};
+  for (i32 i = 0; i < 4; ++i) {
+    const SStep& step = aSteps[i];
+    if (step.bSuspendFirst) {
+      ClJobMgr::setDispatchSuspended(true);
+      ASSERT_TRUE(eventually([] { return !ClTaskMgr::isAnyWorkerAwake(); })) << step.pWhat;
+      ClJobMgr::setDispatchSuspended(false);
+    } else if (i > 0 && aSteps[i - 1].iWatchMicroseconds == 0) {
+      ASSERT_TRUE(eventually([] { return !ClTaskMgr::isAnyWorkerAwake(); })) << step.pWhat;
+    } else if (i > 0) {
+      ASSERT_TRUE(eventually([&] { return worker.m_uiWatch.load() == gc_uiWATCH_WATCHING; })) << step.pWhat;
+    }
+    ClTaskMgr::mp_iWatchMicroseconds = step.iWatchMicroseconds;
+    s_iBlockingCalls = 0;
+    queue(&aProbes[i], 1, nullptr);
+    ClTaskMgr::dispatchTasks();
+    ASSERT_TRUE(retireAll(i + 1)) << step.pWhat;
+    EXPECT_EQ(aProbes[i].dwThread.load(), worker.m_uiThreadId) << step.pWhat;
+    EXPECT_EQ(s_iBlockingCalls.load(), step.iSignals) << step.pWhat;
+  }
+  // Shutdown ends a watch too, and the worker stops in order.
+  ClTaskMgr::mp_iWatchMicroseconds = 60 * 1000 * 1000;
+  queue(&aProbes[0], 1, nullptr);
+  ClTaskMgr::dispatchTasks();
+  ASSERT_TRUE(retireAll(5));
+  ASSERT_TRUE(eventually([&] { return worker.m_uiWatch.load() == gc_uiWATCH_WATCHING; }));
+  Win32SetBlockingCallHook(nullptr);
+  ClTaskMgr::shutdown();
+  EXPECT_FALSE(ClTaskMgr::isInitialized());
 }
 
 TEST_F(ClTaskMgrTest, WorkersThatCannotStartAreLeftOutAndShutdownStaysClean) {
