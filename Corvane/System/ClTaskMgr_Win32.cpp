@@ -186,9 +186,9 @@ constexpr i32 gc_iHAND_OUT_BATCH = 64;
 constexpr i32 gc_iFINISH_SPINS = 2000;
 
 // Under the list lock: hands queued tasks to idle workers, last in first out on both sides, while fewer than
-// iInFlight are running, at most a batch at a time; answers how many, and writes the workers to signal once the lock is released (a woken worker's
-// first step is to take the lock) to apToSignal, iToSignal of them: a worker that is still watching its entry
-// sees the hand-over without a signal.
+// iInFlight are running, at most a batch at a time; answers how many. The workers to signal once the lock is
+// released (a woken worker's first step is to take the lock) go to apToSignal, iToSignal of them: a worker that
+// is still watching its entry sees the hand-over without a signal.
 i32 handOutToIdleWorkers(i32 iInFlight, SThreadEntry** apToSignal, i32* piToSignal) {
   i32 iHanded = 0;
   *piToSignal = 0;
