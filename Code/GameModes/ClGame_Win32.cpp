@@ -68,6 +68,7 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Platform/D3D9/D3D9DriverWarmUp.h"
 #include "Platform/Win32/Win32Files.h"
 #include "Platform/Win32/Win32Time.h"
 
@@ -258,7 +259,10 @@ void enterPreLoadMode() {
 }
 
 void startUpSaveGames() {
+  // The save folder's creation waits; the OpenGL driver the second stage needs loads meanwhile.
+  D3D9BeginDriverWarmUp();
   ClSaveGameUtility::initialize();
+  D3D9EndDriverWarmUp();
   // The game's half of loading and saving (which the pre-load mode and the engine's pending-save step call)
   // starts idle.
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);
