@@ -24,7 +24,9 @@ bool holdLoadedDrivers() {
   dl_iterate_phdr(
       [](dl_phdr_info* pInfo, size_t, void* pNames) {
         const char* pName = pInfo->dlpi_name;
-        if (pName != nullptr && (std::strstr(pName, "_dri.so") != nullptr || std::strstr(pName, "libgallium") != nullptr)) {
+        const bool bDriver = pName != nullptr &&
+                             (std::strstr(pName, "_dri.so") != nullptr || std::strstr(pName, "libgallium") != nullptr);
+        if (bDriver) {
           static_cast<std::vector<std::string>*>(pNames)->emplace_back(pName);
         }
         return 0;

@@ -53,7 +53,8 @@ bool decode(LPCVOID pData, UINT uiSize, SImage* pImage) {
   pImage->bAlpha = SDL_ISPIXELFORMAT_ALPHA(decoded->format->format) || SDL_HasColorKey(decoded.get()) ||
                    (decoded->format->palette != nullptr && decoded->format->Amask != 0);
   const Uint32 uiFormat = decoded->format->format;
-  if ((uiFormat == SDL_PIXELFORMAT_ABGR8888 || uiFormat == SDL_PIXELFORMAT_ARGB8888) && !SDL_HasColorKey(decoded.get())) {
+  const bool bFourChannels = uiFormat == SDL_PIXELFORMAT_ABGR8888 || uiFormat == SDL_PIXELFORMAT_ARGB8888;
+  if (bFourChannels && !SDL_HasColorKey(decoded.get())) {
     // Four 8-bit channels with alpha (the usual PNG): the channels are reordered straight into the texels, without
     // a converted surface between.
     pImage->uiWidth = static_cast<UINT>(decoded->w);
