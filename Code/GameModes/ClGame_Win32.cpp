@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/UI/GAMEUI_StageSelect.h"
@@ -68,6 +69,8 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Platform/D3D9/D3D9DriverWarmUp.h"
+#include "Platform/DShow/DShowPreload.h"
 #include "Platform/Win32/Win32Files.h"
 #include "Platform/Win32/Win32Time.h"
 
@@ -258,7 +261,13 @@ void enterPreLoadMode() {
 }
 
 void startUpSaveGames() {
+  // The save folder's creation waits; the OpenGL driver the second stage needs and the movies' decoders load
+  // meanwhile.
+  D3D9BeginDriverWarmUp();
+  std::thread movieLibraries(&DShowPreloadAv);
   ClSaveGameUtility::initialize();
+  movieLibraries.join();
+  D3D9EndDriverWarmUp();
   // The game's half of loading and saving (which the pre-load mode and the engine's pending-save step call)
   // starts idle.
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);

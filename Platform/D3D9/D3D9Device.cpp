@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "Platform/D3D9/D3D9Internal.h"
+#include "Platform/D3D9/D3D9PresentPace.h"
 #include "Platform/Win32/Win32Threads.h"
 
 namespace {
@@ -587,17 +588,27 @@ HRESULT CD3D9Device::Reset(D3DPRESENT_PARAMETERS* pParams) {
   return D3D_OK;
 }
 
+SD3D9PresentPace D3D9PacePresent(std::int64_t iLastShownAt, std::int64_t iNow, std::int64_t iPeriod,
+                                 std::int64_t iFramesAhead) {
+  std::int64_t iShownAt = iLastShownAt + iPeriod;
+  if (iShownAt < iNow || iLastShownAt > iNow + iFramesAhead * iPeriod) {
+    iShownAt = iNow;
+  }
+  const std::int64_t iReturnAt = iShownAt - (iFramesAhead - 1) * iPeriod;
+  return {iShownAt, iReturnAt > iNow ? iReturnAt : iNow};
+}
+
 void CD3D9Device::paceToRefresh() {
-  // Drivers that do not block on the swap interval (offscreen, Xvfb) would let a vsync'd loop spin: wait out the
-  // rest of the refresh interval here. A driver that blocked has already used it up.
-  const auto period = std::chrono::nanoseconds(1000000000LL / m_uiRefreshHz);
-  const auto now = std::chrono::steady_clock::now();
-  const auto target = m_lastPresent + period;
-  if (now < target && now >= m_lastPresent) {
-    std::this_thread::sleep_until(target);
-    m_lastPresent = target;
-  } else {
-    m_lastPresent = now;
+  // Drivers that do not block on the swap interval (offscreen, Xvfb) would let a vsync'd loop spin: wait here as a
+  // driver's render-ahead queue would. A driver that blocked has already used the time up.
+  const std::int64_t iPeriod = 1000000000LL / m_uiRefreshHz;
+  const std::int64_t iNow = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+  const SD3D9PresentPace pace = D3D9PacePresent(m_iLastShownAt, iNow, iPeriod, gc_iD3D9_FRAMES_AHEAD);
+  m_iLastShownAt = pace.iShownAt;
+  if (pace.iReturnAt > iNow) {
+    std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(pace.iReturnAt)));
   }
 }
 

@@ -438,7 +438,8 @@ class CD3D9Device final : public IDirect3DDevice9 {
   UINT m_uiPresents = 0;
   bool m_bInScene = false;
   bool m_bCaptureWindow = false;
-  std::chrono::steady_clock::time_point m_lastPresent{};
+  // The refresh the last presented frame is shown at (steady clock, nanoseconds); see D3D9PresentPace.h.
+  std::int64_t m_iLastShownAt = 0;
 };
 
 // The textures' shared part: the back end's handle and what a stage binding needs.

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "Platform/D3D9/D3D9Internal.h"
 #include "Platform/D3D9/D3DX9.h"
@@ -50,6 +52,17 @@ bool decode(LPCVOID pData, UINT uiSize, SImage* pImage) {
   }
   pImage->bAlpha = SDL_ISPIXELFORMAT_ALPHA(decoded->format->format) || SDL_HasColorKey(decoded.get()) ||
                    (decoded->format->palette != nullptr && decoded->format->Amask != 0);
+  const Uint32 uiFormat = decoded->format->format;
+  const bool bFourChannels = uiFormat == SDL_PIXELFORMAT_ABGR8888 || uiFormat == SDL_PIXELFORMAT_ARGB8888;
+  if (bFourChannels && !SDL_HasColorKey(decoded.get())) {
+    // Four 8-bit channels with alpha (the usual PNG): the channels are reordered straight into the texels, without
+    // a converted surface between.
+    pImage->uiWidth = static_cast<UINT>(decoded->w);
+    pImage->uiHeight = static_cast<UINT>(decoded->h);
+    pImage->texels.resize(static_cast<size_t>(pImage->uiWidth) * pImage->uiHeight);
+    return SDL_ConvertPixels(decoded->w, decoded->h, uiFormat, decoded->pixels, decoded->pitch,
+                             SDL_PIXELFORMAT_ARGB8888, pImage->texels.data(), decoded->w * 4) == 0;
+  }
   SurfacePtr converted(SDL_ConvertSurfaceFormat(decoded.get(), SDL_PIXELFORMAT_ARGB8888, 0));
   if (converted == nullptr) return false;
   pImage->uiWidth = static_cast<UINT>(converted->w);
@@ -76,9 +89,13 @@ UINT sizeFor(UINT uiAsked, UINT uiFile) {
   return uiAsked;
 }
 
-// Texels of a w x h region (at x0 of a wider image) scaled to the target size.
-std::vector<DWORD> scaled(const SImage& image, UINT uiX0, UINT uiWidth, UINT uiTargetWidth, UINT uiTargetHeight,
+// Texels of a w x h region (at x0 of a wider image) scaled to the target size. The whole image at its own size is
+// taken from it (its texels are left empty) rather than copied.
+std::vector<DWORD> scaled(SImage& image, UINT uiX0, UINT uiWidth, UINT uiTargetWidth, UINT uiTargetHeight,
                           DWORD dwFilter) {
+  if (uiX0 == 0 && uiWidth == image.uiWidth && uiWidth == uiTargetWidth && image.uiHeight == uiTargetHeight) {
+    return std::move(image.texels);
+  }
   std::vector<DWORD> region(static_cast<size_t>(uiWidth) * image.uiHeight);
   for (UINT y = 0; y < image.uiHeight; ++y) {
     std::memcpy(&region[static_cast<size_t>(y) * uiWidth], &image.texels[static_cast<size_t>(y) * image.uiWidth + uiX0],
@@ -145,6 +162,7 @@ void uploadWithMipmaps(CD3D9TextureBase* pBase, UINT uiFace, std::vector<DWORD> 
 }
 
 void applyColorKeyAndFormat(std::vector<DWORD>* pTexels, D3DCOLOR colorKey, D3DFORMAT eFormat) {
+  if (colorKey == 0 && eFormat != D3DFMT_X8R8G8B8) return;
   for (DWORD& texel : *pTexels) {
     if (colorKey != 0 && texel == colorKey) texel = 0;
     if (eFormat == D3DFMT_X8R8G8B8) texel |= 0xFF000000u;

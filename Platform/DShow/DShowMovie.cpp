@@ -12,11 +12,15 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 
+#include "Platform/DShow/DShowAvLibs.h"
 #include "Platform/DShow/DShowInternal.h"
 
 namespace DShowInternal {
 
 namespace {
+
+// FFmpeg's functions: loaded before a movie is made (CMovie::open), so every other caller finds them.
+const SDShowAv& av() { return *DShowAv(); }
 
 // A stored time further than this past the file's duration, or (for a file that does not give one) this far from
 // where the stream would go on, is damaged: no player could wait for it.
@@ -25,24 +29,24 @@ constexpr double gc_dTIME_GAP_LIMIT = 10.0;
 
 std::string errorText(int iError) {
   char szText[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(iError, szText, sizeof(szText));
+  av().av_strerror(iError, szText, sizeof(szText));
   return szText;
 }
 
 // Opens the decoder of a stream with one thread (frames in order, no extra latency); null when FFmpeg has none.
 AVCodecContext* openDecoder(const AVStream* pStream) {
-  const AVCodec* pCodec = avcodec_find_decoder(pStream->codecpar->codec_id);
+  const AVCodec* pCodec = av().avcodec_find_decoder(pStream->codecpar->codec_id);
   if (pCodec == nullptr) return nullptr;
-  AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
+  AVCodecContext* pContext = av().avcodec_alloc_context3(pCodec);
   if (pContext == nullptr) return nullptr;
-  if (avcodec_parameters_to_context(pContext, pStream->codecpar) < 0) {
-    avcodec_free_context(&pContext);
+  if (av().avcodec_parameters_to_context(pContext, pStream->codecpar) < 0) {
+    av().avcodec_free_context(&pContext);
     return nullptr;
   }
   pContext->pkt_timebase = pStream->time_base;
   pContext->thread_count = 1;
-  if (avcodec_open2(pContext, pCodec, nullptr) < 0) {
-    avcodec_free_context(&pContext);
+  if (av().avcodec_open2(pContext, pCodec, nullptr) < 0) {
+    av().avcodec_free_context(&pContext);
     return nullptr;
   }
   return pContext;
@@ -50,28 +54,36 @@ AVCodecContext* openDecoder(const AVStream* pStream) {
 
 }  // namespace
 
-void AVFrameDeleter::operator()(AVFrame* pFrame) const { av_frame_free(&pFrame); }
+void AVFrameDeleter::operator()(AVFrame* pFrame) const { av().av_frame_free(&pFrame); }
 
 CMovie::~CMovie() {
-  swr_free(&mp_pResampler);
-  avcodec_free_context(&mp_pVideo);
-  avcodec_free_context(&mp_pAudio);
-  av_packet_free(&mp_pPacket);
-  av_frame_free(&mp_pScratch);
-  avformat_close_input(&mp_pFormat);
+  // Without FFmpeg no movie got so far as to hold anything of it.
+  if (DShowAv() == nullptr) return;
+  av().swr_free(&mp_pResampler);
+  av().avcodec_free_context(&mp_pVideo);
+  av().avcodec_free_context(&mp_pAudio);
+  av().av_packet_free(&mp_pPacket);
+  av().av_frame_free(&mp_pScratch);
+  av().avformat_close_input(&mp_pFormat);
 }
 
 std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResult) {
+  if (DShowAv() == nullptr) {
+    std::fprintf(stderr, "DirectShow stand-in: cannot open the movie %s: %s\n", hostPath.c_str(),
+                 DShowAvProblem().c_str());
+    *pResult = VFW_E_UNKNOWN_FILE_TYPE;
+    return nullptr;
+  }
   std::unique_ptr<CMovie> pMovie(new CMovie());
   pMovie->m_path = hostPath;
-  int iError = avformat_open_input(&pMovie->mp_pFormat, hostPath.c_str(), nullptr, nullptr);
+  int iError = av().avformat_open_input(&pMovie->mp_pFormat, hostPath.c_str(), nullptr, nullptr);
   if (iError < 0) {
     std::fprintf(stderr, "DirectShow stand-in: cannot open the movie %s: %s\n", hostPath.c_str(),
                  errorText(iError).c_str());
     *pResult = iError == AVERROR(ENOENT) ? VFW_E_NOT_FOUND : VFW_E_UNKNOWN_FILE_TYPE;
     return nullptr;
   }
-  iError = avformat_find_stream_info(pMovie->mp_pFormat, nullptr);
+  iError = av().avformat_find_stream_info(pMovie->mp_pFormat, nullptr);
   if (iError < 0) {
     std::fprintf(stderr, "DirectShow stand-in: the movie %s has no readable streams: %s\n", hostPath.c_str(),
                  errorText(iError).c_str());
@@ -79,28 +91,28 @@ std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResu
     return nullptr;
   }
   AVFormatContext* pFormat = pMovie->mp_pFormat;
-  const int iVideo = av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const int iVideo = av().av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (iVideo >= 0 && (pMovie->mp_pVideo = openDecoder(pFormat->streams[iVideo])) != nullptr) {
     const AVStream* pStream = pFormat->streams[iVideo];
     pMovie->m_iVideoStream = iVideo;
     pMovie->m_dVideoTimeBase = av_q2d(pStream->time_base);
     const AVRational rate = pStream->avg_frame_rate.num > 0 ? pStream->avg_frame_rate : pStream->r_frame_rate;
     if (rate.num > 0 && rate.den > 0) pMovie->m_dFrameDuration = av_q2d(av_inv_q(rate));
-    if (pMovie->mp_pVideo->width <= 0 || pMovie->mp_pVideo->height <= 0) avcodec_free_context(&pMovie->mp_pVideo);
+    if (pMovie->mp_pVideo->width <= 0 || pMovie->mp_pVideo->height <= 0) av().avcodec_free_context(&pMovie->mp_pVideo);
   }
-  const int iAudio = av_find_best_stream(pFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  const int iAudio = av().av_find_best_stream(pFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (iAudio >= 0 && (pMovie->mp_pAudio = openDecoder(pFormat->streams[iAudio])) != nullptr) {
     AVCodecContext* pAudio = pMovie->mp_pAudio;
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     if (pAudio->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-      av_channel_layout_default(&pAudio->ch_layout, pAudio->ch_layout.nb_channels);
+      av().av_channel_layout_default(&pAudio->ch_layout, pAudio->ch_layout.nb_channels);
     }
     if (pAudio->sample_rate <= 0 ||
-        swr_alloc_set_opts2(&pMovie->mp_pResampler, &stereo, AV_SAMPLE_FMT_S16, pAudio->sample_rate,
+        av().swr_alloc_set_opts2(&pMovie->mp_pResampler, &stereo, AV_SAMPLE_FMT_S16, pAudio->sample_rate,
                             &pAudio->ch_layout, pAudio->sample_fmt, pAudio->sample_rate, 0, nullptr) < 0 ||
-        swr_init(pMovie->mp_pResampler) < 0) {
-      swr_free(&pMovie->mp_pResampler);
-      avcodec_free_context(&pMovie->mp_pAudio);
+        av().swr_init(pMovie->mp_pResampler) < 0) {
+      av().swr_free(&pMovie->mp_pResampler);
+      av().avcodec_free_context(&pMovie->mp_pAudio);
     } else {
       pMovie->m_iAudioStream = iAudio;
       pMovie->m_iAudioRate = pAudio->sample_rate;
@@ -110,8 +122,8 @@ std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResu
   if (pFormat->duration != AV_NOPTS_VALUE && pFormat->duration > 0) {
     pMovie->m_dDuration = static_cast<double>(pFormat->duration) / AV_TIME_BASE;
   }
-  pMovie->mp_pPacket = av_packet_alloc();
-  pMovie->mp_pScratch = av_frame_alloc();
+  pMovie->mp_pPacket = av().av_packet_alloc();
+  pMovie->mp_pScratch = av().av_frame_alloc();
   *pResult = S_OK;
   return pMovie;
 }
@@ -126,7 +138,7 @@ void CMovie::aspectRatio(LONG* pX, LONG* pY) const {
   const AVRational sample = mp_pVideo->sample_aspect_ratio;
   if (sample.num > 0 && sample.den > 0) {
     AVRational picture;
-    av_reduce(&picture.num, &picture.den, static_cast<int64_t>(width()) * sample.num,
+    av().av_reduce(&picture.num, &picture.den, static_cast<int64_t>(width()) * sample.num,
               static_cast<int64_t>(height()) * sample.den, 1 << 20);
     *pX = picture.num;
     *pY = picture.den;
@@ -143,10 +155,10 @@ double CMovie::plausibleTime(std::int64_t iStored, double dTimeBase, double dExp
 }
 
 void CMovie::decodeVideo(const AVPacket* pPacket, std::deque<SVideoFrame>* pVideo) {
-  if (avcodec_send_packet(mp_pVideo, pPacket) < 0 && pPacket != nullptr) ++m_uiDecodeErrors;
+  if (av().avcodec_send_packet(mp_pVideo, pPacket) < 0 && pPacket != nullptr) ++m_uiDecodeErrors;
   for (;;) {
-    FramePtr pFrame(av_frame_alloc());
-    const int iResult = avcodec_receive_frame(mp_pVideo, pFrame.get());
+    FramePtr pFrame(av().av_frame_alloc());
+    const int iResult = av().avcodec_receive_frame(mp_pVideo, pFrame.get());
     if (iResult == AVERROR(EAGAIN) || iResult == AVERROR_EOF) break;
     if (iResult < 0) {
       ++m_uiDecodeErrors;
@@ -162,9 +174,9 @@ void CMovie::decodeVideo(const AVPacket* pPacket, std::deque<SVideoFrame>* pVide
 }
 
 void CMovie::decodeAudio(const AVPacket* pPacket, std::vector<std::int16_t>* pAudio, double* pdAudioPts) {
-  if (avcodec_send_packet(mp_pAudio, pPacket) < 0 && pPacket != nullptr) ++m_uiDecodeErrors;
+  if (av().avcodec_send_packet(mp_pAudio, pPacket) < 0 && pPacket != nullptr) ++m_uiDecodeErrors;
   for (;;) {
-    const int iResult = avcodec_receive_frame(mp_pAudio, mp_pScratch);
+    const int iResult = av().avcodec_receive_frame(mp_pAudio, mp_pScratch);
     if (iResult == AVERROR(EAGAIN) || iResult == AVERROR_EOF) break;
     if (iResult < 0) {
       ++m_uiDecodeErrors;
@@ -172,24 +184,24 @@ void CMovie::decodeAudio(const AVPacket* pPacket, std::vector<std::int16_t>* pAu
     }
     const double dPts = plausibleTime(mp_pScratch->best_effort_timestamp, m_dAudioTimeBase, m_dNextAudioPts);
     if (pAudio->empty()) *pdAudioPts = dPts;
-    const int iCapacity = swr_get_out_samples(mp_pResampler, mp_pScratch->nb_samples);
+    const int iCapacity = av().swr_get_out_samples(mp_pResampler, mp_pScratch->nb_samples);
     if (iCapacity > 0) {
       const size_t uiOld = pAudio->size();
       pAudio->resize(uiOld + static_cast<size_t>(iCapacity) * 2);
       std::uint8_t* pOut = reinterpret_cast<std::uint8_t*>(pAudio->data() + uiOld);
-      const int iFrames = swr_convert(mp_pResampler, &pOut, iCapacity,
+      const int iFrames = av().swr_convert(mp_pResampler, &pOut, iCapacity,
                                       const_cast<const std::uint8_t**>(mp_pScratch->extended_data),
                                       mp_pScratch->nb_samples);
       pAudio->resize(uiOld + static_cast<size_t>(std::max(iFrames, 0)) * 2);
     }
     m_dNextAudioPts = dPts + static_cast<double>(mp_pScratch->nb_samples) / m_iAudioRate;
-    av_frame_unref(mp_pScratch);
+    av().av_frame_unref(mp_pScratch);
   }
 }
 
 bool CMovie::decodeStep(std::deque<SVideoFrame>* pVideo, std::vector<std::int16_t>* pAudio, double* pdAudioPts) {
   if (m_bEnd) return false;
-  const int iResult = av_read_frame(mp_pFormat, mp_pPacket);
+  const int iResult = av().av_read_frame(mp_pFormat, mp_pPacket);
   if (iResult < 0) {
     // The end of the file, a read error or a truncated file: what was read is all there is. Drain the decoders.
     if (mp_pVideo != nullptr) decodeVideo(nullptr, pVideo);
@@ -202,25 +214,27 @@ bool CMovie::decodeStep(std::deque<SVideoFrame>* pVideo, std::vector<std::int16_
   } else if (mp_pPacket->stream_index == m_iAudioStream && mp_pAudio != nullptr) {
     decodeAudio(mp_pPacket, pAudio, pdAudioPts);
   }
-  av_packet_unref(mp_pPacket);
+  av().av_packet_unref(mp_pPacket);
   return true;
 }
 
 void CMovie::seek(double dSeconds) {
   const std::int64_t iTarget = static_cast<std::int64_t>(std::llround(dSeconds * AV_TIME_BASE));
-  if (av_seek_frame(mp_pFormat, -1, iTarget, AVSEEK_FLAG_BACKWARD) < 0) {
+  if (av().av_seek_frame(mp_pFormat, -1, iTarget, AVSEEK_FLAG_BACKWARD) < 0) {
     // Some files cannot seek by time: go back to the first byte, which is enough for the start.
-    avformat_seek_file(mp_pFormat, -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
+    av().avformat_seek_file(mp_pFormat, -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
   }
-  if (mp_pVideo != nullptr) avcodec_flush_buffers(mp_pVideo);
-  if (mp_pAudio != nullptr) avcodec_flush_buffers(mp_pAudio);
-  if (mp_pResampler != nullptr) swr_init(mp_pResampler);
+  if (mp_pVideo != nullptr) av().avcodec_flush_buffers(mp_pVideo);
+  if (mp_pAudio != nullptr) av().avcodec_flush_buffers(mp_pAudio);
+  if (mp_pResampler != nullptr) av().swr_init(mp_pResampler);
   m_dNextVideoPts = dSeconds;
   m_dNextAudioPts = dSeconds;
   m_bEnd = false;
 }
 
-CFrameConverter::~CFrameConverter() { sws_freeContext(mp_pContext); }
+CFrameConverter::~CFrameConverter() {
+  if (mp_pContext != nullptr) av().sws_freeContext(mp_pContext);
+}
 
 bool CFrameConverter::convert(const AVFrame* pFrame, BYTE* pBits, INT iPitch, UINT uiWidth, UINT uiHeight,
                               D3DFORMAT eFormat) {
@@ -238,13 +252,13 @@ bool CFrameConverter::convert(const AVFrame* pFrame, BYTE* pBits, INT iPitch, UI
     default:
       return false;
   }
-  mp_pContext = sws_getCachedContext(mp_pContext, pFrame->width, pFrame->height,
+  mp_pContext = av().sws_getCachedContext(mp_pContext, pFrame->width, pFrame->height,
                                      static_cast<AVPixelFormat>(pFrame->format), static_cast<int>(uiWidth),
                                      static_cast<int>(uiHeight), eTarget, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (mp_pContext == nullptr) return false;
   std::uint8_t* apDestination[4] = {pBits, nullptr, nullptr, nullptr};
   int aiPitch[4] = {iPitch, 0, 0, 0};
-  return sws_scale(mp_pContext, pFrame->data, pFrame->linesize, 0, pFrame->height, apDestination, aiPitch) > 0;
+  return av().sws_scale(mp_pContext, pFrame->data, pFrame->linesize, 0, pFrame->height, apDestination, aiPitch) > 0;
 }
 
 }  // namespace DShowInternal
