@@ -62,6 +62,7 @@ void ClDScriptData2::freeText() {
   }
   m_uiBlockParts &= ~static_cast<u16>(E_BLOCK_TEXT);
   mp_Value.mp_pStringValue = nullptr;
+  m_uiEvaluatorSlot = 0;  // a new text may come at the old one's address
 }
 
 void ClDScriptData2::freeName() {
