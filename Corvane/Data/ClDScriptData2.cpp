@@ -221,11 +221,6 @@ ClDScriptData2* ClDScriptData2::getChildByIndex(i32 iIndex) const {
   return mp_Children[iIndex];
 }
 
-const char* ClDScriptData2::getString() const {
-  KV_ASSERT(mp_eValueType == E_DSVT_STRING || mp_eValueType == E_DSVT_HASH_ID);
-  return mp_Value.mp_pStringValue;
-}
-
 i32 ClDScriptData2::getInt() const {
   KV_ASSERT(mp_eValueType == E_DSVT_INT);
   return mp_Value.mp_iValue;

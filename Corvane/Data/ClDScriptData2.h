@@ -73,7 +73,10 @@ class ClDScriptData2 {
   i32 getCount() const { return mp_Children.isInitialized() ? mp_Children.getCount() : 0; }
 
   // Typed getters; each asserts the node's type.
-  const char* getString() const;
+  const char* getString() const {
+    KV_ASSERT(mp_eValueType == E_DSVT_STRING || mp_eValueType == E_DSVT_HASH_ID);
+    return mp_Value.mp_pStringValue;
+  }
   String getStringCopy() const { return String(getString()); }
   i32 getInt() const;
   f32 getFloatExact() const;

@@ -45,6 +45,26 @@ const SDataScriptName* nameKeyAt(i32 iIndex) {
   return static_cast<size_t>(iIndex) < s_facts.size() ? s_facts[static_cast<size_t>(iIndex)].m_pKey : nullptr;
 }
 
+// The places below this hold the first record of their names (no earlier record has the same name): a place kept from
+// an earlier lookup answers for its name only then, as the first match wins. Writing a name at a place lowers it to
+// that place; the check goes on from there when a place above is asked about.
+i32 s_iFirstNamesBelow = 0;
+
+void nameWrittenAt(i32 iPlace) { s_iFirstNamesBelow = std::min(s_iFirstNamesBelow, iPlace); }
+
+bool isFirstOfItsName(i32 iPlace) {
+  while (s_iFirstNamesBelow <= iPlace) {
+    const char* pName = s_constants[s_iFirstNamesBelow].m_szName;
+    for (i32 i = 0; i < s_iFirstNamesBelow; ++i) {
+      if (std::strcmp(s_constants[i].m_szName, pName) == 0) {
+        return false;  // a repeated name: the places from here on are looked up from the start
+      }
+    }
+    ++s_iFirstNamesBelow;
+  }
+  return true;
+}
+
 // The last record is the number.
 void setLastNumber(f32 fValue) {
   SRecordFacts& facts = factsAt(s_constants.getCount() - 1);
@@ -113,6 +133,7 @@ SDataScriptConstant* appendConstant(const char* pName) {
   KV_ASSERT(pName);
   SDataScriptConstant* pConstant = s_constants.appendInPlace();
   setNameKey(s_constants.getCount() - 1, nullptr);
+  nameWrittenAt(s_constants.getCount() - 1);
   if (copyShortText(pConstant->m_szName, pName) >= static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN)) [[unlikely]] {
     s_constants.erase(s_constants.getCount() - 1);  // a refused name adds no record
     KV_ASSERTF(false, "DataScriptEvaluator: Constant names cannot be longer than %d for [%s]", gc_iEVALUATOR_TEXT_LEN,
@@ -333,8 +354,9 @@ void resolveOperand(SCompiledOperand& operand, const char* pExpression, E_EVAL_K
   if (operand.m_iHint < s_constants.getCount()) {
     // The same fixed name at the hinted place is the name matched there before: no need to compare the texts.
     const SDataScriptName* pKey = nameKeyAt(operand.m_iHint);
-    bFound = (pKey != nullptr && pKey == operand.m_pKey) ||
-             std::strcmp(s_constants[operand.m_iHint].m_szName, pName) == 0;
+    bFound = ((pKey != nullptr && pKey == operand.m_pKey) ||
+              std::strcmp(s_constants[operand.m_iHint].m_szName, pName) == 0) &&
+             isFirstOfItsName(operand.m_iHint);
   }
   if (!bFound && findConstant(pName, &operand.m_iHint) == nullptr) {
     KV_FATALF("Wrong expression, variable [%s] doesn't exist! [%s]", pName, pExpression);
@@ -487,8 +509,9 @@ i32 evaluateCompiled(SCompiledExpression* pCompiled, const char* pExpression) {
     }
     KV_FATALF("Wrong expression, operator [%s] is not supported for FLOATS. [%s]", pOp, pExpression);
   }
-  if (pCompiled->m_eCompare == E_COMPARE_EQ) return sameText(pLeftText, uiLeftLength, pRightText, uiRightLength) ? 1 : 0;
-  if (pCompiled->m_eCompare == E_COMPARE_NE) return sameText(pLeftText, uiLeftLength, pRightText, uiRightLength) ? 0 : 1;
+  const bool bSame = sameText(pLeftText, uiLeftLength, pRightText, uiRightLength);
+  if (pCompiled->m_eCompare == E_COMPARE_EQ) return bSame ? 1 : 0;
+  if (pCompiled->m_eCompare == E_COMPARE_NE) return bSame ? 0 : 1;
   KV_FATALF("Wrong expression, operator [%s] is not supported for STRINGS. [%s]", pOp, pExpression);
 }
 
@@ -503,6 +526,7 @@ i32 evaluateNodeExpression(const ClDScriptData2* pNode) {
 }  // namespace
 
 void ClDataScriptEvaluator::initialize() {
+  s_iFirstNamesBelow = 0;
   clearCompiled();
   clearNodeForms();
   s_facts.clear();
@@ -510,6 +534,7 @@ void ClDataScriptEvaluator::initialize() {
 }
 
 void ClDataScriptEvaluator::terminate() {
+  s_iFirstNamesBelow = 0;
   clearCompiled();
   clearNodeForms();
   s_facts.clear();
@@ -560,21 +585,20 @@ void ClDataScriptEvaluator::addConstantString(const SDataScriptName& name, const
   setLastText(uiLength);
 }
 
+// Flattened: the record appends and text copies inline into the loop (20 values an enemy a frame).
 void ClDataScriptEvaluator::setConstants(const SDataScriptValue* pValues, i32 iCount) {
   s_constants.clear();
   // The leading values whose fixed names the last fills left at the same places: only their values are written (the
-  // records keep their names); the rest go through the adds one by one.
-  i32 iKept = 0;
+  // records keep their names); from the first other name on, the values go through the adds one by one.
   const i32 iKnown = std::min(iCount, static_cast<i32>(s_facts.size()));
-  while (iKept < iKnown && pValues[iKept].m_pName != nullptr &&
-         s_facts[static_cast<size_t>(iKept)].m_pKey == pValues[iKept].m_pName) {
-    ++iKept;
-  }
   i32 i = 0;
-  for (; i < iKept; ++i) {
-    SDataScriptConstant* pRecord = s_constants.appendInPlace();
+  for (; i < iKnown; ++i) {
     const SDataScriptValue& value = pValues[i];
     SRecordFacts& facts = s_facts[static_cast<size_t>(i)];
+    if (value.m_pName == nullptr || facts.m_pKey != value.m_pName) {
+      break;
+    }
+    SDataScriptConstant* pRecord = s_constants.appendInPlace();
     if (value.m_pText == nullptr) {
       facts.m_eKind = E_EVAL_KIND_NUMBER;
       facts.m_fValue = value.m_fValue;
