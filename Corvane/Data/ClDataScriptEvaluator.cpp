@@ -587,18 +587,24 @@ void ClDataScriptEvaluator::addConstantString(const SDataScriptName& name, const
 
 // Flattened: the record appends and text copies inline into the loop (20 values an enemy a frame).
 void ClDataScriptEvaluator::setConstants(const SDataScriptValue* pValues, i32 iCount) {
-  s_constants.clear();
   // The leading values whose fixed names the last fills left at the same places: only their values are written (the
   // records keep their names); from the first other name on, the values go through the adds one by one.
   const i32 iKnown = std::min(iCount, static_cast<i32>(s_facts.size()));
+  i32 iKept = 0;
+  while (iKept < iKnown && pValues[iKept].m_pName != nullptr &&
+         s_facts[static_cast<size_t>(iKept)].m_pKey == pValues[iKept].m_pName) {
+    ++iKept;
+  }
+  // When the table holds exactly these names already (the last fill was of the same ones), its records stay.
+  const bool bHeld = iKept == iCount && s_constants.getCount() == iCount;
+  if (!bHeld) {
+    s_constants.clear();
+  }
   i32 i = 0;
-  for (; i < iKnown; ++i) {
+  for (; i < iKept; ++i) {
     const SDataScriptValue& value = pValues[i];
     SRecordFacts& facts = s_facts[static_cast<size_t>(i)];
-    if (value.m_pName == nullptr || facts.m_pKey != value.m_pName) {
-      break;
-    }
-    SDataScriptConstant* pRecord = s_constants.appendInPlace();
+    SDataScriptConstant* pRecord = bHeld ? &s_constants[i] : s_constants.appendInPlace();
     if (value.m_pText == nullptr) {
       facts.m_eKind = E_EVAL_KIND_NUMBER;
       facts.m_fValue = value.m_fValue;
@@ -607,7 +613,9 @@ void ClDataScriptEvaluator::setConstants(const SDataScriptValue* pValues, i32 iC
     }
     const size_t uiLength = copyShortText(pRecord->m_szText, value.m_pText);
     if (uiLength >= static_cast<size_t>(gc_iEVALUATOR_TEXT_LEN)) [[unlikely]] {
-      s_constants.erase(i);  // the last record: this value and the rest go the long way, which reports it
+      while (s_constants.getCount() > i) {  // this value and the rest go the long way, which reports it
+        s_constants.erase(s_constants.getCount() - 1);
+      }
       break;
     }
     facts.m_eKind = E_EVAL_KIND_TEXT;
