@@ -349,6 +349,17 @@ void resolveOperand(SCompiledOperand& operand, const char* pExpression, E_EVAL_K
     *pTextLength = bText ? static_cast<u32>(operand.m_text.size()) : 0;
     return;
   }
+  // Most often: the fixed name found at this place before is there again, and is its name's first record.
+  const i32 iHint = operand.m_iHint;
+  if (operand.m_pKey != nullptr && iHint < s_iFirstNamesBelow && iHint < s_constants.getCount() &&
+      s_facts[static_cast<size_t>(iHint)].m_pKey == operand.m_pKey) {
+    const SRecordFacts& facts = s_facts[static_cast<size_t>(iHint)];
+    *pKind = facts.m_eKind;
+    *pValue = facts.m_fValue;
+    *ppText = facts.m_eKind == E_EVAL_KIND_TEXT ? s_constants[iHint].m_szText : "";
+    *pTextLength = facts.m_uiTextLength;
+    return;
+  }
   const char* pName = operand.m_text.c_str();
   bool bFound = false;
   if (operand.m_iHint < s_constants.getCount()) {
