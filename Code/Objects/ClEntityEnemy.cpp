@@ -7,6 +7,7 @@
 
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvStrHashConst.h"
 #include "Corvane/Animation/ClFlipBook.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Data/ClDScriptData2.h"
@@ -33,13 +34,9 @@ void readVector3(const ClDScriptData2* pNode, f32* pOut) {
 
 ClEntityEnemy::ClEntityEnemy() { m_eKind = E_ENTITY_KIND_ENEMY; }
 
-bool ClEntityEnemy::typeIs(const char* pName) const { return m_typeName == pName; }
-
 bool ClEntityEnemy::typeContains(const char* pText) const {
   return std::strstr(m_typeName.getCStr(), pText) != nullptr;
 }
-
-bool ClEntityEnemy::stateIs(const char* pName) const { return m_stateName == pName; }
 
 ClEntityEnemy* ClEntityEnemy::hitTarget(ClEntity* pEntity) {
   if (pEntity->m_eKind == E_ENTITY_KIND_ENEMY) {
@@ -146,44 +143,53 @@ void ClEntityEnemy::playAnimation(const char* pName, i32 iMode) {
   m_mainAnim.playFlipBook(ClFlipBookMgr::getFlipBook(pFlipBook), iMode, 0, 0.0f);
 }
 
+namespace {
+// A key of a state, action or type node by its hash (made by the compiler): properties load whenever an action runs.
+const ClDScriptData2* key(const ClDScriptData2* pNode, u32 uiHash) { return pNode->findChildByHash(uiHash); }
+}  // namespace
+
 void ClEntityEnemy::loadProperties(const ClDScriptData2* pNode) {
   const ClDScriptData2* pKey = nullptr;
-  if ((pKey = pNode->findChild("XOffset")) != nullptr) m_fXOffset = pKey->getFloatExact();
-  if ((pKey = pNode->findChild("OrderOffset")) != nullptr) m_fOrderOffset = pKey->getFloatExact();
-  if ((pKey = pNode->findChild("Velocity")) != nullptr) readVector3(pKey, m_vVelocity);
-  if ((pKey = pNode->findChild("UseTargetVelocity")) != nullptr) m_bUseTargetVelocity = pKey->getInt();
-  if ((pKey = pNode->findChild("TargetVelocity")) != nullptr) readVector3(pKey, m_vTargetVelocity);
-  if ((pKey = pNode->findChild("InsultOffset")) != nullptr) m_fInsultOffset = pKey->getFloatExact();
-  if ((pKey = pNode->findChild("InsultRadius")) != nullptr) m_fInsultRadius = pKey->getFloatExact();
-  if ((pKey = pNode->findChild("Acceleration")) != nullptr) readVector3(pKey, m_vAcceleration);
-  if ((pKey = pNode->findChild("HitPoints")) != nullptr) m_fHitPoints = pKey->getFloatExact();
-  if ((pKey = pNode->findChild("InitialSound")) != nullptr) {
+  if ((pKey = key(pNode, KvStrHashConst("XOffset"))) != nullptr) m_fXOffset = pKey->getFloatExact();
+  if ((pKey = key(pNode, KvStrHashConst("OrderOffset"))) != nullptr) m_fOrderOffset = pKey->getFloatExact();
+  if ((pKey = key(pNode, KvStrHashConst("Velocity"))) != nullptr) readVector3(pKey, m_vVelocity);
+  if ((pKey = key(pNode, KvStrHashConst("UseTargetVelocity"))) != nullptr) m_bUseTargetVelocity = pKey->getInt();
+  if ((pKey = key(pNode, KvStrHashConst("TargetVelocity"))) != nullptr) readVector3(pKey, m_vTargetVelocity);
+  if ((pKey = key(pNode, KvStrHashConst("InsultOffset"))) != nullptr) m_fInsultOffset = pKey->getFloatExact();
+  if ((pKey = key(pNode, KvStrHashConst("InsultRadius"))) != nullptr) m_fInsultRadius = pKey->getFloatExact();
+  if ((pKey = key(pNode, KvStrHashConst("Acceleration"))) != nullptr) readVector3(pKey, m_vAcceleration);
+  if ((pKey = key(pNode, KvStrHashConst("HitPoints"))) != nullptr) m_fHitPoints = pKey->getFloatExact();
+  if ((pKey = key(pNode, KvStrHashConst("InitialSound"))) != nullptr) {
     WorldServices::get().playLimitedCue(KvStrHash(valueText(pKey)));
   }
-  if ((pKey = pNode->findChild("HitMask")) != nullptr) setHitMask(valueText(pKey));
-  if ((pKey = pNode->findChild("EnemyHitType")) != nullptr) m_cHitType = valueText(pKey)[0];
-  if ((pKey = pNode->findChild("Shield")) != nullptr) m_fShield = pKey->getFloatExact();
-  if ((pKey = pNode->findChild("Score")) != nullptr) m_iScore = pKey->getInt();
-  if ((pKey = pNode->findChild("Animation")) != nullptr) playAnimation(valueText(pKey), E_FLIPBOOK_MODE_LOOP);
-  if ((pKey = pNode->findChild("AnimationPlayOnce")) != nullptr) playAnimation(valueText(pKey), E_FLIPBOOK_MODE_ONCE);
-  if ((pKey = pNode->findChild("AnimationPlayPaused")) != nullptr) {
+  if ((pKey = key(pNode, KvStrHashConst("HitMask"))) != nullptr) setHitMask(valueText(pKey));
+  if ((pKey = key(pNode, KvStrHashConst("EnemyHitType"))) != nullptr) m_cHitType = valueText(pKey)[0];
+  if ((pKey = key(pNode, KvStrHashConst("Shield"))) != nullptr) m_fShield = pKey->getFloatExact();
+  if ((pKey = key(pNode, KvStrHashConst("Score"))) != nullptr) m_iScore = pKey->getInt();
+  if ((pKey = key(pNode, KvStrHashConst("Animation"))) != nullptr) playAnimation(valueText(pKey), E_FLIPBOOK_MODE_LOOP);
+  if ((pKey = key(pNode, KvStrHashConst("AnimationPlayOnce"))) != nullptr) {
+    playAnimation(valueText(pKey), E_FLIPBOOK_MODE_ONCE);
+  }
+  if ((pKey = key(pNode, KvStrHashConst("AnimationPlayPaused"))) != nullptr) {
     playAnimation(valueText(pKey), E_FLIPBOOK_MODE_ONCE);
     m_mainAnim.mp_curAnimators.mp_flipBookAnimator.m_bPlaying = 0;
   }
-  if ((pKey = pNode->findChild("CanHitPlayer")) != nullptr) m_bCanHitPlayer = pKey->getInt();
+  if ((pKey = key(pNode, KvStrHashConst("CanHitPlayer"))) != nullptr) m_bCanHitPlayer = pKey->getInt();
   // An action's "Rotate" is a FLOAT that the action rows handle; only the INT form is the property.
-  if ((pKey = pNode->findChild("Rotate")) != nullptr && pKey->getType() == E_DSVT_INT) m_bRotate = pKey->getInt();
-  if ((pKey = pNode->findChild("DisplayTrail")) != nullptr) {
+  if ((pKey = key(pNode, KvStrHashConst("Rotate"))) != nullptr && pKey->getType() == E_DSVT_INT) {
+    m_bRotate = pKey->getInt();
+  }
+  if ((pKey = key(pNode, KvStrHashConst("DisplayTrail"))) != nullptr) {
     m_bDisplayTrail = pKey->getInt();
     const SEnemyTrailSample pose{m_vPosition[0], m_vPosition[1] + m_vPosition[2], m_mainAnim.getCurFrame(),
                                  m_bRotate != 0 ? m_fRotationTime : 0.0f};
     m_aTrail[0] = pose;
     m_aTrail[1] = pose;
   }
-  if ((pKey = pNode->findChild("ReplacePlayer")) != nullptr) m_bReplacePlayer = pKey->getInt();
+  if ((pKey = key(pNode, KvStrHashConst("ReplacePlayer"))) != nullptr) m_bReplacePlayer = pKey->getInt();
   m_fToPlayerTarget = 0.0f;
-  if ((pKey = pNode->findChild("ToPlayerTarget")) != nullptr) m_fToPlayerTarget = pKey->getFloatExact();
-  if ((pKey = pNode->findChild("Shadow")) != nullptr) m_iShadow = pKey->getInt();
+  if ((pKey = key(pNode, KvStrHashConst("ToPlayerTarget"))) != nullptr) m_fToPlayerTarget = pKey->getFloatExact();
+  if ((pKey = key(pNode, KvStrHashConst("Shadow"))) != nullptr) m_iShadow = pKey->getInt();
 }
 
 void ClEntityEnemy::setState(const char* pStateName) {
@@ -251,7 +257,6 @@ constexpr SDataScriptName s_RelDistanceFromPlayer{"RelDistanceFromPlayer"};
 }  // namespace
 
 ClDScriptData2* ClEntityEnemy::evaluateReactions() {
-  ClDataScriptEvaluator::clearConstants();
   // The state's name as a quoted text, built on the stack: this runs for every enemy every frame.
   char szState[gc_iEVALUATOR_TEXT_LEN];
   const size_t uiStateLength = m_stateName.getLength();
@@ -263,34 +268,39 @@ ClDScriptData2* ClEntityEnemy::evaluateReactions() {
   } else {
     std::snprintf(szState, sizeof(szState), "'%s'", m_stateName.getCStr());
   }
-  ClDataScriptEvaluator::addConstantString(s_State, szState);
-  ClDataScriptEvaluator::addConstantFloat(s_DistanceTravelledHorizontal, m_fDistanceHorizontal);
-  ClDataScriptEvaluator::addConstantFloat(s_DistanceTravelledVertical, m_fDistanceVertical);
-  ClDataScriptEvaluator::addConstantFloat(s_VelocityHorizontal, m_vVelocity[0]);
-  ClDataScriptEvaluator::addConstantFloat(s_VelocityVertical, m_vVelocity[2]);
-  ClDataScriptEvaluator::addConstantFloat(s_HitGround, static_cast<f32>(m_bHitGround));
-  ClDataScriptEvaluator::addConstantFloat(s_Duration, m_fDuration);
-  ClDataScriptEvaluator::addConstantFloat(s_HitPoints, m_fHitPoints);
-  ClDataScriptEvaluator::addConstantFloat(s_Shield, m_fShield);
-  ClDataScriptEvaluator::addConstantFloat(s_StateDamageReceived, m_fStateDamage);
-  ClDataScriptEvaluator::addConstantFloat(s_HitReceived, static_cast<f32>(m_bHitReceived));
   // Before any hit the letter is the zero character: the constant is then the empty quoted text "''".
   char szHitType[4] = {'\'', m_cHitLetter, '\'', 0};
   if (m_cHitLetter == 0) {
     szHitType[1] = '\'';
     szHitType[2] = 0;
   }
-  ClDataScriptEvaluator::addConstantString(s_HitType, szHitType);
-  ClDataScriptEvaluator::addConstantFloat(s_HitCameFromPistolish, static_cast<f32>(m_bHitFromDisarmed));
-  ClDataScriptEvaluator::addConstantFloat(s_HitDistance, m_fHitGrade);
   const bool bStopped = m_mainAnim.mp_curAnimators.mp_flipBookAnimator.m_bPlaying == 0;
-  ClDataScriptEvaluator::addConstantFloat(s_FlipBookDone, bStopped ? 1.0f : 0.0f);
-  ClDataScriptEvaluator::addConstantFloat(s_BulletHit, static_cast<f32>(m_bBulletHit));
-  ClDataScriptEvaluator::addConstantFloat(s_HittingPlayer, static_cast<f32>(m_bHittingPlayer));
-  ClDataScriptEvaluator::addConstantFloat(s_Random, KvMath::randomUnitFloat());
+  const f32 fRandom = KvMath::randomUnitFloat();
   const f32 fRel = g_pPlayer != nullptr ? m_vPosition[0] - g_pPlayer->m_vPosition[0] : 0.0f;
-  ClDataScriptEvaluator::addConstantFloat(s_PlayerDistance, std::fabs(fRel));
-  ClDataScriptEvaluator::addConstantFloat(s_RelDistanceFromPlayer, fRel);
+  // The table is filled in one call, in this order (the reactions may read any of them).
+  // Written one by one (an initialiser list would clear the whole array first).
+  SDataScriptValue aValues[20];
+  aValues[0] = {&s_State, szState, 0.0f};
+  aValues[1] = {&s_DistanceTravelledHorizontal, nullptr, m_fDistanceHorizontal};
+  aValues[2] = {&s_DistanceTravelledVertical, nullptr, m_fDistanceVertical};
+  aValues[3] = {&s_VelocityHorizontal, nullptr, m_vVelocity[0]};
+  aValues[4] = {&s_VelocityVertical, nullptr, m_vVelocity[2]};
+  aValues[5] = {&s_HitGround, nullptr, static_cast<f32>(m_bHitGround)};
+  aValues[6] = {&s_Duration, nullptr, m_fDuration};
+  aValues[7] = {&s_HitPoints, nullptr, m_fHitPoints};
+  aValues[8] = {&s_Shield, nullptr, m_fShield};
+  aValues[9] = {&s_StateDamageReceived, nullptr, m_fStateDamage};
+  aValues[10] = {&s_HitReceived, nullptr, static_cast<f32>(m_bHitReceived)};
+  aValues[11] = {&s_HitType, szHitType, 0.0f};
+  aValues[12] = {&s_HitCameFromPistolish, nullptr, static_cast<f32>(m_bHitFromDisarmed)};
+  aValues[13] = {&s_HitDistance, nullptr, m_fHitGrade};
+  aValues[14] = {&s_FlipBookDone, nullptr, bStopped ? 1.0f : 0.0f};
+  aValues[15] = {&s_BulletHit, nullptr, static_cast<f32>(m_bBulletHit)};
+  aValues[16] = {&s_HittingPlayer, nullptr, static_cast<f32>(m_bHittingPlayer)};
+  aValues[17] = {&s_Random, nullptr, fRandom};
+  aValues[18] = {&s_PlayerDistance, nullptr, std::fabs(fRel)};
+  aValues[19] = {&s_RelDistanceFromPlayer, nullptr, fRel};
+  ClDataScriptEvaluator::setConstants(aValues, static_cast<i32>(sizeof(aValues) / sizeof(aValues[0])));
   // The keys' hashes once: this runs for every enemy every frame (getChild reports a missing key).
   static const u32 s_uiReactions = KvStrHash("Reactions");
   static const u32 s_uiActions = KvStrHash("Actions");

@@ -12,6 +12,8 @@
 // frame, further draws only where a rule asks), so a seeded run replays exactly. Main thread only.
 #pragma once
 
+#include <cstring>
+
 #include "Code/Objects/ClEntity.h"
 #include "Corvane/ADT/String.h"
 #include "Corvane/System/KvTypes.h"
@@ -78,9 +80,16 @@ class ClEntityEnemy : public ClEntity {
   // Set by the star enemy: answers its inner enemy.
   static ClEntityEnemy* (*sp_pStarInner)(ClEntity* pStarEnemy);
 
-  bool typeIs(const char* pName) const;
+  // Exact comparisons, lengths first: the update and draw ask these of every enemy every frame, mostly of literals
+  // whose lengths the compiler knows.
+  bool typeIs(const char* pName) const { return sameName(m_typeName, pName); }
   bool typeContains(const char* pText) const;
-  bool stateIs(const char* pName) const;
+  bool stateIs(const char* pName) const { return sameName(m_stateName, pName); }
+
+  static bool sameName(const String& name, const char* pName) {
+    const size_t uiLength = std::strlen(pName);
+    return name.getLength() == uiLength && std::memcmp(name.getCStr(), pName, uiLength) == 0;
+  }
 
   i32 m_bHitFlash = 0;
   String m_typeName;

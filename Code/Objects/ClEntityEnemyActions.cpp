@@ -5,6 +5,7 @@
 #include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvStrHashConst.h"
 #include "Corvane/Animation/ClFlipBook.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Data/ClDScriptData2.h"
@@ -28,6 +29,17 @@ void playBudgetedCue(const char* pName) {
 }
 
 bool playerIn(i32 eState) { return g_pPlayer != nullptr && g_pPlayer->m_eState == eState; }
+
+// Whether the action holds the key: by the key's hash, which the compiler makes (an action's keys are read every
+// time it runs).
+bool holds(const ClDScriptData2* pAction, u32 uiKeyHash) { return pAction->findChildByHash(uiKeyHash) != nullptr; }
+
+// A spawner's key: its name and the name's hash, made by the compiler.
+struct SSpawnerKey {
+  consteval SSpawnerKey(const char* pName) : m_pName(pName), m_uiHash(KvStrHashConst(pName)) {}
+  const char* m_pName;
+  u32 m_uiHash;
+};
 
 }  // namespace
 
@@ -160,7 +172,8 @@ void ClEntityEnemy::deathAndGibs(const ClDScriptData2* pAction, f32 fDealt, f32 
   bool bThrow = false;
   const i32 bWasGone = m_bGone;
   if (fDealt == 0.0f) {
-    if ((pAction->hasChild("Remove") && pAction->hasChild("Score")) || m_cHitLetter == 'E') {
+    const bool bRemoveScored = holds(pAction, KvStrHashConst("Remove")) && holds(pAction, KvStrHashConst("Score"));
+    if (bRemoveScored || m_cHitLetter == 'E') {
       bThrow = true;
       const i32 eWeapon = g_pPlayer != nullptr ? g_pPlayer->m_eWeapon : E_PLAYER_WEAPON_NONE;
       if (eWeapon == E_PLAYER_WEAPON_MACHETE) {
@@ -225,19 +238,19 @@ void ClEntityEnemy::runActions() {
     return;  // no reaction applies this frame: nothing acts
   }
   const ClDScriptData2* pKey = nullptr;
-  if ((pKey = pAction->findChild("State")) != nullptr) {
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("State"))) != nullptr) {
     setState(pKey->getString());
   }
   f32 fDealt = 0.0f;
   f32 fDamageKey = 0.0f;
   i32 bFirstHit = 0;
-  if ((pKey = pAction->findChild("Damage")) != nullptr) {
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("Damage"))) != nullptr) {
     fDamageKey = pKey->getFloatExact();
     if (fDamageKey > 0.0f) {
       applyDamage(fDamageKey, &fDealt, &bFirstHit);
     }
   }
-  if ((pKey = pAction->findChild("ShieldDamage")) != nullptr) {
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("ShieldDamage"))) != nullptr) {
     const f32 s = pKey->getFloatExact();
     if (m_fShield > 0.0f && m_fShield <= s) {
       knockOffShield();
@@ -246,7 +259,7 @@ void ClEntityEnemy::runActions() {
   }
   i32 iScorePoints = 0;
   bool bHasScore = false;
-  if ((pKey = pAction->findChild("Score")) != nullptr) {
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("Score"))) != nullptr) {
     iScorePoints = static_cast<i32>(static_cast<f32>(pKey->getInt()) * g_fMultiplier);
     g_iScore += iScorePoints;
     bHasScore = true;
@@ -259,7 +272,7 @@ void ClEntityEnemy::runActions() {
     iBonus = static_cast<i32>(g_fMultiplier * 50.0f);
   }
   g_iScore += iBonus;
-  if ((pKey = pAction->findChild("Text")) != nullptr) {
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("Text"))) != nullptr) {
     const i32 iShown = (iGrade == 0 || iGrade == 1) ? iBonus : (bHasScore ? iScorePoints : 0);
     String text(pKey->getString());
     const u32 uiLength = text.getLength();
@@ -278,36 +291,36 @@ void ClEntityEnemy::runActions() {
     WorldServices::get().addFloatingText("enemy_score_hit_good", m_vPosition[0], m_vPosition[1], m_vPosition[2],
                                          iBonus, false);
   }
-  if ((pKey = pAction->findChild("Blood")) != nullptr) {
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("Blood"))) != nullptr) {
     const i32 iAmount = pKey->getInt() + (iGrade == 0 ? 2 : (iGrade == 1 ? 1 : 0));
     const bool bLowOnly = std::strcmp(m_szHitMask, "L") == 0;
     spawnBlood(iAmount, m_vPosition[0], m_vPosition[1] + m_vPosition[2] - (bLowOnly ? 0.0f : 16.0f));
   }
   deathAndGibs(pAction, fDealt, fDamageKey);
-  if ((pKey = pAction->findChild("Shake")) != nullptr) {
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("Shake"))) != nullptr) {
     g_fShakeTime = static_cast<f32>(pKey->getInt() + (iGrade == 0 ? 1 : 0)) * 0.3f;
   }
-  if ((pKey = pAction->findChild("Sound")) != nullptr) playBudgetedCue(pKey->getString());
-  if ((pKey = pAction->findChild("Sound2")) != nullptr) playBudgetedCue(pKey->getString());
-  if (pAction->hasChild("ChangeLane")) {
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("Sound"))) != nullptr) playBudgetedCue(pKey->getString());
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("Sound2"))) != nullptr) playBudgetedCue(pKey->getString());
+  if (holds(pAction, KvStrHashConst("ChangeLane"))) {
     m_iLane = m_iLane == 1 ? KvMath::randomIntRange(0, 1) * 2 : 1;
   }
-  if (pAction->hasChild("Explode")) explode();
-  if (pAction->hasChild("GrenadeExplode")) explodeGrenade();
-  if (pAction->hasChild("IncrementFrame")) {
+  if (holds(pAction, KvStrHashConst("Explode"))) explode();
+  if (holds(pAction, KvStrHashConst("GrenadeExplode"))) explodeGrenade();
+  if (holds(pAction, KvStrHashConst("IncrementFrame"))) {
     ClFlipBookAnimator& animator = m_mainAnim.mp_curAnimators.mp_flipBookAnimator;
     const i32 iLast = animator.getNumFrames() - 1;
     const i32 iNext = animator.getCurrentFrameIndex() + 1;
     animator.setCurrentFrameIndex(iNext > iLast ? iLast : iNext);
     setState(m_stateName.getCStr());
   }
-  if (pAction->hasChild("LaunchFlamer")) runSpawner("LaunchFlamer");
-  if (pAction->hasChild("Remove")) m_bGone = 1;
-  if ((pKey = pAction->findChild("Rotate")) != nullptr) {
+  if (holds(pAction, KvStrHashConst("LaunchFlamer"))) runSpawner("LaunchFlamer");
+  if (holds(pAction, KvStrHashConst("Remove"))) m_bGone = 1;
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("Rotate"))) != nullptr) {
     m_fRotationTime = 0.0f;
     m_bRotate = pKey->getNumber() > 0.0f ? 1 : 0;
   }
-  if (pAction->hasChild("SlowDown") || iGrade == 0) {
+  if (holds(pAction, KvStrHashConst("SlowDown")) || iGrade == 0) {
     if (!playerIn(E_PLAYER_STATE_CHAINSAW)) {
       WorldServices::get().startSlowMotion();
     }
@@ -319,33 +332,34 @@ void ClEntityEnemy::runActions() {
     }
     m_fShield = 0.0f;
   }
-  if (pAction->hasChild("HitPlayer") && g_pPlayer != nullptr) {
+  if (holds(pAction, KvStrHashConst("HitPlayer")) && g_pPlayer != nullptr) {
     if (g_pPlayer->m_bHittable != 0) {
       g_pPlayer->takeDamage();
     } else {
       g_pPlayer->takeDamageNoReaction();
     }
   }
-  static const char* const s_apFirstSpawners[] = {"LoseThugHead", "SpawnStomperWave", "LoseLeg", "SpawnGrenade",
-                                                  "SpawnPistolBullet", "SpawnRifleBullet", "SpawnMachete"};
-  for (const char* pName : s_apFirstSpawners) {
-    if (pAction->hasChild(pName)) runSpawner(pName);
+  static constexpr SSpawnerKey s_aFirstSpawners[] = {"LoseThugHead",      "SpawnStomperWave", "LoseLeg",
+                                                      "SpawnGrenade",      "SpawnPistolBullet", "SpawnRifleBullet",
+                                                      "SpawnMachete"};
+  for (const SSpawnerKey& key : s_aFirstSpawners) {
+    if (holds(pAction, key.m_uiHash)) runSpawner(key.m_pName);
   }
-  if (pAction->hasChild("HitLane") && g_pPlayer != nullptr && g_pPlayer->m_iLane == m_iLane) {
+  if (holds(pAction, KvStrHashConst("HitLane")) && g_pPlayer != nullptr && g_pPlayer->m_iLane == m_iLane) {
     g_pPlayer->takeDamage();
   }
-  if (pAction->hasChild("SpawnFlamerProjectile")) spawnFlamerProjectile();
-  if ((pKey = pAction->findChild("SpawnPickup")) != nullptr) {
+  if (holds(pAction, KvStrHashConst("SpawnFlamerProjectile"))) spawnFlamerProjectile();
+  if ((pKey = pAction->findChildByHash(KvStrHashConst("SpawnPickup"))) != nullptr) {
     if (pKey->getInt() == 2) {
       spawnSupportCratePickup();
     } else {
       spawnWeaponCratePickup();
     }
   }
-  static const char* const s_apLastSpawners[] = {"SpawnPistolDisarmedWeapon", "SpawnMacheteDisarmedWeapons",
-                                                 "SpawnRifleDisarmedWeapon",  "SpawnBulletRifleDW1",
-                                                 "SpawnBulletRifleDW2",       "SpawnBulletRifleDW3"};
-  for (const char* pName : s_apLastSpawners) {
-    if (pAction->hasChild(pName)) runSpawner(pName);
+  static constexpr SSpawnerKey s_aLastSpawners[] = {"SpawnPistolDisarmedWeapon", "SpawnMacheteDisarmedWeapons",
+                                                     "SpawnRifleDisarmedWeapon",  "SpawnBulletRifleDW1",
+                                                     "SpawnBulletRifleDW2",       "SpawnBulletRifleDW3"};
+  for (const SSpawnerKey& key : s_aLastSpawners) {
+    if (holds(pAction, key.m_uiHash)) runSpawner(key.m_pName);
   }
 }

@@ -62,6 +62,7 @@ void ClDScriptData2::freeText() {
   }
   m_uiBlockParts &= ~static_cast<u16>(E_BLOCK_TEXT);
   mp_Value.mp_pStringValue = nullptr;
+  m_uiEvaluatorSlot = 0;  // a new text may come at the old one's address
 }
 
 void ClDScriptData2::freeName() {
@@ -218,11 +219,6 @@ ClDScriptData2* ClDScriptData2::getChildByIndex(i32 iIndex) const {
              "object [%s]!",
              iIndex, mp_Children.getCount(), getDisplayName());
   return mp_Children[iIndex];
-}
-
-const char* ClDScriptData2::getString() const {
-  KV_ASSERT(mp_eValueType == E_DSVT_STRING || mp_eValueType == E_DSVT_HASH_ID);
-  return mp_Value.mp_pStringValue;
 }
 
 i32 ClDScriptData2::getInt() const {

@@ -68,10 +68,15 @@ class ClDScriptData2 {
   ClDScriptData2* getChildWithIdentifier(const char* pIdentifier) const;
   ClDScriptData2* getChildAt(i32 iIndex) const;
   ClDScriptData2* getChildByIndex(i32 iIndex) const;
+  // A child by an index the caller knows to be below getCount() (walks that run every frame).
+  ClDScriptData2* getChildInRange(i32 iIndex) const { return mp_Children[iIndex]; }
   i32 getCount() const { return mp_Children.isInitialized() ? mp_Children.getCount() : 0; }
 
   // Typed getters; each asserts the node's type.
-  const char* getString() const;
+  const char* getString() const {
+    KV_ASSERT(mp_eValueType == E_DSVT_STRING || mp_eValueType == E_DSVT_HASH_ID);
+    return mp_Value.mp_pStringValue;
+  }
   String getStringCopy() const { return String(getString()); }
   i32 getInt() const;
   f32 getFloatExact() const;
@@ -91,6 +96,10 @@ class ClDScriptData2 {
   bool hasName() const { return mp_bHasName != 0; }
   // The stored hash of a HASH_ID node (no type check).
   u32 getHashValue() const { return mp_Value.mp_uiHash; }
+  // Where the expression evaluator keeps the parsed form of this node's text (0: none yet). The evaluator checks
+  // that the place still belongs to this node and text; a new text resets it.
+  u32 getEvaluatorSlot() const { return m_uiEvaluatorSlot; }
+  void setEvaluatorSlot(u32 uiSlot) const { m_uiEvaluatorSlot = uiSlot; }
 
  private:
   friend struct SKdsTreeBuilder;  // the file loader fills nodes directly
@@ -110,6 +119,7 @@ class ClDScriptData2 {
   u16 mp_bHasName = 0;
   u16 m_uiBlockParts = 0;  // E_BLOCK_ bits
   E_DSVT mp_eValueType = E_DSVT_NONE;
+  mutable u32 m_uiEvaluatorSlot = 0;  // in the padding before the value: the node's size stays
   struct {
     char* mp_pStringValue = nullptr;
     union {

@@ -45,6 +45,13 @@ struct SDataScriptName {
   const char* m_pName;
 };
 
+// One value of a whole fill (setConstants): a fixed name with a text when m_pText is set, else with the number.
+struct SDataScriptValue {
+  const SDataScriptName* m_pName;
+  const char* m_pText;
+  f32 m_fValue;
+};
+
 class ClDataScriptEvaluator {
  public:
   // Creates the constant table (room for 8); terminate frees it.
@@ -57,6 +64,8 @@ class ClDataScriptEvaluator {
   static void addConstantFloat(const SDataScriptName& name, f32 fValue);
   static void addConstantString(const SDataScriptName& name, const char* pText);
   static i32 getConstantCount();
+  // The same as clearConstants followed by adding each value in order, in one call (an enemy fills 20 each frame).
+  static void setConstants(const SDataScriptValue* pValues, i32 iCount);
 
   // The "Action" node that applies, or null.
   static ClDScriptData2* findAction(ClDScriptData2* pRoot);

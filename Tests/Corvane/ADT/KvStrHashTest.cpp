@@ -1,7 +1,9 @@
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvStrHashConst.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -53,3 +55,19 @@ TEST(KvStrHash, MatchesBitwiseReferenceOnRandomText) {
 }
 
 }  // namespace
+
+// The compiler's hash agrees with the run-time one: known vectors checked while compiling, then names of every
+// length class (the run-time hash takes four bytes at a time) and high bytes.
+static_assert(KvStrHashConst("") == 0u && KvStrHashConst("abc") == 0x5CC2DA5Au);
+static_assert(KvStrHashConst("Action") == 0x06F615B7u && KvStrHashConst("system_font") == 0xF19F2C86u);
+
+TEST(KvStrHash, CompileTimeHashMatches) {
+  constexpr u32 auiConst[] = {KvStrHashConst("State"),        KvStrHashConst("ShieldDamage"),
+                              KvStrHashConst("SpawnPistolDisarmedWeapon"), KvStrHashConst("a/b"),
+                              KvStrHashConst("\xE9t\xE9"),    KvStrHashConst("x")};
+  const char* const apText[] = {"State", "ShieldDamage", "SpawnPistolDisarmedWeapon", "a/b", "\xE9t\xE9", "x"};
+  for (size_t i = 0; i < std::size(apText); ++i) {
+    EXPECT_EQ(auiConst[i], KvStrHash(apText[i])) << apText[i];
+    EXPECT_EQ(auiConst[i], referenceHash(apText[i])) << apText[i];
+  }
+}

@@ -288,3 +288,118 @@ TEST_F(Evaluator, FixedNamesSeeEachFillsValues) {
     }
   }
 }
+
+// A fill in one call answers as the same values added one by one: fills of the same fixed names alternate with fills
+// through the adds, in other orders and kinds, plain names among them, with a text too long to keep.
+TEST_F(Evaluator, OneCallFillsAnswerAsTheAdds) {
+  static constexpr SDataScriptName s_aNames[] = {{"Lane"}, {"State"}, {"Speed"}};
+  struct SFill {
+    bool m_bOneCall;
+    std::vector<i32> m_order;  // indices into s_aNames
+    f32 m_fLane;
+    const char* m_pState;
+    i32 m_iLaneOne, m_iStateLeft, m_iFast;  // "Lane == 1", "State == 'Left'", "Speed > 10"
+  };
+  const SFill aFills[] = {
+      {true, {0, 1, 2}, 1.0f, "'Left'", 1, 1, 1},  {true, {0, 1, 2}, 2.0f, "'Right'", 0, 0, 1},
+      {false, {0, 1, 2}, 1.0f, "'Left'", 1, 1, 1}, {true, {2, 0, 1}, 1.0f, "'Lef'", 1, 0, 1},
+      {true, {0, 1, 2}, 3.0f, "'Left'", 0, 1, 1},  {false, {1, 2, 0}, 1.0f, "'Left '", 1, 0, 1},
+      {true, {0, 1}, 1.0f, "''", 1, 0, -1},        {true, {0, 1, 2}, 1.0f, "'Left'", 1, 1, 1},
+  };
+  ClDScriptData2* pRoot = tree(R"(C = [ "Lane == 1", "State == 'Left'", "Speed > 10" ])");
+  for (const SFill& fill : aFills) {
+    std::vector<SDataScriptValue> values;
+    for (const i32 iName : fill.m_order) {
+      values.push_back({&s_aNames[iName], iName == 1 ? fill.m_pState : nullptr, iName == 0 ? fill.m_fLane : 12.0f});
+    }
+    if ((&fill - aFills) % 2 == 0) {
+      ClDataScriptEvaluator::addConstantFloat("Stale", 0.0f);  // else the table still holds the last fill's names
+    }
+    if (fill.m_bOneCall) {
+      ClDataScriptEvaluator::setConstants(values.data(), static_cast<i32>(values.size()));
+    } else {
+      ClDataScriptEvaluator::clearConstants();
+      for (const SDataScriptValue& value : values) {
+        value.m_pText != nullptr ? ClDataScriptEvaluator::addConstantString(*value.m_pName, value.m_pText)
+                                 : ClDataScriptEvaluator::addConstantFloat(*value.m_pName, value.m_fValue);
+      }
+    }
+    EXPECT_EQ(ClDataScriptEvaluator::getConstantCount(), static_cast<i32>(values.size()));
+    const ClDScriptData2* pNode = pRoot->getChild("C");
+    const i32 aiWant[] = {fill.m_iLaneOne, fill.m_iStateLeft, fill.m_iFast};
+    for (i32 i = 0; i < 3; ++i) {
+      if (aiWant[i] < 0) {
+        EXPECT_KV_FATAL(eval(pNode->getChildByIndex(i)->getString()),
+                        "Wrong expression, variable [Speed] doesn't exist!");
+        continue;
+      }
+      EXPECT_EQ(eval(pNode->getChildByIndex(i)->getString()), aiWant[i]) << i << " " << fill.m_pState;
+      // The same text as a node of a reaction tree (split once and kept with the node).
+      ClDScriptData2* pCondition = ClDScriptData2::create();
+      pCondition->setArray(1);
+      pCondition->addUnnamedChild()->setString(pNode->getChildByIndex(i)->getString());
+      EXPECT_EQ(ClDataScriptEvaluator::evaluateCondition(pCondition), aiWant[i]);
+      ClDScriptData2::destroyTree(pCondition);
+    }
+  }
+  const std::string tooLong = "'" + std::string(800, 't') + "'";
+  const SDataScriptValue aLong[] = {{&s_aNames[0], nullptr, 1.0f}, {&s_aNames[1], tooLong.c_str(), 0.0f}};
+  const SDataScriptValue aShort[] = {{&s_aNames[0], nullptr, 1.0f}, {&s_aNames[1], "'x'", 0.0f}};
+  for (const bool bHeld : {false, true}) {
+    if (bHeld) {
+      ClDataScriptEvaluator::setConstants(aShort, 2);
+    }
+    EXPECT_KV_ASSERT(ClDataScriptEvaluator::setConstants(aLong, 2),
+                     "DataScriptEvaluator: Constant string values cannot be longer than 768");
+  }
+}
+
+// Constants are matched in the order they were added, the first of a repeated name winning, also where an earlier
+// evaluation found that name at a later place.
+TEST_F(Evaluator, TheFirstOfARepeatedNameAnswers) {
+  static constexpr SDataScriptName s_lane{"Lane"};
+  ClDataScriptEvaluator::addConstantFloat("Other", 0.0f);
+  ClDataScriptEvaluator::addConstantFloat("Lane", 2.0f);
+  EXPECT_EQ(eval("Lane == 2"), 1);
+  ClDataScriptEvaluator::clearConstants();
+  ClDataScriptEvaluator::addConstantFloat("Lane", 1.0f);
+  ClDataScriptEvaluator::addConstantFloat("Lane", 2.0f);
+  EXPECT_EQ(eval("Lane == 2"), 0);
+  const SDataScriptValue aTwice[] = {{&s_lane, nullptr, 3.0f}, {&s_lane, nullptr, 4.0f}};
+  for (i32 iFill = 0; iFill < 3; ++iFill) {  // the same keys at the same places after the first fill
+    ClDataScriptEvaluator::setConstants(aTwice, 2);
+    EXPECT_EQ(eval("Lane == 3"), 1);
+    EXPECT_EQ(eval("Lane == 4"), 0);
+  }
+}
+
+// A node's expression is split once and kept with the node: a new text for the node, a tree built again where the
+// last one was, and more nodes than there are places for their splits all answer from the text there now.
+TEST_F(Evaluator, NodeSplitsFollowTheirNodesText) {
+  ClDataScriptEvaluator::addConstantFloat("Lane", 1.0f);
+  ClDScriptData2* pRoot = tree(R"(C = [ "Lane == 1" ])");
+  ClDScriptData2* pCondition = pRoot->getChild("C");
+  EXPECT_EQ(ClDataScriptEvaluator::evaluateCondition(pCondition), 1);
+  pCondition->getChildByIndex(0)->setString("Lane == 2");
+  EXPECT_EQ(ClDataScriptEvaluator::evaluateCondition(pCondition), 0);
+  pCondition->getChildByIndex(0)->setString("Lane= 1");
+  EXPECT_KV_FATAL(ClDataScriptEvaluator::evaluateCondition(pCondition),
+                  "Wrong expression, operator [=] is not supported for FLOATS. [Lane= 1]");
+  for (const auto& [pText, iWant] : {std::pair{"Lane != 1", 0}, std::pair{"Lane >= 1", 1}, std::pair{"Lane < 1", 0}}) {
+    ClDScriptData2::destroyTree(m_trees.back());
+    m_trees.pop_back();
+    pCondition = tree(std::string("C = [ \"") + pText + "\" ]")->getChild("C");
+    EXPECT_EQ(ClDataScriptEvaluator::evaluateCondition(pCondition), iWant) << pText;
+  }
+  std::string text = "Many = [";
+  for (i32 i = 0; i < 5000; ++i) {
+    text += " [ \"Lane " + std::string(i % 2 == 0 ? "<" : ">=") + " " + std::to_string(i % 7) + "\" ]";
+  }
+  ClDScriptData2* pMany = tree(text + " ]")->getChild("Many");
+  for (i32 iPass = 0; iPass < 2; ++iPass) {
+    for (i32 i = 0; i < 5000; ++i) {
+      const i32 iWant = i % 2 == 0 ? (1 < i % 7) : (1 >= i % 7);
+      ASSERT_EQ(ClDataScriptEvaluator::evaluateCondition(pMany->getChildByIndex(i)), iWant) << i;
+    }
+  }
+}
