@@ -97,7 +97,9 @@ TEST_F(ClJobMgrTest, JobCompletesOnceOnTheDispatchingThread) {
 }
 
 // A task that lasts until the dispatching thread has gone to sleep in its wait.
+std::atomic<bool> g_bLongTaskStarted{false};
 void taskOutlastingThePoll(void* pTaskData) {
+  g_bLongTaskStarted = true;
   testTask(pTaskData);
   eventually([] { return ClTaskMgr::mp_bDispatcherAsleep.load() != 0; });
 }
@@ -107,7 +109,10 @@ TEST_F(ClJobMgrTest, WaitForALongTaskSleepsAndTheWorkerWakesIt) {
   STestJob job;
   job.iTasks = 1;
   ClJob* hJob = nullptr;
+  g_bLongTaskStarted = false;
   ClJobMgr::addJob(gc_iTEST_JOB_TYPE, &job, &hJob);
+  // On a worker before the wait begins: a task still queued would be taken back and run by the waiting thread.
+  ASSERT_TRUE(eventually([] { return g_bLongTaskStarted.load(); }));
   release(hJob);  // returns only once the task has seen the waiting thread asleep, and ended
   g_testRows[0].mp_taskCallback = &testTask;
   EXPECT_EQ(job.iTasksRun.load(), 1);
