@@ -234,7 +234,8 @@ void renderButtonText(ClWidget* pWidget, bool bAtlasImageDrawn) {
   args.mp_uiAnchorFlags = at.mp_uiAnchorFlags;
   args.mp_uiColor = pWidget->mp_aColorAnimators[1].mp_uiCurrentColor;
   const f32 afPosition[2] = {at.mp_fX, at.mp_fY};
-  ClUI::renderTextElement(element, puiText, uiPointSize, args, true, fMaxWidth, fMaxHeight, afPosition);
+  ClUI::renderTextElement(element, puiText, uiPointSize, args, true, fMaxWidth, fMaxHeight, afPosition, nullptr,
+                          &pWidget->mp_pTextLayoutCache);
 }
 
 }  // namespace

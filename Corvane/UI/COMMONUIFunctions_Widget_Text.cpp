@@ -145,7 +145,7 @@ void systemTextRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
   f32 afRect[4] = {};
   f32* pOutRect = pWidget->mp_AllChildren.getSize() > 0 ? afRect : nullptr;
   ClUI::renderTextElement(draw.mp_element, puiText, draw.mp_uiPointSize, draw.mp_args, true, draw.mp_fMaxWidth,
-                          draw.mp_fMaxHeight, draw.mp_afPosition, pOutRect);
+                          draw.mp_fMaxHeight, draw.mp_afPosition, pOutRect, &pWidget->mp_pTextLayoutCache);
   if (pOutRect != nullptr) {
     Cl2d::pushParentWindow({afRect[0], afRect[1], afRect[2], afRect[3]});
   }

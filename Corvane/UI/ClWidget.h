@@ -98,6 +98,7 @@ struct SWidgetPropertyName {
 };
 
 class ClWidget;
+struct STextLayoutCache;
 
 struct SWidgetSwitchedChild {
   u32 mp_uiState;  // E_SWITCH_STATE
@@ -134,6 +135,9 @@ class ClWidget {
   ClWidget();
   // Asserts (leak) when the run-time properties or a child array still hold memory, and frees them.
   virtual ~ClWidget();
+  // A widget owns memory (run-time properties, its text layout): it is cloned (clone), never copied.
+  ClWidget(const ClWidget&) = delete;
+  ClWidget& operator=(const ClWidget&) = delete;
 
   // Builds the property table from mp_pRawData (asserted) and sets the state of a data widget.
   virtual void initialiseFromRawData();
@@ -303,6 +307,8 @@ class ClWidget {
   // Bumped by every property writer (never 0): the version the frame cache is checked against.
   u32 mp_uiPropertyVersion;
   SWidgetFrameCache mp_frameCache;
+  // The laid-out text of the widget's text render (KvTextLayoutCache.h); made on first use, freed by destroy.
+  STextLayoutCache* mp_pTextLayoutCache;
 
  private:
   // Fires one of the frame's events through the frame cache, as callEvent does.
