@@ -227,6 +227,9 @@ class ClWidget {
   // --- Properties: writers (create the property when missing, else overwrite it in place) ---
   void setInt(u32 uiNameHash, i32 iValue);
   void setFloat(u32 uiNameHash, f32 fValue);
+  // setFloat for a countdown a tick procedure writes every frame and no frame record reads: an existing FLOAT is
+  // overwritten in place without invalidating the frame cache (anything else goes through setFloat).
+  void setCountdown(u32 uiNameHash, f32 fValue);
   void setBool(u32 uiNameHash, u32 bValue);
   void setID(u32 uiNameHash, u32 uiValue);
   void setColor(u32 uiNameHash, u32 uiColor);
