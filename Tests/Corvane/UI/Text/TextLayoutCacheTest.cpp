@@ -129,7 +129,8 @@ TEST_F(TextLayoutCacheTest, EachChangeShowsInTheNextFrameAsAFreshLayoutDrawsIt) 
          loadMenuString("Menu", u"Jouer");
        }},
       {"point size (another font)", "Wo Wo", [](ClWidget* p) { p->setInt(KvStrHash("pointSize"), 16); }},
-      {"font family (without the default glyph)", "Wo\xE9", [](ClWidget* p) { p->setID(KvStrHash("fontName"), KvStrHash("Bare")); }},
+      {"font family (without the default glyph)", "Wo\xE9",
+       [](ClWidget* p) { p->setID(KvStrHash("fontName"), KvStrHash("Bare")); }},
       {"wrapping width", "Wo Wo", [](ClWidget* p) { p->setFloat(KvStrHash("maxWidth"), 8.0f); }},
       {"alignment", "Wo Wo\\nW", [](ClWidget* p) { p->setID(KvStrHash("textAlign"), KvStrHash("R")); }},
       {"canvas scale", "Wo Wo",
