@@ -194,6 +194,7 @@ struct SButtonFrameRecord {
   f32 fMaxHeight;
   u32 bRelativeToImage;
   u32 bUnclamped;  // "clampTextToImage" present and 0
+  SWidgetTextSource textSource;
 };
 
 // The tag of the render's records.
@@ -243,6 +244,7 @@ void readButtonText(const ClWidget* pWidget, SButtonFrameRecord* pRecord) {
   pRecord->bRelativeToImage = pWidget->getInt(gc_TEXT_RELATIVE_TO_IMAGE) != 0 ? 1 : 0;
   const WidgetProperty* pClamp = pWidget->findProperty(gc_CLAMP_TEXT_TO_IMAGE.mp_uiHash);
   pRecord->bUnclamped = pClamp != nullptr && *static_cast<const u32*>(pClamp->mp_pData) == 0 ? 1 : 0;
+  pRecord->textSource = KvWidgetTextSource(pWidget);
 }
 
 // Draws the image of the current look; true when it was an atlas image, which is then the parent window.
@@ -288,7 +290,7 @@ void renderButtonText(ClWidget* pWidget, const SButtonFrameRecord& crRecord, boo
   args.mp_afShadowOffset[1] = crRecord.afShadowOffset[1];
   args.mp_uiShadowColor = crRecord.uiShadowColor;
   wchar16 auiWidened[gc_iMAX_UI_STRING_LEN];
-  const wchar16* puiText = KvWidgetText(pWidget, auiWidened, gc_iMAX_UI_STRING_LEN);
+  const wchar16* puiText = KvWidgetTextFrom(crRecord.textSource, auiWidened, gc_iMAX_UI_STRING_LEN);
   if (puiText == nullptr) {
     return;
   }
