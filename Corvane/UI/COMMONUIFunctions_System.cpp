@@ -245,7 +245,7 @@ void systemSetTransitionDoneWhenInterpolationsAreDone(ClWidget* pThis, WidgetEve
 void systemSetTransitionDoneAndClickEventMaskAfterTimer(ClWidget* pThis, WidgetEventProcedureCall*) {
   // The timer has no lower bound: it keeps counting below 0 on later calls.
   const f32 fTimer = pThis->getFloat(gc_TRANSITION_TIMER) - ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime;
-  pThis->setFloat(gc_TRANSITION_TIMER.mp_uiHash, fTimer);
+  pThis->setCountdown(gc_TRANSITION_TIMER.mp_uiHash, fTimer);
   if (fTimer > KV_ZERO) {
     return;
   }

@@ -1,5 +1,6 @@
 // Drawing of buttons and their pointer hot spot (declared in COMMONUIFunctions_Widget_Buttons.h).
 #include <cstdio>
+#include <cstring>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
@@ -159,69 +160,147 @@ bool hotSpotRect(const ClWidget* pWidget, SRect* pRect, u32* puiAnchorFlags, E_H
   return true;
 }
 
+// What the button's render reads by name, kept in the widget's frame cache (ClWidget::frameRecord) while the
+// properties stay as they were; made in the order the render reads them, so a missing property stops the program
+// with the same message at the same point.
+struct SButtonFrameRecord {
+  // The pointer hot spot and the tooltip.
+  i32 iDisabled;
+  i32 iDetectorHandle;
+  i32 iAlwaysRecalc;
+  u32 uiTooltipID;
+  // The image of the current look; bImage 0: none.
+  u32 bImage;
+  u32 uiAtlasHash;  // 0: not an atlas image
+  u32 uiImageCanvasHash;
+  u32 uiImageShaderHash;
+  u32 uiImageLayer;
+  SLayoutPlacement imageAt;
+  const char* pTexture;     // "curTexture"; it lives in the property's value block
+  const char* pSecondName;  // "textureName2", "" when none
+  u32 uiEntryHash;          // the atlas entry of pTexture for the canvas suffix acSuffix
+  char acSuffix[MAX_2D_CANVAS_SUFFIX_LEN];
+  // The text.
+  u32 uiCanvasHash;
+  u32 uiTextShaderHash;
+  u32 uiFontHash;
+  u32 uiTextLayer;
+  u32 uiPointSize;
+  SLayoutPlacement textAt;
+  f32 afShadowOffset[2];
+  u32 uiShadowColor;
+  u32 uiAlignHash;
+  f32 fMaxWidth;
+  f32 fMaxHeight;
+  u32 bRelativeToImage;
+  u32 bUnclamped;  // "clampTextToImage" present and 0
+  SWidgetTextSource textSource;
+};
+
+// The tag of the render's records.
+const char gc_cBUTTON_RECORD_TAG = 0;
+
+void readButtonImage(const ClWidget* pWidget, SButtonFrameRecord* pRecord) {
+  if (!pWidget->hasString(gc_CUR_TEXTURE)) return;
+  pRecord->bImage = 1;
+  if (pWidget->hasAtlas()) {
+    requireInOrder(pWidget, {&gc_CUR_SHADER, &gc_CUR_TEXTURE_LAYER, &gc_CANVAS, &gc_CUR_TEXTURE, &gc_CUR_SHADER});
+    pRecord->imageAt = KvLayoutPlacement(pWidget->getLayout(gc_WIDGET_LAYOUT));
+    pRecord->uiImageCanvasHash = pWidget->getID(gc_CANVAS);
+    pRecord->pTexture = pWidget->getString(gc_CUR_TEXTURE);
+    pRecord->pSecondName = pWidget->hasString(gc_TEXTURE_NAME_2) ? pWidget->getString(gc_TEXTURE_NAME_2) : "";
+    pRecord->uiAtlasHash = pWidget->getID(gc_ATLAS);
+    pRecord->uiImageShaderHash = KvStrHash(pWidget->getString(gc_CUR_SHADER));
+    pRecord->uiImageLayer = static_cast<u32>(pWidget->getInt(gc_CUR_TEXTURE_LAYER));
+    return;
+  }
+  requireInOrder(pWidget, {&gc_CUR_SHADER, &gc_IMAGE_LAYER, &gc_CANVAS, &gc_CUR_TEXTURE, &gc_CUR_SHADER});
+  pRecord->imageAt = KvLayoutPlacement(pWidget->getLayout(gc_WIDGET_LAYOUT));
+  pRecord->uiImageCanvasHash = pWidget->getID(gc_CANVAS);
+  pRecord->pSecondName = pWidget->hasString(gc_TEXTURE_NAME_2) ? pWidget->getString(gc_TEXTURE_NAME_2) : "";
+  pRecord->pTexture = pWidget->getString(gc_CUR_TEXTURE);
+  pRecord->uiImageShaderHash = KvStrHash(pWidget->getString(gc_CUR_SHADER));
+  pRecord->uiImageLayer = static_cast<u32>(pWidget->getInt(gc_IMAGE_LAYER));
+}
+
+void readButtonText(const ClWidget* pWidget, SButtonFrameRecord* pRecord) {
+  pRecord->uiCanvasHash = pWidget->getID(gc_CANVAS);
+  pRecord->uiTextShaderHash = KvStrHash(pWidget->getString(gc_CUR_TEXT_SHADER));
+  pRecord->uiFontHash = pWidget->getID(gc_FONT_NAME);
+  pRecord->uiTextLayer = static_cast<u32>(pWidget->getInt(gc_CUR_TEXT_LAYER));
+  pRecord->uiPointSize = static_cast<u32>(pWidget->getInt(gc_POINT_SIZE));
+  pRecord->textAt = KvLayoutPlacement(pWidget->getLayout(gc_TEXT_LAYOUT));
+  if (const WidgetProperty* pShadow = pWidget->findProperty(gc_TEXT_SHADOW_OFFSET.mp_uiHash)) {
+    const auto* pfOffset = static_cast<const f32*>(pShadow->mp_pData);
+    pRecord->afShadowOffset[0] = pfOffset[0];
+    pRecord->afShadowOffset[1] = pfOffset[1];
+    if (pfOffset[0] != 0.0f || pfOffset[1] != 0.0f) {
+      pRecord->uiShadowColor = static_cast<u32>(pWidget->getInt(gc_TEXT_SHADOW_COLOR));
+    }
+  }
+  pRecord->uiAlignHash = pWidget->getID(gc_TEXT_ALIGN);
+  pRecord->fMaxWidth = pWidget->getFloat(gc_MAX_WIDTH);
+  pRecord->fMaxHeight = pWidget->getFloat(gc_MAX_HEIGHT);
+  pRecord->bRelativeToImage = pWidget->getInt(gc_TEXT_RELATIVE_TO_IMAGE) != 0 ? 1 : 0;
+  const WidgetProperty* pClamp = pWidget->findProperty(gc_CLAMP_TEXT_TO_IMAGE.mp_uiHash);
+  pRecord->bUnclamped = pClamp != nullptr && *static_cast<const u32*>(pClamp->mp_pData) == 0 ? 1 : 0;
+  pRecord->textSource = KvWidgetTextSource(pWidget);
+}
+
 // Draws the image of the current look; true when it was an atlas image, which is then the parent window.
-bool renderButtonImage(ClWidget* pWidget) {
-  if (!pWidget->hasString(gc_CUR_TEXTURE)) {
+bool renderButtonImage(ClWidget* pWidget, SButtonFrameRecord* pRecord) {
+  if (pRecord->bImage == 0) {
     return false;
   }
   const u32 uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
-  if (pWidget->hasAtlas()) {
-    requireInOrder(pWidget, {&gc_CUR_SHADER, &gc_CUR_TEXTURE_LAYER, &gc_CANVAS, &gc_CUR_TEXTURE, &gc_CUR_SHADER});
-    const SLayoutPlacement at = KvLayoutPlacement(pWidget->getLayout(gc_WIDGET_LAYOUT));
-    const u32 uiCanvasHash = pWidget->getID(gc_CANVAS);
-    const u32 uiEntryHash = atlasEntryHash(pWidget->getString(gc_CUR_TEXTURE), Cl2d::getCanvasByHash(uiCanvasHash));
-    if (pWidget->hasString(gc_TEXTURE_NAME_2)) {
+  const SLayoutPlacement& at = pRecord->imageAt;
+  const u32 uiCanvasHash = pRecord->uiImageCanvasHash;
+  if (pRecord->uiAtlasHash != 0) {
+    // The entry's name takes the canvas's current suffix.
+    const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
+    if (std::strncmp(pRecord->acSuffix, pCanvas->mp_acResolutionSuffixToUse, sizeof(pRecord->acSuffix)) != 0 ||
+        pRecord->uiEntryHash == 0) {
+      pRecord->uiEntryHash = atlasEntryHash(pRecord->pTexture, pCanvas);
+      std::memcpy(pRecord->acSuffix, pCanvas->mp_acResolutionSuffixToUse, sizeof(pRecord->acSuffix));
+    }
+    if (pRecord->pSecondName[0] != '\0') {
       unsupportedAlignment("systemButtonRender", __LINE__);
       return false;
     }
     f32 afRect[4] = {};
-    ClUI::renderAtlasEntry(pWidget->getID(gc_ATLAS), uiEntryHash, KvStrHash(pWidget->getString(gc_CUR_SHADER)),
-                           uiColor, uiCanvasHash, static_cast<u16>(pWidget->getInt(gc_CUR_TEXTURE_LAYER)), at.mp_fX,
-                           at.mp_fY, at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, afRect);
+    ClUI::renderAtlasEntry(pRecord->uiAtlasHash, pRecord->uiEntryHash, pRecord->uiImageShaderHash, uiColor,
+                           uiCanvasHash, static_cast<u16>(pRecord->uiImageLayer), at.mp_fX, at.mp_fY,
+                           at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, afRect);
     Cl2d::pushParentWindow({afRect[0], afRect[1], afRect[2], afRect[3]});
     return true;
   }
-  requireInOrder(pWidget, {&gc_CUR_SHADER, &gc_IMAGE_LAYER, &gc_CANVAS, &gc_CUR_TEXTURE, &gc_CUR_SHADER});
-  const SLayoutPlacement at = KvLayoutPlacement(pWidget->getLayout(gc_WIDGET_LAYOUT));
-  const u32 uiCanvasHash = pWidget->getID(gc_CANVAS);
-  const char* pSecondName = pWidget->hasString(gc_TEXTURE_NAME_2) ? pWidget->getString(gc_TEXTURE_NAME_2) : "";
-  ClUI::renderUITexture(pWidget->getString(gc_CUR_TEXTURE), KvStrHash(pWidget->getString(gc_CUR_SHADER)), uiColor,
-                        uiCanvasHash, static_cast<u16>(pWidget->getInt(gc_IMAGE_LAYER)), at.mp_fX, at.mp_fY,
-                        at.mp_uiScreenFlags, at.mp_uiAnchorFlags, 1.0f, nullptr,
-                        KvSecondUITexture(pSecondName, uiCanvasHash));
+  ClUI::renderUITexture(pRecord->pTexture, pRecord->uiImageShaderHash, uiColor, uiCanvasHash,
+                        static_cast<u16>(pRecord->uiImageLayer), at.mp_fX, at.mp_fY, at.mp_uiScreenFlags,
+                        at.mp_uiAnchorFlags, 1.0f, nullptr, KvSecondUITexture(pRecord->pSecondName, uiCanvasHash));
   return false;
 }
 
-void renderButtonText(ClWidget* pWidget, bool bAtlasImageDrawn) {
-  const u32 uiCanvasHash = pWidget->getID(gc_CANVAS);
-  const u32 uiShaderHash = KvStrHash(pWidget->getString(gc_CUR_TEXT_SHADER));
-  const STextElement element{uiCanvasHash, uiShaderHash, pWidget->getID(gc_FONT_NAME)};
+void renderButtonText(ClWidget* pWidget, const SButtonFrameRecord& crRecord, bool bAtlasImageDrawn) {
+  const u32 uiCanvasHash = crRecord.uiCanvasHash;
+  const STextElement element{uiCanvasHash, crRecord.uiTextShaderHash, crRecord.uiFontHash};
   STextDrawArgs args{};
-  args.mp_uiShaderHash = uiShaderHash;
-  args.mp_uLayer = static_cast<u16>(pWidget->getInt(gc_CUR_TEXT_LAYER));
-  const u32 uiPointSize = static_cast<u32>(pWidget->getInt(gc_POINT_SIZE));
-  const SLayoutPlacement at = KvLayoutPlacement(pWidget->getLayout(gc_TEXT_LAYOUT));
-  if (const WidgetProperty* pShadow = pWidget->findProperty(gc_TEXT_SHADOW_OFFSET.mp_uiHash)) {
-    const auto* pfOffset = static_cast<const f32*>(pShadow->mp_pData);
-    args.mp_afShadowOffset[0] = pfOffset[0];
-    args.mp_afShadowOffset[1] = pfOffset[1];
-    if (pfOffset[0] != 0.0f || pfOffset[1] != 0.0f) {
-      args.mp_uiShadowColor = static_cast<u32>(pWidget->getInt(gc_TEXT_SHADOW_COLOR));
-    }
-  }
+  args.mp_uiShaderHash = crRecord.uiTextShaderHash;
+  args.mp_uLayer = static_cast<u16>(crRecord.uiTextLayer);
+  args.mp_afShadowOffset[0] = crRecord.afShadowOffset[0];
+  args.mp_afShadowOffset[1] = crRecord.afShadowOffset[1];
+  args.mp_uiShadowColor = crRecord.uiShadowColor;
   wchar16 auiWidened[gc_iMAX_UI_STRING_LEN];
-  const wchar16* puiText = KvWidgetText(pWidget, auiWidened, gc_iMAX_UI_STRING_LEN);
+  const wchar16* puiText = KvWidgetTextFrom(crRecord.textSource, auiWidened, gc_iMAX_UI_STRING_LEN);
   if (puiText == nullptr) {
     return;
   }
-  args.mp_uiAlignment = KvTextAlignment(pWidget->getID(gc_TEXT_ALIGN));
-  f32 fMaxWidth = pWidget->getFloat(gc_MAX_WIDTH);
-  f32 fMaxHeight = pWidget->getFloat(gc_MAX_HEIGHT);
-  if (pWidget->getInt(gc_TEXT_RELATIVE_TO_IMAGE) != 0 && bAtlasImageDrawn) {
+  args.mp_uiAlignment = KvTextAlignment(crRecord.uiAlignHash);
+  f32 fMaxWidth = crRecord.fMaxWidth;
+  f32 fMaxHeight = crRecord.fMaxHeight;
+  if (crRecord.bRelativeToImage != 0 && bAtlasImageDrawn) {
     const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
     const SParentWindow* pImage = Cl2d::getParentWindow();
-    const WidgetProperty* pClamp = pWidget->findProperty(gc_CLAMP_TEXT_TO_IMAGE.mp_uiHash);
-    if (pClamp != nullptr && *static_cast<const u32*>(pClamp->mp_pData) == 0) {
+    if (crRecord.bUnclamped != 0) {
       fMaxWidth = 0.0f;
       fMaxHeight = 0.0f;
     } else {
@@ -230,11 +309,13 @@ void renderButtonText(ClWidget* pWidget, bool bAtlasImageDrawn) {
       fMaxHeight = (pImage->mp_fBottom - pImage->mp_fTop) / pCanvas->mp_fScale;
     }
   }
+  const SLayoutPlacement& at = crRecord.textAt;
   args.mp_uiScreenFlags = at.mp_uiScreenFlags;
   args.mp_uiAnchorFlags = at.mp_uiAnchorFlags;
   args.mp_uiColor = pWidget->mp_aColorAnimators[1].mp_uiCurrentColor;
   const f32 afPosition[2] = {at.mp_fX, at.mp_fY};
-  ClUI::renderTextElement(element, puiText, uiPointSize, args, true, fMaxWidth, fMaxHeight, afPosition);
+  ClUI::renderTextElement(element, puiText, crRecord.uiPointSize, args, true, fMaxWidth, fMaxHeight, afPosition,
+                          nullptr, &pWidget->mp_pTextLayoutCache);
 }
 
 }  // namespace
@@ -295,13 +376,30 @@ void buttonRegisterWithPointer(ClWidget* pWidget) {
 }
 
 void systemButtonRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
-  buttonRegisterWithPointer(pWidget);
-  const u32 uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
-  if (uiTooltipID != 0) {
-    ClWidget* pTT = ClUI::findWidget(uiTooltipID);
+  SButtonFrameRecord* pRecord = pWidget->frameRecord<SButtonFrameRecord>(&gc_cBUTTON_RECORD_TAG);
+  // The hot spot is registered while it has no handle (or always recalculated); registering stores the handle, a
+  // property, so the record is made after it.
+  if (pRecord == nullptr ||
+      (pRecord->iDisabled == 0 && (pRecord->iDetectorHandle == 0 || pRecord->iAlwaysRecalc != 0))) {
+    buttonRegisterWithPointer(pWidget);
+    pRecord = pWidget->frameRecord<SButtonFrameRecord>(&gc_cBUTTON_RECORD_TAG);
+  }
+  if (pRecord == nullptr) {
+    SButtonFrameRecord record = {};
+    record.iDisabled = pWidget->getInt(gc_DISABLED);
+    record.iDetectorHandle = pWidget->getInt(gc_PTR_DETECTOR);
+    record.iAlwaysRecalc = pWidget->getInt(gc_ALWAYS_RECALC_HOT_SPOT);
+    record.uiTooltipID = pWidget->getID(gc_TOOLTIP_WIDGET_ID);
+    readButtonImage(pWidget, &record);
+    readButtonText(pWidget, &record);
+    pWidget->setFrameRecord(&gc_cBUTTON_RECORD_TAG, record);
+    pRecord = pWidget->frameRecord<SButtonFrameRecord>(&gc_cBUTTON_RECORD_TAG);
+  }
+  if (pRecord->uiTooltipID != 0) {
+    ClWidget* pTT = ClUI::findWidget(pRecord->uiTooltipID);
     KV_ASSERT_MSG(pTT != nullptr, "pTT");
     if (pTT != nullptr) positionTooltipAtPointer(pTT);
   }
-  const bool bAtlasImageDrawn = renderButtonImage(pWidget);
-  renderButtonText(pWidget, bAtlasImageDrawn);
+  const bool bAtlasImageDrawn = renderButtonImage(pWidget, pRecord);
+  renderButtonText(pWidget, *pRecord, bAtlasImageDrawn);
 }

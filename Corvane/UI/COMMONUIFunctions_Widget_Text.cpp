@@ -49,18 +49,28 @@ u32 KvTextAlignment(u32 uiAlignHash) {
   return gc_uiTEXT_ALIGN_LEFT;
 }
 
-const wchar16* KvWidgetText(const ClWidget* pWidget, wchar16* pBuffer, i32 iMaxDynamicText) {
+SWidgetTextSource KvWidgetTextSource(const ClWidget* pWidget) {
+  SWidgetTextSource source{};
   if (const WidgetProperty* pProp = pWidget->findProperty(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash)) {
-    const auto* puiText = static_cast<const wchar16*>(pProp->mp_pData);
-    if (puiText[0] != 0) {
-      i32 iLength = 0;
-      while (iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT && puiText[iLength] != 0) ++iLength;
-      KV_ASSERT_MSG(iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT, "UI [dynamicUnicodeText] length too long!");
-      return puiText;
-    }
+    source.mp_puiUnicode = static_cast<const wchar16*>(pProp->mp_pData);
+    // A UTF-16 text shows: the others are not looked at (until a setter changes it).
+    if (source.mp_puiUnicode[0] != 0) return source;
   }
   if (pWidget->hasString(gc_DYNAMIC_TEXT)) {
-    const char* pText = pWidget->getString(gc_DYNAMIC_TEXT);
+    source.mp_pAscii = pWidget->getString(gc_DYNAMIC_TEXT);
+  }
+  source.mp_uiLocalizedKey = pWidget->getID(gc_LOCALIZED_ID);
+  return source;
+}
+
+const wchar16* KvWidgetTextFrom(const SWidgetTextSource& crSource, wchar16* pBuffer, i32 iMaxDynamicText) {
+  if (const wchar16* puiText = crSource.mp_puiUnicode; puiText != nullptr && puiText[0] != 0) {
+    i32 iLength = 0;
+    while (iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT && puiText[iLength] != 0) ++iLength;
+    KV_ASSERT_MSG(iLength < gc_iMAX_DYNAMIC_UNICODE_TEXT, "UI [dynamicUnicodeText] length too long!");
+    return puiText;
+  }
+  if (const char* pText = crSource.mp_pAscii; pText != nullptr && pText[0] != '\0') {
     i32 iLength = 0;
     while (iLength < iMaxDynamicText && pText[iLength] != '\0') ++iLength;
     KV_ASSERTF(iLength < iMaxDynamicText, "KvStrLen(pThis->getString(\"dynamicText\")) < %d", iMaxDynamicText);
@@ -69,13 +79,16 @@ const wchar16* KvWidgetText(const ClWidget* pWidget, wchar16* pBuffer, i32 iMaxD
     pBuffer[iLength] = 0;
     return pBuffer;
   }
-  const u32 uiKey = pWidget->getID(gc_LOCALIZED_ID);
-  if (uiKey != 0) {
-    const wchar16* puiString = KvLangID::findStringByHash(uiKey);
+  if (crSource.mp_uiLocalizedKey != 0) {
+    const wchar16* puiString = KvLangID::findStringByHash(crSource.mp_uiLocalizedKey);
     KV_ASSERT_MSG(puiString != nullptr, "puiString");
     return puiString;
   }
   return nullptr;
+}
+
+const wchar16* KvWidgetText(const ClWidget* pWidget, wchar16* pBuffer, i32 iMaxDynamicText) {
+  return KvWidgetTextFrom(KvWidgetTextSource(pWidget), pBuffer, iMaxDynamicText);
 }
 
 STextWidgetDraw KvReadTextWidgetDraw(const ClWidget* pWidget, const SWidgetPropertyName* pExtra) {
@@ -124,28 +137,35 @@ void KvSeedTextColor(ClWidget* pWidget) {
 namespace {
 
 // The tag of the text render's records: what KvReadTextWidgetDraw read, kept in the widget's frame cache
-// (ClWidget::frameRecord) while the properties stay as they were. The text itself is looked up every frame (a
-// localized string follows the language).
+// (ClWidget::frameRecord) while the properties stay as they were, with the text's sources. The text itself is taken
+// from them every frame (a localized string follows the language).
 const char gc_cTEXT_RECORD_TAG = 0;
+struct STextFrameRecord {
+  STextWidgetDraw draw;
+  SWidgetTextSource source;
+};
 
 }  // namespace
 
 void systemTextRender(ClWidget* pWidget, WidgetEventProcedureCall*) {
-  const STextWidgetDraw* pKept = pWidget->frameRecord<STextWidgetDraw>(&gc_cTEXT_RECORD_TAG);
+  const STextFrameRecord* pKept = pWidget->frameRecord<STextFrameRecord>(&gc_cTEXT_RECORD_TAG);
   if (pKept == nullptr) {
-    pWidget->setFrameRecord(&gc_cTEXT_RECORD_TAG, KvReadTextWidgetDraw(pWidget));
-    pKept = pWidget->frameRecord<STextWidgetDraw>(&gc_cTEXT_RECORD_TAG);
+    STextFrameRecord record{};
+    record.draw = KvReadTextWidgetDraw(pWidget);
+    record.source = KvWidgetTextSource(pWidget);
+    pWidget->setFrameRecord(&gc_cTEXT_RECORD_TAG, record);
+    pKept = pWidget->frameRecord<STextFrameRecord>(&gc_cTEXT_RECORD_TAG);
   }
-  STextWidgetDraw draw = *pKept;
+  STextWidgetDraw draw = pKept->draw;
   draw.mp_args.mp_uiColor = pWidget->mp_aColorAnimators[0].mp_uiCurrentColor;
   wchar16 auiWidened[KV_MAX_PATH_LEN];
-  const wchar16* puiText = KvWidgetText(pWidget, auiWidened, KV_MAX_PATH_LEN);
+  const wchar16* puiText = KvWidgetTextFrom(pKept->source, auiWidened, KV_MAX_PATH_LEN);
   if (puiText == nullptr) return;
   // A widget with children places them inside the rectangle its text covers.
   f32 afRect[4] = {};
   f32* pOutRect = pWidget->mp_AllChildren.getSize() > 0 ? afRect : nullptr;
   ClUI::renderTextElement(draw.mp_element, puiText, draw.mp_uiPointSize, draw.mp_args, true, draw.mp_fMaxWidth,
-                          draw.mp_fMaxHeight, draw.mp_afPosition, pOutRect);
+                          draw.mp_fMaxHeight, draw.mp_afPosition, pOutRect, &pWidget->mp_pTextLayoutCache);
   if (pOutRect != nullptr) {
     Cl2d::pushParentWindow({afRect[0], afRect[1], afRect[2], afRect[3]});
   }

@@ -32,6 +32,17 @@ u32 KvTextAlignment(u32 uiAlignHash);
 // "localizedID"; else null. Too long texts and unknown strings are assertions.
 const wchar16* KvWidgetText(const ClWidget* pWidget, wchar16* pBuffer, i32 iMaxDynamicText);
 
+// The same in two steps, for a render that keeps what it reads by name: the sources found by name once (the
+// values' own blocks, which setters overwrite in place), the text taken from them every frame (a localized string
+// follows the language).
+struct SWidgetTextSource {
+  const wchar16* mp_puiUnicode;  // "dynamicUnicodeText", or null
+  const char* mp_pAscii;         // "dynamicText" when set, or null
+  u32 mp_uiLocalizedKey;         // "localizedID", 0 when none
+};
+SWidgetTextSource KvWidgetTextSource(const ClWidget* pWidget);
+const wchar16* KvWidgetTextFrom(const SWidgetTextSource& crSource, wchar16* pBuffer, i32 iMaxDynamicText);
+
 // What a text widget is drawn with: element, drawing arguments (colour = the first colour animator's), point
 // size, box and position, from its properties.
 struct STextWidgetDraw {

@@ -13,6 +13,8 @@
 ClDictionaryPool<Cl2dCanvas> Cl2d::mp_canvasDictionary;
 u32 Cl2d::mp_uiFullCanvasHash = 0;
 Cl2dCanvas* Cl2d::mp_pFullCanvas = nullptr;
+u32 Cl2d::mp_uiLastCanvasHash = 0;
+Cl2dCanvas* Cl2d::mp_pLastCanvas = nullptr;
 u32 Cl2d::mp_bInitialized = 0;
 
 namespace {
@@ -72,6 +74,7 @@ f32 placeOnAxis(f32 fSpan, f32 fOffset, f32 fSize, u32 uiScreenFlags, u32 uiAnch
 
 void Cl2d::initialise() {
   terminate();
+  mp_pLastCanvas = nullptr;
   mp_canvasDictionary.initialize(gc_iMAX_2D_CANVASES);
   mp_uiFullCanvasHash = KvStrHash("FULL");
   Cl2dCanvas* pFull = mp_canvasDictionary.getOrCreate("FULL");
@@ -96,6 +99,7 @@ void Cl2d::terminate() {
   }
   mp_spriteQueue.mp_bActive = 0;
   mp_pFullCanvas = nullptr;
+  mp_pLastCanvas = nullptr;
   clearParentWindows();
   mp_canvasDictionary.forEach([](Cl2dCanvas* pCanvas) {
     if (pCanvas->mp_potentialAssetHeights.isInitialized()) {

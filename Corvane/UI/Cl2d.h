@@ -183,6 +183,9 @@ class Cl2d {
   static ClDictionaryPool<Cl2dCanvas> mp_canvasDictionary;
   static u32 mp_uiFullCanvasHash;
   static Cl2dCanvas* mp_pFullCanvas;
+  // The canvas getCanvasByHash found last (records keep their place until terminate, which forgets it).
+  static u32 mp_uiLastCanvasHash;
+  static Cl2dCanvas* mp_pLastCanvas;
   static u32 mp_bInitialized;
   static S2dSpriteQueue mp_spriteQueue;
   static S2dView mp_view;

@@ -10,6 +10,7 @@
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/KvTextLayoutCache.h"
 
 bool ClFont::mp_bInitialised = false;
 
@@ -54,32 +55,6 @@ void freeToken(STextToken* pToken) { KvAlignedFree(pToken); }
 const SFontGlyph* drawnGlyph(const SFontData* pData, wchar16 c) {
   const SFontGlyph* pGlyph = ClFontFamilyMgr::findGlyph(pData, c == 0xA0 ? 0x20 : c);
   return pGlyph != nullptr ? pGlyph : ClFontFamilyMgr::findGlyph(pData, pData->mp_usDefaultCharacter);
-}
-
-// The signature of each texture slot of the font: the shader with the glyph page, and the secondary texture
-// when one is named.
-i32 glyphSignatures(const ClFontEntry* pFont, u32 uiShaderHash, u32 uiSecondaryTextureHash, u32 uiCanvasHash,
-                    const SRenderSignature** ppSignatures) {
-  ClTexture* pSecondary = nullptr;
-  if (uiSecondaryTextureHash != 0) {
-    pSecondary = ClTextureMgr::mp_textureTable.isAllocated()
-                     ? ClTextureMgr::mp_textureTable.findPtr<ClTexture>(uiSecondaryTextureHash)
-                     : nullptr;
-    if (pSecondary == nullptr) {
-      const SUITexture* pUITex = ClUI::getBestFitUITexture(
-          uiSecondaryTextureHash, Cl2d::getCanvasByHash(uiCanvasHash)->mp_fResolutionHeight);
-      KV_ASSERT_MSG(pUITex != nullptr, "pUITex");
-      pSecondary = pUITex->mp_pBestTexture;
-      KV_ASSERT_MSG(pSecondary != nullptr, "pSecondaryTex");
-    }
-  }
-  const i32 iCount = pFont->mp_pFontData->mp_iNumberTextures;
-  for (i32 t = 0; t < iCount && t < gc_iMAX_SIGS_PER_FONT; ++t) {
-    ppSignatures[t] = pSecondary == nullptr
-                          ? ClSignatureMgr::getSignatureByHash(uiShaderHash, pFont->mp_apTextures[t])
-                          : ClSignatureMgr::getSignatureByHash2(uiShaderHash, pFont->mp_apTextures[t], pSecondary);
-  }
-  return iCount;
 }
 
 STextLine& addLine(STextPackage* pPackage, f32 fEmptyLineHeight) {
@@ -195,17 +170,45 @@ void ClFont::freePackage(STextPackage* pPackage) {
 }
 
 f32 ClFont::lineStartX(const STextPackage& crPackage, const STextLine& crLine, u32 uiAlignment, f32 fX0) {
+  return lineStartX(crPackage.mp_fWidth, crLine.mp_fWidth, uiAlignment, fX0);
+}
+
+f32 ClFont::lineStartX(f32 fPackageWidth, f32 fLineWidth, u32 uiAlignment, f32 fX0) {
   switch (uiAlignment) {
     case gc_uiTEXT_ALIGN_LEFT:
       return fX0;
     case gc_uiTEXT_ALIGN_CENTRE:
-      return std::floor((crPackage.mp_fWidth - crLine.mp_fWidth) * 0.5f + fX0 + 0.5f);
+      return std::floor((fPackageWidth - fLineWidth) * 0.5f + fX0 + 0.5f);
     case gc_uiTEXT_ALIGN_RIGHT:
-      return std::floor(crPackage.mp_fWidth - crLine.mp_fWidth + fX0 + 0.5f);
+      return std::floor(fPackageWidth - fLineWidth + fX0 + 0.5f);
     default:
       KV_FATAL("Unhandled case");
       return fX0;
   }
+}
+
+i32 ClFont::glyphSignatures(const ClFontEntry* pFont, u32 uiShaderHash, u32 uiSecondaryTextureHash, u32 uiCanvasHash,
+                    const SRenderSignature** ppSignatures) {
+  ClTexture* pSecondary = nullptr;
+  if (uiSecondaryTextureHash != 0) {
+    pSecondary = ClTextureMgr::mp_textureTable.isAllocated()
+                     ? ClTextureMgr::mp_textureTable.findPtr<ClTexture>(uiSecondaryTextureHash)
+                     : nullptr;
+    if (pSecondary == nullptr) {
+      const SUITexture* pUITex = ClUI::getBestFitUITexture(
+          uiSecondaryTextureHash, Cl2d::getCanvasByHash(uiCanvasHash)->mp_fResolutionHeight);
+      KV_ASSERT_MSG(pUITex != nullptr, "pUITex");
+      pSecondary = pUITex->mp_pBestTexture;
+      KV_ASSERT_MSG(pSecondary != nullptr, "pSecondaryTex");
+    }
+  }
+  const i32 iCount = pFont->mp_pFontData->mp_iNumberTextures;
+  for (i32 t = 0; t < iCount && t < gc_iMAX_SIGS_PER_FONT; ++t) {
+    ppSignatures[t] = pSecondary == nullptr
+                          ? ClSignatureMgr::getSignatureByHash(uiShaderHash, pFont->mp_apTextures[t])
+                          : ClSignatureMgr::getSignatureByHash2(uiShaderHash, pFont->mp_apTextures[t], pSecondary);
+  }
+  return iCount;
 }
 
 void ClFont::drawText(const STextPackage& crPackage, u32 uiShaderHash, u32 uiSecondaryTextureHash,
@@ -285,6 +288,162 @@ void ClFont::drawText(const STextPackage& crPackage, u32 uiShaderHash, u32 uiSec
         fPenX += pGlyph->mp_fAdvanceX + fKernX + pFont->mp_fLetterSpacing;
         fPenY += pGlyph->mp_fAdvanceY + fKernY;
       }
+    }
+    fPenY += line.mp_fHeight;
+  }
+}
+
+STextLayoutCache* KvNewTextLayoutCache() {
+  void* pMemory = KvAlignedAlloc(sizeof(STextLayoutCache), 16);
+  KV_ASSERT_MSG(pMemory != nullptr, "pCache");
+  auto* pCache = new (pMemory) STextLayoutCache{};
+  pCache->mp_iNumSignatures = -1;
+  return pCache;
+}
+
+void KvFreeTextLayoutCache(STextLayoutCache* pCache) {
+  if (pCache == nullptr) return;
+  KvAlignedFree(pCache->mp_puiText);
+  KvAlignedFree(pCache->mp_pLines);
+  KvAlignedFree(pCache->mp_pGlyphs);
+  KvAlignedFree(pCache);
+}
+
+namespace {
+
+// Grows a buffer of T to at least iCount records, dropping what it held.
+template <typename T>
+void reserveRecords(T*& rpBuffer, i32& riCapacity, i32 iCount) {
+  if (iCount <= riCapacity) return;
+  KvAlignedFree(rpBuffer);
+  const i32 iCapacity = iCount < 16 ? 16 : iCount + iCount / 2;
+  rpBuffer = static_cast<T*>(KvAlignedAlloc(sizeof(T) * static_cast<size_t>(iCapacity), 16));
+  KV_ASSERT_MSG(rpBuffer != nullptr, "pBuffer");
+  riCapacity = iCapacity;
+}
+
+}  // namespace
+
+void KvReserveTextLayoutCache(STextLayoutCache* pCache, i32 iTextLength, i32 iLines, i32 iGlyphs) {
+  reserveRecords(pCache->mp_puiText, pCache->mp_iTextCapacity, iTextLength + 1);
+  reserveRecords(pCache->mp_pLines, pCache->mp_iLineCapacity, iLines);
+  reserveRecords(pCache->mp_pGlyphs, pCache->mp_iGlyphCapacity, iGlyphs);
+}
+
+bool ClFont::keepLayout(const STextPackage& crPackage, STextLayoutCache* pCache) {
+  pCache->mp_iLineCount = 0;
+  pCache->mp_iGlyphCount = 0;
+  const ClFontEntry* pFont = crPackage.mp_pFont;
+  const SFontData* pData = pFont != nullptr ? pFont->mp_pFontData : nullptr;
+  if (crPackage.mp_bIsFTFont || pData == nullptr) return false;
+  const i32 iPages = pData->mp_iNumberTextures < gc_iMAX_SIGS_PER_FONT ? pData->mp_iNumberTextures
+                                                                        : gc_iMAX_SIGS_PER_FONT;
+  i32 iCharacters = 0;
+  for (i32 l = 0; l < crPackage.mp_daLines.getCount(); ++l) {
+    const STextLine& line = crPackage.mp_daLines[l];
+    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) {
+      const STextToken* pToken = line.mp_daTokens[t];
+      if (pToken->mp_eKind != E_TEXT_TOKEN_BLANK && pToken->mp_eKind != E_TEXT_TOKEN_WORD) return false;
+      iCharacters += pToken->mp_iCount;
+    }
+  }
+  KvReserveTextLayoutCache(pCache, 0, crPackage.mp_daLines.getCount(), iCharacters);
+  // As drawText walks the package: a character without a drawn glyph is skipped, kerning only within a token.
+  for (i32 l = 0; l < crPackage.mp_daLines.getCount(); ++l) {
+    const STextLine& line = crPackage.mp_daLines[l];
+    STextLayoutLine& kept = pCache->mp_pLines[pCache->mp_iLineCount++];
+    kept = {line.mp_fWidth, line.mp_fHeight, 0};
+    for (i32 t = 0; t < line.mp_daTokens.getCount(); ++t) {
+      const STextToken* pToken = line.mp_daTokens[t];
+      for (i32 k = 0; k < pToken->mp_iCount; ++k) {
+        const SFontGlyph* pGlyph = drawnGlyph(pData, pToken->mp_pFirst[k]);
+        if (pGlyph == nullptr) continue;
+        STextLayoutGlyph glyph{pGlyph, 0.0f, 0.0f};
+        if (k > 0) {
+          if (const SFontKerning* pKerning = ClFontFamilyMgr::findKerning(pGlyph, pToken->mp_pFirst[k - 1])) {
+            glyph.mp_fKernX = pKerning->mp_fX;
+            glyph.mp_fKernY = pKerning->mp_fY;
+          }
+        }
+        const bool bDrawn = pGlyph->mp_fWidth != 0.0f && pGlyph->mp_fHeight != 0.0f;
+        if (bDrawn && (pGlyph->mp_iTextureIndex < 0 || pGlyph->mp_iTextureIndex >= iPages)) {
+          pCache->mp_iLineCount = 0;
+          pCache->mp_iGlyphCount = 0;
+          return false;
+        }
+        pCache->mp_pGlyphs[pCache->mp_iGlyphCount++] = glyph;
+        ++kept.mp_iGlyphCount;
+      }
+    }
+  }
+  pCache->mp_pFont = pFont;
+  pCache->mp_fPackageWidth = crPackage.mp_fWidth;
+  pCache->mp_fPackageHeight = crPackage.mp_fHeight;
+  pCache->mp_iNumSignatures = -1;
+  return true;
+}
+
+void ClFont::drawKeptLayout(STextLayoutCache* pCache, u32 uiShaderHash, u32 uiSecondaryTextureHash,
+                            u32 uiCanvasHash, u16 uLayer, u32 uiScreenFlags, f32 fX, f32 fY, u32 uiAnchorFlags,
+                            u32 uiAlignment, const u32* puiColor, f32* pOutRect, const f32* pShadowOffset,
+                            u32 uiShadowColor) {
+  const ClFontEntry* pFont = pCache->mp_pFont;
+  const Cl2dCanvas* pCanvas = Cl2d::getCanvasByHash(uiCanvasHash);
+  const f32 fPackageWidth = pCache->mp_fPackageWidth;
+  const kv_vector2 vOrigin =
+      Cl2d::computePositionOnCanvas(uiCanvasHash, fX * pCanvas->mp_fScale, fY * pCanvas->mp_fScale, fPackageWidth,
+                                    pCache->mp_fPackageHeight, uiScreenFlags, uiAnchorFlags);
+  if (pOutRect != nullptr) {
+    pOutRect[0] = vOrigin.x;
+    pOutRect[1] = vOrigin.x + fPackageWidth;
+    pOutRect[2] = vOrigin.y;
+    pOutRect[3] = vOrigin.y + pCache->mp_fPackageHeight;
+  }
+
+  // A secondary texture is found by name at each draw, as drawText finds it; the plain pages' signatures are kept.
+  const SRenderSignature* apFound[gc_iMAX_SIGS_PER_FONT] = {};
+  const SRenderSignature* const* apSignatures = apFound;
+  if (uiSecondaryTextureHash != 0) {
+    glyphSignatures(pFont, uiShaderHash, uiSecondaryTextureHash, uiCanvasHash, apFound);
+  } else {
+    if (pCache->mp_iNumSignatures < 0 || pCache->mp_uiSignatureShader != uiShaderHash ||
+        pCache->mp_uiSignatureGeneration != ClSignatureMgr::getGeneration()) {
+      pCache->mp_iNumSignatures = glyphSignatures(pFont, uiShaderHash, 0, uiCanvasHash, pCache->mp_apSignatures);
+      pCache->mp_uiSignatureShader = uiShaderHash;
+      pCache->mp_uiSignatureGeneration = ClSignatureMgr::getGeneration();
+    }
+    apSignatures = pCache->mp_apSignatures;
+  }
+  const bool bShadow = pShadowOffset != nullptr && (pShadowOffset[0] != 0.0f || pShadowOffset[1] != 0.0f);
+  const u16 uShadowLayer = uLayer > 0 ? static_cast<u16>(uLayer - 1) : u16{0};
+  const u32 uiColor = *puiColor;
+  const f32 fLetterSpacing = pFont->mp_fLetterSpacing;
+
+  const STextLayoutGlyph* pGlyphRecord = pCache->mp_pGlyphs;
+  f32 fPenY = vOrigin.y;
+  for (i32 l = 0; l < pCache->mp_iLineCount; ++l) {
+    const STextLayoutLine& line = pCache->mp_pLines[l];
+    f32 fPenX = lineStartX(fPackageWidth, line.mp_fWidth, uiAlignment, vOrigin.x);
+    for (i32 g = 0; g < line.mp_iGlyphCount; ++g, ++pGlyphRecord) {
+      const SFontGlyph* pGlyph = pGlyphRecord->mp_pGlyph;
+      const f32 fKernX = pGlyphRecord->mp_fKernX;
+      const f32 fKernY = pGlyphRecord->mp_fKernY;
+      if (pGlyph->mp_fWidth != 0.0f && pGlyph->mp_fHeight != 0.0f) {
+        const SRenderSignature* pSignature = apSignatures[pGlyph->mp_iTextureIndex];
+        const f32 fGlyphX = fPenX + fKernX + pGlyph->mp_fOffsetX;
+        const f32 fGlyphY = fPenY + fKernY + pGlyph->mp_fOffsetY;
+        const kv_vector2 uvTopLeft{pGlyph->mp_fU0, pGlyph->mp_fV0};
+        const kv_vector2 uvBottomRight{pGlyph->mp_fU1, pGlyph->mp_fV1};
+        Cl2d::addSprite(uLayer, pSignature, uiColor, fGlyphX, fGlyphY, pGlyph->mp_fWidth, pGlyph->mp_fHeight,
+                        uvTopLeft, uvBottomRight);
+        if (bShadow) {
+          Cl2d::addSprite(uShadowLayer, pSignature, uiShadowColor, fGlyphX + pShadowOffset[0],
+                          fGlyphY + pShadowOffset[1], pGlyph->mp_fWidth, pGlyph->mp_fHeight, uvTopLeft,
+                          uvBottomRight);
+        }
+      }
+      fPenX += pGlyph->mp_fAdvanceX + fKernX + fLetterSpacing;
+      fPenY += pGlyph->mp_fAdvanceY + fKernY;
     }
     fPenY += line.mp_fHeight;
   }

@@ -27,6 +27,8 @@
 
 struct ClFontEntry;
 struct SFontData;
+struct SRenderSignature;
+struct STextLayoutCache;
 
 enum E_TEXT_TOKEN : u32 {
   E_TEXT_TOKEN_BLANK = 0,
@@ -80,6 +82,8 @@ class ClFont {
   // Where a line starts in x for an alignment, the package's left edge at fX0; any other alignment is the fatal
   // "Unhandled case".
   static f32 lineStartX(const STextPackage& crPackage, const STextLine& crLine, u32 uiAlignment, f32 fX0);
+  // The same from the package's and the line's widths.
+  static f32 lineStartX(f32 fPackageWidth, f32 fLineWidth, u32 uiAlignment, f32 fX0);
 
   // Queues the package's glyphs. (fX, fY) are canvas units of the canvas named by uiCanvasHash, scaled by it and
   // placed with the flags on the canvas (or the current parent window); pOutRect, when given, receives the pixel
@@ -89,6 +93,20 @@ class ClFont {
   static void drawText(const STextPackage& crPackage, u32 uiShaderHash, u32 uiSecondaryTextureHash, u32 uiCanvasHash,
                        u16 uLayer, u32 uiScreenFlags, f32 fX, f32 fY, u32 uiAnchorFlags, u32 uiAlignment,
                        const u32* puiColor, f32* pOutRect, const f32* pShadowOffset, u32 uiShadowColor);
+
+  // The signature of each glyph page of the font for the shader (with the secondary texture when one is named, as
+  // drawText finds it); the number of pages.
+  static i32 glyphSignatures(const ClFontEntry* pFont, u32 uiShaderHash, u32 uiSecondaryTextureHash,
+                             u32 uiCanvasHash, const SRenderSignature** ppSignatures);
+  // Keeps in the cache what drawText would draw of the package (its font, sizes, lines and each drawn character's
+  // glyph and kerning); false, with the cache's layout left empty, for a package drawText would stop on or report
+  // (a token other than a blank run or a word, a glyph on a page the font does not have).
+  static bool keepLayout(const STextPackage& crPackage, STextLayoutCache* pCache);
+  // drawText on the package the cache keeps: the same sprites in the same order.
+  static void drawKeptLayout(STextLayoutCache* pCache, u32 uiShaderHash, u32 uiSecondaryTextureHash,
+                             u32 uiCanvasHash, u16 uLayer, u32 uiScreenFlags, f32 fX, f32 fY, u32 uiAnchorFlags,
+                             u32 uiAlignment, const u32* puiColor, f32* pOutRect, const f32* pShadowOffset,
+                             u32 uiShadowColor);
 
  private:
   static bool mp_bInitialised;

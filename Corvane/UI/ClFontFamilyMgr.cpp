@@ -48,9 +48,15 @@ bool readFontFile(const char* pName, const char* pExtension, Check check, SMagRe
 
 }  // namespace
 
-void ClFontFamilyMgr::initialiseFamilyPool() { mp_familyPool.initialize(); }
+void ClFontFamilyMgr::initialiseFamilyPool() {
+  mp_familyPool.initialize();
+  ++mp_uiGeneration;
+}
 
-void ClFontFamilyMgr::initialiseFontPool() { mp_fontPool.initialize(); }
+void ClFontFamilyMgr::initialiseFontPool() {
+  mp_fontPool.initialize();
+  ++mp_uiGeneration;
+}
 
 ClFontFamily* ClFontFamilyMgr::findFamily(u32 uiFamilyHash) {
   for (i32 i = 0; i < mp_familyPool.getCount(); ++i) {
@@ -74,6 +80,7 @@ void ClFontFamilyMgr::loadFontFamily(const char* pFileName, const char* pAlias) 
 }
 
 void ClFontFamilyMgr::loadFontFamilyForHeight(const char* pFileName, const char* pAlias, u32 uiScreenHeight) {
+  ++mp_uiGeneration;
   KV_ASSERT_MSG(pFileName != nullptr, "pFileName");
   const u32 uiKey = KvStrHash(pAlias != nullptr ? pAlias : pFileName);
   if (findFamily(uiKey) != nullptr) {
@@ -120,6 +127,7 @@ void ClFontFamilyMgr::loadFontFamilyForHeight(const char* pFileName, const char*
 }
 
 void ClFontFamilyMgr::loadFont(const char* pFontName, u32 uiLoadFlags) {
+  ++mp_uiGeneration;
   const u32 uiHash = KvStrHash(pFontName);
   if (findFont(uiHash) != nullptr) return;
   if (mp_fontPool.isFull()) {
@@ -268,6 +276,7 @@ const SFontKerning* ClFontFamilyMgr::findKerning(const SFontGlyph* pCharacter, u
 }
 
 void ClFontFamilyMgr::adjustFontAcknowledgeBaselines() {
+  ++mp_uiGeneration;
   const u32 uiFamilyHash = KvStrHash("FontAcknowledge");
   u32 uiLastAdjusted = 0;
   for (u32 p = 1; p < 300; ++p) {
@@ -284,18 +293,21 @@ void ClFontFamilyMgr::adjustFontAcknowledgeBaselines() {
 }
 
 void ClFontFamilyMgr::freeFont(ClFontEntry* pFontEntry) {
+  ++mp_uiGeneration;
   KvAlignedFree(pFontEntry->mp_pRelocation);
   if (pFontEntry->mp_pFileRef != nullptr) ClMagFileIO::close(pFontEntry->mp_pFileRef);
   *pFontEntry = ClFontEntry{};
 }
 
 void ClFontFamilyMgr::freeFamily(ClFontFamily* pFamily) {
+  ++mp_uiGeneration;
   KvAlignedFree(pFamily->mp_pRelocation);
   if (pFamily->mp_pFileRef != nullptr) ClMagFileIO::close(pFamily->mp_pFileRef);
   *pFamily = ClFontFamily{};
 }
 
 void ClFontFamilyMgr::terminate() {
+  ++mp_uiGeneration;
   while (mp_fontPool.getCount() > 0) {
     ClFontEntry* pFontEntry = mp_fontPool.get(mp_fontPool.getCount() - 1);
     freeFont(pFontEntry);

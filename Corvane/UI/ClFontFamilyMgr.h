@@ -88,7 +88,12 @@ class ClFontFamilyMgr {
   static ClPool<ClFontFamily, gc_iMAX_FONT_FAMILIES> mp_familyPool;
   static ClPool<ClFontEntry, gc_iMAX_FONTS> mp_fontPool;
 
+  // Changes whenever a family or font is loaded or freed, the pools are reset or glyphs are moved: what was found
+  // or laid out with the fonts at one generation holds while it stays the same.
+  static u32 getGeneration() { return mp_uiGeneration; }
+
  private:
+  static inline u32 mp_uiGeneration = 0;
   static void loadFont(const char* pFontName, u32 uiLoadFlags);
   static void freeFont(ClFontEntry* pFontEntry);
   static void freeFamily(ClFontFamily* pFamily);

@@ -42,4 +42,14 @@ void ClHLDrawUI::drawColoredRect(const u32* pColor, const kv_vector2* pPosition,
                                 gc_fCOLORED_RECT_DEPTH);
 }
 
-Cl2dCanvas* Cl2d::getCanvasByHash(u32 uiNameHash) { return mp_canvasDictionary.get(uiNameHash); }
+Cl2dCanvas* Cl2d::getCanvasByHash(u32 uiNameHash) {
+  if (mp_pLastCanvas != nullptr && uiNameHash == mp_uiLastCanvasHash) {
+    return mp_pLastCanvas;
+  }
+  Cl2dCanvas* pCanvas = mp_canvasDictionary.get(uiNameHash);
+  if (pCanvas != nullptr) {
+    mp_uiLastCanvasHash = uiNameHash;
+    mp_pLastCanvas = pCanvas;
+  }
+  return pCanvas;
+}

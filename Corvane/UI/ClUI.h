@@ -23,6 +23,7 @@ class ClShader;
 class ClTexture;
 struct SAtlasEntry;
 struct SRenderSignature;
+struct STextLayoutCache;
 
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClDynamicPool.h"
@@ -324,10 +325,13 @@ class ClUI {
   // Lays the text out wrapped at fMaxWidth (0: no wrapping) and queues its glyphs at afPosition. With bBestFit and
   // a non-zero fMaxHeight the point size shrinks, one size of the family at a time, while the text is higher than
   // fMaxHeight or wider than fMaxWidth; the smallest size the family gives is drawn even when it still overflows.
-  // pOutRect, when given, receives the pixel box {left, right, top, bottom} of the text.
+  // pOutRect, when given, receives the pixel box {left, right, top, bottom} of the text. With ppCache (a widget's
+  // mp_pTextLayoutCache; made on first use) the layout is kept there and made again only when what it depends on
+  // changes (KvTextLayoutCache.h); what is queued is the same.
   static void renderTextElement(const STextElement& crElement, const wchar16* puiText, u32 uiPointSize,
                                 const STextDrawArgs& crArgs, bool bBestFit, f32 fMaxWidth, f32 fMaxHeight,
-                                const f32 afPosition[2], f32* pOutRect = nullptr);
+                                const f32 afPosition[2], f32* pOutRect = nullptr,
+                                STextLayoutCache** ppCache = nullptr);
   // The pixel box {left, right, top, bottom} the text would cover, shrunk by height only (fMaxHeight 0: no
   // shrinking); nothing is queued.
   static void getTextElementRect(f32* pOutRect, const STextElement& crElement, const wchar16* puiText,

@@ -9,6 +9,7 @@
 #include "Corvane/UI/ClFont.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/KvTextLayoutCache.h"
 
 namespace {
 
@@ -47,12 +48,67 @@ STextPackage* layoutElement(const STextElement& crElement, const Cl2dCanvas* pCa
 
 }  // namespace
 
+namespace {
+
+// True when the cache holds the layout of the text with these inputs.
+bool keptLayoutMatches(const STextLayoutCache& crCache, const STextElement& crElement, const Cl2dCanvas* pCanvas,
+                       const wchar16* puiText, u32 uiPointSize, f32 fWidth, f32 fHeight) {
+  if (crCache.mp_bValid == 0 || crCache.mp_uiFontFamilyHash != crElement.mp_uiFontFamilyHash ||
+      crCache.mp_uiPointSize != uiPointSize || crCache.mp_fCanvasHeight != pCanvas->mp_fResolutionHeight ||
+      crCache.mp_fWidth != fWidth || crCache.mp_fHeight != fHeight ||
+      crCache.mp_uiFontGeneration != ClFontFamilyMgr::getGeneration()) {
+    return false;
+  }
+  const wchar16* puiKept = crCache.mp_puiText;
+  i32 i = 0;
+  while (i < crCache.mp_iTextLength && puiText[i] == puiKept[i]) ++i;
+  return i == crCache.mp_iTextLength && puiText[i] == 0;
+}
+
+// Lays the text out into the cache; false (the cache left empty) when there is nothing the cache can keep.
+bool keepElementLayout(STextLayoutCache* pCache, const STextElement& crElement, const Cl2dCanvas* pCanvas,
+                       const wchar16* puiText, u32 uiPointSize, f32 fWidth, f32 fHeight) {
+  pCache->mp_bValid = 0;
+  STextPackage* pPackage = layoutElement(crElement, pCanvas, puiText, uiPointSize, fWidth, fHeight, true);
+  if (pPackage == nullptr) return false;
+  const bool bKept = ClFont::keepLayout(*pPackage, pCache);
+  ClFont::freePackage(pPackage);
+  if (!bKept) return false;
+  i32 iLength = 0;
+  while (puiText[iLength] != 0) ++iLength;
+  KvReserveTextLayoutCache(pCache, iLength, 0, 0);
+  std::memcpy(pCache->mp_puiText, puiText, sizeof(wchar16) * static_cast<size_t>(iLength + 1));
+  pCache->mp_iTextLength = iLength;
+  pCache->mp_uiFontFamilyHash = crElement.mp_uiFontFamilyHash;
+  pCache->mp_uiPointSize = uiPointSize;
+  pCache->mp_fCanvasHeight = pCanvas->mp_fResolutionHeight;
+  pCache->mp_fWidth = fWidth;
+  pCache->mp_fHeight = fHeight;
+  pCache->mp_uiFontGeneration = ClFontFamilyMgr::getGeneration();
+  pCache->mp_bValid = 1;
+  return true;
+}
+
+}  // namespace
+
 void ClUI::renderTextElement(const STextElement& crElement, const wchar16* puiText, u32 uiPointSize,
                              const STextDrawArgs& crArgs, bool bBestFit, f32 fMaxWidth, f32 fMaxHeight,
-                             const f32 afPosition[2], f32* pOutRect) {
+                             const f32 afPosition[2], f32* pOutRect, STextLayoutCache** ppCache) {
   const Cl2dCanvas* pCanvas = elementCanvas(crElement);
   const f32 fWidth = pCanvas->mp_fScale * fMaxWidth;
   const f32 fHeight = bBestFit ? pCanvas->mp_fScale * fMaxHeight : 0.0f;
+  if (ppCache != nullptr) {
+    if (*ppCache == nullptr) *ppCache = KvNewTextLayoutCache();
+    STextLayoutCache* pCache = *ppCache;
+    if (keptLayoutMatches(*pCache, crElement, pCanvas, puiText, uiPointSize, fWidth, fHeight) ||
+        keepElementLayout(pCache, crElement, pCanvas, puiText, uiPointSize, fWidth, fHeight)) {
+      ClFont::drawKeptLayout(pCache, crArgs.mp_uiShaderHash, crArgs.mp_uiSecondaryTextureHash,
+                             crElement.mp_uiCanvasHash, crArgs.mp_uLayer, crArgs.mp_uiScreenFlags, afPosition[0],
+                             afPosition[1], crArgs.mp_uiAnchorFlags, crArgs.mp_uiAlignment, &crArgs.mp_uiColor,
+                             pOutRect, crArgs.mp_afShadowOffset, crArgs.mp_uiShadowColor);
+      return;
+    }
+  }
   STextPackage* pPackage = layoutElement(crElement, pCanvas, puiText, uiPointSize, fWidth, fHeight, true);
   if (pPackage == nullptr) return;
   ClFont::drawText(*pPackage, crArgs.mp_uiShaderHash, crArgs.mp_uiSecondaryTextureHash, crElement.mp_uiCanvasHash,

@@ -13,6 +13,7 @@
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
+#include "Corvane/UI/KvTextLayoutCache.h"
 #include "Corvane/UI/KvUIPropertyNames.h"
 
 namespace {
@@ -54,7 +55,8 @@ ClWidget::ClWidget()
       mp_uiCurrentEventHash(0),
       mp_uiSwitchTargetIndex(0),
       mp_uiPropertyVersion(1),
-      mp_frameCache() {}
+      mp_frameCache(),
+      mp_pTextLayoutCache(nullptr) {}
 
 ClWidget::~ClWidget() {
   ClUI::noteGridOwner(this, false);  // also when its grid was dropped without this note
@@ -63,6 +65,7 @@ ClWidget::~ClWidget() {
     mp_Properties.terminate();
   }
   KvAlignedFree(mpr_pDefaultPropertyContainers);
+  KvFreeTextLayoutCache(mp_pTextLayoutCache);
 }
 
 void ClWidget::initialiseFromRawData() {
@@ -159,6 +162,8 @@ void ClWidget::destroy() {
   mp_AllChildren.terminate();
   mp_SwitchedChildren.terminate();
   mp_DrawnChildren.terminate();
+  KvFreeTextLayoutCache(mp_pTextLayoutCache);
+  mp_pTextLayoutCache = nullptr;
   invalidateFrameCache();
   mp_bInitialized = 0;
 }

@@ -98,6 +98,7 @@ struct SWidgetPropertyName {
 };
 
 class ClWidget;
+struct STextLayoutCache;
 
 struct SWidgetSwitchedChild {
   u32 mp_uiState;  // E_SWITCH_STATE
@@ -134,6 +135,9 @@ class ClWidget {
   ClWidget();
   // Asserts (leak) when the run-time properties or a child array still hold memory, and frees them.
   virtual ~ClWidget();
+  // A widget owns memory (run-time properties, its text layout): it is cloned (clone), never copied.
+  ClWidget(const ClWidget&) = delete;
+  ClWidget& operator=(const ClWidget&) = delete;
 
   // Builds the property table from mp_pRawData (asserted) and sets the state of a data widget.
   virtual void initialiseFromRawData();
@@ -223,6 +227,9 @@ class ClWidget {
   // --- Properties: writers (create the property when missing, else overwrite it in place) ---
   void setInt(u32 uiNameHash, i32 iValue);
   void setFloat(u32 uiNameHash, f32 fValue);
+  // setFloat for a countdown a tick procedure writes every frame and no frame record reads: an existing FLOAT is
+  // overwritten in place without invalidating the frame cache (anything else goes through setFloat).
+  void setCountdown(u32 uiNameHash, f32 fValue);
   void setBool(u32 uiNameHash, u32 bValue);
   void setID(u32 uiNameHash, u32 uiValue);
   void setColor(u32 uiNameHash, u32 uiColor);
@@ -303,6 +310,8 @@ class ClWidget {
   // Bumped by every property writer (never 0): the version the frame cache is checked against.
   u32 mp_uiPropertyVersion;
   SWidgetFrameCache mp_frameCache;
+  // The laid-out text of the widget's text render (KvTextLayoutCache.h); made on first use, freed by destroy.
+  STextLayoutCache* mp_pTextLayoutCache;
 
  private:
   // Fires one of the frame's events through the frame cache, as callEvent does.

@@ -198,6 +198,15 @@ void ClWidget::setFloat(u32 uiNameHash, f32 fValue) {
   *static_cast<f32*>(typedProperty(uiNameHash, E_BASE_TYPE_FLOAT, 4)->mp_pData) = fValue;
 }
 
+void ClWidget::setCountdown(u32 uiNameHash, f32 fValue) {
+  WidgetProperty* pProp = findProperty(uiNameHash);
+  if (pProp == nullptr || pProp->mp_eType != E_BASE_TYPE_FLOAT) {
+    setFloat(uiNameHash, fValue);
+    return;
+  }
+  *static_cast<f32*>(pProp->mp_pData) = fValue;
+}
+
 void ClWidget::setBool(u32 uiNameHash, u32 bValue) {
   *static_cast<u32*>(typedProperty(uiNameHash, E_BASE_TYPE_BOOL, 4)->mp_pData) = bValue;
 }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -621,6 +622,56 @@ TEST_F(ButtonTest, AtlasImageIsTheParentWindowAndLimitsTheText) {
   heights.clear();
   for (const SQueuedSprite& s : sprites()) heights.push_back(s.fHeight);
   EXPECT_EQ(heights, (std::vector<f32>{16, 12, 12})) << "image, \"Go\" limited";
+}
+
+// What a button's render keeps from frame to frame follows each change: the next frame queues what a render that
+// reads everything again queues, and something else than the frame before. A countdown ticking keeps the record.
+TEST_F(ButtonTest, TheKeptRecordFollowsEachChangeAsAFreshRenderDoes) {
+  loadScreen(button("B", R"(, "atlas": {"id": "Atlas"}, "textureName_off": "Knob", "textureName_rollover": "Roll",
+      "textLayer": 60, "textShadowOffset": {"floatxy": [1.0, 1.0]}, "textShadowColor": {"color": "0xFF000000"},
+      "transitionTimer": 5.0, "onTick": {"event": {"calls": [{"call":
+      "systemSetTransitionDoneAndClickEventMaskAfterTimer"}]}})"));
+  ClWidget* pB = ClUI::getWidget("B");
+  systemButtonLoad(pB, nullptr);
+  const auto frame = [] {
+    renderFrame();
+    std::vector<std::vector<f32>> out;
+    for (const SQueuedSprite& q : sprites()) {
+      out.push_back({q.fX, q.fY, q.fWidth, q.fHeight, q.fU0, q.fV0, q.fU1, q.fV1, static_cast<f32>(q.uiColor >> 8),
+                     static_cast<f32>(q.uLayer), static_cast<f32>(q.pSignature == nullptr)});
+    }
+    return out;
+  };
+  struct SCase {
+    const char* pWhat;
+    std::function<void()> change;
+    bool bVisible;
+  };
+  const std::vector<SCase> cases = {
+      {"focus look", [pB] { systemButtonGetFocus(pB, nullptr); }, true},
+      {"dynamic text", [pB] { pB->setString(KvStrHash("dynamicText"), "Stop"); }, true},
+      {"text layer", [pB] { pB->setInt(KvStrHash("curTextLayer"), 90); }, true},
+      {"point size", [pB] { pB->setInt(KvStrHash("pointSize"), 8); }, true},
+      {"shadow offset", [pB] { pB->setFloatXY(KvStrHash("textShadowOffset"), std::vector<f32>{3, 2}.data()); }, true},
+      {"canvas at scale 1 (another atlas suffix)", [] { fullCanvas(216.0f, {216}); }, true},
+      {"countdown ticked", [pB] { tickAfter(pB, 0.25f); }, false},
+  };
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(c.pWhat);
+    frame();
+    const auto before = frame();
+    c.change();
+    const auto after = frame();
+    pB->invalidateFrameCache();
+    const auto fresh = frame();
+    EXPECT_EQ(after, fresh);
+    EXPECT_EQ(after != before, c.bVisible);
+  }
+  EXPECT_FLOAT_EQ(pB->getFloat("transitionTimer"), 4.75f);
+  const u32 uiVersion = pB->mp_uiPropertyVersion;
+  tickAfter(pB, 0.25f);
+  EXPECT_FLOAT_EQ(pB->getFloat("transitionTimer"), 4.5f);
+  EXPECT_EQ(pB->mp_uiPropertyVersion, uiVersion) << "the countdown leaves what the render keeps alone";
 }
 
 // A focused and an unfocused button read back from the screen: the sample font, a white image tinted by the look's
