@@ -11,6 +11,7 @@ ClSimpleHashTable ClShaderMgr::mp_shaderTable;
 ClSimpleHashTable ClShaderMgr::mp_globalVarTable;
 // The variable pool is one of the engine's fixed globals (Program/KvEngineGlobals_Win32.cpp).
 u32 ClShaderMgr::mp_bAllShadersLoaded = 0;
+u32 ClShaderMgr::mp_uiGeneration = 0;
 SAsyncAssetEntry* ClShaderMgr::mp_pLastRequestedShaderEntry = nullptr;
 
 namespace {
@@ -38,6 +39,7 @@ void ClShaderMgr::initialize() {
   initGlobalVarPool();
   mp_pLastRequestedShaderEntry = nullptr;
   mp_bAllShadersLoaded = 0;
+  ++mp_uiGeneration;
 }
 
 void ClShaderMgr::initGlobalVarPool() { mp_globalVarPool.initialize(); }
@@ -62,6 +64,7 @@ void ClShaderMgr::terminate() {
     mp_shaderTable.terminate();
   }
   mp_pLastRequestedShaderEntry = nullptr;
+  ++mp_uiGeneration;
 }
 
 ClShader* ClShaderMgr::findShader(u32 uiNameHash) {
@@ -87,6 +90,7 @@ ClShader* ClShaderMgr::getShaderByHash(u32 uiNameHash) {
 void ClShaderMgr::registerShader(const char* pShaderName, ClShader* pShader) {
   KV_ASSERT_MSG(pShader != nullptr, "pNewShader");
   mp_shaderTable.insertPtr(KvStrHash(pShaderName), pShader);
+  ++mp_uiGeneration;
 }
 
 void ClShaderMgr::registerGlobalVar(const char* pName, i32 eType, i32 iArraySize) {

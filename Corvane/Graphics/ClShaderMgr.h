@@ -73,6 +73,11 @@ class ClShaderMgr {
   static void onLostDevice();
   static void onResetDevice();
 
+  // Changes whenever the table's name-to-shader mapping may have: a shader created or registered, the table made
+  // or freed. A caller that kept a shader found by hash may keep it while this stays the same.
+  static u32 getGeneration() { return mp_uiGeneration; }
+  static u32 mp_uiGeneration;
+
   static ClSimpleHashTable mp_shaderTable;
   static ClSimpleHashTable mp_globalVarTable;
   static ClPool<SShaderGlobalVar, gc_iMAX_GLOBAL_SHADER_VARS> mp_globalVarPool;

@@ -49,6 +49,7 @@ ClShader* ClShaderMgr::createShader(const char* pShaderName) {
   }
   pNewShader->initFromEffect(pEffect);
   mp_shaderTable.insertPtr(KvStrHash(pShaderName), pNewShader);
+  ++mp_uiGeneration;
   return pNewShader;
 }
 
@@ -61,6 +62,7 @@ void ClShaderMgr::onLostDevice() {
 }
 
 void ClShaderMgr::onResetDevice() {
+  ++mp_uiGeneration;
   if (!mp_shaderTable.isAllocated()) return;
   mp_shaderTable.forEachValue([](uintptr_t uiValue, i32) {
     ID3DXEffect* pEffect = reinterpret_cast<ClShader*>(uiValue)->getEffect();

@@ -65,7 +65,8 @@ struct alignas(16) SUITexture {
 // A UI texture's sprite as ClUI::renderUITextureKept queued it last, with what it was worked out from: while the
 // record's versions, the canvas's record, scale and resolution height, the rectangle it was placed on (the parent
 // window or the canvas), the shader, the second texture and the signature manager's generation are the same, the
-// best fit, the box and the signature are too. All zero: nothing kept.
+// best fit, the box and the signature are too. The shader's hash and the shader manager's generation it was found
+// at spare the lookup while neither changes. All zero: nothing kept.
 struct SUITextureSprite {
   const SUITexture* mp_pUITex;
   i32 mp_iNumVersions;
@@ -75,6 +76,8 @@ struct SUITextureSprite {
   u32 mp_uiSignatureGeneration;
   SParentWindow mp_rect;
   const ClShader* mp_pShader;
+  u32 mp_uiShaderHash;
+  u32 mp_uiShaderGeneration;
   const ClTexture* mp_pSecond;
   ClTexture* mp_pTexture;  // the best fit and its scale
   f32 mp_fBestScale;

@@ -256,8 +256,13 @@ void ClUI::renderUITextureKept(SUITextureSprite* pKept, SUITexture* pUITex, u32 
                      std::memcmp(&kept.mp_fCanvasScale, &pCanvas->mp_fScale, sizeof(f32)) == 0 &&
                      std::memcmp(&kept.mp_fResolutionHeight, &pCanvas->mp_fResolutionHeight, sizeof(f32)) == 0 &&
                      std::memcmp(&kept.mp_rect, &rect, sizeof(rect)) == 0 &&
-                     kept.mp_pShader == ClShaderMgr::getShaderByHash(uiShaderHash);
+                     ((kept.mp_uiShaderHash == uiShaderHash &&
+                       kept.mp_uiShaderGeneration == ClShaderMgr::getGeneration()) ||
+                      kept.mp_pShader == ClShaderMgr::getShaderByHash(uiShaderHash));
   if (bSame) {
+    // The same shader under this hash: no lookup until the shader table changes again.
+    kept.mp_uiShaderHash = uiShaderHash;
+    kept.mp_uiShaderGeneration = ClShaderMgr::getGeneration();
     // What the best-fit choice leaves on the record, as it would have.
     pUITex->mp_pBestTexture = kept.mp_pTexture;
     pUITex->mp_fBestScale = kept.mp_fBestScale;
@@ -273,6 +278,8 @@ void ClUI::renderUITextureKept(SUITextureSprite* pKept, SUITexture* pUITex, u32 
     kept.mp_iNumVersions = pUITex->mp_iNumVersions;
     kept.mp_pCanvas = pCanvas;
     kept.mp_pShader = kept.mp_pSignature->mp_pShader;
+    kept.mp_uiShaderHash = uiShaderHash;
+    kept.mp_uiShaderGeneration = ClShaderMgr::getGeneration();
     kept.mp_pSecond = pSecondTexture;
     kept.mp_uiSignatureGeneration = ClSignatureMgr::getGeneration();
     kept.mp_fCanvasScale = pCanvas->mp_fScale;

@@ -72,7 +72,9 @@ class WidgetFrameCacheTest : public CanvasTest {
         "onRender": {"event": {"single": "systemImageRender"}})" +
                                     set("onBlue", local("textureName", "\"Blue\"")) +
                                     set("onSize", local("forcedWidth", "30.0") + "," + local("forcedHeight", "5.0")) +
-                                    set("onHalf", local("canvas", R"({"id": "HALF"})")) + "}}]}}";
+                                    set("onHalf", local("canvas", R"({"id": "HALF"})")) +
+                                    set("onPlain", local("textureShader", R"({"id": "system_copy_nofiltering"})")) +
+                                    "}}]}}";
     SKuiScreenSet screens;
     std::string error;
     ASSERT_TRUE(KuiParseDescription(description, "cache.json", &screens, &error)) << error;
@@ -177,6 +179,13 @@ TEST_F(WidgetFrameCacheTest, AChangedPropertyShowsInTheNextFrame) {
        {80, 60, 10, 10, gc_uiBLUE}},
       {"a procedure forces a size", [pPic] { pPic->callEvent(KvStrHash("onSize")); }, {80, 60, 60, 10, gc_uiBLUE}},
       {"a procedure moves it to a canvas of scale 1", [pPic] { pPic->callEvent(KvStrHash("onHalf")); },
+       {40, 30, 30, 5, gc_uiBLUE}},
+      // At half alpha the blending shader premultiplies the tint (blue at half); the copying one does not.
+      {"a procedure names a shader that does not premultiply",
+       [pPic] {
+         pPic->setTextAndTextureColor(0x80FFFFFFu);
+         pPic->callEvent(KvStrHash("onPlain"));
+       },
        {40, 30, 30, 5, gc_uiBLUE}},
       {"the render event is replaced", [pPic] { pPic->setEventCallback(KvStrHash("onRender"), &s_idle); },
        {0, 0, 0, 0, gc_uiBLACK}},
