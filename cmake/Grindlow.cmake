@@ -16,6 +16,10 @@ if(GRINDLOW_SANITIZE)
   string(REPLACE ";" "," _san "${GRINDLOW_SANITIZE}")
   add_compile_options(-fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${_san})
+  # The sanitizer builds are optimised lightly (-O1, CMakePresets.json) so that their tests run faster; there g++ 12
+  # takes the instrumentation's own stores for uninitialised reads inside the standard library (std::regex,
+  # std::function). The normal build keeps this warning and stays the warnings gate.
+  target_compile_options(grindlow_options INTERFACE -Wno-maybe-uninitialized)
 endif()
 
 if(GRINDLOW_FUZZ)
