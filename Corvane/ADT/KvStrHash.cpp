@@ -4,29 +4,13 @@
 #include <bit>
 #include <cstring>
 
+#include "Corvane/ADT/KvStrHashConst.h"
+
 namespace {
 
-// The standard CRC-32 table of the reflected polynomial, built at compile time into read-only data.
-constexpr std::array<u32, 256> makeCrcTable() {
-  std::array<u32, 256> table{};
-  for (u32 i = 0; i < 256; ++i) {
-    u32 c = i;
-    for (i32 k = 0; k < 8; ++k) {
-      c = (c & 1u) ? (0xEDB88320u ^ (c >> 1)) : (c >> 1);
-    }
-    table[i] = c;
-  }
-  return table;
-}
-
-constexpr std::array<u32, 256> gc_auiCRC_TABLE = makeCrcTable();
-static_assert(gc_auiCRC_TABLE[1] == 0x77073096u && gc_auiCRC_TABLE[255] == 0x2D02EF8Du);
-
-// One byte (already folded) into the accumulator. The accumulator is signed on purpose: the shift must copy the
-// sign bit (arithmetic shift).
-constexpr i32 step(i32 h, u32 uiByte) {
-  return static_cast<i32>(gc_auiCRC_TABLE[(uiByte ^ static_cast<u32>(h)) & 0xFFu]) ^ (h >> 8);
-}
+using KvStrHashConstDetail::step;
+static_assert(KvStrHashConstDetail::gc_auiTABLE[1] == 0x77073096u &&
+              KvStrHashConstDetail::gc_auiTABLE[255] == 0x2D02EF8Du);
 
 // Four folded bytes (the first in the low byte) into the accumulator, byte by byte.
 constexpr u32 fourSteps(u32 uiH, u32 uiWord) {

@@ -21,7 +21,14 @@ constexpr std::array<u32, 256> makeTable() {
   return table;
 }
 
+// The standard CRC-32 table of the reflected polynomial, built at compile time into read-only data.
 inline constexpr std::array<u32, 256> gc_auiTABLE = makeTable();
+
+// One byte (already folded) into the accumulator. The accumulator is signed on purpose: the shift must copy the
+// sign bit (arithmetic shift).
+constexpr i32 step(i32 h, u32 uiByte) {
+  return static_cast<i32>(gc_auiTABLE[(uiByte ^ static_cast<u32>(h)) & 0xFFu]) ^ (h >> 8);
+}
 
 }  // namespace KvStrHashConstDetail
 
@@ -29,8 +36,7 @@ inline constexpr std::array<u32, 256> gc_auiTABLE = makeTable();
 consteval u32 KvStrHashConst(std::string_view text) {
   i32 h = 0;
   for (const char c : text) {
-    const u32 uiByte = static_cast<u8>(c) & 0xDFu;
-    h = static_cast<i32>(KvStrHashConstDetail::gc_auiTABLE[(uiByte ^ static_cast<u32>(h)) & 0xFFu]) ^ (h >> 8);
+    h = KvStrHashConstDetail::step(h, static_cast<u8>(c) & 0xDFu);
   }
   return static_cast<u32>(h);
 }

@@ -86,6 +86,22 @@ void appendToken(STextLine& line, STextToken* pToken) {
   line.mp_fWidth += pToken->mp_fWidth;
 }
 
+// One glyph's sprite at the pen moved by its kerning, and its shadow when asked for (a glyph with a quad).
+void addGlyphSprites(const SFontGlyph* pGlyph, const SRenderSignature* pSignature, f32 fPenX, f32 fPenY, f32 fKernX,
+                     f32 fKernY, u16 uLayer, u32 uiColor, bool bShadow, u16 uShadowLayer, u32 uiShadowColor,
+                     const f32* pShadowOffset) {
+  const f32 fGlyphX = fPenX + fKernX + pGlyph->mp_fOffsetX;
+  const f32 fGlyphY = fPenY + fKernY + pGlyph->mp_fOffsetY;
+  const kv_vector2 uvTopLeft{pGlyph->mp_fU0, pGlyph->mp_fV0};
+  const kv_vector2 uvBottomRight{pGlyph->mp_fU1, pGlyph->mp_fV1};
+  Cl2d::addSprite(uLayer, pSignature, uiColor, fGlyphX, fGlyphY, pGlyph->mp_fWidth, pGlyph->mp_fHeight, uvTopLeft,
+                  uvBottomRight);
+  if (bShadow) {
+    Cl2d::addSprite(uShadowLayer, pSignature, uiShadowColor, fGlyphX + pShadowOffset[0], fGlyphY + pShadowOffset[1],
+                    pGlyph->mp_fWidth, pGlyph->mp_fHeight, uvTopLeft, uvBottomRight);
+  }
+}
+
 }  // namespace
 
 void ClFont::initialise() { mp_bInitialised = true; }
@@ -272,18 +288,8 @@ void ClFont::drawText(const STextPackage& crPackage, u32 uiShaderHash, u32 uiSec
         if (pGlyph->mp_fWidth != 0.0f && pGlyph->mp_fHeight != 0.0f) {
           KV_ASSERT_MSG(pGlyph->mp_iTextureIndex >= 0 && pGlyph->mp_iTextureIndex < iNumSignatures,
                         "pGlyph->mp_iTextureIndex < iNumSignatures");
-          const SRenderSignature* pSignature = apSignatures[pGlyph->mp_iTextureIndex];
-          const f32 fGlyphX = fPenX + fKernX + pGlyph->mp_fOffsetX;
-          const f32 fGlyphY = fPenY + fKernY + pGlyph->mp_fOffsetY;
-          const kv_vector2 uvTopLeft{pGlyph->mp_fU0, pGlyph->mp_fV0};
-          const kv_vector2 uvBottomRight{pGlyph->mp_fU1, pGlyph->mp_fV1};
-          Cl2d::addSprite(uLayer, pSignature, uiColor, fGlyphX, fGlyphY, pGlyph->mp_fWidth, pGlyph->mp_fHeight,
-                          uvTopLeft, uvBottomRight);
-          if (bShadow) {
-            Cl2d::addSprite(uShadowLayer, pSignature, uiShadowColor, fGlyphX + pShadowOffset[0],
-                            fGlyphY + pShadowOffset[1], pGlyph->mp_fWidth, pGlyph->mp_fHeight, uvTopLeft,
-                            uvBottomRight);
-          }
+          addGlyphSprites(pGlyph, apSignatures[pGlyph->mp_iTextureIndex], fPenX, fPenY, fKernX, fKernY, uLayer, uiColor,
+                          bShadow, uShadowLayer, uiShadowColor, pShadowOffset);
         }
         fPenX += pGlyph->mp_fAdvanceX + fKernX + pFont->mp_fLetterSpacing;
         fPenY += pGlyph->mp_fAdvanceY + fKernY;
@@ -429,18 +435,8 @@ void ClFont::drawKeptLayout(STextLayoutCache* pCache, u32 uiShaderHash, u32 uiSe
       const f32 fKernX = pGlyphRecord->mp_fKernX;
       const f32 fKernY = pGlyphRecord->mp_fKernY;
       if (pGlyph->mp_fWidth != 0.0f && pGlyph->mp_fHeight != 0.0f) {
-        const SRenderSignature* pSignature = apSignatures[pGlyph->mp_iTextureIndex];
-        const f32 fGlyphX = fPenX + fKernX + pGlyph->mp_fOffsetX;
-        const f32 fGlyphY = fPenY + fKernY + pGlyph->mp_fOffsetY;
-        const kv_vector2 uvTopLeft{pGlyph->mp_fU0, pGlyph->mp_fV0};
-        const kv_vector2 uvBottomRight{pGlyph->mp_fU1, pGlyph->mp_fV1};
-        Cl2d::addSprite(uLayer, pSignature, uiColor, fGlyphX, fGlyphY, pGlyph->mp_fWidth, pGlyph->mp_fHeight,
-                        uvTopLeft, uvBottomRight);
-        if (bShadow) {
-          Cl2d::addSprite(uShadowLayer, pSignature, uiShadowColor, fGlyphX + pShadowOffset[0],
-                          fGlyphY + pShadowOffset[1], pGlyph->mp_fWidth, pGlyph->mp_fHeight, uvTopLeft,
-                          uvBottomRight);
-        }
+        addGlyphSprites(pGlyph, apSignatures[pGlyph->mp_iTextureIndex], fPenX, fPenY, fKernX, fKernY, uLayer, uiColor,
+                        bShadow, uShadowLayer, uiShadowColor, pShadowOffset);
       }
       fPenX += pGlyph->mp_fAdvanceX + fKernX + fLetterSpacing;
       fPenY += pGlyph->mp_fAdvanceY + fKernY;

@@ -32,14 +32,7 @@ class CCacheTextHooks : public CQuietUIHooks {
 
 // A string table of the key "menu_play" (the table layout of KvLangID.h), loaded under the name given.
 void loadMenuString(const char* pTable, const std::u16string& text) {
-  std::vector<u8> image(12 + 4 + 12 + 2 * (text.size() + 1), 0);
-  const u32 auiHeader[3] = {12, 0, 1};
-  std::memcpy(image.data(), auiHeader, 12);
-  const u32 uiPair = 16;
-  std::memcpy(image.data() + 12, &uiPair, 4);
-  const u32 auiPair[3] = {28, 0, KvStrHash("menu_play")};
-  std::memcpy(image.data() + 16, auiPair, 12);
-  std::memcpy(image.data() + 28, text.data(), 2 * text.size());
+  const std::vector<u8> image = stringTable(KvStrHash("menu_play"), text);
   u8* pImage = static_cast<u8*>(KvAlignedAlloc(image.size(), 16));
   std::memcpy(pImage, image.data(), image.size());
   ASSERT_EQ(KvLangID::loadStringTableFromMemory(pTable, pImage, static_cast<u32>(image.size())), 1);

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -21,6 +22,19 @@
 #include "Tests/Corvane/UI/Canvas/CanvasTestSupport.h"
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tools/fontc/FontFiles.h"
+
+// A string table image of one key (the table layout of KvLangID.h).
+inline std::vector<u8> stringTable(u32 uiKey, const std::u16string& text) {
+  std::vector<u8> image(12 + 4 + 12 + 2 * (text.size() + 1), 0);
+  const u32 auiHeader[3] = {12, 0, 1};
+  std::memcpy(image.data(), auiHeader, 12);
+  const u32 uiPair = 16;
+  std::memcpy(image.data() + 12, &uiPair, 4);
+  const u32 auiPair[3] = {28, 0, uiKey};
+  std::memcpy(image.data() + 16, auiPair, 12);
+  std::memcpy(image.data() + 28, text.data(), 2 * text.size());
+  return image;
+}
 
 inline constexpr f32 gc_fMONO_KERN_W_O = -2.0f;
 inline constexpr f32 gc_fMONO_KERN_SPACE_O = -3.0f;

@@ -35,18 +35,6 @@ class CTextHooks : public CQuietUIHooks {
   }
 };
 
-// A string table image of one key (the table layout of KvLangID.h).
-std::vector<u8> stringTable(u32 uiKey, const std::u16string& text) {
-  std::vector<u8> image(12 + 4 + 12 + 2 * (text.size() + 1), 0);
-  const u32 auiHeader[3] = {12, 0, 1};
-  std::memcpy(image.data(), auiHeader, 12);
-  const u32 uiPair = 16;
-  std::memcpy(image.data() + 12, &uiPair, 4);
-  const u32 auiPair[3] = {28, 0, uiKey};
-  std::memcpy(image.data() + 16, auiPair, 12);
-  std::memcpy(image.data() + 28, text.data(), 2 * text.size());
-  return image;
-}
 
 std::vector<u8> utf16le(const std::u16string& text) {
   std::vector<u8> bytes(2 * text.size());
