@@ -15,18 +15,11 @@
 // game's own, measured from the engine's counters on the same run; both report it as counters (entities, quads per
 // batch, draws).
 //
-// Start-up: the game from its start through the pre-load mode and the load mode (every sample asset, no splash) to
-// its first front-end frame, paired with the same work written plainly: the window and its OpenGL context, every
-// image the start-up loads decoded and uploaded with its mip levels, the sound bank's sources decoded (the streamed
-// ones opened), the archives' other bytes read, and one frame cleared, presented and read back.
-//
 // Runs on whatever SDL video driver is set (under Xvfb: x11; without a display: offscreen). Each iteration checks
 // that its frame reached the window.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
-#include <SDL_image.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <array>
@@ -39,51 +32,36 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
 #include "Bench/BenchConditionEnding.h"
+#include "Bench/BenchGameRun.h"
+#include "Bench/BenchPlainGLWindow.h"
 #include "Bench/BenchSkip.h"
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
-#include "Code/GameModes/ClGameModeLoad.h"
-#include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
-#include "Code/Objects/Backgrounds.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
-#include "Code/System/GAMEStartUpTimes.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
-#include "Corvane/System/ClMutexLock.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/D3D9/D3D9GL.h"
-#include "Platform/Store/StoreApi.h"
-#include "Tests/Support/KvTestSupport.h"
-#include "Code/System/GAMEGameHooks.h"
 
 namespace {
 
-constexpr int gc_iWIDTH = 1920;
-constexpr int gc_iHEIGHT = 1080;
+constexpr int gc_iWIDTH = gc_iGAME_WIDTH;
+constexpr int gc_iHEIGHT = gc_iGAME_HEIGHT;
 constexpr int gc_iSCENE_WIDTH = 480;
 constexpr int gc_iSCENE_HEIGHT = 270;
 constexpr double gc_fREFRESH_SECONDS = 1.0 / 60.0;
-
-void useDisplayOrOffscreen() {
-  if (std::getenv("SDL_VIDEODRIVER") == nullptr && std::getenv("DISPLAY") == nullptr) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  }
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-}
 
 // The CPU time of every thread of the process so far, in seconds.
 double processCpuSeconds() {
@@ -101,123 +79,6 @@ void reportProcessCpu(benchmark::State& state, double fStart) {
 void reportAgainstRefresh(benchmark::State& state) {
   state.counters["of_60Hz"] = benchmark::Counter(static_cast<double>(state.iterations()) * gc_fREFRESH_SECONDS,
                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-
-// The archives the game opens.
-const char* const gc_apARCHIVE_FILES[] = {"RWN_win32.mtc", "RWN_win32.mdf", "RWK_win32.mtc", "RWK_win32.mdf",
-                                          "RWG_win32.mtc", "RWG_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"};
-
-// The game from start-up to shut-down in a fresh data root, no vsync: a 2560 x 1440 desktop makes it pick the
-// 1920 x 1080 mode for its window. start runs it into its front end.
-class CGameRun {
- public:
-  // sExtraSettings: more project.ini lines; the Action mode is registered too, for a run that plays.
-  bool start(std::string* pError, bool bSkipSplash = true, const std::string& sExtraSettings = std::string()) {
-    m_previous = std::filesystem::current_path();
-    const std::string dir = KvTestTempDir("FrameBench");
-    std::filesystem::create_directories(dir + "/Data");
-    for (const char* pFile : gc_apARCHIVE_FILES) {
-      std::error_code error;
-      std::filesystem::copy_file(std::string(KV_DATA_DIR) + "/" + pFile, dir + "/Data/" + pFile, error);
-      if (error) {
-        *pError = std::string("cannot copy the archive ") + pFile + ": " + error.message();
-        return false;
-      }
-    }
-    std::filesystem::current_path(dir + "/Data");
-    std::ofstream("project.ini") << "NOVSYNC 1\n" << (bSkipSplash ? "SKIP_SPLASH 1\n" : "") << sExtraSettings;
-    setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
-    useDisplayOrOffscreen();
-    if (!SteamAPI_Init()) {
-      *pError = "the store stand-in did not start";
-      return false;
-    }
-    m_bStarted = true;
-    D3D9TestReset();
-    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {gc_iWIDTH, gc_iHEIGHT, 60, D3DFMT_X8R8G8B8}},
-                             {D3DFMT_X8R8G8B8, {2560, 1440, 60, D3DFMT_X8R8G8B8}}});
-    g_iLoadUIStep = -1;
-    ClGame::registerGameModes();
-    GameSpecificInstallHooks();
-    GAMEStartUpTimes::startUp();
-    // The profile's load ends on its own thread: frames until the second start-up stage has run, then frames until
-    // the front end has drawn its first one.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!g_bGameInitialized && std::chrono::steady_clock::now() < giveUp) GAMEStartUpTimes::tickFrame(0.016f);
-    // A run with SKIP_UI goes on from the front end's first frame into the Action mode.
-    for (int i = 0; i < 2000 && !(g_eCurrentGameMode == E_GAME_MODE_FRONTEND && m_iFrontEndFrames > 0) &&
-                    g_eCurrentGameMode != E_GAME_MODE_ACTION;
-         ++i) {
-      const bool bInFrontEnd = g_eCurrentGameMode == E_GAME_MODE_FRONTEND;
-      GAMEStartUpTimes::tickFrame(0.016f);
-      m_iFrontEndFrames += bInFrontEnd ? 1 : 0;
-    }
-    const bool bInAction = g_eCurrentGameMode == E_GAME_MODE_ACTION;
-    if (ClGraphics::mp_pDevice == nullptr || (!bInAction && (m_iFrontEndFrames == 0 || g_bBackgroundsLoaded == 0))) {
-      *pError = "the game did not reach its front end (mode " + std::to_string(g_eCurrentGameMode) + ", loading step " +
-                std::to_string(g_iLoadUIStep) + ")";
-      return false;
-    }
-    // The size from the device's parameters: a read-back would make every later Present keep a copy.
-    const UINT uiW = ClGraphics::mp_presentParams.BackBufferWidth;
-    const UINT uiH = ClGraphics::mp_presentParams.BackBufferHeight;
-    if (uiW != gc_iWIDTH || uiH != gc_iHEIGHT) {
-      *pError = "the back buffer is " + std::to_string(uiW) + " x " + std::to_string(uiH) + ", not 1920 x 1080";
-      return false;
-    }
-    return true;
-  }
-  ~CGameRun() {
-    if (!m_bStarted) {
-      if (!m_previous.empty()) std::filesystem::current_path(m_previous);
-      return;
-    }
-    ClGame::shutDown();
-    ClMutexLock::shutdownPool();
-    g_bGameInitialized = 0;
-    ClGame::unregisterGameModes();
-    D3D9TestReset();
-    SteamAPI_Shutdown();
-    unsetenv("GRINDLOW_STORE_DIR");
-    std::filesystem::current_path(m_previous);
-  }
-
- private:
-  std::filesystem::path m_previous;
-  bool m_bStarted = false;
-  int m_iFrontEndFrames = 0;
-};
-
-// The game's start-up without its splash ("SKIP_SPLASH 1") to the first front-end frame; the shut-down is not
-// timed. The counters are the start-up's phases in milliseconds, averaged over the iterations: the first stage, the
-// pre-load mode (the profile's load and the second stage), the second stage's own frame within it, the load mode's
-// loads and the first front-end frame.
-void BM_Engine_StartUpToFrontEnd(benchmark::State& state) {
-  std::map<std::string, double> sums;
-  for (auto _ : state) {
-    std::string error;
-    {
-      CGameRun game;
-      if (!game.start(&error)) {
-        state.SkipWithError(error.c_str());
-        break;
-      }
-      state.PauseTiming();
-      const GAMEStartUpTimes& times = g_startUpTimes;
-      const auto endOf = [&times](E_STARTUP_PHASE ePhase) { return static_cast<double>(times.endOf(ePhase)); };
-      if (!times.done()) {
-        state.SkipWithError("the start-up's phases were not all timed");
-        break;
-      }
-      sums["stage1_ms"] += (endOf(E_STARTUP_PHASE_STAGE1) - static_cast<double>(times.start())) * 1e-3;
-      sums["preload_ms"] += (endOf(E_STARTUP_PHASE_PRELOAD) - endOf(E_STARTUP_PHASE_STAGE1)) * 1e-3;
-      sums["stage2_ms"] += (endOf(E_STARTUP_PHASE_STAGE2) - static_cast<double>(times.stage2FrameStart())) * 1e-3;
-      sums["loads_ms"] += (endOf(E_STARTUP_PHASE_LOADS) - endOf(E_STARTUP_PHASE_PRELOAD)) * 1e-3;
-      sums["firstframe_ms"] += (endOf(E_STARTUP_PHASE_FIRST_FRAME) - endOf(E_STARTUP_PHASE_LOADS)) * 1e-3;
-    }
-    state.ResumeTiming();
-  }
-  for (const auto& [name, sum] : sums) state.counters[name] = benchmark::Counter(sum, benchmark::Counter::kAvgIterations);
 }
 
 // Game frames drawn as in eMode; every frame must reach the window without a GL error.
@@ -350,253 +211,6 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
   }
   reportFrameWorkload(state, work);
   reportAgainstRefresh(state);
-}
-
-// A 1920 x 1080 window with an OpenGL 3.3 core context, no vsync, and its functions; open says why it failed. The
-// context is current on the calling thread after open; release and acquire move it to another thread (one thread
-// at a time, as EGL wants for a window surface).
-class CPlainGLWindow {
- public:
-  bool open(std::string* pError) {
-    useDisplayOrOffscreen();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      *pError = SDL_GetError();
-      return false;
-    }
-    m_bVideo = true;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    m_pWindow = SDL_CreateWindow("plain", 0, 0, gc_iWIDTH, gc_iHEIGHT, SDL_WINDOW_OPENGL);
-    m_context = m_pWindow != nullptr ? SDL_GL_CreateContext(m_pWindow) : nullptr;
-    const char* pMissing = nullptr;
-    if (m_context == nullptr || !D3D9LoadGLFunctions(&gl, &pMissing)) {
-      *pError = m_context == nullptr ? SDL_GetError() : pMissing;
-      return false;
-    }
-    SDL_GL_SetSwapInterval(0);
-    return true;
-  }
-  // open, or the benchmark stopped with the reason.
-  bool openFor(benchmark::State& state) {
-    std::string error;
-    if (open(&error)) return true;
-    state.SkipWithError(error.c_str());
-    return false;
-  }
-  ~CPlainGLWindow() {
-    if (m_context != nullptr) {
-      SDL_GL_MakeCurrent(m_pWindow, m_context);
-      SDL_GL_DeleteContext(m_context);
-    }
-    if (m_pWindow != nullptr) SDL_DestroyWindow(m_pWindow);
-    if (m_bVideo) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  }
-  void release() { SDL_GL_MakeCurrent(m_pWindow, nullptr); }
-  bool acquire() { return SDL_GL_MakeCurrent(m_pWindow, m_context) == 0; }
-  void swap() { SDL_GL_SwapWindow(m_pWindow); }
-  // A program from the two sources, in use; 0 when one does not compile or they do not link.
-  GLuint useProgram(const char* pVertex, const char* pFragment) {
-    const GLuint program = gl.CreateProgram();
-    for (const auto& [eKind, pSource] :
-         {std::pair{GL_VERTEX_SHADER, pVertex}, std::pair{GL_FRAGMENT_SHADER, pFragment}}) {
-      const GLuint shader = gl.CreateShader(eKind);
-      gl.ShaderSource(shader, 1, &pSource, nullptr);
-      gl.CompileShader(shader);
-      gl.AttachShader(program, shader);
-      gl.DeleteShader(shader);
-    }
-    gl.LinkProgram(program);
-    GLint iLinked = 0;
-    gl.GetProgramiv(program, GL_LINK_STATUS, &iLinked);
-    if (iLinked == 0) {
-      gl.DeleteProgram(program);
-      return 0;
-    }
-    gl.UseProgram(program);
-    return program;
-  }
-
-  // A w x h texture of 32-bit BGRA texels (nullptr: contents undefined, for a render target), bound to the active
-  // unit, with one filter and one wrap mode for both axes.
-  GLuint makeTexture(GLsizei iWidth, GLsizei iHeight, const uint32_t* pTexels, GLint iFilter, GLint iWrap) {
-    GLuint texture = 0;
-    gl.GenTextures(1, &texture);
-    gl.BindTexture(GL_TEXTURE_2D, texture);
-    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, iFilter);
-    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, iFilter);
-    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, iWrap);
-    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, iWrap);
-    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, iWidth, iHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, pTexels);
-    return texture;
-  }
-
-  SD3D9GLFunctions gl;
-
- private:
-  bool m_bVideo = false;
-  SDL_Window* m_pWindow = nullptr;
-  SDL_GLContext m_context = nullptr;
-};
-
-// One line of a build manifest: "file <archive path> <source path> <how stored>", the paths maybe quoted.
-struct SManifestFile {
-  std::string archivePath;
-  std::string sourcePath;
-  std::string storage;
-};
-
-std::vector<SManifestFile> readManifest(const std::string& path) {
-  std::vector<SManifestFile> files;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream words(line);
-    std::string kind;
-    SManifestFile file;
-    if (!(words >> kind >> file.archivePath >> file.sourcePath >> file.storage) || kind != "file") continue;
-    for (std::string* pWord : {&file.archivePath, &file.sourcePath}) {
-      if (pWord->size() >= 2 && pWord->front() == '"') *pWord = pWord->substr(1, pWord->size() - 2);
-    }
-    files.push_back(file);
-  }
-  return files;
-}
-
-// The images the start-up loads: the UI and game atlases' pages, the CRT's textures, the screens' images, the
-// English logo and the pages of the font family "FontAcknowledge".
-bool loadedAtStartUp(const std::string& archivePath) {
-  for (const char* pPrefix : {"TexturesUI/", "TexturesGame/", "Images/UI/", "Lang/eng/", "ImagesFonts/FontAcknowledge_"}) {
-    if (archivePath.rfind(pPrefix, 0) == 0) return archivePath.find(".png") != std::string::npos ||
-                                                   archivePath.find(".bmp") != std::string::npos;
-  }
-  return false;
-}
-
-// The least start-up can cost for the same work: see the file's head. Checks that every image decoded, every sound
-// decoded or opened, and that the presented frame holds the clear colour.
-void BM_Baseline_StartUpToFrontEnd(benchmark::State& state) {
-  const std::string content = KV_CONTENT_DIR;
-  std::vector<std::string> images;
-  std::vector<SManifestFile> sounds;
-  for (const char* pManifest : {"RWG.images.manifest", "RWG.manifest"}) {
-    for (const SManifestFile& file : readManifest(content + "/" + pManifest)) {
-      if (loadedAtStartUp(file.archivePath) &&
-          std::find(images.begin(), images.end(), file.sourcePath) == images.end()) {
-        images.push_back(file.sourcePath);
-      }
-    }
-  }
-  // The sound bank and the tracks' data are read as bytes; the sources are decoded or opened.
-  std::vector<std::string> data;
-  for (const SManifestFile& file : readManifest(content + "/RWG.manifest")) {
-    if (file.archivePath.rfind("Audio/", 0) != 0) continue;
-    const std::string ext = file.archivePath.substr(file.archivePath.rfind('.') + 1);
-    if (ext == "wav" || ext == "ogg" || ext == "flac") {
-      sounds.push_back(file);
-    } else {
-      data.push_back(file.sourcePath);
-    }
-  }
-  if (images.empty() || sounds.empty()) {
-    state.SkipWithError("the build's manifests list no images or sounds");
-    return;
-  }
-  std::vector<char> buffer;
-  size_t uiTexels = 0;
-  size_t uiFrames = 0;
-  for (auto _ : state) {
-    CPlainGLWindow window;
-    if (!window.openFor(state)) return;
-    SD3D9GLFunctions& gl = window.gl;
-    uiTexels = 0;
-    uiFrames = 0;
-    for (const std::string& path : images) {
-      SDL_Surface* pLoaded = IMG_Load(path.c_str());
-      SDL_Surface* pImage = pLoaded != nullptr ? SDL_ConvertSurfaceFormat(pLoaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
-      SDL_FreeSurface(pLoaded);
-      if (pImage == nullptr) {
-        state.SkipWithError(("cannot decode " + path).c_str());
-        return;
-      }
-      UINT uiW = static_cast<UINT>(pImage->w);
-      UINT uiH = static_cast<UINT>(pImage->h);
-      std::vector<DWORD> texels(static_cast<size_t>(uiW) * uiH);
-      for (UINT y = 0; y < uiH; ++y) {
-        std::memcpy(&texels[static_cast<size_t>(y) * uiW], static_cast<const char*>(pImage->pixels) + y * pImage->pitch,
-                    uiW * 4u);
-      }
-      SDL_FreeSurface(pImage);
-      GLuint texture = 0;
-      gl.GenTextures(1, &texture);
-      gl.BindTexture(GL_TEXTURE_2D, texture);
-      gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
-      for (GLint iLevel = 0;; ++iLevel) {
-        gl.TexImage2D(GL_TEXTURE_2D, iLevel, GL_RGBA8, static_cast<GLsizei>(uiW), static_cast<GLsizei>(uiH), 0, GL_BGRA,
-                      GL_UNSIGNED_BYTE, texels.data());
-        uiTexels += texels.size();
-        if (uiW == 1 && uiH == 1) break;
-        // The next level: each texel the rounded mean of the 2 x 2 block below it, per 8-bit channel.
-        const UINT uiHalfW = std::max(uiW / 2, 1u);
-        const UINT uiHalfH = std::max(uiH / 2, 1u);
-        std::vector<DWORD> half(static_cast<size_t>(uiHalfW) * uiHalfH);
-        for (UINT y = 0; y < uiHalfH; ++y) {
-          for (UINT x = 0; x < uiHalfW; ++x) {
-            const UINT x0 = std::min(2 * x, uiW - 1), x1 = std::min(2 * x + 1, uiW - 1);
-            const size_t r0 = static_cast<size_t>(std::min(2 * y, uiH - 1)) * uiW;
-            const size_t r1 = static_cast<size_t>(std::min(2 * y + 1, uiH - 1)) * uiW;
-            DWORD uiOut = 0;
-            for (UINT uiShift = 0; uiShift < 32; uiShift += 8) {
-              const DWORD uiSum = ((texels[r0 + x0] >> uiShift) & 0xFF) + ((texels[r0 + x1] >> uiShift) & 0xFF) +
-                                  ((texels[r1 + x0] >> uiShift) & 0xFF) + ((texels[r1 + x1] >> uiShift) & 0xFF);
-              uiOut |= ((uiSum + 2) >> 2) << uiShift;
-            }
-            half[static_cast<size_t>(y) * uiHalfW + x] = uiOut;
-          }
-        }
-        texels.swap(half);
-        uiW = uiHalfW;
-        uiH = uiHalfH;
-      }
-    }
-    // Sounds stored compressed are decoded whole at load; the plain ones are streamed and only opened.
-    std::vector<short> samples;
-    for (const SManifestFile& sound : sounds) {
-      SF_INFO info{};
-      SNDFILE* pFile = sf_open(sound.sourcePath.c_str(), SFM_READ, &info);
-      if (pFile == nullptr) {
-        state.SkipWithError(("cannot open the sound " + sound.sourcePath).c_str());
-        return;
-      }
-      if (sound.storage == "compress") {
-        samples.resize(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
-        uiFrames += static_cast<size_t>(sf_readf_short(pFile, samples.data(), info.frames));
-      }
-      sf_close(pFile);
-    }
-    std::vector<std::string> bytes = data;
-    for (const char* pFile : gc_apARCHIVE_FILES) {
-      // The game archive's entries are read above; the other archives are small and read whole.
-      if (std::string(pFile) != "RWG_win32.mdf") bytes.push_back(std::string(KV_DATA_DIR) + "/" + pFile);
-    }
-    for (const std::string& path : bytes) {
-      std::ifstream file(path, std::ios::binary | std::ios::ate);
-      buffer.resize(static_cast<size_t>(file.tellg()));
-      file.seekg(0);
-      file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    }
-    gl.ClearColor(0.0f, 0.5f, 1.0f, 1.0f);
-    gl.Clear(GL_COLOR_BUFFER_BIT);
-    window.swap();
-    GLubyte aPixel[4] = {};
-    gl.ReadPixels(gc_iWIDTH / 2, gc_iHEIGHT / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, aPixel);
-    if (aPixel[0] != 0 || aPixel[2] != 255 || aPixel[1] < 127 || aPixel[1] > 128) {
-      state.SkipWithError("the presented frame does not hold the clear colour");
-      return;
-    }
-  }
-  if (uiFrames == 0 || uiTexels == 0) state.SkipWithError("no image or sound was decoded");
-  state.counters["images"] = static_cast<double>(images.size());
-  state.counters["sounds"] = static_cast<double>(sounds.size());
 }
 
 // The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
@@ -1560,8 +1174,6 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   reportAgainstRefresh(state);
 }
 
-BENCHMARK(BM_Engine_StartUpToFrontEnd)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Baseline_StartUpToFrontEnd)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Engine_FramePreLoadPlainCopy)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_FramePreLoadPlainCopy)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Engine_FrameBloomCRT)->UseRealTime()->Unit(benchmark::kMillisecond);
