@@ -4,6 +4,7 @@
 #pragma once
 
 #include <SDL.h>
+#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -109,6 +110,13 @@ class CGameRun {
       return false;
     }
     return true;
+  }
+  // start, or the benchmark stopped with the reason.
+  bool startFor(benchmark::State& state) {
+    std::string error;
+    if (start(&error)) return true;
+    state.SkipWithError(error.c_str());
+    return false;
   }
   ~CGameRun() {
     if (!m_bStarted) {

@@ -84,11 +84,7 @@ void reportAgainstRefresh(benchmark::State& state) {
 // Game frames drawn as in eMode; every frame must reach the window without a GL error.
 void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
   CGameRun game;
-  std::string error;
-  if (!game.start(&error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!game.startFor(state)) return;
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   const E_GAME_MODE eSaved = g_eCurrentGameMode;
   g_eCurrentGameMode = eMode;
@@ -383,11 +379,8 @@ std::string checkPicture(const std::function<u32(i32, i32)>& pixel) {
 // frame that does not come) with the front end's CRT option on, a frame's 2D batch holding the two scene quads.
 void BM_Engine_FrameBloomCRTPasses(benchmark::State& state) {
   CGameRun game;
+  if (!game.startFor(state)) return;
   std::string error;
-  if (!game.start(&error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   const bool bScene = !benchSkips("FrameBloomCRTPasses.engine.scene");
   const u32 uiSavedCRT = g_bCRTEffectOption;
