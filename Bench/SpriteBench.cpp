@@ -15,11 +15,13 @@
 //     the calling thread), against the best plain build of the same records: the same routines on the calling
 //     thread (a plain split between threads, PlainSplit_SpriteJobs, is slower at this size). Wall time of the
 //     builds; every round's geometry is checked against a reference round (the recording device: no GPU work).
-//   UIFrame: one UI frame of a screen of 500 image widgets on the "UBER" canvas (the UI's update and render: the
-//     tree's tick, each widget's render procedure reading its properties, best fit, placement, the sprite queue,
-//     its sort and the quads written into dynamic geometry), against writing the same 500 quads (positions, texture
-//     coordinates, colour, signature and layer taken from the engine's own queue once) straight into dynamic
-//     geometry; calling-thread CPU time on the recording device.
+//   UIFrame: one UI frame of a screen of 500 pulsing image widgets on the "UBER" canvas (the UI's update and
+//     render: the tree's tick with every image's colour animator, each widget's render procedure reading its
+//     properties, placement, the sprite queue, its sort and the quads written into dynamic geometry), against the
+//     same screen as plain records (rectangles worked out once from the description, a pulse clock each, a counting
+//     sort by layer, one reservation); calling-thread CPU time on the recording device. Both check every one of the
+//     first 120 frames' colour against the pulse and the last frame's quads against the layout (places, size, layer
+//     order); "UIFrame.<engine|baseline>.<tick|sort>" in GRINDLOW_BENCH_SKIP leaves a step out and fails them.
 //   AnimWidgets: one UI frame of a screen of 200 flip-book widgets (each advancing its own texture-animation object
 //     on the gameplay clock and queuing its current frame through its render procedure, then the sort and the quads
 //     written into dynamic geometry), against 200 texture-animation objects playing the same flip book from the
@@ -43,6 +45,8 @@
 
 #include "Bench/BenchConditionEnding.h"
 #include "Bench/BenchPlainPool.h"
+#include "Bench/BenchSkip.h"
+#include "Bench/BenchWrittenQuads.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
@@ -695,8 +699,17 @@ std::string quadLayout(i32 i) {
          R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}})";
 }
 
+// The images' pulse: each swings between these two colours over a period, the colour animator's cosine pulse.
+constexpr u32 gc_uiPULSE_FROM = 0xFFFFFFFFu;
+constexpr u32 gc_uiPULSE_TO = 0x80C08040u;
+constexpr f32 gc_fPULSE_PERIOD = 0.25f;
+constexpr f32 gc_fUI_DT = 1.0f / 60.0f;
+constexpr f32 gc_fUI_ASSET_HEIGHT = 216.0f;
+constexpr i32 gc_iTILE_TEXELS = 16;
+
 // The UI on the session's device: "UBER" over the whole window, the default canvas's asset height 216, a loose UI
-// image of 16 x 16 texels and a screen of 500 images of it spread over the canvas.
+// image of 16 x 16 texels and a screen of 500 images of it spread over the canvas, each pulsing from its load on,
+// the system clock at 1/60 s a frame.
 class CImageScreen {
  public:
   CImageScreen() {
@@ -705,11 +718,12 @@ class CImageScreen {
     Cl2d::initialise();
     Cl2dCanvas* pFull = Cl2d::getFullCanvas();
     pFull->mp_potentialAssetHeights.append(SCanvasAssetHeight{216, "_216"});
-    Cl2d::createCanvas("UBER", gc_ui2D_ALIGN_CENTRE, gc_f2D_DESIGN_HEIGHT, 216.0f, 0.0f, 0.0f,
+    Cl2d::createCanvas("UBER", gc_ui2D_ALIGN_CENTRE, gc_f2D_DESIGN_HEIGHT, gc_fUI_ASSET_HEIGHT, 0.0f, 0.0f,
                        static_cast<f32>(gc_iWIDTH), static_cast<f32>(gc_iHEIGHT), gc_ui2D_ALIGN_CENTRE);
     std::filesystem::create_directories("Images/UI");
-    const std::vector<uint8_t> png =
-        KvTestEncodeImage(std::vector<uint32_t>(16 * 16, 0xFFC08040u), 16, 16, ETestImageFormat::PNG);
+    const std::vector<uint8_t> png = KvTestEncodeImage(
+        std::vector<uint32_t>(gc_iTILE_TEXELS * gc_iTILE_TEXELS, 0xFFC08040u), gc_iTILE_TEXELS, gc_iTILE_TEXELS,
+        ETestImageFormat::PNG);
     std::ofstream("Images/UI/Tile_216.png", std::ios::binary)
         .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     KvTestSetUIHooks(&m_hooks);
@@ -720,13 +734,17 @@ class CImageScreen {
           "textureName": "Tile", "textureShader": {"id": "system_blend_premult"},
           "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
           "widgetLayout": )" + quadLayout(i) + R"(,
-          "onLoad": {"event": {"calls": [{"call": "systemDeferredImageLoad"}]}},
+          "onLoad": {"event": {"calls": [{"call": "systemDeferredImageLoad"}, {"call": "systemImagePulse", "params": [)" +
+             std::to_string(gc_uiPULSE_FROM) + ", " + std::to_string(gc_uiPULSE_TO) + ", " +
+             std::to_string(gc_fPULSE_PERIOD) + R"(]}]}},
           "onRender": {"event": {"single": "systemImageRender"}}}})";
     });
     // The images share one texture: each queues it, and it loads once.
     ClUI::loadDeferredUITextures();
+    ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = gc_fUI_DT;
   }
   ~CImageScreen() {
+    ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
     ClUI::terminate();
     KvTestSetUIHooks(nullptr);
     Cl2d::clearSprites();
@@ -748,23 +766,113 @@ void engineUIFrame() {
   Cl2d::clearSprites();
 }
 
+// Image i's top-left corner in window pixels: its description's canvas position ("UBER" is the window, one unit a
+// pixel) rounded to a whole pixel.
+void imagePlace(i32 i, f32* pLeft, f32* pTop) {
+  f32 fX = 0.0f;
+  f32 fY = 0.0f;
+  quadPosition(i, &fX, &fY);
+  *pLeft = std::floor(std::stof(std::to_string(fX * 216.0f / gc_iHEIGHT)) + 0.5f);
+  *pTop = std::floor(std::stof(std::to_string(fY * 216.0f / gc_iHEIGHT)) + 0.5f);
+}
+
+// An empty answer when a frame's written quads are the screen's images as laid out: one per image, in layer order,
+// each layer's at its images' places (Direct3D 9's pixel centres: half a pixel up and left) with the tile's size
+// (the canvas's resolution height is the asset height), the whole texture, all in one colour on the segment
+// between the pulse's two; else what is wrong.
+std::string checkImageQuads(const std::vector<SWrittenQuad>& quads) {
+  if (quads.size() != static_cast<size_t>(gc_iUI_IMAGES)) {
+    return "the frame wrote " + std::to_string(quads.size()) + " quads for " + std::to_string(gc_iUI_IMAGES) +
+           " images";
+  }
+  struct SPlace {
+    f32 fLayer, fX, fY;
+    bool operator<(const SPlace& o) const {
+      return fLayer != o.fLayer ? fLayer < o.fLayer : (fX != o.fX ? fX < o.fX : fY < o.fY);
+    }
+    bool operator==(const SPlace& o) const { return fLayer == o.fLayer && fX == o.fX && fY == o.fY; }
+  };
+  std::vector<SPlace> wanted;
+  for (i32 i = 0; i < gc_iUI_IMAGES; ++i) {
+    f32 fX = 0.0f;
+    f32 fY = 0.0f;
+    imagePlace(i, &fX, &fY);
+    wanted.push_back({static_cast<f32>(2600 + i % 200), fX - 0.5f, fY - 0.5f});
+  }
+  std::vector<SPlace> got;
+  for (size_t k = 0; k < quads.size(); ++k) {
+    const SWrittenQuad& q = quads[k];
+    if (k > 0 && q.fDepth > quads[k - 1].fDepth) return "quad " + std::to_string(k) + " is out of layer order";
+    if (q.fRight - q.fLeft != gc_iTILE_TEXELS || q.fBottom - q.fTop != gc_iTILE_TEXELS || q.fU0 != 0.0f ||
+        q.fV0 != 0.0f || q.fU1 != 1.0f || q.fV1 != 1.0f) {
+      return "quad " + std::to_string(k) + " is not the whole tile at its size";
+    }
+    if (q.uiColor != quads[0].uiColor) return "the images do not pulse together";
+    got.push_back({-q.fDepth, q.fLeft, q.fTop});
+  }
+  std::sort(wanted.begin(), wanted.end());
+  std::sort(got.begin(), got.end());
+  for (size_t k = 0; k < got.size(); ++k) {
+    if (!(got[k] == wanted[k])) {
+      return "a quad of layer " + std::to_string(got[k].fLayer) + " is at (" + std::to_string(got[k].fX) + ", " +
+             std::to_string(got[k].fY) + "), where no image of its layer is";
+    }
+  }
+  for (u32 uiShift = 0; uiShift < 32; uiShift += 8) {
+    const u32 uiFrom = (gc_uiPULSE_FROM >> uiShift) & 0xFFu;
+    const u32 uiTo = (gc_uiPULSE_TO >> uiShift) & 0xFFu;
+    const u32 uiGot = (quads[0].uiColor >> uiShift) & 0xFFu;
+    if (uiGot < std::min(uiFrom, uiTo) || uiGot > std::max(uiFrom, uiTo)) return "the colour is off the pulse";
+  }
+  return std::string();
+}
+
+// The pulse's colour after fSeconds: from one colour to the other and back over its period, along half a cosine.
+u32 pulseColor(f32 fSeconds) {
+  const f64 t = (1.0 - std::cos(2.0 * 3.14159265358979 * fSeconds / gc_fPULSE_PERIOD)) * 0.5;
+  u32 uiColor = 0;
+  for (u32 uiShift = 0; uiShift < 32; uiShift += 8) {
+    const f64 fFrom = static_cast<f64>((gc_uiPULSE_FROM >> uiShift) & 0xFFu);
+    const f64 fTo = static_cast<f64>((gc_uiPULSE_TO >> uiShift) & 0xFFu);
+    uiColor |= static_cast<u32>(fFrom + (fTo - fFrom) * t + 0.5) << uiShift;
+  }
+  return uiColor;
+}
+
+// Runs the frames on the calling thread's CPU time. Each of the first 120 frames' colour must be the pulse's after
+// that many frames (within 2 levels a channel: the animator truncates; later, a clock that adds up 1/60 s in single
+// precision drifts from it); after the last, checkImageQuads.
 template <typename FFrame>
 void runUIFrames(benchmark::State& state, FFrame frame) {
+  i64 iFrame = 0;
+  std::string error;
   for (auto _ : state) {
     ClDynamicGeometry::unlockBuffers();
     ClDynamicGeometry::beginFrame();
     const f64 dStart = threadSeconds();
     frame();
     state.SetIterationTime(threadSeconds() - dStart);
-    if (ClDynamicGeometry::getNumVerts() != 4 * gc_iUI_IMAGES) {
-      state.SkipWithError("the frame did not make one quad per image");
-      return;
+    ++iFrame;
+    const u32 uiColor = ClDynamicGeometry::getNumVerts() > 0 ? ClDynamicGeometry::m_pLockedVerts[0].color : 0u;
+    const u32 uiWanted = pulseColor(static_cast<f32>(static_cast<f64>(iFrame) * gc_fUI_DT));
+    for (u32 uiShift = 0; uiShift < 32 && error.empty() && iFrame <= 120; uiShift += 8) {
+      const i32 iOff = static_cast<i32>((uiColor >> uiShift) & 0xFFu) - static_cast<i32>((uiWanted >> uiShift) & 0xFFu);
+      if (std::abs(iOff) > 2) {
+        char acError[96];
+        std::snprintf(acError, sizeof(acError), "frame %lld's colour is %08X, the pulse's %08X",
+                      static_cast<long long>(iFrame), uiColor, uiWanted);
+        error = acError;
+      }
     }
   }
+  if (error.empty()) error = checkImageQuads(writtenQuads());
   ClDynamicGeometry::unlockBuffers();
+  if (!error.empty()) state.SkipWithError(error.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iUI_IMAGES);
 }
 
+// The UI's frame; "UIFrame.engine.tick" leaves out the UI's update (the widgets' animators), "UIFrame.engine.sort"
+// the queue's sort.
 void BM_Engine_UIFrame(benchmark::State& state) {
   CTestGraphicsHooks hooks;
   CSpriteSession session(&hooks, true);
@@ -773,9 +881,99 @@ void BM_Engine_UIFrame(benchmark::State& state) {
     state.SkipWithError("the screen of images did not load");
     return;
   }
-  runUIFrames(state, engineUIFrame);
+  const bool bTick = !benchSkips("UIFrame.engine.tick");
+  const bool bSort = !benchSkips("UIFrame.engine.sort");
+  runUIFrames(state, [bTick, bSort] {
+    if (bTick) ClUI::update();
+    ClUI::render();
+    if (bSort) Cl2d::sortSprites();
+    Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
+    Cl2d::clearSprites();
+  });
 }
 BENCHMARK(BM_Engine_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The same screen as plain records: each image's rectangle in window pixels worked out once from its description
+// (its canvas position, the tile's size), its layer, and its own pulse clock. A frame ticks
+// every pulse (the colour from the cosine of its clock), queues the visible images into an array, sorts them by
+// layer (a counting sort over the UI's 200 layers, stable) and writes them into dynamic geometry in one
+// reservation. "UIFrame.baseline.tick" leaves out the pulses' tick, "UIFrame.baseline.sort" the sort.
+class CPlainImageScreen {
+ public:
+  explicit CPlainImageScreen(const SRenderSignature* pSignature) : m_pSignature(pSignature) {
+    for (i32 i = 0; i < gc_iUI_IMAGES; ++i) {
+      f32 fLeft = 0.0f;
+      f32 fTop = 0.0f;
+      imagePlace(i, &fLeft, &fTop);
+      m_images.push_back({fLeft, fTop, static_cast<f32>(gc_iTILE_TEXELS), static_cast<u16>(i % 200), 0.0f,
+                          gc_uiPULSE_FROM, true});
+    }
+    m_queue.resize(m_images.size());
+    m_sorted.resize(m_images.size());
+  }
+
+  void frame(bool bTick, bool bSort) {
+    if (bTick) {
+      const f32 fRate = 2.0f * KV_PI / gc_fPULSE_PERIOD;
+      for (SImage& image : m_images) {
+        image.fClock += gc_fUI_DT;
+        const f32 t = (1.0f - std::cos(fRate * image.fClock)) * 0.5f;
+        u32 uiColor = 0;
+        for (u32 uiShift = 0; uiShift < 32; uiShift += 8) {
+          const f32 fFrom = static_cast<f32>((gc_uiPULSE_FROM >> uiShift) & 0xFFu);
+          const f32 fTo = static_cast<f32>((gc_uiPULSE_TO >> uiShift) & 0xFFu);
+          uiColor |= static_cast<u32>(fFrom + (fTo - fFrom) * t + 0.5f) << uiShift;
+        }
+        image.uiColor = uiColor;
+      }
+    }
+    u32 uiQueued = 0;
+    for (const SImage& image : m_images) {
+      if (image.bVisible) m_queue[uiQueued++] = &image;
+    }
+    const SImage* const* ppOrder = m_queue.data();
+    if (bSort) {
+      std::fill(std::begin(m_auiLayerStart), std::end(m_auiLayerStart), 0u);
+      for (u32 i = 0; i < uiQueued; ++i) ++m_auiLayerStart[m_queue[i]->uLayer + 1];
+      for (size_t l = 1; l < std::size(m_auiLayerStart); ++l) m_auiLayerStart[l] += m_auiLayerStart[l - 1];
+      for (u32 i = 0; i < uiQueued; ++i) m_sorted[m_auiLayerStart[m_queue[i]->uLayer]++] = m_queue[i];
+      ppOrder = m_sorted.data();
+    }
+    SDynamicGeometryAlloc alloc;
+    ClDynamicGeometry::reserve(static_cast<i32>(uiQueued), static_cast<i32>(4 * uiQueued),
+                               static_cast<i32>(6 * uiQueued), &alloc);
+    if (alloc.mp_pVerts == nullptr) return;
+    for (u32 i = 0; i < uiQueued; ++i) {
+      const SImage& q = *ppOrder[i];
+      const f32 fLeft = q.fLeft - 0.5f;
+      const f32 fTop = q.fTop - 0.5f;
+      const f32 fRight = fLeft + q.fSize;
+      const f32 fBottom = fTop + q.fSize;
+      SDynamicGeometryVertex* pV = alloc.mp_pVerts + 4 * i;
+      pV[0] = SDynamicGeometryVertex{fLeft, fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+      pV[1] = SDynamicGeometryVertex{fRight, fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f};
+      pV[2] = SDynamicGeometryVertex{fLeft, fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+      pV[3] = SDynamicGeometryVertex{fRight, fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f};
+      ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes + 6 * i, alloc.mp_uiFirstVertex + 4 * i, true);
+      ClDynamicGeometry::setElement(alloc, static_cast<i32>(i), alloc.mp_uiFirstIndex + 6 * i, 6,
+                                    gc_uiDYNGEO_FLAG_UI, m_pSignature, -static_cast<f32>(2600 + q.uLayer));
+    }
+  }
+
+ private:
+  struct SImage {
+    f32 fLeft, fTop, fSize;
+    u16 uLayer;  // from 2600
+    f32 fClock;
+    u32 uiColor;
+    bool bVisible;
+  };
+  const SRenderSignature* m_pSignature;
+  std::vector<SImage> m_images;
+  std::vector<const SImage*> m_queue;
+  std::vector<const SImage*> m_sorted;
+  u32 m_auiLayerStart[201] = {};
+};
 
 void BM_Baseline_UIFrame(benchmark::State& state) {
   CTestGraphicsHooks hooks;
@@ -785,38 +983,18 @@ void BM_Baseline_UIFrame(benchmark::State& state) {
     state.SkipWithError("the screen of images did not load");
     return;
   }
-  // The quads the engine makes, taken once from its queue in drawing order.
-  ClUI::render();
-  Cl2d::sortSprites();
-  struct SQuad {
-    f32 fLeft, fTop, fRight, fBottom, fU0, fV0, fU1, fV1;
-    u32 uiColor;
-    const SRenderSignature* pSignature;
-    f32 fDepth;
-  };
-  std::vector<SQuad> quads;
-  const S2dSpriteQueue& queue = Cl2d::mp_spriteQueue;
-  for (u16 uOrder = 0; uOrder < queue.mp_uCount; ++uOrder) {
-    const u16 i = queue.mp_auSortedIndex[uOrder];
-    const f32 fLeft = queue.mp_afX[i] - 0.5f;
-    const f32 fTop = queue.mp_afY[i] - 0.5f;
-    quads.push_back({fLeft, fTop, fLeft + queue.mp_afWidth[i], fTop + queue.mp_afHeight[i], queue.mp_afLeftU[i],
-                     queue.mp_afTopV[i], queue.mp_afRightU[i], queue.mp_afBottomV[i], queue.mp_auiColor[i],
-                     queue.mp_apSignature[i], -static_cast<f32>(queue.mp_auLayer[i])});
+  // The tile's texture, loaded with the screen, drawn with the images' shader.
+  ClTexture* pTile = ClTextureMgr::findTexture("Images/UI/Tile_216");
+  const SRenderSignature* pSignature =
+      pTile != nullptr ? ClSignatureMgr::getSignatureByName("system_blend_premult", pTile) : nullptr;
+  if (pSignature == nullptr) {
+    state.SkipWithError("the tile's texture is not loaded");
+    return;
   }
-  Cl2d::clearSprites();
-  runUIFrames(state, [&quads] {
-    for (const SQuad& q : quads) {
-      SDynamicGeometryAlloc alloc;
-      ClDynamicGeometry::reserve(1, 4, 6, &alloc);
-      alloc.mp_pVerts[0] = SDynamicGeometryVertex{q.fLeft, q.fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV0};
-      alloc.mp_pVerts[1] = SDynamicGeometryVertex{q.fRight, q.fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV0};
-      alloc.mp_pVerts[2] = SDynamicGeometryVertex{q.fLeft, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV1};
-      alloc.mp_pVerts[3] = SDynamicGeometryVertex{q.fRight, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV1};
-      ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes, alloc.mp_uiFirstVertex, true);
-      ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, gc_uiDYNGEO_FLAG_UI, q.pSignature, q.fDepth, 0);
-    }
-  });
+  CPlainImageScreen plain(pSignature);
+  const bool bTick = !benchSkips("UIFrame.baseline.tick");
+  const bool bSort = !benchSkips("UIFrame.baseline.sort");
+  runUIFrames(state, [&plain, bTick, bSort] { plain.frame(bTick, bSort); });
 }
 BENCHMARK(BM_Baseline_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

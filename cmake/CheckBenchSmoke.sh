@@ -77,7 +77,7 @@ if ! grep -q -- "--benchmark_repetitions=1 " "$work/bench_Good.args" ||
   problems=$((problems + 1))
 fi
 # Pinned without a display of the caller's: the program and the virtual X server made for it run on the CPU given.
-if command -v xvfb-run >/dev/null && command -v taskset >/dev/null; then
+if command -v Xvfb >/dev/null && command -v taskset >/dev/null; then
   cpu=$(grep Cpus_allowed_list /proc/self/status | cut -f2 | cut -d, -f1 | cut -d- -f1)
   env -u DISPLAY bash "$source_dir/scripts/bench.sh" --smoke --no-build --cpus "$cpu" "$work/bench_Good" >"$work/out" 2>&1 || true
   if [[ "$(cat "$work/bench_Good.cpus" 2>/dev/null)" != "$cpu" || "$(cat "$work/bench_Good.server-cpus" 2>/dev/null)" != "$cpu" ]]; then

@@ -130,12 +130,40 @@ if [ -n "$cpus" ]; then
 fi
 
 # The graphics benchmarks open a real window of 1920 x 1080: without a display each program gets a virtual X
-# server of that size (as the tests get theirs). The pin goes in front of xvfb-run, so the server runs on the
-# program's CPUs too.
-display=()
-if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  display=(xvfb-run -a -s "-screen 0 1920x1080x24")
+# server of that size of its own (as the tests get theirs), started behind the pin, so the server runs on the
+# program's CPUs too. The server takes the first display number free on the machine itself (-displayfd), so it
+# never takes one that another server holds, and whoever starts servers at numbers of their own choosing keeps them.
+virtual_x=0
+if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
+  virtual_x=1
 fi
+
+# Runs the command (pinned) on a virtual X server of its own when virtual_x is 1; its exit status.
+run_program() {
+  if [ "$virtual_x" -eq 0 ]; then
+    "${pin[@]}" "$@"
+    return
+  fi
+  local number_file server status=0
+  number_file=$(mktemp "${TMPDIR:-/tmp}/grindlow-bench-x.XXXXXX")
+  "${pin[@]}" Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1080x24 3>"$number_file" >/dev/null 2>&1 &
+  server=$!
+  for _ in $(seq 100); do
+    [ -s "$number_file" ] || ! kill -0 "$server" 2>/dev/null && break
+    sleep 0.1
+  done
+  if [ ! -s "$number_file" ]; then
+    echo "bench.sh: the virtual X server (Xvfb) did not start" >&2
+    kill "$server" 2>/dev/null || true
+    rm -f "$number_file"
+    return 1
+  fi
+  DISPLAY=":$(head -n 1 "$number_file")" "${pin[@]}" "$@" || status=$?
+  kill "$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+  rm -f "$number_file"
+  return "$status"
+}
 
 if [ "$build" -eq 1 ]; then
   cmake --preset normal >/dev/null
@@ -185,7 +213,7 @@ for p in "${paths[@]}"; do
         --benchmark_out_format=json)
   [ "$smoke" -eq 1 ] || args+=(--benchmark_enable_random_interleaving=true)
   [ -z "$filter" ] || args+=(--benchmark_filter="$filter")
-  if ! "${pin[@]}" "${display[@]}" "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
+  if ! run_program "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
     echo "bench.sh: $name failed; its output:" >&2
     cat "$out_dir/$name.log" >&2
     status=1
@@ -215,7 +243,7 @@ load=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 if [ -n "$cpus" ]; then
   where="pinned to CPUs $cpus ($(expand_cpu_list "$cpus" | wc -l) cores)"
-  if [ ${#display[@]} -gt 0 ]; then
+  if [ "$virtual_x" -eq 1 ]; then
     where+=", their X server too"
   else
     where+=", the X server of DISPLAY=$DISPLAY not"

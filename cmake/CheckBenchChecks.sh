@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Shows that the checks of the like-for-like benchmark pairs can fail: each pair runs once as it is (both sides must
+# finish without an error), then once for every step its sides can leave out (GRINDLOW_BENCH_SKIP, see
+# Bench/BenchSkip.h), where that side must stop with an error. The programs get a virtual X server of their own of
+# the game's size (1920 x 1080, as scripts/bench.sh gives them), on the first free display number.
+#   CheckBenchChecks.sh <folder of the bench_* programs>
+set -euo pipefail
+if [[ $# -ne 1 || ! -d "$1" ]]; then
+  echo "usage: CheckBenchChecks.sh <folder of the bench_* programs>" >&2
+  exit 2
+fi
+bench_dir=$1
+work=$(mktemp -d "${TMPDIR:-/tmp}/bench-checks.XXXXXX")
+server=""
+trap '[[ -z "$server" ]] || kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1080x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+server=$!
+for _ in $(seq 100); do
+  [[ -s "$work/display" ]] && break
+  kill -0 "$server" 2>/dev/null || break
+  sleep 0.1
+done
+if [[ ! -s "$work/display" ]]; then
+  echo "no virtual X server (Xvfb) could start: $(cat "$work/xvfb.log")"
+  exit 1
+fi
+export DISPLAY=":$(head -n1 "$work/display")"
+unset SDL_VIDEODRIVER
+
+# program, case, then per side the steps it can leave out.
+pairs=(
+  "WorldBench WorldFrame200 engine:update,draw baseline:reactions,draw"
+  "SpriteBench UIFrame engine:tick,sort baseline:tick,sort"
+  "UIBench MainMenuFrameOverQuadWrite engine:sort baseline:elements"
+  "FrameBench FrameBloomCRTPasses engine:scene,crt baseline:blur,add,crt"
+  "PlayerBench PlayerStreetWave engine:update,draw baseline:fights,draw"
+  "StartUpBench StartUpToFrontEndFloor engine:frames baseline:images,sounds,bytes,frame"
+)
+
+problems=0
+# Runs the benchmarks of one program that match the filter, once each, with the steps left out (5 minutes at most);
+# prints how many ran and how many of them reported an error.
+run() {
+  local program=$1 filter=$2 skip=$3 json="$work/out.json"
+  rm -f "$json"
+  GRINDLOW_BENCH_SKIP="$skip" timeout 300 "$bench_dir/bench_$program" --benchmark_filter="$filter" --benchmark_repetitions=1 \
+    --benchmark_min_time=0.01 --benchmark_out="$json" --benchmark_out_format=json >"$work/log" 2>&1 || true
+  local ran=0 failed=0
+  if [[ -f "$json" ]]; then
+    ran=$(grep -c '"run_type": "iteration"' "$json" || true)
+    failed=$(grep -c '"error_occurred": true' "$json" || true)
+  fi
+  echo "$ran $failed"
+}
+
+for pair in "${pairs[@]}"; do
+  read -r program case sides <<<"$pair"
+  echo "$case ($SECONDS s)"
+  read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}/" "")"
+  if [[ $ran -ne 2 || $failed -ne 0 ]]; then
+    echo "$case: $ran of 2 sides ran, $failed with an error: $(tail -c 600 "$work/log")"
+    problems=$((problems + 1))
+  fi
+  for side_steps in $sides; do
+    side=${side_steps%%:*}
+    Side=${side^}
+    IFS=, read -r -a steps <<<"${side_steps#*:}"
+    for step in "${steps[@]}"; do
+      read -r ran failed <<<"$(run "$program" "^BM_${Side}_${case}/" "$case.$side.$step")"
+      if [[ $ran -ne 1 || $failed -ne 1 ]]; then
+        echo "$case.$side.$step: the $side side's check did not fail without that step ($ran ran, $failed errors)"
+        problems=$((problems + 1))
+      fi
+    done
+  done
+done
+if [[ $problems -ne 0 ]]; then
+  echo "$problems problem(s)"
+  exit 1
+fi
+echo "every pair passes as it is and fails each step left out"
