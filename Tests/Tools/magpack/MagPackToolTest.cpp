@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -125,6 +126,32 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
   const SKvToolRun wrongKey = magpack("check --dir " + dir + "/out --name CHK --key other-key");
   EXPECT_EQ(wrongKey.iExit, 1);
   EXPECT_NE(wrongKey.out.find("does not inflate"), std::string::npos) << wrongKey.out;
+  // One word of the table changed: the compressed entry claims 1 GiB from its few stored bytes. Both commands
+  // fail naming the table and the entry, before anything is allocated or written at that size.
+  const std::string goodTOC = readText(dir + "/out/CHK_win32.mtc");
+  std::string toc = goodTOC;
+  const auto word = [&toc](size_t uiAt) {
+    u32 uiValue = 0;
+    std::memcpy(&uiValue, toc.data() + uiAt, 4);
+    return uiValue;
+  };
+  for (u32 i = 0; i < word(8); ++i) {
+    const u32 uiRecord = word(word(0) + 4 * i);
+    if (word(uiRecord + 8) == KvStrHash("Both.txt")) std::memcpy(toc.data() + word(uiRecord) + 16, "\0\0\0\x40", 4);
+  }
+  ASSERT_NE(toc, goodTOC);
+  writeText(dir + "/out/CHK_win32.mtc", toc);
+  for (const std::string& command : {"check --dir " + dir + "/out --name CHK --key check-key",
+                                    "extract --dir " + dir + "/out --name CHK --key check-key --path Both.txt --out " +
+                                        dir + "/both.out --memory"}) {
+    const SKvToolRun claimed = magpack(command);
+    EXPECT_EQ(claimed.iExit, 1) << command;
+    EXPECT_NE(claimed.out.find("CHK_win32.mtc] is damaged and was not loaded: entry " + hex(KvStrHash("Both.txt"))),
+              std::string::npos)
+        << claimed.out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir + "/both.out"));
+  writeText(dir + "/out/CHK_win32.mtc", goodTOC);
   std::filesystem::resize_file(dir + "/out/CHK_win32.mdf", 8);
   const SKvToolRun cut = magpack("check --dir " + dir + "/out --name CHK --key check-key");
   EXPECT_EQ(cut.iExit, 1);
