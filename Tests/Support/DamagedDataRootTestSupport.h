@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -15,12 +17,16 @@
 #include <string>
 
 #include "Code/System/GAMEArchiveKeys.h"
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Tests/Support/KvTestSupport.h"
 
 // One damage: pEntry of archive pArchive ("RWN", "RWK", "RWG", "SPLA") left out (pReplacement null), or holding
-// pReplacement; a replacement "@<entry>" holds that other entry's built bytes. The entry "TOC" stands for the
-// archive's table of contents, zeroed (same size); a null entry leaves the root as built. pExpected is what the
-// game's reason must name.
+// pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
+// entry's own built bytes set to zero, and "<toc FIELD VALUE>" leaves the archive as built but for one word of
+// the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation). The entry "TOC"
+// stands for the archive's table of contents, zeroed (same size); a null entry leaves the root as built.
+// pExpected is what the game's reason must name.
 struct SDamage {
   const char* pName;
   const char* pArchive;
@@ -28,6 +34,8 @@ struct SDamage {
   const char* pReplacement;
   const char* pExpected;
 };
+
+inline constexpr char gc_szZEROED[] = "<zeroed>";
 
 // The damage's name in test listings.
 inline void PrintTo(const SDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
@@ -52,6 +60,34 @@ inline std::string KvTestManifestSource(const std::string& manifest, const std::
     if (word == "file" && name == entry) return source;
   }
   return "";
+}
+
+// The built source of an archive entry: from the archive's own manifest, else from another archive's.
+inline std::string KvTestBuiltSource(const std::string& archive, const std::string& entry) {
+  for (const std::string& name : {archive, std::string("RWN"), std::string("RWK"), std::string("RWG")}) {
+    const std::string source = KvTestManifestSource(std::string(KV_CONTENT_BUILD_DIR) + "/" + name + ".manifest", entry);
+    if (!source.empty()) return source;
+  }
+  return "";
+}
+
+// Sets one u32 of an entry's data-info (at uiField bytes into it) in a table of contents, found by the name hash of
+// the entry's path ("\" separators). False when the table has no such entry.
+inline bool KvTestSetTOCWord(std::string* pTOC, std::string entry, u32 uiField, u32 uiValue) {
+  std::replace(entry.begin(), entry.end(), '/', '\\');
+  const auto word = [pTOC](size_t uiAt) {
+    u32 uiWord = 0;
+    std::memcpy(&uiWord, pTOC->data() + uiAt, sizeof(uiWord));
+    return uiWord;
+  };
+  for (u32 i = 0; i < word(8); ++i) {
+    const u32 uiRecord = word(word(0) + 4 * i);
+    if (word(uiRecord + 8) == KvStrHash(entry.c_str())) {
+      std::memcpy(pTOC->data() + word(uiRecord) + uiField, &uiValue, sizeof(uiValue));
+      return true;
+    }
+  }
+  return false;
 }
 
 // Makes root/Data as described above.
@@ -80,6 +116,22 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     std::ofstream(toc, std::ios::binary) << std::string(uiSize, '\0');
     return ::testing::AssertionSuccess();
   }
+  if (damage.pReplacement != nullptr && std::string(damage.pReplacement).rfind("<toc ", 0) == 0) {
+    std::istringstream words(std::string(damage.pReplacement + 5));
+    std::string field;
+    std::string value;
+    words >> field >> value;
+    std::ifstream in(toc, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    in.close();
+    const u32 uiField = field == "offset" ? offsetof(ClMagDataInfo, mp_uiDataOffset) : offsetof(ClMagDataInfo, mp_uiFinalSize);
+    if (!KvTestSetTOCWord(&bytes, damage.pEntry, uiField, static_cast<u32>(std::stoul(value, nullptr, 0)))) {
+      return ::testing::AssertionFailure() << damage.pEntry << " is not in " << toc;
+    }
+    fs::remove(toc);
+    std::ofstream(toc, std::ios::binary) << bytes;
+    return ::testing::AssertionSuccess();
+  }
   const std::string built = std::string(KV_CONTENT_BUILD_DIR) + "/" + archive + ".manifest";
   std::ifstream in(built);
   if (!in) return ::testing::AssertionFailure() << "no build manifest for " << archive;
@@ -87,9 +139,13 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
   std::ofstream out(manifest);
   const std::string replacement = root + "/replacement";
   if (damage.pReplacement != nullptr && damage.pReplacement[0] == '@') {
-    const std::string source = KvTestManifestSource(built, damage.pReplacement + 1);
-    if (source.empty()) return ::testing::AssertionFailure() << damage.pReplacement << " is not in the manifest";
+    const std::string source = KvTestBuiltSource(archive, damage.pReplacement + 1);
+    if (source.empty()) return ::testing::AssertionFailure() << damage.pReplacement << " is not in a manifest";
     fs::copy_file(source, replacement);
+  } else if (damage.pReplacement != nullptr && std::string(damage.pReplacement) == gc_szZEROED) {
+    const std::string source = KvTestManifestSource(built, damage.pEntry);
+    if (source.empty()) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
+    std::ofstream(replacement, std::ios::binary) << std::string(fs::file_size(source), '\0');
   } else if (damage.pReplacement != nullptr) {
     std::ofstream(replacement, std::ios::binary) << damage.pReplacement;
   }
