@@ -464,7 +464,8 @@ i32 KvLangID::formatInts(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash,
   if (!bFits) {
     char szResult[gc_iMAX_TEMP_STRING_LEN];
     narrowForReport(szResult, sizeof(szResult), pDestString, iLength);
-    KV_FATALF("Truncating string!  Result [%s]", szResult);
+    // The text came from a table: a text too long for its place is the data's fault.
+    KV_DATA_FATALF("Truncating string!  Result [%s]", szResult);
   }
   KV_ASSERT_MSG(iLength == 0 || static_cast<i32>(KvStrLenW(pDestString)) < iSizeOfString,
                 "KvStrLen(pDestString) < iSizeOfString");

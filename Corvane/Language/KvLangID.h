@@ -146,9 +146,9 @@ class KvLangID {
 
   // Formatting: the text of keyHash copied into pDestString with its placeholders replaced. 0 when the key
   // is in no table (the destination is untouched), 1 otherwise.
-  // Every "%d" becomes iValue; the destination holds 768 units; a result that does not fit is fatal.
+  // Every "%d" becomes iValue; the destination holds 768 units; a result that does not fit is the data stop.
   static i32 formatStringInt(wchar16* pDestString, u32 uiKeyHash, i32 iValue);
-  // The first "%d" becomes iFirst, every later one iSecond; a result that does not fit is fatal.
+  // The first "%d" becomes iFirst, every later one iSecond; a result that does not fit is the data stop.
   static i32 formatStringInt2(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash, i32 iFirst, i32 iSecond);
   // Every "%s" becomes the argument; the result is cut to iSizeOfString - 1 units without a message.
   static i32 formatStringWithArg(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash, const wchar16* pArg);
