@@ -23,7 +23,7 @@
 
 // One damage: pEntry of archive pArchive ("RWN", "RWK", "RWG", "SPLA") left out (pReplacement null), or holding
 // pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
-// entry's own built bytes set to zero, and "<toc FIELD VALUE>" leaves the archive as built but for one word of
+// entry's own built bytes set to zero, gc_szHALVED their first half, and "<toc FIELD VALUE>" leaves the archive as built but for one word of
 // the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation). The entry "TOC"
 // stands for the archive's table of contents, zeroed (same size); a null entry leaves the root as built.
 // pExpected is what the game's reason must name.
@@ -36,6 +36,7 @@ struct SDamage {
 };
 
 inline constexpr char gc_szZEROED[] = "<zeroed>";
+inline constexpr char gc_szHALVED[] = "<halved>";
 
 // The damage's name in test listings.
 inline void PrintTo(const SDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
@@ -142,10 +143,15 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     const std::string source = KvTestBuiltSource(archive, damage.pReplacement + 1);
     if (source.empty()) return ::testing::AssertionFailure() << damage.pReplacement << " is not in a manifest";
     fs::copy_file(source, replacement);
-  } else if (damage.pReplacement != nullptr && std::string(damage.pReplacement) == gc_szZEROED) {
+  } else if (damage.pReplacement != nullptr &&
+             (std::string(damage.pReplacement) == gc_szZEROED || std::string(damage.pReplacement) == gc_szHALVED)) {
     const std::string source = KvTestManifestSource(built, damage.pEntry);
     if (source.empty()) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
-    std::ofstream(replacement, std::ios::binary) << std::string(fs::file_size(source), '\0');
+    std::ifstream whole(source, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(whole), {}};
+    if (std::string(damage.pReplacement) == gc_szZEROED) bytes.assign(bytes.size(), '\0');
+    else bytes.resize(bytes.size() / 2);
+    std::ofstream(replacement, std::ios::binary) << bytes;
   } else if (damage.pReplacement != nullptr) {
     std::ofstream(replacement, std::ios::binary) << damage.pReplacement;
   }

@@ -48,6 +48,7 @@ const SDamage gc_aDamages[] = {
     {"ArchiveEntryPastItsDataFile", "RWG", "Fonts/FontAcknowledge.kff", "<toc offset 0x40000000>", "RWG_win32.mdf"},
     {"SoundBank", "RWG", "Audio/VOSK_SFX.iAudioSB", "not a bank", "VOSK_SFX.iAudioSB"},
     {"SoundFile", "RWG", "Audio/PowerUp.wav", "not a sound", "PowerUp.wav"},
+    {"SoundFileCut", "RWG", "Audio/PowerUp.wav", gc_szHALVED, "PowerUp.wav"},
     {"UIAtlas", "RWG", "TexturesUI/TexturesUI.atf", "not an atlas", "TexturesUI/TexturesUI"},
     {"UITextureMissing", "RWG", "TexturesUI/rgb.bmp", nullptr, "TexturesUI/rgb"},
     {"UIImageEmpty", "RWG", "Images/UI/IM-Button_216.png", "", "Images/UI/IM-Button"},
