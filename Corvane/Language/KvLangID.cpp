@@ -173,7 +173,7 @@ bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErr
   const u64 uiTableOffset = readU32(pImage, 0);
   const i32 iNumPairs = pairCount(pImage);
   constexpr u64 uiHeader = sizeof(SStringTableHeader);
-  // A pair takes its offset and its record, and at least an empty text of its own.
+  // A pair takes at least its offset and its record; with an empty text, 18 bytes.
   constexpr u64 uiPairBytes = 4 + sizeof(SStringValuePair);
   if (uiTableOffset < uiHeader) {
     setError(pError, uiErrorSize, "the pair-offset table at %llu overlaps the 12-byte header",
