@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -17,9 +15,9 @@
 #include <string>
 
 #include "Code/System/GAMEArchiveKeys.h"
-#include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/MagPackTestSupport.h"
 
 // One damage: pEntry of archive pArchive ("RWN", "RWK", "RWG", "SPLA") left out (pReplacement null), or holding
 // pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
@@ -70,25 +68,6 @@ inline std::string KvTestBuiltSource(const std::string& archive, const std::stri
     if (!source.empty()) return source;
   }
   return "";
-}
-
-// Sets one u32 of an entry's data-info (at uiField bytes into it) in a table of contents, found by the name hash of
-// the entry's path ("\" separators). False when the table has no such entry.
-inline bool KvTestSetTOCWord(std::string* pTOC, std::string entry, u32 uiField, u32 uiValue) {
-  std::replace(entry.begin(), entry.end(), '/', '\\');
-  const auto word = [pTOC](size_t uiAt) {
-    u32 uiWord = 0;
-    std::memcpy(&uiWord, pTOC->data() + uiAt, sizeof(uiWord));
-    return uiWord;
-  };
-  for (u32 i = 0; i < word(8); ++i) {
-    const u32 uiRecord = word(word(0) + 4 * i);
-    if (word(uiRecord + 8) == KvStrHash(entry.c_str())) {
-      std::memcpy(pTOC->data() + word(uiRecord) + uiField, &uiValue, sizeof(uiValue));
-      return true;
-    }
-  }
-  return false;
 }
 
 // Makes root/Data as described above.

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +14,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/MagPackTestSupport.h"
 
 namespace {
 
@@ -130,16 +130,7 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
   // fail naming the table and the entry, before anything is allocated or written at that size.
   const std::string goodTOC = readText(dir + "/out/CHK_win32.mtc");
   std::string toc = goodTOC;
-  const auto word = [&toc](size_t uiAt) {
-    u32 uiValue = 0;
-    std::memcpy(&uiValue, toc.data() + uiAt, 4);
-    return uiValue;
-  };
-  for (u32 i = 0; i < word(8); ++i) {
-    const u32 uiRecord = word(word(0) + 4 * i);
-    if (word(uiRecord + 8) == KvStrHash("Both.txt")) std::memcpy(toc.data() + word(uiRecord) + 16, "\0\0\0\x40", 4);
-  }
-  ASSERT_NE(toc, goodTOC);
+  ASSERT_TRUE(KvTestSetTOCWord(&toc, "Both.txt", offsetof(ClMagDataInfo, mp_uiFinalSize), 0x40000000u));
   writeText(dir + "/out/CHK_win32.mtc", toc);
   for (const std::string& command : {"check --dir " + dir + "/out --name CHK --key check-key",
                                     "extract --dir " + dir + "/out --name CHK --key check-key --path Both.txt --out " +
