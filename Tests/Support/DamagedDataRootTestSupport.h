@@ -21,10 +21,10 @@
 
 // One damage: pEntry of archive pArchive ("RWN", "RWK", "RWG", "SPLA") left out (pReplacement null), or holding
 // pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
-// entry's own built bytes set to zero, gc_szHALVED their first half, and "<toc FIELD VALUE>" leaves the archive as built but for one word of
-// the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation). The entry "TOC"
-// stands for the archive's table of contents, zeroed (same size); a null entry leaves the root as built.
-// pExpected is what the game's reason must name.
+// entry's own built bytes set to zero, gc_szHALVED their first half, and "<toc FIELD VALUE>" leaves the archive as
+// built but for one word of the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C
+// notation). The entry "TOC" stands for the archive's table of contents, zeroed (same size); a null entry leaves
+// the root as built. pExpected is what the game's reason must name.
 struct SDamage {
   const char* pName;
   const char* pArchive;
@@ -64,7 +64,8 @@ inline std::string KvTestManifestSource(const std::string& manifest, const std::
 // The built source of an archive entry: from the archive's own manifest, else from another archive's.
 inline std::string KvTestBuiltSource(const std::string& archive, const std::string& entry) {
   for (const std::string& name : {archive, std::string("RWN"), std::string("RWK"), std::string("RWG")}) {
-    const std::string source = KvTestManifestSource(std::string(KV_CONTENT_BUILD_DIR) + "/" + name + ".manifest", entry);
+    const std::string manifest = std::string(KV_CONTENT_BUILD_DIR) + "/" + name + ".manifest";
+    const std::string source = KvTestManifestSource(manifest, entry);
     if (!source.empty()) return source;
   }
   return "";
@@ -104,7 +105,8 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     std::ifstream in(toc, std::ios::binary);
     std::string bytes{std::istreambuf_iterator<char>(in), {}};
     in.close();
-    const u32 uiField = field == "offset" ? offsetof(ClMagDataInfo, mp_uiDataOffset) : offsetof(ClMagDataInfo, mp_uiFinalSize);
+    const u32 uiField =
+        field == "offset" ? offsetof(ClMagDataInfo, mp_uiDataOffset) : offsetof(ClMagDataInfo, mp_uiFinalSize);
     if (!KvTestSetTOCWord(&bytes, damage.pEntry, uiField, static_cast<u32>(std::stoul(value, nullptr, 0)))) {
       return ::testing::AssertionFailure() << damage.pEntry << " is not in " << toc;
     }

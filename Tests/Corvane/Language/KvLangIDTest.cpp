@@ -111,7 +111,8 @@ TEST_F(KvLangIDTest, FirstLoadedTableAnswersAndThePoolHoldsEight) {
   EXPECT_EQ(KvLangID::findInTable(KvLangID::getTable(0), KvStrHash("ONLY_B")), nullptr);
   EXPECT_EQ(KvLangID::findStringByHash(KvStrHash("MISSING")), nullptr);
   // A text the loaded tables lack is their fault (they came from data): the data stop names it and them.
-  EXPECT_KV_FATAL(KvLangID::getString("MISSING"), "Cannot find localized string [MISSING] in the string tables [A], [B]");
+  EXPECT_KV_FATAL(KvLangID::getString("MISSING"),
+                  "Cannot find localized string [MISSING] in the string tables [A], [B]");
   for (int i = 2; i < gc_iMAX_STRING_TABLES; ++i) {
     ASSERT_EQ(load(("T" + std::to_string(i)).c_str(), compile("K = v\n")), 1);
   }

@@ -41,7 +41,8 @@ const SDamage gc_aDamages[] = {
     {"GameStringsZeroed", "RWK", "Lang/eng/Strings/All.lang", gc_szZEROED, "All.lang"},
     {"GameStringsEmptied", "RWK", "Lang/eng/Strings/All.lang", "", "All.lang"},
     {"GameStringsOfOtherKeys", "RWK", "Lang/eng/Strings/All.lang", "@Lang/eng/Strings/Win32.lang",
-     "mainmenu_press_start] in the string tables [.\\Lang\\eng\\Strings\\Win32.lang], [.\\Lang\\eng\\Strings\\All.lang]"},
+     "mainmenu_press_start] in the string tables [.\\Lang\\eng\\Strings\\Win32.lang], "
+     "[.\\Lang\\eng\\Strings\\All.lang]"},
     {"LevelStarsZeroed", "RWN", "Scripts/LevelStars.kds", gc_szZEROED, "LevelStars"},
     {"LevelStarsMissing", "RWN", "Scripts/LevelStars.kds", nullptr, "LevelStars"},
     {"ArchiveEntryClaimingAGiB", "RWK", "Lang/eng/Strings/All.lang", "<toc final 0x40000000>", "RWK_win32.mtc"},
