@@ -50,8 +50,8 @@ inline constexpr i32 gc_iNUM_GAME_DYNAMIC_POOLS = 2;
 class ClGame {
  public:
   // The first start-up stage. 1; 0 when the game cannot start (its engine string table is in no archive and
-  // not on disk, or damaged): the user has been told why, naming the file, and the program body shuts the
-  // game down and ends with an error code.
+  // not on disk, damaged or without texts): the user has been told why, naming the file, and the program body
+  // shuts the game down and ends with an error code.
   static i32 startUp();
   // The second start-up stage, once, from the pre-load mode: the graphics options from the profile, graphics
   // (window, device, render worker), the UI, the video player, shaders, sprites, jobs, fonts, cameras, textures,

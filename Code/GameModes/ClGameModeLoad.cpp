@@ -4,6 +4,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/Objects/ClEntityPlayer.h"
+#include "Code/Objects/ClLevelMgr.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEFontFamily.h"
 #include "Code/UI/GAMEUI_Leaderboard.h"
@@ -155,6 +156,13 @@ const ClDScriptData2* readWorldScript(const char* pName) {
   KV_DATA_REQUIRE((pScript = ClDScriptMgr2::getScript(pName, nullptr)) != nullptr,
                   "Script [Scripts\\%s.kds] was refused", pName);
   return pScript;
+}
+
+// The story levels' star thresholds, which the stage select, the HUD and the results show: read with the world's
+// scripts, so that a missing or refused table ends the game here rather than during play.
+void loadLevelStars() {
+  KV_DATA_REQUIRE(scriptExists(nullptr, "LevelStars"), "Script [Scripts\\LevelStars.kds] is missing");
+  KV_DATA_REQUIRE(ClLevelMgr::loadLevelStars(), "Script [Scripts\\LevelStars.kds] was refused");
 }
 
 // Registers one flip book when the build's data has its animation script; a name with no script is counted, not
@@ -424,6 +432,7 @@ void ClGameModeLoad::loadUI() {
       break;
     case 6:
       registerFlipBooks();
+      loadLevelStars();
       break;
     case 7:
       if (bSplash) ClUI::switchTo("SplashSwitcher", "SplashActive3");
@@ -442,7 +451,7 @@ void ClGameModeLoad::loadUI() {
         KV_DATA_REQUIRE(ClTextureMgr::loadTexture(pTexture) != nullptr, "Texture [%s] could not be loaded", pTexture);
         tickLoadingFrame();
       }
-      if (!KvLangID::loadStringTable("All")) {
+      if (!KvLangID::loadStringTable("All", true)) {
         KV_DATA_FATALF("%s", KvLangID::getLastError());
       }
       addLeaderboardListener();

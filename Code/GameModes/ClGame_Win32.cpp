@@ -244,7 +244,7 @@ void loadMainArchiveData() {
 void loadEngineStringTable() {
   if (g_mainArchive.m_bDamaged) {
     tellWhyTheGameCannotStart(g_mainArchive.m_szProblem, "");
-  } else if (!KvLangID::loadStringTable("Win32")) {
+  } else if (!KvLangID::loadStringTable("Win32", true)) {
     tellWhyTheGameCannotStart(KvLangID::getLastError(), g_mainArchive.m_szProblem);
   } else {
     return;

@@ -484,7 +484,13 @@ bool isLevelCleared() {
   return true;
 }
 
+namespace {
+// Set when the script was refused: a refusal is said once, not at every rating asked for (each frame).
+bool g_bLevelStarsRefused = false;
+}  // namespace
+
 bool loadLevelStarsFromScript(const ClDScriptData2* pRoot, std::string* pError) {
+  g_bLevelStarsRefused = false;
   const ClDScriptData2* pTable = pRoot != nullptr ? pRoot->findChild("LevelStars") : nullptr;
   std::string error;
   if (pTable == nullptr || pTable->getType() != E_DSVT_ARRAY) {
@@ -503,6 +509,7 @@ bool loadLevelStarsFromScript(const ClDScriptData2* pRoot, std::string* pError) 
       *pError = error;
     }
     std::fprintf(stderr, "%s\n", error.c_str());
+    g_bLevelStarsRefused = true;
     return false;
   }
   for (i32 i = 0; i < gc_iLEVEL_STAR_COUNT; ++i) {
@@ -513,12 +520,13 @@ bool loadLevelStarsFromScript(const ClDScriptData2* pRoot, std::string* pError) 
 }
 
 bool loadLevelStars() {
-  if (g_bLevelStarsLoaded != 0) {
-    return true;
+  if (g_bLevelStarsLoaded != 0 || g_bLevelStarsRefused) {
+    return g_bLevelStarsLoaded != 0;
   }
   const ClDScriptData2* pRoot = ClDScriptMgr2::getScript("LevelStars", nullptr);
   if (pRoot == nullptr) {
     std::fprintf(stderr, "LevelStars: the script could not be read; no star ratings\n");
+    g_bLevelStarsRefused = true;
     return false;
   }
   return loadLevelStarsFromScript(pRoot, nullptr);

@@ -69,7 +69,8 @@ void startSlowMotion();
 void awardLevelAchievements();
 bool isLevelCleared();
 // False, with a message naming "LevelStars", when the table cannot be read or is not 120 whole numbers; every
-// rating then reads 0 stars.
+// rating then reads 0 stars. A refusal is said once: later calls answer false without reading the script again
+// (until loadLevelStarsFromScript is given a table). The load mode reads it, and ends the game when it is refused.
 bool loadLevelStars();
 i32 getNumStars(i32 iChapter, i32 iLevel, i32 iScore);
 // The first threshold above the score, or -1 (also for a chapter or level out of range).

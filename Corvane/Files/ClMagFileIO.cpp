@@ -146,6 +146,35 @@ ClMagTOC* findSlot(u32 uiNameHash) {
   return nullptr;
 }
 
+// No zlib stream inflates to more than this many bytes per byte of stream (deflate's best case: a 258-byte match
+// in two bits).
+constexpr u64 gc_uiMAG_MAX_INFLATE_RATIO = 1032;
+
+// Why an entry's sizes do not agree with its flags, or null. The final size is what a read allocates, so it must
+// be what the stored bytes can give: a zlib stream inflates to at most 1032 times its size, and a ciphertext
+// alone decrypts to its own length (the entry may end in part of a block of zeros after it, never more). With
+// compression the ciphertext holds the whole stream.
+const char* entrySizesProblem(const ClMagDataInfo& info) {
+  const u64 uiFinal = info.mp_uiFinalSize;
+  if (info.mp_uiCompressed &&
+      (info.mp_uiCompressedSize == 0 || info.mp_uiCompressedSize > uiFinal ||
+       uiFinal > gc_uiMAG_MAX_INFLATE_RATIO * info.mp_uiCompressedSize)) {
+    return "a compressed entry's size is out of range for its stream";
+  }
+  if (info.mp_uiEncrypted) {
+    const u64 uiEncrypted = info.mp_uiEncryptedSize;
+    if (uiEncrypted == 0 || uiEncrypted % gc_iCRYPTO_BLOCK_SIZE != 0 || uiEncrypted > uiFinal ||
+        (info.mp_uiCompressed ? uiEncrypted < info.mp_uiCompressedSize
+                              : uiFinal >= uiEncrypted + gc_iCRYPTO_BLOCK_SIZE)) {
+      return "an encrypted entry's size is out of range for its ciphertext";
+    }
+  }
+  return nullptr;
+}
+
+// A problem that names an entry of a table of contents.
+char g_szTOCProblem[128] = "";
+
 // Checks every offset, count and size of a table of contents image before anything trusts it, and copies the
 // records' name hashes and data-infos out of it (the image may hold them at any offset). A negative entry count
 // means no entries. Answers null when sound, else what is wrong; the side tables are then not made.
@@ -191,19 +220,11 @@ const char* readTOCImage(ClMagTOC* pTOC) {
     }
     ClMagDataInfo info;
     std::memcpy(&info, pImage + record.mp_uiDataInfoOffset, sizeof(info));
-    if (info.mp_uiCompressed && (info.mp_uiCompressedSize == 0 || info.mp_uiCompressedSize > info.mp_uiFinalSize)) {
-      pProblem = "a compressed entry's size is out of range";
+    if (const char* pSizes = entrySizesProblem(info)) {
+      std::snprintf(g_szTOCProblem, sizeof(g_szTOCProblem), "entry 0x%08X: %s", static_cast<u32>(record.mp_iNameHash),
+                    pSizes);
+      pProblem = g_szTOCProblem;
       break;
-    }
-    if (info.mp_uiEncrypted) {
-      // Encrypted alone, the ciphertext may be shorter than the entry (what follows it reads as zeros), never
-      // longer; with compression it must hold the whole stream.
-      const u32 uiEncrypted = info.mp_uiEncryptedSize;
-      if (uiEncrypted == 0 || uiEncrypted % gc_iCRYPTO_BLOCK_SIZE != 0 || uiEncrypted > info.mp_uiFinalSize ||
-          (info.mp_uiCompressed && uiEncrypted < info.mp_uiCompressedSize)) {
-        pProblem = "an encrypted entry's size is out of range";
-        break;
-      }
     }
     piHashes[i] = record.mp_iNameHash;
     pInfos[i] = info;

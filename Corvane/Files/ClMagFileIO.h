@@ -23,17 +23,20 @@
 //   plain                    final size bytes;
 //   compressed               a zlib stream of compressed size bytes;
 //   encrypted                AES-128-CBC ciphertext of encrypted size bytes (a multiple of 16, at most the final
-//                            size; the packer makes it equal; bytes of the entry past it read as zeros);
+//                            size and less than a block short of it; the packer makes it equal; bytes of the
+//                            entry past it read as zeros);
 //   compressed and encrypted the ciphertext of the zlib stream padded with zeros to whole blocks: decrypt
 //                            encrypted size bytes, then inflate the first compressed size bytes.
 // Key and initialisation vector: see ClCrypto.h. A key is registered per archive name (setArchiveKey) before
 // its table of contents loads; loading a table with encrypted entries and no key is a fatal error.
 //
 // Every table is checked when it loads: the header, the table, each record and each data-info must lie inside
-// the file, the records must be sorted, and each entry's sizes must agree with its flags (compressed size 1 to
-// final size; encrypted size a non-zero multiple of 16 at most the final size, and with compression at least
-// the compressed size). A table that fails is refused (loadTOC answers 0) with one line on standard error
-// naming the file and what is wrong. The records' name hashes and data-infos are copied into side tables at
+// the file, the records must be sorted, and each entry's sizes must agree with its flags, so that the final size
+// (what a read allocates) is what the stored bytes can give: compressed size 1 to final size, and the final size
+// at most 1032 times the compressed size (zlib's largest ratio); encrypted size a non-zero multiple of 16 at most
+// the final size, and with compression at least the compressed size, without it less than 16 below the final
+// size. A table that fails is refused (loadTOC answers 0) with one line on standard error naming the file, the
+// entry's name hash and what is wrong. The records' name hashes and data-infos are copied into side tables at
 // load, so the image is never read through a pointer it holds.
 //
 // Sizes: files are measured in 64 bits. A table of contents, a loose file or a data file loaded whole must

@@ -172,6 +172,22 @@ bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErr
   }
   const u64 uiTableOffset = readU32(pImage, 0);
   const i32 iNumPairs = pairCount(pImage);
+  constexpr u64 uiHeader = sizeof(SStringTableHeader);
+  // A pair takes at least its offset and its record; with an empty text, 18 bytes.
+  constexpr u64 uiPairBytes = 4 + sizeof(SStringValuePair);
+  if (uiTableOffset < uiHeader) {
+    setError(pError, uiErrorSize, "the pair-offset table at %llu overlaps the 12-byte header",
+             static_cast<unsigned long long>(uiTableOffset));
+    return false;
+  }
+  if (iNumPairs == 0 && uiSize >= uiHeader + uiPairBytes + 2) {
+    setError(pError, uiErrorSize, "it holds no pairs, yet its %u bytes have room for some", uiSize);
+    return false;
+  }
+  if (uiHeader + uiPairBytes * static_cast<u64>(iNumPairs) > uiSize) {
+    setError(pError, uiErrorSize, "%d pairs cannot fit in %u bytes", iNumPairs, uiSize);
+    return false;
+  }
   if (uiTableOffset + 4ull * static_cast<u64>(iNumPairs) > uiSize) {
     setError(pError, uiErrorSize, "pair-offset table at %llu with %d entries does not fit in %u bytes",
              static_cast<unsigned long long>(uiTableOffset), iNumPairs, uiSize);
@@ -180,8 +196,8 @@ bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErr
   i64 iPreviousKey = INT32_MIN;
   for (i32 i = 0; i < iNumPairs; ++i) {
     const u64 uiPair = readU32(pImage, uiTableOffset + 4ull * static_cast<u64>(i));
-    if (uiPair + sizeof(SStringValuePair) > uiSize) {
-      setError(pError, uiErrorSize, "pair %d at %llu lies outside the file", i,
+    if (uiPair < uiHeader || uiPair + sizeof(SStringValuePair) > uiSize) {
+      setError(pError, uiErrorSize, "pair %d at %llu lies outside the file past its header", i,
                static_cast<unsigned long long>(uiPair));
       return false;
     }
@@ -192,8 +208,8 @@ bool KvValidateStringTable(const u8* pImage, u32 uiSize, char* pError, u32 uiErr
     }
     iPreviousKey = iKey;
     const u64 uiText = readU32(pImage, uiPair);
-    if (uiText >= uiSize) {
-      setError(pError, uiErrorSize, "text of key 0x%08X at %llu lies outside the file",
+    if (uiText < uiHeader || uiText >= uiSize) {
+      setError(pError, uiErrorSize, "text of key 0x%08X at %llu lies outside the file past its header",
                static_cast<u32>(iKey), static_cast<unsigned long long>(uiText));
       return false;
     }
@@ -232,25 +248,28 @@ bool isTableLoaded(u32 uiNameHash) {
 }  // namespace
 
 i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, u32 uiSize, void* pOwner,
-                                   KvStringTableRelease pfnRelease, const char* pDisplayName) {
+                                   KvStringTableRelease pfnRelease, const char* pDisplayName, bool bRequireTexts) {
   KV_ASSERT(pStringDataFileName);
   KV_ASSERT(pfnRelease);
   u8* pMemory = pImage;
   KV_ASSERT(pMemory);
   const u32 uiNameHash = KvStrHash(pStringDataFileName);
+  const char* pName = pDisplayName != nullptr ? pDisplayName : pStringDataFileName;
   char szReason[256];
-  bool bRefused = false;
   if (isTableLoaded(uiNameHash) || mp_tables.isFull()) {
-    bRefused = true;
     KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] not loaded: %s", pStringDataFileName,
                mp_tables.isFull() ? "all tables in use" : "already loaded");
-  } else if (!KvValidateStringTable(pMemory, uiSize, szReason, sizeof(szReason))) {
+    pfnRelease(pOwner, pMemory);
+    return 0;
+  }
+  bool bRefused = !KvValidateStringTable(pMemory, uiSize, szReason, sizeof(szReason));
+  if (!bRefused && bRequireTexts && pairCount(pMemory) == 0) {
     bRefused = true;
-    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] refused: %s",
-               pDisplayName != nullptr ? pDisplayName : pStringDataFileName, szReason);
-    fprintf(stderr, "%s\n", mp_szLastError);
+    KvStrLCpy(szReason, "it holds no texts", sizeof(szReason));
   }
   if (bRefused) {
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] refused: %s", pName, szReason);
+    fprintf(stderr, "%s\n", mp_szLastError);
     pfnRelease(pOwner, pMemory);
     return 0;
   }
@@ -259,6 +278,7 @@ i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, 
   pData->mp_pfnRelease = pfnRelease;
   pData->mp_pImage = pMemory;
   pData->m_uiImageSize = uiSize;
+  std::snprintf(pData->m_szName, sizeof(pData->m_szName), "%s", pName);
   pData->m_uiNameHash = uiNameHash;
   const i32 iNumPairs = pairCount(pMemory);
   pData->m_iNumPairs = iNumPairs;
@@ -293,7 +313,7 @@ i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, 
   return 1;
 }
 
-i32 KvLangID::loadStringTable(const char* pStringDataFileName) {
+i32 KvLangID::loadStringTable(const char* pStringDataFileName, bool bRequireTexts) {
   KV_ASSERT(pStringDataFileName);
   if (isTableLoaded(KvStrHash(pStringDataFileName))) {
     return 0;
@@ -310,21 +330,29 @@ i32 KvLangID::loadStringTable(const char* pStringDataFileName) {
   }
   u32 uiSize = 0;
   SMagRef* pRef = nullptr;
-  if (ClMagFileIO::open(szPath, &uiSize, &pRef) != E_FILE_OK) {
+  const i32 iOpened = ClMagFileIO::open(szPath, &uiSize, &pRef);
+  if (iOpened == E_FILE_CANNOT_OPEN) {
     KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] not found", szPath);
+    return 0;
+  }
+  if (iOpened != E_FILE_OK) {
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] %s (code %d)", szPath,
+               iOpened == E_FILE_EMPTY ? "is empty" : "could not be opened", iOpened);
+    fprintf(stderr, "%s\n", mp_szLastError);
     return 0;
   }
   if (uiSize == 0 || !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ||
       ClMagFileIO::read(pRef, uiSize) != E_FILE_OK) {
     ClMagFileIO::close(pRef);
-    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] could not be read", szPath);
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] %s", szPath,
+               uiSize == 0 ? "is empty" : "could not be read");
     fprintf(stderr, "%s\n", mp_szLastError);
     return 0;
   }
   ClMagFileIO::closeFileHandle(pRef);
   // The table is named by its path in messages; its slot is keyed by the plain name.
   return loadStringTableImage(pStringDataFileName, pRef->mp_pDestinationBuffer, uiSize, pRef, &closeMagRef,
-                              szPath);
+                              szPath, bRequireTexts);
 }
 
 i32 KvLangID::loadStringTableFromMemory(const char* pStringDataFileName, u8* pImage, u32 uiSize) {
@@ -375,7 +403,16 @@ const wchar16* KvLangID::findStringByHash(u32 uiKeyHash) {
 const wchar16* KvLangID::getString(const char* pTextId) {
   KvCheckPointer(pTextId);
   const wchar16* pText = findStringByHash(KvStrHash(pTextId));
-  KV_ASSERTF(pText != nullptr, "Cannot find localized string [%s]", pTextId);
+  if (pText == nullptr) {
+    // Before any table is loaded only the program can be at fault; after, the tables lack what the game asks.
+    KV_ASSERTF(mp_tables.getCount() > 0, "Cannot find localized string [%s]", pTextId);
+    char szTables[gc_iMAX_TEMP_STRING_LEN] = "";
+    for (i32 i = 0, iUsed = 0; i < mp_tables.getCount() && iUsed < static_cast<i32>(sizeof(szTables)); ++i) {
+      iUsed += std::snprintf(szTables + iUsed, sizeof(szTables) - static_cast<size_t>(iUsed), "%s[%s]",
+                             i > 0 ? ", " : "", mp_tables.get(i)->m_szName);
+    }
+    KV_DATA_FATALF("Cannot find localized string [%s] in the string tables %s", pTextId, szTables);
+  }
   return pText;
 }
 
@@ -427,7 +464,8 @@ i32 KvLangID::formatInts(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash,
   if (!bFits) {
     char szResult[gc_iMAX_TEMP_STRING_LEN];
     narrowForReport(szResult, sizeof(szResult), pDestString, iLength);
-    KV_FATALF("Truncating string!  Result [%s]", szResult);
+    // The text came from a table: a text too long for its place is the data's fault.
+    KV_DATA_FATALF("Truncating string!  Result [%s]", szResult);
   }
   KV_ASSERT_MSG(iLength == 0 || static_cast<i32>(KvStrLenW(pDestString)) < iSizeOfString,
                 "KvStrLen(pDestString) < iSizeOfString");

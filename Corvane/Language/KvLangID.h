@@ -17,12 +17,18 @@
 //   pair    12     u32 offset of the text, u32 not read (0), i32 key hash
 //   text    2k+2   UTF-16 code units ending with a zero unit
 //
-// Every offset is checked when a table is loaded: the pair-offset table and each pair record must lie inside
-// the file, each text must end with a zero unit inside the file, and the keys must be in order. Offsets may
-// be any byte offset, and a negative pair count means no pairs. A table that breaks any of this is refused as
-// a whole with one line naming it and what is wrong (on stderr, and in getLastError). The file image is kept
+// Every offset is checked when a table is loaded: the pair-offset table, each pair record and each text must lie
+// past the header and inside the file, each text must end with a zero unit inside the file, and the keys must be
+// in order. The count must agree with the file's size: N pairs take at least 16N bytes past the header (an
+// offset and a record each), and a table of no pairs (a count of 0 or below) has no room for one (18 bytes: an
+// offset, a record and an empty text), so a zeroed file is no empty table. Offsets may be any byte offset. A
+// table that breaks any of this is refused as a whole with one line naming it and what is wrong (on stderr, and
+// in getLastError). The file image is kept
 // unchanged; side tables of the keys and the texts serve the lookups (a text at an odd offset is copied to an
 // aligned place once, at load, so every text handed out is properly aligned UTF-16).
+//
+// A text asked for by its identifier (getString) that no loaded table holds is a data stop naming the text and
+// the tables: the tables came from data. Asking before any table is loaded is an assertion.
 //
 // Main thread only. Texts returned stay valid until unloadAllStringTables, which must run before the archives
 // they came from are unloaded.
@@ -68,6 +74,7 @@ struct SStringTable {
   KvStringTableRelease mp_pfnRelease;
   const u8* mp_pImage;
   u32 m_uiImageSize;
+  char m_szName[KV_MAX_PATH_LEN];  // in messages: the file's path, or the name the table was loaded under
   u32 m_uiNameHash;
   i32 m_iNumPairs;  // 0 for a negative count
   // The pairs in key order: their keys, and their texts (in the image, or aligned copies of texts that lie at
@@ -110,15 +117,17 @@ class KvLangID {
   static void initialize();
   // Loads the table language folder + "Strings\" + name + ".lang" through the archive reader (an archive
   // entry, else a loose file). 1 when loaded; 0 when a table of this name is loaded, the pool is full, the
-  // file is in no archive and not on disk, cannot be read, or is malformed (nothing is kept).
-  static i32 loadStringTable(const char* pStringDataFileName);
+  // file is in no archive and not on disk, cannot be read, is empty or malformed, or (with bRequireTexts)
+  // holds no pairs; nothing is kept, and getLastError names the file.
+  static i32 loadStringTable(const char* pStringDataFileName, bool bRequireTexts = false);
   // Takes a table whose image is already in memory: the image must be 16-byte aligned and stays with the
   // table (given back through pfnRelease, with pOwner, when the table is unloaded or refused). 1 when
   // loaded; 0 when a table of this name is loaded, the pool is full or the image is malformed (the image
   // is given back at once).
   // pDisplayName, when given, names the table in messages (its path).
   static i32 loadStringTableImage(const char* pStringDataFileName, u8* pImage, u32 uiSize, void* pOwner,
-                                  KvStringTableRelease pfnRelease, const char* pDisplayName = nullptr);
+                                  KvStringTableRelease pfnRelease, const char* pDisplayName = nullptr,
+                                  bool bRequireTexts = false);
   // The same for an image from KvAlignedAlloc, freed with KvAlignedFree.
   static i32 loadStringTableFromMemory(const char* pStringDataFileName, u8* pImage, u32 uiSize);
   static void unloadAllStringTables();
@@ -131,14 +140,15 @@ class KvLangID {
   static const wchar16* findInTable(const SStringTable* pData, u32 uiKeyHash);
   // The first text found in the loaded tables in pool order, or null.
   static const wchar16* findStringByHash(u32 uiKeyHash);
-  // The text of a text identifier; a missing one stops the program ("Cannot find localized string [%s]").
+  // The text of a text identifier. One that no loaded table holds is the data stop "Cannot find localized
+  // string [%s] in the string tables [...]"; with no table loaded it is that assertion.
   static const wchar16* getString(const char* pTextId);
 
   // Formatting: the text of keyHash copied into pDestString with its placeholders replaced. 0 when the key
   // is in no table (the destination is untouched), 1 otherwise.
-  // Every "%d" becomes iValue; the destination holds 768 units; a result that does not fit is fatal.
+  // Every "%d" becomes iValue; the destination holds 768 units; a result that does not fit is the data stop.
   static i32 formatStringInt(wchar16* pDestString, u32 uiKeyHash, i32 iValue);
-  // The first "%d" becomes iFirst, every later one iSecond; a result that does not fit is fatal.
+  // The first "%d" becomes iFirst, every later one iSecond; a result that does not fit is the data stop.
   static i32 formatStringInt2(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash, i32 iFirst, i32 iSecond);
   // Every "%s" becomes the argument; the result is cut to iSizeOfString - 1 units without a message.
   static i32 formatStringWithArg(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash, const wchar16* pArg);

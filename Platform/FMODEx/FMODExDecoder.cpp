@@ -90,6 +90,20 @@ sf_count_t virtualTell(void* pUser) { return static_cast<ByteSource*>(pUser)->te
 
 SF_VIRTUAL_IO g_virtualIO = {&virtualLength, &virtualSeek, &virtualRead, &virtualWrite, &virtualTell};
 
+// A RIFF WAVE file whose RIFF chunk says it is longer than the bytes there are has been cut: libsndfile would
+// play what is left in silence. (Sizes 0 and 0xFFFFFFFF are what streaming writers leave: no length known.)
+bool isCutWave(ByteSource* pSource) {
+  std::uint8_t aucHeader[12] = {};
+  const bool bRead = pSource->seek(0, SEEK_SET) == 0 && pSource->read(aucHeader, sizeof(aucHeader)) == 12;
+  pSource->seek(0, SEEK_SET);
+  if (!bRead || std::memcmp(aucHeader, "RIFF", 4) != 0 || std::memcmp(aucHeader + 8, "WAVE", 4) != 0) {
+    return false;
+  }
+  std::uint32_t uiRiffSize = 0;
+  std::memcpy(&uiRiffSize, aucHeader + 4, sizeof(uiRiffSize));
+  return uiRiffSize != 0 && uiRiffSize != 0xFFFFFFFFu && std::int64_t{uiRiffSize} + 8 > pSource->size();
+}
+
 }  // namespace
 
 std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLength, bool bCopy) {
@@ -122,6 +136,10 @@ std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, st
 std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<ByteSource> pSource, FMOD_RESULT* pResult) {
   std::unique_ptr<Decoder> pDecoder(new Decoder());
   pDecoder->m_pSource = std::move(pSource);
+  if (isCutWave(pDecoder->m_pSource.get())) {
+    *pResult = FMOD_ERR_FILE_BAD;
+    return nullptr;
+  }
   SF_INFO info = {};
   SNDFILE* pFile = sf_open_virtual(&g_virtualIO, SFM_READ, &info, pDecoder->m_pSource.get());
   if (pFile == nullptr || info.channels <= 0 || info.samplerate <= 0) {

@@ -15,12 +15,16 @@
 #include <string>
 
 #include "Code/System/GAMEArchiveKeys.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/MagPackTestSupport.h"
 
 // One damage: pEntry of archive pArchive ("RWN", "RWK", "RWG", "SPLA") left out (pReplacement null), or holding
-// pReplacement; a replacement "@<entry>" holds that other entry's built bytes. The entry "TOC" stands for the
-// archive's table of contents, zeroed (same size); a null entry leaves the root as built. pExpected is what the
-// game's reason must name.
+// pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
+// entry's own built bytes set to zero, gc_szHALVED their first half, and "<toc FIELD VALUE>" leaves the archive as
+// built but for one word of the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C
+// notation). The entry "TOC" stands for the archive's table of contents, zeroed (same size); a null entry leaves
+// the root as built. pExpected is what the game's reason must name.
 struct SDamage {
   const char* pName;
   const char* pArchive;
@@ -28,6 +32,9 @@ struct SDamage {
   const char* pReplacement;
   const char* pExpected;
 };
+
+inline constexpr char gc_szZEROED[] = "<zeroed>";
+inline constexpr char gc_szHALVED[] = "<halved>";
 
 // The damage's name in test listings.
 inline void PrintTo(const SDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
@@ -50,6 +57,16 @@ inline std::string KvTestManifestSource(const std::string& manifest, const std::
     std::string source;
     words >> word >> std::quoted(name) >> std::quoted(source);
     if (word == "file" && name == entry) return source;
+  }
+  return "";
+}
+
+// The built source of an archive entry: from the archive's own manifest, else from another archive's.
+inline std::string KvTestBuiltSource(const std::string& archive, const std::string& entry) {
+  for (const std::string& name : {archive, std::string("RWN"), std::string("RWK"), std::string("RWG")}) {
+    const std::string manifest = std::string(KV_CONTENT_BUILD_DIR) + "/" + name + ".manifest";
+    const std::string source = KvTestManifestSource(manifest, entry);
+    if (!source.empty()) return source;
   }
   return "";
 }
@@ -80,6 +97,23 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     std::ofstream(toc, std::ios::binary) << std::string(uiSize, '\0');
     return ::testing::AssertionSuccess();
   }
+  if (damage.pReplacement != nullptr && std::string(damage.pReplacement).rfind("<toc ", 0) == 0) {
+    std::istringstream words(std::string(damage.pReplacement + 5));
+    std::string field;
+    std::string value;
+    words >> field >> value;
+    std::ifstream in(toc, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    in.close();
+    const u32 uiField =
+        field == "offset" ? offsetof(ClMagDataInfo, mp_uiDataOffset) : offsetof(ClMagDataInfo, mp_uiFinalSize);
+    if (!KvTestSetTOCWord(&bytes, damage.pEntry, uiField, static_cast<u32>(std::stoul(value, nullptr, 0)))) {
+      return ::testing::AssertionFailure() << damage.pEntry << " is not in " << toc;
+    }
+    fs::remove(toc);
+    std::ofstream(toc, std::ios::binary) << bytes;
+    return ::testing::AssertionSuccess();
+  }
   const std::string built = std::string(KV_CONTENT_BUILD_DIR) + "/" + archive + ".manifest";
   std::ifstream in(built);
   if (!in) return ::testing::AssertionFailure() << "no build manifest for " << archive;
@@ -87,9 +121,18 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
   std::ofstream out(manifest);
   const std::string replacement = root + "/replacement";
   if (damage.pReplacement != nullptr && damage.pReplacement[0] == '@') {
-    const std::string source = KvTestManifestSource(built, damage.pReplacement + 1);
-    if (source.empty()) return ::testing::AssertionFailure() << damage.pReplacement << " is not in the manifest";
+    const std::string source = KvTestBuiltSource(archive, damage.pReplacement + 1);
+    if (source.empty()) return ::testing::AssertionFailure() << damage.pReplacement << " is not in a manifest";
     fs::copy_file(source, replacement);
+  } else if (damage.pReplacement != nullptr &&
+             (std::string(damage.pReplacement) == gc_szZEROED || std::string(damage.pReplacement) == gc_szHALVED)) {
+    const std::string source = KvTestManifestSource(built, damage.pEntry);
+    if (source.empty()) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
+    std::ifstream whole(source, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(whole), {}};
+    if (std::string(damage.pReplacement) == gc_szZEROED) bytes.assign(bytes.size(), '\0');
+    else bytes.resize(bytes.size() / 2);
+    std::ofstream(replacement, std::ios::binary) << bytes;
   } else if (damage.pReplacement != nullptr) {
     std::ofstream(replacement, std::ios::binary) << damage.pReplacement;
   }

@@ -1,9 +1,13 @@
-// Entries for the tests that pack archives with the archive tool's writer (their programs link magpack_lib).
+// Entries for the tests that pack archives with the archive tool's writer (their programs link magpack_lib), and
+// one word of a packed table of contents changed.
 #pragma once
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "Corvane/ADT/KvStrHash.h"
 #include "Tools/magpack/MagPacker.h"
 
 // An entry stored under path (also its source name) with these bytes and storage flags.
@@ -16,4 +20,23 @@ inline SMagPackInput packInput(const std::string& path, const std::vector<u8>& b
   entry.bCompress = bCompress;
   entry.bEncrypt = bEncrypt;
   return entry;
+}
+
+// Sets one u32 of an entry's data-info (at uiField bytes into it) in a table of contents, found by the name hash of
+// the entry's path ("\" separators). False when the table has no such entry.
+inline bool KvTestSetTOCWord(std::string* pTOC, std::string entry, u32 uiField, u32 uiValue) {
+  std::replace(entry.begin(), entry.end(), '/', '\\');
+  const auto word = [pTOC](size_t uiAt) {
+    u32 uiWord = 0;
+    std::memcpy(&uiWord, pTOC->data() + uiAt, sizeof(uiWord));
+    return uiWord;
+  };
+  for (u32 i = 0; i < word(8); ++i) {
+    const u32 uiRecord = word(word(0) + 4 * i);
+    if (word(uiRecord + 8) == KvStrHash(entry.c_str())) {
+      std::memcpy(pTOC->data() + word(uiRecord) + uiField, &uiValue, sizeof(uiValue));
+      return true;
+    }
+  }
+  return false;
 }

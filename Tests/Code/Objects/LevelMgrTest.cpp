@@ -339,6 +339,12 @@ TEST_F(LevelMgrTest, StarRatings) {
     EXPECT_NE(error.find("LevelStars"), std::string::npos);
     ClDScriptData2::destroyTree(pTree);
   }
+  // A refused table is said once: the ratings asked for afterwards (each frame) read 0 stars without a word, and
+  // without reading the script again.
+  g_bLevelStarsLoaded = 0;
+  ::testing::internal::CaptureStderr();
+  for (i32 i = 0; i < 3; ++i) EXPECT_EQ(ClLevelMgr::getNumStars(0, 0, 5000), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

@@ -125,16 +125,21 @@ TEST_F(KvLangIDArchiveTest, MissingAndMalformedTablesKeepNothing) {
   writeLoose("Lang/eng/Strings/Game.lang", std::string("\x0c\0\0\0\0\0\0\0\x05\0\0\0", 12));
   EXPECT_EQ(KvLangID::loadStringTable("Game"), 0);
   EXPECT_EQ(std::string(KvLangID::getLastError()),
-            "String table [.\\Lang\\eng\\Strings\\Game.lang] refused: pair-offset table at 12 with 5 entries does "
-            "not fit in 12 bytes");
+            "String table [.\\Lang\\eng\\Strings\\Game.lang] refused: 5 pairs cannot fit in 12 bytes");
   writeLoose("Lang/eng/Strings/Empty.lang", "");
   EXPECT_EQ(KvLangID::loadStringTable("Empty"), 0);
+  EXPECT_STREQ(KvLangID::getLastError(), "String table [.\\Lang\\eng\\Strings\\Empty.lang] is empty (code 13)");
+  writeLoose("Lang/eng/Strings/Zeroed.lang", std::string(4096, '\0'));
+  EXPECT_EQ(KvLangID::loadStringTable("Zeroed"), 0);
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
   EXPECT_EQ(KvLangID::getNumLoadedTables(), 0);
 
   writeLoose("Lang/eng/Strings/Loose.lang", readFile(std::string(KV_LANG_TABLES_DIR) + "/eng/Strings/Win32.lang"));
   ASSERT_EQ(KvLangID::loadStringTable("Loose"), 1) << KvLangID::getLastError();
   EXPECT_EQ(u16(KvLangID::getString("MB_FMOD_ISSUE_TITLE")), u"Sound problem");
+  EXPECT_KV_FATAL(KvLangID::getString("mainmenu_press_start"),
+                  "Cannot find localized string [mainmenu_press_start] in the string tables "
+                  "[.\\Lang\\eng\\Strings\\Loose.lang]");
 }
 
 }  // namespace

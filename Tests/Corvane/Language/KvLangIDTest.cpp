@@ -110,7 +110,9 @@ TEST_F(KvLangIDTest, FirstLoadedTableAnswersAndThePoolHoldsEight) {
   EXPECT_EQ(u16(KvLangID::getString("ONLY_B")), u"b");
   EXPECT_EQ(KvLangID::findInTable(KvLangID::getTable(0), KvStrHash("ONLY_B")), nullptr);
   EXPECT_EQ(KvLangID::findStringByHash(KvStrHash("MISSING")), nullptr);
-  EXPECT_KV_ASSERT(KvLangID::getString("MISSING"), "Cannot find localized string [MISSING]");
+  // A text the loaded tables lack is their fault (they came from data): the data stop names it and them.
+  EXPECT_KV_FATAL(KvLangID::getString("MISSING"),
+                  "Cannot find localized string [MISSING] in the string tables [A], [B]");
   for (int i = 2; i < gc_iMAX_STRING_TABLES; ++i) {
     ASSERT_EQ(load(("T" + std::to_string(i)).c_str(), compile("K = v\n")), 1);
   }
@@ -118,6 +120,7 @@ TEST_F(KvLangIDTest, FirstLoadedTableAnswersAndThePoolHoldsEight) {
   EXPECT_STRNE(KvLangID::getLastError(), "");
   KvLangID::unloadAllStringTables();
   EXPECT_EQ(KvLangID::getNumLoadedTables(), 0);
+  EXPECT_KV_ASSERT(KvLangID::getString("SHARED"), "Cannot find localized string [SHARED]");  // asked too early
   EXPECT_EQ(load("A", compile("SHARED = again\n")), 1);
   EXPECT_EQ(u16(KvLangID::getString("SHARED")), u"again");
 }
@@ -134,7 +137,13 @@ TEST_F(KvLangIDTest, BinarySearchFindsEveryKeyOfALargeTable) {
     EXPECT_EQ(u16(KvLangID::getString(key.c_str())), std::u16string(expected.begin(), expected.end()));
   }
   EXPECT_EQ(KvLangID::findStringByHash(KvStrHash("KEY_500")), nullptr);
-  ASSERT_EQ(load("Empty", compile("# nothing\n")), 1);
+  const std::vector<u8> empty = compile("# nothing\n");
+  // A table the caller needs texts from is refused when it holds none.
+  EXPECT_EQ(KvLangID::loadStringTableImage("Empty", engineCopy(empty), static_cast<u32>(empty.size()), nullptr,
+                                           [](void*, u8* pImage) { KvAlignedFree(pImage); }, nullptr, true),
+            0);
+  EXPECT_STREQ(KvLangID::getLastError(), "String table [Empty] refused: it holds no texts");
+  ASSERT_EQ(load("Empty", empty), 1);
   EXPECT_EQ(KvLangID::findInTable(KvLangID::getTable(1), KvStrHash("KEY_1")), nullptr);
 }
 
@@ -160,6 +169,13 @@ TEST_F(KvLangIDTest, MalformedTablesAreRefusedWithTheirName) {
     }
     cases.push_back({pWhat, bytes});
   };
+  cases.push_back({"zeroed", std::vector<u8>(good.size(), 0)});
+  mutate("no pairs where the file has room for them", 8, 0);
+  mutate("a negative count where the file has room for pairs", 8, 0xFFFFFFFFu);
+  mutate("more pairs than the file can hold", 8, 4);
+  mutate("pair-offset table overlapping the header", 0, 4);
+  mutate("pair overlapping the header", 12, 0);
+  mutate("text overlapping the header", 20, 2);
   mutate("pair count past the end", 8, 0x7FFFFFFFu);
   mutate("pair-offset table past the end", 0, static_cast<u32>(good.size()) - 4);
   mutate("pair outside the file", 12, static_cast<u32>(good.size()) - 8);
@@ -179,7 +195,7 @@ TEST_F(KvLangIDTest, MalformedTablesAreRefusedWithTheirName) {
 }
 
 // What the format allows loads: tables, pairs and texts at any offset (texts at odd offsets come back
-// aligned, so reading them is sound), and a negative pair count, which means no pairs.
+// aligned, so reading them is sound), and a negative pair count in a table of just its header, which means none.
 TEST_F(KvLangIDTest, TablesAtAnyOffsetAndNegativeCountsLoad) {
   const auto textSize = [](const std::vector<u8>& table, u32 uiText) {
     size_t uiEnd = uiText;
@@ -197,7 +213,7 @@ TEST_F(KvLangIDTest, TablesAtAnyOffsetAndNegativeCountsLoad) {
   ASSERT_EQ(KvLangID::formatStringWithNarrowArg(szDest, 64, KvStrHash("FIRST"), "x"), 1);
   EXPECT_EQ(u16(szDest), u"one");
 
-  std::vector<u8> negative = twoEntryTable();
+  std::vector<u8> negative = compile("# none\n");
   putU32(&negative, 8, 0xFFFFFFFFu);
   ASSERT_EQ(load("Negative", negative), 1) << KvLangID::getLastError();
   EXPECT_EQ(KvLangID::findInTable(KvLangID::getTable(1), KvStrHash("FIRST")), nullptr);

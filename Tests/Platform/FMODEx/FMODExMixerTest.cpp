@@ -412,14 +412,19 @@ TEST_F(FMODExMixer, DecodesWavOggAndFlac) {
     EXPECT_NEAR(KvTestMeasureFrequency(out, 0, gc_iRATE), 1000.0, 3.0) << std::hex << iFormat;
     pSound->release();
   }
-  const std::vector<std::uint8_t> junk(512, 0x33);
-  FMOD_CREATESOUNDEXINFO exinfo = {};
-  exinfo.cbsize = sizeof(exinfo);
-  exinfo.length = static_cast<unsigned int>(junk.size());
-  FMOD::Sound* pSound = nullptr;
-  EXPECT_EQ(m_pSystem->createSound(reinterpret_cast<const char*>(junk.data()), FMOD_OPENMEMORY, &exinfo, &pSound),
-            FMOD_ERR_FILE_BAD);
-  EXPECT_EQ(pSound, nullptr);
+  // Bytes that are no sound, and a WAV cut in half (it would play its first half in silence), are refused.
+  std::vector<std::uint8_t> cut = KvTestMakeSoundFile(1, gc_iRATE, 9600, [](int, int) { return 0.25f; },
+                                                      SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  cut.resize(cut.size() / 2);
+  for (const std::vector<std::uint8_t>& bad : {std::vector<std::uint8_t>(512, 0x33), cut}) {
+    FMOD_CREATESOUNDEXINFO exinfo = {};
+    exinfo.cbsize = sizeof(exinfo);
+    exinfo.length = static_cast<unsigned int>(bad.size());
+    FMOD::Sound* pSound = nullptr;
+    EXPECT_EQ(m_pSystem->createSound(reinterpret_cast<const char*>(bad.data()), FMOD_OPENMEMORY, &exinfo, &pSound),
+              FMOD_ERR_FILE_BAD);
+    EXPECT_EQ(pSound, nullptr);
+  }
 }
 
 // The manual output also writes what it mixes to a WAV file when asked.

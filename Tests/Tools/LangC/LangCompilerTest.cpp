@@ -167,11 +167,14 @@ TEST(LangCompilerTest, CommandWritesTheTableOrNothing) {
   EXPECT_EQ(help.out.rfind("usage: langc", 0), 0u) << help.out;
   EXPECT_EQ(runLangc("--check " + dir + "/good.lang"), 0);
   std::ofstream(dir + "/junk.lang") << "junk";
-  const SKvToolRun junk = langc("--check " + dir + "/junk.lang");
-  EXPECT_EQ(junk.iExit, 1);
-  EXPECT_NE(junk.out.find("junk.lang: error: the engine does not load it: String table [Check] refused: "),
-            std::string::npos)
-      << junk.out;
+  std::ofstream(dir + "/zeroed.lang", std::ios::binary) << std::string(image.size(), '\0');  // no empty table
+  for (const std::string& name : std::vector<std::string>{"junk.lang", "zeroed.lang"}) {
+    const SKvToolRun refused = langc("--check " + dir + "/" + name);
+    EXPECT_EQ(refused.iExit, 1);
+    EXPECT_NE(refused.out.find(name + ": error: the engine does not load it: String table [Check] refused: "),
+              std::string::npos)
+        << refused.out;
+  }
 }
 
 // A source is read as every tool reads its text: a byte-order mark skipped, a zero byte refused where it is.

@@ -14,6 +14,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/MagPackTestSupport.h"
 
 namespace {
 
@@ -125,6 +126,23 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
   const SKvToolRun wrongKey = magpack("check --dir " + dir + "/out --name CHK --key other-key");
   EXPECT_EQ(wrongKey.iExit, 1);
   EXPECT_NE(wrongKey.out.find("does not inflate"), std::string::npos) << wrongKey.out;
+  // One word of the table changed: the compressed entry claims 1 GiB from its few stored bytes. Both commands
+  // fail naming the table and the entry, before anything is allocated or written at that size.
+  const std::string goodTOC = readText(dir + "/out/CHK_win32.mtc");
+  std::string toc = goodTOC;
+  ASSERT_TRUE(KvTestSetTOCWord(&toc, "Both.txt", offsetof(ClMagDataInfo, mp_uiFinalSize), 0x40000000u));
+  writeText(dir + "/out/CHK_win32.mtc", toc);
+  for (const std::string& command : {"check --dir " + dir + "/out --name CHK --key check-key",
+                                    "extract --dir " + dir + "/out --name CHK --key check-key --path Both.txt --out " +
+                                        dir + "/both.out --memory"}) {
+    const SKvToolRun claimed = magpack(command);
+    EXPECT_EQ(claimed.iExit, 1) << command;
+    EXPECT_NE(claimed.out.find("CHK_win32.mtc] is damaged and was not loaded: entry " + hex(KvStrHash("Both.txt"))),
+              std::string::npos)
+        << claimed.out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir + "/both.out"));
+  writeText(dir + "/out/CHK_win32.mtc", goodTOC);
   std::filesystem::resize_file(dir + "/out/CHK_win32.mdf", 8);
   const SKvToolRun cut = magpack("check --dir " + dir + "/out --name CHK --key check-key");
   EXPECT_EQ(cut.iExit, 1);
