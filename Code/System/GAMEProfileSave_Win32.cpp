@@ -1,6 +1,5 @@
 #include "Code/System/GAMEProfileSave.h"
 
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -128,22 +127,17 @@ bool GAMEReadStoredProfile(SPlayerProfile* pProfile) {
 }
 
 void GAMEFinishProfileSaves() {
-  const auto waitForTheRunningSave = [] {
-    while (ClSaveGameUtility::isSaveRunning()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  };
-  waitForTheRunningSave();
+  ClSaveGameUtility::waitForSave();
   // A request made during the last save.
   if (ClSaveGameUtility::isSaveAgainRequested()) {
     ClSaveGameUtility::tickPendingSave();
-    waitForTheRunningSave();
+    ClSaveGameUtility::waitForSave();
   }
   if (g_uiProfileUnsaved.load(std::memory_order_relaxed) == 0 || mpr_pPlayerProfile == nullptr) {
     return;
   }
   ClSaveGameUtility::gameSpecificAutoSave();
-  waitForTheRunningSave();
+  ClSaveGameUtility::waitForSave();
   if (g_uiProfileUnsaved.load(std::memory_order_relaxed) != 0) {
     KvPrintProblem("Profile \"%s\": the records since the last save that failed are lost as the game ends.",
                    gc_szPROFILE_FILE_NAME);

@@ -84,11 +84,15 @@ void ClSaveGameUtility::tickPendingSave() {
   gameSpecificAutoSave();
 }
 
-void ClSaveGameUtility::freeSnapshots() {
-  // The save thread may still be reading the save snapshot.
+void ClSaveGameUtility::waitForSave() {
   while (isSaveRunning()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+}
+
+void ClSaveGameUtility::freeSnapshots() {
+  // The save thread may still be reading the save snapshot.
+  waitForSave();
   KvAlignedFree(mpr_pSaveGameDataSnapshot);
   mpr_pSaveGameDataSnapshot = nullptr;
   m_uiSaveGameDataSnapshotSize = 0;

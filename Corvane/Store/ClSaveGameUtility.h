@@ -50,6 +50,8 @@ class ClSaveGameUtility {
   // The save thread is done with the save snapshot (release: the main thread may then replace it).
   static void endSave();
   static bool isSaveRunning() { return mp_uiSaveRunning.load(std::memory_order_acquire) != 0; }
+  // Returns once no save runs (at once when none does).
+  static void waitForSave();
   // A request came in while a save was running.
   static void requestSaveAgain() { mp_uiSaveAgain.store(1, std::memory_order_relaxed); }
   static bool isSaveAgainRequested() { return mp_uiSaveAgain.load(std::memory_order_relaxed) != 0; }
