@@ -272,6 +272,7 @@ void startUpSaveGames() {
   // starts idle.
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
+  g_uiProfileUnsaved.store(0);
 }
 
 // The window and the device are made with the profile's video options; without a chosen resolution the graphics
@@ -478,12 +479,13 @@ const SGameStep gc_aGameSteps[] = {
      }},
     {SHUT, "ClDynamicGeometry::platformTerminate", [] { ClDynamicGeometry::platformTerminate(); }},
     {SHUT, "ClDiffMgr::terminate", [] { ClDiffMgr::terminate(); }},
-    {SHUT, "free the profile block",
+    {SHUT, "write the saves still owed",
      [] {
        // A load thread still running (a quit during the pre-load mode) writes the block until it ends.
        GAMEWaitForProfileLoad();
-       ClProfileMgr::terminate();
+       GAMEFinishProfileSaves();
      }},
+    {SHUT, "free the profile block", [] { ClProfileMgr::terminate(); }},
     {SHUT, "ClFlipBookMgr::terminate", [] { ClFlipBookMgr::terminate(); }},
     {SHUT, "ClDataScriptEvaluator::terminate", [] { ClDataScriptEvaluator::terminate(); }},
     {SHUT, "ClRenderTargetMgr::terminate",

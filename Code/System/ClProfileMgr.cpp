@@ -1,6 +1,8 @@
 #include "Code/System/ClProfileMgr.h"
 
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/KvDebug.h"
@@ -42,20 +44,77 @@ void ClProfileMgr::resetToDefaults(SPlayerProfile* pProfile) {
 
 namespace {
 
-// Clamps one value into [iLow, iHigh], adding its name to the list when it was out of range.
-void clampValue(i32* piValue, i32 iLow, i32 iHigh, const char* pName, std::string* pChanged) {
+// Clamps one value into [iLow, iHigh]; true when it was out of range.
+bool intoRange(i32* piValue, i32 iLow, i32 iHigh) {
   if (*piValue >= iLow && *piValue <= iHigh) {
-    return;
+    return false;
   }
   *piValue = *piValue < iLow ? iLow : iHigh;
-  *pChanged += (pChanged->empty() ? "" : ", ") + std::string(pName);
+  return true;
+}
+
+// Adds a name to the comma-separated list of what changed.
+void noteChanged(bool bChanged, const char* pName, std::string* pChanged) {
+  if (bChanged) {
+    *pChanged += (pChanged->empty() ? "" : ", ") + std::string(pName);
+  }
+}
+
+// Scores, counts, distances and world ranks are not below 0 (a rank of 0 is unknown).
+bool notBelowZero(std::initializer_list<i32*> words) {
+  bool bChanged = false;
+  for (i32* piWord : words) {
+    bChanged |= intoRange(piWord, 0, INT32_MAX);
+  }
+  return bChanged;
+}
+
+// A record's stage pair: a chapter and a level of the story's stage table.
+bool intoStageTable(i32* piChapter, i32* piLevel) {
+  return intoRange(piChapter, 0, gc_iPROFILE_CHAPTERS - 1) | intoRange(piLevel, 0, gc_iPROFILE_LEVELS_PER_CHAPTER - 1);
+}
+
+std::string clampRecords(SPlayerProfileData* pData) {
+  std::string changed;
+  noteChanged(intoStageTable(&pData->m_iStoryChapterReached, &pData->m_iStoryLevelReached), "story progress",
+              &changed);
+  bool bLevels = false;
+  for (SProfileLevelRecord& r : pData->m_aLevelRecords) {
+    bLevels |= notBelowZero({&r.m_iBestScore, &r.m_iMostKills, &r.m_iLongestKillStreak, &r.m_iWorldRank,
+                             &r.m_iWorldRecordScore});
+  }
+  noteChanged(bLevels, "story level records", &changed);
+  const struct {
+    SProfileMarathonRecord* pRecord;
+    const char* pName;
+  } aMarathons[] = {{&pData->m_marathon, "marathon record"},
+                    {&pData->m_marathonExtreme, "marathon extreme record"},
+                    {&pData->m_marathonUltra, "marathon ultra record"}};
+  for (const auto& entry : aMarathons) {
+    SProfileMarathonRecord& r = *entry.pRecord;
+    noteChanged(notBelowZero({&r.m_iBestScore, &r.m_iMostKills, &r.m_iLongestKillStreak, &r.m_iLongestDistance,
+                              &r.m_iWorldRank, &r.m_iWorldRecordScore}) |
+                    intoStageTable(&r.m_iFurthestChapter, &r.m_iFurthestLevel),
+                entry.pName, &changed);
+  }
+  const struct {
+    SProfileSurvivorRecord* pRecord;
+    const char* pName;
+  } aSurvivors[] = {{&pData->m_survivor, "survivor record"}, {&pData->m_survivorHardcore, "survivor hardcore record"}};
+  for (const auto& entry : aSurvivors) {
+    SProfileSurvivorRecord& r = *entry.pRecord;
+    noteChanged(notBelowZero({&r.m_iBestScore, &r.m_iMostKills, &r.m_iLongestKillStreak, &r.m_iLongestDistance,
+                              &r.m_iWorldRank, &r.m_iWorldRecordScore}),
+                entry.pName, &changed);
+  }
+  return changed;
 }
 
 }  // namespace
 
 std::string ClProfileMgr::clampToRanges(SPlayerProfileData* pData) {
   KV_ASSERT_MSG(pData != nullptr, "pData");
-  std::string changed;
+  std::string changed = clampRecords(pData);
   const struct {
     i32* piValue;
     const char* pName;
@@ -80,14 +139,14 @@ std::string ClProfileMgr::clampToRanges(SPlayerProfileData* pData) {
                    {&pData->m_bUltraGib, "ultra gib"},
                    {&pData->m_bSlowMotion, "slow motion"},
                    {&pData->m_bVSync, "vertical sync"}};
-  for (const auto& volume : aVolumes) clampValue(volume.piValue, 0, 100, volume.pName, &changed);
-  for (const auto& entry : aSwitches) clampValue(entry.piValue, 0, 1, entry.pName, &changed);
-  clampValue(&pData->m_iWindowMode, 0, 2, "window mode", &changed);
+  for (const auto& volume : aVolumes) noteChanged(intoRange(volume.piValue, 0, 100), volume.pName, &changed);
+  for (const auto& entry : aSwitches) noteChanged(intoRange(entry.piValue, 0, 1), entry.pName, &changed);
+  noteChanged(intoRange(&pData->m_iWindowMode, 0, 2), "window mode", &changed);
   const bool bNone = pData->m_iDisplayWidth == -1 && pData->m_iDisplayHeight == -1;
   const bool bSize = pData->m_iDisplayWidth > 0 && pData->m_iDisplayHeight > 0;
   if ((!bNone && !bSize) || pData->m_iDisplayRefreshRate < -1) {
     forgetDisplaySize(pData);
-    changed += (changed.empty() ? "" : ", ") + std::string("resolution");
+    noteChanged(true, "resolution", &changed);
   }
   return changed;
 }

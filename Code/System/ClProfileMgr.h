@@ -23,10 +23,10 @@
 //                 vsync 1, window mode 2 (0 is full screen)
 //   2584          end
 //
-// A loaded file replaces the whole block; nothing but its exact size is checked, so every reader treats the
-// words as plain values. Ownership: ClProfileMgr allocates the block (16-byte aligned) at start-up and frees it
-// at shutdown; readers use g_pPlayerProfileData. Main thread, except the load thread that fills the block while
-// the pre-load mode waits.
+// A loaded file replaces the whole block; nothing but its exact size is checked by the load, and the game's
+// start-up brings the words into their ranges (clampToRanges) before any screen reads them. Ownership:
+// ClProfileMgr allocates the block (16-byte aligned) at start-up and frees it at shutdown; readers use
+// g_pPlayerProfileData. Main thread, except the load thread that fills the block while the pre-load mode waits.
 #pragma once
 
 #include <string>
@@ -183,10 +183,12 @@ class ClProfileMgr {
   // Clears the data words (the version word is kept) and sets the option defaults.
   static void resetToDefaults(SPlayerProfile* pProfile);
 
-  // Brings the options and switches of a loaded profile into their ranges (volumes 0-100, switches 0 or 1, window
-  // mode 0-2, a display size both -1 or both positive, with a refresh rate of -1 or more; else "none chosen").
-  // Answers the names of the values changed, comma-separated, "" when all were in range. Only the block in memory
-  // changes: the stored file keeps its bytes until the next save.
+  // Brings a loaded profile into its ranges: the story progress and the records' stage pairs to a chapter 0-2 and
+  // a level 0-7; scores, counts, distances and world-record scores to 0 or more; a world rank below 0 to 0
+  // (unknown); volumes 0-100, switches 0 or 1, window mode 0-2, a display size both -1 or both positive, with a
+  // refresh rate of -1 or more (else "none chosen"). Answers the names of what changed (a record or the progress
+  // named once), comma-separated, "" when all was in range. Only the block in memory changes: the stored file
+  // keeps its bytes until the next save.
   static std::string clampToRanges(SPlayerProfileData* pData);
   // Forgets a chosen display size (-1 for width, height and refresh rate); answers whether one was chosen.
   static bool forgetDisplaySize(SPlayerProfileData* pData);

@@ -11,7 +11,9 @@
 //
 // Save (whenever the profile changed): the request copies the profile block into a snapshot and writes it on an
 // orphaned thread. A request made while a save runs fills the pending snapshot instead; the frame's pending-save
-// step issues it once the running save has ended.
+// step issues it once the running save has ended. A write that fails leaves the stored file as it was, says so
+// in one line with the store's reason and marks the profile unsaved: the next save writes the whole block again,
+// and shutdown tries once more before the block is freed.
 //
 // Threads: requests run on the main thread. The load thread writes only the profile block, which the main thread
 // leaves alone until the load state leaves busy; the save thread reads only the save snapshot. Each thread holds
@@ -48,6 +50,9 @@ inline constexpr u32 gc_uiAUTO_SAVE_WRITTEN = 1;
 inline constexpr u32 gc_uiAUTO_SAVE_BUSY = 2;
 inline constexpr u32 gc_uiAUTO_SAVE_FAILED = 5;
 extern std::atomic<u32> g_uiAutoSaveState;
+// 1 from a save that failed (said in one line on the standard error, naming the file and the reason) until a
+// save succeeds: the profile in memory holds records the stored file lacks.
+extern std::atomic<u32> g_uiProfileUnsaved;
 
 // Reads the stored profile over pProfile: true only for a file of exactly the block's size read whole. A file
 // that exists but does not load is kept under gc_szPROFILE_KEPT_FILE_NAME. Any thread; takes no lock.
@@ -55,6 +60,9 @@ bool GAMEReadStoredProfile(SPlayerProfile* pProfile);
 
 // Returns once no load thread uses the profile block (at once when none runs). Main thread, at shutdown.
 void GAMEWaitForProfileLoad();
+// At shutdown, before the profile block goes: waits for the running save, writes a save asked for during it and,
+// when the last save failed, writes the profile once more; what still cannot be written is said. Main thread.
+void GAMEFinishProfileSaves();
 
 // The requests the engine's ClSaveGameUtility::gameSpecificAutoLoad and gameSpecificAutoSave issue.
 class ClGAMEProfileSaveHooks final : public ClSaveGameHooks {

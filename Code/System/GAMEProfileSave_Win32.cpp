@@ -1,12 +1,14 @@
 #include "Code/System/GAMEProfileSave.h"
 
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
+#include "Corvane/Store/ClStoreWarnings.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/ClThreadMgr.h"
 #include "Corvane/System/KvDebug.h"
@@ -15,6 +17,7 @@
 std::atomic<u32> g_uiAutoLoadState{gc_uiAUTO_LOAD_IDLE};
 std::atomic<u32> g_uiAutoLoadRunning{0};
 std::atomic<u32> g_uiAutoSaveState{gc_uiAUTO_SAVE_IDLE};
+std::atomic<u32> g_uiProfileUnsaved{0};
 ClGAMEProfileSaveHooks g_GAMEProfileSaveHooks;
 
 namespace {
@@ -42,14 +45,17 @@ class CFileLockGuard {
 // Copies the stored profile file, whatever its size, to the kept name.
 void keepUnreadableProfile(ISteamRemoteStorage* pStorage, std::int32_t iSize, std::int32_t iRead) {
   std::vector<u8> bytes(static_cast<size_t>(iSize));
+  ClStoreWarnings warnings;
   const std::int32_t iCopied = iSize > 0 ? pStorage->FileRead(gc_szPROFILE_FILE_NAME, bytes.data(), iSize) : 0;
   const bool bKept = iCopied == iSize && pStorage->FileWrite(gc_szPROFILE_KEPT_FILE_NAME, bytes.data(), iSize);
   if (bKept) {
     KvPrintProblem("Profile \"%s\" could not be loaded (%d bytes stored, %d read, %u expected); kept as \"%s\".",
                    gc_szPROFILE_FILE_NAME, iSize, iRead, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME);
   } else {
-    KvPrintProblem("Profile \"%s\" could not be loaded (%d bytes stored, %d read, %u expected) nor kept as \"%s\".",
-                   gc_szPROFILE_FILE_NAME, iSize, iRead, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME);
+    KvPrintProblem(
+        "Profile \"%s\" could not be loaded (%d bytes stored, %d read, %u expected) nor kept as \"%s\"%s%s.",
+        gc_szPROFILE_FILE_NAME, iSize, iRead, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME,
+        warnings.text().empty() ? "" : ": ", warnings.text().c_str());
   }
 }
 
@@ -72,9 +78,19 @@ u32 saveProfileThread(ClThread*, void*) {
   KV_ASSERT(uiSize > 0);
   {
     CFileLockGuard lock;
+    ClStoreWarnings warnings;
     ISteamRemoteStorage* pStorage = SteamRemoteStorage();
     const bool bWritten =
         pStorage != nullptr && pStorage->FileWrite(gc_szPROFILE_FILE_NAME, pData, static_cast<std::int32_t>(uiSize));
+    if (!bWritten) {
+      // The store keeps the stored file whole when a write fails; its warning holds the reason.
+      const std::string reason = pStorage == nullptr            ? std::string("the store is not running")
+                                 : !warnings.text().empty() ? warnings.text()
+                                                            : std::string("the store refused the write");
+      KvPrintProblem("Profile \"%s\" not saved (%s); the records stay in memory and the next save writes them.",
+                     gc_szPROFILE_FILE_NAME, reason.c_str());
+    }
+    g_uiProfileUnsaved.store(bWritten ? 0 : 1, std::memory_order_relaxed);
     g_uiAutoSaveState.store(bWritten ? gc_uiAUTO_SAVE_WRITTEN : gc_uiAUTO_SAVE_FAILED, std::memory_order_release);
   }
   // The last touch of the save snapshot.
@@ -108,6 +124,24 @@ bool GAMEReadStoredProfile(SPlayerProfile* pProfile) {
     keepUnreadableProfile(pStorage, iStored, iRead);
   }
   return false;
+}
+
+void GAMEFinishProfileSaves() {
+  ClSaveGameUtility::waitForSave();
+  // A request made during the last save.
+  if (ClSaveGameUtility::isSaveAgainRequested()) {
+    ClSaveGameUtility::tickPendingSave();
+    ClSaveGameUtility::waitForSave();
+  }
+  if (g_uiProfileUnsaved.load(std::memory_order_relaxed) == 0 || mpr_pPlayerProfile == nullptr) {
+    return;
+  }
+  ClSaveGameUtility::gameSpecificAutoSave();
+  ClSaveGameUtility::waitForSave();
+  if (g_uiProfileUnsaved.load(std::memory_order_relaxed) != 0) {
+    KvPrintProblem("Profile \"%s\": the records since the last save that failed are lost as the game ends.",
+                   gc_szPROFILE_FILE_NAME);
+  }
 }
 
 void GAMEWaitForProfileLoad() {

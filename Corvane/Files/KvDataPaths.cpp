@@ -23,6 +23,12 @@ void KvInitializeDataPaths() {
   g_bUserFolderSet = true;
 }
 
+void KvSetUserFolder(const wchar16* pFolder) {
+  KvCheckPointer(pFolder);
+  KvStrLCpyW(g_wszUserFolder, pFolder, KV_MAX_PATH_LEN);
+  g_bUserFolderSet = true;
+}
+
 const char* KvGetBaseDataPath() { return g_szBaseDataPath; }
 
 void KvWideSlashesToBackslashes(wchar16* pWidePath) {

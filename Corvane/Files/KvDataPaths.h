@@ -16,7 +16,7 @@
 extern char g_szBaseDataPath[KV_MAX_PATH_LEN];
 // The data root in UTF-16, copied unit by unit from the narrow one.
 extern wchar16 g_wszBaseDataPath[KV_MAX_PATH_LEN];
-// The user folder (".\"), set together with its flag.
+// The user folder (".\" until the platform's place is set), set together with its flag.
 extern wchar16 g_wszUserFolder[KV_MAX_PATH_LEN];
 extern bool g_bUserFolderSet;
 // The language folder: ".\Lang\" until the language is chosen, then data root + "Lang\" + code + "\".
@@ -26,6 +26,9 @@ extern i32 g_iLanguageIndex;
 
 // Sets the data root to "./", its UTF-16 twin to the same, and the user folder to ".\" (marked set).
 void KvInitializeDataPaths();
+// The platform's place for the user folder replaces ".\" (marked set): the folder the store keeps the player's
+// data in, so that nothing of the player's is made in the data root. At most KV_MAX_PATH_LEN - 1 units.
+void KvSetUserFolder(const wchar16* pFolder);
 // The data root that loaders put in front of their paths.
 const char* KvGetBaseDataPath();
 

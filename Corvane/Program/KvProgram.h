@@ -12,11 +12,10 @@
 
 struct _EXCEPTION_POINTERS;
 
-// Exit codes of the program body: a normal run, a store library that did not start, a game that could not
-// start or go on (a data file missing or damaged, no display, no graphics device), a display lost during the
-// run.
+// Exit codes of the program body: a normal run, a game that could not start or go on (a data file missing or
+// damaged, no display, no graphics device, a store library that did not start: every stop of data or
+// environment shares one code), a display lost during the run.
 inline constexpr int gc_iEXIT_NORMAL = 0;
-inline constexpr int gc_iEXIT_STORE_FAILED = 1;
 inline constexpr int gc_iEXIT_START_UP_FAILED = 3;
 inline constexpr int gc_iEXIT_DISPLAY_LOST = 4;
 
@@ -31,8 +30,8 @@ inline constexpr i32 gc_iNARROWED_ARG_SIZE = 256;
 void KvHandleQuitSignals();
 
 // The process entry: makes the quit signals end the program (KvHandleQuitSignals), installs the crash translator unless a debugger is attached and runs the program body.
-// Its arguments are not used (the command line is read again from the system). 0 after a normal run, 1 when
-// the store library failed to start, 3 when the game could not start.
+// Its arguments are not used (the command line is read again from the system). 0 after a normal run, 3 when
+// the store library or the game could not start.
 struct HINSTANCE__;
 int WinMain(HINSTANCE__* hInstance, HINSTANCE__* hPrevInstance, char* pCmdLine, int iShowCmd);
 // The program body.

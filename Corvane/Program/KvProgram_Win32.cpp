@@ -9,6 +9,7 @@
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/Program/ClMainLoop.h"
 #include "Corvane/Program/KvProgram.h"
+#include "Corvane/Store/ClStoreWarnings.h"
 #include "Platform/Store/StoreApi.h"
 #include "Platform/Win32/Win32.h"
 #include "Platform/Win32/Win32Crash.h"
@@ -20,9 +21,6 @@ ClProgramGameHooks* g_pGameHooks = nullptr;
 
 char g_aszNarrowedArgs[gc_iMAX_NARROWED_ARGS][gc_iNARROWED_ARG_SIZE] = {};
 i32 g_iNarrowedArgCount = 0;
-
-// The store's warning messages are not shown.
-void ignoreStoreWarning(int /*iSeverity*/, const char* /*pText*/) {}
 
 // Runs inside the window system's library on the thread whose call found the display gone: one write, no lock.
 int onDisplayLost() {
@@ -130,10 +128,12 @@ void parseCommandLine() {
 
 int runProgram() {
   if (!SteamAPI_Init()) {
-    return gc_iEXIT_STORE_FAILED;
+    // An environment stop, like a missing data file; the store has said why on the line before.
+    KvPrintProblem("The game cannot start: the store did not start.");
+    return gc_iEXIT_START_UP_FAILED;
   }
   if (ISteamClient* pClient = SteamClient()) {
-    pClient->SetWarningMessageHook(&ignoreStoreWarning);
+    pClient->SetWarningMessageHook(&ClStoreWarnings::hook);
   }
   if (ISteamUtils* pUtils = SteamUtils()) {
     pUtils->SetOverlayNotificationPosition(k_EPositionTopRight);

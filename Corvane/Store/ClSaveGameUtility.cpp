@@ -31,14 +31,13 @@ ClSaveGameHooks& KvStoreGameHooks() {
   return *g_pSaveGameHooks;
 }
 
-i32 ClSaveGameUtility::initialize() {
+void ClSaveGameUtility::makeSaveFolder() {
   wchar16 szPath[KV_MAX_PATH_LEN];
   KvStrLCpyW(szPath, g_wszUserFolder, KV_MAX_PATH_LEN);
   KvStrLCpyW(szPath + KvStrLenW(szPath), u"SAVEDATA/", KV_MAX_PATH_LEN - KvStrLenW(szPath));
   KvWideSlashesToBackslashes(szPath);
   // An existing folder, or one that cannot be made, is not reported: the profile lives in remote storage.
   ClFileIO::createDirectory(szPath);
-  return 1;
 }
 
 bool ClSaveGameUtility::tryBeginSave() { return mp_uiSaveRunning.exchange(1, std::memory_order_acq_rel) == 0; }
@@ -85,11 +84,15 @@ void ClSaveGameUtility::tickPendingSave() {
   gameSpecificAutoSave();
 }
 
-void ClSaveGameUtility::freeSnapshots() {
-  // The save thread may still be reading the save snapshot.
+void ClSaveGameUtility::waitForSave() {
   while (isSaveRunning()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+}
+
+void ClSaveGameUtility::freeSnapshots() {
+  // The save thread may still be reading the save snapshot.
+  waitForSave();
   KvAlignedFree(mpr_pSaveGameDataSnapshot);
   mpr_pSaveGameDataSnapshot = nullptr;
   m_uiSaveGameDataSnapshotSize = 0;

@@ -1,8 +1,8 @@
 // The engine half of saving the player's profile: the two snapshots the game's save thread writes from, the
 // flags that make sure a save asked for while another is being written is not lost, and the local save
-// folder made at start-up. The game half (ClSaveGameHooks, Corvane/Store/KvStoreGameHooks.h: its save and
-// load threads) copies the profile block into a snapshot and writes it to the store's remote storage; the
-// block's contents are its business.
+// folder made at start-up (ClSaveGameUtility_Win32.cpp: where it goes is the store's answer). The game half
+// (ClSaveGameHooks, Corvane/Store/KvStoreGameHooks.h: its save and load threads) copies the profile block into a
+// snapshot and writes it to the store's remote storage; the block's contents are its business.
 //
 // Snapshots: the save snapshot is what the running save thread writes; the pending snapshot collects a
 // request made while a save runs. Both are gc_uiSAVE_SNAPSHOT_SIZE bytes, 16-byte aligned.
@@ -34,8 +34,13 @@ inline constexpr u32 gc_uiSAVE_SNAPSHOT_TAG = 4;
 
 class ClSaveGameUtility {
  public:
-  // Makes the local save folder: user folder + "SAVEDATA\". 1 whatever the creation gave.
+  // Makes the local save folder: user folder + "SAVEDATA\", where the user folder is the folder the store keeps
+  // the player's data in (never the data root, the program's current folder). 1 whatever the creation gave; a
+  // store that names no such folder is said in one line and no folder is made.
   static i32 initialize();
+  // Makes user folder + "SAVEDATA\" for whatever the user folder is; an existing folder or a failure is not
+  // reported.
+  static void makeSaveFolder();
 
   // True when this call set the save-running flag (no save was running): the caller must start a save
   // thread, or call abandonSave when it cannot.
@@ -45,6 +50,8 @@ class ClSaveGameUtility {
   // The save thread is done with the save snapshot (release: the main thread may then replace it).
   static void endSave();
   static bool isSaveRunning() { return mp_uiSaveRunning.load(std::memory_order_acquire) != 0; }
+  // Returns once no save runs (at once when none does).
+  static void waitForSave();
   // A request came in while a save was running.
   static void requestSaveAgain() { mp_uiSaveAgain.store(1, std::memory_order_relaxed); }
   static bool isSaveAgainRequested() { return mp_uiSaveAgain.load(std::memory_order_relaxed) != 0; }

@@ -279,6 +279,9 @@ class ISteamUtils {
 class ISteamUser {
  public:
   virtual CSteamID GetSteamID() = 0;
+  // The folder that keeps this user's local data of the game (the store folder), as UTF-8 ending in '/'. False
+  // when it does not fit in cubBuffer bytes with its terminator.
+  virtual bool GetUserDataFolder(char* pchBuffer, int cubBuffer) = 0;
 
  protected:
   ~ISteamUser() = default;

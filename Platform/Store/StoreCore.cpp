@@ -159,6 +159,14 @@ class StoreUtils final : public ISteamUtils {
 class StoreUser final : public ISteamUser {
  public:
   CSteamID GetSteamID() override { return CSteamID(g_pSession ? g_pSession->config.ulUserId : 0); }
+  bool GetUserDataFolder(char* pchBuffer, int cubBuffer) override {
+    const std::string folder = g_pSession ? g_pSession->dir + "/" : std::string();
+    if (folder.empty() || pchBuffer == nullptr || cubBuffer <= 0 || folder.size() >= std::size_t(cubBuffer)) {
+      return false;
+    }
+    std::memcpy(pchBuffer, folder.c_str(), folder.size() + 1);
+    return true;
+  }
 };
 
 class StoreFriends final : public ISteamFriends {

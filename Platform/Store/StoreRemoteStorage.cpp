@@ -75,7 +75,13 @@ class StoreRemote final : public ISteamRemoteStorage {
       return false;
     }
     std::shared_lock<std::shared_mutex> lock(g_mutex);
-    if (g_iDirFd < 0 || StoreHasFault(STORE_FAULT_WRITE_FAIL)) {
+    if (g_iDirFd < 0) {
+      StoreWarn("FileWrite refused: the store is closed");
+      return false;
+    }
+    if (StoreHasFault(STORE_FAULT_WRITE_FAIL)) {
+      // Said as a real failure is, so that the caller's report of it can be checked.
+      StoreWarn("%s/%s: cannot write, the old content stays (fault write_fail)", g_dir.c_str(), pchFile);
       return false;
     }
     const std::string temp = std::string(gc_TEMP_PREFIX) + std::to_string(::getpid()) + "." +

@@ -22,7 +22,7 @@
   X(STORE_FAULT_FIND_NOTFOUND, "find_notfound", "every leaderboard find reports not found")             \
   X(STORE_FAULT_UPLOAD_FAIL, "upload_fail", "score uploads report failure and change nothing")          \
   X(STORE_FAULT_IO_FAIL, "io_fail", "every call result arrives with the I/O-failure flag, nothing done") \
-  X(STORE_FAULT_WRITE_FAIL, "write_fail", "remote FileWrite returns false and writes nothing")           \
+  X(STORE_FAULT_WRITE_FAIL, "write_fail", "remote FileWrite warns, returns false and writes nothing")    \
   X(STORE_FAULT_READ_FAIL, "read_fail", "remote FileRead returns 0")                                    \
   X(STORE_FAULT_NO_UTILS, "no_utils", "SteamUtils returns null")                                        \
   X(STORE_FAULT_NO_USER, "no_user", "SteamUser returns null")                                           \

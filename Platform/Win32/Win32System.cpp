@@ -559,6 +559,26 @@ LPWSTR* CommandLineToArgvW(LPCWSTR lpCmdLine, int* pNumArgs) {
   return ppArgs;
 }
 
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar) {
+  if (CodePage != CP_UTF8 || dwFlags != 0 || lpMultiByteStr == nullptr || cbMultiByte == 0 || cbMultiByte < -1 ||
+      cchWideChar < 0 || (cchWideChar > 0 && lpWideCharStr == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::string text =
+      cbMultiByte < 0 ? std::string(lpMultiByteStr) : std::string(lpMultiByteStr, size_t(cbMultiByte));
+  std::u16string wide = Win32Internal::utf8ToUtf16(text.c_str());
+  if (cbMultiByte < 0) wide += u'\0';
+  if (cchWideChar == 0) return int(wide.size());
+  if (wide.size() > size_t(cchWideChar)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::copy(wide.begin(), wide.end(), lpWideCharStr);
+  return int(wide.size());
+}
+
 HLOCAL LocalFree(HLOCAL hMem) {
   std::free(hMem);
   return nullptr;

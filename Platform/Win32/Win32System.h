@@ -60,6 +60,15 @@ LPWSTR GetCommandLineW();
 // ERROR_INVALID_PARAMETER when pNumArgs is null.
 LPWSTR* CommandLineToArgvW(LPCWSTR lpCmdLine, int* pNumArgs);
 
+#define CP_UTF8 65001
+// Converts UTF-8 text to UTF-16; the only code page is CP_UTF8 and the only flags 0 (a byte that starts no valid
+// character becomes U+FFFD; a zero ends the text). cbMultiByte -1 takes the text up to its terminator, which is
+// converted too; a count takes that many bytes and writes no terminator. Answers the units written, or with
+// cchWideChar 0 the units needed; 0 with ERROR_INSUFFICIENT_BUFFER when they do not fit, with
+// ERROR_INVALID_PARAMETER for another code page, other flags or a missing text.
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar);
+
 // Releases a block from CommandLineToArgvW or FormatMessageA. Answers null; null is ignored.
 HLOCAL LocalFree(HLOCAL hMem);
 

@@ -210,7 +210,9 @@ TEST_F(GameTopLevel, FirstStageMakesTheSaveFolderAndFramesIssueASaveAskedForDuri
   ClGame::startUp();
   ASSERT_NE(mpr_pPlayerProfile, nullptr);
   setProfile(1);
-  EXPECT_TRUE(std::filesystem::is_directory("SAVEDATA"));
+  // In the player's folder (the store's), never in the data root the game runs in.
+  EXPECT_TRUE(std::filesystem::is_directory("../store/SAVEDATA"));
+  EXPECT_FALSE(std::filesystem::exists("SAVEDATA"));
 
   g_iWrites = 0;
   g_bHoldWrites = true;

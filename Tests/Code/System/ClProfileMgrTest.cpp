@@ -2,7 +2,12 @@
 // per-mode accessors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "Code/System/ClProfileMgr.h"
@@ -137,10 +142,10 @@ TEST_F(ProfileMgr, ClampBringsOptionsAndSwitchesIntoRange) {
   ClProfileMgr::resetToDefaults(mpr_pPlayerProfile);
   data.m_iDisplayWidth = 1280;
   data.m_iDisplayHeight = 720;
-  data.m_marathon.m_iBestScore = -5;
+  data.m_marathon.m_iBestScore = 5;
   EXPECT_EQ(ClProfileMgr::clampToRanges(&data), "");
   EXPECT_EQ(data.m_iDisplayWidth, 1280);
-  EXPECT_EQ(data.m_marathon.m_iBestScore, -5);
+  EXPECT_EQ(data.m_marathon.m_iBestScore, 5);
   data.m_iMusicVolume = 1600000000;
   data.m_iMasterVolume = -3;
   data.m_bVSync = 7;
@@ -158,6 +163,82 @@ TEST_F(ProfileMgr, ClampBringsOptionsAndSwitchesIntoRange) {
   EXPECT_EQ(data.m_iDisplayWidth, -1);
   EXPECT_EQ(data.m_iDisplayRefreshRate, -1);
   EXPECT_EQ(ClProfileMgr::clampToRanges(&data), "");
+}
+
+// Progress and records out of range: each word to its nearest allowed value, each record named once; the words in
+// range beside them stay.
+TEST_F(ProfileMgr, ClampBringsProgressAndRecordsIntoRange) {
+  SPlayerProfileData& data = *g_pPlayerProfileData;
+  struct SCase {
+    const char* pNamed;
+    i32* piWord;
+    i32 iStored, iExpected;
+  };
+  SProfileLevelRecord& level = data.m_aLevelRecords[2 * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + 7];
+  const SCase aCases[] = {
+      {"story progress", &data.m_iStoryChapterReached, 7, 2},
+      {"story progress", &data.m_iStoryLevelReached, 99, 7},
+      {"story progress", &data.m_iStoryChapterReached, -1, 0},
+      {"story level records", &level.m_iBestScore, -5, 0},
+      {"story level records", &level.m_iWorldRank, -1520885310, 0},
+      {"story level records", &level.m_iWorldRecordScore, INT32_MIN, 0},
+      {"story level records", &data.m_aLevelRecords[95].m_iMostKills, -1, 0},
+      {"marathon record", &data.m_marathon.m_iFurthestLevel, 8, 7},
+      {"marathon extreme record", &data.m_marathonExtreme.m_iFurthestChapter, 3, 2},
+      {"marathon ultra record", &data.m_marathonUltra.m_iLongestDistance, -40, 0},
+      {"survivor record", &data.m_survivor.m_iLongestKillStreak, -2, 0},
+      {"survivor hardcore record", &data.m_survivorHardcore.m_iWorldRank, -7, 0},
+  };
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pNamed);
+    ClProfileMgr::resetToDefaults(mpr_pPlayerProfile);
+    data.m_iStoryChapterReached = 1;
+    data.m_iStoryLevelReached = 3;
+    level.m_iBestScore = 1234;
+    level.m_iWorldRank = 17;
+    level.m_iReserved = -9;  // never written by the game: left as stored
+    *c.piWord = c.iStored;
+    EXPECT_EQ(ClProfileMgr::clampToRanges(&data), c.pNamed);
+    EXPECT_EQ(*c.piWord, c.iExpected);
+    EXPECT_EQ(level.m_iReserved, -9);
+    EXPECT_EQ(ClProfileMgr::clampToRanges(&data), "");
+  }
+  EXPECT_EQ(data.m_iStoryLevelReached, 3);
+  EXPECT_EQ(level.m_iBestScore, 1234);
+  EXPECT_EQ(level.m_iWorldRank, 17);
+}
+
+// A stored profile of random words: every word the game reads comes out in its range, all named in one line.
+TEST_F(ProfileMgr, ClampOfARandomProfileLeavesEveryWordInRange) {
+  std::mt19937 random(56);
+  for (u32 uiOffset = 4; uiOffset < gc_uiPLAYER_PROFILE_SIZE; uiOffset += 4) {
+    const u32 uiWord = random();
+    std::memcpy(reinterpret_cast<u8*>(mpr_pPlayerProfile) + uiOffset, &uiWord, sizeof(uiWord));
+  }
+  SPlayerProfileData& data = *g_pPlayerProfileData;
+  const std::string named = ClProfileMgr::clampToRanges(&data);
+  EXPECT_EQ(named.rfind("story progress, story level records, marathon record, ", 0), 0u) << named;
+  EXPECT_NE(named.find("survivor hardcore record, music volume"), std::string::npos) << named;
+  EXPECT_EQ(ClProfileMgr::clampToRanges(&data), "");
+  const auto inRange = [](std::initializer_list<i32> words, i32 iHigh) {
+    return std::all_of(words.begin(), words.end(), [iHigh](i32 iWord) { return iWord >= 0 && iWord <= iHigh; });
+  };
+  EXPECT_TRUE(inRange({data.m_iStoryChapterReached}, 2) && inRange({data.m_iStoryLevelReached}, 7));
+  for (const SProfileLevelRecord& r : data.m_aLevelRecords) {
+    ASSERT_TRUE(inRange({r.m_iBestScore, r.m_iMostKills, r.m_iLongestKillStreak, r.m_iWorldRank, r.m_iWorldRecordScore},
+                        INT32_MAX));
+  }
+  for (const SProfileMarathonRecord* r : {&data.m_marathon, &data.m_marathonExtreme, &data.m_marathonUltra}) {
+    EXPECT_TRUE(inRange({r->m_iBestScore, r->m_iMostKills, r->m_iLongestKillStreak, r->m_iLongestDistance,
+                         r->m_iWorldRank, r->m_iWorldRecordScore},
+                        INT32_MAX) &&
+                inRange({r->m_iFurthestChapter}, 2) && inRange({r->m_iFurthestLevel}, 7));
+  }
+  for (const SProfileSurvivorRecord* r : {&data.m_survivor, &data.m_survivorHardcore}) {
+    EXPECT_TRUE(inRange({r->m_iBestScore, r->m_iMostKills, r->m_iLongestKillStreak, r->m_iLongestDistance,
+                         r->m_iWorldRank, r->m_iWorldRecordScore},
+                        INT32_MAX));
+  }
 }
 
 }  // namespace

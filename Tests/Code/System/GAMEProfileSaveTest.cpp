@@ -1,9 +1,11 @@
 // The game's half of saving over the engine's save-game utility: a request's snapshot written by an orphaned
 // thread of the thread manager to the store's remote storage, the state word, and what a killed or failed
 // write leaves behind.
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -14,6 +16,7 @@
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
+#include "Corvane/Store/ClStoreWarnings.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/ClThreadMgr.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
@@ -66,9 +69,15 @@ class GameSaveTest : public StoreTest {
     fillProfile(1);
     mpr_pPlayerProfile = reinterpret_cast<SPlayerProfile*>(g_aProfile);
     KvSetStoreGameHooks(g_GAMEProfileSaveHooks);
+    // As the program body does: the store's warnings reach the game.
+    SteamClient()->SetWarningMessageHook(&ClStoreWarnings::hook);
+    g_uiProfileUnsaved.store(0);
   }
   void TearDown() override {
     settle();
+    if (SteamClient() != nullptr) {
+      SteamClient()->SetWarningMessageHook(nullptr);
+    }
     mpr_pPlayerProfile = nullptr;
     ClSaveGameUtility::freeSnapshots();
     KvTestInstallHookDoubles();
@@ -94,20 +103,91 @@ TEST_F(GameSaveTest, RequestWhileIdleIsWrittenByAThreadAndSurvivesARestart) {
   EXPECT_EQ(storedProfile(), profileBytes());
 }
 
-TEST_F(GameSaveTest, FailedWriteIsReportedAndTheNextRequestWritesAgain) {
+// A write that fails, by the store's fault or the disk's (a file-size limit stands in for a full disk), is said in
+// one line naming the file and the store's reason; the stored profile stays as it was, the profile is marked
+// unsaved, and the next request writes it whole.
+TEST_F(GameSaveTest, FailedWriteIsSaidInOneLineAndTheNextRequestWritesTheRecords) {
+  struct SCase {
+    const char* pName;
+    u32 uiFaults;
+    rlim_t uiFileSizeLimit;
+    const char* pReason;
+  };
+  const SCase aCases[] = {
+      {"store fault", STORE_FAULT_WRITE_FAIL, RLIM_INFINITY, "the old content stays (fault write_fail)"},
+      {"disk full", 0, 1000, "the old content stays (File too large)"},
+  };
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  u8 uiRun = 0;
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    fillProfile(++uiRun);
+    ClSaveGameUtility::gameSpecificAutoSave();
+    settle();
+    const std::vector<u8> stored = profileBytes();
+    fillProfile(++uiRun);  // the run's records
+    StoreSetFaults(c.uiFaults);
+    rlimit lowered = limit;
+    lowered.rlim_cur = c.uiFileSizeLimit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    ::testing::internal::CaptureStderr();
+    ClSaveGameUtility::gameSpecificAutoSave();
+    settle();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    StoreSetFaults(0);
+    EXPECT_EQ(said, "Profile \"USR-DATAs\" not saved (" + StoreGetDirectory() + "/remote/USR-DATAs: cannot write, " +
+                        c.pReason + "); the records stay in memory and the next save writes them.\n");
+    EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_FAILED);
+    EXPECT_EQ(g_uiProfileUnsaved.load(), 1u);
+    EXPECT_EQ(storedProfile(), stored);
+    ClSaveGameUtility::gameSpecificAutoSave();
+    settle();
+    EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_WRITTEN);
+    EXPECT_EQ(g_uiProfileUnsaved.load(), 0u);
+    EXPECT_EQ(storedProfile(), profileBytes());
+  }
+}
+
+// Shutdown writes what is owed before the profile goes: a request made during the running save, and a profile
+// whose last save failed; what still cannot be written is said.
+TEST_F(GameSaveTest, FinishingWritesTheSavesStillOwed) {
+  // The save thread waits for the file lock, which the test holds, so the second request is queued behind it.
+  ClMutexLock* pFileLock = ClFileIO::getFileLock();
+  pFileLock->enter();
   ClSaveGameUtility::gameSpecificAutoSave();
-  settle();
+  fillProfile(2);
+  ClSaveGameUtility::gameSpecificAutoSave();
+  EXPECT_TRUE(ClSaveGameUtility::isSaveAgainRequested());
+  pFileLock->leave();
+  GAMEFinishProfileSaves();
+  EXPECT_EQ(storedProfile(), profileBytes());
+
   StoreSetFaults(STORE_FAULT_WRITE_FAIL);
   fillProfile(3);
   ClSaveGameUtility::gameSpecificAutoSave();
   settle();
-  EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_FAILED);
-  EXPECT_NE(storedProfile(), profileBytes());
   StoreSetFaults(0);
+  GAMEFinishProfileSaves();
+  EXPECT_EQ(g_uiProfileUnsaved.load(), 0u);
+  EXPECT_EQ(storedProfile(), profileBytes());
+
+  StoreSetFaults(STORE_FAULT_WRITE_FAIL);
+  fillProfile(4);
   ClSaveGameUtility::gameSpecificAutoSave();
   settle();
-  EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_WRITTEN);
-  EXPECT_EQ(storedProfile(), profileBytes());
+  ::testing::internal::CaptureStderr();
+  GAMEFinishProfileSaves();
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  StoreSetFaults(0);
+  EXPECT_NE(said.find("not saved ("), std::string::npos) << said;
+  EXPECT_NE(said.find("Profile \"USR-DATAs\": the records since the last save that failed are lost as the game "
+                      "ends.\n"),
+            std::string::npos)
+      << said;
+  EXPECT_NE(storedProfile(), profileBytes());
 }
 
 TEST_F(GameSaveTest, RequestWithoutAProfileIsAProgrammingError) {

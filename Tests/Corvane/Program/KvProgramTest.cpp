@@ -104,9 +104,14 @@ TEST_F(KvProgram, NormalRunStartsLoopsAndShutsDownInOrder) {
   EXPECT_FALSE(ClMutexLock::g_bInitialized);
 }
 
-TEST_F(KvProgram, StoreThatCannotStartEndsWithOneAndStartsNothing) {
+// A stop of the environment, like a missing data file: exit code 3 and the line, after the store's own.
+TEST_F(KvProgram, StoreThatCannotStartEndsWithThreeAndStartsNothing) {
   StoreSetFaults(STORE_FAULT_INIT_FAIL);
-  EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 1);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), gc_iEXIT_START_UP_FAILED);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "store: SteamAPI_Init failed: start refused (fault init_fail)\n"
+            "The game cannot start: the store did not start.\n");
   EXPECT_TRUE(game().m_calls.empty());
 }
 

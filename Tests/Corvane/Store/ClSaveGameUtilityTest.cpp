@@ -2,6 +2,7 @@
 // pending snapshot, and the save folder. The game's half is reduced here to the calls the engine relies on; the
 // test itself plays the save thread (endSave), so no thread runs. The game's real half, its thread and the
 // store's writes are tested with the game (Tests/Code/System).
+#include <cstdlib>
 #include <filesystem>
 #include <cstring>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
 #include "Corvane/System/ClMutexLock.h"
+#include "Platform/Store/StoreApi.h"
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -151,15 +153,33 @@ TEST_F(ClSaveGameUtilityTest, FreeingTheSnapshotsWaitsForTheRunningSave) {
   EXPECT_FALSE(ClSaveGameUtility::isSaveAgainRequested());
 }
 
-TEST_F(ClSaveGameUtilityTest, SaveFolderIsMadeUnderTheUserFolder) {
+// The save folder goes under the user folder, which is the folder the store keeps the player's data in, never
+// the program's current folder (the data root); without such a folder none is made, and that is said.
+TEST_F(ClSaveGameUtilityTest, SaveFolderIsMadeInTheStoresFolderForThePlayer) {
   const std::string dir = KvTestTempDir("ClSaveGameUtilityTest.SaveFolder");
   const std::string user = dir + "/user/";
-  wchar16 szSaved[KV_MAX_PATH_LEN];
-  KvStrLCpyW(szSaved, g_wszUserFolder, KV_MAX_PATH_LEN);
+  const std::string store = dir + "/st\xC3\xB6re";
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  KvInitializeDataPaths();
   KvStrLCpyW(g_wszUserFolder, std::u16string(user.begin(), user.end()).c_str(), KV_MAX_PATH_LEN);
-  EXPECT_EQ(ClSaveGameUtility::initialize(), 1);
+  ClSaveGameUtility::makeSaveFolder();
   EXPECT_TRUE(std::filesystem::is_directory(dir + "/user/SAVEDATA"));
-  KvStrLCpyW(g_wszUserFolder, szSaved, KV_MAX_PATH_LEN);
+
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ClSaveGameUtility::initialize(), 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "No save folder is made: the store names no folder for the player's data.\n");
+  setenv("GRINDLOW_STORE_DIR", store.c_str(), 1);
+  ASSERT_TRUE(SteamAPI_Init());
+  EXPECT_EQ(ClSaveGameUtility::initialize(), 1);
+  SteamAPI_Shutdown();
+  unsetenv("GRINDLOW_STORE_DIR");
+  EXPECT_EQ(std::u16string(g_wszUserFolder), u"" + std::u16string(dir.begin(), dir.end()) + u"/st\u00F6re/");
+  EXPECT_TRUE(std::filesystem::is_directory(store + "/SAVEDATA"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/SAVEDATA"));
+  KvInitializeDataPaths();
+  std::filesystem::current_path(previous);
 }
 
 }  // namespace

@@ -31,6 +31,10 @@ TEST_F(StoreTest, InitOpensTheStoreFolderAndShutdownClosesIt) {
   EXPECT_EQ(SteamUtils()->GetAppID(), 24680u);
   EXPECT_STREQ(SteamApps()->GetCurrentGameLanguage(), "english");
   EXPECT_EQ(SteamUser()->GetSteamID(), CSteamID(1000));
+  char szFolder[512];
+  ASSERT_TRUE(SteamUser()->GetUserDataFolder(szFolder, sizeof(szFolder)));
+  EXPECT_EQ(szFolder, m_dir + "/");
+  EXPECT_FALSE(SteamUser()->GetUserDataFolder(szFolder, int(m_dir.size()) + 1));  // no room for the terminator
   EXPECT_STREQ(SteamFriends()->GetFriendPersonaName(CSteamID(1000)), "Player");
   for (const bool bRunning : {true, false}) {
     EXPECT_EQ(SteamClient() != nullptr, bRunning);

@@ -79,7 +79,10 @@ TEST_F(StoreRemoteTest, MissingFilesBadNamesAndFaults) {
 
   ASSERT_TRUE(pRemote->FileWrite(gc_pPROFILE, "old", 3));
   StoreSetFaults(STORE_FAULT_WRITE_FAIL);
+  ::testing::internal::CaptureStderr();
   EXPECT_FALSE(pRemote->FileWrite(gc_pPROFILE, "new", 3));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "store: " + m_dir + "/remote/" + gc_pPROFILE +
+                                                          ": cannot write, the old content stays (fault write_fail)\n");
   StoreSetFaults(STORE_FAULT_READ_FAIL);
   EXPECT_EQ(pRemote->FileRead(gc_pPROFILE, buffer, sizeof(buffer)), 0);
   StoreSetFaults(0);

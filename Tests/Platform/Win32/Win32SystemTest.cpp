@@ -207,6 +207,19 @@ TEST_F(Win32System, CommandLineGivesTheArgumentsBack) {
                   u"tab\there", u"\u00FCn\u00EF", u"\U0001F600", u"bad\uFFFDutf8"}));
 }
 
+TEST_F(Win32System, Utf8TextBecomesUtf16) {
+  WCHAR awText[8] = {};
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "/d\xC3\xBC\xF0\x9F\x98\x80\xFF", -1, nullptr, 0), 7);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "/d\xC3\xBC\xF0\x9F\x98\x80\xFF", -1, awText, 8), 7);
+  EXPECT_EQ(std::u16string(awText), u"/d\u00FC\U0001F600\uFFFD");
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 2, awText, 8), 2);  // a count writes no terminator
+  EXPECT_EQ(std::u16string(awText, 3), u"ab\u00FC");
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abcdefgh", -1, awText, 8), 0);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(MultiByteToWideChar(1252, 0, "a", -1, awText, 8), 0);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
 TEST_F(Win32System, CountersAgreeAndAdvance) {
   LARGE_INTEGER frequency, before, after;
   ASSERT_TRUE(QueryPerformanceFrequency(&frequency));

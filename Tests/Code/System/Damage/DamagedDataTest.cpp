@@ -5,6 +5,7 @@
 // play reads are reached too. Each case ends at the refusal: a game that played on would be stopped by the test's
 // time limit.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -109,5 +110,39 @@ TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
 
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, DamagedData, ::testing::ValuesIn(gc_aDamages),
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
+
+// Saves that fail while the game runs (the store refuses every write): each is said in one line naming the file and
+// the store's reason, the game goes on, the stored file keeps its bytes, and the end of the game says what is lost.
+// The stored file cannot be loaded, so the game starts from the defaults and saves at once.
+TEST(FailedSaves, AreSaidAndLeaveTheStoredFileAsItWas) {
+  const std::string dir = KvTestTempDir("FailedSaves");
+  const SDamage intact = {"intact", "", nullptr, nullptr, ""};
+  ASSERT_TRUE(KvTestMakeDamagedRoot(intact, dir + "/root"));
+  fs::create_directories(dir + "/store/remote");
+  const std::string stored = "an old profile of the wrong size";
+  std::ofstream(dir + "/store/remote/" + gc_szPROFILE_FILE_NAME, std::ios::binary) << stored;
+  CProcess game;
+  ASSERT_TRUE(game.start({KV_GAME_PATH}, dir + "/root/Data",
+                         {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + dir + "/store",
+                          "GRINDLOW_STORE_FAULTS=write_fail"}));
+  ASSERT_TRUE(game.readUntil("running at")) << game.out();
+  kill(game.pid(), SIGINT);
+  const int iStatus = game.finish();
+  const std::string& out = game.out();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n" << out;
+  const std::string line = "Profile \"USR-DATAs\" not saved (" + dir +
+                           "/store/remote/USR-DATAs: cannot write, the old content stays (fault write_fail)); the "
+                           "records stay in memory and the next save writes them.\n";
+  // At the start, and once more at the end.
+  const size_t uiFirst = out.find(line);
+  ASSERT_NE(uiFirst, std::string::npos) << out;
+  EXPECT_NE(out.find(line, uiFirst + 1), std::string::npos) << out;
+  EXPECT_NE(out.find("the records since the last save that failed are lost as the game ends."), std::string::npos)
+      << out;
+  std::ifstream kept(dir + "/store/remote/" + gc_szPROFILE_FILE_NAME, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), stored);
+  EXPECT_FALSE(fs::exists(dir + "/root/Data/SAVEDATA"));
+  EXPECT_TRUE(fs::is_empty(dir + "/store/crashes"));
+}
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "Code/GameModes/ClGame.h"
@@ -35,10 +36,18 @@ class GameStart : public ::testing::Test {
   // Runs the game in the data root, headless (no display: SDL would open a D-Bus connection whose buffers it
   // never frees, which the leak check of a sanitizer build reports); a game that starts would run until
   // stopped, so a limit ends it.
-  SKvToolRun run() const {
-    return KvTestRunTool("cd " + KvTestShellQuote(m_dir + "/Data") + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
-                     "GRINDLOW_STORE_DIR=" + KvTestShellQuote(m_dir + "/store") + " timeout -s INT 20 " +
-                     KvTestShellQuote(KV_GAME_PATH));
+  SKvToolRun run(const std::string& shellSetUp = "") const {
+    return KvTestRunTool(shellSetUp + "cd " + KvTestShellQuote(m_dir + "/Data") +
+                         " && env -u DISPLAY -u WAYLAND_DISPLAY " + "GRINDLOW_STORE_DIR=" +
+                         KvTestShellQuote(m_dir + "/store") + " timeout -s INT 20 " + KvTestShellQuote(KV_GAME_PATH));
+  }
+  // The names in the data root.
+  std::set<std::string> dataRootNames() const {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(data(""))) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
   }
   std::string m_dir;
 };
@@ -77,6 +86,40 @@ TEST_F(GameStart, ADamagedArchiveIsNamedAndSaidToBeDamaged) {
       << result.out;
 }
 
+// A store that cannot start stops the game as a missing data file does: exit code 3, the store's reason naming its
+// file, the game's line, and nothing made in the data root.
+TEST_F(GameStart, AStoreThatCannotStartEndsWithThreeAndMakesNothingInTheDataRoot) {
+  KvTestProvideEngineStringTable(data(""));
+  struct SCase {
+    const char* pName;
+    const char* pShellSetUp;
+    const char* pFile;  // made in the store folder: a folder when pText is null
+    const char* pText;
+    const char* pNamed;
+  };
+  const SCase aCases[] = {
+      {"bad store.ini", "", "store.ini", "[app]\nid = none\n", "store.ini:2"},
+      {"database not a file", "", "store.db", nullptr, "store.db: cannot open the store database"},
+      {"full disk", "ulimit -f 1 && trap '' XFSZ && ", nullptr, nullptr, "store.db: cannot use the store database"},
+  };
+  const std::set<std::string> before = dataRootNames();
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    fs::remove_all(m_dir + "/store");
+    fs::create_directories(m_dir + "/store");
+    if (c.pFile != nullptr && c.pText != nullptr) {
+      std::ofstream(m_dir + "/store/" + c.pFile) << c.pText;
+    } else if (c.pFile != nullptr) {
+      fs::create_directories(m_dir + "/store/" + c.pFile);
+    }
+    const SKvToolRun result = run(c.pShellSetUp);
+    EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.out;
+    EXPECT_NE(result.out.find(c.pNamed), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("The game cannot start: the store did not start."), std::string::npos) << result.out;
+    EXPECT_EQ(dataRootNames(), before);
+  }
+}
+
 // A loose string table stands in for the archive's, and a damaged one is refused by name.
 TEST_F(GameStart, ARefusedStringTableIsNamedWithWhy) {
   fs::create_directories(data("Lang/eng/Strings"));
@@ -100,6 +143,9 @@ TEST_F(GameStart, LooseStringTableStartsTheGameWithoutAnArchive) {
   const std::string messages = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(messages.find("Mag archive [RWN] not found"), std::string::npos) << messages;
   EXPECT_EQ(KvLangID::getNumLoadedTables(), 1);
+  // The save folder is the player's, in the store's folder: the data root gains nothing.
+  EXPECT_TRUE(fs::is_directory(m_dir + "/store/SAVEDATA"));
+  EXPECT_FALSE(fs::exists(data("SAVEDATA")));
   ClGame::shutDown();
   ClMutexLock::shutdownPool();
   SteamAPI_Shutdown();
