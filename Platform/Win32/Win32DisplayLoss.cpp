@@ -1,8 +1,8 @@
 // The connection to the X server: when it breaks, Xlib calls its I/O error handler on whichever thread made
-// the failing call (often the render worker inside a buffer swap), and its default handlers then call exit()
-// there, so static destructors run while the other threads still use them. An exit handler that returns does
-// not help either: threads waiting inside Xlib for the broken connection stay blocked for ever. The stand-in
-// ends the process itself instead (see Win32SetDisplayLostHandler).
+// the failing call (the render worker inside a buffer swap, the driver warm-up's own connection, SDL's event
+// read), and its default handlers then call exit() there, so static destructors run while the other threads
+// still use them. An exit handler that returns does not help either: threads waiting inside Xlib for the broken
+// connection stay blocked for ever. The stand-in ends the process itself instead (see Win32SetDisplayLostHandler).
 #include "Platform/Win32/Win32Window.h"
 
 #include <SDL_syswm.h>
@@ -10,15 +10,19 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <mutex>
 #include <unistd.h>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xlib.h>
 #endif
 
+#include "Platform/Win32/Win32WindowInternal.h"
+
 namespace {
 
 std::atomic<Win32DisplayLostHandler> g_pDisplayLostHandler{nullptr};
+std::atomic<bool> g_bQuietDisplayLoss{false};
 
 void writeNote(const char* pText, size_t uiLength) {
   [[maybe_unused]] const ssize_t iWritten = write(STDERR_FILENO, pText, uiLength);
@@ -26,8 +30,12 @@ void writeNote(const char* pText, size_t uiLength) {
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 std::atomic<Display*> g_pWatchedDisplay{nullptr};
+std::once_flag g_handlersInstalled;
 
 [[noreturn]] void endForLostDisplay() {
+  if (g_bQuietDisplayLoss.load()) {
+    _exit(EXIT_FAILURE);
+  }
   static constexpr char s_szNote[] = "Win32 stand-in: the connection to the X server was lost\n";
   writeNote(s_szNote, sizeof(s_szNote) - 1);
   const Win32DisplayLostHandler pHandler = g_pDisplayLostHandler.load();
@@ -38,16 +46,29 @@ std::atomic<Display*> g_pWatchedDisplay{nullptr};
 // process-wide); the exit handler below covers a connection whose I/O error handler was replaced by another.
 int onDisplayIOError(Display*) { endForLostDisplay(); }
 void onDisplayIOErrorExit(Display*, void*) { endForLostDisplay(); }
+
+// Process-wide, before any connection is opened: every connection made later, by SDL, the graphics driver or a
+// thread of the program's own, ends the process the same way from its first request on.
+void installHandlers() {
+  // A write to a connection the server has closed would raise SIGPIPE and kill the process before Xlib sees
+  // the error; ignored, the write fails with EPIPE and reaches the I/O error handler like a failed read.
+  std::signal(SIGPIPE, SIG_IGN);
+  XSetIOErrorHandler(&onDisplayIOError);
+}
 #endif
 
 }  // namespace
 
 Win32DisplayLostHandler Win32SetDisplayLostHandler(Win32DisplayLostHandler pHandler) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  std::call_once(g_handlersInstalled, &installHandlers);
+#endif
   return g_pDisplayLostHandler.exchange(pHandler);
 }
 
 void Win32WatchDisplayConnection(SDL_Window* pSdlWindow) {
 #if defined(SDL_VIDEO_DRIVER_X11)
+  std::call_once(g_handlersInstalled, &installHandlers);
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (pSdlWindow == nullptr || !SDL_GetWindowWMInfo(pSdlWindow, &info) || info.subsystem != SDL_SYSWM_X11) {
@@ -57,12 +78,10 @@ void Win32WatchDisplayConnection(SDL_Window* pSdlWindow) {
   if (pDisplay == nullptr || g_pWatchedDisplay.exchange(pDisplay) == pDisplay) {
     return;
   }
-  // A write to a connection the server has closed would raise SIGPIPE and kill the process before Xlib sees
-  // the error; ignored, the write fails with EPIPE and reaches the I/O error handler like a failed read.
-  std::signal(SIGPIPE, SIG_IGN);
-  XSetIOErrorHandler(&onDisplayIOError);
   XSetIOErrorExitHandler(pDisplay, &onDisplayIOErrorExit, nullptr);
 #else
   (void)pSdlWindow;
 #endif
 }
+
+void Win32QuietDisplayLoss() { g_bQuietDisplayLoss.store(true); }

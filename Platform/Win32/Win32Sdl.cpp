@@ -1,6 +1,7 @@
 #include "Platform/Win32/Win32Sdl.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -10,7 +11,23 @@ std::mutex g_initMutex;
 bool g_bHintsSet = false;
 bool g_bOffscreenNoted = false;
 
+bool isSet(const char* pValue) { return pValue != nullptr && pValue[0] != '\0'; }
+
 }  // namespace
+
+SWin32VideoChoice Win32ChooseVideoDriver(const char* pRequested, const char* pX11Display, const char* pWaylandDisplay) {
+  if (isSet(pRequested)) {
+    // A driver asked for by name is left to SDL; the display it reads is what it could not open.
+    if (std::strcmp(pRequested, "x11") == 0 && isSet(pX11Display)) return {nullptr, pX11Display, "X display"};
+    if (std::strcmp(pRequested, "wayland") == 0 && isSet(pWaylandDisplay)) {
+      return {nullptr, pWaylandDisplay, "Wayland display"};
+    }
+    return {nullptr, nullptr, nullptr};
+  }
+  if (isSet(pX11Display)) return {"x11", pX11Display, "X display"};
+  if (isSet(pWaylandDisplay)) return {"wayland", pWaylandDisplay, "Wayland display"};
+  return {nullptr, nullptr, nullptr};
+}
 
 int Win32InitSdlSubSystem(Uint32 uiFlags) {
   std::lock_guard<std::mutex> lock(g_initMutex);
@@ -19,7 +36,24 @@ int Win32InitSdlSubSystem(Uint32 uiFlags) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   }
+  const bool bStartsVideo = (uiFlags & SDL_INIT_VIDEO) != 0 && !SDL_WasInit(SDL_INIT_VIDEO);
+  SWin32VideoChoice choice{nullptr, nullptr, nullptr};
+  if (bStartsVideo) {
+    // A display that is named must be the one used: SDL would otherwise go on to its offscreen driver and run
+    // unseen. The environment is read at each start.
+    choice = Win32ChooseVideoDriver(std::getenv("SDL_VIDEODRIVER"), std::getenv("DISPLAY"),
+                                    std::getenv("WAYLAND_DISPLAY"));
+    if (choice.pDriver != nullptr) {
+      // Over an empty SDL_VIDEODRIVER too, which SDL would read as "any driver".
+      SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, choice.pDriver, SDL_HINT_OVERRIDE);
+    } else {
+      SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    }
+  }
   const int iResult = SDL_InitSubSystem(uiFlags);
+  if (iResult != 0 && bStartsVideo && choice.pDisplay != nullptr) {
+    SDL_SetError("the %s \"%s\" cannot be opened", choice.pKind, choice.pDisplay);
+  }
   if (iResult == 0 && (uiFlags & SDL_INIT_VIDEO) != 0 && !g_bOffscreenNoted) {
     const char* pDriver = SDL_GetCurrentVideoDriver();
     if (pDriver != nullptr && std::strcmp(pDriver, "offscreen") == 0) {
