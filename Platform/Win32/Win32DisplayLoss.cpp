@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
+#include <poll.h>
 #include <unistd.h>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -28,9 +29,17 @@ void writeNote(const char* pText, size_t uiLength) {
   [[maybe_unused]] const ssize_t iWritten = write(STDERR_FILENO, pText, uiLength);
 }
 
+// How long a fault waits for the server's side of the watch connection to close, in milliseconds: the server
+// closes its clients one after another, and the fault may come from a library that saw another one close first.
+constexpr int gc_iSERVER_CLOSE_WAIT_MS = 100;
+
+// The descriptor of the connection kept to watch the server (never used for requests), -1 without one.
+std::atomic<int> g_iServerWatchFd{-1};
+
 #if defined(SDL_VIDEO_DRIVER_X11)
 std::atomic<Display*> g_pWatchedDisplay{nullptr};
 std::once_flag g_handlersInstalled;
+std::once_flag g_serverWatched;
 
 [[noreturn]] void endForLostDisplay() {
   if (g_bQuietDisplayLoss.load()) {
@@ -58,6 +67,31 @@ void installHandlers() {
 #endif
 
 }  // namespace
+
+void Win32EndForLostDisplay() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  endForLostDisplay();
+#else
+  _exit(EXIT_FAILURE);
+#endif
+}
+
+void Win32WatchDisplayServer() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  std::call_once(g_handlersInstalled, &installHandlers);
+  std::call_once(g_serverWatched, [] {
+    // Kept open for the program's life; the server closing it is how a fault tells a lost server.
+    if (Display* pWatch = XOpenDisplay(nullptr)) g_iServerWatchFd.store(ConnectionNumber(pWatch));
+  });
+#endif
+}
+
+bool Win32DisplayServerLost() {
+  const int iFd = g_iServerWatchFd.load();
+  if (iFd < 0) return false;
+  pollfd watch{iFd, POLLRDHUP, 0};
+  return poll(&watch, 1, gc_iSERVER_CLOSE_WAIT_MS) > 0 && (watch.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
 
 Win32DisplayLostHandler Win32SetDisplayLostHandler(Win32DisplayLostHandler pHandler) {
 #if defined(SDL_VIDEO_DRIVER_X11)

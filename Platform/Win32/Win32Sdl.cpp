@@ -5,11 +5,16 @@
 #include <cstring>
 #include <mutex>
 
+#include "Platform/Win32/Win32Window.h"
+
 namespace {
 
 std::mutex g_initMutex;
 bool g_bHintsSet = false;
 bool g_bOffscreenNoted = false;
+
+constexpr const char* gc_pszX_DISPLAY = "X display";
+constexpr const char* gc_pszWAYLAND_DISPLAY = "Wayland display";
 
 bool isSet(const char* pValue) { return pValue != nullptr && pValue[0] != '\0'; }
 
@@ -18,14 +23,14 @@ bool isSet(const char* pValue) { return pValue != nullptr && pValue[0] != '\0'; 
 SWin32VideoChoice Win32ChooseVideoDriver(const char* pRequested, const char* pX11Display, const char* pWaylandDisplay) {
   if (isSet(pRequested)) {
     // A driver asked for by name is left to SDL; the display it reads is what it could not open.
-    if (std::strcmp(pRequested, "x11") == 0 && isSet(pX11Display)) return {nullptr, pX11Display, "X display"};
+    if (std::strcmp(pRequested, "x11") == 0 && isSet(pX11Display)) return {nullptr, pX11Display, gc_pszX_DISPLAY};
     if (std::strcmp(pRequested, "wayland") == 0 && isSet(pWaylandDisplay)) {
-      return {nullptr, pWaylandDisplay, "Wayland display"};
+      return {nullptr, pWaylandDisplay, gc_pszWAYLAND_DISPLAY};
     }
     return {nullptr, nullptr, nullptr};
   }
-  if (isSet(pX11Display)) return {"x11", pX11Display, "X display"};
-  if (isSet(pWaylandDisplay)) return {"wayland", pWaylandDisplay, "Wayland display"};
+  if (isSet(pX11Display)) return {"x11", pX11Display, gc_pszX_DISPLAY};
+  if (isSet(pWaylandDisplay)) return {"wayland", pWaylandDisplay, gc_pszWAYLAND_DISPLAY};
   return {nullptr, nullptr, nullptr};
 }
 
@@ -43,6 +48,9 @@ int Win32InitSdlSubSystem(Uint32 uiFlags) {
     // unseen. The environment is read at each start.
     choice = Win32ChooseVideoDriver(std::getenv("SDL_VIDEODRIVER"), std::getenv("DISPLAY"),
                                     std::getenv("WAYLAND_DISPLAY"));
+    if (choice.pKind == gc_pszX_DISPLAY) {
+      Win32WatchDisplayServer();
+    }
     if (choice.pDriver != nullptr) {
       // Over an empty SDL_VIDEODRIVER too, which SDL would read as "any driver".
       SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, choice.pDriver, SDL_HINT_OVERRIDE);

@@ -230,6 +230,11 @@ typedef int (*Win32DisplayLostHandler)();
 Win32DisplayLostHandler Win32SetDisplayLostHandler(Win32DisplayLostHandler pHandler);
 // Watches the connection behind an SDL window (called for every window made; once per connection).
 void Win32WatchDisplayConnection(SDL_Window* pSdlWindow);
+// Before a first connection to the X server of DISPLAY (SDL's video start, the graphics driver's warm-up): opens
+// one more connection that only watches the server, so that a fault on any thread while the server is gone
+// (a graphics library reading a reply that never came) is told apart from a crash and ends the program as a
+// lost display. Once a process; any thread.
+void Win32WatchDisplayServer();
 // SDL window flags added to every window made from now on (the graphics stand-in asks for SDL_WINDOW_OPENGL
 // before the program makes its window).
 void Win32SetWindowCreationFlags(Uint32 uiSdlFlags);

@@ -1,6 +1,6 @@
 // Private glue between the message queue (Win32Messages.cpp), the windows (Win32Window.cpp), the message boxes
-// (Win32MessageBox.cpp) and the display connection (Win32DisplayLoss.cpp) of the Win32 stand-in. Not for use
-// outside Platform/Win32.
+// (Win32MessageBox.cpp), the display connection (Win32DisplayLoss.cpp) and the fault handler (Win32Crash.cpp) of
+// the Win32 stand-in. Not for use outside Platform/Win32.
 #pragma once
 
 #include <SDL.h>
@@ -52,3 +52,8 @@ bool Win32DismissMessageBoxForSignal();
 
 // In a process forked to show a box: a lost display ends it with no note and no handler.
 void Win32QuietDisplayLoss();
+// Whether the server that Win32WatchDisplayServer watches has gone (waits up to a tenth of a second for it to
+// close the watch connection); false without a watch. Async-signal-safe.
+bool Win32DisplayServerLost();
+// Ends the process as a lost display (the note, the handler, its exit code). Async-signal-safe.
+[[noreturn]] void Win32EndForLostDisplay();
