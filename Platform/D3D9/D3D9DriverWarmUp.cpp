@@ -64,6 +64,7 @@ void warmUp() {
   Win32WatchDisplayServer();
   void* pDisplay = pfnOpen(nullptr);
   if (pDisplay == nullptr) return;
+  Win32StopPoint(WIN32_STOP_DRIVER_WARM_UP);
   // Setting up GLX on the display's screen loads and starts the driver.
   pfnQuery(pDisplay, pfnScreen(pDisplay));
   g_bDriverLoaded = holdLoadedDrivers();

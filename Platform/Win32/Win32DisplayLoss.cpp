@@ -10,7 +10,10 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <cstdint>
 #include <mutex>
+#include <optional>
+#include <vector>
 #include <poll.h>
 #include <unistd.h>
 
@@ -18,6 +21,7 @@
 #include <X11/Xlib.h>
 #endif
 
+#include "Platform/Win32/Win32KernelObjects.h"
 #include "Platform/Win32/Win32WindowInternal.h"
 
 namespace {
@@ -81,9 +85,23 @@ void Win32WatchDisplayServer() {
   std::call_once(g_handlersInstalled, &installHandlers);
   std::call_once(g_serverWatched, [] {
     // Kept open for the program's life; the server closing it is how a fault tells a lost server.
-    if (Display* pWatch = XOpenDisplay(nullptr)) g_iServerWatchFd.store(ConnectionNumber(pWatch));
+    if (Display* pWatch = XOpenDisplay(nullptr)) {
+      g_iServerWatchFd.store(ConnectionNumber(pWatch));
+      Win32StopPoint(WIN32_STOP_WATCH_OPENED);
+    }
   });
 #endif
+}
+
+void Win32StopPoint(EWin32StopPoint ePoint) {
+  static std::atomic<unsigned> s_uiPassed{0};
+  const unsigned uiBit = 1u << ePoint;
+  if ((s_uiPassed.fetch_or(uiBit) & uiBit) != 0) return;
+  std::vector<std::optional<std::uint32_t>> numbers;
+  if (PlatformFindFault(Win32Internal::environmentFaults(), "stopat", &numbers) && !numbers.empty() &&
+      numbers[0] == ePoint) {
+    raise(SIGSTOP);
+  }
 }
 
 bool Win32DisplayServerLost() {

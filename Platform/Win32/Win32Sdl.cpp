@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "Platform/Win32/Win32Window.h"
+#include "Platform/Win32/Win32WindowInternal.h"
 
 namespace {
 
@@ -60,8 +61,11 @@ int Win32InitSdlSubSystem(Uint32 uiFlags) {
   }
   const int iResult = SDL_InitSubSystem(uiFlags);
   if (iResult != 0 && bStartsVideo && choice.pDisplay != nullptr) {
+    // A server that went away after the program had connected is a lost display, not one that cannot be opened.
+    if (choice.pKind == gc_pszX_DISPLAY && Win32DisplayServerLost()) Win32EndForLostDisplay();
     SDL_SetError("the %s \"%s\" cannot be opened", choice.pKind, choice.pDisplay);
   }
+  if (iResult == 0 && bStartsVideo) Win32StopPoint(WIN32_STOP_VIDEO_STARTED);
   if (iResult == 0 && (uiFlags & SDL_INIT_VIDEO) != 0 && !g_bOffscreenNoted) {
     const char* pDriver = SDL_GetCurrentVideoDriver();
     if (pDriver != nullptr && std::strcmp(pDriver, "offscreen") == 0) {
