@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -19,10 +21,12 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Corvane/Program/KvProgram.h"
 #include "Platform/Win32/Win32Sdl.h"
+#include "Platform/Win32/Win32Window.h"
 #include "Tests/Support/DamagedDataRootTestSupport.h"
 #include "Tests/Support/GameProcessTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -90,19 +94,22 @@ size_t occurrences(const std::string& out, const std::string& text) {
   return uiCount;
 }
 
-// Ctrl-C ends the game normally at whatever moment of its start-up it comes, with the sound and the movies
-// on SDL's audio (the dummy driver here): exit code 0, no crash report. The moments follow the program's
-// own progress: a signal already waiting when main starts, the first line main prints, the end of the second
-// start-up stage. Starting without a display says so once.
+// Ctrl-C (or SIGTERM) ends the game normally at whatever moment of its start-up it comes, with the sound and the
+// movies on SDL's audio (the dummy driver here): exit code 0, no crash report. The moments follow the program's
+// own progress: a signal already waiting when the program's first code runs, the first line main prints, the end
+// of the second start-up stage. Starting without a display says so once.
 TEST_F(GameEnding, CtrlCEndsTheGameNormallyAtAnyMomentOfItsStartUp) {
   struct SMoment {
     const char* pName;
     const char* pAfter;  // the output that comes first; null: at once
+    int iSignal;
   };
   const SMoment aMoments[] = {
-      {"waiting when main starts", nullptr},
-      {"after the first line", "Grindlow: Ctrl-C or closing the window ends the game.\n"},
-      {"once running", gc_pszRUNNING},
+      {"waiting when main starts", nullptr, SIGINT},
+      {"SIGTERM waiting when main starts", nullptr, SIGTERM},
+      {"after the first line", "Grindlow: Ctrl-C or closing the window ends the game.\n", SIGINT},
+      {"once running", gc_pszRUNNING, SIGINT},
+      {"SIGTERM once running", gc_pszRUNNING, SIGTERM},
   };
   for (const SMoment& moment : aMoments) {
     SCOPED_TRACE(moment.pName);
@@ -115,7 +122,7 @@ TEST_F(GameEnding, CtrlCEndsTheGameNormallyAtAnyMomentOfItsStartUp) {
       const bool bReached = game.readUntil(moment.pAfter);
       ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
     }
-    ASSERT_EQ(kill(game.pid(), SIGINT), 0);
+    ASSERT_EQ(kill(game.pid(), moment.iSignal), 0);
     const int iStatus = game.finish();
     EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL)
         << statusText(iStatus) << "\n" << game.out();
@@ -176,26 +183,63 @@ TEST_F(GameEnding, GraphicsStartUpFailuresEndWithExitCodeThree) {
   }
 }
 
-// The X server goes away while the game draws into its window: the game ends with its own message and exit
-// code 4, not by a signal, and leaves no crash report.
-TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
-  CProcess server;
-  const std::string display = startVirtualXServer(&server, m_dir, "640x480x24");
-  if (display.empty()) {
-    GTEST_SKIP() << "needs Xvfb";
+// Threads that keep every processor busy while they live, as other programs on a loaded machine do.
+class CBusyThreads {
+ public:
+  explicit CBusyThreads(unsigned uiCount) {
+    for (unsigned i = 0; i < uiCount; ++i) {
+      m_threads.emplace_back([this] {
+        while (!m_bStop.load(std::memory_order_relaxed)) {
+        }
+      });
+    }
   }
-  CProcess game;
-  startGame(&game, KV_DATA_ROOT, {"SDL_VIDEODRIVER=x11", "DISPLAY=" + display});
-  const bool bRunning = game.readUntil(gc_pszRUNNING);
-  ASSERT_TRUE(bRunning) << statusText(game.finish()) << "\n" << game.out();
-  ASSERT_EQ(kill(server.pid(), SIGTERM), 0);
-  server.finish();
-  const int iStatus = game.finish();
-  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_DISPLAY_LOST)
-      << statusText(iStatus) << "\n" << game.out();
-  EXPECT_NE(game.out().find("The game ends: the connection to the display was lost."), std::string::npos)
-      << game.out();
-  EXPECT_EQ(crashReports(), 0u);
+  ~CBusyThreads() {
+    m_bStop.store(true);
+    for (std::thread& thread : m_threads) thread.join();
+  }
+
+ private:
+  std::atomic<bool> m_bStop{false};
+  std::vector<std::thread> m_threads;
+};
+
+// The X server goes away at any moment after the game has reached it, start-up included, on a machine whose
+// processors are all busy: the game ends with its own message and exit code 4, not by a signal or Xlib's exit, and
+// leaves no crash report. The game stops itself at each moment of its start-up that touches the server (the
+// stand-in's stop points); the server is killed there and the game goes on; the last case kills it while frames run.
+TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
+  const std::vector<unsigned> aStopPoints = {WIN32_STOP_WATCH_OPENED, WIN32_STOP_DRIVER_WARM_UP,
+                                             WIN32_STOP_VIDEO_STARTED, WIN32_STOP_WINDOW_MADE,
+                                             WIN32_STOP_DEVICE_MADE,   WIN32_STOP_FRAME_PRESENTED,
+                                             NUM_WIN32_STOP_POINTS};
+  for (const unsigned uiStopPoint : aStopPoints) {
+    const bool bRunning = uiStopPoint == NUM_WIN32_STOP_POINTS;
+    SCOPED_TRACE(bRunning ? std::string("while running") : "at stop point " + std::to_string(uiStopPoint));
+    fs::remove_all(store());
+    CProcess server;
+    const std::string display = startVirtualXServer(&server, m_dir, "640x480x24");
+    if (display.empty()) {
+      GTEST_SKIP() << "needs Xvfb";
+    }
+    const CBusyThreads load(std::max(8u, std::thread::hardware_concurrency()));
+    CProcess game;
+    startGame(&game, KV_DATA_ROOT,
+              {"DISPLAY=" + display, "GRINDLOW_WIN32_FAULTS=stopat:" + std::to_string(uiStopPoint)});
+    const bool bReached = bRunning ? game.readUntil(gc_pszRUNNING) : game.waitStopped();
+    ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
+    ASSERT_EQ(kill(server.pid(), SIGKILL), 0);
+    server.finish();
+    if (!bRunning) {
+      ASSERT_EQ(kill(game.pid(), SIGCONT), 0);
+    }
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_DISPLAY_LOST)
+        << statusText(iStatus) << "\n" << game.out();
+    EXPECT_NE(game.out().find("The game ends: the connection to the display was lost."), std::string::npos)
+        << game.out();
+    EXPECT_EQ(crashReports(), 0u);
+  }
 }
 
 // A data file the game needs that is missing or damaged ends the game as a refused string table does: the
