@@ -8,16 +8,19 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -30,6 +33,10 @@
 #include "Tests/Support/DamagedDataRootTestSupport.h"
 #include "Tests/Support/GameProcessTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+
+// Xlib's macros (None, Bool, Status) clash with the test framework's names: included last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -203,6 +210,135 @@ class CBusyThreads {
   std::atomic<bool> m_bStop{false};
   std::vector<std::thread> m_threads;
 };
+
+// How long a wait for something that must happen goes on before the test gives up: only there so a fault ends in a
+// failure instead of a hang, never a measure of speed.
+constexpr auto gc_hangGuard = std::chrono::seconds(60);
+
+// Where a window lies on the screen.
+struct SPlace {
+  int x = 0;
+  int y = 0;
+  int iWidth = 0;
+  int iHeight = 0;
+};
+
+// The dialog window on the server (a message box), once it is mapped; nullopt when none comes before the guard.
+std::optional<SPlace> waitForDialog(Display* pDisplay) {
+  const Atom type = XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE", False);
+  const Atom dialog = XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+  for (const auto deadline = std::chrono::steady_clock::now() + gc_hangGuard;
+       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    Window root = 0;
+    Window parent = 0;
+    Window* pChildren = nullptr;
+    unsigned uiCount = 0;
+    XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &uiCount);
+    std::optional<SPlace> found;
+    for (unsigned i = 0; i < uiCount && !found; ++i) {
+      Atom actual = 0;
+      int iFormat = 0;
+      unsigned long uiItems = 0;
+      unsigned long uiAfter = 0;
+      unsigned char* pData = nullptr;
+      XWindowAttributes attributes{};
+      if (XGetWindowProperty(pDisplay, pChildren[i], type, 0, 1, False, XA_ATOM, &actual, &iFormat, &uiItems,
+                             &uiAfter, &pData) == Success &&
+          pData != nullptr && uiItems == 1 && *reinterpret_cast<Atom*>(pData) == dialog &&
+          XGetWindowAttributes(pDisplay, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
+        found = SPlace{attributes.x, attributes.y, attributes.width, attributes.height};
+      }
+      if (pData != nullptr) XFree(pData);
+    }
+    if (pChildren != nullptr) XFree(pChildren);
+    if (found) return found;
+  }
+  return std::nullopt;
+}
+
+// The processes whose parent is pid.
+std::vector<pid_t> childrenOf(pid_t pid) {
+  std::vector<pid_t> children;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+    // "pid (name) state ppid ...": the name may hold blanks, so the fields are read after its last ')'.
+    std::istringstream fields(line.substr(line.rfind(')') + 1));
+    char cState = 0;
+    pid_t parent = 0;
+    if (fields >> cState >> parent && parent == pid) children.push_back(std::stoi(entry.path().filename()));
+  }
+  return children;
+}
+
+// Whether the process has ended: reaped here (this test adopts orphans) or by its parent. False when it still runs
+// when the guard runs out.
+bool ended(pid_t pid) {
+  for (const auto deadline = std::chrono::steady_clock::now() + gc_hangGuard;
+       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    const pid_t reaped = waitpid(pid, nullptr, WNOHANG);
+    if (reaped == pid || (reaped < 0 && kill(pid, 0) != 0)) return true;
+  }
+  return false;
+}
+
+// A data stop under X: the reason goes to the standard error as well as into a box, whose lines are wrapped so
+// that it lies within the 1280-pixel-wide screen. SIGTERM or Ctrl-C while the box is up ends the game with exit code
+// 3, and the box's process ends with the game, also when the game is killed in a way it cannot catch.
+TEST_F(GameEnding, ADataStopBoxUnderXEndsOnSignalsAndLeavesNoProcess) {
+  struct SCase {
+    int iSignal;
+    bool bCaught;  // the game ends with exit code 3; else by the signal
+  };
+  const SCase aCases[] = {{SIGTERM, true}, {SIGINT, true}, {SIGKILL, false}};
+  // A box outliving the game is adopted by this process, so that it can be seen to end.
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  const SDamage damage = {"missing effect", "RWN", "Shaders/PostFx_Blur15.fxo", nullptr,
+                          "Could not open shader data file [PostFx_Blur15]"};
+  ASSERT_TRUE(KvTestMakeDamagedRoot(damage, m_dir + "/root"));
+  for (const SCase& test : aCases) {
+    SCOPED_TRACE(strsignal(test.iSignal));
+    fs::remove_all(store());
+    CProcess server;
+    const std::string display = startVirtualXServer(&server, m_dir, "1280x720x24");
+    if (display.empty()) {
+      GTEST_SKIP() << "needs Xvfb";
+    }
+    CProcess game;
+    startGame(&game, m_dir + "/root/Data", {"DISPLAY=" + display});
+    const std::string line = "Grindlow: The game cannot go on: a data file is missing or damaged. ";
+    const bool bSaid = game.readUntil(line);
+    ASSERT_TRUE(bSaid) << statusText(game.finish()) << "\n" << game.out();
+    Display* pDisplay = XOpenDisplay(display.c_str());
+    ASSERT_NE(pDisplay, nullptr);
+    const std::optional<SPlace> box = waitForDialog(pDisplay);
+    XCloseDisplay(pDisplay);
+    ASSERT_TRUE(box.has_value()) << "no message box";
+    EXPECT_GE(box->x, 0);
+    EXPECT_LE(box->x + box->iWidth, 1280);
+    EXPECT_GE(box->y, 0);
+    EXPECT_LE(box->y + box->iHeight, 720);
+    const std::vector<pid_t> boxProcesses = childrenOf(game.pid());
+    ASSERT_EQ(boxProcesses.size(), 1u) << "the box's own process";
+
+    ASSERT_EQ(kill(game.pid(), test.iSignal), 0);
+    // First, as a box left behind would hold the game's output open.
+    if (!ended(boxProcesses[0])) {
+      ADD_FAILURE() << "the box's process " << boxProcesses[0] << " outlived the game";
+      kill(boxProcesses[0], SIGKILL);
+    }
+    const int iStatus = game.finish();
+    if (test.bCaught) {
+      EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+          << statusText(iStatus) << "\n" << game.out();
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(iStatus) && WTERMSIG(iStatus) == test.iSignal) << statusText(iStatus);
+    }
+    EXPECT_NE(game.out().find(damage.pExpected, game.out().find(line)), std::string::npos) << game.out();
+    EXPECT_EQ(crashReports(), 0u);
+  }
+}
 
 // The X server goes away at any moment after the game has reached it, start-up included, on a machine whose
 // processors are all busy: the game ends with its own message and exit code 4, not by a signal or Xlib's exit, and
