@@ -52,7 +52,8 @@ const SDamage gc_aDamages[] = {
     {"SplashArchiveTOC", "SPLA", "TOC", nullptr, "SPLA_win32.mtc"},
     {"UnknownMonkeyScheme", "project.ini", "MONKEY_SCHEME NoSuchScheme\n", nullptr, "MONKEY_SCHEME"},
     {"DisplayWithoutServer", "DISPLAY", ":93", nullptr, "the X display \":93\" cannot be opened"},
-    {"DisplayOfUnknownHost", "DISPLAY", "nohost.invalid:0", nullptr, "the X display \"nohost.invalid:0\" cannot be opened"},
+    {"DisplayOfUnknownHost", "DISPLAY", "nohost.invalid:0", nullptr,
+     "the X display \"nohost.invalid:0\" cannot be opened"},
 };
 
 class DamagedData : public ::testing::TestWithParam<SDamage> {
