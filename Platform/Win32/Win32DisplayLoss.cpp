@@ -37,13 +37,15 @@ void writeNote(const char* pText, size_t uiLength) {
 // closes its clients one after another, and the fault may come from a library that saw another one close first.
 constexpr int gc_iSERVER_CLOSE_WAIT_MS = 100;
 
-// The descriptor of the connection kept to watch the server (never used for requests), -1 without one.
+// The descriptor of the connection kept to watch the server (never used for requests), -1 without one; the
+// connection itself is held below for the program's life.
 std::atomic<int> g_iServerWatchFd{-1};
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 std::atomic<Display*> g_pWatchedDisplay{nullptr};
 std::once_flag g_handlersInstalled;
 std::once_flag g_serverWatched;
+std::atomic<Display*> g_pServerWatch{nullptr};
 
 [[noreturn]] void endForLostDisplay() {
   if (g_bQuietDisplayLoss.load()) {
@@ -86,6 +88,7 @@ void Win32WatchDisplayServer() {
   std::call_once(g_serverWatched, [] {
     // Kept open for the program's life; the server closing it is how a fault tells a lost server.
     if (Display* pWatch = XOpenDisplay(nullptr)) {
+      g_pServerWatch.store(pWatch);
       g_iServerWatchFd.store(ConnectionNumber(pWatch));
       Win32StopPoint(WIN32_STOP_WATCH_OPENED);
     }
