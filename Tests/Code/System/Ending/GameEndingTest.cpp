@@ -256,18 +256,12 @@ std::optional<SPlace> waitForDialog(Display* pDisplay) {
   return std::nullopt;
 }
 
-// The processes whose parent is pid.
+// The processes that the threads of process pid started.
 std::vector<pid_t> childrenOf(pid_t pid) {
   std::vector<pid_t> children;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    std::ifstream stat(entry.path() / "stat");
-    std::string line;
-    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-    // "pid (name) state ppid ...": the name may hold blanks, so the fields are read after its last ')'.
-    std::istringstream fields(line.substr(line.rfind(')') + 1));
-    char cState = 0;
-    pid_t parent = 0;
-    if (fields >> cState >> parent && parent == pid) children.push_back(std::stoi(entry.path().filename()));
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    std::ifstream list(task.path() / "children");
+    for (pid_t child = 0; list >> child;) children.push_back(child);
   }
   return children;
 }
