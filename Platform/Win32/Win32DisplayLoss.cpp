@@ -3,19 +3,21 @@
 // read), and its default handlers then call exit() there, so static destructors run while the other threads
 // still use them. An exit handler that returns does not help either: threads waiting inside Xlib for the broken
 // connection stay blocked for ever. The stand-in ends the process itself instead (see Win32SetDisplayLostHandler).
+// Graphics libraries that talk to the server through XCB may instead fault on a reply that never came; a connection
+// kept only to watch the server tells such a fault from a crash.
 #include "Platform/Win32/Win32Window.h"
 
 #include <SDL_syswm.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <vector>
-#include <poll.h>
-#include <unistd.h>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xlib.h>

@@ -8,8 +8,9 @@
 // Video runs on the display the environment names: SDL_VIDEODRIVER when set, else the X server of DISPLAY, else
 // the Wayland compositor of WAYLAND_DISPLAY; only when none of them is set does SDL pick (its offscreen driver
 // where nothing else works). A named display that cannot be opened fails the start, naming the display, instead
-// of running unseen. When video starts on SDL's offscreen driver, one line on the standard error says so, once a
-// process.
+// of running unseen; an X server that went away after the program had reached it ends the program as a lost
+// display (Win32Window.h), whose watch starts here. When video starts on SDL's offscreen driver, one line on the
+// standard error says so, once a process.
 //
 // Any thread; SDL's own rule holds that video starts on the window thread. The stand-ins' starts are
 // serialised with each other.
