@@ -15,7 +15,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -48,8 +47,8 @@ bool displayAvailable() {
 
 // Shared between the program and the box's process (an anonymous shared mapping, made once, never unmapped).
 struct SBoxProcess {
-  std::atomic<pid_t> pid;     // the box's process once it runs, else 0
-  std::atomic<int> iClose;    // a quit signal asked for the box to close
+  std::atomic<pid_t> pid;   // the box's process once it runs, else 0
+  std::atomic<int> iClose;  // a quit signal asked for the box to close
 };
 static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
               "read and written inside signal handlers");
