@@ -7,8 +7,19 @@
 #include "Code/System/GAMESystemHooks.h"
 #include "Corvane/Program/KvProgram.h"
 
+namespace {
+
+void handleQuitSignalsBeforeInitialisers(int, char**, char**) { KvHandleQuitSignals(); }
+
+}  // namespace
+
+// Ctrl-C ends the game through its shutdown from before main: the program's entry in the pre-initialisation
+// array runs as soon as the libraries are loaded, ahead of their initialisers and the program's own.
+[[gnu::used, gnu::section(".preinit_array")]] static void (*const g_pHandleQuitSignalsEarly)(int, char**, char**) =
+    &handleQuitSignalsBeforeInitialisers;
+
 int main() {
-  // From here on Ctrl-C ends the game through its shutdown, whatever stage the start-up is in.
+  // Whatever ran before, from here on Ctrl-C ends the game through its shutdown.
   KvHandleQuitSignals();
   // Every engine layer's questions to the game are answered from here on.
   KvSetSystemGameHooks(g_GAMESystemHooks);

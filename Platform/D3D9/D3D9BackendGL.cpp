@@ -14,6 +14,7 @@
 
 #include "Platform/D3D9/D3D9GL.h"
 #include "Platform/D3D9/D3D9Internal.h"
+#include "Platform/Win32/Win32Window.h"
 
 bool D3D9LoadGLFunctions(SD3D9GLFunctions* pGL, const char** ppMissing) {
 #define D3D9_GL_LOAD(type, name)                                                   \
@@ -193,6 +194,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
       *pError = std::string("no OpenGL 3.3 core context: ") + SDL_GetError();
       return false;
     }
+    Win32StopPoint(WIN32_STOP_DEVICE_MADE);
     const char* pMissing = nullptr;
     if (!D3D9LoadGLFunctions(&m_gl, &pMissing)) {
       *pError = std::string("OpenGL entry point missing: ") + pMissing;
@@ -597,6 +599,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
     }
     check("Present copy");
     SDL_GL_SwapWindow(mp_pWindow);
+    Win32StopPoint(WIN32_STOP_FRAME_PRESENTED);
     m_bDrawnSincePresent = false;
     // A window resized without a Reset gets the back buffer copied (stretched) from the next frame on; one that
     // has the back buffer's size again is drawn into directly. The device's depth buffer changes with it: a clear

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "Platform/Win32/Win32Window.h"
+
 namespace {
 
 std::thread g_warmUpThread;
@@ -58,8 +60,11 @@ void warmUp() {
   const auto pfnScreen = reinterpret_cast<DefaultScreen>(dlsym(pX11, "XDefaultScreen"));
   const auto pfnQuery = reinterpret_cast<QueryExtensions>(dlsym(pGL, "glXQueryExtensionsString"));
   if (pfnOpen == nullptr || pfnClose == nullptr || pfnScreen == nullptr || pfnQuery == nullptr) return;
+  // A server lost while the driver starts on it ends the program as a lost display, as it does later.
+  Win32WatchDisplayServer();
   void* pDisplay = pfnOpen(nullptr);
   if (pDisplay == nullptr) return;
+  Win32StopPoint(WIN32_STOP_DRIVER_WARM_UP);
   // Setting up GLX on the display's screen loads and starts the driver.
   pfnQuery(pDisplay, pfnScreen(pDisplay));
   g_bDriverLoaded = holdLoadedDrivers();

@@ -8,6 +8,8 @@
 #include <ucontext.h>
 #include <unistd.h>
 
+#include "Platform/Win32/Win32WindowInternal.h"
+
 namespace {
 
 constexpr int gc_aiFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
@@ -49,6 +51,11 @@ void restoreDefaultAndRefault(int iSignal) {
 }
 
 void onFault(int iSignal, siginfo_t* pInfo, void* pContext) {
+  // A graphics library that lost its display server may read a reply that never came: that is the lost display,
+  // on whatever thread, not a crash.
+  if (Win32DisplayServerLost()) {
+    Win32EndForLostDisplay();
+  }
   _se_translator_function pTranslator = g_pTranslator.load();
   if (pTranslator != nullptr && currentThreadId() == g_translatorThread.load()) {
     EXCEPTION_RECORD record;

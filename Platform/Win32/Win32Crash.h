@@ -2,6 +2,8 @@
 // instruction, arithmetic fault, bus error) on the thread that installed a translator is reported to the
 // translator as an exception code and an EXCEPTION_POINTERS record; the process then ends abnormally with the
 // signal that the fault raised. Faults on other threads are left to the system, as they have no translator.
+// A fault on any thread while the watched X server has gone (Win32WatchDisplayServer) ends the program as a lost
+// display instead.
 //
 // The translator runs inside a signal handler on an alternate stack: it must keep to what is safe there
 // (no allocation, no locks); the store's crash-report writer is written for that.

@@ -1,6 +1,5 @@
 #include "Platform/Win32/Win32Files.h"
 
-#include <SDL.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -12,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -176,26 +174,6 @@ const char* systemMessage(DWORD dwCode) {
     case ERROR_NOACCESS: return "The memory cannot be reached.";
     default: return nullptr;
   }
-}
-
-// Message boxes ---------------------------------------------------------------------------------------------------
-
-struct MessageBoxHookSlot {
-  std::mutex lock;
-  Win32MessageBoxHook hook;
-};
-
-MessageBoxHookSlot& messageBoxHook() {
-  static MessageBoxHookSlot* const s_pSlot = new MessageBoxHookSlot;
-  return *s_pSlot;
-}
-
-bool displayAvailable() {
-  const char* pDriver = std::getenv("SDL_VIDEODRIVER");
-  if (pDriver && (strcasecmp(pDriver, "offscreen") == 0 || strcasecmp(pDriver, "dummy") == 0)) return false;
-  const char* pX11 = std::getenv("DISPLAY");
-  const char* pWayland = std::getenv("WAYLAND_DISPLAY");
-  return (pX11 && *pX11) || (pWayland && *pWayland);
 }
 
 }  // namespace
@@ -374,41 +352,4 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMessageId, DWO
   return DWORD(text.size());
 }
 
-int MessageBoxA(HWND /*hWnd*/, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-  Win32MessageBoxHook hook;
-  {
-    MessageBoxHookSlot& slot = messageBoxHook();
-    std::lock_guard<std::mutex> guard(slot.lock);
-    hook = slot.hook;
-  }
-  if (hook) return hook(lpText, lpCaption, uType);
-  if ((uType & MB_TYPEMASK) != MB_OK) {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return 0;
-  }
-  const char* pCaption = lpCaption ? lpCaption : "Error";
-  const char* pText = lpText ? lpText : "";
-  if (displayAvailable()) {
-    const UINT uIcon = uType & MB_ICONMASK;
-    const Uint32 uiFlags = uIcon == MB_ICONERROR     ? SDL_MESSAGEBOX_ERROR
-                           : uIcon == MB_ICONWARNING ? SDL_MESSAGEBOX_WARNING
-                                                     : SDL_MESSAGEBOX_INFORMATION;
-    if (SDL_ShowSimpleMessageBox(uiFlags, pCaption, pText, nullptr) == 0) return IDOK;
-  }
-  std::fprintf(stderr, "%s: %s\n", pCaption, pText);
-  return IDOK;
-}
-
-int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
-  const std::string text = lpText ? Win32Internal::utf16ToUtf8(lpText) : std::string();
-  const std::string caption = lpCaption ? Win32Internal::utf16ToUtf8(lpCaption) : std::string();
-  return MessageBoxA(hWnd, text.c_str(), lpCaption ? caption.c_str() : nullptr, uType);
-}
-
 std::string Win32ToHostPath(LPCSTR lpPath) { return lpPath ? hostPath(resolvePath(lpPath)) : std::string(); }
-
-void Win32SetMessageBoxHook(Win32MessageBoxHook hook) {
-  MessageBoxHookSlot& slot = messageBoxHook();
-  std::lock_guard<std::mutex> guard(slot.lock);
-  slot.hook = std::move(hook);
-}

@@ -102,11 +102,13 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
 #define MB_ICONMASK 0x000000F0u
 #define IDOK 1
 
-// Shows a message with an OK button and answers IDOK once it is dismissed. When a display is available (not
-// the offscreen or dummy video driver, DISPLAY or WAYLAND_DISPLAY set) it is an SDL message box, which blocks
-// until dismissed; otherwise, or when the box cannot be shown, "caption: text" goes to standard error and the
-// call returns at once. Only MB_OK boxes are supported (else 0 with ERROR_NOT_SUPPORTED). A null caption is
-// "Error".
+// Shows a message with an OK button and answers IDOK once it is dismissed. "caption: text" always goes to the
+// standard error first. When a display is available (not the offscreen or dummy video driver, DISPLAY or
+// WAYLAND_DISPLAY set) the message is then shown in an SDL message box, its lines wrapped at
+// gc_uiWIN32_MESSAGE_BOX_COLUMNS characters so that it fits the screen, and the call blocks until the box is
+// dismissed; otherwise, or when the box cannot be shown, the call returns at once. SIGINT or SIGTERM while the
+// box is up closes it (the call returns IDOK; the signal is used up), and the box never outlives the program.
+// Only MB_OK boxes are supported (else 0 with ERROR_NOT_SUPPORTED). A null caption is "Error".
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 // The same with UTF-16 texts (turned into UTF-8 for the box, the error output and the test hook).
 int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
@@ -116,6 +118,12 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 // The host path that the calls above use for a path: separators turned and components matched as described at
 // the top. For run-time calls made on such paths outside the stand-in (fopen, fclose).
 std::string Win32ToHostPath(LPCSTR lpPath);
+
+// The longest line of a message box, in characters (about 450 pixels in the box's font).
+inline constexpr size_t gc_uiWIN32_MESSAGE_BOX_COLUMNS = 64;
+// The text with its lines broken at blanks so that none is longer than uiColumns characters (UTF-8); a word
+// longer than a line is cut. Line breaks of the text are kept.
+std::string Win32WrapMessageText(const char* pText, size_t uiColumns);
 
 // For tests: every MessageBoxA goes to the hook instead, which answers the button. An empty hook restores the
 // normal behaviour.

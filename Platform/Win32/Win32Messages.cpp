@@ -56,16 +56,19 @@ std::atomic<bool> g_bSignalsInstalled{false};
 std::atomic<LONG> g_iCursorX{0};
 std::atomic<LONG> g_iCursorY{0};
 
-volatile std::sig_atomic_t g_iQuitSignal = 0;
+std::atomic<int> g_iQuitSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "written inside the signal handler");
 
 void onQuitSignal(int iSignal) {
-  if (g_iQuitSignal) {
+  // A message box that is up is closed instead (the program is ending with it or goes on past it).
+  if (Win32DismissMessageBoxForSignal()) {
+    return;
+  }
+  if (g_iQuitSignal.exchange(1) != 0) {
     // The first request has not been served: the program is not pumping, so end it the default way.
     std::signal(iSignal, SIG_DFL);
     std::raise(iSignal);
-    return;
   }
-  g_iQuitSignal = 1;
 }
 
 void installQuitSignals() {
@@ -88,8 +91,7 @@ void installQuitSignals() {
 }
 
 void serveQuitSignal() {
-  if (g_iQuitSignal) {
-    g_iQuitSignal = 0;
+  if (g_iQuitSignal.exchange(0) != 0) {
     PostQuitMessage(0);
   }
 }
@@ -324,6 +326,8 @@ void Win32RequireWindowThread(const char* pFunction) {
 
 void Win32HandleQuitSignals() { installQuitSignals(); }
 
+bool Win32QuitSignalPending() { return g_iQuitSignal.load() != 0; }
+
 void Win32AddPumpListener(Win32PumpListener* pListener) {
   for (Win32PumpListener* pKnown : g_listeners) {
     if (pKnown == pListener) {
@@ -425,7 +429,7 @@ void Win32QueueReset() {
   g_keyToggled.fill(0);
   g_bKeyModKnown = false;
   g_uiKeyMod = 0;
-  g_iQuitSignal = 0;
+  g_iQuitSignal.store(0);
   std::lock_guard<std::mutex> lock(g_threadMutex);
   g_windowThread = std::thread::id();
 }

@@ -10,7 +10,7 @@
 //
 // SIGINT and SIGTERM only raise a flag (async-signal-safe); the next pump posts WM_QUIT with exit code 0, so
 // Ctrl-C ends the program through its normal shutdown. A second signal while that request is still pending
-// ends the process at once.
+// ends the process at once. A signal taken while a message box is up closes the box instead (Win32Files.h).
 //
 // Threads: PostMessageA may be called from any thread. Everything else here runs on the window thread; a call
 // from another thread stops the program with a message on stderr.

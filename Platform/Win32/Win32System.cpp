@@ -366,6 +366,7 @@ std::vector<SPlatformFault> environmentFaults() {
     // The window's faults (Win32Window.cpp) share the switch.
     kinds.push_back({"createwindow", 0, false});
     kinds.push_back({"nofocus", 0, false});
+    kinds.push_back({"stopat", 1, true});
     return kinds;
   }();
   return PlatformEnvironmentFaults("GRINDLOW_WIN32_FAULTS", s_kinds);

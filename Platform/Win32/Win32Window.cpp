@@ -687,6 +687,7 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
   }
 
   Win32WatchDisplayConnection(pSdlWindow);
+  Win32StopPoint(WIN32_STOP_WINDOW_MADE);
   HWND hWnd = new HWND__;
   hWnd->className = pClass->name;
   hWnd->pProc = pClass->record.lpfnWndProc;

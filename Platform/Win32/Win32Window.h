@@ -230,6 +230,11 @@ typedef int (*Win32DisplayLostHandler)();
 Win32DisplayLostHandler Win32SetDisplayLostHandler(Win32DisplayLostHandler pHandler);
 // Watches the connection behind an SDL window (called for every window made; once per connection).
 void Win32WatchDisplayConnection(SDL_Window* pSdlWindow);
+// Before a first connection to the X server of DISPLAY (SDL's video start, the graphics driver's warm-up): opens
+// one more connection that only watches the server, so that a fault on any thread while the server is gone
+// (a graphics library reading a reply that never came) is told apart from a crash and ends the program as a
+// lost display. Once a process; any thread.
+void Win32WatchDisplayServer();
 // SDL window flags added to every window made from now on (the graphics stand-in asks for SDL_WINDOW_OPENGL
 // before the program makes its window).
 void Win32SetWindowCreationFlags(Uint32 uiSdlFlags);
@@ -238,7 +243,23 @@ void Win32SetWindowCreationFlags(Uint32 uiSdlFlags);
 //
 // The environment variable GRINDLOW_WIN32_FAULTS holds comma-separated faults read at first use:
 // "createwindow" (CreateWindowExA fails), "nofocus" (showing a window does not activate it, as with a window
-// manager that never gives the focus). Win32TestSetFaults replaces them.
+// manager that never gives the focus). Win32TestSetFaults replaces them. "stopat:N" stops the whole process
+// (SIGSTOP) the first time it passes stop point N below, so that a test can take the display server away at a
+// known moment of the start-up and let the program go on (SIGCONT).
+
+// The moments of the start-up that touch the display server, in their usual order (the warm-up runs on a thread
+// of its own, beside the others).
+enum EWin32StopPoint : unsigned {
+  WIN32_STOP_WATCH_OPENED = 1,  // the connection that watches the server is open
+  WIN32_STOP_DRIVER_WARM_UP,    // the graphics driver's warm-up has connected
+  WIN32_STOP_VIDEO_STARTED,     // SDL video runs
+  WIN32_STOP_WINDOW_MADE,       // the first SDL window exists
+  WIN32_STOP_DEVICE_MADE,       // the graphics device's OpenGL context exists
+  WIN32_STOP_FRAME_PRESENTED,   // the first frame was presented
+  NUM_WIN32_STOP_POINTS
+};
+// Called at each stop point by the stand-ins; stops the process there when "stopat" names it. Any thread.
+void Win32StopPoint(EWin32StopPoint ePoint);
 
 enum EWin32Fault : unsigned {
   WIN32_FAULT_NONE = 0,

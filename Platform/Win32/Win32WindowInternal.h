@@ -1,5 +1,6 @@
-// Private glue between the message queue (Win32Messages.cpp) and the windows (Win32Window.cpp) of the Win32
-// stand-in. Not for use outside Platform/Win32.
+// Private glue between the message queue (Win32Messages.cpp), the windows (Win32Window.cpp), the message boxes
+// (Win32MessageBox.cpp), the display connection (Win32DisplayLoss.cpp) and the fault handler (Win32Crash.cpp) of
+// the Win32 stand-in. Not for use outside Platform/Win32.
 #pragma once
 
 #include <SDL.h>
@@ -19,6 +20,8 @@ void Win32QueueAddWindow(HWND hWnd);
 void Win32QueueRemoveWindow(HWND hWnd);
 // Empties the queue, the quit request and the key state.
 void Win32QueueReset();
+// A quit signal (SIGINT, SIGTERM) was taken and not yet turned into WM_QUIT. Any thread.
+bool Win32QuitSignalPending();
 // Tells the pump listeners about an activation change.
 void Win32NotifyActivation(HWND hWnd, bool bActive);
 // SDL key modifiers as of the last key event the pump read (SDL's own state before the first one).
@@ -38,3 +41,19 @@ bool Win32WindowIsWarpEcho(const SDL_Event& event);
 WNDPROC Win32WindowProcOf(HWND hWnd);
 // A visible window matching the filter (null: any) that needs painting.
 bool Win32WindowFindPaint(HWND hFilter, HWND* phWnd);
+
+// --- Provided by the message boxes ---
+
+// Inside the quit-signal handler: closes the message box that is up and answers true (the signal is used up),
+// false when none is. Async-signal-safe.
+bool Win32DismissMessageBoxForSignal();
+
+// --- Provided by the display connection ---
+
+// In a process forked to show a box: a lost display ends it with no note and no handler.
+void Win32QuietDisplayLoss();
+// Whether the server that Win32WatchDisplayServer watches has gone (waits up to a tenth of a second for it to
+// close the watch connection); false without a watch. Async-signal-safe.
+bool Win32DisplayServerLost();
+// Ends the process as a lost display (the note, the handler, its exit code). Async-signal-safe.
+[[noreturn]] void Win32EndForLostDisplay();

@@ -95,10 +95,20 @@ class CProcess {
   int finish() {
     while (readMore()) {
     }
+    if (m_pid <= 0) return m_iEndedStatus;
     int iStatus = -1;
     waitpid(m_pid, &iStatus, 0);
     m_pid = 0;
     return iStatus;
+  }
+  // Waits until the process stops (SIGSTOP: true) or ends (false; finish then answers how).
+  bool waitStopped() {
+    int iStatus = 0;
+    if (m_pid <= 0 || waitpid(m_pid, &iStatus, WUNTRACED) != m_pid) return false;
+    if (WIFSTOPPED(iStatus)) return true;
+    m_iEndedStatus = iStatus;
+    m_pid = -1;
+    return false;
   }
   // Whether the process has ended (reaped; its status then comes from finish).
   bool hasEnded() {

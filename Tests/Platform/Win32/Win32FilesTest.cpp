@@ -369,4 +369,25 @@ TEST_F(Win32Files, MessageBoxHeadlessWritesToStandardError) {
   EXPECT_EQ(shown, (std::vector<std::string>{"Caption|text|0"}));
 }
 
+// A box's text is broken at blanks into lines of at most so many characters (not bytes); a word longer than a line
+// is cut, and the text's own line breaks stay.
+TEST_F(Win32Files, MessageBoxTextIsWrappedIntoItsColumns) {
+  struct SCase {
+    const char* pText;
+    size_t uiColumns;
+    const char* pExpected;
+  };
+  const SCase aCases[] = {
+      {"fits as it is", 13, "fits as it is"},
+      {"one two three four", 9, "one two\nthree\nfour"},
+      {"a [.\\Mag\\RWG_win32.mtc] b", 8, "a\n[.\\Mag\\R\nWG_win32\n.mtc] b"},
+      {"first\nsecond line here", 11, "first\nsecond line\nhere"},
+      {"\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9", 7, "\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9"},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 3, "\xC3\xA9\xC3\xA9\xC3\xA9\n\xC3\xA9"},
+  };
+  for (const SCase& test : aCases) {
+    EXPECT_EQ(Win32WrapMessageText(test.pText, test.uiColumns), test.pExpected) << test.pText;
+  }
+}
+
 }  // namespace

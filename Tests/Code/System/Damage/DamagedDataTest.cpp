@@ -3,7 +3,7 @@
 // standard error and exit code 3, leaves no crash report and writes nothing over the stored profile. The game runs
 // headless from its start; "SKIP_UI" takes it from the front end into the first story level, so that the files
 // play reads are reached too. Each case ends at the refusal: a game that played on would be stopped by the test's
-// time limit.
+// time limit. Displays that are named but cannot be opened end the game the same way, naming the display.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -64,6 +64,9 @@ const SDamage gc_aDamages[] = {
     {"GameArchiveTOC", "RWG", "TOC", nullptr, "RWG_win32.mtc"},
     {"SplashArchiveTOC", "SPLA", "TOC", nullptr, "SPLA_win32.mtc"},
     {"UnknownMonkeyScheme", "project.ini", "MONKEY_SCHEME NoSuchScheme\n", nullptr, "MONKEY_SCHEME"},
+    {"DisplayWithoutServer", "DISPLAY", ":93", nullptr, "the X display \":93\" cannot be opened"},
+    {"DisplayOfUnknownHost", "DISPLAY", "nohost.invalid:0", nullptr,
+     "the X display \"nohost.invalid:0\" cannot be opened"},
 };
 
 class DamagedData : public ::testing::TestWithParam<SDamage> {
@@ -86,14 +89,15 @@ class DamagedData : public ::testing::TestWithParam<SDamage> {
 TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
   const SDamage& damage = GetParam();
   const bool bSettings = std::string(damage.pArchive) == "project.ini";
+  const bool bDisplay = std::string(damage.pArchive) == "DISPLAY";
   const SDamage intact = {"intact", "", nullptr, nullptr, ""};
-  ASSERT_TRUE(KvTestMakeDamagedRoot(bSettings ? intact : damage, m_dir + "/root"));
+  ASSERT_TRUE(KvTestMakeDamagedRoot(bSettings || bDisplay ? intact : damage, m_dir + "/root"));
   const std::string data = m_dir + "/root/Data";
   std::ofstream(data + "/project.ini") << "SKIP_UI 1\n" << (bSettings ? damage.pEntry : "");
   CProcess game;
   ASSERT_TRUE(game.start({KV_GAME_PATH}, data,
-                         {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null",
-                          "GRINDLOW_STORE_DIR=" + m_dir + "/store"}));
+                         {bDisplay ? std::string("DISPLAY=") + damage.pEntry : "SDL_VIDEODRIVER=offscreen",
+                          "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + m_dir + "/store"}));
   const int iStatus = game.finish();
   const std::string& out = game.out();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)

@@ -8,24 +8,35 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Corvane/Program/KvProgram.h"
 #include "Platform/Win32/Win32Sdl.h"
+#include "Platform/Win32/Win32Window.h"
 #include "Tests/Support/DamagedDataRootTestSupport.h"
 #include "Tests/Support/GameProcessTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+
+// Xlib's macros (None, Bool, Status) clash with the test framework's names: included last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -90,19 +101,22 @@ size_t occurrences(const std::string& out, const std::string& text) {
   return uiCount;
 }
 
-// Ctrl-C ends the game normally at whatever moment of its start-up it comes, with the sound and the movies
-// on SDL's audio (the dummy driver here): exit code 0, no crash report. The moments follow the program's
-// own progress: a signal already waiting when main starts, the first line main prints, the end of the second
-// start-up stage. Starting without a display says so once.
+// Ctrl-C (or SIGTERM) ends the game normally at whatever moment of its start-up it comes, with the sound and the
+// movies on SDL's audio (the dummy driver here): exit code 0, no crash report. The moments follow the program's
+// own progress: a signal already waiting when the program's first code runs, the first line main prints, the end
+// of the second start-up stage. Starting without a display says so once.
 TEST_F(GameEnding, CtrlCEndsTheGameNormallyAtAnyMomentOfItsStartUp) {
   struct SMoment {
     const char* pName;
     const char* pAfter;  // the output that comes first; null: at once
+    int iSignal;
   };
   const SMoment aMoments[] = {
-      {"waiting when main starts", nullptr},
-      {"after the first line", "Grindlow: Ctrl-C or closing the window ends the game.\n"},
-      {"once running", gc_pszRUNNING},
+      {"waiting when main starts", nullptr, SIGINT},
+      {"SIGTERM waiting when main starts", nullptr, SIGTERM},
+      {"after the first line", "Grindlow: Ctrl-C or closing the window ends the game.\n", SIGINT},
+      {"once running", gc_pszRUNNING, SIGINT},
+      {"SIGTERM once running", gc_pszRUNNING, SIGTERM},
   };
   for (const SMoment& moment : aMoments) {
     SCOPED_TRACE(moment.pName);
@@ -115,7 +129,7 @@ TEST_F(GameEnding, CtrlCEndsTheGameNormallyAtAnyMomentOfItsStartUp) {
       const bool bReached = game.readUntil(moment.pAfter);
       ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
     }
-    ASSERT_EQ(kill(game.pid(), SIGINT), 0);
+    ASSERT_EQ(kill(game.pid(), moment.iSignal), 0);
     const int iStatus = game.finish();
     EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL)
         << statusText(iStatus) << "\n" << game.out();
@@ -176,26 +190,191 @@ TEST_F(GameEnding, GraphicsStartUpFailuresEndWithExitCodeThree) {
   }
 }
 
-// The X server goes away while the game draws into its window: the game ends with its own message and exit
-// code 4, not by a signal, and leaves no crash report.
-TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
-  CProcess server;
-  const std::string display = startVirtualXServer(&server, m_dir, "640x480x24");
-  if (display.empty()) {
-    GTEST_SKIP() << "needs Xvfb";
+// Threads that keep every processor busy while they live, as other programs on a loaded machine do.
+class CBusyThreads {
+ public:
+  explicit CBusyThreads(unsigned uiCount) {
+    for (unsigned i = 0; i < uiCount; ++i) {
+      m_threads.emplace_back([this] {
+        while (!m_bStop.load(std::memory_order_relaxed)) {
+        }
+      });
+    }
   }
-  CProcess game;
-  startGame(&game, KV_DATA_ROOT, {"SDL_VIDEODRIVER=x11", "DISPLAY=" + display});
-  const bool bRunning = game.readUntil(gc_pszRUNNING);
-  ASSERT_TRUE(bRunning) << statusText(game.finish()) << "\n" << game.out();
-  ASSERT_EQ(kill(server.pid(), SIGTERM), 0);
-  server.finish();
-  const int iStatus = game.finish();
-  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_DISPLAY_LOST)
-      << statusText(iStatus) << "\n" << game.out();
-  EXPECT_NE(game.out().find("The game ends: the connection to the display was lost."), std::string::npos)
-      << game.out();
-  EXPECT_EQ(crashReports(), 0u);
+  ~CBusyThreads() {
+    m_bStop.store(true);
+    for (std::thread& thread : m_threads) thread.join();
+  }
+
+ private:
+  std::atomic<bool> m_bStop{false};
+  std::vector<std::thread> m_threads;
+};
+
+// How long a wait for something that must happen goes on before the test gives up: only there so a fault ends in a
+// failure instead of a hang, never a measure of speed.
+constexpr auto gc_hangGuard = std::chrono::seconds(60);
+
+// Where a window lies on the screen.
+struct SPlace {
+  int x = 0;
+  int y = 0;
+  int iWidth = 0;
+  int iHeight = 0;
+};
+
+// The dialog window on the server (a message box), once it is mapped; nullopt when none comes before the guard.
+std::optional<SPlace> waitForDialog(Display* pDisplay) {
+  const Atom type = XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE", False);
+  const Atom dialog = XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+  for (const auto deadline = std::chrono::steady_clock::now() + gc_hangGuard;
+       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    Window root = 0;
+    Window parent = 0;
+    Window* pChildren = nullptr;
+    unsigned uiCount = 0;
+    XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &uiCount);
+    std::optional<SPlace> found;
+    for (unsigned i = 0; i < uiCount && !found; ++i) {
+      Atom actual = 0;
+      int iFormat = 0;
+      unsigned long uiItems = 0;
+      unsigned long uiAfter = 0;
+      unsigned char* pData = nullptr;
+      XWindowAttributes attributes{};
+      if (XGetWindowProperty(pDisplay, pChildren[i], type, 0, 1, False, XA_ATOM, &actual, &iFormat, &uiItems,
+                             &uiAfter, &pData) == Success &&
+          pData != nullptr && uiItems == 1 && *reinterpret_cast<Atom*>(pData) == dialog &&
+          XGetWindowAttributes(pDisplay, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
+        found = SPlace{attributes.x, attributes.y, attributes.width, attributes.height};
+      }
+      if (pData != nullptr) XFree(pData);
+    }
+    if (pChildren != nullptr) XFree(pChildren);
+    if (found) return found;
+  }
+  return std::nullopt;
+}
+
+// The processes that the threads of process pid started.
+std::vector<pid_t> childrenOf(pid_t pid) {
+  std::vector<pid_t> children;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    std::ifstream list(task.path() / "children");
+    for (pid_t child = 0; list >> child;) children.push_back(child);
+  }
+  return children;
+}
+
+// Whether the process has ended: reaped here (this test adopts orphans) or by its parent. False when it still runs
+// when the guard runs out.
+bool ended(pid_t pid) {
+  for (const auto deadline = std::chrono::steady_clock::now() + gc_hangGuard;
+       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    const pid_t reaped = waitpid(pid, nullptr, WNOHANG);
+    if (reaped == pid || (reaped < 0 && kill(pid, 0) != 0)) return true;
+  }
+  return false;
+}
+
+// A data stop under X: the reason goes to the standard error as well as into a box, whose lines are wrapped so
+// that it lies within the 1280-pixel-wide screen. SIGTERM or Ctrl-C while the box is up ends the game with exit code
+// 3, and the box's process ends with the game, also when the game is killed in a way it cannot catch.
+TEST_F(GameEnding, ADataStopBoxUnderXEndsOnSignalsAndLeavesNoProcess) {
+  struct SCase {
+    int iSignal;
+    bool bCaught;  // the game ends with exit code 3; else by the signal
+  };
+  const SCase aCases[] = {{SIGTERM, true}, {SIGINT, true}, {SIGKILL, false}};
+  // A box outliving the game is adopted by this process, so that it can be seen to end.
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  // Without its game archive the game stops on a reason of nearly 200 characters, far wider than the screen on
+  // one line.
+  const SDamage intact = {"intact", "", nullptr, nullptr, ""};
+  ASSERT_TRUE(KvTestMakeDamagedRoot(intact, m_dir + "/root"));
+  fs::remove(m_dir + "/root/Data/RWG_win32.mtc");
+  fs::remove(m_dir + "/root/Data/RWG_win32.mdf");
+  const std::string expected =
+      "Mag archive [RWG] not found: neither [.\\RWG_win32.mtc] nor [.\\Mag\\RWG_win32.mtc] exists";
+  for (const SCase& test : aCases) {
+    SCOPED_TRACE(strsignal(test.iSignal));
+    fs::remove_all(store());
+    CProcess server;
+    const std::string display = startVirtualXServer(&server, m_dir, "1280x720x24");
+    if (display.empty()) {
+      GTEST_SKIP() << "needs Xvfb";
+    }
+    CProcess game;
+    startGame(&game, m_dir + "/root/Data", {"DISPLAY=" + display});
+    const std::string line = "Grindlow: The game cannot go on: a data file is missing or damaged. ";
+    const bool bSaid = game.readUntil(line);
+    ASSERT_TRUE(bSaid) << statusText(game.finish()) << "\n" << game.out();
+    Display* pDisplay = XOpenDisplay(display.c_str());
+    ASSERT_NE(pDisplay, nullptr);
+    const std::optional<SPlace> box = waitForDialog(pDisplay);
+    XCloseDisplay(pDisplay);
+    ASSERT_TRUE(box.has_value()) << "no message box";
+    EXPECT_GE(box->x, 0);
+    EXPECT_LE(box->x + box->iWidth, 1280);
+    EXPECT_GE(box->y, 0);
+    EXPECT_LE(box->y + box->iHeight, 720);
+    const std::vector<pid_t> boxProcesses = childrenOf(game.pid());
+    ASSERT_EQ(boxProcesses.size(), 1u) << "the box's own process";
+
+    ASSERT_EQ(kill(game.pid(), test.iSignal), 0);
+    // First, as a box left behind would hold the game's output open.
+    if (!ended(boxProcesses[0])) {
+      ADD_FAILURE() << "the box's process " << boxProcesses[0] << " outlived the game";
+      kill(boxProcesses[0], SIGKILL);
+    }
+    const int iStatus = game.finish();
+    if (test.bCaught) {
+      EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+          << statusText(iStatus) << "\n" << game.out();
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(iStatus) && WTERMSIG(iStatus) == test.iSignal) << statusText(iStatus);
+    }
+    EXPECT_NE(game.out().find(expected, game.out().find(line)), std::string::npos) << game.out();
+    EXPECT_EQ(crashReports(), 0u);
+  }
+}
+
+// The X server goes away at any moment after the game has reached it, start-up included, on a machine whose
+// processors are all busy: the game ends with its own message and exit code 4, not by a signal or Xlib's exit, and
+// leaves no crash report. The game stops itself at each moment of its start-up that touches the server (the
+// stand-in's stop points); the server is killed there and the game goes on; the last case kills it while frames run.
+TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
+  const std::vector<unsigned> aStopPoints = {WIN32_STOP_WATCH_OPENED, WIN32_STOP_DRIVER_WARM_UP,
+                                             WIN32_STOP_VIDEO_STARTED, WIN32_STOP_WINDOW_MADE,
+                                             WIN32_STOP_DEVICE_MADE,   WIN32_STOP_FRAME_PRESENTED,
+                                             NUM_WIN32_STOP_POINTS};
+  for (const unsigned uiStopPoint : aStopPoints) {
+    const bool bRunning = uiStopPoint == NUM_WIN32_STOP_POINTS;
+    SCOPED_TRACE(bRunning ? std::string("while running") : "at stop point " + std::to_string(uiStopPoint));
+    fs::remove_all(store());
+    CProcess server;
+    const std::string display = startVirtualXServer(&server, m_dir, "640x480x24");
+    if (display.empty()) {
+      GTEST_SKIP() << "needs Xvfb";
+    }
+    const CBusyThreads load(std::max(8u, std::thread::hardware_concurrency()));
+    CProcess game;
+    startGame(&game, KV_DATA_ROOT,
+              {"DISPLAY=" + display, "GRINDLOW_WIN32_FAULTS=stopat:" + std::to_string(uiStopPoint)});
+    const bool bReached = bRunning ? game.readUntil(gc_pszRUNNING) : game.waitStopped();
+    ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
+    ASSERT_EQ(kill(server.pid(), SIGKILL), 0);
+    server.finish();
+    if (!bRunning) {
+      ASSERT_EQ(kill(game.pid(), SIGCONT), 0);
+    }
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_DISPLAY_LOST)
+        << statusText(iStatus) << "\n" << game.out();
+    EXPECT_NE(game.out().find("The game ends: the connection to the display was lost."), std::string::npos)
+        << game.out();
+    EXPECT_EQ(crashReports(), 0u);
+  }
 }
 
 // A data file the game needs that is missing or damaged ends the game as a refused string table does: the
