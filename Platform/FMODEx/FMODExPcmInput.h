@@ -1,0 +1,57 @@
+// The mixer's side of the movie sound join (Platform/Common/PlatformPcmSink.h): the inputs a movie's sound renderer
+// writes its played sound into, and the sink an initialised system installs. An input's frames are added into every
+// mixed block after the voices, at full scale: the writer has applied its own volume, and the library's groups do
+// not reach it (the movie's sound is not one of the library's channels).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "Platform/Common/PlatformPcmSink.h"
+
+namespace FMODExInternal {
+
+struct SystemState;
+
+// Frames an input holds before it is mixed (and again after it ran dry): the writer hands over blocks of about this
+// size on its own clock, so one block in hand covers the jitter between the two clocks.
+inline constexpr int gc_iPCM_START_FRAMES = 2048;
+// The most an input holds (about a second at 48 kHz): a mixer that stops pulling for longer loses the oldest frames.
+inline constexpr int gc_iPCM_CAPACITY_FRAMES = 49152;
+
+class PcmInput final : public IPlatformPcmInput {
+ public:
+  PcmInput();
+  void write(const std::int16_t* pFrames, unsigned int uiFrames) override;
+  // The mixing thread, with the system's lock held: adds what it holds, up to iFrames, into pOut (interleaved
+  // stereo). bFlush mixes what is held without waiting for the start amount (its writer has let go). Allocates
+  // nothing.
+  void mixInto(float* pOut, int iFrames, bool bFlush);
+  // The sink is gone: from now on writes are dropped and nothing is held.
+  void detach();
+  bool empty();
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::int16_t> m_ring;  // interleaved stereo
+  size_t m_uiRead = 0;               // frame index of the oldest frame held
+  size_t m_uiQueued = 0;
+  bool m_bStarted = false;
+  bool m_bDetached = false;
+};
+
+// What an initialised system installs as the program's sink.
+class PcmSink final : public IPlatformPcmSink {
+ public:
+  explicit PcmSink(SystemState* pSystem) : mp_pSystem(pSystem) {}
+  int pcmRate() override;
+  double pcmLatency() override;
+  std::shared_ptr<IPlatformPcmInput> openPcmInput() override;
+
+ private:
+  SystemState* mp_pSystem;
+};
+
+}  // namespace FMODExInternal
