@@ -6,7 +6,8 @@
 
 namespace FMODExInternal {
 
-PcmInput::PcmInput() : m_ring(static_cast<size_t>(gc_iPCM_CAPACITY_FRAMES) * 2, 0) {}
+PcmInput::PcmInput(int iStartFrames)
+    : m_ring(static_cast<size_t>(gc_iPCM_CAPACITY_FRAMES) * 2, 0), m_uiStart(static_cast<size_t>(iStartFrames)) {}
 
 void PcmInput::write(const std::int16_t* pFrames, unsigned int uiFrames) {
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -32,7 +33,7 @@ void PcmInput::write(const std::int16_t* pFrames, unsigned int uiFrames) {
 
 void PcmInput::mixInto(float* pOut, int iFrames, bool bFlush) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (!m_bStarted && (bFlush || m_uiQueued >= static_cast<size_t>(gc_iPCM_START_FRAMES))) m_bStarted = true;
+  if (!m_bStarted && (bFlush || m_uiQueued >= m_uiStart)) m_bStarted = true;
   if (!m_bStarted) return;
   const size_t uiCapacity = m_ring.size() / 2;
   const size_t uiFrames = std::min(static_cast<size_t>(iFrames), m_uiQueued);
@@ -59,6 +60,13 @@ bool PcmInput::empty() {
   return m_uiQueued == 0;
 }
 
+int PcmSink::startFramesLocked() const {
+  if (mp_pSystem->eOutput == EFMODExOutput::Null) {
+    return static_cast<int>(gc_dPCM_NULL_START_SECONDS * mp_pSystem->iRate);
+  }
+  return gc_iPCM_START_FRAMES;
+}
+
 int PcmSink::pcmRate() {
   std::lock_guard<std::mutex> guard(mp_pSystem->lock);
   return mp_pSystem->iRate;
@@ -67,13 +75,13 @@ int PcmSink::pcmRate() {
 double PcmSink::pcmLatency() {
   std::lock_guard<std::mutex> guard(mp_pSystem->lock);
   const int iDeviceFrames = mp_pSystem->uiDevice != 0 ? mp_pSystem->iDeviceBufferFrames : 0;
-  return static_cast<double>(gc_iPCM_START_FRAMES + iDeviceFrames) / mp_pSystem->iRate;
+  return static_cast<double>(startFramesLocked() + iDeviceFrames) / mp_pSystem->iRate;
 }
 
 std::shared_ptr<IPlatformPcmInput> PcmSink::openPcmInput() {
-  auto pInput = std::make_shared<PcmInput>();
   std::lock_guard<std::mutex> guard(mp_pSystem->lock);
   if (!mp_pSystem->bInitialized) return nullptr;
+  auto pInput = std::make_shared<PcmInput>(startFramesLocked());
   mp_pSystem->pcmInputs.push_back(pInput);
   return pInput;
 }

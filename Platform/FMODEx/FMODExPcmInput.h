@@ -15,15 +15,18 @@ namespace FMODExInternal {
 
 struct SystemState;
 
-// Frames an input holds before it is mixed (and again after it ran dry): the writer hands over blocks of about this
-// size on its own clock, so one block in hand covers the jitter between the two clocks.
+// Frames an input holds before it is mixed (and again after it ran dry): the writer hands over blocks of about half
+// this size on its own clock, so one block in hand covers the jitter between the two clocks. The null output mixes
+// the time that passed at each System::update, a game frame's time at once (a tenth of a second and more while a
+// movie holds the frame back), so its inputs hold more before they start.
 inline constexpr int gc_iPCM_START_FRAMES = 2048;
+inline constexpr double gc_dPCM_NULL_START_SECONDS = 0.15;
 // The most an input holds (about a second at 48 kHz): a mixer that stops pulling for longer loses the oldest frames.
 inline constexpr int gc_iPCM_CAPACITY_FRAMES = 49152;
 
 class PcmInput final : public IPlatformPcmInput {
  public:
-  PcmInput();
+  explicit PcmInput(int iStartFrames);
   void write(const std::int16_t* pFrames, unsigned int uiFrames) override;
   // The mixing thread, with the system's lock held: adds what it holds, up to iFrames, into pOut (interleaved
   // stereo). bFlush mixes what is held without waiting for the start amount (its writer has let go). Allocates
@@ -38,6 +41,7 @@ class PcmInput final : public IPlatformPcmInput {
   std::vector<std::int16_t> m_ring;  // interleaved stereo
   size_t m_uiRead = 0;               // frame index of the oldest frame held
   size_t m_uiQueued = 0;
+  size_t m_uiStart;
   bool m_bStarted = false;
   bool m_bDetached = false;
 };
@@ -51,6 +55,8 @@ class PcmSink final : public IPlatformPcmSink {
   std::shared_ptr<IPlatformPcmInput> openPcmInput() override;
 
  private:
+  // What an input holds before it starts, for the system's output (its lock held).
+  int startFramesLocked() const;
   SystemState* mp_pSystem;
 };
 
