@@ -8,7 +8,6 @@
 #include <fstream>
 #include <thread>
 
-#include "Platform/FMODEx/FMODExTest.h"
 #include "Tests/Platform/DShow/DShowTestSupport.h"
 #include "Tests/Support/MovieTestSupport.h"
 
@@ -192,22 +191,6 @@ TEST_F(DShowGraphTest, TheAllocatorIsAskedForSurfacesOfTheMoviesSize) {
 constexpr double gc_dEARLY = 0.002;
 constexpr double gc_dFRAME = 0.04;  // the sample movies' 25 frames a second
 
-// Starts the sound library's mixer on its manual output (the movie's sound then goes into it); null when not bWanted.
-FMOD::System* startMixer(bool bWanted) {
-  FMOD::System* pMixer = nullptr;
-  if (!bWanted) return nullptr;
-  FMODExSetOutput(EFMODExOutput::Manual);
-  EXPECT_EQ(FMOD::System_Create(&pMixer), FMOD_OK);
-  EXPECT_EQ(pMixer->init(32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
-  return pMixer;
-}
-
-void stopMixer(FMOD::System* pMixer) {
-  if (pMixer == nullptr) return;
-  EXPECT_EQ(pMixer->release(), FMOD_OK);
-  FMODExClearOutput();
-}
-
 // The clock moves one sound block at a time. After each step the frame handed over last is exactly the latest one
 // whose time the sound has reached: none is early, none stays behind. Frames come in order, in the texture the
 // presenter gave (each frame's number read from its pixels); every frame is either shown or dropped; the end of
@@ -216,10 +199,8 @@ void stopMixer(FMOD::System* pMixer) {
 TEST_F(DShowGraphTest, EachFrameIsShownWhenTheSoundReachesIt) {
   for (const bool bMixer : {false, true}) {
     SCOPED_TRACE(bMixer ? "into the mixer" : "on its own");
-    FMOD::System* pMixer = startMixer(bMixer);
-    buildGraph("Test_Counter");
     SObservedSound observed;
-    DShowTestSetAudioObserver(&observeSound, &observed);
+    FMOD::System* pMixer = startObservedCounter(bMixer, &observed);
     ASSERT_EQ(mp_pEvent->SetNotifyWindow(reinterpret_cast<OAHWND>(m_hWnd), WM_APP + 1, 77), S_OK);
     SDShowStats stats;
     ASSERT_TRUE(DShowTestGetStats(mp_pGraph, &stats));
@@ -446,10 +427,8 @@ int peakOf(SObservedSound& observed, size_t* puiFrames = nullptr) {
 TEST_F(DShowGraphTest, TheVolumeScalesTheSoundInHundredthsOfADecibel) {
   for (const bool bMixer : {false, true}) {
     SCOPED_TRACE(bMixer ? "into the mixer" : "on its own");
-    FMOD::System* pMixer = startMixer(bMixer);
-    buildGraph("Test_Counter");
     SObservedSound observed;
-    DShowTestSetAudioObserver(&observeSound, &observed);
+    FMOD::System* pMixer = startObservedCounter(bMixer, &observed);
     IBasicAudio* pAudio = nullptr;
     ASSERT_EQ(mp_pGraph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&pAudio)), S_OK);
     EXPECT_EQ(pAudio->put_Volume(1), E_INVALIDARG);
