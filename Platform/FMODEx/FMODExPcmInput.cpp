@@ -6,8 +6,10 @@
 
 namespace FMODExInternal {
 
-PcmInput::PcmInput(int iStartFrames)
-    : m_ring(static_cast<size_t>(gc_iPCM_CAPACITY_FRAMES) * 2, 0), m_uiStart(static_cast<size_t>(iStartFrames)) {}
+PcmInput::PcmInput(int iStartFrames, int iMostFrames)
+    : m_ring(static_cast<size_t>(gc_iPCM_CAPACITY_FRAMES) * 2, 0),
+      m_uiStart(static_cast<size_t>(iStartFrames)),
+      m_uiMost(static_cast<size_t>(std::min(iMostFrames, gc_iPCM_CAPACITY_FRAMES))) {}
 
 void PcmInput::write(const std::int16_t* pFrames, unsigned int uiFrames) {
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -29,6 +31,11 @@ void PcmInput::write(const std::int16_t* pFrames, unsigned int uiFrames) {
     uiWrite = (uiWrite + uiRun) % uiCapacity;
   }
   m_uiQueued += uiFrames;
+  if (m_uiQueued > m_uiMost) {
+    const size_t uiDrop = m_uiQueued - std::min(m_uiStart, m_uiQueued);
+    m_uiRead = (m_uiRead + uiDrop) % uiCapacity;
+    m_uiQueued -= uiDrop;
+  }
 }
 
 void PcmInput::mixInto(float* pOut, int iFrames, bool bFlush) {
@@ -67,6 +74,11 @@ int PcmSink::startFramesLocked() const {
   return gc_iPCM_START_FRAMES;
 }
 
+int PcmSink::mostFramesLocked() const {
+  if (mp_pSystem->uiDevice != 0) return startFramesLocked() + gc_iPCM_DEVICE_SLACK_FRAMES;
+  return gc_iPCM_CAPACITY_FRAMES;
+}
+
 int PcmSink::pcmRate() {
   std::lock_guard<std::mutex> guard(mp_pSystem->lock);
   return mp_pSystem->iRate;
@@ -81,7 +93,7 @@ double PcmSink::pcmLatency() {
 std::shared_ptr<IPlatformPcmInput> PcmSink::openPcmInput() {
   std::lock_guard<std::mutex> guard(mp_pSystem->lock);
   if (!mp_pSystem->bInitialized) return nullptr;
-  auto pInput = std::make_shared<PcmInput>(startFramesLocked());
+  auto pInput = std::make_shared<PcmInput>(startFramesLocked(), mostFramesLocked());
   mp_pSystem->pcmInputs.push_back(pInput);
   return pInput;
 }

@@ -22,11 +22,16 @@ struct SystemState;
 inline constexpr int gc_iPCM_START_FRAMES = 2048;
 inline constexpr double gc_dPCM_NULL_START_SECONDS = 0.15;
 // The most an input holds (about a second at 48 kHz): a mixer that stops pulling for longer loses the oldest frames.
+// The null output catches up on what piled up while the game's frame stalled, so its inputs may hold that much; a
+// device takes frames in real time, so more than this past the start amount means its clock runs slower than the
+// writer's, and the oldest frames go down to the start amount to keep the sound with the picture.
 inline constexpr int gc_iPCM_CAPACITY_FRAMES = 49152;
+inline constexpr int gc_iPCM_DEVICE_SLACK_FRAMES = 4096;
 
 class PcmInput final : public IPlatformPcmInput {
  public:
-  explicit PcmInput(int iStartFrames);
+  // Holds iStartFrames before it is mixed, and never more than iMostFrames (at most the capacity).
+  PcmInput(int iStartFrames, int iMostFrames);
   void write(const std::int16_t* pFrames, unsigned int uiFrames) override;
   // The mixing thread, with the system's lock held: adds what it holds, up to iFrames, into pOut (interleaved
   // stereo). bFlush mixes what is held without waiting for the start amount (its writer has let go). Allocates
@@ -42,6 +47,7 @@ class PcmInput final : public IPlatformPcmInput {
   size_t m_uiRead = 0;               // frame index of the oldest frame held
   size_t m_uiQueued = 0;
   size_t m_uiStart;
+  size_t m_uiMost;
   bool m_bStarted = false;
   bool m_bDetached = false;
 };
@@ -55,8 +61,9 @@ class PcmSink final : public IPlatformPcmSink {
   std::shared_ptr<IPlatformPcmInput> openPcmInput() override;
 
  private:
-  // What an input holds before it starts, for the system's output (its lock held).
+  // What an input holds before it starts and at most, for the system's output (its lock held).
   int startFramesLocked() const;
+  int mostFramesLocked() const;
   SystemState* mp_pSystem;
 };
 
