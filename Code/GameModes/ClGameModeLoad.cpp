@@ -263,6 +263,7 @@ void GAMESetCategoryVolumesFromProfile() {
   g_aAudioCategories[1].m_fVolume = static_cast<f32>(g_pPlayerProfileData->m_iMusicVolume) * 0.01f;
   g_aAudioCategories[2].m_fVolume = static_cast<f32>(g_pPlayerProfileData->m_iSoundEffectVolume) * 0.01f;
   g_aAudioCategories[3].m_fVolume = g_aAudioCategories[2].m_fVolume;
+  g_fMovieVolume = g_aAudioCategories[0].m_fVolume;
 }
 
 i32 ClGameModeLoad::enter(i32) {

@@ -65,5 +65,6 @@ extern u64 g_uLoadingFramesRun;
 extern i32 g_iFlipBooksRegistered;
 extern i32 g_iFlipBooksAbsent;
 
-// The audio categories' user volumes from the profile's options (percent): 0 master, 1 music, 2 and 3 effects.
+// The audio categories' user volumes from the profile's options (percent): 0 master, 1 music, 2 and 3 effects; and
+// the movie volume the splash screens play at (g_fMovieVolume), the master volume as the video mode's movies.
 void GAMESetCategoryVolumesFromProfile();

@@ -1,4 +1,5 @@
-// The sound renderer's output (an SDL audio device of its own, or a null output in real time) and the movie clock.
+// The sound renderer's output (the sound library's mixer, an SDL audio device of its own, or a null output in real
+// time) and the movie clock.
 #include <SDL.h>
 
 #include <algorithm>
@@ -22,9 +23,14 @@ double secondsBetween(SteadyClock::time_point from, SteadyClock::time_point to) 
 
 }  // namespace
 
-CAudioOutput::CAudioOutput(int iRate, EDShowAudioOutput eOutput)
+CAudioOutput::CAudioOutput(int iRate, EDShowAudioOutput eOutput, const SPlatformPcmInput* pMixer)
     : m_iRate(iRate), m_ring(static_cast<size_t>(gc_dRING_SECONDS * iRate) * 2, 0) {
-  if (eOutput == EDShowAudioOutput::Device) {
+  if (pMixer != nullptr) {
+    mp_pMixer = pMixer->pInput;
+    m_dMixerLatency = pMixer->dLatency;
+  }
+  // The mixer holds the program's sound device: a device of the movie's own is opened only without it.
+  if (eOutput == EDShowAudioOutput::Device && mp_pMixer == nullptr) {
     if (Win32InitSdlSubSystem(SDL_INIT_AUDIO) == 0) {
       m_bSdlAudio = true;
       SDL_AudioSpec want{};
@@ -187,8 +193,10 @@ double CAudioOutput::clockLocked(SteadyClock::time_point now) {
 void CAudioOutput::fill(std::int16_t* pOut, int iFrames) {
   const SteadyClock::time_point now = clockNow();
   double dMediaTime = 0.0;
+  bool bPlaying = false;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
+    bPlaying = m_bRunning;
     dMediaTime = m_dBasePts + static_cast<double>(m_uiTaken) / m_iRate;
     const size_t uiCapacity = m_ring.size() / 2;
     const size_t uiFrames = m_bRunning ? std::min(static_cast<size_t>(iFrames), m_uiQueued) : 0;
@@ -211,6 +219,8 @@ void CAudioOutput::fill(std::int16_t* pOut, int iFrames) {
       m_uiQueued -= uiFrames;
     }
   }
+  // The whole block goes on, its silence too, so the mixer's input keeps time with this clock.
+  if (mp_pMixer != nullptr && bPlaying) mp_pMixer->write(pOut, static_cast<unsigned int>(iFrames));
   notifyAudioObserver(pOut, static_cast<unsigned int>(iFrames), m_iRate, now, dMediaTime);
 }
 
@@ -222,7 +232,8 @@ SteadyClock::time_point CAudioOutput::nextHandOver() {
 void CAudioOutput::handOverManual() {
   fill(m_manualBlock.data(), gc_iBLOCK_FRAMES);
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_tNextHandOver += std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(latency()));
+  m_tNextHandOver += std::chrono::duration_cast<SteadyClock::duration>(
+      std::chrono::duration<double>(static_cast<double>(gc_iBLOCK_FRAMES) / m_iRate));
 }
 
 void CAudioOutput::deviceCallback(void* pUser, std::uint8_t* pStream, int iLength) {

@@ -338,7 +338,13 @@ CSoundRenderer::~CSoundRenderer() {
 HRESULT CSoundRenderer::onConnect(CPin*, CPin* pOutput) {
   auto* pSource = dynamic_cast<CSourceFilter*>(pOutput->filter());
   if (pSource == nullptr) return VFW_E_CANNOT_RENDER;
-  mp_pOutput = std::make_unique<CAudioOutput>(pSource->movie()->audioRate(), chosenAudioOutput());
+  const EDShowAudioOutput eOutput = chosenAudioOutput();
+  // The sound goes into the sound library's mixer when one runs (the null output keeps it out of any mix), at the
+  // mixer's rate; a movie whose sound cannot be resampled to it plays on its own.
+  SPlatformPcmInput mixer;
+  const bool bMixer = eOutput != EDShowAudioOutput::Null && PlatformOpenPcmInput(&mixer) &&
+                      pSource->movie()->setAudioRate(mixer.iRate);
+  mp_pOutput = std::make_unique<CAudioOutput>(pSource->movie()->audioRate(), eOutput, bMixer ? &mixer : nullptr);
   mp_pOutput->setVolume(m_lVolume);
   return S_OK;
 }

@@ -471,7 +471,9 @@ SDShowStats CGraph::stats() {
     auto* pSound = dynamic_cast<CSoundRenderer*>(entry.pFilter);
     if (pSound != nullptr && pSound->output() != nullptr) {
       stats.bAudioDevice = pSound->output()->isDevice();
+      stats.bAudioMixer = pSound->output()->isMixer();
       stats.iAudioRate = pSound->output()->rate();
+      stats.dAudioBlock = static_cast<double>(CAudioOutput::gc_iBLOCK_FRAMES) / pSound->output()->rate();
       stats.dAudioLatency = pSound->output()->latency();
     }
   }

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "Platform/Common/PlatformPcmSink.h"
 #include "Platform/DShow/DShow.h"
 #include "Platform/DShow/DShowTest.h"
 #include "Platform/DShow/VMR9.h"
@@ -75,7 +76,10 @@ class CMovie {
   int height() const;
   // The pixel aspect ratio as width:height of the picture (the frame size when the stream gives none).
   void aspectRatio(LONG* pX, LONG* pY) const;
+  // Frames a second of the decoded sound: the stream's own rate unless setAudioRate asked for another.
   int audioRate() const { return m_iAudioRate; }
+  // Resamples the sound to iRate from now on (before decoding starts); false when the resampler refuses it.
+  bool setAudioRate(int iRate);
   // The file's duration in seconds (0 when the file does not say).
   double duration() const { return m_dDuration; }
   double frameDuration() const { return m_dFrameDuration; }
@@ -111,6 +115,7 @@ class CMovie {
   double m_dNextAudioPts = 0.0;
   SwrContext* mp_pResampler = nullptr;
   int m_iAudioRate = 0;
+  int m_iStreamRate = 0;  // the stream's own
   AVPacket* mp_pPacket = nullptr;
   AVFrame* mp_pScratch = nullptr;
   bool m_bEnd = false;
@@ -132,24 +137,28 @@ class CFrameConverter {
 
 // The sound renderer's output: interleaved 16-bit stereo at the movie's rate, queued by the decoding thread and
 // played by an SDL audio device (its callback), by a null output thread in real time, or (the tests' manual output)
-// block by block as the test clock passes each block's time. It keeps the movie
+// block by block as the test clock passes each block's time. With the sound library's mixer as its sink (then at the
+// mixer's rate) there is no device of its own: the null thread or the manual output plays the blocks, and each
+// block played is written into the mixer's input, heard the sink's latency later. It keeps the movie
 // clock: the media time being heard, from the frames played and the time of the last hand-over, going on with the
 // wall clock once the last queued frame has been heard after the end of the stream.
 class CAudioOutput {
  public:
   static constexpr int gc_iBLOCK_FRAMES = 1024;
 
-  CAudioOutput(int iRate, EDShowAudioOutput eOutput);
+  // pMixer: an input on the mixer (null: none), whose rate iRate is.
+  CAudioOutput(int iRate, EDShowAudioOutput eOutput, const SPlatformPcmInput* pMixer);
   ~CAudioOutput();
   bool isDevice() const { return m_uiDevice != 0; }
+  bool isMixer() const { return mp_pMixer != nullptr; }
   bool isManual() const { return m_bManual; }
   // Manual output: when the next block falls due (the time point's maximum while not running), and its hand-over.
   SteadyClock::time_point nextHandOver();
   void handOverManual();
   int rate() const { return m_iRate; }
   // Seconds from handing a block over until its first frame is heard: one block (the device plays the block
-  // before while it is given the next).
-  double latency() const { return static_cast<double>(gc_iBLOCK_FRAMES) / m_iRate; }
+  // before while it is given the next), and the mixer's own latency when the block goes on to the mixer.
+  double latency() const { return static_cast<double>(gc_iBLOCK_FRAMES) / m_iRate + m_dMixerLatency; }
 
   void setRunning(bool bRunning);
   // Attenuation in hundredths of a decibel (-10000: silence).
@@ -171,6 +180,8 @@ class CAudioOutput {
   double clockLocked(SteadyClock::time_point now);
 
   int m_iRate;
+  std::shared_ptr<IPlatformPcmInput> mp_pMixer;
+  double m_dMixerLatency = 0.0;
   unsigned int m_uiDevice = 0;  // SDL_AudioDeviceID
   bool m_bSdlAudio = false;
   bool m_bManual = false;

@@ -116,6 +116,7 @@ std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResu
     } else {
       pMovie->m_iAudioStream = iAudio;
       pMovie->m_iAudioRate = pAudio->sample_rate;
+      pMovie->m_iStreamRate = pAudio->sample_rate;
       pMovie->m_dAudioTimeBase = av_q2d(pFormat->streams[iAudio]->time_base);
     }
   }
@@ -126,6 +127,23 @@ std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResu
   pMovie->mp_pScratch = av().av_frame_alloc();
   *pResult = S_OK;
   return pMovie;
+}
+
+bool CMovie::setAudioRate(int iRate) {
+  if (mp_pAudio == nullptr || iRate <= 0) return false;
+  if (iRate == m_iAudioRate) return true;
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+  SwrContext* pResampler = nullptr;
+  if (av().swr_alloc_set_opts2(&pResampler, &stereo, AV_SAMPLE_FMT_S16, iRate, &mp_pAudio->ch_layout,
+                               mp_pAudio->sample_fmt, m_iStreamRate, 0, nullptr) < 0 ||
+      av().swr_init(pResampler) < 0) {
+    av().swr_free(&pResampler);
+    return false;
+  }
+  av().swr_free(&mp_pResampler);
+  mp_pResampler = pResampler;
+  m_iAudioRate = iRate;
+  return true;
 }
 
 int CMovie::width() const { return mp_pVideo != nullptr ? mp_pVideo->width : 0; }
@@ -194,7 +212,7 @@ void CMovie::decodeAudio(const AVPacket* pPacket, std::vector<std::int16_t>* pAu
                                       mp_pScratch->nb_samples);
       pAudio->resize(uiOld + static_cast<size_t>(std::max(iFrames, 0)) * 2);
     }
-    m_dNextAudioPts = dPts + static_cast<double>(mp_pScratch->nb_samples) / m_iAudioRate;
+    m_dNextAudioPts = dPts + static_cast<double>(mp_pScratch->nb_samples) / m_iStreamRate;
     av().av_frame_unref(mp_pScratch);
   }
 }

@@ -12,10 +12,13 @@
 #include "Platform/DShow/DShow.h"
 
 enum class EDShowAudioOutput {
-  Device,  // an SDL audio device of the graph's own, or Null when none opens
-  Null,    // no device: the sound is consumed in real time and discarded
+  // The program's sound device: the sound library's mixer when one is initialised (Platform/Common/
+  // PlatformPcmSink.h), else an SDL audio device of the graph's own, else Null.
+  Device,
+  Null,    // no device and no mixer: the sound is consumed in real time and discarded
   // No device and no thread: the clock of every graph (its sound's, or the wall clock of a movie without sound)
-  // stands still until DShowTestAdvanceClock moves it on and hands the sound over as it falls due.
+  // stands still until DShowTestAdvanceClock moves it on and hands the sound over as it falls due (into the sound
+  // library's mixer, when one is initialised).
   Manual,
 };
 
@@ -49,8 +52,10 @@ struct SDShowStats {
   std::uint32_t uiFramesPresented = 0;  // handed to the presenter
   std::uint32_t uiFramesDropped = 0;    // decoded but late, skipped for a later frame that was also due
   std::uint32_t uiDecodeErrors = 0;     // packets or frames the decoders refused
-  bool bAudioDevice = false;            // the sound plays on an SDL device (not the null output)
+  bool bAudioDevice = false;            // the sound plays on an SDL device of its own
+  bool bAudioMixer = false;             // the sound goes into the sound library's mixer
   int iAudioRate = 0;                   // frames a second of the output, 0 without sound
+  double dAudioBlock = 0.0;             // seconds of sound in each block handed to the output
   double dAudioLatency = 0.0;           // seconds from handing a block to the output until it is heard
 };
 // False for an object that is not a graph of this stand-in (any of its interfaces will do).

@@ -11,6 +11,7 @@
 
 #include "Platform/FMODEx/FMODEx.h"
 #include "Platform/FMODEx/FMODExDecoder.h"
+#include "Platform/FMODEx/FMODExPcmInput.h"
 #include "Platform/FMODEx/FMODExStreamFeed.h"
 #include "Platform/FMODEx/FMODExTest.h"
 
@@ -111,6 +112,9 @@ struct SystemState final : FMOD::System {
 
   GroupState master;
   std::vector<std::unique_ptr<GroupState>> groups;
+  // The movie sound written into the mix (FMODExPcmInput.h); the sink is installed while the system is initialised.
+  std::vector<std::shared_ptr<PcmInput>> pcmInputs;
+  PcmSink pcmSink{this};
   std::vector<std::unique_ptr<SoundState>> sounds;
   Voice voices[gc_iMAX_SOFTWARE_CHANNELS];
   ChannelHandle handles[gc_iNUM_CHANNEL_HANDLES];
@@ -135,6 +139,9 @@ struct SystemState final : FMOD::System {
   bool isGroupLocked(const FMOD::ChannelGroup* pGroup);
   bool isSoundLocked(const FMOD::Sound* pSound);
   void shutdownOutputLocked();
+  // Lets go of the inputs whose writer has let go and that have played out (not on the mixing thread: the last
+  // owner frees the input).
+  void dropPlayedInputs();
 };
 
 void countCall(EFMODExCall eCall);

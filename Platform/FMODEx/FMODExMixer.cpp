@@ -318,6 +318,10 @@ void SystemState::mixLocked(float* pOut, int iFrames) {
       stopVoiceLocked(voice);
     }
   }
+  for (const std::shared_ptr<PcmInput>& pInput : pcmInputs) {
+    // An input only this system still holds gets nothing more: what it holds plays out.
+    pInput->mixInto(pOut, iFrames, pInput.use_count() == 1);
+  }
 }
 
 void SystemState::runOutput(float* pOut, int iFrames, float* pScratch) {
@@ -338,6 +342,15 @@ void SystemState::runOutput(float* pOut, int iFrames, float* pScratch) {
     }
     iFrames -= iBlock;
   }
+}
+
+void SystemState::dropPlayedInputs() {
+  std::lock_guard<std::mutex> guard(lock);
+  pcmInputs.erase(std::remove_if(pcmInputs.begin(), pcmInputs.end(),
+                                 [](const std::shared_ptr<PcmInput>& pInput) {
+                                   return pInput.use_count() == 1 && pInput->empty();
+                                 }),
+                  pcmInputs.end());
 }
 
 void SystemState::stopVoiceLocked(Voice& voice) {

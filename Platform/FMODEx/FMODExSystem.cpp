@@ -216,6 +216,7 @@ FMOD_RESULT FMOD_System_Create(FMOD::System** system) { return FMOD::System_Crea
 
 FMOD_RESULT FMOD::System::release() {
   SystemState* pSystem = &state(this);
+  PlatformRemovePcmSink(&pSystem->pcmSink);
   // The device's thread takes the lock in its callback: close the device first, without the lock.
   if (pSystem->uiDevice != 0) {
     SDL_CloseAudioDevice(pSystem->uiDevice);
@@ -231,6 +232,11 @@ FMOD_RESULT FMOD::System::release() {
       }
     }
     pSystem->shutdownOutputLocked();
+    // A movie still writing to an input is not told: its writes are dropped from now on.
+    for (const std::shared_ptr<PcmInput>& pInput : pSystem->pcmInputs) {
+      pInput->detach();
+    }
+    pSystem->pcmInputs.clear();
     sounds.swap(pSystem->sounds);
     pSystem->groups.clear();
   }
@@ -374,6 +380,7 @@ FMOD_RESULT FMOD::System::init(int maxchannels, FMOD_INITFLAGS, void*) {
   if (uiDevice != 0) {
     SDL_PauseAudioDevice(uiDevice, 0);
   }
+  PlatformInstallPcmSink(&system.pcmSink);
   return FMOD_OK;
 }
 
@@ -417,6 +424,7 @@ FMOD_RESULT FMOD::System::update() {
   }
   float afBlock[gc_iMIX_BLOCK_FRAMES * 2];
   system.runOutput(nullptr, iFrames, afBlock);
+  system.dropPlayedInputs();
   return FMOD_OK;
 }
 

@@ -14,6 +14,7 @@
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
+#include "Corvane/UI/COMMONUIFunctions_Widget_Splash.h"
 #include "Tests/Code/UI/GAMEScreensTestSupport.h"
 #include "Tools/LangC/LangCompiler.h"
 #include "Tests/Support/GameHooksDoubles.h"
@@ -100,6 +101,7 @@ TEST_F(OptionsScreens, VolumeStepsClampAndAreHeardAtOnce) {
     EXPECT_FLOAT_EQ(g_aAudioCategories[1].m_fVolume, data().m_iMusicVolume * 0.01f);
     EXPECT_FLOAT_EQ(g_aAudioCategories[2].m_fVolume, data().m_iSoundEffectVolume * 0.01f);
     EXPECT_FLOAT_EQ(g_aAudioCategories[3].m_fVolume, data().m_iSoundEffectVolume * 0.01f);
+    EXPECT_FLOAT_EQ(g_fMovieVolume, data().m_iMasterVolume * 0.01f) << "the splash movies' volume";
   }
   CTestCall up = CTestCall::string("inc");
   data().m_iMusicVolume = 80;

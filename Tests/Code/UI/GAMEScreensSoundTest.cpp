@@ -1,8 +1,15 @@
 // The front-end screens' sounds through a running audio manager over the sound stand-in's manual output: the
-// credits swap the menu music for their own and bring it back only in the front end, and the coin of a start
-// press plays once, faded in over the shortest cue fade when one is set.
+// credits swap the menu music for their own and bring it back only in the front end, the coin of a start
+// press plays once, faded in over the shortest cue fade when one is set, and the game's own menu and level music
+// (its bank and sounds as the build makes them) play at one level.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "Code/GameModes/ClGameModeLoad.h"
 #include "Corvane/Audio/ClFMODCueInstanceContainer.h"
 #include "Tests/Code/UI/GAMEScreensTestSupport.h"
 #include "Tests/Corvane/Audio/AudioManagerTestSupport.h"
@@ -97,6 +104,48 @@ TEST_F(FrontEndSounds, TheCoinPlaysOnceFadedInOverTheShortestCueFade) {
       frame();
     }
     EXPECT_EQ(ClAudioManager::getActiveCueCount(), 0) << "played once and released";
+  }
+}
+
+// The game's bank and sounds, at the profile's default volumes set as the game sets them: each music loop, mixed
+// over one pass of its four seconds, is within 3 dB of the menu music.
+class GameMusic : public AudioManagerTest {
+ protected:
+  void SetUp() override {
+    AudioManagerTest::SetUp();
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(KV_GAME_AUDIO_DIR)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      writeLoose("Audio/" + entry.path().filename().string(),
+                 std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    }
+    start();
+    ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
+    ClProfileMgr::initialize();
+    ClProfileMgr::resetToDefaults(mpr_pPlayerProfile);
+    GAMESetCategoryVolumesFromProfile();
+  }
+  void TearDown() override {
+    ClProfileMgr::terminate();
+    AudioManagerTest::TearDown();
+  }
+  // The level in dB (full scale) of the cue's first four seconds, from the first frame it is heard in.
+  double levelOf(const char* pCue) {
+    SCueHandle handle = ClAudioManager::createCueInstanceByName(pCue);
+    frame(0.0f);
+    const std::vector<float> mixed = mix(4 * gc_iTEST_RATE);
+    ClAudioManager::stopCue(&handle, 0.0f);
+    frame(0.0f);
+    double dSum = 0.0;
+    for (float fSample : mixed) dSum += static_cast<double>(fSample) * fSample;
+    return 10.0 * std::log10(dSum / static_cast<double>(mixed.size()) + 1e-20);
+  }
+};
+
+TEST_F(GameMusic, MenuAndLevelMusicPlayAtOneLevel) {
+  const double dMenu = levelOf("MainMenuLoop");
+  EXPECT_GT(dMenu, -30.0) << "the menu music is heard";
+  for (const char* pLevel : {"InGameLoop1", "InGameLoop1b", "InGameLoop2", "InGameLoop3"}) {
+    EXPECT_NEAR(levelOf(pLevel), dMenu, 3.0) << pLevel;
   }
 }
 

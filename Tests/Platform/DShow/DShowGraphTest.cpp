@@ -3,6 +3,7 @@
 // into), the end of the stream, stop and seek, stalls and truncated files, and the sound's volume.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -193,69 +194,78 @@ constexpr double gc_dFRAME = 0.04;  // the sample movies' 25 frames a second
 // The clock moves one sound block at a time. After each step the frame handed over last is exactly the latest one
 // whose time the sound has reached: none is early, none stays behind. Frames come in order, in the texture the
 // presenter gave (each frame's number read from its pixels); every frame is either shown or dropped; the end of
-// the stream queues one EC_COMPLETE, posts the notify message, and the position is then the duration.
+// the stream queues one EC_COMPLETE, posts the notify message, and the position is then the duration. The same
+// holds when the sound goes on into the sound library's mixer, which hears it later by its own buffer.
 TEST_F(DShowGraphTest, EachFrameIsShownWhenTheSoundReachesIt) {
-  buildGraph("Test_Counter");
-  SObservedSound observed;
-  DShowTestSetAudioObserver(&observeSound, &observed);
-  ASSERT_EQ(mp_pEvent->SetNotifyWindow(reinterpret_cast<OAHWND>(m_hWnd), WM_APP + 1, 77), S_OK);
-  SDShowStats stats;
-  ASSERT_TRUE(DShowTestGetStats(mp_pGraph, &stats));
-  EXPECT_FALSE(stats.bAudioDevice);
-  EXPECT_EQ(stats.iAudioRate, 22050);
-  const double dStep = stats.dAudioLatency;
-  ASSERT_EQ(mp_pControl->Run(), S_OK);
-  OAFilterState eState = State_Stopped;
-  mp_pControl->GetState(0, &eState);
-  EXPECT_EQ(eState, State_Running);
-  double dCompleted = -1.0;
-  int iChecked = 0;
-  for (int iStep = 0; iStep < 80 && dCompleted < 0.0; ++iStep) {
-    advance(dStep);
-    double dHeard = 0.0;
-    const bool bHeard = heardAt(observed, dStep, DShowTestClockSeconds(), &dHeard);
-    if (eventWaiting(EC_COMPLETE)) {
-      dCompleted = dHeard;
-      break;
+  for (const bool bMixer : {false, true}) {
+    SCOPED_TRACE(bMixer ? "into the mixer" : "on its own");
+    SObservedSound observed;
+    FMOD::System* pMixer = startObservedCounter(bMixer, &observed);
+    ASSERT_EQ(mp_pEvent->SetNotifyWindow(reinterpret_cast<OAHWND>(m_hWnd), WM_APP + 1, 77), S_OK);
+    SDShowStats stats;
+    ASSERT_TRUE(DShowTestGetStats(mp_pGraph, &stats));
+    EXPECT_FALSE(stats.bAudioDevice);
+    EXPECT_EQ(stats.iAudioRate, bMixer ? 48000 : 22050);
+    const double dStep = stats.dAudioBlock;
+    ASSERT_EQ(mp_pControl->Run(), S_OK);
+    OAFilterState eState = State_Stopped;
+    mp_pControl->GetState(0, &eState);
+    EXPECT_EQ(eState, State_Running);
+    double dCompleted = -1.0;
+    int iChecked = 0;
+    for (int iStep = 0; iStep < 200 && dCompleted < 0.0; ++iStep) {
+      advance(dStep);
+      double dHeard = 0.0;
+      const bool bHeard = heardAt(observed, stats.dAudioLatency, DShowTestClockSeconds(), &dHeard);
+      if (eventWaiting(EC_COMPLETE)) {
+        dCompleted = dHeard;
+        break;
+      }
+      const std::vector<int> frames = mp_pPresenter->frames();
+      const std::vector<REFERENCE_TIME> times = mp_pPresenter->times();
+      if (!bHeard || frames.empty()) continue;
+      const double dShown = static_cast<double>(times.back()) / 1e7;
+      // (With a microsecond for the clock's whole nanoseconds, when a frame falls due exactly at a step.)
+      EXPECT_LE(dShown, dHeard + gc_dEARLY + 1e-6) << "step " << iStep << ": frame " << frames.back() << " is early";
+      if (frames.back() < 49) {
+        EXPECT_GT(dShown + gc_dFRAME, dHeard + gc_dEARLY) << "step " << iStep << ": frame " << frames.back()
+                                                           << " stays while the next is due";
+      }
+      ++iChecked;
     }
+    DShowTestSetAudioObserver(nullptr, nullptr);
+    EXPECT_GT(iChecked, 35);
+    ASSERT_GE(dCompleted, 0.0) << "the end of a two-second movie";
+    EXPECT_GE(dCompleted, 1.96 + gc_dFRAME - gc_dEARLY) << "not before the last frame's time is over";
+    // The sound runs on to the end of its last codec frame (93 ms at 22 kHz), heard a block at a time.
+    EXPECT_LT(dCompleted, 2.0 + 0.14);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, m_hWnd, WM_APP + 1, WM_APP + 1, PM_REMOVE));
+    EXPECT_EQ(msg.lParam, 77);
+
     const std::vector<int> frames = mp_pPresenter->frames();
     const std::vector<REFERENCE_TIME> times = mp_pPresenter->times();
-    if (!bHeard || frames.empty()) continue;
-    const double dShown = static_cast<double>(times.back()) / 1e7;
-    EXPECT_LE(dShown, dHeard + gc_dEARLY) << "step " << iStep << ": frame " << frames.back() << " is early";
-    if (frames.back() < 49) {
-      EXPECT_GT(dShown + gc_dFRAME, dHeard + gc_dEARLY) << "step " << iStep << ": frame " << frames.back()
-                                                         << " stays while the next is due";
+    ASSERT_GE(frames.size(), 40u) << "a late frame is dropped only when the next is due as well";
+    // The decoded sound starts a little after the first frame: that frame may be dropped for the second.
+    EXPECT_LE(frames.front(), 1);
+    EXPECT_EQ(frames.back(), 49);
+    for (size_t i = 1; i < frames.size(); ++i) {
+      EXPECT_GT(frames[i], frames[i - 1]) << "frame " << i;
+      EXPECT_GT(times[i], times[i - 1]) << "frame " << i;
     }
-    ++iChecked;
+    ASSERT_TRUE(DShowTestGetStats(mp_pGraph, &stats));
+    EXPECT_EQ(stats.uiFramesPresented, frames.size());
+    EXPECT_EQ(stats.uiFramesPresented + stats.uiFramesDropped, 50u);
+    REFTIME dDuration = 0.0;
+    mp_pPosition->get_Duration(&dDuration);
+    EXPECT_EQ(position(), dDuration);
+    advance(1.0);
+    EXPECT_FALSE(eventWaiting(EC_COMPLETE)) << "one completion only";
+    releaseGraph();
+    stopMixer(pMixer);
+    delete mp_pPresenter;
+    mp_pPresenter = new CTestPresenter(mp_pDevice);
   }
-  DShowTestSetAudioObserver(nullptr, nullptr);
-  EXPECT_GT(iChecked, 35);
-  ASSERT_GE(dCompleted, 0.0) << "the end of a two-second movie";
-  EXPECT_GE(dCompleted, 1.96 + gc_dFRAME - gc_dEARLY) << "not before the last frame's time is over";
-  EXPECT_LT(dCompleted, 2.0 + 3 * dStep);
-  MSG msg{};
-  ASSERT_TRUE(PeekMessageA(&msg, m_hWnd, WM_APP + 1, WM_APP + 1, PM_REMOVE));
-  EXPECT_EQ(msg.lParam, 77);
-
-  const std::vector<int> frames = mp_pPresenter->frames();
-  const std::vector<REFERENCE_TIME> times = mp_pPresenter->times();
-  ASSERT_GE(frames.size(), 40u) << "a late frame is dropped only when the next is due as well";
-  // The decoded sound starts a little after the first frame: that frame may be dropped for the second.
-  EXPECT_LE(frames.front(), 1);
-  EXPECT_EQ(frames.back(), 49);
-  for (size_t i = 1; i < frames.size(); ++i) {
-    EXPECT_GT(frames[i], frames[i - 1]) << "frame " << i;
-    EXPECT_GT(times[i], times[i - 1]) << "frame " << i;
-  }
-  ASSERT_TRUE(DShowTestGetStats(mp_pGraph, &stats));
-  EXPECT_EQ(stats.uiFramesPresented, frames.size());
-  EXPECT_EQ(stats.uiFramesPresented + stats.uiFramesDropped, 50u);
-  REFTIME dDuration = 0.0;
-  mp_pPosition->get_Duration(&dDuration);
-  EXPECT_EQ(position(), dDuration);
-  advance(1.0);
-  EXPECT_FALSE(eventWaiting(EC_COMPLETE)) << "one completion only";
 }
 
 // A movie without sound: its sound renderer is removed and the clock runs on its own. A second of the clock puts
@@ -400,56 +410,79 @@ TEST_F(DShowGraphTest, AFrameTimeFarBeyondTheEndDoesNotHoldTheMovieBack) {
   }
 }
 
-int peakOf(SObservedSound& observed) {
+// The largest sample handed over since the last call, and the frames handed over.
+int peakOf(SObservedSound& observed, size_t* puiFrames = nullptr) {
   std::lock_guard<std::mutex> lock(observed.mutex);
   int iPeak = 0;
   for (std::int16_t iSample : observed.samples) iPeak = std::max(iPeak, std::abs(static_cast<int>(iSample)));
+  if (puiFrames != nullptr) *puiFrames = observed.samples.size() / 2;
   observed.samples.clear();
   return iPeak;
 }
 
 // The sound plays as the clock runs, with the volume in hundredths of a decibel: -602 halves the amplitude, -10000
-// is silence, values outside -10000..0 are refused.
+// is silence, values outside -10000..0 are refused. With the sound library's mixer initialised there is no device of
+// the movie's own: the sound is handed over at the mixer's rate and is in the mix as it was handed over (read back
+// through the mixer's manual output).
 TEST_F(DShowGraphTest, TheVolumeScalesTheSoundInHundredthsOfADecibel) {
-  buildGraph("Test_Counter");
-  SObservedSound observed;
-  DShowTestSetAudioObserver(&observeSound, &observed);
-  IBasicAudio* pAudio = nullptr;
-  ASSERT_EQ(mp_pGraph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&pAudio)), S_OK);
-  EXPECT_EQ(pAudio->put_Volume(1), E_INVALIDARG);
-  EXPECT_EQ(pAudio->put_Volume(-10001), E_INVALIDARG);
-  SDShowStats stats;
-  ASSERT_TRUE(DShowTestGetStats(mp_pGraph, &stats));
-  const double dBlock = stats.dAudioLatency;
-  const auto playFor = [&](LONG lVolume) {
-    EXPECT_EQ(pAudio->put_Volume(lVolume), S_OK);
-    LONG lRead = 1;
-    pAudio->get_Volume(&lRead);
-    EXPECT_EQ(lRead, lVolume);
-    peakOf(observed);
-    mp_pControl->Run();
-    advance(6.5 * dBlock);
-    mp_pControl->Pause();
-    return peakOf(observed);
-  };
-  const int iFull = playFor(0);
-  EXPECT_GT(iFull, 2000) << "the tone is heard";
-  const int iHalf = playFor(-602);
-  EXPECT_NEAR(static_cast<double>(iHalf) / iFull, 0.5, 0.02);
-  EXPECT_EQ(playFor(-10000), 0);
-  mp_pControl->Stop();
-  DShowTestSetAudioObserver(nullptr, nullptr);
-  releaseCom(pAudio);
+  for (const bool bMixer : {false, true}) {
+    SCOPED_TRACE(bMixer ? "into the mixer" : "on its own");
+    SObservedSound observed;
+    FMOD::System* pMixer = startObservedCounter(bMixer, &observed);
+    IBasicAudio* pAudio = nullptr;
+    ASSERT_EQ(mp_pGraph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&pAudio)), S_OK);
+    EXPECT_EQ(pAudio->put_Volume(1), E_INVALIDARG);
+    EXPECT_EQ(pAudio->put_Volume(-10001), E_INVALIDARG);
+    SDShowStats stats;
+    ASSERT_TRUE(DShowTestGetStats(mp_pGraph, &stats));
+    EXPECT_EQ(stats.bAudioMixer, bMixer);
+    EXPECT_FALSE(stats.bAudioDevice);
+    EXPECT_EQ(stats.iAudioRate, bMixer ? 48000 : 22050);
+    const double dBlock = stats.dAudioBlock;
+    EXPECT_GT(stats.dAudioLatency, bMixer ? dBlock + 0.02 : dBlock - 1e-9) << "the mixer's buffer is heard too";
+    const auto playFor = [&](LONG lVolume) {
+      EXPECT_EQ(pAudio->put_Volume(lVolume), S_OK);
+      LONG lRead = 1;
+      pAudio->get_Volume(&lRead);
+      EXPECT_EQ(lRead, lVolume);
+      peakOf(observed);
+      mp_pControl->Run();
+      advance(6.5 * dBlock);
+      mp_pControl->Pause();
+      size_t uiFrames = 0;
+      const int iPeak = peakOf(observed, &uiFrames);
+      if (pMixer != nullptr) {
+        std::vector<float> mixed(uiFrames * 2);
+        EXPECT_EQ(FMODExMix(pMixer, mixed.data(), static_cast<unsigned int>(uiFrames)), FMOD_OK);
+        float fMixedPeak = 0.0f;
+        for (float fSample : mixed) fMixedPeak = std::max(fMixedPeak, std::fabs(fSample));
+        EXPECT_NEAR(fMixedPeak * 32768.0f, static_cast<float>(iPeak), 1.0f) << "volume " << lVolume;
+      }
+      return iPeak;
+    };
+    const int iFull = playFor(0);
+    EXPECT_GT(iFull, 2000) << "the tone is heard";
+    const int iHalf = playFor(-602);
+    EXPECT_NEAR(static_cast<double>(iHalf) / iFull, 0.5, 0.02);
+    EXPECT_EQ(playFor(-10000), 0);
+    mp_pControl->Stop();
+    DShowTestSetAudioObserver(nullptr, nullptr);
+    releaseCom(pAudio);
 
-  // Each run handed over a block as it started and one each block's time after (seven in 6.5 blocks' time), each
-  // with the media time of its first frame, going on from run to run.
-  std::lock_guard<std::mutex> lock(observed.mutex);
-  ASSERT_EQ(observed.handOvers.size(), 21u);
-  for (size_t i = 1; i < observed.mediaTimes.size(); ++i) {
-    EXPECT_NEAR(observed.mediaTimes[i] - observed.mediaTimes[i - 1], dBlock, 1e-9) << "block " << i;
-    if (i % 7 != 0) {
-      EXPECT_NEAR(observed.handOvers[i] - observed.handOvers[i - 1], dBlock, 1e-6) << "block " << i;
+    // Each run handed over a block as it started and one each block's time after (seven in 6.5 blocks' time), each
+    // with the media time of its first frame, going on from run to run.
+    {
+      std::lock_guard<std::mutex> lock(observed.mutex);
+      ASSERT_EQ(observed.handOvers.size(), 21u);
+      for (size_t i = 1; i < observed.mediaTimes.size(); ++i) {
+        EXPECT_NEAR(observed.mediaTimes[i] - observed.mediaTimes[i - 1], dBlock, 1e-9) << "block " << i;
+        if (i % 7 != 0) {
+          EXPECT_NEAR(observed.handOvers[i] - observed.handOvers[i - 1], dBlock, 1e-6) << "block " << i;
+        }
+      }
     }
+    releaseGraph();
+    stopMixer(pMixer);
   }
 }
 

@@ -15,6 +15,7 @@
 #include "Platform/DShow/DShow.h"
 #include "Platform/DShow/DShowTest.h"
 #include "Platform/DShow/VMR9.h"
+#include "Platform/FMODEx/FMODExTest.h"
 #include "Tests/Platform/D3D9/D3D9TestDevice.h"
 #include "Tests/Support/MovieTestSupport.h"
 
@@ -246,6 +247,25 @@ class DShowGraphTest : public D3D9Device {
     ASSERT_EQ(mp_pGraph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&mp_pEvent)), S_OK);
     ASSERT_EQ(mp_pGraph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&mp_pSeeking)), S_OK);
     ASSERT_EQ(mp_pGraph->QueryInterface(IID_IMediaPosition, reinterpret_cast<void**>(&mp_pPosition)), S_OK);
+  }
+
+  // The counter movie's graph with its sound observed; with bMixer the sound library's mixer runs first on its
+  // manual output, so the movie's sound goes into it (the mixer is returned, for stopMixer).
+  FMOD::System* startObservedCounter(bool bMixer, SObservedSound* pObserved) {
+    FMOD::System* pMixer = nullptr;
+    if (bMixer) {
+      FMODExSetOutput(EFMODExOutput::Manual);
+      EXPECT_EQ(FMOD::System_Create(&pMixer), FMOD_OK);
+      EXPECT_EQ(pMixer->init(32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+    }
+    buildGraph("Test_Counter");
+    DShowTestSetAudioObserver(&observeSound, pObserved);
+    return pMixer;
+  }
+  static void stopMixer(FMOD::System* pMixer) {
+    if (pMixer == nullptr) return;
+    EXPECT_EQ(pMixer->release(), FMOD_OK);
+    FMODExClearOutput();
   }
 
   void releaseGraph() {

@@ -1,12 +1,14 @@
 // The sound library stand-in, heard through its manual output: gains, pan, rate, streams from a file window,
-// loops, pause, groups and the channel limit, checked from the mixed samples.
+// loops, pause, groups, the channel limit and a movie's sound written into the mix, checked from the mixed samples.
 #include <gtest/gtest.h>
 #include <samplerate.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
+#include "Platform/Common/PlatformPcmSink.h"
 #include "Platform/FMODEx/FMODEx.h"
 #include "Platform/FMODEx/FMODExTest.h"
 #include "Tests/Support/AudioTestSupport.h"
@@ -28,7 +30,7 @@ class FMODExMixer : public ::testing::Test {
     ASSERT_EQ(FMODExGetOutput(m_pSystem), EFMODExOutput::Manual);
   }
   void TearDown() override {
-    m_pSystem->release();
+    if (m_pSystem != nullptr) m_pSystem->release();
     FMODExClearOutput();
   }
 
@@ -288,6 +290,44 @@ TEST_F(FMODExMixer, GroupVolumesMultiplyUpTheHierarchy) {
   char szName[32];
   pParent->getName(szName, sizeof(szName));
   EXPECT_STREQ(szName, "parent");
+}
+
+// A movie's sound written into the mix through the platform join: added at full scale whatever the master group's
+// volume, only once the start amount is held (written in blocks as a movie's renderer plays them), what is held
+// when the writer lets go plays out, the oldest frames go once a second is held, and once the system is released
+// the installed sink is gone and writes to an input still held are dropped.
+TEST_F(FMODExMixer, AMoviesSoundIsMixedFromItsInput) {
+  FMOD::ChannelGroup* pMaster = nullptr;
+  m_pSystem->getMasterChannelGroup(&pMaster);
+  pMaster->setVolume(0.25f);
+  SPlatformPcmInput opened;
+  ASSERT_TRUE(PlatformOpenPcmInput(&opened));
+  EXPECT_EQ(opened.iRate, gc_iRATE);
+  const std::vector<std::int16_t> block(1024 * 2, 16384);
+  opened.pInput->write(block.data(), 1024);
+  EXPECT_EQ(mix(512)[0], 0.0f) << "one block is not yet the start amount";
+  opened.pInput->write(block.data(), 1024);
+  const std::vector<float> started = mix(3072);
+  EXPECT_EQ(started[0], 0.5f);
+  EXPECT_EQ(started[2047 * 2 + 1], 0.5f);
+  EXPECT_EQ(started[2048 * 2], 0.0f) << "ran dry after what was written";
+  opened.pInput->write(block.data(), 1024);
+  std::weak_ptr<IPlatformPcmInput> pWeak = opened.pInput;
+  opened.pInput.reset();
+  EXPECT_EQ(mix(2048)[1023 * 2], 0.5f) << "a writer that let go has what it held played out";
+  m_pSystem->update();
+  EXPECT_TRUE(pWeak.expired()) << "and the mixer lets go of it";
+
+  ASSERT_TRUE(PlatformOpenPcmInput(&opened));
+  std::vector<std::int16_t> ramp(60000 * 2);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<std::int16_t>(i / 2 % 30000);
+  opened.pInput->write(ramp.data(), 60000);
+  EXPECT_EQ(mix(1)[0] * 32768.0f, static_cast<float>(60000 - 49152)) << "the oldest frames went";
+  m_pSystem->release();
+  m_pSystem = nullptr;
+  SPlatformPcmInput none;
+  EXPECT_FALSE(PlatformOpenPcmInput(&none));
+  opened.pInput->write(block.data(), 1024);
 }
 
 // 128 channels play; the 129th play fails and steals nothing; a freed channel is given again under a new

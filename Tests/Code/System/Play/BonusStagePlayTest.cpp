@@ -6,8 +6,9 @@
 
 namespace {
 
-// Mean square of a quarter second of mix (full scale 1): the turret and guns alone are near 0.01; silence is 0.
-constexpr double gc_dLOUD = 1e-3;
+// Mean square of a quarter second of mix (full scale 1): the turret and guns alone are near 0.01, the splash movie's
+// tone before them near 0.0025; silence is 0.
+constexpr double gc_dLOUD = 5e-3;
 constexpr double gc_dSILENT = 1e-6;
 
 class BonusStagePlay : public FrontEndPlay {

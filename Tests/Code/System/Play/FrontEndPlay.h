@@ -1,8 +1,9 @@
 // The game played as a player does (see FrontEndPlayTest.cpp): a virtual X server of the test's own, the game in
 // it, keys sent through that server (XTest), and the mix the game writes (GRINDLOW_FMOD_WAV) read as it grows.
 // The menus' cues are tones the sample bank gives them (Content/Audio/Sounds.json): "InsertedCoin" ends on
-// 1319 Hz, "UIMove" is 2637 Hz, "UI_Accept" 3136 Hz; the menu music keeps away from them. A tone is heard when it
-// holds a good share of a block's energy (sounds overlap: the coin still rings under the first move). Time here is
+// 1319 Hz, "UIMove" is 2637 Hz, "UI_Accept" 3136 Hz; the menu music keeps away from them (a few hundredths of a
+// block's energy there at most). A tone is heard when it holds a fifth or more of a block's energy (sounds overlap:
+// the coin still rings under the first move, and the menu music is as loud as the level's). Time here is
 // the mix's: the game's sound device plays in real time, and each press is held until its cue is heard, or tried
 // again after two seconds of mix without it.
 #pragma once
@@ -74,7 +75,7 @@ class CMixTap {
     bool bAbsent = uiFrom < uiBlock || toneShare(&m_mono[uiFrom - uiBlock], uiBlock, dHz) < 0.15;
     for (size_t uiStart = uiFrom; uiStart + uiBlock <= m_mono.size(); uiStart += uiBlock / 2) {
       const double dShare = toneShare(&m_mono[uiStart], uiBlock, dHz);
-      if (bAbsent && dShare > 0.3) return true;
+      if (bAbsent && dShare > 0.2) return true;
       bAbsent = bAbsent || dShare < 0.15;
     }
     return false;
@@ -274,8 +275,9 @@ class FrontEndPlay : public ::testing::Test {
       m_report += "press " + std::to_string(iAttempt) + " of key " + std::to_string(key) + " at " +
                   std::to_string(static_cast<double>(uiFrom) / std::max(m_tap.rate(), 1)) + " s: best share of " +
                   std::to_string(dHz) + " Hz " + std::to_string(m_tap.bestShare(dHz, uiFrom)) + "\n";
-      // A tenth of a second of mix lets the game see the release before anything else is pressed.
-      if (!mixOn(m_tap.rate() > 0 ? static_cast<size_t>(m_tap.rate() / 10) : 4800)) return bHeard;
+      // A quarter second of mix lets the game see the release before anything else is pressed, also on a loaded
+      // machine whose game frames run long (a release and a press within one frame would be no press).
+      if (!mixOn(m_tap.rate() > 0 ? static_cast<size_t>(m_tap.rate() / 4) : 12000)) return bHeard;
       if (bHeard) return true;
     }
     return false;
