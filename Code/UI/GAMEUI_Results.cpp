@@ -259,6 +259,8 @@ void showRanking() {
 // The bonus stage's block: the stage and the enemies cut down in it.
 void fillBonusStage() {
   show("ResultsBonus", true);
+  // The story's continue never acts here, wherever the screens place it.
+  show("ResultsStoryContinueButton", false);
   W("ResultsBonusStageValue")->setLocalizedID("results_bonus_stage");
   value("ResultsBonusKillsValue", "results_kills_value", g_gameModeCatFPS.m_iKills);
 }
