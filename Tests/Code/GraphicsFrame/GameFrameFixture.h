@@ -63,6 +63,7 @@
 #include "Tests/Support/KvTestSupport.h"
 #include "Tests/Support/GameHooksDoubles.h"
 #include "Code/System/GAMEGameHooks.h"
+#include "Code/UI/GAMEScreenPause.h"
 
 inline constexpr int gc_iWIDTH = 960;
 inline constexpr int gc_iHEIGHT = 540;
@@ -265,4 +266,14 @@ inline bool switchMainScreenTo(const char* pScreen) {
   for (int i = 0; i < 300 && pSwitcher->getActiveSwitchedChild() != pTarget; ++i) ClGame::tickFrame(0.016f);
   for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
   return pSwitcher->getActiveSwitchedChild() == pTarget;
+}
+
+// The first story level opens on the how-to-play pages, paused and without its music; this goes back into play as
+// the pages' back button does. False (and nothing done) when the pages were not opened from play.
+inline bool leaveHowToPlayPages() {
+  if (GAMEGetRootValue("HowToPlayFromGame", 0) == 0 || GAMEGetRootValue("PauseGame", 0) == 0) {
+    return false;
+  }
+  systemHowToPlayBackClick(nullptr, nullptr);
+  return true;
 }
