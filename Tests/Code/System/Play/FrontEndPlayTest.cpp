@@ -33,10 +33,16 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
 }
 
 // A level played from the development settings that go straight into play ("SKIP_UI"), in a data root of the
-// test's own that links the build's archives.
+// test's own that links the build's archives. The first story level opens on the how-to-play pages; a key's
+// accept (heard) leaves them for play.
 class LevelPlay : public FrontEndPlay {
  protected:
   std::string dataRoot() override { return dataRootWith("SKIP_UI 1\nSKIP_SPLASH 1\n"); }
+  void SetUp() override {
+    FrontEndPlay::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ)) << "the level did not open on its pages\n" << m_game.out();
+  }
 };
 
 // In a level, Escape opens the pause menu with its first entry focused (its move is heard): Down moves (heard), and
@@ -55,8 +61,9 @@ TEST_F(LevelPlay, PauseMenuAndHowToPlayThroughTheKeyboard) {
 // coin), on Story and on the first level of chapter 1 (accepted), then the equipment screen, which opens on two
 // locked items: Right takes the open weapon (accepted), Down the magic row (moved), Right the open magic, Down the
 // play button and Return plays. The chapter's video (silent here: the movie's sound has no device beside the
-// mixer) leads into the level, whose music is heard (its chord's 277.18 Hz over a second, told apart from the menu
-// music's 275 Hz), and punches (K) are heard as their bursts.
+// mixer) leads into the level, which opens on the how-to-play pages: Return (a first one may skip the video)
+// continues, the level's music is heard (its chord's 277.18 Hz over a second, told apart from the menu music's
+// 275 Hz), and punches (K) are heard as their bursts.
 TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
   struct SPress {
     KeySym key;
@@ -70,7 +77,8 @@ TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
                              {XK_Down, gc_dMOVE_HZ, "the magic row"},
                              {XK_Right, gc_dACCEPT_HZ, "the open magic"},
                              {XK_Down, gc_dMOVE_HZ, "the play button"},
-                             {XK_Return, gc_dACCEPT_HZ, "play"}};
+                             {XK_Return, gc_dACCEPT_HZ, "play"},
+                             {XK_Return, gc_dACCEPT_HZ, "the how-to-play pages' continue"}};
   for (const SPress& press : aPresses) {
     // The level's chord is nowhere in the menus.
     if (m_tap.rate() > 0) {
