@@ -16,11 +16,13 @@
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
+#include "Platform/Win32/Win32Window.h"
 #include "Tests/Support/GameProcessTestSupport.h"
 // After GoogleTest and the engine: Xlib's macros (None, Bool, Status) would break their declarations.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <SDL_syswm.h>
 
 namespace {
 
@@ -61,19 +63,12 @@ class LevelByKeys : public GameFrame {
     }
   }
 
-  // Gives the keyboard to the game's window (the only one on this server).
+  // Gives the keyboard to the game's window.
   void focusGameWindow() {
-    ::Window root = 0, parent = 0;
-    ::Window* pChildren = nullptr;
-    unsigned int uiCount = 0;
-    XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
-    for (unsigned int i = 0; i < uiCount; ++i) {
-      XWindowAttributes attributes;
-      if (XGetWindowAttributes(m_pX, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
-        XSetInputFocus(m_pX, pChildren[i], RevertToParent, CurrentTime);
-      }
-    }
-    if (pChildren != nullptr) XFree(pChildren);
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(Win32GetSdlWindow(ClGraphics::mp_hWnd), &info) != SDL_FALSE);
+    XSetInputFocus(m_pX, info.info.x11.window, RevertToParent, CurrentTime);
     XSync(m_pX, False);
   }
 
@@ -126,21 +121,6 @@ KeySym keyForThisFrame() {
   return 0;
 }
 
-// Whether an enemy or pickup that holds the level open stands on screen (the camera's 384 units and a sprite's
-// width either side).
-bool enemyOnScreen() {
-  for (i32 i = 0; i < g_entityList.getCount(); ++i) {
-    ClEntity* pEntity = g_entityList[i];
-    const ClEntityEnemy* pEnemy = ClEntityEnemy::hitTarget(pEntity);
-    const bool bHolds = pEntity->m_eKind == E_ENTITY_KIND_PICKUP ||
-                        (pEnemy != nullptr && !pEnemy->typeIs("PlayerBulletTShirt") &&
-                         !pEnemy->typeIs("PlayerCrossbowSawblades"));
-    const f32 fX = pEntity->m_vPosition[0] - g_fWorldCameraX;
-    if (bHolds && fX > -60.0f && fX < 440.0f) return true;
-  }
-  return false;
-}
-
 TEST_F(LevelByKeys, TheFirstLevelEndsOnItsResultsSoonAfterItsLastEnemyAndTheMarksOutliveTheLeaderboards) {
   // Title, Story, chapter 1 level 1, the open weapon, the magic row, the open magic, the play button, play.
   ASSERT_TRUE(until([] { return onScreen("TitleScreen"); }, 300));
@@ -175,7 +155,7 @@ TEST_F(LevelByKeys, TheFirstLevelEndsOnItsResultsSoonAfterItsLastEnemyAndTheMark
       ++iFrame;
     }
     if (iLastRow < 0 && g_iNextSpawnRow >= g_spawnRows.getCount()) iLastRow = iFrame;
-    if (enemyOnScreen()) iLastEnemy = iFrame;
+    if (levelEnemyOnScreen()) iLastEnemy = iFrame;
   }
   std::printf("1-1 by keys: results at frame %d, last row %d, last enemy on screen %d; score %d, %d kills, %d hit "
               "points\n", iFrame, iLastRow, iLastEnemy, g_iScore, g_iEnemiesKilled,

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
@@ -107,21 +106,6 @@ class LevelEnd : public GameFrame, public ::testing::WithParamInterface<SLevelEn
   }
 };
 
-// A live entity that holds the level open (an enemy or a pickup) is on screen: within the camera's 384 units,
-// with room for its sprite at either edge.
-bool enemyOnScreen() {
-  for (i32 i = 0; i < g_entityList.getCount(); ++i) {
-    ClEntity* pEntity = g_entityList[i];
-    const ClEntityEnemy* pEnemy = ClEntityEnemy::hitTarget(pEntity);
-    const bool bHolds = pEntity->m_eKind == E_ENTITY_KIND_PICKUP ||
-                        (pEnemy != nullptr && !pEnemy->typeIs("PlayerBulletTShirt") &&
-                         !pEnemy->typeIs("PlayerCrossbowSawblades"));
-    const f32 fX = pEntity->m_vPosition[0] - g_fWorldCameraX;
-    if (bHolds && fX > -60.0f && fX < 440.0f) return true;
-  }
-  return false;
-}
-
 TEST_P(LevelEnd, ComesWithinTenSecondsOfTheLastEnemy) {
   const SLevelEnd& c = GetParam();
   GAMESetRootValue("_mode_selected", c.iType);
@@ -153,7 +137,7 @@ TEST_P(LevelEnd, ComesWithinTenSecondsOfTheLastEnemy) {
       ++iFrame;
       const bool bRowsDone = bSurvivor ? g_fTimeLeft <= 0.0f : g_iNextSpawnRow >= g_spawnRows.getCount();
       if (bRowsDone && iLastRow < 0) iLastRow = iFrame;
-      if (enemyOnScreen()) iLastEnemy = iFrame;
+      if (levelEnemyOnScreen()) iLastEnemy = iFrame;
     }
     ASSERT_TRUE(ended()) << "no end within 300 s";
     ASSERT_GE(iLastRow, 0);

@@ -27,6 +27,7 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Objects/Backgrounds.h"
+#include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Objects/GAMEGoreFx.h"
 #include "Code/Objects/GAMEGoreRecords.h"
@@ -276,4 +277,19 @@ inline bool leaveHowToPlayPages() {
   }
   systemHowToPlayBackClick(nullptr, nullptr);
   return true;
+}
+
+// Whether an enemy or pickup that holds the level open (anything but the player's own shots) stands on screen: the
+// camera's 384 units and a sprite's width either side.
+inline bool levelEnemyOnScreen() {
+  for (i32 i = 0; i < g_entityList.getCount(); ++i) {
+    ClEntity* pEntity = g_entityList[i];
+    const ClEntityEnemy* pEnemy = ClEntityEnemy::hitTarget(pEntity);
+    const bool bHolds = pEntity->m_eKind == E_ENTITY_KIND_PICKUP ||
+                        (pEnemy != nullptr && !pEnemy->typeIs("PlayerBulletTShirt") &&
+                         !pEnemy->typeIs("PlayerCrossbowSawblades"));
+    const f32 fX = pEntity->m_vPosition[0] - g_fWorldCameraX;
+    if (bHolds && fX > -60.0f && fX < 440.0f) return true;
+  }
+  return false;
 }
