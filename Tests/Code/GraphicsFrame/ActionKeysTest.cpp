@@ -31,7 +31,8 @@ constexpr f32 gc_fFRAME = 1.0f / 60.0f;
 class LevelByKeys : public GameFrame {
  protected:
   void SetUp() override {
-    const std::string dir = KvTestTempDir(std::string("x-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::string dir =
+        KvTestTempDir(std::string("x-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir);
     m_display = startVirtualXServer(&m_server, dir, "1280x720x24");
     if (m_display.empty()) GTEST_SKIP() << "needs Xvfb";
