@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,9 @@ struct SLevelEnd {
 std::string levelEndName(const ::testing::TestParamInfo<SLevelEnd>& info) {
   const SLevelEnd& c = info.param;
   return "Type" + std::to_string(c.iType) + "_" + std::to_string(c.iChapter + 1) + "_" + std::to_string(c.iLevel + 1);
+}
+void PrintTo(const SLevelEnd& c, std::ostream* pOut) {
+  *pOut << levelEndName(::testing::TestParamInfo<SLevelEnd>(c, 0)) << " x" << c.iEnds;
 }
 
 std::vector<SLevelEnd> everyLevel() {
