@@ -40,6 +40,8 @@ class LevelByKeys : public GameFrame {
       const char* pValue = std::getenv(pName);
       m_savedEnv.emplace_back(pName, pValue != nullptr ? pValue : "");
     }
+    // SDL's video, left running by a game before this one in the process, starts again on this server.
+    Win32TestReset();
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("DISPLAY", m_display.c_str(), 1);
     m_settings += "SKIP_SPLASH 1\nRANDOM_SEED 1234\nDISABLE_VO 1\n";
@@ -62,6 +64,8 @@ class LevelByKeys : public GameFrame {
         setenv(name.c_str(), value.c_str(), 1);
       }
     }
+    // A later game in the process starts its video on its own driver again.
+    if (!m_display.empty()) Win32TestReset();
   }
 
   // Gives the keyboard to the game's window.
