@@ -170,6 +170,7 @@ i32 ClGameModeCatFPS::enter(i32) {
   m_bEnding = 0;
   m_fPhaseTime = 0.0f;
   m_fStreetCountdown = 0.0f;
+  m_iKills = 0;
   const kv_vector3 vDir = kv_vector3{0.0f, -0.5f, -1.0f}.normalized();
   m_vViewDir = kv_vector4::from(vDir);
   m_vUp = {0.0f, -vDir.z, vDir.y, 0.0f};
@@ -219,6 +220,7 @@ i32 ClGameModeCatFPS::findBulletTarget(i32 iBullet, f32 fDT) const {
 void ClGameModeCatFPS::hitEnemy(i32 iEnemy, bool bCloseRange) {
   ClAudioManager::playCue(KvStrHash("WeedWhackerHit"));
   m_daEnemyState[iEnemy] = E_CATFPS_ENEMY_HIT;
+  ++m_iKills;
   const SCatFPSKindAnims& anims = gc_aCatFPSKinds[m_daEnemyKind[iEnemy]];
   play(&m_daEnemyAnim[iEnemy], bCloseRange ? anims.pClose : anims.pShot, E_FLIPBOOK_MODE_ONCE);
   spawnBloodAndGibs(iEnemy);

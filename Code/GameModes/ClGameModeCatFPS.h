@@ -92,6 +92,8 @@ class ClGameModeCatFPS : public ClGameMode {
   void drawScenery();
 
   u32 m_bLeaveForResults = 0;
+  // Enemies cut down since the stage was entered (shot or at close range); the results after the stage show it.
+  i32 m_iKills = 0;
   ClCamera m_camera;
   f32 m_fAimOffset = 0.0f;
   f32 m_fAim = 0.0f;

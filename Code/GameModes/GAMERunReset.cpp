@@ -1,5 +1,6 @@
 #include "Code/GameModes/GAMERunReset.h"
 
+#include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Objects/ClEntity.h"
 #include "Code/Objects/ClEntityPlayer.h"
@@ -33,4 +34,6 @@ void GAMEResetRunAndWorldState() {
 
   resetInGameHudState();
   g_inGameHudState.m_fComboPhaseTimer = -1.0f;
+  // The button pictures start as the pad's, as in a new process, until a key is pressed.
+  g_bShowKeyboardPrompts = 0;
 }

@@ -14,8 +14,9 @@ class ClWidget;
 struct WidgetEventProcedureCall;
 
 // The multiplier display's memory between frames. The Action mode resets the
-// first three when play starts; the combo phase timer runs on from program
-// start.
+// first three when play starts and the pause menu's resume when play goes on
+// (the last multiplier to 1.0 there, so any multiplier above it is shown
+// again); the combo phase timer runs on from program start.
 struct SInGameHudState {
   f32 m_fLastMultiplierShown = -1.0f;
   i32 m_iLastComboCount = -1;

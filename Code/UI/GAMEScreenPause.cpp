@@ -5,6 +5,7 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Input/GAMEInputMappers.h"
 #include "Code/Objects/ClLevelMgr.h"
+#include "Code/UI/GAMEInGameUI.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -76,12 +77,16 @@ void systemUnpauseAndReturnToGame(ClWidget*, WidgetEventProcedureCall*) {
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_InGame");
   }
-  // The HUD's multiplier display is drawn again from scratch.
+  // The HUD's multiplier display is drawn again from scratch: the pips relit and, with the kept state forgotten,
+  // the multiplier's burst played again for the multiplier it shows.
   if (ClWidget* pCombos = ClUI::findWidget(KvStrHash("InGameMultiplierCombos"))) {
     for (u32 i = 0; i < pCombos->mp_AllChildren.getSize(); ++i) {
       pCombos->mp_AllChildren[i]->setBool(gc_TICK_ACTIVE.mp_uiHash, 0);
     }
   }
+  g_inGameHudState.m_iLastComboCount = -1;
+  g_inGameHudState.m_bLastPowered = 0;
+  g_inGameHudState.m_fLastMultiplierShown = 1.0f;
   setVisibleIfPresent("InGameMultiplier_Under", 0);
   setVisibleIfPresent("InGameMultiplier_Over", 0);
 }

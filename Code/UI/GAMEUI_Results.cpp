@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Code/GameModes/ClGameModeAction.h"
+#include "Code/GameModes/ClGameModeCatFPS.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/GameModes/GAMEWorldServices.h"
 #include "Code/Objects/Backgrounds.h"
@@ -79,13 +80,28 @@ struct SRecordMarks {
 };
 
 struct SRun {
-  i32 m_iType;
-  i32 m_iChapter;
-  i32 m_iLevel;
-  i32 m_iKills;
-  i32 m_iStreak;
-  i32 m_iDistance;
+  i32 m_iType = 0;
+  i32 m_iChapter = 0;
+  i32 m_iLevel = 0;
+  i32 m_iKills = 0;
+  i32 m_iStreak = 0;
+  i32 m_iDistance = 0;
 };
+
+// What the screen shows of the run: filled once when the run ends, and again from here when the screen comes back
+// from the leaderboards it opened, so that nothing is raised, uploaded or saved twice and the marks stay.
+struct SShownRun {
+  SRun m_run;
+  SRecordMarks m_marks;
+  char m_szStage[32] = {};
+  // A story level lost: it says so, without stars, next star or rank.
+  bool m_bFailed = false;
+  // After the bonus stage: the stage's own block and figures.
+  bool m_bBonusStage = false;
+};
+SShownRun s_shown;
+// Set while the leaderboards opened from the results are up.
+bool s_bAwayAtLeaderboards = false;
 
 // Records of the run's type raised; story progress advanced. Returns the marks.
 SRecordMarks raiseRecords(const SRun& run) {
@@ -220,19 +236,57 @@ void showStage(const char* pValue, const char* pName, const char* pStageText) {
   W(pName)->setVisible(1);
 }
 
+// The hint line names the keys that act on this screen: accept retries an endless run, ends a marathon's last
+// level and does nothing after the bonus stage or the daily game; the retry key acts in the story only. The story's
+// continue has its own line ("ResultsStoryContinueButton").
+const char* promptFor(const SShownRun& shown) {
+  const i32 iType = shown.m_run.m_iType;
+  if (shown.m_bBonusStage || iType == 5 ||
+      (isMarathon(iType) && shown.m_run.m_iChapter == 2 && shown.m_run.m_iLevel == 7)) {
+    return "results_prompt_leave";
+  }
+  return isMarathon(iType) || isSurvivor(iType) ? "results_prompt_replay" : "results_prompt";
+}
+
+bool showsRanking(const SShownRun& shown) { return !shown.m_bFailed && !shown.m_bBonusStage; }
+
+void showRanking() {
+  value("ResultsRankingText", "results_level_ranking_pos", worldRankOf(g_iGameType, g_iChapter, g_iLevel));
+  show("ResultsRankingText", true);
+  show("ResultsRankingLabel", true);
+}
+
+// The bonus stage's block: the stage and the enemies cut down in it.
+void fillBonusStage() {
+  show("ResultsBonus", true);
+  // The story's continue never acts here, wherever the screens place it.
+  show("ResultsStoryContinueButton", false);
+  W("ResultsBonusStageValue")->setLocalizedID("results_bonus_stage");
+  value("ResultsBonusKillsValue", "results_kills_value", g_gameModeCatFPS.m_iKills);
+}
+
 // The widgets of the run's block. The "KillsBest" mark follows the kill streak and the "ComboBest" mark the
 // kills: the screens' data places the marks that way.
-void fillWidgets(const SRun& run, const SRecordMarks& marks, const char* pStageText) {
+void fillWidgets(const SShownRun& shown) {
+  const SRun& run = shown.m_run;
+  const SRecordMarks& marks = shown.m_marks;
+  const char* pStageText = shown.m_szStage;
   show("ResultsStory", false);
   show("ResultsMarathon", false);
   show("ResultsSurvivor", false);
+  show("ResultsBonus", false);
   // The values of a mode without records stand in a block of their own in the screens' data.
   show("ResultsOther", run.m_iType == 5);
-  if (run.m_iType == 0) {
+  W("ResultsPrompt")->setLocalizedID(promptFor(shown));
+  if (shown.m_bBonusStage) {
+    fillBonusStage();
+  } else if (run.m_iType == 0) {
     show("ResultsStory", true);
     fillCommon("ResultsStory", run, false);
-    const i32 iStars = ClLevelMgr::getNumStars(run.m_iChapter, run.m_iLevel, g_iRunFinalScore);
-    const i32 iNext = ClLevelMgr::getNextStarScore(run.m_iChapter, run.m_iLevel, g_iRunFinalScore);
+    const i32 iStars = shown.m_bFailed ? 0 : ClLevelMgr::getNumStars(run.m_iChapter, run.m_iLevel, g_iRunFinalScore);
+    const i32 iNext =
+        shown.m_bFailed ? -1 : ClLevelMgr::getNextStarScore(run.m_iChapter, run.m_iLevel, g_iRunFinalScore);
+    show("ResultsStoryFailed", shown.m_bFailed);
     show("ResultsStoryStarNextLabel", iNext >= 1);
     show("ResultsStoryStarNextValue", iNext >= 1);
     if (iNext >= 1) value("ResultsStoryStarNextValue", "results_score_value", iNext);
@@ -244,8 +298,8 @@ void fillWidgets(const SRun& run, const SRecordMarks& marks, const char* pStageT
     show("ResultsStoryKillsBest", marks.m_bStreak != 0);
     show("ResultsStoryComboBest", marks.m_bKills != 0);
     showStage("ResultsStoryStageReachedValue", "ResultsStoryStageReachedName", pStageText);
-    show("ResultsStoryContinueButton", g_pPlayer != nullptr && g_pPlayer->m_eState != gc_iPLAYER_STATE_DEAD &&
-                                           g_bNoNextLevel == 0 && !catResults());
+    show("ResultsStoryContinueButton", !shown.m_bFailed && g_pPlayer != nullptr &&
+                                           g_pPlayer->m_eState != gc_iPLAYER_STATE_DEAD && g_bNoNextLevel == 0);
     show("ResultsStoryUnlockedItem", false);
   } else if (isMarathon(run.m_iType)) {
     show("ResultsMarathon", true);
@@ -294,8 +348,12 @@ void grantAchievements(const SRun& run) {
   }
 }
 
-// Opens the leaderboard screen on the board just played (g_iLeaderboardIndex, set by the upload).
-void resultsOpenLeaderboards() { openLeaderboardScreen(); }
+// Opens the leaderboard screen on the board just played (g_iLeaderboardIndex, set by the upload); its back
+// brings the results in again.
+void resultsOpenLeaderboards() {
+  s_bAwayAtLeaderboards = true;
+  openLeaderboardScreen();
+}
 
 bool pressedOnPad0(i32 iAction) {
   return ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[iAction]);
@@ -323,6 +381,9 @@ i32 resultsBoardForGameType(i32 iGameType) {
 }
 
 void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  // Play started again since the leaderboards were opened clears "InResultsScreen": those are new results.
+  const bool bBackFromLeaderboards = s_bAwayAtLeaderboards && GAMEGetRootValue("InResultsScreen", 0) != 0;
+  s_bAwayAtLeaderboards = false;
   GAMESetRootValue("InResultsScreen", 1);
   ClGameStateMgr::popInputMapper(0);
   ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
@@ -330,21 +391,31 @@ void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_UI");
   }
+  if (bBackFromLeaderboards) {
+    fillWidgets(s_shown);
+    if (g_bResultsRankingShown != 0) {
+      showRanking();
+    }
+    return;
+  }
   g_iRunFinalScore = resultsFinalScore(static_cast<f32>(g_iScore));
   g_bNoNextLevel = 0;
   SRun run = {g_iGameType, g_iChapter, g_iLevel, g_iEnemiesKilled, g_iBestStreak, g_iPlayerDistance};
-  char szStage[32];
-  std::snprintf(szStage, sizeof(szStage), "%d-%d", run.m_iChapter + 1, run.m_iLevel + 1);
+  s_shown = SShownRun();
+  std::snprintf(s_shown.m_szStage, sizeof(s_shown.m_szStage), "%d-%d", run.m_iChapter + 1, run.m_iLevel + 1);
   if (isSurvivor(run.m_iType) && run.m_iLevel == 0) {
     run.m_iLevel = g_iWave;
   }
-  const SRecordMarks marks = raiseRecords(run);
+  s_shown.m_marks = raiseRecords(run);
+  s_shown.m_run = run;
+  s_shown.m_bBonusStage = catResults();
+  s_shown.m_bFailed = run.m_iType == 0 && !s_shown.m_bBonusStage && !playerAlive();
   g_bLeaderboardScoreUploaded = g_bLeaderboardOwnRankStored = g_bLeaderboardWorldRecordStored = 0;
   g_bResultsRankingRequested = g_bResultsRankingShown = 0;
   g_iUnlockKind = 0;
   chooseUnlocks(run);
   ClSaveGameUtility::gameSpecificAutoSave();
-  fillWidgets(run, marks, szStage);
+  fillWidgets(s_shown);
   if (g_iUnlockKind != 0) {
     g_bUnlockPopupActive = 1;
     W("UnlockPopupSwitcher")->switchToKeepFocus(W("UnlockPopup"));
@@ -360,10 +431,9 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
     }
     g_bResultsRankingRequested = 1;
   }
-  if (g_bLeaderboardOwnRankStored != 0 && g_bResultsRankingShown == 0) {
-    value("ResultsRankingText", "results_level_ranking_pos", worldRankOf(iType, g_iChapter, g_iLevel));
-    show("ResultsRankingText", true);
-    show("ResultsRankingLabel", true);
+  // A lost level and the bonus stage have no rank to show: the upload was the last level's.
+  if (g_bLeaderboardOwnRankStored != 0 && g_bResultsRankingShown == 0 && showsRanking(s_shown)) {
+    showRanking();
     g_bResultsRankingShown = 1;
   }
   if (g_bUnlockPopupActive != 0) {

@@ -1220,5 +1220,10 @@ void Win32TestReset() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
+  // The windows' last events (focus lost, hidden) outlive the video while another subsystem keeps SDL's event
+  // queue; the next video numbers its windows from 1 again, so they would reach the next start's windows.
+  if (SDL_WasInit(SDL_INIT_EVENTS)) {
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  }
   Win32QueueReset();
 }

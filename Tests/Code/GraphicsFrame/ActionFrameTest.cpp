@@ -3,7 +3,10 @@
 // the back buffer read at fixed times of the run is compared with the
 // references: early with the level's start banner, at 8 s with the Dragon
 // special in a fight and at 30 s in a fight with the player hurt; the HUD over
-// the scene each time.
+// the scene each time. The level opens on the how-to-play pages, which the
+// tester leaves as a player does; the times count from there. Without the
+// tester, the pages themselves, readable over the level's held fade-in, and
+// the pause menu over the start banner, the banner under it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -30,6 +33,9 @@ TEST_F(ActionFrames, TheFirstLevelAtFixedTimesOfAScriptedRun) {
   for (int i = 0; i < 10 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i)
     ClGame::tickFrame(1.0f / 60.0f);
   ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
+  for (int i = 0; i < 600 && GAMEGetRootValue("HowToPlayFromGame", 0) != 0; ++i)
+    ClGame::tickFrame(1.0f / 60.0f);
+  ASSERT_EQ(GAMEGetRootValue("PauseGame", 0), 0) << "the pages were left";
   const struct {
     int iFrame; // frames of the Action mode before the picture
     const char *pReference;
@@ -49,6 +55,33 @@ TEST_F(ActionFrames, TheFirstLevelAtFixedTimesOfAScriptedRun) {
                 ClUI::getWidget("InGameHealthBars")->mp_AllChildren.getSize());
     expectMatchesReference(picture, shot.pReference);
   }
+  EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
+}
+
+class ActionScreens : public GameFrame {
+protected:
+  void SetUp() override {
+    m_settings += "SKIP_SPLASH 1\nSKIP_UI 1\nRANDOM_SEED 1234\n";
+    m_bUntilLoadEnds = true;
+    GameFrame::SetUp();
+  }
+};
+
+TEST_F(ActionScreens, HowToPlayAndPauseOverTheFirstLevelsFadeAndBanner) {
+  for (int i = 0; i < 10 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i)
+    ClGame::tickFrame(1.0f / 60.0f);
+  ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
+  for (int i = 0; i < 20; ++i)
+    ClGame::tickFrame(1.0f / 60.0f);
+  expectMatchesReference(readBackBuffer(), "ActionHowToPlay");
+  ASSERT_TRUE(leaveHowToPlayPages());
+  // The fade-in's second, then half a second of the start banner.
+  for (int i = 0; i < 90; ++i)
+    ClGame::tickFrame(1.0f / 60.0f);
+  g_gameModeAction.pauseGame();
+  for (int i = 0; i < 40; ++i)
+    ClGame::tickFrame(1.0f / 60.0f);
+  expectMatchesReference(readBackBuffer(), "ActionPauseOverBanner");
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 

@@ -1,13 +1,17 @@
-// A level played by the game itself: "SKIP_UI" goes from the front end straight into the Action mode, which sets
-// up the first story level of the sample "Levels"; the random-input tester ("MONKEY_SCHEME") plays it with a fixed
-// seed and frame time until the level's end shows the results screen.
+// Levels played by the game itself: "SKIP_UI" goes from the front end straight into the Action mode, which sets
+// up the level chosen (by default the first story level of the sample "Levels"); the random-input tester
+// ("MONKEY_SCHEME") plays it with a fixed seed and frame time until the level's end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
+#include "Code/UI/GAMEScreenPause.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 
@@ -68,5 +72,87 @@ TEST_F(ActionPlay, TheFirstLevelPlaysToItsEndTheSameWayTwice) {
   const SPlayedLevel second = playFirstLevel();
   EXPECT_EQ(second, first);
 }
+
+// Every sample level ends soon after its last enemy: each story level, the first two marathon levels in a row, one
+// at triple speed, and the first survivor wave, each in a game of its own without drawing ("NOGFX"). The player is
+// kept alive (its hit points topped up before every frame: the level's end is measured here, not the fight) and a
+// pause the tester opens is resumed at once. Times are the game's clock, frames of 1/60 s.
+struct SLevelEnd {
+  i32 iType;
+  i32 iChapter;
+  i32 iLevel;
+  i32 iEnds;  // levels (or waves) played in a row
+};
+
+std::string levelEndName(const ::testing::TestParamInfo<SLevelEnd>& info) {
+  const SLevelEnd& c = info.param;
+  return "Type" + std::to_string(c.iType) + "_" + std::to_string(c.iChapter + 1) + "_" + std::to_string(c.iLevel + 1);
+}
+void PrintTo(const SLevelEnd& c, std::ostream* pOut) {
+  *pOut << levelEndName(::testing::TestParamInfo<SLevelEnd>(c, 0)) << " x" << c.iEnds;
+}
+
+std::vector<SLevelEnd> everyLevel() {
+  std::vector<SLevelEnd> cases;
+  for (i32 i = 0; i < 24; ++i) cases.push_back({0, i / 8, i % 8, 1});
+  cases.push_back({1, 0, 0, 2});
+  cases.push_back({6, 0, 0, 1});
+  cases.push_back({3, 0, 0, 1});
+  return cases;
+}
+
+class LevelEnd : public GameFrame, public ::testing::WithParamInterface<SLevelEnd> {
+ protected:
+  void SetUp() override {
+    m_settings += "SKIP_SPLASH 1\nSKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\nNOGFX 1\nDISABLE_VO 1\n";
+    m_bUntilLoadEnds = true;
+    GameFrame::SetUp();
+  }
+};
+
+TEST_P(LevelEnd, ComesWithinTenSecondsOfTheLastEnemy) {
+  const SLevelEnd& c = GetParam();
+  GAMESetRootValue("_mode_selected", c.iType);
+  g_iSelectedChapter = c.iChapter;
+  g_iSelectedLevel = c.iLevel;
+  for (int i = 0; i < 10 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
+  ASSERT_EQ(g_iGameType, c.iType);
+  const bool bSurvivor = c.iType == 3;
+  for (i32 iEnd = 0; iEnd < c.iEnds; ++iEnd) {
+    SCOPED_TRACE("level " + std::to_string(g_iChapter + 1) + "-" + std::to_string(g_iLevel + 1) + " wave " +
+                 std::to_string(g_iWave));
+    const i32 iStage = g_iChapter * 100 + g_iLevel * 10 + g_iWave;
+    // Frames since the level began: when its last row came (its time ran out, in survivor) and when an enemy
+    // was last on screen; -1 until then.
+    i32 iFrame = 0, iLastRow = -1, iLastEnemy = -1;
+    const auto ended = [&] {
+      return g_bResultsShown != 0 || g_eCurrentGameMode != E_GAME_MODE_ACTION ||
+             g_iChapter * 100 + g_iLevel * 10 + g_iWave != iStage;
+    };
+    while (!ended() && iFrame < 300 * 60) {
+      if (g_pPlayer != nullptr) g_pPlayer->m_iHitPoints = 3;
+      if (GAMEGetRootValue("HowToPlayFromGame", 0) != 0) {
+        systemHowToPlayBackClick(nullptr, nullptr);
+      } else if (GAMEGetRootValue("PauseGame", 0) != 0) {
+        systemUnpauseAndReturnToGame(nullptr, nullptr);
+      }
+      ClGame::tickFrame(1.0f / 60.0f);
+      ++iFrame;
+      const bool bRowsDone = bSurvivor ? g_fTimeLeft <= 0.0f : g_iNextSpawnRow >= g_spawnRows.getCount();
+      if (bRowsDone && iLastRow < 0) iLastRow = iFrame;
+      if (levelEnemyOnScreen()) iLastEnemy = iFrame;
+    }
+    ASSERT_TRUE(ended()) << "no end within 300 s";
+    ASSERT_GE(iLastRow, 0);
+    EXPECT_LE(iFrame - std::max(iLastRow, iLastEnemy), 10 * 60) << "after the last enemy";
+    // The last row is created 404 units ahead of the player: every sample enemy has met or passed it and left
+    // well within 25 s, even while the tester stops to fight; an enemy trailing or pacing the player held levels
+    // open for one to four minutes.
+    EXPECT_LE(iFrame - iLastRow, 25 * 60) << "after the last row";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySampleLevel, LevelEnd, ::testing::ValuesIn(everyLevel()), levelEndName);
 
 }  // namespace

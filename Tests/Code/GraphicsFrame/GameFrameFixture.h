@@ -27,6 +27,7 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Objects/Backgrounds.h"
+#include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Objects/GAMEGoreFx.h"
 #include "Code/Objects/GAMEGoreRecords.h"
@@ -63,6 +64,7 @@
 #include "Tests/Support/KvTestSupport.h"
 #include "Tests/Support/GameHooksDoubles.h"
 #include "Code/System/GAMEGameHooks.h"
+#include "Code/UI/GAMEScreenPause.h"
 
 inline constexpr int gc_iWIDTH = 960;
 inline constexpr int gc_iHEIGHT = 540;
@@ -265,4 +267,29 @@ inline bool switchMainScreenTo(const char* pScreen) {
   for (int i = 0; i < 300 && pSwitcher->getActiveSwitchedChild() != pTarget; ++i) ClGame::tickFrame(0.016f);
   for (int i = 0; i < 60; ++i) ClGame::tickFrame(0.016f);
   return pSwitcher->getActiveSwitchedChild() == pTarget;
+}
+
+// The first story level opens on the how-to-play pages, paused and without its music; this goes back into play as
+// the pages' back button does. False (and nothing done) when the pages were not opened from play.
+inline bool leaveHowToPlayPages() {
+  if (GAMEGetRootValue("HowToPlayFromGame", 0) == 0 || GAMEGetRootValue("PauseGame", 0) == 0) {
+    return false;
+  }
+  systemHowToPlayBackClick(nullptr, nullptr);
+  return true;
+}
+
+// Whether an enemy or pickup that holds the level open (anything but the player's own shots) stands on screen: the
+// camera's 384 units and a sprite's width either side.
+inline bool levelEnemyOnScreen() {
+  for (i32 i = 0; i < g_entityList.getCount(); ++i) {
+    ClEntity* pEntity = g_entityList[i];
+    const ClEntityEnemy* pEnemy = ClEntityEnemy::hitTarget(pEntity);
+    const bool bHolds = pEntity->m_eKind == E_ENTITY_KIND_PICKUP ||
+                        (pEnemy != nullptr && !pEnemy->typeIs("PlayerBulletTShirt") &&
+                         !pEnemy->typeIs("PlayerCrossbowSawblades"));
+    const f32 fX = pEntity->m_vPosition[0] - g_fWorldCameraX;
+    if (bHolds && fX > -60.0f && fX < 440.0f) return true;
+  }
+  return false;
 }

@@ -14,6 +14,7 @@
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEInGameUI.h"
+#include "Code/UI/GAMEScreenPause.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
 #include "Corvane/Animation/ClTexAnimObj.h"
@@ -184,6 +185,14 @@ TEST_F(InGameHud, MultiplierShowsItsPlateAndHidesAtOne) {
   EXPECT_TRUE(visible("InGameMultiplier"));
   EXPECT_FALSE(visible("InGameMultiplier_Over"));
   EXPECT_FALSE(visible("InGameMultiplier_Under"));
+  // Resuming from the pause menu forgets what was shown: the same multiplier
+  // bursts in again.
+  GAMESetRootValue("PauseGame", 1);
+  systemUnpauseAndReturnToGame(nullptr, nullptr);
+  tick();
+  EXPECT_TRUE(visible("InGameMultiplier_Over"));
+  EXPECT_EQ(playing(ClUI::getWidget("InGameMultiplier_Over")),
+            flipBook("IM-HUD-Combo2xBurstOver"));
 }
 
 TEST_F(InGameHud, PipsLightForTheStreakInTheirTier) {

@@ -1,8 +1,9 @@
 // A played level heard: the first sample level played by the game itself (SKIP_UI, a fixed seed, the random-input
 // tester) on the sound library stand-in's manual output, each game frame's 1/60 s (800 frames at 48 kHz) mixed by
 // hand and its mean square kept, with the cues the world asked for in that frame. The level music must be heard
-// from the Action mode's first frames, a landed punch's cue ("PlayerHitting") must add energy over the music at the
-// same point of its loop, and the music overlay's loop must be heard when a weapon's loop runs.
+// from the first frames of play (once the how-to-play pages the level opens on are left), a landed punch's cue
+// ("PlayerHitting") must add energy over the music at the same point of its loop, and the music overlay's loop
+// must be heard when a weapon's loop runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,6 +95,9 @@ TEST_F(LevelHeard, MusicFromTheStartHitsWhenPunchesLandAndTheOverlayLoop) {
   ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
   // The front end's music is not part of the level.
   ClAudioManager::stopCue(&g_gameModeFrontEnd.mp_menuMusicCue, 0.0f);
+  // The first level opens on the how-to-play pages without its music, which starts as they are left.
+  EXPECT_EQ(ClAudioManager::getCueInstance(g_gameModeAction.mp_levelMusicCue), nullptr);
+  ASSERT_TRUE(leaveHowToPlayPages());
   // A weapon's loop five seconds in for three seconds when the run has not picked one up by then: the calls a
   // weapon's pickup and its end make through the world's services.
   constexpr size_t uiLOOP_START = 300;
@@ -110,7 +114,7 @@ TEST_F(LevelHeard, MusicFromTheStartHitsWhenPunchesLandAndTheOverlayLoop) {
   ASSERT_TRUE(g_bResultsShown != 0) << "the level ended within 150 s";
   ASSERT_GT(frames.size(), uiLOOP_END + 60);
 
-  // The level music from the Action mode's first frame.
+  // The level music from the first frame of play.
   for (size_t i = 0; i < 60; ++i) {
     EXPECT_EQ(frames[i].iMusicFrame, static_cast<i32>(i)) << "frame " << i;
     EXPECT_GT(frames[i].dEnergy, gc_dMUSIC_HEARD) << "frame " << i;

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Code/GameModes/ClGameModeCatFPS.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
@@ -46,7 +47,8 @@ std::string resultsScreen() {
         "StoryUnlockedItem", "MarathonStageReachedBest", "MarathonKillsBest", "MarathonComboBest",
         "MarathonDistanceBest", "MarathonStageReachedValue", "MarathonStageReachedName", "SurvivorKillsBest",
         "SurvivorComboBest", "SurvivorDistanceBest", "SurvivorUnlockedItem", "Star1", "Star2", "Star3", "Star4",
-        "Star5", "Story", "Marathon", "Survivor", "Other"}) {
+        "Star5", "Story", "Marathon", "Survivor", "Other", "StoryFailed", "Bonus", "BonusStageValue",
+        "BonusKillsValue", "Prompt"}) {
     names.push_back(std::string("Results") + pName);
   }
   std::string pages;
@@ -89,6 +91,7 @@ class Results : public ::testing::Test, protected CFrontEndUI {
                              "mainmenu_survivormodeextreme", "mainmenu_weeklymode"}) {
       entries.push_back({pKey, u"Mode", iId++});
     }
+    entries.push_back({"results_kills_value", u"%s", iId++});
     const std::vector<std::uint8_t> table = LangBuildTable(entries);
     u8* pImage = static_cast<u8*>(KvAlignedAlloc(table.size(), 16));
     std::memcpy(pImage, table.data(), table.size());
@@ -141,6 +144,18 @@ class Results : public ::testing::Test, protected CFrontEndUI {
     m_pads.frame();
   }
   static bool visible(const char* pName) { return W(pName)->mp_bVisible != 0; }
+  static std::string text(const char* pName) {
+    std::string narrow;
+    for (const wchar16* pChar = W(pName)->getUnicodeString("dynamicUnicodeText"); *pChar != 0; ++pChar) {
+      narrow += static_cast<char>(*pChar);
+    }
+    return narrow;
+  }
+  // The screen back from the leaderboards as its data brings it in: every child shown, then the initialisation.
+  static void backFromLeaderboards() {
+    W("Results")->setVisibleRecursively(1);
+    run("systemResultsInitialize");
+  }
   static SPlayerProfileData& p() { return *g_pPlayerProfileData; }
 
   ClDummyMapper m_mapper;
@@ -196,6 +211,76 @@ TEST_F(Results, ContinueIsBlockedAfterTheLastLevelAndForADeadPlayerButNotForARep
   p().m_iStoryChapterReached = 1;
   play(0, 0, 3, 100);
   EXPECT_EQ(g_bNoNextLevel, 0) << "a level below the progress never blocks";
+}
+
+// Back from the leaderboards the screen shows the same run, its marks and rank, while the world has run on under
+// it; nothing is raised, uploaded or saved again. Results after play started again are a run of their own.
+TEST_F(Results, BackFromTheLeaderboardsShowsTheSameRunAndRaisesNothingTwice) {
+  play(0, 0, 0, 212, 7, 3);
+  g_bLeaderboardScoreUploaded = g_bLeaderboardOwnRankStored = 1;
+  run("systemResultsTick");
+  press(gc_iUI_ACTION_ALT2);
+  ASSERT_EQ(lastSwitch(), W("Leaderboards"));
+  g_iScore = g_iEnemiesKilled = g_iBestStreak = 0;
+  g_iLeaderboardIndex = 5;
+  backFromLeaderboards();
+  for (const char* pName : {"ResultsStoryScoreBest", "ResultsStoryKillsBest", "ResultsStoryComboBest",
+                            "ResultsStoryContinueButton", "ResultsStar2", "ResultsRankingText"}) {
+    EXPECT_TRUE(visible(pName)) << pName;
+  }
+  EXPECT_FALSE(visible("ResultsStar3") || visible("ResultsMarathon"));
+  EXPECT_EQ(std::tuple(KvTestSaveHooks().m_iSaves, g_iLeaderboardIndex, g_iRunFinalScore), std::tuple(1, 5, 210));
+  press(gc_iUI_ACTION_ALT2);
+  GAMESetRootValue("InResultsScreen", 0);
+  play(0, 0, 0, 100);
+  EXPECT_FALSE(visible("ResultsStoryScoreBest") || visible("ResultsRankingText"));
+  EXPECT_EQ(KvTestSaveHooks().m_iSaves, 2);
+}
+
+// A story level lost says so, without stars, next star, rank or continue; after the bonus stage the stage's own
+// block shows the enemies it cut down. The hint line names the retry key that acts: R in the story, accept in an
+// endless run, neither where accept leaves (a marathon's last level, the daily game, after the bonus stage).
+TEST_F(Results, ALostLevelSaysSoAndTheHintNamesTheKeysThatAct) {
+  struct SCase {
+    i32 m_iType, m_iChapter, m_iLevel, m_iHitPoints, m_iCat;
+    const char* m_pPrompt;
+  };
+  const SCase cases[] = {{0, 0, 0, 3, 0, "results_prompt"},        {0, 0, 0, 0, 0, "results_prompt"},
+                         {1, 0, 3, 0, 0, "results_prompt_replay"}, {1, 2, 7, 3, 0, "results_prompt_leave"},
+                         {3, 0, 0, 0, 0, "results_prompt_replay"}, {5, 0, 0, 0, 0, "results_prompt_leave"},
+                         {0, 2, 7, 3, 1, "results_prompt_leave"}};
+  g_gameModeCatFPS.m_iKills = 37;
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.m_iType) + " " + std::to_string(c.m_iHitPoints) + " " + std::to_string(c.m_iCat));
+    m_player.m_iHitPoints = c.m_iHitPoints;
+    m_player.m_eState = c.m_iHitPoints == 0 ? E_PLAYER_STATE_DEATH : E_PLAYER_STATE_RUNNING;
+    GAMESetRootValue("CatResults", c.m_iCat);
+    g_gameModeAction.m_bQuitToMenu = 0;
+    play(c.m_iType, c.m_iChapter, c.m_iLevel, 350);
+    g_bUnlockPopupActive = 0;
+    const bool bLost = c.m_iType == 0 && c.m_iCat == 0 && c.m_iHitPoints == 0;
+    if (c.m_iType == 0 && c.m_iCat == 0) {
+      EXPECT_EQ(visible("ResultsStoryFailed"), bLost);
+      EXPECT_EQ(visible("ResultsStar3") && visible("ResultsStoryStarNextValue"), !bLost);
+      EXPECT_EQ(visible("ResultsStoryContinueButton"), !bLost);
+    }
+    EXPECT_EQ(visible("ResultsBonus"), c.m_iCat == 1);
+    if (c.m_iCat == 1) {
+      EXPECT_FALSE(visible("ResultsStory"));
+      EXPECT_EQ(text("ResultsBonusKillsValue"), "37");
+    }
+    g_bLeaderboardScoreUploaded = g_bLeaderboardOwnRankStored = 1;
+    run("systemResultsTick");
+    EXPECT_EQ(visible("ResultsRankingText"), !bLost && c.m_iCat == 0) << "no rank for a lost level or the bonus stage";
+    const std::string prompt(c.m_pPrompt);
+    EXPECT_EQ(W("ResultsPrompt")->getID("localizedID"), KvStrHash(c.m_pPrompt));
+    g_bRestartRequest = 0;
+    press(gc_iUI_ACTION_ALT1);
+    EXPECT_EQ(g_bRestartRequest != 0, prompt == "results_prompt") << "R retries";
+    g_bRestartRequest = 0;
+    press(gc_iUI_ACTION_ACCEPT);
+    EXPECT_EQ(g_bRestartRequest != 0, prompt == "results_prompt_replay") << "accept retries";
+  }
 }
 
 TEST_F(Results, MarathonAndSurvivorRaiseTheirRecordsAndUploadToTheirBoards) {

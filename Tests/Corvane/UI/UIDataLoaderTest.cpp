@@ -90,7 +90,7 @@ class UIDataLoaderTest : public UITest {
     EXPECT_EQ(pTop->mp_SwitchedChildren[7].mp_pChild, W("TitleScreen"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[17].mp_pChild, W("VideoSettings"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[16].mp_pChild, W("PreMainMenu"));
-    EXPECT_EQ(pTop->mp_SwitchedChildren[18].mp_pChild, W("HowToPlayPages"));
+    EXPECT_EQ(pTop->mp_SwitchedChildren[18].mp_pChild, W("HowToPlay"));
     EXPECT_EQ(pTop->mp_SwitchedChildren[19].mp_pChild, W("EmptyScreen"));
     EXPECT_EQ(W("GalleryList")->mp_AllChildren.getSize(), 6u) << "four images and two flip books";
     EXPECT_EQ(pTop->mp_DrawnChildren.getSize(), 0u);

@@ -1,0 +1,187 @@
+// The first story level played through the keyboard: the game runs in this process in a window of a virtual X
+// server of the test's own, and every key goes through that server (XTest) to the game's input, as a player's does:
+// from the title through the menus, the chapter's video and the how-to-play pages into level 1-1. The test drives
+// the frames (1/60 s each), so game time is the test's, and it sees the world: its keys come from what stands near
+// the player (a punch ahead or behind, a step aside from a rolling barrel). The level must end on its results
+// within 10 s of its last enemy leaving the screen; the results' marks must survive the leaderboards and Esc.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Code/Objects/ClEntityEnemy.h"
+#include "Code/Objects/ClSpawnMgr.h"
+#include "Code/Objects/GAMEWorldLinks.h"
+#include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
+#include "Platform/Win32/Win32Window.h"
+#include "Tests/Support/GameProcessTestSupport.h"
+// After GoogleTest and the engine: Xlib's macros (None, Bool, Status) would break their declarations.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <SDL_syswm.h>
+
+namespace {
+
+constexpr f32 gc_fFRAME = 1.0f / 60.0f;
+
+class LevelByKeys : public GameFrame {
+ protected:
+  void SetUp() override {
+    const std::string dir =
+        KvTestTempDir(std::string("x-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    m_display = startVirtualXServer(&m_server, dir, "1280x720x24");
+    if (m_display.empty()) GTEST_SKIP() << "needs Xvfb";
+    for (const char* pName : {"SDL_VIDEODRIVER", "DISPLAY"}) {
+      const char* pValue = std::getenv(pName);
+      m_savedEnv.emplace_back(pName, pValue != nullptr ? pValue : "");
+    }
+    // SDL's video, left running by a game before this one in the process, starts again on this server.
+    Win32TestReset();
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("DISPLAY", m_display.c_str(), 1);
+    m_settings += "SKIP_SPLASH 1\nRANDOM_SEED 1234\nDISABLE_VO 1\n";
+    m_bToFrontEnd = true;
+    GameFrame::SetUp();
+    if (HasFatalFailure()) return;
+    m_pX = XOpenDisplay(m_display.c_str());
+    ASSERT_NE(m_pX, nullptr);
+    // A key is one press for as long as it is held: the server repeats none.
+    XAutoRepeatOff(m_pX);
+    focusGameWindow();
+  }
+  void TearDown() override {
+    if (m_pX != nullptr) XCloseDisplay(m_pX);
+    if (!m_display.empty()) GameFrame::TearDown();
+    for (const auto& [name, value] : m_savedEnv) {
+      if (value.empty()) {
+        unsetenv(name.c_str());
+      } else {
+        setenv(name.c_str(), value.c_str(), 1);
+      }
+    }
+    // A later game in the process starts its video on its own driver again.
+    if (!m_display.empty()) Win32TestReset();
+  }
+
+  // Gives the keyboard to the game's window.
+  void focusGameWindow() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(Win32GetSdlWindow(ClGraphics::mp_hWnd), &info) != SDL_FALSE);
+    XSetInputFocus(m_pX, info.info.x11.window, RevertToParent, CurrentTime);
+    XSync(m_pX, False);
+  }
+
+  // The key held for three frames and let go; then iAfter frames.
+  void tap(KeySym key, int iAfter = 0) {
+    const KeyCode code = XKeysymToKeycode(m_pX, key);
+    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+    XSync(m_pX, False);
+    frames(3);
+    XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+    XSync(m_pX, False);
+    frames(iAfter + 1);
+  }
+  static void frames(int iCount) {
+    for (int i = 0; i < iCount; ++i) ClGame::tickFrame(gc_fFRAME);
+  }
+  // Frames until the condition holds, at most iLimit; whether it did.
+  template <typename F>
+  static bool until(F condition, int iLimit) {
+    for (int i = 0; i < iLimit && !condition(); ++i) ClGame::tickFrame(gc_fFRAME);
+    return condition();
+  }
+  static bool onScreen(const char* pScreen) {
+    return ClUI::getWidget("TopLevelSwitcher")->getActiveSwitchedChild() == ClUI::getWidget(pScreen);
+  }
+
+  CProcess m_server;
+  std::string m_display;
+  std::vector<std::pair<std::string, std::string>> m_savedEnv;
+  Display* m_pX = nullptr;
+};
+
+// The key a player would press now: a punch at an enemy within reach in its lane, ahead (K) or behind (J), or a
+// step to the next lane before a rolling barrel, which a punch would blow up in the player's face. 0 for none.
+KeySym keyForThisFrame() {
+  const ClWorldPlayer* pPlayer = g_pPlayer;
+  if (pPlayer == nullptr || pPlayer->m_eState != E_PLAYER_STATE_RUNNING) return 0;
+  for (i32 i = 0; i < g_entityList.getCount(); ++i) {
+    const ClEntityEnemy* pEnemy = ClEntityEnemy::hitTarget(g_entityList[i]);
+    if (pEnemy == nullptr || pEnemy->m_iLane != pPlayer->m_iLane || pEnemy->m_bCanHitPlayer == 0) continue;
+    const f32 fDX = pEnemy->m_vPosition[0] - pPlayer->m_vPosition[0];
+    if (pEnemy->typeIs("EnemyBarrel")) {
+      if (fDX > 0.0f && fDX < 150.0f) return pPlayer->m_iLane == 0 ? XK_s : XK_w;
+      continue;
+    }
+    const f32 fReach = pPlayer->m_fReach + 24.0f;
+    if (fDX > 0.0f && fDX < fReach) return XK_k;
+    if (fDX <= 0.0f && fDX > -fReach) return XK_j;
+  }
+  return 0;
+}
+
+TEST_F(LevelByKeys, TheFirstLevelEndsOnItsResultsSoonAfterItsLastEnemyAndTheMarksOutliveTheLeaderboards) {
+  // Title, Story, chapter 1 level 1, the open weapon, the magic row, the open magic, the play button, play.
+  ASSERT_TRUE(until([] { return onScreen("TitleScreen"); }, 300));
+  const struct {
+    KeySym key;
+    const char* pScreen;  // the screen the key leads to (null: the same)
+  } aMenus[] = {{XK_Return, "MainMenu"}, {XK_Return, "StageSelect"}, {XK_Return, "ChooseEquipement"},
+                {XK_Right, nullptr},     {XK_Down, nullptr},         {XK_Right, nullptr},
+                {XK_Down, nullptr},      {XK_Return, nullptr}};
+  for (const auto& menu : aMenus) {
+    tap(menu.key, 30);
+    if (menu.pScreen != nullptr) {
+      ASSERT_TRUE(until([&] { return onScreen(menu.pScreen); }, 300)) << menu.pScreen;
+    }
+  }
+  // The chapter's video (its file is not in this data root: the video mode goes on at once), then the level's
+  // how-to-play pages, left with Return.
+  ASSERT_TRUE(until([] { return g_eCurrentGameMode == E_GAME_MODE_ACTION; }, 600)) << g_eCurrentGameMode;
+  ASSERT_TRUE(until([] { return onScreen("HowToPlay"); }, 120));
+  frames(30);
+  tap(XK_Return);
+  ASSERT_TRUE(until([] { return GAMEGetRootValue("PauseGame", 1) == 0; }, 60)) << "the pages took no Return";
+
+  int iFrame = 0, iLastEnemy = -1, iLastRow = -1;
+  while (g_bResultsShown == 0 && iFrame < 150 * 60) {
+    const KeySym key = keyForThisFrame();
+    if (key != 0) {
+      tap(key);
+      iFrame += 4;
+    } else {
+      frames(1);
+      ++iFrame;
+    }
+    if (iLastRow < 0 && g_iNextSpawnRow >= g_spawnRows.getCount()) iLastRow = iFrame;
+    if (levelEnemyOnScreen()) iLastEnemy = iFrame;
+  }
+  std::printf("1-1 by keys: results at frame %d, last row %d, last enemy on screen %d; score %d, %d kills, %d hit "
+              "points\n", iFrame, iLastRow, iLastEnemy, g_iScore, g_iEnemiesKilled,
+              g_pPlayer != nullptr ? g_pPlayer->m_iHitPoints : -1);
+  ASSERT_NE(g_bResultsShown, 0) << "no results within 150 s";
+  ASSERT_TRUE(g_pPlayer != nullptr && g_pPlayer->m_iHitPoints > 0) << "the keys kept the player alive";
+  ASSERT_GE(iLastRow, 0);
+  EXPECT_LE(iFrame - std::max(iLastEnemy, iLastRow), 10 * 60) << "results after the last enemy";
+
+  // The results in, with the run's marks; L opens the leaderboards, Esc comes back to the same results.
+  ASSERT_TRUE(until([] { return onScreen("Results") && GAMEGetRootValue("InResultsScreen", 0) != 0; }, 120));
+  frames(30);
+  const char* const apMarks[] = {"ResultsStoryScoreBest", "ResultsStoryContinueButton", "ResultsStar1"};
+  for (const char* pMark : apMarks) EXPECT_NE(ClUI::getWidget(pMark)->mp_bVisible, 0u) << pMark;
+  tap(XK_l);
+  ASSERT_TRUE(until([] { return onScreen("Leaderboards"); }, 120));
+  frames(30);
+  tap(XK_Escape);
+  ASSERT_TRUE(until([] { return onScreen("Results"); }, 120));
+  frames(30);
+  for (const char* pMark : apMarks) EXPECT_NE(ClUI::getWidget(pMark)->mp_bVisible, 0u) << "back: " << pMark;
+}
+
+}  // namespace
