@@ -46,6 +46,8 @@ class PointerWindowTest : public UITest {
     ClGraphics::registerWindowClass(false);
     ClGraphics::createMainWindow(cWIDTH, cHEIGHT, false, false);
     ASSERT_NE(ClGraphics::mp_hWnd, nullptr);
+    // The client is the display, as device creation makes it.
+    ClGraphics::resizeWindow(static_cast<i32>(cWIDTH), static_cast<i32>(cHEIGHT));
     ASSERT_STREQ(SDL_GetCurrentVideoDriver(), "x11");
     ClGraphics::showMainWindow();
     ClGraphics::mp_fScreenWidth = static_cast<f32>(cWIDTH);
