@@ -177,7 +177,7 @@ class ClGraphics {
   static void getForcedResolutionSize(i32 iCode, u32* puiWidth, u32* puiHeight);
   // The forced-resolution step of the start-up: may replace the chosen size and sets mp_bForcedResolution.
   static void applyForcedResolution(u32* puiWidth, u32* puiHeight);
-  // Sorts the resolution list by height, tallest first.
+  // Sorts the resolution list by height, tallest first, and sizes of one height by width, widest first.
   static void sortResolutionList();
   // Creates the device for the mode; every failure stops the program, so it returns 1.
   static i32 createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& mode);
