@@ -133,8 +133,9 @@ class LevelPlay : public FrontEndPlay {
 // (heard) returns to play: the pause menu opens again with Escape.
 TEST_F(LevelPlay, PauseMenuAndHowToPlayThroughTheKeyboard) {
   ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ)) << "the pause menu came without focus\n" << m_game.out();
-  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dACCEPT_HZ, 1)) << "back on the pause menu was not taken\n" << m_report;
-  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ, 1)) << "back on the pause menu did not resume\n" << m_report;
+  // The entries take no back while they fade in: a press then is pressed again.
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dACCEPT_HZ, 3)) << "back on the pause menu was not taken\n" << m_report;
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ)) << "back on the pause menu did not resume\n" << m_report;
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ, 1)) << i << "\n" << m_report;
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "How to play was not accepted\n" << m_report;
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ)) << "the pages' back was not accepted\n" << m_report;
