@@ -5,6 +5,7 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Camera/ClCameraMgr.h"
@@ -90,6 +91,11 @@ i32 ClGameModeFrontEnd::enter(i32) {
   mp_menuMusicCue = ClAudioManager::createCueInstanceByName("MainMenuLoop");
   if (GAMEGetRootValue("CatResults", 0) == 1) {
     ClUI::switchTo("TopLevelSwitcher", "Results");
+  } else if (GAMEGetRootValue("_quit_to_mainmenu", 0) == 1) {
+    // Quit from the pause menu: back on the main menu, with the street the title would have laid behind it.
+    GAMESetRootValue("_quit_to_mainmenu", 0);
+    systemInitializeAttractLoopBackground(nullptr, nullptr);
+    ClUI::switchTo("TopLevelSwitcher", "MainMenu");
   } else {
     ClUI::switchTo("TopLevelSwitcher", "TitleScreen");
   }

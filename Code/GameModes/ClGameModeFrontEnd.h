@@ -3,7 +3,8 @@
 // and render, TV channel 0, the hand-over), plays the menu music, switches the controller prompts between keys
 // and pad buttons, and watches the root values that end it: "StartGame" (and "_mode_selected" for the kind of
 // play), the development setting "SKIP_UI", and the return-to-front-end request, which brings every screen set
-// back to its title state. Main thread only.
+// back to its title state. It opens on the title, on the results after the bonus stage ("CatResults") and on the
+// main menu after a quit from the pause menu ("_quit_to_mainmenu"). Main thread only.
 #pragma once
 
 #include "Code/GameModes/ClCameraGAME_InGameOne.h"

@@ -117,6 +117,11 @@ constexpr u32 gc_uiGAME_RENDER_TARGET_TAG = 1;
 void createCanvases() {
   const f32 fScreenWidth = ClGraphics::mp_fScreenWidth;
   const f32 fScreenHeight = ClGraphics::mp_fScreenHeight;
+  // The 2D picture is the scene, fitted to the screen by the frame's composition: the pointer follows the mouse
+  // in its pixels.
+  f32 afShownAt[4];
+  ClUI::aspectFitRect(gc_fGAME_SCENE_WIDTH, gc_fGAME_SCENE_HEIGHT, fScreenWidth, fScreenHeight, afShownAt);
+  ClGraphics::set2DPicture(gc_fGAME_SCENE_WIDTH, gc_fGAME_SCENE_HEIGHT, afShownAt);
   const f32 fUberHeight = fScreenWidth / fScreenHeight >= gc_fUBER_ASPECT ? fScreenHeight : fScreenWidth / gc_fUBER_ASPECT;
   const f32 fUberWidth = fUberHeight * gc_fUBER_ASPECT;
   Cl2d::createCanvas("UBER", gc_ui2D_ALIGN_CENTRE, 233280.0f / fUberHeight, gc_f2D_DESIGN_HEIGHT, 0.0f, 0.0f,

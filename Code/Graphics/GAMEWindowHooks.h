@@ -3,8 +3,9 @@
 // messages. The game's graphics hooks (ClGAMEGraphicsHooks) complete them; main() installs them. Main thread only.
 //
 // The pointer: it starts in the window and its position (ClGraphics::mp_vWMMousePosition) follows every mouse
-// move. With the development setting "TOGGLE_MOUSE_CURSOR" at 1 or more the system cursor hides while the mouse is
-// over the window, and leaving the window shows it again and parks the position at gc_fPOINTER_AWAY.
+// move. The system cursor hides while the mouse is over the window (the game draws its own pointer), and leaving
+// the window shows it again and parks the position at gc_fPOINTER_AWAY; the development setting
+// "TOGGLE_MOUSE_CURSOR" below 1 keeps the system cursor shown and the position following every move.
 #pragma once
 
 #include "Corvane/GameModes/KvEngineGameHooks.h"

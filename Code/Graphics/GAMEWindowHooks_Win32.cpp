@@ -1,5 +1,5 @@
 // The game's mouse hooks: the window's mouse messages become the pointer position, and the system cursor hides
-// while over the window when the development settings ask for it.
+// while over the window unless the development settings keep it.
 #include "Code/Graphics/GAMEWindowHooks.h"
 
 #include "Corvane/Development/ClDevINI.h"
@@ -10,7 +10,9 @@ u32 g_bMouseTracking = 0;
 
 namespace {
 
-bool cursorToggles() { return ClDevINI::getInt("TOGGLE_MOUSE_CURSOR") >= 1; }
+// The game draws its own pointer, so the system cursor hides over the window unless the development setting
+// "TOGGLE_MOUSE_CURSOR" is there and below 1.
+bool cursorToggles() { return !ClDevINI::hasKey("TOGGLE_MOUSE_CURSOR") || ClDevINI::getInt("TOGGLE_MOUSE_CURSOR") >= 1; }
 
 }  // namespace
 

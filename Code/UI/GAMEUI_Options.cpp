@@ -182,17 +182,26 @@ void systemInitializeVideoSettingsMenu(ClWidget*, WidgetEventProcedureCall*) {
   widget("VideoSettingsFieldOfViewValue")->setLocalizedID("field_of_view_option_1");
   widget("VideoSettingsAntialiasingValue")->setLocalizedID("antialiasing_option_1");
   widget("VideoSettingsShaderModelValue")->setLocalizedID("crazy_option_1");
-  // Entry 1 unless the stored mode is listed (the last full match); a shorter list opens on its only entry.
+  // The stored mode when it is listed (the last full match). Otherwise (the profile's default, or a mode this
+  // display does not offer) the size the game runs at, so that Apply without a change keeps it; entry 1 when that
+  // is not listed either, and a shorter list opens on its only entry.
   const i32 iCount = resolutionCount();
-  g_videoSettings.m_iResolutionIndex = std::min(1, std::max(iCount - 1, 0));
+  i32 iStored = -1;
+  i32 iRunning = -1;
   for (i32 i = 0; i < iCount; ++i) {
     const DisplayMode& mode = ClGraphics::mp_resolutionList[i];
     if (static_cast<i32>(mode.m_uiWidth) == data.m_iDisplayWidth &&
         static_cast<i32>(mode.m_uiHeight) == data.m_iDisplayHeight &&
         static_cast<i32>(mode.m_uiRefreshRate) == data.m_iDisplayRefreshRate) {
-      g_videoSettings.m_iResolutionIndex = i;
+      iStored = i;
+    }
+    if (static_cast<f32>(mode.m_uiWidth) == ClGraphics::mp_fScreenWidth &&
+        static_cast<f32>(mode.m_uiHeight) == ClGraphics::mp_fScreenHeight) {
+      iRunning = i;
     }
   }
+  g_videoSettings.m_iResolutionIndex =
+      iStored >= 0 ? iStored : iRunning >= 0 ? iRunning : std::min(1, std::max(iCount - 1, 0));
   showWindowMode();
   showResolution();
   showFlag("VideoSettingsVSyncValue", g_videoSettings.m_bVSync);

@@ -7,6 +7,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/Objects/GAMEWorldDraw.h"
 #include "Code/Objects/GAMEWorldLinks.h"
@@ -217,8 +218,10 @@ void systemInitializeAttractLoopBackground(ClWidget*, WidgetEventProcedureCall*)
   if (Backgrounds::initialize()) {
     Backgrounds::loadPattern("BackgroundPatternChapter1A");
   }
-  // The background scrolls from its start.
+  // The background scrolls from its start, seen from the world's origin (play leaves its camera elsewhere).
   g_fWorldCameraX = 0.0f;
+  g_fWorldCameraY = 0.0f;
+  g_vWorldCameraPosition = kv_vector2{0.0f, 0.0f};
 }
 
 void systemTickAttractLoopBackground(ClWidget*, WidgetEventProcedureCall*) {

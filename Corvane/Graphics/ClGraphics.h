@@ -177,7 +177,7 @@ class ClGraphics {
   static void getForcedResolutionSize(i32 iCode, u32* puiWidth, u32* puiHeight);
   // The forced-resolution step of the start-up: may replace the chosen size and sets mp_bForcedResolution.
   static void applyForcedResolution(u32* puiWidth, u32* puiHeight);
-  // Sorts the resolution list by height, tallest first.
+  // Sorts the resolution list by height, tallest first, and sizes of one height by width, widest first.
   static void sortResolutionList();
   // Creates the device for the mode; every failure stops the program, so it returns 1.
   static i32 createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& mode);
@@ -281,6 +281,15 @@ class ClGraphics {
   static std::atomic<u32> mp_bReady;      // graphics started and the device not lost
   static f32 mp_fScreenWidth;             // back-buffer size in pixels
   static f32 mp_fScreenHeight;
+  // The 2D picture: the pixels the UI places its sprites, hot spots and pointer in. A game that draws it into a
+  // render target and shows that scaled says where it shows (x, y, width and height in back-buffer pixels) and how
+  // large the picture is; until then the picture is the back buffer itself. Main thread.
+  static void set2DPicture(f32 fWidth, f32 fHeight, const f32 afShownAt[4]);
+  static kv_vector2 get2DPictureSize();
+  // A back-buffer position in the picture's pixels, and back.
+  static kv_vector2 displayTo2DPicture(const kv_vector2& vDisplay);
+  static kv_vector2 displayFrom2DPicture(const kv_vector2& vPicture);
+  static f32 mp_af2DPicture[6];  // width, height, then where it shows; all 0 while it is the back buffer
   static wchar16 mp_szWindowTitle[gc_iWINDOW_TITLE_LEN];
   // The pointer position the mouse hooks keep from the window's mouse messages (client pixels; (0, 0) until the
   // first mouse message, (gc_fPOINTER_AWAY, gc_fPOINTER_AWAY) while the pointer is away).

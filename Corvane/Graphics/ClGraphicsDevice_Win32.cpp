@@ -292,9 +292,13 @@ void ClGraphics::sortResolutionList() {
   }
   std::qsort(mp_resolutionList.at(0), static_cast<size_t>(mp_resolutionList.getCount()), sizeof(DisplayMode),
              [](const void* pA, const void* pB) -> int {
-               const u32 uiA = static_cast<const DisplayMode*>(pA)->m_uiHeight;
-               const u32 uiB = static_cast<const DisplayMode*>(pB)->m_uiHeight;
-               return uiB > uiA ? 1 : uiB < uiA ? -1 : 0;
+               // Tallest first; of one height, widest first, so the list reads in order of size.
+               const DisplayMode& a = *static_cast<const DisplayMode*>(pA);
+               const DisplayMode& b = *static_cast<const DisplayMode*>(pB);
+               if (a.m_uiHeight != b.m_uiHeight) {
+                 return b.m_uiHeight > a.m_uiHeight ? 1 : -1;
+               }
+               return b.m_uiWidth > a.m_uiWidth ? 1 : b.m_uiWidth < a.m_uiWidth ? -1 : 0;
              });
 }
 

@@ -7,8 +7,9 @@
 // - connected flags: 1 while the last read of that pad succeeded;
 // - the key-state table: 145 entries by engine key index (KvKeyIndexFromScanCode), E_KEY_STATE values; a key
 //   released during a tick reads E_KEY_RELEASED for that tick only;
-// - pointer positions: 4 entries in display pixels; entry 0 is the mouse, clamped to the display. The UI may
-//   write entry 0 directly when it snaps the pointer to a widget.
+// - pointer positions: 4 entries in pixels of the UI's 2D picture (ClGraphics::displayTo2DPicture; the display's
+//   pixels unless the game shows the picture scaled); entry 0 is the mouse (where the system cursor is over the
+//   window), clamped to the picture. The UI may write entry 0 directly when it snaps the pointer to a widget.
 //
 // ClInputHWtoKv is the platform-independent base (its virtual slots are the contract); the one instance, a
 // ClInputHWtoKvPlatform made by the input manager, is reached through g_pInputHWToKv.

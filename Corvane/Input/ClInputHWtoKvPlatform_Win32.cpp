@@ -55,6 +55,36 @@ f32 stickValue(SHORT iAxis) {
 // Fraction of a display extent; 0 while the display has no size yet.
 f32 fractionOf(f32 fValue, f32 fExtent) { return fExtent > KV_ZERO ? fValue / fExtent : KV_ZERO; }
 
+// The system cursor's screen position when the pointer last followed it; none after initialize, so the first
+// tick places the pointer wherever the cursor is.
+POINT g_lastCursor = {0, 0};
+bool g_bCursorSeen = false;
+
+// Puts pointer 0 where the system cursor is over the main window, in the pixels of the 2D picture: the client
+// position scaled by the display over the client size (full screen stretches the display over a window of
+// another size), then into the picture where it shows on the display. Only when the cursor moved since the last
+// tick, so a position the UI gave the pointer holds until the mouse moves.
+void followSystemCursor(kv_vector2* pPointer) {
+  POINT cursor{};
+  if (ClGraphics::mp_hWnd == nullptr || !GetCursorPos(&cursor)) {
+    return;
+  }
+  if (g_bCursorSeen && cursor.x == g_lastCursor.x && cursor.y == g_lastCursor.y) {
+    return;
+  }
+  const POINT screen = cursor;
+  RECT client{};
+  if (!GetClientRect(ClGraphics::mp_hWnd, &client) || client.right <= 0 || client.bottom <= 0 ||
+      !ScreenToClient(ClGraphics::mp_hWnd, &cursor)) {
+    return;
+  }
+  g_bCursorSeen = true;
+  g_lastCursor = screen;
+  *pPointer = ClGraphics::displayTo2DPicture(
+      {static_cast<f32>(cursor.x) * ClGraphics::mp_fScreenWidth / static_cast<f32>(client.right),
+       static_cast<f32>(cursor.y) * ClGraphics::mp_fScreenHeight / static_cast<f32>(client.bottom)});
+}
+
 }  // namespace
 
 i32 ClInputHWtoKvPlatform::applyDeadZone(i32 iValue, i32 iZone) {
@@ -72,6 +102,8 @@ void ClInputHWtoKvPlatform::initialize() {
   std::memset(mp_auiKeyStates, 0, sizeof(mp_auiKeyStates));
   std::memset(mp_auiPadConnected, 0, sizeof(mp_auiPadConnected));
   mp_bTextInputCaptureActive = 0;
+
+  g_bCursorSeen = false;
 
   startTextInputCapture(nullptr, nullptr, nullptr, 0.5f, 0.1f);
   // The tester needs none of the devices below.
@@ -280,8 +312,17 @@ void ClInputHWtoKvPlatform::readMouse() {
       const f32 fWidth = ClGraphics::mp_fScreenWidth;
       const f32 fHeight = ClGraphics::mp_fScreenHeight;
       kv_vector2& pointer = mp_aPointerPositions[0];
-      pointer.x = std::clamp(pointer.x + static_cast<f32>(state.lX), KV_ZERO, std::max(fWidth, KV_ZERO));
-      pointer.y = std::clamp(pointer.y + static_cast<f32>(state.lY), KV_ZERO, std::max(fHeight, KV_ZERO));
+      // An exclusive mouse has its cursor held at the window's centre: only its motion tells where it goes.
+      // Otherwise the pointer is where the system cursor is.
+      if (ClDevINI::getInt("MOUSE_EXCLUSIVE") >= 1) {
+        pointer.x += static_cast<f32>(state.lX);
+        pointer.y += static_cast<f32>(state.lY);
+      } else {
+        followSystemCursor(&pointer);
+      }
+      const kv_vector2 vPicture = ClGraphics::get2DPictureSize();
+      pointer.x = std::clamp(pointer.x, KV_ZERO, std::max(vPicture.x, KV_ZERO));
+      pointer.y = std::clamp(pointer.y, KV_ZERO, std::max(vPicture.y, KV_ZERO));
       if (!settingNonZero("USE_ABSOLUTE_WM_MOUSE_POSITION")) {
         pInputs[E_PAD_INPUT_POINTER_X] = fractionOf(pointer.x, fWidth);
         pInputs[E_PAD_INPUT_POINTER_Y] = fractionOf(pointer.y, fHeight);

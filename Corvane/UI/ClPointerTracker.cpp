@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
+#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClUI.h"
@@ -23,6 +25,8 @@ f32 ClPointerTracker::m_afPrevRawPosition[2] = {};
 u32 ClPointerTracker::m_abAxisLocked[2] = {};
 f32 ClPointerTracker::m_afLockedMovement[2] = {};
 u32 ClPointerTracker::m_bHideRequest = 0;
+u32 ClPointerTracker::m_bButtonDown = 0;
+u32 ClPointerTracker::m_bClicked = 0;
 u32 ClPointerTracker::m_bPointerShown = 0;
 char ClPointerTracker::m_acPointerImage[gc_iPOINTER_IMAGE_NAME_LEN] = {};
 u32 ClPointerTracker::m_uiPointerColor = 0;
@@ -71,6 +75,8 @@ void ClPointerTracker::reset() {
     m_afLockedMovement[i] = KV_ZERO;
   }
   m_bHideRequest = 0;
+  m_bButtonDown = 0;
+  m_bClicked = 0;
   freeAllDetectors();
   // Each record learns its storage place once: the pool hands frames out in storage order after a reset.
   for (i32 i = 0; i < MAX_DETECTORS; ++i) {
@@ -235,6 +241,10 @@ void ClPointerTracker::tick() {
   m_iDetectionCurBuffer = 1 - m_iDetectionCurBuffer;
   m_uiNumDetectorsWithFocus[m_iDetectionCurBuffer] = 0;
   updatePosition();
+  const f32 fButton = ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_MOUSE_LEFT];
+  const u32 bDown = fButton > gc_fACTION_PRESSED_THRESHOLD ? 1u : 0u;
+  m_bClicked = bDown != 0 && m_bButtonDown == 0 ? 1u : 0u;
+  m_bButtonDown = bDown;
 
   const f32 fX = m_afPosition[0];
   const f32 fY = m_afPosition[1];
@@ -283,9 +293,13 @@ void ClPointerTracker::render() {
   if (!m_bPointerShown || m_acPointerImage[0] == '\0' || !Cl2d::isInitialised()) {
     return;
   }
+  // The hot spots' fractions are of the display's size, in the 2D picture's pixels; the pointer's layer is drawn
+  // over the display, so the image goes where that picture position shows.
   const Cl2dCanvas* pCanvas = Cl2d::getFullCanvas();
-  const f32 fX = (pCanvas->mp_fRight - pCanvas->mp_fLeft) * m_afPosition[0] / pCanvas->mp_fScale;
-  const f32 fY = (pCanvas->mp_fBottom - pCanvas->mp_fTop) * m_afPosition[1] / pCanvas->mp_fScale;
+  const kv_vector2 vShown = ClGraphics::displayFrom2DPicture(
+      {m_afPosition[0] * ClGraphics::mp_fScreenWidth, m_afPosition[1] * ClGraphics::mp_fScreenHeight});
+  const f32 fX = (vShown.x - pCanvas->mp_fLeft) / pCanvas->mp_fScale;
+  const f32 fY = (vShown.y - pCanvas->mp_fTop) / pCanvas->mp_fScale;
   static const u32 s_uiShader = KvStrHash("system_blend_premult");
   static const u32 s_uiCanvas = KvStrHash("FULL");
   ClUI::renderUITexture(m_acPointerImage, s_uiShader, m_uiPointerColor, s_uiCanvas, gc_uiPOINTER_LAYER, fX, fY,

@@ -1,10 +1,12 @@
 // The UI pointer: its position, and which registered screen rectangles (pointer detectors) lie under it.
 //
-// Units: the tracker works in screen fractions, 0..1 across the screen's width (x) and height (y), 0 at the
-// top left. The window hooks keep the mouse in pixels (ClGraphics::mp_vWMMousePosition, -1000 meaning the
-// mouse is away); the input layer turns that into fractions (pad record 0, E_PAD_INPUT_POINTER_X/Y, and the
-// pointer-held value E_PAD_INPUT_POINTER_PRESENT), and the tracker reads only those. A hidden pointer sits at
-// (gc_fPOINTER_HIDDEN, gc_fPOINTER_HIDDEN) = (1000.0, 1000.0) in fractions: inside no rectangle.
+// Units: the tracker works in screen fractions: a position in the UI's 2D picture (ClGraphics::mp_af2DPicture,
+// the pixels widgets are placed in) over the screen's width (x) and height (y), 0 at the top left; the hot
+// spots measure their rectangles the same way. The input layer follows the mouse in those pixels and turns it
+// into fractions (pad record 0, E_PAD_INPUT_POINTER_X/Y, and the pointer-held value E_PAD_INPUT_POINTER_PRESENT),
+// and the tracker reads only those. A hidden pointer sits at (gc_fPOINTER_HIDDEN, gc_fPOINTER_HIDDEN) = (1000.0,
+// 1000.0) in fractions: inside no rectangle. The pointer image is drawn over the display, where its picture
+// position shows.
 //
 // Widgets that react to the pointer register a detector for their rectangle. Each detector is entered into
 // every square of a 16 x 16 grid over the screen that its rectangle touches (36 detectors a square at most),
@@ -72,8 +74,8 @@ class ClPointerTracker {
   static void unregisterDetectorsOf(const void* pOwner);
   // Every detector back in the pool, the grid and the lists emptied (UI terminate).
   static void freeAllDetectors();
-  // Once a frame from ClUI::update: moves the pointer, collects the detectors under it, and derives the
-  // entered and left lists.
+  // Once a frame from ClUI::update: moves the pointer, notes whether its button was pressed, collects the
+  // detectors under it, and derives the entered and left lists.
   static void tick();
   // Empties the current hit list, so the next tick reports every detector under the pointer as entered.
   static void clearCurrentHits();
@@ -108,6 +110,11 @@ class ClPointerTracker {
   // Whether the pointer image is drawn (the UI's pointer-display flag).
   static void setPointerShown(bool bShown) { m_bPointerShown = bShown ? 1u : 0u; }
   static bool isPointerShown() { return m_bPointerShown != 0; }
+
+  // The pointer's button (the left mouse button, pad record 0): held at the last tick, and pressed in it (down
+  // now, up at the tick before).
+  static u32 m_bButtonDown;
+  static u32 m_bClicked;
 
   static f32 m_afPosition[2];
   static f32 m_afSavedPosition[2];

@@ -13,7 +13,10 @@
 //
 // The frame: each game mode calls update, then render, once per frame on the main thread. Update moves the
 // pointer (ClPointerTracker), scrolls the drag-scrolled areas, turns the pads' newly pressed menu actions into
-// events on the focused widgets, ticks every loaded tree and fires the deferred events that are due. Times
+// events on the focused widgets, ticks every loaded tree and fires the deferred events that are due. A click of
+// the pointer's button acts on the widget under the pointer or on nothing: it gives that widget the focus of the
+// pad the mouse belongs to (hardware pad 0), so the accept press the click makes fires there; with no widget under
+// the pointer that press fires nowhere. Times
 // are seconds of the system clock (clock 0) or of the gameplay clock (clock 1, 0 while the game is paused).
 //
 // The game's registration of its procedures is reached through ClUIHooks (Corvane/UI/KvUIGameHooks.h).
@@ -253,6 +256,8 @@ class ClUI {
   static void blitRenderTargetAspectFit(const ClTexture* pSource, const SRenderSignature* pSignature, u32 uiColor);
   // Whether that copy reaches every pixel of the bound target (no margins to clear).
   static bool aspectFitCoversTarget(const ClTexture* pSource);
+  // Where that copy puts a picture of the source size on a target of the target size: x, y, width, height.
+  static void aspectFitRect(f32 fSourceWidth, f32 fSourceHeight, f32 fTargetWidth, f32 fTargetHeight, f32 afRect[4]);
 
   // --- UI textures and sprite drawing (ClUI_Textures.cpp). Main thread. ---
   // Positions, sizes and offsets are canvas units of the canvas named by uiCanvasHash; a scale multiplies the
@@ -372,10 +377,13 @@ class ClUI {
   static f32 mp_afScrollCapturePosition[2];
   static f32 mp_afScrollLastPosition[2];
   static u32 mp_bScrollAreaRegisteredThisFrame;
+  // The pointer's click of this frame found no widget to go to: hardware pad 0's accept press fires nothing.
+  static u32 mp_bPointerClickMissed;
 
  private:
   static ClWidget* mp_apSwitchHistory[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY];  // newest first
   static void updatePad(u32 uiPad);
+  static void clickWithPointer();
   static void fireDeferredEvents();
   // The records being counted down by the update: those in the pool when the countdown began. A record
   // handed out while the countdown runs leaves this set (its frame may be one freed by the same countdown),

@@ -56,9 +56,13 @@ bool edgeHappened(u32 uiHardwarePad, const SPadEvent& event) {
 }
 
 // Fires the event on w when its edge happened and w lets it through, then looks the pad's focus up again (a
-// procedure may have moved it). False when the pad has no focused widget any more.
+// procedure may have moved it). False when the pad has no focused widget any more. A click of the pointer that
+// hit nothing keeps its accept press (the mouse's, hardware pad 0) from the focused widget.
 bool checkPadEvent(u32 uiPad, u32 uiHardwarePad, const SPadEvent& event, ClWidget** ppWidget) {
-  const bool bAllowed = event.uiMask == 0 || ((*ppWidget)->mp_uiInputMask & event.uiMask) != 0;
+  const bool bMissedClick = ClUI::mp_bPointerClickMissed != 0 && uiHardwarePad == 0 &&
+                            event.iAction == gc_iUI_ACTION_ACCEPT && !event.bRelease;
+  const bool bAllowed =
+      !bMissedClick && (event.uiMask == 0 || ((*ppWidget)->mp_uiInputMask & event.uiMask) != 0);
   if (bAllowed && edgeHappened(uiHardwarePad, event)) {
     (*ppWidget)->callEvent(event.uiEventHash);
   }
@@ -75,6 +79,43 @@ bool exclusiveListHolds(const ClWidget* pWidget) {
   return false;
 }
 
+// Whether a click may go to the widget: it takes clicks and has something to do with them, is not disabled, is
+// shown (it and its ancestors visible, not on its way out) and may hold focus (the exclusive list).
+bool takesPointerClick(const ClWidget* pWidget) {
+  static const u32 s_uiOnClick = KvStrHash("onClick");
+  if ((pWidget->mp_uiInputMask & gc_uiINPUT_CLICK) == 0 || pWidget->mp_bTransitioningOut != 0 ||
+      pWidget->getInt(gc_DISABLED) != 0 || pWidget->findProperty(s_uiOnClick) == nullptr) {
+    return false;
+  }
+  for (const ClWidget* pShown = pWidget; pShown != nullptr; pShown = pShown->mp_pParent) {
+    if (pShown->mp_bVisible == 0) {
+      return false;
+    }
+  }
+  return ClUI::mp_daExclusiveAvailableWidgets.getCount() == 0 || exclusiveListHolds(pWidget);
+}
+
+// The widget a click goes to: among the widget hot spots under the pointer, one that takes the click; the
+// smallest when several do (a button before the panel behind it). Null when none.
+ClWidget* widgetUnderPointer() {
+  ClWidget* pBest = nullptr;
+  f32 fBestArea = KV_ZERO;
+  const SPointerHit* pHits = ClPointerTracker::getCurrentHits();
+  for (u32 i = 0; i < ClPointerTracker::getNumCurrentHits(); ++i) {
+    const SPointerDetector* pDetector = pHits[i].mp_pDetector;
+    if (pDetector->mp_uiKind != E_POINTER_DETECTOR_WIDGET) {
+      continue;
+    }
+    ClWidget* pWidget = static_cast<ClWidget*>(pDetector->mp_pOwner);
+    const f32 fArea = (pDetector->mp_fMaxX - pDetector->mp_fMinX) * (pDetector->mp_fMaxY - pDetector->mp_fMinY);
+    if (takesPointerClick(pWidget) && (pBest == nullptr || fArea < fBestArea)) {
+      pBest = pWidget;
+      fBestArea = fArea;
+    }
+  }
+  return pBest;
+}
+
 bool deferredEventInUse(const SDeferredWidgetEvent* pEvent) {
   for (i32 i = 0; i < ClUI::mp_DeferredEventPool.getCount(); ++i) {
     if (ClUI::mp_DeferredEventPool.get(i) == pEvent) {
@@ -88,6 +129,32 @@ bool deferredEventInUse(const SDeferredWidgetEvent* pEvent) {
 
 SDeferredWidgetEvent* ClUI::mp_apDeferredDue[gc_iMAX_DEFERRED_EVENTS] = {};
 i32 ClUI::mp_iNumDeferredDue = 0;
+u32 ClUI::mp_bPointerClickMissed = 0;
+
+void ClUI::clickWithPointer() {
+  mp_bPointerClickMissed = 0;
+  if (ClPointerTracker::m_bClicked == 0 || g_iInputBlockedCounter != 0) {
+    return;
+  }
+  // The logical pad the mouse's hardware pad 0 stands for.
+  u32 uiPad = 0;
+  while (uiPad + 1 < gc_iNUM_UI_PADS && ClInputManager::m_auiPadMap[uiPad] != 0) {
+    ++uiPad;
+  }
+  ClWidget* pTarget = widgetUnderPointer();
+  if (pTarget != nullptr) {
+    // The focus goes where that pad's focus is kept: its own entry, or the any-pad one the screens give.
+    u32 uiFocusPad = gc_uiANY_PAD;
+    for (i32 i = 0; i < mp_iNumFocus; ++i) {
+      if (mp_aFocus[i].mp_uiPad == uiPad || mp_aFocus[i].mp_uiPad == gc_uiANY_PAD) {
+        uiFocusPad = mp_aFocus[i].mp_uiPad;
+        break;
+      }
+    }
+    setFocus(pTarget, uiFocusPad);
+  }
+  mp_bPointerClickMissed = pTarget == nullptr || getFocusedWidget(uiPad) != pTarget ? 1u : 0u;
+}
 
 void ClUI::updatePad(u32 uiPad) {
   if (mp_abPadEnabled[uiPad] == 0) {
@@ -161,6 +228,7 @@ void ClUI::update() {
   }
   ClPointerTracker::tick();
   updateScrollAreas();
+  clickWithPointer();
   for (u32 uiPad = 0; uiPad < gc_iNUM_UI_PADS; ++uiPad) {
     updatePad(uiPad);
   }

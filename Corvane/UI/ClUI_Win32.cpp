@@ -112,11 +112,17 @@ void ClUI_Win32::renderAspectFitQuad(const SRenderSignature* pSignature, u32 uiC
 namespace {
 
 // The rectangle (x, y, width, height) of a picture fitted to the bound target's aspect ratio and centred.
-void aspectFitRect(const ClTexture* pSource, f32* pRect) {
+void fittedRectOnTarget(const ClTexture* pSource, f32* pRect) {
   f32 fWidth = 0.0f;
   f32 fHeight = 0.0f;
   currentTargetSize(&fWidth, &fHeight);
-  const f32 fSourceAspect = pSource->getWidth() / pSource->getHeight();
+  ClUI::aspectFitRect(pSource->getWidth(), pSource->getHeight(), fWidth, fHeight, pRect);
+}
+
+}  // namespace
+
+void ClUI::aspectFitRect(f32 fSourceWidth, f32 fSourceHeight, f32 fWidth, f32 fHeight, f32 pRect[4]) {
+  const f32 fSourceAspect = fSourceWidth / fSourceHeight;
   const f32 fTargetAspect = fWidth / fHeight;
   pRect[0] = 0.0f;
   pRect[1] = 0.0f;
@@ -133,17 +139,15 @@ void aspectFitRect(const ClTexture* pSource, f32* pRect) {
   }
 }
 
-}  // namespace
-
 void ClUI::blitRenderTargetAspectFit(const ClTexture* pSource, const SRenderSignature* pSignature, u32 uiColor) {
   f32 afRect[4];
-  aspectFitRect(pSource, afRect);
+  fittedRectOnTarget(pSource, afRect);
   ClUI_Win32::renderAspectFitQuad(pSignature, uiColor, afRect[0], afRect[1], afRect[2], afRect[3]);
 }
 
 bool ClUI::aspectFitCoversTarget(const ClTexture* pSource) {
   // The margins hold no pixel centre while they are narrower than half a pixel.
   f32 afRect[4];
-  aspectFitRect(pSource, afRect);
+  fittedRectOnTarget(pSource, afRect);
   return afRect[0] < 0.5f && afRect[1] < 0.5f;
 }

@@ -70,23 +70,28 @@ constexpr float gc_fAWAY = gc_fPOINTER_AWAY;
 
 TEST_F(GameMouseHooks, PointerFollowsTheMouseAndTheCursorHidesOnlyWhenAskedTo) {
   const SCase aCases[] = {
-      // Windowed play: the cursor stays, the position follows every move, and a leave keeps the last one.
+      // The cursor kept by the development setting: it stays, the position follows every move, and a leave keeps
+      // the last one.
       {"cursor shown",
-       "",
+       "TOGGLE_MOUSE_CURSOR 0\n",
        {{SStep::MOVE, 40, 30, 40.0f, 30.0f, true, 1},
         {SStep::MOVE, 41, 33, 41.0f, 33.0f, true, 1},
         {SStep::MOVE_MESSAGE, -5, 70, -5.0f, 70.0f, true, 1},
         {SStep::LEAVE, 0, 0, -5.0f, 70.0f, true, 0},
         {SStep::MOVE, 300, 200, 300.0f, 200.0f, true, 1}}},
-      // "TOGGLE_MOUSE_CURSOR": hidden while over the window; leaving shows it and parks the pointer; coming back
-      // hides it again.
-      {"cursor toggled",
-       "TOGGLE_MOUSE_CURSOR 1\n",
+      // By default, as with "TOGGLE_MOUSE_CURSOR" 1: hidden while over the window; leaving shows it and parks the
+      // pointer; coming back hides it again.
+      {"cursor hidden by default",
+       "",
        {{SStep::MOVE, 41, 32, 41.0f, 32.0f, false, 1},
         {SStep::MOVE_MESSAGE, -5, 70, -5.0f, 70.0f, false, 1},
         {SStep::LEAVE, 0, 0, gc_fAWAY, gc_fAWAY, true, 0},
         {SStep::MOVE, 10, 12, 10.0f, 12.0f, false, 1},
         {SStep::MOVE, 11, 12, 11.0f, 12.0f, false, 1}}},
+      {"cursor toggled",
+       "TOGGLE_MOUSE_CURSOR 1\n",
+       {{SStep::MOVE, 41, 32, 41.0f, 32.0f, false, 1},
+        {SStep::LEAVE, 0, 0, gc_fAWAY, gc_fAWAY, true, 0}}},
   };
   for (const SCase& c : aCases) {
     SCOPED_TRACE(c.pName);

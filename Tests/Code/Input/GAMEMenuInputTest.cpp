@@ -1,6 +1,6 @@
 // The sample main screen set driven through the window and input stand-ins: keys, a virtual pad's d-pad and the
-// mouse's left button go through the input manager and the game's menu mapper into the UI, which moves focus
-// down the stage select's levels and clicks the focused button.
+// mouse go through the input manager and the game's menu mapper into the UI, which moves focus down the stage
+// select's levels, clicks the focused button on Return and the button under the pointer on a click.
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -12,6 +12,7 @@
 #include "Corvane/UI/COMMONUIFunctions_System.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Buttons.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Text.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Tests/Corvane/Input/InputTestSupport.h"
@@ -123,24 +124,56 @@ TEST_F(GameMenuInput, KeysAndTheDpadMoveAcrossTheStageGrid) {
   EXPECT_EQ(W("StageSelectLevelName4")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFC0C0C0u);
 }
 
-TEST_F(GameMenuInput, TheMouseButtonAndReturnClickTheFocusedButton) {
-  showScreen("MainMenu", "MainMenuStoryModeButton");
-  ClUI::setFocus(W("MainMenuStoryModeButton"), 4);
-  frame();
-  Win32TestPushMouseButton(ClGraphics::mp_hWnd, SDL_BUTTON_LEFT, true, 320, 180);
-  frame();
-  Win32TestPushMouseButton(ClGraphics::mp_hWnd, SDL_BUTTON_LEFT, false, 320, 180);
-  frame();
-  EXPECT_TRUE(switchedTo("TopLevelSwitcher", "StageSelect")) << "the story entry switched to stage select";
-
-  showScreen("MainMenu", "MainMenuOptionsModeButton");
-  ClUI::setFocus(W("MainMenuOptionsModeButton"), 4);
-  frame();
-  Win32TestPushKey(SDL_SCANCODE_RETURN, true);
-  frame();
-  Win32TestPushKey(SDL_SCANCODE_RETURN, false);
-  frame();
-  EXPECT_TRUE(switchedTo("TopLevelSwitcher", "Options"));
+// A click goes to the button under the pointer (its hot spot, here registered by hand: nothing is rendered), which
+// takes the focus first; a click over no button clicks nothing, and Return clicks the focused button. Each row
+// starts on the main menu with Story focused.
+TEST_F(GameMenuInput, AClickGoesToTheButtonUnderThePointerAndReturnToTheFocusedOne) {
+  // The Options entry's hot spot, in fractions of the 640 x 360 display.
+  const f32 afMin[2] = {0.4f, 0.5f};
+  const f32 afMax[2] = {0.6f, 0.6f};
+  struct SRow {
+    const char* pWhat;
+    int iX;  // the pointer in window pixels; -1: Return instead of a click
+    int iY;
+    const char* pScreen;  // the screen switched to; null: none
+    const char* pFocused;
+  };
+  const SRow aRows[] = {
+      {"a click on Options", 320, 198, "Options", "MainMenuOptionsModeButton"},
+      {"a click on the hot spot's corner", 384, 216, "Options", "MainMenuOptionsModeButton"},
+      {"a click beside the buttons", 100, 198, nullptr, "MainMenuStoryModeButton"},
+      {"a click just outside the hot spot", 390, 198, nullptr, "MainMenuStoryModeButton"},
+      {"Return", -1, -1, "StageSelect", "MainMenuStoryModeButton"},
+  };
+  for (const SRow& row : aRows) {
+    SCOPED_TRACE(row.pWhat);
+    showScreen("MainMenu", "MainMenuOptionsModeButton");
+    ClUI::setFocus(W("MainMenuStoryModeButton"), 4);
+    SPointerDetector* pHotSpot =
+        ClPointerTracker::registerDetector(W("MainMenuOptionsModeButton"), afMin, afMax, E_POINTER_DETECTOR_WIDGET);
+    frame();
+    if (row.iX >= 0) {
+      Win32TestPushMouseMotion(ClGraphics::mp_hWnd, row.iX, row.iY, 1, 1);
+      Win32TestPushMouseButton(ClGraphics::mp_hWnd, SDL_BUTTON_LEFT, true, row.iX, row.iY);
+    } else {
+      Win32TestPushKey(SDL_SCANCODE_RETURN, true);
+    }
+    frame();
+    EXPECT_EQ(focused(), W(row.pFocused));
+    if (row.iX >= 0) {
+      Win32TestPushMouseButton(ClGraphics::mp_hWnd, SDL_BUTTON_LEFT, false, row.iX, row.iY);
+    } else {
+      Win32TestPushKey(SDL_SCANCODE_RETURN, false);
+    }
+    frame();
+    if (row.pScreen != nullptr) {
+      EXPECT_TRUE(switchedTo("TopLevelSwitcher", row.pScreen));
+    } else {
+      for (int i = 0; i < 20; ++i) frame();
+      EXPECT_EQ(W("TopLevelSwitcher")->getActiveSwitchedChild(), W("MainMenu")) << "something was clicked";
+    }
+    ClPointerTracker::unregisterDetector(pHotSpot);
+  }
 }
 
 }  // namespace

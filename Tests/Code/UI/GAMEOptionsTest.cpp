@@ -160,19 +160,31 @@ TEST_F(OptionsScreens, BackSavesOnceAndLeaves) {
   EXPECT_EQ(GAMEGetRootValue("_options_pause", -1), 1) << "only the first raised flag goes down";
 }
 
+// The stored mode as the last full match; without one (the default -1 x -1, or a mode not listed) the size the game
+// runs at, so Apply keeps it; entry 1 when that is not listed either.
 TEST_F(OptionsScreens, VideoSettingsFindTheStoredModeAsTheLastFullMatch) {
   setModes(gc_MODES);
+  const f32 afScreen[2] = {ClGraphics::mp_fScreenWidth, ClGraphics::mp_fScreenHeight};
   struct SCase {
-    i32 iWidth, iHeight, iRefresh, iIndex;
+    i32 iWidth, iHeight, iRefresh;
+    f32 fRunningWidth, fRunningHeight;
+    i32 iIndex;
   };
-  for (const SCase& c : {SCase{-1, -1, -1, 1}, SCase{1280, 720, 60, 4}, SCase{1280, 720, 75, 3},
-                         SCase{1280, 720, 50, 1}, SCase{1920, 1080, 60, 0}}) {
+  for (const SCase& c : {SCase{-1, -1, -1, 1024, 768, 1}, SCase{-1, -1, -1, 800, 600, 5},
+                         SCase{-1, -1, -1, 1280, 720, 4}, SCase{1280, 720, 60, 800, 600, 4},
+                         SCase{1280, 720, 75, 1280, 720, 3}, SCase{1280, 720, 50, 1024, 768, 1},
+                         SCase{1280, 720, 50, 1920, 1080, 0}, SCase{1920, 1080, 60, 800, 600, 0}}) {
     data().m_iDisplayWidth = c.iWidth;
     data().m_iDisplayHeight = c.iHeight;
     data().m_iDisplayRefreshRate = c.iRefresh;
+    ClGraphics::mp_fScreenWidth = c.fRunningWidth;
+    ClGraphics::mp_fScreenHeight = c.fRunningHeight;
     open("VideoSettings", "systemInitializeVideoSettingsMenu");
-    EXPECT_EQ(g_videoSettings.m_iResolutionIndex, c.iIndex) << c.iWidth << "x" << c.iHeight << "@" << c.iRefresh;
+    EXPECT_EQ(g_videoSettings.m_iResolutionIndex, c.iIndex)
+        << c.iWidth << "x" << c.iHeight << "@" << c.iRefresh << " running at " << c.fRunningWidth;
   }
+  ClGraphics::mp_fScreenWidth = afScreen[0];
+  ClGraphics::mp_fScreenHeight = afScreen[1];
   EXPECT_EQ(text("VideoSettingsResolutionValue"), "<<1920x1080@60hz>>");
   for (const auto& [iMode, pLabel] : {std::pair{2, "video_settings_window_mode_windowed"},
                                       std::pair{1, "video_settings_window_mode_windowed_fullscreen"},

@@ -132,15 +132,17 @@ TEST_F(DisplayModes, AspectClassesAndTheResolutionListSortedTallestFirst) {
   EXPECT_EQ(ClGraphics::getAspectClass(1024, 768), 4);
   EXPECT_EQ(ClGraphics::getAspectClass(1280, 1024), 6);
   ClGraphics::mp_resolutionList.initialize(8);
-  for (u32 uiHeight : {600u, 1080u, 720u, 768u}) {
-    ClGraphics::mp_resolutionList.append(DisplayMode{uiHeight * 4 / 3, uiHeight, 60, 22, 22, 32, 4});
+  // Sizes of one height come widest first.
+  const u32 aauiSizes[][2] = {{800, 600}, {1440, 1080}, {960, 720}, {1024, 768}, {1280, 720}, {1152, 720}, {1920, 1080}};
+  for (const auto& auiSize : aauiSizes) {
+    ClGraphics::mp_resolutionList.append(DisplayMode{auiSize[0], auiSize[1], 60, 22, 22, 32, 4});
   }
   ClGraphics::sortResolutionList();
-  std::vector<u32> heights;
+  std::vector<u32> sizes;
   for (i32 i = 0; i < ClGraphics::mp_resolutionList.getCount(); ++i) {
-    heights.push_back(ClGraphics::mp_resolutionList[i].m_uiHeight);
+    sizes.push_back(ClGraphics::mp_resolutionList[i].m_uiWidth * 10000 + ClGraphics::mp_resolutionList[i].m_uiHeight);
   }
-  EXPECT_EQ(heights, (std::vector<u32>{1080, 768, 720, 600}));
+  EXPECT_EQ(sizes, (std::vector<u32>{19201080, 14401080, 10240768, 12800720, 11520720, 9600720, 8000600}));
   EXPECT_TRUE(ClGraphics::isDisplayModeAvailable(1024, 768));
   EXPECT_FALSE(ClGraphics::isDisplayModeAvailable(1024, 767));
 }

@@ -119,14 +119,50 @@ TEST_F(InputHardware, MouseMotionMovesThePointerInsideTheDisplay) {
   EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.0f);
   EXPECT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 1.0f);
 
-  // The UI may place the pointer itself (pixels).
+  // The UI may place the pointer itself (pixels); it stays there until the mouse moves.
   g_pInputHWToKv->setPointerPosition(0, 320.0f, 90.0f);
   EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.5f);
   EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_Y], 0.25f);
+  ClInputManager::tick();
+  EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 0.5f);
   Win32TestPushMouseMotion(hWnd, 330, 90, 10, 0);
   ClInputManager::tick();
   EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], 330.0f / cWIDTH);
   EXPECT_KV_ASSERT(g_pInputHWToKv->setPointerPosition(4, 1.0f, 1.0f), "iPointer");
+}
+
+// The pointer is where the cursor is over the window, in the pixels of the UI's 2D picture: the display stretched
+// over the client, the picture fitted into the display, and kept inside the picture.
+TEST_F(InputHardware, ThePointerIsTheCursorInTheUIsPicture) {
+  struct SRow {
+    const char* pWhat;
+    f32 afDisplay[2];
+    f32 afPicture[6];  // size, then where it shows; zeros: the display itself
+    int aiCursor[2];   // client pixels of the 640 x 360 window
+    f32 afPointer[2];
+  };
+  const SRow aRows[] = {
+      {"the display is the window", {640.0f, 360.0f}, {}, {100, 50}, {100.0f, 50.0f}},
+      {"a display twice the window", {1280.0f, 720.0f}, {}, {110, 60}, {220.0f, 120.0f}},
+      {"a 480 x 270 picture over the display", {1280.0f, 720.0f}, {480, 270, 0, 0, 1280, 720}, {320, 180},
+       {240.0f, 135.0f}},
+      {"a picture with bars above and below", {480.0f, 360.0f}, {480, 270, 0, 45, 480, 270}, {320, 200},
+       {240.0f, 155.0f}},
+      {"on a bar, kept in the picture", {480.0f, 360.0f}, {480, 270, 0, 45, 480, 270}, {640, 10}, {480.0f, 0.0f}},
+  };
+  for (const SRow& row : aRows) {
+    SCOPED_TRACE(row.pWhat);
+    ClGraphics::mp_fScreenWidth = row.afDisplay[0];
+    ClGraphics::mp_fScreenHeight = row.afDisplay[1];
+    ClGraphics::set2DPicture(row.afPicture[0], row.afPicture[1], &row.afPicture[2]);
+    Win32TestPushMouseMotion(ClGraphics::mp_hWnd, row.aiCursor[0], row.aiCursor[1], 1, 1);
+    ClInputManager::tick();
+    EXPECT_FLOAT_EQ(ClInputHWtoKv::mp_aPointerPositions[0].x, row.afPointer[0]);
+    EXPECT_FLOAT_EQ(ClInputHWtoKv::mp_aPointerPositions[0].y, row.afPointer[1]);
+    EXPECT_FLOAT_EQ(pad(0)[E_PAD_INPUT_POINTER_X], row.afPointer[0] / row.afDisplay[0]);
+  }
+  const f32 afNone[4] = {};
+  ClGraphics::set2DPicture(0.0f, 0.0f, afNone);
 }
 
 TEST_F(InputHardware, MouseButtonsPersistAndTheWheelLastsOneTick) {

@@ -34,6 +34,8 @@ class InputTest : public ::testing::Test {
     ClGraphics::registerWindowClass(false);
     ClGraphics::createMainWindow(static_cast<i32>(cWIDTH), static_cast<i32>(cHEIGHT), false, false);
     ASSERT_NE(ClGraphics::mp_hWnd, nullptr);
+    // The client is the display, as device creation makes it.
+    ClGraphics::resizeWindow(static_cast<i32>(cWIDTH), static_cast<i32>(cHEIGHT));
     ClGraphics::mp_fScreenWidth = cWIDTH;
     ClGraphics::mp_fScreenHeight = cHEIGHT;
     ClInputManager::setActionCount(37);

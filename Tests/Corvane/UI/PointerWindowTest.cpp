@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
@@ -46,6 +47,8 @@ class PointerWindowTest : public UITest {
     ClGraphics::registerWindowClass(false);
     ClGraphics::createMainWindow(cWIDTH, cHEIGHT, false, false);
     ASSERT_NE(ClGraphics::mp_hWnd, nullptr);
+    // The client is the display, as device creation makes it.
+    ClGraphics::resizeWindow(static_cast<i32>(cWIDTH), static_cast<i32>(cHEIGHT));
     ASSERT_STREQ(SDL_GetCurrentVideoDriver(), "x11");
     ClGraphics::showMainWindow();
     ClGraphics::mp_fScreenWidth = static_cast<f32>(cWIDTH);
@@ -88,20 +91,24 @@ class PointerWindowTest : public UITest {
     runFrame();
   }
 
+  // A detector owned by the widget of that name (one of the screen's; none takes clicks).
   SPointerDetector* reg(const char* pName, f32 fMinX, f32 fMinY, f32 fMaxX, f32 fMaxY) {
     const f32 afMin[2] = {fMinX, fMinY};
     const f32 afMax[2] = {fMaxX, fMaxY};
-    return ClPointerTracker::registerDetector(const_cast<char*>(pName), afMin, afMax, E_POINTER_DETECTOR_WIDGET);
+    m_owners[W(pName)] = pName;
+    return ClPointerTracker::registerDetector(W(pName), afMin, afMax, E_POINTER_DETECTOR_WIDGET);
   }
 
   using Names = std::vector<std::string>;
-  static Names names(const SPointerHit* pList, u32 uiCount) {
+  Names names(const SPointerHit* pList, u32 uiCount) {
     Names out;
     for (u32 i = 0; i < uiCount; ++i) {
-      out.push_back(static_cast<const char*>(pList[i].mp_pDetector->mp_pOwner));
+      out.push_back(m_owners[pList[i].mp_pDetector->mp_pOwner]);
     }
     return out;
   }
+
+  std::map<const void*, std::string> m_owners;
 
   bool m_bWindow = false;
   i32 m_iX = 0;
@@ -109,6 +116,8 @@ class PointerWindowTest : public UITest {
 };
 
 TEST_F(PointerWindowTest, TheTrackersEnteredAndLeftListsFollowTheMouseAcrossDetectors) {
+  ASSERT_TRUE(load("Screen", R"({"root": {"name": "Screen", "children": [{"name": "Left"}, {"name": "Right"},
+                                                                        {"name": "Strip"}]}})"));
   // Left: the left quarter's top half; Right: the right half; Strip: a thin band across the middle.
   reg("Left", 0.0f, 0.0f, 0.25f, 0.5f);
   reg("Right", 0.5f, 0.0f, 1.0f, 1.0f);

@@ -104,7 +104,7 @@ class UITest : public ::testing::Test {
   void holdPointerHit() {
     const f32 afMin[2] = {0.0f, 0.0f};
     const f32 afMax[2] = {1.0f, 1.0f};
-    ClPointerTracker::registerDetector(&m_hooks, afMin, afMax, E_POINTER_DETECTOR_WIDGET);
+    ClPointerTracker::registerDetector(ClUI::getRootWidget(), afMin, afMax, E_POINTER_DETECTOR_WIDGET);
     ClPointerTracker::tick();
     ASSERT_EQ(ClPointerTracker::getNumCurrentHits(), 1u);
   }

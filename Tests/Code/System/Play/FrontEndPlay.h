@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Corvane/Program/KvProgram.h"
@@ -186,6 +187,9 @@ class FrontEndPlay : public ::testing::Test {
     ASSERT_TRUE(XTestQueryExtension(m_pX, &iEvent, &iError, &iMajor, &iMinor));
     // A key held until its cue is heard must stay one press: the server repeats no key.
     XAutoRepeatOff(m_pX);
+    // The game starts with the mouse already where the test wants it.
+    XTestFakeMotionEvent(m_pX, 0, pointerAtStart().first, pointerAtStart().second, CurrentTime);
+    XSync(m_pX, False);
     ASSERT_TRUE(m_game.start({KV_GAME_PATH}, dataRoot(), environment(mixPath())));
     ASSERT_TRUE(m_game.readUntil("Grindlow: running at ")) << statusText(m_game.finish()) << "\n" << m_game.out();
     focusGameWindow();
@@ -197,6 +201,8 @@ class FrontEndPlay : public ::testing::Test {
   std::string mixPath() const { return m_dir + "/mix.wav"; }
   // The X server's one screen, as Xvfb takes it.
   virtual std::string screen() const { return "1280x720x24"; }
+  // Where the mouse stands (screen pixels): the corner, away from the buttons.
+  virtual std::pair<int, int> pointerAtStart() const { return {1, 1}; }
   // The folder the game runs in: the build's data root.
   virtual std::string dataRoot() { return KV_DATA_ROOT; }
   // A data root of the test's own that links the build's archives and has its own "project.ini".
@@ -217,8 +223,7 @@ class FrontEndPlay : public ::testing::Test {
             "GRINDLOW_STORE_DIR=" + m_dir + "/store", "GRINDLOW_FMOD_WAV=" + wav};
   }
 
-  // Gives the keyboard to the game's window (the only one on this server) and parks the pointer in its corner,
-  // away from the buttons.
+  // Gives the keyboard to the game's window (the only one on this server) and keeps the mouse where it started.
   void focusGameWindow() {
     Window root = 0, parent = 0;
     Window* pChildren = nullptr;
@@ -231,7 +236,7 @@ class FrontEndPlay : public ::testing::Test {
       }
     }
     if (pChildren != nullptr) XFree(pChildren);
-    XTestFakeMotionEvent(m_pX, 0, 1, 1, CurrentTime);
+    XTestFakeMotionEvent(m_pX, 0, pointerAtStart().first, pointerAtStart().second, CurrentTime);
     XSync(m_pX, False);
   }
 
@@ -281,6 +286,19 @@ class FrontEndPlay : public ::testing::Test {
       if (bHeard) return true;
     }
     return false;
+  }
+
+  // Waits (on the mix's clock, for at most five seconds of it) until the stored profile holds the words at the
+  // block offset; the saves run on a thread of their own. The words last read.
+  std::vector<int32_t> waitForStored(std::streamoff iOffset, const std::vector<int32_t>& expected) {
+    std::vector<int32_t> words(expected.size());
+    for (int i = 0; i < 50 && words != expected; ++i) {
+      std::ifstream file(m_dir + "/store/remote/USR-DATAs", std::ios::binary);
+      file.seekg(iOffset);
+      file.read(reinterpret_cast<char*>(words.data()), static_cast<std::streamsize>(words.size() * 4));
+      if (!mixOn(static_cast<size_t>(m_tap.rate()) / 10)) break;
+    }
+    return words;
   }
 
   std::string m_dir;

@@ -32,6 +32,95 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
                                                                            << m_game.out();
 }
 
+// The mouse through the X server: the game starts with it over an empty part of the main menu's screen.
+class PointerPlay : public FrontEndPlay {
+ protected:
+  std::pair<int, int> pointerAtStart() const override { return {150, 420}; }
+
+  // The centre of the drawn pointer (its white disc) within 40 pixels of (x, y) of the screen, or (-1, -1) when
+  // fewer than 10 white pixels are there. The menus draw nothing white; the disc is.
+  std::pair<double, double> pointerNear(int x, int y) {
+    const int iRadius = 40;
+    XImage* pImage = XGetImage(m_pX, DefaultRootWindow(m_pX), x - iRadius, y - iRadius, 2 * iRadius + 1,
+                               2 * iRadius + 1, AllPlanes, ZPixmap);
+    if (pImage == nullptr) return {-1.0, -1.0};
+    double dX = 0.0, dY = 0.0;
+    int iCount = 0;
+    for (int j = 0; j <= 2 * iRadius; ++j) {
+      for (int i = 0; i <= 2 * iRadius; ++i) {
+        const unsigned long uiPixel = XGetPixel(pImage, i, j);
+        if (((uiPixel >> 16) & 0xFF) >= 0xE0 && ((uiPixel >> 8) & 0xFF) >= 0xE0 && (uiPixel & 0xFF) >= 0xE0) {
+          dX += x - iRadius + i;
+          dY += y - iRadius + j;
+          ++iCount;
+        }
+      }
+    }
+    XDestroyImage(pImage);
+    return iCount >= 10 ? std::pair{dX / iCount, dY / iCount} : std::pair{-1.0, -1.0};
+  }
+  // Waits (on the mix's clock, at most five seconds of it) until the drawn pointer is within 3 pixels of (x, y);
+  // the centre last found.
+  std::pair<double, double> pointerComesTo(int x, int y) {
+    std::pair<double, double> found = pointerNear(x, y);
+    for (int i = 0; i < 50 && std::hypot(found.first - x, found.second - y) > 3.0; ++i) {
+      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), 10) / 10))) break;
+      found = pointerNear(x, y);
+    }
+    return found;
+  }
+  void moveTo(int x, int y) {
+    XTestFakeMotionEvent(m_pX, 0, x, y, CurrentTime);
+    XSync(m_pX, False);
+  }
+  void click() {
+    XTestFakeButtonEvent(m_pX, 1, True, CurrentTime);
+    XTestFakeButtonEvent(m_pX, 1, False, 30);
+    XSync(m_pX, False);
+  }
+};
+
+// On the main menu (Story focused) the pointer is drawn where the mouse stood when the game started and follows it;
+// a click beside the buttons does nothing (nothing heard), and a click on Options (not focused) opens the options
+// (accepted; the focus tone sounds with it), whose first row lowers the music (Left, heard) and whose back saves it:
+// the profile stores 70, which Story, the focused entry, would not.
+TEST_F(PointerPlay, ThePointerFollowsTheMouseAndAClickOpensTheButtonUnderIt) {
+  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_game.out();
+  std::pair<double, double> at = pointerComesTo(150, 420);
+  EXPECT_NEAR(at.first, 150.0, 3.0) << "the pointer is not where the mouse started";
+  EXPECT_NEAR(at.second, 420.0, 3.0);
+  moveTo(1150, 420);
+  at = pointerComesTo(1150, 420);
+  EXPECT_NEAR(at.first, 1150.0, 3.0) << "the pointer did not follow the mouse";
+  EXPECT_NEAR(at.second, 420.0, 3.0);
+
+  m_tap.poll();
+  size_t uiFrom = m_tap.frames();
+  click();
+  ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate())));
+  EXPECT_FALSE(m_tap.heard(gc_dACCEPT_HZ, uiFrom)) << "a click beside the buttons accepted something";
+  EXPECT_FALSE(m_tap.heard(gc_dMOVE_HZ, uiFrom)) << "a click beside the buttons moved the focus";
+
+  // The Options entry, the second below Story.
+  moveTo(640, 390);
+  at = pointerComesTo(640, 390);
+  ASSERT_NEAR(at.first, 640.0, 3.0);
+  m_tap.poll();
+  uiFrom = m_tap.frames();
+  click();
+  while (!m_tap.heard(gc_dACCEPT_HZ, uiFrom) && m_tap.frames() < uiFrom + 4u * m_tap.rate()) {
+    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 10))) << m_game.out();
+  }
+  ASSERT_TRUE(m_tap.heard(gc_dACCEPT_HZ, uiFrom)) << "the click was not accepted";
+  while (!m_tap.quiet(gc_dACCEPT_HZ)) ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 50)));
+  ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) / 2));
+  ASSERT_TRUE(pressUntilHeard(XK_Left, gc_dMOVE_HZ, 1)) << "no music row\n" << m_report;
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dACCEPT_HZ, 1)) << "no back\n" << m_report;
+  EXPECT_EQ(waitForStored(2536, {70}), (std::vector<int32_t>{70})) << "the click did not open the options";
+  kill(m_game.pid(), SIGTERM);
+  m_game.finish();
+}
+
 // A level played from the development settings that go straight into play ("SKIP_UI"), in a data root of the
 // test's own that links the build's archives. The first story level opens on the how-to-play pages; a key's
 // accept (heard) leaves them for play.
@@ -45,10 +134,14 @@ class LevelPlay : public FrontEndPlay {
   }
 };
 
-// In a level, Escape opens the pause menu with its first entry focused (its move is heard): Down moves (heard), and
-// How to play, accepted, shows the pages, whose back (heard) returns to play: the pause menu opens again with Escape.
+// In a level, Escape opens the pause menu with its first entry focused (its move is heard), Escape on it resumes
+// (accepted) and Escape pauses again: Down moves (heard), and How to play, accepted, shows the pages, whose back
+// (heard) returns to play: the pause menu opens again with Escape.
 TEST_F(LevelPlay, PauseMenuAndHowToPlayThroughTheKeyboard) {
   ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ)) << "the pause menu came without focus\n" << m_game.out();
+  // The entries take no back while they fade in: a press then is pressed again.
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dACCEPT_HZ, 3)) << "back on the pause menu was not taken\n" << m_report;
+  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dMOVE_HZ)) << "back on the pause menu did not resume\n" << m_report;
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ, 1)) << i << "\n" << m_report;
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "How to play was not accepted\n" << m_report;
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ)) << "the pages' back was not accepted\n" << m_report;
@@ -63,7 +156,9 @@ TEST_F(LevelPlay, PauseMenuAndHowToPlayThroughTheKeyboard) {
 // play button and Return plays. The chapter's video is heard in the mix (its 440 Hz tone holds most of a second:
 // the movie's sound goes through the game's mixer) and leads into the level, which opens on the how-to-play pages:
 // Return continues, the level's music is heard (its chord's 277.18 Hz over a second, told apart from the menu
-// music's 275 Hz), and punches (K) are heard as their bursts.
+// music's 275 Hz), and punches (K) are heard as their bursts. Then Escape pauses (its focus heard), Up goes round to
+// Quit (moved) and Return quits (accepted) to the main menu, whose first entry takes the focus and Down moves on
+// (heard; the title has no focus to move).
 TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
   struct SPress {
     KeySym key;
@@ -112,6 +207,14 @@ TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
     bBurst = m_tap.burstHeard(uiFrom);
   }
   EXPECT_TRUE(bBurst) << "no punch was heard";
+  const SPress aQuit[] = {{XK_Escape, gc_dMOVE_HZ, "the pause menu"},
+                          {XK_Up, gc_dMOVE_HZ, "Quit on the pause menu"},
+                          {XK_Return, gc_dACCEPT_HZ, "quit"}};
+  for (const SPress& press : aQuit) {
+    ASSERT_TRUE(pressUntilHeard(press.key, press.dHz)) << press.pWhat << "\n" << m_report << m_game.out();
+  }
+  ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate())));
+  EXPECT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ, 3)) << "quit did not land on the main menu\n" << m_report;
   kill(m_game.pid(), SIGTERM);
   m_game.finish();
 }

@@ -1,4 +1,4 @@
-// The options and video settings played through the keyboard on a 1920 x 1080 screen whose adapter lists three
+// The options and video settings played through the keyboard on a 1920 x 1080 screen whose adapter lists four
 // sizes (GRINDLOW_D3D9_MODES): the music heard in the mix follows its volume at once, turning the CRT effect off
 // sharpens the picture, and a resolution applied in the video settings is the window's size at the next start.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
@@ -12,7 +12,7 @@ class OptionsPlay : public FrontEndPlay {
   std::string screen() const override { return "1920x1080x24"; }
   std::vector<std::string> environment(const std::string& wav) const override {
     std::vector<std::string> env = FrontEndPlay::environment(wav);
-    env.push_back("GRINDLOW_D3D9_MODES=1920x1080,1600x900,1280x720");
+    env.push_back("GRINDLOW_D3D9_MODES=1920x1080,1600x900,1680x1050,1280x720");
     return env;
   }
 
@@ -61,18 +61,6 @@ class OptionsPlay : public FrontEndPlay {
     XDestroyImage(pImage);
     return static_cast<double>(iSame) / std::max(iAll, 1);
   }
-  // Waits (on the mix's clock, for at most five seconds of it) until the stored profile holds the words at the
-  // block offset; the saves run on a thread of their own. The words last read.
-  std::vector<int32_t> waitForStored(std::streamoff iOffset, const std::vector<int32_t>& expected) {
-    std::vector<int32_t> words(expected.size());
-    for (int i = 0; i < 50 && words != expected; ++i) {
-      std::ifstream file(m_dir + "/store/remote/USR-DATAs", std::ios::binary);
-      file.seekg(iOffset);
-      file.read(reinterpret_cast<char*>(words.data()), static_cast<std::streamsize>(words.size() * 4));
-      if (!mixOn(static_cast<size_t>(m_tap.rate()) / 10)) break;
-    }
-    return words;
-  }
   int quitGame(CProcess* pGame) {
     kill(pGame->pid(), SIGTERM);
     return pGame->finish();
@@ -105,9 +93,10 @@ TEST_F(OptionsPlay, MusicVolumeIsHeardAtOnceAndTheCrtEffectTurnsOff) {
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus);
 }
 
-// The window opens at the widescreen size picked for the desktop (1600 x 900); 1280 x 720 windowed, applied in
-// the video settings (up from the first options row, then one entry down the list and six rows to Apply), is the
-// size of the window the next start opens.
+// The window opens at the widescreen size picked for the desktop (1600 x 900), and the video settings of a fresh
+// profile open on it (the third of 1920 x 1080, 1680 x 1050, 1600 x 900, 1280 x 720); 1280 x 720 windowed, applied
+// there (up from the first options row, then one entry down the list and six rows to Apply), is the size of the
+// window the next start opens.
 TEST_F(OptionsPlay, AppliedResolutionOpensTheNextStart) {
   XWindowAttributes attributes{};
   ASSERT_NE(gameWindow(&attributes), 0u);

@@ -200,8 +200,9 @@ TEST_F(UITexturesTest, ShaderQuadsSitOnTheirLayer) {
 
 namespace {
 
-// The pointer image: "PointerDefault" on "FULL" at layer 3999, centred on the pointer, which is a fraction of the
-// canvas's size in canvas units; nothing while the pointer is not shown.
+// The pointer image: "PointerDefault" on "FULL" at layer 3999, centred where the pointer shows on the display: its
+// fractions of the display's size are pixels of the UI's 2D picture, which may show scaled on the display; nothing
+// while the pointer is not shown.
 TEST_F(UITexturesTest, PointerImageIsCentredOnThePointer) {
   fullCanvas(432.0f, {216});  // scale 2 on the 320 x 240 screen
   writeImage("PointerDefault_216", 8, 6);
@@ -213,14 +214,32 @@ TEST_F(UITexturesTest, PointerImageIsCentredOnThePointer) {
   ClUI::render();
   EXPECT_EQ(Cl2d::getNumSprites(), 0);
   ClPointerTracker::setPointerShown(true);
-  ClUI::render();
-  ASSERT_EQ(Cl2d::getNumSprites(), 1);
-  const SQueuedSprite s = queued(0);
-  // (320 x 0.25 / 2, 240 x 0.5 / 2) units = (80, 120) pixels; the 16 x 12 box (8 x 6 at best scale 2) centred there.
-  EXPECT_EQ((std::vector<f32>{s.fX, s.fY, s.fWidth, s.fHeight}), (std::vector<f32>{72, 114, 16, 12}));
-  EXPECT_EQ(s.uLayer, 3999);
-  EXPECT_EQ(s.uiColor, 0xFF00FF00u);
-  EXPECT_EQ(s.pSignature, ClSignatureMgr::getSignatureByHash(gc_uiPREMULT, version("PointerDefault_216")));
+  struct SRow {
+    const char* pWhat;
+    f32 afPicture[6];  // size, then where it shows; zeros: the display itself
+    f32 afBox[4];      // the 16 x 12 box (8 x 6 at best scale 2) centred where the pointer shows
+  };
+  const SRow aRows[] = {
+      // (320 x 0.25, 240 x 0.5) = (80, 120) pixels.
+      {"the picture is the display", {}, {72, 114, 16, 12}},
+      // Picture pixel (80, 120) shows at (40 + 80 x 1.5, 30 + 120 x 1.5) = (160, 210).
+      {"a 160 x 120 picture shown 1.5 times as large at (40, 30)", {160, 120, 40, 30, 240, 180}, {152, 204, 16, 12}},
+  };
+  for (const SRow& row : aRows) {
+    SCOPED_TRACE(row.pWhat);
+    ClGraphics::set2DPicture(row.afPicture[0], row.afPicture[1], &row.afPicture[2]);
+    Cl2d::clearSprites();
+    ClUI::render();
+    ASSERT_EQ(Cl2d::getNumSprites(), 1);
+    const SQueuedSprite s = queued(0);
+    EXPECT_EQ((std::vector<f32>{s.fX, s.fY, s.fWidth, s.fHeight}),
+              (std::vector<f32>{row.afBox[0], row.afBox[1], row.afBox[2], row.afBox[3]}));
+    EXPECT_EQ(s.uLayer, 3999);
+    EXPECT_EQ(s.uiColor, 0xFF00FF00u);
+    EXPECT_EQ(s.pSignature, ClSignatureMgr::getSignatureByHash(gc_uiPREMULT, version("PointerDefault_216")));
+  }
+  const f32 afNone[4] = {};
+  ClGraphics::set2DPicture(0.0f, 0.0f, afNone);
   ClPointerTracker::setPointerShown(false);
 }
 

@@ -1,0 +1,57 @@
+// Where the 2D picture shows on the back buffer (ClGraphics::set2DPicture).
+#include "Corvane/Graphics/ClGraphics.h"
+
+f32 ClGraphics::mp_af2DPicture[6] = {};
+
+namespace {
+
+// The picture's size and the rectangle it shows in: the back buffer itself while no game set them.
+void pictureOf(f32* pWidth, f32* pHeight, f32 afShownAt[4]) {
+  const f32* p = ClGraphics::mp_af2DPicture;
+  const bool bSet = p[0] > KV_ZERO && p[1] > KV_ZERO && p[4] > KV_ZERO && p[5] > KV_ZERO;
+  *pWidth = bSet ? p[0] : ClGraphics::mp_fScreenWidth;
+  *pHeight = bSet ? p[1] : ClGraphics::mp_fScreenHeight;
+  afShownAt[0] = bSet ? p[2] : KV_ZERO;
+  afShownAt[1] = bSet ? p[3] : KV_ZERO;
+  afShownAt[2] = bSet ? p[4] : *pWidth;
+  afShownAt[3] = bSet ? p[5] : *pHeight;
+}
+
+}  // namespace
+
+void ClGraphics::set2DPicture(f32 fWidth, f32 fHeight, const f32 afShownAt[4]) {
+  const f32 afPicture[6] = {fWidth, fHeight, afShownAt[0], afShownAt[1], afShownAt[2], afShownAt[3]};
+  for (i32 i = 0; i < 6; ++i) {
+    mp_af2DPicture[i] = afPicture[i];
+  }
+}
+
+kv_vector2 ClGraphics::get2DPictureSize() {
+  f32 fWidth = KV_ZERO;
+  f32 fHeight = KV_ZERO;
+  f32 afShownAt[4];
+  pictureOf(&fWidth, &fHeight, afShownAt);
+  return {fWidth, fHeight};
+}
+
+kv_vector2 ClGraphics::displayTo2DPicture(const kv_vector2& vDisplay) {
+  f32 fWidth = KV_ZERO;
+  f32 fHeight = KV_ZERO;
+  f32 afShownAt[4];
+  pictureOf(&fWidth, &fHeight, afShownAt);
+  if (afShownAt[2] <= KV_ZERO || afShownAt[3] <= KV_ZERO) {
+    return vDisplay;
+  }
+  return {(vDisplay.x - afShownAt[0]) * fWidth / afShownAt[2], (vDisplay.y - afShownAt[1]) * fHeight / afShownAt[3]};
+}
+
+kv_vector2 ClGraphics::displayFrom2DPicture(const kv_vector2& vPicture) {
+  f32 fWidth = KV_ZERO;
+  f32 fHeight = KV_ZERO;
+  f32 afShownAt[4];
+  pictureOf(&fWidth, &fHeight, afShownAt);
+  if (fWidth <= KV_ZERO || fHeight <= KV_ZERO) {
+    return vPicture;
+  }
+  return {afShownAt[0] + vPicture.x * afShownAt[2] / fWidth, afShownAt[1] + vPicture.y * afShownAt[3] / fHeight};
+}
