@@ -46,7 +46,9 @@ void addItem(ClDynamicVector<SEquipementAvailable>* pList, const char* pName, bo
   pItem->m_iMagicKind = bWeapon ? 0 : iKind;
 }
 
-// The three slots round the new selection, with the selected item written into the world.
+// The three slots round the new selection, each picture with its item's name under it (the widget named after the
+// picture's with "Name"; the text "chooseequip_item_" and the item's name), with the selected item written into
+// the world.
 void showCarousel(ClDynamicVector<SEquipementAvailable>& rEquipementAvailable, i32* piSelected, i32 iIndex,
                   const char* pPrefix) {
   const i32 iCount = rEquipementAvailable.getCount();
@@ -59,6 +61,9 @@ void showCarousel(ClDynamicVector<SEquipementAvailable>& rEquipementAvailable, i
     std::snprintf(szTexture, sizeof(szTexture), "IM-WeaponSelect-%s%s", item.m_acName,
                   item.m_bLocked != 0 ? "Lock" : "Live");
     ClUI::getWidgetFormatted("%s%d", pPrefix, k)->setString(gc_TEXTURE_NAME.mp_uiHash, szTexture);
+    char szName[KV_MAX_PATH_LEN];
+    KvSNPrintf(szName, sizeof(szName), "chooseequip_item_%s", item.m_acName);
+    ClUI::getWidgetFormatted("%s%dName", pPrefix, k)->setLocalizedID(szName);
   }
   const SEquipementAvailable& selected = rEquipementAvailable[iIndex];
   if (selected.m_bIsWeapon != 0) {

@@ -304,8 +304,10 @@ void systemDrawPressStartButton(ClWidget* pWidget, WidgetEventProcedureCall* pDa
   args.mp_uiAnchorFlags = place.mp_uiAnchorFlags;
   args.mp_uiAlignment = 2;
   args.mp_uiColor = uiColor;
-  // The black word is the prompt's shadow, one unit down and right, so that it reads over the street.
-  args.mp_uiShadowColor = gc_uiPROMPT_SHADOW_COLOR;
+  // The black word is the prompt's shadow, one unit down and right, so that it reads over the street. It fades with
+  // the prompt: a prompt blinked out leaves no black text behind.
+  const u32 uiShadowAlpha = ((gc_uiPROMPT_SHADOW_COLOR >> 24) * (uiColor >> 24) + 127u) / 255u;
+  args.mp_uiShadowColor = (uiShadowAlpha << 24) | (gc_uiPROMPT_SHADOW_COLOR & 0x00FFFFFFu);
   args.mp_afShadowOffset[0] = 1.0f;
   args.mp_afShadowOffset[1] = 1.0f;
   const f32 afPosition[2] = {place.mp_fX, place.mp_fY};

@@ -602,15 +602,9 @@ class CD3D9BackendGL final : public CD3D9Backend {
     Win32StopPoint(WIN32_STOP_FRAME_PRESENTED);
     m_bDrawnSincePresent = false;
     // A window resized without a Reset gets the back buffer copied (stretched) from the next frame on; one that
-    // has the back buffer's size again is drawn into directly. The device's depth buffer changes with it: a clear
-    // pending on the old one is carried out first.
+    // has the back buffer's size again is drawn into directly.
     const bool bDirect = windowIsBackBuffer(iWindowWidth, iWindowHeight);
-    if (bDirect != m_bDirect) {
-      std::vector<SPendingDepthClear> pending = m_pendingDepthClears;
-      for (const SPendingDepthClear& clear : pending) {
-        if (clear.depth.eKind != SD3D9Attachment::TEXTURE) clearPendingDepth(clear.depth);
-      }
-    }
+    if (bDirect != m_bDirect) moveBackBufferDepthClear(bDirect);
     m_bDirect = bDirect;
     applyScissor(m_applied);
     check("Present");
@@ -1060,6 +1054,26 @@ class CD3D9BackendGL final : public CD3D9Backend {
     *pHeight = it != m_textures.end() ? std::max(it->second.desc.uiHeight >> depth.uiLevel, 1u) : 0u;
   }
 
+  // The back buffer's depth moves between the window's depth buffer and the stand-in's renderbuffer: a whole clear
+  // pending on the one it leaves is pending on the one it comes to, so what was cleared stays cleared for the next
+  // draw that tests depth. The renderbuffer stays the depth of render targets drawn with the device's depth.
+  void moveBackBufferDepthClear(bool bToWindow) {
+    const SDepthStorage window{SD3D9Attachment::BACK_BUFFER, 0, 0, true};
+    const SDepthStorage renderbuffer{SD3D9Attachment::BACK_BUFFER, 0, 0, false};
+    const SPendingDepthClear* pFrom = pendingDepthClear(bToWindow ? renderbuffer : window);
+    if (pFrom == nullptr) return;
+    SPendingDepthClear moved = *pFrom;
+    moved.depth = bToWindow ? window : renderbuffer;
+    std::erase_if(m_pendingDepthClears, [&](const SPendingDepthClear& pending) {
+      return pending.depth == window || pending.depth == renderbuffer;
+    });
+    m_pendingDepthClears.push_back(moved);
+    if (bToWindow) {
+      moved.depth = renderbuffer;
+      m_pendingDepthClears.push_back(moved);
+    }
+  }
+
   SPendingDepthClear* pendingDepthClear(const SDepthStorage& depth) {
     for (SPendingDepthClear& pending : m_pendingDepthClears) {
       if (pending.depth == depth) return &pending;
@@ -1088,8 +1102,11 @@ class CD3D9BackendGL final : public CD3D9Backend {
     m_gl.Clear(pending.uiMask);
     m_gl.DepthMask(m_applied.renderStates[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
     applyScissor(m_applied);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, bound);
-    m_boundFramebuffer = bound;
+    // With no framebuffer known to be bound (after a Present or a deletion) the one just used stays bound.
+    if (bound != ~0u) {
+      m_gl.BindFramebuffer(GL_FRAMEBUFFER, bound);
+      m_boundFramebuffer = bound;
+    }
     check("pending depth clear");
   }
 

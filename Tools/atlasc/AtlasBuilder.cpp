@@ -13,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
@@ -130,8 +131,114 @@ uint32_t lerpColor(uint32_t a, uint32_t b, float t) {
   return out;
 }
 
+// Every key of an object is one the description knows: a misspelt key would otherwise be passed over in silence.
+void checkKeys(const nlohmann::json& object, const std::string& where, std::initializer_list<const char*> known) {
+  for (const auto& item : object.items()) {
+    bool bKnown = false;
+    for (const char* pKey : known) bKnown = bKnown || item.key() == pKey;
+    if (!bKnown) {
+      std::string list;
+      for (const char* pKey : known) list += std::string(list.empty() ? "" : ", ") + pKey;
+      throw SJsonError{where + "/" + item.key(), "is not a key here (" + list + ")"};
+    }
+  }
+}
+
+// The corners of a polygon, [[x, y], ...] in texels from the image's top-left; three at least.
+std::vector<std::pair<float, float>> pointsField(const nlohmann::json& description, const std::string& where) {
+  const std::string at = where + "/points";
+  if (!description.contains("points")) throw SJsonError{at, "is needed: the polygon's corners [[x, y], ...]"};
+  const nlohmann::json& list = description.at("points");
+  if (!list.is_array() || list.size() < 3) throw SJsonError{at, "a list of three or more corners [x, y]"};
+  std::vector<std::pair<float, float>> points;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const nlohmann::json& point = list[i];
+    if (!point.is_array() || point.size() != 2 || !point[0].is_number() || !point[1].is_number()) {
+      throw SJsonError{at + "/" + std::to_string(i), "a corner is [x, y], two numbers"};
+    }
+    points.emplace_back(point[0].get<float>(), point[1].get<float>());
+  }
+  return points;
+}
+
+// Whether a texel's centre lies inside the polygon (even-odd rule).
+bool insidePolygon(const std::vector<std::pair<float, float>>& points, float fX, float fY) {
+  bool bInside = false;
+  for (size_t i = 0, j = points.size() - 1; i < points.size(); j = i++) {
+    const auto [fXi, fYi] = points[i];
+    const auto [fXj, fYj] = points[j];
+    if ((fYi > fY) != (fYj > fY) && fX < fXj + (fY - fYj) * (fXi - fXj) / (fYi - fYj)) bInside = !bInside;
+  }
+  return bInside;
+}
+
+// A premultiplied texel laid over another (source over).
+uint32_t over(uint32_t uiSource, uint32_t uiDest) {
+  const uint32_t uiKeep = 255u - (uiSource >> 24);
+  uint32_t out = 0;
+  for (int iShift = 0; iShift < 32; iShift += 8) {
+    const uint32_t uiValue = ((uiSource >> iShift) & 0xFF) + (((uiDest >> iShift) & 0xFF) * uiKeep + 127u) / 255u;
+    out |= std::min(uiValue, 255u) << iShift;
+  }
+  return out;
+}
+
+// A premultiplied texel tinted by a straight-alpha colour, as the premultiplied blend's shader tints.
+uint32_t tinted(uint32_t uiTexel, uint32_t uiTint) {
+  const uint32_t uiAlpha = uiTint >> 24;
+  uint32_t out = (((uiTexel >> 24) * uiAlpha + 127u) / 255u) << 24;
+  for (int iShift = 0; iShift < 24; iShift += 8) {
+    const uint32_t uiFactor = ((uiTint >> iShift) & 0xFF) * uiAlpha;
+    out |= ((((uiTexel >> iShift) & 0xFF) * uiFactor + 32512u) / 65025u) << iShift;
+  }
+  return out;
+}
+
+// The images made so far in one list, by name: what a layer may lay again.
+using SMadeImages = std::map<std::string, SAtlasImage>;
+
+SAtlasImage synthesize(const nlohmann::json& description, const std::string& where, size_t uiFirstColor = 0,
+                       const SMadeImages* pMade = nullptr);
+
+// Lays an image's "layers" over it in order: each a shape of its own (the image keys without a path) or an earlier
+// image of the list ("image", tinted by "tint"), with its top-left at "x", "y"; what falls outside is cut off.
+void drawLayers(const nlohmann::json& description, const std::string& where, SAtlasImage* pImage,
+                const SMadeImages* pMade) {
+  const nlohmann::json layers = description.contains("layers") ? description.at("layers") : nlohmann::json::array();
+  if (!layers.is_array()) throw SJsonError{where + "/layers", "a list [ ... ] is needed"};
+  for (size_t i = 0; i < layers.size(); ++i) {
+    const std::string at = where + "/layers/" + std::to_string(i);
+    const nlohmann::json& layer = layers[i];
+    if (!layer.is_object()) throw SJsonError{at, "a layer is an object"};
+    SAtlasImage shape;
+    uint32_t uiTint = 0xFFFFFFFFu;
+    if (layer.contains("image")) {
+      checkKeys(layer, at, {"image", "x", "y", "tint"});
+      const std::string name = textField(layer, "image", at, "");
+      const auto it = pMade != nullptr ? pMade->find(name) : SMadeImages::const_iterator{};
+      if (pMade == nullptr || it == pMade->end()) {
+        throw SJsonError{at + "/image", "\"" + name + "\" is not an image made earlier in this list"};
+      }
+      shape = it->second;
+      if (layer.contains("tint")) uiTint = parseColor(layer.at("tint"), at + "/tint");
+    } else {
+      checkKeys(layer, at, {"x", "y", "width", "height", "pattern", "colors", "cell", "thickness", "direction", "points"});
+      shape = synthesize(layer, at);
+    }
+    const int iLeft = intField(layer, "x", at, 0, -4096, 4096);
+    const int iTop = intField(layer, "y", at, 0, -4096, 4096);
+    for (int y = std::max(0, -iTop); y < shape.iHeight && iTop + y < pImage->iHeight; ++y) {
+      for (int x = std::max(0, -iLeft); x < shape.iWidth && iLeft + x < pImage->iWidth; ++x) {
+        uint32_t& texel = pImage->texels[static_cast<size_t>(iTop + y) * pImage->iWidth + (iLeft + x)];
+        texel = over(tinted(shape.texels[static_cast<size_t>(y) * shape.iWidth + x], uiTint), texel);
+      }
+    }
+  }
+}
+
 // An image of a description; its colour list starts at entry uiFirstColor (the frame number of a sequence).
-SAtlasImage synthesize(const nlohmann::json& description, const std::string& where, size_t uiFirstColor = 0) {
+SAtlasImage synthesize(const nlohmann::json& description, const std::string& where, size_t uiFirstColor,
+                       const SMadeImages* pMade) {
   if (!description.is_object()) throw SJsonError{where, "an image is an object"};
   SAtlasImage image;
   image.iWidth = intField(description, "width", where, 0, 1, 4096);
@@ -149,6 +256,8 @@ SAtlasImage synthesize(const nlohmann::json& description, const std::string& whe
   const int w = image.iWidth;
   const int h = image.iHeight;
   image.texels.assign(static_cast<size_t>(w) * h, 0);
+  const std::vector<std::pair<float, float>> corners =
+      pattern == "polygon" ? pointsField(description, where) : std::vector<std::pair<float, float>>{};
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       uint32_t& texel = image.texels[static_cast<size_t>(y) * w + x];
@@ -180,12 +289,15 @@ SAtlasImage synthesize(const nlohmann::json& description, const std::string& whe
         const int iThickness = intField(description, "thickness", where, 1, 1, 4096);
         const bool bEdge = x < iThickness || y < iThickness || x >= w - iThickness || y >= h - iThickness;
         texel = bEdge ? color(0) : color(1);
+      } else if (pattern == "polygon") {
+        texel = insidePolygon(corners, static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f) ? color(0) : 0u;
       } else {
         throw SJsonError{where + "/pattern", "\"" + pattern + "\" is not one of solid, rows, columns, checker, gradient, "
-                                             "disc, ellipse, border"};
+                                             "disc, ellipse, border, polygon"};
       }
     }
   }
+  drawLayers(description, where, &image, pMade);
   return image;
 }
 
@@ -206,19 +318,6 @@ std::string pathField(const nlohmann::json& description, const char* pKey, const
     throw SJsonError{where + "/" + pKey, "\"" + path + "\" must stay below the output folder and use \"/\""};
   }
   return path;
-}
-
-// Every key of an object is one the description knows: a misspelt key would otherwise be passed over in silence.
-void checkKeys(const nlohmann::json& object, const std::string& where, std::initializer_list<const char*> known) {
-  for (const auto& item : object.items()) {
-    bool bKnown = false;
-    for (const char* pKey : known) bKnown = bKnown || item.key() == pKey;
-    if (!bKnown) {
-      std::string list;
-      for (const char* pKey : known) list += std::string(list.empty() ? "" : ", ") + pKey;
-      throw SJsonError{where + "/" + item.key(), "is not a key here (" + list + ")"};
-    }
-  }
 }
 
 // A list member: absent is empty, anything but a list is refused.
@@ -558,13 +657,17 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       throw SJsonError{"", "the description has neither \"images\" nor \"atlases\": it would make nothing"};
     }
     const nlohmann::json images = listField(description, "images", "");
+    SMadeImages looseImages;
     for (size_t i = 0; i < images.size(); ++i) {
       const std::string where = "/images/" + std::to_string(i);
       if (!images[i].is_object()) throw SJsonError{where, "an image is an object"};
-      checkKeys(images[i], where, {"path", "width", "height", "pattern", "colors", "cell", "thickness", "direction", "flags"});
+      checkKeys(images[i], where,
+                {"path", "width", "height", "pattern", "colors", "cell", "thickness", "direction", "points", "layers",
+                 "flags"});
       const std::string path = pathField(images[i], "path", where);
       if (!isImageFile(path)) throw SJsonError{where + "/path", "\"" + path + "\" is not a .png, .bmp or .tga file"};
-      const SAtlasImage image = synthesize(images[i], where);
+      const SAtlasImage image = synthesize(images[i], where, 0, &looseImages);
+      looseImages[path] = image;
       const std::string file = outDir + "/" + path;
       if (!AtlasWriteImage(file, image, pError)) return false;
       *pManifestLines +=
@@ -584,18 +687,20 @@ bool AtlasMakeContent(const std::string& descriptionPath, const std::string& out
       fs::remove_all(sourceDir, error);
       fs::create_directories(sourceDir, error);
       const nlohmann::json atlasImages = listField(atlas, "images", where);
+      SMadeImages madeImages;
       for (size_t j = 0; j < atlasImages.size(); ++j) {
         const std::string imageWhere = where + "/images/" + std::to_string(j);
         if (!atlasImages[j].is_object()) throw SJsonError{imageWhere, "an image is an object"};
         checkKeys(atlasImages[j], imageWhere,
-                  {"path", "width", "height", "pattern", "colors", "cell", "thickness", "direction", "frames"});
+                  {"path", "width", "height", "pattern", "colors", "cell", "thickness", "direction", "points",
+                   "layers", "frames"});
         const std::string imageName = pathField(atlasImages[j], "path", imageWhere);
         const int iFrames =
             atlasImages[j].contains("frames") ? intField(atlasImages[j], "frames", imageWhere, 1, 1, 9999) : 0;
         if (iFrames == 0) {
-          if (!AtlasWriteImage(sourceDir + "/" + imageName + ".png", synthesize(atlasImages[j], imageWhere), pError)) {
-            return false;
-          }
+          const SAtlasImage image = synthesize(atlasImages[j], imageWhere, 0, &madeImages);
+          if (!AtlasWriteImage(sourceDir + "/" + imageName + ".png", image, pError)) return false;
+          madeImages[imageName] = image;
           continue;
         }
         // A sequence: "%04d" in the name is the frame number from 0001; frame k starts its colours at entry k.

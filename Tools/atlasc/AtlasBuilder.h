@@ -10,9 +10,14 @@
 //
 // Content description (JSON): { "images": [image...], "atlases": [{"name", "folder", "images": [image...]}] }.
 // An image: { "path" (below the data root; for atlases the image's name), "width", "height", "pattern", "colors",
-// "cell", "thickness", "direction", "flags" } with the patterns "solid", "rows", "columns", "checker",
-// "gradient", "disc" (a circle as wide as the shorter side), "ellipse" (filling the rectangle) and "border", colours as "0xAARRGGBB", and flags (archive storage) "plain", "compress",
-// "encrypt", "compress encrypt" (an atlas's flags are its table's; its pages are stored plain). Loose images take
+// "cell", "thickness", "direction", "points", "layers", "flags" } with the patterns "solid", "rows", "columns",
+// "checker", "gradient", "disc" (a circle as wide as the shorter side), "ellipse" (filling the rectangle), "border"
+// and "polygon" (the first colour inside "points", [[x, y], ...] in texels, by the even-odd rule), colours as
+// "0xAARRGGBB", and flags (archive storage) "plain", "compress", "encrypt", "compress encrypt" (an atlas's flags are
+// its table's; its pages are stored plain). "layers" are drawn over the pattern in order, premultiplied source over:
+// each a shape of its own (the image keys but "path", "layers" and "flags") or {"image": the name of an image made
+// earlier in the same list, "tint": a colour its texels are multiplied by (straight alpha, as the premultiplied
+// blend tints)}, its top-left at "x", "y" (default 0; what falls outside the image is cut off). Loose images take
 // their format from their extension (.png, .bmp, .tga). An atlas image with "frames": N (1 to 9999) is a sequence
 // of N images, such as a flip book's: its name holds "%04d", which frame k (from 0) replaces with k + 1 in four
 // digits, and frame k takes its colours from entry k of "colors" on (so a solid sequence changes colour a frame).

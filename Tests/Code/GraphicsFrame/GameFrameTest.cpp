@@ -212,7 +212,8 @@ TEST_F(GameFrontEnd, SpriteQueueIsDrawnInTwoLayerRangesAndEmptiedAfterTheFrame) 
     f32 fX, fY, fW, fH;
     u32 uiColor;
   };
-  const SSprite aSprites[] = {{100, 20, 230, 12, 8, 0xFF13579Bu},
+  // The lower batch's sprite is above the menu's veil (1800), which darkens the scene's own layers under it.
+  const SSprite aSprites[] = {{2100, 20, 230, 12, 8, 0xFF13579Bu},
                               {2700, 700, 300, 25, 14, 0xFF9B5713u},
                               {2600, 200, 150, 10, 10, 0xFF57139Bu},
                               {3000, 600, 400, 20, 20, 0xFF139B57u}};

@@ -34,7 +34,10 @@ std::string stageScreens() {
               R"(", "properties": {"textColor_rollover": {"color": "0xFFFFEF40"}}},)";
   }
   for (const char* pRow : {"Weapon", "Magic"}) {
-    for (int k = 1; k <= 3; ++k) carousels += R"({"name": "ChooseEquipement)" + std::string(pRow) + std::to_string(k) + R"("},)";
+    for (int k = 1; k <= 3; ++k) {
+      const std::string slot = "ChooseEquipement" + std::string(pRow) + std::to_string(k);
+      carousels += R"({"name": ")" + slot + R"("}, {"name": ")" + slot + R"(Name"},)";
+    }
   }
   names.pop_back();
   scores.pop_back();
@@ -241,7 +244,12 @@ TEST_F(StageSelect, CarouselsShowTheirNeighboursWrapAndRefuseLockedPlay) {
       {"ChooseEquipementMagic", {"MBomb3Lock", "MBomb1Lock", "MBomb2Live"}}};
   for (const auto& row : aOpening) {
     for (int k = 1; k <= 3; ++k) {
-      EXPECT_EQ(picture(row.pPrefix, k), std::string("IM-WeaponSelect-") + row.apPictures[k - 1]) << row.pPrefix << k;
+      const std::string item = row.apPictures[k - 1];
+      EXPECT_EQ(picture(row.pPrefix, k), "IM-WeaponSelect-" + item) << row.pPrefix << k;
+      // Each picture has its item's name under it, open or locked.
+      const std::string name = "chooseequip_item_" + item.substr(0, item.size() - 4);
+      EXPECT_EQ(W((row.pPrefix + std::to_string(k) + "Name").c_str())->getID("localizedID"), KvStrHash(name.c_str()))
+          << row.pPrefix << k;
     }
   }
   EXPECT_EQ(g_iSuperWeaponKind, 1) << "a locked selection is applied too";

@@ -107,8 +107,8 @@ TEST_F(ButtonMenuTest, MainMenuFocusesItsFirstEntryMovesInItsGridAndAcceptsWithT
   EXPECT_EQ(step({{gc_iUI_ACTION_ACCEPT, 1.0f}}), 0.0f);
   for (int i = 0; i < 10; ++i) step();
   ASSERT_EQ(pStory->mp_bTransitionDone, 1u);
-  EXPECT_EQ(pStory->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFFFD040u) << "the rollover text colour";
-  EXPECT_EQ(W("MainMenuOptionsModeButton")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFC0C0C0u);
+  EXPECT_EQ(pStory->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFFFFFFFu) << "the rollover text colour";
+  EXPECT_EQ(W("MainMenuOptionsModeButton")->mp_aColorAnimators[1].mp_uiCurrentColor, 0xFFF07C36u);
   struct SMove {
     i32 iAction;
     const char* pTo;

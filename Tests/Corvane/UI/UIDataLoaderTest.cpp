@@ -98,7 +98,7 @@ class UIDataLoaderTest : public UITest {
     EXPECT_EQ(pFrame->mp_pParent, W("StageSelect")) << "a shared child keeps the parent of its first build";
     EXPECT_EQ(W("StageSelect")->mp_AllChildren[0], pFrame);
     EXPECT_EQ(W("AttractPressStart")->mp_pParent, W("TitleScreen"));
-    EXPECT_EQ(W("WarningScreen")->mp_AllChildren[2], W("AttractPressStart"));
+    EXPECT_EQ(W("WarningScreen")->mp_AllChildren[3], W("AttractPressStart"));
     EXPECT_EQ(W("StageSelectLevelName")->mp_AllChildren.getSize(), 8u);
     i32 iX = 0, iY = 0;
     W("StageSelectLevelName5")->getGridXY("gridPos", &iX, &iY);

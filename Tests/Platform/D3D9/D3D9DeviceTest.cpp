@@ -77,6 +77,23 @@ TEST_F(D3D9Device, DepthClearsHoldUntilTheDrawThatTestsDepth) {
        gc_uiRED},
       {"a Present", [this] { mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr); }, gc_uiRED,
        gc_uiBLUE},
+      // The window resized without a Reset: the back buffer is copied into it from then on and has a depth buffer
+      // of its own, where the clear still holds; and back again. (Its colour is undefined after the Present.)
+      {"the window resized and a Present",
+       [this] {
+         MoveWindow(m_hWnd, 0, 0, 2 * gc_uiW, 2 * gc_uiH, FALSE);
+         mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+         EXPECT_FALSE(D3D9TestBackBufferIsWindow(mp_pDevice));
+         mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiBLUE, 1.0f, 0);
+       },
+       gc_uiRED, gc_uiBLUE},
+      {"the window at the back buffer's size again and a Present",
+       [this] {
+         MoveWindow(m_hWnd, 0, 0, gc_uiW, gc_uiH, FALSE);
+         mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+         mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiBLUE, 1.0f, 0);
+       },
+       gc_uiRED, gc_uiBLUE},
   };
   createDevice();
   for (const SCase& c : aCases) {

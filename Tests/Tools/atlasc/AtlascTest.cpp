@@ -225,7 +225,13 @@ TEST(Atlasc, ContentDescriptions) {
       {"path": "Ring", "width": 6, "height": 6, "pattern": "border", "colors": ["0xFFFF0000", "0x00000000"]},
       {"path": "Flat", "width": 8, "height": 2, "pattern": "ellipse", "colors": ["0x80000000"]},
       {"path": "Dot", "width": 8, "height": 2, "pattern": "disc", "colors": ["0x80000000"]},
-      {"path": "Blink-%04d_216", "frames": 3, "width": 2, "height": 2, "colors": ["0xFF0000FF", "0xFF00FF00"]}]}]
+      {"path": "Blink-%04d_216", "frames": 3, "width": 2, "height": 2, "colors": ["0xFF0000FF", "0xFF00FF00"]},
+      {"path": "Back", "width": 4, "height": 4, "colors": ["0xFF0000FF"],
+       "layers": [{"x": 2, "y": -1, "width": 4, "height": 2, "colors": ["0x80800000"]}]},
+      {"path": "Tri", "width": 4, "height": 4, "pattern": "polygon", "points": [[0, 0], [3.2, 0], [0, 3.2]],
+       "colors": ["0xFFFFFFFF"]},
+      {"path": "Dim", "width": 4, "height": 4, "colors": ["0x00000000"],
+       "layers": [{"image": "Back", "tint": "0x80FFFFFF"}, {"image": "Tri", "x": 3, "y": 3}]}]}]
   })";
   std::string lines;
   std::string error;
@@ -253,11 +259,42 @@ TEST(Atlasc, ContentDescriptions) {
     EXPECT_EQ(image.texels[0], 0u) << pName << ": the corner stays clear";
   }
 
+  // Layers go over the pattern in order, premultiplied source over, cut off at the image's edges; a polygon fills
+  // the texels whose centre lies inside; an earlier image is laid again through its tint.
+  const auto texels = [&](const char* pName) {
+    SAtlasImage image;
+    EXPECT_TRUE(AtlasReadImage(dir + "/scratch/Small/" + std::string(pName) + ".png", &image, &error)) << error;
+    return image.texels;
+  };
+  const std::vector<uint32_t> back = texels("Back");
+  ASSERT_EQ(back.size(), 16u);
+  EXPECT_EQ(back[0], 0xFF0000FFu);
+  EXPECT_EQ(back[2], 0xFF80007Fu) << "half red over blue";
+  EXPECT_EQ(back[3], 0xFF80007Fu);
+  EXPECT_EQ(back[4 + 2], 0xFF0000FFu) << "the layer's second row is above the image";
+  const std::vector<uint32_t> tri = texels("Tri");
+  EXPECT_EQ(std::count(tri.begin(), tri.end(), 0xFFFFFFFFu), 6);
+  EXPECT_EQ(tri[3], 0u);
+  const std::vector<uint32_t> dim = texels("Dim");
+  EXPECT_EQ(dim[0], 0x80000080u);
+  EXPECT_EQ(dim[2], 0x80400040u);
+  EXPECT_EQ(dim[15], 0xFFFFFFFFu) << "the triangle's corner texel, laid at (3, 3)";
+  EXPECT_EQ(dim[14], 0x80000080u);
+
   struct SCase {
     const char* pJson;
     const char* pMessage;
   };
   for (const SCase& c : {
+           SCase{R"({"atlases": [{"name": "A", "folder": "A", "images": [{"path": "X", "width": 2, "height": 2,
+                 "layers": [{"image": "Later"}]}, {"path": "Later", "width": 2, "height": 2}]}]})",
+                 "/atlases/0/images/0/layers/0/image: error: \"Later\" is not an image made earlier"},
+           SCase{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "pattern": "polygon"}]})",
+                 "/images/0/points: error: is needed"},
+           SCase{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "pattern": "polygon",
+                 "points": [[0, 0], [1], [2, 2]]}]})", "/images/0/points/1: error: a corner is [x, y]"},
+           SCase{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "layers": [{"path": "b", "width": 1,
+                 "height": 1}]}]})", "/images/0/layers/0/path: error: is not a key here"},
            SCase{R"({"images": [{"path": "a.png", "width": 4, "height": 4, "colors": ["red"]}]})",
                  "/images/0/colors/0: error: \"red\" is not a colour"},
            SCase{R"({"images": [{"path": "a.png", "width": 0, "height": 4}]})", "/images/0/width: error:"},

@@ -45,8 +45,9 @@ class OptionsPlay : public FrontEndPlay {
     if (pChildren != nullptr) XFree(pChildren);
     return found;
   }
-  // The share of the window's pixels (every other one of every third row) equal to the pixel below: high for the
-  // plain picture scaled up, low under the CRT effect's blur, scanlines and mask.
+  // The share of the window's lit pixels (every other one of every third row; the menus' dark veil and the black
+  // around them look the same either way) equal to the pixel below: high for the plain picture scaled up, low under
+  // the CRT effect's blur, scanlines and mask.
   double sameAsBelow() {
     XWindowAttributes attributes{};
     const Window window = gameWindow(&attributes);
@@ -54,8 +55,11 @@ class OptionsPlay : public FrontEndPlay {
     if (pImage == nullptr) return -1.0;
     int iSame = 0, iAll = 0;
     for (int y = 0; y + 1 < attributes.height; y += 3) {
-      for (int x = 0; x < attributes.width; x += 2, ++iAll) {
-        iSame += XGetPixel(pImage, x, y) == XGetPixel(pImage, x, y + 1) ? 1 : 0;
+      for (int x = 0; x < attributes.width; x += 2) {
+        const unsigned long ulPixel = XGetPixel(pImage, x, y);
+        if (((ulPixel >> 16) & 0xFF) + ((ulPixel >> 8) & 0xFF) + (ulPixel & 0xFF) < 96) continue;
+        ++iAll;
+        iSame += ulPixel == XGetPixel(pImage, x, y + 1) ? 1 : 0;
       }
     }
     XDestroyImage(pImage);

@@ -1,6 +1,6 @@
 // The main screen set's texts in the language chosen: its string table and font family loaded as the game loads
-// them, the main menu's description drawn from the table (one glyph and one shadow per visible character) and the
-// version text from its 8-bit text, the build number the screen writes at load.
+// them, the main menu's description and the equipment's item names drawn from the table (one glyph and one shadow
+// per visible character) and the version text from its 8-bit text, the build number the screen writes at load.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -108,6 +108,15 @@ TEST_F(SampleScreenText, TheDescriptionComesFromTheStringTableOfTheLanguage) {
     std::u16string version;
     for (const char* p = pVersion; *p != '\0'; ++p) version += static_cast<char16_t>(*p);
     EXPECT_EQ(spritesOf("VersionText"), visible(reinterpret_cast<const wchar16*>(version.c_str())));
+    // The equipment's items are named under their pictures in every language, in glyphs the language's font has
+    // (each with its shadow).
+    for (const char* pItem : {"WCrossbow", "WWeed", "WShirtcannon", "MBomb1", "MBomb2", "MBomb3"}) {
+      const std::string id = std::string("chooseequip_item_") + pItem;
+      const wchar16* puiName = KvLangID::findStringByHash(KvStrHash(id.c_str()));
+      ASSERT_NE(puiName, nullptr) << id;
+      ClUI::getWidget("ChooseEquipementWeapon2Name")->setLocalizedID(id.c_str());
+      EXPECT_EQ(spritesOf("ChooseEquipementWeapon2Name"), 2 * visible(puiName)) << id;
+    }
     ClUI::terminate();
     KvLangID::unloadAllStringTables();
     ClFontFamilyMgr::terminate();
