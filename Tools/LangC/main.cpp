@@ -19,7 +19,7 @@ constexpr const char* gc_pUSAGE =
     "       langc --check <table.lang>         load a table with the engine's loader\n"
     "       langc --help                       print this text\n";
 
-constexpr ClTool gc_tool("langc", gc_pUSAGE);
+const ClTool gc_tool("langc", gc_pUSAGE);
 
 }  // namespace
 

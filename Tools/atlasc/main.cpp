@@ -22,7 +22,7 @@ const char* const gc_pszUSAGE =
     "       atlasc --help      print this text\n"
     "See Tools/atlasc/AtlasBuilder.h.\n";
 
-constexpr ClTool gc_tool("atlasc", gc_pszUSAGE);
+const ClTool gc_tool("atlasc", gc_pszUSAGE);
 
 bool parseInt(const std::string& text, int iMin, int iMax, int* piValue) {
   try {

@@ -19,7 +19,7 @@ const char* const gc_pszUSAGE =
     "       fontc --help       print this text\n"
     "See Tools/fontc/FontBuilder.h.\n";
 
-constexpr ClTool gc_tool("fontc", gc_pszUSAGE);
+const ClTool gc_tool("fontc", gc_pszUSAGE);
 
 int dump(const std::string& input, const std::string& output) {
   std::string bytes;

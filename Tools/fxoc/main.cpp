@@ -24,7 +24,7 @@ const char* const gc_pszUSAGE =
     "\"sampler <texture> { states }\", VertexShader = <name>; PixelShader = <name>;) and code blocks\n"
     "\"vertex <name> %{ GLSL %}\" / \"fragment <name> %{ GLSL %}\". See Tools/fxoc/FxoSource.h.\n";
 
-constexpr ClTool gc_tool("fxoc", gc_pszUSAGE);
+const ClTool gc_tool("fxoc", gc_pszUSAGE);
 
 std::string baseName(const std::string& path) {
   const size_t uiSlash = path.find_last_of('/');

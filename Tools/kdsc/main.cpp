@@ -25,7 +25,7 @@ const char* const gc_pszUSAGE =
     "  [ ... ]  { ... }   a list            1.5 .. 3          a range: { Min = 1.5, Max = 3 }\n"
     "  // and /* */       comments\n";
 
-constexpr ClTool gc_tool("kdsc", gc_pszUSAGE);
+const ClTool gc_tool("kdsc", gc_pszUSAGE);
 
 // Loads a compiled file with the engine's loader and, when bPrint, prints its tree as JSON.
 int load(const std::string& path, bool bPrint) {

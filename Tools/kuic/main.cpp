@@ -26,7 +26,7 @@ const char* const gc_pszUSAGE =
     "{\"event\": {\"single\": procedure, \"calls\": [{\"call\": procedure, \"params\": [3, 0.5, \"t\", {\"id\": n}]}]}}.\n"
     "\"#0x1234ABCD\" stands for a name by its hash. See Tools/kuic/KuiSource.h.\n";
 
-constexpr ClTool gc_tool("kuic", gc_pszUSAGE);
+const ClTool gc_tool("kuic", gc_pszUSAGE);
 
 int dump(const std::string& path, const std::string& namesPath, const std::string& output) {
   std::string bytes;

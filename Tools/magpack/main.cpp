@@ -68,7 +68,7 @@ struct SOptions {
   bool bMemory = false;
 };
 
-constexpr ClTool gc_tool("magpack", gc_pUSAGE);
+const ClTool gc_tool("magpack", gc_pUSAGE);
 
 std::string absolute(const std::string& path) { return path.empty() ? path : fs::absolute(path).string(); }
 

@@ -28,7 +28,7 @@ const char* const gc_pszUSAGE =
     "       sbankc --help                    prints this text\n"
     "The JSON formats are described in Tools/sbankc/SoundBankBuilder.h.\n";
 
-constexpr ClTool gc_tool("sbankc", gc_pszUSAGE);
+const ClTool gc_tool("sbankc", gc_pszUSAGE);
 
 // The options of a command: --in, --out, --manifest, --audio-dir.
 struct SOptions {

@@ -16,7 +16,7 @@ const char* const gc_pszUSAGE =
     "       events names and the game's registration does not register (the description, when given, names\n"
     "       the hashes). Exit status 1 when there is one; the stamp file is written only when there is none.\n";
 
-constexpr ClTool gc_tool("uicalls", gc_pszUSAGE);
+const ClTool gc_tool("uicalls", gc_pszUSAGE);
 
 int run(const std::vector<std::string>& inputs, const std::string& stamp) {
   if (inputs.empty()) return gc_tool.usageError("no input file");
