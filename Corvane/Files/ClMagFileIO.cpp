@@ -2,20 +2,16 @@
 // left on disk (its file kept open between references), the look-up of a path and the unloading.
 #include "Corvane/Files/ClMagFileIO.h"
 
-#include <zlib.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/Files/KvDataPaths.h"
-#include "Corvane/System/KvDebug.h"
 #include "Corvane/Files/ClMagFileIOInternal.h"
+#include "Corvane/System/KvDebug.h"
 
 // The archive and reference pools are built with the engine's other fixed globals (KvEngineGlobals_Win32.cpp).
 

@@ -15,8 +15,6 @@ using namespace Win32Windows;
 
 namespace {
 
-// The program's module handle: an address that is never read.
-
 constexpr Uint64 gc_uiWARP_ECHO_MS = 500;
 
 WPARAM mouseKeyFlags(Uint32 uiButtons) {
