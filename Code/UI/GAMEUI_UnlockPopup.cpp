@@ -1,5 +1,6 @@
 #include "Code/UI/GAMEUI_UnlockPopup.h"
 
+#include "Code/Input/GAMEInputActions.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -67,8 +68,8 @@ void systemInitializeUnlockPopup(ClWidget*, WidgetEventProcedureCall*) { showCur
 
 void systemUnlockPopupTick(ClWidget*, WidgetEventProcedureCall*) {
   // The input layer's newly-pressed test is false while input is blocked, which covers the pad-0 accept's rule.
-  const bool bConfirm = ClInputManager::isActionJustPressedAnyPad(gc_iUI_ACTION_START) ||
-                        ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[gc_iUI_ACTION_ACCEPT]);
+  const bool bConfirm = ClInputManager::isActionJustPressedAnyPad(E_GAME_ACTION_MENU_START) ||
+                        ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[E_GAME_ACTION_MENU_ACCEPT]);
   if (!bConfirm) {
     return;
   }
