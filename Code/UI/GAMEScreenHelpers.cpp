@@ -17,6 +17,10 @@ bool isGoingOut(const ClWidget* pScreen) {
 
 bool justPressed(i32 iAction) { return ClInputManager::isActionJustPressedAnyPad(iAction); }
 
+bool justPressedOnPad0(i32 iAction) {
+  return ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[iAction]);
+}
+
 bool heldOnAnyPad(i32 iAction) {
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS; ++uiPad) {
     if (ClInputManager::getActions(uiPad)[iAction].mp_afValues[ClInputManager::m_uiCurInputFrame] >

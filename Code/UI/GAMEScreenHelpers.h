@@ -16,6 +16,8 @@ class ClWidget;
 bool isGoingOut(const ClWidget* pScreen);
 // Newly pressed in this input frame on any of the four logical pads.
 bool justPressed(i32 iAction);
+// Newly pressed in this input frame on logical pad 0 (where the mouse buttons also arrive).
+bool justPressedOnPad0(i32 iAction);
 // Held (above the pressed threshold) in this input frame on any of the four logical pads.
 bool heldOnAnyPad(i32 iAction);
 

@@ -43,7 +43,7 @@ void systemPauseInitialize(ClWidget*, WidgetEventProcedureCall*) {
 }
 
 void systemPauseTick(ClWidget*, WidgetEventProcedureCall*) {
-  if (ClInputManager::m_bInitialized && ClInputManager::isActionJustPressedAnyPad(E_GAME_ACTION_MENU_START) &&
+  if (ClInputManager::m_bInitialized && justPressed(E_GAME_ACTION_MENU_START) &&
       ClUI::findWidget(KvStrHash("Options")) != nullptr) {
     GAMESetRootValue("_options_mainmenu", 1);
     ClUI::switchTo("TopLevelSwitcher", "Options");

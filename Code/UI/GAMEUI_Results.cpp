@@ -347,10 +347,6 @@ void resultsOpenLeaderboards() {
   openLeaderboardScreen();
 }
 
-bool pressedOnPad0(i32 iAction) {
-  return ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[iAction]);
-}
-
 }  // namespace
 
 void raiseToMax(i32* piValue, i32 iCandidate, i32* pbRose) {
@@ -421,7 +417,7 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
     return;
   }
   if (catResults()) {
-    if (pressedOnPad0(E_GAME_ACTION_MENU_BACK) || pressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
+    if (justPressedOnPad0(E_GAME_ACTION_MENU_BACK) || justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
       playUIAcceptSound();
       ScreenFlow::quitToMenu();
       ClUI::switchTo(gc_pSWITCHER, "TitleScreen");
@@ -434,22 +430,22 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
       return;
     }
   } else {
-    if (pressedOnPad0(E_GAME_ACTION_MENU_BACK)) {
+    if (justPressedOnPad0(E_GAME_ACTION_MENU_BACK)) {
       playUIAcceptSound();
       ScreenFlow::quitToMenu();
       return;
     }
-    if (g_iChapter == 2 && g_iLevel == 7 && isMarathon(iType) && pressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
+    if (g_iChapter == 2 && g_iLevel == 7 && isMarathon(iType) && justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
       playUIAcceptSound();
       ScreenFlow::quitToMenu();
       return;
     }
-    if (isStory(iType) && pressedOnPad0(E_GAME_ACTION_MENU_ALT1)) {
+    if (isStory(iType) && justPressedOnPad0(E_GAME_ACTION_MENU_ALT1)) {
       playUIAcceptSound();
       g_bRestartRequest = 1;
       return;
     }
-    if (pressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
+    if (justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
       if (isMarathon(iType) || isSurvivor(iType)) {
         playUIAcceptSound();
         g_bRestartRequest = 1;
@@ -468,7 +464,7 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
       return;
     }
   }
-  if (pressedOnPad0(E_GAME_ACTION_MENU_ALT2)) {
+  if (justPressedOnPad0(E_GAME_ACTION_MENU_ALT2)) {
     playUIAcceptSound();
     resultsOpenLeaderboards();
   }
