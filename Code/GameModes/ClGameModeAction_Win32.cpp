@@ -213,7 +213,8 @@ i32 ClGameModeAction::enter(i32) {
     hideWidget(pName);
   }
   GAMESetRootValue("InResultsScreen", 0);
-  if (m_iGameType == E_GAME_TYPE_STORY && m_iChapter == 0 && m_iLevel == 0 && ClUI::findWidget(KvStrHash("HowToPlay")) != nullptr) {
+  if (m_iGameType == E_GAME_TYPE_STORY && m_iChapter == 0 && m_iLevel == 0 &&
+      ClUI::findWidget(KvStrHash("HowToPlay")) != nullptr) {
     GAMESetRootValue("HowToPlayFromGame", 1);
     systemSavePreviousWidgets(nullptr, nullptr);
     ClUI::switchTo("TopLevelSwitcher", "HowToPlay");

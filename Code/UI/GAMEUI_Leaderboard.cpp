@@ -44,8 +44,9 @@ constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
 // The boards the screen cycles through: the story's in order, then the marathons' and the survivor modes' (the
 // daily boards are never shown).
 constexpr i32 gc_iSTORY_BOARDS = E_GSSLI_STORY_MODE_LEVEL_3_8 - E_GSSLI_STORY_MODE_LEVEL_1_1 + 1;
-constexpr i32 gc_aiMODE_BOARD_CYCLE[] = {E_GSSLI_MARATHON_MODE, E_GSSLI_MARATHON_MODE_EXTREME, E_GSSLI_MARATHON_MODE_ULTRA,
-                                         E_GSSLI_SURVIVOR_MODE_BASIC, E_GSSLI_SURVIVOR_MODE_HARDCORE};
+constexpr i32 gc_aiMODE_BOARD_CYCLE[] = {E_GSSLI_MARATHON_MODE, E_GSSLI_MARATHON_MODE_EXTREME,
+                                         E_GSSLI_MARATHON_MODE_ULTRA, E_GSSLI_SURVIVOR_MODE_BASIC,
+                                         E_GSSLI_SURVIVOR_MODE_HARDCORE};
 constexpr i32 gc_iBOARD_CYCLE_LENGTH = gc_iSTORY_BOARDS + static_cast<i32>(std::size(gc_aiMODE_BOARD_CYCLE));
 
 i32 cycleBoard(i32 iPosition) {

@@ -59,13 +59,6 @@ SProfileSurvivorRecord& survivorRecord(i32 iType) {
   return iType == E_GAME_TYPE_SURVIVOR_HARDCORE ? profile().m_survivorHardcore : profile().m_survivor;
 }
 
-i32 worldRankOf(i32 iType, i32 iChapter, i32 iLevel) {
-  if (isStory(iType)) return profile().m_aLevelRecords[iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel].m_iWorldRank;
-  if (isMarathon(iType)) return marathonRecord(iType).m_iWorldRank;
-  if (isSurvivor(iType)) return survivorRecord(iType).m_iWorldRank;
-  return 0;
-}
-
 // Which records of the run rose.
 struct SRecordMarks {
   i32 m_bScore = 0;
@@ -202,7 +195,8 @@ void chooseUnlocks(const SRun& run) {
       unlock(&p.m_bMarathonUltraUnlocked)) {
     g_iUnlockKind = 10;
   }
-  if (run.m_iType == E_GAME_TYPE_SURVIVOR && run.m_iLevel >= gc_iSURVIVOR_HARDCORE_STAGE && unlock(&p.m_bSurvivorHardcoreUnlocked)) {
+  if (run.m_iType == E_GAME_TYPE_SURVIVOR && run.m_iLevel >= gc_iSURVIVOR_HARDCORE_STAGE &&
+      unlock(&p.m_bSurvivorHardcoreUnlocked)) {
     g_iUnlockKind = 11;
   }
 }
@@ -247,7 +241,7 @@ const char* promptFor(const SShownRun& shown) {
 bool showsRanking(const SShownRun& shown) { return !shown.m_bFailed && !shown.m_bBonusStage; }
 
 void showRanking() {
-  value("ResultsRankingText", "results_level_ranking_pos", worldRankOf(g_iGameType, g_iChapter, g_iLevel));
+  value("ResultsRankingText", "results_level_ranking_pos", getWorldRankForGameType(g_iGameType, g_iChapter, g_iLevel));
   show("ResultsRankingText", true);
   show("ResultsRankingLabel", true);
 }

@@ -212,8 +212,9 @@ void systemTickAttractLoopPressStartClick(ClWidget* pWidget, WidgetEventProcedur
   bool bPressed = false;
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS && !bPressed; ++uiPad) {
     const SGameInputAction* pActions = ClInputManager::getActions(uiPad);
-    bPressed = g_iInputBlockedCounter == 0 && (ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_START]) ||
-                                               ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_ACCEPT]));
+    bPressed =
+        g_iInputBlockedCounter == 0 && (ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_START]) ||
+                                        ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_ACCEPT]));
   }
   if (!bPressed) {
     return;
@@ -378,7 +379,8 @@ void systemSurvivorSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   if (isGoingOut(pWidget)) {
     return;
   }
-  tickSubMenu(g_iSelectedGameType == E_GAME_TYPE_SURVIVOR_HARDCORE ? E_GAME_TYPE_SURVIVOR_HARDCORE : E_GAME_TYPE_SURVIVOR);
+  tickSubMenu(g_iSelectedGameType == E_GAME_TYPE_SURVIVOR_HARDCORE ? E_GAME_TYPE_SURVIVOR_HARDCORE
+                                                                   : E_GAME_TYPE_SURVIVOR);
 }
 
 void systemPickChapterInitialize(ClWidget*, WidgetEventProcedureCall*) {

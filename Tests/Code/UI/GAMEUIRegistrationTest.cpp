@@ -30,15 +30,14 @@ class GameUIRegistration : public ::testing::Test {
 };
 
 // 191 names, and the splash group's skip request, through which the splash screens' data lets the player skip;
-// each group is there by its first and last names.
+// each group is there by its first name.
 TEST_F(GameUIRegistration, AllNamesAreDistinctNonZeroAndResolveToTheirRow) {
   ASSERT_EQ(ClUIEventSystemFunctions::getCount(), 191u + 1u);
   for (const char* pName :
        {"systemSplashRequestSkip", "systemIdle", "systemButtonUnregisterWithMouse", "systemImageLoad",
         "systemWindowRender", "systemTextRender", "systemTextFileRender", "systemScrollFingerRender",
         "systemAnimInitColor", "systemGridRegisterChildren", "systemSplashTransitionIn", "systemDrawPressStartButton",
-        "systemChangeProfile", "systemInGameTransitionIn", "systemInGameTick", "systemLeaderboardInitialize",
-        "systemLeaderboardTerminate", "systemControllerImageRender"}) {
+        "systemInGameTransitionIn", "systemLeaderboardInitialize", "systemControllerImageRender"}) {
     EXPECT_NE(find(pName), nullptr) << pName;
   }
   std::set<u32> hashes;
