@@ -13,11 +13,17 @@ constexpr SGameTypeRow gc_aGAME_TYPES[] = {
     GAME_TYPE_LIST(GAME_TYPE_ROW)
 #undef GAME_TYPE_ROW
 };
-static_assert(sizeof(gc_aGAME_TYPES) / sizeof(gc_aGAME_TYPES[0]) == NUM_E_GAME_TYPE,
-              "the list's values run 0, 1, 2, ... in order");
-#define GAME_TYPE_IN_ORDER(name, value, family, board, text) static_assert(name == value);
-GAME_TYPE_LIST(GAME_TYPE_IN_ORDER)
-#undef GAME_TYPE_IN_ORDER
+
+// The rows are looked up by type: the list's values must run 0, 1, 2, ... in its order.
+constexpr bool valuesRunInOrder() {
+  i32 iRow = 0;
+#define GAME_TYPE_AT_ROW(name, value, family, board, text) \
+  if (value != iRow++) return false;
+  GAME_TYPE_LIST(GAME_TYPE_AT_ROW)
+#undef GAME_TYPE_AT_ROW
+  return iRow == NUM_E_GAME_TYPE;
+}
+static_assert(valuesRunInOrder());
 
 const SGameTypeRow* row(i32 iType) {
   return iType >= 0 && iType < NUM_E_GAME_TYPE ? &gc_aGAME_TYPES[iType] : nullptr;
