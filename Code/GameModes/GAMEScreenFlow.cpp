@@ -5,9 +5,10 @@
 #include "Code/GameModes/ClGameModeAction.h"
 #include "Code/GameModes/ClGameModeCatFPS.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
+#include "Code/System/GAMEGameTypes.h"
 #include "Corvane/Audio/ClAudioManager.h"
 
-i32 g_iSelectedGameType = 0;
+i32 g_iSelectedGameType = E_GAME_TYPE_STORY;
 i32 g_iSelectedChapter = 0;
 i32 g_iSelectedLevel = 0;
 
