@@ -3,6 +3,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Input/GAMEInputMappers.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Camera/ClTVChannel.h"
@@ -20,15 +21,12 @@ ClGameModeFMV g_gameModeFMV;
 
 namespace {
 
-constexpr i32 gc_iACTION_START = 23;
-constexpr i32 gc_iACTION_CONFIRM = 19;
-
 // The window is the active one; without a window (headless tools) nothing can deactivate it.
 bool windowActive() { return ClGraphics::mp_hWnd == nullptr || GetForegroundWindow() == ClGraphics::mp_hWnd; }
 
 bool skipPressed() {
-  return ClInputManager::m_bInitialized && (ClInputManager::isActionJustPressedAnyPad(gc_iACTION_START) ||
-                                            ClInputManager::isActionJustPressedAnyPad(gc_iACTION_CONFIRM));
+  return ClInputManager::m_bInitialized && (ClInputManager::isActionJustPressedAnyPad(E_GAME_ACTION_MENU_START) ||
+                                            ClInputManager::isActionJustPressedAnyPad(E_GAME_ACTION_MENU_ACCEPT));
 }
 
 bool playerPlaying() {

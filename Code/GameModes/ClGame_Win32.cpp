@@ -381,7 +381,7 @@ const SGameStep gc_aGameSteps[] = {
        *ClGraphics::accessGraphicsOption("FULLSCREEN") = 0;
        *ClGraphics::accessGraphicsOption("VSYNC") = 1;
      }},
-    {START, "input action count 37", [] { ClInputManager::setActionCount(gc_iNUM_GAME_INPUT_ACTIONS); }},
+    {START, "input action count", [] { ClInputManager::setActionCount(NUM_E_GAME_ACTION); }},
     {START, "ClGameStateMgr::initialize", [] { ClGameStateMgr::initialize(); }},
     {START, "ClProfileMgr::initialize", [] { ClProfileMgr::initialize(); }},
     {START, "ClSaveGameUtility::initialize", &startUpSaveGames},

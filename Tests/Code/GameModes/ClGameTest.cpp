@@ -1,4 +1,5 @@
 #include "Code/GameModes/ClGame.h"
+#include "Code/Input/GAMEInputActions.h"
 #include "Code/Input/GAMEInputHooks.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/UI/ClUI.h"
@@ -180,7 +181,7 @@ TEST_F(GameTopLevel, StartUpAndShutdownRunInTheirOrder) {
   for (const SStepProbe& probe : gc_aFirstStageProbes) {
     EXPECT_TRUE(probe.pfnUp()) << probe.pStep << " is not up after start-up";
   }
-  EXPECT_EQ(ClInputManager::getActionCount(), gc_iNUM_GAME_INPUT_ACTIONS);
+  EXPECT_EQ(ClInputManager::getActionCount(), NUM_E_GAME_ACTION);
   EXPECT_EQ(ClGraphics::hasGraphicsOption("VSYNC"), 1);
   EXPECT_EQ(ClGame::shutDown(), 1);
   for (const SStepProbe& probe : gc_aFirstStageProbes) {

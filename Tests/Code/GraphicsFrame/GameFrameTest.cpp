@@ -37,6 +37,7 @@
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/KvUILayout.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEInGameUI.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClRenderTargetMgr.h"
