@@ -305,7 +305,7 @@ i32 ClGameModeCatFPS::tick(f32 fDT) {
   if (g_bReturnToFrontEnd != 0) {
     m_bFinished = 1;
   }
-  if (ClInputManager::m_bInitialized && g_iInputBlockedCounter == 0 &&
+  if (ClInputManager::m_bInitialized && !ClGameStateMgr::isInputBlocked() &&
       ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[gc_iACTION_PAUSE]) &&
       GAMEGetRootValue("PauseFromCatFPS", 0) == 0) {
     pauseStage();

@@ -2,9 +2,9 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeFMV.h"
-#include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEVolumes.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "Code/GameModes/ClGameModeFrontEnd.h"
-#include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEVolumes.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Graphics/ClGraphics.h"

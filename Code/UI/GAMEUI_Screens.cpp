@@ -49,7 +49,6 @@ f32 g_fCreditsIdleTimer = gc_fCREDITS_IDLE_SECONDS;
 namespace {
 
 constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
-constexpr i32 gc_iINPUT_BLOCK_TICKS = 2;
 
 // Game types of the menus.
 constexpr i32 gc_iTYPE_MARATHON = 1;
@@ -252,7 +251,7 @@ void systemTickAttractLoopPressStartClick(ClWidget* pWidget, WidgetEventProcedur
   bool bPressed = false;
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS && !bPressed; ++uiPad) {
     const SGameInputAction* pActions = ClInputManager::getActions(uiPad);
-    bPressed = g_iInputBlockedCounter == 0 && (ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_START]) ||
+    bPressed = !ClGameStateMgr::isInputBlocked() && (ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_START]) ||
                                                ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_ACCEPT]));
   }
   if (!bPressed) {
@@ -382,11 +381,11 @@ void systemMarathonSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
   if (profile().m_bMarathonUltraUnlocked == 0) {
     applyLook(ClUI::getWidget("MarathonSelectUltraButton"), gc_LOCKED_LOOK);
   }
-  g_iInputBlockedCounter = gc_iINPUT_BLOCK_TICKS;
+  ClGameStateMgr::blockInput();
 }
 
 void systemSurvivorSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
-  g_iInputBlockedCounter = gc_iINPUT_BLOCK_TICKS;
+  ClGameStateMgr::blockInput();
 }
 
 void systemMarathonSelectSelection(ClWidget*, WidgetEventProcedureCall* pData) {
