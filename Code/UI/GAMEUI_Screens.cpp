@@ -251,8 +251,9 @@ void systemTickAttractLoopPressStartClick(ClWidget* pWidget, WidgetEventProcedur
   bool bPressed = false;
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS && !bPressed; ++uiPad) {
     const SGameInputAction* pActions = ClInputManager::getActions(uiPad);
-    bPressed = !ClGameStateMgr::isInputBlocked() && (ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_START]) ||
-                                               ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_ACCEPT]));
+    bPressed = !ClGameStateMgr::isInputBlocked() &&
+               (ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_START]) ||
+                ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_ACCEPT]));
   }
   if (!bPressed) {
     return;

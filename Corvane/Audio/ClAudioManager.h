@@ -137,9 +137,9 @@ class ClAudioManager {
   static void setCueVolume(const SCueHandle* pHandle, f32 fVolume);
   static void pauseAllCues();
   static void resumeAllCues();
-  // A category's user volume (0..1 as the options give it); heard from the next update. Both volumes of a category
-  // (0..9, an assertion otherwise) as the cues' volumes read them.
+  // Sets a category's user volume (0..1); the cues hear it from the next update.
   static void setCategoryVolume(E_AUDIO_CATEGORY eCategory, f32 fVolume);
+  // A category's record (0..9, an assertion otherwise): its user and duck volumes as the cues' volumes read them.
   static const SAudioCategory& getCategory(i32 iCategory);
   // A cue asks for a category's duck volume: it becomes fVolume when that is lower (the lowest request of the
   // frame wins). The category must be 0..9 (assertion).

@@ -6,11 +6,11 @@
 // run its time, was skipped or its movie ended, the skip request, and systemSplashSkip, which does nothing.
 //
 // Widget properties: FLOAT "timeUntilFadeout" and "timeUntilCanSkip" (seconds, counted down by the system clock's
-// frame time while splashCanSkip(), never clamped), BOOL "userSkippedThis" (reset at the start; the data sets
-// it through systemSplashRequestSkip), ASCII "fullScreenFMVName", BOOL "_splashIsFMV" and "_splashFMVFailed", ASCII
+// frame time while splashCanSkip(), never clamped), BOOL "userSkippedThis" (reset at the start; the data sets it
+// through systemSplashRequestSkip), ASCII "fullScreenFMVName", BOOL "_splashIsFMV" and "_splashFMVFailed", ASCII
 // "switcherName" (missing: "TopLevelSwitcher"), ID "nextScreenID" and "nextScreenID_ALT" (a movie that did not start,
-// or, in systemDemoOrNotSplashCheckForSkip, the development setting "DEMO_MODE" above 0). A missing target switches to ID 0, which ClUI::switchToByHash
-// refuses with its assertion.
+// or, in systemDemoOrNotSplashCheckForSkip, the development setting "DEMO_MODE" above 0). A missing target switches to
+// ID 0, which ClUI::switchToByHash refuses with its assertion.
 //
 // Colours are 0xAARRGGBB; the fades ignore the colour's alpha and run between alpha 0 and 255 of it. Procedures 1-3
 // assert their call data ("pData") and exactly two parameters. Main thread, inside event dispatch.
