@@ -15,6 +15,7 @@ class ClFuzzSystemHooks final : public ClSystemGameHooks {
     return nullptr;
   }
   void stopping(u32 uiStopAddress) override { throw SFuzzStop{uiStopAddress}; }
+  void endForCondition(E_KV_STOP_CAUSE /*eCause*/) override {}
 };
 
 inline void KvFuzzInstallSystemHooks() {

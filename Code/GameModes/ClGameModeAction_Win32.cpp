@@ -235,7 +235,7 @@ i32 ClGameModeAction::tick(f32 fDT) {
   }
   if (GAMEGetRootValue("PauseGame", 0) == 0) {
     const bool bInResults = GAMEGetRootValue("InResultsScreen", 0) != 0;
-    const bool bPausePressed = ClInputManager::m_bInitialized && g_iInputBlockedCounter == 0 &&
+    const bool bPausePressed = ClInputManager::m_bInitialized && !ClGameStateMgr::isInputBlocked() &&
                                ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[E_GAME_ACTION_PAUSE]);
     const bool bInactive = ClGraphics::mp_hWnd != nullptr && GetForegroundWindow() != ClGraphics::mp_hWnd;
     if ((bPausePressed || bInactive) && !bInResults) {

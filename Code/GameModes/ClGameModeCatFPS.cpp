@@ -302,7 +302,7 @@ i32 ClGameModeCatFPS::tick(f32 fDT) {
   if (g_bReturnToFrontEnd != 0) {
     m_bFinished = 1;
   }
-  if (ClInputManager::m_bInitialized && g_iInputBlockedCounter == 0 &&
+  if (ClInputManager::m_bInitialized && !ClGameStateMgr::isInputBlocked() &&
       ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[E_GAME_ACTION_PAUSE]) &&
       GAMEGetRootValue("PauseFromCatFPS", 0) == 0) {
     pauseStage();

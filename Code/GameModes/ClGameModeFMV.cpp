@@ -64,7 +64,7 @@ i32 ClGameModeFMV::tick(f32 fDT) {
   ClDynamicGeometry::beginFrame();
   if (m_bStarted == 0) {
     KV_ASSERT_MSG(KvStrLen(g_acFMVName) > 0, "KvStrLen(mp_acFMVName) > 0");
-    ClFullScreenFMVPlayer_Win32::play(g_acFMVName, g_aAudioCategories[0].m_fVolume);
+    ClFullScreenFMVPlayer_Win32::play(g_acFMVName, ClAudioManager::getCategory(E_AUDIO_CATEGORY_MASTER).m_fVolume);
     m_bStarted = 1;
   }
   g_aTVChannels[0].advance();

@@ -2,10 +2,10 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeFMV.h"
-#include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/Input/GAMEInputActions.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEVolumes.h"
 #include "Code/UI/GAMEInGameUI.h"
 #include "Code/UI/GAMEScreenFlow.h"
 #include "Code/UI/GAMEScreenHelpers.h"

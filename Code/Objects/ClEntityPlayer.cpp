@@ -197,7 +197,7 @@ bool ClEntityPlayer::commandJustPressed(i32 iCommand) const {
 }
 
 i32 ClEntityPlayer::readAttackInput() {
-  if (g_iInputBlockedCounter == 0) {
+  if (!ClGameStateMgr::isInputBlocked()) {
     void (ClEntityPlayer::*pStart)() = nullptr;
     if (commandJustPressed(E_GAME_ACTION_LEFT_PUNCH)) {
       pStart = &ClEntityPlayer::startLeftPunch;
@@ -244,7 +244,7 @@ i32 ClEntityPlayer::readAttackInput() {
 }
 
 void ClEntityPlayer::moveLanes(i32 bAllowInput) {
-  if (bAllowInput != 0 && g_iInputBlockedCounter == 0) {
+  if (bAllowInput != 0 && !ClGameStateMgr::isInputBlocked()) {
     if (commandJustPressed(E_GAME_ACTION_LANE_UP)) {
       m_iLane = m_iLane > 0 ? m_iLane - 1 : 0;
       m_bNoLaneChangeThisLevel = 0;

@@ -217,7 +217,8 @@ SModeWords modeWords(i32 iMode, i32 iChapter, i32 iLevel) {
     case E_GAME_TYPE_SURVIVOR_HARDCORE:
       return survivor(data.m_survivorHardcore);
     default:
-      KvReportAssertionF(__FILE__, __LINE__, "UNSUPPORTED GAME MODE %d: it has no profile record", iMode);
+      KvReportF(E_KV_REPORT_ASSERTION, __FILE__, __LINE__, "UNSUPPORTED GAME MODE %d: it has no profile record",
+                iMode);
   }
 }
 

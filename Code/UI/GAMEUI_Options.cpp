@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEVolumes.h"
 #include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"

@@ -358,7 +358,7 @@ void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
   GAMESetRootValue("InResultsScreen", 1);
   ClGameStateMgr::popInputMapper(0);
   ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
-  g_iInputBlockedCounter = 2;
+  ClGameStateMgr::blockInput();
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_UI");
   }

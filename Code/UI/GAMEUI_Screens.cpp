@@ -49,7 +49,6 @@ f32 g_fCreditsIdleTimer = gc_fCREDITS_IDLE_SECONDS;
 namespace {
 
 constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
-constexpr i32 gc_iINPUT_BLOCK_TICKS = 2;
 
 // The press-start prompt.
 constexpr const char* gc_pPROMPT_SHADER = "system_blend_premult";
@@ -212,9 +211,9 @@ void systemTickAttractLoopPressStartClick(ClWidget* pWidget, WidgetEventProcedur
   bool bPressed = false;
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS && !bPressed; ++uiPad) {
     const SGameInputAction* pActions = ClInputManager::getActions(uiPad);
-    bPressed =
-        g_iInputBlockedCounter == 0 && (ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_START]) ||
-                                        ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_ACCEPT]));
+    bPressed = !ClGameStateMgr::isInputBlocked() &&
+               (ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_START]) ||
+                ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_ACCEPT]));
   }
   if (!bPressed) {
     return;
@@ -343,11 +342,11 @@ void systemMarathonSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
   if (profile().m_bMarathonUltraUnlocked == 0) {
     applyLook(ClUI::getWidget("MarathonSelectUltraButton"), gc_LOCKED_LOOK);
   }
-  g_iInputBlockedCounter = gc_iINPUT_BLOCK_TICKS;
+  ClGameStateMgr::blockInput();
 }
 
 void systemSurvivorSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
-  g_iInputBlockedCounter = gc_iINPUT_BLOCK_TICKS;
+  ClGameStateMgr::blockInput();
 }
 
 void systemMarathonSelectSelection(ClWidget*, WidgetEventProcedureCall* pData) {

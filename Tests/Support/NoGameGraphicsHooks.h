@@ -41,6 +41,8 @@ class ClNoGameGraphicsHooks : public ClWindowGameHooks,
   void platformLostFocus() override {}
   void platformRegainedFocus() override {}
   void loadShaders() override {}
+  void soundSourceLoaded(const SPrerenderedCue* /*pCue*/, u32 /*bFromArchive*/, u32 /*bResident*/,
+                         u32 /*bSucceeded*/, u64 /*uiBytes*/) override {}
   bool hasUITextureBeenLoaded(const char* /*pName*/) override { return false; }
   void renderAspectFitQuad(const SRenderSignature* /*pSignature*/, u32 /*uiColor*/, f32 /*fX*/, f32 /*fY*/,
                            f32 /*fWidth*/, f32 /*fHeight*/) override {}

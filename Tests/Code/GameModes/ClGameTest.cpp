@@ -285,26 +285,6 @@ TEST_F(GameTopLevel, RandomSeedFromTheSettingsReplaysTheSameSequence) {
   ClMutexLock::shutdownPool();
 }
 
-// "DEMO_MODE" above 0 turns the demo flag on; 0 or absent leaves it as it was.
-TEST_F(GameTopLevel, DemoModeSettingTurnsTheDemoFlagOn) {
-  struct SCase {
-    const char* pSettings;
-    u32 bBefore;
-    u32 bAfter;
-  };
-  const SCase aCases[] = {{"DEMO_MODE 1\n", 0, 1}, {"DEMO_MODE 0\n", 0, 0}, {"", 0, 0}, {"DEMO_MODE 0\n", 1, 1}};
-  for (const SCase& c : aCases) {
-    SCOPED_TRACE(c.pSettings);
-    writeSettings(c.pSettings);
-    g_bDemoMode = c.bBefore;
-    ClGame::startUp();
-    EXPECT_EQ(g_bDemoMode, c.bAfter);
-    ClGame::shutDown();
-    ClMutexLock::shutdownPool();
-  }
-  g_bDemoMode = 0;
-}
-
 // "PAD_MONKEY" above 0 puts the pad tester behind the input layer; otherwise it stays dormant.
 TEST_F(GameTopLevel, PadMonkeySettingInstallsThePadTester) {
   struct SCase {

@@ -192,7 +192,7 @@ TEST(PlayerState, LanesMoveAtFourHundredAndStopOnTheLine) {
   EXPECT_FLOAT_EQ(player.m_vPosition[1], 157.0f - 400.0f * cDT);
   world.step();  // a held command is not pressed again
   // A blocked input frame reads no command.
-  g_iInputBlockedCounter = 2;
+  ClGameStateMgr::blockInput(2);
   world.press(E_GAME_ACTION_LANE_DOWN);
   world.step();
   EXPECT_EQ(player.m_iLane, 0);
