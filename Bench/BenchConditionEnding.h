@@ -2,7 +2,7 @@
 // line saying so after the engine's report and exit code 2, not with the fault an engine stop is without an ending.
 // A benchmark runs unattended: a message box the engine shows on the way (the graphics start-up's, say) is printed
 // on the standard error instead of waiting for a click. Included by every benchmark that starts the game or the
-// device; installed when the program starts.
+// device; its system hooks (no job rows, nothing before a stop, this ending) are installed when the program starts.
 #pragma once
 
 #include <unistd.h>
@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "Corvane/System/KvDebug.h"
+#include "Corvane/System/KvSystemGameHooks.h"
 #include "Platform/Win32/Win32Files.h"
 
 inline void benchConditionEnding(E_KV_STOP_CAUSE eCause) {
@@ -25,5 +26,16 @@ inline int benchMessageBox(LPCSTR pText, LPCSTR pCaption, UINT) {
   return IDOK;
 }
 
+class ClBenchSystemHooks final : public ClSystemGameHooks {
+ public:
+  ClJobType* gameJobTypes(i32* piCount) override {
+    *piCount = 0;
+    return nullptr;
+  }
+  void stopping(u32 /*uiStopAddress*/) override {}
+  void endForCondition(E_KV_STOP_CAUSE eCause) override { benchConditionEnding(eCause); }
+};
+
+inline ClBenchSystemHooks g_benchSystemHooks;
 inline const bool g_bBenchConditionEndingInstalled =
-    (KvSetConditionEnding(&benchConditionEnding), Win32SetMessageBoxHook(&benchMessageBox), true);
+    (KvSetSystemGameHooks(g_benchSystemHooks), Win32SetMessageBoxHook(&benchMessageBox), true);

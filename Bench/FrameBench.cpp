@@ -49,6 +49,7 @@
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
+#include "Code/UI/GAMEScreenFlow.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"

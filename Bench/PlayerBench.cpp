@@ -71,7 +71,7 @@ void dragonSecond(const std::string& enemies, benchmark::State* pState, SDragonS
     world.spawn(s_apTypes[i % 3], 150.0f + static_cast<f32>(i) * 8.0f, i % 3);
   }
   g_iMagicKind = 2;
-  world.press(E_PLAYER_COMMAND_MAGIC);
+  world.press(E_GAME_ACTION_MAGIC);
   while (world.player().m_eState != E_PLAYER_STATE_DRAGON || world.player().m_fStateTime < gc_fWINDOW_START) {
     world.m_world.m_sink.m_quads.clear();
     worldFrame(world);
@@ -391,7 +391,7 @@ std::string prepareStreet(ClPlayerTestWorld& world, const ClDScriptData2* pLevel
     world.spawn(s_apTypes[i % 3], 150.0f + static_cast<f32>(i) * 8.0f, i % 3);
   }
   g_iMagicKind = 2;
-  world.press(E_PLAYER_COMMAND_MAGIC);
+  world.press(E_GAME_ACTION_MAGIC);
   for (int iFrame = 0; iFrame < 20 * 60 && (g_gibs.getCount() < gc_iGIB_CAP ||
                                             world.player().m_eState == E_PLAYER_STATE_DRAGON ||
                                             world.player().m_iHitAllFrames > 0);

@@ -52,10 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   }
   ClEntityPlayer& player = world.player();
   world.spawn("Walker", 140.0f, 1);
-  static constexpr i32 s_aiCommands[] = {E_PLAYER_COMMAND_HIGH_PUNCH, E_PLAYER_COMMAND_LOW_PUNCH,
-                                         E_PLAYER_COMMAND_UPPERCUT,   E_PLAYER_COMMAND_LEFT_PUNCH,
-                                         E_PLAYER_COMMAND_LANE_UP,    E_PLAYER_COMMAND_SUPER_WEAPON,
-                                         E_PLAYER_COMMAND_LANE_DOWN,  E_PLAYER_COMMAND_MAGIC};
+  static constexpr i32 s_aiCommands[] = {E_GAME_ACTION_HIGH_PUNCH, E_GAME_ACTION_LOW_PUNCH,
+                                         E_GAME_ACTION_UPPERCUT,   E_GAME_ACTION_LEFT_PUNCH,
+                                         E_GAME_ACTION_LANE_UP,    E_GAME_ACTION_SUPER_WEAPON,
+                                         E_GAME_ACTION_LANE_DOWN,  E_GAME_ACTION_MAGIC};
   for (i32 iFrame = 0; iFrame < 90; ++iFrame) {
     if (iFrame % 3 == 0) {
       g_fSuperMeter = iFrame % 30 == 0 ? 0.05f : g_fSuperMeter;

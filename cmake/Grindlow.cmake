@@ -92,7 +92,7 @@ function(grindlow_tests name)
           "GRINDLOW_SOURCE_DIR=${CMAKE_SOURCE_DIR}" "GRINDLOW_BINARY_DIR=${CMAKE_BINARY_DIR}"
           "ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1:intercept_tls_get_addr=0"
           "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-          "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
+          "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp"
           ${T_ENV})
   # List-valued properties pass three list expansions on their way through test discovery (CMake 3.25):
   # each separator needs seven backslashes in front of it to arrive as a separator.

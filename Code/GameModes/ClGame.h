@@ -32,7 +32,6 @@ inline constexpr f32 gc_fVOICE_OVER_GAP = 3.0f;
 inline constexpr f32 gc_fSPACED_VOICE_OVER_GAP = 25.0f;
 
 inline constexpr f32 gc_fGAMEPLAY_FRAME_TIME_CAP = 0.15f;
-inline constexpr i32 gc_iNUM_GAME_INPUT_ACTIONS = 37;
 
 // The parts of the game's life that run as a list of named steps: the first start-up stage, the second (from
 // the pre-load mode) and shutdown.

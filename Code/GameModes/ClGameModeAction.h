@@ -16,6 +16,7 @@
 #pragma once
 
 #include "Code/GameModes/ClGameMode.h"
+#include "Code/System/GAMEGameTypes.h"
 #include "Corvane/Animation/ClAnimator.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/System/KvTypes.h"
@@ -60,7 +61,7 @@ class ClGameModeAction : public ClGameMode {
   i32 m_eMusicOverlayState = E_MUSIC_OVERLAY_IDLE;
   i32 m_iChapter = 0;  // 0 to 2
   i32 m_iLevel = 0;    // 0 to 7
-  i32 m_iGameType = 0;
+  i32 m_iGameType = E_GAME_TYPE_STORY;
   u32 m_bQuitToMenu = 0;
   i32 m_iActionSoundsThisFrame = 0;
 

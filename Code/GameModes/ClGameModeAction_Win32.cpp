@@ -22,6 +22,8 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenPause.h"
 #include "Code/UI/GAMEInGameUI.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/System/KvDebug.h"
@@ -39,22 +41,19 @@
 
 namespace {
 
-constexpr i32 gc_iACTION_PAUSE = 12;
 constexpr u32 gc_uiTIME_SCALE_STATE = 1;
 constexpr i32 gc_iLEVELS_PER_CHAPTER = 8;
 constexpr i32 gc_iCHAPTERS = 3;
 
-bool isEndless(i32 iType) { return iType >= 3 && iType <= 5; }
-
 f32 speedFactor(i32 iType) {
   switch (iType) {
-    case 3:
+    case E_GAME_TYPE_SURVIVOR:
       return 1.0f + 0.05f * static_cast<f32>(g_iWave);
-    case 4:
+    case E_GAME_TYPE_SURVIVOR_HARDCORE:
       return 1.0f + 0.05f * static_cast<f32>(g_iWave + 10);
-    case 2:
+    case E_GAME_TYPE_MARATHON_EXTREME:
       return 2.0f;
-    case 6:
+    case E_GAME_TYPE_MARATHON_ULTRA:
       return 3.0f;
     default:
       return 1.0f;
@@ -112,7 +111,7 @@ i32 setUpEndlessLevel() {
 }
 
 void setUpLevel(ClGameModeAction& mode) {
-  if (isEndless(mode.m_iGameType)) {
+  if (GameTypes::isTimed(mode.m_iGameType)) {
     mode.m_iChapter = setUpEndlessLevel();
     return;
   }
@@ -179,8 +178,8 @@ i32 ClGameModeAction::enter(i32) {
   g_iChapter = 0;
   g_iDay = 0;
   g_fStarCooldown = 1500.0f;
-  m_iGameType = GAMEGetRootValue("_mode_selected", 3);
-  if (m_iGameType == 1 || m_iGameType == 2 || m_iGameType == 3 || m_iGameType == 4 || m_iGameType == 6) {
+  m_iGameType = GAMEGetRootValue("_mode_selected", E_GAME_TYPE_SURVIVOR);
+  if (GameTypes::isMarathon(m_iGameType) || GameTypes::isSurvivor(m_iGameType)) {
     m_iChapter = 0;
     m_iLevel = 0;
     g_iSelectedChapter = 0;
@@ -189,11 +188,11 @@ i32 ClGameModeAction::enter(i32) {
   g_iChapter = m_iChapter;
   g_iLevel = m_iLevel;
   g_iEnemyCueBudgetUsed = 0;
-  if (m_iGameType == 5) {
+  if (m_iGameType == E_GAME_TYPE_DAILY) {
     const f32 d = static_cast<f32>(g_iDay);
     g_iWave = static_cast<i32>(0.3f * d + 1.0f + 6.0f * std::sqrt(d));
   }
-  if (m_iLevel < 0 || m_iChapter < 0 || m_iGameType != 0) {
+  if (m_iLevel < 0 || m_iChapter < 0 || m_iGameType != E_GAME_TYPE_STORY) {
     m_iChapter = 0;
     m_iLevel = 0;
   }
@@ -214,7 +213,8 @@ i32 ClGameModeAction::enter(i32) {
     hideWidget(pName);
   }
   GAMESetRootValue("InResultsScreen", 0);
-  if (m_iGameType == 0 && m_iChapter == 0 && m_iLevel == 0 && ClUI::findWidget(KvStrHash("HowToPlay")) != nullptr) {
+  if (m_iGameType == E_GAME_TYPE_STORY && m_iChapter == 0 && m_iLevel == 0 &&
+      ClUI::findWidget(KvStrHash("HowToPlay")) != nullptr) {
     GAMESetRootValue("HowToPlayFromGame", 1);
     systemSavePreviousWidgets(nullptr, nullptr);
     ClUI::switchTo("TopLevelSwitcher", "HowToPlay");
@@ -235,8 +235,8 @@ i32 ClGameModeAction::tick(f32 fDT) {
   }
   if (GAMEGetRootValue("PauseGame", 0) == 0) {
     const bool bInResults = GAMEGetRootValue("InResultsScreen", 0) != 0;
-    const bool bPausePressed = ClInputManager::m_bInitialized && g_iInputBlockedCounter == 0 &&
-                               ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[gc_iACTION_PAUSE]);
+    const bool bPausePressed = ClInputManager::m_bInitialized && !ClGameStateMgr::isInputBlocked() &&
+                               ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[E_GAME_ACTION_PAUSE]);
     const bool bInactive = ClGraphics::mp_hWnd != nullptr && GetForegroundWindow() != ClGraphics::mp_hWnd;
     if ((bPausePressed || bInactive) && !bInResults) {
       pauseGame();
@@ -292,11 +292,11 @@ void ClGameModeAction::changeChapter() {
   ++m_iLevel;
   ++g_iWave;
   bool bChapterVideo = false;
-  if (m_iGameType != 3 && m_iGameType != 4) {
+  if (!GameTypes::isSurvivor(m_iGameType)) {
     if (m_iLevel >= gc_iLEVELS_PER_CHAPTER) {
       ++m_iChapter;
       m_iLevel = 0;
-      if (m_iGameType == 0) {
+      if (m_iGameType == E_GAME_TYPE_STORY) {
         static const char* const s_apVideos[] = {"Interstitial_Chapter1", "Interstitial_Chapter2",
                                                  "Interstitial_Chapter3"};
         const i32 iVideo = m_iChapter >= 0 && m_iChapter < gc_iCHAPTERS ? m_iChapter : 0;
@@ -308,7 +308,7 @@ void ClGameModeAction::changeChapter() {
       m_iChapter = 0;
     }
   }
-  if (m_iGameType == 1 && m_iChapter == 1 && m_iLevel == 4) {
+  if (m_iGameType == E_GAME_TYPE_MARATHON && m_iChapter == 1 && m_iLevel == 4) {
     WorldServices::get().setAchievement("ARE_WE_THERE_YET");
   }
   g_iLevel = m_iLevel;
@@ -316,7 +316,7 @@ void ClGameModeAction::changeChapter() {
   g_iSelectedChapter = m_iChapter;
   g_iSelectedLevel = m_iLevel;
   prepareWorld();
-  if (m_iGameType == 3 || m_iGameType == 4) {
+  if (GameTypes::isSurvivor(m_iGameType)) {
     m_iChapter = setUpEndlessLevel();
     g_iChapter = m_iChapter;
   } else {

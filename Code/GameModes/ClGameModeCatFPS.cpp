@@ -8,6 +8,7 @@
 #include "Code/Input/GAMEInputMappers.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenPause.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookMgr.h"
@@ -49,10 +50,6 @@ const SCatFPSKindAnims gc_aCatFPSKinds[gc_iCATFPS_NUM_KINDS] = {
 
 namespace {
 
-constexpr i32 gc_iACTION_AXIS = 0;
-constexpr i32 gc_iACTION_LEFT = 1;
-constexpr i32 gc_iACTION_RIGHT = 2;
-constexpr i32 gc_iACTION_PAUSE = 12;
 constexpr f32 gc_fAIM_LIMIT = 4.5f;
 constexpr f32 gc_fAIM_RATE = 8.0f;
 constexpr f32 gc_fSTREET_KEEP_Z = 10.0f;
@@ -227,12 +224,12 @@ void ClGameModeCatFPS::hitEnemy(i32 iEnemy, bool bCloseRange) {
 }
 
 void ClGameModeCatFPS::simulate(f32 fDT) {
-  if (action(gc_iACTION_LEFT) > gc_fACTION_PRESSED_THRESHOLD) {
+  if (action(E_GAME_ACTION_AIM_LEFT) > gc_fACTION_PRESSED_THRESHOLD) {
     m_fAim -= gc_fAIM_RATE * fDT;
-  } else if (action(gc_iACTION_RIGHT) > gc_fACTION_PRESSED_THRESHOLD) {
+  } else if (action(E_GAME_ACTION_AIM_RIGHT) > gc_fACTION_PRESSED_THRESHOLD) {
     m_fAim += gc_fAIM_RATE * fDT;
-  } else if (action(gc_iACTION_AXIS) != 0.0f) {
-    m_fAim += gc_fAIM_RATE * fDT * action(gc_iACTION_AXIS);
+  } else if (action(E_GAME_ACTION_AIM_AXIS) != 0.0f) {
+    m_fAim += gc_fAIM_RATE * fDT * action(E_GAME_ACTION_AIM_AXIS);
   }
   m_fAim = m_fAim < -gc_fAIM_LIMIT ? -gc_fAIM_LIMIT : (m_fAim > gc_fAIM_LIMIT ? gc_fAIM_LIMIT : m_fAim);
   m_fAimOffset = m_fAim / 10.0f;
@@ -305,8 +302,8 @@ i32 ClGameModeCatFPS::tick(f32 fDT) {
   if (g_bReturnToFrontEnd != 0) {
     m_bFinished = 1;
   }
-  if (ClInputManager::m_bInitialized && g_iInputBlockedCounter == 0 &&
-      ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[gc_iACTION_PAUSE]) &&
+  if (ClInputManager::m_bInitialized && !ClGameStateMgr::isInputBlocked() &&
+      ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[E_GAME_ACTION_PAUSE]) &&
       GAMEGetRootValue("PauseFromCatFPS", 0) == 0) {
     pauseStage();
   }

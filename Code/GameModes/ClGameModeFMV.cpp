@@ -3,6 +3,7 @@
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Input/GAMEInputMappers.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/Camera/ClTVChannel.h"
@@ -20,15 +21,12 @@ ClGameModeFMV g_gameModeFMV;
 
 namespace {
 
-constexpr i32 gc_iACTION_START = 23;
-constexpr i32 gc_iACTION_CONFIRM = 19;
-
 // The window is the active one; without a window (headless tools) nothing can deactivate it.
 bool windowActive() { return ClGraphics::mp_hWnd == nullptr || GetForegroundWindow() == ClGraphics::mp_hWnd; }
 
 bool skipPressed() {
-  return ClInputManager::m_bInitialized && (ClInputManager::isActionJustPressedAnyPad(gc_iACTION_START) ||
-                                            ClInputManager::isActionJustPressedAnyPad(gc_iACTION_CONFIRM));
+  return ClInputManager::m_bInitialized && (ClInputManager::isActionJustPressedAnyPad(E_GAME_ACTION_MENU_START) ||
+                                            ClInputManager::isActionJustPressedAnyPad(E_GAME_ACTION_MENU_ACCEPT));
 }
 
 bool playerPlaying() {
@@ -66,7 +64,7 @@ i32 ClGameModeFMV::tick(f32 fDT) {
   ClDynamicGeometry::beginFrame();
   if (m_bStarted == 0) {
     KV_ASSERT_MSG(KvStrLen(g_acFMVName) > 0, "KvStrLen(mp_acFMVName) > 0");
-    ClFullScreenFMVPlayer_Win32::play(g_acFMVName, g_aAudioCategories[0].m_fVolume);
+    ClFullScreenFMVPlayer_Win32::play(g_acFMVName, ClAudioManager::getCategory(E_AUDIO_CATEGORY_MASTER).m_fVolume);
     m_bStarted = 1;
   }
   g_aTVChannels[0].advance();

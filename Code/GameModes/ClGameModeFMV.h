@@ -4,9 +4,9 @@
 // (GAMERequestMovie does all three for the requesters that finish themselves).
 //
 // The movie is over when the window is not the active one, when the player is no longer playing (the movie ended,
-// could not be opened, or video is unavailable), or when start (action 23) or confirm (19) of the menus mapper is
-// newly pressed on any pad; a pending return to the front end also ends it. With the development setting
-// "FORCE_FMVS" non-zero the same movie is entered again when it ends. Main thread only.
+// could not be opened, or video is unavailable), or when the menus mapper's start (E_GAME_ACTION_MENU_START) or
+// accept (MENU_ACCEPT) is newly pressed on any pad; a pending return to the front end also ends it. With the
+// development setting "FORCE_FMVS" non-zero the same movie is entered again when it ends. Main thread only.
 #pragma once
 
 #include "Code/GameModes/ClGameMode.h"

@@ -2,9 +2,13 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeFMV.h"
-#include "Code/GameModes/ClGameModeLoad.h"
+#include "Code/Input/GAMEInputActions.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEVolumes.h"
+#include "Code/UI/GAMEInGameUI.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -22,17 +26,9 @@
 #include "Corvane/UI/ClWidget.h"
 
 ClGameModeFrontEnd g_gameModeFrontEnd;
-i32 g_iSelectedGameType = 0;
-i32 g_iSelectedChapter = 0;
-i32 g_iSelectedLevel = 0;
-u32 g_bShowKeyboardPrompts = 0;
 
 namespace {
 
-constexpr i32 gc_iACTION_ANY_KEYBOARD_MENU_KEY = 35;
-constexpr i32 gc_iACTION_ANY_PAD_CONTROL = 36;
-constexpr i32 gc_iGAME_TYPE_STORY = 0;
-constexpr i32 gc_iGAME_TYPE_DEFAULT = 3;
 constexpr i32 gc_iRETURN_VOLUME = 80;
 
 // The screen sets back to their title state, in this order.
@@ -47,20 +43,6 @@ const char* const gc_aapTitleSwitches[][2] = {
 const char* const gc_apChapterVideos[] = {"Interstitial_Chapter1", "Interstitial_Chapter2", "Interstitial_Chapter3"};
 
 }  // namespace
-
-i32 GAMEGetRootValue(const char* pName, i32 iAbsent) {
-  const ClWidget* pRoot = ClUI::getRootWidget();
-  if (pRoot == nullptr || pRoot->findProperty(KvStrHash(pName)) == nullptr) {
-    return iAbsent;
-  }
-  return pRoot->getInt(pName);
-}
-
-void GAMESetRootValue(const char* pName, i32 iValue) {
-  if (ClWidget* pRoot = ClUI::getRootWidget()) {
-    pRoot->setInt(KvStrHash(pName), iValue);
-  }
-}
 
 i32 ClGameModeFrontEnd::enter(i32) {
   m_bEntered = 1;
@@ -107,10 +89,10 @@ i32 ClGameModeFrontEnd::tick(f32 fDT) {
   ClDynamicGeometry::beginFrame();
   // A key wins over a pad control pressed in the same frame.
   if (ClInputManager::m_bInitialized) {
-    if (ClInputManager::isActionJustPressedAnyPad(gc_iACTION_ANY_PAD_CONTROL)) {
+    if (ClInputManager::isActionJustPressedAnyPad(E_GAME_ACTION_ANY_PAD_CONTROL)) {
       g_bShowKeyboardPrompts = 0;
     }
-    if (ClInputManager::isActionJustPressedAnyPad(gc_iACTION_ANY_KEYBOARD_MENU_KEY)) {
+    if (ClInputManager::isActionJustPressedAnyPad(E_GAME_ACTION_ANY_MENU_KEY)) {
       g_bShowKeyboardPrompts = 1;
     }
   }
@@ -144,9 +126,9 @@ i32 ClGameModeFrontEnd::tick(f32 fDT) {
 void ClGameModeFrontEnd::startPlay() {
   m_bFinished = 1;
   GAMESetRootValue("StartGame", 0);
-  g_iSelectedGameType = GAMEGetRootValue("_mode_selected", gc_iGAME_TYPE_DEFAULT);
+  g_iSelectedGameType = GAMEGetRootValue("_mode_selected", E_GAME_TYPE_SURVIVOR);
   const bool bChapterStart = g_iSelectedLevel == 0 || ClDevINI::getInt("FORCE_FMVS") != 0;
-  if (g_iSelectedGameType == gc_iGAME_TYPE_STORY && bChapterStart && g_iSelectedChapter >= 0 &&
+  if (g_iSelectedGameType == E_GAME_TYPE_STORY && bChapterStart && g_iSelectedChapter >= 0 &&
       g_iSelectedChapter < static_cast<i32>(sizeof(gc_apChapterVideos) / sizeof(gc_apChapterVideos[0]))) {
     GAMERequestMovie(gc_apChapterVideos[g_iSelectedChapter], E_GAME_MODE_ACTION);
   }

@@ -31,13 +31,3 @@ class ClGameModeFrontEnd : public ClGameMode {
 };
 
 extern ClGameModeFrontEnd g_gameModeFrontEnd;
-// The chosen play: the game type (0 story, 1, 2, 6 marathon, 3, 4 survivor, 5 daily), the chapter and level.
-extern i32 g_iSelectedGameType;
-extern i32 g_iSelectedChapter;
-extern i32 g_iSelectedLevel;
-// 1 while the controller images show keyboard keys, 0 for pad buttons.
-extern u32 g_bShowKeyboardPrompts;
-
-// An integer value of the UI's root widget ("StartGame", "_mode_selected", ...), or iAbsent when it has none.
-i32 GAMEGetRootValue(const char* pName, i32 iAbsent);
-void GAMESetRootValue(const char* pName, i32 iValue);

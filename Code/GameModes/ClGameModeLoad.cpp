@@ -6,6 +6,7 @@
 #include "Code/Objects/ClEntityPlayer.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEVolumes.h"
 #include "Code/UI/GAMEFontFamily.h"
 #include "Code/UI/GAMEUI_Leaderboard.h"
 #include "Corvane/ADT/KvStrHash.h"
@@ -255,31 +256,20 @@ void startMonkey() {
 
 }  // namespace
 
-void GAMESetCategoryVolumesFromProfile() {
-  if (g_pPlayerProfileData == nullptr) {
-    return;
-  }
-  g_aAudioCategories[0].m_fVolume = static_cast<f32>(g_pPlayerProfileData->m_iMasterVolume) * 0.01f;
-  g_aAudioCategories[1].m_fVolume = static_cast<f32>(g_pPlayerProfileData->m_iMusicVolume) * 0.01f;
-  g_aAudioCategories[2].m_fVolume = static_cast<f32>(g_pPlayerProfileData->m_iSoundEffectVolume) * 0.01f;
-  g_aAudioCategories[3].m_fVolume = g_aAudioCategories[2].m_fVolume;
-  g_fMovieVolume = g_aAudioCategories[0].m_fVolume;
-}
-
 i32 ClGameModeLoad::enter(i32) {
   m_bFinished = 0;
   m_bGameArchiveOpen = 0;
   m_bUILoaded = 0;
   m_bSplashStarted = 0;
   m_bSplashShown = 0;
-  g_pAudioLoadCallback = &ClGameModeLoad::pumpLoading;
+  m_bPumpsSoundLoads = 1;
   g_uBytesSinceLoadingFrame = 0;
   GAMESetCategoryVolumesFromProfile();
   return 1;
 }
 
 i32 ClGameModeLoad::exit() {
-  g_pAudioLoadCallback = nullptr;
+  m_bPumpsSoundLoads = 0;
   return 1;
 }
 
@@ -289,7 +279,7 @@ i32 ClGameModeLoad::tick(f32 fDT) {
     ClGame::tickClocks(fDT);
   }
   if (m_iFramesSinceUILoaded > 5) {
-    g_bSplashCanSkip = 1;
+    splashSetCanSkip(true);
   }
   ClDynamicGeometry::beginFrame();
   const bool bReady = ClDevINI::getInt("SKIP_SPLASH") > 0 ? skipSplashPathTick() : splashPathTick();
@@ -326,7 +316,7 @@ bool ClGameModeLoad::splashPathTick() {
     ClUI::switchTo("SplashSwitcher", "SplashActive1");
     m_bSplashShown = 1;
     m_bSplashStarted = 1;
-    g_bSplashCanSkip = 0;
+    splashSetCanSkip(false);
   }
   bool bReady = false;
   if (m_bSplashShown) {
@@ -374,7 +364,13 @@ void ClGameModeLoad::chooseNextMode() {
   m_bFinished = 1;
 }
 
-void ClGameModeLoad::pumpLoading(u32, const SPrerenderedCue* pCue, u32, u32, u32 bSucceeded, u64 uiBytes, u32) {
+void ClGameModeLoad::soundSourceLoaded(const SPrerenderedCue* pCue, u32 bSucceeded, u64 uiBytes) {
+  if (m_bPumpsSoundLoads) {
+    pumpLoading(pCue, bSucceeded, uiBytes);
+  }
+}
+
+void ClGameModeLoad::pumpLoading(const SPrerenderedCue* pCue, u32 bSucceeded, u64 uiBytes) {
   // The bank's sources are told in order, cue after cue: one that could not be made is a sound file missing or
   // damaged.
   static const SPrerenderedCue* s_pLastCue = nullptr;

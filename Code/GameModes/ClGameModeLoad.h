@@ -29,9 +29,12 @@ class ClGameModeLoad : public ClGameMode {
   i32 tick(f32 fDT) override;
   i32 exit() override;
 
-  // The audio bank loader's progress callback: counts the bytes and runs a loading frame every 5 MiB.
-  static void pumpLoading(u32 uiReserved, const SPrerenderedCue* pCue, u32 bFromArchive, u32 bResident,
-                          u32 bSucceeded, u64 uiBytes, u32 uiZero);
+  // The sound bank loader's report of one source (the game's frame hooks pass it on): pumpLoading between enter and
+  // exit, nothing otherwise.
+  void soundSourceLoaded(const SPrerenderedCue* pCue, u32 bSucceeded, u64 uiBytes);
+  // Counts the bytes (a stream as 128 KiB) and runs a loading frame every 5 MiB; a source that could not be made
+  // ends the game through the data stop.
+  static void pumpLoading(const SPrerenderedCue* pCue, u32 bSucceeded, u64 uiBytes);
   // One engine frame without a mode tick: services, input, audio, the UI, TV channel 0 and the hand-over.
   static void tickLoadingFrame();
   // The next loading step (see the step list in the source); nothing once the UI is loaded.
@@ -47,6 +50,7 @@ class ClGameModeLoad : public ClGameMode {
   u32 m_bSplashStarted = 0;
   u32 m_bSplashShown = 0;
   i32 m_iFramesSinceUILoaded = 0;
+  u32 m_bPumpsSoundLoads = 0;
 
  private:
   bool splashPathTick();
@@ -64,7 +68,3 @@ extern u64 g_uLoadingFramesRun;
 // Flip books registered by registerFlipBooks, and names of the list with no animation data in this build.
 extern i32 g_iFlipBooksRegistered;
 extern i32 g_iFlipBooksAbsent;
-
-// The audio categories' user volumes from the profile's options (percent): 0 master, 1 music, 2 and 3 effects; and
-// the movie volume the splash screens play at (g_fMovieVolume), the master volume as the video mode's movies.
-void GAMESetCategoryVolumesFromProfile();

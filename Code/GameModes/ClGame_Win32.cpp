@@ -363,12 +363,6 @@ const SGameStep gc_aGameSteps[] = {
     // The seed is taken once the settings are read, so that "RANDOM_SEED" can fix it.
     {START, "ClGame::seedRandom", [] { ClGame::seedRandom(); }},
     {START, "mode machine to pre-load", &enterPreLoadMode},
-    {START, "DEMO_MODE",
-     [] {
-       if (ClDevINI::getInt("DEMO_MODE") > 0) {
-         g_bDemoMode = 1;
-       }
-     }},
     {START, "KvInitializeLanguagePath", [] { KvInitializeLanguagePath(ClDevINI::getStringValue("LANG")); }},
     {START, "ClSteamMgr::initialize", [] { ClSteamMgr::initialize(); }},
     {START, "ClAudioManager::initialize", [] { ClAudioManager::initialize(); }},
@@ -381,7 +375,7 @@ const SGameStep gc_aGameSteps[] = {
        *ClGraphics::accessGraphicsOption("FULLSCREEN") = 0;
        *ClGraphics::accessGraphicsOption("VSYNC") = 1;
      }},
-    {START, "input action count 37", [] { ClInputManager::setActionCount(gc_iNUM_GAME_INPUT_ACTIONS); }},
+    {START, "input action count", [] { ClInputManager::setActionCount(NUM_E_GAME_ACTION); }},
     {START, "ClGameStateMgr::initialize", [] { ClGameStateMgr::initialize(); }},
     {START, "ClProfileMgr::initialize", [] { ClProfileMgr::initialize(); }},
     {START, "ClSaveGameUtility::initialize", &startUpSaveGames},

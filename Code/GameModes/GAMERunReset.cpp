@@ -1,6 +1,5 @@
 #include "Code/GameModes/GAMERunReset.h"
 
-#include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Objects/ClEntity.h"
 #include "Code/Objects/ClEntityPlayer.h"

@@ -16,8 +16,6 @@
 
 ClGameWorldServices g_gameWorldServices;
 
-bool GAMEGrantAchievement(const char* pApiName) { return ClTrophyAchMgr::grantAchievement(pApiName); }
-
 void ClGameWorldServices::playCue(u32 uiCueNameHash) { ClAudioManager::playCue(uiCueNameHash); }
 
 void ClGameWorldServices::playLimitedCue(u32 uiCueNameHash) { ClSpawnMgr::playLimitedCue(uiCueNameHash); }
@@ -42,7 +40,7 @@ void ClGameWorldServices::spawnPickup(const char* pName, const f32* pPosition, i
   }
 }
 
-bool ClGameWorldServices::setAchievement(const char* pApiName) { return GAMEGrantAchievement(pApiName); }
+bool ClGameWorldServices::setAchievement(const char* pApiName) { return ClTrophyAchMgr::grantAchievement(pApiName); }
 
 bool ClGameWorldServices::ultraGibOption() {
   return g_pPlayerProfileData != nullptr && g_pPlayerProfileData->m_bUltraGib != 0;

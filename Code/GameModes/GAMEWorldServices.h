@@ -28,8 +28,3 @@ class ClGameWorldServices final : public ClWorldServices {
 };
 
 extern ClGameWorldServices g_gameWorldServices;
-
-// Grants a store achievement by its API name once: only while the store's statistics interface exists and the
-// achievement's record is not yet achieved; the record is marked, its companion word cleared, the store told and
-// the statistics marked for storing. False when nothing was granted.
-bool GAMEGrantAchievement(const char* pApiName);

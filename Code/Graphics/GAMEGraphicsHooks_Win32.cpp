@@ -6,6 +6,7 @@
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeCatFPS.h"
+#include "Code/GameModes/ClGameModeLoad.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
@@ -328,6 +329,11 @@ void ClGAMEGraphicsHooks::platformLostFocus() {
 void ClGAMEGraphicsHooks::platformRegainedFocus() {
   ClRenderTargetMgr::restoreAutoRenderTargets();
   ClJobMgr::setDispatchSuspended(false);
+}
+
+void ClGAMEGraphicsHooks::soundSourceLoaded(const SPrerenderedCue* pCue, u32 /*bFromArchive*/, u32 /*bResident*/,
+                                            u32 bSucceeded, u64 uiBytes) {
+  g_gameModeLoad.soundSourceLoaded(pCue, bSucceeded, uiBytes);
 }
 
 void ClGAMEGraphicsHooks::loadShaders() {

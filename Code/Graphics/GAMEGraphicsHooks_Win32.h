@@ -40,6 +40,9 @@ class ClGAMEGraphicsHooks : public GAMEWindowHooks, public ClFrameGameHooks, pub
   void platformLostFocus() override;
   void platformRegainedFocus() override;
   void loadShaders() override;
+  // The load mode counts the sound bank's sources and keeps its frames running while it loads them.
+  void soundSourceLoaded(const SPrerenderedCue* pCue, u32 bFromArchive, u32 bResident, u32 bSucceeded,
+                         u64 uiBytes) override;
   void renderAspectFitQuad(const SRenderSignature* pSignature, u32 uiColor, f32 fX, f32 fY, f32 fWidth,
                            f32 fHeight) override;
   void releaseUIDeviceObjects() override;

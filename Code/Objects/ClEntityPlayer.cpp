@@ -30,7 +30,7 @@ constexpr f32 gc_fRUN_SPEED = 100.0f;
 constexpr f32 gc_fLANE_SPEED = 400.0f;
 constexpr f32 gc_fDAMAGE_GRACE = 1.5f;
 
-bool isSurvivor() { return g_iGameType == 3 || g_iGameType == 4; }
+bool isSurvivor() { return GameTypes::isSurvivor(g_iGameType); }
 
 bool levelEnding() { return g_bResultsShown != 0 || g_bLevelWon != 0 || g_bFadeOut != 0; }
 
@@ -197,15 +197,15 @@ bool ClEntityPlayer::commandJustPressed(i32 iCommand) const {
 }
 
 i32 ClEntityPlayer::readAttackInput() {
-  if (g_iInputBlockedCounter == 0) {
+  if (!ClGameStateMgr::isInputBlocked()) {
     void (ClEntityPlayer::*pStart)() = nullptr;
-    if (commandJustPressed(E_PLAYER_COMMAND_LEFT_PUNCH)) {
+    if (commandJustPressed(E_GAME_ACTION_LEFT_PUNCH)) {
       pStart = &ClEntityPlayer::startLeftPunch;
-    } else if (commandJustPressed(E_PLAYER_COMMAND_LOW_PUNCH)) {
+    } else if (commandJustPressed(E_GAME_ACTION_LOW_PUNCH)) {
       pStart = &ClEntityPlayer::startLowPunch;
-    } else if (commandJustPressed(E_PLAYER_COMMAND_HIGH_PUNCH)) {
+    } else if (commandJustPressed(E_GAME_ACTION_HIGH_PUNCH)) {
       pStart = &ClEntityPlayer::startHighPunch;
-    } else if (commandJustPressed(E_PLAYER_COMMAND_UPPERCUT)) {
+    } else if (commandJustPressed(E_GAME_ACTION_UPPERCUT)) {
       pStart = &ClEntityPlayer::startUppercut;
     }
     if (pStart != nullptr) {
@@ -216,7 +216,7 @@ i32 ClEntityPlayer::readAttackInput() {
       return 1;
     }
   }
-  if (g_fSuperMeter >= 1.0f && commandJustPressed(E_PLAYER_COMMAND_SUPER_WEAPON)) {
+  if (g_fSuperMeter >= 1.0f && commandJustPressed(E_GAME_ACTION_SUPER_WEAPON)) {
     if (isSurvivor() && g_fTimeLeft <= 1.0f) {
       return 0;
     }
@@ -235,7 +235,7 @@ i32 ClEntityPlayer::readAttackInput() {
     stepState();
     return 1;
   }
-  if (g_iMagicCharges >= 1 && commandJustPressed(E_PLAYER_COMMAND_MAGIC)) {
+  if (g_iMagicCharges >= 1 && commandJustPressed(E_GAME_ACTION_MAGIC)) {
     if (!(isSurvivor() && g_fTimeLeft <= 1.0f)) {
       startMagic();
     }
@@ -244,11 +244,11 @@ i32 ClEntityPlayer::readAttackInput() {
 }
 
 void ClEntityPlayer::moveLanes(i32 bAllowInput) {
-  if (bAllowInput != 0 && g_iInputBlockedCounter == 0) {
-    if (commandJustPressed(E_PLAYER_COMMAND_LANE_UP)) {
+  if (bAllowInput != 0 && !ClGameStateMgr::isInputBlocked()) {
+    if (commandJustPressed(E_GAME_ACTION_LANE_UP)) {
       m_iLane = m_iLane > 0 ? m_iLane - 1 : 0;
       m_bNoLaneChangeThisLevel = 0;
-    } else if (commandJustPressed(E_PLAYER_COMMAND_LANE_DOWN)) {
+    } else if (commandJustPressed(E_GAME_ACTION_LANE_DOWN)) {
       m_iLane = m_iLane < 2 ? m_iLane + 1 : 2;
       m_bNoLaneChangeThisLevel = 0;
     }

@@ -20,6 +20,7 @@
 
 #include <string>
 
+#include "Code/Input/GAMEInputActions.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Corvane/ADT/ClDynamicVector.h"
 #include "Corvane/ADT/String.h"
@@ -29,18 +30,6 @@
 struct SClockTimer;
 struct SAtlasEntry;
 class ClDScriptData2;
-
-// Gameplay action indices the player reads (pad 0).
-enum E_PLAYER_COMMAND : i32 {
-  E_PLAYER_COMMAND_LOW_PUNCH = 3,
-  E_PLAYER_COMMAND_HIGH_PUNCH = 4,
-  E_PLAYER_COMMAND_LEFT_PUNCH = 5,
-  E_PLAYER_COMMAND_UPPERCUT = 6,
-  E_PLAYER_COMMAND_MAGIC = 7,
-  E_PLAYER_COMMAND_SUPER_WEAPON = 8,
-  E_PLAYER_COMMAND_LANE_UP = 9,
-  E_PLAYER_COMMAND_LANE_DOWN = 10,
-};
 
 // One row of the melee-weapon table (bare hands included).
 struct SMeleeWeaponRow {

@@ -126,7 +126,7 @@ f32 dragonRise(f32 e, f32 fA, f32 fB) { return (fA * e - fB) * (1.0f - e) - 10.0
 }  // namespace
 
 void ClEntityPlayer::startMagic() {
-  if ((g_iGameType == 3 || g_iGameType == 4) && g_fTimeLeft <= 1.0f) {
+  if (GameTypes::isSurvivor(g_iGameType) && g_fTimeLeft <= 1.0f) {
     return;
   }
   --g_iMagicCharges;

@@ -30,7 +30,7 @@ constexpr f32 gc_fSUPER_SPEED = 150.0f;
 constexpr f32 gc_fSUPER_GRACE = 1.2f;
 constexpr f32 gc_fCHAINSAW_LOOP_DELAY = 0.1f;
 
-bool isSurvivor() { return g_iGameType == 3 || g_iGameType == 4; }
+bool isSurvivor() { return GameTypes::isSurvivor(g_iGameType); }
 
 bool isPowerState(i32 eState) { return eState >= E_PLAYER_STATE_CHAINSAW && eState <= E_PLAYER_STATE_TSHIRT_CANNON; }
 

@@ -48,8 +48,6 @@ SLevelHooks s_hooks;
 // finishes at the end of it).
 i32 s_bOutroRequested = 0;
 
-bool isMarathon(i32 iType) { return iType == 1 || iType == 2 || iType == 6; }
-bool isSurvivor(i32 iType) { return iType == 3 || iType == 4; }
 bool isLastLevel() { return g_iChapter == gc_iLAST_CHAPTER && g_iLevel == gc_iLAST_LEVEL; }
 
 // The switch to the results screen, once a level: the flag, the end-of-level achievements when they have not been
@@ -75,14 +73,14 @@ void startVictory() {
 void endVictory() {
   g_bLevelWon = 0;
   ClLevelMgr::awardLevelAchievements();
-  if (isMarathon(g_iGameType)) {
+  if (GameTypes::isMarathon(g_iGameType)) {
     if (isLastLevel()) {
       showResults(false);
     } else {
       g_bFadeOut = 1;
       g_fFadeTime = 0.0f;
     }
-  } else if (isSurvivor(g_iGameType)) {
+  } else if (GameTypes::isSurvivor(g_iGameType)) {
     g_bFadeOut = 1;
     g_fFadeTime = 0.0f;
   } else if (g_bResultsShown == 0) {
@@ -99,12 +97,12 @@ void endVictory() {
 
 // Step 10: the level's end, acted on once.
 void testLevelEnd() {
-  const bool bEnded = (g_iGameType >= 3 && g_iGameType <= 5) ? g_fTimeLeft <= 0.0f : ClLevelMgr::isLevelCleared();
+  const bool bEnded = GameTypes::isTimed(g_iGameType) ? g_fTimeLeft <= 0.0f : ClLevelMgr::isLevelCleared();
   if (!bEnded || g_bLevelWon != 0 || g_bFadeOut != 0 || g_bResultsShown != 0 || s_bOutroRequested != 0) {
     return;
   }
   ClWorldPlayer* pPlayer = g_pPlayer;
-  if (isSurvivor(g_iGameType)) {
+  if (GameTypes::isSurvivor(g_iGameType)) {
     startVictory();
     if (pPlayer != nullptr) {
       g_iCarriedWeaponKind = pPlayer->m_eWeapon;
@@ -118,7 +116,8 @@ void testLevelEnd() {
     return;
   }
   // Story, the first marathon and the daily game run the player out of the level first.
-  const bool bRunsOut = g_iGameType == 0 || g_iGameType == 1 || g_iGameType == 5;
+  const bool bRunsOut = g_iGameType == E_GAME_TYPE_STORY || g_iGameType == E_GAME_TYPE_MARATHON ||
+                        g_iGameType == E_GAME_TYPE_DAILY;
   if (bRunsOut && pPlayer != nullptr && pPlayer->m_eState != gc_iPLAYER_STATE_LEVEL_END_RUN) {
     pPlayer->startLevelEndRun();
   }
@@ -141,9 +140,9 @@ void updateFades(f32 fRealDT) {
   if (g_fFadeTime <= gc_fFADE_TIME) {
     return;
   }
-  if (isMarathon(g_iGameType)) {
+  if (GameTypes::isMarathon(g_iGameType)) {
     g_bNextLevelRequest = 1;
-  } else if (isSurvivor(g_iGameType)) {
+  } else if (GameTypes::isSurvivor(g_iGameType)) {
     ClWorldPlayer* pPlayer = g_pPlayer;
     if (pPlayer == nullptr || pPlayer->m_iHitPoints < 1) {
       if (g_bResultsShown == 0) {
@@ -221,29 +220,29 @@ void drawBanners() {
   i32 iSecond = 0;
   i32 iNumbers = 0;
   f32 fX = 240.0f;
-  if (g_bLevelWon != 0 && (iType == 0 || isMarathon(iType))) {
+  if (g_bLevelWon != 0 && (GameTypes::isStory(iType) || GameTypes::isMarathon(iType))) {
     pKey = "ingame_level_complete";
     iFirst = g_iChapter + 1;
     iSecond = g_iLevel + 1;
     iNumbers = 2;
-  } else if (g_bLevelWon != 0 && isSurvivor(iType)) {
+  } else if (g_bLevelWon != 0 && GameTypes::isSurvivor(iType)) {
     pKey = "ingame_wave_complete";
     iFirst = g_iWave + 1;
     iNumbers = 1;
-  } else if (g_bStartBanner != 0 && isSurvivor(iType)) {
+  } else if (g_bStartBanner != 0 && GameTypes::isSurvivor(iType)) {
     pKey = "ingame_wave_start";
     iFirst = g_iWave + 1;
     iNumbers = 1;
-  } else if (g_bStartBanner != 0 && (iType == 0 || isMarathon(iType))) {
+  } else if (g_bStartBanner != 0 && (GameTypes::isStory(iType) || GameTypes::isMarathon(iType))) {
     pKey = "ingame_level_start";
     iFirst = g_iChapter + 1;
     iSecond = g_iLevel + 1;
     iNumbers = 2;
-  } else if (g_bStartBanner != 0 && iType == 5) {
+  } else if (g_bStartBanner != 0 && iType == E_GAME_TYPE_DAILY) {
     pKey = "ingame_day_start";
     iFirst = g_iDay + 1;
     iNumbers = 1;
-  } else if (g_bLevelWon != 0 && iType == 5) {
+  } else if (g_bLevelWon != 0 && iType == E_GAME_TYPE_DAILY) {
     pKey = "ingame_day_complete";
     iFirst = g_iDay + 1;
     iNumbers = 1;
@@ -410,7 +409,7 @@ void update() {
     g_slowMotionAnimator.mp_bRunning = 0;
   }
 
-  g_fTimeLeft -= (g_iGameType >= 3 && g_iGameType <= 5) ? fRealDT : fGameDT;
+  g_fTimeLeft -= GameTypes::isTimed(g_iGameType) ? fRealDT : fGameDT;
 
   if (g_pPlayer == nullptr || g_pPlayer->m_iHitPoints < 1) {
     g_fDeathTimer -= fRealDT;
@@ -467,9 +466,9 @@ void awardLevelAchievements() {
   grant(pPlayer != nullptr && pPlayer->m_iProjectileKills >= 20, "AIRBORNE_APPENDAGES");
   grant(bAlive, "INSERT_COIN");
   const i32 iCounter = s_hooks.pLevelCounter != nullptr ? s_hooks.pLevelCounter() : 0;
-  grant(g_iGameType == 3 && iCounter >= 9, "I_AM_ENDLESS");
+  grant(g_iGameType == E_GAME_TYPE_SURVIVOR && iCounter >= 9, "I_AM_ENDLESS");
   grant(g_iBestStreak >= 99, "_99_PROBLEMS_AND_A_ZOMBIE");
-  grant(g_iGameType == 1 && iCounter >= 7 && g_iChapter >= 2, "QUITE_THE_JOURNEY");
+  grant(g_iGameType == E_GAME_TYPE_MARATHON && iCounter >= 7 && g_iChapter >= 2, "QUITE_THE_JOURNEY");
 }
 
 bool isLevelCleared() {

@@ -266,11 +266,11 @@ void ClSpawnMgr::generateEndlessSpawns(const ClDScriptData2* pLevels) {
     std::fprintf(stderr, "Levels: no usable spawn patterns (none covers any distance); the endless level is empty\n");
     return;
   }
-  const f32 w = static_cast<f32>(g_iWave + (g_iGameType == 4 ? 10 : 0));
+  const f32 w = static_cast<f32>(g_iWave + (g_iGameType == E_GAME_TYPE_SURVIVOR_HARDCORE ? 10 : 0));
   const f32 d = w * 0.05f + 1.0f;
   const f32 fMinLength = d * 6099.9f;
   f32 fMaxLength = d * 7099.9f;
-  if (g_iGameType == 5) {
+  if (g_iGameType == E_GAME_TYPE_DAILY) {
     fMaxLength = fMaxLength * 120.999f / 60.999f;
   }
   f32 fTotal = 0.0f;
@@ -315,7 +315,7 @@ void ClSpawnMgr::generateEndlessSpawns(const ClDScriptData2* pLevels) {
 }
 
 void ClSpawnMgr::tick() {
-  if ((g_iGameType == 3 || g_iGameType == 4) && g_fTimeLeft <= 2.0f) {
+  if (GameTypes::isSurvivor(g_iGameType) && g_fTimeLeft <= 2.0f) {
     return;
   }
   while (g_iNextSpawnRow < g_spawnRows.getCount() &&

@@ -27,8 +27,10 @@ f32 multiplierForStreak(i32 iStreak) {
 }  // namespace
 
 void createPlayer(i32 bKeepState) {
-  const bool bFreshStart = bKeepState == 0 || g_iGameType == 0;
-  const bool bStartsBehind = g_iGameType == 0 || g_iGameType == 1 || g_iGameType == 2;
+  const bool bFreshStart = bKeepState == 0 || g_iGameType == E_GAME_TYPE_STORY;
+  // The ultra marathon and the timed types start the player further on.
+  const bool bStartsBehind = g_iGameType == E_GAME_TYPE_STORY || g_iGameType == E_GAME_TYPE_MARATHON ||
+                             g_iGameType == E_GAME_TYPE_MARATHON_EXTREME;
   const f32 avPosition[4] = {bStartsBehind ? -75.0f : 100.0f, 100.0f, 0.0f, 0.0f};
   g_pPlayer = WorldServices::get().createPlayer(avPosition, bKeepState);
   if (g_pPlayer != nullptr) {
@@ -104,7 +106,7 @@ void updateCameraFollow() {
 
 void spawnSurvivorCrate() {
   if (g_bCrateDue == 0 && g_bCratePending == 0) return;
-  if (g_iGameType != 3 && g_iGameType != 4) return;
+  if (!GameTypes::isSurvivor(g_iGameType)) return;
   const bool bStreakEarns = g_iKillStreak > 0 && g_iKillStreak % gc_iCRATE_STREAK == 0;
   if (!bStreakEarns && g_bCratePending == 0) return;
   const i32 bWasPending = g_bCratePending;

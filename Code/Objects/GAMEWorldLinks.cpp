@@ -10,7 +10,7 @@ i32 g_iMagicKind = 0;
 i32 g_bResultsShown = 0;
 i32 g_bLevelWon = 0;
 i32 g_bFadeOut = 0;
-i32 g_iGameType = 0;
+i32 g_iGameType = E_GAME_TYPE_STORY;
 i32 g_iChapter = 0;
 i32 g_iLevel = 0;
 i32 g_iWave = 0;
@@ -62,7 +62,7 @@ void reset() {
   g_fWorldCameraX = 0.0f;
   g_fWorldCameraY = 0.0f;
   g_iEnemyCueBudgetUsed = 0;
-  g_iGameType = 0;
+  g_iGameType = E_GAME_TYPE_STORY;
   g_iChapter = 0;
   g_iLevel = 0;
   g_iWave = 0;

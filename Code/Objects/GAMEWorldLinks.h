@@ -12,6 +12,7 @@
 #pragma once
 
 #include "Code/Objects/ClEntity.h"
+#include "Code/System/GAMEGameTypes.h"
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Corvane/System/KvTypes.h"
 
@@ -26,8 +27,8 @@ extern i32 g_iMagicKind;  // 0 bolt, 1 ninja, 2 dragon
 extern i32 g_bResultsShown;
 extern i32 g_bLevelWon;
 extern i32 g_bFadeOut;
-// The rest of one run's state: the game type (0 story, 1, 2 and 6 marathon, 3 and 4 survivor, 5 daily), the
-// level position, the time left, the carried health and weapon, the meters and charges, the banners and crates.
+// The rest of one run's state: the game type (E_GAME_TYPE), the level position, the time left, the carried
+// health and weapon, the meters and charges, the banners and crates.
 extern i32 g_iGameType;
 extern i32 g_iChapter;
 extern i32 g_iLevel;

@@ -202,22 +202,23 @@ SModeWords modeWords(i32 iMode, i32 iChapter, i32 iLevel) {
     return SModeWords{&r.m_iBestScore, &r.m_iWorldRank, &r.m_iWorldRecordScore};
   };
   switch (iMode) {
-    case E_PROFILE_GAME_MODE_STORY: {
+    case E_GAME_TYPE_STORY: {
       SProfileLevelRecord& r = levelRecord(iChapter, iLevel);
       return {&r.m_iBestScore, &r.m_iWorldRank, &r.m_iWorldRecordScore};
     }
-    case E_PROFILE_GAME_MODE_MARATHON:
+    case E_GAME_TYPE_MARATHON:
       return marathon(data.m_marathon);
-    case E_PROFILE_GAME_MODE_MARATHON_EXTREME:
+    case E_GAME_TYPE_MARATHON_EXTREME:
       return marathon(data.m_marathonExtreme);
-    case E_PROFILE_GAME_MODE_MARATHON_ULTRA:
+    case E_GAME_TYPE_MARATHON_ULTRA:
       return marathon(data.m_marathonUltra);
-    case E_PROFILE_GAME_MODE_SURVIVOR:
+    case E_GAME_TYPE_SURVIVOR:
       return survivor(data.m_survivor);
-    case E_PROFILE_GAME_MODE_SURVIVOR_HARDCORE:
+    case E_GAME_TYPE_SURVIVOR_HARDCORE:
       return survivor(data.m_survivorHardcore);
     default:
-      KvReportAssertionF(__FILE__, __LINE__, "UNSUPPORTED GAME MODE %d: it has no profile record", iMode);
+      KvReportF(E_KV_REPORT_ASSERTION, __FILE__, __LINE__, "UNSUPPORTED GAME MODE %d: it has no profile record",
+                iMode);
   }
 }
 

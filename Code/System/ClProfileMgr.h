@@ -10,11 +10,11 @@
 //      4      4   story chapter reached (0..2)       0
 //      8      4   story level reached (0..7)         0
 //     12   2304   96 SProfileLevelRecord, index chapter * 16 + level (chapters 0..2, levels 0..7 used)
-//   2316     32   marathon record (mode 1)
-//   2348     32   marathon extreme record (mode 2)
-//   2380     32   marathon ultra record (mode 6)
-//   2412     24   survivor record (mode 3)
-//   2436     24   survivor hardcore record (mode 4)
+//   2316     32   marathon record
+//   2348     32   marathon extreme record
+//   2380     32   marathon ultra record
+//   2412     24   survivor record
+//   2436     24   survivor hardcore record
 //   2460     24   reserved
 //   2484     52   13 unlock flags (equipment 1-4, chapter 2 and chapter 1 reward seen, marathon, marathon
 //                 extreme, marathon ultra, game completed, survivor, survivor hardcore, ultra gib option)
@@ -33,6 +33,7 @@
 
 #include <cstddef>
 
+#include "Code/System/GAMEGameTypes.h"
 #include "Corvane/System/KvTypes.h"
 
 struct SProfileLevelRecord {
@@ -159,16 +160,6 @@ static_assert(KV_PROFILE_OFFSET(m_bVSync) == 2576);
 static_assert(KV_PROFILE_OFFSET(m_iWindowMode) == 2580);
 #undef KV_PROFILE_OFFSET
 
-// The game modes the player selects; each but 5 has a record.
-enum E_PROFILE_GAME_MODE : i32 {
-  E_PROFILE_GAME_MODE_STORY = 0,
-  E_PROFILE_GAME_MODE_MARATHON = 1,
-  E_PROFILE_GAME_MODE_MARATHON_EXTREME = 2,
-  E_PROFILE_GAME_MODE_SURVIVOR = 3,
-  E_PROFILE_GAME_MODE_SURVIVOR_HARDCORE = 4,
-  E_PROFILE_GAME_MODE_MARATHON_ULTRA = 6,
-};
-
 // The block and its data pointer (block + 4); null before initialize and after terminate.
 extern SPlayerProfile* mpr_pPlayerProfile;
 extern SPlayerProfileData* g_pPlayerProfileData;
@@ -193,8 +184,8 @@ class ClProfileMgr {
   // Forgets a chosen display size (-1 for width, height and refresh rate); answers whether one was chosen.
   static bool forgetDisplaySize(SPlayerProfileData* pData);
 
-  // Per-mode accessors (mode table above; story uses the record of chapter and level). A mode without a record
-  // (5, or any other) is an assertion naming the mode.
+  // Per-mode accessors, by game type (E_GAME_TYPE; the story uses the record of chapter and level). A type without
+  // a record (the daily game, or any other value) is an assertion naming the mode.
   static i32 getBestScore(i32 iMode, i32 iChapter, i32 iLevel);
   // Stores iScore only when it is greater than the stored best; true when it did.
   static bool raiseBestScore(i32 iMode, i32 iChapter, i32 iLevel, i32 iScore);

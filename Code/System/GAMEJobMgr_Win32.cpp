@@ -1,6 +1,7 @@
 // The game's job types. The game adds no job of these types: every routine stops the program, naming the
 // user data (and the job) it was given.
 #include "Code/System/GAMESystemHooks.h"
+#include "Corvane/Program/KvProgram.h"
 #include "Corvane/System/KvDebug.h"
 
 namespace {
@@ -35,3 +36,5 @@ ClJobType* ClGAMESystemHooks::gameJobTypes(i32* piCount) {
 }
 
 void ClGAMESystemHooks::stopping(u32 /*uiStopAddress*/) {}
+
+void ClGAMESystemHooks::endForCondition(E_KV_STOP_CAUSE eCause) { ::endForCondition(eCause); }

@@ -1,5 +1,5 @@
-// The game's answers to the system layer: its job-type rows (GameSpecificJobMgr_Win32) and, before a stop,
-// nothing to add (the fault follows). main() installs g_GAMESystemHooks.
+// The game's answers to the system layer: its job-type rows (GameSpecificJobMgr_Win32), before a stop nothing to add
+// (the fault follows), and a condition stop ended by the program body. main() installs g_GAMESystemHooks.
 #pragma once
 
 #include "Corvane/System/ClJobMgr.h"
@@ -12,6 +12,7 @@ class ClGAMESystemHooks final : public ClSystemGameHooks {
  public:
   ClJobType* gameJobTypes(i32* piCount) override;
   void stopping(u32 uiStopAddress) override;
+  void endForCondition(E_KV_STOP_CAUSE eCause) override;
 };
 
 extern ClGAMESystemHooks g_GAMESystemHooks;

@@ -23,28 +23,28 @@ i32 roundedScore(i32 iScore) {
 i32 bestScore(i32 iRoundedScore, i32 iGameType, i32 iChapter, i32 iLevel, const SPlayerProfileData& profile) {
   i32 iStored = 0;
   switch (iGameType) {
-    case 0: {
+    case E_GAME_TYPE_STORY: {
       const i32 iRecord = iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel;
       KV_ASSERT(iRecord >= 0 && iRecord < gc_iPROFILE_LEVEL_RECORDS);
       iStored = profile.m_aLevelRecords[iRecord].m_iBestScore;
       break;
     }
-    case 1:
+    case E_GAME_TYPE_MARATHON:
       iStored = profile.m_marathon.m_iBestScore;
       break;
-    case 2:
+    case E_GAME_TYPE_MARATHON_EXTREME:
       iStored = profile.m_marathonExtreme.m_iBestScore;
       break;
-    case 3:
+    case E_GAME_TYPE_SURVIVOR:
       iStored = profile.m_survivor.m_iBestScore;
       break;
-    case 4:
+    case E_GAME_TYPE_SURVIVOR_HARDCORE:
       iStored = profile.m_survivorHardcore.m_iBestScore;
       break;
-    case 6:
+    case E_GAME_TYPE_MARATHON_ULTRA:
       iStored = profile.m_marathonUltra.m_iBestScore;
       break;
-    case 5:
+    case E_GAME_TYPE_DAILY:
       // The daily game keeps no record in the profile: its stored best is 0.
       break;
     default:
@@ -53,7 +53,7 @@ i32 bestScore(i32 iRoundedScore, i32 iGameType, i32 iChapter, i32 iLevel, const 
   return std::max(iRoundedScore, iStored);
 }
 
-bool showsLevelPercent(i32 iGameType) { return iGameType == 0 || iGameType == 1 || iGameType == 2 || iGameType == 6; }
+bool showsLevelPercent(i32 iGameType) { return GameTypes::isStory(iGameType) || GameTypes::isMarathon(iGameType); }
 
 i32 levelPercent(f32 fCameraX, f32 fLevelLength) {
   if (!(fLevelLength > 0.0f)) {
@@ -62,7 +62,7 @@ i32 levelPercent(f32 fCameraX, f32 fLevelLength) {
   return static_cast<i32>(std::min(fCameraX * 100.0f / fLevelLength, 100.0f));
 }
 
-bool showsTimeLeft(i32 iGameType) { return iGameType == 3 || iGameType == 4 || iGameType == 5; }
+bool showsTimeLeft(i32 iGameType) { return GameTypes::isTimed(iGameType); }
 
 std::string timeLeftText(f32 fTimeLeft) {
   const i32 iSeconds = std::max(static_cast<i32>(fTimeLeft), 0);

@@ -4,9 +4,9 @@
 // images that follow the keyboard-prompt flag. Plain functions of their arguments, so the HUD's procedures stay a
 // thin layer that reads the globals and sets widgets.
 //
-// Units: scores in points, times in seconds, widths in HUD canvas pixels. Game types: 0 story, 1, 2 and 6
-// marathon, 3 and 4 survivor, 5 daily. Main thread (the profile is read in place). An unknown game type for the best
-// score, or an unknown magic or weapon kind, stops the program with the HUD's messages.
+// Units: scores in points, times in seconds, widths in HUD canvas pixels; game types are E_GAME_TYPE values. Main
+// thread (the profile is read in place). An unknown game type for the best score, or an unknown magic or weapon
+// kind, stops the program with the HUD's messages.
 #pragma once
 
 #include <string>
@@ -35,7 +35,7 @@ namespace HudValues {
 // The score to the nearest multiple of 5 (halves up): 12 -> 10, 13 -> 15.
 i32 roundedScore(i32 iScore);
 // The greater of the rounded score and the profile's best for the game type (story: the level record of the chapter
-// and level). Fatal "UNSUPPORTED GAME MODE" for the daily game (5) and any unknown type.
+// and level; the daily game keeps none, so its stored best is 0). Fatal "UNSUPPORTED GAME MODE" for an unknown type.
 i32 bestScore(i32 iRoundedScore, i32 iGameType, i32 iChapter, i32 iLevel, const SPlayerProfileData& profile);
 // Story and marathon games show how far into the level the camera is.
 bool showsLevelPercent(i32 iGameType);

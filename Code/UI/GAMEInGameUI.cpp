@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
@@ -22,6 +21,7 @@
 #include "Corvane/UI/KvUIPropertyNames.h"
 
 SInGameHudState g_inGameHudState;
+u32 g_bShowKeyboardPrompts = 0;
 
 namespace {
 

@@ -25,6 +25,10 @@ struct SInGameHudState {
 };
 extern SInGameHudState g_inGameHudState;
 
+// 1 while the controller images show keyboard keys, 0 for pad buttons: the
+// front end switches it by the last kind of control used in the menus.
+extern u32 g_bShowKeyboardPrompts;
+
 // What the Action mode calls on entering play: the multiplier and pips are
 // drawn again from scratch.
 void resetInGameHudState();

@@ -1,11 +1,10 @@
 #include "Code/UI/GAMEScreenPause.h"
 
-
-#include "Code/GameModes/ClGameModeAction.h"
-#include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Input/GAMEInputMappers.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/UI/GAMEInGameUI.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
@@ -19,7 +18,6 @@
 
 namespace {
 
-constexpr i32 gc_iACTION_OPTIONS = 23;
 constexpr i32 gc_iHOW_TO_PLAY_PAGES = 25;
 
 // The top-level switcher's history as it stood when play started.
@@ -45,7 +43,7 @@ void systemPauseInitialize(ClWidget*, WidgetEventProcedureCall*) {
 }
 
 void systemPauseTick(ClWidget*, WidgetEventProcedureCall*) {
-  if (ClInputManager::m_bInitialized && ClInputManager::isActionJustPressedAnyPad(gc_iACTION_OPTIONS) &&
+  if (ClInputManager::m_bInitialized && justPressed(E_GAME_ACTION_MENU_START) &&
       ClUI::findWidget(KvStrHash("Options")) != nullptr) {
     GAMESetRootValue("_options_mainmenu", 1);
     ClUI::switchTo("TopLevelSwitcher", "Options");
@@ -136,9 +134,7 @@ void systemHowToPlayBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pCall
   systemUnpauseAndReturnToGame(pWidget, pCall);
   // Play entered with the pages stops its music; from the pause menu the level music was paused and has just
   // been resumed, and a second loop would play over it with nobody to stop it.
-  if (g_gameModeAction.mp_levelMusicCue.isNull()) {
-    g_gameModeAction.mp_levelMusicCue = ClAudioManager::createCueInstanceByName("InGameLoop1");
-  }
+  ScreenFlow::startLevelMusicIfNone("InGameLoop1");
 }
 
 void systemHowToPlaySwitchOutIfNotFromGame(ClWidget*, WidgetEventProcedureCall*) {

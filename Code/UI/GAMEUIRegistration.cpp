@@ -19,9 +19,6 @@
 ClGAMEUIHooks g_GAMEUIHooks;
 
 void registerGameUIFunctions() {
-  g_uiTextAlignLeftHash = KvStrHash("L");
-  g_uiTextAlignRightHash = KvStrHash("R");
-  g_uiTextAlignCentreHash = KvStrHash("C");
   registerSystemUIFunctions();
   registerButtonsUIFunctions();
   registerImagesUIFunctions();

@@ -5,7 +5,7 @@
 
 #include "Corvane/UI/ClUI.h"
 
-// Registers the engine's common procedure groups, then the game's own, each in its fixed order.
+// Registers the engine's common procedure groups, then the game's own; the UI finds each procedure by its name.
 void registerGameUIFunctions();
 
 class ClGAMEUIHooks final : public ClUIHooks {

@@ -2,13 +2,12 @@
 
 #include <cstdio>
 
-#include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
-#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
@@ -83,16 +82,6 @@ void stepFocusedRow(i32 iStep) {
   showCarousel(list, piSelected, (*piSelected + iStep + iCount) % iCount, bWeapons ? gc_pWEAPON_PREFIX : gc_pMAGIC_PREFIX);
 }
 
-bool isGoingOut(const ClWidget* pScreen) {
-  const ClWidget* pSwitcher = pScreen != nullptr ? pScreen->mp_pParent : nullptr;
-  for (u32 i = 0; pSwitcher != nullptr && i < pSwitcher->mp_SwitchedChildren.getSize(); ++i) {
-    if (pSwitcher->mp_SwitchedChildren[i].mp_pChild == pScreen) {
-      return pSwitcher->mp_SwitchedChildren[i].mp_uiState == E_SWITCH_STATE_OUT;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 void systemChooseEquipementInitialize(ClWidget*, WidgetEventProcedureCall*) {
@@ -121,15 +110,15 @@ void systemChooseEquipementTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   if (isGoingOut(pWidget) || !g_TEMPdaiWeaponsAvailable.isInitialized()) {
     return;
   }
-  if (ClInputManager::isActionJustPressedAnyPad(gc_iUI_ACTION_LEFT)) {
+  if (justPressed(E_GAME_ACTION_MENU_LEFT)) {
     playUIAcceptSound();
     stepFocusedRow(-1);
   }
-  if (ClInputManager::isActionJustPressedAnyPad(gc_iUI_ACTION_RIGHT)) {
+  if (justPressed(E_GAME_ACTION_MENU_RIGHT)) {
     playUIAcceptSound();
     stepFocusedRow(1);
   }
-  if (ClInputManager::isActionJustPressedAnyPad(gc_iUI_ACTION_BACK)) {
+  if (justPressed(E_GAME_ACTION_MENU_BACK)) {
     playUIAcceptSound();
     ClUI::switchBack();
   }

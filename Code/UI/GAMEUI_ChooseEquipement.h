@@ -2,8 +2,8 @@
 // whose middle slot is the selection. Each slot shows the item's picture and, under it, its name from the string
 // table ("chooseequip_item_" + the item's name). Locked items show their lock picture and cannot be taken into
 // play. The selected item is written into the game world's weapon or magic kind as soon as it is shown (a locked
-// one too); play raises "StartGame" only when both selections are open. Left and right (menu actions 15, 16) step the focused
-// row with wrap-round, back (22) leaves. The selections and the focused row are kept between visits.
+// one too); play raises "StartGame" only when both selections are open. Left and right step the focused row with
+// wrap-round, back leaves. The selections and the focused row are kept between visits.
 // Main thread, inside the UI's tick.
 #pragma once
 

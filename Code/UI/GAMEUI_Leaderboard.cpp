@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
-#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/System/KvDebug.h"
@@ -40,29 +41,24 @@ namespace {
 
 constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
 
-// The boards the screen cycles through, in order (the daily boards 27 and 28 are left out).
-constexpr i32 gc_aiBOARD_CYCLE[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                                    15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 29, 30, 25, 26};
-constexpr i32 gc_iBOARD_CYCLE_LENGTH = sizeof(gc_aiBOARD_CYCLE) / sizeof(gc_aiBOARD_CYCLE[0]);
+// The boards the screen cycles through: the story's in order, then the marathons' and the survivor modes' (the
+// daily boards are never shown).
+constexpr i32 gc_iSTORY_BOARDS = E_GSSLI_STORY_MODE_LEVEL_3_8 - E_GSSLI_STORY_MODE_LEVEL_1_1 + 1;
+constexpr i32 gc_aiMODE_BOARD_CYCLE[] = {E_GSSLI_MARATHON_MODE, E_GSSLI_MARATHON_MODE_EXTREME,
+                                         E_GSSLI_MARATHON_MODE_ULTRA, E_GSSLI_SURVIVOR_MODE_BASIC,
+                                         E_GSSLI_SURVIVOR_MODE_HARDCORE};
+constexpr i32 gc_iBOARD_CYCLE_LENGTH = gc_iSTORY_BOARDS + static_cast<i32>(std::size(gc_aiMODE_BOARD_CYCLE));
+
+i32 cycleBoard(i32 iPosition) {
+  return iPosition < gc_iSTORY_BOARDS ? E_GSSLI_STORY_MODE_LEVEL_1_1 + iPosition
+                                      : gc_aiMODE_BOARD_CYCLE[iPosition - gc_iSTORY_BOARDS];
+}
 
 i32 cyclePosition(i32 iIndex) {
   for (i32 i = 0; i < gc_iBOARD_CYCLE_LENGTH; ++i) {
-    if (gc_aiBOARD_CYCLE[i] == iIndex) return i;
+    if (cycleBoard(i) == iIndex) return i;
   }
   return -1;
-}
-
-bool justPressed(i32 iAction) { return ClInputManager::isActionJustPressedAnyPad(iAction); }
-
-// A screen on its way out of its switcher is still ticked, but takes no input.
-bool isGoingOut(const ClWidget* pScreen) {
-  const ClWidget* pSwitcher = pScreen != nullptr ? pScreen->mp_pParent : nullptr;
-  for (u32 i = 0; pSwitcher != nullptr && i < pSwitcher->mp_SwitchedChildren.getSize(); ++i) {
-    if (pSwitcher->mp_SwitchedChildren[i].mp_pChild == pScreen) {
-      return pSwitcher->mp_SwitchedChildren[i].mp_uiState == E_SWITCH_STATE_OUT;
-    }
-  }
-  return false;
 }
 
 ClWidget* lineWidget(const char* pFormat, i32 iLine) { return ClUI::getWidgetFormatted(pFormat, iLine); }
@@ -227,31 +223,31 @@ void restartBoard() {
 
 // The input of a tick with data; the first action that holds is handled.
 void handleInput() {
-  if (justPressed(gc_iUI_ACTION_BACK)) {
+  if (justPressed(E_GAME_ACTION_MENU_BACK)) {
     playUIAcceptSound();
     ClUI::switchBack();
-  } else if (justPressed(gc_iUI_ACTION_ACCEPT) && !ClMonkeyMgr::isRunning()) {
+  } else if (justPressed(E_GAME_ACTION_MENU_ACCEPT) && !ClMonkeyMgr::isRunning()) {
     // Accept belongs to the focused button; it only keeps the keys below from acting in the same tick.
-  } else if (justPressed(gc_iUI_ACTION_ALT2)) {
+  } else if (justPressed(E_GAME_ACTION_MENU_ALT2)) {
     g_iLeaderboardView = (g_iLeaderboardView + 1) % NUM_E_LB_VIEW;
     labelView();
     restartBoard();
-  } else if (justPressed(gc_iUI_ACTION_LEFT)) {
+  } else if (justPressed(E_GAME_ACTION_MENU_LEFT)) {
     g_iLeaderboardIndex = previousLeaderboardIndex(g_iLeaderboardIndex);
     labelBoard();
     restartBoard();
-  } else if (justPressed(gc_iUI_ACTION_RIGHT)) {
+  } else if (justPressed(E_GAME_ACTION_MENU_RIGHT)) {
     g_iLeaderboardIndex = nextLeaderboardIndex(g_iLeaderboardIndex);
     labelBoard();
     restartBoard();
-  } else if (justPressed(gc_iUI_ACTION_UP)) {
+  } else if (justPressed(E_GAME_ACTION_MENU_UP)) {
     if (g_iLeaderboardCursorLine > 0) {
       --g_iLeaderboardCursorLine;
       redrawLines();
     } else {
       pageUp();
     }
-  } else if (justPressed(gc_iUI_ACTION_DOWN)) {
+  } else if (justPressed(E_GAME_ACTION_MENU_DOWN)) {
     if (g_iLeaderboardCursorLine < gc_iLB_NUM_LINES - 1) {
       ++g_iLeaderboardCursorLine;
       redrawLines();
@@ -261,28 +257,15 @@ void handleInput() {
   }
 }
 
-// The profile record a board writes into: mode, chapter and level for ClProfileMgr; false for boards without one.
-bool boardRecord(i32 iIndex, i32* piMode, i32* piChapter, i32* piLevel) {
-  *piChapter = 0;
-  *piLevel = 0;
-  if (iIndex >= 0 && iIndex < gc_iPROFILE_CHAPTERS * gc_iPROFILE_LEVELS_PER_CHAPTER) {
-    *piMode = E_PROFILE_GAME_MODE_STORY;
-    *piChapter = iIndex / gc_iPROFILE_LEVELS_PER_CHAPTER;
-    *piLevel = iIndex % gc_iPROFILE_LEVELS_PER_CHAPTER;
-    return true;
-  }
-  static constexpr i32 s_aiModes[][2] = {{24, E_PROFILE_GAME_MODE_MARATHON},
-                                        {29, E_PROFILE_GAME_MODE_MARATHON_EXTREME},
-                                        {30, E_PROFILE_GAME_MODE_MARATHON_ULTRA},
-                                        {25, E_PROFILE_GAME_MODE_SURVIVOR},
-                                        {26, E_PROFILE_GAME_MODE_SURVIVOR_HARDCORE}};
-  for (const auto& aiMode : s_aiModes) {
-    if (aiMode[0] == iIndex) {
-      *piMode = aiMode[1];
-      return true;
-    }
-  }
-  return false;
+// The profile record a board writes into: game type, chapter and level for ClProfileMgr; false for boards
+// without one.
+bool boardRecord(i32 iIndex, i32* piType, i32* piChapter, i32* piLevel) {
+  *piType = GameTypes::typeOfBoard(iIndex);
+  const i32 iStoryLevel = iIndex - E_GSSLI_STORY_MODE_LEVEL_1_1;
+  const bool bStory = GameTypes::isStory(*piType);
+  *piChapter = bStory ? iStoryLevel / gc_iSTORY_BOARD_LEVELS : 0;
+  *piLevel = bStory ? iStoryLevel % gc_iSTORY_BOARD_LEVELS : 0;
+  return GameTypes::hasRecord(*piType);
 }
 
 }  // namespace
@@ -334,24 +317,22 @@ bool openLeaderboardScreen() {
 }
 
 i32 leaderboardIndexForGameType(i32 iGameType) {
-  switch (iGameType) {
-    case 1: return 24;
-    case 2: return 29;
-    case 6: return 30;
-    case 3: return 25;
-    case 4: return 26;
-    default: return 0;
-  }
+  return GameTypes::isStory(iGameType) ? 0 : leaderboardIndexForRun(iGameType, 0, 0);
+}
+
+i32 leaderboardIndexForRun(i32 iGameType, i32 iChapter, i32 iLevel) {
+  const i32 iBoard = GameTypes::board(iGameType, iChapter, iLevel);
+  return iBoard == gc_iNO_LEADERBOARD ? 0 : iBoard;
 }
 
 i32 nextLeaderboardIndex(i32 iIndex) {
   const i32 iAt = cyclePosition(iIndex);
-  return iAt < 0 ? 0 : gc_aiBOARD_CYCLE[(iAt + 1) % gc_iBOARD_CYCLE_LENGTH];
+  return iAt < 0 ? 0 : cycleBoard((iAt + 1) % gc_iBOARD_CYCLE_LENGTH);
 }
 
 i32 previousLeaderboardIndex(i32 iIndex) {
   const i32 iAt = cyclePosition(iIndex);
-  return iAt < 0 ? 0 : gc_aiBOARD_CYCLE[(iAt + gc_iBOARD_CYCLE_LENGTH - 1) % gc_iBOARD_CYCLE_LENGTH];
+  return iAt < 0 ? 0 : cycleBoard((iAt + gc_iBOARD_CYCLE_LENGTH - 1) % gc_iBOARD_CYCLE_LENGTH);
 }
 
 i32 leaderboardIndexForHandle(u64 hSteamLeaderboard) {
@@ -364,29 +345,24 @@ i32 leaderboardIndexForHandle(u64 hSteamLeaderboard) {
 }
 
 void setBoardWorldRank(i32 iIndex, i32 iRank) {
-  i32 iMode, iChapter, iLevel;
-  if (boardRecord(iIndex, &iMode, &iChapter, &iLevel)) ClProfileMgr::setWorldRank(iMode, iChapter, iLevel, iRank);
+  i32 iType, iChapter, iLevel;
+  if (boardRecord(iIndex, &iType, &iChapter, &iLevel)) ClProfileMgr::setWorldRank(iType, iChapter, iLevel, iRank);
 }
 
 void setBoardWorldRecord(i32 iIndex, i32 iScore) {
-  i32 iMode, iChapter, iLevel;
-  if (boardRecord(iIndex, &iMode, &iChapter, &iLevel)) {
-    ClProfileMgr::setWorldRecordScore(iMode, iChapter, iLevel, iScore);
+  i32 iType, iChapter, iLevel;
+  if (boardRecord(iIndex, &iType, &iChapter, &iLevel)) {
+    ClProfileMgr::setWorldRecordScore(iType, iChapter, iLevel, iScore);
   }
 }
 
 void raiseBoardBestScore(i32 iIndex, i32 iScore) {
-  i32 iMode, iChapter, iLevel;
-  if (boardRecord(iIndex, &iMode, &iChapter, &iLevel)) ClProfileMgr::raiseBestScore(iMode, iChapter, iLevel, iScore);
+  i32 iType, iChapter, iLevel;
+  if (boardRecord(iIndex, &iType, &iChapter, &iLevel)) ClProfileMgr::raiseBestScore(iType, iChapter, iLevel, iScore);
 }
 
 i32 getWorldRankForGameType(i32 iGameType, i32 iChapter, i32 iLevel) {
-  switch (iGameType) {
-    case 0: case 1: case 2: case 3: case 4: case 6:
-      return ClProfileMgr::getWorldRank(iGameType, iChapter, iLevel);
-    default:
-      return 0;
-  }
+  return GameTypes::hasRecord(iGameType) ? ClProfileMgr::getWorldRank(iGameType, iChapter, iLevel) : 0;
 }
 
 void requestLeaderboardDownload(bool bForceGlobal) {
@@ -429,7 +405,7 @@ void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   const u32 bReady = g_bLeaderboardDataReady;
   const bool bInput = g_bErrorDialogActive == 0 && !isGoingOut(pWidget);
   if (bReady == 0) {
-    if (bInput && justPressed(gc_iUI_ACTION_BACK)) {
+    if (bInput && justPressed(E_GAME_ACTION_MENU_BACK)) {
       playUIAcceptSound();
       ClUI::switchBack();
     }

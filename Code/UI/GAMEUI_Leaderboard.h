@@ -2,10 +2,10 @@
 //
 // The screen ("Leaderboards") shows 13 lines of one of the 31 boards (ClSteamLeaderboardDef.h) in one of three
 // views: 0 the global board from a rank, 1 the entries around the player, 2 the player's friends. Up and down
-// move the cursor and page by 6; left and right change the board (the cycle skips the two daily boards 27 and
-// 28); alternative 2 changes the view; back leaves. Its lines are filled by the listener, which the load mode
-// adds once the UI is loaded: it copies every download into the lines and every upload and download into the
-// profile (the board's world rank, world-record score and best score).
+// move the cursor and page by 6; left and right change the board (the cycle skips the two daily boards); the
+// leaderboard key (E_GAME_ACTION_MENU_ALT2) changes the view; back leaves. Its lines are filled by the listener,
+// which the load mode adds once the UI is loaded: it copies every download into the lines and every upload and
+// download into the profile (the board's world rank, world-record score and best score).
 //
 // Without a store (no user statistics) or with the leaderboard manager off, requests send nothing and the screen
 // keeps blank lines. Main thread; the listener runs inside the store manager's per-frame update.
@@ -45,8 +45,8 @@ extern u32 g_uiNumFriendScoreEntries;
 extern LeaderboardEntry_t* g_pLeaderboardEntries;
 extern u32 g_uiNumLeaderboardEntries;
 
-// The board the leaderboard screen opens on (0..30: story chapter x 8 + level, 24..30 the other boards). The
-// screens that lead to it (the marathon and survivor menus' shortcut, stage select, results) choose it.
+// The board the leaderboard screen opens on (EGameSpecificSteamLeaderboardIndex). The screens that lead to it (the
+// marathon and survivor menus' shortcut, stage select, results) choose it.
 extern i32 g_iLeaderboardIndex;
 // Kept across visits.
 extern i32 g_iLeaderboardView;
@@ -75,20 +75,24 @@ void registerLeaderboardUIFunctions();
 
 // Switches "TopLevelSwitcher" to "Leaderboards"; true.
 bool openLeaderboardScreen();
-// Board of a game type: 1 -> 24, 2 -> 29, 6 -> 30, 3 -> 25, 4 -> 26, any other (story too) -> 0.
+// The board of a game type's runs (GAMEGameTypes.h): the marathons' and survivor modes' own boards; 0 for the
+// story (whose boards are by level), the daily game and any other value.
 i32 leaderboardIndexForGameType(i32 iGameType);
-// The board cycle 0..23, 24, 29, 30, 25, 26 and round; an index outside it gives 0.
+// The same with the story's board of the chapter (0..2) and level (0..7).
+i32 leaderboardIndexForRun(i32 iGameType, i32 iChapter, i32 iLevel);
+// The board cycle: the story's 24 boards in order, then marathon, marathon extreme, marathon ultra, survivor and
+// survivor hardcore, and round; an index outside it (the daily boards) gives 0.
 i32 nextLeaderboardIndex(i32 iIndex);
 i32 previousLeaderboardIndex(i32 iIndex);
 // The board whose store handle this is, -1 when no found board has it (handle 0 never matches).
 i32 leaderboardIndexForHandle(u64 hSteamLeaderboard);
 
-// The profile's record of a board: 0..23 the story level (index / 8, index % 8), 24, 29, 30, 25, 26 the modes;
-// any other index is ignored. The best score is only raised (strictly greater).
+// The profile's record of a board: a story board's level record, a mode's board the record of its game type; any
+// other index is ignored. The best score is only raised (strictly greater).
 void setBoardWorldRank(i32 iIndex, i32 iRank);
 void setBoardWorldRecord(i32 iIndex, i32 iScore);
 void raiseBoardBestScore(i32 iIndex, i32 iScore);
-// World rank by game type: 0 the story record of chapter and level; 1, 2, 6, 3, 4 the modes; else 0.
+// World rank by game type: the story's record of chapter and level, the modes' records; 0 for a type without one.
 i32 getWorldRankForGameType(i32 iGameType, i32 iChapter, i32 iLevel);
 
 // Clears the data-ready flag and asks for the lines of the current board: the global window when forced or in

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Code/GameModes/ClGameModeFrontEnd.h"
-#include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEVolumes.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Graphics/ClGraphics.h"
-#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
 #include "Corvane/UI/ClUI.h"
@@ -36,17 +35,6 @@ SPlayerProfileData& profile() {
 
 ClWidget* widget(const char* pName) { return ClUI::getWidget(pName); }
 
-// A screen on its way out is still ticked; a second back press then must not switch again.
-bool isGoingOut(const ClWidget* pScreen) {
-  const ClWidget* pSwitcher = pScreen != nullptr ? pScreen->mp_pParent : nullptr;
-  for (u32 i = 0; pSwitcher != nullptr && i < pSwitcher->mp_SwitchedChildren.getSize(); ++i) {
-    if (pSwitcher->mp_SwitchedChildren[i].mp_pChild == pScreen) {
-      return pSwitcher->mp_SwitchedChildren[i].mp_uiState == E_SWITCH_STATE_OUT;
-    }
-  }
-  return false;
-}
-
 // The flag the options or the pause menu raised to open these screens goes down as the player leaves.
 void clearOpenerFlag() {
   if (GAMEGetRootValue("_options_mainmenu", 0) > 0) {
@@ -57,7 +45,7 @@ void clearOpenerFlag() {
 }
 
 bool backPressed(const ClWidget* pScreen) {
-  return !isGoingOut(pScreen) && ClInputManager::isActionJustPressedAnyPad(gc_iUI_ACTION_BACK);
+  return !isGoingOut(pScreen) && justPressed(E_GAME_ACTION_MENU_BACK);
 }
 
 void showFlag(const char* pWidget, i32 bFlag) {

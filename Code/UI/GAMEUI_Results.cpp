@@ -3,14 +3,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "Code/GameModes/ClGameModeAction.h"
-#include "Code/GameModes/ClGameModeCatFPS.h"
-#include "Code/GameModes/ClGameModeFrontEnd.h"
-#include "Code/GameModes/GAMEWorldServices.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEGameTypes.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Leaderboard.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Code/UI/GAMEUI_UnlockPopup.h"
@@ -23,6 +22,7 @@
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
+#include "Corvane/Store/ClTrophyAchMgr.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 
@@ -38,9 +38,9 @@ constexpr i32 gc_iLAST_STORY_INDEX = 23;  // chapter 2, level 7
 constexpr i32 gc_iPLAYER_STATE_DEAD = E_PLAYER_STATE_DEATH;
 constexpr i32 gc_iSURVIVOR_HARDCORE_STAGE = 10;
 
-bool isMarathon(i32 iType) { return iType == 1 || iType == 2 || iType == 6; }
-bool isSurvivor(i32 iType) { return iType == 3 || iType == 4; }
-bool hasRecord(i32 iType) { return (iType >= 0 && iType <= 4) || iType == 6; }
+using GameTypes::isMarathon;
+using GameTypes::isStory;
+using GameTypes::isSurvivor;
 bool playerAlive() { return g_pPlayer != nullptr && g_pPlayer->m_iHitPoints > 0; }
 bool catResults() { return GAMEGetRootValue("CatResults", 0) == 1; }
 
@@ -50,24 +50,13 @@ SPlayerProfileData& profile() {
 }
 
 SProfileMarathonRecord& marathonRecord(i32 iType) {
-  if (iType == 2) return profile().m_marathonExtreme;
-  if (iType == 6) return profile().m_marathonUltra;
+  if (iType == E_GAME_TYPE_MARATHON_EXTREME) return profile().m_marathonExtreme;
+  if (iType == E_GAME_TYPE_MARATHON_ULTRA) return profile().m_marathonUltra;
   return profile().m_marathon;
 }
 
 SProfileSurvivorRecord& survivorRecord(i32 iType) {
-  return iType == 4 ? profile().m_survivorHardcore : profile().m_survivor;
-}
-
-i32 boardOf(i32 iType, i32 iChapter, i32 iLevel) {
-  return iType == 0 ? iChapter * 8 + iLevel : resultsBoardForGameType(iType);
-}
-
-i32 worldRankOf(i32 iType, i32 iChapter, i32 iLevel) {
-  if (iType == 0) return profile().m_aLevelRecords[iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel].m_iWorldRank;
-  if (isMarathon(iType)) return marathonRecord(iType).m_iWorldRank;
-  if (isSurvivor(iType)) return survivorRecord(iType).m_iWorldRank;
-  return 0;
+  return iType == E_GAME_TYPE_SURVIVOR_HARDCORE ? profile().m_survivorHardcore : profile().m_survivor;
 }
 
 // Which records of the run rose.
@@ -107,7 +96,7 @@ bool s_bAwayAtLeaderboards = false;
 SRecordMarks raiseRecords(const SRun& run) {
   SRecordMarks marks;
   const i32 iScore = g_iRunFinalScore;
-  if (run.m_iType == 0) {
+  if (isStory(run.m_iType)) {
     SProfileLevelRecord& record =
         profile().m_aLevelRecords[run.m_iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + run.m_iLevel];
     raiseToMax(&record.m_iBestScore, iScore, &marks.m_bScore);
@@ -147,9 +136,9 @@ SRecordMarks raiseRecords(const SRun& run) {
     raiseToMax(&record.m_iMostKills, run.m_iKills, &marks.m_bKills);
     raiseToMax(&record.m_iBestScore, iScore, nullptr);
   }
-  if (hasRecord(run.m_iType) &&
+  if (GameTypes::hasRecord(run.m_iType) &&
       !(ClDevINI::hasKey("INFINITE_FUEL") != 0 && ClDevINI::getFloat("INFINITE_FUEL") != 0.0f)) {
-    g_iLeaderboardIndex = boardOf(run.m_iType, run.m_iChapter, run.m_iLevel);
+    g_iLeaderboardIndex = leaderboardIndexForRun(run.m_iType, run.m_iChapter, run.m_iLevel);
     if (ClScoreLeaderboardMgr::isInitialized()) {
       ClScoreLeaderboardMgr::uploadScore(g_iLeaderboardIndex, iScore);
     } else {
@@ -168,7 +157,7 @@ bool unlock(i32* pbFlag) {
 
 void chooseUnlocks(const SRun& run) {
   SPlayerProfileData& p = profile();
-  const bool bStory = run.m_iType == 0;
+  const bool bStory = isStory(run.m_iType);
   if (bStory && run.m_iLevel == 7 && run.m_iChapter == 0 && playerAlive()) {
     g_iUnlockKind = p.m_bEquipmentUnlock3 == 0 ? 14 : p.m_bChapter1RewardSeen == 0 ? 3 : p.m_bEquipmentUnlock1 == 0 ? 12 : 0;
     p.m_bEquipmentUnlock3 = p.m_bChapter1RewardSeen = p.m_bEquipmentUnlock1 = 1;
@@ -198,15 +187,16 @@ void chooseUnlocks(const SRun& run) {
     }
   }
   const bool bLastLevel = run.m_iChapter == 2 && run.m_iLevel == 7;
-  if (run.m_iType == 1 && bLastLevel && p.m_bMarathonExtremeUnlocked == 0 && playerAlive() &&
+  if (run.m_iType == E_GAME_TYPE_MARATHON && bLastLevel && p.m_bMarathonExtremeUnlocked == 0 && playerAlive() &&
       unlock(&p.m_bMarathonExtremeUnlocked)) {
     g_iUnlockKind = 9;
   }
-  if (run.m_iType == 2 && bLastLevel && p.m_bMarathonUltraUnlocked == 0 && playerAlive() &&
+  if (run.m_iType == E_GAME_TYPE_MARATHON_EXTREME && bLastLevel && p.m_bMarathonUltraUnlocked == 0 && playerAlive() &&
       unlock(&p.m_bMarathonUltraUnlocked)) {
     g_iUnlockKind = 10;
   }
-  if (run.m_iType == 3 && run.m_iLevel >= gc_iSURVIVOR_HARDCORE_STAGE && unlock(&p.m_bSurvivorHardcoreUnlocked)) {
+  if (run.m_iType == E_GAME_TYPE_SURVIVOR && run.m_iLevel >= gc_iSURVIVOR_HARDCORE_STAGE &&
+      unlock(&p.m_bSurvivorHardcoreUnlocked)) {
     g_iUnlockKind = 11;
   }
 }
@@ -241,7 +231,7 @@ void showStage(const char* pValue, const char* pName, const char* pStageText) {
 // continue has its own line ("ResultsStoryContinueButton").
 const char* promptFor(const SShownRun& shown) {
   const i32 iType = shown.m_run.m_iType;
-  if (shown.m_bBonusStage || iType == 5 ||
+  if (shown.m_bBonusStage || iType == E_GAME_TYPE_DAILY ||
       (isMarathon(iType) && shown.m_run.m_iChapter == 2 && shown.m_run.m_iLevel == 7)) {
     return "results_prompt_leave";
   }
@@ -251,7 +241,7 @@ const char* promptFor(const SShownRun& shown) {
 bool showsRanking(const SShownRun& shown) { return !shown.m_bFailed && !shown.m_bBonusStage; }
 
 void showRanking() {
-  value("ResultsRankingText", "results_level_ranking_pos", worldRankOf(g_iGameType, g_iChapter, g_iLevel));
+  value("ResultsRankingText", "results_level_ranking_pos", getWorldRankForGameType(g_iGameType, g_iChapter, g_iLevel));
   show("ResultsRankingText", true);
   show("ResultsRankingLabel", true);
 }
@@ -262,7 +252,7 @@ void fillBonusStage() {
   // The story's continue never acts here, wherever the screens place it.
   show("ResultsStoryContinueButton", false);
   W("ResultsBonusStageValue")->setLocalizedID("results_bonus_stage");
-  value("ResultsBonusKillsValue", "results_kills_value", g_gameModeCatFPS.m_iKills);
+  value("ResultsBonusKillsValue", "results_kills_value", ScreenFlow::bonusStageKills());
 }
 
 // The widgets of the run's block. The "KillsBest" mark follows the kill streak and the "ComboBest" mark the
@@ -276,11 +266,11 @@ void fillWidgets(const SShownRun& shown) {
   show("ResultsSurvivor", false);
   show("ResultsBonus", false);
   // The values of a mode without records stand in a block of their own in the screens' data.
-  show("ResultsOther", run.m_iType == 5);
+  show("ResultsOther", run.m_iType == E_GAME_TYPE_DAILY);
   W("ResultsPrompt")->setLocalizedID(promptFor(shown));
   if (shown.m_bBonusStage) {
     fillBonusStage();
-  } else if (run.m_iType == 0) {
+  } else if (isStory(run.m_iType)) {
     show("ResultsStory", true);
     fillCommon("ResultsStory", run, false);
     const i32 iStars = shown.m_bFailed ? 0 : ClLevelMgr::getNumStars(run.m_iChapter, run.m_iLevel, g_iRunFinalScore);
@@ -316,7 +306,7 @@ void fillWidgets(const SShownRun& shown) {
     show("ResultsSurvivorComboBest", marks.m_bKills != 0);
     show("ResultsSurvivorDistanceBest", marks.m_bDistance != 0);
     show("ResultsSurvivorUnlockedItem", false);
-  } else if (run.m_iType == 5) {
+  } else if (run.m_iType == E_GAME_TYPE_DAILY) {
     fillCommon("Results", run, true);
     W("ResultsStageReachedName")->setVisible(0);
     W("ResultsStageReachedValue")->setVisible(0);
@@ -324,12 +314,8 @@ void fillWidgets(const SShownRun& shown) {
   value("ResultsRankingText", "results_level_ranking_pos", 0);
   show("ResultsRankingText", false);
   show("ResultsRankingLabel", false);
-  const char* pMode = "mainmenu_storymode";
-  if (isMarathon(run.m_iType)) pMode = "mainmenu_marathonmode";
-  if (run.m_iType == 3) pMode = "mainmenu_survivormode";
-  if (run.m_iType == 4) pMode = "mainmenu_survivormodeextreme";
-  if (run.m_iType == 5) pMode = "mainmenu_weeklymode";
-  W("ResultsGameMode")->setLocalizedTextWithUnicodeString("results_mode", KvLangID::getString(pMode));
+  W("ResultsGameMode")
+      ->setLocalizedTextWithUnicodeString("results_mode", KvLangID::getString(GameTypes::modeTextID(run.m_iType)));
 }
 
 void grantAchievements(const SRun& run) {
@@ -341,10 +327,10 @@ void grantAchievements(const SRun& run) {
     }
   }
   if (iFiveStarLevels == 24) {
-    GAMEGrantAchievement("BOW_TO_ME");
+    ClTrophyAchMgr::grantAchievement("BOW_TO_ME");
   }
-  if (catResults() && run.m_iType == 0) {
-    GAMEGrantAchievement("NO_CAT_LEFT_BEHIND");
+  if (catResults() && isStory(run.m_iType)) {
+    ClTrophyAchMgr::grantAchievement("NO_CAT_LEFT_BEHIND");
   }
 }
 
@@ -353,10 +339,6 @@ void grantAchievements(const SRun& run) {
 void resultsOpenLeaderboards() {
   s_bAwayAtLeaderboards = true;
   openLeaderboardScreen();
-}
-
-bool pressedOnPad0(i32 iAction) {
-  return ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[iAction]);
 }
 
 }  // namespace
@@ -369,17 +351,6 @@ void raiseToMax(i32* piValue, i32 iCandidate, i32* pbRose) {
 
 i32 resultsFinalScore(f32 fScore) { return static_cast<i32>(std::floor(fScore * 0.2f + 0.5f) * 5.0f); }
 
-i32 resultsBoardForGameType(i32 iGameType) {
-  switch (iGameType) {
-    case 1: return 24;
-    case 2: return 29;
-    case 6: return 30;
-    case 3: return 25;
-    case 4: return 26;
-    default: return 0;
-  }
-}
-
 void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
   // Play started again since the leaderboards were opened clears "InResultsScreen": those are new results.
   const bool bBackFromLeaderboards = s_bAwayAtLeaderboards && GAMEGetRootValue("InResultsScreen", 0) != 0;
@@ -387,7 +358,7 @@ void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
   GAMESetRootValue("InResultsScreen", 1);
   ClGameStateMgr::popInputMapper(0);
   ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
-  g_iInputBlockedCounter = 2;
+  ClGameStateMgr::blockInput();
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_UI");
   }
@@ -409,7 +380,7 @@ void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
   s_shown.m_marks = raiseRecords(run);
   s_shown.m_run = run;
   s_shown.m_bBonusStage = catResults();
-  s_shown.m_bFailed = run.m_iType == 0 && !s_shown.m_bBonusStage && !playerAlive();
+  s_shown.m_bFailed = isStory(run.m_iType) && !s_shown.m_bBonusStage && !playerAlive();
   g_bLeaderboardScoreUploaded = g_bLeaderboardOwnRankStored = g_bLeaderboardWorldRecordStored = 0;
   g_bResultsRankingRequested = g_bResultsRankingShown = 0;
   g_iUnlockKind = 0;
@@ -427,7 +398,7 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
   const i32 iType = g_iGameType;
   if (g_bLeaderboardScoreUploaded != 0 && g_bResultsRankingRequested == 0 && g_bLeaderboardOwnRankStored == 0) {
     if (ClScoreLeaderboardMgr::isInitialized()) {
-      ClScoreLeaderboardMgr::downloadScoresAroundUser(boardOf(iType, g_iChapter, g_iLevel), 1, 1);
+      ClScoreLeaderboardMgr::downloadScoresAroundUser(leaderboardIndexForRun(iType, g_iChapter, g_iLevel), 1, 1);
     }
     g_bResultsRankingRequested = 1;
   }
@@ -440,9 +411,9 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
     return;
   }
   if (catResults()) {
-    if (pressedOnPad0(gc_iUI_ACTION_BACK) || pressedOnPad0(gc_iUI_ACTION_ACCEPT)) {
+    if (justPressedOnPad0(E_GAME_ACTION_MENU_BACK) || justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
       playUIAcceptSound();
-      g_gameModeAction.m_bQuitToMenu = 1;
+      ScreenFlow::quitToMenu();
       ClUI::switchTo(gc_pSWITCHER, "TitleScreen");
       g_attractTimer.start(0.0f, 1.0f, 0.0f, gc_fATTRACT_SCREEN_SECONDS);
       g_iAttractScreenCounter = 1;
@@ -453,26 +424,26 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
       return;
     }
   } else {
-    if (pressedOnPad0(gc_iUI_ACTION_BACK)) {
+    if (justPressedOnPad0(E_GAME_ACTION_MENU_BACK)) {
       playUIAcceptSound();
-      g_gameModeAction.m_bQuitToMenu = 1;
+      ScreenFlow::quitToMenu();
       return;
     }
-    if (g_iChapter == 2 && g_iLevel == 7 && isMarathon(iType) && pressedOnPad0(gc_iUI_ACTION_ACCEPT)) {
+    if (g_iChapter == 2 && g_iLevel == 7 && isMarathon(iType) && justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
       playUIAcceptSound();
-      g_gameModeAction.m_bQuitToMenu = 1;
+      ScreenFlow::quitToMenu();
       return;
     }
-    if (iType == 0 && pressedOnPad0(gc_iUI_ACTION_ALT1)) {
+    if (isStory(iType) && justPressedOnPad0(E_GAME_ACTION_MENU_ALT1)) {
       playUIAcceptSound();
       g_bRestartRequest = 1;
       return;
     }
-    if (pressedOnPad0(gc_iUI_ACTION_ACCEPT)) {
+    if (justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
       if (isMarathon(iType) || isSurvivor(iType)) {
         playUIAcceptSound();
         g_bRestartRequest = 1;
-      } else if (iType == 0 && g_pPlayer != nullptr && g_pPlayer->m_eState != gc_iPLAYER_STATE_DEAD &&
+      } else if (isStory(iType) && g_pPlayer != nullptr && g_pPlayer->m_eState != gc_iPLAYER_STATE_DEAD &&
                  g_bNoNextLevel == 0) {
         playUIAcceptSound();
         GAMESetRootValue("PauseGame", 0);
@@ -487,7 +458,7 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
       return;
     }
   }
-  if (pressedOnPad0(gc_iUI_ACTION_ALT2)) {
+  if (justPressedOnPad0(E_GAME_ACTION_MENU_ALT2)) {
     playUIAcceptSound();
     resultsOpenLeaderboards();
   }

@@ -33,8 +33,6 @@ extern i32 g_bResultsRankingShown;
 // changes and *pbRose is 0. pbRose may be null.
 void raiseToMax(i32* piValue, i32 iCandidate, i32* pbRose);
 i32 resultsFinalScore(f32 fScore);
-// The board of a game type other than story (1 -> 24, 2 -> 29, 6 -> 30, 3 -> 25, 4 -> 26, else 0).
-i32 resultsBoardForGameType(i32 iGameType);
 
 void systemResultsInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemResultsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);

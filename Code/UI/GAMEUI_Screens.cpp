@@ -4,14 +4,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "Code/GameModes/ClGame.h"
-#include "Code/GameModes/ClGameModeAction.h"
-#include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/Objects/GAMEWorldDraw.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEGameTypes.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEScreenPause.h"
 #include "Code/UI/GAMEUI_ChooseEquipement.h"
 #include "Code/UI/GAMEUI_Leaderboard.h"
@@ -49,21 +49,6 @@ f32 g_fCreditsIdleTimer = gc_fCREDITS_IDLE_SECONDS;
 namespace {
 
 constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
-constexpr i32 gc_iINPUT_BLOCK_TICKS = 2;
-
-// Game types of the menus.
-constexpr i32 gc_iTYPE_MARATHON = 1;
-constexpr i32 gc_iTYPE_MARATHON_EXTREME = 2;
-constexpr i32 gc_iTYPE_SURVIVOR = 3;
-constexpr i32 gc_iTYPE_SURVIVOR_HARDCORE = 4;
-constexpr i32 gc_iTYPE_MARATHON_ULTRA = 6;
-
-// Leaderboards the sub-menus' shortcut opens.
-constexpr i32 gc_iBOARD_MARATHON = 24;
-constexpr i32 gc_iBOARD_SURVIVOR = 25;
-constexpr i32 gc_iBOARD_SURVIVOR_HARDCORE = 26;
-constexpr i32 gc_iBOARD_MARATHON_EXTREME = 29;
-constexpr i32 gc_iBOARD_MARATHON_ULTRA = 30;
 
 // The press-start prompt.
 constexpr const char* gc_pPROMPT_SHADER = "system_blend_premult";
@@ -103,38 +88,12 @@ const SPlayerProfileData& profile() {
   return *g_pPlayerProfileData;
 }
 
-bool justPressed(i32 iAction) { return ClInputManager::isActionJustPressedAnyPad(iAction); }
-
-// Held: above the threshold in this input frame on any logical pad.
-bool heldOnAnyPad(i32 iAction) {
-  for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS; ++uiPad) {
-    if (ClInputManager::getActions(uiPad)[iAction].mp_afValues[ClInputManager::m_uiCurInputFrame] >
-        gc_fACTION_PRESSED_THRESHOLD) {
-      return true;
-    }
-  }
-  return false;
-}
-
 bool catModeEnabled() {
   return ClDevINI::hasKey("DEBUG_OPTION_CAT_FPS") != 0 && ClDevINI::getFloat("DEBUG_OPTION_CAT_FPS") > 0.0f;
 }
 
 f32 systemFrameTime() { return ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime; }
 f32 gameplayFrameTime() { return ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime; }
-
-// Whether the screen is on its way out of its switcher. A screen going out is still ticked: its procedures then
-// take no input and switch nothing, or a quick second press (back right after an accept) or a timer running out
-// would act on a screen the player has left and switch away from the one being switched to.
-bool isGoingOut(const ClWidget* pScreen) {
-  const ClWidget* pSwitcher = pScreen != nullptr ? pScreen->mp_pParent : nullptr;
-  for (u32 i = 0; pSwitcher != nullptr && i < pSwitcher->mp_SwitchedChildren.getSize(); ++i) {
-    if (pSwitcher->mp_SwitchedChildren[i].mp_pChild == pScreen) {
-      return pSwitcher->mp_SwitchedChildren[i].mp_uiState == E_SWITCH_STATE_OUT;
-    }
-  }
-  return false;
-}
 
 void restartAttractTimer() { g_attractTimer.start(0.0f, 1.0f, 0.0f, gc_fATTRACT_SCREEN_SECONDS); }
 
@@ -149,18 +108,18 @@ const char* describeSelection(const WidgetEventProcedureCall* pData, const char*
   return pChoice;
 }
 
-// What both sub-menus do each tick; the board is the one their leaderboard shortcut opens.
-void tickSubMenu(i32 iBoard) {
-  if (justPressed(gc_iUI_ACTION_BACK)) {
+// What both sub-menus do each tick; the leaderboard shortcut opens the board of the game type.
+void tickSubMenu(i32 iGameType) {
+  if (justPressed(E_GAME_ACTION_MENU_BACK)) {
     playUIAcceptSound();
     ClUI::switchBack();
   }
-  if (justPressed(gc_iUI_ACTION_ALT2)) {
+  if (justPressed(E_GAME_ACTION_MENU_ALT2)) {
     playUIAcceptSound();
-    g_iLeaderboardIndex = iBoard;
+    g_iLeaderboardIndex = leaderboardIndexForGameType(iGameType);
     ClUI::switchTo(gc_pSWITCHER, "Leaderboards");
   }
-  if (justPressed(gc_iUI_ACTION_START)) {
+  if (justPressed(E_GAME_ACTION_MENU_START)) {
     GAMESetRootValue("_options_mainmenu", 1);
     ClUI::switchTo(gc_pSWITCHER, "Options");
   }
@@ -225,7 +184,7 @@ void systemInitializeAttractLoopBackground(ClWidget*, WidgetEventProcedureCall*)
 }
 
 void systemTickAttractLoopBackground(ClWidget*, WidgetEventProcedureCall*) {
-  if (g_eCurrentGameMode == E_GAME_MODE_FRONTEND) {
+  if (ScreenFlow::inFrontEnd()) {
     g_fWorldCameraX += gameplayFrameTime() * gc_fATTRACT_SCROLL_SPEED;
   }
 }
@@ -252,8 +211,9 @@ void systemTickAttractLoopPressStartClick(ClWidget* pWidget, WidgetEventProcedur
   bool bPressed = false;
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS && !bPressed; ++uiPad) {
     const SGameInputAction* pActions = ClInputManager::getActions(uiPad);
-    bPressed = g_iInputBlockedCounter == 0 && (ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_START]) ||
-                                               ClInputManager::isActionJustPressed(pActions[gc_iUI_ACTION_ACCEPT]));
+    bPressed = !ClGameStateMgr::isInputBlocked() &&
+               (ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_START]) ||
+                ClInputManager::isActionJustPressed(pActions[E_GAME_ACTION_MENU_ACCEPT]));
   }
   if (!bPressed) {
     return;
@@ -335,13 +295,13 @@ void systemMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   if (isGoingOut(pWidget)) {
     return;
   }
-  if (justPressed(gc_iUI_ACTION_START)) {
+  if (justPressed(E_GAME_ACTION_MENU_START)) {
     GAMESetRootValue("_options_mainmenu", 1);
     ClUI::switchTo(gc_pSWITCHER, "Options");
-  } else if (justPressed(gc_iUI_ACTION_ALT2)) {
+  } else if (justPressed(E_GAME_ACTION_MENU_ALT2)) {
     ClUI::switchTo(gc_pSWITCHER, "Leaderboards");
-  } else if (justPressed(gc_iUI_ACTION_BACK)) {
-    g_bReturnToFrontEnd = 1;
+  } else if (justPressed(E_GAME_ACTION_MENU_BACK)) {
+    ScreenFlow::returnToTitle();
   }
 }
 
@@ -353,10 +313,10 @@ void systemMainMenuDebugCatModeClick(ClWidget*, WidgetEventProcedureCall*) {
   if (!catModeEnabled()) {
     return;
   }
-  g_eNextGameMode = E_GAME_MODE_CATFPS;
+  ScreenFlow::playBonusStageNext();
   GAMESetRootValue("StartGame", 1);
-  g_iSelectedGameType = gc_iTYPE_SURVIVOR;
-  GAMESetRootValue("_mode_selected", gc_iTYPE_SURVIVOR);
+  g_iSelectedGameType = E_GAME_TYPE_SURVIVOR;
+  GAMESetRootValue("_mode_selected", E_GAME_TYPE_SURVIVOR);
 }
 
 void systemMarathonSelectSwitchOrSkip(ClWidget*, WidgetEventProcedureCall*) {
@@ -364,7 +324,7 @@ void systemMarathonSelectSwitchOrSkip(ClWidget*, WidgetEventProcedureCall*) {
     ClUI::switchTo(gc_pSWITCHER, "MarathonSelect");
     return;
   }
-  GAMESetRootValue("_mode_selected", gc_iTYPE_MARATHON);
+  GAMESetRootValue("_mode_selected", E_GAME_TYPE_MARATHON);
   ClUI::switchTo(gc_pSWITCHER, "ChooseEquipement");
 }
 
@@ -373,7 +333,7 @@ void systemSurvivorSelectSwitchOrSkip(ClWidget*, WidgetEventProcedureCall*) {
     ClUI::switchTo(gc_pSWITCHER, "SurvivorSelect");
     return;
   }
-  GAMESetRootValue("_mode_selected", gc_iTYPE_SURVIVOR);
+  GAMESetRootValue("_mode_selected", E_GAME_TYPE_SURVIVOR);
   ClUI::switchTo(gc_pSWITCHER, "ChooseEquipement");
 }
 
@@ -382,47 +342,44 @@ void systemMarathonSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
   if (profile().m_bMarathonUltraUnlocked == 0) {
     applyLook(ClUI::getWidget("MarathonSelectUltraButton"), gc_LOCKED_LOOK);
   }
-  g_iInputBlockedCounter = gc_iINPUT_BLOCK_TICKS;
+  ClGameStateMgr::blockInput();
 }
 
 void systemSurvivorSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
-  g_iInputBlockedCounter = gc_iINPUT_BLOCK_TICKS;
+  ClGameStateMgr::blockInput();
 }
 
 void systemMarathonSelectSelection(ClWidget*, WidgetEventProcedureCall* pData) {
   const char* pChoice = describeSelection(pData, "marathonselect_%s_desc", "MarathonSelectDescription");
   if (std::strcmp(pChoice, "normal") == 0) {
-    g_iSelectedGameType = gc_iTYPE_MARATHON;
+    g_iSelectedGameType = E_GAME_TYPE_MARATHON;
   } else if (std::strcmp(pChoice, "extreme") == 0) {
-    g_iSelectedGameType = gc_iTYPE_MARATHON_EXTREME;
+    g_iSelectedGameType = E_GAME_TYPE_MARATHON_EXTREME;
   } else {
-    g_iSelectedGameType = gc_iTYPE_MARATHON_ULTRA;
+    g_iSelectedGameType = E_GAME_TYPE_MARATHON_ULTRA;
   }
 }
 
 void systemSurvivorSelectSelection(ClWidget*, WidgetEventProcedureCall* pData) {
   const char* pChoice = describeSelection(pData, "survivorselect_%s_desc", "SurvivorSelectDescription");
-  g_iSelectedGameType = std::strcmp(pChoice, "normal") == 0 ? gc_iTYPE_SURVIVOR : gc_iTYPE_SURVIVOR_HARDCORE;
+  g_iSelectedGameType = std::strcmp(pChoice, "normal") == 0 ? E_GAME_TYPE_SURVIVOR : E_GAME_TYPE_SURVIVOR_HARDCORE;
 }
 
 void systemMarathonSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   if (isGoingOut(pWidget)) {
     return;
   }
-  i32 iBoard = gc_iBOARD_MARATHON;
-  if (g_iSelectedGameType == gc_iTYPE_MARATHON_EXTREME) {
-    iBoard = gc_iBOARD_MARATHON_EXTREME;
-  } else if (g_iSelectedGameType == gc_iTYPE_MARATHON_ULTRA) {
-    iBoard = gc_iBOARD_MARATHON_ULTRA;
-  }
-  tickSubMenu(iBoard);
+  const bool bOtherMarathon =
+      g_iSelectedGameType == E_GAME_TYPE_MARATHON_EXTREME || g_iSelectedGameType == E_GAME_TYPE_MARATHON_ULTRA;
+  tickSubMenu(bOtherMarathon ? g_iSelectedGameType : E_GAME_TYPE_MARATHON);
 }
 
 void systemSurvivorSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   if (isGoingOut(pWidget)) {
     return;
   }
-  tickSubMenu(g_iSelectedGameType == gc_iTYPE_SURVIVOR_HARDCORE ? gc_iBOARD_SURVIVOR_HARDCORE : gc_iBOARD_SURVIVOR);
+  tickSubMenu(g_iSelectedGameType == E_GAME_TYPE_SURVIVOR_HARDCORE ? E_GAME_TYPE_SURVIVOR_HARDCORE
+                                                                   : E_GAME_TYPE_SURVIVOR);
 }
 
 void systemPickChapterInitialize(ClWidget*, WidgetEventProcedureCall*) {
@@ -447,14 +404,14 @@ void systemPickChapterInitialize(ClWidget*, WidgetEventProcedureCall*) {
 
 void systemPickChapterBackToMainMenuButtonClick(ClWidget*, WidgetEventProcedureCall*) {
   GAMESetRootValue("PauseGame", 0);
-  g_gameModeAction.m_bQuitToMenu = 1;
+  ScreenFlow::quitToMenu();
 }
 
 // --- Credits, pre-main-menu, quit, error dialog ---
 
 void systemInitializeCredits(ClWidget*, WidgetEventProcedureCall*) {
-  ClAudioManager::stopCue(&g_gameModeFrontEnd.mp_menuMusicCue, 0.0f);
-  g_gameModeFrontEnd.mp_menuMusicCue = ClAudioManager::createCueInstanceByName("CreditsLoop");
+  ScreenFlow::stopMenuMusic();
+  ScreenFlow::startMenuMusic("CreditsLoop");
 }
 
 void systemCreditsTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
@@ -462,25 +419,25 @@ void systemCreditsTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
     return;
   }
   const f32 fDT = systemFrameTime();
-  if (justPressed(gc_iUI_ACTION_BACK)) {
+  if (justPressed(E_GAME_ACTION_MENU_BACK)) {
     playUIAcceptSound();
-    ClAudioManager::stopCue(&g_gameModeFrontEnd.mp_menuMusicCue, 0.0f);
+    ScreenFlow::stopMenuMusic();
     if (GAMEGetRootValue("_options_mainmenu", 0) > 0) {
       GAMESetRootValue("_options_mainmenu", 0);
     } else if (GAMEGetRootValue("_options_pause", 0) >= 1) {
       GAMESetRootValue("_options_pause", 0);
     }
     ClUI::switchBack();
-    if (g_eCurrentGameMode == E_GAME_MODE_FRONTEND) {
-      g_gameModeFrontEnd.mp_menuMusicCue = ClAudioManager::createCueInstanceByName("MainMenuLoop");
+    if (ScreenFlow::inFrontEnd()) {
+      ScreenFlow::startMenuMusic("MainMenuLoop");
     }
   }
   ClWidget* pImage = ClUI::getWidget("CreditsImage");
-  if (heldOnAnyPad(gc_iUI_ACTION_DOWN)) {
+  if (heldOnAnyPad(E_GAME_ACTION_MENU_DOWN)) {
     moveLayoutY(pImage, -fDT * gc_fCREDITS_MANUAL_SPEED, gc_fCREDITS_LOWEST_Y, HUGE_VALF);
     g_fCreditsIdleTimer = gc_fCREDITS_IDLE_SECONDS;
   }
-  if (heldOnAnyPad(gc_iUI_ACTION_UP)) {
+  if (heldOnAnyPad(E_GAME_ACTION_MENU_UP)) {
     moveLayoutY(pImage, fDT * gc_fCREDITS_MANUAL_SPEED, -HUGE_VALF, 0.0f);
     g_fCreditsIdleTimer = gc_fCREDITS_IDLE_SECONDS;
   }
@@ -504,7 +461,7 @@ void systemPreMainMenuTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   }
 }
 
-void systemQuit(ClWidget*, WidgetEventProcedureCall*) { g_bQuitGame = 1; }
+void systemQuit(ClWidget*, WidgetEventProcedureCall*) { ScreenFlow::quitGame(); }
 
 void systemErrorDialogTransitionOut(ClWidget* pWidget, WidgetEventProcedureCall*) {
   g_bErrorDialogActive = 0;

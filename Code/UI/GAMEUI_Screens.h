@@ -2,13 +2,13 @@
 // warning screens cycling every 5 s of gameplay time over the chapter-1 background, and the press-start prompt),
 // the main menu, the marathon and survivor sub-menus, pick chapter, the credits, the pre-main-menu pause, quit and
 // the error dialog's close; and registerScreenUIFunctions, which registers every screen procedure of the game
-// (the pause menu's included) in the fixed order the screens' data relies on.
+// (the pause menu's included) under the names the screens' data calls them by.
 //
 // The screens talk to the game flow through root values ("StartGame", "_mode_selected", "_options_mainmenu",
-// ...), the chosen game type, the game's requests (return to the front end, leave, quit) and the profile's unlock
-// flags, which must exist (the profile block is made at start-up). Widgets a procedure names must exist in the
-// loaded screens: a missing one stops the program ("Widget [%s] does not exist!!!"). Input is the input
-// manager's: a newly pressed action on any of the four logical pads, nothing while input is blocked.
+// ...), the chosen play and the flow's requests (GAMEScreenFlow.h: return to the front end, leave, quit) and the
+// profile's unlock flags, which must exist (the profile block is made at start-up). Widgets a procedure names must
+// exist in the loaded screens: a missing one stops the program ("Widget [%s] does not exist!!!"). Input is the
+// input manager's: a newly pressed action on any of the four logical pads, nothing while input is blocked.
 //
 // Times: the attract cycle and the prompt's blink run on the gameplay clock (clock 1), the credits and the
 // pre-main-menu pause on the system clock (clock 0); seconds. Main thread, inside the UI's tick and render.

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Code/GameModes/ClGameModeFrontEnd.h"
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEUI_Leaderboard.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/Stats/ClScoreLeaderboardMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/KvDebug.h"
@@ -48,20 +48,6 @@ constexpr u32 gc_uiSCORE_WHITE = 0xFFFFFFFFu;
 // The colour animators that draw the text: a button's second, a text widget's first.
 constexpr i32 gc_iBUTTON_TEXT_ANIMATOR = 1;
 constexpr i32 gc_iTEXT_ANIMATOR = 0;
-
-
-bool justPressed(i32 iAction) { return ClInputManager::isActionJustPressedAnyPad(iAction); }
-
-// Whether the screen is on its way out of its switcher: it then takes no input and switches nothing.
-bool isGoingOut(const ClWidget* pScreen) {
-  const ClWidget* pSwitcher = pScreen != nullptr ? pScreen->mp_pParent : nullptr;
-  for (u32 i = 0; pSwitcher != nullptr && i < pSwitcher->mp_SwitchedChildren.getSize(); ++i) {
-    if (pSwitcher->mp_SwitchedChildren[i].mp_pChild == pScreen) {
-      return pSwitcher->mp_SwitchedChildren[i].mp_uiState == E_SWITCH_STATE_OUT;
-    }
-  }
-  return false;
-}
 
 void setCurrentColor(ClWidget* pWidget, i32 iAnimator, u32 uiColor) {
   SAnimatorParams params{};
@@ -122,11 +108,7 @@ const SProfileLevelRecord& levelRecord(i32 iChapter, i32 iLevel) {
 
 SStageSelectChapter& selectedChapter() { return g_TEMPdaChapters[g_iSelectedChapter]; }
 
-// The focused level's board: the story's by chapter and level, the others' by game type.
-i32 focusedBoard() {
-  return g_iSelectedGameType == 0 ? g_iSelectedChapter * gc_iSTAGE_SELECT_LEVELS + g_iSelectedLevel
-                                  : leaderboardIndexForGameType(g_iSelectedGameType);
-}
+i32 focusedBoard() { return leaderboardIndexForRun(g_iSelectedGameType, g_iSelectedChapter, g_iSelectedLevel); }
 
 }  // namespace
 
@@ -289,16 +271,16 @@ void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   }
   if (!isGoingOut(pWidget)) {
     const i32 iChapters = g_TEMPdaChapters.getCount();
-    if (justPressed(gc_iUI_ACTION_LEFT)) {
+    if (justPressed(E_GAME_ACTION_MENU_LEFT)) {
       playUIAcceptSound();
       stageSelectSelectChapter((g_iSelectedChapter + iChapters - 1) % iChapters);
-    } else if (justPressed(gc_iUI_ACTION_RIGHT)) {
+    } else if (justPressed(E_GAME_ACTION_MENU_RIGHT)) {
       playUIAcceptSound();
       stageSelectSelectChapter((g_iSelectedChapter + 1) % iChapters);
-    } else if (justPressed(gc_iUI_ACTION_BACK)) {
+    } else if (justPressed(E_GAME_ACTION_MENU_BACK)) {
       playUIAcceptSound();
       ClUI::switchBack();
-    } else if (justPressed(gc_iUI_ACTION_ALT2)) {
+    } else if (justPressed(E_GAME_ACTION_MENU_ALT2)) {
       playUIAcceptSound();
       g_iLeaderboardIndex = g_iSelectedChapter * gc_iSTAGE_SELECT_LEVELS + g_iSelectedLevel;
       ClUI::switchTo("TopLevelSwitcher", "Leaderboards");

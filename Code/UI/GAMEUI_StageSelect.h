@@ -1,8 +1,8 @@
 // The stage select screen: the story's three chapters and their eight levels, from the profile's progress and
 // level records. Per level it shows the name (grey locked, green open but not played, white played), the best
 // score and five stars; for the focused level the world record and the player's world rank, alternating every
-// second while both are known. Left and right (menu actions 15, 16) page through the chapters with wrap-round,
-// back (22) leaves, the leaderboard key (21) opens the leaderboard of the focused level; a level entry's click
+// second while both are known. Left and right page through the chapters with wrap-round, back leaves, the
+// leaderboard key (E_GAME_ACTION_MENU_ALT2) opens the leaderboard of the focused level; a level entry's click
 // goes on to the equipment screen when the chapter and the level are open. Three seconds after a level gains focus
 // the store is asked once for its board's entries around the player and its top entry.
 //

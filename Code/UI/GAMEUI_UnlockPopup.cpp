@@ -1,9 +1,9 @@
 #include "Code/UI/GAMEUI_UnlockPopup.h"
 
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Audio/ClAudioManager.h"
-#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUIPropertyNames.h"
@@ -67,8 +67,7 @@ void systemInitializeUnlockPopup(ClWidget*, WidgetEventProcedureCall*) { showCur
 
 void systemUnlockPopupTick(ClWidget*, WidgetEventProcedureCall*) {
   // The input layer's newly-pressed test is false while input is blocked, which covers the pad-0 accept's rule.
-  const bool bConfirm = ClInputManager::isActionJustPressedAnyPad(gc_iUI_ACTION_START) ||
-                        ClInputManager::isActionJustPressed(ClInputManager::getActions(0)[gc_iUI_ACTION_ACCEPT]);
+  const bool bConfirm = justPressed(E_GAME_ACTION_MENU_START) || justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT);
   if (!bConfirm) {
     return;
   }

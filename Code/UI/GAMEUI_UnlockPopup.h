@@ -20,6 +20,6 @@ i32 nextUnlockKind(i32 iKind);
 
 // Shows the current kind (text and icon; a kind outside 1..15 changes neither) and plays "StingerUnlock".
 void systemInitializeUnlockPopup(ClWidget* pWidget, WidgetEventProcedureCall* pData);
-// Confirm (action 23 on any pad, or action 19 on pad 0 while input is not blocked): the next kind, or the popup
-// closes ("UnlockPopupSwitcher" to "UnlockPopupInactive") at a chain's end.
+// Confirm (E_GAME_ACTION_MENU_START on any pad, or MENU_ACCEPT on pad 0 while input is not blocked): the next
+// kind, or the popup closes ("UnlockPopupSwitcher" to "UnlockPopupInactive") at a chain's end.
 void systemUnlockPopupTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);

@@ -247,7 +247,7 @@ void ClFlipBookMgr::loadFlipBookFromScript(const ClDScriptData2* pScript, const 
     case E_FLIPBOOK_SCRIPT_OK:
       break;
     case E_FLIPBOOK_SCRIPT_ASSERTION:
-      KvReportAssertionF(__FILE__, __LINE__, "%s", szMessage);
+      KvReportF(E_KV_REPORT_ASSERTION, __FILE__, __LINE__, "%s", szMessage);
     default:
       KV_FATALF("%s", szMessage);
   }

@@ -56,12 +56,32 @@ struct SPendingCue {
   i32 m_iSlotIndex;
 };
 
-// A sound category: every cue belongs to up to 8 of the 10; both volumes multiply its instances' volume.
-// Names: 0 "Music Main Volume", 1 "SFX Main Volume", 2 "Voice Main Volume", 3 "EXTRA 2", 4 "EXTRA 1",
-// 5 "EXTRA 3", 6 "EXTRA 4", 7 "EXTRA 5", 8 "EXTRA 6", 9 "SinglePlayer". The names are labels only: the game
-// gives the indices their own meaning.
+// The ten sound categories, named for what the game uses them for, each with its fixed label: every cue belongs to
+// up to 8 of them, and a category's two volumes multiply its instances' volume. The game sets the user volumes of
+// the first four from its options: the master volume, the music, the sound effects, and the voice lines (which
+// follow the effects volume). The labels are texts nothing reads.
+#define KV_AUDIO_CATEGORY_LIST(X)                           \
+  X(E_AUDIO_CATEGORY_MASTER, "Music Main Volume")          \
+  X(E_AUDIO_CATEGORY_MUSIC, "SFX Main Volume")             \
+  X(E_AUDIO_CATEGORY_EFFECTS, "Voice Main Volume")         \
+  X(E_AUDIO_CATEGORY_VOICE, "EXTRA 2")                     \
+  X(E_AUDIO_CATEGORY_EXTRA_1, "EXTRA 1")                   \
+  X(E_AUDIO_CATEGORY_EXTRA_3, "EXTRA 3")                   \
+  X(E_AUDIO_CATEGORY_EXTRA_4, "EXTRA 4")                   \
+  X(E_AUDIO_CATEGORY_EXTRA_5, "EXTRA 5")                   \
+  X(E_AUDIO_CATEGORY_EXTRA_6, "EXTRA 6")                   \
+  X(E_AUDIO_CATEGORY_SINGLE_PLAYER, "SinglePlayer")
+
+enum E_AUDIO_CATEGORY : i32 {
+#define KV_AUDIO_CATEGORY_ENUMERATOR(eCategory, pLabel) eCategory,
+  KV_AUDIO_CATEGORY_LIST(KV_AUDIO_CATEGORY_ENUMERATOR)
+#undef KV_AUDIO_CATEGORY_ENUMERATOR
+  NUM_E_AUDIO_CATEGORY
+};
+static_assert(NUM_E_AUDIO_CATEGORY == MAX_NUMBER_CATEGORIES, "one enumerator for each category of the cue data");
+
 struct SAudioCategory {
-  f32 m_fVolume;      // the user's volume, 0..1, written by the options and the game
+  f32 m_fVolume;      // the user's volume, 0..1, set through ClAudioManager::setCategoryVolume
   f32 m_fDuckVolume;  // set back to 1.0 at every update before the cues ask for less
   char m_szName[64];
 };
@@ -84,17 +104,10 @@ struct SSoundBankRecord {
   ClCueInstanceContainer** mp_ppContainers;  // one per index entry, beside the image; entries of one cue share it
 };
 
-// Told after each sound source the bank loader tries: (0, the cue, from an archive, resident, created, bytes
-// read (0 for a stream), 0).
-typedef void (*KvAudioLoadCallback)(u32 uiReserved, const SPrerenderedCue* pCue, u32 bFromArchive, u32 bResident,
-                                    u32 bSucceeded, u64 uiBytes, u32 uiZero);
-
 extern f32 g_fAudioMasterVolume;
 // The shortest fade-in, in seconds, that game code gives a one-shot cue it starts itself; 0 (the default) starts
 // such cues at full volume.
 extern f32 g_fAudioMinCueFadeTime;
-extern KvAudioLoadCallback g_pAudioLoadCallback;
-extern SAudioCategory g_aAudioCategories[MAX_NUMBER_CATEGORIES];
 
 class ClAudioManager {
  public:
@@ -124,6 +137,10 @@ class ClAudioManager {
   static void setCueVolume(const SCueHandle* pHandle, f32 fVolume);
   static void pauseAllCues();
   static void resumeAllCues();
+  // Sets a category's user volume (0..1); the cues hear it from the next update.
+  static void setCategoryVolume(E_AUDIO_CATEGORY eCategory, f32 fVolume);
+  // A category's record (0..9, an assertion otherwise): its user and duck volumes as the cues' volumes read them.
+  static const SAudioCategory& getCategory(i32 iCategory);
   // A cue asks for a category's duck volume: it becomes fVolume when that is lower (the lowest request of the
   // frame wins). The category must be 0..9 (assertion).
   static void duckCategory(i32 iCategory, f32 fVolume);
@@ -131,8 +148,9 @@ class ClAudioManager {
   static ClFMODCueInstance* getCueInstance(const SCueHandle& handle);
 
   // Loads "Audio/VOSK_SFX.iAudioSB" below the data root through the archive reader and builds every cue's
-  // container. 1 when loaded; 0 when already loaded, 16 banks are loaded, the file cannot be read, or it fails
-  // its checks (one line on standard error names the file and the problem).
+  // container, telling the frame hooks (ClFrameGameHooks::soundSourceLoaded) after each sound source it tries. 1
+  // when loaded; 0 when already loaded, 16 banks are loaded, the file cannot be read, or it fails its checks (one
+  // line on standard error names the file and the problem).
   static i32 loadSoundBank();
   // 1 when a bank of that name hash was unloaded (its cues stopped and their handles released), else 0.
   static i32 unloadSoundBank(u32 uiBankNameHash);

@@ -21,15 +21,14 @@
 
 f32 g_fAudioMasterVolume = 1.0f;
 f32 g_fAudioMinCueFadeTime = 0.0f;
-KvAudioLoadCallback g_pAudioLoadCallback = nullptr;
-SAudioCategory g_aAudioCategories[MAX_NUMBER_CATEGORIES] = {
-    {1.0f, 1.0f, "Music Main Volume"}, {1.0f, 1.0f, "SFX Main Volume"}, {1.0f, 1.0f, "Voice Main Volume"},
-    {1.0f, 1.0f, "EXTRA 2"},           {1.0f, 1.0f, "EXTRA 1"},         {1.0f, 1.0f, "EXTRA 3"},
-    {1.0f, 1.0f, "EXTRA 4"},           {1.0f, 1.0f, "EXTRA 5"},         {1.0f, 1.0f, "EXTRA 6"},
-    {1.0f, 1.0f, "SinglePlayer"},
-};
 
 namespace {
+
+SAudioCategory g_aAudioCategories[NUM_E_AUDIO_CATEGORY] = {
+#define KV_AUDIO_CATEGORY_RECORD(eCategory, pLabel) {1.0f, 1.0f, pLabel},
+    KV_AUDIO_CATEGORY_LIST(KV_AUDIO_CATEGORY_RECORD)
+#undef KV_AUDIO_CATEGORY_RECORD
+};
 
 constexpr i32 gc_iSOFTWARE_CHANNELS = 128;
 constexpr i32 gc_iMIX_RATE = 48000;
@@ -265,6 +264,18 @@ bool ClAudioManager::startReleaseFade(i32 iCategory, f32 fLevel, f32 fSeconds) {
 }
 
 i32 ClAudioManager::getReleaseFadeCount() { return g_releaseFadePool.getCount(); }
+
+void ClAudioManager::setCategoryVolume(E_AUDIO_CATEGORY eCategory, f32 fVolume) {
+  KV_ASSERT_MSG(eCategory >= 0 && eCategory < NUM_E_AUDIO_CATEGORY,
+                "eCategory >= 0 && eCategory < NUM_E_AUDIO_CATEGORY");
+  g_aAudioCategories[eCategory].m_fVolume = fVolume;
+}
+
+const SAudioCategory& ClAudioManager::getCategory(i32 iCategory) {
+  KV_ASSERT_MSG(iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES,
+                "iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES");
+  return g_aAudioCategories[iCategory];
+}
 
 void ClAudioManager::duckCategory(i32 iCategory, f32 fVolume) {
   KV_ASSERT_MSG(iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES,

@@ -9,6 +9,7 @@
 #include "Corvane/Audio/ClCodecMgr.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Files/KvDataPaths.h"
+#include "Corvane/GameModes/KvEngineGameHooks.h"
 #include "Corvane/Math/KvRandom.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/FMODEx/FMODEx.h"
@@ -146,10 +147,8 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
       }
     }
   }
-  if (g_pAudioLoadCallback != nullptr) {
-    g_pAudioLoadCallback(0, mpr_pCommonCueData, bFromArchive ? 1 : 0, bResident ? 1 : 0,
-                         source.mp_pSound != nullptr ? 1 : 0, bResident ? uiBytes : 0, 0);
-  }
+  KvFrameGameHooks().soundSourceLoaded(mpr_pCommonCueData, bFromArchive ? 1 : 0, bResident ? 1 : 0,
+                                       source.mp_pSound != nullptr ? 1 : 0, bResident ? uiBytes : 0);
   if (source.mp_pSound == nullptr) {
     return;
   }

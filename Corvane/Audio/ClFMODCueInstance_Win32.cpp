@@ -24,7 +24,8 @@ f32 categoryFactor(const i32* piCategories, i32 iCount) {
   for (i32 i = 0; i < iCount; ++i) {
     const i32 iCategory = piCategories[i];
     if (iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES) {
-      fFactor *= g_aAudioCategories[iCategory].m_fVolume * g_aAudioCategories[iCategory].m_fDuckVolume;
+      const SAudioCategory& category = ClAudioManager::getCategory(iCategory);
+      fFactor *= category.m_fVolume * category.m_fDuckVolume;
     }
   }
   return fFactor;

@@ -132,7 +132,7 @@ void ClCameraDebug::update() {
     return;
   }
   const SGameInputAction* pActions = ClInputManager::m_aDebugCameraActions;
-  if (g_iInputBlockedCounter <= 0) {
+  if (ClGameStateMgr::getInputBlockedFrames() <= 0) {
     if (ClInputManager::isActionJustPressed(pActions[E_DEBUG_CAMERA_NARROWER]) && ms_fSharedFieldOfView > 5.0f) {
       ms_fSharedFieldOfView -= 5.0f;
     }

@@ -3,7 +3,7 @@
 #include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/System/KvDebug.h"
 
-i32 g_iInputBlockedCounter = 0;
+i32 ClGameStateMgr::m_iInputBlockedFrames = 0;
 
 namespace {
 
@@ -48,16 +48,24 @@ void ClGameStateMgr::setFloatState(u32 state, f32 fValue) {
   }
 }
 
+void ClGameStateMgr::blockInput(i32 iFrames) { m_iInputBlockedFrames = iFrames; }
+
+void ClGameStateMgr::tickInputBlock() {
+  if (m_iInputBlockedFrames > 0) {
+    --m_iInputBlockedFrames;
+  }
+}
+
 void ClGameStateMgr::pushInputMapper(u32 uiPlayerIndex, ClInputMapperBase* pMapper) {
   KV_ASSERT(uiPlayerIndex<cMAX_LOCAL_PLAYERS);
-  g_iInputBlockedCounter = gc_iINPUT_BLOCKED_FRAMES;
+  blockInput();
   m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.push(pMapper);
 }
 
 void ClGameStateMgr::popInputMapper(u32 uiPlayerIndex) {
   KV_ASSERT(uiPlayerIndex<cMAX_LOCAL_PLAYERS);
   KV_ASSERT(m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.getCount());
-  g_iInputBlockedCounter = gc_iINPUT_BLOCKED_FRAMES;
+  blockInput();
   m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.pop();
 }
 

@@ -24,11 +24,6 @@ inline constexpr u32 gc_uiNUM_FLOAT_STATES = 3;
 inline constexpr u32 gc_uiFLOAT_STATE_TIME_SCALE = 1;
 inline constexpr i32 gc_iINPUT_BLOCKED_FRAMES = 2;
 
-// The input manager's input-blocked counter: presses are ignored while it is above 0, and each input frame
-// lowers it by one. Every mapper push or pop sets it to 2, so the press that changed the mapper does not act
-// again in the new context.
-extern i32 g_iInputBlockedCounter;
-
 struct SLocalPlayerState {
   i8 m_iTVChannelIdx = -1;   // -1 = none; the game's modes set the first player's to 0 when they enter
   u8 m_uiChannelFlags = 0xFF;  // cleared together with the channel index
@@ -50,7 +45,15 @@ class ClGameStateMgr {
   // Replaces the top of a float state's stack (an empty stack is an assertion).
   static void setFloatState(u32 state, f32 fValue);
 
-  // Input mappers of local player 0..3. Push and pop set the input-blocked counter to 2.
+  // Input blocking: while the input-blocked count is above 0 no press counts, and each input frame (the input
+  // manager's tick) lowers it by one. A change of input context blocks input for 2 frames, so the press that made
+  // the change does not act again in the new context; a count of 0 lifts the block.
+  static void blockInput(i32 iFrames = gc_iINPUT_BLOCKED_FRAMES);
+  static bool isInputBlocked() { return m_iInputBlockedFrames != 0; }
+  static i32 getInputBlockedFrames() { return m_iInputBlockedFrames; }
+  static void tickInputBlock();
+
+  // Input mappers of local player 0..3. Push and pop block input for 2 frames.
   static void pushInputMapper(u32 uiPlayerIndex, ClInputMapperBase* pMapper);
   static void popInputMapper(u32 uiPlayerIndex);
   static ClInputMapperBase* getInputMapper(u32 uiPlayerIndex);
@@ -72,6 +75,7 @@ class ClGameStateMgr {
 
  private:
   static SLocalPlayerState m_aLocalPlayers[cMAX_LOCAL_PLAYERS];
+  static i32 m_iInputBlockedFrames;
 
   static i32 firstPlayerChannel();
 };

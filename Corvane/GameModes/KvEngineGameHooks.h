@@ -12,6 +12,7 @@
 struct HWND__;
 struct HDC__;
 struct SRenderSignature;
+struct SPrerenderedCue;
 
 // The window procedure's questions: the UI and the sound behind the focus changes, the close veto, the pointer,
 // the texts of message boxes, and the end of a start-up that cannot go on.
@@ -53,7 +54,8 @@ class ClVideoPlayerHooks {
   virtual void videoGraphEvent() = 0;
 };
 
-// The game's frame: its composition and the graphics manager's other gameSpecific steps.
+// The game's frame: its composition, the graphics manager's other gameSpecific steps, and the frames a long load
+// keeps running.
 class ClFrameGameHooks {
  public:
   virtual ~ClFrameGameHooks() = default;
@@ -76,6 +78,10 @@ class ClFrameGameHooks {
   virtual void platformRegainedFocus() = 0;
   // Registers the game's shaders with the shader manager and marks them all loaded (second start-up stage).
   virtual void loadShaders() = 0;
+  // The sound bank loader has tried one source of the cue: from an archive or loose, resident or streamed, whether
+  // its sound was made, and the bytes read (0 for a stream). Lets the game count the load and run frames meanwhile.
+  virtual void soundSourceLoaded(const SPrerenderedCue* pCue, u32 bFromArchive, u32 bResident, u32 bSucceeded,
+                                 u64 uiBytes) = 0;
 };
 
 // What the renderer needs of the UI, which the engine layer may not call itself.

@@ -88,9 +88,7 @@ i32 ClInputManager::tick() {
   g_pInputHWToKv->platformTickTextInputCapture();
 
   m_uiCurInputFrame = static_cast<u8>(1 - m_uiCurInputFrame);
-  if (g_iInputBlockedCounter > 0) {
-    --g_iInputBlockedCounter;
-  }
+  ClGameStateMgr::tickInputBlock();
   for (SGameInputAction* pActions : m_apGameSpecificInputs) {
     for (i32 i = 0; i < m_iActionCount; ++i) {
       pActions[i].mp_afValues[m_uiCurInputFrame] = KV_ZERO;
@@ -128,7 +126,7 @@ bool ClInputManager::isActionJustPressed(const SGameInputAction& action) {
     }
     checkActionIndex(iAction, m_iActionCount);
   }
-  if (g_iInputBlockedCounter != 0) {
+  if (ClGameStateMgr::isInputBlocked()) {
     return false;
   }
   return isPressed(action.mp_afValues[m_uiCurInputFrame]) && !isPressed(action.mp_afValues[1 - m_uiCurInputFrame]);

@@ -7,7 +7,7 @@
 // The tick zeroes this frame's values before the mappers run, so a mapper writes (or adds to) fresh values.
 // "Just pressed" means above 0.1 now and not above 0.1 in the last frame.
 //
-// The input-blocked counter (g_iInputBlockedCounter, kept beside the mapper stacks that set it) is set to 2
+// The input-blocked count (ClGameStateMgr::blockInput, kept beside the mapper stacks that set it) is set to 2
 // whenever an input context changes (a mapper pushed or popped, a mode entered, a pause); each tick lowers it
 // by one while it is above 0, and while it is not 0 nothing reads as just pressed. A change made after this
 // frame's tick therefore blocks the rest of this frame and all of the next one, so the press that caused the

@@ -42,12 +42,13 @@ void parseCommandLine();
 // The structured-exception translator: a crash report through the store library whose comment is the last
 // failure report.
 void writeCrashDump(unsigned int uiCode, _EXCEPTION_POINTERS* pExceptionPointers);
-// The condition ending (see KvStopForCondition): tells the user why the game cannot start or go on, in a
-// message box (on the standard error without a display), and ends the process at once with
-// gc_iEXIT_START_UP_FAILED. It may run on any thread, in the middle of a frame or a load, so nothing is shut
-// down: static destructors would run while other threads still use what they destroy; the store writes its
-// files whole, so nothing is left half-written.
-[[noreturn]] void endForCondition(E_KV_STOP_CAUSE eCause);
+// The condition ending (see KvStopForCondition), once WinMain runs the program outside a debugger: tells the user
+// why the game cannot start or go on, in a message box (on the standard error without a display), and ends the
+// process at once with gc_iEXIT_START_UP_FAILED. Before that, and under a debugger, it returns and the stop
+// faults. It may run on any thread, in the middle of a frame or a load, so nothing is shut down: static destructors
+// would run while other threads still use what they destroy; the store writes its files whole, so nothing is left
+// half-written.
+void endForCondition(E_KV_STOP_CAUSE eCause);
 // The text endForCondition shows for a cause and a failure report (its first line, without the prefix); false
 // when the engine has told the user already (a start-up failure of the graphics shows its own message box).
 bool describeCondition(E_KV_STOP_CAUSE eCause, const char* pReport, const char* pVideoStartProblem, char* pText,

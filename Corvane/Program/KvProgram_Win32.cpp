@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstring>
 #include <typeinfo>
 #include <unistd.h>
@@ -21,6 +22,8 @@ ClProgramGameHooks* g_pGameHooks = nullptr;
 
 char g_aszNarrowedArgs[gc_iMAX_NARROWED_ARGS][gc_iNARROWED_ARG_SIZE] = {};
 i32 g_iNarrowedArgCount = 0;
+// Set by WinMain outside a debugger: condition stops end here instead of faulting.
+std::atomic<bool> g_bConditionsEndHere{false};
 
 // Runs inside the window system's library on the thread whose call found the display gone: one write, no lock.
 int onDisplayLost() {
@@ -71,6 +74,9 @@ bool describeCondition(E_KV_STOP_CAUSE eCause, const char* pReport, const char* 
 }
 
 void endForCondition(E_KV_STOP_CAUSE eCause) {
+  if (!g_bConditionsEndHere.load()) {
+    return;
+  }
   char szText[gc_iLAST_MESSAGE_SIZE];
   if (describeCondition(eCause, KvGetLastMessage(), Win32VideoStartProblem(), szText, sizeof(szText))) {
     MessageBoxA(nullptr, szText, g_pGameHooks != nullptr ? g_pGameHooks->gameName() : "Error", MB_OK | MB_ICONERROR);
@@ -161,7 +167,7 @@ int WinMain(HINSTANCE__* /*hInstance*/, HINSTANCE__* /*hPrevInstance*/, char* /*
     // Faults stop in the debugger; nothing is translated, and data errors stop there too.
     return runProgram();
   }
-  KvSetConditionEnding(&endForCondition);
+  g_bConditionsEndHere.store(true);
   _set_se_translator(&writeCrashDump);
   int iResult = 0;
   try {

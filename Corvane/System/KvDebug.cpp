@@ -12,7 +12,6 @@ namespace {
 
 char g_szLastMessage[gc_iLAST_MESSAGE_SIZE] = {};
 std::atomic<ClSystemGameHooks*> g_pSystemHooks{nullptr};
-std::atomic<KvConditionEnding> g_pConditionEnding{nullptr};
 
 // Messages built from a format are limited to 2047 characters, as every formatted engine message.
 constexpr size_t gc_FORMATTED_MESSAGE_SIZE = 2048;
@@ -24,12 +23,6 @@ void writeReport(const char* pFormat, const char* pText, const char* pFile, i32 
   char szLocal[gc_iLAST_MESSAGE_SIZE];
   std::snprintf(szLocal, sizeof(szLocal), pFormat, pText ? pText : "(null)", pFile ? pFile : "(null)", iLine);
   std::memcpy(g_szLastMessage, szLocal, std::strlen(szLocal) + 1);
-}
-
-void callStopHook(u32 uiAddress) {
-  if (ClSystemGameHooks* pHooks = g_pSystemHooks.load()) {
-    pHooks->stopping(uiAddress);
-  }
 }
 
 // One write, no allocation and no lock: stops may come from any thread, the crash handler's included.
@@ -45,6 +38,20 @@ void writeReportToStandardError() {
   asm volatile("" : "+r"(pStop));
   *pStop = 0;
   __builtin_trap();
+}
+
+// Every stop: the hooks' word, the report on the standard error, the hooks' ending of a condition stop (pCause),
+// the fault.
+[[noreturn]] void stop(u32 uiAddress, const E_KV_STOP_CAUSE* pCause) {
+  ClSystemGameHooks* pHooks = g_pSystemHooks.load();
+  if (pHooks != nullptr) {
+    pHooks->stopping(uiAddress);
+  }
+  writeReportToStandardError();
+  if (pHooks != nullptr && pCause != nullptr) {
+    pHooks->endForCondition(*pCause);
+  }
+  fault(uiAddress);
 }
 
 }  // namespace
@@ -88,59 +95,27 @@ ClSystemGameHooks& KvGetSystemGameHooks() {
   return *pHooks;
 }
 
-KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding) { return g_pConditionEnding.exchange(pEnding); }
+void KvStop(u32 uiAddress) { stop(uiAddress, nullptr); }
 
-void KvStop(u32 uiAddress) {
-  callStopHook(uiAddress);
-  writeReportToStandardError();
-  fault(uiAddress);
-}
+void KvStopForCondition(E_KV_STOP_CAUSE eCause) { stop(gc_uiSTOP_FATAL, &eCause); }
 
-void KvStopForCondition(E_KV_STOP_CAUSE eCause) {
-  callStopHook(gc_uiSTOP_FATAL);
-  writeReportToStandardError();
-  if (KvConditionEnding pEnding = g_pConditionEnding.load()) {
-    pEnding(eCause);
+void KvReportF(E_KV_REPORT eKind, const char* pFile, i32 iLine, const char* pFormat, ...) {
+  char szMessage[gc_FORMATTED_MESSAGE_SIZE];
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(szMessage, sizeof(szMessage), pFormat, args);
+  va_end(args);
+  if (eKind == E_KV_REPORT_ASSERTION) {
+    reportAssertion(szMessage, pFile, iLine);
+    KvStop(gc_uiSTOP_ASSERTION);
   }
-  fault(gc_uiSTOP_FATAL);
-}
-
-void KvReportAssertionF(const char* pFile, i32 iLine, const char* pFormat, ...) {
-  char szMessage[gc_FORMATTED_MESSAGE_SIZE];
-  va_list args;
-  va_start(args, pFormat);
-  std::vsnprintf(szMessage, sizeof(szMessage), pFormat, args);
-  va_end(args);
-  reportAssertion(szMessage, pFile, iLine);
-  KvStop(gc_uiSTOP_ASSERTION);
-}
-
-void KvReportFatalErrorF(const char* pFile, i32 iLine, const char* pFormat, ...) {
-  char szMessage[gc_FORMATTED_MESSAGE_SIZE];
-  va_list args;
-  va_start(args, pFormat);
-  std::vsnprintf(szMessage, sizeof(szMessage), pFormat, args);
-  va_end(args);
+  if (eKind == E_KV_REPORT_DATA_REFUSAL && KvGetLastProblem()[0] != '\0') {
+    const size_t uiLength = std::strlen(szMessage);
+    std::snprintf(szMessage + uiLength, sizeof(szMessage) - uiLength, ": %s", KvGetLastProblem());
+  }
   reportFatalError(szMessage, pFile, iLine);
-  KvStop(gc_uiSTOP_FATAL);
-}
-
-void KvReportDataErrorF(const char* pFile, i32 iLine, const char* pFormat, ...) {
-  char szMessage[gc_FORMATTED_MESSAGE_SIZE];
-  va_list args;
-  va_start(args, pFormat);
-  std::vsnprintf(szMessage, sizeof(szMessage), pFormat, args);
-  va_end(args);
-  reportFatalError(szMessage, pFile, iLine);
+  if (eKind == E_KV_REPORT_FATAL) {
+    KvStop(gc_uiSTOP_FATAL);
+  }
   KvStopForCondition(E_KV_STOP_CAUSE_DATA);
-}
-
-void KvReportDataRefusalF(const char* pFile, i32 iLine, const char* pFormat, ...) {
-  char szWhat[gc_FORMATTED_MESSAGE_SIZE];
-  va_list args;
-  va_start(args, pFormat);
-  std::vsnprintf(szWhat, sizeof(szWhat), pFormat, args);
-  va_end(args);
-  const char* pReason = KvGetLastProblem();
-  KvReportDataErrorF(pFile, iLine, "%s%s%s", szWhat, pReason[0] != '\0' ? ": " : "", pReason);
 }

@@ -10,11 +10,13 @@
 //
 // A stop for a condition outside the program (KV_DATA_FATALF: a data file it cannot go on without is missing or
 // damaged; KvStopForCondition: the display or the graphics device cannot be had at start-up) is no programming
-// error: once reported it ends the process through the condition ending that the program body installs (it tells
-// the user and exits with a code, no crash report); without one it faults as any fatal error.
+// error: once reported it ends the process through the system hooks' ending (ClSystemGameHooks::endForCondition;
+// the game's passes it to the program body, which tells the user and exits with a code, no crash report); when
+// that returns it faults as any fatal error.
 //
-// Before the fault a stop tells the installed system hooks (ClSystemGameHooks::stopping, where tests throw and
-// tools end with the report); returning does not cancel the stop: the real fault follows. Any thread may report; reports take no lock.
+// Every stop takes one path: it tells the installed system hooks (ClSystemGameHooks::stopping, where tests throw
+// and tools end with the report), writes the report on the standard error, lets the hooks end a condition stop,
+// and faults; returning from a hook does not cancel the stop. Any thread may report; reports take no lock.
 #pragma once
 
 #include "Corvane/ADT/KvSystem.h"
@@ -38,7 +40,7 @@ void KvCheckPointer(const volatile void* pPointer);
 // The most recent report (empty until the first). Read by the crash handler.
 const char* KvGetLastMessage();
 
-// Stops: calls the stop hook when one is set, then faults by writing a zero byte to uiAddress.
+// Stops: tells the system hooks when they are installed, then faults by writing a zero byte to uiAddress.
 [[noreturn]] void KvStop(u32 uiAddress);
 
 // Why a stop for a condition outside the program happened.
@@ -46,15 +48,20 @@ enum E_KV_STOP_CAUSE : u32 {
   E_KV_STOP_CAUSE_DATA = 0,      // a data file is missing or damaged
   E_KV_STOP_CAUSE_START_UP = 1,  // the display, the window or the graphics device cannot be had
 };
-// Stops for a condition outside the program whose fatal report is already written: calls the stop hook with
-// gc_uiSTOP_FATAL, writes the report on the standard error, then calls the condition ending, which does not
-// return; without one, faults as KvStop(gc_uiSTOP_FATAL).
+// Stops for a condition outside the program whose fatal report is already written: as KvStop(gc_uiSTOP_FATAL),
+// with the system hooks' ending (ClSystemGameHooks::endForCondition) called with the cause before the fault.
 [[noreturn]] void KvStopForCondition(E_KV_STOP_CAUSE eCause);
-// The condition ending, called with the cause; the report is KvGetLastMessage(). It must end the process.
-// Returns the previous ending.
-typedef void (*KvConditionEnding)(E_KV_STOP_CAUSE eCause);
-KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding);
 
+// What a formatted report is: the stop it makes and how its report begins.
+enum E_KV_REPORT : u32 {
+  E_KV_REPORT_ASSERTION = 0,     // "Assertion: [..]", the assertion's stop
+  E_KV_REPORT_FATAL = 1,         // "FATAL ERROR: ..", the fatal stop
+  E_KV_REPORT_DATA = 2,          // as a fatal error, ending through the data condition (E_KV_STOP_CAUSE_DATA)
+  E_KV_REPORT_DATA_REFUSAL = 3,  // as E_KV_REPORT_DATA, the reason the loader printed (KvGetLastProblem) added
+};
+// The message formatted (printf style) into a 2047-character buffer, reported and stopped as eKind says.
+[[noreturn]] void KvReportF(E_KV_REPORT eKind, const char* pFile, i32 iLine, const char* pFormat, ...)
+    __attribute__((format(printf, 4, 5)));
 
 // Assertion with the condition's source text as the message.
 #define KV_ASSERT(cond)                                                   \
@@ -78,7 +85,7 @@ KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding);
 #define KV_ASSERTF(cond, ...)                                             \
   do {                                                                    \
     if (!(cond)) [[unlikely]] {                                           \
-      KvReportAssertionF(__FILE__, __LINE__, __VA_ARGS__);                \
+      KvReportF(E_KV_REPORT_ASSERTION, __FILE__, __LINE__, __VA_ARGS__);  \
     }                                                                     \
   } while (0)
 
@@ -90,7 +97,7 @@ KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding);
   } while (0)
 
 // Fatal error whose message is formatted (printf style) into a 2047-character buffer.
-#define KV_FATALF(...) KvReportFatalErrorF(__FILE__, __LINE__, __VA_ARGS__)
+#define KV_FATALF(...) KvReportF(E_KV_REPORT_FATAL, __FILE__, __LINE__, __VA_ARGS__)
 
 // Fatal error with a fixed message for a condition outside the program (see KvStopForCondition).
 #define KV_FATAL_CONDITION(cause, msg)                                    \
@@ -101,7 +108,7 @@ KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding);
 
 // Fatal error for a data file that is missing or damaged, reported as KV_FATALF (the message names the file);
 // it ends the program through the condition ending (E_KV_STOP_CAUSE_DATA).
-#define KV_DATA_FATALF(...) KvReportDataErrorF(__FILE__, __LINE__, __VA_ARGS__)
+#define KV_DATA_FATALF(...) KvReportF(E_KV_REPORT_DATA, __FILE__, __LINE__, __VA_ARGS__)
 
 // Ends the game through the data stop when the loader run by load answers false (or null): the formatted text names
 // the file, and the reason its loader printed (KvPrintProblem) during the load follows it.
@@ -109,15 +116,6 @@ KvConditionEnding KvSetConditionEnding(KvConditionEnding pEnding);
   do {                                                                    \
     KvForgetLastProblem();                                                \
     if (!(load)) [[unlikely]] {                                           \
-      KvReportDataRefusalF(__FILE__, __LINE__, __VA_ARGS__);              \
+      KvReportF(E_KV_REPORT_DATA_REFUSAL, __FILE__, __LINE__, __VA_ARGS__); \
     }                                                                     \
   } while (0)
-
-[[noreturn]] void KvReportDataRefusalF(const char* pFile, i32 iLine, const char* pFormat, ...)
-    __attribute__((format(printf, 3, 4)));
-[[noreturn]] void KvReportAssertionF(const char* pFile, i32 iLine, const char* pFormat, ...)
-    __attribute__((format(printf, 3, 4)));
-[[noreturn]] void KvReportFatalErrorF(const char* pFile, i32 iLine, const char* pFormat, ...)
-    __attribute__((format(printf, 3, 4)));
-[[noreturn]] void KvReportDataErrorF(const char* pFile, i32 iLine, const char* pFormat, ...)
-    __attribute__((format(printf, 3, 4)));

@@ -1,4 +1,5 @@
-// What the system layer asks of the game: the rows of its job types, and its word before the program stops.
+// What the system layer asks of the game: the rows of its job types, its word before the program stops, and the
+// end of a stop for a condition outside the program.
 // The game implements ClSystemGameHooks and installs it with KvSetSystemGameHooks from main(), before the engine
 // starts; every answer is required. Programs that run the engine without the game (tools, tests) install their
 // own.
@@ -7,6 +8,7 @@
 #include "Corvane/System/KvTypes.h"
 
 struct ClJobType;
+enum E_KV_STOP_CAUSE : u32;
 
 class ClSystemGameHooks {
  public:
@@ -18,6 +20,11 @@ class ClSystemGameHooks {
   // KvGetLastMessage()). Returning does not cancel the stop: the fault follows. A program may end here itself
   // (a tool printing the report) or throw (tests).
   virtual void stopping(u32 uiStopAddress) = 0;
+  // A stop for a condition outside the program (KvStopForCondition: a data file missing or damaged, no display or
+  // graphics device), after stopping and once the report is on the standard error: the program tells the user and
+  // ends the process here (the game passes it to the program body's endForCondition). Returning lets the fault
+  // follow.
+  virtual void endForCondition(E_KV_STOP_CAUSE eCause) = 0;
 };
 
 // Installs the hooks (not owned; they live for the program). Until a program installs them a stop faults

@@ -2,6 +2,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Animation/ClAnimator.h"
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/KvDebug.h"
@@ -11,10 +12,10 @@
 #include "Corvane/UI/ClWidget.h"
 #include "Corvane/UI/KvUIPropertyNames.h"
 
-u32 g_bSplashCanSkip = 1;
-f32 g_fMovieVolume = 1.0f;
-
 namespace {
+
+bool g_bSplashCanSkip = true;
+f32 g_fMovieVolume = 1.0f;
 
 const SWidgetPropertyName gc_TIME_UNTIL_FADEOUT("timeUntilFadeout");
 const SWidgetPropertyName gc_TIME_UNTIL_CAN_SKIP("timeUntilCanSkip");
@@ -75,6 +76,9 @@ bool countDownAndReady(ClWidget* pWidget) {
   return pWidget->mp_bTransitionDone && !pWidget->mp_bTransitioningOut;
 }
 
+// The demo build's splash order, from the development setting "DEMO_MODE" (no settings: not a demo).
+bool isDemoMode() { return ClDevINI::mp_bInitialized && ClDevINI::getInt("DEMO_MODE") > 0; }
+
 // Whether a splash of its own widgets has run its time: skipped once skipping is allowed, or timed out.
 bool timedSplashIsOver(const ClWidget* pWidget) {
   if (isSet(pWidget, gc_USER_SKIPPED_THIS) && pWidget->getFloat(gc_TIME_UNTIL_CAN_SKIP) <= KV_ZERO) {
@@ -84,6 +88,14 @@ bool timedSplashIsOver(const ClWidget* pWidget) {
 }
 
 }  // namespace
+
+void splashSetCanSkip(bool bCanSkip) { g_bSplashCanSkip = bCanSkip; }
+
+bool splashCanSkip() { return g_bSplashCanSkip; }
+
+void splashSetMovieVolume(f32 fVolume) { g_fMovieVolume = fVolume; }
+
+f32 splashMovieVolume() { return g_fMovieVolume; }
 
 void splashStart(ClWidget* pWidget, f32 fTimeUntilFadeout, f32 fTimeUntilCanSkip) {
   KV_ASSERT_MSG(pWidget, "pWidget");
@@ -149,7 +161,7 @@ void systemSplashCheckForSkip(ClWidget* pWidget, WidgetEventProcedureCall*) {
 
 void systemDemoOrNotSplashCheckForSkip(ClWidget* pWidget, WidgetEventProcedureCall*) {
   if (countDownAndReady(pWidget) && timedSplashIsOver(pWidget)) {
-    switchTo(pWidget, g_bDemoMode ? gc_NEXT_SCREEN_ID_ALT : gc_NEXT_SCREEN_ID);
+    switchTo(pWidget, isDemoMode() ? gc_NEXT_SCREEN_ID_ALT : gc_NEXT_SCREEN_ID);
   }
 }
 

@@ -6,11 +6,11 @@
 // run its time, was skipped or its movie ended, the skip request, and systemSplashSkip, which does nothing.
 //
 // Widget properties: FLOAT "timeUntilFadeout" and "timeUntilCanSkip" (seconds, counted down by the system clock's
-// frame time while g_bSplashCanSkip is set, never clamped), BOOL "userSkippedThis" (reset at the start; the data sets
-// it through systemSplashRequestSkip), ASCII "fullScreenFMVName", BOOL "_splashIsFMV" and "_splashFMVFailed", ASCII
+// frame time while splashCanSkip(), never clamped), BOOL "userSkippedThis" (reset at the start; the data sets it
+// through systemSplashRequestSkip), ASCII "fullScreenFMVName", BOOL "_splashIsFMV" and "_splashFMVFailed", ASCII
 // "switcherName" (missing: "TopLevelSwitcher"), ID "nextScreenID" and "nextScreenID_ALT" (a movie that did not start,
-// or the demo flag in systemDemoOrNotSplashCheckForSkip). A missing target switches to ID 0, which ClUI::switchToByHash
-// refuses with its assertion.
+// or, in systemDemoOrNotSplashCheckForSkip, the development setting "DEMO_MODE" above 0). A missing target switches to
+// ID 0, which ClUI::switchToByHash refuses with its assertion.
 //
 // Colours are 0xAARRGGBB; the fades ignore the colour's alpha and run between alpha 0 and 255 of it. Procedures 1-3
 // assert their call data ("pData") and exactly two parameters. Main thread, inside event dispatch.
@@ -21,11 +21,14 @@
 class ClWidget;
 struct WidgetEventProcedureCall;
 
-// Set while the splash timers may run. The load mode clears it in the frame it switches to the splash screens and
-// sets it again once its loading frames pass 5; 1 until then, so splash screens shown by anything else run at once.
-extern u32 g_bSplashCanSkip;
-// The volume (0 to 1) the splash screens play their movies at; the game's options set it.
-extern f32 g_fMovieVolume;
+// Whether the splash timers may run. The load mode stops them in the frame it switches to the splash screens and
+// lets them run again once its loading frames pass 5; they run until then, so splash screens shown by anything else
+// run at once.
+void splashSetCanSkip(bool bCanSkip);
+bool splashCanSkip();
+// The volume (0 to 1, 1 at start) the splash screens play their movies at; the game's volume options set it.
+void splashSetMovieVolume(f32 fVolume);
+f32 splashMovieVolume();
 
 // Registers the splash procedures with the procedure registry, in their fixed order.
 void registerSplashUIFunctions();

@@ -12,10 +12,6 @@
 #include "Corvane/UI/KvUILayout.h"
 #include "Corvane/UI/KvUIPropertyNames.h"
 
-u32 g_uiTextAlignLeftHash = 0;
-u32 g_uiTextAlignCentreHash = 0;
-u32 g_uiTextAlignRightHash = 0;
-
 namespace {
 
 const SWidgetPropertyName gc_SHADER("shader");
@@ -42,9 +38,9 @@ constexpr u32 gc_uiRGB_MASK = 0x00FFFFFFu;
 }  // namespace
 
 u32 KvTextAlignment(u32 uiAlignHash) {
-  if (uiAlignHash == g_uiTextAlignLeftHash) return gc_uiTEXT_ALIGN_LEFT;
-  if (uiAlignHash == g_uiTextAlignCentreHash) return gc_uiTEXT_ALIGN_CENTRE;
-  if (uiAlignHash == g_uiTextAlignRightHash) return gc_uiTEXT_ALIGN_RIGHT;
+  if (uiAlignHash == gc_uiTEXT_ALIGN_LEFT_HASH) return gc_uiTEXT_ALIGN_LEFT;
+  if (uiAlignHash == gc_uiTEXT_ALIGN_CENTRE_HASH) return gc_uiTEXT_ALIGN_CENTRE;
+  if (uiAlignHash == gc_uiTEXT_ALIGN_RIGHT_HASH) return gc_uiTEXT_ALIGN_RIGHT;
   KV_FATAL("Unspecified text align!");
   return gc_uiTEXT_ALIGN_LEFT;
 }

@@ -3,14 +3,14 @@
 // in from and out to transparent. A text widget keeps its colour in its first colour animator: what that animator
 // shows is what the text is drawn with.
 //
-// Also the pieces every procedure group that draws text shares: the alignment hashes of "L", "C" and "R" (set by
-// the game's registration before any UI data loads), the alignment they name, and the reading of the drawing
-// properties of a text widget.
+// Also the pieces every procedure group that draws text shares: the alignment hashes of "L", "C" and "R", the
+// alignment they name, and the reading of the drawing properties of a text widget.
 //
 // Procedures read the widget properties they need by name; a missing required property stops the program with
 // "Widget [%s] does not specify [%s] attribute ([0x%08X])!". Main thread, inside the UI's tick and render.
 #pragma once
 
+#include "Corvane/ADT/KvStrHashConst.h"
 #include "Corvane/System/KvTypes.h"
 #include "Corvane/UI/ClUI.h"
 
@@ -18,10 +18,10 @@ class ClWidget;
 struct SWidgetPropertyName;
 struct WidgetEventProcedureCall;
 
-// KvStrHash of "L", "C" and "R"; 0 until the game's registration stores them.
-extern u32 g_uiTextAlignLeftHash;
-extern u32 g_uiTextAlignCentreHash;
-extern u32 g_uiTextAlignRightHash;
+// The values of "textAlign": the name hashes of "L", "C" and "R".
+inline constexpr u32 gc_uiTEXT_ALIGN_LEFT_HASH = KvStrHashConst("L");
+inline constexpr u32 gc_uiTEXT_ALIGN_CENTRE_HASH = KvStrHashConst("C");
+inline constexpr u32 gc_uiTEXT_ALIGN_RIGHT_HASH = KvStrHashConst("R");
 
 // The line alignment (1 left, 2 centre, 4 right) a "textAlign" hash names; anything else is the fatal
 // "Unspecified text align!" (left when the program goes on).

@@ -114,7 +114,7 @@ void scrollByPads(ClWidget* pWidget) {
     }
     const SGameInputAction& up = pActions[gc_iUI_ACTION_UP];
     const SGameInputAction& down = pActions[gc_iUI_ACTION_DOWN];
-    if (g_iInputBlockedCounter == 0) {
+    if (!ClGameStateMgr::isInputBlocked()) {
       if (held(up, uiCur) && !held(up, 1 - uiCur)) systemTextFileScrollUp(pWidget, nullptr);
       if (held(down, uiCur) && !held(down, 1 - uiCur)) systemTextFileScrollDown(pWidget, nullptr);
     }

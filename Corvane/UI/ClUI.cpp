@@ -19,7 +19,6 @@
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/KvUIPropertyNames.h"
 
-u32 g_bDemoMode = 0;
 u32 ClUI::mp_bInitialized = 0;
 ClDynamicHashTable ClUI::mp_MasterWidgetList;
 SWidgetFocus ClUI::mp_aFocus[gc_iMAX_FOCUS_ENTRIES] = {};

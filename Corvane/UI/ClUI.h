@@ -163,9 +163,6 @@ inline constexpr i32 gc_iUI_ACTION_ALT2 = 21;
 inline constexpr i32 gc_iUI_ACTION_BACK = 22;
 inline constexpr i32 gc_iUI_ACTION_START = 23;
 
-// The demo flag: set at start-up when the development setting "DEMO_MODE" is above 0; the splash screens read it.
-extern u32 g_bDemoMode;
-
 class ClUI {
  public:
   // --- Start and end ---

@@ -46,7 +46,7 @@ bool isAbove(f32 fValue) { return fValue > gc_fACTION_PRESSED_THRESHOLD; }
 // before the input manager has made the pad's actions.
 bool edgeHappened(u32 uiHardwarePad, const SPadEvent& event) {
   const SGameInputAction* pActions = ClInputManager::m_apGameSpecificInputs[uiHardwarePad];
-  if (g_iInputBlockedCounter != 0 || pActions == nullptr || event.iAction >= ClInputManager::getActionCount()) {
+  if (ClGameStateMgr::isInputBlocked() || pActions == nullptr || event.iAction >= ClInputManager::getActionCount()) {
     return false;
   }
   const u32 uiCur = ClInputManager::m_uiCurInputFrame & 1u;
@@ -133,7 +133,7 @@ u32 ClUI::mp_bPointerClickMissed = 0;
 
 void ClUI::clickWithPointer() {
   mp_bPointerClickMissed = 0;
-  if (ClPointerTracker::m_bClicked == 0 || g_iInputBlockedCounter != 0) {
+  if (ClPointerTracker::m_bClicked == 0 || ClGameStateMgr::isInputBlocked()) {
     return;
   }
   // The logical pad the mouse's hardware pad 0 stands for.

@@ -44,8 +44,8 @@ WidgetProperty* ClWidget::requireProperty(const char* pName) const {
 WidgetProperty* ClWidget::requireProperty(const SWidgetPropertyName& name) const {
   WidgetProperty* pProp = findProperty(name.mp_uiHash);
   if (pProp == nullptr) [[unlikely]] {
-    KvReportAssertionF(__FILE__, __LINE__, "Widget [%s] does not specify [%s] attribute ([0x%08X])!", getName(),
-                       name.mp_pName, name.mp_uiHash);
+    KvReportF(E_KV_REPORT_ASSERTION, __FILE__, __LINE__, "Widget [%s] does not specify [%s] attribute ([0x%08X])!",
+              getName(), name.mp_pName, name.mp_uiHash);
   }
   return pProp;
 }

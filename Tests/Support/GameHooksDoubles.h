@@ -36,7 +36,8 @@ struct KvStopped : std::exception {
 void KvThrowingStopHook(u32 uiAddress);
 
 // The system layer's game: no job rows unless set; a stop runs m_onStop, which throws KvStopped unless a test
-// changed it (null: the real fault follows, see KV_REAL_STOP).
+// changed it (null: the real fault follows, see KV_REAL_STOP); a condition stop then runs m_onCondition (null: the
+// fault follows).
 class ClTestSystemHooks final : public ClSystemGameHooks {
  public:
   ClJobType* gameJobTypes(i32* piCount) override {
@@ -46,10 +47,14 @@ class ClTestSystemHooks final : public ClSystemGameHooks {
   void stopping(u32 uiStopAddress) override {
     if (m_onStop) m_onStop(uiStopAddress);
   }
+  void endForCondition(E_KV_STOP_CAUSE eCause) override {
+    if (m_onCondition) m_onCondition(eCause);
+  }
 
   ClJobType* m_pJobTypes = nullptr;
   i32 m_iNumJobTypes = 0;
   std::function<void(u32)> m_onStop;
+  std::function<void(E_KV_STOP_CAUSE)> m_onCondition;
 };
 
 // The input manager's game: makes no mappers unless m_createMappers is set; counts the pad tester's calls.
@@ -69,9 +74,9 @@ class ClTestInputHooks final : public ClInputGameHooks {
 
 // The graphics side of the engine layer's game, one object for its four interfaces, answering as a program
 // without a game does: no UI, not the action mode, the close allowed, the pointer following every move, a text's
-// key as its text, nothing drawn, and a start-up that cannot go on ends with the condition stop. Suites derive
-// from it to script the frame or record the window's questions (Tests/Support/GraphicsTestSupport.h) and install
-// theirs with KvTestSetGraphicsHooks.
+// key as its text, nothing drawn, a start-up that cannot go on ending with the condition stop, and counting the
+// sound sources the bank loader reports. Suites derive from it to script the frame or record the window's questions
+// (Tests/Support/GraphicsTestSupport.h) and install theirs with KvTestSetGraphicsHooks.
 class ClTestGraphicsHooks : public ClWindowGameHooks,
                             public ClVideoPlayerHooks,
                             public ClFrameGameHooks,
@@ -103,11 +108,17 @@ class ClTestGraphicsHooks : public ClWindowGameHooks,
   void platformLostFocus() override {}
   void platformRegainedFocus() override {}
   void loadShaders() override {}
+  void soundSourceLoaded(const SPrerenderedCue* /*pCue*/, u32 /*bFromArchive*/, u32 /*bResident*/,
+                         u32 /*bSucceeded*/, u64 /*uiBytes*/) override {
+    ++m_iSoundSourcesLoaded;
+  }
   bool hasUITextureBeenLoaded(const char* /*pName*/) override { return false; }
   void renderAspectFitQuad(const SRenderSignature* /*pSignature*/, u32 /*uiColor*/, f32 /*fX*/, f32 /*fY*/,
                            f32 /*fWidth*/, f32 /*fHeight*/) override {}
   void releaseUIDeviceObjects() override {}
   void createUIDeviceObjects() override {}
+
+  i32 m_iSoundSourcesLoaded = 0;
 };
 
 // Installs the given objects (not owned) as the window, video, frame and UI-render hooks; null: the default double.

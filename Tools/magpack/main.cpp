@@ -84,6 +84,7 @@ class CToolSystemHooks final : public ClSystemGameHooks {
     std::fprintf(stderr, "magpack: the engine stopped:\n%s", KvGetLastMessage());
     std::_Exit(1);
   }
+  void endForCondition(E_KV_STOP_CAUSE /*eCause*/) override {}
 };
 CToolSystemHooks g_toolHooks;
 

@@ -1,4 +1,5 @@
 #include "Code/GameModes/ClGame.h"
+#include "Code/Input/GAMEInputActions.h"
 #include "Code/Input/GAMEInputHooks.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/UI/ClUI.h"
@@ -180,7 +181,7 @@ TEST_F(GameTopLevel, StartUpAndShutdownRunInTheirOrder) {
   for (const SStepProbe& probe : gc_aFirstStageProbes) {
     EXPECT_TRUE(probe.pfnUp()) << probe.pStep << " is not up after start-up";
   }
-  EXPECT_EQ(ClInputManager::getActionCount(), gc_iNUM_GAME_INPUT_ACTIONS);
+  EXPECT_EQ(ClInputManager::getActionCount(), NUM_E_GAME_ACTION);
   EXPECT_EQ(ClGraphics::hasGraphicsOption("VSYNC"), 1);
   EXPECT_EQ(ClGame::shutDown(), 1);
   for (const SStepProbe& probe : gc_aFirstStageProbes) {
@@ -282,26 +283,6 @@ TEST_F(GameTopLevel, RandomSeedFromTheSettingsReplaysTheSameSequence) {
   EXPECT_TRUE(KvRandomIsSeeded());
   ClGame::shutDown();
   ClMutexLock::shutdownPool();
-}
-
-// "DEMO_MODE" above 0 turns the demo flag on; 0 or absent leaves it as it was.
-TEST_F(GameTopLevel, DemoModeSettingTurnsTheDemoFlagOn) {
-  struct SCase {
-    const char* pSettings;
-    u32 bBefore;
-    u32 bAfter;
-  };
-  const SCase aCases[] = {{"DEMO_MODE 1\n", 0, 1}, {"DEMO_MODE 0\n", 0, 0}, {"", 0, 0}, {"DEMO_MODE 0\n", 1, 1}};
-  for (const SCase& c : aCases) {
-    SCOPED_TRACE(c.pSettings);
-    writeSettings(c.pSettings);
-    g_bDemoMode = c.bBefore;
-    ClGame::startUp();
-    EXPECT_EQ(g_bDemoMode, c.bAfter);
-    ClGame::shutDown();
-    ClMutexLock::shutdownPool();
-  }
-  g_bDemoMode = 0;
 }
 
 // "PAD_MONKEY" above 0 puts the pad tester behind the input layer; otherwise it stays dormant.

@@ -93,9 +93,9 @@ TEST_F(GameAudio, TheGamePlaysItsSampleBankOnTheDevice) {
   ClAudioManager::playCue(KvStrHash("VoiceLine"));
   EXPECT_TRUE(framesUntil([] {
     ClGame::tickClocks(0.016f);
-    return g_aAudioCategories[1].m_fDuckVolume < 0.5f;
+    return ClAudioManager::getCategory(E_AUDIO_CATEGORY_MUSIC).m_fDuckVolume < 0.5f;
   }));
-  EXPECT_EQ(g_aAudioCategories[0].m_fDuckVolume, 1.0f);
+  EXPECT_EQ(ClAudioManager::getCategory(E_AUDIO_CATEGORY_MASTER).m_fDuckVolume, 1.0f);
   // The effects end by themselves; the held music stays.
   EXPECT_TRUE(framesUntil([] { return ClAudioManager::getActiveCueCount() == 1; }));
   // Focus lost outside the action mode pauses the sound; focus regained resumes it.

@@ -6,12 +6,14 @@
 // the scene each time. The level opens on the how-to-play pages, which the
 // tester leaves as a player does; the times count from there. Without the
 // tester, the pages themselves, readable over the level's held fade-in, and
-// the pause menu over the start banner, the banner under it.
+// the pause menu and the options opened from it over the start banner, the
+// banner under them.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
+#include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClWidget.h"
@@ -75,13 +77,31 @@ TEST_F(ActionScreens, HowToPlayAndPauseOverTheFirstLevelsFadeAndBanner) {
     ClGame::tickFrame(1.0f / 60.0f);
   expectMatchesReference(readBackBuffer(), "ActionHowToPlay");
   ASSERT_TRUE(leaveHowToPlayPages());
-  // The fade-in's second, then half a second of the start banner.
+  // The fade-in's second, then half a second of the start banner, which stays
+  // while the game is paused: the pause menu over it, then the options that
+  // the pause menu's button opens, each with the banner under it.
   for (int i = 0; i < 90; ++i)
     ClGame::tickFrame(1.0f / 60.0f);
-  g_gameModeAction.pauseGame();
-  for (int i = 0; i < 40; ++i)
-    ClGame::tickFrame(1.0f / 60.0f);
-  expectMatchesReference(readBackBuffer(), "ActionPauseOverBanner");
+  const struct {
+    void (*pfnOpen)();
+    const char *pScreen;
+    const char *pReference;
+  } aScreens[] = {
+      {[] { g_gameModeAction.pauseGame(); }, "Pause", "ActionPauseOverBanner"},
+      {[] {
+         ClUI::getWidget("PauseOptionsButton")->callEvent(KvStrHash("onClick"));
+       },
+       "Options", "ActionOptionsOverBanner"}};
+  for (const auto &screen : aScreens) {
+    SCOPED_TRACE(screen.pReference);
+    screen.pfnOpen();
+    for (int i = 0; i < 40; ++i)
+      ClGame::tickFrame(1.0f / 60.0f);
+    ASSERT_EQ(ClUI::getWidget("TopLevelSwitcher")->getActiveSwitchedChild(),
+              ClUI::getWidget(screen.pScreen));
+    ASSERT_NE(g_bStartBanner, 0);
+    expectMatchesReference(readBackBuffer(), screen.pReference);
+  }
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 

@@ -92,9 +92,20 @@ void PrintTo(const SLevelEnd& c, std::ostream* pOut) {
   *pOut << levelEndName(::testing::TestParamInfo<SLevelEnd>(c, 0)) << " x" << c.iEnds;
 }
 
+// The story levels are a check of the data, which the sanitizers have nothing to add to: their builds play the
+// first and last level of each chapter and the three that a trailing enemy once held open.
 std::vector<SLevelEnd> everyLevel() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const bool bSanitized = true;
+#else
+  const bool bSanitized = false;
+#endif
   std::vector<SLevelEnd> cases;
-  for (i32 i = 0; i < 24; ++i) cases.push_back({0, i / 8, i % 8, 1});
+  for (i32 i = 0; i < 24; ++i) {
+    const i32 iLevel = i % 8;
+    if (bSanitized && iLevel != 0 && iLevel != 7 && i != 3 && i != 5) continue;
+    cases.push_back({0, i / 8, iLevel, 1});
+  }
   cases.push_back({1, 0, 0, 2});
   cases.push_back({6, 0, 0, 1});
   cases.push_back({3, 0, 0, 1});

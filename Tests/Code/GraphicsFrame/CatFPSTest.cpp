@@ -248,13 +248,13 @@ TEST_F(CatFPS, PausingOnStartSwapsTheMappersOnceAndRepeatedRunsKeepTheStackBalan
   SGameInputAction& start = ClInputManager::getActions(0)[12];
   start.mp_afValues[ClInputManager::m_uiCurInputFrame] = 1.0f;
   start.mp_afValues[1 - ClInputManager::m_uiCurInputFrame] = 0.0f;
-  g_iInputBlockedCounter = 0;
+  ClGameStateMgr::blockInput(0);
   m.tick(gc_fDT);
   EXPECT_EQ(GAMEGetRootValue("PauseFromCatFPS", 0), 1);
   EXPECT_EQ(GAMEGetRootValue("PauseGame", 0), 1);
   EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperMenus);
   const f32 fPhase = m.m_fPhaseTime;
-  g_iInputBlockedCounter = 0;
+  ClGameStateMgr::blockInput(0);
   m.tick(gc_fDT);
   EXPECT_EQ(ClGameStateMgr::getInputMapperCount(0), iDepth) << "no second pause";
   EXPECT_EQ(m.m_fPhaseTime, fPhase);

@@ -65,6 +65,8 @@
 #include "Tests/Support/GameHooksDoubles.h"
 #include "Code/System/GAMEGameHooks.h"
 #include "Code/UI/GAMEScreenPause.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 
 inline constexpr int gc_iWIDTH = 960;
 inline constexpr int gc_iHEIGHT = 540;

@@ -37,6 +37,7 @@
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/KvUILayout.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEInGameUI.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClRenderTargetMgr.h"
@@ -315,7 +316,7 @@ TEST_F(GameFrontEnd, LoadModeLoadsEverySampleAssetAndTheFrontEndOpensTheMenus) {
   EXPECT_EQ(g_ePreviousGameMode, E_GAME_MODE_LOAD);
   EXPECT_EQ(g_pCurrentGameMode, &g_gameModeFrontEnd);
   EXPECT_EQ(g_iLoadUIStep, gc_iNUM_LOAD_UI_STEPS);
-  EXPECT_EQ(g_pAudioLoadCallback, nullptr) << "the progress callback is the load mode's only";
+  EXPECT_EQ(g_gameModeLoad.m_bPumpsSoundLoads, 0u) << "the sound bank's progress is the load mode's only";
   // The menus' own camera is registered and shown on channel 0.
   ASSERT_NE(g_gameModeFrontEnd.mp_camera, nullptr);
   EXPECT_EQ(g_aTVChannels[0].m_pBlendStartCamera, g_gameModeFrontEnd.mp_camera);
@@ -324,10 +325,12 @@ TEST_F(GameFrontEnd, LoadModeLoadsEverySampleAssetAndTheFrontEndOpensTheMenus) {
   EXPECT_EQ(ClCameraMgr::mp_uiNumCameras, 2);
   // The categories' volumes from the profile's options as the load mode found them.
   ASSERT_NE(g_pPlayerProfileData, nullptr);
-  EXPECT_FLOAT_EQ(g_aAudioCategories[0].m_fVolume, static_cast<f32>(g_pPlayerProfileData->m_iMasterVolume) * 0.01f);
-  EXPECT_FLOAT_EQ(g_aAudioCategories[1].m_fVolume, static_cast<f32>(g_pPlayerProfileData->m_iMusicVolume) * 0.01f);
-  for (int i : {2, 3}) {
-    EXPECT_FLOAT_EQ(g_aAudioCategories[i].m_fVolume,
+  EXPECT_FLOAT_EQ(ClAudioManager::getCategory(E_AUDIO_CATEGORY_MASTER).m_fVolume,
+                  static_cast<f32>(g_pPlayerProfileData->m_iMasterVolume) * 0.01f);
+  EXPECT_FLOAT_EQ(ClAudioManager::getCategory(E_AUDIO_CATEGORY_MUSIC).m_fVolume,
+                  static_cast<f32>(g_pPlayerProfileData->m_iMusicVolume) * 0.01f);
+  for (int i : {E_AUDIO_CATEGORY_EFFECTS, E_AUDIO_CATEGORY_VOICE}) {
+    EXPECT_FLOAT_EQ(ClAudioManager::getCategory(i).m_fVolume,
                     static_cast<f32>(g_pPlayerProfileData->m_iSoundEffectVolume) * 0.01f) << i;
   }
   // The sample flip books that the load mode's list or the backgrounds' image animations name are registered; the
@@ -389,7 +392,8 @@ TEST_F(GameFrontEnd, LoadModeLoadsEverySampleAssetAndTheFrontEndOpensTheMenus) {
   EXPECT_EQ(musicPausedAfterMessages(), 0);
 }
 
-// The progress callback: a count of 0 counts 128 KiB, and a loading frame runs each time 5 MiB have been counted.
+// The sound bank's progress, as the loader reports it to the game's frame hooks: while the load mode loads, a count of
+// 0 counts 128 KiB, and a loading frame runs each time 5 MiB have been counted; outside it nothing is counted.
 TEST_F(GameFrontEnd, ProgressCallbackRunsALoadingFrameEveryFiveMebibytes) {
   struct SCase {
     const char* pName;
@@ -407,14 +411,19 @@ TEST_F(GameFrontEnd, ProgressCallbackRunsALoadingFrameEveryFiveMebibytes) {
   };
   // As inside a loading step: the frame's geometry has begun, and the mode's own frame ends it.
   ClDynamicGeometry::beginFrame();
+  g_gameModeLoad.m_bPumpsSoundLoads = 1;
   for (const SCase& c : aCases) {
     SCOPED_TRACE(c.pName);
     g_uBytesSinceLoadingFrame = 0;
     const u64 uBefore = g_uLoadingFramesRun;
-    for (u64 uBytes : c.counts) ClGameModeLoad::pumpLoading(0, nullptr, 1, 1, 1, uBytes, 0);
+    for (u64 uBytes : c.counts) KvFrameGameHooks().soundSourceLoaded(nullptr, 1, 1, 1, uBytes);
     EXPECT_EQ(g_uLoadingFramesRun - uBefore, c.uFrames);
     EXPECT_EQ(g_uBytesSinceLoadingFrame, c.uLeft);
   }
+  g_gameModeLoad.m_bPumpsSoundLoads = 0;
+  g_uBytesSinceLoadingFrame = 0;
+  KvFrameGameHooks().soundSourceLoaded(nullptr, 1, 1, 1, gc_uLOADING_FRAME_BYTES);
+  EXPECT_EQ(g_uBytesSinceLoadingFrame, 0u);
   ClGraphics::updateAndEndFrame();
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
@@ -473,7 +482,7 @@ TEST_F(GameFrontEnd, ReturnToTheTitleResetsTheScreensAndTheVolumes) {
   EXPECT_EQ(g_pPlayerProfileData->m_iMusicVolume, 80);
   EXPECT_EQ(g_pPlayerProfileData->m_iSoundEffectVolume, 80);
   EXPECT_EQ(g_pPlayerProfileData->m_iMasterVolume, 80);
-  for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(g_aAudioCategories[i].m_fVolume, 0.8f) << i;
+  for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(ClAudioManager::getCategory(i).m_fVolume, 0.8f) << i;
   // The switches run their transitions: frames until the screens have come in.
   ClWidget* pHowToPlay = ClUI::getWidget("HowToPlaySwitcher");
   for (int i = 0; i < 120 && pHowToPlay->getActiveSwitchedChild() != ClUI::getWidget("HowToPlayInactive"); ++i) {
@@ -506,14 +515,14 @@ TEST_F(GameSkipUI, FrontEndAsksForTheActionMode) {
 
 // The splash path: the sequence runs to its end while the UI loads, and the front end follows.
 TEST_F(GameFrame, SplashPathRunsToTheFrontEnd) {
-  EXPECT_EQ(g_bSplashCanSkip, 0u);
+  EXPECT_FALSE(splashCanSkip());
   ASSERT_GT(ticksUntilFrontEnd(3000), 0);
   EXPECT_EQ(g_ePreviousGameMode, E_GAME_MODE_LOAD);
   EXPECT_EQ(g_iLoadUIStep, gc_iNUM_LOAD_UI_STEPS);
   // The movie that would end the sequence is not there, so the splash has ended by the time the UI has loaded: the
   // mode finishes in that tick, before the splash could be skipped.
   EXPECT_EQ(g_gameModeLoad.m_iFramesSinceUILoaded, 0);
-  EXPECT_EQ(g_bSplashCanSkip, 0u);
+  EXPECT_FALSE(splashCanSkip());
   EXPECT_EQ(ClUI::getWidget("SplashSwitcher")->getActiveSwitchedChild(), ClUI::getWidget("SplashInactive"));
 }
 
@@ -576,7 +585,7 @@ TEST_F(GameFrontEnd, PromptsFollowTheLastDeviceUsed) {
     SCOPED_TRACE(c.pName);
     ClInputManager::tick();
     ClInputManager::tick();
-    ASSERT_EQ(g_iInputBlockedCounter, 0);
+    ASSERT_EQ(ClGameStateMgr::getInputBlockedFrames(), 0);
     g_bShowKeyboardPrompts = c.bStartPrompts;
     if (c.bKey) ClInputHWtoKv::mp_auiKeyStates[KvKeyIndexFromScanCode(gc_uiSCAN_DOWN)] = E_KEY_DOWN;
     if (c.bPad) ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_A] = 1.0f;

@@ -30,7 +30,7 @@ TEST_F(GamePlayerFrame, APunchLandsOnAThug) {
   spawnSampleEnemies();
   ClEntityEnemy* pThug = spawn("EnemyThug", 128.0f, 1);
   frames(2);
-  press(E_PLAYER_COMMAND_HIGH_PUNCH);
+  press(E_GAME_ACTION_HIGH_PUNCH);
   frames(1);
   EXPECT_EQ(m_pPlayer->m_eState, E_PLAYER_STATE_HIGH_PUNCH);
   frames(7);
@@ -46,7 +46,7 @@ TEST_F(GamePlayerFrame, TheCrossbowShootsSawblades) {
   spawnSampleEnemies();
   g_iSuperWeaponKind = 1;
   g_fSuperMeter = 1.0f;
-  press(E_PLAYER_COMMAND_SUPER_WEAPON);
+  press(E_GAME_ACTION_SUPER_WEAPON);
   frames(10);
   EXPECT_EQ(m_pPlayer->m_eState, E_PLAYER_STATE_CROSSBOW);
   EXPECT_EQ(m_services.cueCount("SawbladeCrossbowShooting"), 1);
@@ -70,7 +70,7 @@ TEST_P(GamePlayerMagic, TheSpecialIsDrawnOverTheStreet) {
   spawnSampleEnemies();
   g_iMagicKind = c.iKind;
   g_iMagicCharges = 1;
-  press(E_PLAYER_COMMAND_MAGIC);
+  press(E_GAME_ACTION_MAGIC);
   frames(c.iFrames);
   EXPECT_EQ(m_pPlayer->m_eState, c.eState);
   EXPECT_EQ(g_bMagicFreeze, 1);

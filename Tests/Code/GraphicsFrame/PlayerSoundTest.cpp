@@ -76,9 +76,9 @@ TEST_P(GamePlayerSound, TheCueIsHeardInTheFramesAfterTheMove) {
 
 INSTANTIATE_TEST_SUITE_P(
     Moves, GamePlayerSound,
-    ::testing::Values(SSoundCase{"PunchLands", "PlayerHitting", E_PLAYER_COMMAND_HIGH_PUNCH, true, 0},
-                      SSoundCase{"PunchWhiffs", "PlayerWhiff", E_PLAYER_COMMAND_HIGH_PUNCH, false, 0},
-                      SSoundCase{"CrossbowShot", "SawbladeCrossbowShooting", E_PLAYER_COMMAND_SUPER_WEAPON, false, 1}),
+    ::testing::Values(SSoundCase{"PunchLands", "PlayerHitting", E_GAME_ACTION_HIGH_PUNCH, true, 0},
+                      SSoundCase{"PunchWhiffs", "PlayerWhiff", E_GAME_ACTION_HIGH_PUNCH, false, 0},
+                      SSoundCase{"CrossbowShot", "SawbladeCrossbowShooting", E_GAME_ACTION_SUPER_WEAPON, false, 1}),
     [](const ::testing::TestParamInfo<SSoundCase>& info) { return std::string(info.param.pName); });
 
 }  // namespace

@@ -24,9 +24,6 @@ namespace {
 class CMenuHooks : public ClTestUIHooks {
  public:
   void registerGameUIFunctions() override {
-    g_uiTextAlignLeftHash = KvStrHash("L");
-    g_uiTextAlignRightHash = KvStrHash("R");
-    g_uiTextAlignCentreHash = KvStrHash("C");
     registerSystemUIFunctions();
     registerButtonsUIFunctions();
     registerGridUIFunctions();

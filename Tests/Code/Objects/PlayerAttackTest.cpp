@@ -187,12 +187,12 @@ TEST(PlayerAttack, ARepeatedPressCutsThePunchShortAndResolvesAgain) {
   ClPlayerTestWorld world;
   ASSERT_EQ(world.m_error, "");
   ClEntityPlayer& player = world.player();
-  world.press(E_PLAYER_COMMAND_HIGH_PUNCH);
+  world.press(E_GAME_ACTION_HIGH_PUNCH);
   world.step();
   world.step();
   EXPECT_EQ(world.cues("PlayerWhiff"), 1);
   const i32 iVariant = g_aiPunchVariant[0];
-  world.press(E_PLAYER_COMMAND_HIGH_PUNCH);
+  world.press(E_GAME_ACTION_HIGH_PUNCH);
   world.step();
   EXPECT_EQ(player.m_eState, E_PLAYER_STATE_HIGH_PUNCH);
   EXPECT_EQ(player.m_bAttackResolved, 0);

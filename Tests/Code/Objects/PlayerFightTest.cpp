@@ -40,9 +40,9 @@ SFightResult fight(u32 uiSeed, f32 fSeconds) {
   player.m_iHitPoints = 40;  // long enough to see the minute through
   static const char* const s_apTypes[] = {"EnemyThug", "EnemyFast", "EnemyPistol", "EnemyRiot", "EnemyBarrel",
                                           "EnemyGrenadier", "EnemyStomper", "EnemyLeft", "PickupSupportCrate"};
-  static constexpr i32 s_aiPunches[] = {E_PLAYER_COMMAND_HIGH_PUNCH, E_PLAYER_COMMAND_LOW_PUNCH,
-                                        E_PLAYER_COMMAND_UPPERCUT, E_PLAYER_COMMAND_HIGH_PUNCH,
-                                        E_PLAYER_COMMAND_LEFT_PUNCH};
+  static constexpr i32 s_aiPunches[] = {E_GAME_ACTION_HIGH_PUNCH, E_GAME_ACTION_LOW_PUNCH,
+                                        E_GAME_ACTION_UPPERCUT, E_GAME_ACTION_HIGH_PUNCH,
+                                        E_GAME_ACTION_LEFT_PUNCH};
   const f32 dt = 1.0f / 60.0f;
   const i32 iFrames = static_cast<i32>(fSeconds * 60.0f + 0.5f);
   for (i32 iFrame = 0; iFrame < iFrames; ++iFrame) {
@@ -55,18 +55,18 @@ SFightResult fight(u32 uiSeed, f32 fSeconds) {
       world.press(s_aiPunches[(iFrame / 11) % 5]);
     }
     if (iFrame % 150 == 40) {
-      world.press((iFrame / 150) % 2 == 0 ? E_PLAYER_COMMAND_LANE_UP : E_PLAYER_COMMAND_LANE_DOWN);
+      world.press((iFrame / 150) % 2 == 0 ? E_GAME_ACTION_LANE_UP : E_GAME_ACTION_LANE_DOWN);
     }
     if (iFrame == 600 || iFrame == 2000 || iFrame == 2900) {
       g_iSuperWeaponKind = (iFrame / 1000) % 3;
       g_fSuperMeter = 1.0f;
-      world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+      world.press(E_GAME_ACTION_SUPER_WEAPON);
       ++result.m_iSuperWeapons;
     }
     if (iFrame == 1200 || iFrame == 2500 || iFrame == 3300) {
       g_iMagicKind = (iFrame / 1000) % 3;
       g_iMagicCharges = 1;
-      world.press(E_PLAYER_COMMAND_MAGIC);
+      world.press(E_GAME_ACTION_MAGIC);
       ++result.m_iSpecials;
     }
     if (iFrame == 1800) {

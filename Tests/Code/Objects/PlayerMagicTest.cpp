@@ -25,7 +25,7 @@ TEST(PlayerMagic, WithoutAChargeMagicDoesNothing) {
   ClPlayerTestWorld world;
   ASSERT_EQ(world.m_error, "");
   g_iMagicCharges = 0;
-  world.press(E_PLAYER_COMMAND_MAGIC);
+  world.press(E_GAME_ACTION_MAGIC);
   world.step();
   EXPECT_EQ(world.player().m_eState, E_PLAYER_STATE_RUNNING);
   EXPECT_EQ(g_bMagicFreeze, 0);
@@ -33,7 +33,7 @@ TEST(PlayerMagic, WithoutAChargeMagicDoesNothing) {
   g_iGameType = 4;
   g_fTimeLeft = 0.5f;
   world.step();
-  world.press(E_PLAYER_COMMAND_MAGIC);
+  world.press(E_GAME_ACTION_MAGIC);
   world.step();
   EXPECT_EQ(world.player().m_eState, E_PLAYER_STATE_RUNNING) << "refused in a survivor wave's last second";
   EXPECT_EQ(g_iMagicCharges, 1);
@@ -63,7 +63,7 @@ TEST(PlayerMagic, EachSpecialRunsItsTimelineThenHitsAllThreeTimes) {
     ClEntityPlayer& player = world.player();
     g_iMagicKind = c.iKind;
     g_iMagicCharges = 1;
-    world.press(E_PLAYER_COMMAND_MAGIC);
+    world.press(E_GAME_ACTION_MAGIC);
     world.step(cDT, c.fGameplayDT);
     EXPECT_EQ(player.m_eState, c.eState);
     EXPECT_EQ(g_iMagicCharges, 0);
@@ -110,7 +110,7 @@ TEST(PlayerMagic, TheBoltDashesOutAndBackWithAHitEffectPerEntity) {
       world.spawn("Walker", 300.0f + 40.0f * static_cast<f32>(i), i);
     }
     g_iMagicKind = 0;
-    world.press(E_PLAYER_COMMAND_MAGIC);
+    world.press(E_GAME_ACTION_MAGIC);
     world.step(cDT, 0.0f);
     const f32 x0 = player.m_vPosition[0];
     for (i32 i = 0; i < 10; ++i) world.step(cDT, 0.0f);
@@ -137,7 +137,7 @@ TEST(PlayerMagic, NinjaClonesFanOutAndTurnBackIntoTheView) {
   ASSERT_EQ(world.m_error, "");
   ClEntityPlayer& player = world.player();
   g_iMagicKind = 1;
-  world.press(E_PLAYER_COMMAND_MAGIC);
+  world.press(E_GAME_ACTION_MAGIC);
   world.step(cDT, 0.0f);
   while (player.m_fStateTime < 0.95f) world.step(cDT, 0.0f);
   ASSERT_EQ(g_ninjaClones.getCount(), 15);
@@ -176,7 +176,7 @@ TEST(PlayerMagic, TheDragonsEmbersComeSixtyThenFortyASecondWithTwoDrawsEach) {
   ASSERT_EQ(world.m_error, "");
   ClEntityPlayer& player = world.player();
   g_iMagicKind = 2;
-  world.press(E_PLAYER_COMMAND_MAGIC);
+  world.press(E_GAME_ACTION_MAGIC);
   world.step(cDT, 0.0f);
   while (player.m_fStateTime < 1.5f) world.step(cDT, 0.0f);
   const u32 uiDraws = KvRandomGetDrawCount();
@@ -206,7 +206,7 @@ TEST(PlayerMagic, ClearInTheMiddleOfASpecialFreesItsEffects) {
     ClEntityPlayer& player = world.player();
     world.spawn("Walker", 300.0f, 1);
     g_iMagicKind = iKind;
-    world.press(E_PLAYER_COMMAND_MAGIC);
+    world.press(E_GAME_ACTION_MAGIC);
     world.step(cDT, 0.0f);
     while (player.m_fStateTime < 2.2f) world.step(cDT, 0.0f);
     EXPECT_TRUE(g_boltHitEffects.isInitialized() || g_ninjaClones.isInitialized() || g_dragonEmbers.isInitialized());
@@ -224,7 +224,7 @@ TEST(PlayerMagic, ClearInTheMiddleOfASpecialFreesItsEffects) {
     player.reset(afStart, 0);
     g_iMagicCharges = 1;
     world.step(cDT, 0.0f);
-    world.press(E_PLAYER_COMMAND_MAGIC);
+    world.press(E_GAME_ACTION_MAGIC);
     world.step(cDT, 0.0f);
     world.step(cDT, 0.0f);
     EXPECT_EQ(player.m_eState, E_PLAYER_STATE_BOLT + iKind) << "a new special starts from fresh vectors";

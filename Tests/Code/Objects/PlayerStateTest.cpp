@@ -92,12 +92,12 @@ TEST(PlayerState, StartsRunTheirHandlerWhenTheStateMachineSays) {
     bool bResolvedThisFrame;
   };
   const SCase cases[] = {
-      {"high punch", E_PLAYER_COMMAND_HIGH_PUNCH, E_PLAYER_STATE_HIGH_PUNCH, 0.0f, false},
-      {"low punch", E_PLAYER_COMMAND_LOW_PUNCH, E_PLAYER_STATE_LOW_PUNCH, 0.0f, false},
-      {"uppercut", E_PLAYER_COMMAND_UPPERCUT, E_PLAYER_STATE_UPPERCUT, 0.0f, false},
-      {"left punch", E_PLAYER_COMMAND_LEFT_PUNCH, E_PLAYER_STATE_LEFT_PUNCH, 0.0f, false},
-      {"chainsaw", E_PLAYER_COMMAND_SUPER_WEAPON, E_PLAYER_STATE_CHAINSAW, 150.0f * cDT, false},
-      {"magic", E_PLAYER_COMMAND_MAGIC, E_PLAYER_STATE_DRAGON, 100.0f * cDT, false},
+      {"high punch", E_GAME_ACTION_HIGH_PUNCH, E_PLAYER_STATE_HIGH_PUNCH, 0.0f, false},
+      {"low punch", E_GAME_ACTION_LOW_PUNCH, E_PLAYER_STATE_LOW_PUNCH, 0.0f, false},
+      {"uppercut", E_GAME_ACTION_UPPERCUT, E_PLAYER_STATE_UPPERCUT, 0.0f, false},
+      {"left punch", E_GAME_ACTION_LEFT_PUNCH, E_PLAYER_STATE_LEFT_PUNCH, 0.0f, false},
+      {"chainsaw", E_GAME_ACTION_SUPER_WEAPON, E_PLAYER_STATE_CHAINSAW, 150.0f * cDT, false},
+      {"magic", E_GAME_ACTION_MAGIC, E_PLAYER_STATE_DRAGON, 100.0f * cDT, false},
   };
   for (const SCase& c : cases) {
     SCOPED_TRACE(c.pName);
@@ -109,7 +109,7 @@ TEST(PlayerState, StartsRunTheirHandlerWhenTheStateMachineSays) {
     world.step();
     const f32 x0 = player.m_vPosition[0];
     world.press(c.iCommand);
-    world.press(E_PLAYER_COMMAND_LANE_DOWN);
+    world.press(E_GAME_ACTION_LANE_DOWN);
     world.step();
     EXPECT_EQ(player.m_eState, c.eState);
     EXPECT_FLOAT_EQ(player.m_vPosition[0] - x0, c.fMovedThisFrame);
@@ -130,7 +130,7 @@ TEST(PlayerState, APunchEndsIntoRunningAndRunsInTheSameFrame) {
   ClPlayerTestWorld world;
   ASSERT_EQ(world.m_error, "");
   ClEntityPlayer& player = world.player();
-  world.press(E_PLAYER_COMMAND_HIGH_PUNCH);
+  world.press(E_GAME_ACTION_HIGH_PUNCH);
   world.step();
   i32 iFrames = 0;
   while (player.m_eState == E_PLAYER_STATE_HIGH_PUNCH && iFrames < 100) {
@@ -151,10 +151,10 @@ TEST(PlayerState, LanesMoveAtFourHundredAndStopOnTheLine) {
     i32 iExpectedLane;
   };
   const SCase cases[] = {
-      {0, {E_PLAYER_COMMAND_LANE_UP}, 0},
-      {2, {E_PLAYER_COMMAND_LANE_DOWN}, 2},
-      {1, {E_PLAYER_COMMAND_LANE_UP, E_PLAYER_COMMAND_LANE_DOWN}, 0},  // both: up only
-      {1, {E_PLAYER_COMMAND_LANE_DOWN}, 2},
+      {0, {E_GAME_ACTION_LANE_UP}, 0},
+      {2, {E_GAME_ACTION_LANE_DOWN}, 2},
+      {1, {E_GAME_ACTION_LANE_UP, E_GAME_ACTION_LANE_DOWN}, 0},  // both: up only
+      {1, {E_GAME_ACTION_LANE_DOWN}, 2},
   };
   for (const SCase& c : cases) {
     ClPlayerTestWorld world;
@@ -177,23 +177,23 @@ TEST(PlayerState, LanesMoveAtFourHundredAndStopOnTheLine) {
   ClPlayerTestWorld world;
   ASSERT_EQ(world.m_error, "");
   ClEntityPlayer& player = world.player();
-  world.press(E_PLAYER_COMMAND_LANE_DOWN);
+  world.press(E_GAME_ACTION_LANE_DOWN);
   world.step();
   EXPECT_FLOAT_EQ(player.m_vPosition[1], 157.0f + 400.0f * cDT);
   world.step();
   EXPECT_FLOAT_EQ(player.m_vPosition[1], 157.0f + 800.0f * cDT);
-  world.press(E_PLAYER_COMMAND_LANE_UP);
+  world.press(E_GAME_ACTION_LANE_UP);
   world.step();
   EXPECT_FLOAT_EQ(player.m_vPosition[1], 157.0f + 400.0f * cDT);
   world.step();
   EXPECT_FLOAT_EQ(player.m_vPosition[1], 157.0f);
-  world.press(E_PLAYER_COMMAND_LANE_UP);
+  world.press(E_GAME_ACTION_LANE_UP);
   world.step();
   EXPECT_FLOAT_EQ(player.m_vPosition[1], 157.0f - 400.0f * cDT);
   world.step();  // a held command is not pressed again
   // A blocked input frame reads no command.
-  g_iInputBlockedCounter = 2;
-  world.press(E_PLAYER_COMMAND_LANE_DOWN);
+  ClGameStateMgr::blockInput(2);
+  world.press(E_GAME_ACTION_LANE_DOWN);
   world.step();
   EXPECT_EQ(player.m_iLane, 0);
 }

@@ -43,7 +43,7 @@ class ClPlayerTestWorld {
     ClInputManager::m_apGameSpecificInputs[0] = m_actions;
     ClInputManager::m_auiPadMap[0] = 0;
     ClInputManager::m_uiCurInputFrame = 0;
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
     g_bSkipStateStep = 0;
     g_aiPunchVariant[0] = g_aiPunchVariant[1] = g_aiPunchVariant[2] = 0;  // as at program start
     g_bLeftPunchVariant = 0;

@@ -23,7 +23,7 @@ i32 count(const std::vector<std::string>& list, const char* pItem) {
 i32 runSuperWeapon(ClPlayerTestWorld& world, i32 iKind, f32 fMeter) {
   g_iSuperWeaponKind = iKind;
   g_fSuperMeter = fMeter;
-  world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+  world.press(E_GAME_ACTION_SUPER_WEAPON);
   world.step();
   i32 iFrames = 1;
   while (world.player().m_eState == E_PLAYER_STATE_CHAINSAW + iKind && iFrames < 10000) {
@@ -107,7 +107,7 @@ TEST(PlayerWeapons, RunningOutMidPunchKeepsThePunch) {
   ClEntityPlayer& player = world.player();
   player.takeMachete(0);
   player.m_fWeaponLeft = 1.5f * cDT / 12.0f;  // gone in the second frame
-  world.press(E_PLAYER_COMMAND_LOW_PUNCH);
+  world.press(E_GAME_ACTION_LOW_PUNCH);
   world.step();
   world.step();
   EXPECT_EQ(player.m_eWeapon, E_PLAYER_WEAPON_NONE);
@@ -155,7 +155,7 @@ TEST(PlayerWeapons, TheGunsFireAtOnceThenByTheirInterval) {
     ClEntityPlayer& player = world.player();
     g_iSuperWeaponKind = c.iKind;
     g_fSuperMeter = 1.0f;
-    world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+    world.press(E_GAME_ACTION_SUPER_WEAPON);
     world.step();
     ASSERT_EQ(world.cues(c.pCue), 1);
     ClEntityEnemy* pShot = ClEntityEnemy::hitTarget(g_entityList[g_entityList.getCount() - 1]);
@@ -169,7 +169,7 @@ TEST(PlayerWeapons, TheGunsFireAtOnceThenByTheirInterval) {
     const f32 fLeft = 0.5f;
     player.m_fFireTimer = fLeft;
     g_fSuperMeter = 1.0f;
-    world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+    world.press(E_GAME_ACTION_SUPER_WEAPON);
     world.step();
     EXPECT_EQ(world.cues(c.pCue), c.iShots);
     EXPECT_FLOAT_EQ(player.m_fFireTimer, fLeft - cDT);
@@ -181,19 +181,19 @@ TEST(PlayerWeapons, TheSuperCommandNeedsAFullMeterAndANewWeapon) {
   ASSERT_EQ(world.m_error, "");
   ClEntityPlayer& player = world.player();
   g_fSuperMeter = 0.99f;
-  world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+  world.press(E_GAME_ACTION_SUPER_WEAPON);
   world.step();
   EXPECT_EQ(player.m_eState, E_PLAYER_STATE_RUNNING);
   g_iGameType = 3;
   g_fTimeLeft = 1.0f;
   g_fSuperMeter = 1.5f;
   world.step();
-  world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+  world.press(E_GAME_ACTION_SUPER_WEAPON);
   world.step();
   EXPECT_EQ(player.m_eState, E_PLAYER_STATE_RUNNING) << "the last second of a survivor wave";
   g_fTimeLeft = 30.0f;
   world.step();
-  world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+  world.press(E_GAME_ACTION_SUPER_WEAPON);
   world.step();
   EXPECT_EQ(player.m_eState, E_PLAYER_STATE_CHAINSAW);
   EXPECT_EQ(player.m_fReach, 40.0f);
@@ -227,7 +227,7 @@ TEST(PlayerWeapons, TheChainsawCutsWhatItTouchesEveryFrame) {
   for (i32 i = 0; i < 64; ++i) {
     pTouching->m_vPosition[0] = player.m_vPosition[0] + 40.0f;
     pOtherLane->m_vPosition[0] = player.m_vPosition[0] + 40.0f;
-    if (i == 0) world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+    if (i == 0) world.press(E_GAME_ACTION_SUPER_WEAPON);
     pTouching->m_bHitReceived = 0;
     world.step();
     iHits += pTouching->m_bHitReceived;
@@ -243,7 +243,7 @@ TEST(PlayerWeapons, TheChainsawSoundSequence) {
   ClEntityPlayer& player = world.player();
   const i32 iTimers = ClClock::m_timerPool.getCount();
   g_fSuperMeter = 1.0f;
-  world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+  world.press(E_GAME_ACTION_SUPER_WEAPON);
   world.step();
   EXPECT_EQ(world.cues("WeedWhackerStart"), 1);
   EXPECT_EQ(ClClock::m_timerPool.getCount(), iTimers + 1);
@@ -265,7 +265,7 @@ TEST(PlayerWeapons, TheChainsawSoundSequence) {
   EXPECT_EQ(ClClock::m_timerPool.getCount(), iTimers);
   // A second use runs the whole sequence again: its loop starts and stops on its own timers.
   g_fSuperMeter = 1.0f;
-  world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+  world.press(E_GAME_ACTION_SUPER_WEAPON);
   world.step();
   for (i32 i = 0; i < 7; ++i) world.step();
   EXPECT_EQ(world.cues("WeedWhackerStart"), 2);
@@ -283,7 +283,7 @@ TEST(PlayerWeapons, RestartingTheChainsawWithinATenthPlaysNoNewStart) {
   ClEntityPlayer& player = world.player();
   runSuperWeapon(world, 0, 1.0f);
   g_fSuperMeter = 1.0f;
-  world.press(E_PLAYER_COMMAND_SUPER_WEAPON);
+  world.press(E_GAME_ACTION_SUPER_WEAPON);
   world.step();
   EXPECT_EQ(player.m_eState, E_PLAYER_STATE_CHAINSAW);
   EXPECT_EQ(world.cues("WeedWhackerStart"), 1);

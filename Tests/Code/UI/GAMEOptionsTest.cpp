@@ -97,11 +97,12 @@ TEST_F(OptionsScreens, VolumeStepsClampAndAreHeardAtOnce) {
     run(c.pProcedure, call.get());
     EXPECT_EQ(data().*c.pField, c.iTo) << c.pProcedure << " " << c.iFrom << " " << c.pParam;
     EXPECT_EQ(text(c.pWidget), "<" + std::to_string(c.iTo) + ">");
-    EXPECT_FLOAT_EQ(g_aAudioCategories[0].m_fVolume, data().m_iMasterVolume * 0.01f);
-    EXPECT_FLOAT_EQ(g_aAudioCategories[1].m_fVolume, data().m_iMusicVolume * 0.01f);
-    EXPECT_FLOAT_EQ(g_aAudioCategories[2].m_fVolume, data().m_iSoundEffectVolume * 0.01f);
-    EXPECT_FLOAT_EQ(g_aAudioCategories[3].m_fVolume, data().m_iSoundEffectVolume * 0.01f);
-    EXPECT_FLOAT_EQ(g_fMovieVolume, data().m_iMasterVolume * 0.01f) << "the splash movies' volume";
+    EXPECT_FLOAT_EQ(ClAudioManager::getCategory(E_AUDIO_CATEGORY_MASTER).m_fVolume, data().m_iMasterVolume * 0.01f);
+    EXPECT_FLOAT_EQ(ClAudioManager::getCategory(E_AUDIO_CATEGORY_MUSIC).m_fVolume, data().m_iMusicVolume * 0.01f);
+    for (int i : {E_AUDIO_CATEGORY_EFFECTS, E_AUDIO_CATEGORY_VOICE}) {
+      EXPECT_FLOAT_EQ(ClAudioManager::getCategory(i).m_fVolume, data().m_iSoundEffectVolume * 0.01f) << i;
+    }
+    EXPECT_FLOAT_EQ(splashMovieVolume(), data().m_iMasterVolume * 0.01f) << "the splash movies' volume";
   }
   CTestCall up = CTestCall::string("inc");
   data().m_iMusicVolume = 80;

@@ -134,11 +134,11 @@ class Results : public ::testing::Test, protected CFrontEndUI {
     g_iBestStreak = iStreak;
     g_iPlayerDistance = iDistance;
     run("systemResultsInitialize");
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
   }
   // One input frame with the action newly pressed on pad 0, then the results tick.
   void press(i32 iAction, const char* pTick = "systemResultsTick") {
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
     m_pads.frame({{iAction, 1.0f}});
     run(pTick);
     m_pads.frame();

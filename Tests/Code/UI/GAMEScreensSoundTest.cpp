@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "Code/GameModes/ClGameModeLoad.h"
+#include "Code/System/GAMEVolumes.h"
 #include "Corvane/Audio/ClFMODCueInstanceContainer.h"
 #include "Tests/Code/UI/GAMEScreensTestSupport.h"
 #include "Tests/Corvane/Audio/AudioManagerTestSupport.h"

@@ -176,9 +176,9 @@ TEST_F(FrontEndScreens, StartOrAcceptNewlyPressedOnAnyPadLeavesForTheMainMenu) {
     ClUI::switchTo("TopLevelSwitcher", "TitleScreen");
     m_pads.release();
     m_pads.frame(c.bHeldBefore ? std::map<i32, f32>{{c.iAction, 1.0f}} : std::map<i32, f32>{}, c.uiPad);
-    g_iInputBlockedCounter = c.iBlocked;
+    ClGameStateMgr::blockInput(c.iBlocked);
     press("systemTickAttractLoopPressStartClick", {{c.iAction, 1.0f}}, c.uiPad);
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
     EXPECT_EQ(lastSwitch(), W(c.bLeaves ? "MainMenu" : "TitleScreen"));
   }
 }
@@ -337,12 +337,12 @@ TEST_F(FrontEndScreens, SubMenuEntriesChooseTheGameTypeAndTheShortcutItsBoard) {
 TEST_F(FrontEndScreens, SubMenusBlockInputTwoTicksAndLeaveBackOrForTheOptions) {
   g_pPlayerProfileData->m_bMarathonUltraUnlocked = 0;
   run("systemMarathonSelectInitialize");
-  EXPECT_EQ(g_iInputBlockedCounter, 2);
+  EXPECT_EQ(ClGameStateMgr::getInputBlockedFrames(), 2);
   EXPECT_EQ(W("MarathonSelectUltraButton")->getInt("gridDisabled"), 1);
-  g_iInputBlockedCounter = 0;
+  ClGameStateMgr::blockInput(0);
   run("systemSurvivorSelectInitialize");
-  EXPECT_EQ(g_iInputBlockedCounter, 2);
-  g_iInputBlockedCounter = 0;
+  EXPECT_EQ(ClGameStateMgr::getInputBlockedFrames(), 2);
+  ClGameStateMgr::blockInput(0);
   for (const char* pMenu : {"MarathonSelect", "SurvivorSelect"}) {
     SCOPED_TRACE(pMenu);
     const std::string tick = std::string("system") + pMenu + "Tick";

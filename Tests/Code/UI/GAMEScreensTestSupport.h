@@ -15,6 +15,8 @@
 #include "Code/UI/GAMEUI_Options.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Code/UI/GAMEUIRegistration.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Tests/Corvane/UI/UIPadInput.h"
 #include "Tests/Corvane/UI/UITestSupport.h"

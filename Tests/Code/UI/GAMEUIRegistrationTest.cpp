@@ -1,9 +1,8 @@
 // The game's registration of the event procedures: 192 distinct names, each resolving to its own row's
-// procedure; the groups in their order (the engine's ten, then the screens, the in-game HUD, the leaderboard and
-// the controller image); the placeholder names bound to the engine's idle procedure.
+// procedure, every group among them (the engine's ten, then the screens, the in-game HUD, the leaderboard and the
+// controller image); the placeholder names bound to the engine's idle procedure.
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <set>
 
 #include "Code/UI/GAMEUI_Options.h"
@@ -27,22 +26,20 @@ class GameUIRegistration : public ::testing::Test {
     KvTestSetUIHooks(nullptr);
   }
 
-  // The registry row of a name; the count when no row has it.
-  static u32 row(const char* pName) {
-    u32 i = 0;
-    while (i < ClUIEventSystemFunctions::getCount() &&
-           ClUIEventSystemFunctions::mp_entries[i].mp_uiNameHash != KvStrHash(pName)) {
-      ++i;
-    }
-    return i;
-  }
   static WidgetEventProcedure find(const char* pName) { return ClUIEventSystemFunctions::findFunction(KvStrHash(pName)); }
 };
 
-// 191 names, and the splash group's skip request, through which the splash screens' data lets the player skip.
+// 191 names, and the splash group's skip request, through which the splash screens' data lets the player skip;
+// each group is there by its first name.
 TEST_F(GameUIRegistration, AllNamesAreDistinctNonZeroAndResolveToTheirRow) {
   ASSERT_EQ(ClUIEventSystemFunctions::getCount(), 191u + 1u);
-  EXPECT_NE(find("systemSplashRequestSkip"), nullptr);
+  for (const char* pName :
+       {"systemSplashRequestSkip", "systemIdle", "systemButtonUnregisterWithMouse", "systemImageLoad",
+        "systemWindowRender", "systemTextRender", "systemTextFileRender", "systemScrollFingerRender",
+        "systemAnimInitColor", "systemGridRegisterChildren", "systemSplashTransitionIn", "systemDrawPressStartButton",
+        "systemInGameTransitionIn", "systemLeaderboardInitialize", "systemControllerImageRender"}) {
+    EXPECT_NE(find(pName), nullptr) << pName;
+  }
   std::set<u32> hashes;
   for (u32 i = 0; i < ClUIEventSystemFunctions::getCount(); ++i) {
     const UIEventFunctionEntry& entry = ClUIEventSystemFunctions::mp_entries[i];
@@ -50,31 +47,6 @@ TEST_F(GameUIRegistration, AllNamesAreDistinctNonZeroAndResolveToTheirRow) {
     EXPECT_TRUE(hashes.insert(entry.mp_uiNameHash).second) << "row " << i;
     EXPECT_EQ(ClUIEventSystemFunctions::findFunction(entry.mp_uiNameHash), entry.mp_pfnFunction) << "row " << i;
   }
-}
-
-// Each group's first name comes after the previous group's, and each game group starts where the one before
-// ends.
-TEST_F(GameUIRegistration, GroupsRegisterInTheirOrder) {
-  const char* const apFirstOfGroup[] = {
-      "systemIdle",          "systemButtonUnregisterWithMouse", "systemImageLoad",       "systemWindowRender",
-      "systemTextRender",    "systemTextFileRender",            "systemScrollFingerRender", "systemAnimInitColor",
-      "systemGridRegisterChildren", "systemSplashTransitionIn"};
-  EXPECT_EQ(row(apFirstOfGroup[0]), 0u);
-  for (u32 i = 1; i < std::size(apFirstOfGroup); ++i) {
-    EXPECT_LT(row(apFirstOfGroup[i - 1]), row(apFirstOfGroup[i])) << apFirstOfGroup[i];
-  }
-  struct SJoin {
-    const char* pLast;
-    const char* pNext;
-  };
-  const SJoin aJoins[] = {{"systemSplashRequestSkip", "systemDrawPressStartButton"},
-                          {"systemChangeProfile", "systemInGameTransitionIn"},
-                          {"systemInGameTick", "systemLeaderboardInitialize"},
-                          {"systemLeaderboardTerminate", "systemControllerImageRender"}};
-  for (const SJoin& join : aJoins) {
-    EXPECT_EQ(row(join.pLast) + 1, row(join.pNext)) << join.pNext;
-  }
-  EXPECT_EQ(row("systemControllerImageRender") + 1, ClUIEventSystemFunctions::getCount());
 }
 
 TEST_F(GameUIRegistration, PlaceholdersShareTheIdleProcedureAndLicencesTheVideoSettingsTick) {

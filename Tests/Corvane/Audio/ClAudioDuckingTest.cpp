@@ -58,8 +58,8 @@ class AudioDucking : public AudioManagerTest {
     ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
   }
   void TearDown() override {
-    for (SAudioCategory& category : g_aAudioCategories) {
-      category.m_fVolume = 1.0f;
+    for (i32 i = 0; i < NUM_E_AUDIO_CATEGORY; ++i) {
+      ClAudioManager::setCategoryVolume(static_cast<E_AUDIO_CATEGORY>(i), 1.0f);
     }
     AudioManagerTest::TearDown();
   }
@@ -69,7 +69,7 @@ class AudioDucking : public AudioManagerTest {
     std::vector<float> curve;
     for (int i = 0; i < iFrames; ++i) {
       frame(fSeconds);
-      curve.push_back(g_aAudioCategories[iCategory].m_fDuckVolume);
+      curve.push_back(ClAudioManager::getCategory(iCategory).m_fDuckVolume);
     }
     return curve;
   }
@@ -140,7 +140,7 @@ TEST_F(AudioDucking, TheLowestRequestWins) {
   ClAudioManager::stopCue(&music, 0.0f);
   ClAudioManager::duckCategory(4, 0.7f);
   ClAudioManager::duckCategory(4, 0.9f);
-  EXPECT_FLOAT_EQ(g_aAudioCategories[4].m_fDuckVolume, 0.7f);
+  EXPECT_FLOAT_EQ(ClAudioManager::getCategory(4).m_fDuckVolume, 0.7f);
   EXPECT_KV_ASSERT(ClAudioManager::duckCategory(10, 0.5f), "iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES");
   EXPECT_KV_ASSERT(ClAudioManager::duckCategory(-1, 0.5f), "iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES");
 }
@@ -152,7 +152,7 @@ TEST_F(AudioDucking, EightGroupsDuckEightCategories) {
   frame();
   const float afExpected[MAX_NUMBER_CATEGORIES] = {1.0f, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 1.0f, 0.9f};
   for (int i = 0; i < MAX_NUMBER_CATEGORIES; ++i) {
-    EXPECT_FLOAT_EQ(g_aAudioCategories[i].m_fDuckVolume, afExpected[i]) << i;
+    EXPECT_FLOAT_EQ(ClAudioManager::getCategory(i).m_fDuckVolume, afExpected[i]) << i;
   }
   ClAudioManager::stopCue(&eight, 0.0f);
 }
@@ -172,13 +172,13 @@ TEST_F(AudioDucking, StoppingACueEndsItsDucking) {
     EXPECT_EQ(ClAudioManager::getReleaseFadeCount(), 1);
     const std::vector<float> heard = frame(0.02f);
     EXPECT_NEAR(heard[0], gc_fMUSIC_LEVEL, 1e-6f) << fFade;
-    EXPECT_NEAR(g_aAudioCategories[1].m_fDuckVolume, 0.3f + 0.7f * 0.02f / 0.25f, 1e-5f);
+    EXPECT_NEAR(ClAudioManager::getCategory(1).m_fDuckVolume, 0.3f + 0.7f * 0.02f / 0.25f, 1e-5f);
     for (int i = 0; i < 12; ++i) {
       EXPECT_NEAR(frame(0.02f)[0], gc_fMUSIC_LEVEL, 1e-6f);
     }
     frame(0.02f);
     EXPECT_EQ(ClAudioManager::getReleaseFadeCount(), 0);
-    EXPECT_EQ(g_aAudioCategories[1].m_fDuckVolume, 1.0f);
+    EXPECT_EQ(ClAudioManager::getCategory(1).m_fDuckVolume, 1.0f);
   }
   SCueHandle first = ClAudioManager::createCueInstanceByName("DuckHalf");
   SCueHandle second = ClAudioManager::createCueInstanceByName("DuckHalf");
@@ -197,18 +197,18 @@ TEST_F(AudioDucking, PausedCuesKeepTheirDuckingWhereItWas) {
   for (int i = 0; i < 6; ++i) {
     frame(0.02f);
   }
-  EXPECT_NEAR(g_aAudioCategories[1].m_fDuckVolume, 1.0f - 0.7f * 0.1f / 0.2f, 1e-4f);
+  EXPECT_NEAR(ClAudioManager::getCategory(1).m_fDuckVolume, 1.0f - 0.7f * 0.1f / 0.2f, 1e-4f);
   // The cue has ticked once more than the category shows: 0.12 s of its fall.
   ClAudioManager::pauseAllCues();
   const float fBefore = 1.0f - 0.7f * 0.12f / 0.2f;
   for (int i = 0; i < 20; ++i) {
     frame(0.02f);
-    EXPECT_NEAR(g_aAudioCategories[1].m_fDuckVolume, fBefore, 1e-5f);
+    EXPECT_NEAR(ClAudioManager::getCategory(1).m_fDuckVolume, fBefore, 1e-5f);
   }
   ClAudioManager::resumeAllCues();
   frame(0.02f);
   frame(0.02f);
-  EXPECT_NEAR(g_aAudioCategories[1].m_fDuckVolume, fBefore - 0.7f * 0.02f / 0.2f, 1e-4f);
+  EXPECT_NEAR(ClAudioManager::getCategory(1).m_fDuckVolume, fBefore - 0.7f * 0.02f / 0.2f, 1e-4f);
   ClAudioManager::stopCue(&voice, 0.0f);
 }
 
@@ -242,7 +242,7 @@ TEST_F(AudioDucking, TheMusicIsHeardDuckedUnderTheVoice) {
       EXPECT_GT(heard[0], gc_fMUSIC_LEVEL * 0.3f - 1e-6f) << "t = " << fT;
     }
   }
-  g_aAudioCategories[1].m_fVolume = 0.5f;
+  ClAudioManager::setCategoryVolume(E_AUDIO_CATEGORY_MUSIC, 0.5f);
   EXPECT_NEAR(frame()[0], gc_fMUSIC_LEVEL * 0.5f, 1e-6f);
   ClAudioManager::stopCue(&music, 0.0f);
 }
@@ -258,9 +258,9 @@ TEST_F(AudioManagerTest, AnUnknownCategoryIndexIsIgnoredByTheVolume) {
   start();
   ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
   SCueHandle odd = ClAudioManager::createCueInstanceByName("Odd");
-  g_aAudioCategories[1].m_fVolume = 0.5f;
+  ClAudioManager::setCategoryVolume(E_AUDIO_CATEGORY_MUSIC, 0.5f);
   EXPECT_NEAR(frame()[0], 0.25f, 1e-6f);
-  g_aAudioCategories[1].m_fVolume = 1.0f;
+  ClAudioManager::setCategoryVolume(E_AUDIO_CATEGORY_MUSIC, 1.0f);
   ClAudioManager::stopCue(&odd, 0.0f);
 }
 

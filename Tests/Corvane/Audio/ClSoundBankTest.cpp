@@ -9,6 +9,7 @@
 #include "Corvane/Math/KvRandom.h"
 #include "Platform/FMODEx/FMODEx.h"
 #include "Tests/Corvane/Audio/AudioManagerTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -119,8 +120,6 @@ std::vector<std::uint8_t> aliasBank(const std::vector<std::uint8_t>& oneCue, i32
   return bank;
 }
 
-int g_iSourceLoads = 0;
-
 class SoundBankShare : public AudioManagerTest {};
 
 // Index entries that point at one cue's data share the cue's container: its sources load once, and every name
@@ -134,11 +133,11 @@ TEST_F(SoundBankShare, EntriesOfOneCueShareItsContainerAndItsSourcesLoadOnce) {
   ASSERT_EQ(problemOf(bank), "");
   writeLoose("Audio/VOSK_SFX.iAudioSB", bank);
   start();
-  g_iSourceLoads = 0;
-  g_pAudioLoadCallback = [](u32, const SPrerenderedCue*, u32, u32, u32, u64, u32) { ++g_iSourceLoads; };
+  ClTestGraphicsHooks loads;
+  KvTestSetGraphicsHooks(&loads);
   ASSERT_EQ(ClAudioManager::loadSoundBank(), 1);
-  g_pAudioLoadCallback = nullptr;
-  EXPECT_EQ(g_iSourceLoads, 1);
+  KvTestSetGraphicsHooks(nullptr);
+  EXPECT_EQ(loads.m_iSoundSourcesLoaded, 1);
   SCueHandle first = ClAudioManager::createCueInstanceByName("Alias0");
   SCueHandle last = ClAudioManager::createCueInstanceByName(("Alias" + std::to_string(iEntries - 1)).c_str());
   ASSERT_FALSE(first.isNull());
@@ -198,9 +197,9 @@ TEST_F(SoundBankChoice, WeightsSplitTheDrawsAndOneSourceDrawsNothing) {
   EXPECT_EQ(KvRandomGetDrawCount(), uiDraws);
   EXPECT_FLOAT_EQ(ClAudioManager::getCueInstance(one)->sourceLength(), 0.5f);
   // Category volumes multiply the heard volume; an index outside 0..9 would count for nothing.
-  g_aAudioCategories[2].m_fVolume = 0.5f;
+  ClAudioManager::setCategoryVolume(E_AUDIO_CATEGORY_EFFECTS, 0.5f);
   EXPECT_NEAR(frame()[0], 0.1f * 0.5f, 1e-6f);
-  g_aAudioCategories[2].m_fVolume = 1.0f;
+  ClAudioManager::setCategoryVolume(E_AUDIO_CATEGORY_EFFECTS, 1.0f);
   ClAudioManager::stopCue(&one, 0.0f);
 }
 

@@ -118,7 +118,7 @@ TEST(Camera, DebugCameraZoomStepsByFiveWithinItsLimits) {
   ClCameraDebug camera;
   EXPECT_EQ(camera.m_fFieldOfView, 60.0f);
   ClCameraDebug::ms_fSharedFieldOfView = 50.0f;
-  g_iInputBlockedCounter = 0;
+  ClGameStateMgr::blockInput(0);
   ClClock::m_aClockFrames[0].m_fFrameTime = 0.0f;
   auto press = [](i32 iAction, i32 iTimes) {
     for (i32 i = 0; i < iTimes; ++i) {

@@ -34,7 +34,7 @@ class ClGameStateMgrTest : public ::testing::Test {
       while (ClGameStateMgr::getInputMapperCount(uiPlayer) > 0) ClGameStateMgr::popInputMapper(uiPlayer);
       ClGameStateMgr::setTVChannel(uiPlayer, -1);
     }
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
   }
 };
 
@@ -62,19 +62,19 @@ TEST_F(ClGameStateMgrTest, StaticStateAndDefaults) {
 
 TEST_F(ClGameStateMgrTest, MapperStacksPerPlayerBlockInputOnEveryChange) {
   EXPECT_KV_ASSERT(ClGameStateMgr::popInputMapper(2), "m_aLocalPlayers[uiPlayerIndex].mp_inputMapperStack.getCount()");
-  EXPECT_EQ(g_iInputBlockedCounter, 0);  // a refused pop changes nothing
+  EXPECT_EQ(ClGameStateMgr::getInputBlockedFrames(), 0);  // a refused pop changes nothing
 
   for (uintptr_t i = 1; i <= 33; ++i) {
     ClGameStateMgr::pushInputMapper(1, fake<ClInputMapperBase>(i));
   }
-  EXPECT_EQ(g_iInputBlockedCounter, 2);
+  EXPECT_EQ(ClGameStateMgr::getInputBlockedFrames(), 2);
   EXPECT_EQ(ClGameStateMgr::getInputMapperCount(1), 32);
   EXPECT_EQ(ClGameStateMgr::getInputMapper(1), fake<ClInputMapperBase>(32));  // the 33rd was dropped
   EXPECT_EQ(ClGameStateMgr::getInputMapperCount(0), 0);
 
-  g_iInputBlockedCounter = 0;
+  ClGameStateMgr::blockInput(0);
   ClGameStateMgr::popInputMapper(1);
-  EXPECT_EQ(g_iInputBlockedCounter, 2);
+  EXPECT_EQ(ClGameStateMgr::getInputBlockedFrames(), 2);
   EXPECT_EQ(ClGameStateMgr::getInputMapper(1), fake<ClInputMapperBase>(31));
 
   EXPECT_KV_ASSERT(ClGameStateMgr::pushInputMapper(4, nullptr), "uiPlayerIndex<cMAX_LOCAL_PLAYERS");

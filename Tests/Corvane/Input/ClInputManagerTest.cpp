@@ -118,7 +118,7 @@ TEST_F(InputManager, AContextChangeBlocksTheRestOfItsFrameAndTheNext) {
   setNow(a, 1.0f);
   ASSERT_TRUE(ClInputManager::isActionJustPressed(a));
   // A mapper change after this frame's tick blocks the rest of the frame...
-  g_iInputBlockedCounter = gc_iINPUT_BLOCKED_FRAMES;
+  ClGameStateMgr::blockInput(gc_iINPUT_BLOCKED_FRAMES);
   EXPECT_FALSE(ClInputManager::isActionJustPressed(a));
   // ... and the next frame,
   ClInputManager::tick();
@@ -130,7 +130,7 @@ TEST_F(InputManager, AContextChangeBlocksTheRestOfItsFrameAndTheNext) {
   setNow(c, 1.0f);
   EXPECT_TRUE(ClInputManager::isActionJustPressed(c));
   EXPECT_TRUE(ClInputManager::isActionJustPressedAnyPad(2));
-  EXPECT_EQ(g_iInputBlockedCounter, 0);
+  EXPECT_EQ(ClGameStateMgr::getInputBlockedFrames(), 0);
 }
 
 TEST_F(InputManager, AKeyMappedToAnActionIsJustPressedOnceWhileHeld) {
@@ -228,7 +228,7 @@ TEST_F(InputManager, PushingOrPoppingAMapperBlocksTheNextPresses) {
   // Popping blocks the same way.
   ClGameStateMgr::popInputMapper(0);
   EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperGameplay);
-  EXPECT_EQ(g_iInputBlockedCounter, gc_iINPUT_BLOCKED_FRAMES);
+  EXPECT_EQ(ClGameStateMgr::getInputBlockedFrames(), gc_iINPUT_BLOCKED_FRAMES);
   ClGameStateMgr::popInputMapper(0);
 }
 

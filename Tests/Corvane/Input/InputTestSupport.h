@@ -39,7 +39,7 @@ class InputTest : public ::testing::Test {
     ClGraphics::mp_fScreenWidth = cWIDTH;
     ClGraphics::mp_fScreenHeight = cHEIGHT;
     ClInputManager::setActionCount(37);
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
     ClInputManager::initialize();
   }
   void TearDown() override {

@@ -213,6 +213,7 @@ TEST_F(KvProgram, ConditionStopsEndWithExitCodeThreeAndNoCrashReport) {
     EXPECT_EXIT(
         {
           KV_REAL_STOP();
+          KvTestSystemHooks().m_onCondition = &endForCondition;
           WinMain(nullptr, nullptr, nullptr, 0);
         },
         ::testing::ExitedWithCode(gc_iEXIT_START_UP_FAILED), test.pExpectedOutput);

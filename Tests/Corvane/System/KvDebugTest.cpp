@@ -89,7 +89,7 @@ TEST(KvDebugDeathTest, RealStopFaultsAfterWritingTheReport) {
   EXPECT_DEATH(
       {
         KV_REAL_STOP();
-        KvSetConditionEnding(nullptr);
+        KvTestSystemHooks().m_onCondition = nullptr;
         KV_DATA_FATALF("Could not open [%s]!", "b.kui");
       },
       "FATAL ERROR: Could not open \\[b.kui\\]!\n");
@@ -102,14 +102,14 @@ TEST(KvDebugDeathTest, ConditionStopsEndThroughTheEnding) {
   EXPECT_EXIT(
       {
         KV_REAL_STOP();
-        KvSetConditionEnding(&exitWithCause);
+        KvTestSystemHooks().m_onCondition = &exitWithCause;
         KV_DATA_FATALF("Could not open [%s]!", "c.atf");
       },
       ::testing::ExitedWithCode(40 + E_KV_STOP_CAUSE_DATA), "FATAL ERROR: Could not open \\[c.atf\\]!\n");
   EXPECT_EXIT(
       {
         KV_REAL_STOP();
-        KvSetConditionEnding(&exitWithCause);
+        KvTestSystemHooks().m_onCondition = &exitWithCause;
         KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "no display");
       },
       ::testing::ExitedWithCode(40 + E_KV_STOP_CAUSE_START_UP), "FATAL ERROR: no display\n");
@@ -117,7 +117,7 @@ TEST(KvDebugDeathTest, ConditionStopsEndThroughTheEnding) {
   EXPECT_DEATH(
       {
         KV_REAL_STOP();
-        KvSetConditionEnding(&exitWithCause);
+        KvTestSystemHooks().m_onCondition = &exitWithCause;
         KV_FATAL("a programming error");
       },
       "FATAL ERROR: a programming error\n");

@@ -25,9 +25,6 @@ constexpr f32 gc_fMOVE_LEVEL = -0.5f;
 class CMenuHooks : public ClRecordingUIHooks {
  public:
   void registerGameUIFunctions() override {
-    g_uiTextAlignLeftHash = KvStrHash("L");
-    g_uiTextAlignRightHash = KvStrHash("R");
-    g_uiTextAlignCentreHash = KvStrHash("C");
     registerSystemUIFunctions();
     registerButtonsUIFunctions();
     registerGridUIFunctions();

@@ -501,7 +501,7 @@ class GridPadTest : public GridNavigationTest {
     ClInputManager::setActionCount(gc_iACTIONS);
     ClInputManager::resetLogicalPadMap();
     ClInputManager::m_uiCurInputFrame = 0;
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
   }
   void TearDown() override {
     for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {

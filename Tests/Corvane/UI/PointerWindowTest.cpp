@@ -54,7 +54,7 @@ class PointerWindowTest : public UITest {
     ClGraphics::mp_fScreenWidth = static_cast<f32>(cWIDTH);
     ClGraphics::mp_fScreenHeight = static_cast<f32>(cHEIGHT);
     ClInputManager::setActionCount(37);
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
     ClInputManager::initialize();
     KvTestUseIdleGame();
     KvTestProgramHooks().m_tickFrame = [](f32) { return pointerFrame() ? 1u : 0u; };

@@ -1,12 +1,14 @@
 // The splash procedures driven from compiled screen descriptions on a clock the tests move: the registry's names and
 // order, the colour fades, the start, the per-frame checks (timers, the ready flag, skips, movies and the demo flag)
 // and the sample splash set run from its first splash to its end, with a skip given through the pad.
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "Corvane/Development/ClDevINI.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
 #include "Corvane/Input/ClInputManager.h"
 #include "Corvane/UI/COMMONUIFunctions_System.h"
@@ -40,15 +42,14 @@ class SplashTest : public UITest {
     UITest::SetUp();
     KvTestSetUIHooks(&m_splashHooks);
     ClUI::initialise();
-    g_bSplashCanSkip = 1;
-    g_bDemoMode = 0;
+    splashSetCanSkip(true);
     ClFullScreenFMVPlayer_Win32::mp_bVideoAvailable = 0;
     ClFullScreenFMVPlayer_Win32::mp_iState = E_FMV_STATE_CLOSED;
     setFrameTime(gc_fFRAME);
   }
   void TearDown() override {
-    g_bSplashCanSkip = 1;
-    g_bDemoMode = 0;
+    splashSetCanSkip(true);
+    ClDevINI::terminate();
     ClFullScreenFMVPlayer_Win32::mp_iState = E_FMV_STATE_CLOSED;
     UITest::TearDown();
   }
@@ -245,12 +246,12 @@ TEST_F(SplashTest, TimedSplashSwitchesWhenItsTimeRunsOutOrASkipIsAllowed) {
     SCOPED_TRACE(c.pName);
     ClUI::terminate();
     ClUI::initialise();
-    g_bSplashCanSkip = 1;
+    splashSetCanSkip(true);
     loadSplash("", c.fFadeout, c.fSkip);
     const auto result = framesUntilSwitch(80, [&c](i32 iFrame) {
-      g_bSplashCanSkip = (c.iReadyFromFrame == 0 || iFrame >= c.iReadyFromFrame) ? 1u : 0u;
+      splashSetCanSkip(c.iReadyFromFrame == 0 || iFrame >= c.iReadyFromFrame);
       if (c.iReadyUntilFrame != 0 && iFrame >= c.iReadyUntilFrame) {
-        g_bSplashCanSkip = 0;
+        splashSetCanSkip(false);
       }
       if (iFrame == c.iSkipAtFrame) {
         W("A")->callEvent(H("onClick"));
@@ -301,17 +302,23 @@ TEST_F(SplashTest, MovieSplashFollowsThePlayerAndIgnoresTimersAndSkips) {
   EXPECT_EQ(result, (std::pair<i32, std::string>{30, "B"}));
 }
 
-// The demo check: the timers and skips as above, the alternative screen with the demo flag, and never the movie.
+// The demo check: the timers and skips as above, the alternative screen when the development setting "DEMO_MODE" is
+// above 0 (no settings at all: not a demo), and never the movie.
 TEST_F(SplashTest, DemoCheckPicksTheScreenByTheDemoFlagAndNeverLooksAtTheMovie) {
   struct SCase {
-    u32 bDemo;
+    const char* pSettings;  // null: no settings read
     const char* pExpected;
   };
-  for (const SCase& c : {SCase{0, "B"}, SCase{1, "C"}}) {
-    SCOPED_TRACE(c.bDemo);
+  const SCase aCases[] = {{nullptr, "B"}, {"", "B"}, {"DEMO_MODE 0\n", "B"}, {"DEMO_MODE 1\n", "C"}};
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pSettings != nullptr ? c.pSettings : "no settings");
     ClUI::terminate();
     ClUI::initialise();
-    g_bDemoMode = c.bDemo;
+    ClDevINI::terminate();
+    if (c.pSettings != nullptr) {
+      ClDevINI::initialize();
+      ClDevINI::loadFromBuffer(c.pSettings, std::strlen(c.pSettings), "project.ini");
+    }
     loadSplash("", 1.5f, 0.5f, "systemDemoOrNotSplashCheckForSkip");
     // A movie that failed and a player that runs would each decide the plain check; here they count for nothing.
     W("A")->setBool(H("_splashIsFMV"), 1);

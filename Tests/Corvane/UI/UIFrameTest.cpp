@@ -218,7 +218,7 @@ TEST_F(UIFrameTest, PadsThatAreDisabledDisconnectedBlockedOrOutsideTheExclusiveL
     for (u32& bEnabled : ClUI::mp_abPadEnabled) {
       bEnabled = c.bEnabled;
     }
-    g_iInputBlockedCounter = c.iBlocked;
+    ClGameStateMgr::blockInput(c.iBlocked);
     frame({{19, 1.0f}}, c.uiHardwarePad);
     EXPECT_EQ(events(), c.bFires ? Events{"onClick:W1"} : Events{}) << c.pName;
     if (c.bFires) {
@@ -227,7 +227,7 @@ TEST_F(UIFrameTest, PadsThatAreDisabledDisconnectedBlockedOrOutsideTheExclusiveL
     frame({}, c.uiHardwarePad);
     events();
     ClInputHWtoKv::mp_auiPadConnected[c.uiHardwarePad] = 0;
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
   }
 
   // A logical pad follows the map: logical 1 reads hardware pad 3.
@@ -287,10 +287,10 @@ TEST_F(UIFrameTest, TheClickAndBackDelayLetsDirectionsThroughAndRunsDownOncePerA
     ClInputHWtoKv::mp_auiPadConnected[i] = 0;
   }
   ClUI::getRootWidget()->setFloat(H("delayMenuInputClickBack"), 0.05f);
-  g_iInputBlockedCounter = 1;
+  ClGameStateMgr::blockInput(1);
   frame();
   EXPECT_NEAR(delay(), 0.03f, 1e-6f);
-  g_iInputBlockedCounter = 0;
+  ClGameStateMgr::blockInput(0);
   ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 0.0f;
   frame({{19, 1.0f}});
   EXPECT_NEAR(delay(), 0.03f, 1e-6f);

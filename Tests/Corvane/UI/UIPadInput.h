@@ -25,7 +25,7 @@ class CUIPadInput {
     ClInputManager::setActionCount(gc_iACTIONS);
     ClInputManager::resetLogicalPadMap();
     ClInputManager::m_uiCurInputFrame = 0;
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
     m_bStarted = true;
   }
   void stop() {
@@ -35,7 +35,7 @@ class CUIPadInput {
       ClInputHWtoKv::mp_auiPadConnected[i] = m_auiSavedConnected[i];
     }
     ClInputManager::setActionCount(m_iSavedActionCount);
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
     m_bStarted = false;
   }
 

@@ -3,6 +3,7 @@
 // marathon board; the screen's widgets drawn with a synthetic font; keys through the test's pads.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -174,6 +175,39 @@ TEST(LeaderboardBoards, TheCycleSkipsTheDailyBoards) {
     EXPECT_EQ(nextLeaderboardIndex(iOutside), 0);
     EXPECT_EQ(previousLeaderboardIndex(iOutside), 0);
   }
+}
+
+// A run's board, the profile record its results write into and the record its game type reads back are one;
+// the daily boards and boards outside the table write nothing.
+TEST(LeaderboardBoards, EachBoardWritesTheRecordOfItsGameType) {
+  ClProfileMgr::initialize();
+  SPlayerProfileData& p = *g_pPlayerProfileData;
+  const struct {
+    i32 iBoard, iType, iChapter, iLevel;
+    const i32& iRank;
+  } aCases[] = {
+      {E_GSSLI_STORY_MODE_LEVEL_2_6, E_GAME_TYPE_STORY, 1, 5, p.m_aLevelRecords[1 * 16 + 5].m_iWorldRank},
+      {E_GSSLI_MARATHON_MODE, E_GAME_TYPE_MARATHON, 0, 0, p.m_marathon.m_iWorldRank},
+      {E_GSSLI_MARATHON_MODE_EXTREME, E_GAME_TYPE_MARATHON_EXTREME, 0, 0, p.m_marathonExtreme.m_iWorldRank},
+      {E_GSSLI_MARATHON_MODE_ULTRA, E_GAME_TYPE_MARATHON_ULTRA, 0, 0, p.m_marathonUltra.m_iWorldRank},
+      {E_GSSLI_SURVIVOR_MODE_BASIC, E_GAME_TYPE_SURVIVOR, 0, 0, p.m_survivor.m_iWorldRank},
+      {E_GSSLI_SURVIVOR_MODE_HARDCORE, E_GAME_TYPE_SURVIVOR_HARDCORE, 0, 0, p.m_survivorHardcore.m_iWorldRank}};
+  for (const auto& c : aCases) {
+    EXPECT_EQ(leaderboardIndexForRun(c.iType, c.iChapter, c.iLevel), c.iBoard);
+    setBoardWorldRank(c.iBoard, 40 + c.iBoard);
+    EXPECT_EQ(std::pair(c.iRank, getWorldRankForGameType(c.iType, c.iChapter, c.iLevel)),
+              std::pair(40 + c.iBoard, 40 + c.iBoard))
+        << c.iBoard;
+  }
+  const SPlayerProfileData before = p;
+  for (i32 iBoard : {i32{E_GSSLI_DAILY_MODE_SCORE}, i32{E_GSSLI_DAILY_MODE_NUMBER_OF_DAYS}, i32{NUM_E_GSSLI}, -1}) {
+    setBoardWorldRank(iBoard, 7);
+    setBoardWorldRecord(iBoard, 7);
+    raiseBoardBestScore(iBoard, 7);
+  }
+  EXPECT_EQ(std::memcmp(&before, &p, sizeof(p)), 0);
+  EXPECT_EQ(leaderboardIndexForRun(E_GAME_TYPE_DAILY, 0, 0) + getWorldRankForGameType(E_GAME_TYPE_DAILY, 0, 0), 0);
+  ClProfileMgr::terminate();
 }
 
 TEST(LeaderboardBoards, PersonaNamesDecodeUtf8IntoAtMost31Units) {

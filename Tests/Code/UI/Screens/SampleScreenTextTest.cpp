@@ -24,9 +24,6 @@ namespace {
 class CGameScreenHooks : public CQuietUIHooks {
  public:
   void registerGameUIFunctions() override {
-    g_uiTextAlignLeftHash = KvStrHash("L");
-    g_uiTextAlignRightHash = KvStrHash("R");
-    g_uiTextAlignCentreHash = KvStrHash("C");
     registerSystemUIFunctions();
     registerImagesUIFunctions();
     registerTextUIFunctions();

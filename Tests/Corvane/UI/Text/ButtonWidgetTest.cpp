@@ -49,9 +49,6 @@ void seeParentWindow(ClWidget*, WidgetEventProcedureCall*) {
 class CButtonHooks : public CQuietUIHooks {
  public:
   void registerGameUIFunctions() override {
-    g_uiTextAlignLeftHash = KvStrHash("L");
-    g_uiTextAlignCentreHash = KvStrHash("C");
-    g_uiTextAlignRightHash = KvStrHash("R");
     registerButtonsUIFunctions();
     ClUIEventSystemFunctions::registerFunction(KvStrHash("recordEvent"), recordEvent);
     ClUIEventSystemFunctions::registerFunction(KvStrHash("seeParentWindow"), seeParentWindow);

@@ -23,9 +23,6 @@ namespace {
 class CCacheTextHooks : public CQuietUIHooks {
  public:
   void registerGameUIFunctions() override {
-    g_uiTextAlignLeftHash = KvStrHash("L");
-    g_uiTextAlignRightHash = KvStrHash("R");
-    g_uiTextAlignCentreHash = KvStrHash("C");
     registerTextUIFunctions();
   }
 };

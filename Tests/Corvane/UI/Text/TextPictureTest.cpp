@@ -107,9 +107,6 @@ TEST_F(TextPictureTest, RightAlignedAndBestFitText) {
 class CTextFileHooks : public CQuietUIHooks {
  public:
   void registerGameUIFunctions() override {
-    g_uiTextAlignLeftHash = KvStrHash("L");
-    g_uiTextAlignRightHash = KvStrHash("R");
-    g_uiTextAlignCentreHash = KvStrHash("C");
     registerTextFileUIFunctions();
   }
 };

@@ -27,9 +27,6 @@ namespace {
 class CTextHooks : public CQuietUIHooks {
  public:
   void registerGameUIFunctions() override {
-    g_uiTextAlignLeftHash = KvStrHash("L");
-    g_uiTextAlignRightHash = KvStrHash("R");
-    g_uiTextAlignCentreHash = KvStrHash("C");
     registerTextUIFunctions();
     registerTextFileUIFunctions();
   }
@@ -124,7 +121,7 @@ class TextWidgetTest : public TextTest {
     ClInputManager::setActionCount(37);
     ClInputManager::m_apGameSpecificInputs[0] = m_aActions;
     ClInputManager::resetLogicalPadMap();
-    g_iInputBlockedCounter = 0;
+    ClGameStateMgr::blockInput(0);
   }
   void padFrame(bool bUp, bool bDown) {
     ClInputManager::m_uiCurInputFrame = static_cast<u8>(1 - ClInputManager::m_uiCurInputFrame);
@@ -360,10 +357,10 @@ TEST_F(TextWidgetTest, HoldingDownRepeats) {
   // While input is blocked a press does nothing.
   padFrame(false, false);
   renderScreen();
-  g_iInputBlockedCounter = 2;
+  ClGameStateMgr::blockInput(2);
   padFrame(true, false);
   renderScreen();
-  g_iInputBlockedCounter = 0;
+  ClGameStateMgr::blockInput(0);
   EXPECT_FLOAT_EQ(pPage->mp_fScrollOffset, fBefore - 12.0f);
 }
 

@@ -1,0 +1,60 @@
+#include "Code/System/GAMEGameTypes.h"
+
+namespace {
+
+struct SGameTypeRow {
+  E_GAME_FAMILY m_eFamily;
+  i32 m_iBoard;
+  const char* mp_pModeTextID;
+};
+
+constexpr SGameTypeRow gc_aGAME_TYPES[] = {
+#define GAME_TYPE_ROW(name, value, family, board, text) {family, board, text},
+    GAME_TYPE_LIST(GAME_TYPE_ROW)
+#undef GAME_TYPE_ROW
+};
+
+// The rows are looked up by type: the list's values must run 0, 1, 2, ... in its order.
+constexpr bool valuesRunInOrder() {
+  i32 iRow = 0;
+#define GAME_TYPE_AT_ROW(name, value, family, board, text) \
+  if (value != iRow++) return false;
+  GAME_TYPE_LIST(GAME_TYPE_AT_ROW)
+#undef GAME_TYPE_AT_ROW
+  return iRow == NUM_E_GAME_TYPE;
+}
+static_assert(valuesRunInOrder());
+
+const SGameTypeRow* row(i32 iType) {
+  return iType >= 0 && iType < NUM_E_GAME_TYPE ? &gc_aGAME_TYPES[iType] : nullptr;
+}
+
+}  // namespace
+
+namespace GameTypes {
+
+E_GAME_FAMILY family(i32 iType) {
+  const SGameTypeRow* pRow = row(iType);
+  return pRow != nullptr ? pRow->m_eFamily : E_GAME_FAMILY_NONE;
+}
+
+i32 board(i32 iType, i32 iChapter, i32 iLevel) {
+  const SGameTypeRow* pRow = row(iType);
+  if (pRow == nullptr) return gc_iNO_LEADERBOARD;
+  return isStory(iType) ? pRow->m_iBoard + iChapter * gc_iSTORY_BOARD_LEVELS + iLevel : pRow->m_iBoard;
+}
+
+i32 typeOfBoard(i32 iBoard) {
+  if (iBoard >= E_GSSLI_STORY_MODE_LEVEL_1_1 && iBoard <= E_GSSLI_STORY_MODE_LEVEL_3_8) return E_GAME_TYPE_STORY;
+  for (i32 iType = 0; iType < NUM_E_GAME_TYPE; ++iType) {
+    if (!isStory(iType) && gc_aGAME_TYPES[iType].m_iBoard == iBoard && iBoard != gc_iNO_LEADERBOARD) return iType;
+  }
+  return -1;
+}
+
+const char* modeTextID(i32 iType) {
+  const SGameTypeRow* pRow = row(iType);
+  return (pRow != nullptr ? pRow : &gc_aGAME_TYPES[E_GAME_TYPE_STORY])->mp_pModeTextID;
+}
+
+}  // namespace GameTypes
