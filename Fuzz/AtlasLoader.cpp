@@ -23,11 +23,10 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/System/KvDebug.h"
 #include "Fuzz/FuzzDataRoot.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
 #include "Fuzz/FuzzMaxLen.h"
-#include "Fuzz/FuzzSystemHooks.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 KV_FUZZ_MAX_LEN(1048576)
 
@@ -49,7 +48,6 @@ std::string startAtlasRoot() {
   for (int i = 0; i < 4; ++i) writePage(root / ("A_" + std::to_string(i) + ".bmp"));
   ClTextureMgr::initObjectList();
   ClGraphics::mp_pDevice = KvFuzzRecordingDevice();
-  KvFuzzInstallSystemHooks();
   return (root / "Fuzz.atf").string();
 }
 
@@ -62,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiS
   KvFuzzWriteInput(s_path, pData, uiSize);
   try {
     ClAtlasMgr::actualLoadAtlasSync("Fuzz", nullptr, "FuzzAtlas");
-  } catch (const SFuzzStop& stop) {
+  } catch (const KvStopped& stop) {
     if (stop.uiAddress != gc_uiSTOP_FATAL || ClAtlasMgr::findAtlas(KvStrHash("FuzzAtlas")) != nullptr) __builtin_trap();
     if (ClMagFileIO::getOpenRefCount() != 0) __builtin_trap();
     return 0;

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "Code/Objects/Backgrounds.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Support/WorldTestSupport.h"
 

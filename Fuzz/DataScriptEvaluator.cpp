@@ -8,9 +8,8 @@
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDataScriptEvaluator.h"
 #include "Corvane/System/KvDebug.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
-#include "Fuzz/FuzzSystemHooks.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -27,11 +26,7 @@ void addConstants() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();
-  static const bool bReady = [] {
-    KvFuzzInstallSystemHooks();
-    ClDataScriptEvaluator::initialize();
-    return true;
-  }();
+  static const bool bReady = (ClDataScriptEvaluator::initialize(), true);
   (void)bReady;
   addConstants();
 
@@ -47,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   }
   try {
     ClDataScriptEvaluator::evaluateExpression(std::string(text.c_str()).c_str());
-  } catch (const SFuzzStop&) {
+  } catch (const KvStopped&) {
   }
 
   // The lines as a condition node, and as the guard of a reaction under a root with that condition.
@@ -64,11 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   pReaction->addChild("Action")->setHashId("Go", 1);
   try {
     ClDataScriptEvaluator::evaluateCondition(pCondition);
-  } catch (const SFuzzStop&) {
+  } catch (const KvStopped&) {
   }
   try {
     ClDataScriptEvaluator::findAction(pRoot);
-  } catch (const SFuzzStop&) {
+  } catch (const KvStopped&) {
   }
   ClDScriptData2::destroyTree(pRoot);
   return 0;

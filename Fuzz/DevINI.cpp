@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "Corvane/Development/ClDevINI.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzPlainName.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Support/WorldTestSupport.h"

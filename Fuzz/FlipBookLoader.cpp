@@ -11,7 +11,6 @@
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Corvane/System/ClClock.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Support/FlipBookTestSupport.h"
 

@@ -9,7 +9,6 @@
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Fuzz/FuzzAlignedImage.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 
 namespace {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
 #include "Platform/D3D9/D3DXEffectFile.h"

@@ -33,7 +33,6 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/Program/KvProgram.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzMaxLen.h"
 
 namespace {

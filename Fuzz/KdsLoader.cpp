@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "Corvane/Data/ClDScriptMgr2.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 
 namespace {

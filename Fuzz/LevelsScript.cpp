@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "Code/Objects/ClSpawnMgr.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Code/Objects/EnemyTestScript.h"
 #include "Tests/Support/WorldTestSupport.h"

@@ -25,7 +25,6 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Support/KvScratchFolder.h"
 

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzPlainName.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Tests/Code/Objects/PlayerTestWorld.h"

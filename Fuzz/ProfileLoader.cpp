@@ -12,7 +12,6 @@
 
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Platform/Store/StoreApi.h"
 

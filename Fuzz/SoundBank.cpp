@@ -5,7 +5,6 @@
 
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Fuzz/FuzzDataRoot.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Platform/FMODEx/FMODExTest.h"

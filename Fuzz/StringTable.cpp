@@ -12,9 +12,8 @@
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/System/KvDebug.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
-#include "Fuzz/FuzzSystemHooks.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -25,7 +24,7 @@ const char* const gc_apGameKeys[] = {
     "results_level_ranking_pos", "options_value",   "MB_FMOD_ISSUE_TITLE",       "MB_DIRECTX_COULD_NOT_INIT",
 };
 
-void stopUnlessDataStop(const SFuzzStop& stop, const char* pKey) {
+void stopUnlessDataStop(const KvStopped& stop, const char* pKey) {
   const bool bNamed = std::strstr(KvGetLastMessage(), pKey) != nullptr ||
                       std::strstr(KvGetLastMessage(), "Truncating string!") != nullptr;
   if (stop.uiAddress != gc_uiSTOP_FATAL || !bNamed) {
@@ -37,7 +36,7 @@ void askAsTheGameDoes(const char* pKey, u32 uiSize) {
   try {
     const wchar16* pText = KvLangID::getString(pKey);
     if (pText == nullptr || KvStrLenW(pText) >= uiSize) __builtin_trap();
-  } catch (const SFuzzStop& stop) {
+  } catch (const KvStopped& stop) {
     if (KvLangID::findStringByHash(KvStrHash(pKey)) != nullptr) __builtin_trap();
     stopUnlessDataStop(stop, pKey);
     return;
@@ -47,7 +46,7 @@ void askAsTheGameDoes(const char* pKey, u32 uiSize) {
   try {
     KvLangID::formatStringInt(szDest, uiKey, -2147483647 - 1);
     KvLangID::formatStringInt2(szDest, 256, uiKey, 7, -42);
-  } catch (const SFuzzStop& stop) {
+  } catch (const KvStopped& stop) {
     stopUnlessDataStop(stop, pKey);
   }
   KvLangID::formatStringWithArg(szDest, 64, uiKey, u"arg");
@@ -63,7 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiS
   }
   static bool s_bInitialized = false;
   if (!s_bInitialized) {
-    KvFuzzInstallSystemHooks();
     KvLangID::initialize();
     s_bInitialized = true;
   }

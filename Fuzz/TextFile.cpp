@@ -10,7 +10,6 @@
 #include "Corvane/UI/COMMONUIFunctions_Widget_TextFile.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Fuzz/FuzzAlignedImage.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 
 namespace {

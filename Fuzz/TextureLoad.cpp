@@ -7,7 +7,6 @@
 
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClTexture.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzQuiet.h"
 #include "Fuzz/FuzzRecordingDevice.h"
 #include "Platform/D3D9/D3DX9.h"

@@ -12,7 +12,6 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClClock.h"
 #include "Fuzz/FuzzDataRoot.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
 

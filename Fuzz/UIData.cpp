@@ -7,9 +7,9 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/ClUI.h"
-#include "Fuzz/FuzzGameHooks.h"
 #include "Fuzz/FuzzMaxLen.h"
 #include "Fuzz/FuzzQuiet.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -37,13 +37,6 @@ void readParameters(ClWidget*, WidgetEventProcedureCall* pData) {
     }
   }
 }
-
-class ClFuzzHooks : public ClUIHooks {
- public:
-  void registerGameUIFunctions() override {
-    ClUIEventSystemFunctions::registerFunction(KvStrHash("fuzzRead"), &readParameters);
-  }
-};
 
 // Reads each property the way the accessors of its type do, and fires the events.
 void readWidget(ClWidget* pWidget) {
@@ -78,8 +71,9 @@ KV_FUZZ_MAX_LEN(gc_uiMAX_INPUT)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();
-  static ClFuzzHooks s_hooks;
-  KvSetUIGameHooks(s_hooks);
+  KvTestUIHooks().m_register = [] {
+    ClUIEventSystemFunctions::registerFunction(KvStrHash("fuzzRead"), &readParameters);
+  };
   ClUI::initialise();
   if (uiSize <= UINT32_MAX &&
       ClUI::loadUIDataFromImage("fuzz", pData, static_cast<uint32_t>(uiSize))) {

@@ -1,20 +1,21 @@
+// Archives: the keys, the tables of contents read and checked into their slots, the data file loaded whole or
+// left on disk (its file kept open between references), the look-up of a path and the unloading.
 #include "Corvane/Files/ClMagFileIO.h"
-
-#include <zlib.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Memory/KvAlloc.h"
-#include "Corvane/Files/ClAsyncAssetLoaderMgr.h"
 #include "Corvane/Files/KvDataPaths.h"
+#include "Corvane/Files/ClMagFileIOInternal.h"
 #include "Corvane/System/KvDebug.h"
 
 // The archive and reference pools are built with the engine's other fixed globals (KvEngineGlobals_Win32.cpp).
+
+using namespace KvMag;
 
 namespace {
 
@@ -25,91 +26,6 @@ struct SMagArchiveKey {
 };
 SMagArchiveKey g_aArchiveKeys[gc_iMAX_MAG_ARCHIVES];
 i32 g_iArchiveKeyCount = 0;
-
-char g_szLastProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
-
-// Reports a problem of data or environment on standard error and keeps it for getLastProblem.
-void reportProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
-void reportProblem(const char* pFormat, ...) {
-  va_list args;
-  va_start(args, pFormat);
-  std::vsnprintf(g_szLastProblem, sizeof(g_szLastProblem), pFormat, args);
-  va_end(args);
-  KvPrintProblem("%s", g_szLastProblem);
-}
-
-// Read buffers given back by closed references, kept for the next reads: an archive is read entry after entry
-// with buffers of like sizes, and a fresh block of a few hundred KiB costs page faults on every use.
-struct SSpareBuffer {
-  u8* pBlock;
-  u32 uiCapacity;
-};
-constexpr i32 gc_iMAG_SPARE_BUFFERS = 4;
-constexpr u32 gc_uiMAG_MAX_SPARE_BUFFER = 4u << 20;
-SSpareBuffer g_aSpareBuffers[gc_iMAG_SPARE_BUFFERS];
-i32 g_iSpareBufferCount = 0;
-
-// A block of at least uiBytes at the alignment: a spare one that is not much larger, else a new one. Its
-// capacity goes to *puiCapacity. Null when the heap refuses (a failure injected for tests counts here too).
-u8* takeBuffer(u32 uiBytes, u32 uiAlignment, u32* puiCapacity) {
-  uiAlignment = uiAlignment > gc_uiMAG_ALIGNMENT ? uiAlignment : gc_uiMAG_ALIGNMENT;
-  i32 iBest = -1;
-  for (i32 i = 0; i < g_iSpareBufferCount; ++i) {
-    const SSpareBuffer& spare = g_aSpareBuffers[i];
-    const bool bFits = spare.uiCapacity >= uiBytes && spare.uiCapacity - uiBytes <= uiBytes / 2 + 4096 &&
-                       reinterpret_cast<uintptr_t>(spare.pBlock) % uiAlignment == 0;
-    if (bFits && (iBest < 0 || spare.uiCapacity < g_aSpareBuffers[iBest].uiCapacity)) {
-      iBest = i;
-    }
-  }
-  if (iBest >= 0 && !KvAllocFailureInjected()) {
-    u8* pBlock = g_aSpareBuffers[iBest].pBlock;
-    *puiCapacity = g_aSpareBuffers[iBest].uiCapacity;
-    g_aSpareBuffers[iBest] = g_aSpareBuffers[--g_iSpareBufferCount];
-    return pBlock;
-  }
-  if (iBest >= 0) {
-    return nullptr;
-  }
-  // On a cache line: reads are copied in fastest to a line boundary.
-  u8* pBlock = static_cast<u8*>(KvAlignedAlloc(uiBytes, uiAlignment > 64 ? uiAlignment : 64));
-  *puiCapacity = pBlock != nullptr ? uiBytes : 0;
-  return pBlock;
-}
-
-// Keeps a block for a later read, or frees it when it is too large or enough are kept (the smallest kept
-// block gives way to a larger one).
-void giveBufferBack(u8* pBlock, u32 uiCapacity) {
-  if (pBlock == nullptr) {
-    return;
-  }
-  if (uiCapacity == 0 || uiCapacity > gc_uiMAG_MAX_SPARE_BUFFER) {
-    KvAlignedFree(pBlock);
-    return;
-  }
-  if (g_iSpareBufferCount < gc_iMAG_SPARE_BUFFERS) {
-    g_aSpareBuffers[g_iSpareBufferCount++] = {pBlock, uiCapacity};
-    return;
-  }
-  i32 iSmallest = 0;
-  for (i32 i = 1; i < g_iSpareBufferCount; ++i) {
-    if (g_aSpareBuffers[i].uiCapacity < g_aSpareBuffers[iSmallest].uiCapacity) {
-      iSmallest = i;
-    }
-  }
-  if (g_aSpareBuffers[iSmallest].uiCapacity < uiCapacity) {
-    std::swap(g_aSpareBuffers[iSmallest].pBlock, pBlock);
-    std::swap(g_aSpareBuffers[iSmallest].uiCapacity, uiCapacity);
-  }
-  KvAlignedFree(pBlock);
-}
-
-void freeSpareBuffers() {
-  for (i32 i = 0; i < g_iSpareBufferCount; ++i) {
-    KvAlignedFree(g_aSpareBuffers[i].pBlock);
-  }
-  g_iSpareBufferCount = 0;
-}
 
 void slashesToBackslashes(char* pPath) {
   for (char* p = pPath; *p != '\0'; ++p) {
@@ -128,22 +44,10 @@ void buildArchivePath(char* pPath, const char* pFolder, const char* pBaseName, c
   slashesToBackslashes(pPath);
 }
 
-bool fitsIn(u64 uiOffset, u64 uiSize, u64 uiLimit) { return uiOffset <= uiLimit && uiSize <= uiLimit - uiOffset; }
-
 u32 readU32(const u8* pImage, u64 uiOffset) {
   u32 uiValue;
   std::memcpy(&uiValue, pImage + uiOffset, sizeof(uiValue));
   return uiValue;
-}
-
-ClMagTOC* findSlot(u32 uiNameHash) {
-  for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {
-    ClMagTOC* pSlot = g_MagTOCPool.get(i);
-    if (pSlot->mp_uiNameHash == uiNameHash) {
-      return pSlot;
-    }
-  }
-  return nullptr;
 }
 
 // No zlib stream inflates to more than this many bytes per byte of stream (deflate's best case: a 258-byte match
@@ -243,298 +147,6 @@ const char* readTOCImage(ClMagTOC* pTOC) {
   return nullptr;
 }
 
-// The data-info of a path, its archive and its name hash; null when no loaded table of contents holds it. The
-// path is hashed where it lies, from past the data root (callers have checked its length).
-const ClMagDataInfo* lookUpPath(const char* pFilenameWithPath, ClMagTOC** ppOwningTOC, i32* pNameHash) {
-  const i32 iKey = static_cast<i32>(KvStrHash(KvSkipDataRoot(pFilenameWithPath)));
-  *pNameHash = iKey;
-  *ppOwningTOC = nullptr;
-  for (i32 iSlot = 0; iSlot < g_MagTOCPool.getCount(); ++iSlot) {
-    ClMagTOC* pTOC = g_MagTOCPool.get(iSlot);
-    if (!pTOC->mp_bTOCLoaded || pTOC->mp_pTOC == nullptr) {
-      continue;
-    }
-    const i32 iIndex = pTOC->mp_nameIndex.find(iKey);
-    if (iIndex >= 0) {
-      *ppOwningTOC = pTOC;
-      return &pTOC->mp_pInfos[iIndex];
-    }
-  }
-  return nullptr;
-}
-
-bool pathTooLong(const char* pPath) {
-  return strnlen(pPath, KV_MAX_PATH_LEN) >= static_cast<size_t>(KV_MAX_PATH_LEN);
-}
-
-SMagRef* takeRef() {
-  if (g_MagRefPool.isFull()) {
-    reportProblem("All %d archive references are in use", gc_iMAX_MAG_REFS);
-    return nullptr;
-  }
-  SMagRef* pRef = g_MagRefPool.alloc();
-  *pRef = SMagRef{};
-  pRef->mp_bInUse = 1;
-  return pRef;
-}
-
-void giveRefBack(SMagRef* pRef) {
-  pRef->mp_bInUse = 0;
-  g_MagRefPool.free(pRef);
-}
-
-void freeStagingBuffer(SMagRef* pRef) {
-  giveBufferBack(pRef->mp_pStagingBuffer, pRef->mp_uiStagingCapacity);
-  pRef->mp_pStagingBuffer = nullptr;
-  pRef->mp_uiStagingCapacity = 0;
-}
-
-void freeOwnBuffers(SMagRef* pRef) {
-  if (pRef->mp_eKind != E_MAG_REF_IN_MEMORY) {
-    giveBufferBack(pRef->mp_pDestinationBuffer, pRef->mp_uiBufferCapacity);
-  }
-  pRef->mp_pDestinationBuffer = nullptr;
-  pRef->mp_uiBufferSize = 0;
-  pRef->mp_uiBufferCapacity = 0;
-  freeStagingBuffer(pRef);
-}
-
-bool entryInsideData(const ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iNameHash, u64 uiDataSize) {
-  if (fitsIn(pInfo->mp_uiDataOffset, pInfo->getStoredSize(), uiDataSize)) {
-    return true;
-  }
-  reportProblem("Mag data file [%s] is damaged: entry 0x%08X (%u bytes at offset %u) lies past its end (%llu bytes)",
-                pTOC->mp_szDataFilePath, static_cast<u32>(iNameHash), pInfo->getStoredSize(), pInfo->mp_uiDataOffset,
-                static_cast<unsigned long long>(uiDataSize));
-  return false;
-}
-
-// An archive left on disk keeps the data file of its last closed reference open for the next one: reading an
-// archive entry after entry would otherwise open, measure and close the same file for each. A kept file takes
-// one of the file layer's few records, so it is closed as soon as a record is wanted for another file, and when
-// its archive goes.
-void closeIdleDataFile(ClMagTOC* pTOC) {
-  if (pTOC->mp_pIdleDataFile != nullptr) {
-    ClFileIO::close(pTOC->mp_pIdleDataFile);
-    pTOC->mp_pIdleDataFile = nullptr;
-    pTOC->mp_uiIdleDataFileSize = 0;
-  }
-}
-
-// Closes a kept data file when every record of the file layer is taken, so that a file can be opened.
-void freeFileRecord() {
-  for (i32 i = 0; i < g_MagTOCPool.getCount() && ClFileIO::getOpenFileCount() >= gc_iMAX_OPEN_FILES; ++i) {
-    closeIdleDataFile(g_MagTOCPool.get(i));
-  }
-}
-
-i32 openFile(const char* pPath, u64* puiSize, Win32FileData** ppFile) {
-  freeFileRecord();
-  return ClFileIO::open(pPath, puiSize, ppFile);
-}
-
-// The archive's data file: the one it kept, or a newly opened one.
-i32 openDataFile(ClMagTOC* pTOC, u64* puiSize, Win32FileData** ppFile) {
-  if (pTOC->mp_pIdleDataFile != nullptr) {
-    *ppFile = pTOC->mp_pIdleDataFile;
-    *puiSize = pTOC->mp_uiIdleDataFileSize;
-    pTOC->mp_pIdleDataFile = nullptr;
-    pTOC->mp_uiIdleDataFileSize = 0;
-    return E_FILE_OK;
-  }
-  return openFile(pTOC->mp_szDataFilePath, puiSize, ppFile);
-}
-
-// Takes a reference's disk file from it: an archive's data file goes back to the archive to be kept when it
-// keeps none yet, anything else is closed. The ClFileIO::close code (0 for a kept file).
-i32 releaseRefFile(SMagRef* pRef) {
-  Win32FileData* pFile = pRef->mp_FileHandle;
-  pRef->mp_FileHandle = nullptr;
-  if (pFile == nullptr) {
-    return E_FILE_OK;
-  }
-  ClMagTOC* pTOC = pRef->mp_pOwningMagTOC;
-  if (pRef->mp_eKind != E_MAG_REF_LOOSE && pTOC != nullptr && pTOC->mp_bTOCLoaded &&
-      pTOC->mp_pIdleDataFile == nullptr && !ClFileIO::isReading(pFile)) {
-    pTOC->mp_pIdleDataFile = pFile;
-    pTOC->mp_uiIdleDataFileSize = pRef->mp_uiDiskFileSize;
-    return E_FILE_OK;
-  }
-  return ClFileIO::close(pFile);
-}
-
-// Points a found reference at its entry; opens the data file when the archive is not in memory.
-i32 attachEntry(SMagRef* pRef, ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iNameHash) {
-  pRef->mp_pMagDataInfo = pInfo;
-  pRef->mp_pOwningMagTOC = pTOC;
-  pRef->mp_iNameHash = iNameHash;
-  if (pTOC->mp_bDataLoaded) {
-    pRef->mp_eKind = E_MAG_REF_IN_MEMORY;
-    return entryInsideData(pTOC, pInfo, iNameHash, pTOC->mp_uiDataSize) ? E_FILE_OK : E_FILE_DAMAGED;
-  }
-  pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
-  const i32 iResult = openDataFile(pTOC, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
-  if (iResult != E_FILE_OK) {
-    reportProblem("Mag data file [%s] could not be opened (code %d)", pTOC->mp_szDataFilePath, iResult);
-    pRef->mp_FileHandle = nullptr;
-    return iResult;
-  }
-  if (!entryInsideData(pTOC, pInfo, iNameHash, pRef->mp_uiDiskFileSize)) {
-    releaseRefFile(pRef);
-    return E_FILE_DAMAGED;
-  }
-  return E_FILE_OK;
-}
-
-// Brings uiSize stored bytes of the entry (from its start) into pTarget: from the archive in memory when it
-// is loaded, else from the open data file.
-i32 bringStoredBytes(SMagRef* pRef, u32 uiSize, u8* pTarget) {
-  if (uiSize == 0) {
-    return E_FILE_OK;
-  }
-  const ClMagTOC* pTOC = pRef->mp_pOwningMagTOC;
-  const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-  if (pTOC->mp_bDataLoaded) {
-    if (!entryInsideData(pTOC, pInfo, pRef->mp_iNameHash, pTOC->mp_uiDataSize)) {
-      return E_FILE_DAMAGED;
-    }
-    std::memcpy(pTarget, pTOC->mp_pData + pInfo->mp_uiDataOffset, uiSize);
-    return E_FILE_OK;
-  }
-  KV_ASSERT(pRef->mp_FileHandle);
-  return ClFileIO::read(pRef->mp_FileHandle, pInfo->mp_uiDataOffset, uiSize, pTarget);
-}
-
-i32 inflateEntry(SMagRef* pRef, const u8* pStream, u32 uiDestinationSize) {
-  const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-  uLongf uiProduced = uiDestinationSize;
-  const int iZResult = uncompress(pRef->mp_pDestinationBuffer, &uiProduced, pStream, pInfo->mp_uiCompressedSize);
-  if (iZResult != Z_OK || uiProduced != pInfo->mp_uiFinalSize) {
-    reportProblem(
-        "Mag data file [%s] is damaged: entry 0x%08X does not inflate to its %u bytes (zlib result %d, "
-        "%lu bytes)",
-        pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash), pInfo->mp_uiFinalSize,
-        iZResult, static_cast<unsigned long>(uiProduced));
-    return E_FILE_DAMAGED;
-  }
-  return E_FILE_OK;
-}
-
-// Decrypts the entry's ciphertext in place: no buffer of its own is needed, as the plaintext is exactly as
-// long as the ciphertext.
-i32 decryptInPlace(SMagRef* pRef, u8* pCiphertext) {
-  const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-  u8 aucKey[gc_iCRYPTO_KEY_SIZE];
-  std::memcpy(aucKey, pRef->mp_pOwningMagTOC->mp_aucKey, sizeof(aucKey));
-  aucKey[gc_iCRYPTO_KEY_SIZE - 1] = 0;
-  u8 aucIV[gc_iCRYPTO_BLOCK_SIZE];
-  ClCrypto::buildIV(aucKey, pRef->mp_iNameHash, aucIV);
-  if (!ClCrypto::decryptInto(pCiphertext, static_cast<i32>(pInfo->mp_uiEncryptedSize), aucKey, aucIV,
-                             pCiphertext)) {
-    reportProblem("Mag data file [%s] is damaged: entry 0x%08X could not be decrypted",
-                  pRef->mp_pOwningMagTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash));
-    return E_FILE_DAMAGED;
-  }
-  return E_FILE_OK;
-}
-
-// Reads min(asked, available) bytes and zero-fills the rest of the asked size.
-u32 boundedSize(u32 uiAsked, u32 uiAvailable) { return uiAsked < uiAvailable ? uiAsked : uiAvailable; }
-
-void zeroTail(u8* pBuffer, u32 uiFilled, u32 uiAsked) {
-  if (uiAsked > uiFilled) {
-    std::memset(pBuffer + uiFilled, 0, uiAsked - uiFilled);
-  }
-}
-
-i32 readEncodedEntry(SMagRef* pRef, u32 numberOfBytesToRead) {
-  const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-  i32 iResult = E_FILE_OK;
-  u32 uiProduced = pInfo->mp_uiFinalSize;
-  if (!pInfo->mp_uiCompressed) {
-    // Encrypted only: the ciphertext is no longer than the entry, so it is brought and decrypted where it ends
-    // up; an entry longer than its ciphertext ends in zeros.
-    iResult = bringStoredBytes(pRef, pInfo->mp_uiEncryptedSize, pRef->mp_pDestinationBuffer);
-    if (iResult == E_FILE_OK) {
-      iResult = decryptInPlace(pRef, pRef->mp_pDestinationBuffer);
-    }
-    uiProduced = pInfo->mp_uiEncryptedSize;
-  } else {
-    KV_ASSERT(pRef->mp_pStagingBuffer);
-    iResult = bringStoredBytes(pRef, pInfo->getStoredSize(), pRef->mp_pStagingBuffer);
-    if (iResult == E_FILE_OK && pInfo->mp_uiEncrypted) {
-      iResult = decryptInPlace(pRef, pRef->mp_pStagingBuffer);
-    }
-    if (iResult == E_FILE_OK) {
-      iResult = inflateEntry(pRef, pRef->mp_pStagingBuffer, numberOfBytesToRead);
-    }
-    freeStagingBuffer(pRef);
-  }
-  if (iResult == E_FILE_OK) {
-    zeroTail(pRef->mp_pDestinationBuffer, uiProduced, numberOfBytesToRead);
-  }
-  return iResult;
-}
-
-bool isEncoded(const ClMagDataInfo* pInfo) { return pInfo->mp_uiCompressed || pInfo->mp_uiEncrypted; }
-
-void asyncStepDone(SMagRef* pRef, i32 iStep, u32 uiSize) {
-  if (pRef->mp_pfnAsyncStepCallback != nullptr) {
-    pRef->mp_pfnAsyncStepCallback(pRef, iStep, uiSize, pRef->mp_pAsyncStepUser);
-  }
-}
-
-void asyncStepFailed(SMagRef* pRef, i32 iOperation, u32 uiCode) {
-  if (pRef->mp_pfnAsyncErrorCallback != nullptr) {
-    pRef->mp_pfnAsyncErrorCallback(pRef, iOperation, uiCode, pRef->mp_pAsyncErrorUser);
-  }
-}
-
-void relayOpenDone(Win32FileData* pFile, u64 uiFileSize, void* pUser) {
-  SMagRef* pRef = static_cast<SMagRef*>(pUser);
-  pRef->mp_FileHandle = pFile;
-  pRef->mp_uiDiskFileSize = uiFileSize;
-  pRef->mp_bInUse = 1;
-}
-
-void relayOpenError(Win32FileData* /*pFile*/, u32 uiCode, void* pUser) {
-  SMagRef* pRef = static_cast<SMagRef*>(pUser);
-  pRef->mp_bInUse = 1;
-  asyncStepFailed(pRef, gc_iMAG_ASYNC_OPERATION_OPEN, uiCode);
-}
-
-// The asynchronous open of a file, with a file record freed first as for every open.
-i32 openWithCallbacks(const char* pPath, SMagRef* pRef) {
-  freeFileRecord();
-  return ClFileIO::openWithCallbacks(pPath, &relayOpenDone, pRef, &relayOpenError, pRef);
-}
-
-void relayReadDone(Win32FileData* /*pFile*/, void* pUser) {
-  SMagRef* pRef = static_cast<SMagRef*>(pUser);
-  pRef->mp_bInUse = 1;
-  asyncStepDone(pRef, E_AAS_STEP_READ, 0);
-}
-
-void relayReadError(Win32FileData* /*pFile*/, u32 uiCode, void* pUser) {
-  SMagRef* pRef = static_cast<SMagRef*>(pUser);
-  pRef->mp_bInUse = 1;
-  asyncStepFailed(pRef, gc_iMAG_ASYNC_OPERATION_READ, uiCode);
-}
-
-void relayCloseDone(Win32FileData* referenceHandle, void* pUser) {
-  SMagRef* pMagRef = static_cast<SMagRef*>(pUser);
-  KV_ASSERT(pMagRef->mp_FileHandle == referenceHandle);
-  pMagRef->mp_FileHandle = nullptr;
-  asyncStepDone(pMagRef, E_AAS_STEP_CLOSE, 0);
-}
-
-void relayCloseError(Win32FileData* referenceHandle, u32 uiCode, void* pUser) {
-  SMagRef* pMagRef = static_cast<SMagRef*>(pUser);
-  KV_ASSERT(pMagRef->mp_FileHandle == referenceHandle);
-  pMagRef->mp_FileHandle = nullptr;
-  asyncStepFailed(pMagRef, gc_iMAG_ASYNC_OPERATION_CLOSE, uiCode);
-}
-
 void assertNoOpenReference(const ClMagTOC* pTOC) {
   for (i32 i = 0; i < g_MagRefPool.getCount(); ++i) {
     const SMagRef* pRef = g_MagRefPool.get(i);
@@ -580,9 +192,96 @@ void runUnloadCallbacks(ClDynamicVector<SMagUnloadCallback>& callbacks) {
 
 }  // namespace
 
-void ClMagFileIO::initTOCPool() { g_MagTOCPool.initialize(); }
+namespace KvMag {
 
-void ClMagFileIO::initRefPool() { g_MagRefPool.initialize(); }
+char g_szLastProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
+
+// Reports a problem of data or environment on standard error and keeps it for getLastProblem.
+void reportProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
+
+void reportProblem(const char* pFormat, ...) {
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(g_szLastProblem, sizeof(g_szLastProblem), pFormat, args);
+  va_end(args);
+  KvPrintProblem("%s", g_szLastProblem);
+}
+
+bool fitsIn(u64 uiOffset, u64 uiSize, u64 uiLimit) { return uiOffset <= uiLimit && uiSize <= uiLimit - uiOffset; }
+
+ClMagTOC* findSlot(u32 uiNameHash) {
+  for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {
+    ClMagTOC* pSlot = g_MagTOCPool.get(i);
+    if (pSlot->mp_uiNameHash == uiNameHash) {
+      return pSlot;
+    }
+  }
+  return nullptr;
+}
+
+// The data-info of a path, its archive and its name hash; null when no loaded table of contents holds it. The
+// path is hashed where it lies, from past the data root (callers have checked its length).
+const ClMagDataInfo* lookUpPath(const char* pFilenameWithPath, ClMagTOC** ppOwningTOC, i32* pNameHash) {
+  const i32 iKey = static_cast<i32>(KvStrHash(KvSkipDataRoot(pFilenameWithPath)));
+  *pNameHash = iKey;
+  *ppOwningTOC = nullptr;
+  for (i32 iSlot = 0; iSlot < g_MagTOCPool.getCount(); ++iSlot) {
+    ClMagTOC* pTOC = g_MagTOCPool.get(iSlot);
+    if (!pTOC->mp_bTOCLoaded || pTOC->mp_pTOC == nullptr) {
+      continue;
+    }
+    const i32 iIndex = pTOC->mp_nameIndex.find(iKey);
+    if (iIndex >= 0) {
+      *ppOwningTOC = pTOC;
+      return &pTOC->mp_pInfos[iIndex];
+    }
+  }
+  return nullptr;
+}
+
+bool pathTooLong(const char* pPath) {
+  return strnlen(pPath, KV_MAX_PATH_LEN) >= static_cast<size_t>(KV_MAX_PATH_LEN);
+}
+
+// An archive left on disk keeps the data file of its last closed reference open for the next one: reading an
+// archive entry after entry would otherwise open, measure and close the same file for each. A kept file takes
+// one of the file layer's few records, so it is closed as soon as a record is wanted for another file, and when
+// its archive goes.
+void closeIdleDataFile(ClMagTOC* pTOC) {
+  if (pTOC->mp_pIdleDataFile != nullptr) {
+    ClFileIO::close(pTOC->mp_pIdleDataFile);
+    pTOC->mp_pIdleDataFile = nullptr;
+    pTOC->mp_uiIdleDataFileSize = 0;
+  }
+}
+
+// Closes a kept data file when every record of the file layer is taken, so that a file can be opened.
+void freeFileRecord() {
+  for (i32 i = 0; i < g_MagTOCPool.getCount() && ClFileIO::getOpenFileCount() >= gc_iMAX_OPEN_FILES; ++i) {
+    closeIdleDataFile(g_MagTOCPool.get(i));
+  }
+}
+
+i32 openFile(const char* pPath, u64* puiSize, Win32FileData** ppFile) {
+  freeFileRecord();
+  return ClFileIO::open(pPath, puiSize, ppFile);
+}
+
+// The archive's data file: the one it kept, or a newly opened one.
+i32 openDataFile(ClMagTOC* pTOC, u64* puiSize, Win32FileData** ppFile) {
+  if (pTOC->mp_pIdleDataFile != nullptr) {
+    *ppFile = pTOC->mp_pIdleDataFile;
+    *puiSize = pTOC->mp_uiIdleDataFileSize;
+    pTOC->mp_pIdleDataFile = nullptr;
+    pTOC->mp_uiIdleDataFileSize = 0;
+    return E_FILE_OK;
+  }
+  return openFile(pTOC->mp_szDataFilePath, puiSize, ppFile);
+}
+
+}  // namespace KvMag
+
+void ClMagFileIO::initTOCPool() { g_MagTOCPool.initialize(); }
 
 void ClMagFileIO::setArchiveKey(const char* pArchiveName, const char* pKeyText) {
   KV_ASSERT(pArchiveName);
@@ -832,171 +531,6 @@ i32 ClMagFileIO::addUnloadCallback(u32 uiNameHash, bool bDataFile, void (*pfnCal
   return 1;
 }
 
-i32 ClMagFileIO::open(const char* pFilenameWithPath, u32* pOutSize, SMagRef** ppOutRef) {
-  KV_ASSERT(pFilenameWithPath);
-  KV_ASSERT(pOutSize);
-  KV_ASSERT(ppOutRef);
-  *ppOutRef = nullptr;
-  if (pathTooLong(pFilenameWithPath)) {
-    reportProblem("Path of %d characters or more cannot be opened: [%.80s...]", KV_MAX_PATH_LEN, pFilenameWithPath);
-    return E_FILE_BAD_ARGUMENT;
-  }
-  ClMagTOC* pTOC = nullptr;
-  i32 iNameHash = 0;
-  const ClMagDataInfo* pInfo = lookUpPath(pFilenameWithPath, &pTOC, &iNameHash);
-  if (pInfo != nullptr) {
-    return openEntry(pTOC, pInfo, iNameHash, pOutSize, ppOutRef);
-  }
-  SMagRef* pRef = takeRef();
-  if (pRef == nullptr) {
-    return E_FILE_NO_REFERENCE;
-  }
-  pRef->mp_eKind = E_MAG_REF_LOOSE;
-  pRef->mp_iNameHash = iNameHash;
-  const i32 iResult = openFile(pFilenameWithPath, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
-  if (iResult != E_FILE_OK) {
-    pRef->mp_FileHandle = nullptr;
-    giveRefBack(pRef);
-    return iResult;
-  }
-  if (pRef->mp_uiDiskFileSize > gc_uiMAG_MAX_LOADED_FILE) {
-    reportProblem("[%s] is %llu bytes, too large to be read (at most %u)", pFilenameWithPath,
-                  static_cast<unsigned long long>(pRef->mp_uiDiskFileSize), gc_uiMAG_MAX_LOADED_FILE);
-    ClFileIO::close(pRef->mp_FileHandle);
-    pRef->mp_FileHandle = nullptr;
-    giveRefBack(pRef);
-    return E_FILE_TOO_LARGE;
-  }
-  *pOutSize = static_cast<u32>(pRef->mp_uiDiskFileSize);
-  *ppOutRef = pRef;
-  return E_FILE_OK;
-}
-
-i32 ClMagFileIO::openEntry(ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iNameHash, u32* pOutSize,
-                           SMagRef** ppOutRef) {
-  KV_ASSERT(pTOC);
-  KV_ASSERT(pInfo);
-  KV_ASSERT(pOutSize);
-  KV_ASSERT(ppOutRef);
-  *ppOutRef = nullptr;
-  SMagRef* pRef = takeRef();
-  if (pRef == nullptr) {
-    return E_FILE_NO_REFERENCE;
-  }
-  const i32 iResult = attachEntry(pRef, pTOC, pInfo, iNameHash);
-  if (iResult != E_FILE_OK) {
-    giveRefBack(pRef);
-    return iResult;
-  }
-  *pOutSize = pInfo->mp_uiFinalSize;
-  *ppOutRef = pRef;
-  return E_FILE_OK;
-}
-
-i32 ClMagFileIO::allocReadBuffers(SMagRef* pRef, u32 numberOfBytesToRead, u32 uiAlignment) {
-  if (pRef == nullptr || !pRef->mp_bInUse) {
-    return 0;
-  }
-  freeOwnBuffers(pRef);
-  if (pRef->mp_eKind == E_MAG_REF_LOOSE) {
-    pRef->mp_pDestinationBuffer = takeBuffer(numberOfBytesToRead, uiAlignment, &pRef->mp_uiBufferCapacity);
-    pRef->mp_uiBufferSize = pRef->mp_pDestinationBuffer != nullptr ? numberOfBytesToRead : 0;
-    return pRef->mp_pDestinationBuffer != nullptr ? 1 : 0;
-  }
-  const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-  if (!isEncoded(pInfo) && pRef->mp_eKind == E_MAG_REF_IN_MEMORY && numberOfBytesToRead == pInfo->mp_uiFinalSize) {
-    pRef->mp_pDestinationBuffer = pRef->mp_pOwningMagTOC->mp_pData + pInfo->mp_uiDataOffset;
-    return 1;
-  }
-  u32 uiSizeToAllocate = 0;
-  if (pInfo->mp_uiEncrypted && pInfo->mp_uiCompressed) {
-    KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiEncryptedSize > 0 && pRef->mp_pMagDataInfo->mp_uiCompressedSize > 0);
-    uiSizeToAllocate = pInfo->mp_uiEncryptedSize > pInfo->mp_uiCompressedSize ? pInfo->mp_uiEncryptedSize
-                                                                             : pInfo->mp_uiCompressedSize;
-    KV_ASSERT(uiSizeToAllocate <= numberOfBytesToRead);
-  } else if (pInfo->mp_uiEncrypted) {
-    // The ciphertext is decrypted in the destination itself: no staging buffer.
-    KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiEncryptedSize > 0);
-    KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiEncryptedSize <= numberOfBytesToRead);
-  } else if (pInfo->mp_uiCompressed) {
-    KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiCompressedSize > 0);
-    KV_ASSERT(pRef->mp_pMagDataInfo->mp_uiCompressedSize <= numberOfBytesToRead);
-    uiSizeToAllocate = pInfo->mp_uiCompressedSize;
-  }
-  // From here on the reference owns its destination.
-  pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
-  pRef->mp_pDestinationBuffer = takeBuffer(numberOfBytesToRead, uiAlignment, &pRef->mp_uiBufferCapacity);
-  if (pRef->mp_pDestinationBuffer == nullptr) {
-    return 0;
-  }
-  if (uiSizeToAllocate != 0) {
-    pRef->mp_pStagingBuffer = takeBuffer(uiSizeToAllocate, uiAlignment, &pRef->mp_uiStagingCapacity);
-    if (pRef->mp_pStagingBuffer == nullptr) {
-      freeOwnBuffers(pRef);
-      return 0;
-    }
-  }
-  pRef->mp_uiBufferSize = numberOfBytesToRead;
-  return 1;
-}
-
-i32 ClMagFileIO::read(SMagRef* pRef, u32 numberOfBytesToRead) {
-  if (pRef == nullptr) {
-    return E_FILE_BAD_ARGUMENT;
-  }
-  if (!pRef->mp_bInUse) {
-    return E_FILE_REFERENCE_NOT_IN_USE;
-  }
-  if (pRef->mp_eKind == E_MAG_REF_IN_MEMORY) {
-    pRef->mp_pDestinationBuffer = pRef->mp_pOwningMagTOC->mp_pData + pRef->mp_pMagDataInfo->mp_uiDataOffset;
-    return E_FILE_OK;
-  }
-  KV_ASSERT(pRef->mp_pDestinationBuffer);
-  KV_ASSERT_MSG(numberOfBytesToRead <= pRef->mp_uiBufferSize, "Mag read larger than its read buffer!");
-  if (pRef->mp_eKind == E_MAG_REF_LOOSE) {
-    KV_ASSERT(pRef->mp_FileHandle);
-    const u32 uiSize = boundedSize(numberOfBytesToRead, static_cast<u32>(pRef->mp_uiDiskFileSize));
-    const i32 iResult = uiSize != 0 ? ClFileIO::read(pRef->mp_FileHandle, 0, uiSize, pRef->mp_pDestinationBuffer)
-                                    : static_cast<i32>(E_FILE_OK);
-    zeroTail(pRef->mp_pDestinationBuffer, uiSize, numberOfBytesToRead);
-    return iResult;
-  }
-  KV_ASSERT(pRef->mp_pMagDataInfo);
-  KV_ASSERT(pRef->mp_pOwningMagTOC);
-  const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-  if (isEncoded(pInfo)) {
-    return readEncodedEntry(pRef, numberOfBytesToRead);
-  }
-  const u32 uiSize = boundedSize(numberOfBytesToRead, pInfo->mp_uiFinalSize);
-  const i32 iResult = bringStoredBytes(pRef, uiSize, pRef->mp_pDestinationBuffer);
-  zeroTail(pRef->mp_pDestinationBuffer, uiSize, numberOfBytesToRead);
-  return iResult;
-}
-
-i32 ClMagFileIO::closeFileHandle(SMagRef* pRef) {
-  if (pRef == nullptr) {
-    return E_FILE_BAD_ARGUMENT;
-  }
-  if (!pRef->mp_bInUse) {
-    return E_FILE_REFERENCE_NOT_IN_USE;
-  }
-  return releaseRefFile(pRef);
-}
-
-i32 ClMagFileIO::close(SMagRef* pRef) {
-  if (pRef == nullptr) {
-    return E_FILE_BAD_ARGUMENT;
-  }
-  // Owners may close after shutdown has given every reference back: nothing is left to do then.
-  if (!pRef->mp_bInUse) {
-    return E_FILE_REFERENCE_NOT_IN_USE;
-  }
-  freeOwnBuffers(pRef);
-  releaseRefFile(pRef);
-  giveRefBack(pRef);
-  return 1;
-}
-
 i32 ClMagFileIO::fileExists(const char* pFilenameWithPath, i32 allowLoose) {
   KV_ASSERT(pFilenameWithPath);
   if (pathTooLong(pFilenameWithPath)) {
@@ -1021,133 +555,6 @@ const ClMagDataInfo* ClMagFileIO::findOwningTOC(ClMagTOC** ppOwningTOC, const ch
   return lookUpPath(pFilenameWithPath, ppOwningTOC, &iNameHash);
 }
 
-i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
-  KV_ASSERT(pFilenameWithPath);
-  ClAsyncAssetLoaderMgr::mpr_hCurrentAssetMagHandle = nullptr;
-  if (pathTooLong(pFilenameWithPath)) {
-    return E_FILE_BAD_ARGUMENT;
-  }
-  ClMagTOC* pTOC = nullptr;
-  i32 iNameHash = 0;
-  const ClMagDataInfo* pInfo = lookUpPath(pFilenameWithPath, &pTOC, &iNameHash);
-  if (pInfo != nullptr && isEncoded(pInfo)) {
-    reportProblem(
-        "[%s] is stored compressed or encrypted in [%s]; the asynchronous loader reads only plain "
-        "entries",
-        pFilenameWithPath, pTOC->mp_szDataFilePath);
-    return E_FILE_DAMAGED;
-  }
-  SMagRef* pRef = takeRef();
-  if (pRef == nullptr) {
-    return E_FILE_NO_REFERENCE;
-  }
-  pRef->mp_pfnAsyncStepCallback = &ClAsyncAssetLoaderMgr::onStepDone;
-  pRef->mp_pfnAsyncErrorCallback = &ClAsyncAssetLoaderMgr::onStepFailed;
-  pRef->mp_iNameHash = iNameHash;
-  ClAsyncAssetLoaderMgr::mpr_hCurrentAssetMagHandle = pRef;
-
-  i32 iResult = E_FILE_OK;
-  if (pInfo != nullptr) {
-    pRef->mp_pMagDataInfo = pInfo;
-    pRef->mp_pOwningMagTOC = pTOC;
-    if (pTOC->mp_bDataLoaded) {
-      pRef->mp_eKind = E_MAG_REF_IN_MEMORY;
-      if (!entryInsideData(pTOC, pInfo, iNameHash, pTOC->mp_uiDataSize)) {
-        iResult = E_FILE_DAMAGED;
-      } else {
-        asyncStepDone(pRef, E_AAS_STEP_OPEN, pInfo->mp_uiFinalSize);
-        return E_FILE_OK;
-      }
-    } else {
-      pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
-      closeIdleDataFile(pTOC);
-      iResult = openWithCallbacks(pTOC->mp_szDataFilePath, pRef);
-      if (iResult == E_FILE_OK && !entryInsideData(pTOC, pInfo, iNameHash, pRef->mp_uiDiskFileSize)) {
-        ClFileIO::close(pRef->mp_FileHandle);
-        pRef->mp_FileHandle = nullptr;
-        iResult = E_FILE_DAMAGED;
-      }
-      if (iResult == E_FILE_OK) {
-        asyncStepDone(pRef, E_AAS_STEP_OPEN, pInfo->mp_uiFinalSize);
-        return E_FILE_OK;
-      }
-    }
-  } else {
-    pRef->mp_eKind = E_MAG_REF_LOOSE;
-    iResult = openWithCallbacks(pFilenameWithPath, pRef);
-    if (iResult == E_FILE_OK) {
-      if (pRef->mp_uiDiskFileSize <= gc_uiMAG_MAX_LOADED_FILE) {
-        asyncStepDone(pRef, E_AAS_STEP_OPEN, static_cast<u32>(pRef->mp_uiDiskFileSize));
-        return E_FILE_OK;
-      }
-      reportProblem("[%s] is %llu bytes, too large to be read (at most %u)", pFilenameWithPath,
-                    static_cast<unsigned long long>(pRef->mp_uiDiskFileSize), gc_uiMAG_MAX_LOADED_FILE);
-      ClFileIO::close(pRef->mp_FileHandle);
-      pRef->mp_FileHandle = nullptr;
-      iResult = E_FILE_TOO_LARGE;
-    }
-  }
-  // Like open: a failed open gives its reference back.
-  ClAsyncAssetLoaderMgr::mpr_hCurrentAssetMagHandle = nullptr;
-  giveRefBack(pRef);
-  return iResult;
-}
-
-i32 ClMagFileIO::readAsync(u32 numberOfBytesToRead) {
-  SMagRef* pRef = ClAsyncAssetLoaderMgr::mpr_hCurrentAssetMagHandle;
-  if (pRef == nullptr) {
-    return E_FILE_BAD_ARGUMENT;
-  }
-  if (pRef->mp_eKind == E_MAG_REF_IN_MEMORY) {
-    pRef->mp_pDestinationBuffer = pRef->mp_pOwningMagTOC->mp_pData + pRef->mp_pMagDataInfo->mp_uiDataOffset;
-    asyncStepDone(pRef, E_AAS_STEP_READ, 0);
-    return E_FILE_OK;
-  }
-  KV_ASSERT(pRef->mp_pDestinationBuffer);
-  KV_ASSERT_MSG(numberOfBytesToRead <= pRef->mp_uiBufferSize, "Mag read larger than its read buffer!");
-  u32 uiOffset = 0;
-  u32 uiSize = 0;
-  if (pRef->mp_eKind == E_MAG_REF_OWN_BUFFER) {
-    const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
-    uiSize = boundedSize(numberOfBytesToRead, pInfo->mp_uiFinalSize);
-    uiOffset = pInfo->mp_uiDataOffset;
-    if (pRef->mp_pOwningMagTOC->mp_bDataLoaded) {
-      std::memcpy(pRef->mp_pDestinationBuffer, pRef->mp_pOwningMagTOC->mp_pData + uiOffset, uiSize);
-      zeroTail(pRef->mp_pDestinationBuffer, uiSize, numberOfBytesToRead);
-      asyncStepDone(pRef, E_AAS_STEP_READ, 0);
-      return E_FILE_OK;
-    }
-  } else {
-    uiSize = boundedSize(numberOfBytesToRead, static_cast<u32>(pRef->mp_uiDiskFileSize));
-  }
-  zeroTail(pRef->mp_pDestinationBuffer, uiSize, numberOfBytesToRead);
-  if (uiSize == 0) {
-    asyncStepDone(pRef, E_AAS_STEP_READ, 0);
-    return E_FILE_OK;
-  }
-  KV_ASSERT(pRef->mp_FileHandle);
-  pRef->mp_bInUse = 0;
-  const i32 iResult = ClFileIO::readAsyncWithCallbacks(pRef->mp_FileHandle, uiOffset, uiSize,
-                                                       pRef->mp_pDestinationBuffer, &relayReadDone, pRef,
-                                                       &relayReadError, pRef);
-  if (iResult != E_FILE_OK) {
-    pRef->mp_bInUse = 1;
-  }
-  return iResult;
-}
-
-i32 ClMagFileIO::closeAsync() {
-  SMagRef* pRef = ClAsyncAssetLoaderMgr::mpr_hCurrentAssetMagHandle;
-  if (pRef == nullptr) {
-    return E_FILE_BAD_ARGUMENT;
-  }
-  if (pRef->mp_FileHandle == nullptr) {
-    asyncStepDone(pRef, E_AAS_STEP_CLOSE, 0);
-    return E_FILE_OK;
-  }
-  return ClFileIO::closeWithCallbacks(pRef->mp_FileHandle, &relayCloseDone, pRef, &relayCloseError, pRef);
-}
-
 ClMagTOC* ClMagFileIO::findTOC(u32 uiNameHash) {
   ClMagTOC* pSlot = findSlot(uiNameHash);
   return pSlot != nullptr && pSlot->mp_bTOCLoaded ? pSlot : nullptr;
@@ -1165,8 +572,6 @@ const ClMagDataInfo* ClMagFileIO::getEntry(const ClMagTOC* pTOC, i32 iIndex, i32
   *pOutNameHash = pTOC->mp_piNameHashes[iIndex];
   return &pTOC->mp_pInfos[iIndex];
 }
-
-i32 ClMagFileIO::getOpenRefCount() { return g_MagRefPool.getCount(); }
 
 const char* ClMagFileIO::getLastProblem() { return g_szLastProblem; }
 

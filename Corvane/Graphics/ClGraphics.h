@@ -202,7 +202,8 @@ class ClGraphics {
 
   // Once per frame after the hand-over: notices a loss, releases, tests, resets and restores. Answers ready.
   static i32 handleLostDevice();
-  // Releases every default-pool object, in order; the back-buffer and depth surfaces last.
+  // Releases every default-pool object, in order; the back-buffer and depth surfaces last. Each step finds nothing
+  // to do for what is gone already, so terminate runs it too before the device is released.
   static void releaseDeviceObjects();
   // Takes the surfaces again and re-creates the objects; 0 (nothing re-created) when a surface is refused.
   static i32 restoreDeviceObjects();

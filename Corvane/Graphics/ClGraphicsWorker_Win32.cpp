@@ -206,17 +206,9 @@ void ClGraphics::terminate() {
     CloseHandle(mp_hStartFrameEvent);
     mp_hStartFrameEvent = nullptr;
   }
-  ClDrawPrimitive::releaseDeviceObjects();
-  // The game's shutdown releases the geometry before; whatever is left goes before the device.
-  ClDynamicGeometry::platformTerminate();
-  if (mp_pBackBufferSurface != nullptr) {
-    mp_pBackBufferSurface->Release();
-    mp_pBackBufferSurface = nullptr;
-  }
-  if (mp_pDepthStencilSurface != nullptr) {
-    mp_pDepthStencilSurface->Release();
-    mp_pDepthStencilSurface = nullptr;
-  }
+  // The same sequence as a lost device's, so that nothing holds the device when it goes. The game's shutdown has
+  // released the shaders, the geometry and the UI's objects before; what is left of them goes here.
+  releaseDeviceObjects();
   mp_pBoundRenderTargetGroup = nullptr;
   if (mp_pDevice != nullptr) {
     mp_pDevice->Release();

@@ -237,9 +237,17 @@ DWORD waitCore(WaitableObject* pObject, DWORD dwMilliseconds, bool bAlertable) {
   return dwResult;
 }
 
+// Routines held back by Win32TestHoldCompletions, with their threads; guarded by the wait lock.
+bool g_bHoldCompletions = false;
+std::vector<std::pair<std::shared_ptr<ThreadState>, std::function<void()>>> g_heldCompletions;
+
 bool queueTo(const std::shared_ptr<ThreadState>& pTarget, std::function<void()> routine) {
   std::lock_guard<std::mutex> guard(waitLock());
   if (pTarget->bExited) return false;
+  if (g_bHoldCompletions) {
+    g_heldCompletions.emplace_back(pTarget, std::move(routine));
+    return true;
+  }
   pTarget->completions.push_back(std::move(routine));
   pTarget->wake.notify_one();
   return true;
@@ -579,6 +587,34 @@ BOOL Win32TestThreadIsWaiting(HANDLE hThread) {
   if (!pThread) return FALSE;
   std::lock_guard<std::mutex> guard(waitLock());
   return pThread->pState->bWaiting ? TRUE : FALSE;
+}
+
+void Win32TestHoldCompletions(BOOL bHold) {
+  std::vector<std::pair<std::shared_ptr<ThreadState>, std::function<void()>>> released;
+  {
+    std::lock_guard<std::mutex> guard(waitLock());
+    g_bHoldCompletions = bHold != FALSE;
+    if (g_bHoldCompletions) return;
+    released.swap(g_heldCompletions);
+    for (auto& [pTarget, routine] : released) {
+      if (pTarget->bExited) continue;
+      pTarget->completions.push_back(std::move(routine));
+      pTarget->wake.notify_one();
+    }
+  }
+  // What was dropped goes outside the lock, as the routines of a thread that ended.
+}
+
+DWORD Win32TestQueuedCompletions(HANDLE hThread) {
+  std::shared_ptr<ThreadState> pState;
+  if (hThread == g_hCurrentThreadPseudo) {
+    pState = currentState();
+  } else if (std::shared_ptr<ThreadObject> pThread = findThread(hThread)) {
+    pState = pThread->pState;
+  }
+  if (!pState) return 0;
+  std::lock_guard<std::mutex> guard(waitLock());
+  return static_cast<DWORD>(pState->completions.size());
 }
 
 DWORD GetLastError() { return t_dwLastError; }

@@ -96,6 +96,13 @@ void Win32SetBlockingCallHook(void (*pfnHook)());
 DWORD Win32TestWaitingThreads(HANDLE hObject);
 // Whether the thread is blocked in a wait or an alertable sleep now.
 BOOL Win32TestThreadIsWaiting(HANDLE hThread);
+// While held, the completion routines queued from then on (QueueUserAPC, ReadFileEx; to any thread) are kept
+// back, as those of I/O still in progress; ending the hold hands them to their threads in the order queued, as
+// if all completed at that moment (those of threads that have ended meanwhile are dropped). Any thread.
+void Win32TestHoldCompletions(BOOL bHold);
+// How many completion routines wait in the thread's queue (GetCurrentThread(): the caller's); held ones do not
+// count.
+DWORD Win32TestQueuedCompletions(HANDLE hThread);
 
 // The calling thread's last error code, set by failing calls (and by a few succeeding ones, as noted).
 DWORD GetLastError();

@@ -1,8 +1,10 @@
+// The window functions of the Win32 stand-in: classes, windows backed by SDL windows, the default procedure,
+// placement, activation, the cursor and dropped files (contract in Win32Window.h). The records and the state they
+// share with the event translation and the test interface are in Win32WindowRecords.h.
 #include "Platform/Win32/Win32Window.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <strings.h>
@@ -12,69 +14,26 @@
 #include "Platform/Win32/Win32KernelObjects.h"
 #include "Platform/Win32/Win32Threads.h"
 #include "Platform/Win32/Win32WindowInternal.h"
+#include "Platform/Win32/Win32WindowRecords.h"
 #include "Platform/Win32/Win32Sdl.h"
 
-// A window handle points at its record.
-struct HWND__ {
-  std::string className;
-  WNDPROC pProc = nullptr;
-  DWORD uiStyle = 0;
-  DWORD uiExStyle = 0;
-  SDL_Window* pSdlWindow = nullptr;
-  Uint32 uiSdlId = 0;
-  std::string title;
-  bool bVisible = false;
-  bool bMinimized = false;
-  bool bNeedsPaint = false;
-  bool bAcceptFiles = false;
-  bool bTrackLeave = false;
-  bool bMouseInside = false;
-  bool bDestroying = false;
-  int iClientW = 0;  // last size and position told to the window procedure
-  int iClientH = 0;
-  int iClientX = 0;
-  int iClientY = 0;
-  bool bDropOpen = false;
-  std::vector<std::string> dropFiles;
-};
-
-struct HDROP__ {
-  std::vector<std::string> files;
-};
-
-namespace {
-
-struct SWindowClass {
-  WNDCLASSEXA record;
-  std::string name;
-  ATOM uiAtom;
-  int iWindows;
-};
+namespace Win32Windows {
 
 // Window thread only.
 std::vector<SWindowClass> g_classes;
 std::vector<HWND> g_windows;
 std::unordered_set<HDROP> g_drops;
 HWND g_hActive = nullptr;
-ATOM g_uiNextAtom = 0xC000;
 Uint32 g_uiExtraSdlFlags = 0;
 int g_iCursorCounter = 0;
 Uint32 g_uiMouseButtons = 0;  // SDL button mask as of the last button event
 unsigned g_uiFaults = 0;
 bool g_bFaultsRead = false;
 
-struct SWarpEcho {
-  bool bPending = false;
-  Uint32 uiSdlId = 0;
-  int x = 0;
-  int y = 0;
-  Uint64 uiTicks = 0;
-};
 SWarpEcho g_warpEcho;
 
-// The program's module handle: an address that is never read.
-
-constexpr Uint64 gc_uiWARP_ECHO_MS = 500;
+// Why SDL video could not start the last time it was tried; empty once it starts.
+std::string g_videoStartProblem;
 
 unsigned faults() {
   if (!g_bFaultsRead) {
@@ -85,9 +44,6 @@ unsigned faults() {
   }
   return g_uiFaults;
 }
-
-// Why SDL video could not start the last time it was tried; empty once it starts.
-std::string g_videoStartProblem;
 
 bool ensureVideo() {
   Win32RequireWindowThread("the window functions");
@@ -120,31 +76,6 @@ HWND bySdlId(Uint32 uiId) {
     }
   }
   return nullptr;
-}
-
-SWindowClass* findClass(LPCSTR pName) {
-  for (SWindowClass& windowClass : g_classes) {
-    if (strcasecmp(windowClass.name.c_str(), pName) == 0) {
-      return &windowClass;
-    }
-  }
-  return nullptr;
-}
-
-// Frame around the client area: left, top, right, bottom widths.
-RECT frameOf(DWORD uiStyle, SDL_Window* pSdlWindow) {
-  if ((uiStyle & (WS_CAPTION | WS_THICKFRAME)) == 0) {
-    return RECT{0, 0, 0, 0};
-  }
-  int iTop = 0;
-  int iLeft = 0;
-  int iBottom = 0;
-  int iRight = 0;
-  if (pSdlWindow && SDL_GetWindowBordersSize(pSdlWindow, &iTop, &iLeft, &iBottom, &iRight) == 0 &&
-      (iTop | iLeft | iBottom | iRight) != 0) {
-    return RECT{iLeft, iTop, iRight, iBottom};
-  }
-  return RECT{3, (uiStyle & WS_CAPTION) == WS_CAPTION ? 26 : 3, 3, 3};
 }
 
 void deliver(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam, bool bNow) {
@@ -208,6 +139,50 @@ void reportSize(HWND hWnd, WPARAM uiKind, bool bForce, bool bNow) {
     hWnd->iClientH = h;
     deliver(hWnd, WM_SIZE, uiKind, MAKELPARAM(w, h), bNow);
   }
+}
+
+POINT clientToScreen(HWND hWnd, int x, int y) {
+  int iLeft = 0;
+  int iTop = 0;
+  SDL_GetWindowPosition(hWnd->pSdlWindow, &iLeft, &iTop);
+  return POINT{iLeft + x, iTop + y};
+}
+
+void postInput(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam, Uint32 uiTime) {
+  Win32QueuePostInput(MSG{hWnd, uiMsg, wParam, lParam, uiTime, Win32CursorModel()});
+}
+
+}  // namespace Win32Windows
+
+using namespace Win32Windows;
+
+namespace {
+
+ATOM g_uiNextAtom = 0xC000;
+
+SWindowClass* findClass(LPCSTR pName) {
+  for (SWindowClass& windowClass : g_classes) {
+    if (strcasecmp(windowClass.name.c_str(), pName) == 0) {
+      return &windowClass;
+    }
+  }
+  return nullptr;
+}
+
+// Frame around the client area: left, top, right, bottom widths.
+RECT frameOf(DWORD uiStyle, SDL_Window* pSdlWindow) {
+  if ((uiStyle & (WS_CAPTION | WS_THICKFRAME)) == 0) {
+    return RECT{0, 0, 0, 0};
+  }
+  int iTop = 0;
+  int iLeft = 0;
+  int iBottom = 0;
+  int iRight = 0;
+  if (pSdlWindow && SDL_GetWindowBordersSize(pSdlWindow, &iTop, &iLeft, &iBottom, &iRight) == 0 &&
+      (iTop | iLeft | iBottom | iRight) != 0) {
+    return RECT{iLeft, iTop, iRight, iBottom};
+  }
+  return RECT{3, (uiStyle & WS_CAPTION) == WS_CAPTION ? 26 : 3, 3, 3};
 }
 
 void show(HWND hWnd, int nCmdShow) {
@@ -329,263 +304,9 @@ std::u16string utf16FromUtf8(const std::string& text) {
   return out;
 }
 
-WPARAM mouseKeyFlags(Uint32 uiButtons) {
-  WPARAM uiFlags = 0;
-  if (uiButtons & SDL_BUTTON_LMASK) uiFlags |= MK_LBUTTON;
-  if (uiButtons & SDL_BUTTON_RMASK) uiFlags |= MK_RBUTTON;
-  if (uiButtons & SDL_BUTTON_MMASK) uiFlags |= MK_MBUTTON;
-  if (uiButtons & SDL_BUTTON_X1MASK) uiFlags |= MK_XBUTTON1;
-  if (uiButtons & SDL_BUTTON_X2MASK) uiFlags |= MK_XBUTTON2;
-  const Uint16 uiMod = Win32CurrentKeyMod();
-  if (uiMod & KMOD_SHIFT) uiFlags |= MK_SHIFT;
-  if (uiMod & KMOD_CTRL) uiFlags |= MK_CONTROL;
-  return uiFlags;
-}
-
-POINT clientToScreen(HWND hWnd, int x, int y) {
-  int iLeft = 0;
-  int iTop = 0;
-  SDL_GetWindowPosition(hWnd->pSdlWindow, &iLeft, &iTop);
-  return POINT{iLeft + x, iTop + y};
-}
-
-void postInput(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam, Uint32 uiTime) {
-  Win32QueuePostInput(MSG{hWnd, uiMsg, wParam, lParam, uiTime, Win32CursorModel()});
-}
-
-void translateKey(const SDL_KeyboardEvent& key) {
-  Win32NoteKeyMod(key.keysym.mod);
-  HWND hWnd = g_hActive;
-  if (!hWnd) {
-    return;
-  }
-  const BYTE vk = Win32VirtualKey(key.keysym);
-  BYTE uiCode = Win32KeyboardScanCode(key.keysym.scancode);
-  if (vk == 0 && uiCode == 0) {
-    return;
-  }
-  // Pause and Num Lock share make code 0x45; Windows marks Num Lock, not Pause, as extended.
-  bool bExtended = (uiCode & 0x80) != 0;
-  if (key.keysym.scancode == SDL_SCANCODE_PAUSE) {
-    bExtended = false;
-  } else if (key.keysym.scancode == SDL_SCANCODE_NUMLOCKCLEAR) {
-    bExtended = true;
-  }
-  uiCode &= 0x7F;
-  const bool bDown = key.type == SDL_KEYDOWN;
-  const bool bAlt = (key.keysym.mod & KMOD_ALT) != 0;
-  const bool bControl = (key.keysym.mod & KMOD_CTRL) != 0;
-  const bool bSystem = (bAlt && !bControl) || vk == VK_F10 || (vk == VK_MENU && !bControl);
-  LPARAM lParam = 1 | (static_cast<LPARAM>(uiCode) << 16);
-  if (bExtended) lParam |= 1 << 24;
-  if (bAlt) lParam |= 1 << 29;
-  if (!bDown || key.repeat) lParam |= 1 << 30;
-  if (!bDown) lParam |= static_cast<LPARAM>(1u << 31);
-  const UINT uiMsg = bDown ? (bSystem ? WM_SYSKEYDOWN : WM_KEYDOWN) : (bSystem ? WM_SYSKEYUP : WM_KEYUP);
-  postInput(hWnd, uiMsg, vk, lParam, key.timestamp);
-}
-
-void translateWindowEvent(const SDL_WindowEvent& event) {
-  HWND hWnd = bySdlId(event.windowID);
-  if (!hWnd) {
-    return;
-  }
-  switch (event.event) {
-    case SDL_WINDOWEVENT_CLOSE:
-      postInput(hWnd, WM_CLOSE, 0, 0, event.timestamp);
-      break;
-    case SDL_WINDOWEVENT_FOCUS_GAINED: {
-      const bool bClicked = (g_uiMouseButtons != 0) && hWnd->bMouseInside;
-      setActive(hWnd, bClicked ? WA_CLICKACTIVE : WA_ACTIVE, false);
-      break;
-    }
-    case SDL_WINDOWEVENT_FOCUS_LOST:
-      if (g_hActive == hWnd) {
-        setActive(nullptr, 0, false);
-      }
-      break;
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-    case SDL_WINDOWEVENT_RESIZED:
-      if (!hWnd->bMinimized) {
-        reportSize(hWnd, SIZE_RESTORED, false, false);
-      }
-      hWnd->bNeedsPaint = true;
-      break;
-    case SDL_WINDOWEVENT_MOVED:
-      reportMove(hWnd, false);
-      break;
-    case SDL_WINDOWEVENT_MINIMIZED:
-      hWnd->bMinimized = true;
-      deliver(hWnd, WM_SIZE, SIZE_MINIMIZED, 0, false);
-      break;
-    case SDL_WINDOWEVENT_MAXIMIZED:
-      hWnd->bMinimized = false;
-      reportSize(hWnd, SIZE_MAXIMIZED, true, false);
-      break;
-    case SDL_WINDOWEVENT_RESTORED:
-      hWnd->bMinimized = false;
-      reportSize(hWnd, SIZE_RESTORED, true, false);
-      hWnd->bNeedsPaint = true;
-      break;
-    case SDL_WINDOWEVENT_EXPOSED:
-      hWnd->bNeedsPaint = true;
-      break;
-    case SDL_WINDOWEVENT_ENTER:
-      hWnd->bMouseInside = true;
-      break;
-    case SDL_WINDOWEVENT_LEAVE:
-      hWnd->bMouseInside = false;
-      if (hWnd->bTrackLeave) {
-        hWnd->bTrackLeave = false;
-        postInput(hWnd, WM_MOUSELEAVE, 0, 0, event.timestamp);
-      }
-      break;
-    default:
-      break;
-  }
-}
-
-void deliverDrop(HWND hWnd, std::vector<std::string> files, Uint32 uiTime) {
-  if (!hWnd->bAcceptFiles || files.empty()) {
-    return;
-  }
-  HDROP hDrop = new HDROP__{std::move(files)};
-  g_drops.insert(hDrop);
-  postInput(hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(hDrop), 0, uiTime);
-}
-
-HWND dropTarget(Uint32 uiSdlId) {
-  HWND hWnd = bySdlId(uiSdlId);
-  return hWnd ? hWnd : g_hActive;
-}
-
-Uint32 sdlIdOf(HWND hWnd) { return live(hWnd) ? hWnd->uiSdlId : 0; }
-
 }  // namespace
 
 // --- Glue for the queue ---
-
-void Win32WindowTranslateSdlEvent(const SDL_Event& event) {
-  switch (event.type) {
-    case SDL_WINDOWEVENT:
-      translateWindowEvent(event.window);
-      break;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP:
-      translateKey(event.key);
-      break;
-    case SDL_MOUSEMOTION: {
-      HWND hWnd = bySdlId(event.motion.windowID);
-      if (!hWnd) {
-        break;
-      }
-      hWnd->bMouseInside = true;
-      const POINT screen = clientToScreen(hWnd, event.motion.x, event.motion.y);
-      Win32SetCursorModel(screen.x, screen.y);
-      postInput(hWnd, WM_MOUSEMOVE, mouseKeyFlags(g_uiMouseButtons), MAKELPARAM(event.motion.x, event.motion.y),
-                event.motion.timestamp);
-      break;
-    }
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-      const bool bDown = event.type == SDL_MOUSEBUTTONDOWN;
-      const Uint32 uiMask = SDL_BUTTON(event.button.button);
-      g_uiMouseButtons = bDown ? (g_uiMouseButtons | uiMask) : (g_uiMouseButtons & ~uiMask);
-      HWND hWnd = bySdlId(event.button.windowID);
-      if (!hWnd) {
-        break;
-      }
-      UINT uiMsg = 0;
-      WORD uiXButton = 0;
-      switch (event.button.button) {
-        case SDL_BUTTON_LEFT:
-          uiMsg = bDown ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-          break;
-        case SDL_BUTTON_RIGHT:
-          uiMsg = bDown ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-          break;
-        case SDL_BUTTON_MIDDLE:
-          uiMsg = bDown ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-          break;
-        case SDL_BUTTON_X1:
-        case SDL_BUTTON_X2:
-          uiMsg = bDown ? WM_XBUTTONDOWN : WM_XBUTTONUP;
-          uiXButton = event.button.button == SDL_BUTTON_X1 ? XBUTTON1 : XBUTTON2;
-          break;
-        default:
-          return;
-      }
-      const POINT screen = clientToScreen(hWnd, event.button.x, event.button.y);
-      Win32SetCursorModel(screen.x, screen.y);
-      postInput(hWnd, uiMsg, MAKEWPARAM(mouseKeyFlags(g_uiMouseButtons), uiXButton),
-                MAKELPARAM(event.button.x, event.button.y), event.button.timestamp);
-      break;
-    }
-    case SDL_MOUSEWHEEL: {
-      HWND hWnd = bySdlId(event.wheel.windowID);
-      if (!hWnd) {
-        hWnd = g_hActive;
-      }
-      if (!hWnd) {
-        break;
-      }
-      const int iSign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
-      const POINT cursor = Win32CursorModel();
-      const LPARAM lParam = MAKELPARAM(cursor.x, cursor.y);
-      const WORD uiFlags = static_cast<WORD>(mouseKeyFlags(g_uiMouseButtons));
-      if (event.wheel.y != 0) {
-        const SHORT iDelta = static_cast<SHORT>(iSign * event.wheel.y * WHEEL_DELTA);
-        postInput(hWnd, WM_MOUSEWHEEL, MAKEWPARAM(uiFlags, iDelta), lParam, event.wheel.timestamp);
-      }
-      if (event.wheel.x != 0) {
-        const SHORT iDelta = static_cast<SHORT>(iSign * event.wheel.x * WHEEL_DELTA);
-        postInput(hWnd, WM_MOUSEHWHEEL, MAKEWPARAM(uiFlags, iDelta), lParam, event.wheel.timestamp);
-      }
-      break;
-    }
-    case SDL_DROPBEGIN:
-      if (HWND hWnd = dropTarget(event.drop.windowID)) {
-        hWnd->bDropOpen = true;
-        hWnd->dropFiles.clear();
-      }
-      break;
-    case SDL_DROPFILE:
-      if (HWND hWnd = dropTarget(event.drop.windowID); hWnd && event.drop.file) {
-        if (hWnd->bDropOpen) {
-          hWnd->dropFiles.emplace_back(event.drop.file);
-        } else {
-          deliverDrop(hWnd, {event.drop.file}, event.drop.timestamp);
-        }
-      }
-      break;
-    case SDL_DROPCOMPLETE:
-      if (HWND hWnd = dropTarget(event.drop.windowID); hWnd && hWnd->bDropOpen) {
-        hWnd->bDropOpen = false;
-        deliverDrop(hWnd, std::move(hWnd->dropFiles), event.drop.timestamp);
-        hWnd->dropFiles.clear();
-      }
-      break;
-    default:
-      break;
-  }
-}
-
-bool Win32WindowIsWarpEcho(const SDL_Event& event) {
-  if (!g_warpEcho.bPending) {
-    return false;
-  }
-  if (SDL_GetTicks64() - g_warpEcho.uiTicks > gc_uiWARP_ECHO_MS) {
-    g_warpEcho.bPending = false;
-    return false;
-  }
-  // Without the mouse focus SDL reports its own warps for no window.
-  const bool bSameWindow = event.motion.windowID == g_warpEcho.uiSdlId || event.motion.windowID == 0;
-  if (bSameWindow && event.motion.x == g_warpEcho.x && event.motion.y == g_warpEcho.y) {
-    g_warpEcho.bPending = false;
-    return true;
-  }
-  return false;
-}
 
 WNDPROC Win32WindowProcOf(HWND hWnd) {
   HWND hLive = live(hWnd);
@@ -1082,148 +803,3 @@ void DragFinish(HDROP hDrop) {
 SDL_Window* Win32GetSdlWindow(HWND hWnd) { return IsWindow(hWnd) ? hWnd->pSdlWindow : nullptr; }
 
 void Win32SetWindowCreationFlags(Uint32 uiSdlFlags) { g_uiExtraSdlFlags = uiSdlFlags; }
-
-// --- Tests ---
-
-void Win32TestSetFaults(unsigned uiFaults) {
-  g_bFaultsRead = true;
-  g_uiFaults = uiFaults;
-}
-
-void Win32TestPushKey(SDL_Scancode eScancode, bool bDown, Uint16 uiMod, bool bRepeat) {
-  if (!ensureVideo()) {
-    return;
-  }
-  SDL_Event event{};
-  event.type = bDown ? SDL_KEYDOWN : SDL_KEYUP;
-  event.key.timestamp = SDL_GetTicks();
-  event.key.windowID = sdlIdOf(g_hActive);
-  event.key.state = bDown ? SDL_PRESSED : SDL_RELEASED;
-  event.key.repeat = bRepeat ? 1 : 0;
-  event.key.keysym.scancode = eScancode;
-  event.key.keysym.sym = SDL_GetKeyFromScancode(eScancode);
-  event.key.keysym.mod = uiMod;
-  SDL_PushEvent(&event);
-}
-
-void Win32TestPushMouseMotion(HWND hWnd, int x, int y, int iRelX, int iRelY) {
-  if (!ensureVideo()) {
-    return;
-  }
-  SDL_Event event{};
-  event.type = SDL_MOUSEMOTION;
-  event.motion.timestamp = SDL_GetTicks();
-  event.motion.windowID = sdlIdOf(hWnd);
-  event.motion.state = g_uiMouseButtons;
-  event.motion.x = x;
-  event.motion.y = y;
-  event.motion.xrel = iRelX;
-  event.motion.yrel = iRelY;
-  SDL_PushEvent(&event);
-}
-
-void Win32TestPushMouseButton(HWND hWnd, Uint8 uiButton, bool bDown, int x, int y) {
-  if (!ensureVideo()) {
-    return;
-  }
-  SDL_Event event{};
-  event.type = bDown ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-  event.button.timestamp = SDL_GetTicks();
-  event.button.windowID = sdlIdOf(hWnd);
-  event.button.button = uiButton;
-  event.button.state = bDown ? SDL_PRESSED : SDL_RELEASED;
-  event.button.clicks = 1;
-  event.button.x = x;
-  event.button.y = y;
-  SDL_PushEvent(&event);
-}
-
-void Win32TestPushMouseWheel(HWND hWnd, int iNotchesY) {
-  if (!ensureVideo()) {
-    return;
-  }
-  SDL_Event event{};
-  event.type = SDL_MOUSEWHEEL;
-  event.wheel.timestamp = SDL_GetTicks();
-  event.wheel.windowID = sdlIdOf(hWnd);
-  event.wheel.y = iNotchesY;
-  event.wheel.preciseY = static_cast<float>(iNotchesY);
-  event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-  SDL_PushEvent(&event);
-}
-
-void Win32TestPushWindowEvent(HWND hWnd, SDL_WindowEventID eEvent, int iData1, int iData2) {
-  if (!ensureVideo()) {
-    return;
-  }
-  SDL_Event event{};
-  event.type = SDL_WINDOWEVENT;
-  event.window.timestamp = SDL_GetTicks();
-  event.window.windowID = sdlIdOf(hWnd);
-  event.window.event = static_cast<Uint8>(eEvent);
-  event.window.data1 = iData1;
-  event.window.data2 = iData2;
-  SDL_PushEvent(&event);
-}
-
-void Win32TestPushDrop(HWND hWnd, const std::vector<std::string>& paths) {
-  if (!ensureVideo()) {
-    return;
-  }
-  SDL_Event event{};
-  event.drop.timestamp = SDL_GetTicks();
-  event.drop.windowID = sdlIdOf(hWnd);
-  event.type = SDL_DROPBEGIN;
-  SDL_PushEvent(&event);
-  for (const std::string& path : paths) {
-    event.type = SDL_DROPFILE;
-    event.drop.file = SDL_strdup(path.c_str());
-    SDL_PushEvent(&event);
-  }
-  event.type = SDL_DROPCOMPLETE;
-  event.drop.file = nullptr;
-  SDL_PushEvent(&event);
-}
-
-void Win32TestSetFocus(HWND hWnd) {
-  Win32RequireWindowThread("Win32TestSetFocus");
-  setActive(live(hWnd), WA_ACTIVE, false);
-}
-
-void Win32TestReset() {
-  Win32RequireWindowThread("Win32TestReset");
-  // Read what is waiting so that dropped-file names are freed the normal way.
-  Win32PumpEvents();
-  while (!g_windows.empty()) {
-    HWND hWnd = g_windows.back();
-    if (!DestroyWindow(hWnd)) {
-      break;
-    }
-  }
-  g_classes.clear();
-  for (HDROP hDrop : g_drops) {
-    delete hDrop;
-  }
-  g_drops.clear();
-  g_hActive = nullptr;
-  if (g_iCursorCounter < 0 && SDL_WasInit(SDL_INIT_VIDEO)) {
-    SDL_ShowCursor(SDL_ENABLE);
-  }
-  g_iCursorCounter = 0;
-  g_uiMouseButtons = 0;
-  g_uiFaults = 0;
-  g_videoStartProblem.clear();
-  g_bFaultsRead = false;
-  g_warpEcho = SWarpEcho{};
-  g_uiExtraSdlFlags = 0;
-  Win32SetCursorModel(0, 0);
-  if (SDL_WasInit(SDL_INIT_VIDEO)) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  }
-  // The windows' last events (focus lost, hidden) outlive the video while another subsystem keeps SDL's event
-  // queue; the next video numbers its windows from 1 again, so they would reach the next start's windows.
-  if (SDL_WasInit(SDL_INIT_EVENTS)) {
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-  }
-  Win32QueueReset();
-}

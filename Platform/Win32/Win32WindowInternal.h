@@ -1,6 +1,7 @@
-// Private glue between the message queue (Win32Messages.cpp), the windows (Win32Window.cpp), the message boxes
-// (Win32MessageBox.cpp), the display connection (Win32DisplayLoss.cpp) and the fault handler (Win32Crash.cpp) of
-// the Win32 stand-in. Not for use outside Platform/Win32.
+// Private glue between the message queue (Win32Messages.cpp), the windows (Win32Window.cpp, and
+// Win32WindowEvents.cpp for SDL's events), the message boxes (Win32MessageBox.cpp), the display connection
+// (Win32DisplayLoss.cpp) and the fault handler (Win32Crash.cpp) of the Win32 stand-in. Not for use outside
+// Platform/Win32.
 #pragma once
 
 #include <SDL.h>

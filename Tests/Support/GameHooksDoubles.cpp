@@ -1,12 +1,12 @@
 #include "Tests/Support/GameHooksDoubles.h"
 
-#include "Tests/Support/KvTestSupport.h"
-
 namespace {
 
 ClTestGraphicsHooks g_defaultGraphicsHooks;
 
 }  // namespace
+
+void KvThrowingStopHook(u32 uiAddress) { throw KvStopped{uiAddress, KvGetLastMessage()}; }
 
 void KvTestSetGraphicsHooksOf(ClWindowGameHooks* pWindow, ClVideoPlayerHooks* pVideo, ClFrameGameHooks* pFrame,
                               ClUIRenderHooks* pUIRender) {
@@ -80,7 +80,7 @@ void KvTestInstallHookDoubles() {
 
 namespace {
 
-// Every program that links the test support (tests, benchmarks) runs with the doubles from its start.
+// Every program that links the doubles (tests, benchmarks, fuzz targets) runs with them from its start.
 [[maybe_unused]] const bool g_bDoublesInstalled = (KvTestInstallHookDoubles(), true);
 
 }  // namespace

@@ -1,21 +1,39 @@
-// The test doubles of what each engine layer asks of the game, one per interface, shared by every suite. Every
-// test program installs them at its start (KvTestSupport.cpp), so an engine test runs without a game; a test
-// scripts a double's answers through its members and reads back what it recorded, and resets it in its fixture.
-// Tests that run the real game in-process install the game's hooks (GameSpecificInstallHooks) and restore the
-// doubles with KvTestInstallHookDoubles when they end.
+// The test doubles of what each engine layer asks of the game, one per interface, shared by every suite, the
+// benchmarks and the fuzz targets. Every program that links them (GameHooksDoubles.cpp, which needs no test
+// framework) has them installed before main(), so engine code runs without a game; a test scripts a double's
+// answers through its members and reads back what it recorded, and resets it in its fixture. Tests that run the
+// real game in-process install the game's hooks (GameSpecificInstallHooks) and restore the doubles with
+// KvTestInstallHookDoubles when they end.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Corvane/GameModes/KvEngineGameHooks.h"
+#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Program/KvProgramGameHooks.h"
 #include "Corvane/Store/KvStoreGameHooks.h"
+#include "Corvane/System/KvDebug.h"
 #include "Corvane/System/KvSystemGameHooks.h"
 #include "Corvane/UI/KvUIGameHooks.h"
-#include "Tests/Support/NoGameGraphicsHooks.h"
+
+// What an engine stop throws under the doubles (an assertion, a fatal error, a condition stop), so that a test
+// fails with the report's text and a fuzz target can end an input where a stop is the expected answer. Derived
+// from std::exception so that an unexpected stop shows its report.
+struct KvStopped : std::exception {
+  KvStopped(u32 uiStopAddress, std::string report) : uiAddress(uiStopAddress), message(std::move(report)) {}
+  const char* what() const noexcept override { return message.c_str(); }
+  u32 uiAddress;
+  std::string message;  // the last-message buffer at the stop
+};
+
+// The doubles' stop; throws KvStopped.
+void KvThrowingStopHook(u32 uiAddress);
 
 // The system layer's game: no job rows unless set; a stop runs m_onStop, which throws KvStopped unless a test
 // changed it (null: the real fault follows, see KV_REAL_STOP); a condition stop then runs m_onCondition (null: the
@@ -55,15 +73,50 @@ class ClTestInputHooks final : public ClInputGameHooks {
 };
 
 // The graphics side of the engine layer's game, one object for its four interfaces, answering as a program
-// without a game does and counting the sound sources the bank loader reports. Suites derive from it to script the
-// frame or record the window's questions (Tests/Support/GraphicsTestSupport.h) and install theirs with
-// KvTestSetGraphicsHooks.
-class ClTestGraphicsHooks : public ClNoGameGraphicsHooks {
+// without a game does: no UI, not the action mode, the close allowed, the pointer following every move, a text's
+// key as its text, nothing drawn, a start-up that cannot go on ending with the condition stop, and counting the
+// sound sources the bank loader reports. Suites derive from it to script the frame or record the window's questions
+// (Tests/Support/GraphicsTestSupport.h) and install theirs with KvTestSetGraphicsHooks.
+class ClTestGraphicsHooks : public ClWindowGameHooks,
+                            public ClVideoPlayerHooks,
+                            public ClFrameGameHooks,
+                            public ClUIRenderHooks {
  public:
+  bool isUIInitialized() override { return false; }
+  bool isActionModeCurrent() override { return false; }
+  void resumeAllCues() override {}
+  i32 allowQuit() override { return 0; }
+  void focusPause() override {}
+  void mouseMoved(std::intptr_t lParam) override {
+    // The signed low and high words of the message's argument, as the window system packs them.
+    ClGraphics::setWMMousePosition({static_cast<f32>(static_cast<i16>(lParam & 0xFFFF)),
+                                    static_cast<f32>(static_cast<i16>((lParam >> 16) & 0xFFFF))});
+  }
+  void mouseLeft() override {}
+  const char* localizedText(const char* pKey) override { return pKey; }
+  [[noreturn]] void abortProgram() override { KvStopForCondition(E_KV_STOP_CAUSE_START_UP); }
+  void videoWindowMoved() override {}
+  void videoDisplayChanged() override {}
+  void videoRepaint(HWND__* /*hWnd*/, HDC__* /*hDC*/) override {}
+  void videoGraphEvent() override {}
+  void buildResolutionList() override {}
+  void pickWidescreenMode(u32* /*puiWidth*/, u32* /*puiHeight*/) override {}
+  void blackFrame() override {}
+  void renderFrame() override {}
+  void discardFrame() override {}
+  void frameDropped() override {}
+  void platformLostFocus() override {}
+  void platformRegainedFocus() override {}
+  void loadShaders() override {}
   void soundSourceLoaded(const SPrerenderedCue* /*pCue*/, u32 /*bFromArchive*/, u32 /*bResident*/,
                          u32 /*bSucceeded*/, u64 /*uiBytes*/) override {
     ++m_iSoundSourcesLoaded;
   }
+  bool hasUITextureBeenLoaded(const char* /*pName*/) override { return false; }
+  void renderAspectFitQuad(const SRenderSignature* /*pSignature*/, u32 /*uiColor*/, f32 /*fX*/, f32 /*fY*/,
+                           f32 /*fWidth*/, f32 /*fHeight*/) override {}
+  void releaseUIDeviceObjects() override {}
+  void createUIDeviceObjects() override {}
 
   i32 m_iSoundSourcesLoaded = 0;
 };

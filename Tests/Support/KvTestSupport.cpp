@@ -46,8 +46,6 @@ namespace {
 }();
 }  // namespace
 
-void KvThrowingStopHook(u32 uiAddress) { throw KvStopped{uiAddress, KvGetLastMessage()}; }
-
 namespace {
 
 std::filesystem::path g_tempRoot;

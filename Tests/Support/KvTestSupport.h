@@ -16,17 +16,6 @@
 #include "Corvane/System/KvDebug.h"
 #include "Tests/Support/GameHooksDoubles.h"
 
-// Derived from std::exception so that an unexpected stop shows its report in the test's failure.
-struct KvStopped : std::exception {
-  KvStopped(u32 uiStopAddress, std::string report) : uiAddress(uiStopAddress), message(std::move(report)) {}
-  const char* what() const noexcept override { return message.c_str(); }
-  u32 uiAddress;
-  std::string message;  // the last-message buffer at the stop
-};
-
-// What a test program's stop does; throws KvStopped.
-void KvThrowingStopHook(u32 uiAddress);
-
 // Runs stmt, which must stop with an assertion (444) whose report contains the given text. The text names the
 // message: an empty one, which any report would contain, fails the test.
 #define EXPECT_KV_ASSERT(stmt, text) EXPECT_KV_STOP_AT(stmt, text, gc_uiSTOP_ASSERTION)

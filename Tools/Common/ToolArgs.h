@@ -3,7 +3,6 @@
 // input may start with '-'. Header only.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -83,20 +82,4 @@ inline EToolArgs ToolParseCommand(const std::vector<std::string>& args, const st
   }
   *pError = "unknown command [" + args[0] + "]";
   return EToolArgs::Error;
-}
-
-// What a tool's main does with a parse result: -1 to go on; 0 after printing the usage for --help; for bad usage,
-// what reportError() answers (it prints the tool's message and gives its exit code).
-template <typename ReportError>
-int ToolArgsExitCode(EToolArgs result, const char* pUsage, ReportError reportError) {
-  switch (result) {
-    case EToolArgs::Help:
-      std::fputs(pUsage, stdout);
-      return 0;
-    case EToolArgs::Error:
-      return reportError();
-    case EToolArgs::Run:
-      break;
-  }
-  return -1;
 }

@@ -177,8 +177,3 @@ std::string ToolUtf8Text(std::string_view bytes) {
 }
 
 void ToolPrintError(const std::string& message) { std::fprintf(stderr, "%s\n", ToolEscapeText(message).c_str()); }
-
-int ToolUsageError(const char* pTool, const std::string& problem, const char* pUsage) {
-  std::fprintf(stderr, "%s: %s\n%s", pTool, ToolEscapeText(problem).c_str(), pUsage);
-  return 2;
-}

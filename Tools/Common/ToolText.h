@@ -7,7 +7,6 @@
 // Errors read "file:line:column: error: what".
 #pragma once
 
-#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,18 +47,3 @@ std::string ToolUtf8Text(std::string_view bytes);
 
 // Prints an error message on standard error as one line, escaped with ToolEscapeText.
 void ToolPrintError(const std::string& message);
-
-// Runs the body of a tool's main: an exception that escapes it (no memory, a file-system error) ends the tool
-// with "<tool>: error: <what>" and the exit code 1 rather than an abort.
-template <typename Body>
-int ToolRunMain(const char* pTool, Body body) {
-  try {
-    return body();
-  } catch (const std::exception& error) {
-    ToolPrintError(std::string(pTool) + ": error: " + error.what());
-    return 1;
-  }
-}
-
-// Bad usage of a tool: "<tool>: <problem>" and the usage text on standard error; answers the exit code 2.
-int ToolUsageError(const char* pTool, const std::string& problem, const char* pUsage);

@@ -6,12 +6,10 @@
 //
 // Exit code 0 when the table was written or checked, 1 on a source error (printed as
 // "file:line:column: error: what") or a refused table, 2 on misuse.
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "Tools/Common/ToolArgs.h"
-#include "Tools/Common/ToolText.h"
+#include "Tools/Common/ClTool.h"
 #include "Tools/LangC/LangCompiler.h"
 
 namespace {
@@ -21,35 +19,21 @@ constexpr const char* gc_pUSAGE =
     "       langc --check <table.lang>         load a table with the engine's loader\n"
     "       langc --help                       print this text\n";
 
-int usage(const std::string& problem) { return ToolUsageError("langc", problem, gc_pUSAGE); }
+const ClTool gc_tool("langc", gc_pUSAGE);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
   std::string checkPath;
-  std::vector<std::string> files;
-  std::string error;
-  const EToolArgs eParsed = ToolParseArguments(args, 0, {{"--check", &checkPath, nullptr}}, &files, 2, &error);
-  if (const int iExit = ToolArgsExitCode(eParsed, gc_pUSAGE, [&] { return usage(error); }); iExit >= 0) {
-    return iExit;
-  }
-  if (!checkPath.empty()) {
-    if (!files.empty()) {
-      return usage("--check takes no other arguments");
+  const SToolCommand syntax = {nullptr, {{"--check", &checkPath, nullptr}}, 2};
+  return gc_tool.main(argc, argv, {syntax}, [&](const SToolCommandLine& line) {
+    const std::vector<std::string>& files = line.inputs;
+    std::string error;
+    if (!checkPath.empty()) {
+      if (!files.empty()) return gc_tool.usageError("--check takes no other arguments");
+      return LangCheckTable(checkPath, &error) ? 0 : gc_tool.failTool(error);
     }
-    if (!LangCheckTable(checkPath, &error)) {
-      std::fprintf(stderr, "langc: %s\n", error.c_str());
-      return 1;
-    }
-    return 0;
-  }
-  if (files.size() != 2) {
-    return usage("a source and an output file are needed");
-  }
-  if (!LangCompileFile(files[0], files[1], &error)) {
-    std::fprintf(stderr, "langc: %s\n", error.c_str());
-    return 1;
-  }
-  return 0;
+    if (files.size() != 2) return gc_tool.usageError("a source and an output file are needed");
+    return LangCompileFile(files[0], files[1], &error) ? 0 : gc_tool.failTool(error);
+  });
 }

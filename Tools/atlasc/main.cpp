@@ -1,14 +1,10 @@
 // atlasc: packs images into atlas pages and their table (".atf"), lists an ".atf" as the engine reads it, and
 // makes the sample content's images and atlases from a description.
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "Tools/Common/ToolArgs.h"
-#include "Tools/Common/ToolText.h"
+#include "Tools/Common/ClTool.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 
@@ -26,10 +22,7 @@ const char* const gc_pszUSAGE =
     "       atlasc --help      print this text\n"
     "See Tools/atlasc/AtlasBuilder.h.\n";
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "atlasc: %s\n%s", message.c_str(), gc_pszUSAGE);
-  return 2;
-}
+const ClTool gc_tool("atlasc", gc_pszUSAGE);
 
 bool parseInt(const std::string& text, int iMin, int iMax, int* piValue) {
   try {
@@ -46,90 +39,56 @@ bool parseInt(const std::string& text, int iMin, int iMax, int* piValue) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::string command;
-  std::string error;
-  const EToolArgs eParsed = ToolParseCommand(args, {"pack", "list", "content"}, &command, &error);
-  if (const int iExit = ToolArgsExitCode(eParsed, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
-    return iExit;
-  }
-  std::string input;
   std::string output;
   std::string base;
   std::string names;
   std::string scratch;
   std::string manifest;
-  SAtlasPackOptions options;
   std::string page;
   std::string padding;
   bool bNoTrim = false;
-  const EToolArgs eOptions = ToolParseArguments(args, 1,
-                                                {{"-o", &output, nullptr},
-                                                 {"--base", &base, nullptr},
-                                                 {"--names", &names, nullptr},
-                                                 {"--scratch", &scratch, nullptr},
-                                                 {"--manifest", &manifest, nullptr},
-                                                 {"--page", &page, nullptr},
-                                                 {"--padding", &padding, nullptr},
-                                                 {"--no-trim", nullptr, &bNoTrim}},
-                                                &input, &error);
-  if (const int iExit = ToolArgsExitCode(eOptions, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
-    return iExit;
-  }
-  if (!page.empty() && !parseInt(page, 16, 8192, &options.iPageSize)) return usageError("--page takes 16 to 8192");
-  if (!padding.empty() && !parseInt(padding, 0, 16, &options.iPadding)) return usageError("--padding takes 0 to 16");
-  options.bTrim = !bNoTrim;
-  if (input.empty()) return usageError("no input");
-  if (command == "pack") {
-    if (output.empty() || base.empty()) return usageError("pack needs -o and --base");
-    std::vector<std::string> written;
-    if (!AtlasPackFolder(input, output, base, options, &written, &error)) {
-      std::fprintf(stderr, "%s\n", ToolEscapeText(error).c_str());
-      return 1;
+  const std::vector<SToolOption> options = {{"-o", &output, nullptr},         {"--base", &base, nullptr},
+                                            {"--names", &names, nullptr},     {"--scratch", &scratch, nullptr},
+                                            {"--manifest", &manifest, nullptr}, {"--page", &page, nullptr},
+                                            {"--padding", &padding, nullptr}, {"--no-trim", nullptr, &bNoTrim}};
+  return gc_tool.main(argc, argv, {{"pack", options, 1}, {"list", options, 1}, {"content", options, 1}},
+                      [&](const SToolCommandLine& line) {
+    const std::string& input = line.input();
+    SAtlasPackOptions packing;
+    if (!page.empty() && !parseInt(page, 16, 8192, &packing.iPageSize)) {
+      return gc_tool.usageError("--page takes 16 to 8192");
     }
-    return 0;
-  }
-  if (command == "list") {
-    std::ifstream in(input, std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "%s: error: cannot open the file\n", input.c_str());
-      return 1;
+    if (!padding.empty() && !parseInt(padding, 0, 16, &packing.iPadding)) {
+      return gc_tool.usageError("--padding takes 0 to 16");
     }
-    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-      std::fprintf(stderr, "%s: error: cannot read the file\n", input.c_str());
-      return 1;
+    packing.bTrim = !bNoTrim;
+    if (input.empty()) return gc_tool.usageError("no input");
+    std::string error;
+    if (line.command == "pack") {
+      if (output.empty() || base.empty()) return gc_tool.usageError("pack needs -o and --base");
+      std::vector<std::string> written;
+      return AtlasPackFolder(input, output, base, packing, &written, &error) ? 0 : ClTool::fail(error);
     }
-    std::vector<std::string> imageNames;
-    if (!names.empty()) {
-      std::error_code ignored;
-      for (const auto& entry : std::filesystem::directory_iterator(names, ignored)) {
-        imageNames.push_back(entry.path().stem().string());
+    if (line.command == "list") {
+      std::string bytes;
+      if (!ToolReadFile(input, &bytes)) return ClTool::fail(input + ": error: cannot open the file");
+      std::vector<std::string> imageNames;
+      if (!names.empty()) {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(names, ignored)) {
+          imageNames.push_back(entry.path().stem().string());
+        }
       }
+      std::string text;
+      if (!AtlasList(std::vector<uint8_t>(bytes.begin(), bytes.end()), imageNames, &text, &error)) {
+        return ClTool::fail(input + ": error: " + error);
+      }
+      return ClTool::writeOutput(output, text);
     }
-    std::string text;
-    if (!AtlasList(file, imageNames, &text, &error)) {
-      std::fprintf(stderr, "%s: error: %s\n", ToolEscapeText(input).c_str(), ToolEscapeText(error).c_str());
-      return 1;
-    }
-    if (output.empty()) {
-      std::fwrite(text.data(), 1, text.size(), stdout);
-    } else if (!ToolWriteFile(output, text.data(), text.size())) {
-      std::fprintf(stderr, "%s: error: cannot write the file\n", output.c_str());
-      return 1;
-    }
-    return 0;
-  }
-  // The one command left: content.
-  if (output.empty() || scratch.empty()) return usageError("content needs -o and --scratch");
-  std::string lines;
-  if (!AtlasMakeContent(input, output, scratch, &lines, &error)) {
-    std::fprintf(stderr, "%s\n", ToolEscapeText(error).c_str());
-    return 1;
-  }
-  if (!manifest.empty() && !ToolWriteFile(manifest, lines.data(), lines.size())) {
-    std::fprintf(stderr, "%s: error: cannot write the file\n", manifest.c_str());
-    return 1;
-  }
-  return 0;
+    // The one command left: content.
+    if (output.empty() || scratch.empty()) return gc_tool.usageError("content needs -o and --scratch");
+    std::string lines;
+    if (!AtlasMakeContent(input, output, scratch, &lines, &error)) return ClTool::fail(error);
+    return manifest.empty() ? 0 : ClTool::writeOutput(manifest, lines);
+  });
 }

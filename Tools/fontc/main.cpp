@@ -1,13 +1,11 @@
 // fontc: builds font families from real fonts (FreeType) and prints what a family or font file holds, as the
 // engine's loader reads it.
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "Tools/Common/ToolArgs.h"
+#include "Tools/Common/ClTool.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/Common/ToolJson.h"
-#include "Tools/Common/ToolText.h"
 #include "Tools/fontc/FontBuilder.h"
 
 namespace {
@@ -21,67 +19,39 @@ const char* const gc_pszUSAGE =
     "       fontc --help       print this text\n"
     "See Tools/fontc/FontBuilder.h.\n";
 
-int usageError(const std::string& problem) { return ToolUsageError("fontc", problem, gc_pszUSAGE); }
+const ClTool gc_tool("fontc", gc_pszUSAGE);
 
 int dump(const std::string& input, const std::string& output) {
   std::string bytes;
-  if (!ToolReadFile(input, &bytes)) {
-    ToolPrintError(input + ": error: cannot read the file");
-    return 1;
-  }
+  if (!ToolReadFile(input, &bytes)) return ClTool::fail(input + ": error: cannot read the file");
   const std::vector<uint8_t> file(bytes.begin(), bytes.end());
   const bool bFamily = input.size() >= 4 && input.compare(input.size() - 4, 4, ".kff") == 0;
   const bool bFont = input.size() >= 4 && input.compare(input.size() - 4, 4, ".kcf") == 0;
-  if (!bFamily && !bFont) return usageError("dump reads a .kff or a .kcf file");
+  if (!bFamily && !bFont) return gc_tool.usageError("dump reads a .kff or a .kcf file");
   nlohmann::ordered_json json;
   std::string error;
   if (!(bFamily ? FontDumpFamily(file, input, &json, &error) : FontDumpFont(file, input, &json, &error))) {
-    ToolPrintError(error);
-    return 1;
+    return ClTool::fail(error);
   }
-  const std::string text = ToolJsonDump(json);
-  if (output.empty()) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-  } else if (!ToolWriteFile(output, text.data(), text.size())) {
-    ToolPrintError(output + ": error: cannot write the file");
-    return 1;
-  }
-  return 0;
+  return ClTool::writeOutput(output, ToolJsonDump(json));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return ToolRunMain("fontc", [&] {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    std::string command;
-    std::string error;
-    const EToolArgs eParsed = ToolParseCommand(args, {"content", "dump"}, &command, &error);
-    if (const int iExit = ToolArgsExitCode(eParsed, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
-      return iExit;
-    }
-    std::string input;
-    std::string output;
-    std::string fonts = "/usr/share/fonts/truetype";
-    std::string manifest;
-    const EToolArgs eOptions = ToolParseArguments(
-        args, 1, {{"-o", &output, nullptr}, {"--fonts", &fonts, nullptr}, {"--manifest", &manifest, nullptr}}, &input,
-        &error);
-    if (const int iExit = ToolArgsExitCode(eOptions, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
-      return iExit;
-    }
-    if (input.empty()) return usageError("no input");
-    if (command == "dump") return dump(input, output);
-    if (output.empty()) return usageError("content needs -o");
+  std::string output;
+  std::string fonts = "/usr/share/fonts/truetype";
+  std::string manifest;
+  const std::vector<SToolOption> options = {
+      {"-o", &output, nullptr}, {"--fonts", &fonts, nullptr}, {"--manifest", &manifest, nullptr}};
+  return gc_tool.main(argc, argv, {{"content", options, 1}, {"dump", options, 1}}, [&](const SToolCommandLine& line) {
+    const std::string& input = line.input();
+    if (input.empty()) return gc_tool.usageError("no input");
+    if (line.command == "dump") return dump(input, output);
+    if (output.empty()) return gc_tool.usageError("content needs -o");
     std::string lines;
-    if (!FontMakeContent(input, output, fonts, &lines, &error)) {
-      ToolPrintError(error);
-      return 1;
-    }
-    if (!manifest.empty() && !ToolWriteFile(manifest, lines.data(), lines.size())) {
-      ToolPrintError(manifest + ": error: cannot write the file");
-      return 1;
-    }
-    return 0;
+    std::string error;
+    if (!FontMakeContent(input, output, fonts, &lines, &error)) return ClTool::fail(error);
+    return manifest.empty() ? 0 : ClTool::writeOutput(manifest, lines);
   });
 }

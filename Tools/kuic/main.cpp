@@ -1,12 +1,10 @@
 // kuic: compiles UI screen-set descriptions (JSON) into ".kui" files and prints compiled files as JSON.
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Corvane/UI/KvUIGameHooks.h"
-#include "Tools/Common/ToolArgs.h"
+#include "Tools/Common/ClTool.h"
 #include "Tools/Common/ToolFiles.h"
-#include "Tools/Common/ToolText.h"
 #include "Tools/kuic/KuiJson.h"
 #include "Tools/kuic/KuiSource.h"
 
@@ -28,87 +26,31 @@ const char* const gc_pszUSAGE =
     "{\"event\": {\"single\": procedure, \"calls\": [{\"call\": procedure, \"params\": [3, 0.5, \"t\", {\"id\": n}]}]}}.\n"
     "\"#0x1234ABCD\" stands for a name by its hash. See Tools/kuic/KuiSource.h.\n";
 
-int usageError(const std::string& message) { return ToolUsageError("kuic", message, gc_pszUSAGE); }
-
-int failure(const std::string& message) {
-  ToolPrintError(message);
-  return 1;
-}
+const ClTool gc_tool("kuic", gc_pszUSAGE);
 
 int dump(const std::string& path, const std::string& namesPath, const std::string& output) {
   std::string bytes;
-  if (!ToolReadFile(path, &bytes)) {
-    return failure(path + ": error: cannot open the file");
-  }
+  if (!ToolReadFile(path, &bytes)) return ClTool::fail(path + ": error: cannot open the file");
   const std::vector<uint8_t> image(bytes.begin(), bytes.end());
   std::vector<std::pair<uint32_t, std::string>> names;
   std::string error;
-  if (!namesPath.empty() && !KuiCollectNames(namesPath, &names, &error)) {
-    return failure(error);
-  }
+  if (!namesPath.empty() && !KuiCollectNames(namesPath, &names, &error)) return ClTool::fail(error);
   std::string json;
-  if (!KuiDumpImage(image, path, names, &json, &error)) {
-    return failure(error);
-  }
-  if (output.empty()) {
-    std::fwrite(json.data(), 1, json.size(), stdout);
-  } else if (!ToolWriteFile(output, json.data(), json.size())) {
-    return failure(output + ": error: cannot write the file");
-  }
-  return 0;
+  if (!KuiDumpImage(image, path, names, &json, &error)) return ClTool::fail(error);
+  return ClTool::writeOutput(output, json);
 }
 
 int compile(const std::string& input, std::string output) {
-  if (output.empty()) {
-    const size_t uiSlash = input.find_last_of('/');
-    const size_t uiDot = input.find_last_of('.');
-    output = (uiDot != std::string::npos && (uiSlash == std::string::npos || uiDot > uiSlash))
-                 ? input.substr(0, uiDot) + ".kui"
-                 : input + ".kui";
-  }
+  if (output.empty()) output = ClTool::outputName(input, ".kui");
   std::vector<uint8_t> image;
   std::string error;
-  if (!KuiCompileFile(input, &image, &error)) {
-    return failure(error);
-  }
+  if (!KuiCompileFile(input, &image, &error)) return ClTool::fail(error);
   // What is written is what the engine's loader takes: the image is loaded before and after it is written.
   const auto loads = [&output](const std::vector<unsigned char>& bytes, std::string* pProblem) {
     std::string json;
     return KuiDumpImage(bytes, output, {}, &json, pProblem);
   };
-  if (!ToolWriteChecked(output, image, loads, &error)) {
-    return failure(error);
-  }
-  return 0;
-}
-
-int run(const std::vector<std::string>& args) {
-  std::string input;
-  std::string output;
-  std::string dumpPath;
-  std::string namesPath;
-  std::string error;
-  const EToolArgs eParsed = ToolParseArguments(args, 0,
-                                               {{"-o", &output, nullptr},
-                                                {"--dump", &dumpPath, nullptr},
-                                                {"--names", &namesPath, nullptr}},
-                                               &input, &error);
-  if (const int iExit = ToolArgsExitCode(eParsed, gc_pszUSAGE, [&] { return usageError(error); }); iExit >= 0) {
-    return iExit;
-  }
-  if (!dumpPath.empty()) {
-    if (!input.empty()) {
-      return usageError("--dump takes no input description");
-    }
-    return dump(dumpPath, namesPath, output);
-  }
-  if (!namesPath.empty()) {
-    return usageError("--names goes with --dump");
-  }
-  if (input.empty()) {
-    return usageError("no input file");
-  }
-  return compile(input, output);
+  return ToolWriteChecked(output, image, loads, &error) ? 0 : ClTool::fail(error);
 }
 
 // The UI runs here without the game: it registers no procedures (a dump only reads the tree).
@@ -122,6 +64,19 @@ class CNoProcedures final : public ClUIHooks {
 int main(int argc, char** argv) {
   static CNoProcedures s_hooks;
   KvSetUIGameHooks(s_hooks);
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  return ToolRunMain("kuic", [&] { return run(args); });
+  std::string output;
+  std::string dumpPath;
+  std::string namesPath;
+  const SToolCommand syntax = {
+      nullptr, {{"-o", &output, nullptr}, {"--dump", &dumpPath, nullptr}, {"--names", &namesPath, nullptr}}, 1};
+  return gc_tool.main(argc, argv, {syntax}, [&](const SToolCommandLine& line) {
+    const std::string& input = line.input();
+    if (!dumpPath.empty()) {
+      if (!input.empty()) return gc_tool.usageError("--dump takes no input description");
+      return dump(dumpPath, namesPath, output);
+    }
+    if (!namesPath.empty()) return gc_tool.usageError("--names goes with --dump");
+    if (input.empty()) return gc_tool.usageError("no input file");
+    return compile(input, output);
+  });
 }

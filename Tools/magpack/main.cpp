@@ -38,8 +38,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
-#include "Tools/Common/ToolArgs.h"
-#include "Tools/Common/ToolText.h"
+#include "Tools/Common/ClTool.h"
 #include "Tools/magpack/MagPacker.h"
 #include "Corvane/System/KvSystemGameHooks.h"
 
@@ -69,33 +68,7 @@ struct SOptions {
   bool bMemory = false;
 };
 
-int usage(const std::string& problem) { return ToolUsageError("magpack", problem, gc_pUSAGE); }
-
-int failure(const std::string& problem) {
-  std::fprintf(stderr, "magpack: %s\n", problem.c_str());
-  return 1;
-}
-
-// Reads the options after the command that are named in accepted ("--name" ...) into pOptions, and at most
-// uiMaxInputs other arguments into pInputs. Run, Help or Error with the problem.
-EToolArgs parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& accepted,
-                       size_t uiMaxInputs, SOptions* pOptions, std::vector<std::string>* pInputs,
-                       std::string* pProblem) {
-  const std::vector<SToolOption> all = {
-      {"--name", &pOptions->name, nullptr},       {"--out", &pOptions->out, nullptr},
-      {"--root", &pOptions->root, nullptr},       {"--manifest", &pOptions->manifest, nullptr},
-      {"--key", &pOptions->key, nullptr},         {"--depfile", &pOptions->depfile, nullptr},
-      {"--dir", &pOptions->dir, nullptr},         {"--path", &pOptions->path, nullptr},
-      {"--quiet", nullptr, &pOptions->bQuiet},    {"--memory", nullptr, &pOptions->bMemory},
-  };
-  std::vector<SToolOption> options;
-  for (const SToolOption& option : all) {
-    for (const std::string& name : accepted) {
-      if (name == option.pName) options.push_back(option);
-    }
-  }
-  return ToolParseArguments(args, 1, options, pInputs, uiMaxInputs, pProblem);
-}
+const ClTool gc_tool("magpack", gc_pUSAGE);
 
 std::string absolute(const std::string& path) { return path.empty() ? path : fs::absolute(path).string(); }
 
@@ -167,27 +140,27 @@ bool writeDepfile(const std::string& depfile, const std::string& target, const S
   return static_cast<bool>(file);
 }
 
-int pack(const SOptions& options, const std::vector<std::string>& /*texts*/) {
+int pack(const SOptions& options) {
   std::string problem;
   const std::string name = options.name;
   const std::string outDir = options.out;
   if (name.empty() || outDir.empty()) {
-    return usage("pack needs --name and --out");
+    return gc_tool.usageError("pack needs --name and --out");
   }
   if (options.root.empty() && options.manifest.empty()) {
-    return usage("pack needs --root or --manifest");
+    return gc_tool.usageError("pack needs --root or --manifest");
   }
   std::vector<SMagPackInput> inputs;
   if (!gatherInputs(options, &inputs, &problem)) {
-    return failure(problem);
+    return gc_tool.failTool(problem);
   }
   std::vector<SMagPackedEntry> packed;
   if (!MagWriteArchive(outDir, name, options.key, inputs, &packed, &problem)) {
-    return failure(name + ": " + problem);
+    return gc_tool.failTool(name + ": " + problem);
   }
   const std::string depfile = options.depfile;
   if (!depfile.empty() && !writeDepfile(depfile, absolute(MagTOCFileName(outDir, name)), options, inputs)) {
-    return failure("cannot write [" + depfile + "]");
+    return gc_tool.failTool("cannot write [" + depfile + "]");
   }
   if (!options.bQuiet) {
     i32 iCompressed = 0;
@@ -202,12 +175,12 @@ int pack(const SOptions& options, const std::vector<std::string>& /*texts*/) {
   return 0;
 }
 
-int list(const SOptions& given, const std::vector<std::string>& /*texts*/) {
+int list(const SOptions& given) {
   SOptions options = given;
   std::string problem;
   const std::string name = options.name;
   if (name.empty() || options.dir.empty()) {
-    return usage("list needs --dir and --name");
+    return gc_tool.usageError("list needs --dir and --name");
   }
   // Paths are known only from the sources the archive was made from.
   std::map<i32, std::string> knownPaths;
@@ -216,20 +189,20 @@ int list(const SOptions& given, const std::vector<std::string>& /*texts*/) {
     options.root = absolute(options.root);
     options.manifest = absolute(options.manifest);
     if (!gatherInputs(options, &inputs, &problem)) {
-      return failure(problem);
+      return gc_tool.failTool(problem);
     }
     for (const SMagPackInput& input : inputs) {
       knownPaths[static_cast<i32>(KvStrHash(input.archivePath.c_str()))] = input.archivePath;
     }
   }
   if (!startReader(options.dir, &problem)) {
-    return failure(problem);
+    return gc_tool.failTool(problem);
   }
   // Listing decrypts nothing, so any key lets a table with encrypted entries load.
   ClMagFileIO::setArchiveKey(name.c_str(), "list");
   if (!ClMagFileIO::loadTOC(name.c_str())) {
     stopReader();
-    return failure("archive [" + name + "] could not be loaded");
+    return gc_tool.failTool("archive [" + name + "] could not be loaded");
   }
   const ClMagTOC* pTOC = ClMagFileIO::findTOC(KvStrHash(name.c_str()));
   std::printf("%-10s %-11s %-2s %10s %10s %10s %10s  %s\n", "hash", "signed", "", "final", "compressed", "encrypted",
@@ -247,22 +220,22 @@ int list(const SOptions& given, const std::vector<std::string>& /*texts*/) {
   return 0;
 }
 
-int extract(const SOptions& options, const std::vector<std::string>& /*texts*/) {
+int extract(const SOptions& options) {
   std::string problem;
   const std::string name = options.name;
   std::string entryPath = options.path;
   if (name.empty() || entryPath.empty() || options.dir.empty()) {
-    return usage("extract needs --dir, --name and --path");
+    return gc_tool.usageError("extract needs --dir, --name and --path");
   }
   const std::string outPath = absolute(options.out);
   if (!startReader(options.dir, &problem)) {
-    return failure(problem);
+    return gc_tool.failTool(problem);
   }
   ClMagFileIO::setArchiveKey(name.c_str(), options.key.c_str());
   if (!ClMagFileIO::loadTOC(name.c_str()) ||
       (options.bMemory && !ClMagFileIO::loadDataFile(KvStrHash(name.c_str())))) {
     stopReader();
-    return failure("archive [" + name + "] could not be loaded");
+    return gc_tool.failTool("archive [" + name + "] could not be loaded");
   }
   // The path as the loaders build it: data root, then "\" separators throughout.
   std::string fullPath = std::string(KvGetBaseDataPath()) + entryPath;
@@ -270,7 +243,7 @@ int extract(const SOptions& options, const std::vector<std::string>& /*texts*/) 
   ClMagTOC* pOwner = nullptr;
   if (ClMagFileIO::findOwningTOC(&pOwner, fullPath.c_str()) == nullptr) {
     stopReader();
-    return failure("[" + entryPath + "] is not in archive [" + name + "]");
+    return gc_tool.failTool("[" + entryPath + "] is not in archive [" + name + "]");
   }
   u32 uiSize = 0;
   SMagRef* pRef = nullptr;
@@ -294,9 +267,9 @@ int extract(const SOptions& options, const std::vector<std::string>& /*texts*/) 
   ClMagFileIO::close(pRef);
   stopReader();
   if (iResult != E_FILE_OK) {
-    return failure("[" + entryPath + "] could not be read (code " + std::to_string(iResult) + ")");
+    return gc_tool.failTool("[" + entryPath + "] could not be read (code " + std::to_string(iResult) + ")");
   }
-  return bWritten ? 0 : failure("cannot write the entry");
+  return bWritten ? 0 : gc_tool.failTool("cannot write the entry");
 }
 
 // Reads every entry of the loaded archive; the number that failed (the engine has said why).
@@ -320,21 +293,21 @@ i32 readEveryEntry(ClMagTOC* pTOC) {
   return iFailed;
 }
 
-int check(const SOptions& options, const std::vector<std::string>& /*texts*/) {
+int check(const SOptions& options) {
   std::string problem;
   const std::string name = options.name;
   if (name.empty() || options.dir.empty()) {
-    return usage("check needs --dir and --name");
+    return gc_tool.usageError("check needs --dir and --name");
   }
   if (!startReader(options.dir, &problem)) {
-    return failure(problem);
+    return gc_tool.failTool(problem);
   }
   ClMagFileIO::setArchiveKey(name.c_str(), options.key.c_str());
   const u32 uiHash = KvStrHash(name.c_str());
   i32 iFailed = 0;
   if (!ClMagFileIO::loadTOC(name.c_str())) {
     stopReader();
-    return failure("archive [" + name + "] does not load with the engine's reader");
+    return gc_tool.failTool("archive [" + name + "] does not load with the engine's reader");
   }
   iFailed += readEveryEntry(ClMagFileIO::findTOC(uiHash));
   if (!ClMagFileIO::loadDataFile(uiHash)) {
@@ -343,12 +316,13 @@ int check(const SOptions& options, const std::vector<std::string>& /*texts*/) {
     iFailed += readEveryEntry(ClMagFileIO::findTOC(uiHash));
   }
   stopReader();
-  return iFailed == 0 ? 0 : failure("archive [" + name + "] does not read back whole with the engine's reader");
+  if (iFailed != 0) return gc_tool.failTool("archive [" + name + "] does not read back whole with the engine's reader");
+  return 0;
 }
 
-int hash(const SOptions& /*options*/, const std::vector<std::string>& texts) {
+int hash(const std::vector<std::string>& texts) {
   if (texts.empty()) {
-    return usage("hash needs a text");
+    return gc_tool.usageError("hash needs a text");
   }
   for (const std::string& text : texts) {
     const u32 uiHash = KvStrHash(text.c_str());
@@ -357,45 +331,27 @@ int hash(const SOptions& /*options*/, const std::vector<std::string>& texts) {
   return 0;
 }
 
-struct SCommand {
-  const char* pName;
-  std::vector<std::string> accepted;  // its options
-  size_t uiMaxTexts;                  // other arguments it takes
-  int (*pfnRun)(const SOptions& options, const std::vector<std::string>& texts);
-};
-
-const std::vector<SCommand>& commands() {
-  static const std::vector<SCommand> s_commands = {
-      {"pack", {"--name", "--out", "--root", "--manifest", "--key", "--depfile", "--quiet"}, 0, &pack},
-      {"list", {"--dir", "--name", "--root", "--manifest"}, 0, &list},
-      {"extract", {"--dir", "--name", "--path", "--key", "--out", "--memory"}, 0, &extract},
-      {"check", {"--dir", "--name", "--key"}, 0, &check},
-      {"hash", {}, SIZE_MAX, &hash},
-  };
-  return s_commands;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  std::vector<std::string> names;
-  for (const SCommand& command : commands()) names.push_back(command.pName);
-  std::string name;
-  std::string problem;
-  EToolArgs eArgs = ToolParseCommand(args, names, &name, &problem);
-  const SCommand* pCommand = nullptr;
-  SOptions options;
-  std::vector<std::string> texts;
-  if (eArgs == EToolArgs::Run) {
-    for (const SCommand& command : commands()) {
-      if (name == command.pName) pCommand = &command;
-    }
-    eArgs = parseOptions(args, pCommand->accepted, pCommand->uiMaxTexts, &options, &texts, &problem);
-  }
-  const EToolArgs eParsed = eArgs;
-  if (const int iExit = ToolArgsExitCode(eParsed, gc_pUSAGE, [&] { return usage(problem); }); iExit >= 0) {
-    return iExit;
-  }
-  return pCommand->pfnRun(options, texts);
+  SOptions o;
+  const SToolOption name = {"--name", &o.name, nullptr}, out = {"--out", &o.out, nullptr},
+                    root = {"--root", &o.root, nullptr}, manifest = {"--manifest", &o.manifest, nullptr},
+                    key = {"--key", &o.key, nullptr}, depfile = {"--depfile", &o.depfile, nullptr},
+                    dir = {"--dir", &o.dir, nullptr}, path = {"--path", &o.path, nullptr},
+                    quiet = {"--quiet", nullptr, &o.bQuiet}, memory = {"--memory", nullptr, &o.bMemory};
+  const std::vector<SToolCommand> commands = {
+      {"pack", {name, out, root, manifest, key, depfile, quiet}, 0},
+      {"list", {dir, name, root, manifest}, 0},
+      {"extract", {dir, name, path, key, out, memory}, 0},
+      {"check", {dir, name, key}, 0},
+      {"hash", {}, SIZE_MAX},
+  };
+  return gc_tool.main(argc, argv, commands, [&](const SToolCommandLine& line) {
+    if (line.command == "pack") return pack(o);
+    if (line.command == "list") return list(o);
+    if (line.command == "extract") return extract(o);
+    if (line.command == "check") return check(o);
+    return hash(line.inputs);
+  });
 }

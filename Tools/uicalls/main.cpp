@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "Tools/Common/ClTool.h"
 #include "Tools/Common/ToolFiles.h"
-#include "Tools/Common/ToolText.h"
 #include "Tools/kuic/KuiSource.h"
 #include "Tools/uicalls/UiCalls.h"
 
@@ -16,27 +16,10 @@ const char* const gc_pszUSAGE =
     "       events names and the game's registration does not register (the description, when given, names\n"
     "       the hashes). Exit status 1 when there is one; the stamp file is written only when there is none.\n";
 
-int run(const std::vector<std::string>& args) {
-  std::string stamp;
-  std::vector<std::string> inputs;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--help" || args[i] == "-h") {
-      std::fputs(gc_pszUSAGE, stdout);
-      return 0;
-    }
-    if (args[i] == "-o" && i + 1 < args.size()) {
-      stamp = args[++i];
-    } else if (!args[i].empty() && args[i][0] == '-') {
-      std::fprintf(stderr, "uicalls: unknown option [%s]\n%s", args[i].c_str(), gc_pszUSAGE);
-      return 2;
-    } else {
-      inputs.push_back(args[i]);
-    }
-  }
-  if (inputs.empty()) {
-    std::fprintf(stderr, "uicalls: no input file\n%s", gc_pszUSAGE);
-    return 2;
-  }
+const ClTool gc_tool("uicalls", gc_pszUSAGE);
+
+int run(const std::vector<std::string>& inputs, const std::string& stamp) {
+  if (inputs.empty()) return gc_tool.usageError("no input file");
   const std::set<uint32_t> registered = UiCallsRegisteredHashes();
   size_t uiMissing = 0;
   for (const std::string& input : inputs) {
@@ -45,19 +28,14 @@ int run(const std::vector<std::string>& args) {
     std::vector<std::pair<uint32_t, std::string>> names;
     std::string error;
     if (uiEquals != std::string::npos && !KuiCollectNames(input.substr(uiEquals + 1), &names, &error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      return 1;
+      return ClTool::fail(error);
     }
     std::string bytes;
-    if (!ToolReadFile(path, &bytes)) {
-      std::fprintf(stderr, "%s: error: cannot open the file\n", path.c_str());
-      return 1;
-    }
+    if (!ToolReadFile(path, &bytes)) return ClTool::fail(path + ": error: cannot open the file");
     std::vector<SUiMissingCall> missing;
     if (!UiCallsFindMissing(std::vector<uint8_t>(bytes.begin(), bytes.end()), path, names, registered, &missing,
                             &error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      return 1;
+      return ClTool::fail(error);
     }
     for (const SUiMissingCall& call : missing) {
       std::fprintf(stderr, "%s: error: widget [%s] event [%s] calls [%s], which is not registered\n", path.c_str(),
@@ -69,13 +47,13 @@ int run(const std::vector<std::string>& args) {
     std::fprintf(stderr, "uicalls: %zu calls of unregistered procedures\n", uiMissing);
     return 1;
   }
-  if (!stamp.empty() && !ToolWriteFile(stamp, "checked\n", 8)) {
-    std::fprintf(stderr, "%s: error: cannot write the file\n", stamp.c_str());
-    return 1;
-  }
-  return 0;
+  return stamp.empty() ? 0 : ClTool::writeOutput(stamp, "checked\n", 8);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+  std::string stamp;
+  return gc_tool.main(argc, argv, {{nullptr, {{"-o", &stamp, nullptr}}, SIZE_MAX}},
+                      [&](const SToolCommandLine& line) { return run(line.inputs, stamp); });
+}

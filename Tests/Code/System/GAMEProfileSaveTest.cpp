@@ -8,7 +8,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <random>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -211,26 +214,71 @@ TEST_F(GameSaveTest, SaveKilledMidWriteLeavesThePreviousBlock) {
   EXPECT_EQ(storedProfile(), saved);
 }
 
-TEST_F(GameSaveTest, RequestsRacingTheEndOfASaveAreNeverLost) {
-  // Requests land at random moments around the end of the running save. Whatever the interleaving, once
-  // the frames settle the stored block is the last profile asked for.
-  std::mt19937 random(1234);
-  for (int iRound = 0; iRound < 60; ++iRound) {
-    const int iRequests = 1 + static_cast<int>(random() % 4);
-    for (int i = 0; i < iRequests; ++i) {
-      fillProfile(static_cast<u8>(iRound * 4 + i));
-      ClSaveGameUtility::gameSpecificAutoSave();
-      if (random() % 2) {
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 200));
-      }
-      ClSaveGameUtility::tickPendingSave();
-    }
-    settle();
-    ASSERT_EQ(storedProfile(), profileBytes()) << "round " << iRound;
-    ASSERT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_WRITTEN);
-  }
+// Holds each profile write inside the store until the test lets it end, so that requests and frames land on
+// either side of the end of a save by the test's choice, not by timing.
+struct SWriteGate {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool bOpen = true;
+  i32 iHeld = 0;    // writes waiting at the gate
+  i32 iPasses = 0;  // writes let through while closed
+};
+SWriteGate g_gate;
+
+void holdAtGate(const char* /*pchFile*/, std::int64_t /*iWritten*/, std::int64_t /*iTotal*/) {
+  std::unique_lock<std::mutex> lock(g_gate.lock);
+  ++g_gate.iHeld;
+  g_gate.changed.notify_all();
+  g_gate.changed.wait(lock, [] { return g_gate.bOpen || g_gate.iPasses > 0; });
+  if (!g_gate.bOpen) --g_gate.iPasses;
+  --g_gate.iHeld;
 }
 
+// Lets the running save's write end, once its thread has reached it, and waits until the save has ended.
+void endRunningSave() {
+  if (!ClSaveGameUtility::isSaveRunning()) return;
+  {
+    std::unique_lock<std::mutex> lock(g_gate.lock);
+    ASSERT_TRUE(g_gate.changed.wait_for(lock, std::chrono::seconds(10), [] { return g_gate.iHeld == 1; }));
+    g_gate.iPasses = 1;
+    g_gate.changed.notify_all();
+  }
+  ASSERT_TRUE(eventually([] { return !ClSaveGameUtility::isSaveRunning(); }));
+}
+
+void openGate(bool bOpen) {
+  std::lock_guard<std::mutex> guard(g_gate.lock);
+  g_gate.bOpen = bOpen;
+  g_gate.iPasses = 0;
+  g_gate.changed.notify_all();
+}
+
+TEST_F(GameSaveTest, RequestsRacingTheEndOfASaveAreNeverLost) {
+  // Every order of requests (r), frames (t) and ends of the running save (e) up to six steps after a first
+  // request: once the frames settle, the stored block is the last profile asked for.
+  StoreSetWriteHook(&holdAtGate);
+  u8 uiVersion = 0;
+  for (i32 iSchedule = 0; iSchedule < 3 * 3 * 3 * 3 * 3; ++iSchedule) {
+    std::string steps = "r";
+    for (i32 iRest = iSchedule, iStep = 0; iStep < 5; ++iStep, iRest /= 3) steps += "rte"[iRest % 3];
+    openGate(false);
+    for (const char cStep : steps) {
+      if (cStep == 'r') {
+        fillProfile(++uiVersion);
+        ClSaveGameUtility::gameSpecificAutoSave();
+      } else if (cStep == 't') {
+        ClSaveGameUtility::tickPendingSave();
+      } else {
+        endRunningSave();
+      }
+    }
+    openGate(true);
+    settle();
+    ASSERT_EQ(storedProfile(), profileBytes()) << steps;
+    ASSERT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_WRITTEN) << steps;
+  }
+  StoreSetWriteHook(nullptr);
+}
 
 // The stored file's bytes under a name; empty when there is none.
 std::vector<u8> storedFile(const char* pName) {

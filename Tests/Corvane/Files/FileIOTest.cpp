@@ -174,10 +174,13 @@ TEST_F(FileIO, CallbackReadsCompleteInChunksOnlyInsideAlertableWaits) {
   AlignedBytes buffer = alignedBytes(uiSize);
   ReadOutcome outcome;
 
+  // The first chunk completes while the thread is blocked in a wait that is not alertable: nothing may complete.
+  Win32TestHoldCompletions(TRUE);
   ASSERT_EQ(ClFileIO::readAsyncWithCallbacks(pFile, uiOffset, uiSize, buffer.get(), &onReadSuccess, &outcome,
                                              &onReadError, &outcome),
             E_FILE_OK);
-  Sleep(2);  // not alertable: nothing may complete
+  EXPECT_EQ(KvTestReleaseHeldCompletionsDuringWait(FALSE), WAIT_OBJECT_0);
+  Sleep(0);
   EXPECT_EQ(outcome.iSuccesses + outcome.iErrors, 0);
   EXPECT_TRUE(ClFileIO::isReading(pFile));
   // One alertable wait runs the chunk completions, each of which issues the next.

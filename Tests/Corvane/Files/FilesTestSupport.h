@@ -19,6 +19,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Platform/Win32/Win32.h"
+#include "Tests/Support/HeldCompletionsTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 inline constexpr u32 gc_uiMIB = 1048576;
@@ -84,6 +85,7 @@ class FileLayerTest : public ::testing::Test {
   }
   void TearDown() override {
     Win32ClearFaults();
+    Win32TestHoldCompletions(FALSE);
     KvAllocFailNext(0);
     // Nothing a test started may still be waiting to complete.
     EXPECT_NE(SleepEx(0, TRUE), WAIT_IO_COMPLETION);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Platform/Win32/Win32Threads.h"
+#include "Tests/Support/HeldCompletionsTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 namespace {
@@ -60,6 +61,7 @@ class Win32Files : public ::testing::Test {
   }
   void TearDown() override {
     Win32ClearFaults();
+    Win32TestHoldCompletions(FALSE);
     Win32SetMessageBoxHook(nullptr);
   }
   std::string m_dir;
@@ -156,13 +158,17 @@ TEST_F(Win32Files, ReadsCompleteOnlyInTheIssuersAlertableWait) {
   HANDLE hFile = openForReading(m_engineDir + "\\big.bin");
   std::vector<char> buffer(3 * gc_dwMIB, 0);
   OVERLAPPED reads[3] = {};
+  // The reads complete while the thread is blocked in a wait that is not alertable: no such wait runs them.
+  Win32TestHoldCompletions(TRUE);
   for (DWORD i = 0; i < 3; ++i) {
     reads[i].Offset = (2 - i) * gc_dwMIB;  // issued from the end, so order and offsets both show
     ASSERT_TRUE(ReadFileEx(hFile, buffer.data() + reads[i].Offset, gc_dwMIB, &reads[i], &recordCompletion));
     EXPECT_EQ(reads[i].Internal, STATUS_PENDING);
   }
-  Sleep(5);
-  EXPECT_EQ(SleepEx(5, FALSE), 0u);
+  EXPECT_EQ(KvTestReleaseHeldCompletionsDuringWait(FALSE), WAIT_OBJECT_0);
+  EXPECT_EQ(Win32TestQueuedCompletions(GetCurrentThread()), 3u);
+  Sleep(0);
+  EXPECT_EQ(SleepEx(0, FALSE), 0u);
   EXPECT_TRUE(g_completions.empty());
 
   EXPECT_EQ(SleepEx(0, TRUE), WAIT_IO_COMPLETION);
@@ -198,10 +204,14 @@ TEST_F(Win32Files, ReadCompletesOnTheThreadThatIssuedIt) {
   g_hOtherMayDeliver = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE hIssued = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   unsigned uId = 0;
+  Win32TestHoldCompletions(TRUE);
   HANDLE hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &readOnOtherThread, hIssued, 0, &uId));
   WaitForSingleObject(hIssued, INFINITE);
 
-  EXPECT_EQ(SleepEx(10, TRUE), 0u);  // the main thread's alertable wait does not see it
+  // The read completes while the main thread is in an alertable wait, which neither runs it nor ends for it.
+  EXPECT_EQ(KvTestReleaseHeldCompletionsDuringWait(TRUE), WAIT_OBJECT_0);
+  EXPECT_EQ(Win32TestQueuedCompletions(hThread), 1u);
+  EXPECT_EQ(SleepEx(0, TRUE), 0u);
   EXPECT_TRUE(g_completions.empty());
   SetEvent(g_hOtherMayDeliver);
   WaitForSingleObject(hThread, INFINITE);

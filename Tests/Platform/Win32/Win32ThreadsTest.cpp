@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Platform/Win32/Win32System.h"
+#include "Tests/Support/HeldCompletionsTestSupport.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ class Win32Threads : public ::testing::Test {
  protected:
   void TearDown() override {
     Win32ClearFaults();
+    Win32TestHoldCompletions(FALSE);
     Win32SetBlockingCallHook(nullptr);
   }
 };
@@ -339,11 +341,16 @@ void CALLBACK requeueApc(ULONG_PTR dwParam) {
 TEST_F(Win32Threads, CompletionRoutinesRunOnlyInAlertableWaits) {
   g_ranValues.clear();
   HANDLE hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  // The routines arrive while the thread is blocked in a wait that is not alertable: neither that wait nor the
+  // next ones run them.
+  Win32TestHoldCompletions(TRUE);
   ASSERT_NE(QueueUserAPC(&recordApc, GetCurrentThread(), 10), 0u);
   ASSERT_NE(QueueUserAPC(&recordApc, GetCurrentThread(), 20), 0u);
-  Sleep(5);
-  EXPECT_EQ(SleepEx(5, FALSE), 0u);
-  EXPECT_EQ(WaitForSingleObjectEx(hEvent, 5, FALSE), WAIT_TIMEOUT);
+  EXPECT_EQ(KvTestReleaseHeldCompletionsDuringWait(FALSE), WAIT_OBJECT_0);
+  EXPECT_EQ(Win32TestQueuedCompletions(GetCurrentThread()), 2u);
+  Sleep(0);
+  EXPECT_EQ(SleepEx(0, FALSE), 0u);
+  EXPECT_EQ(WaitForSingleObjectEx(hEvent, 0, FALSE), WAIT_TIMEOUT);
   EXPECT_TRUE(g_ranValues.empty());
 
   EXPECT_EQ(SleepEx(0, TRUE), WAIT_IO_COMPLETION);

@@ -1,11 +1,15 @@
-// The tools' one argument parser: options, switches, inputs, "--", help and the reasons it refuses a command line.
+// The tools' one argument parser: options, switches, inputs, "--", help and the reasons it refuses a command line;
+// the frame of their main(): each command's own options, and the exit codes of help, bad usage and failures.
 #include "Tools/Common/ToolArgs.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "Tools/Common/ClTool.h"
 
 namespace {
 
@@ -85,6 +89,36 @@ TEST(ToolArgs, ASubCommandComesFirst) {
     EXPECT_EQ(ToolParseCommand(words(c.pLine), commands, &command, &error), c.eResult) << "[" << c.pLine << "]";
     EXPECT_EQ(c.eResult == EToolArgs::Error ? error : command, c.pText) << "[" << c.pLine << "]";
   }
+}
+
+TEST(ClTool, EachCommandTakesItsOwnOptionsAndEveryEndHasItsExitCode) {
+  struct SCase {
+    const char* pLine;
+    int iExit;  // 10 + the number of inputs when the body ran
+    const char* pOutput;
+  };
+  const SCase cases[] = {
+      {"pack -o x a", 11, "x"},      {"pack --help", 0, ""},         {"list a b c", 13, ""},
+      {"list -o x", 2, ""},          {"pack a b", 2, ""},            {"unpack", 2, ""},
+      {"", 2, ""},                   {"pack throw", 1, ""},
+  };
+  const ClTool tool("tool", "usage: tool\n");
+  for (const SCase& c : cases) {
+    std::vector<std::string> args = words(std::string("tool ") + c.pLine);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    std::string output;
+    const int iExit = tool.main(static_cast<int>(argv.size()), argv.data(),
+                                {{"pack", {{"-o", &output, nullptr}}, 1}, {"list", {}, 3}},
+                                [](const SToolCommandLine& line) {
+                                  if (line.input() == "throw") throw std::runtime_error("thrown");
+                                  return 10 + static_cast<int>(line.inputs.size());
+                                });
+    EXPECT_EQ(iExit, c.iExit) << "[" << c.pLine << "]";
+    EXPECT_EQ(output, c.pOutput) << "[" << c.pLine << "]";
+  }
+  EXPECT_EQ(ClTool::outputName("a.b/c", ".kds"), "a.b/c.kds");
+  EXPECT_EQ(ClTool::outputName("a.b/c.kdt", ".kds"), "a.b/c.kds");
 }
 
 }  // namespace
