@@ -133,6 +133,15 @@ int KvTestRunProgram(const std::vector<std::string>& args, std::string* pOutput)
 std::string KvTestTempDir(const std::string& name) {
   if (g_tempRoot.empty()) {
     g_tempRoot = std::filesystem::temp_directory_path() / ("grindlow-test-" + std::to_string(getpid()));
+    // Programs without the test environment (the benchmarks) remove the folder when they exit too; a forked
+    // child that exits leaves its parent's folder alone.
+    static const pid_t s_owner = getpid();
+    std::atexit([] {
+      if (getpid() == s_owner) {
+        std::error_code ec;
+        std::filesystem::remove_all(g_tempRoot, ec);
+      }
+    });
   }
   std::filesystem::path dir = g_tempRoot / name;
   std::filesystem::remove_all(dir);
