@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Checks that every engine file includes only from its own layer and the layers below it, that the engine
-# includes nothing of the game, and that the stand-ins include nothing of either.
+# includes nothing of the game, that the stand-ins include nothing of either, and that the game's screens include
+# none of its modes.
 #   cmake -DSOURCE_DIR=<tree> -P CheckLayers.cmake
 # The layers, lowest first; an area folder must appear in exactly one.
 set(layer_names system files language store engine audio ui program)
@@ -72,6 +73,15 @@ foreach(path IN LISTS platform_files)
   file(STRINGS "${SOURCE_DIR}/${path}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"(Corvane|Code)/")
   foreach(line IN LISTS includes)
     list(APPEND problems "${path}: a stand-in includes the engine or the game: ${line}")
+  endforeach()
+endforeach()
+
+# The game's screens reach its modes only through Code/UI/GAMEScreenFlow.h, which the modes implement.
+file(GLOB_RECURSE screen_files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/Code/UI/*.h" "${SOURCE_DIR}/Code/UI/*.cpp")
+foreach(path IN LISTS screen_files)
+  file(STRINGS "${SOURCE_DIR}/${path}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"Code/GameModes/")
+  foreach(line IN LISTS includes)
+    list(APPEND problems "${path}: a screen includes a game mode (use Code/UI/GAMEScreenFlow.h): ${line}")
   endforeach()
 endforeach()
 
