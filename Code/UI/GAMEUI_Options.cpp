@@ -12,6 +12,7 @@
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
+#include "Corvane/UI/COMMONUIFunctions_System.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
 #include "Corvane/UI/ClWidget.h"
@@ -121,7 +122,7 @@ void systemInitializeOptionsMenu(ClWidget*, WidgetEventProcedureCall*) {
   showFlag("OptionsShowCrosshairValue", data.m_bShowCrosshair);
   showFlag("OptionsUltraGibValue", data.m_bUltraGib);
   showFlag("OptionsSlomoValue", data.m_bSlowMotion);
-  widget("OptionsVersionNumber")->setString(gc_DYNAMIC_TEXT.mp_uiHash, gc_szOPTIONS_VERSION_TEXT);
+  widget("OptionsVersionNumber")->setString(gc_DYNAMIC_TEXT.mp_uiHash, gc_pBUILD_NUMBER_TEXT);
   const u32 bUltraGib = data.m_bUltraGibOptionUnlocked != 0 ? 1 : 0;
   widget("OptionsUltraGibValue")->setVisibleRecursively(bUltraGib);
   widget("OptionsUltraGib")->setVisibleRecursively(bUltraGib);

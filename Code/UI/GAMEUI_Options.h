@@ -31,9 +31,6 @@ struct SVideoSettingsState {
 };
 extern SVideoSettingsState g_videoSettings;
 
-// What the version text of the options screen shows.
-inline constexpr char gc_szOPTIONS_VERSION_TEXT[] = "v1.0.4.534 [Steam]";
-
 // The volume procedures take one STRING parameter: "inc" raises, anything else lowers.
 void systemInitializeOptionsMenu(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 void systemOptionsTick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
