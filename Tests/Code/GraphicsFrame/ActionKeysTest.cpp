@@ -36,14 +36,14 @@ class LevelByKeys : public GameFrame {
     std::filesystem::create_directories(dir);
     m_display = startVirtualXServer(&m_server, dir, "1280x720x24");
     if (m_display.empty()) GTEST_SKIP() << "needs Xvfb";
-    for (const char* pName : {"SDL_VIDEODRIVER", "DISPLAY"}) {
-      const char* pValue = std::getenv(pName);
-      m_savedEnv.emplace_back(pName, pValue != nullptr ? pValue : "");
-    }
     // SDL's video, left running by a game before this one in the process, starts again on this server.
     Win32TestReset();
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    setenv("DISPLAY", m_display.c_str(), 1);
+    for (const auto& [pName, value] :
+         {std::pair<const char*, std::string>{"SDL_VIDEODRIVER", "x11"}, {"DISPLAY", m_display}}) {
+      const char* pOld = std::getenv(pName);
+      m_savedEnv.emplace_back(pName, pOld != nullptr ? pOld : "");
+      setenv(pName, value.c_str(), 1);
+    }
     m_settings += "SKIP_SPLASH 1\nRANDOM_SEED 1234\nDISABLE_VO 1\n";
     m_bToFrontEnd = true;
     GameFrame::SetUp();
@@ -52,29 +52,21 @@ class LevelByKeys : public GameFrame {
     ASSERT_NE(m_pX, nullptr);
     // A key is one press for as long as it is held: the server repeats none.
     XAutoRepeatOff(m_pX);
-    focusGameWindow();
-  }
-  void TearDown() override {
-    if (m_pX != nullptr) XCloseDisplay(m_pX);
-    if (!m_display.empty()) GameFrame::TearDown();
-    for (const auto& [name, value] : m_savedEnv) {
-      if (value.empty()) {
-        unsetenv(name.c_str());
-      } else {
-        setenv(name.c_str(), value.c_str(), 1);
-      }
-    }
-    // A later game in the process starts its video on its own driver again.
-    if (!m_display.empty()) Win32TestReset();
-  }
-
-  // Gives the keyboard to the game's window.
-  void focusGameWindow() {
+    // The keyboard goes to the game's window.
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     ASSERT_TRUE(SDL_GetWindowWMInfo(Win32GetSdlWindow(ClGraphics::mp_hWnd), &info) != SDL_FALSE);
     XSetInputFocus(m_pX, info.info.x11.window, RevertToParent, CurrentTime);
     XSync(m_pX, False);
+  }
+  void TearDown() override {
+    if (m_pX != nullptr) XCloseDisplay(m_pX);
+    if (!m_display.empty()) GameFrame::TearDown();
+    for (const auto& [name, value] : m_savedEnv) {
+      value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+    }
+    // A later game in the process starts its video on its own driver again.
+    if (!m_display.empty()) Win32TestReset();
   }
 
   // The key held for three frames and let go; then iAfter frames.
@@ -98,6 +90,19 @@ class LevelByKeys : public GameFrame {
   }
   static bool onScreen(const char* pScreen) {
     return ClUI::getWidget("TopLevelSwitcher")->getActiveSwitchedChild() == ClUI::getWidget(pScreen);
+  }
+  struct SStep {
+    KeySym key;
+    const char* pScreen;  // the screen the key leads to (null: the same)
+  };
+  // Each key tapped, then frames until the screen it leads to is in and half a second more for it to settle.
+  void walk(std::initializer_list<SStep> steps) {
+    for (const SStep& step : steps) {
+      tap(step.key, 30);
+      if (step.pScreen == nullptr) continue;
+      ASSERT_TRUE(until([&] { return onScreen(step.pScreen); }, 300)) << step.pScreen;
+      frames(30);
+    }
   }
 
   CProcess m_server;
@@ -129,18 +134,9 @@ KeySym keyForThisFrame() {
 TEST_F(LevelByKeys, TheFirstLevelEndsOnItsResultsSoonAfterItsLastEnemyAndTheMarksOutliveTheLeaderboards) {
   // Title, Story, chapter 1 level 1, the open weapon, the magic row, the open magic, the play button, play.
   ASSERT_TRUE(until([] { return onScreen("TitleScreen"); }, 300));
-  const struct {
-    KeySym key;
-    const char* pScreen;  // the screen the key leads to (null: the same)
-  } aMenus[] = {{XK_Return, "MainMenu"}, {XK_Return, "StageSelect"}, {XK_Return, "ChooseEquipement"},
-                {XK_Right, nullptr},     {XK_Down, nullptr},         {XK_Right, nullptr},
-                {XK_Down, nullptr},      {XK_Return, nullptr}};
-  for (const auto& menu : aMenus) {
-    tap(menu.key, 30);
-    if (menu.pScreen != nullptr) {
-      ASSERT_TRUE(until([&] { return onScreen(menu.pScreen); }, 300)) << menu.pScreen;
-    }
-  }
+  ASSERT_NO_FATAL_FAILURE(walk({{XK_Return, "MainMenu"}, {XK_Return, "StageSelect"}, {XK_Return, "ChooseEquipement"},
+                                {XK_Right, nullptr}, {XK_Down, nullptr}, {XK_Right, nullptr}, {XK_Down, nullptr},
+                                {XK_Return, nullptr}}));
   // The chapter's video (its file is not in this data root: the video mode goes on at once), then the level's
   // how-to-play pages, left with Return.
   ASSERT_TRUE(until([] { return g_eCurrentGameMode == E_GAME_MODE_ACTION; }, 600)) << g_eCurrentGameMode;
@@ -175,12 +171,7 @@ TEST_F(LevelByKeys, TheFirstLevelEndsOnItsResultsSoonAfterItsLastEnemyAndTheMark
   frames(30);
   const char* const apMarks[] = {"ResultsStoryScoreBest", "ResultsStoryContinueButton", "ResultsStar1"};
   for (const char* pMark : apMarks) EXPECT_NE(ClUI::getWidget(pMark)->mp_bVisible, 0u) << pMark;
-  tap(XK_l);
-  ASSERT_TRUE(until([] { return onScreen("Leaderboards"); }, 120));
-  frames(30);
-  tap(XK_Escape);
-  ASSERT_TRUE(until([] { return onScreen("Results"); }, 120));
-  frames(30);
+  ASSERT_NO_FATAL_FAILURE(walk({{XK_l, "Leaderboards"}, {XK_Escape, "Results"}}));
   for (const char* pMark : apMarks) EXPECT_NE(ClUI::getWidget(pMark)->mp_bVisible, 0u) << "back: " << pMark;
 }
 

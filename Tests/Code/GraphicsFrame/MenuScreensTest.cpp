@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "Code/System/ClProfileMgr.h"
@@ -66,14 +67,18 @@ size_t pixelsChanged(const STestPicture& a, const STestPicture& b) {
   return uiChanged;
 }
 
-// The back-buffer pixel of a point given in scene pixels from the centre of a widget placed at the scene's centre
-// (screen and widget anchor 7, as the menus' entries and pictures are).
-uint32_t pixelFromCentreOf(const STestPicture& picture, const char* pWidget, int iDX, int iDY) {
+// The scene pixel at the centre of a widget placed at the scene's centre (screen and widget anchor 7, as the menus'
+// entries and pictures are).
+std::pair<int, int> centreOf(const char* pWidget) {
   const SLayoutPlacement at = KvLayoutPlacement(ClUI::getWidget(pWidget)->getLayout("widgetLayout"));
   EXPECT_EQ(at.mp_uiScreenFlags, 18u) << pWidget;
-  const int x = static_cast<int>(240.0f + at.mp_fX) + iDX;
-  const int y = static_cast<int>(135.0f + at.mp_fY) + iDY;
-  return pixelAt(picture, x * gc_iSCALE + gc_iSCALE / 2, y * gc_iSCALE + gc_iSCALE / 2);
+  return {static_cast<int>(240.0f + at.mp_fX), static_cast<int>(135.0f + at.mp_fY)};
+}
+
+// The back-buffer pixel of a point given in scene pixels from the centre of a widget.
+uint32_t pixelFromCentreOf(const STestPicture& picture, const char* pWidget, int iDX, int iDY) {
+  const auto [x, y] = centreOf(pWidget);
+  return pixelAt(picture, (x + iDX) * gc_iSCALE + gc_iSCALE / 2, (y + iDY) * gc_iSCALE + gc_iSCALE / 2);
 }
 
 // The brightest pixel of a main-menu entry's plate (184 x 18 scene pixels round its centre): its text's colour.
@@ -88,19 +93,14 @@ uint32_t brightestOfEntry(const STestPicture& picture, const char* pWidget) {
   return uiBrightest;
 }
 
-bool nearColour(uint32_t a, uint32_t b, int iTolerance) { return KvTestChannelDistance(a, b) <= iTolerance; }
-
-// The rows of a picture that a widget placed at the scene's centre covers, iHalfHeight scene pixels above and below
-// its centre.
+// The rows of a picture that a widget covers, iHalfHeight scene pixels above and below its centre.
 STestPicture rowsOf(const STestPicture& picture, const char* pWidget, int iHalfHeight) {
-  const SLayoutPlacement at = KvLayoutPlacement(ClUI::getWidget(pWidget)->getLayout("widgetLayout"));
-  const int iTop = (static_cast<int>(135.0f + at.mp_fY) - iHalfHeight) * gc_iSCALE;
-  const int iBottom = (static_cast<int>(135.0f + at.mp_fY) + iHalfHeight) * gc_iSCALE;
+  const ptrdiff_t iTop = (centreOf(pWidget).second - iHalfHeight) * gc_iSCALE * picture.iWidth;
   STestPicture rows;
   rows.iWidth = picture.iWidth;
-  rows.iHeight = iBottom - iTop;
-  rows.pixels.assign(picture.pixels.begin() + static_cast<ptrdiff_t>(iTop) * picture.iWidth,
-                     picture.pixels.begin() + static_cast<ptrdiff_t>(iBottom) * picture.iWidth);
+  rows.iHeight = 2 * iHalfHeight * gc_iSCALE;
+  rows.pixels.assign(picture.pixels.begin() + iTop,
+                     picture.pixels.begin() + iTop + ptrdiff_t{rows.iHeight} * picture.iWidth);
   return rows;
 }
 
@@ -169,20 +169,15 @@ TEST_F(MenuScreens, FocusedMainMenuEntriesLookAlike) {
   stopGameplayClock();
   const char* const apEntries[] = {"MainMenuStoryModeButton", "MainMenuMarathonModeButton",
                                    "MainMenuSurvivorModeButton", "MainMenuOptionsModeButton"};
-  std::vector<uint32_t> focused;
-  std::vector<uint32_t> unfocused;
   for (const char* pEntry : apEntries) {
+    SCOPED_TRACE(pEntry);
     ClUI::setFocus(ClUI::getWidget(pEntry), 4);
     for (int i = 0; i < 30; ++i) ClGame::tickFrame(0.016f);
     const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
-    focused.push_back(brightestOfEntry(picture, pEntry));
-    const char* pOther = pEntry == apEntries[3] ? apEntries[0] : apEntries[3];
-    unfocused.push_back(brightestOfEntry(picture, pOther));
-  }
-  for (size_t i = 0; i < focused.size(); ++i) {
-    SCOPED_TRACE(apEntries[i]);
-    EXPECT_TRUE(nearColour(focused[i], 0xFFFFFFFFu, 24)) << std::hex << focused[i];
-    EXPECT_TRUE(nearColour(unfocused[i], 0xFFF07C36u, 24)) << std::hex << unfocused[i];
+    const uint32_t uiFocused = brightestOfEntry(picture, pEntry);
+    const uint32_t uiOther = brightestOfEntry(picture, pEntry == apEntries[3] ? apEntries[0] : apEntries[3]);
+    EXPECT_LE(KvTestChannelDistance(uiFocused, 0xFFFFFFFFu), 24) << std::hex << uiFocused;
+    EXPECT_LE(KvTestChannelDistance(uiOther, 0xFFF07C36u), 24) << "unfocused " << std::hex << uiOther;
   }
 }
 
@@ -192,9 +187,7 @@ TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
   ASSERT_TRUE(settleMenus());
   stopGameplayClock();
   const auto gold = [](uint32_t uiPixel) {
-    const int r = (uiPixel >> 16) & 0xFF;
-    const int g = (uiPixel >> 8) & 0xFF;
-    const int b = uiPixel & 0xFF;
+    const uint32_t r = (uiPixel >> 16) & 0xFF, g = (uiPixel >> 8) & 0xFF, b = uiPixel & 0xFF;
     return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
   };
   for (const i32 bUnlocked : {0, 1}) {

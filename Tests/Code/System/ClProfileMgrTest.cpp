@@ -220,25 +220,24 @@ TEST_F(ProfileMgr, ClampOfARandomProfileLeavesEveryWordInRange) {
   EXPECT_EQ(named.rfind("story progress, story level records, marathon record, ", 0), 0u) << named;
   EXPECT_NE(named.find("survivor hardcore record, music volume"), std::string::npos) << named;
   EXPECT_EQ(ClProfileMgr::clampToRanges(&data), "");
-  const auto inRange = [](std::initializer_list<i32> words, i32 iHigh) {
+  const auto inRange = [](std::initializer_list<i32> words, i32 iHigh = INT32_MAX) {
     return std::all_of(words.begin(), words.end(), [iHigh](i32 iWord) { return iWord >= 0 && iWord <= iHigh; });
+  };
+  // The words a marathon and a survivor record share.
+  const auto recordInRange = [&inRange](const auto& r) {
+    return inRange({r.m_iBestScore, r.m_iMostKills, r.m_iLongestKillStreak, r.m_iLongestDistance, r.m_iWorldRank,
+                    r.m_iWorldRecordScore});
   };
   EXPECT_TRUE(inRange({data.m_iStoryChapterReached}, 2) && inRange({data.m_iStoryLevelReached}, 7));
   for (const SProfileLevelRecord& r : data.m_aLevelRecords) {
-    ASSERT_TRUE(inRange({r.m_iBestScore, r.m_iMostKills, r.m_iLongestKillStreak, r.m_iWorldRank, r.m_iWorldRecordScore},
-                        INT32_MAX));
+    ASSERT_TRUE(
+        inRange({r.m_iBestScore, r.m_iMostKills, r.m_iLongestKillStreak, r.m_iWorldRank, r.m_iWorldRecordScore}))
+        << &r - data.m_aLevelRecords;
   }
   for (const SProfileMarathonRecord* r : {&data.m_marathon, &data.m_marathonExtreme, &data.m_marathonUltra}) {
-    EXPECT_TRUE(inRange({r->m_iBestScore, r->m_iMostKills, r->m_iLongestKillStreak, r->m_iLongestDistance,
-                         r->m_iWorldRank, r->m_iWorldRecordScore},
-                        INT32_MAX) &&
-                inRange({r->m_iFurthestChapter}, 2) && inRange({r->m_iFurthestLevel}, 7));
+    EXPECT_TRUE(recordInRange(*r) && inRange({r->m_iFurthestChapter}, 2) && inRange({r->m_iFurthestLevel}, 7));
   }
-  for (const SProfileSurvivorRecord* r : {&data.m_survivor, &data.m_survivorHardcore}) {
-    EXPECT_TRUE(inRange({r->m_iBestScore, r->m_iMostKills, r->m_iLongestKillStreak, r->m_iLongestDistance,
-                         r->m_iWorldRank, r->m_iWorldRecordScore},
-                        INT32_MAX));
-  }
+  EXPECT_TRUE(recordInRange(data.m_survivor) && recordInRange(data.m_survivorHardcore));
 }
 
 }  // namespace

@@ -242,8 +242,8 @@ TEST_F(Results, BackFromTheLeaderboardsShowsTheSameRunAndRaisesNothingTwice) {
 // endless run, neither where accept leaves (a marathon's last level, the daily game, after the bonus stage).
 TEST_F(Results, ALostLevelSaysSoAndTheHintNamesTheKeysThatAct) {
   struct SCase {
-    i32 m_iType, m_iChapter, m_iLevel, m_iHitPoints, m_iCat;
-    const char* m_pPrompt;
+    i32 iType, iChapter, iLevel, iHitPoints, iCat;
+    const char* pPrompt;
   };
   const SCase cases[] = {{0, 0, 0, 3, 0, "results_prompt"},        {0, 0, 0, 0, 0, "results_prompt"},
                          {1, 0, 3, 0, 0, "results_prompt_replay"}, {1, 2, 7, 3, 0, "results_prompt_leave"},
@@ -251,35 +251,34 @@ TEST_F(Results, ALostLevelSaysSoAndTheHintNamesTheKeysThatAct) {
                          {0, 2, 7, 3, 1, "results_prompt_leave"}};
   g_gameModeCatFPS.m_iKills = 37;
   for (const SCase& c : cases) {
-    SCOPED_TRACE(std::to_string(c.m_iType) + " " + std::to_string(c.m_iHitPoints) + " " + std::to_string(c.m_iCat));
-    m_player.m_iHitPoints = c.m_iHitPoints;
-    m_player.m_eState = c.m_iHitPoints == 0 ? E_PLAYER_STATE_DEATH : E_PLAYER_STATE_RUNNING;
-    GAMESetRootValue("CatResults", c.m_iCat);
+    SCOPED_TRACE(std::to_string(c.iType) + " " + std::to_string(c.iHitPoints) + " " + std::to_string(c.iCat));
+    m_player.m_iHitPoints = c.iHitPoints;
+    m_player.m_eState = c.iHitPoints == 0 ? E_PLAYER_STATE_DEATH : E_PLAYER_STATE_RUNNING;
+    GAMESetRootValue("CatResults", c.iCat);
     g_gameModeAction.m_bQuitToMenu = 0;
-    play(c.m_iType, c.m_iChapter, c.m_iLevel, 350);
+    play(c.iType, c.iChapter, c.iLevel, 350);
     g_bUnlockPopupActive = 0;
-    const bool bLost = c.m_iType == 0 && c.m_iCat == 0 && c.m_iHitPoints == 0;
-    if (c.m_iType == 0 && c.m_iCat == 0) {
+    const bool bLost = c.iType == 0 && c.iCat == 0 && c.iHitPoints == 0;
+    if (c.iType == 0 && c.iCat == 0) {
       EXPECT_EQ(visible("ResultsStoryFailed"), bLost);
       EXPECT_EQ(visible("ResultsStar3") && visible("ResultsStoryStarNextValue"), !bLost);
       EXPECT_EQ(visible("ResultsStoryContinueButton"), !bLost);
     }
-    EXPECT_EQ(visible("ResultsBonus"), c.m_iCat == 1);
-    if (c.m_iCat == 1) {
+    EXPECT_EQ(visible("ResultsBonus"), c.iCat == 1);
+    if (c.iCat == 1) {
       EXPECT_FALSE(visible("ResultsStory"));
       EXPECT_EQ(text("ResultsBonusKillsValue"), "37");
     }
     g_bLeaderboardScoreUploaded = g_bLeaderboardOwnRankStored = 1;
     run("systemResultsTick");
-    EXPECT_EQ(visible("ResultsRankingText"), !bLost && c.m_iCat == 0) << "no rank for a lost level or the bonus stage";
-    const std::string prompt(c.m_pPrompt);
-    EXPECT_EQ(W("ResultsPrompt")->getID("localizedID"), KvStrHash(c.m_pPrompt));
-    g_bRestartRequest = 0;
-    press(gc_iUI_ACTION_ALT1);
-    EXPECT_EQ(g_bRestartRequest != 0, prompt == "results_prompt") << "R retries";
-    g_bRestartRequest = 0;
-    press(gc_iUI_ACTION_ACCEPT);
-    EXPECT_EQ(g_bRestartRequest != 0, prompt == "results_prompt_replay") << "accept retries";
+    EXPECT_EQ(visible("ResultsRankingText"), !bLost && c.iCat == 0) << "no rank for a lost level or the bonus stage";
+    EXPECT_EQ(W("ResultsPrompt")->getID("localizedID"), KvStrHash(c.pPrompt));
+    for (const auto& [iAction, pRetrying] :
+         {std::pair{gc_iUI_ACTION_ALT1, "results_prompt"}, {gc_iUI_ACTION_ACCEPT, "results_prompt_replay"}}) {
+      g_bRestartRequest = 0;
+      press(iAction);
+      EXPECT_EQ(g_bRestartRequest != 0, std::string(c.pPrompt) == pRetrying) << "retried by action " << iAction;
+    }
   }
 }
 

@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -190,70 +189,42 @@ TEST_F(GameEnding, GraphicsStartUpFailuresEndWithExitCodeThree) {
   }
 }
 
-// Threads that keep every processor busy while they live, as other programs on a loaded machine do.
-class CBusyThreads {
- public:
-  explicit CBusyThreads(unsigned uiCount) {
-    for (unsigned i = 0; i < uiCount; ++i) {
-      m_threads.emplace_back([this] {
-        while (!m_bStop.load(std::memory_order_relaxed)) {
-        }
-      });
-    }
+// Polls done() until it holds; false when the guard runs out first (only there so a fault ends in a failure instead
+// of a hang, never a measure of speed).
+template <typename F>
+bool pollUntil(F done) {
+  for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    if (done()) return true;
   }
-  ~CBusyThreads() {
-    m_bStop.store(true);
-    for (std::thread& thread : m_threads) thread.join();
-  }
+  return false;
+}
 
- private:
-  std::atomic<bool> m_bStop{false};
-  std::vector<std::thread> m_threads;
-};
-
-// How long a wait for something that must happen goes on before the test gives up: only there so a fault ends in a
-// failure instead of a hang, never a measure of speed.
-constexpr auto gc_hangGuard = std::chrono::seconds(60);
-
-// Where a window lies on the screen.
-struct SPlace {
-  int x = 0;
-  int y = 0;
-  int iWidth = 0;
-  int iHeight = 0;
-};
-
-// The dialog window on the server (a message box), once it is mapped; nullopt when none comes before the guard.
-std::optional<SPlace> waitForDialog(Display* pDisplay) {
+// The mapped dialog window on the server (a message box), if there is one.
+std::optional<XWindowAttributes> findDialog(Display* pDisplay) {
   const Atom type = XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE", False);
   const Atom dialog = XInternAtom(pDisplay, "_NET_WM_WINDOW_TYPE_DIALOG", False);
-  for (const auto deadline = std::chrono::steady_clock::now() + gc_hangGuard;
-       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-    Window root = 0;
-    Window parent = 0;
-    Window* pChildren = nullptr;
-    unsigned uiCount = 0;
-    XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &uiCount);
-    std::optional<SPlace> found;
-    for (unsigned i = 0; i < uiCount && !found; ++i) {
-      Atom actual = 0;
-      int iFormat = 0;
-      unsigned long uiItems = 0;
-      unsigned long uiAfter = 0;
-      unsigned char* pData = nullptr;
-      XWindowAttributes attributes{};
-      if (XGetWindowProperty(pDisplay, pChildren[i], type, 0, 1, False, XA_ATOM, &actual, &iFormat, &uiItems,
-                             &uiAfter, &pData) == Success &&
-          pData != nullptr && uiItems == 1 && *reinterpret_cast<Atom*>(pData) == dialog &&
-          XGetWindowAttributes(pDisplay, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
-        found = SPlace{attributes.x, attributes.y, attributes.width, attributes.height};
-      }
-      if (pData != nullptr) XFree(pData);
+  Window root = 0, parent = 0;
+  Window* pChildren = nullptr;
+  unsigned uiCount = 0;
+  XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &uiCount);
+  std::optional<XWindowAttributes> found;
+  for (unsigned i = 0; i < uiCount && !found; ++i) {
+    Atom actual = 0;
+    int iFormat = 0;
+    unsigned long uiItems = 0, uiAfter = 0;
+    unsigned char* pData = nullptr;
+    XWindowAttributes attributes{};
+    if (XGetWindowProperty(pDisplay, pChildren[i], type, 0, 1, False, XA_ATOM, &actual, &iFormat, &uiItems, &uiAfter,
+                           &pData) == Success &&
+        pData != nullptr && uiItems == 1 && *reinterpret_cast<Atom*>(pData) == dialog &&
+        XGetWindowAttributes(pDisplay, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
+      found = attributes;
     }
-    if (pChildren != nullptr) XFree(pChildren);
-    if (found) return found;
+    if (pData != nullptr) XFree(pData);
   }
-  return std::nullopt;
+  if (pChildren != nullptr) XFree(pChildren);
+  return found;
 }
 
 // The processes that the threads of process pid started.
@@ -266,38 +237,30 @@ std::vector<pid_t> childrenOf(pid_t pid) {
   return children;
 }
 
-// Whether the process has ended: reaped here (this test adopts orphans) or by its parent. False when it still runs
-// when the guard runs out.
+// Whether the process ends before the guard runs out: reaped here (this test adopts orphans) or by its parent.
 bool ended(pid_t pid) {
-  for (const auto deadline = std::chrono::steady_clock::now() + gc_hangGuard;
-       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+  return pollUntil([pid] {
     const pid_t reaped = waitpid(pid, nullptr, WNOHANG);
-    if (reaped == pid || (reaped < 0 && kill(pid, 0) != 0)) return true;
-  }
-  return false;
+    return reaped == pid || (reaped < 0 && kill(pid, 0) != 0);
+  });
 }
 
 // A data stop under X: the reason goes to the standard error as well as into a box, whose lines are wrapped so
 // that it lies within the 1280-pixel-wide screen. SIGTERM or Ctrl-C while the box is up ends the game with exit code
 // 3, and the box's process ends with the game, also when the game is killed in a way it cannot catch.
 TEST_F(GameEnding, ADataStopBoxUnderXEndsOnSignalsAndLeavesNoProcess) {
-  struct SCase {
-    int iSignal;
-    bool bCaught;  // the game ends with exit code 3; else by the signal
-  };
-  const SCase aCases[] = {{SIGTERM, true}, {SIGINT, true}, {SIGKILL, false}};
   // A box outliving the game is adopted by this process, so that it can be seen to end.
   ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   // Without its game archive the game stops on a reason of nearly 200 characters, far wider than the screen on
   // one line.
-  const SDamage intact = {"intact", "", nullptr, nullptr, ""};
-  ASSERT_TRUE(KvTestMakeDamagedRoot(intact, m_dir + "/root"));
+  ASSERT_TRUE(KvTestMakeDamagedRoot({"intact", "", nullptr, nullptr, ""}, m_dir + "/root"));
   fs::remove(m_dir + "/root/Data/RWG_win32.mtc");
   fs::remove(m_dir + "/root/Data/RWG_win32.mdf");
-  const std::string expected =
+  const std::string line = "Grindlow: The game cannot go on: a data file is missing or damaged. ";
+  const std::string reason =
       "Mag archive [RWG] not found: neither [.\\RWG_win32.mtc] nor [.\\Mag\\RWG_win32.mtc] exists";
-  for (const SCase& test : aCases) {
-    SCOPED_TRACE(strsignal(test.iSignal));
+  for (const int iSignal : {SIGTERM, SIGINT, SIGKILL}) {  // SIGKILL is not caught: the game ends by it
+    SCOPED_TRACE(strsignal(iSignal));
     fs::remove_all(store());
     CProcess server;
     const std::string display = startVirtualXServer(&server, m_dir, "1280x720x24");
@@ -306,35 +269,30 @@ TEST_F(GameEnding, ADataStopBoxUnderXEndsOnSignalsAndLeavesNoProcess) {
     }
     CProcess game;
     startGame(&game, m_dir + "/root/Data", {"DISPLAY=" + display});
-    const std::string line = "Grindlow: The game cannot go on: a data file is missing or damaged. ";
     const bool bSaid = game.readUntil(line);
     ASSERT_TRUE(bSaid) << statusText(game.finish()) << "\n" << game.out();
     Display* pDisplay = XOpenDisplay(display.c_str());
     ASSERT_NE(pDisplay, nullptr);
-    const std::optional<SPlace> box = waitForDialog(pDisplay);
+    std::optional<XWindowAttributes> box;
+    pollUntil([&] { return (box = findDialog(pDisplay)).has_value(); });
     XCloseDisplay(pDisplay);
     ASSERT_TRUE(box.has_value()) << "no message box";
-    EXPECT_GE(box->x, 0);
-    EXPECT_LE(box->x + box->iWidth, 1280);
-    EXPECT_GE(box->y, 0);
-    EXPECT_LE(box->y + box->iHeight, 720);
+    EXPECT_TRUE(box->x >= 0 && box->y >= 0 && box->x + box->width <= 1280 && box->y + box->height <= 720)
+        << box->width << " x " << box->height << " at " << box->x << ", " << box->y;
     const std::vector<pid_t> boxProcesses = childrenOf(game.pid());
     ASSERT_EQ(boxProcesses.size(), 1u) << "the box's own process";
 
-    ASSERT_EQ(kill(game.pid(), test.iSignal), 0);
+    ASSERT_EQ(kill(game.pid(), iSignal), 0);
     // First, as a box left behind would hold the game's output open.
     if (!ended(boxProcesses[0])) {
       ADD_FAILURE() << "the box's process " << boxProcesses[0] << " outlived the game";
       kill(boxProcesses[0], SIGKILL);
     }
     const int iStatus = game.finish();
-    if (test.bCaught) {
-      EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
-          << statusText(iStatus) << "\n" << game.out();
-    } else {
-      EXPECT_TRUE(WIFSIGNALED(iStatus) && WTERMSIG(iStatus) == test.iSignal) << statusText(iStatus);
-    }
-    EXPECT_NE(game.out().find(expected, game.out().find(line)), std::string::npos) << game.out();
+    EXPECT_TRUE(iSignal == SIGKILL ? WIFSIGNALED(iStatus) && WTERMSIG(iStatus) == SIGKILL
+                                   : WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+        << statusText(iStatus) << "\n" << game.out();
+    EXPECT_NE(game.out().find(reason, game.out().find(line)), std::string::npos) << game.out();
     EXPECT_EQ(crashReports(), 0u);
   }
 }
@@ -344,11 +302,9 @@ TEST_F(GameEnding, ADataStopBoxUnderXEndsOnSignalsAndLeavesNoProcess) {
 // leaves no crash report. The game stops itself at each moment of its start-up that touches the server (the
 // stand-in's stop points); the server is killed there and the game goes on; the last case kills it while frames run.
 TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
-  const std::vector<unsigned> aStopPoints = {WIN32_STOP_WATCH_OPENED, WIN32_STOP_DRIVER_WARM_UP,
-                                             WIN32_STOP_VIDEO_STARTED, WIN32_STOP_WINDOW_MADE,
-                                             WIN32_STOP_DEVICE_MADE,   WIN32_STOP_FRAME_PRESENTED,
-                                             NUM_WIN32_STOP_POINTS};
-  for (const unsigned uiStopPoint : aStopPoints) {
+  for (const unsigned uiStopPoint : {WIN32_STOP_WATCH_OPENED, WIN32_STOP_DRIVER_WARM_UP, WIN32_STOP_VIDEO_STARTED,
+                                     WIN32_STOP_WINDOW_MADE, WIN32_STOP_DEVICE_MADE, WIN32_STOP_FRAME_PRESENTED,
+                                     NUM_WIN32_STOP_POINTS}) {
     const bool bRunning = uiStopPoint == NUM_WIN32_STOP_POINTS;
     SCOPED_TRACE(bRunning ? std::string("while running") : "at stop point " + std::to_string(uiStopPoint));
     fs::remove_all(store());
@@ -357,7 +313,14 @@ TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
     if (display.empty()) {
       GTEST_SKIP() << "needs Xvfb";
     }
-    const CBusyThreads load(std::max(8u, std::thread::hardware_concurrency()));
+    // Threads that keep every processor busy while they live, as other programs on a loaded machine do.
+    std::vector<std::jthread> load;
+    for (unsigned i = 0; i < std::max(8u, std::thread::hardware_concurrency()); ++i) {
+      load.emplace_back([](const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+        }
+      });
+    }
     CProcess game;
     startGame(&game, KV_DATA_ROOT,
               {"DISPLAY=" + display, "GRINDLOW_WIN32_FAULTS=stopat:" + std::to_string(uiStopPoint)});

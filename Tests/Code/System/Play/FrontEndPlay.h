@@ -296,16 +296,26 @@ class FrontEndPlay : public ::testing::Test {
     return false;
   }
 
-  // Waits (on the mix's clock, for at most five seconds of it) until the stored profile holds the words at the
-  // block offset; the saves run on a thread of their own. The words last read.
+  // Polls the mix a tenth of a second at a time until done() holds, for at most dSeconds of mix or until the game
+  // ends; whether it holds.
+  template <typename F>
+  bool mixUntil(F done, double dSeconds = 5.0) {
+    for (int i = 0; i < dSeconds * 10 && !done(); ++i) {
+      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), 10) / 10))) break;
+    }
+    return done();
+  }
+
+  // Waits until the stored profile holds the words at the block offset (the saves run on a thread of their own);
+  // the words last read.
   std::vector<int32_t> waitForStored(std::streamoff iOffset, const std::vector<int32_t>& expected) {
     std::vector<int32_t> words(expected.size());
-    for (int i = 0; i < 50 && words != expected; ++i) {
+    mixUntil([&] {
       std::ifstream file(m_dir + "/store/remote/USR-DATAs", std::ios::binary);
       file.seekg(iOffset);
       file.read(reinterpret_cast<char*>(words.data()), static_cast<std::streamsize>(words.size() * 4));
-      if (!mixOn(static_cast<size_t>(m_tap.rate()) / 10)) break;
-    }
+      return words == expected;
+    });
     return words;
   }
 

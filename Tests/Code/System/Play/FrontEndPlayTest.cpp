@@ -59,24 +59,26 @@ class PointerPlay : public FrontEndPlay {
     XDestroyImage(pImage);
     return iCount >= 10 ? std::pair{dX / iCount, dY / iCount} : std::pair{-1.0, -1.0};
   }
-  // Waits (on the mix's clock, at most five seconds of it) until the drawn pointer is within 3 pixels of (x, y);
-  // the centre last found.
-  std::pair<double, double> pointerComesTo(int x, int y) {
-    std::pair<double, double> found = pointerNear(x, y);
-    for (int i = 0; i < 50 && std::hypot(found.first - x, found.second - y) > 3.0; ++i) {
-      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), 10) / 10))) break;
-      found = pointerNear(x, y);
+  // Whether the drawn pointer comes within 3 pixels of (x, y) (waited for on the mix's clock).
+  ::testing::AssertionResult pointerComesTo(int x, int y) {
+    std::pair<double, double> at;
+    if (mixUntil([&] { return std::hypot((at = pointerNear(x, y)).first - x, at.second - y) <= 3.0; })) {
+      return ::testing::AssertionSuccess();
     }
-    return found;
+    return ::testing::AssertionFailure() << "the pointer is at " << at.first << ", " << at.second;
   }
   void moveTo(int x, int y) {
     XTestFakeMotionEvent(m_pX, 0, x, y, CurrentTime);
     XSync(m_pX, False);
   }
-  void click() {
+  // Clicks the left button; the mix's frame before the click.
+  size_t click() {
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
     XTestFakeButtonEvent(m_pX, 1, True, CurrentTime);
     XTestFakeButtonEvent(m_pX, 1, False, 30);
     XSync(m_pX, False);
+    return uiFrom;
   }
 };
 
@@ -86,32 +88,20 @@ class PointerPlay : public FrontEndPlay {
 // the profile stores 70, which Story, the focused entry, would not.
 TEST_F(PointerPlay, ThePointerFollowsTheMouseAndAClickOpensTheButtonUnderIt) {
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_game.out();
-  std::pair<double, double> at = pointerComesTo(150, 420);
-  EXPECT_NEAR(at.first, 150.0, 3.0) << "the pointer is not where the mouse started";
-  EXPECT_NEAR(at.second, 420.0, 3.0);
+  EXPECT_TRUE(pointerComesTo(150, 420)) << "not where the mouse started";
   moveTo(1150, 420);
-  at = pointerComesTo(1150, 420);
-  EXPECT_NEAR(at.first, 1150.0, 3.0) << "the pointer did not follow the mouse";
-  EXPECT_NEAR(at.second, 420.0, 3.0);
+  EXPECT_TRUE(pointerComesTo(1150, 420)) << "it did not follow the mouse";
 
-  m_tap.poll();
-  size_t uiFrom = m_tap.frames();
-  click();
+  size_t uiFrom = click();
   ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate())));
   EXPECT_FALSE(m_tap.heard(gc_dACCEPT_HZ, uiFrom)) << "a click beside the buttons accepted something";
   EXPECT_FALSE(m_tap.heard(gc_dMOVE_HZ, uiFrom)) << "a click beside the buttons moved the focus";
 
   // The Options entry, the second below Story.
   moveTo(640, 390);
-  at = pointerComesTo(640, 390);
-  ASSERT_NEAR(at.first, 640.0, 3.0);
-  m_tap.poll();
-  uiFrom = m_tap.frames();
-  click();
-  while (!m_tap.heard(gc_dACCEPT_HZ, uiFrom) && m_tap.frames() < uiFrom + 4u * m_tap.rate()) {
-    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 10))) << m_game.out();
-  }
-  ASSERT_TRUE(m_tap.heard(gc_dACCEPT_HZ, uiFrom)) << "the click was not accepted";
+  ASSERT_TRUE(pointerComesTo(640, 390));
+  uiFrom = click();
+  ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiFrom); }, 4.0)) << "the click was not accepted";
   while (!m_tap.quiet(gc_dACCEPT_HZ)) ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 50)));
   ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) / 2));
   ASSERT_TRUE(pressUntilHeard(XK_Left, gc_dMOVE_HZ, 1)) << "no music row\n" << m_report;
@@ -182,10 +172,8 @@ TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
   }
   m_tap.poll();
   const size_t uiPlayed = m_tap.frames();
-  while (m_tap.secondShare(440.0, uiPlayed) < 0.5 && m_tap.frames() < uiPlayed + 10u * m_tap.rate()) {
-    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 4))) << m_game.out();
-  }
-  ASSERT_GT(m_tap.secondShare(440.0, uiPlayed), 0.5) << "the chapter's video was not heard\n" << m_game.out();
+  ASSERT_TRUE(mixUntil([&] { return m_tap.secondShare(440.0, uiPlayed) > 0.5; }, 10.0))
+      << "the chapter's video was not heard\n" << m_game.out();
   // A first Return may still skip the end of the video; the pages' continue is accepted.
   ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ)) << "the how-to-play pages' continue\n"
                                                          << m_report << m_game.out();
