@@ -187,6 +187,7 @@ TEST_F(ProfileMgr, ClampBringsProgressAndRecordsIntoRange) {
       {"marathon extreme record", &data.m_marathonExtreme.m_iFurthestChapter, 3, 2},
       {"marathon ultra record", &data.m_marathonUltra.m_iLongestDistance, -40, 0},
       {"survivor record", &data.m_survivor.m_iLongestKillStreak, -2, 0},
+      {"survivor record", &data.m_survivor.m_iLongestDistance, -3, 0},
       {"survivor hardcore record", &data.m_survivorHardcore.m_iWorldRank, -7, 0},
   };
   for (const SCase& c : aCases) {
