@@ -226,13 +226,15 @@ void showStage(const char* pValue, const char* pName, const char* pStageText) {
   W(pName)->setVisible(1);
 }
 
-// The hint line names the keys that act on this screen: accept retries an endless run, ends a marathon's last
-// level and does nothing after the bonus stage or the daily game; the retry key acts in the story only. The story's
-// continue has its own line ("ResultsStoryContinueButton").
+// The hint line names the keys that act on this screen: accept retries an endless run, leaves after a marathon's
+// last level or the bonus stage as back does, and does nothing after the daily game; the retry key acts in the story
+// only. The story's continue has its own line ("ResultsStoryContinueButton").
 const char* promptFor(const SShownRun& shown) {
   const i32 iType = shown.m_run.m_iType;
-  if (shown.m_bBonusStage || iType == E_GAME_TYPE_DAILY ||
-      (isMarathon(iType) && shown.m_run.m_iChapter == 2 && shown.m_run.m_iLevel == 7)) {
+  if (shown.m_bBonusStage || (isMarathon(iType) && shown.m_run.m_iChapter == 2 && shown.m_run.m_iLevel == 7)) {
+    return "results_prompt_leave_accept";
+  }
+  if (iType == E_GAME_TYPE_DAILY) {
     return "results_prompt_leave";
   }
   return isMarathon(iType) || isSurvivor(iType) ? "results_prompt_replay" : "results_prompt";

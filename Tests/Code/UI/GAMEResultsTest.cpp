@@ -239,16 +239,17 @@ TEST_F(Results, BackFromTheLeaderboardsShowsTheSameRunAndRaisesNothingTwice) {
 
 // A story level lost says so, without stars, next star, rank or continue; after the bonus stage the stage's own
 // block shows the enemies it cut down. The hint line names the retry key that acts: R in the story, accept in an
-// endless run, neither where accept leaves (a marathon's last level, the daily game, after the bonus stage).
+// endless run, neither where accept leaves (a marathon's last level, after the bonus stage: named with back) or
+// does nothing (the daily game).
 TEST_F(Results, ALostLevelSaysSoAndTheHintNamesTheKeysThatAct) {
   struct SCase {
     i32 iType, iChapter, iLevel, iHitPoints, iCat;
     const char* pPrompt;
   };
   const SCase cases[] = {{0, 0, 0, 3, 0, "results_prompt"},        {0, 0, 0, 0, 0, "results_prompt"},
-                         {1, 0, 3, 0, 0, "results_prompt_replay"}, {1, 2, 7, 3, 0, "results_prompt_leave"},
+                         {1, 0, 3, 0, 0, "results_prompt_replay"}, {1, 2, 7, 3, 0, "results_prompt_leave_accept"},
                          {3, 0, 0, 0, 0, "results_prompt_replay"}, {5, 0, 0, 0, 0, "results_prompt_leave"},
-                         {0, 2, 7, 3, 1, "results_prompt_leave"}};
+                         {0, 2, 7, 3, 1, "results_prompt_leave_accept"}};
   g_gameModeCatFPS.m_iKills = 37;
   for (const SCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.iType) + " " + std::to_string(c.iHitPoints) + " " + std::to_string(c.iCat));
@@ -279,6 +280,8 @@ TEST_F(Results, ALostLevelSaysSoAndTheHintNamesTheKeysThatAct) {
       press(iAction);
       EXPECT_EQ(g_bRestartRequest != 0, std::string(c.pPrompt) == pRetrying) << "retried by action " << iAction;
     }
+    EXPECT_EQ(g_gameModeAction.m_bQuitToMenu != 0, std::string(c.pPrompt) == "results_prompt_leave_accept")
+        << "accept leaves where the hint says so";
   }
 }
 
