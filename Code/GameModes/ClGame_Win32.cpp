@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "Code/GameModes/ClGame.h"
+#include "Code/UI/GAMEUI_ChooseEquipement.h"
 #include "Code/UI/GAMEUI_StageSelect.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/GameModes/GAMERunReset.h"
@@ -456,6 +457,7 @@ const SGameStep gc_aGameSteps[] = {
     // The background image animations live beside the cached "Backgrounds" script, across levels.
     {SHUT, "release the background image animations", [] { Backgrounds::releaseImageAnimations(); }},
     {SHUT, "terminate the stage-select chapters", [] { stageSelectTerminateChapters(); }},
+    {SHUT, "reset the equipment screen's selection", [] { chooseEquipementResetSelection(); }},
     {SHUT, "current mode exit",
      [] {
        if (g_pCurrentGameMode != nullptr) {
@@ -523,6 +525,7 @@ const SGameStep gc_aGameSteps[] = {
        ClUI_Win32::releaseDeviceObjects();
      }},
     {SHUT, "ClCameraMgr::terminate", [] { ClCameraMgr::terminate(); }},
+    {SHUT, "ClGameStateMgr::terminate", [] { ClGameStateMgr::terminate(); }},
     // Waits for a save still being written, then frees both snapshots.
     {SHUT, "ClSaveGameUtility::freeSnapshots", [] { ClSaveGameUtility::freeSnapshots(); }},
     {SHUT, "ClSteamMgr::shutdown", &terminateStoreSide},

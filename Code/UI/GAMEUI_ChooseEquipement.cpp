@@ -137,3 +137,9 @@ void systemChooseEquipementPlayButtonClick(ClWidget*, WidgetEventProcedureCall*)
 void systemChooseEquipementChangeFocus(ClWidget*, WidgetEventProcedureCall* pData) {
   g_iEquipementFocusedRow = getParamInt(pData, 0);
 }
+
+void chooseEquipementResetSelection() {
+  g_iSelectedWeaponIndex = 0;
+  g_iSelectedMagicIndex = 0;
+  g_iEquipementFocusedRow = gc_iWEAPON_ROW;
+}

@@ -34,3 +34,6 @@ void systemChooseEquipementTick(ClWidget* pWidget, WidgetEventProcedureCall* pDa
 void systemChooseEquipementPlayButtonClick(ClWidget* pWidget, WidgetEventProcedureCall* pData);
 // INT parameter 0: the row that gained focus.
 void systemChooseEquipementChangeFocus(ClWidget* pWidget, WidgetEventProcedureCall* pData);
+// The selections and the focused row back to their start (both first items, the weapon row focused): the game's
+// shutdown, so that a game started again in the same process opens the screen as a new process does.
+void chooseEquipementResetSelection();

@@ -28,6 +28,14 @@ void ClGameStateMgr::initialize() {
   }
 }
 
+void ClGameStateMgr::terminate() {
+  for (auto& stack : m_aBoolStateStack) stack = ClSimpleStackTemplate<u32>();
+  for (auto& stack : m_aFloatStateStack) stack = ClSimpleStackTemplate<f32>();
+  for (STVChannelState& channel : m_aTVChannelStates) channel = STVChannelState();
+  for (SLocalPlayerState& player : m_aLocalPlayers) player = SLocalPlayerState();
+  m_iInputBlockedFrames = 0;
+}
+
 bool ClGameStateMgr::getBoolState(u32 state) {
   KV_ASSERT(state < gc_uiNUM_BOOL_STATES);
   KV_ASSERT(m_aBoolStateStack[state].getCount());

@@ -38,6 +38,10 @@ class ClGameStateMgr {
  public:
   // Pushes the default of every bool and float state, each only when its stack has room. Game start-up.
   static void initialize();
+  // Empties every stack and lifts the input block; each player watches no TV channel. Game shutdown: the stacks
+  // outlive a game, and a game started again in the same process must find them as a new process does (its
+  // defaults on top, not a previous game's time scale under a full stack).
+  static void terminate();
 
   // Top of a state's stack; an empty stack is an assertion.
   static bool getBoolState(u32 state);

@@ -2,6 +2,7 @@
 #include "Code/Input/GAMEInputActions.h"
 #include "Code/Input/GAMEInputHooks.h"
 #include "Code/System/GAMEProfileSave.h"
+#include "Code/UI/GAMEUI_ChooseEquipement.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
 
@@ -142,6 +143,8 @@ const SStepProbe gc_aFirstStageProbes[] = {
     {"ClDiffMgr::initialize", [] { return ClDiffMgr::mp_bInitialized; }},
     {"KvLangID::loadStringTable Win32", [] { return KvLangID::getNumLoadedTables() > 0; }},
     {"ClProfileMgr::initialize", [] { return mpr_pPlayerProfile != nullptr; }},
+    // Its stacks hold 32 entries: a game's defaults must not sit on a previous game's.
+    {"ClGameStateMgr::initialize", [] { return ClGameStateMgr::m_aFloatStateStack[1].getCount() > 0; }},
 };
 
 const SGameStep* findStep(const char* pName) {
@@ -183,7 +186,11 @@ TEST_F(GameTopLevel, StartUpAndShutdownRunInTheirOrder) {
   }
   EXPECT_EQ(ClInputManager::getActionCount(), NUM_E_GAME_ACTION);
   EXPECT_EQ(ClGraphics::hasGraphicsOption("VSYNC"), 1);
+  g_iSelectedWeaponIndex = 2;
+  g_iEquipementFocusedRow = 2;
   EXPECT_EQ(ClGame::shutDown(), 1);
+  // The equipment screen opens on its first items again, as in a new process.
+  EXPECT_EQ(g_iSelectedWeaponIndex + 10 * g_iEquipementFocusedRow, 10);
   for (const SStepProbe& probe : gc_aFirstStageProbes) {
     EXPECT_FALSE(probe.pfnUp()) << probe.pStep << " is still up after shutdown";
   }

@@ -34,17 +34,19 @@ class ActionPlay : public GameFrame {
   void SetUp() override {
     m_settings += "SKIP_SPLASH 1\nSKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\n";
     m_bUntilLoadEnds = true;
+    m_bMixedByTheTest = true;
     GameFrame::SetUp();
   }
 
-  // Frames of 1/60 s from the front end into the Action mode and on until the results screen (or 150 s).
+  // Frames of 1/60 s (their sound mixed) from the front end into the Action mode and on until the results screen
+  // (or 150 s).
   static SPlayedLevel playFirstLevel() {
     SPlayedLevel played;
-    for (int i = 0; i < 10 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
+    for (int i = 0; i < 10 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) tickMixed();
     EXPECT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
     EXPECT_EQ(g_iGameType, 0) << "SKIP_UI plays the story";
     while (played.iFrames < 150 * 60 && g_bResultsShown == 0) {
-      ClGame::tickFrame(1.0f / 60.0f);
+      tickMixed();
       ++played.iFrames;
     }
     played.bResults = g_bResultsShown != 0;
@@ -76,7 +78,8 @@ TEST_F(ActionPlay, TheFirstLevelPlaysToItsEndTheSameWayTwice) {
 // Every sample level ends soon after its last enemy: each story level, the first two marathon levels in a row, one
 // at triple speed, and the first survivor wave, each in a game of its own without drawing ("NOGFX"). The player is
 // kept alive (its hit points topped up before every frame: the level's end is measured here, not the fight) and a
-// pause the tester opens is resumed at once. Times are the game's clock, frames of 1/60 s.
+// pause the tester opens is resumed at once. Times are the game's clock, frames of 1/60 s, each with its sound
+// mixed (m_bMixedByTheTest), so the seeded game plays the same however fast the machine runs it.
 struct SLevelEnd {
   i32 iType;
   i32 iChapter;
@@ -117,6 +120,7 @@ class LevelEnd : public GameFrame, public ::testing::WithParamInterface<SLevelEn
   void SetUp() override {
     m_settings += "SKIP_SPLASH 1\nSKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\nNOGFX 1\nDISABLE_VO 1\n";
     m_bUntilLoadEnds = true;
+    m_bMixedByTheTest = true;
     GameFrame::SetUp();
   }
 };
@@ -126,7 +130,7 @@ TEST_P(LevelEnd, ComesWithinTenSecondsOfTheLastEnemy) {
   GAMESetRootValue("_mode_selected", c.iType);
   g_iSelectedChapter = c.iChapter;
   g_iSelectedLevel = c.iLevel;
-  for (int i = 0; i < 10 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  for (int i = 0; i < 10 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) tickMixed();
   ASSERT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
   ASSERT_EQ(g_iGameType, c.iType);
   const bool bSurvivor = c.iType == 3;
@@ -148,7 +152,7 @@ TEST_P(LevelEnd, ComesWithinTenSecondsOfTheLastEnemy) {
       } else if (GAMEGetRootValue("PauseGame", 0) != 0) {
         systemUnpauseAndReturnToGame(nullptr, nullptr);
       }
-      ClGame::tickFrame(1.0f / 60.0f);
+      tickMixed();
       ++iFrame;
       const bool bRowsDone = bSurvivor ? g_fTimeLeft <= 0.0f : g_iNextSpawnRow >= g_spawnRows.getCount();
       if (bRowsDone && iLastRow < 0) iLastRow = iFrame;

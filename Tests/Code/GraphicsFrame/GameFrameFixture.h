@@ -58,6 +58,7 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Platform/D3D9/D3D9.h"
+#include "Platform/FMODEx/FMODExTest.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
@@ -124,6 +125,7 @@ inline void expectMatchesReference(const STestPicture& picture, const std::strin
 class GameFrame : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (m_bMixedByTheTest) FMODExSetOutput(EFMODExOutput::Manual);
     GameSpecificInstallHooks();
     m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -220,6 +222,7 @@ class GameFrame : public ::testing::Test {
     unsetenv("GRINDLOW_STORE_DIR");
     std::filesystem::current_path(m_previous);
     KvTestInstallHookDoubles();
+    if (m_bMixedByTheTest) FMODExClearOutput();
   }
   // One game frame drawn as in the given mode (the composition reads the current mode; the mode object stays).
   static STestPicture frameAs(E_GAME_MODE eMode) {
@@ -238,6 +241,15 @@ class GameFrame : public ::testing::Test {
   bool m_bToFrontEnd = false;
   // Whether the set-up runs until the load mode has finished, wherever it leads.
   bool m_bUntilLoadEnds = false;
+  // Whether the game's sound runs on the manual output, its time mixed by tickMixed: the sounds still playing (and
+  // the cue instances still taken, which decides whether a cue draws its random parameters) then follow the
+  // test's clock, not how fast the machine runs the frames.
+  bool m_bMixedByTheTest = false;
+  // One game frame of 1/60 s, then its 800 frames (at the mixer's 48 kHz) mixed and discarded.
+  static void tickMixed() {
+    ClGame::tickFrame(1.0f / 60.0f);
+    EXPECT_EQ(FMODExMix(ClAudioManager::getSystem(), nullptr, 800), FMOD_OK);
+  }
 };
 
 // The game without its splash ("SKIP_SPLASH"), run into the front end, which draws its menus over the sample scene.
