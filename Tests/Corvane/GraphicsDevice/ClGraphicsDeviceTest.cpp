@@ -299,6 +299,8 @@ TEST_F(GraphicsDevice, EveryFailureShowsItsMessageKeys) {
   ASSERT_EQ(m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes[0].text, "MB_DIRECTX_COULD_NOT_CREATE_D3D_DEVICE");
   EXPECT_EQ(m_boxes[0].caption, "MB_DIRECTX_ISSUE_TITLE");
+  // Shutting down calls the installed hooks: stop while this test's own are still alive.
+  KvTestStopGraphics();
 }
 
 // --- The worker and the hand-over ---
