@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr f32 cDT = 1.0f / 64.0f;
+constexpr f32 cMagicDT = 1.0f / 64.0f;
 
 bool drawsImage(const std::vector<SWorldQuad>& quads, const char* pImage) {
   const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("TexturesGameAtlas", KvStrHash(pImage));
@@ -53,7 +53,7 @@ TEST(PlayerMagic, EachSpecialRunsItsTimelineThenHitsAllThreeTimes) {
   const SCase cases[] = {
       {0, E_PLAYER_STATE_BOLT, 2.4f, "BoltSpecialStart", 11, 0.0f},
       {1, E_PLAYER_STATE_NINJA, 4.5f, "NinjaMagic", 13, 0.0f},
-      {1, E_PLAYER_STATE_NINJA, 4.5f, "NinjaMagic", 13, cDT * 0.25f},  // slow motion changes nothing
+      {1, E_PLAYER_STATE_NINJA, 4.5f, "NinjaMagic", 13, cMagicDT * 0.25f},  // slow motion changes nothing
       {2, E_PLAYER_STATE_DRAGON, 4.6f, "DragonMagic", 12, 0.0f},
   };
   for (const SCase& c : cases) {
@@ -64,7 +64,7 @@ TEST(PlayerMagic, EachSpecialRunsItsTimelineThenHitsAllThreeTimes) {
     g_iMagicKind = c.iKind;
     g_iMagicCharges = 1;
     world.press(E_GAME_ACTION_MAGIC);
-    world.step(cDT, c.fGameplayDT);
+    world.step(cMagicDT, c.fGameplayDT);
     EXPECT_EQ(player.m_eState, c.eState);
     EXPECT_EQ(g_iMagicCharges, 0);
     EXPECT_EQ(world.cues(c.pCue), 1);
@@ -80,17 +80,17 @@ TEST(PlayerMagic, EachSpecialRunsItsTimelineThenHitsAllThreeTimes) {
       if (pLate != nullptr) {
         EXPECT_EQ(pLate->m_bHitReceived, 0) << "no damage while the special plays";
       }
-      world.step(cDT, c.fGameplayDT);
+      world.step(cMagicDT, c.fGameplayDT);
       ++iFrames;
     }
-    EXPECT_NEAR(static_cast<f32>(iFrames) * cDT, c.fSeconds, 3.0f * cDT);
+    EXPECT_NEAR(static_cast<f32>(iFrames) * cMagicDT, c.fSeconds, 3.0f * cMagicDT);
     EXPECT_EQ(player.m_eState, E_PLAYER_STATE_RUNNING);
     EXPECT_EQ(g_bMagicFreeze, 0);
     ASSERT_NE(pLate, nullptr);
     i32 iHitFrames = pLate->m_bHitReceived;
     for (i32 i = 0; i < 6; ++i) {
       pLate->m_bHitReceived = 0;
-      world.step(cDT, c.fGameplayDT);
+      world.step(cMagicDT, c.fGameplayDT);
       iHitFrames += pLate->m_bHitReceived;
     }
     EXPECT_EQ(iHitFrames, 3);
@@ -111,9 +111,9 @@ TEST(PlayerMagic, TheBoltDashesOutAndBackWithAHitEffectPerEntity) {
     }
     g_iMagicKind = 0;
     world.press(E_GAME_ACTION_MAGIC);
-    world.step(cDT, 0.0f);
+    world.step(cMagicDT, 0.0f);
     const f32 x0 = player.m_vPosition[0];
-    for (i32 i = 0; i < 10; ++i) world.step(cDT, 0.0f);
+    for (i32 i = 0; i < 10; ++i) world.step(cMagicDT, 0.0f);
     EXPECT_EQ(g_boltHitEffects.getCount(), iEnemies);
     EXPECT_GT(player.m_vPosition[0] - x0, 80.0f) << "the dash";
     std::vector<SWorldQuad> quads;
@@ -121,14 +121,14 @@ TEST(PlayerMagic, TheBoltDashesOutAndBackWithAHitEffectPerEntity) {
     bool bHit = false;
     while (player.m_eState == E_PLAYER_STATE_BOLT) {
       world.m_world.m_sink.m_quads.clear();
-      world.step(cDT, 0.0f);
+      world.step(cMagicDT, 0.0f);
       bTop = bTop || drawsImage(world.m_world.m_sink.m_quads, "BoltTop-0001_216");
       bHit = bHit || drawsImage(world.m_world.m_sink.m_quads, "BoltHit-0001_216");
     }
     EXPECT_TRUE(bTop);
     EXPECT_EQ(bHit, iEnemies > 0);
     // Back where it started, up to the difference of the dash's and the return's frame steps.
-    EXPECT_NEAR(player.m_vPosition[0], x0, 900.0f * cDT);
+    EXPECT_NEAR(player.m_vPosition[0], x0, 900.0f * cMagicDT);
   }
 }
 
@@ -138,8 +138,8 @@ TEST(PlayerMagic, NinjaClonesFanOutAndTurnBackIntoTheView) {
   ClEntityPlayer& player = world.player();
   g_iMagicKind = 1;
   world.press(E_GAME_ACTION_MAGIC);
-  world.step(cDT, 0.0f);
-  while (player.m_fStateTime < 0.95f) world.step(cDT, 0.0f);
+  world.step(cMagicDT, 0.0f);
+  while (player.m_fStateTime < 0.95f) world.step(cMagicDT, 0.0f);
   ASSERT_EQ(g_ninjaClones.getCount(), 15);
   // Clone i drifts at 13 i units a second, even ones forward, odd ones back.
   for (i32 i = 0; i < 15; ++i) {
@@ -148,14 +148,14 @@ TEST(PlayerMagic, NinjaClonesFanOutAndTurnBackIntoTheView) {
     EXPECT_EQ(fDrift > 0.0f, i % 2 == 0 && i > 0) << i;
   }
   EXPECT_TRUE(world.draw().empty()) << "the player itself is hidden once the clones are out";
-  while (player.m_fStateTime < 1.6f) world.step(cDT, 0.0f);  // fully faded in after 1.5 s
+  while (player.m_fStateTime < 1.6f) world.step(cMagicDT, 0.0f);  // fully faded in after 1.5 s
   // One clone below the view's bottom, one left of the camera.
   g_ninjaClonePoints[0] = {g_fWorldCameraX + 100.0f, 310.0f};
   g_ninjaCloneAngles[0] = 0.5f * 3.14159265f;
   g_ninjaClonePoints[1] = {g_fWorldCameraX - 5.0f, 100.0f};
   g_ninjaCloneAngles[1] = 3.14159265f;
   world.m_world.m_sink.m_quads.clear();
-  world.step(cDT, 0.0f);
+  world.step(cMagicDT, 0.0f);
   EXPECT_FLOAT_EQ(g_ninjaCloneAngles[0], 1.5f * 3.14159265f);
   EXPECT_LT(g_ninjaClonePoints[0].y, 300.0f) << "it heads back up";
   EXPECT_FLOAT_EQ(g_ninjaCloneAngles[1], 2.0f * 3.14159265f);
@@ -177,15 +177,15 @@ TEST(PlayerMagic, TheDragonsEmbersComeSixtyThenFortyASecondWithTwoDrawsEach) {
   ClEntityPlayer& player = world.player();
   g_iMagicKind = 2;
   world.press(E_GAME_ACTION_MAGIC);
-  world.step(cDT, 0.0f);
-  while (player.m_fStateTime < 1.5f) world.step(cDT, 0.0f);
+  world.step(cMagicDT, 0.0f);
+  while (player.m_fStateTime < 1.5f) world.step(cMagicDT, 0.0f);
   const u32 uiDraws = KvRandomGetDrawCount();
-  while (player.m_fStateTime < 2.0f) world.step(cDT, 0.0f);
+  while (player.m_fStateTime < 2.0f) world.step(cMagicDT, 0.0f);
   const i32 iFirst = g_dragonEmbers.getCount();
   EXPECT_NEAR(iFirst, 30, 1);
   EXPECT_EQ(KvRandomGetDrawCount() - uiDraws, 2u * static_cast<u32>(iFirst));
   world.m_world.m_sink.m_quads.clear();
-  while (player.m_fStateTime < 3.0f) world.step(cDT, 0.0f);
+  while (player.m_fStateTime < 3.0f) world.step(cMagicDT, 0.0f);
   EXPECT_NEAR(g_dragonEmbers.getCount() - iFirst, 40, 1);
   for (i32 i = 0; i < g_dragonEmberPoints.getCount(); ++i) {
     EXPECT_GE(g_dragonEmberPoints[i].x, g_fWorldCameraX);
@@ -207,8 +207,8 @@ TEST(PlayerMagic, ClearInTheMiddleOfASpecialFreesItsEffects) {
     world.spawn("Walker", 300.0f, 1);
     g_iMagicKind = iKind;
     world.press(E_GAME_ACTION_MAGIC);
-    world.step(cDT, 0.0f);
-    while (player.m_fStateTime < 2.2f) world.step(cDT, 0.0f);
+    world.step(cMagicDT, 0.0f);
+    while (player.m_fStateTime < 2.2f) world.step(cMagicDT, 0.0f);
     EXPECT_TRUE(g_boltHitEffects.isInitialized() || g_ninjaClones.isInitialized() || g_dragonEmbers.isInitialized());
     player.clear();
     EXPECT_FALSE(g_boltHitEffects.isInitialized());
@@ -223,10 +223,10 @@ TEST(PlayerMagic, ClearInTheMiddleOfASpecialFreesItsEffects) {
     player.m_eState = E_PLAYER_STATE_RUNNING;
     player.reset(afStart, 0);
     g_iMagicCharges = 1;
-    world.step(cDT, 0.0f);
+    world.step(cMagicDT, 0.0f);
     world.press(E_GAME_ACTION_MAGIC);
-    world.step(cDT, 0.0f);
-    world.step(cDT, 0.0f);
+    world.step(cMagicDT, 0.0f);
+    world.step(cMagicDT, 0.0f);
     EXPECT_EQ(player.m_eState, E_PLAYER_STATE_BOLT + iKind) << "a new special starts from fresh vectors";
   }
 }

@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr f32 cDT = 1.0f / 64.0f;
+constexpr f32 cWeaponDT = 1.0f / 64.0f;
 
-bool bodyPlays(const ClEntityPlayer& player, const char* pBook) {
+bool weaponBodyPlays(const ClEntityPlayer& player, const char* pBook) {
   return player.m_mainAnim.mp_curAnimators.mp_flipBookAnimator.getFlipBook() == ClFlipBookMgr::getFlipBook(pBook);
 }
 
@@ -68,14 +68,14 @@ TEST(PlayerWeapons, TakingAWeaponSetsItsRow) {
     EXPECT_EQ(player.m_fWeaponWearPerHit, 0.0f);
     EXPECT_EQ(player.m_fWeaponLeft, 1.0f) << "a pickup replaces what was left with a full charge";
     EXPECT_EQ(player.m_iSledgehammerKills, c.iKillsAfter);
-    EXPECT_TRUE(bodyPlays(player, (std::string(c.pSet) + "Running").c_str()));
+    EXPECT_TRUE(weaponBodyPlays(player, (std::string(c.pSet) + "Running").c_str()));
     EXPECT_EQ(world.cues("PowerUpTransEffect"), 1);
     EXPECT_EQ(count(world.services().m_music, "PlayLoop"), 1);
     EXPECT_EQ(world.services().m_voiceOvers, std::vector<i32>{10});
     player.dropWeapon(0);
     EXPECT_EQ(player.m_fReach, 36.0f);
     EXPECT_EQ(player.m_fWeaponLeft, 0.0f);
-    EXPECT_TRUE(bodyPlays(player, "AnimationsRunning"));
+    EXPECT_TRUE(weaponBodyPlays(player, "AnimationsRunning"));
   }
 }
 
@@ -95,10 +95,10 @@ TEST(PlayerWeapons, AWeaponDrainsInTwelveSecondsAndBlinksInItsLastTwo) {
       EXPECT_EQ(player.m_bHittable, 0);
     }
   }
-  EXPECT_NEAR(iFrames * cDT, 12.0f, 2.0f * cDT);
-  EXPECT_NEAR(iBlinkFrame * cDT, 10.0f, 2.0f * cDT);
+  EXPECT_NEAR(iFrames * cWeaponDT, 12.0f, 2.0f * cWeaponDT);
+  EXPECT_NEAR(iBlinkFrame * cWeaponDT, 10.0f, 2.0f * cWeaponDT);
   EXPECT_EQ(count(world.services().m_music, "StopLoop"), 1);
-  EXPECT_TRUE(bodyPlays(player, "AnimationsRunning"));
+  EXPECT_TRUE(weaponBodyPlays(player, "AnimationsRunning"));
 }
 
 TEST(PlayerWeapons, RunningOutMidPunchKeepsThePunch) {
@@ -106,13 +106,13 @@ TEST(PlayerWeapons, RunningOutMidPunchKeepsThePunch) {
   ASSERT_EQ(world.m_error, "");
   ClEntityPlayer& player = world.player();
   player.takeMachete(0);
-  player.m_fWeaponLeft = 1.5f * cDT / 12.0f;  // gone in the second frame
+  player.m_fWeaponLeft = 1.5f * cWeaponDT / 12.0f;  // gone in the second frame
   world.press(E_GAME_ACTION_LOW_PUNCH);
   world.step();
   world.step();
   EXPECT_EQ(player.m_eWeapon, E_PLAYER_WEAPON_NONE);
   EXPECT_EQ(player.m_eState, E_PLAYER_STATE_LOW_PUNCH);
-  EXPECT_TRUE(bodyPlays(player, "MacheteLowPunch"));
+  EXPECT_TRUE(weaponBodyPlays(player, "MacheteLowPunch"));
 }
 
 TEST(PlayerWeapons, SuperWeaponsLastFiveSecondsForEachWholeMeter) {
@@ -127,12 +127,12 @@ TEST(PlayerWeapons, SuperWeaponsLastFiveSecondsForEachWholeMeter) {
     ASSERT_EQ(world.m_error, "");
     const f32 x0 = world.player().m_vPosition[0];
     const i32 iFrames = runSuperWeapon(world, c.iKind, c.fMeter);
-    EXPECT_NEAR(static_cast<f32>(iFrames) * cDT, c.fMeter * 5.0f, 2.0f * cDT);
+    EXPECT_NEAR(static_cast<f32>(iFrames) * cWeaponDT, c.fMeter * 5.0f, 2.0f * cWeaponDT);
     EXPECT_EQ(g_fSuperMeter, 0.0f);
     EXPECT_EQ(world.player().m_eState, E_PLAYER_STATE_RUNNING);
     EXPECT_EQ(world.player().m_bUpperBody, 0);
     // 150 units a second while it ran, 100 in the frame that ended it.
-    EXPECT_NEAR(world.player().m_vPosition[0] - x0, 150.0f * c.fMeter * 5.0f, 150.0f * 3.0f * cDT);
+    EXPECT_NEAR(world.player().m_vPosition[0] - x0, 150.0f * c.fMeter * 5.0f, 150.0f * 3.0f * cWeaponDT);
     EXPECT_EQ(count(world.services().m_music, "PlayStinger"), 1);
     EXPECT_EQ(count(world.services().m_music, "StopStinger"), 1);
     EXPECT_EQ(world.services().m_voiceOvers, std::vector<i32>{7 + c.iKind});
@@ -172,7 +172,7 @@ TEST(PlayerWeapons, TheGunsFireAtOnceThenByTheirInterval) {
     world.press(E_GAME_ACTION_SUPER_WEAPON);
     world.step();
     EXPECT_EQ(world.cues(c.pCue), c.iShots);
-    EXPECT_FLOAT_EQ(player.m_fFireTimer, fLeft - cDT);
+    EXPECT_FLOAT_EQ(player.m_fFireTimer, fLeft - cWeaponDT);
   }
 }
 
@@ -208,10 +208,10 @@ TEST(PlayerWeapons, AHeldMacheteComesBackAfterASuperWeapon) {
   player.m_fWeaponLeft = 0.7f;
   runSuperWeapon(world, 0, 1.0f);
   EXPECT_EQ(player.m_eWeapon, E_PLAYER_WEAPON_MACHETE);
-  EXPECT_FLOAT_EQ(player.m_fWeaponLeft, 0.7f - cDT / 12.0f) << "frozen while the chainsaw ran";
+  EXPECT_FLOAT_EQ(player.m_fWeaponLeft, 0.7f - cWeaponDT / 12.0f) << "frozen while the chainsaw ran";
   EXPECT_EQ(player.m_fReach, 45.0f);
   EXPECT_EQ(player.m_eTargetIcon, 2);
-  EXPECT_TRUE(bodyPlays(player, "MacheteRunning"));
+  EXPECT_TRUE(weaponBodyPlays(player, "MacheteRunning"));
   EXPECT_EQ(count(world.services().m_music, "PlayLoop"), 2) << "the pickup, then back after the chainsaw";
   EXPECT_EQ(count(world.services().m_music, "StopLoop"), 1) << "stopped while the chainsaw ran";
 }

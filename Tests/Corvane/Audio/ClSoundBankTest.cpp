@@ -20,7 +20,7 @@ const char* const gc_pszTWO_CUES = R"({"bank": "VOSK_SFX", "releaseTime": 0.5, "
    "multichannel": [{"type": 1, "channelA": 0, "channelB": 1, "level": 0.5, "categories": [2]}]},
   {"name": "One", "sources": [{"file": "A.wav", "length": 0.5, "frequency": 48000}], "categories": [1, 2]}]})";
 
-std::string problemOf(const std::vector<std::uint8_t>& bank) {
+std::string bankProblemOf(const std::vector<std::uint8_t>& bank) {
   char szProblem[512] = {};
   return ClSoundBank::check(bank.data(), bank.size(), szProblem, sizeof(szProblem)) == 1 ? "" : szProblem;
 }
@@ -37,7 +37,7 @@ SPrerenderedCue& cueAt(std::vector<std::uint8_t>& bank, const char* pName) {
 // The builder's output passes the engine's checks; each kind of damage is refused with what is wrong.
 TEST(SoundBankCheck, RefusesWhatWouldLeadOutsideTheFileOrTheTables) {
   const std::vector<std::uint8_t> good = AudioManagerTest::compileBank(gc_pszTWO_CUES);
-  EXPECT_EQ(problemOf(good), "");
+  EXPECT_EQ(bankProblemOf(good), "");
   EXPECT_EQ(ClSoundBank::header(good.data())->m_uiBankNameHash, 0x97889BE8u);
   EXPECT_EQ(ClSoundBank::header(good.data())->m_iNumEntries, 2);
   struct SDamage {
@@ -67,7 +67,7 @@ TEST(SoundBankCheck, RefusesWhatWouldLeadOutsideTheFileOrTheTables) {
   for (const SDamage& damage : damages) {
     std::vector<std::uint8_t> bank = good;
     damage.pfnDamage(bank);
-    const std::string problem = problemOf(bank);
+    const std::string problem = bankProblemOf(bank);
     EXPECT_NE(problem.find(damage.pWhat), std::string::npos) << damage.pWhat << ": " << problem;
   }
 }
@@ -92,7 +92,7 @@ TEST(SoundBankCheck, MultichannelConfigurationsOfOtherTypesAreAccepted) {
     pConfig->m_iType = test.iType;
     pConfig->m_iChannelA = test.iChannelA;
     pConfig->m_iChannelB = test.iChannelB;
-    const std::string problem = problemOf(bank);
+    const std::string problem = bankProblemOf(bank);
     if (test.bAccepted) {
       EXPECT_EQ(problem, "") << test.iType;
     } else {
@@ -130,7 +130,7 @@ TEST_F(SoundBankShare, EntriesOfOneCueShareItsContainerAndItsSourcesLoadOnce) {
       compileBank(R"({"bank": "VOSK_SFX", "cues": [{"name": "Shared", "sources": [{"file": "A.wav"}]}]})");
   const i32 iEntries = 2000;
   const std::vector<std::uint8_t> bank = aliasBank(one, iEntries);
-  ASSERT_EQ(problemOf(bank), "");
+  ASSERT_EQ(bankProblemOf(bank), "");
   writeLoose("Audio/VOSK_SFX.iAudioSB", bank);
   start();
   ClTestGraphicsHooks loads;
@@ -157,8 +157,8 @@ TEST_F(SoundBankShare, EntriesOfOneCueShareItsContainerAndItsSourcesLoadOnce) {
   std::memcpy(overlapping.data() + uiInside, overlapping.data() + uiFirst, sizeof(SPrerenderedCue));
   reinterpret_cast<SPrerenderedCue*>(overlapping.data() + uiInside)->m_iNumMultichannelConfigs = 0;
   std::memcpy(overlapping.data() + 32 + 24 + 8, &uiInside, 4);
-  EXPECT_NE(problemOf(overlapping).find("cue 1 (0x"), std::string::npos) << problemOf(overlapping);
-  EXPECT_NE(problemOf(overlapping).find("starts inside the data of the cue at"), std::string::npos);
+  EXPECT_NE(bankProblemOf(overlapping).find("cue 1 (0x"), std::string::npos) << bankProblemOf(overlapping);
+  EXPECT_NE(bankProblemOf(overlapping).find("starts inside the data of the cue at"), std::string::npos);
 }
 
 class SoundBankChoice : public AudioManagerTest {};

@@ -21,7 +21,7 @@
 
 namespace {
 
-std::u16string u16(const wchar16* pText) { return pText ? std::u16string(pText) : std::u16string(u"<null>"); }
+std::u16string text16(const wchar16* pText) { return pText ? std::u16string(pText) : std::u16string(u"<null>"); }
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -84,7 +84,7 @@ TEST_F(KvLangIDArchiveTest, EngineTableComesFromTheArchiveOfTheChosenLanguage) {
   EXPECT_STREQ(g_szLanguagePath, "./Lang\\eng\\");
   // English is stored compressed and encrypted, read from the data file on disk.
   ASSERT_EQ(KvLangID::loadStringTable("Win32"), 1) << KvLangID::getLastError();
-  EXPECT_EQ(u16(KvLangID::getString("MB_DIRECTX_ISSUE_TITLE")), u"Graphics problem");
+  EXPECT_EQ(text16(KvLangID::getString("MB_DIRECTX_ISSUE_TITLE")), u"Graphics problem");
   EXPECT_EQ(KvLangID::loadStringTable("Win32"), 0);
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 1);  // the table keeps its reference
   KvLangID::unloadAllStringTables();
@@ -93,7 +93,7 @@ TEST_F(KvLangIDArchiveTest, EngineTableComesFromTheArchiveOfTheChosenLanguage) {
   ASSERT_EQ(ClMagFileIO::loadDataFile(KvStrHash("LNG")), 1);
   chooseLanguage("fra");
   ASSERT_EQ(KvLangID::loadStringTable("Win32"), 1) << KvLangID::getLastError();
-  EXPECT_EQ(u16(KvLangID::getString("MB_DIRECTX_ISSUE_TITLE")), u"Probl\u00e8me graphique");
+  EXPECT_EQ(text16(KvLangID::getString("MB_DIRECTX_ISSUE_TITLE")), u"Probl\u00e8me graphique");
   const SStringTable* pFrench = KvLangID::getTable(0);
   const ClMagTOC* pArchive = ClMagFileIO::findTOC(KvStrHash("LNG"));
   ASSERT_NE(pArchive, nullptr);
@@ -110,7 +110,7 @@ TEST_F(KvLangIDArchiveTest, EngineTableComesFromTheArchiveOfTheChosenLanguage) {
   }
   wchar16 szText[gc_iFORMAT_INT_DEST_LEN];
   ASSERT_EQ(KvLangID::formatStringInt(szText, KvStrHash("MB_DIRECTX_FAILED_TO_CREATE_MAIN_WIN"), 87), 1);
-  EXPECT_EQ(u16(szText), u"La fen\u00eatre du jeu n\u2019a pas pu \u00eatre cr\u00e9\u00e9e (erreur 87).");
+  EXPECT_EQ(text16(szText), u"La fen\u00eatre du jeu n\u2019a pas pu \u00eatre cr\u00e9\u00e9e (erreur 87).");
   // Unloading the tables gives the references back before the archive goes.
   KvLangID::unloadAllStringTables();
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
@@ -136,7 +136,7 @@ TEST_F(KvLangIDArchiveTest, MissingAndMalformedTablesKeepNothing) {
 
   writeLoose("Lang/eng/Strings/Loose.lang", readFile(std::string(KV_LANG_TABLES_DIR) + "/eng/Strings/Win32.lang"));
   ASSERT_EQ(KvLangID::loadStringTable("Loose"), 1) << KvLangID::getLastError();
-  EXPECT_EQ(u16(KvLangID::getString("MB_FMOD_ISSUE_TITLE")), u"Sound problem");
+  EXPECT_EQ(text16(KvLangID::getString("MB_FMOD_ISSUE_TITLE")), u"Sound problem");
   EXPECT_KV_FATAL(KvLangID::getString("mainmenu_press_start"),
                   "Cannot find localized string [mainmenu_press_start] in the string tables "
                   "[.\\Lang\\eng\\Strings\\Loose.lang]");

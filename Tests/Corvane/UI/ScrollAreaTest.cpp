@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr f32 cWIDTH = 640.0f;
-constexpr f32 cHEIGHT = 432.0f;  // "FULL" then has 2 pixels a canvas unit
+constexpr f32 cScrollWidth = 640.0f;
+constexpr f32 cScrollHeight = 432.0f;  // "FULL" then has 2 pixels a canvas unit
 constexpr f32 cDT = 1.0f / 60.0f;
 
 // A LAYOUT with a vertical offset (canvas units; a fraction keeps it a float in the data).
@@ -31,8 +31,8 @@ class ScrollAreaTest : public UITest {
     UITest::SetUp();
     m_fSavedWidth = ClGraphics::mp_fScreenWidth;
     m_fSavedHeight = ClGraphics::mp_fScreenHeight;
-    ClGraphics::mp_fScreenWidth = cWIDTH;
-    ClGraphics::mp_fScreenHeight = cHEIGHT;
+    ClGraphics::mp_fScreenWidth = cScrollWidth;
+    ClGraphics::mp_fScreenHeight = cScrollHeight;
     Cl2d::initialise();
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = cDT;
   }
@@ -72,8 +72,8 @@ class ScrollAreaTest : public UITest {
   static void pointerAt(f32 fX, f32 fY) {
     f32* pInputs = ClInputHWtoKv::mp_aPadStates[0].mp_afInputs;
     pInputs[E_PAD_INPUT_POINTER_PRESENT] = 1.0f;
-    pInputs[E_PAD_INPUT_POINTER_X] = fX / cWIDTH;
-    pInputs[E_PAD_INPUT_POINTER_Y] = fY / cHEIGHT;
+    pInputs[E_PAD_INPUT_POINTER_X] = fX / cScrollWidth;
+    pInputs[E_PAD_INPUT_POINTER_Y] = fY / cScrollHeight;
   }
   static void releasePointer() { ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_POINTER_PRESENT] = 0.0f; }
 

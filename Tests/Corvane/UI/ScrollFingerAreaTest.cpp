@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr f32 cWIDTH = 1280.0f;
-constexpr f32 cHEIGHT = 720.0f;  // "FULL": 720 / 216 pixels a canvas unit
-constexpr f32 cSCALE = cHEIGHT / 216.0f;
+constexpr f32 cFingerWidth = 1280.0f;
+constexpr f32 cFingerHeight = 720.0f;  // "FULL": 720 / 216 pixels a canvas unit
+constexpr f32 cSCALE = cFingerHeight / 216.0f;
 
 // An area widget: its name, its "scrollAreaLayout" offset and "scrollAreaSize" in canvas units (no size when the
 // string is empty).
@@ -41,8 +41,8 @@ class ScrollFingerAreaTest : public UITest {
     UITest::SetUp();
     m_fSavedWidth = ClGraphics::mp_fScreenWidth;
     m_fSavedHeight = ClGraphics::mp_fScreenHeight;
-    ClGraphics::mp_fScreenWidth = cWIDTH;
-    ClGraphics::mp_fScreenHeight = cHEIGHT;
+    ClGraphics::mp_fScreenWidth = cFingerWidth;
+    ClGraphics::mp_fScreenHeight = cFingerHeight;
     Cl2d::initialise();
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 60.0f;
     m_hooks.m_extra = {{"systemRegisterScrollFingerArea", systemRegisterScrollFingerArea},
@@ -67,8 +67,8 @@ class ScrollFingerAreaTest : public UITest {
   static void pointerAt(f32 fX, f32 fY) {
     f32* pInputs = ClInputHWtoKv::mp_aPadStates[0].mp_afInputs;
     pInputs[E_PAD_INPUT_POINTER_PRESENT] = 1.0f;
-    pInputs[E_PAD_INPUT_POINTER_X] = fX / cWIDTH;
-    pInputs[E_PAD_INPUT_POINTER_Y] = fY / cHEIGHT;
+    pInputs[E_PAD_INPUT_POINTER_X] = fX / cFingerWidth;
+    pInputs[E_PAD_INPUT_POINTER_Y] = fY / cFingerHeight;
   }
 
   f32 m_fSavedWidth = 0.0f;

@@ -29,7 +29,7 @@ std::vector<u8> noise(size_t uiSize) {
   return bytes;
 }
 
-void writeText(const std::string& path, const std::string& value) {
+void writePackerText(const std::string& path, const std::string& value) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << value;
 }
@@ -128,12 +128,12 @@ TEST(MagPacker, EntriesThatCannotBeStoredAsAskedFailThePack) {
 
 TEST(MagPacker, ManifestRulesChooseFlagsAndFileLinesAddEntries) {
   const std::string dir = KvTestTempDir("Manifest");
-  writeText(dir + "/root/Text/A.txt", "a");
-  writeText(dir + "/root/Text/Secret.txt", "s");
-  writeText(dir + "/root/Big/Log.TXT", "l");
-  writeText(dir + "/root/Skip/Me.txt", "x");
-  writeText(dir + "/extra/Other.dat", "o");
-  writeText(dir + "/pack.manifest",
+  writePackerText(dir + "/root/Text/A.txt", "a");
+  writePackerText(dir + "/root/Text/Secret.txt", "s");
+  writePackerText(dir + "/root/Big/Log.TXT", "l");
+  writePackerText(dir + "/root/Skip/Me.txt", "x");
+  writePackerText(dir + "/extra/Other.dat", "o");
+  writePackerText(dir + "/pack.manifest",
             "# rules\n\n"
             "skip/* skip\n"
             "text/secret.txt compress encrypt\n"
@@ -158,7 +158,7 @@ TEST(MagPacker, ManifestRulesChooseFlagsAndFileLinesAddEntries) {
   EXPECT_EQ(inputs[3].bytes, text("o"));
 
   const auto refused = [&](const std::string& name, const std::string& contents) {
-    writeText(dir + "/" + name, contents);
+    writePackerText(dir + "/" + name, contents);
     SMagManifest ignored;
     EXPECT_FALSE(MagReadManifest(dir + "/" + name, &ignored, &error)) << name;
     return error;
@@ -184,10 +184,10 @@ TEST(MagPacker, ManifestRulesChooseFlagsAndFileLinesAddEntries) {
 // files; a byte-order mark is skipped as in every text source of the tools.
 TEST(MagPacker, QuotedWordsHoldSpaces) {
   const std::string dir = KvTestTempDir("Quoted manifest");
-  writeText(dir + "/gen dir/Table one.lang", "one");
-  writeText(dir + "/gen dir/say \"hi\".txt", "hi");
-  writeText(dir + "/root/My Notes.txt", "n");
-  writeText(dir + "/pack.manifest",
+  writePackerText(dir + "/gen dir/Table one.lang", "one");
+  writePackerText(dir + "/gen dir/say \"hi\".txt", "hi");
+  writePackerText(dir + "/root/My Notes.txt", "n");
+  writePackerText(dir + "/pack.manifest",
             std::string("\xEF\xBB\xBF\"my notes.txt\" encrypt\n") + "file " + ToolQuoteWord("Lang/eng/Strings/Table one.lang") + " " +
                 ToolQuoteWord(dir + "/gen dir/Table one.lang") + " compress\n" + "file " +
                 ToolQuoteWord("Text\\Say.txt") + " " + ToolQuoteWord(dir + "/gen dir/say \"hi\".txt") + " plain\n");
