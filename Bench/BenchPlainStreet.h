@@ -21,8 +21,8 @@
 inline constexpr f32 gc_fDT = 1.0f / 60.0f;  // a frame of both worlds, seconds
 inline constexpr int gc_iWAVE_FRAMES = 30;   // the half second after the wave arrives
 
-// What the game's street drew per frame, the live enemies at its start and end, the gibs at its end and the last
-// frame's shadows.
+// What a street drew per frame; for the game's, also the live enemies at its start and end, the gibs at its end
+// and the last frame's shadows.
 struct SStreetCounts {
   i32 iLiveAtStart = 0;
   i32 iLiveAtEnd = 0;

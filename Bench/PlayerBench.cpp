@@ -647,8 +647,7 @@ std::string goreProblem(const CPlainStreet& street, i32 iFrame) {
 }
 
 // What a plain street did wrong, or an empty answer.
-std::string checkPlainStreet(const CPlainStreet& street, const SStreetStart& start, const size_t auiQuads[],
-                             const size_t auiRings[], const size_t auiTexts[]) {
+std::string checkPlainStreet(const CPlainStreet& street, const SStreetStart& start, const SStreetCounts& plain) {
   size_t uiGameBeaten = 0;
   for (const SStreetStart::SHits& frameHits : start.hits) uiGameBeaten += frameHits.beaten.size();
   if (street.beaten() != static_cast<i64>(uiGameBeaten) || street.standing() != start.game.iLiveAtEnd ||
@@ -666,9 +665,9 @@ std::string checkPlainStreet(const CPlainStreet& street, const SStreetStart& sta
   }
   for (i32 i = 0; i < gc_iWAVE_FRAMES; ++i) {
     for (const std::string& problem :
-         {compareFrame("quads", i, auiQuads[i], start.game.auiQuads[i], gc_dWAVE_QUADS_MARGIN),
-          compareFrame("rings", i, auiRings[i], start.game.auiRings[i], gc_dWAVE_RINGS_MARGIN),
-          compareFrame("texts", i, auiTexts[i], start.game.auiTexts[i], gc_dWAVE_TEXTS_MARGIN)}) {
+         {compareFrame("quads", i, plain.auiQuads[i], start.game.auiQuads[i], gc_dWAVE_QUADS_MARGIN),
+          compareFrame("rings", i, plain.auiRings[i], start.game.auiRings[i], gc_dWAVE_RINGS_MARGIN),
+          compareFrame("texts", i, plain.auiTexts[i], start.game.auiTexts[i], gc_dWAVE_TEXTS_MARGIN)}) {
       if (!problem.empty()) return problem;
     }
   }
@@ -694,9 +693,7 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
   f64 fRings = 0.0;
   f64 fTexts = 0.0;
   i64 iBeaten = 0;
-  size_t auiQuads[gc_iWAVE_FRAMES] = {};
-  size_t auiRings[gc_iWAVE_FRAMES] = {};
-  size_t auiTexts[gc_iWAVE_FRAMES] = {};
+  SStreetCounts plain;
   for (auto _ : state) {
     state.PauseTiming();
     sfmtInitGenRand(7);
@@ -705,9 +702,9 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
     std::string problem;
     for (i32 iFrame = 0; iFrame < gc_iWAVE_FRAMES; ++iFrame) {
       street.frame(bFights, bDraw, bGibs, bBlood);
-      auiQuads[iFrame] = street.quads().size();
-      auiRings[iFrame] = street.rings();
-      auiTexts[iFrame] = street.texts();
+      plain.auiQuads[iFrame] = street.quads().size();
+      plain.auiRings[iFrame] = street.rings();
+      plain.auiTexts[iFrame] = street.texts();
       // The first frame's gore too: its sparks are gone by the last.
       if (iFrame == 0) {
         state.PauseTiming();
@@ -716,15 +713,15 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
       }
     }
     state.PauseTiming();
-    if (problem.empty()) problem = checkPlainStreet(street, *s_streetStart, auiQuads, auiRings, auiTexts);
+    if (problem.empty()) problem = checkPlainStreet(street, *s_streetStart, plain);
     if (!problem.empty()) {
       state.SkipWithError(problem.c_str());
       return;
     }
     for (i32 i = 0; i < gc_iWAVE_FRAMES; ++i) {
-      fQuads += static_cast<f64>(auiQuads[i]);
-      fRings += static_cast<f64>(auiRings[i]);
-      fTexts += static_cast<f64>(auiTexts[i]);
+      fQuads += static_cast<f64>(plain.auiQuads[i]);
+      fRings += static_cast<f64>(plain.auiRings[i]);
+      fTexts += static_cast<f64>(plain.auiTexts[i]);
     }
     iBeaten += s_streetStart->game.iLiveAtStart - street.standing();
     state.ResumeTiming();
