@@ -43,9 +43,9 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Animation/ClAnimator.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
-#include "Corvane/Animation/ClAnimator.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/System/ClMutexLock.h"
@@ -507,6 +507,7 @@ std::vector<SMenuQuad> menuQuads(CMainMenuRun* pRun, std::string* pError) {
   return quads;
 }
 
+// Whether two A8R8G8B8 colours are within iSlack of each other in every channel.
 bool colorsMatch(u32 uiA, u32 uiB, i32 iSlack) {
   for (int iShift = 0; iShift < 32; iShift += 8) {
     if (std::abs(static_cast<i32>((uiA >> iShift) & 0xFF) - static_cast<i32>((uiB >> iShift) & 0xFF)) > iSlack) {
