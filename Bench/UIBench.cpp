@@ -55,6 +55,7 @@
 #include "Corvane/UI/KvUIDataFile.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
+#include "Tests/Support/InProcessGameTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tools/kuic/KuiJson.h"
 #include "Tools/kuic/KuiSource.h"
@@ -348,10 +349,6 @@ const SMenuLayerRange gc_aMENU_LAYER_RANGES[] = {{gc_uiDYNGEO_FLAG_2D, 0, 2600},
                                                  {gc_uiDYNGEO_FLAG_UI, 2600, 2800},
                                                  {gc_uiDYNGEO_FLAG_UI, gc_uiPOINTER_LAYER, gc_uiPOINTER_LAYER}};
 
-// The archives the game opens.
-const char* const gc_apMENU_ARCHIVES[] = {"RWN_win32.mtc", "RWN_win32.mdf", "RWK_win32.mtc", "RWK_win32.mdf",
-                                          "RWG_win32.mtc", "RWG_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"};
-
 // The frames a repetition of the main menu's pair runs, on one start of the game (a start takes seconds: a fixed
 // count spares the runner's trial runs their own starts).
 constexpr i32 gc_iMENU_FRAMES = 5000;
@@ -367,21 +364,8 @@ f64 threadSeconds() {
 class CMainMenuRun {
  public:
   bool start(std::string* pError) {
-    m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir("UIBenchMainMenu");
-    std::filesystem::create_directories(dir + "/Data");
-    for (const char* pFile : gc_apMENU_ARCHIVES) {
-      std::error_code error;
-      std::filesystem::copy_file(std::string(KV_DATA_DIR) + "/" + pFile, dir + "/Data/" + pFile,
-                                 std::filesystem::copy_options::overwrite_existing, error);
-      if (error) {
-        *pError = std::string("cannot copy the archive ") + pFile + ": " + error.message();
-        return false;
-      }
-    }
-    std::filesystem::current_path(dir + "/Data");
-    std::ofstream("project.ini") << "NOVSYNC 1\nSKIP_SPLASH 1\n";
-    setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
+    if (!KvTestCopyGameArchives(KV_DATA_DIR, dir + "/Data", pError)) return false;
     // Offscreen: no desktop pointer over the window (a pointer shown while the load mode runs asks for its image
     // before the load has queued it).
     const char* pDriver = std::getenv("SDL_VIDEODRIVER");
@@ -389,20 +373,14 @@ class CMainMenuRun {
     m_bDriverSet = true;
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    if (!SteamAPI_Init()) {
-      *pError = "the store stand-in did not start";
-      return false;
-    }
-    m_bStarted = true;
-    D3D9TestReset();
     // A 960 x 540 desktop mode, which the game picks for its window (it fits any virtual X server's screen).
-    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
-                             {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
-    // What a fresh process has (the UI's start hides a pointer an earlier run showed).
-    g_iLoadUIStep = -1;
-    ClGame::registerGameModes();
-    GameSpecificInstallHooks();
-    ClGame::startUp();
+    SInProcessGameStart how;
+    how.dataRoot = dir + "/Data";
+    how.storeDir = dir + "/store";
+    how.settings = "SKIP_SPLASH 1\n";
+    how.modes = {{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}}, {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}};
+    if (!m_game.start(how, pError)) return false;
+    m_bStarted = true;
     // The profile's load ends on its own thread: frames until the front end runs.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (g_eCurrentGameMode != E_GAME_MODE_FRONTEND && std::chrono::steady_clock::now() < giveUp) {
@@ -427,22 +405,12 @@ class CMainMenuRun {
     return true;
   }
   ~CMainMenuRun() {
-    if (!m_bStarted) {
-      if (!m_previous.empty()) std::filesystem::current_path(m_previous);
-      restoreDriver();
-      return;
+    if (m_bStarted) {
+      ClDynamicGeometry::unlockBuffers();
+      Cl2d::clearSprites();
     }
-    ClDynamicGeometry::unlockBuffers();
-    Cl2d::clearSprites();
-    ClGame::shutDown();
-    ClMutexLock::shutdownPool();
-    g_bGameInitialized = 0;
-    ClGame::unregisterGameModes();
-    D3D9TestReset();
-    SteamAPI_Shutdown();
-    unsetenv("GRINDLOW_STORE_DIR");
+    m_game.stop();
     restoreDriver();
-    std::filesystem::current_path(m_previous);
   }
 
  private:
@@ -456,7 +424,7 @@ class CMainMenuRun {
       setenv("SDL_VIDEODRIVER", m_previousDriver.c_str(), 1);
     }
   }
-  std::filesystem::path m_previous;
+  CInProcessGame m_game;
   std::string m_previousDriver;
   bool m_bDriverSet = false;
   bool m_bStarted = false;

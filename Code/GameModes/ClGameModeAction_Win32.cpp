@@ -65,7 +65,7 @@ bool profileOption(i32 SPlayerProfileData::*pField) {
 }
 
 void pushGameplayMapper() {
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_InGame");
   }

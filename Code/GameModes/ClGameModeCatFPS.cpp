@@ -131,7 +131,7 @@ i32 ClGameModeCatFPS::enter(i32) {
   m_bFinished = 0;
   m_camera.m_fFieldOfView = 80.0f;
   m_fShake = 0.0f;
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_InGame");
   }

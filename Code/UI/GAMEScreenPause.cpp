@@ -52,7 +52,7 @@ void systemPauseTick(ClWidget*, WidgetEventProcedureCall*) {
 
 void GAMEEnterPause() {
   ClGameStateMgr::popInputMapper(0);
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getMenusMapper());
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_UI");
   }
@@ -71,7 +71,7 @@ void systemUnpauseAndReturnToGame(ClWidget*, WidgetEventProcedureCall*) {
   ClUI::switchTo("TopLevelSwitcher", bFromBonusStage ? "EmptyScreen" : "InGame");
   GAMESetRootValue("PauseFromCatFPS", 0);
   ClGameStateMgr::popInputMapper(0);
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_InGame");
   }

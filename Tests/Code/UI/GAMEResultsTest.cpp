@@ -409,7 +409,7 @@ TEST_F(Results, TickLeavesRetriesContinuesAndOpensTheLeaderboards) {
   press(gc_iUI_ACTION_ACCEPT);
   EXPECT_EQ(g_bNextLevelRequest, 1);
   EXPECT_EQ(lastSwitch(), W("InGame"));
-  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperGameplay);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), ClInputManager::getGameplayMapper());
   press(gc_iUI_ACTION_BACK);
   EXPECT_EQ(g_gameModeAction.m_bQuitToMenu, 1u);
 
