@@ -257,7 +257,7 @@ i32 ClGameModeAction::tick(f32 fDT) {
     GoreFx::update();
   }
   Backgrounds::tick();
-  ClLevelMgr::draw();
+  ClLevelMgr::draw(GAMEGetRootValue("PauseGame", 0) != 0 || g_bResultsShown != 0);
   GoreFx::draw();
   if (profileOption(&SPlayerProfileData::m_bCRTEffect)) {
     ClUI::renderAtlasEntry(KvStrHash("TexturesUIAtlas"), KvStrHash("IM-CRT-Overlay_216"),
