@@ -357,6 +357,50 @@ TEST_F(UIFrameTest, AZeroSecondEventFiresInTheSameUpdateUnlessItWasQueuedWhileDe
   }
 }
 
+// A press of the mouse's button over W1's hot spot, with W2 focused, focuses and clicks W1 only while W1 is on the
+// screen (drawn by the last render, its screen shown, not on its way out) and may be chosen (not disabled, not
+// skipped by the grid's focus moves); otherwise it clicks nothing, W2 included.
+TEST_F(UIFrameTest, APointerClickGoesOnlyToAWidgetOnTheScreenThatMayBeChosen) {
+  struct SCase {
+    const char* pName;
+    void (*pfnAfterRender)();
+    Events expected;
+  };
+  const SCase aCases[] = {
+      {"drawn and open", [] {}, {"onClick:W1"}},
+      {"skipped by the grid's focus moves", [] { W("W1")->setBool(H("gridDisabled"), 1); }, {}},
+      {"disabled", [] { W("W1")->setBool(H("disabled"), 1); }, {}},
+      {"on its way out", [] { W("W1")->mp_bTransitioningOut = 1; }, {}},
+      {"its screen hidden", [] { W("Screen")->mp_bVisible = 0; }, {}},
+      {"left out of the last render",
+       [] {
+         W("Screen")->mp_bVisible = 0;
+         ClUI::render();
+         W("Screen")->mp_bVisible = 1;
+       },
+       {}},
+  };
+  for (const SCase& c : aCases) {
+    restartUI();
+    loadWidgets();
+    for (const char* pName : {"Screen", "W1", "W2"}) {
+      W(pName)->mp_bVisible = 1;
+    }
+    ClUI::setFocus(W("W2"), gc_uiANY_PAD);
+    const f32 afMin[2] = {0.0f, 0.0f};
+    const f32 afMax[2] = {1.0f, 1.0f};
+    ClPointerTracker::registerDetector(W("W1"), afMin, afMax, E_POINTER_DETECTOR_WIDGET);
+    ClUI::render();
+    c.pfnAfterRender();
+    g_uiTrace.runs.clear();
+    // The mouse's button is also the accept action of hardware pad 0.
+    ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_MOUSE_LEFT] = 1.0f;
+    frame({{gc_iUI_ACTION_ACCEPT, 1.0f}});
+    ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_MOUSE_LEFT] = 0.0f;
+    EXPECT_EQ(events(), c.expected) << c.pName;
+  }
+}
+
 TEST_F(UIFrameTest, UpdateTicksAndRenderDrawsEveryLoadedTree) {
   ASSERT_TRUE(load("A", "{\"root\": " + widget("W1") + "}"));
   ASSERT_TRUE(load("B", "{\"root\": " + widget("W2") + "}"));
