@@ -376,8 +376,6 @@ class ClUI {
   static u32 mp_bScrollAreaRegisteredThisFrame;
   // The pointer's click of this frame found no widget to go to: hardware pad 0's accept press fires nothing.
   static u32 mp_bPointerClickMissed;
-  // Counts the UI renders (never 0 after the first): a widget rendered by the last one is on the screen.
-  static u32 mp_uiRenderFrame;
 
  private:
   static ClWidget* mp_apSwitchHistory[NUM_OF_WIDGETS_SWITCHED_IN_HISTORY];  // newest first

@@ -49,7 +49,6 @@ ClWidget::ClWidget()
       mp_uiSavedInputMask(0xFFFFFFFFu),
       mp_bVisible(0),
       mp_bTransitionDone(0),
-      mp_uiRenderedFrame(0),
       mpr_pDefaultPropertyContainers(nullptr),
       mpr_iNumDefaultPropertyContainers(0),
       mp_uiForwardSourceHash(0),
@@ -256,7 +255,6 @@ void ClWidget::render() {
   if (!mp_bVisible) {
     return;
   }
-  mp_uiRenderedFrame = ClUI::mp_uiRenderFrame;
   const i32 iPrevStackSize = Cl2d::mp_parentWindowStack.getCount();
   const bool bClipBefore = g_kvClipRect.mp_fX2 - g_kvClipRect.mp_fX1 != KV_ZERO;
   callFrameEvent(E_WIDGET_FRAME_EVENT_RENDER, gc_uiON_RENDER);

@@ -152,9 +152,8 @@ class ClWidget {
   // Advances the animators, the switched children (finishing a pending switch) and the drawn children,
   // then fires "onTick".
   virtual void tick();
-  // Visible widgets only: notes the UI frame it was rendered in (mp_uiRenderedFrame), fires "onRender", then
-  // renders the switched children in states 1-3 and the drawn children; pops a parent window and clears a clip
-  // rectangle that "onRender" set.
+  // Visible widgets only: fires "onRender", then renders the switched children in states 1-3 and the drawn
+  // children; pops a parent window and clears a clip rectangle that "onRender" set.
   virtual void render();
 
   // --- Tree ---
@@ -301,8 +300,6 @@ class ClWidget {
   u32 mp_uiSavedInputMask;
   u32 mp_bVisible;
   u32 mp_bTransitionDone;
-  // The UI render (ClUI::mp_uiRenderFrame) that last reached this widget; 0 before the first.
-  u32 mp_uiRenderedFrame;
   ClDynamicHashTable mp_Properties;
   WidgetProperty* mpr_pDefaultPropertyContainers;
   i32 mpr_iNumDefaultPropertyContainers;

@@ -289,7 +289,8 @@ std::vector<DWORD> D3D9TestReadTexture(IDirect3DTexture9* pTexture, UINT uiLevel
 // Framebuffer objects the back end holds for render-target combinations (0 for the recording back end).
 UINT D3D9TestFramebufferCount(IDirect3DDevice9* pDevice);
 // Whether the back buffer is the window's own framebuffer (its size agrees with the window's), drawn without a
-// copy at Present; otherwise it is copied into the window, stretched, at every Present.
+// copy at Present; otherwise it is copied into the window at every Present, stretched over the client area or into
+// the rectangle Present names.
 bool D3D9TestBackBufferIsWindow(IDirect3DDevice9* pDevice);
 // The window as presented by the last Present after the first call (the client area, row 0 the top row): the
 // first call starts the capture and answers what was captured so far.
