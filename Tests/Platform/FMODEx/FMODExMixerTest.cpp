@@ -509,7 +509,6 @@ TEST_F(FMODExMixer, AStreamCutShortPlaysToWhereItsDataEnds) {
   bool bCutShort = true;
   EXPECT_EQ(pSample->getCutShort(&bCutShort), FMOD_OK);
   EXPECT_FALSE(bCutShort);
-  EXPECT_EQ(pSample->getCutShort(nullptr), FMOD_ERR_INVALID_PARAM);
 }
 
 // The manual output also writes what it mixes to a WAV file when asked.
