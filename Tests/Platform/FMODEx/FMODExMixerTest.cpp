@@ -475,40 +475,28 @@ TEST_F(FMODExMixer, AStreamCutShortPlaysToWhereItsDataEnds) {
   const auto ramp = [](int iFrame, int) { return 0.5f * static_cast<float>(iFrame) / iFRAMES; };
   for (int iFormat : {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_16}) {
     for (bool bCut : {false, true}) {
+      SCOPED_TRACE(testing::Message() << std::hex << iFormat << (bCut ? " cut" : " whole"));
       std::vector<std::uint8_t> bytes = KvTestMakeSoundFile(1, gc_iRATE, iFRAMES, ramp, iFormat);
       if (bCut) bytes.resize(bytes.size() / 2);
       FMOD::Sound* pStream = memorySound(bytes, FMOD_OPENMEMORY | FMOD_CREATESTREAM | FMOD_LOOP_NORMAL);
-      ASSERT_NE(pStream, nullptr) << std::hex << iFormat << " cut " << bCut;
+      ASSERT_NE(pStream, nullptr);
       bool bCutShort = !bCut;
       EXPECT_EQ(pStream->getCutShort(&bCutShort), FMOD_OK);
-      EXPECT_EQ(bCutShort, bCut) << std::hex << iFormat;
-      pStream->setLoopCount(-1);
-      FMOD::Channel* pChannel = play(pStream);
+      EXPECT_EQ(bCutShort, bCut);
+      play(pStream);
       const std::vector<float> out = mix(2 * iFRAMES);
-      int iPass = 0;  // frames of the first pass
-      for (int i = 1; i < 2 * iFRAMES && iPass == 0; ++i) {
-        if (out[2 * static_cast<size_t>(i)] < out[2 * static_cast<size_t>(i - 1)]) iPass = i;
-      }
-      if (bCut) {
-        EXPECT_GT(iPass, iFRAMES / 4) << std::hex << iFormat;
-        EXPECT_LT(iPass, iFRAMES * 3 / 4) << std::hex << iFormat;
-      } else {
-        EXPECT_EQ(iPass, iFRAMES) << std::hex << iFormat;
-      }
+      const auto left = [&out](int iFrame) { return out[2 * static_cast<size_t>(iFrame)]; };
+      int iPass = 1;  // frames of the first pass
+      while (iPass < 2 * iFRAMES && left(iPass) >= left(iPass - 1)) ++iPass;
+      EXPECT_TRUE(bCut ? iPass > iFRAMES / 4 && iPass < iFRAMES * 3 / 4 : iPass == iFRAMES) << iPass;
       // What is heard is the file's own frames up to where its data ends, and again from its start.
       for (int i : {0, iPass / 2, iPass - 1}) {
-        EXPECT_NEAR(out[2 * static_cast<size_t>(i)], ramp(i, 0), 1e-3f) << std::hex << iFormat << " frame " << i;
-        EXPECT_NEAR(out[2 * static_cast<size_t>(iPass + i)], ramp(i, 0), 1e-3f) << std::hex << iFormat;
+        EXPECT_NEAR(left(i), ramp(i, 0), 1e-3f) << i;
+        EXPECT_NEAR(left(iPass + i), ramp(i, 0), 1e-3f) << i;
       }
-      EXPECT_TRUE(playing(pChannel));
       pStream->release();
     }
   }
-  // A sample is decoded whole: never cut short.
-  FMOD::Sound* pSample = memorySound(KvTestMakeSoundFile(1, gc_iRATE, iFRAMES, ramp, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
-  bool bCutShort = true;
-  EXPECT_EQ(pSample->getCutShort(&bCutShort), FMOD_OK);
-  EXPECT_FALSE(bCutShort);
 }
 
 // The manual output also writes what it mixes to a WAV file when asked.
