@@ -1,6 +1,7 @@
 // What the menus of the front end show over the scene it keeps behind them, read back from the back buffer: texts
 // that stand out from what is behind them, the prompt that blinks out leaving nothing behind, focused main-menu
-// entries that look alike, and the lock over a locked item of the equipment screen. Colours are read from frames
+// entries that look alike, the lock over a locked item of the equipment screen and the frame round the items play
+// takes, and the stage select's lock beside the stars. Colours are read from frames
 // copied plainly (the scene's 480 x 270 pixels at twice their size); contrasts from frames as the player sees them,
 // through the bloom and the CRT copy, which brighten a dim bar behind a text towards the text's own colour.
 //
@@ -16,10 +17,12 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEScreenFlow.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/UI/ClUI.h"
@@ -104,6 +107,27 @@ STestPicture rowsOf(const STestPicture& picture, const char* pWidget, int iHalfH
   return rows;
 }
 
+// The gold of the padlock's body (locked equipment, locked chapters).
+bool isLockGold(uint32_t uiPixel) {
+  const uint32_t r = (uiPixel >> 16) & 0xFF, g = (uiPixel >> 8) & 0xFF, b = uiPixel & 0xFF;
+  return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
+}
+
+// The share of white pixels (within 24 levels a channel) on the square ring iRadius scene pixels out from a
+// widget's centre.
+double whiteOnRing(const STestPicture& picture, const char* pWidget, int iRadius) {
+  int iWhite = 0;
+  int iAll = 0;
+  for (int d = -iRadius; d <= iRadius; ++d) {
+    for (const auto& [iDX, iDY] : {std::pair{d, -iRadius}, std::pair{d, iRadius}, std::pair{-iRadius, d},
+                                   std::pair{iRadius, d}}) {
+      iWhite += KvTestChannelDistance(pixelFromCentreOf(picture, pWidget, iDX, iDY), 0xFFFFFFFFu) <= 24 ? 1 : 0;
+      ++iAll;
+    }
+  }
+  return static_cast<double>(iWhite) / iAll;
+}
+
 // The gameplay clock's total time, which the press-start prompt blinks on (white in odd half seconds); the clock
 // itself stands still (stopGameplayClock), and so does the scene.
 void setPromptClock(double dSeconds) { ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_dTotalTime = dSeconds; }
@@ -186,10 +210,7 @@ TEST_F(MenuScreens, FocusedMainMenuEntriesLookAlike) {
 TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
   ASSERT_TRUE(settleMenus());
   stopGameplayClock();
-  const auto gold = [](uint32_t uiPixel) {
-    const uint32_t r = (uiPixel >> 16) & 0xFF, g = (uiPixel >> 8) & 0xFF, b = uiPixel & 0xFF;
-    return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
-  };
+  const auto gold = isLockGold;
   for (const i32 bUnlocked : {0, 1}) {
     SCOPED_TRACE(bUnlocked);
     profile().m_bEquipmentUnlock1 = bUnlocked;
@@ -198,6 +219,63 @@ TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
     // The crossbow in the middle slot, the weed whacker (always open) right of it.
     EXPECT_EQ(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon2", 6, 0)), bUnlocked == 0);
     EXPECT_FALSE(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon3", 6, 0)));
+    ASSERT_TRUE(switchMainScreenTo("MainMenu"));
+  }
+}
+
+// The white frame stands round each row's middle slot, the item play takes, and round no other: on a fresh profile
+// it frames the locked crossbow and ninja bomb with their locks. The frame's ring lies 19 scene pixels out from the
+// slot's centre, outside the 36-pixel tile.
+TEST_F(MenuScreens, TheFrameMarksTheItemsPlayTakes) {
+  ASSERT_TRUE(settleMenus());
+  stopGameplayClock();
+  ASSERT_TRUE(switchMainScreenTo("ChooseEquipement"));
+  const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
+  for (const std::string row : {"ChooseEquipementWeapon", "ChooseEquipementMagic"}) {
+    SCOPED_TRACE(row);
+    EXPECT_GE(whiteOnRing(picture, (row + "2").c_str(), 19), 0.95);
+    EXPECT_TRUE(isLockGold(pixelFromCentreOf(picture, (row + "2").c_str(), 6, 0)));
+    for (const char* pSide : {"1", "3"}) EXPECT_EQ(whiteOnRing(picture, (row + pSide).c_str(), 19), 0.0) << pSide;
+  }
+}
+
+// The lock of a locked chapter, or of a locked level of an open one, stands beside the selected level's stars and
+// covers no figure: none of the pixels it changes is one that the stars, the level names or the scores change.
+TEST_F(MenuScreens, ALockStandsBesideTheStarsCoveringNoFigure) {
+  ASSERT_TRUE(settleMenus());
+  stopGameplayClock();
+  profile().m_aLevelRecords[0].m_iBestScore = 1234;
+  // The pixels of a plain frame that the widget's drawing changes.
+  const auto drawnBy = [](const char* pWidget) {
+    ClWidget* pDrawn = ClUI::getWidget(pWidget);
+    const STestPicture with = frameAs(E_GAME_MODE_PRELOAD);
+    pDrawn->setVisible(0);
+    const STestPicture without = frameAs(E_GAME_MODE_PRELOAD);
+    pDrawn->setVisible(1);
+    std::vector<bool> changed(with.pixels.size());
+    for (size_t i = 0; i < changed.size(); ++i) changed[i] = KvTestChannelDistance(with.pixels[i], without.pixels[i]) > 2;
+    return std::pair{changed, with};
+  };
+  struct SCase {
+    i32 iChapter;
+    const char* pFocus;
+  };
+  for (const SCase& c : {SCase{1, "StageSelectLevelName1"}, SCase{0, "StageSelectLevelName2"}}) {
+    SCOPED_TRACE(c.pFocus);
+    g_iSelectedChapter = c.iChapter;
+    ASSERT_TRUE(switchMainScreenTo("StageSelect"));
+    ClUI::setFocus(ClUI::getWidget(c.pFocus), 4);
+    for (int i = 0; i < 30; ++i) ClGame::tickFrame(0.016f);
+    const auto [lock, picture] = drawnBy("StageSelectLockedChapterImage");
+    int iGold = 0;
+    for (size_t i = 0; i < lock.size(); ++i) iGold += lock[i] && isLockGold(picture.pixels[i]) ? 1 : 0;
+    EXPECT_GT(iGold, 40) << "the padlock is drawn";
+    for (const char* pFigures : {"StageSelectStarsWindow", "StageSelectLevelName", "StageSelectLevelScore"}) {
+      const std::vector<bool> figures = drawnBy(pFigures).first;
+      size_t uiCovered = 0;
+      for (size_t i = 0; i < lock.size(); ++i) uiCovered += lock[i] && figures[i] ? 1 : 0;
+      EXPECT_EQ(uiCovered, 0u) << pFigures;
+    }
     ASSERT_TRUE(switchMainScreenTo("MainMenu"));
   }
 }
