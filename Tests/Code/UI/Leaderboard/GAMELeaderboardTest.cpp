@@ -439,15 +439,15 @@ TEST_F(LeaderboardScreen, DamagedResultsLeaveTheProfileAndTheLinesSafe) {
   EXPECT_LE(KvAllocLiveBlocks(), iLiveBefore);
 }
 
-// The attract page shows the first lines of story 1-1's board, asked for once no other download is on its way (its
-// result, here the lines round the player, would fill the lines first); an empty board says so, and without the
-// leaderboard manager nothing is asked and nothing shown.
+// The attract page shows the first lines of story 1-1's board, asked for once no other download is on its way: the
+// manager drops a second global download, and the other one's result, here the marathon board's lines, would fill
+// the lines the page waits for. An empty board says so; without the leaderboard manager nothing is asked or shown.
 TEST_F(LeaderboardScreen, TheAttractPageShowsTheFirstLinesOfItsBoard) {
   const auto attract = [](const char* pName) {
     ClUIEventSystemFunctions::findFunction(KvStrHash(pName))(ClUI::getWidget("AttractLeaderboard"), nullptr);
   };
   const auto emptyText = [] { return ClUI::getWidget("AttractLeaderboardText")->getID("localizedID"); };
-  ClScoreLeaderboardMgr::downloadScoresAroundUser(gc_iBIG_BOARD, 6, 6);
+  ClScoreLeaderboardMgr::downloadGlobalScores(gc_iFRIENDS_BOARD, 1, gc_iLB_NUM_LINES);
   attract("systemAttractLeaderboardInitialize");
   for (int i = 0; i < 20 && text("AttractLB_rank_%d", 0).empty(); ++i) {
     attract("systemAttractLeaderboardTick");
