@@ -239,8 +239,9 @@ TEST_F(MenuScreens, TheFrameMarksTheItemsPlayTakes) {
   }
 }
 
-// The lock of a locked chapter, or of a locked level of an open one, stands beside the selected level's stars and
-// covers no figure: none of the pixels it changes is one that the stars, the level names or the scores change.
+// The lock of a locked chapter, or of a locked level of an open one, stands on the selected level's row beside its
+// stars and covers no figure: none of the pixels it changes is one that the stars, the level names or the scores
+// change, and the middle of its rows is among the rows of the selected level's name plate.
 TEST_F(MenuScreens, ALockStandsBesideTheStarsCoveringNoFigure) {
   ASSERT_TRUE(settleMenus());
   stopGameplayClock();
@@ -270,6 +271,19 @@ TEST_F(MenuScreens, ALockStandsBesideTheStarsCoveringNoFigure) {
     int iGold = 0;
     for (size_t i = 0; i < lock.size(); ++i) iGold += lock[i] && isLockGold(picture.pixels[i]) ? 1 : 0;
     EXPECT_GT(iGold, 40) << "the padlock is drawn";
+    const auto rows = [&picture](const std::vector<bool>& drawn) {
+      int iTop = picture.iHeight, iBottom = -1;
+      for (size_t i = 0; i < drawn.size(); ++i) {
+        if (!drawn[i]) continue;
+        iTop = std::min(iTop, static_cast<int>(i) / picture.iWidth);
+        iBottom = std::max(iBottom, static_cast<int>(i) / picture.iWidth);
+      }
+      return std::pair{iTop, iBottom};
+    };
+    const auto [iLockTop, iLockBottom] = rows(lock);
+    const auto [iNameTop, iNameBottom] = rows(drawnBy(c.pFocus).first);
+    EXPECT_GE((iLockTop + iLockBottom) / 2, iNameTop);
+    EXPECT_LE((iLockTop + iLockBottom) / 2, iNameBottom);
     for (const char* pFigures : {"StageSelectStarsWindow", "StageSelectLevelName", "StageSelectLevelScore"}) {
       const std::vector<bool> figures = drawnBy(pFigures).first;
       size_t uiCovered = 0;
