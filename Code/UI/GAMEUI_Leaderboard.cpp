@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEGameTypes.h"
 #include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -25,7 +26,7 @@ SLBEntryLine* g_pCommonLBFriendEntryLines = nullptr;
 u32 g_uiNumFriendScoreEntries = 0;
 LeaderboardEntry_t* g_pLeaderboardEntries = nullptr;
 u32 g_uiNumLeaderboardEntries = 0;
-i32 g_iLeaderboardIndex = 0;
+i32 g_iLeaderboardIndex = GameTypes::board(E_GAME_TYPE_STORY, 0, 0);
 i32 g_iLeaderboardView = E_LB_VIEW_GLOBAL;
 i64 g_iLeaderboardFirstRank = 0;
 i64 g_iLeaderboardFriendsOffset = 0;
@@ -41,18 +42,21 @@ namespace {
 
 constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
 
-// The boards the screen cycles through: the story's in order, then the marathons' and the survivor modes' (the
-// daily boards are never shown).
-constexpr i32 gc_iSTORY_BOARDS = E_GSSLI_STORY_MODE_LEVEL_3_8 - E_GSSLI_STORY_MODE_LEVEL_1_1 + 1;
-constexpr i32 gc_aiMODE_BOARD_CYCLE[] = {E_GSSLI_MARATHON_MODE, E_GSSLI_MARATHON_MODE_EXTREME,
-                                         E_GSSLI_MARATHON_MODE_ULTRA, E_GSSLI_SURVIVOR_MODE_BASIC,
-                                         E_GSSLI_SURVIVOR_MODE_HARDCORE};
-constexpr i32 gc_iBOARD_CYCLE_LENGTH = gc_iSTORY_BOARDS + static_cast<i32>(std::size(gc_aiMODE_BOARD_CYCLE));
+// The boards the screen cycles through: the story's in order, then the boards of the marathons and the survivor
+// modes (the daily boards are never shown).
+constexpr i32 gc_aiMODE_CYCLE_TYPES[] = {E_GAME_TYPE_MARATHON, E_GAME_TYPE_MARATHON_EXTREME, E_GAME_TYPE_MARATHON_ULTRA,
+                                         E_GAME_TYPE_SURVIVOR, E_GAME_TYPE_SURVIVOR_HARDCORE};
+constexpr i32 gc_iBOARD_CYCLE_LENGTH = gc_iSTORY_BOARDS + static_cast<i32>(std::size(gc_aiMODE_CYCLE_TYPES));
 
 i32 cycleBoard(i32 iPosition) {
-  return iPosition < gc_iSTORY_BOARDS ? E_GSSLI_STORY_MODE_LEVEL_1_1 + iPosition
-                                      : gc_aiMODE_BOARD_CYCLE[iPosition - gc_iSTORY_BOARDS];
+  if (iPosition < gc_iSTORY_BOARDS) {
+    return GameTypes::board(E_GAME_TYPE_STORY, iPosition / gc_iSTORY_BOARD_LEVELS, iPosition % gc_iSTORY_BOARD_LEVELS);
+  }
+  return GameTypes::board(gc_aiMODE_CYCLE_TYPES[iPosition - gc_iSTORY_BOARDS], 0, 0);
 }
+
+// The board shown where none other is: the story's first, which also starts the cycle.
+i32 firstBoard() { return cycleBoard(0); }
 
 i32 cyclePosition(i32 iIndex) {
   for (i32 i = 0; i < gc_iBOARD_CYCLE_LENGTH; ++i) {
@@ -278,11 +282,10 @@ void handleInput() {
 // The profile record a board writes into: game type, chapter and level for ClProfileMgr; false for boards
 // without one.
 bool boardRecord(i32 iIndex, i32* piType, i32* piChapter, i32* piLevel) {
-  *piType = GameTypes::typeOfBoard(iIndex);
-  const i32 iStoryLevel = iIndex - E_GSSLI_STORY_MODE_LEVEL_1_1;
-  const bool bStory = GameTypes::isStory(*piType);
-  *piChapter = bStory ? iStoryLevel / gc_iSTORY_BOARD_LEVELS : 0;
-  *piLevel = bStory ? iStoryLevel % gc_iSTORY_BOARD_LEVELS : 0;
+  const SBoardOwner owner = GameTypes::boardOwner(iIndex);
+  *piType = owner.m_iType;
+  *piChapter = owner.m_iChapter;
+  *piLevel = owner.m_iLevel;
   return GameTypes::hasRecord(*piType);
 }
 
@@ -340,23 +343,21 @@ bool openLeaderboardScreen() {
   return true;
 }
 
-i32 leaderboardIndexForGameType(i32 iGameType) {
-  return GameTypes::isStory(iGameType) ? 0 : leaderboardIndexForRun(iGameType, 0, 0);
-}
+i32 leaderboardIndexForGameType(i32 iGameType) { return leaderboardIndexForRun(iGameType, 0, 0); }
 
 i32 leaderboardIndexForRun(i32 iGameType, i32 iChapter, i32 iLevel) {
   const i32 iBoard = GameTypes::board(iGameType, iChapter, iLevel);
-  return iBoard == gc_iNO_LEADERBOARD ? 0 : iBoard;
+  return iBoard == gc_iNO_LEADERBOARD ? firstBoard() : iBoard;
 }
 
 i32 nextLeaderboardIndex(i32 iIndex) {
   const i32 iAt = cyclePosition(iIndex);
-  return iAt < 0 ? 0 : cycleBoard((iAt + 1) % gc_iBOARD_CYCLE_LENGTH);
+  return iAt < 0 ? firstBoard() : cycleBoard((iAt + 1) % gc_iBOARD_CYCLE_LENGTH);
 }
 
 i32 previousLeaderboardIndex(i32 iIndex) {
   const i32 iAt = cyclePosition(iIndex);
-  return iAt < 0 ? 0 : cycleBoard((iAt + gc_iBOARD_CYCLE_LENGTH - 1) % gc_iBOARD_CYCLE_LENGTH);
+  return iAt < 0 ? firstBoard() : cycleBoard((iAt + gc_iBOARD_CYCLE_LENGTH - 1) % gc_iBOARD_CYCLE_LENGTH);
 }
 
 i32 leaderboardIndexForHandle(u64 hSteamLeaderboard) {

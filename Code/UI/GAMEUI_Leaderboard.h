@@ -86,13 +86,13 @@ void registerLeaderboardUIFunctions();
 
 // Switches "TopLevelSwitcher" to "Leaderboards"; true.
 bool openLeaderboardScreen();
-// The board of a game type's runs (GAMEGameTypes.h): the marathons' and survivor modes' own boards; 0 for the
-// story (whose boards are by level), the daily game and any other value.
+// The board of a game type's runs (GAMEGameTypes.h): the marathons' and survivor modes' own boards; the story's
+// first board for the story (whose boards are by level), the daily game and any other value.
 i32 leaderboardIndexForGameType(i32 iGameType);
 // The same with the story's board of the chapter (0..2) and level (0..7).
 i32 leaderboardIndexForRun(i32 iGameType, i32 iChapter, i32 iLevel);
 // The board cycle: the story's 24 boards in order, then marathon, marathon extreme, marathon ultra, survivor and
-// survivor hardcore, and round; an index outside it (the daily boards) gives 0.
+// survivor hardcore, and round; an index outside it (the daily boards) gives the story's first board.
 i32 nextLeaderboardIndex(i32 iIndex);
 i32 previousLeaderboardIndex(i32 iIndex);
 // The board whose store handle this is, -1 when no found board has it (handle 0 never matches).

@@ -285,7 +285,7 @@ void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
       ClUI::switchBack();
     } else if (justPressed(E_GAME_ACTION_MENU_ALT2)) {
       playUIAcceptSound();
-      g_iLeaderboardIndex = g_iSelectedChapter * gc_iSTAGE_SELECT_LEVELS + g_iSelectedLevel;
+      g_iLeaderboardIndex = leaderboardIndexForRun(E_GAME_TYPE_STORY, g_iSelectedChapter, g_iSelectedLevel);
       ClUI::switchTo("TopLevelSwitcher", "Leaderboards");
     }
   }

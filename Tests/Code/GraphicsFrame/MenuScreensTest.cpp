@@ -1,9 +1,9 @@
 // What the menus of the front end show over the scene it keeps behind them, read back from the back buffer: texts
 // that stand out from what is behind them, the prompt that blinks out leaving nothing behind, focused main-menu
 // entries that look alike, the lock over a locked item of the equipment screen and the frame round the items play
-// takes, and the stage select's lock beside the stars. Colours are read from frames
-// copied plainly (the scene's 480 x 270 pixels at twice their size); contrasts from frames as the player sees them,
-// through the bloom and the CRT copy, which brighten a dim bar behind a text towards the text's own colour.
+// takes, and the stage select's lock beside the stars. Colours are read from frames copied plainly (the scene's
+// 480 x 270 pixels at twice their size); contrasts from frames as the player sees them, through the bloom and the
+// CRT copy, which brighten a dim bar behind a text towards the text's own colour.
 //
 // A text's contrast is measured from two frames, one with its widget drawn and one without: the pixels the text
 // brightens are its glyphs (every text measured is light, its shadow dark), and its cores those at least 70 % as
@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -23,6 +24,7 @@
 
 #include "Code/System/ClProfileMgr.h"
 #include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEUI_UnlockPopup.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/UI/ClUI.h"
@@ -128,6 +130,19 @@ double whiteOnRing(const STestPicture& picture, const char* pWidget, int iRadius
   return static_cast<double>(iWhite) / iAll;
 }
 
+// The box {left, top, right, bottom} of the back-buffer pixels that differ between two frames by more than two
+// levels in a channel; right < left when none do.
+std::array<int, 4> boxChanged(const STestPicture& a, const STestPicture& b) {
+  std::array<int, 4> box = {a.iWidth, a.iHeight, -1, -1};
+  for (int y = 0; y < a.iHeight; ++y) {
+    for (int x = 0; x < a.iWidth; ++x) {
+      if (KvTestChannelDistance(pixelAt(a, x, y), pixelAt(b, x, y)) <= 2) continue;
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    }
+  }
+  return box;
+}
+
 // The gameplay clock's total time, which the press-start prompt blinks on (white in odd half seconds); the clock
 // itself stands still (stopGameplayClock), and so does the scene.
 void setPromptClock(double dSeconds) { ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_dTotalTime = dSeconds; }
@@ -135,12 +150,14 @@ void setPromptClock(double dSeconds) { ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPL
 class MenuScreens : public GameFrontEnd {
  protected:
   static SPlayerProfileData& profile() { return *g_pPlayerProfileData; }
-  // One frame with the widget drawn, one without it.
-  static void framesWithAndWithout(const char* pWidget, STestPicture* pWith, STestPicture* pWithout) {
+  // One frame with the widget drawn, one without it, as the player sees them or (eMode E_GAME_MODE_PRELOAD) copied
+  // plainly.
+  static void framesWithAndWithout(const char* pWidget, STestPicture* pWith, STestPicture* pWithout,
+                                   E_GAME_MODE eMode = E_GAME_MODE_FRONTEND) {
     ClWidget* pText = ClUI::getWidget(pWidget);
-    *pWith = frameAs(E_GAME_MODE_FRONTEND);
+    *pWith = frameAs(eMode);
     pText->setVisible(0);
-    *pWithout = frameAs(E_GAME_MODE_FRONTEND);
+    *pWithout = frameAs(eMode);
     pText->setVisible(1);
   }
 };
@@ -182,6 +199,53 @@ TEST_F(MenuScreens, TextsStandOutFromWhatIsBehindThem) {
     }
   }
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
+}
+
+// Widgets that share a screen stand where they should against each other, each one's box being the pixels its
+// drawing changes (one frame with it, one without, copied plainly, the scene still): the unlock pop-up's heading, picture and item
+// one under the other without touching, the credits' back button beside the scrolling picture, and the HUD's labels
+// at the top, which the street's lamps pass behind, each on its plate.
+TEST_F(MenuScreens, WidgetsApartOrOnTheirPlates) {
+  ASSERT_TRUE(settleMenus());
+  stopGameplayClock();
+  struct SCase {
+    const char* pScreen;
+    const char* pWidget;
+    const char* pOther;
+    bool bInside;  // the widget's box within the other's; else the two boxes apart
+  };
+  for (const SCase& c : {SCase{"Results", "UnlockPopupTitle", "UnlockPopupItemIcon", false},
+                         SCase{"Results", "UnlockPopupItemIcon", "UnlockPopupItemText", false},
+                         SCase{"Credits", "CreditsBackButton", "CreditsImage", false},
+                         SCase{"InGame", "InGameScore", "InGameScorePlate", true},
+                         SCase{"InGame", "InGameBestScore", "InGameBestPlate", true}}) {
+    SCOPED_TRACE(std::string(c.pWidget) + " " + c.pOther);
+    ASSERT_TRUE(switchMainScreenTo(c.pScreen));
+    const bool bPopup = std::string(c.pWidget).rfind("UnlockPopup", 0) == 0;
+    if (bPopup) {
+      g_iUnlockKind = 5;
+      ClUI::getWidget("UnlockPopupSwitcher")->switchToKeepFocus(ClUI::getWidget("UnlockPopup"));
+    }
+    std::array<int, 4> aBoxes[2];
+    for (int i = 0; i < 2; ++i) {
+      STestPicture with;
+      STestPicture without;
+      framesWithAndWithout(i == 0 ? c.pWidget : c.pOther, &with, &without, E_GAME_MODE_PRELOAD);
+      aBoxes[i] = boxChanged(with, without);
+      ASSERT_LE(aBoxes[i][0], aBoxes[i][2]) << "drawn: " << (i == 0 ? c.pWidget : c.pOther);
+    }
+    const std::array<int, 4>& a = aBoxes[0];
+    const std::array<int, 4>& b = aBoxes[1];
+    const std::string boxes = std::to_string(a[0]) + "," + std::to_string(a[1]) + "-" + std::to_string(a[2]) + "," +
+                              std::to_string(a[3]) + " against " + std::to_string(b[0]) + "," +
+                              std::to_string(b[1]) + "-" + std::to_string(b[2]) + "," + std::to_string(b[3]);
+    if (c.bInside) {
+      EXPECT_TRUE(a[0] >= b[0] && a[1] >= b[1] && a[2] <= b[2] && a[3] <= b[3]) << boxes;
+    } else {
+      EXPECT_TRUE(a[2] < b[0] || b[2] < a[0] || a[3] < b[1] || b[3] < a[1]) << boxes;
+    }
+    if (bPopup) ClUI::getWidget("UnlockPopupSwitcher")->switchToKeepFocus(ClUI::getWidget("UnlockPopupInactive"));
+  }
 }
 
 // The main menu's entries look alike: a mode opened by the profile (the look the menu gives it) is white while
@@ -248,11 +312,9 @@ TEST_F(MenuScreens, ALockStandsBesideTheStarsCoveringNoFigure) {
   profile().m_aLevelRecords[0].m_iBestScore = 1234;
   // The pixels of a plain frame that the widget's drawing changes.
   const auto drawnBy = [](const char* pWidget) {
-    ClWidget* pDrawn = ClUI::getWidget(pWidget);
-    const STestPicture with = frameAs(E_GAME_MODE_PRELOAD);
-    pDrawn->setVisible(0);
-    const STestPicture without = frameAs(E_GAME_MODE_PRELOAD);
-    pDrawn->setVisible(1);
+    STestPicture with;
+    STestPicture without;
+    framesWithAndWithout(pWidget, &with, &without, E_GAME_MODE_PRELOAD);
     std::vector<bool> changed(with.pixels.size());
     for (size_t i = 0; i < changed.size(); ++i) changed[i] = KvTestChannelDistance(with.pixels[i], without.pixels[i]) > 2;
     return std::pair{changed, with};
