@@ -439,12 +439,12 @@ TEST_F(TextWidgetTest, FittingCutsTheTextAndAddsAnEllipsis) {
   // Widths are of the text on one line: wrapped at the widget's own width (10 units), "abc def ghi" (49 pixels)
   // would measure as its widest line, "abc " (17). A prefix never ends between the two units of a surrogate pair
   // (a character without a glyph is measured as the default character '?', 5 pixels): "ab" and two pairs are 30.
-  struct SSpecial {
+  struct SHardCase {
     std::u16string text;
     f32 fWrapWidth;
     i32 iCut;
   };
-  for (const SSpecial& c : {SSpecial{u"abc def ghi", 10.0f, 5}, SSpecial{u"ab\U0001F600\U0001F600", 0.0f, 4}}) {
+  for (const SHardCase& c : {SHardCase{u"abc def ghi", 10.0f, 5}, SHardCase{u"ab\U0001F600\U0001F600", 0.0f, 4}}) {
     SCOPED_TRACE(c.fWrapWidth);
     pLabel->setFloat(KvStrHash("maxWidth"), c.fWrapWidth);
     EXPECT_EQ(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(c.text.c_str()), 20.0f), c.iCut);
