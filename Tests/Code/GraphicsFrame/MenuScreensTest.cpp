@@ -1,9 +1,9 @@
 // What the menus of the front end show over the scene it keeps behind them, read back from the back buffer: texts
 // that stand out from what is behind them, the prompt that blinks out leaving nothing behind, focused main-menu
-// entries that look alike, the lock over a locked item of the equipment screen and the frame round the items play
-// takes, and the stage select's lock beside the stars. Colours are read from frames copied plainly (the scene's
-// 480 x 270 pixels at twice their size); contrasts from frames as the player sees them, through the bloom and the
-// CRT copy, which brighten a dim bar behind a text towards the text's own colour.
+// entries that look alike, the lock over a locked item of the equipment screen, and the stage select's lock beside
+// the stars. Colours are read from frames copied plainly (the scene's 480 x 270 pixels at twice their size); contrasts
+// from frames as the player sees them, through the bloom and the CRT copy, which brighten a dim bar behind a text
+// towards the text's own colour.
 //
 // A text's contrast is measured from two frames, one with its widget drawn and one without: the pixels the text
 // brightens are its glyphs (every text measured is light, its shadow dark), and its cores those at least 70 % as
@@ -113,21 +113,6 @@ STestPicture rowsOf(const STestPicture& picture, const char* pWidget, int iHalfH
 bool isLockGold(uint32_t uiPixel) {
   const uint32_t r = (uiPixel >> 16) & 0xFF, g = (uiPixel >> 8) & 0xFF, b = uiPixel & 0xFF;
   return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
-}
-
-// The share of white pixels (within 24 levels a channel) on the square ring iRadius scene pixels out from a
-// widget's centre.
-double whiteOnRing(const STestPicture& picture, const char* pWidget, int iRadius) {
-  int iWhite = 0;
-  int iAll = 0;
-  for (int d = -iRadius; d <= iRadius; ++d) {
-    for (const auto& [iDX, iDY] : {std::pair{d, -iRadius}, std::pair{d, iRadius}, std::pair{-iRadius, d},
-                                   std::pair{iRadius, d}}) {
-      iWhite += KvTestChannelDistance(pixelFromCentreOf(picture, pWidget, iDX, iDY), 0xFFFFFFFFu) <= 24 ? 1 : 0;
-      ++iAll;
-    }
-  }
-  return static_cast<double>(iWhite) / iAll;
 }
 
 // The box {left, top, right, bottom} of the back-buffer pixels that differ between two frames by more than two
@@ -284,22 +269,6 @@ TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
     EXPECT_EQ(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon2", 6, 0)), bUnlocked == 0);
     EXPECT_FALSE(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon3", 6, 0)));
     ASSERT_TRUE(switchMainScreenTo("MainMenu"));
-  }
-}
-
-// The white frame stands round each row's middle slot, the item play takes, and round no other: on a fresh profile
-// it frames the locked crossbow and ninja bomb with their locks. The frame's ring lies 19 scene pixels out from the
-// slot's centre, outside the 36-pixel tile.
-TEST_F(MenuScreens, TheFrameMarksTheItemsPlayTakes) {
-  ASSERT_TRUE(settleMenus());
-  stopGameplayClock();
-  ASSERT_TRUE(switchMainScreenTo("ChooseEquipement"));
-  const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
-  for (const std::string row : {"ChooseEquipementWeapon", "ChooseEquipementMagic"}) {
-    SCOPED_TRACE(row);
-    EXPECT_GE(whiteOnRing(picture, (row + "2").c_str(), 19), 0.95);
-    EXPECT_TRUE(isLockGold(pixelFromCentreOf(picture, (row + "2").c_str(), 6, 0)));
-    for (const char* pSide : {"1", "3"}) EXPECT_EQ(whiteOnRing(picture, (row + pSide).c_str(), 19), 0.0) << pSide;
   }
 }
 

@@ -38,50 +38,33 @@ class EquipmentPlay : public FrontEndPlay, public ::testing::WithParamInterface<
     return bHeard;
   }
 
-  // What the screen shows of the game's window (the one viewable window on the server, which may stand partly off
-  // the screen), from the window's corner or the screen's edge, and the window's place.
-  XImage* grab(XWindowAttributes* pAttributes, int* piLeft, int* piTop) {
+  // The window's pixels of a scene rectangle (centre and half extents in scene pixels), read from the screen (the
+  // window, the one viewable on the server, may stand partly off it: those pixels read 0), the picture fitted to the
+  // window with margins as the game fits it.
+  std::vector<unsigned long> region(int iCX, int iCY, int iHalfW, int iHalfH, int* piWidth = nullptr) {
     Window root = 0, parent = 0;
     Window* pChildren = nullptr;
     unsigned int uiCount = 0;
-    bool bFound = false;
+    XWindowAttributes window{};
     XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
-    for (unsigned int i = 0; i < uiCount && !bFound; ++i) {
-      XWindowAttributes attributes{};
-      if (XGetWindowAttributes(m_pX, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
-        *pAttributes = attributes;
-        bFound = true;
-      }
+    for (unsigned int i = 0; i < uiCount && window.map_state != IsViewable; ++i) {
+      XGetWindowAttributes(m_pX, pChildren[i], &window);
     }
     if (pChildren != nullptr) XFree(pChildren);
-    if (!bFound) return nullptr;
-    *piLeft = std::max(pAttributes->x, 0);
-    *piTop = std::max(pAttributes->y, 0);
-    const int iRight = std::min(pAttributes->x + pAttributes->width, DisplayWidth(m_pX, DefaultScreen(m_pX)));
-    const int iBottom = std::min(pAttributes->y + pAttributes->height, DisplayHeight(m_pX, DefaultScreen(m_pX)));
-    return XGetImage(m_pX, DefaultRootWindow(m_pX), *piLeft, *piTop, static_cast<unsigned>(iRight - *piLeft),
-                     static_cast<unsigned>(iBottom - *piTop), AllPlanes, ZPixmap);
-  }
-
-  // The window's pixels of a scene rectangle (centre and half extents in scene pixels), the picture fitted to the
-  // window with margins as the game fits it.
-  std::vector<unsigned long> region(int iCX, int iCY, int iHalfW, int iHalfH, int* piWidth = nullptr) {
-    XWindowAttributes attributes{};
-    int iLeft = 0, iTop = 0;
-    XImage* pImage = grab(&attributes, &iLeft, &iTop);
     std::vector<unsigned long> pixels;
-    if (pImage == nullptr) return pixels;
-    const double dScale = std::min(attributes.width / 480.0, attributes.height / 270.0);
-    const double dLeft = (attributes.width - 480.0 * dScale) / 2.0;
-    const double dTop = (attributes.height - 270.0 * dScale) / 2.0;
+    XImage* pImage = XGetImage(m_pX, root, 0, 0, DisplayWidth(m_pX, DefaultScreen(m_pX)),
+                               DisplayHeight(m_pX, DefaultScreen(m_pX)), AllPlanes, ZPixmap);
+    if (pImage == nullptr || window.map_state != IsViewable) return pixels;
+    const double dScale = std::min(window.width / 480.0, window.height / 270.0);
+    const double dLeft = window.x + (window.width - 480.0 * dScale) / 2.0;
+    const double dTop = window.y + (window.height - 270.0 * dScale) / 2.0;
     const int iX0 = static_cast<int>((240 + iCX - iHalfW) * dScale + dLeft);
     const int iX1 = static_cast<int>((240 + iCX + iHalfW) * dScale + dLeft);
     for (int y = static_cast<int>((135 + iCY - iHalfH) * dScale + dTop);
          y < static_cast<int>((135 + iCY + iHalfH) * dScale + dTop); ++y) {
       for (int x = iX0; x < iX1; ++x) {
-        const int iX = x + attributes.x - iLeft, iY = y + attributes.y - iTop;
-        const bool bShown = iX >= 0 && iX < pImage->width && iY >= 0 && iY < pImage->height;
-        pixels.push_back(bShown ? XGetPixel(pImage, iX, iY) : 0);
+        const bool bShown = x >= 0 && x < pImage->width && y >= 0 && y < pImage->height;
+        pixels.push_back(bShown ? XGetPixel(pImage, x, y) : 0);
       }
     }
     if (piWidth != nullptr) *piWidth = iX1 - iX0;
