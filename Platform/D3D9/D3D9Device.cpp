@@ -612,7 +612,7 @@ void CD3D9Device::paceToRefresh() {
   }
 }
 
-HRESULT CD3D9Device::Present(const RECT*, const RECT*, HWND, const void*) {
+HRESULT CD3D9Device::Present(const RECT*, const RECT* pDestRect, HWND, const void*) {
   acquire();
   if (m_eLoss != ELoss::Ok) return D3DERR_DEVICELOST;
   ++m_uiPresents;
@@ -624,7 +624,7 @@ HRESULT CD3D9Device::Present(const RECT*, const RECT*, HWND, const void*) {
     m_uiResetFailuresLeft = faults.uiResetFailures;
     return D3DERR_DEVICELOST;
   }
-  mp_pBackend->present(m_bCaptureWindow);
+  mp_pBackend->present(m_bCaptureWindow, pDestRect);
   if (m_params.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE) {
     paceToRefresh();
   }
