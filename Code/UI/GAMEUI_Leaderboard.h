@@ -70,7 +70,18 @@ void systemLeaderboardInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pC
 void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemLeaderboardTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 
-// Registers "systemLeaderboardInitialize", "systemLeaderboardTick" and "systemLeaderboardTerminate".
+// The attract loop's leaderboard page: the first lines of the story's first board (rank, name, score) in the
+// widgets "AttractLB_rank_%d", "AttractLB_displayName_%d" (names fitted to its "maxWidth") and "AttractLB_score_%d";
+// "AttractLeaderboardText" says the board is empty when it came back so. Initialize empties them and asks for the
+// lines at the next tick that finds no other download on its way (whose result would fill the same lines); without
+// a store the lines stay empty.
+inline constexpr i32 gc_iATTRACT_LB_BOARD = 0;  // STORY_MODE_LEVEL_1_1
+inline constexpr i32 gc_iATTRACT_LB_LINES = 5;
+void systemAttractLeaderboardInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+void systemAttractLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+
+// Registers "systemLeaderboardInitialize", "systemLeaderboardTick", "systemLeaderboardTerminate",
+// "systemAttractLeaderboardInitialize" and "systemAttractLeaderboardTick".
 void registerLeaderboardUIFunctions();
 
 // Switches "TopLevelSwitcher" to "Leaderboards"; true.
@@ -107,6 +118,7 @@ void onLeaderboardDownloaded(SLeaderboardListener* pScoreLeaderboardCallback, vo
 void shutdownLeaderboardUI();
 
 // The lines' helpers: an empty line; a store persona name (UTF-8; a byte that does not start a valid sequence
-// stands for the code point of its value) into at most 31 UTF-16 units.
+// stands for the code point of its value) into at most 31 UTF-16 units, a longer one cut at a character boundary
+// and ended with "...".
 void resetLeaderboardLine(SLBEntryLine* pLine);
 void leaderboardNameFromPersona(const char* pName, wchar16 (&auiName)[gc_iLB_NAME_UNITS]);

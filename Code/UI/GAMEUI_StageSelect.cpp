@@ -181,6 +181,9 @@ void stageSelectRebuild() {
     ClWidget* pBackground = ClUI::getWidget("StageSelectLevelBackground");
     setLayoutXY(pBackground, layoutWord(pBackground, gc_iLAYOUT_X_WORD),
                 layoutWord(pName, gc_iLAYOUT_Y_WORD) + gc_fBACKGROUND_OFFSET_Y);
+    // The lock, when shown, stands on the selected level's row beside its stars.
+    setLayoutXY(pLocked, layoutWord(pLocked, gc_iLAYOUT_X_WORD),
+                layoutWord(pName, gc_iLAYOUT_Y_WORD) + gc_fBACKGROUND_OFFSET_Y);
     if (pBackground->mp_bVisible == 0) {
       pBackground->setVisible(1);  // fires "onBecomeVisible"
     }

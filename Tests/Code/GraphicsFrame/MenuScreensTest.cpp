@@ -1,8 +1,9 @@
 // What the menus of the front end show over the scene it keeps behind them, read back from the back buffer: texts
 // that stand out from what is behind them, the prompt that blinks out leaving nothing behind, focused main-menu
-// entries that look alike, and the lock over a locked item of the equipment screen. Colours are read from frames
-// copied plainly (the scene's 480 x 270 pixels at twice their size); contrasts from frames as the player sees them,
-// through the bloom and the CRT copy, which brighten a dim bar behind a text towards the text's own colour.
+// entries that look alike, the lock over a locked item of the equipment screen, and the stage select's lock beside
+// the stars. Colours are read from frames copied plainly (the scene's 480 x 270 pixels at twice their size); contrasts
+// from frames as the player sees them, through the bloom and the CRT copy, which brighten a dim bar behind a text
+// towards the text's own colour.
 //
 // A text's contrast is measured from two frames, one with its widget drawn and one without: the pixels the text
 // brightens are its glyphs (every text measured is light, its shadow dark), and its cores those at least 70 % as
@@ -17,10 +18,12 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEScreenFlow.h"
 #include "Code/UI/GAMEUI_UnlockPopup.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/System/ClClock.h"
@@ -104,6 +107,12 @@ STestPicture rowsOf(const STestPicture& picture, const char* pWidget, int iHalfH
   rows.pixels.assign(picture.pixels.begin() + iTop,
                      picture.pixels.begin() + iTop + ptrdiff_t{rows.iHeight} * picture.iWidth);
   return rows;
+}
+
+// The gold of the padlock's body (locked equipment, locked chapters).
+bool isLockGold(uint32_t uiPixel) {
+  const uint32_t r = (uiPixel >> 16) & 0xFF, g = (uiPixel >> 8) & 0xFF, b = uiPixel & 0xFF;
+  return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
 }
 
 // The box {left, top, right, bottom} of the back-buffer pixels that differ between two frames by more than two
@@ -250,10 +259,7 @@ TEST_F(MenuScreens, FocusedMainMenuEntriesLookAlike) {
 TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
   ASSERT_TRUE(settleMenus());
   stopGameplayClock();
-  const auto gold = [](uint32_t uiPixel) {
-    const uint32_t r = (uiPixel >> 16) & 0xFF, g = (uiPixel >> 8) & 0xFF, b = uiPixel & 0xFF;
-    return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
-  };
+  const auto gold = isLockGold;
   for (const i32 bUnlocked : {0, 1}) {
     SCOPED_TRACE(bUnlocked);
     profile().m_bEquipmentUnlock1 = bUnlocked;
@@ -262,6 +268,59 @@ TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
     // The crossbow in the middle slot, the weed whacker (always open) right of it.
     EXPECT_EQ(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon2", 6, 0)), bUnlocked == 0);
     EXPECT_FALSE(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon3", 6, 0)));
+    ASSERT_TRUE(switchMainScreenTo("MainMenu"));
+  }
+}
+
+// The lock of a locked chapter, or of a locked level of an open one, stands on the selected level's row beside its
+// stars and covers no figure: none of the pixels it changes is one that the stars, the level names or the scores
+// change, and the middle of its rows is among the rows of the selected level's name plate.
+TEST_F(MenuScreens, ALockStandsBesideTheStarsCoveringNoFigure) {
+  ASSERT_TRUE(settleMenus());
+  stopGameplayClock();
+  profile().m_aLevelRecords[0].m_iBestScore = 1234;
+  // The pixels of a plain frame that the widget's drawing changes.
+  const auto drawnBy = [](const char* pWidget) {
+    STestPicture with;
+    STestPicture without;
+    framesWithAndWithout(pWidget, &with, &without, E_GAME_MODE_PRELOAD);
+    std::vector<bool> changed(with.pixels.size());
+    for (size_t i = 0; i < changed.size(); ++i) changed[i] = KvTestChannelDistance(with.pixels[i], without.pixels[i]) > 2;
+    return std::pair{changed, with};
+  };
+  struct SCase {
+    i32 iChapter;
+    const char* pFocus;
+  };
+  for (const SCase& c : {SCase{1, "StageSelectLevelName1"}, SCase{0, "StageSelectLevelName2"}}) {
+    SCOPED_TRACE(c.pFocus);
+    g_iSelectedChapter = c.iChapter;
+    ASSERT_TRUE(switchMainScreenTo("StageSelect"));
+    ClUI::setFocus(ClUI::getWidget(c.pFocus), 4);
+    for (int i = 0; i < 30; ++i) ClGame::tickFrame(0.016f);
+    const auto [lock, picture] = drawnBy("StageSelectLockedChapterImage");
+    int iGold = 0;
+    for (size_t i = 0; i < lock.size(); ++i) iGold += lock[i] && isLockGold(picture.pixels[i]) ? 1 : 0;
+    EXPECT_GT(iGold, 40) << "the padlock is drawn";
+    const auto rows = [&picture](const std::vector<bool>& drawn) {
+      int iTop = picture.iHeight, iBottom = -1;
+      for (size_t i = 0; i < drawn.size(); ++i) {
+        if (!drawn[i]) continue;
+        iTop = std::min(iTop, static_cast<int>(i) / picture.iWidth);
+        iBottom = std::max(iBottom, static_cast<int>(i) / picture.iWidth);
+      }
+      return std::pair{iTop, iBottom};
+    };
+    const auto [iLockTop, iLockBottom] = rows(lock);
+    const auto [iNameTop, iNameBottom] = rows(drawnBy(c.pFocus).first);
+    EXPECT_GE((iLockTop + iLockBottom) / 2, iNameTop);
+    EXPECT_LE((iLockTop + iLockBottom) / 2, iNameBottom);
+    for (const char* pFigures : {"StageSelectStarsWindow", "StageSelectLevelName", "StageSelectLevelScore"}) {
+      const std::vector<bool> figures = drawnBy(pFigures).first;
+      size_t uiCovered = 0;
+      for (size_t i = 0; i < lock.size(); ++i) uiCovered += lock[i] && figures[i] ? 1 : 0;
+      EXPECT_EQ(uiCovered, 0u) << pFigures;
+    }
     ASSERT_TRUE(switchMainScreenTo("MainMenu"));
   }
 }
