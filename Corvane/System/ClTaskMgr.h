@@ -24,10 +24,10 @@
 // that may take from it, so that the lock is taken a few times per thread and job rather than once per task,
 // and shares shrink as the queue empties, down to a few tasks, keeping the threads' last shares short. A share
 // runs in the order its tasks were queued. A worker's share is its first task, running (in the running list),
-// and the rest of the share, which it keeps in its entry and runs in turn; a worker files a share it has run as
-// one record per run of tasks with the same owner;
-// the controlling thread, once nothing is queued, takes back half of what a busy worker has not started yet, so
-// that a worker that has lost its core does not hold the job up.
+// and the rest of the share, which it keeps in its entry and runs in turn; the controlling thread, once nothing
+// is queued, takes back half of what a busy worker has not started yet, so that a worker that has lost its core
+// does not hold the job up. A worker files the share it has run as one record per run of tasks with the same
+// owner.
 #pragma once
 
 #include <atomic>
