@@ -20,6 +20,7 @@
 #include "Corvane/System/ClThreadMgr.h"
 #include "Corvane/Program/KvEngineGlobals.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Corvane/UI/ClPointerTracker.h"
@@ -118,6 +119,13 @@ void vectorCleanUp() {
   }
 }
 
+bool taskDataInUse() { return ClTaskMgr::mp_apTaskData != nullptr; }
+
+void taskDataCleanUp() {
+  KvAlignedFree(ClTaskMgr::mp_apTaskData);
+  ClTaskMgr::mp_apTaskData = nullptr;
+}
+
 bool asyncQueueInUse() {
   const ClList<SAsyncAssetEntry>& queue = ClAsyncAssetLoaderMgr::m_queue;
   return queue.getCount() != 0 || queue.getHead() != nullptr || queue.getTail() != nullptr;
@@ -166,6 +174,8 @@ const SEngineGlobal gc_aEngineGlobals[] = {
     KV_VECTOR_GLOBAL("active thread list", ClThreadMgr::mp_daCurActiveThreads),
     KV_VECTOR_GLOBAL("orphaned thread list", ClThreadMgr::mp_daOrphanedThreads),
     KV_VECTOR_GLOBAL("task queue", ClTaskMgr::mp_daTaskQueue),
+    KV_VECTOR_GLOBAL("queued-run list", ClTaskMgr::mp_daQueuedRuns),
+    {"task data ring", &taskDataInUse, &taskDataCleanUp},
     KV_VECTOR_GLOBAL("running-task list", ClTaskMgr::mp_daRunningTasks),
     KV_VECTOR_GLOBAL("finished-task list", ClTaskMgr::mp_daFinishedTasks),
     KV_VECTOR_GLOBAL("idle-worker list", ClTaskMgr::mp_daIdleWorkers),

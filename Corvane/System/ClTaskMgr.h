@@ -22,10 +22,12 @@
 // A long queue is shared out a share at a time (takeShare): whoever takes from it (a worker that has finished,
 // or the waiting controlling thread) takes the latest tasks in one step, up to a share of the queue per thread
 // that may take from it, so that the lock is taken a few times per thread and job rather than once per task,
-// and shares shrink as the queue empties, keeping the threads' last shares short. A worker's share is its
-// running task (in the running list) and the rest of the share, which it keeps in its entry and runs in turn;
-// the controlling thread, once nothing is queued, takes back half of what a busy worker has not started yet, so
-// that a worker that has lost its core does not hold the job up.
+// and shares shrink as the queue empties, down to a few tasks, keeping the threads' last shares short. A share
+// runs in the order its tasks were queued. A worker's share is its first task, running (in the running list),
+// and the rest of the share, which it keeps in its entry and runs in turn; the controlling thread, once nothing
+// is queued, takes back half of what a busy worker has not started yet, so that a worker that has lost its core
+// does not hold the job up. A worker files the share it has run as one record per run of tasks with the same
+// owner.
 #pragma once
 
 #include <atomic>
@@ -51,8 +53,28 @@ struct ClTask {
   ClJob* mp_pOwner = nullptr;
 };
 
-// The most tasks one take from the queue moves at a time.
-inline constexpr i32 gc_iMAX_TASK_SHARE = 32;
+// Tasks that a worker has run, filed for the controlling thread to retire: a run of them with the same completion
+// routine and owner (a worker files its share at once, and a share is usually one job's).
+struct SFinishedTasks {
+  KvTaskCompletion mp_completion = nullptr;
+  ClJob* mp_pOwner = nullptr;
+  i32 m_iCount = 0;
+};
+
+// Queued tasks as the workers read them (ClTaskMgr::mp_daQueuedRuns): a run of tasks next to each other in the
+// queue, added one after another, with the same routines and owner. Their data are at consecutive tickets of the
+// task data ring, from the first task's.
+struct SQueuedRun {
+  i32 m_iFirst = 0;  // queue index of the run's first task
+  u32 m_uiFirstTicket = 0;
+  KvTaskCallback taskCallback = nullptr;
+  KvTaskCompletion mp_completion = nullptr;
+  ClJob* mp_pOwner = nullptr;
+};
+
+// The most tasks one take from the queue moves at a time, and the fewest while as many are queued (takeShare).
+inline constexpr i32 gc_iMAX_TASK_SHARE = 128;
+inline constexpr i32 gc_iMIN_TASK_SHARE = 4;
 
 // One worker. Zeroed at creation. The handles are the platform's thread and event handles. The task data and
 // routine are written under the list lock by whoever hands the task over (a dispatch, or the worker itself)
@@ -71,7 +93,7 @@ struct alignas(64) SThreadEntry {
   std::atomic<i32> m_iStatus{0};  // -1 running, 0 stopped in order, 1 failed (never started or a failed wait)
   // gc_uiWATCH_* : whether the idle worker watches for a hand-over before sleeping, and whether one came.
   std::atomic<u32> m_uiWatch{0};
-  // The rest of the share, latest first: the worker runs them from the front, and the controlling thread, with
+  // The rest of the share, in queue order: the worker runs them from the front, and the controlling thread, with
   // nothing queued, may take some back from the end. The cursor holds the next one to run (low 16 bits) and the
   // end (high 16 bits); both sides move it with compare-and-swap, so each task goes to one of them.
   std::atomic<u32> m_uiShareCursor{0};
@@ -126,8 +148,9 @@ class ClTaskMgr {
   // tasks of a busy worker's share that it has not started, runs them here and calls their completion routines.
   // False when there was no such task.
   static bool runQueuedTask() { return runQueuedTasks(1) > 0; }
-  // The same with a share of the queue (takeShare, at most iMost tasks) taken in one step, latest first; each
-  // task's completion routine is called as soon as it has run. Answers how many ran.
+  // The same with a share of the queue (takeShare, at most iMost tasks): the latest tasks, taken in one step and
+  // run in the order they were queued; each task's completion routine is called as soon as it has run. Answers
+  // how many ran.
   static i32 runQueuedTasks(i32 iMost);
   // Under the list lock: how many of iQueued queued tasks one taker takes at a time, at most iMost.
   static i32 takeShare(i32 iQueued, i32 iMost);
@@ -154,7 +177,7 @@ class ClTaskMgr {
   static SThreadEntry* mp_pThreadEntries;  // one per logical processor
   static ClDynamicVector<ClTask> mp_daTaskQueue;
   static ClDynamicVector<ClTask> mp_daRunningTasks;
-  static ClDynamicVector<ClTask> mp_daFinishedTasks;  // run, waiting for the controlling thread to retire them
+  static ClDynamicVector<SFinishedTasks> mp_daFinishedTasks;  // run, waiting for the controlling thread to retire them
   static ClDynamicVector<SThreadEntry*> mp_daIdleWorkers;  // a stack: the top is the last entry
   static ClTaskListLock m_listLock;
   // Set while the controlling thread sleeps in waitForFinishedTask; a worker that finishes a task then sets
@@ -166,6 +189,17 @@ class ClTaskMgr {
   // Tasks added but not yet in the queue (addTask), in order; the controlling thread's alone.
   static ClTask mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
   static i32 mp_iNumStagedTasks;
+  // The queue as a worker reads it when it takes a share, under the list lock: its tasks in runs, the last run
+  // ending at the queue's end, and each task's data in a ring at the task's ticket (tickets count the tasks added).
+  // The controlling thread writes a task's data into the ring as it adds the task, outside the lock, so a worker's
+  // share costs it a run and the share's data rather than every task's record: where the controlling thread and
+  // a worker sit on cores that share no cache, each cache line that goes from one to the other is dear.
+  static ClDynamicVector<SQueuedRun> mp_daQueuedRuns;
+  static void** mp_apTaskData;  // mp_uiTaskDataMask + 1 entries, a power of two
+  static u32 mp_uiTaskDataMask;
+  // The controlling thread's: the next task's ticket, and no later than the oldest ticket still queued or staged.
+  static u32 mp_uiNextTicket;
+  static u32 mp_uiOldestTicket;
   // How long an idle worker that has just run tasks watches for a hand-over (0: it sleeps at once). Read by the
   // workers as they go idle.
   static std::atomic<i32> mp_iWatchMicroseconds;

@@ -19,13 +19,18 @@ std::atomic<u32> ClTaskMgr::mp_bDispatcherAsleep{0};
 std::atomic<u32> ClTaskMgr::mp_uiFilings{0};
 ClTask ClTaskMgr::mp_aStagedTasks[gc_iMAX_TASK_SHARE * 2];
 i32 ClTaskMgr::mp_iNumStagedTasks = 0;
+ClDynamicVector<SQueuedRun> ClTaskMgr::mp_daQueuedRuns;
+void** ClTaskMgr::mp_apTaskData = nullptr;
+u32 ClTaskMgr::mp_uiTaskDataMask = 0;
+u32 ClTaskMgr::mp_uiNextTicket = 0;
+u32 ClTaskMgr::mp_uiOldestTicket = 0;
 void* ClTaskMgr::mp_hDispatcherEvent = nullptr;
 std::atomic<bool> ClTaskMgr::mp_bStopping{false};
 std::atomic<i32> ClTaskMgr::mp_iWatchMicroseconds{gc_iWATCH_MICROSECONDS};
 ClTaskListLock ClTaskMgr::m_listLock;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daTaskQueue;
 ClDynamicVector<ClTask> ClTaskMgr::mp_daRunningTasks;
-ClDynamicVector<ClTask> ClTaskMgr::mp_daFinishedTasks;
+ClDynamicVector<SFinishedTasks> ClTaskMgr::mp_daFinishedTasks;
 ClDynamicVector<SThreadEntry*> ClTaskMgr::mp_daIdleWorkers;
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -53,28 +58,80 @@ unsigned __stdcall startWorker(void* pEntry) {
   return ClTaskMgr::workerThreadProc(static_cast<SThreadEntry*>(pEntry)) ? 1u : 0u;
 }
 
-// Under the list lock: the latest queued task goes to the worker and into the running list.
-void handOver(SThreadEntry* pWorker) {
-  ClTask task = *ClTaskMgr::mp_daTaskQueue.getLast();
-  ClTaskMgr::mp_daTaskQueue.erase(ClTaskMgr::mp_daTaskQueue.getCount() - 1);
+// Under the list lock: the task goes to the worker and into the running list.
+void handOver(SThreadEntry* pWorker, ClTask task) {
   task.mp_pWorker = pWorker;
   pWorker->mp_pTaskData = task.pTaskData;
   pWorker->mp_taskCallback = task.taskCallback;
   ClTaskMgr::mp_daRunningTasks.append(task);
 }
 
-// Under the list lock: moves the latest queued task to the end of aTasks (iCount of them there already).
-void takeLatest(ClTask* aTasks, i32 iCount) {
-  aTasks[iCount] = *ClTaskMgr::mp_daTaskQueue.getLast();
-  ClTaskMgr::mp_daTaskQueue.erase(ClTaskMgr::mp_daTaskQueue.getCount() - 1);
+// Under the list lock: iCount tasks leave the end of the queue, and the runs that covered only them go.
+void dropLatest(i32 iCount) {
+  ClDynamicVector<ClTask>& queue = ClTaskMgr::mp_daTaskQueue;
+  ClDynamicVector<SQueuedRun>& runs = ClTaskMgr::mp_daQueuedRuns;
+  const i32 iEnd = queue.getCount() - iCount;
+  while (queue.getCount() > iEnd) {
+    queue.erase(queue.getCount() - 1);
+  }
+  while (runs.getCount() > 0 && runs.getLast()->m_iFirst >= iEnd) {
+    runs.erase(runs.getCount() - 1);
+  }
 }
 
-// Under the list lock, on the controlling thread: the staged tasks go to the end of the queue, in order.
+// Under the list lock, on the controlling thread: moves the latest iCount queued tasks to aTasks, in the order
+// they were queued. A share runs in that order: a dispatch queues its pieces of work in the order of their data,
+// so each thread walks its share's data forwards, which the processor's prefetching follows, also through data
+// that another core wrote last.
+void takeLatest(ClTask* aTasks, i32 iCount) {
+  ClDynamicVector<ClTask>& queue = ClTaskMgr::mp_daTaskQueue;
+  const i32 iFirst = queue.getCount() - iCount;
+  for (i32 i = 0; i < iCount; ++i) {
+    aTasks[i] = queue[iFirst + i];
+  }
+  dropLatest(iCount);
+}
+
+// Under the list lock, on a worker: as takeLatest, but at most the last run's tasks, read through the run and the
+// data ring rather than the records; answers how many.
+i32 takeLatestRun(ClTask* aTasks, i32 iCount) {
+  const SQueuedRun* pRun = ClTaskMgr::mp_daQueuedRuns.getLast();
+  KV_ASSERT(pRun);
+  const i32 iQueued = ClTaskMgr::mp_daTaskQueue.getCount();
+  iCount = std::min(iCount, iQueued - pRun->m_iFirst);
+  const u32 uiFirstTicket = pRun->m_uiFirstTicket + static_cast<u32>(iQueued - iCount - pRun->m_iFirst);
+  for (i32 i = 0; i < iCount; ++i) {
+    ClTask& task = aTasks[i];
+    task.pTaskData = ClTaskMgr::mp_apTaskData[(uiFirstTicket + static_cast<u32>(i)) & ClTaskMgr::mp_uiTaskDataMask];
+    task.taskCallback = pRun->taskCallback;
+    task.mp_completion = pRun->mp_completion;
+    task.mp_pWorker = nullptr;
+    task.mp_pOwner = pRun->mp_pOwner;
+  }
+  dropLatest(iCount);
+  return iCount;
+}
+
+// Under the list lock, on the controlling thread: the staged tasks go to the end of the queue, in order, each
+// continuing the last run when it can.
 void queueStaged() {
-  for (i32 i = 0; i < ClTaskMgr::mp_iNumStagedTasks; ++i) {
-    ClTaskMgr::mp_daTaskQueue.append(ClTaskMgr::mp_aStagedTasks[i]);
+  ClDynamicVector<ClTask>& queue = ClTaskMgr::mp_daTaskQueue;
+  ClDynamicVector<SQueuedRun>& runs = ClTaskMgr::mp_daQueuedRuns;
+  u32 uiTicket = ClTaskMgr::mp_uiNextTicket - static_cast<u32>(ClTaskMgr::mp_iNumStagedTasks);
+  for (i32 i = 0; i < ClTaskMgr::mp_iNumStagedTasks; ++i, ++uiTicket) {
+    const ClTask& task = ClTaskMgr::mp_aStagedTasks[i];
+    const SQueuedRun* pLast = runs.getLast();
+    if (pLast == nullptr || pLast->taskCallback != task.taskCallback || pLast->mp_completion != task.mp_completion ||
+        pLast->mp_pOwner != task.mp_pOwner ||
+        pLast->m_uiFirstTicket + static_cast<u32>(queue.getCount() - pLast->m_iFirst) != uiTicket) {
+      runs.append({queue.getCount(), uiTicket, task.taskCallback, task.mp_completion, task.mp_pOwner});
+    }
+    queue.append(task);
   }
   ClTaskMgr::mp_iNumStagedTasks = 0;
+  if (runs.getCount() > 0) {
+    ClTaskMgr::mp_uiOldestTicket = runs[0].m_uiFirstTicket;
+  }
 }
 
 // The worker's next task of its share, or null when the rest is run or taken back.
@@ -116,6 +173,19 @@ i32 takeFromShareEnds(ClTask* aTasks, i32 iMost) {
   return 0;
 }
 
+// Under the list lock: one more finished task, counted into the last run filed when it continues it.
+void fileFinished(const ClTask& task) {
+  ClDynamicVector<SFinishedTasks>& finished = ClTaskMgr::mp_daFinishedTasks;
+  if (finished.getCount() > 0) {
+    SFinishedTasks* pLast = finished.getLast();
+    if (pLast->mp_completion == task.mp_completion && pLast->mp_pOwner == task.mp_pOwner) {
+      ++pLast->m_iCount;
+      return;
+    }
+  }
+  finished.append({task.mp_completion, task.mp_pOwner, 1});
+}
+
 // A worker has run its share: its running task and the rest of its share move to the finished list, and in the
 // same step the worker takes the next share of the queue unless dispatching is suspended or shutdown has begun;
 // else it goes onto the idle list, watching for a hand-over unless dispatching is suspended or shutdown has
@@ -129,7 +199,7 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
     std::lock_guard<ClTaskListLock> hold(ClTaskMgr::m_listLock);
     for (i32 i = 0; i < ClTaskMgr::mp_daRunningTasks.getCount(); ++i) {
       if (ClTaskMgr::mp_daRunningTasks[i].mp_pWorker == pWorker) {
-        ClTaskMgr::mp_daFinishedTasks.append(ClTaskMgr::mp_daRunningTasks[i]);
+        fileFinished(ClTaskMgr::mp_daRunningTasks[i]);
         ClTaskMgr::mp_daRunningTasks.erase(i);
         break;
       }
@@ -138,7 +208,7 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
     // Every task before the end ran here: the controlling thread took back those past it.
     const u32 uiRun = pWorker->m_uiShareCursor.load(std::memory_order_acquire) >> 16;
     for (u32 i = 0; i < uiRun; ++i) {
-      ClTaskMgr::mp_daFinishedTasks.append(pWorker->m_aShare[i]);
+      fileFinished(pWorker->m_aShare[i]);
     }
     pWorker->mp_pTaskData = nullptr;
     pWorker->mp_taskCallback = nullptr;
@@ -146,10 +216,11 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
     const bool bGoOn = !ClTaskMgr::mp_bStopping.load(std::memory_order_relaxed) &&
                        !ClJobMgr::isDispatchSuspended() && pWorker->m_bQuit.load(std::memory_order_relaxed) == 0;
     if (bGoOn && iQueued > 0) {
-      const i32 iShare = ClTaskMgr::takeShare(iQueued, gc_iMAX_TASK_SHARE);
-      handOver(pWorker);
+      ClTask aTaken[gc_iMAX_TASK_SHARE];
+      const i32 iShare = takeLatestRun(aTaken, ClTaskMgr::takeShare(iQueued, gc_iMAX_TASK_SHARE));
+      handOver(pWorker, aTaken[0]);
       for (i32 i = 0; i + 1 < iShare; ++i) {
-        takeLatest(pWorker->m_aShare, i);
+        pWorker->m_aShare[i] = aTaken[i + 1];
         pWorker->m_aShare[i].mp_pWorker = pWorker;
       }
       pWorker->m_uiShareCursor.store(static_cast<u32>(iShare - 1) << 16, std::memory_order_release);
@@ -172,7 +243,7 @@ KvTaskCallback finishAndTakeNext(SThreadEntry* pWorker, void** ppTaskData) {
 constexpr i32 gc_iRETIRE_BATCH = 32;
 
 // Under the list lock: moves up to a batch of finished tasks out of the finished list; answers how many.
-i32 takeFinished(ClTask* aRetiring) {
+i32 takeFinished(SFinishedTasks* aRetiring) {
   i32 iRetiring = 0;
   while (iRetiring < gc_iRETIRE_BATCH && ClTaskMgr::mp_daFinishedTasks.getCount() > 0) {
     aRetiring[iRetiring++] = *ClTaskMgr::mp_daFinishedTasks.getLast();
@@ -196,7 +267,8 @@ i32 handOutToIdleWorkers(i32 iInFlight, SThreadEntry** apToSignal, i32* piToSign
          ClTaskMgr::mp_daTaskQueue.getCount() > 0 && ClTaskMgr::mp_daIdleWorkers.getCount() > 0) {
     SThreadEntry* pWorker = *ClTaskMgr::mp_daIdleWorkers.getLast();
     ClTaskMgr::mp_daIdleWorkers.erase(ClTaskMgr::mp_daIdleWorkers.getCount() - 1);
-    handOver(pWorker);
+    handOver(pWorker, *ClTaskMgr::mp_daTaskQueue.getLast());
+    dropLatest(1);
     pWorker->m_bPickedUp = false;
     u32 uiWatching = gc_uiWATCH_WATCHING;
     if (!pWorker->m_uiWatch.compare_exchange_strong(uiWatching, gc_uiWATCH_HANDED, std::memory_order_acq_rel)) {
@@ -208,6 +280,14 @@ i32 handOutToIdleWorkers(i32 iInFlight, SThreadEntry** apToSignal, i32* piToSign
 }
 
 // Outside the lock, on the controlling thread: the completion routines of retired tasks.
+void complete(const SFinishedTasks* aRetired, i32 iCount) {
+  for (i32 i = 0; i < iCount; ++i) {
+    for (i32 j = 0; aRetired[i].mp_completion != nullptr && j < aRetired[i].m_iCount; ++j) {
+      aRetired[i].mp_completion(aRetired[i].mp_pOwner);
+    }
+  }
+}
+
 void complete(const ClTask* aRetired, i32 iCount) {
   for (i32 i = 0; i < iCount; ++i) {
     if (aRetired[i].mp_completion != nullptr) {
@@ -243,6 +323,46 @@ bool watchForHandOver(SThreadEntry* pWorker) {
   }
   pWorker->m_uiWatch.store(gc_uiWATCH_NONE, std::memory_order_relaxed);
   return true;
+}
+
+// The data ring's first size. Large, so that a slot comes round again only long after the worker that read it
+// last has dropped it from its caches: the controlling thread's write then waits for no other core.
+constexpr u32 gc_uiFIRST_TASK_DATA_RING = 16384;
+
+void** allocTaskData(u32 uiEntries) {
+  const size_t uiBytes = sizeof(void*) * uiEntries;
+  void** apData = static_cast<void**>(KvAlignedAlloc(uiBytes, 64));
+  KV_ASSERT(apData);
+  if (apData == nullptr) {
+    KV_FATALF("Could not allocate [%d] bytes for the task data!", static_cast<i32>(uiBytes));
+  }
+  return apData;
+}
+
+// On the controlling thread, when the data ring may be full: under the list lock, moves the oldest ticket still
+// queued or staged up to date and, if the next task's data would still land on it, doubles the ring (workers read
+// it under the lock only).
+void makeRoomForTaskData() {
+  std::lock_guard<ClTaskListLock> hold(ClTaskMgr::m_listLock);
+  const u32 uiNext = ClTaskMgr::mp_uiNextTicket;
+  const u32 uiOldest = ClTaskMgr::mp_daQueuedRuns.getCount() > 0
+                           ? ClTaskMgr::mp_daQueuedRuns[0].m_uiFirstTicket
+                           : uiNext - static_cast<u32>(ClTaskMgr::mp_iNumStagedTasks);
+  ClTaskMgr::mp_uiOldestTicket = uiOldest;
+  u32 uiEntries = ClTaskMgr::mp_uiTaskDataMask + 1;
+  if (uiNext - uiOldest < uiEntries) {
+    return;
+  }
+  while (uiNext - uiOldest >= uiEntries) {
+    uiEntries *= 2;
+  }
+  void** apData = allocTaskData(uiEntries);
+  for (u32 uiTicket = uiOldest; uiTicket != uiNext; ++uiTicket) {
+    apData[uiTicket & (uiEntries - 1)] = ClTaskMgr::mp_apTaskData[uiTicket & ClTaskMgr::mp_uiTaskDataMask];
+  }
+  KvAlignedFree(ClTaskMgr::mp_apTaskData);
+  ClTaskMgr::mp_apTaskData = apData;
+  ClTaskMgr::mp_uiTaskDataMask = uiEntries - 1;
 }
 
 // The mask is pointer-sized: one bit per logical processor of the group.
@@ -296,6 +416,11 @@ void ClTaskMgr::initialize() {
     m_iNumLogicalProcessors = 1;
   }
   mp_daTaskQueue.initialize(8);
+  mp_daQueuedRuns.initialize(8);
+  mp_apTaskData = allocTaskData(gc_uiFIRST_TASK_DATA_RING);
+  mp_uiTaskDataMask = gc_uiFIRST_TASK_DATA_RING - 1;
+  mp_uiNextTicket = 0;
+  mp_uiOldestTicket = 0;
   mp_daRunningTasks.initialize(8);
   mp_daFinishedTasks.initialize(8);
   mp_daIdleWorkers.initialize(8);
@@ -344,6 +469,11 @@ void ClTaskMgr::initialize() {
 void ClTaskMgr::addTask(ClJob* pOwner, void* pTaskData, KvTaskCallback taskCallback) {
   KV_ASSERT(pTaskData);
   KV_ASSERT(taskCallback);
+  KV_ASSERT(mp_apTaskData);
+  if (mp_uiNextTicket - mp_uiOldestTicket > mp_uiTaskDataMask) {
+    makeRoomForTaskData();
+  }
+  mp_apTaskData[mp_uiNextTicket++ & mp_uiTaskDataMask] = pTaskData;
   ClTask& task = mp_aStagedTasks[mp_iNumStagedTasks++];
   task.pTaskData = pTaskData;
   task.taskCallback = taskCallback;
@@ -383,7 +513,7 @@ void ClTaskMgr::dispatchTasks(bool bCallerRunsTasks) {
   // Retire, a few at a time: the completion routines run outside the lock, so that one that queues or
   // dispatches again finds the lists free. Queued tasks are handed out in the same hold as the last batch.
   for (;;) {
-    ClTask aRetiring[gc_iRETIRE_BATCH];
+    SFinishedTasks aRetiring[gc_iRETIRE_BATCH];
     SThreadEntry* apToSignal[gc_iHAND_OUT_BATCH];
     i32 iRetiring = 0;
     i32 iHanded = 0;
@@ -411,13 +541,14 @@ void ClTaskMgr::dispatchTasks(bool bCallerRunsTasks) {
 }
 
 i32 ClTaskMgr::takeShare(i32 iQueued, i32 iMost) {
-  // Half the queue spread over every thread that takes from it: the workers and the controlling thread.
+  // Half the queue spread over every thread that takes from it: the workers and the controlling thread; but not
+  // less than a few tasks while there are, as a take costs the lock and lines of the lists, more than a small task.
   const i32 iShare = iQueued / (2 * (m_iNumLogicalProcessors + 1));
-  return std::max(1, std::min(std::min(iShare, iMost), iQueued));
+  return std::max(std::min({gc_iMIN_TASK_SHARE, iQueued, iMost}), std::min(std::min(iShare, iMost), iQueued));
 }
 
 i32 ClTaskMgr::runQueuedTasks(i32 iMost) {
-  ClTask aRetiring[gc_iRETIRE_BATCH];
+  SFinishedTasks aRetiring[gc_iRETIRE_BATCH];
   i32 iRetiring = 0;
   ClTask aShare[gc_iMAX_TASK_SHARE];
   i32 iShare = 0;
@@ -426,10 +557,8 @@ i32 ClTaskMgr::runQueuedTasks(i32 iMost) {
     queueStaged();
     iRetiring = takeFinished(aRetiring);
     if (mp_daTaskQueue.getCount() > 0) {
-      const i32 iTaking = takeShare(mp_daTaskQueue.getCount(), std::min(iMost, gc_iMAX_TASK_SHARE));
-      for (; iShare < iTaking; ++iShare) {
-        takeLatest(aShare, iShare);
-      }
+      iShare = takeShare(mp_daTaskQueue.getCount(), std::min(iMost, gc_iMAX_TASK_SHARE));
+      takeLatest(aShare, iShare);
     } else {
       // A woken worker may be slow to get a core: rather than wait for it, take its task back.
       for (i32 i = mp_daRunningTasks.getCount() - 1; i >= 0; --i) {
@@ -607,6 +736,10 @@ void ClTaskMgr::shutdown() {
   }
   mp_bDispatcherAsleep.store(0, std::memory_order_relaxed);
   mp_daTaskQueue.terminate();
+  mp_daQueuedRuns.terminate();
+  KvAlignedFree(mp_apTaskData);
+  mp_apTaskData = nullptr;
+  mp_uiTaskDataMask = 0;
   mp_daRunningTasks.terminate();
   mp_daFinishedTasks.terminate();
   mp_daIdleWorkers.terminate();

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <vector>
 
 #include "Corvane/System/ClJobMgr.h"
@@ -13,14 +15,19 @@
 namespace {
 
 // Task data: the task counts its arrival (when asked), waits at the gate (when given), then notes its thread,
-// whether the flag was already up as it ended (when given), and counts itself.
+// whether the flag was already up as it ended (when given), its place in the sequence (when given) and which
+// routine ran it, and counts itself.
 struct STaskProbe {
   std::atomic<bool>* pGate = nullptr;
   std::atomic<i32>* pRun = nullptr;
   std::atomic<i32>* pArrived = nullptr;
   const std::atomic<bool>* pFlag = nullptr;
+  std::atomic<i32>* pSequence = nullptr;
   std::atomic<DWORD> dwThread{0};
   std::atomic<bool> bFlagAtEnd{false};
+  std::atomic<i32> iOrder{-1};
+  std::atomic<i32> iRuns{0};
+  std::atomic<bool> bOtherRoutine{false};
 };
 
 void probeTask(void* pTaskData) {
@@ -29,7 +36,14 @@ void probeTask(void* pTaskData) {
   while (pProbe->pGate != nullptr && !pProbe->pGate->load()) std::this_thread::yield();
   pProbe->dwThread = GetCurrentThreadId();
   if (pProbe->pFlag != nullptr) pProbe->bFlagAtEnd = pProbe->pFlag->load();
+  if (pProbe->pSequence != nullptr) pProbe->iOrder = (*pProbe->pSequence)++;
+  ++pProbe->iRuns;
   ++*pProbe->pRun;
+}
+
+void otherProbeTask(void* pTaskData) {
+  static_cast<STaskProbe*>(pTaskData)->bOtherRoutine = true;
+  probeTask(pTaskData);
 }
 
 class ClTaskMgrTest : public KvRuntimeTest {
@@ -152,23 +166,23 @@ TEST_F(ClTaskMgrTest, ControllingThreadRunsQueuedTasksLatestFirst) {
 }
 
 // A worker takes a share of a long queue in one step; once nothing is queued the controlling thread takes back,
-// half at a time, what the worker has not started of its share while it is held in its running task. Tasks
-// reach the queue only when the controlling thread publishes them (here: its dispatch).
+// half at a time, what the worker has not started of its share while it is held in its running task, the first
+// of its share. Tasks reach the queue only when the controlling thread publishes them (here: its dispatch).
 TEST_F(ClTaskMgrTest, WorkersTakeSharesAndTheControllingThreadTakesBackTheUnstartedRest) {
   Win32SetProcessorTopology(1, 1);
   ClTaskMgr::initialize();
   constexpr i32 iTASKS = 41;
+  constexpr i32 iHELD = 30;  // 40 queued when the worker takes its share: a quarter (it and this thread, half)
   std::atomic<bool> bGate{false};
   std::atomic<i32> iArrived{0};
   STaskProbe aProbes[iTASKS];
-  aProbes[iTASKS - 2].pArrived = &iArrived;
-  queue(aProbes, iTASKS - 2, nullptr);
-  queue(&aProbes[iTASKS - 2], 1, &bGate);  // the worker's running task once it has run the last one
-  queue(&aProbes[iTASKS - 1], 1, nullptr);
+  aProbes[iHELD].pArrived = &iArrived;
+  queue(aProbes, iHELD, nullptr);
+  queue(&aProbes[iHELD], 1, &bGate);
+  queue(&aProbes[iHELD + 1], iTASKS - iHELD - 1, nullptr);  // the last is the worker's first hand-out
   EXPECT_EQ(ClTaskMgr::mp_daTaskQueue.getCount(), 0) << "staged, not queued";
   ClTaskMgr::dispatchTasks();
   ASSERT_TRUE(eventually([&] { return iArrived.load() == 1; }));
-  // 40 queued when it took its share: a quarter (the worker and this thread, half the queue), 9 past the running one.
   i32 iRunHere = 0;
   std::vector<i32> shares;
   for (i32 iRun = ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE); iRun > 0;
@@ -177,14 +191,91 @@ TEST_F(ClTaskMgrTest, WorkersTakeSharesAndTheControllingThreadTakesBackTheUnstar
     shares.push_back(iRun);
   }
   EXPECT_EQ(iRunHere, iTASKS - 2);
-  // The queue's 30 in shares of a quarter, then halves of the worker's 9 unstarted.
-  EXPECT_EQ(shares, (std::vector<i32>{7, 5, 4, 3, 2, 2, 1, 1, 1, 1, 1, 1, 1, 4, 2, 1, 1, 1}));
-  EXPECT_EQ(aProbes[iTASKS - 2].dwThread.load(), 0u);
-  for (i32 i = 0; i < iTASKS - 2; ++i) EXPECT_EQ(aProbes[i].dwThread.load(), GetCurrentThreadId()) << i;
+  // The queue's 30 in shares of a quarter, four at least, then halves of the worker's 9 unstarted.
+  EXPECT_EQ(shares, (std::vector<i32>{7, 5, 4, 4, 4, 4, 2, 4, 2, 1, 1, 1}));
+  EXPECT_EQ(aProbes[iHELD].dwThread.load(), 0u);
+  for (i32 i = 0; i < iTASKS - 1; ++i) {
+    if (i != iHELD) {
+      EXPECT_EQ(aProbes[i].dwThread.load(), GetCurrentThreadId()) << i;
+    }
+  }
   bGate = true;
   ASSERT_TRUE(retireAll(iTASKS));
   EXPECT_EQ(m_iRun.load(), iTASKS);
-  EXPECT_EQ(aProbes[iTASKS - 2].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+  EXPECT_EQ(aProbes[iHELD].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId);
+}
+
+// The latest tasks are taken first, a share of a few tasks at least at a time, and a share runs in the order its
+// tasks were queued: no task runs right after the one queued after it. So whether the controlling thread takes the
+// shares or a worker does.
+TEST_F(ClTaskMgrTest, SharesAreTakenLatestFirstAndRunInQueueOrder) {
+  Win32SetProcessorTopology(1, 1);
+  ClTaskMgr::initialize();
+  constexpr i32 iTASKS = 200;
+  for (bool bWorkerTakes : {false, true}) {
+    std::atomic<i32> iSequence{0};
+    std::vector<STaskProbe> probes(iTASKS);
+    for (STaskProbe& probe : probes) probe.pSequence = &iSequence;
+    const i32 iRetired = m_owner.m_iNumFinishedTasks;
+    queue(probes.data(), iTASKS, nullptr);
+    if (bWorkerTakes) {
+      ASSERT_TRUE(retireAll(iRetired + iTASKS));
+    } else {
+      while (ClTaskMgr::runQueuedTasks(gc_iMAX_TASK_SHARE) > 0) {
+      }
+    }
+    std::vector<i32> ranAt(iTASKS, -1);
+    for (i32 i = 0; i < iTASKS; ++i) {
+      ASSERT_EQ(probes[static_cast<size_t>(i)].iRuns.load(), 1) << i;
+      ranAt[static_cast<size_t>(probes[static_cast<size_t>(i)].iOrder.load())] = i;
+    }
+    for (size_t k = 1; k < ranAt.size(); ++k) {
+      EXPECT_NE(ranAt[k], ranAt[k - 1] - 1) << (bWorkerTakes ? "worker: " : "this thread: ") << ranAt[k];
+    }
+    EXPECT_LT(probes[iTASKS - 1].iOrder.load(), probes[iTASKS / 2].iOrder.load());
+    EXPECT_LT(probes[iTASKS / 2].iOrder.load(), probes[0].iOrder.load());
+  }
+}
+
+// A worker's shares keep each task's data, routine and owner, with the tasks of two jobs queued in turn, in runs
+// and alone; each task's completion reaches its own owner.
+TEST_F(ClTaskMgrTest, AWorkerRunsEachTaskWithItsOwnDataRoutineAndOwner) {
+  Win32SetProcessorTopology(1, 1);
+  ClTaskMgr::initialize();
+  ClJob other;
+  const i32 aRuns[] = {5, 1, 3, 40, 1, 1, 7};  // alternately this test's owner's and the other's
+  std::vector<STaskProbe> probes(58);
+  std::vector<bool> isOther;
+  for (i32 iRun = 0; iRun < static_cast<i32>(std::size(aRuns)); ++iRun) {
+    for (i32 i = 0; i < aRuns[iRun]; ++i) {
+      STaskProbe& probe = probes[isOther.size()];
+      probe.pRun = &m_iRun;
+      isOther.push_back(iRun % 2 == 1);
+      ClTaskMgr::addTask(isOther.back() ? &other : &m_owner, &probe, isOther.back() ? &otherProbeTask : &probeTask);
+    }
+  }
+  ASSERT_TRUE(eventually([&] {
+    ClTaskMgr::dispatchTasks();
+    return m_owner.m_iNumFinishedTasks + other.m_iNumFinishedTasks == 58;
+  }));
+  for (size_t i = 0; i < probes.size(); ++i) {
+    EXPECT_EQ(probes[i].iRuns.load(), 1) << i;
+    EXPECT_EQ(probes[i].bOtherRoutine.load(), isOther[i]) << i;
+    EXPECT_EQ(probes[i].dwThread.load(), ClTaskMgr::mp_pThreadEntries[0].m_uiThreadId) << i;
+  }
+  EXPECT_EQ(other.m_iNumFinishedTasks, 1 + 40 + 1);
+  EXPECT_EQ(m_owner.m_iNumFinishedTasks, 5 + 3 + 1 + 7);
+}
+
+// More tasks queued at once than the task data ring first holds: it grows, and each task keeps its data.
+TEST_F(ClTaskMgrTest, ManyQueuedTasksKeepTheirDataWhileTheRingGrows) {
+  Win32SetProcessorTopology(1, 1);
+  ClTaskMgr::initialize();
+  const i32 iTasks = static_cast<i32>(ClTaskMgr::mp_uiTaskDataMask) + 1000;
+  std::vector<STaskProbe> probes(static_cast<size_t>(iTasks));
+  queue(probes.data(), iTasks, nullptr);
+  ASSERT_TRUE(retireAll(iTasks));
+  EXPECT_EQ(std::count_if(probes.begin(), probes.end(), [](const STaskProbe& probe) { return probe.iRuns != 1; }), 0);
 }
 
 TEST(ClTaskMgrShareTest, ShareIsHalfTheQueueSpreadOverEveryTakerWithinItsBounds) {
@@ -192,8 +283,8 @@ TEST(ClTaskMgrShareTest, ShareIsHalfTheQueueSpreadOverEveryTakerWithinItsBounds)
   struct SCase {
     i32 iQueued, iWorkers, iMost, iExpected;
   };
-  for (const SCase& c : {SCase{1000, 2, 32, 32}, SCase{30, 2, 32, 5}, SCase{3, 2, 32, 1}, SCase{100, 8, 32, 5},
-                         SCase{40, 1, 32, 10}, SCase{40, 1, 1, 1}, SCase{1, 8, 32, 1}}) {
+  for (const SCase& c : {SCase{1000, 2, 32, 32}, SCase{30, 2, 32, 5}, SCase{10, 2, 32, 4}, SCase{3, 2, 32, 3},
+                         SCase{100, 8, 32, 5}, SCase{40, 1, 32, 10}, SCase{40, 1, 1, 1}, SCase{1, 8, 32, 1}}) {
     ClTaskMgr::m_iNumLogicalProcessors = c.iWorkers;
     EXPECT_EQ(ClTaskMgr::takeShare(c.iQueued, c.iMost), c.iExpected) << c.iQueued << " " << c.iWorkers;
   }
