@@ -322,9 +322,9 @@ class FrontEndPlay : public ::testing::Test {
 
   // One press of the key, held until the tone starts in the mix (listened for over gc_dANSWER_SECONDS of it) and
   // has rung out, so that a later cue of the same tone is heard anew; a tap instead lets go 10 ms after the press
-  // (the server times the release), shorter than a frame. A quarter second of mix follows, so the game sees the
-  // release before anything else is pressed (a release and a press within one frame would be no press). Whether
-  // the tone was heard; the press and the tone's best share after it go to m_report.
+  // (the server times the release), shorter than a frame. A quarter second of mix follows before anything else is
+  // pressed. Whether the tone was heard; the press and when the tone started after it (or its best share) go to
+  // m_report.
   bool pressOnce(KeySym key, double dHz, bool bTap = false) {
     if (!mixFor(0.0)) return false;
     m_tap.poll();
