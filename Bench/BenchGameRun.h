@@ -8,8 +8,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "Code/GameModes/ClGame.h"
@@ -18,12 +16,10 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Code/Objects/Backgrounds.h"
-#include "Code/System/GAMEGameHooks.h"
 #include "Code/System/GAMEStartUpTimes.h"
 #include "Corvane/Graphics/ClGraphics.h"
-#include "Corvane/System/ClMutexLock.h"
 #include "Platform/D3D9/D3D9.h"
-#include "Platform/Store/StoreApi.h"
+#include "Tests/Support/InProcessGameTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 
 inline constexpr int gc_iGAME_WIDTH = 1920;
@@ -36,11 +32,6 @@ inline void useDisplayOrOffscreen() {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
 }
 
-
-// The archives the game opens.
-inline const char* const gc_apARCHIVE_FILES[] = {"RWN_win32.mtc", "RWN_win32.mdf", "RWK_win32.mtc", "RWK_win32.mdf",
-                                                 "RWG_win32.mtc", "RWG_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"};
-
 // A data root of the build's archives, copied once a process (the game writes its project.ini beside them): its
 // folder, or empty with *pError set.
 inline const std::string& benchDataRoot(std::string* pError) {
@@ -48,12 +39,7 @@ inline const std::string& benchDataRoot(std::string* pError) {
   static std::string s_error;
   if (s_root.empty() && s_error.empty()) {
     const std::string dir = KvTestTempDir("BenchGameData");
-    for (const char* pFile : gc_apARCHIVE_FILES) {
-      std::error_code error;
-      std::filesystem::copy_file(std::string(KV_DATA_DIR) + "/" + pFile, dir + "/" + pFile, error);
-      if (error) s_error = std::string("cannot copy the archive ") + pFile + ": " + error.message();
-    }
-    if (s_error.empty()) s_root = dir;
+    if (KvTestCopyGameArchives(KV_DATA_DIR, dir, &s_error)) s_root = dir;
   }
   if (s_root.empty()) *pError = s_error;
   return s_root;
@@ -65,25 +51,17 @@ class CGameRun {
  public:
   // sExtraSettings: more project.ini lines; the Action mode is registered too, for a run that plays.
   bool start(std::string* pError, bool bSkipSplash = true, const std::string& sExtraSettings = std::string()) {
-    m_previous = std::filesystem::current_path();
     const std::string& data = benchDataRoot(pError);
     if (data.empty()) return false;
-    std::filesystem::current_path(data);
-    std::ofstream("project.ini") << "NOVSYNC 1\n" << (bSkipSplash ? "SKIP_SPLASH 1\n" : "") << sExtraSettings;
-    setenv("GRINDLOW_STORE_DIR", KvTestTempDir("BenchGameStore").c_str(), 1);
     useDisplayOrOffscreen();
-    if (!SteamAPI_Init()) {
-      *pError = "the store stand-in did not start";
-      return false;
-    }
-    m_bStarted = true;
-    D3D9TestReset();
-    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {gc_iGAME_WIDTH, gc_iGAME_HEIGHT, 60, D3DFMT_X8R8G8B8}},
-                             {D3DFMT_X8R8G8B8, {2560, 1440, 60, D3DFMT_X8R8G8B8}}});
-    g_iLoadUIStep = -1;
-    ClGame::registerGameModes();
-    GameSpecificInstallHooks();
-    GAMEStartUpTimes::startUp();
+    SInProcessGameStart how;
+    how.dataRoot = data;
+    how.storeDir = KvTestTempDir("BenchGameStore");
+    how.settings = (bSkipSplash ? "SKIP_SPLASH 1\n" : "") + sExtraSettings;
+    how.modes = {{D3DFMT_X8R8G8B8, {gc_iGAME_WIDTH, gc_iGAME_HEIGHT, 60, D3DFMT_X8R8G8B8}},
+                 {D3DFMT_X8R8G8B8, {2560, 1440, 60, D3DFMT_X8R8G8B8}}};
+    how.pfnStartUp = &GAMEStartUpTimes::startUp;
+    if (!m_game.start(how, pError)) return false;
     // The profile's load ends on its own thread: frames until the second start-up stage has run, then frames until
     // the front end has drawn its first one.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -118,23 +96,8 @@ class CGameRun {
     state.SkipWithError(error.c_str());
     return false;
   }
-  ~CGameRun() {
-    if (!m_bStarted) {
-      if (!m_previous.empty()) std::filesystem::current_path(m_previous);
-      return;
-    }
-    ClGame::shutDown();
-    ClMutexLock::shutdownPool();
-    g_bGameInitialized = 0;
-    ClGame::unregisterGameModes();
-    D3D9TestReset();
-    SteamAPI_Shutdown();
-    unsetenv("GRINDLOW_STORE_DIR");
-    std::filesystem::current_path(m_previous);
-  }
 
  private:
-  std::filesystem::path m_previous;
-  bool m_bStarted = false;
+  CInProcessGame m_game;
   int m_iFrontEndFrames = 0;
 };

@@ -25,6 +25,7 @@
 #include "Corvane/Graphics/ClSpriteMgr2.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
+#include "Tests/Support/InProcessGameTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Code/System/GAMEGameHooks.h"
 
@@ -32,24 +33,22 @@ namespace {
 
 constexpr f32 gc_fDT = 1.0f / 60.0f;
 
+// The game, started once by stageReady and stopped at the end of main.
+CInProcessGame g_game;
+
 // The game into the bonus stage in a fresh data root; false when it did not get there.
 bool startStage() {
   const std::string dir = KvTestTempDir("CatFPSBench");
-  std::filesystem::create_directories(dir + "/Data");
-  for (const char* pFile : {"RWN_win32.mtc", "RWN_win32.mdf", "RWG_win32.mtc", "RWG_win32.mdf", "RWK_win32.mtc",
-                            "RWK_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"}) {
-    std::filesystem::copy_file(std::string(KV_DATA_DIR) + "/" + pFile, dir + "/Data/" + pFile,
-                               std::filesystem::copy_options::overwrite_existing);
+  SInProcessGameStart how;
+  how.dataRoot = dir + "/Data";
+  how.storeDir = dir + "/store";
+  how.settings = "TEST_CAT_FPS 1\nRANDOM_SEED 4321\n";
+  how.modes = {{D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}};
+  std::string error;
+  if (!KvTestCopyGameArchives(KV_DATA_DIR, how.dataRoot, &error) || !g_game.start(how, &error)) {
+    std::fprintf(stderr, "CatFPSBench: %s\n", error.c_str());
+    return false;
   }
-  std::filesystem::current_path(dir + "/Data");
-  std::ofstream("project.ini") << "NOVSYNC 1\nTEST_CAT_FPS 1\nRANDOM_SEED 4321\n";
-  setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
-  if (!SteamAPI_Init()) return false;
-  D3D9TestReset();
-  D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
-  ClGame::registerGameModes();
-  GameSpecificInstallHooks();
-  ClGame::startUp();
   // The profile loads on another thread: frames until the second start-up stage has run, then into the stage.
   for (int i = 0; i < 10000 && g_bGameInitialized == 0; ++i) {
     ClGame::tickFrame(0.016f);
@@ -63,13 +62,8 @@ bool startStage() {
   return g_eCurrentGameMode == E_GAME_MODE_CATFPS;
 }
 
-bool g_bStarted = false;
-
 bool stageReady() {
-  static const bool s_bReady = [] {
-    g_bStarted = true;
-    return startStage();
-  }();
+  static const bool s_bReady = startStage();
   return s_bReady;
 }
 
@@ -140,6 +134,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (g_bStarted) ClGame::shutDown();
+  g_game.stop();
   return 0;
 }

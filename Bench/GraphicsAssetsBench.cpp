@@ -179,8 +179,9 @@ std::vector<std::string> lookupNames() {
   return names;
 }
 
-// An atlas of 1,000 8 x 8 images on one page, written as loose files into the session's data root.
-void writeLookupAtlas(const CAssetsSession& session) {
+// An atlas of 1,000 8 x 8 images on one page, written as loose files into the session's data root and loaded as
+// "LookupAtlas".
+void loadLookupAtlas(const CAssetsSession& session) {
   SAtlasPacked packed;
   SAtlasImage page;
   page.name = "Lookup_0";
@@ -204,49 +205,46 @@ void writeLookupAtlas(const CAssetsSession& session) {
       .write(reinterpret_cast<const char*>(table.data()), static_cast<std::streamsize>(table.size()));
   std::string error;
   AtlasWriteImage((session.root() / "Lookup_0.png").string(), page, &error);
+  ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
 }
 
-void BM_Engine_AtlasLookup(benchmark::State& state) {
-  CAssetsSession session;
-  writeLookupAtlas(session);
-  ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
-  const std::vector<std::string> names = lookupNames();
+// Looks every key up in each iteration (found: whether the key's image was found); every image must be found.
+template <typename TKey, typename FFound>
+void runLookups(benchmark::State& state, const std::vector<TKey>& keys, FFound found) {
   for (auto _ : state) {
     i32 iFound = 0;
-    for (const std::string& name : names) {
-      const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str()));
-      benchmark::DoNotOptimize(pEntry);
-      iFound += pEntry != nullptr ? 1 : 0;
-    }
+    for (const TKey& key : keys) iFound += found(key) ? 1 : 0;
     if (iFound != gc_iLOOKUP_IMAGES) {
       state.SkipWithError("an image was not found");
       return;
     }
   }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
+}
+
+void BM_Engine_AtlasLookup(benchmark::State& state) {
+  CAssetsSession session;
+  loadLookupAtlas(session);
+  const std::vector<std::string> names = lookupNames();
+  runLookups(state, names, [](const std::string& name) {
+    const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str()));
+    benchmark::DoNotOptimize(pEntry);
+    return pEntry != nullptr;
+  });
 }
 BENCHMARK(BM_Engine_AtlasLookup)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 void BM_Baseline_AtlasLookup(benchmark::State& state) {
   CAssetsSession session;
-  writeLookupAtlas(session);
-  ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
+  loadLookupAtlas(session);
   std::unordered_map<std::string, const SAtlasEntry*> byName;
   const std::vector<std::string> names = lookupNames();
   for (const std::string& name : names) byName[name] = ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str()));
-  for (auto _ : state) {
-    i32 iFound = 0;
-    for (const std::string& name : names) {
-      const auto found = byName.find(name);
-      benchmark::DoNotOptimize(found);
-      iFound += found != byName.end() && found->second != nullptr ? 1 : 0;
-    }
-    if (iFound != gc_iLOOKUP_IMAGES) {
-      state.SkipWithError("an image was not found");
-      return;
-    }
-  }
-  state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
+  runLookups(state, names, [&byName](const std::string& name) {
+    const auto found = byName.find(name);
+    benchmark::DoNotOptimize(found);
+    return found != byName.end() && found->second != nullptr;
+  });
 }
 BENCHMARK(BM_Baseline_AtlasLookup)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
@@ -254,50 +252,32 @@ BENCHMARK(BM_Baseline_AtlasLookup)->UseRealTime()->Unit(benchmark::kMicrosecond)
 // against a std::unordered_map from hash to record.
 void BM_Engine_AtlasLookupByHash(benchmark::State& state) {
   CAssetsSession session;
-  writeLookupAtlas(session);
-  ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
+  loadLookupAtlas(session);
   std::vector<u32> hashes;
   for (const std::string& name : lookupNames()) hashes.push_back(KvStrHash(name.c_str()));
   const u32 uiAtlas = KvStrHash("LookupAtlas");
-  for (auto _ : state) {
-    i32 iFound = 0;
-    for (u32 uiHash : hashes) {
-      const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntryByHash(uiAtlas, uiHash);
-      benchmark::DoNotOptimize(pEntry);
-      iFound += pEntry != nullptr ? 1 : 0;
-    }
-    if (iFound != gc_iLOOKUP_IMAGES) {
-      state.SkipWithError("an image was not found");
-      return;
-    }
-  }
-  state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
+  runLookups(state, hashes, [uiAtlas](u32 uiHash) {
+    const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntryByHash(uiAtlas, uiHash);
+    benchmark::DoNotOptimize(pEntry);
+    return pEntry != nullptr;
+  });
 }
 BENCHMARK(BM_Engine_AtlasLookupByHash)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 void BM_Baseline_AtlasLookupByHash(benchmark::State& state) {
   CAssetsSession session;
-  writeLookupAtlas(session);
-  ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
+  loadLookupAtlas(session);
   std::unordered_map<u32, const SAtlasEntry*> byHash;
   std::vector<u32> hashes;
   for (const std::string& name : lookupNames()) {
     hashes.push_back(KvStrHash(name.c_str()));
     byHash[hashes.back()] = ClAtlasMgr::getAtlasEntry("LookupAtlas", hashes.back());
   }
-  for (auto _ : state) {
-    i32 iFound = 0;
-    for (u32 uiHash : hashes) {
-      const auto found = byHash.find(uiHash);
-      benchmark::DoNotOptimize(found);
-      iFound += found != byHash.end() && found->second != nullptr ? 1 : 0;
-    }
-    if (iFound != gc_iLOOKUP_IMAGES) {
-      state.SkipWithError("an image was not found");
-      return;
-    }
-  }
-  state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
+  runLookups(state, hashes, [&byHash](u32 uiHash) {
+    const auto found = byHash.find(uiHash);
+    benchmark::DoNotOptimize(found);
+    return found != byHash.end() && found->second != nullptr;
+  });
 }
 BENCHMARK(BM_Baseline_AtlasLookupByHash)->UseRealTime()->Unit(benchmark::kMicrosecond);
 

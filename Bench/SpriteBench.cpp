@@ -329,6 +329,21 @@ class CSpriteSession {
   std::filesystem::path m_savedCwd;
 };
 
+// A recording sprite session with a screen of the UI benchmarks loaded on it (TScreen: its m_bLoaded says whether
+// it loaded).
+template <typename TScreen>
+struct SScreenSession {
+  // Whether the screen loaded; when it did not, the benchmark stops saying that the named screen did not load.
+  bool loaded(benchmark::State& state, const char* pScreen) {
+    if (screen.m_bLoaded) return true;
+    state.SkipWithError((std::string(pScreen) + " did not load").c_str());
+    return false;
+  }
+  CTestGraphicsHooks hooks;
+  CSpriteSession session{&hooks, true};
+  TScreen screen;
+};
+
 void BM_Engine_TexturedQuads(benchmark::State& state) {
   CQuadHooks hooks;
   CSpriteSession session(&hooks, false);
@@ -578,11 +593,18 @@ void runRounds(benchmark::State& state, FBuild build) {
   state.SetItemsProcessed(state.iterations() * gc_iJOB_ROUNDS * 2 * gc_iRECORDS_PER_KIND);
 }
 
-void BM_Engine_SpriteJobs(benchmark::State& state) {
+// A recording sprite session with the records of fillRecords in the worker's buffer.
+struct SJobSession {
+  SJobSession() {
+    static SRenderSignature s_signature{};
+    fillRecords(&s_signature);
+  }
   CTestGraphicsHooks hooks;
-  CSpriteSession session(&hooks, true);
-  static SRenderSignature s_signature{};
-  fillRecords(&s_signature);
+  CSpriteSession session{&hooks, true};
+};
+
+void BM_Engine_SpriteJobs(benchmark::State& state) {
+  const SJobSession run;
   ClJobMgr::initialize();
   runRounds(state, [] { ClSpriteMgr::runSpriteJobs(gc_vEYE, gc_vUP); });
   ClJobMgr::shutdown();
@@ -591,10 +613,7 @@ BENCHMARK(BM_Engine_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // The best plain build of 100 records of each kind: both kinds on the calling thread, one reservation each.
 void BM_Baseline_SpriteJobs(benchmark::State& state) {
-  CTestGraphicsHooks hooks;
-  CSpriteSession session(&hooks, true);
-  static SRenderSignature s_signature{};
-  fillRecords(&s_signature);
+  const SJobSession run;
   runRounds(state, [] {
     buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
     buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
@@ -642,10 +661,7 @@ void buildSplitChunk(void* pContext, i32 iFirst, i32 iCount) {
 }
 
 void BM_PlainSplit_SpriteJobs(benchmark::State& state) {
-  CTestGraphicsHooks hooks;
-  CSpriteSession session(&hooks, true);
-  static SRenderSignature s_signature{};
-  fillRecords(&s_signature);
+  const SJobSession run;
   ClTaskMgr::countLogicalProcessors();
   const i32 iThreads = std::max(ClTaskMgr::getNumLogicalProcessors(), 1);
   CPlainPool pool(iThreads);
@@ -668,13 +684,30 @@ class CImageUIHooks : public ClTestUIHooks {
   void registerGameUIFunctions() override { registerImagesUIFunctions(); }
 };
 
-// Compiles a screen "Screen" of iCount widgets, widget i described by widget(i) (its JSON object), loads it under the
-// name "Bench" and shows it. False when it does not compile or load.
-template <typename FWidget>
-bool loadWidgetScreen(i32 iCount, FWidget widget) {
+// The widget layout that puts a widget's top-left corner at quad i's position (canvas units of a 216-unit height).
+std::string quadLayout(i32 i) {
+  f32 x = 0.0f;
+  f32 y = 0.0f;
+  quadPosition(i, &x, &y);
+  return R"({"layout": {"screenAnchor": 0, "x": )" + std::to_string(x * 216.0f / gc_iHEIGHT) +
+         R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}})";
+}
+
+// Starts the UI with the hooks, compiles a screen "Screen" of iCount widgets, loads it under the name "Bench" and
+// shows it. Widget i is named pPrefix and i, drawn on the canvas on layer 2600 + i % 200 with "system_blend_premult"
+// in white at its picture's size with its top-left corner at quad i's position; its picture is the JSON member
+// source (a texture or flip book) and its events are the members of events. False when it does not compile or load.
+bool loadQuadScreen(ClTestUIHooks* pHooks, i32 iCount, const char* pPrefix, const char* pCanvas,
+                    const std::string& source, const std::string& events) {
+  KvTestSetUIHooks(pHooks);
+  ClUI::initialise();
   std::string children;
   for (i32 i = 0; i < iCount; ++i) {
-    children += std::string(i ? "," : "") + widget(i);
+    children += std::string(i ? "," : "") + R"({"name": ")" + pPrefix + std::to_string(i) + R"(", "properties": {
+        "canvas": {"id": ")" + pCanvas + R"("}, "imageLayer": )" + std::to_string(2600 + i % 200) + ", " + source + R"(,
+        "textureShader": {"id": "system_blend_premult"},
+        "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
+        "widgetLayout": )" + quadLayout(i) + ", " + events + "}}";
   }
   SKuiScreenSet set;
   std::string error;
@@ -688,15 +721,6 @@ bool loadWidgetScreen(i32 iCount, FWidget widget) {
   }
   ClUI::getWidget("Screen")->setVisibleRecursively(1);
   return true;
-}
-
-// The widget layout that puts a widget's top-left corner at quad i's position (canvas units of a 216-unit height).
-std::string quadLayout(i32 i) {
-  f32 x = 0.0f;
-  f32 y = 0.0f;
-  quadPosition(i, &x, &y);
-  return R"({"layout": {"screenAnchor": 0, "x": )" + std::to_string(x * 216.0f / gc_iHEIGHT) +
-         R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}})";
 }
 
 // The images' pulse: each swings between these two colours over a period, the colour animator's cosine pulse.
@@ -726,19 +750,12 @@ class CImageScreen {
         ETestImageFormat::PNG);
     std::ofstream("Images/UI/Tile_216.png", std::ios::binary)
         .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    KvTestSetUIHooks(&m_hooks);
-    ClUI::initialise();
-    m_bLoaded = loadWidgetScreen(gc_iUI_IMAGES, [](i32 i) {
-      return R"({"name": "Image)" + std::to_string(i) + R"(", "properties": {
-          "canvas": {"id": "UBER"}, "imageLayer": )" + std::to_string(2600 + i % 200) + R"(,
-          "textureName": "Tile", "textureShader": {"id": "system_blend_premult"},
-          "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
-          "widgetLayout": )" + quadLayout(i) + R"(,
-          "onLoad": {"event": {"calls": [{"call": "systemDeferredImageLoad"}, {"call": "systemImagePulse", "params": [)" +
-             std::to_string(gc_uiPULSE_FROM) + ", " + std::to_string(gc_uiPULSE_TO) + ", " +
-             std::to_string(gc_fPULSE_PERIOD) + R"(]}]}},
-          "onRender": {"event": {"single": "systemImageRender"}}}})";
-    });
+    m_bLoaded = loadQuadScreen(&m_hooks, gc_iUI_IMAGES, "Image", "UBER", R"("textureName": "Tile")",
+                               R"("onLoad": {"event": {"calls": [{"call": "systemDeferredImageLoad"},
+                                   {"call": "systemImagePulse", "params": [)" +
+                                   std::to_string(gc_uiPULSE_FROM) + ", " + std::to_string(gc_uiPULSE_TO) + ", " +
+                                   std::to_string(gc_fPULSE_PERIOD) + R"(]}]}},
+                                 "onRender": {"event": {"single": "systemImageRender"}})");
     // The images share one texture: each queues it, and it loads once.
     ClUI::loadDeferredUITextures();
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = gc_fUI_DT;
@@ -839,6 +856,16 @@ u32 pulseColor(f32 fSeconds) {
   return uiColor;
 }
 
+// One frame, timed on the calling thread's CPU time, into a fresh frame of dynamic geometry.
+template <typename FFrame>
+void timedFrame(benchmark::State& state, FFrame& frame) {
+  ClDynamicGeometry::unlockBuffers();
+  ClDynamicGeometry::beginFrame();
+  const f64 dStart = threadSeconds();
+  frame();
+  state.SetIterationTime(threadSeconds() - dStart);
+}
+
 // Runs the frames on the calling thread's CPU time. Each of the first 120 frames' colour must be the pulse's after
 // that many frames (within 2 levels a channel: the animator truncates; later, a clock that adds up 1/60 s in single
 // precision drifts from it); after the last, checkImageQuads.
@@ -847,11 +874,7 @@ void runUIFrames(benchmark::State& state, FFrame frame) {
   i64 iFrame = 0;
   std::string error;
   for (auto _ : state) {
-    ClDynamicGeometry::unlockBuffers();
-    ClDynamicGeometry::beginFrame();
-    const f64 dStart = threadSeconds();
-    frame();
-    state.SetIterationTime(threadSeconds() - dStart);
+    timedFrame(state, frame);
     ++iFrame;
     const u32 uiColor = ClDynamicGeometry::getNumVerts() > 0 ? ClDynamicGeometry::m_pLockedVerts[0].color : 0u;
     const u32 uiWanted = pulseColor(static_cast<f32>(static_cast<f64>(iFrame) * gc_fUI_DT));
@@ -874,13 +897,8 @@ void runUIFrames(benchmark::State& state, FFrame frame) {
 // The UI's frame; "UIFrame.engine.tick" leaves out the UI's update (the widgets' animators), "UIFrame.engine.sort"
 // the queue's sort.
 void BM_Engine_UIFrame(benchmark::State& state) {
-  CTestGraphicsHooks hooks;
-  CSpriteSession session(&hooks, true);
-  CImageScreen screen;
-  if (!screen.m_bLoaded) {
-    state.SkipWithError("the screen of images did not load");
-    return;
-  }
+  SScreenSession<CImageScreen> run;
+  if (!run.loaded(state, "the screen of images")) return;
   const bool bTick = !benchSkips("UIFrame.engine.tick");
   const bool bSort = !benchSkips("UIFrame.engine.sort");
   runUIFrames(state, [bTick, bSort] {
@@ -976,13 +994,8 @@ class CPlainImageScreen {
 };
 
 void BM_Baseline_UIFrame(benchmark::State& state) {
-  CTestGraphicsHooks hooks;
-  CSpriteSession session(&hooks, true);
-  CImageScreen screen;
-  if (!screen.m_bLoaded) {
-    state.SkipWithError("the screen of images did not load");
-    return;
-  }
+  SScreenSession<CImageScreen> run;
+  if (!run.loaded(state, "the screen of images")) return;
   // The tile's texture, loaded with the screen, drawn with the images' shader.
   ClTexture* pTile = ClTextureMgr::findTexture("Images/UI/Tile_216");
   const SRenderSignature* pSignature =
@@ -1031,18 +1044,11 @@ class CAnimScreen {
     }
     ClFlipBookMgr::mp_flipBookTable.insertOrReplace(KvStrHash("DragonEmber"), pFlipBook);
     Cl2d::initialise();
-    KvTestSetUIHooks(&m_hooks);
-    ClUI::initialise();
-    m_bLoaded = loadWidgetScreen(gc_iANIM_WIDGETS, [](i32 i) {
-      return R"({"name": "Anim)" + std::to_string(i) + R"(", "properties": {
-          "canvas": {"id": "FULL"}, "imageLayer": )" + std::to_string(2600 + i % 200) + R"(,
-          "flipbookName": "DragonEmber", "textureShader": {"id": "system_blend_premult"},
-          "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
-          "widgetLayout": )" + quadLayout(i) + R"(,
-          "onLoad": {"event": {"calls": [{"call": "systemAnimInitColor"}, {"call": "systemCreateTexAnimObj"}]}},
-          "onDestroy": {"event": {"calls": [{"call": "systemDeleteTexAnimObj"}]}},
-          "onRender": {"event": {"single": "systemAnimRender"}}}})";
-    });
+    m_bLoaded = loadQuadScreen(&m_hooks, gc_iANIM_WIDGETS, "Anim", "FULL", R"("flipbookName": "DragonEmber")",
+                               R"("onLoad": {"event": {"calls": [{"call": "systemAnimInitColor"},
+                                   {"call": "systemCreateTexAnimObj"}]}},
+                                 "onDestroy": {"event": {"calls": [{"call": "systemDeleteTexAnimObj"}]}},
+                                 "onRender": {"event": {"single": "systemAnimRender"}})");
     if (!m_bLoaded) return;
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 12.0f;
     for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) {
@@ -1073,11 +1079,7 @@ void runAnimFrames(benchmark::State& state, FFrame frame, FFrameIndex firstFrame
   const i32 iStartFrame = firstFrameIndex();
   bool bMoved = false;
   for (auto _ : state) {
-    ClDynamicGeometry::unlockBuffers();
-    ClDynamicGeometry::beginFrame();
-    const f64 dStart = threadSeconds();
-    frame();
-    state.SetIterationTime(threadSeconds() - dStart);
+    timedFrame(state, frame);
     if (ClDynamicGeometry::getNumVerts() != 4 * gc_iANIM_WIDGETS) {
       state.SkipWithError("the frame did not make one quad per flip book");
       return;
@@ -1092,13 +1094,8 @@ void runAnimFrames(benchmark::State& state, FFrame frame, FFrameIndex firstFrame
 }
 
 void BM_Engine_AnimWidgets(benchmark::State& state) {
-  CTestGraphicsHooks hooks;
-  CSpriteSession session(&hooks, true);
-  CAnimScreen screen;
-  if (!screen.m_bLoaded) {
-    state.SkipWithError("the screen of flip-book widgets did not load");
-    return;
-  }
+  SScreenSession<CAnimScreen> run;
+  if (!run.loaded(state, "the screen of flip-book widgets")) return;
   runAnimFrames(state, engineUIFrame, [] {
     return getWidgetAnimObj(ClUI::getWidget("Anim0"))->mp_curAnimators.mp_flipBookAnimator.getCurrentFrameIndex();
   });
@@ -1106,13 +1103,8 @@ void BM_Engine_AnimWidgets(benchmark::State& state) {
 BENCHMARK(BM_Engine_AnimWidgets)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 void BM_Baseline_AnimWidgets(benchmark::State& state) {
-  CTestGraphicsHooks hooks;
-  CSpriteSession session(&hooks, true);
-  CAnimScreen screen;
-  if (!screen.m_bLoaded) {
-    state.SkipWithError("the screen of flip-book widgets did not load");
-    return;
-  }
+  SScreenSession<CAnimScreen> run;
+  if (!run.loaded(state, "the screen of flip-book widgets")) return;
   // The same objects' state and placement, kept outside the UI.
   struct SAnim {
     ClTexAnimObj obj;

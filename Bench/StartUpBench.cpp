@@ -262,7 +262,7 @@ void BM_Baseline_StartUpToFrontEndFloor(benchmark::State& state) {
       bytes.push_back(file.sourcePath);
     }
   }
-  for (const char* pFile : gc_apARCHIVE_FILES) {
+  for (const char* pFile : gc_apGAME_ARCHIVES) {
     // The game archive's entries are read as the files above; the other archives are small and read whole.
     if (std::string(pFile) != "RWG_win32.mdf") bytes.push_back(std::string(KV_DATA_DIR) + "/" + pFile);
   }

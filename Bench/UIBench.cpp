@@ -15,8 +15,10 @@
 //   dynamic geometry. A plain menu with its own text layout is not written; the ratio says what the UI costs on top
 //   of its output, and no aim is set on it. Calling-thread CPU time, 5,000 frames a repetition. Both sides check
 //   that their last frame wrote the menu's quads (rectangles, texture coordinates, colours, depths, signatures, in
-//   drawing order); GRINDLOW_BENCH_SKIP "MainMenuFrameOverQuadWrite.engine.sort" or ".baseline.elements" leaves a
-//   step out and fails it.
+//   drawing order). On the engine side the menu's logo fades, linearly over twice the frames' time, from one colour
+//   to another: its quads must show the colour half way between (within one step a channel), which only the frames'
+//   updates bring it to. GRINDLOW_BENCH_SKIP "MainMenuFrameOverQuadWrite.engine.update" (".engine.sort",
+//   ".baseline.elements") leaves a step out and fails it.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -41,9 +43,11 @@
 #include "Code/GameModes/ClGameModeLoad.h"
 #include "Code/GameModes/ClGameModePreLoad.h"
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Animation/ClAnimator.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Memory/KvAlloc.h"
+#include "Corvane/System/ClClock.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
@@ -51,6 +55,7 @@
 #include "Corvane/UI/KvUIDataFile.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
+#include "Tests/Support/InProcessGameTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tools/kuic/KuiJson.h"
 #include "Tools/kuic/KuiSource.h"
@@ -344,10 +349,6 @@ const SMenuLayerRange gc_aMENU_LAYER_RANGES[] = {{gc_uiDYNGEO_FLAG_2D, 0, 2600},
                                                  {gc_uiDYNGEO_FLAG_UI, 2600, 2800},
                                                  {gc_uiDYNGEO_FLAG_UI, gc_uiPOINTER_LAYER, gc_uiPOINTER_LAYER}};
 
-// The archives the game opens.
-const char* const gc_apMENU_ARCHIVES[] = {"RWN_win32.mtc", "RWN_win32.mdf", "RWK_win32.mtc", "RWK_win32.mdf",
-                                          "RWG_win32.mtc", "RWG_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"};
-
 // The frames a repetition of the main menu's pair runs, on one start of the game (a start takes seconds: a fixed
 // count spares the runner's trial runs their own starts).
 constexpr i32 gc_iMENU_FRAMES = 5000;
@@ -363,21 +364,8 @@ f64 threadSeconds() {
 class CMainMenuRun {
  public:
   bool start(std::string* pError) {
-    m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir("UIBenchMainMenu");
-    std::filesystem::create_directories(dir + "/Data");
-    for (const char* pFile : gc_apMENU_ARCHIVES) {
-      std::error_code error;
-      std::filesystem::copy_file(std::string(KV_DATA_DIR) + "/" + pFile, dir + "/Data/" + pFile,
-                                 std::filesystem::copy_options::overwrite_existing, error);
-      if (error) {
-        *pError = std::string("cannot copy the archive ") + pFile + ": " + error.message();
-        return false;
-      }
-    }
-    std::filesystem::current_path(dir + "/Data");
-    std::ofstream("project.ini") << "NOVSYNC 1\nSKIP_SPLASH 1\n";
-    setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
+    if (!KvTestCopyGameArchives(KV_DATA_DIR, dir + "/Data", pError)) return false;
     // Offscreen: no desktop pointer over the window (a pointer shown while the load mode runs asks for its image
     // before the load has queued it).
     const char* pDriver = std::getenv("SDL_VIDEODRIVER");
@@ -385,20 +373,14 @@ class CMainMenuRun {
     m_bDriverSet = true;
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    if (!SteamAPI_Init()) {
-      *pError = "the store stand-in did not start";
-      return false;
-    }
-    m_bStarted = true;
-    D3D9TestReset();
     // A 960 x 540 desktop mode, which the game picks for its window (it fits any virtual X server's screen).
-    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
-                             {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}});
-    // What a fresh process has (the UI's start hides a pointer an earlier run showed).
-    g_iLoadUIStep = -1;
-    ClGame::registerGameModes();
-    GameSpecificInstallHooks();
-    ClGame::startUp();
+    SInProcessGameStart how;
+    how.dataRoot = dir + "/Data";
+    how.storeDir = dir + "/store";
+    how.settings = "SKIP_SPLASH 1\n";
+    how.modes = {{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}}, {D3DFMT_X8R8G8B8, {960, 540, 60, D3DFMT_X8R8G8B8}}};
+    if (!m_game.start(how, pError)) return false;
+    m_bStarted = true;
     // The profile's load ends on its own thread: frames until the front end runs.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (g_eCurrentGameMode != E_GAME_MODE_FRONTEND && std::chrono::steady_clock::now() < giveUp) {
@@ -423,22 +405,12 @@ class CMainMenuRun {
     return true;
   }
   ~CMainMenuRun() {
-    if (!m_bStarted) {
-      if (!m_previous.empty()) std::filesystem::current_path(m_previous);
-      restoreDriver();
-      return;
+    if (m_bStarted) {
+      ClDynamicGeometry::unlockBuffers();
+      Cl2d::clearSprites();
     }
-    ClDynamicGeometry::unlockBuffers();
-    Cl2d::clearSprites();
-    ClGame::shutDown();
-    ClMutexLock::shutdownPool();
-    g_bGameInitialized = 0;
-    ClGame::unregisterGameModes();
-    D3D9TestReset();
-    SteamAPI_Shutdown();
-    unsetenv("GRINDLOW_STORE_DIR");
+    m_game.stop();
     restoreDriver();
-    std::filesystem::current_path(m_previous);
   }
 
  private:
@@ -452,7 +424,7 @@ class CMainMenuRun {
       setenv("SDL_VIDEODRIVER", m_previousDriver.c_str(), 1);
     }
   }
-  std::filesystem::path m_previous;
+  CInProcessGame m_game;
   std::string m_previousDriver;
   bool m_bDriverSet = false;
   bool m_bStarted = false;
@@ -471,6 +443,7 @@ struct SMenuQuad {
   const SRenderSignature* pSignature;
   f32 fDepth;
   u32 uiBatchMask;
+  i32 iColorSlack = 0;  // how far each channel of the written colour may be from uiColor
 };
 std::vector<SMenuQuad> queuedMenuQuads() {
   std::vector<SMenuQuad> quads;
@@ -502,6 +475,16 @@ std::vector<SMenuQuad> menuQuads(CMainMenuRun* pRun, std::string* pError) {
   return quads;
 }
 
+// Whether two A8R8G8B8 colours are within iSlack of each other in every channel.
+bool colorsMatch(u32 uiA, u32 uiB, i32 iSlack) {
+  for (int iShift = 0; iShift < 32; iShift += 8) {
+    if (std::abs(static_cast<i32>((uiA >> iShift) & 0xFF) - static_cast<i32>((uiB >> iShift) & 0xFF)) > iSlack) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // An empty answer when the frame wrote the menu's quads: the queue's, in its drawing order, each with its rectangle
 // (Direct3D 9's pixel centres), texture coordinates, colour, depth and signature; else the first difference.
 std::string checkMenuQuads(const std::vector<SMenuQuad>& menu) {
@@ -514,7 +497,7 @@ std::string checkMenuQuads(const std::vector<SMenuQuad>& menu) {
     const SWrittenQuad& w = written[i];
     if (w.fLeft != m.fLeft || w.fTop != m.fTop || w.fRight != m.fRight || w.fBottom != m.fBottom ||
         w.fU0 != std::min(m.fU0, m.fU1) || w.fU1 != std::max(m.fU0, m.fU1) || w.fV0 != std::min(m.fV0, m.fV1) ||
-        w.fV1 != std::max(m.fV0, m.fV1) || w.uiColor != m.uiColor || w.fDepth != m.fDepth ||
+        w.fV1 != std::max(m.fV0, m.fV1) || !colorsMatch(w.uiColor, m.uiColor, m.iColorSlack) || w.fDepth != m.fDepth ||
         w.pSignature != m.pSignature) {
       char acError[256];
       std::snprintf(acError, sizeof(acError), "quad %zu is not the menu's: at (%g, %g), colour %08X, depth %g against "
@@ -541,18 +524,65 @@ void runMenuFrames(benchmark::State& state, const std::vector<SMenuQuad>& menu, 
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * menu.size()));
 }
 
-// The menu's frame through the UI; "MainMenuFrameOverQuadWrite.engine.sort" leaves out the queue's sort.
+// The logo's fade: its colours at the start and the end, and the colour half way, a channel at a time.
+constexpr u32 gc_uiFADE_FROM = 0xFF204080u;
+constexpr u32 gc_uiFADE_TO = 0x40E0C000u;
+u32 halfWayColor(u32 uiFrom, u32 uiTo) {
+  u32 uiColor = 0;
+  for (int iShift = 0; iShift < 32; iShift += 8) {
+    uiColor |= (((uiFrom >> iShift) & 0xFF) + ((uiTo >> iShift) & 0xFF)) / 2 << iShift;
+  }
+  return uiColor;
+}
+
+// Starts the logo's fade over twice iFrames updates and gives the quads the last of those frames must write: the
+// menu's, the logo's with the colour half way; empty (with the reason) when the logo does not show the fade.
+std::vector<SMenuQuad> fadedMenuQuads(const std::vector<SMenuQuad>& menu, i32 iFrames, std::string* pError) {
+  ClWidget* pLogo = ClUI::getWidget("MainMenuLogo");
+  const f32 fDT = ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime;
+  if (pLogo == nullptr || !(fDT > 0.0f)) {
+    *pError = "the menu has no logo, or the UI's clock stands still";
+    return {};
+  }
+  SAnimatorParams fade{};
+  fade.mp_iKind = gc_iANIM_PLAY_ONCE;
+  fade.mp_iMethod = gc_iANIM_EASE_LINEAR;
+  fade.mp_uiStartColor = gc_uiFADE_FROM;
+  fade.mp_uiEndColor = gc_uiFADE_TO;
+  fade.mp_fDuration = 2.0f * static_cast<f32>(iFrames) * fDT;
+  pLogo->mp_aColorAnimators[0].play(fade);
+  Cl2d::clearSprites();
+  ClUI::render();
+  Cl2d::sortSprites();
+  std::vector<SMenuQuad> quads = queuedMenuQuads();
+  Cl2d::clearSprites();
+  size_t uiFaded = 0;
+  for (size_t i = 0; i < quads.size() && quads.size() == menu.size(); ++i) {
+    if (quads[i].uiColor == gc_uiFADE_FROM && menu[i].uiColor != gc_uiFADE_FROM) {
+      quads[i].uiColor = halfWayColor(gc_uiFADE_FROM, gc_uiFADE_TO);
+      quads[i].iColorSlack = 1;
+      ++uiFaded;
+    }
+  }
+  if (uiFaded == 0) *pError = "the logo's fade did not show in the menu's quads";
+  return uiFaded == 0 ? std::vector<SMenuQuad>() : quads;
+}
+
+// The menu's frame through the UI; "MainMenuFrameOverQuadWrite.engine.update" leaves out the UI's update,
+// ".engine.sort" the queue's sort.
 void BM_Engine_MainMenuFrameOverQuadWrite(benchmark::State& state) {
   CMainMenuRun run;
   std::string error;
-  const std::vector<SMenuQuad> quads = menuQuads(&run, &error);
+  std::vector<SMenuQuad> quads = menuQuads(&run, &error);
+  if (!quads.empty()) quads = fadedMenuQuads(quads, static_cast<i32>(state.max_iterations), &error);
   if (quads.empty()) {
     state.SkipWithError(error.c_str());
     return;
   }
+  const bool bUpdate = !benchSkips("MainMenuFrameOverQuadWrite.engine.update");
   const bool bSort = !benchSkips("MainMenuFrameOverQuadWrite.engine.sort");
-  runMenuFrames(state, quads, [bSort] {
-    ClUI::update();
+  runMenuFrames(state, quads, [bUpdate, bSort] {
+    if (bUpdate) ClUI::update();
     ClUI::render();
     if (bSort) Cl2d::sortSprites();
     writeMenuLayers();

@@ -6,43 +6,27 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
-#include "Fuzz/FuzzAlignedImage.h"
-#include "Fuzz/FuzzQuiet.h"
-
-namespace {
-
-uint64_t g_uiSink = 0;
-
-}  // namespace
+#include "Fuzz/FuzzFontImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
-  KvFuzzSilenceProblemReports();
-  CFuzzAlignedImage image(pData, uiSize);
-  u8* pImage = image.pData;
-  if (pImage == nullptr) return 0;
-  char szError[gc_uiFONT_FILE_ERROR_SIZE];
-  if (KvCheckFontFile(pImage, image.uiSize32, "fuzz.kcf", szError, sizeof(szError))) {
-    void* pRelocation = KvRelocateFontFile(pImage);
-    if (pRelocation != nullptr) {
-      SFontData* pFont = reinterpret_cast<SFontData*>(pImage);
-      for (i32 t = 0; t < pFont->mp_iNumberTextures; ++t) g_uiSink += std::strlen(pFont->mp_ppTextureNames[t]);
-      g_uiSink += ClFontFamilyMgr::findGlyph(pFont, pFont->mp_usDefaultCharacter) != nullptr;
-      for (i32 g = 0; g < pFont->mp_iNumberGlyphs; ++g) {
-        SFontGlyph* pGlyph = pFont->mp_ppGlyphs[g];
-        if (ClFontFamilyMgr::findGlyph(pFont, pGlyph->mp_uiCode) != pGlyph) __builtin_trap();
-        if (pGlyph->mp_iTextureIndex < 0 || pGlyph->mp_iTextureIndex >= gc_iMAX_SIGS_PER_FONT) __builtin_trap();
-        for (i32 k = 0; k < pGlyph->mp_iNumberKernings; ++k) {
-          const SFontKerning* pKerning = pGlyph->mp_ppKerning[k];
-          if (ClFontFamilyMgr::findKerning(pGlyph, pKerning->mp_uiPrevious) == nullptr) __builtin_trap();
-        }
-        g_uiSink += ClFontFamilyMgr::findKerning(pGlyph, 0x20) != nullptr;
-        pGlyph->mp_fOffsetY += 2.0f;
+  KvFuzzFontImage(pData, uiSize, "fuzz.kcf", &KvCheckFontFile, &KvRelocateFontFile, [](u8* pImage) {
+    SFontData* pFont = reinterpret_cast<SFontData*>(pImage);
+    uint64_t uiSink = 0;
+    for (i32 t = 0; t < pFont->mp_iNumberTextures; ++t) uiSink += std::strlen(pFont->mp_ppTextureNames[t]);
+    uiSink += ClFontFamilyMgr::findGlyph(pFont, pFont->mp_usDefaultCharacter) != nullptr;
+    for (i32 g = 0; g < pFont->mp_iNumberGlyphs; ++g) {
+      SFontGlyph* pGlyph = pFont->mp_ppGlyphs[g];
+      if (ClFontFamilyMgr::findGlyph(pFont, pGlyph->mp_uiCode) != pGlyph) __builtin_trap();
+      if (pGlyph->mp_iTextureIndex < 0 || pGlyph->mp_iTextureIndex >= gc_iMAX_SIGS_PER_FONT) __builtin_trap();
+      for (i32 k = 0; k < pGlyph->mp_iNumberKernings; ++k) {
+        const SFontKerning* pKerning = pGlyph->mp_ppKerning[k];
+        if (ClFontFamilyMgr::findKerning(pGlyph, pKerning->mp_uiPrevious) == nullptr) __builtin_trap();
       }
-      KvAlignedFree(pRelocation);
+      uiSink += ClFontFamilyMgr::findKerning(pGlyph, 0x20) != nullptr;
+      pGlyph->mp_fOffsetY += 2.0f;
     }
-  }
-  asm volatile("" : : "r"(g_uiSink));
+    return uiSink;
+  });
   return 0;
 }

@@ -17,6 +17,7 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/ClMutexLock.h"
+#include "Fuzz/FuzzQuiet.h"
 
 // Makes the process's own data root and starts the file layer on it; answers the root.
 inline std::filesystem::path KvFuzzStartDataRoot(const char* pFolder) {
@@ -53,4 +54,23 @@ inline std::string KvFuzzStartAudioRoot(const char* pFolder, const char* pFileNa
 inline void KvFuzzWriteInput(const std::string& path, const std::uint8_t* pData, std::size_t uiSize) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(pData), static_cast<std::streamsize>(uiSize));
+}
+
+// The start of each input of an audio target: problem reports silenced, an input over uiMaxInput passed over (false),
+// the audio root made (KvFuzzStartAudioRoot) and the target's own start run before the first input, and the input
+// written as the file the target's loader reads (true).
+template <typename FStart>
+bool KvFuzzWriteAudioInput(const std::uint8_t* pData, std::size_t uiSize, std::size_t uiMaxInput, const char* pFolder,
+                           const char* pFileName, FStart start) {
+  KvFuzzSilenceProblemReports();
+  if (uiSize > uiMaxInput) {
+    return false;
+  }
+  static const std::string s_path = [&] {
+    std::string path = KvFuzzStartAudioRoot(pFolder, pFileName);
+    start();
+    return path;
+  }();
+  KvFuzzWriteInput(s_path, pData, uiSize);
+  return true;
 }

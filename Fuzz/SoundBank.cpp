@@ -6,7 +6,6 @@
 #include "Corvane/Audio/ClAudioManager.h"
 #include "Fuzz/FuzzDataRoot.h"
 #include "Fuzz/FuzzMaxLen.h"
-#include "Fuzz/FuzzQuiet.h"
 #include "Platform/FMODEx/FMODExTest.h"
 
 // A bank of up to 1 MiB: room for tens of thousands of index entries.
@@ -14,19 +13,13 @@ constexpr std::size_t gc_uiMAX_INPUT = 1u << 20;
 KV_FUZZ_MAX_LEN(gc_uiMAX_INPUT)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
-  KvFuzzSilenceProblemReports();
-  if (uiSize > gc_uiMAX_INPUT) {
-    return 0;
-  }
-  static bool s_bInitialized = false;
-  static std::string s_bankPath;
-  if (!s_bInitialized) {
-    s_bankPath = KvFuzzStartAudioRoot("grindlow_fuzz_soundbank", "VOSK_SFX.iAudioSB");
+  const auto start = [] {
     FMODExSetOutput(EFMODExOutput::Manual);
     ClAudioManager::initialize();
-    s_bInitialized = true;
+  };
+  if (!KvFuzzWriteAudioInput(pData, uiSize, gc_uiMAX_INPUT, "grindlow_fuzz_soundbank", "VOSK_SFX.iAudioSB", start)) {
+    return 0;
   }
-  KvFuzzWriteInput(s_bankPath, pData, uiSize);
   char szProblem[512];
   const bool bAccepted = ClSoundBank::check(pData, uiSize, szProblem, sizeof(szProblem)) == 1;
   const i32 iLoaded = ClAudioManager::loadSoundBank();

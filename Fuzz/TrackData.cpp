@@ -13,25 +13,16 @@
 #include "Corvane/System/ClClock.h"
 #include "Fuzz/FuzzDataRoot.h"
 #include "Fuzz/FuzzMaxLen.h"
-#include "Fuzz/FuzzQuiet.h"
 
 // Track data of up to 1 MiB: room for a thousand tracks and their events.
 constexpr std::size_t gc_uiMAX_INPUT = 1u << 20;
 KV_FUZZ_MAX_LEN(gc_uiMAX_INPUT)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t uiSize) {
-  KvFuzzSilenceProblemReports();
-  if (uiSize > gc_uiMAX_INPUT) {
+  if (!KvFuzzWriteAudioInput(pData, uiSize, gc_uiMAX_INPUT, "grindlow_fuzz_trackdata", "Fuzzed.iAudioTD",
+                             [] { ClAudioTrackDataMgr::initialize(); })) {
     return 0;
   }
-  static bool s_bInitialized = false;
-  static std::string s_path;
-  if (!s_bInitialized) {
-    s_path = KvFuzzStartAudioRoot("grindlow_fuzz_trackdata", "Fuzzed.iAudioTD");
-    ClAudioTrackDataMgr::initialize();
-    s_bInitialized = true;
-  }
-  KvFuzzWriteInput(s_path, pData, uiSize);
   std::vector<u32> aligned((uiSize + 3) / 4 + 1);
   if (uiSize > 0) {
     std::memcpy(aligned.data(), pData, uiSize);

@@ -65,7 +65,7 @@ bool profileOption(i32 SPlayerProfileData::*pField) {
 }
 
 void pushGameplayMapper() {
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_InGame");
   }
@@ -257,7 +257,7 @@ i32 ClGameModeAction::tick(f32 fDT) {
     GoreFx::update();
   }
   Backgrounds::tick();
-  ClLevelMgr::draw();
+  ClLevelMgr::draw(GAMEGetRootValue("PauseGame", 0) != 0 || g_bResultsShown != 0);
   GoreFx::draw();
   if (profileOption(&SPlayerProfileData::m_bCRTEffect)) {
     ClUI::renderAtlasEntry(KvStrHash("TexturesUIAtlas"), KvStrHash("IM-CRT-Overlay_216"),

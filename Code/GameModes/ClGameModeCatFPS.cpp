@@ -131,7 +131,7 @@ i32 ClGameModeCatFPS::enter(i32) {
   m_bFinished = 0;
   m_camera.m_fFieldOfView = 80.0f;
   m_fShake = 0.0f;
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_InGame");
   }
@@ -371,7 +371,8 @@ i32 ClGameModeCatFPS::tick(f32 fDT) {
 }
 
 void ClGameModeCatFPS::drawIntroAndFades() {
-  if (m_fPhaseTime < 4.0f && m_bEnding == 0) {
+  // The intro text is left out under the pause menu, which would have it showing beside and through its button.
+  if (m_fPhaseTime < 4.0f && m_bEnding == 0 && GAMEGetRootValue("PauseGame", 0) == 0) {
     wchar16 auiText[768];
     const wchar16* pText = KvLangID::getString("catmode_start");
     i32 i = 0;

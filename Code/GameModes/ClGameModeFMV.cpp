@@ -47,7 +47,7 @@ i32 ClGameModeFMV::enter(i32) {
   // random-input tester on the menus' scheme, the identity pad map, TV channel 0.
   ClPointerTracker::setPointerShown(false);
   for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
-    ClGameStateMgr::pushInputMapper(uiPlayer, g_pInputMapperMenus);
+    ClGameStateMgr::pushInputMapper(uiPlayer, ClInputManager::getMenusMapper());
   }
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_UI");

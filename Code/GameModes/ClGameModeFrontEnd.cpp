@@ -48,7 +48,7 @@ i32 ClGameModeFrontEnd::enter(i32) {
   m_bEntered = 1;
   ClPointerTracker::setPointerShown(false);
   for (u32 uiPlayer = 0; uiPlayer < cMAX_LOCAL_PLAYERS; ++uiPlayer) {
-    ClGameStateMgr::pushInputMapper(uiPlayer, g_pInputMapperMenus);
+    ClGameStateMgr::pushInputMapper(uiPlayer, ClInputManager::getMenusMapper());
   }
   // The random-input tester, when it runs, plays the menus' scheme.
   if (ClMonkeyMgr::isRunning()) {

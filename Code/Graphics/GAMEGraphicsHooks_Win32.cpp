@@ -279,7 +279,7 @@ void ClGAMEGraphicsHooks::drawUIAndPresent() {
   ClDynamicGeometry::drawBatch(gc_iGAME_BATCH_UI);
   Cl2d::popProjection();
   pDevice->EndScene();
-  ClGraphics::setLastPresentResult(pDevice->Present(nullptr, nullptr, nullptr, nullptr));
+  ClGraphics::presentFrame();
 }
 
 void ClGAMEGraphicsHooks::cleanUpFrame() {

@@ -101,7 +101,7 @@ bool GAMERenderVideoFrame() {
   waitForGPU();
   ClFullScreenFMVPlayer_Win32::releaseVideoFrame();
   pDevice->EndScene();
-  ClGraphics::setLastPresentResult(pDevice->Present(nullptr, nullptr, nullptr, nullptr));
+  ClGraphics::presentFrame();
   return true;
 }
 

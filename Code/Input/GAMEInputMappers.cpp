@@ -81,9 +81,9 @@ void addNumberKeys(const CActionAdder& add) {
 }
 
 template <typename T>
-void createAligned(ClInputMapperBase** ppMapper) {
+ClInputMapperBase* createAligned() {
   void* pBlock = KvAlignedAlloc(sizeof(T), 16);
-  *ppMapper = pBlock != nullptr ? new (pBlock) T() : nullptr;
+  return pBlock != nullptr ? new (pBlock) T() : nullptr;
 }
 
 }  // namespace
@@ -160,6 +160,6 @@ void ClInputMapperMenus::process(u8 uiPlayerIndex) {
 void createGameInputMappers() {
   KV_ASSERT_MSG(ClInputManager::getActionCount() >= NUM_E_GAME_ACTION,
                 "ClInputManager::getActionCount() >= NUM_E_GAME_ACTION");
-  createAligned<ClInputMapperGAMENormalGameplay>(&g_pInputMapperGameplay);
-  createAligned<ClInputMapperMenus>(&g_pInputMapperMenus);
+  ClInputManager::installGameMappers(createAligned<ClInputMapperGAMENormalGameplay>(),
+                                     createAligned<ClInputMapperMenus>());
 }

@@ -26,7 +26,7 @@ class ClInputMapperMenus final : public ClInputMapperBase {
   void process(u8 uiPlayerIndex) override;
 };
 
-// Makes both mappers into g_pInputMapperGameplay and g_pInputMapperMenus (16-byte aligned; a global stays null
-// when the heap refuses). The action count must cover NUM_E_GAME_ACTION (assertion). The input manager asks for them
-// when it starts (ClInputGameHooks); ClInputManager::terminate destroys them.
+// Makes both mappers (16-byte aligned; one stays null when the heap refuses) and installs them in the input manager
+// (ClInputManager::installGameMappers). The action count must cover NUM_E_GAME_ACTION (assertion). The input manager
+// asks for them when it starts (ClInputGameHooks); ClInputManager::terminate destroys them.
 void createGameInputMappers();

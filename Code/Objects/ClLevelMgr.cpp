@@ -443,9 +443,11 @@ void update() {
   updateFades(fRealDT);
 }
 
-void draw() {
+void draw(bool bScreenOverPlay) {
   EntityList::drawPass();
-  drawBanners();
+  if (!bScreenOverPlay) {
+    drawBanners();
+  }
   drawFade();
 }
 

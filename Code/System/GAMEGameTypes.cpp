@@ -29,6 +29,12 @@ const SGameTypeRow* row(i32 iType) {
   return iType >= 0 && iType < NUM_E_GAME_TYPE ? &gc_aGAME_TYPES[iType] : nullptr;
 }
 
+// How many boards a type's row starts: the story's one a level, every other type's one (or none).
+i32 boardCount(i32 iType) {
+  if (gc_aGAME_TYPES[iType].m_iBoard == gc_iNO_LEADERBOARD) return 0;
+  return gc_aGAME_TYPES[iType].m_eFamily == E_GAME_FAMILY_STORY ? gc_iSTORY_BOARDS : 1;
+}
+
 }  // namespace
 
 namespace GameTypes {
@@ -44,12 +50,15 @@ i32 board(i32 iType, i32 iChapter, i32 iLevel) {
   return isStory(iType) ? pRow->m_iBoard + iChapter * gc_iSTORY_BOARD_LEVELS + iLevel : pRow->m_iBoard;
 }
 
-i32 typeOfBoard(i32 iBoard) {
-  if (iBoard >= E_GSSLI_STORY_MODE_LEVEL_1_1 && iBoard <= E_GSSLI_STORY_MODE_LEVEL_3_8) return E_GAME_TYPE_STORY;
+SBoardOwner boardOwner(i32 iBoard) {
   for (i32 iType = 0; iType < NUM_E_GAME_TYPE; ++iType) {
-    if (!isStory(iType) && gc_aGAME_TYPES[iType].m_iBoard == iBoard && iBoard != gc_iNO_LEADERBOARD) return iType;
+    const i32 iFirst = gc_aGAME_TYPES[iType].m_iBoard;
+    if (iBoard >= iFirst && iBoard < iFirst + boardCount(iType)) {
+      const i32 iAt = iBoard - iFirst;
+      return {iType, iAt / gc_iSTORY_BOARD_LEVELS, iAt % gc_iSTORY_BOARD_LEVELS};
+    }
   }
-  return -1;
+  return {-1, 0, 0};
 }
 
 const char* modeTextID(i32 iType) {

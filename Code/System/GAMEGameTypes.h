@@ -42,8 +42,18 @@ enum E_GAME_TYPE : i32 {
 };
 
 // The story's boards are one row a level, chapter by chapter.
+inline constexpr i32 gc_iSTORY_BOARD_CHAPTERS = 3;
 inline constexpr i32 gc_iSTORY_BOARD_LEVELS = 8;
-static_assert(E_GSSLI_STORY_MODE_LEVEL_3_8 - E_GSSLI_STORY_MODE_LEVEL_1_1 == 3 * gc_iSTORY_BOARD_LEVELS - 1);
+inline constexpr i32 gc_iSTORY_BOARDS = gc_iSTORY_BOARD_CHAPTERS * gc_iSTORY_BOARD_LEVELS;
+static_assert(E_GSSLI_STORY_MODE_LEVEL_3_8 - E_GSSLI_STORY_MODE_LEVEL_1_1 == gc_iSTORY_BOARDS - 1);
+
+// Whose board a board is: the type whose own board it is (-1 for boards no type has) and, for a story board, the
+// chapter (0..2) and level (0..7) it keeps; 0 and 0 for the others.
+struct SBoardOwner {
+  i32 m_iType;
+  i32 m_iChapter;
+  i32 m_iLevel;
+};
 
 namespace GameTypes {
 
@@ -59,8 +69,8 @@ inline bool hasRecord(i32 iType) { return isStory(iType) || isMarathon(iType) ||
 // The board of a type's runs: the story's of the chapter (0..2) and level (0..7), the others' own;
 // gc_iNO_LEADERBOARD for the daily game and values outside the enumeration.
 i32 board(i32 iType, i32 iChapter, i32 iLevel);
-// The type whose own board this is (a story board answers the story); -1 for boards no type has.
-i32 typeOfBoard(i32 iBoard);
+// The owner of a board (SBoardOwner): board's inverse.
+SBoardOwner boardOwner(i32 iBoard);
 // The text id naming the type on the results; the story's for values outside the enumeration.
 const char* modeTextID(i32 iType);
 

@@ -52,7 +52,7 @@ void systemPauseTick(ClWidget*, WidgetEventProcedureCall*) {
 
 void GAMEEnterPause() {
   ClGameStateMgr::popInputMapper(0);
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getMenusMapper());
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_UI");
   }
@@ -71,7 +71,7 @@ void systemUnpauseAndReturnToGame(ClWidget*, WidgetEventProcedureCall*) {
   ClUI::switchTo("TopLevelSwitcher", bFromBonusStage ? "EmptyScreen" : "InGame");
   GAMESetRootValue("PauseFromCatFPS", 0);
   ClGameStateMgr::popInputMapper(0);
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_InGame");
   }
@@ -114,11 +114,14 @@ void restoreSavedSwitchHistory() {
 
 void systemHowToPlayInit(ClWidget*, WidgetEventProcedureCall*) {
   const bool bFromGame = GAMEGetRootValue("HowToPlayFromGame", 0) != 0;
+  // From the game the screen's button goes on into play: it says so, as the pages' prompt does.
+  const char* pLeave = bFromGame ? "results_continue" : "how_to_play_back";
   for (i32 iPage = 1; iPage <= gc_iHOW_TO_PLAY_PAGES; ++iPage) {
     ClUI::getWidgetFormatted("back_htp_%d", iPage)
         ->setString(gc_TEXTURE_NAME.mp_uiHash, bFromGame ? "IM-Controller-A" : "IM-Controller-B");
-    ClUI::getWidgetFormatted("backtext_htp_%d", iPage)->setLocalizedID(bFromGame ? "results_continue" : "how_to_play_back");
+    ClUI::getWidgetFormatted("backtext_htp_%d", iPage)->setLocalizedID(pLeave);
   }
+  ClUI::getWidget("HowToPlayBack")->setLocalizedID(pLeave);
   ClUI::getWidget("HowToPlaySwitcher")->switchToKeepFocus(ClUI::getWidget("Max"));
 }
 

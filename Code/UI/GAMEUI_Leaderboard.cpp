@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEGameTypes.h"
 #include "Code/UI/GAMEScreenHelpers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -25,7 +26,7 @@ SLBEntryLine* g_pCommonLBFriendEntryLines = nullptr;
 u32 g_uiNumFriendScoreEntries = 0;
 LeaderboardEntry_t* g_pLeaderboardEntries = nullptr;
 u32 g_uiNumLeaderboardEntries = 0;
-i32 g_iLeaderboardIndex = 0;
+i32 g_iLeaderboardIndex = GameTypes::board(E_GAME_TYPE_STORY, 0, 0);
 i32 g_iLeaderboardView = E_LB_VIEW_GLOBAL;
 i64 g_iLeaderboardFirstRank = 0;
 i64 g_iLeaderboardFriendsOffset = 0;
@@ -41,18 +42,21 @@ namespace {
 
 constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
 
-// The boards the screen cycles through: the story's in order, then the marathons' and the survivor modes' (the
-// daily boards are never shown).
-constexpr i32 gc_iSTORY_BOARDS = E_GSSLI_STORY_MODE_LEVEL_3_8 - E_GSSLI_STORY_MODE_LEVEL_1_1 + 1;
-constexpr i32 gc_aiMODE_BOARD_CYCLE[] = {E_GSSLI_MARATHON_MODE, E_GSSLI_MARATHON_MODE_EXTREME,
-                                         E_GSSLI_MARATHON_MODE_ULTRA, E_GSSLI_SURVIVOR_MODE_BASIC,
-                                         E_GSSLI_SURVIVOR_MODE_HARDCORE};
-constexpr i32 gc_iBOARD_CYCLE_LENGTH = gc_iSTORY_BOARDS + static_cast<i32>(std::size(gc_aiMODE_BOARD_CYCLE));
+// The boards the screen cycles through: the story's in order, then the boards of the marathons and the survivor
+// modes (the daily boards are never shown).
+constexpr i32 gc_aiMODE_CYCLE_TYPES[] = {E_GAME_TYPE_MARATHON, E_GAME_TYPE_MARATHON_EXTREME, E_GAME_TYPE_MARATHON_ULTRA,
+                                         E_GAME_TYPE_SURVIVOR, E_GAME_TYPE_SURVIVOR_HARDCORE};
+constexpr i32 gc_iBOARD_CYCLE_LENGTH = gc_iSTORY_BOARDS + static_cast<i32>(std::size(gc_aiMODE_CYCLE_TYPES));
 
 i32 cycleBoard(i32 iPosition) {
-  return iPosition < gc_iSTORY_BOARDS ? E_GSSLI_STORY_MODE_LEVEL_1_1 + iPosition
-                                      : gc_aiMODE_BOARD_CYCLE[iPosition - gc_iSTORY_BOARDS];
+  if (iPosition < gc_iSTORY_BOARDS) {
+    return GameTypes::board(E_GAME_TYPE_STORY, iPosition / gc_iSTORY_BOARD_LEVELS, iPosition % gc_iSTORY_BOARD_LEVELS);
+  }
+  return GameTypes::board(gc_aiMODE_CYCLE_TYPES[iPosition - gc_iSTORY_BOARDS], 0, 0);
 }
+
+// The board shown where none other is: the story's first, which also starts the cycle.
+i32 firstBoard() { return cycleBoard(0); }
 
 i32 cyclePosition(i32 iIndex) {
   for (i32 i = 0; i < gc_iBOARD_CYCLE_LENGTH; ++i) {
@@ -79,17 +83,52 @@ void setLineColor(i32 iLine, u32 uiColor) {
   }
 }
 
+// The three texts of a line (rank, name, score), found by their names' formats.
+struct SLineWidgets {
+  ClWidget* mp_pRank;
+  ClWidget* mp_pName;
+  ClWidget* mp_pScore;
+};
+
+SLineWidgets lineWidgets(const char* pRankFormat, const char* pNameFormat, const char* pScoreFormat, i32 iLine) {
+  return {lineWidget(pRankFormat, iLine), lineWidget(pNameFormat, iLine), lineWidget(pScoreFormat, iLine)};
+}
+
+// A line without any text.
+void clearLine(const SLineWidgets& line) {
+  for (ClWidget* pWidget : {line.mp_pRank, line.mp_pScore}) {
+    pWidget->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+    pWidget->setString(gc_DYNAMIC_TEXT.mp_uiHash, "");
+  }
+  line.mp_pName->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+  line.mp_pName->setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, gc_auiNO_TEXT);
+}
+
+// An entry's line: its rank, its name fitted to fNameWidth with "..." where it stops fitting, its score with
+// thousands separators.
+void showEntry(const SLineWidgets& line, const SLBEntryLine& entry, f32 fNameWidth) {
+  char acNumber[32];
+  std::snprintf(acNumber, sizeof(acNumber), "%d", static_cast<i32>(entry.m_iRank));
+  line.mp_pRank->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+  line.mp_pRank->setString(gc_DYNAMIC_TEXT.mp_uiHash, acNumber);
+  line.mp_pName->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+  setFittedDynamicUnicodeText(line.mp_pName, entry.m_auiName, fNameWidth);
+  std::snprintf(acNumber, sizeof(acNumber), "%d", static_cast<i32>(entry.m_iScore));
+  char acSeparated[gc_iTHOUSANDS_WORK_LEN];
+  // The sign stays in front of the grouped digits.
+  const bool bNegative = acNumber[0] == '-';
+  addThousandsSeparators(acNumber + (bNegative ? 1 : 0), acSeparated + (bNegative ? 1 : 0));
+  if (bNegative) acSeparated[0] = '-';
+  line.mp_pScore->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+  line.mp_pScore->setString(gc_DYNAMIC_TEXT.mp_uiHash, acSeparated);
+}
+
+SLineWidgets screenLine(i32 iLine) { return lineWidgets("LB_rank_%d", "LB_displayName_%d", "LB_score_%d", iLine); }
+
 // Every line without text, cursor or highlight: what the screen shows while it waits for a result.
 void blankLines() {
   for (i32 i = 0; i < gc_iLB_NUM_LINES; ++i) {
-    for (const char* pFormat : {"LB_rank_%d", "LB_score_%d"}) {
-      ClWidget* pWidget = lineWidget(pFormat, i);
-      pWidget->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
-      pWidget->setString(gc_DYNAMIC_TEXT.mp_uiHash, "");
-    }
-    ClWidget* pName = lineWidget("LB_displayName_%d", i);
-    pName->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
-    pName->setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, gc_auiNO_TEXT);
+    clearLine(screenLine(i));
     lineWidget("LB_cursor_%d", i)->setVisible(0);
     setLineColor(i, gc_uiLB_LINE_COLOR);
   }
@@ -110,31 +149,14 @@ const SLBEntryLine* shownLine(i32 iLine) {
 void redrawLines() {
   for (i32 i = 0; i < gc_iLB_NUM_LINES; ++i) {
     const SLBEntryLine* pLine = shownLine(i);
-    ClWidget* pRank = lineWidget("LB_rank_%d", i);
-    ClWidget* pName = lineWidget("LB_displayName_%d", i);
-    ClWidget* pScore = lineWidget("LB_score_%d", i);
+    const SLineWidgets line = screenLine(i);
     if (pLine == nullptr || pLine->m_bValid == 0) {
-      pRank->setLocalizedID("leaderboard_line_rank_unused");
-      pRank->setString(gc_DYNAMIC_TEXT.mp_uiHash, "");
-      pName->setLocalizedID("leaderboard_line_displayName_unused");
-      pName->setUnicodeString(gc_DYNAMIC_UNICODE_TEXT.mp_uiHash, gc_auiNO_TEXT);
-      pScore->setLocalizedID("leaderboard_line_score_unused");
-      pScore->setString(gc_DYNAMIC_TEXT.mp_uiHash, "");
+      clearLine(line);
+      line.mp_pRank->setLocalizedID("leaderboard_line_rank_unused");
+      line.mp_pName->setLocalizedID("leaderboard_line_displayName_unused");
+      line.mp_pScore->setLocalizedID("leaderboard_line_score_unused");
     } else {
-      char acNumber[32];
-      std::snprintf(acNumber, sizeof(acNumber), "%d", static_cast<i32>(pLine->m_iRank));
-      pRank->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
-      pRank->setString(gc_DYNAMIC_TEXT.mp_uiHash, acNumber);
-      pName->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
-      setFittedDynamicUnicodeText(pName, pLine->m_auiName, gc_fLB_NAME_BOX_WIDTH);
-      std::snprintf(acNumber, sizeof(acNumber), "%d", static_cast<i32>(pLine->m_iScore));
-      char acSeparated[gc_iTHOUSANDS_WORK_LEN];
-      // The sign stays in front of the grouped digits.
-      const bool bNegative = acNumber[0] == '-';
-      addThousandsSeparators(acNumber + (bNegative ? 1 : 0), acSeparated + (bNegative ? 1 : 0));
-      if (bNegative) acSeparated[0] = '-';
-      pScore->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
-      pScore->setString(gc_DYNAMIC_TEXT.mp_uiHash, acSeparated);
+      showEntry(line, *pLine, gc_fLB_NAME_BOX_WIDTH);
     }
     const bool bCursor = i == g_iLeaderboardCursorLine;
     lineWidget("LB_cursor_%d", i)->setVisible(bCursor ? 1 : 0);
@@ -260,11 +282,10 @@ void handleInput() {
 // The profile record a board writes into: game type, chapter and level for ClProfileMgr; false for boards
 // without one.
 bool boardRecord(i32 iIndex, i32* piType, i32* piChapter, i32* piLevel) {
-  *piType = GameTypes::typeOfBoard(iIndex);
-  const i32 iStoryLevel = iIndex - E_GSSLI_STORY_MODE_LEVEL_1_1;
-  const bool bStory = GameTypes::isStory(*piType);
-  *piChapter = bStory ? iStoryLevel / gc_iSTORY_BOARD_LEVELS : 0;
-  *piLevel = bStory ? iStoryLevel % gc_iSTORY_BOARD_LEVELS : 0;
+  const SBoardOwner owner = GameTypes::boardOwner(iIndex);
+  *piType = owner.m_iType;
+  *piChapter = owner.m_iChapter;
+  *piLevel = owner.m_iLevel;
   return GameTypes::hasRecord(*piType);
 }
 
@@ -308,6 +329,12 @@ void leaderboardNameFromPersona(const char* pName, wchar16 (&auiName)[gc_iLB_NAM
     }
     pByte += iMore + 1;
   }
+  if (*pByte != 0) {
+    // Longer than the line holds: cut where "..." still fits, never between the two units of a surrogate pair.
+    iOut = iMaxUnits - 3;
+    if (auiName[iOut - 1] >= 0xD800 && auiName[iOut - 1] <= 0xDBFF) --iOut;
+    for (i32 i = 0; i < 3; ++i) auiName[iOut++] = u'.';
+  }
   for (i32 i = iOut; i < gc_iLB_NAME_UNITS; ++i) auiName[i] = 0;
 }
 
@@ -316,23 +343,21 @@ bool openLeaderboardScreen() {
   return true;
 }
 
-i32 leaderboardIndexForGameType(i32 iGameType) {
-  return GameTypes::isStory(iGameType) ? 0 : leaderboardIndexForRun(iGameType, 0, 0);
-}
+i32 leaderboardIndexForGameType(i32 iGameType) { return leaderboardIndexForRun(iGameType, 0, 0); }
 
 i32 leaderboardIndexForRun(i32 iGameType, i32 iChapter, i32 iLevel) {
   const i32 iBoard = GameTypes::board(iGameType, iChapter, iLevel);
-  return iBoard == gc_iNO_LEADERBOARD ? 0 : iBoard;
+  return iBoard == gc_iNO_LEADERBOARD ? firstBoard() : iBoard;
 }
 
 i32 nextLeaderboardIndex(i32 iIndex) {
   const i32 iAt = cyclePosition(iIndex);
-  return iAt < 0 ? 0 : cycleBoard((iAt + 1) % gc_iBOARD_CYCLE_LENGTH);
+  return iAt < 0 ? firstBoard() : cycleBoard((iAt + 1) % gc_iBOARD_CYCLE_LENGTH);
 }
 
 i32 previousLeaderboardIndex(i32 iIndex) {
   const i32 iAt = cyclePosition(iIndex);
-  return iAt < 0 ? 0 : cycleBoard((iAt + gc_iBOARD_CYCLE_LENGTH - 1) % gc_iBOARD_CYCLE_LENGTH);
+  return iAt < 0 ? firstBoard() : cycleBoard((iAt + gc_iBOARD_CYCLE_LENGTH - 1) % gc_iBOARD_CYCLE_LENGTH);
 }
 
 i32 leaderboardIndexForHandle(u64 hSteamLeaderboard) {
@@ -427,6 +452,64 @@ void systemLeaderboardTerminate(ClWidget*, WidgetEventProcedureCall*) {
   freeFriendLines();
 }
 
+namespace {
+
+enum EAttractLeaderboardStep : i32 { E_ATTRACT_LB_ASK, E_ATTRACT_LB_WAIT, E_ATTRACT_LB_DONE };
+
+i32 g_iAttractLeaderboardStep = E_ATTRACT_LB_DONE;
+
+SLineWidgets attractLine(i32 iLine) {
+  return lineWidgets("AttractLB_rank_%d", "AttractLB_displayName_%d", "AttractLB_score_%d", iLine);
+}
+
+bool anyDownloadPending() {
+  for (ESteamLeaderboardCallType eKind : {E_SLCT_DOWNLOAD_GLOBAL, E_SLCT_DOWNLOAD_AROUND_USER, E_SLCT_DOWNLOAD_FRIENDS}) {
+    if (ClScoreLeaderboardMgr::isRequestPending(eKind)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void systemAttractLeaderboardInitialize(ClWidget*, WidgetEventProcedureCall*) {
+  for (i32 i = 0; i < gc_iATTRACT_LB_LINES; ++i) clearLine(attractLine(i));
+  ClUI::getWidget("AttractLeaderboardText")->setID(gc_LOCALIZED_ID.mp_uiHash, 0);
+  g_iAttractLeaderboardStep = E_ATTRACT_LB_ASK;
+}
+
+void systemAttractLeaderboardTick(ClWidget*, WidgetEventProcedureCall*) {
+  if (g_iAttractLeaderboardStep == E_ATTRACT_LB_ASK) {
+    if (!ClScoreLeaderboardMgr::isInitialized()) {
+      g_iAttractLeaderboardStep = E_ATTRACT_LB_DONE;
+      return;
+    }
+    // The result of a download another screen asked for would come first and fill the lines: it goes by.
+    if (anyDownloadPending()) return;
+    g_bLeaderboardDataReady = 0;
+    ClScoreLeaderboardMgr::downloadGlobalScores(gc_iATTRACT_LB_BOARD, 1, gc_iATTRACT_LB_LINES);
+    // A store that takes no request (no user statistics) leaves the lines empty.
+    g_iAttractLeaderboardStep = ClScoreLeaderboardMgr::isRequestPending(E_SLCT_DOWNLOAD_GLOBAL) ? E_ATTRACT_LB_WAIT
+                                                                                             : E_ATTRACT_LB_DONE;
+    return;
+  }
+  if (g_iAttractLeaderboardStep != E_ATTRACT_LB_WAIT || g_bLeaderboardDataReady == 0) {
+    return;
+  }
+  g_iAttractLeaderboardStep = E_ATTRACT_LB_DONE;
+  bool bAnyEntry = false;
+  for (i32 i = 0; i < gc_iATTRACT_LB_LINES; ++i) {
+    const SLBEntryLine& entry = g_aCommonLBEntryLines[i];
+    const SLineWidgets line = attractLine(i);
+    if (entry.m_bValid != 0) {
+      showEntry(line, entry, line.mp_pName->getFloat(gc_MAX_WIDTH));
+      bAnyEntry = true;
+    } else {
+      clearLine(line);
+    }
+  }
+  if (!bAnyEntry) ClUI::getWidget("AttractLeaderboardText")->setLocalizedID("attract_leaderboard_empty");
+}
+
 void shutdownLeaderboardUI() {
   if (g_pLeaderboardListener != nullptr) {
     KV_ASSERT(ClScoreLeaderboardMgr::isInitialized());
@@ -443,6 +526,8 @@ void registerLeaderboardUIFunctions() {
       {"systemLeaderboardInitialize", systemLeaderboardInitialize},
       {"systemLeaderboardTick", systemLeaderboardTick},
       {"systemLeaderboardTerminate", systemLeaderboardTerminate},
+      {"systemAttractLeaderboardInitialize", systemAttractLeaderboardInitialize},
+      {"systemAttractLeaderboardTick", systemAttractLeaderboardTick},
   };
   ClUIEventSystemFunctions::registerFunctions(s_aProcedures);
 }

@@ -70,18 +70,29 @@ void systemLeaderboardInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pC
 void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemLeaderboardTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 
-// Registers "systemLeaderboardInitialize", "systemLeaderboardTick" and "systemLeaderboardTerminate".
+// The attract loop's leaderboard page: the first lines of the story's first board (rank, name, score) in the
+// widgets "AttractLB_rank_%d", "AttractLB_displayName_%d" (names fitted to its "maxWidth") and "AttractLB_score_%d";
+// "AttractLeaderboardText" says the board is empty when it came back so. Initialize empties them and asks for the
+// lines at the next tick that finds no other download on its way (whose result would fill the same lines); without
+// a store the lines stay empty.
+inline constexpr i32 gc_iATTRACT_LB_BOARD = 0;  // STORY_MODE_LEVEL_1_1
+inline constexpr i32 gc_iATTRACT_LB_LINES = 5;
+void systemAttractLeaderboardInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+void systemAttractLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+
+// Registers "systemLeaderboardInitialize", "systemLeaderboardTick", "systemLeaderboardTerminate",
+// "systemAttractLeaderboardInitialize" and "systemAttractLeaderboardTick".
 void registerLeaderboardUIFunctions();
 
 // Switches "TopLevelSwitcher" to "Leaderboards"; true.
 bool openLeaderboardScreen();
-// The board of a game type's runs (GAMEGameTypes.h): the marathons' and survivor modes' own boards; 0 for the
-// story (whose boards are by level), the daily game and any other value.
+// The board of a game type's runs (GAMEGameTypes.h): the marathons' and survivor modes' own boards; the story's
+// first board for the story (whose boards are by level), the daily game and any other value.
 i32 leaderboardIndexForGameType(i32 iGameType);
 // The same with the story's board of the chapter (0..2) and level (0..7).
 i32 leaderboardIndexForRun(i32 iGameType, i32 iChapter, i32 iLevel);
 // The board cycle: the story's 24 boards in order, then marathon, marathon extreme, marathon ultra, survivor and
-// survivor hardcore, and round; an index outside it (the daily boards) gives 0.
+// survivor hardcore, and round; an index outside it (the daily boards) gives the story's first board.
 i32 nextLeaderboardIndex(i32 iIndex);
 i32 previousLeaderboardIndex(i32 iIndex);
 // The board whose store handle this is, -1 when no found board has it (handle 0 never matches).
@@ -107,6 +118,7 @@ void onLeaderboardDownloaded(SLeaderboardListener* pScoreLeaderboardCallback, vo
 void shutdownLeaderboardUI();
 
 // The lines' helpers: an empty line; a store persona name (UTF-8; a byte that does not start a valid sequence
-// stands for the code point of its value) into at most 31 UTF-16 units.
+// stands for the code point of its value) into at most 31 UTF-16 units, a longer one cut at a character boundary
+// and ended with "...".
 void resetLeaderboardLine(SLBEntryLine* pLine);
 void leaderboardNameFromPersona(const char* pName, wchar16 (&auiName)[gc_iLB_NAME_UNITS]);

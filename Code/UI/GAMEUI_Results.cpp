@@ -359,7 +359,7 @@ void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
   s_bAwayAtLeaderboards = false;
   GAMESetRootValue("InResultsScreen", 1);
   ClGameStateMgr::popInputMapper(0);
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getMenusMapper());
   ClGameStateMgr::blockInput();
   if (ClMonkeyMgr::isRunning()) {
     ClMonkeyMgr::start("Monkey", "Scheme_UI");
@@ -452,7 +452,7 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
         ClUI::switchTo(gc_pSWITCHER, "InGame");
         g_bNextLevelRequest = 1;
         ClGameStateMgr::popInputMapper(0);
-        ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+        ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
         if (ClMonkeyMgr::isRunning()) {
           ClMonkeyMgr::start("Monkey", "Scheme_InGame");
         }

@@ -220,8 +220,9 @@ void systemTickAttractLoopPressStartClick(ClWidget* pWidget, WidgetEventProcedur
   }
   const SCueHandle coin = ClAudioManager::createCueInstance(KvStrHash("InsertedCoin"));
   if (ClFMODCueInstance* pCoin = ClAudioManager::getCueInstance(coin)) {
-    if (!pCoin->isLooping() && g_fAudioMinCueFadeTime > 0.0f) {
-      pCoin->fadeIn(g_fAudioMinCueFadeTime);
+    const f32 fMinFade = ClAudioManager::getMinCueFadeTime();
+    if (!pCoin->isLooping() && fMinFade > 0.0f) {
+      pCoin->fadeIn(fMinFade);
     }
     // Nobody keeps the handle: the update releases the cue once it has played.
     pCoin->mp_iCueState = gc_iCUE_STATE_FIRE_AND_FORGET;

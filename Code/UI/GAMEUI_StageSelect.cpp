@@ -181,6 +181,9 @@ void stageSelectRebuild() {
     ClWidget* pBackground = ClUI::getWidget("StageSelectLevelBackground");
     setLayoutXY(pBackground, layoutWord(pBackground, gc_iLAYOUT_X_WORD),
                 layoutWord(pName, gc_iLAYOUT_Y_WORD) + gc_fBACKGROUND_OFFSET_Y);
+    // The lock, when shown, stands on the selected level's row beside its stars.
+    setLayoutXY(pLocked, layoutWord(pLocked, gc_iLAYOUT_X_WORD),
+                layoutWord(pName, gc_iLAYOUT_Y_WORD) + gc_fBACKGROUND_OFFSET_Y);
     if (pBackground->mp_bVisible == 0) {
       pBackground->setVisible(1);  // fires "onBecomeVisible"
     }
@@ -282,7 +285,7 @@ void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
       ClUI::switchBack();
     } else if (justPressed(E_GAME_ACTION_MENU_ALT2)) {
       playUIAcceptSound();
-      g_iLeaderboardIndex = g_iSelectedChapter * gc_iSTAGE_SELECT_LEVELS + g_iSelectedLevel;
+      g_iLeaderboardIndex = leaderboardIndexForRun(E_GAME_TYPE_STORY, g_iSelectedChapter, g_iSelectedLevel);
       ClUI::switchTo("TopLevelSwitcher", "Leaderboards");
     }
   }

@@ -237,6 +237,12 @@ void ClFlipBookMgr::loadFlipBookFromScript(const ClDScriptData2* pScript, const 
 
   // Everything that can stop the load is found before anything is allocated.
   const i32 iNumFrames = countFrames(pName, pAtlasName);
+  const SAtlasFileInfo* pAtlas = iNumFrames == 0 ? ClAtlasMgr::findAtlas(KvStrHash(pAtlasName)) : nullptr;
+  if (pAtlas != nullptr && pAtlas->mp_daEntries.getCount() == 0) {
+    // No flip book can find its frames there: the atlas is what is damaged.
+    KV_DATA_FATALF("Atlas file [%s] holds no images, while the flip book [%s] names its frames in it",
+                   pAtlas->mp_szFilePath, pName);
+  }
   if (iNumFrames == 0) {
     KV_DATA_FATALF("Could not load any images for flipbook file named [%s] in atlas [%s] (make sure animation "
                    "frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)",

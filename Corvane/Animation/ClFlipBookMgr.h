@@ -48,7 +48,8 @@ class ClFlipBookMgr {
   // Loads the flip book pName from its script and the frames of the atlas pAtlasName (which must be loaded),
   // anchors times fScale, and stores it under its name. A script that cannot be read is fatal "Could not load
   // anim data for flipbook [%s]"; no frame is fatal "Could not load any images for flipbook file named [%s] in
-  // atlas [%s] (make sure animation frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)".
+  // atlas [%s] (make sure animation frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)", or, when the atlas
+  // holds no image at all, "Atlas file [<path>] holds no images, while the flip book [%s] names its frames in it".
   static void loadFlipBook(const char* pName, const char* pAtlasName, f32 fScale);
   // The same from a script tree already read (borrowed).
   static void loadFlipBookFromScript(const ClDScriptData2* pScript, const char* pName, const char* pAtlasName,

@@ -105,9 +105,6 @@ struct SSoundBankRecord {
 };
 
 extern f32 g_fAudioMasterVolume;
-// The shortest fade-in, in seconds, that game code gives a one-shot cue it starts itself; 0 (the default) starts
-// such cues at full volume.
-extern f32 g_fAudioMinCueFadeTime;
 
 class ClAudioManager {
  public:
@@ -139,6 +136,10 @@ class ClAudioManager {
   static void resumeAllCues();
   // Sets a category's user volume (0..1); the cues hear it from the next update.
   static void setCategoryVolume(E_AUDIO_CATEGORY eCategory, f32 fVolume);
+  // The shortest fade-in, in seconds, that game code gives a one-shot cue it starts itself; 0 (the default) starts
+  // such cues at full volume.
+  static void setMinCueFadeTime(f32 fSeconds);
+  static f32 getMinCueFadeTime();
   // A category's record (0..9, an assertion otherwise): its user and duck volumes as the cues' volumes read them.
   static const SAudioCategory& getCategory(i32 iCategory);
   // A cue asks for a category's duck volume: it becomes fVolume when that is lower (the lowest request of the

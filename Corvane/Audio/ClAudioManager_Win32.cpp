@@ -20,9 +20,10 @@
 #include "Platform/Win32/Win32Files.h"
 
 f32 g_fAudioMasterVolume = 1.0f;
-f32 g_fAudioMinCueFadeTime = 0.0f;
 
 namespace {
+
+f32 g_fAudioMinCueFadeTime = 0.0f;
 
 SAudioCategory g_aAudioCategories[NUM_E_AUDIO_CATEGORY] = {
 #define KV_AUDIO_CATEGORY_RECORD(eCategory, pLabel) {1.0f, 1.0f, pLabel},
@@ -270,6 +271,10 @@ void ClAudioManager::setCategoryVolume(E_AUDIO_CATEGORY eCategory, f32 fVolume) 
                 "eCategory >= 0 && eCategory < NUM_E_AUDIO_CATEGORY");
   g_aAudioCategories[eCategory].m_fVolume = fVolume;
 }
+
+void ClAudioManager::setMinCueFadeTime(f32 fSeconds) { g_fAudioMinCueFadeTime = fSeconds; }
+
+f32 ClAudioManager::getMinCueFadeTime() { return g_fAudioMinCueFadeTime; }
 
 const SAudioCategory& ClAudioManager::getCategory(i32 iCategory) {
   KV_ASSERT_MSG(iCategory >= 0 && iCategory < MAX_NUMBER_CATEGORIES,

@@ -152,6 +152,20 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
   if (source.mp_pSound == nullptr) {
     return;
   }
+  bool bCutShort = false;
+  unsigned int uiLengthMs = 0;
+  {
+    ClAudioLockScope lock;
+    if (source.mp_pSound->getCutShort(&bCutShort) != FMOD_OK || !bCutShort ||
+        source.mp_pSound->getLength(&uiLengthMs, FMOD_TIMEUNIT_MS) != FMOD_OK) {
+      bCutShort = false;
+    }
+  }
+  if (bCutShort) {
+    // Music that is there is better heard than a game lost over the rest: it plays to where its data ends.
+    KvPrintProblem("Sound file [Audio\\%s] ends before the %.1f s its header gives: it is played to where it ends.",
+                   mpr_pCommonCueData->m_aszSourceNames[iSource], static_cast<double>(uiLengthMs) / 1000.0);
+  }
   // The groups are named after the source's base name.
   char szBaseName[gc_iCUE_SOURCE_NAME_LEN];
   baseNameOf(mpr_pCommonCueData->m_aszSourceNames[iSource], szBaseName, sizeof(szBaseName));

@@ -103,7 +103,7 @@ class ClUIRenderHooks {
 class ClInputGameHooks {
  public:
   virtual ~ClInputGameHooks() = default;
-  // Makes the game's two mappers (g_pInputMapperGameplay, g_pInputMapperMenus); ClInputManager::initialize.
+  // Makes the game's two mappers and hands them to ClInputManager::installGameMappers; ClInputManager::initialize.
   virtual void createGameInputMappers() = 0;
   // The game's pad tester behind the input layer: set up once the layer is, then one tick after each tick's
   // device reads. The game decides whether it runs at all.

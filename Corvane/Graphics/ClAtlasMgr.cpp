@@ -115,6 +115,13 @@ bool ClAtlasMgr::checkAtlasImage(const u8* pData, u32 uiSize, char* pReason, u32
     KvSNPrintf(pReason, uiReasonSize, "the base name leaves the data root (an absolute path, a drive or a \"..\" part)");
     return false;
   }
+  const char* pBaseName = reinterpret_cast<const char*>(pData + gc_uiATLAS_HEADER_SIZE);
+  const u64 uiNameEnd = gc_uiATLAS_HEADER_SIZE + std::strlen(pBaseName) + 1;
+  if (header.mp_uiEntryTableOffset < uiNameEnd) {
+    KvSNPrintf(pReason, uiReasonSize, "the entry table (at %u) lies inside the header and base name (%u bytes)",
+               header.mp_uiEntryTableOffset, static_cast<u32>(uiNameEnd));
+    return false;
+  }
   const u64 uiTableEnd = header.mp_uiEntryTableOffset + 4ull * static_cast<u32>(header.mp_iNumEntries);
   if ((header.mp_uiEntryTableOffset & 3) != 0 || uiTableEnd > uiSize) {
     KvSNPrintf(pReason, uiReasonSize, "the entry table (%d entries at %u) does not lie inside the file",
@@ -173,15 +180,15 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
     KvStrLCpy(pNew->mp_szTexturePrefix, pTexturePrefix, sizeof(pNew->mp_szTexturePrefix));
   }
 
-  char szPath[KV_MAX_PATH_LEN];
-  KvBuildGraphicsPath(szPath, KvGetBaseDataPath(), pFileName, ".atf");
+  const char* pPath = pNew->mp_szFilePath;
+  KvBuildGraphicsPath(pNew->mp_szFilePath, KvGetBaseDataPath(), pFileName, ".atf");
   u32 uiSize = 0;
   i32 iCode = 0;
   char szReason[256] = "the file could not be read";
-  const bool bRead = KvReadGraphicsFile(szPath, &pNew->mp_pFileRef, &uiSize, &iCode) == E_GRAPHICS_READ_OK;
+  const bool bRead = KvReadGraphicsFile(pPath, &pNew->mp_pFileRef, &uiSize, &iCode) == E_GRAPHICS_READ_OK;
   const u8* pData = bRead ? pNew->mp_pFileRef->mp_pDestinationBuffer : nullptr;
   if (!bRead || !checkAtlasImage(pData, uiSize, szReason, sizeof(szReason))) {
-    KvPrintProblem("Atlas file [%s]: %s", szPath, szReason);
+    KvPrintProblem("Atlas file [%s]: %s", pPath, szReason);
     freeAtlas(pNew);
     KV_DATA_FATALF("ClAtlasMgr::actualLoadAtlasSync() -> Could not open Atlas file [%s]!", pFileName);
   }

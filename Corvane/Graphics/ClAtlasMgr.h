@@ -13,7 +13,8 @@
 //   24      i32      texture count T (0 or more)
 //   28      char[]   base name of the texture pages, zero-terminated; below the data root (no "..", no
 //                    absolute path)
-//   table   u32[N]   offset of each entry record (a multiple of 4), ordered by the records' name hashes in
+//   table   u32[N]   at or past the end of the base name (an all-zero file is thus refused, not taken for an
+//                    empty atlas): offset of each entry record (a multiple of 4), ordered by the records' name hashes in
 //                    descending order compared as signed 32-bit integers (equal hashes may follow each other;
 //                    a look-up then answers the one the binary search meets first)
 //   record  48 bytes SAtlasTexInfo; its ten floats finite and 0 or more
@@ -84,6 +85,7 @@ struct SAtlasEntry {
 
 struct SAtlasFileInfo {
   char mp_szTexturePrefix[KV_MAX_PATH_LEN];
+  char mp_szFilePath[KV_MAX_PATH_LEN];  // the file as read (data root, name, ".atf"), for the messages that name it
   SMagRef* mp_pFileRef;
   const u8* mp_pData;
   u32 mp_uiDataSize;

@@ -197,6 +197,10 @@ class ClGraphics {
   static void updateAndEndFrame();
   // The result of the last Present, stored by the game's render function on the worker.
   static void setLastPresentResult(i32 hrResult) { mp_hrLastPresent.store(hrResult, std::memory_order_relaxed); }
+  // Presents the frame into the window: windowed, into the rectangle backBufferInWindow gives for the client size
+  // the last WM_SIZE told (the rest of the client area black), else over the whole client area; the result is kept
+  // (setLastPresentResult). Render worker.
+  static void presentFrame();
 
   // --- Lost device ---
 
@@ -291,6 +295,17 @@ class ClGraphics {
   static kv_vector2 displayTo2DPicture(const kv_vector2& vDisplay);
   static kv_vector2 displayFrom2DPicture(const kv_vector2& vPicture);
   static f32 mp_af2DPicture[6];  // width, height, then where it shows; all 0 while it is the back buffer
+  // Where the back buffer shows in a windowed client area of w x h pixels when that differs from the back buffer's
+  // size: the whole back buffer at its own aspect ratio, centred, {x, y, width, height} in whole client pixels,
+  // with black margins beside it. False when it covers the client area (the same aspect ratio, full screen, or no
+  // size yet), where Present stretches it over the whole.
+  static bool backBufferInWindow(i32 iClientWidth, i32 iClientHeight, i32 aiShownAt[4]);
+  // A client-area position (client area w x h) in back-buffer pixels, through that placement.
+  static kv_vector2 windowToDisplay(const kv_vector2& vClient, i32 iClientWidth, i32 iClientHeight);
+  // The main window's client size as its last WM_SIZE told (0 x 0 before the first; a minimised window keeps the
+  // size before). Written on the main thread, read by presentFrame on the render worker.
+  static std::atomic<i32> mp_iClientWidth;
+  static std::atomic<i32> mp_iClientHeight;
   static wchar16 mp_szWindowTitle[gc_iWINDOW_TITLE_LEN];
   // The pointer position the mouse hooks keep from the window's mouse messages (client pixels; (0, 0) until the
   // first mouse message, (gc_fPOINTER_AWAY, gc_fPOINTER_AWAY) while the pointer is away).

@@ -308,7 +308,8 @@ i32 ClGraphics::createDevice(u32* puiWidth, u32* puiHeight, const DisplayMode& m
   mp_presentParams.hDeviceWindow = mp_hWnd;
   mp_presentParams.BackBufferCount = 1;
   mp_presentParams.Windowed = bFullscreen ? FALSE : TRUE;
-  mp_presentParams.SwapEffect = bFullscreen ? D3DSWAPEFFECT_FLIP : D3DSWAPEFFECT_DISCARD;
+  // Windowed, Present names where the back buffer goes in a window of another size, which the copy swap allows.
+  mp_presentParams.SwapEffect = bFullscreen ? D3DSWAPEFFECT_FLIP : D3DSWAPEFFECT_COPY;
   mp_presentParams.BackBufferFormat = static_cast<D3DFORMAT>(mode.m_eFormat);
   mp_presentParams.EnableAutoDepthStencil = TRUE;
 

@@ -1,7 +1,12 @@
-// Where the 2D picture shows on the back buffer (ClGraphics::set2DPicture).
+// Where the 2D picture shows on the back buffer (ClGraphics::set2DPicture), and where the back buffer shows in the
+// window.
 #include "Corvane/Graphics/ClGraphics.h"
 
+#include "Platform/D3D9/D3D9.h"
+
 f32 ClGraphics::mp_af2DPicture[6] = {};
+std::atomic<i32> ClGraphics::mp_iClientWidth{0};
+std::atomic<i32> ClGraphics::mp_iClientHeight{0};
 
 namespace {
 
@@ -54,4 +59,38 @@ kv_vector2 ClGraphics::displayFrom2DPicture(const kv_vector2& vPicture) {
     return vPicture;
   }
   return {afShownAt[0] + vPicture.x * afShownAt[2] / fWidth, afShownAt[1] + vPicture.y * afShownAt[3] / fHeight};
+}
+
+bool ClGraphics::backBufferInWindow(i32 iClientWidth, i32 iClientHeight, i32 aiShownAt[4]) {
+  const i64 iWidth = static_cast<i64>(mp_fScreenWidth);
+  const i64 iHeight = static_cast<i64>(mp_fScreenHeight);
+  if (mp_presentParams.Windowed == FALSE || iClientWidth <= 0 || iClientHeight <= 0 || iWidth <= 0 || iHeight <= 0) {
+    return false;
+  }
+  i64 iShownWidth = iClientWidth;
+  i64 iShownHeight = iClientHeight;
+  // Rounded to the nearest whole pixel; the margins share what is left, the odd pixel going after the picture.
+  if (iClientWidth * iHeight > iClientHeight * iWidth) {
+    iShownWidth = (2 * iClientHeight * iWidth + iHeight) / (2 * iHeight);
+  } else {
+    iShownHeight = (2 * iClientWidth * iHeight + iWidth) / (2 * iWidth);
+  }
+  if (iShownWidth == iClientWidth && iShownHeight == iClientHeight) {
+    return false;
+  }
+  aiShownAt[0] = static_cast<i32>((iClientWidth - iShownWidth) / 2);
+  aiShownAt[1] = static_cast<i32>((iClientHeight - iShownHeight) / 2);
+  aiShownAt[2] = static_cast<i32>(iShownWidth);
+  aiShownAt[3] = static_cast<i32>(iShownHeight);
+  return true;
+}
+
+kv_vector2 ClGraphics::windowToDisplay(const kv_vector2& vClient, i32 iClientWidth, i32 iClientHeight) {
+  i32 aiShownAt[4] = {0, 0, iClientWidth, iClientHeight};
+  backBufferInWindow(iClientWidth, iClientHeight, aiShownAt);
+  if (aiShownAt[2] <= 0 || aiShownAt[3] <= 0) {
+    return vClient;
+  }
+  return {(vClient.x - static_cast<f32>(aiShownAt[0])) * mp_fScreenWidth / static_cast<f32>(aiShownAt[2]),
+          (vClient.y - static_cast<f32>(aiShownAt[1])) * mp_fScreenHeight / static_cast<f32>(aiShownAt[3])};
 }

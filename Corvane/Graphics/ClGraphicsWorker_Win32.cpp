@@ -67,6 +67,18 @@ unsigned ClGraphics::renderWorkerThread(void*) {
   return 0;
 }
 
+void ClGraphics::presentFrame() {
+  i32 aiShownAt[4];
+  RECT dest{};
+  const RECT* pDest = nullptr;
+  if (backBufferInWindow(mp_iClientWidth.load(std::memory_order_relaxed),
+                         mp_iClientHeight.load(std::memory_order_relaxed), aiShownAt)) {
+    dest = RECT{aiShownAt[0], aiShownAt[1], aiShownAt[0] + aiShownAt[2], aiShownAt[1] + aiShownAt[3]};
+    pDest = &dest;
+  }
+  setLastPresentResult(mp_pDevice->Present(nullptr, pDest, nullptr, nullptr));
+}
+
 void ClGraphics::endFrame() {
   if (mp_bReady.load()) {
     ClDrawPrimitive::flushPending();

@@ -198,6 +198,9 @@ LRESULT ClGraphics::windowProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lPar
       return 0;
     case WM_SIZE:
       if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) {
+        // The next Present places the back buffer in the client area of this size.
+        mp_iClientWidth.store(LOWORD(lParam), std::memory_order_relaxed);
+        mp_iClientHeight.store(HIWORD(lParam), std::memory_order_relaxed);
         ShowWindow(mp_hWnd, SW_SHOWDEFAULT);
         UpdateWindow(mp_hWnd);
       }

@@ -9,10 +9,11 @@
 //
 // The mouse pointer (pointer 0) is where the system cursor is over the main window from the first tick on, in
 // the pixels of the 2D picture the UI places its hot spots in (ClGraphics::displayTo2DPicture: the display's own
-// pixels unless the game shows its 2D picture scaled); it is moved only when the cursor moved, so a position the
-// UI gives it holds until then. With "MOUSE_EXCLUSIVE" (the cursor held at the window's centre) it moves by the
-// mouse's relative motion instead. Either way it is kept inside the picture. The pointer entries of pad record 0
-// are pointer 0 over the display size, the fractions the UI's hot spots are measured in.
+// pixels unless the game shows its 2D picture scaled, and the client area where Present shows the display,
+// ClGraphics::windowToDisplay); it is moved only when the cursor moved or the client area changed size, so a
+// position the UI gives it holds until then. With "MOUSE_EXCLUSIVE" (the cursor held at the window's centre) it
+// moves by the mouse's relative motion instead. Either way it is kept inside the picture. The pointer entries of
+// pad record 0 are pointer 0 over the display size, the fractions the UI's hot spots are measured in.
 //
 // Development settings read: "MOUSE_EXCLUSIVE", "KEYBOARD_EXCLUSIVE" (exclusive devices), "NOGFX" (1: no
 // device is read), "IGNORE_GAMEPAD_INPUTS", "IGNORE_KEYBOARD_INPUTS", "IGNORE_MOUSE_INPUTS",

@@ -58,31 +58,34 @@ f32 fractionOf(f32 fValue, f32 fExtent) { return fExtent > KV_ZERO ? fValue / fE
 // The system cursor's screen position when the pointer last followed it; none after initialize, so the first
 // tick places the pointer wherever the cursor is.
 POINT g_lastCursor = {0, 0};
+POINT g_lastClientSize = {0, 0};
 bool g_bCursorSeen = false;
 
 // Puts pointer 0 where the system cursor is over the main window, in the pixels of the 2D picture: the client
-// position scaled by the display over the client size (full screen stretches the display over a window of
-// another size), then into the picture where it shows on the display. Only when the cursor moved since the last
-// tick, so a position the UI gave the pointer holds until the mouse moves.
+// position into the display where Present shows it in the client area (ClGraphics::windowToDisplay), then into the
+// picture where it shows on the display. Only when the cursor moved or the client area changed size since the last
+// tick, so a position the UI gave the pointer holds until the mouse moves, and a resized window moves the pointer
+// to the cursor at once.
 void followSystemCursor(kv_vector2* pPointer) {
   POINT cursor{};
-  if (ClGraphics::mp_hWnd == nullptr || !GetCursorPos(&cursor)) {
+  RECT client{};
+  if (ClGraphics::mp_hWnd == nullptr || !GetCursorPos(&cursor) || !GetClientRect(ClGraphics::mp_hWnd, &client) ||
+      client.right <= 0 || client.bottom <= 0) {
     return;
   }
-  if (g_bCursorSeen && cursor.x == g_lastCursor.x && cursor.y == g_lastCursor.y) {
+  if (g_bCursorSeen && cursor.x == g_lastCursor.x && cursor.y == g_lastCursor.y &&
+      client.right == g_lastClientSize.x && client.bottom == g_lastClientSize.y) {
     return;
   }
   const POINT screen = cursor;
-  RECT client{};
-  if (!GetClientRect(ClGraphics::mp_hWnd, &client) || client.right <= 0 || client.bottom <= 0 ||
-      !ScreenToClient(ClGraphics::mp_hWnd, &cursor)) {
+  if (!ScreenToClient(ClGraphics::mp_hWnd, &cursor)) {
     return;
   }
   g_bCursorSeen = true;
   g_lastCursor = screen;
-  *pPointer = ClGraphics::displayTo2DPicture(
-      {static_cast<f32>(cursor.x) * ClGraphics::mp_fScreenWidth / static_cast<f32>(client.right),
-       static_cast<f32>(cursor.y) * ClGraphics::mp_fScreenHeight / static_cast<f32>(client.bottom)});
+  g_lastClientSize = {client.right, client.bottom};
+  *pPointer = ClGraphics::displayTo2DPicture(ClGraphics::windowToDisplay(
+      {static_cast<f32>(cursor.x), static_cast<f32>(cursor.y)}, client.right, client.bottom));
 }
 
 }  // namespace

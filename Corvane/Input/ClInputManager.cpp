@@ -18,10 +18,11 @@ u8 ClInputManager::m_auiPadMap[cuiMAX_GAME_PADS] = {0, 1, 2, 3};
 SGameInputAction ClInputManager::m_aDebugCameraActions[gc_iNUM_DEBUG_CAMERA_ACTIONS] = {};
 
 ClInputMapperBase* g_pInputMapperDebugCamera = nullptr;
-ClInputMapperBase* g_pInputMapperGameplay = nullptr;
-ClInputMapperBase* g_pInputMapperMenus = nullptr;
 
 namespace {
+
+ClInputMapperBase* g_pInputMapperGameplay = nullptr;
+ClInputMapperBase* g_pInputMapperMenus = nullptr;
 
 // Objects of the manager live in 16-byte-aligned blocks and are constructed in place.
 template <typename T>
@@ -82,6 +83,17 @@ i32 ClInputManager::terminate() {
   m_bInitialized = 0;
   return 1;
 }
+
+void ClInputManager::installGameMappers(ClInputMapperBase* pGameplay, ClInputMapperBase* pMenus) {
+  KV_ASSERT_MSG(g_pInputMapperGameplay == nullptr && g_pInputMapperMenus == nullptr,
+                "installGameMappers: the game's mappers are already installed");
+  g_pInputMapperGameplay = pGameplay;
+  g_pInputMapperMenus = pMenus;
+}
+
+ClInputMapperBase* ClInputManager::getGameplayMapper() { return g_pInputMapperGameplay; }
+
+ClInputMapperBase* ClInputManager::getMenusMapper() { return g_pInputMapperMenus; }
 
 i32 ClInputManager::tick() {
   g_pInputHWToKv->tick();

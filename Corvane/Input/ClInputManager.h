@@ -34,9 +34,11 @@ inline constexpr f32 gc_fACTION_PRESSED_THRESHOLD = 0.1f;
 class ClInputManager {
  public:
   // Creates and initialises the hardware layer (g_pInputHWToKv), the debug-camera mapper and the game's
-  // mappers, and the action arrays (m_iActionCount records per pad, zeroed). Returns 1.
+  // mappers (through ClInputGameHooks::createGameInputMappers), and the action arrays (m_iActionCount records per
+  // pad, zeroed). Returns 1.
   static i32 initialize();
-  // Terminates and frees everything initialize made; nothing when never initialised. Returns 1.
+  // Terminates and frees everything initialize made, the game's mappers included; nothing when never initialised.
+  // Returns 1.
   static i32 terminate();
   // Hardware tick, text-capture key repeat, frame flip, blocked-counter step, this frame's values zeroed.
   // Returns 1.
@@ -58,6 +60,14 @@ class ClInputManager {
   static void setActionCount(i32 iActionCount) { m_iActionCount = iActionCount; }
   static i32 getActionCount() { return m_iActionCount; }
 
+  // The game's two mappers: gameplay while a level is played, menus elsewhere. The game installs them from
+  // ClInputGameHooks::createGameInputMappers, each an object constructed in a 16-byte-aligned block of
+  // KvAlignedAlloc (or null when the heap refused one); from then on the manager owns them and terminate destroys
+  // and frees them. Installing while mappers are held is an assertion (they would be lost).
+  static void installGameMappers(ClInputMapperBase* pGameplay, ClInputMapperBase* pMenus);
+  static ClInputMapperBase* getGameplayMapper();
+  static ClInputMapperBase* getMenusMapper();
+
   // --- Module state ---
   static u32 m_bInitialized;
   static SGameInputAction* m_apGameSpecificInputs[cuiMAX_GAME_PADS];
@@ -73,6 +83,3 @@ class ClInputManager {
 };
 
 extern ClInputMapperBase* g_pInputMapperDebugCamera;
-// The game's two mappers (made by ClInputGameHooks::createGameInputMappers when the manager starts).
-extern ClInputMapperBase* g_pInputMapperGameplay;
-extern ClInputMapperBase* g_pInputMapperMenus;

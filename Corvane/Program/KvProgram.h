@@ -43,9 +43,10 @@ void parseCommandLine();
 // failure report.
 void writeCrashDump(unsigned int uiCode, _EXCEPTION_POINTERS* pExceptionPointers);
 // The condition ending (see KvStopForCondition), once WinMain runs the program outside a debugger: tells the user
-// why the game cannot start or go on, in a message box (on the standard error without a display), and ends the
-// process at once with gc_iEXIT_START_UP_FAILED. Before that, and under a debugger, it returns and the stop
-// faults. It may run on any thread, in the middle of a frame or a load, so nothing is shut down: static destructors
+// why the game cannot start or go on, in a message box that says it on the standard error as well (or, when the
+// engine has shown its own box, the report's reason alone on the standard error; never its source file and line),
+// and ends the process at once with gc_iEXIT_START_UP_FAILED. Before that, and under a debugger, it returns and the
+// stop faults. It may run on any thread, in the middle of a frame or a load, so nothing is shut down: static destructors
 // would run while other threads still use what they destroy; the store writes its files whole, so nothing is left
 // half-written.
 void endForCondition(E_KV_STOP_CAUSE eCause);

@@ -53,15 +53,25 @@ void writeCrashDump(unsigned int uiCode, _EXCEPTION_POINTERS* pExceptionPointers
   SteamAPI_WriteMiniDump(uiCode, pExceptionPointers, gc_uiCRASH_DUMP_BUILD);
 }
 
-bool describeCondition(E_KV_STOP_CAUSE eCause, const char* pReport, const char* pVideoStartProblem, char* pText,
-                       size_t uiTextSize) {
-  // The report's first line without its "FATAL ERROR: " prefix; the source file and line stay on the error
-  // output, where the stop wrote the whole report.
+namespace {
+
+// The report's first line without its "FATAL ERROR: " prefix, and its length: the reason alone, without the source
+// file and line.
+const char* conditionReason(const char* pReport, int* piLength) {
   constexpr size_t uiPREFIX_LENGTH = sizeof(gc_szFATAL_REPORT_PREFIX) - 1;
   if (std::strncmp(pReport, gc_szFATAL_REPORT_PREFIX, uiPREFIX_LENGTH) == 0) {
     pReport += uiPREFIX_LENGTH;
   }
-  const int iReasonLength = static_cast<int>(std::strcspn(pReport, "\n"));
+  *piLength = static_cast<int>(std::strcspn(pReport, "\n"));
+  return pReport;
+}
+
+}  // namespace
+
+bool describeCondition(E_KV_STOP_CAUSE eCause, const char* pReport, const char* pVideoStartProblem, char* pText,
+                       size_t uiTextSize) {
+  int iReasonLength = 0;
+  pReport = conditionReason(pReport, &iReasonLength);
   if (pVideoStartProblem != nullptr && pVideoStartProblem[0] != '\0') {
     std::snprintf(pText, uiTextSize, "The game cannot start: no display could be opened (%s).", pVideoStartProblem);
   } else if (eCause == E_KV_STOP_CAUSE_DATA) {
@@ -79,7 +89,12 @@ void endForCondition(E_KV_STOP_CAUSE eCause) {
   }
   char szText[gc_iLAST_MESSAGE_SIZE];
   if (describeCondition(eCause, KvGetLastMessage(), Win32VideoStartProblem(), szText, sizeof(szText))) {
+    // The box says its text on the standard error as well.
     MessageBoxA(nullptr, szText, g_pGameHooks != nullptr ? g_pGameHooks->gameName() : "Error", MB_OK | MB_ICONERROR);
+  } else {
+    int iLength = 0;
+    const char* pReason = conditionReason(KvGetLastMessage(), &iLength);
+    std::fprintf(stderr, "%.*s\n", iLength, pReason);
   }
   std::fflush(stdout);
   std::fflush(stderr);

@@ -40,17 +40,18 @@ void writeReportToStandardError() {
   __builtin_trap();
 }
 
-// Every stop: the hooks' word, the report on the standard error, the hooks' ending of a condition stop (pCause),
-// the fault.
+// Every stop: the hooks' word, the hooks' ending of a condition stop (pCause), which tells the user the reason,
+// then the report on the standard error and the fault. A condition stop that the ending does not end faults as a
+// programming error does, with the whole report (source file and line) for its crash report.
 [[noreturn]] void stop(u32 uiAddress, const E_KV_STOP_CAUSE* pCause) {
   ClSystemGameHooks* pHooks = g_pSystemHooks.load();
   if (pHooks != nullptr) {
     pHooks->stopping(uiAddress);
   }
-  writeReportToStandardError();
   if (pHooks != nullptr && pCause != nullptr) {
     pHooks->endForCondition(*pCause);
   }
+  writeReportToStandardError();
   fault(uiAddress);
 }
 

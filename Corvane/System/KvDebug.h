@@ -5,17 +5,17 @@
 // (assertion) or 333 (fatal error, pointer check). On the main thread the crash handler turns that fault into
 // a crash report whose comment is the buffer. Nothing after a stop runs; there is no recovery.
 //
-// Every stop writes the report on the standard error before it faults, so the reason is seen without the crash
+// Every stop that faults writes the report on the standard error first, so the reason is seen without the crash
 // report.
 //
 // A stop for a condition outside the program (KV_DATA_FATALF: a data file it cannot go on without is missing or
 // damaged; KvStopForCondition: the display or the graphics device cannot be had at start-up) is no programming
-// error: once reported it ends the process through the system hooks' ending (ClSystemGameHooks::endForCondition;
-// the game's passes it to the program body, which tells the user and exits with a code, no crash report); when
-// that returns it faults as any fatal error.
+// error: it ends the process through the system hooks' ending (ClSystemGameHooks::endForCondition; the game's
+// passes it to the program body, which tells the user the reason alone, without the source file and line, and
+// exits with a code, no crash report); when that returns it faults as any fatal error.
 //
 // Every stop takes one path: it tells the installed system hooks (ClSystemGameHooks::stopping, where tests throw
-// and tools end with the report), writes the report on the standard error, lets the hooks end a condition stop,
+// and tools end with the report), lets the hooks end a condition stop, writes the report on the standard error
 // and faults; returning from a hook does not cancel the stop. Any thread may report; reports take no lock.
 #pragma once
 

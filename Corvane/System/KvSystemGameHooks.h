@@ -21,9 +21,9 @@ class ClSystemGameHooks {
   // (a tool printing the report) or throw (tests).
   virtual void stopping(u32 uiStopAddress) = 0;
   // A stop for a condition outside the program (KvStopForCondition: a data file missing or damaged, no display or
-  // graphics device), after stopping and once the report is on the standard error: the program tells the user and
-  // ends the process here (the game passes it to the program body's endForCondition). Returning lets the fault
-  // follow.
+  // graphics device), after stopping and before anything is written on the standard error: the program tells the
+  // user the reason (the report's first line, KvGetLastMessage()) and ends the process here (the game passes it to
+  // the program body's endForCondition). Returning lets the whole report and the fault follow.
   virtual void endForCondition(E_KV_STOP_CAUSE eCause) = 0;
 };
 

@@ -108,13 +108,19 @@ SFitLayout readFitLayout(const ClWidget* pWidget) {
   return fit;
 }
 
-// The width in pixels of a text laid out as the widget lays its text out.
+// The width in pixels of a text laid out on one line in the widget's font: wrapped at the widget's width, a text
+// too wide for it would measure as its widest line and pass for fitting.
 f32 laidOutWidth(const SFitLayout& fit, const wchar16* puiText) {
   f32 afRect[4] = {};
   ClUI::getTextElementRect(afRect, fit.mp_element, puiText, fit.mp_uiPointSize, fit.mp_at.mp_fX, fit.mp_at.mp_fY,
-                           fit.mp_at.mp_uiScreenFlags, fit.mp_at.mp_uiAnchorFlags, fit.mp_fMaxWidth,
-                           fit.mp_fMaxHeight);
+                           fit.mp_at.mp_uiScreenFlags, fit.mp_at.mp_uiAnchorFlags, 0.0f, fit.mp_fMaxHeight);
   return afRect[1] - afRect[0];
+}
+
+// Whether a cut before unit i would split a surrogate pair (a high surrogate at i - 1, a low one at i).
+bool splitsCharacter(const wchar16* puiText, i32 i) {
+  return i > 0 && puiText[i - 1] >= 0xD800 && puiText[i - 1] <= 0xDBFF && puiText[i] >= 0xDC00 &&
+         puiText[i] <= 0xDFFF;
 }
 
 i32 unicodeLength(const wchar16* puiText) {
@@ -144,6 +150,7 @@ i32 findTextCutIndex(ClWidget* pWidget, const wchar16* puiString, f32 fWidthToFi
   i32 iLastStringIndexThatWorked = 0;
   for (i32 iCurrentStringIndex = iOriginalStringLen; iCurrentStringIndex >= 1; --iCurrentStringIndex) {
     KV_ASSERT(iCurrentStringIndex >= 0 && iLastStringIndexThatWorked < iOriginalStringLen);
+    if (splitsCharacter(puiString, iCurrentStringIndex)) continue;
     for (i32 i = 0; i < iCurrentStringIndex; ++i) puiCopyOfString[i] = puiString[i];
     puiCopyOfString[iCurrentStringIndex] = 0;
     if (laidOutWidth(fit, puiCopyOfString) <= fLimit) {

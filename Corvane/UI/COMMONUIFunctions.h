@@ -16,7 +16,8 @@ inline constexpr i32 gc_iTHOUSANDS_WORK_LEN = 768;
 inline constexpr f32 gc_fOFF_SCREEN_OFFSET = -10000.0f;
 
 // -1 when the text fits fWidthToFitArg canvas units of the widget's text layout, else the length of the longest
-// prefix that fits with "..." after it (0 when none).
+// prefix that fits with "..." after it (0 when none). Widths are of the text on one line, and a prefix never ends
+// inside a surrogate pair.
 i32 findTextCutIndex(ClWidget* pWidget, const wchar16* puiString, f32 fWidthToFitArg);
 // "dynamicUnicodeText" = the text, or its fitting prefix followed by "...".
 void setFittedDynamicUnicodeText(ClWidget* pWidget, const wchar16* puiString, f32 fWidth);

@@ -35,11 +35,17 @@ STextToken* newToken(E_TEXT_TOKEN eKind, f32 fHeight, const wchar16* pFirst) {
   return new (pMemory) STextToken{eKind, 0.0f, fHeight, pFirst, 0, 0};
 }
 
-// Adds one character to a token: the advance of its glyph (a space's when it has none) with the kerning against
-// the previous character.
+// The glyph a character is drawn with: its own (a no-break space as a space), else the default character's, else
+// null (nothing drawn, no advance).
+const SFontGlyph* drawnGlyph(const SFontData* pData, wchar16 c) {
+  const SFontGlyph* pGlyph = ClFontFamilyMgr::findGlyph(pData, c == 0xA0 ? 0x20 : c);
+  return pGlyph != nullptr ? pGlyph : ClFontFamilyMgr::findGlyph(pData, pData->mp_usDefaultCharacter);
+}
+
+// Adds one character to a token: the advance of the glyph it is drawn with, so that a text without some of its
+// glyphs measures what is drawn, with the kerning against the previous character.
 void measure(STextToken* pToken, wchar16 c, const SFontData* pData) {
-  const SFontGlyph* pGlyph = ClFontFamilyMgr::findGlyph(pData, c);
-  if (pGlyph == nullptr) pGlyph = ClFontFamilyMgr::findGlyph(pData, 0x20);
+  const SFontGlyph* pGlyph = drawnGlyph(pData, c);
   if (pGlyph != nullptr) {
     const SFontKerning* pKerning = ClFontFamilyMgr::findKerning(pGlyph, g_usPreviousCharacter);
     pToken->mp_fWidth += pGlyph->mp_fAdvanceX + (pKerning != nullptr ? pKerning->mp_fX : 0.0f);
@@ -49,13 +55,6 @@ void measure(STextToken* pToken, wchar16 c, const SFontData* pData) {
 }
 
 void freeToken(STextToken* pToken) { KvAlignedFree(pToken); }
-
-// The glyph a character is drawn with: its own (a no-break space as a space), else the default character's, else
-// null (nothing drawn, no advance).
-const SFontGlyph* drawnGlyph(const SFontData* pData, wchar16 c) {
-  const SFontGlyph* pGlyph = ClFontFamilyMgr::findGlyph(pData, c == 0xA0 ? 0x20 : c);
-  return pGlyph != nullptr ? pGlyph : ClFontFamilyMgr::findGlyph(pData, pData->mp_usDefaultCharacter);
-}
 
 STextLine& addLine(STextPackage* pPackage, f32 fEmptyLineHeight) {
   STextLine line;

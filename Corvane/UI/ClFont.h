@@ -4,8 +4,8 @@
 //
 // Tokens: blank runs (spaces and tabs), words, newlines ("\n" written as a backslash and 'n', CR LF, or LF) and
 // the end. A word also ends before "##", which marks a place to break without a space (the '#' are kept). A
-// character without a glyph is measured as a space; each character's advance takes the kerning against the one
-// before it, within a line.
+// character is measured with the glyph it is drawn with (below); each character's advance takes the kerning
+// against the one before it, within a line.
 //
 // Layout wraps greedily: a token that would take a line holding tokens past the maximum width (0: no wrapping)
 // starts the next line, and a blank run that would do so is dropped. A line is as high as its tallest token and at
@@ -18,8 +18,8 @@
 //
 // Drawing queues one sprite per visible glyph (and one more, a layer lower, for a drop shadow) into Cl2d's sprite
 // queue; glyph quads are pixels of the font chosen for the canvas and are not scaled. Measuring and drawing differ
-// on purpose: drawing kerns only within a token, and draws a character without a glyph as the font's default
-// character (a font lacking that glyph too draws nothing there and does not move the pen).
+// on purpose in one way: drawing kerns only within a token. A character without a glyph is drawn (and measured) as
+// the font's default character; a font lacking that glyph too draws nothing there and does not move the pen.
 #pragma once
 
 #include "Corvane/ADT/ClDynamicVector.h"

@@ -79,18 +79,33 @@ bool exclusiveListHolds(const ClWidget* pWidget) {
   return false;
 }
 
-// Whether a click may go to the widget: it takes clicks and has something to do with them, is not disabled, is
-// shown (it and its ancestors visible, not on its way out) and may hold focus (the exclusive list).
+// Whether the trees' render reaches the widget: it and its ancestors visible, and none of them a switched child
+// that its switcher leaves out (inactive).
+bool onScreen(const ClWidget* pWidget) {
+  for (; pWidget != nullptr; pWidget = pWidget->mp_pParent) {
+    const ClWidget* pParent = pWidget->mp_pParent;
+    for (u32 i = 0; pParent != nullptr && i < pParent->mp_SwitchedChildren.getSize(); ++i) {
+      const SWidgetSwitchedChild& entry = pParent->mp_SwitchedChildren[i];
+      if (entry.mp_pChild == pWidget && entry.mp_uiState == E_SWITCH_STATE_INACTIVE) {
+        return false;
+      }
+    }
+    if (pWidget->mp_bVisible == 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Whether a click may go to the widget: it takes clicks and has something to do with them, may be chosen (not
+// disabled, not skipped by the grid's focus moves), is drawn (on the screen, not on its way out) and may hold
+// focus (the exclusive list). A hot spot outlives all of these, so the click asks each time.
 bool takesPointerClick(const ClWidget* pWidget) {
   static const u32 s_uiOnClick = KvStrHash("onClick");
   if ((pWidget->mp_uiInputMask & gc_uiINPUT_CLICK) == 0 || pWidget->mp_bTransitioningOut != 0 ||
-      pWidget->getInt(gc_DISABLED) != 0 || pWidget->findProperty(s_uiOnClick) == nullptr) {
+      pWidget->getInt(gc_DISABLED) != 0 || pWidget->getInt(gc_GRID_DISABLED) != 0 ||
+      pWidget->findProperty(s_uiOnClick) == nullptr || !onScreen(pWidget)) {
     return false;
-  }
-  for (const ClWidget* pShown = pWidget; pShown != nullptr; pShown = pShown->mp_pParent) {
-    if (pShown->mp_bVisible == 0) {
-      return false;
-    }
   }
   return ClUI::mp_daExclusiveAvailableWidgets.getCount() == 0 || exclusiveListHolds(pWidget);
 }

@@ -6,8 +6,9 @@
 // - Row vectors: a vertex is transformed as v x WORLD x VIEW x PROJECTION with the matrices as given to
 //   SetTransform. Clip-space depth runs 0 (near) to 1 (far).
 // - The back buffer is an off-screen image of the presentation size whose row 0 is the top row; Present blits it
-//   to the window, scaled to the client area. Pixel centres lie on integer coordinates (a pixel covers x - 0.5 to
-//   x + 0.5), as Direct3D 9 rasterises.
+//   to the window, scaled to the client area, or to the destination rectangle it is given (client pixels), the
+//   rest of the client area then black; a window of the back buffer's own size shows it whole. Pixel centres lie
+//   on integer coordinates (a pixel covers x - 0.5 to x + 0.5), as Direct3D 9 rasterises.
 // - Vertex colours (D3DCOLOR, D3DDECLTYPE_D3DCOLOR) are 0xAARRGGBB words, BGRA in memory.
 // - SetRenderTarget(0, s) sets the viewport to the whole of s; Reset returns every state to its default.
 // - Draws without an effect use the fixed-function subset: position and an optional diffuse colour (white without
@@ -288,7 +289,8 @@ std::vector<DWORD> D3D9TestReadTexture(IDirect3DTexture9* pTexture, UINT uiLevel
 // Framebuffer objects the back end holds for render-target combinations (0 for the recording back end).
 UINT D3D9TestFramebufferCount(IDirect3DDevice9* pDevice);
 // Whether the back buffer is the window's own framebuffer (its size agrees with the window's), drawn without a
-// copy at Present; otherwise it is copied into the window, stretched, at every Present.
+// copy at Present; otherwise it is copied into the window at every Present, stretched over the client area or into
+// the rectangle Present names.
 bool D3D9TestBackBufferIsWindow(IDirect3DDevice9* pDevice);
 // The window as presented by the last Present after the first call (the client area, row 0 the top row): the
 // first call starts the capture and answers what was captured so far.

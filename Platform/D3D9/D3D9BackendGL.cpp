@@ -575,7 +575,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
     check("draw");
   }
 
-  void present(bool bCaptureWindow) override {
+  void present(bool bCaptureWindow, const RECT* pDest) override {
     int iWindowWidth = 0;
     int iWindowHeight = 0;
     SDL_GL_GetDrawableSize(mp_pWindow, &iWindowWidth, &iWindowHeight);
@@ -583,10 +583,24 @@ class CD3D9BackendGL final : public CD3D9Backend {
       m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
       m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
       m_gl.Disable(GL_SCISSOR_TEST);
-      const bool bSameSize = iWindowWidth == static_cast<int>(m_uiWidth) && iWindowHeight == static_cast<int>(m_uiHeight);
       // The back buffer keeps its top row first; the window's first row is its bottom one.
-      m_gl.BlitFramebuffer(0, 0, static_cast<GLint>(m_uiWidth), static_cast<GLint>(m_uiHeight), 0, iWindowHeight,
-                           iWindowWidth, 0, GL_COLOR_BUFFER_BIT, bSameSize ? GL_NEAREST : GL_LINEAR);
+      GLint aiTo[4] = {0, iWindowHeight, iWindowWidth, 0};
+      if (pDest != nullptr) {
+        // The window's framebuffer holds nothing defined after a swap: what the rectangle leaves is made black.
+        m_gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        m_gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        m_gl.Clear(GL_COLOR_BUFFER_BIT);
+        const DWORD dwWrite = m_applied.renderStates[D3DRS_COLORWRITEENABLE];
+        m_gl.ColorMask((dwWrite & 1) != 0, (dwWrite & 2) != 0, (dwWrite & 4) != 0, (dwWrite & 8) != 0);
+        aiTo[0] = pDest->left;
+        aiTo[1] = iWindowHeight - pDest->top;
+        aiTo[2] = pDest->right;
+        aiTo[3] = iWindowHeight - pDest->bottom;
+      }
+      const bool bSameSize =
+          aiTo[2] - aiTo[0] == static_cast<GLint>(m_uiWidth) && aiTo[1] - aiTo[3] == static_cast<GLint>(m_uiHeight);
+      m_gl.BlitFramebuffer(0, 0, static_cast<GLint>(m_uiWidth), static_cast<GLint>(m_uiHeight), aiTo[0], aiTo[1],
+                           aiTo[2], aiTo[3], GL_COLOR_BUFFER_BIT, bSameSize ? GL_NEAREST : GL_LINEAR);
       m_boundFramebuffer = ~0u;
     }
     m_bCapturedLastPresent = bCaptureWindow;
@@ -601,8 +615,8 @@ class CD3D9BackendGL final : public CD3D9Backend {
     SDL_GL_SwapWindow(mp_pWindow);
     Win32StopPoint(WIN32_STOP_FRAME_PRESENTED);
     m_bDrawnSincePresent = false;
-    // A window resized without a Reset gets the back buffer copied (stretched) from the next frame on; one that
-    // has the back buffer's size again is drawn into directly.
+    // A window resized without a Reset gets the back buffer copied (stretched, or into the rectangle Present names)
+    // from the next frame on; one that has the back buffer's size again is drawn into directly.
     const bool bDirect = windowIsBackBuffer(iWindowWidth, iWindowHeight);
     if (bDirect != m_bDirect) moveBackBufferDepthClear(bDirect);
     m_bDirect = bDirect;

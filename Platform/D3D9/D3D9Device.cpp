@@ -11,6 +11,7 @@
 #include "Platform/D3D9/D3D9Internal.h"
 #include "Platform/D3D9/D3D9PresentPace.h"
 #include "Platform/Win32/Win32Threads.h"
+#include "Platform/Win32/Win32Window.h"
 
 namespace {
 
@@ -612,7 +613,7 @@ void CD3D9Device::paceToRefresh() {
   }
 }
 
-HRESULT CD3D9Device::Present(const RECT*, const RECT*, HWND, const void*) {
+HRESULT CD3D9Device::Present(const RECT*, const RECT* pDestRect, HWND, const void*) {
   acquire();
   if (m_eLoss != ELoss::Ok) return D3DERR_DEVICELOST;
   ++m_uiPresents;
@@ -624,7 +625,7 @@ HRESULT CD3D9Device::Present(const RECT*, const RECT*, HWND, const void*) {
     m_uiResetFailuresLeft = faults.uiResetFailures;
     return D3DERR_DEVICELOST;
   }
-  mp_pBackend->present(m_bCaptureWindow);
+  mp_pBackend->present(m_bCaptureWindow, pDestRect);
   if (m_params.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE) {
     paceToRefresh();
   }
@@ -635,7 +636,7 @@ HRESULT CD3D9Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {
   if (pMode == nullptr || iSwapChain != 0) return D3DERR_INVALIDCALL;
   *pMode = D3DDISPLAYMODE{m_params.BackBufferWidth, m_params.BackBufferHeight, m_uiRefreshHz, D3DFMT_X8R8G8B8};
   SDL_DisplayMode desktop{};
-  if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+  if (Win32GetDesktopMode(&desktop)) {
     pMode->Width = static_cast<UINT>(desktop.w);
     pMode->Height = static_cast<UINT>(desktop.h);
   }

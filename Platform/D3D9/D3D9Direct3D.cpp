@@ -187,7 +187,7 @@ class CD3D9BackendRecording final : public CD3D9Backend {
     record(std::string(bIndexed ? "drawIndexed " : "draw ") + std::to_string(eType) + " " + std::to_string(uiFirst) +
            " " + std::to_string(uiCount));
   }
-  void present(bool) override { record("present"); }
+  void present(bool, const RECT*) override { record("present"); }
   std::uintptr_t insertFence() override { return 1; }
   bool fencePassed(std::uintptr_t, bool) override { return true; }
   void deleteFence(std::uintptr_t) override {}

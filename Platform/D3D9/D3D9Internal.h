@@ -200,7 +200,9 @@ class CD3D9Backend {
                      DWORD dwStencil) = 0;
   virtual void draw(const SD3D9State& state, UINT uiDirty, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount,
                     bool bIndexed, INT iBaseVertex) = 0;
-  virtual void present(bool bCaptureWindow) = 0;
+  // Shows the back buffer in the window: over the whole client area, or into pDest (client pixels) with the rest
+  // of the client area black.
+  virtual void present(bool bCaptureWindow, const RECT* pDest) = 0;
   // Textures: level images are whole levels with tight rows in the format's layout, top row first.
   virtual UINT createTexture(const SD3D9TextureDesc& desc) = 0;
   virtual void uploadTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, const void* pBits) = 0;

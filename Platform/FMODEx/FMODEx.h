@@ -14,7 +14,8 @@
 //    length). Paths may use "\" and are matched as the Win32 stand-in matches them. A stream plays on one
 //    channel at a time: playing it again stops its previous channel. A stream's own decoder thread (started at
 //    its first play) decodes about a third of a second ahead of the mixer; a channel whose stream has not been
-//    decoded far enough (a slow disk) plays silence until it has, and the other channels play on.
+//    decoded far enough (a slow disk) plays silence until it has, and the other channels play on. A stream whose
+//    data ends before its header says plays to where the data ends (Sound::getCutShort).
 //  - A Channel is a handle to one playing voice. It stays valid until the voice ends (its sound ran out, stop, or
 //    the sound's release); afterwards every call answers FMOD_ERR_INVALID_HANDLE (isPlaying also writes false).
 //    A voice is never stolen: playSound fails with FMOD_ERR_CHANNEL_ALLOC when every channel plays.
@@ -196,6 +197,11 @@ class Sound {
   // Default frequency (the file's rate), volume 1, pan 0, priority 128.
   FMOD_RESULT getDefaults(float* frequency, float* volume, float* pan, int* priority);
   FMOD_RESULT getLength(unsigned int* length, FMOD_TIMEUNIT lengthtype);
+  // Not a call of the library this stands in for: whether the stream's data ends before the length its header
+  // gives (getLength's). Such a stream opens and plays to where its data ends, looping from there when it loops.
+  // A sample answers false: it is decoded whole at creation and its length is what was decoded (a RIFF WAVE
+  // sample shorter than its RIFF size does not open, FMOD_ERR_FILE_BAD).
+  FMOD_RESULT getCutShort(bool* cutshort);
   FMOD_RESULT getFormat(int* channels, int* bits);
   FMOD_RESULT setUserData(void* userdata);
   FMOD_RESULT getUserData(void** userdata);

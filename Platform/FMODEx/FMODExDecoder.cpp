@@ -104,6 +104,24 @@ bool isCutWave(ByteSource* pSource) {
   return uiRiffSize != 0 && uiRiffSize != 0xFFFFFFFFu && std::int64_t{uiRiffSize} + 8 > pSource->size();
 }
 
+// Whether the last frame the file declares decodes, read through a handle of its own before the decoder's opens
+// (a failed seek leaves a libsndfile handle unable to seek again). A file that does not open, or declares no
+// length, is left to the decoder's open. The source is left at its start.
+bool reachesDeclaredEnd(ByteSource* pSource) {
+  SF_INFO info = {};
+  SNDFILE* pProbe = pSource->seek(0, SEEK_SET) == 0 ? sf_open_virtual(&g_virtualIO, SFM_READ, &info, pSource) : nullptr;
+  bool bReached = true;
+  if (pProbe != nullptr && info.frames > 0 && info.channels > 0 && info.channels <= 16) {
+    float afFrame[16];
+    bReached = sf_seek(pProbe, info.frames - 1, SEEK_SET) == info.frames - 1 && sf_readf_float(pProbe, afFrame, 1) == 1;
+  }
+  if (pProbe != nullptr) {
+    sf_close(pProbe);
+  }
+  pSource->seek(0, SEEK_SET);
+  return bReached;
+}
+
 }  // namespace
 
 std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLength, bool bCopy) {
@@ -133,12 +151,17 @@ std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, st
   return std::make_unique<FileWindowSource>(pFile, iOffset, iLength);
 }
 
-std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<ByteSource> pSource, FMOD_RESULT* pResult) {
+std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<ByteSource> pSource, ECut eCut, FMOD_RESULT* pResult) {
   std::unique_ptr<Decoder> pDecoder(new Decoder());
   pDecoder->m_pSource = std::move(pSource);
   if (isCutWave(pDecoder->m_pSource.get())) {
-    *pResult = FMOD_ERR_FILE_BAD;
-    return nullptr;
+    if (eCut == ECut::Refused) {
+      *pResult = FMOD_ERR_FILE_BAD;
+      return nullptr;
+    }
+    pDecoder->m_bCutShort = true;
+  } else if (eCut == ECut::Played) {
+    pDecoder->m_bCutShort = !reachesDeclaredEnd(pDecoder->m_pSource.get());
   }
   SF_INFO info = {};
   SNDFILE* pFile = sf_open_virtual(&g_virtualIO, SFM_READ, &info, pDecoder->m_pSource.get());

@@ -33,9 +33,14 @@ std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, st
 
 class Decoder {
  public:
-  // Null with FMOD_ERR_FILE_BAD when the bytes are not a sound libsndfile reads, FMOD_ERR_FORMAT for more than
-  // 16 channels.
-  static std::unique_ptr<Decoder> open(std::unique_ptr<ByteSource> pSource, FMOD_RESULT* pResult);
+  // What a file whose data ends before its header says (cut short) is to a caller.
+  enum class ECut {
+    Refused,  // a RIFF WAVE file shorter than its RIFF size does not open (a sample); nothing is probed
+    Played,   // it opens, to play to where its data ends (a stream); cutShort() says so
+  };
+  // Null with FMOD_ERR_FILE_BAD when the bytes are not a sound libsndfile reads (or are a cut RIFF WAVE file, for
+  // ECut::Refused), FMOD_ERR_FORMAT for more than 16 channels.
+  static std::unique_ptr<Decoder> open(std::unique_ptr<ByteSource> pSource, ECut eCut, FMOD_RESULT* pResult);
   ~Decoder();
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
@@ -44,6 +49,9 @@ class Decoder {
   int rate() const { return m_iRate; }
   // Frames the file declares (may be 0 for some streams).
   std::int64_t declaredFrames() const { return m_iFrames; }
+  // The file's data ends before its header says: a RIFF WAVE file shorter than its RIFF size, or a file whose last
+  // declared frame cannot be reached (ECut::Played only; a refused file does not open).
+  bool cutShort() const { return m_bCutShort; }
   // Frames decoded into pOut (iFrames x channels floats); fewer at the end.
   std::int64_t read(float* pOut, std::int64_t iFrames);
   // Back to the first frame; false when the file cannot seek.
@@ -58,6 +66,7 @@ class Decoder {
   int m_iChannels = 0;
   int m_iRate = 0;
   std::int64_t m_iFrames = 0;
+  bool m_bCutShort = false;
 };
 
 }  // namespace FMODExInternal

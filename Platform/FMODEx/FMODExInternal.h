@@ -42,6 +42,7 @@ struct SoundState final : FMOD::Sound {
   int iLoopCount = -1;
   void* pUserData = nullptr;
   std::int64_t iLengthFrames = 0;  // 0 for a stream of unknown length
+  bool bCutShort = false;          // a stream whose data ends before iLengthFrames
   std::vector<float> samples;          // a sample's frames
   std::unique_ptr<StreamFeed> pStream;  // a stream's decoder thread and its ring
   bool bReleased = false;

@@ -150,6 +150,14 @@ FMOD_RESULT FMOD::Sound::getLength(unsigned int* length, FMOD_TIMEUNIT lengthtyp
   return FMOD_OK;
 }
 
+FMOD_RESULT FMOD::Sound::getCutShort(bool* cutshort) {
+  if (cutshort == nullptr) {
+    return FMOD_ERR_INVALID_PARAM;
+  }
+  *cutshort = state(this).bCutShort;
+  return FMOD_OK;
+}
+
 FMOD_RESULT FMOD::Sound::getFormat(int* channels, int* bits) {
   if (channels != nullptr) *channels = state(this).iChannels;
   if (bits != nullptr) *bits = 32;

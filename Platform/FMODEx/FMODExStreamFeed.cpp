@@ -29,7 +29,8 @@ class StreamFeed::HeldSource final : public ByteSource {
 
 std::unique_ptr<StreamFeed> StreamFeed::open(std::unique_ptr<ByteSource> pSource, bool bLoops, FMOD_RESULT* pResult) {
   std::unique_ptr<StreamFeed> pFeed(new StreamFeed());
-  pFeed->m_pDecoder = Decoder::open(std::make_unique<HeldSource>(*pFeed, std::move(pSource)), pResult);
+  pFeed->m_pDecoder =
+      Decoder::open(std::make_unique<HeldSource>(*pFeed, std::move(pSource)), Decoder::ECut::Played, pResult);
   if (pFeed->m_pDecoder == nullptr) {
     return nullptr;
   }

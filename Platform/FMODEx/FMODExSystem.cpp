@@ -106,7 +106,7 @@ FMOD_RESULT createSoundCommon(SystemState& system, const char* pNameOrData, FMOD
   if (bStream) {
     pFeed = StreamFeed::open(std::move(pSource), (eMode & FMOD_LOOP_NORMAL) != 0, &eResult);
   } else {
-    pSampleDecoder = Decoder::open(std::move(pSource), &eResult);
+    pSampleDecoder = Decoder::open(std::move(pSource), Decoder::ECut::Refused, &eResult);
   }
   if (pFeed == nullptr && pSampleDecoder == nullptr) {
     return eResult;
@@ -121,6 +121,7 @@ FMOD_RESULT createSoundCommon(SystemState& system, const char* pNameOrData, FMOD
   pSound->fDefaultFrequency = static_cast<float>(
       pExInfo != nullptr && pExInfo->defaultfrequency > 0 ? pExInfo->defaultfrequency : decoder.rate());
   pSound->pUserData = pExInfo != nullptr ? pExInfo->userdata : nullptr;
+  pSound->bCutShort = decoder.cutShort();
   if (bStream) {
     pSound->iLengthFrames = decoder.declaredFrames();
     pSound->pStream = std::move(pFeed);

@@ -612,7 +612,13 @@ bool Win32GetDesktopMode(SDL_DisplayMode* pMode) {
   if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, pMode) != 0) {
     return false;
   }
-  if (pMode->w <= 0 || pMode->h <= 0) {
+  // SDL's offscreen driver gives its desktop a made-up size while its one display mode is 0 x 0.
+  bool bSized = false;
+  for (int i = 0; i < SDL_GetNumDisplayModes(0) && !bSized; ++i) {
+    SDL_DisplayMode listed{};
+    bSized = SDL_GetDisplayMode(0, i, &listed) == 0 && listed.w > 0 && listed.h > 0;
+  }
+  if (!bSized || pMode->w <= 0 || pMode->h <= 0) {
     pMode->w = gc_iWIN32_DEFAULT_DESKTOP_WIDTH;
     pMode->h = gc_iWIN32_DEFAULT_DESKTOP_HEIGHT;
   }

@@ -211,9 +211,10 @@ void DragFinish(HDROP hDrop);
 
 // The SDL window behind a window handle; null for a handle that is not a window.
 SDL_Window* Win32GetSdlWindow(HWND hWnd);
-// The desktop's display mode (display 0), false when SDL video is not running. A video driver with no screen of
-// its own (offscreen, dummy) may report a zero size: the desktop is then gc_iWIN32_DEFAULT_DESKTOP_WIDTH x
-// gc_iWIN32_DEFAULT_DESKTOP_HEIGHT, so that GetSystemMetrics and the display modes of the graphics stand-in agree.
+// The desktop's display mode (display 0), false when SDL video is not running. A display that reports no size (a
+// zero desktop, or no listed mode of a non-zero size, as SDL's offscreen driver lists) has a desktop of
+// gc_iWIN32_DEFAULT_DESKTOP_WIDTH x gc_iWIN32_DEFAULT_DESKTOP_HEIGHT, so that GetSystemMetrics and the display
+// modes of the graphics stand-in agree.
 inline constexpr int gc_iWIN32_DEFAULT_DESKTOP_WIDTH = 1280;
 inline constexpr int gc_iWIN32_DEFAULT_DESKTOP_HEIGHT = 720;
 bool Win32GetDesktopMode(SDL_DisplayMode* pMode);

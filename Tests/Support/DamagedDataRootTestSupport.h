@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -21,9 +22,9 @@
 
 // One damage: pEntry of archive pArchive ("RWN", "RWK", "RWG", "SPLA") left out (pReplacement null), or holding
 // pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
-// entry's own built bytes set to zero, gc_szHALVED their first half, and "<toc FIELD VALUE>" leaves the archive as
-// built but for one word of the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C
-// notation). The entry "TOC" stands for the archive's table of contents, zeroed (same size); a null entry leaves
+// entry's own built bytes set to zero, gc_szHALVED their first half, "<word OFFSET VALUE>" its built bytes with the
+// little-endian u32 at OFFSET set to VALUE, and "<toc FIELD VALUE>" leaves the archive as built but for one word of
+// the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation). The entry "TOC" stands for the archive's table of contents, zeroed (same size); a null entry leaves
 // the root as built. pExpected is what the game's reason must name.
 struct SDamage {
   const char* pName;
@@ -125,13 +126,26 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     if (source.empty()) return ::testing::AssertionFailure() << damage.pReplacement << " is not in a manifest";
     fs::copy_file(source, replacement);
   } else if (damage.pReplacement != nullptr &&
-             (std::string(damage.pReplacement) == gc_szZEROED || std::string(damage.pReplacement) == gc_szHALVED)) {
+             (std::string(damage.pReplacement) == gc_szZEROED || std::string(damage.pReplacement) == gc_szHALVED ||
+              std::string(damage.pReplacement).rfind("<word ", 0) == 0)) {
     const std::string source = KvTestManifestSource(built, damage.pEntry);
     if (source.empty()) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
     std::ifstream whole(source, std::ios::binary);
     std::string bytes{std::istreambuf_iterator<char>(whole), {}};
-    if (std::string(damage.pReplacement) == gc_szZEROED) bytes.assign(bytes.size(), '\0');
-    else bytes.resize(bytes.size() / 2);
+    if (std::string(damage.pReplacement) == gc_szZEROED) {
+      bytes.assign(bytes.size(), '\0');
+    } else if (std::string(damage.pReplacement) == gc_szHALVED) {
+      bytes.resize(bytes.size() / 2);
+    } else {
+      std::istringstream words(std::string(damage.pReplacement + 6));
+      std::string offset;
+      std::string value;
+      words >> offset >> value;
+      const size_t uiAt = std::stoul(offset, nullptr, 0);
+      const u32 uiValue = static_cast<u32>(std::stoul(value, nullptr, 0));
+      if (uiAt + 4 > bytes.size()) return ::testing::AssertionFailure() << damage.pReplacement << " is past the end";
+      std::memcpy(bytes.data() + uiAt, &uiValue, 4);
+    }
     std::ofstream(replacement, std::ios::binary) << bytes;
   } else if (damage.pReplacement != nullptr) {
     std::ofstream(replacement, std::ios::binary) << damage.pReplacement;

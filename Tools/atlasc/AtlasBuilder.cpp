@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -583,17 +584,60 @@ bool AtlasPackFolder(const std::string& folder, const std::string& outDir, const
   return true;
 }
 
-bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>& names, std::string* pText,
-               std::string* pError) {
-  // The engine reads the image 16-byte aligned, as the archive reader hands it over.
+namespace {
+
+// The file aligned as the engine reads it (the archive reader hands images over 16-byte aligned).
+std::vector<uint32_t> alignedCopy(const std::vector<uint8_t>& file) {
   std::vector<uint32_t> aligned((file.size() + 3) / 4 + 4, 0);
   if (!file.empty()) std::memcpy(aligned.data(), file.data(), file.size());
-  const u8* pData = reinterpret_cast<const u8*>(aligned.data());
+  return aligned;
+}
+
+// The engine's checks, then every named image among the entries.
+bool checkTable(const u8* pData, u32 uiSize, const std::vector<std::string>& names, std::string* pError) {
   char szReason[256] = "";
-  if (!ClAtlasMgr::checkAtlasImage(pData, static_cast<u32>(file.size()), szReason, sizeof(szReason))) {
+  if (!ClAtlasMgr::checkAtlasImage(pData, uiSize, szReason, sizeof(szReason))) {
     *pError = szReason;
     return false;
   }
+  const SAtlasFileHeader& header = *reinterpret_cast<const SAtlasFileHeader*>(pData);
+  std::set<uint32_t> held;
+  for (i32 i = 0; i < header.mp_iNumEntries; ++i) {
+    uint32_t uiOffset;
+    std::memcpy(&uiOffset, pData + header.mp_uiEntryTableOffset + 4u * static_cast<uint32_t>(i), 4);
+    uint32_t uiHash;
+    std::memcpy(&uiHash, pData + uiOffset, 4);
+    held.insert(uiHash);
+  }
+  size_t uiMissing = 0;
+  std::string first;
+  for (const std::string& name : names) {
+    if (held.count(KvStrHash(name.c_str())) != 0) continue;
+    if (uiMissing++ == 0) first = name;
+  }
+  if (uiMissing == 0) return true;
+  if (header.mp_iNumEntries == 0) {
+    *pError = "the atlas holds no images, while " + std::to_string(names.size()) + (names.size() == 1 ? " is" : " are") +
+              " named for it (\"" + first + "\" first)";
+  } else {
+    *pError = "\"" + first + "\" is named for the atlas but is not in it (" + std::to_string(uiMissing) + " of " +
+              std::to_string(names.size()) + " named images missing)";
+  }
+  return false;
+}
+
+}  // namespace
+
+bool AtlasCheck(const std::vector<uint8_t>& file, const std::vector<std::string>& names, std::string* pError) {
+  const std::vector<uint32_t> aligned = alignedCopy(file);
+  return checkTable(reinterpret_cast<const u8*>(aligned.data()), static_cast<u32>(file.size()), names, pError);
+}
+
+bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>& names, std::string* pText,
+               std::string* pError) {
+  const std::vector<uint32_t> aligned = alignedCopy(file);
+  const u8* pData = reinterpret_cast<const u8*>(aligned.data());
+  if (!checkTable(pData, static_cast<u32>(file.size()), names, pError)) return false;
   std::map<uint32_t, std::string> byHash;
   for (const std::string& name : names) byHash[KvStrHash(name.c_str())] = name;
   const SAtlasFileHeader& header = *reinterpret_cast<const SAtlasFileHeader*>(pData);

@@ -79,8 +79,11 @@ std::vector<uint8_t> AtlasWriteTable(const SAtlasPacked& packed, const std::stri
 bool AtlasPackFolder(const std::string& folder, const std::string& outDir, const std::string& baseName,
                      const SAtlasPackOptions& options, std::vector<std::string>* pWritten, std::string* pError);
 
-// The entries of an .atf as text, one a line, after the engine's checks; names from the given images where their
-// hash matches, else "?". False with the reason the engine refuses the file.
+// Checks an .atf as the engine reads it (an all-zero file is refused there), and that every given image name is
+// one of its entries: the names the data expects in it. False with the reason.
+bool AtlasCheck(const std::vector<uint8_t>& file, const std::vector<std::string>& names, std::string* pError);
+// The entries of an .atf as text, one a line, after AtlasCheck; names from the given images where their hash
+// matches, else "?". False with AtlasCheck's reason.
 bool AtlasList(const std::vector<uint8_t>& file, const std::vector<std::string>& names, std::string* pText,
                std::string* pError);
 

@@ -1,5 +1,5 @@
-// atlasc: packs images into atlas pages and their table (".atf"), lists an ".atf" as the engine reads it, and
-// makes the sample content's images and atlases from a description.
+// atlasc: packs images into atlas pages and their table (".atf"), checks and lists an ".atf" as the engine reads
+// it, and makes the sample content's images and atlases from a description.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,8 +14,11 @@ const char* const gc_pszUSAGE =
     "usage: atlasc pack <folder> -o <output folder> --base <name> [--page <size>] [--padding <texels>] [--no-trim]\n"
     "                          pack the folder's .png, .bmp and .tga images into <name>_<i>.png and <name>.atf\n"
     "       atlasc list <file.atf> [--names <folder>] [-o <output.txt>]\n"
-    "                          check an atlas table with the engine's loader and print its entries (names from\n"
-    "                          the images of the folder)\n"
+    "                          check an atlas table as \"check\" does and print its entries (names from the\n"
+    "                          images of the folder)\n"
+    "       atlasc check <file.atf> [--names <folder>]\n"
+    "                          check an atlas table with the engine's loader (an all-zero table is refused) and,\n"
+    "                          with --names, that it holds every image of the folder; prints nothing when it does\n"
     "       atlasc content <description.json> -o <output folder> --scratch <folder> [--manifest <file>]\n"
     "                          make the images and atlases of a content description; the archive lines of what\n"
     "                          was written go to the manifest file\n"
@@ -51,7 +54,8 @@ int main(int argc, char** argv) {
                                             {"--names", &names, nullptr},     {"--scratch", &scratch, nullptr},
                                             {"--manifest", &manifest, nullptr}, {"--page", &page, nullptr},
                                             {"--padding", &padding, nullptr}, {"--no-trim", nullptr, &bNoTrim}};
-  return gc_tool.main(argc, argv, {{"pack", options, 1}, {"list", options, 1}, {"content", options, 1}},
+  return gc_tool.main(argc, argv,
+                      {{"pack", options, 1}, {"list", options, 1}, {"check", options, 1}, {"content", options, 1}},
                       [&](const SToolCommandLine& line) {
     const std::string& input = line.input();
     SAtlasPackOptions packing;
@@ -69,21 +73,23 @@ int main(int argc, char** argv) {
       std::vector<std::string> written;
       return AtlasPackFolder(input, output, base, packing, &written, &error) ? 0 : ClTool::fail(error);
     }
-    if (line.command == "list") {
+    if (line.command == "list" || line.command == "check") {
       std::string bytes;
       if (!ToolReadFile(input, &bytes)) return ClTool::fail(input + ": error: cannot open the file");
       std::vector<std::string> imageNames;
       if (!names.empty()) {
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator(names, ignored)) {
+        std::error_code folderError;
+        for (const auto& entry : std::filesystem::directory_iterator(names, folderError)) {
           imageNames.push_back(entry.path().stem().string());
         }
+        if (folderError) return ClTool::fail(names + ": error: cannot read the folder");
       }
+      const std::vector<uint8_t> file(bytes.begin(), bytes.end());
       std::string text;
-      if (!AtlasList(std::vector<uint8_t>(bytes.begin(), bytes.end()), imageNames, &text, &error)) {
-        return ClTool::fail(input + ": error: " + error);
-      }
-      return ClTool::writeOutput(output, text);
+      const bool bGood = line.command == "check" ? AtlasCheck(file, imageNames, &error)
+                                                 : AtlasList(file, imageNames, &text, &error);
+      if (!bGood) return ClTool::fail(input + ": error: " + error);
+      return line.command == "check" ? 0 : ClTool::writeOutput(output, text);
     }
     // The one command left: content.
     if (output.empty() || scratch.empty()) return gc_tool.usageError("content needs -o and --scratch");

@@ -6,8 +6,8 @@
 // the scene each time. The level opens on the how-to-play pages, which the
 // tester leaves as a player does; the times count from there. Without the
 // tester, the pages themselves, readable over the level's held fade-in, and
-// the pause menu and the options opened from it over the start banner, the
-// banner under them.
+// the pause menu and the options opened from it while the start banner runs,
+// which is left out under them.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -77,9 +77,9 @@ TEST_F(ActionScreens, HowToPlayAndPauseOverTheFirstLevelsFadeAndBanner) {
     ClGame::tickFrame(1.0f / 60.0f);
   expectMatchesReference(readBackBuffer(), "ActionHowToPlay");
   ASSERT_TRUE(leaveHowToPlayPages());
-  // The fade-in's second, then half a second of the start banner, which stays
-  // while the game is paused: the pause menu over it, then the options that
-  // the pause menu's button opens, each with the banner under it.
+  // The fade-in's second, then half a second of the start banner, whose time
+  // stands while the game is paused: the pause menu, then the options that
+  // the pause menu's button opens, each with nothing of the banner drawn.
   for (int i = 0; i < 90; ++i)
     ClGame::tickFrame(1.0f / 60.0f);
   const struct {

@@ -252,7 +252,7 @@ TEST_F(CatFPS, PausingOnStartSwapsTheMappersOnceAndRepeatedRunsKeepTheStackBalan
   m.tick(gc_fDT);
   EXPECT_EQ(GAMEGetRootValue("PauseFromCatFPS", 0), 1);
   EXPECT_EQ(GAMEGetRootValue("PauseGame", 0), 1);
-  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperMenus);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), ClInputManager::getMenusMapper());
   const f32 fPhase = m.m_fPhaseTime;
   ClGameStateMgr::blockInput(0);
   m.tick(gc_fDT);
@@ -260,12 +260,12 @@ TEST_F(CatFPS, PausingOnStartSwapsTheMappersOnceAndRepeatedRunsKeepTheStackBalan
   EXPECT_EQ(m.m_fPhaseTime, fPhase);
   // The pause screen's resume puts the gameplay mapper back; then forty runs leave the stack as they found it.
   ClGameStateMgr::popInputMapper(0);
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
   GAMESetRootValue("PauseGame", 0);
   GAMESetRootValue("PauseFromCatFPS", 0);
   for (int i = 0; i < 40; ++i) reenter();
   EXPECT_EQ(ClGameStateMgr::getInputMapperCount(0), iDepth);
-  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperGameplay);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), ClInputManager::getGameplayMapper());
 }
 
 TEST_F(CatFPS, TheAimCarriesOverToTheNextRunAndSteersTheGuns) {

@@ -61,6 +61,7 @@
 #include "Platform/FMODEx/FMODExTest.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/ImageTestSupport.h"
+#include "Tests/Support/InProcessGameTestSupport.h"
 #include "Tests/Support/KvRuntimeTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tests/Support/GameHooksDoubles.h"
@@ -126,23 +127,16 @@ class GameFrame : public ::testing::Test {
  protected:
   void SetUp() override {
     if (m_bMixedByTheTest) FMODExSetOutput(EFMODExOutput::Manual);
-    GameSpecificInstallHooks();
-    m_previous = std::filesystem::current_path();
     const std::string dir = KvTestTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir + "/Data");
-    for (const char* pFile : {"RWN_win32.mtc", "RWN_win32.mdf", "RWG_win32.mtc", "RWG_win32.mdf", "RWK_win32.mtc",
-                              "RWK_win32.mdf", "SPLA_win32.mtc", "SPLA_win32.mdf"}) {
-      std::filesystem::copy_file(KvTestBinaryDir() + "/Data/" + pFile, dir + "/Data/" + pFile);
-    }
-    std::filesystem::current_path(dir + "/Data");
-    std::ofstream("project.ini") << "NOVSYNC 1\n" << m_settings;
-    setenv("GRINDLOW_STORE_DIR", (dir + "/store").c_str(), 1);
-    ASSERT_TRUE(SteamAPI_Init());
-    D3D9TestReset();
-    D3D9TestSetAdapterModes({{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
-                             {D3DFMT_X8R8G8B8, {m_uiModeWidth, m_uiModeHeight, 60, D3DFMT_X8R8G8B8}}});
-    registerModes();
-    ClGame::startUp();
+    std::string error;
+    ASSERT_TRUE(KvTestCopyGameArchives(KvTestBinaryDir() + "/Data", dir + "/Data", &error)) << error;
+    SInProcessGameStart how;
+    how.dataRoot = dir + "/Data";
+    how.storeDir = dir + "/store";
+    how.settings = m_settings;
+    how.modes = {{D3DFMT_X8R8G8B8, {640, 480, 60, D3DFMT_X8R8G8B8}},
+                 {D3DFMT_X8R8G8B8, {m_uiModeWidth, m_uiModeHeight, 60, D3DFMT_X8R8G8B8}}};
+    ASSERT_TRUE(m_game.start(how, &error)) << error;
     // The first frame starts the profile's load, the frame that sees it ended runs the second start-up stage, the
     // next one enters the load mode.
     ASSERT_TRUE(eventually([] {
@@ -162,14 +156,6 @@ class GameFrame : public ::testing::Test {
     }
     // Otherwise the load mode's first tick has switched the splash on.
     ASSERT_EQ(ClUI::getWidget("SplashSwitcher")->getActiveSwitchedChild(), nullptr) << "coming in, not yet in";
-  }
-  // The game's modes as its program body registers them, and their state as a fresh process has it.
-  static void registerModes() {
-    g_iLoadUIStep = -1;
-    g_gameModeLoad.m_iFramesSinceUILoaded = 0;
-    g_iFlipBooksRegistered = 0;
-    g_iFlipBooksAbsent = 0;
-    ClGame::registerGameModes();
   }
   // Frames of 16 ms until the title has come in, then the switch to the main menu that a start press makes, and
   // frames until its fades have run out; false when the menu did not come in within 300 frames.
@@ -211,16 +197,9 @@ class GameFrame : public ::testing::Test {
     return 0;
   }
   void TearDown() override {
-    ClGame::shutDown();
-    ClMutexLock::shutdownPool();
+    m_game.stop();
     const char* pFirst = nullptr;
     EXPECT_EQ(KvCountEngineGlobalsInUse(&pFirst), 0) << "still in use: " << (pFirst ? pFirst : "");
-    g_bGameInitialized = 0;
-    ClGame::unregisterGameModes();
-    D3D9TestReset();
-    SteamAPI_Shutdown();
-    unsetenv("GRINDLOW_STORE_DIR");
-    std::filesystem::current_path(m_previous);
     KvTestInstallHookDoubles();
     if (m_bMixedByTheTest) FMODExClearOutput();
   }
@@ -232,7 +211,7 @@ class GameFrame : public ::testing::Test {
     g_eCurrentGameMode = eSaved;
     return readBackBuffer();
   }
-  std::filesystem::path m_previous;
+  CInProcessGame m_game;
   // The 16:9 desktop mode the game picks for its window.
   UINT m_uiModeWidth = gc_iWIDTH;
   UINT m_uiModeHeight = gc_iHEIGHT;

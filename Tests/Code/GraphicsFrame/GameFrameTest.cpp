@@ -379,7 +379,7 @@ TEST_F(GameFrontEnd, LoadModeLoadsEverySampleAssetAndTheFrontEndOpensTheMenus) {
   EXPECT_NE(g_bBackgroundsLoaded, 0);
   EXPECT_FALSE(g_gameModeFrontEnd.mp_menuMusicCue.isNull()) << "MainMenuLoop";
   EXPECT_EQ(switchStateOf("TopLevelSwitcher", "MainMenu"), static_cast<u32>(E_SWITCH_STATE_INACTIVE));
-  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperMenus);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), ClInputManager::getMenusMapper());
   // The window losing the focus pauses the music, regaining it resumes it: the window system's messages, through
   // the program's message pump.
   const auto musicPausedAfterMessages = [] {

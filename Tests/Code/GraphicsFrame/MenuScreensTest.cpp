@@ -1,8 +1,9 @@
 // What the menus of the front end show over the scene it keeps behind them, read back from the back buffer: texts
 // that stand out from what is behind them, the prompt that blinks out leaving nothing behind, focused main-menu
-// entries that look alike, and the lock over a locked item of the equipment screen. Colours are read from frames
-// copied plainly (the scene's 480 x 270 pixels at twice their size); contrasts from frames as the player sees them,
-// through the bloom and the CRT copy, which brighten a dim bar behind a text towards the text's own colour.
+// entries that look alike, the lock over a locked item of the equipment screen, and the stage select's lock beside
+// the stars. Colours are read from frames copied plainly (the scene's 480 x 270 pixels at twice their size); contrasts
+// from frames as the player sees them, through the bloom and the CRT copy, which brighten a dim bar behind a text
+// towards the text's own colour.
 //
 // A text's contrast is measured from two frames, one with its widget drawn and one without: the pixels the text
 // brightens are its glyphs (every text measured is light, its shadow dark), and its cores those at least 70 % as
@@ -14,12 +15,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "Code/System/ClProfileMgr.h"
+#include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEUI_UnlockPopup.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/UI/ClUI.h"
@@ -104,6 +109,25 @@ STestPicture rowsOf(const STestPicture& picture, const char* pWidget, int iHalfH
   return rows;
 }
 
+// The gold of the padlock's body (locked equipment, locked chapters).
+bool isLockGold(uint32_t uiPixel) {
+  const uint32_t r = (uiPixel >> 16) & 0xFF, g = (uiPixel >> 8) & 0xFF, b = uiPixel & 0xFF;
+  return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
+}
+
+// The box {left, top, right, bottom} of the back-buffer pixels that differ between two frames by more than two
+// levels in a channel; right < left when none do.
+std::array<int, 4> boxChanged(const STestPicture& a, const STestPicture& b) {
+  std::array<int, 4> box = {a.iWidth, a.iHeight, -1, -1};
+  for (int y = 0; y < a.iHeight; ++y) {
+    for (int x = 0; x < a.iWidth; ++x) {
+      if (KvTestChannelDistance(pixelAt(a, x, y), pixelAt(b, x, y)) <= 2) continue;
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    }
+  }
+  return box;
+}
+
 // The gameplay clock's total time, which the press-start prompt blinks on (white in odd half seconds); the clock
 // itself stands still (stopGameplayClock), and so does the scene.
 void setPromptClock(double dSeconds) { ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_dTotalTime = dSeconds; }
@@ -111,12 +135,14 @@ void setPromptClock(double dSeconds) { ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPL
 class MenuScreens : public GameFrontEnd {
  protected:
   static SPlayerProfileData& profile() { return *g_pPlayerProfileData; }
-  // One frame with the widget drawn, one without it.
-  static void framesWithAndWithout(const char* pWidget, STestPicture* pWith, STestPicture* pWithout) {
+  // One frame with the widget drawn, one without it, as the player sees them or (eMode E_GAME_MODE_PRELOAD) copied
+  // plainly.
+  static void framesWithAndWithout(const char* pWidget, STestPicture* pWith, STestPicture* pWithout,
+                                   E_GAME_MODE eMode = E_GAME_MODE_FRONTEND) {
     ClWidget* pText = ClUI::getWidget(pWidget);
-    *pWith = frameAs(E_GAME_MODE_FRONTEND);
+    *pWith = frameAs(eMode);
     pText->setVisible(0);
-    *pWithout = frameAs(E_GAME_MODE_FRONTEND);
+    *pWithout = frameAs(eMode);
     pText->setVisible(1);
   }
 };
@@ -160,6 +186,53 @@ TEST_F(MenuScreens, TextsStandOutFromWhatIsBehindThem) {
   EXPECT_EQ(D3D9TestGLErrorCount(ClGraphics::mp_pDevice), 0u);
 }
 
+// Widgets that share a screen stand where they should against each other, each one's box being the pixels its
+// drawing changes (one frame with it, one without, copied plainly, the scene still): the unlock pop-up's heading, picture and item
+// one under the other without touching, the credits' back button beside the scrolling picture, and the HUD's labels
+// at the top, which the street's lamps pass behind, each on its plate.
+TEST_F(MenuScreens, WidgetsApartOrOnTheirPlates) {
+  ASSERT_TRUE(settleMenus());
+  stopGameplayClock();
+  struct SCase {
+    const char* pScreen;
+    const char* pWidget;
+    const char* pOther;
+    bool bInside;  // the widget's box within the other's; else the two boxes apart
+  };
+  for (const SCase& c : {SCase{"Results", "UnlockPopupTitle", "UnlockPopupItemIcon", false},
+                         SCase{"Results", "UnlockPopupItemIcon", "UnlockPopupItemText", false},
+                         SCase{"Credits", "CreditsBackButton", "CreditsImage", false},
+                         SCase{"InGame", "InGameScore", "InGameScorePlate", true},
+                         SCase{"InGame", "InGameBestScore", "InGameBestPlate", true}}) {
+    SCOPED_TRACE(std::string(c.pWidget) + " " + c.pOther);
+    ASSERT_TRUE(switchMainScreenTo(c.pScreen));
+    const bool bPopup = std::string(c.pWidget).rfind("UnlockPopup", 0) == 0;
+    if (bPopup) {
+      g_iUnlockKind = 5;
+      ClUI::getWidget("UnlockPopupSwitcher")->switchToKeepFocus(ClUI::getWidget("UnlockPopup"));
+    }
+    std::array<int, 4> aBoxes[2];
+    for (int i = 0; i < 2; ++i) {
+      STestPicture with;
+      STestPicture without;
+      framesWithAndWithout(i == 0 ? c.pWidget : c.pOther, &with, &without, E_GAME_MODE_PRELOAD);
+      aBoxes[i] = boxChanged(with, without);
+      ASSERT_LE(aBoxes[i][0], aBoxes[i][2]) << "drawn: " << (i == 0 ? c.pWidget : c.pOther);
+    }
+    const std::array<int, 4>& a = aBoxes[0];
+    const std::array<int, 4>& b = aBoxes[1];
+    const std::string boxes = std::to_string(a[0]) + "," + std::to_string(a[1]) + "-" + std::to_string(a[2]) + "," +
+                              std::to_string(a[3]) + " against " + std::to_string(b[0]) + "," +
+                              std::to_string(b[1]) + "-" + std::to_string(b[2]) + "," + std::to_string(b[3]);
+    if (c.bInside) {
+      EXPECT_TRUE(a[0] >= b[0] && a[1] >= b[1] && a[2] <= b[2] && a[3] <= b[3]) << boxes;
+    } else {
+      EXPECT_TRUE(a[2] < b[0] || b[2] < a[0] || a[3] < b[1] || b[3] < a[1]) << boxes;
+    }
+    if (bPopup) ClUI::getWidget("UnlockPopupSwitcher")->switchToKeepFocus(ClUI::getWidget("UnlockPopupInactive"));
+  }
+}
+
 // The main menu's entries look alike: a mode opened by the profile (the look the menu gives it) is white while
 // focused as every other entry is, and orange while not.
 TEST_F(MenuScreens, FocusedMainMenuEntriesLookAlike) {
@@ -186,10 +259,7 @@ TEST_F(MenuScreens, FocusedMainMenuEntriesLookAlike) {
 TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
   ASSERT_TRUE(settleMenus());
   stopGameplayClock();
-  const auto gold = [](uint32_t uiPixel) {
-    const uint32_t r = (uiPixel >> 16) & 0xFF, g = (uiPixel >> 8) & 0xFF, b = uiPixel & 0xFF;
-    return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
-  };
+  const auto gold = isLockGold;
   for (const i32 bUnlocked : {0, 1}) {
     SCOPED_TRACE(bUnlocked);
     profile().m_bEquipmentUnlock1 = bUnlocked;
@@ -198,6 +268,59 @@ TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
     // The crossbow in the middle slot, the weed whacker (always open) right of it.
     EXPECT_EQ(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon2", 6, 0)), bUnlocked == 0);
     EXPECT_FALSE(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon3", 6, 0)));
+    ASSERT_TRUE(switchMainScreenTo("MainMenu"));
+  }
+}
+
+// The lock of a locked chapter, or of a locked level of an open one, stands on the selected level's row beside its
+// stars and covers no figure: none of the pixels it changes is one that the stars, the level names or the scores
+// change, and the middle of its rows is among the rows of the selected level's name plate.
+TEST_F(MenuScreens, ALockStandsBesideTheStarsCoveringNoFigure) {
+  ASSERT_TRUE(settleMenus());
+  stopGameplayClock();
+  profile().m_aLevelRecords[0].m_iBestScore = 1234;
+  // The pixels of a plain frame that the widget's drawing changes.
+  const auto drawnBy = [](const char* pWidget) {
+    STestPicture with;
+    STestPicture without;
+    framesWithAndWithout(pWidget, &with, &without, E_GAME_MODE_PRELOAD);
+    std::vector<bool> changed(with.pixels.size());
+    for (size_t i = 0; i < changed.size(); ++i) changed[i] = KvTestChannelDistance(with.pixels[i], without.pixels[i]) > 2;
+    return std::pair{changed, with};
+  };
+  struct SCase {
+    i32 iChapter;
+    const char* pFocus;
+  };
+  for (const SCase& c : {SCase{1, "StageSelectLevelName1"}, SCase{0, "StageSelectLevelName2"}}) {
+    SCOPED_TRACE(c.pFocus);
+    g_iSelectedChapter = c.iChapter;
+    ASSERT_TRUE(switchMainScreenTo("StageSelect"));
+    ClUI::setFocus(ClUI::getWidget(c.pFocus), 4);
+    for (int i = 0; i < 30; ++i) ClGame::tickFrame(0.016f);
+    const auto [lock, picture] = drawnBy("StageSelectLockedChapterImage");
+    int iGold = 0;
+    for (size_t i = 0; i < lock.size(); ++i) iGold += lock[i] && isLockGold(picture.pixels[i]) ? 1 : 0;
+    EXPECT_GT(iGold, 40) << "the padlock is drawn";
+    const auto rows = [&picture](const std::vector<bool>& drawn) {
+      int iTop = picture.iHeight, iBottom = -1;
+      for (size_t i = 0; i < drawn.size(); ++i) {
+        if (!drawn[i]) continue;
+        iTop = std::min(iTop, static_cast<int>(i) / picture.iWidth);
+        iBottom = std::max(iBottom, static_cast<int>(i) / picture.iWidth);
+      }
+      return std::pair{iTop, iBottom};
+    };
+    const auto [iLockTop, iLockBottom] = rows(lock);
+    const auto [iNameTop, iNameBottom] = rows(drawnBy(c.pFocus).first);
+    EXPECT_GE((iLockTop + iLockBottom) / 2, iNameTop);
+    EXPECT_LE((iLockTop + iLockBottom) / 2, iNameBottom);
+    for (const char* pFigures : {"StageSelectStarsWindow", "StageSelectLevelName", "StageSelectLevelScore"}) {
+      const std::vector<bool> figures = drawnBy(pFigures).first;
+      size_t uiCovered = 0;
+      for (size_t i = 0; i < lock.size(); ++i) uiCovered += lock[i] && figures[i] ? 1 : 0;
+      EXPECT_EQ(uiCovered, 0u) << pFigures;
+    }
     ASSERT_TRUE(switchMainScreenTo("MainMenu"));
   }
 }

@@ -203,8 +203,8 @@ TEST_P(PreLoadProfile, ReachesTheSecondStageOnceAndSavesDefaultsOnlyWhenTheProfi
     EXPECT_TRUE(probe.pfnUp()) << probe.pStep << " is not up after the second stage";
   }
   EXPECT_EQ(ClInputManager::m_bInitialized, 1u);
-  EXPECT_NE(g_pInputMapperMenus, nullptr);
-  EXPECT_NE(g_pInputMapperGameplay, nullptr);
+  EXPECT_NE(ClInputManager::getMenusMapper(), nullptr);
+  EXPECT_NE(ClInputManager::getGameplayMapper(), nullptr);
   EXPECT_EQ(ClRumbleMgr::mp_bEnabled, eStored == EStored::VALID ? 1u : 0u);
   const bool bLoads = eStored == EStored::VALID;
   EXPECT_EQ(g_uiAutoLoadState.load(), bLoads ? gc_uiAUTO_LOAD_LOADED : gc_uiAUTO_LOAD_FAILED);

@@ -10,7 +10,8 @@
 #include "Code/Input/GAMEInputMappers.h"
 #include "Code/UI/GAMEUI_Screens.h"
 #include "Corvane/Input/ClInputManager.h"
-#include "Corvane/Memory/KvAlloc.h"
+#include "Tests/Corvane/Input/InputTestSupport.h"
+#include "Tests/Support/GameHooksDoubles.h"
 
 namespace {
 
@@ -219,19 +220,23 @@ TEST_F(GameInputMappers, AnOpenErrorDialogHoldsAllInput) {
   EXPECT_FALSE(run(m_menus, 0).empty());
 }
 
-TEST_F(GameInputMappers, FactoryMakesBothMappersForTheInputManager) {
-  const i32 iSaved = ClInputManager::getActionCount();
-  ClInputManager::setActionCount(37);
-  createGameInputMappers();
-  ASSERT_NE(dynamic_cast<ClInputMapperGAMENormalGameplay*>(g_pInputMapperGameplay), nullptr);
-  ASSERT_NE(dynamic_cast<ClInputMapperMenus*>(g_pInputMapperMenus), nullptr);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(g_pInputMapperGameplay) % 16, 0u);
-  for (ClInputMapperBase** ppMapper : {&g_pInputMapperGameplay, &g_pInputMapperMenus}) {
-    (*ppMapper)->~ClInputMapperBase();
-    KvAlignedFree(*ppMapper);
-    *ppMapper = nullptr;
+// The input manager started with the game's factory for its mappers; its terminate frees them.
+class GameInputMappersInstalled : public InputTest {
+ protected:
+  void SetUp() override {
+    KvTestInputHooks().m_createMappers = &createGameInputMappers;
+    InputTest::SetUp();
   }
-  ClInputManager::setActionCount(iSaved);
+  void TearDown() override {
+    InputTest::TearDown();
+    KvTestInputHooks().reset();
+  }
+};
+
+TEST_F(GameInputMappersInstalled, FactoryMakesBothMappersForTheInputManager) {
+  ASSERT_NE(dynamic_cast<ClInputMapperGAMENormalGameplay*>(ClInputManager::getGameplayMapper()), nullptr);
+  ASSERT_NE(dynamic_cast<ClInputMapperMenus*>(ClInputManager::getMenusMapper()), nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(ClInputManager::getGameplayMapper()) % 16, 0u);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ class GameMenuInput : public InputTest {
   // The game's frame as far as the menus go: input, the menu mapper of player 0, the UI (50 ms of system clock).
   static void frame() {
     ClInputManager::tick();
-    g_pInputMapperMenus->process(0);
+    ClInputManager::getMenusMapper()->process(0);
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.05f;
     ClUI::update();
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;

@@ -56,7 +56,7 @@ std::string resultsScreen() {
   pages.pop_back();
   return R"({"root": {"name": "TopLevelSwitcher", "children": [
     {"name": "TitleScreen"}, {"name": "InGame"}, {"name": "Leaderboards"}, {"name": "Pause"}, {"name": "EmptyScreen"},
-    {"name": "Options"}, {"name": "HowToPlay"},
+    {"name": "Options"}, {"name": "HowToPlay", "children": [{"name": "HowToPlayBack"}]},
     {"name": "Results", "children": [)" + leaves(names) + R"({"name": "UnlockPopupSwitcher", "children": [
       {"name": "UnlockPopupInactive"},
       {"name": "UnlockPopup", "children": [{"name": "UnlockPopupItemText"}, {"name": "UnlockPopupItemIcon"}]}],
@@ -409,7 +409,7 @@ TEST_F(Results, TickLeavesRetriesContinuesAndOpensTheLeaderboards) {
   press(gc_iUI_ACTION_ACCEPT);
   EXPECT_EQ(g_bNextLevelRequest, 1);
   EXPECT_EQ(lastSwitch(), W("InGame"));
-  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperGameplay);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), ClInputManager::getGameplayMapper());
   press(gc_iUI_ACTION_BACK);
   EXPECT_EQ(g_gameModeAction.m_bQuitToMenu, 1u);
 
@@ -444,6 +444,7 @@ TEST_F(Results, HowToPlayLooksAndTheSavedHistoryComesBack) {
     run("systemHowToPlayInit");
     EXPECT_EQ(W("back_htp_25")->getString("textureName"), std::string(pPicture));
     EXPECT_EQ(W("backtext_htp_7")->getID("localizedID"), KvStrHash(pCaption));
+    EXPECT_EQ(W("HowToPlayBack")->getID("localizedID"), KvStrHash(pCaption)) << "the button says what it does";
   }
   ClUI::switchTo("TopLevelSwitcher", "Options");
   ClUI::switchTo("TopLevelSwitcher", "InGame");

@@ -37,7 +37,7 @@ class FrontEndSounds : public AudioManagerTest, protected CFrontEndUI {
   }
   void TearDown() override {
     ClAudioManager::stopCue(&g_gameModeFrontEnd.mp_menuMusicCue, 0.0f);
-    g_fAudioMinCueFadeTime = 0.0f;
+    ClAudioManager::setMinCueFadeTime(0.0f);
     stopUI();
     AudioManagerTest::TearDown();
   }
@@ -91,7 +91,7 @@ TEST_F(FrontEndSounds, TheCoinPlaysOnceFadedInOverTheShortestCueFade) {
   };
   for (const SCase& c : {SCase{0.0f, 0.5f, 0.5f}, SCase{0.5f, 0.0f, 0.05f}}) {
     SCOPED_TRACE(c.fMinFade);
-    g_fAudioMinCueFadeTime = c.fMinFade;
+    ClAudioManager::setMinCueFadeTime(c.fMinFade);
     ClUI::switchTo("TopLevelSwitcher", "TitleScreen");
     m_pads.release();
     m_pads.frame({{gc_iUI_ACTION_START, 1.0f}});

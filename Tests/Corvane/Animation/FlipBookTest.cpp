@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Animation/ClFlipBookAnimator.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Tests/Corvane/Animation/FlipBookTestFixture.h"
@@ -59,6 +60,16 @@ TEST_F(FlipBookTest, NoFramesIsTheHyphenFatalError) {
                   "animation frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)");
   EXPECT_KV_FATAL(ClFlipBookMgr::loadFlipBook("X", "TexturesUIAtlas", 1.0f), "Atlas file not found [TexturesUIAtlas]");
   EXPECT_EQ(ClFlipBookMgr::findByHash(KvStrHash("X")), nullptr);
+}
+
+// An atlas that holds no image at all is what is damaged when a flip book looks for its frames there: the data stop
+// names its file.
+TEST_F(FlipBookTest, NoFramesInAnAtlasWithoutImagesNamesTheAtlasFile) {
+  atlas("EmptyAtlas", {});
+  KvStrLCpy(ClAtlasMgr::findAtlas(KvStrHash("EmptyAtlas"))->mp_szFilePath, ".\\Empty\\Empty.atf", KV_MAX_PATH_LEN);
+  writeScript("X", "fps = 10");
+  EXPECT_KV_FATAL(ClFlipBookMgr::loadFlipBook("X", "EmptyAtlas", 1.0f),
+                  "Atlas file [.\\Empty\\Empty.atf] holds no images, while the flip book [X] names its frames in it");
 }
 
 // "anchorArray" of 3 on 5 frames: frames 0-2 take its entries, 3 and 4 the default anchor, all times the scale;

@@ -222,6 +222,11 @@ TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
   setWord(bytes, 16, 0);
   std::fill(bytes.begin() + 28, bytes.end(), 'x');
   cases.push_back({"unterminated base name", bytes});
+  // An all-zero file would be an atlas of no entries and no pages: its entry table lies in its header.
+  cases.push_back({"all zero", std::vector<u8>(good.size(), 0)});
+  bytes = table("Bad", {}, 1);
+  setWord(bytes, 0, 28);
+  cases.push_back({"empty table over the base name", bytes});
   // Every float of a record is a finite number, of 0 or more but for the anchors (the last two).
   for (u32 uiField = 0; uiField < 10; ++uiField) {
     for (u32 uiBits : {0x7FC00000u, 0x7F800000u, 0xFF800000u, 0xBF800000u}) {

@@ -36,8 +36,7 @@ CKeyMapper* makeMapper(const char* pName, i32 iKey, i32 iAction) {
 
 // Gameplay: key C gives action 5; menus: key B gives action 6.
 void createTestMappers() {
-  g_pInputMapperGameplay = makeMapper("gameplay", gc_iKEY_INDEX_C, 5);
-  g_pInputMapperMenus = makeMapper("menus", 48, 6);
+  ClInputManager::installGameMappers(makeMapper("gameplay", gc_iKEY_INDEX_C, 5), makeMapper("menus", 48, 6));
 }
 
 SGameInputAction& action(u32 uiPad, i32 iAction) { return ClInputManager::m_apGameSpecificInputs[uiPad][iAction]; }
@@ -60,8 +59,8 @@ class InputManager : public InputTest {
 TEST_F(InputManager, InitializeMakesEverythingAndTerminateFreesItInOrder) {
   ASSERT_NE(g_pInputHWToKv, nullptr);
   ASSERT_NE(g_pInputMapperDebugCamera, nullptr);
-  ASSERT_NE(g_pInputMapperGameplay, nullptr);
-  ASSERT_NE(g_pInputMapperMenus, nullptr);
+  ASSERT_NE(ClInputManager::getGameplayMapper(), nullptr);
+  ASSERT_NE(ClInputManager::getMenusMapper(), nullptr);
   for (u32 uiPad = 0; uiPad < cuiMAX_GAME_PADS; ++uiPad) {
     ASSERT_NE(ClInputManager::m_apGameSpecificInputs[uiPad], nullptr);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(ClInputManager::m_apGameSpecificInputs[uiPad]) % 16, 0u);
@@ -72,10 +71,21 @@ TEST_F(InputManager, InitializeMakesEverythingAndTerminateFreesItInOrder) {
   EXPECT_EQ(g_destroyed, (std::vector<std::string>{"gameplay", "menus"}));
   EXPECT_EQ(g_pInputHWToKv, nullptr);
   EXPECT_EQ(g_pInputMapperDebugCamera, nullptr);
-  EXPECT_EQ(g_pInputMapperGameplay, nullptr);
+  EXPECT_EQ(ClInputManager::getGameplayMapper(), nullptr);
+  EXPECT_EQ(ClInputManager::getMenusMapper(), nullptr);
   EXPECT_EQ(ClInputManager::m_apGameSpecificInputs[0], nullptr);
   EXPECT_EQ(ClInputManager::terminate(), 1);  // a second terminate does nothing
   ClInputManager::initialize();  // for the fixture's own terminate
+}
+
+// The manager owns the installed mappers: a second install would lose them, so it is refused and they stay.
+TEST_F(InputManager, ASecondInstallIsRefusedAndTheHeldMappersStay) {
+  ClInputMapperBase* pGameplay = ClInputManager::getGameplayMapper();
+  ClInputMapperBase* pMenus = ClInputManager::getMenusMapper();
+  EXPECT_KV_ASSERT(ClInputManager::installGameMappers(nullptr, nullptr), "the game's mappers are already installed");
+  EXPECT_EQ(ClInputManager::getGameplayMapper(), pGameplay);
+  EXPECT_EQ(ClInputManager::getMenusMapper(), pMenus);
+  EXPECT_TRUE(g_destroyed.empty());
 }
 
 TEST_F(InputManager, JustPressedNeedsANewValueAboveTheThreshold) {
@@ -134,7 +144,7 @@ TEST_F(InputManager, AContextChangeBlocksTheRestOfItsFrameAndTheNext) {
 }
 
 TEST_F(InputManager, AKeyMappedToAnActionIsJustPressedOnceWhileHeld) {
-  CKeyMapper& mapper = *static_cast<CKeyMapper*>(g_pInputMapperGameplay);  // key C, action 5
+  CKeyMapper& mapper = *static_cast<CKeyMapper*>(ClInputManager::getGameplayMapper());  // key C, action 5
   auto frame = [&mapper]() {
     ClInputManager::tick();
     mapper.process(0);
@@ -155,7 +165,7 @@ TEST_F(InputManager, AKeyMappedToAnActionIsJustPressedOnceWhileHeld) {
 // A key pressed and released between two frames (a slow frame, a quick tap) is one press in the next frame
 // and a release in the one after.
 TEST_F(InputManager, ATapBetweenTwoFramesIsOnePressInTheNextFrame) {
-  CKeyMapper& mapper = *static_cast<CKeyMapper*>(g_pInputMapperGameplay);  // key C, action 5
+  CKeyMapper& mapper = *static_cast<CKeyMapper*>(ClInputManager::getGameplayMapper());  // key C, action 5
   struct SFrame {
     bool bJustPressed;
     u32 uiKeyState;
@@ -208,7 +218,7 @@ TEST_F(InputManager, PushingOrPoppingAMapperBlocksTheNextPresses) {
     return ClInputManager::isActionJustPressed(action(0, iAction));
   };
   // Pushed before a frame: that frame is blocked, the next is not.
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperGameplay);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getGameplayMapper());
   Win32TestPushKey(SDL_SCANCODE_C, true);
   EXPECT_FALSE(frame(5));
   Win32TestPushKey(SDL_SCANCODE_C, false);
@@ -216,7 +226,7 @@ TEST_F(InputManager, PushingOrPoppingAMapperBlocksTheNextPresses) {
   Win32TestPushKey(SDL_SCANCODE_C, true);
   EXPECT_TRUE(frame(5));
   // The press opens the menus: the rest of this frame and the next are blocked.
-  ClGameStateMgr::pushInputMapper(0, g_pInputMapperMenus);
+  ClGameStateMgr::pushInputMapper(0, ClInputManager::getMenusMapper());
   EXPECT_FALSE(ClInputManager::isActionJustPressed(action(0, 5)));
   Win32TestPushKey(SDL_SCANCODE_B, true);
   EXPECT_FALSE(frame(6));
@@ -224,10 +234,10 @@ TEST_F(InputManager, PushingOrPoppingAMapperBlocksTheNextPresses) {
   EXPECT_FALSE(frame(6));
   Win32TestPushKey(SDL_SCANCODE_B, true);
   EXPECT_TRUE(frame(6));
-  EXPECT_EQ(static_cast<CKeyMapper*>(g_pInputMapperMenus)->iCalls, 3);
+  EXPECT_EQ(static_cast<CKeyMapper*>(ClInputManager::getMenusMapper())->iCalls, 3);
   // Popping blocks the same way.
   ClGameStateMgr::popInputMapper(0);
-  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), g_pInputMapperGameplay);
+  EXPECT_EQ(ClGameStateMgr::getInputMapper(0), ClInputManager::getGameplayMapper());
   EXPECT_EQ(ClGameStateMgr::getInputBlockedFrames(), gc_iINPUT_BLOCKED_FRAMES);
   ClGameStateMgr::popInputMapper(0);
 }

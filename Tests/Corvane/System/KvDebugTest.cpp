@@ -97,7 +97,8 @@ TEST(KvDebugDeathTest, RealStopFaultsAfterWritingTheReport) {
 
 [[noreturn]] void exitWithCause(E_KV_STOP_CAUSE eCause) { _exit(40 + static_cast<int>(eCause)); }
 
-// With a condition ending, the ending decides how the process ends and learns the cause.
+// With a condition ending, the ending decides how the process ends and learns the cause; it tells the user, so the
+// stop writes nothing of its report (no source file and line) before it.
 TEST(KvDebugDeathTest, ConditionStopsEndThroughTheEnding) {
   EXPECT_EXIT(
       {
@@ -105,14 +106,14 @@ TEST(KvDebugDeathTest, ConditionStopsEndThroughTheEnding) {
         KvTestSystemHooks().m_onCondition = &exitWithCause;
         KV_DATA_FATALF("Could not open [%s]!", "c.atf");
       },
-      ::testing::ExitedWithCode(40 + E_KV_STOP_CAUSE_DATA), "FATAL ERROR: Could not open \\[c.atf\\]!\n");
+      ::testing::ExitedWithCode(40 + E_KV_STOP_CAUSE_DATA), "^$");
   EXPECT_EXIT(
       {
         KV_REAL_STOP();
         KvTestSystemHooks().m_onCondition = &exitWithCause;
         KV_FATAL_CONDITION(E_KV_STOP_CAUSE_START_UP, "no display");
       },
-      ::testing::ExitedWithCode(40 + E_KV_STOP_CAUSE_START_UP), "FATAL ERROR: no display\n");
+      ::testing::ExitedWithCode(40 + E_KV_STOP_CAUSE_START_UP), "^$");
   // A programming error never takes the ending.
   EXPECT_DEATH(
       {

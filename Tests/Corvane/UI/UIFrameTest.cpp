@@ -357,6 +357,40 @@ TEST_F(UIFrameTest, AZeroSecondEventFiresInTheSameUpdateUnlessItWasQueuedWhileDe
   }
 }
 
+// A press of the mouse's button over W1's hot spot, with W2 focused, clicks W1 while its screen is the one its
+// switcher shows and the grid's focus moves do not skip it; otherwise it clicks nothing, W2 included.
+TEST_F(UIFrameTest, APointerClickGoesOnlyToAWidgetOnTheScreenThatMayBeChosen) {
+  const struct {
+    const char* pName;
+    const char* pShown;
+    u32 bGridDisabled;
+    Events expected;
+  } aCases[] = {
+      {"shown and open", "Screen", 0, {"onClick:W1"}},
+      {"skipped by the grid's focus moves", "Screen", 1, {}},
+      {"its screen switched out", "Other", 0, {}},
+  };
+  for (const auto& c : aCases) {
+    restartUI();
+    ASSERT_TRUE(load("A", R"({"root": {"name": "Top", "children": [{"name": "Screen", "children": [)" + widget("W1") +
+                              "," + widget("W2") + R"(]}, {"name": "Other"}], "switched": ["Screen", "Other"]}})"));
+    for (const char* pName : {"Top", "Screen", "W1"}) {
+      W(pName)->mp_bVisible = 1;
+    }
+    W("Top")->switchTo(W(c.pShown));
+    W("W1")->setBool(H("gridDisabled"), c.bGridDisabled);
+    ClUI::setFocus(W("W2"), gc_uiANY_PAD);
+    const f32 afMin[2] = {0.0f, 0.0f}, afMax[2] = {1.0f, 1.0f};
+    ClPointerTracker::registerDetector(W("W1"), afMin, afMax, E_POINTER_DETECTOR_WIDGET);
+    g_uiTrace.runs.clear();
+    // The mouse's button is also hardware pad 0's accept.
+    ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_MOUSE_LEFT] = 1.0f;
+    frame({{gc_iUI_ACTION_ACCEPT, 1.0f}});
+    ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_MOUSE_LEFT] = 0.0f;
+    EXPECT_EQ(events(), c.expected) << c.pName;
+  }
+}
+
 TEST_F(UIFrameTest, UpdateTicksAndRenderDrawsEveryLoadedTree) {
   ASSERT_TRUE(load("A", "{\"root\": " + widget("W1") + "}"));
   ASSERT_TRUE(load("B", "{\"root\": " + widget("W2") + "}"));

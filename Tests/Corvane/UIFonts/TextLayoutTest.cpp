@@ -22,12 +22,13 @@ float advanceOf(char16_t c) {
   return 10.0f + static_cast<float>(c % 5);
 }
 
-// The width the text has on one line: the advances, a space's for a character the font lacks, and the W-o pair.
+// The width the text has on one line: the advances, the default character's ('?') for a character the font lacks
+// (it is drawn so), and the W-o pair.
 float widthOf(const std::u16string& text) {
   float fWidth = 0.0f;
   char16_t previous = 0;
   for (char16_t c : text) {
-    fWidth += c < 0x7F ? advanceOf(c) : advanceOf(u' ');
+    fWidth += c < 0x7F ? advanceOf(c) : advanceOf(u'?');
     if (previous == u'W' && c == u'o') fWidth += gc_fKERN_W_O;
     previous = c;
   }
@@ -149,7 +150,7 @@ TEST_F(TextLayoutTest, KerningAndCharactersWithoutGlyphsAreMeasured) {
       {u"Wo", advanceOf(u'W') + advanceOf(u'o') + gc_fKERN_W_O},
       {u"oW", advanceOf(u'W') + advanceOf(u'o')},
       {u"W o", advanceOf(u'W') + advanceOf(u' ') + advanceOf(u'o')},
-      {u"a\u4E00b", advanceOf(u'a') + advanceOf(u' ') + advanceOf(u'b')},
+      {u"a\u4E00b", advanceOf(u'a') + advanceOf(u'?') + advanceOf(u'b')},
       {u"\u00A0", advanceOf(u' ')},
   };
   for (const SCase& c : aCases) {

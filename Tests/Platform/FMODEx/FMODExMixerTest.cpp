@@ -467,6 +467,38 @@ TEST_F(FMODExMixer, DecodesWavOggAndFlac) {
   }
 }
 
+// A stream whose data ends before its header says (FLAC or WAV cut in half) opens, says so, and plays to where its
+// data ends, looping from there; the same stream whole is not cut short, and plays its whole length.
+TEST_F(FMODExMixer, AStreamCutShortPlaysToWhereItsDataEnds) {
+  constexpr int iFRAMES = 9600;
+  // A rising ramp: where a pass starts again is where the level drops.
+  const auto ramp = [](int iFrame, int) { return 0.5f * static_cast<float>(iFrame) / iFRAMES; };
+  for (int iFormat : {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_16}) {
+    for (bool bCut : {false, true}) {
+      SCOPED_TRACE(testing::Message() << std::hex << iFormat << (bCut ? " cut" : " whole"));
+      std::vector<std::uint8_t> bytes = KvTestMakeSoundFile(1, gc_iRATE, iFRAMES, ramp, iFormat);
+      if (bCut) bytes.resize(bytes.size() / 2);
+      FMOD::Sound* pStream = memorySound(bytes, FMOD_OPENMEMORY | FMOD_CREATESTREAM | FMOD_LOOP_NORMAL);
+      ASSERT_NE(pStream, nullptr);
+      bool bCutShort = !bCut;
+      EXPECT_EQ(pStream->getCutShort(&bCutShort), FMOD_OK);
+      EXPECT_EQ(bCutShort, bCut);
+      play(pStream);
+      const std::vector<float> out = mix(2 * iFRAMES);
+      const auto left = [&out](int iFrame) { return out[2 * static_cast<size_t>(iFrame)]; };
+      int iPass = 1;  // frames of the first pass
+      while (iPass < 2 * iFRAMES && left(iPass) >= left(iPass - 1)) ++iPass;
+      EXPECT_TRUE(bCut ? iPass > iFRAMES / 4 && iPass < iFRAMES * 3 / 4 : iPass == iFRAMES) << iPass;
+      // What is heard is the file's own frames up to where its data ends, and again from its start.
+      for (int i : {0, iPass / 2, iPass - 1}) {
+        EXPECT_NEAR(left(i), ramp(i, 0), 1e-3f) << i;
+        EXPECT_NEAR(left(iPass + i), ramp(i, 0), 1e-3f) << i;
+      }
+      pStream->release();
+    }
+  }
+}
+
 // The manual output also writes what it mixes to a WAV file when asked.
 TEST(FMODExOutput, ManualOutputWritesItsMixToAWavFile) {
   const std::string wav = KvTestTempDir("FMODExWav") + "/mix.wav";

@@ -132,6 +132,9 @@ TEST(Atlasc, CommandLine) {
   ASSERT_EQ(run.iExit, 0) << run.out;
   for (const char* pName : {"Red", "Blue", "Green"}) EXPECT_NE(run.out.find(pName), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("size 4x6"), std::string::npos) << run.out;
+  run = KvTestRunTool(KvTestShellQuote(ATLASC_PATH) + " check " + dir + "/out/Colours.atf --names " + dir + "/in");
+  EXPECT_EQ(run.iExit, 0) << run.out;
+  EXPECT_EQ(run.out, "");
 
   std::ofstream(dir + "/in/Broken.png") << "not a png";
   run = KvTestRunTool(KvTestShellQuote(ATLASC_PATH) + " pack " + dir + "/in -o " + dir + "/out2 --base X");
@@ -183,6 +186,19 @@ TEST(Atlasc, DamagedInputsAreRefusedNamingTheFile) {
   cases.push_back({"a BMP claiming 8192x8192 in 890 bytes", "huge/Huge.bmp", bytes, "pack huge -o out --base X",
                    "Huge.bmp: error:"});
   cases.push_back({"an empty table", "empty.atf", {}, "list empty.atf", "empty.atf: error: the file is 0 bytes"});
+  // An all-zero table, and one without entries while the images it should hold are named: refused by both
+  // commands that read a table.
+  SAtlasPacked noEntries;
+  noEntries.pages.push_back(solid("A_0", 8, 8, 0));
+  const std::vector<uint8_t> noEntriesTable = AtlasWriteTable(noEntries, "A");
+  ASSERT_TRUE(AtlasWriteImage(dir + "/named/Red.png", solid("Red", 8, 8, 0xFFFF0000u), &error)) << error;
+  for (const char* pCommand : {"list", "check"}) {
+    cases.push_back({"an all-zero table", "zero.atf", std::vector<uint8_t>(96, 0), std::string(pCommand) + " zero.atf",
+                     "zero.atf: error: the entry table (at 0) lies inside the header"});
+    cases.push_back({"a table without entries", "none.atf", noEntriesTable,
+                     std::string(pCommand) + " none.atf --names named",
+                     "none.atf: error: the atlas holds no images, while 1 is named for it (\"Red\" first)"});
+  }
   auto json = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
   for (const auto& [pText, pMessage] :
        {std::pair{R"({"images": [{"path": "a.png", "width": 1e400, "height": 4}]})", "c.json: error:"},

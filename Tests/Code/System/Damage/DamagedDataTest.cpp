@@ -16,6 +16,7 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/Program/KvProgram.h"
+#include "Corvane/System/KvDebug.h"
 #include "Tests/Support/DamagedDataRootTestSupport.h"
 #include "Tests/Support/GameProcessTestSupport.h"
 
@@ -52,6 +53,10 @@ const SDamage gc_aDamages[] = {
     {"SoundFile", "RWG", "Audio/PowerUp.wav", "not a sound", "PowerUp.wav"},
     {"SoundFileCut", "RWG", "Audio/PowerUp.wav", gc_szHALVED, "PowerUp.wav"},
     {"UIAtlas", "RWG", "TexturesUI/TexturesUI.atf", "not an atlas", "TexturesUI/TexturesUI"},
+    {"GameAtlasZeroed", "RWG", "TexturesGame/TexturesGame.atf", gc_szZEROED, "TexturesGame/TexturesGame"},
+    {"GameAtlasWithoutEntries", "RWG", "TexturesGame/TexturesGame.atf", "<word 16 0>",
+     "Atlas file [.\\TexturesGame\\TexturesGame.atf] holds no images"},
+    {"MenuMusicZeroed", "RWG", "Audio/FrontEndLoop.flac", gc_szZEROED, "FrontEndLoop.flac"},
     {"UITextureMissing", "RWG", "TexturesUI/rgb.bmp", nullptr, "TexturesUI/rgb"},
     {"UIImageEmpty", "RWG", "Images/UI/IM-Button_216.png", "", "Images/UI/IM-Button"},
     {"FontFamily", "RWG", "Fonts/FontAcknowledge.kff", "not a family", "FontAcknowledge.kff"},
@@ -102,17 +107,52 @@ TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
   const std::string& out = game.out();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
       << statusText(iStatus) << "\n" << out;
-  // The user's message (the last line) names the file; a fault would have said "crash report written".
+  // The user's message (the last line) names the file; a fault would have said "crash report written". The reason
+  // alone: no report of a programming error with its source file and line.
   const size_t uiMessage = out.rfind("The game cannot ");
   ASSERT_NE(uiMessage, std::string::npos) << out;
   EXPECT_NE(out.find(damage.pExpected, uiMessage), std::string::npos) << out;
   EXPECT_EQ(out.find("crash report"), std::string::npos) << out;
+  EXPECT_EQ(out.find(gc_szFATAL_REPORT_PREFIX), std::string::npos) << out;
+  EXPECT_EQ(out.find(".cpp, line "), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(m_dir + "/store/crashes") && !fs::is_empty(m_dir + "/store/crashes"));
   std::ifstream stored(remote() + "/" + gc_szPROFILE_FILE_NAME, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stored), {}), m_profile);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, DamagedData, ::testing::ValuesIn(gc_aDamages),
+                         [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
+
+// Damage the game plays on through: it says so once, in the line pExpected names, and its load goes on to the end.
+// An unknown MONKEY_SCHEME, checked once everything is loaded, is what ends these runs: reaching that stop shows the
+// load went past the damage.
+const SDamage gc_aPlayedOnDamages[] = {
+    {"MenuMusicCut", "RWG", "Audio/FrontEndLoop.flac", gc_szHALVED,
+     "Sound file [Audio\\FrontEndLoop.flac] ends before the 3.0 s its header gives: it is played to where it ends.\n"},
+};
+
+using PlayedOnDamage = DamagedData;
+
+TEST_P(PlayedOnDamage, IsSaidOnceAndTheLoadGoesOn) {
+  const SDamage& damage = GetParam();
+  ASSERT_TRUE(KvTestMakeDamagedRoot(damage, m_dir + "/root"));
+  const std::string data = m_dir + "/root/Data";
+  std::ofstream(data + "/project.ini") << "SKIP_UI 1\nMONKEY_SCHEME NoSuchScheme\n";
+  CProcess game;
+  ASSERT_TRUE(game.start({KV_GAME_PATH}, data,
+                         {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + m_dir + "/store"}));
+  const int iStatus = game.finish();
+  const std::string& out = game.out();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED) << statusText(iStatus) << "\n" << out;
+  const size_t uiFirst = out.find(damage.pExpected);
+  ASSERT_NE(uiFirst, std::string::npos) << out;
+  EXPECT_EQ(out.find(damage.pExpected, uiFirst + 1), std::string::npos) << out;
+  const size_t uiMessage = out.rfind("The game cannot ");
+  ASSERT_NE(uiMessage, std::string::npos) << out;
+  EXPECT_NE(out.find("\"MONKEY_SCHEME\" [NoSuchScheme]", uiMessage), std::string::npos) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKindOfFile, PlayedOnDamage, ::testing::ValuesIn(gc_aPlayedOnDamages),
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
 
 // Saves that fail while the game runs (the store refuses every write): each is said in one line naming the file and

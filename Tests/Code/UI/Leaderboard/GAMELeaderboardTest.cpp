@@ -44,8 +44,15 @@ std::string leaderboardScreens() {
              text("LB_rank_" + n, "Mono", 8, 0.0f) + "," + text("LB_displayName_" + n, "Wide", 48, 213.0f) + "," +
              text("LB_score_" + n, "Mono", 8, 0.0f);
   }
+  std::string attract = text("AttractLeaderboardText", "Mono", 8, 0.0f);
+  for (int i = 0; i < gc_iATTRACT_LB_LINES; ++i) {
+    const std::string n = std::to_string(i);
+    attract += "," + text("AttractLB_rank_" + n, "Mono", 8, 0.0f) + "," +
+               text("AttractLB_displayName_" + n, "Wide", 48, 100.0f) + "," + text("AttractLB_score_" + n, "Mono", 8, 0.0f);
+  }
   return R"({"root": {"name": "TopLevelSwitcher", "children": [{"name": "MainMenu"},
-    {"name": "Leaderboards", "children": [)" + lines + R"(]}], "switched": ["MainMenu", "Leaderboards"]}})";
+    {"name": "Leaderboards", "children": [)" + lines + R"(]},
+    {"name": "AttractLeaderboard", "children": [)" + attract + R"(]}], "switched": ["MainMenu", "Leaderboards"]}})";
 }
 
 class LeaderboardScreen : public TextTest {
@@ -139,8 +146,8 @@ class LeaderboardScreen : public TextTest {
   static std::string text(const char* pFormat, int i) {
     return ClUI::getWidgetFormatted(pFormat, i)->getString("dynamicText");
   }
-  static std::u16string name(int i) {
-    ClWidget* pWidget = ClUI::getWidgetFormatted("LB_displayName_%d", i);
+  static std::u16string name(int i, const char* pFormat = "LB_displayName_%d") {
+    ClWidget* pWidget = ClUI::getWidgetFormatted(pFormat, i);
     return pWidget->hasUnicodeString("dynamicUnicodeText") ? u16(pWidget->getUnicodeString("dynamicUnicodeText"))
                                                            : u"";
   }
@@ -210,16 +217,19 @@ TEST(LeaderboardBoards, EachBoardWritesTheRecordOfItsGameType) {
   ClProfileMgr::terminate();
 }
 
+// A name longer than a line holds is cut where "..." still fits, at a character boundary.
 TEST(LeaderboardBoards, PersonaNamesDecodeUtf8IntoAtMost31Units) {
   const struct {
     std::string in;
     std::u16string out;
   } aCases[] = {
-      {std::string(40, 'a'), std::u16string(31, u'a')},
+      {std::string(40, 'a'), std::u16string(28, u'a') + u"..."},
+      {std::string(31, 'a'), std::u16string(31, u'a')},
       {"Zo\xC3\xAB", u"Zo\u00EB"},                       // UTF-8
       {"Ren\xE9" "e", u"Ren\u00E9e"},                   // a lone byte above 127: its own code point
       {"\xF0\x9F\x98\x80!", u"\U0001F600!"},           // a surrogate pair
-      {std::string(30, 'b') + "\xF0\x9F\x98\x80", std::u16string(30, u'b')},  // a pair that does not fit
+      {std::string(30, 'b') + "\xF0\x9F\x98\x80", std::u16string(28, u'b') + u"..."},  // a pair that does not fit
+      {std::string(27, 'c') + "\xF0\x9F\x98\x80" + "dddd", std::u16string(27, u'c') + u"..."},  // nor half of one
       {"", u""},
   };
   for (const auto& c : aCases) {
@@ -241,8 +251,8 @@ TEST_F(LeaderboardScreen, TheGlobalViewShowsRanksNamesAndSeparatedScores) {
   for (int i = 0; i < gc_iLB_NUM_LINES; ++i) EXPECT_EQ(text("LB_rank_%d", i), std::to_string(i + 1));
   EXPECT_EQ(text("LB_score_%d", 0), "100,000,000");
   EXPECT_EQ(text("LB_score_%d", 12), "99,988,000");
-  // 40 bytes keep 31 characters, which do not fit the box: cut with "...".
-  EXPECT_EQ(u16(g_aCommonLBEntryLines[0].m_auiName), std::u16string(31, u'N'));
+  // 40 bytes keep 28 characters and "...", which do not fit the box: cut with "...".
+  EXPECT_EQ(u16(g_aCommonLBEntryLines[0].m_auiName), std::u16string(28, u'N') + u"...");
   const std::u16string fitted = name(0);
   ASSERT_GT(fitted.size(), 3u);
   EXPECT_EQ(fitted.substr(fitted.size() - 3), u"...");
@@ -427,6 +437,50 @@ TEST_F(LeaderboardScreen, DamagedResultsLeaveTheProfileAndTheLinesSafe) {
   EXPECT_EQ(ClScoreLeaderboardMgr::getListenerCount(), iListeners - 1);
   EXPECT_EQ(g_pLeaderboardListener, nullptr);
   EXPECT_LE(KvAllocLiveBlocks(), iLiveBefore);
+}
+
+// The attract page shows the first lines of story 1-1's board, asked for once no other download is on its way: the
+// manager drops a second global download, and the other one's result, here the marathon board's lines, would fill
+// the lines the page waits for. An empty board says so; without the leaderboard manager nothing is asked or shown.
+TEST_F(LeaderboardScreen, TheAttractPageShowsTheFirstLinesOfItsBoard) {
+  const auto attract = [](const char* pName) {
+    ClUIEventSystemFunctions::findFunction(KvStrHash(pName))(ClUI::getWidget("AttractLeaderboard"), nullptr);
+  };
+  const auto emptyText = [] { return ClUI::getWidget("AttractLeaderboardText")->getID("localizedID"); };
+  ClScoreLeaderboardMgr::downloadGlobalScores(gc_iFRIENDS_BOARD, 1, gc_iLB_NUM_LINES);
+  attract("systemAttractLeaderboardInitialize");
+  for (int i = 0; i < 20 && text("AttractLB_rank_%d", 0).empty(); ++i) {
+    attract("systemAttractLeaderboardTick");
+    ClSteamMgr::update();
+  }
+  const char* const apScores[] = {"100,000,000", "99,999,000", "99,998,000", "99,997,000", "99,996,000"};
+  for (int i = 0; i < gc_iATTRACT_LB_LINES; ++i) {
+    EXPECT_EQ(text("AttractLB_rank_%d", i), std::to_string(i + 1));
+    EXPECT_EQ(text("AttractLB_score_%d", i), apScores[i]);
+  }
+  const std::u16string fitted = name(0, "AttractLB_displayName_%d");
+  EXPECT_EQ(fitted, std::u16string(fitted.size() - 3, u'N') + u"...");
+  EXPECT_LT(fitted.size(), 31u);
+  EXPECT_EQ(name(1, "AttractLB_displayName_%d"), u"Zo\u00EB");
+  EXPECT_EQ(emptyText(), 0u);
+
+  attract("systemAttractLeaderboardInitialize");
+  attract("systemAttractLeaderboardTick");
+  ASSERT_TRUE(ClScoreLeaderboardMgr::isRequestPending(E_SLCT_DOWNLOAD_GLOBAL));
+  const SLeaderboardScoresDownloadedEvent empty{handle(gc_iBIG_BOARD), 0, 0, false};
+  send(E_LBE_GLOBAL_SCORES_DOWNLOADED, &empty);
+  attract("systemAttractLeaderboardTick");
+  EXPECT_EQ(text("AttractLB_rank_%d", 0), "");
+  EXPECT_EQ(name(0, "AttractLB_displayName_%d"), u"");
+  EXPECT_EQ(emptyText(), KvStrHash("attract_leaderboard_empty"));
+  settle();
+
+  ClScoreLeaderboardMgr::platformTerminate();
+  attract("systemAttractLeaderboardInitialize");
+  attract("systemAttractLeaderboardTick");
+  EXPECT_FALSE(anyPending());
+  EXPECT_EQ(emptyText(), 0u);
+  ClScoreLeaderboardMgr::platformInitialize();
 }
 
 TEST_F(LeaderboardScreen, WithoutAStoreTheScreenAsksNothingAndStillGoesBack) {

@@ -126,7 +126,7 @@ TEST_F(TextDrawTest, ShadowsGoOneLayerLowerAndNeverBelowZero) {
 }
 
 // A no-break space is drawn as a space; a code the font lacks is drawn as the default character '?'; a font
-// without that glyph draws nothing for it and does not move the pen.
+// without that glyph draws nothing for it and does not move the pen. The text measures what is drawn.
 TEST_F(TextDrawTest, FallbackGlyphs) {
   const f32 fA = monoAdvance(8);
   draw(u"A\u00A0B\u263AC", 8, args());
@@ -135,12 +135,14 @@ TEST_F(TextDrawTest, FallbackGlyphs) {
   EXPECT_FLOAT_EQ(queuedSprites[1].fX - queuedSprites[0].fX, fA + monoSpace(8));
   EXPECT_FLOAT_EQ(queuedSprites[2].fU0, static_cast<f32>('?' % 8) / 8.0f);
   EXPECT_FLOAT_EQ(queuedSprites[3].fX - queuedSprites[2].fX, fA);
+  EXPECT_FLOAT_EQ(m_pPackage->mp_fWidth, 4 * fA + monoSpace(8));
 
   Cl2d::clearSprites();
   draw(u"A\u263AB", 8, args(), 0.0f, 0.0f, "Bare");
   queuedSprites = sprites();
   ASSERT_EQ(queuedSprites.size(), 2u);
   EXPECT_FLOAT_EQ(queuedSprites[1].fX - queuedSprites[0].fX, fA);
+  EXPECT_FLOAT_EQ(m_pPackage->mp_fWidth, 2 * fA);
 }
 
 // A colour token replaces the colour's RGB (keeping its alpha) for the glyphs after it, and flag 1 restores it.

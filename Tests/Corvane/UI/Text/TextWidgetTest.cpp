@@ -415,9 +415,9 @@ TEST_F(TextWidgetTest, FileEdgesAndAZeroPointSize) {
   EXPECT_KV_ASSERT(systemTextFileRender(ClUI::getWidget("Zero"), nullptr), pMessage);
 }
 
-// Fitting a text into a width (canvas units, scale 2 here): the 8-point mono font advances 5 pixels a character,
-// "..." is 15 pixels wide, so the limit is 2 x width - 15 pixels. A text that fits is kept whole (-1); otherwise the
-// longest prefix that fits with "..." after it (a prefix exactly at the limit fits), 0 when none does.
+// Fitting a text into a width (canvas units, scale 2 here): the 8-point mono font advances 5 pixels a character
+// (2 a blank), "..." is 15 pixels wide, so the limit is 2 x width - 15 pixels. A text that fits is kept whole (-1);
+// otherwise the longest prefix that fits with "..." after it (a prefix exactly at the limit fits), 0 when none does.
 TEST_F(TextWidgetTest, FittingCutsTheTextAndAddsAnEllipsis) {
   loadScreen(text("Label", R"(, "textAlign": {"id": "L"}, "dynamicText": "")"));
   ClWidget* pLabel = ClUI::getWidget("Label");
@@ -435,6 +435,19 @@ TEST_F(TextWidgetTest, FittingCutsTheTextAndAddsAnEllipsis) {
     setFittedDynamicUnicodeText(pLabel, reinterpret_cast<const wchar16*>(whole.c_str()), c.fWidth);
     EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(pLabel->getUnicodeString("dynamicUnicodeText"))),
               c.fitted);
+  }
+  // Widths are of the text on one line: wrapped at the widget's own width (10 units), "abc def ghi" (49 pixels)
+  // would measure as its widest line, "abc " (17). A prefix never ends between the two units of a surrogate pair
+  // (a character without a glyph is measured as the default character '?', 5 pixels): "ab" and two pairs are 30.
+  struct SHardCase {
+    std::u16string text;
+    f32 fWrapWidth;
+    i32 iCut;
+  };
+  for (const SHardCase& c : {SHardCase{u"abc def ghi", 10.0f, 5}, SHardCase{u"ab\U0001F600\U0001F600", 0.0f, 4}}) {
+    SCOPED_TRACE(c.fWrapWidth);
+    pLabel->setFloat(KvStrHash("maxWidth"), c.fWrapWidth);
+    EXPECT_EQ(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(c.text.c_str()), 20.0f), c.iCut);
   }
   EXPECT_KV_ASSERT(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(whole.c_str()), 0.0f),
                    "fWidthToFitArg > KV_ZERO");

@@ -1,0 +1,95 @@
+// The level's start banner and the pause menu, played as a player does: the first story level started from the
+// development settings that go straight into play, keys sent once each through the X server (XTest) and their
+// answers heard in the mix, the screen read back from the server. Time here is the mix's.
+#include "Tests/Code/System/Play/FrontEndPlay.h"
+// After the fixture (and GoogleTest): XGetPixel and XDestroyImage.
+#include <X11/Xutil.h>
+
+namespace {
+
+class BannerPlay : public FrontEndPlay {
+ protected:
+  std::string dataRoot() override { return dataRootWith("SKIP_UI 1\nSKIP_SPLASH 1\n"); }
+
+  // Presses and releases the key once (the server times the release, 10 ms on); the mix's frame before the press.
+  size_t pressOnce(KeySym key) {
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    const KeyCode code = XKeysymToKeycode(m_pX, key);
+    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+    XTestFakeKeyEvent(m_pX, code, False, 10);
+    XSync(m_pX, False);
+    return uiFrom;
+  }
+  // Presses the key once and waits for its tone; whether it was heard within three seconds of mix.
+  bool pressAndHear(KeySym key, double dHz) {
+    const size_t uiFrom = pressOnce(key);
+    return mixUntil([&] { return m_tap.heard(dHz, uiFrom); }, 3.0);
+  }
+
+  // The light pixels in a band of rows through the middle of the banner's text ("Chapter 1 - Level 1", across most
+  // of the screen's width), which passes beside the pause menu and through its plates between the texts of its
+  // second and third buttons. Light is a mean of the three channels of 140 or more: the CRT effect's mask and
+  // scanlines leave the banner's white at about 190, the plates are darker, and the street has nothing that light
+  // at that height (its lamps are near the top; the player and the enemies run lower).
+  int bannerPixels() {
+    XWindowAttributes root;
+    XGetWindowAttributes(m_pX, DefaultRootWindow(m_pX), &root);
+    const int iLeft = root.width * 15 / 100, iTop = root.height * 485 / 1000;
+    const int iWidth = root.width * 70 / 100, iHeight = root.height * 35 / 1000;
+    XImage* pImage = XGetImage(m_pX, DefaultRootWindow(m_pX), iLeft, iTop, iWidth, iHeight, AllPlanes, ZPixmap);
+    if (pImage == nullptr) return -1;
+    int iLight = 0;
+    for (int y = 0; y < iHeight; ++y) {
+      for (int x = 0; x < iWidth; ++x) {
+        const unsigned long uiPixel = XGetPixel(pImage, x, y);
+        iLight += ((uiPixel >> 16) & 0xFF) + ((uiPixel >> 8) & 0xFF) + (uiPixel & 0xFF) >= 3 * 140;
+      }
+    }
+    XDestroyImage(pImage);
+    return iLight;
+  }
+};
+
+// A few stray pixels (the pointer's edge, a bloom's glint) are allowed; the banner's text is thousands.
+constexpr int gc_iSTRAY_PIXELS = 20;
+
+// The level opens on its how-to-play pages: Return leaves them (accepted) and play begins, with a second of fade-in
+// and then three seconds of "Chapter 1 - Level 1". Paused 1.5, 2 and 2.5 s into play (Escape; the pause menu's
+// focus heard), nothing of the banner shows beside or through the menu over half a second of its coming in; each
+// time Escape resumes (accepted) and the banner is seen again, for the rest of its time.
+TEST_F(BannerPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
+  // The pages' button takes the focus as they come in (heard), and takes a press once it has faded in.
+  ASSERT_TRUE(mixUntil([&] { return m_tap.rate() > 0 && m_tap.heard(gc_dMOVE_HZ, 0); }, 30.0)) << m_game.out();
+  ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 2)));
+  const size_t uiPlay = pressOnce(XK_Return);
+  ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiPlay); }, 10.0)) << "the pages were not left\n"
+                                                                                 << m_game.out();
+  const size_t uiRate = static_cast<size_t>(m_tap.rate());
+  size_t uiPaused = 0;
+  for (const double dSeconds : {1.5, 2.0, 2.5}) {
+    SCOPED_TRACE(dSeconds);
+    const size_t uiAt = uiPlay + uiPaused + static_cast<size_t>(dSeconds * static_cast<double>(uiRate));
+    ASSERT_TRUE(mixUntil([&] { return m_tap.frames() >= uiAt; }, 5.0));
+    const size_t uiPause = pressOnce(XK_Escape);
+    ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dMOVE_HZ, uiPause); }, 3.0)) << "no pause menu\n"
+                                                                                 << m_game.out();
+    int iMost = 0;
+    const size_t uiUntil = m_tap.frames() + uiRate / 2;
+    while (m_tap.frames() < uiUntil) {
+      iMost = std::max(iMost, bannerPixels());
+      ASSERT_TRUE(mixOn(uiRate / 20));
+    }
+    EXPECT_LE(iMost, gc_iSTRAY_PIXELS) << "the banner shows with the pause menu";
+    const size_t uiResume = pressOnce(XK_Escape);
+    ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiResume); }, 3.0)) << "Escape did not resume";
+    uiPaused += uiResume - uiPause;
+    int iBack = 0;
+    EXPECT_TRUE(mixUntil([&] { return (iBack = bannerPixels()) > 50 * gc_iSTRAY_PIXELS; }, 1.0))
+        << "the banner is not seen in play: " << iBack << " light pixels";
+  }
+  kill(m_game.pid(), SIGKILL);
+  m_game.finish();
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// The equipment screen as a player meets it on a fresh profile, through the keyboard of a virtual X server of the
+// test's own (XTest), in a 16:9 and a 4:3 window: what the window shows read back from the server, each key pressed
+// once and its cue waited for in the mix the game writes. The white frame stands round each row's middle item, the
+// one Play takes: the locked crossbow and ninja bomb, with their locks, until Right turns each row to its open item,
+// and then Play is accepted.
+#include "Tests/Code/System/Play/FrontEndPlay.h"
+// After it: Xutil's image accessors.
+#include <X11/Xutil.h>
+
+namespace {
+
+// The equipment screen's middle slots and one side slot, in scene pixels from the centre of the 480 x 270 picture;
+// the frame's ring lies 18 to 20 scene pixels out from a slot's centre, outside its 36-pixel tile.
+struct SSlot {
+  int iX;
+  int iY;
+};
+constexpr SSlot gc_WEAPON_MIDDLE{0, -46}, gc_WEAPON_RIGHT{62, -46}, gc_MAGIC_MIDDLE{0, 14}, gc_MAGIC_RIGHT{62, 14};
+
+class EquipmentPlay : public FrontEndPlay, public ::testing::WithParamInterface<const char*> {
+ protected:
+  std::string screen() const override { return GetParam(); }
+  std::string dataRoot() override { return dataRootWith("SKIP_SPLASH 1\n"); }
+
+  // Presses the key once and holds it until its cue is heard (four seconds of mix at most), then lets the cue ring
+  // out and a quarter second of mix pass after the release; whether it was heard.
+  bool pressOnce(KeySym key, double dHz) {
+    const KeyCode code = XKeysymToKeycode(m_pX, key);
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+    XSync(m_pX, False);
+    const bool bHeard = mixUntil([&] { return m_tap.rate() > 0 && m_tap.heard(dHz, uiFrom); }, 4.0);
+    mixUntil([&] { return m_tap.quiet(dHz); }, 1.0);
+    XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+    XSync(m_pX, False);
+    mixOn(static_cast<size_t>(std::max(m_tap.rate(), 4) / 4));
+    return bHeard;
+  }
+
+  // The window's pixels of a scene rectangle (centre and half extents in scene pixels), read from the screen (the
+  // window, the one viewable on the server, may stand partly off it: those pixels read 0), the picture fitted to the
+  // window with margins as the game fits it.
+  std::vector<unsigned long> region(int iCX, int iCY, int iHalfW, int iHalfH, int* piWidth = nullptr) {
+    Window root = 0, parent = 0;
+    Window* pChildren = nullptr;
+    unsigned int uiCount = 0;
+    XWindowAttributes window{};
+    XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
+    for (unsigned int i = 0; i < uiCount && window.map_state != IsViewable; ++i) {
+      XGetWindowAttributes(m_pX, pChildren[i], &window);
+    }
+    if (pChildren != nullptr) XFree(pChildren);
+    std::vector<unsigned long> pixels;
+    XImage* pImage = XGetImage(m_pX, root, 0, 0, DisplayWidth(m_pX, DefaultScreen(m_pX)),
+                               DisplayHeight(m_pX, DefaultScreen(m_pX)), AllPlanes, ZPixmap);
+    if (pImage == nullptr || window.map_state != IsViewable) return pixels;
+    const double dScale = std::min(window.width / 480.0, window.height / 270.0);
+    const double dLeft = window.x + (window.width - 480.0 * dScale) / 2.0;
+    const double dTop = window.y + (window.height - 270.0 * dScale) / 2.0;
+    const int iX0 = static_cast<int>((240 + iCX - iHalfW) * dScale + dLeft);
+    const int iX1 = static_cast<int>((240 + iCX + iHalfW) * dScale + dLeft);
+    for (int y = static_cast<int>((135 + iCY - iHalfH) * dScale + dTop);
+         y < static_cast<int>((135 + iCY + iHalfH) * dScale + dTop); ++y) {
+      for (int x = iX0; x < iX1; ++x) {
+        const bool bShown = x >= 0 && x < pImage->width && y >= 0 && y < pImage->height;
+        pixels.push_back(bShown ? XGetPixel(pImage, x, y) : 0);
+      }
+    }
+    if (piWidth != nullptr) *piWidth = iX1 - iX0;
+    XDestroyImage(pImage);
+    return pixels;
+  }
+  // Waits (five seconds of mix at most) until a focused entry stands in the scene rectangle, come in and still:
+  // three pictures of it a tenth of a second of mix apart are the same and hold its text at full light (a channel
+  // at 252 or more: white or yellow through the CRT copy's coloured columns; a text still fading in is dimmer).
+  bool entryStands(int iCX, int iCY, int iHalfW, int iHalfH) {
+    std::vector<unsigned long> before = region(iCX, iCY, iHalfW, iHalfH);
+    int iStill = 0;
+    return mixUntil([&] {
+      const std::vector<unsigned long> now = region(iCX, iCY, iHalfW, iHalfH);
+      const long lLight = std::count_if(now.begin(), now.end(), [](unsigned long ulPixel) {
+        return std::max({(ulPixel >> 16) & 0xFF, (ulPixel >> 8) & 0xFF, ulPixel & 0xFF}) >= 0xFC;
+      });
+      iStill = now == before && lLight > 50 ? iStill + 1 : 0;
+      before = now;
+      return iStill >= 2;
+    });
+  }
+
+  // What the window shows round a slot: the mean brightness (0..255, the mean of the three channels) of the frame's
+  // ring, and the mean of red less blue inside the tile, high where the lock's gold covers the picture. Means hold
+  // through the CRT copy's scanlines and coloured columns.
+  struct SSlotLook {
+    double dRing = 0.0;
+    double dWarm = 0.0;
+  };
+  SSlotLook look(const SSlot& slot) {
+    constexpr int iHalf = 21;
+    int iWidth = 0;
+    const std::vector<unsigned long> pixels = region(slot.iX, slot.iY, iHalf, iHalf, &iWidth);
+    SSlotLook result;
+    const size_t uiHeight = iWidth > 0 ? pixels.size() / static_cast<size_t>(iWidth) : 0;
+    double dRing = 0.0;
+    int iRing = 0;
+    int iInside = 0;
+    for (size_t i = 0; uiHeight > 0 && i < pixels.size(); ++i) {
+      // Scene pixels from the slot's centre.
+      const double dX = (static_cast<double>(i % iWidth) + 0.5) * 2 * iHalf / iWidth - iHalf;
+      const double dY = (static_cast<double>(i / iWidth) + 0.5) * 2 * iHalf / static_cast<double>(uiHeight) - iHalf;
+      const double dOut = std::max(std::fabs(dX), std::fabs(dY));
+      const unsigned long r = (pixels[i] >> 16) & 0xFF, g = (pixels[i] >> 8) & 0xFF, b = pixels[i] & 0xFF;
+      if (dOut >= 18.5 && dOut < 19.5) {
+        dRing += (r + g + b) / 3.0;
+        ++iRing;
+      } else if (dOut < 14.0) {
+        result.dWarm += static_cast<double>(r) - static_cast<double>(b);
+        ++iInside;
+      }
+    }
+    result.dWarm /= std::max(iInside, 1);
+    result.dRing = dRing / std::max(iRing, 1);
+    return result;
+  }
+};
+
+// Measured at 1280 x 720 and 1024 x 768: the frame's ring 140 to 150 bright, the side slots' 35 to 57; a locked
+// item's tile 56 to 58 warm, the open items' -26 to 2.
+TEST_P(EquipmentPlay, TheFrameMarksTheItemsPlayTakes) {
+  // Each key is pressed once the screen that takes it stands: the title with its music, the main menu's Story and
+  // the stage select's first level focused, the equipment screen with its frames; the weapon row has the focus.
+  ASSERT_TRUE(mixUntil([&] {
+    const size_t uiQuarter = static_cast<size_t>(m_tap.rate() / 4);
+    return m_tap.rate() > 0 && m_tap.frames() > uiQuarter && m_tap.rms(m_tap.frames() - uiQuarter, uiQuarter) > 0.003;
+  }, 10.0)) << "no menu music\n" << m_game.out();
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_game.out();
+  ASSERT_TRUE(entryStands(0, -56, 92, 9)) << "the main menu did not come";
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Story was not accepted";
+  ASSERT_TRUE(entryStands(-96, -71, 58, 6)) << "the stage select did not come";
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the first level was not accepted";
+  ASSERT_TRUE(mixUntil([&] { return look(gc_WEAPON_MIDDLE).dRing > 110.0; }, 3.0)) << "no frame came";
+
+  const SSlot aaRows[2][2] = {{gc_WEAPON_MIDDLE, gc_WEAPON_RIGHT}, {gc_MAGIC_MIDDLE, gc_MAGIC_RIGHT}};
+  SSlotLook aBeside[2];
+  for (int iRow = 0; iRow < 2; ++iRow) {
+    SCOPED_TRACE(iRow);
+    const SSlotLook framed = look(aaRows[iRow][0]);
+    aBeside[iRow] = look(aaRows[iRow][1]);
+    EXPECT_GT(framed.dRing, 110.0);
+    EXPECT_LT(aBeside[iRow].dRing, 80.0);
+    EXPECT_GT(framed.dWarm, 40.0) << "the framed item is locked: its lock shows";
+    EXPECT_LT(aBeside[iRow].dWarm, 15.0) << "the open item beside it";
+  }
+
+  // Right turns the weapon row, Down goes to the magic row, Right turns it: each frame holds the open item that
+  // stood beside it, and Play takes them.
+  ASSERT_TRUE(pressOnce(XK_Right, gc_dACCEPT_HZ)) << "the weapon row did not turn";
+  ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "no move to the magic row";
+  ASSERT_TRUE(pressOnce(XK_Right, gc_dACCEPT_HZ)) << "the magic row did not turn";
+  for (int iRow = 0; iRow < 2; ++iRow) {
+    SCOPED_TRACE(iRow);
+    const SSlotLook framed = look(aaRows[iRow][0]);
+    EXPECT_GT(framed.dRing, 110.0);
+    EXPECT_NEAR(framed.dWarm, aBeside[iRow].dWarm, 10.0);
+  }
+  ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "no move to Play";
+  EXPECT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Play did not take the framed items";
+  kill(m_game.pid(), SIGKILL);
+  m_game.finish();
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, EquipmentPlay, ::testing::Values("1280x720x24", "1024x768x24"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param).substr(0, std::string(info.param).rfind('x'));
+                         });
+
+}  // namespace
