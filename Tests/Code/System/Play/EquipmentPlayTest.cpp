@@ -22,22 +22,6 @@ class EquipmentPlay : public FrontEndPlay, public ::testing::WithParamInterface<
   std::string screen() const override { return GetParam(); }
   std::string dataRoot() override { return dataRootWith("SKIP_SPLASH 1\n"); }
 
-  // Presses the key once and holds it until its cue is heard (four seconds of mix at most), then lets the cue ring
-  // out and a quarter second of mix pass after the release; whether it was heard.
-  bool pressOnce(KeySym key, double dHz) {
-    const KeyCode code = XKeysymToKeycode(m_pX, key);
-    m_tap.poll();
-    const size_t uiFrom = m_tap.frames();
-    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
-    XSync(m_pX, False);
-    const bool bHeard = mixUntil([&] { return m_tap.rate() > 0 && m_tap.heard(dHz, uiFrom); }, 4.0);
-    mixUntil([&] { return m_tap.quiet(dHz); }, 1.0);
-    XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
-    XSync(m_pX, False);
-    mixOn(static_cast<size_t>(std::max(m_tap.rate(), 4) / 4));
-    return bHeard;
-  }
-
   // The window's pixels of a scene rectangle (centre and half extents in scene pixels), read from the screen (the
   // window, the one viewable on the server, may stand partly off it: those pixels read 0), the picture fitted to the
   // window with margins as the game fits it.
