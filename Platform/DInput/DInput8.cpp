@@ -203,9 +203,9 @@ class CDevice final : public IDirectInputDevice8A {
       *pdwInOut = static_cast<DWORD>(uiCount);
       return hr;
     }
-    // The events taken go out in arrival order; the ones held back stay, in theirs, for the next read.
-    std::array<bool, 256> pressed{};
-    std::array<bool, 256> heldBack{};
+    // The events taken go out in arrival order; the ones held back stay, in theirs, for the next read. A switch
+    // changes once a read: its later events (the release after a press, the next press after a release) wait.
+    std::array<bool, 256> changed{};
     size_t uiTaken = 0;
     size_t uiKept = 0;
     for (size_t i = 0; i < m_buffer.size(); ++i) {
@@ -213,13 +213,8 @@ class CDevice final : public IDirectInputDevice8A {
       bool bTake = uiTaken < *pdwInOut;
       if (bTake && isSwitch(event.dwOfs)) {
         const size_t uiSwitch = switchIndex(event.dwOfs);
-        const bool bDown = (event.dwData & 0x80u) != 0;
-        if (heldBack[uiSwitch] || (!bDown && pressed[uiSwitch])) {
-          heldBack[uiSwitch] = true;
-          bTake = false;
-        } else if (bDown) {
-          pressed[uiSwitch] = true;
-        }
+        bTake = !changed[uiSwitch];
+        changed[uiSwitch] = true;
       }
       if (bTake) {
         rgdod[uiTaken++] = event;

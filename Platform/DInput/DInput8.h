@@ -7,11 +7,12 @@
 //   carry DIMOFS_X / DIMOFS_Y (relative motion), DIMOFS_Z (wheel, WHEEL_DELTA a notch) or DIMOFS_BUTTON0..7
 //   (0x80 down, 0 up); the X and Y of one motion share a sequence number. When the buffer is full newer events
 //   are lost and the next GetDeviceData answers DI_BUFFEROVERFLOW (a success code).
-// - Short taps are never lost by a program that reads once a frame and keeps each key's last state: a
-//   GetDeviceData never hands out a key's (or button's) press together with its later release. The release,
-//   and the later events of that key, stay in the buffer for the next read, while the other events of the
-//   read go out in their order; so a tap between two reads reads as a press, then as a release. Each key's
-//   own events keep their order (sequence numbers rise within a read, not always from one read to the next).
+// - No press is lost by a program that reads once a frame and keeps each key's last state: a GetDeviceData
+//   hands out one event of each key (or button) at most. Its later events (the release after a press, the next
+//   press after a release) stay in the buffer for the next read, while the other events of the read go out in
+//   their order; so a tap between two reads reads as a press, then as a release, and a release and a new press
+//   between two reads as a release, then as a press. Each key's own events keep their order (sequence numbers
+//   rise within a read, not always from one read to the next).
 //   A flush or count (no array) takes events as they are. Likewise GetDeviceState reports down, once, a key
 //   or button pressed since its last call even when it is up again; the call after reports it as it is.
 // - Immediate data: the keyboard's 256 key bytes (0x80 down); DIMOUSESTATE2 with the motion and wheel since

@@ -12,19 +12,11 @@ class BannerPlay : public FrontEndPlay {
   std::string dataRoot() override { return dataRootWith("SKIP_UI 1\nSKIP_SPLASH 1\n"); }
 
   // Presses and releases the key once (the server times the release, 10 ms on); the mix's frame before the press.
-  size_t pressOnce(KeySym key) {
+  size_t tapOnce(KeySym key) {
     m_tap.poll();
     const size_t uiFrom = m_tap.frames();
-    const KeyCode code = XKeysymToKeycode(m_pX, key);
-    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
-    XTestFakeKeyEvent(m_pX, code, False, 10);
-    XSync(m_pX, False);
+    keyDown(key, 10);
     return uiFrom;
-  }
-  // Presses the key once and waits for its tone; whether it was heard within three seconds of mix.
-  bool pressAndHear(KeySym key, double dHz) {
-    const size_t uiFrom = pressOnce(key);
-    return mixUntil([&] { return m_tap.heard(dHz, uiFrom); }, 3.0);
   }
 
   // The light pixels in a band of rows through the middle of the banner's text ("Chapter 1 - Level 1", across most
@@ -62,7 +54,7 @@ TEST_F(BannerPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
   // The pages' button takes the focus as they come in (heard), and takes a press once it has faded in.
   ASSERT_TRUE(mixUntil([&] { return m_tap.rate() > 0 && m_tap.heard(gc_dMOVE_HZ, 0); }, 30.0)) << m_game.out();
   ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 2)));
-  const size_t uiPlay = pressOnce(XK_Return);
+  const size_t uiPlay = tapOnce(XK_Return);
   ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiPlay); }, 10.0)) << "the pages were not left\n"
                                                                                  << m_game.out();
   const size_t uiRate = static_cast<size_t>(m_tap.rate());
@@ -71,7 +63,7 @@ TEST_F(BannerPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
     SCOPED_TRACE(dSeconds);
     const size_t uiAt = uiPlay + uiPaused + static_cast<size_t>(dSeconds * static_cast<double>(uiRate));
     ASSERT_TRUE(mixUntil([&] { return m_tap.frames() >= uiAt; }, 5.0));
-    const size_t uiPause = pressOnce(XK_Escape);
+    const size_t uiPause = tapOnce(XK_Escape);
     ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dMOVE_HZ, uiPause); }, 3.0)) << "no pause menu\n"
                                                                                  << m_game.out();
     int iMost = 0;
@@ -81,7 +73,7 @@ TEST_F(BannerPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
       ASSERT_TRUE(mixOn(uiRate / 20));
     }
     EXPECT_LE(iMost, gc_iSTRAY_PIXELS) << "the banner shows with the pause menu";
-    const size_t uiResume = pressOnce(XK_Escape);
+    const size_t uiResume = tapOnce(XK_Escape);
     ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiResume); }, 3.0)) << "Escape did not resume";
     uiPaused += uiResume - uiPause;
     int iBack = 0;

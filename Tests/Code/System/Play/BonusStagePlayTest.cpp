@@ -29,23 +29,17 @@ class BonusStagePlay : public FrontEndPlay {
       if (bLoud ? dEnergy > gc_dLOUD : dEnergy < gc_dSILENT) return true;
     }
   }
-  void tap(KeySym key) {
-    const KeyCode code = XKeysymToKeycode(m_pX, key);
-    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
-    XTestFakeKeyEvent(m_pX, code, False, 100);
-    XSync(m_pX, False);
-  }
 };
 
 // The stage starts loud; Escape pauses it (silence, held for two seconds: nothing runs on), Return on the pause
 // menu's only button resumes it (loud again), and at its end the turret and guns fade out.
 TEST_F(BonusStagePlay, PauseSilencesTheStageResumeBringsItBackAndItsEndFadesOut) {
   ASSERT_TRUE(waitFor(true, 60)) << "the turret and guns were not heard\n" << m_game.out();
-  tap(XK_Escape);
-  ASSERT_TRUE(waitFor(false, 10)) << "Escape did not pause the stage\n" << m_game.out();
+  keyDown(XK_Escape, 100);
+  ASSERT_TRUE(waitFor(false, 10)) << "Escape did not pause the stage\n" << m_report << m_game.out();
   EXPECT_FALSE(waitFor(true, 2)) << "the paused stage sounded";
-  tap(XK_Return);
-  ASSERT_TRUE(waitFor(true, 10)) << "Resume did not bring the stage back\n" << m_game.out();
+  keyDown(XK_Return, 100);
+  ASSERT_TRUE(waitFor(true, 10)) << "Resume did not bring the stage back\n" << m_report << m_game.out();
   EXPECT_TRUE(waitFor(false, 120)) << "the stage's end did not fade its loops out\n" << m_game.out();
   if (!m_game.hasEnded()) kill(m_game.pid(), SIGKILL);
 }

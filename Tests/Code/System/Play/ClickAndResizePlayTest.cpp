@@ -18,18 +18,6 @@ class ClickAndResizePlay : public PointerPlay {
   std::pair<int, int> pointerAtStart() const override { return {653, 446}; }
   size_t mix(double dSeconds) const { return static_cast<size_t>(std::max(m_tap.rate(), 10000) * dSeconds); }
 
-  // Presses the key once, held until the tone is heard (four seconds of mix at most); whether it was.
-  bool pressOnce(KeySym key, double dHz) {
-    const KeyCode code = XKeysymToKeycode(m_pX, key);
-    m_tap.poll();
-    const size_t uiFrom = m_tap.frames();
-    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
-    XSync(m_pX, False);
-    const bool bHeard = mixUntil([&] { return m_tap.rate() > 0 && m_tap.heard(dHz, uiFrom); }, 4.0);
-    XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
-    XSync(m_pX, False);
-    return bHeard;
-  }
   void openMainMenu() {
     const auto musicPlays = [&] {
       return m_tap.frames() > mix(0.1) && m_tap.rms(m_tap.frames() - mix(0.1), mix(0.1)) > 0.02;

@@ -4,8 +4,10 @@
 // 1319 Hz, "UIMove" is 2637 Hz, "UI_Accept" 3136 Hz; the menu music keeps away from them (a few hundredths of a
 // block's energy there at most). A tone is heard when it holds a fifth or more of a block's energy (sounds overlap:
 // the coin still rings under the first move, and the menu music is as loud as the level's). Time here is
-// the mix's: the game's sound device plays in real time, and each press is held until its cue is heard, or tried
-// again after two seconds of mix without it.
+// the mix's: the game's sound device plays in real time (a loaded machine's mix runs behind the clock on the
+// wall, never ahead of it). Every key is pressed once and its answer listened for: a press the game drops fails
+// the test. Where the game rightly takes no key (a screen on its way out or fading in, the splash before the
+// title) the test first waits for the state that takes it, heard in the mix or as a quiet period of it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +36,16 @@ namespace fs = std::filesystem;
 inline constexpr double gc_dCOIN_HZ = 1319.0;
 inline constexpr double gc_dMOVE_HZ = 2637.0;
 inline constexpr double gc_dACCEPT_HZ = 3136.0;
+// The menu music ("MainMenuLoop") opens on a 220 Hz note; the front end starts it as the title or, back from play
+// or the credits, the main menu comes in.
+inline constexpr double gc_dMENU_MUSIC_HZ = 220.0;
+// A screen switched to takes every key once its way in is over: the screen left fades out (0.25 s), the new one's
+// entries fade in (0.25 s) and take no accept or back until then, a click that switches screens waits half a
+// second more, and the two frames after an input mapper change read no input. A second and a half of mix covers
+// it with room for a loaded machine's long frames.
+inline constexpr double gc_dSCREEN_IN_SECONDS = 1.5;
+// How long a press's answer is listened for: a heavily loaded machine takes a press up to a few seconds late.
+inline constexpr double gc_dANSWER_SECONDS = 10.0;
 
 // The mix as the game writes it: 16-bit stereo WAV, read as it grows, folded to mono.
 class CMixTap {
@@ -68,19 +81,20 @@ class CMixTap {
   }
   int rate() const { return m_iRate; }
 
-  // Whether the tone starts in a block of about 20 ms from frame uiFrom on: a block where it holds a good share
-  // of the energy after one where it is absent (the block just before uiFrom counts), so the tail of an earlier
-  // cue of the same tone does not count.
-  bool heard(double dHz, size_t uiFrom) const {
+  // Where the tone starts from frame uiFrom on (SIZE_MAX while it does not): the first block of about 20 ms where it
+  // holds a good share of the energy after one where it is absent (the block just before uiFrom counts), so the
+  // tail of an earlier cue of the same tone does not count.
+  size_t toneStart(double dHz, size_t uiFrom) const {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
     bool bAbsent = uiFrom < uiBlock || toneShare(&m_mono[uiFrom - uiBlock], uiBlock, dHz) < 0.15;
     for (size_t uiStart = uiFrom; uiStart + uiBlock <= m_mono.size(); uiStart += uiBlock / 2) {
       const double dShare = toneShare(&m_mono[uiStart], uiBlock, dHz);
-      if (bAbsent && dShare > 0.2) return true;
+      if (bAbsent && dShare > 0.2) return uiStart;
       bAbsent = bAbsent || dShare < 0.15;
     }
-    return false;
+    return SIZE_MAX;
   }
+  bool heard(double dHz, size_t uiFrom) const { return toneStart(dHz, uiFrom) != SIZE_MAX; }
   // Whether the last block of the mix is free of the tone.
   bool quiet(double dHz) const {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
@@ -90,14 +104,40 @@ class CMixTap {
   // sample-to-sample change is ten times the average of the half second before uiFrom (tones of a few hundred Hz
   // change little from one sample to the next).
   bool burstHeard(size_t uiFrom) const {
+    return burstHeard(uiFrom, SIZE_MAX, [](size_t) { return false; });
+  }
+  // The same before frame uiUntil, passing over the blocks whose first frame ignored() names.
+  template <typename F>
+  bool burstHeard(size_t uiFrom, size_t uiUntil, F ignored) const {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
     const size_t uiBefore = static_cast<size_t>(m_iRate / 2);
     if (uiFrom < uiBefore + 1) return false;
     const double dQuiet = roughness(uiFrom - uiBefore, uiBefore);
-    for (size_t uiStart = uiFrom; uiStart + uiBlock <= m_mono.size(); uiStart += uiBlock / 2) {
-      if (roughness(uiStart, uiBlock) > 10.0 * dQuiet + 1e-6) return true;
+    for (size_t uiStart = uiFrom; uiStart + uiBlock <= std::min(m_mono.size(), uiUntil); uiStart += uiBlock / 2) {
+      if (!ignored(uiStart) && roughness(uiStart, uiBlock) > 10.0 * dQuiet + 1e-6) return true;
     }
     return false;
+  }
+  // The start of the block of about 20 ms with the most noise among the uiCount frames from uiFrom on (those in the
+  // mix): the largest power of second differences, which a tone of f Hz has (2 pi f / rate)^4 times its energy,
+  // under 0.03 for the menus' cues, and broadband noise six times.
+  size_t noisiestBlock(size_t uiFrom, size_t uiCount) const {
+    const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
+    size_t uiBest = uiFrom;
+    double dBest = -1.0;
+    for (size_t uiStart = uiFrom; uiStart + uiBlock <= std::min(m_mono.size(), uiFrom + uiCount);
+         uiStart += uiBlock / 2) {
+      double dNoise = 0.0;
+      for (size_t i = uiStart + 2; i < uiStart + uiBlock; ++i) {
+        const double dSecond = static_cast<double>(m_mono[i]) - 2.0 * m_mono[i - 1] + m_mono[i - 2];
+        dNoise += dSecond * dSecond;
+      }
+      if (dNoise > dBest) {
+        dBest = dNoise;
+        uiBest = uiStart;
+      }
+    }
+    return uiBest;
   }
   // The largest share of a second's energy the tone holds in the seconds from frame uiFrom on (a quarter second
   // apart): a second tells apart tones 2 Hz apart, which 20 ms blocks cannot.
@@ -251,50 +291,93 @@ class FrontEndPlay : public ::testing::Test {
     }
     return true;
   }
-
-  // Holds the key until the tone is heard in the mix, pressing it again after four seconds of mix without it;
-  // false when it was never heard in iAttempts presses. A press after which the tone is plainly absent (a loaded
-  // machine's long frame took the release and the press together, or the screen was still coming in) was never
-  // taken, so it is pressed again without counting: a test that allows one attempt, because a second taken press
-  // would act twice, still gets its one press.
-  // A tap instead releases the key 10 ms after the press (the server times the release), shorter than a frame.
-  bool pressUntilHeard(KeySym key, double dHz, int iAttempts = 10, bool bTap = false) {
-    const KeyCode code = XKeysymToKeycode(m_pX, key);
-    int iUntaken = 0;
-    for (int iAttempt = 0; iAttempt < iAttempts; ++iAttempt) {
-      m_tap.poll();
-      const size_t uiFrom = m_tap.frames();
-      XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
-      if (bTap) XTestFakeKeyEvent(m_pX, code, False, 10);
-      XSync(m_pX, False);
-      bool bHeard = false;
-      // Up to four seconds of mix: a machine under load can take the press a second or two late.
-      while (!bHeard && !m_game.hasEnded() && (m_tap.rate() == 0 || m_tap.frames() < uiFrom + 4u * m_tap.rate())) {
-        usleep(2000);
-        m_tap.poll();
-        bHeard = m_tap.rate() > 0 && m_tap.heard(dHz, uiFrom);
-      }
-      // The cue rings out before anything else is pressed, so the next press of the same tone is heard anew.
-      while (bHeard && !m_tap.quiet(dHz) && !m_game.hasEnded()) {
-        usleep(2000);
-        m_tap.poll();
-      }
-      if (!bTap) XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
-      XSync(m_pX, False);
-      m_report += "press " + std::to_string(iAttempt) + " of key " + std::to_string(key) + " at " +
-                  std::to_string(static_cast<double>(uiFrom) / std::max(m_tap.rate(), 1)) + " s: best share of " +
-                  std::to_string(dHz) + " Hz " + std::to_string(m_tap.bestShare(dHz, uiFrom)) + "\n";
-      // A quarter second of mix lets the game see the release before anything else is pressed, also on a loaded
-      // machine whose game frames run long (a release and a press within one frame would be no press).
-      if (!mixOn(m_tap.rate() > 0 ? static_cast<size_t>(m_tap.rate() / 4) : 12000)) return bHeard;
-      if (bHeard) return true;
-      if (m_tap.rate() > 0 && m_tap.bestShare(dHz, uiFrom) < 0.05 && iUntaken < 3) {
-        ++iUntaken;
-        --iAttempt;
-      }
-    }
-    return false;
+  // Polls the mix until frame uiFrame is in it; false when the game ended first.
+  bool mixTo(size_t uiFrame) {
+    m_tap.poll();
+    return m_tap.frames() >= uiFrame || mixOn(uiFrame - m_tap.frames());
   }
+  // Polls the mix for dSeconds of it (its rate known first); false when the game ended.
+  bool mixFor(double dSeconds) {
+    while (m_tap.rate() == 0) {
+      if (!mixOn(1)) return false;
+    }
+    return mixOn(static_cast<size_t>(dSeconds * m_tap.rate()));
+  }
+
+  // Presses the key through the server; with ulTapMs above 0 the server lets it go that many milliseconds later,
+  // else keyUp does. The n-th press of a test is left out when GRINDLOW_TEST_DROP_KEY=n: a check of what the test
+  // does is shown to fail when one press is lost.
+  void keyDown(KeySym key, unsigned long ulTapMs = 0) {
+    const KeyCode code = XKeysymToKeycode(m_pX, key);
+    ++m_iPresses;
+    const char* pDrop = std::getenv("GRINDLOW_TEST_DROP_KEY");
+    if (pDrop != nullptr && std::atoi(pDrop) == m_iPresses) {
+      m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) +
+                  ") left out: GRINDLOW_TEST_DROP_KEY\n";
+      m_droppedCode = code;
+      return;
+    }
+    XTestFakeKeyEvent(m_pX, code, True, CurrentTime);
+    if (ulTapMs > 0) XTestFakeKeyEvent(m_pX, code, False, ulTapMs);
+    XSync(m_pX, False);
+  }
+  void keyUp(KeySym key) {
+    const KeyCode code = XKeysymToKeycode(m_pX, key);
+    if (code == m_droppedCode) {
+      m_droppedCode = 0;
+      return;
+    }
+    XTestFakeKeyEvent(m_pX, code, False, CurrentTime);
+    XSync(m_pX, False);
+  }
+
+  // One press of the key, held until the tone starts in the mix (listened for over gc_dANSWER_SECONDS of it) and
+  // has rung out, so that a later cue of the same tone is heard anew; a tap instead lets go 10 ms after the press
+  // (the server times the release), shorter than a frame. A quarter second of mix follows before anything else is
+  // pressed. Whether the tone was heard; the press and when the tone started after it (or its best share) go to
+  // m_report.
+  bool pressOnce(KeySym key, double dHz, bool bTap = false) {
+    if (!mixFor(0.0)) return false;
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    keyDown(key, bTap ? 10 : 0);
+    const size_t uiUntil = uiFrom + static_cast<size_t>(gc_dANSWER_SECONDS * m_tap.rate());
+    bool bHeard = false;
+    while (!bHeard && !m_game.hasEnded() && m_tap.frames() < uiUntil) {
+      usleep(2000);
+      m_tap.poll();
+      bHeard = m_tap.heard(dHz, uiFrom);
+    }
+    while (bHeard && !m_tap.quiet(dHz) && !m_game.hasEnded()) {
+      usleep(2000);
+      m_tap.poll();
+    }
+    if (!bTap) keyUp(key);
+    const size_t uiStart = m_tap.toneStart(dHz, uiFrom);
+    m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) + ") at " +
+                std::to_string(static_cast<double>(uiFrom) / m_tap.rate()) + " s: " + std::to_string(dHz) + " Hz " +
+                (uiStart != SIZE_MAX ? "heard " + std::to_string(static_cast<double>(uiStart - uiFrom) / m_tap.rate()) +
+                                           " s later"
+                                     : "not heard, best share " + std::to_string(m_tap.bestShare(dHz, uiFrom))) +
+                "\n";
+    mixFor(0.25);
+    return bHeard;
+  }
+  // The name callers used when a press could be repeated: one press, as pressOnce; a count other than 1 fails.
+  bool pressUntilHeard(KeySym key, double dHz, int iPresses = 1, bool bTap = false) {
+    EXPECT_EQ(iPresses, 1) << "every key is pressed once";
+    return pressOnce(key, dHz, bTap);
+  }
+
+  // Waits (at most dSeconds of mix) until the tone starts from frame uiFrom on; whether it did.
+  bool waitForTone(double dHz, size_t uiFrom, double dSeconds) {
+    return mixUntil([&] { return m_tap.rate() > 0 && m_tap.heard(dHz, uiFrom); }, dSeconds);
+  }
+  // Waits until the title takes the start press: the splash has played (it takes none) and the menu music, which
+  // the front end starts as the title comes in, is heard; then the title's way in. Whether the music was heard.
+  bool waitForTitle() { return waitForTone(gc_dMENU_MUSIC_HZ, 0, 30.0) && mixFor(gc_dSCREEN_IN_SECONDS); }
+  // Waits out a screen's way in (see gc_dSCREEN_IN_SECONDS); false when the game ended.
+  bool waitScreenIn() { return mixFor(gc_dSCREEN_IN_SECONDS); }
 
   // Polls the mix a tenth of a second at a time until done() holds, for at most dSeconds of mix or until the game
   // ends; whether it holds.
@@ -326,5 +409,8 @@ class FrontEndPlay : public ::testing::Test {
   CProcess m_game;
   CMixTap m_tap{""};
   // Each press and what was heard after it, for the failure messages.
-  std::string m_report;  // set up with the test's folder
+  std::string m_report;
+  // The key presses sent (or left out) so far, and the key of the one left out while it would be held.
+  int m_iPresses = 0;
+  KeyCode m_droppedCode = 0;
 };

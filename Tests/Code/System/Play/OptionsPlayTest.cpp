@@ -16,15 +16,18 @@ class OptionsPlay : public FrontEndPlay {
     return env;
   }
 
-  // From the title into the options, whose first row (the music volume) has the focus.
+  // From the title into the options, whose first row (the music volume) has the focus; each screen's way in
+  // waited out before its first key.
   void openOptions() {
-    ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_game.out();
-    ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ)) << "no move to the options entry\n" << m_report;
-    ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "the options entry was not accepted\n" << m_report;
-    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) / 2));
+    ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
+    ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_report << m_game.out();
+    ASSERT_TRUE(waitScreenIn());
+    ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "no move to the options entry\n" << m_report;
+    ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the options entry was not accepted\n" << m_report;
+    ASSERT_TRUE(waitScreenIn());
   }
   void presses(KeySym key, int iCount) {
-    for (int i = 0; i < iCount; ++i) ASSERT_TRUE(pressUntilHeard(key, gc_dMOVE_HZ, 1)) << key << " " << i << m_report;
+    for (int i = 0; i < iCount; ++i) ASSERT_TRUE(pressOnce(key, gc_dMOVE_HZ)) << key << " " << i << "\n" << m_report;
   }
   // The mix's loudness over the next second.
   double nextSecondRms() {
@@ -85,14 +88,15 @@ TEST_F(OptionsPlay, MusicVolumeIsHeardAtOnceAndTheCrtEffectTurnsOff) {
   EXPECT_NEAR(dAt40 / dAt80, 0.5, 0.15) << dAt40 << " against " << dAt80;
   presses(XK_Down, 3);
   const double dCrtOn = sameAsBelow();
-  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "the CRT row took no press\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the CRT row took no press\n" << m_report;
   ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) / 5));
   const double dCrtOff = sameAsBelow();
   EXPECT_GT(dCrtOff, dCrtOn + 0.15) << "equal vertical neighbours: " << dCrtOn << " with the effect, " << dCrtOff
                                     << " without";
-  ASSERT_TRUE(pressUntilHeard(XK_Escape, gc_dACCEPT_HZ, 1)) << "the options did not take back\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "the options did not take back\n" << m_report;
   EXPECT_EQ(waitForStored(2536, {40, 80, 80, 0}), (std::vector<int32_t>{40, 80, 80, 0})) << "saved on leaving";
-  ASSERT_TRUE(pressUntilHeard(XK_Down, gc_dMOVE_HZ)) << "back on the main menu\n" << m_report;
+  ASSERT_TRUE(waitScreenIn());
+  ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "back on the main menu\n" << m_report;
   const int iStatus = quitGame(&m_game);
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus);
 }
@@ -108,11 +112,11 @@ TEST_F(OptionsPlay, AppliedResolutionOpensTheNextStart) {
   EXPECT_EQ(attributes.height, 900);
   openOptions();
   presses(XK_Up, 1);
-  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "video settings not accepted\n" << m_report;
-  ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) / 2));
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "video settings not accepted\n" << m_report;
+  ASSERT_TRUE(waitScreenIn());
   presses(XK_Right, 1);
   presses(XK_Down, 6);
-  ASSERT_TRUE(pressUntilHeard(XK_Return, gc_dACCEPT_HZ, 1)) << "Apply not accepted\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Apply not accepted\n" << m_report;
   EXPECT_EQ(waitForStored(2564, {1280, 720, 60, 1, 2}), (std::vector<int32_t>{1280, 720, 60, 1, 2}));
   EXPECT_EQ(quitGame(&m_game), 0);
 
