@@ -2,8 +2,6 @@
 // development settings that go straight into play, keys sent once each through the X server (XTest) and their
 // answers heard in the mix, the screen read back from the server. Time here is the mix's.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
-// After the fixture (and GoogleTest): XGetPixel and XDestroyImage.
-#include <X11/Xutil.h>
 
 namespace {
 
@@ -31,29 +29,13 @@ class BannerPlay : public FrontEndPlay {
     int iBanner = -1;
   };
   SLook look() {
-    XWindowAttributes root;
-    XGetWindowAttributes(m_pX, DefaultRootWindow(m_pX), &root);
-    const int iLeft = root.width * 15 / 100, iTop = root.height * 30 / 100;
-    const int iWidth = root.width * 70 / 100, iHeight = root.height * 52 / 100 - iTop;
-    XImage* pImage = XGetImage(m_pX, DefaultRootWindow(m_pX), iLeft, iTop, iWidth, iHeight, AllPlanes, ZPixmap);
-    SLook result;
-    if (pImage == nullptr) return result;
-    result.iBanner = 0;
-    const int iBandTop = root.height * 485 / 1000 - iTop;
-    const int iMenuLeft = root.width * 40 / 100 - iLeft, iMenuRight = root.width * 60 / 100 - iLeft;
-    const int iMenuBottom = root.height * 45 / 100 - iTop;
-    for (int y = 0; y < iHeight; ++y) {
-      for (int x = 0; x < iWidth; ++x) {
-        const unsigned long uiPixel = XGetPixel(pImage, x, y);
-        const unsigned long uiRed = (uiPixel >> 16) & 0xFF, uiGreen = (uiPixel >> 8) & 0xFF, uiBlue = uiPixel & 0xFF;
-        if (y >= iBandTop) result.iBanner += uiRed + uiGreen + uiBlue >= 3 * 140;
-        if (y < iMenuBottom && x >= iMenuLeft && x < iMenuRight) {
-          result.iMenu += uiRed >= 150 && uiGreen >= 150 && uiBlue <= 110;
-        }
-      }
-    }
-    XDestroyImage(pImage);
-    return result;
+    const int iW = DisplayWidth(m_pX, DefaultScreen(m_pX)), iH = DisplayHeight(m_pX, DefaultScreen(m_pX));
+    const CScreenShot shot(m_pX, {iW * 15 / 100, iH * 30 / 100, iW * 15 / 100 + iW * 70 / 100, iH * 52 / 100});
+    if (!shot.read()) return {};
+    const auto light = [](SRgb c) { return c.r + c.g + c.b >= 3 * 140; };
+    const auto yellow = [](SRgb c) { return c.r >= 150 && c.g >= 150 && c.b <= 110; };
+    return {shot.count(yellow, {iW * 40 / 100, shot.box().iTop, iW * 60 / 100, iH * 45 / 100}),
+            shot.count(light, {shot.box().iLeft, iH * 485 / 1000, shot.box().iRight, shot.box().iBottom})};
   }
 };
 
@@ -64,15 +46,14 @@ constexpr int gc_iMENU_PIXELS = 60;
 
 // The level opens on its how-to-play pages: Return leaves them (accepted) and play begins, with a second of fade-in
 // and then three seconds of "Chapter 1 - Level 1". Paused 1.5, 2 and 2.5 s into play (Escape; the pause menu's
-// focus heard), nothing of the banner shows beside or through the menu over half a second from the first
-// frame it is seen in (the mix may run ahead of the frames presented); each time Escape resumes (accepted) and the banner is seen again, for the rest of its time.
+// focus heard), nothing of the banner shows beside or through the menu over half a second from the first frame it
+// is seen in (the mix may run ahead of the frames presented); each time Escape resumes (accepted) and the banner is
+// seen again, for the rest of its time.
 TEST_F(BannerPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
   // The pages' button takes the focus as they come in (heard), and takes a press once it has faded in.
-  ASSERT_TRUE(mixUntil([&] { return m_tap.rate() > 0 && m_tap.heard(gc_dMOVE_HZ, 0); }, 30.0)) << m_game.out();
-  ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 2)));
+  ASSERT_TRUE(waitForTone(gc_dMOVE_HZ, 0, 30.0) && mixFor(0.5)) << m_game.out();
   const size_t uiPlay = tapOnce(XK_Return);
-  ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiPlay); }, 10.0)) << "the pages were not left\n"
-                                                                                 << m_game.out();
+  ASSERT_TRUE(waitForTone(gc_dACCEPT_HZ, uiPlay, 10.0)) << "the pages were not left\n" << m_game.out();
   const size_t uiRate = static_cast<size_t>(m_tap.rate());
   size_t uiPaused = 0;
   for (const double dSeconds : {1.5, 2.0, 2.5}) {
@@ -80,8 +61,7 @@ TEST_F(BannerPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
     const size_t uiAt = uiPlay + uiPaused + static_cast<size_t>(dSeconds * static_cast<double>(uiRate));
     ASSERT_TRUE(mixUntil([&] { return m_tap.frames() >= uiAt; }, 5.0));
     const size_t uiPause = tapOnce(XK_Escape);
-    ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dMOVE_HZ, uiPause); }, 3.0)) << "no pause menu\n"
-                                                                                 << m_game.out();
+    ASSERT_TRUE(waitForTone(gc_dMOVE_HZ, uiPause, 3.0)) << "no pause menu\n" << m_game.out();
     SLook seen;
     ASSERT_TRUE(mixUntil([&] { return (seen = look()).iMenu >= gc_iMENU_PIXELS; }, 3.0))
         << "the pause menu is not seen: " << seen.iMenu << " yellow pixels";
@@ -93,7 +73,7 @@ TEST_F(BannerPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
     }
     EXPECT_LE(iMost, gc_iSTRAY_PIXELS) << "the banner shows with the pause menu";
     const size_t uiResume = tapOnce(XK_Escape);
-    ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiResume); }, 3.0)) << "Escape did not resume";
+    ASSERT_TRUE(waitForTone(gc_dACCEPT_HZ, uiResume, 3.0)) << "Escape did not resume";
     uiPaused += uiResume - uiPause;
     int iBack = 0;
     EXPECT_TRUE(mixUntil([&] { return (iBack = look().iBanner) > 50 * gc_iSTRAY_PIXELS; }, 1.5))

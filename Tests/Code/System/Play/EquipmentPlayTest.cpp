@@ -4,8 +4,6 @@
 // one Play takes: the locked crossbow and ninja bomb, with their locks, until Right turns each row to its open item,
 // and then Play is accepted.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
-// After it: Xutil's image accessors.
-#include <X11/Xutil.h>
 
 namespace {
 
@@ -22,51 +20,29 @@ class EquipmentPlay : public FrontEndPlay, public ::testing::WithParamInterface<
   std::string screen() const override { return GetParam(); }
   std::string dataRoot() override { return dataRootWith("SKIP_SPLASH 1\n"); }
 
-  // The window's pixels of a scene rectangle (centre and half extents in scene pixels), read from the screen (the
-  // window, the one viewable on the server, may stand partly off it: those pixels read 0), the picture fitted to the
-  // window with margins as the game fits it.
-  std::vector<unsigned long> region(int iCX, int iCY, int iHalfW, int iHalfH, int* piWidth = nullptr) {
-    Window root = 0, parent = 0;
-    Window* pChildren = nullptr;
-    unsigned int uiCount = 0;
+  // The screen's pixels of a scene rectangle (centre and half extents in scene pixels), the picture fitted to the
+  // game's window with margins as the game fits it (the window may stand partly off the screen).
+  CScreenShot scene(int iCX, int iCY, int iHalfW, int iHalfH) {
     XWindowAttributes window{};
-    XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
-    for (unsigned int i = 0; i < uiCount && window.map_state != IsViewable; ++i) {
-      XGetWindowAttributes(m_pX, pChildren[i], &window);
-    }
-    if (pChildren != nullptr) XFree(pChildren);
-    std::vector<unsigned long> pixels;
-    XImage* pImage = XGetImage(m_pX, root, 0, 0, DisplayWidth(m_pX, DefaultScreen(m_pX)),
-                               DisplayHeight(m_pX, DefaultScreen(m_pX)), AllPlanes, ZPixmap);
-    if (pImage == nullptr || window.map_state != IsViewable) return pixels;
+    gameWindow(&window);
     const double dScale = std::min(window.width / 480.0, window.height / 270.0);
     const double dLeft = window.x + (window.width - 480.0 * dScale) / 2.0;
     const double dTop = window.y + (window.height - 270.0 * dScale) / 2.0;
-    const int iX0 = static_cast<int>((240 + iCX - iHalfW) * dScale + dLeft);
-    const int iX1 = static_cast<int>((240 + iCX + iHalfW) * dScale + dLeft);
-    for (int y = static_cast<int>((135 + iCY - iHalfH) * dScale + dTop);
-         y < static_cast<int>((135 + iCY + iHalfH) * dScale + dTop); ++y) {
-      for (int x = iX0; x < iX1; ++x) {
-        const bool bShown = x >= 0 && x < pImage->width && y >= 0 && y < pImage->height;
-        pixels.push_back(bShown ? XGetPixel(pImage, x, y) : 0);
-      }
-    }
-    if (piWidth != nullptr) *piWidth = iX1 - iX0;
-    XDestroyImage(pImage);
-    return pixels;
+    return CScreenShot(m_pX, {static_cast<int>((240 + iCX - iHalfW) * dScale + dLeft),
+                              static_cast<int>((135 + iCY - iHalfH) * dScale + dTop),
+                              static_cast<int>((240 + iCX + iHalfW) * dScale + dLeft),
+                              static_cast<int>((135 + iCY + iHalfH) * dScale + dTop)});
   }
   // Waits (five seconds of mix at most) until a focused entry stands in the scene rectangle, come in and still:
   // three pictures of it a tenth of a second of mix apart are the same and hold its text at full light (a channel
   // at 252 or more: white or yellow through the CRT copy's coloured columns; a text still fading in is dimmer).
   bool entryStands(int iCX, int iCY, int iHalfW, int iHalfH) {
-    std::vector<unsigned long> before = region(iCX, iCY, iHalfW, iHalfH);
+    CScreenShot before = scene(iCX, iCY, iHalfW, iHalfH);
     int iStill = 0;
     return mixUntil([&] {
-      const std::vector<unsigned long> now = region(iCX, iCY, iHalfW, iHalfH);
-      const long lLight = std::count_if(now.begin(), now.end(), [](unsigned long ulPixel) {
-        return std::max({(ulPixel >> 16) & 0xFF, (ulPixel >> 8) & 0xFF, ulPixel & 0xFF}) >= 0xFC;
-      });
-      iStill = now == before && lLight > 50 ? iStill + 1 : 0;
+      const CScreenShot now = scene(iCX, iCY, iHalfW, iHalfH);
+      const bool bLight = now.where([](SRgb c) { return std::max({c.r, c.g, c.b}) >= 0xFC; }).size() > 50;
+      iStill = now == before && bLight ? iStill + 1 : 0;
       before = now;
       return iStill >= 2;
     });
@@ -81,29 +57,28 @@ class EquipmentPlay : public FrontEndPlay, public ::testing::WithParamInterface<
   };
   SSlotLook look(const SSlot& slot) {
     constexpr int iHalf = 21;
-    int iWidth = 0;
-    const std::vector<unsigned long> pixels = region(slot.iX, slot.iY, iHalf, iHalf, &iWidth);
+    const CScreenShot shot = scene(slot.iX, slot.iY, iHalf, iHalf);
+    const SBox& box = shot.box();
     SSlotLook result;
-    const size_t uiHeight = iWidth > 0 ? pixels.size() / static_cast<size_t>(iWidth) : 0;
-    double dRing = 0.0;
-    int iRing = 0;
-    int iInside = 0;
-    for (size_t i = 0; uiHeight > 0 && i < pixels.size(); ++i) {
-      // Scene pixels from the slot's centre.
-      const double dX = (static_cast<double>(i % iWidth) + 0.5) * 2 * iHalf / iWidth - iHalf;
-      const double dY = (static_cast<double>(i / iWidth) + 0.5) * 2 * iHalf / static_cast<double>(uiHeight) - iHalf;
-      const double dOut = std::max(std::fabs(dX), std::fabs(dY));
-      const unsigned long r = (pixels[i] >> 16) & 0xFF, g = (pixels[i] >> 8) & 0xFF, b = pixels[i] & 0xFF;
-      if (dOut >= 18.5 && dOut < 19.5) {
-        dRing += (r + g + b) / 3.0;
-        ++iRing;
-      } else if (dOut < 14.0) {
-        result.dWarm += static_cast<double>(r) - static_cast<double>(b);
-        ++iInside;
+    int iRing = 0, iInside = 0;
+    for (int y = box.iTop; y < box.iBottom; ++y) {
+      for (int x = box.iLeft; x < box.iRight; ++x) {
+        // Scene pixels from the slot's centre.
+        const double dX = (x - box.iLeft + 0.5) * 2 * iHalf / shot.width() - iHalf;
+        const double dY = (y - box.iTop + 0.5) * 2 * iHalf / shot.height() - iHalf;
+        const double dOut = std::max(std::fabs(dX), std::fabs(dY));
+        const SRgb c = shot.rgb(x, y);
+        if (dOut >= 18.5 && dOut < 19.5) {
+          result.dRing += (c.r + c.g + c.b) / 3.0;
+          ++iRing;
+        } else if (dOut < 14.0) {
+          result.dWarm += c.r - c.b;
+          ++iInside;
+        }
       }
     }
     result.dWarm /= std::max(iInside, 1);
-    result.dRing = dRing / std::max(iRing, 1);
+    result.dRing /= std::max(iRing, 1);
     return result;
   }
 };
@@ -114,10 +89,7 @@ TEST_P(EquipmentPlay, TheFrameMarksTheItemsPlayTakes) {
   // Each key is pressed once the screen that takes it stands: the title with its music, the main menu's Story and
   // the stage select's first level focused, the equipment screen with its frames, each after its way in (a long
   // frame on a loaded machine shows a fading entry still); the weapon row has the focus.
-  ASSERT_TRUE(mixUntil([&] {
-    const size_t uiQuarter = static_cast<size_t>(m_tap.rate() / 4);
-    return m_tap.rate() > 0 && m_tap.frames() > uiQuarter && m_tap.rms(m_tap.frames() - uiQuarter, uiQuarter) > 0.003;
-  }, 10.0)) << "no menu music\n" << m_game.out();
+  ASSERT_TRUE(waitForTitle()) << "no menu music\n" << m_game.out();
   ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_game.out();
   ASSERT_TRUE(waitScreenIn() && entryStands(0, -56, 92, 9)) << "the main menu did not come";
   ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Story was not accepted";

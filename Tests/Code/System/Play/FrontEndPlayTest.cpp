@@ -3,9 +3,6 @@
 // Nothing is set inside the game: a screen that came in without a focused button would not answer the keys, and a
 // press the menus did not take would not be heard.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
-#include "Tests/Code/System/Play/PointerPlay.h"
-// After the fixture (and GoogleTest): XGetPixel and XDestroyImage.
-#include <X11/Xutil.h>
 
 namespace {
 
@@ -41,27 +38,29 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
 }
 
 // On the main menu (Story focused) the pointer is drawn where the mouse stood when the game started and follows it;
-// a click beside the buttons does nothing (nothing heard), and a click on Options (not focused) opens the options
-// (accepted; the focus tone sounds with it), whose first row lowers the music (Left, heard) and whose back saves it:
-// the profile stores 70, which Story, the focused entry, would not.
+// a click beside the buttons does nothing (nothing heard), nor do clicks where Marathon and Survivor are, locked on a
+// fresh profile (faint, skipped by Up and Down); a click on Options (not focused) opens the options (accepted; the
+// focus tone sounds with it), whose first row lowers the music (Left, heard; the main menu has nothing to the left)
+// and whose back saves it: the profile stores 70, which Story, the focused entry, would not.
 TEST_F(PointerPlay, ThePointerFollowsTheMouseAndAClickOpensTheButtonUnderIt) {
   ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
   ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_report << m_game.out();
   // The main menu's buttons take no click before their way in is over.
   ASSERT_TRUE(waitScreenIn());
   EXPECT_TRUE(pointerComesTo(150, 420)) << "not where the mouse started";
-  moveTo(1150, 420);
-  EXPECT_TRUE(pointerComesTo(1150, 420)) << "it did not follow the mouse";
-
-  size_t uiFrom = click();
-  ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate())));
-  EXPECT_FALSE(m_tap.heard(gc_dACCEPT_HZ, uiFrom)) << "a click beside the buttons accepted something";
-  EXPECT_FALSE(m_tap.heard(gc_dMOVE_HZ, uiFrom)) << "a click beside the buttons moved the focus";
+  for (const auto& [x, y] : {std::pair{1150, 420}, std::pair{640, 290}, std::pair{640, 335}}) {
+    moveTo(x, y);
+    EXPECT_TRUE(pointerComesTo(x, y)) << "it did not follow the mouse to " << x << ", " << y;
+    const size_t uiFrom = click();
+    ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate())));
+    EXPECT_FALSE(m_tap.heard(gc_dACCEPT_HZ, uiFrom)) << "a click at " << x << ", " << y << " accepted something";
+    EXPECT_FALSE(m_tap.heard(gc_dMOVE_HZ, uiFrom)) << "a click at " << x << ", " << y << " moved the focus";
+  }
 
   // The Options entry, the second below Story.
   moveTo(640, 390);
   ASSERT_TRUE(pointerComesTo(640, 390));
-  uiFrom = click();
+  const size_t uiFrom = click();
   ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiFrom); }, 4.0)) << "the click was not accepted";
   ASSERT_TRUE(waitScreenIn());
   ASSERT_TRUE(pressOnce(XK_Left, gc_dMOVE_HZ)) << "no music row\n" << m_report;
@@ -198,22 +197,16 @@ TEST_F(LevelPlay, KeyTapsShorterThanAFrameChangeLanes) {
   // scanlines; a smaller cyan thing passing through the columns has too few. -1 while no box is drawn there (the
   // player blinks while it cannot be hurt).
   const auto playerBottom = [&]() -> int {
-    XWindowAttributes root;
-    XGetWindowAttributes(m_pX, DefaultRootWindow(m_pX), &root);
-    const int iLeft = root.width * 19 / 100, iWidth = root.width / 25;
-    XImage* pImage = XGetImage(m_pX, DefaultRootWindow(m_pX), iLeft, 0, iWidth, root.height, AllPlanes, ZPixmap);
-    if (pImage == nullptr) return -1;
-    std::vector<int> cyanRowsTo(static_cast<size_t>(root.height) + 1, 0);  // cyan rows above each row
-    for (int y = 0; y < root.height; ++y) {
-      int iCyan = 0;
-      for (int x = 0; x < iWidth; ++x) {
-        const unsigned long uiPixel = XGetPixel(pImage, x, y);
-        iCyan += ((uiPixel >> 16) & 0xFF) < 120 && ((uiPixel >> 8) & 0xFF) > 150 && (uiPixel & 0xFF) > 150;
-      }
-      cyanRowsTo[y + 1] = cyanRowsTo[y] + (iCyan * 2 > iWidth ? 1 : 0);
-    }
-    XDestroyImage(pImage);
-    for (int y = root.height - 1; y >= 90; --y) {
+    const int iScreenWidth = DisplayWidth(m_pX, DefaultScreen(m_pX));
+    const int iHeight = DisplayHeight(m_pX, DefaultScreen(m_pX));
+    const int iLeft = iScreenWidth * 19 / 100, iWidth = iScreenWidth / 25;
+    const CScreenShot shot(m_pX, {iLeft, 0, iLeft + iWidth, iHeight});
+    if (!shot.read()) return -1;
+    std::vector<int> cyanInRow(static_cast<size_t>(iHeight), 0);
+    for (const auto& [x, y] : shot.where([](SRgb c) { return c.r < 120 && c.g > 150 && c.b > 150; })) ++cyanInRow[y];
+    std::vector<int> cyanRowsTo(static_cast<size_t>(iHeight) + 1, 0);  // cyan rows above each row
+    for (int y = 0; y < iHeight; ++y) cyanRowsTo[y + 1] = cyanRowsTo[y] + (cyanInRow[y] * 2 > iWidth ? 1 : 0);
+    for (int y = iHeight - 1; y >= 90; --y) {
       if (cyanRowsTo[y + 1] > cyanRowsTo[y] && cyanRowsTo[y + 1] - cyanRowsTo[y - 89] >= 40) return y;
     }
     return -1;

@@ -2,8 +2,6 @@
 // sizes (GRINDLOW_D3D9_MODES): the music heard in the mix follows its volume at once, turning the CRT effect off
 // sharpens the picture, and a resolution applied in the video settings is the window's size at the next start.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
-// After it: Xutil's image accessors.
-#include <X11/Xutil.h>
 
 namespace {
 
@@ -34,38 +32,23 @@ class OptionsPlay : public FrontEndPlay {
     const size_t uiSecond = static_cast<size_t>(m_tap.rate());
     return mixOn(uiSecond) ? m_tap.rms(m_tap.frames() - uiSecond, uiSecond) : 0.0;
   }
-  // The game's window: the one viewable window on the server.
-  Window gameWindow(XWindowAttributes* pAttributes) {
-    Window root = 0, parent = 0, found = 0;
-    Window* pChildren = nullptr;
-    unsigned int uiCount = 0;
-    XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
-    for (unsigned int i = 0; i < uiCount; ++i) {
-      if (XGetWindowAttributes(m_pX, pChildren[i], pAttributes) && pAttributes->map_state == IsViewable) {
-        found = pChildren[i];
-      }
-    }
-    if (pChildren != nullptr) XFree(pChildren);
-    return found;
-  }
   // The share of the window's lit pixels (every other one of every third row; the menus' dark veil and the black
   // around them look the same either way) equal to the pixel below: high for the plain picture scaled up, low under
   // the CRT effect's blur, scanlines and mask.
   double sameAsBelow() {
-    XWindowAttributes attributes{};
-    const Window window = gameWindow(&attributes);
-    XImage* pImage = XGetImage(m_pX, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
-    if (pImage == nullptr) return -1.0;
+    XWindowAttributes window{};
+    gameWindow(&window);
+    const CScreenShot shot(m_pX, {window.x, window.y, window.x + window.width, window.y + window.height});
+    if (!shot.read()) return -1.0;
     int iSame = 0, iAll = 0;
-    for (int y = 0; y + 1 < attributes.height; y += 3) {
-      for (int x = 0; x < attributes.width; x += 2) {
-        const unsigned long ulPixel = XGetPixel(pImage, x, y);
-        if (((ulPixel >> 16) & 0xFF) + ((ulPixel >> 8) & 0xFF) + (ulPixel & 0xFF) < 96) continue;
+    for (int y = window.y; y + 1 < window.y + window.height; y += 3) {
+      for (int x = window.x; x < window.x + window.width; x += 2) {
+        const SRgb c = shot.rgb(x, y);
+        if (c.r + c.g + c.b < 96) continue;
         ++iAll;
-        iSame += ulPixel == XGetPixel(pImage, x, y + 1) ? 1 : 0;
+        iSame += shot.pixel(x, y) == shot.pixel(x, y + 1) ? 1 : 0;
       }
     }
-    XDestroyImage(pImage);
     return static_cast<double>(iSame) / std::max(iAll, 1);
   }
   int quitGame(CProcess* pGame) {
