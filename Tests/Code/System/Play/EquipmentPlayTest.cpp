@@ -9,10 +9,7 @@ namespace {
 
 // The equipment screen's middle slots and one side slot, in scene pixels from the centre of the 480 x 270 picture;
 // the frame's ring lies 18 to 20 scene pixels out from a slot's centre, outside its 36-pixel tile.
-struct SSlot {
-  int iX;
-  int iY;
-};
+using SSlot = std::pair<int, int>;
 constexpr SSlot gc_WEAPON_MIDDLE{0, -46}, gc_WEAPON_RIGHT{62, -46}, gc_MAGIC_MIDDLE{0, 14}, gc_MAGIC_RIGHT{62, 14};
 
 class EquipmentPlay : public FrontEndPlay, public ::testing::WithParamInterface<const char*> {
@@ -57,7 +54,7 @@ class EquipmentPlay : public FrontEndPlay, public ::testing::WithParamInterface<
   };
   SSlotLook look(const SSlot& slot) {
     constexpr int iHalf = 21;
-    const CScreenShot shot = scene(slot.iX, slot.iY, iHalf, iHalf);
+    const CScreenShot shot = scene(slot.first, slot.second, iHalf, iHalf);
     const SBox& box = shot.box();
     SSlotLook result;
     int iRing = 0, iInside = 0;
@@ -90,7 +87,7 @@ TEST_P(EquipmentPlay, TheFrameMarksTheItemsPlayTakes) {
   // the stage select's first level focused, the equipment screen with its frames, each after its way in (a long
   // frame on a loaded machine shows a fading entry still); the weapon row has the focus.
   ASSERT_TRUE(waitForTitle()) << "no menu music\n" << m_game.out();
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_game.out();
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
   ASSERT_TRUE(waitScreenIn() && entryStands(0, -56, 92, 9)) << "the main menu did not come";
   ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Story was not accepted";
   ASSERT_TRUE(waitScreenIn() && entryStands(-96, -71, 58, 6)) << "the stage select did not come";

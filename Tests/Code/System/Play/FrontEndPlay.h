@@ -202,19 +202,17 @@ class CMixTap {
   // The largest share of a second's energy the tone holds in the seconds from frame uiFrom on (a quarter second
   // apart): a second tells apart tones 2 Hz apart, which 20 ms blocks cannot.
   double secondShare(double dHz, size_t uiFrom) const {
-    const size_t uiSecond = static_cast<size_t>(m_iRate);
-    double dBest = 0.0;
-    for (size_t uiStart = uiFrom; uiSecond > 0 && uiStart + uiSecond <= m_mono.size(); uiStart += uiSecond / 4) {
-      dBest = std::max(dBest, toneShare(&m_mono[uiStart], uiSecond, dHz));
-    }
-    return dBest;
+    return mostShare(dHz, uiFrom, static_cast<size_t>(m_iRate), static_cast<size_t>(m_iRate / 4));
   }
   // The largest share of a block's energy the tone holds from frame uiFrom on (for the failure messages).
   double bestShare(double dHz, size_t uiFrom) const {
-    const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
+    return mostShare(dHz, uiFrom, static_cast<size_t>(m_iRate / 50), static_cast<size_t>(m_iRate / 100));
+  }
+  // The largest share of uiLength frames' energy the tone holds from frame uiFrom on, uiStep frames apart.
+  double mostShare(double dHz, size_t uiFrom, size_t uiLength, size_t uiStep) const {
     double dBest = 0.0;
-    for (size_t uiStart = uiFrom; uiStart + uiBlock <= m_mono.size(); uiStart += uiBlock / 2) {
-      dBest = std::max(dBest, toneShare(&m_mono[uiStart], uiBlock, dHz));
+    for (size_t uiStart = uiFrom; uiStep > 0 && uiStart + uiLength <= m_mono.size(); uiStart += uiStep) {
+      dBest = std::max(dBest, toneShare(&m_mono[uiStart], uiLength, dHz));
     }
     return dBest;
   }
@@ -248,7 +246,6 @@ class CMixTap {
     }
     return dSum / static_cast<double>(uiCount);
   }
-
 
   // The share of the block's energy at one frequency (Goertzel): about 1 for a pure tone, near 0 without it.
   double toneShare(const float* pSamples, size_t uiCount, double dHz) const {
@@ -400,10 +397,10 @@ class FrontEndPlay : public ::testing::Test {
   // One press of the key, held until the tone starts in the mix (listened for over gc_dANSWER_SECONDS of it) and
   // has rung out, so that a later cue of the same tone is heard anew; a tap instead lets go 10 ms after the press
   // (the server times the release), shorter than a frame. A quarter second of mix follows before anything else is
-  // pressed. Whether the tone was heard; the press and when the tone started after it (or its best share) go to
-  // m_report.
-  bool pressOnce(KeySym key, double dHz, bool bTap = false) {
-    if (!mixFor(0.0)) return false;
+  // pressed. Whether the tone was heard (failing with m_report and the game's output); the press and when the tone
+  // started after it (or its best share) go to m_report.
+  ::testing::AssertionResult pressOnce(KeySym key, double dHz, bool bTap = false) {
+    if (!mixFor(0.0)) return ::testing::AssertionFailure() << "the game ended\n" << m_game.out();
     m_tap.poll();
     const size_t uiFrom = m_tap.frames();
     keyDown(key, bTap ? 10 : 0);
@@ -427,7 +424,13 @@ class FrontEndPlay : public ::testing::Test {
                                      : "not heard, best share " + std::to_string(m_tap.bestShare(dHz, uiFrom))) +
                 "\n";
     mixFor(0.25);
-    return bHeard;
+    if (bHeard) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << m_report << m_game.out();
+  }
+  // One press (pressOnce) once the way in of the screen the last press switched to is over.
+  ::testing::AssertionResult pressOnceWhenIn(KeySym key, double dHz) {
+    if (!waitScreenIn()) return ::testing::AssertionFailure() << "the game ended\n" << m_report << m_game.out();
+    return pressOnce(key, dHz);
   }
 
   // Waits (at most dSeconds of mix) until the tone starts from frame uiFrom on; whether it did.
@@ -463,24 +466,6 @@ class FrontEndPlay : public ::testing::Test {
     return words;
   }
 
-  std::string m_dir;
-  CProcess m_server;
-  std::string m_display;
-  Display* m_pX = nullptr;
-  CProcess m_game;
-  CMixTap m_tap{""};
-  // Each press and what was heard after it, for the failure messages.
-  std::string m_report;
-  // The key presses sent (or left out) so far, and the key of the one left out while it would be held.
-  int m_iPresses = 0;
-  KeyCode m_droppedCode = 0;
-};
-
-// The mouse through the X server: the game starts with it over an empty part of the main menu's screen.
-class PointerPlay : public FrontEndPlay {
- protected:
-  std::pair<int, int> pointerAtStart() const override { return {150, 420}; }
-
   // The centre of the drawn pointer (its white disc) within 40 pixels of (x, y) of the screen, or (-1, -1) when
   // fewer than 10 white pixels are there. The menus draw nothing white; the disc is.
   std::pair<double, double> pointerNear(int x, int y) {
@@ -512,4 +497,38 @@ class PointerPlay : public FrontEndPlay {
     XSync(m_pX, False);
     return uiFrom;
   }
+  // Resizes the game's window and waits until the part of it on the screen shows the picture in the expected box
+  // (window pixels), black (no channel above 16) around it. The picture's top rows may be a black sky; its left,
+  // right and bottom edges are the street's, within 2 pixels (the fitted size is rounded, the scaled copy blends
+  // edges).
+  ::testing::AssertionResult resizeShowsPicture(int iWidth, int iHeight, const SBox& expected) {
+    XWindowAttributes window{};
+    XResizeWindow(m_pX, gameWindow(&window), static_cast<unsigned>(iWidth), static_cast<unsigned>(iHeight));
+    SBox box{};
+    const auto fits = [&] {
+      const CScreenShot shot(m_pX, {window.x, window.y, window.x + iWidth, window.y + iHeight});
+      box = SBox{iWidth, iHeight, 0, 0};
+      for (const auto& [x, y] : shot.where([](SRgb c) { return std::max({c.r, c.g, c.b}) > 16; })) {
+        box = SBox{std::min(box.iLeft, x - window.x), std::min(box.iTop, y - window.y),
+                   std::max(box.iRight, x - window.x + 1), std::max(box.iBottom, y - window.y + 1)};
+      }
+      return std::abs(box.iLeft - expected.iLeft) <= 2 && std::abs(box.iRight - expected.iRight) <= 2 &&
+             std::abs(box.iBottom - expected.iBottom) <= 2 && box.iTop >= expected.iTop - 2;
+    };
+    if (mixUntil(fits)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "drawn in (" << box.iLeft << ", " << box.iTop << ") to (" << box.iRight
+                                         << ", " << box.iBottom << ")";
+  }
+
+  std::string m_dir;
+  CProcess m_server;
+  std::string m_display;
+  Display* m_pX = nullptr;
+  CProcess m_game;
+  CMixTap m_tap{""};
+  // Each press and what was heard after it, for the failure messages.
+  std::string m_report;
+  // The key presses sent (or left out) so far, and the key of the one left out while it would be held.
+  int m_iPresses = 0;
+  KeyCode m_droppedCode = 0;
 };

@@ -1,7 +1,7 @@
 // The front end played as a player does: the game runs in a window of a virtual X server of the test's own, keys
-// are sent through that server (XTest), and what happens is heard in the mix the game writes (GRINDLOW_FMOD_WAV).
-// Nothing is set inside the game: a screen that came in without a focused button would not answer the keys, and a
-// press the menus did not take would not be heard.
+// and the mouse are sent through that server (XTest), what happens is heard in the mix the game writes
+// (GRINDLOW_FMOD_WAV) and seen on the server's screen. Nothing is set inside the game: a screen that came in without
+// a focused button would not answer the keys, and a press the menus did not take would not be heard.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
 
 namespace {
@@ -16,18 +16,16 @@ constexpr double gc_dCREDITS_MUSIC_HZ = 523.25;
 // menu the first entry has the focus again, and Quit ends the game with exit code 0.
 TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
   ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_report << m_game.out();
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "the main menu had no focused button\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
+  ASSERT_TRUE(pressOnceWhenIn(XK_Down, gc_dMOVE_HZ)) << "the main menu had no focused button";
   // Taps shorter than a frame count as presses.
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(pressOnce(XK_Up, gc_dMOVE_HZ, true)) << i << "\n" << m_report;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(pressOnce(XK_Up, gc_dMOVE_HZ, true)) << i;
   m_tap.poll();
   const size_t uiCredits = m_tap.frames();
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the credits button was not accepted\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the credits button was not accepted";
   ASSERT_TRUE(waitForTone(gc_dCREDITS_MUSIC_HZ, uiCredits, 10.0)) << "the credits did not come in\n" << m_report;
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "the credits did not take back\n" << m_report;
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Up, gc_dMOVE_HZ)) << "the main menu came back without focus\n" << m_report << m_game.out();
+  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "the credits did not take back";
+  ASSERT_TRUE(pressOnceWhenIn(XK_Up, gc_dMOVE_HZ)) << "the main menu came back without focus";
   keyDown(XK_Return);
   EXPECT_FALSE(mixFor(5.0)) << "Quit did not end the game\n" << m_report;
   keyUp(XK_Return);
@@ -37,6 +35,12 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
                                                                            << m_game.out();
 }
 
+// The mouse through the X server: the game starts with it over an empty part of the main menu's screen.
+class PointerPlay : public FrontEndPlay {
+ protected:
+  std::pair<int, int> pointerAtStart() const override { return {150, 420}; }
+};
+
 // On the main menu (Story focused) the pointer is drawn where the mouse stood when the game started and follows it;
 // a click beside the buttons does nothing (nothing heard), nor do clicks where Marathon and Survivor are, locked on a
 // fresh profile (faint, skipped by Up and Down); a click on Options (not focused) opens the options (accepted; the
@@ -44,7 +48,7 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
 // and whose back saves it: the profile stores 70, which Story, the focused entry, would not.
 TEST_F(PointerPlay, ThePointerFollowsTheMouseAndAClickOpensTheButtonUnderIt) {
   ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_report << m_game.out();
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
   // The main menu's buttons take no click before their way in is over.
   ASSERT_TRUE(waitScreenIn());
   EXPECT_TRUE(pointerComesTo(150, 420)) << "not where the mouse started";
@@ -62,9 +66,8 @@ TEST_F(PointerPlay, ThePointerFollowsTheMouseAndAClickOpensTheButtonUnderIt) {
   ASSERT_TRUE(pointerComesTo(640, 390));
   const size_t uiFrom = click();
   ASSERT_TRUE(mixUntil([&] { return m_tap.heard(gc_dACCEPT_HZ, uiFrom); }, 4.0)) << "the click was not accepted";
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Left, gc_dMOVE_HZ)) << "no music row\n" << m_report;
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "no back\n" << m_report;
+  ASSERT_TRUE(pressOnceWhenIn(XK_Left, gc_dMOVE_HZ)) << "no music row";
+  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "no back";
   EXPECT_EQ(waitForStored(2536, {70}), (std::vector<int32_t>{70})) << "the click did not open the options";
   kill(m_game.pid(), SIGTERM);
   m_game.finish();
@@ -72,17 +75,48 @@ TEST_F(PointerPlay, ThePointerFollowsTheMouseAndAClickOpensTheButtonUnderIt) {
 
 // A level played from the development settings that go straight into play ("SKIP_UI"), in a data root of the
 // test's own that links the build's archives. The first story level opens on the how-to-play pages, which come in
-// with their button focused (its move heard); once they are in, Return's accept (heard) leaves them for play.
+// with their button focused (its move heard); once they are in, Return's accept (heard) leaves them for play
+// (m_uiPlay the mix's frame before the press).
 class LevelPlay : public FrontEndPlay {
  protected:
   std::string dataRoot() override { return dataRootWith("SKIP_UI 1\nSKIP_SPLASH 1\n"); }
   void SetUp() override {
     FrontEndPlay::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(waitForTone(gc_dMOVE_HZ, 0, 30.0)) << "the how-to-play pages did not come in\n" << m_game.out();
-    ASSERT_TRUE(waitScreenIn());
-    ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the pages took no Return\n" << m_report << m_game.out();
+    ASSERT_TRUE(waitForTone(gc_dMOVE_HZ, 0, 30.0) && waitScreenIn()) << "the how-to-play pages did not come in\n"
+                                                                      << m_game.out();
+    m_tap.poll();
+    m_uiPlay = m_tap.frames();
+    ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the pages took no Return";
   }
+  // Presses and releases the key once (the server times the release, 10 ms on); the mix's frame before the press.
+  size_t tapOnce(KeySym key) {
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    keyDown(key, 10);
+    return uiFrom;
+  }
+  // What one read of the screen shows: the pause menu's focused "Resume" (yellow text near the top of the middle
+  // of the screen; the street has no yellow there) and the banner, as light pixels in a band of rows through the
+  // middle of its text ("Chapter 1 - Level 1", across most of the screen's width), which passes beside the pause
+  // menu and through its plates between the texts of its second and third buttons. Light is a mean of the three
+  // channels of 140 or more: the CRT effect's mask and scanlines leave the banner's white at about 190, the plates
+  // are darker, and the street has nothing that light at that height (its lamps are near the top; the player and
+  // the enemies run lower). Both from one image, so that they belong to one presented frame.
+  struct SLook {
+    int iMenu = 0;
+    int iBanner = -1;
+  };
+  SLook bannerLook() {
+    const int iW = DisplayWidth(m_pX, DefaultScreen(m_pX)), iH = DisplayHeight(m_pX, DefaultScreen(m_pX));
+    const CScreenShot shot(m_pX, {iW * 15 / 100, iH * 30 / 100, iW * 15 / 100 + iW * 70 / 100, iH * 52 / 100});
+    if (!shot.read()) return {};
+    const auto light = [](SRgb c) { return c.r + c.g + c.b >= 3 * 140; };
+    const auto yellow = [](SRgb c) { return c.r >= 150 && c.g >= 150 && c.b <= 110; };
+    return {shot.count(yellow, {iW * 40 / 100, shot.box().iTop, iW * 60 / 100, iH * 45 / 100}),
+            shot.count(light, {shot.box().iLeft, iH * 485 / 1000, shot.box().iRight, shot.box().iBottom})};
+  }
+  size_t m_uiPlay = 0;
 };
 
 // In a level, Escape opens the pause menu with its first entry focused (its move is heard), Escape on it resumes
@@ -91,19 +125,14 @@ class LevelPlay : public FrontEndPlay {
 TEST_F(LevelPlay, PauseMenuAndHowToPlayThroughTheKeyboard) {
   // Each key waits out the way in of the screen the last one switched to (play included: the pages go out and the
   // gameplay keys read nothing for two frames; the pause menu's entries take no back while they fade in).
+  ASSERT_TRUE(pressOnceWhenIn(XK_Escape, gc_dMOVE_HZ)) << "the pause menu came without focus";
+  ASSERT_TRUE(pressOnceWhenIn(XK_Escape, gc_dACCEPT_HZ)) << "back on the pause menu was not taken";
+  ASSERT_TRUE(pressOnceWhenIn(XK_Escape, gc_dMOVE_HZ)) << "back on the pause menu did not resume";
   ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dMOVE_HZ)) << "the pause menu came without focus\n" << m_report << m_game.out();
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "back on the pause menu was not taken\n" << m_report;
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dMOVE_HZ)) << "back on the pause menu did not resume\n" << m_report;
-  ASSERT_TRUE(waitScreenIn());
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << i << "\n" << m_report;
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "How to play was not accepted\n" << m_report;
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the pages' back was not accepted\n" << m_report;
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dMOVE_HZ)) << "play did not resume\n" << m_report;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << i;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "How to play was not accepted";
+  ASSERT_TRUE(pressOnceWhenIn(XK_Return, gc_dACCEPT_HZ)) << "the pages' back was not accepted";
+  ASSERT_TRUE(pressOnceWhenIn(XK_Escape, gc_dMOVE_HZ)) << "play did not resume";
   kill(m_game.pid(), SIGKILL);
   m_game.finish();
 }
@@ -136,16 +165,15 @@ TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
   for (const SPress& press : aPresses) {
     // The level's chord is nowhere in the menus.
     EXPECT_LT(m_tap.secondShare(277.18, 0), 0.05) << "before " << press.pWhat;
-    ASSERT_TRUE(!press.bScreenIn || waitScreenIn());
-    ASSERT_TRUE(pressOnce(press.key, press.dHz)) << press.pWhat << "\n" << m_report << m_game.out();
+    ASSERT_TRUE(press.bScreenIn ? pressOnceWhenIn(press.key, press.dHz) : pressOnce(press.key, press.dHz))
+        << press.pWhat;
   }
   m_tap.poll();
   const size_t uiPlayed = m_tap.frames();
   ASSERT_TRUE(mixUntil([&] { return m_tap.secondShare(440.0, uiPlayed) > 0.5; }, 30.0))
       << "the chapter's video was not heard\n" << m_game.out();
   ASSERT_TRUE(waitForTone(gc_dMOVE_HZ, uiPlayed, 20.0)) << "the how-to-play pages did not come in\n" << m_game.out();
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the how-to-play pages' continue\n" << m_report << m_game.out();
+  ASSERT_TRUE(pressOnceWhenIn(XK_Return, gc_dACCEPT_HZ)) << "the how-to-play pages' continue";
   while (m_tap.secondShare(277.18, uiPlayed) < 0.1 && m_tap.frames() < uiPlayed + 30u * m_tap.rate()) {
     ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate() / 4))) << m_game.out();
   }
@@ -173,16 +201,14 @@ TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
   EXPECT_TRUE(mixUntil([&] { return m_tap.burstHeard(uiPunch, uiPunch + 5 * uiSecond, struck); }, 5.0))
       << "no punch was heard\n" << m_report;
 
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dMOVE_HZ)) << "the pause menu\n" << m_report << m_game.out();
+  ASSERT_TRUE(pressOnce(XK_Escape, gc_dMOVE_HZ)) << "the pause menu";
   // The pause silences the level: the menu music is heard anew as quit lands on the main menu.
   m_tap.poll();
   const size_t uiPaused = m_tap.frames();
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Up, gc_dMOVE_HZ)) << "Quit on the pause menu\n" << m_report << m_game.out();
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "quit\n" << m_report << m_game.out();
+  ASSERT_TRUE(pressOnceWhenIn(XK_Up, gc_dMOVE_HZ)) << "Quit on the pause menu";
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "quit";
   ASSERT_TRUE(waitForTone(gc_dMENU_MUSIC_HZ, uiPaused, 20.0)) << "the main menu's music\n" << m_report << m_game.out();
-  ASSERT_TRUE(waitScreenIn());
-  EXPECT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "quit did not land on the main menu\n" << m_report;
+  EXPECT_TRUE(pressOnceWhenIn(XK_Down, gc_dMOVE_HZ)) << "quit did not land on the main menu";
   kill(m_game.pid(), SIGTERM);
   m_game.finish();
 }
@@ -211,30 +237,101 @@ TEST_F(LevelPlay, KeyTapsShorterThanAFrameChangeLanes) {
     }
     return -1;
   };
-  // Waits (in mix time, a tenth of a second at a time, at most iTenths) until the player's bottom row satisfies
-  // the condition; the row last seen.
-  const auto bottomWhen = [&](auto condition, int iTenths) {
-    int iBottom = playerBottom();
-    for (int i = 0; i < iTenths && !condition(iBottom); ++i) {
-      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), 10) / 10))) break;
-      iBottom = playerBottom();
-    }
+  // Waits (at most dSeconds of mix) until the player's bottom row satisfies the condition; the row last seen.
+  const auto bottomWhen = [&](auto condition, double dSeconds) {
+    int iBottom = -1;
+    mixUntil([&] { return condition(iBottom = playerBottom()); }, dSeconds);
     return iBottom;
   };
-  while (m_tap.rate() == 0) ASSERT_TRUE(mixOn(4800)) << m_game.out();
   const auto shown = [](int iRow) { return iRow > 0; };
-  ASSERT_GT(bottomWhen(shown, 200), 0) << "no player box in the picture\n" << m_game.out();
+  ASSERT_GT(bottomWhen(shown, 20.0), 0) << "no player box in the picture\n" << m_game.out();
   ASSERT_TRUE(mixFor(1.0)) << m_game.out();
-  const int iStart = bottomWhen(shown, 20);
+  const int iStart = bottomWhen(shown, 2.0);
   ASSERT_GT(iStart, 0) << "the player's box went away\n" << m_game.out();
   keyDown(XK_s, 10);
-  EXPECT_GT(bottomWhen([&](int iRow) { return iRow > iStart + 20; }, 20), iStart + 20)
+  EXPECT_GT(bottomWhen([&](int iRow) { return iRow > iStart + 20; }, 2.0), iStart + 20)
       << "the tap of S did not move the player down a lane\n" << m_report;
   keyDown(XK_w, 10);
-  EXPECT_NEAR(bottomWhen([&](int iRow) { return shown(iRow) && std::abs(iRow - iStart) <= 4; }, 20), iStart, 4)
+  EXPECT_NEAR(bottomWhen([&](int iRow) { return shown(iRow) && std::abs(iRow - iStart) <= 4; }, 2.0), iStart, 4)
       << "the tap of W did not bring the player back\n" << m_report;
   kill(m_game.pid(), SIGKILL);
   m_game.finish();
+}
+
+// A few stray pixels (the pointer's edge, a bloom's glint) are allowed; the banner's text is thousands.
+constexpr int gc_iSTRAY_PIXELS = 20;
+// "Resume" in the focus colour is a few hundred yellow pixels.
+constexpr int gc_iMENU_PIXELS = 60;
+
+// The level's start banner and the pause menu: the pages left (Return), play begins with a second of fade-in
+// and then three seconds of "Chapter 1 - Level 1". Paused 1.5, 2 and 2.5 s into play (Escape; the pause menu's
+// focus heard), nothing of the banner shows beside or through the menu over half a second from the first frame it
+// is seen in (the mix may run ahead of the frames presented); each time Escape resumes (accepted) and the banner is
+// seen again, for the rest of its time.
+TEST_F(LevelPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
+  const size_t uiRate = static_cast<size_t>(m_tap.rate());
+  size_t uiPaused = 0;
+  for (const double dSeconds : {1.5, 2.0, 2.5}) {
+    SCOPED_TRACE(dSeconds);
+    const size_t uiAt = m_uiPlay + uiPaused + static_cast<size_t>(dSeconds * static_cast<double>(uiRate));
+    ASSERT_TRUE(mixUntil([&] { return m_tap.frames() >= uiAt; }, 5.0));
+    const size_t uiPause = tapOnce(XK_Escape);
+    ASSERT_TRUE(waitForTone(gc_dMOVE_HZ, uiPause, 3.0)) << "no pause menu\n" << m_game.out();
+    SLook seen;
+    ASSERT_TRUE(mixUntil([&] { return (seen = bannerLook()).iMenu >= gc_iMENU_PIXELS; }, 3.0))
+        << "the pause menu is not seen: " << seen.iMenu << " yellow pixels";
+    int iMost = seen.iBanner;
+    const size_t uiUntil = m_tap.frames() + uiRate / 2;
+    while (m_tap.frames() < uiUntil) {
+      iMost = std::max(iMost, bannerLook().iBanner);
+      ASSERT_TRUE(mixOn(uiRate / 20));
+    }
+    EXPECT_LE(iMost, gc_iSTRAY_PIXELS) << "the banner shows with the pause menu";
+    const size_t uiResume = tapOnce(XK_Escape);
+    ASSERT_TRUE(waitForTone(gc_dACCEPT_HZ, uiResume, 3.0)) << "Escape did not resume";
+    uiPaused += uiResume - uiPause;
+    int iBack = 0;
+    EXPECT_TRUE(mixUntil([&] { return (iBack = bannerLook().iBanner) > 50 * gc_iSTRAY_PIXELS; }, 1.5))
+        << "the banner is not seen in play: " << iBack << " light pixels";
+  }
+  kill(m_game.pid(), SIGKILL);
+  m_game.finish();
+}
+
+// The main menu's window made taller, then wider than 16:9: the picture fills its width or height, centred, black
+// around it, and the pointer is drawn where the mouse stands (it did not move).
+class ResizePlay : public FrontEndPlay {
+ protected:
+  std::string dataRoot() override { return dataRootWith("SKIP_SPLASH 1\n"); }
+  std::pair<int, int> pointerAtStart() const override { return {653, 446}; }
+};
+
+TEST_F(ResizePlay, AResizedWindowFitsThePictureWithBlackMarginsAndThePointerStaysAtTheMouse) {
+  ASSERT_TRUE(waitForTitle()) << "no title music\n" << m_game.out();
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "no start press";
+  ASSERT_TRUE(pointerComesTo(pointerAtStart().first, pointerAtStart().second) && waitScreenIn());
+  const struct {
+    int iWidth, iHeight;
+    SBox picture;
+  } aSizes[] = {{800, 700, {0, 125, 800, 575}}, {1200, 500, {155, 0, 1044, 500}}};
+  for (const auto& size : aSizes) {
+    EXPECT_TRUE(resizeShowsPicture(size.iWidth, size.iHeight, size.picture)) << size.iWidth << " x " << size.iHeight;
+    EXPECT_TRUE(pointerComesTo(pointerAtStart().first, pointerAtStart().second)) << size.iWidth;
+  }
+}
+
+// The window resized in play shows the picture fitted; the pause menu then (Escape, its focus heard) draws the
+// pointer where the mouse has stood since the start, hidden during play.
+class LevelResizePlay : public LevelPlay {
+ protected:
+  std::pair<int, int> pointerAtStart() const override { return {653, 520}; }
+};
+
+TEST_F(LevelResizePlay, AWindowResizedInPlayFitsThePictureAndThePauseMenuDrawsThePointerAtTheMouse) {
+  ASSERT_TRUE(mixFor(0.5));
+  EXPECT_TRUE(resizeShowsPicture(800, 700, {0, 125, 800, 575}));
+  ASSERT_TRUE(pressOnce(XK_Escape, gc_dMOVE_HZ)) << "no pause menu";
+  EXPECT_TRUE(pointerComesTo(pointerAtStart().first, pointerAtStart().second));
 }
 
 }  // namespace

@@ -18,14 +18,13 @@ class OptionsPlay : public FrontEndPlay {
   // waited out before its first key.
   void openOptions() {
     ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
-    ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_report << m_game.out();
-    ASSERT_TRUE(waitScreenIn());
-    ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "no move to the options entry\n" << m_report;
-    ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the options entry was not accepted\n" << m_report;
+    ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
+    ASSERT_TRUE(pressOnceWhenIn(XK_Down, gc_dMOVE_HZ)) << "no move to the options entry";
+    ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the options entry was not accepted";
     ASSERT_TRUE(waitScreenIn());
   }
   void presses(KeySym key, int iCount) {
-    for (int i = 0; i < iCount; ++i) ASSERT_TRUE(pressOnce(key, gc_dMOVE_HZ)) << key << " " << i << "\n" << m_report;
+    for (int i = 0; i < iCount; ++i) ASSERT_TRUE(pressOnce(key, gc_dMOVE_HZ)) << key << " " << i;
   }
   // The mix's loudness over the next second.
   double nextSecondRms() {
@@ -71,15 +70,14 @@ TEST_F(OptionsPlay, MusicVolumeIsHeardAtOnceAndTheCrtEffectTurnsOff) {
   EXPECT_NEAR(dAt40 / dAt80, 0.5, 0.15) << dAt40 << " against " << dAt80;
   presses(XK_Down, 3);
   const double dCrtOn = sameAsBelow();
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the CRT row took no press\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the CRT row took no press";
   ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) / 5));
   const double dCrtOff = sameAsBelow();
   EXPECT_GT(dCrtOff, dCrtOn + 0.15) << "equal vertical neighbours: " << dCrtOn << " with the effect, " << dCrtOff
                                     << " without";
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "the options did not take back\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "the options did not take back";
   EXPECT_EQ(waitForStored(2536, {40, 80, 80, 0}), (std::vector<int32_t>{40, 80, 80, 0})) << "saved on leaving";
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "back on the main menu\n" << m_report;
+  ASSERT_TRUE(pressOnceWhenIn(XK_Down, gc_dMOVE_HZ)) << "back on the main menu";
   const int iStatus = quitGame(&m_game);
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus);
 }
@@ -95,11 +93,11 @@ TEST_F(OptionsPlay, AppliedResolutionOpensTheNextStart) {
   EXPECT_EQ(attributes.height, 900);
   openOptions();
   presses(XK_Up, 1);
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "video settings not accepted\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "video settings not accepted";
   ASSERT_TRUE(waitScreenIn());
   presses(XK_Right, 1);
   presses(XK_Down, 6);
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Apply not accepted\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Apply not accepted";
   EXPECT_EQ(waitForStored(2564, {1280, 720, 60, 1, 2}), (std::vector<int32_t>{1280, 720, 60, 1, 2}));
   EXPECT_EQ(quitGame(&m_game), 0);
 
