@@ -372,11 +372,9 @@ class FrontEndPlay : public ::testing::Test {
   // does is shown to fail when one press is lost.
   void keyDown(KeySym key, unsigned long ulTapMs = 0) {
     const KeyCode code = XKeysymToKeycode(m_pX, key);
-    ++m_iPresses;
     const char* pDrop = std::getenv("GRINDLOW_TEST_DROP_KEY");
-    if (pDrop != nullptr && std::atoi(pDrop) == m_iPresses) {
-      m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) +
-                  ") left out: GRINDLOW_TEST_DROP_KEY\n";
+    if (pDrop != nullptr && std::atoi(pDrop) == ++m_iPresses) {
+      m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) + ") left out\n";
       m_droppedCode = code;
       return;
     }
@@ -417,12 +415,11 @@ class FrontEndPlay : public ::testing::Test {
     }
     if (!bTap) keyUp(key);
     const size_t uiStart = m_tap.toneStart(dHz, uiFrom);
-    m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) + ") at " +
-                std::to_string(static_cast<double>(uiFrom) / m_tap.rate()) + " s: " + std::to_string(dHz) + " Hz " +
-                (uiStart != SIZE_MAX ? "heard " + std::to_string(static_cast<double>(uiStart - uiFrom) / m_tap.rate()) +
-                                           " s later"
-                                     : "not heard, best share " + std::to_string(m_tap.bestShare(dHz, uiFrom))) +
-                "\n";
+    const auto seconds = [&](size_t uiFrames) { return std::to_string(static_cast<double>(uiFrames) / m_tap.rate()); };
+    m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) + ") at " + seconds(uiFrom) +
+                " s: " + std::to_string(dHz) + " Hz " +
+                (uiStart != SIZE_MAX ? "heard " + seconds(uiStart - uiFrom) + " s later"
+                                     : "not heard, best share " + std::to_string(m_tap.bestShare(dHz, uiFrom))) + "\n";
     mixFor(0.25);
     if (bHeard) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << m_report << m_game.out();
@@ -484,9 +481,11 @@ class FrontEndPlay : public ::testing::Test {
     }
     return ::testing::AssertionFailure() << "the pointer is at " << at.first << ", " << at.second;
   }
-  void moveTo(int x, int y) {
+  // Moves the mouse to (x, y); whether the drawn pointer comes there.
+  ::testing::AssertionResult moveTo(int x, int y) {
     XTestFakeMotionEvent(m_pX, 0, x, y, CurrentTime);
     XSync(m_pX, False);
+    return pointerComesTo(x, y);
   }
   // Clicks the left button; the mix's frame before the click.
   size_t click() {

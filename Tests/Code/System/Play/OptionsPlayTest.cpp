@@ -94,8 +94,7 @@ TEST_F(OptionsPlay, AppliedResolutionOpensTheNextStart) {
   openOptions();
   presses(XK_Up, 1);
   ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "video settings not accepted";
-  ASSERT_TRUE(waitScreenIn());
-  presses(XK_Right, 1);
+  ASSERT_TRUE(pressOnceWhenIn(XK_Right, gc_dMOVE_HZ)) << "no move down the list";
   presses(XK_Down, 6);
   ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Apply not accepted";
   EXPECT_EQ(waitForStored(2564, {1280, 720, 60, 1, 2}), (std::vector<int32_t>{1280, 720, 60, 1, 2}));
