@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -24,8 +25,9 @@
 // pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
 // entry's own built bytes set to zero, gc_szHALVED their first half, "<word OFFSET VALUE>" its built bytes with the
 // little-endian u32 at OFFSET set to VALUE, and "<toc FIELD VALUE>" leaves the archive as built but for one word of
-// the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation). The entry "TOC" stands for the archive's table of contents, zeroed (same size); a null entry leaves
-// the root as built. pExpected is what the game's reason must name.
+// the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation). The entry "TOC"
+// stands for the archive's table of contents, zeroed (same size); a null entry leaves the root as built. pExpected is
+// what the game's reason must name.
 struct SDamage {
   const char* pName;
   const char* pArchive;
@@ -137,12 +139,9 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     } else if (std::string(damage.pReplacement) == gc_szHALVED) {
       bytes.resize(bytes.size() / 2);
     } else {
-      std::istringstream words(std::string(damage.pReplacement + 6));
-      std::string offset;
-      std::string value;
-      words >> offset >> value;
-      const size_t uiAt = std::stoul(offset, nullptr, 0);
-      const u32 uiValue = static_cast<u32>(std::stoul(value, nullptr, 0));
+      char* pValue = nullptr;
+      const size_t uiAt = std::strtoul(damage.pReplacement + 6, &pValue, 0);
+      const u32 uiValue = static_cast<u32>(std::strtoul(pValue, nullptr, 0));
       if (uiAt + 4 > bytes.size()) return ::testing::AssertionFailure() << damage.pReplacement << " is past the end";
       std::memcpy(bytes.data() + uiAt, &uiValue, 4);
     }

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -115,19 +116,6 @@ bool isLockGold(uint32_t uiPixel) {
   return r > 0xC0 && g > 0x90 && g < 0xD0 && b < 0x60;
 }
 
-// The box {left, top, right, bottom} of the back-buffer pixels that differ between two frames by more than two
-// levels in a channel; right < left when none do.
-std::array<int, 4> boxChanged(const STestPicture& a, const STestPicture& b) {
-  std::array<int, 4> box = {a.iWidth, a.iHeight, -1, -1};
-  for (int y = 0; y < a.iHeight; ++y) {
-    for (int x = 0; x < a.iWidth; ++x) {
-      if (KvTestChannelDistance(pixelAt(a, x, y), pixelAt(b, x, y)) <= 2) continue;
-      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
-    }
-  }
-  return box;
-}
-
 // The gameplay clock's total time, which the press-start prompt blinks on (white in odd half seconds); the clock
 // itself stands still (stopGameplayClock), and so does the scene.
 void setPromptClock(double dSeconds) { ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_dTotalTime = dSeconds; }
@@ -144,6 +132,27 @@ class MenuScreens : public GameFrontEnd {
     pText->setVisible(0);
     *pWithout = frameAs(eMode);
     pText->setVisible(1);
+  }
+  // What the widget's drawing changes in a plain frame (by more than two levels in a channel): the frame with it,
+  // the pixels changed, and their box {left, top, right, bottom} (inclusive; right < left when none are).
+  struct SDrawn {
+    STestPicture with;
+    std::vector<bool> changed;
+    std::array<int, 4> box;
+  };
+  static SDrawn drawnBy(const char* pWidget) {
+    SDrawn d;
+    STestPicture without;
+    framesWithAndWithout(pWidget, &d.with, &without, E_GAME_MODE_PRELOAD);
+    d.box = {d.with.iWidth, d.with.iHeight, -1, -1};
+    for (int y = 0; y < d.with.iHeight; ++y) {
+      for (int x = 0; x < d.with.iWidth; ++x) {
+        d.changed.push_back(KvTestChannelDistance(pixelAt(d.with, x, y), pixelAt(without, x, y)) > 2);
+        if (!d.changed.back()) continue;
+        d.box = {std::min(d.box[0], x), std::min(d.box[1], y), std::max(d.box[2], x), std::max(d.box[3], y)};
+      }
+    }
+    return d;
   }
 };
 
@@ -187,44 +196,33 @@ TEST_F(MenuScreens, TextsStandOutFromWhatIsBehindThem) {
 }
 
 // Widgets that share a screen stand where they should against each other, each one's box being the pixels its
-// drawing changes (one frame with it, one without, copied plainly, the scene still): the unlock pop-up's heading, picture and item
-// one under the other without touching, the credits' back button beside the scrolling picture, and the HUD's labels
-// at the top, which the street's lamps pass behind, each on its plate.
+// drawing changes (one frame with it, one without, copied plainly, the scene still): the unlock pop-up's heading,
+// picture and item one under the other without touching, the credits' back button beside the scrolling picture, and
+// the HUD's labels at the top, which the street's lamps pass behind, each on its plate.
 TEST_F(MenuScreens, WidgetsApartOrOnTheirPlates) {
   ASSERT_TRUE(settleMenus());
   stopGameplayClock();
-  struct SCase {
-    const char* pScreen;
-    const char* pWidget;
-    const char* pOther;
-    bool bInside;  // the widget's box within the other's; else the two boxes apart
-  };
-  for (const SCase& c : {SCase{"Results", "UnlockPopupTitle", "UnlockPopupItemIcon", false},
-                         SCase{"Results", "UnlockPopupItemIcon", "UnlockPopupItemText", false},
-                         SCase{"Credits", "CreditsBackButton", "CreditsImage", false},
-                         SCase{"InGame", "InGameScore", "InGameScorePlate", true},
-                         SCase{"InGame", "InGameBestScore", "InGameBestPlate", true}}) {
-    SCOPED_TRACE(std::string(c.pWidget) + " " + c.pOther);
-    ASSERT_TRUE(switchMainScreenTo(c.pScreen));
-    const bool bPopup = std::string(c.pWidget).rfind("UnlockPopup", 0) == 0;
+  // bInside: the widget's box within the other's; else the two boxes apart.
+  for (const auto& [pScreen, pWidget, pOther, bInside] :
+       {std::tuple{"Results", "UnlockPopupTitle", "UnlockPopupItemIcon", false},
+        std::tuple{"Results", "UnlockPopupItemIcon", "UnlockPopupItemText", false},
+        std::tuple{"Credits", "CreditsBackButton", "CreditsImage", false},
+        std::tuple{"InGame", "InGameScore", "InGameScorePlate", true},
+        std::tuple{"InGame", "InGameBestScore", "InGameBestPlate", true}}) {
+    SCOPED_TRACE(std::string(pWidget) + " " + pOther);
+    ASSERT_TRUE(switchMainScreenTo(pScreen));
+    const bool bPopup = std::string(pWidget).rfind("UnlockPopup", 0) == 0;
     if (bPopup) {
       g_iUnlockKind = 5;
       ClUI::getWidget("UnlockPopupSwitcher")->switchToKeepFocus(ClUI::getWidget("UnlockPopup"));
     }
-    std::array<int, 4> aBoxes[2];
-    for (int i = 0; i < 2; ++i) {
-      STestPicture with;
-      STestPicture without;
-      framesWithAndWithout(i == 0 ? c.pWidget : c.pOther, &with, &without, E_GAME_MODE_PRELOAD);
-      aBoxes[i] = boxChanged(with, without);
-      ASSERT_LE(aBoxes[i][0], aBoxes[i][2]) << "drawn: " << (i == 0 ? c.pWidget : c.pOther);
-    }
-    const std::array<int, 4>& a = aBoxes[0];
-    const std::array<int, 4>& b = aBoxes[1];
-    const std::string boxes = std::to_string(a[0]) + "," + std::to_string(a[1]) + "-" + std::to_string(a[2]) + "," +
-                              std::to_string(a[3]) + " against " + std::to_string(b[0]) + "," +
-                              std::to_string(b[1]) + "-" + std::to_string(b[2]) + "," + std::to_string(b[3]);
-    if (c.bInside) {
+    const std::array<int, 4> a = drawnBy(pWidget).box;
+    ASSERT_LE(a[0], a[2]) << "drawn: " << pWidget;
+    const std::array<int, 4> b = drawnBy(pOther).box;
+    ASSERT_LE(b[0], b[2]) << "drawn: " << pOther;
+    std::string boxes;
+    for (int i = 0; i < 8; ++i) boxes += std::to_string((i < 4 ? a : b)[i % 4]) + (i == 3 ? " against " : " ");
+    if (bInside) {
       EXPECT_TRUE(a[0] >= b[0] && a[1] >= b[1] && a[2] <= b[2] && a[3] <= b[3]) << boxes;
     } else {
       EXPECT_TRUE(a[2] < b[0] || b[2] < a[0] || a[3] < b[1] || b[3] < a[1]) << boxes;
@@ -259,15 +257,14 @@ TEST_F(MenuScreens, FocusedMainMenuEntriesLookAlike) {
 TEST_F(MenuScreens, ALockedEquipmentItemShowsTheLock) {
   ASSERT_TRUE(settleMenus());
   stopGameplayClock();
-  const auto gold = isLockGold;
   for (const i32 bUnlocked : {0, 1}) {
     SCOPED_TRACE(bUnlocked);
     profile().m_bEquipmentUnlock1 = bUnlocked;
     ASSERT_TRUE(switchMainScreenTo("ChooseEquipement"));
     const STestPicture picture = frameAs(E_GAME_MODE_PRELOAD);
     // The crossbow in the middle slot, the weed whacker (always open) right of it.
-    EXPECT_EQ(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon2", 6, 0)), bUnlocked == 0);
-    EXPECT_FALSE(gold(pixelFromCentreOf(picture, "ChooseEquipementWeapon3", 6, 0)));
+    EXPECT_EQ(isLockGold(pixelFromCentreOf(picture, "ChooseEquipementWeapon2", 6, 0)), bUnlocked == 0);
+    EXPECT_FALSE(isLockGold(pixelFromCentreOf(picture, "ChooseEquipementWeapon3", 6, 0)));
     ASSERT_TRUE(switchMainScreenTo("MainMenu"));
   }
 }
@@ -279,46 +276,24 @@ TEST_F(MenuScreens, ALockStandsBesideTheStarsCoveringNoFigure) {
   ASSERT_TRUE(settleMenus());
   stopGameplayClock();
   profile().m_aLevelRecords[0].m_iBestScore = 1234;
-  // The pixels of a plain frame that the widget's drawing changes.
-  const auto drawnBy = [](const char* pWidget) {
-    STestPicture with;
-    STestPicture without;
-    framesWithAndWithout(pWidget, &with, &without, E_GAME_MODE_PRELOAD);
-    std::vector<bool> changed(with.pixels.size());
-    for (size_t i = 0; i < changed.size(); ++i) changed[i] = KvTestChannelDistance(with.pixels[i], without.pixels[i]) > 2;
-    return std::pair{changed, with};
-  };
-  struct SCase {
-    i32 iChapter;
-    const char* pFocus;
-  };
-  for (const SCase& c : {SCase{1, "StageSelectLevelName1"}, SCase{0, "StageSelectLevelName2"}}) {
-    SCOPED_TRACE(c.pFocus);
-    g_iSelectedChapter = c.iChapter;
+  for (const auto& [iChapter, pFocus] :
+       {std::pair{1, "StageSelectLevelName1"}, std::pair{0, "StageSelectLevelName2"}}) {
+    SCOPED_TRACE(pFocus);
+    g_iSelectedChapter = iChapter;
     ASSERT_TRUE(switchMainScreenTo("StageSelect"));
-    ClUI::setFocus(ClUI::getWidget(c.pFocus), 4);
+    ClUI::setFocus(ClUI::getWidget(pFocus), 4);
     for (int i = 0; i < 30; ++i) ClGame::tickFrame(0.016f);
-    const auto [lock, picture] = drawnBy("StageSelectLockedChapterImage");
+    const SDrawn lock = drawnBy("StageSelectLockedChapterImage");
     int iGold = 0;
-    for (size_t i = 0; i < lock.size(); ++i) iGold += lock[i] && isLockGold(picture.pixels[i]) ? 1 : 0;
+    for (size_t i = 0; i < lock.changed.size(); ++i) iGold += lock.changed[i] && isLockGold(lock.with.pixels[i]);
     EXPECT_GT(iGold, 40) << "the padlock is drawn";
-    const auto rows = [&picture](const std::vector<bool>& drawn) {
-      int iTop = picture.iHeight, iBottom = -1;
-      for (size_t i = 0; i < drawn.size(); ++i) {
-        if (!drawn[i]) continue;
-        iTop = std::min(iTop, static_cast<int>(i) / picture.iWidth);
-        iBottom = std::max(iBottom, static_cast<int>(i) / picture.iWidth);
-      }
-      return std::pair{iTop, iBottom};
-    };
-    const auto [iLockTop, iLockBottom] = rows(lock);
-    const auto [iNameTop, iNameBottom] = rows(drawnBy(c.pFocus).first);
-    EXPECT_GE((iLockTop + iLockBottom) / 2, iNameTop);
-    EXPECT_LE((iLockTop + iLockBottom) / 2, iNameBottom);
+    const std::array<int, 4> name = drawnBy(pFocus).box;
+    EXPECT_GE((lock.box[1] + lock.box[3]) / 2, name[1]);
+    EXPECT_LE((lock.box[1] + lock.box[3]) / 2, name[3]);
     for (const char* pFigures : {"StageSelectStarsWindow", "StageSelectLevelName", "StageSelectLevelScore"}) {
-      const std::vector<bool> figures = drawnBy(pFigures).first;
+      const std::vector<bool> figures = drawnBy(pFigures).changed;
       size_t uiCovered = 0;
-      for (size_t i = 0; i < lock.size(); ++i) uiCovered += lock[i] && figures[i] ? 1 : 0;
+      for (size_t i = 0; i < figures.size(); ++i) uiCovered += lock.changed[i] && figures[i];
       EXPECT_EQ(uiCovered, 0u) << pFigures;
     }
     ASSERT_TRUE(switchMainScreenTo("MainMenu"));

@@ -374,9 +374,7 @@ TEST_F(UIFrameTest, APointerClickGoesOnlyToAWidgetOnTheScreenThatMayBeChosen) {
     restartUI();
     ASSERT_TRUE(load("A", R"({"root": {"name": "Top", "children": [{"name": "Screen", "children": [)" + widget("W1") +
                               "," + widget("W2") + R"(]}, {"name": "Other"}], "switched": ["Screen", "Other"]}})"));
-    for (const char* pName : {"Top", "Screen", "W1"}) {
-      W(pName)->mp_bVisible = 1;
-    }
+    for (const char* pName : {"Top", "Screen", "W1"}) W(pName)->mp_bVisible = 1;
     W("Top")->switchTo(W(c.pShown));
     W("W1")->setBool(H("gridDisabled"), c.bGridDisabled);
     ClUI::setFocus(W("W2"), gc_uiANY_PAD);

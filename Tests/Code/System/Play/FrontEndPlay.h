@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib's macros (None, Bool, Status) would break its templates.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -46,6 +47,68 @@ inline constexpr double gc_dMENU_MUSIC_HZ = 220.0;
 inline constexpr double gc_dSCREEN_IN_SECONDS = 1.5;
 // How long a press's answer is listened for: a heavily loaded machine takes a press up to a few seconds late.
 inline constexpr double gc_dANSWER_SECONDS = 10.0;
+
+// A rectangle in screen pixels, right and bottom exclusive.
+struct SBox {
+  int iLeft, iTop, iRight, iBottom;
+};
+struct SRgb {
+  int r, g, b;
+};
+
+// A rectangle of the X server's screen read in one image, so that what it shows belongs to one presented frame:
+// its pixels (0xRRGGBB) by screen position, black where it lies off the screen.
+class CScreenShot {
+ public:
+  CScreenShot(Display* pX, const SBox& box)
+      : m_box(box), m_pixels(static_cast<size_t>(std::max(width() * height(), 0)), 0u) {
+    const int iLeft = std::max(box.iLeft, 0), iTop = std::max(box.iTop, 0);
+    const int iRight = std::min(box.iRight, DisplayWidth(pX, DefaultScreen(pX)));
+    const int iBottom = std::min(box.iBottom, DisplayHeight(pX, DefaultScreen(pX)));
+    if (iLeft >= iRight || iTop >= iBottom) return;
+    XImage* pImage =
+        XGetImage(pX, DefaultRootWindow(pX), iLeft, iTop, iRight - iLeft, iBottom - iTop, AllPlanes, ZPixmap);
+    if (pImage == nullptr) return;
+    for (int y = iTop; y < iBottom; ++y) {
+      for (int x = iLeft; x < iRight; ++x) {
+        m_pixels[index(x, y)] = static_cast<uint32_t>(XGetPixel(pImage, x - iLeft, y - iTop) & 0xFFFFFF);
+      }
+    }
+    XDestroyImage(pImage);
+    m_bRead = true;
+  }
+  bool read() const { return m_bRead; }
+  const SBox& box() const { return m_box; }
+  int width() const { return m_box.iRight - m_box.iLeft; }
+  int height() const { return m_box.iBottom - m_box.iTop; }
+  uint32_t pixel(int x, int y) const { return m_pixels[index(x, y)]; }
+  SRgb rgb(int x, int y) const {
+    const uint32_t uiPixel = pixel(x, y);
+    return {static_cast<int>(uiPixel >> 16), static_cast<int>((uiPixel >> 8) & 0xFF), static_cast<int>(uiPixel & 0xFF)};
+  }
+  // The screen positions of the pixels in the area (within the shot) whose colour passes the test.
+  template <typename F>
+  std::vector<std::pair<int, int>> where(F test, const SBox& area) const {
+    std::vector<std::pair<int, int>> found;
+    for (int y = area.iTop; y < area.iBottom; ++y) {
+      for (int x = area.iLeft; x < area.iRight; ++x) {
+        if (test(rgb(x, y))) found.emplace_back(x, y);
+      }
+    }
+    return found;
+  }
+  template <typename F>
+  std::vector<std::pair<int, int>> where(F test) const { return where(test, m_box); }
+  template <typename F>
+  int count(F test, const SBox& area) const { return static_cast<int>(where(test, area).size()); }
+  bool operator==(const CScreenShot& other) const { return m_pixels == other.m_pixels; }
+
+ private:
+  size_t index(int x, int y) const { return static_cast<size_t>((y - m_box.iTop) * width() + x - m_box.iLeft); }
+  SBox m_box;
+  std::vector<uint32_t> m_pixels;
+  bool m_bRead = false;
+};
 
 // The mix as the game writes it: 16-bit stereo WAV, read as it grows, folded to mono.
 class CMixTap {
@@ -100,13 +163,10 @@ class CMixTap {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
     return m_mono.size() >= uiBlock && toneShare(&m_mono[m_mono.size() - uiBlock], uiBlock, dHz) < 0.15;
   }
-  // Whether a noisy sound (a punch's or a whiff's burst) starts from frame uiFrom on: a block of about 20 ms whose
-  // sample-to-sample change is ten times the average of the half second before uiFrom (tones of a few hundred Hz
-  // change little from one sample to the next).
-  bool burstHeard(size_t uiFrom) const {
-    return burstHeard(uiFrom, SIZE_MAX, [](size_t) { return false; });
-  }
-  // The same before frame uiUntil, passing over the blocks whose first frame ignored() names.
+  // Whether a noisy sound (a punch's or a whiff's burst) starts from frame uiFrom on, before frame uiUntil, passing
+  // over the blocks whose first frame ignored() names: a block of about 20 ms whose sample-to-sample change is ten
+  // times the average of the half second before uiFrom (tones of a few hundred Hz change little from one sample to
+  // the next).
   template <typename F>
   bool burstHeard(size_t uiFrom, size_t uiUntil, F ignored) const {
     const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
@@ -142,19 +202,17 @@ class CMixTap {
   // The largest share of a second's energy the tone holds in the seconds from frame uiFrom on (a quarter second
   // apart): a second tells apart tones 2 Hz apart, which 20 ms blocks cannot.
   double secondShare(double dHz, size_t uiFrom) const {
-    const size_t uiSecond = static_cast<size_t>(m_iRate);
-    double dBest = 0.0;
-    for (size_t uiStart = uiFrom; uiSecond > 0 && uiStart + uiSecond <= m_mono.size(); uiStart += uiSecond / 4) {
-      dBest = std::max(dBest, toneShare(&m_mono[uiStart], uiSecond, dHz));
-    }
-    return dBest;
+    return mostShare(dHz, uiFrom, static_cast<size_t>(m_iRate), static_cast<size_t>(m_iRate / 4));
   }
   // The largest share of a block's energy the tone holds from frame uiFrom on (for the failure messages).
   double bestShare(double dHz, size_t uiFrom) const {
-    const size_t uiBlock = static_cast<size_t>(m_iRate / 50);
+    return mostShare(dHz, uiFrom, static_cast<size_t>(m_iRate / 50), static_cast<size_t>(m_iRate / 100));
+  }
+  // The largest share of uiLength frames' energy the tone holds from frame uiFrom on, uiStep frames apart.
+  double mostShare(double dHz, size_t uiFrom, size_t uiLength, size_t uiStep) const {
     double dBest = 0.0;
-    for (size_t uiStart = uiFrom; uiStart + uiBlock <= m_mono.size(); uiStart += uiBlock / 2) {
-      dBest = std::max(dBest, toneShare(&m_mono[uiStart], uiBlock, dHz));
+    for (size_t uiStart = uiFrom; uiStep > 0 && uiStart + uiLength <= m_mono.size(); uiStart += uiStep) {
+      dBest = std::max(dBest, toneShare(&m_mono[uiStart], uiLength, dHz));
     }
     return dBest;
   }
@@ -188,7 +246,6 @@ class CMixTap {
     }
     return dSum / static_cast<double>(uiCount);
   }
-
 
   // The share of the block's energy at one frequency (Goertzel): about 1 for a pure tone, near 0 without it.
   double toneShare(const float* pSamples, size_t uiCount, double dHz) const {
@@ -263,19 +320,25 @@ class FrontEndPlay : public ::testing::Test {
             "GRINDLOW_STORE_DIR=" + m_dir + "/store", "GRINDLOW_FMOD_WAV=" + wav};
   }
 
-  // Gives the keyboard to the game's window (the only one on this server) and keeps the mouse where it started.
-  void focusGameWindow() {
-    Window root = 0, parent = 0;
+  // The game's window, the only viewable one on this server (0 while there is none), and its attributes.
+  Window gameWindow(XWindowAttributes* pAttributes = nullptr) {
+    Window root = 0, parent = 0, found = 0;
     Window* pChildren = nullptr;
     unsigned int uiCount = 0;
+    XWindowAttributes attributes{};
     XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
-    for (unsigned int i = 0; i < uiCount; ++i) {
-      XWindowAttributes attributes;
+    for (unsigned int i = 0; i < uiCount && found == 0; ++i) {
       if (XGetWindowAttributes(m_pX, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
-        XSetInputFocus(m_pX, pChildren[i], RevertToParent, CurrentTime);
+        found = pChildren[i];
       }
     }
     if (pChildren != nullptr) XFree(pChildren);
+    if (pAttributes != nullptr) *pAttributes = found != 0 ? attributes : XWindowAttributes{};
+    return found;
+  }
+  // Gives the keyboard to the game's window and keeps the mouse where it started.
+  void focusGameWindow() {
+    if (const Window window = gameWindow()) XSetInputFocus(m_pX, window, RevertToParent, CurrentTime);
     XTestFakeMotionEvent(m_pX, 0, pointerAtStart().first, pointerAtStart().second, CurrentTime);
     XSync(m_pX, False);
   }
@@ -309,11 +372,9 @@ class FrontEndPlay : public ::testing::Test {
   // does is shown to fail when one press is lost.
   void keyDown(KeySym key, unsigned long ulTapMs = 0) {
     const KeyCode code = XKeysymToKeycode(m_pX, key);
-    ++m_iPresses;
     const char* pDrop = std::getenv("GRINDLOW_TEST_DROP_KEY");
-    if (pDrop != nullptr && std::atoi(pDrop) == m_iPresses) {
-      m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) +
-                  ") left out: GRINDLOW_TEST_DROP_KEY\n";
+    if (pDrop != nullptr && std::atoi(pDrop) == ++m_iPresses) {
+      m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) + ") left out\n";
       m_droppedCode = code;
       return;
     }
@@ -334,10 +395,10 @@ class FrontEndPlay : public ::testing::Test {
   // One press of the key, held until the tone starts in the mix (listened for over gc_dANSWER_SECONDS of it) and
   // has rung out, so that a later cue of the same tone is heard anew; a tap instead lets go 10 ms after the press
   // (the server times the release), shorter than a frame. A quarter second of mix follows before anything else is
-  // pressed. Whether the tone was heard; the press and when the tone started after it (or its best share) go to
-  // m_report.
-  bool pressOnce(KeySym key, double dHz, bool bTap = false) {
-    if (!mixFor(0.0)) return false;
+  // pressed. Whether the tone was heard (failing with m_report and the game's output); the press and when the tone
+  // started after it (or its best share) go to m_report.
+  ::testing::AssertionResult pressOnce(KeySym key, double dHz, bool bTap = false) {
+    if (!mixFor(0.0)) return ::testing::AssertionFailure() << "the game ended\n" << m_game.out();
     m_tap.poll();
     const size_t uiFrom = m_tap.frames();
     keyDown(key, bTap ? 10 : 0);
@@ -354,19 +415,19 @@ class FrontEndPlay : public ::testing::Test {
     }
     if (!bTap) keyUp(key);
     const size_t uiStart = m_tap.toneStart(dHz, uiFrom);
-    m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) + ") at " +
-                std::to_string(static_cast<double>(uiFrom) / m_tap.rate()) + " s: " + std::to_string(dHz) + " Hz " +
-                (uiStart != SIZE_MAX ? "heard " + std::to_string(static_cast<double>(uiStart - uiFrom) / m_tap.rate()) +
-                                           " s later"
-                                     : "not heard, best share " + std::to_string(m_tap.bestShare(dHz, uiFrom))) +
-                "\n";
+    const auto seconds = [&](size_t uiFrames) { return std::to_string(static_cast<double>(uiFrames) / m_tap.rate()); };
+    m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) + ") at " + seconds(uiFrom) +
+                " s: " + std::to_string(dHz) + " Hz " +
+                (uiStart != SIZE_MAX ? "heard " + seconds(uiStart - uiFrom) + " s later"
+                                     : "not heard, best share " + std::to_string(m_tap.bestShare(dHz, uiFrom))) + "\n";
     mixFor(0.25);
-    return bHeard;
+    if (bHeard) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << m_report << m_game.out();
   }
-  // The name callers used when a press could be repeated: one press, as pressOnce; a count other than 1 fails.
-  bool pressUntilHeard(KeySym key, double dHz, int iPresses = 1, bool bTap = false) {
-    EXPECT_EQ(iPresses, 1) << "every key is pressed once";
-    return pressOnce(key, dHz, bTap);
+  // One press (pressOnce) once the way in of the screen the last press switched to is over.
+  ::testing::AssertionResult pressOnceWhenIn(KeySym key, double dHz) {
+    if (!waitScreenIn()) return ::testing::AssertionFailure() << "the game ended\n" << m_report << m_game.out();
+    return pressOnce(key, dHz);
   }
 
   // Waits (at most dSeconds of mix) until the tone starts from frame uiFrom on; whether it did.
@@ -400,6 +461,62 @@ class FrontEndPlay : public ::testing::Test {
       return words == expected;
     });
     return words;
+  }
+
+  // The centre of the drawn pointer (its white disc) within 40 pixels of (x, y) of the screen, or (-1, -1) when
+  // fewer than 10 white pixels are there. The menus draw nothing white; the disc is.
+  std::pair<double, double> pointerNear(int x, int y) {
+    const CScreenShot shot(m_pX, {x - 40, y - 40, x + 41, y + 41});
+    const auto white = shot.where([](SRgb c) { return std::min({c.r, c.g, c.b}) >= 0xE0; });
+    double dX = 0.0, dY = 0.0;
+    for (const auto& [iX, iY] : white) dX += iX, dY += iY;
+    const double dCount = static_cast<double>(white.size());
+    return white.size() >= 10 ? std::pair{dX / dCount, dY / dCount} : std::pair{-1.0, -1.0};
+  }
+  // Whether the drawn pointer comes within 3 pixels of (x, y) (waited for on the mix's clock).
+  ::testing::AssertionResult pointerComesTo(int x, int y) {
+    std::pair<double, double> at;
+    if (mixUntil([&] { return std::hypot((at = pointerNear(x, y)).first - x, at.second - y) <= 3.0; })) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "the pointer is at " << at.first << ", " << at.second;
+  }
+  // Moves the mouse to (x, y); whether the drawn pointer comes there.
+  ::testing::AssertionResult moveTo(int x, int y) {
+    XTestFakeMotionEvent(m_pX, 0, x, y, CurrentTime);
+    XSync(m_pX, False);
+    return pointerComesTo(x, y);
+  }
+  // Clicks the left button; the mix's frame before the click.
+  size_t click() {
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    XTestFakeButtonEvent(m_pX, 1, True, CurrentTime);
+    XTestFakeButtonEvent(m_pX, 1, False, 30);
+    XSync(m_pX, False);
+    return uiFrom;
+  }
+  // Resizes the game's window and waits until the part of it on the screen shows the picture in the expected box
+  // (window pixels), black (no channel above 16) around it. The picture's top rows may be a black sky; its left,
+  // right and bottom edges are the street's, within 2 pixels (the fitted size is rounded, the scaled copy blends
+  // edges).
+  ::testing::AssertionResult resizeShowsPicture(int iWidth, int iHeight, const SBox& expected) {
+    XWindowAttributes window{};
+    XResizeWindow(m_pX, gameWindow(&window), static_cast<unsigned>(iWidth), static_cast<unsigned>(iHeight));
+    SBox box{};
+    const auto fits = [&] {
+      const CScreenShot shot(m_pX, {window.x, window.y, window.x + iWidth, window.y + iHeight});
+      box = SBox{iWidth, iHeight, 0, 0};
+      for (const auto& [x, y] : shot.where([](SRgb c) { return std::max({c.r, c.g, c.b}) > 16; })) {
+        box = SBox{std::min(box.iLeft, x - window.x), std::min(box.iTop, y - window.y),
+                   std::max(box.iRight, x - window.x + 1), std::max(box.iBottom, y - window.y + 1)};
+      }
+      return std::abs(box.iLeft - expected.iLeft) <= 2 && std::abs(box.iRight - expected.iRight) <= 2 &&
+             std::abs(box.iBottom - expected.iBottom) <= 2 && box.iTop >= expected.iTop - 2;
+    };
+    if (mixUntil(fits)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "drawn in (" << box.iLeft << ", " << box.iTop << ") to (" << box.iRight
+                                         << ", " << box.iBottom << ")";
   }
 
   std::string m_dir;

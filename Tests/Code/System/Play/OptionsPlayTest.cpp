@@ -2,8 +2,6 @@
 // sizes (GRINDLOW_D3D9_MODES): the music heard in the mix follows its volume at once, turning the CRT effect off
 // sharpens the picture, and a resolution applied in the video settings is the window's size at the next start.
 #include "Tests/Code/System/Play/FrontEndPlay.h"
-// After it: Xutil's image accessors.
-#include <X11/Xutil.h>
 
 namespace {
 
@@ -20,52 +18,36 @@ class OptionsPlay : public FrontEndPlay {
   // waited out before its first key.
   void openOptions() {
     ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
-    ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press\n" << m_report << m_game.out();
-    ASSERT_TRUE(waitScreenIn());
-    ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "no move to the options entry\n" << m_report;
-    ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the options entry was not accepted\n" << m_report;
+    ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
+    ASSERT_TRUE(pressOnceWhenIn(XK_Down, gc_dMOVE_HZ)) << "no move to the options entry";
+    ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the options entry was not accepted";
     ASSERT_TRUE(waitScreenIn());
   }
   void presses(KeySym key, int iCount) {
-    for (int i = 0; i < iCount; ++i) ASSERT_TRUE(pressOnce(key, gc_dMOVE_HZ)) << key << " " << i << "\n" << m_report;
+    for (int i = 0; i < iCount; ++i) ASSERT_TRUE(pressOnce(key, gc_dMOVE_HZ)) << key << " " << i;
   }
   // The mix's loudness over the next second.
   double nextSecondRms() {
     const size_t uiSecond = static_cast<size_t>(m_tap.rate());
     return mixOn(uiSecond) ? m_tap.rms(m_tap.frames() - uiSecond, uiSecond) : 0.0;
   }
-  // The game's window: the one viewable window on the server.
-  Window gameWindow(XWindowAttributes* pAttributes) {
-    Window root = 0, parent = 0, found = 0;
-    Window* pChildren = nullptr;
-    unsigned int uiCount = 0;
-    XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
-    for (unsigned int i = 0; i < uiCount; ++i) {
-      if (XGetWindowAttributes(m_pX, pChildren[i], pAttributes) && pAttributes->map_state == IsViewable) {
-        found = pChildren[i];
-      }
-    }
-    if (pChildren != nullptr) XFree(pChildren);
-    return found;
-  }
   // The share of the window's lit pixels (every other one of every third row; the menus' dark veil and the black
   // around them look the same either way) equal to the pixel below: high for the plain picture scaled up, low under
   // the CRT effect's blur, scanlines and mask.
   double sameAsBelow() {
-    XWindowAttributes attributes{};
-    const Window window = gameWindow(&attributes);
-    XImage* pImage = XGetImage(m_pX, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
-    if (pImage == nullptr) return -1.0;
+    XWindowAttributes window{};
+    gameWindow(&window);
+    const CScreenShot shot(m_pX, {window.x, window.y, window.x + window.width, window.y + window.height});
+    if (!shot.read()) return -1.0;
     int iSame = 0, iAll = 0;
-    for (int y = 0; y + 1 < attributes.height; y += 3) {
-      for (int x = 0; x < attributes.width; x += 2) {
-        const unsigned long ulPixel = XGetPixel(pImage, x, y);
-        if (((ulPixel >> 16) & 0xFF) + ((ulPixel >> 8) & 0xFF) + (ulPixel & 0xFF) < 96) continue;
+    for (int y = window.y; y + 1 < window.y + window.height; y += 3) {
+      for (int x = window.x; x < window.x + window.width; x += 2) {
+        const SRgb c = shot.rgb(x, y);
+        if (c.r + c.g + c.b < 96) continue;
         ++iAll;
-        iSame += ulPixel == XGetPixel(pImage, x, y + 1) ? 1 : 0;
+        iSame += shot.pixel(x, y) == shot.pixel(x, y + 1) ? 1 : 0;
       }
     }
-    XDestroyImage(pImage);
     return static_cast<double>(iSame) / std::max(iAll, 1);
   }
   int quitGame(CProcess* pGame) {
@@ -88,15 +70,14 @@ TEST_F(OptionsPlay, MusicVolumeIsHeardAtOnceAndTheCrtEffectTurnsOff) {
   EXPECT_NEAR(dAt40 / dAt80, 0.5, 0.15) << dAt40 << " against " << dAt80;
   presses(XK_Down, 3);
   const double dCrtOn = sameAsBelow();
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the CRT row took no press\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the CRT row took no press";
   ASSERT_TRUE(mixOn(static_cast<size_t>(m_tap.rate()) / 5));
   const double dCrtOff = sameAsBelow();
   EXPECT_GT(dCrtOff, dCrtOn + 0.15) << "equal vertical neighbours: " << dCrtOn << " with the effect, " << dCrtOff
                                     << " without";
-  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "the options did not take back\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Escape, gc_dACCEPT_HZ)) << "the options did not take back";
   EXPECT_EQ(waitForStored(2536, {40, 80, 80, 0}), (std::vector<int32_t>{40, 80, 80, 0})) << "saved on leaving";
-  ASSERT_TRUE(waitScreenIn());
-  ASSERT_TRUE(pressOnce(XK_Down, gc_dMOVE_HZ)) << "back on the main menu\n" << m_report;
+  ASSERT_TRUE(pressOnceWhenIn(XK_Down, gc_dMOVE_HZ)) << "back on the main menu";
   const int iStatus = quitGame(&m_game);
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus);
 }
@@ -112,11 +93,10 @@ TEST_F(OptionsPlay, AppliedResolutionOpensTheNextStart) {
   EXPECT_EQ(attributes.height, 900);
   openOptions();
   presses(XK_Up, 1);
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "video settings not accepted\n" << m_report;
-  ASSERT_TRUE(waitScreenIn());
-  presses(XK_Right, 1);
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "video settings not accepted";
+  ASSERT_TRUE(pressOnceWhenIn(XK_Right, gc_dMOVE_HZ)) << "no move down the list";
   presses(XK_Down, 6);
-  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Apply not accepted\n" << m_report;
+  ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Apply not accepted";
   EXPECT_EQ(waitForStored(2564, {1280, 720, 60, 1, 2}), (std::vector<int32_t>{1280, 720, 60, 1, 2}));
   EXPECT_EQ(quitGame(&m_game), 0);
 

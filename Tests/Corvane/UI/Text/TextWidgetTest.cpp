@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Corvane/GameModes/ClGameStateMgr.h"
@@ -439,15 +440,11 @@ TEST_F(TextWidgetTest, FittingCutsTheTextAndAddsAnEllipsis) {
   // Widths are of the text on one line: wrapped at the widget's own width (10 units), "abc def ghi" (49 pixels)
   // would measure as its widest line, "abc " (17). A prefix never ends between the two units of a surrogate pair
   // (a character without a glyph is measured as the default character '?', 5 pixels): "ab" and two pairs are 30.
-  struct SHardCase {
-    std::u16string text;
-    f32 fWrapWidth;
-    i32 iCut;
-  };
-  for (const SHardCase& c : {SHardCase{u"abc def ghi", 10.0f, 5}, SHardCase{u"ab\U0001F600\U0001F600", 0.0f, 4}}) {
-    SCOPED_TRACE(c.fWrapWidth);
-    pLabel->setFloat(KvStrHash("maxWidth"), c.fWrapWidth);
-    EXPECT_EQ(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(c.text.c_str()), 20.0f), c.iCut);
+  for (const auto& [pText, fWrapWidth, iCut] :
+       {std::tuple{u"abc def ghi", 10.0f, 5}, std::tuple{u"ab\U0001F600\U0001F600", 0.0f, 4}}) {
+    SCOPED_TRACE(fWrapWidth);
+    pLabel->setFloat(KvStrHash("maxWidth"), fWrapWidth);
+    EXPECT_EQ(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(pText), 20.0f), iCut);
   }
   EXPECT_KV_ASSERT(findTextCutIndex(pLabel, reinterpret_cast<const wchar16*>(whole.c_str()), 0.0f),
                    "fWidthToFitArg > KV_ZERO");
