@@ -289,7 +289,7 @@ class FrontEndPlay : public ::testing::Test {
     XSync(m_pX, False);
     ASSERT_TRUE(m_game.start({KV_GAME_PATH}, dataRoot(), environment(mixPath())));
     ASSERT_TRUE(m_game.readUntil("Grindlow: running at ")) << statusText(m_game.finish()) << "\n" << m_game.out();
-    focusGameWindow();
+    ASSERT_TRUE(focusGameWindow()) << "the game's window was not shown\n" << m_game.out();
   }
   void TearDown() override {
     if (m_pX != nullptr) XCloseDisplay(m_pX);
@@ -336,11 +336,16 @@ class FrontEndPlay : public ::testing::Test {
     if (pAttributes != nullptr) *pAttributes = found != 0 ? attributes : XWindowAttributes{};
     return found;
   }
-  // Gives the keyboard to the game's window and keeps the mouse where it started.
-  void focusGameWindow() {
-    if (const Window window = gameWindow()) XSetInputFocus(m_pX, window, RevertToParent, CurrentTime);
+  // Gives the keyboard to the game's window and keeps the mouse where it started; whether there was a window.
+  // The window is waited for (on the mix's clock): the game may say it runs before the server has mapped it, and
+  // a window left without the focus gets no key.
+  bool focusGameWindow() {
+    Window window = 0;
+    mixUntil([&] { return (window = gameWindow()) != 0; }, 10.0);
+    if (window != 0) XSetInputFocus(m_pX, window, RevertToParent, CurrentTime);
     XTestFakeMotionEvent(m_pX, 0, pointerAtStart().first, pointerAtStart().second, CurrentTime);
     XSync(m_pX, False);
+    return window != 0;
   }
 
   // Polls the mix until uiFrames more frames are in it or the game ends; false when it ended.
@@ -373,7 +378,8 @@ class FrontEndPlay : public ::testing::Test {
   void keyDown(KeySym key, unsigned long ulTapMs = 0) {
     const KeyCode code = XKeysymToKeycode(m_pX, key);
     const char* pDrop = std::getenv("GRINDLOW_TEST_DROP_KEY");
-    if (pDrop != nullptr && std::atoi(pDrop) == ++m_iPresses) {
+    ++m_iPresses;
+    if (pDrop != nullptr && std::atoi(pDrop) == m_iPresses) {
       m_report += "press " + std::to_string(m_iPresses) + " (key " + std::to_string(key) + ") left out\n";
       m_droppedCode = code;
       return;
@@ -422,7 +428,11 @@ class FrontEndPlay : public ::testing::Test {
                                      : "not heard, best share " + std::to_string(m_tap.bestShare(dHz, uiFrom))) + "\n";
     mixFor(0.25);
     if (bHeard) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << m_report << m_game.out();
+    Window focus = 0;
+    int iRevert = 0;
+    XGetInputFocus(m_pX, &focus, &iRevert);
+    return ::testing::AssertionFailure() << m_report << "keyboard focus " << focus << ", game window " << gameWindow()
+                                         << "\n" << m_game.out();
   }
   // One press (pressOnce) once the way in of the screen the last press switched to is over.
   ::testing::AssertionResult pressOnceWhenIn(KeySym key, double dHz) {
