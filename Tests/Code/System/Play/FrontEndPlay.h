@@ -336,6 +336,19 @@ class FrontEndPlay : public ::testing::Test {
     if (pAttributes != nullptr) *pAttributes = found != 0 ? attributes : XWindowAttributes{};
     return found;
   }
+  // The screen's pixels of a scene rectangle (centre and half extents in scene pixels), the picture fitted to the
+  // game's window with margins as the game fits it (the window may stand partly off the screen).
+  CScreenShot scene(int iCX, int iCY, int iHalfW, int iHalfH) {
+    XWindowAttributes window{};
+    gameWindow(&window);
+    const double dScale = std::min(window.width / 480.0, window.height / 270.0);
+    const double dLeft = window.x + (window.width - 480.0 * dScale) / 2.0;
+    const double dTop = window.y + (window.height - 270.0 * dScale) / 2.0;
+    return CScreenShot(m_pX, {static_cast<int>((240 + iCX - iHalfW) * dScale + dLeft),
+                              static_cast<int>((135 + iCY - iHalfH) * dScale + dTop),
+                              static_cast<int>((240 + iCX + iHalfW) * dScale + dLeft),
+                              static_cast<int>((135 + iCY + iHalfH) * dScale + dTop)});
+  }
   // Gives the keyboard to the game's window and keeps the mouse where it started; whether there was a window.
   // The window is waited for (on the mix's clock): the game may say it runs before the server has mapped it, and
   // a window left without the focus gets no key.
@@ -444,9 +457,17 @@ class FrontEndPlay : public ::testing::Test {
   bool waitForTone(double dHz, size_t uiFrom, double dSeconds) {
     return mixUntil([&] { return m_tap.rate() > 0 && m_tap.heard(dHz, uiFrom); }, dSeconds);
   }
-  // Waits until the title takes the start press: the splash has played (it takes none) and the menu music, which
-  // the front end starts as the title comes in, is heard; then the title's way in. Whether the music was heard.
-  bool waitForTitle() { return waitForTone(gc_dMENU_MUSIC_HZ, 0, 30.0) && mixFor(gc_dSCREEN_IN_SECONDS); }
+  // Waits until the title takes the start press: the splash has played (it takes none), the menu music, which the
+  // front end starts as it loads the title, is heard, and the title's logo (its yellow letters at the top of the
+  // scene) is on the screen, which under load can be a while after the music; then the title's way in. Whether the
+  // music and the logo came.
+  bool waitForTitle() {
+    const auto logoShown = [&] {
+      const CScreenShot logo = scene(0, -95, 60, 10);
+      return logo.where([](SRgb c) { return c.r >= 150 && c.g >= 150 && c.b <= 110; }).size() > 200;
+    };
+    return waitForTone(gc_dMENU_MUSIC_HZ, 0, 30.0) && mixUntil(logoShown, 10.0) && mixFor(gc_dSCREEN_IN_SECONDS);
+  }
   // Waits out a screen's way in (see gc_dSCREEN_IN_SECONDS); false when the game ended.
   bool waitScreenIn() { return mixFor(gc_dSCREEN_IN_SECONDS); }
 

@@ -15,7 +15,7 @@ constexpr double gc_dCREDITS_MUSIC_HZ = 523.25;
 // 10 ms taps), whose accept is heard and whose music starts as they come in; their back is heard, back on the main
 // menu the first entry has the focus again, and Quit ends the game with exit code 0.
 TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
-  ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
+  ASSERT_TRUE(waitForTitle()) << "the title did not come (its music, its logo)\n" << m_game.out();
   ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
   ASSERT_TRUE(pressOnceWhenIn(XK_Down, gc_dMOVE_HZ)) << "the main menu had no focused button";
   // Taps shorter than a frame count as presses.
@@ -49,7 +49,7 @@ class PointerPlay : public FrontEndPlay {
 // the window made taller, then wider than 16:9, fits the picture to its width or height, centred, black around it,
 // and the pointer is drawn where the mouse stands (it did not move).
 TEST_F(PointerPlay, ThePointerFollowsTheMouseAndAClickOpensTheButtonUnderIt) {
-  ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
+  ASSERT_TRUE(waitForTitle()) << "the title did not come (its music, its logo)\n" << m_game.out();
   ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
   // The main menu's buttons take no click before their way in is over.
   ASSERT_TRUE(waitScreenIn());
@@ -170,7 +170,7 @@ TEST_F(FrontEndPlay, ReturnThroughTheMenusPlaysTheFirstStoryLevel) {
                              {XK_Right, gc_dACCEPT_HZ, false, "the open magic"},
                              {XK_Down, gc_dMOVE_HZ, false, "the play button"},
                              {XK_Return, gc_dACCEPT_HZ, false, "play"}};
-  ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
+  ASSERT_TRUE(waitForTitle()) << "the title did not come (its music, its logo)\n" << m_game.out();
   for (const SPress& press : aPresses) {
     // The level's chord is nowhere in the menus.
     EXPECT_LT(m_tap.secondShare(277.18, 0), 0.05) << "before " << press.pWhat;
@@ -334,19 +334,6 @@ class EquipmentPlay : public FrontEndPlay, public ::testing::WithParamInterface<
   std::string screen() const override { return GetParam(); }
   std::string dataRoot() override { return dataRootWith("SKIP_SPLASH 1\n"); }
 
-  // The screen's pixels of a scene rectangle (centre and half extents in scene pixels), the picture fitted to the
-  // game's window with margins as the game fits it (the window may stand partly off the screen).
-  CScreenShot scene(int iCX, int iCY, int iHalfW, int iHalfH) {
-    XWindowAttributes window{};
-    gameWindow(&window);
-    const double dScale = std::min(window.width / 480.0, window.height / 270.0);
-    const double dLeft = window.x + (window.width - 480.0 * dScale) / 2.0;
-    const double dTop = window.y + (window.height - 270.0 * dScale) / 2.0;
-    return CScreenShot(m_pX, {static_cast<int>((240 + iCX - iHalfW) * dScale + dLeft),
-                              static_cast<int>((135 + iCY - iHalfH) * dScale + dTop),
-                              static_cast<int>((240 + iCX + iHalfW) * dScale + dLeft),
-                              static_cast<int>((135 + iCY + iHalfH) * dScale + dTop)});
-  }
   // Waits (five seconds of mix at most) until a focused entry stands in the scene rectangle, come in and still:
   // three pictures of it a tenth of a second of mix apart are the same and hold its text at full light (a channel
   // at 252 or more: white or yellow through the CRT copy's coloured columns; a text still fading in is dimmer).
@@ -403,7 +390,7 @@ TEST_P(EquipmentPlay, TheFrameMarksTheItemsPlayTakes) {
   // Each key is pressed once the screen that takes it stands: the title with its music, the main menu's Story and
   // the stage select's first level focused, the equipment screen with its frames, each after its way in (a long
   // frame on a loaded machine shows a fading entry still); the weapon row has the focus.
-  ASSERT_TRUE(waitForTitle()) << "no menu music\n" << m_game.out();
+  ASSERT_TRUE(waitForTitle()) << "the title did not come (its music, its logo)\n" << m_game.out();
   ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
   ASSERT_TRUE(waitScreenIn() && entryStands(0, -56, 92, 9)) << "the main menu did not come";
   ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "Story was not accepted";

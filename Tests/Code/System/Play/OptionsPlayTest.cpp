@@ -17,7 +17,7 @@ class OptionsPlay : public FrontEndPlay {
   // From the title into the options, whose first row (the music volume) has the focus; each screen's way in
   // waited out before its first key.
   void openOptions() {
-    ASSERT_TRUE(waitForTitle()) << "the menu music was not heard\n" << m_game.out();
+    ASSERT_TRUE(waitForTitle()) << "the title did not come (its music, its logo)\n" << m_game.out();
     ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
     ASSERT_TRUE(pressOnceWhenIn(XK_Down, gc_dMOVE_HZ)) << "no move to the options entry";
     ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the options entry was not accepted";
