@@ -35,8 +35,11 @@ TEST_F(FrontEndPlay, TitleMenusAndQuitThroughTheKeyboard) {
                                                                            << m_game.out();
 }
 
-// The mouse through the X server (see FrontEndPlay).
-using PointerPlay = FrontEndPlay;
+// The mouse through the X server (see FrontEndPlay), from a start without the splash.
+class PointerPlay : public FrontEndPlay {
+ protected:
+  std::string dataRoot() override { return dataRootWith("SKIP_SPLASH 1\n"); }
+};
 
 // On the main menu (Story focused) the pointer is drawn where the mouse is moved (over an empty part of the screen,
 // after the title's start press) and follows it;
