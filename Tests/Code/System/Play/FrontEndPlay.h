@@ -14,6 +14,7 @@
 // After GoogleTest: Xlib's macros (None, Bool, Status) would break its templates.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -321,14 +322,26 @@ class FrontEndPlay : public ::testing::Test {
   }
 
   // The game's window, the only viewable one on this server (0 while there is none), and its attributes.
-  Window gameWindow(XWindowAttributes* pAttributes = nullptr) {
+  Window gameWindow(XWindowAttributes* pAttributes = nullptr, pid_t process = 0) {
     Window root = 0, parent = 0, found = 0;
     Window* pChildren = nullptr;
     unsigned int uiCount = 0;
     XWindowAttributes attributes{};
     XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
+    // The window of this test's game process (its _NET_WM_PID), or of the one given: another client's window may stand on the server.
+    const Atom pid = XInternAtom(m_pX, "_NET_WM_PID", False);
     for (unsigned int i = 0; i < uiCount && found == 0; ++i) {
-      if (XGetWindowAttributes(m_pX, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
+      Atom type = 0;
+      int iFormat = 0;
+      unsigned long ulItems = 0, ulAfter = 0;
+      unsigned char* pData = nullptr;
+      const bool bOurs = XGetWindowProperty(m_pX, pChildren[i], pid, 0, 1, False, XA_CARDINAL, &type, &iFormat,
+                                            &ulItems, &ulAfter, &pData) == Success &&
+                         pData != nullptr && ulItems == 1 &&
+                         static_cast<pid_t>(*reinterpret_cast<unsigned long*>(pData)) ==
+                             (process != 0 ? process : m_game.pid());
+      if (pData != nullptr) XFree(pData);
+      if (bOurs && XGetWindowAttributes(m_pX, pChildren[i], &attributes) && attributes.map_state == IsViewable) {
         found = pChildren[i];
       }
     }

@@ -104,7 +104,7 @@ TEST_F(OptionsPlay, AppliedResolutionOpensTheNextStart) {
   ASSERT_TRUE(next.start({KV_GAME_PATH}, KV_DATA_ROOT, environment(m_dir + "/mix2.wav")));
   ASSERT_TRUE(next.readUntil(", windowed")) << statusText(next.finish()) << "\n" << next.out();
   EXPECT_NE(next.out().find("running at 1280 x 720, windowed"), std::string::npos) << next.out();
-  ASSERT_NE(gameWindow(&attributes), 0u);
+  ASSERT_NE(gameWindow(&attributes, next.pid()), 0u);
   EXPECT_EQ(attributes.width, 1280);
   EXPECT_EQ(attributes.height, 720);
   EXPECT_EQ(quitGame(&next), 0);
