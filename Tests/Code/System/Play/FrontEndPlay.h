@@ -368,7 +368,11 @@ class FrontEndPlay : public ::testing::Test {
   bool focusGameWindow() {
     Window window = 0;
     mixUntil([&] { return (window = gameWindow()) != 0; }, 10.0);
-    if (window != 0) XSetInputFocus(m_pX, window, RevertToParent, CurrentTime);
+    if (window != 0) {
+      // On top as well: what is read back from the screen and where the mouse points is the game's window.
+      XRaiseWindow(m_pX, window);
+      XSetInputFocus(m_pX, window, RevertToParent, CurrentTime);
+    }
     XTestFakeMotionEvent(m_pX, 0, pointerAtStart().first, pointerAtStart().second, CurrentTime);
     XSync(m_pX, False);
     return window != 0;
