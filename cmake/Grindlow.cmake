@@ -69,11 +69,12 @@ endfunction()
 set(GRINDLOW_TEST_COMPILE_OPTIONS -g1 -Wno-error=invalid-pch -Wno-array-bounds -Wno-stringop-overflow
     -Wno-stringop-overread -Wno-restrict -Wno-subobject-linkage)
 
-# grindlow_tests(<name> [LIBS <lib>...] [LABELS <label>...] [TIMEOUT <s>] [ENV <VAR=value>...])
+# grindlow_tests(<name> [SERIAL] [LIBS <lib>...] [LABELS <label>...] [TIMEOUT <s>] [ENV <VAR=value>...])
 # One GoogleTest program made of every .cpp in the current source dir; each test is registered with CTest
-# with the given labels (default "unit"), a timeout (default 120 s) and the headless environment.
+# with the given labels (default "unit"), a timeout (default 120 s) and the headless environment. SERIAL tests
+# run with no other test beside them.
 function(grindlow_tests name)
-  cmake_parse_arguments(T "" "TIMEOUT" "LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "LIBS;LABELS;ENV" ${ARGN})
   if(NOT T_LABELS)
     set(T_LABELS unit)
   endif()
@@ -110,7 +111,7 @@ function(grindlow_tests name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
-    PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+    PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}" RUN_SERIAL ${T_SERIAL})
 endfunction()
 
 # grindlow_test_helper(<test program> <helper> SOURCES <src>... [LIBS <lib>...])
