@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iomanip>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -328,18 +327,12 @@ TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
               {"DISPLAY=" + display, "GRINDLOW_WIN32_FAULTS=stopat:" + std::to_string(uiStopPoint)});
     const bool bReached = bRunning ? game.readUntil(gc_pszRUNNING) : game.waitStopped();
     ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
-    // The display number stays taken until the game has ended: a server another test starts meanwhile would take
-    // it, and the game, going on, would open its window there. A killed Xvfb leaves its lock file; naming this
-    // process, which lives on, it keeps other servers off the number.
-    const std::string lock = "/tmp/.X" + display.substr(1) + "-lock";
-    std::ofstream(lock, std::ios::trunc) << std::setw(10) << getpid() << "\n";
     ASSERT_EQ(kill(server.pid(), SIGKILL), 0);
     server.finish();
     if (!bRunning) {
       ASSERT_EQ(kill(game.pid(), SIGCONT), 0);
     }
     const int iStatus = game.finish();
-    fs::remove(lock);
     EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_DISPLAY_LOST)
         << statusText(iStatus) << "\n" << game.out();
     EXPECT_NE(game.out().find("The game ends: the connection to the display was lost."), std::string::npos)
