@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib's macros (None, Bool, Status) would break its templates.
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -321,14 +321,14 @@ class FrontEndPlay : public ::testing::Test {
             "GRINDLOW_STORE_DIR=" + m_dir + "/store", "GRINDLOW_FMOD_WAV=" + wav};
   }
 
-  // The game's window, the only viewable one on this server (0 while there is none), and its attributes.
+  // The game's viewable window (0 while there is none) and its attributes: the window whose _NET_WM_PID is the
+  // test's game process, or the process given, as another client's window may stand on the server.
   Window gameWindow(XWindowAttributes* pAttributes = nullptr, pid_t process = 0) {
     Window root = 0, parent = 0, found = 0;
     Window* pChildren = nullptr;
     unsigned int uiCount = 0;
     XWindowAttributes attributes{};
     XQueryTree(m_pX, DefaultRootWindow(m_pX), &root, &parent, &pChildren, &uiCount);
-    // The window of this test's game process (its _NET_WM_PID), or of the one given: another client's window may stand on the server.
     const Atom pid = XInternAtom(m_pX, "_NET_WM_PID", False);
     for (unsigned int i = 0; i < uiCount && found == 0; ++i) {
       Atom type = 0;
