@@ -43,6 +43,18 @@ class CRecordingGameHooks : public ClGAMEGraphicsHooks {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_frames;
   }
+  // How many frames were drawn, and a pixel of the newest (false before the first): for checks after every step,
+  // which must not copy every frame drawn so far.
+  size_t frameCount() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_frames.size();
+  }
+  bool newestPixel(UINT x, UINT y, DWORD* pPixel) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_frames.empty()) return false;
+    *pPixel = pixel(m_frames.back(), x, y);
+    return true;
+  }
   DWORD pixel(const SDrawnFrame& frame, UINT x, UINT y) const {
     return frame.pixels.at(y * m_uiWidth + x) | 0xFF000000u;
   }

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Graphics/ClGraphics.h"
+#include "Corvane/UI/Cl2d.h"
 #include "Corvane/Stats/ClDiffMgr.h"
 #include "Corvane/Store/ClSteamMgr.h"
 #include "Corvane/System/ClThreadMgr.h"
@@ -422,6 +424,46 @@ TEST(GameClocks, GameplayTimeIsCappedAndScaled) {
   EXPECT_KV_ASSERT(ClGame::tickClocks(0.1f), "fDT>=KV_FLOAT(0.0f)");
   ClGameStateMgr::setFloatState(1, 1.0f);
   ClClock::shutdown();
+}
+
+// The second stage's canvas "UBER", made by its step for screens of each shape: the largest 16:9 rectangle that
+// fits, centred (a narrower screen keeps its width, a wider one its height), a canvas unit being a pixel of a
+// 1080-line picture.
+TEST(GameCanvases, UberIsTheLargestCentred16By9RectangleOfTheScreen) {
+  const struct {
+    f32 fScreenWidth;
+    f32 fScreenHeight;
+    SParentWindow uber;
+  } aCases[] = {
+      {1024.0f, 768.0f, {0.0f, 1024.0f, 96.0f, 672.0f}},     // 4:3
+      {2560.0f, 1080.0f, {320.0f, 2240.0f, 0.0f, 1080.0f}},  // 21:9
+      {1280.0f, 720.0f, {0.0f, 1280.0f, 0.0f, 720.0f}},      // 16:9
+  };
+  const SGameStep* pStep = findStep("canvases UBER, FULL, HUD");
+  ASSERT_NE(pStep, nullptr);
+  ASSERT_EQ(pStep->m_ePhase, E_GAME_PHASE_SECOND_STAGE);
+  const f32 fSavedWidth = ClGraphics::mp_fScreenWidth;
+  const f32 fSavedHeight = ClGraphics::mp_fScreenHeight;
+  f32 afSavedPicture[6];
+  std::copy(std::begin(ClGraphics::mp_af2DPicture), std::end(ClGraphics::mp_af2DPicture), afSavedPicture);
+  for (const auto& c : aCases) {
+    ClGraphics::mp_fScreenWidth = c.fScreenWidth;
+    ClGraphics::mp_fScreenHeight = c.fScreenHeight;
+    Cl2d::initialise();
+    pStep->mp_pfnRun();
+    const Cl2dCanvas* pUber = Cl2d::getCanvasByHash(KvStrHash("UBER"));
+    const SParentWindow uber = pUber->rect();
+    const std::string screen = std::to_string(int(c.fScreenWidth)) + " x " + std::to_string(int(c.fScreenHeight));
+    EXPECT_EQ(uber.mp_fLeft, c.uber.mp_fLeft) << screen;
+    EXPECT_EQ(uber.mp_fRight, c.uber.mp_fRight) << screen;
+    EXPECT_EQ(uber.mp_fTop, c.uber.mp_fTop) << screen;
+    EXPECT_EQ(uber.mp_fBottom, c.uber.mp_fBottom) << screen;
+    EXPECT_FLOAT_EQ(pUber->mp_fScale, (c.uber.mp_fBottom - c.uber.mp_fTop) / 1080.0f) << screen;
+    Cl2d::terminate();
+  }
+  ClGraphics::mp_fScreenWidth = fSavedWidth;
+  ClGraphics::mp_fScreenHeight = fSavedHeight;
+  std::copy(std::begin(afSavedPicture), std::end(afSavedPicture), ClGraphics::mp_af2DPicture);
 }
 
 }  // namespace

@@ -82,6 +82,23 @@ TEST_F(Rumble, ThePresetHoldsTheLowMotorThenFadesOnGameTime) {
   EXPECT_EQ(ClClock::m_timerPool.getCount(), 1);  // the old phase timer was given back
 }
 
+// The hold lasts 0.2 s of game time: a tick 0.19 s after it began still holds, one 0.21 s after it began starts
+// the fade. Each row starts the envelope afresh.
+TEST_F(Rumble, TheHoldLastsTwoTenthsOfASecondOfGameTime) {
+  CVirtualPad& pad = attach(0x4801);
+  const struct {
+    f32 fIntoHold;
+    E_RUMBLE_PHASE ePhase;
+  } aCases[] = {{0.19f, E_RUMBLE_PHASE_HOLD}, {0.21f, E_RUMBLE_PHASE_RAMP_DOWN}};
+  for (const auto& c : aCases) {
+    ClRumbleMgr::startRumble();
+    frame(c.fIntoHold);  // the hold begins at this tick (the ramp up lasts 0 s); then its game time passes
+    frame(0.0f);
+    EXPECT_EQ(ClRumbleMgr::mp_uiPhase, c.ePhase) << c.fIntoHold << " s into the hold";
+    EXPECT_EQ(levels(pad).first, 65535) << "full strength until the fade has run";
+  }
+}
+
 TEST_F(Rumble, StopAllSilencesThePadsUntilTheNextStart) {
   CVirtualPad& pad = attach(0x4501);
   ClRumbleMgr::startRumble();

@@ -357,29 +357,50 @@ TEST_F(UIFrameTest, AZeroSecondEventFiresInTheSameUpdateUnlessItWasQueuedWhileDe
   }
 }
 
-// A press of the mouse's button over W1's hot spot, with W2 focused, clicks W1 while its screen is the one its
-// switcher shows and the grid's focus moves do not skip it; otherwise it clicks nothing, W2 included.
+// A press of the mouse's button over two hot spots, W1's small one on a panel's large one, with F (no hot spot)
+// focused: the click goes to the smaller, W1, while it takes clicks and has something to do with them, may be chosen
+// and is drawn; otherwise it falls through to the panel. A click that nothing under the pointer takes clicks
+// nothing, the focused widget included.
 TEST_F(UIFrameTest, APointerClickGoesOnlyToAWidgetOnTheScreenThatMayBeChosen) {
   const struct {
     const char* pName;
-    const char* pShown;
-    u32 bGridDisabled;
-    Events expected;
+    void (*pfnChange)();           // what keeps W1 from the click
+    const char* pShown = "Screen";  // the switched child the switcher shows
+    bool bClickAction = true;       // W1's data names procedures for "onClick"
+    bool bHotSpots = true;
+    Events expected = {"onClick:Panel"};
   } aCases[] = {
-      {"shown and open", "Screen", 0, {"onClick:W1"}},
-      {"skipped by the grid's focus moves", "Screen", 1, {}},
-      {"its screen switched out", "Other", 0, {}},
+      {"it may be chosen: the smaller hot spot takes it", [] {}, "Screen", true, true, {"onClick:W1"}},
+      {"its input mask lets no click through", [] { W("W1")->mp_uiInputMask &= ~gc_uiINPUT_CLICK; }},
+      {"it has no click action", [] {}, "Screen", false},
+      {"disabled", [] { W("W1")->setBool(H("disabled"), 1); }},
+      {"skipped by the grid's focus moves", [] { W("W1")->setBool(H("gridDisabled"), 1); }},
+      {"fading out", [] { W("W1")->mp_bTransitioningOut = 1; }},
+      {"hidden", [] { W("W1")->mp_bVisible = 0; }},
+      {"its screen hidden", [] { W("Screen")->mp_bVisible = 0; }},
+      {"its screen switched out", [] {}, "Other"},
+      {"not in the exclusive list",
+       [] {
+         ClUI::mp_daExclusiveAvailableWidgets.append(W("Panel"));
+         ClUI::mp_daExclusiveAvailableWidgets.append(W("F"));
+       }},
+      {"no hot spot under the pointer", [] {}, "Screen", true, false, {}},
   };
   for (const auto& c : aCases) {
     restartUI();
-    ASSERT_TRUE(load("A", R"({"root": {"name": "Top", "children": [{"name": "Screen", "children": [)" + widget("W1") +
-                              "," + widget("W2") + R"(]}, {"name": "Other"}], "switched": ["Screen", "Other"]}})"));
-    for (const char* pName : {"Top", "Screen", "W1"}) W(pName)->mp_bVisible = 1;
-    W("Top")->switchTo(W(c.pShown));
-    W("W1")->setBool(H("gridDisabled"), c.bGridDisabled);
-    ClUI::setFocus(W("W2"), gc_uiANY_PAD);
-    const f32 afMin[2] = {0.0f, 0.0f}, afMax[2] = {1.0f, 1.0f};
-    ClPointerTracker::registerDetector(W("W1"), afMin, afMax, E_POINTER_DETECTOR_WIDGET);
+    const std::string w1 = c.bClickAction ? widget("W1") : R"({"name": "W1"})";
+    ASSERT_TRUE(load("A", R"({"root": {"name": "Top", "children": [)" + widget("Panel") + "," + widget("F") +
+                              R"(, {"name": "Switcher", "children": [{"name": "Screen", "children": [)" + w1 +
+                              R"(]}, {"name": "Other"}], "switched": ["Screen", "Other"]}]}})"));
+    for (const char* pName : {"Top", "Panel", "F", "Switcher", "Screen", "W1"}) W(pName)->mp_bVisible = 1;
+    W("Switcher")->switchTo(W(c.pShown));
+    ClUI::setFocus(W("F"), gc_uiANY_PAD);
+    if (c.bHotSpots) {
+      const f32 afMin[2] = {0.0f, 0.0f}, afSmall[2] = {0.25f, 0.25f}, afLarge[2] = {1.0f, 1.0f};
+      ClPointerTracker::registerDetector(W("W1"), afMin, afSmall, E_POINTER_DETECTOR_WIDGET);
+      ClPointerTracker::registerDetector(W("Panel"), afMin, afLarge, E_POINTER_DETECTOR_WIDGET);
+    }
+    c.pfnChange();
     g_uiTrace.runs.clear();
     // The mouse's button is also hardware pad 0's accept.
     ClInputHWtoKv::mp_aPadStates[0].mp_afInputs[E_PAD_INPUT_MOUSE_LEFT] = 1.0f;
