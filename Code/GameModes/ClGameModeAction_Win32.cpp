@@ -2,6 +2,7 @@
 // operations are in ClGameModeActionMusic.cpp.
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeAction.h"
@@ -27,7 +28,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/System/KvDebug.h"
-#include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
@@ -42,8 +43,6 @@
 namespace {
 
 constexpr u32 gc_uiTIME_SCALE_STATE = 1;
-constexpr i32 gc_iLEVELS_PER_CHAPTER = 8;
-constexpr i32 gc_iCHAPTERS = 3;
 
 f32 speedFactor(i32 iType) {
   switch (iType) {
@@ -267,7 +266,7 @@ i32 ClGameModeAction::tick(f32 fDT) {
   g_vWorldCameraPosition = kv_vector2{g_fWorldCameraX, g_fWorldCameraY};
   ClUI::update();
   ClUI::render();
-  g_aTVChannels[0].advance();
+  ClCameraMgr::advanceTVChannel(0);
   ClGraphics::endFrame();
   if (m_bQuitToMenu != 0) {
     m_bFinished = 1;
@@ -293,18 +292,19 @@ void ClGameModeAction::changeChapter() {
   ++g_iWave;
   bool bChapterVideo = false;
   if (!GameTypes::isSurvivor(m_iGameType)) {
-    if (m_iLevel >= gc_iLEVELS_PER_CHAPTER) {
+    if (m_iLevel >= NUMBER_MAX_OF_LEVELS) {
       ++m_iChapter;
       m_iLevel = 0;
       if (m_iGameType == E_GAME_TYPE_STORY) {
         static const char* const s_apVideos[] = {"Interstitial_Chapter1", "Interstitial_Chapter2",
                                                  "Interstitial_Chapter3"};
-        const i32 iVideo = m_iChapter >= 0 && m_iChapter < gc_iCHAPTERS ? m_iChapter : 0;
+        static_assert(std::size(s_apVideos) == NUMBER_MAX_OF_CHAPTERS, "one video a chapter");
+        const i32 iVideo = m_iChapter >= 0 && m_iChapter < NUMBER_MAX_OF_CHAPTERS ? m_iChapter : 0;
         GAMERequestMovie(s_apVideos[iVideo], E_GAME_MODE_ACTION);
         bChapterVideo = true;
       }
     }
-    if (m_iChapter >= gc_iCHAPTERS) {
+    if (m_iChapter >= NUMBER_MAX_OF_CHAPTERS) {
       m_iChapter = 0;
     }
   }

@@ -6,7 +6,7 @@
 #include "Code/UI/GAMEScreenHelpers.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Audio/ClAudioManager.h"
-#include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
@@ -67,7 +67,7 @@ i32 ClGameModeFMV::tick(f32 fDT) {
     ClFullScreenFMVPlayer_Win32::play(g_acFMVName, ClAudioManager::getCategory(E_AUDIO_CATEGORY_MASTER).m_fVolume);
     m_bStarted = 1;
   }
-  g_aTVChannels[0].advance();
+  ClCameraMgr::advanceTVChannel(0);
   ClGraphics::endFrame();
   if (!windowActive() || !playerPlaying() || skipPressed()) {
     m_bFinished = 1;

@@ -1,10 +1,13 @@
 #include "Code/GameModes/ClGameModeFrontEnd.h"
 
+#include <iterator>
+
 #include "Code/GameModes/ClGame.h"
 #include "Code/GameModes/ClGameModeFMV.h"
 #include "Code/Input/GAMEInputActions.h"
 #include "Code/Objects/Backgrounds.h"
 #include "Code/System/ClProfileMgr.h"
+#include "Code/System/GAMEGameTypes.h"
 #include "Code/System/GAMEVolumes.h"
 #include "Code/UI/GAMEInGameUI.h"
 #include "Code/UI/GAMEScreenFlow.h"
@@ -13,7 +16,6 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Camera/ClCameraMgr.h"
-#include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Development/ClDevINI.h"
 #include "Corvane/Development/ClMonkeyMgr.h"
 #include "Corvane/GameModes/ClGameStateMgr.h"
@@ -41,6 +43,7 @@ const char* const gc_aapTitleSwitches[][2] = {
 
 // The chapter videos of the story, by chapter.
 const char* const gc_apChapterVideos[] = {"Interstitial_Chapter1", "Interstitial_Chapter2", "Interstitial_Chapter3"};
+static_assert(std::size(gc_apChapterVideos) == NUMBER_MAX_OF_CHAPTERS, "one video a chapter");
 
 }  // namespace
 
@@ -107,7 +110,7 @@ i32 ClGameModeFrontEnd::tick(f32 fDT) {
   }
   ClUI::update();
   ClUI::render();
-  g_aTVChannels[0].advance();
+  ClCameraMgr::advanceTVChannel(0);
   ClGraphics::endFrame();
   if (ClDevINI::getInt("SKIP_UI") == 1) {
     ClUI::switchTo("TopLevelSwitcher", "InGame");
@@ -129,7 +132,7 @@ void ClGameModeFrontEnd::startPlay() {
   g_iSelectedGameType = GAMEGetRootValue("_mode_selected", E_GAME_TYPE_SURVIVOR);
   const bool bChapterStart = g_iSelectedLevel == 0 || ClDevINI::getInt("FORCE_FMVS") != 0;
   if (g_iSelectedGameType == E_GAME_TYPE_STORY && bChapterStart && g_iSelectedChapter >= 0 &&
-      g_iSelectedChapter < static_cast<i32>(sizeof(gc_apChapterVideos) / sizeof(gc_apChapterVideos[0]))) {
+      g_iSelectedChapter < NUMBER_MAX_OF_CHAPTERS) {
     GAMERequestMovie(gc_apChapterVideos[g_iSelectedChapter], E_GAME_MODE_ACTION);
   }
 }

@@ -4,7 +4,7 @@
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/ADT/KvStrHash.h"
-#include "Corvane/Camera/ClTVChannel.h"
+#include "Corvane/Camera/ClCameraMgr.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
@@ -29,7 +29,7 @@ i32 ClGameModePreLoad::enter(i32) {
 i32 ClGameModePreLoad::tick(f32 fDT) {
   ClGame::tickClocks(fDT);
   ClDynamicGeometry::beginFrame();
-  g_aTVChannels[0].advance();
+  ClCameraMgr::advanceTVChannel(0);
   ClGraphics::endFrame();
   if (!m_bAutoLoadStarted) {
     startAutoLoad();

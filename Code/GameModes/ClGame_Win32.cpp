@@ -14,7 +14,6 @@
 #include "Code/UI/GAMEUI_Leaderboard.h"
 #include "Code/UI/GAMEUIRegistration.h"
 #include "Corvane/Camera/ClCameraMgr.h"
-#include "Corvane/Camera/ClTVChannel.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
@@ -31,7 +30,6 @@
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUI_Win32.h"
-#include "Corvane/Math/ClWorldObject.h"
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Code/Input/GAMEInputMappers.h"
 #include "Code/Input/GAMEPadTester.h"
@@ -131,9 +129,7 @@ void createCanvases() {
     Cl2dCanvas* pCanvas = Cl2d::createCanvas(pName, gc_ui2D_ALIGN_TOP_LEFT, gc_f2D_DESIGN_HEIGHT, gc_f2D_DESIGN_HEIGHT,
                                              0.0f, 0.0f, gc_fGAME_SCENE_WIDTH, gc_fGAME_SCENE_HEIGHT,
                                              gc_ui2D_ALIGN_TOP_LEFT);
-    SCanvasAssetHeight assetHeight{static_cast<i32>(gc_f2D_DESIGN_HEIGHT), {}};
-    std::snprintf(assetHeight.mp_szSuffix, sizeof(assetHeight.mp_szSuffix), "_%d", assetHeight.mp_iHeight);
-    pCanvas->mp_potentialAssetHeights.append(assetHeight);
+    pCanvas->addAssetHeight(static_cast<i32>(gc_f2D_DESIGN_HEIGHT));
   }
 }
 
@@ -344,7 +340,7 @@ constexpr E_GAME_PHASE SHUT = E_GAME_PHASE_SHUT_DOWN;
 const SGameStep gc_aGameSteps[] = {
     {START, "ClMutexLock::initializePool", [] { ClMutexLock::initializePool(); }},
     {START, "ClThreadMgr::initialize", [] { ClThreadMgr::initialize(); }},
-    {START, "ClWorldObject::setIdentityTransform", [] { g_defaultObjectTransform.setIdentityTransform(); }},
+    {START, "ClGraphics::resetDefaultObjectTransform", [] { ClGraphics::resetDefaultObjectTransform(); }},
     {START, "ClDevINI::initialize", [] { ClDevINI::initialize(); }},
     {START, "ClDScriptMgr2::initialize", [] { ClDScriptMgr2::initialize(); }},
     {START, "ClMainLoop::readFrequency", [] { ClMainLoop::readFrequency(); }},
@@ -543,7 +539,7 @@ const SGameStep gc_aGameSteps[] = {
        ClFullScreenFMVPlayer_Win32::close();
        GAMEReleaseVideoFrameObjects();
      }},
-    {SHUT, "destroy TV channel 0's cameras", [] { g_aTVChannels[0].terminate(); }},
+    {SHUT, "destroy TV channel 0's cameras", [] { ClCameraMgr::terminateTVChannel(0); }},
     {SHUT, "ClGraphics::terminate", &terminateGraphics},
     {SHUT, "ClDynamicPool::terminatePair_Game",
      [] {

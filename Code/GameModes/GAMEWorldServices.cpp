@@ -60,9 +60,7 @@ void ClGameWorldServices::stopPowerUpStinger() { ClGameModeAction::stopPowerUpSt
 
 SCueHandle ClGameWorldServices::createHeldCue(u32 uiCueNameHash) {
   const SCueHandle handle = ClAudioManager::createCueInstance(uiCueNameHash);
-  if (!handle.isNull()) {
-    handle.mp_pSlot->mp_pInstance->mp_iCueState = gc_iCUE_STATE_HELD;
-  }
+  ClAudioManager::setCueHeld(&handle);
   return handle;
 }
 

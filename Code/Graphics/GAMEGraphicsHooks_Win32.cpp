@@ -102,11 +102,7 @@ i32 ClGAMEGraphicsHooks::allowQuit() {
 }
 
 void ClGAMEGraphicsHooks::buildResolutionList() {
-  ClDynamicVector<DisplayMode>& list = ClGraphics::mp_resolutionList;
-  if (!list.isInitialized()) {
-    list.initialize(8);
-  }
-  list.clear();
+  ClGraphics::clearResolutionList();
   const ClDynamicVector<DisplayMode>& modes = ClGraphics::mp_displayModes;
   for (i32 i = 0; i < modes.getCount(); ++i) {
     const DisplayMode& mode = modes[i];
@@ -120,7 +116,7 @@ void ClGAMEGraphicsHooks::buildResolutionList() {
         iLast = j;
       }
     }
-    list.append(modes[iLast]);
+    ClGraphics::addToResolutionList(modes[iLast]);
   }
 }
 

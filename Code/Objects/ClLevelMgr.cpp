@@ -39,8 +39,6 @@ constexpr f32 gc_fDEATH_DELAY = 5.0f;
 constexpr f32 gc_fVICTORY_TIME = 4.0f;
 constexpr f32 gc_fSTART_BANNER_TIME = 3.0f;
 constexpr f32 gc_fFADE_TIME = 1.0f;
-constexpr i32 gc_iLAST_CHAPTER = 2;
-constexpr i32 gc_iLAST_LEVEL = 7;
 constexpr i32 gc_iPLAYER_STATE_LEVEL_END_RUN = 13;
 
 SLevelHooks s_hooks;
@@ -48,7 +46,7 @@ SLevelHooks s_hooks;
 // finishes at the end of it).
 i32 s_bOutroRequested = 0;
 
-bool isLastLevel() { return g_iChapter == gc_iLAST_CHAPTER && g_iLevel == gc_iLAST_LEVEL; }
+bool isLastLevel() { return GameTypes::isLastStoryLevel(g_iChapter, g_iLevel); }
 
 // The switch to the results screen, once a level: the flag, the end-of-level achievements when they have not been
 // awarded yet, then the screen.
@@ -380,7 +378,7 @@ i32 setupEndlessLevel(bool* pbLoaded) {
   const u32 r1 = sfmtNextWord();
   const u32 r2 = sfmtNextWord();
   KvRandomCountDraws(2);
-  const i32 iChapter = static_cast<i32>((r1 % 0x7FFFFFFFu) % 3u);
+  const i32 iChapter = static_cast<i32>((r1 % 0x7FFFFFFFu) % static_cast<u32>(NUMBER_MAX_OF_CHAPTERS));
   char szPattern[64];
   std::snprintf(szPattern, sizeof(szPattern), "BackgroundPatternChapter%d%s", iChapter + 1,
                 r2 > 0x7FFFFFFFu ? "A" : "B");
@@ -540,7 +538,7 @@ i32 getNumStars(i32 iChapter, i32 iLevel, i32 iScore) {
       !loadLevelStars()) {
     return 0;
   }
-  const i32* piThresholds = &g_aiLevelStars[(iChapter * NUMBER_MAX_OF_LEVELS + iLevel) * 5];
+  const i32* piThresholds = &g_aiLevelStars[GameTypes::storyIndex(iChapter, iLevel) * 5];
   i32 k = 0;
   while (k < 5 && iScore >= piThresholds[k]) {
     ++k;
@@ -554,7 +552,7 @@ i32 getNextStarScore(i32 iChapter, i32 iLevel, i32 iScore) {
       !loadLevelStars()) {
     return -1;
   }
-  const i32* piThresholds = &g_aiLevelStars[(iChapter * NUMBER_MAX_OF_LEVELS + iLevel) * 5];
+  const i32* piThresholds = &g_aiLevelStars[GameTypes::storyIndex(iChapter, iLevel) * 5];
   for (i32 k = 0; k < 5; ++k) {
     if (piThresholds[k] > iScore) {
       return piThresholds[k];

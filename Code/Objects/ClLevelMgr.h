@@ -10,14 +10,14 @@
 
 #include <string>
 
+#include "Code/System/GAMEGameTypes.h"
 #include "Corvane/Animation/ClAnimator.h"
 #include "Corvane/System/KvTypes.h"
 
 class ClDScriptData2;
 
-inline constexpr i32 NUMBER_MAX_OF_CHAPTERS = 3;
-inline constexpr i32 NUMBER_MAX_OF_LEVELS = 8;
-inline constexpr i32 gc_iLEVEL_STAR_COUNT = NUMBER_MAX_OF_CHAPTERS * NUMBER_MAX_OF_LEVELS * 5;
+// Five score thresholds for each story level, in the story's order.
+inline constexpr i32 gc_iLEVEL_STAR_COUNT = gc_iSTORY_LEVELS * 5;
 
 extern ClDScriptData2* g_levelScript;
 extern f32 g_fDeathTimer;

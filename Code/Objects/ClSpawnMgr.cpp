@@ -8,6 +8,7 @@
 #include "Code/Objects/ClEntityPickup.h"
 #include "Code/Objects/ClEntityStarEnemy.h"
 #include "Code/Objects/GAMEWorldLinks.h"
+#include "Code/System/GAMEGameTypes.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
@@ -110,9 +111,10 @@ bool enemyTypeKnown(const char* pType) {
 }
 
 void collectPatterns(const ClDScriptData2* pLevels) {
-  for (i32 c = 0; c < 4; ++c) {
-    for (i32 l = 0; l < 8; ++l) {
-      if (c == 3 && l >= 1) continue;
+  // The story's levels, then the one level of the chapter after the story, which is read only here.
+  for (i32 c = 0; c <= NUMBER_MAX_OF_CHAPTERS; ++c) {
+    for (i32 l = 0; l < NUMBER_MAX_OF_LEVELS; ++l) {
+      if (c == NUMBER_MAX_OF_CHAPTERS && l >= 1) continue;
       char szLevel[32];
       std::snprintf(szLevel, sizeof(szLevel), "Chapter%d_%d", c + 1, l + 1);
       const ClDScriptData2* pLevel = pLevels->findChild(szLevel);

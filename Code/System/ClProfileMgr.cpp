@@ -71,7 +71,7 @@ bool notBelowZero(std::initializer_list<i32*> words) {
 
 // A record's stage pair: a chapter and a level of the story's stage table.
 bool intoStageTable(i32* piChapter, i32* piLevel) {
-  return intoRange(piChapter, 0, gc_iPROFILE_CHAPTERS - 1) | intoRange(piLevel, 0, gc_iPROFILE_LEVELS_PER_CHAPTER - 1);
+  return intoRange(piChapter, 0, gc_iLAST_STORY_CHAPTER) | intoRange(piLevel, 0, gc_iLAST_STORY_LEVEL);
 }
 
 std::string clampRecords(SPlayerProfileData* pData) {
@@ -178,13 +178,6 @@ void ClProfileMgr::raiseMarathonStage(SProfileMarathonRecord* pRecord, i32 iChap
 
 namespace {
 
-SProfileLevelRecord& levelRecord(i32 iChapter, i32 iLevel) {
-  KV_ASSERTF(iChapter >= 0 && iChapter < gc_iPROFILE_CHAPTERS && iLevel >= 0 &&
-                 iLevel < gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER,
-             "No story level record for chapter %d, level %d", iChapter, iLevel);
-  return g_pPlayerProfileData->m_aLevelRecords[iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel];
-}
-
 // The three words the per-mode accessors share, of the record of a mode.
 struct SModeWords {
   i32* piBest;
@@ -203,7 +196,7 @@ SModeWords modeWords(i32 iMode, i32 iChapter, i32 iLevel) {
   };
   switch (iMode) {
     case E_GAME_TYPE_STORY: {
-      SProfileLevelRecord& r = levelRecord(iChapter, iLevel);
+      SProfileLevelRecord& r = data.m_aLevelRecords[ClProfileMgr::levelRecordIndex(iChapter, iLevel)];
       return {&r.m_iBestScore, &r.m_iWorldRank, &r.m_iWorldRecordScore};
     }
     case E_GAME_TYPE_MARATHON:
@@ -223,6 +216,13 @@ SModeWords modeWords(i32 iMode, i32 iChapter, i32 iLevel) {
 }
 
 }  // namespace
+
+i32 ClProfileMgr::levelRecordIndex(i32 iChapter, i32 iLevel) {
+  KV_ASSERTF(iChapter >= 0 && iChapter < NUMBER_MAX_OF_CHAPTERS && iLevel >= 0 &&
+                 iLevel < gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER,
+             "No story level record for chapter %d, level %d", iChapter, iLevel);
+  return iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel;
+}
 
 i32 ClProfileMgr::getBestScore(i32 iMode, i32 iChapter, i32 iLevel) {
   return *modeWords(iMode, iChapter, iLevel).piBest;

@@ -69,10 +69,13 @@ struct SProfileSurvivorRecord {
 static_assert(sizeof(SProfileSurvivorRecord) == 24);
 
 inline constexpr i32 gc_iPROFILE_VERSION = 22;
-inline constexpr i32 gc_iPROFILE_CHAPTERS = 3;
-inline constexpr i32 gc_iPROFILE_LEVELS_PER_CHAPTER = 8;
+// The stored block keeps room for more of the story than it has: 16 record slots a chapter, 96 in all (the story's
+// chapters first, the rest stays zero).
 inline constexpr i32 gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER = 16;
 inline constexpr i32 gc_iPROFILE_LEVEL_RECORDS = 96;
+static_assert(NUMBER_MAX_OF_LEVELS <= gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER, "a chapter's levels fit its record slots");
+static_assert(NUMBER_MAX_OF_CHAPTERS * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER <= gc_iPROFILE_LEVEL_RECORDS,
+              "the story's chapters fit the level records");
 
 // Everything after the version word.
 struct SPlayerProfileData {
@@ -183,6 +186,10 @@ class ClProfileMgr {
   static std::string clampToRanges(SPlayerProfileData* pData);
   // Forgets a chosen display size (-1 for width, height and refresh rate); answers whether one was chosen.
   static bool forgetDisplaySize(SPlayerProfileData* pData);
+
+  // The index in m_aLevelRecords of the story level record of a chapter and a level; outside the story's chapters
+  // or a chapter's record slots, the assertion "No story level record for chapter %d, level %d".
+  static i32 levelRecordIndex(i32 iChapter, i32 iLevel);
 
   // Per-mode accessors, by game type (E_GAME_TYPE; the story uses the record of chapter and level). A type without
   // a record (the daily game, or any other value) is an assertion naming the mode.

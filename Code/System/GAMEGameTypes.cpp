@@ -32,7 +32,7 @@ const SGameTypeRow* row(i32 iType) {
 // How many boards a type's row starts: the story's one a level, every other type's one (or none).
 i32 boardCount(i32 iType) {
   if (gc_aGAME_TYPES[iType].m_iBoard == gc_iNO_LEADERBOARD) return 0;
-  return gc_aGAME_TYPES[iType].m_eFamily == E_GAME_FAMILY_STORY ? gc_iSTORY_BOARDS : 1;
+  return gc_aGAME_TYPES[iType].m_eFamily == E_GAME_FAMILY_STORY ? gc_iSTORY_LEVELS : 1;
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ E_GAME_FAMILY family(i32 iType) {
 i32 board(i32 iType, i32 iChapter, i32 iLevel) {
   const SGameTypeRow* pRow = row(iType);
   if (pRow == nullptr) return gc_iNO_LEADERBOARD;
-  return isStory(iType) ? pRow->m_iBoard + iChapter * gc_iSTORY_BOARD_LEVELS + iLevel : pRow->m_iBoard;
+  return isStory(iType) ? pRow->m_iBoard + storyIndex(iChapter, iLevel) : pRow->m_iBoard;
 }
 
 SBoardOwner boardOwner(i32 iBoard) {
@@ -55,7 +55,7 @@ SBoardOwner boardOwner(i32 iBoard) {
     const i32 iFirst = gc_aGAME_TYPES[iType].m_iBoard;
     if (iBoard >= iFirst && iBoard < iFirst + boardCount(iType)) {
       const i32 iAt = iBoard - iFirst;
-      return {iType, iAt / gc_iSTORY_BOARD_LEVELS, iAt % gc_iSTORY_BOARD_LEVELS};
+      return {iType, iAt / NUMBER_MAX_OF_LEVELS, iAt % NUMBER_MAX_OF_LEVELS};
     }
   }
   return {-1, 0, 0};

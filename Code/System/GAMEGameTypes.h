@@ -23,7 +23,7 @@ enum E_GAME_FAMILY : i32 {
 inline constexpr i32 gc_iNO_LEADERBOARD = -1;
 
 // X(enumerator, value, family, board, text naming the type on the results). The story's board is the first of its
-// per-level boards (chapter x 8 + level after it).
+// per-level boards (GameTypes::storyIndex after it).
 #define GAME_TYPE_LIST(X)                                                                                         \
   X(E_GAME_TYPE_STORY, 0, E_GAME_FAMILY_STORY, E_GSSLI_STORY_MODE_LEVEL_1_1, "mainmenu_storymode")                  \
   X(E_GAME_TYPE_MARATHON, 1, E_GAME_FAMILY_MARATHON, E_GSSLI_MARATHON_MODE, "mainmenu_marathonmode")                \
@@ -41,14 +41,19 @@ enum E_GAME_TYPE : i32 {
   NUM_E_GAME_TYPE
 };
 
-// The story's boards are one row a level, chapter by chapter.
-inline constexpr i32 gc_iSTORY_BOARD_CHAPTERS = 3;
-inline constexpr i32 gc_iSTORY_BOARD_LEVELS = 8;
-inline constexpr i32 gc_iSTORY_BOARDS = gc_iSTORY_BOARD_CHAPTERS * gc_iSTORY_BOARD_LEVELS;
-static_assert(E_GSSLI_STORY_MODE_LEVEL_3_8 - E_GSSLI_STORY_MODE_LEVEL_1_1 == gc_iSTORY_BOARDS - 1);
+// The story's size: its chapters, each of the same number of levels, played in order (the marathons play the same
+// levels in the same order). Its levels are counted chapter by chapter (GameTypes::storyIndex): the story's boards,
+// the star table and the profile's progress follow that count.
+inline constexpr i32 NUMBER_MAX_OF_CHAPTERS = 3;
+inline constexpr i32 NUMBER_MAX_OF_LEVELS = 8;  // in each chapter
+inline constexpr i32 gc_iSTORY_LEVELS = NUMBER_MAX_OF_CHAPTERS * NUMBER_MAX_OF_LEVELS;
+inline constexpr i32 gc_iLAST_STORY_CHAPTER = NUMBER_MAX_OF_CHAPTERS - 1;
+inline constexpr i32 gc_iLAST_STORY_LEVEL = NUMBER_MAX_OF_LEVELS - 1;  // the last level of a chapter
+// The story's boards are one a level.
+static_assert(E_GSSLI_STORY_MODE_LEVEL_3_8 - E_GSSLI_STORY_MODE_LEVEL_1_1 == gc_iSTORY_LEVELS - 1);
 
 // Whose board a board is: the type whose own board it is (-1 for boards no type has) and, for a story board, the
-// chapter (0..2) and level (0..7) it keeps; 0 and 0 for the others.
+// chapter and level it keeps; 0 and 0 for the others.
 struct SBoardOwner {
   i32 m_iType;
   i32 m_iChapter;
@@ -56,6 +61,14 @@ struct SBoardOwner {
 };
 
 namespace GameTypes {
+
+// A story level's place in the story, chapter by chapter: 0 for the first level, gc_iSTORY_LEVELS - 1 for the
+// last (its chapter is the place / NUMBER_MAX_OF_LEVELS, its level the place % NUMBER_MAX_OF_LEVELS).
+constexpr i32 storyIndex(i32 iChapter, i32 iLevel) { return iChapter * NUMBER_MAX_OF_LEVELS + iLevel; }
+// The story's last level: the last level of its last chapter.
+constexpr bool isLastStoryLevel(i32 iChapter, i32 iLevel) {
+  return iChapter == gc_iLAST_STORY_CHAPTER && iLevel == gc_iLAST_STORY_LEVEL;
+}
 
 // The family of a type; E_GAME_FAMILY_NONE outside the enumeration.
 E_GAME_FAMILY family(i32 iType);
@@ -66,7 +79,7 @@ inline bool isSurvivor(i32 iType) { return family(iType) == E_GAME_FAMILY_SURVIV
 inline bool isTimed(i32 iType) { return isSurvivor(iType) || family(iType) == E_GAME_FAMILY_DAILY; }
 // Every type but the daily game keeps a profile record and uploads to a board.
 inline bool hasRecord(i32 iType) { return isStory(iType) || isMarathon(iType) || isSurvivor(iType); }
-// The board of a type's runs: the story's of the chapter (0..2) and level (0..7), the others' own;
+// The board of a type's runs: the story's of the chapter and level, the others' own;
 // gc_iNO_LEADERBOARD for the daily game and values outside the enumeration.
 i32 board(i32 iType, i32 iChapter, i32 iLevel);
 // The owner of a board (SBoardOwner): board's inverse.

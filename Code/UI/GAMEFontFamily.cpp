@@ -41,8 +41,7 @@ void GAMELoadFontFamily(i32 iLanguage) {
   }
   ClFontEntry* pFont = ClFontFamilyMgr::getFont(KvStrHash(gc_pszFAMILY), 21, -1, nullptr);
   if (pFont != nullptr) {
-    SFontData* pData = pFont->mp_pFontData;
-    pData->mp_fEmptyLineHeight -= 4.0f;
-    pData->mp_fLineHeight = pData->mp_fEmptyLineHeight;
+    const f32 fHeight = pFont->mp_pFontData->mp_fEmptyLineHeight - 4.0f;
+    ClFontFamilyMgr::setLineHeights(pFont, fHeight, fHeight);
   }
 }

@@ -23,12 +23,9 @@ i32 roundedScore(i32 iScore) {
 i32 bestScore(i32 iRoundedScore, i32 iGameType, i32 iChapter, i32 iLevel, const SPlayerProfileData& profile) {
   i32 iStored = 0;
   switch (iGameType) {
-    case E_GAME_TYPE_STORY: {
-      const i32 iRecord = iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel;
-      KV_ASSERT(iRecord >= 0 && iRecord < gc_iPROFILE_LEVEL_RECORDS);
-      iStored = profile.m_aLevelRecords[iRecord].m_iBestScore;
+    case E_GAME_TYPE_STORY:
+      iStored = profile.m_aLevelRecords[ClProfileMgr::levelRecordIndex(iChapter, iLevel)].m_iBestScore;
       break;
-    }
     case E_GAME_TYPE_MARATHON:
       iStored = profile.m_marathon.m_iBestScore;
       break;

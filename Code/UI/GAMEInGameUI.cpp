@@ -98,9 +98,7 @@ void updateHealth() {
   ClWidget *pExample = ClUI::getWidget("InGameHealthBarExample");
   for (i32 i = 0; i < iBars; ++i) {
     ClWidget *pBar = pExample->clone();
-    pBars->mp_AllChildren.append(pBar);
-    pBars->mp_DrawnChildren.append(pBar);
-    pBar->mp_pParent = pBars;
+    pBars->addDrawnChild(pBar);
     f32 afLayout[18];
     static_assert(sizeof(afLayout) == 72, "a widget layout value is 72 bytes");
     std::memcpy(afLayout, pBar->getLayout(gc_WIDGET_LAYOUT), sizeof(afLayout));

@@ -46,13 +46,13 @@ constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
 // modes (the daily boards are never shown).
 constexpr i32 gc_aiMODE_CYCLE_TYPES[] = {E_GAME_TYPE_MARATHON, E_GAME_TYPE_MARATHON_EXTREME, E_GAME_TYPE_MARATHON_ULTRA,
                                          E_GAME_TYPE_SURVIVOR, E_GAME_TYPE_SURVIVOR_HARDCORE};
-constexpr i32 gc_iBOARD_CYCLE_LENGTH = gc_iSTORY_BOARDS + static_cast<i32>(std::size(gc_aiMODE_CYCLE_TYPES));
+constexpr i32 gc_iBOARD_CYCLE_LENGTH = gc_iSTORY_LEVELS + static_cast<i32>(std::size(gc_aiMODE_CYCLE_TYPES));
 
 i32 cycleBoard(i32 iPosition) {
-  if (iPosition < gc_iSTORY_BOARDS) {
-    return GameTypes::board(E_GAME_TYPE_STORY, iPosition / gc_iSTORY_BOARD_LEVELS, iPosition % gc_iSTORY_BOARD_LEVELS);
+  if (iPosition < gc_iSTORY_LEVELS) {
+    return GameTypes::board(E_GAME_TYPE_STORY, iPosition / NUMBER_MAX_OF_LEVELS, iPosition % NUMBER_MAX_OF_LEVELS);
   }
-  return GameTypes::board(gc_aiMODE_CYCLE_TYPES[iPosition - gc_iSTORY_BOARDS], 0, 0);
+  return GameTypes::board(gc_aiMODE_CYCLE_TYPES[iPosition - gc_iSTORY_LEVELS], 0, 0);
 }
 
 // The board shown where none other is: the story's first, which also starts the cycle.

@@ -91,7 +91,7 @@ bool openLeaderboardScreen();
 i32 leaderboardIndexForGameType(i32 iGameType);
 // The same with the story's board of the chapter (0..2) and level (0..7).
 i32 leaderboardIndexForRun(i32 iGameType, i32 iChapter, i32 iLevel);
-// The board cycle: the story's 24 boards in order, then marathon, marathon extreme, marathon ultra, survivor and
+// The board cycle: the story's boards in order, then marathon, marathon extreme, marathon ultra, survivor and
 // survivor hardcore, and round; an index outside it (the daily boards) gives the story's first board.
 i32 nextLeaderboardIndex(i32 iIndex);
 i32 previousLeaderboardIndex(i32 iIndex);

@@ -34,13 +34,14 @@ i32 g_bResultsRankingShown = 0;
 namespace {
 
 constexpr const char* gc_pSWITCHER = "TopLevelSwitcher";
-constexpr i32 gc_iLAST_STORY_INDEX = 23;  // chapter 2, level 7
 constexpr i32 gc_iPLAYER_STATE_DEAD = E_PLAYER_STATE_DEATH;
 constexpr i32 gc_iSURVIVOR_HARDCORE_STAGE = 10;
 
+using GameTypes::isLastStoryLevel;
 using GameTypes::isMarathon;
 using GameTypes::isStory;
 using GameTypes::isSurvivor;
+using GameTypes::storyIndex;
 bool playerAlive() { return g_pPlayer != nullptr && g_pPlayer->m_iHitPoints > 0; }
 bool catResults() { return GAMEGetRootValue("CatResults", 0) == 1; }
 
@@ -98,17 +99,17 @@ SRecordMarks raiseRecords(const SRun& run) {
   const i32 iScore = g_iRunFinalScore;
   if (isStory(run.m_iType)) {
     SProfileLevelRecord& record =
-        profile().m_aLevelRecords[run.m_iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + run.m_iLevel];
+        profile().m_aLevelRecords[ClProfileMgr::levelRecordIndex(run.m_iChapter, run.m_iLevel)];
     raiseToMax(&record.m_iBestScore, iScore, &marks.m_bScore);
-    i32 iNext = run.m_iChapter * 8 + run.m_iLevel + 1;
-    if (iNext > gc_iLAST_STORY_INDEX) {
+    i32 iNext = storyIndex(run.m_iChapter, run.m_iLevel) + 1;
+    if (iNext >= gc_iSTORY_LEVELS) {
       g_bNoNextLevel = 1;
-      iNext = gc_iLAST_STORY_INDEX;
+      iNext = gc_iSTORY_LEVELS - 1;
     }
-    if (profile().m_iStoryChapterReached * 8 + profile().m_iStoryLevelReached < iNext) {
+    if (storyIndex(profile().m_iStoryChapterReached, profile().m_iStoryLevelReached) < iNext) {
       if (iScore >= -1 && playerAlive()) {
-        profile().m_iStoryChapterReached = iNext / 8;
-        profile().m_iStoryLevelReached = iNext % 8;
+        profile().m_iStoryChapterReached = iNext / NUMBER_MAX_OF_LEVELS;
+        profile().m_iStoryLevelReached = iNext % NUMBER_MAX_OF_LEVELS;
       } else {
         g_bNoNextLevel = 1;
       }
@@ -158,11 +159,12 @@ bool unlock(i32* pbFlag) {
 void chooseUnlocks(const SRun& run) {
   SPlayerProfileData& p = profile();
   const bool bStory = isStory(run.m_iType);
-  if (bStory && run.m_iLevel == 7 && run.m_iChapter == 0 && playerAlive()) {
+  // The ends of the first two chapters hand over their rewards.
+  if (bStory && run.m_iLevel == gc_iLAST_STORY_LEVEL && run.m_iChapter == 0 && playerAlive()) {
     g_iUnlockKind = p.m_bEquipmentUnlock3 == 0 ? 14 : p.m_bChapter1RewardSeen == 0 ? 3 : p.m_bEquipmentUnlock1 == 0 ? 12 : 0;
     p.m_bEquipmentUnlock3 = p.m_bChapter1RewardSeen = p.m_bEquipmentUnlock1 = 1;
   }
-  if (bStory && run.m_iLevel == 7 && run.m_iChapter == 1 && playerAlive()) {
+  if (bStory && run.m_iLevel == gc_iLAST_STORY_LEVEL && run.m_iChapter == 1 && playerAlive()) {
     g_iUnlockKind = p.m_bEquipmentUnlock4 == 0 ? 15 : p.m_bChapter2RewardSeen == 0 ? 4 : p.m_bEquipmentUnlock2 == 0 ? 12 : 0;
     p.m_bEquipmentUnlock4 = p.m_bChapter2RewardSeen = p.m_bEquipmentUnlock2 = 1;
   }
@@ -179,14 +181,14 @@ void chooseUnlocks(const SRun& run) {
     p.m_bMarathonUnlocked = p.m_bMarathonExtremeUnlocked = p.m_bMarathonUltraUnlocked = 1;
     p.m_bSurvivorUnlocked = p.m_bUltraGibOptionUnlocked = p.m_bGameCompleted = 1;
   }
-  if (bStory && run.m_iChapter == 2 && run.m_iLevel == 7 && g_bBackgroundsLoaded == 0) {
+  const bool bLastLevel = isLastStoryLevel(run.m_iChapter, run.m_iLevel);
+  if (bStory && bLastLevel && g_bBackgroundsLoaded == 0) {
     g_attractTimer.start(0.0f, 1.0f, 0.0f, gc_fATTRACT_SCREEN_SECONDS);
     g_iAttractScreenCounter = 1;
     if (Backgrounds::initialize()) {
       Backgrounds::loadPattern("BackgroundPatternChapter1A");
     }
   }
-  const bool bLastLevel = run.m_iChapter == 2 && run.m_iLevel == 7;
   if (run.m_iType == E_GAME_TYPE_MARATHON && bLastLevel && p.m_bMarathonExtremeUnlocked == 0 && playerAlive() &&
       unlock(&p.m_bMarathonExtremeUnlocked)) {
     g_iUnlockKind = 9;
@@ -231,7 +233,7 @@ void showStage(const char* pValue, const char* pName, const char* pStageText) {
 // only. The story's continue has its own line ("ResultsStoryContinueButton").
 const char* promptFor(const SShownRun& shown) {
   const i32 iType = shown.m_run.m_iType;
-  if (shown.m_bBonusStage || (isMarathon(iType) && shown.m_run.m_iChapter == 2 && shown.m_run.m_iLevel == 7)) {
+  if (shown.m_bBonusStage || (isMarathon(iType) && isLastStoryLevel(shown.m_run.m_iChapter, shown.m_run.m_iLevel))) {
     return "results_prompt_leave_accept";
   }
   if (iType == E_GAME_TYPE_DAILY) {
@@ -322,13 +324,13 @@ void fillWidgets(const SShownRun& shown) {
 
 void grantAchievements(const SRun& run) {
   i32 iFiveStarLevels = 0;
-  for (i32 iChapter = 0; iChapter < 3; ++iChapter) {
-    for (i32 iLevel = 0; iLevel < 8; ++iLevel) {
-      const i32 iBest = profile().m_aLevelRecords[iChapter * gc_iPROFILE_LEVEL_SLOTS_PER_CHAPTER + iLevel].m_iBestScore;
+  for (i32 iChapter = 0; iChapter < NUMBER_MAX_OF_CHAPTERS; ++iChapter) {
+    for (i32 iLevel = 0; iLevel < NUMBER_MAX_OF_LEVELS; ++iLevel) {
+      const i32 iBest = profile().m_aLevelRecords[ClProfileMgr::levelRecordIndex(iChapter, iLevel)].m_iBestScore;
       iFiveStarLevels += ClLevelMgr::getNumStars(iChapter, iLevel, iBest) >= 5 ? 1 : 0;
     }
   }
-  if (iFiveStarLevels == 24) {
+  if (iFiveStarLevels == gc_iSTORY_LEVELS) {
     ClTrophyAchMgr::grantAchievement("BOW_TO_ME");
   }
   if (catResults() && isStory(run.m_iType)) {
@@ -431,7 +433,7 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
       ScreenFlow::quitToMenu();
       return;
     }
-    if (g_iChapter == 2 && g_iLevel == 7 && isMarathon(iType) && justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
+    if (isLastStoryLevel(g_iChapter, g_iLevel) && isMarathon(iType) && justPressedOnPad0(E_GAME_ACTION_MENU_ACCEPT)) {
       playUIAcceptSound();
       ScreenFlow::quitToMenu();
       return;

@@ -224,9 +224,9 @@ void systemTickAttractLoopPressStartClick(ClWidget* pWidget, WidgetEventProcedur
     if (!pCoin->isLooping() && fMinFade > 0.0f) {
       pCoin->fadeIn(fMinFade);
     }
-    // Nobody keeps the handle: the update releases the cue once it has played.
-    pCoin->mp_iCueState = gc_iCUE_STATE_FIRE_AND_FORGET;
   }
+  // Nobody keeps the handle: the update releases the cue once it has played.
+  ClAudioManager::setCueFireAndForget(&coin);
   ClUI::switchTo(gc_pSWITCHER, "MainMenu");
 }
 

@@ -96,14 +96,12 @@ void addStar(ClWidget* pWindow, const char* pExample, i32 iStar, i32 iLevel) {
   ClWidget* pStar = ClUI::getWidget(pExample)->clone();
   setLayoutXY(pStar, static_cast<f32>(iStar) * gc_fSTAR_STEP_X, static_cast<f32>(iLevel) * gc_fSTAR_STEP_Y);
   pStar->setVisible(1);
-  pStar->mp_pParent = pWindow;
-  pWindow->mp_AllChildren.append(pStar);
-  pWindow->mp_DrawnChildren.append(pStar);
+  pWindow->addDrawnChild(pStar);
 }
 
 const SProfileLevelRecord& levelRecord(i32 iChapter, i32 iLevel) {
   KvCheckPointer(g_pPlayerProfileData);
-  return g_pPlayerProfileData->m_aLevelRecords[iChapter * 16 + iLevel];
+  return g_pPlayerProfileData->m_aLevelRecords[ClProfileMgr::levelRecordIndex(iChapter, iLevel)];
 }
 
 SStageSelectChapter& selectedChapter() { return g_TEMPdaChapters[g_iSelectedChapter]; }
@@ -132,7 +130,7 @@ void stageSelectRebuild() {
   pStars->destroyChildren();
   ClWidget* pLocked = ClUI::getWidget("StageSelectLockedChapterImage");
   bool bSelectedLocked = false;
-  for (i32 l = 0; l < gc_iSTAGE_SELECT_LEVELS; ++l) {
+  for (i32 l = 0; l < NUMBER_MAX_OF_LEVELS; ++l) {
     ClWidget* pName = childOf("StageSelectLevelName", l);
     ClWidget* pScore = childOf("StageSelectLevelScore", l);
     if (l >= chapter.m_daLevels.getCount()) {
@@ -228,11 +226,11 @@ void systemStageSelectInitialize(ClWidget*, WidgetEventProcedureCall*) {
   KvCheckPointer(g_pPlayerProfileData);
   const i32 iChapterReached = g_pPlayerProfileData->m_iStoryChapterReached;
   const i32 iLevelReached = g_pPlayerProfileData->m_iStoryLevelReached;
-  for (i32 c = 0; c < gc_iSTAGE_SELECT_CHAPTERS; ++c) {
+  for (i32 c = 0; c < NUMBER_MAX_OF_CHAPTERS; ++c) {
     SStageSelectChapter* pChapter = g_TEMPdaChapters.appendInPlace();
     pChapter->m_daLevels.initialize(8);
     pChapter->m_bUnlocked = c <= iChapterReached ? 1 : 0;
-    for (i32 l = 0; l < gc_iSTAGE_SELECT_LEVELS; ++l) {
+    for (i32 l = 0; l < NUMBER_MAX_OF_LEVELS; ++l) {
       const SProfileLevelRecord& record = levelRecord(c, l);
       SStageSelectLevel level{};
       level.m_iBestScore = record.m_iBestScore;

@@ -1,4 +1,4 @@
-// The stage select screen: the story's three chapters and their eight levels, from the profile's progress and
+// The stage select screen: the story's chapters and their levels, from the profile's progress and
 // level records. Per level it shows the name (grey locked, green open but not played, white played), the best
 // score and five stars; for the focused level the world record and the player's world rank, alternating every
 // second while both are known. Left and right page through the chapters with wrap-round, back leaves, the
@@ -33,8 +33,6 @@ struct SStageSelectChapter {
   i32 m_bUnlocked = 0;
 };
 
-inline constexpr i32 gc_iSTAGE_SELECT_CHAPTERS = 3;
-inline constexpr i32 gc_iSTAGE_SELECT_LEVELS = 8;
 // Seconds a level keeps the focus before its scores are asked for.
 inline constexpr f32 gc_fSTAGE_SELECT_DOWNLOAD_DELAY = 3.0f;
 // Seconds of one full world-record / ranking alternation.

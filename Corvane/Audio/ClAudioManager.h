@@ -120,13 +120,19 @@ class ClAudioManager {
   static i32 terminate();
   static bool isInitialized();
 
-  // A new instance of the cue (held: the caller sets its state), or the null handle when no loaded bank has
-  // the cue, all 128 cues are taken, the cue's 64 instances are taken, or the chosen source has no sound.
+  // A new instance of the cue, or the null handle when no loaded bank has the cue, all 128 cues are taken, the
+  // cue's 64 instances are taken, or the chosen source has no sound. Who releases it is the caller's to say
+  // (setCueHeld or setCueFireAndForget) before the next update.
   static SCueHandle createCueInstance(u32 uiCueNameHash);
-  // createCueInstance of the name's hash, state -1 (held).
+  // createCueInstance of the name's hash, held.
   static SCueHandle createCueInstanceByName(const char* pName);
-  // createCueInstance, state 0 (fire and forget).
+  // createCueInstance, fire and forget.
   static void playCue(u32 uiCueNameHash);
+  // Who releases the cue: held (gc_iCUE_STATE_HELD), its caller through stopCue; fire and forget
+  // (gc_iCUE_STATE_FIRE_AND_FORGET), the update, once it has played, so the caller may drop the handle. An instance
+  // keeps the state of its last use until then. Null or stale: nothing.
+  static void setCueHeld(const SCueHandle* pHandle);
+  static void setCueFireAndForget(const SCueHandle* pHandle);
   // Stops the cue at once (fFadeSeconds 0, negative or NaN, or a cue not yet started) or after a fade-out of
   // that many seconds of gameplay time; clears *pHandle. Null or stale: nothing.
   static void stopCue(SCueHandle* pHandle, f32 fFadeSeconds);
@@ -171,6 +177,9 @@ class ClAudioManager {
   // A release fade of the category from fLevel to 1.0 over fSeconds; false (and nothing) when all 24 run.
   static bool startReleaseFade(i32 iCategory, f32 fLevel, f32 fSeconds);
   static i32 getReleaseFadeCount();
+
+ private:
+  static void setCueState(const SCueHandle* pHandle, i32 iState);
 };
 
 // Holds the audio lock for a scope (nothing for a null lock).

@@ -329,8 +329,8 @@ void ClAudioManager::update() {
       continue;
     }
     pInstance->tick();
-    if ((pInstance->mp_iCueState == gc_iCUE_STATE_FIRE_AND_FORGET && pInstance->isFinished()) ||
-        (pInstance->mp_iCueState == gc_iCUE_STATE_FADING_OUT && pInstance->m_fadeOut.isFinished())) {
+    if ((pInstance->getCueState() == gc_iCUE_STATE_FIRE_AND_FORGET && pInstance->isFinished()) ||
+        (pInstance->getCueState() == gc_iCUE_STATE_FADING_OUT && pInstance->m_fadeOut.isFinished())) {
       apRelease[iRelease++] = pInstance;
     }
   }
@@ -421,21 +421,25 @@ SCueHandle ClAudioManager::createCueInstance(u32 uiCueNameHash) {
 
 SCueHandle ClAudioManager::createCueInstanceByName(const char* pName) {
   const SCueHandle handle = createCueInstance(KvStrHash(pName));
-  if (!handle.isNull()) {
-    ClFMODCueInstance* pThisCue = handle.mp_pSlot->mp_pInstance;
-    KV_ASSERT(pThisCue);
-    pThisCue->mp_iCueState = gc_iCUE_STATE_HELD;
-  }
+  setCueHeld(&handle);
   return handle;
 }
 
 void ClAudioManager::playCue(u32 uiCueNameHash) {
   const SCueHandle handle = createCueInstance(uiCueNameHash);
-  if (!handle.isNull()) {
-    ClFMODCueInstance* pThisCue = handle.mp_pSlot->mp_pInstance;
-    KV_ASSERT(pThisCue);
-    pThisCue->mp_iCueState = gc_iCUE_STATE_FIRE_AND_FORGET;
+  setCueFireAndForget(&handle);
+}
+
+void ClAudioManager::setCueState(const SCueHandle* pHandle, i32 iState) {
+  if (ClFMODCueInstance* pThisCue = pHandle != nullptr ? getCueInstance(*pHandle) : nullptr) {
+    pThisCue->mp_iCueState = iState;
   }
+}
+
+void ClAudioManager::setCueHeld(const SCueHandle* pHandle) { setCueState(pHandle, gc_iCUE_STATE_HELD); }
+
+void ClAudioManager::setCueFireAndForget(const SCueHandle* pHandle) {
+  setCueState(pHandle, gc_iCUE_STATE_FIRE_AND_FORGET);
 }
 
 ClFMODCueInstance* ClAudioManager::getCueInstance(const SCueHandle& handle) {

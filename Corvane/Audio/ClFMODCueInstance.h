@@ -108,7 +108,6 @@ class ClFMODCueInstance {
   ClAudioFader mpr_aDuckingFadeIns[gc_iMAX_DUCKING_GROUPS];
   ClAudioFader mpr_aDuckingFadeOuts[gc_iMAX_DUCKING_GROUPS];
   f32 m_afDuckHoldTimers[gc_iMAX_DUCKING_GROUPS] = {};
-  i32 mp_iCueState = gc_iCUE_STATE_HELD;
   f32 m_fVolume = 1.0f;
   f32 m_fLastVolume = -1.0f;
   f32 m_fPan = 0.0f;
@@ -124,7 +123,15 @@ class ClFMODCueInstance {
   f32 m_fStartTimeOffset = 0.0f;
   f32 m_fTrackTime = 0.0f;
 
+  // Who releases the cue (gc_iCUE_STATE_...): set through the audio manager (setCueHeld, setCueFireAndForget) and
+  // by fadeOut.
+  i32 getCueState() const { return mp_iCueState; }
+
  private:
+  friend class ClAudioManager;
+
   f32 envelope() const;
   void releaseTrackData();
+
+  i32 mp_iCueState = gc_iCUE_STATE_HELD;
 };

@@ -9,6 +9,11 @@ u16 ClCameraMgr::mp_uiNumCameras = 0;
 
 namespace {
 
+ClTVChannel& tvChannel(i32 iTVChannelIdx) {
+  KV_ASSERT(iTVChannelIdx >= 0 && iTVChannelIdx < gc_iNUM_ENGINE_TV_CHANNELS);
+  return g_aTVChannels[iTVChannelIdx];
+}
+
 void destroy(ClCamera* pCamera) {
   for (ClTVChannel& channel : g_aTVChannels) {
     channel.dropCamera(pCamera);
@@ -64,10 +69,14 @@ void ClCameraMgr::switchChannelCamera(i32 iTVChannelIdx, ClCamera* pCamera, f32 
   if (mp_uiNumCameras == 0) {
     return;
   }
-  KV_ASSERT(iTVChannelIdx >= 0 && iTVChannelIdx < gc_iNUM_ENGINE_TV_CHANNELS);
+  ClTVChannel& channel = tvChannel(iTVChannelIdx);
   pCamera->m_bActive = 1;
-  g_aTVChannels[iTVChannelIdx].blendTo(pCamera, fBlendTime);
+  channel.blendTo(pCamera, fBlendTime);
 }
+
+void ClCameraMgr::advanceTVChannel(i32 iTVChannelIdx) { tvChannel(iTVChannelIdx).advance(); }
+
+void ClCameraMgr::terminateTVChannel(i32 iTVChannelIdx) { tvChannel(iTVChannelIdx).terminate(); }
 
 ClCameraDebug* ClCameraMgr::getDebugCamera() {
   return mp_uiNumCameras > 0 ? static_cast<ClCameraDebug*>(mp_apCameras[0]) : nullptr;

@@ -23,6 +23,11 @@ class ClCameraMgr {
   // The top camera of a TV channel's stack changed (ClGameStateMgr): marks the camera active and switches the
   // channel to it over fBlendTime seconds (0 is a cut). Nothing while the manager is not started.
   static void switchChannelCamera(i32 iTVChannelIdx, ClCamera* pCamera, f32 fBlendTime);
+  // A TV channel's once-a-frame step (ClTVChannel::advance): a running blend moves on by the gameplay clock's frame
+  // time, and the final camera is written.
+  static void advanceTVChannel(i32 iTVChannelIdx);
+  // Destroys a TV channel's own cameras at shutdown (ClTVChannel::terminate).
+  static void terminateTVChannel(i32 iTVChannelIdx);
 
   static ClCamera* mp_apCameras[gc_iMAX_REGISTERED_CAMERAS];
   static u16 mp_uiNumCameras;

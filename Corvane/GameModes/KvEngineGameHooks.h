@@ -59,7 +59,8 @@ class ClVideoPlayerHooks {
 class ClFrameGameHooks {
  public:
   virtual ~ClFrameGameHooks() = default;
-  // Fills ClGraphics::mp_resolutionList from ClGraphics::mp_displayModes.
+  // Fills the resolution list from ClGraphics::mp_displayModes (ClGraphics::clearResolutionList,
+  // ClGraphics::addToResolutionList).
   virtual void buildResolutionList() = 0;
   // Replaces the windowed start size (in: the chosen size).
   virtual void pickWidescreenMode(u32* puiWidth, u32* puiHeight) = 0;

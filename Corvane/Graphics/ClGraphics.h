@@ -88,7 +88,8 @@ inline constexpr i32 gc_iPUMP_FRAME_DUE = 2;
 // Both coordinates of a pointer position that is off every widget (the pointer left the window).
 inline constexpr f32 gc_fPOINTER_AWAY = -1000.0f;
 
-// The object transform a shader's per-object set-up starts from; reset to the identity at game start-up.
+// The object transform a shader's per-object set-up starts from; reset to the identity at game start-up
+// (ClGraphics::resetDefaultObjectTransform).
 extern ClWorldObject g_defaultObjectTransform;
 
 class ClGraphics {
@@ -170,6 +171,10 @@ class ClGraphics {
   static void buildDisplayModeList();
   // 1 when the resolution list holds a mode of exactly this size.
   static i32 isDisplayModeAvailable(u32 uiWidth, u32 uiHeight);
+  // The resolution list (mp_resolutionList, the modes the player can choose) is filled by the game's hook
+  // (buildResolutionList) from the display-mode list with these two calls, before the start-up sorts it.
+  static void clearResolutionList();
+  static void addToResolutionList(const DisplayMode& mode);
   // Among the modes of exactly this size, the highest refresh rate per bit depth (first of equal rates; a rate
   // of 0 never matches) into either output (either may be null). 1 when anything was found.
   static i32 findDisplayMode(u32 uiWidth, u32 uiHeight, DisplayMode* pMode32, DisplayMode* pMode16);
@@ -237,6 +242,8 @@ class ClGraphics {
   // without the scale on stack 3; popObjectTransform pops both.
   static void pushObjectTransform(const kv_matrix& rotationAndPosition, const kv_vector3& vScale);
   static void popObjectTransform();
+  // Sets g_defaultObjectTransform to the identity with no parent; done once at game start-up.
+  static void resetDefaultObjectTransform();
 
   // --- The current render signature (the render worker while it draws) ---
 

@@ -217,6 +217,19 @@ i32 ClGraphics::isDisplayModeAvailable(u32 uiWidth, u32 uiHeight) {
   return 0;
 }
 
+void ClGraphics::clearResolutionList() {
+  if (mp_resolutionList.isInitialized()) {
+    mp_resolutionList.clear();
+  }
+}
+
+void ClGraphics::addToResolutionList(const DisplayMode& mode) {
+  if (!mp_resolutionList.isInitialized()) {
+    mp_resolutionList.initialize(8);
+  }
+  mp_resolutionList.append(mode);
+}
+
 i32 ClGraphics::findDisplayMode(u32 uiWidth, u32 uiHeight, DisplayMode* pMode32, DisplayMode* pMode16) {
   u32 uiBest32 = 0;
   u32 uiBest16 = 0;

@@ -178,3 +178,5 @@ void ClGraphics::popObjectTransform() {
   popMatrix(E_MATRIX_STACK_WORLD);
   popMatrix(E_MATRIX_STACK_OBJECT);
 }
+
+void ClGraphics::resetDefaultObjectTransform() { g_defaultObjectTransform.setIdentityTransform(); }

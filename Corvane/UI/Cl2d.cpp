@@ -72,6 +72,12 @@ f32 placeOnAxis(f32 fSpan, f32 fOffset, f32 fSize, u32 uiScreenFlags, u32 uiAnch
 
 }  // namespace
 
+void Cl2dCanvas::addAssetHeight(i32 iHeight) {
+  SCanvasAssetHeight assetHeight{iHeight, {}};
+  std::snprintf(assetHeight.mp_szSuffix, sizeof(assetHeight.mp_szSuffix), "_%d", iHeight);
+  mp_potentialAssetHeights.append(assetHeight);
+}
+
 void Cl2d::initialise() {
   terminate();
   mp_pLastCanvas = nullptr;

@@ -65,6 +65,8 @@ struct Cl2dCanvas {
   ClDynamicVector<SCanvasAssetHeight> mp_potentialAssetHeights;
 
   SParentWindow rect() const { return {mp_fLeft, mp_fRight, mp_fTop, mp_fBottom}; }
+  // Appends an asset height (pixels) with its suffix "_<height>": UI images are looked for at each height in turn.
+  void addAssetHeight(i32 iHeight);
 };
 
 // The frame's view of the 2D pass: the screen size the sprites were placed for and the tag handed to every

@@ -292,6 +292,13 @@ void ClFontFamilyMgr::adjustFontAcknowledgeBaselines() {
   }
 }
 
+void ClFontFamilyMgr::setLineHeights(ClFontEntry* pFontEntry, f32 fLineHeight, f32 fEmptyLineHeight) {
+  KV_ASSERT_MSG(pFontEntry != nullptr && pFontEntry->mp_pFontData != nullptr, "pFontEntry->mp_pFontData");
+  ++mp_uiGeneration;
+  pFontEntry->mp_pFontData->mp_fLineHeight = fLineHeight;
+  pFontEntry->mp_pFontData->mp_fEmptyLineHeight = fEmptyLineHeight;
+}
+
 void ClFontFamilyMgr::freeFont(ClFontEntry* pFontEntry) {
   ++mp_uiGeneration;
   KvAlignedFree(pFontEntry->mp_pRelocation);

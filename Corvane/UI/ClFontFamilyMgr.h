@@ -4,7 +4,7 @@
 // canvas height (getFont) and looks glyphs and kerning pairs up in it.
 //
 // Main (game) thread only. Families and fonts live in fixed pools (32 and 64) until terminate; the font data is
-// read-only once the game has adjusted its baselines. Textures belong to the texture manager.
+// read-only once the game has adjusted its baselines and line heights. Textures belong to the texture manager.
 //
 // Failures: a family file that is missing or cannot be read is not loaded (getFont answers null for it); one that
 // is refused is reported with the reason and not loaded. A font file that is missing or refused, or whose stored
@@ -77,6 +77,10 @@ class ClFontFamilyMgr {
   // a points has its baseline at floor(a / 20 * 22 + 0.5) from the line top. Run once after loading a language
   // variant of that family.
   static void adjustFontAcknowledgeBaselines();
+  // Gives a loaded font other line heights (pixels): the height of every text token and baseline reference, and
+  // the height a laid-out line starts with. For the game's own fitting of a font, before or between frames; text
+  // laid out with the old heights is laid out again.
+  static void setLineHeights(ClFontEntry* pFontEntry, f32 fLineHeight, f32 fEmptyLineHeight);
 
   // Frees every font and family and returns them to their pools.
   static void terminate();
@@ -88,8 +92,8 @@ class ClFontFamilyMgr {
   static ClPool<ClFontFamily, gc_iMAX_FONT_FAMILIES> mp_familyPool;
   static ClPool<ClFontEntry, gc_iMAX_FONTS> mp_fontPool;
 
-  // Changes whenever a family or font is loaded or freed, the pools are reset or glyphs are moved: what was found
-  // or laid out with the fonts at one generation holds while it stays the same.
+  // Changes whenever a family or font is loaded or freed, the pools are reset, glyphs are moved or line heights
+  // set: what was found or laid out with the fonts at one generation holds while it stays the same.
   static u32 getGeneration() { return mp_uiGeneration; }
 
  private:

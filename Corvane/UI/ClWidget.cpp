@@ -538,15 +538,19 @@ ClWidget* ClWidget::clone(ClWidget* /*pUnused*/) {
     pChild->mp_pParent = pNew;
   }
   for (u32 i = 0; i < mp_DrawnChildren.getSize(); ++i) {
-    ClWidget* pChild = mp_DrawnChildren[i]->clone();
-    pNew->mp_DrawnChildren.append(pChild);
-    pNew->mp_AllChildren.append(pChild);
-    pChild->mp_pParent = pNew;
+    pNew->addDrawnChild(mp_DrawnChildren[i]->clone());
   }
   if (pNew->findProperty(gc_PTR_DETECTOR.mp_uiHash) != nullptr) {
     pNew->setInt(gc_PTR_DETECTOR.mp_uiHash, 0);
   }
   return pNew;
+}
+
+void ClWidget::addDrawnChild(ClWidget* pChild) {
+  KV_ASSERT(pChild);
+  mp_AllChildren.append(pChild);
+  mp_DrawnChildren.append(pChild);
+  pChild->mp_pParent = this;
 }
 
 namespace {

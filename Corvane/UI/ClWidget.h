@@ -191,6 +191,9 @@ class ClWidget {
   ClWidget* clone(ClWidget* pUnused = nullptr);
   // Detaches every child; cloned children are destroyed with their own children (and purged from the UI).
   void destroyChildren();
+  // Makes the widget (a clone, typically) a drawn child of this one, ticked and rendered after the children it
+  // already has; this widget becomes its parent. Ownership stays as it was: destroyChildren destroys a clone.
+  void addDrawnChild(ClWidget* pChild);
 
   // --- Events ---
   // Fires an event: its single procedure (no call record), then its calls in order.

@@ -29,7 +29,7 @@ class CTestGraphicsHooks : public ClTestGraphicsHooks {
     for (i32 i = 0; i < ClGraphics::mp_displayModes.getCount(); ++i) {
       const DisplayMode& mode = ClGraphics::mp_displayModes[i];
       if (mode.m_iBits == 32 && !ClGraphics::isDisplayModeAvailable(mode.m_uiWidth, mode.m_uiHeight)) {
-        ClGraphics::mp_resolutionList.append(mode);
+        ClGraphics::addToResolutionList(mode);
       }
     }
   }

@@ -157,7 +157,7 @@ TEST_F(MusicOverlay, StatesVolumesAndCues) {
       }
       for (const SCueHandle* pHeld : {&g_gameModeAction.mp_superWeaponLoopCue, &g_gameModeAction.mp_powerUpStingerCue}) {
         if (const ClFMODCueInstance* pInstance = ClAudioManager::getCueInstance(*pHeld)) {
-          EXPECT_EQ(pInstance->mp_iCueState, gc_iCUE_STATE_HELD);
+          EXPECT_EQ(pInstance->getCueState(), gc_iCUE_STATE_HELD);
         }
       }
     }

@@ -68,6 +68,27 @@ TEST_F(AudioCues, APlayedCueIsHeardFromTheNextUpdate) {
   EXPECT_EQ(ClAudioManager::getActiveCueCount(), 0);
 }
 
+// A held cue outlives its sound until it is stopped or let go as fire and forget, which the next update releases;
+// an instance taken again from its cue's pool is held only when its taker says so.
+TEST_F(AudioCues, AHeldCueStaysUntilItIsLetGo) {
+  ClAudioManager::playCue(KvStrHash("Hit"));
+  for (int i = 0; i < 20 && ClAudioManager::getActiveCueCount() > 0; ++i) {
+    frame();
+  }
+  ASSERT_EQ(ClAudioManager::getActiveCueCount(), 0);
+  SCueHandle hit = ClAudioManager::createCueInstance(KvStrHash("Hit"));
+  ClAudioManager::setCueHeld(&hit);
+  for (int i = 0; i < 20; ++i) {
+    frame();
+  }
+  EXPECT_EQ(channelsPlaying(), 0);
+  EXPECT_NE(ClAudioManager::getCueInstance(hit), nullptr) << "a held cue is released by its holder";
+  ClAudioManager::setCueFireAndForget(&hit);
+  frame();
+  EXPECT_EQ(ClAudioManager::getActiveCueCount(), 0);
+  EXPECT_EQ(ClAudioManager::getCueInstance(hit), nullptr);
+}
+
 // 128 active cues, 64 instances of one cue, 32 pending starts.
 TEST_F(AudioCues, TheLimitsOfCuesInstancesAndPendingStarts) {
   std::vector<SCueHandle> loops;

@@ -384,6 +384,24 @@ TEST_F(WidgetTest, AWidgetHoldingAUnicodeTextCannotBeCloned) {
   EXPECT_KV_FATAL(ClUI::getRootWidget()->clone(), "Port this code to the Win32 (NOW!!!) -> [ClWidget::clone]");
 }
 
+// A clone attached as a drawn child is drawn after the children the widget had, under its new parent, and goes
+// with the widget's children.
+TEST_F(WidgetTest, AnAttachedCloneIsDrawnLastUnderItsNewParent) {
+  ASSERT_TRUE(load("A", R"({"root": {"name": "Screen", "children": [
+      {"name": "Row", "children": [{"name": "First", "properties": {"onRender": {"event": {"calls": [{"call": "record0"}]}}}}]},
+      {"name": "Example", "properties": {"onRender": {"event": {"calls": [{"call": "record1"}]}}}}]}})"));
+  ClWidget* pClone = W("Example")->clone();
+  W("Row")->addDrawnChild(pClone);
+  EXPECT_EQ(pClone->mp_pParent, W("Row"));
+  W("Row")->setVisibleRecursively(1);
+  g_uiTrace.runs.clear();
+  W("Row")->render();
+  EXPECT_EQ(runNames(), (std::vector<std::string>{"record0", "record1"}));
+  const u32 uiCloneID = pClone->mp_uiInstanceNameHash;
+  W("Row")->destroyChildren();
+  EXPECT_EQ(ClUI::findWidget(uiCloneID), nullptr);
+}
+
 TEST_F(WidgetTest, DestroyChildrenDestroysClonesWithTheirChildrenAndOnlyDetachesDataChildren) {
   ASSERT_TRUE(load("A", gc_pCLONE_SOURCE));
   ClWidget* pHolder = W("Holder");

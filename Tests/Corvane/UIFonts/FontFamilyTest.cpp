@@ -224,6 +224,18 @@ TEST_F(FontFamilyTest, BaselinesMoveOnceForEachSizeOfTheResolutionNearest216) {
   }
 }
 
+// New line heights reach the font, and what was laid out with the old ones is laid out again.
+TEST_F(FontFamilyTest, SetLineHeightsChangesTheGeneration) {
+  writeFamily("FontAcknowledge", {20}, {216});
+  ClFontFamilyMgr::loadFontFamilyForHeight("FontAcknowledge", nullptr, 216);
+  ClFontEntry* pFont = font("FontAcknowledge_0");
+  const u32 uiBefore = ClFontFamilyMgr::getGeneration();
+  ClFontFamilyMgr::setLineHeights(pFont, 17.0f, 15.0f);
+  EXPECT_FLOAT_EQ(pFont->mp_pFontData->mp_fLineHeight, 17.0f);
+  EXPECT_FLOAT_EQ(pFont->mp_pFontData->mp_fEmptyLineHeight, 15.0f);
+  EXPECT_NE(ClFontFamilyMgr::getGeneration(), uiBefore);
+}
+
 // One damaged copy of a good file: what was changed, and a word the refusal must name.
 struct SDamage {
   const char* pWhat;

@@ -72,9 +72,7 @@ class CanvasTest : public GeometryTest {
     Cl2dCanvas* pFull = Cl2d::createCanvas("FULL", gc_ui2D_ALIGN_TOP_LEFT, gc_f2D_DESIGN_HEIGHT, fResolutionHeight,
                                            0.0f, 0.0f, 320.0f, 240.0f, gc_ui2D_ALIGN_TOP_LEFT);
     for (i32 iHeight : assetHeights) {
-      SCanvasAssetHeight height{iHeight, {}};
-      std::snprintf(height.mp_szSuffix, sizeof(height.mp_szSuffix), "_%d", iHeight);
-      pFull->mp_potentialAssetHeights.append(height);
+      pFull->addAssetHeight(iHeight);
     }
     return pFull;
   }
