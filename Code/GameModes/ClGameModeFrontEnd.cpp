@@ -62,11 +62,11 @@ i32 ClGameModeFrontEnd::enter(i32) {
   mp_camera = new ClCameraGAME_InGameOne();
   ClCameraMgr::registerCamera(mp_camera);
   mp_camera->m_vFollowTarget = {0.0f, 0.0f, 0.0f, 0.0f};
-  mp_camera->m_bActive = 1;
+  mp_camera->activate();
   // Pushing cuts channel 0 to it.
   ClGameStateMgr::pushCamera(mp_camera);
   if (ClCamera* pFirst = ClCameraMgr::getDebugCamera()) {
-    pFirst->m_bActive = 1;
+    pFirst->activate();
   }
   m_bFinished = 0;
   if (ClWidget* pRoot = ClUI::getRootWidget()) {

@@ -172,7 +172,7 @@ void ClEntityEnemy::loadProperties(const ClDScriptData2* pNode) {
   }
   if ((pKey = key(pNode, KvStrHashConst("AnimationPlayPaused"))) != nullptr) {
     playAnimation(valueText(pKey), E_FLIPBOOK_MODE_ONCE);
-    m_mainAnim.mp_curAnimators.mp_flipBookAnimator.m_bPlaying = 0;
+    m_mainAnim.mp_curAnimators.mp_flipBookAnimator.pause();
   }
   if ((pKey = key(pNode, KvStrHashConst("CanHitPlayer"))) != nullptr) m_bCanHitPlayer = pKey->getInt();
   // An action's "Rotate" is a FLOAT that the action rows handle; only the INT form is the property.

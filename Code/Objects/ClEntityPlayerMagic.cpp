@@ -292,7 +292,7 @@ void ClEntityPlayer::updateNinja() {
       for (i32 i = 0; i < gc_iNINJA_CLONES; ++i) {
         ClTexAnimObj clone;
         play(&clone, "PlayerSuperClone", E_FLIPBOOK_MODE_HOLD);
-        clone.mp_curAnimators.mp_flipBookAnimator.m_bPlaying = 0;
+        clone.mp_curAnimators.mp_flipBookAnimator.pause();
         g_ninjaClones.append(clone);
         g_ninjaCloneAngles.append(static_cast<f32>(i % 2 == 0 ? i * 5 : -(i * 5)));
         g_ninjaClonePoints.append(SEffectPoint{m_vPosition[0], m_vPosition[1]});

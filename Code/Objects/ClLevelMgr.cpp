@@ -302,7 +302,7 @@ void resetLevelDataWithScript(ClDScriptData2* pLevels) {
   EntityList::initialize();
   g_fWorldCameraX = 0.0f;
   g_slowMotionAnimator.play(gc_iANIM_PLAY_OFF, gc_iANIM_EASE_LINEAR, 1.0f, 1.0f, 0.0f, 0.0f);
-  g_slowMotionAnimator.mp_bRunning = 0;
+  g_slowMotionAnimator.stopAt(1.0f);
   g_bMagicFreeze = 0;
   g_fTimeLeft = gc_fLEVEL_TIME;
   g_fDeathTimer = gc_fDEATH_DELAY;
@@ -400,11 +400,10 @@ void update() {
     g_slowMotionAnimator.update(fRealDT);
   }
   if (g_slowMotionAnimator.mp_bRunning == 0) {
-    g_slowMotionAnimator.mp_current = 1.0f;
+    g_slowMotionAnimator.stopAt(1.0f);
   }
   if (g_bMagicFreeze != 0) {
-    g_slowMotionAnimator.mp_current = 0.0f;
-    g_slowMotionAnimator.mp_bRunning = 0;
+    g_slowMotionAnimator.stopAt(0.0f);
   }
 
   g_fTimeLeft -= GameTypes::isTimed(g_iGameType) ? fRealDT : fGameDT;

@@ -64,6 +64,12 @@ class ClAnimator {
     mp_bRunning = 1;
   }
 
+  // Stops the animation with the value given held.
+  void stopAt(const T& value) {
+    mp_current = value;
+    mp_bRunning = 0;
+  }
+
   // One frame of dt seconds (the owner calls it while the kind is not 0 and the animator runs).
   void update(f32 fDT) {
     if (mp_fStartDelay > KV_ZERO) {

@@ -39,6 +39,8 @@ class ClFlipBookAnimator {
   void setCurrentFrameIndex(i32 iNumFrame);
 
   ClFlipBook* getFlipBook() const { return m_pFlipBook; }
+  // Holds the current frame until the next start.
+  void pause() { m_bPlaying = 0; }
 
   i32 m_iMode = E_FLIPBOOK_MODE_NONE;
   ClFlipBook* m_pFlipBook = nullptr;

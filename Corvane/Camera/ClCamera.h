@@ -56,6 +56,9 @@ class ClCamera : public ClWorldObject {
   // Carried for derived cameras and their owners; the camera code only initialises and copies them.
   i32 m_iCarried = 0;
   kv_vector3 m_vCarried = {0.0f, 0.0f, 0.0f};
+  // Marks the camera as one a TV channel shows (switching a channel to it does so too).
+  void activate() { m_bActive = 1; }
+
   i32 m_bActive = 0;  // set when a TV channel is switched to the camera
 };
 

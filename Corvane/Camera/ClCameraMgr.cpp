@@ -70,7 +70,7 @@ void ClCameraMgr::switchChannelCamera(i32 iTVChannelIdx, ClCamera* pCamera, f32 
     return;
   }
   ClTVChannel& channel = tvChannel(iTVChannelIdx);
-  pCamera->m_bActive = 1;
+  pCamera->activate();
   channel.blendTo(pCamera, fBlendTime);
 }
 
