@@ -220,6 +220,29 @@ void runUnloadCallbacks(ClDynamicVector<SMagUnloadCallback>& callbacks) {
   callbacks.clear();
 }
 
+// Where a path was looked for: "not in the archive[s] [<table file>], ..." or "in no archive (none is loaded)".
+void describeLoadedTables(char* pText, u32 uiSize) {
+  i32 iLoaded = 0;
+  for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {
+    iLoaded += g_MagTOCPool.get(i)->mp_bTOCLoaded ? 1 : 0;
+  }
+  if (iLoaded == 0) {
+    KvSNPrintf(pText, uiSize, "in no archive (none is loaded)");
+    return;
+  }
+  u32 uiUsed =
+      static_cast<u32>(KvSNPrintf(pText, uiSize, "%s", iLoaded == 1 ? "not in the archive" : "not in the archives"));
+  const char* pSeparator = " ";
+  for (i32 i = 0; i < g_MagTOCPool.getCount() && uiUsed + 1 < uiSize; ++i) {
+    const ClMagTOC* pTOC = g_MagTOCPool.get(i);
+    if (pTOC->mp_bTOCLoaded) {
+      uiUsed += static_cast<u32>(
+          KvSNPrintf(pText + uiUsed, uiSize - uiUsed, "%s[%s]", pSeparator, pTOC->mp_szTOCFilePath));
+      pSeparator = ", ";
+    }
+  }
+}
+
 }  // namespace
 
 namespace KvMag {
@@ -265,29 +288,6 @@ bool isOnDisk(const char* pPath) {
   }
   return iResult == E_FILE_EMPTY ||
          (iResult == E_FILE_CANNOT_OPEN && !ClFileIO::isNotFoundError(ClFileIO::getLastOpenError()));
-}
-
-// Where a path was looked for: "not in the archive[s] [<table file>], ..." or "in no archive (none is loaded)".
-void describeLoadedTables(char* pText, u32 uiSize) {
-  i32 iLoaded = 0;
-  for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {
-    iLoaded += g_MagTOCPool.get(i)->mp_bTOCLoaded ? 1 : 0;
-  }
-  if (iLoaded == 0) {
-    KvSNPrintf(pText, uiSize, "in no archive (none is loaded)");
-    return;
-  }
-  u32 uiUsed =
-      static_cast<u32>(KvSNPrintf(pText, uiSize, "%s", iLoaded == 1 ? "not in the archive" : "not in the archives"));
-  const char* pSeparator = " ";
-  for (i32 i = 0; i < g_MagTOCPool.getCount() && uiUsed + 1 < uiSize; ++i) {
-    const ClMagTOC* pTOC = g_MagTOCPool.get(i);
-    if (pTOC->mp_bTOCLoaded) {
-      uiUsed += static_cast<u32>(
-          KvSNPrintf(pText + uiUsed, uiSize - uiUsed, "%s[%s]", pSeparator, pTOC->mp_szTOCFilePath));
-      pSeparator = ", ";
-    }
-  }
 }
 
 void reportDataFileNotOpened(const ClMagTOC* pTOC, i32 iCode) {

@@ -22,7 +22,7 @@ inline SMagPackInput packInput(const std::string& path, const std::vector<u8>& b
   return entry;
 }
 
-// Where an entry's data-info lies in a table of contents, found by the name hash of the entry's path ("\\"
+// Where an entry's data-info lies in a table of contents, found by the name hash of the entry's path ("\"
 // separators); std::string::npos when the table has no such entry.
 inline size_t KvTestTOCDataInfoOffset(const std::string& toc, std::string entry) {
   std::replace(entry.begin(), entry.end(), '/', '\\');

@@ -143,41 +143,23 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
         << claimed.out;
   }
   EXPECT_FALSE(std::filesystem::exists(dir + "/both.out"));
-}
 
-// A table whose count or entries cannot fit its files is refused by listing and checking alike, naming the file:
-// an impossible count is no empty archive.
-TEST(MagPackTool, TablesThatCannotFitTheirFilesAreRefused) {
-  const std::string dir = KvTestTempDir("Impossible");
-  writeText(dir + "/src/Plain.txt", "plain words");
-  writeText(dir + "/src/Other.txt", "other words");
-  ASSERT_EQ(magpack("pack --name IMP --out " + dir + "/good --root " + dir + "/src --quiet").iExit, 0);
-  const std::string goodTOC = readText(dir + "/good/IMP_win32.mtc");
-  const std::string goodData = readText(dir + "/good/IMP_win32.mdf");
-  struct SCase {
-    const char* pName;
-    u32 uiCount;       // the count word, 0 to keep it
-    size_t uiDataSize;  // of the data file, 0 to keep it
-    const char* pMessage;
-  };
-  const SCase aCases[] = {
-      {"count all ones", 0xFFFFFFFFu, 0, "IMP_win32.mtc] is damaged and was not loaded: its entry count (0xFFFFFFFF)"},
-      {"count of the sign bit", 0x80000000u, 0, "IMP_win32.mtc] is damaged and was not loaded: its entry count"},
-      {"count past the table", 0x40000000u, 0, "IMP_win32.mtc] is damaged and was not loaded: the record table"},
-      {"data file cut", 0, 8, "[.\\IMP_win32.mdf] does not hold what its table [.\\IMP_win32.mtc] says"},
-  };
-  for (const SCase& damage : aCases) {
-    std::string toc = goodTOC;
-    if (damage.uiCount != 0) std::memcpy(toc.data() + 8, &damage.uiCount, 4);
-    writeText(dir + "/out/IMP_win32.mtc", toc);
-    writeText(dir + "/out/IMP_win32.mdf", damage.uiDataSize != 0 ? goodData.substr(0, damage.uiDataSize) : goodData);
-    for (const char* pCommand : {"list", "check"}) {
-      SCOPED_TRACE(std::string(damage.pName) + ", " + pCommand);
-      const SKvToolRun run = magpack(std::string(pCommand) + " --dir " + dir + "/out --name IMP");
+  // Counts no table can hold, and a data file cut short of its entries: listing and checking fail alike, naming the
+  // folder and the file; an impossible count is no empty archive.
+  const std::string goodData = readText(dir + "/out/CHK_win32.mdf");
+  for (const auto& [uiCount, message] : {std::pair<u32, std::string>{0xFFFFFFFFu, "its entry count (0xFFFFFFFF)"},
+                                         {0x80000000u, "its entry count (0x80000000)"},
+                                         {0, "[.\\CHK_win32.mdf] does not hold what its table"}}) {
+    toc = goodTOC;
+    if (uiCount != 0) std::memcpy(toc.data() + 8, &uiCount, 4);
+    writeText(dir + "/out/CHK_win32.mtc", toc);
+    writeText(dir + "/out/CHK_win32.mdf", uiCount != 0 ? goodData : goodData.substr(0, 8));
+    for (const std::string& command : {"list --dir " + dir + "/out --name CHK",
+                                       "check --dir " + dir + "/out --name CHK --key check-key"}) {
+      const SKvToolRun run = magpack(command);
       EXPECT_EQ(run.iExit, 1) << run.out;
-      // The tool's own line names the folder and the file.
-      EXPECT_NE(run.out.find("magpack: archive [IMP] in [" + dir + "/out] "), std::string::npos) << run.out;
-      EXPECT_NE(run.out.find(damage.pMessage), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find("magpack: archive [CHK] in [" + dir + "/out] "), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find(message), std::string::npos) << run.out;
     }
   }
 }

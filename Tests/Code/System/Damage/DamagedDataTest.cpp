@@ -86,16 +86,11 @@ const SDamage gc_aDamages[] = {
     {"MainDataFileUnreadable", "RWN", "DATA", gc_szFOLDER,
      "[.\\Lang\\eng\\Strings\\Win32.lang] could not be opened (code 1): Mag data file [.\\RWN_win32.mdf] could "
      "not be opened: it cannot be read ("},
-    {"StringTOCUnreadable", "RWK", "TOC", gc_szFOLDER, "[.\\RWK_win32.mtc] could not be opened: it cannot be read ("},
-    {"GameTOCUnreadable", "RWG", "TOC", gc_szFOLDER, "[.\\RWG_win32.mtc] could not be opened: it cannot be read ("},
     {"GameDataFileUnreadable", "RWG", "DATA", gc_szFOLDER,
      "Mag data file [.\\RWG_win32.mdf] could not be opened: it cannot be read ("},
     // An archive's files where another's should be: named as the archive whose table lacks the entry.
     {"MainAndGameArchivesSwapped", "RWN", "ARCHIVE", "<swap RWG>",
      "Win32.lang] not found: it is not in the archive [.\\RWN_win32.mtc] and not on disk"},
-    // ... or, found in the other archive under its key, named as damaged in that archive's data file.
-    {"StringAndGameArchivesSwapped", "RWK", "ARCHIVE", "<swap RWG>",
-     "VOSK_SFX.iAudioSB could not be read: Mag data file [.\\RWK_win32.mdf] is damaged"},
     {"UnknownMonkeyScheme", "project.ini", "MONKEY_SCHEME NoSuchScheme\n", nullptr, "MONKEY_SCHEME"},
     {"DisplayWithoutServer", "DISPLAY", ":93", nullptr, "the X display \":93\" cannot be opened"},
     {"DisplayOfUnknownHost", "DISPLAY", "nohost.invalid:0", nullptr,
