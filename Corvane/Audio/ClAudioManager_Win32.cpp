@@ -525,12 +525,14 @@ i32 ClAudioManager::loadSoundBank() {
   std::memset(pBank, 0, sizeof(*pBank));
   u32 uiSize = 0;
   if (ClMagFileIO::open(szPath, &uiSize, &pBank->mp_pFileRef) != 0) {
+    KvPrintProblem("%s could not be opened: %s", szPath, ClMagFileIO::getLastProblem());
     pBank->mp_pFileRef = nullptr;
     g_soundBankPool.free(pBank);
     return 0;
   }
   if (ClMagFileIO::allocReadBuffers(pBank->mp_pFileRef, uiSize, 16) != 1 ||
       ClMagFileIO::read(pBank->mp_pFileRef, uiSize) != 0) {
+    KvPrintProblem("%s could not be read: %s", szPath, ClMagFileIO::getLastProblem());
     closeBankFile(pBank);
     g_soundBankPool.free(pBank);
     return 0;

@@ -134,10 +134,11 @@ const u8* ClAudioTrackDataMgr::load(const char* pBaseName) {
     return nullptr;
   }
   const char* pProblem = nullptr;
-  char szProblem[512];
+  char szProblem[gc_uiMAX_MESSAGE_LEN + 1];
   if (ClMagFileIO::allocReadBuffers(pTrackContainer->mp_pFileRef, uiSize, 32) != 1 ||
       ClMagFileIO::read(pTrackContainer->mp_pFileRef, uiSize) != 0) {
-    pProblem = "cannot be read";
+    KvSNPrintf(szProblem, sizeof(szProblem), "cannot be read (%s)", ClMagFileIO::getLastProblem());
+    pProblem = szProblem;
   } else if (ClAudioTrackData::check(pTrackContainer->mp_pFileRef->mp_pDestinationBuffer, uiSize, szProblem,
                                      sizeof(szProblem)) != 1) {
     pProblem = szProblem;

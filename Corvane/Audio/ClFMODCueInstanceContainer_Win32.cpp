@@ -29,14 +29,16 @@ void toBackslashes(char* pPath) {
 }
 
 // Reads a whole file through the archive reader into a buffer the reference owns (the disk file is closed).
-// Null (nothing left open) when it cannot be read.
+// Null (nothing left open, the reader's reason said) when it cannot be read.
 SMagRef* readWholeFile(const char* pPath, u32* puiSize) {
   SMagRef* pRef = nullptr;
   *puiSize = 0;
   if (ClMagFileIO::open(pPath, puiSize, &pRef) != 0) {
+    KvPrintProblem("Sound file [%s] could not be opened: %s", pPath, ClMagFileIO::getLastProblem());
     return nullptr;
   }
   if (ClMagFileIO::allocReadBuffers(pRef, *puiSize, 16) != 1 || ClMagFileIO::read(pRef, *puiSize) != 0) {
+    KvPrintProblem("Sound file [%s] could not be read: %s", pPath, ClMagFileIO::getLastProblem());
     ClMagFileIO::close(pRef);
     return nullptr;
   }

@@ -414,13 +414,13 @@ ClDScriptData2* ClDScriptMgr2::loadScript(const char* pName, bool bUseScriptsFol
 
   KvReleaseDataFile(&s_currentLoad);
   const E_DATA_READ eRead = KvReadDataFile(szPath, &s_currentLoad);
+  // The archive reader's reason names the file on disk.
   if (eRead == E_DATA_READ_CANNOT_OPEN) {
-    KV_DATA_FATALF("Could not open script data file at [%s]!", pName);
+    KV_DATA_FATALF("Could not open script data file at [%s]! (%s)", pName, KvGetDataFileProblem());
     return nullptr;
   }
   if (eRead != E_DATA_READ_OK) {
-    KvPrintProblem("Data script [%s] could not be read (%s)", szPath,
-                   eRead == E_DATA_READ_NO_BUFFER ? "no memory for its read buffer" : "read failed");
+    KvPrintProblem("Data script [%s] could not be read (%s)", szPath, KvGetDataFileProblem());
     return nullptr;
   }
   char szError[gc_uiKDS_ERROR_SIZE];

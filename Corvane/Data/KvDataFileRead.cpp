@@ -23,6 +23,8 @@ struct SMagReader {
 
 const char* KvGetDataRootPath() { return KvGetBaseDataPath(); }
 
+const char* KvGetDataFileProblem() { return ClMagFileIO::getLastProblem(); }
+
 E_DATA_READ KvReadDataFile(const char* pPath, SDataFileRead* pRead) {
   return KvReadDataFileWith<SMagReader>(pPath, pRead);
 }

@@ -25,6 +25,8 @@ struct SDataFileRead {
 
 // The data root every loader puts in front of its paths.
 const char* KvGetDataRootPath();
+// Why the last read that failed failed, naming the file on disk (the archive reader's reason).
+const char* KvGetDataFileProblem();
 
 // Reads pPath whole through the engine's file reader. On success *pRead holds the bytes; on failure nothing
 // is held.

@@ -12,9 +12,10 @@
 // with alertable zero waits, so completions of other reads queued to this thread run there as well.
 //
 // Every operation answers a result code (E_FILE_RESULT). A failed ReadFileEx or CloseHandle also shows the
-// system's error box ("failed with error %d: %s"); every failure of a read or open names the file in one line
-// on standard error. Callbacks of a callback read run inside an alertable wait of the thread that issued it;
-// exactly one of them runs for every read that started (a read that fails at any chunk reports its error).
+// system's error box ("failed with error %d: %s"); every failure of a read names the file in one line on standard
+// error. A failed open says nothing (callers probe for files that may be missing): getLastOpenError tells why.
+// Callbacks of a callback read run inside an alertable wait of the thread that issued it; exactly one of them runs
+// for every read that started (a read that fails at any chunk reports its error).
 #pragma once
 
 #include "Corvane/System/KvTypes.h"
@@ -85,6 +86,15 @@ class ClFileIO {
   // Reads and waits. 0 when every byte arrived; otherwise the first failure: 9, or 10 when a request
   // completed with an error or short (past the end of the file).
   static i32 read(Win32FileData* pFileData, u64 uiOffset, u32 numberOfBytesToRead, void* destinationBuffer);
+
+  // Why the last open that answered 1 failed: the system's error code CreateFileA left (ERROR_FILE_NOT_FOUND,
+  // ERROR_ACCESS_DENIED, ...). Main thread, as open.
+  static u32 getLastOpenError();
+  // Whether an open's error code says nothing is at the path (no such file, or a folder on its way missing), as
+  // against a file that is there and cannot be read.
+  static bool isNotFoundError(u32 uiError);
+  // The system's text of an error code ("Access is denied."), without a line end, into pText of uiSize bytes.
+  static void describeError(u32 uiError, char* pText, u32 uiSize);
 
   // 1 when the path opens for reading (fopen "rb", under the file lock), else 0.
   static i32 fileExists(const char* pPath);

@@ -35,6 +35,8 @@ ClPool<Win32FileData, gc_iMAX_OPEN_FILES> g_Win32FileDataPool;
 namespace {
 
 ClMutexLock g_fileLock;
+// The system's error of the last open that failed.
+DWORD g_dwLastOpenError = ERROR_SUCCESS;
 
 // Shows the system text of the last error in a message box and answers the code.
 DWORD showLastErrorBox() {
@@ -192,6 +194,7 @@ i32 ClFileIO::open(const char* pPath, u64* pOutSize, Win32FileData** ppOutFile) 
                                     FILE_FLAG_OVERLAPPED | FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
   g_fileLock.leave();
   if (pFileData->mp_hFile == INVALID_HANDLE_VALUE) {
+    g_dwLastOpenError = GetLastError();
     g_Win32FileDataPool.free(pFileData);
     return E_FILE_CANNOT_OPEN;
   }
@@ -333,6 +336,25 @@ i32 ClFileIO::read(Win32FileData* pFileData, u64 uiOffset, u32 numberOfBytesToRe
     uiDone += uiSize;
   }
   return E_FILE_OK;
+}
+
+u32 ClFileIO::getLastOpenError() { return g_dwLastOpenError; }
+
+bool ClFileIO::isNotFoundError(u32 uiError) {
+  return uiError == ERROR_FILE_NOT_FOUND || uiError == ERROR_PATH_NOT_FOUND;
+}
+
+void ClFileIO::describeError(u32 uiError, char* pText, u32 uiSize) {
+  KV_ASSERT(pText && uiSize > 0);
+  const DWORD dwLength = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, uiError,
+                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), pText, uiSize, nullptr);
+  if (dwLength == 0) {
+    KvSNPrintf(pText, uiSize, "system error %u", uiError);
+    return;
+  }
+  for (DWORD i = dwLength; i > 0 && (pText[i - 1] == '\r' || pText[i - 1] == '\n'); --i) {
+    pText[i - 1] = '\0';
+  }
 }
 
 i32 ClFileIO::fileExists(const char* pPath) {

@@ -77,11 +77,12 @@ const char* entrySizesProblem(const ClMagDataInfo& info) {
 }
 
 // A problem that names an entry of a table of contents.
-char g_szTOCProblem[128] = "";
+char g_szTOCProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
 
 // Checks every offset, count and size of a table of contents image before anything trusts it, and copies the
-// records' name hashes and data-infos out of it (the image may hold them at any offset). A negative entry count
-// means no entries. Answers null when sound, else what is wrong; the side tables are then not made.
+// records' name hashes and data-infos out of it (the image may hold them at any offset). A negative entry count is
+// no count: the table is refused rather than read as empty. Answers null when sound, else what is wrong; the side
+// tables are then not made.
 const char* readTOCImage(ClMagTOC* pTOC) {
   const u64 uiSize = pTOC->mp_uiTOCSize;
   const u8* pImage = pTOC->mp_pTOC;
@@ -94,7 +95,12 @@ const char* readTOCImage(ClMagTOC* pTOC) {
   if (header.mp_uiRecordTableOffset < sizeof(SMagTOCHeader)) {
     return "the record table overlaps the header";
   }
-  const i32 iCount = header.mp_iNumEntries > 0 ? header.mp_iNumEntries : 0;
+  if (header.mp_iNumEntries < 0) {
+    std::snprintf(g_szTOCProblem, sizeof(g_szTOCProblem), "its entry count (0x%08X) is negative",
+                  static_cast<u32>(header.mp_iNumEntries));
+    return g_szTOCProblem;
+  }
+  const i32 iCount = header.mp_iNumEntries;
   if (!fitsIn(header.mp_uiRecordTableOffset, 4ull * static_cast<u64>(iCount), uiSize)) {
     return "the record table lies outside the file";
   }
@@ -147,6 +153,30 @@ const char* readTOCImage(ClMagTOC* pTOC) {
   return nullptr;
 }
 
+// Why the stored bytes of the table's entries do not all lie inside its data file (the data file or the table may
+// be the damaged one, so both are named), or null. A data file that does not open is not measured: opening an entry
+// says so.
+const char* dataFileProblem(const ClMagTOC* pTOC) {
+  u64 uiDataSize = 0;
+  Win32FileData* pFile = nullptr;
+  if (openFile(pTOC->mp_szDataFilePath, &uiDataSize, &pFile) != E_FILE_OK) {
+    return nullptr;
+  }
+  ClFileIO::close(pFile);
+  for (i32 i = 0; i < pTOC->mp_iNumEntries; ++i) {
+    const ClMagDataInfo& info = pTOC->mp_pInfos[i];
+    if (!fitsIn(info.mp_uiDataOffset, info.getStoredSize(), uiDataSize)) {
+      std::snprintf(g_szTOCProblem, sizeof(g_szTOCProblem),
+                    "Mag data file [%s] does not hold what its table [%s] says, and the archive was not loaded: "
+                    "entry 0x%08X (%u bytes at offset %u) lies past its end (%llu bytes)",
+                    pTOC->mp_szDataFilePath, pTOC->mp_szTOCFilePath, static_cast<u32>(pTOC->mp_piNameHashes[i]),
+                    info.getStoredSize(), info.mp_uiDataOffset, static_cast<unsigned long long>(uiDataSize));
+      return g_szTOCProblem;
+    }
+  }
+  return nullptr;
+}
+
 void assertNoOpenReference(const ClMagTOC* pTOC) {
   for (i32 i = 0; i < g_MagRefPool.getCount(); ++i) {
     const SMagRef* pRef = g_MagRefPool.get(i);
@@ -190,14 +220,34 @@ void runUnloadCallbacks(ClDynamicVector<SMagUnloadCallback>& callbacks) {
   callbacks.clear();
 }
 
+// Where a path was looked for: "not in the archive[s] [<table file>], ..." or "in no archive (none is loaded)".
+void describeLoadedTables(char* pText, u32 uiSize) {
+  i32 iLoaded = 0;
+  for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {
+    iLoaded += g_MagTOCPool.get(i)->mp_bTOCLoaded ? 1 : 0;
+  }
+  if (iLoaded == 0) {
+    KvSNPrintf(pText, uiSize, "in no archive (none is loaded)");
+    return;
+  }
+  u32 uiUsed =
+      static_cast<u32>(KvSNPrintf(pText, uiSize, "%s", iLoaded == 1 ? "not in the archive" : "not in the archives"));
+  const char* pSeparator = " ";
+  for (i32 i = 0; i < g_MagTOCPool.getCount() && uiUsed + 1 < uiSize; ++i) {
+    const ClMagTOC* pTOC = g_MagTOCPool.get(i);
+    if (pTOC->mp_bTOCLoaded) {
+      uiUsed += static_cast<u32>(
+          KvSNPrintf(pText + uiUsed, uiSize - uiUsed, "%s[%s]", pSeparator, pTOC->mp_szTOCFilePath));
+      pSeparator = ", ";
+    }
+  }
+}
+
 }  // namespace
 
 namespace KvMag {
 
 char g_szLastProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
-
-// Reports a problem of data or environment on standard error and keeps it for getLastProblem.
-void reportProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
 
 void reportProblem(const char* pFormat, ...) {
   va_list args;
@@ -205,6 +255,56 @@ void reportProblem(const char* pFormat, ...) {
   std::vsnprintf(g_szLastProblem, sizeof(g_szLastProblem), pFormat, args);
   va_end(args);
   KvPrintProblem("%s", g_szLastProblem);
+}
+
+void noteProblem(const char* pFormat, ...) {
+  va_list args;
+  va_start(args, pFormat);
+  std::vsnprintf(g_szLastProblem, sizeof(g_szLastProblem), pFormat, args);
+  va_end(args);
+}
+
+void describeOpenFailure(i32 iCode, char* pText, u32 uiSize) {
+  if (iCode == E_FILE_EMPTY) {
+    KvSNPrintf(pText, uiSize, "it is empty");
+  } else if (iCode != E_FILE_CANNOT_OPEN) {
+    KvSNPrintf(pText, uiSize, "code %d", iCode);
+  } else if (ClFileIO::isNotFoundError(ClFileIO::getLastOpenError())) {
+    KvSNPrintf(pText, uiSize, "it does not exist");
+  } else {
+    char szReason[256];
+    ClFileIO::describeError(ClFileIO::getLastOpenError(), szReason, sizeof(szReason));
+    KvSNPrintf(pText, uiSize, "it cannot be read (%s)", szReason);
+  }
+}
+
+bool isOnDisk(const char* pPath) {
+  u64 uiSize = 0;
+  Win32FileData* pFile = nullptr;
+  const i32 iResult = openFile(pPath, &uiSize, &pFile);
+  if (iResult == E_FILE_OK) {
+    ClFileIO::close(pFile);
+    return true;
+  }
+  return iResult == E_FILE_EMPTY ||
+         (iResult == E_FILE_CANNOT_OPEN && !ClFileIO::isNotFoundError(ClFileIO::getLastOpenError()));
+}
+
+void reportDataFileNotOpened(const ClMagTOC* pTOC, i32 iCode) {
+  char szWhy[320];
+  describeOpenFailure(iCode, szWhy, sizeof(szWhy));
+  reportProblem("Mag data file [%s] could not be opened: %s", pTOC->mp_szDataFilePath, szWhy);
+}
+
+void noteLooseFileNotOpened(const char* pPath, i32 iCode) {
+  char szWhy[gc_uiMAX_MESSAGE_LEN + 1];
+  if (iCode == E_FILE_CANNOT_OPEN && ClFileIO::isNotFoundError(ClFileIO::getLastOpenError())) {
+    describeLoadedTables(szWhy, sizeof(szWhy));
+    noteProblem("it is %s and not on disk", szWhy);
+  } else {
+    describeOpenFailure(iCode, szWhy, sizeof(szWhy));
+    noteProblem("[%s] could not be opened: %s", pPath, szWhy);
+  }
 }
 
 bool fitsIn(u64 uiOffset, u64 uiSize, u64 uiLimit) { return uiOffset <= uiLimit && uiSize <= uiLimit - uiOffset; }
@@ -312,11 +412,11 @@ bool ClMagFileIO::archiveIsPresent(const char* pTOCName) {
   KvStrLCat(szBaseName, gc_pMAG_PLATFORM_SUFFIX, sizeof(szBaseName));
   char szPath[KV_MAX_PATH_LEN];
   buildArchivePath(szPath, "", szBaseName, gc_pMAG_TOC_EXTENSION);
-  if (ClFileIO::fileExists(szPath)) {
+  if (isOnDisk(szPath)) {
     return true;
   }
   buildArchivePath(szPath, gc_pMAG_SUBFOLDER, szBaseName, gc_pMAG_TOC_EXTENSION);
-  return ClFileIO::fileExists(szPath) != 0;
+  return isOnDisk(szPath);
 }
 
 i32 ClMagFileIO::loadTOC(const char* pTOCName) {
@@ -369,10 +469,10 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
   buildArchivePath(szMagDataPath, gc_pMAG_SUBFOLDER, szBaseName, gc_pMAG_DATA_EXTENSION);
   // The archive lives under "Mag/" when its data file is there and not in the root. With its data file in
   // neither place, it lives where its table of contents is, so that the message about the missing data file
-  // names the file that is missing.
+  // names the file that is missing. A file that is there but cannot be read counts as there: it is named as
+  // unreadable, not passed over.
   pMagEntry->mp_bUnderMagFolder = 0;
-  if (!ClFileIO::fileExists(pDataPath) &&
-      (ClFileIO::fileExists(szMagDataPath) || !ClFileIO::fileExists(szRootTOCPath))) {
+  if (!isOnDisk(pDataPath) && (isOnDisk(szMagDataPath) || !isOnDisk(szRootTOCPath))) {
     KvStrLCpy(pDataPath, szMagDataPath, KV_MAX_PATH_LEN);
     pMagEntry->mp_bUnderMagFolder = 1;
   }
@@ -382,14 +482,16 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
   u64 uiSizeOfTOCFile = 0;
   Win32FileData* pFile = nullptr;
   const i32 iOpenResult = openFile(pTOCPath, &uiSizeOfTOCFile, &pFile);
-  if (iOpenResult == E_FILE_CANNOT_OPEN && !ClFileIO::fileExists(szRootTOCPath) &&
-      !ClFileIO::fileExists(szMagTOCPath)) {
+  if (iOpenResult == E_FILE_CANNOT_OPEN && ClFileIO::isNotFoundError(ClFileIO::getLastOpenError()) &&
+      !isOnDisk(szRootTOCPath) && !isOnDisk(szMagTOCPath)) {
     reportProblem("Mag archive [%s] not found: neither [%s] nor [%s] exists", pTOCName, szRootTOCPath, szMagTOCPath);
     unloadTOC(uiHash);
     return 0;
   }
   if (iOpenResult != E_FILE_OK) {
-    reportProblem("Mag TOC file [%s] could not be opened (code %d)", pTOCPath, iOpenResult);
+    char szWhy[320];
+    describeOpenFailure(iOpenResult, szWhy, sizeof(szWhy));
+    reportProblem("Mag TOC file [%s] could not be opened: %s", pTOCPath, szWhy);
     unloadTOC(uiHash);
     return 0;
   }
@@ -417,6 +519,11 @@ i32 ClMagFileIO::loadTOC(const char* pTOCName) {
     unloadTOC(uiHash);
     return 0;
   }
+  if (const char* pProblem = dataFileProblem(pMagEntry)) {
+    reportProblem("%s", pProblem);
+    unloadTOC(uiHash);
+    return 0;
+  }
   for (i32 i = 0; i < pMagEntry->mp_iNumEntries; ++i) {
     if (pMagEntry->mp_pInfos[i].mp_uiEncrypted && pMagEntry->mp_aucKey[0] == 0) {
       KV_FATALF("No encryption key passed-in for Mag TOC file [%s]; this Mag TOC file has encrypted files and MUST "
@@ -437,7 +544,7 @@ i32 ClMagFileIO::loadDataFile(u32 uiNameHash) {
   Win32FileData* pFile = nullptr;
   const i32 iOpenResult = openDataFile(pEntry, &uiSizeOfDataFile, &pFile);
   if (iOpenResult != E_FILE_OK) {
-    reportProblem("Mag data file [%s] could not be opened (code %d)", pEntry->mp_szDataFilePath, iOpenResult);
+    reportDataFileNotOpened(pEntry, iOpenResult);
     return 0;
   }
   // Entries of an archive left on disk are read on demand; only a data file that fits one read and the

@@ -15,7 +15,7 @@
 //   offset  size  field
 //   0       4     u32 offset of the record-offset table
 //   4       4     reserved (0)
-//   8       4     i32 number of entries N (a negative count means no entries)
+//   8       4     i32 number of entries N (0 or more)
 //   table   4N    u32 offset of each record; records in ascending order of name hash compared as SIGNED i32
 //   record  12    u32 offset of the entry's data-info, u32 reserved (0), i32 name hash of the entry's path
 //   info    28    ClMagDataInfo (below)
@@ -30,8 +30,9 @@
 // Key and initialisation vector: see ClCrypto.h. A key is registered per archive name (setArchiveKey) before
 // its table of contents loads; loading a table with encrypted entries and no key is a fatal error.
 //
-// Every table is checked when it loads: the header, the table, each record and each data-info must lie inside
-// the file, the records must be sorted, and each entry's sizes must agree with its flags, so that the final size
+// Every table is checked when it loads: the entry count must not be negative, the header, the table, each record
+// and each data-info must lie inside the file, the records must be sorted, each entry's stored bytes must lie
+// inside its data file (when that opens), and each entry's sizes must agree with its flags, so that the final size
 // (what a read allocates) is what the stored bytes can give: compressed size 1 to final size, and the final size
 // at most 1032 times the compressed size (zlib's largest ratio); encrypted size a non-zero multiple of 16 at most
 // the final size, and with compression at least the compressed size, without it less than 16 below the final
@@ -57,7 +58,10 @@
 // records (two) are all taken and another file is to be opened, when its archive is unloaded, at shutdown, and
 // by closeIdleFiles. Counts of open files (ClFileIO::getOpenFileCount) include kept ones.
 //
-// Every problem of data or environment is one line on standard error, the last of which getLastProblem keeps.
+// Every problem of data or environment is one line on standard error, the last of which getLastProblem keeps. A
+// file that is not there is told apart from one that is there and cannot be read (with the system's reason). A
+// failed open of a path that is neither in an archive nor on disk is not printed (callers probe for files that may
+// be missing), but getLastProblem tells it, naming the tables of contents that lack it.
 // Read buffers start on a cache line (the copy of a read into them is fastest there); those of closed
 // references are kept and handed out again (a few, of at most 4 MiB), so reading an archive entry after entry
 // does not allocate each time.
@@ -204,7 +208,7 @@ class ClMagFileIO {
   // or when the file is missing, unreadable or damaged (the slot is given back).
   static i32 loadTOC(const char* pTOCName);
   // Whether the archive's table of contents is on disk (in the data root or under "Mag/"): a table that is there
-  // and refused is damaged, not missing.
+  // and refused, or cannot be read, is damaged, not missing.
   static bool archiveIsPresent(const char* pTOCName);
   // Loads the whole data file of a loaded archive into memory. 1 when done; 0 when the archive is unknown, its
   // data is already loaded, or the file could not be opened or read, is 4 GiB or more, or does not fit in
@@ -259,7 +263,10 @@ class ClMagFileIO {
   static i32 openEntry(ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iNameHash, u32* pOutSize, SMagRef** ppOutRef);
   // Number of references in use.
   static i32 getOpenRefCount();
-  // The last problem reported ("" when none was): what a caller that cannot go on tells the user.
+  // Why the last open, read, buffer allocation or archive load that failed failed, naming the file on disk (the
+  // archive's data or table file with the entry's name hash, or the loose file; for a path found nowhere, "it is
+  // not in the archive[s] [<.mtc>], ... and not on disk"): what a caller that cannot go on adds to its message.
+  // "" before the first failure.
   static const char* getLastProblem();
   // Closes the data files that archives keep open between references.
   static void closeIdleFiles();

@@ -111,7 +111,9 @@ i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
       pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
       closeIdleDataFile(pTOC);
       iResult = openWithCallbacks(pTOC->mp_szDataFilePath, pRef);
-      if (iResult == E_FILE_OK && !entryInsideData(pTOC, pInfo, iNameHash, pRef->mp_uiDiskFileSize)) {
+      if (iResult != E_FILE_OK) {
+        reportDataFileNotOpened(pTOC, iResult);
+      } else if (!entryInsideData(pTOC, pInfo, iNameHash, pRef->mp_uiDiskFileSize)) {
         ClFileIO::close(pRef->mp_FileHandle);
         pRef->mp_FileHandle = nullptr;
         iResult = E_FILE_DAMAGED;
@@ -124,7 +126,9 @@ i32 ClMagFileIO::openAsync(const char* pFilenameWithPath) {
   } else {
     pRef->mp_eKind = E_MAG_REF_LOOSE;
     iResult = openWithCallbacks(pFilenameWithPath, pRef);
-    if (iResult == E_FILE_OK) {
+    if (iResult != E_FILE_OK) {
+      noteLooseFileNotOpened(pFilenameWithPath, iResult);
+    } else {
       if (pRef->mp_uiDiskFileSize <= gc_uiMAG_MAX_LOADED_FILE) {
         asyncStepDone(pRef, E_AAS_STEP_OPEN, static_cast<u32>(pRef->mp_uiDiskFileSize));
         return E_FILE_OK;

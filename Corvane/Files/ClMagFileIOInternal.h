@@ -13,6 +13,19 @@ namespace KvMag {
 
 // Reports a problem of data or environment on standard error and keeps it for getLastProblem.
 void reportProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
+// Keeps a problem for getLastProblem without printing it: a file missing where a caller may only have probed for
+// it, or a failure the file layer has printed already.
+void noteProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
+// Why ClFileIO::open answered iCode: "it does not exist", "it is empty", "it cannot be read (<the system's
+// reason>)".
+void describeOpenFailure(i32 iCode, char* pText, u32 uiSize);
+// Whether anything is at the path: a file that is there but cannot be read (or is empty) is.
+bool isOnDisk(const char* pPath);
+// Says why the archive's data file could not be opened (iCode from ClFileIO::open).
+void reportDataFileNotOpened(const ClMagTOC* pTOC, i32 iCode);
+// Keeps, without printing, why a loose file could not be opened (callers probe for loose files that may be
+// missing): for a path found nowhere, the tables of contents that lack it.
+void noteLooseFileNotOpened(const char* pPath, i32 iCode);
 // Whether uiSize bytes at uiOffset lie within uiLimit bytes, without overflow.
 bool fitsIn(u64 uiOffset, u64 uiSize, u64 uiLimit);
 // The slot of an archive by name hash, loaded or not; null when it has none.

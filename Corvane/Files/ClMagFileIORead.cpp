@@ -47,7 +47,7 @@ i32 attachEntry(SMagRef* pRef, ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 i
   pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
   const i32 iResult = openDataFile(pTOC, &pRef->mp_uiDiskFileSize, &pRef->mp_FileHandle);
   if (iResult != E_FILE_OK) {
-    reportProblem("Mag data file [%s] could not be opened (code %d)", pTOC->mp_szDataFilePath, iResult);
+    reportDataFileNotOpened(pTOC, iResult);
     pRef->mp_FileHandle = nullptr;
     return iResult;
   }
@@ -74,7 +74,14 @@ i32 bringStoredBytes(SMagRef* pRef, u32 uiSize, u8* pTarget) {
     return E_FILE_OK;
   }
   KV_ASSERT(pRef->mp_FileHandle);
-  return ClFileIO::read(pRef->mp_FileHandle, pInfo->mp_uiDataOffset, uiSize, pTarget);
+  const i32 iResult = ClFileIO::read(pRef->mp_FileHandle, pInfo->mp_uiDataOffset, uiSize, pTarget);
+  if (iResult != E_FILE_OK) {
+    // The file layer has said how the read failed.
+    noteProblem("Mag data file [%s] could not be read: entry 0x%08X (%u bytes at offset %u), code %d",
+                pTOC->mp_szDataFilePath, static_cast<u32>(pRef->mp_iNameHash), uiSize, pInfo->mp_uiDataOffset,
+                iResult);
+  }
+  return iResult;
 }
 
 i32 inflateEntry(SMagRef* pRef, const u8* pStream, u32 uiDestinationSize) {
@@ -219,6 +226,7 @@ i32 ClMagFileIO::open(const char* pFilenameWithPath, u32* pOutSize, SMagRef** pp
   if (iResult != E_FILE_OK) {
     pRef->mp_FileHandle = nullptr;
     giveRefBack(pRef);
+    noteLooseFileNotOpened(pFilenameWithPath, iResult);
     return iResult;
   }
   if (pRef->mp_uiDiskFileSize > gc_uiMAG_MAX_LOADED_FILE) {
@@ -257,13 +265,18 @@ i32 ClMagFileIO::openEntry(ClMagTOC* pTOC, const ClMagDataInfo* pInfo, i32 iName
 
 i32 ClMagFileIO::allocReadBuffers(SMagRef* pRef, u32 numberOfBytesToRead, u32 uiAlignment) {
   if (pRef == nullptr || !pRef->mp_bInUse) {
+    noteProblem("read buffers asked for a reference that is not open");
     return 0;
   }
   freeOwnBuffers(pRef);
   if (pRef->mp_eKind == E_MAG_REF_LOOSE) {
     pRef->mp_pDestinationBuffer = takeBuffer(numberOfBytesToRead, uiAlignment, &pRef->mp_uiBufferCapacity);
     pRef->mp_uiBufferSize = pRef->mp_pDestinationBuffer != nullptr ? numberOfBytesToRead : 0;
-    return pRef->mp_pDestinationBuffer != nullptr ? 1 : 0;
+    if (pRef->mp_pDestinationBuffer == nullptr) {
+      noteProblem("no memory for a read buffer of %u bytes", numberOfBytesToRead);
+      return 0;
+    }
+    return 1;
   }
   const ClMagDataInfo* pInfo = pRef->mp_pMagDataInfo;
   if (!isEncoded(pInfo) && pRef->mp_eKind == E_MAG_REF_IN_MEMORY && numberOfBytesToRead == pInfo->mp_uiFinalSize) {
@@ -289,12 +302,14 @@ i32 ClMagFileIO::allocReadBuffers(SMagRef* pRef, u32 numberOfBytesToRead, u32 ui
   pRef->mp_eKind = E_MAG_REF_OWN_BUFFER;
   pRef->mp_pDestinationBuffer = takeBuffer(numberOfBytesToRead, uiAlignment, &pRef->mp_uiBufferCapacity);
   if (pRef->mp_pDestinationBuffer == nullptr) {
+    noteProblem("no memory for a read buffer of %u bytes", numberOfBytesToRead);
     return 0;
   }
   if (uiSizeToAllocate != 0) {
     pRef->mp_pStagingBuffer = takeBuffer(uiSizeToAllocate, uiAlignment, &pRef->mp_uiStagingCapacity);
     if (pRef->mp_pStagingBuffer == nullptr) {
       freeOwnBuffers(pRef);
+      noteProblem("no memory for a read buffer of %u bytes", uiSizeToAllocate);
       return 0;
     }
   }
@@ -303,11 +318,9 @@ i32 ClMagFileIO::allocReadBuffers(SMagRef* pRef, u32 numberOfBytesToRead, u32 ui
 }
 
 i32 ClMagFileIO::read(SMagRef* pRef, u32 numberOfBytesToRead) {
-  if (pRef == nullptr) {
-    return E_FILE_BAD_ARGUMENT;
-  }
-  if (!pRef->mp_bInUse) {
-    return E_FILE_REFERENCE_NOT_IN_USE;
+  if (pRef == nullptr || !pRef->mp_bInUse) {
+    noteProblem("read of a reference that is not open");
+    return pRef == nullptr ? E_FILE_BAD_ARGUMENT : E_FILE_REFERENCE_NOT_IN_USE;
   }
   if (pRef->mp_eKind == E_MAG_REF_IN_MEMORY) {
     pRef->mp_pDestinationBuffer = pRef->mp_pOwningMagTOC->mp_pData + pRef->mp_pMagDataInfo->mp_uiDataOffset;
@@ -320,6 +333,10 @@ i32 ClMagFileIO::read(SMagRef* pRef, u32 numberOfBytesToRead) {
     const u32 uiSize = boundedSize(numberOfBytesToRead, static_cast<u32>(pRef->mp_uiDiskFileSize));
     const i32 iResult = uiSize != 0 ? ClFileIO::read(pRef->mp_FileHandle, 0, uiSize, pRef->mp_pDestinationBuffer)
                                     : static_cast<i32>(E_FILE_OK);
+    if (iResult != E_FILE_OK) {
+      // The file layer has said how the read failed.
+      noteProblem("[%s] could not be read (code %d)", ClFileIO::getFileName(pRef->mp_FileHandle), iResult);
+    }
     zeroTail(pRef->mp_pDestinationBuffer, uiSize, numberOfBytesToRead);
     return iResult;
   }

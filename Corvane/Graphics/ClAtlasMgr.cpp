@@ -184,13 +184,17 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
   KvBuildGraphicsPath(pNew->mp_szFilePath, KvGetBaseDataPath(), pFileName, ".atf");
   u32 uiSize = 0;
   i32 iCode = 0;
-  char szReason[256] = "the file could not be read";
+  char szReason[gc_uiMAX_MESSAGE_LEN + 1] = "";
   const bool bRead = KvReadGraphicsFile(pPath, &pNew->mp_pFileRef, &uiSize, &iCode) == E_GRAPHICS_READ_OK;
+  if (!bRead) {
+    KvSNPrintf(szReason, sizeof(szReason), "the file could not be read (%s)", ClMagFileIO::getLastProblem());
+  }
   const u8* pData = bRead ? pNew->mp_pFileRef->mp_pDestinationBuffer : nullptr;
   if (!bRead || !checkAtlasImage(pData, uiSize, szReason, sizeof(szReason))) {
     KvPrintProblem("Atlas file [%s]: %s", pPath, szReason);
     freeAtlas(pNew);
-    KV_DATA_FATALF("ClAtlasMgr::actualLoadAtlasSync() -> Could not open Atlas file [%s]!", pFileName);
+    KV_DATA_FATALF("ClAtlasMgr::actualLoadAtlasSync() -> Could not open Atlas file [%s]! (%s)", pFileName,
+                   KvGetLastProblem());
   }
   pNew->mp_pData = pData;
   pNew->mp_uiDataSize = uiSize;

@@ -37,11 +37,11 @@ ClShader* ClShaderMgr::createShader(const char* pShaderName) {
     KvAlignedFree(pNewShader);
     switch (eRead) {
       case E_GRAPHICS_READ_OPEN_FAILED:
-        KV_DATA_FATALF("Could not open shader data file [%s]!", pShaderName);
+        KV_DATA_FATALF("Could not open shader data file [%s]! (%s)", pShaderName, ClMagFileIO::getLastProblem());
       case E_GRAPHICS_READ_ALLOC_FAILED:
         KV_FATALF("Could not allocate memory for shader data file [%s]!", pShaderName);
       case E_GRAPHICS_READ_READ_FAILED:
-        KV_DATA_FATALF("Could not read from shader data file [%s]!", pShaderName);
+        KV_DATA_FATALF("Could not read from shader data file [%s]! (%s)", pShaderName, ClMagFileIO::getLastProblem());
       case E_GRAPHICS_READ_OK:
         // The stand-in has reported why on the error output.
         KV_DATA_FATALF("Could not create the effect of shader [%s]!", pShaderName);

@@ -98,7 +98,8 @@ bool ClShader::load(const char* pName) {
     u32 uiSize = 0;
     i32 iCode = 0;
     if (KvReadGraphicsFile(szPath, &mp_pFileRef, &uiSize, &iCode) != E_GRAPHICS_READ_OK) {
-      KvPrintProblem("Could not read from shader data file [%s]! (code %d)", pName, iCode);
+      KvPrintProblem("Could not read from shader data file [%s]! (code %d: %s)", pName, iCode,
+                     ClMagFileIO::getLastProblem());
       return false;
     }
     ID3DXEffect* pEffect = nullptr;

@@ -51,7 +51,7 @@ i32 ClTexture::load(const char* pPath, u32 bCubeTexture, u32 bNoMipmaps) {
       if (iCode == E_FILE_EMPTY) {
         KvPrintProblem("Texture [%s] is empty (0 bytes): not an image", pPath);
       } else {
-        KvPrintProblem("Texture [%s] could not be opened (code %d)", pPath, iCode);
+        KvPrintProblem("Texture [%s] could not be opened (code %d): %s", pPath, iCode, ClMagFileIO::getLastProblem());
       }
       return iCode;
     case E_GRAPHICS_READ_ALLOC_FAILED:
@@ -59,7 +59,7 @@ i32 ClTexture::load(const char* pPath, u32 bCubeTexture, u32 bNoMipmaps) {
       KvPrintProblem("Texture [%s]: no memory for its %u bytes", pPath, uiSize);
       return gc_iTEXTURE_ALLOCATION_FAILED;
     case E_GRAPHICS_READ_READ_FAILED:
-      KvPrintProblem("Texture [%s] could not be read (code %d)", pPath, iCode);
+      KvPrintProblem("Texture [%s] could not be read (code %d): %s", pPath, iCode, ClMagFileIO::getLastProblem());
       return iCode;
   }
   if (uiSize == 0) {

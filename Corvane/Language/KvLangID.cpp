@@ -330,22 +330,33 @@ i32 KvLangID::loadStringTable(const char* pStringDataFileName, bool bRequireText
   }
   u32 uiSize = 0;
   SMagRef* pRef = nullptr;
+  // Every failure but an empty loose file adds the archive reader's reason, which names the file on disk.
   const i32 iOpened = ClMagFileIO::open(szPath, &uiSize, &pRef);
-  if (iOpened == E_FILE_CANNOT_OPEN) {
-    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] not found", szPath);
+  if (iOpened == E_FILE_CANNOT_OPEN && !ClMagFileIO::fileExists(szPath, 0)) {
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] not found: %s", szPath,
+               ClMagFileIO::getLastProblem());
+    return 0;
+  }
+  if (iOpened == E_FILE_EMPTY) {
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] is empty (code %d)", szPath, iOpened);
+    fprintf(stderr, "%s\n", mp_szLastError);
     return 0;
   }
   if (iOpened != E_FILE_OK) {
-    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] %s (code %d)", szPath,
-               iOpened == E_FILE_EMPTY ? "is empty" : "could not be opened", iOpened);
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] could not be opened (code %d): %s", szPath,
+               iOpened, ClMagFileIO::getLastProblem());
     fprintf(stderr, "%s\n", mp_szLastError);
     return 0;
   }
   if (uiSize == 0 || !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ||
       ClMagFileIO::read(pRef, uiSize) != E_FILE_OK) {
     ClMagFileIO::close(pRef);
-    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] %s", szPath,
-               uiSize == 0 ? "is empty" : "could not be read");
+    if (uiSize == 0) {
+      KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] is empty", szPath);
+    } else {
+      KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] could not be read: %s", szPath,
+                 ClMagFileIO::getLastProblem());
+    }
     fprintf(stderr, "%s\n", mp_szLastError);
     return 0;
   }

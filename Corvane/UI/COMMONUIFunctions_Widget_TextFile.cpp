@@ -64,7 +64,7 @@ wchar16* readTextFile(STextFilePage* pPage, const char* pFileName) {
   }
   u32 uiSize = 0;
   if (ClMagFileIO::open(szPath, &uiSize, &pPage->mp_pFileRef) != 0) {
-    std::fprintf(stderr, "Text file [%s] not found\n", szPath);
+    std::fprintf(stderr, "Text file [%s] not found: %s\n", szPath, ClMagFileIO::getLastProblem());
     pPage->mp_pFileRef = nullptr;
     return nullptr;
   }
@@ -78,7 +78,7 @@ wchar16* readTextFile(STextFilePage* pPage, const char* pFileName) {
     ClMagFileIO::closeFileHandle(pPage->mp_pFileRef);
     puiText = KvTextFileToString(pPage->mp_pFileRef->mp_pDestinationBuffer, uiSize);
   } else {
-    std::fprintf(stderr, "Text file [%s] could not be read\n", szPath);
+    std::fprintf(stderr, "Text file [%s] could not be read: %s\n", szPath, ClMagFileIO::getLastProblem());
   }
   ClMagFileIO::close(pPage->mp_pFileRef);
   pPage->mp_pFileRef = nullptr;

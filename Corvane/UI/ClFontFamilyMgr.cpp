@@ -32,7 +32,7 @@ bool readFontFile(const char* pName, const char* pExtension, Check check, SMagRe
   const E_GRAPHICS_READ eRead = KvReadGraphicsFile(szPath, ppRef, puiSize, &iCode);
   if (eRead != E_GRAPHICS_READ_OK) {
     if (eRead != E_GRAPHICS_READ_OPEN_FAILED) {
-      KvPrintProblem("Font file [%s] could not be read (code %d)", szPath, iCode);
+      KvPrintProblem("Font file [%s] could not be read (code %d): %s", szPath, iCode, ClMagFileIO::getLastProblem());
     }
     return false;
   }

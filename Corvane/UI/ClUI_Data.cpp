@@ -127,11 +127,12 @@ bool ClUI::loadFile(const char* pUIDataName, bool bSplash) {
 
   u32 uiSize = 0;
   SMagRef* pRef = nullptr;
+  // The archive reader's reason follows each stop: it names the file on disk.
   if (ClMagFileIO::open(szPath, &uiSize, &pRef) != E_FILE_OK) {
     if (bSplash) {
-      KV_DATA_FATALF("Could not open UI data file [%s]!", pUIDataName);
+      KV_DATA_FATALF("Could not open UI data file [%s]! (%s)", pUIDataName, ClMagFileIO::getLastProblem());
     }
-    KV_DATA_FATALF("Could not open UI data file [%s] '%s'!", pUIDataName, szPath);
+    KV_DATA_FATALF("Could not open UI data file [%s] '%s'! (%s)", pUIDataName, szPath, ClMagFileIO::getLastProblem());
   }
   if (!ClMagFileIO::allocReadBuffers(pRef, uiSize, 16)) {
     ClMagFileIO::closeFileHandle(pRef);
@@ -141,10 +142,10 @@ bool ClUI::loadFile(const char* pUIDataName, bool bSplash) {
   pEntry->mp_bOwnsData = 1;
   if (ClMagFileIO::read(pRef, uiSize) != E_FILE_OK) {
     if (bSplash) {
-      KV_DATA_FATALF("Could not open UI data file '%s'!", pUIDataName);
+      KV_DATA_FATALF("Could not open UI data file '%s'! (%s)", pUIDataName, ClMagFileIO::getLastProblem());
     }
-    KV_DATA_FATALF("Could not read [%d] bytes from UI data file [%s] '%s'!", static_cast<i32>(uiSize), pUIDataName,
-                   szPath);
+    KV_DATA_FATALF("Could not read [%d] bytes from UI data file [%s] '%s'! (%s)", static_cast<i32>(uiSize),
+                   pUIDataName, szPath, ClMagFileIO::getLastProblem());
   }
   ClMagFileIO::closeFileHandle(pRef);
   // The UI writes into its block, so it never keeps bytes that belong to an archive held in memory.

@@ -25,9 +25,13 @@
 // pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
 // entry's own built bytes set to zero, gc_szHALVED their first half, "<word OFFSET VALUE>" its built bytes with the
 // little-endian u32 at OFFSET set to VALUE, and "<toc FIELD VALUE>" leaves the archive as built but for one word of
-// the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation). The entry "TOC"
-// stands for the archive's table of contents, zeroed (same size); a null entry leaves the root as built. pExpected is
-// what the game's reason must name.
+// the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation); gc_szSTORED_ZEROED
+// leaves the table as built and zeroes the entry's stored bytes in the data file. The entry "TOC" stands for the
+// archive's table of contents: zeroed (same size) with no replacement, with "<toc count VALUE>" its entry count
+// word set. The entries "TOC" and "DATA" with gc_szFOLDER put a folder in place of the table or the data file (a file
+// that is there and cannot be read, even by root); the entry "ARCHIVE" with "<swap NAME>" exchanges both files of
+// the archive with those of archive NAME. A null entry leaves the root as built. pExpected is what the game's reason
+// must name.
 struct SDamage {
   const char* pName;
   const char* pArchive;
@@ -38,6 +42,8 @@ struct SDamage {
 
 inline constexpr char gc_szZEROED[] = "<zeroed>";
 inline constexpr char gc_szHALVED[] = "<halved>";
+inline constexpr char gc_szSTORED_ZEROED[] = "<stored zeroed>";
+inline constexpr char gc_szFOLDER[] = "<folder>";
 
 // The damage's name in test listings.
 inline void PrintTo(const SDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
@@ -94,27 +100,67 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
   }
   const std::string archive = damage.pArchive;
   const std::string toc = data + "/" + archive + "_win32.mtc";
-  if (std::string(damage.pEntry) == "TOC") {
-    const auto uiSize = fs::file_size(toc);
-    fs::remove(toc);
-    std::ofstream(toc, std::ios::binary) << std::string(uiSize, '\0');
+  const std::string mdf = data + "/" + archive + "_win32.mdf";
+  const std::string entry = damage.pEntry;
+  const std::string replacement = damage.pReplacement != nullptr ? damage.pReplacement : "";
+  // Files written are new: never written through the links to the built ones.
+  const auto readWhole = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(in), {}};
+  };
+  const auto writeNew = [](const std::string& path, const std::string& bytes) {
+    fs::remove(path);
+    std::ofstream(path, std::ios::binary) << bytes;
+  };
+  if ((entry == "TOC" || entry == "DATA") && replacement == gc_szFOLDER) {
+    fs::remove(entry == "TOC" ? toc : mdf);
+    fs::create_directory(entry == "TOC" ? toc : mdf);
     return ::testing::AssertionSuccess();
   }
-  if (damage.pReplacement != nullptr && std::string(damage.pReplacement).rfind("<toc ", 0) == 0) {
-    std::istringstream words(std::string(damage.pReplacement + 5));
+  if (entry == "ARCHIVE" && replacement.rfind("<swap ", 0) == 0) {
+    const std::string other = data + "/" + replacement.substr(6, replacement.size() - 7) + "_win32";
+    for (const std::string& extension : {std::string(".mtc"), std::string(".mdf")}) {
+      const std::string mine = data + "/" + archive + "_win32" + extension;
+      fs::rename(mine, root + "/swapped");
+      fs::rename(other + extension, mine);
+      fs::rename(root + "/swapped", other + extension);
+    }
+    return ::testing::AssertionSuccess();
+  }
+  if (entry == "TOC" && replacement.rfind("<toc count ", 0) == 0) {
+    std::string bytes = readWhole(toc);
+    const u32 uiCount = static_cast<u32>(std::stoul(replacement.substr(11), nullptr, 0));
+    std::memcpy(bytes.data() + offsetof(SMagTOCHeader, mp_iNumEntries), &uiCount, sizeof(uiCount));
+    writeNew(toc, bytes);
+    return ::testing::AssertionSuccess();
+  }
+  if (entry == "TOC") {
+    writeNew(toc, std::string(fs::file_size(toc), '\0'));
+    return ::testing::AssertionSuccess();
+  }
+  if (replacement == gc_szSTORED_ZEROED) {
+    const std::string table = readWhole(toc);
+    const size_t uiInfo = KvTestTOCDataInfoOffset(table, entry);
+    if (uiInfo == std::string::npos) return ::testing::AssertionFailure() << entry << " is not in " << toc;
+    ClMagDataInfo info;
+    std::memcpy(&info, table.data() + uiInfo, sizeof(info));
+    std::string bytes = readWhole(mdf);
+    std::fill_n(bytes.begin() + info.mp_uiDataOffset, info.getStoredSize(), '\0');
+    writeNew(mdf, bytes);
+    return ::testing::AssertionSuccess();
+  }
+  if (replacement.rfind("<toc ", 0) == 0) {
+    std::istringstream words(replacement.substr(5));
     std::string field;
     std::string value;
     words >> field >> value;
-    std::ifstream in(toc, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    in.close();
+    std::string bytes = readWhole(toc);
     const u32 uiField =
         field == "offset" ? offsetof(ClMagDataInfo, mp_uiDataOffset) : offsetof(ClMagDataInfo, mp_uiFinalSize);
-    if (!KvTestSetTOCWord(&bytes, damage.pEntry, uiField, static_cast<u32>(std::stoul(value, nullptr, 0)))) {
-      return ::testing::AssertionFailure() << damage.pEntry << " is not in " << toc;
+    if (!KvTestSetTOCWord(&bytes, entry, uiField, static_cast<u32>(std::stoul(value, nullptr, 0)))) {
+      return ::testing::AssertionFailure() << entry << " is not in " << toc;
     }
-    fs::remove(toc);
-    std::ofstream(toc, std::ios::binary) << bytes;
+    writeNew(toc, bytes);
     return ::testing::AssertionSuccess();
   }
   const std::string built = std::string(KV_CONTENT_BUILD_DIR) + "/" + archive + ".manifest";
@@ -122,11 +168,11 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
   if (!in) return ::testing::AssertionFailure() << "no build manifest for " << archive;
   const std::string manifest = root + "/" + archive + ".manifest";
   std::ofstream out(manifest);
-  const std::string replacement = root + "/replacement";
+  const std::string replacementFile = root + "/replacement";
   if (damage.pReplacement != nullptr && damage.pReplacement[0] == '@') {
     const std::string source = KvTestBuiltSource(archive, damage.pReplacement + 1);
     if (source.empty()) return ::testing::AssertionFailure() << damage.pReplacement << " is not in a manifest";
-    fs::copy_file(source, replacement);
+    fs::copy_file(source, replacementFile);
   } else if (damage.pReplacement != nullptr &&
              (std::string(damage.pReplacement) == gc_szZEROED || std::string(damage.pReplacement) == gc_szHALVED ||
               std::string(damage.pReplacement).rfind("<word ", 0) == 0)) {
@@ -145,13 +191,12 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
       if (uiAt + 4 > bytes.size()) return ::testing::AssertionFailure() << damage.pReplacement << " is past the end";
       std::memcpy(bytes.data() + uiAt, &uiValue, 4);
     }
-    std::ofstream(replacement, std::ios::binary) << bytes;
+    std::ofstream(replacementFile, std::ios::binary) << bytes;
   } else if (damage.pReplacement != nullptr) {
-    std::ofstream(replacement, std::ios::binary) << damage.pReplacement;
+    std::ofstream(replacementFile, std::ios::binary) << damage.pReplacement;
   }
   bool bFound = false;
   for (std::string line; std::getline(in, line);) {
-    const std::string entry = damage.pEntry;
     const bool bEntry = line.rfind("file ", 0) == 0 && (line.find(" " + entry + " ") != std::string::npos ||
                                                         line.find(" \"" + entry + "\" ") != std::string::npos);
     if (!bEntry) {
@@ -159,13 +204,13 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
       continue;
     }
     bFound = true;
-    if (damage.pReplacement != nullptr) out << "file \"" << entry << "\" \"" << replacement << "\" plain\n";
+    if (damage.pReplacement != nullptr) out << "file \"" << entry << "\" \"" << replacementFile << "\" plain\n";
   }
   out.close();
   if (!bFound) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
   // The packer writes new files, never through the links to the built ones.
   fs::remove(toc);
-  fs::remove(data + "/" + archive + "_win32.mdf");
+  fs::remove(mdf);
   std::string command = KvTestShellQuote(KV_MAGPACK_PATH) + " pack --quiet --name " + archive + " --out " +
                         KvTestShellQuote(data) + " --manifest " + KvTestShellQuote(manifest) + " --key " +
                         KvTestShellQuote(KvTestArchiveKey(archive));

@@ -6,7 +6,8 @@
 //   magpack list --dir DIR --name NAME [--root DIR] [--manifest FILE]
 //       Loads the archive's table of contents with the engine's reader and prints one line per entry: name
 //       hash, flags (C compressed, E encrypted), final, compressed and encrypted size, data offset, and the path
-//       when --root or --manifest names it.
+//       when --root or --manifest names it. A table the engine refuses (an impossible entry count, an offset or size
+//       outside its file, an entry outside the data file) fails the command, naming the file.
 //   magpack extract --dir DIR --name NAME --path PATH [--key KEY] [--memory] [--out FILE]
 //       Reads one entry through the engine's reader (the data file loaded whole with --memory) and writes it to
 //       FILE or standard output. PATH is the path below the data root; "/" is taken as "\".
@@ -108,6 +109,13 @@ void stopReader() {
   ClFileIO::shutdown();
 }
 
+// Stops the reader and fails with what it said of the archive, which names its file (relative to the folder).
+int failToLoad(const SOptions& options, const std::string& what) {
+  const std::string problem = ClMagFileIO::getLastProblem();
+  stopReader();
+  return gc_tool.failTool("archive [" + options.name + "] in [" + options.dir + "] " + what + ": " + problem);
+}
+
 bool gatherInputs(const SOptions& options, std::vector<SMagPackInput>* pInputs, std::string* pProblem) {
   SMagManifest manifest;
   const std::string manifestPath = options.manifest;
@@ -201,8 +209,7 @@ int list(const SOptions& given) {
   // Listing decrypts nothing, so any key lets a table with encrypted entries load.
   ClMagFileIO::setArchiveKey(name.c_str(), "list");
   if (!ClMagFileIO::loadTOC(name.c_str())) {
-    stopReader();
-    return gc_tool.failTool("archive [" + name + "] could not be loaded");
+    return failToLoad(options, "could not be loaded");
   }
   const ClMagTOC* pTOC = ClMagFileIO::findTOC(KvStrHash(name.c_str()));
   std::printf("%-10s %-11s %-2s %10s %10s %10s %10s  %s\n", "hash", "signed", "", "final", "compressed", "encrypted",
@@ -234,8 +241,7 @@ int extract(const SOptions& options) {
   ClMagFileIO::setArchiveKey(name.c_str(), options.key.c_str());
   if (!ClMagFileIO::loadTOC(name.c_str()) ||
       (options.bMemory && !ClMagFileIO::loadDataFile(KvStrHash(name.c_str())))) {
-    stopReader();
-    return gc_tool.failTool("archive [" + name + "] could not be loaded");
+    return failToLoad(options, "could not be loaded");
   }
   // The path as the loaders build it: data root, then "\" separators throughout.
   std::string fullPath = std::string(KvGetBaseDataPath()) + entryPath;
@@ -306,8 +312,7 @@ int check(const SOptions& options) {
   const u32 uiHash = KvStrHash(name.c_str());
   i32 iFailed = 0;
   if (!ClMagFileIO::loadTOC(name.c_str())) {
-    stopReader();
-    return gc_tool.failTool("archive [" + name + "] does not load with the engine's reader");
+    return failToLoad(options, "does not load with the engine's reader");
   }
   iFailed += readEveryEntry(ClMagFileIO::findTOC(uiHash));
   if (!ClMagFileIO::loadDataFile(uiHash)) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -142,12 +143,25 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
         << claimed.out;
   }
   EXPECT_FALSE(std::filesystem::exists(dir + "/both.out"));
-  writeText(dir + "/out/CHK_win32.mtc", goodTOC);
-  std::filesystem::resize_file(dir + "/out/CHK_win32.mdf", 8);
-  const SKvToolRun cut = magpack("check --dir " + dir + "/out --name CHK --key check-key");
-  EXPECT_EQ(cut.iExit, 1);
-  EXPECT_NE(cut.out.find("lies past its end"), std::string::npos) << cut.out;
-  EXPECT_NE(cut.out.find("archive [CHK] does not read back whole"), std::string::npos) << cut.out;
+
+  // Counts no table can hold, and a data file cut short of its entries: listing and checking fail alike, naming the
+  // folder and the file; an impossible count is no empty archive.
+  const std::string goodData = readText(dir + "/out/CHK_win32.mdf");
+  for (const auto& [uiCount, message] : {std::pair<u32, std::string>{0xFFFFFFFFu, "its entry count (0xFFFFFFFF)"},
+                                         {0x80000000u, "its entry count (0x80000000)"},
+                                         {0, "[.\\CHK_win32.mdf] does not hold what its table"}}) {
+    toc = goodTOC;
+    if (uiCount != 0) std::memcpy(toc.data() + 8, &uiCount, 4);
+    writeText(dir + "/out/CHK_win32.mtc", toc);
+    writeText(dir + "/out/CHK_win32.mdf", uiCount != 0 ? goodData : goodData.substr(0, 8));
+    for (const std::string& command : {"list --dir " + dir + "/out --name CHK",
+                                       "check --dir " + dir + "/out --name CHK --key check-key"}) {
+      const SKvToolRun run = magpack(command);
+      EXPECT_EQ(run.iExit, 1) << run.out;
+      EXPECT_NE(run.out.find("magpack: archive [CHK] in [" + dir + "/out] "), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find(message), std::string::npos) << run.out;
+    }
+  }
 }
 
 // The data root the build writes from Content/: the main archive loads with the game's key, every entry reads

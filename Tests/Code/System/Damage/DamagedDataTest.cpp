@@ -68,6 +68,29 @@ const SDamage gc_aDamages[] = {
     {"StringArchiveTOC", "RWK", "TOC", nullptr, "RWK_win32.mtc"},
     {"GameArchiveTOC", "RWG", "TOC", nullptr, "RWG_win32.mtc"},
     {"SplashArchiveTOC", "SPLA", "TOC", nullptr, "SPLA_win32.mtc"},
+    // Counts no table can hold: refused, not read as empty archives.
+    {"MainArchiveCountAllOnes", "RWN", "TOC", "<toc count 0xFFFFFFFF>", "[.\\RWN_win32.mtc] is damaged"},
+    {"MainArchiveCountOfTheSignBit", "RWN", "TOC", "<toc count 0x80000000>", "[.\\RWN_win32.mtc] is damaged"},
+    {"StringArchiveCountAllOnes", "RWK", "TOC", "<toc count 0xFFFFFFFF>", "[.\\RWK_win32.mtc] is damaged"},
+    {"StringArchiveCountOfTheSignBit", "RWK", "TOC", "<toc count 0x80000000>", "[.\\RWK_win32.mtc] is damaged"},
+    {"SplashArchiveCountAllOnes", "SPLA", "TOC", "<toc count 0xFFFFFFFF>", "[.\\SPLA_win32.mtc] is damaged"},
+    {"SplashArchiveCountOfTheSignBit", "SPLA", "TOC", "<toc count 0x80000000>", "[.\\SPLA_win32.mtc] is damaged"},
+    // Damage inside a data file: named by the data file and the entry.
+    {"MainUIStoredBytesZeroed", "RWN", "Lang/eng/UI/VOSK_UI.kui", gc_szSTORED_ZEROED,
+     "UI data file [VOSK_UI] '.\\Lang\\eng\\UI\\VOSK_UI.kui'! (Mag data file [.\\RWN_win32.mdf] is damaged"},
+    {"EngineStringsStoredBytesZeroed", "RWN", "Lang/eng/Strings/Win32.lang", gc_szSTORED_ZEROED,
+     "String table [.\\Lang\\eng\\Strings\\Win32.lang] could not be read: Mag data file [.\\RWN_win32.mdf] is "
+     "damaged"},
+    // Archive files that are there and cannot be read: not taken for missing ones.
+    {"MainTOCUnreadable", "RWN", "TOC", gc_szFOLDER, "[.\\RWN_win32.mtc] could not be opened: it cannot be read ("},
+    {"MainDataFileUnreadable", "RWN", "DATA", gc_szFOLDER,
+     "[.\\Lang\\eng\\Strings\\Win32.lang] could not be opened (code 1): Mag data file [.\\RWN_win32.mdf] could "
+     "not be opened: it cannot be read ("},
+    {"GameDataFileUnreadable", "RWG", "DATA", gc_szFOLDER,
+     "Mag data file [.\\RWG_win32.mdf] could not be opened: it cannot be read ("},
+    // An archive's files where another's should be: named as the archive whose table lacks the entry.
+    {"MainAndGameArchivesSwapped", "RWN", "ARCHIVE", "<swap RWG>",
+     "Win32.lang] not found: it is not in the archive [.\\RWN_win32.mtc] and not on disk"},
     {"UnknownMonkeyScheme", "project.ini", "MONKEY_SCHEME NoSuchScheme\n", nullptr, "MONKEY_SCHEME"},
     {"DisplayWithoutServer", "DISPLAY", ":93", nullptr, "the X display \":93\" cannot be opened"},
     {"DisplayOfUnknownHost", "DISPLAY", "nohost.invalid:0", nullptr,

@@ -55,7 +55,8 @@ class GameStart : public ::testing::Test {
 TEST_F(GameStart, NothingToRunEndsWithTheMissingFilesNamed) {
   const SKvToolRun result = run();
   EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.out;
-  EXPECT_NE(result.out.find("The game cannot start: String table [.\\Lang\\eng\\Strings\\Win32.lang] not found."),
+  EXPECT_NE(result.out.find("The game cannot start: String table [.\\Lang\\eng\\Strings\\Win32.lang] not found: it is "
+                            "in no archive (none is loaded) and not on disk."),
             std::string::npos)
       << result.out;
   EXPECT_NE(result.out.find("The main archive was not loaded: Mag archive [RWN] not found: neither "
