@@ -34,8 +34,8 @@ packages=(
   glslang-tools libstb-dev ffmpeg
   # benchmark baselines
   libsdl2-mixer-dev libsdl2-ttf-dev
-  # headless runs of window, GL and audio tests
-  xvfb xauth libx11-dev libxcomposite-dev
+  # headless runs of window, GL and audio tests; the X server's core fonts, which the message box draws with
+  xvfb xauth libx11-dev libxcomposite-dev xfonts-base
   # key taps sent through a real X server (XTest)
   libxtst-dev
 )
