@@ -12,10 +12,10 @@
 // the reason, so that it is never written over.
 //
 // Save (whenever the profile changed, unless saves are held back): the request copies the profile block into a
-// snapshot and writes it on an orphaned thread. A request made while a save runs fills the pending snapshot instead; the frame's pending-save
-// step issues it once the running save has ended. A write that fails leaves the stored file as it was, says so
-// in one line with the store's reason and marks the profile unsaved: the next save writes the whole block again,
-// and shutdown tries once more before the block is freed.
+// snapshot and writes it on an orphaned thread. A request made while a save runs fills the pending snapshot
+// instead; the frame's pending-save step issues it once the running save has ended. A write that fails leaves the
+// stored file as it was, says so in one line with the store's reason and marks the profile unsaved: the next save
+// writes the whole block again, and shutdown tries once more before the block is freed.
 //
 // Threads: requests run on the main thread. The load thread writes only the profile block, which the main thread
 // leaves alone until the load state leaves busy; the save thread reads only the save snapshot. Each thread holds

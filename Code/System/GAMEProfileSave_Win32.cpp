@@ -172,7 +172,7 @@ i32 ClGAMEProfileSaveHooks::autoSave() {
   KV_ASSERT_MSG(mpr_pPlayerProfile, "pProfile");
   // Set by the load thread before its state (release), which every request follows.
   if (g_uiProfileSavesHeld.load(std::memory_order_relaxed) != 0) {
-    // The stored file the load could neither load nor keep stays as it is; the load has said so.
+    // The stored file the load could not read stays as it is; the load has said so.
     g_uiAutoSaveState.store(gc_uiAUTO_SAVE_FAILED, std::memory_order_relaxed);
     return 1;
   }

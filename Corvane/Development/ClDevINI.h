@@ -14,8 +14,8 @@
 // A missing file is normal: every key is then absent. A file that is there but cannot be read (a folder, a file
 // this user may not read) or is not text (a zero byte or another control character than tab, line feed and
 // carriage return) is said in one line on standard error, naming it and why, and is not used: every key is
-// absent as without it. A malformed line (one longer than 2047 characters, whose
-// tail is never read as a line of its own; a key of 128 characters or more, a value of 256 or more, an empty
+// absent as without it. A malformed line (one longer than 2047 characters, whose tail is never read as a line of
+// its own; a key of 128 characters or more, a value of 256 or more, an empty
 // or unfinished quoted value, a key that hashes to 0) is skipped with one line on standard error naming the
 // file, the line number and the problem; the other lines are kept. A 128th setting is reported the same way
 // and ends the reading; the 127 before it are kept. What a value means is up to its reader, which reports a

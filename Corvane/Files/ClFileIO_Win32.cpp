@@ -362,8 +362,8 @@ i32 ClFileIO::whyCannotOpen(const char* pPath, char* pText, u32 uiTextSize) {
   const DWORD dwAttributes = GetFileAttributesW(wszPath);
   DWORD dwError = ERROR_SUCCESS;
   if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    const HANDLE hFile = CreateFileA(pPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr);
+    const HANDLE hFile =
+        CreateFileA(pPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) {
       dwError = GetLastError();
     } else {

@@ -128,7 +128,8 @@ class CWithStoredProfile : public TBase {
     }
     pGame->runUnprivileged();
     ASSERT_TRUE(pGame->start({program}, data,
-                             {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + store()}));
+                             {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null",
+                              "GRINDLOW_STORE_DIR=" + store()}));
     ASSERT_TRUE(pGame->readUntil("running at")) << statusText(pGame->finish()) << "\n" << pGame->out();
   }
   std::string m_dir;
@@ -255,7 +256,9 @@ TEST_P(UnusableSettings, AreSaidOnceAndTheGameRunsWithoutThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKind, UnusableSettings, ::testing::ValuesIn(gc_aSettingsDamages),
-                         [](const ::testing::TestParamInfo<SSettingsDamage>& info) { return std::string(info.param.pName); });
+                         [](const ::testing::TestParamInfo<SSettingsDamage>& info) {
+                           return std::string(info.param.pName);
+                         });
 
 // A stored profile the player may not read (mode 000, as a run as root may leave it): the game says so once, with the
 // file and why, plays with the defaults and writes nothing over it, neither the defaults at its start nor the profile
