@@ -73,7 +73,8 @@ void ClGameModePreLoad::tickDataPreLoad() {
     } else if (uiState == gc_uiAUTO_LOAD_LOADED) {
       runSecondStage();
     } else if (uiState >= 4 && uiState <= 9) {
-      // The load thread has kept a stored file it could not load before this save replaces it.
+      // The load thread has kept a stored file it could not load before this save replaces it; one it could not
+      // even read holds the saves back, and this request ends at once as failed, writing nothing.
       m_bAutoLoadPending = 0;
       ClProfileMgr::resetToDefaults(mpr_pPlayerProfile);
       ClSaveGameUtility::gameSpecificAutoSave();

@@ -275,6 +275,7 @@ void startUpSaveGames() {
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE);
   g_uiAutoSaveState.store(gc_uiAUTO_SAVE_IDLE);
   g_uiProfileUnsaved.store(0);
+  g_uiProfileSavesHeld.store(0);
 }
 
 // The window and the device are made with the profile's video options; without a chosen resolution the graphics

@@ -7,13 +7,15 @@
 // reads the file straight over the profile block. Only a file of exactly the block's size loads (state 1); any
 // other outcome is state 6 and the block may hold part of the file. A file that exists but does not load is
 // first kept under gc_szPROFILE_KEPT_FILE_NAME (said on standard error), so that the defaults the pre-load mode
-// then saves never destroy the only copy of a player's progress.
+// then saves never destroy the only copy of a player's progress. A file that cannot even be read (one the player
+// may not read) cannot be kept either: it holds every save of the run back instead, said once with the file and
+// the reason, so that it is never written over.
 //
-// Save (whenever the profile changed): the request copies the profile block into a snapshot and writes it on an
-// orphaned thread. A request made while a save runs fills the pending snapshot instead; the frame's pending-save
-// step issues it once the running save has ended. A write that fails leaves the stored file as it was, says so
-// in one line with the store's reason and marks the profile unsaved: the next save writes the whole block again,
-// and shutdown tries once more before the block is freed.
+// Save (whenever the profile changed, unless saves are held back): the request copies the profile block into a
+// snapshot and writes it on an orphaned thread. A request made while a save runs fills the pending snapshot
+// instead; the frame's pending-save step issues it once the running save has ended. A write that fails leaves the
+// stored file as it was, says so in one line with the store's reason and marks the profile unsaved: the next save
+// writes the whole block again, and shutdown tries once more before the block is freed.
 //
 // Threads: requests run on the main thread. The load thread writes only the profile block, which the main thread
 // leaves alone until the load state leaves busy; the save thread reads only the save snapshot. Each thread holds
@@ -53,9 +55,13 @@ extern std::atomic<u32> g_uiAutoSaveState;
 // 1 from a save that failed (said in one line on the standard error, naming the file and the reason) until a
 // save succeeds: the profile in memory holds records the stored file lacks.
 extern std::atomic<u32> g_uiProfileUnsaved;
+// 1 from a load that found a stored file it could not read until the next load: every save request then writes
+// nothing and ends at once with the failed state, so that file stays as it is.
+extern std::atomic<u32> g_uiProfileSavesHeld;
 
 // Reads the stored profile over pProfile: true only for a file of exactly the block's size read whole. A file
-// that exists but does not load is kept under gc_szPROFILE_KEPT_FILE_NAME. Any thread; takes no lock.
+// that exists but does not load is kept under gc_szPROFILE_KEPT_FILE_NAME; one that cannot be read holds the saves
+// back (g_uiProfileSavesHeld). Any thread; takes no lock.
 bool GAMEReadStoredProfile(SPlayerProfile* pProfile);
 
 // Returns once no load thread uses the profile block (at once when none runs). Main thread, at shutdown.

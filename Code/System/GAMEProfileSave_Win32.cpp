@@ -18,6 +18,7 @@ std::atomic<u32> g_uiAutoLoadState{gc_uiAUTO_LOAD_IDLE};
 std::atomic<u32> g_uiAutoLoadRunning{0};
 std::atomic<u32> g_uiAutoSaveState{gc_uiAUTO_SAVE_IDLE};
 std::atomic<u32> g_uiProfileUnsaved{0};
+std::atomic<u32> g_uiProfileSavesHeld{0};
 ClGAMEProfileSaveHooks g_GAMEProfileSaveHooks;
 
 namespace {
@@ -42,29 +43,12 @@ class CFileLockGuard {
   ClMutexLock* m_pLock;
 };
 
-// Copies the stored profile file, whatever its size, to the kept name.
-void keepUnreadableProfile(ISteamRemoteStorage* pStorage, std::int32_t iSize, std::int32_t iRead) {
-  std::vector<u8> bytes(static_cast<size_t>(iSize));
-  ClStoreWarnings warnings;
-  const std::int32_t iCopied = iSize > 0 ? pStorage->FileRead(gc_szPROFILE_FILE_NAME, bytes.data(), iSize) : 0;
-  const bool bKept = iCopied == iSize && pStorage->FileWrite(gc_szPROFILE_KEPT_FILE_NAME, bytes.data(), iSize);
-  if (bKept) {
-    KvPrintProblem("Profile \"%s\" could not be loaded (%d bytes stored, %d read, %u expected); kept as \"%s\".",
-                   gc_szPROFILE_FILE_NAME, iSize, iRead, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME);
-  } else {
-    KvPrintProblem(
-        "Profile \"%s\" could not be loaded (%d bytes stored, %d read, %u expected) nor kept as \"%s\"%s%s.",
-        gc_szPROFILE_FILE_NAME, iSize, iRead, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME,
-        warnings.text().empty() ? "" : ": ", warnings.text().c_str());
-  }
-}
-
 u32 loadProfileThread(ClThread*, void*) {
   KV_ASSERT_MSG(mpr_pPlayerProfile, "pProfile");
   {
     CFileLockGuard lock;
     const bool bLoaded = GAMEReadStoredProfile(mpr_pPlayerProfile);
-    // Release: the block written above is complete for whoever sees the state.
+    // Release: the block written above, and a hold of the saves, are complete for whoever sees the state.
     g_uiAutoLoadState.store(bLoaded ? gc_uiAUTO_LOAD_LOADED : gc_uiAUTO_LOAD_FAILED, std::memory_order_release);
   }
   g_uiAutoLoadRunning.store(0, std::memory_order_release);
@@ -113,15 +97,37 @@ bool GAMEReadStoredProfile(SPlayerProfile* pProfile) {
     KvPrintProblem("Profile \"%s\" could not be loaded: the store is not running.", gc_szPROFILE_FILE_NAME);
     return false;
   }
+  // What the store says of the calls below goes into the one line that tells a file that does not load.
+  ClStoreWarnings warnings;
   constexpr std::int32_t iBlockSize = static_cast<std::int32_t>(gc_uiPLAYER_PROFILE_SIZE);
+  // The file is read once, whatever its size: a file of the block's size loads from it, any other is kept from it
+  // (a longer file would fill the block with its first part).
   const std::int32_t iStored = pStorage->GetFileSize(gc_szPROFILE_FILE_NAME);
-  // A longer file would fill the block with its first part: only a file of exactly the block's size loads.
-  const std::int32_t iRead = iStored == iBlockSize ? pStorage->FileRead(gc_szPROFILE_FILE_NAME, pProfile, iBlockSize) : 0;
-  if (iRead == iBlockSize) {
+  std::vector<u8> bytes(static_cast<size_t>(iStored > 0 ? iStored : 0));
+  const std::int32_t iRead = iStored > 0 ? pStorage->FileRead(gc_szPROFILE_FILE_NAME, bytes.data(), iStored) : 0;
+  if (iStored == iBlockSize && iRead == iBlockSize) {
+    std::memcpy(pProfile, bytes.data(), gc_uiPLAYER_PROFILE_SIZE);
     return true;
   }
-  if (pStorage->FileExists(gc_szPROFILE_FILE_NAME)) {
-    keepUnreadableProfile(pStorage, iStored, iRead);
+  if (!pStorage->FileExists(gc_szPROFILE_FILE_NAME)) {
+    return false;
+  }
+  if (iRead != iStored) {
+    // The only copy of the player's progress may be in that file: nothing of this run is written over it.
+    g_uiProfileSavesHeld.store(1, std::memory_order_relaxed);
+    const std::string reason = !warnings.text().empty()
+                                   ? warnings.text()
+                                   : std::to_string(iRead) + " of its " + std::to_string(iStored) + " bytes were read";
+    KvPrintProblem("Profile \"%s\" cannot be read (%s), nor kept as \"%s\": the game goes on with the default "
+                   "profile and saves no progress until the file can be read.",
+                   gc_szPROFILE_FILE_NAME, reason.c_str(), gc_szPROFILE_KEPT_FILE_NAME);
+  } else if (pStorage->FileWrite(gc_szPROFILE_KEPT_FILE_NAME, bytes.data(), iStored)) {
+    KvPrintProblem("Profile \"%s\" could not be loaded (%d bytes stored, %u expected); kept as \"%s\".",
+                   gc_szPROFILE_FILE_NAME, iStored, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME);
+  } else {
+    KvPrintProblem("Profile \"%s\" could not be loaded (%d bytes stored, %u expected) nor kept as \"%s\"%s%s.",
+                   gc_szPROFILE_FILE_NAME, iStored, gc_uiPLAYER_PROFILE_SIZE, gc_szPROFILE_KEPT_FILE_NAME,
+                   warnings.text().empty() ? "" : ": ", warnings.text().c_str());
   }
   return false;
 }
@@ -156,6 +162,7 @@ i32 ClGAMEProfileSaveHooks::autoLoad() {
     return 0;
   }
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_IDLE, std::memory_order_relaxed);
+  g_uiProfileSavesHeld.store(0, std::memory_order_relaxed);
   g_uiAutoLoadState.store(gc_uiAUTO_LOAD_BUSY, std::memory_order_relaxed);
   startOrphanThread(&loadProfileThread);
   return 1;
@@ -163,6 +170,12 @@ i32 ClGAMEProfileSaveHooks::autoLoad() {
 
 i32 ClGAMEProfileSaveHooks::autoSave() {
   KV_ASSERT_MSG(mpr_pPlayerProfile, "pProfile");
+  // Set by the load thread before its state (release), which every request follows.
+  if (g_uiProfileSavesHeld.load(std::memory_order_relaxed) != 0) {
+    // The stored file the load could not read stays as it is; the load has said so.
+    g_uiAutoSaveState.store(gc_uiAUTO_SAVE_FAILED, std::memory_order_relaxed);
+    return 1;
+  }
   // The one decision of this request: whether it starts a save (and owns the save snapshot) or is queued.
   const bool bStarts = ClSaveGameUtility::tryBeginSave();
   if (bStarts) {

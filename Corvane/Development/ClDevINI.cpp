@@ -9,6 +9,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Development/ClParser.h"
+#include "Corvane/Files/ClFileIO.h"
 #include "Corvane/System/KvDebug.h"
 
 bool ClDevINI::mp_bInitialized = false;
@@ -108,6 +109,19 @@ i32 ClDevINI::load(const char* pFileName) {
     }
   }
   if (!ClParser::loadFile(szPath)) {
+    // A missing (or empty) file is normal; one that is there and cannot be read is said.
+    char szWhy[256];
+    if (ClFileIO::whyCannotOpen(szPath, szWhy, sizeof(szWhy))) {
+      KvPrintProblem("Development settings [%s] cannot be read (%s); the game runs without them.", szPath, szWhy);
+    }
+    return 0;
+  }
+  u8 uiByte = 0;
+  const i64 iNonText = ClParser::findNonTextByte(&uiByte);
+  if (iNonText >= 0) {
+    KvPrintProblem("Development settings [%s] are not text (byte 0x%02X at offset %lld); the game runs without them.",
+                   szPath, uiByte, static_cast<long long>(iNonText));
+    ClParser::release();
     return 0;
   }
   parseLoadedFile(pFileName);

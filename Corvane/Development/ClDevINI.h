@@ -11,8 +11,11 @@
 // when it reads as one, as a number: hexadecimal ("0x1F"), decimal integer ("-12") or decimal fraction
 // ("2.5"). Integer readers truncate a fraction; float readers convert an integer.
 //
-// A missing file is normal: every key is then absent. A malformed line (one longer than 2047 characters, whose
-// tail is never read as a line of its own; a key of 128 characters or more, a value of 256 or more, an empty
+// A missing file is normal: every key is then absent. A file that is there but cannot be read (a folder, a file
+// this user may not read) or is not text (a zero byte or another control character than tab, line feed and
+// carriage return) is said in one line on standard error, naming it and why, and is not used: every key is
+// absent as without it. A malformed line (one longer than 2047 characters, whose tail is never read as a line of
+// its own; a key of 128 characters or more, a value of 256 or more, an empty
 // or unfinished quoted value, a key that hashes to 0) is skipped with one line on standard error naming the
 // file, the line number and the problem; the other lines are kept. A 128th setting is reported the same way
 // and ends the reading; the 127 before it are kept. What a value means is up to its reader, which reports a
@@ -51,8 +54,8 @@ class ClDevINI {
   // Empties the table and frees the index.
   static void terminate();
 
-  // Reads "<data root><file name>" ("/" turned into "\"): 1 when read and parsed, 0 when missing or
-  // unreadable.
+  // Reads "<data root><file name>" ("/" turned into "\"): 1 when read and parsed, 0 when missing, unreadable or
+  // not text.
   static i32 load(const char* pFileName);
   // Parses settings text already in memory; pFileName names it in messages. 1 unless the text is empty.
   static i32 loadFromBuffer(const void* pBytes, size_t uiSize, const char* pFileName);

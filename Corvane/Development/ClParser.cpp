@@ -61,6 +61,18 @@ void ClParser::release() {
   m_uiReadPosition = 0;
 }
 
+i64 ClParser::findNonTextByte(u8* puiByte) {
+  KV_ASSERT(puiByte);
+  for (size_t i = 0; i < m_uiFileSize; ++i) {
+    const u8 uiByte = static_cast<u8>(mpr_pFileBuffer[i]);
+    if ((uiByte < 0x20 && uiByte != '\t' && uiByte != '\n' && uiByte != '\r') || uiByte == 0x7F) {
+      *puiByte = uiByte;
+      return static_cast<i64>(i);
+    }
+  }
+  return -1;
+}
+
 char* ClParser::readLine(char* pBuffer, bool* pbCutShort) {
   KV_ASSERT(pBuffer);
   KV_ASSERT(mpr_pFileBuffer);

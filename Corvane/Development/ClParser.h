@@ -28,6 +28,9 @@ class ClParser {
   static i32 loadBuffer(const void* pBytes, size_t uiSize);
   // Frees the file; the reader is empty again.
   static void release();
+  // The offset of the file's first byte that text does not hold (a zero byte, or a control character other than
+  // tab, line feed and carriage return), or -1 when it is all text; the byte itself in *puiByte.
+  static i64 findNonTextByte(u8* puiByte);
 
   // Copies the next line, up to and including its first line feed or carriage return (at most 2047 bytes),
   // into pBuffer (gc_iPARSER_LINE_SIZE bytes) and answers it; null with an empty buffer at the end. A CR LF

@@ -98,6 +98,10 @@ class ClFileIO {
 
   // 1 when the path opens for reading (fopen "rb", under the file lock), else 0.
   static i32 fileExists(const char* pPath);
+  // Why something of that path exists but cannot be opened for reading, for a message that names it: 1 with the
+  // reason in pText ("it is a folder", or the system's text of the error, such as "Access is denied"), 0 (pText
+  // empty) when nothing of that name exists or it opens.
+  static i32 whyCannotOpen(const char* pPath, char* pText, u32 uiTextSize);
   // Creates the folder and every missing parent, retrying while it does not exist (500 ms alertable sleeps,
   // at most 10 retries). 0 when the last attempt created it; 14 otherwise, also for a folder that existed.
   static i32 createDirectory(const wchar16* pFullPath);

@@ -372,6 +372,53 @@ i32 ClFileIO::fileExists(const char* pPath) {
   return iExists;
 }
 
+i32 ClFileIO::whyCannotOpen(const char* pPath, char* pText, u32 uiTextSize) {
+  KV_ASSERT(pText != nullptr && uiTextSize > 0);
+  pText[0] = '\0';
+  if (pPath == nullptr || pPath[0] == '\0' || strnlen(pPath, KV_MAX_PATH_LEN) >= static_cast<size_t>(KV_MAX_PATH_LEN)) {
+    return 0;
+  }
+  wchar16 wszPath[KV_MAX_PATH_LEN];
+  KvStrToWideTemp(wszPath, pPath);
+  g_fileLock.enter();
+  const DWORD dwAttributes = GetFileAttributesW(wszPath);
+  DWORD dwError = ERROR_SUCCESS;
+  if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    const HANDLE hFile =
+        CreateFileA(pPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) {
+      dwError = GetLastError();
+    } else {
+      CloseHandle(hFile);
+    }
+  }
+  g_fileLock.leave();
+  if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
+    return 0;
+  }
+  if ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    KvSNPrintf(pText, uiTextSize, "it is a folder");
+    return 1;
+  }
+  if (dwError == ERROR_SUCCESS) {
+    return 0;
+  }
+  char szSystem[gc_uiMAX_MESSAGE_LEN + 1] = "";
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
+                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), szSystem, sizeof(szSystem), nullptr);
+  // The system's sentence without its full stop and line end, to stand inside the caller's line.
+  size_t uiLength = std::strlen(szSystem);
+  while (uiLength > 0 && std::strchr(".\r\n", szSystem[uiLength - 1]) != nullptr) {
+    szSystem[--uiLength] = '\0';
+  }
+  if (uiLength > 0) {
+    KvSNPrintf(pText, uiTextSize, "%s", szSystem);
+  } else {
+    KvSNPrintf(pText, uiTextSize, "error %u", static_cast<u32>(dwError));
+  }
+  return 1;
+}
+
 i32 ClFileIO::createDirectory(const wchar16* pFullPath) {
   KV_ASSERT(pFullPath);
   i32 iResult = SHCreateDirectoryExW(nullptr, pFullPath, nullptr) == ERROR_SUCCESS ? E_FILE_OK

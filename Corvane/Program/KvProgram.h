@@ -48,7 +48,7 @@ void writeCrashDump(unsigned int uiCode, _EXCEPTION_POINTERS* pExceptionPointers
 // and ends the process at once with gc_iEXIT_START_UP_FAILED. Before that, and under a debugger, it returns and the
 // stop faults. It may run on any thread, in the middle of a frame or a load, so nothing is shut down: static destructors
 // would run while other threads still use what they destroy; the store writes its files whole, so nothing is left
-// half-written.
+// half-written; its database is closed (StoreCloseForExit), so that no log is left beside it.
 void endForCondition(E_KV_STOP_CAUSE eCause);
 // The text endForCondition shows for a cause and a failure report (its first line, without the prefix); false
 // when the engine has told the user already (a start-up failure of the graphics shows its own message box).

@@ -25,10 +25,12 @@ i32 g_iNarrowedArgCount = 0;
 // Set by WinMain outside a debugger: condition stops end here instead of faulting.
 std::atomic<bool> g_bConditionsEndHere{false};
 
-// Runs inside the window system's library on the thread whose call found the display gone: one write, no lock.
+// Runs inside the window system's library on the thread whose call found the display gone: one write, and the
+// store's database closed, whose lock is none the window system or the graphics may hold.
 int onDisplayLost() {
   static constexpr char s_szText[] = "The game ends: the connection to the display was lost.\n";
   [[maybe_unused]] const ssize_t iWritten = write(STDERR_FILENO, s_szText, sizeof(s_szText) - 1);
+  StoreCloseForExit();
   return gc_iEXIT_DISPLAY_LOST;
 }
 
@@ -87,6 +89,8 @@ void endForCondition(E_KV_STOP_CAUSE eCause) {
   if (!g_bConditionsEndHere.load()) {
     return;
   }
+  // Before the box, which may wait: nothing is saved any more.
+  StoreCloseForExit();
   char szText[gc_iLAST_MESSAGE_SIZE];
   if (describeCondition(eCause, KvGetLastMessage(), Win32VideoStartProblem(), szText, sizeof(szText))) {
     // The box says its text on the standard error as well.

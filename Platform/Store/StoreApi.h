@@ -379,6 +379,11 @@ class ISteamRemoteStorage {
 bool SteamAPI_Init();
 // Closes the store; queued callbacks are dropped. Remote-storage calls in flight finish first.
 void SteamAPI_Shutdown();
+// The local store's own call, with no counterpart in the library, for a program that ends at once without
+// SteamAPI_Shutdown (_exit, on any thread): the database is brought whole into its file, so that nothing is left
+// beside it ("store.db-wal"), and no later call reaches it. A call of another thread in the database finishes
+// first. Any thread; the process must end right after.
+void StoreCloseForExit();
 // Delivers what was queued before this call. Main thread only; does nothing while the store is closed.
 void SteamAPI_RunCallbacks();
 

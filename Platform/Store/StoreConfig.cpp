@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -291,6 +292,12 @@ bool StoreParseConfig(const std::string& text, const std::string& fileName, Stor
 }
 
 bool StoreLoadConfig(const std::string& path, StoreConfig* pConfig, std::string* pError) {
+  // A folder opens as a stream that reads as empty, which would stand for no configuration at all.
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    *pError = path + ": cannot read the store configuration (it is a folder)";
+    return false;
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     *pError = path + ": cannot open the store configuration (" + std::strerror(errno) + ")";

@@ -79,5 +79,6 @@ inline constexpr std::size_t gc_uiSTORE_MAX_ACHIEVEMENT_NAME = 127;
 // Parses configuration text over the defaults already in *pConfig. False with "file:line: what" in pError.
 bool StoreParseConfig(const std::string& text, const std::string& fileName, StoreConfig* pConfig,
                       std::string* pError);
-// Reads and parses a file. False with a message naming the file when it cannot be read or parsed.
+// Reads and parses a file. False with a message naming the file when it cannot be read (a folder is not read as
+// an empty file) or parsed.
 bool StoreLoadConfig(const std::string& path, StoreConfig* pConfig, std::string* pError);

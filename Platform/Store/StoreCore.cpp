@@ -399,6 +399,21 @@ void SteamAPI_Shutdown() {
   g_mainThread = std::thread::id();
 }
 
+void StoreCloseForExit() {
+  StoreSession* pSession = g_pSession.get();
+  if (pSession == nullptr || pSession->pDb == nullptr) {
+    return;
+  }
+  // Held until the process ends: the connection's statement in flight ends first, and none starts afterwards.
+  sqlite3_mutex_enter(sqlite3_db_mutex(pSession->pDb));
+  // Leaving the WAL mode writes the log into the database and deletes it (the connection holds the file alone);
+  // the rollback journal of that change goes once the file's lock is given back, at the next read. The next start
+  // takes the WAL mode and the file's lock again.
+  sqlite3_exec(pSession->pDb,
+               "PRAGMA journal_mode=DELETE; PRAGMA locking_mode=NORMAL; SELECT count(*) FROM sqlite_master;", nullptr,
+               nullptr, nullptr);
+}
+
 void SteamAPI_RunCallbacks() {
   StoreRequireMainThread("SteamAPI_RunCallbacks");
   if (g_pSession) {

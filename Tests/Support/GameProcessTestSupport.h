@@ -3,18 +3,25 @@
 // the test's own. Nothing here waits on a clock: reads block until the other side writes or ends.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 extern char** environ;
+
+// The user (and group) that CProcess::runUnprivileged starts programs as when the test has root's rights: nobody.
+inline constexpr uid_t gc_TEST_UNPRIVILEGED_ID = 65534;
 
 // A program started with its standard output and error on one pipe; killed when dropped while still running.
 class CProcess {
@@ -30,10 +37,16 @@ class CProcess {
     if (m_iFd >= 0) close(m_iFd);
   }
 
+  // From here on, when this process has root's rights, start runs programs as the unprivileged user
+  // gc_TEST_UNPRIVILEGED_ID (its group alone), so that file modes bind them as they bind a player; without root's
+  // rights they run as this process's user anyway. What such a program must reach has to let that user in.
+  void runUnprivileged() { m_bUnprivileged = true; }
+
   // Starts argv[0] in dir with the environment, minus the display variables and those named in added, plus
   // added. With iExtraFd >= 0, that descriptor becomes the child's descriptor 3. With bQuitSignalsBlocked the
   // child starts with SIGINT and SIGTERM blocked, as a launcher may start it: a signal sent at once then waits
-  // for the program to take it instead of ending the loading process.
+  // for the program to take it instead of ending the loading process. A program that cannot be started as the
+  // unprivileged user ends with exit code 127.
   bool start(const std::vector<std::string>& argv, const std::string& dir, const std::vector<std::string>& added,
              int iExtraFd = -1, bool bQuitSignalsBlocked = false) {
     std::vector<std::string> env = added;
@@ -58,26 +71,44 @@ class CProcess {
 
     int aiPipe[2];
     if (pipe(aiPipe) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, aiPipe[0]);
-    posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
-    if (iExtraFd >= 0) posix_spawn_file_actions_adddup2(&actions, iExtraFd, 3);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    if (bQuitSignalsBlocked) {
-      sigset_t blocked;
-      sigemptyset(&blocked);
-      sigaddset(&blocked, SIGINT);
-      sigaddset(&blocked, SIGTERM);
-      posix_spawnattr_setsigmask(&attributes, &blocked);
-      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    int iResult = 0;
+    if (m_bUnprivileged && geteuid() == 0) {
+      // posix_spawn cannot change the user. The test process has threads: the child makes only async-signal-safe
+      // calls up to exec.
+      m_pid = fork();
+      if (m_pid == 0) {
+        const bool bReady = close(aiPipe[0]) == 0 && dup2(aiPipe[1], STDOUT_FILENO) >= 0 &&
+                            dup2(aiPipe[1], STDERR_FILENO) >= 0 && (iExtraFd < 0 || dup2(iExtraFd, 3) >= 0) &&
+                            chdir(dir.c_str()) == 0 &&
+                            (!bQuitSignalsBlocked || sigprocmask(SIG_SETMASK, &blocked, nullptr) == 0) &&
+                            setgroups(0, nullptr) == 0 && setgid(gc_TEST_UNPRIVILEGED_ID) == 0 &&
+                            setuid(gc_TEST_UNPRIVILEGED_ID) == 0;
+        if (bReady) execve(args[0].c_str(), argp.data(), envp.data());
+        _exit(127);
+      }
+      iResult = m_pid < 0 ? errno : 0;
+    } else {
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      posix_spawn_file_actions_addclose(&actions, aiPipe[0]);
+      posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDOUT_FILENO);
+      posix_spawn_file_actions_adddup2(&actions, aiPipe[1], STDERR_FILENO);
+      if (iExtraFd >= 0) posix_spawn_file_actions_adddup2(&actions, iExtraFd, 3);
+      posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+      posix_spawnattr_t attributes;
+      posix_spawnattr_init(&attributes);
+      if (bQuitSignalsBlocked) {
+        posix_spawnattr_setsigmask(&attributes, &blocked);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+      }
+      iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, &attributes, argp.data(), envp.data());
+      posix_spawnattr_destroy(&attributes);
+      posix_spawn_file_actions_destroy(&actions);
     }
-    const int iResult = posix_spawn(&m_pid, args[0].c_str(), &actions, &attributes, argp.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
     close(aiPipe[1]);
     m_iFd = aiPipe[0];
     if (iResult != 0) m_pid = 0;
@@ -132,6 +163,7 @@ class CProcess {
     return true;
   }
   pid_t m_pid = 0;
+  bool m_bUnprivileged = false;
   int m_iFd = -1;
   int m_iEndedStatus = -1;
   std::string m_out;
@@ -142,6 +174,23 @@ inline std::string statusText(int iStatus) {
   if (WIFEXITED(iStatus)) return "exit " + std::to_string(WEXITSTATUS(iStatus));
   if (WIFSIGNALED(iStatus)) return "signal " + std::to_string(WTERMSIG(iStatus));
   return "status " + std::to_string(iStatus);
+}
+
+// How many times text occurs in out.
+inline size_t occurrences(const std::string& out, const std::string& text) {
+  size_t uiCount = 0;
+  for (size_t uiAt = out.find(text); uiAt != std::string::npos; uiAt = out.find(text, uiAt + text.size())) ++uiCount;
+  return uiCount;
+}
+
+// Whether the program closed the store in that folder: its database's file alone is left, no log or index beside it.
+inline ::testing::AssertionResult storeLeftClosed(const std::string& store) {
+  for (const char* pBeside : {"-wal", "-shm"}) {
+    if (std::filesystem::exists(store + "/store.db" + pBeside)) {
+      return ::testing::AssertionFailure() << "store.db" << pBeside << " is left in " << store;
+    }
+  }
+  return ::testing::AssertionSuccess();
 }
 
 // The path of a program on PATH, empty when there is none.

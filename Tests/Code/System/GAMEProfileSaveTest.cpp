@@ -75,6 +75,7 @@ class GameSaveTest : public StoreTest {
     // As the program body does: the store's warnings reach the game.
     SteamClient()->SetWarningMessageHook(&ClStoreWarnings::hook);
     g_uiProfileUnsaved.store(0);
+    g_uiProfileSavesHeld.store(0);
   }
   void TearDown() override {
     settle();
@@ -307,7 +308,8 @@ bool settleLoad() {
 }
 
 // What a stored profile file gives the load: only exactly the block's size loads; a file that exists and does not
-// load is kept, byte for byte, under its own name before anything can replace it.
+// load is kept, byte for byte, under its own name before anything can replace it; one that cannot be read cannot be
+// kept, and the saves that follow leave it as it is.
 TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNotLoad) {
   struct SCase {
     const char* pName;
@@ -315,14 +317,16 @@ TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNot
     u32 uiFaults;
     u32 uiState;
     bool bKept;
+    bool bSavesHeld;
   };
   const SCase aCases[] = {
-      {"exact", 2584, 0, gc_uiAUTO_LOAD_LOADED, false},
-      {"missing", -1, 0, gc_uiAUTO_LOAD_FAILED, false},
-      {"one byte short", 2583, 0, gc_uiAUTO_LOAD_FAILED, true},
-      {"empty", 0, 0, gc_uiAUTO_LOAD_FAILED, true},
-      {"longer", 4000, 0, gc_uiAUTO_LOAD_FAILED, true},
-      {"unreadable", 2584, STORE_FAULT_READ_FAIL, gc_uiAUTO_LOAD_FAILED, false},
+      {"exact", 2584, 0, gc_uiAUTO_LOAD_LOADED, false, false},
+      {"missing", -1, 0, gc_uiAUTO_LOAD_FAILED, false, false},
+      {"one byte short", 2583, 0, gc_uiAUTO_LOAD_FAILED, true, false},
+      {"empty", 0, 0, gc_uiAUTO_LOAD_FAILED, true, false},
+      {"longer", 4000, 0, gc_uiAUTO_LOAD_FAILED, true, false},
+      {"unreadable", 2584, STORE_FAULT_READ_FAIL, gc_uiAUTO_LOAD_FAILED, false, true},
+      {"unreadable and short", 100, STORE_FAULT_READ_FAIL, gc_uiAUTO_LOAD_FAILED, false, true},
   };
   u8 uiSeed = 1;
   for (const SCase& c : aCases) {
@@ -347,6 +351,12 @@ TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNot
       EXPECT_EQ(profileBytes(), stored);
     }
     EXPECT_EQ(storedFile(gc_szPROFILE_KEPT_FILE_NAME), c.bKept ? stored : std::vector<u8>{'x'});
+    // A save point once the store reads again.
+    fillProfile(0x55);
+    ClSaveGameUtility::gameSpecificAutoSave();
+    settle();
+    EXPECT_EQ(g_uiAutoSaveState.load(), c.bSavesHeld ? gc_uiAUTO_SAVE_FAILED : gc_uiAUTO_SAVE_WRITTEN);
+    EXPECT_EQ(storedFile(gc_szPROFILE_FILE_NAME), c.bSavesHeld ? stored : profileBytes());
   }
 }
 

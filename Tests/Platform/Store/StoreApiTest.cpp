@@ -266,6 +266,29 @@ TEST_F(StoreTest, DatabaseIsTheRunningStoresOwn) {
   EXPECT_NE(output.find("second store: started"), std::string::npos) << output;
 }
 
+// A program that ends at once, without the store's shutdown, closes the store before: nothing is left beside
+// store.db, and what it stored is there at the next start.
+TEST_F(StoreTest, CloseForExitLeavesTheDatabaseWholeInItsFile) {
+  const auto findBoard = [] {
+    return await<LeaderboardFindResult_t>(SteamUserStats()->FindLeaderboard("LB")).m_hSteamLeaderboard;
+  };
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool bStored = SteamAPI_Init() && StoreTestUploadScoreAs(findBoard(), 9, 70);
+    StoreCloseForExit();
+    _exit(bStored ? 0 : 1);
+  }
+  int iStatus = 0;
+  ASSERT_EQ(waitpid(child, &iStatus, 0), child);
+  ASSERT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0) << iStatus;
+  for (const char* pBeside : {"-wal", "-shm", "-journal"}) {
+    EXPECT_FALSE(fs::exists(m_dir + "/store.db" + pBeside)) << pBeside;
+  }
+  ASSERT_TRUE(SteamAPI_Init());
+  EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(findBoard()), 1);
+}
+
 // ---- Delivery ----
 
 struct ChainedRequester {

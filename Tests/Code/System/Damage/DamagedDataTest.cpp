@@ -3,9 +3,13 @@
 // standard error and exit code 3, leaves no crash report and writes nothing over the stored profile. The game runs
 // headless from its start; "SKIP_UI" takes it from the front end into the first story level, so that the files
 // play reads are reached too. Each case ends at the refusal: a game that played on would be stopped by the test's
-// time limit. Displays that are named but cannot be opened end the game the same way, naming the display.
+// time limit. Displays that are named but cannot be opened end the game the same way, naming the display, and so
+// does a store whose configuration is a folder. Every stop leaves the store's database closed, with no log beside it.
+// Damage the game plays on through (a cut sound file, unusable development settings, a stored profile the player may
+// not read) is said once; those runs end at a later stop, or with Ctrl-C once frames run.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -23,6 +27,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+const SDamage gc_intact = {"intact", "", nullptr, nullptr, ""};
 
 const SDamage gc_aDamages[] = {
     {"SplashUI", "RWN", "UI/Switcher_Splash.kui", "not a screen", "Switcher_Splash.kui"},
@@ -95,12 +101,26 @@ const SDamage gc_aDamages[] = {
     {"DisplayWithoutServer", "DISPLAY", ":93", nullptr, "the X display \":93\" cannot be opened"},
     {"DisplayOfUnknownHost", "DISPLAY", "nohost.invalid:0", nullptr,
      "the X display \"nohost.invalid:0\" cannot be opened"},
+    {"StoreConfigurationFolder", "store", "store.ini", nullptr,
+     "/store/store.ini: cannot read the store configuration (it is a folder)"},
 };
 
-class DamagedData : public ::testing::TestWithParam<SDamage> {
+// The profile's stored bytes and mode.
+std::string storedProfile(const std::string& remote, mode_t* puiMode) {
+  const std::string path = remote + "/" + gc_szPROFILE_FILE_NAME;
+  struct stat status {};
+  *puiMode = stat(path.c_str(), &status) == 0 ? status.st_mode : 0;
+  std::ifstream stored(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(stored), {});
+}
+
+
+// A test folder with a store whose stored profile holds progress.
+template <class TBase>
+class CWithStoredProfile : public TBase {
  protected:
-  void SetUp() override {
-    m_dir = KvTestTempDir(std::string("Damaged") + GetParam().pName);
+  void setUpIn(const std::string& name) {
+    m_dir = KvTestTempDir(name);
     fs::create_directories(remote());
     SPlayerProfile profile{};
     profile.m_iVersion = gc_iPROFILE_VERSION;
@@ -109,19 +129,52 @@ class DamagedData : public ::testing::TestWithParam<SDamage> {
     m_profile.assign(reinterpret_cast<const char*>(&profile), sizeof(profile));
     std::ofstream(remote() + "/" + gc_szPROFILE_FILE_NAME, std::ios::binary) << m_profile;
   }
+  std::string store() const { return m_dir + "/store"; }
   std::string remote() const { return m_dir + "/store/remote"; }
+  // The built data root, made anew.
+  std::string intactData() {
+    EXPECT_TRUE(KvTestMakeDamagedRoot(gc_intact, m_dir + "/root"));
+    return m_dir + "/root/Data";
+  }
+  // Starts the game headless in the data root as the unprivileged user (see CProcess::runUnprivileged), to whom
+  // the store's folders are open, and reads until its frames run.
+  void runUnprivilegedUntilRunning(CProcess* pGame, const std::string& data) {
+    for (const std::string& folder : {store(), remote(), store() + "/crashes"}) {
+      fs::create_directories(folder);
+      fs::permissions(folder, fs::perms::all);
+    }
+    // The user may not reach the build folder (one under a home folder, say): the game is linked (or copied) here.
+    const std::string program = m_dir + "/grindlow";
+    std::error_code error;
+    if (!fs::exists(program) && (fs::create_hard_link(KV_GAME_PATH, program, error), error)) {
+      fs::copy_file(KV_GAME_PATH, program);
+    }
+    pGame->runUnprivileged();
+    ASSERT_TRUE(pGame->start({program}, data,
+                             {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null",
+                              "GRINDLOW_STORE_DIR=" + store()}));
+    ASSERT_TRUE(pGame->readUntil("running at")) << statusText(pGame->finish()) << "\n" << pGame->out();
+  }
   std::string m_dir;
   std::string m_profile;
+};
+
+class DamagedData : public CWithStoredProfile<::testing::TestWithParam<SDamage>> {
+ protected:
+  void SetUp() override { setUpIn(std::string("Damaged") + GetParam().pName); }
 };
 
 TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
   const SDamage& damage = GetParam();
   const bool bSettings = std::string(damage.pArchive) == "project.ini";
   const bool bDisplay = std::string(damage.pArchive) == "DISPLAY";
-  const SDamage intact = {"intact", "", nullptr, nullptr, ""};
-  ASSERT_TRUE(KvTestMakeDamagedRoot(bSettings || bDisplay ? intact : damage, m_dir + "/root"));
+  const bool bStore = std::string(damage.pArchive) == "store";
+  ASSERT_TRUE(KvTestMakeDamagedRoot(bSettings || bDisplay || bStore ? gc_intact : damage, m_dir + "/root"));
   const std::string data = m_dir + "/root/Data";
   std::ofstream(data + "/project.ini") << "SKIP_UI 1\n" << (bSettings ? damage.pEntry : "");
+  if (bStore) {
+    fs::create_directories(m_dir + "/store/" + damage.pEntry);
+  }
   CProcess game;
   ASSERT_TRUE(game.start({KV_GAME_PATH}, data,
                          {bDisplay ? std::string("DISPLAY=") + damage.pEntry : "SDL_VIDEODRIVER=offscreen",
@@ -130,17 +183,19 @@ TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
   const std::string& out = game.out();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
       << statusText(iStatus) << "\n" << out;
-  // The user's message (the last line) names the file; a fault would have said "crash report written". The reason
-  // alone: no report of a programming error with its source file and line.
+  // The user's message (the last line) names the file (the store names its own on the line before); a fault would
+  // have said "crash report written". The reason alone: no report of a programming error with its source file and
+  // line.
   const size_t uiMessage = out.rfind("The game cannot ");
   ASSERT_NE(uiMessage, std::string::npos) << out;
-  EXPECT_NE(out.find(damage.pExpected, uiMessage), std::string::npos) << out;
+  EXPECT_NE(out.find(damage.pExpected, bStore ? 0 : uiMessage), std::string::npos) << out;
   EXPECT_EQ(out.find("crash report"), std::string::npos) << out;
   EXPECT_EQ(out.find(gc_szFATAL_REPORT_PREFIX), std::string::npos) << out;
   EXPECT_EQ(out.find(".cpp, line "), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(m_dir + "/store/crashes") && !fs::is_empty(m_dir + "/store/crashes"));
-  std::ifstream stored(remote() + "/" + gc_szPROFILE_FILE_NAME, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stored), {}), m_profile);
+  mode_t uiMode = 0;
+  EXPECT_EQ(storedProfile(remote(), &uiMode), m_profile);
+  EXPECT_TRUE(storeLeftClosed(store()));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, DamagedData, ::testing::ValuesIn(gc_aDamages),
@@ -173,18 +228,100 @@ TEST_P(PlayedOnDamage, IsSaidOnceAndTheLoadGoesOn) {
   const size_t uiMessage = out.rfind("The game cannot ");
   ASSERT_NE(uiMessage, std::string::npos) << out;
   EXPECT_NE(out.find("\"MONKEY_SCHEME\" [NoSuchScheme]", uiMessage), std::string::npos) << out;
+  EXPECT_TRUE(storeLeftClosed(store()));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, PlayedOnDamage, ::testing::ValuesIn(gc_aPlayedOnDamages),
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
+
+// A project.ini the game cannot use, run by a user to whom modes apply: said in one line naming it and why, and the
+// game runs without it to its frames, which Ctrl-C ends normally.
+struct SSettingsDamage {
+  const char* pName;
+  const char* pText;  // null: a folder
+  fs::perms ePerms;
+  const char* pWhy;
+};
+
+const SSettingsDamage gc_aSettingsDamages[] = {
+    {"Unreadable", "SKIP_UI 1\n", fs::perms::none, "cannot be read (Access is denied)"},
+    {"Folder", nullptr, fs::perms::all, "cannot be read (it is a folder)"},
+    {"NotText", "SKIP_UI 1\n\x01\x02", fs::perms::all, "are not text (byte 0x01 at offset 10)"},
+};
+
+void PrintTo(const SSettingsDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
+
+class UnusableSettings : public CWithStoredProfile<::testing::TestWithParam<SSettingsDamage>> {
+ protected:
+  void SetUp() override { setUpIn(std::string("Settings") + GetParam().pName); }
+};
+
+TEST_P(UnusableSettings, AreSaidOnceAndTheGameRunsWithoutThem) {
+  const SSettingsDamage& damage = GetParam();
+  const std::string data = intactData();
+  const std::string settings = data + "/project.ini";
+  if (damage.pText != nullptr) {
+    std::ofstream(settings, std::ios::binary) << damage.pText;
+  } else {
+    fs::create_directories(settings);
+  }
+  fs::permissions(settings, damage.ePerms);
+  CProcess game;
+  ASSERT_NO_FATAL_FAILURE(runUnprivilegedUntilRunning(&game, data));
+  ASSERT_EQ(kill(game.pid(), SIGINT), 0);
+  const int iStatus = game.finish();
+  const std::string& out = game.out();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n" << out;
+  const std::string line =
+      std::string("Development settings [.\\project.ini] ") + damage.pWhy + "; the game runs without them.\n";
+  EXPECT_EQ(occurrences(out, line), 1u) << out;
+  EXPECT_TRUE(storeLeftClosed(store()));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, UnusableSettings, ::testing::ValuesIn(gc_aSettingsDamages),
+                         [](const ::testing::TestParamInfo<SSettingsDamage>& info) {
+                           return std::string(info.param.pName);
+                         });
+
+// A stored profile the player may not read (mode 000, as a run as root may leave it): the game says so once, with the
+// file and why, plays with the defaults and writes nothing over it, neither the defaults at its start nor the profile
+// at its end.
+class UnreadableProfile : public CWithStoredProfile<::testing::Test> {
+ protected:
+  void SetUp() override { setUpIn("UnreadableProfile"); }
+};
+
+TEST_F(UnreadableProfile, IsSaidOnceAndNeverWrittenOver) {
+  fs::permissions(remote() + "/" + gc_szPROFILE_FILE_NAME, fs::perms::none);
+  mode_t uiMode = 0;
+  ASSERT_EQ(storedProfile(remote(), &uiMode), m_profile);
+  const mode_t uiStoredMode = uiMode;
+  CProcess game;
+  ASSERT_NO_FATAL_FAILURE(runUnprivilegedUntilRunning(&game, intactData()));
+  EXPECT_EQ(storedProfile(remote(), &uiMode), m_profile);
+  EXPECT_EQ(uiMode, uiStoredMode);
+  ASSERT_EQ(kill(game.pid(), SIGINT), 0);
+  const int iStatus = game.finish();
+  const std::string& out = game.out();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n" << out;
+  EXPECT_EQ(storedProfile(remote(), &uiMode), m_profile);
+  EXPECT_EQ(uiMode, uiStoredMode);
+  EXPECT_EQ(occurrences(out, "Profile \""), 1u) << out;
+  EXPECT_EQ(occurrences(out, "Profile \"USR-DATAs\" cannot be read (" + remote() +
+                                 "/USR-DATAs: cannot read (Permission denied)), nor kept as \"USR-DATAs.unreadable\": "
+                                 "the game goes on with the default profile and saves no progress until the file can "
+                                 "be read.\n"),
+            1u)
+      << out;
+  EXPECT_TRUE(storeLeftClosed(store()));
+}
 
 // Saves that fail while the game runs (the store refuses every write): each is said in one line naming the file and
 // the store's reason, the game goes on, the stored file keeps its bytes, and the end of the game says what is lost.
 // The stored file cannot be loaded, so the game starts from the defaults and saves at once.
 TEST(FailedSaves, AreSaidAndLeaveTheStoredFileAsItWas) {
   const std::string dir = KvTestTempDir("FailedSaves");
-  const SDamage intact = {"intact", "", nullptr, nullptr, ""};
-  ASSERT_TRUE(KvTestMakeDamagedRoot(intact, dir + "/root"));
+  ASSERT_TRUE(KvTestMakeDamagedRoot(gc_intact, dir + "/root"));
   fs::create_directories(dir + "/store/remote");
   const std::string stored = "an old profile of the wrong size";
   std::ofstream(dir + "/store/remote/" + gc_szPROFILE_FILE_NAME, std::ios::binary) << stored;

@@ -1,6 +1,7 @@
 // The game program as a user starts it, where it cannot simply run: it starts without a screen of its own, it
 // ends with a message and an exit code (never a signal, never a crash report) when no display can be opened,
-// when the X server goes away under it, and when a data file it needs is missing or damaged.
+// when the X server goes away under it, and when a data file it needs is missing or damaged; however it ends, it
+// leaves the store it used closed.
 //
 // The program's output (standard output and error together) is read through a pipe; "Grindlow: running at"
 // tells that its second start-up stage is done and frames are running. Nothing here waits on a clock: reads
@@ -90,13 +91,6 @@ TEST_F(GameEnding, OffscreenDriverWithoutInjectedModesRunsItsFrames) {
   EXPECT_EQ(crashReports(), 0u);
 }
 
-// How many times text occurs in out.
-size_t occurrences(const std::string& out, const std::string& text) {
-  size_t uiCount = 0;
-  for (size_t uiAt = out.find(text); uiAt != std::string::npos; uiAt = out.find(text, uiAt + text.size())) ++uiCount;
-  return uiCount;
-}
-
 // Ctrl-C (or SIGTERM) ends the game normally at whatever moment of its start-up it comes, with the sound and the
 // movies on SDL's audio (the dummy driver here): exit code 0, no crash report. The moments follow the program's
 // own progress: a signal already waiting when the program's first code runs, the first line main prints, the end
@@ -130,6 +124,7 @@ TEST_F(GameEnding, CtrlCEndsTheGameNormallyAtAnyMomentOfItsStartUp) {
     EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL)
         << statusText(iStatus) << "\n" << game.out();
     EXPECT_EQ(crashReports(), 0u);
+    EXPECT_TRUE(storeLeftClosed(store()));
     if (game.out().find(gc_pszRUNNING) != std::string::npos) {
       EXPECT_EQ(occurrences(game.out(), gc_pszWIN32_OFFSCREEN_NOTE), 1u) << game.out();
     }
@@ -295,6 +290,7 @@ TEST_F(GameEnding, ADataStopBoxUnderXEndsOnSignalsAndLeavesNoProcess) {
         << statusText(iStatus) << "\n" << game.out();
     EXPECT_NE(game.out().find(reason, game.out().find(line)), std::string::npos) << game.out();
     EXPECT_EQ(crashReports(), 0u);
+    EXPECT_TRUE(storeLeftClosed(store()));
   }
 }
 
@@ -338,6 +334,7 @@ TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
     EXPECT_NE(game.out().find("The game ends: the connection to the display was lost."), std::string::npos)
         << game.out();
     EXPECT_EQ(crashReports(), 0u);
+    EXPECT_TRUE(storeLeftClosed(store()));
   }
 }
 
@@ -371,6 +368,7 @@ TEST_F(GameEnding, MissingOrDamagedDataFilesEndWithTheReasonAndExitCodeThree) {
     EXPECT_EQ(game.out().find(gc_szFATAL_REPORT_PREFIX), std::string::npos) << game.out();
     EXPECT_EQ(game.out().find(".cpp, line "), std::string::npos) << game.out();
     EXPECT_EQ(crashReports(), 0u);
+    EXPECT_TRUE(storeLeftClosed(store()));
   }
 }
 
