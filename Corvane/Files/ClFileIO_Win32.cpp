@@ -403,18 +403,11 @@ i32 ClFileIO::whyCannotOpen(const char* pPath, char* pText, u32 uiTextSize) {
   if (dwError == ERROR_SUCCESS) {
     return 0;
   }
-  char szSystem[gc_uiMAX_MESSAGE_LEN + 1] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
-                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), szSystem, sizeof(szSystem), nullptr);
-  // The system's sentence without its full stop and line end, to stand inside the caller's line.
-  size_t uiLength = std::strlen(szSystem);
-  while (uiLength > 0 && std::strchr(".\r\n", szSystem[uiLength - 1]) != nullptr) {
-    szSystem[--uiLength] = '\0';
-  }
-  if (uiLength > 0) {
-    KvSNPrintf(pText, uiTextSize, "%s", szSystem);
-  } else {
-    KvSNPrintf(pText, uiTextSize, "error %u", static_cast<u32>(dwError));
+  describeError(dwError, pText, uiTextSize);
+  // The system's sentence without its full stop, to stand inside the caller's line.
+  const size_t uiLength = std::strlen(pText);
+  if (uiLength > 0 && pText[uiLength - 1] == '.') {
+    pText[uiLength - 1] = '\0';
   }
   return 1;
 }
