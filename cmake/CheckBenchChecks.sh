@@ -28,7 +28,7 @@ export DISPLAY=":$(head -n1 "$work/display")"
 unset SDL_VIDEODRIVER
 
 # program, case, then per side the steps it can leave out; "step@arg" runs only the case's runs of that argument
-# (e.g. "pitch@pitch:1").
+# (e.g. "pitch@pitch:1"). A case's runs are named BM_<Side>_<case>, with or without a suffix after a "/".
 pairs=(
   "WorldBench WorldFrame200 engine:update,draw baseline:reactions,draw"
   "SpriteBench UIFrame engine:tick,sort baseline:tick,sort"
@@ -60,7 +60,7 @@ for pair in "${pairs[@]}"; do
   read -r program case sides <<<"$pair"
   echo "$case ($SECONDS s)"
   # Each side runs once, or once for each of its arguments.
-  read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}/" "")"
+  read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}(/|\$)" "")"
   if [[ $ran -lt 2 || $((ran % 2)) -ne 0 || $failed -ne 0 ]]; then
     echo "$case: $ran runs of the two sides, $failed with an error: $(tail -c 600 "$work/log")"
     problems=$((problems + 1))
@@ -73,7 +73,7 @@ for pair in "${pairs[@]}"; do
       arg=""
       [[ $step == *@* ]] && arg=${step#*@}
       step=${step%%@*}
-      read -r ran failed <<<"$(run "$program" "^BM_${Side}_${case}/${arg}" "$case.$side.$step")"
+      read -r ran failed <<<"$(run "$program" "^BM_${Side}_${case}(/|\$)${arg}" "$case.$side.$step")"
       if [[ $ran -lt 1 || $failed -ne $ran ]]; then
         echo "$case.$side.$step: the $side side's check did not fail without that step ($ran ran, $failed errors)"
         problems=$((problems + 1))
