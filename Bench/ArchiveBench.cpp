@@ -4,13 +4,17 @@
 // PLN plain, CMP compressed, ENC encrypted, BTH compressed and encrypted. BM_Engine_<Kind>Read reads every
 // entry with ClMagFileIO open, allocReadBuffers, read and close, the data file on disk (warm in the page cache
 // after the first round). BM_Baseline_<Kind>Read reads the same stored bytes with pread into buffers allocated
-// once (on a cache line, as the engine's are) and runs Crypto++ and zlib on them directly. Both sides compare every
-// entry's bytes with the bytes packed (one memcmp each) and stop with an error when one differs. The aim is the
-// engine at 0.9 of the baseline's throughput or better (a time ratio of 1.11 at most).
+// once (on a cache line, as the engine's are) and runs Crypto++ and zlib on them directly. In their last iteration
+// both sides compare every entry's bytes with the bytes packed (one memcmp each, untimed) and stop with an error when
+// one differs. The aim is the engine at 0.9 of the baseline's throughput or better (a time ratio of 1.11 at most).
+// GRINDLOW_BENCH_SKIP "<Kind>Read.engine.read" leaves out the engine's read, "<Kind>Read.baseline.read" the
+// baseline's pread, ".baseline.decrypt" and ".baseline.inflate" its decryption and inflation.
 //
 // BM_Engine_PathLookup finds 8192 entry paths with findOwningTOC (the data root skipped, the rest hashed and looked
 // up in the table of contents' index); BM_Baseline_PathLookup finds the same paths in a
-// std::unordered_map<std::string_view> sized for them, skipping the root and hashing each key inside the loop.
+// std::unordered_map<std::string_view> sized for them, skipping the root and hashing each key inside the loop. Both
+// keep every answer, and the last iteration's must each be the entry packed under that path (its place in the data
+// file). "PathLookup.<side>.lookups" leaves out every second look-up, "PathLookup.baseline.root" the cut of the root.
 #include <benchmark/benchmark.h>
 #include <cryptopp/aes.h>
 #include <cryptopp/modes.h>
@@ -26,6 +30,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
+#include "Bench/BenchSkip.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClCrypto.h"
 #include "Corvane/Files/ClFileIO.h"
@@ -44,16 +50,20 @@ constexpr const char* gc_pKEY = "bench-key";
 
 struct SArchive {
   const char* pName;
+  const char* pCase;
   bool bCompress;
   bool bEncrypt;
   std::vector<SMagPackedEntry> packed;
 };
 
-SArchive g_archives[] = {{"PLN", false, false, {}}, {"CMP", true, false, {}}, {"ENC", false, true, {}},
-                         {"BTH", true, true, {}}};
+SArchive g_archives[] = {{"PLN", "PlainRead", false, false, {}},
+                         {"CMP", "CompressedRead", true, false, {}},
+                         {"ENC", "EncryptedRead", false, true, {}},
+                         {"BTH", "CompressedEncryptedRead", true, true, {}}};
 std::vector<std::string> g_paths;        // entry paths as the loaders build them
 std::vector<std::vector<u8>> g_expected;  // each entry's bytes as packed, in the order of g_paths
 std::vector<std::string> g_lookupPaths;  // paths of the look-up archive
+std::vector<u32> g_lookupOffsets;        // where each path's bytes lie in the look-up archive's data file
 std::string g_root;
 
 std::vector<u8> textLike(u32 uiSize, u32 uiSeed) {
@@ -106,6 +116,9 @@ void setUp() {
   std::string error;
   std::vector<SMagPackedEntry> lookupPacked;
   if (!MagWriteArchive(".", "LKP", gc_pKEY, lookups, &lookupPacked, &error)) std::abort();
+  std::unordered_map<std::string, u32> offsets;
+  for (const SMagPackedEntry& entry : lookupPacked) offsets[".\\" + entry.archivePath] = entry.uiDataOffset;
+  for (const std::string& path : g_lookupPaths) g_lookupOffsets.push_back(offsets.at(path));
 
   ClMutexLock::initializePool();
   ClFileIO::initialize();
@@ -141,21 +154,32 @@ void loadOnly(const char* pName) {
   if (!ClMagFileIO::loadTOC(pName)) std::abort();
 }
 
+// Whether the bytes read are the bytes packed; the time the compare takes is not counted.
+bool sameAsPacked(benchmark::State& state, const std::vector<u8>& packed, const u8* pBytes, u32 uiSize) {
+  state.PauseTiming();
+  const bool bSame = uiSize == packed.size() && std::memcmp(pBytes, packed.data(), uiSize) == 0;
+  state.ResumeTiming();
+  return bSame;
+}
+
 void engineRead(benchmark::State& state, i32 iArchive) {
   const SArchive& archive = archiveOf(iArchive);
   loadOnly(archive.pName);
+  const bool bRead = !benchSkips(std::string(archive.pCase) + ".engine.read");
+  CBenchLastIteration last(state);
   for (auto _ : state) {
+    const bool bCheck = last.next();
     for (size_t i = 0; i < g_paths.size(); ++i) {
       const std::string& path = g_paths[i];
       u32 uiSize = 0;
       SMagRef* pRef = nullptr;
       if (ClMagFileIO::open(path.c_str(), &uiSize, &pRef) != E_FILE_OK ||
-          !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) || ClMagFileIO::read(pRef, uiSize) != E_FILE_OK) {
+          !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ||
+          (bRead && ClMagFileIO::read(pRef, uiSize) != E_FILE_OK)) {
         state.SkipWithError("read failed");
         return;
       }
-      const bool bSame = uiSize == g_expected[i].size() &&
-                         std::memcmp(pRef->mp_pDestinationBuffer, g_expected[i].data(), uiSize) == 0;
+      const bool bSame = !bCheck || sameAsPacked(state, g_expected[i], pRef->mp_pDestinationBuffer, uiSize);
       ClMagFileIO::close(pRef);
       if (!bSame) {
         state.SkipWithError(("the bytes read differ from the bytes packed: " + path).c_str());
@@ -177,14 +201,22 @@ struct SCacheLineBuffer {
   u8* pBytes;
 };
 
+// The steps of a hand-made read a benchmark can leave out.
+struct SDecodeSteps {
+  bool bRead = true;
+  bool bDecrypt = true;
+  bool bInflate = true;
+};
+
 // Reads and decodes one entry by hand into pOut; false when a call failed.
-bool decodeEntry(int iFd, const SMagPackedEntry& entry, const u8* pucKey, u8* pStored, u8* pPlain, u8* pOut) {
+bool decodeEntry(int iFd, const SMagPackedEntry& entry, const u8* pucKey, const SDecodeSteps& steps, u8* pStored,
+                 u8* pPlain, u8* pOut) {
   const u32 uiStored =
       entry.bEncrypted ? entry.uiEncryptedSize : (entry.bCompressed ? entry.uiCompressedSize : entry.uiFinalSize);
   u8* pTarget = (entry.bCompressed || entry.bEncrypted) ? pStored : pOut;
-  if (pread(iFd, pTarget, uiStored, entry.uiDataOffset) != static_cast<ssize_t>(uiStored)) return false;
+  if (steps.bRead && pread(iFd, pTarget, uiStored, entry.uiDataOffset) != static_cast<ssize_t>(uiStored)) return false;
   const u8* pStream = pStored;
-  if (entry.bEncrypted) {
+  if (entry.bEncrypted && steps.bDecrypt) {
     u8 aucIV[gc_iCRYPTO_BLOCK_SIZE];
     ClCrypto::buildIV(pucKey, entry.iNameHash, aucIV);
     CryptoPP::CBC_Mode<CryptoPP::Rijndael>::Decryption decryption(pucKey, gc_iCRYPTO_KEY_SIZE, aucIV);
@@ -192,7 +224,7 @@ bool decodeEntry(int iFd, const SMagPackedEntry& entry, const u8* pucKey, u8* pS
     decryption.ProcessData(pDecrypted, pStored, uiStored);
     pStream = pPlain;
   }
-  if (entry.bCompressed) {
+  if (entry.bCompressed && steps.bInflate) {
     uLongf uiOut = gc_uiENTRY_SIZE;
     if (uncompress(pOut, &uiOut, pStream, entry.uiCompressedSize) != Z_OK) return false;
   }
@@ -213,7 +245,12 @@ void baselineRead(benchmark::State& state, i32 iArchive) {
     const std::string number = entry.archivePath.substr(std::strlen("Data\\Entry"));
     expected.push_back(&g_expected[static_cast<size_t>(std::stoi(number))]);
   }
+  const std::string name = archive.pCase;
+  const SDecodeSteps steps{!benchSkips(name + ".baseline.read"), !benchSkips(name + ".baseline.decrypt"),
+                           !benchSkips(name + ".baseline.inflate")};
+  CBenchLastIteration last(state);
   for (auto _ : state) {
+    const bool bCheck = last.next();
     const int iFd = open(dataPath.c_str(), O_RDONLY);
     if (iFd < 0) {
       state.SkipWithError(("cannot open " + dataPath).c_str());
@@ -222,10 +259,9 @@ void baselineRead(benchmark::State& state, i32 iArchive) {
     for (size_t i = 0; i < archive.packed.size(); ++i) {
       const SMagPackedEntry& entry = archive.packed[i];
       const char* pProblem = nullptr;
-      if (!decodeEntry(iFd, entry, aucKey, stored.data(), plain.data(), out.data())) {
+      if (!decodeEntry(iFd, entry, aucKey, steps, stored.data(), plain.data(), out.data())) {
         pProblem = "read failed";
-      } else if (entry.uiFinalSize != expected[i]->size() ||
-                 std::memcmp(out.data(), expected[i]->data(), entry.uiFinalSize) != 0) {
+      } else if (bCheck && !sameAsPacked(state, *expected[i], out.data(), entry.uiFinalSize)) {
         pProblem = "the bytes read differ from the bytes packed";
       }
       if (pProblem != nullptr) {
@@ -248,22 +284,29 @@ void BM_Baseline_EncryptedRead(benchmark::State& state) { baselineRead(state, 2)
 void BM_Engine_CompressedEncryptedRead(benchmark::State& state) { engineRead(state, 3); }
 void BM_Baseline_CompressedEncryptedRead(benchmark::State& state) { baselineRead(state, 3); }
 
+// Empty when every answer is the entry packed under its path; else the first path answered wrongly.
+std::string checkLookups(const std::vector<const ClMagDataInfo*>& found) {
+  for (size_t i = 0; i < found.size(); ++i) {
+    if (found[i] == nullptr || found[i]->mp_uiDataOffset != g_lookupOffsets[i]) {
+      return "the look-up of " + g_lookupPaths[i] + (found[i] == nullptr ? " found nothing" : " found another entry");
+    }
+  }
+  return std::string();
+}
+
 void BM_Engine_PathLookup(benchmark::State& state) {
   setUp();
   loadOnly("LKP");
+  const size_t uiStride = benchSkips("PathLookup.engine.lookups") ? 2 : 1;
+  std::vector<const ClMagDataInfo*> found(g_lookupPaths.size(), nullptr);
   for (auto _ : state) {
-    i32 iFound = 0;
-    for (const std::string& path : g_lookupPaths) {
+    for (size_t i = 0; i < g_lookupPaths.size(); i += uiStride) {
       ClMagTOC* pOwner = nullptr;
-      const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, path.c_str());
-      benchmark::DoNotOptimize(pInfo);
-      iFound += pInfo != nullptr ? 1 : 0;
+      found[i] = ClMagFileIO::findOwningTOC(&pOwner, g_lookupPaths[i].c_str());
     }
-    if (iFound != gc_iLOOKUP_COUNT) {
-      state.SkipWithError("a path was not found");
-      return;
-    }
+    benchmark::ClobberMemory();
   }
+  if (const std::string problem = checkLookups(found); !problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);
 }
 
@@ -278,20 +321,19 @@ void BM_Baseline_PathLookup(benchmark::State& state) {
     ClMagTOC* pOwner = nullptr;
     map.emplace(std::string_view(path).substr(2), ClMagFileIO::findOwningTOC(&pOwner, path.c_str()));
   }
+  const size_t uiStride = benchSkips("PathLookup.baseline.lookups") ? 2 : 1;
+  const bool bCutRoot = !benchSkips("PathLookup.baseline.root");
+  std::vector<const ClMagDataInfo*> found(g_lookupPaths.size(), nullptr);
   for (auto _ : state) {
-    i32 iFound = 0;
-    for (const std::string& path : g_lookupPaths) {
-      std::string_view key = path;
-      if (key.starts_with(".\\")) key.remove_prefix(2);
-      const auto found = map.find(key);
-      benchmark::DoNotOptimize(found);
-      iFound += found != map.end() && found->second != nullptr ? 1 : 0;
+    for (size_t i = 0; i < g_lookupPaths.size(); i += uiStride) {
+      std::string_view key = g_lookupPaths[i];
+      if (bCutRoot && key.starts_with(".\\")) key.remove_prefix(2);
+      const auto entry = map.find(key);
+      found[i] = entry != map.end() ? entry->second : nullptr;
     }
-    if (iFound != gc_iLOOKUP_COUNT) {
-      state.SkipWithError("a path was not found");
-      return;
-    }
+    benchmark::ClobberMemory();
   }
+  if (const std::string problem = checkLookups(found); !problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);
 }
 

@@ -1,15 +1,23 @@
 // Textures, atlases and signatures against plain alternatives. Headless (SDL offscreen, Mesa llvmpipe), 320 x 240.
 //   AtlasTextures: the sample atlases' pages loaded by name through the texture manager from an archive in memory,
 //     against decoding the same PNG bytes with SDL2_image and uploading them to a texture directly (one level on
-//     both sides; each iteration unloads again).
+//     both sides; each iteration unloads again). Both read their last iteration's textures back, untimed, and each
+//     texel must be the PNG's as decoded once before the run; the engine's pages must be gone after the run.
+//     GRINDLOW_BENCH_SKIP "AtlasTextures.engine.unload" leaves out the unload, "AtlasTextures.baseline.upload" the
+//     copy of the decoded rows into the texture.
 //   AtlasLookup: 1,000 look-ups by image name in an atlas of 1,000 images (the engine hashes the atlas key and the
 //     image name with the bit-exact name hash), against a std::unordered_map from name to record; AtlasLookupByHash
-//     the same with the hashes known, against a std::unordered_map from hash to record.
+//     the same with the hashes known, against a std::unordered_map from hash to record. Both keep every answer, and
+//     the last iteration's must each be the record of the image looked up; "<case>.<side>.lookups" leaves out every
+//     second look-up.
 //   SignatureFrame: a frame of 1,000 quads in 20 signatures (sorted, as batches are) with setSignature's filtering,
 //     against the same frame drawn with OpenGL directly (a context of its own, two programs, ten textures, one
 //     vertex buffer) through a plain state cache that skips binding what is already bound; both read the frame
-//     back and compare the pixel at every quad's centre with its texture's colour (each texture one colour of its
-//     own), two levels a channel at most.
+//     back and compare the pixel at every quad's centre in their last frame, untimed, with its texture's colour (each
+//     texture one colour of its own; every vertex white at half alpha and the frame cleared to grey, so that a quad
+//     of the blending effect shows half its texture's colour over half the grey), two levels a channel at most.
+//     "SignatureFrame.engine.signatures" leaves out every signature after the first,
+//     "SignatureFrame.baseline.textures" the plain cache's texture binds, ".baseline.programs" its program changes.
 #include <benchmark/benchmark.h>
 
 #include <GL/glcorearb.h>
@@ -25,6 +33,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
+#include "Bench/BenchSkip.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Files/KvDataPaths.h"
@@ -110,27 +120,86 @@ std::string engineName(const char* pPage) {
   return name;
 }
 
+// PNG bytes decoded with SDL2_image into a surface of 0xAARRGGBB words (the caller frees it); null when they do not
+// decode.
+SDL_Surface* decodeArgb(const std::vector<u8>& bytes) {
+  SDL_RWops* pRw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+  SDL_Surface* pDecoded = IMG_LoadPNG_RW(pRw);
+  SDL_RWclose(pRw);
+  SDL_Surface* pSurface =
+      pDecoded != nullptr ? SDL_ConvertSurfaceFormat(pDecoded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+  if (pDecoded != nullptr) SDL_FreeSurface(pDecoded);
+  return pSurface;
+}
+
+// The pages decoded as 0xAARRGGBB words, row 0 the top; empty for a page that does not decode.
+std::vector<std::vector<u32>> decodedPages() {
+  std::vector<std::vector<u32>> pages;
+  for (const char* pPage : gc_apPAGES) {
+    SDL_Surface* pSurface = decodeArgb(fileBytes(std::string(KV_CONTENT_IMAGES_DIR) + "/" + pPage + ".png"));
+    pages.emplace_back();
+    for (int y = 0; pSurface != nullptr && y < pSurface->h; ++y) {
+      const u32* pRow = reinterpret_cast<const u32*>(static_cast<const u8*>(pSurface->pixels) + y * pSurface->pitch);
+      pages.back().insert(pages.back().end(), pRow, pRow + pSurface->w);
+    }
+    if (pSurface != nullptr) SDL_FreeSurface(pSurface);
+  }
+  return pages;
+}
+
+// Empty when the texture's level 0 holds the page's texels; else what differs.
+std::string checkPage(IDirect3DTexture9* pTexture, const std::vector<u32>& page, const char* pName) {
+  UINT uiWidth = 0;
+  UINT uiHeight = 0;
+  const std::vector<DWORD> texels = pTexture != nullptr ? D3D9TestReadTexture(pTexture, 0, &uiWidth, &uiHeight)
+                                                        : std::vector<DWORD>();
+  if (page.empty() || texels.size() != page.size()) {
+    return std::string("the texture of ") + pName + " has " + std::to_string(texels.size()) + " texels, the page " +
+           std::to_string(page.size());
+  }
+  const auto differ = std::mismatch(texels.begin(), texels.end(), page.begin());
+  return differ.first == texels.end()
+             ? std::string()
+             : std::string("the texture of ") + pName + " differs from the page at texel " +
+                   std::to_string(differ.first - texels.begin());
+}
+
 void BM_Engine_AtlasTextures(benchmark::State& state) {
   CAssetsSession session;
   if (!session.problem().empty()) {
     state.SkipWithError(session.problem().c_str());
     return;
   }
+  const std::vector<std::vector<u32>> pages = decodedPages();
   std::vector<std::string> names;
   for (const char* pPage : gc_apPAGES) names.push_back(engineName(pPage));
+  const bool bUnload = !benchSkips("AtlasTextures.engine.unload");
+  CBenchLastIteration last(state);
+  std::string problem;
   for (auto _ : state) {
-    for (const std::string& name : names) {
-      ClTexture* pTexture = ClTextureMgr::loadTexture(name.c_str(), 1);
+    const bool bCheck = last.next();
+    for (size_t i = 0; i < names.size(); ++i) {
+      ClTexture* pTexture = ClTextureMgr::loadTexture(names[i].c_str(), 1);
       if (pTexture == nullptr || pTexture->getD3DTexture() == nullptr) {
-        state.SkipWithError(("no texture loaded for " + name).c_str());
+        state.SkipWithError(("no texture loaded for " + names[i]).c_str());
         return;
       }
-      benchmark::DoNotOptimize(pTexture);
+      if (bCheck && problem.empty()) {
+        state.PauseTiming();
+        IDirect3DBaseTexture9* pBase = pTexture->getD3DTexture();
+        problem = checkPage(pBase->GetType() == D3DRTYPE_TEXTURE ? static_cast<IDirect3DTexture9*>(pBase) : nullptr,
+                            pages[i], gc_apPAGES[i]);
+        state.ResumeTiming();
+      }
     }
     for (const std::string& name : names) {
-      ClTextureMgr::unloadTexture(name.c_str());
+      if (bUnload) ClTextureMgr::unloadTexture(name.c_str());
     }
   }
+  for (const std::string& name : names) {
+    if (problem.empty() && ClTextureMgr::findTexture(name.c_str()) != nullptr) problem = name + " stayed loaded";
+  }
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
 }
 // On the process's CPU time (the benchmark's thread and any the driver uses): a shared machine's other processes
 // moved the wall time of these few, long iterations by a fifth and more between runs.
@@ -138,18 +207,18 @@ BENCHMARK(BM_Engine_AtlasTextures)->MeasureProcessCPUTime()->Unit(benchmark::kMi
 
 void BM_Baseline_AtlasTextures(benchmark::State& state) {
   CAssetsSession session;
+  const std::vector<std::vector<u32>> pages = decodedPages();
   std::vector<std::vector<u8>> files;
   for (const char* pPage : gc_apPAGES) {
     files.push_back(fileBytes(std::string(KV_CONTENT_IMAGES_DIR) + "/" + pPage + ".png"));
   }
+  const bool bUpload = !benchSkips("AtlasTextures.baseline.upload");
   std::vector<IDirect3DTexture9*> textures(files.size());
+  CBenchLastIteration last(state);
+  std::string problem;
   for (auto _ : state) {
     for (size_t i = 0; i < files.size(); ++i) {
-      SDL_RWops* pRw = SDL_RWFromConstMem(files[i].data(), static_cast<int>(files[i].size()));
-      SDL_Surface* pDecoded = IMG_LoadPNG_RW(pRw);
-      SDL_RWclose(pRw);
-      SDL_Surface* pSurface =
-          pDecoded != nullptr ? SDL_ConvertSurfaceFormat(pDecoded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+      SDL_Surface* pSurface = decodeArgb(files[i]);
       D3DLOCKED_RECT locked{};
       if (pSurface == nullptr ||
           ClGraphics::mp_pDevice->CreateTexture(static_cast<UINT>(pSurface->w), static_cast<UINT>(pSurface->h), 1, 0,
@@ -158,16 +227,23 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
         state.SkipWithError((std::string("cannot decode or upload ") + gc_apPAGES[i] + ".png").c_str());
         return;
       }
-      for (int y = 0; y < pSurface->h; ++y) {
+      for (int y = 0; bUpload && y < pSurface->h; ++y) {
         std::memcpy(static_cast<u8*>(locked.pBits) + y * locked.Pitch,
                     static_cast<const u8*>(pSurface->pixels) + y * pSurface->pitch, static_cast<size_t>(pSurface->w) * 4);
       }
       textures[i]->UnlockRect(0);
       SDL_FreeSurface(pSurface);
-      SDL_FreeSurface(pDecoded);
+    }
+    if (last.next()) {
+      state.PauseTiming();
+      for (size_t i = 0; i < textures.size() && problem.empty(); ++i) {
+        problem = checkPage(textures[i], pages[i], gc_apPAGES[i]);
+      }
+      state.ResumeTiming();
     }
     for (IDirect3DTexture9* pTexture : textures) pTexture->Release();
   }
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
 }
 BENCHMARK(BM_Baseline_AtlasTextures)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 
@@ -208,14 +284,22 @@ void loadLookupAtlas(const CAssetsSession& session) {
   ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
 }
 
-// Looks every key up in each iteration (found: whether the key's image was found); every image must be found.
-template <typename TKey, typename FFound>
-void runLookups(benchmark::State& state, const std::vector<TKey>& keys, FFound found) {
+// Looks every key up in each iteration (find: the record found, or null), every second one only when pCase's
+// side leaves its look-ups out; the last iteration's answers must each be the record of the image looked up.
+template <typename TKey, typename FFind>
+void runLookups(benchmark::State& state, const std::string& side, const std::vector<TKey>& keys, FFind find) {
+  const size_t uiStride = benchSkips(side + ".lookups") ? 2 : 1;
+  std::vector<const SAtlasEntry*> found(keys.size(), nullptr);
   for (auto _ : state) {
-    i32 iFound = 0;
-    for (const TKey& key : keys) iFound += found(key) ? 1 : 0;
-    if (iFound != gc_iLOOKUP_IMAGES) {
-      state.SkipWithError("an image was not found");
+    for (size_t i = 0; i < keys.size(); i += uiStride) found[i] = find(keys[i]);
+    benchmark::ClobberMemory();
+  }
+  const std::vector<std::string> names = lookupNames();
+  for (size_t i = 0; i < found.size(); ++i) {
+    if (found[i] == nullptr || found[i]->mp_pAtlasTexInfo->mp_uiNameHash != KvStrHash(names[i].c_str())) {
+      const std::string problem =
+          "the look-up of " + names[i] + (found[i] == nullptr ? " found nothing" : " found another image");
+      state.SkipWithError(problem.c_str());
       return;
     }
   }
@@ -226,10 +310,8 @@ void BM_Engine_AtlasLookup(benchmark::State& state) {
   CAssetsSession session;
   loadLookupAtlas(session);
   const std::vector<std::string> names = lookupNames();
-  runLookups(state, names, [](const std::string& name) {
-    const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str()));
-    benchmark::DoNotOptimize(pEntry);
-    return pEntry != nullptr;
+  runLookups(state, "AtlasLookup.engine", names, [](const std::string& name) {
+    return ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str()));
   });
 }
 BENCHMARK(BM_Engine_AtlasLookup)->UseRealTime()->Unit(benchmark::kMicrosecond);
@@ -240,10 +322,9 @@ void BM_Baseline_AtlasLookup(benchmark::State& state) {
   std::unordered_map<std::string, const SAtlasEntry*> byName;
   const std::vector<std::string> names = lookupNames();
   for (const std::string& name : names) byName[name] = ClAtlasMgr::getAtlasEntry("LookupAtlas", KvStrHash(name.c_str()));
-  runLookups(state, names, [&byName](const std::string& name) {
+  runLookups(state, "AtlasLookup.baseline", names, [&byName](const std::string& name) {
     const auto found = byName.find(name);
-    benchmark::DoNotOptimize(found);
-    return found != byName.end() && found->second != nullptr;
+    return found != byName.end() ? found->second : nullptr;
   });
 }
 BENCHMARK(BM_Baseline_AtlasLookup)->UseRealTime()->Unit(benchmark::kMicrosecond);
@@ -256,11 +337,8 @@ void BM_Engine_AtlasLookupByHash(benchmark::State& state) {
   std::vector<u32> hashes;
   for (const std::string& name : lookupNames()) hashes.push_back(KvStrHash(name.c_str()));
   const u32 uiAtlas = KvStrHash("LookupAtlas");
-  runLookups(state, hashes, [uiAtlas](u32 uiHash) {
-    const SAtlasEntry* pEntry = ClAtlasMgr::getAtlasEntryByHash(uiAtlas, uiHash);
-    benchmark::DoNotOptimize(pEntry);
-    return pEntry != nullptr;
-  });
+  runLookups(state, "AtlasLookupByHash.engine", hashes,
+             [uiAtlas](u32 uiHash) { return ClAtlasMgr::getAtlasEntryByHash(uiAtlas, uiHash); });
 }
 BENCHMARK(BM_Engine_AtlasLookupByHash)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
@@ -273,10 +351,9 @@ void BM_Baseline_AtlasLookupByHash(benchmark::State& state) {
     hashes.push_back(KvStrHash(name.c_str()));
     byHash[hashes.back()] = ClAtlasMgr::getAtlasEntry("LookupAtlas", hashes.back());
   }
-  runLookups(state, hashes, [&byHash](u32 uiHash) {
+  runLookups(state, "AtlasLookupByHash.baseline", hashes, [&byHash](u32 uiHash) {
     const auto found = byHash.find(uiHash);
-    benchmark::DoNotOptimize(found);
-    return found != byHash.end() && found->second != nullptr;
+    return found != byHash.end() ? found->second : nullptr;
   });
 }
 BENCHMARK(BM_Baseline_AtlasLookupByHash)->UseRealTime()->Unit(benchmark::kMicrosecond);
@@ -291,17 +368,22 @@ struct SQuadVertex {
   f32 u, v;
 };
 
-// 1,000 quads in 20 signatures (two textured engine effects x 10 textures), sorted by signature.
+// 1,000 quads in 20 signatures (two textured engine effects x 10 textures), sorted by signature: quad i has
+// signature i / 50, texture i / 100, the copy effect for an even signature and the premultiplied blend for an odd.
+// Every vertex is white at half alpha, so the blend shows half of the texture over half of the frame's grey.
+constexpr u32 gc_uiFRAME_VERTEX_COLOUR = 0x80FFFFFFu;
+constexpr u32 gc_uiFRAME_CLEAR = 0xFF404040u;
 
 // The signature frame's quads, both sides: an 8 x 8 quad per cell of a 40-wide grid, two triangles each.
 std::vector<SQuadVertex> frameQuadVertices() {
   std::vector<SQuadVertex> vertices;
+  constexpr u32 c = gc_uiFRAME_VERTEX_COLOUR;
   for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
     const f32 x = static_cast<f32>(i % 40) * 8.0f;
     const f32 y = static_cast<f32>(i / 40) * 8.0f;
-    const SQuadVertex quad[6] = {{x, y, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 0},     {x + 8, y, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
-                                 {x, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 1}, {x + 8, y, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
-                                 {x + 8, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 1, 1}, {x, y + 8, 0, 0, 0, 1, 0xFFFFFFFFu, 0, 1}};
+    const SQuadVertex quad[6] = {{x, y, 0, 0, 0, 1, c, 0, 0},         {x + 8, y, 0, 0, 0, 1, c, 1, 0},
+                                 {x, y + 8, 0, 0, 0, 1, c, 0, 1},     {x + 8, y, 0, 0, 0, 1, c, 1, 0},
+                                 {x + 8, y + 8, 0, 0, 0, 1, c, 1, 1}, {x, y + 8, 0, 0, 0, 1, c, 0, 1}};
     vertices.insert(vertices.end(), std::begin(quad), std::end(quad));
   }
   return vertices;
@@ -316,16 +398,24 @@ u32 frameTextureColour(int iTexture) {
 }
 
 // Empty when the pixel at every quad's centre (0xAARRGGBB words, iWidth a row, row 0 at the top unless bBottomUp)
-// is its texture's colour within two levels a channel; else which quad is not.
+// is its texture's colour (copied) or half of it over half of the grey (blended) within two levels a channel; else
+// which quad is not.
 std::string checkFrameQuads(const u32* pPixels, int iWidth, int iHeight, bool bBottomUp) {
   for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
     const int x = i % 40 * 8 + 4;
     const int y = i / 40 * 8 + 4;
     const u32 uiPixel = pPixels[static_cast<size_t>(bBottomUp ? iHeight - 1 - y : y) * iWidth + x];
-    const u32 uiWanted = frameTextureColour(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS / 2);
+    const int iSignature = i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS;
+    const u32 uiTexel = frameTextureColour(iSignature / 2);
     for (int iShift : {0, 8, 16}) {
-      const int iOff = static_cast<int>(uiPixel >> iShift & 0xFFu) - static_cast<int>(uiWanted >> iShift & 0xFFu);
-      if (iOff > 2 || iOff < -2) return "quad " + std::to_string(i) + " is not its texture's colour";
+      const int iTexel = static_cast<int>(uiTexel >> iShift & 0xFFu);
+      const int iGrey = static_cast<int>(gc_uiFRAME_CLEAR >> iShift & 0xFFu);
+      const int iWanted = iSignature % 2 == 0 ? iTexel : (iTexel + iGrey) / 2;
+      const int iOff = static_cast<int>(uiPixel >> iShift & 0xFFu) - iWanted;
+      if (iOff > 2 || iOff < -2) {
+        return "quad " + std::to_string(i) + " is not its texture's colour " +
+               (iSignature % 2 == 0 ? "copied" : "blended");
+      }
     }
   }
   return std::string();
@@ -375,25 +465,27 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
   std::memcpy(pData, vertices.data(), uiBytes);
   pBuffer->Unlock();
   ClGraphics::pushOrtho2D(320.0f, 240.0f);
-  std::string problem;
+  const bool bSignatures = !benchSkips("SignatureFrame.engine.signatures");
+  std::vector<DWORD> frame;
+  UINT uiW = 0;
+  UINT uiH = 0;
   const auto drawFrame = [&]() -> const char* {
+    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiFRAME_CLEAR, 1.0f, 0);
     pDevice->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SQuadVertex));
     for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
-      ClGraphics::setSignature(signatures[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)]);
+      if (bSignatures || i == 0) {
+        ClGraphics::setSignature(signatures[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)]);
+      }
       if (pDevice->DrawPrimitive(D3DPT_TRIANGLELIST, static_cast<UINT>(i) * 6, 2) != D3D_OK) {
         return "a quad was not drawn";
       }
     }
     ClGraphics::endSignature();
     // The frame reaches the GPU before the next one starts.
-    UINT uiW = 0;
-    UINT uiH = 0;
-    const std::vector<DWORD> frame = D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
-    if (frame.size() != static_cast<size_t>(uiW) * uiH || uiW < 320 || uiH < 200) return "the frame could not be read back";
-    problem = checkFrameQuads(reinterpret_cast<const u32*>(frame.data()), static_cast<int>(uiW), static_cast<int>(uiH),
-                              false);
-    return problem.empty() ? nullptr : problem.c_str();
+    frame = D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
+    const bool bRead = frame.size() == static_cast<size_t>(uiW) * uiH && uiW >= 320 && uiH >= 200;
+    return bRead ? nullptr : "the frame could not be read back";
   };
   // Once untimed: the software rasterizer compiles its shader variants on first use.
   const char* pProblem = drawFrame();
@@ -401,7 +493,12 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
     if (pProblem != nullptr) break;
     pProblem = drawFrame();
   }
-  if (pProblem != nullptr) state.SkipWithError(pProblem);
+  // The last frame's quads.
+  const std::string problem =
+      pProblem != nullptr ? pProblem
+                          : checkFrameQuads(reinterpret_cast<const u32*>(frame.data()), static_cast<int>(uiW),
+                                            static_cast<int>(uiH), false);
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
   pDevice->SetStreamSource(0, nullptr, 0, 0);
   pBuffer->Release();
   ClGraphics::popMatrix(E_MATRIX_STACK_PROJECTION);
@@ -428,7 +525,8 @@ BENCHMARK(BM_Engine_SignatureFrame)->UseRealTime()->Unit(benchmark::kMicrosecond
   X(PFNGLDELETEVERTEXARRAYSPROC, DeleteVertexArrays) X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)      \
   X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray) X(PFNGLENABLEPROC, Enable)                      \
   X(PFNGLDISABLEPROC, Disable) X(PFNGLBLENDFUNCPROC, BlendFunc) X(PFNGLDRAWARRAYSPROC, DrawArrays)              \
-  X(PFNGLVIEWPORTPROC, Viewport) X(PFNGLREADPIXELSPROC, ReadPixels) X(PFNGLPIXELSTOREIPROC, PixelStorei)
+  X(PFNGLVIEWPORTPROC, Viewport) X(PFNGLREADPIXELSPROC, ReadPixels) X(PFNGLPIXELSTOREIPROC, PixelStorei)          \
+  X(PFNGLCLEARCOLORPROC, ClearColor) X(PFNGLCLEARPROC, Clear)
 
 struct SPlainGL {
 #define KV_BENCH_GL_MEMBER(type, name) type name = nullptr;
@@ -446,7 +544,8 @@ struct SPlainGL {
 };
 
 // One program of position, colour and texture coordinates in window pixels; bModulate multiplies the texel by the
-// vertex colour (the premultiplied blend's effect), otherwise the texel is copied. 0 when it does not build.
+// vertex colour premultiplied by its alpha (the premultiplied blend's effect), otherwise the texel is copied. 0 when
+// it does not build.
 GLuint plainProgram(const SPlainGL& gl, bool bModulate) {
   const char* pVertex =
       "#version 330 core\n"
@@ -455,7 +554,8 @@ GLuint plainProgram(const SPlainGL& gl, bool bModulate) {
       " a_position.z, 1.0); v_color = a_color; v_uv = a_uv; }\n";
   const char* pFragment = bModulate ? "#version 330 core\n"
                                       "in vec4 v_color; in vec2 v_uv; uniform sampler2D u_texture; out vec4 o_color;\n"
-                                      "void main() { o_color = texture(u_texture, v_uv) * v_color; }\n"
+                                      "void main() { o_color = texture(u_texture, v_uv) * vec4(v_color.rgb * v_color.a,"
+                                      " v_color.a); }\n"
                                     : "#version 330 core\n"
                                       "in vec4 v_color; in vec2 v_uv; uniform sampler2D u_texture; out vec4 o_color;\n"
                                       "void main() { o_color = texture(u_texture, v_uv); }\n";
@@ -561,18 +661,25 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
   for (GLuint uiAttribute = 0; uiAttribute < 3; ++uiAttribute) gl.EnableVertexAttribArray(uiAttribute);
   gl.Viewport(0, 0, 320, 240);
   gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
+  gl.ClearColor(static_cast<float>(gc_uiFRAME_CLEAR >> 16 & 0xFFu) / 255.0f,
+                static_cast<float>(gc_uiFRAME_CLEAR >> 8 & 0xFFu) / 255.0f,
+                static_cast<float>(gc_uiFRAME_CLEAR & 0xFFu) / 255.0f, 1.0f);
+  const bool bTextures = !benchSkips("SignatureFrame.baseline.textures");
+  const bool bPrograms = !benchSkips("SignatureFrame.baseline.programs");
   std::vector<u32> frame(320 * 240);
-  std::string problem;
   const auto drawFrame = [&] {
+    gl.Clear(GL_COLOR_BUFFER_BIT);
     SPlainStateCache cache;
     for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
-      cache.apply(gl, states[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)]);
+      SPlainState wanted = states[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)];
+      if (!bTextures) wanted.uiTexture = states[0].uiTexture;
+      if (!bPrograms) wanted.uiProgram = states[0].uiProgram;
+      cache.apply(gl, wanted);
       gl.DrawArrays(GL_TRIANGLES, i * 6, 6);
     }
     // The frame reaches the GPU before the next one starts, as on the engine's side.
     gl.ReadPixels(0, 0, 320, 240, GL_BGRA, GL_UNSIGNED_BYTE, frame.data());
-    problem = gl.GetError() == GL_NO_ERROR ? checkFrameQuads(frame.data(), 320, 240, true) : "OpenGL errors";
-    return problem.empty();
+    return gl.GetError() == GL_NO_ERROR;
   };
   // Once untimed, as on the engine's side.
   bool bOk = auiPrograms[0] != 0 && auiPrograms[1] != 0 && gl.GetError() == GL_NO_ERROR && drawFrame();
@@ -580,7 +687,9 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
     if (!bOk) break;
     bOk = drawFrame();
   }
-  if (!bOk) state.SkipWithError(("the plain frame failed: " + problem).c_str());
+  // The last frame's quads.
+  const std::string problem = bOk ? checkFrameQuads(frame.data(), 320, 240, true) : "OpenGL errors";
+  if (!problem.empty()) state.SkipWithError(("the plain frame failed: " + problem).c_str());
   gl.DeleteBuffers(1, &uiBuffer);
   gl.DeleteVertexArrays(1, &uiArray);
   gl.DeleteTextures(gc_iFRAME_SIGNATURES / 2, auiTextures);

@@ -3,14 +3,21 @@
 //   "gridDisabled"), one from the first cell of each row, through the grid widget's handler as a focused cell's
 //   forwarded event runs it (the focus entry, the forwarding stack, the table, the widgets' visibility and
 //   properties, the focus change), against a scan of the same cells in the same order with the same score over a
-//   flat array of usable flags. Both check every move's target against the one worked out at start.
+//   flat array of usable flags (visible and not "gridDisabled"). Both keep every move's target, and the last
+//   iteration's must be the one worked out at start by comparing the moves' slopes exactly. GRINDLOW_BENCH_SKIP
+//   "GridMove.engine.focus" leaves out focusing the move's cell, ".engine.forward" its forwarding entry;
+//   "GridMove.baseline.hidden" and ".baseline.disabled" leave the cells' visibility or "gridDisabled" out of the
+//   usable flags.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "Bench/BenchSkip.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Corvane/UI/ClUI.h"
@@ -26,15 +33,45 @@ class CGridBenchHooks : public ClTestUIHooks {
   void registerGameUIFunctions() override { registerGridUIFunctions(); }
 };
 
-// The loaded grid, the usable flags and the expected target of each row's move (-1: none).
+// The loaded grid, its cells' visibility and "gridDisabled", and the expected target of each row's move (-1: none).
 struct SGridBench {
   bool bReady = false;
   std::string problem;
   ClWidget* pGrid = nullptr;
   std::vector<ClWidget*> widgets;  // at x * 32 + y
-  std::vector<unsigned char> usable;
+  std::vector<unsigned char> visible;
+  std::vector<unsigned char> disabled;
   std::vector<int> expected;
 };
+
+// The usable flags of the cells: visible and not disabled (either left out when asked).
+std::vector<unsigned char> usableFlags(const SGridBench& b, bool bVisible, bool bEnabled) {
+  std::vector<unsigned char> usable;
+  for (size_t i = 0; i < b.visible.size(); ++i) {
+    usable.push_back((!bVisible || b.visible[i]) && (!bEnabled || !b.disabled[i]) ? 1 : 0);
+  }
+  return usable;
+}
+
+// The move's target worked out apart from the scan: the usable cell right of the start whose direction is nearest
+// the x axis (the smallest |dy| / dx, compared exactly), the nearer column and then the smaller row first.
+int exactTargetRight(const std::vector<unsigned char>& usable, int iStartX, int iStartY) {
+  int iBest = -1;
+  int iBestDX = 0;
+  int iBestDY = 0;
+  for (int iX = iStartX + 1; iX < gc_iSIDE; ++iX) {
+    for (int iY = 0; iY < gc_iSIDE; ++iY) {
+      const int iDX = iX - iStartX;
+      const int iDY = std::abs(iY - iStartY);
+      if (usable[iX * gc_iSIDE + iY] && (iBest < 0 || iDY * iBestDX < iBestDY * iDX)) {
+        iBest = iX * gc_iSIDE + iY;
+        iBestDX = iDX;
+        iBestDY = iDY;
+      }
+    }
+  }
+  return iBest;
+}
 
 // The baseline: the best usable cell right of (iStartX, iStartY) by the x part of its unit vector, nearer columns
 // first, smaller rows first, the first of equal scores kept.
@@ -91,15 +128,29 @@ SGridBench& bench() {
       const bool bVisible = random() % 4 != 0;
       pCell->setVisible(bVisible ? 1 : 0);
       b.widgets.push_back(pCell);
-      b.usable.push_back(bVisible && pCell->getInt("gridDisabled") == 0 ? 1 : 0);
+      b.visible.push_back(bVisible ? 1 : 0);
+      b.disabled.push_back(pCell->getInt("gridDisabled") != 0 ? 1 : 0);
     }
+    const std::vector<unsigned char> usable = usableFlags(b, true, true);
     for (int iY = 0; iY < gc_iSIDE; ++iY) {
-      b.expected.push_back(plainScanRight(b.usable, 0, iY));
+      b.expected.push_back(exactTargetRight(usable, 0, iY));
     }
     b.bReady = true;
     return b;
   }();
   return s;
+}
+
+// Empty when every row's move reached its expected target; else the first that did not.
+std::string checkTargets(const SGridBench& b, const std::vector<int>& targets) {
+  for (int iY = 0; iY < gc_iSIDE; ++iY) {
+    if (targets[static_cast<size_t>(iY)] != b.expected[static_cast<size_t>(iY)]) {
+      return "the move from row " + std::to_string(iY) + " reached cell " +
+             std::to_string(targets[static_cast<size_t>(iY)]) + ", not " +
+             std::to_string(b.expected[static_cast<size_t>(iY)]);
+    }
+  }
+  return std::string();
 }
 
 void BM_Engine_GridMove(benchmark::State& state) {
@@ -108,22 +159,28 @@ void BM_Engine_GridMove(benchmark::State& state) {
     state.SkipWithError(b.problem.c_str());
     return;
   }
-  bool bRight = true;
+  const bool bFocus = !benchSkips("GridMove.engine.focus");
+  const bool bForward = !benchSkips("GridMove.engine.forward");
+  std::vector<ClWidget*> focused(gc_iSIDE, nullptr);
   for (auto _ : state) {
     for (int iY = 0; iY < gc_iSIDE; ++iY) {
       ClWidget* pSource = b.widgets[iY];
-      ClUI::setFocus(pSource, gc_uiANY_PAD);
-      ClUI::mp_daEventForwardingStack.append(pSource);
+      if (bFocus) ClUI::setFocus(pSource, gc_uiANY_PAD);
+      if (bForward) ClUI::mp_daEventForwardingStack.append(pSource);
       systemGridHandleRight(b.pGrid, nullptr);
-      ClUI::mp_daEventForwardingStack.erase(0);
-      ClWidget* pFocused = ClUI::getFocusedWidget(gc_uiANY_PAD);
-      bRight &= b.expected[iY] < 0 ? pFocused == pSource : pFocused == b.widgets[b.expected[iY]];
+      if (bForward) ClUI::mp_daEventForwardingStack.erase(0);
+      focused[static_cast<size_t>(iY)] = ClUI::getFocusedWidget(gc_uiANY_PAD);
     }
-    benchmark::DoNotOptimize(bRight);
+    benchmark::ClobberMemory();
   }
-  if (!bRight) {
-    state.SkipWithError("a move focused another cell than the expected one");
+  // A move without a target leaves the focus on its cell.
+  std::vector<int> targets;
+  for (int iY = 0; iY < gc_iSIDE; ++iY) {
+    const auto cell = std::find(b.widgets.begin(), b.widgets.end(), focused[static_cast<size_t>(iY)]);
+    const int iCell = cell != b.widgets.end() ? static_cast<int>(cell - b.widgets.begin()) : -2;
+    targets.push_back(iCell == iY ? -1 : iCell);
   }
+  if (const std::string problem = checkTargets(b, targets); !problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iSIDE);
 }
 BENCHMARK(BM_Engine_GridMove)->Unit(benchmark::kMicrosecond);
@@ -134,18 +191,16 @@ void BM_Baseline_GridMove(benchmark::State& state) {
     state.SkipWithError(b.problem.c_str());
     return;
   }
-  bool bRight = true;
+  const std::vector<unsigned char> usable =
+      usableFlags(b, !benchSkips("GridMove.baseline.hidden"), !benchSkips("GridMove.baseline.disabled"));
+  std::vector<int> targets(gc_iSIDE, -2);
   for (auto _ : state) {
     for (int iY = 0; iY < gc_iSIDE; ++iY) {
-      int iTarget = plainScanRight(b.usable, 0, iY);
-      benchmark::DoNotOptimize(iTarget);
-      bRight &= iTarget == b.expected[iY];
+      targets[static_cast<size_t>(iY)] = plainScanRight(usable, 0, iY);
     }
-    benchmark::DoNotOptimize(bRight);
+    benchmark::ClobberMemory();
   }
-  if (!bRight) {
-    state.SkipWithError("a scan chose another cell than the expected one");
-  }
+  if (const std::string problem = checkTargets(b, targets); !problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iSIDE);
 }
 BENCHMARK(BM_Baseline_GridMove)->Unit(benchmark::kMicrosecond);

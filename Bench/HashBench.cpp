@@ -1,4 +1,9 @@
 // Name hash throughput against the same hash written plainly, and hash-table lookups against std::unordered_map.
+// NameHash: both sides sum the hashes of 4,096 names, and every pass must give the sum the other implementation
+// gives; GRINDLOW_BENCH_SKIP "NameHash.<side>.names" leaves out every second name, "NameHash.baseline.fold" the
+// plain hash's clearing of bit 5. <Simple|Dynamic>HashTableFind: both sides add up the values found and count the
+// misses of each pass, which must be the stored keys' sum with no miss (hits) or 0 with a miss a probe (misses);
+// "<case>.<side>.probes" leaves out every second probe.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -9,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Bench/BenchSkip.h"
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClSimpleHashTable.h"
 #include "Corvane/ADT/KvStrHash.h"
@@ -53,19 +59,34 @@ constexpr std::array<uint32_t, 256> gc_CRC = makeCrcTable();
 
 // The same name hash written plainly: a table-driven CRC-32 walk a byte at a time, from 0, bit 5 of every
 // byte cleared, an arithmetic shift of the signed accumulator, no final complement.
-uint32_t plainNameHash(const char* pText) {
+template <uint32_t FOLD>
+uint32_t plainHashWithFold(const char* pText) {
   int32_t h = 0;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pText); *p; ++p) {
-    h = static_cast<int32_t>(gc_CRC[(static_cast<uint32_t>(h) ^ (*p & 0xDFu)) & 0xFFu]) ^ (h >> 8);
+    h = static_cast<int32_t>(gc_CRC[(static_cast<uint32_t>(h) ^ (*p & FOLD)) & 0xFFu]) ^ (h >> 8);
   }
   return static_cast<uint32_t>(h);
 }
+uint32_t plainNameHash(const char* pText) { return plainHashWithFold<0xDFu>(pText); }
+// The same without clearing bit 5 ("NameHash.baseline.fold").
+uint32_t plainHashUnfolded(const char* pText) { return plainHashWithFold<0xFFu>(pText); }
 
 uint32_t kvStrHash(const char* pText) { return KvStrHash(pText); }
 
-// Sums the hashes of 4096 names; every pass must give the sum the other implementation gives.
-template <uint32_t (*HASH)(const char*), uint32_t (*OTHER)(const char*)>
-void hashNames(benchmark::State& state) {
+// The sum of the hashes of every uiStride-th name.
+template <uint32_t (*HASH)(const char*)>
+uint32_t hashSum(const std::vector<std::string>& names, size_t uiStride) {
+  uint32_t uiSum = 0;
+  for (size_t i = 0; i < names.size(); i += uiStride) {
+    uiSum += HASH(names[i].c_str());
+  }
+  return uiSum;
+}
+
+// Sums the hashes of 4096 names (HASH, or UNFOLDED when pSide's fold step is left out); every pass must give the
+// sum the other implementation gives.
+template <uint32_t (*HASH)(const char*), uint32_t (*UNFOLDED)(const char*), uint32_t (*OTHER)(const char*)>
+void hashNames(benchmark::State& state, const char* pSide) {
   const std::vector<std::string> names = makeNames(4096, 1);
   int64_t iBytes = 0;
   uint32_t uiExpected = 0;
@@ -77,22 +98,25 @@ void hashNames(benchmark::State& state) {
     }
     uiExpected += OTHER(s.c_str());
   }
+  const std::string side = std::string("NameHash.") + pSide;
+  const bool bFold = !benchSkips(side + ".fold");
+  const size_t uiStride = benchSkips(side + ".names") ? 2 : 1;
   for (auto _ : state) {
-    uint32_t uiAcc = 0;
-    for (const std::string& s : names) {
-      uiAcc += HASH(s.c_str());
-    }
+    const uint32_t uiAcc = bFold ? hashSum<HASH>(names, uiStride) : hashSum<UNFOLDED>(names, uiStride);
     benchmark::DoNotOptimize(uiAcc);
     if (uiAcc != uiExpected) {
-      state.SkipWithError("the name hashes changed between passes");
+      state.SkipWithError("a pass's hashes add up to another sum than the other implementation's");
       break;
     }
   }
   state.SetBytesProcessed(state.iterations() * iBytes);
 }
 
-void BM_Engine_NameHash(benchmark::State& state) { hashNames<kvStrHash, plainNameHash>(state); }
-void BM_Baseline_NameHash(benchmark::State& state) { hashNames<plainNameHash, kvStrHash>(state); }
+// The engine's hash has no fold to leave out.
+void BM_Engine_NameHash(benchmark::State& state) { hashNames<kvStrHash, kvStrHash, plainNameHash>(state, "engine"); }
+void BM_Baseline_NameHash(benchmark::State& state) {
+  hashNames<plainNameHash, plainHashUnfolded, kvStrHash>(state, "baseline");
+}
 BENCHMARK(BM_Engine_NameHash);
 BENCHMARK(BM_Baseline_NameHash);
 
@@ -119,13 +143,28 @@ SLookupSet makeLookupSet(int iEntries, bool bHits) {
   return set;
 }
 
-// What the look-ups of one pass add up to: the keys themselves for hits, 0 for misses.
-uintptr_t expectedSum(const SLookupSet& set, bool bHits) {
-  uintptr_t uiSum = 0;
-  for (uint32_t uiKey : set.probes) {
-    uiSum += bHits ? uiKey : 0;
+// What the look-ups of one pass add up to: the values found (the keys themselves for hits, 0 for misses) and the
+// number of misses.
+struct SPassSum {
+  uintptr_t uiValues = 0;
+  size_t uiMisses = 0;
+  void add(uintptr_t uiValue) {
+    uiValues += uiValue;
+    uiMisses += uiValue == 0 ? 1 : 0;
   }
-  return uiSum;
+  bool operator==(const SPassSum&) const = default;
+};
+SPassSum expectedSum(const SLookupSet& set, bool bHits) {
+  SPassSum sum;
+  for (uint32_t uiKey : set.probes) {
+    sum.add(bHits ? uiKey : 0);
+  }
+  return sum;
+}
+
+// The probes of a pass are taken uiStride apart: 1, or 2 when pSide's probes step is left out.
+size_t probeStride(const char* pCase, const char* pSide) {
+  return benchSkips(std::string(pCase) + "." + pSide + ".probes") ? 2 : 1;
 }
 
 // Whether every probe finds its own key as the value (hits) or nothing (misses).
@@ -138,7 +177,7 @@ bool findsAsExpected(const SLookupSet& set, bool bHits, Find find) {
 }
 
 template <typename Table>
-void tableFind(benchmark::State& state) {
+void tableFind(benchmark::State& state, const char* pCase) {
   const SLookupSet set = makeLookupSet(static_cast<int>(state.range(0)), state.range(1) != 0);
   Table table;
   table.initialize(1024);
@@ -149,14 +188,15 @@ void tableFind(benchmark::State& state) {
     state.SkipWithError("the table does not answer its keys");
     return;
   }
-  const uintptr_t uiExpected = expectedSum(set, state.range(1) != 0);
+  const SPassSum expected = expectedSum(set, state.range(1) != 0);
+  const size_t uiStride = probeStride(pCase, "engine");
   for (auto _ : state) {
-    uintptr_t uiAcc = 0;
-    for (uint32_t uiKey : set.probes) {
-      uiAcc += table.find(uiKey);
+    SPassSum sum;
+    for (size_t i = 0; i < set.probes.size(); i += uiStride) {
+      sum.add(table.find(set.probes[i]));
     }
-    benchmark::DoNotOptimize(uiAcc);
-    if (uiAcc != uiExpected) {
+    benchmark::DoNotOptimize(sum);
+    if (sum != expected) {
       state.SkipWithError("a pass of look-ups added up wrong");
       break;
     }
@@ -178,7 +218,7 @@ void tableFind(benchmark::State& state) {
   table.terminate();
 }
 
-void stdMapFind(benchmark::State& state) {
+void stdMapFind(benchmark::State& state, const char* pCase) {
   const SLookupSet set = makeLookupSet(static_cast<int>(state.range(0)), state.range(1) != 0);
   // As many buckets as the engine table has slots, so both run at the same load.
   std::unordered_map<uint32_t, uintptr_t> table;
@@ -193,15 +233,16 @@ void stdMapFind(benchmark::State& state) {
     state.SkipWithError("the map does not answer its keys");
     return;
   }
-  const uintptr_t uiExpected = expectedSum(set, state.range(1) != 0);
+  const SPassSum expected = expectedSum(set, state.range(1) != 0);
+  const size_t uiStride = probeStride(pCase, "baseline");
   for (auto _ : state) {
-    uintptr_t uiAcc = 0;
-    for (uint32_t uiKey : set.probes) {
-      const auto it = table.find(uiKey);
-      uiAcc += it == table.end() ? 0 : it->second;
+    SPassSum sum;
+    for (size_t i = 0; i < set.probes.size(); i += uiStride) {
+      const auto it = table.find(set.probes[i]);
+      sum.add(it == table.end() ? 0 : it->second);
     }
-    benchmark::DoNotOptimize(uiAcc);
-    if (uiAcc != uiExpected) {
+    benchmark::DoNotOptimize(sum);
+    if (sum != expected) {
       state.SkipWithError("a pass of look-ups added up wrong");
       break;
     }
@@ -210,10 +251,14 @@ void stdMapFind(benchmark::State& state) {
 }
 
 // Each engine table is paired with the same std::unordered_map run.
-void BM_Engine_SimpleHashTableFind(benchmark::State& state) { tableFind<ClSimpleHashTable>(state); }
-void BM_Baseline_SimpleHashTableFind(benchmark::State& state) { stdMapFind(state); }
-void BM_Engine_DynamicHashTableFind(benchmark::State& state) { tableFind<ClDynamicHashTable>(state); }
-void BM_Baseline_DynamicHashTableFind(benchmark::State& state) { stdMapFind(state); }
+void BM_Engine_SimpleHashTableFind(benchmark::State& state) {
+  tableFind<ClSimpleHashTable>(state, "SimpleHashTableFind");
+}
+void BM_Baseline_SimpleHashTableFind(benchmark::State& state) { stdMapFind(state, "SimpleHashTableFind"); }
+void BM_Engine_DynamicHashTableFind(benchmark::State& state) {
+  tableFind<ClDynamicHashTable>(state, "DynamicHashTableFind");
+}
+void BM_Baseline_DynamicHashTableFind(benchmark::State& state) { stdMapFind(state, "DynamicHashTableFind"); }
 
 // 512, 768, 900, 960 and 1024 of 1024 slots filled; hits (1) and misses (0).
 #define KV_LOOKUP_ARGS ->ArgsProduct({{512, 768, 900, 960, 1024}, {1, 0}})->ArgNames({"entries", "hit"})

@@ -3,10 +3,18 @@
 //   property tables, child lists, the load walk; the UI started and ended around it), against the least a binary
 //   loader does with the same file: copying the bytes into a block and turning its offsets into pointers, with
 //   no checks and no widgets (UILoadJson: against parsing the JSON description of the same screen set with a
-//   widely used JSON library instead).
+//   widely used JSON library instead). Each side checks, untimed, what its last iteration loaded against the screen
+//   set compiled (every widget in tree order with its name, instance ID, children, switched children and
+//   properties: types, values, event calls and their parameters; the JSON as parsed written out and compiled
+//   again), and that the heap holds no more blocks after the run than before. GRINDLOW_BENCH_SKIP
+//   "<case>.engine.load" leaves out the engine's load, "UILoad.baseline.properties" the plain loader's relocation
+//   of the property arrays, "UILoad.baseline.free" its free, "UILoadJson.baseline.floats" the parsed floats (the
+//   parser drops them).
 // - EventDispatch: 100,000 events fired by name on a widget, each running its procedures through the registry,
 //   against a std::unordered_map from event names to the event's procedures, resolved once when it is built, as
-//   the engine resolves them when it loads.
+//   the engine resolves them when it loads. Both check the procedures' runs, each weighted by its procedure, over
+//   the run; "EventDispatch.<side>.events" leaves out every second dispatch, "EventDispatch.baseline.calls" the
+//   procedures after an event's first.
 // - MainMenuFrameOverQuadWrite: one UI frame of the game's main menu, the screen set loaded from the data root by the
 //   game itself (started in-process on the archives the build makes, "SKIP_SPLASH 1", run into its front end and
 //   switched to the main menu until its fades are over): the UI's update and render (every widget's tick and render
@@ -24,16 +32,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchSkip.h"
 #include "Bench/BenchWrittenQuads.h"
 #include "Code/System/GAMEGameHooks.h"
@@ -95,6 +106,7 @@ std::string makeDescription() {
 }
 
 struct SScreenSet {
+  SKuiScreenSet set;
   std::vector<uint8_t> image;
   std::string json;
   size_t uiWidgets = 0;
@@ -103,14 +115,13 @@ struct SScreenSet {
 const SScreenSet& screenSet() {
   static const SScreenSet s = [] {
     SScreenSet d;
-    SKuiScreenSet set;
     std::string error;
-    if (!KuiParseDescription(makeDescription(), "bench.json", &set, &error)) {
+    if (!KuiParseDescription(makeDescription(), "bench.json", &d.set, &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       std::abort();
     }
-    d.uiWidgets = set.widgets.size();
-    d.image = KuiWriteImage(set);
+    d.uiWidgets = d.set.widgets.size();
+    d.image = KuiWriteImage(d.set);
     if (!KuiDumpImage(d.image, "bench.kui", {}, &d.json, &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       std::abort();
@@ -122,22 +133,221 @@ const SScreenSet& screenSet() {
   return s;
 }
 
-void BM_Engine_UILoad(benchmark::State& state) {
-  const SScreenSet& d = screenSet();
-  for (auto _ : state) {
-    ClUI::initialise();
-    const bool bLoaded = ClUI::loadUIDataFromImage("Bench", d.image.data(), static_cast<u32>(d.image.size()));
-    const bool bBuilt = bLoaded && ClUI::getWidget("TopLevelSwitcher") != nullptr;
-    ClUI::terminate();
-    if (!bBuilt) {
-      state.SkipWithError("the screen set did not load");
-      return;
+// --- What a load made, in the compiler's form (KuiSource.h), for the checks ---
+
+// The bytes of a property's value area that its type fills.
+size_t valueBytes(u32 uiType) {
+  switch (uiType) {
+    case E_BASE_TYPE_ASCII_STRING:
+      return gc_iMAX_UI_STRING_LEN;
+    case E_BASE_TYPE_LAYOUT:
+      return gc_iLAYOUT_SIZE;
+    case E_BASE_TYPE_PERCENTXY:
+    case E_BASE_TYPE_UNNAMED_9:
+    case E_BASE_TYPE_GRIDXY:
+    case E_BASE_TYPE_FLOATXY:
+      return 8;
+    case E_BASE_TYPE_UNNAMED_12:
+    case E_BASE_TYPE_UNNAMED_13:
+      return gc_iRAW_PROPERTY_VALUE_SIZE;
+    default:
+      return 4;
+  }
+}
+
+// Where a plain load's records and pointer arrays may lie (both empty: anywhere, for the engine's own load).
+struct SLoadedPlaces {
+  const u8* pBlock = nullptr;
+  size_t uiBlockBytes = 0;
+  const u8* pPool = nullptr;
+  size_t uiPoolBytes = 0;
+  bool record(const void* p, size_t uiBytes) const {
+    return pBlock == nullptr || benchInside(p, uiBytes, pBlock, uiBlockBytes);
+  }
+  bool array(const void* p, i32 iCount) const {
+    return iCount == 0 || pPool == nullptr ||
+           benchInside(p, sizeof(void*) * static_cast<size_t>(iCount), pPool, uiPoolBytes);
+  }
+};
+
+// An event callback's calls and parameters, as loaded; false when a pointer leads outside the places.
+bool readCallback(const SWidgetEventCallback& callback, const SLoadedPlaces& places, SKuiProperty* pProperty) {
+  pProperty->uiSingleProcedureHash = callback.mp_uiSingleProcedureNameHash;
+  if (callback.mp_iNumberCalls < 0 || !places.array(callback.mp_ppCalls, callback.mp_iNumberCalls)) return false;
+  for (i32 k = 0; k < callback.mp_iNumberCalls; ++k) {
+    const WidgetEventProcedureCall* pCall = callback.mp_ppCalls[k];
+    const i32 iParams = pCall->mp_iNumberWidgetEventProcedureCallDatas;
+    if (!places.record(pCall, sizeof(*pCall)) || iParams < 0 ||
+        !places.array(pCall->mp_ppWidgetEventProcedureCallDatas, iParams)) {
+      return false;
+    }
+    SKuiCall call;
+    call.uiProcedureHash = pCall->mp_uiProcedureNameHash;
+    for (i32 m = 0; m < iParams; ++m) {
+      const WidgetEventProcedureCallData* pData = pCall->mp_ppWidgetEventProcedureCallDatas[m];
+      if (!places.record(pData, sizeof(*pData))) return false;
+      SKuiParam param;
+      param.eType = static_cast<E_ESCP_TYPE>(pData->mp_eType);
+      if (param.eType == E_ESCP_TYPE_STRING) {
+        param.text = pData->mp_acString;
+      } else {
+        param.uiBits = pData->mp_uiID;
+      }
+      call.params.push_back(param);
+    }
+    pProperty->calls.push_back(call);
+  }
+  return true;
+}
+
+// A property as loaded (its value read from pValue).
+bool readProperty(u32 uiNameHash, u32 uiType, const void* pValue, const SLoadedPlaces& places,
+                  SKuiProperty* pProperty) {
+  pProperty->uiNameHash = uiNameHash;
+  pProperty->uiType = uiType;
+  if (uiType == E_BASE_TYPE_EVENTCALLBACK) {
+    return readCallback(*static_cast<const SWidgetEventCallback*>(pValue), places, pProperty);
+  }
+  std::memcpy(pProperty->value.data(), pValue, valueBytes(uiType));
+  return true;
+}
+
+// The engine's widget tree below and including pWidget, depth first, appended to pSet (children and switched
+// children by index).
+void readEngineWidget(const ClWidget* pWidget, SKuiScreenSet* pSet) {
+  const int iIndex = static_cast<int>(pSet->widgets.size());
+  SKuiWidget widget;
+  widget.name = pWidget->getName();
+  widget.uiInstanceID = pWidget->mp_uiInstanceNameHash;
+  for (i32 iSlot = 0; iSlot < pWidget->mp_Properties.getCapacity(); ++iSlot) {
+    const u32 uiHash = pWidget->mp_Properties.getKeyAt(iSlot);
+    const WidgetProperty* pProperty = uiHash != 0 ? pWidget->findProperty(uiHash) : nullptr;
+    if (pProperty == nullptr) continue;
+    widget.properties.emplace_back();
+    readProperty(uiHash, static_cast<u32>(pProperty->mp_eType), pProperty->mp_pData, SLoadedPlaces(),
+                 &widget.properties.back());
+  }
+  pSet->widgets.push_back(std::move(widget));
+  std::map<const ClWidget*, int> children;
+  for (u32 i = 0; i < pWidget->mp_AllChildren.getSize(); ++i) {
+    children[pWidget->mp_AllChildren[i]] = static_cast<int>(pSet->widgets.size());
+    pSet->widgets[static_cast<size_t>(iIndex)].children.push_back(static_cast<int>(pSet->widgets.size()));
+    readEngineWidget(pWidget->mp_AllChildren[i], pSet);
+  }
+  for (u32 i = 0; i < pWidget->mp_SwitchedChildren.getSize(); ++i) {
+    const auto child = children.find(pWidget->mp_SwitchedChildren[i].mp_pChild);
+    pSet->widgets[static_cast<size_t>(iIndex)].switched.push_back(child != children.end() ? child->second : -1);
+  }
+}
+
+// The same of a plain load's raw instances; false when a pointer leads outside the block or the pool.
+bool readRawWidget(const SRawWidgetInstance* pRaw, const SLoadedPlaces& places, SKuiScreenSet* pSet) {
+  if (!places.record(pRaw, sizeof(*pRaw)) || pRaw->mp_iNumProperties < 0 || pRaw->mp_iNumChildren < 0 ||
+      pRaw->mp_iNumSwitchedChildren < 0 || !places.array(pRaw->mp_ppProperties, pRaw->mp_iNumProperties) ||
+      !places.array(pRaw->mp_ppChildren, pRaw->mp_iNumChildren) ||
+      !places.array(pRaw->mp_ppSwitchedChildren, pRaw->mp_iNumSwitchedChildren)) {
+    return false;
+  }
+  const int iIndex = static_cast<int>(pSet->widgets.size());
+  SKuiWidget widget;
+  widget.name = std::string(pRaw->mp_acName, strnlen(pRaw->mp_acName, sizeof(pRaw->mp_acName)));
+  widget.uiInstanceID = pRaw->mp_uiInstanceID;
+  for (i32 j = 0; j < pRaw->mp_iNumProperties; ++j) {
+    const SRawWidgetProperty* pProperty = pRaw->mp_ppProperties[j];
+    widget.properties.emplace_back();
+    if (!places.record(pProperty, sizeof(*pProperty)) ||
+        !readProperty(pProperty->mp_uiNameHash, pProperty->mp_uiType, pProperty->mp_aucValue, places,
+                      &widget.properties.back())) {
+      return false;
     }
   }
+  pSet->widgets.push_back(std::move(widget));
+  std::map<const SRawWidgetInstance*, int> children;
+  for (i32 i = 0; i < pRaw->mp_iNumChildren; ++i) {
+    children[pRaw->mp_ppChildren[i]] = static_cast<int>(pSet->widgets.size());
+    pSet->widgets[static_cast<size_t>(iIndex)].children.push_back(static_cast<int>(pSet->widgets.size()));
+    if (!readRawWidget(pRaw->mp_ppChildren[i], places, pSet)) return false;
+  }
+  for (i32 i = 0; i < pRaw->mp_iNumSwitchedChildren; ++i) {
+    const auto child = children.find(pRaw->mp_ppSwitchedChildren[i]);
+    pSet->widgets[static_cast<size_t>(iIndex)].switched.push_back(child != children.end() ? child->second : -1);
+  }
+  return true;
+}
+
+bool sameProperty(const SKuiProperty& a, const SKuiProperty& b) {
+  if (a.uiNameHash != b.uiNameHash || a.uiType != b.uiType || a.uiSingleProcedureHash != b.uiSingleProcedureHash ||
+      a.calls.size() != b.calls.size()) {
+    return false;
+  }
+  for (size_t k = 0; k < a.calls.size(); ++k) {
+    const SKuiCall& callA = a.calls[k];
+    const SKuiCall& callB = b.calls[k];
+    if (callA.uiProcedureHash != callB.uiProcedureHash || callA.params.size() != callB.params.size()) return false;
+    for (size_t m = 0; m < callA.params.size(); ++m) {
+      const SKuiParam& paramA = callA.params[m];
+      const SKuiParam& paramB = callB.params[m];
+      if (paramA.eType != paramB.eType || paramA.text != paramB.text ||
+          (paramA.eType != E_ESCP_TYPE_STRING && paramA.uiBits != paramB.uiBits)) {
+        return false;
+      }
+    }
+  }
+  return a.uiType == E_BASE_TYPE_EVENTCALLBACK ||
+         std::memcmp(a.value.data(), b.value.data(), valueBytes(a.uiType)) == 0;
+}
+
+// Empty when the loaded screen set is the one compiled (the properties of a widget in any order); else the first
+// widget that differs.
+std::string compareScreenSets(const SKuiScreenSet& loaded, const SKuiScreenSet& wanted) {
+  if (loaded.widgets.size() != wanted.widgets.size()) {
+    return "the load holds " + std::to_string(loaded.widgets.size()) + " widgets, the screen set " +
+           std::to_string(wanted.widgets.size());
+  }
+  const auto byName = [](const SKuiProperty& a, const SKuiProperty& b) { return a.uiNameHash < b.uiNameHash; };
+  for (size_t i = 0; i < wanted.widgets.size(); ++i) {
+    const SKuiWidget& a = loaded.widgets[i];
+    const SKuiWidget& b = wanted.widgets[i];
+    std::vector<SKuiProperty> propertiesA = a.properties;
+    std::vector<SKuiProperty> propertiesB = b.properties;
+    std::sort(propertiesA.begin(), propertiesA.end(), byName);
+    std::sort(propertiesB.begin(), propertiesB.end(), byName);
+    bool bSame = a.name == b.name && a.uiInstanceID == b.uiInstanceID && a.children == b.children &&
+                 a.switched == b.switched && propertiesA.size() == propertiesB.size();
+    for (size_t j = 0; bSame && j < propertiesA.size(); ++j) bSame = sameProperty(propertiesA[j], propertiesB[j]);
+    if (!bSame) return "widget " + std::to_string(i) + " (" + b.name + ") was not loaded as compiled";
+  }
+  return std::string();
+}
+
+void engineLoad(benchmark::State& state, const std::string& name) {
+  const SScreenSet& d = screenSet();
+  const bool bLoad = !benchSkips(name + ".engine.load");
+  const i64 iBlocks = KvAllocLiveBlocks();
+  CBenchLastIteration last(state);
+  std::string problem;
+  for (auto _ : state) {
+    ClUI::initialise();
+    const bool bLoaded = bLoad && ClUI::loadUIDataFromImage("Bench", d.image.data(), static_cast<u32>(d.image.size()));
+    if (last.next()) {
+      state.PauseTiming();
+      const ClWidget* pRoot = bLoaded ? ClUI::getWidget("TopLevelSwitcher") : nullptr;
+      SKuiScreenSet loaded;
+      if (pRoot != nullptr) readEngineWidget(pRoot, &loaded);
+      problem = pRoot == nullptr ? "the screen set did not load" : compareScreenSets(loaded, d.set);
+      state.ResumeTiming();
+    }
+    ClUI::terminate();
+  }
+  if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiWidgets));
 }
+
+void BM_Engine_UILoad(benchmark::State& state) { engineLoad(state, "UILoad"); }
 BENCHMARK(BM_Engine_UILoad)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Engine_UILoad)->Name("BM_Engine_UILoadJson")->Unit(benchmark::kMillisecond);
+void BM_Engine_UILoadJson(benchmark::State& state) { engineLoad(state, "UILoadJson"); }
+BENCHMARK(BM_Engine_UILoadJson)->Unit(benchmark::kMillisecond);
 
 // The plain binary loader: the offsets of a slot become pointers in place, an offset array becomes an array of
 // pointers taken from one pool (a file of N bytes holds at most N / 4 offsets).
@@ -158,8 +368,8 @@ T** pointerArray(u8* pBlock, const void* pSlot, i32 iCount, void**& ppPool) {
   return reinterpret_cast<T**>(ppArray);
 }
 
-// Copies the file into a block and relocates it; the number of widgets it holds.
-i32 plainLoad(const std::vector<uint8_t>& image, u8* pBlock, void** ppPool) {
+// Copies the file into a block and relocates it (the property arrays only when bProperties).
+void plainLoad(const std::vector<uint8_t>& image, u8* pBlock, void** ppPool, bool bProperties) {
   std::memcpy(pBlock, image.data(), image.size());
   SUIDataHeader* pHeader = reinterpret_cast<SUIDataHeader*>(pBlock);
   pHeader->mp_pRoot = reinterpret_cast<SRawWidgetInstance*>(pBlock + slotOffset(&pHeader->mp_pRoot));
@@ -170,6 +380,7 @@ i32 plainLoad(const std::vector<uint8_t>& image, u8* pBlock, void** ppPool) {
     pRaw->mp_ppSwitchedChildren =
         pointerArray<SRawWidgetInstance>(pBlock, &pRaw->mp_ppSwitchedChildren, pRaw->mp_iNumSwitchedChildren, ppPool);
     pRaw->mp_ppChildren = pointerArray<SRawWidgetInstance>(pBlock, &pRaw->mp_ppChildren, pRaw->mp_iNumChildren, ppPool);
+    if (!bProperties) continue;
     pRaw->mp_ppProperties =
         pointerArray<SRawWidgetProperty>(pBlock, &pRaw->mp_ppProperties, pRaw->mp_iNumProperties, ppPool);
     for (i32 j = 0; j < pRaw->mp_iNumProperties; ++j) {
@@ -186,36 +397,67 @@ i32 plainLoad(const std::vector<uint8_t>& image, u8* pBlock, void** ppPool) {
       }
     }
   }
-  return pHeader->mp_iNumWidgets;
 }
 
 void BM_Baseline_UILoad(benchmark::State& state) {
   const SScreenSet& d = screenSet();
+  const bool bProperties = !benchSkips("UILoad.baseline.properties");
+  const bool bFree = !benchSkips("UILoad.baseline.free");
+  const size_t uiPoolBytes = sizeof(void*) * (d.image.size() / 4 + 1);
+  const i64 iBlocks = KvAllocLiveBlocks();
+  CBenchLastIteration last(state);
+  std::string problem;
   for (auto _ : state) {
     u8* pBlock = static_cast<u8*>(KvAlignedAlloc(d.image.size(), 16));
-    void** ppPool = static_cast<void**>(KvAlignedAlloc(sizeof(void*) * (d.image.size() / 4 + 1), 16));
-    const i32 iWidgets = plainLoad(d.image, pBlock, ppPool);
-    KvAlignedFree(ppPool);
-    KvAlignedFree(pBlock);
-    if (static_cast<size_t>(iWidgets) != d.uiWidgets) {
-      state.SkipWithError("the plain loader found another number of widgets");
-      return;
+    void** ppPool = static_cast<void**>(KvAlignedAlloc(uiPoolBytes, 16));
+    plainLoad(d.image, pBlock, ppPool, bProperties);
+    if (last.next()) {
+      state.PauseTiming();
+      const SLoadedPlaces places{pBlock, d.image.size(), reinterpret_cast<const u8*>(ppPool), uiPoolBytes};
+      SKuiScreenSet loaded;
+      problem = readRawWidget(reinterpret_cast<const SUIDataHeader*>(pBlock)->mp_pRoot, places, &loaded)
+                    ? compareScreenSets(loaded, d.set)
+                    : "a pointer of the plain load leads outside its block";
+      state.ResumeTiming();
+    }
+    if (bFree) {
+      KvAlignedFree(ppPool);
+      KvAlignedFree(pBlock);
     }
   }
+  if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiWidgets));
 }
 BENCHMARK(BM_Baseline_UILoad)->Unit(benchmark::kMillisecond);
 
 void BM_Baseline_UILoadJson(benchmark::State& state) {
   const SScreenSet& d = screenSet();
+  // "UILoadJson.baseline.floats": the parser drops every float it reads.
+  const nlohmann::json::parser_callback_t dropFloats = [](int, nlohmann::json::parse_event_t event,
+                                                          nlohmann::json& parsed) {
+    return event != nlohmann::json::parse_event_t::value || !parsed.is_number_float();
+  };
+  const bool bFloats = !benchSkips("UILoadJson.baseline.floats");
+  CBenchLastIteration last(state);
+  std::string problem;
   for (auto _ : state) {
-    nlohmann::json tree = nlohmann::json::parse(d.json);
+    nlohmann::json tree = nlohmann::json::parse(d.json, bFloats ? nullptr : dropFloats, false);
     if (tree.is_discarded() || tree.empty()) {
       state.SkipWithError("the JSON did not parse");
       return;
     }
+    if (last.next()) {
+      state.PauseTiming();
+      SKuiScreenSet parsed;
+      std::string error;
+      problem = KuiParseDescription(tree.dump(), "parsed.json", &parsed, &error) ? compareScreenSets(parsed, d.set)
+                                                                                   : "the JSON as parsed: " + error;
+      state.ResumeTiming();
+    }
     benchmark::DoNotOptimize(tree);
   }
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiWidgets));
 }
 BENCHMARK(BM_Baseline_UILoadJson)->Unit(benchmark::kMillisecond);
@@ -283,10 +525,11 @@ void BM_Engine_EventDispatch(benchmark::State& state) {
   for (int i = 0; i < gc_iEVENTS; ++i) {
     names.push_back(eventName(i));
   }
+  const int iStride = benchSkips("EventDispatch.engine.events") ? 2 : 1;
   const uint64_t uiRunsBefore = g_uiProcedureRuns;
   for (auto _ : state) {
     if (pWidget == nullptr) break;
-    for (int i = 0; i < gc_iDISPATCHES; ++i) {
+    for (int i = 0; i < gc_iDISPATCHES; i += iStride) {
       pWidget->callEvent(KvStrHash(names[static_cast<size_t>(i % gc_iEVENTS)].c_str()));
     }
   }
@@ -317,9 +560,13 @@ void BM_Baseline_EventDispatch(benchmark::State& state) {
     }
     names.push_back(eventName(i));
   }
+  if (benchSkips("EventDispatch.baseline.calls")) {
+    for (auto& event : events) event.second.resize(1);
+  }
+  const int iStride = benchSkips("EventDispatch.baseline.events") ? 2 : 1;
   const uint64_t uiRunsBefore = g_uiProcedureRuns;
   for (auto _ : state) {
-    for (int i = 0; i < gc_iDISPATCHES; ++i) {
+    for (int i = 0; i < gc_iDISPATCHES; i += iStride) {
       const auto event = events.find(names[static_cast<size_t>(i % gc_iEVENTS)]);
       if (event == events.end()) {
         continue;

@@ -28,7 +28,7 @@ export DISPLAY=":$(head -n1 "$work/display")"
 unset SDL_VIDEODRIVER
 
 # program, case, then per side the steps it can leave out; "step@arg" runs only the case's runs of that argument
-# (e.g. "pitch@pitch:1").
+# (e.g. "pitch@pitch:1"). A case's runs are named BM_<Side>_<case>, with or without a suffix after a "/".
 pairs=(
   "WorldBench WorldFrame200 engine:update,draw baseline:reactions,draw"
   "SpriteBench UIFrame engine:tick,sort baseline:tick,sort"
@@ -38,6 +38,34 @@ pairs=(
   "StartUpBench StartUpToFrontEndFloor engine:frames baseline:images,sounds,bytes,frame"
   "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1 baseline:volume,pan,pitch@pitch:1"
   "AudioBench Mix64VoicesSdlMixer engine:volume,pan baseline:volume,pan"
+  "ArchiveBench PlainRead engine:read baseline:read"
+  "ArchiveBench CompressedRead engine:read baseline:inflate"
+  "ArchiveBench EncryptedRead engine:read baseline:decrypt"
+  "ArchiveBench CompressedEncryptedRead engine:read baseline:decrypt,inflate"
+  "ArchiveBench PathLookup engine:lookups baseline:lookups,root"
+  "HashBench NameHash engine:names baseline:names,fold"
+  "HashBench SimpleHashTableFind engine:probes baseline:probes"
+  "HashBench DynamicHashTableFind engine:probes baseline:probes"
+  "KdsBench KdsLoad engine:build,free baseline:names,free"
+  "KdsBench KdsLoadJson engine:build,free baseline:floats"
+  "LeaderboardBench Upload engine:callbacks baseline:update,previous"
+  "LeaderboardBench AroundUser engine:entries baseline:rank,before@board:2,after"
+  "LeaderboardBench RankLookup engine:entries baseline:rank"
+  "LeaderboardBench PageDown engine:entries baseline:entries"
+  "RandomBench RandomWord engine:words baseline:words"
+  "JobBench Job1000Tasks engine:tasks baseline:tasks"
+  "GridBench GridMove engine:focus,forward baseline:hidden,disabled"
+  "UIBench UILoad engine:load baseline:properties,free"
+  "UIBench UILoadJson engine:load baseline:floats"
+  "UIBench EventDispatch engine:events baseline:events,calls"
+  "TextBench ParagraphLayout engine:queue,free,clear baseline:kerning"
+  "TextBench GlyphFrames engine:queue,draw baseline:draw"
+  "CanvasBench SpriteSort engine:keys,sort baseline:keys,sort"
+  "CanvasBench SpriteSortSameKeys engine:sort baseline:copy"
+  "GraphicsAssetsBench AtlasTextures engine:unload baseline:upload"
+  "GraphicsAssetsBench AtlasLookup engine:lookups baseline:lookups"
+  "GraphicsAssetsBench AtlasLookupByHash engine:lookups baseline:lookups"
+  "GraphicsAssetsBench SignatureFrame engine:signatures baseline:textures,programs"
 )
 
 problems=0
@@ -60,7 +88,7 @@ for pair in "${pairs[@]}"; do
   read -r program case sides <<<"$pair"
   echo "$case ($SECONDS s)"
   # Each side runs once, or once for each of its arguments.
-  read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}/" "")"
+  read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}(/|\$)" "")"
   if [[ $ran -lt 2 || $((ran % 2)) -ne 0 || $failed -ne 0 ]]; then
     echo "$case: $ran runs of the two sides, $failed with an error: $(tail -c 600 "$work/log")"
     problems=$((problems + 1))
@@ -73,7 +101,7 @@ for pair in "${pairs[@]}"; do
       arg=""
       [[ $step == *@* ]] && arg=${step#*@}
       step=${step%%@*}
-      read -r ran failed <<<"$(run "$program" "^BM_${Side}_${case}/${arg}" "$case.$side.$step")"
+      read -r ran failed <<<"$(run "$program" "^BM_${Side}_${case}(/|\$)${arg}" "$case.$side.$step")"
       if [[ $ran -lt 1 || $failed -ne $ran ]]; then
         echo "$case.$side.$step: the $side side's check did not fail without that step ($ran ran, $failed errors)"
         problems=$((problems + 1))

@@ -1,0 +1,35 @@
+// What the benchmarks' checks share: finding a loop's last iteration, so that a check can look at what it made
+// without timing the look, and whether a run gave back the heap blocks it took.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <string>
+
+#include "Corvane/Memory/KvAlloc.h"
+
+// The loop runs state.max_iterations iterations unless an error stops it: counting them down finds the last one.
+class CBenchLastIteration {
+ public:
+  explicit CBenchLastIteration(const benchmark::State& state) : m_iLeft(state.max_iterations) {}
+  // Asked once in every iteration: true in the last.
+  bool next() { return --m_iLeft == 0; }
+
+ private:
+  benchmark::IterationCount m_iLeft;
+};
+
+// Whether uiBytes at p lie inside the uiSize bytes at pStart (a check's walk over a loader's block).
+inline bool benchInside(const void* p, size_t uiBytes, const void* pStart, size_t uiSize) {
+  const u8* pBytes = static_cast<const u8*>(p);
+  const u8* pFirst = static_cast<const u8*>(pStart);
+  return pBytes >= pFirst && pBytes <= pFirst + uiSize && uiBytes <= static_cast<size_t>(pFirst + uiSize - pBytes);
+}
+
+// Empty when the engine's heap holds iBlocks blocks (KvAllocLiveBlocks before a run); else how many more it holds.
+inline std::string benchHeapLeftOver(i64 iBlocks) {
+  const i64 iNow = KvAllocLiveBlocks();
+  return iNow == iBlocks ? std::string()
+                         : "the heap holds " + std::to_string(iNow - iBlocks) + " blocks more than before the run";
+}
