@@ -38,6 +38,7 @@ pairs=(
   "StartUpBench StartUpToFrontEndFloor engine:frames baseline:images,sounds,bytes,frame"
   "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1 baseline:volume,pan,pitch@pitch:1"
   "AudioBench Mix64VoicesSdlMixer engine:volume,pan baseline:volume,pan"
+  "AudioBench PlayToFirstSample engine:cue,update baseline:play"
 )
 
 problems=0
