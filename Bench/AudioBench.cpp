@@ -372,6 +372,19 @@ struct SBlockClock {
 
 SBlockClock g_blockClock;
 
+// Waits for the sound watched for and takes its time as the iteration's; false, the benchmark stopped with the
+// error, when it was not heard as asked for.
+bool timeSound(benchmark::State& state, std::chrono::steady_clock::time_point start) {
+  std::string error;
+  const double dSeconds = g_blockClock.waitSound(start, &error);
+  if (dSeconds < 0.0) {
+    state.SkipWithError(error.c_str());
+    return false;
+  }
+  state.SetIterationTime(dSeconds);
+  return true;
+}
+
 void engineObserver(void*, const float* pBlock, unsigned int uiFrames) {
   g_blockClock.onBlock(pBlock, static_cast<int>(uiFrames), true);
 }
@@ -700,13 +713,7 @@ void BM_Engine_PlayToFirstSample(benchmark::State& state) {
       break;
     }
     if (bUpdate) ClAudioManager::update();
-    std::string error;
-    const double dSeconds = g_blockClock.waitSound(start, &error);
-    if (dSeconds < 0.0) {
-      state.SkipWithError(error.c_str());
-      break;
-    }
-    state.SetIterationTime(dSeconds);
+    if (!timeSound(state, start)) break;
     if (!handle.isNull()) ClAudioManager::stopCue(&handle, 0.0f);
     g_blockClock.nextBlockCpu();  // one silent block before the next play
   }
@@ -741,13 +748,7 @@ void BM_Baseline_PlayToFirstSample(benchmark::State& state) {
       state.SkipWithError("SDL2_mixer could not play the sound");
       break;
     }
-    std::string error;
-    const double dSeconds = g_blockClock.waitSound(start, &error);
-    if (dSeconds < 0.0) {
-      state.SkipWithError(error.c_str());
-      break;
-    }
-    state.SetIterationTime(dSeconds);
+    if (!timeSound(state, start)) break;
     if (iChannel >= 0) Mix_HaltChannel(iChannel);
     g_blockClock.nextBlockCpu();
   }
