@@ -2,7 +2,7 @@
 # Shows that the checks of the like-for-like benchmark pairs can fail: each pair runs once as it is (both sides must
 # finish without an error), then once for every step its sides can leave out (GRINDLOW_BENCH_SKIP, see
 # Bench/BenchSkip.h), where that side must stop with an error. The programs get a virtual X server of their own of
-# the game's size (1920 x 1080, as scripts/bench.sh gives them), on the first free display number.
+# the game's size (scripts/xvfb.sh, as scripts/bench.sh gives them).
 #   CheckBenchChecks.sh <folder of the bench_* programs>
 set -euo pipefail
 if [[ $# -ne 1 || ! -d "$1" ]]; then
@@ -11,20 +11,14 @@ if [[ $# -ne 1 || ! -d "$1" ]]; then
 fi
 bench_dir=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/bench-checks.XXXXXX")
-server=""
-trap '[[ -z "$server" ]] || kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1080x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-server=$!
-for _ in $(seq 100); do
-  [[ -s "$work/display" ]] && break
-  kill -0 "$server" 2>/dev/null || break
-  sleep 0.1
-done
-if [[ ! -s "$work/display" ]]; then
-  echo "no virtual X server (Xvfb) could start: $(cat "$work/xvfb.log")"
+# shellcheck source=scripts/xvfb.sh
+source "$(dirname "$0")/../scripts/xvfb.sh"
+trap 'stop_xvfb; rm -rf "$work"' EXIT
+if ! start_xvfb "$work/xvfb.log"; then
+  echo "$xvfb_error"
   exit 1
 fi
-export DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY=$xvfb_display
 unset SDL_VIDEODRIVER
 
 # program, case, then per side the steps it can leave out; "step@arg" runs only the case's runs of that argument
