@@ -50,6 +50,8 @@
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
+#include "Code/UI/GAMEScreenPause.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -155,16 +157,23 @@ void reportFrameWorkload(benchmark::State& state, const SFrameWorkload& work) {
   state.counters["draws"] = work.mp_afDraws[0] + work.mp_afDraws[1] + work.mp_afDraws[2];
 }
 
+// Whether the level is being played: in the Action mode, not paused, its results not shown.
+bool levelInPlay() {
+  return g_eCurrentGameMode == E_GAME_MODE_ACTION && GAMEGetRootValue("PauseGame", 0) == 0 && g_bResultsShown == 0;
+}
+
 // The busiest sample level in play: the game started with SKIP_UI, a fixed seed and the random-input tester, the
 // third level of the first chapter ("Chapter1_3", the most rows of the chapter) entered as the pause menu's restart
-// does, and 20 s of it played so that its rows are on screen and fighting. An empty answer when it is in play,
-// else what went wrong.
+// does, and 20 s of it played so that its rows are on screen and fighting. The first level's how-to-play pages,
+// which pause the first game a process starts, are left through their button's action first. An empty answer when
+// the level is in play with its rows (more than the player alive), else what went wrong.
 std::string playBusiestLevel(CGameRun* pGame) {
   std::string error;
   if (!pGame->start(&error, true, "SKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\nDISABLE_VO 1\n")) {
     return error;
   }
   for (i32 i = 0; i < 20 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  if (GAMEGetRootValue("HowToPlayFromGame", 0) != 0) systemHowToPlayBackClick(nullptr, nullptr);
   g_iSelectedChapter = 0;
   g_iSelectedLevel = 2;
   g_bRestartRequest = 1;
@@ -173,6 +182,10 @@ std::string playBusiestLevel(CGameRun* pGame) {
     return "the game did not enter the third level of the first chapter";
   }
   for (i32 i = 0; i < 20 * 60; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  if (!levelInPlay()) {
+    return "the level was not in play after 20 s (paused " + std::to_string(GAMEGetRootValue("PauseGame", 0)) + ")";
+  }
+  if (g_entityList.getCount() < 2) return "the level's rows did not come in: only the player after 20 s";
   return std::string();
 }
 
@@ -181,7 +194,9 @@ constexpr i32 gc_iWORKLOAD_FRAMES = 60;
 
 // A whole game frame of the busiest level as CPU time on the main thread: the world's update and draw lists, the
 // HUD, the UI and the composition's submission (the render worker's GL work is on its own thread). Each iteration
-// is one 1/60 s frame; the run stops with an error if the level was not in play for every timed frame.
+// is one 1/60 s frame; the run stops with an error if the level was not in play (not paused, no results) for every
+// timed frame. GRINDLOW_BENCH_SKIP "FrameActionLevel.engine.update" leaves the world's update out of the frames (the
+// game's pause does).
 void BM_Engine_FrameActionLevel(benchmark::State& state) {
   CGameRun game;
   const std::string error = playBusiestLevel(&game);
@@ -191,15 +206,16 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
   }
   const SFrameWorkload work = measureFrameWorkload(gc_iWORKLOAD_FRAMES);
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+  if (benchSkips("FrameActionLevel.engine.update")) GAMESetRootValue("PauseGame", 1);
   const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
   bool bInPlay = true;
   for (auto _ : state) {
     ClGame::tickFrame(1.0f / 60.0f);
-    bInPlay = bInPlay && g_eCurrentGameMode == E_GAME_MODE_ACTION && g_bResultsShown == 0;
+    bInPlay = bInPlay && levelInPlay();
   }
   const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
   if (!bInPlay) {
-    state.SkipWithError("the level ended while it was timed");
+    state.SkipWithError("the level was not in play for every timed frame (paused, ended or its results shown)");
   } else if (uiPresents != state.iterations()) {
     state.SkipWithError(("frames presented: " + std::to_string(uiPresents) + " of " +
                          std::to_string(state.iterations())).c_str());
@@ -674,7 +690,7 @@ class CPlainLevelFrame {
  public:
   // The batches' draws are the number of slots each batch uses; world slot 0 holds the shadows and the far
   // background, the last one the entities' bodies.
-  explicit CPlainLevelFrame(const SFrameWorkload& work) {
+  explicit CPlainLevelFrame(const SFrameWorkload& work, bool bFights) : m_bFights(bFights) {
     for (i32 b = 0; b < 3; ++b) {
       m_aiQuads[b] = static_cast<i32>(work.mp_afQuads[b] + 0.5);
       m_aiSlots[b] = std::max(1, static_cast<i32>(work.mp_afDraws[b] + 0.5));
@@ -745,7 +761,7 @@ class CPlainLevelFrame {
       m_duration[i] += gc_fDT;
       if (m_x[i] < 0.0f || m_x[i] > gc_fLEVEL_WIDTH) m_vx[i] = -m_vx[i];
       if (m_y[i] < 140.0f || m_y[i] > 260.0f) m_vy[i] = -m_vy[i];
-      if (i == 0) continue;
+      if (i == 0 || !m_bFights) continue;
       const f32 dx = m_x[i] - fPlayerX;
       const f32 dy = m_y[i] - fPlayerY;
       const bool bNear = std::fabs(dx) < 40.0f && std::fabs(dy) < 20.0f;
@@ -850,6 +866,7 @@ class CPlainLevelFrame {
     }
   }
 
+  bool m_bFights;
   i32 m_aiQuads[3] = {};
   i32 m_aiSlots[3] = {};
   i32 m_iEntities = 0;
@@ -875,8 +892,9 @@ class CPlainLevelFrame {
 // The render thread and the double buffer between it and the main thread.
 class CPlainRenderer {
  public:
-  CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads)
-      : m_pWindow(pWindow), m_iNumSlots(iNumSlots), m_iMaxQuads(std::max(1, iMaxQuads)) {
+  // bDraw false leaves the runs' draws out (the scene is cleared, copied and swapped).
+  CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads, bool bDraw)
+      : m_pWindow(pWindow), m_iNumSlots(iNumSlots), m_iMaxQuads(std::max(1, iMaxQuads)), m_bDraw(bDraw) {
     m_pWindow->release();
     m_thread = std::thread([this] { run(); });
   }
@@ -1043,7 +1061,7 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
     gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(frame.mp_vertices.size() * sizeof(SVertex)),
                   frame.mp_vertices.data(), GL_STREAM_DRAW);
     const auto drawRuns = [&](i32 iFirst, i32 iEnd) {
-      for (i32 r = iFirst; r < iEnd; ++r) {
+      for (i32 r = iFirst; r < iEnd && m_bDraw; ++r) {
         const SRun& run = frame.mp_runs[static_cast<size_t>(r)];
         gl.BindTexture(GL_TEXTURE_2D, m_textures[static_cast<size_t>(run.mp_iSlot)]);
         gl.DrawElementsBaseVertex(GL_TRIANGLES, run.mp_iNumQuads * 6, GL_UNSIGNED_INT, nullptr, run.mp_iFirstQuad * 4);
@@ -1078,6 +1096,7 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
   CPlainGLWindow* m_pWindow;
   i32 m_iNumSlots;
   i32 m_iMaxQuads;
+  bool m_bDraw;
   std::thread m_thread;
   std::mutex m_mutex;
   std::condition_variable m_changed;
@@ -1105,8 +1124,10 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
 
 // The same main-thread work as the engine's level frame, plainly (above), on the main thread's CPU time. The
 // workload comes from the game itself: the same run, the same 20 s and the same frames measured, then the game is
-// shut down before the plain frame starts. The run checks that every frame was drawn and that the window shows the
-// frame's last quad in its texture's colour.
+// shut down before the plain frame starts. The run checks that every frame was drawn, that the window shows the
+// frame's last quad in its texture's colour and that the fights happened (kills, score, hits on the player).
+// GRINDLOW_BENCH_SKIP "FrameActionLevel.baseline.fights" leaves out the reactions and collisions, ".draw" the runs'
+// draws.
 void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   // The run does not vary (fixed seed, fixed frame time): it is played once a process, not once a call.
   static std::optional<SFrameWorkload> s_work;
@@ -1122,12 +1143,13 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   const SFrameWorkload work = *s_work;
   CPlainGLWindow window;
   if (!window.openFor(state)) return;
-  plainframe::CPlainLevelFrame level(work);
+  plainframe::CPlainLevelFrame level(work, !benchSkips("FrameActionLevel.baseline.fights"));
   if (level.numQuads() == 0) {
     state.SkipWithError("the game's frames queued no quads");
     return;
   }
-  plainframe::CPlainRenderer renderer(&window, level.numSlots(), level.numQuads());
+  plainframe::CPlainRenderer renderer(&window, level.numSlots(), level.numQuads(),
+                                      !benchSkips("FrameActionLevel.baseline.draw"));
   i64 iRuns = 0;
   for (auto _ : state) {
     plainframe::SFrame* pFrame = renderer.beginFrame();

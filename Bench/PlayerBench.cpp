@@ -314,10 +314,14 @@ BENCHMARK(BM_Baseline_PlayerDragonBusiestSecond)->Unit(benchmark::kMillisecond);
 // drawn, while the 1,500 gibs fly, trail and bounce. A street is the half second after the wave arrives (30 frames;
 // the knock-downs chain through the crowd in its first two frames: about 136 live enemies at the start, 89 after);
 // an iteration is one street, made untimed, and a repetition ten of them. Per frame only the sink's quads, rings and
-// texts are counted in the timing, on both sides. The game's street must end with at least 60 live enemies (in the
-// list, not gone, with hit points, not projectiles) and the gibs at their cap, fewer live enemies than it began
-// with, and its last frame must have drawn a shadow for every live enemy; GRINDLOW_BENCH_SKIP
-// "PlayerStreetWave.engine.update" (no world update) or ".engine.draw" (no entity draw pass) fails that.
+// texts are counted in the timing, on both sides; each side's per-frame checks run with the timing paused. The
+// game's street must end with at least 60 live enemies (in the list, not gone, with hit points, not projectiles)
+// and the gibs at their cap, fewer live enemies than it began with, and its last frame must have drawn a shadow for
+// every live enemy; every frame must have drawn a gib quad for every gib the gore records hold and a trail quad for
+// every trail playing, and every frame's quads, rings and texts must be the game's street's record (the street
+// played untimed once a process with every step, the plain side's start) to the bit. GRINDLOW_BENCH_SKIP
+// "PlayerStreetWave.engine.update" (no world update), ".engine.draw" (no entity draw pass), ".engine.gore" (no gore
+// drawn) or ".engine.goreupdate" (no gore update) fails that.
 constexpr int gc_iWAVE_ROWS = 160;  // at most
 constexpr int gc_iWAVE_MIN_LIVE = 60;
 constexpr int gc_iWAVE_STREETS = 10;  // a repetition
@@ -513,12 +517,64 @@ void recordHits(ClPlayerTestWorld& world, const SHitMarks& marks, std::vector<co
   for (size_t i = marks.uiTexts; i < texts.size(); ++i) pHits->texts.emplace_back(texts[i].m_text, texts[i].m_bStacked);
 }
 
+// The steps of a game street's frame.
+struct SStreetSteps {
+  bool bUpdate = true;      // the world's update
+  bool bDraw = true;        // the entities' draw pass
+  bool bGoreUpdate = true;  // the gore effects' update
+  bool bGoreDraw = true;    // the gore effects drawn
+};
+
+// A hash of every quad, ring and text a frame drew, in order (images by their place on their page).
+u64 drawnHash(const std::vector<SWorldQuad>& quads, const std::vector<SWorldRing>& rings,
+              const std::vector<ClRecordingDrawSink::SText>& texts) {
+  u64 uiHash = 14695981039346656037ull;
+  const auto add = [&uiHash](const void* pBytes, size_t uiSize) {
+    for (size_t i = 0; i < uiSize; ++i) uiHash = (uiHash ^ static_cast<const u8*>(pBytes)[i]) * 1099511628211ull;
+  };
+  const auto addValues = [&add](auto... values) { (add(&values, sizeof(values)), ...); };
+  for (const SWorldQuad& q : quads) {
+    const SAtlasTexInfo* pInfo = q.mp_pEntry != nullptr ? q.mp_pEntry->mp_pAtlasTexInfo : nullptr;
+    addValues(pInfo != nullptr ? pInfo->mp_fU0 : -1.0f, pInfo != nullptr ? pInfo->mp_fV0 : -1.0f, q.m_vPosition.x,
+              q.m_vPosition.y, q.m_vPivot.x, q.m_vPivot.y, q.m_uiColor, q.m_uiShaderHash, q.m_fDepth, q.m_fScale,
+              q.m_uiFlipFlags, q.m_bRotated, q.m_vDirection.x, q.m_vDirection.y);
+  }
+  for (const SWorldRing& r : rings) {
+    addValues(r.m_vCentre.x, r.m_vCentre.y, r.m_fInnerRadius, r.m_fOuterRadius, r.m_uiInnerColor, r.m_uiOuterColor,
+              r.m_uiShaderHash, r.m_fDepth);
+  }
+  for (const ClRecordingDrawSink::SText& t : texts) {
+    add(t.m_text.data(), t.m_text.size());
+    addValues(t.m_afPosition[0], t.m_afPosition[1]);
+  }
+  return uiHash;
+}
+
+// Whether the frame just drawn (iFrame) ended with a gib quad (drawn turned, premultiplied: the gore's last pass)
+// for every gib the gore records hold and one more for every trail playing: an empty answer, else what it missed.
+std::string gibsDrawnProblem(const std::vector<SWorldQuad>& quads, i32 iFrame) {
+  static const u32 s_uiPremult = KvStrHash("system_blend_premult");
+  size_t uiHeld = static_cast<size_t>(g_gibs.getCount());
+  for (i32 i = 0; i < g_gibs.getCount(); ++i) {
+    uiHeld += g_gibs[i].m_trailAnim.mp_curAnimators.mp_flipBookAnimator.m_bPlaying != 0 ? 1 : 0;
+  }
+  size_t uiDrawn = 0;
+  while (uiDrawn < quads.size() && quads[quads.size() - 1 - uiDrawn].m_bRotated != 0 &&
+         quads[quads.size() - 1 - uiDrawn].m_uiShaderHash == s_uiPremult) {
+    ++uiDrawn;
+  }
+  if (uiDrawn >= uiHeld) return std::string();
+  return "frame " + std::to_string(iFrame) + " ended with " + std::to_string(uiDrawn) + " gib and trail quads for the " +
+         std::to_string(uiHeld) + " the gore records hold";
+}
+
 // One street of the game's world: made and played to the wave untimed, its frames timed on pState when given (the
-// update or the entity draw pass left out as told); fills the counts and, when given, the plain side's start with
-// the street's hits (recorded between the timed steps, so only an untimed street records them). An empty answer,
+// steps left out as told); fills the counts and, when given, the plain side's start with the street's hits
+// (recorded between the timed steps, so only an untimed street records them). Each frame's gibs are checked against
+// the gore records and, given pRecord, what it drew against the record's, with the timing paused. An empty answer,
 // else what went wrong.
-std::string playStreet(benchmark::State* pState, bool bUpdate, bool bDraw, SStreetCounts* pCounts,
-                       SStreetStart* pStart) {
+std::string playStreet(benchmark::State* pState, const SStreetSteps& steps, SStreetCounts* pCounts,
+                       SStreetStart* pStart, const SStreetCounts* pRecord) {
   const std::string enemies = sampleEnemies();
   ClDScriptData2* pLevels = nullptr;
   std::string error;
@@ -540,14 +596,24 @@ std::string playStreet(benchmark::State* pState, bool bUpdate, bool bDraw, SStre
         rings.clear();
         texts.clear();
         const SHitMarks marks = pStart != nullptr ? hitMarks(world) : SHitMarks{};
-        if (bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
+        if (steps.bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
         if (pStart != nullptr) recordHits(world, marks, &tracked, pStart, &pStart->hits[iFrame]);
-        GoreFx::update();
-        if (bDraw) EntityList::drawPass();
-        GoreFx::draw();
+        if (steps.bGoreUpdate) GoreFx::update();
+        if (steps.bDraw) EntityList::drawPass();
+        if (steps.bGoreDraw) GoreFx::draw();
         pCounts->auiQuads[iFrame] = quads.size();
         pCounts->auiRings[iFrame] = rings.size();
         pCounts->auiTexts[iFrame] = texts.size();
+        if (pState != nullptr) pState->PauseTiming();
+        pCounts->auiDrawnHashes[iFrame] = drawnHash(quads, rings, texts);
+        if (error.empty()) error = gibsDrawnProblem(quads, iFrame);
+        if (error.empty() && pRecord != nullptr && pCounts->auiDrawnHashes[iFrame] != pRecord->auiDrawnHashes[iFrame]) {
+          error = "frame " + std::to_string(iFrame) + " drew other quads, rings or texts than the game's street: " +
+                  std::to_string(quads.size()) + " quads, " + std::to_string(rings.size()) + " rings, " +
+                  std::to_string(texts.size()) + " texts; the record's " + std::to_string(pRecord->auiQuads[iFrame]) +
+                  ", " + std::to_string(pRecord->auiRings[iFrame]) + ", " + std::to_string(pRecord->auiTexts[iFrame]);
+        }
+        if (pState != nullptr) pState->ResumeTiming();
       }
       if (pState != nullptr) pState->PauseTiming();
       pCounts->iLiveAtEnd = liveEnemies();
@@ -564,9 +630,33 @@ std::string playStreet(benchmark::State* pState, bool bUpdate, bool bDraw, SStre
   return error;
 }
 
+// The game's street with its hits, played untimed with every step once a process: the record the engine's timed
+// streets must draw and the plain side's start; null with *pError set when it could not be played.
+const SStreetStart* gameStreet(std::string* pError) {
+  static std::optional<SStreetStart> s_start;
+  static std::string s_error;
+  if (!s_start && s_error.empty()) {
+    SStreetCounts counts;
+    SStreetStart start;
+    s_error = playStreet(nullptr, SStreetSteps(), &counts, &start, nullptr);
+    if (s_error.empty()) s_start = start;
+  }
+  *pError = s_error;
+  return s_start ? &*s_start : nullptr;
+}
+
 void BM_Engine_PlayerStreetWave(benchmark::State& state) {
-  const bool bUpdate = !benchSkips("PlayerStreetWave.engine.update");
-  const bool bDraw = !benchSkips("PlayerStreetWave.engine.draw");
+  SStreetSteps steps;
+  steps.bUpdate = !benchSkips("PlayerStreetWave.engine.update");
+  steps.bDraw = !benchSkips("PlayerStreetWave.engine.draw");
+  steps.bGoreUpdate = !benchSkips("PlayerStreetWave.engine.goreupdate");
+  steps.bGoreDraw = !benchSkips("PlayerStreetWave.engine.gore");
+  std::string recordError;
+  const SStreetStart* pRecord = gameStreet(&recordError);
+  if (pRecord == nullptr) {
+    state.SkipWithError(recordError.c_str());
+    return;
+  }
   f64 fQuads = 0.0;
   f64 fRings = 0.0;
   f64 fTexts = 0.0;
@@ -575,7 +665,7 @@ void BM_Engine_PlayerStreetWave(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     SStreetCounts counts;
-    const std::string error = playStreet(&state, bUpdate, bDraw, &counts, nullptr);
+    const std::string error = playStreet(&state, steps, &counts, nullptr, &pRecord->game);
     if (!error.empty()) {
       state.SkipWithError(error.c_str());
       return;
@@ -613,9 +703,6 @@ void BM_Engine_PlayerStreetWave(benchmark::State& state) {
   state.counters["texts_per_frame"] = fTexts / fFrames;
 }
 BENCHMARK(BM_Engine_PlayerStreetWave)->Iterations(gc_iWAVE_STREETS)->Unit(benchmark::kMillisecond);
-
-// The game's street with its hits, made untimed once a process.
-std::optional<SStreetStart> s_streetStart;
 
 // An empty answer when a frame's count of the plain street is within the margin of the game's.
 std::string compareFrame(const char* pWhat, i32 iFrame, size_t uiPlain, size_t uiGame, f64 dMargin) {
@@ -675,15 +762,11 @@ std::string checkPlainStreet(const CPlainStreet& street, const SStreetStart& sta
 }
 
 void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
-  if (!s_streetStart) {
-    SStreetCounts counts;
-    SStreetStart start;
-    const std::string error = playStreet(nullptr, true, true, &counts, &start);
-    if (!error.empty()) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
-    s_streetStart = start;
+  std::string error;
+  const SStreetStart* pStart = gameStreet(&error);
+  if (pStart == nullptr) {
+    state.SkipWithError(error.c_str());
+    return;
   }
   const bool bFights = !benchSkips("PlayerStreetWave.baseline.fights");
   const bool bDraw = !benchSkips("PlayerStreetWave.baseline.draw");
@@ -697,7 +780,7 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     sfmtInitGenRand(7);
-    CPlainStreet street(*s_streetStart);
+    CPlainStreet street(*pStart);
     state.ResumeTiming();
     std::string problem;
     for (i32 iFrame = 0; iFrame < gc_iWAVE_FRAMES; ++iFrame) {
@@ -705,15 +788,13 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
       plain.auiQuads[iFrame] = street.quads().size();
       plain.auiRings[iFrame] = street.rings();
       plain.auiTexts[iFrame] = street.texts();
-      // The first frame's gore too: its sparks are gone by the last.
-      if (iFrame == 0) {
-        state.PauseTiming();
-        problem = goreProblem(street, iFrame);
-        state.ResumeTiming();
-      }
+      // Every frame's gore, as the game's side checks every frame.
+      state.PauseTiming();
+      if (problem.empty()) problem = goreProblem(street, iFrame);
+      state.ResumeTiming();
     }
     state.PauseTiming();
-    if (problem.empty()) problem = checkPlainStreet(street, *s_streetStart, plain);
+    if (problem.empty()) problem = checkPlainStreet(street, *pStart, plain);
     if (!problem.empty()) {
       state.SkipWithError(problem.c_str());
       return;
@@ -723,7 +804,7 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
       fRings += static_cast<f64>(plain.auiRings[i]);
       fTexts += static_cast<f64>(plain.auiTexts[i]);
     }
-    iBeaten += s_streetStart->game.iLiveAtStart - street.standing();
+    iBeaten += pStart->game.iLiveAtStart - street.standing();
     state.ResumeTiming();
   }
   const f64 fFrames = static_cast<f64>(state.iterations()) * gc_iWAVE_FRAMES;

@@ -26,13 +26,16 @@ unset SDL_VIDEODRIVER
 pairs=(
   "WorldBench WorldFrame200 engine:update,draw baseline:reactions,draw"
   "SpriteBench UIFrame engine:tick,sort baseline:tick,sort"
+  "SpriteBench AnimWidgets engine:render,sort baseline:advance,sort"
   "UIBench MainMenuFrameOverQuadWrite engine:update,sort baseline:elements"
   "FrameBench FrameBloomCRTPasses engine:scene,crt baseline:blur,add,crt"
-  "PlayerBench PlayerStreetWave engine:update,draw baseline:fights,draw,gibs,blood"
+  "FrameBench FrameActionLevel engine:update baseline:fights,draw"
+  "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate baseline:fights,draw,gibs,blood"
   "StartUpBench StartUpToFrontEndFloor engine:frames baseline:images,sounds,bytes,frame"
   "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1 baseline:volume,pan,pitch@pitch:1"
   "AudioBench Mix64VoicesSdlMixer engine:volume,pan baseline:volume,pan"
   "AudioBench PlayToFirstSample engine:cue,update baseline:play"
+  "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street baseline:enemies,bullets,gore,street"
 )
 
 problems=0
