@@ -9,12 +9,16 @@
 //     engine's side, a one-pixel read on SDL's: an offscreen swap would wait for nothing). After the timed rounds
 //     both sides draw one more, read its last frame back whole and compare it with the same frame composed on the
 //     CPU from the page's texels (under OpenGL's or Direct3D 9's pixel centres): at least 99% of the pixels that at
-//     most one quad reaches within 8 levels a channel.
+//     most one quad reaches within 8 levels a channel; the engine's worker also counts every frame's elements (1,250
+//     each). "TexturedQuads.engine.sprites" in GRINDLOW_BENCH_SKIP leaves out queuing the quad sprites,
+//     "TexturedQuads.baseline.copy" the SDL_RenderCopy calls, and fails them.
 //   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each, the
 //     most the sprite buffers hold) built into dynamic geometry by the sprite jobs (which run a job this small on
 //     the calling thread), against the best plain build of the same records: the same routines on the calling
 //     thread (a plain split between threads, PlainSplit_SpriteJobs, is slower at this size). Wall time of the
 //     builds; every round's geometry is checked against a reference round (the recording device: no GPU work).
+//     "SpriteJobs.engine.build" in GRINDLOW_BENCH_SKIP leaves out the jobs' build, "SpriteJobs.baseline.billboards"
+//     (".lines") that kind's build, and fails it.
 //   UIFrame: one UI frame of a screen of 500 pulsing image widgets on the "UBER" canvas (the UI's update and
 //     render: the tree's tick with every image's colour animator, each widget's render procedure reading its
 //     properties, placement, the sprite queue, its sort and the quads written into dynamic geometry), against the
@@ -225,6 +229,7 @@ class CQuadHooks : public CTestGraphicsHooks {
   void renderFrame() override {
     IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
     ClSpriteMgr::renderQuadSprites();
+    if (ClDynamicGeometry::getNumElements() != gc_iQUADS_PER_FRAME) m_iShortFrames.fetch_add(1);
     ClDynamicGeometry::buildBatch(7, gc_uiDYNGEO_FLAG_WORLD);
     ClDynamicGeometry::unlockBuffers();
     pDevice->BeginScene();
@@ -251,8 +256,9 @@ class CQuadHooks : public CTestGraphicsHooks {
     }
     m_iFrames.fetch_add(1);
   }
-  // Frames the worker drew.
+  // Frames the worker drew, and those of them whose geometry did not hold a frame's quads.
   std::atomic<i32> m_iFrames{0};
+  std::atomic<i32> m_iShortFrames{0};
   // Set: the next last frame of a round is read back into m_lastFrame, then m_bReadDone is set.
   std::atomic<bool> m_bReadBack{false};
   std::atomic<bool> m_bReadDone{false};
@@ -357,10 +363,11 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
     state.SkipWithError("the sample atlas did not load");
     return;
   }
-  const auto drawFrames = [&session] {
+  const bool bSprites = !benchSkips("TexturedQuads.engine.sprites");
+  const auto drawFrames = [&session, bSprites] {
     for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       ClDynamicGeometry::beginFrame();
-      for (i32 i = 0; i < gc_iQUADS_PER_FRAME; ++i) {
+      for (i32 i = 0; i < gc_iQUADS_PER_FRAME && bSprites; ++i) {
         const i32 iQuad = iFrame * gc_iQUADS_PER_FRAME + i;
         f32 x = 0.0f;
         f32 y = 0.0f;
@@ -390,6 +397,10 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
   // The untimed round's frames too; the last frame handed over may still be drawing.
   if (hooks.m_iFrames.load() + 1 < (state.iterations() + 1) * gc_iFRAMES) {
     state.SkipWithError("frames were queued but not drawn");
+  } else if (hooks.m_iShortFrames.load() != 0) {
+    state.SkipWithError((std::to_string(hooks.m_iShortFrames.load()) + " frames did not hold " +
+                         std::to_string(gc_iQUADS_PER_FRAME) + " quads")
+                            .c_str());
   } else {
     // One more round, its last frame read back and compared.
     hooks.m_bReadBack.store(true);
@@ -438,6 +449,7 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
     state.SkipWithError("the sample atlas page or its images did not load");
     return;
   }
+  const bool bCopy = !benchSkips("TexturedQuads.baseline.copy");
   const auto drawFrames = [&]() -> bool {
     for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
@@ -449,7 +461,7 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
         quadPosition(iQuad, &x, &y);
         const SDL_Rect& source = sources[static_cast<size_t>(iQuad) % sources.size()];
         const SDL_Rect destination{static_cast<int>(x), static_cast<int>(y), source.w, source.h};
-        if (SDL_RenderCopy(pRenderer, pTexture, &source, &destination) != 0) return false;
+        if (bCopy && SDL_RenderCopy(pRenderer, pTexture, &source, &destination) != 0) return false;
       }
       SDL_RenderPresent(pRenderer);
       // One pixel read back: the frame's pixels are finished before the next frame starts, as on the engine's side.
@@ -612,7 +624,10 @@ struct SJobSession {
 void BM_Engine_SpriteJobs(benchmark::State& state) {
   const SJobSession run;
   ClJobMgr::initialize();
-  runRounds(state, [] { ClSpriteMgr::runSpriteJobs(gc_vEYE, gc_vUP); });
+  const bool bBuild = !benchSkips("SpriteJobs.engine.build");
+  runRounds(state, [bBuild] {
+    if (bBuild) ClSpriteMgr::runSpriteJobs(gc_vEYE, gc_vUP);
+  });
   ClJobMgr::shutdown();
 }
 BENCHMARK(BM_Engine_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -620,9 +635,11 @@ BENCHMARK(BM_Engine_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
 // The best plain build of 100 records of each kind: both kinds on the calling thread, one reservation each.
 void BM_Baseline_SpriteJobs(benchmark::State& state) {
   const SJobSession run;
-  runRounds(state, [] {
-    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
-    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
+  const bool bBillboards = !benchSkips("SpriteJobs.baseline.billboards");
+  const bool bLines = !benchSkips("SpriteJobs.baseline.lines");
+  runRounds(state, [bBillboards, bLines] {
+    if (bBillboards) buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
+    if (bLines) buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
   });
 }
 BENCHMARK(BM_Baseline_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);

@@ -27,6 +27,8 @@ pairs=(
   "WorldBench WorldFrame200 engine:update,draw baseline:reactions,draw"
   "SpriteBench UIFrame engine:tick,sort baseline:tick,sort"
   "SpriteBench AnimWidgets engine:render,sort baseline:advance,sort"
+  "SpriteBench TexturedQuads engine:sprites baseline:copy"
+  "SpriteBench SpriteJobs engine:build baseline:billboards,lines"
   "UIBench MainMenuFrameOverQuadWrite engine:update,sort baseline:elements"
   "FrameBench FrameBloomCRTPasses engine:scene,crt baseline:blur,add,crt"
   "FrameBench FrameActionLevel engine:update baseline:fights,draw"
