@@ -32,6 +32,7 @@ pairs=(
   "UIBench MainMenuFrameOverQuadWrite engine:update,sort baseline:elements"
   "FrameBench FrameBloomCRTPasses engine:scene,crt baseline:blur,add,crt"
   "FrameBench FrameActionLevel engine:update baseline:fights,draw"
+  "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate baseline:hits,gibs"
   "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate baseline:fights,draw,gibs,blood"
   "StartUpBench StartUpToFrontEndFloor engine:frames baseline:images,sounds,bytes,frame"
   "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1 baseline:volume,pan,pitch@pitch:1"
