@@ -16,7 +16,9 @@
 // batch, draws).
 //
 // Runs on whatever SDL video driver is set (under Xvfb: x11; without a display: offscreen). Each iteration checks
-// that its frame reached the window.
+// that its frame reached the window. For FramePreLoadPlainCopy and FrameBloomCRT GRINDLOW_BENCH_SKIP
+// "<case>.engine.frame" leaves out the game's frame (every frame must be presented) and "<case>.baseline.draw" the
+// quad's draw (the picture must hold the texture).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -84,8 +86,9 @@ void reportAgainstRefresh(benchmark::State& state) {
                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// Game frames drawn as in eMode; every frame must reach the window without a GL error.
-void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
+// Game frames drawn as in eMode; every frame must reach the window without a GL error. sCase names the pair for
+// GRINDLOW_BENCH_SKIP.
+void runGameFrames(benchmark::State& state, E_GAME_MODE eMode, const std::string& sCase) {
   CGameRun game;
   if (!game.startFor(state)) return;
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
@@ -94,9 +97,10 @@ void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
   // One frame first, so that the bloom's targets and the programs exist before timing.
   ClGame::tickFrame(0.016f);
   const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
+  const bool bFrame = !benchSkips(sCase + ".engine.frame");
   const double fCpuStart = processCpuSeconds();
   for (auto _ : state) {
-    ClGame::tickFrame(0.016f);
+    if (bFrame) ClGame::tickFrame(0.016f);
   }
   reportProcessCpu(state, fCpuStart);
   g_eCurrentGameMode = eSaved;
@@ -110,8 +114,10 @@ void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
   reportAgainstRefresh(state);
 }
 
-void BM_Engine_FramePreLoadPlainCopy(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_PRELOAD); }
-void BM_Engine_FrameBloomCRT(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND); }
+void BM_Engine_FramePreLoadPlainCopy(benchmark::State& state) {
+  runGameFrames(state, E_GAME_MODE_PRELOAD, "FramePreLoadPlainCopy");
+}
+void BM_Engine_FrameBloomCRT(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND, "FrameBloomCRT"); }
 
 // What the main thread of a level frame hands to the renderer, averaged over a few frames and read from the
 // engine's own counters once each frame has been drawn: the live entities, and per batch (world, 2D, UI) the quads
@@ -227,8 +233,8 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
 }
 
 // The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
-// blending, no clear since the quad covers everything) and the swap.
-void runPlainQuadFrames(benchmark::State& state) {
+// blending, no clear since the quad covers everything) and the swap. sCase names the pair for GRINDLOW_BENCH_SKIP.
+void runPlainQuadFrames(benchmark::State& state, const std::string& sCase) {
   CPlainGLWindow window;
   if (!window.openFor(state)) return;
   const SD3D9GLFunctions& gl = window.gl;
@@ -256,14 +262,17 @@ void main() { o_color = texture(u_texture, v_uv); })");
   const GLuint texture =
       window.makeTexture(gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, texels.data(), GL_NEAREST, GL_CLAMP_TO_EDGE);
   gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
+  const bool bDraw = !benchSkips(sCase + ".baseline.draw");
   const double fCpuStart = processCpuSeconds();
   for (auto _ : state) {
-    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     window.swap();
   }
   reportProcessCpu(state, fCpuStart);
   // The picture must hold the texture: the window's middle pixel comes from the texel under it.
-  gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  gl.ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  gl.Clear(GL_COLOR_BUFFER_BIT);
+  if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   uint32_t uiMiddle = 0;
   gl.ReadPixels(gc_iWIDTH / 2, gc_iHEIGHT / 2, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiMiddle);
   const size_t uiTexel = static_cast<size_t>(gc_iSCENE_HEIGHT - 1 - gc_iSCENE_HEIGHT / 2) * gc_iSCENE_WIDTH +
@@ -279,8 +288,8 @@ void main() { o_color = texture(u_texture, v_uv); })");
   gl.DeleteProgram(program);
 }
 
-void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state); }
-void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state); }
+void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state, "FramePreLoadPlainCopy"); }
+void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state, "FrameBloomCRT"); }
 
 // The front end's bloom and CRT passes over one scene, through the game's frame composition and written plainly.
 //
