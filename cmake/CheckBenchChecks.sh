@@ -39,6 +39,7 @@ pairs=(
   "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate baseline:hits,gibs"
   "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate baseline:fights,draw,gibs,blood"
   "StartUpBench StartUpToFrontEndFloor engine:frames baseline:images,sounds,bytes,frame"
+  "VideoBench DecodeConvertUpload720p engine:connect baseline:upload"
   "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1 baseline:volume,pan,pitch@pitch:1"
   "AudioBench Mix64VoicesSdlMixer engine:volume,pan baseline:volume,pan"
   "AudioBench PlayToFirstSample engine:cue,update baseline:play"
