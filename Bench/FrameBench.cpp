@@ -171,8 +171,9 @@ bool levelInPlay() {
 // The busiest sample level in play: the game started with SKIP_UI, a fixed seed and the random-input tester, the
 // third level of the first chapter ("Chapter1_3", the most rows of the chapter) entered as the pause menu's restart
 // does, and 20 s of it played so that its rows are on screen and fighting. The first level's how-to-play pages,
-// which pause the first game a process starts, are left through their button's action first. An empty answer when
-// the level is in play with its rows (more than the player alive), else what went wrong.
+// which pause the first game a process starts, are left through their button's action first, and the random
+// numbers are seeded again as the level starts, so that every game a process starts plays the same level. An empty
+// answer when the level is in play with its rows (more than the player alive), else what went wrong.
 std::string playBusiestLevel(CGameRun* pGame) {
   std::string error;
   if (!pGame->start(&error, true, "SKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\nDISABLE_VO 1\n")) {
@@ -180,6 +181,7 @@ std::string playBusiestLevel(CGameRun* pGame) {
   }
   for (i32 i = 0; i < 20 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
   if (GAMEGetRootValue("HowToPlayFromGame", 0) != 0) systemHowToPlayBackClick(nullptr, nullptr);
+  ClGame::seedRandom();
   g_iSelectedChapter = 0;
   g_iSelectedLevel = 2;
   g_bRestartRequest = 1;
@@ -729,9 +731,14 @@ class CPlainLevelFrame {
       m_vy[i] = (random() - 0.5f) * 40.0f;
       m_anim[i] = random();
     }
-    // The others start in the player's stretch of the street, as a level's rows come in around him.
+    // The others start in the player's stretch of the street, as a level's rows come in around him; he wanders at
+    // a quarter of their pace, so that they reach him.
     for (size_t i = 1; i < n; ++i) {
       m_x[i] = std::fmod(m_x[0] + 60.0f + 40.0f * static_cast<f32>(i), gc_fLEVEL_WIDTH);
+    }
+    if (n > 0) {
+      m_vx[0] *= 0.25f;
+      m_vy[0] *= 0.25f;
     }
     m_quads.resize(static_cast<size_t>(m_aiQuads[0] + m_aiQuads[1] + m_aiQuads[2]));
     m_slotCounts.resize(static_cast<size_t>(numSlots()) + 1);
