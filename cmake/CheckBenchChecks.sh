@@ -66,7 +66,7 @@ for pair in "${pairs[@]}"; do
   read -r program case sides <<<"$pair"
   echo "$case ($SECONDS s)"
   # Each side runs once, or once for each of its arguments.
-  read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}/" "")"
+  read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}(/|\$)" "")"
   if [[ $ran -lt 2 || $((ran % 2)) -ne 0 || $failed -ne 0 ]]; then
     echo "$case: $ran runs of the two sides, $failed with an error: $(tail -c 600 "$work/log")"
     problems=$((problems + 1))
@@ -76,10 +76,10 @@ for pair in "${pairs[@]}"; do
     Side=${side^}
     IFS=, read -r -a steps <<<"${side_steps#*:}"
     for step in "${steps[@]}"; do
-      arg=""
-      [[ $step == *@* ]] && arg=${step#*@}
+      filter="^BM_${Side}_${case}(/|\$)"
+      [[ $step == *@* ]] && filter="^BM_${Side}_${case}/${step#*@}"
       step=${step%%@*}
-      read -r ran failed <<<"$(run "$program" "^BM_${Side}_${case}/${arg}" "$case.$side.$step")"
+      read -r ran failed <<<"$(run "$program" "$filter" "$case.$side.$step")"
       if [[ $ran -lt 1 || $failed -ne $ran ]]; then
         echo "$case.$side.$step: the $side side's check did not fail without that step ($ran ran, $failed errors)"
         problems=$((problems + 1))
