@@ -216,7 +216,7 @@ class CVoiceSchedule {
         // Before the first frame (a lagging resampler's start) the voice holds its first frame.
         const double dAt = std::max(0.0, dPlace + dStep * f - dLag);
         const double dWhole = std::floor(dAt);
-        const size_t uiAt = static_cast<size_t>(std::fmod(dWhole, gc_iLOOP_FRAMES));
+        const size_t uiAt = static_cast<size_t>(dWhole) % samples.size();
         const size_t uiNext = (uiAt + 1) % samples.size();
         const double dValue = samples[uiAt] + (dAt - dWhole) * (samples[uiNext] - samples[uiAt]);
         m_reference[2 * static_cast<size_t>(f)] += dValue * adGain[0];
