@@ -1,22 +1,26 @@
 // The sound layer against SDL2_mixer, both on an SDL audio device:
 //  - Mix64Voices: CPU time of the audio thread for one 1024-frame block of 64 looping voices at 48 kHz whose
-//    volume and pan change before every block, and with pitch:1 their pitch too, against a plain mixer in SDL's
-//    audio callback doing the same (linear resampling of every voice whose pitch is not 1, a straight copy of the
-//    others), both with the engine's pan law. Mix64VoicesSdlMixer: volume and pan only, against SDL2_mixer (which
-//    cannot change pitch) with its own pan law. SDL's disk driver writes to /dev/null with no delay, so blocks
-//    follow each other as fast as they are mixed.
-//    Each side sets the next block's settings on the audio thread after every block (left out of the blocks'
-//    times, as the checks are), so that every block is known to be mixed with one block's settings. Both sides
-//    check what they mixed, block by block: four probe voices, whose tones lie far above the others and apart from
-//    each other at any pitch, must sound on each side at the level their volume and pan give and at the frequency
-//    their pitch gives (a Hann-windowed DFT of the block at that frequency, within 3% of a voice's full level);
-//    and the mean power of each side over the timed blocks must be the sum of the voices' powers (sines whose
-//    phases drift apart, so the cross terms average out; every block's settings give the same sum), within 3%.
+//    volume and pan change before every block, and with pitch:1 their pitch too (never exactly 1 there, so every
+//    voice is resampled), against a plain mixer in SDL's audio callback doing the same (linear resampling of every
+//    voice whose pitch is not 1, a straight copy of the others), both with the engine's pan law.
+//    Mix64VoicesSdlMixer: volume and pan only, against SDL2_mixer (which cannot change pitch) with its own pan law.
+//    SDL's disk driver writes to /dev/null with no delay, so blocks follow each other as fast as they are mixed.
+//    Each side starts every voice from its first frame on the audio thread after a block, then sets the next
+//    block's settings there after every block (left out of the blocks' times, as the checks are), so that every
+//    block is known to be mixed with one block's settings from known places in the voices' loops. Both sides check
+//    every block against a reference mix of all 64 voices computed here in double precision from the voices'
+//    samples, their settings and their places (a voice's place moves by its pitch a frame; the engine's linear
+//    resampler reads one frame behind, as libsamplerate's does): the difference of the two, in each side's
+//    channel, must stay within 1% of a voice's full level (root mean square over the block), far below what one
+//    voice's setting a step off gives.
 //    GRINDLOW_BENCH_SKIP "<case>.<side>.volume" (".pan", ".pitch") keeps that setting at the first block's.
 //  - PlayToFirstSample: milliseconds from asking for a sound to its first sample leaving the device, at the
 //    default device buffer (1024 frames) of SDL's dummy driver, which runs in real time: the time until the mix
 //    block that holds the first sample is made, plus the sample's place in the block, plus one device buffer.
-//    The engine side is the whole cue path: playCue, the update that starts it, the mixer.
+//    The engine side is the whole cue path: playCue, the update that starts it, the mixer. Each side checks that
+//    the sound is heard within 100 blocks and that its first block holds the sound at full level on both sides;
+//    GRINDLOW_BENCH_SKIP "PlayToFirstSample.engine.cue" (".update") leaves out asking for the cue (the update),
+//    "PlayToFirstSample.baseline.play" the call that plays the sound.
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <benchmark/benchmark.h>
@@ -64,22 +68,10 @@ double threadCpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// The probe voices and their tones: at any pitch of the schedule (0.9 to 1.09) each stays more than three DFT bins
-// of a block (47 Hz) from the others, and far above the other voices' 200 to 830 Hz.
-struct SProbe {
-  int iVoice;
-  double dHz;
-};
-constexpr SProbe gc_aPROBES[] = {{0, 1500.0}, {21, 2000.0}, {42, 2600.0}, {63, 3400.0}};
-
 // Voice v's tone: a whole number of cycles in its half-second loop.
-double toneHz(int iVoice) {
-  for (const SProbe& probe : gc_aPROBES) {
-    if (probe.iVoice == iVoice) return probe.dHz;
-  }
-  return 200.0 + 10.0 * iVoice;
-}
+double toneHz(int iVoice) { return 200.0 + 10.0 * iVoice; }
 
+constexpr int gc_iLOOP_FRAMES = gc_iRATE / 2;
 constexpr double gc_dTONE_AMPLITUDE = 3000.0 / 32768.0;
 
 // The volume, pan and pitch (a frequency ratio, 1 with bPitch false) of voice v in block iBlock.
@@ -90,7 +82,7 @@ struct SVoiceSettings {
 };
 SVoiceSettings voiceSettings(int iBlock, int v, bool bPitch) {
   const float fPhase = static_cast<float>((iBlock + v) % 16) / 16.0f;
-  return {0.2f + 0.6f * fPhase, 2.0f * fPhase - 1.0f, bPitch ? 0.9f + 0.2f * fPhase : 1.0f};
+  return {0.2f + 0.6f * fPhase, 2.0f * fPhase - 1.0f, bPitch ? 0.90625f + 0.2f * fPhase : 1.0f};
 }
 
 // The engine's pan law: full level on the near side, the far side falling linearly.
@@ -112,36 +104,48 @@ double gainUnder(EPanLaw eLaw, const SVoiceSettings& settings, int iSide) {
   return mixerVolume(settings) / static_cast<double>(MIX_MAX_VOLUME) * (iSide == 0 ? 1.0 - dRight : dRight);
 }
 
-// The amplitude of the tone of dHz in one side (0 left, 1 right) of an interleaved stereo block, through a Hann
-// window (its leakage from a tone three bins away is under 1%).
-double toneAmplitude(const std::vector<double>& block, int iSide, double dHz) {
-  const size_t uiFrames = block.size() / 2;
-  double dRe = 0.0;
-  double dIm = 0.0;
-  double dWindow = 0.0;
-  for (size_t f = 0; f < uiFrames; ++f) {
-    const double dW = 0.5 - 0.5 * std::cos(2.0 * gc_dPI * static_cast<double>(f) / static_cast<double>(uiFrames));
-    const double dAngle = 2.0 * gc_dPI * dHz * static_cast<double>(f) / gc_iRATE;
-    dRe += dW * block[2 * f + static_cast<size_t>(iSide)] * std::cos(dAngle);
-    dIm += dW * block[2 * f + static_cast<size_t>(iSide)] * std::sin(dAngle);
-    dWindow += dW;
+// A looping 48 kHz voice (a sine of the voice's tone), 16-bit. The tones' phases are spread (Schroeder's phases):
+// started in phase, tones 10 Hz apart would add up to a pulse ten times a second that clips SDL2_mixer's 16-bit
+// sums.
+std::vector<Sint16> loopSamples(int iVoice) {
+  const double dPhase = gc_dPI * iVoice * iVoice / gc_iVOICES;
+  std::vector<Sint16> pcm(static_cast<size_t>(gc_iLOOP_FRAMES));
+  for (int f = 0; f < gc_iLOOP_FRAMES; ++f) {
+    pcm[static_cast<size_t>(f)] =
+        static_cast<Sint16>(3000.0 * std::sin(2.0 * gc_dPI * toneHz(iVoice) * f / gc_iRATE + dPhase));
   }
-  return 2.0 * std::sqrt(dRe * dRe + dIm * dIm) / dWindow;
+  return pcm;
 }
 
-// The settings schedule of a mix benchmark, run on the audio thread after every block: it checks the block against
-// the settings it was mixed with (those it set after the block before; the first block only starts them), then
-// sets the next block's through the side's calls. The steps "<case>.<side>.volume", ".pan" and ".pitch" keep that
-// setting at the first block's.
+// How a side plays its voices, for the reference mix.
+struct SMixSide {
+  EPanLaw eLaw;
+  // Source frames a resampled voice reads behind its place (the engine's linear resampler: one).
+  double dResampledLag;
+};
+
+// The settings schedule of a mix benchmark, run on the audio thread after every block. After the first block it
+// starts every voice from its first frame; after each later one it checks the block against the reference mix of
+// the settings and places it was mixed with, then sets the next block's through the side's calls. The steps
+// "<case>.<side>.volume", ".pan" and ".pitch" keep that setting at the first block's.
 class CVoiceSchedule {
  public:
+  // Starts every voice from its first frame at the next block; false when the side could not.
+  using FStart = std::function<bool()>;
   // Sets one voice's settings; false when the side could not.
   using FSet = std::function<bool(int iVoice, const SVoiceSettings& settings)>;
 
-  void start(const std::string& side, bool bPitch, EPanLaw eLaw, FSet set) {
+  void start(const std::string& side, bool bPitch, SMixSide mixSide, FStart startVoices, FSet set) {
     std::lock_guard<std::mutex> guard(m_lock);
+    if (m_samples.empty()) {
+      for (int v = 0; v < gc_iVOICES; ++v) {
+        std::vector<double>& samples = m_samples.emplace_back();
+        for (const Sint16 iSample : loopSamples(v)) samples.push_back(iSample / 32768.0);
+      }
+    }
     m_bPitch = bPitch;
-    m_eLaw = eLaw;
+    m_side = mixSide;
+    m_start = std::move(startVoices);
     m_set = std::move(set);
     m_abKeep[0] = benchSkips(side + ".volume");
     m_abKeep[1] = benchSkips(side + ".pan");
@@ -156,13 +160,14 @@ class CVoiceSchedule {
   void stop() {
     std::lock_guard<std::mutex> guard(m_lock);
     m_bRunning = false;
+    m_start = nullptr;
     m_set = nullptr;
   }
   int checked() {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_iChecked;
   }
-  // The largest difference of a probe's level from its settings' so far, in parts of a voice's full level.
+  // The largest difference of a block from the reference mix so far, in parts of a voice's full level.
   double worst() {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_dWorst;
@@ -174,13 +179,15 @@ class CVoiceSchedule {
 
   void afterBlock(const void* pSamples, int iFrames, bool bFloat) {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (!m_bRunning || iFrames <= 0) return;
-    if (m_iSet >= 0 && m_error.empty()) {
-      m_block.resize(static_cast<size_t>(iFrames) * 2);
-      for (size_t i = 0; i < m_block.size(); ++i) {
-        m_block[i] = bFloat ? static_cast<const float*>(pSamples)[i] : static_cast<const Sint16*>(pSamples)[i] / 32768.0;
+    if (!m_bRunning || iFrames <= 0 || !m_error.empty()) return;
+    if (m_iSet < 0) {
+      if (!m_start()) {
+        m_error = "the voices could not start";
+        return;
       }
-      checkBlock();
+      m_adPlace.assign(gc_iVOICES, 0.0);
+    } else {
+      checkBlock(pSamples, iFrames, bFloat);
       ++m_iChecked;
     }
     ++m_iSet;
@@ -195,22 +202,44 @@ class CVoiceSchedule {
   }
 
  private:
-  void checkBlock() {
-    for (const SProbe& probe : gc_aPROBES) {
-      const SVoiceSettings settings = voiceSettings(m_iSet, probe.iVoice, m_bPitch);
-      const double dHz = probe.dHz * settings.fPitch;
-      for (int iSide = 0; iSide < 2; ++iSide) {
-        const double dHeard = toneAmplitude(m_block, iSide, dHz) / gc_dTONE_AMPLITUDE;
-        const double dGiven = gainUnder(m_eLaw, settings, iSide);
-        m_dWorst = std::max(m_dWorst, std::fabs(dHeard - dGiven));
-        if (std::fabs(dHeard - dGiven) > 0.03) {
-          char acError[200];
-          std::snprintf(acError, sizeof(acError), "block %d: voice %d sounds at %.3f of its level at %.0f Hz on the %s, "
-                        "its settings give %.3f", m_iSet, probe.iVoice, dHeard, dHz, iSide == 0 ? "left" : "right",
-                        dGiven);
-          m_error = acError;
-          return;
-        }
+  // The block against the reference mix of block m_iSet's settings from the voices' places, which it then moves on.
+  void checkBlock(const void* pSamples, int iFrames, bool bFloat) {
+    m_reference.assign(static_cast<size_t>(iFrames) * 2, 0.0);
+    for (int v = 0; v < gc_iVOICES; ++v) {
+      const SVoiceSettings settings = voiceSettings(m_iSet, v, m_bPitch);
+      const std::vector<double>& samples = m_samples[static_cast<size_t>(v)];
+      const double dStep = settings.fPitch;
+      const double dLag = dStep == 1.0 ? 0.0 : m_side.dResampledLag;
+      const double adGain[2] = {gainUnder(m_side.eLaw, settings, 0), gainUnder(m_side.eLaw, settings, 1)};
+      double& dPlace = m_adPlace[static_cast<size_t>(v)];
+      for (int f = 0; f < iFrames; ++f) {
+        // Before the first frame (a lagging resampler's start) the voice holds its first frame.
+        const double dAt = std::max(0.0, dPlace + dStep * f - dLag);
+        const double dWhole = std::floor(dAt);
+        const size_t uiAt = static_cast<size_t>(dWhole) % samples.size();
+        const size_t uiNext = (uiAt + 1) % samples.size();
+        const double dValue = samples[uiAt] + (dAt - dWhole) * (samples[uiNext] - samples[uiAt]);
+        m_reference[2 * static_cast<size_t>(f)] += dValue * adGain[0];
+        m_reference[2 * static_cast<size_t>(f) + 1] += dValue * adGain[1];
+      }
+      dPlace = std::fmod(dPlace + dStep * iFrames, gc_iLOOP_FRAMES);
+    }
+    for (int iSide = 0; iSide < 2; ++iSide) {
+      double dSquares = 0.0;
+      for (int f = 0; f < iFrames; ++f) {
+        const size_t i = 2 * static_cast<size_t>(f) + static_cast<size_t>(iSide);
+        const double dSample =
+            bFloat ? static_cast<const float*>(pSamples)[i] : static_cast<const Sint16*>(pSamples)[i] / 32768.0;
+        dSquares += (dSample - m_reference[i]) * (dSample - m_reference[i]);
+      }
+      const double dOff = std::sqrt(dSquares / iFrames) / gc_dTONE_AMPLITUDE;
+      m_dWorst = std::max(m_dWorst, dOff);
+      if (!(dOff <= 0.01)) {
+        char acError[200];
+        std::snprintf(acError, sizeof(acError), "block %d: the %s channel differs from the reference mix of the 64 "
+                      "voices by %.3f of a voice's full level", m_iSet, iSide == 0 ? "left" : "right", dOff);
+        m_error = acError;
+        return;
       }
     }
   }
@@ -218,20 +247,25 @@ class CVoiceSchedule {
   std::mutex m_lock;
   bool m_bRunning = false;
   bool m_bPitch = false;
-  EPanLaw m_eLaw = EPanLaw::Engine;
+  SMixSide m_side = {EPanLaw::Engine, 0.0};
+  FStart m_start;
   FSet m_set;
   bool m_abKeep[3] = {};  // volume, pan, pitch kept at the first block's
   int m_iSet = -1;        // the settings the next block is mixed with
   int m_iChecked = 0;
   double m_dWorst = 0.0;
   std::string m_error;
-  std::vector<double> m_block;
+  std::vector<std::vector<double>> m_samples;  // each voice's loop, in parts of full scale
+  std::vector<double> m_adPlace;               // each voice's place in its loop at the next block, in source frames
+  std::vector<double> m_reference;
 };
 
 CVoiceSchedule g_schedule;
 
+constexpr int gc_iSOUND_WAIT_BLOCKS = 100;
+
 // What the audio thread reports after each block: its CPU time since the previous block, and when the first
-// non-silent sample appeared.
+// non-silent sample appeared, checked against the sound asked for.
 struct SBlockClock {
   std::mutex lock;
   std::condition_variable changed;
@@ -241,19 +275,13 @@ struct SBlockClock {
   bool bWatchSound = false;
   std::chrono::steady_clock::time_point firstSound;
   int iFirstFrame = -1;
-  // Sums of the blocks' mean squares, left and right, and how many blocks.
-  double adPower[2] = {0.0, 0.0};
-  int iPowerBlocks = 0;
+  int iSilentBlocks = 0;
+  std::vector<Sint16> soundSamples;  // the sound watched for, from its first frame
+  std::string soundError;
 
   void onBlock(const void* pSamples, int iFrames, bool bFloat) {
     const double dCpu = threadCpuSeconds();
     // The checks of the block and the next block's settings are left out of the blocks' times.
-    double adSquares[2] = {0.0, 0.0};
-    for (int i = 0; i < 2 * iFrames; ++i) {
-      const double dSample = bFloat ? static_cast<const float*>(pSamples)[i]
-                                    : static_cast<const Sint16*>(pSamples)[i] / 32768.0;
-      adSquares[i % 2] += dSample * dSample;
-    }
     g_schedule.afterBlock(pSamples, iFrames, bFloat);
     const double dChecked = threadCpuSeconds();
     std::lock_guard<std::mutex> guard(lock);
@@ -269,21 +297,8 @@ struct SBlockClock {
       }
     }
     dLastCpu = dChecked;
-    if (iFrames > 0) {
-      adPower[0] += adSquares[0] / iFrames;
-      adPower[1] += adSquares[1] / iFrames;
-      ++iPowerBlocks;
-    }
-    if (bWatchSound && iFirstFrame < 0) {
-      for (int f = 0; f < iFrames; ++f) {
-        const float fLeft = bFloat ? static_cast<const float*>(pSamples)[2 * f]
-                                   : static_cast<const Sint16*>(pSamples)[2 * f] / 32768.0f;
-        if (fLeft != 0.0f) {
-          iFirstFrame = f;
-          firstSound = std::chrono::steady_clock::now();
-          break;
-        }
-      }
+    if (bWatchSound && iFirstFrame < 0 && soundError.empty()) {
+      watchBlock(pSamples, iFrames, bFloat);
     }
     changed.notify_all();
   }
@@ -300,32 +315,75 @@ struct SBlockClock {
     changed.wait(guard, [&] { return !cpuPerBlock.empty(); });
     return cpuPerBlock.front();
   }
-  void startPower() {
-    std::lock_guard<std::mutex> guard(lock);
-    adPower[0] = adPower[1] = 0.0;
-    iPowerBlocks = 0;
-  }
-  // The mean power of one side (0 left, 1 right) over the blocks since startPower.
-  double meanPower(int iSide) {
-    std::lock_guard<std::mutex> guard(lock);
-    return iPowerBlocks > 0 ? adPower[iSide] / iPowerBlocks : 0.0;
-  }
-  void watchSound() {
+  // Watches for the sound of these samples, played once at full level in the middle.
+  void watchSound(const std::vector<Sint16>& samples) {
     std::lock_guard<std::mutex> guard(lock);
     bWatchSound = true;
     iFirstFrame = -1;
+    iSilentBlocks = 0;
+    soundSamples = samples;
+    soundError.clear();
   }
-  // Seconds from start to the first sample leaving the device.
-  double waitSound(std::chrono::steady_clock::time_point start) {
+  // Seconds from start to the first sample leaving the device; negative with *pError set when the sound was not
+  // heard within gc_iSOUND_WAIT_BLOCKS blocks or was not the one asked for.
+  double waitSound(std::chrono::steady_clock::time_point start, std::string* pError) {
     std::unique_lock<std::mutex> guard(lock);
-    changed.wait(guard, [&] { return iFirstFrame >= 0; });
+    changed.wait(guard, [&] { return iFirstFrame >= 0 || !soundError.empty(); });
     bWatchSound = false;
+    if (!soundError.empty()) {
+      *pError = soundError;
+      return -1.0;
+    }
     return std::chrono::duration<double>(firstSound - start).count() +
            static_cast<double>(iFirstFrame + gc_iBLOCK) / gc_iRATE;
+  }
+
+ private:
+  // The first non-silent frame of the block, and the rest of the block against the sound's samples from there on
+  // (its first sample is silent: the tone starts at a zero crossing), on both sides.
+  void watchBlock(const void* pSamples, int iFrames, bool bFloat) {
+    auto sample = [&](int i) {
+      return bFloat ? static_cast<const float*>(pSamples)[i] : static_cast<const Sint16*>(pSamples)[i] / 32768.0f;
+    };
+    int iFirst = 0;
+    while (iFirst < iFrames && sample(2 * iFirst) == 0.0f) ++iFirst;
+    if (iFirst == iFrames) {
+      if (++iSilentBlocks >= gc_iSOUND_WAIT_BLOCKS) {
+        soundError = "no sound in " + std::to_string(iSilentBlocks) + " blocks after it was asked for";
+      }
+      return;
+    }
+    for (int f = iFirst; f < iFrames; ++f) {
+      const size_t uiAt = static_cast<size_t>(f - iFirst + 1);
+      const float fExpected = uiAt < soundSamples.size() ? soundSamples[uiAt] / 32768.0f : 0.0f;
+      for (int iSide = 0; iSide < 2; ++iSide) {
+        if (std::fabs(sample(2 * f + iSide) - fExpected) > 1e-3f) {
+          soundError = "the sound heard is not the one asked for at full level: frame " + std::to_string(f) +
+                       " of its first block is " + std::to_string(sample(2 * f + iSide)) + ", not " +
+                       std::to_string(fExpected);
+          return;
+        }
+      }
+    }
+    iFirstFrame = iFirst;
+    firstSound = std::chrono::steady_clock::now();
   }
 };
 
 SBlockClock g_blockClock;
+
+// Waits for the sound watched for and takes its time as the iteration's; false, the benchmark stopped with the
+// error, when it was not heard as asked for.
+bool timeSound(benchmark::State& state, std::chrono::steady_clock::time_point start) {
+  std::string error;
+  const double dSeconds = g_blockClock.waitSound(start, &error);
+  if (dSeconds < 0.0) {
+    state.SkipWithError(error.c_str());
+    return false;
+  }
+  state.SetIterationTime(dSeconds);
+  return true;
+}
 
 void engineObserver(void*, const float* pBlock, unsigned int uiFrames) {
   g_blockClock.onBlock(pBlock, static_cast<int>(uiFrames), true);
@@ -333,17 +391,9 @@ void engineObserver(void*, const float* pBlock, unsigned int uiFrames) {
 
 void mixerPostMix(void*, Uint8* pStream, int iLength) { g_blockClock.onBlock(pStream, iLength / 4, false); }
 
-// A looping 48 kHz sound (a sine of the voice's tone) as a WAV file image. The tones' phases are spread (Schroeder's
-// phases): started in phase, tones 10 Hz apart would add up to a pulse ten times a second that clips SDL2_mixer's
-// 16-bit sums.
+// Voice v's loop as a WAV file image.
 std::vector<Uint8> loopSound(int iVoice) {
-  const int iFrames = gc_iRATE / 2;
-  const double dPhase = gc_dPI * iVoice * iVoice / gc_iVOICES;
-  std::vector<Sint16> pcm(static_cast<size_t>(iFrames));
-  for (int f = 0; f < iFrames; ++f) {
-    pcm[static_cast<size_t>(f)] =
-        static_cast<Sint16>(3000.0 * std::sin(2.0 * gc_dPI * toneHz(iVoice) * f / gc_iRATE + dPhase));
-  }
+  const std::vector<Sint16> pcm = loopSamples(iVoice);
   const Uint32 uiData = static_cast<Uint32>(pcm.size() * 2);
   std::vector<Uint8> wav(44 + uiData);
   auto put32 = [&](size_t o, Uint32 v) { std::memcpy(&wav[o], &v, 4); };
@@ -370,40 +420,27 @@ void useDiskDriver() {
   setenv("SDL_DISKAUDIODELAY", "0", 1);
 }
 
-// Times blocks until the benchmark ends, the schedule setting every block's settings through the side's calls.
-void timeBlocks(benchmark::State& state, const std::string& side, bool bPitch, EPanLaw eLaw, CVoiceSchedule::FSet set) {
-  g_schedule.start(side, bPitch, eLaw, std::move(set));
+// Times blocks until the benchmark ends, the schedule starting the voices and setting every block's settings
+// through the side's calls.
+void timeBlocks(benchmark::State& state, const std::string& side, bool bPitch, SMixSide mixSide,
+                CVoiceSchedule::FStart startVoices, CVoiceSchedule::FSet set) {
+  g_schedule.start(side, bPitch, mixSide, std::move(startVoices), std::move(set));
   g_blockClock.nextBlockCpu();  // the first block of this device sets its thread's clock
-  g_blockClock.startPower();
   for (auto _ : state) {
     state.SetIterationTime(g_blockClock.nextBlockCpu());
   }
   g_schedule.stop();
 }
 
-// What the timed blocks show against their settings: every block's probe voices, then the mean power of both sides
-// against the sum of the voices' powers; an empty answer when both hold.
-std::string checkMix(benchmark::State& state, bool bPitch, EPanLaw eLaw) {
+// Whether every timed block matched the reference mix; an empty answer when it did.
+std::string checkMix(benchmark::State& state) {
   state.counters["blocks_checked"] = g_schedule.checked();
-  state.counters["probe_worst"] = g_schedule.worst();
+  state.counters["worst_off_reference"] = g_schedule.worst();
   if (!g_schedule.error().empty()) return g_schedule.error();
   if (g_schedule.checked() < state.iterations()) {
     return "only " + std::to_string(g_schedule.checked()) + " blocks were checked";
   }
-  std::string error;
-  for (int iSide = 0; iSide < 2; ++iSide) {
-    double dExpected = 0.0;
-    for (int v = 0; v < gc_iVOICES; ++v) {
-      const double dGain = gainUnder(eLaw, voiceSettings(0, v, bPitch), iSide) * gc_dTONE_AMPLITUDE;
-      dExpected += dGain * dGain / 2.0;
-    }
-    const double dRatio = g_blockClock.meanPower(iSide) / dExpected;
-    state.counters[iSide == 0 ? "power_left" : "power_right"] = dRatio;
-    if (!(std::fabs(dRatio - 1.0) <= 0.03) && error.empty()) {
-      error = "the mix's power is " + std::to_string(dRatio) + " of the voices' power";
-    }
-  }
-  return error;
+  return "";
 }
 
 void engineMix(benchmark::State& state, const std::string& side, bool bPitch) {
@@ -430,7 +467,7 @@ void engineMix(benchmark::State& state, const std::string& side, bool bPitch) {
     FMOD::Channel* pChannel = nullptr;
     if (pSystem->createSound(reinterpret_cast<const char*>(files.back().data()), FMOD_OPENMEMORY | FMOD_LOOP_NORMAL,
                              &exinfo, &pSound) != FMOD_OK ||
-        pSystem->playSound(FMOD_CHANNEL_FREE, pSound, false, &pChannel) != FMOD_OK) {
+        pSystem->playSound(FMOD_CHANNEL_FREE, pSound, true, &pChannel) != FMOD_OK) {
       state.SkipWithError("a voice could not start");
       pSystem->release();
       return;
@@ -438,13 +475,21 @@ void engineMix(benchmark::State& state, const std::string& side, bool bPitch) {
     channels.push_back(pChannel);
   }
   FMODExSetMixObserver(pSystem, &engineObserver, nullptr);
-  timeBlocks(state, side, bPitch, EPanLaw::Engine, [&channels, bPitch](int v, const SVoiceSettings& settings) {
-    FMOD::Channel* pChannel = channels[static_cast<size_t>(v)];
-    return pChannel->setVolume(settings.fVolume) == FMOD_OK && pChannel->setPan(settings.fPan) == FMOD_OK &&
-           (!bPitch || pChannel->setFrequency(gc_iRATE * settings.fPitch) == FMOD_OK);
-  });
+  // The voices wait paused at their first frames until the schedule starts them. The stand-in's linear resampler
+  // reads one frame behind, as libsamplerate's linear converter does.
+  timeBlocks(
+      state, side, bPitch, {EPanLaw::Engine, 1.0},
+      [&channels] {
+        return std::all_of(channels.begin(), channels.end(),
+                           [](FMOD::Channel* pChannel) { return pChannel->setPaused(false) == FMOD_OK; });
+      },
+      [&channels, bPitch](int v, const SVoiceSettings& settings) {
+        FMOD::Channel* pChannel = channels[static_cast<size_t>(v)];
+        return pChannel->setVolume(settings.fVolume) == FMOD_OK && pChannel->setPan(settings.fPan) == FMOD_OK &&
+               (!bPitch || pChannel->setFrequency(gc_iRATE * settings.fPitch) == FMOD_OK);
+      });
   FMODExSetMixObserver(pSystem, nullptr, nullptr);
-  const std::string error = checkMix(state, bPitch, EPanLaw::Engine);
+  const std::string error = checkMix(state);
   if (!error.empty()) state.SkipWithError(error.c_str());
   pSystem->release();
   FMODExClearOutput();
@@ -523,10 +568,7 @@ void BM_Baseline_Mix64Voices(benchmark::State& state) {
   SDL_InitSubSystem(SDL_INIT_AUDIO);
   SPlainMixer mixer;
   for (int v = 0; v < gc_iVOICES; ++v) {
-    const std::vector<Uint8> wav = loopSound(v);
-    std::vector<Sint16> pcm((wav.size() - 44) / 2);
-    std::memcpy(pcm.data(), wav.data() + 44, pcm.size() * 2);
-    mixer.pcm.push_back(std::move(pcm));
+    mixer.pcm.push_back(loopSamples(v));
   }
   for (int v = 0; v < gc_iVOICES; ++v) {
     const std::vector<Sint16>& pcm = mixer.pcm[static_cast<size_t>(v)];
@@ -547,12 +589,18 @@ void BM_Baseline_Mix64Voices(benchmark::State& state) {
   }
   SDL_PauseAudioDevice(uiDevice, 0);
   // The callback runs on the audio thread, as the settings are set: no lock is needed.
-  timeBlocks(state, "Mix64Voices.baseline", bPitch, EPanLaw::Engine, [&mixer](int v, const SVoiceSettings& settings) {
-    mixer.voices[static_cast<size_t>(v)].settings = settings;
-    return true;
-  });
+  timeBlocks(
+      state, "Mix64Voices.baseline", bPitch, {EPanLaw::Engine, 0.0},
+      [&mixer] {
+        for (SPlainVoice& voice : mixer.voices) voice.dPosition = 0.0;
+        return true;
+      },
+      [&mixer](int v, const SVoiceSettings& settings) {
+        mixer.voices[static_cast<size_t>(v)].settings = settings;
+        return true;
+      });
   SDL_CloseAudioDevice(uiDevice);
-  const std::string error = checkMix(state, bPitch, EPanLaw::Engine);
+  const std::string error = checkMix(state);
   if (!error.empty()) state.SkipWithError(error.c_str());
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
@@ -571,22 +619,31 @@ void BM_Baseline_Mix64VoicesSdlMixer(benchmark::State& state) {
   for (int v = 0; v < gc_iVOICES; ++v) {
     std::vector<Uint8> wav = loopSound(v);
     chunks.push_back(Mix_LoadWAV_RW(SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size())), 1));
-    if (chunks.back() == nullptr || Mix_PlayChannel(v, chunks.back(), -1) != v) {
-      state.SkipWithError("SDL2_mixer could not start a voice");
+    if (chunks.back() == nullptr) {
+      state.SkipWithError("SDL2_mixer could not load a voice");
       Mix_CloseAudio();
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       return;
     }
   }
   Mix_SetPostMix(&mixerPostMix, nullptr);
-  // The post-mix callback runs inside SDL2_mixer's own, under its lock.
-  timeBlocks(state, "Mix64VoicesSdlMixer.baseline", false, EPanLaw::SdlMixer, [](int v, const SVoiceSettings& settings) {
-    Mix_Volume(v, mixerVolume(settings));
-    const Uint8 uiRight = mixerRight(settings);
-    return Mix_SetPanning(v, static_cast<Uint8>(255 - uiRight), uiRight) != 0;
-  });
+  // The post-mix callback runs inside SDL2_mixer's own, under its lock. Starting a channel drops its panning,
+  // which the settings set again right after.
+  timeBlocks(
+      state, "Mix64VoicesSdlMixer.baseline", false, {EPanLaw::SdlMixer, 0.0},
+      [&chunks] {
+        for (int v = 0; v < gc_iVOICES; ++v) {
+          if (Mix_PlayChannel(v, chunks[static_cast<size_t>(v)], -1) != v) return false;
+        }
+        return true;
+      },
+      [](int v, const SVoiceSettings& settings) {
+        Mix_Volume(v, mixerVolume(settings));
+        const Uint8 uiRight = mixerRight(settings);
+        return Mix_SetPanning(v, static_cast<Uint8>(255 - uiRight), uiRight) != 0;
+      });
   Mix_SetPostMix(nullptr, nullptr);
-  const std::string error = checkMix(state, false, EPanLaw::SdlMixer);
+  const std::string error = checkMix(state);
   if (!error.empty()) state.SkipWithError(error.c_str());
   Mix_HaltChannel(-1);
   for (Mix_Chunk* pChunk : chunks) {
@@ -644,18 +701,20 @@ void BM_Engine_PlayToFirstSample(benchmark::State& state) {
   }
   FMODExSetMixObserver(ClAudioManager::getSystem(), &engineObserver, nullptr);
   const u32 uiTone = KvStrHash("Tone");
+  const std::vector<Sint16> tone = loopSamples(0);
+  const bool bCue = !benchSkips("PlayToFirstSample.engine.cue");
+  const bool bUpdate = !benchSkips("PlayToFirstSample.engine.update");
   for (auto _ : state) {
-    g_blockClock.watchSound();
+    g_blockClock.watchSound(tone);
     const auto start = std::chrono::steady_clock::now();
-    SCueHandle handle = ClAudioManager::createCueInstance(uiTone);
-    if (handle.isNull()) {
+    SCueHandle handle = bCue ? ClAudioManager::createCueInstance(uiTone) : SCueHandle();
+    if (bCue && handle.isNull()) {
       state.SkipWithError("the cue did not start");
       break;
     }
-    ClAudioManager::update();
-    const double dSeconds = g_blockClock.waitSound(start);
-    state.SetIterationTime(dSeconds);
-    ClAudioManager::stopCue(&handle, 0.0f);
+    if (bUpdate) ClAudioManager::update();
+    if (!timeSound(state, start)) break;
+    if (!handle.isNull()) ClAudioManager::stopCue(&handle, 0.0f);
     g_blockClock.nextBlockCpu();  // one silent block before the next play
   }
   FMODExSetMixObserver(ClAudioManager::getSystem(), nullptr, nullptr);
@@ -679,16 +738,18 @@ void BM_Baseline_PlayToFirstSample(benchmark::State& state) {
   std::vector<Uint8> wav = loopSound(0);
   Mix_Chunk* pChunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size())), 1);
   Mix_SetPostMix(&mixerPostMix, nullptr);
+  const std::vector<Sint16> tone = loopSamples(0);
+  const bool bPlay = !benchSkips("PlayToFirstSample.baseline.play");
   for (auto _ : state) {
-    g_blockClock.watchSound();
+    g_blockClock.watchSound(tone);
     const auto start = std::chrono::steady_clock::now();
-    const int iChannel = pChunk != nullptr ? Mix_PlayChannel(-1, pChunk, 0) : -1;
-    if (iChannel < 0) {
+    const int iChannel = pChunk != nullptr && bPlay ? Mix_PlayChannel(-1, pChunk, 0) : -1;
+    if (iChannel < 0 && bPlay) {
       state.SkipWithError("SDL2_mixer could not play the sound");
       break;
     }
-    state.SetIterationTime(g_blockClock.waitSound(start));
-    Mix_HaltChannel(iChannel);
+    if (!timeSound(state, start)) break;
+    if (iChannel >= 0) Mix_HaltChannel(iChannel);
     g_blockClock.nextBlockCpu();
   }
   Mix_SetPostMix(nullptr, nullptr);

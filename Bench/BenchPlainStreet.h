@@ -21,8 +21,8 @@
 inline constexpr f32 gc_fDT = 1.0f / 60.0f;  // a frame of both worlds, seconds
 inline constexpr int gc_iWAVE_FRAMES = 30;   // the half second after the wave arrives
 
-// What a street drew per frame; for the game's, also the live enemies at its start and end, the gibs at its end
-// and the last frame's shadows.
+// What a street drew per frame; for the game's, also what it drew to the bit (a hash a frame), the live enemies at
+// its start and end, the gibs at its end and the last frame's shadows.
 struct SStreetCounts {
   i32 iLiveAtStart = 0;
   i32 iLiveAtEnd = 0;
@@ -30,6 +30,7 @@ struct SStreetCounts {
   size_t auiQuads[gc_iWAVE_FRAMES] = {};
   size_t auiRings[gc_iWAVE_FRAMES] = {};
   size_t auiTexts[gc_iWAVE_FRAMES] = {};
+  u64 auiDrawnHashes[gc_iWAVE_FRAMES] = {};  // of every quad, ring and text drawn, for the game's street
   size_t uiLastShadows = 0;
 };
 
@@ -96,7 +97,7 @@ struct SStreetStart {
 // from its clock), shadow and, standing near the player, target marker, every thrown thing with its shadow, every
 // gib with its trail, drop and spark as quad records of the engine's kind, a ring record per ring and a text
 // record per text (two for a stacked text asked for more than once: its count below). Its checks: the game's
-// beaten bodies beaten and as many left standing, the first and last frames' gib, trail, drop and spark quads as
+// beaten bodies beaten and as many left standing, every frame's gib, trail, drop and spark quads as
 // many as its own records made and have not ended, the last frame's shadow for every body and thrown thing, and
 // every frame's quads, rings and texts within their margins of the game's frame; ".baseline.fights" (no hits),
 // ".baseline.draw" (no bodies drawn), ".baseline.gibs" or ".baseline.blood" (none of them drawn) fails them.

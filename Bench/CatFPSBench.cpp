@@ -3,8 +3,13 @@
 // makes, "TEST_CAT_FPS" with a fixed seed, played for 5 s so that gore lies about), against the same number of quads
 // written plainly into one vertex buffer. The frame is held still (dt 0) so every iteration queues the same quads.
 // The frame budget is 16.7 ms; the aim for this part of it is under 1 ms.
+// Each side checks every frame in its loop: the quads queued (written) must be as many as the stage's objects give,
+// counted from its lists (two a bullet, one for each enemy, blood drop, gib, street piece and scenery piece, the
+// crosshair and the six foreground pieces). GRINDLOW_BENCH_SKIP "CatFPSStageFrame.<side>.<step>" leaves out the
+// enemies, the bullets, the gore (blood drops and gibs) or the street (standing pieces, ground tiles, scenery).
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +33,7 @@
 #include "Tests/Support/InProcessGameTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Code/System/GAMEGameHooks.h"
+#include "Bench/BenchSkip.h"
 
 namespace {
 
@@ -67,22 +73,65 @@ bool stageReady() {
   return s_bReady;
 }
 
-// The quads of one still frame: the stage's simulation step and its nine passes.
-i32 stageFrame() {
+// The stage's objects by kind, as a frame queues them: the quads each kind takes, counted from the stage's lists.
+enum EKind { ENEMIES, BULLETS, GORE, STREET, FIXED, NUM_KINDS };
+constexpr const char* gc_apKIND_STEPS[NUM_KINDS] = {"enemies", "bullets", "gore", "street", nullptr};
+
+std::array<i32, NUM_KINDS> stageQuads() {
+  const ClGameModeCatFPS& m = g_gameModeCatFPS;
+  return {m.m_daEnemyPos.getCount(), 2 * m.m_daBulletPos.getCount(),
+          m.m_daDropPos.getCount() + m.m_daGibPos.getCount(),
+          m.m_daStandingPos.getCount() + m.m_daGroundPos.getCount() + m.m_daSceneryPos.getCount(),
+          1 + 6};  // the crosshair and the foreground's pieces
+}
+
+i32 total(const std::array<i32, NUM_KINDS>& quads) {
+  i32 iTotal = 0;
+  for (i32 iQuads : quads) iTotal += iQuads;
+  return iTotal;
+}
+
+// Which kinds a side draws: all but those its steps leave out.
+std::array<bool, NUM_KINDS> kindsDrawn(const std::string& side) {
+  std::array<bool, NUM_KINDS> drawn{};
+  for (i32 k = 0; k < NUM_KINDS; ++k) {
+    drawn[static_cast<size_t>(k)] =
+        gc_apKIND_STEPS[k] == nullptr || !benchSkips("CatFPSStageFrame." + side + "." + gc_apKIND_STEPS[k]);
+  }
+  return drawn;
+}
+
+// The quads of one still frame: the stage's simulation step and its nine passes (those of the kinds drawn).
+i32 stageFrame(const std::array<bool, NUM_KINDS>& drawn) {
   ClGameModeCatFPS& m = g_gameModeCatFPS;
   const i32 iBuffer = 1 - ClGraphics::getCurCPUBuffer();
   ClSpriteMgr::mp_iNumQuadSprites[iBuffer] = 0;
   m.simulate(0.0f);
   m.drawForeground();
-  m.drawBullets();
-  m.drawEnemies();
-  m.drawBloodDrops();
-  m.drawGibs();
+  if (drawn[BULLETS]) m.drawBullets();
+  if (drawn[ENEMIES]) m.drawEnemies();
+  if (drawn[GORE]) {
+    m.drawBloodDrops();
+    m.drawGibs();
+  }
   m.drawCrosshair();
-  m.drawStandingPieces();
-  m.drawGroundTiles();
-  m.drawScenery();
+  if (drawn[STREET]) {
+    m.drawStandingPieces();
+    m.drawGroundTiles();
+    m.drawScenery();
+  }
   return ClSpriteMgr::mp_iNumQuadSprites[iBuffer];
+}
+
+// Stops the benchmark when a frame's quads were not as many as the stage's objects give.
+void checkFrames(benchmark::State& state, i32 iBadFrames, i32 iLastQuads, i32 iExpected) {
+  state.counters["quads"] = iLastQuads;
+  if (iBadFrames > 0) {
+    state.SkipWithError((std::to_string(iBadFrames) + " of " + std::to_string(state.iterations()) +
+                         " frames made other than the " + std::to_string(iExpected) +
+                         " quads the stage's objects give (the last " + std::to_string(iLastQuads) + ")")
+                            .c_str());
+  }
 }
 
 void BM_Engine_CatFPSStageFrame(benchmark::State& state) {
@@ -90,39 +139,57 @@ void BM_Engine_CatFPSStageFrame(benchmark::State& state) {
     state.SkipWithError("the game did not reach the bonus stage");
     return;
   }
+  const std::array<bool, NUM_KINDS> drawn = kindsDrawn("engine");
+  // The frame is still: the stage's lists keep their lengths from frame to frame.
+  const i32 iExpected = total(stageQuads());
   i32 iQuads = 0;
+  i32 iBadFrames = 0;
   for (auto _ : state) {
-    iQuads = stageFrame();
-    benchmark::DoNotOptimize(iQuads);
+    iQuads = stageFrame(drawn);
+    iBadFrames += iQuads != iExpected ? 1 : 0;
   }
-  state.counters["quads"] = iQuads;
+  if (total(stageQuads()) != iExpected) {
+    state.SkipWithError("the still frame changed the stage's objects");
+    return;
+  }
+  checkFrames(state, iBadFrames, iQuads, iExpected);
   state.counters["drops"] = g_gameModeCatFPS.m_daDropPos.getCount();
   state.counters["gibs"] = g_gameModeCatFPS.m_daGibPos.getCount();
 }
 BENCHMARK(BM_Engine_CatFPSStageFrame)->Unit(benchmark::kMicrosecond);
 
-// The same number of quads, each four corners with colour and texture coordinates, written into one buffer.
+// The same quads, each four corners with colour and texture coordinates, written into one buffer kind by kind.
 void BM_Baseline_CatFPSStageFrame(benchmark::State& state) {
   if (!stageReady()) {
     state.SkipWithError("the game did not reach the bonus stage");
     return;
   }
-  const i32 iQuads = stageFrame();
-  std::vector<SDynamicGeometryVertex> buffer(static_cast<size_t>(iQuads) * 4);
+  const std::array<i32, NUM_KINDS> quads = stageQuads();
+  const std::array<bool, NUM_KINDS> drawn = kindsDrawn("baseline");
+  const i32 iExpected = total(quads);
+  std::vector<SDynamicGeometryVertex> buffer(static_cast<size_t>(iExpected) * 4);
+  i32 iQuads = 0;
+  i32 iBadFrames = 0;
   for (auto _ : state) {
     SDynamicGeometryVertex* pV = buffer.data();
-    for (i32 q = 0; q < iQuads; ++q) {
-      const f32 x = static_cast<f32>(q % 64);
-      const f32 z = -static_cast<f32>(q / 64);
-      for (i32 k = 0; k < 4; ++k) {
-        *pV++ = {x + static_cast<f32>(k & 1), static_cast<f32>(k >> 1), z, 0xFFFFFFFFu, 0.0f, 0.0f, 1.0f,
-                 static_cast<f32>(k & 1), static_cast<f32>(k >> 1)};
+    i32 q = 0;
+    for (i32 k = 0; k < NUM_KINDS; ++k) {
+      if (!drawn[static_cast<size_t>(k)]) continue;
+      for (const i32 iEnd = q + quads[static_cast<size_t>(k)]; q < iEnd; ++q) {
+        const f32 x = static_cast<f32>(q % 64);
+        const f32 z = -static_cast<f32>(q / 64);
+        for (i32 c = 0; c < 4; ++c) {
+          *pV++ = {x + static_cast<f32>(c & 1), static_cast<f32>(c >> 1), z, 0xFFFFFFFFu, 0.0f, 0.0f, 1.0f,
+                   static_cast<f32>(c & 1), static_cast<f32>(c >> 1)};
+        }
       }
     }
     benchmark::DoNotOptimize(buffer.data());
     benchmark::ClobberMemory();
+    iQuads = static_cast<i32>(pV - buffer.data()) / 4;
+    iBadFrames += iQuads != iExpected ? 1 : 0;
   }
-  state.counters["quads"] = iQuads;
+  checkFrames(state, iBadFrames, iQuads, iExpected);
 }
 BENCHMARK(BM_Baseline_CatFPSStageFrame)->Unit(benchmark::kMicrosecond);
 

@@ -16,7 +16,9 @@
 // batch, draws).
 //
 // Runs on whatever SDL video driver is set (under Xvfb: x11; without a display: offscreen). Each iteration checks
-// that its frame reached the window.
+// that its frame reached the window. For FramePreLoadPlainCopy and FrameBloomCRT GRINDLOW_BENCH_SKIP
+// "<case>.engine.frame" leaves out the game's frame (every frame must be presented) and "<case>.baseline.draw" the
+// quad's draw (the picture must hold the texture).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -50,6 +52,8 @@
 #include "Code/Objects/ClLevelMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/UI/GAMEScreenFlow.h"
+#include "Code/UI/GAMEScreenHelpers.h"
+#include "Code/UI/GAMEScreenPause.h"
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -82,8 +86,9 @@ void reportAgainstRefresh(benchmark::State& state) {
                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// Game frames drawn as in eMode; every frame must reach the window without a GL error.
-void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
+// Game frames drawn as in eMode; every frame must reach the window without a GL error. sCase names the pair for
+// GRINDLOW_BENCH_SKIP.
+void runGameFrames(benchmark::State& state, E_GAME_MODE eMode, const std::string& sCase) {
   CGameRun game;
   if (!game.startFor(state)) return;
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
@@ -92,9 +97,10 @@ void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
   // One frame first, so that the bloom's targets and the programs exist before timing.
   ClGame::tickFrame(0.016f);
   const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
+  const bool bFrame = !benchSkips(sCase + ".engine.frame");
   const double fCpuStart = processCpuSeconds();
   for (auto _ : state) {
-    ClGame::tickFrame(0.016f);
+    if (bFrame) ClGame::tickFrame(0.016f);
   }
   reportProcessCpu(state, fCpuStart);
   g_eCurrentGameMode = eSaved;
@@ -108,8 +114,10 @@ void runGameFrames(benchmark::State& state, E_GAME_MODE eMode) {
   reportAgainstRefresh(state);
 }
 
-void BM_Engine_FramePreLoadPlainCopy(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_PRELOAD); }
-void BM_Engine_FrameBloomCRT(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND); }
+void BM_Engine_FramePreLoadPlainCopy(benchmark::State& state) {
+  runGameFrames(state, E_GAME_MODE_PRELOAD, "FramePreLoadPlainCopy");
+}
+void BM_Engine_FrameBloomCRT(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND, "FrameBloomCRT"); }
 
 // What the main thread of a level frame hands to the renderer, averaged over a few frames and read from the
 // engine's own counters once each frame has been drawn: the live entities, and per batch (world, 2D, UI) the quads
@@ -155,16 +163,25 @@ void reportFrameWorkload(benchmark::State& state, const SFrameWorkload& work) {
   state.counters["draws"] = work.mp_afDraws[0] + work.mp_afDraws[1] + work.mp_afDraws[2];
 }
 
+// Whether the level is being played: in the Action mode, not paused, its results not shown.
+bool levelInPlay() {
+  return g_eCurrentGameMode == E_GAME_MODE_ACTION && GAMEGetRootValue("PauseGame", 0) == 0 && g_bResultsShown == 0;
+}
+
 // The busiest sample level in play: the game started with SKIP_UI, a fixed seed and the random-input tester, the
 // third level of the first chapter ("Chapter1_3", the most rows of the chapter) entered as the pause menu's restart
-// does, and 20 s of it played so that its rows are on screen and fighting. An empty answer when it is in play,
-// else what went wrong.
+// does, and 20 s of it played so that its rows are on screen and fighting. The first level's how-to-play pages,
+// which pause the first game a process starts, are left through their button's action first, and the random
+// numbers are seeded again as the level starts, so that every game a process starts plays the same level. An empty
+// answer when the level is in play with its rows (more than the player alive), else what went wrong.
 std::string playBusiestLevel(CGameRun* pGame) {
   std::string error;
   if (!pGame->start(&error, true, "SKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\nDISABLE_VO 1\n")) {
     return error;
   }
   for (i32 i = 0; i < 20 && g_eCurrentGameMode != E_GAME_MODE_ACTION; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  if (GAMEGetRootValue("HowToPlayFromGame", 0) != 0) systemHowToPlayBackClick(nullptr, nullptr);
+  ClGame::seedRandom();
   g_iSelectedChapter = 0;
   g_iSelectedLevel = 2;
   g_bRestartRequest = 1;
@@ -173,6 +190,10 @@ std::string playBusiestLevel(CGameRun* pGame) {
     return "the game did not enter the third level of the first chapter";
   }
   for (i32 i = 0; i < 20 * 60; ++i) ClGame::tickFrame(1.0f / 60.0f);
+  if (!levelInPlay()) {
+    return "the level was not in play after 20 s (paused " + std::to_string(GAMEGetRootValue("PauseGame", 0)) + ")";
+  }
+  if (g_entityList.getCount() < 2) return "the level's rows did not come in: only the player after 20 s";
   return std::string();
 }
 
@@ -181,7 +202,9 @@ constexpr i32 gc_iWORKLOAD_FRAMES = 60;
 
 // A whole game frame of the busiest level as CPU time on the main thread: the world's update and draw lists, the
 // HUD, the UI and the composition's submission (the render worker's GL work is on its own thread). Each iteration
-// is one 1/60 s frame; the run stops with an error if the level was not in play for every timed frame.
+// is one 1/60 s frame; the run stops with an error if the level was not in play (not paused, no results) for every
+// timed frame. GRINDLOW_BENCH_SKIP "FrameActionLevel.engine.update" leaves the world's update out of the frames (the
+// game's pause does).
 void BM_Engine_FrameActionLevel(benchmark::State& state) {
   CGameRun game;
   const std::string error = playBusiestLevel(&game);
@@ -191,15 +214,16 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
   }
   const SFrameWorkload work = measureFrameWorkload(gc_iWORKLOAD_FRAMES);
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
+  if (benchSkips("FrameActionLevel.engine.update")) GAMESetRootValue("PauseGame", 1);
   const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
   bool bInPlay = true;
   for (auto _ : state) {
     ClGame::tickFrame(1.0f / 60.0f);
-    bInPlay = bInPlay && g_eCurrentGameMode == E_GAME_MODE_ACTION && g_bResultsShown == 0;
+    bInPlay = bInPlay && levelInPlay();
   }
   const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
   if (!bInPlay) {
-    state.SkipWithError("the level ended while it was timed");
+    state.SkipWithError("the level was not in play for every timed frame (paused, ended or its results shown)");
   } else if (uiPresents != state.iterations()) {
     state.SkipWithError(("frames presented: " + std::to_string(uiPresents) + " of " +
                          std::to_string(state.iterations())).c_str());
@@ -211,8 +235,8 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
 }
 
 // The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
-// blending, no clear since the quad covers everything) and the swap.
-void runPlainQuadFrames(benchmark::State& state) {
+// blending, no clear since the quad covers everything) and the swap. sCase names the pair for GRINDLOW_BENCH_SKIP.
+void runPlainQuadFrames(benchmark::State& state, const std::string& sCase) {
   CPlainGLWindow window;
   if (!window.openFor(state)) return;
   const SD3D9GLFunctions& gl = window.gl;
@@ -240,14 +264,17 @@ void main() { o_color = texture(u_texture, v_uv); })");
   const GLuint texture =
       window.makeTexture(gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, texels.data(), GL_NEAREST, GL_CLAMP_TO_EDGE);
   gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
+  const bool bDraw = !benchSkips(sCase + ".baseline.draw");
   const double fCpuStart = processCpuSeconds();
   for (auto _ : state) {
-    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     window.swap();
   }
   reportProcessCpu(state, fCpuStart);
   // The picture must hold the texture: the window's middle pixel comes from the texel under it.
-  gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  gl.ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  gl.Clear(GL_COLOR_BUFFER_BIT);
+  if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   uint32_t uiMiddle = 0;
   gl.ReadPixels(gc_iWIDTH / 2, gc_iHEIGHT / 2, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiMiddle);
   const size_t uiTexel = static_cast<size_t>(gc_iSCENE_HEIGHT - 1 - gc_iSCENE_HEIGHT / 2) * gc_iSCENE_WIDTH +
@@ -263,8 +290,8 @@ void main() { o_color = texture(u_texture, v_uv); })");
   gl.DeleteProgram(program);
 }
 
-void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state); }
-void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state); }
+void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state, "FramePreLoadPlainCopy"); }
+void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state, "FrameBloomCRT"); }
 
 // The front end's bloom and CRT passes over one scene, through the game's frame composition and written plainly.
 //
@@ -674,7 +701,7 @@ class CPlainLevelFrame {
  public:
   // The batches' draws are the number of slots each batch uses; world slot 0 holds the shadows and the far
   // background, the last one the entities' bodies.
-  explicit CPlainLevelFrame(const SFrameWorkload& work) {
+  explicit CPlainLevelFrame(const SFrameWorkload& work, bool bFights) : m_bFights(bFights) {
     for (i32 b = 0; b < 3; ++b) {
       m_aiQuads[b] = static_cast<i32>(work.mp_afQuads[b] + 0.5);
       m_aiSlots[b] = std::max(1, static_cast<i32>(work.mp_afDraws[b] + 0.5));
@@ -704,9 +731,14 @@ class CPlainLevelFrame {
       m_vy[i] = (random() - 0.5f) * 40.0f;
       m_anim[i] = random();
     }
-    // The others start in the player's stretch of the street, as a level's rows come in around him.
+    // The others start in the player's stretch of the street, as a level's rows come in around him; he wanders at
+    // a quarter of their pace, so that they reach him.
     for (size_t i = 1; i < n; ++i) {
       m_x[i] = std::fmod(m_x[0] + 60.0f + 40.0f * static_cast<f32>(i), gc_fLEVEL_WIDTH);
+    }
+    if (n > 0) {
+      m_vx[0] *= 0.25f;
+      m_vy[0] *= 0.25f;
     }
     m_quads.resize(static_cast<size_t>(m_aiQuads[0] + m_aiQuads[1] + m_aiQuads[2]));
     m_slotCounts.resize(static_cast<size_t>(numSlots()) + 1);
@@ -745,7 +777,7 @@ class CPlainLevelFrame {
       m_duration[i] += gc_fDT;
       if (m_x[i] < 0.0f || m_x[i] > gc_fLEVEL_WIDTH) m_vx[i] = -m_vx[i];
       if (m_y[i] < 140.0f || m_y[i] > 260.0f) m_vy[i] = -m_vy[i];
-      if (i == 0) continue;
+      if (i == 0 || !m_bFights) continue;
       const f32 dx = m_x[i] - fPlayerX;
       const f32 dy = m_y[i] - fPlayerY;
       const bool bNear = std::fabs(dx) < 40.0f && std::fabs(dy) < 20.0f;
@@ -850,6 +882,7 @@ class CPlainLevelFrame {
     }
   }
 
+  bool m_bFights;
   i32 m_aiQuads[3] = {};
   i32 m_aiSlots[3] = {};
   i32 m_iEntities = 0;
@@ -875,8 +908,9 @@ class CPlainLevelFrame {
 // The render thread and the double buffer between it and the main thread.
 class CPlainRenderer {
  public:
-  CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads)
-      : m_pWindow(pWindow), m_iNumSlots(iNumSlots), m_iMaxQuads(std::max(1, iMaxQuads)) {
+  // bDraw false leaves the runs' draws out (the scene is cleared, copied and swapped).
+  CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads, bool bDraw)
+      : m_pWindow(pWindow), m_iNumSlots(iNumSlots), m_iMaxQuads(std::max(1, iMaxQuads)), m_bDraw(bDraw) {
     m_pWindow->release();
     m_thread = std::thread([this] { run(); });
   }
@@ -1043,7 +1077,7 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
     gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(frame.mp_vertices.size() * sizeof(SVertex)),
                   frame.mp_vertices.data(), GL_STREAM_DRAW);
     const auto drawRuns = [&](i32 iFirst, i32 iEnd) {
-      for (i32 r = iFirst; r < iEnd; ++r) {
+      for (i32 r = iFirst; r < iEnd && m_bDraw; ++r) {
         const SRun& run = frame.mp_runs[static_cast<size_t>(r)];
         gl.BindTexture(GL_TEXTURE_2D, m_textures[static_cast<size_t>(run.mp_iSlot)]);
         gl.DrawElementsBaseVertex(GL_TRIANGLES, run.mp_iNumQuads * 6, GL_UNSIGNED_INT, nullptr, run.mp_iFirstQuad * 4);
@@ -1078,6 +1112,7 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
   CPlainGLWindow* m_pWindow;
   i32 m_iNumSlots;
   i32 m_iMaxQuads;
+  bool m_bDraw;
   std::thread m_thread;
   std::mutex m_mutex;
   std::condition_variable m_changed;
@@ -1105,8 +1140,10 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
 
 // The same main-thread work as the engine's level frame, plainly (above), on the main thread's CPU time. The
 // workload comes from the game itself: the same run, the same 20 s and the same frames measured, then the game is
-// shut down before the plain frame starts. The run checks that every frame was drawn and that the window shows the
-// frame's last quad in its texture's colour.
+// shut down before the plain frame starts. The run checks that every frame was drawn, that the window shows the
+// frame's last quad in its texture's colour and that the fights happened (kills, score, hits on the player).
+// GRINDLOW_BENCH_SKIP "FrameActionLevel.baseline.fights" leaves out the reactions and collisions, ".draw" the runs'
+// draws.
 void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   // The run does not vary (fixed seed, fixed frame time): it is played once a process, not once a call.
   static std::optional<SFrameWorkload> s_work;
@@ -1122,12 +1159,13 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   const SFrameWorkload work = *s_work;
   CPlainGLWindow window;
   if (!window.openFor(state)) return;
-  plainframe::CPlainLevelFrame level(work);
+  plainframe::CPlainLevelFrame level(work, !benchSkips("FrameActionLevel.baseline.fights"));
   if (level.numQuads() == 0) {
     state.SkipWithError("the game's frames queued no quads");
     return;
   }
-  plainframe::CPlainRenderer renderer(&window, level.numSlots(), level.numQuads());
+  plainframe::CPlainRenderer renderer(&window, level.numSlots(), level.numQuads(),
+                                      !benchSkips("FrameActionLevel.baseline.draw"));
   i64 iRuns = 0;
   for (auto _ : state) {
     plainframe::SFrame* pFrame = renderer.beginFrame();

@@ -1,5 +1,8 @@
 // Frames through the render worker against the same frames drawn on one thread with the same device, the cost of
 // the hand-over itself, and the CPU an idle vsync'd loop uses. Headless (SDL offscreen, Mesa llvmpipe), 320 x 240.
+// Each pair checks that every frame (turn) was taken: GRINDLOW_BENCH_SKIP "ClearPresentFrame.engine.handover" and
+// "HandOver.engine.handover" leave out the hand-over, "ClearPresentFrame.baseline.render" the frame drawn,
+// "HandOver.baseline.wait" the wait for the worker's turn, and fail that.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -8,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "Bench/BenchSkip.h"
 #include "Tests/Support/GraphicsTestSupport.h"
 
 namespace {
@@ -17,11 +21,12 @@ void startGraphics(CTestGraphicsHooks* pHooks, bool bVsync) {
   KvTestStartGraphics(pHooks, "", bVsync);
 }
 
-// After the graphics stopped: every frame handed over was rendered (the last may have been handed over when the
-// run ended, so one may be missing) and the last present succeeded.
+// After the graphics stopped: every frame was rendered (the last may have been handed over when the run ended, so one
+// may be missing) and the last present succeeded.
 void checkFrames(benchmark::State& state, const CTestGraphicsHooks& hooks) {
   if (hooks.m_iRendered.load() + 1 < state.iterations()) {
-    state.SkipWithError("frames were handed over but not rendered");
+    state.SkipWithError(("frames rendered: " + std::to_string(hooks.m_iRendered.load()) + " of " +
+                         std::to_string(state.iterations())).c_str());
   } else if (hooks.m_bDraw && ClGraphics::mp_hrLastPresent.load() != D3D_OK) {
     state.SkipWithError("the last present failed");
   }
@@ -31,8 +36,9 @@ void checkFrames(benchmark::State& state, const CTestGraphicsHooks& hooks) {
 void BM_Engine_ClearPresentFrame(benchmark::State& state) {
   CTestGraphicsHooks hooks;
   startGraphics(&hooks, false);
+  const bool bHandOver = !benchSkips("ClearPresentFrame.engine.handover");
   for (auto _ : state) {
-    ClGraphics::endFrame();
+    if (bHandOver) ClGraphics::endFrame();
   }
   KvTestStopGraphics();
   checkFrames(state, hooks);
@@ -43,8 +49,9 @@ BENCHMARK(BM_Engine_ClearPresentFrame)->UseRealTime()->Unit(benchmark::kMicrosec
 void BM_Baseline_ClearPresentFrame(benchmark::State& state) {
   CTestGraphicsHooks hooks;
   startGraphics(&hooks, false);
+  const bool bRender = !benchSkips("ClearPresentFrame.baseline.render");
   for (auto _ : state) {
-    hooks.renderFrame();
+    if (bRender) hooks.renderFrame();
   }
   KvTestStopGraphics();
   checkFrames(state, hooks);
@@ -56,16 +63,21 @@ void BM_Engine_HandOver(benchmark::State& state) {
   CTestGraphicsHooks hooks;
   hooks.m_bDraw = false;
   startGraphics(&hooks, false);
+  const bool bHandOver = !benchSkips("HandOver.engine.handover");
   for (auto _ : state) {
-    ClGraphics::endFrame();
+    if (bHandOver) ClGraphics::endFrame();
   }
   KvTestStopGraphics();
   checkFrames(state, hooks);
 }
 BENCHMARK(BM_Engine_HandOver)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
-// A plain two-thread ping-pong over a mutex and condition variables: the floor of any lockstep hand-over.
+// A plain two-thread ping-pong over a mutex and condition variables: the floor of any lockstep hand-over. Each turn
+// checks, under the lock it holds anyway, that the worker has taken every turn so far.
 void BM_Baseline_HandOver(benchmark::State& state) {
+  const bool bWait = !benchSkips("HandOver.baseline.wait");
+  int64_t iTurns = 0;
+  bool bEveryTurn = true;
   std::mutex mutex;
   std::condition_variable wake;
   int iTurn = 0;  // 1: the worker's, 0: the caller's
@@ -85,7 +97,8 @@ void BM_Baseline_HandOver(benchmark::State& state) {
     std::unique_lock<std::mutex> lock(mutex);
     iTurn = 1;
     wake.notify_all();
-    wake.wait(lock, [&] { return iTurn == 0; });
+    if (bWait) wake.wait(lock, [&] { return iTurn == 0; });
+    bEveryTurn = bEveryTurn && iServed == ++iTurns;
   }
   {
     std::lock_guard<std::mutex> lock(mutex);
@@ -93,7 +106,7 @@ void BM_Baseline_HandOver(benchmark::State& state) {
   }
   wake.notify_all();
   worker.join();
-  if (iServed != state.iterations()) state.SkipWithError("the worker did not take every turn");
+  if (!bEveryTurn || iServed != state.iterations()) state.SkipWithError("the worker did not take every turn");
 }
 BENCHMARK(BM_Baseline_HandOver)->UseRealTime()->Unit(benchmark::kMicrosecond);
 

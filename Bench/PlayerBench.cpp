@@ -4,7 +4,13 @@
 // blood and score texts spawned by the hits through the world's services, moving and drawn every frame. One frame at
 // a time into a recording sink, against a plain loop that updates and emits the same numbers of quads from arrays.
 // The frame budget is 16.7 ms; the aim is under 2 ms on one core. The counters show the work was done: quads and
-// live gibs a frame (the run stops with an error when no gib flew).
+// live gibs a frame. The engine's side checks every frame (with the timing paused): it must end with a quad for
+// every gib and trail the gore records hold and draw what the second played untimed with every step (once a
+// process) drew, to the bit; the run stops with an error when no gib flew. GRINDLOW_BENCH_SKIP
+// "PlayerDragonBusiestSecond.engine.<update|draw|gore|goreupdate>" leaves out the world's update, the entities' draw
+// pass, the gore's draw or the gore's update; ".baseline.hits" the hit resolution, ".baseline.gibs" the gibs' flight
+// and quads (the plain side's checks: every frame as many quads as the engine's, every gib it holds drawn, gibs
+// flying in as many frames as the engine's, give or take two, and the engine's kills).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -40,19 +46,71 @@ std::string sampleEnemies() {
   return text.str();
 }
 
+// The steps of a game frame (the Dragon's second, the street).
+struct SStreetSteps {
+  bool bUpdate = true;      // the world's update
+  bool bDraw = true;        // the entities' draw pass
+  bool bGoreUpdate = true;  // the gore effects' update
+  bool bGoreDraw = true;    // the gore effects drawn
+};
+
+// A hash of every quad, ring and text a frame drew, in order (images by their place on their page).
+u64 drawnHash(const std::vector<SWorldQuad>& quads, const std::vector<SWorldRing>& rings,
+              const std::vector<ClRecordingDrawSink::SText>& texts) {
+  u64 uiHash = 14695981039346656037ull;
+  const auto add = [&uiHash](const void* pBytes, size_t uiSize) {
+    for (size_t i = 0; i < uiSize; ++i) uiHash = (uiHash ^ static_cast<const u8*>(pBytes)[i]) * 1099511628211ull;
+  };
+  const auto addValues = [&add](auto... values) { (add(&values, sizeof(values)), ...); };
+  for (const SWorldQuad& q : quads) {
+    const SAtlasTexInfo* pInfo = q.mp_pEntry != nullptr ? q.mp_pEntry->mp_pAtlasTexInfo : nullptr;
+    addValues(pInfo != nullptr ? pInfo->mp_fU0 : -1.0f, pInfo != nullptr ? pInfo->mp_fV0 : -1.0f, q.m_vPosition.x,
+              q.m_vPosition.y, q.m_vPivot.x, q.m_vPivot.y, q.m_uiColor, q.m_uiShaderHash, q.m_fDepth, q.m_fScale,
+              q.m_uiFlipFlags, q.m_bRotated, q.m_vDirection.x, q.m_vDirection.y);
+  }
+  for (const SWorldRing& r : rings) {
+    addValues(r.m_vCentre.x, r.m_vCentre.y, r.m_fInnerRadius, r.m_fOuterRadius, r.m_uiInnerColor, r.m_uiOuterColor,
+              r.m_uiShaderHash, r.m_fDepth);
+  }
+  for (const ClRecordingDrawSink::SText& t : texts) {
+    add(t.m_text.data(), t.m_text.size());
+    addValues(t.m_afPosition[0], t.m_afPosition[1]);
+  }
+  return uiHash;
+}
+
+// Whether the frame just drawn (iFrame) ended with a gib quad (drawn turned, premultiplied: the gore's last pass)
+// for every gib the gore records hold and one more for every trail playing: an empty answer, else what it missed.
+std::string gibsDrawnProblem(const std::vector<SWorldQuad>& quads, i32 iFrame) {
+  static const u32 s_uiPremult = KvStrHash("system_blend_premult");
+  size_t uiHeld = static_cast<size_t>(g_gibs.getCount());
+  for (i32 i = 0; i < g_gibs.getCount(); ++i) {
+    uiHeld += g_gibs[i].m_trailAnim.mp_curAnimators.mp_flipBookAnimator.m_bPlaying != 0 ? 1 : 0;
+  }
+  size_t uiDrawn = 0;
+  while (uiDrawn < quads.size() && quads[quads.size() - 1 - uiDrawn].m_bRotated != 0 &&
+         quads[quads.size() - 1 - uiDrawn].m_uiShaderHash == s_uiPremult) {
+    ++uiDrawn;
+  }
+  if (uiDrawn >= uiHeld) return std::string();
+  return "frame " + std::to_string(iFrame) + " ended with " + std::to_string(uiDrawn) + " gib and trail quads for the " +
+         std::to_string(uiHeld) + " the gore records hold";
+}
+
 // One world frame with its gore: the world's update (gameplay time stands still while the special plays, as the
-// level holds it), the gore effects' update, then the entities and the gore drawn.
-void worldFrame(ClPlayerTestWorld& world) {
-  world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
-  GoreFx::update();
-  EntityList::drawPass();
-  GoreFx::draw();
+// level holds it), the gore effects' update, then the entities and the gore drawn (those of the steps).
+void worldFrame(ClPlayerTestWorld& world, const SStreetSteps& steps = SStreetSteps()) {
+  if (steps.bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
+  if (steps.bGoreUpdate) GoreFx::update();
+  if (steps.bDraw) EntityList::drawPass();
+  if (steps.bGoreDraw) GoreFx::draw();
 }
 
 // What each frame of the second drew and the hits it resolved: the plain side's workload.
 struct SDragonSecond {
   size_t m_auiQuads[gc_iFRAMES] = {};
   size_t m_auiTexts[gc_iFRAMES] = {};
+  u64 m_auiDrawnHashes[gc_iFRAMES] = {};  // of every quad, ring and text drawn
   i32 m_aiGibs[gc_iFRAMES] = {};
   i32 m_iKills = 0;    // enemies beaten during the second
   i32 m_iScore = 0;    // score they gave
@@ -60,8 +118,10 @@ struct SDragonSecond {
 };
 
 // One Dragon second: the world made and played to the window untimed (paused on pState when given), then the 60
-// frames, recorded into pOut.
-void dragonSecond(const std::string& enemies, benchmark::State* pState, SDragonSecond* pOut) {
+// frames (the steps left out as told), recorded into pOut. Each frame's gibs are checked against the gore records
+// and, given pRecord, what it drew against the record's, with the timing paused; a problem is pOut's error.
+void dragonSecond(const std::string& enemies, benchmark::State* pState, const SStreetSteps& steps,
+                  const SDragonSecond* pRecord, SDragonSecond* pOut) {
   static const char* const s_apTypes[] = {"EnemyThug", "EnemyFast", "EnemyPistol"};
   ClPlayerTestWorld world(7, enemies);
   if (!world.m_error.empty()) {
@@ -78,16 +138,31 @@ void dragonSecond(const std::string& enemies, benchmark::State* pState, SDragonS
     world.m_world.m_sink.m_quads.clear();
     worldFrame(world);
   }
+  world.m_world.m_sink.m_rings.clear();
   const i32 iKilledBefore = g_iEnemiesKilled;
   const i32 iScoreBefore = g_iScore;
+  std::vector<SWorldQuad>& quads = world.m_world.m_sink.m_quads;
+  std::vector<SWorldRing>& rings = world.m_world.m_sink.m_rings;
+  std::vector<ClRecordingDrawSink::SText>& texts = world.m_world.m_sink.m_texts;
   if (pState != nullptr) pState->ResumeTiming();
   for (int iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
-    world.m_world.m_sink.m_quads.clear();
-    world.m_world.m_sink.m_texts.clear();
-    worldFrame(world);
-    pOut->m_auiQuads[iFrame] = world.m_world.m_sink.m_quads.size();
-    pOut->m_auiTexts[iFrame] = world.m_world.m_sink.m_texts.size();
+    quads.clear();
+    rings.clear();
+    texts.clear();
+    worldFrame(world, steps);
+    pOut->m_auiQuads[iFrame] = quads.size();
+    pOut->m_auiTexts[iFrame] = texts.size();
     pOut->m_aiGibs[iFrame] = g_gibs.getCount();
+    if (pState != nullptr) pState->PauseTiming();
+    pOut->m_auiDrawnHashes[iFrame] = drawnHash(quads, rings, texts);
+    if (pOut->m_error.empty()) pOut->m_error = gibsDrawnProblem(quads, iFrame);
+    if (pOut->m_error.empty() && pRecord != nullptr &&
+        pOut->m_auiDrawnHashes[iFrame] != pRecord->m_auiDrawnHashes[iFrame]) {
+      pOut->m_error = "frame " + std::to_string(iFrame) + " drew other quads, rings or texts than the recorded second: " +
+                      std::to_string(quads.size()) + " quads, " + std::to_string(texts.size()) + " texts; the record's " +
+                      std::to_string(pRecord->m_auiQuads[iFrame]) + ", " + std::to_string(pRecord->m_auiTexts[iFrame]);
+    }
+    if (pState != nullptr) pState->ResumeTiming();
   }
   if (pState != nullptr) pState->PauseTiming();
   pOut->m_iKills = g_iEnemiesKilled - iKilledBefore;
@@ -95,24 +170,45 @@ void dragonSecond(const std::string& enemies, benchmark::State* pState, SDragonS
   GoreFx::releaseAll();
 }
 
-// The engine's second, once a process, for the plain side.
-std::optional<SDragonSecond> s_dragonWork;
+// The Dragon's second played untimed with every step, once a process: the record the engine's timed seconds must
+// draw and the plain side's workload; null with *pError set when it could not be played.
+const SDragonSecond* dragonRecord(std::string* pError) {
+  static std::optional<SDragonSecond> s_record;
+  static std::string s_error;
+  if (!s_record && s_error.empty()) {
+    const std::string enemies = sampleEnemies();
+    SDragonSecond second;
+    if (enemies.empty()) second.m_error = "the sample enemies could not be read from " GRINDLOW_SAMPLE_ENEMIES;
+    if (second.m_error.empty()) dragonSecond(enemies, nullptr, SStreetSteps(), nullptr, &second);
+    s_error = second.m_error;
+    if (s_error.empty()) s_record = second;
+  }
+  *pError = s_error;
+  return s_record ? &*s_record : nullptr;
+}
 
 void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
   size_t uiQuads = 0;
   size_t uiGibs = 0;
   size_t uiTexts = 0;
   i32 iMostGibs = 0;
-  const std::string enemies = sampleEnemies();
-  if (enemies.empty()) {
-    state.SkipWithError("the sample enemies could not be read from " GRINDLOW_SAMPLE_ENEMIES);
+  std::string error;
+  const SDragonSecond* pRecord = dragonRecord(&error);
+  if (pRecord == nullptr) {
+    state.SkipWithError(error.c_str());
     return;
   }
+  const std::string enemies = sampleEnemies();
+  SStreetSteps steps;
+  steps.bUpdate = !benchSkips("PlayerDragonBusiestSecond.engine.update");
+  steps.bDraw = !benchSkips("PlayerDragonBusiestSecond.engine.draw");
+  steps.bGoreUpdate = !benchSkips("PlayerDragonBusiestSecond.engine.goreupdate");
+  steps.bGoreDraw = !benchSkips("PlayerDragonBusiestSecond.engine.gore");
   SDragonSecond second;
   for (auto _ : state) {
     state.PauseTiming();
     second = SDragonSecond();
-    dragonSecond(enemies, &state, &second);
+    dragonSecond(enemies, &state, steps, pRecord, &second);
     if (!second.m_error.empty()) {
       state.SkipWithError(second.m_error.c_str());
       return;
@@ -129,7 +225,6 @@ void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
     state.SkipWithError("no gib flew: the hits did not reach the gore effects");
     return;
   }
-  s_dragonWork = second;
   const double dFrames = static_cast<double>(state.iterations() * gc_iFRAMES);
   state.counters["frame_us"] =
       benchmark::Counter(dFrames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -150,18 +245,13 @@ BENCHMARK(BM_Engine_PlayerDragonBusiestSecond)->Unit(benchmark::kMillisecond);
 // becomes a quad record of the engine's kind (image, snapped position, pivot, colour, shader, depth), as many as
 // the engine's frame had (checked), and the texts as many as its frame drew.
 void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
-  if (!s_dragonWork) {
-    const std::string enemies = sampleEnemies();
-    SDragonSecond second;
-    if (enemies.empty()) second.m_error = "the sample enemies could not be read from " GRINDLOW_SAMPLE_ENEMIES;
-    if (second.m_error.empty()) dragonSecond(enemies, nullptr, &second);
-    if (!second.m_error.empty()) {
-      state.SkipWithError(second.m_error.c_str());
-      return;
-    }
-    s_dragonWork = second;
+  std::string error;
+  const SDragonSecond* pRecord = dragonRecord(&error);
+  if (pRecord == nullptr) {
+    state.SkipWithError(error.c_str());
+    return;
   }
-  const SDragonSecond& work = *s_dragonWork;
+  const SDragonSecond& work = *pRecord;
   struct SPiece {
     f32 x, y, z, vx, vy, vz, spin, angle;
   };
@@ -212,7 +302,13 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
   std::vector<SPiece> drops;
   std::vector<SEnemy> enemies;
   std::vector<SText> texts;
+  const bool bHits = !benchSkips("PlayerDragonBusiestSecond.baseline.hits");
+  const bool bGibs = !benchSkips("PlayerDragonBusiestSecond.baseline.gibs");
   bool bSameQuads = true;
+  i64 iGibFramesOff = 0;
+  i64 iGibFrames = 0;  // with gibs flying, over every second
+  i64 iEngineGibFrames = 0;
+  for (const i32 iGibs : work.m_aiGibs) iEngineGibFrames += iGibs > 0 ? 1 : 0;
   i32 iKills = 0;
   i64 iScore = 0;
   for (auto _ : state) {
@@ -255,7 +351,7 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
             ++i;
           }
         }
-      } else if (iKills == 0) {
+      } else if (iKills == 0 && bHits) {
         // The hit resolution: every enemy in reach of the hit-all frames is beaten.
         for (SEnemy& enemy : enemies) {
           if (enemy.hp <= 0.0f || std::fabs(enemy.x - 100.0f) > 400.0f) continue;
@@ -269,10 +365,15 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
           }
         }
       }
-      for (SPiece& g : gibs) {
+      const size_t uiBeforeGibs = quads.size();
+      for (size_t i = 0; i < gibs.size() && bGibs; ++i) {
+        SPiece& g = gibs[i];
         fly(g, -0.4f);
         if (quads.size() < uiWanted) quad(g.x, g.y + g.z, (100.0f - g.y) + std::cos(g.angle), 0xFFFFFFFFu);
       }
+      // Every gib drawn, as far as the frame's quads go.
+      iGibFramesOff += quads.size() - uiBeforeGibs != std::min(gibs.size(), uiWanted - uiBeforeGibs) ? 1 : 0;
+      iGibFrames += gibs.empty() ? 0 : 1;
       for (size_t i = 0; i < enemies.size() && quads.size() + 2 <= uiWanted; ++i) {
         const SEnemy& enemy = enemies[i];
         if (enemy.hp <= 0.0f) continue;
@@ -297,6 +398,12 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
   }
   if (!bSameQuads) {
     state.SkipWithError("a frame drew another number of quads than the engine's");
+  } else if (iGibFramesOff != 0) {
+    state.SkipWithError((std::to_string(iGibFramesOff) + " frames did not draw every gib they held").c_str());
+  } else if (std::abs(iGibFrames - iEngineGibFrames * state.iterations()) > 2 * state.iterations()) {
+    state.SkipWithError(("gibs flew in " + std::to_string(iGibFrames / std::max<i64>(state.iterations(), 1)) +
+                         " frames of a second, the engine's in " + std::to_string(iEngineGibFrames))
+                            .c_str());
   } else if (iKills != work.m_iKills || iScore <= 0) {
     state.SkipWithError(("the hits beat " + std::to_string(iKills) + " enemies; the engine's beat " +
                          std::to_string(work.m_iKills)).c_str());
@@ -314,10 +421,14 @@ BENCHMARK(BM_Baseline_PlayerDragonBusiestSecond)->Unit(benchmark::kMillisecond);
 // drawn, while the 1,500 gibs fly, trail and bounce. A street is the half second after the wave arrives (30 frames;
 // the knock-downs chain through the crowd in its first two frames: about 136 live enemies at the start, 89 after);
 // an iteration is one street, made untimed, and a repetition ten of them. Per frame only the sink's quads, rings and
-// texts are counted in the timing, on both sides. The game's street must end with at least 60 live enemies (in the
-// list, not gone, with hit points, not projectiles) and the gibs at their cap, fewer live enemies than it began
-// with, and its last frame must have drawn a shadow for every live enemy; GRINDLOW_BENCH_SKIP
-// "PlayerStreetWave.engine.update" (no world update) or ".engine.draw" (no entity draw pass) fails that.
+// texts are counted in the timing, on both sides; each side's per-frame checks run with the timing paused. The
+// game's street must end with at least 60 live enemies (in the list, not gone, with hit points, not projectiles)
+// and the gibs at their cap, fewer live enemies than it began with, and its last frame must have drawn a shadow for
+// every live enemy; every frame must have drawn a gib quad for every gib the gore records hold and a trail quad for
+// every trail playing, and every frame's quads, rings and texts must be the game's street's record (the street
+// played untimed once a process with every step, the plain side's start) to the bit. GRINDLOW_BENCH_SKIP
+// "PlayerStreetWave.engine.update" (no world update), ".engine.draw" (no entity draw pass), ".engine.gore" (no gore
+// drawn) or ".engine.goreupdate" (no gore update) fails that.
 constexpr int gc_iWAVE_ROWS = 160;  // at most
 constexpr int gc_iWAVE_MIN_LIVE = 60;
 constexpr int gc_iWAVE_STREETS = 10;  // a repetition
@@ -514,11 +625,12 @@ void recordHits(ClPlayerTestWorld& world, const SHitMarks& marks, std::vector<co
 }
 
 // One street of the game's world: made and played to the wave untimed, its frames timed on pState when given (the
-// update or the entity draw pass left out as told); fills the counts and, when given, the plain side's start with
-// the street's hits (recorded between the timed steps, so only an untimed street records them). An empty answer,
+// steps left out as told); fills the counts and, when given, the plain side's start with the street's hits
+// (recorded between the timed steps, so only an untimed street records them). Each frame's gibs are checked against
+// the gore records and, given pRecord, what it drew against the record's, with the timing paused. An empty answer,
 // else what went wrong.
-std::string playStreet(benchmark::State* pState, bool bUpdate, bool bDraw, SStreetCounts* pCounts,
-                       SStreetStart* pStart) {
+std::string playStreet(benchmark::State* pState, const SStreetSteps& steps, SStreetCounts* pCounts,
+                       SStreetStart* pStart, const SStreetCounts* pRecord) {
   const std::string enemies = sampleEnemies();
   ClDScriptData2* pLevels = nullptr;
   std::string error;
@@ -540,14 +652,24 @@ std::string playStreet(benchmark::State* pState, bool bUpdate, bool bDraw, SStre
         rings.clear();
         texts.clear();
         const SHitMarks marks = pStart != nullptr ? hitMarks(world) : SHitMarks{};
-        if (bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
+        if (steps.bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
         if (pStart != nullptr) recordHits(world, marks, &tracked, pStart, &pStart->hits[iFrame]);
-        GoreFx::update();
-        if (bDraw) EntityList::drawPass();
-        GoreFx::draw();
+        if (steps.bGoreUpdate) GoreFx::update();
+        if (steps.bDraw) EntityList::drawPass();
+        if (steps.bGoreDraw) GoreFx::draw();
         pCounts->auiQuads[iFrame] = quads.size();
         pCounts->auiRings[iFrame] = rings.size();
         pCounts->auiTexts[iFrame] = texts.size();
+        if (pState != nullptr) pState->PauseTiming();
+        pCounts->auiDrawnHashes[iFrame] = drawnHash(quads, rings, texts);
+        if (error.empty()) error = gibsDrawnProblem(quads, iFrame);
+        if (error.empty() && pRecord != nullptr && pCounts->auiDrawnHashes[iFrame] != pRecord->auiDrawnHashes[iFrame]) {
+          error = "frame " + std::to_string(iFrame) + " drew other quads, rings or texts than the game's street: " +
+                  std::to_string(quads.size()) + " quads, " + std::to_string(rings.size()) + " rings, " +
+                  std::to_string(texts.size()) + " texts; the record's " + std::to_string(pRecord->auiQuads[iFrame]) +
+                  ", " + std::to_string(pRecord->auiRings[iFrame]) + ", " + std::to_string(pRecord->auiTexts[iFrame]);
+        }
+        if (pState != nullptr) pState->ResumeTiming();
       }
       if (pState != nullptr) pState->PauseTiming();
       pCounts->iLiveAtEnd = liveEnemies();
@@ -564,9 +686,33 @@ std::string playStreet(benchmark::State* pState, bool bUpdate, bool bDraw, SStre
   return error;
 }
 
+// The game's street with its hits, played untimed with every step once a process: the record the engine's timed
+// streets must draw and the plain side's start; null with *pError set when it could not be played.
+const SStreetStart* gameStreet(std::string* pError) {
+  static std::optional<SStreetStart> s_start;
+  static std::string s_error;
+  if (!s_start && s_error.empty()) {
+    SStreetCounts counts;
+    SStreetStart start;
+    s_error = playStreet(nullptr, SStreetSteps(), &counts, &start, nullptr);
+    if (s_error.empty()) s_start = start;
+  }
+  *pError = s_error;
+  return s_start ? &*s_start : nullptr;
+}
+
 void BM_Engine_PlayerStreetWave(benchmark::State& state) {
-  const bool bUpdate = !benchSkips("PlayerStreetWave.engine.update");
-  const bool bDraw = !benchSkips("PlayerStreetWave.engine.draw");
+  SStreetSteps steps;
+  steps.bUpdate = !benchSkips("PlayerStreetWave.engine.update");
+  steps.bDraw = !benchSkips("PlayerStreetWave.engine.draw");
+  steps.bGoreUpdate = !benchSkips("PlayerStreetWave.engine.goreupdate");
+  steps.bGoreDraw = !benchSkips("PlayerStreetWave.engine.gore");
+  std::string recordError;
+  const SStreetStart* pRecord = gameStreet(&recordError);
+  if (pRecord == nullptr) {
+    state.SkipWithError(recordError.c_str());
+    return;
+  }
   f64 fQuads = 0.0;
   f64 fRings = 0.0;
   f64 fTexts = 0.0;
@@ -575,7 +721,7 @@ void BM_Engine_PlayerStreetWave(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     SStreetCounts counts;
-    const std::string error = playStreet(&state, bUpdate, bDraw, &counts, nullptr);
+    const std::string error = playStreet(&state, steps, &counts, nullptr, &pRecord->game);
     if (!error.empty()) {
       state.SkipWithError(error.c_str());
       return;
@@ -613,9 +759,6 @@ void BM_Engine_PlayerStreetWave(benchmark::State& state) {
   state.counters["texts_per_frame"] = fTexts / fFrames;
 }
 BENCHMARK(BM_Engine_PlayerStreetWave)->Iterations(gc_iWAVE_STREETS)->Unit(benchmark::kMillisecond);
-
-// The game's street with its hits, made untimed once a process.
-std::optional<SStreetStart> s_streetStart;
 
 // An empty answer when a frame's count of the plain street is within the margin of the game's.
 std::string compareFrame(const char* pWhat, i32 iFrame, size_t uiPlain, size_t uiGame, f64 dMargin) {
@@ -675,15 +818,11 @@ std::string checkPlainStreet(const CPlainStreet& street, const SStreetStart& sta
 }
 
 void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
-  if (!s_streetStart) {
-    SStreetCounts counts;
-    SStreetStart start;
-    const std::string error = playStreet(nullptr, true, true, &counts, &start);
-    if (!error.empty()) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
-    s_streetStart = start;
+  std::string error;
+  const SStreetStart* pStart = gameStreet(&error);
+  if (pStart == nullptr) {
+    state.SkipWithError(error.c_str());
+    return;
   }
   const bool bFights = !benchSkips("PlayerStreetWave.baseline.fights");
   const bool bDraw = !benchSkips("PlayerStreetWave.baseline.draw");
@@ -697,7 +836,7 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     sfmtInitGenRand(7);
-    CPlainStreet street(*s_streetStart);
+    CPlainStreet street(*pStart);
     state.ResumeTiming();
     std::string problem;
     for (i32 iFrame = 0; iFrame < gc_iWAVE_FRAMES; ++iFrame) {
@@ -705,15 +844,13 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
       plain.auiQuads[iFrame] = street.quads().size();
       plain.auiRings[iFrame] = street.rings();
       plain.auiTexts[iFrame] = street.texts();
-      // The first frame's gore too: its sparks are gone by the last.
-      if (iFrame == 0) {
-        state.PauseTiming();
-        problem = goreProblem(street, iFrame);
-        state.ResumeTiming();
-      }
+      // Every frame's gore, as the game's side checks every frame.
+      state.PauseTiming();
+      if (problem.empty()) problem = goreProblem(street, iFrame);
+      state.ResumeTiming();
     }
     state.PauseTiming();
-    if (problem.empty()) problem = checkPlainStreet(street, *s_streetStart, plain);
+    if (problem.empty()) problem = checkPlainStreet(street, *pStart, plain);
     if (!problem.empty()) {
       state.SkipWithError(problem.c_str());
       return;
@@ -723,7 +860,7 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
       fRings += static_cast<f64>(plain.auiRings[i]);
       fTexts += static_cast<f64>(plain.auiTexts[i]);
     }
-    iBeaten += s_streetStart->game.iLiveAtStart - street.standing();
+    iBeaten += pStart->game.iLiveAtStart - street.standing();
     state.ResumeTiming();
   }
   const f64 fFrames = static_cast<f64>(state.iterations()) * gc_iWAVE_FRAMES;

@@ -9,12 +9,16 @@
 //     engine's side, a one-pixel read on SDL's: an offscreen swap would wait for nothing). After the timed rounds
 //     both sides draw one more, read its last frame back whole and compare it with the same frame composed on the
 //     CPU from the page's texels (under OpenGL's or Direct3D 9's pixel centres): at least 99% of the pixels that at
-//     most one quad reaches within 8 levels a channel.
+//     most one quad reaches within 8 levels a channel; the engine's worker also counts every frame's elements (1,250
+//     each). "TexturedQuads.engine.sprites" in GRINDLOW_BENCH_SKIP leaves out queuing the quad sprites,
+//     "TexturedQuads.baseline.copy" the SDL_RenderCopy calls, and fails them.
 //   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each, the
 //     most the sprite buffers hold) built into dynamic geometry by the sprite jobs (which run a job this small on
 //     the calling thread), against the best plain build of the same records: the same routines on the calling
 //     thread (a plain split between threads, PlainSplit_SpriteJobs, is slower at this size). Wall time of the
 //     builds; every round's geometry is checked against a reference round (the recording device: no GPU work).
+//     "SpriteJobs.engine.build" in GRINDLOW_BENCH_SKIP leaves out the jobs' build, "SpriteJobs.baseline.billboards"
+//     (".lines") that kind's build, and fails it.
 //   UIFrame: one UI frame of a screen of 500 pulsing image widgets on the "UBER" canvas (the UI's update and
 //     render: the tree's tick with every image's colour animator, each widget's render procedure reading its
 //     properties, placement, the sprite queue, its sort and the quads written into dynamic geometry), against the
@@ -26,7 +30,13 @@
 //     on the gameplay clock and queuing its current frame through its render procedure, then the sort and the quads
 //     written into dynamic geometry), against 200 texture-animation objects playing the same flip book from the
 //     flip-book manager, advanced on the same clock and their current frames queued straight into the sprite queue
-//     with the same placement, then the same sort and quads; calling-thread CPU time on the recording device.
+//     with the same placement, then the same sort and quads; calling-thread CPU time on the recording device. Both
+//     check every frame's quads (outside its time): one per widget, in layer order (the widgets' layers are not in
+//     their order on the screen, so the sort has work to do), each showing its widget's ember, which must be the
+//     first one's shifted by the widget's start for every widget and move on one ember every five frames (the flip
+//     book's 12 a second on a 1/60 s clock). "AnimWidgets.engine.<render|sort>" and
+//     "AnimWidgets.baseline.<advance|sort>" in GRINDLOW_BENCH_SKIP leave out the widgets' render procedures (the
+//     baseline's advance of the animations) or the sort, and fail them.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <benchmark/benchmark.h>
@@ -219,6 +229,7 @@ class CQuadHooks : public CTestGraphicsHooks {
   void renderFrame() override {
     IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
     ClSpriteMgr::renderQuadSprites();
+    if (ClDynamicGeometry::getNumElements() != gc_iQUADS_PER_FRAME) m_iShortFrames.fetch_add(1);
     ClDynamicGeometry::buildBatch(7, gc_uiDYNGEO_FLAG_WORLD);
     ClDynamicGeometry::unlockBuffers();
     pDevice->BeginScene();
@@ -245,8 +256,9 @@ class CQuadHooks : public CTestGraphicsHooks {
     }
     m_iFrames.fetch_add(1);
   }
-  // Frames the worker drew.
+  // Frames the worker drew, and those of them whose geometry did not hold a frame's quads.
   std::atomic<i32> m_iFrames{0};
+  std::atomic<i32> m_iShortFrames{0};
   // Set: the next last frame of a round is read back into m_lastFrame, then m_bReadDone is set.
   std::atomic<bool> m_bReadBack{false};
   std::atomic<bool> m_bReadDone{false};
@@ -351,10 +363,11 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
     state.SkipWithError("the sample atlas did not load");
     return;
   }
-  const auto drawFrames = [&session] {
+  const bool bSprites = !benchSkips("TexturedQuads.engine.sprites");
+  const auto drawFrames = [&session, bSprites] {
     for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       ClDynamicGeometry::beginFrame();
-      for (i32 i = 0; i < gc_iQUADS_PER_FRAME; ++i) {
+      for (i32 i = 0; i < gc_iQUADS_PER_FRAME && bSprites; ++i) {
         const i32 iQuad = iFrame * gc_iQUADS_PER_FRAME + i;
         f32 x = 0.0f;
         f32 y = 0.0f;
@@ -384,6 +397,10 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
   // The untimed round's frames too; the last frame handed over may still be drawing.
   if (hooks.m_iFrames.load() + 1 < (state.iterations() + 1) * gc_iFRAMES) {
     state.SkipWithError("frames were queued but not drawn");
+  } else if (hooks.m_iShortFrames.load() != 0) {
+    state.SkipWithError((std::to_string(hooks.m_iShortFrames.load()) + " frames did not hold " +
+                         std::to_string(gc_iQUADS_PER_FRAME) + " quads")
+                            .c_str());
   } else {
     // One more round, its last frame read back and compared.
     hooks.m_bReadBack.store(true);
@@ -432,6 +449,7 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
     state.SkipWithError("the sample atlas page or its images did not load");
     return;
   }
+  const bool bCopy = !benchSkips("TexturedQuads.baseline.copy");
   const auto drawFrames = [&]() -> bool {
     for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
@@ -443,7 +461,7 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
         quadPosition(iQuad, &x, &y);
         const SDL_Rect& source = sources[static_cast<size_t>(iQuad) % sources.size()];
         const SDL_Rect destination{static_cast<int>(x), static_cast<int>(y), source.w, source.h};
-        if (SDL_RenderCopy(pRenderer, pTexture, &source, &destination) != 0) return false;
+        if (bCopy && SDL_RenderCopy(pRenderer, pTexture, &source, &destination) != 0) return false;
       }
       SDL_RenderPresent(pRenderer);
       // One pixel read back: the frame's pixels are finished before the next frame starts, as on the engine's side.
@@ -606,7 +624,10 @@ struct SJobSession {
 void BM_Engine_SpriteJobs(benchmark::State& state) {
   const SJobSession run;
   ClJobMgr::initialize();
-  runRounds(state, [] { ClSpriteMgr::runSpriteJobs(gc_vEYE, gc_vUP); });
+  const bool bBuild = !benchSkips("SpriteJobs.engine.build");
+  runRounds(state, [bBuild] {
+    if (bBuild) ClSpriteMgr::runSpriteJobs(gc_vEYE, gc_vUP);
+  });
   ClJobMgr::shutdown();
 }
 BENCHMARK(BM_Engine_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -614,9 +635,11 @@ BENCHMARK(BM_Engine_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
 // The best plain build of 100 records of each kind: both kinds on the calling thread, one reservation each.
 void BM_Baseline_SpriteJobs(benchmark::State& state) {
   const SJobSession run;
-  runRounds(state, [] {
-    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
-    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
+  const bool bBillboards = !benchSkips("SpriteJobs.baseline.billboards");
+  const bool bLines = !benchSkips("SpriteJobs.baseline.lines");
+  runRounds(state, [bBillboards, bLines] {
+    if (bBillboards) buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
+    if (bLines) buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
   });
 }
 BENCHMARK(BM_Baseline_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -693,8 +716,12 @@ std::string quadLayout(i32 i) {
          R"(, "y": )" + std::to_string(y * 216.0f / gc_iHEIGHT) + R"(, "widgetAnchor": 0}})";
 }
 
+// The UI layer (from 2600) of the screens' widget i: the 200 layers in an order of their own, widget 200 back on the
+// first widget's layer.
+i32 quadLayer(i32 i) { return (i % 200) * 77 % 200; }
+
 // Starts the UI with the hooks, compiles a screen "Screen" of iCount widgets, loads it under the name "Bench" and
-// shows it. Widget i is named pPrefix and i, drawn on the canvas on layer 2600 + i % 200 with "system_blend_premult"
+// shows it. Widget i is named pPrefix and i, drawn on the canvas on layer 2600 + quadLayer(i) with "system_blend_premult"
 // in white at its picture's size with its top-left corner at quad i's position; its picture is the JSON member
 // source (a texture or flip book) and its events are the members of events. False when it does not compile or load.
 bool loadQuadScreen(ClTestUIHooks* pHooks, i32 iCount, const char* pPrefix, const char* pCanvas,
@@ -704,7 +731,7 @@ bool loadQuadScreen(ClTestUIHooks* pHooks, i32 iCount, const char* pPrefix, cons
   std::string children;
   for (i32 i = 0; i < iCount; ++i) {
     children += std::string(i ? "," : "") + R"({"name": ")" + pPrefix + std::to_string(i) + R"(", "properties": {
-        "canvas": {"id": ")" + pCanvas + R"("}, "imageLayer": )" + std::to_string(2600 + i % 200) + ", " + source + R"(,
+        "canvas": {"id": ")" + pCanvas + R"("}, "imageLayer": )" + std::to_string(2600 + quadLayer(i)) + ", " + source + R"(,
         "textureShader": {"id": "system_blend_premult"},
         "textureColor": {"color": "0xFFFFFFFF"}, "forcedWidth": 0.0, "forcedHeight": 0.0,
         "widgetLayout": )" + quadLayout(i) + ", " + events + "}}";
@@ -773,16 +800,6 @@ class CImageScreen {
   CImageUIHooks m_hooks;
 };
 
-// One UI frame as the game runs it: the game thread's update and render queue the sprites; the worker's 2D steps
-// sort them and write the UI layers into dynamic geometry, then empty the queue.
-void engineUIFrame() {
-  ClUI::update();
-  ClUI::render();
-  Cl2d::sortSprites();
-  Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
-  Cl2d::clearSprites();
-}
-
 // Image i's top-left corner in window pixels: its description's canvas position ("UBER" is the window, one unit a
 // pixel) rounded to a whole pixel.
 void imagePlace(i32 i, f32* pLeft, f32* pTop) {
@@ -814,7 +831,7 @@ std::string checkImageQuads(const std::vector<SWrittenQuad>& quads) {
     f32 fX = 0.0f;
     f32 fY = 0.0f;
     imagePlace(i, &fX, &fY);
-    wanted.push_back({static_cast<f32>(2600 + i % 200), fX - 0.5f, fY - 0.5f});
+    wanted.push_back({static_cast<f32>(2600 + quadLayer(i)), fX - 0.5f, fY - 0.5f});
   }
   std::vector<SPlace> got;
   for (size_t k = 0; k < quads.size(); ++k) {
@@ -923,7 +940,7 @@ class CPlainImageScreen {
       f32 fLeft = 0.0f;
       f32 fTop = 0.0f;
       imagePlace(i, &fLeft, &fTop);
-      m_images.push_back({fLeft, fTop, static_cast<f32>(gc_iTILE_TEXELS), static_cast<u16>(i % 200), 0.0f,
+      m_images.push_back({fLeft, fTop, static_cast<f32>(gc_iTILE_TEXELS), static_cast<u16>(quadLayer(i)), 0.0f,
                           gc_uiPULSE_FROM, true});
     }
     m_queue.resize(m_images.size());
@@ -1072,32 +1089,87 @@ class CAnimScreen {
   CAnimUIHooks m_hooks;
 };
 
-// Runs frames and checks that each made one quad per flip book and that the flip books moved on.
-template <typename FFrame, typename FFrameIndex>
-void runAnimFrames(benchmark::State& state, FFrame frame, FFrameIndex firstFrameIndex) {
-  // The loop of frames comes back to its first frame, so the check is that some frame showed another one.
-  const i32 iStartFrame = firstFrameIndex();
-  bool bMoved = false;
+// What an anim frame wrote against the widgets (outside its time): one quad per widget in layer order, widget i (on
+// layer quadLayer(i), so its quad's depth tells it) showing ember (i + iShift) % 6 of the flip book, the same shift
+// for every widget. An empty answer when it holds, with *piShift set; else what is wrong.
+std::string checkAnimQuads(const std::vector<SWrittenQuad>& quads, const std::vector<const SAtlasTexInfo*>& embers,
+                           i32* piShift) {
+  if (quads.size() != static_cast<size_t>(gc_iANIM_WIDGETS)) {
+    return "the frame wrote " + std::to_string(quads.size()) + " quads for " + std::to_string(gc_iANIM_WIDGETS) +
+           " flip books";
+  }
+  std::vector<i32> widgetOnLayer(200, -1);
+  for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) widgetOnLayer[static_cast<size_t>(quadLayer(i))] = i;
+  *piShift = -1;
+  for (size_t k = 0; k < quads.size(); ++k) {
+    const SWrittenQuad& q = quads[k];
+    if (k > 0 && q.fDepth > quads[k - 1].fDepth) return "quad " + std::to_string(k) + " is out of layer order";
+    const i32 iLayer = static_cast<i32>(-q.fDepth) - 2600;
+    const i32 iWidget = iLayer >= 0 && iLayer < 200 ? widgetOnLayer[static_cast<size_t>(iLayer)] : -1;
+    i32 iEmber = -1;
+    for (size_t e = 0; e < embers.size(); ++e) {
+      if (q.fU0 == std::min(embers[e]->mp_fU0, embers[e]->mp_fU1) &&
+          q.fV0 == std::min(embers[e]->mp_fV0, embers[e]->mp_fV1)) {
+        iEmber = static_cast<i32>(e);
+      }
+    }
+    if (iWidget < 0 || iEmber < 0) return "quad " + std::to_string(k) + " is no widget's ember";
+    const i32 iShift = (iEmber - iWidget % gc_iEMBER_FRAMES + gc_iEMBER_FRAMES) % gc_iEMBER_FRAMES;
+    if (*piShift < 0) *piShift = iShift;
+    if (iShift != *piShift) {
+      return "widget " + std::to_string(iWidget) + " shows ember " + std::to_string(iEmber) + ", not " +
+             std::to_string((iWidget + *piShift) % gc_iEMBER_FRAMES) + " as the others";
+    }
+  }
+  return std::string();
+}
+
+// Runs frames and checks every frame's quads (checkAnimQuads) and that the embers move on one every five frames: the
+// shift of frame n is the first frame's plus n / 5, give or take one frame where the clock meets an ember's end.
+template <typename FFrame>
+void runAnimFrames(benchmark::State& state, FFrame frame) {
+  std::vector<const SAtlasTexInfo*> embers;
+  const ClFlipBook* pFlipBook = ClFlipBookMgr::getFlipBook("DragonEmber");
+  for (i32 i = 0; i < pFlipBook->mp_daFrames.getCount(); ++i) {
+    embers.push_back(pFlipBook->mp_daFrames[i].mp_pImage->mp_pAtlasTexInfo);
+  }
+  i32 iFirstShift = -1;
+  i64 iFrame = 0;
+  std::string error;
   for (auto _ : state) {
     timedFrame(state, frame);
-    if (ClDynamicGeometry::getNumVerts() != 4 * gc_iANIM_WIDGETS) {
-      state.SkipWithError("the frame did not make one quad per flip book");
-      return;
+    i32 iShift = 0;
+    if (error.empty()) error = checkAnimQuads(writtenQuads(), embers, &iShift);
+    if (iFirstShift < 0) iFirstShift = iShift;
+    const i64 iMoved = (iShift - iFirstShift + gc_iEMBER_FRAMES) % gc_iEMBER_FRAMES;
+    bool bOnTime = false;
+    for (const i64 iFrames : {iFrame - 1, iFrame, iFrame + 1}) {
+      bOnTime = bOnTime || (iFrames >= 0 && iMoved == iFrames / 5 % gc_iEMBER_FRAMES);
     }
-    bMoved = bMoved || firstFrameIndex() != iStartFrame;
+    if (error.empty() && !bOnTime) {
+      error = "frame " + std::to_string(iFrame) + " shows the embers moved on " + std::to_string(iMoved) +
+              " (of six) from the first; the flip book's rate gives " + std::to_string(iFrame / 5 % gc_iEMBER_FRAMES);
+    }
+    ++iFrame;
   }
   ClDynamicGeometry::unlockBuffers();
-  if (state.iterations() > 12 && !bMoved) {
-    state.SkipWithError("the flip books did not play");
-  }
+  if (!error.empty()) state.SkipWithError(error.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iANIM_WIDGETS);
 }
 
 void BM_Engine_AnimWidgets(benchmark::State& state) {
   SScreenSession<CAnimScreen> run;
   if (!run.loaded(state, "the screen of flip-book widgets")) return;
-  runAnimFrames(state, engineUIFrame, [] {
-    return getWidgetAnimObj(ClUI::getWidget("Anim0"))->mp_curAnimators.mp_flipBookAnimator.getCurrentFrameIndex();
+  const bool bRender = !benchSkips("AnimWidgets.engine.render");
+  const bool bSort = !benchSkips("AnimWidgets.engine.sort");
+  // One UI frame as the game runs it: the game thread's update and render queue the sprites; the worker's 2D steps
+  // sort them and write the UI layers into dynamic geometry, then empty the queue.
+  runAnimFrames(state, [bRender, bSort] {
+    ClUI::update();
+    if (bRender) ClUI::render();
+    if (bSort) Cl2d::sortSprites();
+    Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
+    Cl2d::clearSprites();
   });
 }
 BENCHMARK(BM_Engine_AnimWidgets)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -1123,20 +1195,21 @@ void BM_Baseline_AnimWidgets(benchmark::State& state) {
   }
   const u32 uiShader = KvStrHash("system_blend_premult");
   const u32 uiCanvas = KvStrHash("FULL");
+  const bool bAdvance = !benchSkips("AnimWidgets.baseline.advance");
+  const bool bSort = !benchSkips("AnimWidgets.baseline.sort");
   runAnimFrames(
       state,
-      [&anims, uiShader, uiCanvas] {
+      [&anims, uiShader, uiCanvas, bAdvance, bSort] {
         for (SAnim& anim : anims) {
-          anim.obj.update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
+          if (bAdvance) anim.obj.update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
           ClUI::renderAtlasEntryData(anim.obj.getCurFrame()->mp_pImage, uiShader, 0xFFFFFFFFu, uiCanvas,
                                      anim.uiLayer, anim.at.mp_fX, anim.at.mp_fY, anim.at.mp_uiScreenFlags,
                                      anim.at.mp_uiAnchorFlags, 1.0f);
         }
-        Cl2d::sortSprites();
+        if (bSort) Cl2d::sortSprites();
         Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
         Cl2d::clearSprites();
-      },
-      [&anims] { return anims[0].obj.mp_curAnimators.mp_flipBookAnimator.getCurrentFrameIndex(); });
+      });
 }
 BENCHMARK(BM_Baseline_AnimWidgets)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

@@ -6,7 +6,11 @@
 //     UpdateSurface and uploaded by the thread that draws with it (here the benchmark's own), one frame handed over
 //     at a time; against FFmpeg decoding the same frames and converting each into a 32-bit image, uploaded with
 //     glTexSubImage2D into a 1280 x 720 texture of a plain OpenGL context and drawn with by one small triangle, as
-//     the engine's side draws. Both sides check that every iteration handed over all of the movie's 100 frames.
+//     the engine's side draws. Both sides check that every iteration handed over all of the movie's 100 frames, and
+//     after the run that their texture holds the movie's last frame as FFmpeg decodes and converts it (within 3
+//     levels a channel on average: the stand-in converts the pictures itself; the engine's copy is carried out at
+//     the draw, or at the read-back at the latest). GRINDLOW_BENCH_SKIP "DecodeConvertUpload720p.engine.connect"
+//     leaves out connecting the source's streams to the renderer, ".baseline.upload" the upload, and fails that.
 //   PlayRealTime720p: the movie played in real time by the engine's player, its frames drawn by the render worker
 //     through the game's video path (one iteration = the whole movie); the counters give the frames shown and
 //     dropped (late frames the streaming thread skipped). Run pinned to two cores: scripts/bench.sh -c 2.
@@ -31,12 +35,14 @@ extern "C" {
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Bench/BenchConditionEnding.h"
+#include "Bench/BenchSkip.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
 #include "Code/Graphics/GAMEVideoFrame_Win32.h"
 #include "Corvane/FMV/ClFullScreenFMVPlayer_Win32.h"
@@ -59,6 +65,9 @@ constexpr int gc_iWIDTH = 1280;
 constexpr int gc_iHEIGHT = 720;
 // The benchmark movie's frames: 4 s at 25 a second.
 constexpr int64_t gc_iMOVIE_FRAMES = 100;
+// The drawing thread's waits for a frame, and how many in a row without one make a stalled graph (30 s).
+constexpr int gc_iSTALL_WAIT_MS = 2;
+constexpr int gc_iSTALL_WAITS = 15000;
 
 // The benchmark movie, made once.
 const std::string& benchMovie() {
@@ -151,6 +160,81 @@ class CPlainUpload {
   GLuint m_texture = 0;
 };
 
+// Decodes every frame of the movie with FFmpeg (one thread) and converts each into *pImage (32-bit BGRX rows, tightly
+// packed), calling onFrame after each; the frames decoded, or -1 when the movie could not be opened.
+int64_t decodeAndConvert(const std::string& path, std::vector<uint8_t>* pImage, const std::function<void()>& onFrame) {
+  AVFormatContext* pFormat = nullptr;
+  if (avformat_open_input(&pFormat, path.c_str(), nullptr, nullptr) < 0 ||
+      avformat_find_stream_info(pFormat, nullptr) < 0) {
+    return -1;
+  }
+  const int iStream = av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const AVCodec* pCodec = avcodec_find_decoder(pFormat->streams[iStream]->codecpar->codec_id);
+  AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
+  avcodec_parameters_to_context(pContext, pFormat->streams[iStream]->codecpar);
+  pContext->thread_count = 1;
+  avcodec_open2(pContext, pCodec, nullptr);
+  SwsContext* pScale = nullptr;
+  AVPacket* pPacket = av_packet_alloc();
+  AVFrame* pFrame = av_frame_alloc();
+  pImage->resize(static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT * 4);
+  int64_t iFrames = 0;
+  const auto drain = [&] {
+    while (avcodec_receive_frame(pContext, pFrame) == 0) {
+      pScale = sws_getCachedContext(pScale, pFrame->width, pFrame->height, static_cast<AVPixelFormat>(pFrame->format),
+                                    gc_iWIDTH, gc_iHEIGHT, AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr, nullptr);
+      uint8_t* apOut[4] = {pImage->data(), nullptr, nullptr, nullptr};
+      int aiPitch[4] = {gc_iWIDTH * 4, 0, 0, 0};
+      sws_scale(pScale, pFrame->data, pFrame->linesize, 0, pFrame->height, apOut, aiPitch);
+      onFrame();
+      ++iFrames;
+    }
+  };
+  while (av_read_frame(pFormat, pPacket) >= 0) {
+    if (pPacket->stream_index == iStream) {
+      avcodec_send_packet(pContext, pPacket);
+      drain();
+    }
+    av_packet_unref(pPacket);
+  }
+  avcodec_send_packet(pContext, nullptr);
+  drain();
+  av_frame_free(&pFrame);
+  av_packet_free(&pPacket);
+  sws_freeContext(pScale);
+  avcodec_free_context(&pContext);
+  avformat_close_input(&pFormat);
+  return iFrames;
+}
+
+// The movie's last frame as FFmpeg decodes and converts it (32-bit BGRX rows); empty when it could not be decoded.
+const std::vector<uint8_t>& lastFrame() {
+  static const std::vector<uint8_t> s_image = [] {
+    std::vector<uint8_t> image;
+    return decodeAndConvert(benchMovie(), &image, [] {}) == gc_iMOVIE_FRAMES ? image : std::vector<uint8_t>();
+  }();
+  return s_image;
+}
+
+// An empty answer when the picture (0xAARRGGBB words, row 0 the top) is the movie's last frame as FFmpeg decodes and
+// converts it, within 3 levels a channel on average; else how far it is.
+std::string checkLastFrame(const std::vector<uint32_t>& picture) {
+  const std::vector<uint8_t>& s_reference = lastFrame();
+  if (s_reference.empty()) return "the movie's last frame could not be decoded for the check";
+  if (picture.size() != static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT) {
+    return "the texture could not be read (" + std::to_string(picture.size()) + " pixels)";
+  }
+  double dOff = 0.0;
+  for (size_t i = 0; i < picture.size(); ++i) {
+    for (int c = 0; c < 3; ++c) {
+      dOff += std::abs(static_cast<int>((picture[i] >> (8 * c)) & 0xFFu) - static_cast<int>(s_reference[4 * i + c]));
+    }
+  }
+  dOff /= 3.0 * static_cast<double>(picture.size());
+  if (dOff <= 3.0) return std::string();
+  return "the texture differs from the movie's last frame by " + std::to_string(dOff) + " levels a channel on average";
+}
+
 void BM_Baseline_DecodeConvertUpload720p(benchmark::State& state) {
   const std::string path = benchMovie();
   CPlainUpload upload;
@@ -158,57 +242,32 @@ void BM_Baseline_DecodeConvertUpload720p(benchmark::State& state) {
     state.SkipWithError((std::string("no OpenGL 3.3 context for the upload: ") + SDL_GetError()).c_str());
     return;
   }
-  std::vector<uint8_t> image(static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT * 4);
+  const bool bUpload = !benchSkips("DecodeConvertUpload720p.baseline.upload");
+  std::vector<uint8_t> image;
   int64_t iFrames = 0;
   for (auto _ : state) {
-    const int64_t iFramesBefore = iFrames;
-    AVFormatContext* pFormat = nullptr;
-    if (avformat_open_input(&pFormat, path.c_str(), nullptr, nullptr) < 0 ||
-        avformat_find_stream_info(pFormat, nullptr) < 0) {
+    const int64_t iDecoded = decodeAndConvert(path, &image, [&] {
+      if (bUpload) upload.uploadAndDraw(image.data());
+    });
+    if (iDecoded < 0) {
       state.SkipWithError("cannot open the movie");
       return;
     }
-    const int iStream = av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    const AVCodec* pCodec = avcodec_find_decoder(pFormat->streams[iStream]->codecpar->codec_id);
-    AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
-    avcodec_parameters_to_context(pContext, pFormat->streams[iStream]->codecpar);
-    pContext->thread_count = 1;
-    avcodec_open2(pContext, pCodec, nullptr);
-    SwsContext* pScale = nullptr;
-    AVPacket* pPacket = av_packet_alloc();
-    AVFrame* pFrame = av_frame_alloc();
-    const auto drain = [&] {
-      while (avcodec_receive_frame(pContext, pFrame) == 0) {
-        pScale = sws_getCachedContext(pScale, pFrame->width, pFrame->height, static_cast<AVPixelFormat>(pFrame->format),
-                                      gc_iWIDTH, gc_iHEIGHT, AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        uint8_t* apOut[4] = {image.data(), nullptr, nullptr, nullptr};
-        int aiPitch[4] = {gc_iWIDTH * 4, 0, 0, 0};
-        sws_scale(pScale, pFrame->data, pFrame->linesize, 0, pFrame->height, apOut, aiPitch);
-        upload.uploadAndDraw(image.data());
-        ++iFrames;
-      }
-    };
-    while (av_read_frame(pFormat, pPacket) >= 0) {
-      if (pPacket->stream_index == iStream) {
-        avcodec_send_packet(pContext, pPacket);
-        drain();
-      }
-      av_packet_unref(pPacket);
-    }
-    avcodec_send_packet(pContext, nullptr);
-    drain();
-    av_frame_free(&pFrame);
-    av_packet_free(&pPacket);
-    sws_freeContext(pScale);
-    avcodec_free_context(&pContext);
-    avformat_close_input(&pFormat);
-    if (iFrames - iFramesBefore != gc_iMOVIE_FRAMES) {
-      state.SkipWithError(("frames decoded and uploaded: " + std::to_string(iFrames - iFramesBefore) + " of " +
+    iFrames += iDecoded;
+    if (iDecoded != gc_iMOVIE_FRAMES) {
+      state.SkipWithError(("frames decoded and uploaded: " + std::to_string(iDecoded) + " of " +
                            std::to_string(gc_iMOVIE_FRAMES)).c_str());
       return;
     }
   }
-  if (upload.gl.GetError() != GL_NO_ERROR) state.SkipWithError("OpenGL errors while uploading");
+  std::vector<uint32_t> texture(static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT);
+  upload.gl.GetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, texture.data());
+  if (upload.gl.GetError() != GL_NO_ERROR) {
+    state.SkipWithError("OpenGL errors while uploading");
+  } else {
+    const std::string error = checkLastFrame(texture);
+    if (!error.empty()) state.SkipWithError(error.c_str());
+  }
   state.counters["frames"] = benchmark::Counter(static_cast<double>(iFrames), benchmark::Counter::kIsRate);
 }
 
@@ -264,10 +323,11 @@ class CBenchPresenter final : public IVMRSurfaceAllocator9, public IVMRImagePres
     m_handOver.wait(lock, [this] { return !m_bWaiting || m_bStopped; });
     return S_OK;
   }
-  // The drawing thread: waits a little for a frame; true when one waits (drawn, then released with release()).
+  // The drawing thread: waits a little (gc_iSTALL_WAIT_MS) for a frame; true when one waits (drawn, then released
+  // with release()).
   bool frameWaiting() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_handOver.wait_for(lock, std::chrono::milliseconds(2), [this] { return m_bWaiting; });
+    return m_handOver.wait_for(lock, std::chrono::milliseconds(gc_iSTALL_WAIT_MS), [this] { return m_bWaiting; });
   }
   void release() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -323,6 +383,7 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
   DShowTestSetFreeRunning(true);
   CBenchPresenter presenter(pDevice);
   std::u16string widePath(path.begin(), path.end());
+  const bool bConnect = !benchSkips("DecodeConvertUpload720p.engine.connect");
   int64_t iFrames = 0;
   for (auto _ : state) {
     const int64_t iFramesBefore = iFrames;
@@ -348,7 +409,7 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
     pSource->EnumPins(&pPins);
     IPin* pPin = nullptr;
     while (pPins->Next(1, &pPin, nullptr) == S_OK) {
-      pGraph->RenderEx(pPin, AM_RENDEREX_RENDERTOEXISTINGRENDERERS, nullptr);
+      if (bConnect) pGraph->RenderEx(pPin, AM_RENDEREX_RENDERTOEXISTINGRENDERERS, nullptr);
       pPin->Release();
     }
     pPins->Release();
@@ -357,15 +418,18 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
     pGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&pControl));
     pGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&pEvent));
     pControl->Run();
-    for (;;) {
+    // A graph that stops handing frames over without completing is given up after 30 s of waits for a frame.
+    for (int iIdleWaits = 0; iIdleWaits < gc_iSTALL_WAITS;) {
       if (presenter.frameWaiting()) {
         pDevice->SetTexture(0, presenter.mp_pTexture);
         pDevice->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
         pDevice->SetTexture(0, nullptr);
         presenter.release();
         ++iFrames;
+        iIdleWaits = 0;
         continue;
       }
+      ++iIdleWaits;
       LONG lCode = 0;
       LONG_PTR p1 = 0;
       LONG_PTR p2 = 0;
@@ -386,6 +450,13 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
     }
   }
   state.counters["frames"] = benchmark::Counter(static_cast<double>(iFrames), benchmark::Counter::kIsRate);
+  if (!state.error_occurred() && presenter.mp_pTexture != nullptr) {
+    UINT uiW = 0;
+    UINT uiH = 0;
+    const std::vector<DWORD> texture = D3D9TestReadTexture(presenter.mp_pTexture, 0, &uiW, &uiH);
+    const std::string error = checkLastFrame(std::vector<uint32_t>(texture.begin(), texture.end()));
+    if (!error.empty()) state.SkipWithError(error.c_str());
+  }
   DShowTestReset();
   pDevice->SetStreamSource(0, nullptr, 0, 0);
   pBuffer->Release();

@@ -2,7 +2,7 @@
 # Shows that the checks of the like-for-like benchmark pairs can fail: each pair runs once as it is (both sides must
 # finish without an error), then once for every step its sides can leave out (GRINDLOW_BENCH_SKIP, see
 # Bench/BenchSkip.h), where that side must stop with an error. The programs get a virtual X server of their own of
-# the game's size (1920 x 1080, as scripts/bench.sh gives them), on the first free display number.
+# the game's size (scripts/xvfb.sh, as scripts/bench.sh gives them).
 #   CheckBenchChecks.sh <folder of the bench_* programs>
 set -euo pipefail
 if [[ $# -ne 1 || ! -d "$1" ]]; then
@@ -11,20 +11,14 @@ if [[ $# -ne 1 || ! -d "$1" ]]; then
 fi
 bench_dir=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/bench-checks.XXXXXX")
-server=""
-trap '[[ -z "$server" ]] || kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1080x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-server=$!
-for _ in $(seq 100); do
-  [[ -s "$work/display" ]] && break
-  kill -0 "$server" 2>/dev/null || break
-  sleep 0.1
-done
-if [[ ! -s "$work/display" ]]; then
-  echo "no virtual X server (Xvfb) could start: $(cat "$work/xvfb.log")"
+# shellcheck source=scripts/xvfb.sh
+source "$(dirname "$0")/../scripts/xvfb.sh"
+trap 'stop_xvfb; rm -rf "$work"' EXIT
+if ! start_xvfb "$work/xvfb.log"; then
+  echo "$xvfb_error"
   exit 1
 fi
-export DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY=$xvfb_display
 unset SDL_VIDEODRIVER
 
 # program, case, then per side the steps it can leave out; "step@arg" runs only the case's runs of that argument
@@ -32,10 +26,20 @@ unset SDL_VIDEODRIVER
 pairs=(
   "WorldBench WorldFrame200 engine:update,draw baseline:reactions,draw"
   "SpriteBench UIFrame engine:tick,sort baseline:tick,sort"
+  "SpriteBench AnimWidgets engine:render,sort baseline:advance,sort"
+  "SpriteBench TexturedQuads engine:sprites baseline:copy"
+  "SpriteBench SpriteJobs engine:build baseline:billboards,lines"
+  "GraphicsBench ClearPresentFrame engine:handover baseline:render"
+  "GraphicsBench HandOver engine:handover baseline:wait"
   "UIBench MainMenuFrameOverQuadWrite engine:update,sort baseline:elements"
   "FrameBench FrameBloomCRTPasses engine:scene,crt baseline:blur,add,crt"
-  "PlayerBench PlayerStreetWave engine:update,draw baseline:fights,draw,gibs,blood"
+  "FrameBench FrameActionLevel engine:update baseline:fights,draw"
+  "FrameBench FramePreLoadPlainCopy engine:frame baseline:draw"
+  "FrameBench FrameBloomCRT engine:frame baseline:draw"
+  "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate baseline:hits,gibs"
+  "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate baseline:fights,draw,gibs,blood"
   "StartUpBench StartUpToFrontEndFloor engine:frames baseline:images,sounds,bytes,frame"
+  "VideoBench DecodeConvertUpload720p engine:connect baseline:upload"
   "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1 baseline:volume,pan,pitch@pitch:1"
   "AudioBench Mix64VoicesSdlMixer engine:volume,pan baseline:volume,pan"
   "ArchiveBench PlainRead engine:read baseline:read"
@@ -66,6 +70,8 @@ pairs=(
   "GraphicsAssetsBench AtlasLookup engine:lookups baseline:lookups"
   "GraphicsAssetsBench AtlasLookupByHash engine:lookups baseline:lookups"
   "GraphicsAssetsBench SignatureFrame engine:signatures baseline:textures,programs"
+  "AudioBench PlayToFirstSample engine:cue,update baseline:play"
+  "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street baseline:enemies,bullets,gore,street"
 )
 
 problems=0
@@ -98,10 +104,10 @@ for pair in "${pairs[@]}"; do
     Side=${side^}
     IFS=, read -r -a steps <<<"${side_steps#*:}"
     for step in "${steps[@]}"; do
-      arg=""
-      [[ $step == *@* ]] && arg=${step#*@}
+      filter="^BM_${Side}_${case}(/|\$)"
+      [[ $step == *@* ]] && filter="^BM_${Side}_${case}/${step#*@}"
       step=${step%%@*}
-      read -r ran failed <<<"$(run "$program" "^BM_${Side}_${case}(/|\$)${arg}" "$case.$side.$step")"
+      read -r ran failed <<<"$(run "$program" "$filter" "$case.$side.$step")"
       if [[ $ran -lt 1 || $failed -ne $ran ]]; then
         echo "$case.$side.$step: the $side side's check did not fail without that step ($ran ran, $failed errors)"
         problems=$((problems + 1))

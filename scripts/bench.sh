@@ -40,7 +40,8 @@ Options:
 
 Output: one row per pair: engine and baseline median times, the median of the per-repetition ratios
 (engine / baseline), their min-max range and the clock they were taken on; then the benchmarks without a partner,
-with their median times and clocks. The clock is the one the benchmark was registered with:
+with their median times and clocks. A program that did not run to its end (its X server did not start, it
+crashed) and a pair a side of which stopped with an error are rows marked FAILED with the reason. The clock is the one the benchmark was registered with:
   wall     UseRealTime(): wall-clock time (run name ends in /real_time)
   manual   UseManualTime(): the time the benchmark measured itself (run name ends in /manual_time)
   cpu      neither (Google Benchmark's default): the CPU time of the benchmark's own thread only, so work it
@@ -130,38 +131,32 @@ if [ -n "$cpus" ]; then
 fi
 
 # The graphics benchmarks open a real window of 1920 x 1080: without a display each program gets a virtual X
-# server of that size of its own (as the tests get theirs), started behind the pin, so the server runs on the
-# program's CPUs too. The server takes the first display number free on the machine itself (-displayfd), so it
-# never takes one that another server holds, and whoever starts servers at numbers of their own choosing keeps them.
+# server of that size of its own (as the tests get theirs, scripts/xvfb.sh), started behind the pin, so the server
+# runs on the program's CPUs too.
 virtual_x=0
 if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
   virtual_x=1
+  # shellcheck source=scripts/xvfb.sh
+  source "$root/scripts/xvfb.sh"
 fi
 
-# Runs the command (pinned) on a virtual X server of its own when virtual_x is 1; its exit status.
+# Runs the command (pinned) on a virtual X server of its own when virtual_x is 1; its exit status. When the server
+# does not start (its output is in $out_dir/$name.xvfb.log), says why in the file named by run_failure and returns
+# 1 without running the command.
+run_failure=""
 run_program() {
   if [ "$virtual_x" -eq 0 ]; then
     "${pin[@]}" "$@"
     return
   fi
-  local number_file server status=0
-  number_file=$(mktemp "${TMPDIR:-/tmp}/grindlow-bench-x.XXXXXX")
-  "${pin[@]}" Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1080x24 3>"$number_file" >/dev/null 2>&1 &
-  server=$!
-  for _ in $(seq 100); do
-    [ -s "$number_file" ] || ! kill -0 "$server" 2>/dev/null && break
-    sleep 0.1
-  done
-  if [ ! -s "$number_file" ]; then
-    echo "bench.sh: the virtual X server (Xvfb) did not start" >&2
-    kill "$server" 2>/dev/null || true
-    rm -f "$number_file"
+  local status=0
+  if ! start_xvfb "$out_dir/$name.xvfb.log" "${pin[@]}"; then
+    echo "bench.sh: $xvfb_error" >&2
+    echo "$xvfb_error" >"$run_failure"
     return 1
   fi
-  DISPLAY=":$(head -n 1 "$number_file")" "${pin[@]}" "$@" || status=$?
-  kill "$server" 2>/dev/null || true
-  wait "$server" 2>/dev/null || true
-  rm -f "$number_file"
+  DISPLAY=$xvfb_display "${pin[@]}" "$@" || status=$?
+  stop_xvfb
   return "$status"
 }
 
@@ -200,22 +195,38 @@ if [ -z "$out_dir" ]; then
   keep_out=0
 fi
 mkdir -p "$out_dir"
-cleanup() { [ "$keep_out" -eq 1 ] || rm -rf "$out_dir"; }
+cleanup() {
+  [ "$virtual_x" -eq 0 ] || stop_xvfb
+  [ "$keep_out" -eq 1 ] || rm -rf "$out_dir"
+}
 trap cleanup EXIT
 
 status=0
 results=()
+# One line a program that did not run to its end: its name, a tab, why.
+failed_programs="$out_dir/failed-programs.tsv"
+: >"$failed_programs"
 for p in "${paths[@]}"; do
   name=$(basename "$p")
   json="$out_dir/$name.json"
+  run_failure="$out_dir/$name.failure"
+  rm -f "$run_failure"
   echo "running $name ..." >&2
   args=(--benchmark_repetitions="$reps" --benchmark_min_time="$min_time" --benchmark_out="$json"
         --benchmark_out_format=json)
   [ "$smoke" -eq 1 ] || args+=(--benchmark_enable_random_interleaving=true)
   [ -z "$filter" ] || args+=(--benchmark_filter="$filter")
-  if ! run_program "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1; then
+  program_status=0
+  run_program "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1 || program_status=$?
+  if [ "$program_status" -ne 0 ]; then
     echo "bench.sh: $name failed; its output:" >&2
     cat "$out_dir/$name.log" >&2
+    if [ -s "$run_failure" ]; then
+      reason=$(head -n 1 "$run_failure")
+    else
+      reason="exit status $program_status: $(grep . "$out_dir/$name.log" | tail -n 1 | cut -c 1-200)"
+    fi
+    printf '%s\t%s\n' "$name" "$reason" >>"$failed_programs"
     status=1
     continue
   fi
@@ -235,6 +246,9 @@ if [ "$smoke" -eq 1 ]; then
       status=1
     fi
   done
+  while IFS=$'\t' read -r name reason; do
+    echo "bench.sh: $name failed: $reason" >&2
+  done <"$failed_programs"
   echo "smoke: ${#paths[@]} programs, ${#results[@]} ran; $([ "$status" -eq 0 ] && echo "no errors" || echo "FAILED")"
   exit "$status"
 fi
@@ -254,10 +268,8 @@ fi
 echo "cores: $where   repetitions: $reps (interleaved)   min time: ${min_time} s   load average: $load"
 echo
 
-[ ${#results[@]} -gt 0 ] || exit "$status"
-
 # Google Benchmark's JSON puts one field a line; each result object ends with a line holding only "}".
-awk '
+awk -v failed_programs="$failed_programs" '
 function to_ns(value, unit) {
   if (unit == "us") return value * 1e3
   if (unit == "ms") return value * 1e6
@@ -307,13 +319,14 @@ FNR == 1 { ++file }
 /"error_message":/ { errmsg = string_field($0) }
 /^[ \t]*}/ {
   if (run != "" && type == "iteration") {
+    if (!(run in seen)) {
+      seen[run] = 1
+      names[++nnames] = run
+      key[nnames] = sprintf("%04d %06d %06d", file, family, instance)
+    }
     if (err) {
       failed[run] = errmsg
     } else {
-      if (!(run in count)) {
-        names[++nnames] = run
-        key[nnames] = sprintf("%04d %06d %06d", file, family, instance)
-      }
       # The JSON real_time field only for runs registered on it (or on a manual time, which it then holds);
       # otherwise cpu_time.
       if (run ~ /\/real_time(\/threads:[0-9]+)?$/) clock[run] = "wall"
@@ -337,13 +350,27 @@ END {
   fmt = "%-56s %11s %11s %9s  %-15s %s\n"
   printf fmt, "case", "engine", "baseline", "ratio", "range (min-max)", "clock"
   pairs = 0
+  # A program that did not run to its end, and a pair a side of which stopped with an error, are rows marked failed
+  # with the reason.
+  while ((getline line < failed_programs) > 0) {
+    split(line, part, "\t")
+    printf "%-56s %s\n", part[1], "FAILED (program): " part[2]
+    ++pairs
+  }
   for (i = 1; i <= nnames; ++i) {
     e = order[i]
     if (e !~ /^BM_Engine_/) continue
     c = substr(e, 11)
     b = "BM_Baseline_" c
-    if (!(b in count)) continue
+    if (!(b in seen)) continue
     paired[e] = 1; paired[b] = 1
+    if ((e in failed) || (b in failed)) {
+      why = (e in failed) ? "engine: " failed[e] : ""
+      if (b in failed) why = why (why == "" ? "" : "; ") "baseline: " failed[b]
+      printf "%-56s %s\n", c, "FAILED " why
+      ++pairs
+      continue
+    }
     # Repetition i of the engine against repetition i of the baseline.
     n = 0
     for (k = 1; k <= count[e]; ++k) {
@@ -364,11 +391,14 @@ END {
     x = order[i]
     if (x in paired) continue
     if (!header) { printf "\nwithout a partner:\n"; header = 1 }
+    if (x in failed) {
+      printf "%-56s %s\n", x, "FAILED: " failed[x]
+      continue
+    }
     for (k = 1; k <= count[x]; ++k) vx[k] = time[x, k]
     printf "%-56s %11s  %s\n", x, human(median(vx, count[x])), clock[x]
   }
-  for (x in failed) printf "\nfailed: %s: %s\n", x, failed[x]
 }
-' "${results[@]}"
+' "${results[@]:-/dev/null}"
 
 exit "$status"
