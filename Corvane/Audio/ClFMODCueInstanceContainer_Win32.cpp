@@ -155,18 +155,20 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
     return;
   }
   bool bCutShort = false;
-  unsigned int uiLengthMs = 0;
+  unsigned int uiLengthMs = FMODEX_LENGTH_UNKNOWN;
   {
     ClAudioLockScope lock;
-    if (source.mp_pSound->getCutShort(&bCutShort) != FMOD_OK || !bCutShort ||
-        source.mp_pSound->getLength(&uiLengthMs, FMOD_TIMEUNIT_MS) != FMOD_OK) {
+    if (source.mp_pSound->getCutShort(&bCutShort) != FMOD_OK ||
+        (bCutShort && source.mp_pSound->getLength(&uiLengthMs, FMOD_TIMEUNIT_MS) != FMOD_OK)) {
       bCutShort = false;
     }
   }
-  if (bCutShort) {
-    // Music that is there is better heard than a game lost over the rest: it plays to where its data ends.
+  // Music that is there is better heard than a game lost over the rest: it plays to where its data ends.
+  if (bCutShort && uiLengthMs != FMODEX_LENGTH_UNKNOWN) {
     KvPrintProblem("Sound file [Audio\\%s] ends before the %.1f s its header gives: it is played to where it ends.",
                    mpr_pCommonCueData->m_aszSourceNames[iSource], static_cast<double>(uiLengthMs) / 1000.0);
+  } else if (bCutShort) {
+    source.m_bCutEndUnsaid = 1;
   }
   // The groups are named after the source's base name.
   char szBaseName[gc_iCUE_SOURCE_NAME_LEN];
@@ -183,6 +185,24 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
   if (pSystem->getMasterChannelGroup(&pMaster) == FMOD_OK) {
     pMaster->addGroup(source.mp_pDryGroup);
   }
+}
+
+void ClCueInstanceContainer::sayCutEndWhenRead(SCueSoundSource* pSource) {
+  if (!pSource->m_bCutEndUnsaid || pSource->mp_pSound == nullptr) {
+    return;
+  }
+  unsigned int uiLengthMs = FMODEX_LENGTH_UNKNOWN;
+  {
+    ClAudioLockScope lock;
+    pSource->mp_pSound->getLength(&uiLengthMs, FMOD_TIMEUNIT_MS);
+  }
+  if (uiLengthMs == FMODEX_LENGTH_UNKNOWN) {
+    return;
+  }
+  pSource->m_bCutEndUnsaid = 0;
+  KvPrintProblem("Sound file [Audio\\%s] ends at %.1f s and gives no length of its own: it is played to where it ends.",
+                 getCommonCueData()->m_aszSourceNames[pSource->m_iSourceIndex],
+                 static_cast<double>(uiLengthMs) / 1000.0);
 }
 
 SCueSoundSource* ClCueInstanceContainer::chooseSource() {

@@ -157,6 +157,7 @@ void ClFMODCueInstance::start() {
 }
 
 void ClFMODCueInstance::tick() {
+  mpr_pParentContainer->sayCutEndWhenRead(mpr_pWAVDataContainer);
   tickDucking();
   if (m_bFadingOut) {
     m_fadeOut.tick();

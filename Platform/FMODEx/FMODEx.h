@@ -80,6 +80,8 @@ typedef unsigned int FMOD_INITFLAGS;
 typedef unsigned int FMOD_TIMEUNIT;
 #define FMOD_TIMEUNIT_MS 0x00000001u
 #define FMOD_TIMEUNIT_PCM 0x00000002u
+// Sound::getLength's answer for a length it does not know.
+#define FMODEX_LENGTH_UNKNOWN 0xFFFFFFFFu
 
 typedef unsigned int FMOD_MEMORY_TYPE;
 #define FMOD_MEMORY_ALL 0xFFFFFFFFu
@@ -196,11 +198,15 @@ class Sound {
   FMOD_RESULT getLoopCount(int* loopcount);
   // Default frequency (the file's rate), volume 1, pan 0, priority 128.
   FMOD_RESULT getDefaults(float* frequency, float* volume, float* pan, int* priority);
+  // A sample's length; a stream's as its header gives it. A stream whose file gives none (or one that 32 bits do
+  // not hold in that unit) answers FMODEX_LENGTH_UNKNOWN until its decoder has read it to where its data ends, and
+  // from then on the length to there.
   FMOD_RESULT getLength(unsigned int* length, FMOD_TIMEUNIT lengthtype);
   // Not a call of the library this stands in for: whether the stream's data ends before the length its header
-  // gives (getLength's). Such a stream opens and plays to where its data ends, looping from there when it loops.
-  // A sample answers false: it is decoded whole at creation and its length is what was decoded (a RIFF WAVE
-  // sample shorter than its RIFF size does not open, FMOD_ERR_FILE_BAD).
+  // gives (getLength's), or is an Ogg file that has lost its last page, which gives its length. Such a stream
+  // opens and plays to where its data ends, looping from there when it loops; one cut before its first frame
+  // does not open (FMOD_ERR_FILE_BAD). A sample answers false: it is decoded whole at creation and its length is
+  // what was decoded (a RIFF WAVE sample shorter than its RIFF size does not open, FMOD_ERR_FILE_BAD).
   FMOD_RESULT getCutShort(bool* cutshort);
   FMOD_RESULT getFormat(int* channels, int* bits);
   FMOD_RESULT setUserData(void* userdata);
@@ -232,7 +238,7 @@ class Channel {
   FMOD_RESULT getChannelGroup(ChannelGroup** channelgroup);
   FMOD_RESULT stop();
   FMOD_RESULT isPlaying(bool* isplaying);
-  // Position inside the sound (inside the current loop).
+  // Position inside the sound (inside the current loop: a stream cut short loops at where its data ends).
   FMOD_RESULT getPosition(unsigned int* position, FMOD_TIMEUNIT postype);
   // Level of each input channel (1 to 16 of them; channels past numlevels keep their level).
   FMOD_RESULT setInputChannelMix(float* levels, int numlevels);

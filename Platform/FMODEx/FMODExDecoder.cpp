@@ -104,22 +104,42 @@ bool isCutWave(ByteSource* pSource) {
   return uiRiffSize != 0 && uiRiffSize != 0xFFFFFFFFu && std::int64_t{uiRiffSize} + 8 > pSource->size();
 }
 
-// Whether the last frame the file declares decodes, read through a handle of its own before the decoder's opens
-// (a failed seek leaves a libsndfile handle unable to seek again). A file that does not open, or declares no
-// length, is left to the decoder's open. The source is left at its start.
-bool reachesDeclaredEnd(ByteSource* pSource) {
+// The stream probes below read the file through a handle of their own before the decoder's opens (a failed seek
+// leaves a libsndfile handle unable to seek again, and an Ogg seek after a read may stop short); each leaves the
+// source at its start. A file that does not open is left to the decoder's open.
+template <typename Fn>
+bool probeStream(ByteSource* pSource, bool bNotOpened, Fn fn) {
   SF_INFO info = {};
   SNDFILE* pProbe = pSource->seek(0, SEEK_SET) == 0 ? sf_open_virtual(&g_virtualIO, SFM_READ, &info, pSource) : nullptr;
-  bool bReached = true;
-  if (pProbe != nullptr && info.frames > 0 && info.channels > 0 && info.channels <= 16) {
-    float afFrame[16];
-    bReached = sf_seek(pProbe, info.frames - 1, SEEK_SET) == info.frames - 1 && sf_readf_float(pProbe, afFrame, 1) == 1;
+  bool bAnswer = bNotOpened;
+  if (pProbe != nullptr && info.channels > 0 && info.channels <= 16) {
+    bAnswer = fn(pProbe, info);
   }
   if (pProbe != nullptr) {
     sf_close(pProbe);
   }
   pSource->seek(0, SEEK_SET);
-  return bReached;
+  return bAnswer;
+}
+
+// Whether the file's data ends before its header says: its last declared frame does not decode, or it is an Ogg
+// file without a last page (libsndfile gives no length for a seekable Ogg file only when it finds none).
+bool endIsMissing(ByteSource* pSource) {
+  return probeStream(pSource, false, [](SNDFILE* pProbe, const SF_INFO& info) {
+    if (info.frames == SF_COUNT_MAX) {
+      return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+    }
+    float afFrame[16];
+    return info.frames > 0 && (sf_seek(pProbe, info.frames - 1, SEEK_SET) != info.frames - 1 ||
+                               sf_readf_float(pProbe, afFrame, 1) != 1);
+  });
+}
+
+bool firstFrameDecodes(ByteSource* pSource) {
+  return probeStream(pSource, true, [](SNDFILE* pProbe, const SF_INFO&) {
+    float afFrame[16];
+    return sf_readf_float(pProbe, afFrame, 1) == 1;
+  });
 }
 
 }  // namespace
@@ -154,14 +174,18 @@ std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, st
 std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<ByteSource> pSource, ECut eCut, FMOD_RESULT* pResult) {
   std::unique_ptr<Decoder> pDecoder(new Decoder());
   pDecoder->m_pSource = std::move(pSource);
-  if (isCutWave(pDecoder->m_pSource.get())) {
-    if (eCut == ECut::Refused) {
+  const bool bCutWave = isCutWave(pDecoder->m_pSource.get());
+  if (bCutWave && eCut == ECut::Refused) {
+    *pResult = FMOD_ERR_FILE_BAD;
+    return nullptr;
+  }
+  if (eCut == ECut::Played) {
+    pDecoder->m_bCutShort = bCutWave || endIsMissing(pDecoder->m_pSource.get());
+    // Cut before its first frame, it holds no sound to play.
+    if (pDecoder->m_bCutShort && !firstFrameDecodes(pDecoder->m_pSource.get())) {
       *pResult = FMOD_ERR_FILE_BAD;
       return nullptr;
     }
-    pDecoder->m_bCutShort = true;
-  } else if (eCut == ECut::Played) {
-    pDecoder->m_bCutShort = !reachesDeclaredEnd(pDecoder->m_pSource.get());
   }
   SF_INFO info = {};
   SNDFILE* pFile = sf_open_virtual(&g_virtualIO, SFM_READ, &info, pDecoder->m_pSource.get());
@@ -179,7 +203,7 @@ std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<ByteSource> pSource, ECut
   }
   pDecoder->m_iChannels = info.channels;
   pDecoder->m_iRate = info.samplerate;
-  pDecoder->m_iFrames = info.frames;
+  pDecoder->m_iFrames = info.frames >= 0 && info.frames != SF_COUNT_MAX ? info.frames : gc_iUNKNOWN_FRAMES;
   *pResult = FMOD_OK;
   return pDecoder;
 }

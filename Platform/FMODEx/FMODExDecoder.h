@@ -31,6 +31,9 @@ std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLe
 std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, std::int64_t iOffset,
                                                  std::int64_t iLength, FMOD_RESULT* pResult);
 
+// A length a file does not give (declaredFrames, StreamFeed::framesToEnd until known).
+inline constexpr std::int64_t gc_iUNKNOWN_FRAMES = -1;
+
 class Decoder {
  public:
   // What a file whose data ends before its header says (cut short) is to a caller.
@@ -39,7 +42,8 @@ class Decoder {
     Played,   // it opens, to play to where its data ends (a stream); cutShort() says so
   };
   // Null with FMOD_ERR_FILE_BAD when the bytes are not a sound libsndfile reads (or are a cut RIFF WAVE file, for
-  // ECut::Refused), FMOD_ERR_FORMAT for more than 16 channels.
+  // ECut::Refused; a file cut short before its first frame, for ECut::Played), FMOD_ERR_FORMAT for more than 16
+  // channels.
   static std::unique_ptr<Decoder> open(std::unique_ptr<ByteSource> pSource, ECut eCut, FMOD_RESULT* pResult);
   ~Decoder();
   Decoder(const Decoder&) = delete;
@@ -47,10 +51,12 @@ class Decoder {
 
   int channels() const { return m_iChannels; }
   int rate() const { return m_iRate; }
-  // Frames the file declares (may be 0 for some streams).
+  // Frames the file's header gives; gc_iUNKNOWN_FRAMES when it gives none (an Ogg file without its last page, a
+  // FLAC file whose header leaves the count at 0): the frames are then known only once read to the end.
   std::int64_t declaredFrames() const { return m_iFrames; }
-  // The file's data ends before its header says: a RIFF WAVE file shorter than its RIFF size, or a file whose last
-  // declared frame cannot be reached (ECut::Played only; a refused file does not open).
+  // The file's data ends before its header says: a RIFF WAVE file shorter than its RIFF size, a file whose last
+  // declared frame cannot be reached, or an Ogg file whose last page (which gives its length) is missing
+  // (ECut::Played only; a refused file does not open).
   bool cutShort() const { return m_bCutShort; }
   // Frames decoded into pOut (iFrames x channels floats); fewer at the end.
   std::int64_t read(float* pOut, std::int64_t iFrames);

@@ -41,11 +41,16 @@ struct SoundState final : FMOD::Sound {
   float fDefaultFrequency = 0.0f;
   int iLoopCount = -1;
   void* pUserData = nullptr;
-  std::int64_t iLengthFrames = 0;  // 0 for a stream of unknown length
-  bool bCutShort = false;          // a stream whose data ends before iLengthFrames
+  // A sample's frames; a stream's header length (gc_iUNKNOWN_FRAMES when its file gives none).
+  std::int64_t iLengthFrames = 0;
+  bool bCutShort = false;  // a stream whose data ends before its header says
   std::vector<float> samples;          // a sample's frames
   std::unique_ptr<StreamFeed> pStream;  // a stream's decoder thread and its ring
   bool bReleased = false;
+
+  // The frames one pass plays: a sample's, a whole stream's header length, else (cut short, or no length given)
+  // the frames to where its data ends once its decoder has read that far; gc_iUNKNOWN_FRAMES until then.
+  std::int64_t passFrames() const;
 };
 
 struct GroupState final : FMOD::ChannelGroup {

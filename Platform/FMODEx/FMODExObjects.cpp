@@ -50,6 +50,30 @@ FMOD_RESULT readLocked(Owner& owner, const T& field, T* pOut) {
 
 float finiteOr(float fValue, float fFallback) { return std::isfinite(fValue) ? fValue : fFallback; }
 
+bool isTimeUnit(FMOD_TIMEUNIT eUnit) { return eUnit == FMOD_TIMEUNIT_PCM || eUnit == FMOD_TIMEUNIT_MS; }
+
+// Frames in a time unit (PCM frames, or milliseconds at iRate) without overflow; false for a count that is not
+// known (negative) or that 32 bits cannot hold in that unit.
+bool framesInUnit(std::int64_t iFrames, int iRate, FMOD_TIMEUNIT eUnit, unsigned int* puiOut) {
+  if (iFrames < 0 || iRate <= 0) {
+    return false;
+  }
+  std::int64_t iValue = iFrames;
+  if (eUnit == FMOD_TIMEUNIT_MS) {
+    // Whole seconds and the frames past them apart, so that no product overflows.
+    const std::int64_t iSeconds = iFrames / iRate;
+    if (iSeconds > std::int64_t{UINT32_MAX} / 1000) {
+      return false;
+    }
+    iValue = iSeconds * 1000 + iFrames % iRate * 1000 / iRate;
+  }
+  if (iValue > std::int64_t{UINT32_MAX}) {
+    return false;
+  }
+  *puiOut = static_cast<unsigned int>(iValue);
+  return true;
+}
+
 // A channel setting read back.
 template <typename T>
 FMOD_RESULT readSetting(FMOD::Channel* pChannel, T Voice::*pField, T* pOut) {
@@ -77,6 +101,17 @@ void detachGroupLocked(GroupState& group) {
 }
 
 }  // namespace
+
+namespace FMODExInternal {
+
+std::int64_t SoundState::passFrames() const {
+  if (!bStream || (!bCutShort && iLengthFrames != gc_iUNKNOWN_FRAMES)) {
+    return iLengthFrames;
+  }
+  return pStream->framesToEnd();
+}
+
+}  // namespace FMODExInternal
 
 FMOD_RESULT FMOD_Sound_GetUserData(FMOD_SOUND* sound, void** userdata) {
   if (sound == nullptr) {
@@ -139,13 +174,14 @@ FMOD_RESULT FMOD::Sound::getLength(unsigned int* length, FMOD_TIMEUNIT lengthtyp
   if (length == nullptr) {
     return FMOD_ERR_INVALID_PARAM;
   }
-  SoundState& sound = state(this);
-  if (lengthtype == FMOD_TIMEUNIT_PCM) {
-    *length = static_cast<unsigned int>(sound.iLengthFrames);
-  } else if (lengthtype == FMOD_TIMEUNIT_MS) {
-    *length = static_cast<unsigned int>(sound.iLengthFrames * 1000 / sound.iRate);
-  } else {
+  if (!isTimeUnit(lengthtype)) {
     return FMOD_ERR_UNSUPPORTED;
+  }
+  SoundState& sound = state(this);
+  const bool bKnown = framesInUnit(sound.iLengthFrames, sound.iRate, lengthtype, length) ||
+                      (sound.bStream && framesInUnit(sound.pStream->framesToEnd(), sound.iRate, lengthtype, length));
+  if (!bKnown) {
+    *length = FMODEX_LENGTH_UNKNOWN;
   }
   return FMOD_OK;
 }
@@ -270,17 +306,18 @@ FMOD_RESULT FMOD::Channel::getPosition(unsigned int* position, FMOD_TIMEUNIT pos
     if (position == nullptr) {
       return FMOD_ERR_INVALID_PARAM;
     }
+    if (!isTimeUnit(postype)) {
+      return FMOD_ERR_UNSUPPORTED;
+    }
     const SoundState& sound = *voice.pSound;
     double dFrames = voice.bResampling ? voice.dPlayed : static_cast<double>(voice.iCursor);
-    if (sound.iLengthFrames > 0) {
-      dFrames = std::fmod(dFrames, static_cast<double>(sound.iLengthFrames));
+    const std::int64_t iPassFrames = sound.passFrames();
+    if (iPassFrames > 0) {
+      dFrames = std::fmod(dFrames, static_cast<double>(iPassFrames));
     }
-    if (postype == FMOD_TIMEUNIT_PCM) {
-      *position = static_cast<unsigned int>(dFrames);
-    } else if (postype == FMOD_TIMEUNIT_MS) {
-      *position = static_cast<unsigned int>(dFrames * 1000.0 / sound.iRate);
-    } else {
-      return FMOD_ERR_UNSUPPORTED;
+    // A position past what 32 bits hold (or an int64) is given as the largest there is.
+    if (!framesInUnit(static_cast<std::int64_t>(std::min(dFrames, 9.0e18)), sound.iRate, postype, position)) {
+      *position = UINT32_MAX;
     }
     return FMOD_OK;
   });

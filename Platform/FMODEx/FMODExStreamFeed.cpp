@@ -52,6 +52,11 @@ StreamFeed::~StreamFeed() {
   m_pDecoder.reset();
 }
 
+std::int64_t StreamFeed::framesToEnd() {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_iFramesToEnd;
+}
+
 void StreamFeed::restart() {
   std::lock_guard<std::mutex> guard(m_lock);
   if (!m_thread.joinable()) {
@@ -184,6 +189,8 @@ void StreamFeed::run() {
       if (iPassFrames > 0) {
         m_auiPassEnds[(m_iFirstPassEnd + m_iNumPassEnds) % gc_iMAX_PASS_ENDS] = m_uiWritten;
         ++m_iNumPassEnds;
+        // Every pass starts at the first frame (the open, a rewind).
+        m_iFramesToEnd = iPassFrames;
       }
       if (m_bLoops && iPassFrames > 0 && bRewound) {
         bRewind = true;

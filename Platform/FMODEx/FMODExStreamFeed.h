@@ -44,6 +44,9 @@ class StreamFeed {
 
   // Channels, rate and declared length of the file (fixed once open).
   const Decoder& decoder() const { return *m_pDecoder; }
+  // The frames from the file's first to where its data ends, once the decoder has read a pass that far (it reads
+  // ahead of the reader); gc_iUNKNOWN_FRAMES before.
+  std::int64_t framesToEnd();
 
   // Back to the first frame for a new play: drops what the ring holds, unless nothing of it was read since
   // the last start. Starts the decoder thread on the first play. Never waits on the decoder.
@@ -81,6 +84,7 @@ class StreamFeed {
   std::uint64_t m_auiPassEnds[gc_iMAX_PASS_ENDS] = {};  // m_uiWritten at each pass end, oldest first
   int m_iFirstPassEnd = 0;
   int m_iNumPassEnds = 0;
+  std::int64_t m_iFramesToEnd = gc_iUNKNOWN_FRAMES;
   bool m_bEnded = false;
   bool m_bReadSinceStart = false;
   std::uint64_t m_uiGeneration = 0;  // counts restarts: frames decoded for an older one are dropped

@@ -1,6 +1,8 @@
 // Copies of the built data root with one file damaged, for the tests that run the game on them: an archive packed
 // again from its build manifest with one entry left out, emptied or replaced, or an archive's table of contents
-// zeroed. Files that stay as built are hard links (copies where links cannot be made); files written are new.
+// zeroed. Files that stay as built are hard links (copies where links cannot be made); files written are new. The
+// built root's development settings ("project.ini", which a user may keep there) are left out: each run writes its
+// own, and through a link it would write the user's file and every other copy's at once.
 // The including target defines KV_DATA_ROOT, KV_MAGPACK_PATH, KV_CONTENT_BUILD_DIR and KV_RWN_LOOSE_ROOT.
 #pragma once
 
@@ -87,8 +89,12 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
   fs::remove_all(root);
   fs::create_directories(data);
   for (const auto& item : fs::recursive_directory_iterator(KV_DATA_ROOT)) {
-    const fs::path target = fs::path(data) / fs::relative(item.path(), KV_DATA_ROOT);
+    const fs::path relative = fs::relative(item.path(), KV_DATA_ROOT);
+    const fs::path target = fs::path(data) / relative;
     std::error_code error;
+    if (relative == "project.ini") {
+      continue;
+    }
     if (item.is_directory()) {
       fs::create_directories(target);
     } else if (fs::create_hard_link(item.path(), target, error); error) {

@@ -499,6 +499,90 @@ TEST_F(FMODExMixer, AStreamCutShortPlaysToWhereItsDataEnds) {
   }
 }
 
+// A stream's length: its header's; FMODEX_LENGTH_UNKNOWN while its file gives none (a FLAC header's count of 0, an
+// Ogg file without its last page) or none 32 bits hold, until its decoder has read it to where its data ends, then
+// the frames to there. A stream cut short loops where its data ends, and its position with it; one cut before its
+// first frame does not open. 44.1 kHz files: the position is then the resampler's running count, not the cursor that
+// every loop sets back.
+TEST_F(FMODExMixer, AStreamsLengthIsKnownOnceReadToWhereItsDataEnds) {
+  constexpr int iRATE = 44100;
+  constexpr int iFRAMES = 44100;
+  constexpr unsigned int uiUNKNOWN = FMODEX_LENGTH_UNKNOWN;
+  const int iFlac = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+  const int iOgg = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+  // Noise, which neither format packs into a few bytes: the Ogg file's sound spans pages, and a cut falls inside it.
+  const auto noise = [](int iFrame, int) {
+    return static_cast<float>((static_cast<std::uint32_t>(iFrame) * 2654435761u) >> 16 & 0xFFFF) / 65536.0f - 0.5f;
+  };
+  // The FLAC header's total of samples: 36 bits from the low half of byte 21 (STREAMINFO comes first).
+  const auto setFlacTotal = [](std::vector<std::uint8_t>* pBytes, std::uint64_t uiTotal) {
+    (*pBytes)[21] = static_cast<std::uint8_t>(((*pBytes)[21] & 0xF0) | (uiTotal >> 32));
+    for (int i = 0; i < 4; ++i) (*pBytes)[22 + i] = static_cast<std::uint8_t>(uiTotal >> (24 - 8 * i));
+  };
+  // Where an Ogg file's sound starts: past its first two pages, which hold its headers.
+  const auto oggSoundStart = [](const std::vector<std::uint8_t>& bytes) {
+    const char* pCapture = "OggS";
+    auto at = bytes.begin();
+    for (int iPage = 1; iPage <= 2 && at != bytes.end(); ++iPage) {
+      at = std::search(at + 1, bytes.end(), pCapture, pCapture + 4);
+    }
+    return static_cast<size_t>(at - bytes.begin());
+  };
+  struct SCase {
+    const char* pName;
+    int iFormat;
+    std::function<void(std::vector<std::uint8_t>*)> fnDamage;
+    bool bCutShort;
+    unsigned int uiLengthAtOpen;  // PCM frames
+  };
+  const SCase aCases[] = {
+      {"flac", iFlac, [](std::vector<std::uint8_t>*) {}, false, iFRAMES},
+      {"flac cut", iFlac, [](std::vector<std::uint8_t>* p) { p->resize(p->size() * 3 / 4); }, true, iFRAMES},
+      {"flac without a count", iFlac, [&](std::vector<std::uint8_t>* p) { setFlacTotal(p, 0); }, false, uiUNKNOWN},
+      {"flac of the largest count", iFlac, [&](std::vector<std::uint8_t>* p) { setFlacTotal(p, 0xFFFFFFFFFull); }, true,
+       uiUNKNOWN},
+      {"ogg", iOgg, [](std::vector<std::uint8_t>*) {}, false, iFRAMES},
+      {"ogg cut", iOgg, [](std::vector<std::uint8_t>* p) { p->resize(p->size() - 100); }, true, uiUNKNOWN},
+  };
+  for (const SCase& test : aCases) {
+    SCOPED_TRACE(test.pName);
+    std::vector<std::uint8_t> bytes = KvTestMakeSoundFile(1, iRATE, iFRAMES, noise, test.iFormat);
+    test.fnDamage(&bytes);
+    // What the file holds, decoded whole as a sample.
+    FMOD::Sound* pSample = memorySound(bytes);
+    ASSERT_NE(pSample, nullptr);
+    unsigned int uiHeld = 0;
+    pSample->getLength(&uiHeld, FMOD_TIMEUNIT_PCM);
+    pSample->release();
+
+    FMOD::Sound* pStream = memorySound(bytes, FMOD_OPENMEMORY | FMOD_CREATESTREAM | FMOD_LOOP_NORMAL);
+    ASSERT_NE(pStream, nullptr);
+    bool bCutShort = !test.bCutShort;
+    pStream->getCutShort(&bCutShort);
+    EXPECT_EQ(bCutShort, test.bCutShort);
+    unsigned int uiLength = 0;
+    pStream->getLength(&uiLength, FMOD_TIMEUNIT_PCM);
+    EXPECT_EQ(uiLength, test.uiLengthAtOpen);
+    FMOD::Channel* pChannel = play(pStream);
+    // 100 ms into its second pass.
+    mix(static_cast<unsigned int>((uiHeld + iRATE / 10) * static_cast<std::uint64_t>(gc_iRATE) / iRATE));
+    pStream->getLength(&uiLength, FMOD_TIMEUNIT_PCM);
+    EXPECT_EQ(uiLength, test.uiLengthAtOpen == uiUNKNOWN ? uiHeld : test.uiLengthAtOpen);
+    unsigned int uiMs = 0;
+    EXPECT_EQ(pChannel->getPosition(&uiMs, FMOD_TIMEUNIT_MS), FMOD_OK);
+    EXPECT_NEAR(uiMs, 100u, 2u) << uiHeld << " " << uiLength;
+    pStream->release();
+  }
+  std::vector<std::uint8_t> bytes = KvTestMakeSoundFile(1, iRATE, iFRAMES, noise, iOgg);
+  bytes.resize(oggSoundStart(bytes) + 20);
+  FMOD_CREATESOUNDEXINFO exinfo = {};
+  exinfo.cbsize = sizeof(exinfo);
+  exinfo.length = static_cast<unsigned int>(bytes.size());
+  FMOD::Sound* pStream = nullptr;
+  EXPECT_EQ(m_pSystem->createStream(reinterpret_cast<const char*>(bytes.data()), FMOD_OPENMEMORY, &exinfo, &pStream),
+            FMOD_ERR_FILE_BAD);
+}
+
 // The manual output also writes what it mixes to a WAV file when asked.
 TEST(FMODExOutput, ManualOutputWritesItsMixToAWavFile) {
   const std::string wav = KvTestTempDir("FMODExWav") + "/mix.wav";

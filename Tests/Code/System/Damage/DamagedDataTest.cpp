@@ -131,10 +131,26 @@ class CWithStoredProfile : public TBase {
   }
   std::string store() const { return m_dir + "/store"; }
   std::string remote() const { return m_dir + "/store/remote"; }
+  std::string data() const { return m_dir + "/root/Data"; }
   // The built data root, made anew.
   std::string intactData() {
     EXPECT_TRUE(KvTestMakeDamagedRoot(gc_intact, m_dir + "/root"));
-    return m_dir + "/root/Data";
+    return data();
+  }
+  // The run's own settings: never written through to the built root's or another run's.
+  void writeSettings(const std::string& settings) const {
+    std::ofstream(data() + "/project.ini") << settings;
+    EXPECT_EQ(fs::hard_link_count(data() + "/project.ini"), 1u);
+  }
+  bool start(CProcess* pGame, const std::string& display) const {
+    return pGame->start({KV_GAME_PATH}, data(), {display, "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + store()});
+  }
+  // No report of a programming error, with its source file and line, and no crash report.
+  void expectNoFaultReported(const std::string& out) const {
+    EXPECT_EQ(out.find("crash report"), std::string::npos) << out;
+    EXPECT_EQ(out.find(gc_szFATAL_REPORT_PREFIX), std::string::npos) << out;
+    EXPECT_EQ(out.find(".cpp, line "), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(store() + "/crashes") && !fs::is_empty(store() + "/crashes"));
   }
   // Starts the game headless in the data root as the unprivileged user (see CProcess::runUnprivileged), to whom
   // the store's folders are open, and reads until its frames run.
@@ -170,29 +186,22 @@ TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
   const bool bDisplay = std::string(damage.pArchive) == "DISPLAY";
   const bool bStore = std::string(damage.pArchive) == "store";
   ASSERT_TRUE(KvTestMakeDamagedRoot(bSettings || bDisplay || bStore ? gc_intact : damage, m_dir + "/root"));
-  const std::string data = m_dir + "/root/Data";
-  std::ofstream(data + "/project.ini") << "SKIP_UI 1\n" << (bSettings ? damage.pEntry : "");
+  writeSettings(std::string("SKIP_UI 1\n") + (bSettings ? damage.pEntry : ""));
   if (bStore) {
-    fs::create_directories(m_dir + "/store/" + damage.pEntry);
+    fs::create_directories(store() + "/" + damage.pEntry);
   }
   CProcess game;
-  ASSERT_TRUE(game.start({KV_GAME_PATH}, data,
-                         {bDisplay ? std::string("DISPLAY=") + damage.pEntry : "SDL_VIDEODRIVER=offscreen",
-                          "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + m_dir + "/store"}));
+  ASSERT_TRUE(start(&game, bDisplay ? std::string("DISPLAY=") + damage.pEntry : "SDL_VIDEODRIVER=offscreen"));
   const int iStatus = game.finish();
   const std::string& out = game.out();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
       << statusText(iStatus) << "\n" << out;
-  // The user's message (the last line) names the file (the store names its own on the line before); a fault would
-  // have said "crash report written". The reason alone: no report of a programming error with its source file and
-  // line.
+  // The user's message (the last line) names the file (the store names its own on the line before). The reason
+  // alone: no report of a programming error.
   const size_t uiMessage = out.rfind("The game cannot ");
   ASSERT_NE(uiMessage, std::string::npos) << out;
   EXPECT_NE(out.find(damage.pExpected, bStore ? 0 : uiMessage), std::string::npos) << out;
-  EXPECT_EQ(out.find("crash report"), std::string::npos) << out;
-  EXPECT_EQ(out.find(gc_szFATAL_REPORT_PREFIX), std::string::npos) << out;
-  EXPECT_EQ(out.find(".cpp, line "), std::string::npos) << out;
-  EXPECT_FALSE(fs::exists(m_dir + "/store/crashes") && !fs::is_empty(m_dir + "/store/crashes"));
+  expectNoFaultReported(out);
   mode_t uiMode = 0;
   EXPECT_EQ(storedProfile(remote(), &uiMode), m_profile);
   EXPECT_TRUE(storeLeftClosed(store()));
@@ -203,10 +212,16 @@ INSTANTIATE_TEST_SUITE_P(EachKindOfFile, DamagedData, ::testing::ValuesIn(gc_aDa
 
 // Damage the game plays on through: it says so once, in the line pExpected names, and its load goes on to the end.
 // An unknown MONKEY_SCHEME, checked once everything is loaded, is what ends these runs: reaching that stop shows the
-// load went past the damage.
+// load went past the damage. A FLAC header's total of samples (36 bits: the low half of byte 21, then bytes 22 to 25
+// big-endian) past the file's data is a cut too: 0xFFFFFF, and that field at its largest but for its last byte.
 const SDamage gc_aPlayedOnDamages[] = {
     {"MenuMusicCut", "RWG", "Audio/FrontEndLoop.flac", gc_szHALVED,
      "Sound file [Audio\\FrontEndLoop.flac] ends before the 3.0 s its header gives: it is played to where it ends.\n"},
+    {"MenuMusicLongerInItsHeader", "RWG", "Audio/FrontEndLoop.flac", "<word 22 0xFFFFFF00>",
+     "Sound file [Audio\\FrontEndLoop.flac] ends before the 349.5 s its header gives: it is played to where it ends.\n"},
+    {"MenuMusicLongestInItsHeader", "RWG", "Audio/FrontEndLoop.flac", "<word 21 0xFFFFFFFF>",
+     "Sound file [Audio\\FrontEndLoop.flac] ends before the 1431655.8 s its header gives: it is played to where it "
+     "ends.\n"},
 };
 
 using PlayedOnDamage = DamagedData;
@@ -214,11 +229,9 @@ using PlayedOnDamage = DamagedData;
 TEST_P(PlayedOnDamage, IsSaidOnceAndTheLoadGoesOn) {
   const SDamage& damage = GetParam();
   ASSERT_TRUE(KvTestMakeDamagedRoot(damage, m_dir + "/root"));
-  const std::string data = m_dir + "/root/Data";
-  std::ofstream(data + "/project.ini") << "SKIP_UI 1\nMONKEY_SCHEME NoSuchScheme\n";
+  writeSettings("SKIP_UI 1\nMONKEY_SCHEME NoSuchScheme\n");
   CProcess game;
-  ASSERT_TRUE(game.start({KV_GAME_PATH}, data,
-                         {"SDL_VIDEODRIVER=offscreen", "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + m_dir + "/store"}));
+  ASSERT_TRUE(start(&game, "SDL_VIDEODRIVER=offscreen"));
   const int iStatus = game.finish();
   const std::string& out = game.out();
   EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED) << statusText(iStatus) << "\n" << out;
@@ -228,11 +241,61 @@ TEST_P(PlayedOnDamage, IsSaidOnceAndTheLoadGoesOn) {
   const size_t uiMessage = out.rfind("The game cannot ");
   ASSERT_NE(uiMessage, std::string::npos) << out;
   EXPECT_NE(out.find("\"MONKEY_SCHEME\" [NoSuchScheme]", uiMessage), std::string::npos) << out;
+  expectNoFaultReported(out);
   EXPECT_TRUE(storeLeftClosed(store()));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, PlayedOnDamage, ::testing::ValuesIn(gc_aPlayedOnDamages),
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
+
+// Music streams cut short whose files give no length of their own (an Ogg file without its last page): each is said
+// once its stream has been read to where its data ends, which only playing it reaches, so the line shows the run got
+// there: the title screen's music, and the first story level's, which starts when the random-input tester leaves the
+// how-to-play pages the level opens on. Ctrl-C then ends the game normally.
+struct SHeardDamage {
+  SDamage damage;
+  const char* pSettings;  // the run's project.ini
+};
+
+void PrintTo(const SHeardDamage& heard, std::ostream* pOut) { *pOut << heard.damage.pName; }
+
+const SHeardDamage gc_aHeardDamages[] = {
+    {{"TitleMusicCut", "RWG", "Audio/MainMenuLoop.ogg", gc_szHALVED,
+      "Sound file [Audio\\MainMenuLoop.ogg] ends at 1.7 s and gives no length of its own: it is played to where it "
+      "ends.\n"},
+     "SKIP_SPLASH 1\n"},
+    {{"LevelMusicCut", "RWG", "Audio/InGameLoop1.ogg", gc_szHALVED,
+      "Sound file [Audio\\InGameLoop1.ogg] ends at 1.1 s and gives no length of its own: it is played to where it "
+      "ends.\n"},
+     "SKIP_SPLASH 1\nSKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\n"},
+};
+
+class HeardDamage : public CWithStoredProfile<::testing::TestWithParam<SHeardDamage>> {
+ protected:
+  void SetUp() override { setUpIn(std::string("Damaged") + GetParam().damage.pName); }
+};
+
+TEST_P(HeardDamage, IsSaidOnceWhereItsDataEnds) {
+  const SDamage& damage = GetParam().damage;
+  ASSERT_TRUE(KvTestMakeDamagedRoot(damage, m_dir + "/root"));
+  writeSettings(GetParam().pSettings);
+  CProcess game;
+  ASSERT_TRUE(start(&game, "SDL_VIDEODRIVER=offscreen"));
+  const bool bSaid = game.readUntil(damage.pExpected);
+  ASSERT_TRUE(bSaid) << statusText(game.finish()) << "\n" << game.out();
+  ASSERT_EQ(kill(game.pid(), SIGINT), 0);
+  const int iStatus = game.finish();
+  const std::string& out = game.out();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_NORMAL) << statusText(iStatus) << "\n" << out;
+  EXPECT_EQ(out.find(damage.pExpected, out.find(damage.pExpected) + 1), std::string::npos) << out;
+  expectNoFaultReported(out);
+  EXPECT_TRUE(storeLeftClosed(store()));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKindOfFile, HeardDamage, ::testing::ValuesIn(gc_aHeardDamages),
+                         [](const ::testing::TestParamInfo<SHeardDamage>& info) {
+                           return std::string(info.param.damage.pName);
+                         });
 
 // A project.ini the game cannot use, run by a user to whom modes apply: said in one line naming it and why, and the
 // game runs without it to its frames, which Ctrl-C ends normally.
