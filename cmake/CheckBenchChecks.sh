@@ -2,7 +2,7 @@
 # Shows that the checks of the like-for-like benchmark pairs can fail: each pair runs once as it is (both sides must
 # finish without an error), then once for every step its sides can leave out (GRINDLOW_BENCH_SKIP, see
 # Bench/BenchSkip.h), where that side must stop with an error. The programs get a virtual X server of their own of
-# the game's size (scripts/xvfb.sh, as scripts/bench.sh gives them).
+# the game's size (cmake/StartXvfb.sh, as scripts/bench.sh gives them).
 #   CheckBenchChecks.sh <folder of the bench_* programs>
 set -euo pipefail
 if [[ $# -ne 1 || ! -d "$1" ]]; then
@@ -11,8 +11,8 @@ if [[ $# -ne 1 || ! -d "$1" ]]; then
 fi
 bench_dir=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/bench-checks.XXXXXX")
-# shellcheck source=scripts/xvfb.sh
-source "$(dirname "$0")/../scripts/xvfb.sh"
+# shellcheck source=cmake/StartXvfb.sh
+source "$(dirname "$0")/StartXvfb.sh"
 trap 'stop_xvfb; rm -rf "$work"' EXIT
 if ! start_xvfb "$work/xvfb.log"; then
   echo "$xvfb_error"

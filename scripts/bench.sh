@@ -131,13 +131,13 @@ if [ -n "$cpus" ]; then
 fi
 
 # The graphics benchmarks open a real window of 1920 x 1080: without a display each program gets a virtual X
-# server of that size of its own (as the tests get theirs, scripts/xvfb.sh), started behind the pin, so the server
+# server of that size of its own (as the tests get theirs, cmake/StartXvfb.sh), started behind the pin, so the server
 # runs on the program's CPUs too.
 virtual_x=0
 if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
   virtual_x=1
-  # shellcheck source=scripts/xvfb.sh
-  source "$root/scripts/xvfb.sh"
+  # shellcheck source=cmake/StartXvfb.sh
+  source "$root/cmake/StartXvfb.sh"
 fi
 
 # Runs the command (pinned) on a virtual X server of its own when virtual_x is 1; its exit status. When the server
