@@ -488,12 +488,12 @@ class FrontEndPlay : public ::testing::Test {
   // Waits out a screen's way in (see gc_dSCREEN_IN_SECONDS); false when the game ended.
   bool waitScreenIn() { return mixFor(gc_dSCREEN_IN_SECONDS); }
 
-  // Polls the mix a tenth of a second at a time until done() holds, for at most dSeconds of mix or until the game
-  // ends; whether it holds.
+  // Polls the mix iPerSecond times a second of it (a tenth of a second at a time unless said) until done() holds,
+  // for at most dSeconds of mix or until the game ends; whether it holds.
   template <typename F>
-  bool mixUntil(F done, double dSeconds = 5.0) {
-    for (int i = 0; i < dSeconds * 10 && !done(); ++i) {
-      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), 10) / 10))) break;
+  bool mixUntil(F done, double dSeconds = 5.0, int iPerSecond = 10) {
+    for (int i = 0; i < dSeconds * iPerSecond && !done(); ++i) {
+      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), iPerSecond) / iPerSecond))) break;
     }
     return done();
   }
