@@ -47,7 +47,8 @@ class PointerPlay : public FrontEndPlay {
 // focus tone sounds with it), whose first row lowers the music (Left, heard; the main menu has nothing to the left)
 // and whose back saves it: the profile stores 70, which Story, the focused entry, would not. Back on the main menu,
 // the window made taller, then wider than 16:9, fits the picture to its width or height, centred, black around it,
-// and the pointer is drawn where the mouse stands (it did not move).
+// from the first frame drawn at the new size on (no frame in the old place comes after the resize), and the
+// pointer is drawn where the mouse stands (it did not move).
 TEST_F(PointerPlay, ThePointerFollowsTheMouseAndAClickOpensTheButtonUnderIt) {
   ASSERT_TRUE(waitForTitle()) << "the title did not come (its music, its logo)\n" << m_game.out();
   ASSERT_TRUE(pressOnce(XK_Return, gc_dCOIN_HZ)) << "the title took no start press";
@@ -321,8 +322,8 @@ TEST_F(LevelPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
   m_game.finish();
 }
 
-// The window resized in play shows the picture fitted; the pause menu then (Escape, its focus heard) draws the
-// pointer where the mouse has stood since the start, hidden during play.
+// The window resized in play shows the picture fitted from the first frame drawn at the new size on; the pause menu
+// then (Escape, its focus heard) draws the pointer where the mouse has stood since the start, hidden during play.
 class LevelResizePlay : public LevelPlay {
  protected:
   std::pair<int, int> pointerAtStart() const override { return {653, 520}; }
