@@ -119,6 +119,16 @@ void setUpLevel(ClGameModeAction& mode) {
 
 void showResults() { ClUI::switchTo("TopLevelSwitcher", "Results"); }
 
+// Whether a screen stands over play: the game paused, the results up, or a top-level screen other than the
+// in-game HUD still shown (the pause menu fades out for a while after Resume).
+bool screenOverPlay() {
+  if (GAMEGetRootValue("PauseGame", 0) != 0 || g_bResultsShown != 0) {
+    return true;
+  }
+  const ClWidget* pSwitcher = ClUI::findWidget(KvStrHash("TopLevelSwitcher"));
+  return pSwitcher != nullptr && pSwitcher->showsSwitchedChildOtherThan(KvStrHash("InGame"));
+}
+
 // The story's last level won: the outro video, then the bonus stage; the mode finishes.
 void requestOutro() {
   GAMERequestMovie("Outro", E_GAME_MODE_CATFPS);
@@ -256,7 +266,7 @@ i32 ClGameModeAction::tick(f32 fDT) {
     GoreFx::update();
   }
   Backgrounds::tick();
-  ClLevelMgr::draw(GAMEGetRootValue("PauseGame", 0) != 0 || g_bResultsShown != 0);
+  ClLevelMgr::draw(screenOverPlay());
   GoreFx::draw();
   if (profileOption(&SPlayerProfileData::m_bCRTEffect)) {
     ClUI::renderAtlasEntry(KvStrHash("TexturesUIAtlas"), KvStrHash("IM-CRT-Overlay_216"),

@@ -65,8 +65,8 @@ i32 setupEndlessLevel(bool* pbLoaded = nullptr);
 void update();
 // The entities, at most one banner, and the fade. bScreenOverPlay leaves the banner out: the screens opened over
 // play (the pause menu and what it opens, the results and what they open) draw their widgets over the scene
-// without hiding it, so a banner would show beside and through them. Its timer stands while the game is paused,
-// so it comes back for the rest of its time on resume.
+// without hiding it, so a banner would show beside and through them, until they have faded out. Its timer stands
+// while the game is paused, so it comes back for the rest of its time once the screen has gone.
 void draw(bool bScreenOverPlay);
 void destroyAllEntities();
 void startSlowMotion();

@@ -303,6 +303,16 @@ ClWidget* ClWidget::getActiveSwitchedChild() const {
   return nullptr;
 }
 
+bool ClWidget::showsSwitchedChildOtherThan(u32 uiInstanceNameHash) const {
+  for (u32 i = 0; i < mp_SwitchedChildren.getSize(); ++i) {
+    if (mp_SwitchedChildren[i].mp_uiState != E_SWITCH_STATE_INACTIVE &&
+        mp_SwitchedChildren[i].mp_pChild->mp_uiInstanceNameHash != uiInstanceNameHash) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void ClWidget::setVisible(u32 bVisible) {
   const u32 bNew = bVisible != 0 ? 1u : 0u;
   if (bNew == mp_bVisible) {

@@ -161,6 +161,8 @@ class ClWidget {
   bool isSwitchedChild(const ClWidget* pWidget) const;
   // The first switched child in state 1, or null.
   ClWidget* getActiveSwitchedChild() const;
+  // Whether a switched child other than the one of that instance ID is shown: active, or on its way in or out.
+  bool showsSwitchedChildOtherThan(u32 uiInstanceNameHash) const;
   // Stores the flag when it changes and fires "onBecomeVisible" or "onBecomeInvisible".
   void setVisible(u32 bVisible);
   // setVisible on this widget and on every widget below it.

@@ -7,8 +7,10 @@
 //   SetTransform. Clip-space depth runs 0 (near) to 1 (far).
 // - The back buffer is an off-screen image of the presentation size whose row 0 is the top row; Present blits it
 //   to the window, scaled to the client area, or to the destination rectangle it is given (client pixels), the
-//   rest of the client area then black; a window of the back buffer's own size shows it whole. Pixel centres lie
-//   on integer coordinates (a pixel covers x - 0.5 to x + 0.5), as Direct3D 9 rasterises.
+//   rest of the client area then black; a window of the back buffer's own size shows it whole. The window's size
+//   is taken at the frame's first draw, clear or Present after a Present; a frame whose window the window system
+//   has resized since (X11, asked at Present) shows black, and the next frame is made for the new size. Pixel
+//   centres lie on integer coordinates (a pixel covers x - 0.5 to x + 0.5), as Direct3D 9 rasterises.
 // - Vertex colours (D3DCOLOR, D3DDECLTYPE_D3DCOLOR) are 0xAARRGGBB words, BGRA in memory.
 // - SetRenderTarget(0, s) sets the viewport to the whole of s; Reset returns every state to its default.
 // - Draws without an effect use the fixed-function subset: position and an optional diffuse colour (white without

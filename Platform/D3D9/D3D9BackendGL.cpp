@@ -195,6 +195,9 @@ class CD3D9BackendGL final : public CD3D9Backend {
       return false;
     }
     Win32StopPoint(WIN32_STOP_DEVICE_MADE);
+    int iWidth = 0;
+    int iHeight = 0;
+    m_bWindowSizeAskable = Win32WindowSizeNow(pWindow, &iWidth, &iHeight);
     const char* pMissing = nullptr;
     if (!D3D9LoadGLFunctions(&m_gl, &pMissing)) {
       *pError = std::string("OpenGL entry point missing: ") + pMissing;
@@ -294,10 +297,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
       std::fprintf(stderr, "D3D9 stand-in: back buffer %ux%u incomplete\n", uiWidth, uiHeight);
       ++m_uiErrors;
     }
-    int iWindowWidth = 0;
-    int iWindowHeight = 0;
-    SDL_GL_GetDrawableSize(mp_pWindow, &iWindowWidth, &iWindowHeight);
-    m_bDirect = windowIsBackBuffer(iWindowWidth, iWindowHeight);
+    m_bWindowSizeRead = false;
     m_bDrawnSincePresent = false;
     m_bCapturedLastPresent = false;
     m_bApplied = false;
@@ -486,7 +486,10 @@ class CD3D9BackendGL final : public CD3D9Backend {
   }
 
   UINT framebufferCount() override { return static_cast<UINT>(m_framebuffers.size()); }
-  bool backBufferIsWindow() override { return m_bDirect; }
+  bool backBufferIsWindow() override {
+    settleWindowSize();
+    return m_bDirect;
+  }
 
   void clear(const SD3D9State& state, UINT uiDirty, DWORD dwFlags, D3DCOLOR color, float fZ, DWORD dwStencil) override {
     apply(state, uiDirty);
@@ -576,9 +579,10 @@ class CD3D9BackendGL final : public CD3D9Backend {
   }
 
   void present(bool bCaptureWindow, const RECT* pDest) override {
-    int iWindowWidth = 0;
-    int iWindowHeight = 0;
-    SDL_GL_GetDrawableSize(mp_pWindow, &iWindowWidth, &iWindowHeight);
+    settleWindowSize();
+    const int iWindowWidth = m_iFrameWindowWidth;
+    const int iWindowHeight = m_iFrameWindowHeight;
+    m_bWindowSizeRead = false;
     if (!m_bDirect) {
       m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
       m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
@@ -587,11 +591,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
       GLint aiTo[4] = {0, iWindowHeight, iWindowWidth, 0};
       if (pDest != nullptr) {
         // The window's framebuffer holds nothing defined after a swap: what the rectangle leaves is made black.
-        m_gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        m_gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        m_gl.Clear(GL_COLOR_BUFFER_BIT);
-        const DWORD dwWrite = m_applied.renderStates[D3DRS_COLORWRITEENABLE];
-        m_gl.ColorMask((dwWrite & 1) != 0, (dwWrite & 2) != 0, (dwWrite & 4) != 0, (dwWrite & 8) != 0);
+        clearWindowToBlack();
         aiTo[0] = pDest->left;
         aiTo[1] = iWindowHeight - pDest->top;
         aiTo[2] = pDest->right;
@@ -601,6 +601,17 @@ class CD3D9BackendGL final : public CD3D9Backend {
           aiTo[2] - aiTo[0] == static_cast<GLint>(m_uiWidth) && aiTo[1] - aiTo[3] == static_cast<GLint>(m_uiHeight);
       m_gl.BlitFramebuffer(0, 0, static_cast<GLint>(m_uiWidth), static_cast<GLint>(m_uiHeight), aiTo[0], aiTo[1],
                            aiTo[2], aiTo[3], GL_COLOR_BUFFER_BIT, bSameSize ? GL_NEAREST : GL_LINEAR);
+      m_boundFramebuffer = ~0u;
+    }
+    // A window resized since the frame was placed for it would show the frame cropped or out of place: it shows
+    // black instead. The swap still runs, as only a swap makes the driver take the window's new size; the next
+    // frame is placed for that size, which the event pump reads before it. Never two frames in a row, so a size
+    // the window system and SDL disagree on cannot keep the window black.
+    m_bBlankedLastFrame = !m_bBlankedLastFrame && resizedSincePlaced(iWindowWidth, iWindowHeight);
+    if (m_bBlankedLastFrame) {
+      m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+      m_gl.Disable(GL_SCISSOR_TEST);
+      clearWindowToBlack();
       m_boundFramebuffer = ~0u;
     }
     m_bCapturedLastPresent = bCaptureWindow;
@@ -615,11 +626,6 @@ class CD3D9BackendGL final : public CD3D9Backend {
     SDL_GL_SwapWindow(mp_pWindow);
     Win32StopPoint(WIN32_STOP_FRAME_PRESENTED);
     m_bDrawnSincePresent = false;
-    // A window resized without a Reset gets the back buffer copied (stretched, or into the rectangle Present names)
-    // from the next frame on; one that has the back buffer's size again is drawn into directly.
-    const bool bDirect = windowIsBackBuffer(iWindowWidth, iWindowHeight);
-    if (bDirect != m_bDirect) moveBackBufferDepthClear(bDirect);
-    m_bDirect = bDirect;
     applyScissor(m_applied);
     check("Present");
   }
@@ -776,6 +782,40 @@ class CD3D9BackendGL final : public CD3D9Backend {
     GLint iBits = 0;
     if (iType != GL_NONE) m_gl.GetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, eBuffer, eSize, &iBits);
     return iBits;
+  }
+
+  // The window's size for the frame being made, read at the frame's first draw, clear or Present (after a Present or
+  // a Reset): the event pump runs between frames, so a resize it has read reaches the whole frame. A window of
+  // another size than the back buffer gets the back buffer copied into it at Present (stretched, or into the
+  // rectangle Present names); one of the back buffer's size is drawn into directly.
+  void settleWindowSize() {
+    if (m_bWindowSizeRead) return;
+    m_bWindowSizeRead = true;
+    SDL_GL_GetDrawableSize(mp_pWindow, &m_iFrameWindowWidth, &m_iFrameWindowHeight);
+    const bool bDirect = windowIsBackBuffer(m_iFrameWindowWidth, m_iFrameWindowHeight);
+    if (bDirect != m_bDirect) moveBackBufferDepthClear(bDirect);
+    m_bDirect = bDirect;
+  }
+
+  // Clears the window's framebuffer, bound for drawing with the scissor test off, to black whatever the colour write
+  // mask; the mask the draws expect is put back.
+  void clearWindowToBlack() {
+    m_gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    m_gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    m_gl.Clear(GL_COLOR_BUFFER_BIT);
+    const DWORD dwWrite = m_applied.renderStates[D3DRS_COLORWRITEENABLE];
+    m_gl.ColorMask((dwWrite & 1) != 0, (dwWrite & 2) != 0, (dwWrite & 4) != 0, (dwWrite & 8) != 0);
+  }
+
+  // Whether the window system has the window at another size now than the frame was placed for. The frame is
+  // finished drawing first (a software rasteriser draws at the swap), so that little time is left between the
+  // answer and the swap that shows it.
+  bool resizedSincePlaced(int iWidth, int iHeight) {
+    if (!m_bWindowSizeAskable) return false;
+    m_gl.Finish();
+    int iNowWidth = 0;
+    int iNowHeight = 0;
+    return Win32WindowSizeNow(mp_pWindow, &iNowWidth, &iNowHeight) && (iNowWidth != iWidth || iNowHeight != iHeight);
   }
 
   // Whether a window of that drawable size can be the back buffer itself.
@@ -974,6 +1014,7 @@ class CD3D9BackendGL final : public CD3D9Backend {
   }
 
   void apply(const SD3D9State& state, UINT uiDirty) {
+    settleWindowSize();
     if (!m_bApplied) uiDirty = D3D9_DIRTY_ALL;
     const GLuint framebuffer = framebufferFor(state.targets);
     if (!m_bStateCache || framebuffer != m_boundFramebuffer) {
@@ -1177,6 +1218,13 @@ class CD3D9BackendGL final : public CD3D9Backend {
   bool m_bWindowBound = false;
   // The back buffer is the window's framebuffer (else m_fbo, copied at Present).
   bool m_bDirect = false;
+  // The window's drawable size the frame is made for (settleWindowSize), once read; whether the window system can be
+  // asked the window's size at the moment of Present (Win32WindowSizeNow); the last Present showed black.
+  bool m_bWindowSizeRead = false;
+  bool m_bWindowSizeAskable = false;
+  int m_iFrameWindowWidth = 0;
+  int m_iFrameWindowHeight = 0;
+  bool m_bBlankedLastFrame = false;
   // The offscreen driver's surface keeps the size it was made with, whatever the window's size becomes.
   bool m_bFixedSurface = false;
   bool m_bWindowHasDepth = false;

@@ -3,6 +3,8 @@
 // share with the event translation and the test interface are in Win32WindowRecords.h.
 #include "Platform/Win32/Win32Window.h"
 
+#include <SDL_syswm.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +18,10 @@
 #include "Platform/Win32/Win32WindowInternal.h"
 #include "Platform/Win32/Win32WindowRecords.h"
 #include "Platform/Win32/Win32Sdl.h"
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xlib.h>
+#endif
 
 namespace Win32Windows {
 
@@ -575,6 +581,35 @@ BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
   SDL_GetWindowSize(hWnd->pSdlWindow, &w, &h);
   *lpRect = RECT{0, 0, w, h};
   return TRUE;
+}
+
+bool Win32WindowSizeNow(SDL_Window* pSdlWindow, int* pWidth, int* pHeight) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (pSdlWindow == nullptr || !SDL_GetWindowWMInfo(pSdlWindow, &info) || info.subsystem != SDL_SYSWM_X11) {
+    return false;
+  }
+  ::Window root = 0;
+  int x = 0;
+  int y = 0;
+  unsigned int uiWidth = 0;
+  unsigned int uiHeight = 0;
+  unsigned int uiBorder = 0;
+  unsigned int uiDepth = 0;
+  if (XGetGeometry(info.info.x11.display, info.info.x11.window, &root, &x, &y, &uiWidth, &uiHeight, &uiBorder,
+                   &uiDepth) == 0) {
+    return false;
+  }
+  *pWidth = static_cast<int>(uiWidth);
+  *pHeight = static_cast<int>(uiHeight);
+  return true;
+#else
+  (void)pSdlWindow;
+  (void)pWidth;
+  (void)pHeight;
+  return false;
+#endif
 }
 
 BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint) {

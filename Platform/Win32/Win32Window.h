@@ -236,6 +236,11 @@ void Win32WatchDisplayConnection(SDL_Window* pSdlWindow);
 // (a graphics library reading a reply that never came) is told apart from a crash and ends the program as a
 // lost display. Once a process; any thread.
 void Win32WatchDisplayServer();
+// The client size the window system gives the SDL window now, in pixels, into *pWidth and *pHeight: on X11 asked
+// of the server (one round trip), so that a resize the event pump has not read yet counts; false where the window
+// system cannot be asked (another video driver: SDL's own record, GetClientRect, is then the size). Any thread (SDL
+// opens Xlib for threads).
+bool Win32WindowSizeNow(SDL_Window* pSdlWindow, int* pWidth, int* pHeight);
 // SDL window flags added to every window made from now on (the graphics stand-in asks for SDL_WINDOW_OPENGL
 // before the program makes its window).
 void Win32SetWindowCreationFlags(Uint32 uiSdlFlags);

@@ -488,12 +488,12 @@ class FrontEndPlay : public ::testing::Test {
   // Waits out a screen's way in (see gc_dSCREEN_IN_SECONDS); false when the game ended.
   bool waitScreenIn() { return mixFor(gc_dSCREEN_IN_SECONDS); }
 
-  // Polls the mix a tenth of a second at a time until done() holds, for at most dSeconds of mix or until the game
-  // ends; whether it holds.
+  // Polls the mix iPerSecond times a second of it (a tenth of a second at a time unless said) until done() holds,
+  // for at most dSeconds of mix or until the game ends; whether it holds.
   template <typename F>
-  bool mixUntil(F done, double dSeconds = 5.0) {
-    for (int i = 0; i < dSeconds * 10 && !done(); ++i) {
-      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), 10) / 10))) break;
+  bool mixUntil(F done, double dSeconds = 5.0, int iPerSecond = 10) {
+    for (int i = 0; i < dSeconds * iPerSecond && !done(); ++i) {
+      if (!mixOn(static_cast<size_t>(std::max(m_tap.rate(), iPerSecond) / iPerSecond))) break;
     }
     return done();
   }
@@ -544,27 +544,58 @@ class FrontEndPlay : public ::testing::Test {
     XSync(m_pX, False);
     return uiFrom;
   }
-  // Resizes the game's window and waits until the part of it on the screen shows the picture in the expected box
-  // (window pixels), black (no channel above 16) around it. The picture's top rows may be a black sky; its left,
-  // right and bottom edges are the street's, within 2 pixels (the fitted size is rounded, the scaled copy blends
-  // edges).
+  // Resizes the game's window through the server and reads the part of it on the screen 30 times a second of mix.
+  // Until the game shows a frame at the new size, a read shows what the screen showed there before (the server
+  // leaves the window's pixels until the game draws) or black (a frame drawn for the old size is shown black); the
+  // first read may also show the frame the game had handed to the server before the server resized the window: its
+  // picture where it stood before, nine in ten of its lit pixels as they were (the street moved on a little). From
+  // the first frame at the new size on, and for half a second of mix after it, the picture stands in the expected
+  // box (window pixels), black (no channel above 16) around it: its top rows may be a black sky; its left, right
+  // and bottom edges are the street's, within 2 pixels (the fitted size is rounded, the scaled copy blends edges).
+  // A picture anywhere else (shifted, cropped at its old size, stretched) fails.
   ::testing::AssertionResult resizeShowsPicture(int iWidth, int iHeight, const SBox& expected) {
     XWindowAttributes window{};
-    XResizeWindow(m_pX, gameWindow(&window), static_cast<unsigned>(iWidth), static_cast<unsigned>(iHeight));
-    SBox box{};
-    const auto fits = [&] {
-      const CScreenShot shot(m_pX, {window.x, window.y, window.x + iWidth, window.y + iHeight});
-      box = SBox{iWidth, iHeight, 0, 0};
-      for (const auto& [x, y] : shot.where([](SRgb c) { return std::max({c.r, c.g, c.b}) > 16; })) {
-        box = SBox{std::min(box.iLeft, x - window.x), std::min(box.iTop, y - window.y),
-                   std::max(box.iRight, x - window.x + 1), std::max(box.iBottom, y - window.y + 1)};
+    const Window game = gameWindow(&window);
+    const SBox area{window.x, window.y, window.x + iWidth, window.y + iHeight};
+    // The server held while the screen is read and the window resized: no frame of the game comes between.
+    XGrabServer(m_pX);
+    const CScreenShot before(m_pX, area);
+    XResizeWindow(m_pX, game, static_cast<unsigned>(iWidth), static_cast<unsigned>(iHeight));
+    XUngrabServer(m_pX);
+    XSync(m_pX, False);
+    const auto lit = [](SRgb c) { return std::max({c.r, c.g, c.b}) > 16; };
+    size_t uiFittedUntil = SIZE_MAX;
+    for (int iRead = 0;; ++iRead) {
+      if (!mixOn(static_cast<size_t>(m_tap.rate() / 30)) || iRead > 5 * 30) {
+        return ::testing::AssertionFailure() << "no fitted picture in five seconds of mix\n" << m_game.out();
       }
-      return std::abs(box.iLeft - expected.iLeft) <= 2 && std::abs(box.iRight - expected.iRight) <= 2 &&
-             std::abs(box.iBottom - expected.iBottom) <= 2 && box.iTop >= expected.iTop - 2;
-    };
-    if (mixUntil(fits)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "drawn in (" << box.iLeft << ", " << box.iTop << ") to (" << box.iRight
-                                         << ", " << box.iBottom << ")";
+      const CScreenShot shot(m_pX, area);
+      SBox box{iWidth, iHeight, 0, 0};
+      int iLit = 0, iChanged = 0, iFar = 0;
+      for (int y = area.iTop; y < area.iBottom; ++y) {
+        for (int x = area.iLeft; x < area.iRight; ++x) {
+          const SRgb now = shot.rgb(x, y), then = before.rgb(x, y);
+          if (!lit(now) && !lit(then)) continue;
+          ++iLit;
+          iFar += std::max({std::abs(now.r - then.r), std::abs(now.g - then.g), std::abs(now.b - then.b)}) > 24;
+          if (!lit(now)) continue;
+          iChanged += shot.pixel(x, y) != before.pixel(x, y);
+          box = SBox{std::min(box.iLeft, x - window.x), std::min(box.iTop, y - window.y),
+                     std::max(box.iRight, x - window.x + 1), std::max(box.iBottom, y - window.y + 1)};
+        }
+      }
+      const bool bFits = std::abs(box.iLeft - expected.iLeft) <= 2 && std::abs(box.iRight - expected.iRight) <= 2 &&
+                         std::abs(box.iBottom - expected.iBottom) <= 2 && box.iTop >= expected.iTop - 2;
+      const bool bOldFrame = iRead == 0 && iFar * 10 <= iLit;
+      if (bFits && uiFittedUntil == SIZE_MAX) uiFittedUntil = m_tap.frames() + static_cast<size_t>(m_tap.rate() / 2);
+      if (!bFits && (uiFittedUntil != SIZE_MAX || (iChanged > 0 && !bOldFrame))) {
+        return ::testing::AssertionFailure() << "read " << iRead << " after the resize: drawn in (" << box.iLeft << ", "
+                                             << box.iTop << ") to (" << box.iRight << ", " << box.iBottom << "), "
+                                             << iFar << " of " << iLit << " lit pixels changed"
+                                             << (uiFittedUntil != SIZE_MAX ? " after a fitted picture" : "");
+      }
+      if (m_tap.frames() >= uiFittedUntil) return ::testing::AssertionSuccess();
+    }
   }
 
   std::string m_dir;
