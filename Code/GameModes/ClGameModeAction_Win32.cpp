@@ -119,15 +119,8 @@ void setUpLevel(ClGameModeAction& mode) {
 
 void showResults() { ClUI::switchTo("TopLevelSwitcher", "Results"); }
 
-// Whether a screen stands over play: the game paused, the results up, or a top-level screen other than the
-// in-game HUD still shown (the pause menu fades out for a while after Resume).
-bool screenOverPlay() {
-  if (GAMEGetRootValue("PauseGame", 0) != 0 || g_bResultsShown != 0) {
-    return true;
-  }
-  const ClWidget* pSwitcher = ClUI::findWidget(KvStrHash("TopLevelSwitcher"));
-  return pSwitcher != nullptr && pSwitcher->showsSwitchedChildOtherThan(KvStrHash("InGame"));
-}
+// Whether a screen stands over play: the results up, or another screen over the in-game HUD.
+bool screenOverPlay() { return g_bResultsShown != 0 || GAMEScreenOverPlay("InGame"); }
 
 // The story's last level won: the outro video, then the bonus stage; the mode finishes.
 void requestOutro() {

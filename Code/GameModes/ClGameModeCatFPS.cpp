@@ -371,8 +371,9 @@ i32 ClGameModeCatFPS::tick(f32 fDT) {
 }
 
 void ClGameModeCatFPS::drawIntroAndFades() {
-  // The intro text is left out under the pause menu, which would have it showing beside and through its button.
-  if (m_fPhaseTime < 4.0f && m_bEnding == 0 && GAMEGetRootValue("PauseGame", 0) == 0) {
+  // The intro text is left out under the pause menu, fading out included, which would have it showing beside and
+  // through its buttons.
+  if (m_fPhaseTime < 4.0f && m_bEnding == 0 && !GAMEScreenOverPlay("EmptyScreen")) {
     wchar16 auiText[768];
     const wchar16* pText = KvLangID::getString("catmode_start");
     i32 i = 0;

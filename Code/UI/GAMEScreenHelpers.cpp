@@ -44,3 +44,11 @@ void GAMESetRootValue(const char* pName, i32 iValue) {
     pRoot->setInt(KvStrHash(pName), iValue);
   }
 }
+
+bool GAMEScreenOverPlay(const char* pPlayScreen) {
+  if (GAMEGetRootValue("PauseGame", 0) != 0) {
+    return true;
+  }
+  const ClWidget* pSwitcher = ClUI::findWidget(KvStrHash("TopLevelSwitcher"));
+  return pSwitcher != nullptr && pSwitcher->showsSwitchedChildOtherThan(KvStrHash(pPlayScreen));
+}

@@ -25,3 +25,8 @@ bool heldOnAnyPad(i32 iAction);
 i32 GAMEGetRootValue(const char* pName, i32 iAbsent);
 // Sets one; nothing while there is no root widget.
 void GAMESetRootValue(const char* pName, i32 iValue);
+
+// Whether a screen stands over play: the game paused ("PauseGame"), or a top-level screen other than pPlayScreen,
+// play's own, still shown (the pause menu fades out for a while after Resume). What play draws over the world
+// (a level's banner, an intro text) waits for it.
+bool GAMEScreenOverPlay(const char* pPlayScreen);
