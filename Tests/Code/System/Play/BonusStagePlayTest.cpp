@@ -44,4 +44,46 @@ TEST_F(BonusStagePlay, PauseSilencesTheStageResumeBringsItBackAndItsEndFadesOut)
   if (!m_game.hasEnded()) kill(m_game.pid(), SIGKILL);
 }
 
+// The bonus stage straight from start-up, no splash before it: the mix is silent until the stage starts its loops,
+// so its first sound marks the start of play (m_uiPlay).
+class BonusStageIntroPlay : public BonusStagePlay {
+ protected:
+  std::string dataRoot() override { return dataRootWith("TEST_CAT_FPS 1\nRANDOM_SEED 7\nSKIP_SPLASH 1\n"); }
+  void SetUp() override {
+    BonusStagePlay::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(waitFor(true, 60)) << "the turret and guns were not heard\n" << m_game.out();
+    while (m_tap.rms(m_uiPlay, 1) == 0.0) ++m_uiPlay;
+  }
+  // What one read of the screen shows (SOverPlayLook) on the turret's two gun blocks, which stand still left and
+  // right below the middle of the picture (scene pixels 51 to 89 either side of the centre). The intro text ("Bonus
+  // stage!", white, across the middle for the stage's first 4 s) crosses them from 18 scene pixels above the centre
+  // to 4 below, between the pause menu's "Resume" and "Options"; Options' plate covers them from 5 above the centre
+  // down. Under the CRT effect the text's white keeps every channel at 160 or more; the blocks' light blue-grey has
+  // one at 141 or less, and nothing else white comes over them in the intro's time (the enemies and their blood reach
+  // the turret later). The plate, faint included, darkens the blocks' scanline rows (channels summing to 150 or
+  // more) below 140: a few hundred such pixels show the menu (the text's edges make under ten; the stage's fade-in
+  // from black, its first second, darkens them all).
+  SOverPlayLook introLook() {
+    const SBox left = sceneBox(-70, -7, 19, 11), right = sceneBox(70, -7, 19, 11);
+    const CScreenShot shot(m_pX, {left.iLeft, left.iTop, right.iRight, right.iBottom});
+    if (!shot.read()) return {};
+    const auto white = [](SRgb c) { return std::min({c.r, c.g, c.b}) >= 150; };
+    const auto dark = [](SRgb c) { return c.r + c.g + c.b < 140; };
+    const int iText = shot.count(white, left) + shot.count(white, right);
+    const int iShaded = shot.count(dark, sceneBox(-70, -1, 17, 4)) + shot.count(dark, sceneBox(70, -1, 17, 4));
+    return {iShaded >= 200, iText, iText};
+  }
+  size_t m_uiPlay = 0;
+};
+
+// Paused 1.25, 1.75 and 2.25 s into the stage, nothing of the intro text shows with the pause menu (its buttons
+// "Resume" and "Options"), nor among them while it fades out, and it is seen again once the menu has gone
+// (checkTextWaitsForThePauseMenu).
+TEST_F(BonusStageIntroPlay, NothingOfTheIntroTextShowsWithThePauseMenu) {
+  checkTextWaitsForThePauseMenu(m_uiPlay, {1.25, 1.75, 2.25}, [&] { return introLook(); }, 50 * gc_iSTRAY_PIXELS);
+  kill(m_game.pid(), SIGKILL);
+  m_game.finish();
+}
+
 }  // namespace

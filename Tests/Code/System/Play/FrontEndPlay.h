@@ -25,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,9 @@ inline constexpr double gc_dMENU_MUSIC_HZ = 220.0;
 inline constexpr double gc_dSCREEN_IN_SECONDS = 1.5;
 // How long a press's answer is listened for: a heavily loaded machine takes a press up to a few seconds late.
 inline constexpr double gc_dANSWER_SECONDS = 10.0;
+// What play draws over the world (a level's start banner, the bonus stage's intro text) is thousands of pixels; a
+// few stray ones (the pointer's edge, a bloom's glint) are allowed where it must not show.
+inline constexpr int gc_iSTRAY_PIXELS = 20;
 
 // A rectangle in screen pixels, right and bottom exclusive.
 struct SBox {
@@ -349,18 +353,22 @@ class FrontEndPlay : public ::testing::Test {
     if (pAttributes != nullptr) *pAttributes = found != 0 ? attributes : XWindowAttributes{};
     return found;
   }
-  // The screen's pixels of a scene rectangle (centre and half extents in scene pixels), the picture fitted to the
+  // The screen rectangle of a scene rectangle (centre and half extents in scene pixels), the picture fitted to the
   // game's window with margins as the game fits it (the window may stand partly off the screen).
-  CScreenShot scene(int iCX, int iCY, int iHalfW, int iHalfH) {
+  SBox sceneBox(int iCX, int iCY, int iHalfW, int iHalfH) {
     XWindowAttributes window{};
     gameWindow(&window);
     const double dScale = std::min(window.width / 480.0, window.height / 270.0);
     const double dLeft = window.x + (window.width - 480.0 * dScale) / 2.0;
     const double dTop = window.y + (window.height - 270.0 * dScale) / 2.0;
-    return CScreenShot(m_pX, {static_cast<int>((240 + iCX - iHalfW) * dScale + dLeft),
-                              static_cast<int>((135 + iCY - iHalfH) * dScale + dTop),
-                              static_cast<int>((240 + iCX + iHalfW) * dScale + dLeft),
-                              static_cast<int>((135 + iCY + iHalfH) * dScale + dTop)});
+    return {static_cast<int>((240 + iCX - iHalfW) * dScale + dLeft),
+            static_cast<int>((135 + iCY - iHalfH) * dScale + dTop),
+            static_cast<int>((240 + iCX + iHalfW) * dScale + dLeft),
+            static_cast<int>((135 + iCY + iHalfH) * dScale + dTop)};
+  }
+  // The screen's pixels of a scene rectangle (sceneBox).
+  CScreenShot scene(int iCX, int iCY, int iHalfW, int iHalfH) {
+    return CScreenShot(m_pX, sceneBox(iCX, iCY, iHalfW, iHalfH));
   }
   // Gives the keyboard to the game's window and keeps the mouse where it started; whether there was a window.
   // The window is waited for (on the mix's clock): the game may say it runs before the server has mapped it, and
@@ -595,6 +603,63 @@ class FrontEndPlay : public ::testing::Test {
                                              << (uiFittedUntil != SIZE_MAX ? " after a fitted picture" : "");
       }
       if (m_tap.frames() >= uiFittedUntil) return ::testing::AssertionSuccess();
+    }
+  }
+
+  // Presses and releases the key once (the server times the release, 10 ms on); the mix's frame before the press.
+  size_t tapOnce(KeySym key) {
+    m_tap.poll();
+    const size_t uiFrom = m_tap.frames();
+    keyDown(key, 10);
+    return uiFrom;
+  }
+
+  // What one read of the screen shows over play (one image, so that it belongs to one presented frame): whether the
+  // pause menu shows, faint as it fades in or out included, and the pixels of a text play draws over the world (a
+  // level's start banner, the bonus stage's intro text) in the parts of it read: all of them, and those among the
+  // pause menu's buttons.
+  struct SOverPlayLook {
+    bool bMenu = false;
+    int iText = -1;
+    int iTextOnButtons = -1;
+  };
+
+  // Pauses play (Escape) at each of the moments, in seconds of play from the mix's frame uiPlay (play's clock stands
+  // while paused), and resumes it (Escape), reading the screen through look (SOverPlayLook): nothing of the text
+  // shows with the pause menu over half a second of mix from the first read that shows the menu (the mix may run
+  // ahead of the frames presented); while the menu fades out, read 60 times a second of mix, no read that still
+  // shows it has the text among its buttons; once the menu has gone the text is seen again (iSeen pixels or more).
+  template <typename F>
+  void checkTextWaitsForThePauseMenu(size_t uiPlay, std::initializer_list<double> moments, F look, int iSeen) {
+    const size_t uiRate = static_cast<size_t>(m_tap.rate());
+    size_t uiPaused = 0;
+    for (const double dSeconds : moments) {
+      SCOPED_TRACE(dSeconds);
+      ASSERT_TRUE(mixTo(uiPlay + uiPaused + static_cast<size_t>(dSeconds * static_cast<double>(uiRate))));
+      const size_t uiPause = tapOnce(XK_Escape);
+      SOverPlayLook seen;
+      ASSERT_TRUE(mixUntil([&] { return (seen = look()).bMenu; }, 3.0)) << "the pause menu is not seen\n"
+                                                                        << m_game.out();
+      int iMost = seen.iText;
+      const size_t uiUntil = m_tap.frames() + uiRate / 2;
+      while (m_tap.frames() < uiUntil) {
+        iMost = std::max(iMost, look().iText);
+        ASSERT_TRUE(mixOn(uiRate / 20));
+      }
+      EXPECT_LE(iMost, gc_iSTRAY_PIXELS) << "the text shows with the pause menu";
+      const size_t uiResume = tapOnce(XK_Escape);
+      int iOnButtons = 0;
+      const bool bBack = mixUntil(
+          [&] {
+            seen = look();
+            if (seen.bMenu) iOnButtons = std::max(iOnButtons, seen.iTextOnButtons);
+            return !seen.bMenu && seen.iText >= iSeen;
+          },
+          1.5, 60);
+      uiPaused += uiResume - uiPause;
+      EXPECT_LE(iOnButtons, gc_iSTRAY_PIXELS) << "the text shows over the fading pause menu's buttons";
+      EXPECT_TRUE(bBack) << "the text is not seen once the menu has gone: " << seen.iText << " pixels"
+                         << (seen.bMenu ? ", the menu still shows" : "");
     }
   }
 

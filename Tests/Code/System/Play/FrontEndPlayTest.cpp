@@ -99,35 +99,22 @@ class LevelPlay : public FrontEndPlay {
     m_uiPlay = m_tap.frames();
     ASSERT_TRUE(pressOnce(XK_Return, gc_dACCEPT_HZ)) << "the pages took no Return";
   }
-  // Presses and releases the key once (the server times the release, 10 ms on); the mix's frame before the press.
-  size_t tapOnce(KeySym key) {
-    m_tap.poll();
-    const size_t uiFrom = m_tap.frames();
-    keyDown(key, 10);
-    return uiFrom;
-  }
   // What one read of the screen shows: the pause menu's focused "Resume" (yellow text near the top of the middle
   // of the screen, faint while the menu fades in or out: red and green well above blue; the street's colours there
-  // are blues and greys) and the banner, as light pixels in a band of rows through the middle of its text
-  // ("Chapter 1 - Level 1", across most of the screen's width), which passes beside the pause menu and through its
-  // buttons' plates (the middle 38% of the width) between the texts of its second and third buttons: all of them,
-  // and those among the buttons. Light is a mean of the three channels of 140 or more: the CRT effect's mask and
-  // scanlines leave the banner's white at about 190, the plates are darker, and the street has nothing that light
-  // at that height (its lamps are near the top; the player and the enemies run lower). All from one image, so that
-  // they belong to one presented frame.
-  struct SLook {
-    int iMenu = 0;
-    int iBanner = -1;
-    int iBannerOnButtons = -1;
-  };
-  SLook bannerLook() {
+  // are blues and greys; "Resume" in the focus colour is about a thousand yellow pixels, still hundreds half faded)
+  // and the banner, as light pixels in a band of rows through the middle of its text ("Chapter 1 - Level 1", across
+  // most of the screen's width), which passes beside the pause menu and through its buttons' plates (the middle 38%
+  // of the width) between the texts of its second and third buttons. Light is a mean of the three channels of 140 or
+  // more: the CRT effect's mask and scanlines leave the banner's white at about 190, the plates are darker, and the
+  // street has nothing that light at that height (its lamps are near the top; the player and the enemies run lower).
+  SOverPlayLook bannerLook() {
     const int iW = DisplayWidth(m_pX, DefaultScreen(m_pX)), iH = DisplayHeight(m_pX, DefaultScreen(m_pX));
     const CScreenShot shot(m_pX, {iW * 15 / 100, iH * 30 / 100, iW * 15 / 100 + iW * 70 / 100, iH * 52 / 100});
     if (!shot.read()) return {};
     const auto light = [](SRgb c) { return c.r + c.g + c.b >= 3 * 140; };
     const auto yellow = [](SRgb c) { return c.r > c.b + 30 && c.g > c.b + 20 && c.r + c.g >= 100; };
     const int iBandTop = iH * 485 / 1000;
-    return {shot.count(yellow, {iW * 40 / 100, shot.box().iTop, iW * 60 / 100, iH * 45 / 100}),
+    return {shot.count(yellow, {iW * 40 / 100, shot.box().iTop, iW * 60 / 100, iH * 45 / 100}) >= 60,
             shot.count(light, {shot.box().iLeft, iBandTop, shot.box().iRight, shot.box().iBottom}),
             shot.count(light, {iW * 31 / 100, iBandTop, iW * 69 / 100, shot.box().iBottom})};
   }
@@ -273,51 +260,13 @@ TEST_F(LevelPlay, KeyTapsShorterThanAFrameChangeLanes) {
   m_game.finish();
 }
 
-// A few stray pixels (the pointer's edge, a bloom's glint) are allowed; the banner's text is thousands.
-constexpr int gc_iSTRAY_PIXELS = 20;
-// "Resume" in the focus colour is about a thousand yellow pixels, still hundreds half faded.
-constexpr int gc_iMENU_PIXELS = 60;
-
 // The level's start banner and the pause menu: the pages left (Return), play begins with a second of fade-in
-// and then three seconds of "Chapter 1 - Level 1". Paused 1, 1.5, 2, 2.5 and 3 s into play (Escape; the pause
-// menu's focus heard), nothing of the banner shows beside or through the menu over half a second from the first
-// frame it is seen in (the mix may run ahead of the frames presented). Each time Escape resumes (accepted): while
-// the menu fades out, read 60 times a second of mix, no picture that still shows it has the banner among its
-// buttons, and once it has gone the banner is seen again, for the rest of its time.
+// and then three seconds of "Chapter 1 - Level 1". Paused 1, 1.5, 2, 2.5 and 3 s into play, nothing of the banner
+// shows with the menu, nor among its buttons while it fades out, and it is seen again once the menu has gone
+// (checkTextWaitsForThePauseMenu).
 TEST_F(LevelPlay, NothingOfTheStartBannerShowsWithThePauseMenu) {
-  const size_t uiRate = static_cast<size_t>(m_tap.rate());
-  size_t uiPaused = 0;
-  for (const double dSeconds : {1.0, 1.5, 2.0, 2.5, 3.0}) {
-    SCOPED_TRACE(dSeconds);
-    const size_t uiAt = m_uiPlay + uiPaused + static_cast<size_t>(dSeconds * static_cast<double>(uiRate));
-    ASSERT_TRUE(mixUntil([&] { return m_tap.frames() >= uiAt; }, 5.0));
-    const size_t uiPause = tapOnce(XK_Escape);
-    ASSERT_TRUE(waitForTone(gc_dMOVE_HZ, uiPause, 3.0)) << "no pause menu\n" << m_game.out();
-    SLook seen;
-    ASSERT_TRUE(mixUntil([&] { return (seen = bannerLook()).iMenu >= gc_iMENU_PIXELS; }, 3.0))
-        << "the pause menu is not seen: " << seen.iMenu << " yellow pixels";
-    int iMost = seen.iBanner;
-    const size_t uiUntil = m_tap.frames() + uiRate / 2;
-    while (m_tap.frames() < uiUntil) {
-      iMost = std::max(iMost, bannerLook().iBanner);
-      ASSERT_TRUE(mixOn(uiRate / 20));
-    }
-    EXPECT_LE(iMost, gc_iSTRAY_PIXELS) << "the banner shows with the pause menu";
-    const size_t uiResume = tapOnce(XK_Escape);
-    int iOnButtons = 0, iBack = 0;
-    const bool bBack = mixUntil(
-        [&] {
-          const SLook look = bannerLook();
-          if (look.iMenu >= gc_iMENU_PIXELS) iOnButtons = std::max(iOnButtons, look.iBannerOnButtons);
-          iBack = look.iMenu < gc_iMENU_PIXELS ? look.iBanner : 0;
-          return iBack > 50 * gc_iSTRAY_PIXELS;
-        },
-        1.5, 60);
-    ASSERT_TRUE(waitForTone(gc_dACCEPT_HZ, uiResume, 3.0)) << "Escape did not resume";
-    uiPaused += uiResume - uiPause;
-    EXPECT_LE(iOnButtons, gc_iSTRAY_PIXELS) << "the banner shows over the fading pause menu's buttons";
-    EXPECT_TRUE(bBack) << "the banner is not seen in play: " << iBack << " light pixels";
-  }
+  checkTextWaitsForThePauseMenu(m_uiPlay, {1.0, 1.5, 2.0, 2.5, 3.0}, [&] { return bannerLook(); },
+                                50 * gc_iSTRAY_PIXELS);
   kill(m_game.pid(), SIGKILL);
   m_game.finish();
 }
