@@ -8,6 +8,9 @@
 // rolling barrel). The level must end on its results within 10 s of its last enemy leaving the screen; the
 // leaderboards opened from the results must give them back, marks and music, by every way out; leaving the results
 // then stops the level's music for the menus', and Play on the equipment screen starts a level again.
+//
+// The bonus stage's results announce what it unlocked: keys the announcement does not take change nothing, and the
+// results' hint line says which key acts while it is up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
+#include "Code/UI/GAMEUI_UnlockPopup.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 #include "Platform/Win32/Win32Window.h"
 #include "Tests/Support/AudioTestSupport.h"
@@ -286,5 +290,49 @@ TEST_F(LevelByKeys, TheFirstLevelEndsOnResultsThatEveryWayBackFromTheLeaderboard
   EXPECT_LT(heardInLastSecond(gc_dMENU_MUSIC_HZ), gc_dMUSIC_ABSENT) << "the menus' music in play";
 }
 
+// The bonus stage straight from the start ("TEST_CAT_FPS"), played out without a key; its results come in the front
+// end and, on a fresh profile, announce the marathon, then the survivor mode, then ultra gib, one at a time.
+class BonusResultsByKeys : public GameByKeys {
+ protected:
+  void SetUp() override {
+    m_settings += "SKIP_SPLASH 1\nTEST_CAT_FPS 1\nRANDOM_SEED 4321\n";
+    m_bUntilLoadEnds = true;
+    GameByKeys::SetUp();
+  }
+};
+
+// Keys on the announcement, each on its own (the one before it answered): those it does not take leave it and the
+// results as they were. While it is up, the results' hint line ("Esc or Return: leave") gives way to the
+// announcement's own ("Return: OK"); once it has closed, the line is back and its keys act.
+TEST_F(BonusResultsByKeys, KeysTheUnlockAnnouncementDoesNotTakeChangeNothingAndNoHintLineNamesThemWhileItIsUp) {
+  ASSERT_TRUE(until([] { return g_eCurrentGameMode == E_GAME_MODE_FRONTEND && onScreen("Results"); }, 40 * 60))
+      << "no results after the bonus stage";
+  frames(60);
+  ASSERT_NE(g_bUnlockPopupActive, 0) << "no unlock announced";
+  ASSERT_EQ(g_iUnlockKind, 5) << "the marathon first";
+  const ClWidget* pLine = ClUI::getWidget("ResultsPrompt");
+  // The results' hint line as shown: its text, "" while hidden.
+  const auto lineShown = [&] { return pLine->mp_bVisible != 0 ? pLine->getID("localizedID") : 0u; };
+  struct SAnnouncementKey {
+    const char* pWhat;
+    KeySym key;
+    i32 iKindAfter;  // 0: the announcement closed
+  };
+  const SAnnouncementKey aKeys[] = {{"Escape", XK_Escape, 5},          {"Backspace", XK_BackSpace, 5},
+                                    {"Return", XK_Return, 6},          {"Escape on the next", XK_Escape, 6},
+                                    {"Return on the next", XK_Return, 7}, {"Return on the last", XK_Return, 0}};
+  for (const SAnnouncementKey& key : aKeys) {
+    SCOPED_TRACE(key.pWhat);
+    EXPECT_EQ(lineShown(), 0u) << "the results' keys named over the announcement";
+    tap(key.key, 30);
+    EXPECT_EQ(g_bUnlockPopupActive != 0 ? g_iUnlockKind : 0, key.iKindAfter);
+    EXPECT_EQ(screenShown(), "Results");
+    EXPECT_EQ(GAMEGetRootValue("CatResults", 0), 1) << "the results were left";
+  }
+  EXPECT_EQ(lineShown(), KvStrHash("results_prompt_leave_accept")) << "the results' keys once it has closed";
+  // The line's keys act once the announcement has closed: Escape leaves the results for the title.
+  tap(XK_Escape);
+  EXPECT_TRUE(until([] { return onScreen("TitleScreen"); }, 120)) << "on " << screenShown();
+}
 
 }  // namespace
