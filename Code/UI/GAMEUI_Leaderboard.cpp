@@ -243,11 +243,20 @@ void restartBoard() {
   requestLeaderboardDownload(false);
 }
 
+// The screen's one way out, for the back key and the Back button alike: back to the screen it was opened from
+// (the results of a level, a menu), which the switch history holds.
+void leaveLeaderboards() {
+  playUIAcceptSound();
+  ClUI::switchBack();
+}
+
+// Whether the screen takes the player's input: not under the error dialog, not on its way out.
+bool takesInput(const ClWidget* pScreen) { return g_bErrorDialogActive == 0 && !isGoingOut(pScreen); }
+
 // The input of a tick with data; the first action that holds is handled.
 void handleInput() {
   if (justPressed(E_GAME_ACTION_MENU_BACK)) {
-    playUIAcceptSound();
-    ClUI::switchBack();
+    leaveLeaderboards();
   } else if (justPressed(E_GAME_ACTION_MENU_ACCEPT) && !ClMonkeyMgr::isRunning()) {
     // Accept belongs to the focused button; it only keeps the keys below from acting in the same tick.
   } else if (justPressed(E_GAME_ACTION_MENU_ALT2)) {
@@ -428,11 +437,10 @@ void systemLeaderboardInitialize(ClWidget*, WidgetEventProcedureCall*) {
 
 void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   const u32 bReady = g_bLeaderboardDataReady;
-  const bool bInput = g_bErrorDialogActive == 0 && !isGoingOut(pWidget);
+  const bool bInput = takesInput(pWidget);
   if (bReady == 0) {
     if (bInput && justPressed(E_GAME_ACTION_MENU_BACK)) {
-      playUIAcceptSound();
-      ClUI::switchBack();
+      leaveLeaderboards();
     }
     blankLines();
   } else {
@@ -442,6 +450,10 @@ void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
   // A request sent in this tick clears data-ready: its result, which may come before the next tick, is drawn
   // then.
   g_bLeaderboardLinesShown = bReady != 0 && g_bLeaderboardDataReady != 0 ? 1 : 0;
+}
+
+void systemLeaderboardBackClick(ClWidget*, WidgetEventProcedureCall*) {
+  if (takesInput(ClUI::getWidget("Leaderboards"))) leaveLeaderboards();
 }
 
 void systemLeaderboardTerminate(ClWidget*, WidgetEventProcedureCall*) {
@@ -526,6 +538,7 @@ void registerLeaderboardUIFunctions() {
       {"systemLeaderboardInitialize", systemLeaderboardInitialize},
       {"systemLeaderboardTick", systemLeaderboardTick},
       {"systemLeaderboardTerminate", systemLeaderboardTerminate},
+      {"systemLeaderboardBackClick", systemLeaderboardBackClick},
       {"systemAttractLeaderboardInitialize", systemAttractLeaderboardInitialize},
       {"systemAttractLeaderboardTick", systemAttractLeaderboardTick},
   };

@@ -3,7 +3,8 @@
 // The screen ("Leaderboards") shows 13 lines of one of the 31 boards (ClSteamLeaderboardDef.h) in one of three
 // views: 0 the global board from a rank, 1 the entries around the player, 2 the player's friends. Up and down
 // move the cursor and page by 6; left and right change the board (the cycle skips the two daily boards); the
-// leaderboard key (E_GAME_ACTION_MENU_ALT2) changes the view; back leaves. Its lines are filled by the listener,
+// leaderboard key (E_GAME_ACTION_MENU_ALT2) changes the view; back and the Back button leave alike, for the screen
+// it was opened from (the switch history's: a level's results, a menu). Its lines are filled by the listener,
 // which the load mode adds once the UI is loaded: it copies every download into the lines and every upload and
 // download into the profile (the board's world rank, world-record score and best score).
 //
@@ -69,6 +70,8 @@ extern u32 g_bLeaderboardOwnRankStored;
 void systemLeaderboardInitialize(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 void systemLeaderboardTerminate(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
+// The Back button's click: the same way out as the back key.
+void systemLeaderboardBackClick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 
 // The attract loop's leaderboard page: the first lines of the story's first board (rank, name, score) in the
 // widgets "AttractLB_rank_%d", "AttractLB_displayName_%d" (names fitted to its "maxWidth") and "AttractLB_score_%d";
@@ -81,7 +84,7 @@ void systemAttractLeaderboardInitialize(ClWidget* pWidget, WidgetEventProcedureC
 void systemAttractLeaderboardTick(ClWidget* pWidget, WidgetEventProcedureCall* pCall);
 
 // Registers "systemLeaderboardInitialize", "systemLeaderboardTick", "systemLeaderboardTerminate",
-// "systemAttractLeaderboardInitialize" and "systemAttractLeaderboardTick".
+// "systemLeaderboardBackClick", "systemAttractLeaderboardInitialize" and "systemAttractLeaderboardTick".
 void registerLeaderboardUIFunctions();
 
 // Switches "TopLevelSwitcher" to "Leaderboards"; true.

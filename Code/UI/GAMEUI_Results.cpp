@@ -244,6 +244,17 @@ const char* promptFor(const SShownRun& shown) {
 
 bool showsRanking(const SShownRun& shown) { return !shown.m_bFailed && !shown.m_bBonusStage; }
 
+// While an unlock is announced the screen takes no key: its hint line gives way to the announcement's own, which
+// names the key that acts, and comes back when the announcement closes. Its visibility is touched only then.
+bool s_bHintLineAway = false;
+void hintLineAwayWhileAnnouncing() {
+  const bool bAnnouncing = g_bUnlockPopupActive != 0;
+  if (bAnnouncing != s_bHintLineAway) {
+    W("ResultsPrompt")->setVisible(bAnnouncing ? 0u : 1u);
+    s_bHintLineAway = bAnnouncing;
+  }
+}
+
 void showRanking() {
   value("ResultsRankingText", "results_level_ranking_pos", getWorldRankForGameType(g_iGameType, g_iChapter, g_iLevel));
   show("ResultsRankingText", true);
@@ -395,6 +406,7 @@ void systemResultsInitialize(ClWidget*, WidgetEventProcedureCall*) {
     g_bUnlockPopupActive = 1;
     W("UnlockPopupSwitcher")->switchToKeepFocus(W("UnlockPopup"));
   }
+  hintLineAwayWhileAnnouncing();
   grantAchievements(run);
 }
 
@@ -411,6 +423,8 @@ void systemResultsTick(ClWidget*, WidgetEventProcedureCall*) {
     showRanking();
     g_bResultsRankingShown = 1;
   }
+  // The announcement closes in its own tick.
+  hintLineAwayWhileAnnouncing();
   if (g_bUnlockPopupActive != 0) {
     return;
   }

@@ -5,8 +5,10 @@
 //
 // What the screen shows: the block of the run's game type; after the bonus stage the stage's own block (the
 // enemies cut down in it) instead of the story's; a story level lost (no living player) says so, without stars,
-// next star, rank or continue. The hint line names only the keys that act. Coming back from the leaderboards it
-// opened, the screen shows the same run again, marks included, and nothing is raised, uploaded or saved twice.
+// next star, rank or continue. The hint line names only the keys that act, and is hidden while an unlock is
+// announced over the screen (which then takes no key; the announcement names its own). Coming back from the
+// leaderboards it opened, the screen shows the same run again, marks included, and nothing is raised, uploaded or
+// saved twice.
 //
 // Inputs are the run's globals (GAMEWorldLinks.h: game type, chapter, level, score, kills, best streak,
 // distance, the player), the survivor wave counter and the root value "CatResults" (1 after the bonus stage).

@@ -113,6 +113,22 @@ inline float KvTestPeak(const std::vector<float>& stereo, int iChannel, size_t u
   return fPeak;
 }
 
+// The share of a block's energy at one frequency (Goertzel), for mono samples at iRate: about 1 for a pure tone,
+// near 0 without it; 0 for a silent block. A block of n samples tells apart tones iRate / n Hz apart.
+inline double KvTestToneShare(const float* pSamples, size_t uiCount, double dHz, int iRate) {
+  const double dCoefficient = 2.0 * std::cos(2.0 * M_PI * dHz / iRate);
+  double dPrev = 0.0, dPrev2 = 0.0, dEnergy = 0.0;
+  for (size_t i = 0; i < uiCount; ++i) {
+    const double dValue = pSamples[i] + dCoefficient * dPrev - dPrev2;
+    dPrev2 = dPrev;
+    dPrev = dValue;
+    dEnergy += static_cast<double>(pSamples[i]) * pSamples[i];
+  }
+  if (dEnergy < 1e-6 * static_cast<double>(uiCount)) return 0.0;
+  const double dPower = dPrev * dPrev + dPrev2 * dPrev2 - dCoefficient * dPrev * dPrev2;
+  return 2.0 * dPower / (static_cast<double>(uiCount) * dEnergy);
+}
+
 // A sound of the sound library made from a file image in memory (null when it cannot be made).
 inline FMOD::Sound* KvTestCreateSound(FMOD::System* pSystem, const std::vector<std::uint8_t>& bytes,
                                       FMOD_MODE eMode = FMOD_OPENMEMORY | FMOD_2D) {

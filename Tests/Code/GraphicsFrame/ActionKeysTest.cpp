@@ -1,9 +1,16 @@
-// The first story level played through the keyboard: the game runs in this process in a window of a virtual X
-// server of the test's own, and every key goes through that server (XTest) to the game's input, as a player's does:
-// from the title through the menus, the chapter's video and the how-to-play pages into level 1-1. The test drives
-// the frames (1/60 s each), so game time is the test's, and it sees the world: its keys come from what stands near
-// the player (a punch ahead or behind, a step aside from a rolling barrel). The level must end on its results
-// within 10 s of its last enemy leaving the screen; the results' marks must survive the leaderboards and Esc.
+// Games played through the keyboard and the mouse: the game runs in this process in a window of a virtual X server
+// of the test's own, and every key and click goes through that server (XTest) to the game's input, as a player's
+// does. The test drives the frames (1/60 s each), so game time is the test's, and mixes each frame's sound itself
+// (the sound stand-in's manual output), so what is heard follows the same clock.
+//
+// The first story level, from the title through the menus, the chapter's video and the how-to-play pages: the test
+// sees the world, and its keys come from what stands near the player (a punch ahead or behind, a step aside from a
+// rolling barrel). The level must end on its results within 10 s of its last enemy leaving the screen; the
+// leaderboards opened from the results must give them back, marks and music, by every way out; leaving the results
+// then stops the level's music for the menus', and Play on the equipment screen starts a level again.
+//
+// The bonus stage's results announce what it unlocked: keys the announcement does not take change nothing, and the
+// results' hint line says which key acts while it is up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,8 +22,10 @@
 #include "Code/Objects/ClEntityEnemy.h"
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
+#include "Code/UI/GAMEUI_UnlockPopup.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 #include "Platform/Win32/Win32Window.h"
+#include "Tests/Support/AudioTestSupport.h"
 #include "Tests/Support/GameProcessTestSupport.h"
 // After GoogleTest and the engine: Xlib's macros (None, Bool, Status) would break their declarations.
 #include <X11/Xlib.h>
@@ -27,8 +36,20 @@
 namespace {
 
 constexpr f32 gc_fFRAME = 1.0f / 60.0f;
+// The mixer's rate and the part of it a frame of 1/60 s takes.
+constexpr int gc_iMIX_RATE = 48000;
+constexpr size_t gc_uiMIX_A_FRAME = gc_iMIX_RATE / 60;
+// The level music ("InGameLoop1") holds a chord with 277.18 Hz in it; the menu music ("MainMenuLoop") a 55 Hz saw
+// under its notes. Measured over a second of mix (tones 1 Hz apart told apart): the level's note holds 0.18 to 0.24
+// of the energy while the level music plays, the saw 0.07 to 0.1 while the menu music plays, with the effects and
+// cues of the screens over them; each is below 0.001 where its music does not play (the saw's fifth harmonic, 275
+// Hz, included).
+constexpr double gc_dLEVEL_MUSIC_HZ = 277.18;
+constexpr double gc_dMENU_MUSIC_HZ = 55.0;
+constexpr double gc_dMUSIC_PLAYS = 0.03;
+constexpr double gc_dMUSIC_ABSENT = 0.01;
 
-class LevelByKeys : public GameFrame {
+class GameByKeys : public GameFrame {
  protected:
   void SetUp() override {
     const std::string dir =
@@ -44,8 +65,7 @@ class LevelByKeys : public GameFrame {
       m_savedEnv.emplace_back(pName, pOld != nullptr ? pOld : "");
       setenv(pName, value.c_str(), 1);
     }
-    m_settings += "SKIP_SPLASH 1\nRANDOM_SEED 1234\nDISABLE_VO 1\n";
-    m_bToFrontEnd = true;
+    m_bMixedByTheTest = true;
     GameFrame::SetUp();
     if (HasFatalFailure()) return;
     m_pX = XOpenDisplay(m_display.c_str());
@@ -56,7 +76,8 @@ class LevelByKeys : public GameFrame {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     ASSERT_TRUE(SDL_GetWindowWMInfo(Win32GetSdlWindow(ClGraphics::mp_hWnd), &info) != SDL_FALSE);
-    XSetInputFocus(m_pX, info.info.x11.window, RevertToParent, CurrentTime);
+    m_window = info.info.x11.window;
+    XSetInputFocus(m_pX, m_window, RevertToParent, CurrentTime);
     XSync(m_pX, False);
   }
   void TearDown() override {
@@ -69,6 +90,15 @@ class LevelByKeys : public GameFrame {
     if (!m_display.empty()) Win32TestReset();
   }
 
+  // Game frames, each one's sound mixed and kept.
+  void frames(int iCount) {
+    std::vector<float> stereo(gc_uiMIX_A_FRAME * 2);
+    for (int i = 0; i < iCount; ++i) {
+      ClGame::tickFrame(gc_fFRAME);
+      ASSERT_EQ(FMODExMix(ClAudioManager::getSystem(), stereo.data(), gc_uiMIX_A_FRAME), FMOD_OK);
+      for (size_t k = 0; k < gc_uiMIX_A_FRAME; ++k) m_mix.push_back((stereo[2 * k] + stereo[2 * k + 1]) * 0.5f);
+    }
+  }
   // The key held for three frames and let go; then iAfter frames.
   void tap(KeySym key, int iAfter = 0) {
     const KeyCode code = XKeysymToKeycode(m_pX, key);
@@ -79,17 +109,40 @@ class LevelByKeys : public GameFrame {
     XSync(m_pX, False);
     frames(iAfter + 1);
   }
-  static void frames(int iCount) {
-    for (int i = 0; i < iCount; ++i) ClGame::tickFrame(gc_fFRAME);
+  // The mouse moved over the point of the 480 x 270 scene (the picture fits the window, centred) and its left
+  // button clicked (held for three frames); then iAfter frames.
+  void clickScene(double dX, double dY, int iAfter = 0) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(m_pX, m_window, &attributes);
+    int iLeft = 0, iTop = 0;
+    Window child = 0;
+    XTranslateCoordinates(m_pX, m_window, DefaultRootWindow(m_pX), 0, 0, &iLeft, &iTop, &child);
+    const double dScale = std::min(attributes.width / 480.0, attributes.height / 270.0);
+    const int iX = iLeft + static_cast<int>((attributes.width - 480.0 * dScale) / 2.0 + dX * dScale);
+    const int iY = iTop + static_cast<int>((attributes.height - 270.0 * dScale) / 2.0 + dY * dScale);
+    XTestFakeMotionEvent(m_pX, -1, iX, iY, CurrentTime);
+    XSync(m_pX, False);
+    frames(3);
+    XTestFakeButtonEvent(m_pX, 1, True, CurrentTime);
+    XSync(m_pX, False);
+    frames(3);
+    XTestFakeButtonEvent(m_pX, 1, False, CurrentTime);
+    XSync(m_pX, False);
+    frames(iAfter + 1);
   }
   // Frames until the condition holds, at most iLimit; whether it did.
   template <typename F>
-  static bool until(F condition, int iLimit) {
-    for (int i = 0; i < iLimit && !condition(); ++i) ClGame::tickFrame(gc_fFRAME);
+  bool until(F condition, int iLimit) {
+    for (int i = 0; i < iLimit && !condition(); ++i) frames(1);
     return condition();
   }
   static bool onScreen(const char* pScreen) {
     return ClUI::getWidget("TopLevelSwitcher")->getActiveSwitchedChild() == ClUI::getWidget(pScreen);
+  }
+  // The top-level screen shown, "" between two.
+  static std::string screenShown() {
+    const ClWidget* pScreen = ClUI::getWidget("TopLevelSwitcher")->getActiveSwitchedChild();
+    return pScreen != nullptr ? pScreen->getName() : "";
   }
   struct SStep {
     KeySym key;
@@ -104,11 +157,27 @@ class LevelByKeys : public GameFrame {
       frames(30);
     }
   }
+  // The share of the last second of mix that the tone holds.
+  double heardInLastSecond(double dHz) const {
+    if (m_mix.size() < static_cast<size_t>(gc_iMIX_RATE)) return 0.0;
+    return KvTestToneShare(&m_mix[m_mix.size() - gc_iMIX_RATE], gc_iMIX_RATE, dHz, gc_iMIX_RATE);
+  }
 
   CProcess m_server;
   std::string m_display;
   std::vector<std::pair<std::string, std::string>> m_savedEnv;
   Display* m_pX = nullptr;
+  Window m_window = 0;
+  std::vector<float> m_mix;
+};
+
+class LevelByKeys : public GameByKeys {
+ protected:
+  void SetUp() override {
+    m_settings += "SKIP_SPLASH 1\nRANDOM_SEED 1234\nDISABLE_VO 1\n";
+    m_bToFrontEnd = true;
+    GameByKeys::SetUp();
+  }
 };
 
 // The key a player would press now: a punch at an enemy within reach in its lane, ahead (K) or behind (J), or a
@@ -131,7 +200,11 @@ KeySym keyForThisFrame() {
   return 0;
 }
 
-TEST_F(LevelByKeys, TheFirstLevelEndsOnItsResultsSoonAfterItsLastEnemyAndTheMarksOutliveTheLeaderboards) {
+// The leaderboards' Back button, in scene pixels: under the lines, in the middle.
+constexpr double gc_dBACK_BUTTON_X = 240.0;
+constexpr double gc_dBACK_BUTTON_Y = 215.0;
+
+TEST_F(LevelByKeys, TheFirstLevelEndsOnResultsThatEveryWayBackFromTheLeaderboardsKeepsAndThatLeadToPlayAgain) {
   // Title, Story, chapter 1 level 1, the open weapon, the magic row, the open magic, the play button, play.
   ASSERT_TRUE(until([] { return onScreen("TitleScreen"); }, 300));
   ASSERT_NO_FATAL_FAILURE(walk({{XK_Return, "MainMenu"}, {XK_Return, "StageSelect"}, {XK_Return, "ChooseEquipement"},
@@ -166,13 +239,100 @@ TEST_F(LevelByKeys, TheFirstLevelEndsOnItsResultsSoonAfterItsLastEnemyAndTheMark
   ASSERT_GE(iLastRow, 0);
   EXPECT_LE(iFrame - std::max(iLastEnemy, iLastRow), 10 * 60) << "results after the last enemy";
 
-  // The results in, with the run's marks; L opens the leaderboards, Esc comes back to the same results.
+  // The results in, with the run's marks, over the level's music.
   ASSERT_TRUE(until([] { return onScreen("Results") && GAMEGetRootValue("InResultsScreen", 0) != 0; }, 120));
-  frames(30);
+  frames(60);
   const char* const apMarks[] = {"ResultsStoryScoreBest", "ResultsStoryContinueButton", "ResultsStar1"};
   for (const char* pMark : apMarks) EXPECT_NE(ClUI::getWidget(pMark)->mp_bVisible, 0u) << pMark;
-  ASSERT_NO_FATAL_FAILURE(walk({{XK_l, "Leaderboards"}, {XK_Escape, "Results"}}));
-  for (const char* pMark : apMarks) EXPECT_NE(ClUI::getWidget(pMark)->mp_bVisible, 0u) << "back: " << pMark;
+  EXPECT_GT(heardInLastSecond(gc_dLEVEL_MUSIC_HZ), gc_dMUSIC_PLAYS) << "the level's music under its results";
+
+  // L opens the leaderboards, whose Back button has the focus; each way out gives the same results back, still in
+  // play (its music on, the menus' off).
+  struct SWayBack {
+    const char* pWhat;
+    KeySym key;  // 0: a click on the Back button
+  };
+  const SWayBack aWaysBack[] = {{"a click on Back", 0}, {"Return on Back", XK_Return}, {"Escape", XK_Escape},
+                                {"Backspace", XK_BackSpace}};
+  for (const SWayBack& way : aWaysBack) {
+    SCOPED_TRACE(way.pWhat);
+    ASSERT_NO_FATAL_FAILURE(walk({{XK_l, "Leaderboards"}}));
+    // The button takes a click half a second after its fade in.
+    frames(30);
+    way.key == 0 ? clickScene(gc_dBACK_BUTTON_X, gc_dBACK_BUTTON_Y) : tap(way.key);
+    ASSERT_TRUE(until([] { return screenShown() != "Leaderboards" && !screenShown().empty(); }, 120))
+        << "the leaderboards stayed";
+    ASSERT_EQ(screenShown(), "Results");
+    frames(60);
+    EXPECT_EQ(g_eCurrentGameMode, E_GAME_MODE_ACTION);
+    for (const char* pMark : apMarks) EXPECT_NE(ClUI::getWidget(pMark)->mp_bVisible, 0u) << pMark;
+    EXPECT_GT(heardInLastSecond(gc_dLEVEL_MUSIC_HZ), gc_dMUSIC_PLAYS) << "the level's music";
+    EXPECT_LT(heardInLastSecond(gc_dMENU_MUSIC_HZ), gc_dMUSIC_ABSENT) << "the menus' music";
+  }
+
+  // Escape leaves the results for the title: the level's music stops, the menus' plays.
+  tap(XK_Escape);
+  ASSERT_TRUE(until([] { return g_eCurrentGameMode == E_GAME_MODE_FRONTEND && onScreen("TitleScreen"); }, 300));
+  frames(90);
+  EXPECT_LT(heardInLastSecond(gc_dLEVEL_MUSIC_HZ), gc_dMUSIC_ABSENT) << "the level's music in the menus";
+  EXPECT_GT(heardInLastSecond(gc_dMENU_MUSIC_HZ), gc_dMUSIC_PLAYS) << "the menus' music";
+
+  // Through the menus to the equipment screen, whose selections stand as they were left; Play starts a level.
+  ASSERT_NO_FATAL_FAILURE(walk({{XK_Return, "MainMenu"}, {XK_Return, "StageSelect"}, {XK_Return, "ChooseEquipement"},
+                                {XK_Down, nullptr}, {XK_Down, nullptr}, {XK_Return, nullptr}}));
+  ASSERT_TRUE(until([] { return g_eCurrentGameMode == E_GAME_MODE_ACTION && onScreen("HowToPlay"); }, 600))
+      << "Play started no level";
+  frames(30);
+  tap(XK_Return);
+  ASSERT_TRUE(until([] { return GAMEGetRootValue("PauseGame", 1) == 0; }, 60)) << "the pages took no Return";
+  frames(90);
+  EXPECT_GT(heardInLastSecond(gc_dLEVEL_MUSIC_HZ), gc_dMUSIC_PLAYS) << "the level's music in play";
+  EXPECT_LT(heardInLastSecond(gc_dMENU_MUSIC_HZ), gc_dMUSIC_ABSENT) << "the menus' music in play";
+}
+
+// The bonus stage straight from the start ("TEST_CAT_FPS"), played out without a key; its results come in the front
+// end and, on a fresh profile, announce the marathon, then the survivor mode, then ultra gib, one at a time.
+class BonusResultsByKeys : public GameByKeys {
+ protected:
+  void SetUp() override {
+    m_settings += "SKIP_SPLASH 1\nTEST_CAT_FPS 1\nRANDOM_SEED 4321\n";
+    m_bUntilLoadEnds = true;
+    GameByKeys::SetUp();
+  }
+};
+
+// Keys on the announcement, each on its own (the one before it answered): those it does not take leave it and the
+// results as they were. While it is up, the results' hint line ("Esc or Return: leave") gives way to the
+// announcement's own ("Return: OK"); once it has closed, the line is back and its keys act.
+TEST_F(BonusResultsByKeys, KeysTheUnlockAnnouncementDoesNotTakeChangeNothingAndNoHintLineNamesThemWhileItIsUp) {
+  ASSERT_TRUE(until([] { return g_eCurrentGameMode == E_GAME_MODE_FRONTEND && onScreen("Results"); }, 40 * 60))
+      << "no results after the bonus stage";
+  frames(60);
+  ASSERT_NE(g_bUnlockPopupActive, 0) << "no unlock announced";
+  ASSERT_EQ(g_iUnlockKind, 5) << "the marathon first";
+  const ClWidget* pLine = ClUI::getWidget("ResultsPrompt");
+  // The results' hint line as shown: its text, "" while hidden.
+  const auto lineShown = [&] { return pLine->mp_bVisible != 0 ? pLine->getID("localizedID") : 0u; };
+  struct SAnnouncementKey {
+    const char* pWhat;
+    KeySym key;
+    i32 iKindAfter;  // 0: the announcement closed
+  };
+  const SAnnouncementKey aKeys[] = {{"Escape", XK_Escape, 5},          {"Backspace", XK_BackSpace, 5},
+                                    {"Return", XK_Return, 6},          {"Escape on the next", XK_Escape, 6},
+                                    {"Return on the next", XK_Return, 7}, {"Return on the last", XK_Return, 0}};
+  for (const SAnnouncementKey& key : aKeys) {
+    SCOPED_TRACE(key.pWhat);
+    EXPECT_EQ(lineShown(), 0u) << "the results' keys named over the announcement";
+    tap(key.key, 30);
+    EXPECT_EQ(g_bUnlockPopupActive != 0 ? g_iUnlockKind : 0, key.iKindAfter);
+    EXPECT_EQ(screenShown(), "Results");
+    EXPECT_EQ(GAMEGetRootValue("CatResults", 0), 1) << "the results were left";
+  }
+  EXPECT_EQ(lineShown(), KvStrHash("results_prompt_leave_accept")) << "the results' keys once it has closed";
+  // The line's keys act once the announcement has closed: Escape leaves the results for the title.
+  tap(XK_Escape);
+  EXPECT_TRUE(until([] { return onScreen("TitleScreen"); }, 120)) << "on " << screenShown();
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include "Tests/Support/AudioTestSupport.h"
 // After GoogleTest: Xlib's macros (None, Bool, Status) would break its templates.
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
@@ -252,19 +254,8 @@ class CMixTap {
     return dSum / static_cast<double>(uiCount);
   }
 
-  // The share of the block's energy at one frequency (Goertzel): about 1 for a pure tone, near 0 without it.
   double toneShare(const float* pSamples, size_t uiCount, double dHz) const {
-    const double dCoefficient = 2.0 * std::cos(2.0 * M_PI * dHz / m_iRate);
-    double dPrev = 0.0, dPrev2 = 0.0, dEnergy = 0.0;
-    for (size_t i = 0; i < uiCount; ++i) {
-      const double dValue = pSamples[i] + dCoefficient * dPrev - dPrev2;
-      dPrev2 = dPrev;
-      dPrev = dValue;
-      dEnergy += static_cast<double>(pSamples[i]) * pSamples[i];
-    }
-    if (dEnergy < 1e-6 * static_cast<double>(uiCount)) return 0.0;
-    const double dPower = dPrev * dPrev + dPrev2 * dPrev2 - dCoefficient * dPrev * dPrev2;
-    return 2.0 * dPower / (static_cast<double>(uiCount) * dEnergy);
+    return KvTestToneShare(pSamples, uiCount, dHz, m_iRate);
   }
 
   std::string m_path;
