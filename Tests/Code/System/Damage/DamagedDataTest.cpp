@@ -249,9 +249,9 @@ INSTANTIATE_TEST_SUITE_P(EachKindOfFile, PlayedOnDamage, ::testing::ValuesIn(gc_
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
 
 // Music streams cut short whose files give no length of their own (an Ogg file without its last page): each is said
-// once its stream has been read to where its data ends, which only playing it reaches, so the line shows the run got
-// there: the title screen's music, and the first story level's, which starts when the random-input tester leaves the
-// how-to-play pages the level opens on. Ctrl-C then ends the game normally.
+// once its stream has been played to where its data ends, so the line shows the run got there: the title screen's
+// music, and the first story level's, which starts when the random-input tester leaves the how-to-play pages the level
+// opens on. Ctrl-C then ends the game normally.
 struct SHeardDamage {
   SDamage damage;
   const char* pSettings;  // the run's project.ini
