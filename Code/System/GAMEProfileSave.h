@@ -15,7 +15,8 @@
 // snapshot and writes it on an orphaned thread. A request made while a save runs fills the pending snapshot
 // instead; the frame's pending-save step issues it once the running save has ended. A write that fails leaves the
 // stored file as it was, says so in one line with the store's reason and marks the profile unsaved: the next save
-// writes the whole block again, and shutdown tries once more before the block is freed.
+// writes the whole block again, and shutdown tries once more before the block is freed. Saves that keep failing for
+// the same reason (a full disk) say it once; a new reason, or a failure after a save that succeeded, is said again.
 //
 // Threads: requests run on the main thread. The load thread writes only the profile block, which the main thread
 // leaves alone until the load state leaves busy; the save thread reads only the save snapshot. Each thread holds

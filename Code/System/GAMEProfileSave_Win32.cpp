@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "Corvane/ADT/ClRepeatedProblem.h"
 #include "Corvane/ADT/KvSystem.h"
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Store/ClSaveGameUtility.h"
@@ -22,6 +23,10 @@ std::atomic<u32> g_uiProfileSavesHeld{0};
 ClGAMEProfileSaveHooks g_GAMEProfileSaveHooks;
 
 namespace {
+
+// A save that fails for the reason the last failed one was said with is not said again; a save that succeeds in
+// between ends that (g_uiProfileUnsaved back at 0).
+ClRepeatedProblem g_notSaved;
 
 // The file lock around a storage call, when the file layer has one; released only when it was taken.
 class CFileLockGuard {
@@ -71,7 +76,10 @@ u32 saveProfileThread(ClThread*, void*) {
       const std::string reason = pStorage == nullptr            ? std::string("the store is not running")
                                  : !warnings.text().empty() ? warnings.text()
                                                             : std::string("the store refused the write");
-      KvPrintProblem("Profile \"%s\" not saved (%s); the records stay in memory and the next save writes them.",
+      if (g_uiProfileUnsaved.load(std::memory_order_relaxed) == 0) {
+        g_notSaved.forget();
+      }
+      g_notSaved.say("Profile \"%s\" not saved (%s); the records stay in memory and the next save writes them.",
                      gc_szPROFILE_FILE_NAME, reason.c_str());
     }
     g_uiProfileUnsaved.store(bWritten ? 0 : 1, std::memory_order_relaxed);

@@ -31,7 +31,7 @@ struct SCueSoundSource {
   i32 m_iSourceIndex;
   u32 mp_bUseCustomCodec;          // never set by this loader
   void* mp_pCustomCodecInstance;
-  u32 m_bCutEndUnsaid;             // a stream cut short whose file gives no length: said once its end is read
+  u32 m_bCutEndUnsaid;             // a stream cut short whose file gives no length: said once its end is played
 };
 
 class ClCueInstanceContainer {
@@ -49,9 +49,9 @@ class ClCueInstanceContainer {
   // running weight reaches one draw of the random generator (u in [0, 1)).
   SCueSoundSource* chooseSource();
   // A streamed source cut short is said once, in one line naming its file: at load when its header gives the
-  // length it falls short of, else (m_bCutEndUnsaid) once the stream has been read to where its data ends, which
+  // length it falls short of, else (m_bCutEndUnsaid) once the stream has been played to where its data ends, which
   // its playing instances ask here each update.
-  void sayCutEndWhenRead(SCueSoundSource* pSource);
+  void sayCutEndWhenPlayed(SCueSoundSource* pSource);
 
   SCueSoundSource mpr_aSoundSources[gc_iMAX_CUE_SOURCES] = {};
   i32 m_b2D = 1;

@@ -187,7 +187,7 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
   }
 }
 
-void ClCueInstanceContainer::sayCutEndWhenRead(SCueSoundSource* pSource) {
+void ClCueInstanceContainer::sayCutEndWhenPlayed(SCueSoundSource* pSource) {
   if (!pSource->m_bCutEndUnsaid || pSource->mp_pSound == nullptr) {
     return;
   }

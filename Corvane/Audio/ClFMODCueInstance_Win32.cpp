@@ -157,7 +157,7 @@ void ClFMODCueInstance::start() {
 }
 
 void ClFMODCueInstance::tick() {
-  mpr_pParentContainer->sayCutEndWhenRead(mpr_pWAVDataContainer);
+  mpr_pParentContainer->sayCutEndWhenPlayed(mpr_pWAVDataContainer);
   tickDucking();
   if (m_bFadingOut) {
     m_fadeOut.tick();
@@ -204,6 +204,10 @@ void ClFMODCueInstance::releaseTrackData() {
 }
 
 i32 ClFMODCueInstance::stop() {
+  // A stream played to its end since the last update is said before its channel goes.
+  if (mpr_pParentContainer != nullptr && mpr_pWAVDataContainer != nullptr) {
+    mpr_pParentContainer->sayCutEndWhenPlayed(mpr_pWAVDataContainer);
+  }
   if (mp_pChannel != nullptr) {
     ClAudioLockScope lock;
     mp_pChannel->stop();

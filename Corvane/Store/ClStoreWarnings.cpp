@@ -1,15 +1,12 @@
 #include "Corvane/Store/ClStoreWarnings.h"
 
-#include <mutex>
-
-#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/ADT/ClRepeatedProblem.h"
 
 namespace {
 
 thread_local ClStoreWarnings* t_pTaker = nullptr;
 
-std::mutex g_saidMutex;
-std::string g_lastSaid;
+ClRepeatedProblem g_untaken;
 
 }  // namespace
 
@@ -23,9 +20,5 @@ void ClStoreWarnings::hook(int /*iSeverity*/, const char* pText) {
     t_pTaker->m_text += (t_pTaker->m_text.empty() ? "" : "; ") + std::string(pSafe);
     return;
   }
-  std::lock_guard<std::mutex> lock(g_saidMutex);
-  if (g_lastSaid != pSafe) {
-    g_lastSaid = pSafe;
-    KvPrintProblem("Store: %s", pSafe);
-  }
+  g_untaken.say("Store: %s", pSafe);
 }

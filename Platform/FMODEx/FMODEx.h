@@ -199,8 +199,8 @@ class Sound {
   // Default frequency (the file's rate), volume 1, pan 0, priority 128.
   FMOD_RESULT getDefaults(float* frequency, float* volume, float* pan, int* priority);
   // A sample's length; a stream's as its header gives it. A stream whose file gives none (or one that 32 bits do
-  // not hold in that unit) answers FMODEX_LENGTH_UNKNOWN until its decoder has read it to where its data ends, and
-  // from then on the length to there.
+  // not hold in that unit) answers FMODEX_LENGTH_UNKNOWN until a channel has played it to where its data ends, and
+  // from then on the length to there (however far ahead its decoder reads, which changes from run to run).
   FMOD_RESULT getLength(unsigned int* length, FMOD_TIMEUNIT lengthtype);
   // Not a call of the library this stands in for: whether the stream's data ends before the length its header
   // gives (getLength's), or is an Ogg file that has lost its last page, which gives its length. Such a stream

@@ -49,7 +49,7 @@ struct SoundState final : FMOD::Sound {
   bool bReleased = false;
 
   // The frames one pass plays: a sample's, a whole stream's header length, else (cut short, or no length given)
-  // the frames to where its data ends once its decoder has read that far; gc_iUNKNOWN_FRAMES until then.
+  // the frames to where its data ends once it has been played that far; gc_iUNKNOWN_FRAMES until then.
   std::int64_t passFrames() const;
 };
 

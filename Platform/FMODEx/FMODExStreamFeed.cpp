@@ -116,6 +116,7 @@ void StreamFeed::endPass() {
   {
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_iNumPassEnds > 0 && m_auiPassEnds[m_iFirstPassEnd] == m_uiRead) {
+      m_iFramesToEnd = m_aiPassFrames[m_iFirstPassEnd];
       m_iFirstPassEnd = (m_iFirstPassEnd + 1) % gc_iMAX_PASS_ENDS;
       --m_iNumPassEnds;
     }
@@ -187,10 +188,11 @@ void StreamFeed::run() {
     if (iGot < iSpan) {
       // The end of the file (or of what can be read of it). A pass that gave nothing ends the stream.
       if (iPassFrames > 0) {
-        m_auiPassEnds[(m_iFirstPassEnd + m_iNumPassEnds) % gc_iMAX_PASS_ENDS] = m_uiWritten;
-        ++m_iNumPassEnds;
         // Every pass starts at the first frame (the open, a rewind).
-        m_iFramesToEnd = iPassFrames;
+        const int iSlot = (m_iFirstPassEnd + m_iNumPassEnds) % gc_iMAX_PASS_ENDS;
+        m_auiPassEnds[iSlot] = m_uiWritten;
+        m_aiPassFrames[iSlot] = iPassFrames;
+        ++m_iNumPassEnds;
       }
       if (m_bLoops && iPassFrames > 0 && bRewound) {
         bRewind = true;

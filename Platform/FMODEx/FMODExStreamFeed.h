@@ -44,8 +44,9 @@ class StreamFeed {
 
   // Channels, rate and declared length of the file (fixed once open).
   const Decoder& decoder() const { return *m_pDecoder; }
-  // The frames from the file's first to where its data ends, once the decoder has read a pass that far (it reads
-  // ahead of the reader); gc_iUNKNOWN_FRAMES before.
+  // The frames from the file's first to where its data ends, once the reader has gone past the end of a pass
+  // (endPass); gc_iUNKNOWN_FRAMES before. What the decoder has read ahead counts for nothing: the length is known
+  // when the stream has been played to its end, at the same point of its playing in every run.
   std::int64_t framesToEnd();
 
   // Back to the first frame for a new play: drops what the ring holds, unless nothing of it was read since
@@ -57,7 +58,7 @@ class StreamFeed {
   ERun peek(bool bWait, const float** ppFrames, std::int64_t* piFrames);
   // iFrames of the run that peek gave were used.
   void consume(std::int64_t iFrames);
-  // Past a pass end (peek said PassEnd).
+  // Past a pass end (peek said PassEnd): from here on framesToEnd is known.
   void endPass();
   // Test hook: while held, the decoder's next read of the file waits until the hold is lifted.
   void setReadsHeld(bool bHeld);
@@ -82,6 +83,7 @@ class StreamFeed {
   std::uint64_t m_uiWritten = 0;          // frames ever published
   std::uint64_t m_uiRead = 0;             // frames ever consumed (or dropped at a restart)
   std::uint64_t m_auiPassEnds[gc_iMAX_PASS_ENDS] = {};  // m_uiWritten at each pass end, oldest first
+  std::int64_t m_aiPassFrames[gc_iMAX_PASS_ENDS] = {};   // the frames of the pass each ends (from the first frame)
   int m_iFirstPassEnd = 0;
   int m_iNumPassEnds = 0;
   std::int64_t m_iFramesToEnd = gc_iUNKNOWN_FRAMES;

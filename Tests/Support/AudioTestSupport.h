@@ -129,6 +129,30 @@ inline double KvTestToneShare(const float* pSamples, size_t uiCount, double dHz,
   return 2.0 * dPower / (static_cast<double>(uiCount) * dEnergy);
 }
 
+// One page of an Ogg file: where it starts, its bytes, and its granule position (for Vorbis, the frames decoded
+// once the page has been read; -1 on a page that ends no packet).
+struct SKvTestOggPage {
+  size_t uiOffset;
+  size_t uiSize;
+  std::int64_t iGranule;
+};
+
+// The whole pages of an Ogg file, in order (the first two of a Vorbis file hold its headers, its sound follows).
+inline std::vector<SKvTestOggPage> KvTestOggPages(const std::vector<std::uint8_t>& bytes) {
+  std::vector<SKvTestOggPage> pages;
+  for (size_t uiAt = 0; uiAt + 27 <= bytes.size() && std::memcmp(bytes.data() + uiAt, "OggS", 4) == 0;) {
+    const size_t uiSegments = bytes[uiAt + 26];
+    size_t uiSize = 27 + uiSegments;
+    for (size_t i = 0; i < uiSegments && uiAt + 27 + i < bytes.size(); ++i) uiSize += bytes[uiAt + 27 + i];
+    if (uiAt + uiSize > bytes.size()) break;
+    std::int64_t iGranule = 0;
+    std::memcpy(&iGranule, bytes.data() + uiAt + 6, sizeof(iGranule));
+    pages.push_back({uiAt, uiSize, iGranule});
+    uiAt += uiSize;
+  }
+  return pages;
+}
+
 // A sound of the sound library made from a file image in memory (null when it cannot be made).
 inline FMOD::Sound* KvTestCreateSound(FMOD::System* pSystem, const std::vector<std::uint8_t>& bytes,
                                       FMOD_MODE eMode = FMOD_OPENMEMORY | FMOD_2D) {

@@ -107,43 +107,53 @@ TEST_F(GameSaveTest, RequestWhileIdleIsWrittenByAThreadAndSurvivesARestart) {
   EXPECT_EQ(storedProfile(), profileBytes());
 }
 
-// A write that fails, by the store's fault or the disk's (a file-size limit stands in for a full disk), is said in
-// one line naming the file and the store's reason; the stored profile stays as it was, the profile is marked
-// unsaved, and the next request writes it whole.
-TEST_F(GameSaveTest, FailedWriteIsSaidInOneLineAndTheNextRequestWritesTheRecords) {
-  struct SCase {
-    const char* pName;
-    u32 uiFaults;
-    rlim_t uiFileSizeLimit;
-    const char* pReason;
-  };
-  const SCase aCases[] = {
-      {"store fault", STORE_FAULT_WRITE_FAIL, RLIM_INFINITY, "the old content stays (fault write_fail)"},
-      {"disk full", 0, 1000, "the old content stays (File too large)"},
-  };
+// What makes a write fail: the store's fault, or the disk's (a file-size limit stands in for a full disk); neither
+// for a write that succeeds.
+struct SSaveCause {
+  u32 uiFaults;
+  rlim_t uiFileSizeLimit;
+  const char* pReason;  // what the store says of the failure, after "cannot write, "; null for none
+};
+const SSaveCause gc_storeFault = {STORE_FAULT_WRITE_FAIL, RLIM_INFINITY, "the old content stays (fault write_fail)"};
+const SSaveCause gc_diskFull = {0, 1000, "the old content stays (File too large)"};
+const SSaveCause gc_noCause = {0, RLIM_INFINITY, nullptr};
+
+// The line a save that failed for the cause says.
+std::string notSavedLine(const SSaveCause& cause) {
+  return "Profile \"USR-DATAs\" not saved (" + StoreGetDirectory() + "/remote/USR-DATAs: cannot write, " +
+         cause.pReason + "); the records stay in memory and the next save writes them.\n";
+}
+
+// One save request under the cause, to its end; what it said on the standard error.
+std::string saveUnder(const SSaveCause& cause) {
   signal(SIGXFSZ, SIG_IGN);
   rlimit limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit lowered = limit;
+  lowered.rlim_cur = cause.uiFileSizeLimit;
+  EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+  StoreSetFaults(cause.uiFaults);
+  ::testing::internal::CaptureStderr();
+  ClSaveGameUtility::gameSpecificAutoSave();
+  settle();
+  std::string said = ::testing::internal::GetCapturedStderr();
+  StoreSetFaults(0);
+  EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  return said;
+}
+
+// A write that fails is said in one line naming the file and the store's reason; the stored profile stays as it
+// was, the profile is marked unsaved, and the next request writes it whole.
+TEST_F(GameSaveTest, FailedWriteIsSaidInOneLineAndTheNextRequestWritesTheRecords) {
   u8 uiRun = 0;
-  for (const SCase& c : aCases) {
-    SCOPED_TRACE(c.pName);
+  for (const SSaveCause& cause : {gc_storeFault, gc_diskFull}) {
+    SCOPED_TRACE(cause.pReason);
     fillProfile(++uiRun);
     ClSaveGameUtility::gameSpecificAutoSave();
     settle();
     const std::vector<u8> stored = profileBytes();
     fillProfile(++uiRun);  // the run's records
-    StoreSetFaults(c.uiFaults);
-    rlimit lowered = limit;
-    lowered.rlim_cur = c.uiFileSizeLimit;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
-    ::testing::internal::CaptureStderr();
-    ClSaveGameUtility::gameSpecificAutoSave();
-    settle();
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    StoreSetFaults(0);
-    EXPECT_EQ(said, "Profile \"USR-DATAs\" not saved (" + StoreGetDirectory() + "/remote/USR-DATAs: cannot write, " +
-                        c.pReason + "); the records stay in memory and the next save writes them.\n");
+    EXPECT_EQ(saveUnder(cause), notSavedLine(cause));
     EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_FAILED);
     EXPECT_EQ(g_uiProfileUnsaved.load(), 1u);
     EXPECT_EQ(storedProfile(), stored);
@@ -152,6 +162,35 @@ TEST_F(GameSaveTest, FailedWriteIsSaidInOneLineAndTheNextRequestWritesTheRecords
     EXPECT_EQ(g_uiAutoSaveState.load(), gc_uiAUTO_SAVE_WRITTEN);
     EXPECT_EQ(g_uiProfileUnsaved.load(), 0u);
     EXPECT_EQ(storedProfile(), profileBytes());
+  }
+}
+
+// Saves that keep failing for one cause (a full disk, at every change of the profile) say it once; a new cause is
+// said, and so is a failure after a save that succeeded. Every failed save still leaves the profile unsaved.
+TEST_F(GameSaveTest, AFailureIsSaidOnceUntilItsCauseChangesOrASaveSucceeds) {
+  struct SCase {
+    const char* pName;
+    std::vector<const SSaveCause*> saves;  // in order
+    std::vector<bool> said;                // whether each failed save says its line
+  };
+  const SCase aCases[] = {
+      {"same cause twice", {&gc_diskFull, &gc_diskFull}, {true, false}},
+      {"same cause three times", {&gc_storeFault, &gc_storeFault, &gc_storeFault}, {true, false, false}},
+      {"cause changes", {&gc_storeFault, &gc_diskFull}, {true, true}},
+      {"cause changes and back", {&gc_diskFull, &gc_storeFault, &gc_diskFull}, {true, true, true}},
+      {"success in between", {&gc_diskFull, &gc_noCause, &gc_diskFull}, {true, false, true}},
+  };
+  u8 uiRun = 0;
+  for (const SCase& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    // Each case starts from a saved profile.
+    ASSERT_EQ(saveUnder(gc_noCause), "");
+    for (size_t i = 0; i < c.saves.size(); ++i) {
+      const SSaveCause& cause = *c.saves[i];
+      fillProfile(++uiRun);
+      EXPECT_EQ(saveUnder(cause), c.said[i] ? notSavedLine(cause) : std::string()) << "save " << i;
+      EXPECT_EQ(g_uiProfileUnsaved.load(), cause.pReason != nullptr ? 1u : 0u) << "save " << i;
+    }
   }
 }
 
@@ -178,19 +217,15 @@ TEST_F(GameSaveTest, FinishingWritesTheSavesStillOwed) {
   EXPECT_EQ(g_uiProfileUnsaved.load(), 0u);
   EXPECT_EQ(storedProfile(), profileBytes());
 
-  StoreSetFaults(STORE_FAULT_WRITE_FAIL);
+  // The last try fails as the save before it did: its failure is not said again, the loss is.
   fillProfile(4);
-  ClSaveGameUtility::gameSpecificAutoSave();
-  settle();
+  EXPECT_EQ(saveUnder(gc_storeFault), notSavedLine(gc_storeFault));
+  StoreSetFaults(STORE_FAULT_WRITE_FAIL);
   ::testing::internal::CaptureStderr();
   GAMEFinishProfileSaves();
   const std::string said = ::testing::internal::GetCapturedStderr();
   StoreSetFaults(0);
-  EXPECT_NE(said.find("not saved ("), std::string::npos) << said;
-  EXPECT_NE(said.find("Profile \"USR-DATAs\": the records since the last save that failed are lost as the game "
-                      "ends.\n"),
-            std::string::npos)
-      << said;
+  EXPECT_EQ(said, "Profile \"USR-DATAs\": the records since the last save that failed are lost as the game ends.\n");
   EXPECT_NE(storedProfile(), profileBytes());
 }
 

@@ -500,11 +500,11 @@ TEST_F(FMODExMixer, AStreamCutShortPlaysToWhereItsDataEnds) {
 }
 
 // A stream's length: its header's; FMODEX_LENGTH_UNKNOWN while its file gives none (a FLAC header's count of 0, an
-// Ogg file without its last page) or none 32 bits hold, until its decoder has read it to where its data ends, then
-// the frames to there. A stream cut short loops where its data ends, and its position with it; one cut before its
+// Ogg file without its last page) or none 32 bits hold, until it has been played to where its data ends (though its
+// decoder, a third of a second ahead, has read that far), then the frames to there. A stream cut short loops where its data ends, and its position with it; one cut before its
 // first frame does not open. 44.1 kHz files: the position is then the resampler's running count, not the cursor that
 // every loop sets back.
-TEST_F(FMODExMixer, AStreamsLengthIsKnownOnceReadToWhereItsDataEnds) {
+TEST_F(FMODExMixer, AStreamsLengthIsKnownOncePlayedToWhereItsDataEnds) {
   constexpr int iRATE = 44100;
   constexpr int iFRAMES = 44100;
   constexpr unsigned int uiUNKNOWN = FMODEX_LENGTH_UNKNOWN;
@@ -518,15 +518,6 @@ TEST_F(FMODExMixer, AStreamsLengthIsKnownOnceReadToWhereItsDataEnds) {
   const auto setFlacTotal = [](std::vector<std::uint8_t>* pBytes, std::uint64_t uiTotal) {
     (*pBytes)[21] = static_cast<std::uint8_t>(((*pBytes)[21] & 0xF0) | (uiTotal >> 32));
     for (int i = 0; i < 4; ++i) (*pBytes)[22 + i] = static_cast<std::uint8_t>(uiTotal >> (24 - 8 * i));
-  };
-  // Where an Ogg file's sound starts: past its first two pages, which hold its headers.
-  const auto oggSoundStart = [](const std::vector<std::uint8_t>& bytes) {
-    const char* pCapture = "OggS";
-    auto at = bytes.begin();
-    for (int iPage = 1; iPage <= 2 && at != bytes.end(); ++iPage) {
-      at = std::search(at + 1, bytes.end(), pCapture, pCapture + 4);
-    }
-    return static_cast<size_t>(at - bytes.begin());
   };
   struct SCase {
     const char* pName;
@@ -564,8 +555,14 @@ TEST_F(FMODExMixer, AStreamsLengthIsKnownOnceReadToWhereItsDataEnds) {
     pStream->getLength(&uiLength, FMOD_TIMEUNIT_PCM);
     EXPECT_EQ(uiLength, test.uiLengthAtOpen);
     FMOD::Channel* pChannel = play(pStream);
-    // 100 ms into its second pass.
-    mix(static_cast<unsigned int>((uiHeld + iRATE / 10) * static_cast<std::uint64_t>(gc_iRATE) / iRATE));
+    const auto mixedFor = [](std::uint64_t uiSourceFrames) {
+      return static_cast<unsigned int>(uiSourceFrames * gc_iRATE / iRATE);
+    };
+    // 100 ms before its end, then 100 ms into its second pass.
+    mix(mixedFor(uiHeld - iRATE / 10));
+    pStream->getLength(&uiLength, FMOD_TIMEUNIT_PCM);
+    EXPECT_EQ(uiLength, test.uiLengthAtOpen);
+    mix(mixedFor(uiHeld + iRATE / 10) - mixedFor(uiHeld - iRATE / 10));
     pStream->getLength(&uiLength, FMOD_TIMEUNIT_PCM);
     EXPECT_EQ(uiLength, test.uiLengthAtOpen == uiUNKNOWN ? uiHeld : test.uiLengthAtOpen);
     unsigned int uiMs = 0;
@@ -574,7 +571,10 @@ TEST_F(FMODExMixer, AStreamsLengthIsKnownOnceReadToWhereItsDataEnds) {
     pStream->release();
   }
   std::vector<std::uint8_t> bytes = KvTestMakeSoundFile(1, iRATE, iFRAMES, noise, iOgg);
-  bytes.resize(oggSoundStart(bytes) + 20);
+  // Cut 20 bytes into its sound, past its first two pages, which hold its headers.
+  const std::vector<SKvTestOggPage> pages = KvTestOggPages(bytes);
+  ASSERT_GT(pages.size(), 2u);
+  bytes.resize(pages[2].uiOffset + 20);
   FMOD_CREATESOUNDEXINFO exinfo = {};
   exinfo.cbsize = sizeof(exinfo);
   exinfo.length = static_cast<unsigned int>(bytes.size());
