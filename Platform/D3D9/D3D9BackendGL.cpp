@@ -578,7 +578,8 @@ class CD3D9BackendGL final : public CD3D9Backend {
     check("draw");
   }
 
-  void present(bool bCaptureWindow, const RECT* pDest) override {
+  void present(bool bCaptureWindow, const RECT* pDest, const std::vector<POINT>& probes,
+               std::vector<DWORD>* pProbed) override {
     settleWindowSize();
     const int iWindowWidth = m_iFrameWindowWidth;
     const int iWindowHeight = m_iFrameWindowHeight;
@@ -613,6 +614,18 @@ class CD3D9BackendGL final : public CD3D9Backend {
       m_gl.Disable(GL_SCISSOR_TEST);
       clearWindowToBlack();
       m_boundFramebuffer = ~0u;
+    }
+    if (!probes.empty()) {
+      m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+      m_boundFramebuffer = ~0u;
+      m_gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
+      for (const POINT& point : probes) {
+        DWORD uiPixel = 0;
+        if (point.x >= 0 && point.y >= 0 && point.x < iWindowWidth && point.y < iWindowHeight) {
+          m_gl.ReadPixels(point.x, iWindowHeight - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &uiPixel);
+        }
+        pProbed->push_back(uiPixel);
+      }
     }
     m_bCapturedLastPresent = bCaptureWindow;
     if (bCaptureWindow) {
