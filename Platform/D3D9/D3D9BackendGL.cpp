@@ -584,6 +584,21 @@ class CD3D9BackendGL final : public CD3D9Backend {
     const int iWindowWidth = m_iFrameWindowWidth;
     const int iWindowHeight = m_iFrameWindowHeight;
     m_bWindowSizeRead = false;
+    if (!probes.empty()) {
+      // The back buffer keeps its top row first unless it is the window's.
+      m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_bDirect ? 0 : m_fbo);
+      m_boundFramebuffer = ~0u;
+      m_gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
+      for (const POINT& point : probes) {
+        DWORD uiPixel = 0;
+        if (point.x >= 0 && point.y >= 0 && point.x < static_cast<LONG>(m_uiWidth) &&
+            point.y < static_cast<LONG>(m_uiHeight)) {
+          const GLint iRow = m_bDirect ? static_cast<GLint>(m_uiHeight) - 1 - point.y : point.y;
+          m_gl.ReadPixels(point.x, iRow, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &uiPixel);
+        }
+        pProbed->push_back(uiPixel);
+      }
+    }
     if (!m_bDirect) {
       m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
       m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
@@ -614,18 +629,6 @@ class CD3D9BackendGL final : public CD3D9Backend {
       m_gl.Disable(GL_SCISSOR_TEST);
       clearWindowToBlack();
       m_boundFramebuffer = ~0u;
-    }
-    if (!probes.empty()) {
-      m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-      m_boundFramebuffer = ~0u;
-      m_gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
-      for (const POINT& point : probes) {
-        DWORD uiPixel = 0;
-        if (point.x >= 0 && point.y >= 0 && point.x < iWindowWidth && point.y < iWindowHeight) {
-          m_gl.ReadPixels(point.x, iWindowHeight - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &uiPixel);
-        }
-        pProbed->push_back(uiPixel);
-      }
     }
     m_bCapturedLastPresent = bCaptureWindow;
     if (bCaptureWindow) {

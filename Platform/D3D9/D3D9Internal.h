@@ -201,8 +201,8 @@ class CD3D9Backend {
   virtual void draw(const SD3D9State& state, UINT uiDirty, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount,
                     bool bIndexed, INT iBaseVertex) = 0;
   // Shows the back buffer in the window: over the whole client area, or into pDest (client pixels) with the rest
-  // of the client area black. The window's pixels at the probe points (client pixels, row 0 the top) are appended
-  // to pProbed before the swap.
+  // of the client area black. The back buffer's pixels at the probe points (row 0 the top) are appended to
+  // pProbed first.
   virtual void present(bool bCaptureWindow, const RECT* pDest, const std::vector<POINT>& probes,
                        std::vector<DWORD>* pProbed) = 0;
   // Textures: level images are whole levels with tight rows in the format's layout, top row first.

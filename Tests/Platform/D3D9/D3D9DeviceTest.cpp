@@ -222,8 +222,8 @@ TEST_F(D3D9Device, BackBufferIsUprightWhetherItIsTheWindowOrCopiedIntoIt) {
   }
 }
 
-// Every Present reads the probe points in the window, upright, whether the back buffer is the window or copied into
-// it (a point off the window reads 0); taking the pixels forgets them, and an empty list stops the probes.
+// Every Present reads the back buffer at the probe points, upright, whether it is the window or copied into it (a
+// point off the back buffer reads 0); taking the pixels forgets them, and an empty list stops the probes.
 TEST_F(D3D9Device, PresentReadsTheProbePointsOfEveryFrame) {
   struct SCase {
     const char* pName;
@@ -237,9 +237,9 @@ TEST_F(D3D9Device, PresentReadsTheProbePointsOfEveryFrame) {
     const UINT uiH = gc_uiH / test.uiScale;
     createDeviceOfSize(uiW, uiH);
     // A red block in the back buffer's top-left quarter; the points: inside it, in the cleared rest near the
-    // bottom, and off the window.
-    const std::vector<POINT> points{{4, 4}, {static_cast<LONG>(gc_uiW) - 3, static_cast<LONG>(gc_uiH) - 2},
-                                    {static_cast<LONG>(gc_uiW), 0}};
+    // bottom, and off the back buffer.
+    const std::vector<POINT> points{{4, 4}, {static_cast<LONG>(uiW) - 3, static_cast<LONG>(uiH) - 2},
+                                    {static_cast<LONG>(uiW), 0}};
     D3D9TestProbeAtPresent(mp_pDevice, points);
     for (DWORD uiClear : auiFrames) {
       mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, uiClear, 1.0f, 0);
