@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,27 @@ class CBenchFrameRecord {
   size_t m_uiPerFrame;
   std::vector<T> m_values;
 };
+
+// Folds one record of 32-bit values (a quad's fields: floats or words) into a running hash, cheaply enough for a
+// timed loop: the values' bits as a product sum with a constant each, then one step of a multiply chain, so that
+// both the values and the records' order count.
+template <typename... TValues>
+u64 benchFold(u64 uiHash, TValues... values) {
+  static constexpr u64 s_auiMULTIPLIERS[] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
+                                             0xD6E8FEB86659FD93ull, 0xFF51AFD7ED558CCDull, 0xC4CEB9FE1A85EC53ull,
+                                             0x94D049BB133111EBull, 0xBF58476D1CE4E5B9ull};
+  static_assert(sizeof...(values) <= std::size(s_auiMULTIPLIERS), "benchFold folds at most eight values");
+  u64 uiRecord = 0;
+  size_t i = 0;
+  const auto add = [&](auto value) {
+    static_assert(sizeof(value) == 4, "benchFold folds 32-bit values");
+    u32 uiBits = 0;
+    std::memcpy(&uiBits, &value, sizeof(uiBits));
+    uiRecord += uiBits * s_auiMULTIPLIERS[i++];
+  };
+  (add(values), ...);
+  return (uiHash ^ uiRecord) * 0x100000001B3ull;
+}
 
 // Whether two 0xAARRGGBB colours agree within iTolerance levels in each of red, green and blue.
 inline bool benchNearColor(u32 uiA, u32 uiB, int iTolerance) {

@@ -11,7 +11,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,20 +81,13 @@ struct SPacerImages {
 };
 
 // A hash of a frame's quads in order (each quad's image by its place on its page, snapped position, depth and
-// shader), cheap enough to take in the timed loop: a product sum of a quad's bits folded into a multiply chain.
+// shader), cheap enough to take in the timed loop.
 u64 frameHash(const std::vector<SWorldQuad>& quads) {
-  const auto bits = [](f32 f) {
-    u32 ui = 0;
-    std::memcpy(&ui, &f, sizeof(ui));
-    return static_cast<u64>(ui);
-  };
   u64 uiHash = quads.size();
   for (const SWorldQuad& q : quads) {
     const SAtlasTexInfo& info = *q.mp_pEntry->mp_pAtlasTexInfo;
-    const u64 uiQuad = bits(info.mp_fU0) * 0x9E3779B97F4A7C15ull + bits(info.mp_fV0) * 0xC2B2AE3D27D4EB4Full +
-                       bits(q.m_vPosition.x) * 0x165667B19E3779F9ull + bits(q.m_vPosition.y) * 0xD6E8FEB86659FD93ull +
-                       bits(q.m_fDepth) * 0xFF51AFD7ED558CCDull + q.m_uiShaderHash * 0xC4CEB9FE1A85EC53ull;
-    uiHash = (uiHash ^ uiQuad) * 0x100000001B3ull;
+    uiHash = benchFold(uiHash, info.mp_fU0, info.mp_fV0, q.m_vPosition.x, q.m_vPosition.y, q.m_fDepth,
+                       q.m_uiShaderHash);
   }
   return uiHash;
 }
