@@ -1,15 +1,17 @@
 // Textures, atlases and signatures against plain alternatives. Headless (SDL offscreen, Mesa llvmpipe), 320 x 240.
 //   AtlasTextures: the sample atlases' pages loaded by name through the texture manager from an archive in memory,
 //     against decoding the same PNG bytes with SDL2_image and uploading them to a texture directly (one level on
-//     both sides; each iteration unloads again). Both read their last iteration's textures back, untimed, and each
-//     texel must be the PNG's as decoded once before the run; the engine's pages must be gone after the run.
-//     GRINDLOW_BENCH_SKIP "AtlasTextures.engine.unload" leaves out the unload, "AtlasTextures.baseline.upload" the
-//     copy of the decoded rows into the texture.
+//     both sides; each iteration unloads again). Both read every iteration's textures back, untimed, and each texel
+//     must be the PNG's as decoded once before the run; the engine's pages must be gone after every iteration's
+//     unload. GRINDLOW_BENCH_SKIP "AtlasTextures.engine.unload" leaves out the unload,
+//     "AtlasTextures.baseline.upload" the copy of the decoded rows into the texture, ".<side>.everysecond" that in
+//     every second iteration.
 //   AtlasLookup: 1,000 look-ups by image name in an atlas of 1,000 images (the engine hashes the atlas key and the
 //     image name with the bit-exact name hash), against a std::unordered_map from name to record; AtlasLookupByHash
 //     the same with the hashes known, against a std::unordered_map from hash to record. Both keep every answer, and
-//     the last iteration's must each be the record of the image looked up; "<case>.<side>.lookups" leaves out every
-//     second look-up.
+//     the last iteration's must each be the record of the image looked up; every iteration folds its answers into a
+//     hash in the loop, which must be that of those records. "<case>.<side>.lookups" leaves out every second
+//     look-up, ".everysecond" every second iteration's.
 //   SignatureFrame: a frame of 1,000 quads in 20 signatures (sorted, as batches are) with setSignature's filtering,
 //     against the same frame drawn with OpenGL directly (a context of its own, two programs, ten textures, one
 //     vertex buffer) through a plain state cache that skips binding what is already bound; both read the frame
@@ -174,17 +176,17 @@ void BM_Engine_AtlasTextures(benchmark::State& state) {
   std::vector<std::string> names;
   for (const char* pPage : gc_apPAGES) names.push_back(engineName(pPage));
   const bool bUnload = !benchSkips("AtlasTextures.engine.unload");
-  CBenchLastIteration last(state);
+  const CBenchEverySecond everySecond("AtlasTextures.engine");
   std::string problem;
+  i64 iIteration = 0;
   for (auto _ : state) {
-    const bool bCheck = last.next();
     for (size_t i = 0; i < names.size(); ++i) {
       ClTexture* pTexture = ClTextureMgr::loadTexture(names[i].c_str(), 1);
       if (pTexture == nullptr || pTexture->getD3DTexture() == nullptr) {
         state.SkipWithError(("no texture loaded for " + names[i]).c_str());
         return;
       }
-      if (bCheck && problem.empty()) {
+      if (problem.empty()) {
         state.PauseTiming();
         IDirect3DBaseTexture9* pBase = pTexture->getD3DTexture();
         problem = checkPage(pBase->GetType() == D3DRTYPE_TEXTURE ? static_cast<IDirect3DTexture9*>(pBase) : nullptr,
@@ -193,8 +195,13 @@ void BM_Engine_AtlasTextures(benchmark::State& state) {
       }
     }
     for (const std::string& name : names) {
-      if (bUnload) ClTextureMgr::unloadTexture(name.c_str());
+      if (bUnload && !everySecond.leavesOut(iIteration)) ClTextureMgr::unloadTexture(name.c_str());
+      // A page that stayed would be found by the next iteration's load instead of loaded again.
+      if (problem.empty() && ClTextureMgr::findTexture(name.c_str()) != nullptr) {
+        problem = name + " stayed loaded after iteration " + std::to_string(iIteration);
+      }
     }
+    ++iIteration;
   }
   for (const std::string& name : names) {
     if (problem.empty() && ClTextureMgr::findTexture(name.c_str()) != nullptr) problem = name + " stayed loaded";
@@ -213,10 +220,12 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
     files.push_back(fileBytes(std::string(KV_CONTENT_IMAGES_DIR) + "/" + pPage + ".png"));
   }
   const bool bUpload = !benchSkips("AtlasTextures.baseline.upload");
+  const CBenchEverySecond everySecond("AtlasTextures.baseline");
   std::vector<IDirect3DTexture9*> textures(files.size());
-  CBenchLastIteration last(state);
   std::string problem;
+  i64 iIteration = 0;
   for (auto _ : state) {
+    const bool bCopy = bUpload && !everySecond.leavesOut(iIteration++);
     for (size_t i = 0; i < files.size(); ++i) {
       SDL_Surface* pSurface = decodeArgb(files[i]);
       D3DLOCKED_RECT locked{};
@@ -227,14 +236,14 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
         state.SkipWithError((std::string("cannot decode or upload ") + gc_apPAGES[i] + ".png").c_str());
         return;
       }
-      for (int y = 0; bUpload && y < pSurface->h; ++y) {
+      for (int y = 0; bCopy && y < pSurface->h; ++y) {
         std::memcpy(static_cast<u8*>(locked.pBits) + y * locked.Pitch,
                     static_cast<const u8*>(pSurface->pixels) + y * pSurface->pitch, static_cast<size_t>(pSurface->w) * 4);
       }
       textures[i]->UnlockRect(0);
       SDL_FreeSurface(pSurface);
     }
-    if (last.next()) {
+    if (problem.empty()) {
       state.PauseTiming();
       for (size_t i = 0; i < textures.size() && problem.empty(); ++i) {
         problem = checkPage(textures[i], pages[i], gc_apPAGES[i]);
@@ -285,14 +294,28 @@ void loadLookupAtlas(const CAssetsSession& session) {
 }
 
 // Looks every key up in each iteration (find: the record found, or null), every second one only when pCase's
-// side leaves its look-ups out; the last iteration's answers must each be the record of the image looked up.
+// side leaves its look-ups out, and folds the answers into the iteration's witness in the loop; the last
+// iteration's answers must each be the record of the image looked up, and every iteration's witness that of those
+// answers. "<side>.everysecond" leaves out every second iteration's look-ups.
 template <typename TKey, typename FFind>
 void runLookups(benchmark::State& state, const std::string& side, const std::vector<TKey>& keys, FFind find) {
   const size_t uiStride = benchSkips(side + ".lookups") ? 2 : 1;
+  const CBenchEverySecond everySecond(side);
+  const auto fold = [](u64 uiHash, const SAtlasEntry* pFound) {
+    const auto uiBits = reinterpret_cast<std::uintptr_t>(pFound);
+    return benchFold(uiHash, static_cast<u32>(uiBits), static_cast<u32>(static_cast<u64>(uiBits) >> 32));
+  };
   std::vector<const SAtlasEntry*> found(keys.size(), nullptr);
+  CBenchFrameRecord<u64> witnesses(state, 1);
+  i64 iIteration = 0;
   for (auto _ : state) {
-    for (size_t i = 0; i < keys.size(); i += uiStride) found[i] = find(keys[i]);
-    benchmark::ClobberMemory();
+    u64 uiWitness = 0;
+    for (size_t i = 0; i < keys.size() && !everySecond.leavesOut(iIteration); i += uiStride) {
+      found[i] = find(keys[i]);
+      uiWitness = fold(uiWitness, found[i]);
+    }
+    witnesses.add(uiWitness);
+    ++iIteration;
   }
   const std::vector<std::string> names = lookupNames();
   for (size_t i = 0; i < found.size(); ++i) {
@@ -303,6 +326,12 @@ void runLookups(benchmark::State& state, const std::string& side, const std::vec
       return;
     }
   }
+  u64 uiWanted = 0;
+  for (const SAtlasEntry* pFound : found) uiWanted = fold(uiWanted, pFound);
+  const std::string problem = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
+    return *puiWitness == uiWanted ? std::string() : "the look-ups did not answer every image's record";
+  });
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
 }
 
