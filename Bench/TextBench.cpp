@@ -8,9 +8,11 @@
 //     engine's package must hold the paragraph's 2,000 words in order in lines no wider than the wrap (a line of one
 //     word excepted), the queue the glyphs it takes, and after the run the queue must be empty and the heap hold no
 //     more blocks than before; the plain loop's line widths must be the ones the same wrapping gives with the
-//     advances FreeType loads with each glyph. GRINDLOW_BENCH_SKIP "ParagraphLayout.engine.queue" leaves out
-//     queuing the glyphs, ".engine.free" freeing the package, ".engine.clear" emptying the queue,
-//     "ParagraphLayout.baseline.kerning" the kerning.
+//     advances FreeType loads with each glyph. Every iteration folds its lines (widths, and the engine's token
+//     counts and glyphs queued) into a witness in the loop, which must be that of the checked work.
+//     GRINDLOW_BENCH_SKIP "ParagraphLayout.engine.queue" leaves out queuing the glyphs, ".engine.free" freeing the
+//     package, ".engine.clear" emptying the queue, "ParagraphLayout.baseline.kerning" the kerning,
+//     ".<side>.everysecond" the queuing (the kerning) in every second iteration.
 //   GlyphFrames: 10,000 glyphs drawn as five presented frames of 2,000 (one frame of dynamic geometry holds at most
 //     9,999 elements): the game thread queues a laid-out text's glyph sprites, the render worker sorts the queue,
 //     writes it into dynamic geometry, draws and presents; against SDL2's renderer drawing the same 2,000 glyphs as
@@ -244,6 +246,17 @@ std::string checkPackage(const STextPackage& crPackage, const std::u16string& te
   return words == text ? std::string() : "the package's words are not the paragraph's";
 }
 
+// An iteration's witness, cheap enough for the timed loop: the package's lines (each one's width and token count)
+// and the glyphs queued.
+u64 layoutWitness(const STextPackage& crPackage) {
+  u64 uiHash = static_cast<u64>(Cl2d::getNumSprites());
+  for (i32 l = 0; l < crPackage.mp_daLines.getCount(); ++l) {
+    const STextLine& line = crPackage.mp_daLines[l];
+    uiHash = benchFold(uiHash, line.mp_fWidth, line.mp_daTokens.getCount());
+  }
+  return uiHash;
+}
+
 void BM_Engine_ParagraphLayout(benchmark::State& state) {
   CTestGraphicsHooks hooks;
   CTextSession session(&hooks);
@@ -256,12 +269,22 @@ void BM_Engine_ParagraphLayout(benchmark::State& state) {
   const bool bQueue = !benchSkips("ParagraphLayout.engine.queue");
   const bool bFree = !benchSkips("ParagraphLayout.engine.free");
   const bool bClear = !benchSkips("ParagraphLayout.engine.clear");
+  const CBenchEverySecond everySecond("ParagraphLayout.engine");
+  // What every iteration must leave: one laid out and queued untimed first, checked with the last iteration's.
+  STextPackage* pFirst = ClFont::layoutText(session.mp_pFont, puiText, gc_fWRAP);
+  CTextSession::queue(*pFirst);
+  const u64 uiWanted = layoutWitness(*pFirst);
+  ClFont::freePackage(pFirst);
+  Cl2d::clearSprites();
+  CBenchFrameRecord<u64> witnesses(state, 1);
   const i64 iBlocks = KvAllocLiveBlocks();
   CBenchLastIteration last(state);
   std::string problem;
+  i64 iIteration = 0;
   for (auto _ : state) {
     STextPackage* pPackage = ClFont::layoutText(session.mp_pFont, puiText, gc_fWRAP);
-    if (bQueue) CTextSession::queue(*pPackage);
+    if (bQueue && !everySecond.leavesOut(iIteration++)) CTextSession::queue(*pPackage);
+    witnesses.add(layoutWitness(*pPackage));
     if (last.next()) {
       state.PauseTiming();
       problem = checkPackage(*pPackage, text, gc_fWRAP);
@@ -273,6 +296,10 @@ void BM_Engine_ParagraphLayout(benchmark::State& state) {
     if (bFree) ClFont::freePackage(pPackage);
     if (bClear) Cl2d::clearSprites();
   }
+  const std::string witnessed = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
+    return *puiWitness == uiWanted ? std::string() : "other lines or glyphs than the paragraph's";
+  });
+  if (!witnessed.empty()) problem = witnessed;
   if (problem.empty() && Cl2d::getNumSprites() != 0) problem = "the queue was not emptied";
   if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
   if (!problem.empty()) state.SkipWithError(problem.c_str());
@@ -345,14 +372,28 @@ void BM_Baseline_ParagraphLayout(benchmark::State& state) {
     FT_Get_Advance(face, uiGlyph, FT_LOAD_NO_HINTING, &fAdvance);
     return fAdvance;
   };
+  const CBenchEverySecond everySecond("ParagraphLayout.baseline");
+  const auto witness = [](const std::vector<FT_Fixed>& widths, i32 iWords) {
+    u64 uiHash = static_cast<u64>(iWords);
+    for (FT_Fixed fWidth : widths) uiHash = benchFold(uiHash, static_cast<u32>(fWidth), static_cast<u32>(fWidth >> 32));
+    return uiHash;
+  };
+  const u64 uiWanted = witness(wanted, gc_iWORDS);
+  CBenchFrameRecord<u64> witnesses(state, 1);
   std::vector<FT_Fixed> lines;
   lines.reserve(wanted.size() * 2);
   i32 iWords = 0;
+  i64 iIteration = 0;
   for (auto _ : state) {
-    iWords = wrapWords(face, text, fWrap, bKerning, fastAdvance, &lines);
-    benchmark::DoNotOptimize(lines.data());
+    iWords = wrapWords(face, text, fWrap, bKerning && !everySecond.leavesOut(iIteration++), fastAdvance, &lines);
+    witnesses.add(witness(lines, iWords));
   }
-  if (iWords != gc_iWORDS || lines != wanted) {
+  const std::string problem = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
+    return *puiWitness == uiWanted ? std::string() : "other line widths than the advances loaded give";
+  });
+  if (!problem.empty()) {
+    state.SkipWithError(problem.c_str());
+  } else if (iWords != gc_iWORDS || lines != wanted) {
     state.SkipWithError(("the paragraph was measured into " + std::to_string(lines.size()) + " lines of " +
                          std::to_string(iWords) + " words, not the " + std::to_string(wanted.size()) +
                          " lines of the advances loaded")
