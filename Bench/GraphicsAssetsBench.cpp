@@ -14,12 +14,13 @@
 //     look-up, ".everysecond" every second iteration's.
 //   SignatureFrame: a frame of 1,000 quads in 20 signatures (sorted, as batches are) with setSignature's filtering,
 //     against the same frame drawn with OpenGL directly (a context of its own, two programs, ten textures, one
-//     vertex buffer) through a plain state cache that skips binding what is already bound; both read the frame
-//     back and compare the pixel at every quad's centre in their last frame, untimed, with its texture's colour (each
-//     texture one colour of its own; every vertex white at half alpha and the frame cleared to grey, so that a quad
-//     of the blending effect shows half its texture's colour over half the grey), two levels a channel at most.
-//     "SignatureFrame.engine.signatures" leaves out every signature after the first,
-//     "SignatureFrame.baseline.textures" the plain cache's texture binds, ".baseline.programs" its program changes.
+//     vertex buffer) through a plain state cache that skips binding what is already bound; both read every frame
+//     back and compare the pixel at every quad's centre, untimed, with its texture's colour (each texture one colour
+//     of its own; every vertex white at half alpha and the frame cleared to a grey of its own, one of seven in turn,
+//     so that a quad of the blending effect shows half its texture's colour over half the frame's grey), two levels
+//     a channel at most. "SignatureFrame.engine.signatures" leaves out every signature after the first,
+//     "SignatureFrame.baseline.textures" the plain cache's texture binds, ".baseline.programs" its program changes,
+//     ".<side>.everysecond" every second frame's draws.
 #include <benchmark/benchmark.h>
 
 #include <GL/glcorearb.h>
@@ -401,7 +402,9 @@ struct SQuadVertex {
 // signature i / 50, texture i / 100, the copy effect for an even signature and the premultiplied blend for an odd.
 // Every vertex is white at half alpha, so the blend shows half of the texture over half of the frame's grey.
 constexpr u32 gc_uiFRAME_VERTEX_COLOUR = 0x80FFFFFFu;
-constexpr u32 gc_uiFRAME_CLEAR = 0xFF404040u;
+
+// Frame iFrame's grey, one of seven in turn: a frame not drawn again shows another frame's grey under its blends.
+u32 frameClear(i64 iFrame) { return 0xFF000000u | (0x30u + 0x0Cu * static_cast<u32>(iFrame % 7)) * 0x010101u; }
 
 // The signature frame's quads, both sides: an 8 x 8 quad per cell of a 40-wide grid, two triangles each.
 std::vector<SQuadVertex> frameQuadVertices() {
@@ -427,9 +430,9 @@ u32 frameTextureColour(int iTexture) {
 }
 
 // Empty when the pixel at every quad's centre (0xAARRGGBB words, iWidth a row, row 0 at the top unless bBottomUp)
-// is its texture's colour (copied) or half of it over half of the grey (blended) within two levels a channel; else
-// which quad is not.
-std::string checkFrameQuads(const u32* pPixels, int iWidth, int iHeight, bool bBottomUp) {
+// is its texture's colour (copied) or half of it over half of the grey uiClear (blended) within two levels a
+// channel; else which quad is not.
+std::string checkFrameQuads(const u32* pPixels, int iWidth, int iHeight, bool bBottomUp, u32 uiClear) {
   for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
     const int x = i % 40 * 8 + 4;
     const int y = i / 40 * 8 + 4;
@@ -438,7 +441,7 @@ std::string checkFrameQuads(const u32* pPixels, int iWidth, int iHeight, bool bB
     const u32 uiTexel = frameTextureColour(iSignature / 2);
     for (int iShift : {0, 8, 16}) {
       const int iTexel = static_cast<int>(uiTexel >> iShift & 0xFFu);
-      const int iGrey = static_cast<int>(gc_uiFRAME_CLEAR >> iShift & 0xFFu);
+      const int iGrey = static_cast<int>(uiClear >> iShift & 0xFFu);
       const int iWanted = iSignature % 2 == 0 ? iTexel : (iTexel + iGrey) / 2;
       const int iOff = static_cast<int>(uiPixel >> iShift & 0xFFu) - iWanted;
       if (iOff > 2 || iOff < -2) {
@@ -495,14 +498,15 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
   pBuffer->Unlock();
   ClGraphics::pushOrtho2D(320.0f, 240.0f);
   const bool bSignatures = !benchSkips("SignatureFrame.engine.signatures");
+  const CBenchEverySecond everySecond("SignatureFrame.engine");
   std::vector<DWORD> frame;
   UINT uiW = 0;
   UINT uiH = 0;
-  const auto drawFrame = [&]() -> const char* {
-    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiFRAME_CLEAR, 1.0f, 0);
+  const auto drawFrame = [&](i64 iFrame) -> const char* {
+    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, frameClear(iFrame), 1.0f, 0);
     pDevice->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SQuadVertex));
-    for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
+    for (int i = 0; i < gc_iFRAME_QUADS && !everySecond.leavesOut(iFrame); ++i) {
       if (bSignatures || i == 0) {
         ClGraphics::setSignature(signatures[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)]);
       }
@@ -517,16 +521,23 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
     return bRead ? nullptr : "the frame could not be read back";
   };
   // Once untimed: the software rasterizer compiles its shader variants on first use.
-  const char* pProblem = drawFrame();
+  const char* pProblem = drawFrame(0);
+  std::string problem;
+  i64 iFrame = 0;
   for (auto _ : state) {
     if (pProblem != nullptr) break;
-    pProblem = drawFrame();
+    pProblem = drawFrame(iFrame);
+    // Every frame's quads, untimed.
+    state.PauseTiming();
+    if (pProblem == nullptr && problem.empty()) {
+      problem = checkFrameQuads(reinterpret_cast<const u32*>(frame.data()), static_cast<int>(uiW), static_cast<int>(uiH),
+                                false, frameClear(iFrame));
+      if (!problem.empty()) problem = "frame " + std::to_string(iFrame) + ": " + problem;
+    }
+    ++iFrame;
+    state.ResumeTiming();
   }
-  // The last frame's quads.
-  const std::string problem =
-      pProblem != nullptr ? pProblem
-                          : checkFrameQuads(reinterpret_cast<const u32*>(frame.data()), static_cast<int>(uiW),
-                                            static_cast<int>(uiH), false);
+  if (pProblem != nullptr) problem = pProblem;
   if (!problem.empty()) state.SkipWithError(problem.c_str());
   pDevice->SetStreamSource(0, nullptr, 0, 0);
   pBuffer->Release();
@@ -690,16 +701,17 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
   for (GLuint uiAttribute = 0; uiAttribute < 3; ++uiAttribute) gl.EnableVertexAttribArray(uiAttribute);
   gl.Viewport(0, 0, 320, 240);
   gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
-  gl.ClearColor(static_cast<float>(gc_uiFRAME_CLEAR >> 16 & 0xFFu) / 255.0f,
-                static_cast<float>(gc_uiFRAME_CLEAR >> 8 & 0xFFu) / 255.0f,
-                static_cast<float>(gc_uiFRAME_CLEAR & 0xFFu) / 255.0f, 1.0f);
   const bool bTextures = !benchSkips("SignatureFrame.baseline.textures");
   const bool bPrograms = !benchSkips("SignatureFrame.baseline.programs");
+  const CBenchEverySecond everySecond("SignatureFrame.baseline");
   std::vector<u32> frame(320 * 240);
-  const auto drawFrame = [&] {
+  const auto drawFrame = [&](i64 iFrame) {
+    const u32 uiClear = frameClear(iFrame);
+    gl.ClearColor(static_cast<float>(uiClear >> 16 & 0xFFu) / 255.0f, static_cast<float>(uiClear >> 8 & 0xFFu) / 255.0f,
+                  static_cast<float>(uiClear & 0xFFu) / 255.0f, 1.0f);
     gl.Clear(GL_COLOR_BUFFER_BIT);
     SPlainStateCache cache;
-    for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
+    for (int i = 0; i < gc_iFRAME_QUADS && !everySecond.leavesOut(iFrame); ++i) {
       SPlainState wanted = states[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)];
       if (!bTextures) wanted.uiTexture = states[0].uiTexture;
       if (!bPrograms) wanted.uiProgram = states[0].uiProgram;
@@ -711,13 +723,22 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
     return gl.GetError() == GL_NO_ERROR;
   };
   // Once untimed, as on the engine's side.
-  bool bOk = auiPrograms[0] != 0 && auiPrograms[1] != 0 && gl.GetError() == GL_NO_ERROR && drawFrame();
+  bool bOk = auiPrograms[0] != 0 && auiPrograms[1] != 0 && gl.GetError() == GL_NO_ERROR && drawFrame(0);
+  std::string problem;
+  i64 iFrame = 0;
   for (auto _ : state) {
     if (!bOk) break;
-    bOk = drawFrame();
+    bOk = drawFrame(iFrame);
+    // Every frame's quads, untimed.
+    state.PauseTiming();
+    if (bOk && problem.empty()) {
+      problem = checkFrameQuads(frame.data(), 320, 240, true, frameClear(iFrame));
+      if (!problem.empty()) problem = "frame " + std::to_string(iFrame) + ": " + problem;
+    }
+    ++iFrame;
+    state.ResumeTiming();
   }
-  // The last frame's quads.
-  const std::string problem = bOk ? checkFrameQuads(frame.data(), 320, 240, true) : "OpenGL errors";
+  if (!bOk) problem = "OpenGL errors";
   if (!problem.empty()) state.SkipWithError(("the plain frame failed: " + problem).c_str());
   gl.DeleteBuffers(1, &uiBuffer);
   gl.DeleteVertexArrays(1, &uiArray);

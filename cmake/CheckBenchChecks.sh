@@ -69,7 +69,7 @@ pairs=(
   "GraphicsAssetsBench AtlasTextures engine:unload,everysecond baseline:upload,everysecond"
   "GraphicsAssetsBench AtlasLookup engine:lookups,everysecond baseline:lookups,everysecond"
   "GraphicsAssetsBench AtlasLookupByHash engine:lookups,everysecond baseline:lookups,everysecond"
-  "GraphicsAssetsBench SignatureFrame engine:signatures baseline:textures,programs"
+  "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond baseline:textures,programs,everysecond"
   "AudioBench PlayToFirstSample engine:cue,update baseline:play"
   "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street,everysecond,places baseline:enemies,bullets,gore,street,everysecond,places"
 )
