@@ -63,7 +63,7 @@ pairs=(
   "UIBench UILoadJson engine:load baseline:floats"
   "UIBench EventDispatch engine:events baseline:events,calls"
   "TextBench ParagraphLayout engine:queue,free,clear,everysecond baseline:kerning,everysecond"
-  "TextBench GlyphFrames engine:queue,draw baseline:draw"
+  "TextBench GlyphFrames engine:queue,draw,everysecond baseline:draw,everysecond"
   "CanvasBench SpriteSort engine:keys,sort,everysecond baseline:keys,sort,everysecond"
   "CanvasBench SpriteSortSameKeys engine:sort,everysecond baseline:copy,everysecond"
   "GraphicsAssetsBench AtlasTextures engine:unload,everysecond baseline:upload,everysecond"
