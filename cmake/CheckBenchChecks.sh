@@ -40,8 +40,8 @@ pairs=(
   "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate,everysecond baseline:fights,draw,gibs,blood,everysecond"
   "StartUpBench StartUpToFrontEndFloor engine:frames,everysecond baseline:images,sounds,bytes,frame,everysecond"
   "VideoBench DecodeConvertUpload720p engine:connect,everysecond baseline:upload,everysecond"
-  "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1 baseline:volume,pan,pitch@pitch:1"
-  "AudioBench Mix64VoicesSdlMixer engine:volume,pan baseline:volume,pan"
+  "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1,everysecond baseline:volume,pan,pitch@pitch:1,everysecond"
+  "AudioBench Mix64VoicesSdlMixer engine:volume,pan,everysecond baseline:volume,pan,everysecond"
   "ArchiveBench PlainRead engine:read baseline:read"
   "ArchiveBench CompressedRead engine:read baseline:inflate"
   "ArchiveBench EncryptedRead engine:read baseline:decrypt"
@@ -70,7 +70,7 @@ pairs=(
   "GraphicsAssetsBench AtlasLookup engine:lookups,everysecond baseline:lookups,everysecond"
   "GraphicsAssetsBench AtlasLookupByHash engine:lookups,everysecond baseline:lookups,everysecond"
   "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond baseline:textures,programs,everysecond"
-  "AudioBench PlayToFirstSample engine:cue,update baseline:play"
+  "AudioBench PlayToFirstSample engine:cue,update,everysecond baseline:play,everysecond"
   "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street,everysecond,places baseline:enemies,bullets,gore,street,everysecond,places"
 )
 
