@@ -13,14 +13,16 @@
 //    resampler reads one frame behind, as libsamplerate's does): the difference of the two, in each side's
 //    channel, must stay within 1% of a voice's full level (root mean square over the block), far below what one
 //    voice's setting a step off gives.
-//    GRINDLOW_BENCH_SKIP "<case>.<side>.volume" (".pan", ".pitch") keeps that setting at the first block's.
+//    GRINDLOW_BENCH_SKIP "<case>.<side>.volume" (".pan", ".pitch") keeps that setting at the first block's,
+//    ".everysecond" the last voice's settings of every second block.
 //  - PlayToFirstSample: milliseconds from asking for a sound to its first sample leaving the device, at the
 //    default device buffer (1024 frames) of SDL's dummy driver, which runs in real time: the time until the mix
 //    block that holds the first sample is made, plus the sample's place in the block, plus one device buffer.
 //    The engine side is the whole cue path: playCue, the update that starts it, the mixer. Each side checks that
 //    the sound is heard within 100 blocks and that its first block holds the sound at full level on both sides;
 //    GRINDLOW_BENCH_SKIP "PlayToFirstSample.engine.cue" (".update") leaves out asking for the cue (the update),
-//    "PlayToFirstSample.baseline.play" the call that plays the sound.
+//    "PlayToFirstSample.baseline.play" the call that plays the sound, ".<side>.everysecond" that ask or call of every
+//    second iteration.
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <benchmark/benchmark.h>
@@ -127,7 +129,8 @@ struct SMixSide {
 // The settings schedule of a mix benchmark, run on the audio thread after every block. After the first block it
 // starts every voice from its first frame; after each later one it checks the block against the reference mix of
 // the settings and places it was mixed with, then sets the next block's through the side's calls. The steps
-// "<case>.<side>.volume", ".pan" and ".pitch" keep that setting at the first block's.
+// "<case>.<side>.volume", ".pan" and ".pitch" keep that setting at the first block's; ".everysecond" leaves the last
+// voice's settings of every second block unset.
 class CVoiceSchedule {
  public:
   // Starts every voice from its first frame at the next block; false when the side could not.
@@ -150,6 +153,7 @@ class CVoiceSchedule {
     m_abKeep[0] = benchSkips(side + ".volume");
     m_abKeep[1] = benchSkips(side + ".pan");
     m_abKeep[2] = benchSkips(side + ".pitch");
+    m_everySecond = CBenchEverySecond(side);
     m_iSet = -1;
     m_iChecked = 0;
     m_dWorst = 0.0;
@@ -197,6 +201,8 @@ class CVoiceSchedule {
       if (m_abKeep[0]) settings.fVolume = first.fVolume;
       if (m_abKeep[1]) settings.fPan = first.fPan;
       if (m_abKeep[2]) settings.fPitch = first.fPitch;
+      // "everysecond": the last voice keeps its settings for every second block.
+      if (v == gc_iVOICES - 1 && m_everySecond.leavesOut(m_iSet)) continue;
       if (!m_set(v, settings)) m_error = "voice " + std::to_string(v) + " could not take its settings";
     }
   }
@@ -251,6 +257,7 @@ class CVoiceSchedule {
   FStart m_start;
   FSet m_set;
   bool m_abKeep[3] = {};  // volume, pan, pitch kept at the first block's
+  CBenchEverySecond m_everySecond{std::string()};
   int m_iSet = -1;        // the settings the next block is mixed with
   int m_iChecked = 0;
   double m_dWorst = 0.0;
@@ -702,9 +709,11 @@ void BM_Engine_PlayToFirstSample(benchmark::State& state) {
   FMODExSetMixObserver(ClAudioManager::getSystem(), &engineObserver, nullptr);
   const u32 uiTone = KvStrHash("Tone");
   const std::vector<Sint16> tone = loopSamples(0);
-  const bool bCue = !benchSkips("PlayToFirstSample.engine.cue");
   const bool bUpdate = !benchSkips("PlayToFirstSample.engine.update");
+  const CBenchEverySecond everySecond("PlayToFirstSample.engine");
+  i64 iPlay = 0;
   for (auto _ : state) {
+    const bool bCue = !benchSkips("PlayToFirstSample.engine.cue") && !everySecond.leavesOut(iPlay++);
     g_blockClock.watchSound(tone);
     const auto start = std::chrono::steady_clock::now();
     SCueHandle handle = bCue ? ClAudioManager::createCueInstance(uiTone) : SCueHandle();
@@ -739,8 +748,10 @@ void BM_Baseline_PlayToFirstSample(benchmark::State& state) {
   Mix_Chunk* pChunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size())), 1);
   Mix_SetPostMix(&mixerPostMix, nullptr);
   const std::vector<Sint16> tone = loopSamples(0);
-  const bool bPlay = !benchSkips("PlayToFirstSample.baseline.play");
+  const CBenchEverySecond everySecond("PlayToFirstSample.baseline");
+  i64 iPlay = 0;
   for (auto _ : state) {
+    const bool bPlay = !benchSkips("PlayToFirstSample.baseline.play") && !everySecond.leavesOut(iPlay++);
     g_blockClock.watchSound(tone);
     const auto start = std::chrono::steady_clock::now();
     const int iChannel = pChunk != nullptr && bPlay ? Mix_PlayChannel(-1, pChunk, 0) : -1;

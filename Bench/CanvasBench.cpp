@@ -7,19 +7,24 @@
 // - SpriteSortSameKeys: the same call when the keys are those of the last sort, as when a frame queues what the last
 //   one did: the engine compares the keys with the last sort's and copies that sort's order, against the same
 //   compare of plain arrays kept from the last sort and a copy of its order.
-// Both sides check, after the run, that the last iteration's indices visit every sprite once in the order of that
-// iteration's keys. GRINDLOW_BENCH_SKIP "SpriteSort.<side>.keys" leaves out the copy of the new keys,
-// "SpriteSort.<side>.sort" the sort, "SpriteSortSameKeys.engine.sort" the call and
-// "SpriteSortSameKeys.baseline.copy" the copy of the kept order (each iteration first spoils the first and the last
-// index, so that an order not written again shows).
+// Every iteration folds a sample of its order into a running hash in the loop (SpriteSort: the keys at every 47th
+// place and the last, which any order sorted by the same keys shares; SpriteSortSameKeys: the indices there), which
+// must be the hash of the same places of the order sorted untimed; and both sides check, after the run, that the
+// last iteration's indices visit every sprite once in the order of that iteration's keys. GRINDLOW_BENCH_SKIP
+// "SpriteSort.<side>.keys" leaves out the copy of the new keys, "SpriteSort.<side>.sort" the sort,
+// "SpriteSortSameKeys.engine.sort" the call and "SpriteSortSameKeys.baseline.copy" the copy of the kept order (each
+// iteration first spoils the first and the last index, so that an order not written again shows); ".everysecond"
+// that step in every second iteration.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchSkip.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
@@ -80,6 +85,55 @@ bool inOrder(const u16* pIndices, const SKeys& keys) {
   return true;
 }
 
+// The places of an order that an iteration's witness reads: every 47th and the last.
+const std::vector<int>& witnessPlaces() {
+  static const std::vector<int> s_places = [] {
+    std::vector<int> places;
+    for (int i = 0; i < gc_iSPRITES; i += 47) places.push_back(i);
+    if (places.back() != gc_iSPRITES - 1) places.push_back(gc_iSPRITES - 1);
+    return places;
+  }();
+  return s_places;
+}
+
+// An order's witness: the (layer, signature) keys at the witness's places (the same for any order sorted by the
+// same keys).
+u64 keysWitness(const u16* pIndices, const u16* pLayers, const SRenderSignature* const* ppSignatures) {
+  u64 uiHash = 0;
+  for (int i : witnessPlaces()) {
+    const u16 uIndex = pIndices[i];
+    uiHash = benchFold(uiHash, static_cast<u32>(pLayers[uIndex]),
+                       static_cast<u32>(reinterpret_cast<std::uintptr_t>(ppSignatures[uIndex])));
+  }
+  return uiHash;
+}
+
+// The indices at the same places (an order copied from a kept one is the same to the index).
+u64 indicesWitness(const u16* pIndices) {
+  u64 uiHash = 0;
+  for (int i : witnessPlaces()) uiHash = benchFold(uiHash, static_cast<u32>(pIndices[i]));
+  return uiHash;
+}
+
+// An empty answer when SpriteSort's iteration i (which sorts set (i + 1) mod 16) left the witness of that set's
+// order.
+std::string checkKeysWitness(int64_t i, const u64* puiWitness) {
+  static const std::vector<u64> s_perSet = [] {
+    std::vector<u64> perSet;
+    for (const SKeys& keys : keySets()) {
+      std::vector<u16> order(gc_iSPRITES);
+      for (int k = 0; k < gc_iSPRITES; ++k) order[k] = static_cast<u16>(k);
+      std::sort(order.begin(), order.end(), [&keys](u16 a, u16 b) {
+        return keyLess(keys.layers[a], keys.signatures[a], keys.layers[b], keys.signatures[b]);
+      });
+      perSet.push_back(keysWitness(order.data(), keys.layers.data(), keys.signatures.data()));
+    }
+    return perSet;
+  }();
+  return *puiWitness == s_perSet[static_cast<size_t>((i + 1) % gc_iKEY_SETS)] ? std::string()
+                                                                              : "the order is not its keys' order";
+}
+
 // Puts the keys into the engine's queue, as the sprites of a frame leave them.
 void copyIntoQueue(const SKeys& keys) {
   std::memcpy(Cl2d::mp_spriteQueue.mp_auLayer, keys.layers.data(), gc_iSPRITES * sizeof(u16));
@@ -115,14 +169,21 @@ void BM_Engine_SpriteSort(benchmark::State& state) {
   CQueuedSprites queue(startingKeys());
   const bool bKeys = !benchSkips("SpriteSort.engine.keys");
   const bool bSort = !benchSkips("SpriteSort.engine.sort");
+  const CBenchEverySecond everySecond("SpriteSort.engine");
+  CBenchFrameRecord<u64> witnesses(state, 1);
+  const S2dSpriteQueue& q = Cl2d::mp_spriteQueue;
   size_t uiSet = 0;
+  int64_t iIteration = 0;
   for (auto _ : state) {
     uiSet = (uiSet + 1) % gc_iKEY_SETS;
     if (bKeys) copyIntoQueue(sets[uiSet]);
-    if (bSort) Cl2d::sortSprites();
-    benchmark::DoNotOptimize(Cl2d::mp_spriteQueue.mp_auSortedIndex[0]);
+    if (bSort && !everySecond.leavesOut(iIteration++)) Cl2d::sortSprites();
+    witnesses.add(keysWitness(q.mp_auSortedIndex, q.mp_auLayer, q.mp_apSignature));
   }
-  if (!CQueuedSprites::sortedAs(sets[uiSet])) {
+  const std::string error = witnesses.check(state.iterations(), &checkKeysWitness);
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+  } else if (!CQueuedSprites::sortedAs(sets[uiSet])) {
     state.SkipWithError("the queue is not in the (layer, signature) order of the last keys");
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * gc_iSPRITES);
@@ -135,7 +196,10 @@ void BM_Baseline_SpriteSort(benchmark::State& state) {
   std::vector<u16> indices(gc_iSPRITES);
   const bool bKeys = !benchSkips("SpriteSort.baseline.keys");
   const bool bSort = !benchSkips("SpriteSort.baseline.sort");
+  const CBenchEverySecond everySecond("SpriteSort.baseline");
+  CBenchFrameRecord<u64> witnesses(state, 1);
   size_t uiSet = 0;
+  int64_t iIteration = 0;
   for (auto _ : state) {
     uiSet = (uiSet + 1) % gc_iKEY_SETS;
     if (bKeys) {
@@ -143,14 +207,17 @@ void BM_Baseline_SpriteSort(benchmark::State& state) {
       std::copy(sets[uiSet].signatures.begin(), sets[uiSet].signatures.end(), keys.signatures.begin());
     }
     for (int i = 0; i < gc_iSPRITES; ++i) indices[i] = static_cast<u16>(i);
-    if (bSort) {
+    if (bSort && !everySecond.leavesOut(iIteration++)) {
       std::sort(indices.begin(), indices.end(), [&keys](u16 a, u16 b) {
         return keyLess(keys.layers[a], keys.signatures[a], keys.layers[b], keys.signatures[b]);
       });
     }
-    benchmark::DoNotOptimize(indices[0]);
+    witnesses.add(keysWitness(indices.data(), keys.layers.data(), keys.signatures.data()));
   }
-  if (!inOrder(indices.data(), sets[uiSet])) {
+  const std::string error = witnesses.check(state.iterations(), &checkKeysWitness);
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+  } else if (!inOrder(indices.data(), sets[uiSet])) {
     state.SkipWithError("the indices are not in the (layer, signature) order of the last keys");
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * gc_iSPRITES);
@@ -167,13 +234,24 @@ void BM_Engine_SpriteSortSameKeys(benchmark::State& state) {
   const SKeys& keys = keySets()[0];
   CQueuedSprites queue(keys);
   Cl2d::sortSprites();  // the sort whose keys every iteration repeats
+  const u64 uiWanted = indicesWitness(Cl2d::mp_spriteQueue.mp_auSortedIndex);
   const bool bSort = !benchSkips("SpriteSortSameKeys.engine.sort");
+  const CBenchEverySecond everySecond("SpriteSortSameKeys.engine");
+  CBenchFrameRecord<u64> witnesses(state, 1);
+  int64_t iIteration = 0;
   for (auto _ : state) {
     spoil(Cl2d::mp_spriteQueue.mp_auSortedIndex);
-    if (bSort) Cl2d::sortSprites();
-    benchmark::DoNotOptimize(Cl2d::mp_spriteQueue.mp_auSortedIndex[0]);
+    if (bSort && !everySecond.leavesOut(iIteration++)) Cl2d::sortSprites();
+    witnesses.add(indicesWitness(Cl2d::mp_spriteQueue.mp_auSortedIndex));
   }
-  if (!CQueuedSprites::sortedAs(keys)) state.SkipWithError("the queue is not in the (layer, signature) order");
+  const std::string error = witnesses.check(state.iterations(), [uiWanted](int64_t, const u64* puiWitness) {
+    return *puiWitness == uiWanted ? std::string() : "the order is not the kept one";
+  });
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+  } else if (!CQueuedSprites::sortedAs(keys)) {
+    state.SkipWithError("the queue is not in the (layer, signature) order");
+  }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * gc_iSPRITES);
 }
 BENCHMARK(BM_Engine_SpriteSortSameKeys)->Unit(benchmark::kMicrosecond);
@@ -188,16 +266,29 @@ void BM_Baseline_SpriteSortSameKeys(benchmark::State& state) {
     return keyLess(keys.layers[a], keys.signatures[a], keys.layers[b], keys.signatures[b]);
   });
   std::vector<u16> indices(gc_iSPRITES);
+  const u64 uiWanted = indicesWitness(lastOrder.data());
   const bool bCopy = !benchSkips("SpriteSortSameKeys.baseline.copy");
+  const CBenchEverySecond everySecond("SpriteSortSameKeys.baseline");
+  CBenchFrameRecord<u64> witnesses(state, 1);
+  int64_t iIteration = 0;
   for (auto _ : state) {
     spoil(indices.data());
     const bool bSame =
         std::memcmp(lastKeys.layers.data(), keys.layers.data(), gc_iSPRITES * sizeof(u16)) == 0 &&
         std::memcmp(lastKeys.signatures.data(), keys.signatures.data(), gc_iSPRITES * sizeof(keys.signatures[0])) == 0;
-    if (bSame && bCopy) std::memcpy(indices.data(), lastOrder.data(), gc_iSPRITES * sizeof(u16));
-    benchmark::DoNotOptimize(indices[0]);
+    if (bSame && bCopy && !everySecond.leavesOut(iIteration++)) {
+      std::memcpy(indices.data(), lastOrder.data(), gc_iSPRITES * sizeof(u16));
+    }
+    witnesses.add(indicesWitness(indices.data()));
   }
-  if (!inOrder(indices.data(), keys)) state.SkipWithError("the indices are not in the (layer, signature) order");
+  const std::string error = witnesses.check(state.iterations(), [uiWanted](int64_t, const u64* puiWitness) {
+    return *puiWitness == uiWanted ? std::string() : "the order is not the kept one";
+  });
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+  } else if (!inOrder(indices.data(), keys)) {
+    state.SkipWithError("the indices are not in the (layer, signature) order");
+  }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * gc_iSPRITES);
 }
 BENCHMARK(BM_Baseline_SpriteSortSameKeys)->Unit(benchmark::kMicrosecond);

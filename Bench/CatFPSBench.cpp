@@ -1,14 +1,21 @@
 // One frame of the bonus stage's world on the main thread: the 500 enemies, the bullets, blood and gibs walked and
 // every object queued as a quad sprite by the nine passes (the game started in-process on the archives the build
 // makes, "TEST_CAT_FPS" with a fixed seed, played for 5 s so that gore lies about), against the same number of quads
-// written plainly into one vertex buffer. The frame is held still (dt 0) so every iteration queues the same quads.
+// written plainly into one vertex buffer. The frame is held still (dt 0, the gameplay clock that the animations
+// follow stopped) so every iteration queues the same quads.
 // The frame budget is 16.7 ms; the aim for this part of it is under 1 ms.
 // Each side checks every frame in its loop: the quads queued (written) must be as many as the stage's objects give,
 // counted from its lists (two a bullet, one for each enemy, blood drop, gib, street piece and scenery piece, the
-// crosshair and the six foreground pieces). GRINDLOW_BENCH_SKIP "CatFPSStageFrame.<side>.<step>" leaves out the
-// enemies, the bullets, the gore (blood drops and gibs) or the street (standing pieces, ground tiles, scenery).
+// crosshair and the six foreground pieces), and a hash of their places (two opposite corners of each, in order),
+// taken in the loop, must be the one of the quads the engine's passes queued in one frame drawn untimed before the
+// loop with every kind (the baseline writes those quads: their corners, colours and texture coordinates).
+// GRINDLOW_BENCH_SKIP "CatFPSStageFrame.<side>.<step>" leaves out the enemies, the bullets, the gore (blood drops
+// and gibs) or the street (standing pieces, ground tiles, scenery); ".<side>.everysecond" every kind in every second
+// frame; ".engine.places" the aim's place (the timed frames aim elsewhere than the record's), ".baseline.places"
+// the passes' order (written last to first): as many quads, elsewhere.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +24,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "Code/GameModes/ClGame.h"
@@ -28,11 +36,13 @@
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClSpriteMgr2.h"
+#include "Corvane/System/ClClock.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/InProcessGameTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Code/System/GAMEGameHooks.h"
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchSkip.h"
 
 namespace {
@@ -101,35 +111,88 @@ std::array<bool, NUM_KINDS> kindsDrawn(const std::string& side) {
   return drawn;
 }
 
-// The quads of one still frame: the stage's simulation step and its nine passes (those of the kinds drawn).
-i32 stageFrame(const std::array<bool, NUM_KINDS>& drawn) {
+// The quads of one still frame: the stage's simulation step and its nine passes (those of the kinds drawn); the
+// sprite buffer they went into.
+const SQuadSprite* stageFrame(const std::array<bool, NUM_KINDS>& drawn, i32* piQuads,
+                              std::vector<std::pair<EKind, i32>>* pPassEnds = nullptr) {
   ClGameModeCatFPS& m = g_gameModeCatFPS;
   const i32 iBuffer = 1 - ClGraphics::getCurCPUBuffer();
   ClSpriteMgr::mp_iNumQuadSprites[iBuffer] = 0;
+  const auto passes = [&](EKind eKind, auto draw) {
+    if (drawn[eKind]) draw();
+    if (pPassEnds != nullptr) pPassEnds->push_back({eKind, ClSpriteMgr::mp_iNumQuadSprites[iBuffer]});
+  };
   m.simulate(0.0f);
-  m.drawForeground();
-  if (drawn[BULLETS]) m.drawBullets();
-  if (drawn[ENEMIES]) m.drawEnemies();
-  if (drawn[GORE]) {
+  passes(FIXED, [&m] { m.drawForeground(); });
+  passes(BULLETS, [&m] { m.drawBullets(); });
+  passes(ENEMIES, [&m] { m.drawEnemies(); });
+  passes(GORE, [&m] {
     m.drawBloodDrops();
     m.drawGibs();
-  }
-  m.drawCrosshair();
-  if (drawn[STREET]) {
+  });
+  passes(FIXED, [&m] { m.drawCrosshair(); });
+  passes(STREET, [&m] {
     m.drawStandingPieces();
     m.drawGroundTiles();
     m.drawScenery();
-  }
-  return ClSpriteMgr::mp_iNumQuadSprites[iBuffer];
+  });
+  *piQuads = ClSpriteMgr::mp_iNumQuadSprites[iBuffer];
+  return ClSpriteMgr::mp_aQuadSprites[iBuffer];
 }
 
-// Stops the benchmark when a frame's quads were not as many as the stage's objects give.
-void checkFrames(benchmark::State& state, i32 iBadFrames, i32 iLastQuads, i32 iExpected) {
+// The places of a frame's quads: two opposite corners of each (x, y, z), in order.
+u64 placesHash(const kv_vector4* pCorners0, const kv_vector4* pCorners3, size_t uiStride, i32 iQuads) {
+  u64 uiHash = static_cast<u64>(iQuads);
+  for (i32 i = 0; i < iQuads; ++i) {
+    const kv_vector4& a = *reinterpret_cast<const kv_vector4*>(reinterpret_cast<const u8*>(pCorners0) + i * uiStride);
+    const kv_vector4& b = *reinterpret_cast<const kv_vector4*>(reinterpret_cast<const u8*>(pCorners3) + i * uiStride);
+    uiHash = benchFold(uiHash, a.x, a.y, a.z, b.x, b.y, b.z);
+  }
+  return uiHash;
+}
+
+// Holds the gameplay clock still while it lives: the stage's animations follow that clock, not the simulation's
+// step, and would move the enemies' quads from one frame to the next.
+class CStillClock {
+ public:
+  CStillClock() : m_fSaved(ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime) {
+    ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 0.0f;
+  }
+  ~CStillClock() { ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = m_fSaved; }
+
+ private:
+  f32 m_fSaved;
+};
+
+// One still frame drawn untimed with every kind: its quads, where each pass ended, and the hash of their places.
+struct SStageRecord {
+  std::vector<SQuadSprite> quads;
+  std::vector<std::pair<EKind, i32>> passEnds;
+  u64 uiPlaces = 0;
+};
+SStageRecord recordStage() {
+  SStageRecord record;
+  std::array<bool, NUM_KINDS> all{};
+  all.fill(true);
+  i32 iQuads = 0;
+  const SQuadSprite* pQuads = stageFrame(all, &iQuads, &record.passEnds);
+  record.quads.assign(pQuads, pQuads + iQuads);
+  record.uiPlaces = placesHash(&pQuads[0].mp_avCorners[0], &pQuads[0].mp_avCorners[3], sizeof(SQuadSprite), iQuads);
+  return record;
+}
+
+// Stops the benchmark when a frame's quads were not as many as the stage's objects give or not at the record's
+// places.
+void checkFrames(benchmark::State& state, i32 iBadFrames, i32 iMisplacedFrames, i32 iLastQuads, i32 iExpected) {
   state.counters["quads"] = iLastQuads;
   if (iBadFrames > 0) {
     state.SkipWithError((std::to_string(iBadFrames) + " of " + std::to_string(state.iterations()) +
                          " frames made other than the " + std::to_string(iExpected) +
                          " quads the stage's objects give (the last " + std::to_string(iLastQuads) + ")")
+                            .c_str());
+  } else if (iMisplacedFrames > 0) {
+    state.SkipWithError((std::to_string(iMisplacedFrames) + " of " + std::to_string(state.iterations()) +
+                         " frames put their quads elsewhere than the engine's passes do")
                             .c_str());
   }
 }
@@ -140,47 +203,70 @@ void BM_Engine_CatFPSStageFrame(benchmark::State& state) {
     return;
   }
   const std::array<bool, NUM_KINDS> drawn = kindsDrawn("engine");
+  const CBenchEverySecond everySecond("CatFPSStageFrame.engine");
+  const std::array<bool, NUM_KINDS> none{};
   // The frame is still: the stage's lists keep their lengths from frame to frame.
   const i32 iExpected = total(stageQuads());
+  const CStillClock still;
+  const SStageRecord record = recordStage();
+  const f32 fAim = g_gameModeCatFPS.m_fAim;
+  if (benchSkips("CatFPSStageFrame.engine.places")) g_gameModeCatFPS.m_fAim += 1.0f;
   i32 iQuads = 0;
   i32 iBadFrames = 0;
+  i32 iMisplacedFrames = 0;
+  i64 iFrame = 0;
   for (auto _ : state) {
-    iQuads = stageFrame(drawn);
+    const SQuadSprite* pQuads = stageFrame(everySecond.leavesOut(iFrame++) ? none : drawn, &iQuads);
     iBadFrames += iQuads != iExpected ? 1 : 0;
+    iMisplacedFrames +=
+        placesHash(&pQuads[0].mp_avCorners[0], &pQuads[0].mp_avCorners[3], sizeof(SQuadSprite), iQuads) !=
+                record.uiPlaces
+            ? 1
+            : 0;
   }
+  g_gameModeCatFPS.m_fAim = fAim;
   if (total(stageQuads()) != iExpected) {
     state.SkipWithError("the still frame changed the stage's objects");
     return;
   }
-  checkFrames(state, iBadFrames, iQuads, iExpected);
+  checkFrames(state, iBadFrames, iMisplacedFrames, iQuads, iExpected);
   state.counters["drops"] = g_gameModeCatFPS.m_daDropPos.getCount();
   state.counters["gibs"] = g_gameModeCatFPS.m_daGibPos.getCount();
 }
 BENCHMARK(BM_Engine_CatFPSStageFrame)->Unit(benchmark::kMicrosecond);
 
-// The same quads, each four corners with colour and texture coordinates, written into one buffer kind by kind.
+// The same quads, each four corners with colour and texture coordinates, written into one buffer pass by pass from
+// the record of the engine's frame (the kinds drawn).
 void BM_Baseline_CatFPSStageFrame(benchmark::State& state) {
   if (!stageReady()) {
     state.SkipWithError("the game did not reach the bonus stage");
     return;
   }
-  const std::array<i32, NUM_KINDS> quads = stageQuads();
   const std::array<bool, NUM_KINDS> drawn = kindsDrawn("baseline");
-  const i32 iExpected = total(quads);
-  std::vector<SDynamicGeometryVertex> buffer(static_cast<size_t>(iExpected) * 4);
+  const CBenchEverySecond everySecond("CatFPSStageFrame.baseline");
+  const i32 iExpected = total(stageQuads());
+  const SStageRecord record = recordStage();
+  // The passes as ranges of the record's quads, in the order they are written.
+  std::vector<std::tuple<EKind, i32, i32>> passes;
+  for (size_t i = 0; i < record.passEnds.size(); ++i) {
+    passes.emplace_back(record.passEnds[i].first, i == 0 ? 0 : record.passEnds[i - 1].second, record.passEnds[i].second);
+  }
+  if (benchSkips("CatFPSStageFrame.baseline.places")) std::reverse(passes.begin(), passes.end());
+  std::vector<SDynamicGeometryVertex> buffer(record.quads.size() * 4);
   i32 iQuads = 0;
   i32 iBadFrames = 0;
+  i32 iMisplacedFrames = 0;
+  i64 iFrame = 0;
   for (auto _ : state) {
     SDynamicGeometryVertex* pV = buffer.data();
-    i32 q = 0;
-    for (i32 k = 0; k < NUM_KINDS; ++k) {
-      if (!drawn[static_cast<size_t>(k)]) continue;
-      for (const i32 iEnd = q + quads[static_cast<size_t>(k)]; q < iEnd; ++q) {
-        const f32 x = static_cast<f32>(q % 64);
-        const f32 z = -static_cast<f32>(q / 64);
+    const bool bFrame = !everySecond.leavesOut(iFrame++);
+    for (const auto& [eKind, iFirst, iEnd] : passes) {
+      for (i32 q = iFirst; q < iEnd && bFrame && drawn[eKind]; ++q) {
+        const SQuadSprite& quad = record.quads[static_cast<size_t>(q)];
         for (i32 c = 0; c < 4; ++c) {
-          *pV++ = {x + static_cast<f32>(c & 1), static_cast<f32>(c >> 1), z, 0xFFFFFFFFu, 0.0f, 0.0f, 1.0f,
-                   static_cast<f32>(c & 1), static_cast<f32>(c >> 1)};
+          const kv_vector4& p = quad.mp_avCorners[c];
+          const kv_vector4& t = quad.mp_avTexCoords[c];
+          *pV++ = {p.x, p.y, p.z, quad.mp_uiColor, 0.0f, 0.0f, 1.0f, t.x, t.y};
         }
       }
     }
@@ -188,8 +274,13 @@ void BM_Baseline_CatFPSStageFrame(benchmark::State& state) {
     benchmark::ClobberMemory();
     iQuads = static_cast<i32>(pV - buffer.data()) / 4;
     iBadFrames += iQuads != iExpected ? 1 : 0;
+    iMisplacedFrames += placesHash(reinterpret_cast<const kv_vector4*>(&buffer[0].x),
+                                   reinterpret_cast<const kv_vector4*>(&buffer[3].x),
+                                   4 * sizeof(SDynamicGeometryVertex), iQuads) != record.uiPlaces
+                            ? 1
+                            : 0;
   }
-  checkFrames(state, iBadFrames, iQuads, iExpected);
+  checkFrames(state, iBadFrames, iMisplacedFrames, iQuads, iExpected);
 }
 BENCHMARK(BM_Baseline_CatFPSStageFrame)->Unit(benchmark::kMicrosecond);
 

@@ -15,10 +15,12 @@
 // game's own, measured from the engine's counters on the same run; both report it as counters (entities, quads per
 // batch, draws).
 //
-// Runs on whatever SDL video driver is set (under Xvfb: x11; without a display: offscreen). Each iteration checks
-// that its frame reached the window. For FramePreLoadPlainCopy and FrameBloomCRT GRINDLOW_BENCH_SKIP
-// "<case>.engine.frame" leaves out the game's frame (every frame must be presented) and "<case>.baseline.draw" the
-// quad's draw (the picture must hold the texture).
+// Runs on whatever SDL video driver is set (under Xvfb: x11; without a display: offscreen). Every frame checks that
+// it reached the window: a square of the scene in a colour of its own (the marker below; FrameBloomCRTPasses's
+// stripe) must show in the window before the frame's swap. For FramePreLoadPlainCopy and FrameBloomCRT GRINDLOW_BENCH_SKIP "<case>.engine.frame"
+// leaves out the game's frame (every frame must be presented) and "<case>.baseline.draw" the quad's draw (the
+// picture must hold the texture); "<case>.<side>.everysecond" (FrameActionLevel's too) the frame in every second one
+// (the engine's side only presents there).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -41,6 +43,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchConditionEnding.h"
 #include "Bench/BenchGameRun.h"
 #include "Bench/BenchPlainGLWindow.h"
@@ -57,6 +60,7 @@
 #include "Corvane/Graphics/ClDynamicGeometry.h"
 #include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Graphics/ClSignatureMgr.h"
+#include "Corvane/UI/Cl2d.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/D3D9/D3D9GL.h"
 
@@ -86,38 +90,262 @@ void reportAgainstRefresh(benchmark::State& state) {
                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// Game frames drawn as in eMode; every frame must reach the window without a GL error. sCase names the pair for
-// GRINDLOW_BENCH_SKIP.
-void runGameFrames(benchmark::State& state, E_GAME_MODE eMode, const std::string& sCase) {
+// The front end's bloom and CRT passes over one scene, through the game's frame composition and written plainly.
+//
+// The scene: the 480 x 270 target cleared, then two opaque quads of the UI's solid colour shader drawn over it, a
+// dark grey over everything and a lighter grey stripe of 40 columns at column 200, full height, its grey one of
+// seven in turn frame by frame; nothing else (no world, no menus, no UI). Then the passes: the bloom's two Gaussian
+// passes (across, then down; the game's bloom has no threshold at its own size, so it reads the scene itself: 15
+// taps of a Gaussian of sigma 0.9375 folded into 5 linearly filtered fetches), the scene plus its bloom halved into a
+// target of the scene's size, and the CRT copy onto the 1920 x 1080 window (filtered, doubled and clamped, times the
+// scanline mask and the phosphor triads worked out from the window pixel); the swap.
+//
+// Each side reads three pixels of every timed frame before its swap (across the stripe's left edge, where the bloom
+// spreads, and in the stripe on a scanline row; the engine's through the device's probes at Present), and one more
+// frame after the timed ones whole, at pixels across the stripe's left edge, in the dark grey and in the stripe, on
+// a full and a scanline row; all are compared with the picture those passes make of that frame's stripe, worked
+// out on the CPU (the 8-bit targets rounded): 4 levels a channel at most. GRINDLOW_BENCH_SKIP
+// "FrameBloomCRTPasses.engine.scene" draws no scene quads and ".engine.crt" turns the game's CRT option off (its
+// composition then copies the scene plainly); ".baseline.<blur|add|crt>" leaves out that plain pass;
+// ".<side>.everysecond" the frame in every second one (the engine's side only presents there).
+namespace passes {
+
+constexpr u32 gc_uiDARK = 0xFF202020u;
+constexpr i32 gc_iSTRIPE_LEFT = 200;
+constexpr i32 gc_iSTRIPE_WIDTH = 40;
+constexpr f32 gc_fSCANLINE = 90.0f / 255.0f;
+constexpr f32 gc_fPHOSPHOR = 160.0f / 255.0f;
+
+// The Gaussian of the game's bloom (15 taps, sigma (15 x 0.5 / 2.8) x 0.35, weights adding up to 1) folded into
+// linearly filtered fetches along one axis: the centre, then on each side the pairs of taps 1-2 and 3-4 texels away
+// (further ones weigh less than a hundredth of an 8-bit level and are left out). x the offset in texels, w the weight.
+struct SFetch {
+  f32 x, w;
+};
+std::vector<SFetch> bloomFetches() {
+  const f64 fSigma = 15.0 * 0.5 / 2.8 * 0.35;
+  f64 afTap[8];
+  f64 fSum = 0.0;
+  for (i32 d = 0; d < 8; ++d) {
+    afTap[d] = std::exp(-static_cast<f64>(d * d) / (2.0 * fSigma * fSigma));
+    fSum += d == 0 ? afTap[d] : 2.0 * afTap[d];
+  }
+  std::vector<SFetch> fetches{{0.0f, static_cast<f32>(afTap[0] / fSum)}};
+  for (i32 d = 1; d < 8; d += 2) {
+    const f64 fWeight = (afTap[d] + (d + 1 < 8 ? afTap[d + 1] : 0.0)) / fSum;
+    if (fWeight < 1.0 / (255.0 * 128.0)) continue;
+    const f64 fAt = (d * afTap[d] + (d + 1) * (d + 1 < 8 ? afTap[d + 1] : 0.0)) / (fWeight * fSum);
+    fetches.push_back({static_cast<f32>(fAt), static_cast<f32>(fWeight)});
+    fetches.push_back({static_cast<f32>(-fAt), static_cast<f32>(fWeight)});
+  }
+  return fetches;
+}
+
+f64 level(u32 uiColor, i32 iShift) { return static_cast<f64>((uiColor >> iShift) & 0xFFu) / 255.0; }
+f64 stored(f64 fValue) { return std::round(std::clamp(fValue, 0.0, 1.0) * 255.0) / 255.0; }
+
+// The window's pixel (column x, row y from the top) as those passes make a scene whose every column is one colour
+// down its height (sceneColor(c): column c's, 0xAARRGGBB), bytes R, G, B.
+std::array<i32, 3> expectedPixel(const std::function<u32(i32)>& sceneColor, i32 x, i32 y) {
+  const std::vector<SFetch> fetches = bloomFetches();
+  // The scene is the same down every column, so the pass down only scales by its weights' sum.
+  f64 fDownSum = 0.0;
+  for (const SFetch& fetch : fetches) fDownSum += fetch.w;
+  // The copy filters the 480-column target across 1920 columns: four window pixels a texel.
+  const f64 fAt = (x + 0.5) * gc_iSCENE_WIDTH / gc_iWIDTH - 0.5;
+  const i32 i0 = static_cast<i32>(std::floor(fAt));
+  const f64 f = fAt - i0;
+  const f64 fMask = y % 3 == 2 ? gc_fSCANLINE : 1.0;
+  std::array<i32, 3> rgb{};
+  for (i32 c = 0; c < 3; ++c) {
+    const i32 iShift = 16 - 8 * c;
+    const auto scene = [&](i32 iColumn) { return level(sceneColor(iColumn), iShift); };
+    const auto lit = [&](i32 iColumn) {
+      f64 fAcross = 0.0;
+      for (const SFetch& fetch : fetches) {
+        const f64 fFetchAt = iColumn + static_cast<f64>(fetch.x);
+        const i32 j0 = static_cast<i32>(std::floor(fFetchAt));
+        const f64 g = fFetchAt - j0;
+        fAcross += fetch.w * (scene(j0) * (1.0 - g) + scene(j0 + 1) * g);
+      }
+      return stored((scene(iColumn) + stored(stored(fAcross) * fDownSum)) * 0.5);
+    };
+    const f64 fScene = std::min(2.0 * (lit(i0) * (1.0 - f) + lit(i0 + 1) * f), 1.0);
+    rgb[static_cast<size_t>(c)] =
+        static_cast<i32>(std::lround(fScene * fMask * (x % 3 == c ? 1.0 : gc_fPHOSPHOR) * 255.0));
+  }
+  return rgb;
+}
+
+// The scene's colour of column c with the stripe in uiLight.
+u32 stripeScene(i32 c, u32 uiLight) {
+  return c >= gc_iSTRIPE_LEFT && c < gc_iSTRIPE_LEFT + gc_iSTRIPE_WIDTH ? uiLight : gc_uiDARK;
+}
+
+// An empty answer when the colour (0xAARRGGBB) is the expected pixel within 4 levels a channel; else both, at (x, y).
+std::string comparePixel(u32 uiGot, const std::array<i32, 3>& wanted, i32 x, i32 y) {
+  const u32 uiWanted = 0xFF000000u | static_cast<u32>(wanted[0]) << 16 | static_cast<u32>(wanted[1]) << 8 |
+                       static_cast<u32>(wanted[2]);
+  if (benchNearColor(uiGot, uiWanted, 4)) return std::string();
+  char acError[160];
+  std::snprintf(acError, sizeof(acError), "the window's pixel (%d, %d) is %06X, the passes make %06X", x, y,
+                uiGot & 0xFFFFFFu, uiWanted & 0xFFFFFFu);
+  return acError;
+}
+
+// An empty answer when the picture (0xAARRGGBB, row 0 the top, gc_iWIDTH a row) of a frame whose stripe was uiLight
+// holds the expected pixels across the stripe's left edge (columns 780 to 804), in the dark grey and in the stripe,
+// on rows 540 to 542; else the first that does not.
+std::string checkPicture(const std::function<u32(i32, i32)>& pixel, u32 uiLight) {
+  for (i32 y = 540; y <= 542; ++y) {
+    for (i32 x : {400, 780, 786, 790, 793, 796, 798, 799, 800, 801, 802, 804, 880}) {
+      const std::string error =
+          comparePixel(pixel(x, y), expectedPixel([uiLight](i32 c) { return stripeScene(c, uiLight); }, x, y), x, y);
+      if (!error.empty()) return error;
+    }
+  }
+  return std::string();
+}
+
+// Every frame's stripe is one of seven greys in turn, so that a frame not drawn, or showing an older frame's
+// picture, shows another; each side reads these pixels of every frame (across the stripe's edge, where the bloom
+// spreads, and in it on a scanline row) before its swap.
+u32 stripeColor(i64 iFrame) {
+  const u32 uiLevel = 0x50u + static_cast<u32>(iFrame % 7) * 0x0Cu;
+  return 0xFF000000u | uiLevel * 0x010101u;
+}
+const std::vector<POINT> gc_aPROBES = {{796, 540}, {801, 541}, {820, 542}};
+
+// An empty answer when the probes of frame iFrame (0xAARRGGBB, gc_aPROBES's order) are its picture's.
+std::string checkProbes(i64 iFrame, const u32* puiProbed) {
+  const u32 uiLight = stripeColor(iFrame);
+  for (size_t i = 0; i < gc_aPROBES.size(); ++i) {
+    const i32 x = static_cast<i32>(gc_aPROBES[i].x);
+    const i32 y = static_cast<i32>(gc_aPROBES[i].y);
+    const std::string error =
+        comparePixel(puiProbed[i], expectedPixel([uiLight](i32 c) { return stripeScene(c, uiLight); }, x, y), x, y);
+    if (!error.empty()) return error;
+  }
+  return std::string();
+}
+
+}  // namespace passes
+
+// A game frame's witness: a 24 x 24 square in the scene's top-left corner, queued before the frame as a 2D sprite of
+// the scene's last layer (over the scene's own, under the UI), in one of seven colours in turn frame by frame, so
+// that a frame not drawn, or showing an older frame's picture, shows another. Each side reads two of its pixels in
+// the window before every swap (the engine's through the device's probes at Present: two one-pixel reads, where the
+// swap waits for the frame anyway); after the loop they must be the frame's colour as its composition shows it,
+// copied plainly or through the bloom and the CRT copy (passes::expectedPixel), within 4 levels a channel.
+namespace marker {
+
+constexpr f32 gc_fLEFT = 8.0f;  // scene texels
+constexpr f32 gc_fTOP = 8.0f;
+constexpr i32 gc_iSIZE = 24;
+// Window pixels in its middle, on a red and a green phosphor column; on rows the UI's scanline overlay, which
+// darkens every third row of the front end and the level, leaves alone.
+const std::vector<POINT> gc_aPROBES = {{78, 79}, {79, 81}};
+
+u32 color(i64 iFrame) {
+  const u32 k = static_cast<u32>(iFrame % 7);
+  return 0xFF000000u | (0x20u + 0x10u * k) << 16 | (0x78u - 0x10u * k) << 8 | (0x28u + 0x08u * (3u * k % 7u));
+}
+
+// Queues frame iFrame's square (main thread, before the frame).
+void queue(const SRenderSignature* pColor, i64 iFrame) {
+  Cl2d::addSprite(2599, pColor, color(iFrame), gc_fLEFT, gc_fTOP, static_cast<f32>(gc_iSIZE),
+                  static_cast<f32>(gc_iSIZE), {0.0f, 0.0f}, {1.0f, 1.0f});
+}
+
+// An empty answer when frame iFrame's probes (gc_aPROBES's order) show its square, through the CRT passes when bCRT.
+std::string check(i64 iFrame, const u32* puiProbed, bool bCRT) {
+  const u32 uiColor = color(iFrame);
+  for (size_t i = 0; i < gc_aPROBES.size(); ++i) {
+    const i32 x = static_cast<i32>(gc_aPROBES[i].x);
+    const i32 y = static_cast<i32>(gc_aPROBES[i].y);
+    const std::array<i32, 3> wanted =
+        bCRT ? passes::expectedPixel([uiColor](i32) { return uiColor; }, x, y)
+             : std::array<i32, 3>{static_cast<i32>(uiColor >> 16 & 0xFFu), static_cast<i32>(uiColor >> 8 & 0xFFu),
+                                  static_cast<i32>(uiColor & 0xFFu)};
+    const std::string error = passes::comparePixel(puiProbed[i], wanted, x, y);
+    if (!error.empty()) return error;
+  }
+  return std::string();
+}
+
+}  // namespace marker
+
+// The game's frames with their markers: a frame that the step "everysecond" leaves out only presents.
+class CMarkedGameFrames {
+ public:
+  // From the next frame on; sSide "<case>.engine".
+  explicit CMarkedGameFrames(const std::string& sSide)
+      : m_pDevice(ClGraphics::mp_pDevice),
+        m_pColor(ClSignatureMgr::getSignatureByHashNoTex(KvStrHash("system_blend_color"))),
+        m_everySecond(sSide),
+        m_uiPresentsBefore(D3D9TestPresentCount(m_pDevice)) {
+    D3D9TestProbeAtPresent(m_pDevice, marker::gc_aPROBES);
+  }
+  ~CMarkedGameFrames() { D3D9TestProbeAtPresent(m_pDevice, {}); }
+  void frame(f32 fDT) {
+    if (m_everySecond.leavesOut(m_iFrame)) {
+      m_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+    } else {
+      marker::queue(m_pColor, m_iFrame);
+      ClGame::tickFrame(fDT);
+    }
+    ++m_iFrame;
+  }
+  // After the loop: an empty answer when each of the run's frames was presented, without a GL error, showing its
+  // marker (through the bloom and the CRT copy when bCRT); else what was wrong.
+  std::string check(const benchmark::State& state, bool bCRT) {
+    const UINT uiPresents = D3D9TestPresentCount(m_pDevice) - m_uiPresentsBefore;
+    CBenchFrameRecord<u32> probes(state, marker::gc_aPROBES.size());
+    for (DWORD uiPixel : D3D9TestTakeProbes(m_pDevice)) probes.add(uiPixel);
+    if (uiPresents != state.iterations()) {
+      return "frames presented: " + std::to_string(uiPresents) + " of " + std::to_string(state.iterations());
+    }
+    if (D3D9TestGLErrorCount(m_pDevice) != 0) return "OpenGL errors while drawing";
+    return probes.check(state.iterations(),
+                        [bCRT](i64 i, const u32* puiProbed) { return marker::check(i, puiProbed, bCRT); });
+  }
+
+ private:
+  IDirect3DDevice9* m_pDevice;
+  const SRenderSignature* m_pColor;
+  CBenchEverySecond m_everySecond;
+  UINT m_uiPresentsBefore;
+  i64 m_iFrame = 0;
+};
+
+// Game frames drawn as in eMode, composed through the bloom and the CRT copy when bCRT (CMarkedGameFrames). sCase
+// names the pair for GRINDLOW_BENCH_SKIP.
+void runGameFrames(benchmark::State& state, E_GAME_MODE eMode, const std::string& sCase, bool bCRT) {
   CGameRun game;
   if (!game.startFor(state)) return;
-  IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   const E_GAME_MODE eSaved = g_eCurrentGameMode;
   g_eCurrentGameMode = eMode;
   // One frame first, so that the bloom's targets and the programs exist before timing.
   ClGame::tickFrame(0.016f);
-  const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
   const bool bFrame = !benchSkips(sCase + ".engine.frame");
+  CMarkedGameFrames frames(sCase + ".engine");
   const double fCpuStart = processCpuSeconds();
   for (auto _ : state) {
-    if (bFrame) ClGame::tickFrame(0.016f);
+    if (bFrame) frames.frame(0.016f);
   }
   reportProcessCpu(state, fCpuStart);
   g_eCurrentGameMode = eSaved;
-  const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
-  if (uiPresents != state.iterations()) {
-    state.SkipWithError(("frames presented: " + std::to_string(uiPresents) + " of " +
-                         std::to_string(state.iterations())).c_str());
-  } else if (D3D9TestGLErrorCount(pDevice) != 0) {
-    state.SkipWithError("OpenGL errors while drawing");
-  }
+  const std::string error = frames.check(state, bCRT);
+  if (!error.empty()) state.SkipWithError(error.c_str());
   reportAgainstRefresh(state);
 }
 
 void BM_Engine_FramePreLoadPlainCopy(benchmark::State& state) {
-  runGameFrames(state, E_GAME_MODE_PRELOAD, "FramePreLoadPlainCopy");
+  runGameFrames(state, E_GAME_MODE_PRELOAD, "FramePreLoadPlainCopy", false);
 }
-void BM_Engine_FrameBloomCRT(benchmark::State& state) { runGameFrames(state, E_GAME_MODE_FRONTEND, "FrameBloomCRT"); }
+void BM_Engine_FrameBloomCRT(benchmark::State& state) {
+  runGameFrames(state, E_GAME_MODE_FRONTEND, "FrameBloomCRT", true);
+}
 
 // What the main thread of a level frame hands to the renderer, averaged over a few frames and read from the
 // engine's own counters once each frame has been drawn: the live entities, and per batch (world, 2D, UI) the quads
@@ -213,29 +441,26 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
     return;
   }
   const SFrameWorkload work = measureFrameWorkload(gc_iWORKLOAD_FRAMES);
-  IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   if (benchSkips("FrameActionLevel.engine.update")) GAMESetRootValue("PauseGame", 1);
-  const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
+  CMarkedGameFrames frames("FrameActionLevel.engine");
   bool bInPlay = true;
   for (auto _ : state) {
-    ClGame::tickFrame(1.0f / 60.0f);
+    frames.frame(1.0f / 60.0f);
     bInPlay = bInPlay && levelInPlay();
   }
-  const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
+  const std::string problem = frames.check(state, g_bCRTEffectOption != 0);
   if (!bInPlay) {
     state.SkipWithError("the level was not in play for every timed frame (paused, ended or its results shown)");
-  } else if (uiPresents != state.iterations()) {
-    state.SkipWithError(("frames presented: " + std::to_string(uiPresents) + " of " +
-                         std::to_string(state.iterations())).c_str());
-  } else if (D3D9TestGLErrorCount(pDevice) != 0) {
-    state.SkipWithError("OpenGL errors while drawing");
+  } else if (!problem.empty()) {
+    state.SkipWithError(problem.c_str());
   }
   reportFrameWorkload(state, work);
   reportAgainstRefresh(state);
 }
 
 // The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
-// blending, no clear since the quad covers everything) and the swap. sCase names the pair for GRINDLOW_BENCH_SKIP.
+// blending, no clear since the quad covers everything) and the swap; the texture's marker square written first
+// (the frame's colour into 24 x 24 texels). sCase names the pair for GRINDLOW_BENCH_SKIP.
 void runPlainQuadFrames(benchmark::State& state, const std::string& sCase) {
   CPlainGLWindow window;
   if (!window.openFor(state)) return;
@@ -265,10 +490,26 @@ void main() { o_color = texture(u_texture, v_uv); })");
       window.makeTexture(gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, texels.data(), GL_NEAREST, GL_CLAMP_TO_EDGE);
   gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
   const bool bDraw = !benchSkips(sCase + ".baseline.draw");
+  const CBenchEverySecond everySecond(sCase + ".baseline");
+  CBenchFrameRecord<u32> probes(state, marker::gc_aPROBES.size());
+  // The frame's marker: its square of texels in the frame's colour, drawn with the rest.
+  std::vector<uint32_t> square(static_cast<size_t>(marker::gc_iSIZE) * marker::gc_iSIZE);
   const double fCpuStart = processCpuSeconds();
+  i64 iFrame = 0;
   for (auto _ : state) {
-    if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    if (!everySecond.leavesOut(iFrame)) {
+      std::fill(square.begin(), square.end(), marker::color(iFrame));
+      gl.TexSubImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(marker::gc_fLEFT), static_cast<GLint>(marker::gc_fTOP),
+                       marker::gc_iSIZE, marker::gc_iSIZE, GL_BGRA, GL_UNSIGNED_BYTE, square.data());
+      if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    }
+    for (const POINT& point : marker::gc_aPROBES) {
+      uint32_t uiPixel = 0;
+      gl.ReadPixels(point.x, gc_iHEIGHT - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiPixel);
+      probes.add(uiPixel);
+    }
     window.swap();
+    ++iFrame;
   }
   reportProcessCpu(state, fCpuStart);
   // The picture must hold the texture: the window's middle pixel comes from the texel under it.
@@ -279,11 +520,16 @@ void main() { o_color = texture(u_texture, v_uv); })");
   gl.ReadPixels(gc_iWIDTH / 2, gc_iHEIGHT / 2, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiMiddle);
   const size_t uiTexel = static_cast<size_t>(gc_iSCENE_HEIGHT - 1 - gc_iSCENE_HEIGHT / 2) * gc_iSCENE_WIDTH +
                          gc_iSCENE_WIDTH / 2;
+  std::string error;
   if (gl.GetError() != GL_NO_ERROR) {
-    state.SkipWithError("OpenGL errors while drawing");
+    error = "OpenGL errors while drawing";
   } else if (uiMiddle != texels[uiTexel]) {
-    state.SkipWithError("the quad did not draw its texture");
+    error = "the quad did not draw its texture";
+  } else {
+    error = probes.check(state.iterations(),
+                         [](i64 i, const u32* puiProbed) { return marker::check(i, puiProbed, false); });
   }
+  if (!error.empty()) state.SkipWithError(error.c_str());
   reportAgainstRefresh(state);
   gl.DeleteTextures(1, &texture);
   gl.DeleteVertexArrays(1, &vao);
@@ -293,133 +539,25 @@ void main() { o_color = texture(u_texture, v_uv); })");
 void BM_Baseline_FramePreLoadPlainCopy(benchmark::State& state) { runPlainQuadFrames(state, "FramePreLoadPlainCopy"); }
 void BM_Baseline_FrameBloomCRT(benchmark::State& state) { runPlainQuadFrames(state, "FrameBloomCRT"); }
 
-// The front end's bloom and CRT passes over one scene, through the game's frame composition and written plainly.
-//
-// The scene: the 480 x 270 target cleared, then two opaque quads of the UI's solid colour shader drawn over it, a
-// dark grey over everything and a lighter grey stripe of 40 columns at column 200, full height; nothing else (no
-// world, no menus, no UI). Then the passes: the bloom's two Gaussian passes (across, then down; the game's bloom
-// has no threshold at its own size, so it reads the scene itself: 15 taps of a Gaussian of sigma 0.9375 folded into
-// 5 linearly filtered fetches), the scene plus its bloom halved into a target of the scene's size, and the CRT copy
-// onto the 1920 x 1080 window (filtered, doubled and clamped, times the scanline mask and the phosphor triads worked
-// out from the window pixel); the swap.
-//
-// Each side reads its last frame back at pixels across the stripe's left edge (where the bloom spreads), in the dark
-// grey and in the stripe, on a full and a scanline row, and compares them with the picture those passes make,
-// worked out on the CPU (the 8-bit targets rounded): 4 levels a channel at most. GRINDLOW_BENCH_SKIP
-// "FrameBloomCRTPasses.engine.scene" draws no scene quads and ".engine.crt" turns the game's CRT option off (its
-// composition then copies the scene plainly); ".baseline.<blur|add|crt>" leaves out that plain pass.
-namespace passes {
-
-constexpr u32 gc_uiDARK = 0xFF202020u;
-constexpr u32 gc_uiLIGHT = 0xFF606060u;
-constexpr i32 gc_iSTRIPE_LEFT = 200;
-constexpr i32 gc_iSTRIPE_WIDTH = 40;
-constexpr f32 gc_fSCANLINE = 90.0f / 255.0f;
-constexpr f32 gc_fPHOSPHOR = 160.0f / 255.0f;
-
-// The Gaussian of the game's bloom (15 taps, sigma (15 x 0.5 / 2.8) x 0.35, weights adding up to 1) folded into
-// linearly filtered fetches along one axis: the centre, then on each side the pairs of taps 1-2 and 3-4 texels away
-// (further ones weigh less than a hundredth of an 8-bit level and are left out). x the offset in texels, w the weight.
-struct SFetch {
-  f32 x, w;
-};
-std::vector<SFetch> bloomFetches() {
-  const f64 fSigma = 15.0 * 0.5 / 2.8 * 0.35;
-  f64 afTap[8];
-  f64 fSum = 0.0;
-  for (i32 d = 0; d < 8; ++d) {
-    afTap[d] = std::exp(-static_cast<f64>(d * d) / (2.0 * fSigma * fSigma));
-    fSum += d == 0 ? afTap[d] : 2.0 * afTap[d];
-  }
-  std::vector<SFetch> fetches{{0.0f, static_cast<f32>(afTap[0] / fSum)}};
-  for (i32 d = 1; d < 8; d += 2) {
-    const f64 fWeight = (afTap[d] + (d + 1 < 8 ? afTap[d + 1] : 0.0)) / fSum;
-    if (fWeight < 1.0 / (255.0 * 128.0)) continue;
-    const f64 fAt = (d * afTap[d] + (d + 1) * (d + 1 < 8 ? afTap[d + 1] : 0.0)) / (fWeight * fSum);
-    fetches.push_back({static_cast<f32>(fAt), static_cast<f32>(fWeight)});
-    fetches.push_back({static_cast<f32>(-fAt), static_cast<f32>(fWeight)});
-  }
-  return fetches;
-}
-
-f64 level(u32 uiColor) { return static_cast<f64>(uiColor & 0xFFu) / 255.0; }
-f64 stored(f64 fValue) { return std::round(std::clamp(fValue, 0.0, 1.0) * 255.0) / 255.0; }
-
-// The window's pixel (column x, row y from the top) as those passes make it, bytes R, G, B.
-std::array<i32, 3> expectedPixel(i32 x, i32 y) {
-  const std::vector<SFetch> fetches = bloomFetches();
-  const auto scene = [](i32 c) {
-    return c >= gc_iSTRIPE_LEFT && c < gc_iSTRIPE_LEFT + gc_iSTRIPE_WIDTH ? level(gc_uiLIGHT) : level(gc_uiDARK);
-  };
-  // The scene is the same down every column, so the pass down only scales by its weights' sum.
-  f64 fDownSum = 0.0;
-  for (const SFetch& fetch : fetches) fDownSum += fetch.w;
-  const auto lit = [&](i32 c) {
-    f64 fAcross = 0.0;
-    for (const SFetch& fetch : fetches) {
-      const f64 fAt = c + static_cast<f64>(fetch.x);
-      const i32 i0 = static_cast<i32>(std::floor(fAt));
-      const f64 f = fAt - i0;
-      fAcross += fetch.w * (scene(i0) * (1.0 - f) + scene(i0 + 1) * f);
-    }
-    return stored((scene(c) + stored(stored(fAcross) * fDownSum)) * 0.5);
-  };
-  // The copy filters the 480-column target across 1920 columns: four window pixels a texel.
-  const f64 fAt = (x + 0.5) * gc_iSCENE_WIDTH / gc_iWIDTH - 0.5;
-  const i32 i0 = static_cast<i32>(std::floor(fAt));
-  const f64 f = fAt - i0;
-  const f64 fScene = std::min(2.0 * (lit(i0) * (1.0 - f) + lit(i0 + 1) * f), 1.0);
-  const f64 fMask = y % 3 == 2 ? gc_fSCANLINE : 1.0;
-  std::array<i32, 3> rgb{};
-  for (i32 c = 0; c < 3; ++c) {
-    rgb[static_cast<size_t>(c)] =
-        static_cast<i32>(std::lround(fScene * fMask * (x % 3 == c ? 1.0 : gc_fPHOSPHOR) * 255.0));
-  }
-  return rgb;
-}
-
-// An empty answer when the picture (0xAARRGGBB, row 0 the top, gc_iWIDTH a row) holds the expected pixels across the
-// stripe's left edge (columns 780 to 804), in the dark grey and in the stripe, on rows 540 to 542; else the first
-// that does not.
-std::string checkPicture(const std::function<u32(i32, i32)>& pixel) {
-  for (i32 y = 540; y <= 542; ++y) {
-    for (i32 x : {400, 780, 786, 790, 793, 796, 798, 799, 800, 801, 802, 804, 880}) {
-      const std::array<i32, 3> wanted = expectedPixel(x, y);
-      const u32 uiGot = pixel(x, y);
-      const i32 aiGot[3] = {static_cast<i32>((uiGot >> 16) & 0xFFu), static_cast<i32>((uiGot >> 8) & 0xFFu),
-                            static_cast<i32>(uiGot & 0xFFu)};
-      for (i32 c = 0; c < 3; ++c) {
-        if (std::abs(aiGot[c] - wanted[static_cast<size_t>(c)]) > 4) {
-          char acError[160];
-          std::snprintf(acError, sizeof(acError), "the window's pixel (%d, %d) is %02X%02X%02X, the passes make %02X%02X%02X",
-                        x, y, aiGot[0], aiGot[1], aiGot[2], wanted[0], wanted[1], wanted[2]);
-          return acError;
-        }
-      }
-    }
-  }
-  return std::string();
-}
-
-}  // namespace passes
 
 // The game's composition (its render function, called here on the main thread while the render worker waits for a
 // frame that does not come) with the front end's CRT option on, a frame's 2D batch holding the two scene quads.
+// Every Present reads the probe points (the device's probes).
 void BM_Engine_FrameBloomCRTPasses(benchmark::State& state) {
   CGameRun game;
   if (!game.startFor(state)) return;
   std::string error;
   IDirect3DDevice9* pDevice = ClGraphics::mp_pDevice;
   const bool bScene = !benchSkips("FrameBloomCRTPasses.engine.scene");
+  const CBenchEverySecond everySecond("FrameBloomCRTPasses.engine");
   const u32 uiSavedCRT = g_bCRTEffectOption;
   g_bCRTEffectOption = benchSkips("FrameBloomCRTPasses.engine.crt") ? 0 : 1;
   const SRenderSignature* pColor = ClSignatureMgr::getSignatureByHashNoTex(KvStrHash("system_blend_color"));
-  const auto frame = [bScene, pColor] {
+  const auto frame = [bScene, pColor](u32 uiLight) {
     ClDynamicGeometry::beginFrame();
     for (const auto& [fLeft, fWidth, uiColor] :
          {std::tuple{0.0f, static_cast<f32>(gc_iSCENE_WIDTH), passes::gc_uiDARK},
-          std::tuple{static_cast<f32>(passes::gc_iSTRIPE_LEFT), static_cast<f32>(passes::gc_iSTRIPE_WIDTH),
-                     passes::gc_uiLIGHT}}) {
+          std::tuple{static_cast<f32>(passes::gc_iSTRIPE_LEFT), static_cast<f32>(passes::gc_iSTRIPE_WIDTH), uiLight}}) {
       SDynamicGeometryAlloc alloc;
       ClDynamicGeometry::reserve(1, 4, 6, &alloc);
       if (!bScene || alloc.mp_pVerts == nullptr) continue;
@@ -435,28 +573,44 @@ void BM_Engine_FrameBloomCRTPasses(benchmark::State& state) {
     g_GAMEGraphicsHooks.renderFrame();
   };
   // One frame first, so that the passes' programs and targets exist before timing.
-  frame();
+  frame(passes::stripeColor(0));
   const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
+  D3D9TestProbeAtPresent(pDevice, passes::gc_aPROBES);
   const double fCpuStart = processCpuSeconds();
-  for (auto _ : state) frame();
+  i64 iFrame = 0;
+  for (auto _ : state) {
+    if (everySecond.leavesOut(iFrame)) {
+      pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+    } else {
+      frame(passes::stripeColor(iFrame));
+    }
+    ++iFrame;
+  }
   reportProcessCpu(state, fCpuStart);
   const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
+  D3D9TestProbeAtPresent(pDevice, {});
+  CBenchFrameRecord<u32> probes(state, passes::gc_aPROBES.size());
+  for (DWORD uiPixel : D3D9TestTakeProbes(pDevice)) probes.add(uiPixel);
   // The read-back keeps every picture presented after its first call (a copy at each Present): one more frame,
-  // untimed, to read.
+  // untimed, read whole.
   UINT uiW = 0;
   UINT uiH = 0;
   D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
-  frame();
+  frame(passes::stripeColor(iFrame));
   const std::vector<DWORD> picture = D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
   g_bCRTEffectOption = uiSavedCRT;
   if (uiPresents != state.iterations()) {
     error = "frames presented: " + std::to_string(uiPresents) + " of " + std::to_string(state.iterations());
   } else if (D3D9TestGLErrorCount(pDevice) != 0) {
     error = "OpenGL errors while drawing";
-  } else if (uiW != gc_iWIDTH || uiH != gc_iHEIGHT || picture.size() != static_cast<size_t>(uiW) * uiH) {
-    error = "the back buffer could not be read";
   } else {
-    error = passes::checkPicture([&picture](i32 x, i32 y) { return picture[static_cast<size_t>(y) * gc_iWIDTH + x]; });
+    error = probes.check(state.iterations(), &passes::checkProbes);
+  }
+  if (error.empty() && (uiW != gc_iWIDTH || uiH != gc_iHEIGHT || picture.size() != static_cast<size_t>(uiW) * uiH)) {
+    error = "the back buffer could not be read";
+  } else if (error.empty()) {
+    error = passes::checkPicture([&picture](i32 x, i32 y) { return picture[static_cast<size_t>(y) * gc_iWIDTH + x]; },
+                                 passes::stripeColor(iFrame));
   }
   if (!error.empty()) state.SkipWithError(error.c_str());
   reportAgainstRefresh(state);
@@ -531,17 +685,19 @@ void main() { o_color = v_color; })");
     f32 x, y;
     u32 color;  // bytes R, G, B, A
   };
+  // The stripe's six vertices are the last; their colour changes every frame.
+  const auto rgba = [](u32 uiColor) { return (uiColor & 0xFF00FF00u) | ((uiColor >> 16) & 0xFFu) | ((uiColor & 0xFFu) << 16); };
   std::vector<SVertex> quads;
   for (const auto& [fLeft, fWidth, uiColor] :
        {std::tuple{0.0f, static_cast<f32>(gc_iSCENE_WIDTH), passes::gc_uiDARK},
         std::tuple{static_cast<f32>(passes::gc_iSTRIPE_LEFT), static_cast<f32>(passes::gc_iSTRIPE_WIDTH),
-                   passes::gc_uiLIGHT}}) {
-    const u32 uiRGBA = (uiColor & 0xFF00FF00u) | ((uiColor >> 16) & 0xFFu) | ((uiColor & 0xFFu) << 16);
+                   passes::stripeColor(0)}}) {
     for (const auto& [fX, fY] : {std::pair{0.0f, 0.0f}, std::pair{1.0f, 0.0f}, std::pair{0.0f, 1.0f},
                                  std::pair{1.0f, 0.0f}, std::pair{1.0f, 1.0f}, std::pair{0.0f, 1.0f}}) {
-      quads.push_back({fLeft + fX * fWidth, fY * gc_iSCENE_HEIGHT, uiRGBA});
+      quads.push_back({fLeft + fX * fWidth, fY * gc_iSCENE_HEIGHT, rgba(uiColor)});
     }
   }
+  const size_t uiStripe = quads.size() - 6;
   GLuint emptyVao = 0;
   GLuint sceneVao = 0;
   GLuint sceneBuffer = 0;
@@ -586,12 +742,15 @@ void main() { o_color = v_color; })");
       gl.BindTexture(GL_TEXTURE_2D, texture);
     }
   };
-  const auto frame = [&] {
+  const auto frame = [&](u32 uiLight) {
     gl.BindFramebuffer(GL_FRAMEBUFFER, aFramebuffers[SCENE]);
     gl.Viewport(0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT);
     gl.Clear(GL_COLOR_BUFFER_BIT);
     gl.UseProgram(colorProgram);
     gl.BindVertexArray(sceneVao);
+    for (size_t i = uiStripe; i < quads.size(); ++i) quads[i].color = rgba(uiLight);
+    gl.BufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(uiStripe * sizeof(SVertex)), 6 * sizeof(SVertex),
+                     &quads[uiStripe]);
     gl.Enable(GL_BLEND);
     gl.BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     gl.DrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(quads.size()));
@@ -615,24 +774,37 @@ void main() { o_color = v_color; })");
     }
   };
   // One frame first, so that the driver has compiled the passes' shaders before timing (as the engine's side does).
-  frame();
+  frame(passes::stripeColor(0));
   window.swap();
+  const CBenchEverySecond everySecond("FrameBloomCRTPasses.baseline");
+  CBenchFrameRecord<u32> probes(state, passes::gc_aPROBES.size());
   const double fCpuStart = processCpuSeconds();
+  i64 iFrame = 0;
   for (auto _ : state) {
-    frame();
+    if (!everySecond.leavesOut(iFrame)) frame(passes::stripeColor(iFrame));
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    for (const POINT& point : passes::gc_aPROBES) {
+      u32 uiPixel = 0;
+      gl.ReadPixels(point.x, gc_iHEIGHT - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiPixel);
+      probes.add(uiPixel);
+    }
     window.swap();
+    ++iFrame;
   }
   reportProcessCpu(state, fCpuStart);
-  // The last frame once more, read back before its swap (the window's contents are undefined after one).
-  frame();
+  // The last frame once more, read back whole before its swap (the window's contents are undefined after one).
+  frame(passes::stripeColor(iFrame));
   std::vector<u32> picture(static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT);
   gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
   gl.ReadPixels(0, 0, gc_iWIDTH, gc_iHEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, picture.data());
   std::string error = gl.GetError() != GL_NO_ERROR ? "OpenGL errors while drawing" : "";
+  if (error.empty()) error = probes.check(state.iterations(), &passes::checkProbes);
   if (error.empty()) {
-    error = passes::checkPicture([&picture](i32 x, i32 y) {
-      return picture[static_cast<size_t>(gc_iHEIGHT - 1 - y) * gc_iWIDTH + static_cast<size_t>(x)];
-    });
+    error = passes::checkPicture(
+        [&picture](i32 x, i32 y) {
+          return picture[static_cast<size_t>(gc_iHEIGHT - 1 - y) * gc_iWIDTH + static_cast<size_t>(x)];
+        },
+        passes::stripeColor(iFrame));
   }
   if (!error.empty()) state.SkipWithError(error.c_str());
   state.counters["fetches"] = static_cast<double>(fetches.size());
@@ -683,7 +855,9 @@ struct SFrame {
   std::vector<SVertex> mp_vertices;
   std::vector<SRun> mp_runs;
   i32 mp_iFirstUIRun = 0;
-  bool mp_bProbe = false;  // the render thread reads the window back after drawing this frame
+  u32 mp_uiMarker = 0;     // the colour of the frame's marker (0xAARRGGBB)
+  bool mp_bDraw = true;    // false: the frame is only swapped
+  bool mp_bProbe = false;  // the render thread reads the window back at probeAt's place after drawing this frame
 };
 
 // The opaque colour of slot k's texture, as bytes R, G, B, A.
@@ -908,9 +1082,11 @@ class CPlainLevelFrame {
 // The render thread and the double buffer between it and the main thread.
 class CPlainRenderer {
  public:
-  // bDraw false leaves the runs' draws out (the scene is cleared, copied and swapped).
-  CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads, bool bDraw)
+  // bDraw false leaves the runs' draws out (the scene is cleared, copied and swapped). Room for the markers' probes
+  // of iFrames frames.
+  CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads, bool bDraw, i64 iFrames)
       : m_pWindow(pWindow), m_iNumSlots(iNumSlots), m_iMaxQuads(std::max(1, iMaxQuads)), m_bDraw(bDraw) {
+    m_probes.reserve(static_cast<size_t>(iFrames) * marker::gc_aPROBES.size());
     m_pWindow->release();
     m_thread = std::thread([this] { run(); });
   }
@@ -947,6 +1123,8 @@ class CPlainRenderer {
     return m_error;
   }
   i64 framesDrawn() const { return m_iFramesDrawn; }
+  // Every frame's marker pixels (marker::gc_aPROBES's order), read before its swap; after stop.
+  const std::vector<u32>& probes() const { return m_probes; }
   // The window's pixel (bytes R, G, B, A) read after the last probe frame, at probeAt's place.
   u32 probedPixel() const { return m_uiProbed; }
   void probeAt(i32 iWindowX, i32 iWindowY) {
@@ -1074,6 +1252,20 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
 
   void draw(const SFrame& frame) {
     const SD3D9GLFunctions& gl = m_pWindow->gl;
+    if (frame.mp_bDraw) drawScene(frame);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    for (const POINT& point : marker::gc_aPROBES) {
+      u32 uiPixel = 0;
+      gl.ReadPixels(point.x, gc_iHEIGHT - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiPixel);
+      m_probes.push_back(uiPixel);
+    }
+    if (frame.mp_bProbe) gl.ReadPixels(m_iProbeX, m_iProbeY, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &m_uiProbed);
+    m_pWindow->swap();
+  }
+
+  // The frame's runs and its marker, a scissored clear of its square in the scene, over the runs of the scene.
+  void drawScene(const SFrame& frame) {
+    const SD3D9GLFunctions& gl = m_pWindow->gl;
     gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(frame.mp_vertices.size() * sizeof(SVertex)),
                   frame.mp_vertices.data(), GL_STREAM_DRAW);
     const auto drawRuns = [&](i32 iFirst, i32 iEnd) {
@@ -1087,6 +1279,16 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
     gl.Viewport(0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT);
     gl.Clear(GL_COLOR_BUFFER_BIT);
     drawRuns(0, frame.mp_iFirstUIRun);
+    gl.Enable(GL_SCISSOR_TEST);
+    gl.Scissor(static_cast<GLint>(marker::gc_fLEFT),
+               gc_iSCENE_HEIGHT - static_cast<GLint>(marker::gc_fTOP) - marker::gc_iSIZE, marker::gc_iSIZE,
+               marker::gc_iSIZE);
+    gl.ClearColor(static_cast<f32>(frame.mp_uiMarker >> 16 & 0xFFu) / 255.0f,
+                  static_cast<f32>(frame.mp_uiMarker >> 8 & 0xFFu) / 255.0f,
+                  static_cast<f32>(frame.mp_uiMarker & 0xFFu) / 255.0f, 1.0f);
+    gl.Clear(GL_COLOR_BUFFER_BIT);
+    gl.ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    gl.Disable(GL_SCISSOR_TEST);
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_sceneFramebuffer);
     gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     gl.BlitFramebuffer(0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, 0, 0, gc_iWIDTH, gc_iHEIGHT, GL_COLOR_BUFFER_BIT,
@@ -1094,8 +1296,6 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
     drawRuns(frame.mp_iFirstUIRun, static_cast<i32>(frame.mp_runs.size()));
-    if (frame.mp_bProbe) gl.ReadPixels(m_iProbeX, m_iProbeY, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &m_uiProbed);
-    m_pWindow->swap();
   }
 
   void destroyObjects() {
@@ -1127,6 +1327,7 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
   i32 m_iProbeX = 0;
   i32 m_iProbeY = 0;
   u32 m_uiProbed = 0;
+  std::vector<u32> m_probes;
   GLuint m_program = 0;
   GLuint m_vao = 0;
   GLuint m_vertexBuffer = 0;
@@ -1140,8 +1341,9 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
 
 // The same main-thread work as the engine's level frame, plainly (above), on the main thread's CPU time. The
 // workload comes from the game itself: the same run, the same 20 s and the same frames measured, then the game is
-// shut down before the plain frame starts. The run checks that every frame was drawn, that the window shows the
-// frame's last quad in its texture's colour and that the fights happened (kills, score, hits on the player).
+// shut down before the plain frame starts. The run checks that every frame was drawn and showed its marker (a
+// scissored clear of its square in the scene, after the scene's runs), that the window shows the last frame's last
+// quad in its texture's colour and that the fights happened (kills, score, hits on the player).
 // GRINDLOW_BENCH_SKIP "FrameActionLevel.baseline.fights" leaves out the reactions and collisions, ".draw" the runs'
 // draws.
 void BM_Baseline_FrameActionLevel(benchmark::State& state) {
@@ -1165,11 +1367,15 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
     return;
   }
   plainframe::CPlainRenderer renderer(&window, level.numSlots(), level.numQuads(),
-                                      !benchSkips("FrameActionLevel.baseline.draw"));
+                                      !benchSkips("FrameActionLevel.baseline.draw"), state.max_iterations + 1);
+  const CBenchEverySecond everySecond("FrameActionLevel.baseline");
   i64 iRuns = 0;
+  i64 iFrame = 0;
   for (auto _ : state) {
     plainframe::SFrame* pFrame = renderer.beginFrame();
     level.update(pFrame);
+    pFrame->mp_uiMarker = marker::color(iFrame);
+    pFrame->mp_bDraw = !everySecond.leavesOut(iFrame++);
     iRuns += static_cast<i64>(pFrame->mp_runs.size());
     renderer.submitFrame();
   }
@@ -1177,6 +1383,8 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   // is off the screen (a world quad, when there is no HUD or UI).
   plainframe::SFrame* pFrame = renderer.beginFrame();
   level.update(pFrame);
+  pFrame->mp_uiMarker = marker::color(iFrame);
+  pFrame->mp_bDraw = true;
   pFrame->mp_bProbe = true;
   const plainframe::SQuad& last = level.lastQuad();
   const i32 iScale = gc_iWIDTH / gc_iSCENE_WIDTH;
@@ -1186,6 +1394,12 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   renderer.probeAt(iProbeX, iProbeY);
   renderer.submitFrame();
   std::string error = renderer.stop();
+  if (error.empty()) {
+    CBenchFrameRecord<u32> probes(state, marker::gc_aPROBES.size(), 2);
+    probes.add(renderer.probes());
+    error = probes.check(state.iterations() + 1,
+                         [](i64 i, const u32* puiProbed) { return marker::check(i, puiProbed, false); });
+  }
   if (!error.empty()) {
     state.SkipWithError(error.c_str());
   } else if (renderer.framesDrawn() != state.iterations() + 1) {

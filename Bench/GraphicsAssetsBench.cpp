@@ -1,23 +1,26 @@
 // Textures, atlases and signatures against plain alternatives. Headless (SDL offscreen, Mesa llvmpipe), 320 x 240.
 //   AtlasTextures: the sample atlases' pages loaded by name through the texture manager from an archive in memory,
 //     against decoding the same PNG bytes with SDL2_image and uploading them to a texture directly (one level on
-//     both sides; each iteration unloads again). Both read their last iteration's textures back, untimed, and each
-//     texel must be the PNG's as decoded once before the run; the engine's pages must be gone after the run.
-//     GRINDLOW_BENCH_SKIP "AtlasTextures.engine.unload" leaves out the unload, "AtlasTextures.baseline.upload" the
-//     copy of the decoded rows into the texture.
+//     both sides; each iteration unloads again). Both read every iteration's textures back, untimed, and each texel
+//     must be the PNG's as decoded once before the run; the engine's pages must be gone after every iteration's
+//     unload. GRINDLOW_BENCH_SKIP "AtlasTextures.engine.unload" leaves out the unload,
+//     "AtlasTextures.baseline.upload" the copy of the decoded rows into the texture, ".<side>.everysecond" that in
+//     every second iteration.
 //   AtlasLookup: 1,000 look-ups by image name in an atlas of 1,000 images (the engine hashes the atlas key and the
 //     image name with the bit-exact name hash), against a std::unordered_map from name to record; AtlasLookupByHash
 //     the same with the hashes known, against a std::unordered_map from hash to record. Both keep every answer, and
-//     the last iteration's must each be the record of the image looked up; "<case>.<side>.lookups" leaves out every
-//     second look-up.
+//     the last iteration's must each be the record of the image looked up; every iteration folds its answers into a
+//     hash in the loop, which must be that of those records. "<case>.<side>.lookups" leaves out every second
+//     look-up, ".everysecond" every second iteration's.
 //   SignatureFrame: a frame of 1,000 quads in 20 signatures (sorted, as batches are) with setSignature's filtering,
 //     against the same frame drawn with OpenGL directly (a context of its own, two programs, ten textures, one
-//     vertex buffer) through a plain state cache that skips binding what is already bound; both read the frame
-//     back and compare the pixel at every quad's centre in their last frame, untimed, with its texture's colour (each
-//     texture one colour of its own; every vertex white at half alpha and the frame cleared to grey, so that a quad
-//     of the blending effect shows half its texture's colour over half the grey), two levels a channel at most.
-//     "SignatureFrame.engine.signatures" leaves out every signature after the first,
-//     "SignatureFrame.baseline.textures" the plain cache's texture binds, ".baseline.programs" its program changes.
+//     vertex buffer) through a plain state cache that skips binding what is already bound; both read every frame
+//     back and compare the pixel at every quad's centre, untimed, with its texture's colour (each texture one colour
+//     of its own; every vertex white at half alpha and the frame cleared to a grey of its own, one of seven in turn,
+//     so that a quad of the blending effect shows half its texture's colour over half the frame's grey), two levels
+//     a channel at most. "SignatureFrame.engine.signatures" leaves out every signature after the first,
+//     "SignatureFrame.baseline.textures" the plain cache's texture binds, ".baseline.programs" its program changes,
+//     ".<side>.everysecond" every second frame's draws.
 #include <benchmark/benchmark.h>
 
 #include <GL/glcorearb.h>
@@ -174,17 +177,17 @@ void BM_Engine_AtlasTextures(benchmark::State& state) {
   std::vector<std::string> names;
   for (const char* pPage : gc_apPAGES) names.push_back(engineName(pPage));
   const bool bUnload = !benchSkips("AtlasTextures.engine.unload");
-  CBenchLastIteration last(state);
+  const CBenchEverySecond everySecond("AtlasTextures.engine");
   std::string problem;
+  i64 iIteration = 0;
   for (auto _ : state) {
-    const bool bCheck = last.next();
     for (size_t i = 0; i < names.size(); ++i) {
       ClTexture* pTexture = ClTextureMgr::loadTexture(names[i].c_str(), 1);
       if (pTexture == nullptr || pTexture->getD3DTexture() == nullptr) {
         state.SkipWithError(("no texture loaded for " + names[i]).c_str());
         return;
       }
-      if (bCheck && problem.empty()) {
+      if (problem.empty()) {
         state.PauseTiming();
         IDirect3DBaseTexture9* pBase = pTexture->getD3DTexture();
         problem = checkPage(pBase->GetType() == D3DRTYPE_TEXTURE ? static_cast<IDirect3DTexture9*>(pBase) : nullptr,
@@ -193,8 +196,13 @@ void BM_Engine_AtlasTextures(benchmark::State& state) {
       }
     }
     for (const std::string& name : names) {
-      if (bUnload) ClTextureMgr::unloadTexture(name.c_str());
+      if (bUnload && !everySecond.leavesOut(iIteration)) ClTextureMgr::unloadTexture(name.c_str());
+      // A page that stayed would be found by the next iteration's load instead of loaded again.
+      if (problem.empty() && ClTextureMgr::findTexture(name.c_str()) != nullptr) {
+        problem = name + " stayed loaded after iteration " + std::to_string(iIteration);
+      }
     }
+    ++iIteration;
   }
   for (const std::string& name : names) {
     if (problem.empty() && ClTextureMgr::findTexture(name.c_str()) != nullptr) problem = name + " stayed loaded";
@@ -213,10 +221,12 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
     files.push_back(fileBytes(std::string(KV_CONTENT_IMAGES_DIR) + "/" + pPage + ".png"));
   }
   const bool bUpload = !benchSkips("AtlasTextures.baseline.upload");
+  const CBenchEverySecond everySecond("AtlasTextures.baseline");
   std::vector<IDirect3DTexture9*> textures(files.size());
-  CBenchLastIteration last(state);
   std::string problem;
+  i64 iIteration = 0;
   for (auto _ : state) {
+    const bool bCopy = bUpload && !everySecond.leavesOut(iIteration++);
     for (size_t i = 0; i < files.size(); ++i) {
       SDL_Surface* pSurface = decodeArgb(files[i]);
       D3DLOCKED_RECT locked{};
@@ -227,14 +237,14 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
         state.SkipWithError((std::string("cannot decode or upload ") + gc_apPAGES[i] + ".png").c_str());
         return;
       }
-      for (int y = 0; bUpload && y < pSurface->h; ++y) {
+      for (int y = 0; bCopy && y < pSurface->h; ++y) {
         std::memcpy(static_cast<u8*>(locked.pBits) + y * locked.Pitch,
                     static_cast<const u8*>(pSurface->pixels) + y * pSurface->pitch, static_cast<size_t>(pSurface->w) * 4);
       }
       textures[i]->UnlockRect(0);
       SDL_FreeSurface(pSurface);
     }
-    if (last.next()) {
+    if (problem.empty()) {
       state.PauseTiming();
       for (size_t i = 0; i < textures.size() && problem.empty(); ++i) {
         problem = checkPage(textures[i], pages[i], gc_apPAGES[i]);
@@ -285,14 +295,28 @@ void loadLookupAtlas(const CAssetsSession& session) {
 }
 
 // Looks every key up in each iteration (find: the record found, or null), every second one only when pCase's
-// side leaves its look-ups out; the last iteration's answers must each be the record of the image looked up.
+// side leaves its look-ups out, and folds the answers into the iteration's witness in the loop; the last
+// iteration's answers must each be the record of the image looked up, and every iteration's witness that of those
+// answers. "<side>.everysecond" leaves out every second iteration's look-ups.
 template <typename TKey, typename FFind>
 void runLookups(benchmark::State& state, const std::string& side, const std::vector<TKey>& keys, FFind find) {
   const size_t uiStride = benchSkips(side + ".lookups") ? 2 : 1;
+  const CBenchEverySecond everySecond(side);
+  const auto fold = [](u64 uiHash, const SAtlasEntry* pFound) {
+    const auto uiBits = reinterpret_cast<std::uintptr_t>(pFound);
+    return benchFold(uiHash, static_cast<u32>(uiBits), static_cast<u32>(static_cast<u64>(uiBits) >> 32));
+  };
   std::vector<const SAtlasEntry*> found(keys.size(), nullptr);
+  CBenchFrameRecord<u64> witnesses(state, 1);
+  i64 iIteration = 0;
   for (auto _ : state) {
-    for (size_t i = 0; i < keys.size(); i += uiStride) found[i] = find(keys[i]);
-    benchmark::ClobberMemory();
+    u64 uiWitness = 0;
+    for (size_t i = 0; i < keys.size() && !everySecond.leavesOut(iIteration); i += uiStride) {
+      found[i] = find(keys[i]);
+      uiWitness = fold(uiWitness, found[i]);
+    }
+    witnesses.add(uiWitness);
+    ++iIteration;
   }
   const std::vector<std::string> names = lookupNames();
   for (size_t i = 0; i < found.size(); ++i) {
@@ -303,6 +327,12 @@ void runLookups(benchmark::State& state, const std::string& side, const std::vec
       return;
     }
   }
+  u64 uiWanted = 0;
+  for (const SAtlasEntry* pFound : found) uiWanted = fold(uiWanted, pFound);
+  const std::string problem = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
+    return *puiWitness == uiWanted ? std::string() : "the look-ups did not answer every image's record";
+  });
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
 }
 
@@ -372,7 +402,9 @@ struct SQuadVertex {
 // signature i / 50, texture i / 100, the copy effect for an even signature and the premultiplied blend for an odd.
 // Every vertex is white at half alpha, so the blend shows half of the texture over half of the frame's grey.
 constexpr u32 gc_uiFRAME_VERTEX_COLOUR = 0x80FFFFFFu;
-constexpr u32 gc_uiFRAME_CLEAR = 0xFF404040u;
+
+// Frame iFrame's grey, one of seven in turn: a frame not drawn again shows another frame's grey under its blends.
+u32 frameClear(i64 iFrame) { return 0xFF000000u | (0x30u + 0x0Cu * static_cast<u32>(iFrame % 7)) * 0x010101u; }
 
 // The signature frame's quads, both sides: an 8 x 8 quad per cell of a 40-wide grid, two triangles each.
 std::vector<SQuadVertex> frameQuadVertices() {
@@ -398,9 +430,9 @@ u32 frameTextureColour(int iTexture) {
 }
 
 // Empty when the pixel at every quad's centre (0xAARRGGBB words, iWidth a row, row 0 at the top unless bBottomUp)
-// is its texture's colour (copied) or half of it over half of the grey (blended) within two levels a channel; else
-// which quad is not.
-std::string checkFrameQuads(const u32* pPixels, int iWidth, int iHeight, bool bBottomUp) {
+// is its texture's colour (copied) or half of it over half of the grey uiClear (blended) within two levels a
+// channel; else which quad is not.
+std::string checkFrameQuads(const u32* pPixels, int iWidth, int iHeight, bool bBottomUp, u32 uiClear) {
   for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
     const int x = i % 40 * 8 + 4;
     const int y = i / 40 * 8 + 4;
@@ -409,7 +441,7 @@ std::string checkFrameQuads(const u32* pPixels, int iWidth, int iHeight, bool bB
     const u32 uiTexel = frameTextureColour(iSignature / 2);
     for (int iShift : {0, 8, 16}) {
       const int iTexel = static_cast<int>(uiTexel >> iShift & 0xFFu);
-      const int iGrey = static_cast<int>(gc_uiFRAME_CLEAR >> iShift & 0xFFu);
+      const int iGrey = static_cast<int>(uiClear >> iShift & 0xFFu);
       const int iWanted = iSignature % 2 == 0 ? iTexel : (iTexel + iGrey) / 2;
       const int iOff = static_cast<int>(uiPixel >> iShift & 0xFFu) - iWanted;
       if (iOff > 2 || iOff < -2) {
@@ -466,14 +498,15 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
   pBuffer->Unlock();
   ClGraphics::pushOrtho2D(320.0f, 240.0f);
   const bool bSignatures = !benchSkips("SignatureFrame.engine.signatures");
+  const CBenchEverySecond everySecond("SignatureFrame.engine");
   std::vector<DWORD> frame;
   UINT uiW = 0;
   UINT uiH = 0;
-  const auto drawFrame = [&]() -> const char* {
-    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, gc_uiFRAME_CLEAR, 1.0f, 0);
+  const auto drawFrame = [&](i64 iFrame) -> const char* {
+    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, frameClear(iFrame), 1.0f, 0);
     pDevice->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SQuadVertex));
-    for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
+    for (int i = 0; i < gc_iFRAME_QUADS && !everySecond.leavesOut(iFrame); ++i) {
       if (bSignatures || i == 0) {
         ClGraphics::setSignature(signatures[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)]);
       }
@@ -488,16 +521,23 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
     return bRead ? nullptr : "the frame could not be read back";
   };
   // Once untimed: the software rasterizer compiles its shader variants on first use.
-  const char* pProblem = drawFrame();
+  const char* pProblem = drawFrame(0);
+  std::string problem;
+  i64 iFrame = 0;
   for (auto _ : state) {
     if (pProblem != nullptr) break;
-    pProblem = drawFrame();
+    pProblem = drawFrame(iFrame);
+    // Every frame's quads, untimed.
+    state.PauseTiming();
+    if (pProblem == nullptr && problem.empty()) {
+      problem = checkFrameQuads(reinterpret_cast<const u32*>(frame.data()), static_cast<int>(uiW), static_cast<int>(uiH),
+                                false, frameClear(iFrame));
+      if (!problem.empty()) problem = "frame " + std::to_string(iFrame) + ": " + problem;
+    }
+    ++iFrame;
+    state.ResumeTiming();
   }
-  // The last frame's quads.
-  const std::string problem =
-      pProblem != nullptr ? pProblem
-                          : checkFrameQuads(reinterpret_cast<const u32*>(frame.data()), static_cast<int>(uiW),
-                                            static_cast<int>(uiH), false);
+  if (pProblem != nullptr) problem = pProblem;
   if (!problem.empty()) state.SkipWithError(problem.c_str());
   pDevice->SetStreamSource(0, nullptr, 0, 0);
   pBuffer->Release();
@@ -661,16 +701,17 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
   for (GLuint uiAttribute = 0; uiAttribute < 3; ++uiAttribute) gl.EnableVertexAttribArray(uiAttribute);
   gl.Viewport(0, 0, 320, 240);
   gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
-  gl.ClearColor(static_cast<float>(gc_uiFRAME_CLEAR >> 16 & 0xFFu) / 255.0f,
-                static_cast<float>(gc_uiFRAME_CLEAR >> 8 & 0xFFu) / 255.0f,
-                static_cast<float>(gc_uiFRAME_CLEAR & 0xFFu) / 255.0f, 1.0f);
   const bool bTextures = !benchSkips("SignatureFrame.baseline.textures");
   const bool bPrograms = !benchSkips("SignatureFrame.baseline.programs");
+  const CBenchEverySecond everySecond("SignatureFrame.baseline");
   std::vector<u32> frame(320 * 240);
-  const auto drawFrame = [&] {
+  const auto drawFrame = [&](i64 iFrame) {
+    const u32 uiClear = frameClear(iFrame);
+    gl.ClearColor(static_cast<float>(uiClear >> 16 & 0xFFu) / 255.0f, static_cast<float>(uiClear >> 8 & 0xFFu) / 255.0f,
+                  static_cast<float>(uiClear & 0xFFu) / 255.0f, 1.0f);
     gl.Clear(GL_COLOR_BUFFER_BIT);
     SPlainStateCache cache;
-    for (int i = 0; i < gc_iFRAME_QUADS; ++i) {
+    for (int i = 0; i < gc_iFRAME_QUADS && !everySecond.leavesOut(iFrame); ++i) {
       SPlainState wanted = states[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)];
       if (!bTextures) wanted.uiTexture = states[0].uiTexture;
       if (!bPrograms) wanted.uiProgram = states[0].uiProgram;
@@ -682,13 +723,22 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
     return gl.GetError() == GL_NO_ERROR;
   };
   // Once untimed, as on the engine's side.
-  bool bOk = auiPrograms[0] != 0 && auiPrograms[1] != 0 && gl.GetError() == GL_NO_ERROR && drawFrame();
+  bool bOk = auiPrograms[0] != 0 && auiPrograms[1] != 0 && gl.GetError() == GL_NO_ERROR && drawFrame(0);
+  std::string problem;
+  i64 iFrame = 0;
   for (auto _ : state) {
     if (!bOk) break;
-    bOk = drawFrame();
+    bOk = drawFrame(iFrame);
+    // Every frame's quads, untimed.
+    state.PauseTiming();
+    if (bOk && problem.empty()) {
+      problem = checkFrameQuads(frame.data(), 320, 240, true, frameClear(iFrame));
+      if (!problem.empty()) problem = "frame " + std::to_string(iFrame) + ": " + problem;
+    }
+    ++iFrame;
+    state.ResumeTiming();
   }
-  // The last frame's quads.
-  const std::string problem = bOk ? checkFrameQuads(frame.data(), 320, 240, true) : "OpenGL errors";
+  if (!bOk) problem = "OpenGL errors";
   if (!problem.empty()) state.SkipWithError(("the plain frame failed: " + problem).c_str());
   gl.DeleteBuffers(1, &uiBuffer);
   gl.DeleteVertexArrays(1, &uiArray);

@@ -10,7 +10,8 @@
 // "PlayerDragonBusiestSecond.engine.<update|draw|gore|goreupdate>" leaves out the world's update, the entities' draw
 // pass, the gore's draw or the gore's update; ".baseline.hits" the hit resolution, ".baseline.gibs" the gibs' flight
 // and quads (the plain side's checks: every frame as many quads as the engine's, every gib it holds drawn, gibs
-// flying in as many frames as the engine's, give or take two, and the engine's kills).
+// flying in as many frames as the engine's, give or take two, and the engine's kills); ".engine.everysecond" the
+// entities' draw pass of every second frame, ".baseline.everysecond" the last quad of every second frame.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "Bench/BenchPlainStreet.h"
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchSkip.h"
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEGoreFx.h"
@@ -52,6 +54,7 @@ struct SStreetSteps {
   bool bDraw = true;        // the entities' draw pass
   bool bGoreUpdate = true;  // the gore effects' update
   bool bGoreDraw = true;    // the gore effects drawn
+  CBenchEverySecond everySecond{std::string()};  // the entities' draw pass left out of every second frame
 };
 
 // A hash of every quad, ring and text a frame drew, in order (images by their place on their page).
@@ -99,10 +102,10 @@ std::string gibsDrawnProblem(const std::vector<SWorldQuad>& quads, i32 iFrame) {
 
 // One world frame with its gore: the world's update (gameplay time stands still while the special plays, as the
 // level holds it), the gore effects' update, then the entities and the gore drawn (those of the steps).
-void worldFrame(ClPlayerTestWorld& world, const SStreetSteps& steps = SStreetSteps()) {
+void worldFrame(ClPlayerTestWorld& world, const SStreetSteps& steps = SStreetSteps(), i32 iFrame = 0) {
   if (steps.bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
   if (steps.bGoreUpdate) GoreFx::update();
-  if (steps.bDraw) EntityList::drawPass();
+  if (steps.bDraw && !steps.everySecond.leavesOut(iFrame)) EntityList::drawPass();
   if (steps.bGoreDraw) GoreFx::draw();
 }
 
@@ -149,7 +152,7 @@ void dragonSecond(const std::string& enemies, benchmark::State* pState, const SS
     quads.clear();
     rings.clear();
     texts.clear();
-    worldFrame(world, steps);
+    worldFrame(world, steps, iFrame);
     pOut->m_auiQuads[iFrame] = quads.size();
     pOut->m_auiTexts[iFrame] = texts.size();
     pOut->m_aiGibs[iFrame] = g_gibs.getCount();
@@ -204,6 +207,7 @@ void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
   steps.bDraw = !benchSkips("PlayerDragonBusiestSecond.engine.draw");
   steps.bGoreUpdate = !benchSkips("PlayerDragonBusiestSecond.engine.goreupdate");
   steps.bGoreDraw = !benchSkips("PlayerDragonBusiestSecond.engine.gore");
+  steps.everySecond = CBenchEverySecond("PlayerDragonBusiestSecond.engine");
   SDragonSecond second;
   for (auto _ : state) {
     state.PauseTiming();
@@ -304,6 +308,7 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
   std::vector<SText> texts;
   const bool bHits = !benchSkips("PlayerDragonBusiestSecond.baseline.hits");
   const bool bGibs = !benchSkips("PlayerDragonBusiestSecond.baseline.gibs");
+  const CBenchEverySecond everySecond("PlayerDragonBusiestSecond.baseline");
   bool bSameQuads = true;
   i64 iGibFramesOff = 0;
   i64 iGibFrames = 0;  // with gibs flying, over every second
@@ -389,6 +394,7 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
       for (size_t i = texts.size(); i < work.m_auiTexts[iFrame]; ++i) {
         texts.push_back({"enemy_score_hit", 100, 200.0f, 80.0f + static_cast<f32>(i)});
       }
+      if (everySecond.leavesOut(iFrame) && !quads.empty()) quads.pop_back();
       bSameQuads = bSameQuads && quads.size() == uiWanted;
       t += gc_fDT;
       benchmark::DoNotOptimize(quads.data());
@@ -428,7 +434,8 @@ BENCHMARK(BM_Baseline_PlayerDragonBusiestSecond)->Unit(benchmark::kMillisecond);
 // every trail playing, and every frame's quads, rings and texts must be the game's street's record (the street
 // played untimed once a process with every step, the plain side's start) to the bit. GRINDLOW_BENCH_SKIP
 // "PlayerStreetWave.engine.update" (no world update), ".engine.draw" (no entity draw pass), ".engine.gore" (no gore
-// drawn) or ".engine.goreupdate" (no gore update) fails that.
+// drawn), ".engine.goreupdate" (no gore update) or ".<side>.everysecond" (no entity draw pass in every second
+// frame) fails that.
 constexpr int gc_iWAVE_ROWS = 160;  // at most
 constexpr int gc_iWAVE_MIN_LIVE = 60;
 constexpr int gc_iWAVE_STREETS = 10;  // a repetition
@@ -655,7 +662,7 @@ std::string playStreet(benchmark::State* pState, const SStreetSteps& steps, SStr
         if (steps.bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
         if (pStart != nullptr) recordHits(world, marks, &tracked, pStart, &pStart->hits[iFrame]);
         if (steps.bGoreUpdate) GoreFx::update();
-        if (steps.bDraw) EntityList::drawPass();
+        if (steps.bDraw && !steps.everySecond.leavesOut(iFrame)) EntityList::drawPass();
         if (steps.bGoreDraw) GoreFx::draw();
         pCounts->auiQuads[iFrame] = quads.size();
         pCounts->auiRings[iFrame] = rings.size();
@@ -707,6 +714,7 @@ void BM_Engine_PlayerStreetWave(benchmark::State& state) {
   steps.bDraw = !benchSkips("PlayerStreetWave.engine.draw");
   steps.bGoreUpdate = !benchSkips("PlayerStreetWave.engine.goreupdate");
   steps.bGoreDraw = !benchSkips("PlayerStreetWave.engine.gore");
+  steps.everySecond = CBenchEverySecond("PlayerStreetWave.engine");
   std::string recordError;
   const SStreetStart* pRecord = gameStreet(&recordError);
   if (pRecord == nullptr) {
@@ -828,6 +836,7 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
   const bool bDraw = !benchSkips("PlayerStreetWave.baseline.draw");
   const bool bGibs = !benchSkips("PlayerStreetWave.baseline.gibs");
   const bool bBlood = !benchSkips("PlayerStreetWave.baseline.blood");
+  const CBenchEverySecond everySecond("PlayerStreetWave.baseline");
   f64 fQuads = 0.0;
   f64 fRings = 0.0;
   f64 fTexts = 0.0;
@@ -840,7 +849,7 @@ void BM_Baseline_PlayerStreetWave(benchmark::State& state) {
     state.ResumeTiming();
     std::string problem;
     for (i32 iFrame = 0; iFrame < gc_iWAVE_FRAMES; ++iFrame) {
-      street.frame(bFights, bDraw, bGibs, bBlood);
+      street.frame(bFights, bDraw && !everySecond.leavesOut(iFrame), bGibs, bBlood);
       plain.auiQuads[iFrame] = street.quads().size();
       plain.auiRings[iFrame] = street.rings();
       plain.auiTexts[iFrame] = street.texts();

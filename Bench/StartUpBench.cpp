@@ -162,7 +162,7 @@ bool withMipLevels(const std::string& archivePath) {
 // profile's load and the second stage), the second stage's own frame within it, the load mode's loads and the first
 // front-end frame. After each start one more front-end frame is read back: at least a tenth of its pixels must be
 // lit. GRINDLOW_BENCH_SKIP "StartUpToFrontEndFloor.engine.frames" starts the game with "NOGFX 1" (its frames are
-// thrown away), which fails that.
+// thrown away), ".engine.everysecond" every second start so, which fails that.
 //
 // Against a floor, not the same work: the start-up's images, sounds and bytes alone, plainly. A window with its
 // OpenGL context; every image the start-up loads decoded (SDL2_image) and uploaded, with the mip levels the game
@@ -172,14 +172,17 @@ bool withMipLevels(const std::string& archivePath) {
 // profile or front-end frame: the ratio is an upper bound on what the game's start-up spends beyond its decoding,
 // and no aim is set on it. Each start checks the texels it uploaded, the sound frames it decoded and the bytes it
 // read against the totals the files give (found before timing) and the presented frame's clear colour;
-// ".baseline.<images|sounds|bytes|frame>" leaves that step out and fails it.
+// ".baseline.<images|sounds|bytes|frame>" leaves that step out, ".baseline.everysecond" the last image of every
+// second start, and fails it.
 void BM_Engine_StartUpToFrontEndFloor(benchmark::State& state) {
-  const std::string settings = benchSkips("StartUpToFrontEndFloor.engine.frames") ? "NOGFX 1\n" : "";
+  const bool bFrames = !benchSkips("StartUpToFrontEndFloor.engine.frames");
+  const CBenchEverySecond everySecond("StartUpToFrontEndFloor.engine");
   std::map<std::string, double> sums;
+  i64 iStart = 0;
   for (auto _ : state) {
     std::string error;
     CGameRun game;
-    if (!game.start(&error, true, settings)) {
+    if (!game.start(&error, true, bFrames && !everySecond.leavesOut(iStart++) ? "" : "NOGFX 1\n")) {
       state.SkipWithError(error.c_str());
       break;
     }
@@ -291,9 +294,13 @@ void BM_Baseline_StartUpToFrontEndFloor(benchmark::State& state) {
   const bool bSounds = !benchSkips("StartUpToFrontEndFloor.baseline.sounds");
   const bool bBytes = !benchSkips("StartUpToFrontEndFloor.baseline.bytes");
   const bool bFrame = !benchSkips("StartUpToFrontEndFloor.baseline.frame");
+  const CBenchEverySecond everySecond("StartUpToFrontEndFloor.baseline");
   std::vector<char> buffer;
   std::vector<short> samples;
+  i64 iStart = 0;
   for (auto _ : state) {
+    // The step "everysecond" leaves the last image out of every second start.
+    const size_t uiImages = images.size() - (everySecond.leavesOut(iStart++) ? 1 : 0);
     const auto start = std::chrono::steady_clock::now();
     size_t uiTexels = 0;
     size_t uiFrames = 0;
@@ -301,7 +308,8 @@ void BM_Baseline_StartUpToFrontEndFloor(benchmark::State& state) {
     CPlainGLWindow window;
     if (!window.openFor(state)) return;
     SD3D9GLFunctions& gl = window.gl;
-    for (const SStartUpImage& image : images) {
+    for (size_t i = 0; i < uiImages; ++i) {
+      const SStartUpImage& image = images[i];
       if (!bImages) break;
       SDL_Surface* pLoaded = IMG_Load(image.path.c_str());
       SDL_Surface* pImage = pLoaded != nullptr ? SDL_ConvertSurfaceFormat(pLoaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;

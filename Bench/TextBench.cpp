@@ -8,21 +8,26 @@
 //     engine's package must hold the paragraph's 2,000 words in order in lines no wider than the wrap (a line of one
 //     word excepted), the queue the glyphs it takes, and after the run the queue must be empty and the heap hold no
 //     more blocks than before; the plain loop's line widths must be the ones the same wrapping gives with the
-//     advances FreeType loads with each glyph. GRINDLOW_BENCH_SKIP "ParagraphLayout.engine.queue" leaves out
-//     queuing the glyphs, ".engine.free" freeing the package, ".engine.clear" emptying the queue,
-//     "ParagraphLayout.baseline.kerning" the kerning.
+//     advances FreeType loads with each glyph. Every iteration folds its lines (widths, and the engine's token
+//     counts and glyphs queued) into a witness in the loop, which must be that of the checked work.
+//     GRINDLOW_BENCH_SKIP "ParagraphLayout.engine.queue" leaves out queuing the glyphs, ".engine.free" freeing the
+//     package, ".engine.clear" emptying the queue, "ParagraphLayout.baseline.kerning" the kerning,
+//     ".<side>.everysecond" the queuing (the kerning) in every second iteration.
 //   GlyphFrames: 10,000 glyphs drawn as five presented frames of 2,000 (one frame of dynamic geometry holds at most
 //     9,999 elements): the game thread queues a laid-out text's glyph sprites, the render worker sorts the queue,
 //     writes it into dynamic geometry, draws and presents; against SDL2's renderer drawing the same 2,000 glyphs as
 //     2,000 quads: SDL2_ttf renders each character of the text once into a glyph atlas and lays the text out (its
 //     advances and kerning, wrapped by words at the window's width) untimed, as the engine's layout is; each frame
 //     writes the glyphs' quads into one vertex array and draws it with one SDL_RenderGeometry call, then presents.
-//     Each frame is finished before the next (an event query on the engine's side, a one-pixel read on SDL's). The
+//     Each frame is finished before the next (an event query on the engine's side, the read below on SDL's). Every
+//     frame's text is red, green or blue in turn, and both sides read eight pixels of its first line before its swap
+//     (the engine's through the device's probes at Present): each frame's must show its colour lit and no other. The
 //     plain side checks that every frame drew all 2,000 glyphs, and after the timed frames reads its frame back:
 //     every glyph with ink inside the window (the text runs past its foot; at least half of the glyphs, the counter
 //     glyphs_seen) must have left lit pixels in its own box. The engine's side checks the same of a frame drawn after
 //     the timed ones, read back on the render worker with the boxes of the sprites it drew. "GlyphFrames.engine.queue"
-//     leaves out queuing the glyphs, "GlyphFrames.<side>.draw" the draw.
+//     leaves out queuing the glyphs, "GlyphFrames.<side>.draw" the draw, ".<side>.everysecond" that of every second
+//     frame.
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <benchmark/benchmark.h>
@@ -100,7 +105,8 @@ std::string unlitGlyphs(const std::vector<SGlyphBox>& boxes, const u32* pPixels,
     bool bLit = false;
     for (int y = box.iY; y < box.iY + box.iHeight && !bLit; ++y) {
       for (int x = box.iX; x < box.iX + box.iWidth && !bLit; ++x) {
-        bLit = (pPixels[static_cast<size_t>(y) * static_cast<size_t>(iWidth) + static_cast<size_t>(x)] & 0xFFu) > 64;
+        const u32 uiPixel = pPixels[static_cast<size_t>(y) * static_cast<size_t>(iWidth) + static_cast<size_t>(x)];
+        bLit = (uiPixel & 0xFFu) > 64 || (uiPixel >> 8 & 0xFFu) > 64 || (uiPixel >> 16 & 0xFFu) > 64;
       }
     }
     ++uiSeen;
@@ -110,6 +116,29 @@ std::string unlitGlyphs(const std::vector<SGlyphBox>& boxes, const u32* pPixels,
   if (uiUnlit == 0 && uiSeen * 2 >= boxes.size() && !boxes.empty()) return std::string();
   return std::to_string(uiUnlit) + " of the " + std::to_string(uiSeen) + " glyphs inside the window (of " +
          std::to_string(boxes.size()) + ") left no lit pixel in their boxes";
+}
+
+// Every frame's text is red, green or blue in turn, so that a frame not drawn again, or showing an older frame's
+// picture, shows another colour: each side reads eight pixels along the first line before its swap (the engine's
+// through the device's probes at Present), and after the run each frame's must have its colour lit somewhere and no
+// other.
+u32 glyphColor(i64 iFrame) { return 0xFF000000u | 0xFFu << (8 * (2 - iFrame % 3)); }
+const std::vector<POINT> gc_aGLYPH_PROBES = {{2, 9}, {5, 9}, {8, 9}, {11, 9}, {14, 9}, {17, 9}, {20, 9}, {23, 9}};
+
+// An empty answer when frame iFrame's probes (0xAARRGGBB) show its colour lit (above 64) and no other channel above
+// 16.
+std::string checkGlyphProbes(i64 iFrame, const u32* puiProbed) {
+  const u32 uiColor = glyphColor(iFrame) & 0xFFFFFFu;
+  bool bLit = false;
+  for (size_t i = 0; i < gc_aGLYPH_PROBES.size(); ++i) {
+    for (int iShift : {0, 8, 16}) {
+      const u32 uiLevel = puiProbed[i] >> iShift & 0xFFu;
+      const bool bOwn = (uiColor >> iShift & 0xFFu) != 0;
+      if (!bOwn && uiLevel > 16) return "the first line shows another frame's colour";
+      bLit = bLit || (bOwn && uiLevel > 64);
+    }
+  }
+  return bLit ? std::string() : "the first line is not lit in the frame's colour";
 }
 
 // The render worker's frame: the 2D queue sorted, written into dynamic geometry, drawn, presented, waited for and
@@ -209,9 +238,8 @@ class CTextSession {
     std::filesystem::remove_all(m_root);
   }
 
-  // Queues the package's glyphs, white, at the top left of "FULL".
-  static void queue(const STextPackage& crPackage) {
-    const u32 uiColor = 0xFFFFFFFFu;
+  // Queues the package's glyphs in the colour (white unless told), at the top left of "FULL".
+  static void queue(const STextPackage& crPackage, u32 uiColor = 0xFFFFFFFFu) {
     const f32 afNoShadow[2] = {0.0f, 0.0f};
     ClFont::drawText(crPackage, KvStrHash("system_blend_premult"), 0, KvStrHash("FULL"), 2700,
                      gc_ui2D_ALIGN_TOP_LEFT, 0.0f, 0.0f, gc_ui2D_ALIGN_TOP_LEFT, gc_uiTEXT_ALIGN_LEFT, &uiColor, nullptr,
@@ -244,6 +272,17 @@ std::string checkPackage(const STextPackage& crPackage, const std::u16string& te
   return words == text ? std::string() : "the package's words are not the paragraph's";
 }
 
+// An iteration's witness, cheap enough for the timed loop: the package's lines (each one's width and token count)
+// and the glyphs queued.
+u64 layoutWitness(const STextPackage& crPackage) {
+  u64 uiHash = static_cast<u64>(Cl2d::getNumSprites());
+  for (i32 l = 0; l < crPackage.mp_daLines.getCount(); ++l) {
+    const STextLine& line = crPackage.mp_daLines[l];
+    uiHash = benchFold(uiHash, line.mp_fWidth, line.mp_daTokens.getCount());
+  }
+  return uiHash;
+}
+
 void BM_Engine_ParagraphLayout(benchmark::State& state) {
   CTestGraphicsHooks hooks;
   CTextSession session(&hooks);
@@ -256,12 +295,22 @@ void BM_Engine_ParagraphLayout(benchmark::State& state) {
   const bool bQueue = !benchSkips("ParagraphLayout.engine.queue");
   const bool bFree = !benchSkips("ParagraphLayout.engine.free");
   const bool bClear = !benchSkips("ParagraphLayout.engine.clear");
+  const CBenchEverySecond everySecond("ParagraphLayout.engine");
+  // What every iteration must leave: one laid out and queued untimed first, checked with the last iteration's.
+  STextPackage* pFirst = ClFont::layoutText(session.mp_pFont, puiText, gc_fWRAP);
+  CTextSession::queue(*pFirst);
+  const u64 uiWanted = layoutWitness(*pFirst);
+  ClFont::freePackage(pFirst);
+  Cl2d::clearSprites();
+  CBenchFrameRecord<u64> witnesses(state, 1);
   const i64 iBlocks = KvAllocLiveBlocks();
   CBenchLastIteration last(state);
   std::string problem;
+  i64 iIteration = 0;
   for (auto _ : state) {
     STextPackage* pPackage = ClFont::layoutText(session.mp_pFont, puiText, gc_fWRAP);
-    if (bQueue) CTextSession::queue(*pPackage);
+    if (bQueue && !everySecond.leavesOut(iIteration++)) CTextSession::queue(*pPackage);
+    witnesses.add(layoutWitness(*pPackage));
     if (last.next()) {
       state.PauseTiming();
       problem = checkPackage(*pPackage, text, gc_fWRAP);
@@ -273,6 +322,10 @@ void BM_Engine_ParagraphLayout(benchmark::State& state) {
     if (bFree) ClFont::freePackage(pPackage);
     if (bClear) Cl2d::clearSprites();
   }
+  const std::string witnessed = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
+    return *puiWitness == uiWanted ? std::string() : "other lines or glyphs than the paragraph's";
+  });
+  if (!witnessed.empty()) problem = witnessed;
   if (problem.empty() && Cl2d::getNumSprites() != 0) problem = "the queue was not emptied";
   if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
   if (!problem.empty()) state.SkipWithError(problem.c_str());
@@ -345,14 +398,28 @@ void BM_Baseline_ParagraphLayout(benchmark::State& state) {
     FT_Get_Advance(face, uiGlyph, FT_LOAD_NO_HINTING, &fAdvance);
     return fAdvance;
   };
+  const CBenchEverySecond everySecond("ParagraphLayout.baseline");
+  const auto witness = [](const std::vector<FT_Fixed>& widths, i32 iWords) {
+    u64 uiHash = static_cast<u64>(iWords);
+    for (FT_Fixed fWidth : widths) uiHash = benchFold(uiHash, static_cast<u32>(fWidth), static_cast<u32>(fWidth >> 32));
+    return uiHash;
+  };
+  const u64 uiWanted = witness(wanted, gc_iWORDS);
+  CBenchFrameRecord<u64> witnesses(state, 1);
   std::vector<FT_Fixed> lines;
   lines.reserve(wanted.size() * 2);
   i32 iWords = 0;
+  i64 iIteration = 0;
   for (auto _ : state) {
-    iWords = wrapWords(face, text, fWrap, bKerning, fastAdvance, &lines);
-    benchmark::DoNotOptimize(lines.data());
+    iWords = wrapWords(face, text, fWrap, bKerning && !everySecond.leavesOut(iIteration++), fastAdvance, &lines);
+    witnesses.add(witness(lines, iWords));
   }
-  if (iWords != gc_iWORDS || lines != wanted) {
+  const std::string problem = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
+    return *puiWitness == uiWanted ? std::string() : "other line widths than the advances loaded give";
+  });
+  if (!problem.empty()) {
+    state.SkipWithError(problem.c_str());
+  } else if (iWords != gc_iWORDS || lines != wanted) {
     state.SkipWithError(("the paragraph was measured into " + std::to_string(lines.size()) + " lines of " +
                          std::to_string(iWords) + " words, not the " + std::to_string(wanted.size()) +
                          " lines of the advances loaded")
@@ -385,15 +452,24 @@ void BM_Engine_GlyphFrames(benchmark::State& state) {
       ClFont::layoutText(session.mp_pFont, reinterpret_cast<const wchar16*>(text.c_str()), gc_iWIDTH);
   const bool bQueue = !benchSkips("GlyphFrames.engine.queue");
   hooks.m_bDraw = !benchSkips("GlyphFrames.engine.draw");
+  const CBenchEverySecond everySecond("GlyphFrames.engine");
+  i64 iFrames = 0;
   const auto drawFrames = [&] {
-    for (i32 iFrame = 0; iFrame < gc_iGLYPH_FRAMES; ++iFrame) {
+    for (i32 iFrame = 0; iFrame < gc_iGLYPH_FRAMES; ++iFrame, ++iFrames) {
       ClDynamicGeometry::beginFrame();
-      if (bQueue) CTextSession::queue(*pPackage);
+      if (bQueue && !everySecond.leavesOut(iFrames)) CTextSession::queue(*pPackage, glyphColor(iFrames));
       ClGraphics::endFrame();
     }
   };
   drawFrames();  // untimed: the software rasteriser compiles its shader variants on first use
+  iFrames = 0;
+  D3D9TestProbeAtPresent(ClGraphics::mp_pDevice, gc_aGLYPH_PROBES);
   for (auto _ : state) drawFrames();
+  // The hand-over waits for the worker's frame: every frame handed over has been drawn and probed.
+  D3D9TestProbeAtPresent(ClGraphics::mp_pDevice, {});
+  CBenchFrameRecord<u32> probes(state, gc_aGLYPH_PROBES.size(), gc_iGLYPH_FRAMES);
+  for (DWORD uiPixel : D3D9TestTakeProbes(ClGraphics::mp_pDevice)) probes.add(uiPixel);
+  const std::string probed = probes.check(iFrames, &checkGlyphProbes);
   // The untimed round's frames too; the last frame handed over may still be drawing.
   const bool bAllFull = hooks.m_iFullFrames.load() + 1 >= (state.iterations() + 1) * gc_iGLYPH_FRAMES;
   // One frame more, read back on the worker; empty frames follow until it has been.
@@ -410,7 +486,9 @@ void BM_Engine_GlyphFrames(benchmark::State& state) {
           : unlitGlyphs(hooks.m_boxes, reinterpret_cast<const u32*>(hooks.m_pixels.data()),
                         static_cast<int>(hooks.m_uiWidth), static_cast<int>(hooks.m_uiHeight), &fSeen);
   state.counters["glyphs_seen"] = fSeen;
-  if (!bAllFull) {
+  if (!probed.empty()) {
+    state.SkipWithError(probed.c_str());
+  } else if (!bAllFull) {
     state.SkipWithError("the frames did not draw every glyph");
   } else if (!unlit.empty()) {
     state.SkipWithError(unlit.c_str());
@@ -531,12 +609,20 @@ void BM_Baseline_GlyphFrames(benchmark::State& state) {
     std::vector<int> indices;
     i32 iDrawn = 0;
     const bool bDraw = !benchSkips("GlyphFrames.baseline.draw");
+    const CBenchEverySecond everySecond("GlyphFrames.baseline");
+    CBenchFrameRecord<u32> probes(state, gc_aGLYPH_PROBES.size(), gc_iGLYPH_FRAMES);
+    std::vector<u32> line(gc_aGLYPH_PROBES.back().x + 1);
+    i64 iFrames = 0;
+    bool bProbe = false;
     const auto drawFrames = [&]() -> bool {
-      for (i32 iFrame = 0; iFrame < gc_iGLYPH_FRAMES; ++iFrame) {
+      for (i32 iFrame = 0; iFrame < gc_iGLYPH_FRAMES; ++iFrame, ++iFrames) {
         SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
         SDL_RenderClear(pRenderer);
         vertices.clear();
         indices.clear();
+        const u32 uiColor = glyphColor(iFrames);
+        const SDL_Color color{static_cast<Uint8>(uiColor >> 16), static_cast<Uint8>(uiColor >> 8),
+                              static_cast<Uint8>(uiColor), 255};
         for (size_t i = 0; i < glyphs.windowBoxes.size(); ++i) {
           const SDL_Rect& w = glyphs.windowBoxes[i];
           const SDL_Rect& a = glyphs.atlasBoxes[i];
@@ -545,30 +631,41 @@ void BM_Baseline_GlyphFrames(benchmark::State& state) {
             const int dx = k & 1;
             const int dy = k >> 1;
             vertices.push_back(SDL_Vertex{SDL_FPoint{static_cast<float>(w.x + dx * w.w), static_cast<float>(w.y + dy * w.h)},
-                                          SDL_Color{255, 255, 255, 255},
+                                          color,
                                           SDL_FPoint{static_cast<float>(a.x + dx * a.w) * fU,
                                                      static_cast<float>(a.y + dy * a.h) * fV}});
           }
           for (int k : {0, 1, 2, 1, 3, 2}) indices.push_back(iFirst + k);
         }
-        if (bDraw && SDL_RenderGeometry(pRenderer, pTexture, vertices.data(), static_cast<int>(vertices.size()),
-                                        indices.data(), static_cast<int>(indices.size())) != 0) {
+        if (bDraw && !everySecond.leavesOut(iFrames) &&
+            SDL_RenderGeometry(pRenderer, pTexture, vertices.data(), static_cast<int>(vertices.size()),
+                               indices.data(), static_cast<int>(indices.size())) != 0) {
           return false;
         }
         iDrawn = static_cast<i32>(indices.size() / 6);
+        // The first line's pixels, read before the swap; the read also finishes the frame's pixels before the next
+        // frame starts, as the engine's side waits for its frame.
+        const SDL_Rect row{0, static_cast<int>(gc_aGLYPH_PROBES[0].y), static_cast<int>(line.size()), 1};
+        if (SDL_RenderReadPixels(pRenderer, &row, SDL_PIXELFORMAT_ARGB8888, line.data(), static_cast<int>(line.size()) * 4) != 0) {
+          return false;
+        }
+        for (const POINT& point : gc_aGLYPH_PROBES) {
+          if (bProbe) probes.add(line[static_cast<size_t>(point.x)]);
+        }
         SDL_RenderPresent(pRenderer);
-        Uint32 uiPixel = 0;
-        const SDL_Rect one{0, 0, 1, 1};
-        if (SDL_RenderReadPixels(pRenderer, &one, SDL_PIXELFORMAT_ARGB8888, &uiPixel, 4) != 0) return false;
         if (iDrawn != gc_iGLYPHS_PER_FRAME) return false;
       }
       return true;
     };
     bool bDrawn = drawFrames();
+    iFrames = 0;
+    bProbe = true;
     for (auto _ : state) {
       if (!bDrawn) break;
       bDrawn = drawFrames();
     }
+    bProbe = false;
+    const std::string probed = bDrawn ? probes.check(iFrames, &checkGlyphProbes) : std::string();
     // The last frame again, read back whole: every glyph with ink lit pixels in its box.
     std::vector<u32> frame(static_cast<size_t>(gc_iWIDTH) * gc_iHEIGHT);
     bDrawn = bDrawn && drawFrames() &&
@@ -584,6 +681,8 @@ void BM_Baseline_GlyphFrames(benchmark::State& state) {
     state.counters["glyphs_seen"] = fSeen;
     if (!bDrawn) {
       state.SkipWithError(iDrawn != gc_iGLYPHS_PER_FRAME ? "a frame did not draw every glyph" : SDL_GetError());
+    } else if (!probed.empty()) {
+      state.SkipWithError(probed.c_str());
     } else if (!unlit.empty()) {
       state.SkipWithError(unlit.c_str());
     }

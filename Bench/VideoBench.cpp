@@ -1,4 +1,5 @@
-// Full-screen video on a 1280 x 720 movie (4 s at 25 frames a second, Windows Media Video 8 with its sound), made by
+// Full-screen video on a 1280 x 720 movie (4 s at 25 frames a second, Windows Media Video 8 with its sound; a test
+// picture whose top-left 128 x 128 pixels carry the frame number in their colour, as the counter movies do), made by
 // the ffmpeg program the first time the benchmark runs (kept in the temporary folder; never part of the build).
 // Headless (SDL offscreen, Mesa llvmpipe).
 //   DecodeConvertUpload720p: every frame through the DirectShow stand-in, as fast as it goes (free running): read,
@@ -6,11 +7,13 @@
 //     UpdateSurface and uploaded by the thread that draws with it (here the benchmark's own), one frame handed over
 //     at a time; against FFmpeg decoding the same frames and converting each into a 32-bit image, uploaded with
 //     glTexSubImage2D into a 1280 x 720 texture of a plain OpenGL context and drawn with by one small triangle, as
-//     the engine's side draws. Both sides check that every iteration handed over all of the movie's 100 frames, and
-//     after the run that their texture holds the movie's last frame as FFmpeg decodes and converts it (within 3
-//     levels a channel on average: the stand-in converts the pictures itself; the engine's copy is carried out at
-//     the draw, or at the read-back at the latest). GRINDLOW_BENCH_SKIP "DecodeConvertUpload720p.engine.connect"
-//     leaves out connecting the source's streams to the renderer, ".baseline.upload" the upload, and fails that.
+//     the engine's side draws. Both sides check that every iteration handed over all of the movie's 100 frames, that
+//     the triangle drawn with each showed its number (one pixel inside the counter's corner, read back after the
+//     draw: only a copy carried out by that frame's draw puts it there), and after the run that their texture holds
+//     the movie's last frame as FFmpeg decodes and converts it (within 3 levels a channel on average: the stand-in
+//     converts the pictures itself). GRINDLOW_BENCH_SKIP "DecodeConvertUpload720p.engine.connect" leaves out
+//     connecting the source's streams to the renderer, ".baseline.upload" the upload, ".engine.everysecond" the draw
+//     of every second frame, ".baseline.everysecond" its upload, and fails that.
 //   PlayRealTime720p: the movie played in real time by the engine's player, its frames drawn by the render worker
 //     through the game's video path (one iteration = the whole movie); the counters give the frames shown and
 //     dropped (late frames the streaming thread skipped). Run pinned to two cores: scripts/bench.sh -c 2.
@@ -35,12 +38,15 @@ extern "C" {
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchConditionEnding.h"
 #include "Bench/BenchSkip.h"
 #include "Code/Graphics/GAMEGraphicsHooks_Win32.h"
@@ -54,6 +60,7 @@ extern "C" {
 #include "Platform/DShow/DShowTest.h"
 #include "Platform/DShow/VMR9.h"
 #include "Platform/D3D9/D3D9GL.h"
+#include "Platform/D3D9/D3DX9.h"
 #include "Tests/Support/GameVideoTestSupport.h"
 #include "Tests/Support/GraphicsTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -65,6 +72,22 @@ constexpr int gc_iWIDTH = 1280;
 constexpr int gc_iHEIGHT = 720;
 // The benchmark movie's frames: 4 s at 25 a second.
 constexpr int64_t gc_iMOVIE_FRAMES = 100;
+// What both sides draw into: a 64 x 48 target, where one triangle, from its middle to the right edge and the top
+// edge, samples the whole texture (its top-left corner at the middle, its top edge up the middle column); the pixel
+// (33, 22) from the top samples texel (60, 45) or so, inside the counter's 128 x 128 corner.
+constexpr int gc_iTARGET_WIDTH = 64;
+constexpr int gc_iTARGET_HEIGHT = 48;
+constexpr int gc_iCOUNTER_X = 33;
+constexpr int gc_iCOUNTER_Y = 22;
+
+// An empty answer when the pixel drawn in frame iFrame of a run (gc_iMOVIE_FRAMES a movie) shows its number.
+std::string checkCounter(i64 iFrame, const u32* puiPixel) {
+  const int iShown = counterFrameNumber(*puiPixel);
+  if (iShown == iFrame % gc_iMOVIE_FRAMES) return std::string();
+  return "the triangle showed frame " + std::to_string(iShown) + " of the movie, not " +
+         std::to_string(iFrame % gc_iMOVIE_FRAMES);
+}
+
 // The drawing thread's waits for a frame, and how many in a row without one make a stalled graph (30 s).
 constexpr int gc_iSTALL_WAIT_MS = 2;
 constexpr int gc_iSTALL_WAITS = 15000;
@@ -74,12 +97,14 @@ const std::string& benchMovie() {
   static const std::string s_path = [] {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "grindlow_bench_video";
     std::filesystem::create_directories(dir);
-    const std::string path = (dir / "Bench_720p.wmv").string();
+    const std::string path = (dir / "Bench_Counter_720p.wmv").string();
     if (!std::filesystem::exists(path)) {
       const std::string command =
           "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -t 4 -i testsrc2=s=1280x720:r=25 -f lavfi -t 4 "
-          "-i sine=frequency=440:sample_rate=44100 -c:v wmv2 -b:v 4M -c:a wmav2 -b:a 128k -f asf '" + path + ".part' "
-          "&& mv '" + path + ".part' '" + path + "'";
+          "-i sine=frequency=440:sample_rate=44100 -filter_complex \"color=c=black:s=128x128:r=25:d=4,"
+          "geq=r='16+32*mod(N,8)':g='16+32*mod(floor(N/8),8)':b='16+32*floor(N/64)'[counter];"
+          "[0:v][counter]overlay=0:0:shortest=1[video]\" -map '[video]' -map 1:a -c:v wmv2 -b:v 4M -c:a wmav2 "
+          "-b:a 128k -f asf '" + path + ".part' && mv '" + path + ".part' '" + path + "'";
       if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg could not make the benchmark movie");
     }
     return path;
@@ -100,13 +125,14 @@ class CPlainUpload {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    m_pWindow = SDL_CreateWindow("upload", 0, 0, 64, 48, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    m_pWindow = SDL_CreateWindow("upload", 0, 0, gc_iTARGET_WIDTH, gc_iTARGET_HEIGHT,
+                                 SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     m_context = m_pWindow != nullptr ? SDL_GL_CreateContext(m_pWindow) : nullptr;
     const char* pMissing = nullptr;
     if (m_context == nullptr || !D3D9LoadGLFunctions(&gl, &pMissing)) return;
     const char* const apSources[2] = {
         "#version 330 core\nout vec2 v_uv;\n"
-        "void main() { v_uv = vec2(gl_VertexID & 1, gl_VertexID >> 1); gl_Position = vec4(v_uv * 0.1, 0.0, 1.0); }\n",
+        "void main() { v_uv = vec2(gl_VertexID & 1, gl_VertexID >> 1); gl_Position = vec4(v_uv, 0.0, 1.0); }\n",
         "#version 330 core\nin vec2 v_uv; uniform sampler2D u_texture; out vec4 o_color;\n"
         "void main() { o_color = texture(u_texture, v_uv); }\n"};
     m_program = gl.CreateProgram();
@@ -128,7 +154,7 @@ class CPlainUpload {
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, gc_iWIDTH, gc_iHEIGHT, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    gl.Viewport(0, 0, 64, 48);
+    gl.Viewport(0, 0, gc_iTARGET_WIDTH, gc_iTARGET_HEIGHT);
     m_bOk = iLinked != 0 && gl.GetError() == GL_NO_ERROR;
   }
   ~CPlainUpload() {
@@ -142,10 +168,14 @@ class CPlainUpload {
     if (m_bVideo) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
   bool ok() const { return m_bOk; }
-  // The image (32-bit BGRX rows, tightly packed) into the texture, then the triangle that samples it.
-  void uploadAndDraw(const uint8_t* pImage) {
-    gl.TexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, gc_iWIDTH, gc_iHEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, pImage);
+  // The image (32-bit BGRX rows, tightly packed) into the texture unless bUpload is false, then the triangle that
+  // samples it; the drawn pixel inside the counter's corner, read back with the rest of the window as the engine's
+  // side reads its back buffer.
+  u32 uploadAndDraw(const uint8_t* pImage, bool bUpload) {
+    if (bUpload) gl.TexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, gc_iWIDTH, gc_iHEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, pImage);
     gl.DrawArrays(GL_TRIANGLES, 0, 3);
+    gl.ReadPixels(0, 0, gc_iTARGET_WIDTH, gc_iTARGET_HEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, m_window.data());
+    return m_window[static_cast<size_t>(gc_iTARGET_HEIGHT - 1 - gc_iCOUNTER_Y) * gc_iTARGET_WIDTH + gc_iCOUNTER_X];
   }
 
   SD3D9GLFunctions gl;
@@ -158,6 +188,7 @@ class CPlainUpload {
   GLuint m_program = 0;
   GLuint m_vao = 0;
   GLuint m_texture = 0;
+  std::vector<u32> m_window = std::vector<u32>(static_cast<size_t>(gc_iTARGET_WIDTH) * gc_iTARGET_HEIGHT);
 };
 
 // Decodes every frame of the movie with FFmpeg (one thread) and converts each into *pImage (32-bit BGRX rows, tightly
@@ -243,11 +274,14 @@ void BM_Baseline_DecodeConvertUpload720p(benchmark::State& state) {
     return;
   }
   const bool bUpload = !benchSkips("DecodeConvertUpload720p.baseline.upload");
+  const CBenchEverySecond everySecond("DecodeConvertUpload720p.baseline");
+  CBenchFrameRecord<u32> counters(state, 1, gc_iMOVIE_FRAMES);
   std::vector<uint8_t> image;
   int64_t iFrames = 0;
   for (auto _ : state) {
+    int64_t iFrame = 0;
     const int64_t iDecoded = decodeAndConvert(path, &image, [&] {
-      if (bUpload) upload.uploadAndDraw(image.data());
+      counters.add(upload.uploadAndDraw(image.data(), bUpload && !everySecond.leavesOut(iFrame++)));
     });
     if (iDecoded < 0) {
       state.SkipWithError("cannot open the movie");
@@ -264,8 +298,9 @@ void BM_Baseline_DecodeConvertUpload720p(benchmark::State& state) {
   upload.gl.GetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, texture.data());
   if (upload.gl.GetError() != GL_NO_ERROR) {
     state.SkipWithError("OpenGL errors while uploading");
-  } else {
-    const std::string error = checkLastFrame(texture);
+  } else if (!state.error_occurred()) {
+    std::string error = counters.check(iFrames, &checkCounter);
+    if (error.empty()) error = checkLastFrame(texture);
     if (!error.empty()) state.SkipWithError(error.c_str());
   }
   state.counters["frames"] = benchmark::Counter(static_cast<double>(iFrames), benchmark::Counter::kIsRate);
@@ -358,9 +393,9 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
   windowClass.lpfnWndProc = &plainProc;
   windowClass.lpszClassName = "Video Bench";
   RegisterClassExA(&windowClass);
-  HWND hWnd = CreateWindowExA(0, "Video Bench", "Video Bench", WS_POPUP | WS_VISIBLE, 0, 0, 64, 48, nullptr, nullptr,
-                              nullptr, nullptr);
-  D3DPRESENT_PARAMETERS params{64, 48, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_DISCARD,
+  HWND hWnd = CreateWindowExA(0, "Video Bench", "Video Bench", WS_POPUP | WS_VISIBLE, 0, 0, gc_iTARGET_WIDTH,
+                              gc_iTARGET_HEIGHT, nullptr, nullptr, nullptr, nullptr);
+  D3DPRESENT_PARAMETERS params{gc_iTARGET_WIDTH, gc_iTARGET_HEIGHT, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_DISCARD,
                                hWnd, TRUE, FALSE, D3DFMT_UNKNOWN, 0, 0, D3DPRESENT_INTERVAL_IMMEDIATE};
   IDirect3DDevice9* pDevice = nullptr;
   if (pD3D == nullptr || pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hWnd, 0, &params, &pDevice) != D3D_OK) {
@@ -378,12 +413,30 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
   pBuffer->Unlock();
   pDevice->SetFVF(dwFVF);
   pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SVertex));
+  // The triangle samples the frame through the engine's premultiplied-image effect (whose pass draws both windings),
+  // in clip coordinates.
+  std::ifstream effectFile(std::string(KV_CONTENT_EFFECTS_DIR) + "/" + gc_pGAME_VIDEO_SHADER + ".fxo", std::ios::binary);
+  const std::vector<char> effectBytes((std::istreambuf_iterator<char>(effectFile)), std::istreambuf_iterator<char>());
+  ID3DXEffect* pEffect = nullptr;
+  if (D3DXCreateEffect(pDevice, effectBytes.data(), static_cast<UINT>(effectBytes.size()), nullptr, nullptr, 0, nullptr,
+                       &pEffect, nullptr) != D3D_OK) {
+    state.SkipWithError("the video effect did not load");
+    return;
+  }
+  D3DXMATRIX identity{};
+  for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.0f;
+  pEffect->SetMatrix(pEffect->GetParameterBySemantic(nullptr, "WORLDVIEWPROJ"), &identity);
+  UINT uiPasses = 0;
+  pEffect->Begin(&uiPasses, 0);
+  pEffect->BeginPass(0);
 
   DShowTestReset();
   DShowTestSetFreeRunning(true);
   CBenchPresenter presenter(pDevice);
   std::u16string widePath(path.begin(), path.end());
   const bool bConnect = !benchSkips("DecodeConvertUpload720p.engine.connect");
+  const CBenchEverySecond everySecond("DecodeConvertUpload720p.engine");
+  CBenchFrameRecord<u32> counters(state, 1, gc_iMOVIE_FRAMES);
   int64_t iFrames = 0;
   for (auto _ : state) {
     const int64_t iFramesBefore = iFrames;
@@ -421,9 +474,17 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
     // A graph that stops handing frames over without completing is given up after 30 s of waits for a frame.
     for (int iIdleWaits = 0; iIdleWaits < gc_iSTALL_WAITS;) {
       if (presenter.frameWaiting()) {
-        pDevice->SetTexture(0, presenter.mp_pTexture);
-        pDevice->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
-        pDevice->SetTexture(0, nullptr);
+        pEffect->SetTexture("g_tDiffuse", presenter.mp_pTexture);
+        pEffect->CommitChanges();
+        if (!everySecond.leavesOut(iFrames - iFramesBefore)) pDevice->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
+        pEffect->SetTexture("g_tDiffuse", nullptr);
+        pEffect->CommitChanges();
+        UINT uiW = 0;
+        UINT uiH = 0;
+        const std::vector<DWORD> target = D3D9TestReadBackBuffer(pDevice, &uiW, &uiH);
+        counters.add(target.size() == static_cast<size_t>(gc_iTARGET_WIDTH) * gc_iTARGET_HEIGHT
+                         ? target[static_cast<size_t>(gc_iCOUNTER_Y) * gc_iTARGET_WIDTH + gc_iCOUNTER_X]
+                         : 0u);
         presenter.release();
         ++iFrames;
         iIdleWaits = 0;
@@ -454,10 +515,14 @@ void BM_Engine_DecodeConvertUpload720p(benchmark::State& state) {
     UINT uiW = 0;
     UINT uiH = 0;
     const std::vector<DWORD> texture = D3D9TestReadTexture(presenter.mp_pTexture, 0, &uiW, &uiH);
-    const std::string error = checkLastFrame(std::vector<uint32_t>(texture.begin(), texture.end()));
+    std::string error = counters.check(iFrames, &checkCounter);
+    if (error.empty()) error = checkLastFrame(std::vector<uint32_t>(texture.begin(), texture.end()));
     if (!error.empty()) state.SkipWithError(error.c_str());
   }
   DShowTestReset();
+  pEffect->EndPass();
+  pEffect->End();
+  pEffect->Release();
   pDevice->SetStreamSource(0, nullptr, 0, 0);
   pBuffer->Release();
   if (presenter.mp_pTexture != nullptr) presenter.mp_pTexture->Release();
@@ -559,7 +624,7 @@ void BM_Engine_PlayRealTime720p(benchmark::State& state) {
   for (auto _ : state) {
     SDShowStats stats;
     const char* pError = nullptr;
-    if (!CPlayerRig::play("Bench_720p", &stats, &pError)) {
+    if (!CPlayerRig::play("Bench_Counter_720p", &stats, &pError)) {
       state.SkipWithError(pError);
       break;
     }

@@ -2,11 +2,12 @@
 // a recording sink) against the same frame written plainly over arrays (motion, reactions, animation, quads). The
 // frame budget is 16.7 ms; the aim for the world frame is under 1 ms on one core.
 //
-// A repetition is a minute of play (3,600 frames) from the same start. Each side checks what it drew: its last
-// frame's quads (image, snapped position, depth, shader) must be the ones the other side's logic draws after the
-// same minute, worked out untimed once a process; a step left out on either side (GRINDLOW_BENCH_SKIP,
-// Bench/BenchSkip.h: "WorldFrame200.engine.update", ".engine.draw", ".baseline.reactions", ".baseline.draw") moves
-// or loses quads and fails it.
+// A repetition is a minute of play (3,600 frames) from the same start. Each side checks what it drew in every frame:
+// a hash of the frame's quads (image, snapped position, depth, shader, in order), taken in the timed loop, must be
+// the one of the same frame of the other side's logic, played untimed once a process (and the last frame's quads
+// are compared one by one, to name the first that differs); a step left out on either side (GRINDLOW_BENCH_SKIP,
+// Bench/BenchSkip.h: "WorldFrame200.engine.update", ".engine.draw", ".baseline.reactions", ".baseline.draw", and
+// ".<side>.everysecond", the draw of every second frame) moves or loses quads and fails it.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchSkip.h"
 #include "Corvane/Animation/ClFlipBook.h"
 #include "Tests/Support/WorldTestSupport.h"
@@ -77,6 +79,18 @@ struct SPacerImages {
     return drawn;
   }
 };
+
+// A hash of a frame's quads in order (each quad's image by its place on its page, snapped position, depth and
+// shader), cheap enough to take in the timed loop.
+u64 frameHash(const std::vector<SWorldQuad>& quads) {
+  u64 uiHash = quads.size();
+  for (const SWorldQuad& q : quads) {
+    const SAtlasTexInfo& info = *q.mp_pEntry->mp_pAtlasTexInfo;
+    uiHash = benchFold(uiHash, info.mp_fU0, info.mp_fV0, q.m_vPosition.x, q.m_vPosition.y, q.m_fDepth,
+                       q.m_uiShaderHash);
+  }
+  return uiHash;
+}
 
 // An empty answer when the two frames drew the same quads (depths within a hundredth), else the first difference.
 std::string compareFrames(const std::vector<SDrawnQuad>& drawn, const std::vector<SDrawnQuad>& wanted) {
@@ -200,7 +214,7 @@ class CPlainWorld {
     }
   }
   std::vector<SDrawnQuad> lastFrame() const { return m_images.describe(m_quads); }
-  const SWorldQuad* quads() const { return m_quads.data(); }
+  const std::vector<SWorldQuad>& quads() const { return m_quads; }
 
  private:
   static constexpr f32 gc_fSPEED = 40.0f;
@@ -215,56 +229,83 @@ class CPlainWorld {
   std::vector<SWorldQuad> m_quads;
 };
 
-// What the other side's logic draws in the last of gc_iFRAMES frames, worked out once a process; empty with
-// *pError set when its world could not be made.
-const std::vector<SDrawnQuad>& engineLastFrame(std::string* pError) {
-  static std::optional<std::vector<SDrawnQuad>> s_drawn;
+// What one side's logic drew in a minute of play: every frame's hash and the last frame's quads.
+struct SWorldMinute {
+  std::vector<u64> frameHashes;
+  std::vector<SDrawnQuad> lastFrame;
+};
+
+// A minute of the other side's logic for each side, played untimed once a process; empty with *pError set when its
+// world could not be made.
+const SWorldMinute& engineMinute(std::string* pError) {
+  static std::optional<SWorldMinute> s_minute;
   static std::string s_error;
-  if (!s_drawn) {
+  if (!s_minute) {
     CEngineWorld world;
     s_error = world.m_error;
-    for (int i = 0; s_error.empty() && i < gc_iFRAMES; ++i) world.frame(true, true);
-    s_drawn = s_error.empty() ? world.lastFrame() : std::vector<SDrawnQuad>();
+    s_minute = SWorldMinute();
+    for (int i = 0; s_error.empty() && i < gc_iFRAMES; ++i) {
+      world.frame(true, true);
+      s_minute->frameHashes.push_back(frameHash(world.m_world.m_sink.m_quads));
+    }
+    if (s_error.empty()) s_minute->lastFrame = world.lastFrame();
   }
   *pError = s_error;
-  return *s_drawn;
+  return *s_minute;
 }
-const std::vector<SDrawnQuad>& plainLastFrame(std::string* pError) {
-  static std::optional<std::vector<SDrawnQuad>> s_drawn;
+const SWorldMinute& plainMinute(std::string* pError) {
+  static std::optional<SWorldMinute> s_minute;
   static std::string s_error;
-  if (!s_drawn) {
+  if (!s_minute) {
     ClWorldHarness world(99);
     s_error = world.loadEnemies(gc_pScript);
     SPacerImages images;
     if (s_error.empty() && !images.find()) s_error = "the pacers' images are missing";
-    s_drawn = std::vector<SDrawnQuad>();
+    s_minute = SWorldMinute();
     if (s_error.empty()) {
       CPlainWorld plain(images);
-      for (int i = 0; i < gc_iFRAMES; ++i) plain.frame(true, true);
-      s_drawn = plain.lastFrame();
+      for (int i = 0; i < gc_iFRAMES; ++i) {
+        plain.frame(true, true);
+        s_minute->frameHashes.push_back(frameHash(plain.quads()));
+      }
+      s_minute->lastFrame = plain.lastFrame();
     }
   }
   *pError = s_error;
-  return *s_drawn;
+  return *s_minute;
+}
+
+// An empty answer when every frame's hash is the one of the same frame of the other side's logic and the last
+// frame drew its quads; else the first frame that differs (the last frame's first quad that does).
+std::string compareMinute(benchmark::State& state, const CBenchFrameRecord<u64>& hashes,
+                          const std::vector<SDrawnQuad>& lastFrame, const SWorldMinute& wanted) {
+  const std::string error = hashes.check(state.iterations(), [&wanted](i64 i, const u64* puiHash) {
+    return *puiHash == wanted.frameHashes[static_cast<size_t>(i)] ? std::string()
+                                                                 : "other quads than the other side's logic drew";
+  });
+  return error.empty() ? compareFrames(lastFrame, wanted.lastFrame) : error;
 }
 
 void BM_Engine_WorldFrame200(benchmark::State& state) {
   std::string error;
-  const std::vector<SDrawnQuad>& wanted = plainLastFrame(&error);
+  const SWorldMinute& wanted = plainMinute(&error);
   const bool bUpdate = !benchSkips("WorldFrame200.engine.update");
   const bool bDraw = !benchSkips("WorldFrame200.engine.draw");
+  const CBenchEverySecond everySecond("WorldFrame200.engine");
   CEngineWorld world;
   if (!error.empty() || !world.m_error.empty()) {
     state.SkipWithError((error.empty() ? world.m_error : error).c_str());
     return;
   }
+  CBenchFrameRecord<u64> hashes(state, 1);
+  i64 iFrame = 0;
   for (auto _ : state) {
-    world.frame(bUpdate, bDraw);
-    benchmark::DoNotOptimize(world.m_world.m_sink.m_quads.data());
+    world.frame(bUpdate, bDraw && !everySecond.leavesOut(iFrame++));
+    hashes.add(frameHash(world.m_world.m_sink.m_quads));
   }
   if (g_entityList.getCount() != gc_iENEMIES) {
     state.SkipWithError("enemies left the world during the benchmark");
-  } else if (error = compareFrames(world.lastFrame(), wanted); !error.empty()) {
+  } else if (error = compareMinute(state, hashes, world.lastFrame(), wanted); !error.empty()) {
     state.SkipWithError(error.c_str());
   }
   state.SetItemsProcessed(state.iterations() * gc_iENEMIES);
@@ -273,9 +314,10 @@ BENCHMARK(BM_Engine_WorldFrame200)->Iterations(gc_iFRAMES)->Unit(benchmark::kMic
 
 void BM_Baseline_WorldFrame200(benchmark::State& state) {
   std::string error;
-  const std::vector<SDrawnQuad>& wanted = engineLastFrame(&error);
+  const SWorldMinute& wanted = engineMinute(&error);
   const bool bReactions = !benchSkips("WorldFrame200.baseline.reactions");
   const bool bDraw = !benchSkips("WorldFrame200.baseline.draw");
+  const CBenchEverySecond everySecond("WorldFrame200.baseline");
   ClWorldHarness world(99);
   if (error.empty()) error = world.loadEnemies(gc_pScript);
   SPacerImages images;
@@ -285,12 +327,14 @@ void BM_Baseline_WorldFrame200(benchmark::State& state) {
     return;
   }
   CPlainWorld plain(images);
+  CBenchFrameRecord<u64> hashes(state, 1);
+  i64 iFrame = 0;
   for (auto _ : state) {
-    plain.frame(bReactions, bDraw);
-    benchmark::DoNotOptimize(plain.quads());
+    plain.frame(bReactions, bDraw && !everySecond.leavesOut(iFrame++));
+    hashes.add(frameHash(plain.quads()));
     benchmark::ClobberMemory();
   }
-  error = compareFrames(plain.lastFrame(), wanted);
+  error = compareMinute(state, hashes, plain.lastFrame(), wanted);
   if (!error.empty()) state.SkipWithError(error.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iENEMIES);
 }

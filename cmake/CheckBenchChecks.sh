@@ -24,24 +24,24 @@ unset SDL_VIDEODRIVER
 # program, case, then per side the steps it can leave out; "step@arg" runs only the case's runs of that argument
 # (e.g. "pitch@pitch:1"). A case's runs are named BM_<Side>_<case>, with or without a suffix after a "/".
 pairs=(
-  "WorldBench WorldFrame200 engine:update,draw baseline:reactions,draw"
-  "SpriteBench UIFrame engine:tick,sort baseline:tick,sort"
-  "SpriteBench AnimWidgets engine:render,sort baseline:advance,sort"
-  "SpriteBench TexturedQuads engine:sprites baseline:copy"
-  "SpriteBench SpriteJobs engine:build baseline:billboards,lines"
-  "GraphicsBench ClearPresentFrame engine:handover baseline:render"
-  "GraphicsBench HandOver engine:handover baseline:wait"
+  "WorldBench WorldFrame200 engine:update,draw,everysecond baseline:reactions,draw,everysecond"
+  "SpriteBench UIFrame engine:tick,sort,everysecond baseline:tick,sort,everysecond"
+  "SpriteBench AnimWidgets engine:render,sort,everysecond baseline:advance,sort,everysecond"
+  "SpriteBench TexturedQuads engine:sprites,everysecond baseline:copy,everysecond"
+  "SpriteBench SpriteJobs engine:build,everysecond baseline:billboards,lines,everysecond"
+  "GraphicsBench ClearPresentFrame engine:handover,everysecond baseline:render,everysecond"
+  "GraphicsBench HandOver engine:handover,everysecond baseline:wait,everysecond"
   "UIBench MainMenuFrameOverQuadWrite engine:update,sort baseline:elements"
-  "FrameBench FrameBloomCRTPasses engine:scene,crt baseline:blur,add,crt"
-  "FrameBench FrameActionLevel engine:update baseline:fights,draw"
-  "FrameBench FramePreLoadPlainCopy engine:frame baseline:draw"
-  "FrameBench FrameBloomCRT engine:frame baseline:draw"
-  "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate baseline:hits,gibs"
-  "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate baseline:fights,draw,gibs,blood"
-  "StartUpBench StartUpToFrontEndFloor engine:frames baseline:images,sounds,bytes,frame"
-  "VideoBench DecodeConvertUpload720p engine:connect baseline:upload"
-  "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1 baseline:volume,pan,pitch@pitch:1"
-  "AudioBench Mix64VoicesSdlMixer engine:volume,pan baseline:volume,pan"
+  "FrameBench FrameBloomCRTPasses engine:scene,crt,everysecond baseline:blur,add,crt,everysecond"
+  "FrameBench FrameActionLevel engine:update,everysecond baseline:fights,draw,everysecond"
+  "FrameBench FramePreLoadPlainCopy engine:frame,everysecond baseline:draw,everysecond"
+  "FrameBench FrameBloomCRT engine:frame,everysecond baseline:draw,everysecond"
+  "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate,everysecond baseline:hits,gibs,everysecond"
+  "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate,everysecond baseline:fights,draw,gibs,blood,everysecond"
+  "StartUpBench StartUpToFrontEndFloor engine:frames,everysecond baseline:images,sounds,bytes,frame,everysecond"
+  "VideoBench DecodeConvertUpload720p engine:connect,everysecond baseline:upload,everysecond"
+  "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1,everysecond baseline:volume,pan,pitch@pitch:1,everysecond"
+  "AudioBench Mix64VoicesSdlMixer engine:volume,pan,everysecond baseline:volume,pan,everysecond"
   "ArchiveBench PlainRead engine:read baseline:read"
   "ArchiveBench CompressedRead engine:read baseline:inflate"
   "ArchiveBench EncryptedRead engine:read baseline:decrypt"
@@ -62,26 +62,28 @@ pairs=(
   "UIBench UILoad engine:load baseline:properties,free"
   "UIBench UILoadJson engine:load baseline:floats"
   "UIBench EventDispatch engine:events baseline:events,calls"
-  "TextBench ParagraphLayout engine:queue,free,clear baseline:kerning"
-  "TextBench GlyphFrames engine:queue,draw baseline:draw"
-  "CanvasBench SpriteSort engine:keys,sort baseline:keys,sort"
-  "CanvasBench SpriteSortSameKeys engine:sort baseline:copy"
-  "GraphicsAssetsBench AtlasTextures engine:unload baseline:upload"
-  "GraphicsAssetsBench AtlasLookup engine:lookups baseline:lookups"
-  "GraphicsAssetsBench AtlasLookupByHash engine:lookups baseline:lookups"
-  "GraphicsAssetsBench SignatureFrame engine:signatures baseline:textures,programs"
-  "AudioBench PlayToFirstSample engine:cue,update baseline:play"
-  "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street baseline:enemies,bullets,gore,street"
+  "TextBench ParagraphLayout engine:queue,free,clear,everysecond baseline:kerning,everysecond"
+  "TextBench GlyphFrames engine:queue,draw,everysecond baseline:draw,everysecond"
+  "CanvasBench SpriteSort engine:keys,sort,everysecond baseline:keys,sort,everysecond"
+  "CanvasBench SpriteSortSameKeys engine:sort,everysecond baseline:copy,everysecond"
+  "GraphicsAssetsBench AtlasTextures engine:unload,everysecond baseline:upload,everysecond"
+  "GraphicsAssetsBench AtlasLookup engine:lookups,everysecond baseline:lookups,everysecond"
+  "GraphicsAssetsBench AtlasLookupByHash engine:lookups,everysecond baseline:lookups,everysecond"
+  "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond baseline:textures,programs,everysecond"
+  "AudioBench PlayToFirstSample engine:cue,update,everysecond baseline:play,everysecond"
+  "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street,everysecond,places baseline:enemies,bullets,gore,street,everysecond,places"
 )
 
 problems=0
 # Runs the benchmarks of one program that match the filter, once each, with the steps left out (5 minutes at most);
-# prints how many ran and how many of them reported an error.
+# prints how many ran and how many of them reported an error. A step "everysecond" (every second frame left out)
+# gets half a second, so that a frame of a quarter second still runs with another.
 run() {
-  local program=$1 filter=$2 skip=$3 json="$work/out.json"
+  local program=$1 filter=$2 skip=$3 json="$work/out.json" min_time=0.01
+  [[ $skip == *.everysecond ]] && min_time=0.5
   rm -f "$json"
   GRINDLOW_BENCH_SKIP="$skip" timeout 300 "$bench_dir/bench_$program" --benchmark_filter="$filter" --benchmark_repetitions=1 \
-    --benchmark_min_time=0.01 --benchmark_out="$json" --benchmark_out_format=json >"$work/log" 2>&1 || true
+    --benchmark_min_time=$min_time --benchmark_out="$json" --benchmark_out_format=json >"$work/log" 2>&1 || true
   local ran=0 failed=0
   if [[ -f "$json" ]]; then
     ran=$(grep -c '"run_type": "iteration"' "$json" || true)

@@ -303,3 +303,9 @@ UINT D3D9TestGLErrorCount(IDirect3DDevice9* pDevice);
 UINT D3D9TestLiveDefaultPoolResources(IDirect3DDevice9* pDevice);
 // Presents that reached the window so far (a lost device's do not).
 UINT D3D9TestPresentCount(IDirect3DDevice9* pDevice);
+// From now on every Present that reaches the window reads the back buffer's pixels at the points (row 0 the top)
+// before it shows them: a witness of every frame that reads a few pixels rather than the picture. An empty list
+// stops it. A point off the back buffer reads 0, as every point does on the recording back end. D3D9TestTakeProbes
+// answers the pixels read so far (0xAARRGGBB, Present after Present, each in the points' order) and forgets them.
+void D3D9TestProbeAtPresent(IDirect3DDevice9* pDevice, const std::vector<POINT>& points);
+std::vector<DWORD> D3D9TestTakeProbes(IDirect3DDevice9* pDevice);

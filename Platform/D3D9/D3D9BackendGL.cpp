@@ -578,11 +578,27 @@ class CD3D9BackendGL final : public CD3D9Backend {
     check("draw");
   }
 
-  void present(bool bCaptureWindow, const RECT* pDest) override {
+  void present(bool bCaptureWindow, const RECT* pDest, const std::vector<POINT>& probes,
+               std::vector<DWORD>* pProbed) override {
     settleWindowSize();
     const int iWindowWidth = m_iFrameWindowWidth;
     const int iWindowHeight = m_iFrameWindowHeight;
     m_bWindowSizeRead = false;
+    if (!probes.empty()) {
+      // The back buffer keeps its top row first unless it is the window's.
+      m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_bDirect ? 0 : m_fbo);
+      m_boundFramebuffer = ~0u;
+      m_gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
+      for (const POINT& point : probes) {
+        DWORD uiPixel = 0;
+        if (point.x >= 0 && point.y >= 0 && point.x < static_cast<LONG>(m_uiWidth) &&
+            point.y < static_cast<LONG>(m_uiHeight)) {
+          const GLint iRow = m_bDirect ? static_cast<GLint>(m_uiHeight) - 1 - point.y : point.y;
+          m_gl.ReadPixels(point.x, iRow, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &uiPixel);
+        }
+        pProbed->push_back(uiPixel);
+      }
+    }
     if (!m_bDirect) {
       m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
       m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);

@@ -625,11 +625,33 @@ HRESULT CD3D9Device::Present(const RECT*, const RECT* pDestRect, HWND, const voi
     m_uiResetFailuresLeft = faults.uiResetFailures;
     return D3DERR_DEVICELOST;
   }
-  mp_pBackend->present(m_bCaptureWindow, pDestRect);
+  std::vector<POINT> probes;
+  {
+    std::lock_guard<std::mutex> lock(m_probeMutex);
+    probes = m_probes;
+  }
+  std::vector<DWORD> probed;
+  mp_pBackend->present(m_bCaptureWindow, pDestRect, probes, &probed);
+  if (!probed.empty()) {
+    std::lock_guard<std::mutex> lock(m_probeMutex);
+    m_probed.insert(m_probed.end(), probed.begin(), probed.end());
+  }
   if (m_params.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE) {
     paceToRefresh();
   }
   return D3D_OK;
+}
+
+void CD3D9Device::probeAtPresent(const std::vector<POINT>& points) {
+  std::lock_guard<std::mutex> lock(m_probeMutex);
+  m_probes = points;
+}
+
+std::vector<DWORD> CD3D9Device::takeProbes() {
+  std::lock_guard<std::mutex> lock(m_probeMutex);
+  std::vector<DWORD> probed;
+  probed.swap(m_probed);
+  return probed;
 }
 
 HRESULT CD3D9Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {

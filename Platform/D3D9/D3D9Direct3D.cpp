@@ -187,7 +187,10 @@ class CD3D9BackendRecording final : public CD3D9Backend {
     record(std::string(bIndexed ? "drawIndexed " : "draw ") + std::to_string(eType) + " " + std::to_string(uiFirst) +
            " " + std::to_string(uiCount));
   }
-  void present(bool, const RECT*) override { record("present"); }
+  void present(bool, const RECT*, const std::vector<POINT>& probes, std::vector<DWORD>* pProbed) override {
+    record("present");
+    pProbed->insert(pProbed->end(), probes.size(), 0u);
+  }
   std::uintptr_t insertFence() override { return 1; }
   bool fencePassed(std::uintptr_t, bool) override { return true; }
   void deleteFence(std::uintptr_t) override {}
@@ -487,6 +490,12 @@ UINT D3D9TestGLErrorCount(IDirect3DDevice9* pDevice) {
 UINT D3D9TestLiveDefaultPoolResources(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->liveDefaultPoolResources(); }
 
 UINT D3D9TestPresentCount(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->presentCount(); }
+
+void D3D9TestProbeAtPresent(IDirect3DDevice9* pDevice, const std::vector<POINT>& points) {
+  deviceOf(pDevice)->probeAtPresent(points);
+}
+
+std::vector<DWORD> D3D9TestTakeProbes(IDirect3DDevice9* pDevice) { return deviceOf(pDevice)->takeProbes(); }
 
 bool D3D9TestBackBufferIsWindow(IDirect3DDevice9* pDevice) {
   deviceOf(pDevice)->acquire();

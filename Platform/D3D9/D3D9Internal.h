@@ -201,8 +201,10 @@ class CD3D9Backend {
   virtual void draw(const SD3D9State& state, UINT uiDirty, D3DPRIMITIVETYPE eType, UINT uiFirst, UINT uiCount,
                     bool bIndexed, INT iBaseVertex) = 0;
   // Shows the back buffer in the window: over the whole client area, or into pDest (client pixels) with the rest
-  // of the client area black.
-  virtual void present(bool bCaptureWindow, const RECT* pDest) = 0;
+  // of the client area black. The back buffer's pixels at the probe points (row 0 the top) are appended to
+  // pProbed first.
+  virtual void present(bool bCaptureWindow, const RECT* pDest, const std::vector<POINT>& probes,
+                       std::vector<DWORD>* pProbed) = 0;
   // Textures: level images are whole levels with tight rows in the format's layout, top row first.
   virtual UINT createTexture(const SD3D9TextureDesc& desc) = 0;
   virtual void uploadTexture(UINT uiHandle, UINT uiFace, UINT uiLevel, const void* pBits) = 0;
@@ -391,6 +393,8 @@ class CD3D9Device final : public IDirect3DDevice9 {
   UINT liveDefaultPoolResources();
   UINT presentCount() const { return m_uiPresents; }
   void setCaptureWindow(bool bCapture) { m_bCaptureWindow = bCapture; }
+  void probeAtPresent(const std::vector<POINT>& points);
+  std::vector<DWORD> takeProbes();
 
  private:
   enum class ELoss { Ok, Lost, NotReset };
@@ -440,6 +444,10 @@ class CD3D9Device final : public IDirect3DDevice9 {
   UINT m_uiPresents = 0;
   bool m_bInScene = false;
   bool m_bCaptureWindow = false;
+  // The points every Present reads and the pixels read so far (Present's thread appends, a test takes them).
+  std::mutex m_probeMutex;
+  std::vector<POINT> m_probes;
+  std::vector<DWORD> m_probed;
   // The refresh the last presented frame is shown at (steady clock, nanoseconds); see D3D9PresentPace.h.
   std::int64_t m_iLastShownAt = 0;
 };

@@ -165,13 +165,8 @@ TEST_F(D3D9Device, BackBufferIsUprightWhetherItIsTheWindowOrCopiedIntoIt) {
     SCOPED_TRACE(test.pName);
     const UINT uiW = gc_uiW / test.uiScale;
     const UINT uiH = gc_uiH / test.uiScale;
-    m_params.BackBufferWidth = uiW;
-    m_params.BackBufferHeight = uiH;
-    createDevice();
-    ASSERT_NE(mp_pDevice, nullptr);
+    createDeviceOfSize(uiW, uiH);
     EXPECT_EQ(D3D9TestBackBufferIsWindow(mp_pDevice), test.bWindow);
-    const D3DMATRIX projection = pixelProjection(static_cast<float>(uiW), static_cast<float>(uiH));
-    mp_pDevice->SetTransform(D3DTS_PROJECTION, &projection);
     UINT uiReadW = 0;
     UINT uiReadH = 0;
     D3D9TestReadWindow(mp_pDevice, &uiReadW, &uiReadH);
@@ -221,6 +216,47 @@ TEST_F(D3D9Device, BackBufferIsUprightWhetherItIsTheWindowOrCopiedIntoIt) {
     ASSERT_EQ(uiReadH, gc_uiH);
     expectPicture(window, gc_uiW, test.uiScale, "the window");
     expectPicture(D3D9TestReadBackBuffer(mp_pDevice, &uiReadW, &uiReadH), uiW, 1, "the back buffer after Present");
+    EXPECT_EQ(D3D9TestGLErrorCount(mp_pDevice), 0u);
+    mp_pDevice->Release();
+    mp_pDevice = nullptr;
+  }
+}
+
+// Every Present reads the back buffer at the probe points, upright, whether it is the window or copied into it (a
+// point off the back buffer reads 0); taking the pixels forgets them, and an empty list stops the probes.
+TEST_F(D3D9Device, PresentReadsTheProbePointsOfEveryFrame) {
+  struct SCase {
+    const char* pName;
+    UINT uiScale;  // window pixels per back-buffer pixel
+  };
+  const SCase aCases[] = {{"the window's size", 1}, {"half the window's size", 2}};
+  const DWORD auiFrames[] = {gc_uiBLUE, gc_uiGREEN, gc_uiWHITE};
+  for (const SCase& test : aCases) {
+    SCOPED_TRACE(test.pName);
+    const UINT uiW = gc_uiW / test.uiScale;
+    const UINT uiH = gc_uiH / test.uiScale;
+    createDeviceOfSize(uiW, uiH);
+    // A red block in the back buffer's top-left quarter; the points: inside it, in the cleared rest near the
+    // bottom, and off the back buffer.
+    const std::vector<POINT> points{{4, 4}, {static_cast<LONG>(uiW) - 3, static_cast<LONG>(uiH) - 2},
+                                    {static_cast<LONG>(uiW), 0}};
+    D3D9TestProbeAtPresent(mp_pDevice, points);
+    for (DWORD uiClear : auiFrames) {
+      mp_pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, uiClear, 1.0f, 0);
+      drawRect(0, 0, static_cast<float>(uiW / 2), static_cast<float>(uiH / 2), 0.5f, gc_uiRED);
+      ASSERT_EQ(mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    const std::vector<DWORD> probed = D3D9TestTakeProbes(mp_pDevice);
+    ASSERT_EQ(probed.size(), std::size(auiFrames) * points.size());
+    for (size_t f = 0; f < std::size(auiFrames); ++f) {
+      EXPECT_EQ(probed[f * 3] | 0xFF000000u, gc_uiRED) << "frame " << f;
+      EXPECT_EQ(probed[f * 3 + 1] | 0xFF000000u, auiFrames[f]) << "frame " << f;
+      EXPECT_EQ(probed[f * 3 + 2], 0u) << "frame " << f;
+    }
+    EXPECT_TRUE(D3D9TestTakeProbes(mp_pDevice).empty());
+    D3D9TestProbeAtPresent(mp_pDevice, {});
+    mp_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(D3D9TestTakeProbes(mp_pDevice).empty());
     EXPECT_EQ(D3D9TestGLErrorCount(mp_pDevice), 0u);
     mp_pDevice->Release();
     mp_pDevice = nullptr;

@@ -91,6 +91,15 @@ class D3D9Device : public ::testing::Test {
     mp_pDevice->SetTransform(D3DTS_PROJECTION, &projection);
     ASSERT_EQ(mp_pDevice->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3D_OK);
   }
+  // A device whose back buffer is uiW x uiH (the window stays gc_uiW x gc_uiH), its projection in its own pixels.
+  void createDeviceOfSize(UINT uiW, UINT uiH) {
+    m_params.BackBufferWidth = uiW;
+    m_params.BackBufferHeight = uiH;
+    createDevice();
+    ASSERT_NE(mp_pDevice, nullptr);
+    const D3DMATRIX projection = pixelProjection(static_cast<float>(uiW), static_cast<float>(uiH));
+    mp_pDevice->SetTransform(D3DTS_PROJECTION, &projection);
+  }
   template <typename Vertex>
   void drawVertices(const Vertex (&quad)[6], DWORD dwFVF) {
     IDirect3DVertexBuffer9* pBuffer = nullptr;
