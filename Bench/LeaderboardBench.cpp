@@ -10,13 +10,13 @@
 // file and each board's ranks in an order-statistics tree in memory.
 //
 // Each case has two pairs. <Case> times the store against SQL alone, another algorithm: the same indexes, seeks for
-// the window, COUNT for a rank and OFFSET for a page (plain SQL has no faster rank). <Case>SortedArray times it against
-// the plain way to keep ranks in memory: each board's (score, id) keys in a sorted array, a rank by binary search,
-// the keys of a window read from the array and each entry's user read from the file by its id, an upload that
-// updates the file and erases and re-inserts the user's key (the same statements as the store's for the user's entry
-// and the update). The boards are filled before the store starts; each hand-written side works on its own copy of
-// the file, kept as the store keeps its own (exclusive locking mode, WAL), so the order in which the benchmarks run
-// does not matter.
+// the window, COUNT for a rank and OFFSET for a page (plain SQL has no faster rank). <Case>SortedArray times it
+// against the plain way to keep ranks in memory: each board's (score, id) keys in a sorted array, a rank by binary
+// search, a window's first key taken from the array and its entries read from the file from that key on, an upload
+// that updates the file and erases and re-inserts the user's key (statements like the store's for the user's entry,
+// the window and the update). The boards are filled before the store starts; each hand-written side works on
+// its own copy of the file, kept as the store keeps its own (exclusive locking mode, WAL), so the order in which the
+// benchmarks run does not matter.
 //
 // Every side folds what each iteration answered into a running hash (an upload's score, whether the entry changed,
 // its previous and new rank; a window's entries, each with user, score and rank, and their number), and after the
@@ -24,7 +24,7 @@
 // with the user's entry as each side's uploads left it); the last iteration's answers are also compared one by one,
 // and the user's score an upload leaves in the file. GRINDLOW_BENCH_SKIP "<case>.<side>.everysecond" leaves out
 // every second iteration's call or queries; "<case>.engine.entries" leaves out reading the downloaded entries,
-// "<case>.engine.callbacks" running the store's call results; "Upload.baseline.update" and ".previous" leave out the
+// "Upload.engine.callbacks" running the store's call results; "Upload.baseline.update" and ".previous" leave out the
 // SQL's update and its rank before it, "<case>.baseline.rank" the rank's COUNT or binary search,
 // "AroundUser.baseline.before" and ".after" the entries above and from the user down, "<case>.baseline.entries"
 // reading the entries' columns, "UploadSortedArray.baseline.previous" the previous rank and ".insert" re-inserting the

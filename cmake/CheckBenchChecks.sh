@@ -24,7 +24,7 @@ unset SDL_VIDEODRIVER
 # program, case, then per side the steps it can leave out; "step@arg" runs only the case's runs whose names go on with
 # that argument, a regular expression (e.g. "pitch@pitch:1", "everysecond@1000$"). A case's runs are named
 # BM_<Side>_<case>, with or without a suffix after a "/". A step "everysecond" leaves its work out of every second
-# iteration (Bench/BenchSkip.h): it runs each benchmark for 0.1 s, so that any iteration shorter than that runs twice.
+# iteration (Bench/BenchSkip.h): it runs each benchmark for 0.1 s, so that one whose iterations are shorter runs two.
 pairs=(
   "WorldBench WorldFrame200 engine:update,draw baseline:reactions,draw"
   "SpriteBench UIFrame engine:tick,sort baseline:tick,sort"
