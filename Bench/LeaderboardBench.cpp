@@ -350,10 +350,12 @@ std::string checkUploads(benchmark::State& state, E_SIDE eSide, std::int64_t iUp
     foldUpload(&record, wanted);
   }
   if (last != wanted) {
-    return "the last upload answered score " + std::to_string(last.iScore) + " and the ranks " +
-           std::to_string(last.iRankPrevious) + " before and " + std::to_string(last.iRank) + " after, not " +
-           std::to_string(wanted.iScore) + ", " + std::to_string(wanted.iRankPrevious) + " and " +
-           std::to_string(wanted.iRank);
+    const auto text = [](const SUploadAnswer& answer) {
+      return "score " + std::to_string(answer.iScore) + (answer.bChanged ? " (changed)" : " (unchanged)") +
+             ", ranks " + std::to_string(answer.iRankPrevious) + " before and " + std::to_string(answer.iRank) +
+             " after";
+    };
+    return "the last upload answered " + text(last) + ", not " + text(wanted);
   }
   return hash == record ? std::string() : "an earlier upload answered other ranks than the board gives";
 }
