@@ -216,8 +216,8 @@ bool digestJson(const nlohmann::json& node, SKdsDigest* pDigest) {
   }
 }
 
-// The running check's sample of a tree: enemy type uiType's name and the digest of its first key; false when the
-// tree lacks them.
+// The running check's sample of a tree: enemy type uiType's name and the digest of its first key, of the script as
+// written, of the engine's tree and of the JSON tree (false when that tree lacks them).
 void sampleSource(const SKdsSourceNode& root, size_t uiType, SKdsDigest* pDigest) {
   const SKdsSourceNode& type = root.children[0].children[uiType];
   pDigest->text(type.name.c_str());
