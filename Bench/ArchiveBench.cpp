@@ -4,17 +4,22 @@
 // PLN plain, CMP compressed, ENC encrypted, BTH compressed and encrypted. BM_Engine_<Kind>Read reads every
 // entry with ClMagFileIO open, allocReadBuffers, read and close, the data file on disk (warm in the page cache
 // after the first round). BM_Baseline_<Kind>Read reads the same stored bytes with pread into buffers allocated
-// once (on a cache line, as the engine's are) and runs Crypto++ and zlib on them directly. In their last iteration
-// both sides compare every entry's bytes with the bytes packed (one memcmp each, untimed) and stop with an error when
-// one differs. The aim is the engine at 0.9 of the baseline's throughput or better (a time ratio of 1.11 at most).
-// GRINDLOW_BENCH_SKIP "<Kind>Read.engine.read" leaves out the engine's read, "<Kind>Read.baseline.read" the
-// baseline's pread, ".baseline.decrypt" and ".baseline.inflate" its decryption and inflation.
+// once (on a cache line, as the engine's are) and runs Crypto++ and zlib on them directly. Both sides fold every
+// entry they read into a running hash (its size and four words: its first, its last and two at places that move from
+// read to read), which after the loop must be the hash of the same words of the bytes packed; in their last iteration
+// they also compare every entry's bytes with the bytes packed (one memcmp each, untimed). The aim is the engine at
+// 0.9 of the baseline's throughput or better (a time ratio of 1.11 at most). GRINDLOW_BENCH_SKIP
+// "<Kind>Read.engine.read" leaves out the engine's read, "<Kind>Read.baseline.read" the baseline's pread,
+// ".baseline.decrypt" and ".baseline.inflate" its decryption and inflation, "<Kind>Read.<side>.everysecond" every
+// second entry's read (an iteration of the compressed kinds lasts a fifth of a second: a check's short run has one).
 //
 // BM_Engine_PathLookup finds 8192 entry paths with findOwningTOC (the data root skipped, the rest hashed and looked
 // up in the table of contents' index); BM_Baseline_PathLookup finds the same paths in a
 // std::unordered_map<std::string_view> sized for them, skipping the root and hashing each key inside the loop. Both
-// keep every answer, and the last iteration's must each be the entry packed under that path (its place in the data
-// file). "PathLookup.<side>.lookups" leaves out every second look-up, "PathLookup.baseline.root" the cut of the root.
+// fold every answer's place in the data file into a running hash, which must be that of the entries packed under
+// those paths, and keep the answers, the last iteration's of which must each be the entry packed under its path.
+// "PathLookup.<side>.lookups" leaves out every second look-up, ".everysecond" every second iteration's look-ups,
+// "PathLookup.baseline.root" the cut of the root.
 #include <benchmark/benchmark.h>
 #include <cryptopp/aes.h>
 #include <cryptopp/modes.h>
@@ -162,11 +167,41 @@ bool sameAsPacked(benchmark::State& state, const std::vector<u8>& packed, const 
   return bSame;
 }
 
+// An entry's bytes into a read loop's running hash: its size and the words at its start, at its end and at two places
+// that move with the read's number in the run, so that every read of every iteration is sampled.
+void foldEntry(CBenchHash* pHash, const u8* pBytes, u32 uiSize, u64 ulRead) {
+  pHash->add(uiSize);
+  if (uiSize < sizeof(u64)) return;
+  const u64 ulPlaces = uiSize - sizeof(u64) + 1;
+  for (const u64 ulPlace : {u64{0}, ulPlaces - 1, ulRead * 7919 % ulPlaces, (ulRead * 104729 + 4093) % ulPlaces}) {
+    u64 ulWord;
+    std::memcpy(&ulWord, pBytes + ulPlace, sizeof(ulWord));
+    pHash->add(ulWord);
+  }
+}
+
+// Empty when the running hash is that of iIterations rounds of reads of the entries packed, in their order.
+std::string checkReads(const CBenchHash& hash, benchmark::IterationCount iIterations,
+                       const std::vector<const std::vector<u8>*>& packed) {
+  CBenchHash record;
+  u64 ulRead = 0;
+  for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
+    for (const std::vector<u8>* pBytes : packed) {
+      foldEntry(&record, pBytes->data(), static_cast<u32>(pBytes->size()), ulRead++);
+    }
+  }
+  return hash == record ? std::string() : "an earlier iteration's bytes differ from the bytes packed";
+}
+
 void engineRead(benchmark::State& state, i32 iArchive) {
   const SArchive& archive = archiveOf(iArchive);
   loadOnly(archive.pName);
   const bool bRead = !benchSkips(std::string(archive.pCase) + ".engine.read");
+  CBenchEverySecond everySecond(state.max_iterations * gc_iENTRY_COUNT,
+                                std::string(archive.pCase) + ".engine.everysecond");
   CBenchLastIteration last(state);
+  CBenchHash hash;
+  u64 ulRead = 0;
   for (auto _ : state) {
     const bool bCheck = last.next();
     for (size_t i = 0; i < g_paths.size(); ++i) {
@@ -175,10 +210,11 @@ void engineRead(benchmark::State& state, i32 iArchive) {
       SMagRef* pRef = nullptr;
       if (ClMagFileIO::open(path.c_str(), &uiSize, &pRef) != E_FILE_OK ||
           !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ||
-          (bRead && ClMagFileIO::read(pRef, uiSize) != E_FILE_OK)) {
+          (!everySecond.leavesOut() && bRead && ClMagFileIO::read(pRef, uiSize) != E_FILE_OK)) {
         state.SkipWithError("read failed");
         return;
       }
+      foldEntry(&hash, pRef->mp_pDestinationBuffer, uiSize, ulRead++);
       const bool bSame = !bCheck || sameAsPacked(state, g_expected[i], pRef->mp_pDestinationBuffer, uiSize);
       ClMagFileIO::close(pRef);
       if (!bSame) {
@@ -186,6 +222,11 @@ void engineRead(benchmark::State& state, i32 iArchive) {
         return;
       }
     }
+  }
+  std::vector<const std::vector<u8>*> packed;
+  for (const std::vector<u8>& bytes : g_expected) packed.push_back(&bytes);
+  if (const std::string problem = checkReads(hash, state.iterations(), packed); !problem.empty()) {
+    state.SkipWithError(problem.c_str());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<i64>(gc_uiENTRY_SIZE) * gc_iENTRY_COUNT);
 }
@@ -248,7 +289,10 @@ void baselineRead(benchmark::State& state, i32 iArchive) {
   const std::string name = archive.pCase;
   const SDecodeSteps steps{!benchSkips(name + ".baseline.read"), !benchSkips(name + ".baseline.decrypt"),
                            !benchSkips(name + ".baseline.inflate")};
+  CBenchEverySecond everySecond(state.max_iterations * gc_iENTRY_COUNT, name + ".baseline.everysecond");
   CBenchLastIteration last(state);
+  CBenchHash hash;
+  u64 ulRead = 0;
   for (auto _ : state) {
     const bool bCheck = last.next();
     const int iFd = open(dataPath.c_str(), O_RDONLY);
@@ -258,8 +302,11 @@ void baselineRead(benchmark::State& state, i32 iArchive) {
     }
     for (size_t i = 0; i < archive.packed.size(); ++i) {
       const SMagPackedEntry& entry = archive.packed[i];
+      const bool bDecoded =
+          everySecond.leavesOut() || decodeEntry(iFd, entry, aucKey, steps, stored.data(), plain.data(), out.data());
+      foldEntry(&hash, out.data(), entry.uiFinalSize, ulRead++);
       const char* pProblem = nullptr;
-      if (!decodeEntry(iFd, entry, aucKey, steps, stored.data(), plain.data(), out.data())) {
+      if (!bDecoded) {
         pProblem = "read failed";
       } else if (bCheck && !sameAsPacked(state, *expected[i], out.data(), entry.uiFinalSize)) {
         pProblem = "the bytes read differ from the bytes packed";
@@ -271,6 +318,9 @@ void baselineRead(benchmark::State& state, i32 iArchive) {
       }
     }
     close(iFd);
+  }
+  if (const std::string problem = checkReads(hash, state.iterations(), expected); !problem.empty()) {
+    state.SkipWithError(problem.c_str());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<i64>(gc_uiENTRY_SIZE) * gc_iENTRY_COUNT);
 }
@@ -284,29 +334,44 @@ void BM_Baseline_EncryptedRead(benchmark::State& state) { baselineRead(state, 2)
 void BM_Engine_CompressedEncryptedRead(benchmark::State& state) { engineRead(state, 3); }
 void BM_Baseline_CompressedEncryptedRead(benchmark::State& state) { baselineRead(state, 3); }
 
-// Empty when every answer is the entry packed under its path; else the first path answered wrongly.
-std::string checkLookups(const std::vector<const ClMagDataInfo*>& found) {
+// A look-up's answer into the running hash: the place of the entry's bytes in the data file (all ones for none).
+void foldLookup(CBenchHash* pHash, const ClMagDataInfo* pFound) {
+  pHash->add(pFound != nullptr ? pFound->mp_uiDataOffset : ~u64{0});
+}
+
+// Empty when every answer kept is the entry packed under its path, and the running hash that of iIterations rounds
+// of them; else the first path answered wrongly.
+std::string checkLookups(const std::vector<const ClMagDataInfo*>& found, const CBenchHash& hash,
+                         benchmark::IterationCount iIterations) {
   for (size_t i = 0; i < found.size(); ++i) {
     if (found[i] == nullptr || found[i]->mp_uiDataOffset != g_lookupOffsets[i]) {
       return "the look-up of " + g_lookupPaths[i] + (found[i] == nullptr ? " found nothing" : " found another entry");
     }
   }
-  return std::string();
+  CBenchHash record;
+  for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
+    for (const u32 uiOffset : g_lookupOffsets) record.add(uiOffset);
+  }
+  return hash == record ? std::string() : "an earlier iteration's look-ups found other entries";
 }
 
 void BM_Engine_PathLookup(benchmark::State& state) {
   setUp();
   loadOnly("LKP");
   const size_t uiStride = benchSkips("PathLookup.engine.lookups") ? 2 : 1;
+  CBenchEverySecond everySecond(state, "PathLookup.engine.everysecond");
   std::vector<const ClMagDataInfo*> found(g_lookupPaths.size(), nullptr);
+  CBenchHash hash;
   for (auto _ : state) {
-    for (size_t i = 0; i < g_lookupPaths.size(); i += uiStride) {
+    for (size_t i = everySecond.leavesOut() ? found.size() : 0; i < found.size(); i += uiStride) {
       ClMagTOC* pOwner = nullptr;
       found[i] = ClMagFileIO::findOwningTOC(&pOwner, g_lookupPaths[i].c_str());
+      foldLookup(&hash, found[i]);
     }
-    benchmark::ClobberMemory();
   }
-  if (const std::string problem = checkLookups(found); !problem.empty()) state.SkipWithError(problem.c_str());
+  if (const std::string problem = checkLookups(found, hash, state.iterations()); !problem.empty()) {
+    state.SkipWithError(problem.c_str());
+  }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);
 }
 
@@ -323,17 +388,21 @@ void BM_Baseline_PathLookup(benchmark::State& state) {
   }
   const size_t uiStride = benchSkips("PathLookup.baseline.lookups") ? 2 : 1;
   const bool bCutRoot = !benchSkips("PathLookup.baseline.root");
+  CBenchEverySecond everySecond(state, "PathLookup.baseline.everysecond");
   std::vector<const ClMagDataInfo*> found(g_lookupPaths.size(), nullptr);
+  CBenchHash hash;
   for (auto _ : state) {
-    for (size_t i = 0; i < g_lookupPaths.size(); i += uiStride) {
+    for (size_t i = everySecond.leavesOut() ? found.size() : 0; i < found.size(); i += uiStride) {
       std::string_view key = g_lookupPaths[i];
       if (bCutRoot && key.starts_with(".\\")) key.remove_prefix(2);
       const auto entry = map.find(key);
       found[i] = entry != map.end() ? entry->second : nullptr;
+      foldLookup(&hash, found[i]);
     }
-    benchmark::ClobberMemory();
   }
-  if (const std::string problem = checkLookups(found); !problem.empty()) state.SkipWithError(problem.c_str());
+  if (const std::string problem = checkLookups(found, hash, state.iterations()); !problem.empty()) {
+    state.SkipWithError(problem.c_str());
+  }
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);
 }
 

@@ -1,6 +1,6 @@
 // What the benchmarks' checks share: finding a loop's last iteration, so that a check can look at what it made
-// without timing the look; a record of what every timed frame left, checked after the loop; whether two colours
-// agree; and whether a run gave back the heap blocks it took.
+// without timing the look; a record of what every timed frame left, and a running hash of what every iteration
+// made, each checked after the loop; whether two colours agree; and whether a run gave back the heap blocks it took.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -89,6 +89,22 @@ inline bool benchNearColor(u32 uiA, u32 uiB, int iTolerance) {
   }
   return true;
 }
+
+// A running hash of what a loop's iterations made, word by word in order: a side folds each iteration's output into
+// it as it goes (a few operations a word, timed with the work), and after the loop the check folds the same words
+// from an untimed record of the work and compares, so an iteration that left out its work shows wherever it was.
+// An iteration's output is what that iteration made: a value left from an earlier iteration is not folded again.
+class CBenchHash {
+ public:
+  void add(u64 ulWord) {
+    m_ulValue = (m_ulValue ^ ulWord) * 0x100000001B3ull;
+    m_ulValue ^= m_ulValue >> 29;
+  }
+  bool operator==(const CBenchHash&) const = default;
+
+ private:
+  u64 m_ulValue = 0xCBF29CE484222325ull;
+};
 
 // Whether uiBytes at p lie inside the uiSize bytes at pStart (a check's walk over a loader's block).
 inline bool benchInside(const void* p, size_t uiBytes, const void* pStart, size_t uiSize) {

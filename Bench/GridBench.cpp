@@ -3,11 +3,11 @@
 //   "gridDisabled"), one from the first cell of each row, through the grid widget's handler as a focused cell's
 //   forwarded event runs it (the focus entry, the forwarding stack, the table, the widgets' visibility and
 //   properties, the focus change), against a scan of the same cells in the same order with the same score over a
-//   flat array of usable flags (visible and not "gridDisabled"). Both keep every move's target, and the last
-//   iteration's must be the one worked out at start by comparing the moves' slopes exactly. GRINDLOW_BENCH_SKIP
-//   "GridMove.engine.focus" leaves out focusing the move's cell, ".engine.forward" its forwarding entry;
-//   "GridMove.baseline.hidden" and ".baseline.disabled" leave the cells' visibility or "gridDisabled" out of the
-//   usable flags.
+//   flat array of usable flags (visible and not "gridDisabled"). Both fold every move's target into a running hash
+//   and keep the last iteration's targets: all must be the ones worked out at start by comparing the moves' slopes
+//   exactly. GRINDLOW_BENCH_SKIP "GridMove.engine.focus" leaves out focusing the move's cell, ".engine.forward" its
+//   forwarding entry; "GridMove.baseline.hidden" and ".baseline.disabled" leave the cells' visibility or
+//   "gridDisabled" out of the usable flags; "GridMove.<side>.everysecond" leaves out every second iteration's moves.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchSkip.h"
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
@@ -141,8 +142,21 @@ SGridBench& bench() {
   return s;
 }
 
-// Empty when every row's move reached its expected target; else the first that did not.
-std::string checkTargets(const SGridBench& b, const std::vector<int>& targets) {
+// The running hash of iIterations rounds of moves that all reached their expected targets (-1: none), each move
+// folded as word(row, target) gives it.
+template <typename FWord>
+CBenchHash expectedMoves(const SGridBench& b, benchmark::IterationCount iIterations, FWord word) {
+  CBenchHash record;
+  for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
+    for (int iY = 0; iY < gc_iSIDE; ++iY) record.add(word(iY, b.expected[static_cast<size_t>(iY)]));
+  }
+  return record;
+}
+
+// Empty when every row's move of the last iteration reached its expected target and the running hash of every
+// iteration's moves is the record's; else the first move that did not.
+std::string checkTargets(const SGridBench& b, const std::vector<int>& targets, const CBenchHash& hash,
+                         const CBenchHash& record) {
   for (int iY = 0; iY < gc_iSIDE; ++iY) {
     if (targets[static_cast<size_t>(iY)] != b.expected[static_cast<size_t>(iY)]) {
       return "the move from row " + std::to_string(iY) + " reached cell " +
@@ -150,7 +164,7 @@ std::string checkTargets(const SGridBench& b, const std::vector<int>& targets) {
              std::to_string(b.expected[static_cast<size_t>(iY)]);
     }
   }
-  return std::string();
+  return hash == record ? std::string() : "an earlier iteration's moves reached other cells";
 }
 
 void BM_Engine_GridMove(benchmark::State& state) {
@@ -161,26 +175,33 @@ void BM_Engine_GridMove(benchmark::State& state) {
   }
   const bool bFocus = !benchSkips("GridMove.engine.focus");
   const bool bForward = !benchSkips("GridMove.engine.forward");
+  CBenchEverySecond everySecond(state, "GridMove.engine.everysecond");
+  // The running hash takes the focused widget's address: a move without a target leaves the focus on its own cell.
+  const auto address = [&b](int iY, int iTarget) {
+    return static_cast<u64>(reinterpret_cast<uintptr_t>(b.widgets[static_cast<size_t>(iTarget >= 0 ? iTarget : iY)]));
+  };
   std::vector<ClWidget*> focused(gc_iSIDE, nullptr);
+  CBenchHash hash;
   for (auto _ : state) {
+    const bool bMove = !everySecond.leavesOut();
     for (int iY = 0; iY < gc_iSIDE; ++iY) {
       ClWidget* pSource = b.widgets[iY];
       if (bFocus) ClUI::setFocus(pSource, gc_uiANY_PAD);
       if (bForward) ClUI::mp_daEventForwardingStack.append(pSource);
-      systemGridHandleRight(b.pGrid, nullptr);
+      if (bMove) systemGridHandleRight(b.pGrid, nullptr);
       if (bForward) ClUI::mp_daEventForwardingStack.erase(0);
       focused[static_cast<size_t>(iY)] = ClUI::getFocusedWidget(gc_uiANY_PAD);
+      hash.add(static_cast<u64>(reinterpret_cast<uintptr_t>(focused[static_cast<size_t>(iY)])));
     }
-    benchmark::ClobberMemory();
   }
-  // A move without a target leaves the focus on its cell.
   std::vector<int> targets;
   for (int iY = 0; iY < gc_iSIDE; ++iY) {
     const auto cell = std::find(b.widgets.begin(), b.widgets.end(), focused[static_cast<size_t>(iY)]);
     const int iCell = cell != b.widgets.end() ? static_cast<int>(cell - b.widgets.begin()) : -2;
     targets.push_back(iCell == iY ? -1 : iCell);
   }
-  if (const std::string problem = checkTargets(b, targets); !problem.empty()) state.SkipWithError(problem.c_str());
+  const std::string problem = checkTargets(b, targets, hash, expectedMoves(b, state.iterations(), address));
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iSIDE);
 }
 BENCHMARK(BM_Engine_GridMove)->Unit(benchmark::kMicrosecond);
@@ -193,14 +214,19 @@ void BM_Baseline_GridMove(benchmark::State& state) {
   }
   const std::vector<unsigned char> usable =
       usableFlags(b, !benchSkips("GridMove.baseline.hidden"), !benchSkips("GridMove.baseline.disabled"));
+  CBenchEverySecond everySecond(state, "GridMove.baseline.everysecond");
+  const auto cell = [](int, int iTarget) { return static_cast<u64>(static_cast<u32>(iTarget)); };
   std::vector<int> targets(gc_iSIDE, -2);
+  CBenchHash hash;
   for (auto _ : state) {
+    const bool bScan = !everySecond.leavesOut();
     for (int iY = 0; iY < gc_iSIDE; ++iY) {
-      targets[static_cast<size_t>(iY)] = plainScanRight(usable, 0, iY);
+      targets[static_cast<size_t>(iY)] = bScan ? plainScanRight(usable, 0, iY) : -2;
+      hash.add(cell(iY, targets[static_cast<size_t>(iY)]));
     }
-    benchmark::ClobberMemory();
   }
-  if (const std::string problem = checkTargets(b, targets); !problem.empty()) state.SkipWithError(problem.c_str());
+  const std::string problem = checkTargets(b, targets, hash, expectedMoves(b, state.iterations(), cell));
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iSIDE);
 }
 BENCHMARK(BM_Baseline_GridMove)->Unit(benchmark::kMicrosecond);

@@ -3,7 +3,7 @@
 // gives; GRINDLOW_BENCH_SKIP "NameHash.<side>.names" leaves out every second name, "NameHash.baseline.fold" the
 // plain hash's clearing of bit 5. <Simple|Dynamic>HashTableFind: both sides add up the values found and count the
 // misses of each pass, which must be the stored keys' sum with no miss (hits) or 0 with a miss a probe (misses);
-// "<case>.<side>.probes" leaves out every second probe.
+// "<case>.<side>.probes" leaves out every second probe. "<case>.<side>.everysecond" leaves out every second pass.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -101,8 +101,11 @@ void hashNames(benchmark::State& state, const char* pSide) {
   const std::string side = std::string("NameHash.") + pSide;
   const bool bFold = !benchSkips(side + ".fold");
   const size_t uiStride = benchSkips(side + ".names") ? 2 : 1;
+  CBenchEverySecond everySecond(state, side + ".everysecond");
   for (auto _ : state) {
-    const uint32_t uiAcc = bFold ? hashSum<HASH>(names, uiStride) : hashSum<UNFOLDED>(names, uiStride);
+    const uint32_t uiAcc = everySecond.leavesOut() ? 0
+                           : bFold                 ? hashSum<HASH>(names, uiStride)
+                                                   : hashSum<UNFOLDED>(names, uiStride);
     benchmark::DoNotOptimize(uiAcc);
     if (uiAcc != uiExpected) {
       state.SkipWithError("a pass's hashes add up to another sum than the other implementation's");
@@ -190,9 +193,10 @@ void tableFind(benchmark::State& state, const char* pCase) {
   }
   const SPassSum expected = expectedSum(set, state.range(1) != 0);
   const size_t uiStride = probeStride(pCase, "engine");
+  CBenchEverySecond everySecond(state, std::string(pCase) + ".engine.everysecond");
   for (auto _ : state) {
     SPassSum sum;
-    for (size_t i = 0; i < set.probes.size(); i += uiStride) {
+    for (size_t i = everySecond.leavesOut() ? set.probes.size() : 0; i < set.probes.size(); i += uiStride) {
       sum.add(table.find(set.probes[i]));
     }
     benchmark::DoNotOptimize(sum);
@@ -235,9 +239,10 @@ void stdMapFind(benchmark::State& state, const char* pCase) {
   }
   const SPassSum expected = expectedSum(set, state.range(1) != 0);
   const size_t uiStride = probeStride(pCase, "baseline");
+  CBenchEverySecond everySecond(state, std::string(pCase) + ".baseline.everysecond");
   for (auto _ : state) {
     SPassSum sum;
-    for (size_t i = 0; i < set.probes.size(); i += uiStride) {
+    for (size_t i = everySecond.leavesOut() ? set.probes.size() : 0; i < set.probes.size(); i += uiStride) {
       const auto it = table.find(set.probes[i]);
       sum.add(it == table.end() ? 0 : it->second);
     }

@@ -8,9 +8,13 @@
 //
 // Each side checks, untimed, what its last iteration loaded: every node of the tree, in order, with its type, name
 // and value (a digest of them) must be the script's as written, and (engine and plain loader) the heap must hold
-// no more blocks after the run than before. GRINDLOW_BENCH_SKIP "<case>.engine.build" leaves out building the tree,
-// "<case>.engine.free" destroying it, "KdsLoad.baseline.names" the plain loader's relocation of the names,
-// "KdsLoad.baseline.free" its free, "KdsLoadJson.baseline.floats" the parsed floats (the parser drops them).
+// no more blocks after the run than before. Every iteration folds a sample of what it loaded into a running hash:
+// iteration k reads enemy type k (round again after the last) from the root down, its name and its first key
+// (name and value), and after the loop the hash must be the one of the same samples of the script as written.
+// GRINDLOW_BENCH_SKIP "<case>.engine.build" leaves out building the tree, "<case>.engine.free" destroying it,
+// "KdsLoad.baseline.names" the plain loader's relocation of the names, "KdsLoad.baseline.free" its free,
+// "KdsLoadJson.baseline.floats" the parsed floats (the parser drops them); "<case>.<side>.everysecond" the build,
+// the names' relocation or the floats in every second iteration.
 #include <benchmark/benchmark.h>
 
 #include <nlohmann/json.hpp>
@@ -212,11 +216,63 @@ bool digestJson(const nlohmann::json& node, SKdsDigest* pDigest) {
   }
 }
 
+// The running check's sample of a tree: enemy type uiType's name and the digest of its first key, of the script as
+// written, of the engine's tree and of the JSON tree (false when that tree lacks them).
+void sampleSource(const SKdsSourceNode& root, size_t uiType, SKdsDigest* pDigest) {
+  const SKdsSourceNode& type = root.children[0].children[uiType];
+  pDigest->text(type.name.c_str());
+  digestSource(type.children[0], pDigest);
+}
+
+bool sampleTree(const ClDScriptData2* pRoot, size_t uiType, SKdsDigest* pDigest) {
+  const i32 iType = static_cast<i32>(uiType);
+  if (pRoot->getType() != E_DSVT_ARRAY || pRoot->getCount() < 1) return false;
+  const ClDScriptData2* pTypes = pRoot->getChildAt(0);
+  if (pTypes->getType() != E_DSVT_ARRAY || pTypes->getCount() <= iType) return false;
+  const ClDScriptData2* pType = pTypes->getChildAt(iType);
+  if (pType->getType() != E_DSVT_ARRAY || pType->getCount() < 1 || !pType->hasName()) return false;
+  pDigest->text(pType->getName());
+  return digestTree(pType->getChildAt(0), pDigest);
+}
+
+bool sampleJson(const nlohmann::json& root, size_t uiType, SKdsDigest* pDigest) {
+  const nlohmann::json* pNode = &root;
+  for (const size_t uiChild : {size_t{0}, uiType}) {
+    const auto children = pNode->find("children");
+    if (children == pNode->end() || !children->is_array() || children->size() <= uiChild) return false;
+    pNode = &(*children)[uiChild];
+  }
+  const auto name = pNode->find("name");
+  const auto children = pNode->find("children");
+  if (name == pNode->end() || !name->is_string() || children == pNode->end() || !children->is_array() ||
+      children->empty()) {
+    return false;
+  }
+  pDigest->text(name->get_ref<const std::string&>().c_str());
+  return digestJson((*children)[0], pDigest);
+}
+
+// A loop's running check: iteration k folds the sample of enemy type k (0 when the load lacks it).
+template <typename FSample>
+void foldSample(CBenchHash* pHash, benchmark::IterationCount iIteration, size_t uiTypes, FSample sample) {
+  SKdsDigest digest;
+  pHash->add(sample(static_cast<size_t>(iIteration) % uiTypes, &digest) ? digest.uiHash : 0);
+}
+
 struct SData {
   std::vector<uint8_t> image;
   std::string json;
   size_t uiNodes = 0;
   SKdsDigest digest;  // of the script as written
+  std::vector<u64> samples;  // each enemy type's sample of the script as written
+  // The running hash of iIterations loads of the script as written.
+  CBenchHash written(benchmark::IterationCount iIterations) const {
+    CBenchHash record;
+    for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
+      record.add(samples[static_cast<size_t>(i) % samples.size()]);
+    }
+    return record;
+  }
 };
 
 size_t countNodes(const SKdsSourceNode& node) {
@@ -238,6 +294,11 @@ const SData& data(size_t uiNodes) {
   d.image = KdsWriteImage(root);
   d.uiNodes = countNodes(root);
   digestSource(root, &d.digest);
+  for (size_t i = 0; i < root.children[0].children.size(); ++i) {
+    SKdsDigest sample;
+    sampleSource(root, i, &sample);
+    d.samples.push_back(sample.uiHash);
+  }
   ClDScriptData2* pTree = ClDScriptMgr2::buildTree(d.image.data(), d.image.size(), "bench.kds");
   if (pTree == nullptr) {
     std::fprintf(stderr, "KdsBench: the script of %zu nodes does not load\n", d.uiNodes);
@@ -267,22 +328,31 @@ void engineLoad(benchmark::State& state, const std::string& name) {
   const SData& d = data(static_cast<size_t>(state.range(0)));
   const bool bBuild = !benchSkips(name + ".engine.build");
   const bool bFree = !benchSkips(name + ".engine.free");
+  CBenchEverySecond everySecond(state, name + ".engine.everysecond");
   const i64 iBlocks = KvAllocLiveBlocks();
   CBenchLastIteration last(state);
+  CBenchHash hash;
+  benchmark::IterationCount iIteration = 0;
   std::string problem;
   for (auto _ : state) {
-    ClDScriptData2* pRoot = bBuild ? ClDScriptMgr2::buildTree(d.image.data(), d.image.size(), "bench.kds") : nullptr;
-    if (pRoot == nullptr) {
-      state.SkipWithError("the script did not load");
-      return;
-    }
+    ClDScriptData2* pRoot = !everySecond.leavesOut() && bBuild
+                                ? ClDScriptMgr2::buildTree(d.image.data(), d.image.size(), "bench.kds")
+                                : nullptr;
+    foldSample(&hash, iIteration++, d.samples.size(), [pRoot](size_t uiType, SKdsDigest* pDigest) {
+      return pRoot != nullptr && sampleTree(pRoot, uiType, pDigest);
+    });
     if (last.next()) {
       state.PauseTiming();
       SKdsDigest loaded;
-      problem = digestTree(pRoot, &loaded) ? compareDigest(loaded, d) : "a node of the tree has no value";
+      problem = pRoot == nullptr               ? "the script did not load"
+                : digestTree(pRoot, &loaded) ? compareDigest(loaded, d)
+                                             : "a node of the tree has no value";
       state.ResumeTiming();
     }
-    if (bFree) ClDScriptData2::destroyTree(pRoot);
+    if (bFree && pRoot != nullptr) ClDScriptData2::destroyTree(pRoot);
+  }
+  if (problem.empty() && !(hash == d.written(state.iterations()))) {
+    problem = "an earlier iteration's tree differs from the script";
   }
   if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
   if (!problem.empty()) state.SkipWithError(problem.c_str());
@@ -354,8 +424,39 @@ class CBlockDigest {
     pDigest->node(E_DSCT_ARRAY, nullptr);
     return array(pRecord, pDigest);
   }
+  // The running check's sample (sampleTree).
+  bool sample(size_t uiType, SKdsDigest* pDigest) const {
+    const u8* pRoot = slotPointer(m_pBlock);
+    const u8* pTypes = inside(pRoot, sizeof(SKdsArrayRecord)) ? arrayOf(child(pRoot, 0)) : nullptr;
+    const u8* pType = pTypes != nullptr ? child(pTypes, static_cast<i32>(uiType)) : nullptr;
+    const u8* pNameRecord = pType != nullptr ? slotPointer(pType + offsetof(SKdsValueRecord, name)) : nullptr;
+    const char* pName =
+        pNameRecord != nullptr && inside(pNameRecord, sizeof(SKdsNameRecord)) ? text(pNameRecord) : nullptr;
+    const u8* pKey = pName != nullptr ? child(arrayOf(pType), 0) : nullptr;
+    if (pKey == nullptr) return false;
+    pDigest->text(pName);
+    return value(pKey, pDigest);
+  }
 
  private:
+  // The value record of child i of an array record; null when it is not in the block.
+  const u8* child(const u8* pRecord, i32 i) const {
+    if (pRecord == nullptr) return nullptr;
+    i32 iCount;
+    std::memcpy(&iCount, pRecord + offsetof(SKdsArrayRecord, iCount), sizeof(iCount));
+    const u8* pTable = slotPointer(pRecord);
+    if (i < 0 || i >= iCount || !inside(pTable, 4 * static_cast<size_t>(i + 1))) return nullptr;
+    const u8* pValue = m_pBlock + slotOffset(pTable + 4 * i);
+    return inside(pValue, sizeof(SKdsValueRecord)) ? pValue : nullptr;
+  }
+  // The array record an array's value record leads to; null when it is no array or not in the block.
+  const u8* arrayOf(const u8* pValue) const {
+    if (pValue == nullptr) return nullptr;
+    i32 iType;
+    std::memcpy(&iType, pValue + offsetof(SKdsValueRecord, iType), sizeof(iType));
+    const u8* pRecord = iType == E_DSCT_ARRAY ? slotPointer(pValue + offsetof(SKdsValueRecord, value)) : nullptr;
+    return pRecord != nullptr && inside(pRecord, sizeof(SKdsArrayRecord)) ? pRecord : nullptr;
+  }
   bool inside(const u8* pBytes, size_t uiBytes) const { return benchInside(pBytes, uiBytes, m_pBlock, m_uiSize); }
   // The characters a pointer slot leads to (a none slot: the empty text); null when they are not in the block.
   const char* text(const u8* pSlot) const {
@@ -436,22 +537,30 @@ void BM_Baseline_KdsLoad(benchmark::State& state) {
   const SData& d = data(static_cast<size_t>(state.range(0)));
   const bool bNames = !benchSkips("KdsLoad.baseline.names");
   const bool bFree = !benchSkips("KdsLoad.baseline.free");
+  CBenchEverySecond everySecond(state, "KdsLoad.baseline.everysecond");
   const i64 iBlocks = KvAllocLiveBlocks();
   CBenchLastIteration last(state);
+  CBenchHash hash;
+  benchmark::IterationCount iIteration = 0;
   std::string problem;
   for (auto _ : state) {
     u8* pBlock = static_cast<u8*>(KvAlignedAlloc(d.image.size(), 16));
     std::memcpy(pBlock, d.image.data(), d.image.size());
     fixSlot(pBlock, pBlock);
-    fixArray(pBlock, slotPointer(pBlock), bNames);
+    fixArray(pBlock, slotPointer(pBlock), !everySecond.leavesOut() && bNames);
+    const CBlockDigest block(pBlock, d.image.size());
+    foldSample(&hash, iIteration++, d.samples.size(),
+               [&block](size_t uiType, SKdsDigest* pDigest) { return block.sample(uiType, pDigest); });
     if (last.next()) {
       state.PauseTiming();
       SKdsDigest loaded;
-      problem = CBlockDigest(pBlock, d.image.size()).root(&loaded) ? compareDigest(loaded, d)
-                                                                    : "a slot of the block was not relocated";
+      problem = block.root(&loaded) ? compareDigest(loaded, d) : "a slot of the block was not relocated";
       state.ResumeTiming();
     }
     if (bFree) KvAlignedFree(pBlock);
+  }
+  if (problem.empty() && !(hash == d.written(state.iterations()))) {
+    problem = "an earlier iteration's block differs from the script";
   }
   if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
   if (!problem.empty()) state.SkipWithError(problem.c_str());
@@ -466,14 +575,20 @@ void BM_Baseline_KdsLoadJson(benchmark::State& state) {
     return event != nlohmann::json::parse_event_t::value || !parsed.is_number_float();
   };
   const bool bFloats = !benchSkips("KdsLoadJson.baseline.floats");
+  CBenchEverySecond everySecond(state, "KdsLoadJson.baseline.everysecond");
   CBenchLastIteration last(state);
+  CBenchHash hash;
+  benchmark::IterationCount iIteration = 0;
   std::string problem;
   for (auto _ : state) {
-    nlohmann::json tree = nlohmann::json::parse(d.json, bFloats ? nullptr : dropFloats, false);
+    const bool bDrop = everySecond.leavesOut() || !bFloats;
+    nlohmann::json tree = nlohmann::json::parse(d.json, bDrop ? dropFloats : nullptr, false);
     if (tree.is_discarded()) {
       state.SkipWithError("the JSON did not parse");
       return;
     }
+    foldSample(&hash, iIteration++, d.samples.size(),
+               [&tree](size_t uiType, SKdsDigest* pDigest) { return sampleJson(tree, uiType, pDigest); });
     if (last.next()) {
       state.PauseTiming();
       SKdsDigest loaded;
@@ -481,6 +596,9 @@ void BM_Baseline_KdsLoadJson(benchmark::State& state) {
       state.ResumeTiming();
     }
     benchmark::DoNotOptimize(tree);
+  }
+  if (problem.empty() && !(hash == d.written(state.iterations()))) {
+    problem = "an earlier iteration's JSON tree differs from the script";
   }
   if (!problem.empty()) state.SkipWithError(problem.c_str());
   setCounters(state, d, d.json.size());

@@ -1,29 +1,40 @@
-// Leaderboards of the local store against the same work written by hand in SQL on a copy of the same SQLite
-// file.
+// Leaderboards of the local store against the same work written by hand, twice: in SQL alone on a copy of the same
+// SQLite file, and with ranks from a sorted array in memory on another copy.
 //
 // Boards of 10,000, 100,000 and 1,000,000 entries (random scores below 1,000,000, the local user at the median
 // score), and one of 1,000,000 with the user on top, where counting ranks costs SQL nothing. Page down: the 13
 // entries of ranks 50,001 to 50,013 of the 100,000-entry board, the download the leaderboard screen asks for when
-// it pages its global window there (plain SQL reaches a rank with OFFSET). Upload:
-// a score that changes the entry, with the previous and new rank. Around the user: the user's rank and the 13
-// entries from 6 above to 6 below. Rank lookup: the user's rank alone, as the board grows. The store runs every
-// call to its result through SteamAPI_RunCallbacks. The hand-written SQL uses the same indexes, seeks for the
-// window and COUNT for ranks (plain SQL has no faster rank). The boards are filled before the store starts;
-// the SQL works on its own copy of the file, kept as the store keeps its own (exclusive locking mode, WAL), so
-// the order in which the benchmarks run does not matter.
+// it pages its global window there. Upload: a score that changes the entry, with the previous and new rank. Around
+// the user: the user's rank and the 13 entries from 6 above to 6 below. Rank lookup: the user's rank alone, as the
+// board grows. The store runs every call to its result through SteamAPI_RunCallbacks; it keeps the entries in its
+// file and each board's ranks in an order-statistics tree in memory.
 //
-// Both sides check, untimed, what their last iteration answered against the boards as filled (kept in memory, with
-// the user's entry as each side's uploads left it): an upload's previous and new rank and the user's score it leaves
-// in the file, a window's entries one by one (user, score, rank) and their number, a rank exactly.
-// GRINDLOW_BENCH_SKIP "<case>.engine.entries" leaves out reading the downloaded entries, "Upload.engine.callbacks"
-// running the store's call results; "Upload.baseline.update" and ".previous" leave out the SQL's update and its
-// rank before it, "<case>.baseline.rank" the rank's COUNT, "AroundUser.baseline.before" and ".after" the entries
-// above and from the user down, "PageDown.baseline.entries" reading the rows' columns.
+// Each case has two pairs. <Case> times the store against SQL alone, another algorithm: the same indexes, seeks for
+// the window, COUNT for a rank and OFFSET for a page (plain SQL has no faster rank). <Case>SortedArray times it
+// against the plain way to keep ranks in memory: each board's (score, id) keys in a sorted array, a rank by binary
+// search, a window's first key taken from the array and its entries read from the file from that key on, an upload
+// that updates the file and erases and re-inserts the user's key (statements like the store's for the user's entry,
+// the window and the update). The boards are filled before the store starts; each hand-written side works on
+// its own copy of the file, kept as the store keeps its own (exclusive locking mode, WAL), so the order in which the
+// benchmarks run does not matter.
+//
+// Every side folds what each iteration answered into a running hash (an upload's score, whether the entry changed,
+// its previous and new rank; a window's entries, each with user, score and rank, and their number), and after the
+// loop that hash must be the one of the same answers worked out, untimed, from the boards as filled (kept in memory,
+// with the user's entry as each side's uploads left it); the last iteration's answers are also compared one by one,
+// and the user's score an upload leaves in the file. GRINDLOW_BENCH_SKIP "<case>.<side>.everysecond" leaves out
+// every second iteration's call or queries; "<case>.engine.entries" leaves out reading the downloaded entries,
+// "Upload.engine.callbacks" running the store's call results; "Upload.baseline.update" and ".previous" leave out the
+// SQL's update and its rank before it, "<case>.baseline.rank" the rank's COUNT or binary search,
+// "AroundUser.baseline.before" and ".after" the entries above and from the user down, "<case>.baseline.entries"
+// reading the entries' columns, "UploadSortedArray.baseline.previous" the previous rank and ".insert" re-inserting the
+// user's key.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <compare>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchSkip.h"
 #include "Platform/Store/StoreApi.h"
 
@@ -59,7 +71,7 @@ struct SUserStanding {
   bool bLatest = false;
 };
 
-enum E_SIDE { E_SIDE_STORE, E_SIDE_SQL, NUM_E_SIDE };
+enum E_SIDE { E_SIDE_STORE, E_SIDE_SQL, E_SIDE_SORTED, NUM_E_SIDE };
 
 // A board as filled: every entry but the user's, in rank order (higher score first; among equal scores the one
 // filled first), the user's place in the filling, and the user's entry as each side's uploads left it.
@@ -110,17 +122,66 @@ std::string compareRows(const std::vector<SRow>& rows, const std::vector<SRow>& 
   return std::string();
 }
 
+// An iteration's entries into the running hash: their number, then each one's user, rank and score.
+void foldRows(CBenchHash* pHash, const SRow* pRows, std::size_t uiCount) {
+  pHash->add(uiCount);
+  for (std::size_t i = 0; i < uiCount; ++i) {
+    pHash->add(pRows[i].ulUser);
+    pHash->add(std::uint64_t(std::uint32_t(pRows[i].iRank)) << 32 | std::uint32_t(pRows[i].iScore));
+  }
+}
+
+// What a side's download loop answered: the last iteration's entries and every iteration's hash.
+struct SDownloads {
+  std::vector<SRow> last;
+  CBenchHash hash;
+};
+
+// Ends a download benchmark: the last iteration's entries one by one, then every iteration's through the running hash,
+// against the entries wanted.
+void checkDownloads(benchmark::State& state, const char* pWhat, const SDownloads& downloads,
+                    const std::vector<SRow>& wanted) {
+  std::string problem = compareRows(downloads.last, wanted);
+  CBenchHash record;
+  for (benchmark::IterationCount i = 0; i < state.iterations(); ++i) foldRows(&record, wanted.data(), wanted.size());
+  if (problem.empty() && !(downloads.hash == record)) problem = "an earlier iteration's entries are not the board's";
+  if (!problem.empty()) state.SkipWithError((std::string(pWhat) + ": " + problem).c_str());
+}
+
+// What an upload answers: the score sent, whether the user's entry changed, its ranks before and after.
+struct SUploadAnswer {
+  std::int32_t iScore = 0;
+  bool bChanged = false;
+  std::int32_t iRankPrevious = 0;
+  std::int32_t iRank = 0;
+  bool operator==(const SUploadAnswer&) const = default;
+};
+
+void foldUpload(CBenchHash* pHash, const SUploadAnswer& answer) {
+  pHash->add(std::uint64_t(std::uint32_t(answer.iScore)) | std::uint64_t(answer.bChanged) << 32);
+  pHash->add(std::uint64_t(std::uint32_t(answer.iRankPrevious)) << 32 | std::uint32_t(answer.iRank));
+}
+
+// A key of a board kept as a sorted array: higher scores first, then the entry reached first (the smaller id).
+struct SRankKey {
+  std::int64_t iNegScore = 0;
+  std::int64_t iId = 0;
+  auto operator<=>(const SRankKey&) const = default;
+};
+
 struct Fixture {
   std::string dir;
   SBoardModel models[gc_iBOARDS];
   SteamLeaderboard_t boards[gc_iBOARDS] = {};
-  sqlite3* pSql = nullptr;
+  sqlite3* pSql = nullptr;     // SQL alone's copy of the file
+  sqlite3* pSorted = nullptr;  // the sorted arrays' copy
+  std::vector<SRankKey> keys[gc_iBOARDS];
 };
 
 struct Receiver {
   void onUpload(LeaderboardScoreUploaded_t* pResult, bool) {
-    iRank = pResult->m_nGlobalRankNew;
-    iRankPrevious = pResult->m_nGlobalRankPrevious;
+    answer = {pResult->m_nScore, pResult->m_bScoreChanged != 0, pResult->m_nGlobalRankPrevious,
+              pResult->m_nGlobalRankNew};
   }
   void onDownload(LeaderboardScoresDownloaded_t* pResult, bool) {
     hEntries = pResult->m_hSteamLeaderboardEntries;
@@ -130,8 +191,7 @@ struct Receiver {
   CCallResult<Receiver, LeaderboardScoreUploaded_t> upload;
   CCallResult<Receiver, LeaderboardScoresDownloaded_t> download;
   CCallResult<Receiver, LeaderboardFindResult_t> find;
-  int iRank = 0;
-  int iRankPrevious = 0;
+  SUploadAnswer answer;
   int iCount = 0;
   SteamLeaderboardEntries_t hEntries = 0;
   SteamLeaderboard_t hBoard = 0;
@@ -172,6 +232,30 @@ void fillBoard(sqlite3* pDb, SteamLeaderboard_t hBoard, int iEntries, int iUserS
                    [](const SRow& a, const SRow& b) { return a.iScore > b.iScore; });
 }
 
+// Opens a copy of the store's file and keeps it the way the store keeps its own: to this connection alone, in WAL mode.
+sqlite3* openCopy(const std::string& path) {
+  sqlite3* pDb = nullptr;
+  if (sqlite3_open(path.c_str(), &pDb) != SQLITE_OK) {
+    fail("cannot open a copy of the store database");
+  }
+  exec(pDb, "PRAGMA locking_mode=EXCLUSIVE; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
+  return pDb;
+}
+
+// A board's keys in rank order, read from a copy of the file.
+std::vector<SRankKey> readKeys(sqlite3* pDb, SteamLeaderboard_t hBoard) {
+  sqlite3_stmt* pSelect = nullptr;
+  sqlite3_prepare_v2(pDb, "SELECT score, id FROM entries WHERE board = ?1 ORDER BY score DESC, id", -1, &pSelect,
+                     nullptr);
+  sqlite3_bind_int64(pSelect, 1, std::int64_t(hBoard));
+  std::vector<SRankKey> keys;
+  while (sqlite3_step(pSelect) == SQLITE_ROW) {
+    keys.push_back({-sqlite3_column_int64(pSelect, 0), sqlite3_column_int64(pSelect, 1)});
+  }
+  sqlite3_finalize(pSelect);
+  return keys;
+}
+
 void findBoards(Fixture& f) {
   Receiver receiver;
   for (int i = 0; i < gc_iBOARDS; ++i) {
@@ -197,6 +281,7 @@ Fixture& fixture() {
   std::atexit([] {
     SteamAPI_Shutdown();
     sqlite3_close(fixture().pSql);
+    sqlite3_close(fixture().pSorted);
     std::error_code error;
     std::filesystem::remove_all(fixture().dir, error);
   });
@@ -211,6 +296,7 @@ Fixture& fixture() {
   SteamAPI_Shutdown();
   const std::string storeDb = f.dir + "/store.db";
   const std::string sqlDb = f.dir + "/baseline.db";
+  const std::string sortedDb = f.dir + "/sorted.db";
   if (sqlite3_open(storeDb.c_str(), &f.pSql) != SQLITE_OK) {
     fail("cannot open the store database");
   }
@@ -220,13 +306,13 @@ Fixture& fixture() {
   }
   exec(f.pSql, "COMMIT");
   exec(f.pSql, ("VACUUM INTO '" + sqlDb + "'").c_str());
+  exec(f.pSql, ("VACUUM INTO '" + sortedDb + "'").c_str());
   sqlite3_close(f.pSql);
-  f.pSql = nullptr;
-  if (sqlite3_open(sqlDb.c_str(), &f.pSql) != SQLITE_OK) {
-    fail("cannot open the copy of the store database");
+  f.pSql = openCopy(sqlDb);
+  f.pSorted = openCopy(sortedDb);
+  for (int i = 0; i < gc_iBOARDS; ++i) {
+    f.keys[i] = readKeys(f.pSorted, f.boards[i]);
   }
-  // The copy is kept the way the store keeps its file: to this connection alone, in WAL mode.
-  exec(f.pSql, "PRAGMA locking_mode=EXCLUSIVE; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
 
   if (!SteamAPI_Init()) {
     fail("the store does not start again");
@@ -246,37 +332,54 @@ Fixture& fixture() {
 // The score an upload benchmark sends in iteration i: one below and one above the user's score in turn.
 std::int32_t uploadScore(std::int64_t iBoard, std::int64_t i) { return gc_iUSER_SCORES[iBoard] + ((i & 1) ? 1 : -1); }
 
-// Empty when the last of iUploads uploads (previous rank, new rank) answered the ranks the model gives, and leaves
-// the model with the last score; else what went wrong.
-std::string checkUploads(benchmark::State& state, E_SIDE eSide, std::int64_t iUploads, int iRankPrevious, int iRank) {
-  if (iUploads == 0) return std::string();
-  SBoardModel& model = fixture().models[state.range(0)];
-  SUserStanding& standing = model.standing[eSide];
-  const SUserStanding previous =
-      iUploads >= 2 ? SUserStanding{uploadScore(state.range(0), iUploads - 2), true} : standing;
-  standing = {uploadScore(state.range(0), iUploads - 1), true};
-  const int iWantedPrevious = model.rank(previous);
-  const int iWanted = model.rank(standing);
-  if (iRankPrevious != iWantedPrevious || iRank != iWanted) {
-    return "the last upload answered the ranks " + std::to_string(iRankPrevious) + " before and " +
-           std::to_string(iRank) + " after, not " + std::to_string(iWantedPrevious) + " and " + std::to_string(iWanted);
+// Empty when every one of iUploads uploads (the running hash) and the last one on its own answered what the model
+// gives; moves the model's entry of that side along with them.
+std::string checkUploads(benchmark::State& state, E_SIDE eSide, std::int64_t iUploads, const CBenchHash& hash,
+                         const SUploadAnswer& last) {
+  const SBoardModel& model = fixture().models[state.range(0)];
+  SUserStanding& standing = fixture().models[state.range(0)].standing[eSide];
+  CBenchHash record;
+  SUploadAnswer wanted;
+  for (std::int64_t i = 0; i < iUploads; ++i) {
+    const SUserStanding previous = standing;
+    wanted.iScore = uploadScore(state.range(0), i);
+    wanted.bChanged = wanted.iScore != previous.iScore;
+    if (wanted.bChanged) standing = {wanted.iScore, true};
+    wanted.iRankPrevious = model.rank(previous);
+    wanted.iRank = model.rank(standing);
+    foldUpload(&record, wanted);
   }
-  return std::string();
+  if (last != wanted) {
+    const auto text = [](const SUploadAnswer& answer) {
+      return "score " + std::to_string(answer.iScore) + (answer.bChanged ? " (changed)" : " (unchanged)") +
+             ", ranks " + std::to_string(answer.iRankPrevious) + " before and " + std::to_string(answer.iRank) +
+             " after";
+    };
+    return "the last upload answered " + text(last) + ", not " + text(wanted);
+  }
+  return hash == record ? std::string() : "an earlier upload answered other ranks than the board gives";
 }
 
 // Argument: the board (2 = 1M with the user at the median, 3 = 1M with the user on top).
-void BM_Engine_Upload(benchmark::State& state) {
+void engineUpload(benchmark::State& state, const std::string& name) {
   const SteamLeaderboard_t hBoard = fixture().boards[state.range(0)];
-  const bool bCallbacks = !benchSkips("Upload.engine.callbacks");
+  const bool bCallbacks = !benchSkips(name + ".engine.callbacks");
+  CBenchEverySecond everySecond(state, name + ".engine.everysecond");
   Receiver receiver;
+  CBenchHash hash;
   std::int64_t i = 0;
   for (auto _ : state) {
-    receiver.upload.Set(SteamUserStats()->UploadLeaderboardScore(hBoard, k_ELeaderboardUploadScoreMethodForceUpdate,
-                                                                 uploadScore(state.range(0), i++), nullptr, 0),
-                        &receiver, &Receiver::onUpload);
-    if (bCallbacks) SteamAPI_RunCallbacks();
+    const std::int32_t iScore = uploadScore(state.range(0), i++);
+    receiver.answer = SUploadAnswer{};
+    if (!everySecond.leavesOut()) {
+      receiver.upload.Set(SteamUserStats()->UploadLeaderboardScore(hBoard, k_ELeaderboardUploadScoreMethodForceUpdate,
+                                                                   iScore, nullptr, 0),
+                          &receiver, &Receiver::onUpload);
+      if (bCallbacks) SteamAPI_RunCallbacks();
+    }
+    foldUpload(&hash, receiver.answer);
   }
-  std::string problem = checkUploads(state, E_SIDE_STORE, i, receiver.iRankPrevious, receiver.iRank);
+  std::string problem = checkUploads(state, E_SIDE_STORE, i, hash, receiver.answer);
   // The score stays in the store.
   receiver.download.Set(
       SteamUserStats()->DownloadLeaderboardEntries(hBoard, k_ELeaderboardDataRequestGlobalAroundUser, 0, 0), &receiver,
@@ -290,60 +393,79 @@ void BM_Engine_Upload(benchmark::State& state) {
     problem = "the store does not hold the score uploaded last";
   }
   if (!problem.empty()) state.SkipWithError(problem.c_str());
-  state.counters["rank"] = receiver.iRank;
+  state.counters["rank"] = receiver.answer.iRank;
 }
 
-// Downloads (eRequest, iFirst, iLast) from the board in every iteration, reading each entry of the download unless
-// bEntries is false; the last download's entries.
-std::vector<SRow> timedDownloads(benchmark::State& state, SteamLeaderboard_t hBoard, ELeaderboardDataRequest eRequest,
-                                 int iFirst, int iLast, bool bEntries) {
+// The entries a download wants from a side's board: ranks iFrom..iTo counted from the user's rank (bAroundUser) or
+// from 0.
+std::vector<SRow> wantedWindow(std::int64_t iBoard, E_SIDE eSide, bool bAroundUser, std::int64_t iFrom,
+                               std::int64_t iTo) {
+  const SBoardModel& model = fixture().models[iBoard];
+  const SUserStanding& standing = model.standing[eSide];
+  const std::int64_t iBase = bAroundUser ? model.rank(standing) : 0;
+  return model.window(iBase + iFrom, iBase + iTo, standing);
+}
+
+// Downloads (eRequest, iFrom, iTo) from board iBoard in every iteration, reading each entry of the download unless
+// "<name>.engine.entries" is left out; the last download's entries must be the wanted ones, every iteration's too.
+void engineDownloads(benchmark::State& state, const std::string& name, std::int64_t iBoard,
+                     ELeaderboardDataRequest eRequest, int iFrom, int iTo) {
   constexpr int iMOST = 16;
+  const SteamLeaderboard_t hBoard = fixture().boards[iBoard];
+  const bool bEntries = !benchSkips(name + ".engine.entries");
+  CBenchEverySecond everySecond(state, name + ".engine.everysecond");
   Receiver receiver;
-  LeaderboardEntry_t aEntries[iMOST] = {};
+  SRow aRows[iMOST] = {};
+  int iRows = 0;
+  SDownloads downloads;
   for (auto _ : state) {
-    receiver.download.Set(SteamUserStats()->DownloadLeaderboardEntries(hBoard, eRequest, iFirst, iLast), &receiver,
-                          &Receiver::onDownload);
-    SteamAPI_RunCallbacks();
-    for (int i = 0; bEntries && i < std::min(receiver.iCount, iMOST); ++i) {
-      SteamUserStats()->GetDownloadedLeaderboardEntry(receiver.hEntries, i, &aEntries[i], nullptr, 0);
+    receiver.iCount = 0;
+    if (!everySecond.leavesOut()) {
+      receiver.download.Set(SteamUserStats()->DownloadLeaderboardEntries(hBoard, eRequest, iFrom, iTo), &receiver,
+                            &Receiver::onDownload);
+      SteamAPI_RunCallbacks();
     }
-    benchmark::ClobberMemory();
+    iRows = std::min(receiver.iCount, iMOST);
+    for (int i = 0; i < iRows; ++i) {
+      LeaderboardEntry_t entry{};
+      if (bEntries) SteamUserStats()->GetDownloadedLeaderboardEntry(receiver.hEntries, i, &entry, nullptr, 0);
+      aRows[i] = {entry.m_steamIDUser.ConvertToUint64(), entry.m_nGlobalRank, entry.m_nScore};
+    }
+    foldRows(&downloads.hash, aRows, std::size_t(iRows));
   }
-  std::vector<SRow> rows;
-  for (int i = 0; i < receiver.iCount; ++i) {
-    const LeaderboardEntry_t& entry = aEntries[std::min(i, iMOST - 1)];
-    rows.push_back({entry.m_steamIDUser.ConvertToUint64(), entry.m_nGlobalRank, entry.m_nScore});
+  downloads.last.assign(aRows, aRows + iRows);
+  const bool bAroundUser = eRequest == k_ELeaderboardDataRequestGlobalAroundUser;
+  checkDownloads(state, bAroundUser ? "the download around the user" : "the page", downloads,
+                 wantedWindow(iBoard, E_SIDE_STORE, bAroundUser, iFrom, iTo));
+  state.counters["entries"] = double(iRows);
+  if (bAroundUser) {
+    const SBoardModel& model = fixture().models[iBoard];
+    state.counters["rank"] = double(model.rank(model.standing[E_SIDE_STORE]));
   }
-  return rows;
 }
 
-// Downloads the entries from iBefore above the user to iAfter below; the last download's entries must be the model's.
-void aroundUser(benchmark::State& state, const char* pCase, int iBefore, int iAfter) {
-  const std::vector<SRow> rows =
-      timedDownloads(state, fixture().boards[state.range(0)], k_ELeaderboardDataRequestGlobalAroundUser, -iBefore,
-                     iAfter, !benchSkips(std::string(pCase) + ".engine.entries"));
-  const SBoardModel& model = fixture().models[state.range(0)];
-  const SUserStanding& standing = model.standing[E_SIDE_STORE];
-  const std::int64_t iRank = model.rank(standing);
-  const std::string problem = compareRows(rows, model.window(iRank - iBefore, iRank + iAfter, standing));
-  if (!problem.empty()) state.SkipWithError(("the download around the user: " + problem).c_str());
-  state.counters["entries"] = double(rows.size());
-  state.counters["rank"] = double(iRank);
-}
-
+void BM_Engine_Upload(benchmark::State& state) { engineUpload(state, "Upload"); }
+void BM_Engine_UploadSortedArray(benchmark::State& state) { engineUpload(state, "UploadSortedArray"); }
 void BM_Engine_PageDown(benchmark::State& state) {
-  const std::vector<SRow> rows = timedDownloads(state, fixture().boards[1], k_ELeaderboardDataRequestGlobal, 50001,
-                                                50013, !benchSkips("PageDown.engine.entries"));
-  const SBoardModel& model = fixture().models[1];
-  const std::string problem = compareRows(rows, model.window(50001, 50013, model.standing[E_SIDE_STORE]));
-  if (!problem.empty()) state.SkipWithError(("the page: " + problem).c_str());
-  state.counters["rank"] = rows.empty() ? 0 : rows.back().iRank;
+  engineDownloads(state, "PageDown", 1, k_ELeaderboardDataRequestGlobal, 50001, 50013);
+}
+void BM_Engine_PageDownSortedArray(benchmark::State& state) {
+  engineDownloads(state, "PageDownSortedArray", 1, k_ELeaderboardDataRequestGlobal, 50001, 50013);
+}
+void BM_Engine_AroundUser(benchmark::State& state) {
+  engineDownloads(state, "AroundUser", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, -6, 6);
+}
+void BM_Engine_AroundUserSortedArray(benchmark::State& state) {
+  engineDownloads(state, "AroundUserSortedArray", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, -6, 6);
+}
+void BM_Engine_RankLookup(benchmark::State& state) {
+  engineDownloads(state, "RankLookup", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, 0, 0);
+}
+void BM_Engine_RankLookupSortedArray(benchmark::State& state) {
+  engineDownloads(state, "RankLookupSortedArray", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, 0, 0);
 }
 
-void BM_Engine_AroundUser(benchmark::State& state) { aroundUser(state, "AroundUser", 6, 6); }
-void BM_Engine_RankLookup(benchmark::State& state) { aroundUser(state, "RankLookup", 0, 0); }
-
-// ---- By hand in SQL ----
+// ---- By hand ----
 
 struct SqlStatements {
   explicit SqlStatements(sqlite3* pDb) {
@@ -383,8 +505,8 @@ struct SqlStatements {
   }
   std::int64_t column(int iStmt, int iColumn) { return sqlite3_column_int64(stmts[iStmt], iColumn); }
   void reset(int iStmt) { sqlite3_reset(stmts[iStmt]); }
-  // Steps through the rows, writing each one's user and score (columns 0 and 1) to pRows, pRows + iStep, ... (unless
-  // bRead); the number of rows.
+  // Steps through the rows, writing each one's user and score (columns 0 and 1; zeros unless bRead) to pRows,
+  // pRows + iStep, ...; the number of rows.
   int rows(int iStmt, std::initializer_list<std::int64_t> args, SRow* pRows, int iStep, bool bRead) {
     sqlite3_stmt* pStmt = stmts[iStmt];
     int iIndex = 1;
@@ -393,10 +515,8 @@ struct SqlStatements {
     }
     int iRows = 0;
     for (SRow* pRow = pRows; sqlite3_step(pStmt) == SQLITE_ROW; pRow += iStep) {
-      if (bRead) {
-        pRow->ulUser = std::uint64_t(sqlite3_column_int64(pStmt, 0));
-        pRow->iScore = std::int32_t(sqlite3_column_int64(pStmt, 1));
-      }
+      pRow->ulUser = bRead ? std::uint64_t(sqlite3_column_int64(pStmt, 0)) : 0;
+      pRow->iScore = bRead ? std::int32_t(sqlite3_column_int64(pStmt, 1)) : 0;
       ++iRows;
     }
     sqlite3_reset(pStmt);
@@ -411,93 +531,154 @@ std::int64_t sqlRank(SqlStatements& sql, std::int64_t iBoard, std::int64_t iScor
   return iRank;
 }
 
-// The user's score read back from the SQL copy.
-std::int64_t sqlUserScore(SqlStatements& sql, std::int64_t iBoard) {
+// The key of the user's entry, read from a copy of the file.
+SRankKey sqlUserKey(SqlStatements& sql, std::int64_t iBoard) {
   sql.one(0, {iBoard, std::int64_t(gc_ulUSER)});
-  const std::int64_t iScore = sql.column(0, 1);
+  const SRankKey key{-sql.column(0, 1), sql.column(0, 0)};
   sql.reset(0);
-  return iScore;
+  return key;
+}
+
+// Empty when the copy of the file holds the score uploaded last.
+std::string checkScoreKept(benchmark::State& state, SqlStatements& sql, std::int64_t iUploads) {
+  const bool bKept = iUploads == 0 || -sqlUserKey(sql, std::int64_t(fixture().boards[state.range(0)])).iNegScore ==
+                                          uploadScore(state.range(0), iUploads - 1);
+  return bKept ? std::string() : "the copy of the file does not hold the score uploaded last";
+}
+
+// A hand-written side's uploads on its copy of the file: upload(sql, board, score, answer) makes an iteration's
+// upload and fills in its answer, false (with the reason) when it cannot; "<name>.baseline.everysecond" leaves out
+// every second one. Empty when every answer was the board's and the file holds the last score; else the problem.
+template <typename FUpload>
+std::string handUploads(benchmark::State& state, E_SIDE eSide, const std::string& name, sqlite3* pDb,
+                        FUpload upload) {
+  const std::int64_t iBoard = std::int64_t(fixture().boards[state.range(0)]);
+  CBenchEverySecond everySecond(state, name + ".baseline.everysecond");
+  SqlStatements sql(pDb);
+  CBenchHash hash;
+  SUploadAnswer answer;
+  std::int64_t i = 0;
+  std::string problem;
+  for (auto _ : state) {
+    const std::int32_t iScore = uploadScore(state.range(0), i++);
+    answer = SUploadAnswer{};
+    if (!everySecond.leavesOut() && !upload(sql, iBoard, iScore, &answer, &problem)) {
+      state.SkipWithError(problem.c_str());
+      return problem;
+    }
+    foldUpload(&hash, answer);
+  }
+  problem = checkUploads(state, eSide, i, hash, answer);
+  return problem.empty() ? checkScoreKept(state, sql, i) : problem;
 }
 
 void BM_Baseline_Upload(benchmark::State& state) {
-  Fixture& f = fixture();
-  const std::int64_t iBoard = std::int64_t(f.boards[state.range(0)]);
   const bool bUpdate = !benchSkips("Upload.baseline.update");
   const bool bPrevious = !benchSkips("Upload.baseline.previous");
-  SqlStatements sql(f.pSql);
-  std::int64_t i = 0;
-  std::int64_t iRankPrevious = 0;
-  std::int64_t iRank = 0;
-  for (auto _ : state) {
-    const std::int64_t iScore = uploadScore(state.range(0), i++);
-    sql.one(0, {iBoard, std::int64_t(gc_ulUSER)});
-    const std::int64_t iOldId = sql.column(0, 0);
-    const std::int64_t iOldScore = sql.column(0, 1);
-    sql.reset(0);
-    iRankPrevious = bPrevious ? sqlRank(sql, iBoard, iOldScore, iOldId) : 0;
-    const std::int64_t iNewId = sql.one(2, {}) + 1;
-    sql.reset(2);
-    if (bUpdate) sql.one(3, {iNewId, iScore, iOldId});
-    sql.reset(3);
-    iRank = sqlRank(sql, iBoard, iScore, iNewId);
-    if (iOldId == 0) {
-      state.SkipWithError("the user's entry was not found");
-      return;
-    }
-  }
-  std::string problem = checkUploads(state, E_SIDE_SQL, i, int(iRankPrevious), int(iRank));
-  if (problem.empty() && i > 0 && sqlUserScore(sql, iBoard) != uploadScore(state.range(0), i - 1)) {
-    problem = "the SQL copy does not hold the score uploaded last";
+  const std::string problem = handUploads(
+      state, E_SIDE_SQL, "Upload", fixture().pSql,
+      [&](SqlStatements& sql, std::int64_t iBoard, std::int32_t iScore, SUploadAnswer* pAnswer, std::string* pProblem) {
+        sql.one(0, {iBoard, std::int64_t(gc_ulUSER)});
+        const std::int64_t iOldId = sql.column(0, 0);
+        const std::int64_t iOldScore = sql.column(0, 1);
+        sql.reset(0);
+        if (iOldId == 0) {
+          *pProblem = "the user's entry was not found";
+          return false;
+        }
+        pAnswer->iScore = iScore;
+        pAnswer->bChanged = iOldScore != iScore;
+        pAnswer->iRankPrevious = bPrevious ? std::int32_t(sqlRank(sql, iBoard, iOldScore, iOldId)) : 0;
+        const std::int64_t iNewId = sql.one(2, {}) + 1;
+        sql.reset(2);
+        if (bUpdate) sql.one(3, {iNewId, iScore, iOldId});
+        sql.reset(3);
+        pAnswer->iRank = std::int32_t(sqlRank(sql, iBoard, iScore, iNewId));
+        return true;
+      });
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
+}
+
+// The user's key is looked up by binary search, erased and inserted again with the new score and id; the file gets
+// the same update as the store's.
+void BM_Baseline_UploadSortedArray(benchmark::State& state) {
+  std::vector<SRankKey>& keys = fixture().keys[state.range(0)];
+  const bool bPrevious = !benchSkips("UploadSortedArray.baseline.previous");
+  const bool bInsert = !benchSkips("UploadSortedArray.baseline.insert");
+  std::string problem = handUploads(
+      state, E_SIDE_SORTED, "UploadSortedArray", fixture().pSorted,
+      [&](SqlStatements& sql, std::int64_t iBoard, std::int32_t iScore, SUploadAnswer* pAnswer, std::string* pProblem) {
+        const SRankKey oldKey = sqlUserKey(sql, iBoard);
+        const auto old = std::lower_bound(keys.begin(), keys.end(), oldKey);
+        if (old == keys.end() || *old != oldKey) {
+          *pProblem = "the user's key is not in the sorted array";
+          return false;
+        }
+        pAnswer->iScore = iScore;
+        pAnswer->bChanged = -oldKey.iNegScore != iScore;
+        pAnswer->iRankPrevious = bPrevious ? std::int32_t(old - keys.begin() + 1) : 0;
+        const SRankKey newKey{-std::int64_t(iScore), sql.one(2, {}) + 1};
+        sql.reset(2);
+        sql.one(3, {newKey.iId, iScore, oldKey.iId});
+        sql.reset(3);
+        keys.erase(old);
+        const auto place = std::lower_bound(keys.begin(), keys.end(), newKey);
+        pAnswer->iRank = std::int32_t(place - keys.begin() + 1);
+        if (bInsert) keys.insert(place, newKey);
+        return true;
+      });
+  const std::size_t uiEntries = fixture().models[state.range(0)].others.size() + 1;
+  if (problem.empty() && keys.size() != uiEntries) {
+    problem = "the sorted array holds " + std::to_string(keys.size()) + " keys, the board " +
+              std::to_string(uiEntries) + " entries";
   }
   if (!problem.empty()) state.SkipWithError(problem.c_str());
 }
 
-// The user's rank and the entries from iBefore above to iAfter below, in rank order; the last iteration's must be
-// the model's.
+// The user's rank and the entries from iBefore above to iAfter below, in rank order, by SQL alone.
 void sqlAroundUser(benchmark::State& state, const char* pCase, int iBefore, int iAfter) {
   const std::int64_t iBoard = std::int64_t(fixture().boards[state.range(0)]);
   const std::string name = pCase;
   const bool bRank = !benchSkips(name + ".baseline.rank");
   const bool bBefore = !benchSkips(name + ".baseline.before");
   const bool bAfter = !benchSkips(name + ".baseline.after");
+  CBenchEverySecond everySecond(state, name + ".baseline.everysecond");
   SqlStatements sql(fixture().pSql);
   // The window: the entries above the user are written upwards from the user's place.
   std::vector<SRow> window(std::size_t(iBefore + iAfter + 1));
   SRow* pUser = &window[std::size_t(iBefore)];
-  std::int64_t iRank = 0;
   int iAbove = 0;
   int iFromUser = 0;
+  SDownloads downloads;
   for (auto _ : state) {
-    sql.one(0, {iBoard, std::int64_t(gc_ulUSER)});
-    const std::int64_t iId = sql.column(0, 0);
-    const std::int64_t iScore = sql.column(0, 1);
-    sql.reset(0);
-    iRank = bRank ? sqlRank(sql, iBoard, iScore, iId) : 0;
+    std::int64_t iRank = 0;
     iAbove = 0;
-    if (iBefore > 0 && bBefore) {
-      iAbove = sql.rows(4, {iBoard, iScore, iId, iBefore}, pUser - 1, -1, true);
-      iAbove += sql.rows(5, {iBoard, iScore, iBefore - iAbove}, pUser - 1 - iAbove, -1, true);
-    }
     iFromUser = 0;
-    if (bAfter) {
-      iFromUser = sql.rows(6, {iBoard, iScore, iId, iAfter + 1}, pUser, 1, true);
-      iFromUser += sql.rows(7, {iBoard, iScore, iAfter + 1 - iFromUser}, pUser + iFromUser, 1, true);
+    if (!everySecond.leavesOut()) {
+      sql.one(0, {iBoard, std::int64_t(gc_ulUSER)});
+      const std::int64_t iId = sql.column(0, 0);
+      const std::int64_t iScore = sql.column(0, 1);
+      sql.reset(0);
+      if (iId == 0) {
+        state.SkipWithError("the user's entry was not found");
+        return;
+      }
+      iRank = bRank ? sqlRank(sql, iBoard, iScore, iId) : 0;
+      if (iBefore > 0 && bBefore) {
+        iAbove = sql.rows(4, {iBoard, iScore, iId, iBefore}, pUser - 1, -1, true);
+        iAbove += sql.rows(5, {iBoard, iScore, iBefore - iAbove}, pUser - 1 - iAbove, -1, true);
+      }
+      if (bAfter) {
+        iFromUser = sql.rows(6, {iBoard, iScore, iId, iAfter + 1}, pUser, 1, true);
+        iFromUser += sql.rows(7, {iBoard, iScore, iAfter + 1 - iFromUser}, pUser + iFromUser, 1, true);
+      }
     }
-    if (iId == 0) {
-      state.SkipWithError("the user's entry was not found");
-      return;
-    }
+    for (int i = 0; i < iAbove + iFromUser; ++i) pUser[i - iAbove].iRank = std::int32_t(iRank - iAbove + i);
+    foldRows(&downloads.hash, pUser - iAbove, std::size_t(iAbove + iFromUser));
   }
-  std::vector<SRow> rows(pUser - iAbove, pUser + iFromUser);
-  for (std::size_t i = 0; i < rows.size(); ++i) rows[i].iRank = std::int32_t(iRank - iAbove + std::int64_t(i));
-  const SBoardModel& model = fixture().models[state.range(0)];
-  const SUserStanding& standing = model.standing[E_SIDE_SQL];
-  const std::int64_t iWanted = model.rank(standing);
-  std::string problem = compareRows(rows, model.window(iWanted - iBefore, iWanted + iAfter, standing));
-  if (problem.empty() && iRank != iWanted) {
-    problem = "rank " + std::to_string(iRank) + " instead of " + std::to_string(iWanted);
-  }
-  if (!problem.empty()) state.SkipWithError(("the entries around the user: " + problem).c_str());
+  downloads.last.assign(pUser - iAbove, pUser + iFromUser);
+  checkDownloads(state, "the entries around the user", downloads,
+                 wantedWindow(state.range(0), E_SIDE_SQL, true, -iBefore, iAfter));
 }
 
 void BM_Baseline_AroundUser(benchmark::State& state) { sqlAroundUser(state, "AroundUser", 6, 6); }
@@ -512,40 +693,95 @@ void BM_Baseline_PageDown(benchmark::State& state) {
     fail(sqlite3_errmsg(fixture().pSql));
   }
   const bool bEntries = !benchSkips("PageDown.baseline.entries");
+  CBenchEverySecond everySecond(state, "PageDown.baseline.everysecond");
   SRow aRows[13] = {};
   int iRows = 0;
+  SDownloads downloads;
   for (auto _ : state) {
-    sqlite3_bind_int64(pStmt, 1, std::int64_t(fixture().boards[1]));
-    sqlite3_bind_int64(pStmt, 2, 50000);
     iRows = 0;
-    while (sqlite3_step(pStmt) == SQLITE_ROW) {
-      if (bEntries && iRows < 13) {
-        aRows[iRows].ulUser = std::uint64_t(sqlite3_column_int64(pStmt, 0));
-        aRows[iRows].iScore = std::int32_t(sqlite3_column_int64(pStmt, 1));
+    if (!everySecond.leavesOut()) {
+      sqlite3_bind_int64(pStmt, 1, std::int64_t(fixture().boards[1]));
+      sqlite3_bind_int64(pStmt, 2, 50000);
+      while (sqlite3_step(pStmt) == SQLITE_ROW && iRows < 13) {
+        aRows[iRows] = {bEntries ? std::uint64_t(sqlite3_column_int64(pStmt, 0)) : 0, 50001 + iRows,
+                        bEntries ? std::int32_t(sqlite3_column_int64(pStmt, 1)) : 0};
+        ++iRows;
       }
-      ++iRows;
+      sqlite3_reset(pStmt);
     }
-    sqlite3_reset(pStmt);
-    benchmark::ClobberMemory();
+    foldRows(&downloads.hash, aRows, std::size_t(iRows));
   }
   sqlite3_finalize(pStmt);
-  std::vector<SRow> rows;
-  for (int i = 0; i < iRows; ++i) {
-    rows.push_back({aRows[std::min(i, 12)].ulUser, 50001 + i, aRows[std::min(i, 12)].iScore});
+  downloads.last.assign(aRows, aRows + iRows);
+  checkDownloads(state, "the page", downloads, wantedWindow(1, E_SIDE_SQL, false, 50001, 50013));
+}
+
+// A window from the sorted array: the user's key from the file and its rank by binary search (around the user), then
+// the entries of ranks iFrom..iTo read from the file from the first one's key on, as the store reads them.
+void sortedDownloads(benchmark::State& state, const std::string& name, std::int64_t iBoardIndex, bool bAroundUser,
+                     std::int64_t iFrom, std::int64_t iTo) {
+  Fixture& f = fixture();
+  const std::int64_t iBoard = std::int64_t(f.boards[iBoardIndex]);
+  const std::vector<SRankKey>& keys = f.keys[iBoardIndex];
+  const bool bRank = !benchSkips(name + ".baseline.rank");
+  const bool bEntries = !benchSkips(name + ".baseline.entries");
+  CBenchEverySecond everySecond(state, name + ".baseline.everysecond");
+  SqlStatements sql(f.pSorted);
+  SRow aRows[16] = {};
+  int iRows = 0;
+  SDownloads downloads;
+  for (auto _ : state) {
+    iRows = 0;
+    if (!everySecond.leavesOut()) {
+      std::int64_t iBase = 0;
+      if (bAroundUser) {
+        const SRankKey key = sqlUserKey(sql, iBoard);
+        iBase = bRank ? std::lower_bound(keys.begin(), keys.end(), key) - keys.begin() + 1 : 0;
+      }
+      const std::int64_t iFirst = std::max<std::int64_t>(iBase + iFrom, 1);
+      const int iWanted = int(std::min(iBase + iTo, std::int64_t(keys.size())) - iFirst + 1);
+      if (iWanted > 0) {
+        const SRankKey& first = keys[std::size_t(iFirst - 1)];
+        iRows = sql.rows(6, {iBoard, -first.iNegScore, first.iId, iWanted}, aRows, 1, bEntries);
+        if (iRows < iWanted) {
+          iRows += sql.rows(7, {iBoard, -first.iNegScore, iWanted - iRows}, aRows + iRows, 1, bEntries);
+        }
+      }
+      for (int i = 0; i < iRows; ++i) aRows[i].iRank = std::int32_t(iFirst + i);
+    }
+    foldRows(&downloads.hash, aRows, std::size_t(iRows));
   }
-  const SBoardModel& model = fixture().models[1];
-  const std::string problem = compareRows(rows, model.window(50001, 50013, model.standing[E_SIDE_SQL]));
-  if (!problem.empty()) state.SkipWithError(("the page: " + problem).c_str());
+  downloads.last.assign(aRows, aRows + iRows);
+  checkDownloads(state, bAroundUser ? "the entries around the user" : "the page", downloads,
+                 wantedWindow(iBoardIndex, E_SIDE_SORTED, bAroundUser, iFrom, iTo));
+}
+
+void BM_Baseline_AroundUserSortedArray(benchmark::State& state) {
+  sortedDownloads(state, "AroundUserSortedArray", state.range(0), true, -6, 6);
+}
+void BM_Baseline_RankLookupSortedArray(benchmark::State& state) {
+  sortedDownloads(state, "RankLookupSortedArray", state.range(0), true, 0, 0);
+}
+void BM_Baseline_PageDownSortedArray(benchmark::State& state) {
+  sortedDownloads(state, "PageDownSortedArray", 1, false, 50001, 50013);
 }
 
 BENCHMARK(BM_Engine_Upload)->DenseRange(2, 3)->ArgName("board");
+BENCHMARK(BM_Engine_UploadSortedArray)->DenseRange(2, 3)->ArgName("board");
 BENCHMARK(BM_Engine_AroundUser)->DenseRange(2, 3)->ArgName("board");
+BENCHMARK(BM_Engine_AroundUserSortedArray)->DenseRange(2, 3)->ArgName("board");
 BENCHMARK(BM_Engine_RankLookup)->DenseRange(0, 2)->ArgName("board");
+BENCHMARK(BM_Engine_RankLookupSortedArray)->DenseRange(0, 2)->ArgName("board");
 BENCHMARK(BM_Baseline_AroundUser)->DenseRange(2, 3)->ArgName("board");
+BENCHMARK(BM_Baseline_AroundUserSortedArray)->DenseRange(2, 3)->ArgName("board");
 BENCHMARK(BM_Baseline_RankLookup)->DenseRange(0, 2)->ArgName("board");
+BENCHMARK(BM_Baseline_RankLookupSortedArray)->DenseRange(0, 2)->ArgName("board");
 BENCHMARK(BM_Baseline_Upload)->DenseRange(2, 3)->ArgName("board");
+BENCHMARK(BM_Baseline_UploadSortedArray)->DenseRange(2, 3)->ArgName("board");
 BENCHMARK(BM_Engine_PageDown);
+BENCHMARK(BM_Engine_PageDownSortedArray);
 BENCHMARK(BM_Baseline_PageDown);
+BENCHMARK(BM_Baseline_PageDownSortedArray);
 
 }  // namespace
 

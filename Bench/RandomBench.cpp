@@ -5,7 +5,8 @@
 // seed 1234; the standard's 10,000th word of a default-seeded std::mt19937), in every iteration the mean of its
 // 4,096 words within eight standard deviations of 2^31 (a stuck, zero or truncated generator fails it), and after
 // the run, untimed, the sum of all the words drawn against the same generator drawn again from the same seed (a
-// word left out fails it). GRINDLOW_BENCH_SKIP "RandomWord.<side>.words" leaves out every second word.
+// word left out fails it). GRINDLOW_BENCH_SKIP "RandomWord.<side>.words" leaves out every second word,
+// ".everysecond" the last word of every second iteration.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -37,11 +38,13 @@ void BM_Engine_RandomWord(benchmark::State& state) {
     }
   }
   const int iStride = benchSkips("RandomWord.engine.words") ? 2 : 1;
+  CBenchEverySecond everySecond(state, "RandomWord.engine.everysecond");
   sfmtInitGenRand(1234);
   u64 ulTotal = 0;
   for (auto _ : state) {
     u64 ulSum = 0;
-    for (int i = 0; i < gc_iWORDS_PER_ITERATION; i += iStride) {
+    const int iWords = everySecond.leavesOut() ? gc_iWORDS_PER_ITERATION - 1 : gc_iWORDS_PER_ITERATION;
+    for (int i = 0; i < iWords; i += iStride) {
       ulSum += sfmtNextWord();
     }
     if (!plausibleSum(ulSum)) {
@@ -65,11 +68,13 @@ void BM_Baseline_RandomWord(benchmark::State& state) {
     return;
   }
   const int iStride = benchSkips("RandomWord.baseline.words") ? 2 : 1;
+  CBenchEverySecond everySecond(state, "RandomWord.baseline.everysecond");
   std::mt19937 rng(1234);
   u64 ulTotal = 0;
   for (auto _ : state) {
     u64 ulSum = 0;
-    for (int i = 0; i < gc_iWORDS_PER_ITERATION; i += iStride) {
+    const int iWords = everySecond.leavesOut() ? gc_iWORDS_PER_ITERATION - 1 : gc_iWORDS_PER_ITERATION;
+    for (int i = 0; i < iWords; i += iStride) {
       ulSum += static_cast<u32>(rng());
     }
     if (!plausibleSum(ulSum)) {

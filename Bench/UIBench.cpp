@@ -1,38 +1,44 @@
 // UI benchmarks, engine against a common baseline with the same work:
 // - UILoad: loading a screen set of about 2,000 widgets into its widget tree (checks, relocation, widgets,
-//   property tables, child lists, the load walk; the UI started and ended around it), against the least a binary
+//   property tables, child lists, the load walk) and freeing it again (the UI's end), against the least a binary
 //   loader does with the same file: copying the bytes into a block and turning its offsets into pointers, with
-//   no checks and no widgets (UILoadJson: against parsing the JSON description of the same screen set with a
-//   widely used JSON library instead). Each side checks, untimed, what its last iteration loaded against the screen
-//   set compiled (every widget in tree order with its name, instance ID, children, switched children and
-//   properties: types, values, event calls and their parameters; the JSON as parsed written out and compiled
-//   again), and that the heap holds no more blocks after the run than before. GRINDLOW_BENCH_SKIP
-//   "<case>.engine.load" leaves out the engine's load, "UILoad.baseline.properties" the plain loader's relocation
-//   of the property arrays, "UILoad.baseline.free" its free, "UILoadJson.baseline.floats" the parsed floats (the
-//   parser drops them).
+//   no checks and no widgets, and freeing the block (UILoadJson: against parsing the JSON description of the same
+//   screen set with a widely used JSON library instead). The UI's start before each load is not timed: the baseline
+//   has nothing to start. Each side checks, untimed, what its last iteration loaded against the screen set compiled
+//   (every widget in tree order with its name, instance ID, children, switched children and properties: types,
+//   values, event calls and their parameters; the JSON as parsed written out and compiled again), and that the heap
+//   holds no more blocks after the run than before; every iteration folds two of the widgets it loaded (the last
+//   and one that moves on from iteration to iteration) into a running hash, which must be that of the same widgets
+//   as compiled (as parsed before the loop, for the JSON). GRINDLOW_BENCH_SKIP "<case>.engine.load" leaves out the
+//   engine's load, "UILoad.baseline.properties" the plain loader's relocation of the property arrays,
+//   "UILoad.baseline.free" its free, "UILoadJson.baseline.floats" the parsed floats (the parser drops them);
+//   "<case>.<side>.everysecond" the load, the relocation of the property arrays or the floats in every second
+//   iteration.
 // - EventDispatch: 100,000 events fired by name on a widget, each running its procedures through the registry,
 //   against a std::unordered_map from event names to the event's procedures, resolved once when it is built, as
 //   the engine resolves them when it loads. Both check the procedures' runs, each weighted by its procedure, over
 //   the run; "EventDispatch.<side>.events" leaves out every second dispatch, "EventDispatch.baseline.calls" the
-//   procedures after an event's first.
+//   procedures after an event's first, "EventDispatch.<side>.everysecond" every second iteration's dispatches.
 // - MainMenuFrameOverQuadWrite: one UI frame of the game's main menu, the screen set loaded from the data root by the
 //   game itself (started in-process on the archives the build makes, "SKIP_SPLASH 1", run into its front end and
 //   switched to the main menu until its fades are over): the UI's update and render (every widget's tick and render
 //   procedures, the texts laid out into glyph sprites), the queue's sort and the UI layers written into dynamic
 //   geometry, over a floor: writing the same finished quads (taken once from the engine's own queue) straight into
 //   dynamic geometry. A plain menu with its own text layout is not written; the ratio says what the UI costs on top
-//   of its output, and no aim is set on it. Calling-thread CPU time, 5,000 frames a repetition. Both sides check
-//   that their last frame wrote the menu's quads (rectangles, texture coordinates, colours, depths, signatures, in
-//   drawing order). On the engine side the menu's logo fades, linearly over twice the frames' time, from one colour
-//   to another: its quads must show the colour half way between (within one step a channel), which only the frames'
-//   updates bring it to. GRINDLOW_BENCH_SKIP "MainMenuFrameOverQuadWrite.engine.update" (".engine.sort",
-//   ".baseline.elements") leaves a step out and fails it.
+//   of its output, and no aim is set on it. Calling-thread CPU time, 5,000 frames a repetition. After every frame,
+//   untimed, both sides check that it wrote the menu's quads (rectangles, texture coordinates, colours, depths,
+//   signatures, in drawing order). On the engine side the menu's logo fades, linearly over twice the frames' time,
+//   from one colour to another: each frame's logo quads must show the colour its updates have brought them to
+//   (within one step a channel), half way in the last frame. GRINDLOW_BENCH_SKIP
+//   "MainMenuFrameOverQuadWrite.engine.update" (".engine.sort", ".baseline.elements") leaves a step out and fails it;
+//   ".engine.everysecond" leaves out the UI's render, ".baseline.everysecond" the last quad, of every second frame.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -110,7 +116,20 @@ struct SScreenSet {
   std::vector<uint8_t> image;
   std::string json;
   size_t uiWidgets = 0;
+  std::vector<std::vector<size_t>> paths;  // each widget's place in the tree: its child positions from the root
 };
+
+// The places of the widget at iIndex and of its children and theirs.
+void findPaths(const SKuiScreenSet& set, int iIndex, const std::vector<size_t>& path,
+               std::vector<std::vector<size_t>>* pPaths) {
+  (*pPaths)[static_cast<size_t>(iIndex)] = path;
+  const std::vector<int>& children = set.widgets[static_cast<size_t>(iIndex)].children;
+  for (size_t i = 0; i < children.size(); ++i) {
+    std::vector<size_t> childPath = path;
+    childPath.push_back(i);
+    findPaths(set, children[i], childPath, pPaths);
+  }
+}
 
 const SScreenSet& screenSet() {
   static const SScreenSet s = [] {
@@ -121,6 +140,8 @@ const SScreenSet& screenSet() {
       std::abort();
     }
     d.uiWidgets = d.set.widgets.size();
+    d.paths.resize(d.uiWidgets);
+    findPaths(d.set, 0, {}, &d.paths);
     d.image = KuiWriteImage(d.set);
     if (!KuiDumpImage(d.image, "bench.kui", {}, &d.json, &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
@@ -212,10 +233,8 @@ bool readProperty(u32 uiNameHash, u32 uiType, const void* pValue, const SLoadedP
   return true;
 }
 
-// The engine's widget tree below and including pWidget, depth first, appended to pSet (children and switched
-// children by index).
-void readEngineWidget(const ClWidget* pWidget, SKuiScreenSet* pSet) {
-  const int iIndex = static_cast<int>(pSet->widgets.size());
+// The engine's widget alone: its name, instance ID and properties.
+SKuiWidget engineWidget(const ClWidget* pWidget) {
   SKuiWidget widget;
   widget.name = pWidget->getName();
   widget.uiInstanceID = pWidget->mp_uiInstanceNameHash;
@@ -227,7 +246,14 @@ void readEngineWidget(const ClWidget* pWidget, SKuiScreenSet* pSet) {
     readProperty(uiHash, static_cast<u32>(pProperty->mp_eType), pProperty->mp_pData, SLoadedPlaces(),
                  &widget.properties.back());
   }
-  pSet->widgets.push_back(std::move(widget));
+  return widget;
+}
+
+// The engine's widget tree below and including pWidget, depth first, appended to pSet (children and switched
+// children by index).
+void readEngineWidget(const ClWidget* pWidget, SKuiScreenSet* pSet) {
+  const int iIndex = static_cast<int>(pSet->widgets.size());
+  pSet->widgets.push_back(engineWidget(pWidget));
   std::map<const ClWidget*, int> children;
   for (u32 i = 0; i < pWidget->mp_AllChildren.getSize(); ++i) {
     children[pWidget->mp_AllChildren[i]] = static_cast<int>(pSet->widgets.size());
@@ -240,27 +266,35 @@ void readEngineWidget(const ClWidget* pWidget, SKuiScreenSet* pSet) {
   }
 }
 
-// The same of a plain load's raw instances; false when a pointer leads outside the block or the pool.
-bool readRawWidget(const SRawWidgetInstance* pRaw, const SLoadedPlaces& places, SKuiScreenSet* pSet) {
+// A plain load's raw instance alone: its name, instance ID and properties; false when a pointer leads outside the
+// block or the pool.
+bool rawWidget(const SRawWidgetInstance* pRaw, const SLoadedPlaces& places, SKuiWidget* pWidget) {
   if (!places.record(pRaw, sizeof(*pRaw)) || pRaw->mp_iNumProperties < 0 || pRaw->mp_iNumChildren < 0 ||
       pRaw->mp_iNumSwitchedChildren < 0 || !places.array(pRaw->mp_ppProperties, pRaw->mp_iNumProperties) ||
       !places.array(pRaw->mp_ppChildren, pRaw->mp_iNumChildren) ||
       !places.array(pRaw->mp_ppSwitchedChildren, pRaw->mp_iNumSwitchedChildren)) {
     return false;
   }
-  const int iIndex = static_cast<int>(pSet->widgets.size());
-  SKuiWidget widget;
-  widget.name = std::string(pRaw->mp_acName, strnlen(pRaw->mp_acName, sizeof(pRaw->mp_acName)));
-  widget.uiInstanceID = pRaw->mp_uiInstanceID;
+  pWidget->name = std::string(pRaw->mp_acName, strnlen(pRaw->mp_acName, sizeof(pRaw->mp_acName)));
+  pWidget->uiInstanceID = pRaw->mp_uiInstanceID;
   for (i32 j = 0; j < pRaw->mp_iNumProperties; ++j) {
     const SRawWidgetProperty* pProperty = pRaw->mp_ppProperties[j];
-    widget.properties.emplace_back();
+    pWidget->properties.emplace_back();
     if (!places.record(pProperty, sizeof(*pProperty)) ||
         !readProperty(pProperty->mp_uiNameHash, pProperty->mp_uiType, pProperty->mp_aucValue, places,
-                      &widget.properties.back())) {
+                      &pWidget->properties.back())) {
       return false;
     }
   }
+  return true;
+}
+
+// The same of a plain load's raw instances below and including pRaw; false when a pointer leads outside the block or
+// the pool.
+bool readRawWidget(const SRawWidgetInstance* pRaw, const SLoadedPlaces& places, SKuiScreenSet* pSet) {
+  SKuiWidget widget;
+  if (!rawWidget(pRaw, places, &widget)) return false;
+  const int iIndex = static_cast<int>(pSet->widgets.size());
   pSet->widgets.push_back(std::move(widget));
   std::map<const SRawWidgetInstance*, int> children;
   for (i32 i = 0; i < pRaw->mp_iNumChildren; ++i) {
@@ -320,15 +354,85 @@ std::string compareScreenSets(const SKuiScreenSet& loaded, const SKuiScreenSet& 
   return std::string();
 }
 
+// The loads' running check: iteration k folds two widgets as they loaded, the screen set's last one and its widget k
+// (in the set's order, round again after the last): each one's name, instance ID, numbers of children and switched
+// children, and properties in name order (types, values, event calls and parameters), or 0 when it did not load.
+std::array<size_t, 2> sampledWidgets(benchmark::IterationCount iIteration) {
+  const size_t uiWidgets = screenSet().uiWidgets;
+  return {uiWidgets - 1, static_cast<size_t>(iIteration) % uiWidgets};
+}
+
+void foldWidget(CBenchHash* pHash, SKuiWidget widget, size_t uiChildren, size_t uiSwitched) {
+  std::sort(widget.properties.begin(), widget.properties.end(),
+            [](const SKuiProperty& a, const SKuiProperty& b) { return a.uiNameHash < b.uiNameHash; });
+  pHash->add(std::hash<std::string>{}(widget.name));
+  pHash->add(static_cast<u64>(widget.uiInstanceID) << 32 | widget.properties.size());
+  pHash->add(static_cast<u64>(uiChildren) << 32 | uiSwitched);
+  for (const SKuiProperty& property : widget.properties) {
+    pHash->add(static_cast<u64>(property.uiNameHash) << 32 | property.uiType);
+    if (property.uiType == E_BASE_TYPE_EVENTCALLBACK) {
+      pHash->add(static_cast<u64>(property.uiSingleProcedureHash) << 32 | property.calls.size());
+      for (const SKuiCall& call : property.calls) {
+        pHash->add(static_cast<u64>(call.uiProcedureHash) << 32 | call.params.size());
+        for (const SKuiParam& param : call.params) {
+          pHash->add(static_cast<u64>(param.eType) << 32 |
+                     (param.eType == E_ESCP_TYPE_STRING ? KvStrHash(param.text.c_str()) : param.uiBits));
+        }
+      }
+      continue;
+    }
+    for (size_t i = 0; i < valueBytes(property.uiType); i += sizeof(u64)) {
+      u64 ulWord = 0;
+      std::memcpy(&ulWord, property.value.data() + i, std::min(sizeof(u64), valueBytes(property.uiType) - i));
+      pHash->add(ulWord);
+    }
+  }
+}
+
+// The hash of iIterations loads that loaded the screen set as compiled.
+CBenchHash compiledLoads(benchmark::IterationCount iIterations) {
+  const SKuiScreenSet& set = screenSet().set;
+  CBenchHash record;
+  for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
+    for (const size_t uiSampled : sampledWidgets(i)) {
+      const SKuiWidget& widget = set.widgets[uiSampled];
+      foldWidget(&record, widget, widget.children.size(), widget.switched.size());
+    }
+  }
+  return record;
+}
+
+// The UI starts untimed, as the baseline has nothing to start; its end, where the engine frees the widgets and the
+// file it loaded, is timed as the baseline's free is.
 void engineLoad(benchmark::State& state, const std::string& name) {
   const SScreenSet& d = screenSet();
   const bool bLoad = !benchSkips(name + ".engine.load");
+  CBenchEverySecond everySecond(state, name + ".engine.everysecond");
   const i64 iBlocks = KvAllocLiveBlocks();
+  // The first load in a process takes ten to forty times as long as the next ones: it is made before the loop, so
+  // that a short run's iterations are like a long run's.
+  ClUI::initialise();
+  ClUI::loadUIDataFromImage("Bench", d.image.data(), static_cast<u32>(d.image.size()));
+  ClUI::terminate();
   CBenchLastIteration last(state);
+  CBenchHash hash;
+  benchmark::IterationCount iIteration = 0;
   std::string problem;
   for (auto _ : state) {
+    state.PauseTiming();
     ClUI::initialise();
-    const bool bLoaded = bLoad && ClUI::loadUIDataFromImage("Bench", d.image.data(), static_cast<u32>(d.image.size()));
+    state.ResumeTiming();
+    const bool bLoaded = !everySecond.leavesOut() && bLoad &&
+                         ClUI::loadUIDataFromImage("Bench", d.image.data(), static_cast<u32>(d.image.size()));
+    for (const size_t uiSampled : sampledWidgets(iIteration++)) {
+      const ClWidget* pSampled = bLoaded ? ClUI::findWidget(d.set.widgets[uiSampled].uiInstanceID) : nullptr;
+      if (pSampled != nullptr) {
+        foldWidget(&hash, engineWidget(pSampled), pSampled->mp_AllChildren.getSize(),
+                   pSampled->mp_SwitchedChildren.getSize());
+      } else {
+        hash.add(0);
+      }
+    }
     if (last.next()) {
       state.PauseTiming();
       const ClWidget* pRoot = bLoaded ? ClUI::getWidget("TopLevelSwitcher") : nullptr;
@@ -338,6 +442,9 @@ void engineLoad(benchmark::State& state, const std::string& name) {
       state.ResumeTiming();
     }
     ClUI::terminate();
+  }
+  if (problem.empty() && !(hash == compiledLoads(state.iterations()))) {
+    problem = "an earlier iteration's load differs from the screen set";
   }
   if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
   if (!problem.empty()) state.SkipWithError(problem.c_str());
@@ -399,23 +506,43 @@ void plainLoad(const std::vector<uint8_t>& image, u8* pBlock, void** ppPool, boo
   }
 }
 
+// "UILoad.baseline.everysecond" leaves the property arrays unrelocated in every second iteration.
 void BM_Baseline_UILoad(benchmark::State& state) {
   const SScreenSet& d = screenSet();
   const bool bProperties = !benchSkips("UILoad.baseline.properties");
   const bool bFree = !benchSkips("UILoad.baseline.free");
+  CBenchEverySecond everySecond(state, "UILoad.baseline.everysecond");
   const size_t uiPoolBytes = sizeof(void*) * (d.image.size() / 4 + 1);
   const i64 iBlocks = KvAllocLiveBlocks();
   CBenchLastIteration last(state);
+  CBenchHash hash;
+  benchmark::IterationCount iIteration = 0;
   std::string problem;
   for (auto _ : state) {
     u8* pBlock = static_cast<u8*>(KvAlignedAlloc(d.image.size(), 16));
     void** ppPool = static_cast<void**>(KvAlignedAlloc(uiPoolBytes, 16));
-    plainLoad(d.image, pBlock, ppPool, bProperties);
+    plainLoad(d.image, pBlock, ppPool, !everySecond.leavesOut() && bProperties);
+    const SLoadedPlaces places{pBlock, d.image.size(), reinterpret_cast<const u8*>(ppPool), uiPoolBytes};
+    const SUIDataHeader* pHeader = reinterpret_cast<const SUIDataHeader*>(pBlock);
+    for (const size_t uiSampled : sampledWidgets(iIteration++)) {
+      SKuiWidget sampled;
+      const SRawWidgetInstance* pSampled = nullptr;
+      if (static_cast<size_t>(pHeader->mp_iNumWidgets) > uiSampled &&
+          places.array(pHeader->mp_ppWidgetTable, pHeader->mp_iNumWidgets) &&
+          rawWidget(pHeader->mp_ppWidgetTable[uiSampled], places, &sampled)) {
+        pSampled = pHeader->mp_ppWidgetTable[uiSampled];
+      }
+      if (pSampled != nullptr) {
+        foldWidget(&hash, std::move(sampled), static_cast<size_t>(pSampled->mp_iNumChildren),
+                   static_cast<size_t>(pSampled->mp_iNumSwitchedChildren));
+      } else {
+        hash.add(0);
+      }
+    }
     if (last.next()) {
       state.PauseTiming();
-      const SLoadedPlaces places{pBlock, d.image.size(), reinterpret_cast<const u8*>(ppPool), uiPoolBytes};
       SKuiScreenSet loaded;
-      problem = readRawWidget(reinterpret_cast<const SUIDataHeader*>(pBlock)->mp_pRoot, places, &loaded)
+      problem = readRawWidget(pHeader->mp_pRoot, places, &loaded)
                     ? compareScreenSets(loaded, d.set)
                     : "a pointer of the plain load leads outside its block";
       state.ResumeTiming();
@@ -425,28 +552,54 @@ void BM_Baseline_UILoad(benchmark::State& state) {
       KvAlignedFree(pBlock);
     }
   }
+  if (problem.empty() && !(hash == compiledLoads(state.iterations()))) {
+    problem = "an earlier iteration's load differs from the screen set";
+  }
   if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
   if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiWidgets));
 }
 BENCHMARK(BM_Baseline_UILoad)->Unit(benchmark::kMillisecond);
 
+// The JSON side's running check: iteration k folds the names and properties of its two widgets (sampledWidgets) as
+// parsed (0 for one the tree lacks); the record is the same of a parse made before the loop, which the last
+// iteration's check vouches for.
+u64 parsedWidgetWord(const nlohmann::json& tree, size_t uiWidget) {
+  const auto root = tree.find("root");
+  if (root == tree.end()) return 0;
+  const nlohmann::json* pNode = &*root;
+  for (size_t i : screenSet().paths[uiWidget]) {
+    const auto children = pNode->find("children");
+    if (children == pNode->end() || !children->is_array() || i >= children->size()) return 0;
+    pNode = &(*children)[i];
+  }
+  const auto name = pNode->find("name");
+  const auto properties = pNode->find("properties");
+  return std::hash<std::string>{}((name != pNode->end() ? name->dump() : "") +
+                                  (properties != pNode->end() ? properties->dump() : ""));
+}
+
+// "UILoadJson.baseline.floats" drops the floats in every iteration, ".everysecond" in every second one.
 void BM_Baseline_UILoadJson(benchmark::State& state) {
   const SScreenSet& d = screenSet();
-  // "UILoadJson.baseline.floats": the parser drops every float it reads.
   const nlohmann::json::parser_callback_t dropFloats = [](int, nlohmann::json::parse_event_t event,
                                                           nlohmann::json& parsed) {
     return event != nlohmann::json::parse_event_t::value || !parsed.is_number_float();
   };
   const bool bFloats = !benchSkips("UILoadJson.baseline.floats");
+  CBenchEverySecond everySecond(state, "UILoadJson.baseline.everysecond");
   CBenchLastIteration last(state);
+  CBenchHash hash;
+  benchmark::IterationCount iIteration = 0;
   std::string problem;
   for (auto _ : state) {
-    nlohmann::json tree = nlohmann::json::parse(d.json, bFloats ? nullptr : dropFloats, false);
+    const bool bDrop = everySecond.leavesOut() || !bFloats;
+    nlohmann::json tree = nlohmann::json::parse(d.json, bDrop ? dropFloats : nullptr, false);
     if (tree.is_discarded() || tree.empty()) {
       state.SkipWithError("the JSON did not parse");
       return;
     }
+    for (const size_t uiSampled : sampledWidgets(iIteration++)) hash.add(parsedWidgetWord(tree, uiSampled));
     if (last.next()) {
       state.PauseTiming();
       SKuiScreenSet parsed;
@@ -456,6 +609,14 @@ void BM_Baseline_UILoadJson(benchmark::State& state) {
       state.ResumeTiming();
     }
     benchmark::DoNotOptimize(tree);
+  }
+  if (problem.empty()) {
+    const nlohmann::json reference = nlohmann::json::parse(d.json);
+    CBenchHash record;
+    for (benchmark::IterationCount i = 0; i < state.iterations(); ++i) {
+      for (const size_t uiSampled : sampledWidgets(i)) record.add(parsedWidgetWord(reference, uiSampled));
+    }
+    if (!(hash == record)) problem = "an earlier iteration's parse differs from the JSON";
   }
   if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiWidgets));
@@ -526,10 +687,11 @@ void BM_Engine_EventDispatch(benchmark::State& state) {
     names.push_back(eventName(i));
   }
   const int iStride = benchSkips("EventDispatch.engine.events") ? 2 : 1;
+  CBenchEverySecond everySecond(state, "EventDispatch.engine.everysecond");
   const uint64_t uiRunsBefore = g_uiProcedureRuns;
   for (auto _ : state) {
     if (pWidget == nullptr) break;
-    for (int i = 0; i < gc_iDISPATCHES; i += iStride) {
+    for (int i = everySecond.leavesOut() ? gc_iDISPATCHES : 0; i < gc_iDISPATCHES; i += iStride) {
       pWidget->callEvent(KvStrHash(names[static_cast<size_t>(i % gc_iEVENTS)].c_str()));
     }
   }
@@ -564,9 +726,10 @@ void BM_Baseline_EventDispatch(benchmark::State& state) {
     for (auto& event : events) event.second.resize(1);
   }
   const int iStride = benchSkips("EventDispatch.baseline.events") ? 2 : 1;
+  CBenchEverySecond everySecond(state, "EventDispatch.baseline.everysecond");
   const uint64_t uiRunsBefore = g_uiProcedureRuns;
   for (auto _ : state) {
-    for (int i = 0; i < gc_iDISPATCHES; i += iStride) {
+    for (int i = everySecond.leavesOut() ? gc_iDISPATCHES : 0; i < gc_iDISPATCHES; i += iStride) {
       const auto event = events.find(names[static_cast<size_t>(i % gc_iEVENTS)]);
       if (event == events.end()) {
         continue;
@@ -755,91 +918,120 @@ std::string checkMenuQuads(const std::vector<SMenuQuad>& menu) {
   return std::string();
 }
 
-// Runs the frames on the calling thread's CPU time; the last must have written the menu's quads (checkMenuQuads).
-template <typename FFrame>
-void runMenuFrames(benchmark::State& state, const std::vector<SMenuQuad>& menu, FFrame frame) {
+// Runs the frames on the calling thread's CPU time; after each one, untimed, what it wrote must be the quads quadsOf
+// gives for that frame (0 for the first), checkMenuQuads.
+template <typename FQuads, typename FFrame>
+void runMenuFrames(benchmark::State& state, FQuads quadsOf, FFrame frame) {
+  i32 iFrame = 0;
+  size_t uiQuads = 0;
   for (auto _ : state) {
     ClDynamicGeometry::unlockBuffers();
     ClDynamicGeometry::beginFrame();
     const f64 dStart = threadSeconds();
     frame();
     state.SetIterationTime(threadSeconds() - dStart);
+    const std::vector<SMenuQuad>& quads = quadsOf(iFrame);
+    const std::string error = checkMenuQuads(quads);
+    if (!error.empty()) {
+      state.SkipWithError(("frame " + std::to_string(iFrame + 1) + ": " + error).c_str());
+      return;
+    }
+    uiQuads = quads.size();
+    ++iFrame;
   }
-  const std::string error = checkMenuQuads(menu);
-  if (!error.empty()) state.SkipWithError(error.c_str());
-  state.counters["quads"] = static_cast<double>(menu.size());
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * menu.size()));
+  state.counters["quads"] = static_cast<double>(uiQuads);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * uiQuads));
 }
 
-// The logo's fade: its colours at the start and the end, and the colour half way, a channel at a time.
+// The logo's fade: its colours at the start and the end, and the colour a fraction of the way, a channel at a time.
 constexpr u32 gc_uiFADE_FROM = 0xFF204080u;
 constexpr u32 gc_uiFADE_TO = 0x40E0C000u;
-u32 halfWayColor(u32 uiFrom, u32 uiTo) {
+u32 fadeColor(u32 uiFrom, u32 uiTo, f64 dWay) {
   u32 uiColor = 0;
   for (int iShift = 0; iShift < 32; iShift += 8) {
-    uiColor |= (((uiFrom >> iShift) & 0xFF) + ((uiTo >> iShift) & 0xFF)) / 2 << iShift;
+    const f64 dFrom = static_cast<f64>((uiFrom >> iShift) & 0xFF);
+    const f64 dTo = static_cast<f64>((uiTo >> iShift) & 0xFF);
+    uiColor |= static_cast<u32>(std::lround(dFrom + (dTo - dFrom) * dWay)) << iShift;
   }
   return uiColor;
 }
 
-// Starts the logo's fade over twice iFrames updates and gives the quads the last of those frames must write: the
-// menu's, the logo's with the colour half way; empty (with the reason) when the logo does not show the fade.
-std::vector<SMenuQuad> fadedMenuQuads(const std::vector<SMenuQuad>& menu, i32 iFrames, std::string* pError) {
-  ClWidget* pLogo = ClUI::getWidget("MainMenuLogo");
-  const f32 fDT = ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime;
-  if (pLogo == nullptr || !(fDT > 0.0f)) {
-    *pError = "the menu has no logo, or the UI's clock stands still";
-    return {};
-  }
-  SAnimatorParams fade{};
-  fade.mp_iKind = gc_iANIM_PLAY_ONCE;
-  fade.mp_iMethod = gc_iANIM_EASE_LINEAR;
-  fade.mp_uiStartColor = gc_uiFADE_FROM;
-  fade.mp_uiEndColor = gc_uiFADE_TO;
-  fade.mp_fDuration = 2.0f * static_cast<f32>(iFrames) * fDT;
-  pLogo->mp_aColorAnimators[0].play(fade);
-  Cl2d::clearSprites();
-  ClUI::render();
-  Cl2d::sortSprites();
-  std::vector<SMenuQuad> quads = queuedMenuQuads();
-  Cl2d::clearSprites();
-  size_t uiFaded = 0;
-  for (size_t i = 0; i < quads.size() && quads.size() == menu.size(); ++i) {
-    if (quads[i].uiColor == gc_uiFADE_FROM && menu[i].uiColor != gc_uiFADE_FROM) {
-      quads[i].uiColor = halfWayColor(gc_uiFADE_FROM, gc_uiFADE_TO);
-      quads[i].iColorSlack = 1;
-      ++uiFaded;
+// The logo's fade, linear over a number of the UI's updates, and the quads each frame of it must write: the menu's,
+// the logo's in the colour the frame's updates have brought it to (within one step a channel).
+class CLogoFade {
+ public:
+  // Starts the fade over iUpdates updates; false (with the reason) when the logo does not show it.
+  bool start(const std::vector<SMenuQuad>& menu, i32 iUpdates, std::string* pError) {
+    ClWidget* pLogo = ClUI::getWidget("MainMenuLogo");
+    const f32 fDT = ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime;
+    if (pLogo == nullptr || !(fDT > 0.0f)) {
+      *pError = "the menu has no logo, or the UI's clock stands still";
+      return false;
     }
+    SAnimatorParams fade{};
+    fade.mp_iKind = gc_iANIM_PLAY_ONCE;
+    fade.mp_iMethod = gc_iANIM_EASE_LINEAR;
+    fade.mp_uiStartColor = gc_uiFADE_FROM;
+    fade.mp_uiEndColor = gc_uiFADE_TO;
+    fade.mp_fDuration = static_cast<f32>(iUpdates) * fDT;
+    pLogo->mp_aColorAnimators[0].play(fade);
+    m_iUpdates = iUpdates;
+    Cl2d::clearSprites();
+    ClUI::render();
+    Cl2d::sortSprites();
+    m_quads = queuedMenuQuads();
+    Cl2d::clearSprites();
+    for (size_t i = 0; i < m_quads.size() && m_quads.size() == menu.size(); ++i) {
+      if (m_quads[i].uiColor == gc_uiFADE_FROM && menu[i].uiColor != gc_uiFADE_FROM) {
+        m_quads[i].iColorSlack = 1;
+        m_logo.push_back(i);
+      }
+    }
+    if (m_logo.empty()) *pError = "the logo's fade did not show in the menu's quads";
+    return !m_logo.empty();
   }
-  if (uiFaded == 0) *pError = "the logo's fade did not show in the menu's quads";
-  return uiFaded == 0 ? std::vector<SMenuQuad>() : quads;
-}
+  // The quads of frame iFrame (0 for the first), which has run iFrame + 1 updates.
+  const std::vector<SMenuQuad>& at(i32 iFrame) {
+    const u32 uiColor = fadeColor(gc_uiFADE_FROM, gc_uiFADE_TO, static_cast<f64>(iFrame + 1) / m_iUpdates);
+    for (size_t i : m_logo) m_quads[i].uiColor = uiColor;
+    return m_quads;
+  }
 
-// The menu's frame through the UI; "MainMenuFrameOverQuadWrite.engine.update" leaves out the UI's update,
-// ".engine.sort" the queue's sort.
+ private:
+  std::vector<SMenuQuad> m_quads;
+  std::vector<size_t> m_logo;
+  i32 m_iUpdates = 1;
+};
+
+// The menu's frame through the UI; its logo fades over twice the frames' updates, so the last frame shows it half way.
+// "MainMenuFrameOverQuadWrite.engine.update" leaves out the UI's update, ".engine.sort" the queue's sort,
+// ".engine.everysecond" the UI's render in every second frame.
 void BM_Engine_MainMenuFrameOverQuadWrite(benchmark::State& state) {
   CMainMenuRun run;
   std::string error;
-  std::vector<SMenuQuad> quads = menuQuads(&run, &error);
-  if (!quads.empty()) quads = fadedMenuQuads(quads, static_cast<i32>(state.max_iterations), &error);
-  if (quads.empty()) {
+  const std::vector<SMenuQuad> menu = menuQuads(&run, &error);
+  CLogoFade fade;
+  if (menu.empty() || !fade.start(menu, 2 * static_cast<i32>(state.max_iterations), &error)) {
     state.SkipWithError(error.c_str());
     return;
   }
   const bool bUpdate = !benchSkips("MainMenuFrameOverQuadWrite.engine.update");
   const bool bSort = !benchSkips("MainMenuFrameOverQuadWrite.engine.sort");
-  runMenuFrames(state, quads, [bUpdate, bSort] {
-    if (bUpdate) ClUI::update();
-    ClUI::render();
-    if (bSort) Cl2d::sortSprites();
-    writeMenuLayers();
-    Cl2d::clearSprites();
-  });
+  CBenchEverySecond everySecond(state, "MainMenuFrameOverQuadWrite.engine.everysecond");
+  runMenuFrames(
+      state, [&fade](i32 iFrame) -> const std::vector<SMenuQuad>& { return fade.at(iFrame); },
+      [bUpdate, bSort, &everySecond] {
+        if (bUpdate) ClUI::update();
+        if (!everySecond.leavesOut()) ClUI::render();
+        if (bSort) Cl2d::sortSprites();
+        writeMenuLayers();
+        Cl2d::clearSprites();
+      });
 }
 BENCHMARK(BM_Engine_MainMenuFrameOverQuadWrite)->UseManualTime()->Iterations(gc_iMENU_FRAMES)->Unit(benchmark::kMicrosecond);
 
 // The floor: the finished quads written straight into dynamic geometry; "MainMenuFrameOverQuadWrite.baseline.elements"
-// leaves out their element records.
+// leaves out their element records, ".baseline.everysecond" the last quad of every second frame.
 void BM_Baseline_MainMenuFrameOverQuadWrite(benchmark::State& state) {
   CMainMenuRun run;
   std::string error;
@@ -849,20 +1041,28 @@ void BM_Baseline_MainMenuFrameOverQuadWrite(benchmark::State& state) {
     return;
   }
   const bool bElements = !benchSkips("MainMenuFrameOverQuadWrite.baseline.elements");
-  runMenuFrames(state, quads, [&quads, bElements] {
-    for (const SMenuQuad& q : quads) {
-      SDynamicGeometryAlloc alloc;
-      ClDynamicGeometry::reserve(1, 4, 6, &alloc);
-      alloc.mp_pVerts[0] = SDynamicGeometryVertex{q.fLeft, q.fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV0};
-      alloc.mp_pVerts[1] = SDynamicGeometryVertex{q.fRight, q.fTop, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV0};
-      alloc.mp_pVerts[2] = SDynamicGeometryVertex{q.fLeft, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU0, q.fV1};
-      alloc.mp_pVerts[3] = SDynamicGeometryVertex{q.fRight, q.fBottom, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, q.fU1, q.fV1};
-      ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes, alloc.mp_uiFirstVertex, true);
-      if (bElements) {
-        ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, q.uiBatchMask, q.pSignature, q.fDepth, 0);
-      }
-    }
-  });
+  CBenchEverySecond everySecond(state, "MainMenuFrameOverQuadWrite.baseline.everysecond");
+  runMenuFrames(
+      state, [&quads](i32) -> const std::vector<SMenuQuad>& { return quads; },
+      [&quads, bElements, &everySecond] {
+        const size_t uiWritten = everySecond.leavesOut() ? quads.size() - 1 : quads.size();
+        for (size_t i = 0; i < uiWritten; ++i) {
+          const SMenuQuad& q = quads[i];
+          SDynamicGeometryAlloc alloc;
+          ClDynamicGeometry::reserve(1, 4, 6, &alloc);
+          const auto vertex = [&q](f32 fX, f32 fY, f32 fU, f32 fV) {
+            return SDynamicGeometryVertex{fX, fY, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, fU, fV};
+          };
+          alloc.mp_pVerts[0] = vertex(q.fLeft, q.fTop, q.fU0, q.fV0);
+          alloc.mp_pVerts[1] = vertex(q.fRight, q.fTop, q.fU1, q.fV0);
+          alloc.mp_pVerts[2] = vertex(q.fLeft, q.fBottom, q.fU0, q.fV1);
+          alloc.mp_pVerts[3] = vertex(q.fRight, q.fBottom, q.fU1, q.fV1);
+          ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes, alloc.mp_uiFirstVertex, true);
+          if (bElements) {
+            ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, q.uiBatchMask, q.pSignature, q.fDepth, 0);
+          }
+        }
+      });
 }
 BENCHMARK(BM_Baseline_MainMenuFrameOverQuadWrite)->UseManualTime()->Iterations(gc_iMENU_FRAMES)->Unit(benchmark::kMicrosecond);
 

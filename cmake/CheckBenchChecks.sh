@@ -21,8 +21,10 @@ fi
 export DISPLAY=$xvfb_display
 unset SDL_VIDEODRIVER
 
-# program, case, then per side the steps it can leave out; "step@arg" runs only the case's runs of that argument
-# (e.g. "pitch@pitch:1"). A case's runs are named BM_<Side>_<case>, with or without a suffix after a "/".
+# program, case, then per side the steps it can leave out; "step@arg" runs only the case's runs whose names go on with
+# that argument, a regular expression (e.g. "pitch@pitch:1", "everysecond@1000$"). A case's runs are named
+# BM_<Side>_<case>, with or without a suffix after a "/". A step "everysecond" leaves its work out of every second
+# iteration (Bench/BenchSkip.h): it runs each benchmark for 0.5 s, so that one whose iterations are shorter runs two.
 pairs=(
   "WorldBench WorldFrame200 engine:update,draw,everysecond baseline:reactions,draw,everysecond"
   "SpriteBench UIFrame engine:tick,sort,everysecond baseline:tick,sort,everysecond"
@@ -31,7 +33,7 @@ pairs=(
   "SpriteBench SpriteJobs engine:build,everysecond baseline:billboards,lines,everysecond"
   "GraphicsBench ClearPresentFrame engine:handover,everysecond baseline:render,everysecond"
   "GraphicsBench HandOver engine:handover,everysecond baseline:wait,everysecond"
-  "UIBench MainMenuFrameOverQuadWrite engine:update,sort baseline:elements"
+  "UIBench MainMenuFrameOverQuadWrite engine:update,sort,everysecond baseline:elements,everysecond"
   "FrameBench FrameBloomCRTPasses engine:scene,crt,everysecond baseline:blur,add,crt,everysecond"
   "FrameBench FrameActionLevel engine:update,everysecond baseline:fights,draw,everysecond"
   "FrameBench FramePreLoadPlainCopy engine:frame,everysecond baseline:draw,everysecond"
@@ -42,26 +44,30 @@ pairs=(
   "VideoBench DecodeConvertUpload720p engine:connect,everysecond baseline:upload,everysecond"
   "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1,everysecond baseline:volume,pan,pitch@pitch:1,everysecond"
   "AudioBench Mix64VoicesSdlMixer engine:volume,pan,everysecond baseline:volume,pan,everysecond"
-  "ArchiveBench PlainRead engine:read baseline:read"
-  "ArchiveBench CompressedRead engine:read baseline:inflate"
-  "ArchiveBench EncryptedRead engine:read baseline:decrypt"
-  "ArchiveBench CompressedEncryptedRead engine:read baseline:decrypt,inflate"
-  "ArchiveBench PathLookup engine:lookups baseline:lookups,root"
-  "HashBench NameHash engine:names baseline:names,fold"
-  "HashBench SimpleHashTableFind engine:probes baseline:probes"
-  "HashBench DynamicHashTableFind engine:probes baseline:probes"
-  "KdsBench KdsLoad engine:build,free baseline:names,free"
-  "KdsBench KdsLoadJson engine:build,free baseline:floats"
-  "LeaderboardBench Upload engine:callbacks baseline:update,previous"
-  "LeaderboardBench AroundUser engine:entries baseline:rank,before@board:2,after"
-  "LeaderboardBench RankLookup engine:entries baseline:rank"
-  "LeaderboardBench PageDown engine:entries baseline:entries"
-  "RandomBench RandomWord engine:words baseline:words"
-  "JobBench Job1000Tasks engine:tasks baseline:tasks"
-  "GridBench GridMove engine:focus,forward baseline:hidden,disabled"
-  "UIBench UILoad engine:load baseline:properties,free"
-  "UIBench UILoadJson engine:load baseline:floats"
-  "UIBench EventDispatch engine:events baseline:events,calls"
+  "ArchiveBench PlainRead engine:read,everysecond baseline:read,everysecond"
+  "ArchiveBench CompressedRead engine:read,everysecond baseline:inflate,everysecond"
+  "ArchiveBench EncryptedRead engine:read,everysecond baseline:decrypt,everysecond"
+  "ArchiveBench CompressedEncryptedRead engine:read,everysecond baseline:decrypt,inflate,everysecond"
+  "ArchiveBench PathLookup engine:lookups,everysecond baseline:lookups,root,everysecond"
+  "HashBench NameHash engine:names,everysecond baseline:names,fold,everysecond"
+  "HashBench SimpleHashTableFind engine:probes,everysecond baseline:probes,everysecond"
+  "HashBench DynamicHashTableFind engine:probes,everysecond baseline:probes,everysecond"
+  "KdsBench KdsLoad engine:build,free,everysecond@1000$ baseline:names,free,everysecond@1000$"
+  "KdsBench KdsLoadJson engine:build,free,everysecond@1000$ baseline:floats,everysecond@1000$"
+  "LeaderboardBench Upload engine:callbacks,everysecond baseline:update,previous,everysecond@board:3"
+  "LeaderboardBench UploadSortedArray engine:everysecond baseline:previous,insert,everysecond"
+  "LeaderboardBench AroundUser engine:entries,everysecond baseline:rank,before@board:2,after,everysecond@board:3"
+  "LeaderboardBench AroundUserSortedArray engine:everysecond baseline:rank,entries,everysecond"
+  "LeaderboardBench RankLookup engine:entries,everysecond baseline:rank,everysecond@board:0"
+  "LeaderboardBench RankLookupSortedArray engine:everysecond baseline:rank,entries,everysecond"
+  "LeaderboardBench PageDown engine:entries,everysecond baseline:entries,everysecond"
+  "LeaderboardBench PageDownSortedArray engine:everysecond baseline:entries,everysecond"
+  "RandomBench RandomWord engine:words,everysecond baseline:words,everysecond"
+  "JobBench Job1000Tasks engine:tasks,everysecond baseline:tasks,everysecond"
+  "GridBench GridMove engine:focus,forward,everysecond baseline:hidden,disabled,everysecond"
+  "UIBench UILoad engine:load,everysecond baseline:properties,free,everysecond"
+  "UIBench UILoadJson engine:load,everysecond baseline:floats,everysecond"
+  "UIBench EventDispatch engine:events,everysecond baseline:events,calls,everysecond"
   "TextBench ParagraphLayout engine:queue,free,clear,everysecond baseline:kerning,everysecond"
   "TextBench GlyphFrames engine:queue,draw,everysecond baseline:draw,everysecond"
   "CanvasBench SpriteSort engine:keys,sort,everysecond baseline:keys,sort,everysecond"
@@ -75,15 +81,14 @@ pairs=(
 )
 
 problems=0
-# Runs the benchmarks of one program that match the filter, once each, with the steps left out (5 minutes at most);
-# prints how many ran and how many of them reported an error. A step "everysecond" (every second frame left out)
-# gets half a second, so that a frame of a quarter second still runs with another.
+# Runs the benchmarks of one program that match the filter, once each for at least the minimum time (seconds; 0.01
+# unless given), with the steps left out (5 minutes at most); prints how many ran and how many of them reported an
+# error. A step "everysecond" gets half a second, so that a frame of a quarter second still runs with another.
 run() {
-  local program=$1 filter=$2 skip=$3 json="$work/out.json" min_time=0.01
-  [[ $skip == *.everysecond ]] && min_time=0.5
+  local program=$1 filter=$2 skip=$3 min_time=${4:-0.01} json="$work/out.json"
   rm -f "$json"
   GRINDLOW_BENCH_SKIP="$skip" timeout 300 "$bench_dir/bench_$program" --benchmark_filter="$filter" --benchmark_repetitions=1 \
-    --benchmark_min_time=$min_time --benchmark_out="$json" --benchmark_out_format=json >"$work/log" 2>&1 || true
+    --benchmark_min_time="$min_time" --benchmark_out="$json" --benchmark_out_format=json >"$work/log" 2>&1 || true
   local ran=0 failed=0
   if [[ -f "$json" ]]; then
     ran=$(grep -c '"run_type": "iteration"' "$json" || true)
@@ -109,7 +114,9 @@ for pair in "${pairs[@]}"; do
       filter="^BM_${Side}_${case}(/|\$)"
       [[ $step == *@* ]] && filter="^BM_${Side}_${case}/${step#*@}"
       step=${step%%@*}
-      read -r ran failed <<<"$(run "$program" "$filter" "$case.$side.$step")"
+      min_time=0.01
+      [[ $step == everysecond ]] && min_time=0.5
+      read -r ran failed <<<"$(run "$program" "$filter" "$case.$side.$step" "$min_time")"
       if [[ $ran -lt 1 || $failed -ne $ran ]]; then
         echo "$case.$side.$step: the $side side's check did not fail without that step ($ran ran, $failed errors)"
         problems=$((problems + 1))

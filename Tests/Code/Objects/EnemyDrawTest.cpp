@@ -117,16 +117,19 @@ TEST_F(EnemyDrawTest, TheLeftArrowFadesInBehindTheEdge) {
   }
 }
 
-TEST_F(EnemyDrawTest, TheShieldShowsOnlyWhilePositive) {
+TEST_F(EnemyDrawTest, TheShieldShowsOnlyWhilePositiveAndNotCountering) {
   const struct {
     f32 fShield;
+    const char* pState;  // null: the state it spawned in
     bool bShown;
-  } cases[] = {{5.0f, true}, {0.0f, false}, {-1.0f, false}};
+  } cases[] = {{5.0f, nullptr, true},    {0.0f, nullptr, false},          {-1.0f, nullptr, false},
+               {5.0f, "Counter", false}, {5.0f, "CounterBullet", false}, {5.0f, "Plain", true}};
   for (const auto& c : cases) {
     ClEntityEnemy* pEnemy = m_world.spawn("Shielded", 100.0f, 1);
+    if (c.pState != nullptr) pEnemy->setState(c.pState);
     pEnemy->m_fShield = c.fShield;
     const SWorldQuad* pShield = quadOf(drawn(pEnemy), "EnemyShieldShield_216");
-    EXPECT_EQ(pShield != nullptr, c.bShown) << c.fShield;
+    EXPECT_EQ(pShield != nullptr, c.bShown) << c.fShield << " " << (c.pState != nullptr ? c.pState : "spawned");
   }
 }
 

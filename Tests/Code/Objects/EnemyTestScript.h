@@ -42,6 +42,7 @@ inline std::string KvTestEnemyTypeText(const STestEnemyType& type) {
   std::string text = type.m_name + " = {\n" + type.m_properties + "\n";
   text += "Animations = { Running = \"TestRun\", Fall = [\"TestFall\", Mirror = 1] }\n";
   text += "States = {\n default = {}\n Plain = { Velocity = [0.0, 0.0, 0.0] }\n Aiming = { ToPlayerTarget = 0.5 }\n";
+  text += " Counter = {}\n CounterBullet = {}\n";
   for (const auto& [name, keys] : actions) {
     text += " " + name + " = {}\n";
   }
