@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
+#include "Tests/Support/FontTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/ToolVerdictTestSupport.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 #include "Tools/fontc/FontBuilder.h"
@@ -204,15 +208,74 @@ TEST(Fontc, CommandLine) {
   // A damaged file is refused by the engine's check, named with what is wrong.
   std::vector<uint8_t> bytes = readBytes(dir + "/out/Fonts/Cli_0.kcf");
   bytes[20] = 9;  // texture count
-  ASSERT_TRUE(ToolWriteFile(dir + "/bad.kcf", bytes.data(), bytes.size()));
-  run = KvTestRunTool(tool + " dump " + dir + "/bad.kcf");
+  std::filesystem::create_directories(dir + "/bad");
+  ASSERT_TRUE(ToolWriteFile(dir + "/bad/Cli_0.kcf", bytes.data(), bytes.size()));
+  run = KvTestRunTool(tool + " dump " + dir + "/bad/Cli_0.kcf");
   EXPECT_EQ(run.iExit, 1);
-  EXPECT_NE(run.out.find("bad.kcf: the texture count is 9"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Cli_0.kcf: the texture count is 9"), std::string::npos) << run.out;
+  // A font is loaded by its file's name, and found by the name hash it holds: another font's file is refused.
+  std::filesystem::copy_file(dir + "/out/Fonts/Cli_0.kcf", dir + "/Cli_1.kcf");
+  run = KvTestRunTool(tool + " dump " + dir + "/Cli_1.kcf");
+  EXPECT_EQ(run.iExit, 1);
+  EXPECT_NE(run.out.find("Cli_1.kcf: it holds the name hash"), std::string::npos) << run.out;
   std::ofstream(dir + "/short.kff") << "short";
   run = KvTestRunTool(tool + " dump " + dir + "/short.kff");
   EXPECT_EQ(run.iExit, 1);
   EXPECT_NE(run.out.find("short.kff: the file is 5 bytes"), std::string::npos) << run.out;
   EXPECT_EQ(KvTestRunTool(tool + " dump " + dir + "/Fonts.json").iExit, 2);
+}
+
+// What "fontc dump" accepts, the engine's loader accepts, and the other way round: a family and a font as the writer
+// makes them, all zero, and cut in half, each loaded by the font manager from a data root (the fonts have no glyph
+// pages, so no device is needed) and dumped by the tool.
+class FontcVerdict : public FontFilesTest {
+ protected:
+  // Whether the font manager loads the family "Tv" (and with it its one font "Tv_0") from the data root, with pFile
+  // ("Fonts/Tv.kff" or "Fonts/Tv_0.kcf") holding the bytes and the other file as written.
+  bool loads(const char* pFile, const std::vector<uint8_t>& bytes) {
+    KvTestWriteFontFile("Fonts/Tv.kff", m_family);
+    KvTestWriteFontFile("Fonts/Tv_0.kcf", m_font);
+    KvTestWriteFontFile(pFile, bytes);
+    const bool bLoaded = KvTestLoadsWithoutAStop([] {
+      ClFontFamilyMgr::loadFontFamilyForHeight("Tv", nullptr, 216);
+      return ClFontFamilyMgr::findFamily(KvStrHash("Tv")) != nullptr &&
+             ClFontFamilyMgr::findFont(KvStrHash("Tv_0")) != nullptr;
+    });
+    ClFontFamilyMgr::terminate();
+    return bLoaded;
+  }
+
+  std::vector<uint8_t> m_family;
+  std::vector<uint8_t> m_font;
+};
+
+TEST_F(FontcVerdict, TheDumpAcceptsWhatTheLoaderAccepts) {
+  SFontDesc font;
+  font.name = "Tv_0";
+  font.fLineHeight = 12.0f;
+  font.fEmptyLineHeight = 12.0f;
+  font.usDefaultCharacter = 'A';
+  for (uint32_t uiCode : {'A', 'B'}) {
+    SFontGlyphDesc glyph;
+    glyph.uiCode = uiCode;
+    glyph.fAdvanceX = 6.0f;
+    font.glyphs.push_back(glyph);
+  }
+  m_font = FontWriteFont(font);
+  SFontFamilyDesc family;
+  family.name = "Tv";
+  family.sizes = {12};
+  family.resolutions = {{216, {0}}};
+  m_family = FontWriteFamily(family);
+  const std::string built = m_root + "/built";
+  KvTestWriteFontFile(built + "/Tv.kff", m_family);
+  KvTestWriteFontFile(built + "/Tv_0.kcf", m_font);
+  KvTestToolAgreesWithTheLoader(
+      KvTestShellQuote(FONTC_PATH) + " dump",
+      {{built + "/Tv.kff", {true, false, false}}, {built + "/Tv_0.kcf", {true, false, false}}}, m_root + "/cuts",
+      [this](const std::string& path, const std::vector<uint8_t>& bytes) {
+        return loads(path.ends_with(".kff") ? "Fonts/Tv.kff" : "Fonts/Tv_0.kcf", bytes);
+      });
 }
 
 }  // namespace
