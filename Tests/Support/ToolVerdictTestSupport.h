@@ -35,7 +35,8 @@ struct SToolVerdictFile {
 // the file layer is stopped and the previous folder made current again when it goes.
 class CVerdictDataRoot {
  public:
-  explicit CVerdictDataRoot(const std::string& name) : m_path(KvTestTempDir(name)), m_saved(KvTestChangeFolder(m_path)) {
+  explicit CVerdictDataRoot(const std::string& name)
+      : m_path(KvTestTempDir(name)), m_saved(KvTestChangeFolder(m_path)) {
     EXPECT_FALSE(m_saved.empty());
     KvTestStartFileIO();
   }

@@ -156,13 +156,13 @@ int loadArchive(const SOptions& options, const std::string& what) {
   return 0;
 }
 
-// Bad usage, after stopping the reader, when the command is to decrypt without a key; else 0.
-int needsKey(const SOptions& options, const char* pCommand, bool bDecrypts, const std::string& what) {
+// Bad usage (the problem), after stopping the reader, when the command is to decrypt without a key; else 0.
+int needsKey(const SOptions& options, bool bDecrypts, const std::string& problem) {
   if (!bDecrypts || !options.key.empty()) {
     return 0;
   }
   stopReader();
-  return gc_tool.usageError(std::string(pCommand) + " needs --key: " + what + " encrypted");
+  return gc_tool.usageError(problem);
 }
 
 bool gatherInputs(const SOptions& options, std::vector<SMagPackInput>* pInputs, std::string* pProblem) {
@@ -294,7 +294,8 @@ int extract(const SOptions& options) {
     stopReader();
     return gc_tool.failTool("[" + entryPath + "] is not in archive [" + name + "]");
   }
-  if (const int iExit = needsKey(options, "extract", pInfo->mp_uiEncrypted != 0, "[" + entryPath + "] is")) {
+  if (const int iExit =
+          needsKey(options, pInfo->mp_uiEncrypted != 0, "extract needs --key: [" + entryPath + "] is encrypted")) {
     return iExit;
   }
   u32 uiSize = 0;
@@ -360,7 +361,8 @@ int check(const SOptions& options) {
     i32 iHash = 0;
     bEncrypted = bEncrypted || ClMagFileIO::getEntry(pTOC, i, &iHash)->mp_uiEncrypted != 0;
   }
-  if (const int iExit = needsKey(options, "check", bEncrypted, "archive [" + name + "] has entries")) {
+  if (const int iExit =
+          needsKey(options, bEncrypted, "check needs --key: archive [" + name + "] has encrypted entries")) {
     return iExit;
   }
   i32 iFailed = 0;

@@ -554,7 +554,8 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
       {"an entry starting in another's last byte",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiGlow = pfnInfo(*pTOC, "Effects/Glow.fxo");
-         writeU32(pTOC, pfnInfo(*pTOC, "Text/Plain.txt") + 8, readU32(*pTOC, uiGlow + 8) + readU32(*pTOC, uiGlow + 16) - 1);
+         const u32 uiGlowEnd = readU32(*pTOC, uiGlow + 8) + readU32(*pTOC, uiGlow + 16);
+         writeU32(pTOC, pfnInfo(*pTOC, "Text/Plain.txt") + 8, uiGlowEnd - 1);
        },
        "load", "overlap in the data file"},
       {"an entry inside another",

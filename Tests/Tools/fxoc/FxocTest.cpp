@@ -198,14 +198,15 @@ TEST(Fxoc, CommandLine) {
 // What "fxoc --dump" accepts, the effect loader's reader accepts, and the other way round: two of the engine's
 // effects as built, all zero, and cut in half (past the reader the loader compiles the GLSL on a device).
 TEST(Fxoc, TheDumpAcceptsWhatTheLoaderAccepts) {
+  const auto reads = [](const std::string&, const std::vector<uint8_t>& bytes) {
+    SD3DXEffectDescription effect;
+    std::string error;
+    return D3DXEffectFileRead(bytes.data(), bytes.size(), &effect, &error);
+  };
   KvTestToolAgreesWithTheLoader(KvTestShellQuote(FXOC_PATH) + " --dump",
                                 {{std::string(KV_EFFECTS_DIR) + "/system_copy_tv.fxo", {true, false, false}},
                                  {std::string(KV_EFFECTS_DIR) + "/vosk_star.fxo", {true, false, false}}},
-                                KvTestTempDir("fxoc-verdict"), [](const std::string&, const std::vector<uint8_t>& bytes) {
-                                  SD3DXEffectDescription effect;
-                                  std::string error;
-                                  return D3DXEffectFileRead(bytes.data(), bytes.size(), &effect, &error);
-                                });
+                                KvTestTempDir("fxoc-verdict"), reads);
 }
 
 }  // namespace

@@ -261,8 +261,9 @@ TEST(KdscTool, ItsChecksAcceptWhatTheLoaderAccepts) {
     ClDScriptMgr2::terminate();
     return bLoaded;
   };
-  const std::vector<SToolVerdictFile> files = {{std::string(KV_SAMPLE_SCRIPTS_DIR) + "/Levels.kds", {true, false, false}},
-                                               {std::string(KV_SAMPLE_SCRIPTS_DIR) + "/Monkey.kds", {true, false, false}}};
+  const std::string scripts = KV_SAMPLE_SCRIPTS_DIR;
+  const std::vector<SToolVerdictFile> files = {{scripts + "/Levels.kds", {true, false, false}},
+                                               {scripts + "/Monkey.kds", {true, false, false}}};
   for (const char* pOption : {"--check", "--dump"}) {
     SCOPED_TRACE(pOption);
     KvTestToolAgreesWithTheLoader(KvTestShellQuote(KDSC_PATH) + " " + pOption, files, root.path() + "/cuts", loads);

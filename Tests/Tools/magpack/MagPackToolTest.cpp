@@ -173,8 +173,8 @@ class MagPackDamage : public ::testing::Test {
     writeText(m_dir + "/src/C.txt", "third entry");
     writeText(m_dir + "/src/Both.txt", std::string(300, 'b'));
     writeText(m_dir + "/pack.manifest", "Both.txt compress encrypt\n");
-    const SKvToolRun packed = magpack("pack --quiet --name DMG --out " + out() + " --root " + m_dir + "/src --manifest " +
-                                      m_dir + "/pack.manifest --key dmg-key");
+    const SKvToolRun packed = magpack("pack --quiet --name DMG --out " + out() + " --root " + m_dir +
+                                      "/src --manifest " + m_dir + "/pack.manifest --key dmg-key");
     ASSERT_EQ(packed.iExit, 0) << packed.out;
     m_toc = readText(out() + "/DMG_win32.mtc");
   }
@@ -273,10 +273,11 @@ TEST_F(MagPackDamage, UsageErrorsEndWithTheUsage) {
     std::string arguments;
     const char* pProblem;
   } aCases[] = {
-      {"check --dir " + out() + " --name DMG", "check needs --key: archive [DMG] has entries encrypted"},
+      {"check --dir " + out() + " --name DMG", "check needs --key: archive [DMG] has encrypted entries"},
       {"extract --dir " + out() + " --name DMG --path Both.txt", "extract needs --key: [Both.txt] is encrypted"},
       {"check --dir " + out() + " --name DMG --key sixteen-letters!", "--key must be 1 to 15 characters"},
-      {"extract --dir " + out() + " --name DMG --path A.txt --key sixteen-letters!", "--key must be 1 to 15 characters"},
+      {"extract --dir " + out() + " --name DMG --path A.txt --key sixteen-letters!",
+       "--key must be 1 to 15 characters"},
       {"pack --name DMG --out " + out() + " --root " + m_dir + "/src --key sixteen-letters!",
        "--key must be 1 to 15 characters"},
       {"list --dir " + out() + " --name " + longName, "--name is 760 characters, more than the"},
