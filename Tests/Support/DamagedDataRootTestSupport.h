@@ -17,7 +17,6 @@
 #include <ostream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "Code/System/GAMEArchiveKeys.h"
 #include "Corvane/Files/ClMagFileIO.h"
@@ -31,9 +30,9 @@
 // the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation); gc_szSTORED_ZEROED
 // leaves the table as built and zeroes the entry's stored bytes in the data file. The entry "TOC" stands for the
 // archive's table of contents: zeroed (same size) with no replacement, with "<toc count VALUE>" its entry count
-// word set, with gc_szHASH_TWICE its second record holding the first one's name hash (the table stays sorted), with
-// gc_szOVERLAP the second entry that stores bytes placed at the first one's offset. The entries "TOC" and "DATA" with gc_szFOLDER put a folder in place of the table or the data file (a file
-// that is there and cannot be read, even by root); the entry "ARCHIVE" with "<swap NAME>" exchanges both files of
+// word set, with gc_szHASH_TWICE or gc_szOVERLAP its entries no longer all told apart (KvTestDamageTOC). The entries
+// "TOC" and "DATA" with gc_szFOLDER put a folder in place of the table or the data file (a file that is there and
+// cannot be read, even by root); the entry "ARCHIVE" with "<swap NAME>" exchanges both files of
 // the archive with those of archive NAME. A null entry leaves the root as built. pExpected is what the game's reason
 // must name.
 struct SDamage {
@@ -48,8 +47,6 @@ inline constexpr char gc_szZEROED[] = "<zeroed>";
 inline constexpr char gc_szHALVED[] = "<halved>";
 inline constexpr char gc_szSTORED_ZEROED[] = "<stored zeroed>";
 inline constexpr char gc_szFOLDER[] = "<folder>";
-inline constexpr char gc_szHASH_TWICE[] = "<toc hash twice>";
-inline constexpr char gc_szOVERLAP[] = "<toc overlap>";
 
 // The damage's name in test listings.
 inline void PrintTo(const SDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
@@ -146,25 +143,7 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
   }
   if (entry == "TOC" && (replacement == gc_szHASH_TWICE || replacement == gc_szOVERLAP)) {
     std::string bytes = readWhole(toc);
-    const auto word = [&bytes](size_t uiAt) {
-      u32 uiWord = 0;
-      std::memcpy(&uiWord, bytes.data() + uiAt, sizeof(uiWord));
-      return uiWord;
-    };
-    const auto record = [&word](u32 uiIndex) { return word(word(0) + 4ull * uiIndex); };
-    if (replacement == gc_szHASH_TWICE) {
-      std::memcpy(bytes.data() + record(1) + 8, bytes.data() + record(0) + 8, 4);
-    } else {
-      std::vector<size_t> stored;
-      for (u32 i = 0; i < word(8) && stored.size() < 2; ++i) {
-        ClMagDataInfo info;
-        std::memcpy(&info, bytes.data() + word(record(i)), sizeof(info));
-        if (info.getStoredSize() != 0) stored.push_back(word(record(i)));
-      }
-      if (stored.size() < 2) return ::testing::AssertionFailure() << toc << " has fewer than two stored entries";
-      std::memcpy(bytes.data() + stored[1] + offsetof(ClMagDataInfo, mp_uiDataOffset),
-                  bytes.data() + stored[0] + offsetof(ClMagDataInfo, mp_uiDataOffset), 4);
-    }
+    if (!KvTestDamageTOC(&bytes, replacement)) return ::testing::AssertionFailure() << toc << " has too few entries";
     writeNew(toc, bytes);
     return ::testing::AssertionSuccess();
   }

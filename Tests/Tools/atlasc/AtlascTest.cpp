@@ -13,7 +13,6 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Tests/Support/KvTestSupport.h"
-#include "Tests/Support/ToolVerdictTestSupport.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 
 namespace {
@@ -343,22 +342,6 @@ TEST(Atlasc, SampleAtlasesAreWhatTheEngineReads) {
     const std::string built((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(built.find(" ? "), std::string::npos) << "every image named in " << listing;
   }
-}
-
-// What "atlasc check" accepts, the atlas loader's check accepts, and the other way round: the sample atlases as built,
-// all zero, and cut in half (past its check the loader loads the pages, which refuses no table).
-TEST(Atlasc, TheCheckAcceptsWhatTheLoaderAccepts) {
-  KvTestToolAgreesWithTheLoader(
-      KvTestShellQuote(ATLASC_PATH) + " check",
-      {{std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesUI/TexturesUI.atf", {true, false, false}},
-       {std::string(KV_CONTENT_IMAGES_DIR) + "/TexturesGame/TexturesGame.atf", {true, false, false}}},
-      KvTestTempDir("atlasc-verdict"), [](const std::string&, const std::vector<uint8_t>& bytes) {
-        std::vector<u32> aligned((bytes.size() + 3) / 4 + 1);
-        std::memcpy(aligned.data(), bytes.data(), bytes.size());
-        char szReason[256];
-        return ClAtlasMgr::checkAtlasImage(reinterpret_cast<const u8*>(aligned.data()), static_cast<u32>(bytes.size()),
-                                           szReason, sizeof(szReason));
-      });
 }
 
 }  // namespace

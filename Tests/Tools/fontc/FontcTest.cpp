@@ -225,57 +225,34 @@ TEST(Fontc, CommandLine) {
   EXPECT_EQ(KvTestRunTool(tool + " dump " + dir + "/Fonts.json").iExit, 2);
 }
 
-// What "fontc dump" accepts, the engine's loader accepts, and the other way round: a family and a font as the writer
-// makes them, all zero, and cut in half, each loaded by the font manager from a data root (the fonts have no glyph
-// pages, so no device is needed) and dumped by the tool.
-class FontcVerdict : public FontFilesTest {
- protected:
-  // Whether the font manager loads the family "Tv" (and with it its one font "Tv_0") from the data root, with pFile
-  // ("Fonts/Tv.kff" or "Fonts/Tv_0.kcf") holding the bytes and the other file as written.
-  bool loads(const char* pFile, const std::vector<uint8_t>& bytes) {
-    KvTestWriteFontFile("Fonts/Tv.kff", m_family);
-    KvTestWriteFontFile("Fonts/Tv_0.kcf", m_font);
-    KvTestWriteFontFile(pFile, bytes);
-    const bool bLoaded = KvTestLoadsWithoutAStop([] {
-      ClFontFamilyMgr::loadFontFamilyForHeight("Tv", nullptr, 216);
-      return ClFontFamilyMgr::findFamily(KvStrHash("Tv")) != nullptr &&
-             ClFontFamilyMgr::findFont(KvStrHash("Tv_0")) != nullptr;
-    });
-    ClFontFamilyMgr::terminate();
-    return bLoaded;
-  }
-
-  std::vector<uint8_t> m_family;
-  std::vector<uint8_t> m_font;
-};
+// What "fontc dump" accepts, the font manager loads, and the other way round: the family "Tv" and its one font as the
+// writer makes them (without glyph pages, so no device is needed), all zero, and cut in half.
+class FontcVerdict : public FontFilesTest {};
 
 TEST_F(FontcVerdict, TheDumpAcceptsWhatTheLoaderAccepts) {
   SFontDesc font;
   font.name = "Tv_0";
-  font.fLineHeight = 12.0f;
-  font.fEmptyLineHeight = 12.0f;
-  font.usDefaultCharacter = 'A';
-  for (uint32_t uiCode : {'A', 'B'}) {
-    SFontGlyphDesc glyph;
-    glyph.uiCode = uiCode;
-    glyph.fAdvanceX = 6.0f;
-    font.glyphs.push_back(glyph);
-  }
-  m_font = FontWriteFont(font);
-  SFontFamilyDesc family;
-  family.name = "Tv";
-  family.sizes = {12};
-  family.resolutions = {{216, {0}}};
-  m_family = FontWriteFamily(family);
-  const std::string built = m_root + "/built";
-  KvTestWriteFontFile(built + "/Tv.kff", m_family);
-  KvTestWriteFontFile(built + "/Tv_0.kcf", m_font);
-  KvTestToolAgreesWithTheLoader(
-      KvTestShellQuote(FONTC_PATH) + " dump",
-      {{built + "/Tv.kff", {true, false, false}}, {built + "/Tv_0.kcf", {true, false, false}}}, m_root + "/cuts",
-      [this](const std::string& path, const std::vector<uint8_t>& bytes) {
-        return loads(path.ends_with(".kff") ? "Fonts/Tv.kff" : "Fonts/Tv_0.kcf", bytes);
-      });
+  font.glyphs.resize(2);
+  font.glyphs[0].uiCode = 'A';
+  font.glyphs[1].uiCode = 'B';
+  const std::vector<uint8_t> built[] = {FontWriteFamily({"Tv", {12}, {{216, {0}}}}), FontWriteFont(font)};
+  KvTestWriteFontFile("built/Tv.kff", built[0]);
+  KvTestWriteFontFile("built/Tv_0.kcf", built[1]);
+  const auto loads = [&built](const std::string& path, const std::vector<uint8_t>& bytes) {
+    const bool bFamily = path.ends_with(".kff");
+    KvTestWriteFontFile("Fonts/Tv.kff", bFamily ? bytes : built[0]);
+    KvTestWriteFontFile("Fonts/Tv_0.kcf", bFamily ? built[1] : bytes);
+    const bool bLoaded = KvTestLoadsWithoutAStop([] {
+      ClFontFamilyMgr::loadFontFamilyForHeight("Tv", nullptr, 216);
+      return ClFontFamilyMgr::findFamily(KvStrHash("Tv")) != nullptr;
+    });
+    ClFontFamilyMgr::terminate();
+    return bLoaded;
+  };
+  KvTestToolAgreesWithTheLoader(KvTestShellQuote(FONTC_PATH) + " dump",
+                                {{m_root + "/built/Tv.kff", {true, false, false}},
+                                 {m_root + "/built/Tv_0.kcf", {true, false, false}}},
+                                m_root + "/cuts", loads);
 }
 
 }  // namespace

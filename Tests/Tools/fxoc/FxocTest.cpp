@@ -6,9 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "Platform/D3D9/D3DXEffectFile.h"
 #include "Tests/Support/KvTestSupport.h"
-#include "Tests/Support/ToolVerdictTestSupport.h"
 #include "Tools/fxoc/FxoSource.h"
 
 namespace {
@@ -193,20 +191,6 @@ TEST(Fxoc, CommandLine) {
   EXPECT_EQ(run.iExit, 1);
   EXPECT_NE(run.out.find("g\\x1BmWVP"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
-}
-
-// What "fxoc --dump" accepts, the effect loader's reader accepts, and the other way round: two of the engine's
-// effects as built, all zero, and cut in half (past the reader the loader compiles the GLSL on a device).
-TEST(Fxoc, TheDumpAcceptsWhatTheLoaderAccepts) {
-  const auto reads = [](const std::string&, const std::vector<uint8_t>& bytes) {
-    SD3DXEffectDescription effect;
-    std::string error;
-    return D3DXEffectFileRead(bytes.data(), bytes.size(), &effect, &error);
-  };
-  KvTestToolAgreesWithTheLoader(KvTestShellQuote(FXOC_PATH) + " --dump",
-                                {{std::string(KV_EFFECTS_DIR) + "/system_copy_tv.fxo", {true, false, false}},
-                                 {std::string(KV_EFFECTS_DIR) + "/vosk_star.fxo", {true, false, false}}},
-                                KvTestTempDir("fxoc-verdict"), reads);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <sndfile.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,7 +11,6 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Audio/ClAudioTrackDataMgr.h"
-#include "Corvane/Audio/ClSoundBank.h"
 #include "Tests/Support/AudioTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
 #include "Tests/Support/ToolVerdictTestSupport.h"
@@ -299,30 +297,20 @@ TEST(SbankcTool, CommandLinesOutsideTheUsageAreRefused) {
   }
 }
 
-// What "sbankc dump" and "dump-track" accept, the engine accepts, and the other way round: the game's bank and track
-// data as built, all zero, and cut in half. Track data is loaded by its manager from a data root; the bank is taken
-// by the check the audio manager's bank loader makes (what it does past that check refuses nothing). All zero, track
-// data is a file of no tracks, which both take.
-TEST(SbankcTool, ItsDumpsAcceptWhatTheLoadersAccept) {
+// What "sbankc dump-track" accepts, the track-data manager loads from the data root, and the other way round: the
+// game's track data as built, all zero (a file of no tracks, which both take), and cut in half.
+TEST(SbankcTool, TheTrackDumpAcceptsWhatTheLoaderAccepts) {
   const CVerdictDataRoot root("sbankc-verdict");
-  KvTestToolAgreesWithTheLoader(KvTestShellQuote(SBANKC_PATH) + " dump", {{KV_CONTENT_BANK, {true, false, false}}},
-                                root.path() + "/bank", [](const std::string&, const std::vector<uint8_t>& bytes) {
-                                  std::vector<u32> aligned((bytes.size() + 3) / 4 + 1);
-                                  std::memcpy(aligned.data(), bytes.data(), bytes.size());
-                                  char szProblem[512];
-                                  return ClSoundBank::check(reinterpret_cast<const u8*>(aligned.data()), bytes.size(),
-                                                            szProblem, sizeof(szProblem)) == 1;
-                                });
-  KvTestToolAgreesWithTheLoader(
-      KvTestShellQuote(SBANKC_PATH) + " dump-track", {{KV_CONTENT_TRACK_DATA, {true, true, false}}}, root.path() + "/track",
-      [](const std::string& path, const std::vector<uint8_t>& bytes) {
-        const std::string name = std::filesystem::path(path).stem().string();
-        CVerdictDataRoot::write("Audio/" + name + ".iAudioTD", bytes);
-        ClAudioTrackDataMgr::initialize();
-        const bool bLoaded = ClAudioTrackDataMgr::load(name.c_str()) != nullptr;
-        ClAudioTrackDataMgr::terminate();
-        return bLoaded;
-      });
+  const auto loads = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+    const std::string name = std::filesystem::path(path).stem().string();
+    CVerdictDataRoot::write("Audio/" + name + ".iAudioTD", bytes);
+    ClAudioTrackDataMgr::initialize();
+    const bool bLoaded = ClAudioTrackDataMgr::load(name.c_str()) != nullptr;
+    ClAudioTrackDataMgr::terminate();
+    return bLoaded;
+  };
+  KvTestToolAgreesWithTheLoader(KvTestShellQuote(SBANKC_PATH) + " dump-track",
+                                {{KV_CONTENT_TRACK_DATA, {true, true, false}}}, root.path() + "/cuts", loads);
 }
 
 }  // namespace
