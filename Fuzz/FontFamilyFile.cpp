@@ -10,7 +10,8 @@
 #include "Fuzz/FuzzFontImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
-  KvFuzzFontImage(pData, uiSize, "fuzz.kff", &KvCheckFontFamily, &KvRelocateFontFamily, [](u8* pImage) {
+  KvFuzzFontImage(pData, uiSize, "fuzz.kff",
+                  offsetof(SFontFamilyData, mp_uiNameHash), &KvCheckFontFamily, &KvRelocateFontFamily, [](u8* pImage) {
     const SFontFamilyData* pFamily = reinterpret_cast<const SFontFamilyData*>(pImage);
     uint64_t uiSink = std::strlen(pFamily->mp_acName) + pFamily->mp_uiNameHash;
     for (u32 uiPoints = 1; uiPoints < 80; ++uiPoints) {

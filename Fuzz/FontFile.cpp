@@ -10,7 +10,8 @@
 #include "Fuzz/FuzzFontImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
-  KvFuzzFontImage(pData, uiSize, "fuzz.kcf", &KvCheckFontFile, &KvRelocateFontFile, [](u8* pImage) {
+  KvFuzzFontImage(pData, uiSize, "fuzz.kcf",
+                  offsetof(SFontData, mp_uiNameHash), &KvCheckFontFile, &KvRelocateFontFile, [](u8* pImage) {
     SFontData* pFont = reinterpret_cast<SFontData*>(pImage);
     uint64_t uiSink = 0;
     for (i32 t = 0; t < pFont->mp_iNumberTextures; ++t) uiSink += std::strlen(pFont->mp_ppTextureNames[t]);

@@ -2,6 +2,7 @@
 // left on disk (its file kept open between references), the look-up of a path and the unloading.
 #include "Corvane/Files/ClMagFileIO.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -79,6 +80,39 @@ const char* entrySizesProblem(const ClMagDataInfo& info) {
 // A problem that names an entry of a table of contents.
 char g_szTOCProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
 
+// Why two entries' stored bytes share bytes of the data file, or null. Each entry owns its stored bytes: one written
+// over another's would be read as neither. Entries that store nothing overlap nothing.
+const char* overlapProblem(const i32* piHashes, const ClMagDataInfo* pInfos, i32 iCount) {
+  i32* piByOffset = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iCount), 16));
+  if (piByOffset == nullptr && iCount > 0) {
+    return "no memory for its entries";
+  }
+  i32 iPlaced = 0;
+  for (i32 i = 0; i < iCount; ++i) {
+    if (pInfos[i].getStoredSize() != 0) {
+      piByOffset[iPlaced++] = i;
+    }
+  }
+  std::sort(piByOffset, piByOffset + iPlaced,
+            [pInfos](i32 a, i32 b) { return pInfos[a].mp_uiDataOffset < pInfos[b].mp_uiDataOffset; });
+  // Sorted by where they start, entries overlap somewhere exactly when one starts before the one before it ends.
+  const char* pProblem = nullptr;
+  for (i32 i = 1; i < iPlaced && pProblem == nullptr; ++i) {
+    const ClMagDataInfo& before = pInfos[piByOffset[i - 1]];
+    const ClMagDataInfo& after = pInfos[piByOffset[i]];
+    if (static_cast<u64>(before.mp_uiDataOffset) + before.getStoredSize() > after.mp_uiDataOffset) {
+      std::snprintf(g_szTOCProblem, sizeof(g_szTOCProblem),
+                    "entries 0x%08X (%u bytes at offset %u) and 0x%08X (%u bytes at offset %u) overlap in the data "
+                    "file",
+                    static_cast<u32>(piHashes[piByOffset[i - 1]]), before.getStoredSize(), before.mp_uiDataOffset,
+                    static_cast<u32>(piHashes[piByOffset[i]]), after.getStoredSize(), after.mp_uiDataOffset);
+      pProblem = g_szTOCProblem;
+    }
+  }
+  KvAlignedFree(piByOffset);
+  return pProblem;
+}
+
 // Checks every offset, count and size of a table of contents image before anything trusts it, and copies the
 // records' name hashes and data-infos out of it (the image may hold them at any offset). A negative entry count is
 // no count: the table is refused rather than read as empty. Answers null when sound, else what is wrong; the side
@@ -120,6 +154,12 @@ const char* readTOCImage(ClMagTOC* pTOC) {
     }
     SMagTOCRecord record;
     std::memcpy(&record, pImage + uiRecordOffset, sizeof(record));
+    if (i > 0 && piHashes[i - 1] == record.mp_iNameHash) {
+      std::snprintf(g_szTOCProblem, sizeof(g_szTOCProblem), "entries %d and %d have the same name hash 0x%08X", i - 1,
+                    i, static_cast<u32>(record.mp_iNameHash));
+      pProblem = g_szTOCProblem;
+      break;
+    }
     if (i > 0 && piHashes[i - 1] > record.mp_iNameHash) {
       pProblem = "the records are not sorted by signed name hash";
       break;
@@ -138,6 +178,9 @@ const char* readTOCImage(ClMagTOC* pTOC) {
     }
     piHashes[i] = record.mp_iNameHash;
     pInfos[i] = info;
+  }
+  if (pProblem == nullptr) {
+    pProblem = overlapProblem(piHashes, pInfos, iCount);
   }
   if (pProblem == nullptr && !pTOC->mp_nameIndex.build(piHashes, iCount, E_SORTED_HASH_ASCENDING)) {
     pProblem = "no memory for its entries";

@@ -30,14 +30,16 @@
 // Key and initialisation vector: see ClCrypto.h. A key is registered per archive name (setArchiveKey) before
 // its table of contents loads; loading a table with encrypted entries and no key is a fatal error.
 //
-// Every table is checked when it loads: the entry count must not be negative, the header, the table, each record
-// and each data-info must lie inside the file, the records must be sorted, each entry's stored bytes must lie
-// inside its data file (when that opens), and each entry's sizes must agree with its flags, so that the final size
+// Every table is checked whole when it loads (the game and the archive tool alike): the entry count must not be
+// negative, the header, the table, each record and each data-info must lie inside the file, the records' name hashes
+// must be strictly ascending (no name twice), no two entries' stored bytes may overlap, each entry's stored bytes must
+// lie inside its data file (when that opens), and each entry's sizes must agree with its flags, so that the final size
 // (what a read allocates) is what the stored bytes can give: compressed size 1 to final size, and the final size
 // at most 1032 times the compressed size (zlib's largest ratio); encrypted size a non-zero multiple of 16 at most
 // the final size, and with compression at least the compressed size, without it less than 16 below the final
-// size. A table that fails is refused (loadTOC answers 0) with one line on standard error naming the file, the
-// entry's name hash and what is wrong. The records' name hashes and data-infos are copied into side tables at
+// size. A table that fails is refused (loadTOC answers 0) with one line on standard error naming the file (the
+// .mtc, or the .mdf with the .mtc when the entries do not fit the data file), the entries' name hashes and what is
+// wrong. The records' name hashes and data-infos are copied into side tables at
 // load, so the image is never read through a pointer it holds.
 //
 // Sizes: files are measured in 64 bits. A table of contents, a loose file or a data file loaded whole must

@@ -37,7 +37,7 @@ bool readFontFile(const char* pName, const char* pExtension, Check check, SMagRe
     return false;
   }
   char szError[gc_uiFONT_FILE_ERROR_SIZE];
-  if (!check((*ppRef)->mp_pDestinationBuffer, *puiSize, szPath, szError, sizeof(szError))) {
+  if (!check((*ppRef)->mp_pDestinationBuffer, *puiSize, szPath, KvStrHash(pName), szError, sizeof(szError))) {
     KvPrintProblem("%s", szError);
     ClMagFileIO::close(*ppRef);
     *ppRef = nullptr;

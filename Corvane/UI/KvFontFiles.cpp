@@ -22,8 +22,21 @@ struct SRange {
 
 class CFontFileCheck {
  public:
-  CFontFileCheck(const u8* pImage, u32 uiSize, const char* pFileName, char* pError, u32 uiErrorSize)
-      : m_pImage(pImage), m_uiSize(uiSize), m_pFileName(pFileName), m_pError(pError), m_uiErrorSize(uiErrorSize) {}
+  CFontFileCheck(const u8* pImage, u32 uiSize, const char* pFileName, u32 uiNameHash, char* pError, u32 uiErrorSize)
+      : m_pImage(pImage),
+        m_uiSize(uiSize),
+        m_pFileName(pFileName),
+        m_uiNameHash(uiNameHash),
+        m_pError(pError),
+        m_uiErrorSize(uiErrorSize) {}
+
+  // The loader finds a loaded file by the name hash it holds, so one that holds another is as good as not loaded.
+  bool holdsItsName(u32 uiStoredHash) {
+    if (uiStoredHash != m_uiNameHash) {
+      return fail("it holds the name hash 0x%08X, not 0x%08X of the name it is loaded by", uiStoredHash, m_uiNameHash);
+    }
+    return true;
+  }
 
   bool fail(const char* pFormat, ...) __attribute__((format(printf, 2, 3))) {
     if (m_pError != nullptr && m_uiErrorSize > 0) {
@@ -88,6 +101,7 @@ class CFontFileCheck {
       return fail("the file is %u bytes, shorter than the %zu-byte header", m_uiSize, sizeof(SFontFamilyData));
     }
     const SFontFamilyData& header = *reinterpret_cast<const SFontFamilyData*>(m_pImage);
+    if (!holdsItsName(header.mp_uiNameHash)) return false;
     if (std::memchr(header.mp_acName, 0, sizeof(header.mp_acName)) == nullptr) {
       return fail("the family name does not end inside its %d bytes", gc_iFONT_FAMILY_NAME_SIZE);
     }
@@ -127,6 +141,7 @@ class CFontFileCheck {
       return fail("the file is %u bytes, shorter than the %zu-byte header", m_uiSize, sizeof(SFontData));
     }
     const SFontData& header = *reinterpret_cast<const SFontData*>(m_pImage);
+    if (!holdsItsName(header.mp_uiNameHash)) return false;
     if (header.mp_iNumberTextures < 0 || header.mp_iNumberTextures > gc_iMAX_SIGS_PER_FONT) {
       return fail("the texture count is %d (0 to %d)", header.mp_iNumberTextures, gc_iMAX_SIGS_PER_FONT);
     }
@@ -238,6 +253,7 @@ class CFontFileCheck {
   const u8* m_pImage;
   u32 m_uiSize;
   const char* m_pFileName;
+  u32 m_uiNameHash;
   char* m_pError;
   u32 m_uiErrorSize;
   const std::vector<SRange>* m_pSorted = nullptr;
@@ -264,12 +280,14 @@ void** allocPointers(size_t uiCount) {
 
 }  // namespace
 
-bool KvCheckFontFamily(const u8* pImage, u32 uiSize, const char* pFileName, char* pError, u32 uiErrorSize) {
-  return CFontFileCheck(pImage, uiSize, pFileName, pError, uiErrorSize).family();
+bool KvCheckFontFamily(const u8* pImage, u32 uiSize, const char* pFileName, u32 uiNameHash, char* pError,
+                       u32 uiErrorSize) {
+  return CFontFileCheck(pImage, uiSize, pFileName, uiNameHash, pError, uiErrorSize).family();
 }
 
-bool KvCheckFontFile(const u8* pImage, u32 uiSize, const char* pFileName, char* pError, u32 uiErrorSize) {
-  return CFontFileCheck(pImage, uiSize, pFileName, pError, uiErrorSize).font();
+bool KvCheckFontFile(const u8* pImage, u32 uiSize, const char* pFileName, u32 uiNameHash, char* pError,
+                     u32 uiErrorSize) {
+  return CFontFileCheck(pImage, uiSize, pFileName, uiNameHash, pError, uiErrorSize).font();
 }
 
 // Every offset is read from the untouched image before any slot is overwritten; the check keeps the slots

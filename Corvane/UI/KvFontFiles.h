@@ -35,6 +35,7 @@
 //
 // What the loader demands beyond the tables, so that nothing it reads or relocates lies outside the block and no
 // slot it overwrites holds a count or a name it reads later (KvCheckFontFamily, KvCheckFontFile):
+// - the name hash is that of the name the file is loaded by;
 // - records, tables and names lie inside the file; records and tables start on 4-byte boundaries; counts are not
 //   negative;
 // - family: at least one resolution and one size; sizes strictly ascending and above 0; every resolution has at
@@ -149,10 +150,15 @@ static_assert(offsetof(SFontData, mp_usDefaultCharacter) == 40);
 
 #pragma pack(pop)
 
-// Checks a family or font file image (as read, before relocation) against the rules above. False with one line
-// "<file>: <what is wrong>" in pError (at most uiErrorSize bytes, terminated). The image is not changed.
-bool KvCheckFontFamily(const u8* pImage, u32 uiSize, const char* pFileName, char* pError, u32 uiErrorSize);
-bool KvCheckFontFile(const u8* pImage, u32 uiSize, const char* pFileName, char* pError, u32 uiErrorSize);
+// Checks a family or font file image (as read, before relocation) against the rules above and that it holds
+// uiNameHash, the KvStrHash of the name it is loaded by (its file's name without folder and extension: "<family>" or
+// "<family>_<n>"): the loader finds what it loaded by that hash. False with one line "<file>: <what is wrong>" in
+// pError (at most uiErrorSize bytes, terminated). The image is not changed. The font tool's dump and check call these
+// too, so that what the tool accepts the loader accepts.
+bool KvCheckFontFamily(const u8* pImage, u32 uiSize, const char* pFileName, u32 uiNameHash, char* pError,
+                       u32 uiErrorSize);
+bool KvCheckFontFile(const u8* pImage, u32 uiSize, const char* pFileName, u32 uiNameHash, char* pError,
+                     u32 uiErrorSize);
 
 // Relocates a checked image in place (16-byte aligned). The pointer arrays live in one block, returned; the
 // caller frees it with KvAlignedFree after it stops using the data. Null, with the image unchanged, when the

@@ -30,8 +30,9 @@
 // the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation); gc_szSTORED_ZEROED
 // leaves the table as built and zeroes the entry's stored bytes in the data file. The entry "TOC" stands for the
 // archive's table of contents: zeroed (same size) with no replacement, with "<toc count VALUE>" its entry count
-// word set. The entries "TOC" and "DATA" with gc_szFOLDER put a folder in place of the table or the data file (a file
-// that is there and cannot be read, even by root); the entry "ARCHIVE" with "<swap NAME>" exchanges both files of
+// word set, with gc_szHASH_TWICE or gc_szOVERLAP its entries no longer all told apart (KvTestDamageTOC). The entries
+// "TOC" and "DATA" with gc_szFOLDER put a folder in place of the table or the data file (a file that is there and
+// cannot be read, even by root); the entry "ARCHIVE" with "<swap NAME>" exchanges both files of
 // the archive with those of archive NAME. A null entry leaves the root as built. pExpected is what the game's reason
 // must name.
 struct SDamage {
@@ -137,6 +138,12 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     std::string bytes = readWhole(toc);
     const u32 uiCount = static_cast<u32>(std::stoul(replacement.substr(11), nullptr, 0));
     std::memcpy(bytes.data() + offsetof(SMagTOCHeader, mp_iNumEntries), &uiCount, sizeof(uiCount));
+    writeNew(toc, bytes);
+    return ::testing::AssertionSuccess();
+  }
+  if (entry == "TOC" && (replacement == gc_szHASH_TWICE || replacement == gc_szOVERLAP)) {
+    std::string bytes = readWhole(toc);
+    if (!KvTestDamageTOC(&bytes, replacement)) return ::testing::AssertionFailure() << toc << " has too few entries";
     writeNew(toc, bytes);
     return ::testing::AssertionSuccess();
   }

@@ -329,7 +329,9 @@ bool LangCheckTable(const std::string& tablePath, std::string* pError) {
   KvLangID::initialize();
   u8* pImage = static_cast<u8*>(KvAlignedAlloc(bytes.size(), 16));
   std::memcpy(pImage, bytes.data(), bytes.size());
-  if (!KvLangID::loadStringTableFromMemory("Check", pImage, static_cast<u32>(bytes.size()))) {
+  // The game loads every table it reads requiring texts: a table without pairs is refused as it would be there.
+  if (!KvLangID::loadStringTableImage("Check", pImage, static_cast<u32>(bytes.size()), nullptr,
+                                      [](void*, u8* pTable) { KvAlignedFree(pTable); }, nullptr, true)) {
     *pError = tablePath + ": error: the engine does not load it: " + KvLangID::getLastError();
     return false;
   }

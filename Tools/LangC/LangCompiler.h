@@ -41,6 +41,6 @@ std::vector<std::uint8_t> LangBuildTable(const std::vector<LangEntry>& entries);
 // message naming the file.
 bool LangCompileFile(const std::string& sourcePath, const std::string& outputPath, std::string* pError);
 
-// Loads a table with the engine's string-table loader and looks every key up in it. False with a message
-// naming the file when the engine refuses it.
+// Loads a table with the engine's string-table loader, as the game loads its tables (a table without texts is
+// refused), and looks every key up in it. False with a message naming the file when the engine refuses it.
 bool LangCheckTable(const std::string& tablePath, std::string* pError);

@@ -51,7 +51,15 @@ struct SAlignedImage {
   void* pRelocation = nullptr;
 };
 
-using CheckFunction = bool (*)(const u8*, u32, const char*, char*, u32);
+using CheckFunction = bool (*)(const u8*, u32, const char*, u32, char*, u32);
+
+// The name the loader loads a file by: its file name without folder and extension.
+std::string loadedName(const std::string& fileName) {
+  const size_t uiSlash = fileName.find_last_of("/\\");
+  std::string name = uiSlash == std::string::npos ? fileName : fileName.substr(uiSlash + 1);
+  const size_t uiDot = name.find_last_of('.');
+  return uiDot == std::string::npos ? name : name.substr(0, uiDot);
+}
 
 bool check(CheckFunction pfnCheck, const std::vector<uint8_t>& bytes, const std::string& fileName, u8* pImage,
            std::string* pError) {
@@ -60,7 +68,8 @@ bool check(CheckFunction pfnCheck, const std::vector<uint8_t>& bytes, const std:
     *pError = fileName + ": the file is larger than 4 GiB";
     return false;
   }
-  if (!pfnCheck(pImage, static_cast<u32>(bytes.size()), fileName.c_str(), szError, sizeof(szError))) {
+  if (!pfnCheck(pImage, static_cast<u32>(bytes.size()), fileName.c_str(), KvStrHash(loadedName(fileName).c_str()),
+                szError, sizeof(szError))) {
     *pError = szError;
     return false;
   }

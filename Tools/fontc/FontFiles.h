@@ -51,7 +51,9 @@ struct SFontFamilyDesc {
 std::vector<uint8_t> FontWriteFamily(const SFontFamilyDesc& family);
 std::vector<uint8_t> FontWriteFont(const SFontDesc& font);
 
-// The engine's check of a family or font image; false with its one-line reason.
+// The engine's check of a family or font image, as the loader makes it for the name the file is loaded by (the
+// file name's last part without its extension: "Fonts/Trip_0.kcf" holds the font "Trip_0"); false with its one-line
+// reason.
 bool FontCheckFamily(const std::vector<uint8_t>& bytes, const std::string& fileName, std::string* pError);
 bool FontCheckFont(const std::vector<uint8_t>& bytes, const std::string& fileName, std::string* pError);
 

@@ -7,26 +7,31 @@
 //       Loads the archive's table of contents with the engine's reader and prints one line per entry: name
 //       hash, flags (C compressed, E encrypted), final, compressed and encrypted size, data offset, and the path
 //       when --root or --manifest names it. A table the engine refuses (an impossible entry count, an offset or size
-//       outside its file, an entry outside the data file) fails the command, naming the file.
+//       outside its file, a name hash out of order or twice, entries that overlap, an entry outside the data file)
+//       fails the command, naming the file; so it does for extract and check, which load the table the same way.
 //   magpack extract --dir DIR --name NAME --path PATH [--key KEY] [--memory] [--out FILE]
 //       Reads one entry through the engine's reader (the data file loaded whole with --memory) and writes it to
-//       FILE or standard output. PATH is the path below the data root; "/" is taken as "\".
+//       FILE or standard output. PATH is the path below the data root; "/" is taken as "\". The key is needed
+//       when the entry is encrypted.
 //   magpack check --dir DIR --name NAME [--key KEY]
 //       Loads the archive with the engine's reader and reads every entry through it, from disk and with the
-//       data file in memory: what the build packs is checked this way.
+//       data file in memory: what the build packs is checked this way. The key is needed when an entry is
+//       encrypted.
 //   magpack hash [--] TEXT...
 //       Prints the name hash of each text as it stands: hex, signed decimal, text. Texts after "--" may start
 //       with '-'.
 //   magpack --help
 //       Prints the usage.
 //
-// Exit status 0 on success, 1 on a failure (with one line on standard error), 2 for bad usage.
+// Exit status 0 on success, 1 on a failure (with one line on standard error), 2 for bad usage (a missing option, a
+// key of the wrong length, a name too long for the reader's paths, no key for what is to be decrypted).
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -34,6 +39,7 @@
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Files/ClCrypto.h"
 #include "Corvane/Files/ClFileIO.h"
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/ClMutexLock.h"
@@ -114,6 +120,49 @@ int failToLoad(const SOptions& options, const std::string& what) {
   const std::string problem = ClMagFileIO::getLastProblem();
   stopReader();
   return gc_tool.failTool("archive [" + options.name + "] in [" + options.dir + "] " + what + ": " + problem);
+}
+
+// The longest archive name whose file paths the reader can build: data root, "Mag/", NAME, "_win32.mtc".
+size_t maxNameLength() {
+  return KV_MAX_PATH_LEN - 1 - std::strlen(KvGetBaseDataPath()) - std::strlen(gc_pMAG_SUBFOLDER) -
+         std::strlen(gc_pMAG_PLATFORM_SUFFIX) - std::strlen(gc_pMAG_TOC_EXTENSION);
+}
+
+// What is wrong with the name and key a command was given, or "": bad usage, never left for the engine to stop on.
+std::string badNameOrKey(const SOptions& options) {
+  if (options.name.size() > maxNameLength()) {
+    return "--name is " + std::to_string(options.name.size()) + " characters, more than the " +
+           std::to_string(maxNameLength()) + " an archive's name can be";
+  }
+  u8 aucKey[gc_iCRYPTO_KEY_SIZE];
+  if (!options.key.empty() && !ClCrypto::makeKey(options.key.c_str(), aucKey)) {
+    return "--key must be 1 to 15 characters";
+  }
+  return "";
+}
+
+// Starts the reader in the archive's folder and loads its table of contents, whole and checked; 0, or the exit code
+// after saying why not. Without --key the table is loaded with a key that decrypts nothing: the commands that would
+// decrypt with it say first that the key is missing (needsKey), so that the tool, not the reader, says so.
+int loadArchive(const SOptions& options, const std::string& what) {
+  std::string problem;
+  if (!startReader(options.dir, &problem)) {
+    return gc_tool.failTool(problem);
+  }
+  ClMagFileIO::setArchiveKey(options.name.c_str(), options.key.empty() ? "no key given" : options.key.c_str());
+  if (!ClMagFileIO::loadTOC(options.name.c_str())) {
+    return failToLoad(options, what);
+  }
+  return 0;
+}
+
+// Bad usage (the problem), after stopping the reader, when the command is to decrypt without a key; else 0.
+int needsKey(const SOptions& options, bool bDecrypts, const std::string& problem) {
+  if (!bDecrypts || !options.key.empty()) {
+    return 0;
+  }
+  stopReader();
+  return gc_tool.usageError(problem);
 }
 
 bool gatherInputs(const SOptions& options, std::vector<SMagPackInput>* pInputs, std::string* pProblem) {
@@ -203,13 +252,9 @@ int list(const SOptions& given) {
       knownPaths[static_cast<i32>(KvStrHash(input.archivePath.c_str()))] = input.archivePath;
     }
   }
-  if (!startReader(options.dir, &problem)) {
-    return gc_tool.failTool(problem);
-  }
-  // Listing decrypts nothing, so any key lets a table with encrypted entries load.
-  ClMagFileIO::setArchiveKey(name.c_str(), "list");
-  if (!ClMagFileIO::loadTOC(name.c_str())) {
-    return failToLoad(options, "could not be loaded");
+  // Listing decrypts nothing: no key is needed.
+  if (const int iExit = loadArchive(options, "could not be loaded")) {
+    return iExit;
   }
   const ClMagTOC* pTOC = ClMagFileIO::findTOC(KvStrHash(name.c_str()));
   std::printf("%-10s %-11s %-2s %10s %10s %10s %10s  %s\n", "hash", "signed", "", "final", "compressed", "encrypted",
@@ -228,28 +273,30 @@ int list(const SOptions& given) {
 }
 
 int extract(const SOptions& options) {
-  std::string problem;
   const std::string name = options.name;
   std::string entryPath = options.path;
   if (name.empty() || entryPath.empty() || options.dir.empty()) {
     return gc_tool.usageError("extract needs --dir, --name and --path");
   }
   const std::string outPath = absolute(options.out);
-  if (!startReader(options.dir, &problem)) {
-    return gc_tool.failTool(problem);
+  if (const int iExit = loadArchive(options, "could not be loaded")) {
+    return iExit;
   }
-  ClMagFileIO::setArchiveKey(name.c_str(), options.key.c_str());
-  if (!ClMagFileIO::loadTOC(name.c_str()) ||
-      (options.bMemory && !ClMagFileIO::loadDataFile(KvStrHash(name.c_str())))) {
+  if (options.bMemory && !ClMagFileIO::loadDataFile(KvStrHash(name.c_str()))) {
     return failToLoad(options, "could not be loaded");
   }
   // The path as the loaders build it: data root, then "\" separators throughout.
   std::string fullPath = std::string(KvGetBaseDataPath()) + entryPath;
   std::replace(fullPath.begin(), fullPath.end(), '/', '\\');
   ClMagTOC* pOwner = nullptr;
-  if (ClMagFileIO::findOwningTOC(&pOwner, fullPath.c_str()) == nullptr) {
+  const ClMagDataInfo* pInfo = ClMagFileIO::findOwningTOC(&pOwner, fullPath.c_str());
+  if (pInfo == nullptr) {
     stopReader();
     return gc_tool.failTool("[" + entryPath + "] is not in archive [" + name + "]");
+  }
+  if (const int iExit =
+          needsKey(options, pInfo->mp_uiEncrypted != 0, "extract needs --key: [" + entryPath + "] is encrypted")) {
+    return iExit;
   }
   u32 uiSize = 0;
   SMagRef* pRef = nullptr;
@@ -300,20 +347,25 @@ i32 readEveryEntry(ClMagTOC* pTOC) {
 }
 
 int check(const SOptions& options) {
-  std::string problem;
   const std::string name = options.name;
   if (name.empty() || options.dir.empty()) {
     return gc_tool.usageError("check needs --dir and --name");
   }
-  if (!startReader(options.dir, &problem)) {
-    return gc_tool.failTool(problem);
+  if (const int iExit = loadArchive(options, "does not load with the engine's reader")) {
+    return iExit;
   }
-  ClMagFileIO::setArchiveKey(name.c_str(), options.key.c_str());
   const u32 uiHash = KvStrHash(name.c_str());
-  i32 iFailed = 0;
-  if (!ClMagFileIO::loadTOC(name.c_str())) {
-    return failToLoad(options, "does not load with the engine's reader");
+  const ClMagTOC* pTOC = ClMagFileIO::findTOC(uiHash);
+  bool bEncrypted = false;
+  for (i32 i = 0; i < ClMagFileIO::getEntryCount(pTOC); ++i) {
+    i32 iHash = 0;
+    bEncrypted = bEncrypted || ClMagFileIO::getEntry(pTOC, i, &iHash)->mp_uiEncrypted != 0;
   }
+  if (const int iExit =
+          needsKey(options, bEncrypted, "check needs --key: archive [" + name + "] has encrypted entries")) {
+    return iExit;
+  }
+  i32 iFailed = 0;
   iFailed += readEveryEntry(ClMagFileIO::findTOC(uiHash));
   if (!ClMagFileIO::loadDataFile(uiHash)) {
     ++iFailed;
@@ -353,6 +405,7 @@ int main(int argc, char** argv) {
       {"hash", {}, SIZE_MAX},
   };
   return gc_tool.main(argc, argv, commands, [&](const SToolCommandLine& line) {
+    if (const std::string bad = badNameOrKey(o); !bad.empty()) return gc_tool.usageError(bad);
     if (line.command == "pack") return pack(o);
     if (line.command == "list") return list(o);
     if (line.command == "extract") return extract(o);

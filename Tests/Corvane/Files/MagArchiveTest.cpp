@@ -252,58 +252,6 @@ TEST_F(MagArchive, LookUpsFindTheFirstLoadedArchiveAndEveryHashInSignedOrder) {
   EXPECT_EQ(bytes, text("from BBB"));
 }
 
-// A table may hold a hash more than once (sorted, ties next to each other): a look-up answers the record the
-// ascending binary search over the table meets first, whichever run of equal hashes it lands in.
-TEST_F(MagArchive, RepeatedHashesAnswerTheRecordTheSearchFinds) {
-  std::vector<SMagPackInput> inputs;
-  for (i32 i = 0; i < 40; ++i) inputs.push_back(packInput("Dup\\E" + std::to_string(i), text(std::to_string(i))));
-  pack("DUP", inputs);
-  const std::vector<u8> original = readBytes(m_dir + "/DUP_win32.mtc");
-  const u32 uiTable = readU32(original, 0);
-  struct SRun {
-    u32 uiFirst;
-    u32 uiLast;  // records uiFirst .. uiLast take the hash of uiLast
-  };
-  const SRun aRuns[] = {{0, 1}, {0, 6}, {10, 12}, {19, 21}, {33, 39}, {38, 39}, {0, 39}};
-  for (const SRun& run : aRuns) {
-    SCOPED_TRACE(std::to_string(run.uiFirst) + ".." + std::to_string(run.uiLast));
-    std::vector<u8> toc = original;
-    const u32 uiHash = readU32(toc, readU32(toc, uiTable + 4 * run.uiLast) + 8);
-    for (u32 i = run.uiFirst; i < run.uiLast; ++i) writeU32(&toc, readU32(toc, uiTable + 4 * i) + 8, uiHash);
-    writeBytes(m_dir + "/DUP_win32.mtc", toc);
-    ASSERT_EQ(ClMagFileIO::loadTOC("DUP"), 1);
-    const ClMagTOC* pTOC = ClMagFileIO::findTOC(KvStrHash("DUP"));
-    std::vector<i32> hashes(40);
-    for (i32 i = 0; i < 40; ++i) ClMagFileIO::getEntry(pTOC, i, &hashes[static_cast<size_t>(i)]);
-    i32 iLost = 0;
-    for (const SMagPackInput& input : inputs) {
-      // The search as the format defines it.
-      const i32 iKey = static_cast<i32>(KvStrHash(input.archivePath.c_str()));
-      i32 iLo = 0;
-      i32 iHi = 39;
-      i32 iExpected = -1;
-      while (iLo <= iHi && iExpected < 0) {
-        const i32 iMid = (iLo + iHi) / 2;
-        if (hashes[static_cast<size_t>(iMid)] > iKey) {
-          iHi = iMid - 1;
-        } else if (hashes[static_cast<size_t>(iMid)] < iKey) {
-          iLo = iMid + 1;
-        } else {
-          iExpected = iMid;
-        }
-      }
-      iLost += iExpected < 0 ? 1 : 0;
-      i32 iUnused = 0;
-      ClMagTOC* pOwner = nullptr;
-      EXPECT_EQ(ClMagFileIO::findOwningTOC(&pOwner, (".\\" + input.archivePath).c_str()),
-                iExpected >= 0 ? ClMagFileIO::getEntry(pTOC, iExpected, &iUnused) : nullptr)
-          << input.archivePath;
-    }
-    EXPECT_EQ(iLost, static_cast<i32>(run.uiLast - run.uiFirst)) << "the run's other names lost their hashes";
-    ASSERT_EQ(ClMagFileIO::unloadTOC(KvStrHash("DUP")), 1);
-  }
-}
-
 TEST_F(MagArchive, ATableNotSortedBySignedHashIsRefused) {
   std::vector<SMagPackInput> inputs;
   for (i32 i = 0; i < 12; ++i) inputs.push_back(packInput("N" + std::to_string(i), text("x")));
@@ -560,11 +508,24 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
        "load", "encrypted entry's size"},
       {"stored bytes past the data file",
        [](auto* pTOC, auto* pData, InfoFn pfnInfo) {
-         writeU32(pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8, static_cast<u32>(pData->size()) - 16);
+         writeU32(pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8, static_cast<u32>(pData->size()));
        },
        "load", "Mag data file [.\\TST_win32.mdf] does not hold what its table"},
       {"data file truncated", [](auto*, auto* pData, InfoFn) { pData->resize(100); }, "load",
        "lies past its end (100 bytes)"},
+      // Entries that cannot all be told apart: a name hash twice (a look-up would answer one of them), stored bytes
+      // shared (the one written over reads as neither).
+      {"a name hash twice", [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szHASH_TWICE); }, "load",
+       "entries 0 and 1 have the same name hash 0x"},
+      {"two entries at one offset", [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szOVERLAP); }, "load",
+       "overlap in the data file"},
+      {"an entry starting in another's last byte",
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         const size_t uiGlow = pfnInfo(*pTOC, "Effects/Glow.fxo");
+         const u32 uiGlowEnd = readU32(*pTOC, uiGlow + 8) + readU32(*pTOC, uiGlow + 16);
+         writeU32(pTOC, pfnInfo(*pTOC, "Text/Plain.txt") + 8, uiGlowEnd - 1);
+       },
+       "load", "overlap in the data file"},
       {"bad ciphertext",
        [](auto* pTOC, auto* pData, InfoFn pfnInfo) {
          (*pData)[readU32(*pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8) + 3] ^= 0x5A;
@@ -715,6 +676,20 @@ TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     ClMagFileIO::shutdown();
   }
+}
+
+// An entry that stores nothing takes no bytes of the data file: wherever its offset points, it overlaps nothing.
+TEST_F(MagArchive, EmptyEntriesOverlapNothing) {
+  pack("NUL", {packInput("Empty.txt", {}), packInput("Full.txt", text("0123456789"))});
+  std::vector<u8> toc = readBytes(m_dir + "/NUL_win32.mtc");
+  writeU32(&toc, dataInfoOffset(toc, "Empty.txt") + 8, readU32(toc, dataInfoOffset(toc, "Full.txt") + 8) + 3);
+  writeBytes(m_dir + "/NUL_win32.mtc", toc);
+  ASSERT_EQ(ClMagFileIO::loadTOC("NUL"), 1);
+  std::vector<u8> bytes;
+  ASSERT_EQ(readEntry("Empty.txt", &bytes), E_FILE_OK);
+  EXPECT_TRUE(bytes.empty());
+  ASSERT_EQ(readEntry("Full.txt", &bytes), E_FILE_OK);
+  EXPECT_EQ(bytes, text("0123456789"));
 }
 
 // A data file of 4 GiB or more is not loaded whole: that is said, and its entries, also those past 4 GiB, are

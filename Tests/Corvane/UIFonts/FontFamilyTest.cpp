@@ -321,6 +321,11 @@ TEST_F(FontFamilyTest, DamagedFontFilesAreRefusedNamingTheFileAndTheField) {
   bytes = good;
   setWord(bytes, 32, 0x7F800000u);
   damages.push_back({"infinite line height", bytes, "line height"});
+  // The loader finds a loaded font by the name hash it holds.
+  bytes = good;
+  setWord(bytes, 24, KvStrHash("Other_0"));
+  damages.push_back({"the name hash of another font", bytes, "holds the name hash"});
+  damages.push_back({"all zero", std::vector<uint8_t>(good.size(), 0), "holds the name hash 0x00000000"});
   for (const SDamage& damage : damages) {
     SCOPED_TRACE(damage.pWhat);
     char szError[gc_uiFONT_FILE_ERROR_SIZE] = "";
@@ -328,8 +333,8 @@ TEST_F(FontFamilyTest, DamagedFontFilesAreRefusedNamingTheFileAndTheField) {
     alignas(16) static u8 s_aImage[4096];
     ASSERT_LE(aligned.size(), sizeof(s_aImage));
     std::memcpy(s_aImage, aligned.data(), aligned.size());
-    EXPECT_FALSE(KvCheckFontFile(s_aImage, static_cast<u32>(aligned.size()), "Fonts\\Bad_0.kcf", szError,
-                                 sizeof(szError)));
+    EXPECT_FALSE(KvCheckFontFile(s_aImage, static_cast<u32>(aligned.size()), "Fonts\\Bad_0.kcf", KvStrHash("Bad_0"),
+                                 szError, sizeof(szError)));
     EXPECT_EQ(std::string(szError).rfind("Fonts\\Bad_0.kcf: ", 0), 0u) << szError;
     EXPECT_NE(std::string(szError).find(damage.pNamed), std::string::npos) << szError;
     // Loaded with its family, the font is a fatal data error naming it; nothing is left open.
@@ -389,14 +394,17 @@ TEST_F(FontFamilyTest, DamagedFamilyFilesAreRefusedAndNotLoaded) {
   bytes = good;
   std::memset(bytes.data() + 24, 'x', 64);
   damages.push_back({"unterminated name", bytes, "family name"});
+  bytes = good;
+  setWord(bytes, 88, KvStrHash("Other"));
+  damages.push_back({"the name hash of another family", bytes, "holds the name hash"});
   for (const SDamage& damage : damages) {
     SCOPED_TRACE(damage.pWhat);
     alignas(16) static u8 s_aImage[4096];
     ASSERT_LE(damage.bytes.size(), sizeof(s_aImage));
     std::memcpy(s_aImage, damage.bytes.data(), damage.bytes.size());
     char szError[gc_uiFONT_FILE_ERROR_SIZE] = "";
-    EXPECT_FALSE(KvCheckFontFamily(s_aImage, static_cast<u32>(damage.bytes.size()), "BadFam.kff", szError,
-                                   sizeof(szError)));
+    EXPECT_FALSE(KvCheckFontFamily(s_aImage, static_cast<u32>(damage.bytes.size()), "BadFam.kff",
+                                   KvStrHash("BadFam"), szError, sizeof(szError)));
     EXPECT_NE(std::string(szError).find("BadFam.kff: "), std::string::npos) << szError;
     EXPECT_NE(std::string(szError).find(damage.pNamed), std::string::npos) << szError;
     KvTestWriteFontFile("Fonts/BadFam.kff", damage.bytes);

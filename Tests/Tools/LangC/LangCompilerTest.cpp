@@ -3,14 +3,17 @@
 #include <cstdlib>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/ToolVerdictTestSupport.h"
 #include "Tools/LangC/LangCompiler.h"
 
 namespace {
@@ -186,6 +189,31 @@ TEST(LangCompilerTest, SourcesAreReadAsEveryToolReadsThem) {
   const SKvToolRun zero = langc(dir + "/zero.txt " + dir + "/zero.lang");
   EXPECT_EQ(zero.iExit, 1);
   EXPECT_NE(zero.out.find("zero.txt:1:12: error: the file holds a zero byte"), std::string::npos) << zero.out;
+}
+
+// What "langc --check" accepts, the game's table loader accepts from the data root (as the game loads its tables,
+// texts required), and the other way round: a table with texts and one without, as compiled, all zero, and cut in
+// half.
+TEST(LangCompilerTest, TheCheckAcceptsWhatTheLoaderAccepts) {
+  const CVerdictDataRoot root("LangCompilerTest.Verdict");
+  std::ofstream("Texts.txt") << "HELLO = Bonjour\nBYE = Au revoir\n";
+  std::ofstream("Empty.txt") << "# no texts\n";
+  std::filesystem::create_directories("built");
+  ASSERT_EQ(runLangc(root.path() + "/Texts.txt " + root.path() + "/built/Texts.lang"), 0);
+  ASSERT_EQ(runLangc(root.path() + "/Empty.txt " + root.path() + "/built/Empty.lang"), 0);
+  KvLangID::setLanguage(0, KvGetBaseDataPath());
+  const auto loads = [](const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    const std::string name = std::filesystem::path(path).stem().string();
+    CVerdictDataRoot::write("Lang/eng/Strings/" + name + ".lang", bytes);
+    KvLangID::initialize();
+    const bool bLoaded = KvLangID::loadStringTable(name.c_str(), true) == 1;
+    KvLangID::unloadAllStringTables();
+    return bLoaded;
+  };
+  KvTestToolAgreesWithTheLoader(KvTestShellQuote(KvTestBinaryDir() + "/Tools/LangC/langc") + " --check",
+                                {{root.path() + "/built/Texts.lang", {true, false, false}},
+                                 {root.path() + "/built/Empty.lang", {false, false, false}}},
+                                root.path() + "/cuts", loads);
 }
 
 }  // namespace

@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/UI/ClFontFamilyMgr.h"
+#include "Tests/Support/FontTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/ToolVerdictTestSupport.h"
 #include "Tools/Common/ToolFiles.h"
 #include "Tools/atlasc/AtlasBuilder.h"
 #include "Tools/fontc/FontBuilder.h"
@@ -204,15 +208,51 @@ TEST(Fontc, CommandLine) {
   // A damaged file is refused by the engine's check, named with what is wrong.
   std::vector<uint8_t> bytes = readBytes(dir + "/out/Fonts/Cli_0.kcf");
   bytes[20] = 9;  // texture count
-  ASSERT_TRUE(ToolWriteFile(dir + "/bad.kcf", bytes.data(), bytes.size()));
-  run = KvTestRunTool(tool + " dump " + dir + "/bad.kcf");
+  std::filesystem::create_directories(dir + "/bad");
+  ASSERT_TRUE(ToolWriteFile(dir + "/bad/Cli_0.kcf", bytes.data(), bytes.size()));
+  run = KvTestRunTool(tool + " dump " + dir + "/bad/Cli_0.kcf");
   EXPECT_EQ(run.iExit, 1);
-  EXPECT_NE(run.out.find("bad.kcf: the texture count is 9"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Cli_0.kcf: the texture count is 9"), std::string::npos) << run.out;
+  // A font is loaded by its file's name, and found by the name hash it holds: another font's file is refused.
+  std::filesystem::copy_file(dir + "/out/Fonts/Cli_0.kcf", dir + "/Cli_1.kcf");
+  run = KvTestRunTool(tool + " dump " + dir + "/Cli_1.kcf");
+  EXPECT_EQ(run.iExit, 1);
+  EXPECT_NE(run.out.find("Cli_1.kcf: it holds the name hash"), std::string::npos) << run.out;
   std::ofstream(dir + "/short.kff") << "short";
   run = KvTestRunTool(tool + " dump " + dir + "/short.kff");
   EXPECT_EQ(run.iExit, 1);
   EXPECT_NE(run.out.find("short.kff: the file is 5 bytes"), std::string::npos) << run.out;
   EXPECT_EQ(KvTestRunTool(tool + " dump " + dir + "/Fonts.json").iExit, 2);
+}
+
+// What "fontc dump" accepts, the font manager loads, and the other way round: the family "Tv" and its one font as the
+// writer makes them (without glyph pages, so no device is needed), all zero, and cut in half.
+class FontcVerdict : public FontFilesTest {};
+
+TEST_F(FontcVerdict, TheDumpAcceptsWhatTheLoaderAccepts) {
+  SFontDesc font;
+  font.name = "Tv_0";
+  font.glyphs.resize(2);
+  font.glyphs[0].uiCode = 'A';
+  font.glyphs[1].uiCode = 'B';
+  const std::vector<uint8_t> built[] = {FontWriteFamily({"Tv", {12}, {{216, {0}}}}), FontWriteFont(font)};
+  KvTestWriteFontFile("built/Tv.kff", built[0]);
+  KvTestWriteFontFile("built/Tv_0.kcf", built[1]);
+  const auto loads = [&built](const std::string& path, const std::vector<uint8_t>& bytes) {
+    const bool bFamily = path.ends_with(".kff");
+    KvTestWriteFontFile("Fonts/Tv.kff", bFamily ? bytes : built[0]);
+    KvTestWriteFontFile("Fonts/Tv_0.kcf", bFamily ? built[1] : bytes);
+    const bool bLoaded = KvTestLoadsWithoutAStop([] {
+      ClFontFamilyMgr::loadFontFamilyForHeight("Tv", nullptr, 216);
+      return ClFontFamilyMgr::findFamily(KvStrHash("Tv")) != nullptr;
+    });
+    ClFontFamilyMgr::terminate();
+    return bLoaded;
+  };
+  KvTestToolAgreesWithTheLoader(KvTestShellQuote(FONTC_PATH) + " dump",
+                                {{m_root + "/built/Tv.kff", {true, false, false}},
+                                 {m_root + "/built/Tv_0.kcf", {true, false, false}}},
+                                m_root + "/cuts", loads);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,6 +13,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/ToolVerdictTestSupport.h"
 #include "Tools/kdsc/KdsJson.h"
 #include "Tools/kdsc/KdsSource.h"
 
@@ -244,6 +246,28 @@ TEST(KdscTool, BuildTimeFixtureLoads) {
   EXPECT_EQ(pBack->getChild("Repetitions")->getCount(), 2);
   EXPECT_EQ(pRoot->getChild("scheme_ingame")->getCount(), 0);
   ClDScriptData2::destroyTree(pRoot);
+}
+
+// What "kdsc --check" and "--dump" accept, the script manager loads from the data root, and the other way round: two
+// of the sample scripts as built, all zero, and cut in half.
+TEST(KdscTool, ItsChecksAcceptWhatTheLoaderAccepts) {
+  const CVerdictDataRoot root("kdsc-verdict");
+  const auto loads = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+    const std::string name = std::filesystem::path(path).stem().string();
+    CVerdictDataRoot::write("Scripts/" + name + ".kds", bytes);
+    ClDScriptMgr2::initialize();
+    const bool bLoaded =
+        KvTestLoadsWithoutAStop([&name] { return ClDScriptMgr2::getScript(name.c_str(), nullptr) != nullptr; });
+    ClDScriptMgr2::terminate();
+    return bLoaded;
+  };
+  const std::string scripts = KV_SAMPLE_SCRIPTS_DIR;
+  const std::vector<SToolVerdictFile> files = {{scripts + "/Levels.kds", {true, false, false}},
+                                               {scripts + "/Monkey.kds", {true, false, false}}};
+  for (const char* pOption : {"--check", "--dump"}) {
+    SCOPED_TRACE(pOption);
+    KvTestToolAgreesWithTheLoader(KvTestShellQuote(KDSC_PATH) + " " + pOption, files, root.path() + "/cuts", loads);
+  }
 }
 
 }  // namespace

@@ -5,14 +5,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Files/KvDataPaths.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Corvane/UI/ClUI.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/ToolVerdictTestSupport.h"
 #include "Tools/kuic/KuiJson.h"
 #include "Tools/kuic/KuiSource.h"
 
@@ -306,6 +310,25 @@ TEST(Kuic, TheBuildCheckedTheSampleScreenSetsByLoadingThem) {
   const std::string dump = readText(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui.json");
   EXPECT_NE(dump.find("\"name\": \"TopLevelSwitcher\""), std::string::npos);
   EXPECT_NE(dump.find("\"call\": \"systemGridHandleLeft\""), std::string::npos);
+}
+
+// What "kuic --dump" accepts, the UI's loader loads from the data root, and the other way round: the sample screen
+// sets as built, all zero, and cut in half.
+TEST(Kuic, TheDumpAcceptsWhatTheLoaderAccepts) {
+  const CVerdictDataRoot root("kuic-verdict");
+  KvLangID::setLanguage(0, KvGetBaseDataPath());
+  const auto loads = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+    const std::string name = std::filesystem::path(path).stem().string();
+    CVerdictDataRoot::write("Lang/eng/UI/" + name + ".kui", bytes);
+    ClUI::initialise();
+    const bool bLoaded = KvTestLoadsWithoutAStop([&name] { return ClUI::loadLocalizedUIData(name.c_str()); });
+    ClUI::terminate();
+    return bLoaded;
+  };
+  KvTestToolAgreesWithTheLoader(KvTestShellQuote(KUIC_PATH) + " --dump",
+                                {{std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui", {true, false, false}},
+                                 {std::string(KV_UI_CONTENT_DIR) + "/UI/Switcher_Splash.kui", {true, false, false}}},
+                                root.path() + "/cuts", loads);
 }
 
 }  // namespace

@@ -71,9 +71,6 @@ TEST(MagPackTool, PacksListsAndExtractsThroughTheEngineReader) {
                                "/x.out");
   EXPECT_EQ(wrongKey.iExit, 1);
   EXPECT_NE(wrongKey.out.find("TLX_win32.mdf] is damaged"), std::string::npos) << wrongKey.out;
-  SKvToolRun noKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt");
-  EXPECT_EQ(noKey.iExit, 1);
-  EXPECT_NE(noKey.out.find("No encryption key passed-in"), std::string::npos) << noKey.out;
   SKvToolRun missing = magpack("extract --dir " + dir + "/out --name TLX --path Nope.txt --key tool-key");
   EXPECT_EQ(missing.iExit, 1);
   EXPECT_NE(missing.out.find("[Nope.txt] is not in archive [TLX]"), std::string::npos) << missing.out;
@@ -162,6 +159,82 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
       EXPECT_NE(run.out.find(message), std::string::npos) << run.out;
     }
   }
+}
+
+// An archive DMG of three plain entries and one compressed and encrypted, packed into <folder>/out.
+std::string packThreePlainAndOneSealed(const std::string& name) {
+  const std::string dir = KvTestTempDir(name);
+  for (const char* pName : {"A", "B", "C"}) writeText(dir + "/src/" + pName + ".txt", std::string("entry ") + pName);
+  writeText(dir + "/src/Both.txt", std::string(300, 'b'));
+  writeText(dir + "/pack.manifest", "Both.txt compress encrypt\n");
+  const SKvToolRun packed = magpack("pack --quiet --name DMG --out " + dir + "/out --root " + dir + "/src --manifest " +
+                                    dir + "/pack.manifest --key dmg-key");
+  EXPECT_EQ(packed.iExit, 0) << packed.out;
+  return dir + "/out";
+}
+
+// A table that is not sound is refused by every command that reads it, naming the file (the table, or the data file
+// with the table when the entries do not fit it) and the entries: no listing, no check that passes, no file extracted.
+TEST(MagPackTool, DamagedTablesAreRefusedByEveryCommandNamingTheFile) {
+  const std::string out = packThreePlainAndOneSealed("DamagedTables");
+  const std::string built = readText(out + "/DMG_win32.mtc");
+  const struct {
+    const char* pDamage;  // for KvTestDamageTOC; null: B.txt's data offset 1 GiB
+    const char* pExpected;
+  } aCases[] = {
+      {gc_szHASH_TWICE, "[.\\DMG_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash"},
+      {gc_szOVERLAP, ") overlap in the data file"},
+      {nullptr, "Mag data file [.\\DMG_win32.mdf] does not hold what its table [.\\DMG_win32.mtc] says"},
+  };
+  for (const auto& c : aCases) {
+    SCOPED_TRACE(c.pExpected);
+    std::string toc = built;
+    ASSERT_TRUE(c.pDamage != nullptr ? KvTestDamageTOC(&toc, c.pDamage)
+                                     : KvTestSetTOCWord(&toc, "B.txt", offsetof(ClMagDataInfo, mp_uiDataOffset),
+                                                        0x40000000u));
+    writeText(out + "/DMG_win32.mtc", toc);
+    for (const std::string& command :
+         {"list --dir " + out + " --name DMG", "check --dir " + out + " --name DMG --key dmg-key",
+          "extract --dir " + out + " --name DMG --path B.txt --out " + out + "/b.out",
+          "extract --dir " + out + " --name DMG --path A.txt --memory --out " + out + "/a.out"}) {
+      const SKvToolRun run = magpack(command);
+      EXPECT_EQ(run.iExit, 1) << command << "\n" << run.out;
+      EXPECT_NE(run.out.find("magpack: archive [DMG] in [" + out + "] "), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find("[.\\DMG_win32.mtc]"), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find(c.pExpected), std::string::npos) << run.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out + "/a.out") || std::filesystem::exists(out + "/b.out"));
+  }
+}
+
+// Bad usage is said as bad usage, with the usage and exit code 2, before anything of the engine can stop on it: a key
+// missing for what is to be decrypted, a key of the wrong length, a name too long for the reader's paths. Listing
+// decrypts nothing, nor does extracting a plain entry: neither needs the key.
+TEST(MagPackTool, UsageErrorsEndWithTheUsage) {
+  const std::string out = packThreePlainAndOneSealed("UsageErrors");
+  const std::string dmg = " --dir " + out + " --name DMG";
+  const std::string tooLong = " --dir " + out + " --name " + std::string(760, 'N');
+  const struct {
+    std::string arguments;
+    const char* pProblem;
+  } aCases[] = {
+      {"check" + dmg, "check needs --key: archive [DMG] has encrypted entries"},
+      {"extract" + dmg + " --path Both.txt", "extract needs --key: [Both.txt] is encrypted"},
+      {"extract" + dmg + " --path A.txt --key sixteen-letters!", "--key must be 1 to 15 characters"},
+      {"pack --name DMG --out " + out + " --root " + out + " --key sixteen-letters!", "--key must be 1 to 15 characters"},
+      {"list" + tooLong, "--name is 760 characters, more than the 751 an archive's name can be"},
+      {"check" + tooLong + " --key dmg-key", "--name is 760 characters"},
+  };
+  for (const auto& c : aCases) {
+    const SKvToolRun run = magpack(c.arguments);
+    EXPECT_EQ(run.iExit, 2) << c.pProblem << "\n" << run.out;
+    EXPECT_EQ(run.out.rfind(std::string("magpack: ") + c.pProblem, 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("\nusage: magpack pack"), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(magpack("list" + dmg).iExit, 0);
+  const SKvToolRun plain = magpack("extract" + dmg + " --path A.txt");
+  EXPECT_EQ(plain.iExit, 0) << plain.out;
+  EXPECT_EQ(plain.out, "entry A");
 }
 
 // The data root the build writes from Content/: the main archive loads with the game's key, every entry reads

@@ -10,8 +10,10 @@
 #include <string>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Audio/ClAudioTrackDataMgr.h"
 #include "Tests/Support/AudioTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/ToolVerdictTestSupport.h"
 #include "Tools/sbankc/SoundBankBuilder.h"
 
 namespace {
@@ -293,6 +295,22 @@ TEST(SbankcTool, CommandLinesOutsideTheUsageAreRefused) {
     EXPECT_EQ(run(pArguments, &output), 2) << pArguments << "\n" << output;
     EXPECT_NE(output.find("usage: sbankc"), std::string::npos) << pArguments;
   }
+}
+
+// What "sbankc dump-track" accepts, the track-data manager loads from the data root, and the other way round: the
+// game's track data as built, all zero (a file of no tracks, which both take), and cut in half.
+TEST(SbankcTool, TheTrackDumpAcceptsWhatTheLoaderAccepts) {
+  const CVerdictDataRoot root("sbankc-verdict");
+  const auto loads = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+    const std::string name = std::filesystem::path(path).stem().string();
+    CVerdictDataRoot::write("Audio/" + name + ".iAudioTD", bytes);
+    ClAudioTrackDataMgr::initialize();
+    const bool bLoaded = ClAudioTrackDataMgr::load(name.c_str()) != nullptr;
+    ClAudioTrackDataMgr::terminate();
+    return bLoaded;
+  };
+  KvTestToolAgreesWithTheLoader(KvTestShellQuote(SBANKC_PATH) + " dump-track",
+                                {{KV_CONTENT_TRACK_DATA, {true, true, false}}}, root.path() + "/cuts", loads);
 }
 
 }  // namespace

@@ -81,6 +81,20 @@ const SDamage gc_aDamages[] = {
     {"StringArchiveCountOfTheSignBit", "RWK", "TOC", "<toc count 0x80000000>", "[.\\RWK_win32.mtc] is damaged"},
     {"SplashArchiveCountAllOnes", "SPLA", "TOC", "<toc count 0xFFFFFFFF>", "[.\\SPLA_win32.mtc] is damaged"},
     {"SplashArchiveCountOfTheSignBit", "SPLA", "TOC", "<toc count 0x80000000>", "[.\\SPLA_win32.mtc] is damaged"},
+    // Tables of contents whose entries cannot all be told apart: a name hash twice, or two entries over the same bytes
+    // of the data file (of archives held in memory and read from disk alike).
+    {"MainArchiveEntriesOverlap", "RWN", "TOC", gc_szOVERLAP,
+     "[.\\RWN_win32.mtc] is damaged and was not loaded: entries 0x"},
+    {"StringArchiveHashTwice", "RWK", "TOC", gc_szHASH_TWICE,
+     "[.\\RWK_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash 0x"},
+    {"GameArchiveHashTwice", "RWG", "TOC", gc_szHASH_TWICE,
+     "[.\\RWG_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash 0x"},
+    {"GameArchiveEntriesOverlap", "RWG", "TOC", gc_szOVERLAP,
+     "[.\\RWG_win32.mtc] is damaged and was not loaded: entries 0x"},
+    {"SplashArchiveHashTwice", "SPLA", "TOC", gc_szHASH_TWICE,
+     "[.\\SPLA_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash 0x"},
+    {"SplashArchiveEntriesOverlap", "SPLA", "TOC", gc_szOVERLAP,
+     "[.\\SPLA_win32.mtc] is damaged and was not loaded: entries 0x"},
     // Damage inside a data file: named by the data file and the entry.
     {"MainUIStoredBytesZeroed", "RWN", "Lang/eng/UI/VOSK_UI.kui", gc_szSTORED_ZEROED,
      "UI data file [VOSK_UI] '.\\Lang\\eng\\UI\\VOSK_UI.kui'! (Mag data file [.\\RWN_win32.mdf] is damaged"},
