@@ -217,6 +217,13 @@ void registerScriptFlipBooks() {
   }
 }
 
+// The game's sound bank; one that cannot be loaded ends the game.
+void loadSoundBank() {
+  char szPath[KV_MAX_PATH_LEN];
+  ClAudioManager::getSoundBankPath(szPath, sizeof(szPath));
+  KV_DATA_REQUIRE(ClAudioManager::loadSoundBank(), "Sound bank [%s] could not be loaded", szPath);
+}
+
 // Loads one of the language's UI files; a file its loader refuses ends the game.
 void loadLocalizedUI(const char* pName) {
   KV_DATA_REQUIRE(ClUI::loadLocalizedUIData(pName), "UI data file [%s] was refused", pName);
@@ -378,7 +385,8 @@ void ClGameModeLoad::pumpLoading(const SPrerenderedCue* pCue, u32 bSucceeded, u6
   s_iSource = pCue == s_pLastCue ? s_iSource + 1 : 0;
   s_pLastCue = pCue;
   if (!bSucceeded && pCue != nullptr && s_iSource < pCue->m_iNumSources) {
-    KV_DATA_FATALF("Sound file [Audio\\%s] of the sound bank could not be loaded", pCue->m_aszSourceNames[s_iSource]);
+    // The sound system has said which file, of which cue, and why.
+    KV_DATA_FATALF("%s", KvGetLastProblem());
   }
   g_uBytesSinceLoadingFrame += uiBytes == 0 ? gc_uSTREAMED_SOUND_BYTES : uiBytes;
   if (g_uBytesSinceLoadingFrame >= gc_uLOADING_FRAME_BYTES) {
@@ -409,8 +417,7 @@ void ClGameModeLoad::loadUI() {
   const bool bSplash = m_bSplashShown != 0;
   switch (g_iLoadUIStep) {
     case 0:
-      KV_DATA_REQUIRE(ClAudioManager::loadSoundBank(), "Sound bank [%sAudio\\%s.iAudioSB] could not be loaded",
-                      KvGetBaseDataPath(), gc_pszSOUND_BANK_NAME);
+      loadSoundBank();
       break;
     case 1:
       loadLocalizedUI("VOSK_UI");
@@ -445,7 +452,11 @@ void ClGameModeLoad::loadUI() {
       GAMELoadFontFamily(KvLangID::getLanguage());
       tickLoadingFrame();
       for (const char* pTexture : {"TexturesUI/rgb", "TexturesUI/screen_mask"}) {
-        KV_DATA_REQUIRE(ClTextureMgr::loadTexture(pTexture) != nullptr, "Texture [%s] could not be loaded", pTexture);
+        if (ClTextureMgr::loadTexture(pTexture) == nullptr) {
+          char szWhy[gc_uiMAX_MESSAGE_LEN + 1];
+          KV_DATA_FATALF("Texture [%s] could not be loaded: %s", pTexture,
+                         ClTextureMgr::describeNotLoaded(pTexture, false, szWhy, sizeof(szWhy)));
+        }
         tickLoadingFrame();
       }
       if (!KvLangID::loadStringTable("All", true)) {

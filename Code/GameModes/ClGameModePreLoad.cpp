@@ -47,9 +47,13 @@ i32 ClGameModePreLoad::tick(f32 fDT) {
 i32 ClGameModePreLoad::exit() { return 1; }
 
 void ClGameModePreLoad::startAutoLoad() {
-  // Without the archive its files are looked for loose.
+  // Without the archive its files are looked for loose. One whose data file does not open is damaged: its entries
+  // could not be read.
   if (ClMagFileIO::loadTOC(gc_pszPRELOAD_ARCHIVE)) {
-    ClMagFileIO::loadDataFile(KvStrHash(gc_pszPRELOAD_ARCHIVE));
+    const u32 uiHash = KvStrHash(gc_pszPRELOAD_ARCHIVE);
+    if (!ClMagFileIO::loadDataFile(uiHash) && !ClMagFileIO::dataFileOpens(uiHash)) {
+      KV_DATA_FATALF("Mag archive [%s] was refused: %s", gc_pszPRELOAD_ARCHIVE, ClMagFileIO::getLastProblem());
+    }
   } else if (ClMagFileIO::archiveIsPresent(gc_pszPRELOAD_ARCHIVE)) {
     // A damaged archive is no missing one: loose files do not stand in for it.
     KV_DATA_FATALF("Mag archive [%s] was refused: %s", gc_pszPRELOAD_ARCHIVE, ClMagFileIO::getLastProblem());

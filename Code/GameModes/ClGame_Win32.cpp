@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -148,9 +149,15 @@ void processPlayerMappers() {
 // The game cannot start without its engine string table: says so in a message box (on standard error when no
 // display is there), naming the file that is missing or damaged and what happened to the main archive.
 void tellWhyTheGameCannotStart(const char* pTableProblem, const char* pArchiveProblem) {
+  // The archive's problem is told once: the table's may carry it already.
+  if (std::strstr(pTableProblem, pArchiveProblem) != nullptr) {
+    pArchiveProblem = "";
+  }
   char szText[2 * gc_uiMAX_MESSAGE_LEN + 128];
   KvSNPrintf(szText, sizeof(szText), "The game cannot start: %s.%s%s", pTableProblem,
              pArchiveProblem[0] != '\0' ? " The main archive was not loaded: " : "", pArchiveProblem);
+  // Lines of the start-up that the box repeats are not said again.
+  KvSayHeldProblems(szText);
   MessageBoxA(nullptr, szText, "Grindlow", MB_OK | MB_ICONERROR);
 }
 

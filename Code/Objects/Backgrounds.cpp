@@ -268,7 +268,7 @@ void initializeWithScript(ClDScriptData2* pScript) {
 bool initialize() {
   ClDScriptData2* pScript = ClDScriptMgr2::getScript("Backgrounds", nullptr);
   if (pScript == nullptr) {
-    KvPrintProblem("Backgrounds: the script could not be read; no backgrounds");
+    KvPrintProblem("Backgrounds: the script could not be read; no backgrounds (%s)", KvGetLastProblem());
     return false;
   }
   initializeWithScript(pScript);
@@ -295,7 +295,9 @@ bool loadPattern(const char* pPatternName) {
     bOK = loader.m_error.empty();
   }
   if (!bOK) {
-    KvPrintProblem("%s", loader.m_error.c_str());
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvPrintProblem("%s (%s)", loader.m_error.c_str(),
+                   ClDScriptMgr2::describeLocation("Backgrounds", nullptr, szWhere, sizeof(szWhere)));
     emptyLayers();
   }
   return bOK;

@@ -327,7 +327,7 @@ void resetLevelDataWithScript(ClDScriptData2* pLevels) {
 bool resetLevelData() {
   ClDScriptData2* pLevels = ClDScriptMgr2::getScript("Levels", nullptr);
   if (pLevels == nullptr) {
-    KvPrintProblem("Levels: the script could not be read; no levels");
+    KvPrintProblem("Levels: the script could not be read; no levels (%s)", KvGetLastProblem());
   }
   resetLevelDataWithScript(pLevels);
   return pLevels != nullptr;
@@ -360,7 +360,9 @@ bool setupLevel(const char* pLevelName, std::string* pError) {
     error = where + "its spawn rows were refused";
   }
   if (!error.empty()) {
-    KvPrintProblem("%s", error.c_str());
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvPrintProblem("%s (%s)", error.c_str(),
+                   ClDScriptMgr2::describeLocation("Levels", nullptr, szWhere, sizeof(szWhere)));
     if (pError != nullptr) {
       *pError = error;
     }
@@ -506,7 +508,9 @@ bool loadLevelStarsFromScript(const ClDScriptData2* pRoot, std::string* pError) 
     if (pError != nullptr) {
       *pError = error;
     }
-    std::fprintf(stderr, "%s\n", error.c_str());
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvPrintProblem("%s (%s)", error.c_str(),
+                   ClDScriptMgr2::describeLocation("LevelStars", nullptr, szWhere, sizeof(szWhere)));
     g_bLevelStarsRefused = true;
     return false;
   }
@@ -523,7 +527,7 @@ bool loadLevelStars() {
   }
   const ClDScriptData2* pRoot = ClDScriptMgr2::getScript("LevelStars", nullptr);
   if (pRoot == nullptr) {
-    std::fprintf(stderr, "LevelStars: the script could not be read; no star ratings\n");
+    KvPrintProblem("LevelStars: the script could not be read; no star ratings (%s)", KvGetLastProblem());
     g_bLevelStarsRefused = true;
     return false;
   }

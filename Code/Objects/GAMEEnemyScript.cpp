@@ -345,12 +345,14 @@ bool load() {
   g_pEntityEnemyScript = nullptr;
   ClDScriptData2* pRoot = ClDScriptMgr2::getScript("EntityEnemy", nullptr);
   if (pRoot == nullptr) {
-    KvPrintProblem("EntityEnemy: the script could not be read; no enemies");
+    KvPrintProblem("EntityEnemy: the script could not be read; no enemies (%s)", KvGetLastProblem());
     return false;
   }
   std::string error;
   if (!check(pRoot, &error)) {
-    KvPrintProblem("%s", error.c_str());
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvPrintProblem("%s (%s)", error.c_str(),
+                   ClDScriptMgr2::describeLocation("EntityEnemy", nullptr, szWhere, sizeof(szWhere)));
     return false;
   }
   g_pEntityEnemyScript = pRoot;

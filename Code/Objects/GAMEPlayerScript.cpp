@@ -87,12 +87,14 @@ bool load() {
   g_pEntityPlayerScript = nullptr;
   ClDScriptData2* pRoot = ClDScriptMgr2::getScript("EntityPlayer", nullptr);
   if (pRoot == nullptr) {
-    KvPrintProblem("EntityPlayer: the script could not be read; no player");
+    KvPrintProblem("EntityPlayer: the script could not be read; no player (%s)", KvGetLastProblem());
     return false;
   }
   std::string error;
   if (!check(pRoot, &error)) {
-    KvPrintProblem("%s", error.c_str());
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvPrintProblem("%s (%s)", error.c_str(),
+                   ClDScriptMgr2::describeLocation("EntityPlayer", nullptr, szWhere, sizeof(szWhere)));
     return false;
   }
   // The guns' projectiles are enemy types.

@@ -1,6 +1,8 @@
 #include "Code/UI/GAMEFontFamily.h"
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/ADT/KvSystem.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/System/KvDebug.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 
@@ -33,8 +35,13 @@ const char* GAMEFontFamilyFor(i32 iLanguage) {
 
 void GAMELoadFontFamily(i32 iLanguage) {
   const char* pFamily = GAMEFontFamilyFor(iLanguage);
-  // A family its loader refuses ends the game: every text is drawn with it.
-  KV_DATA_REQUIRE(loadFamily(pFamily), "Font family [Fonts\\%s.kff] was refused", pFamily);
+  // A family its loader refuses ends the game: every text is drawn with it. The loader says why it refused one that
+  // it read; one it could not open, the archive reader says.
+  KvForgetLastProblem();
+  if (!loadFamily(pFamily)) {
+    KV_DATA_FATALF("Font family [Fonts\\%s.kff] was refused: %s", pFamily,
+                   KvGetLastProblem()[0] != '\0' ? KvGetLastProblem() : ClMagFileIO::getLastProblem());
+  }
   if (pFamily != gc_pszFAMILY) {
     ClFontFamilyMgr::adjustFontAcknowledgeBaselines();
     return;

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "Corvane/System/KvDebug.h"
 
@@ -189,16 +190,101 @@ i32 KvSNPrintf(char* pBuffer, u32 uiSize, const char* pFormat, ...) {
   return static_cast<u32>(iWanted) < uiSize ? iWanted : static_cast<i32>(uiSize - 1);
 }
 
+const char* KvEscapeName(const char* pName, char* pOut, u32 uiSize) {
+  KvCheckPointer(pName);
+  KvCheckPointer(pOut);
+  KV_ASSERT(uiSize > 0);
+  u32 uiUsed = 0;
+  for (const char* p = pName; *p != '\0'; ++p) {
+    const u8 ucByte = static_cast<u8>(*p);
+    const bool bPlain = ucByte > 0x20 && ucByte < 0x7F;
+    const u32 uiNeeded = bPlain ? 1 : 4;
+    if (uiUsed + uiNeeded >= uiSize) {
+      break;
+    }
+    if (bPlain) {
+      pOut[uiUsed] = *p;
+    } else {
+      std::snprintf(pOut + uiUsed, 5, "\\x%02X", ucByte);
+    }
+    uiUsed += uiNeeded;
+  }
+  pOut[uiUsed] = '\0';
+  return pOut;
+}
+
 namespace {
 thread_local char t_szLastProblem[gc_uiMESSAGE_BUFFER_SIZE] = "";
+
+// The held lines, each ending in a line break, in the order they came.
+constexpr u32 gc_uiHELD_PROBLEMS_SIZE = 16384;
+thread_local char t_acHeldProblems[gc_uiHELD_PROBLEMS_SIZE];
+thread_local u32 t_uiHeldLength = 0;
+thread_local i32 t_iHoldDepth = 0;
+
+// Keeps the held lines for which bKeep(line, length) answers true, in order; says the others when bSayOthers.
+template <typename TKeep>
+void keepHeldProblems(TKeep bKeep, bool bSayOthers) {
+  u32 uiKept = 0;
+  for (u32 uiAt = 0; uiAt < t_uiHeldLength;) {
+    const char* pLine = t_acHeldProblems + uiAt;
+    const u32 uiLength =
+        static_cast<u32>(static_cast<const char*>(std::memchr(pLine, '\n', t_uiHeldLength - uiAt)) - pLine);
+    if (bKeep(pLine, uiLength)) {
+      std::memmove(t_acHeldProblems + uiKept, pLine, uiLength + 1);
+      uiKept += uiLength + 1;
+    } else if (bSayOthers) {
+      std::fwrite(pLine, 1, uiLength + 1, stderr);
+    }
+    uiAt += uiLength + 1;
+  }
+  t_uiHeldLength = uiKept;
+}
+
+// Whether pText holds the uiLength characters at pLine.
+bool contains(const char* pText, const char* pLine, u32 uiLength) {
+  return std::string_view(pText).find(std::string_view(pLine, uiLength)) != std::string_view::npos;
+}
+
 }  // namespace
 
 void KvPrintProblem(const char* pFormat, ...) {
+  // Formatted apart first: the arguments may hold the last problem itself.
+  char szLine[gc_uiMESSAGE_BUFFER_SIZE];
   va_list args;
   va_start(args, pFormat);
-  std::vsnprintf(t_szLastProblem, sizeof(t_szLastProblem), pFormat, args);
+  std::vsnprintf(szLine, sizeof(szLine), pFormat, args);
   va_end(args);
-  std::fprintf(stderr, "%s\n", t_szLastProblem);
+  std::memcpy(t_szLastProblem, szLine, sizeof(szLine));
+  if (t_iHoldDepth == 0) {
+    std::fprintf(stderr, "%s\n", t_szLastProblem);
+    return;
+  }
+  // A held line the new one repeats is said with it.
+  keepHeldProblems([](const char* pLine, u32 uiLength) { return !contains(t_szLastProblem, pLine, uiLength); },
+                   false);
+  const u32 uiLength = static_cast<u32>(std::strlen(t_szLastProblem));
+  if (t_uiHeldLength + uiLength + 1 > gc_uiHELD_PROBLEMS_SIZE) {
+    KvSayHeldProblems(nullptr);
+  }
+  std::memcpy(t_acHeldProblems + t_uiHeldLength, t_szLastProblem, uiLength);
+  t_acHeldProblems[t_uiHeldLength + uiLength] = '\n';
+  t_uiHeldLength += uiLength + 1;
+}
+
+ClProblemHold::ClProblemHold() { ++t_iHoldDepth; }
+
+ClProblemHold::~ClProblemHold() {
+  if (--t_iHoldDepth == 0) {
+    KvSayHeldProblems(nullptr);
+  }
+}
+
+void KvSayHeldProblems(const char* pText) {
+  keepHeldProblems(
+      [pText](const char* pLine, u32 uiLength) { return pText != nullptr && contains(pText, pLine, uiLength); },
+      true);
+  t_uiHeldLength = 0;
 }
 
 const char* KvGetLastProblem() { return t_szLastProblem; }

@@ -47,10 +47,31 @@ void KvStrAppendSaveDataFolderW(wchar16* pText);
 // built in a buffer of gc_uiMAX_MESSAGE_LEN + 1 bytes. Returns the number of characters stored.
 i32 KvSNPrintf(char* pBuffer, u32 uiSize, const char* pFormat, ...) __attribute__((format(printf, 3, 4)));
 
+// A name read from a file, for a message: printable ASCII as it is, every other byte (a space, a control character,
+// a byte of 128 or more) as "\xNN", so that a damaged name is not taken for one that exists. Cut to uiSize bytes;
+// answers pOut.
+const char* KvEscapeName(const char* pName, char* pOut, u32 uiSize);
+
 // One problem of data or environment as a line on the standard error stream: the printf-style text, cut to
-// gc_uiMAX_MESSAGE_LEN characters, then a newline.
+// gc_uiMAX_MESSAGE_LEN characters, then a newline. While the thread holds its problems (ClProblemHold) the line
+// waits for the hold's end instead.
 void KvPrintProblem(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
 // The last line KvPrintProblem wrote on this thread since KvForgetLastProblem ("" when none): a refusal's reason
 // for the report that ends the game because of it.
 const char* KvGetLastProblem();
 void KvForgetLastProblem();
+
+// Holds the thread's problem lines while it lives (holds nest; the outermost one's end says them): a loader's line
+// is usually taken up by its caller's, and a stop's report carries the last of them, so each reason is said once.
+// A held line that a later line contains is dropped; one that does not fit the thread's 16 KiB of held lines is
+// said at once. The main loop holds for each frame and for the start-up and the shutdown.
+class ClProblemHold {
+ public:
+  ClProblemHold();
+  ~ClProblemHold();
+  ClProblemHold(const ClProblemHold&) = delete;
+  ClProblemHold& operator=(const ClProblemHold&) = delete;
+};
+// Says the thread's held lines that pText does not contain (every one for null) on the standard error and forgets
+// them: what a stop does before its report (its text), and a hold's end.
+void KvSayHeldProblems(const char* pText);

@@ -10,6 +10,7 @@
 #include "Corvane/Animation/ClFlipBook.h"
 #include "Corvane/Data/ClDScriptData2.h"
 #include "Corvane/Data/ClDScriptMgr2.h"
+#include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/Graphics/ClAtlasMgr.h"
 #include "Corvane/System/KvDebug.h"
 
@@ -221,9 +222,11 @@ E_FLIPBOOK_SCRIPT_CHECK ClFlipBookMgr::checkFlipBookScript(const ClDScriptData2*
 void ClFlipBookMgr::loadFlipBook(const char* pName, const char* pAtlasName, f32 fScale) {
   KV_ASSERT_MSG(pName != nullptr, "pName");
   KV_ASSERT_MSG(mp_flipBookTable.isValid(), "mp_bIsValid");
+  // A script that is not there stops in the script manager; one it refuses is said there, naming where it lives.
+  KvForgetLastProblem();
   const ClDScriptData2* pScript = ClDScriptMgr2::getScript(pName, gc_pszFLIPBOOK_FOLDER);
   if (pScript == nullptr) {
-    KV_DATA_FATALF("Could not load anim data for flipbook [%s]", pName);
+    KV_DATA_FATALF("Could not load anim data for flipbook [%s] (%s)", pName, KvGetLastProblem());
   }
   loadFlipBookFromScript(pScript, pName, pAtlasName, fScale);
 }
@@ -238,14 +241,23 @@ void ClFlipBookMgr::loadFlipBookFromScript(const ClDScriptData2* pScript, const 
   // Everything that can stop the load is found before anything is allocated.
   const i32 iNumFrames = countFrames(pName, pAtlasName);
   const SAtlasFileInfo* pAtlas = iNumFrames == 0 ? ClAtlasMgr::findAtlas(KvStrHash(pAtlasName)) : nullptr;
+  char szWhere[gc_uiMAX_MESSAGE_LEN + 1] = "";
+  if (pAtlas != nullptr) {
+    ClMagFileIO::describeLocation(pAtlas->mp_szFilePath, szWhere, sizeof(szWhere));
+  }
   if (pAtlas != nullptr && pAtlas->mp_daEntries.getCount() == 0) {
     // No flip book can find its frames there: the atlas is what is damaged.
-    KV_DATA_FATALF("Atlas file [%s] holds no images, while the flip book [%s] names its frames in it",
-                   pAtlas->mp_szFilePath, pName);
+    KV_DATA_FATALF("Atlas file [%s] holds no images, while the flip book [%s] names its frames in it (%s)",
+                   pAtlas->mp_szFilePath, pName, szWhere);
+  }
+  if (iNumFrames == 0 && pAtlas != nullptr) {
+    KV_DATA_FATALF("Could not load any images for flipbook file named [%s] in atlas [%s] (make sure animation "
+                   "frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!) (Atlas file [%s] in %s holds none)",
+                   pName, pAtlasName, pAtlas->mp_szFilePath, szWhere);
   }
   if (iNumFrames == 0) {
     KV_DATA_FATALF("Could not load any images for flipbook file named [%s] in atlas [%s] (make sure animation "
-                   "frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!)",
+                   "frames include \"-0001\" etc. HYPHEN, NOT UNDERSCORE!) (the atlas is not loaded)",
                    pName, pAtlasName);
   }
   char szMessage[1024];

@@ -157,8 +157,11 @@ class ClAudioManager {
   // Loads "Audio/VOSK_SFX.iAudioSB" below the data root through the archive reader and builds every cue's
   // container, telling the frame hooks (ClFrameGameHooks::soundSourceLoaded) after each sound source it tries. 1
   // when loaded; 0 when already loaded, 16 banks are loaded, the file cannot be read, or it fails its checks (one
-  // line on standard error names the file and the problem).
+  // line on standard error names the file, where it lives on disk and the problem). A sound source that cannot be
+  // made is one line too, naming the source as the bank holds it, its cue, and the reason.
   static i32 loadSoundBank();
+  // The sound bank's path, as loadSoundBank asks the archive reader for it (cut to uiSize bytes).
+  static void getSoundBankPath(char* pPath, u32 uiSize);
   // 1 when a bank of that name hash was unloaded (its cues stopped and their handles released), else 0.
   static i32 unloadSoundBank(u32 uiBankNameHash);
   // The cue data of the first loaded cue of that hash (banks in pool order), or null.

@@ -504,6 +504,15 @@ const SPrerenderedCue* ClAudioManager::findCue(u32 uiCueNameHash) {
   return findCueEntry(uiCueNameHash, &pBank, &iEntry) ? ClSoundBank::cue(pBank->mp_pSoundDefinition, iEntry) : nullptr;
 }
 
+void ClAudioManager::getSoundBankPath(char* pPath, u32 uiSize) {
+  KvSNPrintf(pPath, uiSize, "%sAudio/%s.iAudioSB", KvGetBaseDataPath(), gc_pszSOUND_BANK_NAME);
+  for (char* p = pPath; *p != '\0'; ++p) {
+    if (*p == '/') {
+      *p = '\\';
+    }
+  }
+}
+
 i32 ClAudioManager::loadSoundBank() {
   const u32 uiBankHash = KvStrHash(gc_pszSOUND_BANK_NAME);
   for (i32 i = 0; i < g_soundBankPool.getCount(); ++i) {
@@ -512,12 +521,7 @@ i32 ClAudioManager::loadSoundBank() {
     }
   }
   char szPath[KV_MAX_PATH_LEN];
-  KvSNPrintf(szPath, sizeof(szPath), "%sAudio/%s.iAudioSB", KvGetBaseDataPath(), gc_pszSOUND_BANK_NAME);
-  for (char* p = szPath; *p != '\0'; ++p) {
-    if (*p == '/') {
-      *p = '\\';
-    }
-  }
+  getSoundBankPath(szPath, sizeof(szPath));
   if (g_soundBankPool.isFull()) {
     return 0;
   }
@@ -541,7 +545,8 @@ i32 ClAudioManager::loadSoundBank() {
   const u8* pImage = pBank->mp_pFileRef->mp_pDestinationBuffer;
   char szProblem[512];
   if (ClSoundBank::check(pImage, uiSize, szProblem, sizeof(szProblem)) != 1) {
-    KvPrintProblem("%s: %s", szPath, szProblem);
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvPrintProblem("%s: %s (%s)", szPath, szProblem, ClMagFileIO::describeLocation(szPath, szWhere, sizeof(szWhere)));
     closeBankFile(pBank);
     g_soundBankPool.free(pBank);
     return 0;

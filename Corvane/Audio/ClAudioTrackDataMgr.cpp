@@ -141,6 +141,11 @@ const u8* ClAudioTrackDataMgr::load(const char* pBaseName) {
     pProblem = szProblem;
   } else if (ClAudioTrackData::check(pTrackContainer->mp_pFileRef->mp_pDestinationBuffer, uiSize, szProblem,
                                      sizeof(szProblem)) != 1) {
+    // What the check refused, in the file where it lives on disk.
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    ClMagFileIO::describeLocation(szPath, szWhere, sizeof(szWhere));
+    const size_t uiUsed = std::strlen(szProblem);
+    KvSNPrintf(szProblem + uiUsed, static_cast<u32>(sizeof(szProblem) - uiUsed), " (%s)", szWhere);
     pProblem = szProblem;
   }
   if (pProblem != nullptr) {

@@ -29,16 +29,16 @@ void toBackslashes(char* pPath) {
 }
 
 // Reads a whole file through the archive reader into a buffer the reference owns (the disk file is closed).
-// Null (nothing left open, the reader's reason said) when it cannot be read.
-SMagRef* readWholeFile(const char* pPath, u32* puiSize) {
+// Null (nothing left open, the reader's reason in pWhy) when it cannot be read.
+SMagRef* readWholeFile(const char* pPath, u32* puiSize, char* pWhy, u32 uiWhySize) {
   SMagRef* pRef = nullptr;
   *puiSize = 0;
   if (ClMagFileIO::open(pPath, puiSize, &pRef) != 0) {
-    KvPrintProblem("Sound file [%s] could not be opened: %s", pPath, ClMagFileIO::getLastProblem());
+    KvSNPrintf(pWhy, uiWhySize, "it could not be opened: %s", ClMagFileIO::getLastProblem());
     return nullptr;
   }
   if (ClMagFileIO::allocReadBuffers(pRef, *puiSize, 16) != 1 || ClMagFileIO::read(pRef, *puiSize) != 0) {
-    KvPrintProblem("Sound file [%s] could not be read: %s", pPath, ClMagFileIO::getLastProblem());
+    KvSNPrintf(pWhy, uiWhySize, "it could not be read: %s", ClMagFileIO::getLastProblem());
     ClMagFileIO::close(pRef);
     return nullptr;
   }
@@ -52,6 +52,29 @@ void baseNameOf(const char* pSourceName, char* pBaseName, u32 uiSize) {
   if (char* pDot = std::strchr(pBaseName, '.')) {
     *pDot = '\0';
   }
+}
+
+// The line of a source whose sound was not made: its name as the bank holds it (escaped: a damaged name is no file's),
+// where the bank lives on disk and the cue, and pWhy, or else where the file lives on disk and the sound library's
+// reason.
+void sayNotLoaded(const SPrerenderedCue* pCue, i32 iSource, const char* pFullPath, FMOD_RESULT eResult,
+                  const char* pWhy) {
+  char szName[4 * gc_iCUE_SOURCE_NAME_LEN];
+  KvEscapeName(pCue->m_aszSourceNames[iSource], szName, sizeof(szName));
+  char szBankPath[KV_MAX_PATH_LEN];
+  ClAudioManager::getSoundBankPath(szBankPath, sizeof(szBankPath));
+  char szBank[gc_uiMAX_MESSAGE_LEN + 1];
+  ClMagFileIO::describeLocation(szBankPath, szBank, sizeof(szBank));
+  char szWhy[gc_uiMAX_MESSAGE_LEN + 1];
+  if (pWhy[0] != '\0') {
+    KvSNPrintf(szWhy, sizeof(szWhy), "%s", pWhy);
+  } else {
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvSNPrintf(szWhy, sizeof(szWhy), "%s: %s", ClMagFileIO::describeLocation(pFullPath, szWhere, sizeof(szWhere)),
+               FMOD_ErrorString(eResult));
+  }
+  KvPrintProblem("Sound file [Audio\\%s] of the sound bank (%s, source %d of cue 0x%08X) could not be loaded: %s",
+                 szName, szBank, iSource, pCue->m_uiNameHash, szWhy);
 }
 
 FMOD_CREATESOUNDEXINFO exInfo(u32 uiLength, u32 uiOffset) {
@@ -107,16 +130,19 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
   const bool bResident = !isStreamed();
   bool bFromArchive = false;
   u64 uiBytes = 0;
+  // Why the sound was not made: the archive reader's reason, else the sound library's result.
+  char szWhy[gc_uiMAX_MESSAGE_LEN + 1] = "";
+  FMOD_RESULT eResult = FMOD_OK;
   if (bResident) {
     u32 uiSize = 0;
-    source.mp_pFileRef = readWholeFile(pFullPath, &uiSize);
+    source.mp_pFileRef = readWholeFile(pFullPath, &uiSize, szWhy, sizeof(szWhy));
     if (source.mp_pFileRef != nullptr) {
       bFromArchive = source.mp_pFileRef->mp_pOwningMagTOC != nullptr;
       uiBytes = uiSize;
       FMOD_CREATESOUNDEXINFO exinfo = exInfo(uiSize, 0);
       ClAudioLockScope lock;
-      pSystem->createSound(reinterpret_cast<const char*>(source.mp_pFileRef->mp_pDestinationBuffer), gc_eRESIDENT_MODE,
-                           &exinfo, &source.mp_pSound);
+      eResult = pSystem->createSound(reinterpret_cast<const char*>(source.mp_pFileRef->mp_pDestinationBuffer),
+                                     gc_eRESIDENT_MODE, &exinfo, &source.mp_pSound);
     }
     if (source.mp_pSound == nullptr && source.mp_pFileRef != nullptr) {
       ClMagFileIO::close(source.mp_pFileRef);
@@ -124,7 +150,7 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
     }
   } else if (ClMagFileIO::fileExists(pFullPath, 0) == 0) {
     ClAudioLockScope lock;
-    pSystem->createStream(pFullPath, gc_eSTREAM_MODE, nullptr, &source.mp_pSound);
+    eResult = pSystem->createStream(pFullPath, gc_eSTREAM_MODE, nullptr, &source.mp_pSound);
   } else {
     bFromArchive = true;
     ClMagTOC* pTOC = nullptr;
@@ -132,22 +158,25 @@ void ClCueInstanceContainer::loadSource(i32 iSource, const char* pFullPath) {
     if (pInfo != nullptr && !pInfo->mp_uiCompressed && !pInfo->mp_uiEncrypted) {
       FMOD_CREATESOUNDEXINFO exinfo = exInfo(pInfo->mp_uiFinalSize, pInfo->mp_uiDataOffset);
       ClAudioLockScope lock;
-      pSystem->createStream(pTOC->mp_szDataFilePath, gc_eSTREAM_MODE, &exinfo, &source.mp_pSound);
+      eResult = pSystem->createStream(pTOC->mp_szDataFilePath, gc_eSTREAM_MODE, &exinfo, &source.mp_pSound);
     } else if (pInfo != nullptr) {
       // Stored bytes that are compressed or encrypted are no sound: decode the entry into memory and stream that.
       u32 uiSize = 0;
-      source.mp_pFileRef = readWholeFile(pFullPath, &uiSize);
+      source.mp_pFileRef = readWholeFile(pFullPath, &uiSize, szWhy, sizeof(szWhy));
       if (source.mp_pFileRef != nullptr) {
         FMOD_CREATESOUNDEXINFO exinfo = exInfo(uiSize, 0);
         ClAudioLockScope lock;
-        pSystem->createStream(reinterpret_cast<const char*>(source.mp_pFileRef->mp_pDestinationBuffer),
-                              gc_eSTREAM_MODE | FMOD_OPENMEMORY_POINT, &exinfo, &source.mp_pSound);
+        eResult = pSystem->createStream(reinterpret_cast<const char*>(source.mp_pFileRef->mp_pDestinationBuffer),
+                                        gc_eSTREAM_MODE | FMOD_OPENMEMORY_POINT, &exinfo, &source.mp_pSound);
       }
       if (source.mp_pSound == nullptr && source.mp_pFileRef != nullptr) {
         ClMagFileIO::close(source.mp_pFileRef);
         source.mp_pFileRef = nullptr;
       }
     }
+  }
+  if (source.mp_pSound == nullptr) {
+    sayNotLoaded(getCommonCueData(), iSource, pFullPath, eResult, szWhy);
   }
   KvFrameGameHooks().soundSourceLoaded(mpr_pCommonCueData, bFromArchive ? 1 : 0, bResident ? 1 : 0,
                                        source.mp_pSound != nullptr ? 1 : 0, bResident ? uiBytes : 0);

@@ -396,22 +396,39 @@ ClDScriptData2* ClDScriptMgr2::getScript(const char* pName, const char* pFolder)
   return pRoot;
 }
 
-ClDScriptData2* ClDScriptMgr2::loadScript(const char* pName, bool bUseScriptsFolder) {
-  KV_ASSERT(pName);
-  char szPath[KV_MAX_PATH_LEN];
-  KvStrLCpy(szPath, KvGetDataRootPath(), sizeof(szPath));
+namespace {
+
+// The full path of a script: data root, "Scripts\" unless it has a folder of its own, name, ".kds".
+void scriptPath(char* pPath, const char* pName, bool bUseScriptsFolder) {
+  KvStrLCpy(pPath, KvGetDataRootPath(), KV_MAX_PATH_LEN);
   if (bUseScriptsFolder) {
-    KvStrLCat(szPath, "Scripts", sizeof(szPath));
-    KvStrLCat(szPath, "\\", sizeof(szPath));
+    KvStrLCat(pPath, "Scripts", KV_MAX_PATH_LEN);
+    KvStrLCat(pPath, "\\", KV_MAX_PATH_LEN);
   }
-  KvStrLCat(szPath, pName, sizeof(szPath));
-  KvStrLCat(szPath, ".kds", sizeof(szPath));
-  for (char* p = szPath; *p; ++p) {
+  KvStrLCat(pPath, pName, KV_MAX_PATH_LEN);
+  KvStrLCat(pPath, ".kds", KV_MAX_PATH_LEN);
+  for (char* p = pPath; *p; ++p) {
     if (*p == '/') {
       *p = '\\';
     }
   }
+}
 
+}  // namespace
+
+const char* ClDScriptMgr2::describeLocation(const char* pName, const char* pFolder, char* pText, u32 uiSize) {
+  char szName[KV_MAX_PATH_LEN];
+  KvSNPrintf(szName, sizeof(szName), "%s%s%s", pFolder != nullptr ? pFolder : "", pFolder != nullptr ? "\\" : "",
+             pName);
+  char szPath[KV_MAX_PATH_LEN];
+  scriptPath(szPath, szName, pFolder == nullptr);
+  return KvDescribeDataFileLocation(szPath, pText, uiSize);
+}
+
+ClDScriptData2* ClDScriptMgr2::loadScript(const char* pName, bool bUseScriptsFolder) {
+  KV_ASSERT(pName);
+  char szPath[KV_MAX_PATH_LEN];
+  scriptPath(szPath, pName, bUseScriptsFolder);
   KvReleaseDataFile(&s_currentLoad);
   const E_DATA_READ eRead = KvReadDataFile(szPath, &s_currentLoad);
   // The archive reader's reason names the file on disk.
@@ -428,7 +445,8 @@ ClDScriptData2* ClDScriptMgr2::loadScript(const char* pName, bool bUseScriptsFol
       buildTree(s_currentLoad.mp_pBytes, s_currentLoad.mp_uiSize, szPath, szError, sizeof(szError));
   KvReleaseDataFile(&s_currentLoad);
   if (pRoot == nullptr) {
-    KvPrintProblem("%s", szError);
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvPrintProblem("%s (%s)", szError, KvDescribeDataFileLocation(szPath, szWhere, sizeof(szWhere)));
   }
   return pRoot;
 }

@@ -91,6 +91,9 @@ class ClDScriptMgr2 {
   static ClDScriptData2* getScript(const char* pName, const char* pFolder);
   // Loads a script without caching it: "<data root>[Scripts\]<name>.kds"; the caller owns the tree.
   static ClDScriptData2* loadScript(const char* pName, bool bUseScriptsFolder);
+  // Where the file of the script getScript(pName, pFolder) reads lives on disk (KvDescribeDataFileLocation), for a
+  // line about what its loader refused in it. Answers pText.
+  static const char* describeLocation(const char* pName, const char* pFolder, char* pText, u32 uiSize);
   // Destroys every cached tree, frees the cache and releases a file still held.
   static void terminate();
 

@@ -25,6 +25,10 @@ const char* KvGetDataRootPath() { return KvGetBaseDataPath(); }
 
 const char* KvGetDataFileProblem() { return ClMagFileIO::getLastProblem(); }
 
+const char* KvDescribeDataFileLocation(const char* pPath, char* pText, u32 uiSize) {
+  return ClMagFileIO::describeLocation(pPath, pText, uiSize);
+}
+
 E_DATA_READ KvReadDataFile(const char* pPath, SDataFileRead* pRead) {
   return KvReadDataFileWith<SMagReader>(pPath, pRead);
 }

@@ -27,6 +27,9 @@ struct SDataFileRead {
 const char* KvGetDataRootPath();
 // Why the last read that failed failed, naming the file on disk (the archive reader's reason).
 const char* KvGetDataFileProblem();
+// Where the file of pPath lives on disk, for a line about bytes that were read and refused (the archive reader's
+// ClMagFileIO::describeLocation). Answers pText.
+const char* KvDescribeDataFileLocation(const char* pPath, char* pText, u32 uiSize);
 
 // Reads pPath whole through the engine's file reader. On success *pRead holds the bytes; on failure nothing
 // is held.

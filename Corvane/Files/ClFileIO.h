@@ -113,6 +113,9 @@ class ClFileIO {
   // The file lock: held around path resolution (opens, existence tests, the archive probe) and by the profile
   // threads around their transfers. Null before initialize.
   static ClMutexLock* getFileLock();
+  // The path the system is asked for when the engine names pPath (separators turned, names matched without regard
+  // to case), for a message that names a loose file; cut to uiSize bytes.
+  static void getHostPath(const char* pPath, char* pText, u32 uiSize);
   // The name and size of an open file.
   static const char* getFileName(const Win32FileData* pFileData);
   static u64 getFileSize(const Win32FileData* pFileData);

@@ -449,3 +449,11 @@ bool ClFileIO::isReading(const Win32FileData* pFileData) {
 }
 
 i32 ClFileIO::getOpenFileCount() { return g_Win32FileDataPool.getCount(); }
+
+void ClFileIO::getHostPath(const char* pPath, char* pText, u32 uiSize) {
+  KV_ASSERT(pPath && pText && uiSize > 0);
+  g_fileLock.enter();
+  const std::string host = Win32ToHostPath(pPath);
+  g_fileLock.leave();
+  KvSNPrintf(pText, uiSize, "%s", host.c_str());
+}

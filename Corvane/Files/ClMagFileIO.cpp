@@ -622,6 +622,28 @@ i32 ClMagFileIO::loadDataFile(u32 uiNameHash) {
   return 1;
 }
 
+bool ClMagFileIO::dataFileOpens(u32 uiNameHash) {
+  ClMagTOC* pSlot = findTOC(uiNameHash);
+  if (pSlot == nullptr) {
+    return false;
+  }
+  if (pSlot->mp_bDataLoaded || pSlot->mp_pIdleDataFile != nullptr) {
+    return true;
+  }
+  u64 uiSize = 0;
+  Win32FileData* pFile = nullptr;
+  const i32 iResult = openDataFile(pSlot, &uiSize, &pFile);
+  if (iResult != E_FILE_OK) {
+    char szWhy[320];
+    describeOpenFailure(iResult, szWhy, sizeof(szWhy));
+    noteProblem("Mag data file [%s] could not be opened: %s", pSlot->mp_szDataFilePath, szWhy);
+    return false;
+  }
+  pSlot->mp_pIdleDataFile = pFile;
+  pSlot->mp_uiIdleDataFileSize = uiSize;
+  return true;
+}
+
 i32 ClMagFileIO::unloadTOC(u32 uiNameHash) {
   ClMagTOC* pSlot = findSlot(uiNameHash);
   if (pSlot == nullptr) {
@@ -724,6 +746,25 @@ const ClMagDataInfo* ClMagFileIO::getEntry(const ClMagTOC* pTOC, i32 iIndex, i32
 }
 
 const char* ClMagFileIO::getLastProblem() { return g_szLastProblem; }
+
+const char* ClMagFileIO::describeLocation(const char* pFilenameWithPath, char* pText, u32 uiSize) {
+  KV_ASSERT(pFilenameWithPath && pText && uiSize > 0);
+  ClMagTOC* pTOC = nullptr;
+  i32 iNameHash = 0;
+  if (!pathTooLong(pFilenameWithPath) && lookUpPath(pFilenameWithPath, &pTOC, &iNameHash) != nullptr) {
+    KvSNPrintf(pText, uiSize, "entry [%s] of Mag data file [%s]", KvSkipDataRoot(pFilenameWithPath),
+               pTOC->mp_szDataFilePath);
+  } else if (isOnDisk(pFilenameWithPath)) {
+    char szHost[KV_MAX_PATH_LEN];
+    ClFileIO::getHostPath(pFilenameWithPath, szHost, sizeof(szHost));
+    KvSNPrintf(pText, uiSize, "loose file [%s]", szHost);
+  } else {
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    describeLoadedTables(szWhere, sizeof(szWhere));
+    KvSNPrintf(pText, uiSize, "[%s], which is %s and not on disk", pFilenameWithPath, szWhere);
+  }
+  return pText;
+}
 
 void ClMagFileIO::closeIdleFiles() {
   for (i32 i = 0; i < g_MagTOCPool.getCount(); ++i) {

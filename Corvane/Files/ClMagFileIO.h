@@ -216,6 +216,9 @@ class ClMagFileIO {
   // data is already loaded, or the file could not be opened or read, is 4 GiB or more, or does not fit in
   // memory (its entries are then read from disk, as for an archive whose data was never loaded).
   static i32 loadDataFile(u32 uiNameHash);
+  // Whether the data file of a loaded archive opens (it is then kept open for the next reference); when it does
+  // not, getLastProblem says why. An archive whose data file was not loaded whole and does not open is damaged.
+  static bool dataFileOpens(u32 uiNameHash);
   // 1 when done, 0 when the archive is unknown. Runs the archive's unload callbacks of that part first; the
   // slot is given back once neither part is loaded. No reference into the archive may be open.
   static i32 unloadTOC(u32 uiNameHash);
@@ -270,6 +273,11 @@ class ClMagFileIO {
   // not in the archive[s] [<.mtc>], ... and not on disk"): what a caller that cannot go on adds to its message.
   // "" before the first failure.
   static const char* getLastProblem();
+  // Where the file of a full path lives on disk, for a line that names it: "entry [<path below the data root>] of Mag
+  // data file [<.mdf>]" for an entry of a loaded archive, "loose file [<host path>]" for a file on disk, else
+  // "[<path>], which is not in the archive[s] [<.mtc>], ... and not on disk". Answers pText, cut to uiSize bytes.
+  // What every loader adds to a line about a file whose bytes it read and refused.
+  static const char* describeLocation(const char* pFilenameWithPath, char* pText, u32 uiSize);
   // Closes the data files that archives keep open between references.
   static void closeIdleFiles();
 };

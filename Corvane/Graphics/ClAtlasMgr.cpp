@@ -191,7 +191,11 @@ void ClAtlasMgr::actualLoadAtlasSync(const char* pFileName, const char* pTexture
   }
   const u8* pData = bRead ? pNew->mp_pFileRef->mp_pDestinationBuffer : nullptr;
   if (!bRead || !checkAtlasImage(pData, uiSize, szReason, sizeof(szReason))) {
-    KvPrintProblem("Atlas file [%s]: %s", pPath, szReason);
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1] = "";
+    if (bRead) {
+      ClMagFileIO::describeLocation(pPath, szWhere, sizeof(szWhere));
+    }
+    KvPrintProblem("Atlas file [%s]%s%s: %s", pPath, bRead ? " in " : "", szWhere, szReason);
     freeAtlas(pNew);
     KV_DATA_FATALF("ClAtlasMgr::actualLoadAtlasSync() -> Could not open Atlas file [%s]! (%s)", pFileName,
                    KvGetLastProblem());
@@ -220,10 +224,12 @@ void ClAtlasMgr::attemptToLoadAtlasTexturesSync(SAtlasFileInfo* pAtlasFileInfo) 
     textureName(pAtlasFileInfo, i, szName);
     ClTexture* pTexture = ClTextureMgr::loadTexture(szName, 0);
     if (pTexture == nullptr) {
+      char szWhy[gc_uiMAX_MESSAGE_LEN + 1];
+      ClTextureMgr::describeNotLoaded(szName, false, szWhy, sizeof(szWhy));
       freeAtlas(pAtlasFileInfo);
-      KV_DATA_FATALF(
-          "ClAtlasMgr::attemptToLoadAtlasTexturesSync() -> Could NOT load texture [%s]; texture indexing will be off!",
-          szName);
+      KV_DATA_FATALF("ClAtlasMgr::attemptToLoadAtlasTexturesSync() -> Could NOT load texture [%s]; texture indexing "
+                     "will be off! (%s)",
+                     szName, szWhy);
     }
     pAtlasFileInfo->mp_daTextures.append(pTexture);
   }

@@ -107,6 +107,10 @@ class ClShader : public ClShaderBase {
 
   // Takes the effect (asserts "pEffect") and scans its parameters; true.
   bool initFromEffect(ID3DXEffect* pEffect) override;
+  // Makes the effect of an effect file's bytes (pPath: the file, as the archive reader was asked for it): true with
+  // *ppEffect, or false with "<where the file lives on disk>: <the effect's reason>" in pWhy (uiWhySize bytes).
+  static bool createEffect(const void* pBytes, u32 uiSize, const char* pPath, ID3DXEffect** ppEffect, char* pWhy,
+                           u32 uiWhySize);
   // Queues the asynchronous load of "Shaders/<name>.fxo"; true when the request was queued. An entry the archive
   // stores compressed or encrypted is read through the synchronous path instead, which decodes it.
   bool load(const char* pName) override;

@@ -27,9 +27,10 @@ ClShader* ClShaderMgr::createShader(const char* pShaderName) {
   i32 iCode = 0;
   const E_GRAPHICS_READ eRead = KvReadGraphicsFile(szPath, &pNewShader->mp_pFileRef, &uiSize, &iCode);
   ID3DXEffect* pEffect = nullptr;
+  char szWhy[gc_uiMAX_MESSAGE_LEN + 1] = "";
   if (eRead == E_GRAPHICS_READ_OK) {
-    D3DXCreateEffect(ClGraphics::mp_pDevice, pNewShader->mp_pFileRef->mp_pDestinationBuffer, uiSize, nullptr,
-                     nullptr, D3DXFX_LARGEADDRESSAWARE, nullptr, &pEffect, nullptr);
+    ClShader::createEffect(pNewShader->mp_pFileRef->mp_pDestinationBuffer, uiSize, szPath, &pEffect, szWhy,
+                           sizeof(szWhy));
   }
   if (pEffect == nullptr) {
     // Nothing of the shader outlives the stop (a test's stop hook returns to its caller).
@@ -43,8 +44,7 @@ ClShader* ClShaderMgr::createShader(const char* pShaderName) {
       case E_GRAPHICS_READ_READ_FAILED:
         KV_DATA_FATALF("Could not read from shader data file [%s]! (%s)", pShaderName, ClMagFileIO::getLastProblem());
       case E_GRAPHICS_READ_OK:
-        // The stand-in has reported why on the error output.
-        KV_DATA_FATALF("Could not create the effect of shader [%s]!", pShaderName);
+        KV_DATA_FATALF("Could not create the effect of shader [%s]! (%s)", pShaderName, szWhy);
     }
   }
   pNewShader->initFromEffect(pEffect);

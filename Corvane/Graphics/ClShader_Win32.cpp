@@ -50,10 +50,12 @@ void onShaderLoaded(SAsyncAssetEntry* pEntry, void* pUser) {
   KV_ASSERT_MSG(pUser != nullptr, "pShader");
   ClShader* pShader = static_cast<ClShader*>(pUser);
   ID3DXEffect* pEffect = nullptr;
-  D3DXCreateEffect(ClGraphics::mp_pDevice, pEntry->mp_pData, pEntry->mp_uiDataSize, nullptr, nullptr,
-                   D3DXFX_LARGEADDRESSAWARE, nullptr, &pEffect, nullptr);
-  if (pEffect != nullptr) {
+  char szWhy[gc_uiMAX_MESSAGE_LEN + 1];
+  if (ClShader::createEffect(pEntry->mp_pData, pEntry->mp_uiDataSize, pEntry->mp_szFileName, &pEffect, szWhy,
+                             sizeof(szWhy))) {
     pShader->initFromEffect(pEffect);
+  } else {
+    KvPrintProblem("Could not create the effect of shader file [%s]! (%s)", pEntry->mp_szFileName, szWhy);
   }
   if (pEntry == ClShaderMgr::mp_pLastRequestedShaderEntry) {
     ClShaderMgr::mp_bAllShadersLoaded = 1;
@@ -76,6 +78,24 @@ ClShader::ClShader()
 }
 
 ClShader::~ClShader() { release(); }
+
+bool ClShader::createEffect(const void* pBytes, u32 uiSize, const char* pPath, ID3DXEffect** ppEffect, char* pWhy,
+                            u32 uiWhySize) {
+  *ppEffect = nullptr;
+  ID3DXBuffer* pErrors = nullptr;
+  const HRESULT hr = D3DXCreateEffect(ClGraphics::mp_pDevice, pBytes, uiSize, nullptr, nullptr,
+                                      D3DXFX_LARGEADDRESSAWARE, nullptr, ppEffect, &pErrors);
+  if (SUCCEEDED(hr) && *ppEffect != nullptr) {
+    return true;
+  }
+  char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+  KvSNPrintf(pWhy, uiWhySize, "%s: %s", ClMagFileIO::describeLocation(pPath, szWhere, sizeof(szWhere)),
+             pErrors != nullptr ? static_cast<const char*>(pErrors->GetBufferPointer()) : "the effect was not made");
+  if (pErrors != nullptr) {
+    pErrors->Release();
+  }
+  return false;
+}
 
 bool ClShader::initFromEffect(ID3DXEffect* pEffect) {
   KV_ASSERT_MSG(pEffect != nullptr, "pEffect");
@@ -103,10 +123,11 @@ bool ClShader::load(const char* pName) {
       return false;
     }
     ID3DXEffect* pEffect = nullptr;
-    D3DXCreateEffect(ClGraphics::mp_pDevice, mp_pFileRef->mp_pDestinationBuffer, uiSize, nullptr, nullptr,
-                     D3DXFX_LARGEADDRESSAWARE, nullptr, &pEffect, nullptr);
-    if (pEffect != nullptr) {
+    char szWhy[gc_uiMAX_MESSAGE_LEN + 1];
+    if (createEffect(mp_pFileRef->mp_pDestinationBuffer, uiSize, szPath, &pEffect, szWhy, sizeof(szWhy))) {
       initFromEffect(pEffect);
+    } else {
+      KvPrintProblem("Could not create the effect of shader [%s]! (%s)", pName, szWhy);
     }
     // Loaded at once: the flag waits only for a request still in the queue.
     const SAsyncAssetEntry* pLast = ClShaderMgr::mp_pLastRequestedShaderEntry;

@@ -47,7 +47,8 @@ class ClTexture : public ClTextureBase {
   i32 load(const char* pPath, u32 bCubeTexture, u32 bNoMipmaps) override;
   // 2D: the file's size (not rounded), a full mip chain unless bNoMipmaps, the file's format, the managed pool.
   // Cube: a strip of six faces, its own mip levels with bNoMipmaps. Bytes that are no image give
-  // gc_iTEXTURE_NOT_CREATED with the problem reported ("Could not loosely init texture from memory [%s]!").
+  // gc_iTEXTURE_NOT_CREATED with the problem reported ("Could not loosely init texture from memory [%s]! (<the
+  // decoder's reason>)"; from load, the reason follows where the file lives on disk).
   i32 createFromMemory(const void* pRawMemory, i32 iSizeOfRawMemory, const char* pName, u32 bCubeTexture,
                        u32 bNoMipmaps) override;
   // Releases the Direct3D texture (asserts "m_pD3DTex") and loads the path again as a 2D texture with mipmaps.
@@ -75,4 +76,7 @@ class ClTexture : public ClTextureBase {
 
  private:
   void releaseFile();
+  // createFromMemory; when bNameIsFile, pName is the file's path and a refusal names where it lives on disk.
+  i32 create(const void* pRawMemory, i32 iSizeOfRawMemory, const char* pName, u32 bCubeTexture, u32 bNoMipmaps,
+             bool bNameIsFile);
 };

@@ -61,6 +61,7 @@ ClTexture* ClTextureMgr::loadFrom(const char* pFolder, const char* pName, u32 bN
   if (ClTexture* pCached = mp_textureTable.findPtr<ClTexture>(uiHash)) {
     return pCached;
   }
+  KvForgetLastProblem();
   char szBase[KV_MAX_PATH_LEN];
   KvBuildGraphicsPath(szBase, pFolder, pName, "");
   char szPath[KV_MAX_PATH_LEN];
@@ -88,6 +89,19 @@ ClTexture* ClTextureMgr::loadFrom(const char* pFolder, const char* pName, u32 bN
   }
   mp_textureTable.insertPtr(uiHash, pNew);
   return pNew;
+}
+
+const char* ClTextureMgr::describeNotLoaded(const char* pName, bool bLocalized, char* pText, u32 uiSize) {
+  if (KvGetLastProblem()[0] != '\0') {
+    KvSNPrintf(pText, uiSize, "%s", KvGetLastProblem());
+    return pText;
+  }
+  char szBase[KV_MAX_PATH_LEN];
+  KvBuildGraphicsPath(szBase, bLocalized ? g_szLanguagePath : KvGetBaseDataPath(), pName, "");
+  char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+  KvSNPrintf(pText, uiSize, "no image of that name (.bmp, .png, .tga or none): %s",
+             ClMagFileIO::describeLocation(szBase, szWhere, sizeof(szWhere)));
+  return pText;
 }
 
 void ClTextureMgr::unloadTexture(const char* pcFilename) {

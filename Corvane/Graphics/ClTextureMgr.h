@@ -22,8 +22,8 @@ class ClTextureMgr {
   static void terminate();
 
   // The cached texture, or the first file of the probing order loaded with a full mip chain unless bNoMipmaps.
-  // Null, with nothing reported, when no file exists; null, with the problem reported, when a file exists but
-  // gives no texture (nothing stays in the table then).
+  // Null, with nothing reported (the thread's last problem forgotten), when no file exists; null, with the problem
+  // reported, when a file exists but gives no texture (nothing stays in the table then).
   static ClTexture* loadTexture(const char* pName, u32 bNoMipmaps = 0);
   // The same from the language folder (data root + "Lang\<code>\"), without mipmaps, cached under the name.
   static ClTexture* loadLocalizedTexture(const char* pName);
@@ -32,6 +32,10 @@ class ClTextureMgr {
   static void unloadTexture(const char* pcFilename);
   // The cached texture, or null.
   static ClTexture* findTexture(const char* pName);
+  // Why the last load of pName from the data root (bLocalized false) or the language folder answered null, for a
+  // line that names it: the problem the load reported, which names where the file lives on disk, or, when no file
+  // was found, the tables of contents and the disk it was looked for in. Answers pText, cut to uiSize bytes.
+  static const char* describeNotLoaded(const char* pName, bool bLocalized, char* pText, u32 uiSize);
 
   static ClSimpleHashTable mp_textureTable;
 

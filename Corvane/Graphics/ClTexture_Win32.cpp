@@ -7,6 +7,22 @@
 #include "Corvane/Graphics/KvGraphicsFiles.h"
 #include "Corvane/System/KvDebug.h"
 #include "Platform/D3D9/D3DX9.h"
+#include "Platform/D3D9/DxErr.h"
+
+namespace {
+
+// "<what> [<name>]! (<where the file lives on disk>: <the decoder's reason>)", without the place for bytes that are
+// no file's.
+void sayRefused(const char* pWhat, const char* pName, bool bNameIsFile, HRESULT hr) {
+  char szWhere[gc_uiMAX_MESSAGE_LEN + 1] = "";
+  if (bNameIsFile) {
+    ClMagFileIO::describeLocation(pName, szWhere, sizeof(szWhere));
+  }
+  KvPrintProblem("%s [%s]! (%s%s%s: %s)", pWhat, pName, szWhere, bNameIsFile ? ": " : "", DXGetErrorString(hr),
+                 DXGetErrorDescription(hr));
+}
+
+}  // namespace
 
 ClTexture::ClTexture()
     : mp_fWidth(KV_ZERO), mp_fHeight(KV_ZERO), mp_bIsCubeTexture(0), m_pD3DTex(nullptr), mp_pFileRef(nullptr),
@@ -44,12 +60,15 @@ i32 ClTexture::load(const char* pPath, u32 bCubeTexture, u32 bNoMipmaps) {
   releaseFile();
   u32 uiSize = 0;
   i32 iCode = 0;
+  char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
   switch (KvReadGraphicsFile(pPath, &mp_pFileRef, &uiSize, &iCode)) {
     case E_GRAPHICS_READ_OK:
       break;
     case E_GRAPHICS_READ_OPEN_FAILED:
-      if (iCode == E_FILE_EMPTY) {
-        KvPrintProblem("Texture [%s] is empty (0 bytes): not an image", pPath);
+      // An entry of an archive is never empty itself: its data file is, as the archive reader says.
+      if (iCode == E_FILE_EMPTY && !ClMagFileIO::fileExists(pPath, 0)) {
+        KvPrintProblem("Texture [%s] is empty (0 bytes): not an image (%s)", pPath,
+                       ClMagFileIO::describeLocation(pPath, szWhere, sizeof(szWhere)));
       } else {
         KvPrintProblem("Texture [%s] could not be opened (code %d): %s", pPath, iCode, ClMagFileIO::getLastProblem());
       }
@@ -64,16 +83,21 @@ i32 ClTexture::load(const char* pPath, u32 bCubeTexture, u32 bNoMipmaps) {
   }
   if (uiSize == 0) {
     // An empty file is bad data like a damaged one: refused, not asserted.
-    KvPrintProblem("Texture [%s] is empty (0 bytes): not an image", pPath);
+    KvPrintProblem("Texture [%s] is empty (0 bytes): not an image (%s)", pPath,
+                   ClMagFileIO::describeLocation(pPath, szWhere, sizeof(szWhere)));
     releaseFile();
     return gc_iTEXTURE_NOT_CREATED;
   }
-  return createFromMemory(mp_pFileRef->mp_pDestinationBuffer, static_cast<i32>(uiSize), pPath, bCubeTexture,
-                          bNoMipmaps);
+  return create(mp_pFileRef->mp_pDestinationBuffer, static_cast<i32>(uiSize), pPath, bCubeTexture, bNoMipmaps, true);
 }
 
 i32 ClTexture::createFromMemory(const void* pRawMemory, i32 iSizeOfRawMemory, const char* pName, u32 bCubeTexture,
                                 u32 bNoMipmaps) {
+  return create(pRawMemory, iSizeOfRawMemory, pName, bCubeTexture, bNoMipmaps, false);
+}
+
+i32 ClTexture::create(const void* pRawMemory, i32 iSizeOfRawMemory, const char* pName, u32 bCubeTexture,
+                      u32 bNoMipmaps, bool bNameIsFile) {
   KV_ASSERT_MSG(pRawMemory != nullptr, "pRawMemory");
   KV_ASSERT_MSG(iSizeOfRawMemory > 0, "iSizeOfRawMemory > 0");
   const UINT uiSize = static_cast<UINT>(iSizeOfRawMemory);
@@ -84,7 +108,7 @@ i32 ClTexture::createFromMemory(const void* pRawMemory, i32 iSizeOfRawMemory, co
         D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &pTexture);
     if (FAILED(hr) || pTexture == nullptr) {
       // Bad data is reported and refused, never made into a texture.
-      KvPrintProblem("Could not loosely init texture from memory [%s]!", pName);
+      sayRefused("Could not loosely init texture from memory", pName, bNameIsFile, hr);
       return gc_iTEXTURE_NOT_CREATED;
     }
     D3DSURFACE_DESC desc{};
@@ -100,7 +124,7 @@ i32 ClTexture::createFromMemory(const void* pRawMemory, i32 iSizeOfRawMemory, co
       ClGraphics::mp_pDevice, pRawMemory, uiSize, 0, bNoMipmaps ? D3DX_FROM_FILE : 0, 0, D3DFMT_UNKNOWN,
       D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &pCube);
   if (FAILED(hr) || pCube == nullptr) {
-    KvPrintProblem("Could not loosely init cube texture from memory [%s]!", pName);
+    sayRefused("Could not loosely init cube texture from memory", pName, bNameIsFile, hr);
     return gc_iTEXTURE_NOT_CREATED;
   }
   m_pD3DTex = pCube;

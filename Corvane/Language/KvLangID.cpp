@@ -17,7 +17,7 @@ const char g_szLanguageCodes[NUM_LANGUAGES][4] = {
 };
 
 // The table pool is built with the engine's other fixed globals (KvEngineGlobals_Win32.cpp).
-char KvLangID::mp_szLastError[512] = "";
+char KvLangID::mp_szLastError[gc_uiMAX_MESSAGE_LEN + 1] = "";
 
 i32 getLangIDFromCode(const char* pCode) {
   KvCheckPointer(pCode);
@@ -268,8 +268,14 @@ i32 KvLangID::loadStringTableImage(const char* pStringDataFileName, u8* pImage, 
     KvStrLCpy(szReason, "it holds no texts", sizeof(szReason));
   }
   if (bRefused) {
-    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] refused: %s", pName, szReason);
-    fprintf(stderr, "%s\n", mp_szLastError);
+    // A table read from a file names where the file lives on disk.
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1] = "";
+    if (pDisplayName != nullptr) {
+      ClMagFileIO::describeLocation(pDisplayName, szWhere, sizeof(szWhere));
+    }
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] refused: %s%s%s%s", pName, szReason,
+               szWhere[0] != '\0' ? " (" : "", szWhere, szWhere[0] != '\0' ? ")" : "");
+    KvPrintProblem("%s", mp_szLastError);
     pfnRelease(pOwner, pMemory);
     return 0;
   }
@@ -337,15 +343,18 @@ i32 KvLangID::loadStringTable(const char* pStringDataFileName, bool bRequireText
                ClMagFileIO::getLastProblem());
     return 0;
   }
-  if (iOpened == E_FILE_EMPTY) {
-    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] is empty (code %d)", szPath, iOpened);
-    fprintf(stderr, "%s\n", mp_szLastError);
+  // An entry of an archive is never empty itself: its data file is, as the archive reader says.
+  if (iOpened == E_FILE_EMPTY && !ClMagFileIO::fileExists(szPath, 0)) {
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] is empty (code %d, %s)", szPath, iOpened,
+               ClMagFileIO::describeLocation(szPath, szWhere, sizeof(szWhere)));
+    KvPrintProblem("%s", mp_szLastError);
     return 0;
   }
   if (iOpened != E_FILE_OK) {
     KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] could not be opened (code %d): %s", szPath,
                iOpened, ClMagFileIO::getLastProblem());
-    fprintf(stderr, "%s\n", mp_szLastError);
+    KvPrintProblem("%s", mp_szLastError);
     return 0;
   }
   if (uiSize == 0 || !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ||
@@ -357,7 +366,7 @@ i32 KvLangID::loadStringTable(const char* pStringDataFileName, bool bRequireText
       KvSNPrintf(mp_szLastError, sizeof(mp_szLastError), "String table [%s] could not be read: %s", szPath,
                  ClMagFileIO::getLastProblem());
     }
-    fprintf(stderr, "%s\n", mp_szLastError);
+    KvPrintProblem("%s", mp_szLastError);
     return 0;
   }
   ClMagFileIO::closeFileHandle(pRef);

@@ -35,6 +35,7 @@
 #pragma once
 
 #include "Corvane/ADT/ClPool.h"
+#include "Corvane/ADT/KvSystem.h"
 #include "Corvane/System/KvTypes.h"
 
 inline constexpr i32 NUM_LANGUAGES = 24;
@@ -165,5 +166,5 @@ class KvLangID {
 
  private:
   static i32 formatInts(wchar16* pDestString, i32 iSizeOfString, u32 uiKeyHash, i32 iFirst, i32 iSecond);
-  static char mp_szLastError[512];
+  static char mp_szLastError[gc_uiMAX_MESSAGE_LEN + 1];
 };

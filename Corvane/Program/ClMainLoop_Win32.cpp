@@ -68,6 +68,8 @@ bool ClMainLoop::tick() {
 }
 
 i32 ClMainLoop::pump() {
+  // A frame's problem lines are said at its end, each once (see ClProblemHold).
+  const ClProblemHold hold;
   const i32 iStep = ClGraphics::processMessages();
   if (iStep == gc_iPUMP_FRAME_DUE) {
     return tick() ? 1 : 0;

@@ -165,13 +165,20 @@ int runProgram() {
   }
   ClMutexLock::initializePool();
   parseCommandLine();
-  const bool bStarted = KvGetProgramGameHooks().startUp() != 0;
+  bool bStarted = false;
+  {
+    const ClProblemHold hold;
+    bStarted = KvGetProgramGameHooks().startUp() != 0;
+  }
   if (bStarted) {
     do {
       ClGraphics::recenterExclusiveMouse();
     } while (ClMainLoop::pump() != 0);
   }
-  KvGetProgramGameHooks().shutDown();
+  {
+    const ClProblemHold hold;
+    KvGetProgramGameHooks().shutDown();
+  }
   ClCommandParameters::shutdown();
   ClMutexLock::shutdownPool();
   SteamAPI_Shutdown();

@@ -40,10 +40,12 @@ void writeReportToStandardError() {
   __builtin_trap();
 }
 
-// Every stop: the hooks' word, the hooks' ending of a condition stop (pCause), which tells the user the reason,
-// then the report on the standard error and the fault. A condition stop that the ending does not end faults as a
+// Every stop: the thread's held problems, the hooks' word, the hooks' ending of a condition stop (pCause), which
+// tells the user the reason, then the report on the standard error and the fault. A condition stop that the ending does not end faults as a
 // programming error does, with the whole report (source file and line) for its crash report.
 [[noreturn]] void stop(u32 uiAddress, const E_KV_STOP_CAUSE* pCause) {
+  // Problems the thread held are said before the report, but for those the report repeats.
+  KvSayHeldProblems(g_szLastMessage);
   ClSystemGameHooks* pHooks = g_pSystemHooks.load();
   if (pHooks != nullptr) {
     pHooks->stopping(uiAddress);

@@ -14,9 +14,10 @@
 // passes it to the program body, which tells the user the reason alone, without the source file and line, and
 // exits with a code, no crash report); when that returns it faults as any fatal error.
 //
-// Every stop takes one path: it tells the installed system hooks (ClSystemGameHooks::stopping, where tests throw
-// and tools end with the report), lets the hooks end a condition stop, writes the report on the standard error
-// and faults; returning from a hook does not cancel the stop. Any thread may report; reports take no lock.
+// Every stop takes one path: it says the problem lines the thread holds (ClProblemHold) that its report does not
+// repeat, tells the installed system hooks (ClSystemGameHooks::stopping, where tests throw and tools end with the
+// report), lets the hooks end a condition stop, writes the report on the standard error and faults; returning from
+// a hook does not cancel the stop. Any thread may report; reports take no lock.
 #pragma once
 
 #include "Corvane/ADT/KvSystem.h"

@@ -20,14 +20,19 @@ void fontName(char* pOut, u32 uiSize, const SFontFamilyData* pData, const SFontR
   KvSNPrintf(pOut, uiSize, "%s_%d", pData->mp_acName, pRecord->mp_iFontNumber);
 }
 
-// Reads "<data root>Fonts/<name><extension>" whole; false when it cannot be read (open failures are not reported:
-// a family that is not there is simply not loaded) or the check refuses it (reported).
-template <typename Check>
-bool readFontFile(const char* pName, const char* pExtension, Check check, SMagRef** ppRef, u32* puiSize) {
+// "<data root>Fonts/<name><extension>", as the archive reader is asked for it.
+void fontFilePath(char* pPath, const char* pName, const char* pExtension) {
   char szName[KV_MAX_PATH_LEN];
   KvSNPrintf(szName, sizeof(szName), "Fonts/%s", pName);
+  KvBuildGraphicsPath(pPath, KvGetBaseDataPath(), szName, pExtension);
+}
+
+// Reads "<data root>Fonts/<name><extension>" whole; false when it cannot be read (open failures are not reported:
+// a family that is not there is simply not loaded) or the check refuses it (reported, with where the file lives).
+template <typename Check>
+bool readFontFile(const char* pName, const char* pExtension, Check check, SMagRef** ppRef, u32* puiSize) {
   char szPath[KV_MAX_PATH_LEN];
-  KvBuildGraphicsPath(szPath, KvGetBaseDataPath(), szName, pExtension);
+  fontFilePath(szPath, pName, pExtension);
   i32 iCode = 0;
   const E_GRAPHICS_READ eRead = KvReadGraphicsFile(szPath, ppRef, puiSize, &iCode);
   if (eRead != E_GRAPHICS_READ_OK) {
@@ -38,7 +43,8 @@ bool readFontFile(const char* pName, const char* pExtension, Check check, SMagRe
   }
   char szError[gc_uiFONT_FILE_ERROR_SIZE];
   if (!check((*ppRef)->mp_pDestinationBuffer, *puiSize, szPath, KvStrHash(pName), szError, sizeof(szError))) {
-    KvPrintProblem("%s", szError);
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    KvPrintProblem("%s (%s)", szError, ClMagFileIO::describeLocation(szPath, szWhere, sizeof(szWhere)));
     ClMagFileIO::close(*ppRef);
     *ppRef = nullptr;
     return false;
@@ -138,7 +144,9 @@ void ClFontFamilyMgr::loadFont(const char* pFontName, u32 uiLoadFlags) {
   *pFontEntry = ClFontEntry{};
   pFontEntry->mp_uiLoadFlags = uiLoadFlags;
   u32 uiSize = 0;
+  KvForgetLastProblem();
   bool bLoaded = readFontFile(pFontName, ".kcf", KvCheckFontFile, &pFontEntry->mp_pFileRef, &uiSize);
+  const bool bRead = bLoaded;
   if (bLoaded) {
     u8* pImage = pFontEntry->mp_pFileRef->mp_pDestinationBuffer;
     pFontEntry->mp_pRelocation = KvRelocateFontFile(pImage);
@@ -154,8 +162,21 @@ void ClFontFamilyMgr::loadFont(const char* pFontName, u32 uiLoadFlags) {
   if (!bLoaded) mp_fontPool.free(pFontEntry);
   pFontEntry = findFont(uiHash);
   if (pFontEntry == nullptr) {
-    KV_DATA_FATALF("Could NOT load textures for font [%s] ([0x%08X])!", pFontName, uiHash);
-    return;
+    // The font file is what is missing or damaged: its reason, which names where it lives on disk.
+    char szPath[KV_MAX_PATH_LEN];
+    fontFilePath(szPath, pFontName, ".kcf");
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
+    if (bLoaded) {
+      KV_DATA_FATALF("Could NOT load textures for font [%s] ([0x%08X])! (%s: the font it holds is named otherwise)",
+                     pFontName, uiHash, ClMagFileIO::describeLocation(szPath, szWhere, sizeof(szWhere)));
+    } else if (bRead) {
+      KV_DATA_FATALF("Could NOT load textures for font [%s] ([0x%08X])! (%s: no memory to relocate it)", pFontName,
+                     uiHash, ClMagFileIO::describeLocation(szPath, szWhere, sizeof(szWhere)));
+    } else if (KvGetLastProblem()[0] != '\0') {
+      KV_DATA_FATALF("Could NOT load textures for font [%s] ([0x%08X])! (%s)", pFontName, uiHash, KvGetLastProblem());
+    }
+    KV_DATA_FATALF("Could NOT load textures for font [%s] ([0x%08X])! (Font file [%s] could not be opened: %s)",
+                   pFontName, uiHash, szPath, ClMagFileIO::getLastProblem());
   }
   SFontData* pData = pFontEntry->mp_pFontData;
   KV_ASSERT_MSG(pData->mp_iNumberTextures <= gc_iMAX_SIGS_PER_FONT,
@@ -165,8 +186,9 @@ void ClFontFamilyMgr::loadFont(const char* pFontName, u32 uiLoadFlags) {
     KvSNPrintf(szPath, sizeof(szPath), "ImagesFonts/%s", pData->mp_ppTextureNames[t]);
     pFontEntry->mp_apTextures[t] = ClTextureMgr::loadTexture(szPath, 1);
     if (pFontEntry->mp_apTextures[t] == nullptr) {
-      KV_DATA_FATALF("Could not load font texture (%s)!!", szPath);
-      return;
+      char szWhy[gc_uiMAX_MESSAGE_LEN + 1];
+      KV_DATA_FATALF("Could not load font texture (%s)!! (%s)", szPath,
+                     ClTextureMgr::describeNotLoaded(szPath, false, szWhy, sizeof(szWhy)));
     }
   }
 }

@@ -63,6 +63,8 @@ struct alignas(16) SUITexture {
   f32 mp_fBestScale;           // target height / the chosen version's height
   SUITextureVersion mp_versions[KV_MAX_VERSIONS_PER_UI_TEXTURE];
   i32 mp_iNumVersions;
+  char mp_szName[128];  // as loadUITexture was asked for it (cut), for the line of one that has no version
+  bool mp_bLocalized;
 };
 
 // A UI texture's sprite as ClUI::renderUITextureKept queued it last, with what it was worked out from: while the
@@ -389,6 +391,7 @@ class ClUI {
   static i32 mp_iNumDeferredDue;
   static bool loadFile(const char* pUIDataName, bool bSplash);
   static SUIDataEntry* takeEntry(const char* pUIDataName, bool bSplash);
-  static bool installBlock(SUIDataEntry* pEntry, u8* pBlock, u32 uiSize, const char* pFileName);
+  // bIsFile: pFileName is the path the block was read from, and a refusal names where that file lives on disk.
+  static bool installBlock(SUIDataEntry* pEntry, u8* pBlock, u32 uiSize, const char* pFileName, bool bIsFile);
   static void freeRelocationArrays(SUIDataEntry* pEntry);
 };

@@ -164,7 +164,7 @@ bool ClUI::loadFile(const char* pUIDataName, bool bSplash) {
     pEntry->mp_bOwnsData = 0;
     return false;
   }
-  return installBlock(pEntry, pBlock, uiSize, szPath);
+  return installBlock(pEntry, pBlock, uiSize, szPath, true);
 }
 
 bool ClUI::loadUIDataFromImage(const char* pUIDataName, const u8* pImage, u32 uiSize) {
@@ -177,13 +177,17 @@ bool ClUI::loadUIDataFromImage(const char* pUIDataName, const u8* pImage, u32 ui
     std::memcpy(pBlock, pImage, uiSize);
   }
   pEntry->mp_bOwnsData = 1;
-  return installBlock(pEntry, pBlock, uiSize, pUIDataName);
+  return installBlock(pEntry, pBlock, uiSize, pUIDataName, false);
 }
 
-bool ClUI::installBlock(SUIDataEntry* pEntry, u8* pBlock, u32 uiSize, const char* pFileName) {
+bool ClUI::installBlock(SUIDataEntry* pEntry, u8* pBlock, u32 uiSize, const char* pFileName, bool bIsFile) {
   char szError[gc_uiUI_DATA_ERROR_SIZE];
   if (!KvValidateUIData(pBlock, uiSize, pFileName, &isKnownWidget, szError, sizeof(szError))) {
-    KvPrintProblem("%s", szError);
+    char szWhere[gc_uiMAX_MESSAGE_LEN + 1] = "";
+    if (bIsFile) {
+      ClMagFileIO::describeLocation(pFileName, szWhere, sizeof(szWhere));
+    }
+    KvPrintProblem("%s%s%s%s", szError, bIsFile ? " (" : "", szWhere, bIsFile ? ")" : "");
     KvAlignedFree(pBlock);
     pEntry->mp_bOwnsData = 0;
     return false;

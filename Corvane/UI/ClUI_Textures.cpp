@@ -94,6 +94,8 @@ void ClUI::loadUITexture(const char* pName, bool bLocalized) {
     KV_ASSERT_MSG(pMemory != nullptr, "pUITex");
     std::memset(pMemory, 0, sizeof(SUITexture));
     pUITex = static_cast<SUITexture*>(pMemory);
+    KvSNPrintf(pUITex->mp_szName, sizeof(pUITex->mp_szName), "%s", pName);
+    pUITex->mp_bLocalized = bLocalized;
     mp_UITextureTable.insertPtr(uiHash, pUITex);
   }
   const ClDynamicVector<SCanvasAssetHeight>& heights = Cl2d::getFullCanvas()->mp_potentialAssetHeights;
@@ -193,15 +195,17 @@ SUITexture* ClUI::getBestFitUITexture(SUITexture* pUITex, f32 fTargetHeight) {
     return nullptr;
   }
   if (pUITex->mp_iNumVersions == 0) {
-    // A screen names an image that is neither in an atlas nor under the UI images in any height.
-    u32 uiNameHash = 0;
-    for (i32 iSlot = 0; iSlot < mp_UITextureTable.getCapacity(); ++iSlot) {
-      if (mp_UITextureTable.getValueAt(iSlot) == reinterpret_cast<uintptr_t>(pUITex)) {
-        uiNameHash = mp_UITextureTable.getKeyAt(iSlot);
-      }
-    }
-    KV_DATA_FATALF("UI image [0x%08X] named by a screen is in no atlas and not under [%s]", uiNameHash,
-                   gc_pUI_IMAGE_FOLDER);
+    // A screen names an image that is neither in an atlas nor under the UI images in any height: where the first
+    // height's file was looked for.
+    const ClDynamicVector<SCanvasAssetHeight>& heights = Cl2d::getFullCanvas()->mp_potentialAssetHeights;
+    char szFile[KV_MAX_PATH_LEN];
+    KvSNPrintf(szFile, sizeof(szFile), "%s%s%s", gc_pUI_IMAGE_FOLDER, pUITex->mp_szName,
+               heights.getCount() > 0 ? heights[0].mp_szSuffix : "");
+    KvForgetLastProblem();
+    char szWhy[gc_uiMAX_MESSAGE_LEN + 1];
+    KV_DATA_FATALF("UI image [%s] (0x%08X) named by a screen is in no atlas and not under [%s] (%s)",
+                   pUITex->mp_szName, KvStrHash(pUITex->mp_szName), gc_pUI_IMAGE_FOLDER,
+                   ClTextureMgr::describeNotLoaded(szFile, pUITex->mp_bLocalized, szWhy, sizeof(szWhy)));
   }
   i32 iBest = 0;
   f32 fBestDistance = FLT_MAX;

@@ -160,7 +160,8 @@ struct ID3DXEffect : public IUnknown {
 typedef ID3DXEffect* LPD3DXEFFECT;
 
 // pDefines, pInclude and pPool must be null; ppCompilationErrors, when given, receives the reason of a failure as
-// text (D3DXERR_INVALIDDATA for a file that is not a valid effect, E_FAIL for code that does not build).
+// text (D3DXERR_INVALIDDATA for a file that is not a valid effect, E_FAIL for code that does not build); without
+// it the reason goes to the standard error.
 HRESULT D3DXCreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines,
                          LPD3DXINCLUDE pInclude, DWORD Flags, LPD3DXEFFECTPOOL pPool, LPD3DXEFFECT* ppEffect,
                          LPD3DXBUFFER* ppCompilationErrors);

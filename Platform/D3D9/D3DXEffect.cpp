@@ -576,9 +576,13 @@ class CD3DXEffect final : public ID3DXEffect, public CD3D9ObjectBase {
   bool m_bSaved = false;
 };
 
+// The reason goes to the caller's buffer, or, when it asked for none, to the error output.
 HRESULT refuse(HRESULT hr, const std::string& reason, LPD3DXBUFFER* ppErrors) {
-  std::fprintf(stderr, "D3D9 stand-in: D3DXCreateEffect: %s\n", reason.c_str());
-  if (ppErrors != nullptr) *ppErrors = new CD3DXBuffer(reason);
+  if (ppErrors != nullptr) {
+    *ppErrors = new CD3DXBuffer(reason);
+  } else {
+    std::fprintf(stderr, "D3D9 stand-in: D3DXCreateEffect: %s\n", reason.c_str());
+  }
   return hr;
 }
 

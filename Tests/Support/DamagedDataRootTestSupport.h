@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,14 +26,16 @@
 
 // One damage: pEntry of archive pArchive ("RWN", "RWK", "RWG", "SPLA") left out (pReplacement null), or holding
 // pReplacement; a replacement "@<entry>" holds that other entry's built bytes (of any archive), gc_szZEROED the
-// entry's own built bytes set to zero, gc_szHALVED their first half, "<word OFFSET VALUE>" its built bytes with the
+// entry's own built bytes set to zero, gc_szHALVED their first half, gc_szFLIPPED them with one bit in every 64 bytes
+// flipped (the same bits in every run), "<word OFFSET VALUE>" its built bytes with the
 // little-endian u32 at OFFSET set to VALUE, and "<toc FIELD VALUE>" leaves the archive as built but for one word of
 // the entry's data-info in its table of contents (FIELD "offset" or "final", VALUE in C notation); gc_szSTORED_ZEROED
 // leaves the table as built and zeroes the entry's stored bytes in the data file. The entry "TOC" stands for the
 // archive's table of contents: zeroed (same size) with no replacement, with "<toc count VALUE>" its entry count
 // word set, with gc_szHASH_TWICE or gc_szOVERLAP its entries no longer all told apart (KvTestDamageTOC). The entries
 // "TOC" and "DATA" with gc_szFOLDER put a folder in place of the table or the data file (a file that is there and
-// cannot be read, even by root); the entry "ARCHIVE" with "<swap NAME>" exchanges both files of
+// cannot be read, even by root), with gc_szSELF_LOOP a symbolic link to itself, and "DATA" with "" empties the data
+// file; the entry "ARCHIVE" with "<swap NAME>" exchanges both files of
 // the archive with those of archive NAME. A null entry leaves the root as built. pExpected is what the game's reason
 // must name.
 struct SDamage {
@@ -47,6 +50,8 @@ inline constexpr char gc_szZEROED[] = "<zeroed>";
 inline constexpr char gc_szHALVED[] = "<halved>";
 inline constexpr char gc_szSTORED_ZEROED[] = "<stored zeroed>";
 inline constexpr char gc_szFOLDER[] = "<folder>";
+inline constexpr char gc_szSELF_LOOP[] = "<self-loop>";
+inline constexpr char gc_szFLIPPED[] = "<flipped>";
 
 // The damage's name in test listings.
 inline void PrintTo(const SDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
@@ -119,9 +124,18 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     fs::remove(path);
     std::ofstream(path, std::ios::binary) << bytes;
   };
-  if ((entry == "TOC" || entry == "DATA") && replacement == gc_szFOLDER) {
-    fs::remove(entry == "TOC" ? toc : mdf);
-    fs::create_directory(entry == "TOC" ? toc : mdf);
+  if ((entry == "TOC" || entry == "DATA") && (replacement == gc_szFOLDER || replacement == gc_szSELF_LOOP)) {
+    const std::string file = entry == "TOC" ? toc : mdf;
+    fs::remove(file);
+    if (replacement == gc_szFOLDER) {
+      fs::create_directory(file);
+    } else {
+      fs::create_symlink(fs::path(file).filename(), file);
+    }
+    return ::testing::AssertionSuccess();
+  }
+  if (entry == "DATA" && damage.pReplacement != nullptr && replacement.empty()) {
+    writeNew(mdf, "");
     return ::testing::AssertionSuccess();
   }
   if (entry == "ARCHIVE" && replacement.rfind("<swap ", 0) == 0) {
@@ -188,6 +202,7 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     fs::copy_file(source, replacementFile);
   } else if (damage.pReplacement != nullptr &&
              (std::string(damage.pReplacement) == gc_szZEROED || std::string(damage.pReplacement) == gc_szHALVED ||
+              std::string(damage.pReplacement) == gc_szFLIPPED ||
               std::string(damage.pReplacement).rfind("<word ", 0) == 0)) {
     const std::string source = KvTestManifestSource(built, damage.pEntry);
     if (source.empty()) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
@@ -197,6 +212,14 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
       bytes.assign(bytes.size(), '\0');
     } else if (std::string(damage.pReplacement) == gc_szHALVED) {
       bytes.resize(bytes.size() / 2);
+    } else if (std::string(damage.pReplacement) == gc_szFLIPPED) {
+      // A fixed walk: the bit of each 64-byte block is chosen by a linear congruential step from one seed.
+      u32 uiState = 70;
+      for (size_t uiBlock = 0; uiBlock < bytes.size(); uiBlock += 64) {
+        uiState = uiState * 1664525u + 1013904223u;
+        const size_t uiAt = uiBlock + (uiState >> 8) % std::min<size_t>(64, bytes.size() - uiBlock);
+        bytes[uiAt] = static_cast<char>(bytes[uiAt] ^ (1u << ((uiState >> 4) % 8)));
+      }
     } else {
       char* pValue = nullptr;
       const size_t uiAt = std::strtoul(damage.pReplacement + 6, &pValue, 0);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Tests/Support/KvTestSupport.h"
 
@@ -138,6 +139,68 @@ TEST(KvSystem, BadPointersAreFatal) {
   EXPECT_KV_FATAL(KvStrLCat(acBuffer, nullptr), "NULL Pointer!");
   EXPECT_KV_FATAL(KvStrNCpyW(nullptr, u"a", 1), "NULL Pointer!");
   EXPECT_KV_FATAL(KvSNPrintf(acBuffer, sizeof(acBuffer), nullptr), "NULL Pointer!");
+}
+
+// Names read from a file are shown so that a damaged one is not taken for a name that exists.
+TEST(KvSystem, EscapedNamesShowEveryByteThatIsNoPrintableCharacter) {
+  const struct {
+    const char* pName;
+    u32 uiSize;
+    const char* pShown;
+  } aRows[] = {
+      {"Audio\\Voice15.wav", 64, "Audio\\Voice15.wav"},
+      {"Voice15.wav ", 64, "Voice15.wav\\x20"},
+      {"Voice15.wa\x01", 64, "Voice15.wa\\x01"},
+      {"\xE9t\x7F", 64, "\\xE9t\\x7F"},
+      // Cut where the next character would not fit whole.
+      {"ab\x01", 6, "ab"},
+      {"ab\x01", 7, "ab\\x01"},
+  };
+  for (const auto& row : aRows) {
+    char szShown[64];
+    EXPECT_STREQ(KvEscapeName(row.pName, szShown, row.uiSize), row.pShown) << row.pName;
+  }
+}
+
+// Problems held while a frame runs are said at its end, each once: a line another carries goes with it, and a stop's
+// report takes those it repeats.
+TEST(KvSystem, HeldProblemsAreSaidOnce) {
+  const struct {
+    const char* pName;
+    std::vector<const char*> lines;
+    const char* pReport;  // null: the hold ends normally
+    const char* pSaid;
+  } aRows[] = {
+      {"a line carried by a later one", {"Mag [X] is damaged", "Texture [T]: Mag [X] is damaged", "Other"}, nullptr,
+       "Texture [T]: Mag [X] is damaged\nOther\n"},
+      {"lines the report repeats", {"Mag [X] is damaged", "Other"}, "The game cannot go on. Mag [X] is damaged",
+       "Other\n"},
+      {"nothing repeated", {"One", "Two"}, "Three", "One\nTwo\n"},
+  };
+  for (const auto& row : aRows) {
+    SCOPED_TRACE(row.pName);
+    ::testing::internal::CaptureStderr();
+    {
+      const ClProblemHold hold;
+      {
+        const ClProblemHold nested;
+        for (const char* pLine : row.lines) {
+          KvPrintProblem("%s", pLine);
+        }
+      }
+      EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+      ::testing::internal::CaptureStderr();
+      if (row.pReport != nullptr) {
+        KvSayHeldProblems(row.pReport);
+      }
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), row.pSaid);
+    EXPECT_STREQ(KvGetLastProblem(), row.lines.back());
+  }
+  // Without a hold a line is said at once.
+  ::testing::internal::CaptureStderr();
+  KvPrintProblem("At once %d", 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "At once 1\n");
 }
 
 }  // namespace

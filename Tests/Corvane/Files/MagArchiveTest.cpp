@@ -215,6 +215,33 @@ TEST_F(MagArchive, LooseFilesThatCannotBeOpenedAreToldApart) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
+// Where a file lives on disk, as every loader's line about refused bytes names it: an entry by its path and its
+// archive's data file, a loose file by the path the system opens (names matched without regard to case), a path found
+// nowhere by the tables of contents that lack it.
+TEST_F(MagArchive, LocationsNameTheFileOnDisk) {
+  copyFixture();
+  std::filesystem::create_directories(m_dir + "/Loose");
+  writeBytes(m_dir + "/Loose/Mixed.txt", text("loose"));
+  ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
+  const struct {
+    const char* pPath;
+    const char* pLocation;
+  } aRows[] = {
+      {".\\Text\\Packed.txt", "entry [Text\\Packed.txt] of Mag data file [.\\TST_win32.mdf]"},
+      {".\\loose\\MIXED.txt", "loose file [./Loose/Mixed.txt]"},
+      {".\\Nowhere.txt", "[.\\Nowhere.txt], which is not in the archive [.\\TST_win32.mtc] and not on disk"},
+  };
+  for (const auto& row : aRows) {
+    char szText[512];
+    EXPECT_STREQ(ClMagFileIO::describeLocation(row.pPath, szText, sizeof(szText)), row.pLocation) << row.pPath;
+  }
+  // In the data file kept in memory it is still the data file that is named.
+  ASSERT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
+  char szText[512];
+  EXPECT_STREQ(ClMagFileIO::describeLocation(".\\Text\\Plain.txt", szText, sizeof(szText)),
+               "entry [Text\\Plain.txt] of Mag data file [.\\TST_win32.mdf]");
+}
+
 TEST_F(MagArchive, LookUpsFindTheFirstLoadedArchiveAndEveryHashInSignedOrder) {
   // Names whose hashes have the top bit set and clear: sorted as unsigned, the binary search would miss some.
   std::vector<SMagPackInput> inputs;

@@ -125,10 +125,13 @@ TEST_F(KvLangIDArchiveTest, MissingAndMalformedTablesKeepNothing) {
   writeLoose("Lang/eng/Strings/Game.lang", std::string("\x0c\0\0\0\0\0\0\0\x05\0\0\0", 12));
   EXPECT_EQ(KvLangID::loadStringTable("Game"), 0);
   EXPECT_EQ(std::string(KvLangID::getLastError()),
-            "String table [.\\Lang\\eng\\Strings\\Game.lang] refused: 5 pairs cannot fit in 12 bytes");
+            "String table [.\\Lang\\eng\\Strings\\Game.lang] refused: 5 pairs cannot fit in 12 bytes (loose file "
+            "[./Lang/eng/Strings/Game.lang])");
   writeLoose("Lang/eng/Strings/Empty.lang", "");
   EXPECT_EQ(KvLangID::loadStringTable("Empty"), 0);
-  EXPECT_STREQ(KvLangID::getLastError(), "String table [.\\Lang\\eng\\Strings\\Empty.lang] is empty (code 13)");
+  EXPECT_STREQ(KvLangID::getLastError(),
+               "String table [.\\Lang\\eng\\Strings\\Empty.lang] is empty (code 13, loose file "
+               "[./Lang/eng/Strings/Empty.lang])");
   writeLoose("Lang/eng/Strings/Zeroed.lang", std::string(4096, '\0'));
   EXPECT_EQ(KvLangID::loadStringTable("Zeroed"), 0);
   EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);

@@ -159,6 +159,16 @@ class CWithStoredProfile : public TBase {
   bool start(CProcess* pGame, const std::string& display) const {
     return pGame->start({KV_GAME_PATH}, data(), {display, "GRINDLOW_FMOD_OUTPUT=null", "GRINDLOW_STORE_DIR=" + store()});
   }
+  // Runs the game headless (or on the display given) until it ends, which must be the data stop's exit code 3; its
+  // output.
+  std::string runToTheStop(const std::string& display = "SDL_VIDEODRIVER=offscreen") const {
+    CProcess game;
+    EXPECT_TRUE(start(&game, display));
+    const int iStatus = game.finish();
+    EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
+        << statusText(iStatus) << "\n" << game.out();
+    return game.out();
+  }
   // No report of a programming error, with its source file and line, and no crash report.
   void expectNoFaultReported(const std::string& out) const {
     EXPECT_EQ(out.find("crash report"), std::string::npos) << out;
@@ -204,12 +214,8 @@ TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
   if (bStore) {
     fs::create_directories(store() + "/" + damage.pEntry);
   }
-  CProcess game;
-  ASSERT_TRUE(start(&game, bDisplay ? std::string("DISPLAY=") + damage.pEntry : "SDL_VIDEODRIVER=offscreen"));
-  const int iStatus = game.finish();
-  const std::string& out = game.out();
-  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED)
-      << statusText(iStatus) << "\n" << out;
+  const std::string out =
+      runToTheStop(bDisplay ? std::string("DISPLAY=") + damage.pEntry : "SDL_VIDEODRIVER=offscreen");
   // The user's message (the last line) names the file (the store names its own on the line before). The reason
   // alone: no report of a programming error.
   const size_t uiMessage = out.rfind("The game cannot ");
@@ -223,6 +229,91 @@ TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
 
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, DamagedData, ::testing::ValuesIn(gc_aDamages),
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
+
+// Every kind of data stop names, in the line its message box shows, the file on disk that is damaged (an archive's
+// table of contents or data file) and the entry inside it, with the reason, which the standard error carries once.
+struct SStopDamage {
+  SDamage damage;
+  const char* pFile;    // the file on disk
+  const char* pEntry;   // the entry inside it ("" for a stop of the whole archive)
+  const char* pReason;  // in the box's line, and nowhere else on the standard error
+};
+
+void PrintTo(const SStopDamage& stop, std::ostream* pOut) { *pOut << stop.damage.pName; }
+
+constexpr char gc_szRWN[] = "Mag data file [.\\RWN_win32.mdf]";
+constexpr char gc_szRWK[] = "Mag data file [.\\RWK_win32.mdf]";
+constexpr char gc_szRWG[] = "Mag data file [.\\RWG_win32.mdf]";
+constexpr char gc_szSPLA[] = "Mag data file [.\\SPLA_win32.mdf]";
+constexpr char gc_szNOT_AN_IMAGE[] = "D3DXERR_INVALIDDATA: The data is invalid.";
+
+const SStopDamage gc_aStopDamages[] = {
+    {{"StringTableArchiveEmptied", "RWK", "DATA", "", ""}, gc_szRWK, "", "could not be opened: it is empty"},
+    {{"StringTableZeroed", "RWK", "Lang/eng/Strings/All.lang", gc_szZEROED, ""}, gc_szRWK,
+     "entry [Lang\\eng\\Strings\\All.lang]", "the pair-offset table at 0 overlaps the 12-byte header"},
+    {{"UIScreenCut", "RWN", "Lang/eng/UI/VOSK_UI.kui", gc_szHALVED, ""}, gc_szRWN, "entry [Lang\\eng\\UI\\VOSK_UI.kui]",
+     "lies outside the file"},
+    {{"UIImageStoredZeroed", "SPLA", "Images/UI/SplashStudio_216.png", gc_szSTORED_ZEROED, ""}, gc_szSPLA,
+     "entry [Images\\UI\\SplashStudio_216.png]", gc_szNOT_AN_IMAGE},
+    {{"AtlasZeroed", "RWG", "TexturesGame/TexturesGame.atf", gc_szZEROED, ""}, gc_szRWG,
+     "entry [TexturesGame\\TexturesGame.atf]", "the entry table (at 0) lies inside the header"},
+    {{"AtlasPageFlipped", "RWG", "TexturesGame/TexturesGame_0.png", gc_szFLIPPED, ""}, gc_szRWG,
+     "entry [TexturesGame\\TexturesGame_0.png]", gc_szNOT_AN_IMAGE},
+    {{"FontFamilyZeroed", "RWG", "Fonts/FontAcknowledge.kff", gc_szZEROED, ""}, gc_szRWG,
+     "entry [Fonts\\FontAcknowledge.kff]", "the resolution count is 0"},
+    {{"FontZeroed", "RWG", "Fonts/FontAcknowledge_3.kcf", gc_szZEROED, ""}, gc_szRWG,
+     "entry [Fonts\\FontAcknowledge_3.kcf]", "the font it holds is named otherwise"},
+    {{"FontTextureCut", "RWG", "ImagesFonts/FontAcknowledge_3_0.png", gc_szHALVED, ""}, gc_szRWG,
+     "entry [ImagesFonts\\FontAcknowledge_3_0.png]", gc_szNOT_AN_IMAGE},
+    {{"FlipBookZeroed", "RWG", "AnimationsGame/Blood1.kds", gc_szZEROED, ""}, gc_szRWG,
+     "entry [AnimationsGame\\Blood1.kds]", "the root slot is empty"},
+    {{"ShaderZeroed", "RWN", "Shaders/vosk_star.fxo", gc_szZEROED, ""}, gc_szRWN, "entry [Shaders\\vosk_star.fxo]",
+     "not a compiled effect (wrong magic)"},
+    {{"SoundBankZeroed", "RWG", "Audio/VOSK_SFX.iAudioSB", gc_szZEROED, ""}, gc_szRWG,
+     "entry [Audio\\VOSK_SFX.iAudioSB]", "the index (offset 0, 0 entries) does not lie inside the file"},
+    // The first source's name, "PowerUp.wav", ending in "wa\x01": the bank is named, and the name shown as it is.
+    {{"SoundBankSourceNameDamaged", "RWG", "Audio/VOSK_SFX.iAudioSB", "<word 5104 0x00016177>", ""}, gc_szRWG,
+     "Sound file [Audio\\PowerUp.wa\\x01] of the sound bank (entry [Audio\\VOSK_SFX.iAudioSB]",
+     "and not on disk"},
+    // The comment header's vendor length (the word after "\x03vorbis") at its largest.
+    {{"SoundStreamVendorLengthAllOnes", "RWG", "Audio/InGameLoop1.ogg", "<word 110 0xFFFFFFFF>", ""}, gc_szRWG,
+     "entry [Audio\\InGameLoop1.ogg]", "FMOD_ERR_FILE_BAD: The file could not be decoded"},
+    {{"SoundFileZeroed", "RWG", "Audio/PowerUp.wav", gc_szZEROED, ""}, gc_szRWG, "entry [Audio\\PowerUp.wav]",
+     "FMOD_ERR_FILE_BAD: The file could not be decoded"},
+    {{"ScriptZeroed", "RWN", "Scripts/Levels.kds", gc_szZEROED, ""}, gc_szRWN, "entry [Scripts\\Levels.kds]",
+     "the root slot is empty"},
+    // The file layer's reasons for what is there and cannot be read.
+    {{"StringArchiveTOCSelfLoop", "RWK", "TOC", gc_szSELF_LOOP, ""}, "Mag TOC file [.\\RWK_win32.mtc]", "",
+     "is a symlink loop"},
+    {{"GameDataFileFolder", "RWG", "DATA", gc_szFOLDER, ""}, gc_szRWG, "", "is a folder"},
+};
+
+class DataStop : public CWithStoredProfile<::testing::TestWithParam<SStopDamage>> {
+ protected:
+  void SetUp() override { setUpIn(std::string("Stop") + GetParam().damage.pName); }
+};
+
+TEST_P(DataStop, NamesTheFileOnDiskInTheBoxAndItsReasonOnce) {
+  const SStopDamage& stop = GetParam();
+  ASSERT_TRUE(KvTestMakeDamagedRoot(stop.damage, m_dir + "/root"));
+  writeSettings("SKIP_UI 1\n");
+  const std::string out = runToTheStop();
+  // The box says its line on the standard error: the last that tells why the game cannot go on.
+  const size_t uiBox = out.rfind("The game cannot ");
+  ASSERT_NE(uiBox, std::string::npos) << out;
+  const std::string box = out.substr(uiBox, out.find('\n', uiBox) - uiBox);
+  EXPECT_NE(box.find(stop.pFile), std::string::npos) << box;
+  EXPECT_NE(box.find(stop.pEntry), std::string::npos) << box;
+  EXPECT_NE(box.find(stop.pReason), std::string::npos) << box;
+  EXPECT_EQ(occurrences(out, stop.pReason), 1u) << out;
+  expectNoFaultReported(out);
+  EXPECT_TRUE(storeLeftClosed(store()));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKindOfData, DataStop, ::testing::ValuesIn(gc_aStopDamages),
+                         [](const ::testing::TestParamInfo<SStopDamage>& info) {
+                           return std::string(info.param.damage.pName);
+                         });
 
 // Damage the game plays on through: it says so once, in the line pExpected names, and its load goes on to the end.
 // An unknown MONKEY_SCHEME, checked once everything is loaded, is what ends these runs: reaching that stop shows the
@@ -244,11 +335,7 @@ TEST_P(PlayedOnDamage, IsSaidOnceAndTheLoadGoesOn) {
   const SDamage& damage = GetParam();
   ASSERT_TRUE(KvTestMakeDamagedRoot(damage, m_dir + "/root"));
   writeSettings("SKIP_UI 1\nMONKEY_SCHEME NoSuchScheme\n");
-  CProcess game;
-  ASSERT_TRUE(start(&game, "SDL_VIDEODRIVER=offscreen"));
-  const int iStatus = game.finish();
-  const std::string& out = game.out();
-  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == gc_iEXIT_START_UP_FAILED) << statusText(iStatus) << "\n" << out;
+  const std::string out = runToTheStop();
   const size_t uiFirst = out.find(damage.pExpected);
   ASSERT_NE(uiFirst, std::string::npos) << out;
   EXPECT_EQ(out.find(damage.pExpected, uiFirst + 1), std::string::npos) << out;

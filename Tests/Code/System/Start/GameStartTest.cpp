@@ -13,8 +13,9 @@
 #include "Corvane/System/ClMutexLock.h"
 #include "Corvane/Language/KvLangID.h"
 #include "Platform/Store/StoreApi.h"
-#include "Tests/Support/KvTestSupport.h"
 #include "Tests/Support/GameHooksDoubles.h"
+#include "Tests/Support/GameProcessTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
 #include "Code/System/GAMEGameHooks.h"
 
 namespace {
@@ -65,15 +66,18 @@ TEST_F(GameStart, NothingToRunEndsWithTheMissingFilesNamed) {
       << result.out;
 }
 
-// With only the data file missing, the message names the data file, not the table of contents.
+// With only the data file missing, the message names the data file, not the table of contents, once: the table's
+// reason carries it.
 TEST_F(GameStart, AMissingDataFileIsNamedAsSuch) {
   copyBuilt("RWN_win32.mtc");
   const SKvToolRun result = run();
   EXPECT_EQ(result.iExit, gc_iEXIT_START_UP_FAILED) << result.out;
-  EXPECT_NE(result.out.find("The main archive was not loaded: Mag data file [.\\RWN_win32.mdf] could not be "
-                               "opened"),
+  EXPECT_NE(result.out.find("The game cannot start: String table [.\\Lang\\eng\\Strings\\Win32.lang] could not be "
+                               "opened (code 1): Mag data file [.\\RWN_win32.mdf] could not be opened: it does not "
+                               "exist."),
             std::string::npos)
       << result.out;
+  EXPECT_EQ(occurrences(result.out, "[.\\RWN_win32.mdf] could not be opened"), 1u) << result.out;
   EXPECT_EQ(result.out.find(".mtc"), std::string::npos) << result.out;
 }
 
