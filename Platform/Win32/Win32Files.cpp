@@ -156,24 +156,19 @@ DWORD missingPathError(const ResolvedPath& resolved) {
 
 // Error texts -----------------------------------------------------------------------------------------------------
 
-// What the path is, said by the file door, as a sentence: "It is a folder."
-const char* kindSentence(EPlatformFileProblem eKind) {
-  static const auto sentence = [](EPlatformFileProblem eOf) {
-    return "It " + PlatformDescribeFileProblem(SPlatformFileProblem{eOf, 0, 0}) + ".";
-  };
-  static const std::string s_folder = sentence(EPlatformFileProblem::Folder);
-  static const std::string s_loop = sentence(EPlatformFileProblem::SymlinkLoop);
-  static const std::string s_notRegular = sentence(EPlatformFileProblem::NotRegular);
-  return eKind == EPlatformFileProblem::Folder        ? s_folder.c_str()
-         : eKind == EPlatformFileProblem::SymlinkLoop ? s_loop.c_str()
-                                                      : s_notRegular.c_str();
+// What the file door says a path is instead of a file, as the system's sentence: "It is a folder."
+std::string kindSentence(EPlatformFileProblem eKind) {
+  return "It " + PlatformDescribeFileProblem(SPlatformFileProblem{eKind, 0, 0}) + ".";
 }
 
 const char* systemMessage(DWORD dwCode) {
+  static const std::string s_folder = kindSentence(EPlatformFileProblem::Folder);
+  static const std::string s_loop = kindSentence(EPlatformFileProblem::SymlinkLoop);
+  static const std::string s_notRegular = kindSentence(EPlatformFileProblem::NotRegular);
   switch (dwCode) {
-    case ERROR_DIRECTORY_NOT_SUPPORTED: return kindSentence(EPlatformFileProblem::Folder);
-    case ERROR_CANT_RESOLVE_FILENAME: return kindSentence(EPlatformFileProblem::SymlinkLoop);
-    case ERROR_BAD_FILE_TYPE: return kindSentence(EPlatformFileProblem::NotRegular);
+    case ERROR_DIRECTORY_NOT_SUPPORTED: return s_folder.c_str();
+    case ERROR_CANT_RESOLVE_FILENAME: return s_loop.c_str();
+    case ERROR_BAD_FILE_TYPE: return s_notRegular.c_str();
     case ERROR_SUCCESS: return "The operation completed successfully.";
     case ERROR_INVALID_FUNCTION: return "The function is not supported here.";
     case ERROR_FILE_NOT_FOUND: return "The file does not exist.";

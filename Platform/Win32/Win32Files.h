@@ -120,7 +120,7 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 // Stand-in extras -----------------------------------------------------------------------------------------------
 
 // The host path that the calls above use for a path: separators turned and components matched as described at
-// the top. For run-time calls made on such paths outside the stand-in (fopen, fclose).
+// the top. For the other stand-ins that open such paths themselves (through the file door, PlatformFiles.h).
 std::string Win32ToHostPath(LPCSTR lpPath);
 
 // The longest line of a message box, in characters (about 450 pixels in the box's font).
