@@ -8,8 +8,8 @@
 // other outcome is state 6 and the block may hold part of the file. A file that exists but does not load is
 // first kept under gc_szPROFILE_KEPT_FILE_NAME (said on standard error), so that the defaults the pre-load mode
 // then saves never destroy the only copy of a player's progress. A file that cannot even be read (one the player
-// may not read) cannot be kept either: it holds every save of the run back instead, said once with the file and
-// the reason, so that it is never written over.
+// may not read, or a folder, a symlink loop, a pipe or a device in its place) cannot be kept either: it holds every
+// save of the run back instead, said once with the file and the reason, so that it is never written over.
 //
 // Save (whenever the profile changed, unless saves are held back): the request copies the profile block into a
 // snapshot and writes it on an orphaned thread. A request made while a save runs fills the pending snapshot

@@ -108,19 +108,22 @@ bool GAMEReadStoredProfile(SPlayerProfile* pProfile) {
   // What the store says of the calls below goes into the one line that tells a file that does not load.
   ClStoreWarnings warnings;
   constexpr std::int32_t iBlockSize = static_cast<std::int32_t>(gc_uiPLAYER_PROFILE_SIZE);
+  if (!pStorage->FileExists(gc_szPROFILE_FILE_NAME)) {
+    return false;
+  }
   // The file is read once, whatever its size: a file of the block's size loads from it, any other is kept from it
-  // (a longer file would fill the block with its first part).
+  // (a longer file would fill the block with its first part). What is there without a size (a folder, a symlink
+  // loop, a pipe, a device) is read too, so that the store says why it cannot be.
   const std::int32_t iStored = pStorage->GetFileSize(gc_szPROFILE_FILE_NAME);
-  std::vector<u8> bytes(static_cast<size_t>(iStored > 0 ? iStored : 0));
-  const std::int32_t iRead = iStored > 0 ? pStorage->FileRead(gc_szPROFILE_FILE_NAME, bytes.data(), iStored) : 0;
+  std::vector<u8> bytes(static_cast<size_t>(iStored > 0 ? iStored : 1));
+  const std::int32_t iRead =
+      pStorage->FileRead(gc_szPROFILE_FILE_NAME, bytes.data(), static_cast<std::int32_t>(bytes.size()));
   if (iStored == iBlockSize && iRead == iBlockSize) {
     std::memcpy(pProfile, bytes.data(), gc_uiPLAYER_PROFILE_SIZE);
     return true;
   }
-  if (!pStorage->FileExists(gc_szPROFILE_FILE_NAME)) {
-    return false;
-  }
-  if (iRead != iStored) {
+  // The store warns only of a read that failed.
+  if (iRead != iStored || !warnings.text().empty()) {
     // The only copy of the player's progress may be in that file: nothing of this run is written over it.
     g_uiProfileSavesHeld.store(1, std::memory_order_relaxed);
     const std::string reason = !warnings.text().empty()

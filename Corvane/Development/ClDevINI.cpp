@@ -112,7 +112,7 @@ i32 ClDevINI::load(const char* pFileName) {
     // A missing (or empty) file is normal; one that is there and cannot be read is said.
     char szWhy[256];
     if (ClFileIO::whyCannotOpen(szPath, szWhy, sizeof(szWhy))) {
-      KvPrintProblem("Development settings [%s] cannot be read (%s); the game runs without them.", szPath, szWhy);
+      KvPrintProblem("Development settings [%s] %s; the game runs without them.", szPath, szWhy);
     }
     return 0;
   }

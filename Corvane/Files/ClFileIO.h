@@ -26,7 +26,7 @@ struct Win32FileData;
 // Result codes of file and archive operations. The archive reader (ClMagFileIO) uses the same numbering.
 enum E_FILE_RESULT : i32 {
   E_FILE_OK = 0,
-  E_FILE_CANNOT_OPEN = 1,          // CreateFileA failed (no such file, no permission, a folder ...)
+  E_FILE_CANNOT_OPEN = 1,          // CreateFileA failed (no such file, no permission, not a file ...)
   E_FILE_BAD_ARGUMENT = 2,         // empty, null or too long a path; a null archive reference
   E_FILE_NO_REFERENCE = 3,         // every archive reference is in use
   E_FILE_READ_REFUSED = 9,         // ReadFileEx refused to start the read
@@ -93,14 +93,20 @@ class ClFileIO {
   // Whether an open's error code says nothing is at the path (no such file, or a folder on its way missing), as
   // against a file that is there and cannot be read.
   static bool isNotFoundError(u32 uiError);
+  // Whether an open's error code says the path is there and is no file: a folder, a symlink loop, a pipe, a
+  // device or a socket. Such a path is refused at once; the open never waits on it.
+  static bool isNotAFileError(u32 uiError);
   // The system's text of an error code ("Access is denied."), without a line end, into pText of uiSize bytes.
   static void describeError(u32 uiError, char* pText, u32 uiSize);
+  // Why an open failed, as it reads after the file's name: "does not exist", what the path is instead of a file
+  // ("is a folder", "is a symlink loop", "is not a regular file"), or "cannot be read (<system text>)".
+  static void describeOpenError(u32 uiError, char* pText, u32 uiSize);
 
-  // 1 when the path opens for reading (fopen "rb", under the file lock), else 0.
+  // 1 when the path opens for reading (under the file lock), else 0.
   static i32 fileExists(const char* pPath);
   // Why something of that path exists but cannot be opened for reading, for a message that names it: 1 with the
-  // reason in pText ("it is a folder", or the system's text of the error, such as "Access is denied"), 0 (pText
-  // empty) when nothing of that name exists or it opens.
+  // reason in pText (describeOpenError: "is a folder", "cannot be read (Access is denied)"), 0 (pText empty) when
+  // nothing of that name exists or it opens.
   static i32 whyCannotOpen(const char* pPath, char* pText, u32 uiTextSize);
   // Creates the folder and every missing parent, retrying while it does not exist (500 ms alertable sleeps,
   // at most 10 retries). 0 when the last attempt created it; 14 otherwise, also for a folder that existed.

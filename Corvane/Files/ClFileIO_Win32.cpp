@@ -344,6 +344,11 @@ bool ClFileIO::isNotFoundError(u32 uiError) {
   return uiError == ERROR_FILE_NOT_FOUND || uiError == ERROR_PATH_NOT_FOUND;
 }
 
+bool ClFileIO::isNotAFileError(u32 uiError) {
+  return uiError == ERROR_DIRECTORY_NOT_SUPPORTED || uiError == ERROR_CANT_RESOLVE_FILENAME ||
+         uiError == ERROR_BAD_FILE_TYPE;
+}
+
 void ClFileIO::describeError(u32 uiError, char* pText, u32 uiSize) {
   KV_ASSERT(pText && uiSize > 0);
   const DWORD dwLength = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, uiError,
@@ -357,58 +362,63 @@ void ClFileIO::describeError(u32 uiError, char* pText, u32 uiSize) {
   }
 }
 
-i32 ClFileIO::fileExists(const char* pPath) {
-  if (pPath == nullptr || pPath[0] == '\0') {
-    return 0;
+void ClFileIO::describeOpenError(u32 uiError, char* pText, u32 uiSize) {
+  KV_ASSERT(pText && uiSize > 0);
+  if (isNotFoundError(uiError)) {
+    KvSNPrintf(pText, uiSize, "does not exist");
+    return;
   }
-  i32 iExists = 0;
+  char szSystem[256];
+  describeError(uiError, szSystem, sizeof(szSystem));
+  // The system's sentence without its full stop, to stand inside the caller's line.
+  const size_t uiLength = std::strlen(szSystem);
+  if (uiLength > 0 && szSystem[uiLength - 1] == '.') {
+    szSystem[uiLength - 1] = '\0';
+  }
+  // What the path is instead of a file, said by the system as "It is a folder.", follows the file's name.
+  constexpr char szSUBJECT[] = "It ";
+  if (isNotAFileError(uiError) && std::strncmp(szSystem, szSUBJECT, sizeof(szSUBJECT) - 1) == 0) {
+    KvStrLCpy(pText, szSystem + sizeof(szSUBJECT) - 1, uiSize);
+    return;
+  }
+  KvSNPrintf(pText, uiSize, "cannot be read (%s)", szSystem);
+}
+
+namespace {
+
+// CreateFileA's error for the path under the file lock: ERROR_SUCCESS when it opens (it is closed again).
+DWORD probeOpen(const char* pPath) {
   g_fileLock.enter();
-  std::FILE* pFile = std::fopen(Win32ToHostPath(pPath).c_str(), "rb");
-  if (pFile != nullptr) {
-    std::fclose(pFile);
-    iExists = 1;
+  const HANDLE hFile =
+      CreateFileA(pPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD dwError = hFile == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  if (hFile != INVALID_HANDLE_VALUE) {
+    CloseHandle(hFile);
   }
   g_fileLock.leave();
-  return iExists;
+  return dwError;
 }
+
+bool usablePath(const char* pPath) {
+  return pPath != nullptr && pPath[0] != '\0' &&
+         strnlen(pPath, KV_MAX_PATH_LEN) < static_cast<size_t>(KV_MAX_PATH_LEN);
+}
+
+}  // namespace
+
+i32 ClFileIO::fileExists(const char* pPath) { return usablePath(pPath) && probeOpen(pPath) == ERROR_SUCCESS ? 1 : 0; }
 
 i32 ClFileIO::whyCannotOpen(const char* pPath, char* pText, u32 uiTextSize) {
   KV_ASSERT(pText != nullptr && uiTextSize > 0);
   pText[0] = '\0';
-  if (pPath == nullptr || pPath[0] == '\0' || strnlen(pPath, KV_MAX_PATH_LEN) >= static_cast<size_t>(KV_MAX_PATH_LEN)) {
+  if (!usablePath(pPath)) {
     return 0;
   }
-  wchar16 wszPath[KV_MAX_PATH_LEN];
-  KvStrToWideTemp(wszPath, pPath);
-  g_fileLock.enter();
-  const DWORD dwAttributes = GetFileAttributesW(wszPath);
-  DWORD dwError = ERROR_SUCCESS;
-  if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    const HANDLE hFile =
-        CreateFileA(pPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) {
-      dwError = GetLastError();
-    } else {
-      CloseHandle(hFile);
-    }
-  }
-  g_fileLock.leave();
-  if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
+  const DWORD dwError = probeOpen(pPath);
+  if (dwError == ERROR_SUCCESS || isNotFoundError(dwError)) {
     return 0;
   }
-  if ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    KvSNPrintf(pText, uiTextSize, "it is a folder");
-    return 1;
-  }
-  if (dwError == ERROR_SUCCESS) {
-    return 0;
-  }
-  describeError(dwError, pText, uiTextSize);
-  // The system's sentence without its full stop, to stand inside the caller's line.
-  const size_t uiLength = std::strlen(pText);
-  if (uiLength > 0 && pText[uiLength - 1] == '.') {
-    pText[uiLength - 1] = '\0';
-  }
+  describeOpenError(dwError, pText, uiTextSize);
   return 1;
 }
 

@@ -312,12 +312,10 @@ void describeOpenFailure(i32 iCode, char* pText, u32 uiSize) {
     KvSNPrintf(pText, uiSize, "it is empty");
   } else if (iCode != E_FILE_CANNOT_OPEN) {
     KvSNPrintf(pText, uiSize, "code %d", iCode);
-  } else if (ClFileIO::isNotFoundError(ClFileIO::getLastOpenError())) {
-    KvSNPrintf(pText, uiSize, "it does not exist");
   } else {
     char szReason[256];
-    ClFileIO::describeError(ClFileIO::getLastOpenError(), szReason, sizeof(szReason));
-    KvSNPrintf(pText, uiSize, "it cannot be read (%s)", szReason);
+    ClFileIO::describeOpenError(ClFileIO::getLastOpenError(), szReason, sizeof(szReason));
+    KvSNPrintf(pText, uiSize, "it %s", szReason);
   }
 }
 

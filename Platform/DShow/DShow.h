@@ -8,8 +8,9 @@
 //    IBaseFilter). COM needs no initialisation here.
 //  - IFilterGraph2::AddSourceFilter opens a movie file with libavformat ("\" separators and any case, as the Win32
 //    stand-in finds files) and adds a source filter with one output pin for its first video stream and one for its
-//    first audio stream whose decoders open. A file FFmpeg cannot open is VFW_E_NOT_FOUND (missing) or
-//    VFW_E_UNKNOWN_FILE_TYPE, with one line on standard error naming the file.
+//    first audio stream whose decoders open. Only a regular file is opened (a pipe or a device is refused at once,
+//    never waited on). A file that cannot be opened is VFW_E_NOT_FOUND (missing) or VFW_E_UNKNOWN_FILE_TYPE, with
+//    one line on standard error naming the file.
 //  - RenderEx with AM_RENDEREX_RENDERTOEXISTINGRENDERERS connects a video pin to a VMR-9 of the graph and an audio
 //    pin to a sound renderer of the graph; no filter is ever added by the graph itself.
 //  - IMediaControl: Pause decodes ahead without showing anything; Run starts the clock, the sound and the

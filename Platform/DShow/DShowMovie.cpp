@@ -9,9 +9,12 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 
+#include "Platform/Common/PlatformFiles.h"
 #include "Platform/DShow/DShowAvLibs.h"
 #include "Platform/DShow/DShowInternal.h"
 
@@ -74,6 +77,16 @@ std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResu
     *pResult = VFW_E_UNKNOWN_FILE_TYPE;
     return nullptr;
   }
+  // FFmpeg would wait on a pipe and read a device without end: only a regular file is handed to it.
+  SPlatformFileProblem problem;
+  const int iFd = PlatformOpenRegularFile(hostPath.c_str(), &problem);
+  if (iFd < 0) {
+    std::fprintf(stderr, "DirectShow stand-in: cannot open the movie %s: it %s\n", hostPath.c_str(),
+                 PlatformDescribeFileProblem(problem).c_str());
+    *pResult = problem.eKind == EPlatformFileProblem::Missing ? VFW_E_NOT_FOUND : VFW_E_UNKNOWN_FILE_TYPE;
+    return nullptr;
+  }
+  close(iFd);
   std::unique_ptr<CMovie> pMovie(new CMovie());
   pMovie->m_path = hostPath;
   int iError = av().avformat_open_input(&pMovie->mp_pFormat, hostPath.c_str(), nullptr, nullptr);

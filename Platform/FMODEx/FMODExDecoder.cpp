@@ -1,9 +1,12 @@
 #include "Platform/FMODEx/FMODExDecoder.h"
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+
+#include "Platform/Common/PlatformFiles.h"
 
 namespace FMODExInternal {
 
@@ -150,8 +153,13 @@ std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLe
 
 std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, std::int64_t iOffset,
                                                  std::int64_t iLength, FMOD_RESULT* pResult) {
-  std::FILE* pFile = std::fopen(hostPath.c_str(), "rb");
+  SPlatformFileProblem problem;
+  const int iFd = PlatformOpenRegularFile(hostPath.c_str(), &problem);
+  std::FILE* pFile = iFd >= 0 ? fdopen(iFd, "rb") : nullptr;
   if (pFile == nullptr) {
+    if (iFd >= 0) {
+      close(iFd);
+    }
     *pResult = FMOD_ERR_FILE_NOTFOUND;
     return nullptr;
   }

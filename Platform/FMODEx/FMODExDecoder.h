@@ -26,8 +26,8 @@ class ByteSource {
 
 // The caller's bytes; bCopy keeps a copy so that the caller's may go.
 std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLength, bool bCopy);
-// [offset, offset + length) of a file (length 0: to its end). Null with FMOD_ERR_FILE_NOTFOUND when the file
-// does not open or the window does not lie inside it.
+// [offset, offset + length) of a regular file (length 0: to its end). Null with FMOD_ERR_FILE_NOTFOUND when the
+// file does not open, is not a regular file (never waited on) or the window does not lie inside it.
 std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, std::int64_t iOffset,
                                                  std::int64_t iLength, FMOD_RESULT* pResult);
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
+
+#include "Platform/Common/PlatformFiles.h"
 
 namespace {
 
@@ -291,23 +291,15 @@ bool StoreParseConfig(const std::string& text, const std::string& fileName, Stor
   return true;
 }
 
-bool StoreLoadConfig(const std::string& path, StoreConfig* pConfig, std::string* pError) {
-  // A folder opens as a stream that reads as empty, which would stand for no configuration at all.
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    *pError = path + ": cannot read the store configuration (it is a folder)";
+bool StoreLoadConfig(const std::string& path, bool bOptional, StoreConfig* pConfig, std::string* pError) {
+  std::string text;
+  SPlatformFileProblem problem;
+  if (!PlatformReadRegularFile(path, gc_uiSTORE_MAX_CONFIG_BYTES, &text, &problem)) {
+    if (bOptional && problem.eKind == EPlatformFileProblem::Missing) {
+      return true;
+    }
+    *pError = path + ": cannot read the store configuration (it " + PlatformDescribeFileProblem(problem) + ")";
     return false;
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *pError = path + ": cannot open the store configuration (" + std::strerror(errno) + ")";
-    return false;
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) {
-    *pError = path + ": cannot read the store configuration";
-    return false;
-  }
-  return StoreParseConfig(text.str(), path, pConfig, pError);
+  return StoreParseConfig(text, path, pConfig, pError);
 }

@@ -79,6 +79,11 @@ inline constexpr std::size_t gc_uiSTORE_MAX_ACHIEVEMENT_NAME = 127;
 // Parses configuration text over the defaults already in *pConfig. False with "file:line: what" in pError.
 bool StoreParseConfig(const std::string& text, const std::string& fileName, StoreConfig* pConfig,
                       std::string* pError);
-// Reads and parses a file. False with a message naming the file when it cannot be read (a folder is not read as
-// an empty file) or parsed.
-bool StoreLoadConfig(const std::string& path, StoreConfig* pConfig, std::string* pError);
+// The most a configuration file may hold: a few hundred lines of text.
+inline constexpr std::size_t gc_uiSTORE_MAX_CONFIG_BYTES = std::size_t(1) << 20;
+
+// Reads and parses a file. An optional file that does not exist leaves the configuration as it is. False with a
+// message naming the file and why when it cannot be read: not there (unless optional), not a regular file (a folder,
+// a symlink loop, a pipe or a device is never read, nor waited on), larger than gc_uiSTORE_MAX_CONFIG_BYTES; or when
+// it does not parse.
+bool StoreLoadConfig(const std::string& path, bool bOptional, StoreConfig* pConfig, std::string* pError);

@@ -83,7 +83,7 @@ bool storeDirectory(std::string* pDir, std::string* pError) {
   for (const char* pSub : {"", "/remote", "/crashes"}) {
     std::error_code error;
     std::filesystem::create_directories(dir + pSub, error);
-    if (error || !std::filesystem::is_directory(dir + pSub)) {
+    if (error || !std::filesystem::is_directory(dir + pSub, error)) {
       *pError = dir + pSub + ": cannot make the store folder (" + error.message() + ")";
       return false;
     }
@@ -95,11 +95,7 @@ bool storeDirectory(std::string* pDir, std::string* pError) {
 bool loadConfiguration(const std::string& dir, StoreConfig* pConfig, std::string* pError) {
   const std::string named = envText("GRINDLOW_STORE_CONFIG");
   const std::string local = dir + "/store.ini";
-  if (!named.empty()) {
-    if (!StoreLoadConfig(named, pConfig, pError)) {
-      return false;
-    }
-  } else if (std::filesystem::exists(local) && !StoreLoadConfig(local, pConfig, pError)) {
+  if (!StoreLoadConfig(named.empty() ? local : named, named.empty(), pConfig, pError)) {
     return false;
   }
   const std::string language = envText("GRINDLOW_STORE_LANGUAGE");
@@ -375,7 +371,14 @@ bool SteamAPI_Init() {
   }
   auto pSession = std::make_unique<StoreSession>();
   std::string error;
-  if (!openSession(pSession.get(), &error)) {
+  bool bOpened = false;
+  // Nothing the libraries under the store throw crosses its C interface: it is the reason the store did not start.
+  try {
+    bOpened = openSession(pSession.get(), &error);
+  } catch (const std::exception& exception) {
+    error = exception.what();
+  }
+  if (!bOpened) {
     StoreRemoteClose();
     std::fprintf(stderr, "store: SteamAPI_Init failed: %s\n", error.c_str());
     return false;

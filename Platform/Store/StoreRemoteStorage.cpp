@@ -18,6 +18,7 @@
 #include <shared_mutex>
 #include <string>
 
+#include "Platform/Common/PlatformFiles.h"
 #include "Platform/Store/StoreInternal.h"
 #include "Platform/Store/StoreTest.h"
 
@@ -121,10 +122,13 @@ class StoreRemote final : public ISteamRemoteStorage {
     if (g_iDirFd < 0 || StoreHasFault(STORE_FAULT_READ_FAIL)) {
       return 0;
     }
-    const int iFd = ::openat(g_iDirFd, pchFile, O_RDONLY | O_CLOEXEC);
+    SPlatformFileProblem problem;
+    const int iFd = PlatformOpenRegularFile(pchFile, &problem, g_iDirFd);
     if (iFd < 0) {
-      if (errno != ENOENT) {
-        StoreWarn("%s/%s: cannot read (%s)", g_dir.c_str(), pchFile, std::strerror(errno));
+      if (problem.eKind == EPlatformFileProblem::CannotOpen) {
+        StoreWarn("%s/%s: cannot read (%s)", g_dir.c_str(), pchFile, std::strerror(problem.iErrno));
+      } else if (problem.eKind != EPlatformFileProblem::Missing) {
+        StoreWarn("%s/%s %s", g_dir.c_str(), pchFile, PlatformDescribeFileProblem(problem).c_str());
       }
       return 0;
     }
@@ -149,26 +153,34 @@ class StoreRemote final : public ISteamRemoteStorage {
     return iRead;
   }
 
+  // Anything of that name counts, a file or not: a folder, a symlink loop, a pipe or a device in its place is a file
+  // that is there and cannot be read (FileRead says why), never one to write over as if there were none.
   bool FileExists(const char* pchFile) override {
     struct stat status {};
-    return fileStatus(pchFile, &status);
+    const int iError = fileStatus(pchFile, &status);
+    return iError == 0 || iError == ELOOP;
   }
 
+  // The size of a regular file; 0 for anything else.
   std::int32_t GetFileSize(const char* pchFile) override {
     struct stat status {};
-    if (!fileStatus(pchFile, &status)) {
+    if (fileStatus(pchFile, &status) != 0 || !S_ISREG(status.st_mode)) {
       return 0;
     }
     return std::int32_t(std::min<std::int64_t>(status.st_size, std::numeric_limits<std::int32_t>::max()));
   }
 
  private:
-  static bool fileStatus(const char* pchFile, struct stat* pStatus) {
+  // 0 with the status of what the name leads to, else why there is none (ENOENT for a bad name or a closed store).
+  static int fileStatus(const char* pchFile, struct stat* pStatus) {
     if (!validName(pchFile)) {
-      return false;
+      return ENOENT;
     }
     std::shared_lock<std::shared_mutex> lock(g_mutex);
-    return g_iDirFd >= 0 && ::fstatat(g_iDirFd, pchFile, pStatus, 0) == 0 && S_ISREG(pStatus->st_mode);
+    if (g_iDirFd < 0) {
+      return ENOENT;
+    }
+    return ::fstatat(g_iDirFd, pchFile, pStatus, 0) == 0 ? 0 : errno;
   }
 };
 

@@ -1,7 +1,6 @@
 #include "Platform/Win32/Win32Files.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "Platform/Common/PlatformFiles.h"
 #include "Platform/Win32/Win32KernelObjects.h"
 #include "Platform/Win32/Win32Threads.h"
 
@@ -39,11 +39,11 @@ DWORD errorFromErrno(int iErrno) {
   switch (iErrno) {
     case 0: return ERROR_SUCCESS;
     case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-    case ELOOP: return ERROR_PATH_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ELOOP: return ERROR_CANT_RESOLVE_FILENAME;
     case EACCES:
-    case EPERM:
-    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EPERM: return ERROR_ACCESS_DENIED;
+    case EISDIR: return ERROR_DIRECTORY_NOT_SUPPORTED;
     case EMFILE:
     case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
@@ -53,6 +53,16 @@ DWORD errorFromErrno(int iErrno) {
     case EROFS: return ERROR_WRITE_PROTECT;
     case EIO: return ERROR_READ_FAULT;
     default: return ERROR_GEN_FAILURE;
+  }
+}
+
+// The error of a path the file door refused.
+DWORD errorFromProblem(const SPlatformFileProblem& problem) {
+  switch (problem.eKind) {
+    case EPlatformFileProblem::Folder: return ERROR_DIRECTORY_NOT_SUPPORTED;
+    case EPlatformFileProblem::SymlinkLoop: return ERROR_CANT_RESOLVE_FILENAME;
+    case EPlatformFileProblem::NotRegular: return ERROR_BAD_FILE_TYPE;
+    default: return errorFromErrno(problem.iErrno != 0 ? problem.iErrno : EIO);
   }
 }
 
@@ -146,8 +156,19 @@ DWORD missingPathError(const ResolvedPath& resolved) {
 
 // Error texts -----------------------------------------------------------------------------------------------------
 
+// What the file door says a path is instead of a file, as the system's sentence: "It is a folder."
+std::string kindSentence(EPlatformFileProblem eKind) {
+  return "It " + PlatformDescribeFileProblem(SPlatformFileProblem{eKind, 0, 0}) + ".";
+}
+
 const char* systemMessage(DWORD dwCode) {
+  static const std::string s_folder = kindSentence(EPlatformFileProblem::Folder);
+  static const std::string s_loop = kindSentence(EPlatformFileProblem::SymlinkLoop);
+  static const std::string s_notRegular = kindSentence(EPlatformFileProblem::NotRegular);
   switch (dwCode) {
+    case ERROR_DIRECTORY_NOT_SUPPORTED: return s_folder.c_str();
+    case ERROR_CANT_RESOLVE_FILENAME: return s_loop.c_str();
+    case ERROR_BAD_FILE_TYPE: return s_notRegular.c_str();
     case ERROR_SUCCESS: return "The operation completed successfully.";
     case ERROR_INVALID_FUNCTION: return "The function is not supported here.";
     case ERROR_FILE_NOT_FOUND: return "The file does not exist.";
@@ -199,23 +220,24 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   for (char& c : direct) {
     if (c == '\\') c = '/';
   }
-  int iFd = open(direct.c_str(), O_RDONLY | O_CLOEXEC);
-  if (iFd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+  SPlatformFileProblem problem;
+  int iFd = PlatformOpenRegularFile(direct.c_str(), &problem);
+  if (iFd < 0 && problem.eKind == EPlatformFileProblem::Missing) {
     const ResolvedPath resolved = resolvePath(lpFileName);
     if (!resolved.missing.empty()) {
       SetLastError(missingPathError(resolved));
       return INVALID_HANDLE_VALUE;
     }
-    iFd = open(resolved.existing.c_str(), O_RDONLY | O_CLOEXEC);
+    iFd = PlatformOpenRegularFile(resolved.existing.c_str(), &problem);
   }
   if (iFd < 0) {
-    SetLastError(errorFromErrno(errno));
+    SetLastError(errorFromProblem(problem));
     return INVALID_HANDLE_VALUE;
   }
   struct stat info;
-  if (fstat(iFd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(iFd, &info) != 0) {
+    SetLastError(errorFromErrno(errno));
     close(iFd);
-    SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
   const bool bOverlapped = (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
@@ -313,7 +335,10 @@ DWORD GetFileAttributesW(LPCWSTR lpFileName) {
   const ResolvedPath resolved = resolvePath(Win32Internal::utf16ToUtf8(lpFileName));
   struct stat info;
   if (!resolved.missing.empty() || !pathExists(resolved.existing, &info)) {
-    SetLastError(resolved.missing.empty() ? ERROR_FILE_NOT_FOUND : missingPathError(resolved));
+    // A name that is there and leads nowhere (a symlink loop) is told apart from one that is not there.
+    SetLastError(!resolved.missing.empty() ? missingPathError(resolved)
+                 : errno == ELOOP          ? ERROR_CANT_RESOLVE_FILENAME
+                                           : ERROR_FILE_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
   }
   if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;

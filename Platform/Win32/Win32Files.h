@@ -50,9 +50,11 @@ typedef void(CALLBACK* LPOVERLAPPED_COMPLETION_ROUTINE)(DWORD dwErrorCode, DWORD
 // ERROR_NOT_SUPPORTED); FILE_FLAG_OVERLAPPED is needed for ReadFileEx. Without FILE_SHARE_WRITE nobody may write
 // the file while the handle is open, so its size is taken once, at open; other share modes and attributes are
 // accepted and have no effect. FILE_FLAG_SEQUENTIAL_SCAN asks for nothing more than the kernel's read-ahead,
-// which follows sequential reads by itself. Answers INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND (no such file in an existing
-// folder), ERROR_PATH_NOT_FOUND (a folder on the way is missing, or the path is empty), ERROR_ACCESS_DENIED (no
-// permission, or the path is a folder) and so on.
+// which follows sequential reads by itself. Only a regular file (or a symlink to one) opens, and the open never
+// waits (a pipe without a writer, a device). Answers INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND (no such file
+// in an existing folder), ERROR_PATH_NOT_FOUND (a folder on the way is missing, or the path is empty),
+// ERROR_ACCESS_DENIED (no permission), ERROR_DIRECTORY_NOT_SUPPORTED (a folder), ERROR_CANT_RESOLVE_FILENAME (a
+// symlink loop), ERROR_BAD_FILE_TYPE (a pipe, a device or a socket) and so on.
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
@@ -74,7 +76,8 @@ BOOL ReadFileEx(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPOVE
 // Relative paths are accepted.
 int SHCreateDirectoryExW(HWND hwnd, LPCWSTR pszPath, const SECURITY_ATTRIBUTES* psa);
 // FILE_ATTRIBUTE_DIRECTORY for a folder, FILE_ATTRIBUTE_NORMAL (or FILE_ATTRIBUTE_READONLY when nobody may
-// write it) for a file; INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when absent.
+// write it) for a file; INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when absent, and
+// with ERROR_CANT_RESOLVE_FILENAME for a symlink loop.
 DWORD GetFileAttributesW(LPCWSTR lpFileName);
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u
@@ -86,7 +89,8 @@ DWORD GetFileAttributesW(LPCWSTR lpFileName);
 #define SUBLANG_DEFAULT 0x01
 #define MAKELANGID(p, s) ((static_cast<WORD>(s) << 10) | static_cast<WORD>(p))
 
-// The text of a system error code, ending in "\r\n", in one language whatever dwLanguageId says. Only
+// The text of a system error code, ending in "\r\n", in one language whatever dwLanguageId says. The codes of a
+// path that is not a file say what it is: "It is a folder.", "It is a symlink loop.", "It is not a regular file.". Only
 // FORMAT_MESSAGE_FROM_SYSTEM is supported (else ERROR_INVALID_PARAMETER). With FORMAT_MESSAGE_ALLOCATE_BUFFER,
 // lpBuffer is taken as an LPSTR* that receives a block to release with LocalFree; otherwise the text is copied
 // into lpBuffer of nSize characters (ERROR_INSUFFICIENT_BUFFER when it does not fit). Answers the length
@@ -116,7 +120,7 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 // Stand-in extras -----------------------------------------------------------------------------------------------
 
 // The host path that the calls above use for a path: separators turned and components matched as described at
-// the top. For run-time calls made on such paths outside the stand-in (fopen, fclose).
+// the top. For the other stand-ins that open such paths themselves (through the file door, PlatformFiles.h).
 std::string Win32ToHostPath(LPCSTR lpPath);
 
 // The longest line of a message box, in characters (about 450 pixels in the box's font).

@@ -114,9 +114,12 @@ typedef union _LARGE_INTEGER {
 #define ERROR_BAD_PATHNAME 161
 #define ERROR_ALREADY_EXISTS 183
 #define ERROR_FILENAME_EXCED_RANGE 206
+#define ERROR_BAD_FILE_TYPE 222             // a pipe, a device or a socket where a file was to be read
 #define ERROR_MR_MID_NOT_FOUND 317
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336   // a folder where a file was to be read
 #define ERROR_NOACCESS 998
 #define ERROR_CANNOT_FIND_WND_CLASS 1407
+#define ERROR_CANT_RESOLVE_FILENAME 1921    // a symlink loop
 
 // Structured exceptions: what a fault handler hands to the crash-dump writer. ExceptionAddress is the address
 // of the faulting instruction; for an access violation ExceptionInformation[0] is 0 (read), 1 (write) or 8

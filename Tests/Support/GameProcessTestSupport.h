@@ -1,16 +1,21 @@
 // The game program run as a user starts it, for the tests that watch it from outside: a process whose standard
 // output and error come through one pipe, how it ended as text, programs found on PATH, and a virtual X server of
-// the test's own. Nothing here waits on a clock: reads block until the other side writes or ends.
+// the test's own. Nothing here waits on a clock, reads block until the other side writes or ends, but for the one
+// bounded wait for a process that was told to end (CProcess::endsWithin).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <signal.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -128,10 +133,35 @@ class CProcess {
     }
     if (m_pid <= 0) return m_iEndedStatus;
     int iStatus = -1;
-    waitpid(m_pid, &iStatus, 0);
+    rusage usage{};
+    if (wait4(m_pid, &iStatus, 0, &usage) == m_pid) m_lMaxResidentKiB = usage.ru_maxrss;
     m_pid = 0;
     return iStatus;
   }
+  // Whether the process ends within iMilliseconds, its output read meanwhile (finish then answers how); false when
+  // it still runs then. A bound for a process told to end (a signal sent to it), never one on its own progress.
+  bool endsWithin(int iMilliseconds) {
+    if (m_pid <= 0) return true;
+    const int iPidFd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
+    if (iPidFd < 0) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(iMilliseconds);
+    bool bEnded = false;
+    while (!bEnded) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      pollfd afds[2] = {{iPidFd, POLLIN, 0}, {m_iFd, POLLIN, 0}};
+      if (poll(afds, m_iFd >= 0 ? 2 : 1, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+      bEnded = (afds[0].revents & POLLIN) != 0;
+      if ((afds[1].revents & (POLLIN | POLLHUP)) != 0 && !readMore()) {
+        close(m_iFd);
+        m_iFd = -1;
+      }
+    }
+    close(iPidFd);
+    return bEnded;
+  }
+  // The most memory the process held resident at once, in KiB, once finish has reaped it; -1 before.
+  long maxResidentKiB() const { return m_lMaxResidentKiB; }
   // Waits until the process stops (SIGSTOP: true) or ends (false; finish then answers how).
   bool waitStopped() {
     int iStatus = 0;
@@ -166,6 +196,7 @@ class CProcess {
   bool m_bUnprivileged = false;
   int m_iFd = -1;
   int m_iEndedStatus = -1;
+  long m_lMaxResidentKiB = -1;
   std::string m_out;
 };
 

@@ -1,20 +1,26 @@
-// Whole-file reads and writes of the offline tools. A write goes through a temporary file that is renamed over the
-// target, so a failed run never leaves a half-written output. Header only.
+// Whole-file reads and writes of the offline tools. A read goes through the platform's file door: only a regular
+// file is read, never waited on, and never more than the caller's bound. A write goes through a temporary file that
+// is renamed over the target, so a failed run never leaves a half-written output. Header only.
 #pragma once
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-// The file's bytes; false when it cannot be read.
-inline bool ToolReadFile(const std::string& path, std::string* pBytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  pBytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+#include "Platform/Common/PlatformFiles.h"
+
+// The most a tool reads of one input: the largest entry an archive holds.
+inline constexpr size_t gc_uiTOOL_MAX_INPUT_BYTES = 0xFFFFFFF0u;
+
+// The file's bytes; false when it cannot be read, with why in *pWhy when given, as it reads after the file's name
+// ("does not exist", "is not a regular file", "is larger than N bytes").
+inline bool ToolReadFile(const std::string& path, std::string* pBytes, std::string* pWhy = nullptr,
+                         size_t uiMaxBytes = gc_uiTOOL_MAX_INPUT_BYTES) {
+  SPlatformFileProblem problem;
+  if (PlatformReadRegularFile(path, uiMaxBytes, pBytes, &problem)) return true;
+  if (pWhy != nullptr) *pWhy = PlatformDescribeFileProblem(problem);
+  return false;
 }
 
 // Writes the bytes through "<path>.tmp"; false (and no file left behind) when anything fails.

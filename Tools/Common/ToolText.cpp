@@ -1,9 +1,5 @@
 #include "Tools/Common/ToolText.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 #include "Tools/Common/ToolFiles.h"
 
 std::string ToolErrorAt(const std::string& fileName, int iLine, int iColumn, const std::string& what) {
@@ -32,9 +28,9 @@ bool ToolPrepareText(std::string* pText, const std::string& fileName, std::strin
 }
 
 bool ToolReadTextSource(const std::string& path, std::string* pText, std::string* pError) {
-  errno = 0;
-  if (!ToolReadFile(path, pText)) {
-    *pError = path + ": error: cannot open the file" + (errno != 0 ? std::string(" (") + std::strerror(errno) + ")" : "");
+  std::string why;
+  if (!ToolReadFile(path, pText, &why)) {
+    *pError = path + ": error: cannot open the file (it " + why + ")";
     return false;
   }
   return ToolPrepareText(pText, path, pError);

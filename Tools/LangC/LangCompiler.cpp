@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/Language/KvLangID.h"
+#include "Tools/Common/ToolFiles.h"
 #include "Tools/Common/ToolText.h"
 
 namespace {
@@ -316,14 +316,10 @@ bool LangCompileFile(const std::string& sourcePath, const std::string& outputPat
 }
 
 bool LangCheckTable(const std::string& tablePath, std::string* pError) {
-  std::ifstream in(tablePath, std::ios::binary);
-  if (!in) {
-    *pError = tablePath + ": error: cannot open the file (" + std::strerror(errno) + ")";
-    return false;
-  }
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (bytes.size() > 0xFFFFFFFFu) {
-    *pError = tablePath + ": error: the file is larger than a table can be";
+  std::string bytes;
+  std::string why;
+  if (!ToolReadFile(tablePath, &bytes, &why)) {
+    *pError = tablePath + ": error: cannot open the file (it " + why + ")";
     return false;
   }
   KvLangID::initialize();

@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <nlohmann/json.hpp>
@@ -331,12 +329,13 @@ nlohmann::json listField(const nlohmann::json& object, const char* pKey, const s
 }  // namespace
 
 bool AtlasReadImage(const std::string& path, SAtlasImage* pImage, std::string* pError) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) {
-    *pError = path + ": error: cannot read the file";
+  std::string read;
+  std::string why;
+  if (!ToolReadFile(path, &read, &why)) {
+    *pError = path + ": error: cannot read the file (it " + why + ")";
     return false;
   }
+  const std::vector<uint8_t> bytes(read.begin(), read.end());
   if (bytes.empty()) {
     *pError = path + ": error: not an image this tool reads (empty)";
     return false;

@@ -33,7 +33,14 @@ class CFace {
       *pError = "FreeType cannot start";
       return false;
     }
-    if (FT_New_Face(m_library, path.c_str(), 0, &m_face) != 0) {
+    // FreeType reads the face from memory for its whole life: the bytes stay with it.
+    std::string why;
+    if (!ToolReadFile(path, &m_bytes, &why)) {
+      *pError = path + ": error: cannot read the file (it " + why + ")";
+      return false;
+    }
+    if (FT_New_Memory_Face(m_library, reinterpret_cast<const FT_Byte*>(m_bytes.data()),
+                           static_cast<FT_Long>(m_bytes.size()), 0, &m_face) != 0) {
       *pError = path + ": error: not a font FreeType can read";
       return false;
     }
@@ -46,6 +53,7 @@ class CFace {
   FT_Face get() const { return m_face; }
 
  private:
+  std::string m_bytes;
   FT_Library m_library = nullptr;
   FT_Face m_face = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Files/ClCrypto.h"
 #include "Corvane/Files/ClMagFileIO.h"
+#include "Tools/Common/ToolFiles.h"
 #include "Tools/Common/ToolText.h"
 
 namespace fs = std::filesystem;
@@ -24,20 +25,13 @@ namespace {
 u32 alignUp(u32 uiValue, u32 uiAlignment) { return (uiValue + uiAlignment - 1) / uiAlignment * uiAlignment; }
 
 bool readWholeFile(const std::string& path, std::vector<u8>* pBytes, std::string* pError) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *pError = "cannot read [" + path + "]";
+  std::string bytes;
+  std::string why;
+  if (!ToolReadFile(path, &bytes, &why)) {
+    *pError = "cannot read [" + path + "]: it " + why;
     return false;
   }
-  pBytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (file.bad()) {
-    *pError = "cannot read [" + path + "]";
-    return false;
-  }
-  if (pBytes->size() > 0xFFFFFFF0u) {
-    *pError = "[" + path + "] is larger than an archive entry can be";
-    return false;
-  }
+  pBytes->assign(bytes.begin(), bytes.end());
   return true;
 }
 

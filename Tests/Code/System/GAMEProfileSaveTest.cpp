@@ -2,14 +2,17 @@
 // thread of the thread manager to the store's remote storage, the state word, and what a killed or failed
 // write leaves behind.
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -342,9 +345,27 @@ bool settleLoad() {
   });
 }
 
+// What is in the profile's place when it is no file: a symlink loop, a pipe, a device that never ends, a folder.
+enum class EProfilePlace { File, SelfLoop, Fifo, EndlessDevice, Folder };
+
+// Puts what ePlace names where the stored profile is; true when it could.
+bool placeNotAFile(EProfilePlace ePlace) {
+  const std::string path = StoreGetDirectory() + "/remote/" + gc_szPROFILE_FILE_NAME;
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+  switch (ePlace) {
+    case EProfilePlace::File: return true;
+    case EProfilePlace::SelfLoop: return symlink(gc_szPROFILE_FILE_NAME, path.c_str()) == 0;
+    case EProfilePlace::Fifo: return mkfifo(path.c_str(), 0600) == 0;
+    case EProfilePlace::EndlessDevice: return symlink("/dev/zero", path.c_str()) == 0;
+    case EProfilePlace::Folder: return std::filesystem::create_directory(path, error);
+  }
+  return false;
+}
+
 // What a stored profile file gives the load: only exactly the block's size loads; a file that exists and does not
-// load is kept, byte for byte, under its own name before anything can replace it; one that cannot be read cannot be
-// kept, and the saves that follow leave it as it is.
+// load is kept, byte for byte, under its own name before anything can replace it; one that cannot be read, or
+// something in its place that is no file, cannot be kept, and the saves that follow leave it as it is.
 TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNotLoad) {
   struct SCase {
     const char* pName;
@@ -353,15 +374,20 @@ TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNot
     u32 uiState;
     bool bKept;
     bool bSavesHeld;
+    EProfilePlace ePlace;
   };
   const SCase aCases[] = {
-      {"exact", 2584, 0, gc_uiAUTO_LOAD_LOADED, false, false},
-      {"missing", -1, 0, gc_uiAUTO_LOAD_FAILED, false, false},
-      {"one byte short", 2583, 0, gc_uiAUTO_LOAD_FAILED, true, false},
-      {"empty", 0, 0, gc_uiAUTO_LOAD_FAILED, true, false},
-      {"longer", 4000, 0, gc_uiAUTO_LOAD_FAILED, true, false},
-      {"unreadable", 2584, STORE_FAULT_READ_FAIL, gc_uiAUTO_LOAD_FAILED, false, true},
-      {"unreadable and short", 100, STORE_FAULT_READ_FAIL, gc_uiAUTO_LOAD_FAILED, false, true},
+      {"exact", 2584, 0, gc_uiAUTO_LOAD_LOADED, false, false, EProfilePlace::File},
+      {"missing", -1, 0, gc_uiAUTO_LOAD_FAILED, false, false, EProfilePlace::File},
+      {"one byte short", 2583, 0, gc_uiAUTO_LOAD_FAILED, true, false, EProfilePlace::File},
+      {"empty", 0, 0, gc_uiAUTO_LOAD_FAILED, true, false, EProfilePlace::File},
+      {"longer", 4000, 0, gc_uiAUTO_LOAD_FAILED, true, false, EProfilePlace::File},
+      {"unreadable", 2584, STORE_FAULT_READ_FAIL, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::File},
+      {"unreadable and short", 100, STORE_FAULT_READ_FAIL, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::File},
+      {"symlink loop", -1, 0, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::SelfLoop},
+      {"pipe", -1, 0, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::Fifo},
+      {"endless device", -1, 0, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::EndlessDevice},
+      {"folder", -1, 0, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::Folder},
   };
   u8 uiSeed = 1;
   for (const SCase& c : aCases) {
@@ -369,11 +395,11 @@ TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNot
     StoreSetFaults(0);
     SteamRemoteStorage()->FileWrite(gc_szPROFILE_KEPT_FILE_NAME, "x", 1);
     const std::vector<u8> stored = patternBytes(c.iStoredSize > 0 ? size_t(c.iStoredSize) : 0, ++uiSeed);
+    ASSERT_TRUE(placeNotAFile(c.ePlace)) << std::strerror(errno);
     if (c.iStoredSize >= 0) {
       ASSERT_TRUE(SteamRemoteStorage()->FileWrite(gc_szPROFILE_FILE_NAME, stored.data(), std::int32_t(stored.size())));
     } else {
-      std::remove((StoreGetDirectory() + "/remote/" + gc_szPROFILE_FILE_NAME).c_str());
-      ASSERT_FALSE(SteamRemoteStorage()->FileExists(gc_szPROFILE_FILE_NAME));
+      ASSERT_EQ(SteamRemoteStorage()->FileExists(gc_szPROFILE_FILE_NAME), c.ePlace != EProfilePlace::File);
     }
     StoreSetFaults(c.uiFaults);
     fillProfile(0);
@@ -392,7 +418,12 @@ TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNot
     settle();
     EXPECT_EQ(g_uiAutoSaveState.load(), c.bSavesHeld ? gc_uiAUTO_SAVE_FAILED : gc_uiAUTO_SAVE_WRITTEN);
     EXPECT_EQ(storedFile(gc_szPROFILE_FILE_NAME), c.bSavesHeld ? stored : profileBytes());
+    // What is in the profile's place stays there.
+    const std::filesystem::file_type eLeft =
+        std::filesystem::symlink_status(StoreGetDirectory() + "/remote/" + gc_szPROFILE_FILE_NAME).type();
+    EXPECT_EQ(eLeft == std::filesystem::file_type::regular, c.ePlace == EProfilePlace::File);
   }
+  ASSERT_TRUE(placeNotAFile(EProfilePlace::File));
 }
 
 TEST_F(GameSaveTest, SecondAutoLoadWhileOneRunsStartsNothing) {

@@ -211,7 +211,7 @@ TEST_F(MagArchive, LooseFilesThatCannotBeOpenedAreToldApart) {
                "it is not in the archives [.\\TST_win32.mtc], [.\\TWO_win32.mtc] and not on disk");
   EXPECT_EQ(readEntry("Folder.txt", &bytes), E_FILE_CANNOT_OPEN);
   EXPECT_STREQ(ClMagFileIO::getLastProblem(),
-               "[.\\Folder.txt] could not be opened: it cannot be read (Access is denied.)");
+               "[.\\Folder.txt] could not be opened: it is a folder");
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 

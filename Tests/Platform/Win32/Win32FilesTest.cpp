@@ -1,10 +1,13 @@
 #include "Platform/Win32/Win32Files.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/Common/PlatformFiles.h"
 #include "Platform/Win32/Win32Threads.h"
 #include "Tests/Support/HeldCompletionsTestSupport.h"
 #include "Tests/Support/KvTestSupport.h"
@@ -135,7 +139,7 @@ TEST_F(Win32Files, OpenAndCloseFailures) {
   EXPECT_EQ(openError(m_engineDir + "\\Data\\missing.bin"), DWORD(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(openError(m_engineDir + "\\Nowhere\\file.bin"), DWORD(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(openError(m_engineDir + "\\Data\\file.bin\\inner"), DWORD(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(openError(m_engineDir + "\\Data"), DWORD(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(openError(m_engineDir + "\\Data"), DWORD(ERROR_DIRECTORY_NOT_SUPPORTED));
   EXPECT_EQ(openError(""), DWORD(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(openError(m_engineDir + "\\Data\\file.bin", 0x40000000u /* write */), DWORD(ERROR_NOT_SUPPORTED));
   Win32InjectFault(Win32Fault::FileOpen, ERROR_TOO_MANY_OPEN_FILES, 1);
@@ -334,6 +338,112 @@ TEST_F(Win32Files, DirectoryCreationAndAttributes) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(GetFileAttributesW(wide(m_engineDir + "\\None\\none.txt").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+// What may be found where a file is to be read. Only a regular file, or a symlink to one, opens; anything else is
+// refused at once, never waited on (a pipe without a writer blocks a plain open; a device never ends), with an error
+// whose system text says what the path is; the bounded whole-file read of the same door says it after the file's
+// name.
+enum class EAtPath { File, LinkToFile, Fifo, LinkToEndlessDevice, Socket, SelfLoop, Folder, Missing };
+
+struct SAtPathCase {
+  const char* pName;
+  EAtPath eMade;
+  DWORD dwError;     // CreateFileA's; ERROR_SUCCESS when it opens
+  const char* pWhy;  // the door's reason; null when it opens
+};
+
+void PrintTo(const SAtPathCase& atPath, std::ostream* pOut) { *pOut << atPath.pName; }
+
+const SAtPathCase gc_aAtPathCases[] = {
+    {"RegularFile", EAtPath::File, ERROR_SUCCESS, nullptr},
+    {"SymlinkToARegularFile", EAtPath::LinkToFile, ERROR_SUCCESS, nullptr},
+    {"Fifo", EAtPath::Fifo, ERROR_BAD_FILE_TYPE, "is not a regular file"},
+    {"SymlinkToDevZero", EAtPath::LinkToEndlessDevice, ERROR_BAD_FILE_TYPE, "is not a regular file"},
+    {"Socket", EAtPath::Socket, ERROR_BAD_FILE_TYPE, "is not a regular file"},
+    {"SelfLoop", EAtPath::SelfLoop, ERROR_CANT_RESOLVE_FILENAME, "is a symlink loop"},
+    {"Folder", EAtPath::Folder, ERROR_DIRECTORY_NOT_SUPPORTED, "is a folder"},
+    {"Missing", EAtPath::Missing, ERROR_FILE_NOT_FOUND, "does not exist"},
+};
+
+class Win32FileDoor : public Win32Files, public ::testing::WithParamInterface<SAtPathCase> {
+ protected:
+  // Makes what the case names at path; false when it cannot be made here.
+  bool make(EAtPath eMade, const std::string& path) {
+    switch (eMade) {
+      case EAtPath::File: writeFile(path, pattern(10)); return true;
+      case EAtPath::LinkToFile: writeFile(path + ".target", pattern(10)); return symlink("x.target", path.c_str()) == 0;
+      case EAtPath::Fifo: return mkfifo(path.c_str(), 0600) == 0;
+      case EAtPath::LinkToEndlessDevice: return symlink("/dev/zero", path.c_str()) == 0;
+      case EAtPath::Socket: {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.size() >= sizeof(address.sun_path)) return false;
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        m_iSocket = socket(AF_UNIX, SOCK_STREAM, 0);
+        return m_iSocket >= 0 && bind(m_iSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+      }
+      case EAtPath::SelfLoop: return symlink("x", path.c_str()) == 0;
+      case EAtPath::Folder: return std::filesystem::create_directory(path);
+      case EAtPath::Missing: return true;
+    }
+    return false;
+  }
+  void TearDown() override {
+    if (m_iSocket >= 0) close(m_iSocket);
+    Win32Files::TearDown();
+  }
+  int m_iSocket = -1;
+};
+
+TEST_P(Win32FileDoor, OpensOnlyARegularFileAndSaysWhatElseIsThere) {
+  const SAtPathCase& atPath = GetParam();
+  const std::string path = m_dir + "/x";
+  ASSERT_TRUE(make(atPath.eMade, path)) << std::strerror(errno);
+
+  HANDLE hFile = openForReading(m_engineDir + "\\x");
+  if (atPath.pWhy == nullptr) {
+    ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileSize(hFile, nullptr), 10u);
+    CloseHandle(hFile);
+  } else {
+    EXPECT_EQ(hFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), atPath.dwError);
+  }
+  if (atPath.eMade != EAtPath::Missing && atPath.pWhy != nullptr) {
+    char szText[256];
+    ASSERT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, atPath.dwError, 0, szText, sizeof(szText), nullptr), 0u);
+    EXPECT_EQ(std::string(szText), std::string("It ") + atPath.pWhy + ".\r\n");
+  }
+
+  std::string bytes;
+  SPlatformFileProblem problem;
+  const bool bRead = PlatformReadRegularFile(path, 64, &bytes, &problem);
+  if (atPath.pWhy == nullptr) {
+    EXPECT_TRUE(bRead) << PlatformDescribeFileProblem(problem);
+    const std::vector<char> expected = pattern(10);
+    EXPECT_EQ(bytes, std::string(expected.begin(), expected.end()));
+  } else {
+    EXPECT_FALSE(bRead);
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(PlatformDescribeFileProblem(problem), atPath.pWhy);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, Win32FileDoor, ::testing::ValuesIn(gc_aAtPathCases),
+                         [](const ::testing::TestParamInfo<SAtPathCase>& info) { return std::string(info.param.pName); });
+
+// A whole-file read takes no more than its bound: a file of the bound's size is read, one byte more is refused.
+TEST_F(Win32Files, WholeFileReadsStopAtTheirBound) {
+  const std::string path = m_dir + "/bounded.bin";
+  writeFile(path, pattern(64));
+  std::string bytes;
+  SPlatformFileProblem problem;
+  EXPECT_TRUE(PlatformReadRegularFile(path, 64, &bytes, &problem));
+  EXPECT_EQ(bytes.size(), 64u);
+  EXPECT_FALSE(PlatformReadRegularFile(path, 63, &bytes, &problem));
+  EXPECT_EQ(PlatformDescribeFileProblem(problem), "is larger than 63 bytes");
+  EXPECT_TRUE(bytes.empty());
 }
 
 TEST_F(Win32Files, SystemErrorText) {

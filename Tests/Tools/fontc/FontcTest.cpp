@@ -171,7 +171,7 @@ TEST(Fontc, DescriptionErrorsNameTheFileAndThePlace) {
       {R"({"families": [{"name": "A", "font": "x.ttf", "sizes": [8], "resolutions": [216], "default": "ab"}]})",
        "Fonts.json: /families/0/default: one printable character"},
       {R"({"families": [{"name": "A", "font": "missing.ttf", "sizes": [8], "resolutions": [216]}]})",
-       "missing.ttf: error: not a font FreeType can read"},
+       "missing.ttf: error: cannot read the file (it does not exist)"},
       {R"({"families": [{"name": "A", "font": "x.ttf", "sizes": [8], "resolutions": [216], "strings": ["no.txt"]}]})",
        "Fonts.json: /families/0/strings/0:"},
   };

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -229,6 +232,27 @@ TEST(KdscTool, HelpCompileDumpAndErrors) {
   EXPECT_EQ(run("").iExit, 2);
   EXPECT_EQ(run("-o").iExit, 2);
   EXPECT_EQ(run("a.kdt b.kdt").iExit, 2);
+}
+
+// A source that is no file is refused at once, naming it and what it is: a pipe without a writer is not waited on.
+TEST(KdscTool, RefusesASourceThatIsNoFile) {
+  const std::string dir = KvTestTempDir("kdsc-not-a-file");
+  const struct {
+    const char* pName;
+    bool bPipe;  // else a symlink to itself
+    const char* pWhy;
+  } aCases[] = {
+      {"Pipe.kdt", true, "is not a regular file"},
+      {"Loop.kdt", false, "is a symlink loop"},
+  };
+  for (const auto& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    const std::string path = dir + "/" + c.pName;
+    ASSERT_EQ(c.bPipe ? mkfifo(path.c_str(), 0600) : symlink(c.pName, path.c_str()), 0) << std::strerror(errno);
+    const SKvToolRun refused = run(KvTestShellQuote(path));
+    EXPECT_EQ(refused.iExit, 1) << refused.out;
+    EXPECT_EQ(refused.out, path + ": error: cannot open the file (it " + c.pWhy + ")\n");
+  }
 }
 
 TEST(KdscTool, BuildTimeFixtureLoads) {

@@ -102,12 +102,12 @@ const SDamage gc_aDamages[] = {
      "String table [.\\Lang\\eng\\Strings\\Win32.lang] could not be read: Mag data file [.\\RWN_win32.mdf] is "
      "damaged"},
     // Archive files that are there and cannot be read: not taken for missing ones.
-    {"MainTOCUnreadable", "RWN", "TOC", gc_szFOLDER, "[.\\RWN_win32.mtc] could not be opened: it cannot be read ("},
+    {"MainTOCUnreadable", "RWN", "TOC", gc_szFOLDER, "[.\\RWN_win32.mtc] could not be opened: it is a folder"},
     {"MainDataFileUnreadable", "RWN", "DATA", gc_szFOLDER,
      "[.\\Lang\\eng\\Strings\\Win32.lang] could not be opened (code 1): Mag data file [.\\RWN_win32.mdf] could "
-     "not be opened: it cannot be read ("},
+     "not be opened: it is a folder"},
     {"GameDataFileUnreadable", "RWG", "DATA", gc_szFOLDER,
-     "Mag data file [.\\RWG_win32.mdf] could not be opened: it cannot be read ("},
+     "Mag data file [.\\RWG_win32.mdf] could not be opened: it is a folder"},
     // An archive's files where another's should be: named as the archive whose table lacks the entry.
     {"MainAndGameArchivesSwapped", "RWN", "ARCHIVE", "<swap RWG>",
      "Win32.lang] not found: it is not in the archive [.\\RWN_win32.mtc] and not on disk"},
@@ -409,7 +409,7 @@ struct SSettingsDamage {
 
 const SSettingsDamage gc_aSettingsDamages[] = {
     {"Unreadable", "SKIP_UI 1\n", fs::perms::none, "cannot be read (Access is denied)"},
-    {"Folder", nullptr, fs::perms::all, "cannot be read (it is a folder)"},
+    {"Folder", nullptr, fs::perms::all, "is a folder"},
     {"NotText", "SKIP_UI 1\n\x01\x02", fs::perms::all, "are not text (byte 0x01 at offset 10)"},
 };
 
@@ -479,6 +479,105 @@ TEST_F(UnreadableProfile, IsSaidOnceAndNeverWrittenOver) {
       << out;
   EXPECT_TRUE(storeLeftClosed(store()));
 }
+
+// Files the game reads in start-up that are no files: a symlink to /dev/zero (a device that never ends), a FIFO (a pipe
+// without a writer, which blocks a plain open) and a symlink to itself, in place of the store's configuration, the
+// development settings and the stored profile. None is waited on or read without end, and each ends as that file's
+// other faults do: the store's configuration is a stop naming it (exit code 3); the settings are said in one line and
+// the game runs without them; the profile "cannot be read", is said once, stays as it is, and the game plays with the
+// defaults. The game runs headless; SIGTERM, sent at its first line (the store starts right after it) or once frames
+// run, ends it within 5 s (the stop keeps its exit code 3), and it never holds 1 GiB.
+enum class ENotAFile { EndlessDevice, Fifo, SelfLoop };
+
+struct SNotAFile {
+  const char* pName;
+  const char* pFile;  // gc_szSTORE_CONFIG, gc_szSETTINGS or gc_szPROFILE_FILE_NAME
+  ENotAFile eKind;
+};
+
+constexpr char gc_szSTORE_CONFIG[] = "store.ini";
+constexpr char gc_szSETTINGS[] = "project.ini";
+
+void PrintTo(const SNotAFile& notAFile, std::ostream* pOut) { *pOut << notAFile.pName; }
+
+const SNotAFile gc_aNotAFiles[] = {
+    {"StoreConfigurationOfDevZero", gc_szSTORE_CONFIG, ENotAFile::EndlessDevice},
+    {"StoreConfigurationFifo", gc_szSTORE_CONFIG, ENotAFile::Fifo},
+    {"StoreConfigurationSelfLoop", gc_szSTORE_CONFIG, ENotAFile::SelfLoop},
+    {"SettingsOfDevZero", gc_szSETTINGS, ENotAFile::EndlessDevice},
+    {"SettingsFifo", gc_szSETTINGS, ENotAFile::Fifo},
+    {"SettingsSelfLoop", gc_szSETTINGS, ENotAFile::SelfLoop},
+    {"ProfileOfDevZero", gc_szPROFILE_FILE_NAME, ENotAFile::EndlessDevice},
+    {"ProfileFifo", gc_szPROFILE_FILE_NAME, ENotAFile::Fifo},
+    {"ProfileSelfLoop", gc_szPROFILE_FILE_NAME, ENotAFile::SelfLoop},
+};
+
+class NotAFile : public CWithStoredProfile<::testing::TestWithParam<SNotAFile>> {
+ protected:
+  void SetUp() override { setUpIn(std::string("NotAFile") + GetParam().pName); }
+};
+
+TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
+  const SNotAFile& notAFile = GetParam();
+  const std::string file = notAFile.pFile;
+  const std::string data = intactData();
+  const std::string path = (file == gc_szSTORE_CONFIG ? store() : file == gc_szSETTINGS ? data : remote()) + "/" + file;
+  fs::remove(path);
+  if (notAFile.eKind == ENotAFile::EndlessDevice) {
+    fs::create_symlink("/dev/zero", path);
+  } else if (notAFile.eKind == ENotAFile::Fifo) {
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  } else {
+    fs::create_symlink(file, path);
+  }
+  const fs::file_status placed = fs::symlink_status(path);
+  const std::string why = notAFile.eKind == ENotAFile::SelfLoop ? "is a symlink loop" : "is not a regular file";
+  const bool bStop = file == gc_szSTORE_CONFIG;
+
+  CProcess game;
+  ASSERT_TRUE(start(&game, "SDL_VIDEODRIVER=offscreen"));
+  const bool bReached = game.readUntil(bStop ? "Grindlow: Ctrl-C or closing the window ends the game.\n" : "running at");
+  ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
+  ASSERT_EQ(kill(game.pid(), SIGTERM), 0);
+  const bool bEnded = game.endsWithin(5000);
+  if (!bEnded) {
+    kill(game.pid(), SIGKILL);
+  }
+  EXPECT_TRUE(bEnded) << game.out();
+  const int iStatus = game.finish();
+  const std::string& out = game.out();
+  EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == (bStop ? gc_iEXIT_START_UP_FAILED : gc_iEXIT_NORMAL))
+      << statusText(iStatus) << "\n" << out;
+  EXPECT_GT(game.maxResidentKiB(), 0);
+  EXPECT_LT(game.maxResidentKiB(), 1L << 20);
+
+  if (bStop) {
+    EXPECT_EQ(occurrences(out, path + ": cannot read the store configuration (it " + why + ")\n"), 1u) << out;
+    EXPECT_NE(out.find("The game cannot start: the store did not start."), std::string::npos) << out;
+  } else if (file == gc_szSETTINGS) {
+    EXPECT_EQ(occurrences(out, "Development settings [.\\project.ini] " + why + "; the game runs without them.\n"), 1u)
+        << out;
+  } else {
+    EXPECT_EQ(occurrences(out, "Profile \""), 1u) << out;
+    EXPECT_EQ(occurrences(out, "Profile \"USR-DATAs\" cannot be read (" + path + " " + why +
+                                   "), nor kept as \"USR-DATAs.unreadable\": the game goes on with the default profile "
+                                   "and saves no progress until the file can be read.\n"),
+              1u)
+        << out;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(remote() + "/" + gc_szPROFILE_KEPT_FILE_NAME)));
+  }
+  // Left where it was, as it was.
+  const fs::file_status left = fs::symlink_status(path);
+  EXPECT_EQ(left.type(), placed.type());
+  if (left.type() == fs::file_type::symlink) {
+    EXPECT_EQ(fs::read_symlink(path), notAFile.eKind == ENotAFile::SelfLoop ? fs::path(file) : fs::path("/dev/zero"));
+  }
+  expectNoFaultReported(out);
+  EXPECT_TRUE(storeLeftClosed(store()));
+}
+
+INSTANTIATE_TEST_SUITE_P(InStartUp, NotAFile, ::testing::ValuesIn(gc_aNotAFiles),
+                         [](const ::testing::TestParamInfo<SNotAFile>& info) { return std::string(info.param.pName); });
 
 // Saves that fail while the game runs (the store refuses every write): said in one line naming the file and the
 // store's reason, once, though the end of the game tries again for the same reason; the game goes on, the stored file

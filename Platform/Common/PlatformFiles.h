@@ -1,0 +1,47 @@
+// The one door through which the stand-ins and the offline tools open a file to read it. Only a regular file (or a
+// symlink to one) opens; anything else is refused at once with the reason, and nothing here ever blocks: a pipe
+// without a writer, a terminal or a device is opened without waiting (O_NONBLOCK) and refused before a byte is
+// read. A whole-file read takes the caller's bound on what the file can be, so a file that never ends (a device
+// such as /dev/zero behind a symlink is refused anyway) cannot take the memory.
+//
+// Reasons read after the file's name: "is a folder", "is a symlink loop", "is not a regular file" (a pipe, a
+// device, a socket), "does not exist", "cannot be opened: <system text>", "cannot be read: <system text>", "is
+// larger than N bytes".
+//
+// Any thread; nothing is shared.
+#pragma once
+
+#include <fcntl.h>
+
+#include <cstddef>
+#include <string>
+
+enum class EPlatformFileProblem {
+  None,
+  Missing,      // nothing of that name, or a folder on its way is missing
+  Folder,
+  SymlinkLoop,  // the name, or a folder on its way, is a symlink that leads back to itself
+  NotRegular,   // a pipe, a character or block device, a socket
+  CannotOpen,   // the system refused the open (no permission ...): iErrno says why
+  CannotRead,   // a read failed: iErrno says why
+  TooLarge,     // more bytes than the caller's bound: uiLimit
+};
+
+struct SPlatformFileProblem {
+  EPlatformFileProblem eKind = EPlatformFileProblem::None;
+  int iErrno = 0;
+  std::size_t uiLimit = 0;
+};
+
+// Opens the regular file at pPath (a relative path from iDirFd, the current folder by default) for reading. The
+// descriptor answered is close-on-exec and reads block as usual; the caller closes it. -1 with the problem when the
+// path is not a regular file or cannot be opened.
+int PlatformOpenRegularFile(const char* pPath, SPlatformFileProblem* pProblem, int iDirFd = AT_FDCWD);
+
+// The problem as it reads after the file's name ("is a symlink loop").
+std::string PlatformDescribeFileProblem(const SPlatformFileProblem& problem);
+
+// The bytes of the regular file at path, which may hold at most uiMaxBytes; false with the problem (and pBytes
+// empty) otherwise.
+bool PlatformReadRegularFile(const std::string& path, std::size_t uiMaxBytes, std::string* pBytes,
+                             SPlatformFileProblem* pProblem);
