@@ -427,7 +427,8 @@ i32 ClFileIO::createDirectory(const wchar16* pFullPath) {
   i32 iResult = SHCreateDirectoryExW(nullptr, pFullPath, nullptr) == ERROR_SUCCESS ? E_FILE_OK
                                                                                   : E_FILE_DIRECTORY_NOT_CREATED;
   SleepEx(500, TRUE);
-  for (i32 iRetry = 0; iRetry < 10; ++iRetry) {
+  // A quit signal ends the retries: the program ends without waiting out a folder that cannot be made.
+  for (i32 iRetry = 0; iRetry < 10 && !Win32QuitSignalPending(); ++iRetry) {
     const DWORD dwAttributes = GetFileAttributesW(pFullPath);
     if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       break;

@@ -25,9 +25,11 @@ i32 g_iNarrowedArgCount = 0;
 // Set by WinMain outside a debugger: condition stops end here instead of faulting.
 std::atomic<bool> g_bConditionsEndHere{false};
 
-// Runs inside the window system's library on the thread whose call found the display gone: one write, and the
-// store's database closed, whose lock is none the window system or the graphics may hold.
+// Runs inside the window system's library on the thread whose call found the display gone: the problem lines that
+// thread holds, one write, and the store's database closed, whose lock is none the window system or the graphics may
+// hold.
 int onDisplayLost() {
+  KvSayHeldProblems(nullptr);
   static constexpr char s_szText[] = "The game ends: the connection to the display was lost.\n";
   [[maybe_unused]] const ssize_t iWritten = write(STDERR_FILENO, s_szText, sizeof(s_szText) - 1);
   StoreCloseForExit();

@@ -362,12 +362,12 @@ class ISteamRemoteStorage {
   // mix. Names: 1-255 bytes, no '/' and no leading '.'. At most 100 MiB. False when nothing was written.
   virtual bool FileWrite(const char* pchFile, const void* pvData, std::int32_t cubData) = 0;
   // Reads up to cubDataToRead bytes from the start of the file; the number read, 0 for a missing file. Only a
-  // regular file is read: anything else in its place (a folder, a symlink loop, a pipe, a device) gives 0 at once
-  // with a warning that names it and says what it is.
+  // regular file of at most 100 MiB is read: anything else in its place (a folder, a symlink loop, a pipe, a device,
+  // a larger file) gives 0 at once with a warning that names it and says what it is.
   virtual std::int32_t FileRead(const char* pchFile, void* pvData, std::int32_t cubDataToRead) = 0;
   // Whether anything is there under that name, a regular file or not.
   virtual bool FileExists(const char* pchFile) = 0;
-  // 0 for a missing file, and for anything that is not a regular file.
+  // 0 for a missing file, and for anything that is not a regular file of at most 100 MiB.
   virtual std::int32_t GetFileSize(const char* pchFile) = 0;
 
  protected:

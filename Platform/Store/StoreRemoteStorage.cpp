@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
@@ -132,6 +131,14 @@ class StoreRemote final : public ISteamRemoteStorage {
       }
       return 0;
     }
+    // A file larger than the store holds is never read into memory, nor taken for its first part.
+    struct stat status {};
+    if (::fstat(iFd, &status) == 0 && status.st_size > gc_iMAX_FILE_BYTES) {
+      StoreWarn("%s/%s is larger than the %lld bytes a stored file may hold", g_dir.c_str(), pchFile,
+                static_cast<long long>(gc_iMAX_FILE_BYTES));
+      ::close(iFd);
+      return 0;
+    }
     std::int32_t iRead = 0;
     auto* pBytes = static_cast<unsigned char*>(pvData);
     while (iRead < cubDataToRead) {
@@ -161,13 +168,14 @@ class StoreRemote final : public ISteamRemoteStorage {
     return iError == 0 || iError == ELOOP;
   }
 
-  // The size of a regular file; 0 for anything else.
+  // The size of a regular file the store may hold; 0 for anything else (a file larger than that included, which
+  // FileRead refuses).
   std::int32_t GetFileSize(const char* pchFile) override {
     struct stat status {};
-    if (fileStatus(pchFile, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (fileStatus(pchFile, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > gc_iMAX_FILE_BYTES) {
       return 0;
     }
-    return std::int32_t(std::min<std::int64_t>(status.st_size, std::numeric_limits<std::int32_t>::max()));
+    return std::int32_t(status.st_size);
   }
 
  private:

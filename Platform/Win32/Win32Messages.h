@@ -235,6 +235,9 @@ class Win32PumpListener {
 // starts later), so that one held pending since the program started is served too. Any thread; more calls do
 // nothing.
 void Win32HandleQuitSignals();
+// A quit signal (SIGINT, SIGTERM) was taken and not yet turned into WM_QUIT: work that waits and retries (a folder
+// that cannot be made) gives up at once, so that the signal ends the program without waiting for it. Any thread.
+bool Win32QuitSignalPending();
 
 void Win32AddPumpListener(Win32PumpListener* pListener);
 void Win32RemovePumpListener(Win32PumpListener* pListener);

@@ -21,8 +21,6 @@ void Win32QueueAddWindow(HWND hWnd);
 void Win32QueueRemoveWindow(HWND hWnd);
 // Empties the queue, the quit request and the key state.
 void Win32QueueReset();
-// A quit signal (SIGINT, SIGTERM) was taken and not yet turned into WM_QUIT. Any thread.
-bool Win32QuitSignalPending();
 // Tells the pump listeners about an activation change.
 void Win32NotifyActivation(HWND hWnd, bool bActive);
 // SDL key modifiers as of the last key event the pump read (SDL's own state before the first one).

@@ -1,6 +1,7 @@
 // The game's half of saving over the engine's save-game utility: a request's snapshot written by an orphaned
 // thread of the thread manager to the store's remote storage, the state word, and what a killed or failed
 // write leaves behind.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -345,8 +346,9 @@ bool settleLoad() {
   });
 }
 
-// What is in the profile's place when it is no file: a symlink loop, a pipe, a device that never ends, a folder.
-enum class EProfilePlace { File, SelfLoop, Fifo, EndlessDevice, Folder };
+// What is in the profile's place when it is no file: a symlink loop, a pipe, a device that never ends, a folder; or a
+// file larger than the store holds (sparse: it takes no room on the disk).
+enum class EProfilePlace { File, SelfLoop, Fifo, EndlessDevice, Folder, Huge };
 
 // Puts what ePlace names where the stored profile is; true when it could.
 bool placeNotAFile(EProfilePlace ePlace) {
@@ -359,6 +361,12 @@ bool placeNotAFile(EProfilePlace ePlace) {
     case EProfilePlace::Fifo: return mkfifo(path.c_str(), 0600) == 0;
     case EProfilePlace::EndlessDevice: return symlink("/dev/zero", path.c_str()) == 0;
     case EProfilePlace::Folder: return std::filesystem::create_directory(path, error);
+    case EProfilePlace::Huge: {
+      const int iFd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+      const bool bMade = iFd >= 0 && ftruncate(iFd, off_t(2000) << 20) == 0;
+      if (iFd >= 0) close(iFd);
+      return bMade;
+    }
   }
   return false;
 }
@@ -388,6 +396,7 @@ TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNot
       {"pipe", -1, 0, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::Fifo},
       {"endless device", -1, 0, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::EndlessDevice},
       {"folder", -1, 0, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::Folder},
+      {"larger than the store holds", -1, 0, gc_uiAUTO_LOAD_FAILED, false, true, EProfilePlace::Huge},
   };
   u8 uiSeed = 1;
   for (const SCase& c : aCases) {
@@ -421,7 +430,12 @@ TEST_F(GameSaveTest, AutoLoadTakesOnlyAFileOfTheBlocksSizeAndKeepsOneThatDoesNot
     // What is in the profile's place stays there.
     const std::filesystem::file_type eLeft =
         std::filesystem::symlink_status(StoreGetDirectory() + "/remote/" + gc_szPROFILE_FILE_NAME).type();
-    EXPECT_EQ(eLeft == std::filesystem::file_type::regular, c.ePlace == EProfilePlace::File);
+    EXPECT_EQ(eLeft == std::filesystem::file_type::regular,
+              c.ePlace == EProfilePlace::File || c.ePlace == EProfilePlace::Huge);
+    if (c.ePlace == EProfilePlace::Huge) {
+      EXPECT_EQ(std::filesystem::file_size(StoreGetDirectory() + "/remote/" + gc_szPROFILE_FILE_NAME),
+                std::uintmax_t(2000) << 20);
+    }
   }
   ASSERT_TRUE(placeNotAFile(EProfilePlace::File));
 }

@@ -486,17 +486,19 @@ TEST_F(UnreadableProfile, IsSaidOnceAndNeverWrittenOver) {
 // other faults do: the store's configuration is a stop naming it (exit code 3); the settings are said in one line and
 // the game runs without them; the profile "cannot be read", is said once, stays as it is, and the game plays with the
 // defaults. The game runs headless; SIGTERM, sent at its first line (the store starts right after it) or once frames
-// run, ends it within 5 s (the stop keeps its exit code 3), and it never holds 1 GiB.
+// run, ends it within 5 s (the stop keeps its exit code 3), and it never holds 1 GiB. A save folder that cannot be made
+// (something else in its place) is tried again for seconds in start-up; SIGTERM there ends those tries too.
 enum class ENotAFile { EndlessDevice, Fifo, SelfLoop };
 
 struct SNotAFile {
   const char* pName;
-  const char* pFile;  // gc_szSTORE_CONFIG, gc_szSETTINGS or gc_szPROFILE_FILE_NAME
+  const char* pFile;  // gc_szSTORE_CONFIG, gc_szSETTINGS, gc_szPROFILE_FILE_NAME or gc_szSAVE_FOLDER
   ENotAFile eKind;
 };
 
 constexpr char gc_szSTORE_CONFIG[] = "store.ini";
 constexpr char gc_szSETTINGS[] = "project.ini";
+constexpr char gc_szSAVE_FOLDER[] = "SAVEDATA";
 
 void PrintTo(const SNotAFile& notAFile, std::ostream* pOut) { *pOut << notAFile.pName; }
 
@@ -507,6 +509,7 @@ const SNotAFile gc_aNotAFiles[] = {
     {"SettingsOfDevZero", gc_szSETTINGS, ENotAFile::EndlessDevice},
     {"SettingsFifo", gc_szSETTINGS, ENotAFile::Fifo},
     {"SettingsSelfLoop", gc_szSETTINGS, ENotAFile::SelfLoop},
+    {"SaveFolderOfDevZero", gc_szSAVE_FOLDER, ENotAFile::EndlessDevice},
     {"ProfileOfDevZero", gc_szPROFILE_FILE_NAME, ENotAFile::EndlessDevice},
     {"ProfileFifo", gc_szPROFILE_FILE_NAME, ENotAFile::Fifo},
     {"ProfileSelfLoop", gc_szPROFILE_FILE_NAME, ENotAFile::SelfLoop},
@@ -521,7 +524,8 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
   const SNotAFile& notAFile = GetParam();
   const std::string file = notAFile.pFile;
   const std::string data = intactData();
-  const std::string path = (file == gc_szSTORE_CONFIG ? store() : file == gc_szSETTINGS ? data : remote()) + "/" + file;
+  const bool bInStore = file == gc_szSTORE_CONFIG || file == gc_szSAVE_FOLDER;
+  const std::string path = (bInStore ? store() : file == gc_szSETTINGS ? data : remote()) + "/" + file;
   fs::remove(path);
   if (notAFile.eKind == ENotAFile::EndlessDevice) {
     fs::create_symlink("/dev/zero", path);
@@ -536,7 +540,9 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
 
   CProcess game;
   ASSERT_TRUE(start(&game, "SDL_VIDEODRIVER=offscreen"));
-  const bool bReached = game.readUntil(bStop ? "Grindlow: Ctrl-C or closing the window ends the game.\n" : "running at");
+  const bool bInStartUp = bStop || file == gc_szSAVE_FOLDER;
+  const bool bReached =
+      game.readUntil(bInStartUp ? "Grindlow: Ctrl-C or closing the window ends the game.\n" : "running at");
   ASSERT_TRUE(bReached) << statusText(game.finish()) << "\n" << game.out();
   ASSERT_EQ(kill(game.pid(), SIGTERM), 0);
   const bool bEnded = game.endsWithin(5000);
@@ -557,7 +563,7 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
   } else if (file == gc_szSETTINGS) {
     EXPECT_EQ(occurrences(out, "Development settings [.\\project.ini] " + why + "; the game runs without them.\n"), 1u)
         << out;
-  } else {
+  } else if (file == gc_szPROFILE_FILE_NAME) {
     EXPECT_EQ(occurrences(out, "Profile \""), 1u) << out;
     EXPECT_EQ(occurrences(out, "Profile \"USR-DATAs\" cannot be read (" + path + " " + why +
                                    "), nor kept as \"USR-DATAs.unreadable\": the game goes on with the default profile "
