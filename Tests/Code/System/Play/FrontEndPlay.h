@@ -606,20 +606,30 @@ class FrontEndPlay : public ::testing::Test {
   }
 
   // What one read of the screen shows over play (one image, so that it belongs to one presented frame): whether the
-  // pause menu shows, faint as it fades in or out included, and the pixels of a text play draws over the world (a
-  // level's start banner, the bonus stage's intro text) in the parts of it read: all of them, and those among the
-  // pause menu's buttons.
+  // pause menu shows, faint as it fades in or out included, and whether its way in is over (its entries take keys
+  // from then on), and the pixels of a text play draws over the world (a level's start banner, the bonus stage's
+  // intro text) in the parts of it read: all of them, and those among the pause menu's buttons.
   struct SOverPlayLook {
     bool bMenu = false;
+    bool bMenuIn = false;
     int iText = -1;
     int iTextOnButtons = -1;
   };
+  // Whether the pause menu's focused "Resume" stands in the area of the shot at full light, the menu's way in over:
+  // the focus colour's yellow then keeps red or green at 252 or more (blue under 150) through the CRT mask's columns
+  // in about 310 of its pixels; while the menu fades in or out fewer do (240 a frame before its fade-in ends), and
+  // the scenery under it has none so light.
+  static bool resumeStands(const CScreenShot& shot, const SBox& area) {
+    return shot.count([](SRgb c) { return std::max(c.r, c.g) >= 252 && c.b < 150; }, area) >= 290;
+  }
 
   // Pauses play (Escape) at each of the moments, in seconds of play from the mix's frame uiPlay (play's clock stands
   // while paused), and resumes it (Escape), reading the screen through look (SOverPlayLook): nothing of the text
-  // shows with the pause menu over half a second of mix from the first read that shows the menu (the mix may run
-  // ahead of the frames presented); while the menu fades out, read 60 times a second of mix, no read that still
-  // shows it has the text among its buttons; once the menu has gone the text is seen again (iSeen pixels or more).
+  // shows with the pause menu from the first read that shows the menu over half a second of mix and until its way in
+  // is over (the mix may run ahead of the frames presented; the menu takes no key before); while the menu fades out,
+  // read 60 times a second of mix, no read that still shows it has the text among its buttons; once the menu has gone
+  // the text is seen again (iSeen pixels or more). The menu and then the text are waited for as long as a press's
+  // answer: the fades run on the game's frames, which come slowly on a loaded machine.
   template <typename F>
   void checkTextWaitsForThePauseMenu(size_t uiPlay, std::initializer_list<double> moments, F look, int iSeen) {
     const size_t uiRate = static_cast<size_t>(m_tap.rate());
@@ -629,15 +639,19 @@ class FrontEndPlay : public ::testing::Test {
       ASSERT_TRUE(mixTo(uiPlay + uiPaused + static_cast<size_t>(dSeconds * static_cast<double>(uiRate))));
       const size_t uiPause = tapOnce(XK_Escape);
       SOverPlayLook seen;
-      ASSERT_TRUE(mixUntil([&] { return (seen = look()).bMenu; }, 3.0)) << "the pause menu is not seen\n"
-                                                                        << m_game.out();
+      ASSERT_TRUE(mixUntil([&] { return (seen = look()).bMenu; }, gc_dANSWER_SECONDS))
+          << "the pause menu is not seen\n" << m_game.out();
       int iMost = seen.iText;
       const size_t uiUntil = m_tap.frames() + uiRate / 2;
-      while (m_tap.frames() < uiUntil) {
-        iMost = std::max(iMost, look().iText);
-        ASSERT_TRUE(mixOn(uiRate / 20));
-      }
+      const bool bIn = mixUntil(
+          [&] {
+            seen = look();
+            iMost = std::max(iMost, seen.iText);
+            return seen.bMenuIn && m_tap.frames() >= uiUntil;
+          },
+          gc_dANSWER_SECONDS, 20);
       EXPECT_LE(iMost, gc_iSTRAY_PIXELS) << "the text shows with the pause menu";
+      ASSERT_TRUE(bIn) << "the pause menu's way in did not end\n" << m_game.out();
       const size_t uiResume = tapOnce(XK_Escape);
       int iOnButtons = 0;
       const bool bBack = mixUntil(
@@ -646,7 +660,7 @@ class FrontEndPlay : public ::testing::Test {
             if (seen.bMenu) iOnButtons = std::max(iOnButtons, seen.iTextOnButtons);
             return !seen.bMenu && seen.iText >= iSeen;
           },
-          1.5, 60);
+          gc_dANSWER_SECONDS, 60);
       uiPaused += uiResume - uiPause;
       EXPECT_LE(iOnButtons, gc_iSTRAY_PIXELS) << "the text shows over the fading pause menu's buttons";
       EXPECT_TRUE(bBack) << "the text is not seen once the menu has gone: " << seen.iText << " pixels"

@@ -101,7 +101,8 @@ class LevelPlay : public FrontEndPlay {
   }
   // What one read of the screen shows: the pause menu's focused "Resume" (yellow text near the top of the middle
   // of the screen, faint while the menu fades in or out: red and green well above blue; the street's colours there
-  // are blues and greys; "Resume" in the focus colour is about a thousand yellow pixels, still hundreds half faded)
+  // are blues and greys; "Resume" in the focus colour is about a thousand yellow pixels, still hundreds half faded,
+  // and at full light once the menu's way in is over: resumeStands)
   // and the banner, as light pixels in a band of rows through the middle of its text ("Chapter 1 - Level 1", across
   // most of the screen's width), which passes beside the pause menu and through its buttons' plates (the middle 38%
   // of the width) between the texts of its second and third buttons. Light is a mean of the three channels of 140 or
@@ -114,7 +115,8 @@ class LevelPlay : public FrontEndPlay {
     const auto light = [](SRgb c) { return c.r + c.g + c.b >= 3 * 140; };
     const auto yellow = [](SRgb c) { return c.r > c.b + 30 && c.g > c.b + 20 && c.r + c.g >= 100; };
     const int iBandTop = iH * 485 / 1000;
-    return {shot.count(yellow, {iW * 40 / 100, shot.box().iTop, iW * 60 / 100, iH * 45 / 100}) >= 60,
+    const SBox resume{iW * 40 / 100, shot.box().iTop, iW * 60 / 100, iH * 45 / 100};
+    return {shot.count(yellow, resume) >= 60, resumeStands(shot, resume),
             shot.count(light, {shot.box().iLeft, iBandTop, shot.box().iRight, shot.box().iBottom}),
             shot.count(light, {iW * 31 / 100, iBandTop, iW * 69 / 100, shot.box().iBottom})};
   }
