@@ -21,7 +21,8 @@ cmake --preset normal >/dev/null
 cmake --build --preset normal --target grindlow grindlow_data
 # Without a store configuration of the user's own, the sample one seeds other players' scores and friends.
 store_dir="${GRINDLOW_STORE_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}/grindlow}"
-if [ -z "${GRINDLOW_STORE_CONFIG:-}" ] && [ ! -e "$store_dir/store.ini" ]; then
+# A store.ini that is there in any form (a dangling or looping link too) is the player's, said if unusable.
+if [ -z "${GRINDLOW_STORE_CONFIG:-}" ] && [ ! -e "$store_dir/store.ini" ] && [ ! -L "$store_dir/store.ini" ]; then
   export GRINDLOW_STORE_CONFIG="$PWD/Content/Store/sample_store.ini"
 fi
 # The game runs with the data root as its current folder.
