@@ -2,8 +2,12 @@
 // commas, as "<case>.<side>.<step>" (e.g. "UIFrame.engine.tick"), and a benchmark leaves out each step named there
 // in every frame it runs, set-up included. The check of what that side drew or computed must then stop it with an
 // error (cmake/CheckBenchChecks.sh runs each such switch). The step "everysecond" leaves a side's work out of every
-// second frame or iteration only (CBenchEverySecond), so that a check of the last frame alone would miss it. Read
-// only by the benchmark programs.
+// second frame or iteration only (CBenchEverySecond), so that a check of the last frame alone would miss it.
+// Four more steps stand for a side that cheats its checks rather than leaving a stage out (CBenchCheat):
+// "partial" makes only part of each frame's or iteration's output (a scissored corner, all but the last item),
+// "repeat" gives the previous iteration's result again in every third iteration instead of making it, "replay" gives
+// the untimed record's result without doing the work, and "middle" changes one item of the output of one frame in
+// the middle of the run. Read only by the benchmark programs.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -37,4 +41,29 @@ class CBenchEverySecond {
  private:
   benchmark::IterationCount m_iLeft;
   bool m_bSkips;
+};
+
+// The steps "partial", "repeat", "replay" and "middle" of a side (see the top of this file), read once before its
+// loop. A side asks the one that fits where it makes its output; the others answer false.
+class CBenchCheat {
+ public:
+  // sSide: "<case>.<side>".
+  explicit CBenchCheat(const std::string& sSide)
+      : m_bPartial(benchSkips(sSide + ".partial")), m_bRepeat(benchSkips(sSide + ".repeat")),
+        m_bReplay(benchSkips(sSide + ".replay")), m_bMiddle(benchSkips(sSide + ".middle")) {}
+  // Whether each frame or iteration makes only part of its output.
+  bool partial() const { return m_bPartial; }
+  // Whether iteration iIndex (counted from 0) gives the previous one's result again: every third, from the third.
+  bool repeats(int64_t iIndex) const { return m_bRepeat && iIndex % 3 == 2; }
+  // Whether the side gives its untimed record's result instead of doing the work.
+  bool replays() const { return m_bReplay; }
+  // Whether iIndex is the one frame or iteration, of iCount, whose output gets one item changed: the middle one.
+  bool changes(int64_t iIndex, int64_t iCount) const { return m_bMiddle && iIndex == iCount / 2; }
+  bool any() const { return m_bPartial || m_bRepeat || m_bReplay || m_bMiddle; }
+
+ private:
+  bool m_bPartial;
+  bool m_bRepeat;
+  bool m_bReplay;
+  bool m_bMiddle;
 };
