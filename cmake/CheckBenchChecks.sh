@@ -4,6 +4,7 @@
 # Bench/BenchSkip.h), where that side must stop with an error. The programs get a virtual X server of their own of
 # the game's size (cmake/StartXvfb.sh, as scripts/bench.sh gives them).
 #   CheckBenchChecks.sh <folder of the bench_* programs>
+# GRINDLOW_BENCH_CHECKS_ONLY=<regular expression> runs only the pairs whose case it matches (e.g. "^Upload").
 set -euo pipefail
 if [[ $# -ne 1 || ! -d "$1" ]]; then
   echo "usage: CheckBenchChecks.sh <folder of the bench_* programs>" >&2
@@ -99,6 +100,7 @@ run() {
 
 for pair in "${pairs[@]}"; do
   read -r program case sides <<<"$pair"
+  [[ -n ${GRINDLOW_BENCH_CHECKS_ONLY:-} && ! $case =~ $GRINDLOW_BENCH_CHECKS_ONLY ]] && continue
   echo "$case ($SECONDS s)"
   # Each side runs once, or once for each of its arguments.
   read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}(/|\$)" "")"
