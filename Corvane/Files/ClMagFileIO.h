@@ -32,8 +32,10 @@
 //
 // Every table is checked whole when it loads (the game and the archive tool alike): the entry count must not be
 // negative, the header, the table, each record and each data-info must lie inside the file, the records' name hashes
-// must be strictly ascending (no name twice), no two entries' stored bytes may overlap, each entry's stored bytes must
-// lie inside its data file (when that opens), and each entry's sizes must agree with its flags, so that the final size
+// must be strictly ascending (no name twice), no two entries' stored bytes may overlap (two records may name the same
+// stored bytes exactly, the same offset and stored size, when neither is encrypted: one content under two names, each
+// read as its own data-info says), each entry's stored bytes must lie inside its data file (when that opens), and
+// each entry's sizes must agree with its flags, so that the final size
 // (what a read allocates) is what the stored bytes can give: compressed size 1 to final size, and the final size
 // at most 1032 times the compressed size (zlib's largest ratio); encrypted size a non-zero multiple of 16 at most
 // the final size, and with compression at least the compressed size, without it less than 16 below the final

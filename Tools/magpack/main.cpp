@@ -7,7 +7,8 @@
 //       Loads the archive's table of contents with the engine's reader and prints one line per entry: name
 //       hash, flags (C compressed, E encrypted), final, compressed and encrypted size, data offset, and the path
 //       when --root or --manifest names it. A table the engine refuses (an impossible entry count, an offset or size
-//       outside its file, a name hash out of order or twice, entries that overlap, an entry outside the data file)
+//       outside its file, a name hash out of order or twice, entries that overlap other than two records of the same
+//       unencrypted stored bytes, an entry outside the data file)
 //       fails the command, naming the file; so it does for extract and check, which load the table the same way.
 //   magpack extract --dir DIR --name NAME --path PATH [--key KEY] [--memory] [--out FILE]
 //       Reads one entry through the engine's reader (the data file loaded whole with --memory) and writes it to

@@ -541,11 +541,26 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
       {"data file truncated", [](auto*, auto* pData, InfoFn) { pData->resize(100); }, "load",
        "lies past its end (100 bytes)"},
       // Entries that cannot all be told apart: a name hash twice (a look-up would answer one of them), stored bytes
-      // shared (the one written over reads as neither).
+      // overlapping other than as the same range (the one written over reads as neither), and a ciphertext under two
+      // names (it decrypts under its own name only).
       {"a name hash twice", [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szHASH_TWICE); }, "load",
        "entries 0 and 1 have the same name hash 0x"},
-      {"two entries at one offset", [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szOVERLAP); }, "load",
+      {"an entry starting inside another", [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szOVERLAP); },
+       "load", "overlap in the data file"},
+      {"two entries at one offset with other sizes",
+       [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szSAME_OFFSET); }, "load",
        "overlap in the data file"},
+      {"two records of one encrypted entry's bytes",
+       [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szSHARED_ENCRYPTED); }, "load",
+       "an encrypted entry's bytes cannot be shared"},
+      {"a plain entry on exactly an encrypted entry's bytes",
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         const size_t uiSealed = pfnInfo(*pTOC, "Text/Sealed.bin");
+         const size_t uiPlain = pfnInfo(*pTOC, "Text/Plain.txt");
+         writeU32(pTOC, uiPlain + 8, readU32(*pTOC, uiSealed + 8));
+         writeU32(pTOC, uiPlain + 16, readU32(*pTOC, uiSealed + 24));
+       },
+       "load", "an encrypted entry's bytes cannot be shared"},
       {"an entry starting in another's last byte",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiGlow = pfnInfo(*pTOC, "Effects/Glow.fxo");
@@ -703,6 +718,49 @@ TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     ClMagFileIO::shutdown();
   }
+}
+
+// A table may name one stored content under several names: records of exactly the same stored bytes (offset and
+// stored size), none of them encrypted, load, and each reads as its own data-info says, from disk and from memory.
+TEST_F(MagArchive, RecordsOfTheSameStoredBytesEachReadAsTheirOwn) {
+  const std::vector<u8> first = text("the content both names share");
+  const std::vector<u8> packedText = patternBytes(3000, 7);
+  pack("SHR", {packInput("First.txt", first), packInput("Second.txt", text("other bytes, longer than the first")),
+               packInput("Packed.txt", packedText, true), packInput("PackedToo.txt", patternBytes(900, 3), true),
+               packInput("Stream.bin", text("left as packed")),
+               packInput("Sealed.bin", patternBytes(64, 5), false, true)});
+  std::vector<u8> toc = readBytes(m_dir + "/SHR_win32.mtc");
+  ASSERT_TRUE(KvTestShareStoredBytes(&toc, "First.txt", "Second.txt"));
+  ASSERT_TRUE(KvTestShareStoredBytes(&toc, "Packed.txt", "PackedToo.txt"));
+  // A plain record of the compressed entry's stored bytes: it reads the zlib stream as it lies.
+  const size_t uiPacked = KvTestTOCDataInfoOffset(toc, "Packed.txt");
+  const size_t uiStream = KvTestTOCDataInfoOffset(toc, "Stream.bin");
+  const u32 uiStreamOffset = readU32(toc, uiPacked + 8);
+  const u32 uiStreamSize = readU32(toc, uiPacked + 20);
+  writeU32(&toc, uiStream + 8, uiStreamOffset);
+  writeU32(&toc, uiStream + 16, uiStreamSize);
+  writeBytes(m_dir + "/SHR_win32.mtc", toc);
+  const std::vector<u8> data = readBytes(m_dir + "/SHR_win32.mdf");
+  const std::vector<u8> stream(data.begin() + uiStreamOffset, data.begin() + uiStreamOffset + uiStreamSize);
+  const std::vector<std::pair<const char*, std::vector<u8>>> expected = {
+      {"First.txt", first},          {"Second.txt", first},  {"Packed.txt", packedText},
+      {"PackedToo.txt", packedText}, {"Stream.bin", stream}, {"Sealed.bin", patternBytes(64, 5)}};
+  ClMagFileIO::setArchiveKey("SHR", gc_pFIXTURE_KEY);
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(ClMagFileIO::loadTOC("SHR"), 1);
+  for (bool bInMemory : {false, true}) {
+    if (bInMemory) {
+      ASSERT_EQ(ClMagFileIO::loadDataFile(KvStrHash("SHR")), 1);
+    }
+    for (const auto& [pPath, bytes] : expected) {
+      SCOPED_TRACE(std::string(pPath) + (bInMemory ? " in memory" : " on disk"));
+      std::vector<u8> read;
+      ASSERT_EQ(readEntry(pPath, &read), E_FILE_OK);
+      EXPECT_EQ(read, bytes);
+    }
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
 }
 
 // An entry that stores nothing takes no bytes of the data file: wherever its offset points, it overlaps nothing.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,8 @@ TEST(MagPackTool, DamagedTablesAreRefusedByEveryCommandNamingTheFile) {
   } aCases[] = {
       {gc_szHASH_TWICE, "[.\\DMG_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash"},
       {gc_szOVERLAP, ") overlap in the data file"},
+      {gc_szSAME_OFFSET, ") overlap in the data file"},
+      {gc_szSHARED_ENCRYPTED, "and an encrypted entry's bytes cannot be shared"},
       {nullptr, "Mag data file [.\\DMG_win32.mdf] does not hold what its table [.\\DMG_win32.mtc] says"},
   };
   for (const auto& c : aCases) {
@@ -204,6 +207,65 @@ TEST(MagPackTool, DamagedTablesAreRefusedByEveryCommandNamingTheFile) {
       EXPECT_NE(run.out.find(c.pExpected), std::string::npos) << run.out;
     }
     EXPECT_FALSE(std::filesystem::exists(out + "/a.out") || std::filesystem::exists(out + "/b.out"));
+  }
+}
+
+// The fields of the line "magpack list" gives an entry after its hashes (flags, sizes, offset); empty when none.
+std::vector<std::string> listedFields(const std::string& listing, const std::string& path) {
+  const size_t uiLine = listing.find("\n" + hex(KvStrHash(path.c_str())) + " ");
+  std::vector<std::string> fields;
+  if (uiLine == std::string::npos) return fields;
+  std::istringstream line(listing.substr(uiLine + 1, listing.find('\n', uiLine + 1) - uiLine - 1));
+  for (std::string field; line >> field;) fields.push_back(field);
+  return fields.size() >= 7 ? std::vector<std::string>(fields.begin() + 2, fields.begin() + 7) : fields;
+}
+
+// An archive may name one stored content under two names (the same offset and stored size, neither encrypted): every
+// command reads it, and each name extracts byte for byte what the table says it holds, from disk and from memory.
+TEST(MagPackTool, RecordsOfTheSameStoredBytesListCheckAndExtract) {
+  const std::string dir = KvTestTempDir("SharedBytes");
+  std::string repeated;
+  for (int i = 0; i < 40; ++i) repeated += "shared line " + std::to_string(i % 3) + "\n";
+  writeText(dir + "/src/First.txt", "the content both names share");
+  writeText(dir + "/src/Second.txt", "an entry of its own, soon named the first one's");
+  writeText(dir + "/src/Zip.txt", repeated);
+  writeText(dir + "/src/Zip2.txt", repeated + repeated);
+  writeText(dir + "/src/Both.txt", std::string(300, 'b'));
+  writeText(dir + "/pack.manifest", "Zip.txt compress\nZip2.txt compress\nBoth.txt compress encrypt\n");
+  const std::string out = dir + "/out";
+  const SKvToolRun packed = magpack("pack --quiet --name SHR --out " + out + " --root " + dir + "/src --manifest " +
+                                    dir + "/pack.manifest --key shr-key");
+  ASSERT_EQ(packed.iExit, 0) << packed.out;
+  std::string toc = readText(out + "/SHR_win32.mtc");
+  ASSERT_TRUE(KvTestShareStoredBytes(&toc, "First.txt", "Second.txt"));
+  ASSERT_TRUE(KvTestShareStoredBytes(&toc, "Zip.txt", "Zip2.txt"));
+  writeText(out + "/SHR_win32.mtc", toc);
+
+  const SKvToolRun listed = magpack("list --dir " + out + " --name SHR");
+  ASSERT_EQ(listed.iExit, 0) << listed.out;
+  EXPECT_EQ(listedFields(listed.out, "Second.txt"), listedFields(listed.out, "First.txt")) << listed.out;
+  EXPECT_EQ(listedFields(listed.out, "Zip2.txt"), listedFields(listed.out, "Zip.txt")) << listed.out;
+  EXPECT_EQ(listedFields(listed.out, "Zip.txt").size(), 5u) << listed.out;
+
+  const SKvToolRun checked = magpack("check --dir " + out + " --name SHR --key shr-key");
+  EXPECT_EQ(checked.iExit, 0) << checked.out;
+  EXPECT_EQ(checked.out, "");
+
+  const struct {
+    const char* pPath;
+    std::string expected;
+  } aEntries[] = {{"First.txt", "the content both names share"},
+                  {"Second.txt", "the content both names share"},
+                  {"Zip.txt", repeated},
+                  {"Zip2.txt", repeated},
+                  {"Both.txt", std::string(300, 'b')}};
+  for (const char* pMemory : {"", " --memory"}) {
+    for (const auto& entry : aEntries) {
+      const SKvToolRun extracted = magpack("extract --dir " + out + " --name SHR --path " + entry.pPath +
+                                           " --key shr-key" + pMemory);
+      EXPECT_EQ(extracted.iExit, 0) << entry.pPath << pMemory << "\n" << extracted.out;
+      EXPECT_EQ(extracted.out, entry.expected) << entry.pPath << pMemory;
+    }
   }
 }
 
