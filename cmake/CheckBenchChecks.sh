@@ -32,7 +32,7 @@ pairs=(
   "SpriteBench AnimWidgets engine:render,sort,everysecond baseline:advance,sort,everysecond"
   "SpriteBench TexturedQuads engine:sprites,everysecond baseline:copy,everysecond"
   "SpriteBench SpriteJobs engine:build,everysecond baseline:billboards,lines,everysecond"
-  "GraphicsBench ClearPresentFrame engine:handover,everysecond baseline:render,everysecond"
+  "GraphicsBench ClearPresentFrame engine:handover,everysecond,partial,repeat,middle baseline:render,everysecond,partial,repeat,middle"
   "GraphicsBench HandOver engine:handover,everysecond baseline:wait,everysecond"
   "UIBench MainMenuFrameOverQuadWrite engine:update,sort,everysecond baseline:elements,everysecond"
   "FrameBench FrameBloomCRTPasses engine:scene,crt,everysecond baseline:blur,add,crt,everysecond"
