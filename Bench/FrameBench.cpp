@@ -16,11 +16,13 @@
 // batch, draws).
 //
 // Runs on whatever SDL video driver is set (under Xvfb: x11; without a display: offscreen). Every frame checks that
-// it reached the window: a square of the scene in a colour of its own (the marker below; FrameBloomCRTPasses's
-// stripe) must show in the window before the frame's swap. For FramePreLoadPlainCopy and FrameBloomCRT GRINDLOW_BENCH_SKIP "<case>.engine.frame"
-// leaves out the game's frame (every frame must be presented) and "<case>.baseline.draw" the quad's draw (the
-// picture must hold the texture); "<case>.<side>.everysecond" (FrameActionLevel's too) the frame in every second one
-// (the engine's side only presents there).
+// it reached the window: squares of the scene in colours of their own (the four of spread below, moved over the
+// scene frame by frame, for FramePreLoadPlainCopy and FrameBloomCRT; the marker for FrameActionLevel;
+// FrameBloomCRTPasses's stripe) must show in the window before the frame's swap. For FramePreLoadPlainCopy and
+// FrameBloomCRT GRINDLOW_BENCH_SKIP "<case>.engine.frame" leaves out the game's frame (every frame must be presented)
+// and "<case>.baseline.draw" the quad's draw (the picture must hold the texture); "<case>.<side>.everysecond"
+// (FrameActionLevel's too) the frame in every second one (the engine's side only presents there);
+// "<case>.<side>.<partial|repeat|middle>" the steps of CBenchCheat (see runGameFrames and runPlainQuadFrames).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -37,6 +39,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <thread>
@@ -275,37 +278,153 @@ std::string check(i64 iFrame, const u32* puiProbed, bool bCRT) {
 
 }  // namespace marker
 
-// The game's frames with their markers: a frame that the step "everysecond" leaves out only presents.
+// Untimed frames each side of the front end's and the pre-load's pairs draws before its timed ones (frames -2 and
+// -1), so that the targets, the programs and the rasteriser's compiled shaders exist on both alike. The step
+// "repeat" counts frames from the first of them: timed frame 0 is the third drawn, and gives frame -1's squares.
+constexpr i32 gc_iWARM_UP_FRAMES = 2;
+
+// The front end's and the pre-load frames' witnesses: four squares of 24 x 24 scene texels a frame, queued as the
+// marker is (layer 2599) on cells of a 20 x 11 grid over the 480 x 270 scene, each frame's on cells of their own
+// (a step prime to the cells' count, so that 55 frames go over every cell), each square in a colour of its own
+// frame by frame. Each side reads the middle of every square in the window before the swap; after the loop each
+// must be its square's colour as the frame's composition shows it. The squares lie over the menus and the scene:
+// what those draw is not checked, only that the frame's composition showed every square of its own.
+namespace spread {
+
+constexpr i32 gc_iMARKS = 4;
+constexpr i32 gc_iCOLUMNS = gc_iSCENE_WIDTH / marker::gc_iSIZE;
+constexpr i32 gc_iROWS = gc_iSCENE_HEIGHT / marker::gc_iSIZE;
+constexpr i32 gc_iTOP = (gc_iSCENE_HEIGHT - gc_iROWS * marker::gc_iSIZE) / 2;
+
+// The cells (row x gc_iCOLUMNS + column) the squares go on, in the order they are taken: a step prime to their
+// count, about a third of it, so that one frame's squares lie apart.
+const std::vector<i32>& cells() {
+  static const std::vector<i32> s_cells = [] {
+    const size_t uiCells = static_cast<size_t>(gc_iCOLUMNS * gc_iROWS);
+    size_t uiStep = uiCells / 3 + 1;
+    while (std::gcd(uiStep, uiCells) != 1) ++uiStep;
+    std::vector<i32> order;
+    for (size_t i = 0; i < uiCells; ++i) order.push_back(static_cast<i32>(i * uiStep % uiCells));
+    return order;
+  }();
+  return s_cells;
+}
+
+struct SSquare {
+  i32 x, y;  // top-left, scene texels
+  u32 uiColor;
+};
+
+// Square k of frame iFrame.
+SSquare square(i64 iFrame, i32 k) {
+  const std::vector<i32>& order = cells();
+  const u64 uiAt = static_cast<u64>(iFrame) * gc_iMARKS + static_cast<u64>(k);
+  const i32 iCell = order[uiAt % order.size()];
+  // Each channel a level of its own from 0x20 to 0xDF, mixed from the frame and the square.
+  u64 uiMix = (uiAt + 1) * 0x9E3779B97F4A7C15ull;
+  uiMix ^= uiMix >> 31;
+  const u32 uiColor = 0xFF000000u | (0x20u + static_cast<u32>(uiMix & 0xBFu)) << 16 |
+                      (0x20u + static_cast<u32>(uiMix >> 8 & 0xBFu)) << 8 |
+                      (0x20u + static_cast<u32>(uiMix >> 16 & 0xBFu));
+  return {iCell % gc_iCOLUMNS * marker::gc_iSIZE, gc_iTOP + iCell / gc_iCOLUMNS * marker::gc_iSIZE, uiColor};
+}
+
+// The window pixel read for a square: its middle, on a row the scanlines leave alone.
+POINT probe(const SSquare& square) {
+  const i32 iScale = gc_iWIDTH / gc_iSCENE_WIDTH;
+  const i32 y = (square.y + marker::gc_iSIZE / 2) * iScale;
+  return {(square.x + marker::gc_iSIZE / 2) * iScale, y % 3 == 2 ? y - 1 : y};
+}
+
+std::vector<POINT> probes(i64 iFrame) {
+  std::vector<POINT> points;
+  for (i32 k = 0; k < gc_iMARKS; ++k) points.push_back(probe(square(iFrame, k)));
+  return points;
+}
+
+// The colour a side's step "middle" gives square 0 of its middle frame instead of its own.
+u32 changed(u32 uiColor) { return uiColor ^ 0x00400000u; }
+
+// Queues frame iFrame's squares (main thread, before the frame), the last left out when bPartial, square 0 in
+// another colour when bChanged.
+void queue(const SRenderSignature* pColor, i64 iFrame, bool bPartial, bool bChanged) {
+  for (i32 k = 0; k < gc_iMARKS - (bPartial ? 1 : 0); ++k) {
+    const SSquare mark = square(iFrame, k);
+    Cl2d::addSprite(2599, pColor, k == 0 && bChanged ? changed(mark.uiColor) : mark.uiColor, static_cast<f32>(mark.x),
+                    static_cast<f32>(mark.y), static_cast<f32>(marker::gc_iSIZE), static_cast<f32>(marker::gc_iSIZE),
+                    {0.0f, 0.0f}, {1.0f, 1.0f});
+  }
+}
+
+// An empty answer when frame iFrame's probes (probes(iFrame)'s order) show its squares, through the CRT passes
+// when bCRT.
+std::string check(i64 iFrame, const u32* puiProbed, bool bCRT) {
+  for (i32 k = 0; k < gc_iMARKS; ++k) {
+    const SSquare mark = square(iFrame, k);
+    const POINT point = probe(mark);
+    const i32 x = static_cast<i32>(point.x);
+    const i32 y = static_cast<i32>(point.y);
+    const u32 uiColor = mark.uiColor;
+    const std::array<i32, 3> wanted =
+        bCRT ? passes::expectedPixel([uiColor](i32) { return uiColor; }, x, y)
+             : std::array<i32, 3>{static_cast<i32>(uiColor >> 16 & 0xFFu), static_cast<i32>(uiColor >> 8 & 0xFFu),
+                                  static_cast<i32>(uiColor & 0xFFu)};
+    const std::string error = passes::comparePixel(puiProbed[k], wanted, x, y);
+    if (!error.empty()) return error;
+  }
+  return std::string();
+}
+
+}  // namespace spread
+
+// The game's frames with their markers (the one marker, or the four squares of spread when bSpread): a frame that
+// the step "everysecond" leaves out only presents; with spread's squares, the steps of CBenchCheat leave out the
+// last square of every frame ("partial"), queue the previous frame's squares in every third ("repeat") or change
+// square 0's colour in the middle one ("middle").
 class CMarkedGameFrames {
  public:
   // From the next frame on; sSide "<case>.engine".
-  explicit CMarkedGameFrames(const std::string& sSide)
+  CMarkedGameFrames(const std::string& sSide, bool bSpread = false)
       : m_pDevice(ClGraphics::mp_pDevice),
         m_pColor(ClSignatureMgr::getSignatureByHashNoTex(KvStrHash("system_blend_color"))),
         m_everySecond(sSide),
+        m_cheat(sSide),
+        m_bSpread(bSpread),
         m_uiPresentsBefore(D3D9TestPresentCount(m_pDevice)) {
-    D3D9TestProbeAtPresent(m_pDevice, marker::gc_aPROBES);
+    if (!m_bSpread) D3D9TestProbeAtPresent(m_pDevice, marker::gc_aPROBES);
   }
   ~CMarkedGameFrames() { D3D9TestProbeAtPresent(m_pDevice, {}); }
-  void frame(f32 fDT) {
+  // Frame m_iFrame of iFrames (the run's, for the step "middle").
+  void frame(f32 fDT, i64 iFrames = 0) {
+    if (m_bSpread) D3D9TestProbeAtPresent(m_pDevice, spread::probes(m_iFrame));
     if (m_everySecond.leavesOut(m_iFrame)) {
       m_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
     } else {
-      marker::queue(m_pColor, m_iFrame);
+      if (!m_bSpread) {
+        marker::queue(m_pColor, m_iFrame);
+      } else {
+        const bool bRepeat = m_cheat.repeats(m_iFrame + gc_iWARM_UP_FRAMES);
+        spread::queue(m_pColor, bRepeat ? m_iFrame - 1 : m_iFrame, m_cheat.partial(),
+                      m_cheat.changes(m_iFrame, iFrames));
+      }
       ClGame::tickFrame(fDT);
     }
     ++m_iFrame;
   }
   // After the loop: an empty answer when each of the run's frames was presented, without a GL error, showing its
-  // marker (through the bloom and the CRT copy when bCRT); else what was wrong.
+  // marker or squares (through the bloom and the CRT copy when bCRT); else what was wrong.
   std::string check(const benchmark::State& state, bool bCRT) {
     const UINT uiPresents = D3D9TestPresentCount(m_pDevice) - m_uiPresentsBefore;
-    CBenchFrameRecord<u32> probes(state, marker::gc_aPROBES.size());
+    CBenchFrameRecord<u32> probes(state, m_bSpread ? spread::gc_iMARKS : marker::gc_aPROBES.size());
     for (DWORD uiPixel : D3D9TestTakeProbes(m_pDevice)) probes.add(uiPixel);
     if (uiPresents != state.iterations()) {
       return "frames presented: " + std::to_string(uiPresents) + " of " + std::to_string(state.iterations());
     }
     if (D3D9TestGLErrorCount(m_pDevice) != 0) return "OpenGL errors while drawing";
+    if (m_bSpread) {
+      return probes.check(state.iterations(),
+                          [bCRT](i64 i, const u32* puiProbed) { return spread::check(i, puiProbed, bCRT); });
+    }
     return probes.check(state.iterations(),
                         [bCRT](i64 i, const u32* puiProbed) { return marker::check(i, puiProbed, bCRT); });
   }
@@ -314,24 +433,30 @@ class CMarkedGameFrames {
   IDirect3DDevice9* m_pDevice;
   const SRenderSignature* m_pColor;
   CBenchEverySecond m_everySecond;
+  CBenchCheat m_cheat;
+  bool m_bSpread;
   UINT m_uiPresentsBefore;
   i64 m_iFrame = 0;
 };
 
-// Game frames drawn as in eMode, composed through the bloom and the CRT copy when bCRT (CMarkedGameFrames). sCase
-// names the pair for GRINDLOW_BENCH_SKIP.
+
+// Game frames drawn as in eMode, composed through the bloom and the CRT copy when bCRT, with spread's squares
+// (CMarkedGameFrames). sCase names the pair for GRINDLOW_BENCH_SKIP.
 void runGameFrames(benchmark::State& state, E_GAME_MODE eMode, const std::string& sCase, bool bCRT) {
   CGameRun game;
   if (!game.startFor(state)) return;
   const E_GAME_MODE eSaved = g_eCurrentGameMode;
   g_eCurrentGameMode = eMode;
-  // One frame first, so that the bloom's targets and the programs exist before timing.
-  ClGame::tickFrame(0.016f);
+  const SRenderSignature* pColor = ClSignatureMgr::getSignatureByHashNoTex(KvStrHash("system_blend_color"));
+  for (i32 i = -gc_iWARM_UP_FRAMES; i < 0; ++i) {
+    spread::queue(pColor, i, false, false);
+    ClGame::tickFrame(0.016f);
+  }
   const bool bFrame = !benchSkips(sCase + ".engine.frame");
-  CMarkedGameFrames frames(sCase + ".engine");
+  CMarkedGameFrames frames(sCase + ".engine", true);
   const double fCpuStart = processCpuSeconds();
   for (auto _ : state) {
-    if (bFrame) frames.frame(0.016f);
+    if (bFrame) frames.frame(0.016f, state.max_iterations);
   }
   reportProcessCpu(state, fCpuStart);
   g_eCurrentGameMode = eSaved;
@@ -459,8 +584,11 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
 }
 
 // The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
-// blending, no clear since the quad covers everything) and the swap; the texture's marker square written first
-// (the frame's colour into 24 x 24 texels). sCase names the pair for GRINDLOW_BENCH_SKIP.
+// blending, no clear since the quad covers everything) and the swap; the frame's squares (spread) written into the
+// texture first, their middles read before the swap. The same untimed frames first as the engine's side draws.
+// sCase names the pair for GRINDLOW_BENCH_SKIP; its steps of CBenchCheat draw the quad scissored to the window's
+// bottom-left 200 x 200 pixels ("partial"), write the previous frame's squares in every third frame ("repeat") or
+// change square 0's colour in the middle one ("middle").
 void runPlainQuadFrames(benchmark::State& state, const std::string& sCase) {
   CPlainGLWindow window;
   if (!window.openFor(state)) return;
@@ -491,28 +619,43 @@ void main() { o_color = texture(u_texture, v_uv); })");
   gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
   const bool bDraw = !benchSkips(sCase + ".baseline.draw");
   const CBenchEverySecond everySecond(sCase + ".baseline");
-  CBenchFrameRecord<u32> probes(state, marker::gc_aPROBES.size());
-  // The frame's marker: its square of texels in the frame's colour, drawn with the rest.
+  const CBenchCheat cheat(sCase + ".baseline");
+  CBenchFrameRecord<u32> probes(state, spread::gc_iMARKS);
+  // A frame: its squares of texels in their colours (spread::square), then the quad and the probes.
   std::vector<uint32_t> square(static_cast<size_t>(marker::gc_iSIZE) * marker::gc_iSIZE);
-  const double fCpuStart = processCpuSeconds();
-  i64 iFrame = 0;
-  for (auto _ : state) {
+  const auto frame = [&](i64 iFrame, bool bRecord) {
+    const i64 iShown = cheat.repeats(iFrame + gc_iWARM_UP_FRAMES) ? iFrame - 1 : iFrame;
     if (!everySecond.leavesOut(iFrame)) {
-      std::fill(square.begin(), square.end(), marker::color(iFrame));
-      gl.TexSubImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(marker::gc_fLEFT), static_cast<GLint>(marker::gc_fTOP),
-                       marker::gc_iSIZE, marker::gc_iSIZE, GL_BGRA, GL_UNSIGNED_BYTE, square.data());
+      for (i32 k = 0; k < spread::gc_iMARKS; ++k) {
+        const spread::SSquare mark = spread::square(iShown, k);
+        std::fill(square.begin(), square.end(),
+                  k == 0 && cheat.changes(iFrame, state.max_iterations) ? spread::changed(mark.uiColor) : mark.uiColor);
+        gl.TexSubImage2D(GL_TEXTURE_2D, 0, mark.x, mark.y, marker::gc_iSIZE, marker::gc_iSIZE, GL_BGRA,
+                         GL_UNSIGNED_BYTE, square.data());
+      }
+      if (cheat.partial()) {
+        gl.Enable(GL_SCISSOR_TEST);
+        gl.Scissor(0, 0, 200, 200);
+      }
       if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+      if (cheat.partial()) gl.Disable(GL_SCISSOR_TEST);
     }
-    for (const POINT& point : marker::gc_aPROBES) {
+    for (i32 k = 0; k < spread::gc_iMARKS && bRecord; ++k) {
+      const POINT point = spread::probe(spread::square(iFrame, k));
       uint32_t uiPixel = 0;
       gl.ReadPixels(point.x, gc_iHEIGHT - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiPixel);
       probes.add(uiPixel);
     }
     window.swap();
-    ++iFrame;
-  }
+  };
+  for (i32 i = -gc_iWARM_UP_FRAMES; i < 0; ++i) frame(i, false);
+  const double fCpuStart = processCpuSeconds();
+  i64 iFrame = 0;
+  for (auto _ : state) frame(iFrame++, true);
   reportProcessCpu(state, fCpuStart);
-  // The picture must hold the texture: the window's middle pixel comes from the texel under it.
+  // The picture must hold the texture: the window's middle pixel comes from the texel under it (the texture as it
+  // was before the squares).
+  gl.TexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
   gl.ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   gl.Clear(GL_COLOR_BUFFER_BIT);
   if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
@@ -527,7 +670,7 @@ void main() { o_color = texture(u_texture, v_uv); })");
     error = "the quad did not draw its texture";
   } else {
     error = probes.check(state.iterations(),
-                         [](i64 i, const u32* puiProbed) { return marker::check(i, puiProbed, false); });
+                         [](i64 i, const u32* puiProbed) { return spread::check(i, puiProbed, false); });
   }
   if (!error.empty()) state.SkipWithError(error.c_str());
   reportAgainstRefresh(state);

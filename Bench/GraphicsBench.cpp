@@ -93,7 +93,7 @@ class CColourFrameHooks : public CTestGraphicsHooks {
 void checkFrames(benchmark::State& state, const CColourFrameHooks& hooks, const std::vector<DWORD>& probed) {
   CBenchFrameRecord<u32> record(state, gc_uiPROBES);
   for (DWORD uiPixel : probed) record.add(uiPixel);
-  const std::string colours = !hooks.m_bDraw ? std::string() : record.check(state.iterations(), [](i64 i, const u32* p) {
+  const auto shows = [](i64 i, const u32* p) {
     const std::vector<POINT> points = probesOf(i);
     for (size_t k = 0; k < gc_uiPROBES; ++k) {
       if (!benchNearColor(p[k], frameColor(i), 1)) {
@@ -102,7 +102,8 @@ void checkFrames(benchmark::State& state, const CColourFrameHooks& hooks, const 
       }
     }
     return std::string();
-  });
+  };
+  const std::string colours = hooks.m_bDraw ? record.check(state.iterations(), shows) : std::string();
   if (hooks.timedFrames() != state.iterations()) {
     state.SkipWithError(("frames rendered: " + std::to_string(hooks.timedFrames()) + " of " +
                          std::to_string(state.iterations())).c_str());
@@ -114,8 +115,8 @@ void checkFrames(benchmark::State& state, const CColourFrameHooks& hooks, const 
 }
 
 // Runs one untimed frame (frame(-1)), then the timed frames (frame(iFrame) one of them) with each Present, when the
-// frames draw, probed at its frame's points (set before the frame: the hand-over waits for the worker's Present), then stops the graphics
-// and checks them (checkFrames).
+// frames draw, probed at its frame's points (set before the frame: the hand-over waits for the worker's Present),
+// then stops the graphics and checks them (checkFrames).
 template <typename FFrame>
 void runFrames(benchmark::State& state, CColourFrameHooks& hooks, FFrame frame) {
   frame(-1);
