@@ -70,7 +70,7 @@ pairs=(
   "UIBench UILoadJson engine:load,everysecond baseline:floats,everysecond"
   "UIBench EventDispatch engine:events,everysecond baseline:events,calls,everysecond"
   "TextBench ParagraphLayout engine:queue,free,clear,everysecond baseline:kerning,everysecond"
-  "TextBench GlyphFrames engine:queue,draw,everysecond baseline:draw,everysecond"
+  "TextBench GlyphFrames engine:queue,draw,everysecond,partial,repeat baseline:draw,everysecond,partial,repeat"
   "CanvasBench SpriteSort engine:keys,sort,everysecond baseline:keys,sort,everysecond"
   "CanvasBench SpriteSortSameKeys engine:sort,everysecond baseline:copy,everysecond"
   "GraphicsAssetsBench AtlasTextures engine:unload,everysecond baseline:upload,everysecond"
