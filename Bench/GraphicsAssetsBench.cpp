@@ -294,26 +294,48 @@ void loadLookupAtlas(const CAssetsSession& session) {
   ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
 }
 
-// Looks every key up in each iteration (find: the record found, or null), every second one only when pCase's
-// side leaves its look-ups out, and folds the answers into the iteration's witness in the loop; the last
-// iteration's answers must each be the record of the image looked up, and every iteration's witness that of those
-// answers. "<side>.everysecond" leaves out every second iteration's look-ups.
+// Where iteration iIteration starts its look-ups: each iteration goes through the keys from its own place on
+// (wrapping round), so that every iteration's answers come in an order of their own.
+size_t lookupStart(i64 iIteration, size_t uiKeys) { return static_cast<size_t>(iIteration + 1) * 389u % uiKeys; }
+
+// Looks every key up in each iteration (find: the record found, or null), from the iteration's own start on
+// (lookupStart), every second one only when pCase's side leaves its look-ups out, and folds the answers in that
+// order into the iteration's witness in the loop; the last iteration's answers must each be the record of the image
+// looked up, and every iteration's witness that of those answers in its order. "<side>.everysecond" leaves out every
+// second iteration's look-ups; the steps of CBenchCheat leave out the last look-up ("partial"), give the previous
+// iteration's answers in every third ("repeat"), the answers of a run of the look-ups made before the loop in the
+// first iteration's order ("replay"), or another record for one look-up of the middle iteration ("middle").
 template <typename TKey, typename FFind>
 void runLookups(benchmark::State& state, const std::string& side, const std::vector<TKey>& keys, FFind find) {
   const size_t uiStride = benchSkips(side + ".lookups") ? 2 : 1;
   const CBenchEverySecond everySecond(side);
+  const CBenchCheat cheat(side);
   const auto fold = [](u64 uiHash, const SAtlasEntry* pFound) {
     const auto uiBits = reinterpret_cast<std::uintptr_t>(pFound);
     return benchFold(uiHash, static_cast<u32>(uiBits), static_cast<u32>(static_cast<u64>(uiBits) >> 32));
   };
-  std::vector<const SAtlasEntry*> found(keys.size(), nullptr);
+  const size_t uiKeys = keys.size();
+  std::vector<const SAtlasEntry*> replayed;
+  for (size_t i = 0, k = lookupStart(0, uiKeys); i < uiKeys; ++i, k = k + 1 == uiKeys ? 0 : k + 1) {
+    replayed.push_back(find(keys[k]));
+  }
+  const size_t uiCount = uiKeys - (cheat.partial() ? 1 : 0);
+  std::vector<const SAtlasEntry*> found(uiKeys, nullptr);
   CBenchFrameRecord<u64> witnesses(state, 1);
   i64 iIteration = 0;
+  u64 uiWitness = 0;
   for (auto _ : state) {
-    u64 uiWitness = 0;
-    for (size_t i = 0; i < keys.size() && !everySecond.leavesOut(iIteration); i += uiStride) {
-      found[i] = find(keys[i]);
-      uiWitness = fold(uiWitness, found[i]);
+    if (cheat.replays() || !cheat.repeats(iIteration)) uiWitness = 0;
+    size_t k = lookupStart(iIteration, uiKeys);
+    for (size_t i = 0; i < uiCount && !everySecond.leavesOut(iIteration) && !cheat.repeats(iIteration);
+         i += uiStride) {
+      found[k] = cheat.replays() ? replayed[i] : find(keys[k]);
+      if (i == 0 && cheat.changes(iIteration, state.max_iterations)) {
+        found[k] = found[k] == replayed[0] ? replayed[1] : replayed[0];
+      }
+      uiWitness = fold(uiWitness, found[k]);
+      k += uiStride;
+      if (k >= uiKeys) k -= uiKeys;
     }
     witnesses.add(uiWitness);
     ++iIteration;
@@ -327,10 +349,12 @@ void runLookups(benchmark::State& state, const std::string& side, const std::vec
       return;
     }
   }
-  u64 uiWanted = 0;
-  for (const SAtlasEntry* pFound : found) uiWanted = fold(uiWanted, pFound);
-  const std::string problem = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
-    return *puiWitness == uiWanted ? std::string() : "the look-ups did not answer every image's record";
+  const std::string problem = witnesses.check(state.iterations(), [&](i64 i, const u64* puiWitness) {
+    u64 uiWanted = 0;
+    for (size_t j = 0, k = lookupStart(i, uiKeys); j < uiKeys; ++j, k = k + 1 == uiKeys ? 0 : k + 1) {
+      uiWanted = fold(uiWanted, found[k]);
+    }
+    return *puiWitness == uiWanted ? std::string() : "the look-ups did not answer every image's record in order";
   });
   if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
