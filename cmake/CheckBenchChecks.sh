@@ -76,7 +76,7 @@ pairs=(
   "GraphicsAssetsBench AtlasTextures engine:unload,everysecond baseline:upload,everysecond"
   "GraphicsAssetsBench AtlasLookup engine:lookups,everysecond,partial,repeat,replay,middle baseline:lookups,everysecond,partial,repeat,replay,middle"
   "GraphicsAssetsBench AtlasLookupByHash engine:lookups,everysecond,partial,repeat,replay,middle baseline:lookups,everysecond,partial,repeat,replay,middle"
-  "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond baseline:textures,programs,everysecond"
+  "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond,partial,repeat,middle baseline:textures,programs,everysecond,partial,repeat,middle"
   "AudioBench PlayToFirstSample engine:cue,update,everysecond baseline:play,everysecond"
   "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street,everysecond,places baseline:enemies,bullets,gore,street,everysecond,places"
 )
