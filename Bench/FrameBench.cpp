@@ -103,14 +103,18 @@ void reportAgainstRefresh(benchmark::State& state) {
 // target of the scene's size, and the CRT copy onto the 1920 x 1080 window (filtered, doubled and clamped, times the
 // scanline mask and the phosphor triads worked out from the window pixel); the swap.
 //
-// Each side reads three pixels of every timed frame before its swap (across the stripe's left edge, where the bloom
-// spreads, and in the stripe on a scanline row; the engine's through the device's probes at Present), and one more
+// Each side reads six pixels of every timed frame before its swap (three across the stripe's left edge, where the
+// bloom spreads, and in the stripe on a scanline row, and three moved over the window frame by frame; the engine's
+// through the device's probes at Present), and one more
 // frame after the timed ones whole, at pixels across the stripe's left edge, in the dark grey and in the stripe, on
 // a full and a scanline row; all are compared with the picture those passes make of that frame's stripe, worked
 // out on the CPU (the 8-bit targets rounded): 4 levels a channel at most. GRINDLOW_BENCH_SKIP
 // "FrameBloomCRTPasses.engine.scene" draws no scene quads and ".engine.crt" turns the game's CRT option off (its
 // composition then copies the scene plainly); ".baseline.<blur|add|crt>" leaves out that plain pass;
-// ".<side>.everysecond" the frame in every second one (the engine's side only presents there).
+// ".<side>.everysecond" the frame in every second one (the engine's side only presents there); ".<side>.repeat"
+// gives every third frame the previous one's stripe, ".<side>.middle" the middle frame's stripe 32 levels of blue off,
+// and ".engine.partial" leaves the stripe's quad out of every frame, ".baseline.partial" scissors the CRT copy to
+// 200 x 200 pixels round the stripe's edge (BenchSkip.h).
 namespace passes {
 
 constexpr u32 gc_uiDARK = 0xFF202020u;
@@ -218,13 +222,26 @@ u32 stripeColor(i64 iFrame) {
   return 0xFF000000u | uiLevel * 0x010101u;
 }
 const std::vector<POINT> gc_aPROBES = {{796, 540}, {801, 541}, {820, 542}};
+constexpr size_t gc_uiPROBES = 6;
 
-// An empty answer when the probes of frame iFrame (0xAARRGGBB, gc_aPROBES's order) are its picture's.
+// Frame iFrame's probes: gc_aPROBES, then three more moved over the window frame by frame (steps prime to its
+// width and height), so that over a run they see every part of it, not only the stripe's edge.
+std::vector<POINT> probesOf(i64 iFrame) {
+  std::vector<POINT> points = gc_aPROBES;
+  for (LONG k = 0; k < 3; ++k) {
+    points.push_back({static_cast<LONG>((iFrame * 617 + k * gc_iWIDTH / 3) % gc_iWIDTH),
+                      static_cast<LONG>((iFrame * 379 + k * gc_iHEIGHT / 3) % gc_iHEIGHT)});
+  }
+  return points;
+}
+
+// An empty answer when the probes of frame iFrame (0xAARRGGBB, probesOf(iFrame)'s order) are its picture's.
 std::string checkProbes(i64 iFrame, const u32* puiProbed) {
   const u32 uiLight = stripeColor(iFrame);
-  for (size_t i = 0; i < gc_aPROBES.size(); ++i) {
-    const i32 x = static_cast<i32>(gc_aPROBES[i].x);
-    const i32 y = static_cast<i32>(gc_aPROBES[i].y);
+  const std::vector<POINT> points = probesOf(iFrame);
+  for (size_t i = 0; i < points.size(); ++i) {
+    const i32 x = static_cast<i32>(points[i].x);
+    const i32 y = static_cast<i32>(points[i].y);
     const std::string error =
         comparePixel(puiProbed[i], expectedPixel([uiLight](i32 c) { return stripeScene(c, uiLight); }, x, y), x, y);
     if (!error.empty()) return error;
@@ -696,14 +713,16 @@ void BM_Engine_FrameBloomCRTPasses(benchmark::State& state) {
   const u32 uiSavedCRT = g_bCRTEffectOption;
   g_bCRTEffectOption = benchSkips("FrameBloomCRTPasses.engine.crt") ? 0 : 1;
   const SRenderSignature* pColor = ClSignatureMgr::getSignatureByHashNoTex(KvStrHash("system_blend_color"));
-  const auto frame = [bScene, pColor](u32 uiLight) {
+  const CBenchCheat cheat("FrameBloomCRTPasses.engine");
+  bool bPartial = false;
+  const auto frame = [bScene, pColor, &bPartial](u32 uiLight) {
     ClDynamicGeometry::beginFrame();
     for (const auto& [fLeft, fWidth, uiColor] :
          {std::tuple{0.0f, static_cast<f32>(gc_iSCENE_WIDTH), passes::gc_uiDARK},
           std::tuple{static_cast<f32>(passes::gc_iSTRIPE_LEFT), static_cast<f32>(passes::gc_iSTRIPE_WIDTH), uiLight}}) {
       SDynamicGeometryAlloc alloc;
       ClDynamicGeometry::reserve(1, 4, 6, &alloc);
-      if (!bScene || alloc.mp_pVerts == nullptr) continue;
+      if (!bScene || alloc.mp_pVerts == nullptr || (bPartial && uiColor == uiLight)) continue;
       const f32 x0 = fLeft - 0.5f, x1 = fLeft + fWidth - 0.5f, y0 = -0.5f, y1 = gc_iSCENE_HEIGHT - 0.5f;
       alloc.mp_pVerts[0] = SDynamicGeometryVertex{x0, y0, 0.0f, uiColor, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
       alloc.mp_pVerts[1] = SDynamicGeometryVertex{x1, y0, 0.0f, uiColor, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
@@ -718,21 +737,25 @@ void BM_Engine_FrameBloomCRTPasses(benchmark::State& state) {
   // One frame first, so that the passes' programs and targets exist before timing.
   frame(passes::stripeColor(0));
   const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
-  D3D9TestProbeAtPresent(pDevice, passes::gc_aPROBES);
   const double fCpuStart = processCpuSeconds();
+  bPartial = cheat.partial();
   i64 iFrame = 0;
   for (auto _ : state) {
+    D3D9TestProbeAtPresent(pDevice, passes::probesOf(iFrame));
     if (everySecond.leavesOut(iFrame)) {
       pDevice->Present(nullptr, nullptr, nullptr, nullptr);
     } else {
-      frame(passes::stripeColor(iFrame));
+      u32 uiLight = passes::stripeColor(cheat.repeats(iFrame) ? iFrame - 1 : iFrame);
+      if (cheat.changes(iFrame, state.max_iterations)) uiLight ^= 0x20u;
+      frame(uiLight);
     }
     ++iFrame;
   }
+  bPartial = false;
   reportProcessCpu(state, fCpuStart);
   const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
   D3D9TestProbeAtPresent(pDevice, {});
-  CBenchFrameRecord<u32> probes(state, passes::gc_aPROBES.size());
+  CBenchFrameRecord<u32> probes(state, passes::gc_uiPROBES);
   for (DWORD uiPixel : D3D9TestTakeProbes(pDevice)) probes.add(uiPixel);
   // The read-back keeps every picture presented after its first call (a copy at each Present): one more frame,
   // untimed, read whole.
@@ -885,6 +908,7 @@ void main() { o_color = v_color; })");
       gl.BindTexture(GL_TEXTURE_2D, texture);
     }
   };
+  bool bPartial = false;
   const auto frame = [&](u32 uiLight) {
     gl.BindFramebuffer(GL_FRAMEBUFFER, aFramebuffers[SCENE]);
     gl.Viewport(0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT);
@@ -913,20 +937,29 @@ void main() { o_color = v_color; })");
     }
     if (bCRT) {
       pass(CRT, 0, {aTargets[LIT]});
+      if (bPartial) {
+        gl.Enable(GL_SCISSOR_TEST);
+        gl.Scissor(700, gc_iHEIGHT / 2 - 100, 200, 200);
+      }
       gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+      gl.Disable(GL_SCISSOR_TEST);
     }
   };
   // One frame first, so that the driver has compiled the passes' shaders before timing (as the engine's side does).
   frame(passes::stripeColor(0));
   window.swap();
   const CBenchEverySecond everySecond("FrameBloomCRTPasses.baseline");
-  CBenchFrameRecord<u32> probes(state, passes::gc_aPROBES.size());
+  const CBenchCheat cheat("FrameBloomCRTPasses.baseline");
+  CBenchFrameRecord<u32> probes(state, passes::gc_uiPROBES);
   const double fCpuStart = processCpuSeconds();
+  bPartial = cheat.partial();
   i64 iFrame = 0;
   for (auto _ : state) {
-    if (!everySecond.leavesOut(iFrame)) frame(passes::stripeColor(iFrame));
+    u32 uiLight = passes::stripeColor(cheat.repeats(iFrame) ? iFrame - 1 : iFrame);
+    if (cheat.changes(iFrame, state.max_iterations)) uiLight ^= 0x20u;
+    if (!everySecond.leavesOut(iFrame)) frame(uiLight);
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
-    for (const POINT& point : passes::gc_aPROBES) {
+    for (const POINT& point : passes::probesOf(iFrame)) {
       u32 uiPixel = 0;
       gl.ReadPixels(point.x, gc_iHEIGHT - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiPixel);
       probes.add(uiPixel);
@@ -934,6 +967,7 @@ void main() { o_color = v_color; })");
     window.swap();
     ++iFrame;
   }
+  bPartial = false;
   reportProcessCpu(state, fCpuStart);
   // The last frame once more, read back whole before its swap (the window's contents are undefined after one).
   frame(passes::stripeColor(iFrame));

@@ -35,7 +35,7 @@ pairs=(
   "GraphicsBench ClearPresentFrame engine:handover,everysecond,partial,repeat,middle baseline:render,everysecond,partial,repeat,middle"
   "GraphicsBench HandOver engine:handover,everysecond baseline:wait,everysecond"
   "UIBench MainMenuFrameOverQuadWrite engine:update,sort,everysecond baseline:elements,everysecond"
-  "FrameBench FrameBloomCRTPasses engine:scene,crt,everysecond baseline:blur,add,crt,everysecond"
+  "FrameBench FrameBloomCRTPasses engine:scene,crt,everysecond,partial,repeat,middle baseline:blur,add,crt,everysecond,partial,repeat,middle"
   "FrameBench FrameActionLevel engine:update,everysecond baseline:fights,draw,everysecond"
   "FrameBench FramePreLoadPlainCopy engine:frame,everysecond,partial,repeat,middle baseline:draw,everysecond,partial,repeat,middle"
   "FrameBench FrameBloomCRT engine:frame,everysecond,partial,repeat,middle baseline:draw,everysecond,partial,repeat,middle"
