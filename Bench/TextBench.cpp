@@ -10,9 +10,12 @@
 //     more blocks than before; the plain loop's line widths must be the ones the same wrapping gives with the
 //     advances FreeType loads with each glyph. Every iteration folds its lines (widths, and the engine's token
 //     counts and glyphs queued) into a witness in the loop, which must be that of the checked work.
+//     Each iteration wraps at a width of its own (one of eight in turn), so that a witness given again shows.
 //     GRINDLOW_BENCH_SKIP "ParagraphLayout.engine.queue" leaves out queuing the glyphs, ".engine.free" freeing the
 //     package, ".engine.clear" emptying the queue, "ParagraphLayout.baseline.kerning" the kerning,
-//     ".<side>.everysecond" the queuing (the kerning) in every second iteration.
+//     ".<side>.everysecond" the queuing (the kerning) in every second iteration, and the steps of CBenchCheat lay out
+//     the text without its last word, give the previous witness every third iteration or the first wrap's record
+//     without laying out, or change the first letter in the middle iteration.
 //   GlyphFrames: 10,000 glyphs drawn as five presented frames of 2,000 (one frame of dynamic geometry holds at most
 //     9,999 elements): the game thread queues a laid-out text's glyph sprites, the render worker sorts the queue,
 //     writes it into dynamic geometry, draws and presents; against SDL2's renderer drawing the same 2,000 glyphs as
@@ -331,6 +334,17 @@ u64 layoutWitness(const STextPackage& crPackage) {
   return uiHash;
 }
 
+// Each iteration of ParagraphLayout wraps at a width of its own, one of eight in turn, so that an iteration that
+// gives another's lines shows. The text a side's steps of CBenchCheat lay out: without its last word ("partial"),
+// or, in the middle iteration, with its first letter another ("middle").
+constexpr i32 gc_iWRAPS = 8;
+f32 wrapOf(i64 iIteration) { return gc_fWRAP - 8.0f * static_cast<f32>(iIteration % gc_iWRAPS); }
+std::u16string withoutLastWord(const std::u16string& text) { return text.substr(0, text.rfind(u' ')); }
+std::u16string firstLetterChanged(std::u16string text) {
+  text[0] = text[0] == u'W' ? u'i' : u'W';
+  return text;
+}
+
 void BM_Engine_ParagraphLayout(benchmark::State& state) {
   CTestGraphicsHooks hooks;
   CTextSession session(&hooks);
@@ -339,29 +353,47 @@ void BM_Engine_ParagraphLayout(benchmark::State& state) {
     return;
   }
   const std::u16string text = paragraph(gc_iWORDS);
-  const auto* puiText = reinterpret_cast<const wchar16*>(text.c_str());
+  const CBenchCheat cheat("ParagraphLayout.engine");
+  const std::u16string partial = withoutLastWord(text);
+  const std::u16string changed = firstLetterChanged(text);
+  const auto* puiText = reinterpret_cast<const wchar16*>((cheat.partial() ? partial : text).c_str());
+  const auto* puiChanged = reinterpret_cast<const wchar16*>(changed.c_str());
   const bool bQueue = !benchSkips("ParagraphLayout.engine.queue");
   const bool bFree = !benchSkips("ParagraphLayout.engine.free");
   const bool bClear = !benchSkips("ParagraphLayout.engine.clear");
   const CBenchEverySecond everySecond("ParagraphLayout.engine");
-  // What every iteration must leave: one laid out and queued untimed first, checked with the last iteration's.
-  STextPackage* pFirst = ClFont::layoutText(session.mp_pFont, puiText, gc_fWRAP);
-  CTextSession::queue(*pFirst);
-  const u64 uiWanted = layoutWitness(*pFirst);
-  ClFont::freePackage(pFirst);
-  Cl2d::clearSprites();
+  // What every iteration must leave at each wrap: laid out and queued untimed first, checked with the last
+  // iteration's.
+  std::vector<u64> wanted;
+  for (i32 i = 0; i < gc_iWRAPS; ++i) {
+    STextPackage* pFirst =
+        ClFont::layoutText(session.mp_pFont, reinterpret_cast<const wchar16*>(text.c_str()), wrapOf(i));
+    CTextSession::queue(*pFirst);
+    wanted.push_back(layoutWitness(*pFirst));
+    ClFont::freePackage(pFirst);
+    Cl2d::clearSprites();
+  }
   CBenchFrameRecord<u64> witnesses(state, 1);
   const i64 iBlocks = KvAllocLiveBlocks();
   CBenchLastIteration last(state);
   std::string problem;
   i64 iIteration = 0;
+  u64 uiWitness = 0;
   for (auto _ : state) {
-    STextPackage* pPackage = ClFont::layoutText(session.mp_pFont, puiText, gc_fWRAP);
-    if (bQueue && !everySecond.leavesOut(iIteration++)) CTextSession::queue(*pPackage);
-    witnesses.add(layoutWitness(*pPackage));
-    if (last.next()) {
+    const i64 i = iIteration++;
+    const bool bLast = last.next();
+    if (cheat.replays() || cheat.repeats(i)) {
+      witnesses.add(cheat.replays() ? wanted[0] : uiWitness);
+      continue;
+    }
+    STextPackage* pPackage = ClFont::layoutText(
+        session.mp_pFont, cheat.changes(i, state.max_iterations) ? puiChanged : puiText, wrapOf(i));
+    if (bQueue && !everySecond.leavesOut(i)) CTextSession::queue(*pPackage);
+    uiWitness = layoutWitness(*pPackage);
+    witnesses.add(uiWitness);
+    if (bLast) {
       state.PauseTiming();
-      problem = checkPackage(*pPackage, text, gc_fWRAP);
+      problem = checkPackage(*pPackage, text, wrapOf(i));
       if (problem.empty() && Cl2d::getNumSprites() != std::min(gc_i2D_MAX_SPRITES, visibleCharacters(text))) {
         problem = std::to_string(Cl2d::getNumSprites()) + " glyphs queued";
       }
@@ -370,8 +402,9 @@ void BM_Engine_ParagraphLayout(benchmark::State& state) {
     if (bFree) ClFont::freePackage(pPackage);
     if (bClear) Cl2d::clearSprites();
   }
-  const std::string witnessed = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
-    return *puiWitness == uiWanted ? std::string() : "other lines or glyphs than the paragraph's";
+  const std::string witnessed = witnesses.check(state.iterations(), [&wanted](i64 i, const u64* puiWitness) {
+    return *puiWitness == wanted[static_cast<size_t>(i % gc_iWRAPS)] ? std::string()
+                                                                      : "other lines or glyphs than the paragraph's";
   });
   if (!witnessed.empty()) problem = witnessed;
   if (problem.empty() && Cl2d::getNumSprites() != 0) problem = "the queue was not emptied";
@@ -433,13 +466,19 @@ void BM_Baseline_ParagraphLayout(benchmark::State& state) {
     return;
   }
   const std::u16string text = paragraph(gc_iWORDS);
-  const FT_Fixed fWrap = static_cast<FT_Fixed>(gc_fWRAP * 65536.0f);
-  // The widths the check wants: the same wrapping with the advances FreeType loads with each unhinted glyph.
-  std::vector<FT_Fixed> wanted;
-  wrapWords(face, text, fWrap, true, [face](FT_UInt uiGlyph) {
-    return FT_Load_Glyph(face, uiGlyph, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0 ? face->glyph->linearHoriAdvance
-                                                                                    : FT_Fixed(0);
-  }, &wanted);
+  const CBenchCheat cheat("ParagraphLayout.baseline");
+  const std::u16string input = cheat.partial() ? withoutLastWord(text) : text;
+  const std::u16string changed = firstLetterChanged(text);
+  const auto wrap = [](i64 iIteration) { return static_cast<FT_Fixed>(wrapOf(iIteration) * 65536.0f); };
+  // The widths the check wants at each wrap: the same wrapping with the advances FreeType loads with each unhinted
+  // glyph.
+  std::vector<std::vector<FT_Fixed>> wanted(gc_iWRAPS);
+  for (i32 i = 0; i < gc_iWRAPS; ++i) {
+    wrapWords(face, text, wrap(i), true, [face](FT_UInt uiGlyph) {
+      return FT_Load_Glyph(face, uiGlyph, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0 ? face->glyph->linearHoriAdvance
+                                                                                      : FT_Fixed(0);
+    }, &wanted[static_cast<size_t>(i)]);
+  }
   const bool bKerning = !benchSkips("ParagraphLayout.baseline.kerning");
   const auto fastAdvance = [face](FT_UInt uiGlyph) {
     FT_Fixed fAdvance = 0;
@@ -452,24 +491,38 @@ void BM_Baseline_ParagraphLayout(benchmark::State& state) {
     for (FT_Fixed fWidth : widths) uiHash = benchFold(uiHash, static_cast<u32>(fWidth), static_cast<u32>(fWidth >> 32));
     return uiHash;
   };
-  const u64 uiWanted = witness(wanted, gc_iWORDS);
+  std::vector<u64> wantedWitness;
+  for (const std::vector<FT_Fixed>& widths : wanted) wantedWitness.push_back(witness(widths, gc_iWORDS));
   CBenchFrameRecord<u64> witnesses(state, 1);
   std::vector<FT_Fixed> lines;
-  lines.reserve(wanted.size() * 2);
+  lines.reserve(wanted[0].size() * 2);
   i32 iWords = 0;
   i64 iIteration = 0;
+  i64 iMeasured = 0;  // the iteration that measured lines
+  u64 uiWitness = 0;
   for (auto _ : state) {
-    iWords = wrapWords(face, text, fWrap, bKerning && !everySecond.leavesOut(iIteration++), fastAdvance, &lines);
-    witnesses.add(witness(lines, iWords));
+    const i64 i = iIteration++;
+    if (cheat.replays() || cheat.repeats(i)) {
+      witnesses.add(cheat.replays() ? wantedWitness[0] : uiWitness);
+      continue;
+    }
+    iWords = wrapWords(face, cheat.changes(i, state.max_iterations) ? changed : input, wrap(i),
+                       bKerning && !everySecond.leavesOut(i), fastAdvance, &lines);
+    iMeasured = i;
+    uiWitness = witness(lines, iWords);
+    witnesses.add(uiWitness);
   }
-  const std::string problem = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
-    return *puiWitness == uiWanted ? std::string() : "other line widths than the advances loaded give";
+  const std::vector<FT_Fixed>& lastWanted = wanted[static_cast<size_t>(iMeasured % gc_iWRAPS)];
+  const std::string problem = witnesses.check(state.iterations(), [&wantedWitness](i64 i, const u64* puiWitness) {
+    return *puiWitness == wantedWitness[static_cast<size_t>(i % gc_iWRAPS)]
+               ? std::string()
+               : "other line widths than the advances loaded give";
   });
   if (!problem.empty()) {
     state.SkipWithError(problem.c_str());
-  } else if (iWords != gc_iWORDS || lines != wanted) {
+  } else if (iWords != gc_iWORDS || lines != lastWanted) {
     state.SkipWithError(("the paragraph was measured into " + std::to_string(lines.size()) + " lines of " +
-                         std::to_string(iWords) + " words, not the " + std::to_string(wanted.size()) +
+                         std::to_string(iWords) + " words, not the " + std::to_string(lastWanted.size()) +
                          " lines of the advances loaded")
                             .c_str());
   }

@@ -69,7 +69,7 @@ pairs=(
   "UIBench UILoad engine:load,everysecond baseline:properties,free,everysecond"
   "UIBench UILoadJson engine:load,everysecond baseline:floats,everysecond"
   "UIBench EventDispatch engine:events,everysecond baseline:events,calls,everysecond"
-  "TextBench ParagraphLayout engine:queue,free,clear,everysecond baseline:kerning,everysecond"
+  "TextBench ParagraphLayout engine:queue,free,clear,everysecond,partial,repeat,replay,middle baseline:kerning,everysecond,partial,repeat,replay,middle"
   "TextBench GlyphFrames engine:queue,draw,everysecond,partial,repeat baseline:draw,everysecond,partial,repeat"
   "CanvasBench SpriteSort engine:keys,sort,everysecond baseline:keys,sort,everysecond"
   "CanvasBench SpriteSortSameKeys engine:sort,everysecond baseline:copy,everysecond"
