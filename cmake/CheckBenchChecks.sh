@@ -42,7 +42,7 @@ pairs=(
   "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate,everysecond baseline:hits,gibs,everysecond"
   "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate,everysecond baseline:fights,draw,gibs,blood,everysecond"
   "StartUpBench StartUpToFrontEndFloor engine:frames,everysecond baseline:images,sounds,bytes,frame,everysecond"
-  "VideoBench DecodeConvertUpload720p engine:connect,everysecond baseline:upload,everysecond"
+  "VideoBench DecodeConvertUpload720p engine:connect,everysecond,repeat baseline:upload,everysecond,repeat"
   "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1,everysecond baseline:volume,pan,pitch@pitch:1,everysecond"
   "AudioBench Mix64VoicesSdlMixer engine:volume,pan,everysecond baseline:volume,pan,everysecond"
   "ArchiveBench PlainRead engine:read,everysecond baseline:read,everysecond"
