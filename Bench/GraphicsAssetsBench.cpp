@@ -5,7 +5,9 @@
 //     must be the PNG's as decoded once before the run; the engine's pages must be gone after every iteration's
 //     unload. GRINDLOW_BENCH_SKIP "AtlasTextures.engine.unload" leaves out the unload,
 //     "AtlasTextures.baseline.upload" the copy of the decoded rows into the texture, ".<side>.everysecond" that in
-//     every second iteration.
+//     every second iteration; ".baseline.partial" copies the top half of the rows only, ".engine.partial" clears the
+//     bottom half of each loaded page, ".<side>.middle" changes one texel of the first page in the middle iteration.
+//     Every iteration loads the same pages: one that gave the previous iteration's textures again would pass.
 //   AtlasLookup: 1,000 look-ups by image name in an atlas of 1,000 images (the engine hashes the atlas key and the
 //     image name with the bit-exact name hash), against a std::unordered_map from name to record; AtlasLookupByHash
 //     the same with the hashes known, against a std::unordered_map from hash to record. Both keep every answer, and
@@ -169,6 +171,31 @@ std::string checkPage(IDirect3DTexture9* pTexture, const std::vector<u32>& page,
                    std::to_string(differ.first - texels.begin());
 }
 
+// What a side's steps of CBenchCheat leave in a loaded page (level 0), standing for a load that did less than its
+// work: its bottom half cleared ("partial"; the pages' last rows are empty padding, so a load that left out only
+// the last row would leave what the page holds), or one texel in its middle changed ("middle"); false when the
+// texture could not be locked.
+bool spoilPage(IDirect3DTexture9* pTexture, bool bBottomHalf) {
+  D3DSURFACE_DESC desc{};
+  D3DLOCKED_RECT locked{};
+  if (pTexture == nullptr || pTexture->GetLevelDesc(0, &desc) != D3D_OK ||
+      pTexture->LockRect(0, &locked, nullptr, 0) != D3D_OK) {
+    return false;
+  }
+  u8* pBits = static_cast<u8*>(locked.pBits);
+  if (bBottomHalf) {
+    for (UINT y = desc.Height / 2; y < desc.Height; ++y) {
+      u8* pRow = pBits + static_cast<size_t>(y) * static_cast<size_t>(locked.Pitch);
+      std::memset(pRow, 0, static_cast<size_t>(desc.Width) * 4);
+    }
+  } else {
+    u8* pRow = pBits + static_cast<size_t>(desc.Height / 2) * static_cast<size_t>(locked.Pitch);
+    reinterpret_cast<u32*>(pRow)[desc.Width / 2] ^= 0x00808080u;
+  }
+  pTexture->UnlockRect(0);
+  return true;
+}
+
 void BM_Engine_AtlasTextures(benchmark::State& state) {
   CAssetsSession session;
   if (!session.problem().empty()) {
@@ -180,6 +207,7 @@ void BM_Engine_AtlasTextures(benchmark::State& state) {
   for (const char* pPage : gc_apPAGES) names.push_back(engineName(pPage));
   const bool bUnload = !benchSkips("AtlasTextures.engine.unload");
   const CBenchEverySecond everySecond("AtlasTextures.engine");
+  const CBenchCheat cheat("AtlasTextures.engine");
   std::string problem;
   i64 iIteration = 0;
   for (auto _ : state) {
@@ -189,11 +217,17 @@ void BM_Engine_AtlasTextures(benchmark::State& state) {
         state.SkipWithError(("no texture loaded for " + names[i]).c_str());
         return;
       }
+      IDirect3DBaseTexture9* pBase = pTexture->getD3DTexture();
+      IDirect3DTexture9* pPage =
+          pBase->GetType() == D3DRTYPE_TEXTURE ? static_cast<IDirect3DTexture9*>(pBase) : nullptr;
+      if ((cheat.partial() || (i == 0 && cheat.changes(iIteration, state.max_iterations))) &&
+          !spoilPage(pPage, cheat.partial())) {
+        state.SkipWithError(("the texture of " + names[i] + " could not be locked").c_str());
+        return;
+      }
       if (problem.empty()) {
         state.PauseTiming();
-        IDirect3DBaseTexture9* pBase = pTexture->getD3DTexture();
-        problem = checkPage(pBase->GetType() == D3DRTYPE_TEXTURE ? static_cast<IDirect3DTexture9*>(pBase) : nullptr,
-                            pages[i], gc_apPAGES[i]);
+        problem = checkPage(pPage, pages[i], gc_apPAGES[i]);
         state.ResumeTiming();
       }
     }
@@ -224,10 +258,12 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
   }
   const bool bUpload = !benchSkips("AtlasTextures.baseline.upload");
   const CBenchEverySecond everySecond("AtlasTextures.baseline");
+  const CBenchCheat cheat("AtlasTextures.baseline");
   std::vector<IDirect3DTexture9*> textures(files.size());
   std::string problem;
   i64 iIteration = 0;
   for (auto _ : state) {
+    const bool bChanges = cheat.changes(iIteration, state.max_iterations);
     const bool bCopy = bUpload && !everySecond.leavesOut(iIteration++);
     for (size_t i = 0; i < files.size(); ++i) {
       SDL_Surface* pSurface = decodeArgb(files[i]);
@@ -239,11 +275,12 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
         state.SkipWithError((std::string("cannot decode or upload ") + gc_apPAGES[i] + ".png").c_str());
         return;
       }
-      for (int y = 0; bCopy && y < pSurface->h; ++y) {
+      for (int y = 0; bCopy && y < (cheat.partial() ? pSurface->h / 2 : pSurface->h); ++y) {
         std::memcpy(static_cast<u8*>(locked.pBits) + y * locked.Pitch,
                     static_cast<const u8*>(pSurface->pixels) + y * pSurface->pitch, static_cast<size_t>(pSurface->w) * 4);
       }
       textures[i]->UnlockRect(0);
+      if (i == 0 && bChanges) spoilPage(textures[i], false);
       SDL_FreeSurface(pSurface);
     }
     if (problem.empty()) {

@@ -73,7 +73,7 @@ pairs=(
   "TextBench GlyphFrames engine:queue,draw,everysecond,partial,repeat baseline:draw,everysecond,partial,repeat"
   "CanvasBench SpriteSort engine:keys,sort,everysecond baseline:keys,sort,everysecond"
   "CanvasBench SpriteSortSameKeys engine:sort,everysecond baseline:copy,everysecond"
-  "GraphicsAssetsBench AtlasTextures engine:unload,everysecond baseline:upload,everysecond"
+  "GraphicsAssetsBench AtlasTextures engine:unload,everysecond,partial,middle baseline:upload,everysecond,partial,middle"
   "GraphicsAssetsBench AtlasLookup engine:lookups,everysecond,partial,repeat,replay,middle baseline:lookups,everysecond,partial,repeat,replay,middle"
   "GraphicsAssetsBench AtlasLookupByHash engine:lookups,everysecond,partial,repeat,replay,middle baseline:lookups,everysecond,partial,repeat,replay,middle"
   "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond,partial,repeat,middle baseline:textures,programs,everysecond,partial,repeat,middle"
