@@ -220,9 +220,14 @@ BENCHMARK(BM_Baseline_HandOver)->UseRealTime()->Unit(benchmark::kMicrosecond);
 void BM_Engine_IdleVsyncFrame(benchmark::State& state) {
   CColourFrameHooks hooks("IdleVsyncFrame.engine");
   startGraphics(&hooks, true);
-  const std::clock_t cpuStart = std::clock();
-  const auto wallStart = std::chrono::steady_clock::now();
-  runFrames(state, hooks, [&state, cpuStart, wallStart](i64 iFrame) {
+  std::clock_t cpuStart = 0;
+  auto wallStart = std::chrono::steady_clock::now();
+  runFrames(state, hooks, [&state, &cpuStart, &wallStart](i64 iFrame) {
+    // Counted from the first timed frame on: the untimed one before it is not.
+    if (iFrame == 0) {
+      cpuStart = std::clock();
+      wallStart = std::chrono::steady_clock::now();
+    }
     ClGraphics::endFrame();
     if (iFrame + 1 < state.max_iterations) return;
     const double fWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
