@@ -414,7 +414,8 @@ class CMarkedGameFrames {
   // Frame m_iFrame of iFrames (the run's, for the step "middle").
   void frame(f32 fDT, i64 iFrames = 0) {
     if (m_bSpread) D3D9TestProbeAtPresent(m_pDevice, spread::probes(m_iFrame));
-    if (m_everySecond.leavesOut(m_iFrame)) {
+    // With the one marker, the step "repeat" presents the previous frame's picture again every third frame.
+    if (m_everySecond.leavesOut(m_iFrame) || (!m_bSpread && m_cheat.repeats(m_iFrame))) {
       m_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
     } else {
       if (!m_bSpread) {
@@ -574,7 +575,8 @@ constexpr i32 gc_iWORKLOAD_FRAMES = 60;
 // HUD, the UI and the composition's submission (the render worker's GL work is on its own thread). Each iteration
 // is one 1/60 s frame; the run stops with an error if the level was not in play (not paused, no results) for every
 // timed frame. GRINDLOW_BENCH_SKIP "FrameActionLevel.engine.update" leaves the world's update out of the frames (the
-// game's pause does).
+// game's pause does), ".repeat" presents the previous frame again every third frame. Only the marker is read back:
+// what the game draws of the level is not checked.
 void BM_Engine_FrameActionLevel(benchmark::State& state) {
   CGameRun game;
   const std::string error = playBusiestLevel(&game);
@@ -1035,6 +1037,11 @@ struct SFrame {
   u32 mp_uiMarker = 0;     // the colour of the frame's marker (0xAARRGGBB)
   bool mp_bDraw = true;    // false: the frame is only swapped
   bool mp_bProbe = false;  // the render thread reads the window back at probeAt's place after drawing this frame
+  // The window pixel (from the bottom) at the centre of the frame's last quad, read back after drawing it, and that
+  // quad's texture's colour (bytes R, G, B, A); -1: not read.
+  i32 mp_iLastX = -1;
+  i32 mp_iLastY = -1;
+  u32 mp_uiLast = 0;
 };
 
 // The opaque colour of slot k's texture, as bytes R, G, B, A.
@@ -1264,6 +1271,7 @@ class CPlainRenderer {
   CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads, bool bDraw, i64 iFrames)
       : m_pWindow(pWindow), m_iNumSlots(iNumSlots), m_iMaxQuads(std::max(1, iMaxQuads)), m_bDraw(bDraw) {
     m_probes.reserve(static_cast<size_t>(iFrames) * marker::gc_aPROBES.size());
+    m_lastQuads.reserve(static_cast<size_t>(iFrames));
     m_pWindow->release();
     m_thread = std::thread([this] { run(); });
   }
@@ -1302,6 +1310,8 @@ class CPlainRenderer {
   i64 framesDrawn() const { return m_iFramesDrawn; }
   // Every frame's marker pixels (marker::gc_aPROBES's order), read before its swap; after stop.
   const std::vector<u32>& probes() const { return m_probes; }
+  // The pixel read at the centre of each frame's last quad (SFrame::mp_iLastX) and its quad's colour; after stop.
+  const std::vector<std::array<u32, 2>>& lastQuads() const { return m_lastQuads; }
   // The window's pixel (bytes R, G, B, A) read after the last probe frame, at probeAt's place.
   u32 probedPixel() const { return m_uiProbed; }
   void probeAt(i32 iWindowX, i32 iWindowY) {
@@ -1437,6 +1447,11 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
       m_probes.push_back(uiPixel);
     }
     if (frame.mp_bProbe) gl.ReadPixels(m_iProbeX, m_iProbeY, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &m_uiProbed);
+    if (frame.mp_iLastX >= 0) {
+      u32 uiPixel = 0;
+      gl.ReadPixels(frame.mp_iLastX, frame.mp_iLastY, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &uiPixel);
+      m_lastQuads.push_back({uiPixel, frame.mp_uiLast});
+    }
     m_pWindow->swap();
   }
 
@@ -1505,6 +1520,7 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
   i32 m_iProbeY = 0;
   u32 m_uiProbed = 0;
   std::vector<u32> m_probes;
+  std::vector<std::array<u32, 2>> m_lastQuads;
   GLuint m_program = 0;
   GLuint m_vao = 0;
   GLuint m_vertexBuffer = 0;
@@ -1519,10 +1535,12 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
 // The same main-thread work as the engine's level frame, plainly (above), on the main thread's CPU time. The
 // workload comes from the game itself: the same run, the same 20 s and the same frames measured, then the game is
 // shut down before the plain frame starts. The run checks that every frame was drawn and showed its marker (a
-// scissored clear of its square in the scene, after the scene's runs), that the window shows the last frame's last
-// quad in its texture's colour and that the fights happened (kills, score, hits on the player).
-// GRINDLOW_BENCH_SKIP "FrameActionLevel.baseline.fights" leaves out the reactions and collisions, ".draw" the runs'
-// draws.
+// scissored clear of its square in the scene, after the scene's runs), that the window shows every frame's last
+// quad in its texture's colour at its centre (read back after the frame by the render thread; the quad's place is
+// found untimed) and that the fights happened (kills, score, hits on the player). The rest of each frame's quads
+// are not read back. GRINDLOW_BENCH_SKIP "FrameActionLevel.baseline.fights" leaves out the reactions and
+// collisions, ".draw" the runs' draws, ".partial" the last quad of every frame, ".repeat" hands the buffer over
+// again every third frame without writing it (the frame before last).
 void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   // The run does not vary (fixed seed, fixed frame time): it is played once a process, not once a call.
   static std::optional<SFrameWorkload> s_work;
@@ -1556,12 +1574,32 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
     pFrame->mp_bDraw = true;
     renderer.submitFrame();
   }
+  const CBenchCheat cheat("FrameActionLevel.baseline");
+  const i32 iScale = gc_iWIDTH / gc_iSCENE_WIDTH;
+  // The window pixel (from the bottom) at a quad's centre; x -1 when it is off the window.
+  const auto centre = [iScale](const plainframe::SQuad& quad) {
+    const i32 x = static_cast<i32>((quad.x + 0.5f * quad.w) * static_cast<f32>(iScale));
+    const i32 y = gc_iHEIGHT - 1 - static_cast<i32>((quad.y + 0.5f * quad.h) * static_cast<f32>(iScale));
+    return x >= 0 && x < gc_iWIDTH && y >= 0 && y < gc_iHEIGHT ? std::pair{x, y} : std::pair{-1, -1};
+  };
   i64 iRuns = 0;
   i64 iFrame = 0;
   for (auto _ : state) {
     plainframe::SFrame* pFrame = renderer.beginFrame();
-    level.update(pFrame);
-    pFrame->mp_uiMarker = marker::color(iFrame);
+    // The step "repeat" hands over what the buffer holds (the frame before last) again every third frame.
+    if (!cheat.repeats(iFrame)) {
+      level.update(pFrame);
+      pFrame->mp_uiMarker = marker::color(iFrame);
+      if (cheat.partial() && !pFrame->mp_runs.empty() && pFrame->mp_runs.back().mp_iNumQuads > 0) {
+        --pFrame->mp_runs.back().mp_iNumQuads;
+      }
+      // Where the frame's last quad shows, untimed: the render thread reads it back after drawing.
+      state.PauseTiming();
+      const plainframe::SQuad& last = level.lastQuad();
+      std::tie(pFrame->mp_iLastX, pFrame->mp_iLastY) = centre(last);
+      pFrame->mp_uiLast = plainframe::slotColor(last.mp_iSlot);
+      state.ResumeTiming();
+    }
     pFrame->mp_bDraw = !everySecond.leavesOut(iFrame++);
     iRuns += static_cast<i64>(pFrame->mp_runs.size());
     renderer.submitFrame();
@@ -1573,8 +1611,8 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   pFrame->mp_uiMarker = marker::color(iFrame);
   pFrame->mp_bDraw = true;
   pFrame->mp_bProbe = true;
+  pFrame->mp_iLastX = -1;
   const plainframe::SQuad& last = level.lastQuad();
-  const i32 iScale = gc_iWIDTH / gc_iSCENE_WIDTH;
   const i32 iProbeX = static_cast<i32>((last.x + 0.5f * last.w) * static_cast<f32>(iScale));
   const i32 iProbeY = gc_iHEIGHT - 1 - static_cast<i32>((last.y + 0.5f * last.h) * static_cast<f32>(iScale));
   const bool bProbeInWindow = iProbeX >= 0 && iProbeX < gc_iWIDTH && iProbeY >= 0 && iProbeY < gc_iHEIGHT;
@@ -1597,6 +1635,12 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
                          std::to_string(gc_iWORKLOAD_FRAMES + state.iterations() + 1)).c_str());
   } else if (bProbeInWindow && renderer.probedPixel() != plainframe::slotColor(last.mp_iSlot)) {
     state.SkipWithError("the frame's last quad is not in the window");
+  } else if (const auto wrong = std::find_if(renderer.lastQuads().begin(), renderer.lastQuads().end(),
+                                             [](const std::array<u32, 2>& read) { return read[0] != read[1]; });
+             wrong != renderer.lastQuads().end()) {
+    state.SkipWithError(("the last quad of timed frame " + std::to_string(wrong - renderer.lastQuads().begin()) +
+                         " (of those in the window) is not in the window")
+                            .c_str());
   } else if (level.kills() == 0 || level.score() < 100 * level.kills() || level.playerHits() == 0) {
     state.SkipWithError(("the plain frame's fights did not happen: kills " + std::to_string(level.kills()) +
                          ", score " + std::to_string(level.score()) + ", hits " + std::to_string(level.playerHits()))

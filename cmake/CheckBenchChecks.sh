@@ -36,7 +36,7 @@ pairs=(
   "GraphicsBench HandOver engine:handover,everysecond baseline:wait,everysecond"
   "UIBench MainMenuFrameOverQuadWrite engine:update,sort,everysecond baseline:elements,everysecond"
   "FrameBench FrameBloomCRTPasses engine:scene,crt,everysecond,partial,repeat,middle baseline:blur,add,crt,everysecond,partial,repeat,middle"
-  "FrameBench FrameActionLevel engine:update,everysecond baseline:fights,draw,everysecond"
+  "FrameBench FrameActionLevel engine:update,everysecond,repeat baseline:fights,draw,everysecond,partial,repeat"
   "FrameBench FramePreLoadPlainCopy engine:frame,everysecond,partial,repeat,middle baseline:draw,everysecond,partial,repeat,middle"
   "FrameBench FrameBloomCRT engine:frame,everysecond,partial,repeat,middle baseline:draw,everysecond,partial,repeat,middle"
   "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate,everysecond baseline:hits,gibs,everysecond"
