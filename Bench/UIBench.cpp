@@ -16,9 +16,15 @@
 //   iteration.
 // - EventDispatch: 100,000 events fired by name on a widget, each running its procedures through the registry,
 //   against a std::unordered_map from event names to the event's procedures, resolved once when it is built, as
-//   the engine resolves them when it loads. Both check the procedures' runs, each weighted by its procedure, over
-//   the run; "EventDispatch.<side>.events" leaves out every second dispatch, "EventDispatch.baseline.calls" the
-//   procedures after an event's first, "EventDispatch.<side>.everysecond" every second iteration's dispatches.
+//   the engine resolves them when it loads. Iteration k starts at event k (of 16), so that no iteration dispatches
+//   what the last one did. Every procedure folds its number into a trace, started afresh each iteration; each
+//   iteration's trace (every procedure run, in order: event i runs its own three) must be the one worked out after
+//   the loop for its events. "EventDispatch.<side>.events" leaves out every second dispatch,
+//   "EventDispatch.baseline.calls" the procedures after an event's first, "EventDispatch.<side>.everysecond" every
+//   second iteration's dispatches, ".<side>.partial" the last dispatch of each iteration, ".<side>.repeat" every
+//   third iteration's (the last one's trace given again), ".<side>.replay" all of them (the trace of a round
+//   dispatched before the loop given instead), ".<side>.middle" dispatches another event once in the middle
+//   iteration.
 // - MainMenuFrameOverQuadWrite: one UI frame of the game's main menu, the screen set loaded from the data root by the
 //   game itself (started in-process on the archives the build makes, "SKIP_SPLASH 1", run into its front end and
 //   switched to the main menu until its fades are over): the UI's update and render (every widget's tick and render
@@ -627,35 +633,91 @@ BENCHMARK(BM_Baseline_UILoadJson)->Unit(benchmark::kMillisecond);
 
 constexpr int gc_iEVENTS = 16;
 constexpr int gc_iDISPATCHES = 100000;
-uint64_t g_uiProcedureRuns = 0;
+// The procedures' trace: each run folds its procedure's number in, so the trace tells the runs and their order.
+constexpr uint64_t gc_uiTRACE_START = 0xCBF29CE484222325ull;
+uint64_t g_uiProcedureTrace = gc_uiTRACE_START;
 
+uint64_t traceStep(uint64_t uiTrace, int iProcedure) {
+  return (uiTrace ^ static_cast<uint64_t>(iProcedure + 1)) * 0x100000001B3ull;
+}
 template <int N>
 void procedure(ClWidget*, WidgetEventProcedureCall*) {
-  g_uiProcedureRuns += N + 1;
+  g_uiProcedureTrace = traceStep(g_uiProcedureTrace, N);
 }
 const WidgetEventProcedure gc_apProcedures[] = {&procedure<0>, &procedure<1>, &procedure<2>, &procedure<3>};
 
 std::string eventName(int i) { return "onEvent" + std::to_string(i); }
 
-// What g_uiProcedureRuns grows by over iIterations rounds of dispatches: event i runs procedures i % 4,
-// (i + 1) % 4 and (i + 2) % 4, and procedure N adds N + 1.
-uint64_t expectedRuns(benchmark::IterationCount iIterations) {
-  uint64_t uiPerRound = 0;
+// The procedures event i runs, in order: i % 4 as its single procedure, then (i / 4) % 4 and (i + 1) % 4; no two
+// events run the same three, so the trace tells every event.
+std::array<int, 3> eventProcedures(int i) { return {i % 4, (i / 4) % 4, (i + 1) % 4}; }
+
+// The event of dispatch i in an iteration that starts at event iFirst.
+int dispatchedEvent(int iFirst, int i) { return (iFirst + i) % gc_iEVENTS; }
+int firstEvent(benchmark::IterationCount iIteration) { return static_cast<int>(iIteration % gc_iEVENTS); }
+
+// The trace of an iteration that starts at event iFirst and runs every event's procedures.
+uint64_t expectedTrace(int iFirst) {
+  uint64_t uiTrace = gc_uiTRACE_START;
   for (int i = 0; i < gc_iDISPATCHES; ++i) {
-    const int iEvent = i % gc_iEVENTS;
-    uiPerRound += static_cast<uint64_t>(iEvent % 4 + 1 + (iEvent + 1) % 4 + 1 + (iEvent + 2) % 4 + 1);
+    for (int iProcedure : eventProcedures(dispatchedEvent(iFirst, i))) uiTrace = traceStep(uiTrace, iProcedure);
   }
-  return uiPerRound * static_cast<uint64_t>(iIterations);
+  return uiTrace;
 }
+
+// Empty when every iteration's trace is the one of its events, worked out now; else the first that is not.
+std::string checkTraces(benchmark::State& state, const CBenchFrameRecord<uint64_t>& traces) {
+  std::array<uint64_t, gc_iEVENTS> wanted{};
+  for (int i = 0; i < gc_iEVENTS; ++i) wanted[static_cast<size_t>(i)] = expectedTrace(i);
+  return traces.check(state.iterations(), [&wanted](int64_t iIteration, const uint64_t* puiTrace) {
+    return *puiTrace == wanted[static_cast<size_t>(firstEvent(iIteration))]
+               ? std::string()
+               : "the events did not run their procedures in order";
+  });
+}
+
+// What a side's dispatches do in an iteration, with the steps of CBenchCheat: the trace it leaves in the record.
+class CDispatchRound {
+ public:
+  CDispatchRound(benchmark::State& state, const std::string& sSide, uint64_t uiReplayed)
+      : m_cheat(sSide), m_traces(state, 1), m_uiReplayed(uiReplayed), m_iCount(state.max_iterations) {}
+  // The dispatches to run this iteration (none when the step gives a trace instead), and the first event.
+  int dispatches() const {
+    return m_cheat.repeats(m_iIteration) || m_cheat.replays() ? 0 : gc_iDISPATCHES - (m_cheat.partial() ? 1 : 0);
+  }
+  int first() const { return firstEvent(m_iIteration); }
+  // The event of dispatch i: the middle iteration's first dispatch takes the next event when asked.
+  int event(int i) const {
+    return dispatchedEvent(first(), i) + (i == 0 && m_cheat.changes(m_iIteration, m_iCount) ? 1 : 0);
+  }
+  void begin() { g_uiProcedureTrace = gc_uiTRACE_START; }
+  void end() {
+    if (m_cheat.replays()) g_uiProcedureTrace = m_uiReplayed;
+    if (m_cheat.repeats(m_iIteration)) g_uiProcedureTrace = m_uiLast;
+    m_uiLast = g_uiProcedureTrace;
+    m_traces.add(g_uiProcedureTrace);
+    ++m_iIteration;
+  }
+  const CBenchFrameRecord<uint64_t>& traces() const { return m_traces; }
+
+ private:
+  CBenchCheat m_cheat;
+  CBenchFrameRecord<uint64_t> m_traces;
+  uint64_t m_uiReplayed;
+  uint64_t m_uiLast = gc_uiTRACE_START;
+  int64_t m_iIteration = 0;
+  int64_t m_iCount;
+};
+
 std::string procedureName(int i) { return "systemBenchProcedure" + std::to_string(i); }
 
-// Event i runs procedure i % 4 as its single procedure, then procedures (i + 1) % 4 and (i + 2) % 4.
 std::string dispatchDescription() {
   std::string properties;
   for (int i = 0; i < gc_iEVENTS; ++i) {
+    const std::array<int, 3> calls = eventProcedures(i);
     properties += std::string(i ? "," : "") + "\"" + eventName(i) + R"(": {"event": {"single": ")" +
-                  procedureName(i % 4) + R"(", "calls": [{"call": ")" + procedureName((i + 1) % 4) +
-                  R"("}, {"call": ")" + procedureName((i + 2) % 4) + "\"}]}}";
+                  procedureName(calls[0]) + R"(", "calls": [{"call": ")" + procedureName(calls[1]) +
+                  R"("}, {"call": ")" + procedureName(calls[2]) + "\"}]}}";
   }
   return R"({"root": {"name": "Dispatcher", "properties": {)" + properties + "}}}";
 }
@@ -683,25 +745,32 @@ void BM_Engine_EventDispatch(benchmark::State& state) {
     }
   }
   std::vector<std::string> names;
-  for (int i = 0; i < gc_iEVENTS; ++i) {
-    names.push_back(eventName(i));
+  for (int i = 0; i <= gc_iEVENTS; ++i) {
+    names.push_back(eventName(i % gc_iEVENTS));
   }
   const int iStride = benchSkips("EventDispatch.engine.events") ? 2 : 1;
   CBenchEverySecond everySecond(state, "EventDispatch.engine.everysecond");
-  const uint64_t uiRunsBefore = g_uiProcedureRuns;
+  // A round dispatched before the loop, from event 0: the trace "replay" gives.
+  g_uiProcedureTrace = gc_uiTRACE_START;
+  for (int i = 0; i < gc_iDISPATCHES && pWidget != nullptr; ++i) {
+    pWidget->callEvent(KvStrHash(names[static_cast<size_t>(dispatchedEvent(0, i))].c_str()));
+  }
+  CDispatchRound round(state, "EventDispatch.engine", g_uiProcedureTrace);
   for (auto _ : state) {
     if (pWidget == nullptr) break;
-    for (int i = everySecond.leavesOut() ? gc_iDISPATCHES : 0; i < gc_iDISPATCHES; i += iStride) {
-      pWidget->callEvent(KvStrHash(names[static_cast<size_t>(i % gc_iEVENTS)].c_str()));
+    round.begin();
+    const int iDispatches = round.dispatches();
+    for (int i = everySecond.leavesOut() ? iDispatches : 0; i < iDispatches; i += iStride) {
+      pWidget->callEvent(KvStrHash(names[static_cast<size_t>(round.event(i))].c_str()));
     }
+    round.end();
   }
-  const bool bRan = g_uiProcedureRuns - uiRunsBefore == expectedRuns(state.iterations());
   ClUI::terminate();
   KvTestSetUIHooks(nullptr);
   if (pWidget == nullptr) {
     state.SkipWithError(("the dispatch widget did not load: " + error).c_str());
-  } else if (!bRan) {
-    state.SkipWithError("the events did not run their procedures");
+  } else if (const std::string problem = checkTraces(state, round.traces()); !problem.empty()) {
+    state.SkipWithError(problem.c_str());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * gc_iDISPATCHES);
 }
@@ -715,32 +784,34 @@ void BM_Baseline_EventDispatch(benchmark::State& state) {
   }
   std::unordered_map<std::string, std::vector<WidgetEventProcedure>> events;
   std::vector<std::string> names;
-  for (int i = 0; i < gc_iEVENTS; ++i) {
-    std::vector<WidgetEventProcedure>& resolved = events[eventName(i)];
-    for (int iCall : {i % 4, (i + 1) % 4, (i + 2) % 4}) {
-      resolved.push_back(procedures.at(procedureName(iCall)));
+  for (int i = 0; i <= gc_iEVENTS; ++i) {
+    std::vector<WidgetEventProcedure>& resolved = events[eventName(i % gc_iEVENTS)];
+    if (i < gc_iEVENTS) {
+      for (int iCall : eventProcedures(i)) resolved.push_back(procedures.at(procedureName(iCall)));
     }
-    names.push_back(eventName(i));
+    names.push_back(eventName(i % gc_iEVENTS));
   }
   if (benchSkips("EventDispatch.baseline.calls")) {
     for (auto& event : events) event.second.resize(1);
   }
   const int iStride = benchSkips("EventDispatch.baseline.events") ? 2 : 1;
   CBenchEverySecond everySecond(state, "EventDispatch.baseline.everysecond");
-  const uint64_t uiRunsBefore = g_uiProcedureRuns;
+  const auto dispatch = [&events, &names](int iEvent) {
+    const auto event = events.find(names[static_cast<size_t>(iEvent)]);
+    if (event == events.end()) return;
+    for (WidgetEventProcedure pProcedure : event->second) pProcedure(nullptr, nullptr);
+  };
+  g_uiProcedureTrace = gc_uiTRACE_START;
+  for (int i = 0; i < gc_iDISPATCHES; ++i) dispatch(dispatchedEvent(0, i));
+  CDispatchRound round(state, "EventDispatch.baseline", g_uiProcedureTrace);
   for (auto _ : state) {
-    for (int i = everySecond.leavesOut() ? gc_iDISPATCHES : 0; i < gc_iDISPATCHES; i += iStride) {
-      const auto event = events.find(names[static_cast<size_t>(i % gc_iEVENTS)]);
-      if (event == events.end()) {
-        continue;
-      }
-      for (WidgetEventProcedure pProcedure : event->second) {
-        pProcedure(nullptr, nullptr);
-      }
-    }
+    round.begin();
+    const int iDispatches = round.dispatches();
+    for (int i = everySecond.leavesOut() ? iDispatches : 0; i < iDispatches; i += iStride) dispatch(round.event(i));
+    round.end();
   }
-  if (g_uiProcedureRuns - uiRunsBefore != expectedRuns(state.iterations())) {
-    state.SkipWithError("the events did not run their procedures");
+  if (const std::string problem = checkTraces(state, round.traces()); !problem.empty()) {
+    state.SkipWithError(problem.c_str());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * gc_iDISPATCHES);
 }
