@@ -78,7 +78,7 @@ pairs=(
   "GraphicsAssetsBench AtlasLookupByHash engine:lookups,everysecond baseline:lookups,everysecond"
   "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond baseline:textures,programs,everysecond"
   "AudioBench PlayToFirstSample engine:cue,update,everysecond baseline:play,everysecond"
-  "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street,everysecond,places baseline:enemies,bullets,gore,street,everysecond,places"
+  "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street,everysecond,places,partial,repeat,replay,middle baseline:enemies,bullets,gore,street,everysecond,places,partial,repeat,replay,middle"
 )
 
 problems=0
