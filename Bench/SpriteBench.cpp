@@ -29,7 +29,10 @@
 //     sort by layer, one reservation); calling-thread CPU time on the recording device. Both check every frame's
 //     quads, outside its time, against the layout (places, size, layer order) and the pulse's colour on the side's
 //     own clock; "UIFrame.<engine|baseline>.<tick|sort>" in GRINDLOW_BENCH_SKIP leaves a step out, ".everysecond"
-//     the tick of every second frame, and fails them.
+//     the tick of every second frame, ".oneupdate" the middle frame's, ".partial" the last image of every frame,
+//     ".repeat" every third frame's tick (the last frame's quads again); ".middle" changes one quad's colour in the
+//     middle frame; each fails. The pulse changes every image's colour from frame to frame, so no frame's quads are
+//     the last one's; there is no record to replay (the check works out each frame's colour from the clock).
 //   AnimWidgets: one UI frame of a screen of 200 flip-book widgets (each advancing its own texture-animation object
 //     on the gameplay clock and queuing its current frame through its render procedure, then the sort and the quads
 //     written into dynamic geometry), against 200 texture-animation objects playing the same flip book from the
@@ -37,11 +40,15 @@
 //     with the same placement, then the same sort and quads; calling-thread CPU time on the recording device. Both
 //     check every frame's quads (outside its time): one per widget, in layer order (the widgets' layers are not in
 //     their order on the screen, so the sort has work to do), each showing its widget's ember, which must be the
-//     first one's shifted by the widget's start for every widget and move on one ember every five frames (the flip
-//     book's 12 a second on a 1/60 s clock). "AnimWidgets.engine.<render|sort>" and
-//     "AnimWidgets.baseline.<advance|sort>" in GRINDLOW_BENCH_SKIP leave out the widgets' render procedures (the
-//     baseline's advance of the animations) or the sort, ".<side>.everysecond" those procedures (that advance) in
-//     every second frame, and fail them.
+//     first one's shifted by the widget's start for every widget and move on one ember every five frames exactly
+//     (the flip book's 12 a second on a 1/60 s clock, started half a frame in, so that no ember's end falls on a
+//     frame), and each widget's quad with a given ember at the place, size, texture corner and colour it had the
+//     first time it showed that ember. "AnimWidgets.engine.<render|sort>" and "AnimWidgets.baseline.<advance|sort>"
+//     in GRINDLOW_BENCH_SKIP leave out the widgets' render procedures (the baseline's advance of the animations) or
+//     the sort, ".<side>.everysecond" those procedures (that advance) in every second frame, ".<side>.oneupdate" the
+//     UI's update (the advance) of the middle frame, ".<side>.partial" the last widget's quad of every frame,
+//     ".<side>.repeat" every third frame's update (advance), giving the last frame's quads again; ".<side>.middle"
+//     changes one quad's colour in the middle frame; each fails. As for UIFrame, there is no record to replay.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <benchmark/benchmark.h>
@@ -54,6 +61,7 @@
 #include <fstream>
 #include <atomic>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -1028,18 +1036,27 @@ void runUIFrames(benchmark::State& state, SPulseClock clock, FFrame frame) {
   state.SetItemsProcessed(state.iterations() * gc_iUI_IMAGES);
 }
 
-// The UI's frame; "UIFrame.engine.tick" leaves out the UI's update (the widgets' animators), "UIFrame.engine.sort"
-// the queue's sort.
+// The UI's frame; "UIFrame.engine.tick" leaves out the UI's update (the widgets' animators), ".engine.oneupdate"
+// that of the middle frame alone, "UIFrame.engine.sort" the queue's sort; ".engine.partial" the last queued image
+// of every frame, ".engine.repeat" every third frame's update (its quads the last frame's again), ".engine.middle"
+// changes one image's colour in the middle frame.
 void BM_Engine_UIFrame(benchmark::State& state) {
   SScreenSession<CImageScreen> run;
   if (!run.loaded(state, "the screen of images")) return;
   const bool bTick = !benchSkips("UIFrame.engine.tick");
+  const bool bMiddleTick = !benchSkips("UIFrame.engine.oneupdate");
   const bool bSort = !benchSkips("UIFrame.engine.sort");
   const CBenchEverySecond everySecond("UIFrame.engine");
+  const CBenchCheat cheat("UIFrame.engine");
+  const i64 iFrames = state.max_iterations;
   // The colour animator's clock starts a quarter period early, its phase a quarter period on.
-  runUIFrames(state, SPulseClock{-0.25f * gc_fPULSE_PERIOD, 0.25f * gc_fPULSE_PERIOD}, [bTick, bSort, &everySecond](i64 iFrame) {
-    if (bTick && !everySecond.leavesOut(iFrame)) ClUI::update();
+  runUIFrames(state, SPulseClock{-0.25f * gc_fPULSE_PERIOD, 0.25f * gc_fPULSE_PERIOD}, [&](i64 iFrame) {
+    if (bTick && !everySecond.leavesOut(iFrame) && !cheat.repeats(iFrame) && (bMiddleTick || iFrame != iFrames / 2)) {
+      ClUI::update();
+    }
     ClUI::render();
+    if (cheat.partial() && Cl2d::mp_spriteQueue.mp_uCount > 0) --Cl2d::mp_spriteQueue.mp_uCount;
+    if (cheat.changes(iFrame, iFrames)) Cl2d::mp_spriteQueue.mp_auiColor[0] ^= 0x00800000u;
     if (bSort) Cl2d::sortSprites();
     Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
     Cl2d::clearSprites();
@@ -1051,7 +1068,10 @@ BENCHMARK(BM_Engine_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 // (its canvas position, the tile's size), its layer, and its own pulse clock. A frame ticks
 // every pulse (the colour from the cosine of its clock), queues the visible images into an array, sorts them by
 // layer (a counting sort over the UI's 200 layers, stable) and writes them into dynamic geometry in one
-// reservation. "UIFrame.baseline.tick" leaves out the pulses' tick, "UIFrame.baseline.sort" the sort.
+// reservation. "UIFrame.baseline.tick" leaves out the pulses' tick, ".baseline.oneupdate" that of the middle frame
+// alone, "UIFrame.baseline.sort" the sort; ".baseline.partial" the last image of every frame, ".baseline.repeat"
+// every third frame's tick (its quads the last frame's again), ".baseline.middle" changes one image's colour in the
+// middle frame.
 class CPlainImageScreen {
  public:
   explicit CPlainImageScreen(const SRenderSignature* pSignature) : m_pSignature(pSignature) {
@@ -1066,7 +1086,8 @@ class CPlainImageScreen {
     m_sorted.resize(m_images.size());
   }
 
-  void frame(bool bTick, bool bSort) {
+  // bAll: every image queued, else all but the last; bChange: the first image's colour changed.
+  void frame(bool bTick, bool bSort, bool bAll = true, bool bChange = false) {
     if (bTick) {
       const f32 fRate = 2.0f * KV_PI / gc_fPULSE_PERIOD;
       for (SImage& image : m_images) {
@@ -1081,10 +1102,12 @@ class CPlainImageScreen {
         image.uiColor = uiColor;
       }
     }
+    if (bChange) m_images[0].uiColor ^= 0x00800000u;
     u32 uiQueued = 0;
     for (const SImage& image : m_images) {
       if (image.bVisible) m_queue[uiQueued++] = &image;
     }
+    if (!bAll && uiQueued > 0) --uiQueued;
     const SImage* const* ppOrder = m_queue.data();
     if (bSort) {
       std::fill(std::begin(m_auiLayerStart), std::end(m_auiLayerStart), 0u);
@@ -1142,10 +1165,15 @@ void BM_Baseline_UIFrame(benchmark::State& state) {
   }
   CPlainImageScreen plain(pSignature);
   const bool bTick = !benchSkips("UIFrame.baseline.tick");
+  const bool bMiddleTick = !benchSkips("UIFrame.baseline.oneupdate");
   const bool bSort = !benchSkips("UIFrame.baseline.sort");
   const CBenchEverySecond everySecond("UIFrame.baseline");
-  runUIFrames(state, SPulseClock{0.0f, 0.0f}, [&plain, bTick, bSort, &everySecond](i64 iFrame) {
-    plain.frame(bTick && !everySecond.leavesOut(iFrame), bSort);
+  const CBenchCheat cheat("UIFrame.baseline");
+  const i64 iFrames = state.max_iterations;
+  runUIFrames(state, SPulseClock{0.0f, 0.0f}, [&](i64 iFrame) {
+    plain.frame(bTick && !everySecond.leavesOut(iFrame) && !cheat.repeats(iFrame) &&
+                    (bMiddleTick || iFrame != iFrames / 2),
+                bSort, !cheat.partial(), cheat.changes(iFrame, iFrames));
   });
 }
 BENCHMARK(BM_Baseline_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -1195,6 +1223,11 @@ class CAnimScreen {
         getWidgetAnimObj(ClUI::getWidgetFormatted("Anim%d", i))->update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
       }
     }
+    // Half a frame in: the frames' updates then end no ember on a frame's time.
+    ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 120.0f;
+    for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) {
+      getWidgetAnimObj(ClUI::getWidgetFormatted("Anim%d", i))->update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
+    }
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 60.0f;
   }
   ~CAnimScreen() {
@@ -1214,8 +1247,11 @@ class CAnimScreen {
 // What an anim frame wrote against the widgets (outside its time): one quad per widget in layer order, widget i (on
 // layer quadLayer(i), so its quad's depth tells it) showing ember (i + iShift) % 6 of the flip book, the same shift
 // for every widget. An empty answer when it holds, with *piShift set; else what is wrong.
+// Each widget's quad for each ember, as it first showed (the whole quad: place, size, texture corners, colour).
+using CAnimLooks = std::vector<std::optional<SWrittenQuad>>;  // at widget * 6 + ember
+
 std::string checkAnimQuads(const std::vector<SWrittenQuad>& quads, const std::vector<const SAtlasTexInfo*>& embers,
-                           i32* piShift) {
+                           CAnimLooks* pLooks, i32* piShift) {
   if (quads.size() != static_cast<size_t>(gc_iANIM_WIDGETS)) {
     return "the frame wrote " + std::to_string(quads.size()) + " quads for " + std::to_string(gc_iANIM_WIDGETS) +
            " flip books";
@@ -1236,6 +1272,12 @@ std::string checkAnimQuads(const std::vector<SWrittenQuad>& quads, const std::ve
       }
     }
     if (iWidget < 0 || iEmber < 0) return "quad " + std::to_string(k) + " is no widget's ember";
+    std::optional<SWrittenQuad>& look = (*pLooks)[static_cast<size_t>(iWidget * gc_iEMBER_FRAMES + iEmber)];
+    if (!look) look = q;
+    if (std::memcmp(&*look, &q, sizeof(q)) != 0) {
+      return "widget " + std::to_string(iWidget) + "'s quad of ember " + std::to_string(iEmber) +
+             " is not where, or as big or in the colour, it was before";
+    }
     const i32 iShift = (iEmber - iWidget % gc_iEMBER_FRAMES + gc_iEMBER_FRAMES) % gc_iEMBER_FRAMES;
     if (*piShift < 0) *piShift = iShift;
     if (iShift != *piShift) {
@@ -1246,8 +1288,9 @@ std::string checkAnimQuads(const std::vector<SWrittenQuad>& quads, const std::ve
   return std::string();
 }
 
-// Runs frames and checks every frame's quads (checkAnimQuads) and that the embers move on one every five frames: the
-// shift of frame n is the first frame's plus n / 5, give or take one frame where the clock meets an ember's end.
+// Runs frames and checks every frame's quads (checkAnimQuads) and that the embers move on one every five frames: frame
+// n's updates have brought the clock (2n + 3) / 120 s past the first frame's ember's start, so its shift is the first
+// frame's plus (2n + 3) / 10.
 template <typename FFrame>
 void runAnimFrames(benchmark::State& state, FFrame frame) {
   std::vector<const SAtlasTexInfo*> embers;
@@ -1258,19 +1301,17 @@ void runAnimFrames(benchmark::State& state, FFrame frame) {
   i32 iFirstShift = -1;
   i64 iFrame = 0;
   std::string error;
+  CAnimLooks looks(static_cast<size_t>(gc_iANIM_WIDGETS * gc_iEMBER_FRAMES));
   for (auto _ : state) {
     timedFrame(state, frame, iFrame);
     i32 iShift = 0;
-    if (error.empty()) error = checkAnimQuads(writtenQuads(), embers, &iShift);
+    if (error.empty()) error = checkAnimQuads(writtenQuads(), embers, &looks, &iShift);
     if (iFirstShift < 0) iFirstShift = iShift;
     const i64 iMoved = (iShift - iFirstShift + gc_iEMBER_FRAMES) % gc_iEMBER_FRAMES;
-    bool bOnTime = false;
-    for (const i64 iFrames : {iFrame - 1, iFrame, iFrame + 1}) {
-      bOnTime = bOnTime || (iFrames >= 0 && iMoved == iFrames / 5 % gc_iEMBER_FRAMES);
-    }
-    if (error.empty() && !bOnTime) {
+    const i64 iWanted = (2 * iFrame + 3) / 10 % gc_iEMBER_FRAMES;
+    if (error.empty() && iMoved != iWanted) {
       error = "frame " + std::to_string(iFrame) + " shows the embers moved on " + std::to_string(iMoved) +
-              " (of six) from the first; the flip book's rate gives " + std::to_string(iFrame / 5 % gc_iEMBER_FRAMES);
+              " (of six) from the first; the flip book's rate gives " + std::to_string(iWanted);
     }
     ++iFrame;
   }
@@ -1284,12 +1325,17 @@ void BM_Engine_AnimWidgets(benchmark::State& state) {
   if (!run.loaded(state, "the screen of flip-book widgets")) return;
   const bool bRender = !benchSkips("AnimWidgets.engine.render");
   const bool bSort = !benchSkips("AnimWidgets.engine.sort");
+  const bool bMiddleUpdate = !benchSkips("AnimWidgets.engine.oneupdate");
   const CBenchEverySecond everySecond("AnimWidgets.engine");
+  const CBenchCheat cheat("AnimWidgets.engine");
+  const i64 iFrames = state.max_iterations;
   // One UI frame as the game runs it: the game thread's update and render queue the sprites; the worker's 2D steps
   // sort them and write the UI layers into dynamic geometry, then empty the queue.
-  runAnimFrames(state, [bRender, bSort, &everySecond](i64 iFrame) {
-    ClUI::update();
+  runAnimFrames(state, [&](i64 iFrame) {
+    if (!cheat.repeats(iFrame) && (bMiddleUpdate || iFrame != iFrames / 2)) ClUI::update();
     if (bRender && !everySecond.leavesOut(iFrame)) ClUI::render();
+    if (cheat.partial() && Cl2d::mp_spriteQueue.mp_uCount > 0) --Cl2d::mp_spriteQueue.mp_uCount;
+    if (cheat.changes(iFrame, iFrames)) Cl2d::mp_spriteQueue.mp_auiColor[0] ^= 0x00800000u;
     if (bSort) Cl2d::sortSprites();
     Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
     Cl2d::clearSprites();
@@ -1319,21 +1365,28 @@ void BM_Baseline_AnimWidgets(benchmark::State& state) {
   const u32 uiShader = KvStrHash("system_blend_premult");
   const u32 uiCanvas = KvStrHash("FULL");
   const bool bAdvance = !benchSkips("AnimWidgets.baseline.advance");
+  const bool bMiddleAdvance = !benchSkips("AnimWidgets.baseline.oneupdate");
   const bool bSort = !benchSkips("AnimWidgets.baseline.sort");
   const CBenchEverySecond everySecond("AnimWidgets.baseline");
-  runAnimFrames(
-      state,
-      [&anims, uiShader, uiCanvas, bAdvance, bSort, &everySecond](i64 iFrame) {
-        for (SAnim& anim : anims) {
-          if (bAdvance && !everySecond.leavesOut(iFrame)) anim.obj.update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
-          ClUI::renderAtlasEntryData(anim.obj.getCurFrame()->mp_pImage, uiShader, 0xFFFFFFFFu, uiCanvas,
-                                     anim.uiLayer, anim.at.mp_fX, anim.at.mp_fY, anim.at.mp_uiScreenFlags,
-                                     anim.at.mp_uiAnchorFlags, 1.0f);
-        }
-        if (bSort) Cl2d::sortSprites();
-        Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
-        Cl2d::clearSprites();
-      });
+  const CBenchCheat cheat("AnimWidgets.baseline");
+  const i64 iFrames = state.max_iterations;
+  const size_t uiDrawn = anims.size() - (cheat.partial() ? 1 : 0);
+  runAnimFrames(state, [&](i64 iFrame) {
+    const bool bAdvanceNow = bAdvance && !everySecond.leavesOut(iFrame) && !cheat.repeats(iFrame) &&
+                             (bMiddleAdvance || iFrame != iFrames / 2);
+    const u32 uiChanged = cheat.changes(iFrame, iFrames) ? 0xFF7FFFFFu : 0xFFFFFFFFu;
+    for (size_t i = 0; i < anims.size(); ++i) {
+      SAnim& anim = anims[i];
+      if (bAdvanceNow) anim.obj.update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
+      if (i >= uiDrawn) continue;
+      ClUI::renderAtlasEntryData(anim.obj.getCurFrame()->mp_pImage, uiShader, i == 0 ? uiChanged : 0xFFFFFFFFu,
+                                 uiCanvas, anim.uiLayer, anim.at.mp_fX, anim.at.mp_fY, anim.at.mp_uiScreenFlags,
+                                 anim.at.mp_uiAnchorFlags, 1.0f);
+    }
+    if (bSort) Cl2d::sortSprites();
+    Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
+    Cl2d::clearSprites();
+  });
 }
 BENCHMARK(BM_Baseline_AnimWidgets)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

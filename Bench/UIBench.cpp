@@ -33,11 +33,16 @@
 //   dynamic geometry. A plain menu with its own text layout is not written; the ratio says what the UI costs on top
 //   of its output, and no aim is set on it. Calling-thread CPU time, 5,000 frames a repetition. After every frame,
 //   untimed, both sides check that it wrote the menu's quads (rectangles, texture coordinates, colours, depths,
-//   signatures, in drawing order). On the engine side the menu's logo fades, linearly over twice the frames' time,
-//   from one colour to another: each frame's logo quads must show the colour its updates have brought them to
-//   (within one step a channel), half way in the last frame. GRINDLOW_BENCH_SKIP
-//   "MainMenuFrameOverQuadWrite.engine.update" (".engine.sort", ".baseline.elements") leaves a step out and fails it;
-//   ".engine.everysecond" leaves out the UI's render, ".baseline.everysecond" the last quad, of every second frame.
+//   signatures, in drawing order). The menu's logo fades, linearly over 60 of the UI's updates and again from the
+//   start every 60 frames, from one colour to another (over three levels a channel an update): each frame's logo
+//   quads must show the colour its updates have brought them to (within one level a channel), so that a frame shows
+//   other quads than the last and one update left out shows; the floor writes each frame's quads with its logo's
+//   colour. GRINDLOW_BENCH_SKIP "MainMenuFrameOverQuadWrite.engine.update" (".engine.sort", ".baseline.elements")
+//   leaves a step out and fails it; ".engine.oneupdate" the UI's update of the middle frame alone;
+//   ".engine.everysecond" leaves out the UI's render, ".baseline.everysecond" the last quad, of every second frame;
+//   ".<side>.partial" the last quad of every frame, ".<side>.repeat" every third frame's work (the last frame's quads
+//   written again), ".<side>.replay" all of it (the menu's quads taken before the loop written instead),
+//   ".<side>.middle" changes one quad's colour in the middle frame.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -990,7 +995,7 @@ std::string checkMenuQuads(const std::vector<SMenuQuad>& menu) {
 }
 
 // Runs the frames on the calling thread's CPU time; after each one, untimed, what it wrote must be the quads quadsOf
-// gives for that frame (0 for the first), checkMenuQuads.
+// gives for that frame (0 for the first; asked before the frame), checkMenuQuads. frame(quads, iFrame) runs it.
 template <typename FQuads, typename FFrame>
 void runMenuFrames(benchmark::State& state, FQuads quadsOf, FFrame frame) {
   i32 iFrame = 0;
@@ -998,10 +1003,10 @@ void runMenuFrames(benchmark::State& state, FQuads quadsOf, FFrame frame) {
   for (auto _ : state) {
     ClDynamicGeometry::unlockBuffers();
     ClDynamicGeometry::beginFrame();
-    const f64 dStart = threadSeconds();
-    frame();
-    state.SetIterationTime(threadSeconds() - dStart);
     const std::vector<SMenuQuad>& quads = quadsOf(iFrame);
+    const f64 dStart = threadSeconds();
+    frame(quads, iFrame);
+    state.SetIterationTime(threadSeconds() - dStart);
     const std::string error = checkMenuQuads(quads);
     if (!error.empty()) {
       state.SkipWithError(("frame " + std::to_string(iFrame + 1) + ": " + error).c_str());
@@ -1012,6 +1017,27 @@ void runMenuFrames(benchmark::State& state, FQuads quadsOf, FFrame frame) {
   }
   state.counters["quads"] = static_cast<double>(uiQuads);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * uiQuads));
+}
+
+// Writes the first uiCount of the quads straight into dynamic geometry (with their element records when
+// bElements), as the floor does.
+void writeQuads(const std::vector<SMenuQuad>& quads, size_t uiCount, bool bElements) {
+  for (size_t i = 0; i < uiCount; ++i) {
+    const SMenuQuad& q = quads[i];
+    SDynamicGeometryAlloc alloc;
+    ClDynamicGeometry::reserve(1, 4, 6, &alloc);
+    const auto vertex = [&q](f32 fX, f32 fY, f32 fU, f32 fV) {
+      return SDynamicGeometryVertex{fX, fY, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, fU, fV};
+    };
+    alloc.mp_pVerts[0] = vertex(q.fLeft, q.fTop, q.fU0, q.fV0);
+    alloc.mp_pVerts[1] = vertex(q.fRight, q.fTop, q.fU1, q.fV0);
+    alloc.mp_pVerts[2] = vertex(q.fLeft, q.fBottom, q.fU0, q.fV1);
+    alloc.mp_pVerts[3] = vertex(q.fRight, q.fBottom, q.fU1, q.fV1);
+    ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes, alloc.mp_uiFirstVertex, true);
+    if (bElements) {
+      ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, q.uiBatchMask, q.pSignature, q.fDepth, 0);
+    }
+  }
 }
 
 // The logo's fade: its colours at the start and the end, and the colour a fraction of the way, a channel at a time.
@@ -1027,25 +1053,25 @@ u32 fadeColor(u32 uiFrom, u32 uiTo, f64 dWay) {
   return uiColor;
 }
 
-// The logo's fade, linear over a number of the UI's updates, and the quads each frame of it must write: the menu's,
-// the logo's in the colour the frame's updates have brought it to (within one step a channel).
+// The logo's fade, linear over a number of the UI's updates and started again after as many frames, and the quads
+// each frame of it must write: the menu's, the logo's in the colour the frame's updates have brought it to (within
+// one level a channel).
 class CLogoFade {
  public:
   // Starts the fade over iUpdates updates; false (with the reason) when the logo does not show it.
   bool start(const std::vector<SMenuQuad>& menu, i32 iUpdates, std::string* pError) {
-    ClWidget* pLogo = ClUI::getWidget("MainMenuLogo");
+    m_pLogo = ClUI::getWidget("MainMenuLogo");
     const f32 fDT = ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime;
-    if (pLogo == nullptr || !(fDT > 0.0f)) {
+    if (m_pLogo == nullptr || !(fDT > 0.0f)) {
       *pError = "the menu has no logo, or the UI's clock stands still";
       return false;
     }
-    SAnimatorParams fade{};
-    fade.mp_iKind = gc_iANIM_PLAY_ONCE;
-    fade.mp_iMethod = gc_iANIM_EASE_LINEAR;
-    fade.mp_uiStartColor = gc_uiFADE_FROM;
-    fade.mp_uiEndColor = gc_uiFADE_TO;
-    fade.mp_fDuration = static_cast<f32>(iUpdates) * fDT;
-    pLogo->mp_aColorAnimators[0].play(fade);
+    m_fade.mp_iKind = gc_iANIM_PLAY_ONCE;
+    m_fade.mp_iMethod = gc_iANIM_EASE_LINEAR;
+    m_fade.mp_uiStartColor = gc_uiFADE_FROM;
+    m_fade.mp_uiEndColor = gc_uiFADE_TO;
+    m_fade.mp_fDuration = static_cast<f32>(iUpdates) * fDT;
+    m_pLogo->mp_aColorAnimators[0].play(m_fade);
     m_iUpdates = iUpdates;
     Cl2d::clearSprites();
     ClUI::render();
@@ -1061,78 +1087,104 @@ class CLogoFade {
     if (m_logo.empty()) *pError = "the logo's fade did not show in the menu's quads";
     return !m_logo.empty();
   }
-  // The quads of frame iFrame (0 for the first), which has run iFrame + 1 updates.
+  // The quads of frame iFrame (0 for the first), whose updates of the fade's round are iFrame % its length + 1.
   const std::vector<SMenuQuad>& at(i32 iFrame) {
-    const u32 uiColor = fadeColor(gc_uiFADE_FROM, gc_uiFADE_TO, static_cast<f64>(iFrame + 1) / m_iUpdates);
+    const u32 uiColor =
+        fadeColor(gc_uiFADE_FROM, gc_uiFADE_TO, static_cast<f64>(iFrame % m_iUpdates + 1) / m_iUpdates);
     for (size_t i : m_logo) m_quads[i].uiColor = uiColor;
     return m_quads;
   }
+  // Before frame iFrame: the fade starts again where a round of it begins (not before the first, started already).
+  void restart(i32 iFrame) {
+    if (iFrame > 0 && iFrame % m_iUpdates == 0) m_pLogo->mp_aColorAnimators[0].play(m_fade);
+  }
 
  private:
+  ClWidget* m_pLogo = nullptr;
+  SAnimatorParams m_fade{};
   std::vector<SMenuQuad> m_quads;
   std::vector<size_t> m_logo;
   i32 m_iUpdates = 1;
 };
 
-// The menu's frame through the UI; its logo fades over twice the frames' updates, so the last frame shows it half way.
-// "MainMenuFrameOverQuadWrite.engine.update" leaves out the UI's update, ".engine.sort" the queue's sort,
-// ".engine.everysecond" the UI's render in every second frame.
+// The fade's length in updates: three levels and more a channel an update, so that one update left out shows.
+constexpr i32 gc_iFADE_UPDATES = 60;
+
+// The menu's frame through the UI. "MainMenuFrameOverQuadWrite.engine.update" leaves out the UI's update,
+// ".engine.oneupdate" that of the middle frame, ".engine.sort" the queue's sort, ".engine.everysecond" the UI's
+// render in every second frame.
 void BM_Engine_MainMenuFrameOverQuadWrite(benchmark::State& state) {
   CMainMenuRun run;
   std::string error;
   const std::vector<SMenuQuad> menu = menuQuads(&run, &error);
   CLogoFade fade;
-  if (menu.empty() || !fade.start(menu, 2 * static_cast<i32>(state.max_iterations), &error)) {
+  if (menu.empty() || !fade.start(menu, gc_iFADE_UPDATES, &error)) {
     state.SkipWithError(error.c_str());
     return;
   }
   const bool bUpdate = !benchSkips("MainMenuFrameOverQuadWrite.engine.update");
+  const bool bMiddleUpdate = !benchSkips("MainMenuFrameOverQuadWrite.engine.oneupdate");
   const bool bSort = !benchSkips("MainMenuFrameOverQuadWrite.engine.sort");
   CBenchEverySecond everySecond(state, "MainMenuFrameOverQuadWrite.engine.everysecond");
+  const CBenchCheat cheat("MainMenuFrameOverQuadWrite.engine");
+  const i64 iFrames = state.max_iterations;
   runMenuFrames(
-      state, [&fade](i32 iFrame) -> const std::vector<SMenuQuad>& { return fade.at(iFrame); },
-      [bUpdate, bSort, &everySecond] {
-        if (bUpdate) ClUI::update();
-        if (!everySecond.leavesOut()) ClUI::render();
-        if (bSort) Cl2d::sortSprites();
+      state,
+      [&fade](i32 iFrame) -> const std::vector<SMenuQuad>& {
+        fade.restart(iFrame);
+        return fade.at(iFrame);
+      },
+      [&](const std::vector<SMenuQuad>&, i32 iFrame) {
+        if (cheat.replays()) {
+          writeQuads(menu, menu.size(), true);
+          return;
+        }
+        if (!cheat.repeats(iFrame)) {
+          if (bUpdate && (bMiddleUpdate || iFrame != iFrames / 2)) ClUI::update();
+          if (!everySecond.leavesOut()) ClUI::render();
+          if (cheat.partial() && Cl2d::mp_spriteQueue.mp_uCount > 0) --Cl2d::mp_spriteQueue.mp_uCount;
+          if (cheat.changes(iFrame, iFrames)) Cl2d::mp_spriteQueue.mp_auiColor[0] ^= 0x00800000u;
+          if (bSort) Cl2d::sortSprites();
+        }
         writeMenuLayers();
-        Cl2d::clearSprites();
+        // A frame that gives this one's quads again finds them in the queue.
+        if (!cheat.repeats(iFrame + 1)) Cl2d::clearSprites();
       });
+  Cl2d::clearSprites();
 }
 BENCHMARK(BM_Engine_MainMenuFrameOverQuadWrite)->UseManualTime()->Iterations(gc_iMENU_FRAMES)->Unit(benchmark::kMicrosecond);
 
-// The floor: the finished quads written straight into dynamic geometry; "MainMenuFrameOverQuadWrite.baseline.elements"
-// leaves out their element records, ".baseline.everysecond" the last quad of every second frame.
+// The floor: each frame's finished quads (the menu's, its logo in the frame's colour) written straight into dynamic
+// geometry; "MainMenuFrameOverQuadWrite.baseline.elements" leaves out their element records,
+// ".baseline.everysecond" the last quad of every second frame.
 void BM_Baseline_MainMenuFrameOverQuadWrite(benchmark::State& state) {
   CMainMenuRun run;
   std::string error;
-  const std::vector<SMenuQuad> quads = menuQuads(&run, &error);
-  if (quads.empty()) {
+  const std::vector<SMenuQuad> menu = menuQuads(&run, &error);
+  CLogoFade fade;
+  if (menu.empty() || !fade.start(menu, gc_iFADE_UPDATES, &error)) {
     state.SkipWithError(error.c_str());
     return;
   }
   const bool bElements = !benchSkips("MainMenuFrameOverQuadWrite.baseline.elements");
   CBenchEverySecond everySecond(state, "MainMenuFrameOverQuadWrite.baseline.everysecond");
+  const CBenchCheat cheat("MainMenuFrameOverQuadWrite.baseline");
+  const i64 iFrames = state.max_iterations;
+  std::vector<SMenuQuad> last;
   runMenuFrames(
-      state, [&quads](i32) -> const std::vector<SMenuQuad>& { return quads; },
-      [&quads, bElements, &everySecond] {
-        const size_t uiWritten = everySecond.leavesOut() ? quads.size() - 1 : quads.size();
-        for (size_t i = 0; i < uiWritten; ++i) {
-          const SMenuQuad& q = quads[i];
-          SDynamicGeometryAlloc alloc;
-          ClDynamicGeometry::reserve(1, 4, 6, &alloc);
-          const auto vertex = [&q](f32 fX, f32 fY, f32 fU, f32 fV) {
-            return SDynamicGeometryVertex{fX, fY, 0.0f, q.uiColor, 0.0f, 0.0f, 0.0f, fU, fV};
-          };
-          alloc.mp_pVerts[0] = vertex(q.fLeft, q.fTop, q.fU0, q.fV0);
-          alloc.mp_pVerts[1] = vertex(q.fRight, q.fTop, q.fU1, q.fV0);
-          alloc.mp_pVerts[2] = vertex(q.fLeft, q.fBottom, q.fU0, q.fV1);
-          alloc.mp_pVerts[3] = vertex(q.fRight, q.fBottom, q.fU1, q.fV1);
-          ClDynamicGeometry::setQuadIndexes(alloc.mp_pIndexes, alloc.mp_uiFirstVertex, true);
-          if (bElements) {
-            ClDynamicGeometry::setElement(alloc, 0, alloc.mp_uiFirstIndex, 6, q.uiBatchMask, q.pSignature, q.fDepth, 0);
-          }
+      state, [&fade](i32 iFrame) -> const std::vector<SMenuQuad>& { return fade.at(iFrame); },
+      [&](const std::vector<SMenuQuad>& quads, i32 iFrame) {
+        const std::vector<SMenuQuad>& written = cheat.replays() ? menu : (cheat.repeats(iFrame) ? last : quads);
+        size_t uiWritten = everySecond.leavesOut() ? written.size() - 1 : written.size();
+        if (cheat.partial()) uiWritten = written.size() - 1;
+        if (cheat.changes(iFrame, iFrames)) {
+          std::vector<SMenuQuad> changed = written;
+          changed[0].uiColor ^= 0x00800000u;
+          writeQuads(changed, uiWritten, bElements);
+        } else {
+          writeQuads(written, uiWritten, bElements);
         }
+        if (cheat.any()) last = quads;
       });
 }
 BENCHMARK(BM_Baseline_MainMenuFrameOverQuadWrite)->UseManualTime()->Iterations(gc_iMENU_FRAMES)->Unit(benchmark::kMicrosecond);

@@ -34,7 +34,7 @@ pairs=(
   "SpriteBench SpriteJobs engine:build,everysecond baseline:billboards,lines,everysecond"
   "GraphicsBench ClearPresentFrame engine:handover,everysecond baseline:render,everysecond"
   "GraphicsBench HandOver engine:handover,everysecond baseline:wait,everysecond"
-  "UIBench MainMenuFrameOverQuadWrite engine:update,sort,everysecond baseline:elements,everysecond"
+  "UIBench MainMenuFrameOverQuadWrite engine:update,oneupdate,sort,everysecond,partial,repeat,replay,middle baseline:elements,everysecond,partial,repeat,replay,middle"
   "FrameBench FrameBloomCRTPasses engine:scene,crt,everysecond baseline:blur,add,crt,everysecond"
   "FrameBench FrameActionLevel engine:update,everysecond baseline:fights,draw,everysecond"
   "FrameBench FramePreLoadPlainCopy engine:frame,everysecond baseline:draw,everysecond"
