@@ -28,8 +28,8 @@ unset SDL_VIDEODRIVER
 # iteration (Bench/BenchSkip.h): it runs each benchmark for 0.5 s, so that one whose iterations are shorter runs two.
 pairs=(
   "WorldBench WorldFrame200 engine:update,draw,everysecond baseline:reactions,draw,everysecond"
-  "SpriteBench UIFrame engine:tick,sort,everysecond baseline:tick,sort,everysecond"
-  "SpriteBench AnimWidgets engine:render,sort,everysecond baseline:advance,sort,everysecond"
+  "SpriteBench UIFrame engine:tick,oneupdate,sort,everysecond,partial,repeat,middle baseline:tick,oneupdate,sort,everysecond,partial,repeat,middle"
+  "SpriteBench AnimWidgets engine:render,sort,everysecond,partial,repeat,middle baseline:advance,oneupdate,sort,everysecond,partial,repeat,middle"
   "SpriteBench TexturedQuads engine:sprites,everysecond baseline:copy,everysecond"
   "SpriteBench SpriteJobs engine:build,everysecond baseline:billboards,lines,everysecond"
   "GraphicsBench ClearPresentFrame engine:handover,everysecond baseline:render,everysecond"
