@@ -4,16 +4,24 @@
 //   loader does with the same file: copying the bytes into a block and turning its offsets into pointers, with
 //   no checks and no widgets, and freeing the block (UILoadJson: against parsing the JSON description of the same
 //   screen set with a widely used JSON library instead). The UI's start before each load is not timed: the baseline
-//   has nothing to start. Each side checks, untimed, what its last iteration loaded against the screen set compiled
-//   (every widget in tree order with its name, instance ID, children, switched children and properties: types,
-//   values, event calls and their parameters; the JSON as parsed written out and compiled again), and that the heap
-//   holds no more blocks after the run than before; every iteration folds two of the widgets it loaded (the last
-//   and one that moves on from iteration to iteration) into a running hash, which must be that of the same widgets
-//   as compiled (as parsed before the loop, for the JSON). GRINDLOW_BENCH_SKIP "<case>.engine.load" leaves out the
-//   engine's load, "UILoad.baseline.properties" the plain loader's relocation of the property arrays,
-//   "UILoad.baseline.free" its free, "UILoadJson.baseline.floats" the parsed floats (the parser drops them);
-//   "<case>.<side>.everysecond" the load, the relocation of the property arrays or the floats in every second
-//   iteration.
+//   has nothing to start. The screen set comes in four versions (the buttons' point size differs), loaded in turn,
+//   so that no iteration loads what the last one did. Each side checks, untimed, what its last iteration loaded
+//   against the screen set compiled (every widget in tree order with its name, instance ID, children, switched
+//   children and properties: types, values, event calls and their parameters; the JSON as parsed written out and
+//   compiled again), and that the heap holds no more blocks after the run than before; every iteration folds two of
+//   the widgets it loaded (the last and one that moves on from iteration to iteration) into a running hash, which
+//   must be that of the same widgets as compiled (as parsed before the loop, for the JSON). The plain loader's
+//   every iteration is checked whole, untimed: every word of its block and pointer pool against a relocation of the
+//   same version made before the loop (a pointer as the same offset into its block or pool), and the JSON's every
+//   parse against a parse of the same version made before the loop. GRINDLOW_BENCH_SKIP "<case>.engine.load"
+//   leaves out the engine's load, "UILoad.baseline.properties" the plain loader's relocation of the property
+//   arrays, "UILoad.baseline.free" its free, "UILoadJson.baseline.floats" the parsed floats (the parser drops
+//   them); "<case>.<side>.everysecond" the load, the relocation of the property arrays or the floats in every
+//   second iteration; "<case>.<side>.partial" the last widget's properties (the engine loads a file without them,
+//   the plain loader leaves its arrays unrelocated, the parse drops it), ".repeat" every third iteration's load
+//   (the last one's kept), ".replay" every load (the last version's, loaded before the loop, kept), ".middle" one
+//   change in the middle iteration (the engine loads the next version, the plain loader leaves a widget's arrays
+//   unrelocated, the parse's root gets another name).
 // - EventDispatch: 100,000 events fired by name on a widget, each running its procedures through the registry,
 //   against a std::unordered_map from event names to the event's procedures, resolved once when it is built, as
 //   the engine resolves them when it loads. Iteration k starts at event k (of 16), so that no iteration dispatches
@@ -91,8 +99,10 @@
 
 namespace {
 
-// A front end of 40 screens, each a panel with a grid of 6 x 8 buttons, about 2,000 widgets.
-std::string makeDescription() {
+// A front end of 40 screens, each a panel with a grid of 6 x 8 buttons, about 2,000 widgets; the buttons' point size
+// is 21 and the version.
+constexpr int gc_iSET_VERSIONS = 4;
+std::string makeDescription(int iVersion) {
   std::string screens;
   std::vector<std::string> names;
   for (int s = 0; s < 40; ++s) {
@@ -102,7 +112,8 @@ std::string makeDescription() {
     for (int b = 0; b < 48; ++b) {
       const std::string id = screen + "_Button" + std::to_string(b);
       buttons += std::string(b ? "," : "") + R"({"name": ")" + id + R"(", "properties": {
-          "canvas": {"id": "FULL"}, "fontName": {"id": "FontAcknowledge"}, "pointSize": 21.0,
+          "canvas": {"id": "FULL"}, "fontName": {"id": "FontAcknowledge"}, "pointSize": )" +
+                 std::to_string(21 + iVersion) + R"(.0,
           "localizedID": {"id": ")" + id + R"(_text"}, "gridPos": {"gridxy": [)" + std::to_string(b % 6) + ", " +
                  std::to_string(b / 6) + R"(]},
           "widgetLayout": {"layout": {"screenAnchor": 4, "x": 10.0, "y": 20.0, "widgetAnchor": 4}},
@@ -142,28 +153,35 @@ void findPaths(const SKuiScreenSet& set, int iIndex, const std::vector<size_t>& 
   }
 }
 
-const SScreenSet& screenSet() {
-  static const SScreenSet s = [] {
-    SScreenSet d;
-    std::string error;
-    if (!KuiParseDescription(makeDescription(), "bench.json", &d.set, &error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      std::abort();
+// Version iVersion of the screen set (see makeDescription), compiled once.
+const SScreenSet& screenSet(int iVersion = 0) {
+  static const std::vector<SScreenSet> s_sets = [] {
+    std::vector<SScreenSet> sets(gc_iSET_VERSIONS);
+    for (int v = 0; v < gc_iSET_VERSIONS; ++v) {
+      SScreenSet& d = sets[static_cast<size_t>(v)];
+      std::string error;
+      if (!KuiParseDescription(makeDescription(v), "bench.json", &d.set, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::abort();
+      }
+      d.uiWidgets = d.set.widgets.size();
+      d.paths.resize(d.uiWidgets);
+      findPaths(d.set, 0, {}, &d.paths);
+      d.image = KuiWriteImage(d.set);
+      if (!KuiDumpImage(d.image, "bench.kui", {}, &d.json, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::abort();
+      }
     }
-    d.uiWidgets = d.set.widgets.size();
-    d.paths.resize(d.uiWidgets);
-    findPaths(d.set, 0, {}, &d.paths);
-    d.image = KuiWriteImage(d.set);
-    if (!KuiDumpImage(d.image, "bench.kui", {}, &d.json, &error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      std::abort();
-    }
-    std::fprintf(stderr, "screen set: %zu widgets, %zu bytes of .kui, %zu bytes of JSON\n", d.uiWidgets,
-                 d.image.size(), d.json.size());
-    return d;
+    std::fprintf(stderr, "screen set: %zu widgets, %zu bytes of .kui, %zu bytes of JSON\n", sets[0].uiWidgets,
+                 sets[0].image.size(), sets[0].json.size());
+    return sets;
   }();
-  return s;
+  return s_sets[static_cast<size_t>(iVersion)];
 }
+
+// The version iteration i loads.
+int setVersion(benchmark::IterationCount i) { return static_cast<int>(i % gc_iSET_VERSIONS); }
 
 // --- What a load made, in the compiler's form (KuiSource.h), for the checks ---
 
@@ -400,11 +418,11 @@ void foldWidget(CBenchHash* pHash, SKuiWidget widget, size_t uiChildren, size_t 
   }
 }
 
-// The hash of iIterations loads that loaded the screen set as compiled.
+// The hash of iIterations loads that loaded the screen set's versions as compiled.
 CBenchHash compiledLoads(benchmark::IterationCount iIterations) {
-  const SKuiScreenSet& set = screenSet().set;
   CBenchHash record;
   for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
+    const SKuiScreenSet& set = screenSet(setVersion(i)).set;
     for (const size_t uiSampled : sampledWidgets(i)) {
       const SKuiWidget& widget = set.widgets[uiSampled];
       foldWidget(&record, widget, widget.children.size(), widget.switched.size());
@@ -413,29 +431,50 @@ CBenchHash compiledLoads(benchmark::IterationCount iIterations) {
   return record;
 }
 
+// The image of a version without its last widget's properties: what a load that leaves them out holds.
+std::vector<uint8_t> imageWithoutLastProperties(int iVersion) {
+  SKuiScreenSet set = screenSet(iVersion).set;
+  set.widgets.back().properties.clear();
+  return KuiWriteImage(set);
+}
+
 // The UI starts untimed, as the baseline has nothing to start; its end, where the engine frees the widgets and the
 // file it loaded, is timed as the baseline's free is.
 void engineLoad(benchmark::State& state, const std::string& name) {
-  const SScreenSet& d = screenSet();
   const bool bLoad = !benchSkips(name + ".engine.load");
   CBenchEverySecond everySecond(state, name + ".engine.everysecond");
+  const CBenchCheat cheat(name + ".engine");
+  std::vector<std::vector<uint8_t>> images;
+  for (int v = 0; v < gc_iSET_VERSIONS; ++v) {
+    images.push_back(cheat.partial() ? imageWithoutLastProperties(v) : screenSet(v).image);
+  }
   const i64 iBlocks = KvAllocLiveBlocks();
-  // The first load in a process takes ten to forty times as long as the next ones: it is made before the loop, so
-  // that a short run's iterations are like a long run's.
+  // The first load in a process takes ten to forty times as long as the next ones: it is made before the loop (of
+  // the last version, the one before the first iteration's), so that a short run's iterations are like a long
+  // run's. "replay" keeps it.
   ClUI::initialise();
-  ClUI::loadUIDataFromImage("Bench", d.image.data(), static_cast<u32>(d.image.size()));
-  ClUI::terminate();
+  ClUI::loadUIDataFromImage("Bench", images.back().data(), static_cast<u32>(images.back().size()));
+  if (!cheat.replays()) ClUI::terminate();
   CBenchLastIteration last(state);
   CBenchHash hash;
   benchmark::IterationCount iIteration = 0;
+  bool bLoaded = cheat.replays();
   std::string problem;
   for (auto _ : state) {
-    state.PauseTiming();
-    ClUI::initialise();
-    state.ResumeTiming();
-    const bool bLoaded = !everySecond.leavesOut() && bLoad &&
-                         ClUI::loadUIDataFromImage("Bench", d.image.data(), static_cast<u32>(d.image.size()));
-    for (const size_t uiSampled : sampledWidgets(iIteration++)) {
+    const int iVersion = setVersion(iIteration);
+    const SScreenSet& d = screenSet(iVersion);
+    const bool bKept = cheat.replays() || cheat.repeats(iIteration);
+    if (!bKept) {
+      state.PauseTiming();
+      ClUI::initialise();
+      state.ResumeTiming();
+      const std::vector<uint8_t>& image =
+          images[static_cast<size_t>(cheat.changes(iIteration, state.max_iterations) ? (iVersion + 1) % gc_iSET_VERSIONS
+                                                                                     : iVersion)];
+      bLoaded = !everySecond.leavesOut() && bLoad &&
+                ClUI::loadUIDataFromImage("Bench", image.data(), static_cast<u32>(image.size()));
+    }
+    for (const size_t uiSampled : sampledWidgets(iIteration)) {
       const ClWidget* pSampled = bLoaded ? ClUI::findWidget(d.set.widgets[uiSampled].uiInstanceID) : nullptr;
       if (pSampled != nullptr) {
         foldWidget(&hash, engineWidget(pSampled), pSampled->mp_AllChildren.getSize(),
@@ -452,14 +491,17 @@ void engineLoad(benchmark::State& state, const std::string& name) {
       problem = pRoot == nullptr ? "the screen set did not load" : compareScreenSets(loaded, d.set);
       state.ResumeTiming();
     }
-    ClUI::terminate();
+    // A load that the next iteration keeps stays.
+    if (!cheat.replays() && !cheat.repeats(iIteration + 1)) ClUI::terminate();
+    ++iIteration;
   }
+  if (cheat.replays() || cheat.repeats(iIteration)) ClUI::terminate();
   if (problem.empty() && !(hash == compiledLoads(state.iterations()))) {
     problem = "an earlier iteration's load differs from the screen set";
   }
   if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
   if (!problem.empty()) state.SkipWithError(problem.c_str());
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiWidgets));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * screenSet().uiWidgets));
 }
 
 void BM_Engine_UILoad(benchmark::State& state) { engineLoad(state, "UILoad"); }
@@ -486,14 +528,16 @@ T** pointerArray(u8* pBlock, const void* pSlot, i32 iCount, void**& ppPool) {
   return reinterpret_cast<T**>(ppArray);
 }
 
-// Copies the file into a block and relocates it (the property arrays only when bProperties).
-void plainLoad(const std::vector<uint8_t>& image, u8* pBlock, void** ppPool, bool bProperties) {
+// Copies the file into a block and relocates it (the property arrays only when bProperties; none of widget
+// iUnrelocated's arrays, a step that cheats); the end of the pool's pointers it took.
+void** plainLoad(const std::vector<uint8_t>& image, u8* pBlock, void** ppPool, bool bProperties, i32 iUnrelocated = -1) {
   std::memcpy(pBlock, image.data(), image.size());
   SUIDataHeader* pHeader = reinterpret_cast<SUIDataHeader*>(pBlock);
   pHeader->mp_pRoot = reinterpret_cast<SRawWidgetInstance*>(pBlock + slotOffset(&pHeader->mp_pRoot));
   pHeader->mp_ppWidgetTable =
       pointerArray<SRawWidgetInstance>(pBlock, &pHeader->mp_ppWidgetTable, pHeader->mp_iNumWidgets, ppPool);
   for (i32 i = 0; i < pHeader->mp_iNumWidgets; ++i) {
+    if (i == iUnrelocated) continue;
     SRawWidgetInstance* pRaw = pHeader->mp_ppWidgetTable[i];
     pRaw->mp_ppSwitchedChildren =
         pointerArray<SRawWidgetInstance>(pBlock, &pRaw->mp_ppSwitchedChildren, pRaw->mp_iNumSwitchedChildren, ppPool);
@@ -515,27 +559,97 @@ void plainLoad(const std::vector<uint8_t>& image, u8* pBlock, void** ppPool, boo
       }
     }
   }
+  return ppPool;
 }
+
+// A plain load of one version made before the loop: its block and pool where they lie, to compare a load with word
+// by word (a pointer as the same offset into its block or pool).
+struct SPlainRelocation {
+  std::vector<u64> block;  // 8-byte words, as the loads' blocks are aligned
+  std::vector<void*> pool;
+  size_t uiPoolUsed = 0;
+  size_t uiBytes = 0;
+  explicit SPlainRelocation(const std::vector<uint8_t>& image)
+      : block((image.size() + 7) / 8), pool(image.size() / 4 + 1), uiBytes(image.size()) {
+    uiPoolUsed = static_cast<size_t>(plainLoad(image, reinterpret_cast<u8*>(block.data()), pool.data(), true) -
+                                     pool.data());
+  }
+  // Whether word w of a load whose block is at pBlock and pool at ppPool is this one's word r.
+  bool same(u64 w, u64 r, const void* pBlock, const void* ppPool) const {
+    const auto at = [](const void* p) { return static_cast<u64>(reinterpret_cast<uintptr_t>(p)); };
+    return w == r || (w - at(pBlock) == r - at(block.data()) && w - at(pBlock) < uiBytes) ||
+           (w - at(ppPool) == r - at(pool.data()) && w - at(ppPool) < 8 * uiPoolUsed);
+  }
+  // Empty when the load at pBlock, with its pool's pointers up to ppEnd, is this one; else the first difference.
+  std::string compare(const u8* pBlock, void* const* ppPool, void* const* ppEnd) const {
+    if (static_cast<size_t>(ppEnd - ppPool) != uiPoolUsed) {
+      return "the load relocated " + std::to_string(ppEnd - ppPool) + " pointers into arrays, the screen set has " +
+             std::to_string(uiPoolUsed);
+    }
+    for (size_t i = 0; i < uiPoolUsed; ++i) {
+      u64 w = 0;
+      std::memcpy(&w, &ppPool[i], sizeof(w));
+      u64 r = 0;
+      std::memcpy(&r, &pool[i], sizeof(r));
+      if (!same(w, r, pBlock, ppPool)) return "pointer " + std::to_string(i) + " of the load's arrays is not relocated";
+    }
+    for (size_t i = 0; i + 8 <= uiBytes; i += 8) {
+      u64 w = 0;
+      std::memcpy(&w, pBlock + i, sizeof(w));
+      if (!same(w, block[i / 8], pBlock, ppPool)) return "byte " + std::to_string(i) + " of the load is not relocated";
+    }
+    return std::string();
+  }
+};
 
 // "UILoad.baseline.everysecond" leaves the property arrays unrelocated in every second iteration.
 void BM_Baseline_UILoad(benchmark::State& state) {
-  const SScreenSet& d = screenSet();
   const bool bProperties = !benchSkips("UILoad.baseline.properties");
   const bool bFree = !benchSkips("UILoad.baseline.free");
   CBenchEverySecond everySecond(state, "UILoad.baseline.everysecond");
-  const size_t uiPoolBytes = sizeof(void*) * (d.image.size() / 4 + 1);
+  const CBenchCheat cheat("UILoad.baseline");
+  std::vector<SPlainRelocation> relocations;
+  size_t uiImageBytes = 0;
+  for (int v = 0; v < gc_iSET_VERSIONS; ++v) {
+    relocations.emplace_back(screenSet(v).image);
+    uiImageBytes = std::max(uiImageBytes, screenSet(v).image.size());
+  }
+  const size_t uiPoolBytes = sizeof(void*) * (uiImageBytes / 4 + 1);
   const i64 iBlocks = KvAllocLiveBlocks();
+  // One load before the loop, as the engine's side makes one: the first touches of the heap's fresh pages are not
+  // an iteration's.
+  {
+    u8* pFirstBlock = static_cast<u8*>(KvAlignedAlloc(uiImageBytes, 16));
+    void** ppFirstPool = static_cast<void**>(KvAlignedAlloc(uiPoolBytes, 16));
+    plainLoad(screenSet().image, pFirstBlock, ppFirstPool, true);
+    KvAlignedFree(ppFirstPool);
+    KvAlignedFree(pFirstBlock);
+  }
   CBenchLastIteration last(state);
   CBenchHash hash;
   benchmark::IterationCount iIteration = 0;
   std::string problem;
+  u8* pBlock = nullptr;
+  void** ppPool = nullptr;
+  void** ppEnd = nullptr;
   for (auto _ : state) {
-    u8* pBlock = static_cast<u8*>(KvAlignedAlloc(d.image.size(), 16));
-    void** ppPool = static_cast<void**>(KvAlignedAlloc(uiPoolBytes, 16));
-    plainLoad(d.image, pBlock, ppPool, !everySecond.leavesOut() && bProperties);
+    const int iVersion = setVersion(iIteration);
+    const SScreenSet& d = screenSet(iVersion);
+    if (cheat.replays()) {
+      pBlock = reinterpret_cast<u8*>(relocations.back().block.data());
+      ppPool = relocations.back().pool.data();
+      ppEnd = ppPool + relocations.back().uiPoolUsed;
+    } else if (!cheat.repeats(iIteration) || pBlock == nullptr) {
+      pBlock = static_cast<u8*>(KvAlignedAlloc(uiImageBytes, 16));
+      ppPool = static_cast<void**>(KvAlignedAlloc(uiPoolBytes, 16));
+      const i32 iUnrelocated = cheat.partial() ? static_cast<i32>(d.uiWidgets) - 1
+                               : cheat.changes(iIteration, state.max_iterations) ? static_cast<i32>(d.uiWidgets) / 2
+                                                                                 : -1;
+      ppEnd = plainLoad(d.image, pBlock, ppPool, !everySecond.leavesOut() && bProperties, iUnrelocated);
+    }
     const SLoadedPlaces places{pBlock, d.image.size(), reinterpret_cast<const u8*>(ppPool), uiPoolBytes};
     const SUIDataHeader* pHeader = reinterpret_cast<const SUIDataHeader*>(pBlock);
-    for (const size_t uiSampled : sampledWidgets(iIteration++)) {
+    for (const size_t uiSampled : sampledWidgets(iIteration)) {
       SKuiWidget sampled;
       const SRawWidgetInstance* pSampled = nullptr;
       if (static_cast<size_t>(pHeader->mp_iNumWidgets) > uiSampled &&
@@ -550,25 +664,36 @@ void BM_Baseline_UILoad(benchmark::State& state) {
         hash.add(0);
       }
     }
-    if (last.next()) {
-      state.PauseTiming();
+    state.PauseTiming();
+    if (problem.empty()) {
+      problem = relocations[static_cast<size_t>(iVersion)].compare(pBlock, ppPool, ppEnd);
+      if (!problem.empty()) problem = "iteration " + std::to_string(iIteration) + ": " + problem;
+    }
+    if (last.next() && problem.empty()) {
       SKuiScreenSet loaded;
       problem = readRawWidget(pHeader->mp_pRoot, places, &loaded)
                     ? compareScreenSets(loaded, d.set)
                     : "a pointer of the plain load leads outside its block";
-      state.ResumeTiming();
     }
-    if (bFree) {
+    state.ResumeTiming();
+    // A load that the next iteration keeps stays.
+    if (bFree && !cheat.replays() && !cheat.repeats(iIteration + 1)) {
       KvAlignedFree(ppPool);
       KvAlignedFree(pBlock);
+      pBlock = nullptr;
     }
+    ++iIteration;
+  }
+  if (bFree && pBlock != nullptr && !cheat.replays()) {
+    KvAlignedFree(ppPool);
+    KvAlignedFree(pBlock);
   }
   if (problem.empty() && !(hash == compiledLoads(state.iterations()))) {
     problem = "an earlier iteration's load differs from the screen set";
   }
   if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
   if (!problem.empty()) state.SkipWithError(problem.c_str());
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiWidgets));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * screenSet().uiWidgets));
 }
 BENCHMARK(BM_Baseline_UILoad)->Unit(benchmark::kMillisecond);
 
@@ -592,45 +717,62 @@ u64 parsedWidgetWord(const nlohmann::json& tree, size_t uiWidget) {
 
 // "UILoadJson.baseline.floats" drops the floats in every iteration, ".everysecond" in every second one.
 void BM_Baseline_UILoadJson(benchmark::State& state) {
-  const SScreenSet& d = screenSet();
   const nlohmann::json::parser_callback_t dropFloats = [](int, nlohmann::json::parse_event_t event,
                                                           nlohmann::json& parsed) {
     return event != nlohmann::json::parse_event_t::value || !parsed.is_number_float();
   };
   const bool bFloats = !benchSkips("UILoadJson.baseline.floats");
   CBenchEverySecond everySecond(state, "UILoadJson.baseline.everysecond");
+  const CBenchCheat cheat("UILoadJson.baseline");
+  // Each version parsed before the loop: what every iteration's parse of it must equal.
+  std::vector<nlohmann::json> references;
+  for (int v = 0; v < gc_iSET_VERSIONS; ++v) references.push_back(nlohmann::json::parse(screenSet(v).json));
   CBenchLastIteration last(state);
   CBenchHash hash;
   benchmark::IterationCount iIteration = 0;
   std::string problem;
+  nlohmann::json tree;
   for (auto _ : state) {
-    const bool bDrop = everySecond.leavesOut() || !bFloats;
-    nlohmann::json tree = nlohmann::json::parse(d.json, bDrop ? dropFloats : nullptr, false);
-    if (tree.is_discarded() || tree.empty()) {
-      state.SkipWithError("the JSON did not parse");
-      return;
+    const int iVersion = setVersion(iIteration);
+    const SScreenSet& d = screenSet(iVersion);
+    if (cheat.replays()) {
+      tree = references.back();
+    } else if (!cheat.repeats(iIteration) || tree.is_null()) {
+      const bool bDrop = everySecond.leavesOut() || !bFloats;
+      tree = nlohmann::json::parse(d.json, bDrop ? dropFloats : nullptr, false);
+      if (tree.is_discarded() || tree.empty()) {
+        state.SkipWithError("the JSON did not parse");
+        return;
+      }
     }
-    for (const size_t uiSampled : sampledWidgets(iIteration++)) hash.add(parsedWidgetWord(tree, uiSampled));
-    if (last.next()) {
-      state.PauseTiming();
+    if (cheat.partial()) tree["root"]["children"].back()["children"].back()["children"].erase(47);
+    if (cheat.changes(iIteration, state.max_iterations)) tree["root"]["name"] = "Changed";
+    for (const size_t uiSampled : sampledWidgets(iIteration)) hash.add(parsedWidgetWord(tree, uiSampled));
+    state.PauseTiming();
+    if (problem.empty() && tree != references[static_cast<size_t>(iVersion)]) {
+      problem = "iteration " + std::to_string(iIteration) + "'s parse differs from the JSON";
+    }
+    if (last.next() && problem.empty()) {
       SKuiScreenSet parsed;
       std::string error;
       problem = KuiParseDescription(tree.dump(), "parsed.json", &parsed, &error) ? compareScreenSets(parsed, d.set)
                                                                                    : "the JSON as parsed: " + error;
-      state.ResumeTiming();
     }
+    state.ResumeTiming();
     benchmark::DoNotOptimize(tree);
+    ++iIteration;
   }
   if (problem.empty()) {
-    const nlohmann::json reference = nlohmann::json::parse(d.json);
     CBenchHash record;
     for (benchmark::IterationCount i = 0; i < state.iterations(); ++i) {
-      for (const size_t uiSampled : sampledWidgets(i)) record.add(parsedWidgetWord(reference, uiSampled));
+      for (const size_t uiSampled : sampledWidgets(i)) {
+        record.add(parsedWidgetWord(references[static_cast<size_t>(setVersion(i))], uiSampled));
+      }
     }
     if (!(hash == record)) problem = "an earlier iteration's parse differs from the JSON";
   }
   if (!problem.empty()) state.SkipWithError(problem.c_str());
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiWidgets));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * screenSet().uiWidgets));
 }
 BENCHMARK(BM_Baseline_UILoadJson)->Unit(benchmark::kMillisecond);
 

@@ -27,7 +27,7 @@ unset SDL_VIDEODRIVER
 # BM_<Side>_<case>, with or without a suffix after a "/". A step "everysecond" leaves its work out of every second
 # iteration (Bench/BenchSkip.h): it runs each benchmark for 0.5 s, so that one whose iterations are shorter runs two.
 pairs=(
-  "WorldBench WorldFrame200 engine:update,draw,everysecond baseline:reactions,draw,everysecond"
+  "WorldBench WorldFrame200 engine:update,draw,everysecond,partial,repeat,replay,middle baseline:reactions,draw,everysecond,partial,repeat,replay,middle"
   "SpriteBench UIFrame engine:tick,oneupdate,sort,everysecond,partial,repeat,middle baseline:tick,oneupdate,sort,everysecond,partial,repeat,middle"
   "SpriteBench AnimWidgets engine:render,sort,everysecond,partial,repeat,middle baseline:advance,oneupdate,sort,everysecond,partial,repeat,middle"
   "SpriteBench TexturedQuads engine:sprites,everysecond baseline:copy,everysecond"
@@ -66,8 +66,8 @@ pairs=(
   "RandomBench RandomWord engine:words,everysecond baseline:words,everysecond"
   "JobBench Job1000Tasks engine:tasks,everysecond baseline:tasks,everysecond"
   "GridBench GridMove engine:focus,forward,everysecond,partial,repeat,replay,middle baseline:hidden,disabled,everysecond,partial,repeat,replay,middle"
-  "UIBench UILoad engine:load,everysecond baseline:properties,free,everysecond"
-  "UIBench UILoadJson engine:load,everysecond baseline:floats,everysecond"
+  "UIBench UILoad engine:load,everysecond,partial,repeat,replay,middle baseline:properties,free,everysecond,partial,repeat,replay,middle"
+  "UIBench UILoadJson engine:load,everysecond,partial,repeat,replay,middle baseline:floats,everysecond,partial,replay,middle"
   "UIBench EventDispatch engine:events,everysecond,partial,repeat,replay,middle baseline:events,calls,everysecond,partial,repeat,replay,middle"
   "TextBench ParagraphLayout engine:queue,free,clear,everysecond baseline:kerning,everysecond"
   "TextBench GlyphFrames engine:queue,draw,everysecond baseline:draw,everysecond"
