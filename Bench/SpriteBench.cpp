@@ -23,8 +23,10 @@
 //     the calling thread), against the best plain build of the same records: the same routines on the calling
 //     thread (a plain split between threads, PlainSplit_SpriteJobs, is slower at this size). Wall time of the
 //     builds; every round's geometry is checked against a reference round (the recording device: no GPU work).
-//     "SpriteJobs.engine.build" in GRINDLOW_BENCH_SKIP leaves out the jobs' build, "SpriteJobs.baseline.billboards"
-//     (".lines") that kind's build, ".<side>.everysecond" every second round's build, and fails it.
+//     Each round's records have a colour of their own (one of four in turn, set untimed). "SpriteJobs.engine.build"
+//     in GRINDLOW_BENCH_SKIP leaves out the jobs' build, "SpriteJobs.baseline.billboards" (".lines") that kind's
+//     build, ".<side>.everysecond" every second round's build, ".<side>.partial" every round's last line,
+//     ".<side>.middle" changes a vertex of the middle round, and fails it.
 //   UIFrame: one UI frame of a screen of 500 pulsing image widgets on the "UBER" canvas (the UI's update and
 //     render: the tree's tick with every image's colour animator, each widget's render procedure reading its
 //     properties, placement, the sprite queue, its sort and the quads written into dynamic geometry), against the
@@ -632,6 +634,17 @@ f64 threadSeconds() {  // the calling thread's CPU time
   return static_cast<f64>(now.tv_sec) + static_cast<f64>(now.tv_nsec) * 1e-9;
 }
 
+// The colour of round r's records (its blue differs from the round before's), and all records recoloured.
+constexpr i32 gc_iROUND_COLOURS = 4;
+u32 roundColour(i64 iRound) { return 0xFFFFFF00u | static_cast<u32>(0xFF >> (iRound % gc_iROUND_COLOURS)); }
+void colourRecords(u32 uiColour) {
+  const i32 b = ClGraphics::getCurCPUBuffer();
+  for (i32 i = 0; i < gc_iRECORDS_PER_KIND; ++i) {
+    ClSpriteMgr::mp_aSprites[b][i].mp_uiColor = uiColour;
+    ClSpriteMgr::mp_aLineSprites[b][i].mp_uiColor = uiColour;
+  }
+}
+
 // 100 billboards and 100 capped lines in the buffer the worker reads, spread in front of the eye.
 void fillRecords(const SRenderSignature* pSignature) {
   const i32 b = ClGraphics::getCurCPUBuffer();
@@ -695,21 +708,34 @@ f64 geometrySum(i32 iFirst, i32 iEnd) {
 }
 
 // 50 rounds of 100 billboards and 100 lines, a fresh frame of geometry every 18 rounds; the wall time of the
-// builds (every thread's work is inside it: the build returns once all of it is done). Each round's geometry is
-// checked, outside the timed part, against the sum of one round built first on this thread by the task routines.
+// builds (every thread's work is inside it: the build returns once all of it is done). Each round's records get
+// their round's colour first, untimed, so that no round builds what the last one did; each round's geometry is
+// checked, outside the timed part, against the sum of one round of the same colour built first on this thread by
+// the task routines. "<case>.<side>.partial" leaves the last line out of every round's records, ".middle" changes
+// one vertex of the middle round's geometry.
 template <typename FBuild>
-void runRounds(benchmark::State& state, FBuild build) {
+void runRounds(benchmark::State& state, const std::string& sSide, FBuild build) {
+  const CBenchCheat cheat(sSide);
   ClDynamicGeometry::unlockBuffers();
   ClDynamicGeometry::beginFrame();
-  buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
-  buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
-  const i32 iElementsPerRound = ClDynamicGeometry::getNumElements();
-  const f64 dExpected = geometrySum(0, iElementsPerRound);
+  std::vector<f64> expected;
+  i32 iElementsPerRound = 0;
+  for (i32 c = 0; c < gc_iROUND_COLOURS; ++c) {
+    colourRecords(roundColour(c));
+    const i32 iFirst = ClDynamicGeometry::getNumElements();
+    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
+    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
+    iElementsPerRound = ClDynamicGeometry::getNumElements() - iFirst;
+    expected.push_back(geometrySum(iFirst, ClDynamicGeometry::getNumElements()));
+  }
   ClDynamicGeometry::unlockBuffers();
   if (iElementsPerRound != 2 * gc_iRECORDS_PER_KIND) {
     state.SkipWithError("the reference round made no geometry");
     return;
   }
+  const i32 b = ClGraphics::getCurCPUBuffer();
+  if (cheat.partial()) ClSpriteMgr::mp_iNumLineSprites[b] = gc_iRECORDS_PER_KIND - 1;
+  const i64 iMiddle = state.max_iterations * gc_iJOB_ROUNDS;
   i64 iRounds = 0;
   for (auto _ : state) {
     f64 dSeconds = 0.0;
@@ -718,19 +744,29 @@ void runRounds(benchmark::State& state, FBuild build) {
         ClDynamicGeometry::unlockBuffers();
         ClDynamicGeometry::beginFrame();
       }
+      colourRecords(roundColour(iRounds));
       const i32 iFirst = ClDynamicGeometry::getNumElements();
       const f64 dStart = wallSeconds();
-      build(iRounds++);
+      build(iRounds);
       dSeconds += wallSeconds() - dStart;
       const i32 iEnd = ClDynamicGeometry::getNumElements();
-      if (iEnd - iFirst != iElementsPerRound || geometrySum(iFirst, iEnd) != dExpected) {
-        state.SkipWithError("a round's geometry differs from the reference round");
+      if (cheat.changes(iRounds, iMiddle) && iEnd > iFirst) {
+        const SDynamicGeometryRange& range = ClDynamicGeometry::mp_aRanges[iFirst];
+        ClDynamicGeometry::m_pLockedVerts[ClDynamicGeometry::mp_auiStagingIndexes[range.mp_uiFirstIndex]].x += 1.0f;
+      }
+      if (iEnd - iFirst != iElementsPerRound ||
+          geometrySum(iFirst, iEnd) != expected[static_cast<size_t>(iRounds % gc_iROUND_COLOURS)]) {
+        state.SkipWithError(("round " + std::to_string(iRounds) + "'s geometry differs from the reference round")
+                                .c_str());
+        ClSpriteMgr::mp_iNumLineSprites[b] = gc_iRECORDS_PER_KIND;
         return;
       }
+      ++iRounds;
     }
     ClDynamicGeometry::unlockBuffers();
     state.SetIterationTime(dSeconds);
   }
+  ClSpriteMgr::mp_iNumLineSprites[b] = gc_iRECORDS_PER_KIND;
   state.SetItemsProcessed(state.iterations() * gc_iJOB_ROUNDS * 2 * gc_iRECORDS_PER_KIND);
 }
 
@@ -749,7 +785,7 @@ void BM_Engine_SpriteJobs(benchmark::State& state) {
   ClJobMgr::initialize();
   const bool bBuild = !benchSkips("SpriteJobs.engine.build");
   const CBenchEverySecond everySecond("SpriteJobs.engine");
-  runRounds(state, [bBuild, &everySecond](i64 iRound) {
+  runRounds(state, "SpriteJobs.engine", [bBuild, &everySecond](i64 iRound) {
     if (bBuild && !everySecond.leavesOut(iRound)) ClSpriteMgr::runSpriteJobs(gc_vEYE, gc_vUP);
   });
   ClJobMgr::shutdown();
@@ -762,10 +798,11 @@ void BM_Baseline_SpriteJobs(benchmark::State& state) {
   const bool bBillboards = !benchSkips("SpriteJobs.baseline.billboards");
   const bool bLines = !benchSkips("SpriteJobs.baseline.lines");
   const CBenchEverySecond everySecond("SpriteJobs.baseline");
-  runRounds(state, [bBillboards, bLines, &everySecond](i64 iRound) {
+  runRounds(state, "SpriteJobs.baseline", [bBillboards, bLines, &everySecond](i64 iRound) {
     if (everySecond.leavesOut(iRound)) return;
-    if (bBillboards) buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
-    if (bLines) buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
+    const i32 b = ClGraphics::getCurCPUBuffer();
+    if (bBillboards) buildOnThisThread(ClSpriteMgr::mp_iNumSprites[b], &ClSpriteMgr::spriteTask);
+    if (bLines) buildOnThisThread(ClSpriteMgr::mp_iNumLineSprites[b], &ClSpriteMgr::lineSpriteTask);
   });
 }
 BENCHMARK(BM_Baseline_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -814,7 +851,7 @@ void BM_PlainSplit_SpriteJobs(benchmark::State& state) {
   ClTaskMgr::countLogicalProcessors();
   const i32 iThreads = std::max(ClTaskMgr::getNumLogicalProcessors(), 1);
   CPlainPool pool(iThreads);
-  runRounds(state, [&pool, iThreads](i64) {
+  runRounds(state, "PlainSplit_SpriteJobs", [&pool, iThreads](i64) {
     SSplitRound round;
     for (SDynamicGeometryAlloc& alloc : round.aAllocs) {
       ClDynamicGeometry::reserve(gc_iRECORDS_PER_KIND, 8 * gc_iRECORDS_PER_KIND, 18 * gc_iRECORDS_PER_KIND, &alloc);
