@@ -14,8 +14,11 @@
 // entities' draw pass of every second frame, ".baseline.everysecond" the last quad of every second frame;
 // ".<side>.partial" the last quad of every frame; "<case>.engine.repeat" (of this case and PlayerStreetWave) every
 // third frame of a second (the last frame's drawing kept), ".engine.middle" changes one quad of the middle frame.
-// The plain sides' checks count quads: a changed quad does not show there. Each timed second plays what the record
-// played (the same seed): a side that gave the record's hashes instead would pass, which no check here can see.
+// The plain sides' checks count quads: a changed quad does not show there. The Dragon's timed seconds each play a
+// seed of their own, checked against the same second played untimed after it; ".engine.replay" gives the process's
+// record (of another seed) instead. PlayerStreetWave's timed waves play the record's seed (another seed plays
+// another wave, with other work than the plain side's, which follows the record): a side that gave the record's
+// hashes there would pass.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -138,9 +141,9 @@ struct SDragonSecond {
 // frames (the steps left out as told), recorded into pOut. Each frame's gibs are checked against the gore records
 // and, given pRecord, what it drew against the record's, with the timing paused; a problem is pOut's error.
 void dragonSecond(const std::string& enemies, benchmark::State* pState, const SStreetSteps& steps,
-                  const SDragonSecond* pRecord, SDragonSecond* pOut) {
+                  const SDragonSecond* pRecord, SDragonSecond* pOut, u32 uiSeed = 7) {
   static const char* const s_apTypes[] = {"EnemyThug", "EnemyFast", "EnemyPistol"};
-  ClPlayerTestWorld world(7, enemies);
+  ClPlayerTestWorld world(uiSeed, enemies);
   if (!world.m_error.empty()) {
     pOut->m_error = world.m_error;
     return;
@@ -227,10 +230,33 @@ void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
   steps.everySecond = CBenchEverySecond("PlayerDragonBusiestSecond.engine");
   steps.cheat = CBenchCheat("PlayerDragonBusiestSecond.engine");
   SDragonSecond second;
+  // Each timed second plays with a seed of its own (the gore's and the hits' draws differ), and is checked against
+  // the same second played untimed after it: a second that gave an earlier record instead ("replay": the process's
+  // record, seed 7) shows.
+  static u32 s_uiSeconds = 0;
   for (auto _ : state) {
     state.PauseTiming();
+    const u32 uiSeed = 8 + s_uiSeconds++;
     second = SDragonSecond();
-    dragonSecond(enemies, &state, steps, pRecord, &second);
+    if (steps.cheat.replays()) {
+      second = *pRecord;
+    } else {
+      dragonSecond(enemies, &state, steps, nullptr, &second, uiSeed);
+    }
+    if (second.m_error.empty()) {
+      SDragonSecond wanted;
+      dragonSecond(enemies, nullptr, SStreetSteps(), nullptr, &wanted, uiSeed);
+      second.m_error = wanted.m_error;
+      for (int iFrame = 0; iFrame < gc_iFRAMES && second.m_error.empty(); ++iFrame) {
+        if (second.m_auiDrawnHashes[iFrame] != wanted.m_auiDrawnHashes[iFrame]) {
+          second.m_error = "frame " + std::to_string(iFrame) +
+                           " drew other quads, rings or texts than the same second played untimed: " +
+                           std::to_string(second.m_auiQuads[iFrame]) + " quads, " +
+                           std::to_string(second.m_auiTexts[iFrame]) + " texts; the record's " +
+                           std::to_string(wanted.m_auiQuads[iFrame]) + ", " + std::to_string(wanted.m_auiTexts[iFrame]);
+        }
+      }
+    }
     if (!second.m_error.empty()) {
       state.SkipWithError(second.m_error.c_str());
       return;

@@ -39,7 +39,7 @@ pairs=(
   "FrameBench FrameActionLevel engine:update,everysecond baseline:fights,draw,everysecond"
   "FrameBench FramePreLoadPlainCopy engine:frame,everysecond baseline:draw,everysecond"
   "FrameBench FrameBloomCRT engine:frame,everysecond baseline:draw,everysecond"
-  "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate,everysecond,partial,repeat,middle baseline:hits,gibs,everysecond,partial"
+  "PlayerBench PlayerDragonBusiestSecond engine:update,draw,gore,goreupdate,everysecond,partial,repeat,replay,middle baseline:hits,gibs,everysecond,partial"
   "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate,everysecond,partial,repeat,middle baseline:fights,draw,gibs,blood,everysecond"
   "StartUpBench StartUpToFrontEndFloor engine:frames,everysecond baseline:images,sounds,bytes,frame,everysecond"
   "VideoBench DecodeConvertUpload720p engine:connect,everysecond baseline:upload,everysecond"
