@@ -26,7 +26,9 @@
 //     Each round's records have a colour of their own (one of four in turn, set untimed). "SpriteJobs.engine.build"
 //     in GRINDLOW_BENCH_SKIP leaves out the jobs' build, "SpriteJobs.baseline.billboards" (".lines") that kind's
 //     build, ".<side>.everysecond" every second round's build, ".<side>.partial" every round's last line,
-//     ".<side>.middle" changes a vertex of the middle round, and fails it.
+//     ".<side>.repeat" builds every third round from the last round's records and ".<side>.replay" every round from
+//     the last reference round's (that geometry again), ".<side>.middle" changes a vertex of the middle round, and
+//     fails it.
 //   UIFrame: one UI frame of a screen of 500 pulsing image widgets on the "UBER" canvas (the UI's update and
 //     render: the tree's tick with every image's colour animator, each widget's render procedure reading its
 //     properties, placement, the sprite queue, its sort and the quads written into dynamic geometry), against the
@@ -711,8 +713,9 @@ f64 geometrySum(i32 iFirst, i32 iEnd) {
 // builds (every thread's work is inside it: the build returns once all of it is done). Each round's records get
 // their round's colour first, untimed, so that no round builds what the last one did; each round's geometry is
 // checked, outside the timed part, against the sum of one round of the same colour built first on this thread by
-// the task routines. "<case>.<side>.partial" leaves the last line out of every round's records, ".middle" changes
-// one vertex of the middle round's geometry.
+// the task routines. "<case>.<side>.partial" leaves the last line out of every round's records, ".repeat" builds
+// every third round from the last round's records, ".replay" every round from the last reference round's, ".middle"
+// changes one vertex of the middle round's geometry.
 template <typename FBuild>
 void runRounds(benchmark::State& state, const std::string& sSide, FBuild build) {
   const CBenchCheat cheat(sSide);
@@ -744,7 +747,9 @@ void runRounds(benchmark::State& state, const std::string& sSide, FBuild build) 
         ClDynamicGeometry::unlockBuffers();
         ClDynamicGeometry::beginFrame();
       }
-      colourRecords(roundColour(iRounds));
+      // "repeat" builds every third round from the last round's records, "replay" every round from the last reference
+      // round's: the geometry of that round again.
+      if (!cheat.repeats(iRounds) && !cheat.replays()) colourRecords(roundColour(iRounds));
       const i32 iFirst = ClDynamicGeometry::getNumElements();
       const f64 dStart = wallSeconds();
       build(iRounds);

@@ -31,7 +31,7 @@ pairs=(
   "SpriteBench UIFrame engine:tick,oneupdate,sort,everysecond,partial,repeat,middle baseline:tick,oneupdate,sort,everysecond,partial,repeat,middle"
   "SpriteBench AnimWidgets engine:render,sort,everysecond,partial,repeat,middle baseline:advance,oneupdate,sort,everysecond,partial,repeat,middle"
   "SpriteBench TexturedQuads engine:sprites,everysecond,partial baseline:copy,everysecond,partial"
-  "SpriteBench SpriteJobs engine:build,everysecond,partial,middle baseline:billboards,lines,everysecond,partial,middle"
+  "SpriteBench SpriteJobs engine:build,everysecond,partial,repeat,replay,middle baseline:billboards,lines,everysecond,partial,repeat,replay,middle"
   "GraphicsBench ClearPresentFrame engine:handover,everysecond baseline:render,everysecond"
   "GraphicsBench HandOver engine:handover,everysecond baseline:wait,everysecond"
   "UIBench MainMenuFrameOverQuadWrite engine:update,oneupdate,sort,everysecond,partial,repeat,replay,middle baseline:elements,everysecond,partial,repeat,replay,middle"
