@@ -15,7 +15,8 @@
 //     reaches; the engine's worker also counts every frame's elements (1,250 each). "TexturedQuads.engine.sprites"
 //     in GRINDLOW_BENCH_SKIP leaves out queuing the quad sprites, "TexturedQuads.baseline.copy" the SDL_RenderCopy
 //     calls, ".<side>.everysecond" those of every second frame, ".<side>.partial" those of the quads outside the
-//     frame's top-left 200 x 200 pixels, and fails them. The probes see eight pixels a frame: a frame that leaves
+//     frame's top-left 200 x 200 pixels, and fails them; ".<side>.repeat" draws every third frame of a round with the
+//     frame before's quads, ".<side>.replay" every frame with the round's first frame's, and fails them. The probes see eight pixels a frame: a frame that leaves
 //     out one quad shows only where a probe or the last frame's read-back meets it (the engine's worker's count of
 //     a frame's elements sees it).
 //   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each, the
@@ -450,6 +451,13 @@ struct SScreenSession {
 // Whether a quad at (x, y) lies in the frame's top-left 200 x 200: all a side that cheats with "partial" draws.
 bool inCorner(f32 x, f32 y) { return x < 200.0f && y < 200.0f; }
 
+// The frame of a round whose quads frame iFrame draws: its own, or with "repeat" every third frame the one before's,
+// with "replay" the round's first frame's (as the untimed round before the loop drew it).
+i32 drawnFrame(const CBenchCheat& cheat, i32 iFrame) {
+  if (cheat.replays()) return 0;
+  return cheat.repeats(iFrame) ? (iFrame + gc_iFRAMES - 1) % gc_iFRAMES : iFrame;
+}
+
 void BM_Engine_TexturedQuads(benchmark::State& state) {
   CQuadHooks hooks;
   CSpriteSession session(&hooks, false);
@@ -469,7 +477,7 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
     for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       ClDynamicGeometry::beginFrame();
       for (i32 i = 0; i < gc_iQUADS_PER_FRAME && bSprites && !everySecond.leavesOut(iFrame); ++i) {
-        const i32 iQuad = iFrame * gc_iQUADS_PER_FRAME + i;
+        const i32 iQuad = drawnFrame(cheat, iFrame) * gc_iQUADS_PER_FRAME + i;
         f32 x = 0.0f;
         f32 y = 0.0f;
         quadPosition(iQuad, &x, &y);
@@ -575,7 +583,7 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
       SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
       SDL_RenderClear(pRenderer);
       for (i32 i = 0; i < gc_iQUADS_PER_FRAME && !everySecond.leavesOut(iFrame); ++i) {
-        const i32 iQuad = iFrame * gc_iQUADS_PER_FRAME + i;
+        const i32 iQuad = drawnFrame(cheat, iFrame) * gc_iQUADS_PER_FRAME + i;
         f32 x = 0.0f;
         f32 y = 0.0f;
         quadPosition(iQuad, &x, &y);

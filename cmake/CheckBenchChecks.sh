@@ -30,7 +30,7 @@ pairs=(
   "WorldBench WorldFrame200 engine:update,draw,everysecond,partial,repeat,replay,middle baseline:reactions,draw,everysecond,partial,repeat,replay,middle"
   "SpriteBench UIFrame engine:tick,oneupdate,sort,everysecond,partial,repeat,middle baseline:tick,oneupdate,sort,everysecond,partial,repeat,middle"
   "SpriteBench AnimWidgets engine:render,sort,everysecond,partial,repeat,middle baseline:advance,oneupdate,sort,everysecond,partial,repeat,middle"
-  "SpriteBench TexturedQuads engine:sprites,everysecond,partial baseline:copy,everysecond,partial"
+  "SpriteBench TexturedQuads engine:sprites,everysecond,partial,repeat,replay baseline:copy,everysecond,partial,repeat,replay"
   "SpriteBench SpriteJobs engine:build,everysecond,partial,repeat,replay,middle baseline:billboards,lines,everysecond,partial,repeat,replay,middle"
   "GraphicsBench ClearPresentFrame engine:handover,everysecond baseline:render,everysecond"
   "GraphicsBench HandOver engine:handover,everysecond baseline:wait,everysecond"
