@@ -249,6 +249,15 @@ std::string checkProbes(i64 iFrame, const u32* puiProbed) {
   return std::string();
 }
 
+// An empty answer when the colour uiGot at (x, y) is a flat uiColor copied plainly, or through the passes when bCRT.
+std::string compareFlatPixel(u32 uiGot, u32 uiColor, i32 x, i32 y, bool bCRT) {
+  const std::array<i32, 3> wanted =
+      bCRT ? expectedPixel([uiColor](i32) { return uiColor; }, x, y)
+           : std::array<i32, 3>{static_cast<i32>(uiColor >> 16 & 0xFFu), static_cast<i32>(uiColor >> 8 & 0xFFu),
+                                static_cast<i32>(uiColor & 0xFFu)};
+  return comparePixel(uiGot, wanted, x, y);
+}
+
 }  // namespace passes
 
 // A game frame's witness: a 24 x 24 square in the scene's top-left corner, queued before the frame as a 2D sprite of
@@ -283,11 +292,7 @@ std::string check(i64 iFrame, const u32* puiProbed, bool bCRT) {
   for (size_t i = 0; i < gc_aPROBES.size(); ++i) {
     const i32 x = static_cast<i32>(gc_aPROBES[i].x);
     const i32 y = static_cast<i32>(gc_aPROBES[i].y);
-    const std::array<i32, 3> wanted =
-        bCRT ? passes::expectedPixel([uiColor](i32) { return uiColor; }, x, y)
-             : std::array<i32, 3>{static_cast<i32>(uiColor >> 16 & 0xFFu), static_cast<i32>(uiColor >> 8 & 0xFFu),
-                                  static_cast<i32>(uiColor & 0xFFu)};
-    const std::string error = passes::comparePixel(puiProbed[i], wanted, x, y);
+    const std::string error = passes::compareFlatPixel(puiProbed[i], uiColor, x, y, bCRT);
     if (!error.empty()) return error;
   }
   return std::string();
@@ -381,12 +386,7 @@ std::string check(i64 iFrame, const u32* puiProbed, bool bCRT) {
     const POINT point = probe(mark);
     const i32 x = static_cast<i32>(point.x);
     const i32 y = static_cast<i32>(point.y);
-    const u32 uiColor = mark.uiColor;
-    const std::array<i32, 3> wanted =
-        bCRT ? passes::expectedPixel([uiColor](i32) { return uiColor; }, x, y)
-             : std::array<i32, 3>{static_cast<i32>(uiColor >> 16 & 0xFFu), static_cast<i32>(uiColor >> 8 & 0xFFu),
-                                  static_cast<i32>(uiColor & 0xFFu)};
-    const std::string error = passes::comparePixel(puiProbed[k], wanted, x, y);
+    const std::string error = passes::compareFlatPixel(puiProbed[k], mark.uiColor, x, y, bCRT);
     if (!error.empty()) return error;
   }
   return std::string();
