@@ -1,12 +1,20 @@
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
+#include "Platform/Common/PlatformFiles.h"
 #include "Platform/Store/StoreConfig.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 
@@ -50,6 +58,7 @@ TEST_F(StoreTest, InitOpensTheStoreFolderAndShutdownClosesIt) {
 TEST_F(StoreTest, InjectedStartFailures) {
   StoreSetFaults(STORE_FAULT_INIT_FAIL);
   EXPECT_FALSE(SteamAPI_Init());
+  EXPECT_STREQ(StoreGetInitFailure(), "start refused (fault init_fail)");
   EXPECT_EQ(SteamUtils(), nullptr);
   StoreSetFaults(0);
   setenv("GRINDLOW_STORE_FAULTS", "write_fail, init_fail", 1);
@@ -58,8 +67,11 @@ TEST_F(StoreTest, InjectedStartFailures) {
   setenv("GRINDLOW_STORE_FAULTS", "init_fial", 1);
   StoreSetFaults(0);
   EXPECT_FALSE(SteamAPI_Init());
+  EXPECT_NE(std::string(StoreGetInitFailure()).find("GRINDLOW_STORE_FAULTS: \"init_fial\""), std::string::npos)
+      << StoreGetInitFailure();
   unsetenv("GRINDLOW_STORE_FAULTS");
   EXPECT_TRUE(SteamAPI_Init());
+  EXPECT_STREQ(StoreGetInitFailure(), "");
 
   std::uint32_t uiFaults = 0;
   std::string error;
@@ -240,11 +252,158 @@ TEST_F(StoreTest, DatabaseOfANewerStoreIsRefusedAndLeftAsItIs) {
   ASSERT_EQ(sqlite3_exec(pDb, "CREATE TABLE later(x); PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(pDb);
   const std::string bytes = readFile(db);
-  testing::internal::CaptureStderr();
   EXPECT_FALSE(SteamAPI_Init());
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("newer store"), std::string::npos);
+  EXPECT_EQ(std::string(StoreGetInitFailure()),
+            db + ": cannot use the store database (written by a newer store (schema 99))");
   EXPECT_EQ(readFile(db), bytes);
   EXPECT_TRUE(keptAside(m_dir).empty());
+}
+
+// What may stand where the store keeps its database or a journal beside it, in place of a regular file.
+enum class EStoreFileMade { Fifo, Socket, LinkToDevice, SelfLoop, Folder, ChainOf60Links, DanglingLink };
+
+const std::pair<EStoreFileMade, const char*> gc_aStoreFilesMade[] = {
+    {EStoreFileMade::Fifo, "Fifo"},
+    {EStoreFileMade::Socket, "Socket"},
+    {EStoreFileMade::LinkToDevice, "LinkToDevice"},
+    {EStoreFileMade::SelfLoop, "SelfLoop"},
+    {EStoreFileMade::Folder, "Folder"},
+    {EStoreFileMade::ChainOf60Links, "ChainOf60Links"},
+    {EStoreFileMade::DanglingLink, "DanglingLink"},
+};
+
+// Makes the thing at path; target is a regular file the chain of links ends at. False when it cannot be made.
+bool makeInPlaceOfStoreFile(EStoreFileMade eMade, const std::string& path, const std::string& target) {
+  switch (eMade) {
+    case EStoreFileMade::Fifo: return mkfifo(path.c_str(), 0600) == 0;
+    case EStoreFileMade::Socket: {
+      // Bound under a short name (a socket's name has a small bound) and moved into place.
+      char szFolder[] = "/tmp/storesockXXXXXX";
+      if (mkdtemp(szFolder) == nullptr) return false;
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      std::snprintf(address.sun_path, sizeof(address.sun_path), "%s/s", szFolder);
+      const int iSocket = socket(AF_UNIX, SOCK_STREAM, 0);
+      const bool bMade = iSocket >= 0 && bind(iSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                         rename(address.sun_path, path.c_str()) == 0;
+      if (iSocket >= 0) close(iSocket);
+      rmdir(szFolder);
+      return bMade;
+    }
+    case EStoreFileMade::LinkToDevice: return symlink("/dev/zero", path.c_str()) == 0;
+    case EStoreFileMade::SelfLoop: return symlink(path.c_str(), path.c_str()) == 0;
+    case EStoreFileMade::Folder: return fs::create_directory(path);
+    case EStoreFileMade::ChainOf60Links: {
+      std::string previous = target;
+      for (int i = 0; i < 59; ++i) {
+        const std::string link = target + ".link" + std::to_string(i);
+        if (symlink(previous.c_str(), link.c_str()) != 0) return false;
+        previous = link;
+      }
+      return symlink(previous.c_str(), path.c_str()) == 0;
+    }
+    case EStoreFileMade::DanglingLink: return symlink((path + ".nowhere").c_str(), path.c_str()) == 0;
+  }
+  return false;
+}
+
+// Every name in the folder with its kind, and the bytes of its regular files.
+std::map<std::string, std::string> storeFolderContents(const std::string& dir) {
+  std::map<std::string, std::string> contents;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    const fs::file_type eType = entry.symlink_status().type();
+    contents[entry.path().filename().string()] =
+        std::to_string(int(eType)) + ":" + (eType == fs::file_type::regular ? readFile(entry.path().string()) : "");
+  }
+  return contents;
+}
+
+// The database's file or one of its journals that is no regular file: the store does not start, says which file it
+// is and what it is as the file door says it (a chain of 60 links is a loop there, as for every other path), and
+// nothing in the folder is touched, not the database beside a bad journal either. Taken away, the store starts with
+// what it held.
+class StoreFileInPlace : public StoreTest,
+                         public ::testing::WithParamInterface<std::tuple<const char*, EStoreFileMade>> {};
+
+TEST_P(StoreFileInPlace, IsRefusedNamedAndNothingIsTouched) {
+  const auto [pSuffix, eMade] = GetParam();
+  writeConfig("[leaderboards]\nboard = LB\n");
+  const auto findBoard = [] {
+    return await<LeaderboardFindResult_t>(SteamUserStats()->FindLeaderboard("LB")).m_hSteamLeaderboard;
+  };
+  ASSERT_TRUE(SteamAPI_Init());
+  ASSERT_TRUE(StoreTestUploadScoreAs(findBoard(), 9, 70));
+  SteamAPI_Shutdown();
+  const std::string db = m_dir + "/store.db";
+  const std::string path = db + pSuffix;
+  // In place of the database itself, the chain of links ends at the database moved aside.
+  const std::string target = *pSuffix == '\0' ? m_dir + "/held.db" : db;
+  if (*pSuffix == '\0') {
+    fs::rename(db, target);
+  }
+  ASSERT_TRUE(makeInPlaceOfStoreFile(eMade, path, target)) << std::strerror(errno);
+  const std::map<std::string, std::string> before = storeFolderContents(m_dir);
+
+  EXPECT_FALSE(SteamAPI_Init());
+  SPlatformFileProblem problem;
+  EXPECT_LT(PlatformOpenRegularFile(path.c_str(), &problem), 0);
+  const std::string why = eMade == EStoreFileMade::DanglingLink ? "is a symlink to a file that does not exist"
+                                                                 : PlatformDescribeFileProblem(problem);
+  EXPECT_EQ(std::string(StoreGetInitFailure()), path + " " + why);
+  EXPECT_EQ(storeFolderContents(m_dir), before);
+
+  fs::remove(path);
+  if (*pSuffix == '\0') {
+    fs::rename(target, db);
+  }
+  ASSERT_TRUE(SteamAPI_Init()) << StoreGetInitFailure();
+  EXPECT_STREQ(StoreGetInitFailure(), "");
+  EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(findBoard()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFileAndKind, StoreFileInPlace,
+                         ::testing::Combine(::testing::Values("", "-wal", "-shm", "-journal"),
+                                            ::testing::Values(EStoreFileMade::Fifo, EStoreFileMade::Socket,
+                                                              EStoreFileMade::LinkToDevice, EStoreFileMade::SelfLoop,
+                                                              EStoreFileMade::Folder, EStoreFileMade::ChainOf60Links,
+                                                              EStoreFileMade::DanglingLink)),
+                         [](const auto& info) {
+                           const char* pSuffix = std::get<0>(info.param);
+                           std::string name = *pSuffix == '\0' ? "Db" : pSuffix + 1;
+                           for (const auto& [eMade, pKind] : gc_aStoreFilesMade) {
+                             if (eMade == std::get<1>(info.param)) name += pKind;
+                           }
+                           return name;
+                         });
+
+// A short chain of links to a database elsewhere is taken, as any path takes it; the journals checked are those
+// beside the file the chain ends at, where the database keeps them.
+TEST_F(StoreTest, DatabaseBehindLinksKeepsItsJournalsWhereTheLinksEnd) {
+  writeConfig("[leaderboards]\nboard = LB\n");
+  const auto findBoard = [] {
+    return await<LeaderboardFindResult_t>(SteamUserStats()->FindLeaderboard("LB")).m_hSteamLeaderboard;
+  };
+  fs::create_directories(m_dir + "/elsewhere");
+  ASSERT_EQ(symlink("elsewhere/kept.db", (m_dir + "/middle").c_str()), 0);
+  ASSERT_EQ(symlink("middle", (m_dir + "/store.db").c_str()), 0);
+  // Made at the first start where the links end.
+  std::ofstream(m_dir + "/elsewhere/kept.db").flush();
+  ASSERT_TRUE(SteamAPI_Init()) << StoreGetInitFailure();
+  ASSERT_TRUE(StoreTestUploadScoreAs(findBoard(), 9, 70));
+  SteamAPI_Shutdown();
+  EXPECT_TRUE(fs::is_symlink(m_dir + "/store.db"));
+
+  const std::string log = fs::canonical(m_dir + "/elsewhere").string() + "/kept.db-wal";
+  ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+  const std::string bytes = readFile(m_dir + "/elsewhere/kept.db");
+  EXPECT_FALSE(SteamAPI_Init());
+  SPlatformFileProblem problem;
+  EXPECT_LT(PlatformOpenRegularFile(log.c_str(), &problem), 0);
+  EXPECT_EQ(std::string(StoreGetInitFailure()), log + " " + PlatformDescribeFileProblem(problem));
+  EXPECT_EQ(readFile(m_dir + "/elsewhere/kept.db"), bytes);
+  fs::remove(log);
+  ASSERT_TRUE(SteamAPI_Init()) << StoreGetInitFailure();
+  EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(findBoard()), 1);
 }
 
 // What a second program that starts and ends the same store printed, its standard error included.
