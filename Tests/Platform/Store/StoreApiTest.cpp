@@ -307,13 +307,14 @@ bool makeInPlaceOfStoreFile(EStoreFileMade eMade, const std::string& path, const
   return false;
 }
 
-// Every name in the folder with its kind, and the bytes of its regular files.
+// Every name in the folder with its kind, and the size and a hash of the bytes of its regular files.
 std::map<std::string, std::string> storeFolderContents(const std::string& dir) {
   std::map<std::string, std::string> contents;
   for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
     const fs::file_type eType = entry.symlink_status().type();
-    contents[entry.path().filename().string()] =
-        std::to_string(int(eType)) + ":" + (eType == fs::file_type::regular ? readFile(entry.path().string()) : "");
+    const std::string bytes = eType == fs::file_type::regular ? readFile(entry.path().string()) : "";
+    contents[entry.path().filename().string()] = std::to_string(int(eType)) + ": " + std::to_string(bytes.size()) +
+                                                 " bytes, hash " + std::to_string(std::hash<std::string>()(bytes));
   }
   return contents;
 }
