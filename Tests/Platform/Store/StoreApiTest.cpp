@@ -1,7 +1,5 @@
 #include <sqlite3.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +15,7 @@
 #include "Platform/Common/PlatformFiles.h"
 #include "Platform/Store/StoreConfig.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
+#include "Tests/Support/NotAFileTestSupport.h"
 
 namespace {
 
@@ -259,72 +258,12 @@ TEST_F(StoreTest, DatabaseOfANewerStoreIsRefusedAndLeftAsItIs) {
   EXPECT_TRUE(keptAside(m_dir).empty());
 }
 
-// What may stand where the store keeps its database or a journal beside it, in place of a regular file.
-enum class EStoreFileMade { Fifo, Socket, LinkToDevice, SelfLoop, Folder, ChainOf60Links, DanglingLink };
-
-const std::pair<EStoreFileMade, const char*> gc_aStoreFilesMade[] = {
-    {EStoreFileMade::Fifo, "Fifo"},
-    {EStoreFileMade::Socket, "Socket"},
-    {EStoreFileMade::LinkToDevice, "LinkToDevice"},
-    {EStoreFileMade::SelfLoop, "SelfLoop"},
-    {EStoreFileMade::Folder, "Folder"},
-    {EStoreFileMade::ChainOf60Links, "ChainOf60Links"},
-    {EStoreFileMade::DanglingLink, "DanglingLink"},
-};
-
-// Makes the thing at path; target is a regular file the chain of links ends at. False when it cannot be made.
-bool makeInPlaceOfStoreFile(EStoreFileMade eMade, const std::string& path, const std::string& target) {
-  switch (eMade) {
-    case EStoreFileMade::Fifo: return mkfifo(path.c_str(), 0600) == 0;
-    case EStoreFileMade::Socket: {
-      // Bound under a short name (a socket's name has a small bound) and moved into place.
-      char szFolder[] = "/tmp/storesockXXXXXX";
-      if (mkdtemp(szFolder) == nullptr) return false;
-      sockaddr_un address{};
-      address.sun_family = AF_UNIX;
-      std::snprintf(address.sun_path, sizeof(address.sun_path), "%s/s", szFolder);
-      const int iSocket = socket(AF_UNIX, SOCK_STREAM, 0);
-      const bool bMade = iSocket >= 0 && bind(iSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-                         rename(address.sun_path, path.c_str()) == 0;
-      if (iSocket >= 0) close(iSocket);
-      rmdir(szFolder);
-      return bMade;
-    }
-    case EStoreFileMade::LinkToDevice: return symlink("/dev/zero", path.c_str()) == 0;
-    case EStoreFileMade::SelfLoop: return symlink(path.c_str(), path.c_str()) == 0;
-    case EStoreFileMade::Folder: return fs::create_directory(path);
-    case EStoreFileMade::ChainOf60Links: {
-      std::string previous = target;
-      for (int i = 0; i < 59; ++i) {
-        const std::string link = target + ".link" + std::to_string(i);
-        if (symlink(previous.c_str(), link.c_str()) != 0) return false;
-        previous = link;
-      }
-      return symlink(previous.c_str(), path.c_str()) == 0;
-    }
-    case EStoreFileMade::DanglingLink: return symlink((path + ".nowhere").c_str(), path.c_str()) == 0;
-  }
-  return false;
-}
-
-// Every name in the folder with its kind, and the size and a hash of the bytes of its regular files.
-std::map<std::string, std::string> storeFolderContents(const std::string& dir) {
-  std::map<std::string, std::string> contents;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-    const fs::file_type eType = entry.symlink_status().type();
-    const std::string bytes = eType == fs::file_type::regular ? readFile(entry.path().string()) : "";
-    contents[entry.path().filename().string()] = std::to_string(int(eType)) + ": " + std::to_string(bytes.size()) +
-                                                 " bytes, hash " + std::to_string(std::hash<std::string>()(bytes));
-  }
-  return contents;
-}
-
 // The database's file or one of its journals that is no regular file: the store does not start, says which file it
 // is and what it is as the file door says it (a chain of 60 links is a loop there, as for every other path), and
 // nothing in the folder is touched, not the database beside a bad journal either. Taken away, the store starts with
 // what it held.
 class StoreFileInPlace : public StoreTest,
-                         public ::testing::WithParamInterface<std::tuple<const char*, EStoreFileMade>> {};
+                         public ::testing::WithParamInterface<std::tuple<const char*, EKvNotAFile>> {};
 
 TEST_P(StoreFileInPlace, IsRefusedNamedAndNothingIsTouched) {
   const auto [pSuffix, eMade] = GetParam();
@@ -342,16 +281,16 @@ TEST_P(StoreFileInPlace, IsRefusedNamedAndNothingIsTouched) {
   if (*pSuffix == '\0') {
     fs::rename(db, target);
   }
-  ASSERT_TRUE(makeInPlaceOfStoreFile(eMade, path, target)) << std::strerror(errno);
-  const std::map<std::string, std::string> before = storeFolderContents(m_dir);
+  ASSERT_TRUE(KvTestMakeNotAFile(eMade, path, target)) << std::strerror(errno);
+  const std::map<std::string, std::string> before = KvTestFolderContents(m_dir);
 
   EXPECT_FALSE(SteamAPI_Init());
   SPlatformFileProblem problem;
   EXPECT_LT(PlatformOpenRegularFile(path.c_str(), &problem), 0);
-  const std::string why = eMade == EStoreFileMade::DanglingLink ? "is a symlink to a file that does not exist"
+  const std::string why = eMade == EKvNotAFile::DanglingLink ? "is a symlink to a file that does not exist"
                                                                  : PlatformDescribeFileProblem(problem);
   EXPECT_EQ(std::string(StoreGetInitFailure()), path + " " + why);
-  EXPECT_EQ(storeFolderContents(m_dir), before);
+  EXPECT_EQ(KvTestFolderContents(m_dir), before);
 
   fs::remove(path);
   if (*pSuffix == '\0') {
@@ -362,20 +301,27 @@ TEST_P(StoreFileInPlace, IsRefusedNamedAndNothingIsTouched) {
   EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(findBoard()), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachFileAndKind, StoreFileInPlace,
-                         ::testing::Combine(::testing::Values("", "-wal", "-shm", "-journal"),
-                                            ::testing::Values(EStoreFileMade::Fifo, EStoreFileMade::Socket,
-                                                              EStoreFileMade::LinkToDevice, EStoreFileMade::SelfLoop,
-                                                              EStoreFileMade::Folder, EStoreFileMade::ChainOf60Links,
-                                                              EStoreFileMade::DanglingLink)),
-                         [](const auto& info) {
-                           const char* pSuffix = std::get<0>(info.param);
-                           std::string name = *pSuffix == '\0' ? "Db" : pSuffix + 1;
-                           for (const auto& [eMade, pKind] : gc_aStoreFilesMade) {
-                             if (eMade == std::get<1>(info.param)) name += pKind;
-                           }
-                           return name;
-                         });
+const std::pair<EKvNotAFile, const char*> gc_aStoreNotAFiles[] = {
+    {EKvNotAFile::EndlessDevice, "LinkToDevZero"}, {EKvNotAFile::Fifo, "Fifo"},
+    {EKvNotAFile::SelfLoop, "SelfLoop"},           {EKvNotAFile::Socket, "Socket"},
+    {EKvNotAFile::Folder, "Folder"},               {EKvNotAFile::ChainOf60Links, "ChainOf60Links"},
+    {EKvNotAFile::DanglingLink, "DanglingLink"},
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    EachFileAndKind, StoreFileInPlace,
+    ::testing::Combine(::testing::Values("", "-wal", "-shm", "-journal"),
+                       ::testing::Values(EKvNotAFile::EndlessDevice, EKvNotAFile::Fifo, EKvNotAFile::SelfLoop,
+                                         EKvNotAFile::Socket, EKvNotAFile::Folder, EKvNotAFile::ChainOf60Links,
+                                         EKvNotAFile::DanglingLink)),
+    [](const auto& info) {
+      const char* pSuffix = std::get<0>(info.param);
+      std::string name = *pSuffix == '\0' ? "Db" : pSuffix + 1;
+      for (const auto& [eKind, pKind] : gc_aStoreNotAFiles) {
+        if (eKind == std::get<1>(info.param)) name += pKind;
+      }
+      return name;
+    });
 
 // A short chain of links to a database elsewhere is taken, as any path takes it; the journals checked are those
 // beside the file the chain ends at, where the database keeps them.

@@ -4,16 +4,14 @@
 // headless from its start; "SKIP_UI" takes it from the front end into the first story level, so that the files
 // play reads are reached too. Each case ends at the refusal: a game that played on would be stopped by the test's
 // time limit. Displays that are named but cannot be opened end the game the same way, naming the display, and so
-// does a store whose configuration is a folder, on the stop line itself. Every stop leaves the store's database closed, with no log beside it.
-// Damage the game plays on through (a cut sound file, unusable development settings, a stored profile the player may
-// not read) is said once; those runs end at a later stop, or with Ctrl-C once frames run.
+// does a store whose configuration is a folder, on the stop line itself. Every stop leaves the store's database
+// closed, with no log beside it. Damage the game plays on through (a cut sound file, unusable development settings, a
+// stored profile the player may not read) is said once; those runs end at a later stop, or with Ctrl-C once frames
+// run.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -31,6 +29,7 @@
 #include "Platform/Store/StoreApi.h"
 #include "Tests/Support/DamagedDataRootTestSupport.h"
 #include "Tests/Support/GameProcessTestSupport.h"
+#include "Tests/Support/NotAFileTestSupport.h"
 
 namespace {
 
@@ -496,14 +495,16 @@ TEST_F(UnreadableProfile, IsSaidOnceAndNeverWrittenOver) {
 // without end, and each ends as that file's other faults do: the store's configuration and its database files are a
 // stop whose line names the file and what it is (exit code 3), and a database beside a bad journal keeps its bytes;
 // the settings are said in one line and the game runs without them; the profile "cannot be read", is said once, stays
-// as it is, and the game plays with the defaults. The game runs headless; SIGTERM, sent at its first line (the store starts right after it) or once frames
-// run, ends it within 5 s (the stop keeps its exit code 3), and it never holds 1 GiB. A save folder that cannot be made
-// (something else in its place) is tried again for seconds in start-up; SIGTERM there ends those tries too.
-enum class ENotAFile { EndlessDevice, Fifo, SelfLoop, Socket, Folder, ChainOf60Links };
+// as it is, and the game plays with the defaults. The game runs headless; SIGTERM, sent at its first line (the store
+// starts right after it) or once frames run, ends it within 5 s (the stop keeps its exit code 3), and it never holds
+// 1 GiB. A save folder that cannot be made (something else in its place) is tried again for seconds in start-up;
+// SIGTERM there ends those tries too.
+using ENotAFile = EKvNotAFile;
 
 struct SNotAFile {
   const char* pName;
-  const char* pFile;  // gc_szSTORE_CONFIG, gc_szSETTINGS, gc_szPROFILE_FILE_NAME or gc_szSAVE_FOLDER
+  // gc_szSTORE_CONFIG, gc_szSETTINGS, gc_szPROFILE_FILE_NAME, gc_szSAVE_FOLDER, or the store's database or a journal
+  const char* pFile;
   ENotAFile eKind;
 };
 
@@ -554,57 +555,6 @@ const SNotAFile gc_aNotAFiles[] = {
     {"StoreJournalChainOf60Links", gc_szSTORE_JOURNAL, ENotAFile::ChainOf60Links},
 };
 
-// Makes the thing at path; a chain of links ends at target.
-bool makeNotAFile(ENotAFile eKind, const std::string& path, const std::string& target) {
-  switch (eKind) {
-    case ENotAFile::EndlessDevice: return symlink("/dev/zero", path.c_str()) == 0;
-    case ENotAFile::Fifo: return mkfifo(path.c_str(), 0600) == 0;
-    case ENotAFile::SelfLoop: return symlink(fs::path(path).filename().c_str(), path.c_str()) == 0;
-    case ENotAFile::Socket: {
-      // Bound under a short name (a socket's name has a small bound) and moved into place.
-      char szFolder[] = "/tmp/notafileXXXXXX";
-      if (mkdtemp(szFolder) == nullptr) return false;
-      sockaddr_un address{};
-      address.sun_family = AF_UNIX;
-      std::snprintf(address.sun_path, sizeof(address.sun_path), "%s/s", szFolder);
-      const int iSocket = socket(AF_UNIX, SOCK_STREAM, 0);
-      const bool bMade = iSocket >= 0 && bind(iSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-                         rename(address.sun_path, path.c_str()) == 0;
-      if (iSocket >= 0) close(iSocket);
-      rmdir(szFolder);
-      return bMade;
-    }
-    case ENotAFile::Folder: return fs::create_directory(path);
-    case ENotAFile::ChainOf60Links: {
-      std::string previous = target;
-      for (int i = 0; i < 59; ++i) {
-        const std::string link = target + ".link" + std::to_string(i);
-        if (symlink(previous.c_str(), link.c_str()) != 0) return false;
-        previous = link;
-      }
-      return symlink(previous.c_str(), path.c_str()) == 0;
-    }
-  }
-  return false;
-}
-
-// Every name in the folder with its kind, and the size and a hash of the bytes of its regular files.
-std::map<std::string, std::string> folderContents(const std::string& dir) {
-  std::map<std::string, std::string> contents;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-    const fs::file_type eType = entry.symlink_status().type();
-    std::string bytes;
-    if (eType == fs::file_type::regular) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    contents[entry.path().filename().string()] =
-        std::to_string(int(eType)) + ": " + std::to_string(bytes.size()) + " bytes, hash " +
-        std::to_string(std::hash<std::string>()(bytes));
-  }
-  return contents;
-}
-
 class NotAFile : public CWithStoredProfile<::testing::TestWithParam<SNotAFile>> {
  protected:
   void SetUp() override { setUpIn(std::string("NotAFile") + GetParam().pName); }
@@ -630,10 +580,10 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
     }
   }
   fs::remove(path);
-  ASSERT_TRUE(makeNotAFile(notAFile.eKind, path, chainEnd)) << std::strerror(errno);
+  ASSERT_TRUE(KvTestMakeNotAFile(notAFile.eKind, path, chainEnd)) << std::strerror(errno);
   const fs::file_status placed = fs::symlink_status(path);
   const fs::path placedLink = fs::is_symlink(placed) ? fs::read_symlink(path) : fs::path();
-  const std::map<std::string, std::string> storeBefore = folderContents(store());
+  const std::map<std::string, std::string> storeBefore = KvTestFolderContents(store());
   // As the file door says it, which every path the game opens goes through.
   SPlatformFileProblem problem;
   ASSERT_LT(PlatformOpenRegularFile(path.c_str(), &problem), 0);
@@ -665,7 +615,7 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
     EXPECT_EQ(occurrences(out, path), 1u) << out;
     // Nothing in the store folder is touched: the database beside a bad journal keeps its bytes, nothing is kept
     // aside, and no journal is made.
-    EXPECT_EQ(folderContents(store()), storeBefore);
+    EXPECT_EQ(KvTestFolderContents(store()), storeBefore);
   } else if (bStop) {
     EXPECT_EQ(occurrences(out, stop + path + ": cannot read the store configuration (it " + why + ").\n"), 1u) << out;
   } else if (file == gc_szSETTINGS) {
