@@ -4,18 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
-#include <tuple>
 #include <vector>
 
 #include "Platform/Common/PlatformFiles.h"
 #include "Platform/Store/StoreConfig.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
-#include "Tests/Support/NotAFileTestSupport.h"
 
 namespace {
 
@@ -258,71 +254,6 @@ TEST_F(StoreTest, DatabaseOfANewerStoreIsRefusedAndLeftAsItIs) {
   EXPECT_TRUE(keptAside(m_dir).empty());
 }
 
-// The database's file or one of its journals that is no regular file: the store does not start, says which file it
-// is and what it is as the file door says it (a chain of 60 links is a loop there, as for every other path), and
-// nothing in the folder is touched, not the database beside a bad journal either. Taken away, the store starts with
-// what it held.
-class StoreFileInPlace : public StoreTest,
-                         public ::testing::WithParamInterface<std::tuple<const char*, EKvNotAFile>> {};
-
-TEST_P(StoreFileInPlace, IsRefusedNamedAndNothingIsTouched) {
-  const auto [pSuffix, eMade] = GetParam();
-  writeConfig("[leaderboards]\nboard = LB\n");
-  const auto findBoard = [] {
-    return await<LeaderboardFindResult_t>(SteamUserStats()->FindLeaderboard("LB")).m_hSteamLeaderboard;
-  };
-  ASSERT_TRUE(SteamAPI_Init());
-  ASSERT_TRUE(StoreTestUploadScoreAs(findBoard(), 9, 70));
-  SteamAPI_Shutdown();
-  const std::string db = m_dir + "/store.db";
-  const std::string path = db + pSuffix;
-  // In place of the database itself, the chain of links ends at the database moved aside.
-  const std::string target = *pSuffix == '\0' ? m_dir + "/held.db" : db;
-  if (*pSuffix == '\0') {
-    fs::rename(db, target);
-  }
-  ASSERT_TRUE(KvTestMakeNotAFile(eMade, path, target)) << std::strerror(errno);
-  const std::map<std::string, std::string> before = KvTestFolderContents(m_dir);
-
-  EXPECT_FALSE(SteamAPI_Init());
-  SPlatformFileProblem problem;
-  EXPECT_LT(PlatformOpenRegularFile(path.c_str(), &problem), 0);
-  const std::string why = eMade == EKvNotAFile::DanglingLink ? "is a symlink to a file that does not exist"
-                                                                 : PlatformDescribeFileProblem(problem);
-  EXPECT_EQ(std::string(StoreGetInitFailure()), path + " " + why);
-  EXPECT_EQ(KvTestFolderContents(m_dir), before);
-
-  fs::remove(path);
-  if (*pSuffix == '\0') {
-    fs::rename(target, db);
-  }
-  ASSERT_TRUE(SteamAPI_Init()) << StoreGetInitFailure();
-  EXPECT_STREQ(StoreGetInitFailure(), "");
-  EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(findBoard()), 1);
-}
-
-const std::pair<EKvNotAFile, const char*> gc_aStoreNotAFiles[] = {
-    {EKvNotAFile::EndlessDevice, "LinkToDevZero"}, {EKvNotAFile::Fifo, "Fifo"},
-    {EKvNotAFile::SelfLoop, "SelfLoop"},           {EKvNotAFile::Socket, "Socket"},
-    {EKvNotAFile::Folder, "Folder"},               {EKvNotAFile::ChainOf60Links, "ChainOf60Links"},
-    {EKvNotAFile::DanglingLink, "DanglingLink"},
-};
-
-INSTANTIATE_TEST_SUITE_P(
-    EachFileAndKind, StoreFileInPlace,
-    ::testing::Combine(::testing::Values("", "-wal", "-shm", "-journal"),
-                       ::testing::Values(EKvNotAFile::EndlessDevice, EKvNotAFile::Fifo, EKvNotAFile::SelfLoop,
-                                         EKvNotAFile::Socket, EKvNotAFile::Folder, EKvNotAFile::ChainOf60Links,
-                                         EKvNotAFile::DanglingLink)),
-    [](const auto& info) {
-      const char* pSuffix = std::get<0>(info.param);
-      std::string name = *pSuffix == '\0' ? "Db" : pSuffix + 1;
-      for (const auto& [eKind, pKind] : gc_aStoreNotAFiles) {
-        if (eKind == std::get<1>(info.param)) name += pKind;
-      }
-      return name;
-    });
-
 // A short chain of links to a database elsewhere is taken, as any path takes it; the journals checked are those
 // beside the file the chain ends at, where the database keeps them.
 TEST_F(StoreTest, DatabaseBehindLinksKeepsItsJournalsWhereTheLinksEnd) {
@@ -333,7 +264,7 @@ TEST_F(StoreTest, DatabaseBehindLinksKeepsItsJournalsWhereTheLinksEnd) {
   fs::create_directories(m_dir + "/elsewhere");
   ASSERT_EQ(symlink("elsewhere/kept.db", (m_dir + "/middle").c_str()), 0);
   ASSERT_EQ(symlink("middle", (m_dir + "/store.db").c_str()), 0);
-  // Made at the first start where the links end.
+  // The links end at an empty file, which the first start makes a database.
   std::ofstream(m_dir + "/elsewhere/kept.db").flush();
   ASSERT_TRUE(SteamAPI_Init()) << StoreGetInitFailure();
   ASSERT_TRUE(StoreTestUploadScoreAs(findBoard(), 9, 70));

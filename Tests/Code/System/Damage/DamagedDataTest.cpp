@@ -490,8 +490,8 @@ TEST_F(UnreadableProfile, IsSaidOnceAndNeverWrittenOver) {
 
 // Files the game reads in start-up that are no files: a symlink to /dev/zero (a device that never ends), a FIFO (a pipe
 // without a writer, which blocks a plain open) and a symlink to itself, in place of the store's configuration, the
-// development settings and the stored profile; and each of these, a socket, a folder and a chain of 60 links (a loop
-// to the file door, as to the system) in place of the store's database and its journals. None is waited on or read
+// development settings and the stored profile; and each of these, a socket, a folder, a chain of 60 links (a loop to
+// the file door, as to the system) and a link to nothing in place of the store's database and its journals. None is waited on or read
 // without end, and each ends as that file's other faults do: the store's configuration and its database files are a
 // stop whose line names the file and what it is (exit code 3), and a database beside a bad journal keeps its bytes;
 // the settings are said in one line and the game runs without them; the profile "cannot be read", is said once, stays
@@ -535,24 +535,28 @@ const SNotAFile gc_aNotAFiles[] = {
     {"StoreDatabaseSocket", gc_szSTORE_DB, ENotAFile::Socket},
     {"StoreDatabaseFolder", gc_szSTORE_DB, ENotAFile::Folder},
     {"StoreDatabaseChainOf60Links", gc_szSTORE_DB, ENotAFile::ChainOf60Links},
+    {"StoreDatabaseDanglingLink", gc_szSTORE_DB, ENotAFile::DanglingLink},
     {"StoreWalOfDevZero", gc_szSTORE_WAL, ENotAFile::EndlessDevice},
     {"StoreWalFifo", gc_szSTORE_WAL, ENotAFile::Fifo},
     {"StoreWalSelfLoop", gc_szSTORE_WAL, ENotAFile::SelfLoop},
     {"StoreWalSocket", gc_szSTORE_WAL, ENotAFile::Socket},
     {"StoreWalFolder", gc_szSTORE_WAL, ENotAFile::Folder},
     {"StoreWalChainOf60Links", gc_szSTORE_WAL, ENotAFile::ChainOf60Links},
+    {"StoreWalDanglingLink", gc_szSTORE_WAL, ENotAFile::DanglingLink},
     {"StoreShmOfDevZero", gc_szSTORE_SHM, ENotAFile::EndlessDevice},
     {"StoreShmFifo", gc_szSTORE_SHM, ENotAFile::Fifo},
     {"StoreShmSelfLoop", gc_szSTORE_SHM, ENotAFile::SelfLoop},
     {"StoreShmSocket", gc_szSTORE_SHM, ENotAFile::Socket},
     {"StoreShmFolder", gc_szSTORE_SHM, ENotAFile::Folder},
     {"StoreShmChainOf60Links", gc_szSTORE_SHM, ENotAFile::ChainOf60Links},
+    {"StoreShmDanglingLink", gc_szSTORE_SHM, ENotAFile::DanglingLink},
     {"StoreJournalOfDevZero", gc_szSTORE_JOURNAL, ENotAFile::EndlessDevice},
     {"StoreJournalFifo", gc_szSTORE_JOURNAL, ENotAFile::Fifo},
     {"StoreJournalSelfLoop", gc_szSTORE_JOURNAL, ENotAFile::SelfLoop},
     {"StoreJournalSocket", gc_szSTORE_JOURNAL, ENotAFile::Socket},
     {"StoreJournalFolder", gc_szSTORE_JOURNAL, ENotAFile::Folder},
     {"StoreJournalChainOf60Links", gc_szSTORE_JOURNAL, ENotAFile::ChainOf60Links},
+    {"StoreJournalDanglingLink", gc_szSTORE_JOURNAL, ENotAFile::DanglingLink},
 };
 
 class NotAFile : public CWithStoredProfile<::testing::TestWithParam<SNotAFile>> {
@@ -584,10 +588,12 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
   const fs::file_status placed = fs::symlink_status(path);
   const fs::path placedLink = fs::is_symlink(placed) ? fs::read_symlink(path) : fs::path();
   const std::map<std::string, std::string> storeBefore = KvTestFolderContents(store());
-  // As the file door says it, which every path the game opens goes through.
+  // As the file door says it, which every path the game opens goes through; a link to nothing, which the store would
+  // make a database through, is said as such.
   SPlatformFileProblem problem;
   ASSERT_LT(PlatformOpenRegularFile(path.c_str(), &problem), 0);
-  const std::string why = PlatformDescribeFileProblem(problem);
+  const std::string why = notAFile.eKind == ENotAFile::DanglingLink ? "is a symlink to a file that does not exist"
+                                                                     : PlatformDescribeFileProblem(problem);
   const bool bStop = file == gc_szSTORE_CONFIG || bStoreDatabase;
 
   CProcess game;
