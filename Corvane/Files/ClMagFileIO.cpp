@@ -115,18 +115,14 @@ const char* overlapProblem(const i32* piHashes, const ClMagDataInfo* pInfos, i32
     const u32 uiAfterHash = static_cast<u32>(piHashes[piByOffset[i]]);
     const bool bSame =
         before.mp_uiDataOffset == after.mp_uiDataOffset && before.getStoredSize() == after.getStoredSize();
-    if (bSame && (before.mp_uiEncrypted || after.mp_uiEncrypted)) {
-      std::snprintf(g_szTOCProblem, sizeof(g_szTOCProblem),
-                    "entries 0x%08X and 0x%08X share their %u stored bytes at offset %u, and an encrypted entry's "
-                    "bytes cannot be shared",
-                    uiBeforeHash, uiAfterHash, after.getStoredSize(), after.mp_uiDataOffset);
-      pProblem = g_szTOCProblem;
-    } else if (!bSame && static_cast<u64>(before.mp_uiDataOffset) + before.getStoredSize() > after.mp_uiDataOffset) {
+    const bool bShared = bSame && (before.mp_uiEncrypted || after.mp_uiEncrypted);
+    const bool bOverlap = static_cast<u64>(before.mp_uiDataOffset) + before.getStoredSize() > after.mp_uiDataOffset;
+    if (bShared || (!bSame && bOverlap)) {
       std::snprintf(g_szTOCProblem, sizeof(g_szTOCProblem),
                     "entries 0x%08X (%u bytes at offset %u) and 0x%08X (%u bytes at offset %u) overlap in the data "
-                    "file",
+                    "file%s",
                     uiBeforeHash, before.getStoredSize(), before.mp_uiDataOffset, uiAfterHash, after.getStoredSize(),
-                    after.mp_uiDataOffset);
+                    after.mp_uiDataOffset, bShared ? ", and an encrypted entry's bytes cannot be shared" : "");
       pProblem = g_szTOCProblem;
     }
   }

@@ -56,9 +56,10 @@ bool KvTestShareStoredBytes(Bytes* pTOC, const std::string& from, const std::str
 
 // Damages a table of contents whose entries can no longer all be told apart, keeping it sorted. gc_szHASH_TWICE gives
 // the second record the first one's name hash. Among the entries that store bytes: gc_szOVERLAP makes one start in the
-// last byte of another (at least 2 bytes long); gc_szSAME_OFFSET places one at the offset of another of a different
-// stored size; gc_szSHARED_ENCRYPTED gives a record the data-info of an encrypted entry, so that both name its
-// ciphertext. False when the table has no entries for it.
+// last byte of another (at least 2 bytes long); gc_szSAME_OFFSET places one at the offset of another of a larger
+// stored size, neither encrypted (it lies wholly inside the other's bytes, at their start); gc_szSHARED_ENCRYPTED
+// gives a record the data-info of an encrypted entry, so that both name its ciphertext. False when the table has no
+// entries for it.
 inline constexpr char gc_szHASH_TWICE[] = "<toc hash twice>";
 inline constexpr char gc_szOVERLAP[] = "<toc overlap>";
 inline constexpr char gc_szSAME_OFFSET[] = "<toc same offset>";
@@ -97,7 +98,8 @@ bool KvTestDamageTOC(Bytes* pTOC, const std::string& kind) {
         setWord(infos[b] + uiOffset, values[a].mp_uiDataOffset + uiSizeA - 1);
         return true;
       }
-      if (kind == gc_szSAME_OFFSET && uiSizeA != 0 && uiSizeB != 0 && uiSizeA != uiSizeB) {
+      if (kind == gc_szSAME_OFFSET && uiSizeB != 0 && uiSizeB < uiSizeA && !values[a].mp_uiEncrypted &&
+          !values[b].mp_uiEncrypted) {
         setWord(infos[b] + uiOffset, values[a].mp_uiDataOffset);
         return true;
       }

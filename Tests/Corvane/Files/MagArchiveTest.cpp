@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -561,6 +562,13 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
          writeU32(pTOC, uiPlain + 16, readU32(*pTOC, uiSealed + 24));
        },
        "load", "an encrypted entry's bytes cannot be shared"},
+      {"an entry starting inside a range two names share",
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         KvTestShareStoredBytes(pTOC, "Text/Plain.txt", "Effects/Glow.fxo");
+         const u32 uiShared = readU32(*pTOC, pfnInfo(*pTOC, "Text/Plain.txt") + 8);
+         writeU32(pTOC, pfnInfo(*pTOC, "Text/Packed.txt") + 8, uiShared + 1);
+       },
+       "load", "overlap in the data file"},
       {"an entry starting in another's last byte",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiGlow = pfnInfo(*pTOC, "Effects/Glow.fxo");
@@ -686,81 +694,93 @@ TEST_F(MagArchive, AnArchiveOnDiskKeepsItsDataFileBetweenReferences) {
   EXPECT_EQ(ClFileIO::getOpenFileCount(), 0);
 }
 
-// What the format allows is read, not refused: blocks at any offset, and an entry encrypted alone whose ciphertext
-// is up to a block shorter than the entry (the rest reads as zeros).
+// What the format allows is read, not refused: blocks at any offset, an entry encrypted alone whose ciphertext is up
+// to a block shorter than the entry (the rest reads as zeros), and one stored content under several names (records
+// of exactly the same stored bytes, none encrypted), each name read as its own data-info says.
+struct Allowed {
+  const char* pName;
+  std::function<void(std::vector<u8>* pTOC)> apply;  // changes the fixture's table
+  // What the entry at a path then reads, given the fixture's data file.
+  std::function<std::vector<u8>(const std::string& path, const std::vector<u8>& data)> expected;
+};
+
 TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
+  // Every entry as stored, but those named "to" which read as "from".
+  const auto readsAs = [](std::vector<std::string> to, std::string from) {
+    return [to, from](const std::string& path, const std::vector<u8>&) {
+      return fixtureSource(std::find(to.begin(), to.end(), path) != to.end() ? from : path);
+    };
+  };
+  const auto share = [](const char* pFrom, const char* pTo) {
+    return [pFrom, pTo](std::vector<u8>* pTOC) {
+      EXPECT_TRUE(KvTestShareStoredBytes(pTOC, pFrom, pTo));
+    };
+  };
+  u32 uiSealedSize = 0;
+  u32 uiStreamOffset = 0;
+  u32 uiStreamSize = 0;
+  const std::vector<Allowed> allowed = {
+      {"blocks at odd offsets, a ciphertext shorter than its entry",
+       [&uiSealedSize](std::vector<u8>* pTOC) {
+         *pTOC = relaidAtOddOffsets(*pTOC, [](const std::vector<u8>&, u32) { return sizeof(ClMagDataInfo); });
+         const size_t uiSealed = dataInfoOffset(*pTOC, "Text/Sealed.bin");
+         uiSealedSize = readU32(*pTOC, uiSealed + 16);
+         writeU32(pTOC, uiSealed + 16, uiSealedSize + 13);
+       },
+       [&uiSealedSize](const std::string& path, const std::vector<u8>&) {
+         std::vector<u8> bytes = fixtureSource(path);
+         if (path == "Text/Sealed.bin") bytes.resize(uiSealedSize + 13, 0);
+         return bytes;
+       }},
+      {"two names on one plain range", share("Text/Plain.txt", "Effects/Glow.fxo"),
+       readsAs({"Effects/Glow.fxo"}, "Text/Plain.txt")},
+      {"two names on one zlib stream", share("Text/Packed.txt", "Effects/Glow.fxo"),
+       readsAs({"Effects/Glow.fxo"}, "Text/Packed.txt")},
+      {"three names on one zlib stream",
+       [](std::vector<u8>* pTOC) {
+         EXPECT_TRUE(KvTestShareStoredBytes(pTOC, "Text/Packed.txt", "Effects/Glow.fxo"));
+         EXPECT_TRUE(KvTestShareStoredBytes(pTOC, "Text/Packed.txt", "Text/Plain.txt"));
+       },
+       readsAs({"Effects/Glow.fxo", "Text/Plain.txt"}, "Text/Packed.txt")},
+      // The same bytes under another name and other flags: the plain name reads the zlib stream as it lies.
+      {"a plain name on a zlib stream",
+       [&](std::vector<u8>* pTOC) {
+         const size_t uiPacked = dataInfoOffset(*pTOC, "Text/Packed.txt");
+         const size_t uiGlow = dataInfoOffset(*pTOC, "Effects/Glow.fxo");
+         uiStreamOffset = readU32(*pTOC, uiPacked + 8);
+         uiStreamSize = readU32(*pTOC, uiPacked + 20);
+         writeU32(pTOC, uiGlow + 8, uiStreamOffset);
+         writeU32(pTOC, uiGlow + 16, uiStreamSize);
+       },
+       [&](const std::string& path, const std::vector<u8>& data) {
+         if (path != "Effects/Glow.fxo") return fixtureSource(path);
+         return std::vector<u8>(data.begin() + uiStreamOffset, data.begin() + uiStreamOffset + uiStreamSize);
+       }},
+  };
   const std::vector<u8> goodTOC = readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mtc");
-  writeBytes(m_dir + "/TST_win32.mdf", readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mdf"));
-
-  std::vector<u8> odd =
-      relaidAtOddOffsets(goodTOC, [](const std::vector<u8>&, u32) { return sizeof(ClMagDataInfo); });
-  const size_t uiSealed = dataInfoOffset(odd, "Text/Sealed.bin");
-  const u32 uiSealedSize = readU32(odd, uiSealed + 16);
-  writeU32(&odd, uiSealed + 16, uiSealedSize + 13);
-  writeBytes(m_dir + "/TST_win32.mtc", odd);
-  for (bool bInMemory : {false, true}) {
-    SCOPED_TRACE(bInMemory ? "in memory" : "on disk");
-    ::testing::internal::CaptureStderr();
-    ASSERT_EQ(ClMagFileIO::loadTOC("TST"), 1);
-    if (bInMemory) {
-      ASSERT_EQ(ClMagFileIO::loadDataFile(gc_uiTST), 1);
-    }
-    for (const FixtureEntry& entry : gc_aFixtureEntries) {
-      SCOPED_TRACE(entry.pPath);
-      std::vector<u8> bytes;
-      ASSERT_EQ(readEntry(entry.pPath, &bytes), E_FILE_OK);
-      std::vector<u8> expected = fixtureSource(entry.pPath);
-      if (std::string(entry.pPath) == "Text/Sealed.bin") {
-        expected.resize(uiSealedSize + 13, 0);
+  const std::vector<u8> data = readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mdf");
+  writeBytes(m_dir + "/TST_win32.mdf", data);
+  for (const Allowed& row : allowed) {
+    std::vector<u8> toc = goodTOC;
+    row.apply(&toc);
+    writeBytes(m_dir + "/TST_win32.mtc", toc);
+    for (bool bInMemory : {false, true}) {
+      SCOPED_TRACE(std::string(row.pName) + (bInMemory ? " (data in memory)" : " (data on disk)"));
+      // Every row is tried: one refused does not hide the next.
+      ::testing::internal::CaptureStderr();
+      const bool bLoaded = ClMagFileIO::loadTOC("TST") == 1 && (!bInMemory || ClMagFileIO::loadDataFile(gc_uiTST) == 1);
+      for (const FixtureEntry& entry : bLoaded ? gc_aFixtureEntries : std::span<const FixtureEntry>()) {
+        SCOPED_TRACE(entry.pPath);
+        std::vector<u8> bytes;
+        EXPECT_EQ(readEntry(entry.pPath, &bytes), E_FILE_OK);
+        EXPECT_EQ(bytes, row.expected(entry.pPath, data));
       }
-      EXPECT_EQ(bytes, expected);
-    }
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    ClMagFileIO::shutdown();
-  }
-}
-
-// A table may name one stored content under several names: records of exactly the same stored bytes (offset and
-// stored size), none of them encrypted, load, and each reads as its own data-info says, from disk and from memory.
-TEST_F(MagArchive, RecordsOfTheSameStoredBytesEachReadAsTheirOwn) {
-  const std::vector<u8> first = text("the content both names share");
-  const std::vector<u8> packedText = patternBytes(3000, 7);
-  pack("SHR", {packInput("First.txt", first), packInput("Second.txt", text("other bytes, longer than the first")),
-               packInput("Packed.txt", packedText, true), packInput("PackedToo.txt", patternBytes(900, 3), true),
-               packInput("Stream.bin", text("left as packed")),
-               packInput("Sealed.bin", patternBytes(64, 5), false, true)});
-  std::vector<u8> toc = readBytes(m_dir + "/SHR_win32.mtc");
-  ASSERT_TRUE(KvTestShareStoredBytes(&toc, "First.txt", "Second.txt"));
-  ASSERT_TRUE(KvTestShareStoredBytes(&toc, "Packed.txt", "PackedToo.txt"));
-  // A plain record of the compressed entry's stored bytes: it reads the zlib stream as it lies.
-  const size_t uiPacked = KvTestTOCDataInfoOffset(toc, "Packed.txt");
-  const size_t uiStream = KvTestTOCDataInfoOffset(toc, "Stream.bin");
-  const u32 uiStreamOffset = readU32(toc, uiPacked + 8);
-  const u32 uiStreamSize = readU32(toc, uiPacked + 20);
-  writeU32(&toc, uiStream + 8, uiStreamOffset);
-  writeU32(&toc, uiStream + 16, uiStreamSize);
-  writeBytes(m_dir + "/SHR_win32.mtc", toc);
-  const std::vector<u8> data = readBytes(m_dir + "/SHR_win32.mdf");
-  const std::vector<u8> stream(data.begin() + uiStreamOffset, data.begin() + uiStreamOffset + uiStreamSize);
-  const std::vector<std::pair<const char*, std::vector<u8>>> expected = {
-      {"First.txt", first},          {"Second.txt", first},  {"Packed.txt", packedText},
-      {"PackedToo.txt", packedText}, {"Stream.bin", stream}, {"Sealed.bin", patternBytes(64, 5)}};
-  ClMagFileIO::setArchiveKey("SHR", gc_pFIXTURE_KEY);
-  ::testing::internal::CaptureStderr();
-  ASSERT_EQ(ClMagFileIO::loadTOC("SHR"), 1);
-  for (bool bInMemory : {false, true}) {
-    if (bInMemory) {
-      ASSERT_EQ(ClMagFileIO::loadDataFile(KvStrHash("SHR")), 1);
-    }
-    for (const auto& [pPath, bytes] : expected) {
-      SCOPED_TRACE(std::string(pPath) + (bInMemory ? " in memory" : " on disk"));
-      std::vector<u8> read;
-      ASSERT_EQ(readEntry(pPath, &read), E_FILE_OK);
-      EXPECT_EQ(read, bytes);
+      EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+      EXPECT_TRUE(bLoaded);
+      EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
+      ClMagFileIO::shutdown();
     }
   }
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(ClMagFileIO::getOpenRefCount(), 0);
 }
 
 // An entry that stores nothing takes no bytes of the data file: wherever its offset points, it overlaps nothing.

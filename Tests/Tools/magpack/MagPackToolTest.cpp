@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -162,52 +164,23 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
   }
 }
 
-// An archive DMG of three plain entries and one compressed and encrypted, packed into <folder>/out.
-std::string packThreePlainAndOneSealed(const std::string& name) {
+// The sources of an archive DMG of three plain entries, one compressed and one compressed and encrypted.
+std::map<std::string, std::string> damageSources() {
+  std::string repeated;
+  for (int i = 0; i < 40; ++i) repeated += "packed line " + std::to_string(i % 3) + "\n";
+  return {{"A.txt", "entry A"}, {"B.txt", "entry B"}, {"C.txt", "entry C"}, {"Z.txt", repeated},
+          {"Both.txt", std::string(300, 'b')}};
+}
+
+// Packs the archive DMG of damageSources() into <folder>/out.
+std::string packPlainPackedAndSealed(const std::string& name) {
   const std::string dir = KvTestTempDir(name);
-  for (const char* pName : {"A", "B", "C"}) writeText(dir + "/src/" + pName + ".txt", std::string("entry ") + pName);
-  writeText(dir + "/src/Both.txt", std::string(300, 'b'));
-  writeText(dir + "/pack.manifest", "Both.txt compress encrypt\n");
+  for (const auto& [path, content] : damageSources()) writeText(dir + "/src/" + path, content);
+  writeText(dir + "/pack.manifest", "Z.txt compress\nBoth.txt compress encrypt\n");
   const SKvToolRun packed = magpack("pack --quiet --name DMG --out " + dir + "/out --root " + dir + "/src --manifest " +
                                     dir + "/pack.manifest --key dmg-key");
   EXPECT_EQ(packed.iExit, 0) << packed.out;
   return dir + "/out";
-}
-
-// A table that is not sound is refused by every command that reads it, naming the file (the table, or the data file
-// with the table when the entries do not fit it) and the entries: no listing, no check that passes, no file extracted.
-TEST(MagPackTool, DamagedTablesAreRefusedByEveryCommandNamingTheFile) {
-  const std::string out = packThreePlainAndOneSealed("DamagedTables");
-  const std::string built = readText(out + "/DMG_win32.mtc");
-  const struct {
-    const char* pDamage;  // for KvTestDamageTOC; null: B.txt's data offset 1 GiB
-    const char* pExpected;
-  } aCases[] = {
-      {gc_szHASH_TWICE, "[.\\DMG_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash"},
-      {gc_szOVERLAP, ") overlap in the data file"},
-      {gc_szSAME_OFFSET, ") overlap in the data file"},
-      {gc_szSHARED_ENCRYPTED, "and an encrypted entry's bytes cannot be shared"},
-      {nullptr, "Mag data file [.\\DMG_win32.mdf] does not hold what its table [.\\DMG_win32.mtc] says"},
-  };
-  for (const auto& c : aCases) {
-    SCOPED_TRACE(c.pExpected);
-    std::string toc = built;
-    ASSERT_TRUE(c.pDamage != nullptr ? KvTestDamageTOC(&toc, c.pDamage)
-                                     : KvTestSetTOCWord(&toc, "B.txt", offsetof(ClMagDataInfo, mp_uiDataOffset),
-                                                        0x40000000u));
-    writeText(out + "/DMG_win32.mtc", toc);
-    for (const std::string& command :
-         {"list --dir " + out + " --name DMG", "check --dir " + out + " --name DMG --key dmg-key",
-          "extract --dir " + out + " --name DMG --path B.txt --out " + out + "/b.out",
-          "extract --dir " + out + " --name DMG --path A.txt --memory --out " + out + "/a.out"}) {
-      const SKvToolRun run = magpack(command);
-      EXPECT_EQ(run.iExit, 1) << command << "\n" << run.out;
-      EXPECT_NE(run.out.find("magpack: archive [DMG] in [" + out + "] "), std::string::npos) << run.out;
-      EXPECT_NE(run.out.find("[.\\DMG_win32.mtc]"), std::string::npos) << run.out;
-      EXPECT_NE(run.out.find(c.pExpected), std::string::npos) << run.out;
-    }
-    EXPECT_FALSE(std::filesystem::exists(out + "/a.out") || std::filesystem::exists(out + "/b.out"));
-  }
 }
 
 // The fields of the line "magpack list" gives an entry after its hashes (flags, sizes, offset); empty when none.
@@ -220,51 +193,89 @@ std::vector<std::string> listedFields(const std::string& listing, const std::str
   return fields.size() >= 7 ? std::vector<std::string>(fields.begin() + 2, fields.begin() + 7) : fields;
 }
 
-// An archive may name one stored content under two names (the same offset and stored size, neither encrypted): every
-// command reads it, and each name extracts byte for byte what the table says it holds, from disk and from memory.
-TEST(MagPackTool, RecordsOfTheSameStoredBytesListCheckAndExtract) {
-  const std::string dir = KvTestTempDir("SharedBytes");
-  std::string repeated;
-  for (int i = 0; i < 40; ++i) repeated += "shared line " + std::to_string(i % 3) + "\n";
-  writeText(dir + "/src/First.txt", "the content both names share");
-  writeText(dir + "/src/Second.txt", "an entry of its own, soon named the first one's");
-  writeText(dir + "/src/Zip.txt", repeated);
-  writeText(dir + "/src/Zip2.txt", repeated + repeated);
-  writeText(dir + "/src/Both.txt", std::string(300, 'b'));
-  writeText(dir + "/pack.manifest", "Zip.txt compress\nZip2.txt compress\nBoth.txt compress encrypt\n");
-  const std::string out = dir + "/out";
-  const SKvToolRun packed = magpack("pack --quiet --name SHR --out " + out + " --root " + dir + "/src --manifest " +
-                                    dir + "/pack.manifest --key shr-key");
-  ASSERT_EQ(packed.iExit, 0) << packed.out;
-  std::string toc = readText(out + "/SHR_win32.mtc");
-  ASSERT_TRUE(KvTestShareStoredBytes(&toc, "First.txt", "Second.txt"));
-  ASSERT_TRUE(KvTestShareStoredBytes(&toc, "Zip.txt", "Zip2.txt"));
-  writeText(out + "/SHR_win32.mtc", toc);
-
-  const SKvToolRun listed = magpack("list --dir " + out + " --name SHR");
-  ASSERT_EQ(listed.iExit, 0) << listed.out;
-  EXPECT_EQ(listedFields(listed.out, "Second.txt"), listedFields(listed.out, "First.txt")) << listed.out;
-  EXPECT_EQ(listedFields(listed.out, "Zip2.txt"), listedFields(listed.out, "Zip.txt")) << listed.out;
-  EXPECT_EQ(listedFields(listed.out, "Zip.txt").size(), 5u) << listed.out;
-
-  const SKvToolRun checked = magpack("check --dir " + out + " --name SHR --key shr-key");
-  EXPECT_EQ(checked.iExit, 0) << checked.out;
-  EXPECT_EQ(checked.out, "");
-
+// A table that is not sound is refused by every command that reads it, naming the file (the table, or the data file
+// with the table when the entries do not fit it) and the entries: no listing, no check that passes, no file extracted.
+// One stored content under several names (records of exactly the same stored bytes, none encrypted) is sound: every
+// command reads it, each name lists as the content it shares and extracts byte for byte, from disk and from memory.
+TEST(MagPackTool, CraftedTablesAreReadOrRefusedByEveryCommand) {
+  const std::string out = packPlainPackedAndSealed("DamagedTables");
+  const std::string built = readText(out + "/DMG_win32.mtc");
+  const auto damage = [](const char* pKind) {
+    return [pKind](std::string* pTOC) { return KvTestDamageTOC(pTOC, pKind); };
+  };
   const struct {
-    const char* pPath;
-    std::string expected;
-  } aEntries[] = {{"First.txt", "the content both names share"},
-                  {"Second.txt", "the content both names share"},
-                  {"Zip.txt", repeated},
-                  {"Zip2.txt", repeated},
-                  {"Both.txt", std::string(300, 'b')}};
-  for (const char* pMemory : {"", " --memory"}) {
-    for (const auto& entry : aEntries) {
-      const SKvToolRun extracted = magpack("extract --dir " + out + " --name SHR --path " + entry.pPath +
-                                           " --key shr-key" + pMemory);
-      EXPECT_EQ(extracted.iExit, 0) << entry.pPath << pMemory << "\n" << extracted.out;
-      EXPECT_EQ(extracted.out, entry.expected) << entry.pPath << pMemory;
+    const char* pName;
+    std::function<bool(std::string* pTOC)> craft;
+    const char* pExpected;  // part of the refusal; null when sound
+    std::map<std::string, std::string> sharing;  // of a sound table: name -> the entry whose content it reads
+  } aCases[] = {
+      {"a name hash twice", damage(gc_szHASH_TWICE),
+       "[.\\DMG_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash", {}},
+      {"an entry starting inside another", damage(gc_szOVERLAP), ") overlap in the data file", {}},
+      {"two entries at one offset with other sizes", damage(gc_szSAME_OFFSET), ") overlap in the data file", {}},
+      {"two records of an encrypted entry's bytes", damage(gc_szSHARED_ENCRYPTED),
+       ") overlap in the data file, and an encrypted entry's bytes cannot be shared", {}},
+      {"stored bytes past the data file",
+       [](std::string* pTOC) {
+         return KvTestSetTOCWord(pTOC, "B.txt", offsetof(ClMagDataInfo, mp_uiDataOffset), 0x40000000u);
+       },
+       "Mag data file [.\\DMG_win32.mdf] does not hold what its table [.\\DMG_win32.mtc] says", {}},
+      {"two names on one plain range", [](std::string* pTOC) { return KvTestShareStoredBytes(pTOC, "A.txt", "B.txt"); },
+       nullptr, {{"B.txt", "A.txt"}}},
+      {"three names on one zlib stream",
+       [](std::string* pTOC) {
+         return KvTestShareStoredBytes(pTOC, "Z.txt", "B.txt") && KvTestShareStoredBytes(pTOC, "Z.txt", "C.txt");
+       },
+       nullptr, {{"B.txt", "Z.txt"}, {"C.txt", "Z.txt"}}},
+  };
+  const std::map<std::string, std::string> sources = damageSources();
+  for (const auto& c : aCases) {
+    SCOPED_TRACE(c.pName);
+    std::string toc = built;
+    ASSERT_TRUE(c.craft(&toc));
+    writeText(out + "/DMG_win32.mtc", toc);
+    std::filesystem::remove(out + "/a.out");
+    std::filesystem::remove(out + "/b.out");
+    for (const std::string& command :
+         {"list --dir " + out + " --name DMG", "check --dir " + out + " --name DMG --key dmg-key",
+          "extract --dir " + out + " --name DMG --path B.txt --out " + out + "/b.out",
+          "extract --dir " + out + " --name DMG --path A.txt --memory --out " + out + "/a.out"}) {
+      const SKvToolRun run = magpack(command);
+      if (c.pExpected != nullptr) {
+        EXPECT_EQ(run.iExit, 1) << command << "\n" << run.out;
+        EXPECT_NE(run.out.find("magpack: archive [DMG] in [" + out + "] "), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("[.\\DMG_win32.mtc]"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(c.pExpected), std::string::npos) << run.out;
+      } else {
+        EXPECT_EQ(run.iExit, 0) << command << "\n" << run.out;
+        if (command.rfind("check", 0) == 0) {
+          EXPECT_EQ(run.out, "");
+        }
+        for (const auto& [name, from] : c.sharing) {
+          if (command.rfind("list", 0) == 0) {
+            EXPECT_EQ(listedFields(run.out, name), listedFields(run.out, from)) << run.out;
+            EXPECT_EQ(listedFields(run.out, name).size(), 5u) << run.out;
+          }
+        }
+      }
+    }
+    if (c.pExpected != nullptr) {
+      EXPECT_FALSE(std::filesystem::exists(out + "/a.out") || std::filesystem::exists(out + "/b.out"));
+      continue;
+    }
+    const auto readsAs = [&c](const std::string& path) {
+      const auto shared = c.sharing.find(path);
+      return shared != c.sharing.end() ? shared->second : path;
+    };
+    EXPECT_EQ(readText(out + "/a.out"), sources.at(readsAs("A.txt")));
+    EXPECT_EQ(readText(out + "/b.out"), sources.at(readsAs("B.txt")));
+    for (const char* pMemory : {"", " --memory"}) {
+      for (const auto& [path, content] : sources) {
+        const SKvToolRun extracted =
+            magpack("extract --dir " + out + " --name DMG --path " + path + " --key dmg-key" + pMemory);
+        EXPECT_EQ(extracted.iExit, 0) << path << pMemory << "\n" << extracted.out;
+        EXPECT_EQ(extracted.out, sources.at(readsAs(path))) << path << pMemory;
+      }
     }
   }
 }
@@ -273,7 +284,7 @@ TEST(MagPackTool, RecordsOfTheSameStoredBytesListCheckAndExtract) {
 // missing for what is to be decrypted, a key of the wrong length, a name too long for the reader's paths. Listing
 // decrypts nothing, nor does extracting a plain entry: neither needs the key.
 TEST(MagPackTool, UsageErrorsEndWithTheUsage) {
-  const std::string out = packThreePlainAndOneSealed("UsageErrors");
+  const std::string out = packPlainPackedAndSealed("UsageErrors");
   const std::string dmg = " --dir " + out + " --name DMG";
   const std::string tooLong = " --dir " + out + " --name " + std::string(760, 'N');
   const struct {
