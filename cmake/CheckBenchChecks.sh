@@ -78,7 +78,7 @@ pairs=(
   "GraphicsAssetsBench AtlasLookup engine:lookups,everysecond,partial,repeat,replay,middle baseline:lookups,everysecond,partial,repeat,replay,middle"
   "GraphicsAssetsBench AtlasLookupByHash engine:lookups,everysecond,partial,repeat,replay,middle baseline:lookups,everysecond,partial,repeat,replay,middle"
   "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond,partial,repeat,middle baseline:textures,programs,everysecond,partial,repeat,middle"
-  "AudioBench PlayToFirstSample engine:cue,update,everysecond baseline:play,everysecond"
+  "AudioBench PlayToFirstSample engine:cue,update,everysecond,partial,middle baseline:play,everysecond,partial,middle"
   "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street,everysecond,places,partial,repeat,replay,middle baseline:enemies,bullets,gore,street,everysecond,places,partial,repeat,replay,middle"
 )
 
