@@ -2,9 +2,9 @@
 // - SpriteSort: ordering 3,000 queued sprites (random layers 0..3999, four signatures) by layer, then signature
 //   address (Cl2d::sortSprites on the queue's parallel arrays), against std::sort of a u16 index array over the same
 //   (layer, signature) keys kept the same way. The keys change in every iteration, and no two iterations' keys are
-//   alike: iteration i takes the next of 16 sets of keys with every layer moved on by a step of its own (round
-//   past the last layer), written into the side's key arrays (the queue's own on the engine's side), then sorts
-//   (both refill the index array first).
+//   alike: iteration i takes the next of 16 sets of keys with every layer moved on by a step of its round of 16
+//   (round past the last layer), written into the side's key arrays (the queue's own on the engine's side), then
+//   sorts (both refill the index array first).
 // - SpriteSortSameKeys: the same call when the keys are those of the last sort, as when a frame queues what the last
 //   one did: the engine compares the keys with the last sort's and copies that sort's order, against the same
 //   compare of plain arrays kept from the last sort and a copy of its order.
@@ -99,8 +99,8 @@ std::vector<u16> sortedOrder(const SKeys& keys) {
   return order;
 }
 
-// Writes iteration i's keys: set (i + 1) mod 16 with every layer moved on by the iteration's step, round past the
-// last layer, so that no two iterations sort the same keys.
+// Writes iteration i's keys: set (i + 1) mod 16 with every layer moved on by a step of the round of 16 it is in
+// (1,031 layers a round, round past the last layer), so that no two of 64,000 iterations sort the same keys.
 void writeKeys(int64_t i, u16* pLayers, const SRenderSignature** ppSignatures) {
   const SKeys& set = keySets()[static_cast<size_t>((i + 1) % gc_iKEY_SETS)];
   constexpr int iLAYERS = gc_u2D_MAX_LAYER + 1;
