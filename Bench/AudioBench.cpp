@@ -14,7 +14,10 @@
 //    channel, must stay within 1% of a voice's full level (root mean square over the block), far below what one
 //    voice's setting a step off gives.
 //    GRINDLOW_BENCH_SKIP "<case>.<side>.volume" (".pan", ".pitch") keeps that setting at the first block's,
-//    ".everysecond" the last voice's settings of every second block.
+//    ".everysecond" the last voice's settings of every second block, ".partial" leaves the last voice out of every
+//    block (its volume set to nothing), ".middle" the first voice out of the middle block, ".repeat" gives the
+//    previous block again in every third block, ".replay" the block mixed before the voices started (untimed) in
+//    every block.
 //  - PlayToFirstSample: milliseconds from asking for a sound to its first sample leaving the device, at the
 //    default device buffer (1024 frames) of SDL's dummy driver, which runs in real time: the time until the mix
 //    block that holds the first sample is made, plus the sample's place in the block, plus one device buffer.
@@ -22,7 +25,10 @@
 //    the sound is heard within 100 blocks and that its first block holds the sound at full level on both sides;
 //    GRINDLOW_BENCH_SKIP "PlayToFirstSample.engine.cue" (".update") leaves out asking for the cue (the update),
 //    "PlayToFirstSample.baseline.play" the call that plays the sound, ".<side>.everysecond" that ask or call of every
-//    second iteration.
+//    second iteration; ".<side>.partial" stands for a side whose first block of the sound lacks its last 64 frames,
+//    ".<side>.middle" for one that plays the middle iteration's sound at half its level. Every play is of the same
+//    sound, timed by the benchmark from the ask to the block that holds it: a side gives no result of its own to
+//    repeat or replay.
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <benchmark/benchmark.h>
@@ -130,7 +136,8 @@ struct SMixSide {
 // starts every voice from its first frame; after each later one it checks the block against the reference mix of
 // the settings and places it was mixed with, then sets the next block's through the side's calls. The steps
 // "<case>.<side>.volume", ".pan" and ".pitch" keep that setting at the first block's; ".everysecond" leaves the last
-// voice's settings of every second block unset.
+// voice's settings of every second block unset; the steps of CBenchCheat stand for a side whose blocks cheat (see the
+// top of this file).
 class CVoiceSchedule {
  public:
   // Starts every voice from its first frame at the next block; false when the side could not.
@@ -138,7 +145,7 @@ class CVoiceSchedule {
   // Sets one voice's settings; false when the side could not.
   using FSet = std::function<bool(int iVoice, const SVoiceSettings& settings)>;
 
-  void start(const std::string& side, bool bPitch, SMixSide mixSide, FStart startVoices, FSet set) {
+  void start(const std::string& side, bool bPitch, SMixSide mixSide, FStart startVoices, FSet set, int iBlocks) {
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_samples.empty()) {
       for (int v = 0; v < gc_iVOICES; ++v) {
@@ -154,6 +161,8 @@ class CVoiceSchedule {
     m_abKeep[1] = benchSkips(side + ".pan");
     m_abKeep[2] = benchSkips(side + ".pitch");
     m_everySecond = CBenchEverySecond(side);
+    m_cheat = CBenchCheat(side);
+    m_iBlocks = iBlocks;
     m_iSet = -1;
     m_iChecked = 0;
     m_dWorst = 0.0;
@@ -184,14 +193,23 @@ class CVoiceSchedule {
   void afterBlock(const void* pSamples, int iFrames, bool bFloat) {
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_bRunning || iFrames <= 0 || !m_error.empty()) return;
+    m_block.resize(static_cast<size_t>(iFrames) * 2);
+    for (size_t i = 0; i < m_block.size(); ++i) {
+      m_block[i] = bFloat ? static_cast<const float*>(pSamples)[i] : static_cast<const Sint16*>(pSamples)[i] / 32768.0f;
+    }
     if (m_iSet < 0) {
+      m_replayed = m_block;
       if (!m_start()) {
         m_error = "the voices could not start";
         return;
       }
       m_adPlace.assign(gc_iVOICES, 0.0);
     } else {
-      checkBlock(pSamples, iFrames, bFloat);
+      // "repeat" and "replay" give another block in place of the one mixed.
+      if (m_cheat.repeats(m_iSet) && m_previous.size() == m_block.size()) m_block = m_previous;
+      if (m_cheat.replays() && m_replayed.size() == m_block.size()) m_block = m_replayed;
+      checkBlock(m_block.data(), iFrames);
+      m_previous = m_block;
       ++m_iChecked;
     }
     ++m_iSet;
@@ -203,13 +221,16 @@ class CVoiceSchedule {
       if (m_abKeep[2]) settings.fPitch = first.fPitch;
       // "everysecond": the last voice keeps its settings for every second block.
       if (v == gc_iVOICES - 1 && m_everySecond.leavesOut(m_iSet)) continue;
+      if ((v == gc_iVOICES - 1 && m_cheat.partial()) || (v == 0 && m_cheat.changes(m_iSet, m_iBlocks))) {
+        settings.fVolume = 0.0f;
+      }
       if (!m_set(v, settings)) m_error = "voice " + std::to_string(v) + " could not take its settings";
     }
   }
 
  private:
   // The block against the reference mix of block m_iSet's settings from the voices' places, which it then moves on.
-  void checkBlock(const void* pSamples, int iFrames, bool bFloat) {
+  void checkBlock(const float* pSamples, int iFrames) {
     m_reference.assign(static_cast<size_t>(iFrames) * 2, 0.0);
     for (int v = 0; v < gc_iVOICES; ++v) {
       const SVoiceSettings settings = voiceSettings(m_iSet, v, m_bPitch);
@@ -234,8 +255,7 @@ class CVoiceSchedule {
       double dSquares = 0.0;
       for (int f = 0; f < iFrames; ++f) {
         const size_t i = 2 * static_cast<size_t>(f) + static_cast<size_t>(iSide);
-        const double dSample =
-            bFloat ? static_cast<const float*>(pSamples)[i] : static_cast<const Sint16*>(pSamples)[i] / 32768.0;
+        const double dSample = pSamples[i];
         dSquares += (dSample - m_reference[i]) * (dSample - m_reference[i]);
       }
       const double dOff = std::sqrt(dSquares / iFrames) / gc_dTONE_AMPLITUDE;
@@ -258,6 +278,8 @@ class CVoiceSchedule {
   FSet m_set;
   bool m_abKeep[3] = {};  // volume, pan, pitch kept at the first block's
   CBenchEverySecond m_everySecond{std::string()};
+  CBenchCheat m_cheat{std::string()};
+  int m_iBlocks = 0;      // the blocks a run times
   int m_iSet = -1;        // the settings the next block is mixed with
   int m_iChecked = 0;
   double m_dWorst = 0.0;
@@ -265,6 +287,9 @@ class CVoiceSchedule {
   std::vector<std::vector<double>> m_samples;  // each voice's loop, in parts of full scale
   std::vector<double> m_adPlace;               // each voice's place in its loop at the next block, in source frames
   std::vector<double> m_reference;
+  std::vector<float> m_block;     // the block checked, in parts of full scale
+  std::vector<float> m_previous;  // the block checked before it
+  std::vector<float> m_replayed;  // the block mixed before the voices started
 };
 
 CVoiceSchedule g_schedule;
@@ -284,6 +309,8 @@ struct SBlockClock {
   int iFirstFrame = -1;
   int iSilentBlocks = 0;
   std::vector<Sint16> soundSamples;  // the sound watched for, from its first frame
+  bool bPartialSound = false;        // the step "partial": the block's last frames are left silent
+  bool bChangedSound = false;        // the step "middle": the block is heard at half its level
   std::string soundError;
 
   void onBlock(const void* pSamples, int iFrames, bool bFloat) {
@@ -322,13 +349,16 @@ struct SBlockClock {
     changed.wait(guard, [&] { return !cpuPerBlock.empty(); });
     return cpuPerBlock.front();
   }
-  // Watches for the sound of these samples, played once at full level in the middle.
-  void watchSound(const std::vector<Sint16>& samples) {
+  // Watches for the sound of these samples, played once at full level in the middle. bPartial and bChanged stand for a
+  // side that makes only part of its first block, or changes its level.
+  void watchSound(const std::vector<Sint16>& samples, bool bPartial = false, bool bChanged = false) {
     std::lock_guard<std::mutex> guard(lock);
     bWatchSound = true;
     iFirstFrame = -1;
     iSilentBlocks = 0;
     soundSamples = samples;
+    bPartialSound = bPartial;
+    bChangedSound = bChanged;
     soundError.clear();
   }
   // Seconds from start to the first sample leaving the device; negative with *pError set when the sound was not
@@ -350,7 +380,10 @@ struct SBlockClock {
   // (its first sample is silent: the tone starts at a zero crossing), on both sides.
   void watchBlock(const void* pSamples, int iFrames, bool bFloat) {
     auto sample = [&](int i) {
-      return bFloat ? static_cast<const float*>(pSamples)[i] : static_cast<const Sint16*>(pSamples)[i] / 32768.0f;
+      if (bPartialSound && i >= 2 * (iFrames - 64)) return 0.0f;
+      const float fSample =
+          bFloat ? static_cast<const float*>(pSamples)[i] : static_cast<const Sint16*>(pSamples)[i] / 32768.0f;
+      return bChangedSound ? fSample * 0.5f : fSample;
     };
     int iFirst = 0;
     while (iFirst < iFrames && sample(2 * iFirst) == 0.0f) ++iFirst;
@@ -431,10 +464,16 @@ void useDiskDriver() {
 // through the side's calls.
 void timeBlocks(benchmark::State& state, const std::string& side, bool bPitch, SMixSide mixSide,
                 CVoiceSchedule::FStart startVoices, CVoiceSchedule::FSet set) {
-  g_schedule.start(side, bPitch, mixSide, std::move(startVoices), std::move(set));
+  g_schedule.start(side, bPitch, mixSide, std::move(startVoices), std::move(set),
+                   static_cast<int>(state.max_iterations));
   g_blockClock.nextBlockCpu();  // the first block of this device sets its thread's clock
   for (auto _ : state) {
     state.SetIterationTime(g_blockClock.nextBlockCpu());
+    // A block that failed its check ends the run (checkMix names it).
+    if (!g_schedule.error().empty()) {
+      state.SkipWithError(g_schedule.error().c_str());
+      break;
+    }
   }
   g_schedule.stop();
 }
@@ -711,10 +750,11 @@ void BM_Engine_PlayToFirstSample(benchmark::State& state) {
   const std::vector<Sint16> tone = loopSamples(0);
   const bool bUpdate = !benchSkips("PlayToFirstSample.engine.update");
   const CBenchEverySecond everySecond("PlayToFirstSample.engine");
+  const CBenchCheat cheat("PlayToFirstSample.engine");
   i64 iPlay = 0;
   for (auto _ : state) {
+    g_blockClock.watchSound(tone, cheat.partial(), cheat.changes(iPlay, state.max_iterations));
     const bool bCue = !benchSkips("PlayToFirstSample.engine.cue") && !everySecond.leavesOut(iPlay++);
-    g_blockClock.watchSound(tone);
     const auto start = std::chrono::steady_clock::now();
     SCueHandle handle = bCue ? ClAudioManager::createCueInstance(uiTone) : SCueHandle();
     if (bCue && handle.isNull()) {
@@ -749,10 +789,11 @@ void BM_Baseline_PlayToFirstSample(benchmark::State& state) {
   Mix_SetPostMix(&mixerPostMix, nullptr);
   const std::vector<Sint16> tone = loopSamples(0);
   const CBenchEverySecond everySecond("PlayToFirstSample.baseline");
+  const CBenchCheat cheat("PlayToFirstSample.baseline");
   i64 iPlay = 0;
   for (auto _ : state) {
+    g_blockClock.watchSound(tone, cheat.partial(), cheat.changes(iPlay, state.max_iterations));
     const bool bPlay = !benchSkips("PlayToFirstSample.baseline.play") && !everySecond.leavesOut(iPlay++);
-    g_blockClock.watchSound(tone);
     const auto start = std::chrono::steady_clock::now();
     const int iChannel = pChunk != nullptr && bPlay ? Mix_PlayChannel(-1, pChunk, 0) : -1;
     if (iChannel < 0 && bPlay) {

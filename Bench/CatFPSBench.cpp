@@ -365,5 +365,5 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   g_game.stop();
-  return 0;
+  return benchExitStatus();
 }

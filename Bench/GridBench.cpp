@@ -282,5 +282,5 @@ int main(int argc, char** argv) {
   // The grid's UI ends before the program does, so nothing it holds is left to the exit checks.
   ClUI::terminate();
   KvTestSetUIHooks(nullptr);
-  return 0;
+  return benchExitStatus();
 }

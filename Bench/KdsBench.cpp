@@ -6,15 +6,22 @@
 // from the file, so the cost should grow with the node count and no faster (the aim: the time per node at 1M within
 // 2x of that at 1k).
 //
-// Each side checks, untimed, what its last iteration loaded: every node of the tree, in order, with its type, name
-// and value (a digest of them) must be the script's as written, and (engine and plain loader) the heap must hold
+// The script ends in a seed, an integer each iteration writes its own value into before it loads (in the side's
+// copy of the compiled or the JSON form), so that no two iterations load the same script. Each side checks, untimed,
+// what its last iteration loaded: every node of the tree, in order, with its type, name and value (a digest of
+// them) must be the script's as written with that iteration's seed, and (engine and plain loader) the heap must hold
 // no more blocks after the run than before. Every iteration folds a sample of what it loaded into a running hash:
 // iteration k reads enemy type k (round again after the last) from the root down, its name and its first key
-// (name and value), and after the loop the hash must be the one of the same samples of the script as written.
-// GRINDLOW_BENCH_SKIP "<case>.engine.build" leaves out building the tree, "<case>.engine.free" destroying it,
-// "KdsLoad.baseline.names" the plain loader's relocation of the names, "KdsLoad.baseline.free" its free,
-// "KdsLoadJson.baseline.floats" the parsed floats (the parser drops them); "<case>.<side>.everysecond" the build,
-// the names' relocation or the floats in every second iteration.
+// (name and value), and the seed; after the loop the hash must be the one of the same samples of the script as
+// written with each iteration's seed. A digest of the whole tree in every iteration would cost more than the plain
+// loader's whole load at the small sizes, so one node changed in an iteration other than the last shows only where
+// that iteration's sample reads. GRINDLOW_BENCH_SKIP "<case>.engine.build" leaves out building the tree,
+// "<case>.engine.free" destroying it, "KdsLoad.baseline.names" the plain loader's relocation of the names,
+// "KdsLoad.baseline.free" its free, "KdsLoadJson.baseline.floats" the parsed floats (the parser drops them);
+// "<case>.<side>.everysecond" the build, the names' relocation or the floats in every second iteration;
+// "<case>.<side>.partial" loads the script without its last node (the seed), ".repeat" gives the last iteration's
+// tree again in every third iteration, ".replay" gives the tree of the first iteration's script, loaded before the
+// loop, in every iteration.
 #include <benchmark/benchmark.h>
 
 #include <nlohmann/json.hpp>
@@ -25,6 +32,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Bench/BenchCheck.h"
@@ -70,7 +78,13 @@ SKdsSourceNode range(float fMin, float fMax) {
   return arrayNode({named("Min", floatNode(fMin)), named("Max", floatNode(fMax))});
 }
 
-// An enemy script of iCount types, each with properties, states, reactions and animations.
+// The script's last node, "Seed", is an integer each iteration writes its own value into before it loads, so that no
+// two iterations load the same script: iteration i's is gc_iSEED_BASE + i mod 1,000,000 (ten digits in the JSON
+// form, as the base; in the compiled form the only four bytes of the base's value).
+constexpr i32 gc_iSEED_BASE = 0x5EED0000;
+i32 seedOf(int64_t iIteration) { return gc_iSEED_BASE + static_cast<i32>(iIteration % 1000000); }
+
+// An enemy script of iCount types, each with properties, states, reactions and animations, and its seed.
 SKdsSourceNode makeScript(int iCount) {
   std::vector<SKdsSourceNode> types;
   for (int i = 0; i < iCount; ++i) {
@@ -95,7 +109,8 @@ SKdsSourceNode makeScript(int iCount) {
                                     arrayNode({textNode(E_DSCT_STRING, "Random < 0.5"),
                                                named("Action", textNode(E_DSCT_HASH_ID, "Walk"))})}))})));
   }
-  SKdsSourceNode root = arrayNode({named("EntityEnemy", arrayNode(std::move(types)))});
+  SKdsSourceNode root =
+      arrayNode({named("EntityEnemy", arrayNode(std::move(types))), named("Seed", intNode(gc_iSEED_BASE))});
   return root;
 }
 
@@ -216,26 +231,36 @@ bool digestJson(const nlohmann::json& node, SKdsDigest* pDigest) {
   }
 }
 
-// The running check's sample of a tree: enemy type uiType's name and the digest of its first key, of the script as
-// written, of the engine's tree and of the JSON tree (false when that tree lacks them).
+// The running check's sample of a tree: enemy type uiType's name and the digest of its first key, then the digest of
+// the seed, of the script as written (up to the seed, which seedDigest adds), of the engine's tree and of the JSON
+// tree (false when that tree lacks them).
 void sampleSource(const SKdsSourceNode& root, size_t uiType, SKdsDigest* pDigest) {
   const SKdsSourceNode& type = root.children[0].children[uiType];
   pDigest->text(type.name.c_str());
   digestSource(type.children[0], pDigest);
 }
 
+// The seed's node with iIteration's value, as a digest of the tree walks it.
+SKdsDigest seedDigest(SKdsDigest digest, int64_t iIteration) {
+  digest.node(E_DSCT_INT, "Seed");
+  digest.word(static_cast<u32>(seedOf(iIteration)));
+  return digest;
+}
+
 bool sampleTree(const ClDScriptData2* pRoot, size_t uiType, SKdsDigest* pDigest) {
   const i32 iType = static_cast<i32>(uiType);
-  if (pRoot->getType() != E_DSVT_ARRAY || pRoot->getCount() < 1) return false;
+  if (pRoot->getType() != E_DSVT_ARRAY || pRoot->getCount() < 2) return false;
   const ClDScriptData2* pTypes = pRoot->getChildAt(0);
   if (pTypes->getType() != E_DSVT_ARRAY || pTypes->getCount() <= iType) return false;
   const ClDScriptData2* pType = pTypes->getChildAt(iType);
   if (pType->getType() != E_DSVT_ARRAY || pType->getCount() < 1 || !pType->hasName()) return false;
   pDigest->text(pType->getName());
-  return digestTree(pType->getChildAt(0), pDigest);
+  return digestTree(pType->getChildAt(0), pDigest) && digestTree(pRoot->getChildAt(1), pDigest);
 }
 
 bool sampleJson(const nlohmann::json& root, size_t uiType, SKdsDigest* pDigest) {
+  const auto rootChildren = root.find("children");
+  if (rootChildren == root.end() || !rootChildren->is_array() || rootChildren->size() < 2) return false;
   const nlohmann::json* pNode = &root;
   for (const size_t uiChild : {size_t{0}, uiType}) {
     const auto children = pNode->find("children");
@@ -249,7 +274,7 @@ bool sampleJson(const nlohmann::json& root, size_t uiType, SKdsDigest* pDigest) 
     return false;
   }
   pDigest->text(name->get_ref<const std::string&>().c_str());
-  return digestJson((*children)[0], pDigest);
+  return digestJson((*children)[0], pDigest) && digestJson((*rootChildren)[1], pDigest);
 }
 
 // A loop's running check: iteration k folds the sample of enemy type k (0 when the load lacks it).
@@ -258,109 +283,6 @@ void foldSample(CBenchHash* pHash, benchmark::IterationCount iIteration, size_t 
   SKdsDigest digest;
   pHash->add(sample(static_cast<size_t>(iIteration) % uiTypes, &digest) ? digest.uiHash : 0);
 }
-
-struct SData {
-  std::vector<uint8_t> image;
-  std::string json;
-  size_t uiNodes = 0;
-  SKdsDigest digest;  // of the script as written
-  std::vector<u64> samples;  // each enemy type's sample of the script as written
-  // The running hash of iIterations loads of the script as written.
-  CBenchHash written(benchmark::IterationCount iIterations) const {
-    CBenchHash record;
-    for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
-      record.add(samples[static_cast<size_t>(i) % samples.size()]);
-    }
-    return record;
-  }
-};
-
-size_t countNodes(const SKdsSourceNode& node) {
-  size_t n = 1;
-  for (const SKdsSourceNode& child : node.children) n += countNodes(child);
-  return n;
-}
-
-// The script of about uiNodes nodes (made once per size).
-const SData& data(size_t uiNodes) {
-  static std::map<size_t, SData> s_scripts;
-  auto found = s_scripts.find(uiNodes);
-  if (found != s_scripts.end()) {
-    return found->second;
-  }
-  SData d;
-  const size_t uiPerType = countNodes(makeScript(1)) - 2;
-  const SKdsSourceNode root = makeScript(static_cast<int>(std::max<size_t>(1, uiNodes / uiPerType)));
-  d.image = KdsWriteImage(root);
-  d.uiNodes = countNodes(root);
-  digestSource(root, &d.digest);
-  for (size_t i = 0; i < root.children[0].children.size(); ++i) {
-    SKdsDigest sample;
-    sampleSource(root, i, &sample);
-    d.samples.push_back(sample.uiHash);
-  }
-  ClDScriptData2* pTree = ClDScriptMgr2::buildTree(d.image.data(), d.image.size(), "bench.kds");
-  if (pTree == nullptr) {
-    std::fprintf(stderr, "KdsBench: the script of %zu nodes does not load\n", d.uiNodes);
-    std::abort();
-  }
-  d.json = KdsTreeToJson(pTree);
-  ClDScriptData2::destroyTree(pTree);
-  return s_scripts.emplace(uiNodes, std::move(d)).first->second;
-}
-
-void setCounters(benchmark::State& state, const SData& d, size_t uiBytes) {
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * uiBytes));
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiNodes));
-  state.counters["nodes"] = static_cast<double>(d.uiNodes);
-}
-
-// Empty when the digest is the script's; else what differs.
-std::string compareDigest(const SKdsDigest& loaded, const SData& d) {
-  if (loaded.uiNodes != d.digest.uiNodes) {
-    return "the tree loaded has " + std::to_string(loaded.uiNodes) + " nodes, the script " +
-           std::to_string(d.digest.uiNodes);
-  }
-  return loaded == d.digest ? std::string() : "the tree loaded differs from the script in its types, names or values";
-}
-
-void engineLoad(benchmark::State& state, const std::string& name) {
-  const SData& d = data(static_cast<size_t>(state.range(0)));
-  const bool bBuild = !benchSkips(name + ".engine.build");
-  const bool bFree = !benchSkips(name + ".engine.free");
-  CBenchEverySecond everySecond(state, name + ".engine.everysecond");
-  const i64 iBlocks = KvAllocLiveBlocks();
-  CBenchLastIteration last(state);
-  CBenchHash hash;
-  benchmark::IterationCount iIteration = 0;
-  std::string problem;
-  for (auto _ : state) {
-    ClDScriptData2* pRoot = !everySecond.leavesOut() && bBuild
-                                ? ClDScriptMgr2::buildTree(d.image.data(), d.image.size(), "bench.kds")
-                                : nullptr;
-    foldSample(&hash, iIteration++, d.samples.size(), [pRoot](size_t uiType, SKdsDigest* pDigest) {
-      return pRoot != nullptr && sampleTree(pRoot, uiType, pDigest);
-    });
-    if (last.next()) {
-      state.PauseTiming();
-      SKdsDigest loaded;
-      problem = pRoot == nullptr               ? "the script did not load"
-                : digestTree(pRoot, &loaded) ? compareDigest(loaded, d)
-                                             : "a node of the tree has no value";
-      state.ResumeTiming();
-    }
-    if (bFree && pRoot != nullptr) ClDScriptData2::destroyTree(pRoot);
-  }
-  if (problem.empty() && !(hash == d.written(state.iterations()))) {
-    problem = "an earlier iteration's tree differs from the script";
-  }
-  if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
-  if (!problem.empty()) state.SkipWithError(problem.c_str());
-  setCounters(state, d, d.image.size());
-}
-
-void BM_Engine_KdsLoad(benchmark::State& state) { engineLoad(state, "KdsLoad"); }
-void BM_Engine_KdsLoadJson(benchmark::State& state) { engineLoad(state, "KdsLoadJson"); }
 
 // The plain binary loader. A slot's offset becomes a pointer in place; child tables stay offsets from the block.
 u64 slotOffset(const u8* pSlot) {
@@ -378,6 +300,177 @@ u8* slotPointer(const u8* pSlot) {
   std::memcpy(&pTarget, pSlot, sizeof(pTarget));
   return pTarget;
 }
+
+struct SData {
+  std::vector<uint8_t> image;
+  std::string json;
+  size_t uiNodes = 0;
+  SKdsDigest digest;  // of the script as written, up to its seed
+  std::vector<SKdsDigest> samples;  // each enemy type's sample of the script as written, up to the seed
+  size_t uiImageSeed = 0;  // where the seed's value lies in the compiled form
+  size_t uiJsonSeed = 0;  // where its ten digits lie in the JSON form
+  // The running hash of iIterations loads of the script as written, each with its seed.
+  CBenchHash written(benchmark::IterationCount iIterations) const {
+    CBenchHash record;
+    for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
+      record.add(seedDigest(samples[static_cast<size_t>(i) % samples.size()], i).uiHash);
+    }
+    return record;
+  }
+  // The digest of the whole script as iteration iIteration loads it.
+  SKdsDigest loaded(int64_t iIteration) const { return seedDigest(digest, iIteration); }
+  // Writes iteration iIteration's seed into a copy of the compiled form, or of the JSON form.
+  void writeSeed(std::vector<uint8_t>* pImage, int64_t iIteration) const {
+    const i32 iSeed = seedOf(iIteration);
+    std::memcpy(pImage->data() + uiImageSeed, &iSeed, sizeof(iSeed));
+  }
+  void writeSeed(std::string* pJson, int64_t iIteration) const {
+    u32 uiSeed = static_cast<u32>(seedOf(iIteration));
+    for (size_t i = 10; i-- > 0; uiSeed /= 10) (*pJson)[uiJsonSeed + i] = static_cast<char>('0' + uiSeed % 10);
+  }
+};
+
+// Where the only copy of the seed's digits lies in the JSON form.
+size_t onlyPlace(const std::string_view json, const std::string_view digits) {
+  const size_t uiAt = json.find(digits);
+  if (uiAt == std::string_view::npos || json.find(digits, uiAt + 1) != std::string_view::npos) {
+    std::fprintf(stderr, "KdsBench: the script's seed is not found once in its JSON form\n");
+    std::abort();
+  }
+  return uiAt;
+}
+
+// Where the seed's value lies in the compiled form: the value slot of the root's second child.
+size_t seedPlace(const std::vector<uint8_t>& image) {
+  const u8* pImage = image.data();
+  const u64 uiRoot = slotOffset(pImage);
+  const u64 uiTable = slotOffset(pImage + uiRoot + offsetof(SKdsArrayRecord, table));
+  const u64 uiPlace = slotOffset(pImage + uiTable + 4) + offsetof(SKdsValueRecord, value);
+  if (slotOffset(pImage + uiPlace) != static_cast<u32>(gc_iSEED_BASE)) {
+    std::fprintf(stderr, "KdsBench: the script's seed is not where the compiled form's root leads\n");
+    std::abort();
+  }
+  return uiPlace;
+}
+
+// The compiled form without the root's last child (the seed): the step "partial"'s script.
+void leaveOutLastRootChild(std::vector<uint8_t>* pImage) {
+  const size_t uiCount = slotOffset(pImage->data()) + offsetof(SKdsArrayRecord, iCount);
+  i32 iCount;
+  std::memcpy(&iCount, pImage->data() + uiCount, sizeof(iCount));
+  --iCount;
+  std::memcpy(pImage->data() + uiCount, &iCount, sizeof(iCount));
+}
+
+size_t countNodes(const SKdsSourceNode& node) {
+  size_t n = 1;
+  for (const SKdsSourceNode& child : node.children) n += countNodes(child);
+  return n;
+}
+
+// The script of about uiNodes nodes (made once per size).
+const SData& data(size_t uiNodes) {
+  static std::map<size_t, SData> s_scripts;
+  auto found = s_scripts.find(uiNodes);
+  if (found != s_scripts.end()) {
+    return found->second;
+  }
+  SData d;
+  const size_t uiPerType = countNodes(makeScript(1)) - 3;
+  const SKdsSourceNode root = makeScript(static_cast<int>(std::max<size_t>(1, uiNodes / uiPerType)));
+  d.image = KdsWriteImage(root);
+  d.uiNodes = countNodes(root);
+  d.digest.node(E_DSCT_ARRAY, nullptr);
+  d.digest.word(static_cast<u32>(root.children.size()));
+  digestSource(root.children[0], &d.digest);
+  for (size_t i = 0; i < root.children[0].children.size(); ++i) {
+    SKdsDigest sample;
+    sampleSource(root, i, &sample);
+    d.samples.push_back(sample);
+  }
+  ClDScriptData2* pTree = ClDScriptMgr2::buildTree(d.image.data(), d.image.size(), "bench.kds");
+  if (pTree == nullptr) {
+    std::fprintf(stderr, "KdsBench: the script of %zu nodes does not load\n", d.uiNodes);
+    std::abort();
+  }
+  d.json = KdsTreeToJson(pTree);
+  ClDScriptData2::destroyTree(pTree);
+  d.uiImageSeed = seedPlace(d.image);
+  d.uiJsonSeed = onlyPlace(d.json, std::to_string(gc_iSEED_BASE));
+  return s_scripts.emplace(uiNodes, std::move(d)).first->second;
+}
+
+void setCounters(benchmark::State& state, const SData& d, size_t uiBytes) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * uiBytes));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * d.uiNodes));
+  state.counters["nodes"] = static_cast<double>(d.uiNodes);
+}
+
+// Empty when the digest is the script's as iteration iIteration loads it; else what differs.
+std::string compareDigest(const SKdsDigest& loaded, const SData& d, int64_t iIteration) {
+  const SKdsDigest wanted = d.loaded(iIteration);
+  if (loaded.uiNodes != wanted.uiNodes) {
+    return "the tree loaded has " + std::to_string(loaded.uiNodes) + " nodes, the script " +
+           std::to_string(wanted.uiNodes);
+  }
+  return loaded == wanted ? std::string() : "the tree loaded differs from the script in its types, names or values";
+}
+
+void engineLoad(benchmark::State& state, const std::string& name) {
+  const SData& d = data(static_cast<size_t>(state.range(0)));
+  const bool bBuild = !benchSkips(name + ".engine.build");
+  const bool bFree = !benchSkips(name + ".engine.free");
+  CBenchEverySecond everySecond(state, name + ".engine.everysecond");
+  const CBenchCheat cheat(name + ".engine");
+  std::vector<uint8_t> image = d.image;  // each iteration writes its seed into it
+  if (cheat.partial()) leaveOutLastRootChild(&image);
+  const i64 iBlocks = KvAllocLiveBlocks();
+  const auto build = [&image] { return ClDScriptMgr2::buildTree(image.data(), image.size(), "bench.kds"); };
+  // The tree "replay" gives: of the first iteration's script, loaded before the loop.
+  ClDScriptData2* pReplayed = cheat.replays() ? (d.writeSeed(&image, 0), build()) : nullptr;
+  CBenchLastIteration last(state);
+  CBenchHash hash;
+  benchmark::IterationCount iIteration = 0;
+  std::string problem;
+  ClDScriptData2* pRoot = nullptr;
+  for (auto _ : state) {
+    const bool bLeftOut = everySecond.leavesOut() || !bBuild;
+    d.writeSeed(&image, iIteration);
+    if (cheat.replays()) {
+      pRoot = pReplayed;
+    } else if (!cheat.repeats(iIteration)) {
+      pRoot = bLeftOut ? nullptr : build();
+    }
+    foldSample(&hash, iIteration, d.samples.size(), [pRoot](size_t uiType, SKdsDigest* pDigest) {
+      return pRoot != nullptr && sampleTree(pRoot, uiType, pDigest);
+    });
+    if (last.next()) {
+      state.PauseTiming();
+      SKdsDigest loaded;
+      problem = pRoot == nullptr               ? "the script did not load"
+                : digestTree(pRoot, &loaded) ? compareDigest(loaded, d, iIteration)
+                                             : "a node of the tree has no value";
+      state.ResumeTiming();
+    }
+    // A tree that the next iteration gives again ("repeat") is kept.
+    if (bFree && pRoot != nullptr && pRoot != pReplayed && !cheat.repeats(iIteration + 1)) {
+      ClDScriptData2::destroyTree(pRoot);
+      pRoot = nullptr;
+    }
+    ++iIteration;
+  }
+  if (pRoot != nullptr && pRoot != pReplayed && bFree) ClDScriptData2::destroyTree(pRoot);
+  if (pReplayed != nullptr) ClDScriptData2::destroyTree(pReplayed);
+  if (problem.empty() && !(hash == d.written(state.iterations()))) {
+    problem = "an earlier iteration's tree differs from the script";
+  }
+  if (problem.empty()) problem = benchHeapLeftOver(iBlocks);
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
+  setCounters(state, d, d.image.size());
+}
+
+void BM_Engine_KdsLoad(benchmark::State& state) { engineLoad(state, "KdsLoad"); }
+void BM_Engine_KdsLoadJson(benchmark::State& state) { engineLoad(state, "KdsLoadJson"); }
 
 // Fixes the array record at pRecord and everything below it (the names only when bNames).
 void fixArray(u8* pBlock, u8* pRecord, bool bNames) {
@@ -433,9 +526,10 @@ class CBlockDigest {
     const char* pName =
         pNameRecord != nullptr && inside(pNameRecord, sizeof(SKdsNameRecord)) ? text(pNameRecord) : nullptr;
     const u8* pKey = pName != nullptr ? child(arrayOf(pType), 0) : nullptr;
-    if (pKey == nullptr) return false;
+    const u8* pSeed = inside(pRoot, sizeof(SKdsArrayRecord)) ? child(pRoot, 1) : nullptr;
+    if (pKey == nullptr || pSeed == nullptr) return false;
     pDigest->text(pName);
-    return value(pKey, pDigest);
+    return value(pKey, pDigest) && value(pSeed, pDigest);
   }
 
  private:
@@ -538,27 +632,50 @@ void BM_Baseline_KdsLoad(benchmark::State& state) {
   const bool bNames = !benchSkips("KdsLoad.baseline.names");
   const bool bFree = !benchSkips("KdsLoad.baseline.free");
   CBenchEverySecond everySecond(state, "KdsLoad.baseline.everysecond");
+  const CBenchCheat cheat("KdsLoad.baseline");
+  std::vector<uint8_t> image = d.image;  // each iteration writes its seed into it
+  if (cheat.partial()) leaveOutLastRootChild(&image);
   const i64 iBlocks = KvAllocLiveBlocks();
+  const auto load = [&image](bool bNamesToo) {
+    u8* pBlock = static_cast<u8*>(KvAlignedAlloc(image.size(), 16));
+    std::memcpy(pBlock, image.data(), image.size());
+    fixSlot(pBlock, pBlock);
+    fixArray(pBlock, slotPointer(pBlock), bNamesToo);
+    return pBlock;
+  };
+  // The block "replay" gives: of the first iteration's script, loaded before the loop.
+  u8* pReplayed = cheat.replays() ? (d.writeSeed(&image, 0), load(true)) : nullptr;
   CBenchLastIteration last(state);
   CBenchHash hash;
   benchmark::IterationCount iIteration = 0;
   std::string problem;
+  u8* pBlock = nullptr;
   for (auto _ : state) {
-    u8* pBlock = static_cast<u8*>(KvAlignedAlloc(d.image.size(), 16));
-    std::memcpy(pBlock, d.image.data(), d.image.size());
-    fixSlot(pBlock, pBlock);
-    fixArray(pBlock, slotPointer(pBlock), !everySecond.leavesOut() && bNames);
+    const bool bLeftOut = everySecond.leavesOut() || !bNames;
+    d.writeSeed(&image, iIteration);
+    if (cheat.replays()) {
+      pBlock = pReplayed;
+    } else if (!cheat.repeats(iIteration)) {
+      pBlock = load(!bLeftOut);
+    }
     const CBlockDigest block(pBlock, d.image.size());
-    foldSample(&hash, iIteration++, d.samples.size(),
+    foldSample(&hash, iIteration, d.samples.size(),
                [&block](size_t uiType, SKdsDigest* pDigest) { return block.sample(uiType, pDigest); });
     if (last.next()) {
       state.PauseTiming();
       SKdsDigest loaded;
-      problem = block.root(&loaded) ? compareDigest(loaded, d) : "a slot of the block was not relocated";
+      problem = block.root(&loaded) ? compareDigest(loaded, d, iIteration) : "a slot of the block was not relocated";
       state.ResumeTiming();
     }
-    if (bFree) KvAlignedFree(pBlock);
+    // A block that the next iteration gives again ("repeat") is kept.
+    if (bFree && pBlock != pReplayed && !cheat.repeats(iIteration + 1)) {
+      KvAlignedFree(pBlock);
+      pBlock = nullptr;
+    }
+    ++iIteration;
   }
+  if (pBlock != nullptr && pBlock != pReplayed && bFree) KvAlignedFree(pBlock);
+  if (pReplayed != nullptr) KvAlignedFree(pReplayed);
   if (problem.empty() && !(hash == d.written(state.iterations()))) {
     problem = "an earlier iteration's block differs from the script";
   }
@@ -576,26 +693,45 @@ void BM_Baseline_KdsLoadJson(benchmark::State& state) {
   };
   const bool bFloats = !benchSkips("KdsLoadJson.baseline.floats");
   CBenchEverySecond everySecond(state, "KdsLoadJson.baseline.everysecond");
+  const CBenchCheat cheat("KdsLoadJson.baseline");
+  std::string json = d.json;  // each iteration writes its seed into it
+  // The tree "replay" gives: of the first iteration's script, parsed before the loop.
+  nlohmann::json replayed;
+  if (cheat.replays()) {
+    d.writeSeed(&json, 0);
+    replayed = nlohmann::json::parse(json, nullptr, false);
+  }
   CBenchLastIteration last(state);
   CBenchHash hash;
   benchmark::IterationCount iIteration = 0;
   std::string problem;
+  nlohmann::json tree;
+  const nlohmann::json& loadedTree = cheat.replays() ? replayed : tree;
   for (auto _ : state) {
     const bool bDrop = everySecond.leavesOut() || !bFloats;
-    nlohmann::json tree = nlohmann::json::parse(d.json, bDrop ? dropFloats : nullptr, false);
-    if (tree.is_discarded()) {
+    d.writeSeed(&json, iIteration);
+    if (!cheat.replays() && !cheat.repeats(iIteration)) {
+      tree = nlohmann::json::parse(json, bDrop ? dropFloats : nullptr, false);
+      if (cheat.partial() && tree.contains("children")) tree["children"].erase(tree["children"].size() - 1);
+    }
+    if (loadedTree.is_discarded()) {
       state.SkipWithError("the JSON did not parse");
       return;
     }
-    foldSample(&hash, iIteration++, d.samples.size(),
-               [&tree](size_t uiType, SKdsDigest* pDigest) { return sampleJson(tree, uiType, pDigest); });
+    foldSample(&hash, iIteration, d.samples.size(), [&loadedTree](size_t uiType, SKdsDigest* pDigest) {
+      return sampleJson(loadedTree, uiType, pDigest);
+    });
     if (last.next()) {
       state.PauseTiming();
       SKdsDigest loaded;
-      problem = digestJson(tree, &loaded) ? compareDigest(loaded, d) : "a node of the JSON tree lacks a member";
+      problem = digestJson(loadedTree, &loaded) ? compareDigest(loaded, d, iIteration)
+                                                : "a node of the JSON tree lacks a member";
       state.ResumeTiming();
     }
     benchmark::DoNotOptimize(tree);
+    // The tree goes in its iteration, unless the next gives it again ("repeat").
+    if (!cheat.repeats(iIteration + 1)) tree = nlohmann::json();
+    ++iIteration;
   }
   if (problem.empty() && !(hash == d.written(state.iterations()))) {
     problem = "an earlier iteration's JSON tree differs from the script";

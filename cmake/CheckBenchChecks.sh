@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Shows that the checks of the like-for-like benchmark pairs can fail: each pair runs once as it is (both sides must
-# finish without an error), then once for every step its sides can leave out (GRINDLOW_BENCH_SKIP, see
-# Bench/BenchSkip.h), where that side must stop with an error. The programs get a virtual X server of their own of
-# the game's size (cmake/StartXvfb.sh, as scripts/bench.sh gives them).
+# finish without an error, and the program exit 0), then once for every step its sides can leave out
+# (GRINDLOW_BENCH_SKIP, see Bench/BenchSkip.h), where that side must stop with an error and the program exit 1. The
+# programs get a virtual X server of their own of the game's size (cmake/StartXvfb.sh, as scripts/bench.sh gives
+# them).
 #   CheckBenchChecks.sh <folder of the bench_* programs>
 # GRINDLOW_BENCH_CHECKS_ONLY=<regular expression> runs only the pairs whose case it matches (e.g. "^Upload").
 set -euo pipefail
@@ -43,8 +44,8 @@ pairs=(
   "PlayerBench PlayerStreetWave engine:update,draw,gore,goreupdate,everysecond,partial,repeat,middle baseline:fights,draw,gibs,blood,everysecond"
   "StartUpBench StartUpToFrontEndFloor engine:frames,everysecond baseline:images,sounds,bytes,frame,everysecond"
   "VideoBench DecodeConvertUpload720p engine:connect,everysecond,repeat baseline:upload,everysecond,repeat"
-  "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1,everysecond baseline:volume,pan,pitch@pitch:1,everysecond"
-  "AudioBench Mix64VoicesSdlMixer engine:volume,pan,everysecond baseline:volume,pan,everysecond"
+  "AudioBench Mix64Voices engine:volume,pan,pitch@pitch:1,everysecond,partial,repeat,replay,middle baseline:volume,pan,pitch@pitch:1,everysecond,partial,repeat,replay,middle"
+  "AudioBench Mix64VoicesSdlMixer engine:volume,pan,everysecond,partial,repeat,replay,middle baseline:volume,pan,everysecond,partial,repeat,replay,middle"
   "ArchiveBench PlainRead engine:read,everysecond baseline:read,everysecond"
   "ArchiveBench CompressedRead engine:read,everysecond baseline:inflate,everysecond"
   "ArchiveBench EncryptedRead engine:read,everysecond baseline:decrypt,everysecond"
@@ -53,8 +54,8 @@ pairs=(
   "HashBench NameHash engine:names,everysecond baseline:names,fold,everysecond"
   "HashBench SimpleHashTableFind engine:probes,everysecond baseline:probes,everysecond"
   "HashBench DynamicHashTableFind engine:probes,everysecond baseline:probes,everysecond"
-  "KdsBench KdsLoad engine:build,free,everysecond@1000$ baseline:names,free,everysecond@1000$"
-  "KdsBench KdsLoadJson engine:build,free,everysecond@1000$ baseline:floats,everysecond@1000$"
+  "KdsBench KdsLoad engine:build,free,everysecond@1000$,partial@1000$,repeat@1000$,replay@1000$ baseline:names,free,everysecond@1000$,partial@1000$,repeat@1000$,replay@1000$"
+  "KdsBench KdsLoadJson engine:build,free,everysecond@1000$,partial@1000$,repeat@1000$,replay@1000$ baseline:floats,everysecond@1000$,partial@1000$,repeat@1000$,replay@1000$"
   "LeaderboardBench Upload engine:callbacks,everysecond baseline:update,previous,everysecond@board:3"
   "LeaderboardBench UploadSortedArray engine:everysecond baseline:previous,insert,everysecond"
   "LeaderboardBench AroundUser engine:entries,everysecond baseline:rank,before@board:2,after,everysecond@board:3"
@@ -63,39 +64,41 @@ pairs=(
   "LeaderboardBench RankLookupSortedArray engine:everysecond baseline:rank,entries,everysecond"
   "LeaderboardBench PageDown engine:entries,everysecond baseline:entries,everysecond"
   "LeaderboardBench PageDownSortedArray engine:everysecond baseline:entries,everysecond"
-  "RandomBench RandomWord engine:words,everysecond baseline:words,everysecond"
-  "JobBench Job1000Tasks engine:tasks,everysecond baseline:tasks,everysecond"
+  "RandomBench RandomWord engine:words,everysecond,partial,repeat,replay,middle baseline:words,everysecond,partial,repeat,replay,middle"
+  "JobBench Job1000Tasks engine:tasks,everysecond,partial,repeat,replay,middle baseline:tasks,everysecond,partial,repeat,replay,middle"
   "GridBench GridMove engine:focus,forward,everysecond,partial,repeat,replay,middle baseline:hidden,disabled,everysecond,partial,repeat,replay,middle"
   "UIBench UILoad engine:load,everysecond,partial,repeat,replay,middle baseline:properties,free,everysecond,partial,repeat,replay,middle"
   "UIBench UILoadJson engine:load,everysecond,partial,repeat,replay,middle baseline:floats,everysecond,partial,replay,middle"
   "UIBench EventDispatch engine:events,everysecond,partial,repeat,replay,middle baseline:events,calls,everysecond,partial,repeat,replay,middle"
   "TextBench ParagraphLayout engine:queue,free,clear,everysecond,partial,repeat,replay,middle baseline:kerning,everysecond,partial,repeat,replay,middle"
   "TextBench GlyphFrames engine:queue,draw,everysecond,partial,repeat baseline:draw,everysecond,partial,repeat"
-  "CanvasBench SpriteSort engine:keys,sort,everysecond baseline:keys,sort,everysecond"
-  "CanvasBench SpriteSortSameKeys engine:sort,everysecond baseline:copy,everysecond"
+  "CanvasBench SpriteSort engine:keys,sort,everysecond,partial,repeat,replay,middle baseline:keys,sort,everysecond,partial,repeat,replay,middle"
+  "CanvasBench SpriteSortSameKeys engine:sort,everysecond,partial,middle baseline:copy,everysecond,partial,middle"
   "GraphicsAssetsBench AtlasTextures engine:unload,everysecond,partial,middle baseline:upload,everysecond,partial,middle"
   "GraphicsAssetsBench AtlasLookup engine:lookups,everysecond,partial,repeat,replay,middle baseline:lookups,everysecond,partial,repeat,replay,middle"
   "GraphicsAssetsBench AtlasLookupByHash engine:lookups,everysecond,partial,repeat,replay,middle baseline:lookups,everysecond,partial,repeat,replay,middle"
   "GraphicsAssetsBench SignatureFrame engine:signatures,everysecond,partial,repeat,middle baseline:textures,programs,everysecond,partial,repeat,middle"
-  "AudioBench PlayToFirstSample engine:cue,update,everysecond baseline:play,everysecond"
+  "AudioBench PlayToFirstSample engine:cue,update,everysecond,partial,middle baseline:play,everysecond,partial,middle"
   "CatFPSBench CatFPSStageFrame engine:enemies,bullets,gore,street,everysecond,places,partial,repeat,replay,middle baseline:enemies,bullets,gore,street,everysecond,places,partial,repeat,replay,middle"
 )
 
 problems=0
 # Runs the benchmarks of one program that match the filter, once each for at least the minimum time (seconds; 0.01
-# unless given), with the steps left out (5 minutes at most); prints how many ran and how many of them reported an
-# error. A step "everysecond" gets half a second, so that a frame of a quarter second still runs with another.
+# unless given), with the steps left out (5 minutes at most); prints how many ran, how many of them reported an
+# error, and the program's exit status. The steps "everysecond" and "repeat" get half a second, so that a frame of a
+# quarter second still runs with another (and a third, for "repeat", when it is shorter).
 run() {
-  local program=$1 filter=$2 skip=$3 min_time=${4:-0.01} json="$work/out.json"
+  local program=$1 filter=$2 skip=$3 min_time=${4:-0.01} json="$work/out.json" status=0
   rm -f "$json"
   GRINDLOW_BENCH_SKIP="$skip" timeout 300 "$bench_dir/bench_$program" --benchmark_filter="$filter" --benchmark_repetitions=1 \
-    --benchmark_min_time="$min_time" --benchmark_out="$json" --benchmark_out_format=json >"$work/log" 2>&1 || true
+    --benchmark_min_time="$min_time" --benchmark_out="$json" --benchmark_out_format=json >"$work/log" 2>&1 ||
+    status=$?
   local ran=0 failed=0
   if [[ -f "$json" ]]; then
     ran=$(grep -c '"run_type": "iteration"' "$json" || true)
     failed=$(grep -c '"error_occurred": true' "$json" || true)
   fi
-  echo "$ran $failed"
+  echo "$ran $failed $status"
 }
 
 for pair in "${pairs[@]}"; do
@@ -103,9 +106,9 @@ for pair in "${pairs[@]}"; do
   [[ -n ${GRINDLOW_BENCH_CHECKS_ONLY:-} && ! $case =~ $GRINDLOW_BENCH_CHECKS_ONLY ]] && continue
   echo "$case ($SECONDS s)"
   # Each side runs once, or once for each of its arguments.
-  read -r ran failed <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}(/|\$)" "")"
-  if [[ $ran -lt 2 || $((ran % 2)) -ne 0 || $failed -ne 0 ]]; then
-    echo "$case: $ran runs of the two sides, $failed with an error: $(tail -c 600 "$work/log")"
+  read -r ran failed status <<<"$(run "$program" "^BM_(Engine|Baseline)_${case}(/|\$)" "")"
+  if [[ $ran -lt 2 || $((ran % 2)) -ne 0 || $failed -ne 0 || $status -ne 0 ]]; then
+    echo "$case: $ran runs of the two sides, $failed with an error, exit status $status: $(tail -c 600 "$work/log")"
     problems=$((problems + 1))
   fi
   for side_steps in $sides; do
@@ -117,10 +120,12 @@ for pair in "${pairs[@]}"; do
       [[ $step == *@* ]] && filter="^BM_${Side}_${case}/${step#*@}"
       step=${step%%@*}
       min_time=0.01
-      [[ $step == everysecond ]] && min_time=0.5
-      read -r ran failed <<<"$(run "$program" "$filter" "$case.$side.$step" "$min_time")"
-      if [[ $ran -lt 1 || $failed -ne $ran ]]; then
-        echo "$case.$side.$step: the $side side's check did not fail without that step ($ran ran, $failed errors)"
+      [[ $step == everysecond || $step == repeat ]] && min_time=0.5
+      read -r ran failed status <<<"$(run "$program" "$filter" "$case.$side.$step" "$min_time")"
+      # A program whose check failed exits 1, having run to its end.
+      if [[ $ran -lt 1 || $failed -ne $ran || $status -ne 1 ]]; then
+        echo "$case.$side.$step: the $side side's check did not fail without that step ($ran ran, $failed errors," \
+          "exit status $status)"
         problems=$((problems + 1))
       fi
     done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks scripts/bench.sh --smoke against stand-in benchmark programs that write Google Benchmark's JSON: one whose
-# benchmarks all ran passes; one with a benchmark that skipped with an error, and one that exits with a failure,
-# fail the run; a pinned run pins the program's virtual X server too.
+# benchmarks all ran passes; one with a benchmark that skipped with an error (exiting 0, or 1 as the programs do
+# then), and one that exits with a failure, fail the run; a pinned run pins the program's virtual X server too.
 #   CheckBenchSmoke.sh <source tree>
 set -euo pipefail
 if [[ $# -ne 1 || ! -f "$1/scripts/bench.sh" ]]; then
@@ -52,6 +52,7 @@ PROGRAM
 stand_in bench_Good 0 0
 stand_in bench_Skipped 1 0
 stand_in bench_Crashed 0 3
+stand_in bench_CheckFailed 1 1
 
 problems=0
 expect() {
@@ -65,9 +66,19 @@ expect() {
 expect 0 bench_Good
 expect 1 bench_Skipped
 expect 1 bench_Crashed
-bash "$source_dir/scripts/bench.sh" --smoke --no-build "$work/bench_Skipped" >"$work/out" 2>&1 || true
-if ! grep -q "BM_Engine_Case: nothing was loaded" "$work/out"; then
-  echo "bench.sh --smoke does not name the benchmark and its error: $(head -c 400 "$work/out")"
+expect 1 bench_CheckFailed
+for program in bench_Skipped bench_CheckFailed; do
+  bash "$source_dir/scripts/bench.sh" --smoke --no-build "$work/$program" >"$work/out" 2>&1 || true
+  if ! grep -q "BM_Engine_Case: nothing was loaded" "$work/out"; then
+    echo "bench.sh --smoke on $program does not name the benchmark and its error: $(head -c 400 "$work/out")"
+    problems=$((problems + 1))
+  fi
+done
+# Without --smoke, a program that exits 1 for a failed check still ran: its pair's row is marked FAILED, not the
+# program.
+bash "$source_dir/scripts/bench.sh" --no-build "$work/bench_CheckFailed" >"$work/out" 2>&1 || true
+if ! grep -q "BM_Engine_Case .*FAILED: nothing was loaded" "$work/out"; then
+  echo "bench.sh does not mark the failed check of a program that exits 1 for it: $(tail -c 400 "$work/out")"
   problems=$((problems + 1))
 fi
 # One short repetition, not interleaved.

@@ -127,11 +127,14 @@ function(grindlow_test_helper tests helper)
 endfunction()
 
 # grindlow_benchmark(<name> SOURCES <src>... [LIBS <lib>...])
+# Every benchmark program reads Bench/BenchMain.h ahead of its sources and links the shared main beside them: its
+# run reports through a reporter that notes errors, and it exits with status 1 when a run stopped with one.
 function(grindlow_benchmark name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
   if(NOT benchmark_FOUND)
     return()
   endif()
-  add_executable(${name} ${B_SOURCES})
+  add_executable(${name} ${B_SOURCES} "${CMAKE_SOURCE_DIR}/Bench/BenchMain.cpp")
+  target_compile_options(${name} PRIVATE "SHELL:-include ${CMAKE_SOURCE_DIR}/Bench/BenchMain.h")
   target_link_libraries(${name} PRIVATE grindlow_options ${B_LIBS} benchmark::benchmark Threads::Threads)
 endfunction()
