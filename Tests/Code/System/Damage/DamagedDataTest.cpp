@@ -537,7 +537,9 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
     fs::create_symlink(file, path);
   }
   const fs::file_status placed = fs::symlink_status(path);
-  const std::string why = notAFile.eKind == ENotAFile::SelfLoop ? "is a symlink loop" : "is not a regular file";
+  const std::string why = notAFile.eKind == ENotAFile::SelfLoop ? "is a symlink loop"
+                           : notAFile.eKind == ENotAFile::Fifo   ? "is a pipe"
+                                                                  : "is a character device";
   const bool bStop = file == gc_szSTORE_CONFIG;
 
   CProcess game;
