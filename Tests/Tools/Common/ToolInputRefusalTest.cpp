@@ -18,6 +18,8 @@ struct SReadingCommand {
   const char* pFile;    // the file's name (some commands go by its extension)
 };
 
+void PrintTo(const SReadingCommand& command, std::ostream* pOut) { *pOut << command.pName; }
+
 const SReadingCommand gc_aReadingCommands[] = {
     {"FontcDump", KV_FONTC_PATH, "dump", "x.kff"},
     {"KdscCheck", KV_KDSC_PATH, "--check", "x.kds"},

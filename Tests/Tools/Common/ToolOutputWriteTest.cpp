@@ -1,5 +1,5 @@
-// Every kind of tool output is written whole or not at all: with something other than a file in its place, a pipe
-// at the name tools once wrote through, or no room for it, the tool says so (exit 1, "<file>: error: <why>"), the
+// Every kind of tool output is written whole or not at all: with something other than a file in its place (a link
+// is not written through), a pipe at the name tools once wrote through, or no room for it, the tool says so (exit 1, "<file>: error: <why>"), the
 // old output stays byte for byte and nothing is left in its folder; nothing is waited on or written through.
 #include <gtest/gtest.h>
 
@@ -22,6 +22,8 @@ struct SWritingCommand {
   std::string (*line)(const std::string& dir, const std::string& out);
   bool bOnlyOutput;  // the output is the only file it writes (a size limit reaches it first)
 };
+
+void PrintTo(const SWritingCommand& command, std::ostream* pOut) { *pOut << command.pName; }
 
 std::string quoted(const std::string& word) { return KvTestShellQuote(word); }
 
@@ -58,7 +60,15 @@ const SWritingCommand gc_aWritingCommands[] = {
      false},
 };
 
-enum class EInTheWay { PipeAtTarget, LinkAtTarget, FolderAtTarget, PipeAtOldTemporary, FileTooLarge };
+enum class EInTheWay {
+  PipeAtTarget,
+  SocketAtTarget,
+  LinkAtTarget,
+  LoopAtTarget,
+  FolderAtTarget,
+  PipeAtOldTemporary,
+  FileTooLarge
+};
 
 class ToolOutputWrite : public ::testing::TestWithParam<SWritingCommand> {};
 
@@ -70,7 +80,9 @@ TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
     const char* pWhy;  // null when the write goes through
   } aCases[] = {
       {"PipeAtTarget", EInTheWay::PipeAtTarget, "cannot be replaced: it is a pipe"},
+      {"SocketAtTarget", EInTheWay::SocketAtTarget, "cannot be replaced: it is a socket"},
       {"LinkAtTarget", EInTheWay::LinkAtTarget, "cannot be replaced: it is a symlink"},
+      {"LoopAtTarget", EInTheWay::LoopAtTarget, "cannot be replaced: it is a symlink"},
       {"FolderAtTarget", EInTheWay::FolderAtTarget, "cannot be replaced: it is a folder"},
       {"PipeAtOldTemporary", EInTheWay::PipeAtOldTemporary, nullptr},
       {"FileTooLarge", EInTheWay::FileTooLarge, "cannot write the file: File too large"},
@@ -85,6 +97,10 @@ TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
     KvTestWriteBytes(dir + "/victim", gc_outputOldBytes);
     if (c.eInTheWay == EInTheWay::PipeAtTarget) {
       ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::Pipe, out));
+    } else if (c.eInTheWay == EInTheWay::SocketAtTarget) {
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::Socket, out)) << std::strerror(errno);
+    } else if (c.eInTheWay == EInTheWay::LoopAtTarget) {
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::SymlinkLoop, out));
     } else if (c.eInTheWay == EInTheWay::LinkAtTarget) {
       ASSERT_EQ(symlink("../victim", out.c_str()), 0) << std::strerror(errno);
     } else if (c.eInTheWay == EInTheWay::FolderAtTarget) {
