@@ -1,14 +1,13 @@
-// What tests of the tools' writes and refusals share: things that are no files (a pipe, a socket, links), a
-// folder's listing to see that nothing was left behind, and a tool run whose files may not grow past a size (a full
-// disk without mounting one: SIGXFSZ is ignored, so a write past the limit fails with EFBIG). Header only.
+// What tests of the tools' writes and refusals share besides the things that are no files (NotAFileTestSupport.h):
+// the words the file door says each with, a folder's listing to see that nothing was left behind, and a tool run
+// whose files may not grow past a size (a full disk without mounting one: SIGXFSZ is ignored, so a write past the
+// limit fails with EFBIG). Header only.
 #pragma once
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,44 +19,18 @@
 #include <string>
 
 #include "Tests/Support/KvTestSupport.h"
-
-// What a test puts where a tool reads or writes a file.
-enum class EKvTestNotAFile { Pipe, Socket, LinkToDevNull, SymlinkLoop, Folder };
-
-// Makes it at path; false (errno set) when it cannot be made.
-inline bool KvTestMakeNotAFile(EKvTestNotAFile eKind, const std::string& path) {
-  switch (eKind) {
-    case EKvTestNotAFile::Pipe: return mkfifo(path.c_str(), 0600) == 0;
-    case EKvTestNotAFile::Socket: {
-      // The socket's node stays once its descriptor is closed: nothing listens, and an open of it fails.
-      sockaddr_un address{};
-      address.sun_family = AF_UNIX;
-      if (path.size() >= sizeof(address.sun_path)) {
-        errno = ENAMETOOLONG;
-        return false;
-      }
-      std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-      const int iSocket = socket(AF_UNIX, SOCK_STREAM, 0);
-      const bool bBound = iSocket >= 0 && bind(iSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-      if (iSocket >= 0) close(iSocket);
-      return bBound;
-    }
-    case EKvTestNotAFile::LinkToDevNull: return symlink("/dev/null", path.c_str()) == 0;
-    case EKvTestNotAFile::SymlinkLoop:
-      return symlink(std::filesystem::path(path).filename().c_str(), path.c_str()) == 0;
-    case EKvTestNotAFile::Folder: return mkdir(path.c_str(), 0700) == 0;
-  }
-  return false;
-}
+#include "Tests/Support/NotAFileTestSupport.h"
 
 // The words the file door says such a thing is with.
-inline const char* KvTestNotAFileWhy(EKvTestNotAFile eKind) {
+inline const char* KvTestNotAFileWhy(EKvNotAFile eKind) {
   switch (eKind) {
-    case EKvTestNotAFile::Pipe: return "is a pipe";
-    case EKvTestNotAFile::Socket: return "is a socket";
-    case EKvTestNotAFile::LinkToDevNull: return "is a character device";
-    case EKvTestNotAFile::SymlinkLoop: return "is a symlink loop";
-    case EKvTestNotAFile::Folder: return "is a folder";
+    case EKvNotAFile::Fifo: return "is a pipe";
+    case EKvNotAFile::Socket: return "is a socket";
+    case EKvNotAFile::EndlessDevice: return "is a character device";
+    case EKvNotAFile::SelfLoop:
+    case EKvNotAFile::ChainOf60Links: return "is a symlink loop";
+    case EKvNotAFile::Folder: return "is a folder";
+    case EKvNotAFile::DanglingLink: return "does not exist";
   }
   return "";
 }

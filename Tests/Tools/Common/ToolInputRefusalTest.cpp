@@ -33,19 +33,21 @@ const SReadingCommand gc_aReadingCommands[] = {
     {"Uicalls", KV_UICALLS_PATH, "", "x.kui"},
 };
 
-const EKvTestNotAFile gc_aNotFiles[] = {EKvTestNotAFile::Pipe, EKvTestNotAFile::Socket, EKvTestNotAFile::LinkToDevNull,
-                                        EKvTestNotAFile::SymlinkLoop, EKvTestNotAFile::Folder};
+// A chain of links past the system's limit ends at a regular file, and is refused as a loop is.
+const EKvNotAFile gc_aNotFiles[] = {EKvNotAFile::Fifo,     EKvNotAFile::Socket, EKvNotAFile::EndlessDevice,
+                                    EKvNotAFile::SelfLoop, EKvNotAFile::Folder, EKvNotAFile::ChainOf60Links};
 
 class ToolInputRefusal : public ::testing::TestWithParam<SReadingCommand> {};
 
 TEST_P(ToolInputRefusal, SaysWhatTheFileIsInsteadOfAFile) {
   const SReadingCommand& command = GetParam();
-  for (const EKvTestNotAFile eKind : gc_aNotFiles) {
+  for (const EKvNotAFile eKind : gc_aNotFiles) {
     const std::string why = KvTestNotAFileWhy(eKind);
     SCOPED_TRACE(why);
     const std::string dir = KvTestTempDir(std::string("tool-refusal-") + command.pName);
     const std::string path = dir + "/" + command.pFile;
-    ASSERT_TRUE(KvTestMakeNotAFile(eKind, path)) << std::strerror(errno);
+    KvTestWriteBytes(dir + "/real", "a file\n");
+    ASSERT_TRUE(KvTestMakeNotAFile(eKind, path, dir + "/real")) << std::strerror(errno);
     const SKvToolRun run = KvTestRunTool(KvTestShellQuote(command.pTool) + " " + command.pBefore + " " +
                                          KvTestShellQuote(path) + " </dev/null");
     EXPECT_EQ(run.iExit, 1) << run.out;

@@ -96,11 +96,11 @@ TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
     std::filesystem::create_directories(dir + "/out");
     KvTestWriteBytes(dir + "/victim", gc_outputOldBytes);
     if (c.eInTheWay == EInTheWay::PipeAtTarget) {
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::Pipe, out));
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out));
     } else if (c.eInTheWay == EInTheWay::SocketAtTarget) {
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::Socket, out)) << std::strerror(errno);
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Socket, out)) << std::strerror(errno);
     } else if (c.eInTheWay == EInTheWay::LoopAtTarget) {
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::SymlinkLoop, out));
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::SelfLoop, out));
     } else if (c.eInTheWay == EInTheWay::LinkAtTarget) {
       ASSERT_EQ(symlink("../victim", out.c_str()), 0) << std::strerror(errno);
     } else if (c.eInTheWay == EInTheWay::FolderAtTarget) {
@@ -109,7 +109,7 @@ TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
       KvTestWriteBytes(out, gc_outputOldBytes);
     }
     if (c.eInTheWay == EInTheWay::PipeAtOldTemporary) {
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::Pipe, out + ".tmp"));
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + ".tmp"));
     }
     const std::set<std::string> before = KvTestFolderListing(dir + "/out");
     const std::string line = command.line(dir, out) + " </dev/null";

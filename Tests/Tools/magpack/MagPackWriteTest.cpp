@@ -68,7 +68,7 @@ TEST_P(MagPackWrite, ReplacesThePairWholeOrLeavesTheOldOne) {
     case EPackFault::DataTooLarge: uiLimit = 8000; break;
     case EPackFault::PipeAtTable:
       ASSERT_EQ(std::remove((out + "/S_win32.mtc").c_str()), 0);
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::Pipe, out + "/S_win32.mtc"));
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + "/S_win32.mtc"));
       break;
     case EPackFault::FolderAtData:
       ASSERT_EQ(std::remove((out + "/S_win32.mdf").c_str()), 0);
@@ -80,8 +80,8 @@ TEST_P(MagPackWrite, ReplacesThePairWholeOrLeavesTheOldOne) {
       ASSERT_EQ(symlink("../table-elsewhere", (out + "/S_win32.mtc").c_str()), 0) << std::strerror(errno);
       break;
     case EPackFault::PipesAtOldPartNames:
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::Pipe, out + "/S_win32.mtc.part"));
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvTestNotAFile::Pipe, out + "/S_win32.mdf.part"));
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + "/S_win32.mtc.part"));
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + "/S_win32.mdf.part"));
       break;
   }
   const std::set<std::string> before = KvTestFolderListing(out);
