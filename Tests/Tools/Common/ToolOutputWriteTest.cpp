@@ -39,13 +39,6 @@ void makeArchiveInputs(const std::string& dir) {
   EXPECT_EQ(packed.iExit, 0) << packed.out;
 }
 
-void makeScreenSet(const std::string& dir) {
-  KvTestWriteBytes(dir + "/in.json", R"({"root": {"name": "Root", "properties": {"n": 5}}})");
-  const SKvToolRun compiled = KvTestRunTool(quoted(KV_KUIC_PATH) + " -o " + quoted(dir + "/in.kui") + " " +
-                                            quoted(dir + "/in.json"));
-  EXPECT_EQ(compiled.iExit, 0) << compiled.out;
-}
-
 // A 2 x 2 uncompressed true-colour image with alpha.
 void makeImageFolder(const std::string& dir) {
   std::filesystem::create_directories(dir + "/images");
@@ -82,20 +75,10 @@ const SWritingCommand gc_aWritingCommands[] = {
               quoted(dir + "/root") + " --depfile " + quoted(out);
      },
      false},
-    {"KuicCompile", "result.kui", makeScreenSet,
+    {"KuicCompile", "result.kui",
+     [](const std::string& dir) { KvTestWriteBytes(dir + "/in.json", R"({"root": {"name": "Root"}})"); },
      [](const std::string& dir, const std::string& out) {
        return quoted(KV_KUIC_PATH) + " -o " + quoted(out) + " " + quoted(dir + "/in.json");
-     },
-     true},
-    {"UicallsStamp", "result", makeScreenSet,
-     [](const std::string& dir, const std::string& out) {
-       return quoted(KV_UICALLS_PATH) + " -o " + quoted(out) + " " + quoted(dir + "/in.kui");
-     },
-     true},
-    {"SbankcTrack", "result.iAudioTD",
-     [](const std::string& dir) { KvTestWriteBytes(dir + "/in.json", R"({"tracks": [{"id": 7, "events": [0.5]}]})"); },
-     [](const std::string& dir, const std::string& out) {
-       return quoted(KV_SBANKC_PATH) + " track --in " + quoted(dir + "/in.json") + " --out " + quoted(out);
      },
      true},
     {"SbankcSynth", "result.wav",
