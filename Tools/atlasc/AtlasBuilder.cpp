@@ -384,22 +384,30 @@ bool AtlasWriteImage(const std::string& path, const SAtlasImage& image, std::str
   }
   std::error_code error;
   fs::create_directories(fs::path(path).parent_path(), error);
-  const std::string temp = path + ".tmp" + lowerExtension(path);
+  // Encoded in memory, then written as every tool output is.
+  std::vector<uint8_t> encoded;
+  const auto append = [](void* pContext, void* pData, int iSize) {
+    auto* pBytes = static_cast<std::vector<uint8_t>*>(pContext);
+    pBytes->insert(pBytes->end(), static_cast<uint8_t*>(pData), static_cast<uint8_t*>(pData) + iSize);
+  };
   const std::string extension = lowerExtension(path);
   int iOk = 0;
   if (extension == ".png") {
-    iOk = stbi_write_png(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data(), image.iWidth * 4);
+    iOk = stbi_write_png_to_func(append, &encoded, image.iWidth, image.iHeight, 4, rgba.data(), image.iWidth * 4);
   } else if (extension == ".bmp") {
-    iOk = stbi_write_bmp(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data());
+    iOk = stbi_write_bmp_to_func(append, &encoded, image.iWidth, image.iHeight, 4, rgba.data());
   } else if (extension == ".tga") {
-    iOk = stbi_write_tga(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data());
+    iOk = stbi_write_tga_to_func(append, &encoded, image.iWidth, image.iHeight, 4, rgba.data());
   } else {
     *pError = path + ": error: the extension is not .png, .bmp or .tga";
     return false;
   }
-  if (iOk == 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    *pError = path + ": error: cannot write the image";
+  if (iOk == 0) {
+    *pError = path + ": error: cannot encode the image";
+    return false;
+  }
+  if (std::string why; !ToolWriteFile(path, encoded.data(), encoded.size(), &why)) {
+    *pError = path + ": error: " + why;
     return false;
   }
   return true;
@@ -575,8 +583,8 @@ bool AtlasPackFolder(const std::string& folder, const std::string& outDir, const
     return false;
   }
   const std::string tablePath = outDir + "/" + baseName + ".atf";
-  if (!ToolWriteFile(tablePath, table.data(), table.size())) {
-    *pError = tablePath + ": error: cannot write the file";
+  if (std::string why; !ToolWriteFile(tablePath, table.data(), table.size(), &why)) {
+    *pError = tablePath + ": error: " + why;
     return false;
   }
   pWritten->push_back(tablePath);

@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,7 @@
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/Audio/ClSoundBank.h"
+#include "Tools/Common/ToolFiles.h"
 #include "Tools/sbankc/BuilderJson.h"
 
 using nlohmann::json;
@@ -282,14 +284,31 @@ void writeSound(const SSynthSound& sound, u32 uiIndex, const std::string& outDir
   info.samplerate = iRate;
   info.channels = iChannels;
   info.format = sound.iFormat;
+  // Encoded into a new file beside the target, which replaces it once whole.
   const std::string path = outDir + "/" + sound.file;
-  SNDFILE* pFile = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (pFile == nullptr) {
-    fail(field + ".file", "cannot write " + path + ": " + sf_strerror(nullptr));
+  std::string why = ToolWhyNotReplaceable(path);
+  std::string newPath;
+  const int iFd = why.empty() ? ToolCreateNewFile(path, &newPath, &why) : -1;
+  if (iFd < 0) {
+    fail(field + ".file", "cannot write " + path + ": " + why);
   }
-  const bool bWritten = sf_writef_float(pFile, samples.data(), iFrames) == iFrames;
-  if (sf_close(pFile) != 0 || !bWritten) {
-    fail(field + ".file", "cannot write " + path);
+  SNDFILE* pFile = sf_open_fd(iFd, SFM_WRITE, &info, SF_FALSE);
+  bool bWritten = pFile != nullptr && sf_writef_float(pFile, samples.data(), iFrames) == iFrames;
+  if (!bWritten) {
+    // A failed system call in the system's own words, as every tool's failed write says it.
+    const int iError = errno;
+    why = std::string("cannot write the file: ") +
+          (sf_error(pFile) == SF_ERR_SYSTEM && iError != 0 ? std::strerror(iError) : sf_strerror(pFile));
+  }
+  if (pFile != nullptr) {
+    const int iClosed = sf_close(pFile);
+    if (iClosed != 0 && bWritten) {
+      bWritten = false;
+      why = std::string("cannot write the file: ") + sf_error_number(iClosed);
+    }
+  }
+  if (!ToolFinishNewFile(iFd, newPath, bWritten, &why) || !ToolPutInPlace(newPath, path, &why)) {
+    fail(field + ".file", "cannot write " + path + ": " + why);
   }
 }
 
