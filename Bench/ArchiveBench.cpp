@@ -188,7 +188,8 @@ size_t entryRead(const CBenchCheat& cheat, i64 iIteration, size_t uiRead) {
 u32 sizeRead(const CBenchCheat& cheat, u32 uiSize) { return cheat.partial() && uiSize > 4096 ? uiSize - 4096 : uiSize; }
 
 // The one byte a side changes (cheat "middle"): the first entry's first byte in the middle iteration.
-void changeInMiddle(const CBenchCheat& cheat, const benchmark::State& state, i64 iIteration, size_t uiRead, u8* pBytes) {
+void changeInMiddle(const CBenchCheat& cheat, const benchmark::State& state, i64 iIteration, size_t uiRead,
+                    u8* pBytes) {
   if (uiRead == 0 && cheat.changes(iIteration, state.max_iterations)) pBytes[0] ^= 1;
 }
 
@@ -221,9 +222,9 @@ void engineRead(benchmark::State& state, i32 iArchive) {
       const bool bSame = sameAsPacked(state, g_expected[uiWanted], pRef->mp_pDestinationBuffer, uiSize);
       ClMagFileIO::close(pRef);
       if (!bSame) {
-        state.SkipWithError(("iteration " + std::to_string(iIteration) + ": the bytes read differ from the bytes packed: " +
-                             g_paths[uiWanted])
-                                .c_str());
+        const std::string problem = "iteration " + std::to_string(iIteration) +
+                                    ": the bytes read differ from the bytes packed: " + g_paths[uiWanted];
+        state.SkipWithError(problem.c_str());
         return;
       }
     }
@@ -384,7 +385,8 @@ void runPathLookups(benchmark::State& state, const std::string& side, size_t uiS
   std::string problem;
   for (size_t i = 0; i < found.size() && problem.empty(); ++i) {
     if (found[i] == nullptr || found[i]->mp_uiDataOffset != g_lookupOffsets[i]) {
-      problem = "the look-up of " + g_lookupPaths[i] + (found[i] == nullptr ? " found nothing" : " found another entry");
+      problem = "the look-up of " + g_lookupPaths[i] +
+                (found[i] == nullptr ? " found nothing" : " found another entry");
     }
   }
   CBenchHash record;
