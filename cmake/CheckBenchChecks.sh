@@ -61,7 +61,7 @@ pairs=(
   "LeaderboardBench AroundUserSortedArray engine:everysecond,partial,repeat,replay,middle baseline:rank,entries,everysecond,partial,repeat,replay,middle"
   "LeaderboardBench RankLookup engine:entries,everysecond,partial,middle baseline:rank,everysecond@board:0,partial,middle"
   "LeaderboardBench RankLookupSortedArray engine:everysecond,partial,middle baseline:rank,entries,everysecond,partial,middle"
-  "LeaderboardBench PageDown engine:entries,everysecond,partial,repeat,replay,middle baseline:entries,everysecond,partial,repeat,replay,middle"
+  "LeaderboardBench PageDown engine:entries,everysecond,partial,repeat,replay,middle baseline:entries,everysecond,partial,middle"
   "LeaderboardBench PageDownSortedArray engine:everysecond,partial,repeat,replay,middle baseline:entries,everysecond,partial,repeat,replay,middle"
   "RandomBench RandomWord engine:words,everysecond baseline:words,everysecond"
   "JobBench Job1000Tasks engine:tasks,everysecond baseline:tasks,everysecond"
