@@ -4,22 +4,26 @@
 // PLN plain, CMP compressed, ENC encrypted, BTH compressed and encrypted. BM_Engine_<Kind>Read reads every
 // entry with ClMagFileIO open, allocReadBuffers, read and close, the data file on disk (warm in the page cache
 // after the first round). BM_Baseline_<Kind>Read reads the same stored bytes with pread into buffers allocated
-// once (on a cache line, as the engine's are) and runs Crypto++ and zlib on them directly. Both sides fold every
-// entry they read into a running hash (its size and four words: its first, its last and two at places that move from
-// read to read), which after the loop must be the hash of the same words of the bytes packed; in their last iteration
-// they also compare every entry's bytes with the bytes packed (one memcmp each, untimed). The aim is the engine at
-// 0.9 of the baseline's throughput or better (a time ratio of 1.11 at most). GRINDLOW_BENCH_SKIP
+// once (on a cache line, as the engine's are) and runs Crypto++ and zlib on them directly. Each iteration goes
+// through the entries from a place of its own (wrapping round), and both sides compare every entry they read with
+// the bytes packed for the entry that iteration was to read at that point (one memcmp each, untimed). The aim is the
+// engine at 0.9 of the baseline's throughput or better (a time ratio of 1.11 at most). GRINDLOW_BENCH_SKIP
 // "<Kind>Read.engine.read" leaves out the engine's read, "<Kind>Read.baseline.read" the baseline's pread,
 // ".baseline.decrypt" and ".baseline.inflate" its decryption and inflation, "<Kind>Read.<side>.everysecond" every
 // second entry's read (an iteration of the compressed kinds lasts a fifth of a second: a check's short run has one).
+// The steps of CBenchCheat: "partial" reads all but the last 4 KiB of every entry, "repeat" reads in every third
+// read the entry the read before read, and "middle" changes one byte of the middle iteration's first entry.
 //
 // BM_Engine_PathLookup finds 8192 entry paths with findOwningTOC (the data root skipped, the rest hashed and looked
 // up in the table of contents' index); BM_Baseline_PathLookup finds the same paths in a
 // std::unordered_map<std::string_view> sized for them, skipping the root and hashing each key inside the loop. Both
 // fold every answer's place in the data file into a running hash, which must be that of the entries packed under
 // those paths, and keep the answers, the last iteration's of which must each be the entry packed under its path.
+// Each iteration goes through the paths from a place of its own, so that its answers come in an order of their own.
 // "PathLookup.<side>.lookups" leaves out every second look-up, ".everysecond" every second iteration's look-ups,
-// "PathLookup.baseline.root" the cut of the root.
+// "PathLookup.baseline.root" the cut of the root; the steps of CBenchCheat leave out the last look-up ("partial"),
+// give the previous iteration's answers in every third ("repeat"), the answers of a run of the look-ups made before
+// the loop ("replay"), or another entry for one look-up of the middle iteration ("middle").
 #include <benchmark/benchmark.h>
 #include <cryptopp/aes.h>
 #include <cryptopp/modes.h>
@@ -167,66 +171,64 @@ bool sameAsPacked(benchmark::State& state, const std::vector<u8>& packed, const 
   return bSame;
 }
 
-// An entry's bytes into a read loop's running hash: its size and the words at its start, at its end and at two places
-// that move with the read's number in the run, so that every read of every iteration is sampled.
-void foldEntry(CBenchHash* pHash, const u8* pBytes, u32 uiSize, u64 ulRead) {
-  pHash->add(uiSize);
-  if (uiSize < sizeof(u64)) return;
-  const u64 ulPlaces = uiSize - sizeof(u64) + 1;
-  for (const u64 ulPlace : {u64{0}, ulPlaces - 1, ulRead * 7919 % ulPlaces, (ulRead * 104729 + 4093) % ulPlaces}) {
-    u64 ulWord;
-    std::memcpy(&ulWord, pBytes + ulPlace, sizeof(ulWord));
-    pHash->add(ulWord);
-  }
+// Where iteration iIteration starts going through the entries (wrapping round): each iteration reads them in an
+// order of its own.
+size_t readStart(i64 iIteration) { return static_cast<size_t>(iIteration + 1) * 97u % gc_iENTRY_COUNT; }
+
+// The entry read at place uiRead of iteration iIteration. A side that repeats (cheat) reads in every third read the
+// entry the read before it read: counted over the whole run, as an iteration of the compressed kinds is long enough
+// that a check's short run has only one.
+size_t entryRead(const CBenchCheat& cheat, i64 iIteration, size_t uiRead) {
+  i64 iRead = iIteration * gc_iENTRY_COUNT + static_cast<i64>(uiRead);
+  if (cheat.repeats(iRead)) --iRead;
+  return (readStart(iRead / gc_iENTRY_COUNT) + static_cast<size_t>(iRead % gc_iENTRY_COUNT)) % gc_iENTRY_COUNT;
 }
 
-// Empty when the running hash is that of iIterations rounds of reads of the entries packed, in their order.
-std::string checkReads(const CBenchHash& hash, benchmark::IterationCount iIterations,
-                       const std::vector<const std::vector<u8>*>& packed) {
-  CBenchHash record;
-  u64 ulRead = 0;
-  for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
-    for (const std::vector<u8>* pBytes : packed) {
-      foldEntry(&record, pBytes->data(), static_cast<u32>(pBytes->size()), ulRead++);
-    }
-  }
-  return hash == record ? std::string() : "an earlier iteration's bytes differ from the bytes packed";
+// How many bytes of an entry of uiSize a side reads: all, or all but the last 4 KiB (cheat "partial").
+u32 sizeRead(const CBenchCheat& cheat, u32 uiSize) { return cheat.partial() && uiSize > 4096 ? uiSize - 4096 : uiSize; }
+
+// The one byte a side changes (cheat "middle"): the first entry's first byte in the middle iteration.
+void changeInMiddle(const CBenchCheat& cheat, const benchmark::State& state, i64 iIteration, size_t uiRead,
+                    u8* pBytes) {
+  if (uiRead == 0 && cheat.changes(iIteration, state.max_iterations)) pBytes[0] ^= 1;
 }
 
 void engineRead(benchmark::State& state, i32 iArchive) {
   const SArchive& archive = archiveOf(iArchive);
   loadOnly(archive.pName);
-  const bool bRead = !benchSkips(std::string(archive.pCase) + ".engine.read");
-  CBenchEverySecond everySecond(state.max_iterations * gc_iENTRY_COUNT,
-                                std::string(archive.pCase) + ".engine.everysecond");
-  CBenchLastIteration last(state);
-  CBenchHash hash;
-  u64 ulRead = 0;
+  const std::string side = std::string(archive.pCase) + ".engine";
+  const bool bRead = !benchSkips(side + ".read");
+  const CBenchCheat cheat(side);
+  CBenchEverySecond everySecond(state.max_iterations * gc_iENTRY_COUNT, side + ".everysecond");
+  i64 iIteration = 0;
   for (auto _ : state) {
-    const bool bCheck = last.next();
-    for (size_t i = 0; i < g_paths.size(); ++i) {
+    for (size_t k = 0; k < g_paths.size(); ++k) {
+      const size_t i = entryRead(cheat, iIteration, k);
       const std::string& path = g_paths[i];
       u32 uiSize = 0;
       SMagRef* pRef = nullptr;
       if (ClMagFileIO::open(path.c_str(), &uiSize, &pRef) != E_FILE_OK ||
           !ClMagFileIO::allocReadBuffers(pRef, uiSize, 16) ||
-          (!everySecond.leavesOut() && bRead && ClMagFileIO::read(pRef, uiSize) != E_FILE_OK)) {
+          (!everySecond.leavesOut() && bRead && ClMagFileIO::read(pRef, sizeRead(cheat, uiSize)) != E_FILE_OK)) {
         state.SkipWithError("read failed");
         return;
       }
-      foldEntry(&hash, pRef->mp_pDestinationBuffer, uiSize, ulRead++);
-      const bool bSame = !bCheck || sameAsPacked(state, g_expected[i], pRef->mp_pDestinationBuffer, uiSize);
+      // An encrypted entry is decrypted whole whatever size is asked: its tail is cleared instead.
+      if (cheat.partial()) {
+        std::memset(pRef->mp_pDestinationBuffer + sizeRead(cheat, uiSize), 0, uiSize - sizeRead(cheat, uiSize));
+      }
+      changeInMiddle(cheat, state, iIteration, k, pRef->mp_pDestinationBuffer);
+      const size_t uiWanted = (readStart(iIteration) + k) % gc_iENTRY_COUNT;
+      const bool bSame = sameAsPacked(state, g_expected[uiWanted], pRef->mp_pDestinationBuffer, uiSize);
       ClMagFileIO::close(pRef);
       if (!bSame) {
-        state.SkipWithError(("the bytes read differ from the bytes packed: " + path).c_str());
+        const std::string problem = "iteration " + std::to_string(iIteration) +
+                                    ": the bytes read differ from the bytes packed: " + g_paths[uiWanted];
+        state.SkipWithError(problem.c_str());
         return;
       }
     }
-  }
-  std::vector<const std::vector<u8>*> packed;
-  for (const std::vector<u8>& bytes : g_expected) packed.push_back(&bytes);
-  if (const std::string problem = checkReads(hash, state.iterations(), packed); !problem.empty()) {
-    state.SkipWithError(problem.c_str());
+    ++iIteration;
   }
   state.SetBytesProcessed(state.iterations() * static_cast<i64>(gc_uiENTRY_SIZE) * gc_iENTRY_COUNT);
 }
@@ -286,41 +288,43 @@ void baselineRead(benchmark::State& state, i32 iArchive) {
     const std::string number = entry.archivePath.substr(std::strlen("Data\\Entry"));
     expected.push_back(&g_expected[static_cast<size_t>(std::stoi(number))]);
   }
-  const std::string name = archive.pCase;
-  const SDecodeSteps steps{!benchSkips(name + ".baseline.read"), !benchSkips(name + ".baseline.decrypt"),
-                           !benchSkips(name + ".baseline.inflate")};
-  CBenchEverySecond everySecond(state.max_iterations * gc_iENTRY_COUNT, name + ".baseline.everysecond");
-  CBenchLastIteration last(state);
-  CBenchHash hash;
-  u64 ulRead = 0;
+  const std::string side = std::string(archive.pCase) + ".baseline";
+  const SDecodeSteps steps{!benchSkips(side + ".read"), !benchSkips(side + ".decrypt"), !benchSkips(side + ".inflate")};
+  const CBenchCheat cheat(side);
+  CBenchEverySecond everySecond(state.max_iterations * gc_iENTRY_COUNT, side + ".everysecond");
+  i64 iIteration = 0;
   for (auto _ : state) {
-    const bool bCheck = last.next();
     const int iFd = open(dataPath.c_str(), O_RDONLY);
     if (iFd < 0) {
       state.SkipWithError(("cannot open " + dataPath).c_str());
       return;
     }
-    for (size_t i = 0; i < archive.packed.size(); ++i) {
-      const SMagPackedEntry& entry = archive.packed[i];
+    for (size_t k = 0; k < archive.packed.size(); ++k) {
+      SMagPackedEntry entry = archive.packed[entryRead(cheat, iIteration, k)];
+      const u32 uiFinalSize = entry.uiFinalSize;
+      if (!entry.bCompressed && !entry.bEncrypted) entry.uiFinalSize = sizeRead(cheat, entry.uiFinalSize);
+      if (entry.bCompressed && !entry.bEncrypted) entry.uiCompressedSize = sizeRead(cheat, entry.uiCompressedSize);
+      if (entry.bEncrypted) entry.uiEncryptedSize = sizeRead(cheat, entry.uiEncryptedSize);
       const bool bDecoded =
           everySecond.leavesOut() || decodeEntry(iFd, entry, aucKey, steps, stored.data(), plain.data(), out.data());
-      foldEntry(&hash, out.data(), entry.uiFinalSize, ulRead++);
+      changeInMiddle(cheat, state, iIteration, k, out.data());
+      const size_t uiWanted = (readStart(iIteration) + k) % gc_iENTRY_COUNT;
       const char* pProblem = nullptr;
       if (!bDecoded) {
         pProblem = "read failed";
-      } else if (bCheck && !sameAsPacked(state, *expected[i], out.data(), entry.uiFinalSize)) {
+      } else if (!sameAsPacked(state, *expected[uiWanted], out.data(), uiFinalSize)) {
         pProblem = "the bytes read differ from the bytes packed";
       }
       if (pProblem != nullptr) {
         close(iFd);
-        state.SkipWithError((pProblem + (": " + entry.archivePath)).c_str());
+        state.SkipWithError(("iteration " + std::to_string(iIteration) + ": " + pProblem + ": " +
+                             archive.packed[uiWanted].archivePath)
+                                .c_str());
         return;
       }
     }
     close(iFd);
-  }
-  if (const std::string problem = checkReads(hash, state.iterations(), expected); !problem.empty()) {
-    state.SkipWithError(problem.c_str());
+    ++iIteration;
   }
   state.SetBytesProcessed(state.iterations() * static_cast<i64>(gc_uiENTRY_SIZE) * gc_iENTRY_COUNT);
 }
@@ -339,40 +343,71 @@ void foldLookup(CBenchHash* pHash, const ClMagDataInfo* pFound) {
   pHash->add(pFound != nullptr ? pFound->mp_uiDataOffset : ~u64{0});
 }
 
-// Empty when every answer kept is the entry packed under its path, and the running hash that of iIterations rounds
-// of them; else the first path answered wrongly.
-std::string checkLookups(const std::vector<const ClMagDataInfo*>& found, const CBenchHash& hash,
-                         benchmark::IterationCount iIterations) {
-  for (size_t i = 0; i < found.size(); ++i) {
+// Where iteration iIteration starts going through the paths (wrapping round).
+size_t lookupStart(i64 iIteration) { return static_cast<size_t>(iIteration + 1) * 389u % gc_iLOOKUP_COUNT; }
+
+// Looks every path up in each iteration (find: the entry found, or null), from the iteration's own start on, every
+// uiStride-th only, and folds the answers in that order into a running hash; after the loop every answer kept must
+// be the entry packed under its path, and the hash that of each iteration's answers in its order.
+template <typename FFind>
+void runPathLookups(benchmark::State& state, const std::string& side, size_t uiStride, FFind find) {
+  const CBenchCheat cheat(side);
+  CBenchEverySecond everySecond(state, side + ".everysecond");
+  const size_t uiPaths = g_lookupPaths.size();
+  std::vector<const ClMagDataInfo*> replayed;
+  for (size_t j = 0, i = lookupStart(0); j < uiPaths; ++j, i = i + 1 == uiPaths ? 0 : i + 1) {
+    replayed.push_back(find(g_lookupPaths[i]));
+  }
+  const size_t uiCount = uiPaths - (cheat.partial() ? 1 : 0);
+  std::vector<const ClMagDataInfo*> found(uiPaths, nullptr);
+  std::vector<const ClMagDataInfo*> previous;  // a repeating side's answers of the iteration before
+  CBenchHash hash;
+  i64 iIteration = 0;
+  for (auto _ : state) {
+    if (cheat.repeats(iIteration)) {
+      for (const ClMagDataInfo* pFound : previous) foldLookup(&hash, pFound);
+    } else {
+      if (cheat.any()) previous.clear();
+      size_t i = lookupStart(iIteration);
+      for (size_t j = everySecond.leavesOut() ? uiCount : 0; j < uiCount; j += uiStride) {
+        found[i] = cheat.replays() ? replayed[j] : find(g_lookupPaths[i]);
+        if (j == 0 && cheat.changes(iIteration, state.max_iterations)) {
+          found[i] = found[i] == replayed[0] ? replayed[1] : replayed[0];
+        }
+        foldLookup(&hash, found[i]);
+        if (cheat.any()) previous.push_back(found[i]);
+        i += uiStride;
+        if (i >= uiPaths) i -= uiPaths;
+      }
+    }
+    ++iIteration;
+  }
+  std::string problem;
+  for (size_t i = 0; i < found.size() && problem.empty(); ++i) {
     if (found[i] == nullptr || found[i]->mp_uiDataOffset != g_lookupOffsets[i]) {
-      return "the look-up of " + g_lookupPaths[i] + (found[i] == nullptr ? " found nothing" : " found another entry");
+      problem = "the look-up of " + g_lookupPaths[i] +
+                (found[i] == nullptr ? " found nothing" : " found another entry");
     }
   }
   CBenchHash record;
-  for (benchmark::IterationCount i = 0; i < iIterations; ++i) {
-    for (const u32 uiOffset : g_lookupOffsets) record.add(uiOffset);
+  for (i64 i = 0; i < state.iterations(); ++i) {
+    for (size_t j = 0, k = lookupStart(i); j < uiPaths; ++j, k = k + 1 == uiPaths ? 0 : k + 1) {
+      record.add(g_lookupOffsets[k]);
+    }
   }
-  return hash == record ? std::string() : "an earlier iteration's look-ups found other entries";
+  if (problem.empty() && !(hash == record)) problem = "the look-ups of an iteration found other entries or none";
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
+  state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);
 }
 
 void BM_Engine_PathLookup(benchmark::State& state) {
   setUp();
   loadOnly("LKP");
-  const size_t uiStride = benchSkips("PathLookup.engine.lookups") ? 2 : 1;
-  CBenchEverySecond everySecond(state, "PathLookup.engine.everysecond");
-  std::vector<const ClMagDataInfo*> found(g_lookupPaths.size(), nullptr);
-  CBenchHash hash;
-  for (auto _ : state) {
-    for (size_t i = everySecond.leavesOut() ? found.size() : 0; i < found.size(); i += uiStride) {
-      ClMagTOC* pOwner = nullptr;
-      found[i] = ClMagFileIO::findOwningTOC(&pOwner, g_lookupPaths[i].c_str());
-      foldLookup(&hash, found[i]);
-    }
-  }
-  if (const std::string problem = checkLookups(found, hash, state.iterations()); !problem.empty()) {
-    state.SkipWithError(problem.c_str());
-  }
-  state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);
+  runPathLookups(state, "PathLookup.engine", benchSkips("PathLookup.engine.lookups") ? 2 : 1,
+                 [](const std::string& path) {
+                   ClMagTOC* pOwner = nullptr;
+                   return ClMagFileIO::findOwningTOC(&pOwner, path.c_str());
+                 });
 }
 
 // The same paths in a std::unordered_map keyed by the text below the data root, filled from the engine's answers;
@@ -386,24 +421,14 @@ void BM_Baseline_PathLookup(benchmark::State& state) {
     ClMagTOC* pOwner = nullptr;
     map.emplace(std::string_view(path).substr(2), ClMagFileIO::findOwningTOC(&pOwner, path.c_str()));
   }
-  const size_t uiStride = benchSkips("PathLookup.baseline.lookups") ? 2 : 1;
   const bool bCutRoot = !benchSkips("PathLookup.baseline.root");
-  CBenchEverySecond everySecond(state, "PathLookup.baseline.everysecond");
-  std::vector<const ClMagDataInfo*> found(g_lookupPaths.size(), nullptr);
-  CBenchHash hash;
-  for (auto _ : state) {
-    for (size_t i = everySecond.leavesOut() ? found.size() : 0; i < found.size(); i += uiStride) {
-      std::string_view key = g_lookupPaths[i];
-      if (bCutRoot && key.starts_with(".\\")) key.remove_prefix(2);
-      const auto entry = map.find(key);
-      found[i] = entry != map.end() ? entry->second : nullptr;
-      foldLookup(&hash, found[i]);
-    }
-  }
-  if (const std::string problem = checkLookups(found, hash, state.iterations()); !problem.empty()) {
-    state.SkipWithError(problem.c_str());
-  }
-  state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_COUNT);
+  runPathLookups(state, "PathLookup.baseline", benchSkips("PathLookup.baseline.lookups") ? 2 : 1,
+                 [&](const std::string& path) -> const ClMagDataInfo* {
+                   std::string_view key = path;
+                   if (bCutRoot && key.starts_with(".\\")) key.remove_prefix(2);
+                   const auto entry = map.find(key);
+                   return entry != map.end() ? entry->second : nullptr;
+                 });
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 // Name hash throughput against the same hash written plainly, and hash-table lookups against std::unordered_map.
-// NameHash: both sides sum the hashes of 4,096 names, and every pass must give the sum the other implementation
-// gives; GRINDLOW_BENCH_SKIP "NameHash.<side>.names" leaves out every second name, "NameHash.baseline.fold" the
-// plain hash's clearing of bit 5. <Simple|Dynamic>HashTableFind: both sides add up the values found and count the
-// misses of each pass, which must be the stored keys' sum with no miss (hits) or 0 with a miss a probe (misses);
-// "<case>.<side>.probes" leaves out every second probe. "<case>.<side>.everysecond" leaves out every second pass.
+// NameHash: each pass sums the hashes of 4,096 names, a window of its own (from its own start) into 8,192, and every
+// pass's sum must be the one the other implementation gives for that window; GRINDLOW_BENCH_SKIP
+// "NameHash.<side>.names" leaves out every second name, "NameHash.baseline.fold" the plain hash's clearing of bit 5.
+// <Simple|Dynamic>HashTableFind: each pass looks every probe up, from a probe of its own on (wrapping round), and
+// folds each probe's key with the value found, in that order, into the pass's witness, and counts the misses; every
+// pass's witness must be that of the keys themselves (hits) or of nothing found (misses) in its order, checked after
+// the loop; "<case>.<side>.probes" leaves out every second probe. "<case>.<side>.everysecond" leaves out every second
+// pass. The steps of CBenchCheat leave out the last name or probe of each pass ("partial"), give the previous
+// pass's result in every third ("repeat"), give the result of a pass made before the loop instead of working
+// ("replay"), or change one name's hash or one probe's answer in the middle pass ("middle").
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -14,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Bench/BenchCheck.h"
 #include "Bench/BenchSkip.h"
 #include "Corvane/ADT/ClDynamicHashTable.h"
 #include "Corvane/ADT/ClSimpleHashTable.h"
@@ -83,36 +89,80 @@ uint32_t hashSum(const std::vector<std::string>& names, size_t uiStride) {
   return uiSum;
 }
 
-// Sums the hashes of 4096 names (HASH, or UNFOLDED when pSide's fold step is left out); every pass must give the
-// sum the other implementation gives.
+constexpr size_t gc_uiNAMES_PER_PASS = 4096;
+constexpr size_t gc_uiNAME_POOL = 2 * gc_uiNAMES_PER_PASS;
+
+// Where pass iPass starts its window of names in the pool.
+size_t nameWindowStart(int64_t iPass) {
+  return static_cast<size_t>(iPass + 1) * 1031u % (gc_uiNAME_POOL - gc_uiNAMES_PER_PASS + 1);
+}
+
+// The sum of the hashes of every uiStride-th of uiCount names from uiStart on.
+template <uint32_t (*HASH)(const char*)>
+uint32_t hashSum(const std::vector<std::string>& names, size_t uiStart, size_t uiCount, size_t uiStride) {
+  uint32_t uiSum = 0;
+  for (size_t i = uiStart; i < uiStart + uiCount; i += uiStride) {
+    uiSum += HASH(names[i].c_str());
+  }
+  return uiSum;
+}
+
+// Sums the hashes of each pass's window of names (HASH, or UNFOLDED when pSide's fold step is left out); after the
+// loop every pass's sum must be the one the other implementation gives for its window.
 template <uint32_t (*HASH)(const char*), uint32_t (*UNFOLDED)(const char*), uint32_t (*OTHER)(const char*)>
 void hashNames(benchmark::State& state, const char* pSide) {
-  const std::vector<std::string> names = makeNames(4096, 1);
-  int64_t iBytes = 0;
-  uint32_t uiExpected = 0;
+  const std::vector<std::string> names = makeNames(gc_uiNAME_POOL, 1);
+  // The other implementation's hashes as running sums: a window's sum is the difference of two.
+  std::vector<uint32_t> prefix(1, 0);
+  std::vector<int64_t> bytes(1, 0);
   for (const std::string& s : names) {
-    iBytes += static_cast<int64_t>(s.size());
     if (HASH(s.c_str()) != OTHER(s.c_str())) {
       state.SkipWithError("the two name hashes differ");
       return;
     }
-    uiExpected += OTHER(s.c_str());
+    prefix.push_back(prefix.back() + OTHER(s.c_str()));
+    bytes.push_back(bytes.back() + static_cast<int64_t>(s.size()));
   }
   const std::string side = std::string("NameHash.") + pSide;
   const bool bFold = !benchSkips(side + ".fold");
   const size_t uiStride = benchSkips(side + ".names") ? 2 : 1;
+  const CBenchCheat cheat(side);
+  const size_t uiCount = gc_uiNAMES_PER_PASS - (cheat.partial() ? 1 : 0);
+  const uint32_t uiReplayed = hashSum<HASH>(names, nameWindowStart(0), gc_uiNAMES_PER_PASS, 1);
   CBenchEverySecond everySecond(state, side + ".everysecond");
+  CBenchFrameRecord<uint32_t> sums(state, 1);
+  int64_t iPass = 0;
+  uint32_t uiAcc = 0;
   for (auto _ : state) {
-    const uint32_t uiAcc = everySecond.leavesOut() ? 0
-                           : bFold                 ? hashSum<HASH>(names, uiStride)
-                                                   : hashSum<UNFOLDED>(names, uiStride);
-    benchmark::DoNotOptimize(uiAcc);
-    if (uiAcc != uiExpected) {
-      state.SkipWithError("a pass's hashes add up to another sum than the other implementation's");
-      break;
+    const size_t uiStart = nameWindowStart(iPass);
+    if (cheat.replays()) {
+      uiAcc = uiReplayed;
+    } else if (everySecond.leavesOut()) {
+      uiAcc = 0;
+    } else if (!cheat.repeats(iPass)) {
+      uiAcc = bFold ? hashSum<HASH>(names, uiStart, uiCount, uiStride)
+                    : hashSum<UNFOLDED>(names, uiStart, uiCount, uiStride);
+      if (cheat.changes(iPass, state.max_iterations)) {
+        const uint32_t uiFirst = HASH(names[uiStart].c_str());
+        uiAcc = uiAcc - uiFirst + (uiFirst ^ 1u);
+      }
     }
+    benchmark::DoNotOptimize(uiAcc);
+    sums.add(uiAcc);
+    ++iPass;
   }
-  state.SetBytesProcessed(state.iterations() * iBytes);
+  const std::string problem = sums.check(state.iterations(), [&](int64_t i, const uint32_t* puiSum) {
+    const size_t uiStart = nameWindowStart(i);
+    return *puiSum == prefix[uiStart + gc_uiNAMES_PER_PASS] - prefix[uiStart]
+               ? std::string()
+               : "its hashes add up to another sum than the other implementation's";
+  });
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
+  int64_t iBytes = 0;
+  for (int64_t i = 0; i < state.iterations(); ++i) {
+    iBytes += bytes[nameWindowStart(i) + gc_uiNAMES_PER_PASS] - bytes[nameWindowStart(i)];
+  }
+  state.SetBytesProcessed(iBytes);
 }
 
 // The engine's hash has no fold to leave out.
@@ -146,23 +196,70 @@ SLookupSet makeLookupSet(int iEntries, bool bHits) {
   return set;
 }
 
-// What the look-ups of one pass add up to: the values found (the keys themselves for hits, 0 for misses) and the
-// number of misses.
-struct SPassSum {
-  uintptr_t uiValues = 0;
+// What the look-ups of one pass leave: each probe's key with the value found (the key itself for a hit, 0 for a
+// miss) folded in the order of the pass, and the number of misses.
+struct SPassWitness {
+  uint64_t ulFold = 0xCBF29CE484222325ull;
   size_t uiMisses = 0;
-  void add(uintptr_t uiValue) {
-    uiValues += uiValue;
+  void add(uint32_t uiKey, uintptr_t uiValue) {
+    ulFold = (ulFold ^ (uint64_t(uiKey) << 32 | uint32_t(uiValue))) * 0x100000001B3ull;
     uiMisses += uiValue == 0 ? 1 : 0;
   }
-  bool operator==(const SPassSum&) const = default;
+  bool operator==(const SPassWitness&) const = default;
 };
-SPassSum expectedSum(const SLookupSet& set, bool bHits) {
-  SPassSum sum;
-  for (uint32_t uiKey : set.probes) {
-    sum.add(bHits ? uiKey : 0);
+
+// Where pass iPass starts going through the probes (wrapping round).
+size_t probeStart(int64_t iPass, size_t uiProbes) { return static_cast<size_t>(iPass + 1) * 389u % uiProbes; }
+
+// The probes' own places from uiStart on, as the passes take them.
+template <typename FVisit>
+void forProbesFrom(size_t uiStart, size_t uiProbes, FVisit visit) {
+  for (size_t i = 0, k = uiStart; i < uiProbes; ++i, k = k + 1 == uiProbes ? 0 : k + 1) visit(k);
+}
+
+// The probes' look-ups, pass after pass, each from its own start (find(key): the value found, 0 for none), every
+// uiStride-th only when the side's probes step is left out; after the loop every pass's witness must be that of the
+// probes answered with their keys (hits) or with nothing (misses) in its order.
+template <typename FFind>
+void runProbes(benchmark::State& state, const std::string& side, const SLookupSet& set, bool bHits, size_t uiStride,
+               FFind find) {
+  const size_t uiProbes = set.probes.size();
+  // What every start wants, worked out once: a pass costs as much as its check.
+  std::vector<SPassWitness> wanted(uiProbes);
+  for (size_t uiStart = 0; uiStart < uiProbes; ++uiStart) {
+    forProbesFrom(uiStart, uiProbes, [&](size_t k) { wanted[uiStart].add(set.probes[k], bHits ? set.probes[k] : 0); });
   }
-  return sum;
+  const CBenchCheat cheat(side);
+  CBenchEverySecond everySecond(state, side + ".everysecond");
+  SPassWitness replayed;
+  forProbesFrom(probeStart(0, uiProbes), uiProbes, [&](size_t k) { replayed.add(set.probes[k], find(set.probes[k])); });
+  const size_t uiCount = uiProbes - (cheat.partial() ? 1 : 0);
+  CBenchFrameRecord<SPassWitness> witnesses(state, 1);
+  SPassWitness witness;
+  int64_t iPass = 0;
+  for (auto _ : state) {
+    if (cheat.replays()) {
+      witness = replayed;
+    } else if (!cheat.repeats(iPass)) {
+      witness = SPassWitness{};
+      size_t k = probeStart(iPass, uiProbes);
+      for (size_t i = everySecond.leavesOut() ? uiCount : 0; i < uiCount; i += uiStride) {
+        uintptr_t uiValue = find(set.probes[k]);
+        if (i == 0 && cheat.changes(iPass, state.max_iterations)) uiValue ^= 1;
+        witness.add(set.probes[k], uiValue);
+        k += uiStride;
+        if (k >= uiProbes) k -= uiProbes;
+      }
+    }
+    benchmark::DoNotOptimize(witness);
+    witnesses.add(witness);
+    ++iPass;
+  }
+  const std::string problem = witnesses.check(state.iterations(), [&](int64_t i, const SPassWitness* pWitness) {
+    return *pWitness == wanted[probeStart(i, uiProbes)] ? std::string() : "its look-ups answered other values";
+  });
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(uiProbes));
 }
 
 // The probes of a pass are taken uiStride apart: 1, or 2 when pSide's probes step is left out.
@@ -191,21 +288,8 @@ void tableFind(benchmark::State& state, const char* pCase) {
     state.SkipWithError("the table does not answer its keys");
     return;
   }
-  const SPassSum expected = expectedSum(set, state.range(1) != 0);
-  const size_t uiStride = probeStride(pCase, "engine");
-  CBenchEverySecond everySecond(state, std::string(pCase) + ".engine.everysecond");
-  for (auto _ : state) {
-    SPassSum sum;
-    for (size_t i = everySecond.leavesOut() ? set.probes.size() : 0; i < set.probes.size(); i += uiStride) {
-      sum.add(table.find(set.probes[i]));
-    }
-    benchmark::DoNotOptimize(sum);
-    if (sum != expected) {
-      state.SkipWithError("a pass of look-ups added up wrong");
-      break;
-    }
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.probes.size()));
+  runProbes(state, std::string(pCase) + ".engine", set, state.range(1) != 0, probeStride(pCase, "engine"),
+            [&](uint32_t uiKey) { return uintptr_t(table.find(uiKey)); });
   // The run a look-up without a bound would examine on average: the home slot and the walk down to the key or
   // an empty slot, at most all 1024 (the tables' reaches stop most misses sooner).
   int64_t iSlots = 0;
@@ -237,22 +321,11 @@ void stdMapFind(benchmark::State& state, const char* pCase) {
     state.SkipWithError("the map does not answer its keys");
     return;
   }
-  const SPassSum expected = expectedSum(set, state.range(1) != 0);
-  const size_t uiStride = probeStride(pCase, "baseline");
-  CBenchEverySecond everySecond(state, std::string(pCase) + ".baseline.everysecond");
-  for (auto _ : state) {
-    SPassSum sum;
-    for (size_t i = everySecond.leavesOut() ? set.probes.size() : 0; i < set.probes.size(); i += uiStride) {
-      const auto it = table.find(set.probes[i]);
-      sum.add(it == table.end() ? 0 : it->second);
-    }
-    benchmark::DoNotOptimize(sum);
-    if (sum != expected) {
-      state.SkipWithError("a pass of look-ups added up wrong");
-      break;
-    }
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.probes.size()));
+  runProbes(state, std::string(pCase) + ".baseline", set, state.range(1) != 0, probeStride(pCase, "baseline"),
+            [&](uint32_t uiKey) {
+              const auto it = table.find(uiKey);
+              return it == table.end() ? uintptr_t(0) : it->second;
+            });
 }
 
 // Each engine table is paired with the same std::unordered_map run.

@@ -13,10 +13,10 @@
 // the window, COUNT for a rank and OFFSET for a page (plain SQL has no faster rank). <Case>SortedArray times it
 // against the plain way to keep ranks in memory: each board's (score, id) keys in a sorted array, a rank by binary
 // search, a window's first key taken from the array and its entries read from the file from that key on, an upload
-// that updates the file and erases and re-inserts the user's key (statements like the store's for the user's entry,
-// the window and the update). The boards are filled before the store starts; each hand-written side works on
-// its own copy of the file, kept as the store keeps its own (exclusive locking mode, WAL), so the order in which the
-// benchmarks run does not matter.
+// that updates the file and moves the user's key past the keys between its old and new place (statements like the
+// store's for the user's entry, the window and the update). The boards are filled before the store starts; each
+// hand-written side works on its own copy of the file, kept as the store keeps its own (exclusive locking mode, WAL),
+// so the order in which the benchmarks run does not matter.
 //
 // Every side folds what each iteration answered into a running hash (an upload's score, whether the entry changed,
 // its previous and new rank; a window's entries, each with user, score and rank, and their number), and after the
@@ -27,8 +27,8 @@
 // "Upload.engine.callbacks" running the store's call results; "Upload.baseline.update" and ".previous" leave out the
 // SQL's update and its rank before it, "<case>.baseline.rank" the rank's COUNT or binary search,
 // "AroundUser.baseline.before" and ".after" the entries above and from the user down, "<case>.baseline.entries"
-// reading the entries' columns, "UploadSortedArray.baseline.previous" the previous rank and ".insert" re-inserting the
-// user's key.
+// reading the entries' columns, "UploadSortedArray.baseline.previous" the previous rank and ".insert" moving the user's
+// key to its new place.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -38,6 +38,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -131,22 +133,73 @@ void foldRows(CBenchHash* pHash, const SRow* pRows, std::size_t uiCount) {
   }
 }
 
-// What a side's download loop answered: the last iteration's entries and every iteration's hash.
-struct SDownloads {
-  std::vector<SRow> last;
-  CBenchHash hash;
+// How a download moves its window from iteration to iteration, so that each asks for entries of its own: iteration i
+// asks for the window iOffset(i) ranks further down (up, when negative) than the case's own.
+struct SWindowMoves {
+  std::int64_t iCount = 1;  // how many windows it goes through
+  std::int64_t iUnit = 0;   // ranks between two of them
+  std::int64_t iLow = 0;    // the first one, in units
+  std::int64_t offset(std::int64_t i) const { return (iLow + (i + 1) * 5 % iCount) * iUnit; }
 };
+// Around the user: from 3 ranks up to 3 ranks down. A page: one of eight pages from the case's own on. The user's
+// rank alone: no move (the store asks it of the one local user).
+constexpr SWindowMoves gc_AROUND_MOVES{7, 1, -3};
+constexpr SWindowMoves gc_PAGE_MOVES{8, 13, 0};
+constexpr SWindowMoves gc_RANK_MOVES{1, 0, 0};
 
-// Ends a download benchmark: the last iteration's entries one by one, then every iteration's through the running hash,
-// against the entries wanted.
-void checkDownloads(benchmark::State& state, const char* pWhat, const SDownloads& downloads,
-                    const std::vector<SRow>& wanted) {
-  std::string problem = compareRows(downloads.last, wanted);
-  CBenchHash record;
-  for (benchmark::IterationCount i = 0; i < state.iterations(); ++i) foldRows(&record, wanted.data(), wanted.size());
-  if (problem.empty() && !(downloads.hash == record)) problem = "an earlier iteration's entries are not the board's";
-  if (!problem.empty()) state.SkipWithError((std::string(pWhat) + ": " + problem).c_str());
-}
+// What a side's download loop answered, iteration by iteration, into a running hash, with the steps of CBenchCheat:
+// "partial" leaves out each download's last entry, "repeat" gives the previous iteration's entries in every third,
+// "replay" the untimed record's entries of the first iteration's window in every one, "middle" another score for one
+// entry of the middle iteration. wanted(offset) gives the entries of the window moved by offset ranks.
+class CDownloadLoop {
+ public:
+  CDownloadLoop(const benchmark::State& state, const std::string& side, SWindowMoves moves,
+                std::function<std::vector<SRow>(std::int64_t)> wanted)
+      : m_cheat(side), m_moves(moves), m_wanted(std::move(wanted)), m_iIterations(state.max_iterations) {
+    if (m_cheat.replays()) m_replayed = m_wanted(m_moves.offset(0));
+    m_out.reserve(32);
+  }
+  std::int64_t offset(std::int64_t i) const { return m_moves.offset(i); }
+  // Whether iteration i downloads its window (else it gives earlier entries).
+  bool works(std::int64_t i) const { return !m_cheat.replays() && !m_cheat.repeats(i); }
+  // The end of iteration i: the entries it downloaded (when it worked) into the running hash.
+  void end(std::int64_t i, const SRow* pRows, int iRows) {
+    if (m_cheat.replays()) {
+      m_out = m_replayed;
+    } else if (!m_cheat.repeats(i)) {
+      m_out.assign(pRows, pRows + iRows);
+      if (m_cheat.partial() && !m_out.empty()) m_out.pop_back();
+      if (m_cheat.changes(i, m_iIterations) && !m_out.empty()) m_out[0].iScore ^= 1;
+    }
+    foldRows(&m_hash, m_out.data(), m_out.size());
+  }
+  // After the loop: the last iteration's entries one by one, then every iteration's through the running hash, against
+  // the entries of each iteration's window.
+  void check(benchmark::State& state, const char* pWhat) const {
+    std::map<std::int64_t, std::vector<SRow>> windows;
+    const auto wantedAt = [&](std::int64_t i) -> const std::vector<SRow>& {
+      auto found = windows.find(offset(i));
+      if (found == windows.end()) found = windows.emplace(offset(i), m_wanted(offset(i))).first;
+      return found->second;
+    };
+    const std::int64_t iIterations = state.iterations();
+    std::string problem = iIterations > 0 ? compareRows(m_out, wantedAt(iIterations - 1)) : std::string();
+    CBenchHash record;
+    for (std::int64_t i = 0; i < iIterations; ++i) foldRows(&record, wantedAt(i).data(), wantedAt(i).size());
+    if (problem.empty() && !(m_hash == record)) problem = "an earlier iteration's entries are not the board's";
+    if (!problem.empty()) state.SkipWithError((std::string(pWhat) + ": " + problem).c_str());
+  }
+  std::size_t count() const { return m_out.size(); }
+
+ private:
+  CBenchCheat m_cheat;
+  SWindowMoves m_moves;
+  std::function<std::vector<SRow>(std::int64_t)> m_wanted;
+  std::int64_t m_iIterations;
+  std::vector<SRow> m_replayed;
+  std::vector<SRow> m_out;
+  CBenchHash m_hash;
+};
 
 // What an upload answers: the score sent, whether the user's entry changed, its ranks before and after.
 struct SUploadAnswer {
@@ -360,6 +413,25 @@ std::string checkUploads(benchmark::State& state, E_SIDE eSide, std::int64_t iUp
   return hash == record ? std::string() : "an earlier upload answered other ranks than the board gives";
 }
 
+// The untimed record of a side's first upload of a run, worked out from the model: what a side that replays gives.
+SUploadAnswer firstUploadAnswer(std::int64_t iBoardIndex, E_SIDE eSide) {
+  const SBoardModel& model = fixture().models[iBoardIndex];
+  const SUserStanding previous = model.standing[eSide];
+  SUploadAnswer answer;
+  answer.iScore = uploadScore(iBoardIndex, 0);
+  answer.bChanged = answer.iScore != previous.iScore;
+  answer.iRankPrevious = model.rank(previous);
+  answer.iRank = model.rank(answer.bChanged ? SUserStanding{answer.iScore, true} : previous);
+  return answer;
+}
+
+// An upload's answer as a side that cheats leaves it (CBenchCheat): without its new rank ("partial"), or with another
+// one in the middle iteration ("middle").
+void cheatUpload(const CBenchCheat& cheat, std::int64_t i, std::int64_t iIterations, SUploadAnswer* pAnswer) {
+  if (cheat.partial()) pAnswer->iRank = 0;
+  if (cheat.changes(i, iIterations)) ++pAnswer->iRank;
+}
+
 // Argument: the board (2 = 1M with the user at the median, 3 = 1M with the user on top).
 void engineUpload(benchmark::State& state, const std::string& name) {
   const SteamLeaderboard_t hBoard = fixture().boards[state.range(0)];
@@ -368,15 +440,23 @@ void engineUpload(benchmark::State& state, const std::string& name) {
   Receiver receiver;
   CBenchHash hash;
   std::int64_t i = 0;
+  const CBenchCheat cheat(name + ".engine");
+  const SUploadAnswer replayed = firstUploadAnswer(state.range(0), E_SIDE_STORE);
   for (auto _ : state) {
-    const std::int32_t iScore = uploadScore(state.range(0), i++);
-    receiver.answer = SUploadAnswer{};
-    if (!everySecond.leavesOut()) {
-      receiver.upload.Set(SteamUserStats()->UploadLeaderboardScore(hBoard, k_ELeaderboardUploadScoreMethodForceUpdate,
-                                                                   iScore, nullptr, 0),
-                          &receiver, &Receiver::onUpload);
-      if (bCallbacks) SteamAPI_RunCallbacks();
+    const std::int32_t iScore = uploadScore(state.range(0), i);
+    if (cheat.replays()) {
+      receiver.answer = replayed;
+    } else if (!cheat.repeats(i)) {
+      receiver.answer = SUploadAnswer{};
+      if (!everySecond.leavesOut()) {
+        receiver.upload.Set(SteamUserStats()->UploadLeaderboardScore(
+                                hBoard, k_ELeaderboardUploadScoreMethodForceUpdate, iScore, nullptr, 0),
+                            &receiver, &Receiver::onUpload);
+        if (bCallbacks) SteamAPI_RunCallbacks();
+      }
+      cheatUpload(cheat, i, state.max_iterations, &receiver.answer);
     }
+    ++i;
     foldUpload(&hash, receiver.answer);
   }
   std::string problem = checkUploads(state, E_SIDE_STORE, i, hash, receiver.answer);
@@ -406,38 +486,43 @@ std::vector<SRow> wantedWindow(std::int64_t iBoard, E_SIDE eSide, bool bAroundUs
   return model.window(iBase + iFrom, iBase + iTo, standing);
 }
 
-// Downloads (eRequest, iFrom, iTo) from board iBoard in every iteration, reading each entry of the download unless
-// "<name>.engine.entries" is left out; the last download's entries must be the wanted ones, every iteration's too.
+// Downloads (eRequest, iFrom, iTo) from board iBoard in every iteration, the window moved as moves says, reading each
+// entry of the download unless "<name>.engine.entries" is left out; every iteration's entries must be its window's.
 void engineDownloads(benchmark::State& state, const std::string& name, std::int64_t iBoard,
-                     ELeaderboardDataRequest eRequest, int iFrom, int iTo) {
+                     ELeaderboardDataRequest eRequest, int iFrom, int iTo, SWindowMoves moves) {
   constexpr int iMOST = 16;
   const SteamLeaderboard_t hBoard = fixture().boards[iBoard];
   const bool bEntries = !benchSkips(name + ".engine.entries");
+  const bool bAroundUser = eRequest == k_ELeaderboardDataRequestGlobalAroundUser;
   CBenchEverySecond everySecond(state, name + ".engine.everysecond");
+  CDownloadLoop loop(state, name + ".engine", moves, [=](std::int64_t iOffset) {
+    return wantedWindow(iBoard, E_SIDE_STORE, bAroundUser, iFrom + iOffset, iTo + iOffset);
+  });
   Receiver receiver;
   SRow aRows[iMOST] = {};
   int iRows = 0;
-  SDownloads downloads;
+  std::int64_t iIteration = 0;
   for (auto _ : state) {
-    receiver.iCount = 0;
-    if (!everySecond.leavesOut()) {
-      receiver.download.Set(SteamUserStats()->DownloadLeaderboardEntries(hBoard, eRequest, iFrom, iTo), &receiver,
-                            &Receiver::onDownload);
-      SteamAPI_RunCallbacks();
+    if (loop.works(iIteration)) {
+      receiver.iCount = 0;
+      if (!everySecond.leavesOut()) {
+        const int iOffset = int(loop.offset(iIteration));
+        receiver.download.Set(
+            SteamUserStats()->DownloadLeaderboardEntries(hBoard, eRequest, iFrom + iOffset, iTo + iOffset), &receiver,
+            &Receiver::onDownload);
+        SteamAPI_RunCallbacks();
+      }
+      iRows = std::min(receiver.iCount, iMOST);
+      for (int i = 0; i < iRows; ++i) {
+        LeaderboardEntry_t entry{};
+        if (bEntries) SteamUserStats()->GetDownloadedLeaderboardEntry(receiver.hEntries, i, &entry, nullptr, 0);
+        aRows[i] = {entry.m_steamIDUser.ConvertToUint64(), entry.m_nGlobalRank, entry.m_nScore};
+      }
     }
-    iRows = std::min(receiver.iCount, iMOST);
-    for (int i = 0; i < iRows; ++i) {
-      LeaderboardEntry_t entry{};
-      if (bEntries) SteamUserStats()->GetDownloadedLeaderboardEntry(receiver.hEntries, i, &entry, nullptr, 0);
-      aRows[i] = {entry.m_steamIDUser.ConvertToUint64(), entry.m_nGlobalRank, entry.m_nScore};
-    }
-    foldRows(&downloads.hash, aRows, std::size_t(iRows));
+    loop.end(iIteration++, aRows, iRows);
   }
-  downloads.last.assign(aRows, aRows + iRows);
-  const bool bAroundUser = eRequest == k_ELeaderboardDataRequestGlobalAroundUser;
-  checkDownloads(state, bAroundUser ? "the download around the user" : "the page", downloads,
-                 wantedWindow(iBoard, E_SIDE_STORE, bAroundUser, iFrom, iTo));
-  state.counters["entries"] = double(iRows);
+  loop.check(state, bAroundUser ? "the download around the user" : "the page");
+  state.counters["entries"] = double(loop.count());
   if (bAroundUser) {
     const SBoardModel& model = fixture().models[iBoard];
     state.counters["rank"] = double(model.rank(model.standing[E_SIDE_STORE]));
@@ -447,22 +532,26 @@ void engineDownloads(benchmark::State& state, const std::string& name, std::int6
 void BM_Engine_Upload(benchmark::State& state) { engineUpload(state, "Upload"); }
 void BM_Engine_UploadSortedArray(benchmark::State& state) { engineUpload(state, "UploadSortedArray"); }
 void BM_Engine_PageDown(benchmark::State& state) {
-  engineDownloads(state, "PageDown", 1, k_ELeaderboardDataRequestGlobal, 50001, 50013);
+  engineDownloads(state, "PageDown", 1, k_ELeaderboardDataRequestGlobal, 50001, 50013, gc_PAGE_MOVES);
 }
 void BM_Engine_PageDownSortedArray(benchmark::State& state) {
-  engineDownloads(state, "PageDownSortedArray", 1, k_ELeaderboardDataRequestGlobal, 50001, 50013);
+  engineDownloads(state, "PageDownSortedArray", 1, k_ELeaderboardDataRequestGlobal, 50001, 50013, gc_PAGE_MOVES);
 }
 void BM_Engine_AroundUser(benchmark::State& state) {
-  engineDownloads(state, "AroundUser", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, -6, 6);
+  engineDownloads(state, "AroundUser", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, -6, 6,
+                  gc_AROUND_MOVES);
 }
 void BM_Engine_AroundUserSortedArray(benchmark::State& state) {
-  engineDownloads(state, "AroundUserSortedArray", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, -6, 6);
+  engineDownloads(state, "AroundUserSortedArray", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, -6, 6,
+                  gc_AROUND_MOVES);
 }
 void BM_Engine_RankLookup(benchmark::State& state) {
-  engineDownloads(state, "RankLookup", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, 0, 0);
+  engineDownloads(state, "RankLookup", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, 0, 0,
+                  gc_RANK_MOVES);
 }
 void BM_Engine_RankLookupSortedArray(benchmark::State& state) {
-  engineDownloads(state, "RankLookupSortedArray", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, 0, 0);
+  engineDownloads(state, "RankLookupSortedArray", state.range(0), k_ELeaderboardDataRequestGlobalAroundUser, 0, 0,
+                  gc_RANK_MOVES);
 }
 
 // ---- By hand ----
@@ -559,13 +648,21 @@ std::string handUploads(benchmark::State& state, E_SIDE eSide, const std::string
   SUploadAnswer answer;
   std::int64_t i = 0;
   std::string problem;
+  const CBenchCheat cheat(name + ".baseline");
+  const SUploadAnswer replayed = firstUploadAnswer(state.range(0), eSide);
   for (auto _ : state) {
-    const std::int32_t iScore = uploadScore(state.range(0), i++);
-    answer = SUploadAnswer{};
-    if (!everySecond.leavesOut() && !upload(sql, iBoard, iScore, &answer, &problem)) {
-      state.SkipWithError(problem.c_str());
-      return problem;
+    const std::int32_t iScore = uploadScore(state.range(0), i);
+    if (cheat.replays()) {
+      answer = replayed;
+    } else if (!cheat.repeats(i)) {
+      answer = SUploadAnswer{};
+      if (!everySecond.leavesOut() && !upload(sql, iBoard, iScore, &answer, &problem)) {
+        state.SkipWithError(problem.c_str());
+        return problem;
+      }
+      cheatUpload(cheat, i, state.max_iterations, &answer);
     }
+    ++i;
     foldUpload(&hash, answer);
   }
   problem = checkUploads(state, eSide, i, hash, answer);
@@ -599,8 +696,8 @@ void BM_Baseline_Upload(benchmark::State& state) {
   if (!problem.empty()) state.SkipWithError(problem.c_str());
 }
 
-// The user's key is looked up by binary search, erased and inserted again with the new score and id; the file gets
-// the same update as the store's.
+// The user's key is looked up by binary search and moved to the place of its new score and id by rotating only the
+// keys between the old and the new place; the file gets the same update as the store's.
 void BM_Baseline_UploadSortedArray(benchmark::State& state) {
   std::vector<SRankKey>& keys = fixture().keys[state.range(0)];
   const bool bPrevious = !benchSkips("UploadSortedArray.baseline.previous");
@@ -621,10 +718,19 @@ void BM_Baseline_UploadSortedArray(benchmark::State& state) {
         sql.reset(2);
         sql.one(3, {newKey.iId, iScore, oldKey.iId});
         sql.reset(3);
-        keys.erase(old);
+        // The new key's place among the others (the old key still in the array): the keys between the two
+        // places move by one towards the old place, and the new key takes the place left free.
         const auto place = std::lower_bound(keys.begin(), keys.end(), newKey);
-        pAnswer->iRank = std::int32_t(place - keys.begin() + 1);
-        if (bInsert) keys.insert(place, newKey);
+        auto slot = old;
+        if (place > old) {
+          slot = place - 1;
+          if (bInsert) std::rotate(old, old + 1, place);
+        } else {
+          slot = place;
+          if (bInsert) std::rotate(place, old, old + 1);
+        }
+        pAnswer->iRank = std::int32_t(slot - keys.begin() + 1);
+        if (bInsert) *slot = newKey;
         return true;
       });
   const std::size_t uiEntries = fixture().models[state.range(0)].others.size() + 1;
@@ -635,54 +741,63 @@ void BM_Baseline_UploadSortedArray(benchmark::State& state) {
   if (!problem.empty()) state.SkipWithError(problem.c_str());
 }
 
-// The user's rank and the entries from iBefore above to iAfter below, in rank order, by SQL alone.
-void sqlAroundUser(benchmark::State& state, const char* pCase, int iBefore, int iAfter) {
-  const std::int64_t iBoard = std::int64_t(fixture().boards[state.range(0)]);
+// The user's rank and the entries from iBefore above to iAfter below, in rank order, by SQL alone; the window moved as
+// moves says (iBefore fewer and iAfter more entries for a move down).
+void sqlAroundUser(benchmark::State& state, const char* pCase, int iBefore, int iAfter, SWindowMoves moves) {
+  const std::int64_t iBoardIndex = state.range(0);
+  const std::int64_t iBoard = std::int64_t(fixture().boards[iBoardIndex]);
   const std::string name = pCase;
   const bool bRank = !benchSkips(name + ".baseline.rank");
   const bool bBefore = !benchSkips(name + ".baseline.before");
   const bool bAfter = !benchSkips(name + ".baseline.after");
   CBenchEverySecond everySecond(state, name + ".baseline.everysecond");
+  CDownloadLoop loop(state, name + ".baseline", moves, [=](std::int64_t iOffset) {
+    return wantedWindow(iBoardIndex, E_SIDE_SQL, true, -iBefore + iOffset, iAfter + iOffset);
+  });
   SqlStatements sql(fixture().pSql);
-  // The window: the entries above the user are written upwards from the user's place.
-  std::vector<SRow> window(std::size_t(iBefore + iAfter + 1));
-  SRow* pUser = &window[std::size_t(iBefore)];
+  // The window: the entries above the user are written upwards from the user's place, which leaves room for the
+  // most entries above that a move asks for.
+  const int iMostMove = int(std::abs(moves.iLow * moves.iUnit) + moves.iCount * moves.iUnit);
+  std::vector<SRow> window(std::size_t(iBefore + iAfter + 1 + 2 * iMostMove));
+  SRow* pUser = &window[std::size_t(iBefore + iMostMove)];
   int iAbove = 0;
   int iFromUser = 0;
-  SDownloads downloads;
+  std::int64_t iIteration = 0;
   for (auto _ : state) {
-    std::int64_t iRank = 0;
-    iAbove = 0;
-    iFromUser = 0;
-    if (!everySecond.leavesOut()) {
-      sql.one(0, {iBoard, std::int64_t(gc_ulUSER)});
-      const std::int64_t iId = sql.column(0, 0);
-      const std::int64_t iScore = sql.column(0, 1);
-      sql.reset(0);
-      if (iId == 0) {
-        state.SkipWithError("the user's entry was not found");
-        return;
+    if (loop.works(iIteration)) {
+      const int iUp = iBefore - int(loop.offset(iIteration));
+      const int iDown = iAfter + int(loop.offset(iIteration));
+      std::int64_t iRank = 0;
+      iAbove = 0;
+      iFromUser = 0;
+      if (!everySecond.leavesOut()) {
+        sql.one(0, {iBoard, std::int64_t(gc_ulUSER)});
+        const std::int64_t iId = sql.column(0, 0);
+        const std::int64_t iScore = sql.column(0, 1);
+        sql.reset(0);
+        if (iId == 0) {
+          state.SkipWithError("the user's entry was not found");
+          return;
+        }
+        iRank = bRank ? sqlRank(sql, iBoard, iScore, iId) : 0;
+        if (iUp > 0 && bBefore) {
+          iAbove = sql.rows(4, {iBoard, iScore, iId, iUp}, pUser - 1, -1, true);
+          iAbove += sql.rows(5, {iBoard, iScore, iUp - iAbove}, pUser - 1 - iAbove, -1, true);
+        }
+        if (bAfter && iDown >= 0) {
+          iFromUser = sql.rows(6, {iBoard, iScore, iId, iDown + 1}, pUser, 1, true);
+          iFromUser += sql.rows(7, {iBoard, iScore, iDown + 1 - iFromUser}, pUser + iFromUser, 1, true);
+        }
       }
-      iRank = bRank ? sqlRank(sql, iBoard, iScore, iId) : 0;
-      if (iBefore > 0 && bBefore) {
-        iAbove = sql.rows(4, {iBoard, iScore, iId, iBefore}, pUser - 1, -1, true);
-        iAbove += sql.rows(5, {iBoard, iScore, iBefore - iAbove}, pUser - 1 - iAbove, -1, true);
-      }
-      if (bAfter) {
-        iFromUser = sql.rows(6, {iBoard, iScore, iId, iAfter + 1}, pUser, 1, true);
-        iFromUser += sql.rows(7, {iBoard, iScore, iAfter + 1 - iFromUser}, pUser + iFromUser, 1, true);
-      }
+      for (int i = 0; i < iAbove + iFromUser; ++i) pUser[i - iAbove].iRank = std::int32_t(iRank - iAbove + i);
     }
-    for (int i = 0; i < iAbove + iFromUser; ++i) pUser[i - iAbove].iRank = std::int32_t(iRank - iAbove + i);
-    foldRows(&downloads.hash, pUser - iAbove, std::size_t(iAbove + iFromUser));
+    loop.end(iIteration++, pUser - iAbove, iAbove + iFromUser);
   }
-  downloads.last.assign(pUser - iAbove, pUser + iFromUser);
-  checkDownloads(state, "the entries around the user", downloads,
-                 wantedWindow(state.range(0), E_SIDE_SQL, true, -iBefore, iAfter));
+  loop.check(state, "the entries around the user");
 }
 
-void BM_Baseline_AroundUser(benchmark::State& state) { sqlAroundUser(state, "AroundUser", 6, 6); }
-void BM_Baseline_RankLookup(benchmark::State& state) { sqlAroundUser(state, "RankLookup", 0, 0); }
+void BM_Baseline_AroundUser(benchmark::State& state) { sqlAroundUser(state, "AroundUser", 6, 6, gc_AROUND_MOVES); }
+void BM_Baseline_RankLookup(benchmark::State& state) { sqlAroundUser(state, "RankLookup", 0, 0, gc_RANK_MOVES); }
 
 void BM_Baseline_PageDown(benchmark::State& state) {
   sqlite3_stmt* pStmt = nullptr;
@@ -694,76 +809,85 @@ void BM_Baseline_PageDown(benchmark::State& state) {
   }
   const bool bEntries = !benchSkips("PageDown.baseline.entries");
   CBenchEverySecond everySecond(state, "PageDown.baseline.everysecond");
+  CDownloadLoop loop(state, "PageDown.baseline", gc_PAGE_MOVES, [](std::int64_t iOffset) {
+    return wantedWindow(1, E_SIDE_SQL, false, 50001 + iOffset, 50013 + iOffset);
+  });
   SRow aRows[13] = {};
   int iRows = 0;
-  SDownloads downloads;
+  std::int64_t iIteration = 0;
   for (auto _ : state) {
-    iRows = 0;
-    if (!everySecond.leavesOut()) {
-      sqlite3_bind_int64(pStmt, 1, std::int64_t(fixture().boards[1]));
-      sqlite3_bind_int64(pStmt, 2, 50000);
-      while (sqlite3_step(pStmt) == SQLITE_ROW && iRows < 13) {
-        aRows[iRows] = {bEntries ? std::uint64_t(sqlite3_column_int64(pStmt, 0)) : 0, 50001 + iRows,
-                        bEntries ? std::int32_t(sqlite3_column_int64(pStmt, 1)) : 0};
-        ++iRows;
+    if (loop.works(iIteration)) {
+      const std::int64_t iFirst = 50001 + loop.offset(iIteration);
+      iRows = 0;
+      if (!everySecond.leavesOut()) {
+        sqlite3_bind_int64(pStmt, 1, std::int64_t(fixture().boards[1]));
+        sqlite3_bind_int64(pStmt, 2, iFirst - 1);
+        while (sqlite3_step(pStmt) == SQLITE_ROW && iRows < 13) {
+          aRows[iRows] = {bEntries ? std::uint64_t(sqlite3_column_int64(pStmt, 0)) : 0, std::int32_t(iFirst + iRows),
+                          bEntries ? std::int32_t(sqlite3_column_int64(pStmt, 1)) : 0};
+          ++iRows;
+        }
+        sqlite3_reset(pStmt);
       }
-      sqlite3_reset(pStmt);
     }
-    foldRows(&downloads.hash, aRows, std::size_t(iRows));
+    loop.end(iIteration++, aRows, iRows);
   }
   sqlite3_finalize(pStmt);
-  downloads.last.assign(aRows, aRows + iRows);
-  checkDownloads(state, "the page", downloads, wantedWindow(1, E_SIDE_SQL, false, 50001, 50013));
+  loop.check(state, "the page");
 }
 
 // A window from the sorted array: the user's key from the file and its rank by binary search (around the user), then
-// the entries of ranks iFrom..iTo read from the file from the first one's key on, as the store reads them.
+// the entries of ranks iFrom..iTo (moved as moves says) read from the file from the first one's key on, as the store
+// reads them.
 void sortedDownloads(benchmark::State& state, const std::string& name, std::int64_t iBoardIndex, bool bAroundUser,
-                     std::int64_t iFrom, std::int64_t iTo) {
+                     std::int64_t iFrom, std::int64_t iTo, SWindowMoves moves) {
   Fixture& f = fixture();
   const std::int64_t iBoard = std::int64_t(f.boards[iBoardIndex]);
   const std::vector<SRankKey>& keys = f.keys[iBoardIndex];
   const bool bRank = !benchSkips(name + ".baseline.rank");
   const bool bEntries = !benchSkips(name + ".baseline.entries");
   CBenchEverySecond everySecond(state, name + ".baseline.everysecond");
+  CDownloadLoop loop(state, name + ".baseline", moves, [=](std::int64_t iOffset) {
+    return wantedWindow(iBoardIndex, E_SIDE_SORTED, bAroundUser, iFrom + iOffset, iTo + iOffset);
+  });
   SqlStatements sql(f.pSorted);
   SRow aRows[16] = {};
   int iRows = 0;
-  SDownloads downloads;
+  std::int64_t iIteration = 0;
   for (auto _ : state) {
-    iRows = 0;
-    if (!everySecond.leavesOut()) {
-      std::int64_t iBase = 0;
-      if (bAroundUser) {
-        const SRankKey key = sqlUserKey(sql, iBoard);
-        iBase = bRank ? std::lower_bound(keys.begin(), keys.end(), key) - keys.begin() + 1 : 0;
-      }
-      const std::int64_t iFirst = std::max<std::int64_t>(iBase + iFrom, 1);
-      const int iWanted = int(std::min(iBase + iTo, std::int64_t(keys.size())) - iFirst + 1);
-      if (iWanted > 0) {
-        const SRankKey& first = keys[std::size_t(iFirst - 1)];
-        iRows = sql.rows(6, {iBoard, -first.iNegScore, first.iId, iWanted}, aRows, 1, bEntries);
-        if (iRows < iWanted) {
-          iRows += sql.rows(7, {iBoard, -first.iNegScore, iWanted - iRows}, aRows + iRows, 1, bEntries);
+    if (loop.works(iIteration)) {
+      iRows = 0;
+      if (!everySecond.leavesOut()) {
+        std::int64_t iBase = loop.offset(iIteration);
+        if (bAroundUser) {
+          const SRankKey key = sqlUserKey(sql, iBoard);
+          iBase += bRank ? std::lower_bound(keys.begin(), keys.end(), key) - keys.begin() + 1 : 0;
         }
+        const std::int64_t iFirst = std::max<std::int64_t>(iBase + iFrom, 1);
+        const int iWanted = int(std::min(iBase + iTo, std::int64_t(keys.size())) - iFirst + 1);
+        if (iWanted > 0) {
+          const SRankKey& first = keys[std::size_t(iFirst - 1)];
+          iRows = sql.rows(6, {iBoard, -first.iNegScore, first.iId, iWanted}, aRows, 1, bEntries);
+          if (iRows < iWanted) {
+            iRows += sql.rows(7, {iBoard, -first.iNegScore, iWanted - iRows}, aRows + iRows, 1, bEntries);
+          }
+        }
+        for (int i = 0; i < iRows; ++i) aRows[i].iRank = std::int32_t(iFirst + i);
       }
-      for (int i = 0; i < iRows; ++i) aRows[i].iRank = std::int32_t(iFirst + i);
     }
-    foldRows(&downloads.hash, aRows, std::size_t(iRows));
+    loop.end(iIteration++, aRows, iRows);
   }
-  downloads.last.assign(aRows, aRows + iRows);
-  checkDownloads(state, bAroundUser ? "the entries around the user" : "the page", downloads,
-                 wantedWindow(iBoardIndex, E_SIDE_SORTED, bAroundUser, iFrom, iTo));
+  loop.check(state, bAroundUser ? "the entries around the user" : "the page");
 }
 
 void BM_Baseline_AroundUserSortedArray(benchmark::State& state) {
-  sortedDownloads(state, "AroundUserSortedArray", state.range(0), true, -6, 6);
+  sortedDownloads(state, "AroundUserSortedArray", state.range(0), true, -6, 6, gc_AROUND_MOVES);
 }
 void BM_Baseline_RankLookupSortedArray(benchmark::State& state) {
-  sortedDownloads(state, "RankLookupSortedArray", state.range(0), true, 0, 0);
+  sortedDownloads(state, "RankLookupSortedArray", state.range(0), true, 0, 0, gc_RANK_MOVES);
 }
 void BM_Baseline_PageDownSortedArray(benchmark::State& state) {
-  sortedDownloads(state, "PageDownSortedArray", 1, false, 50001, 50013);
+  sortedDownloads(state, "PageDownSortedArray", 1, false, 50001, 50013, gc_PAGE_MOVES);
 }
 
 BENCHMARK(BM_Engine_Upload)->DenseRange(2, 3)->ArgName("board");
