@@ -23,6 +23,7 @@
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/UI/GAMEUI_UnlockPopup.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 #include "Platform/Win32/Win32Window.h"
 #include "Tests/Support/AudioTestSupport.h"
@@ -109,26 +110,51 @@ class GameByKeys : public GameFrame {
     XSync(m_pX, False);
     frames(iAfter + 1);
   }
-  // The mouse moved over the point of the 480 x 270 scene (the picture fits the window, centred) and its left
-  // button clicked (held for three frames); then iAfter frames.
-  void clickScene(double dX, double dY, int iAfter = 0) {
+  // The screen position of the point of the 480 x 270 scene (the picture fits the window, centred), for a window
+  // iDown pixels lower and iGrow pixels wider and higher than it is.
+  std::pair<int, int> scenePoint(double dX, double dY, int iDown = 0, int iGrow = 0) {
     XWindowAttributes attributes{};
     XGetWindowAttributes(m_pX, m_window, &attributes);
     int iLeft = 0, iTop = 0;
     Window child = 0;
     XTranslateCoordinates(m_pX, m_window, DefaultRootWindow(m_pX), 0, 0, &iLeft, &iTop, &child);
-    const double dScale = std::min(attributes.width / 480.0, attributes.height / 270.0);
-    const int iX = iLeft + static_cast<int>((attributes.width - 480.0 * dScale) / 2.0 + dX * dScale);
-    const int iY = iTop + static_cast<int>((attributes.height - 270.0 * dScale) / 2.0 + dY * dScale);
-    XTestFakeMotionEvent(m_pX, -1, iX, iY, CurrentTime);
+    const double dWidth = attributes.width + iGrow, dHeight = attributes.height + iGrow;
+    const double dScale = std::min(dWidth / 480.0, dHeight / 270.0);
+    return {iLeft + static_cast<int>((dWidth - 480.0 * dScale) / 2.0 + dX * dScale),
+            iTop + iDown + static_cast<int>((dHeight - 270.0 * dScale) / 2.0 + dY * dScale)};
+  }
+  // The mouse moved to the screen point; then three frames.
+  void pointAt(std::pair<int, int> point) {
+    XTestFakeMotionEvent(m_pX, -1, point.first, point.second, CurrentTime);
     XSync(m_pX, False);
     frames(3);
+  }
+  // The left button clicked where the mouse is (held for three frames); then iAfter frames.
+  void click(int iAfter = 0) {
     XTestFakeButtonEvent(m_pX, 1, True, CurrentTime);
     XSync(m_pX, False);
     frames(3);
     XTestFakeButtonEvent(m_pX, 1, False, CurrentTime);
     XSync(m_pX, False);
     frames(iAfter + 1);
+  }
+  // The mouse moved over the point of the scene and its left button clicked; then iAfter frames.
+  void clickScene(double dX, double dY, int iAfter = 0) {
+    pointAt(scenePoint(dX, dY));
+    click(iAfter);
+  }
+  // The window moved down and grown on the desktop through the X server, the cursor left where it was; then frames
+  // for the game to see it.
+  void moveWindow(int iDown, int iGrow) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(m_pX, m_window, &attributes);
+    int iLeft = 0, iTop = 0;
+    Window child = 0;
+    XTranslateCoordinates(m_pX, m_window, DefaultRootWindow(m_pX), 0, 0, &iLeft, &iTop, &child);
+    XMoveResizeWindow(m_pX, m_window, iLeft, iTop + iDown, static_cast<unsigned>(attributes.width + iGrow),
+                      static_cast<unsigned>(attributes.height + iGrow));
+    XSync(m_pX, False);
+    frames(10);
   }
   // Frames until the condition holds, at most iLimit; whether it did.
   template <typename F>
@@ -248,18 +274,38 @@ TEST_F(LevelByKeys, TheFirstLevelEndsOnResultsThatEveryWayBackFromTheLeaderboard
 
   // L opens the leaderboards, whose Back button has the focus; each way out gives the same results back, still in
   // play (its music on, the menus' off).
+  // The pointer is drawn wherever clicks are taken, and a click lands where it is drawn, also after the window
+  // was moved on the desktop (the cursor staying where it was) or resized.
   struct SWayBack {
     const char* pWhat;
     KeySym key;  // 0: a click on the Back button
+    int iMoveDown;  // pixels the window moves down before the click
+    int iGrow;      // pixels the window grows in width and height before the click
   };
-  const SWayBack aWaysBack[] = {{"a click on Back", 0}, {"Return on Back", XK_Return}, {"Escape", XK_Escape},
-                                {"Backspace", XK_BackSpace}};
+  const SWayBack aWaysBack[] = {{"a click on Back", 0, 0, 0},
+                                {"a click on Back after the window moved", 0, 26, 0},
+                                {"a click on Back after the window moved back and grew", 0, -26, 64},
+                                {"Return on Back", XK_Return, 0, 0},
+                                {"Escape", XK_Escape, 0, 0},
+                                {"Backspace", XK_BackSpace, 0, 0}};
   for (const SWayBack& way : aWaysBack) {
     SCOPED_TRACE(way.pWhat);
     ASSERT_NO_FATAL_FAILURE(walk({{XK_l, "Leaderboards"}}));
+    EXPECT_TRUE(ClPointerTracker::isPointerShown()) << "no pointer drawn over the leaderboards";
+    if (way.iMoveDown != 0 || way.iGrow != 0) {
+      // The mouse stands where the button will be, then the window moves (or grows) under it.
+      pointAt(scenePoint(gc_dBACK_BUTTON_X, gc_dBACK_BUTTON_Y, way.iMoveDown, way.iGrow));
+      moveWindow(way.iMoveDown, way.iGrow);
+    }
     // The button takes a click half a second after its fade in.
     frames(30);
-    way.key == 0 ? clickScene(gc_dBACK_BUTTON_X, gc_dBACK_BUTTON_Y) : tap(way.key);
+    if (way.key != 0) {
+      tap(way.key);
+    } else if (way.iMoveDown != 0 || way.iGrow != 0) {
+      click();
+    } else {
+      clickScene(gc_dBACK_BUTTON_X, gc_dBACK_BUTTON_Y);
+    }
     ASSERT_TRUE(until([] { return screenShown() != "Leaderboards" && !screenShown().empty(); }, 120))
         << "the leaderboards stayed";
     ASSERT_EQ(screenShown(), "Results");
