@@ -336,6 +336,48 @@ TEST_F(LevelByKeys, TheFirstLevelEndsOnResultsThatEveryWayBackFromTheLeaderboard
   EXPECT_LT(heardInLastSecond(gc_dMENU_MUSIC_HZ), gc_dMUSIC_ABSENT) << "the menus' music in play";
 }
 
+// The stage select by keys: one focus at a time. The selected level's frame stands on the focused level and goes
+// while Back has the focus, however the focus got there (paging the chapters included); Return acts on what is
+// focused.
+TEST_F(LevelByKeys, TheStageSelectShowsOneFocusAtATime) {
+  ASSERT_TRUE(until([] { return onScreen("TitleScreen"); }, 300));
+  ASSERT_NO_FATAL_FAILURE(walk({{XK_Return, "MainMenu"}, {XK_Return, "StageSelect"}}));
+  const ClWidget* pFrame = ClUI::getWidget("StageSelectLevelBackground");
+  struct SFocusStep {
+    const char* pWhat;
+    KeySym key;
+    const char* pFocused;
+    i32 iLevel;  // the level (1..8) the frame stands on; 0: no frame
+  };
+  const SFocusStep aSteps[] = {
+      {"at the start", 0, "StageSelectLevelName1", 1},
+      {"Up from level 1", XK_Up, "StageSelectBackButton", 0},
+      {"Down from Back", XK_Down, "StageSelectLevelName1", 1},
+      {"Down to level 2", XK_Down, "StageSelectLevelName2", 2},
+      {"Right pages to chapter 2", XK_Right, "StageSelectLevelName1", 1},
+      {"Left pages back", XK_Left, "StageSelectLevelName1", 1},
+      {"Up after paging", XK_Up, "StageSelectBackButton", 0},
+      {"Right pages from Back", XK_Right, "StageSelectLevelName1", 1},
+      {"Up again", XK_Up, "StageSelectBackButton", 0},
+      {"Up from Back", XK_Up, "StageSelectLevelName8", 8},
+      {"Down from level 8", XK_Down, "StageSelectBackButton", 0},
+      {"Down to level 1", XK_Down, "StageSelectLevelName1", 1},
+  };
+  for (const SFocusStep& step : aSteps) {
+    SCOPED_TRACE(step.pWhat);
+    if (step.key != 0) tap(step.key, 30);
+    ASSERT_EQ(ClUI::mp_iNumFocus, 1) << "one focus entry";
+    EXPECT_STREQ(ClUI::mp_aFocus[0].mp_pWidget->getName(), step.pFocused);
+    EXPECT_EQ(pFrame->mp_bVisible != 0, step.iLevel != 0) << "the selected level's frame";
+    if (step.iLevel != 0) {
+      EXPECT_EQ(g_iSelectedLevel + 1, step.iLevel) << "the frame stands on the focused level";
+    }
+  }
+  // Chapter 2 is locked on a fresh profile: back on chapter 1, Return on level 1 goes on to the equipment.
+  tap(XK_Left, 30);
+  ASSERT_NO_FATAL_FAILURE(walk({{XK_Return, "ChooseEquipement"}}));
+}
+
 // The bonus stage straight from the start ("TEST_CAT_FPS"), played out without a key; its results come in the front
 // end and, on a fresh profile, announce the marathon, then the survivor mode, then ultra gib, one at a time.
 class BonusResultsByKeys : public GameByKeys {
