@@ -23,6 +23,7 @@
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/UI/GAMEUI_UnlockPopup.h"
+#include "Corvane/Language/KvLangID.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 #include "Platform/Win32/Win32Window.h"
@@ -389,9 +390,10 @@ class BonusResultsByKeys : public GameByKeys {
   }
 };
 
-// Keys on the announcement, each on its own (the one before it answered): those it does not take leave it and the
-// results as they were. While it is up, the results' hint line ("Esc or Return: leave") gives way to the
-// announcement's own ("Return: OK"); once it has closed, the line is back and its keys act.
+// Keys and clicks on the announcement, each on its own (the one before it answered): those it does not take leave
+// it and the results as they were; a click acknowledges it as Return does. While it is up, the results' hint line
+// ("Esc or Return: leave") gives way to the announcement's own, which names both ("Return or click: OK"); once it
+// has closed, the line is back and its keys act.
 TEST_F(BonusResultsByKeys, KeysTheUnlockAnnouncementDoesNotTakeChangeNothingAndNoHintLineNamesThemWhileItIsUp) {
   ASSERT_TRUE(until([] { return g_eCurrentGameMode == E_GAME_MODE_FRONTEND && onScreen("Results"); }, 40 * 60))
       << "no results after the bonus stage";
@@ -401,19 +403,29 @@ TEST_F(BonusResultsByKeys, KeysTheUnlockAnnouncementDoesNotTakeChangeNothingAndN
   const ClWidget* pLine = ClUI::getWidget("ResultsPrompt");
   // The results' hint line as shown: its text, "" while hidden.
   const auto lineShown = [&] { return pLine->mp_bVisible != 0 ? pLine->getID("localizedID") : 0u; };
-  struct SAnnouncementKey {
+  // The announcement's line, as the string table gives it.
+  const wchar16* pPrompt =
+      KvLangID::findStringByHash(ClUI::getWidget("UnlockPopupPrompt")->getID("localizedID"));
+  ASSERT_NE(pPrompt, nullptr);
+  const std::u16string prompt(pPrompt);
+  EXPECT_NE(prompt.find(u"Return"), std::u16string::npos) << "the announcement's line names Return";
+  EXPECT_NE(prompt.find(u"click"), std::u16string::npos) << "the announcement's line names the click";
+  struct SAnnouncementInput {
     const char* pWhat;
-    KeySym key;
+    KeySym key;  // 0: a click in the middle of the scene
     i32 iKindAfter;  // 0: the announcement closed
   };
-  const SAnnouncementKey aKeys[] = {{"Escape", XK_Escape, 5},          {"Backspace", XK_BackSpace, 5},
-                                    {"Return", XK_Return, 6},          {"Escape on the next", XK_Escape, 6},
-                                    {"Return on the next", XK_Return, 7}, {"Return on the last", XK_Return, 0}};
-  for (const SAnnouncementKey& key : aKeys) {
-    SCOPED_TRACE(key.pWhat);
+  const SAnnouncementInput aInputs[] = {{"Escape", XK_Escape, 5},
+                                        {"Backspace", XK_BackSpace, 5},
+                                        {"a click", 0, 6},
+                                        {"Escape on the next", XK_Escape, 6},
+                                        {"Return on the next", XK_Return, 7},
+                                        {"a click on the last", 0, 0}};
+  for (const SAnnouncementInput& input : aInputs) {
+    SCOPED_TRACE(input.pWhat);
     EXPECT_EQ(lineShown(), 0u) << "the results' keys named over the announcement";
-    tap(key.key, 30);
-    EXPECT_EQ(g_bUnlockPopupActive != 0 ? g_iUnlockKind : 0, key.iKindAfter);
+    input.key != 0 ? tap(input.key, 30) : clickScene(240.0, 135.0, 30);
+    EXPECT_EQ(g_bUnlockPopupActive != 0 ? g_iUnlockKind : 0, input.iKindAfter);
     EXPECT_EQ(screenShown(), "Results");
     EXPECT_EQ(GAMEGetRootValue("CatResults", 0), 1) << "the results were left";
   }
