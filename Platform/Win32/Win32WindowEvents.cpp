@@ -89,7 +89,6 @@ void translateWindowEvent(const SDL_WindowEvent& event) {
       hWnd->bNeedsPaint = true;
       break;
     case SDL_WINDOWEVENT_MOVED:
-      hWnd->bMouseSpotStale = true;
       reportMove(hWnd, false);
       break;
     case SDL_WINDOWEVENT_MINIMIZED:

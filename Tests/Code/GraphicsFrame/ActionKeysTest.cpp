@@ -6,11 +6,13 @@
 // The first story level, from the title through the menus, the chapter's video and the how-to-play pages: the test
 // sees the world, and its keys come from what stands near the player (a punch ahead or behind, a step aside from a
 // rolling barrel). The level must end on its results within 10 s of its last enemy leaving the screen; the
-// leaderboards opened from the results must give them back, marks and music, by every way out; leaving the results
-// then stops the level's music for the menus', and Play on the equipment screen starts a level again.
+// leaderboards opened from the results must give them back, marks and music, by every way out (a click on Back where
+// it is drawn too, after the window moved or grew under a still mouse); leaving the results then stops the level's
+// music for the menus', and Play on the equipment screen starts a level again. The stage select shows one focus at
+// a time.
 //
-// The bonus stage's results announce what it unlocked: keys the announcement does not take change nothing, and the
-// results' hint line says which key acts while it is up.
+// The bonus stage's results announce what it unlocked: keys the announcement does not take change nothing, a click
+// acknowledges it, and the hint line says what acts while it is up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
