@@ -104,6 +104,17 @@ const SProfileLevelRecord& levelRecord(i32 iChapter, i32 iLevel) {
   return g_pPlayerProfileData->m_aLevelRecords[ClProfileMgr::levelRecordIndex(iChapter, iLevel)];
 }
 
+// Whether a level entry holds a focus: the selected level's frame marks the focus, so it stands only then.
+bool levelEntryHasFocus() {
+  const ClWidget* pLevels = ClUI::getWidget("StageSelectLevelName");
+  for (i32 i = 0; i < ClUI::mp_iNumFocus; ++i) {
+    if (ClUI::mp_aFocus[i].mp_pWidget->mp_pParent == pLevels) {
+      return true;
+    }
+  }
+  return false;
+}
+
 SStageSelectChapter& selectedChapter() { return g_TEMPdaChapters[g_iSelectedChapter]; }
 
 i32 focusedBoard() { return leaderboardIndexForRun(g_iSelectedGameType, g_iSelectedChapter, g_iSelectedLevel); }
@@ -303,10 +314,8 @@ void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
     }
   }
   // The chapters go with the screen's end, while its transition out still ticks it.
-  if (!g_TEMPdaChapters.isInitialized()) {
-    return;
-  }
-  if (g_bStageSelectWorldRecordReceived != 0 || g_bStageSelectOwnRankReceived != 0) {
+  if (g_TEMPdaChapters.isInitialized() &&
+      (g_bStageSelectWorldRecordReceived != 0 || g_bStageSelectOwnRankReceived != 0)) {
     g_bStageSelectWorldRecordReceived = 0;
     g_bStageSelectOwnRankReceived = 0;
     const SProfileLevelRecord& record = levelRecord(g_iSelectedChapter, g_iSelectedLevel);
@@ -314,6 +323,12 @@ void systemStageSelectTick(ClWidget* pWidget, WidgetEventProcedureCall*) {
     level.m_iWorldRecordScore = record.m_iWorldRecordScore;
     level.m_iWorldRank = record.m_iWorldRank;
     stageSelectRebuild();
+  }
+  // One focus at a time: with Back focused the selected level's frame goes; a level's focus brings it back (its
+  // focus rebuilds the screen).
+  ClWidget* pFrame = ClUI::getWidget("StageSelectLevelBackground");
+  if (pFrame->mp_bVisible != 0 && !levelEntryHasFocus()) {
+    show(pFrame, 0);
   }
 }
 

@@ -55,37 +55,37 @@ f32 stickValue(SHORT iAxis) {
 // Fraction of a display extent; 0 while the display has no size yet.
 f32 fractionOf(f32 fValue, f32 fExtent) { return fExtent > KV_ZERO ? fValue / fExtent : KV_ZERO; }
 
-// The system cursor's screen position when the pointer last followed it; none after initialize, so the first
-// tick places the pointer wherever the cursor is.
+// The system cursor's screen position, the client area's screen origin and its size when the pointer last
+// followed the cursor; none after initialize, so the first tick places the pointer wherever the cursor is.
 POINT g_lastCursor = {0, 0};
+POINT g_lastClientOrigin = {0, 0};
 POINT g_lastClientSize = {0, 0};
 bool g_bCursorSeen = false;
 
 // Puts pointer 0 where the system cursor is over the main window, in the pixels of the 2D picture: the client
 // position into the display where Present shows it in the client area (ClGraphics::windowToDisplay), then into the
-// picture where it shows on the display. Only when the cursor moved or the client area changed size since the last
-// tick, so a position the UI gave the pointer holds until the mouse moves, and a resized window moves the pointer
-// to the cursor at once.
+// picture where it shows on the display. Only when the cursor's place in the client area may have changed since
+// the last tick: the cursor moved, or the window moved or changed size under it. So a position the UI gave the
+// pointer holds until the mouse or the window moves, and the pointer stays on the cursor whatever moved.
 void followSystemCursor(kv_vector2* pPointer) {
   POINT cursor{};
   RECT client{};
+  POINT origin{0, 0};
   if (ClGraphics::mp_hWnd == nullptr || !GetCursorPos(&cursor) || !GetClientRect(ClGraphics::mp_hWnd, &client) ||
-      client.right <= 0 || client.bottom <= 0) {
+      client.right <= 0 || client.bottom <= 0 || !ClientToScreen(ClGraphics::mp_hWnd, &origin)) {
     return;
   }
   if (g_bCursorSeen && cursor.x == g_lastCursor.x && cursor.y == g_lastCursor.y &&
-      client.right == g_lastClientSize.x && client.bottom == g_lastClientSize.y) {
-    return;
-  }
-  const POINT screen = cursor;
-  if (!ScreenToClient(ClGraphics::mp_hWnd, &cursor)) {
+      origin.x == g_lastClientOrigin.x && origin.y == g_lastClientOrigin.y && client.right == g_lastClientSize.x &&
+      client.bottom == g_lastClientSize.y) {
     return;
   }
   g_bCursorSeen = true;
-  g_lastCursor = screen;
+  g_lastCursor = cursor;
+  g_lastClientOrigin = origin;
   g_lastClientSize = {client.right, client.bottom};
-  *pPointer = ClGraphics::displayTo2DPicture(ClGraphics::windowToDisplay(
-      {static_cast<f32>(cursor.x), static_cast<f32>(cursor.y)}, client.right, client.bottom));
+  const kv_vector2 vClient = {static_cast<f32>(cursor.x - origin.x), static_cast<f32>(cursor.y - origin.y)};
+  *pPointer = ClGraphics::displayTo2DPicture(ClGraphics::windowToDisplay(vClient, client.right, client.bottom));
 }
 
 }  // namespace

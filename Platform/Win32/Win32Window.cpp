@@ -132,6 +132,8 @@ void reportMove(HWND hWnd, bool bNow) {
   if (x != hWnd->iClientX || y != hWnd->iClientY) {
     hWnd->iClientX = x;
     hWnd->iClientY = y;
+    // The cursor stayed where it was on the screen, so its place in the window changed under SDL.
+    hWnd->bMouseSpotStale = hWnd->bMouseInside;
     deliver(hWnd, WM_MOVE, 0, MAKELPARAM(x, y), bNow);
   }
 }

@@ -155,6 +155,7 @@ void Win32WindowTranslateSdlEvent(const SDL_Event& event) {
         break;
       }
       hWnd->bMouseInside = true;
+      hWnd->bMouseSpotStale = false;
       const POINT screen = clientToScreen(hWnd, event.motion.x, event.motion.y);
       Win32SetCursorModel(screen.x, screen.y);
       postInput(hWnd, WM_MOUSEMOVE, mouseKeyFlags(g_uiMouseButtons), MAKELPARAM(event.motion.x, event.motion.y),
@@ -190,10 +191,18 @@ void Win32WindowTranslateSdlEvent(const SDL_Event& event) {
         default:
           return;
       }
-      const POINT screen = clientToScreen(hWnd, event.button.x, event.button.y);
+      // A press does not move the cursor: after a window move under a still cursor its place is the screen
+      // position the cursor already has, not SDL's position from before the move.
+      POINT client{event.button.x, event.button.y};
+      if (hWnd->bMouseSpotStale) {
+        const POINT cursor = Win32CursorModel();
+        const POINT origin = clientToScreen(hWnd, 0, 0);
+        client = POINT{cursor.x - origin.x, cursor.y - origin.y};
+      }
+      const POINT screen = clientToScreen(hWnd, client.x, client.y);
       Win32SetCursorModel(screen.x, screen.y);
-      postInput(hWnd, uiMsg, MAKEWPARAM(mouseKeyFlags(g_uiMouseButtons), uiXButton),
-                MAKELPARAM(event.button.x, event.button.y), event.button.timestamp);
+      postInput(hWnd, uiMsg, MAKEWPARAM(mouseKeyFlags(g_uiMouseButtons), uiXButton), MAKELPARAM(client.x, client.y),
+                event.button.timestamp);
       break;
     }
     case SDL_MOUSEWHEEL: {

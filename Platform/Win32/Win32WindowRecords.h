@@ -27,6 +27,9 @@ struct HWND__ {
   bool bAcceptFiles = false;
   bool bTrackLeave = false;
   bool bMouseInside = false;
+  // The window moved with the mouse in it since SDL last saw the mouse move: SDL's window-relative mouse position,
+  // which its button events carry, is where the cursor was in the window before the move.
+  bool bMouseSpotStale = false;
   bool bDestroying = false;
   int iClientW = 0;  // last size and position told to the window procedure
   int iClientH = 0;

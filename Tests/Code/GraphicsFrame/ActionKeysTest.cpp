@@ -6,11 +6,13 @@
 // The first story level, from the title through the menus, the chapter's video and the how-to-play pages: the test
 // sees the world, and its keys come from what stands near the player (a punch ahead or behind, a step aside from a
 // rolling barrel). The level must end on its results within 10 s of its last enemy leaving the screen; the
-// leaderboards opened from the results must give them back, marks and music, by every way out; leaving the results
-// then stops the level's music for the menus', and Play on the equipment screen starts a level again.
+// leaderboards opened from the results must give them back, marks and music, by every way out (a click on Back where
+// it is drawn too, after the window moved or grew under a still mouse); leaving the results then stops the level's
+// music for the menus', and Play on the equipment screen starts a level again. The stage select shows one focus at
+// a time.
 //
-// The bonus stage's results announce what it unlocked: keys the announcement does not take change nothing, and the
-// results' hint line says which key acts while it is up.
+// The bonus stage's results announce what it unlocked: keys the announcement does not take change nothing, a click
+// acknowledges it, and the hint line says what acts while it is up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,6 +25,8 @@
 #include "Code/Objects/ClSpawnMgr.h"
 #include "Code/Objects/GAMEWorldLinks.h"
 #include "Code/UI/GAMEUI_UnlockPopup.h"
+#include "Corvane/Language/KvLangID.h"
+#include "Corvane/UI/ClPointerTracker.h"
 #include "Tests/Code/GraphicsFrame/GameFrameFixture.h"
 #include "Platform/Win32/Win32Window.h"
 #include "Tests/Support/AudioTestSupport.h"
@@ -109,26 +113,51 @@ class GameByKeys : public GameFrame {
     XSync(m_pX, False);
     frames(iAfter + 1);
   }
-  // The mouse moved over the point of the 480 x 270 scene (the picture fits the window, centred) and its left
-  // button clicked (held for three frames); then iAfter frames.
-  void clickScene(double dX, double dY, int iAfter = 0) {
+  // The screen position of the point of the 480 x 270 scene (the picture fits the window, centred), for a window
+  // iDown pixels lower and iGrow pixels wider and higher than it is.
+  std::pair<int, int> scenePoint(double dX, double dY, int iDown = 0, int iGrow = 0) {
     XWindowAttributes attributes{};
     XGetWindowAttributes(m_pX, m_window, &attributes);
     int iLeft = 0, iTop = 0;
     Window child = 0;
     XTranslateCoordinates(m_pX, m_window, DefaultRootWindow(m_pX), 0, 0, &iLeft, &iTop, &child);
-    const double dScale = std::min(attributes.width / 480.0, attributes.height / 270.0);
-    const int iX = iLeft + static_cast<int>((attributes.width - 480.0 * dScale) / 2.0 + dX * dScale);
-    const int iY = iTop + static_cast<int>((attributes.height - 270.0 * dScale) / 2.0 + dY * dScale);
-    XTestFakeMotionEvent(m_pX, -1, iX, iY, CurrentTime);
+    const double dWidth = attributes.width + iGrow, dHeight = attributes.height + iGrow;
+    const double dScale = std::min(dWidth / 480.0, dHeight / 270.0);
+    return {iLeft + static_cast<int>((dWidth - 480.0 * dScale) / 2.0 + dX * dScale),
+            iTop + iDown + static_cast<int>((dHeight - 270.0 * dScale) / 2.0 + dY * dScale)};
+  }
+  // The mouse moved to the screen point; then three frames.
+  void pointAt(std::pair<int, int> point) {
+    XTestFakeMotionEvent(m_pX, -1, point.first, point.second, CurrentTime);
     XSync(m_pX, False);
     frames(3);
+  }
+  // The left button clicked where the mouse is (held for three frames); then iAfter frames.
+  void click(int iAfter = 0) {
     XTestFakeButtonEvent(m_pX, 1, True, CurrentTime);
     XSync(m_pX, False);
     frames(3);
     XTestFakeButtonEvent(m_pX, 1, False, CurrentTime);
     XSync(m_pX, False);
     frames(iAfter + 1);
+  }
+  // The mouse moved over the point of the scene and its left button clicked; then iAfter frames.
+  void clickScene(double dX, double dY, int iAfter = 0) {
+    pointAt(scenePoint(dX, dY));
+    click(iAfter);
+  }
+  // The window moved down and grown on the desktop through the X server, the cursor left where it was; then frames
+  // for the game to see it.
+  void moveWindow(int iDown, int iGrow) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(m_pX, m_window, &attributes);
+    int iLeft = 0, iTop = 0;
+    Window child = 0;
+    XTranslateCoordinates(m_pX, m_window, DefaultRootWindow(m_pX), 0, 0, &iLeft, &iTop, &child);
+    XMoveResizeWindow(m_pX, m_window, iLeft, iTop + iDown, static_cast<unsigned>(attributes.width + iGrow),
+                      static_cast<unsigned>(attributes.height + iGrow));
+    XSync(m_pX, False);
+    frames(10);
   }
   // Frames until the condition holds, at most iLimit; whether it did.
   template <typename F>
@@ -248,18 +277,38 @@ TEST_F(LevelByKeys, TheFirstLevelEndsOnResultsThatEveryWayBackFromTheLeaderboard
 
   // L opens the leaderboards, whose Back button has the focus; each way out gives the same results back, still in
   // play (its music on, the menus' off).
+  // The pointer is drawn wherever clicks are taken, and a click lands where it is drawn, also after the window
+  // was moved on the desktop (the cursor staying where it was) or resized.
   struct SWayBack {
     const char* pWhat;
     KeySym key;  // 0: a click on the Back button
+    int iMoveDown;  // pixels the window moves down before the click
+    int iGrow;      // pixels the window grows in width and height before the click
   };
-  const SWayBack aWaysBack[] = {{"a click on Back", 0}, {"Return on Back", XK_Return}, {"Escape", XK_Escape},
-                                {"Backspace", XK_BackSpace}};
+  const SWayBack aWaysBack[] = {{"a click on Back", 0, 0, 0},
+                                {"a click on Back after the window moved", 0, 26, 0},
+                                {"a click on Back after the window moved back and grew", 0, -26, 64},
+                                {"Return on Back", XK_Return, 0, 0},
+                                {"Escape", XK_Escape, 0, 0},
+                                {"Backspace", XK_BackSpace, 0, 0}};
   for (const SWayBack& way : aWaysBack) {
     SCOPED_TRACE(way.pWhat);
     ASSERT_NO_FATAL_FAILURE(walk({{XK_l, "Leaderboards"}}));
+    EXPECT_TRUE(ClPointerTracker::isPointerShown()) << "no pointer drawn over the leaderboards";
+    if (way.iMoveDown != 0 || way.iGrow != 0) {
+      // The mouse stands where the button will be, then the window moves (or grows) under it.
+      pointAt(scenePoint(gc_dBACK_BUTTON_X, gc_dBACK_BUTTON_Y, way.iMoveDown, way.iGrow));
+      moveWindow(way.iMoveDown, way.iGrow);
+    }
     // The button takes a click half a second after its fade in.
     frames(30);
-    way.key == 0 ? clickScene(gc_dBACK_BUTTON_X, gc_dBACK_BUTTON_Y) : tap(way.key);
+    if (way.key != 0) {
+      tap(way.key);
+    } else if (way.iMoveDown != 0 || way.iGrow != 0) {
+      click();
+    } else {
+      clickScene(gc_dBACK_BUTTON_X, gc_dBACK_BUTTON_Y);
+    }
     ASSERT_TRUE(until([] { return screenShown() != "Leaderboards" && !screenShown().empty(); }, 120))
         << "the leaderboards stayed";
     ASSERT_EQ(screenShown(), "Results");
@@ -290,6 +339,48 @@ TEST_F(LevelByKeys, TheFirstLevelEndsOnResultsThatEveryWayBackFromTheLeaderboard
   EXPECT_LT(heardInLastSecond(gc_dMENU_MUSIC_HZ), gc_dMUSIC_ABSENT) << "the menus' music in play";
 }
 
+// The stage select by keys: one focus at a time. The selected level's frame stands on the focused level and goes
+// while Back has the focus, however the focus got there (paging the chapters included); Return acts on what is
+// focused.
+TEST_F(LevelByKeys, TheStageSelectShowsOneFocusAtATime) {
+  ASSERT_TRUE(until([] { return onScreen("TitleScreen"); }, 300));
+  ASSERT_NO_FATAL_FAILURE(walk({{XK_Return, "MainMenu"}, {XK_Return, "StageSelect"}}));
+  const ClWidget* pFrame = ClUI::getWidget("StageSelectLevelBackground");
+  struct SFocusStep {
+    const char* pWhat;
+    KeySym key;
+    const char* pFocused;
+    i32 iLevel;  // the level (1..8) the frame stands on; 0: no frame
+  };
+  const SFocusStep aSteps[] = {
+      {"at the start", 0, "StageSelectLevelName1", 1},
+      {"Up from level 1", XK_Up, "StageSelectBackButton", 0},
+      {"Down from Back", XK_Down, "StageSelectLevelName1", 1},
+      {"Down to level 2", XK_Down, "StageSelectLevelName2", 2},
+      {"Right pages to chapter 2", XK_Right, "StageSelectLevelName1", 1},
+      {"Left pages back", XK_Left, "StageSelectLevelName1", 1},
+      {"Up after paging", XK_Up, "StageSelectBackButton", 0},
+      {"Right pages from Back", XK_Right, "StageSelectLevelName1", 1},
+      {"Up again", XK_Up, "StageSelectBackButton", 0},
+      {"Up from Back", XK_Up, "StageSelectLevelName8", 8},
+      {"Down from level 8", XK_Down, "StageSelectBackButton", 0},
+      {"Down to level 1", XK_Down, "StageSelectLevelName1", 1},
+  };
+  for (const SFocusStep& step : aSteps) {
+    SCOPED_TRACE(step.pWhat);
+    if (step.key != 0) tap(step.key, 30);
+    ASSERT_EQ(ClUI::mp_iNumFocus, 1) << "one focus entry";
+    EXPECT_STREQ(ClUI::mp_aFocus[0].mp_pWidget->getName(), step.pFocused);
+    EXPECT_EQ(pFrame->mp_bVisible != 0, step.iLevel != 0) << "the selected level's frame";
+    if (step.iLevel != 0) {
+      EXPECT_EQ(g_iSelectedLevel + 1, step.iLevel) << "the frame stands on the focused level";
+    }
+  }
+  // Chapter 2 is locked on a fresh profile: back on chapter 1, Return on level 1 goes on to the equipment.
+  tap(XK_Left, 30);
+  ASSERT_NO_FATAL_FAILURE(walk({{XK_Return, "ChooseEquipement"}}));
+}
+
 // The bonus stage straight from the start ("TEST_CAT_FPS"), played out without a key; its results come in the front
 // end and, on a fresh profile, announce the marathon, then the survivor mode, then ultra gib, one at a time.
 class BonusResultsByKeys : public GameByKeys {
@@ -301,9 +392,10 @@ class BonusResultsByKeys : public GameByKeys {
   }
 };
 
-// Keys on the announcement, each on its own (the one before it answered): those it does not take leave it and the
-// results as they were. While it is up, the results' hint line ("Esc or Return: leave") gives way to the
-// announcement's own ("Return: OK"); once it has closed, the line is back and its keys act.
+// Keys and clicks on the announcement, each on its own (the one before it answered): those it does not take leave
+// it and the results as they were; a click acknowledges it as Return does. While it is up, the results' hint line
+// ("Esc or Return: leave") gives way to the announcement's own, which names both ("Return or click: OK"); once it
+// has closed, the line is back and its keys act.
 TEST_F(BonusResultsByKeys, KeysTheUnlockAnnouncementDoesNotTakeChangeNothingAndNoHintLineNamesThemWhileItIsUp) {
   ASSERT_TRUE(until([] { return g_eCurrentGameMode == E_GAME_MODE_FRONTEND && onScreen("Results"); }, 40 * 60))
       << "no results after the bonus stage";
@@ -313,19 +405,29 @@ TEST_F(BonusResultsByKeys, KeysTheUnlockAnnouncementDoesNotTakeChangeNothingAndN
   const ClWidget* pLine = ClUI::getWidget("ResultsPrompt");
   // The results' hint line as shown: its text, "" while hidden.
   const auto lineShown = [&] { return pLine->mp_bVisible != 0 ? pLine->getID("localizedID") : 0u; };
-  struct SAnnouncementKey {
+  // The announcement's line, as the string table gives it.
+  const wchar16* pPrompt =
+      KvLangID::findStringByHash(ClUI::getWidget("UnlockPopupPrompt")->getID("localizedID"));
+  ASSERT_NE(pPrompt, nullptr);
+  const std::u16string prompt(pPrompt);
+  EXPECT_NE(prompt.find(u"Return"), std::u16string::npos) << "the announcement's line names Return";
+  EXPECT_NE(prompt.find(u"click"), std::u16string::npos) << "the announcement's line names the click";
+  struct SAnnouncementInput {
     const char* pWhat;
-    KeySym key;
+    KeySym key;  // 0: a click in the middle of the scene
     i32 iKindAfter;  // 0: the announcement closed
   };
-  const SAnnouncementKey aKeys[] = {{"Escape", XK_Escape, 5},          {"Backspace", XK_BackSpace, 5},
-                                    {"Return", XK_Return, 6},          {"Escape on the next", XK_Escape, 6},
-                                    {"Return on the next", XK_Return, 7}, {"Return on the last", XK_Return, 0}};
-  for (const SAnnouncementKey& key : aKeys) {
-    SCOPED_TRACE(key.pWhat);
+  const SAnnouncementInput aInputs[] = {{"Escape", XK_Escape, 5},
+                                        {"Backspace", XK_BackSpace, 5},
+                                        {"a click", 0, 6},
+                                        {"Escape on the next", XK_Escape, 6},
+                                        {"Return on the next", XK_Return, 7},
+                                        {"a click on the last", 0, 0}};
+  for (const SAnnouncementInput& input : aInputs) {
+    SCOPED_TRACE(input.pWhat);
     EXPECT_EQ(lineShown(), 0u) << "the results' keys named over the announcement";
-    tap(key.key, 30);
-    EXPECT_EQ(g_bUnlockPopupActive != 0 ? g_iUnlockKind : 0, key.iKindAfter);
+    input.key != 0 ? tap(input.key, 30) : clickScene(240.0, 135.0, 30);
+    EXPECT_EQ(g_bUnlockPopupActive != 0 ? g_iUnlockKind : 0, input.iKindAfter);
     EXPECT_EQ(screenShown(), "Results");
     EXPECT_EQ(GAMEGetRootValue("CatResults", 0), 1) << "the results were left";
   }

@@ -222,12 +222,25 @@ TEST_F(TVChannels, BlendsEaseWithoutJumpsAndEndAtTheTarget) {
   channel().blendTo(pFrom, 0.0f);
   channel().blendTo(pTo, 2.0f);
   ClClock::m_aClockFrames[1].m_fFrameTime = 0.5f;
-  channel().advance();
-  channel().advance();
-  EXPECT_NEAR(channel().m_pFinalCameraObj->m_fFieldOfView, 50.0f, 1e-4f) << "method 1 is symmetric";
-  EXPECT_NEAR(channel().m_pFinalCameraObj->getWorldPosition().x, 5.0f, 1e-4f);
+  // Each quarter of the 2 s blend: field of view 40 to 60, position x 0 to 10 and the turn 0 to 90 degrees all
+  // at the cosine ease's fraction (slow, fast, slow), which a straight blend meets only half-way.
+  struct SBlendPoint {
+    f32 fLinear;
+    f32 fEased;
+  };
+  const SBlendPoint aPoints[] = {{0.25f, 0.14644661f}, {0.5f, 0.5f}, {0.75f, 0.85355339f}};
+  for (const SBlendPoint& point : aPoints) {
+    SCOPED_TRACE(point.fLinear);
+    channel().advance();
+    const ClCamera& shown = *channel().m_pFinalCameraObj;
+    EXPECT_NEAR(shown.m_fFieldOfView, 40.0f + 20.0f * point.fEased, 1e-3f);
+    expectNear(shown.getWorldPosition(), {10.0f * point.fEased, 0.0f, 0.0f});
+    const kv_matrix turned = yRotation(90.0f * point.fEased);
+    for (i32 r = 0; r < 3; ++r)
+      for (i32 c = 0; c < 3; ++c) EXPECT_NEAR(shown.getWorldTransform().m[r][c], turned.m[r][c], 1e-4f);
+  }
 
-  // Interrupted half-way: the picture does not jump.
+  // Interrupted three quarters of the way: the picture does not jump.
   const ClCamera before = *channel().m_pFinalCameraObj;
   channel().blendTo(pOther, 1.0f);
   channel().update();

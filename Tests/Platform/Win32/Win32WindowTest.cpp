@@ -422,6 +422,57 @@ TEST_F(Win32Window, MouseMessagesCarryClientCoordinatesAndButtons) {
   EXPECT_GE(GetKeyState(VK_LBUTTON), 0);
 }
 
+// A window moved under a still cursor: SDL's button events still carry the cursor's place in the window from before
+// the move, but a press does not move the cursor, so it keeps its screen place and the message gives its place in
+// the moved window. A motion after the move gives a fresh place again.
+TEST_F(Win32Window, APressAfterTheWindowMovedUnderAStillCursorKeepsTheCursorsScreenPlace) {
+  struct SMoveCase {
+    const char* pWhat;
+    int iDX, iDY;  // the window's move
+    bool bMotionAfter;  // the mouse moves (to client 30, 40) after the window did
+  };
+  const SMoveCase aCases[] = {{"moved down", 0, 26, false},
+                              {"moved up and left", -15, -26, false},
+                              {"not moved", 0, 0, false},
+                              {"moved, then the mouse moved", 10, 26, true}};
+  for (const SMoveCase& c : aCases) {
+    SCOPED_TRACE(c.pWhat);
+    HWND hWnd = makeWindow();
+    pumpAll();
+    Win32TestPushMouseMotion(hWnd, 30, 40, 1, 1);
+    pumpAll();
+    POINT before{};
+    ASSERT_TRUE(GetCursorPos(&before));
+    RECT outer{};
+    ASSERT_TRUE(GetWindowRect(hWnd, &outer));
+    ASSERT_TRUE(MoveWindow(hWnd, outer.left + c.iDX, outer.top + c.iDY, outer.right - outer.left,
+                           outer.bottom - outer.top, TRUE));
+    pumpAll();
+    if (c.bMotionAfter) {
+      Win32TestPushMouseMotion(hWnd, 30, 40, 1, 1);
+    }
+    // SDL's press still says (30, 40): where the cursor was in the window before the move.
+    Win32TestPushMouseButton(hWnd, SDL_BUTTON_LEFT, true, 30, 40);
+    Win32TestPushMouseButton(hWnd, SDL_BUTTON_LEFT, false, 30, 40);
+    const std::vector<MSG> presses = only(pumpAll(), {WM_LBUTTONDOWN});
+    ASSERT_EQ(presses.size(), 1u);
+    POINT expected = c.bMotionAfter ? POINT{30, 40} : POINT{30 - c.iDX, 40 - c.iDY};
+    EXPECT_EQ(GET_X_LPARAM(presses[0].lParam), expected.x);
+    EXPECT_EQ(GET_Y_LPARAM(presses[0].lParam), expected.y);
+    ClientToScreen(hWnd, &expected);
+    POINT cursor{};
+    ASSERT_TRUE(GetCursorPos(&cursor));
+    EXPECT_EQ(cursor.x, expected.x);
+    EXPECT_EQ(cursor.y, expected.y);
+    if (!c.bMotionAfter) {
+      EXPECT_EQ(cursor.x, before.x) << "the press moved the cursor";
+      EXPECT_EQ(cursor.y, before.y);
+    }
+    DestroyWindow(hWnd);
+    pumpAll();
+  }
+}
+
 TEST_F(Win32Window, MouseLeaveFollowsTracking) {
   HWND hWnd = makeWindow();
   pumpAll();
