@@ -351,6 +351,62 @@ TEST_P(PlayedOnDamage, IsSaidOnceAndTheLoadGoesOn) {
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, PlayedOnDamage, ::testing::ValuesIn(gc_aPlayedOnDamages),
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
 
+// A splash movie that is a list or a playlist naming other files: a pipe with no writer, whose open would hold the
+// game for good, or another of the game's movies. Each is refused as a damaged movie is, in one line naming the file
+// and what it is, and the splash goes on to its end: the unknown MONKEY_SCHEME, checked once the splash is over, is
+// what ends these runs.
+struct SMovieDamage {
+  const char* pName;
+  const char* pText;    // FMV/Splash.wmv's bytes
+  const char* pBeside;  // a file it names, made beside it in FMV/
+  bool bPipe;           // pBeside is a pipe, else the built root's FMV/Intro.wmv is there already
+  const char* pWhy;
+};
+
+void PrintTo(const SMovieDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
+
+const SMovieDamage gc_aMovieDamages[] = {
+    {"SplashListOfAPipe", "ffconcat version 1.0\nfile pipe\n", "pipe", true,
+     "it is not an ASF (Windows Media) movie but \"concat\""},
+    {"SplashPlaylistOfAPipe", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nsegment.ts\n#EXT-X-ENDLIST\n",
+     "segment.ts", true, "it is not an ASF (Windows Media) movie but \"hls\""},
+    {"SplashListOfAnotherMovie", "ffconcat version 1.0\nfile Intro.wmv\n", "Intro.wmv", false,
+     "it is not an ASF (Windows Media) movie but \"concat\""},
+};
+
+class MovieDamage : public CWithStoredProfile<::testing::TestWithParam<SMovieDamage>> {
+ protected:
+  void SetUp() override { setUpIn(std::string("Damaged") + GetParam().pName); }
+};
+
+TEST_P(MovieDamage, IsRefusedNamingTheFileAndTheSplashGoesOn) {
+  const SMovieDamage& damage = GetParam();
+  const std::string fmv = intactData() + "/FMV";
+  fs::remove(fmv + "/Splash.wmv");
+  std::ofstream(fmv + "/Splash.wmv", std::ios::binary) << damage.pText;
+  if (damage.bPipe) {
+    ASSERT_EQ(mkfifo((fmv + "/" + damage.pBeside).c_str(), 0600), 0);
+  } else {
+    ASSERT_TRUE(fs::is_regular_file(fmv + "/" + damage.pBeside));
+  }
+  writeSettings("MONKEY_SCHEME NoSuchScheme\n");
+  const std::string out = runToTheStop();
+  EXPECT_EQ(occurrences(out, "cannot open the movie "), 1u) << out;
+  EXPECT_EQ(occurrences(out, "FMV/Splash.wmv: " + std::string(damage.pWhy)), 1u) << out;
+  const size_t uiMessage = out.rfind("The game cannot ");
+  ASSERT_NE(uiMessage, std::string::npos) << out;
+  EXPECT_NE(out.find("\"MONKEY_SCHEME\" [NoSuchScheme]", uiMessage), std::string::npos) << out;
+  EXPECT_EQ(fs::symlink_status(fmv + "/" + damage.pBeside).type(),
+            damage.bPipe ? fs::file_type::fifo : fs::file_type::regular);
+  expectNoFaultReported(out);
+  EXPECT_TRUE(storeLeftClosed(store()));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKindOfList, MovieDamage, ::testing::ValuesIn(gc_aMovieDamages),
+                         [](const ::testing::TestParamInfo<SMovieDamage>& info) {
+                           return std::string(info.param.pName);
+                         });
+
 // Music streams cut short whose files give no length of their own (an Ogg file without its last page): each is said
 // once its stream has been played to where its data ends, so the line shows the run got there: the title screen's
 // music, and the first story level's, which starts when the random-input tester leaves the how-to-play pages the level
