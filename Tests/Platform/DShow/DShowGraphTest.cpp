@@ -141,9 +141,11 @@ struct SNotAMovie {
 void PrintTo(const SNotAMovie& notAMovie, std::ostream* pOut) { *pOut << notAMovie.pName; }
 
 const SNotAMovie gc_aNotAMovies[] = {
-    {"ListOfAPipe", "ffconcat version 1.0\nfile pipe\n", "pipe", false, "not an ASF (Windows Media) movie but \"concat\""},
-    {"PlaylistOfAPipe", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nsegment.ts\n#EXT-X-ENDLIST\n",
-     "segment.ts", false, "not an ASF (Windows Media) movie but \"hls\""},
+    {"ListOfAPipe", "ffconcat version 1.0\nfile pipe\n", "pipe", false,
+     "not an ASF (Windows Media) movie but \"concat\""},
+    {"PlaylistOfAPipe",
+     "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nsegment.ts\n#EXT-X-ENDLIST\n", "segment.ts", false,
+     "not an ASF (Windows Media) movie but \"hls\""},
     {"ListOfAnotherMovie", "ffconcat version 1.0\nfile Test_Counter.wmv\n", "Test_Counter.wmv", true,
      "not an ASF (Windows Media) movie but \"concat\""},
     {"Text", "This is not a movie, only text that claims to be one.\n", nullptr, false, ": "},
@@ -188,7 +190,9 @@ TEST_P(NotAMovie, IsRefusedNamingTheFileAndOpensNothingItNames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKind, NotAMovie, ::testing::ValuesIn(gc_aNotAMovies),
-                         [](const ::testing::TestParamInfo<SNotAMovie>& info) { return std::string(info.param.pName); });
+                         [](const ::testing::TestParamInfo<SNotAMovie>& info) {
+                           return std::string(info.param.pName);
+                         });
 
 // The graph never adds a renderer: a pin with none of its kind present stays unconnected.
 TEST_F(DShowGraphTest, RenderExConnectsOnlyToRenderersAlreadyInTheGraph) {

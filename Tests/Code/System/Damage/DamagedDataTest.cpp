@@ -245,7 +245,6 @@ constexpr char gc_szRWN[] = "Mag data file [.\\RWN_win32.mdf]";
 constexpr char gc_szRWK[] = "Mag data file [.\\RWK_win32.mdf]";
 constexpr char gc_szRWG[] = "Mag data file [.\\RWG_win32.mdf]";
 constexpr char gc_szSPLA[] = "Mag data file [.\\SPLA_win32.mdf]";
-constexpr char gc_szNOT_AN_IMAGE[] = "D3DXERR_INVALIDDATA: The data is invalid.";
 
 const SStopDamage gc_aStopDamages[] = {
     {{"StringTableArchiveEmptied", "RWK", "DATA", "", ""}, gc_szRWK, "", "could not be opened: it is empty"},
@@ -253,12 +252,17 @@ const SStopDamage gc_aStopDamages[] = {
      "entry [Lang\\eng\\Strings\\All.lang]", "the pair-offset table at 0 overlaps the 12-byte header"},
     {{"UIScreenCut", "RWN", "Lang/eng/UI/VOSK_UI.kui", gc_szHALVED, ""}, gc_szRWN, "entry [Lang\\eng\\UI\\VOSK_UI.kui]",
      "lies outside the file"},
+    // Images: the decoder's own reason, libpng's words for a PNG file.
     {{"UIImageStoredZeroed", "SPLA", "Images/UI/SplashStudio_216.png", gc_szSTORED_ZEROED, ""}, gc_szSPLA,
-     "entry [Images\\UI\\SplashStudio_216.png]", gc_szNOT_AN_IMAGE},
+     "entry [Images\\UI\\SplashStudio_216.png]",
+     "D3DXERR_INVALIDDATA: it is neither a BMP nor a PNG file, and no TGA image of 222 bytes"},
     {{"AtlasZeroed", "RWG", "TexturesGame/TexturesGame.atf", gc_szZEROED, ""}, gc_szRWG,
      "entry [TexturesGame\\TexturesGame.atf]", "the entry table (at 0) lies inside the header"},
     {{"AtlasPageFlipped", "RWG", "TexturesGame/TexturesGame_0.png", gc_szFLIPPED, ""}, gc_szRWG,
-     "entry [TexturesGame\\TexturesGame_0.png]", gc_szNOT_AN_IMAGE},
+     "entry [TexturesGame\\TexturesGame_0.png]", "D3DXERR_INVALIDDATA: libpng error: IHDR: CRC error"},
+    // The checksum that ends the page's compressed pixels (the last word of its one IDAT chunk).
+    {{"AtlasPageChecksumZeroed", "RWG", "TexturesGame/TexturesGame_0.png", "<word 46707 0>", ""}, gc_szRWG,
+     "entry [TexturesGame\\TexturesGame_0.png]", "D3DXERR_INVALIDDATA: libpng error: IDAT: incorrect data check"},
     {{"FontFamilyZeroed", "RWG", "Fonts/FontAcknowledge.kff", gc_szZEROED, ""}, gc_szRWG,
      "entry [Fonts\\FontAcknowledge.kff]",
      "it holds the name hash 0x00000000, not 0xAEE302CE of the name it is loaded by"},
@@ -266,7 +270,8 @@ const SStopDamage gc_aStopDamages[] = {
      "entry [Fonts\\FontAcknowledge_3.kcf]",
      "it holds the name hash 0x00000000, not 0x0215354A of the name it is loaded by"},
     {{"FontTextureCut", "RWG", "ImagesFonts/FontAcknowledge_3_0.png", gc_szHALVED, ""}, gc_szRWG,
-     "entry [ImagesFonts\\FontAcknowledge_3_0.png]", gc_szNOT_AN_IMAGE},
+     "entry [ImagesFonts\\FontAcknowledge_3_0.png]",
+     "D3DXERR_INVALIDDATA: the PNG data ends at byte 11141, inside its image"},
     {{"FlipBookZeroed", "RWG", "AnimationsGame/Blood1.kds", gc_szZEROED, ""}, gc_szRWG,
      "entry [AnimationsGame\\Blood1.kds]", "the root slot is empty"},
     {{"ShaderZeroed", "RWN", "Shaders/vosk_star.fxo", gc_szZEROED, ""}, gc_szRWN, "entry [Shaders\\vosk_star.fxo]",
