@@ -2,9 +2,7 @@
 // D3DXCreateTexture.
 #include <SDL.h>
 #include <SDL_image.h>
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "Platform/Common/PlatformWriteFile.h"
 #include "Platform/D3D9/D3D9Internal.h"
 #include "Platform/D3D9/D3DX9.h"
 #include "Platform/D3D9/D3DXImageCheck.h"
@@ -290,24 +289,13 @@ void fillInfo(D3DXIMAGE_INFO* pInfo, const SImage& image, UINT uiWidth, D3DFORMA
   *pInfo = D3DXIMAGE_INFO{uiWidth, image.uiHeight, 1, 1, eFormat, eType, image.eFileFormat};
 }
 
-// The file a texture is saved to, opened for writing as a new or an emptied regular file: a pipe or a device in its
-// place is refused at once (opened without waiting), never written to. Null with why otherwise.
+// The file a texture is saved to, through a descriptor of a new or emptied regular file (a pipe in its place is
+// refused at once, never written to); null with why otherwise.
 SDL_RWops* openForSaving(const std::string& path, std::string* pWhy) {
-  int iFd = -1;
-  do {
-    iFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-  } while (iFd < 0 && errno == EINTR);
+  SPlatformFileProblem problem;
+  const int iFd = PlatformOpenFileForWriting(path.c_str(), &problem);
   if (iFd < 0) {
-    // A pipe that nobody reads answers ENXIO to an open that does not wait.
-    *pWhy = errno == ENXIO ? "it is not a regular file" : std::strerror(errno);
-    return nullptr;
-  }
-  struct stat info {};
-  const bool bRegular = ::fstat(iFd, &info) == 0 && S_ISREG(info.st_mode);
-  const int iFlags = bRegular ? ::fcntl(iFd, F_GETFL) : -1;
-  if (!bRegular || iFlags < 0 || ::fcntl(iFd, F_SETFL, iFlags & ~O_NONBLOCK) != 0 || ::ftruncate(iFd, 0) != 0) {
-    *pWhy = bRegular ? std::strerror(errno) : "it is not a regular file";
-    ::close(iFd);
+    *pWhy = "it " + PlatformDescribeFileProblem(problem);
     return nullptr;
   }
   std::FILE* pFile = ::fdopen(iFd, "wb");

@@ -284,9 +284,12 @@ const SStopDamage gc_aStopDamages[] = {
      "and not on disk"},
     // The comment header's vendor length (the word after "\x03vorbis") at its largest.
     {{"SoundStreamVendorLengthAllOnes", "RWG", "Audio/InGameLoop1.ogg", "<word 110 0xFFFFFFFF>", ""}, gc_szRWG,
-     "entry [Audio\\InGameLoop1.ogg]", "FMOD_ERR_FILE_BAD: The file could not be decoded"},
+     "entry [Audio\\InGameLoop1.ogg]", "FMOD_ERR_FILE_BAD: libsndfile: Supported file format but file is malformed."},
+    // Sounds: libsndfile's reason, or the sound library's own for a file it refuses itself.
     {{"SoundFileZeroed", "RWG", "Audio/PowerUp.wav", gc_szZEROED, ""}, gc_szRWG, "entry [Audio\\PowerUp.wav]",
-     "FMOD_ERR_FILE_BAD: The file could not be decoded"},
+     "FMOD_ERR_FILE_BAD: libsndfile: Format not recognised."},
+    {{"SoundFileCut", "RWG", "Audio/PowerUp.wav", gc_szHALVED, ""}, gc_szRWG, "entry [Audio\\PowerUp.wav]",
+     "FMOD_ERR_FILE_BAD: its RIFF header gives more bytes than the file holds"},
     {{"ScriptZeroed", "RWN", "Scripts/Levels.kds", gc_szZEROED, ""}, gc_szRWN, "entry [Scripts\\Levels.kds]",
      "the root slot is empty"},
     // The file layer's reasons for what is there and cannot be read.
