@@ -382,23 +382,28 @@ bool AtlasWriteImage(const std::string& path, const SAtlasImage& image, std::str
     rgba[i * 4 + 2] = static_cast<uint8_t>(t);
     rgba[i * 4 + 3] = static_cast<uint8_t>(t >> 24);
   }
-  std::error_code error;
-  fs::create_directories(fs::path(path).parent_path(), error);
-  const std::string temp = path + ".tmp" + lowerExtension(path);
+  // Encoded in memory (the image library opens no file of its own), then written as every tool output is.
+  std::vector<unsigned char> encoded;
+  const auto append = [](void* pContext, void* pData, int iSize) {
+    auto* pOut = static_cast<std::vector<unsigned char>*>(pContext);
+    const auto* pBytes = static_cast<const unsigned char*>(pData);
+    pOut->insert(pOut->end(), pBytes, pBytes + iSize);
+  };
   const std::string extension = lowerExtension(path);
   int iOk = 0;
   if (extension == ".png") {
-    iOk = stbi_write_png(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data(), image.iWidth * 4);
+    iOk = stbi_write_png_to_func(append, &encoded, image.iWidth, image.iHeight, 4, rgba.data(), image.iWidth * 4);
   } else if (extension == ".bmp") {
-    iOk = stbi_write_bmp(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data());
+    iOk = stbi_write_bmp_to_func(append, &encoded, image.iWidth, image.iHeight, 4, rgba.data());
   } else if (extension == ".tga") {
-    iOk = stbi_write_tga(temp.c_str(), image.iWidth, image.iHeight, 4, rgba.data());
+    iOk = stbi_write_tga_to_func(append, &encoded, image.iWidth, image.iHeight, 4, rgba.data());
   } else {
     *pError = path + ": error: the extension is not .png, .bmp or .tga";
     return false;
   }
-  if (iOk == 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
+  std::error_code error;
+  fs::create_directories(fs::path(path).parent_path(), error);
+  if (iOk == 0 || !ToolWriteFile(path, encoded.data(), encoded.size())) {
     *pError = path + ": error: cannot write the image";
     return false;
   }
