@@ -16,11 +16,13 @@
 // batch, draws).
 //
 // Runs on whatever SDL video driver is set (under Xvfb: x11; without a display: offscreen). Every frame checks that
-// it reached the window: a square of the scene in a colour of its own (the marker below; FrameBloomCRTPasses's
-// stripe) must show in the window before the frame's swap. For FramePreLoadPlainCopy and FrameBloomCRT GRINDLOW_BENCH_SKIP "<case>.engine.frame"
-// leaves out the game's frame (every frame must be presented) and "<case>.baseline.draw" the quad's draw (the
-// picture must hold the texture); "<case>.<side>.everysecond" (FrameActionLevel's too) the frame in every second one
-// (the engine's side only presents there).
+// it reached the window: squares of the scene in colours of their own (the four of spread below, moved over the
+// scene frame by frame, for FramePreLoadPlainCopy and FrameBloomCRT; the marker for FrameActionLevel;
+// FrameBloomCRTPasses's stripe) must show in the window before the frame's swap. For FramePreLoadPlainCopy and
+// FrameBloomCRT GRINDLOW_BENCH_SKIP "<case>.engine.frame" leaves out the game's frame (every frame must be presented)
+// and "<case>.baseline.draw" the quad's draw (the picture must hold the texture); "<case>.<side>.everysecond"
+// (FrameActionLevel's too) the frame in every second one (the engine's side only presents there);
+// "<case>.<side>.<partial|repeat|middle>" the steps of CBenchCheat (see runGameFrames and runPlainQuadFrames).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -37,6 +39,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <thread>
@@ -100,14 +103,18 @@ void reportAgainstRefresh(benchmark::State& state) {
 // target of the scene's size, and the CRT copy onto the 1920 x 1080 window (filtered, doubled and clamped, times the
 // scanline mask and the phosphor triads worked out from the window pixel); the swap.
 //
-// Each side reads three pixels of every timed frame before its swap (across the stripe's left edge, where the bloom
-// spreads, and in the stripe on a scanline row; the engine's through the device's probes at Present), and one more
+// Each side reads six pixels of every timed frame before its swap (three across the stripe's left edge, where the
+// bloom spreads, and in the stripe on a scanline row, and three moved over the window frame by frame; the engine's
+// through the device's probes at Present), and one more
 // frame after the timed ones whole, at pixels across the stripe's left edge, in the dark grey and in the stripe, on
 // a full and a scanline row; all are compared with the picture those passes make of that frame's stripe, worked
 // out on the CPU (the 8-bit targets rounded): 4 levels a channel at most. GRINDLOW_BENCH_SKIP
 // "FrameBloomCRTPasses.engine.scene" draws no scene quads and ".engine.crt" turns the game's CRT option off (its
 // composition then copies the scene plainly); ".baseline.<blur|add|crt>" leaves out that plain pass;
-// ".<side>.everysecond" the frame in every second one (the engine's side only presents there).
+// ".<side>.everysecond" the frame in every second one (the engine's side only presents there); ".<side>.repeat"
+// gives every third frame the previous one's stripe, ".<side>.middle" the middle frame's stripe 32 levels of blue off,
+// and ".engine.partial" leaves the stripe's quad out of every frame, ".baseline.partial" scissors the CRT copy to
+// 200 x 200 pixels round the stripe's edge (BenchSkip.h).
 namespace passes {
 
 constexpr u32 gc_uiDARK = 0xFF202020u;
@@ -215,18 +222,40 @@ u32 stripeColor(i64 iFrame) {
   return 0xFF000000u | uiLevel * 0x010101u;
 }
 const std::vector<POINT> gc_aPROBES = {{796, 540}, {801, 541}, {820, 542}};
+constexpr size_t gc_uiPROBES = 6;
 
-// An empty answer when the probes of frame iFrame (0xAARRGGBB, gc_aPROBES's order) are its picture's.
+// Frame iFrame's probes: gc_aPROBES, then three more moved over the window frame by frame (steps prime to its
+// width and height), so that over a run they see every part of it, not only the stripe's edge.
+std::vector<POINT> probesOf(i64 iFrame) {
+  std::vector<POINT> points = gc_aPROBES;
+  for (LONG k = 0; k < 3; ++k) {
+    points.push_back({static_cast<LONG>((iFrame * 617 + k * gc_iWIDTH / 3) % gc_iWIDTH),
+                      static_cast<LONG>((iFrame * 379 + k * gc_iHEIGHT / 3) % gc_iHEIGHT)});
+  }
+  return points;
+}
+
+// An empty answer when the probes of frame iFrame (0xAARRGGBB, probesOf(iFrame)'s order) are its picture's.
 std::string checkProbes(i64 iFrame, const u32* puiProbed) {
   const u32 uiLight = stripeColor(iFrame);
-  for (size_t i = 0; i < gc_aPROBES.size(); ++i) {
-    const i32 x = static_cast<i32>(gc_aPROBES[i].x);
-    const i32 y = static_cast<i32>(gc_aPROBES[i].y);
+  const std::vector<POINT> points = probesOf(iFrame);
+  for (size_t i = 0; i < points.size(); ++i) {
+    const i32 x = static_cast<i32>(points[i].x);
+    const i32 y = static_cast<i32>(points[i].y);
     const std::string error =
         comparePixel(puiProbed[i], expectedPixel([uiLight](i32 c) { return stripeScene(c, uiLight); }, x, y), x, y);
     if (!error.empty()) return error;
   }
   return std::string();
+}
+
+// An empty answer when the colour uiGot at (x, y) is a flat uiColor copied plainly, or through the passes when bCRT.
+std::string compareFlatPixel(u32 uiGot, u32 uiColor, i32 x, i32 y, bool bCRT) {
+  const std::array<i32, 3> wanted =
+      bCRT ? expectedPixel([uiColor](i32) { return uiColor; }, x, y)
+           : std::array<i32, 3>{static_cast<i32>(uiColor >> 16 & 0xFFu), static_cast<i32>(uiColor >> 8 & 0xFFu),
+                                static_cast<i32>(uiColor & 0xFFu)};
+  return comparePixel(uiGot, wanted, x, y);
 }
 
 }  // namespace passes
@@ -263,11 +292,7 @@ std::string check(i64 iFrame, const u32* puiProbed, bool bCRT) {
   for (size_t i = 0; i < gc_aPROBES.size(); ++i) {
     const i32 x = static_cast<i32>(gc_aPROBES[i].x);
     const i32 y = static_cast<i32>(gc_aPROBES[i].y);
-    const std::array<i32, 3> wanted =
-        bCRT ? passes::expectedPixel([uiColor](i32) { return uiColor; }, x, y)
-             : std::array<i32, 3>{static_cast<i32>(uiColor >> 16 & 0xFFu), static_cast<i32>(uiColor >> 8 & 0xFFu),
-                                  static_cast<i32>(uiColor & 0xFFu)};
-    const std::string error = passes::comparePixel(puiProbed[i], wanted, x, y);
+    const std::string error = passes::compareFlatPixel(puiProbed[i], uiColor, x, y, bCRT);
     if (!error.empty()) return error;
   }
   return std::string();
@@ -275,37 +300,149 @@ std::string check(i64 iFrame, const u32* puiProbed, bool bCRT) {
 
 }  // namespace marker
 
-// The game's frames with their markers: a frame that the step "everysecond" leaves out only presents.
+// Untimed frames each side of the front end's and the pre-load's pairs draws before its timed ones (frames -2 and
+// -1), so that the targets, the programs and the rasteriser's compiled shaders exist on both alike. The step
+// "repeat" counts frames from the first of them: timed frame 0 is the third drawn, and gives frame -1's squares.
+constexpr i32 gc_iWARM_UP_FRAMES = 2;
+
+// The front end's and the pre-load frames' witnesses: four squares of 24 x 24 scene texels a frame, queued as the
+// marker is (layer 2599) on cells of a 20 x 11 grid over the 480 x 270 scene, each frame's on cells of their own
+// (a step prime to the cells' count, so that 55 frames go over every cell), each square in a colour of its own
+// frame by frame. Each side reads the middle of every square in the window before the swap; after the loop each
+// must be its square's colour as the frame's composition shows it. The squares lie over the menus and the scene:
+// what those draw is not checked, only that the frame's composition showed every square of its own.
+namespace spread {
+
+constexpr i32 gc_iMARKS = 4;
+constexpr i32 gc_iCOLUMNS = gc_iSCENE_WIDTH / marker::gc_iSIZE;
+constexpr i32 gc_iROWS = gc_iSCENE_HEIGHT / marker::gc_iSIZE;
+constexpr i32 gc_iTOP = (gc_iSCENE_HEIGHT - gc_iROWS * marker::gc_iSIZE) / 2;
+
+// The cells (row x gc_iCOLUMNS + column) the squares go on, in the order they are taken: a step prime to their
+// count, about a third of it, so that one frame's squares lie apart.
+const std::vector<i32>& cells() {
+  static const std::vector<i32> s_cells = [] {
+    const size_t uiCells = static_cast<size_t>(gc_iCOLUMNS * gc_iROWS);
+    size_t uiStep = uiCells / 3 + 1;
+    while (std::gcd(uiStep, uiCells) != 1) ++uiStep;
+    std::vector<i32> order;
+    for (size_t i = 0; i < uiCells; ++i) order.push_back(static_cast<i32>(i * uiStep % uiCells));
+    return order;
+  }();
+  return s_cells;
+}
+
+struct SSquare {
+  i32 x, y;  // top-left, scene texels
+  u32 uiColor;
+};
+
+// Square k of frame iFrame.
+SSquare square(i64 iFrame, i32 k) {
+  const std::vector<i32>& order = cells();
+  const u64 uiAt = static_cast<u64>(iFrame) * gc_iMARKS + static_cast<u64>(k);
+  const i32 iCell = order[uiAt % order.size()];
+  // Each channel a level of its own from 0x20 to 0xDF, mixed from the frame and the square.
+  u64 uiMix = (uiAt + 1) * 0x9E3779B97F4A7C15ull;
+  uiMix ^= uiMix >> 31;
+  const u32 uiColor = 0xFF000000u | (0x20u + static_cast<u32>(uiMix & 0xBFu)) << 16 |
+                      (0x20u + static_cast<u32>(uiMix >> 8 & 0xBFu)) << 8 |
+                      (0x20u + static_cast<u32>(uiMix >> 16 & 0xBFu));
+  return {iCell % gc_iCOLUMNS * marker::gc_iSIZE, gc_iTOP + iCell / gc_iCOLUMNS * marker::gc_iSIZE, uiColor};
+}
+
+// The window pixel read for a square: its middle, on a row the scanlines leave alone.
+POINT probe(const SSquare& square) {
+  const i32 iScale = gc_iWIDTH / gc_iSCENE_WIDTH;
+  const i32 y = (square.y + marker::gc_iSIZE / 2) * iScale;
+  return {(square.x + marker::gc_iSIZE / 2) * iScale, y % 3 == 2 ? y - 1 : y};
+}
+
+std::vector<POINT> probes(i64 iFrame) {
+  std::vector<POINT> points;
+  for (i32 k = 0; k < gc_iMARKS; ++k) points.push_back(probe(square(iFrame, k)));
+  return points;
+}
+
+// The colour a side's step "middle" gives square 0 of its middle frame instead of its own.
+u32 changed(u32 uiColor) { return uiColor ^ 0x00400000u; }
+
+// Queues frame iFrame's squares (main thread, before the frame), the last left out when bPartial, square 0 in
+// another colour when bChanged.
+void queue(const SRenderSignature* pColor, i64 iFrame, bool bPartial, bool bChanged) {
+  for (i32 k = 0; k < gc_iMARKS - (bPartial ? 1 : 0); ++k) {
+    const SSquare mark = square(iFrame, k);
+    Cl2d::addSprite(2599, pColor, k == 0 && bChanged ? changed(mark.uiColor) : mark.uiColor, static_cast<f32>(mark.x),
+                    static_cast<f32>(mark.y), static_cast<f32>(marker::gc_iSIZE), static_cast<f32>(marker::gc_iSIZE),
+                    {0.0f, 0.0f}, {1.0f, 1.0f});
+  }
+}
+
+// An empty answer when frame iFrame's probes (probes(iFrame)'s order) show its squares, through the CRT passes
+// when bCRT.
+std::string check(i64 iFrame, const u32* puiProbed, bool bCRT) {
+  for (i32 k = 0; k < gc_iMARKS; ++k) {
+    const SSquare mark = square(iFrame, k);
+    const POINT point = probe(mark);
+    const i32 x = static_cast<i32>(point.x);
+    const i32 y = static_cast<i32>(point.y);
+    const std::string error = passes::compareFlatPixel(puiProbed[k], mark.uiColor, x, y, bCRT);
+    if (!error.empty()) return error;
+  }
+  return std::string();
+}
+
+}  // namespace spread
+
+// The game's frames with their markers (the one marker, or the four squares of spread when bSpread): a frame that
+// the step "everysecond" leaves out only presents; with spread's squares, the steps of CBenchCheat leave out the
+// last square of every frame ("partial"), queue the previous frame's squares in every third ("repeat") or change
+// square 0's colour in the middle one ("middle").
 class CMarkedGameFrames {
  public:
   // From the next frame on; sSide "<case>.engine".
-  explicit CMarkedGameFrames(const std::string& sSide)
+  CMarkedGameFrames(const std::string& sSide, bool bSpread = false)
       : m_pDevice(ClGraphics::mp_pDevice),
         m_pColor(ClSignatureMgr::getSignatureByHashNoTex(KvStrHash("system_blend_color"))),
         m_everySecond(sSide),
+        m_cheat(sSide),
+        m_bSpread(bSpread),
         m_uiPresentsBefore(D3D9TestPresentCount(m_pDevice)) {
-    D3D9TestProbeAtPresent(m_pDevice, marker::gc_aPROBES);
+    if (!m_bSpread) D3D9TestProbeAtPresent(m_pDevice, marker::gc_aPROBES);
   }
   ~CMarkedGameFrames() { D3D9TestProbeAtPresent(m_pDevice, {}); }
-  void frame(f32 fDT) {
-    if (m_everySecond.leavesOut(m_iFrame)) {
+  // Frame m_iFrame of iFrames (the run's, for the step "middle").
+  void frame(f32 fDT, i64 iFrames = 0) {
+    if (m_bSpread) D3D9TestProbeAtPresent(m_pDevice, spread::probes(m_iFrame));
+    // With the one marker, the step "repeat" presents the previous frame's picture again every third frame.
+    if (m_everySecond.leavesOut(m_iFrame) || (!m_bSpread && m_cheat.repeats(m_iFrame))) {
       m_pDevice->Present(nullptr, nullptr, nullptr, nullptr);
     } else {
-      marker::queue(m_pColor, m_iFrame);
+      if (!m_bSpread) {
+        marker::queue(m_pColor, m_iFrame);
+      } else {
+        const bool bRepeat = m_cheat.repeats(m_iFrame + gc_iWARM_UP_FRAMES);
+        spread::queue(m_pColor, bRepeat ? m_iFrame - 1 : m_iFrame, m_cheat.partial(),
+                      m_cheat.changes(m_iFrame, iFrames));
+      }
       ClGame::tickFrame(fDT);
     }
     ++m_iFrame;
   }
   // After the loop: an empty answer when each of the run's frames was presented, without a GL error, showing its
-  // marker (through the bloom and the CRT copy when bCRT); else what was wrong.
+  // marker or squares (through the bloom and the CRT copy when bCRT); else what was wrong.
   std::string check(const benchmark::State& state, bool bCRT) {
     const UINT uiPresents = D3D9TestPresentCount(m_pDevice) - m_uiPresentsBefore;
-    CBenchFrameRecord<u32> probes(state, marker::gc_aPROBES.size());
+    CBenchFrameRecord<u32> probes(state, m_bSpread ? spread::gc_iMARKS : marker::gc_aPROBES.size());
     for (DWORD uiPixel : D3D9TestTakeProbes(m_pDevice)) probes.add(uiPixel);
     if (uiPresents != state.iterations()) {
       return "frames presented: " + std::to_string(uiPresents) + " of " + std::to_string(state.iterations());
     }
     if (D3D9TestGLErrorCount(m_pDevice) != 0) return "OpenGL errors while drawing";
+    if (m_bSpread) {
+      return probes.check(state.iterations(),
+                          [bCRT](i64 i, const u32* puiProbed) { return spread::check(i, puiProbed, bCRT); });
+    }
     return probes.check(state.iterations(),
                         [bCRT](i64 i, const u32* puiProbed) { return marker::check(i, puiProbed, bCRT); });
   }
@@ -314,24 +451,30 @@ class CMarkedGameFrames {
   IDirect3DDevice9* m_pDevice;
   const SRenderSignature* m_pColor;
   CBenchEverySecond m_everySecond;
+  CBenchCheat m_cheat;
+  bool m_bSpread;
   UINT m_uiPresentsBefore;
   i64 m_iFrame = 0;
 };
 
-// Game frames drawn as in eMode, composed through the bloom and the CRT copy when bCRT (CMarkedGameFrames). sCase
-// names the pair for GRINDLOW_BENCH_SKIP.
+
+// Game frames drawn as in eMode, composed through the bloom and the CRT copy when bCRT, with spread's squares
+// (CMarkedGameFrames). sCase names the pair for GRINDLOW_BENCH_SKIP.
 void runGameFrames(benchmark::State& state, E_GAME_MODE eMode, const std::string& sCase, bool bCRT) {
   CGameRun game;
   if (!game.startFor(state)) return;
   const E_GAME_MODE eSaved = g_eCurrentGameMode;
   g_eCurrentGameMode = eMode;
-  // One frame first, so that the bloom's targets and the programs exist before timing.
-  ClGame::tickFrame(0.016f);
+  const SRenderSignature* pColor = ClSignatureMgr::getSignatureByHashNoTex(KvStrHash("system_blend_color"));
+  for (i32 i = -gc_iWARM_UP_FRAMES; i < 0; ++i) {
+    spread::queue(pColor, i, false, false);
+    ClGame::tickFrame(0.016f);
+  }
   const bool bFrame = !benchSkips(sCase + ".engine.frame");
-  CMarkedGameFrames frames(sCase + ".engine");
+  CMarkedGameFrames frames(sCase + ".engine", true);
   const double fCpuStart = processCpuSeconds();
   for (auto _ : state) {
-    if (bFrame) frames.frame(0.016f);
+    if (bFrame) frames.frame(0.016f, state.max_iterations);
   }
   reportProcessCpu(state, fCpuStart);
   g_eCurrentGameMode = eSaved;
@@ -432,7 +575,8 @@ constexpr i32 gc_iWORKLOAD_FRAMES = 60;
 // HUD, the UI and the composition's submission (the render worker's GL work is on its own thread). Each iteration
 // is one 1/60 s frame; the run stops with an error if the level was not in play (not paused, no results) for every
 // timed frame. GRINDLOW_BENCH_SKIP "FrameActionLevel.engine.update" leaves the world's update out of the frames (the
-// game's pause does).
+// game's pause does), ".repeat" presents the previous frame again every third frame. Only the marker is read back:
+// what the game draws of the level is not checked.
 void BM_Engine_FrameActionLevel(benchmark::State& state) {
   CGameRun game;
   const std::string error = playBusiestLevel(&game);
@@ -459,8 +603,11 @@ void BM_Engine_FrameActionLevel(benchmark::State& state) {
 }
 
 // The least a frame can cost: a 480 x 270 texture drawn over a 1920 x 1080 window by one quad (point sampling, no
-// blending, no clear since the quad covers everything) and the swap; the texture's marker square written first
-// (the frame's colour into 24 x 24 texels). sCase names the pair for GRINDLOW_BENCH_SKIP.
+// blending, no clear since the quad covers everything) and the swap; the frame's squares (spread) written into the
+// texture first, their middles read before the swap. The same untimed frames first as the engine's side draws.
+// sCase names the pair for GRINDLOW_BENCH_SKIP; its steps of CBenchCheat draw the quad scissored to the window's
+// bottom-left 200 x 200 pixels ("partial"), write the previous frame's squares in every third frame ("repeat") or
+// change square 0's colour in the middle one ("middle").
 void runPlainQuadFrames(benchmark::State& state, const std::string& sCase) {
   CPlainGLWindow window;
   if (!window.openFor(state)) return;
@@ -491,28 +638,43 @@ void main() { o_color = texture(u_texture, v_uv); })");
   gl.Viewport(0, 0, gc_iWIDTH, gc_iHEIGHT);
   const bool bDraw = !benchSkips(sCase + ".baseline.draw");
   const CBenchEverySecond everySecond(sCase + ".baseline");
-  CBenchFrameRecord<u32> probes(state, marker::gc_aPROBES.size());
-  // The frame's marker: its square of texels in the frame's colour, drawn with the rest.
+  const CBenchCheat cheat(sCase + ".baseline");
+  CBenchFrameRecord<u32> probes(state, spread::gc_iMARKS);
+  // A frame: its squares of texels in their colours (spread::square), then the quad and the probes.
   std::vector<uint32_t> square(static_cast<size_t>(marker::gc_iSIZE) * marker::gc_iSIZE);
-  const double fCpuStart = processCpuSeconds();
-  i64 iFrame = 0;
-  for (auto _ : state) {
+  const auto frame = [&](i64 iFrame, bool bRecord) {
+    const i64 iShown = cheat.repeats(iFrame + gc_iWARM_UP_FRAMES) ? iFrame - 1 : iFrame;
     if (!everySecond.leavesOut(iFrame)) {
-      std::fill(square.begin(), square.end(), marker::color(iFrame));
-      gl.TexSubImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(marker::gc_fLEFT), static_cast<GLint>(marker::gc_fTOP),
-                       marker::gc_iSIZE, marker::gc_iSIZE, GL_BGRA, GL_UNSIGNED_BYTE, square.data());
+      for (i32 k = 0; k < spread::gc_iMARKS; ++k) {
+        const spread::SSquare mark = spread::square(iShown, k);
+        std::fill(square.begin(), square.end(),
+                  k == 0 && cheat.changes(iFrame, state.max_iterations) ? spread::changed(mark.uiColor) : mark.uiColor);
+        gl.TexSubImage2D(GL_TEXTURE_2D, 0, mark.x, mark.y, marker::gc_iSIZE, marker::gc_iSIZE, GL_BGRA,
+                         GL_UNSIGNED_BYTE, square.data());
+      }
+      if (cheat.partial()) {
+        gl.Enable(GL_SCISSOR_TEST);
+        gl.Scissor(0, 0, 200, 200);
+      }
       if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+      if (cheat.partial()) gl.Disable(GL_SCISSOR_TEST);
     }
-    for (const POINT& point : marker::gc_aPROBES) {
+    for (i32 k = 0; k < spread::gc_iMARKS && bRecord; ++k) {
+      const POINT point = spread::probe(spread::square(iFrame, k));
       uint32_t uiPixel = 0;
       gl.ReadPixels(point.x, gc_iHEIGHT - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiPixel);
       probes.add(uiPixel);
     }
     window.swap();
-    ++iFrame;
-  }
+  };
+  for (i32 i = -gc_iWARM_UP_FRAMES; i < 0; ++i) frame(i, false);
+  const double fCpuStart = processCpuSeconds();
+  i64 iFrame = 0;
+  for (auto _ : state) frame(iFrame++, true);
   reportProcessCpu(state, fCpuStart);
-  // The picture must hold the texture: the window's middle pixel comes from the texel under it.
+  // The picture must hold the texture: the window's middle pixel comes from the texel under it (the texture as it
+  // was before the squares).
+  gl.TexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
   gl.ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   gl.Clear(GL_COLOR_BUFFER_BIT);
   if (bDraw) gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
@@ -527,7 +689,7 @@ void main() { o_color = texture(u_texture, v_uv); })");
     error = "the quad did not draw its texture";
   } else {
     error = probes.check(state.iterations(),
-                         [](i64 i, const u32* puiProbed) { return marker::check(i, puiProbed, false); });
+                         [](i64 i, const u32* puiProbed) { return spread::check(i, puiProbed, false); });
   }
   if (!error.empty()) state.SkipWithError(error.c_str());
   reportAgainstRefresh(state);
@@ -553,14 +715,16 @@ void BM_Engine_FrameBloomCRTPasses(benchmark::State& state) {
   const u32 uiSavedCRT = g_bCRTEffectOption;
   g_bCRTEffectOption = benchSkips("FrameBloomCRTPasses.engine.crt") ? 0 : 1;
   const SRenderSignature* pColor = ClSignatureMgr::getSignatureByHashNoTex(KvStrHash("system_blend_color"));
-  const auto frame = [bScene, pColor](u32 uiLight) {
+  const CBenchCheat cheat("FrameBloomCRTPasses.engine");
+  bool bPartial = false;
+  const auto frame = [bScene, pColor, &bPartial](u32 uiLight) {
     ClDynamicGeometry::beginFrame();
     for (const auto& [fLeft, fWidth, uiColor] :
          {std::tuple{0.0f, static_cast<f32>(gc_iSCENE_WIDTH), passes::gc_uiDARK},
           std::tuple{static_cast<f32>(passes::gc_iSTRIPE_LEFT), static_cast<f32>(passes::gc_iSTRIPE_WIDTH), uiLight}}) {
       SDynamicGeometryAlloc alloc;
       ClDynamicGeometry::reserve(1, 4, 6, &alloc);
-      if (!bScene || alloc.mp_pVerts == nullptr) continue;
+      if (!bScene || alloc.mp_pVerts == nullptr || (bPartial && uiColor == uiLight)) continue;
       const f32 x0 = fLeft - 0.5f, x1 = fLeft + fWidth - 0.5f, y0 = -0.5f, y1 = gc_iSCENE_HEIGHT - 0.5f;
       alloc.mp_pVerts[0] = SDynamicGeometryVertex{x0, y0, 0.0f, uiColor, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
       alloc.mp_pVerts[1] = SDynamicGeometryVertex{x1, y0, 0.0f, uiColor, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
@@ -575,21 +739,25 @@ void BM_Engine_FrameBloomCRTPasses(benchmark::State& state) {
   // One frame first, so that the passes' programs and targets exist before timing.
   frame(passes::stripeColor(0));
   const UINT uiPresentsBefore = D3D9TestPresentCount(pDevice);
-  D3D9TestProbeAtPresent(pDevice, passes::gc_aPROBES);
   const double fCpuStart = processCpuSeconds();
+  bPartial = cheat.partial();
   i64 iFrame = 0;
   for (auto _ : state) {
+    D3D9TestProbeAtPresent(pDevice, passes::probesOf(iFrame));
     if (everySecond.leavesOut(iFrame)) {
       pDevice->Present(nullptr, nullptr, nullptr, nullptr);
     } else {
-      frame(passes::stripeColor(iFrame));
+      u32 uiLight = passes::stripeColor(cheat.repeats(iFrame) ? iFrame - 1 : iFrame);
+      if (cheat.changes(iFrame, state.max_iterations)) uiLight ^= 0x20u;
+      frame(uiLight);
     }
     ++iFrame;
   }
+  bPartial = false;
   reportProcessCpu(state, fCpuStart);
   const UINT uiPresents = D3D9TestPresentCount(pDevice) - uiPresentsBefore;
   D3D9TestProbeAtPresent(pDevice, {});
-  CBenchFrameRecord<u32> probes(state, passes::gc_aPROBES.size());
+  CBenchFrameRecord<u32> probes(state, passes::gc_uiPROBES);
   for (DWORD uiPixel : D3D9TestTakeProbes(pDevice)) probes.add(uiPixel);
   // The read-back keeps every picture presented after its first call (a copy at each Present): one more frame,
   // untimed, read whole.
@@ -742,6 +910,7 @@ void main() { o_color = v_color; })");
       gl.BindTexture(GL_TEXTURE_2D, texture);
     }
   };
+  bool bPartial = false;
   const auto frame = [&](u32 uiLight) {
     gl.BindFramebuffer(GL_FRAMEBUFFER, aFramebuffers[SCENE]);
     gl.Viewport(0, 0, gc_iSCENE_WIDTH, gc_iSCENE_HEIGHT);
@@ -770,20 +939,29 @@ void main() { o_color = v_color; })");
     }
     if (bCRT) {
       pass(CRT, 0, {aTargets[LIT]});
+      if (bPartial) {
+        gl.Enable(GL_SCISSOR_TEST);
+        gl.Scissor(700, gc_iHEIGHT / 2 - 100, 200, 200);
+      }
       gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+      gl.Disable(GL_SCISSOR_TEST);
     }
   };
   // One frame first, so that the driver has compiled the passes' shaders before timing (as the engine's side does).
   frame(passes::stripeColor(0));
   window.swap();
   const CBenchEverySecond everySecond("FrameBloomCRTPasses.baseline");
-  CBenchFrameRecord<u32> probes(state, passes::gc_aPROBES.size());
+  const CBenchCheat cheat("FrameBloomCRTPasses.baseline");
+  CBenchFrameRecord<u32> probes(state, passes::gc_uiPROBES);
   const double fCpuStart = processCpuSeconds();
+  bPartial = cheat.partial();
   i64 iFrame = 0;
   for (auto _ : state) {
-    if (!everySecond.leavesOut(iFrame)) frame(passes::stripeColor(iFrame));
+    u32 uiLight = passes::stripeColor(cheat.repeats(iFrame) ? iFrame - 1 : iFrame);
+    if (cheat.changes(iFrame, state.max_iterations)) uiLight ^= 0x20u;
+    if (!everySecond.leavesOut(iFrame)) frame(uiLight);
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
-    for (const POINT& point : passes::gc_aPROBES) {
+    for (const POINT& point : passes::probesOf(iFrame)) {
       u32 uiPixel = 0;
       gl.ReadPixels(point.x, gc_iHEIGHT - 1 - point.y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &uiPixel);
       probes.add(uiPixel);
@@ -791,6 +969,7 @@ void main() { o_color = v_color; })");
     window.swap();
     ++iFrame;
   }
+  bPartial = false;
   reportProcessCpu(state, fCpuStart);
   // The last frame once more, read back whole before its swap (the window's contents are undefined after one).
   frame(passes::stripeColor(iFrame));
@@ -858,6 +1037,11 @@ struct SFrame {
   u32 mp_uiMarker = 0;     // the colour of the frame's marker (0xAARRGGBB)
   bool mp_bDraw = true;    // false: the frame is only swapped
   bool mp_bProbe = false;  // the render thread reads the window back at probeAt's place after drawing this frame
+  // The window pixel (from the bottom) at the centre of the frame's last quad, read back after drawing it, and that
+  // quad's texture's colour (bytes R, G, B, A); -1: not read.
+  i32 mp_iLastX = -1;
+  i32 mp_iLastY = -1;
+  u32 mp_uiLast = 0;
 };
 
 // The opaque colour of slot k's texture, as bytes R, G, B, A.
@@ -1087,6 +1271,7 @@ class CPlainRenderer {
   CPlainRenderer(CPlainGLWindow* pWindow, i32 iNumSlots, i32 iMaxQuads, bool bDraw, i64 iFrames)
       : m_pWindow(pWindow), m_iNumSlots(iNumSlots), m_iMaxQuads(std::max(1, iMaxQuads)), m_bDraw(bDraw) {
     m_probes.reserve(static_cast<size_t>(iFrames) * marker::gc_aPROBES.size());
+    m_lastQuads.reserve(static_cast<size_t>(iFrames));
     m_pWindow->release();
     m_thread = std::thread([this] { run(); });
   }
@@ -1125,6 +1310,8 @@ class CPlainRenderer {
   i64 framesDrawn() const { return m_iFramesDrawn; }
   // Every frame's marker pixels (marker::gc_aPROBES's order), read before its swap; after stop.
   const std::vector<u32>& probes() const { return m_probes; }
+  // The pixel read at the centre of each frame's last quad (SFrame::mp_iLastX) and its quad's colour; after stop.
+  const std::vector<std::array<u32, 2>>& lastQuads() const { return m_lastQuads; }
   // The window's pixel (bytes R, G, B, A) read after the last probe frame, at probeAt's place.
   u32 probedPixel() const { return m_uiProbed; }
   void probeAt(i32 iWindowX, i32 iWindowY) {
@@ -1260,6 +1447,11 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
       m_probes.push_back(uiPixel);
     }
     if (frame.mp_bProbe) gl.ReadPixels(m_iProbeX, m_iProbeY, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &m_uiProbed);
+    if (frame.mp_iLastX >= 0) {
+      u32 uiPixel = 0;
+      gl.ReadPixels(frame.mp_iLastX, frame.mp_iLastY, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &uiPixel);
+      m_lastQuads.push_back({uiPixel, frame.mp_uiLast});
+    }
     m_pWindow->swap();
   }
 
@@ -1328,6 +1520,7 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
   i32 m_iProbeY = 0;
   u32 m_uiProbed = 0;
   std::vector<u32> m_probes;
+  std::vector<std::array<u32, 2>> m_lastQuads;
   GLuint m_program = 0;
   GLuint m_vao = 0;
   GLuint m_vertexBuffer = 0;
@@ -1342,10 +1535,12 @@ void main() { o_color = texture(u_texture, v_uv) * v_color; })");
 // The same main-thread work as the engine's level frame, plainly (above), on the main thread's CPU time. The
 // workload comes from the game itself: the same run, the same 20 s and the same frames measured, then the game is
 // shut down before the plain frame starts. The run checks that every frame was drawn and showed its marker (a
-// scissored clear of its square in the scene, after the scene's runs), that the window shows the last frame's last
-// quad in its texture's colour and that the fights happened (kills, score, hits on the player).
-// GRINDLOW_BENCH_SKIP "FrameActionLevel.baseline.fights" leaves out the reactions and collisions, ".draw" the runs'
-// draws.
+// scissored clear of its square in the scene, after the scene's runs), that the window shows every frame's last
+// quad in its texture's colour at its centre (read back after the frame by the render thread; the quad's place is
+// found untimed) and that the fights happened (kills, score, hits on the player). The rest of each frame's quads
+// are not read back. GRINDLOW_BENCH_SKIP "FrameActionLevel.baseline.fights" leaves out the reactions and
+// collisions, ".draw" the runs' draws, ".partial" the last quad of every frame, ".repeat" hands the buffer over
+// again every third frame without writing it (the frame before last).
 void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   // The run does not vary (fixed seed, fixed frame time): it is played once a process, not once a call.
   static std::optional<SFrameWorkload> s_work;
@@ -1367,14 +1562,44 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
     return;
   }
   plainframe::CPlainRenderer renderer(&window, level.numSlots(), level.numQuads(),
-                                      !benchSkips("FrameActionLevel.baseline.draw"), state.max_iterations + 1);
+                                      !benchSkips("FrameActionLevel.baseline.draw"),
+                                      gc_iWORKLOAD_FRAMES + state.max_iterations + 1);
   const CBenchEverySecond everySecond("FrameActionLevel.baseline");
+  // Untimed frames first, as many as the engine's side draws for the workload after its 20 s and before its timed
+  // ones, so that the render thread's programs, buffers and the rasteriser's compiled shaders exist alike.
+  for (i32 i = 0; i < gc_iWORKLOAD_FRAMES; ++i) {
+    plainframe::SFrame* pFrame = renderer.beginFrame();
+    level.update(pFrame);
+    pFrame->mp_uiMarker = marker::color(0);
+    pFrame->mp_bDraw = true;
+    renderer.submitFrame();
+  }
+  const CBenchCheat cheat("FrameActionLevel.baseline");
+  const i32 iScale = gc_iWIDTH / gc_iSCENE_WIDTH;
+  // The window pixel (from the bottom) at a quad's centre; x -1 when it is off the window.
+  const auto centre = [iScale](const plainframe::SQuad& quad) {
+    const i32 x = static_cast<i32>((quad.x + 0.5f * quad.w) * static_cast<f32>(iScale));
+    const i32 y = gc_iHEIGHT - 1 - static_cast<i32>((quad.y + 0.5f * quad.h) * static_cast<f32>(iScale));
+    return x >= 0 && x < gc_iWIDTH && y >= 0 && y < gc_iHEIGHT ? std::pair{x, y} : std::pair{-1, -1};
+  };
   i64 iRuns = 0;
   i64 iFrame = 0;
   for (auto _ : state) {
     plainframe::SFrame* pFrame = renderer.beginFrame();
-    level.update(pFrame);
-    pFrame->mp_uiMarker = marker::color(iFrame);
+    // The step "repeat" hands over what the buffer holds (the frame before last) again every third frame.
+    if (!cheat.repeats(iFrame)) {
+      level.update(pFrame);
+      pFrame->mp_uiMarker = marker::color(iFrame);
+      if (cheat.partial() && !pFrame->mp_runs.empty() && pFrame->mp_runs.back().mp_iNumQuads > 0) {
+        --pFrame->mp_runs.back().mp_iNumQuads;
+      }
+      // Where the frame's last quad shows, untimed: the render thread reads it back after drawing.
+      state.PauseTiming();
+      const plainframe::SQuad& last = level.lastQuad();
+      std::tie(pFrame->mp_iLastX, pFrame->mp_iLastY) = centre(last);
+      pFrame->mp_uiLast = plainframe::slotColor(last.mp_iSlot);
+      state.ResumeTiming();
+    }
     pFrame->mp_bDraw = !everySecond.leavesOut(iFrame++);
     iRuns += static_cast<i64>(pFrame->mp_runs.size());
     renderer.submitFrame();
@@ -1386,8 +1611,8 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   pFrame->mp_uiMarker = marker::color(iFrame);
   pFrame->mp_bDraw = true;
   pFrame->mp_bProbe = true;
+  pFrame->mp_iLastX = -1;
   const plainframe::SQuad& last = level.lastQuad();
-  const i32 iScale = gc_iWIDTH / gc_iSCENE_WIDTH;
   const i32 iProbeX = static_cast<i32>((last.x + 0.5f * last.w) * static_cast<f32>(iScale));
   const i32 iProbeY = gc_iHEIGHT - 1 - static_cast<i32>((last.y + 0.5f * last.h) * static_cast<f32>(iScale));
   const bool bProbeInWindow = iProbeX >= 0 && iProbeX < gc_iWIDTH && iProbeY >= 0 && iProbeY < gc_iHEIGHT;
@@ -1396,17 +1621,26 @@ void BM_Baseline_FrameActionLevel(benchmark::State& state) {
   std::string error = renderer.stop();
   if (error.empty()) {
     CBenchFrameRecord<u32> probes(state, marker::gc_aPROBES.size(), 2);
-    probes.add(renderer.probes());
+    const std::vector<u32>& probed = renderer.probes();
+    const size_t uiWarmUp = static_cast<size_t>(gc_iWORKLOAD_FRAMES) * marker::gc_aPROBES.size();
+    probes.add(std::vector<u32>(probed.begin() + static_cast<std::ptrdiff_t>(std::min(uiWarmUp, probed.size())),
+                                probed.end()));
     error = probes.check(state.iterations() + 1,
                          [](i64 i, const u32* puiProbed) { return marker::check(i, puiProbed, false); });
   }
   if (!error.empty()) {
     state.SkipWithError(error.c_str());
-  } else if (renderer.framesDrawn() != state.iterations() + 1) {
+  } else if (renderer.framesDrawn() != gc_iWORKLOAD_FRAMES + state.iterations() + 1) {
     state.SkipWithError(("frames drawn: " + std::to_string(renderer.framesDrawn()) + " of " +
-                         std::to_string(state.iterations() + 1)).c_str());
+                         std::to_string(gc_iWORKLOAD_FRAMES + state.iterations() + 1)).c_str());
   } else if (bProbeInWindow && renderer.probedPixel() != plainframe::slotColor(last.mp_iSlot)) {
     state.SkipWithError("the frame's last quad is not in the window");
+  } else if (const auto wrong = std::find_if(renderer.lastQuads().begin(), renderer.lastQuads().end(),
+                                             [](const std::array<u32, 2>& read) { return read[0] != read[1]; });
+             wrong != renderer.lastQuads().end()) {
+    state.SkipWithError(("the last quad of timed frame " + std::to_string(wrong - renderer.lastQuads().begin()) +
+                         " (of those in the window) is not in the window")
+                            .c_str());
   } else if (level.kills() == 0 || level.score() < 100 * level.kills() || level.playerHits() == 0) {
     state.SkipWithError(("the plain frame's fights did not happen: kills " + std::to_string(level.kills()) +
                          ", score " + std::to_string(level.score()) + ", hits " + std::to_string(level.playerHits()))

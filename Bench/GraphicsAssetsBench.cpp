@@ -5,7 +5,9 @@
 //     must be the PNG's as decoded once before the run; the engine's pages must be gone after every iteration's
 //     unload. GRINDLOW_BENCH_SKIP "AtlasTextures.engine.unload" leaves out the unload,
 //     "AtlasTextures.baseline.upload" the copy of the decoded rows into the texture, ".<side>.everysecond" that in
-//     every second iteration.
+//     every second iteration; ".baseline.partial" copies the top half of the rows only, ".engine.partial" clears the
+//     bottom half of each loaded page, ".<side>.middle" changes one texel of the first page in the middle iteration.
+//     Every iteration loads the same pages: one that gave the previous iteration's textures again would pass.
 //   AtlasLookup: 1,000 look-ups by image name in an atlas of 1,000 images (the engine hashes the atlas key and the
 //     image name with the bit-exact name hash), against a std::unordered_map from name to record; AtlasLookupByHash
 //     the same with the hashes known, against a std::unordered_map from hash to record. Both keep every answer, and
@@ -20,7 +22,9 @@
 //     so that a quad of the blending effect shows half its texture's colour over half the frame's grey), two levels
 //     a channel at most. "SignatureFrame.engine.signatures" leaves out every signature after the first,
 //     "SignatureFrame.baseline.textures" the plain cache's texture binds, ".baseline.programs" its program changes,
-//     ".<side>.everysecond" every second frame's draws.
+//     ".<side>.everysecond" every second frame's draws, ".<side>.partial" the last quad of every frame,
+//     ".<side>.repeat" every third frame (its read-back is the previous frame's) and ".<side>.middle" draws the middle
+//     frame's first quad with the blending effect instead of the copy.
 #include <benchmark/benchmark.h>
 
 #include <GL/glcorearb.h>
@@ -167,6 +171,31 @@ std::string checkPage(IDirect3DTexture9* pTexture, const std::vector<u32>& page,
                    std::to_string(differ.first - texels.begin());
 }
 
+// What a side's steps of CBenchCheat leave in a loaded page (level 0), standing for a load that did less than its
+// work: its bottom half cleared ("partial"; the pages' last rows are empty padding, so a load that left out only
+// the last row would leave what the page holds), or one texel in its middle changed ("middle"); false when the
+// texture could not be locked.
+bool spoilPage(IDirect3DTexture9* pTexture, bool bBottomHalf) {
+  D3DSURFACE_DESC desc{};
+  D3DLOCKED_RECT locked{};
+  if (pTexture == nullptr || pTexture->GetLevelDesc(0, &desc) != D3D_OK ||
+      pTexture->LockRect(0, &locked, nullptr, 0) != D3D_OK) {
+    return false;
+  }
+  u8* pBits = static_cast<u8*>(locked.pBits);
+  if (bBottomHalf) {
+    for (UINT y = desc.Height / 2; y < desc.Height; ++y) {
+      u8* pRow = pBits + static_cast<size_t>(y) * static_cast<size_t>(locked.Pitch);
+      std::memset(pRow, 0, static_cast<size_t>(desc.Width) * 4);
+    }
+  } else {
+    u8* pRow = pBits + static_cast<size_t>(desc.Height / 2) * static_cast<size_t>(locked.Pitch);
+    reinterpret_cast<u32*>(pRow)[desc.Width / 2] ^= 0x00808080u;
+  }
+  pTexture->UnlockRect(0);
+  return true;
+}
+
 void BM_Engine_AtlasTextures(benchmark::State& state) {
   CAssetsSession session;
   if (!session.problem().empty()) {
@@ -178,6 +207,7 @@ void BM_Engine_AtlasTextures(benchmark::State& state) {
   for (const char* pPage : gc_apPAGES) names.push_back(engineName(pPage));
   const bool bUnload = !benchSkips("AtlasTextures.engine.unload");
   const CBenchEverySecond everySecond("AtlasTextures.engine");
+  const CBenchCheat cheat("AtlasTextures.engine");
   std::string problem;
   i64 iIteration = 0;
   for (auto _ : state) {
@@ -187,11 +217,17 @@ void BM_Engine_AtlasTextures(benchmark::State& state) {
         state.SkipWithError(("no texture loaded for " + names[i]).c_str());
         return;
       }
+      IDirect3DBaseTexture9* pBase = pTexture->getD3DTexture();
+      IDirect3DTexture9* pPage =
+          pBase->GetType() == D3DRTYPE_TEXTURE ? static_cast<IDirect3DTexture9*>(pBase) : nullptr;
+      if ((cheat.partial() || (i == 0 && cheat.changes(iIteration, state.max_iterations))) &&
+          !spoilPage(pPage, cheat.partial())) {
+        state.SkipWithError(("the texture of " + names[i] + " could not be locked").c_str());
+        return;
+      }
       if (problem.empty()) {
         state.PauseTiming();
-        IDirect3DBaseTexture9* pBase = pTexture->getD3DTexture();
-        problem = checkPage(pBase->GetType() == D3DRTYPE_TEXTURE ? static_cast<IDirect3DTexture9*>(pBase) : nullptr,
-                            pages[i], gc_apPAGES[i]);
+        problem = checkPage(pPage, pages[i], gc_apPAGES[i]);
         state.ResumeTiming();
       }
     }
@@ -222,10 +258,12 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
   }
   const bool bUpload = !benchSkips("AtlasTextures.baseline.upload");
   const CBenchEverySecond everySecond("AtlasTextures.baseline");
+  const CBenchCheat cheat("AtlasTextures.baseline");
   std::vector<IDirect3DTexture9*> textures(files.size());
   std::string problem;
   i64 iIteration = 0;
   for (auto _ : state) {
+    const bool bChanges = cheat.changes(iIteration, state.max_iterations);
     const bool bCopy = bUpload && !everySecond.leavesOut(iIteration++);
     for (size_t i = 0; i < files.size(); ++i) {
       SDL_Surface* pSurface = decodeArgb(files[i]);
@@ -237,11 +275,12 @@ void BM_Baseline_AtlasTextures(benchmark::State& state) {
         state.SkipWithError((std::string("cannot decode or upload ") + gc_apPAGES[i] + ".png").c_str());
         return;
       }
-      for (int y = 0; bCopy && y < pSurface->h; ++y) {
+      for (int y = 0; bCopy && y < (cheat.partial() ? pSurface->h / 2 : pSurface->h); ++y) {
         std::memcpy(static_cast<u8*>(locked.pBits) + y * locked.Pitch,
                     static_cast<const u8*>(pSurface->pixels) + y * pSurface->pitch, static_cast<size_t>(pSurface->w) * 4);
       }
       textures[i]->UnlockRect(0);
+      if (i == 0 && bChanges) spoilPage(textures[i], false);
       SDL_FreeSurface(pSurface);
     }
     if (problem.empty()) {
@@ -294,26 +333,48 @@ void loadLookupAtlas(const CAssetsSession& session) {
   ClAtlasMgr::actualLoadAtlasSync("Lookup", nullptr, "LookupAtlas");
 }
 
-// Looks every key up in each iteration (find: the record found, or null), every second one only when pCase's
-// side leaves its look-ups out, and folds the answers into the iteration's witness in the loop; the last
-// iteration's answers must each be the record of the image looked up, and every iteration's witness that of those
-// answers. "<side>.everysecond" leaves out every second iteration's look-ups.
+// Where iteration iIteration starts its look-ups: each iteration goes through the keys from its own place on
+// (wrapping round), so that every iteration's answers come in an order of their own.
+size_t lookupStart(i64 iIteration, size_t uiKeys) { return static_cast<size_t>(iIteration + 1) * 389u % uiKeys; }
+
+// Looks every key up in each iteration (find: the record found, or null), from the iteration's own start on
+// (lookupStart), every second one only when pCase's side leaves its look-ups out, and folds the answers in that
+// order into the iteration's witness in the loop; the last iteration's answers must each be the record of the image
+// looked up, and every iteration's witness that of those answers in its order. "<side>.everysecond" leaves out every
+// second iteration's look-ups; the steps of CBenchCheat leave out the last look-up ("partial"), give the previous
+// iteration's answers in every third ("repeat"), the answers of a run of the look-ups made before the loop in the
+// first iteration's order ("replay"), or another record for one look-up of the middle iteration ("middle").
 template <typename TKey, typename FFind>
 void runLookups(benchmark::State& state, const std::string& side, const std::vector<TKey>& keys, FFind find) {
   const size_t uiStride = benchSkips(side + ".lookups") ? 2 : 1;
   const CBenchEverySecond everySecond(side);
+  const CBenchCheat cheat(side);
   const auto fold = [](u64 uiHash, const SAtlasEntry* pFound) {
     const auto uiBits = reinterpret_cast<std::uintptr_t>(pFound);
     return benchFold(uiHash, static_cast<u32>(uiBits), static_cast<u32>(static_cast<u64>(uiBits) >> 32));
   };
-  std::vector<const SAtlasEntry*> found(keys.size(), nullptr);
+  const size_t uiKeys = keys.size();
+  std::vector<const SAtlasEntry*> replayed;
+  for (size_t i = 0, k = lookupStart(0, uiKeys); i < uiKeys; ++i, k = k + 1 == uiKeys ? 0 : k + 1) {
+    replayed.push_back(find(keys[k]));
+  }
+  const size_t uiCount = uiKeys - (cheat.partial() ? 1 : 0);
+  std::vector<const SAtlasEntry*> found(uiKeys, nullptr);
   CBenchFrameRecord<u64> witnesses(state, 1);
   i64 iIteration = 0;
+  u64 uiWitness = 0;
   for (auto _ : state) {
-    u64 uiWitness = 0;
-    for (size_t i = 0; i < keys.size() && !everySecond.leavesOut(iIteration); i += uiStride) {
-      found[i] = find(keys[i]);
-      uiWitness = fold(uiWitness, found[i]);
+    if (cheat.replays() || !cheat.repeats(iIteration)) uiWitness = 0;
+    size_t k = lookupStart(iIteration, uiKeys);
+    for (size_t i = 0; i < uiCount && !everySecond.leavesOut(iIteration) && !cheat.repeats(iIteration);
+         i += uiStride) {
+      found[k] = cheat.replays() ? replayed[i] : find(keys[k]);
+      if (i == 0 && cheat.changes(iIteration, state.max_iterations)) {
+        found[k] = found[k] == replayed[0] ? replayed[1] : replayed[0];
+      }
+      uiWitness = fold(uiWitness, found[k]);
+      k += uiStride;
+      if (k >= uiKeys) k -= uiKeys;
     }
     witnesses.add(uiWitness);
     ++iIteration;
@@ -327,10 +388,12 @@ void runLookups(benchmark::State& state, const std::string& side, const std::vec
       return;
     }
   }
-  u64 uiWanted = 0;
-  for (const SAtlasEntry* pFound : found) uiWanted = fold(uiWanted, pFound);
-  const std::string problem = witnesses.check(state.iterations(), [uiWanted](i64, const u64* puiWitness) {
-    return *puiWitness == uiWanted ? std::string() : "the look-ups did not answer every image's record";
+  const std::string problem = witnesses.check(state.iterations(), [&](i64 i, const u64* puiWitness) {
+    u64 uiWanted = 0;
+    for (size_t j = 0, k = lookupStart(i, uiKeys); j < uiKeys; ++j, k = k + 1 == uiKeys ? 0 : k + 1) {
+      uiWanted = fold(uiWanted, found[k]);
+    }
+    return *puiWitness == uiWanted ? std::string() : "the look-ups did not answer every image's record in order";
   });
   if (!problem.empty()) state.SkipWithError(problem.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iLOOKUP_IMAGES);
@@ -499,16 +562,21 @@ void BM_Engine_SignatureFrame(benchmark::State& state) {
   ClGraphics::pushOrtho2D(320.0f, 240.0f);
   const bool bSignatures = !benchSkips("SignatureFrame.engine.signatures");
   const CBenchEverySecond everySecond("SignatureFrame.engine");
+  const CBenchCheat cheat("SignatureFrame.engine");
+  const int iQuads = gc_iFRAME_QUADS - (cheat.partial() ? 1 : 0);
   std::vector<DWORD> frame;
   UINT uiW = 0;
   UINT uiH = 0;
   const auto drawFrame = [&](i64 iFrame) -> const char* {
+    if (cheat.repeats(iFrame)) return nullptr;
     pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, frameClear(iFrame), 1.0f, 0);
     pDevice->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     pDevice->SetStreamSource(0, pBuffer, 0, sizeof(SQuadVertex));
-    for (int i = 0; i < gc_iFRAME_QUADS && !everySecond.leavesOut(iFrame); ++i) {
+    for (int i = 0; i < iQuads && !everySecond.leavesOut(iFrame); ++i) {
       if (bSignatures || i == 0) {
-        ClGraphics::setSignature(signatures[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)]);
+        const bool bChanged = i == 0 && cheat.changes(iFrame, state.max_iterations);
+        ClGraphics::setSignature(
+            signatures[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS) + (bChanged ? 1 : 0)]);
       }
       if (pDevice->DrawPrimitive(D3DPT_TRIANGLELIST, static_cast<UINT>(i) * 6, 2) != D3D_OK) {
         return "a quad was not drawn";
@@ -704,15 +772,19 @@ void BM_Baseline_SignatureFrame(benchmark::State& state) {
   const bool bTextures = !benchSkips("SignatureFrame.baseline.textures");
   const bool bPrograms = !benchSkips("SignatureFrame.baseline.programs");
   const CBenchEverySecond everySecond("SignatureFrame.baseline");
+  const CBenchCheat cheat("SignatureFrame.baseline");
+  const int iQuads = gc_iFRAME_QUADS - (cheat.partial() ? 1 : 0);
   std::vector<u32> frame(320 * 240);
   const auto drawFrame = [&](i64 iFrame) {
+    if (cheat.repeats(iFrame)) return true;
     const u32 uiClear = frameClear(iFrame);
     gl.ClearColor(static_cast<float>(uiClear >> 16 & 0xFFu) / 255.0f, static_cast<float>(uiClear >> 8 & 0xFFu) / 255.0f,
                   static_cast<float>(uiClear & 0xFFu) / 255.0f, 1.0f);
     gl.Clear(GL_COLOR_BUFFER_BIT);
     SPlainStateCache cache;
-    for (int i = 0; i < gc_iFRAME_QUADS && !everySecond.leavesOut(iFrame); ++i) {
-      SPlainState wanted = states[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS)];
+    for (int i = 0; i < iQuads && !everySecond.leavesOut(iFrame); ++i) {
+      const bool bChanged = i == 0 && cheat.changes(iFrame, state.max_iterations);
+      SPlainState wanted = states[static_cast<size_t>(i * gc_iFRAME_SIGNATURES / gc_iFRAME_QUADS) + (bChanged ? 1 : 0)];
       if (!bTextures) wanted.uiTexture = states[0].uiTexture;
       if (!bPrograms) wanted.uiProgram = states[0].uiProgram;
       cache.apply(gl, wanted);

@@ -290,7 +290,7 @@ Fixture& fixture() {
   setenv("GRINDLOW_STORE_DIR", f.dir.c_str(), 1);
   // A first run of the store makes the file and the boards; the entries go in while it is closed.
   if (!SteamAPI_Init()) {
-    fail("the store does not start");
+    fail((std::string("the store does not start: ") + StoreGetInitFailure()).c_str());
   }
   findBoards(f);
   SteamAPI_Shutdown();
@@ -315,7 +315,7 @@ Fixture& fixture() {
   }
 
   if (!SteamAPI_Init()) {
-    fail("the store does not start again");
+    fail((std::string("the store does not start again: ") + StoreGetInitFailure()).c_str());
   }
   findBoards(f);
   // The store builds each board's rank tree on its first use.

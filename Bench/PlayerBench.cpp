@@ -11,7 +11,14 @@
 // pass, the gore's draw or the gore's update; ".baseline.hits" the hit resolution, ".baseline.gibs" the gibs' flight
 // and quads (the plain side's checks: every frame as many quads as the engine's, every gib it holds drawn, gibs
 // flying in as many frames as the engine's, give or take two, and the engine's kills); ".engine.everysecond" the
-// entities' draw pass of every second frame, ".baseline.everysecond" the last quad of every second frame.
+// entities' draw pass of every second frame, ".baseline.everysecond" the last quad of every second frame;
+// ".<side>.partial" the last quad of every frame; "<case>.engine.repeat" (of this case and PlayerStreetWave) every
+// third frame of a second (the last frame's drawing kept), ".engine.middle" changes one quad of the middle frame.
+// The plain sides' checks count quads: a changed quad does not show there. The Dragon's timed seconds each play a
+// seed of their own, checked against the same second played untimed after it; ".engine.replay" gives the process's
+// record (of another seed) instead. PlayerStreetWave's timed waves play the record's seed (another seed plays
+// another wave, with other work than the plain side's, which follows the record): a side that gave the record's
+// hashes there would pass.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -55,7 +62,17 @@ struct SStreetSteps {
   bool bGoreUpdate = true;  // the gore effects' update
   bool bGoreDraw = true;    // the gore effects drawn
   CBenchEverySecond everySecond{std::string()};  // the entities' draw pass left out of every second frame
+  CBenchCheat cheat{std::string()};  // the steps that cheat: a frame's last quad, every third frame, the middle one
 };
+
+// Frame iFrame of iFrames as a side's cheating steps leave it: false when the frame is not to be played (every third
+// frame of "repeat": the last frame's drawing stays); after it, cheated() leaves out the last quad ("partial") or
+// changes one ("middle").
+bool playsFrame(const SStreetSteps& steps, i32 iFrame) { return !steps.cheat.repeats(iFrame); }
+void cheated(const SStreetSteps& steps, i32 iFrame, i32 iFrames, std::vector<SWorldQuad>* pQuads) {
+  if (steps.cheat.partial() && !pQuads->empty()) pQuads->pop_back();
+  if (steps.cheat.changes(iFrame, iFrames) && !pQuads->empty()) (*pQuads)[0].m_fDepth += 1.0f;
+}
 
 // A hash of every quad, ring and text a frame drew, in order (images by their place on their page).
 u64 drawnHash(const std::vector<SWorldQuad>& quads, const std::vector<SWorldRing>& rings,
@@ -124,9 +141,9 @@ struct SDragonSecond {
 // frames (the steps left out as told), recorded into pOut. Each frame's gibs are checked against the gore records
 // and, given pRecord, what it drew against the record's, with the timing paused; a problem is pOut's error.
 void dragonSecond(const std::string& enemies, benchmark::State* pState, const SStreetSteps& steps,
-                  const SDragonSecond* pRecord, SDragonSecond* pOut) {
+                  const SDragonSecond* pRecord, SDragonSecond* pOut, u32 uiSeed = 7) {
   static const char* const s_apTypes[] = {"EnemyThug", "EnemyFast", "EnemyPistol"};
-  ClPlayerTestWorld world(7, enemies);
+  ClPlayerTestWorld world(uiSeed, enemies);
   if (!world.m_error.empty()) {
     pOut->m_error = world.m_error;
     return;
@@ -149,10 +166,13 @@ void dragonSecond(const std::string& enemies, benchmark::State* pState, const SS
   std::vector<ClRecordingDrawSink::SText>& texts = world.m_world.m_sink.m_texts;
   if (pState != nullptr) pState->ResumeTiming();
   for (int iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
-    quads.clear();
-    rings.clear();
-    texts.clear();
-    worldFrame(world, steps, iFrame);
+    if (playsFrame(steps, iFrame)) {
+      quads.clear();
+      rings.clear();
+      texts.clear();
+      worldFrame(world, steps, iFrame);
+    }
+    cheated(steps, iFrame, gc_iFRAMES, &quads);
     pOut->m_auiQuads[iFrame] = quads.size();
     pOut->m_auiTexts[iFrame] = texts.size();
     pOut->m_aiGibs[iFrame] = g_gibs.getCount();
@@ -208,11 +228,35 @@ void BM_Engine_PlayerDragonBusiestSecond(benchmark::State& state) {
   steps.bGoreUpdate = !benchSkips("PlayerDragonBusiestSecond.engine.goreupdate");
   steps.bGoreDraw = !benchSkips("PlayerDragonBusiestSecond.engine.gore");
   steps.everySecond = CBenchEverySecond("PlayerDragonBusiestSecond.engine");
+  steps.cheat = CBenchCheat("PlayerDragonBusiestSecond.engine");
   SDragonSecond second;
+  // Each timed second plays with a seed of its own (the gore's and the hits' draws differ), and is checked against
+  // the same second played untimed after it: a second that gave an earlier record instead ("replay": the process's
+  // record, seed 7) shows.
+  static u32 s_uiSeconds = 0;
   for (auto _ : state) {
     state.PauseTiming();
+    const u32 uiSeed = 8 + s_uiSeconds++;
     second = SDragonSecond();
-    dragonSecond(enemies, &state, steps, pRecord, &second);
+    if (steps.cheat.replays()) {
+      second = *pRecord;
+    } else {
+      dragonSecond(enemies, &state, steps, nullptr, &second, uiSeed);
+    }
+    if (second.m_error.empty()) {
+      SDragonSecond wanted;
+      dragonSecond(enemies, nullptr, SStreetSteps(), nullptr, &wanted, uiSeed);
+      second.m_error = wanted.m_error;
+      for (int iFrame = 0; iFrame < gc_iFRAMES && second.m_error.empty(); ++iFrame) {
+        if (second.m_auiDrawnHashes[iFrame] != wanted.m_auiDrawnHashes[iFrame]) {
+          second.m_error = "frame " + std::to_string(iFrame) +
+                           " drew other quads, rings or texts than the same second played untimed: " +
+                           std::to_string(second.m_auiQuads[iFrame]) + " quads, " +
+                           std::to_string(second.m_auiTexts[iFrame]) + " texts; the record's " +
+                           std::to_string(wanted.m_auiQuads[iFrame]) + ", " + std::to_string(wanted.m_auiTexts[iFrame]);
+        }
+      }
+    }
     if (!second.m_error.empty()) {
       state.SkipWithError(second.m_error.c_str());
       return;
@@ -309,6 +353,7 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
   const bool bHits = !benchSkips("PlayerDragonBusiestSecond.baseline.hits");
   const bool bGibs = !benchSkips("PlayerDragonBusiestSecond.baseline.gibs");
   const CBenchEverySecond everySecond("PlayerDragonBusiestSecond.baseline");
+  const CBenchCheat cheat("PlayerDragonBusiestSecond.baseline");
   bool bSameQuads = true;
   i64 iGibFramesOff = 0;
   i64 iGibFrames = 0;  // with gibs flying, over every second
@@ -394,7 +439,7 @@ void BM_Baseline_PlayerDragonBusiestSecond(benchmark::State& state) {
       for (size_t i = texts.size(); i < work.m_auiTexts[iFrame]; ++i) {
         texts.push_back({"enemy_score_hit", 100, 200.0f, 80.0f + static_cast<f32>(i)});
       }
-      if (everySecond.leavesOut(iFrame) && !quads.empty()) quads.pop_back();
+      if ((everySecond.leavesOut(iFrame) || cheat.partial()) && !quads.empty()) quads.pop_back();
       bSameQuads = bSameQuads && quads.size() == uiWanted;
       t += gc_fDT;
       benchmark::DoNotOptimize(quads.data());
@@ -655,15 +700,18 @@ std::string playStreet(benchmark::State* pState, const SStreetSteps& steps, SStr
       std::vector<ClRecordingDrawSink::SText>& texts = world.m_world.m_sink.m_texts;
       if (pState != nullptr) pState->ResumeTiming();
       for (i32 iFrame = 0; iFrame < gc_iWAVE_FRAMES; ++iFrame) {
-        quads.clear();
-        rings.clear();
-        texts.clear();
-        const SHitMarks marks = pStart != nullptr ? hitMarks(world) : SHitMarks{};
-        if (steps.bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
-        if (pStart != nullptr) recordHits(world, marks, &tracked, pStart, &pStart->hits[iFrame]);
-        if (steps.bGoreUpdate) GoreFx::update();
-        if (steps.bDraw && !steps.everySecond.leavesOut(iFrame)) EntityList::drawPass();
-        if (steps.bGoreDraw) GoreFx::draw();
+        if (playsFrame(steps, iFrame)) {
+          quads.clear();
+          rings.clear();
+          texts.clear();
+          const SHitMarks marks = pStart != nullptr ? hitMarks(world) : SHitMarks{};
+          if (steps.bUpdate) world.step(gc_fDT, g_bMagicFreeze != 0 ? 0.0f : gc_fDT);
+          if (pStart != nullptr) recordHits(world, marks, &tracked, pStart, &pStart->hits[iFrame]);
+          if (steps.bGoreUpdate) GoreFx::update();
+          if (steps.bDraw && !steps.everySecond.leavesOut(iFrame)) EntityList::drawPass();
+          if (steps.bGoreDraw) GoreFx::draw();
+        }
+        cheated(steps, iFrame, gc_iWAVE_FRAMES, &quads);
         pCounts->auiQuads[iFrame] = quads.size();
         pCounts->auiRings[iFrame] = rings.size();
         pCounts->auiTexts[iFrame] = texts.size();
@@ -715,6 +763,7 @@ void BM_Engine_PlayerStreetWave(benchmark::State& state) {
   steps.bGoreUpdate = !benchSkips("PlayerStreetWave.engine.goreupdate");
   steps.bGoreDraw = !benchSkips("PlayerStreetWave.engine.gore");
   steps.everySecond = CBenchEverySecond("PlayerStreetWave.engine");
+  steps.cheat = CBenchCheat("PlayerStreetWave.engine");
   std::string recordError;
   const SStreetStart* pRecord = gameStreet(&recordError);
   if (pRecord == nullptr) {

@@ -14,14 +14,22 @@
 //     read its last frame back whole and compare it the same way: at least 99% of the pixels that at most one quad
 //     reaches; the engine's worker also counts every frame's elements (1,250 each). "TexturedQuads.engine.sprites"
 //     in GRINDLOW_BENCH_SKIP leaves out queuing the quad sprites, "TexturedQuads.baseline.copy" the SDL_RenderCopy
-//     calls, ".<side>.everysecond" those of every second frame, and fails them.
+//     calls, ".<side>.everysecond" those of every second frame, ".<side>.partial" those of the quads outside the
+//     frame's top-left 200 x 200 pixels, and fails them; ".<side>.repeat" draws every third frame of a round with the
+//     frame before's quads, ".<side>.replay" every frame with the round's first frame's, and fails them. The probes see eight pixels a frame: a frame that leaves
+//     out one quad shows only where a probe or the last frame's read-back meets it (the engine's worker's count of
+//     a frame's elements sees it).
 //   SpriteJobs: 10,000 camera-facing sprites (5,000 billboards and 5,000 capped lines, 50 rounds of 100 of each, the
 //     most the sprite buffers hold) built into dynamic geometry by the sprite jobs (which run a job this small on
 //     the calling thread), against the best plain build of the same records: the same routines on the calling
 //     thread (a plain split between threads, PlainSplit_SpriteJobs, is slower at this size). Wall time of the
 //     builds; every round's geometry is checked against a reference round (the recording device: no GPU work).
-//     "SpriteJobs.engine.build" in GRINDLOW_BENCH_SKIP leaves out the jobs' build, "SpriteJobs.baseline.billboards"
-//     (".lines") that kind's build, ".<side>.everysecond" every second round's build, and fails it.
+//     Each round's records have a colour of their own (one of four in turn, set untimed). "SpriteJobs.engine.build"
+//     in GRINDLOW_BENCH_SKIP leaves out the jobs' build, "SpriteJobs.baseline.billboards" (".lines") that kind's
+//     build, ".<side>.everysecond" every second round's build, ".<side>.partial" every round's last line,
+//     ".<side>.repeat" builds every third round from the last round's records and ".<side>.replay" every round from
+//     the last reference round's (that geometry again), ".<side>.middle" changes a vertex of the middle round, and
+//     fails it.
 //   UIFrame: one UI frame of a screen of 500 pulsing image widgets on the "UBER" canvas (the UI's update and
 //     render: the tree's tick with every image's colour animator, each widget's render procedure reading its
 //     properties, placement, the sprite queue, its sort and the quads written into dynamic geometry), against the
@@ -29,7 +37,10 @@
 //     sort by layer, one reservation); calling-thread CPU time on the recording device. Both check every frame's
 //     quads, outside its time, against the layout (places, size, layer order) and the pulse's colour on the side's
 //     own clock; "UIFrame.<engine|baseline>.<tick|sort>" in GRINDLOW_BENCH_SKIP leaves a step out, ".everysecond"
-//     the tick of every second frame, and fails them.
+//     the tick of every second frame, ".oneupdate" the middle frame's, ".partial" the last image of every frame,
+//     ".repeat" every third frame's tick (the last frame's quads again); ".middle" changes one quad's colour in the
+//     middle frame; each fails. The pulse changes every image's colour from frame to frame, so no frame's quads are
+//     the last one's; there is no record to replay (the check works out each frame's colour from the clock).
 //   AnimWidgets: one UI frame of a screen of 200 flip-book widgets (each advancing its own texture-animation object
 //     on the gameplay clock and queuing its current frame through its render procedure, then the sort and the quads
 //     written into dynamic geometry), against 200 texture-animation objects playing the same flip book from the
@@ -37,11 +48,16 @@
 //     with the same placement, then the same sort and quads; calling-thread CPU time on the recording device. Both
 //     check every frame's quads (outside its time): one per widget, in layer order (the widgets' layers are not in
 //     their order on the screen, so the sort has work to do), each showing its widget's ember, which must be the
-//     first one's shifted by the widget's start for every widget and move on one ember every five frames (the flip
-//     book's 12 a second on a 1/60 s clock). "AnimWidgets.engine.<render|sort>" and
-//     "AnimWidgets.baseline.<advance|sort>" in GRINDLOW_BENCH_SKIP leave out the widgets' render procedures (the
-//     baseline's advance of the animations) or the sort, ".<side>.everysecond" those procedures (that advance) in
-//     every second frame, and fail them.
+//     first one's shifted by the widget's start for every widget and move on one ember every five frames exactly
+//     (the flip book's 12 a second on a 1/60 s clock, started half a frame in, so that no ember's end falls on a
+//     frame), and each widget's quad with a given ember at the place, size, texture corner and colour it had the
+//     first time it showed that ember. "AnimWidgets.engine.<render|sort>" and "AnimWidgets.baseline.<advance|sort>"
+//     in GRINDLOW_BENCH_SKIP leave out the widgets' render procedures (the baseline's advance of the animations) or
+//     the sort, ".<side>.everysecond" those procedures (that advance) in every second frame, ".baseline.oneupdate"
+//     the advance of the middle frame (the engine's widgets advance in their render procedures: no update to leave
+//     out alone), ".<side>.partial" the last widget's quad of every frame, ".<side>.repeat" every third frame's work,
+//     giving the last frame's quads again; ".<side>.middle" changes one quad's colour in the middle frame; each
+//     fails. As for UIFrame, there is no record to replay.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <benchmark/benchmark.h>
@@ -54,6 +70,7 @@
 #include <fstream>
 #include <atomic>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -431,6 +448,16 @@ struct SScreenSession {
   TScreen screen;
 };
 
+// Whether a quad at (x, y) lies in the frame's top-left 200 x 200: all a side that cheats with "partial" draws.
+bool inCorner(f32 x, f32 y) { return x < 200.0f && y < 200.0f; }
+
+// The frame of a round whose quads frame iFrame draws: its own, or with "repeat" every third frame the one before's,
+// with "replay" the round's first frame's (as the untimed round before the loop drew it).
+i32 drawnFrame(const CBenchCheat& cheat, i32 iFrame) {
+  if (cheat.replays()) return 0;
+  return cheat.repeats(iFrame) ? (iFrame + gc_iFRAMES - 1) % gc_iFRAMES : iFrame;
+}
+
 void BM_Engine_TexturedQuads(benchmark::State& state) {
   CQuadHooks hooks;
   CSpriteSession session(&hooks, false);
@@ -445,14 +472,16 @@ void BM_Engine_TexturedQuads(benchmark::State& state) {
   }
   const bool bSprites = !benchSkips("TexturedQuads.engine.sprites");
   const CBenchEverySecond everySecond("TexturedQuads.engine");
-  const auto drawFrames = [&session, bSprites, &everySecond] {
+  const CBenchCheat cheat("TexturedQuads.engine");
+  const auto drawFrames = [&session, bSprites, &everySecond, &cheat] {
     for (i32 iFrame = 0; iFrame < gc_iFRAMES; ++iFrame) {
       ClDynamicGeometry::beginFrame();
       for (i32 i = 0; i < gc_iQUADS_PER_FRAME && bSprites && !everySecond.leavesOut(iFrame); ++i) {
-        const i32 iQuad = iFrame * gc_iQUADS_PER_FRAME + i;
+        const i32 iQuad = drawnFrame(cheat, iFrame) * gc_iQUADS_PER_FRAME + i;
         f32 x = 0.0f;
         f32 y = 0.0f;
         quadPosition(iQuad, &x, &y);
+        if (cheat.partial() && !inCorner(x, y)) continue;
         const SAtlasTexInfo& info = *session.m_entries[static_cast<size_t>(iQuad) % session.m_entries.size()]->mp_pAtlasTexInfo;
         kv_vector4 pQuad[8];
         pQuad[0] = {x, y, 0, 1};
@@ -545,6 +574,7 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
   }
   const bool bCopy = !benchSkips("TexturedQuads.baseline.copy");
   const CBenchEverySecond everySecond("TexturedQuads.baseline");
+  const CBenchCheat cheat("TexturedQuads.baseline");
   CBenchFrameRecord<u32> probes(state, plan.points.size(), gc_iFRAMES);
   // The probes' pixels are read before the swap (the window's contents are undefined after one); the reads also
   // finish the frame's pixels before the next frame starts, as the engine's side waits for its frame.
@@ -553,10 +583,11 @@ void BM_Baseline_TexturedQuads(benchmark::State& state) {
       SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
       SDL_RenderClear(pRenderer);
       for (i32 i = 0; i < gc_iQUADS_PER_FRAME && !everySecond.leavesOut(iFrame); ++i) {
-        const i32 iQuad = iFrame * gc_iQUADS_PER_FRAME + i;
+        const i32 iQuad = drawnFrame(cheat, iFrame) * gc_iQUADS_PER_FRAME + i;
         f32 x = 0.0f;
         f32 y = 0.0f;
         quadPosition(iQuad, &x, &y);
+        if (cheat.partial() && !inCorner(x, y)) continue;
         const SDL_Rect& source = sources[static_cast<size_t>(iQuad) % sources.size()];
         const SDL_Rect destination{static_cast<int>(x), static_cast<int>(y), source.w, source.h};
         if (bCopy && SDL_RenderCopy(pRenderer, pTexture, &source, &destination) != 0) return false;
@@ -611,6 +642,17 @@ f64 threadSeconds() {  // the calling thread's CPU time
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<f64>(now.tv_sec) + static_cast<f64>(now.tv_nsec) * 1e-9;
+}
+
+// The colour of round r's records (its blue differs from the round before's), and all records recoloured.
+constexpr i32 gc_iROUND_COLOURS = 4;
+u32 roundColour(i64 iRound) { return 0xFFFFFF00u | static_cast<u32>(0xFF >> (iRound % gc_iROUND_COLOURS)); }
+void colourRecords(u32 uiColour) {
+  const i32 b = ClGraphics::getCurCPUBuffer();
+  for (i32 i = 0; i < gc_iRECORDS_PER_KIND; ++i) {
+    ClSpriteMgr::mp_aSprites[b][i].mp_uiColor = uiColour;
+    ClSpriteMgr::mp_aLineSprites[b][i].mp_uiColor = uiColour;
+  }
 }
 
 // 100 billboards and 100 capped lines in the buffer the worker reads, spread in front of the eye.
@@ -676,21 +718,35 @@ f64 geometrySum(i32 iFirst, i32 iEnd) {
 }
 
 // 50 rounds of 100 billboards and 100 lines, a fresh frame of geometry every 18 rounds; the wall time of the
-// builds (every thread's work is inside it: the build returns once all of it is done). Each round's geometry is
-// checked, outside the timed part, against the sum of one round built first on this thread by the task routines.
+// builds (every thread's work is inside it: the build returns once all of it is done). Each round's records get
+// their round's colour first, untimed, so that no round builds what the last one did; each round's geometry is
+// checked, outside the timed part, against the sum of one round of the same colour built first on this thread by
+// the task routines. "<case>.<side>.partial" leaves the last line out of every round's records, ".repeat" builds
+// every third round from the last round's records, ".replay" every round from the last reference round's, ".middle"
+// changes one vertex of the middle round's geometry.
 template <typename FBuild>
-void runRounds(benchmark::State& state, FBuild build) {
+void runRounds(benchmark::State& state, const std::string& sSide, FBuild build) {
+  const CBenchCheat cheat(sSide);
   ClDynamicGeometry::unlockBuffers();
   ClDynamicGeometry::beginFrame();
-  buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
-  buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
-  const i32 iElementsPerRound = ClDynamicGeometry::getNumElements();
-  const f64 dExpected = geometrySum(0, iElementsPerRound);
+  std::vector<f64> expected;
+  i32 iElementsPerRound = 0;
+  for (i32 c = 0; c < gc_iROUND_COLOURS; ++c) {
+    colourRecords(roundColour(c));
+    const i32 iFirst = ClDynamicGeometry::getNumElements();
+    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
+    buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
+    iElementsPerRound = ClDynamicGeometry::getNumElements() - iFirst;
+    expected.push_back(geometrySum(iFirst, ClDynamicGeometry::getNumElements()));
+  }
   ClDynamicGeometry::unlockBuffers();
   if (iElementsPerRound != 2 * gc_iRECORDS_PER_KIND) {
     state.SkipWithError("the reference round made no geometry");
     return;
   }
+  const i32 b = ClGraphics::getCurCPUBuffer();
+  if (cheat.partial()) ClSpriteMgr::mp_iNumLineSprites[b] = gc_iRECORDS_PER_KIND - 1;
+  const i64 iMiddle = state.max_iterations * gc_iJOB_ROUNDS;
   i64 iRounds = 0;
   for (auto _ : state) {
     f64 dSeconds = 0.0;
@@ -699,19 +755,31 @@ void runRounds(benchmark::State& state, FBuild build) {
         ClDynamicGeometry::unlockBuffers();
         ClDynamicGeometry::beginFrame();
       }
+      // "repeat" builds every third round from the last round's records, "replay" every round from the last reference
+      // round's: the geometry of that round again.
+      if (!cheat.repeats(iRounds) && !cheat.replays()) colourRecords(roundColour(iRounds));
       const i32 iFirst = ClDynamicGeometry::getNumElements();
       const f64 dStart = wallSeconds();
-      build(iRounds++);
+      build(iRounds);
       dSeconds += wallSeconds() - dStart;
       const i32 iEnd = ClDynamicGeometry::getNumElements();
-      if (iEnd - iFirst != iElementsPerRound || geometrySum(iFirst, iEnd) != dExpected) {
-        state.SkipWithError("a round's geometry differs from the reference round");
+      if (cheat.changes(iRounds, iMiddle) && iEnd > iFirst) {
+        const SDynamicGeometryRange& range = ClDynamicGeometry::mp_aRanges[iFirst];
+        ClDynamicGeometry::m_pLockedVerts[ClDynamicGeometry::mp_auiStagingIndexes[range.mp_uiFirstIndex]].x += 1.0f;
+      }
+      if (iEnd - iFirst != iElementsPerRound ||
+          geometrySum(iFirst, iEnd) != expected[static_cast<size_t>(iRounds % gc_iROUND_COLOURS)]) {
+        state.SkipWithError(("round " + std::to_string(iRounds) + "'s geometry differs from the reference round")
+                                .c_str());
+        ClSpriteMgr::mp_iNumLineSprites[b] = gc_iRECORDS_PER_KIND;
         return;
       }
+      ++iRounds;
     }
     ClDynamicGeometry::unlockBuffers();
     state.SetIterationTime(dSeconds);
   }
+  ClSpriteMgr::mp_iNumLineSprites[b] = gc_iRECORDS_PER_KIND;
   state.SetItemsProcessed(state.iterations() * gc_iJOB_ROUNDS * 2 * gc_iRECORDS_PER_KIND);
 }
 
@@ -730,7 +798,7 @@ void BM_Engine_SpriteJobs(benchmark::State& state) {
   ClJobMgr::initialize();
   const bool bBuild = !benchSkips("SpriteJobs.engine.build");
   const CBenchEverySecond everySecond("SpriteJobs.engine");
-  runRounds(state, [bBuild, &everySecond](i64 iRound) {
+  runRounds(state, "SpriteJobs.engine", [bBuild, &everySecond](i64 iRound) {
     if (bBuild && !everySecond.leavesOut(iRound)) ClSpriteMgr::runSpriteJobs(gc_vEYE, gc_vUP);
   });
   ClJobMgr::shutdown();
@@ -743,10 +811,11 @@ void BM_Baseline_SpriteJobs(benchmark::State& state) {
   const bool bBillboards = !benchSkips("SpriteJobs.baseline.billboards");
   const bool bLines = !benchSkips("SpriteJobs.baseline.lines");
   const CBenchEverySecond everySecond("SpriteJobs.baseline");
-  runRounds(state, [bBillboards, bLines, &everySecond](i64 iRound) {
+  runRounds(state, "SpriteJobs.baseline", [bBillboards, bLines, &everySecond](i64 iRound) {
     if (everySecond.leavesOut(iRound)) return;
-    if (bBillboards) buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::spriteTask);
-    if (bLines) buildOnThisThread(gc_iRECORDS_PER_KIND, &ClSpriteMgr::lineSpriteTask);
+    const i32 b = ClGraphics::getCurCPUBuffer();
+    if (bBillboards) buildOnThisThread(ClSpriteMgr::mp_iNumSprites[b], &ClSpriteMgr::spriteTask);
+    if (bLines) buildOnThisThread(ClSpriteMgr::mp_iNumLineSprites[b], &ClSpriteMgr::lineSpriteTask);
   });
 }
 BENCHMARK(BM_Baseline_SpriteJobs)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -795,7 +864,7 @@ void BM_PlainSplit_SpriteJobs(benchmark::State& state) {
   ClTaskMgr::countLogicalProcessors();
   const i32 iThreads = std::max(ClTaskMgr::getNumLogicalProcessors(), 1);
   CPlainPool pool(iThreads);
-  runRounds(state, [&pool, iThreads](i64) {
+  runRounds(state, "PlainSplit_SpriteJobs", [&pool, iThreads](i64) {
     SSplitRound round;
     for (SDynamicGeometryAlloc& alloc : round.aAllocs) {
       ClDynamicGeometry::reserve(gc_iRECORDS_PER_KIND, 8 * gc_iRECORDS_PER_KIND, 18 * gc_iRECORDS_PER_KIND, &alloc);
@@ -1028,18 +1097,27 @@ void runUIFrames(benchmark::State& state, SPulseClock clock, FFrame frame) {
   state.SetItemsProcessed(state.iterations() * gc_iUI_IMAGES);
 }
 
-// The UI's frame; "UIFrame.engine.tick" leaves out the UI's update (the widgets' animators), "UIFrame.engine.sort"
-// the queue's sort.
+// The UI's frame; "UIFrame.engine.tick" leaves out the UI's update (the widgets' animators), ".engine.oneupdate"
+// that of the middle frame alone, "UIFrame.engine.sort" the queue's sort; ".engine.partial" the last queued image
+// of every frame, ".engine.repeat" every third frame's update (its quads the last frame's again), ".engine.middle"
+// changes one image's colour in the middle frame.
 void BM_Engine_UIFrame(benchmark::State& state) {
   SScreenSession<CImageScreen> run;
   if (!run.loaded(state, "the screen of images")) return;
   const bool bTick = !benchSkips("UIFrame.engine.tick");
+  const bool bMiddleTick = !benchSkips("UIFrame.engine.oneupdate");
   const bool bSort = !benchSkips("UIFrame.engine.sort");
   const CBenchEverySecond everySecond("UIFrame.engine");
+  const CBenchCheat cheat("UIFrame.engine");
+  const i64 iFrames = state.max_iterations;
   // The colour animator's clock starts a quarter period early, its phase a quarter period on.
-  runUIFrames(state, SPulseClock{-0.25f * gc_fPULSE_PERIOD, 0.25f * gc_fPULSE_PERIOD}, [bTick, bSort, &everySecond](i64 iFrame) {
-    if (bTick && !everySecond.leavesOut(iFrame)) ClUI::update();
+  runUIFrames(state, SPulseClock{-0.25f * gc_fPULSE_PERIOD, 0.25f * gc_fPULSE_PERIOD}, [&](i64 iFrame) {
+    if (bTick && !everySecond.leavesOut(iFrame) && !cheat.repeats(iFrame) && (bMiddleTick || iFrame != iFrames / 2)) {
+      ClUI::update();
+    }
     ClUI::render();
+    if (cheat.partial() && Cl2d::mp_spriteQueue.mp_uCount > 0) --Cl2d::mp_spriteQueue.mp_uCount;
+    if (cheat.changes(iFrame, iFrames)) Cl2d::mp_spriteQueue.mp_auiColor[0] ^= 0x00800000u;
     if (bSort) Cl2d::sortSprites();
     Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
     Cl2d::clearSprites();
@@ -1051,7 +1129,10 @@ BENCHMARK(BM_Engine_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 // (its canvas position, the tile's size), its layer, and its own pulse clock. A frame ticks
 // every pulse (the colour from the cosine of its clock), queues the visible images into an array, sorts them by
 // layer (a counting sort over the UI's 200 layers, stable) and writes them into dynamic geometry in one
-// reservation. "UIFrame.baseline.tick" leaves out the pulses' tick, "UIFrame.baseline.sort" the sort.
+// reservation. "UIFrame.baseline.tick" leaves out the pulses' tick, ".baseline.oneupdate" that of the middle frame
+// alone, "UIFrame.baseline.sort" the sort; ".baseline.partial" the last image of every frame, ".baseline.repeat"
+// every third frame's tick (its quads the last frame's again), ".baseline.middle" changes one image's colour in the
+// middle frame.
 class CPlainImageScreen {
  public:
   explicit CPlainImageScreen(const SRenderSignature* pSignature) : m_pSignature(pSignature) {
@@ -1066,7 +1147,8 @@ class CPlainImageScreen {
     m_sorted.resize(m_images.size());
   }
 
-  void frame(bool bTick, bool bSort) {
+  // bAll: every image queued, else all but the last; bChange: the first image's colour changed.
+  void frame(bool bTick, bool bSort, bool bAll = true, bool bChange = false) {
     if (bTick) {
       const f32 fRate = 2.0f * KV_PI / gc_fPULSE_PERIOD;
       for (SImage& image : m_images) {
@@ -1081,10 +1163,12 @@ class CPlainImageScreen {
         image.uiColor = uiColor;
       }
     }
+    if (bChange) m_images[0].uiColor ^= 0x00800000u;
     u32 uiQueued = 0;
     for (const SImage& image : m_images) {
       if (image.bVisible) m_queue[uiQueued++] = &image;
     }
+    if (!bAll && uiQueued > 0) --uiQueued;
     const SImage* const* ppOrder = m_queue.data();
     if (bSort) {
       std::fill(std::begin(m_auiLayerStart), std::end(m_auiLayerStart), 0u);
@@ -1142,10 +1226,15 @@ void BM_Baseline_UIFrame(benchmark::State& state) {
   }
   CPlainImageScreen plain(pSignature);
   const bool bTick = !benchSkips("UIFrame.baseline.tick");
+  const bool bMiddleTick = !benchSkips("UIFrame.baseline.oneupdate");
   const bool bSort = !benchSkips("UIFrame.baseline.sort");
   const CBenchEverySecond everySecond("UIFrame.baseline");
-  runUIFrames(state, SPulseClock{0.0f, 0.0f}, [&plain, bTick, bSort, &everySecond](i64 iFrame) {
-    plain.frame(bTick && !everySecond.leavesOut(iFrame), bSort);
+  const CBenchCheat cheat("UIFrame.baseline");
+  const i64 iFrames = state.max_iterations;
+  runUIFrames(state, SPulseClock{0.0f, 0.0f}, [&](i64 iFrame) {
+    plain.frame(bTick && !everySecond.leavesOut(iFrame) && !cheat.repeats(iFrame) &&
+                    (bMiddleTick || iFrame != iFrames / 2),
+                bSort, !cheat.partial(), cheat.changes(iFrame, iFrames));
   });
 }
 BENCHMARK(BM_Baseline_UIFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -1195,6 +1284,11 @@ class CAnimScreen {
         getWidgetAnimObj(ClUI::getWidgetFormatted("Anim%d", i))->update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
       }
     }
+    // Half a frame in: the frames' updates then end no ember on a frame's time.
+    ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 120.0f;
+    for (i32 i = 0; i < gc_iANIM_WIDGETS; ++i) {
+      getWidgetAnimObj(ClUI::getWidgetFormatted("Anim%d", i))->update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
+    }
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 60.0f;
   }
   ~CAnimScreen() {
@@ -1214,8 +1308,11 @@ class CAnimScreen {
 // What an anim frame wrote against the widgets (outside its time): one quad per widget in layer order, widget i (on
 // layer quadLayer(i), so its quad's depth tells it) showing ember (i + iShift) % 6 of the flip book, the same shift
 // for every widget. An empty answer when it holds, with *piShift set; else what is wrong.
+// Each widget's quad for each ember, as it first showed (the whole quad: place, size, texture corners, colour).
+using CAnimLooks = std::vector<std::optional<SWrittenQuad>>;  // at widget * 6 + ember
+
 std::string checkAnimQuads(const std::vector<SWrittenQuad>& quads, const std::vector<const SAtlasTexInfo*>& embers,
-                           i32* piShift) {
+                           CAnimLooks* pLooks, i32* piShift) {
   if (quads.size() != static_cast<size_t>(gc_iANIM_WIDGETS)) {
     return "the frame wrote " + std::to_string(quads.size()) + " quads for " + std::to_string(gc_iANIM_WIDGETS) +
            " flip books";
@@ -1236,6 +1333,12 @@ std::string checkAnimQuads(const std::vector<SWrittenQuad>& quads, const std::ve
       }
     }
     if (iWidget < 0 || iEmber < 0) return "quad " + std::to_string(k) + " is no widget's ember";
+    std::optional<SWrittenQuad>& look = (*pLooks)[static_cast<size_t>(iWidget * gc_iEMBER_FRAMES + iEmber)];
+    if (!look) look = q;
+    if (std::memcmp(&*look, &q, sizeof(q)) != 0) {
+      return "widget " + std::to_string(iWidget) + "'s quad of ember " + std::to_string(iEmber) +
+             " is not where, or as big or in the colour, it was before";
+    }
     const i32 iShift = (iEmber - iWidget % gc_iEMBER_FRAMES + gc_iEMBER_FRAMES) % gc_iEMBER_FRAMES;
     if (*piShift < 0) *piShift = iShift;
     if (iShift != *piShift) {
@@ -1246,8 +1349,9 @@ std::string checkAnimQuads(const std::vector<SWrittenQuad>& quads, const std::ve
   return std::string();
 }
 
-// Runs frames and checks every frame's quads (checkAnimQuads) and that the embers move on one every five frames: the
-// shift of frame n is the first frame's plus n / 5, give or take one frame where the clock meets an ember's end.
+// Runs frames and checks every frame's quads (checkAnimQuads) and that the embers move on one every five frames: frame
+// n's updates have brought the clock (2n + 3) / 120 s past the first frame's ember's start, so its shift is the first
+// frame's plus (2n + 3) / 10.
 template <typename FFrame>
 void runAnimFrames(benchmark::State& state, FFrame frame) {
   std::vector<const SAtlasTexInfo*> embers;
@@ -1258,19 +1362,17 @@ void runAnimFrames(benchmark::State& state, FFrame frame) {
   i32 iFirstShift = -1;
   i64 iFrame = 0;
   std::string error;
+  CAnimLooks looks(static_cast<size_t>(gc_iANIM_WIDGETS * gc_iEMBER_FRAMES));
   for (auto _ : state) {
     timedFrame(state, frame, iFrame);
     i32 iShift = 0;
-    if (error.empty()) error = checkAnimQuads(writtenQuads(), embers, &iShift);
+    if (error.empty()) error = checkAnimQuads(writtenQuads(), embers, &looks, &iShift);
     if (iFirstShift < 0) iFirstShift = iShift;
     const i64 iMoved = (iShift - iFirstShift + gc_iEMBER_FRAMES) % gc_iEMBER_FRAMES;
-    bool bOnTime = false;
-    for (const i64 iFrames : {iFrame - 1, iFrame, iFrame + 1}) {
-      bOnTime = bOnTime || (iFrames >= 0 && iMoved == iFrames / 5 % gc_iEMBER_FRAMES);
-    }
-    if (error.empty() && !bOnTime) {
+    const i64 iWanted = (2 * iFrame + 3) / 10 % gc_iEMBER_FRAMES;
+    if (error.empty() && iMoved != iWanted) {
       error = "frame " + std::to_string(iFrame) + " shows the embers moved on " + std::to_string(iMoved) +
-              " (of six) from the first; the flip book's rate gives " + std::to_string(iFrame / 5 % gc_iEMBER_FRAMES);
+              " (of six) from the first; the flip book's rate gives " + std::to_string(iWanted);
     }
     ++iFrame;
   }
@@ -1285,15 +1387,24 @@ void BM_Engine_AnimWidgets(benchmark::State& state) {
   const bool bRender = !benchSkips("AnimWidgets.engine.render");
   const bool bSort = !benchSkips("AnimWidgets.engine.sort");
   const CBenchEverySecond everySecond("AnimWidgets.engine");
-  // One UI frame as the game runs it: the game thread's update and render queue the sprites; the worker's 2D steps
-  // sort them and write the UI layers into dynamic geometry, then empty the queue.
-  runAnimFrames(state, [bRender, bSort, &everySecond](i64 iFrame) {
-    ClUI::update();
-    if (bRender && !everySecond.leavesOut(iFrame)) ClUI::render();
-    if (bSort) Cl2d::sortSprites();
+  const CBenchCheat cheat("AnimWidgets.engine");
+  const i64 iFrames = state.max_iterations;
+  // One UI frame as the game runs it: the game thread's update and render queue the sprites (each widget's render
+  // procedure advances its animation); the worker's 2D steps sort them and write the UI layers into dynamic
+  // geometry, then empty the queue.
+  runAnimFrames(state, [&](i64 iFrame) {
+    if (!cheat.repeats(iFrame)) {
+      ClUI::update();
+      if (bRender && !everySecond.leavesOut(iFrame)) ClUI::render();
+      if (cheat.partial() && Cl2d::mp_spriteQueue.mp_uCount > 0) --Cl2d::mp_spriteQueue.mp_uCount;
+      if (cheat.changes(iFrame, iFrames)) Cl2d::mp_spriteQueue.mp_auiColor[0] ^= 0x00800000u;
+      if (bSort) Cl2d::sortSprites();
+    }
     Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
-    Cl2d::clearSprites();
+    // A frame that gives this one's quads again finds them in the queue.
+    if (!cheat.repeats(iFrame + 1)) Cl2d::clearSprites();
   });
+  Cl2d::clearSprites();
 }
 BENCHMARK(BM_Engine_AnimWidgets)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
@@ -1319,21 +1430,28 @@ void BM_Baseline_AnimWidgets(benchmark::State& state) {
   const u32 uiShader = KvStrHash("system_blend_premult");
   const u32 uiCanvas = KvStrHash("FULL");
   const bool bAdvance = !benchSkips("AnimWidgets.baseline.advance");
+  const bool bMiddleAdvance = !benchSkips("AnimWidgets.baseline.oneupdate");
   const bool bSort = !benchSkips("AnimWidgets.baseline.sort");
   const CBenchEverySecond everySecond("AnimWidgets.baseline");
-  runAnimFrames(
-      state,
-      [&anims, uiShader, uiCanvas, bAdvance, bSort, &everySecond](i64 iFrame) {
-        for (SAnim& anim : anims) {
-          if (bAdvance && !everySecond.leavesOut(iFrame)) anim.obj.update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
-          ClUI::renderAtlasEntryData(anim.obj.getCurFrame()->mp_pImage, uiShader, 0xFFFFFFFFu, uiCanvas,
-                                     anim.uiLayer, anim.at.mp_fX, anim.at.mp_fY, anim.at.mp_uiScreenFlags,
-                                     anim.at.mp_uiAnchorFlags, 1.0f);
-        }
-        if (bSort) Cl2d::sortSprites();
-        Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
-        Cl2d::clearSprites();
-      });
+  const CBenchCheat cheat("AnimWidgets.baseline");
+  const i64 iFrames = state.max_iterations;
+  const size_t uiDrawn = anims.size() - (cheat.partial() ? 1 : 0);
+  runAnimFrames(state, [&](i64 iFrame) {
+    const bool bAdvanceNow = bAdvance && !everySecond.leavesOut(iFrame) && !cheat.repeats(iFrame) &&
+                             (bMiddleAdvance || iFrame != iFrames / 2);
+    const u32 uiChanged = cheat.changes(iFrame, iFrames) ? 0xFF7FFFFFu : 0xFFFFFFFFu;
+    for (size_t i = 0; i < anims.size(); ++i) {
+      SAnim& anim = anims[i];
+      if (bAdvanceNow) anim.obj.update(static_cast<i32>(gc_uiCLOCK_GAMEPLAY));
+      if (i >= uiDrawn) continue;
+      ClUI::renderAtlasEntryData(anim.obj.getCurFrame()->mp_pImage, uiShader, i == 0 ? uiChanged : 0xFFFFFFFFu,
+                                 uiCanvas, anim.uiLayer, anim.at.mp_fX, anim.at.mp_fY, anim.at.mp_uiScreenFlags,
+                                 anim.at.mp_uiAnchorFlags, 1.0f);
+    }
+    if (bSort) Cl2d::sortSprites();
+    Cl2d::renderSprites(gc_uiDYNGEO_FLAG_UI, 2600, 2800, 0.0f);
+    Cl2d::clearSprites();
+  });
 }
 BENCHMARK(BM_Baseline_AnimWidgets)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

@@ -2,16 +2,20 @@
 // a recording sink) against the same frame written plainly over arrays (motion, reactions, animation, quads). The
 // frame budget is 16.7 ms; the aim for the world frame is under 1 ms on one core.
 //
-// A repetition is a minute of play (3,600 frames) from the same start. Each side checks what it drew in every frame:
-// a hash of the frame's quads (image, snapped position, depth, shader, in order), taken in the timed loop, must be
-// the one of the same frame of the other side's logic, played untimed once a process (and the last frame's quads
-// are compared one by one, to name the first that differs); a step left out on either side (GRINDLOW_BENCH_SKIP,
+// A repetition is a minute of play (3,600 frames) from the same start, with a random seed of its own (so that no
+// run's frames are an earlier run's). Each side checks what it drew in every frame: a hash of the frame's quads
+// (image, snapped position, depth, shader, in order), taken in the timed loop, must be the one of the same frame of
+// the other side's logic with the same seed, played untimed after the loop (and the last frame's quads are compared
+// one by one, to name the first that differs); a step left out on either side (GRINDLOW_BENCH_SKIP,
 // Bench/BenchSkip.h: "WorldFrame200.engine.update", ".engine.draw", ".baseline.reactions", ".baseline.draw", and
-// ".<side>.everysecond", the draw of every second frame) moves or loses quads and fails it.
+// ".<side>.everysecond", the draw of every second frame) moves or loses quads and fails it; so do
+// ".<side>.partial" (the last quad of every frame left out), ".<side>.repeat" (every third frame not played, the
+// last frame's quads given again), ".<side>.replay" (the hashes of the other side's minute with the first seed,
+// played before the loop, given instead of playing) and ".<side>.middle" (one quad's depth changed in the middle
+// frame).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,7 +119,7 @@ std::string compareFrames(const std::vector<SDrawnQuad>& drawn, const std::vecto
 // The engine's world of 200 pacers spread over three lanes; m_error says why it could not be made.
 class CEngineWorld {
  public:
-  CEngineWorld() : m_world(99) {
+  explicit CEngineWorld(u32 uiSeed) : m_world(uiSeed) {
     m_error = m_world.loadEnemies(gc_pScript);
     if (m_error.empty() && !m_images.find()) m_error = "the pacers' images are missing";
     for (int i = 0; m_error.empty() && i < gc_iENEMIES; ++i) {
@@ -140,10 +144,10 @@ class CEngineWorld {
 // and one more when a swerve changes lane, as the engine's action does); the flip book's frame from its clock;
 // then the draw pass writing the same quads into a vector of the same records (the body with its frame's image,
 // snapped position, anchor, shader and depth, then the shadow). Made in a harness that has loaded the script (for
-// the images and the lanes); the random generator is seeded as the engine's world seeds it.
+// the images and the lanes); the random generator is seeded as the engine's world with the same seed seeds it.
 class CPlainWorld {
  public:
-  explicit CPlainWorld(const SPacerImages& images)
+  CPlainWorld(const SPacerImages& images, u32 uiSeed)
       : m_images(images),
         m_iFrames(images.pBook->getNumFrames()),
         m_fFps(images.pBook->mp_fFramesPerSecond),
@@ -154,7 +158,7 @@ class CPlainWorld {
         x(gc_iENEMIES), y(gc_iENEMIES), z(gc_iENEMIES, 0.0f), vx(gc_iENEMIES, -gc_fSPEED), vz(gc_iENEMIES, 0.0f),
         az(gc_iENEMIES, 0.0f), duration(gc_iENEMIES, 0.0f), anim(gc_iENEMIES, 0.0f), lane(gc_iENEMIES),
         right(gc_iENEMIES, 0) {
-    sfmtInitGenRand(99);
+    sfmtInitGenRand(uiSeed);
     for (int i = 0; i < gc_iENEMIES; ++i) {
       x[i] = 50.0f + static_cast<f32>(i % 40) * 9.0f + images.pBook->mp_daFrames[0].mp_fAnchorX;
       lane[i] = i % 3;
@@ -214,7 +218,7 @@ class CPlainWorld {
     }
   }
   std::vector<SDrawnQuad> lastFrame() const { return m_images.describe(m_quads); }
-  const std::vector<SWorldQuad>& quads() const { return m_quads; }
+  std::vector<SWorldQuad>& quads() { return m_quads; }
 
  private:
   static constexpr f32 gc_fSPEED = 40.0f;
@@ -235,44 +239,41 @@ struct SWorldMinute {
   std::vector<SDrawnQuad> lastFrame;
 };
 
-// A minute of the other side's logic for each side, played untimed once a process; empty with *pError set when its
-// world could not be made.
-const SWorldMinute& engineMinute(std::string* pError) {
-  static std::optional<SWorldMinute> s_minute;
-  static std::string s_error;
-  if (!s_minute) {
-    CEngineWorld world;
-    s_error = world.m_error;
-    s_minute = SWorldMinute();
-    for (int i = 0; s_error.empty() && i < gc_iFRAMES; ++i) {
-      world.frame(true, true);
-      s_minute->frameHashes.push_back(frameHash(world.m_world.m_sink.m_quads));
-    }
-    if (s_error.empty()) s_minute->lastFrame = world.lastFrame();
-  }
-  *pError = s_error;
-  return *s_minute;
+// The first seed (of the minute a replay gives), and each run's after it: one of its own.
+constexpr u32 gc_uiFIRST_SEED = 99;
+u32 nextSeed() {
+  static u32 s_uiRuns = 0;
+  return gc_uiFIRST_SEED + 1 + s_uiRuns++;
 }
-const SWorldMinute& plainMinute(std::string* pError) {
-  static std::optional<SWorldMinute> s_minute;
-  static std::string s_error;
-  if (!s_minute) {
-    ClWorldHarness world(99);
-    s_error = world.loadEnemies(gc_pScript);
-    SPacerImages images;
-    if (s_error.empty() && !images.find()) s_error = "the pacers' images are missing";
-    s_minute = SWorldMinute();
-    if (s_error.empty()) {
-      CPlainWorld plain(images);
-      for (int i = 0; i < gc_iFRAMES; ++i) {
-        plain.frame(true, true);
-        s_minute->frameHashes.push_back(frameHash(plain.quads()));
-      }
-      s_minute->lastFrame = plain.lastFrame();
-    }
+
+// A minute of either side's logic with the seed, played untimed; empty with *pError set when its world could not be
+// made. No other world may live meanwhile.
+SWorldMinute engineMinute(u32 uiSeed, std::string* pError) {
+  SWorldMinute minute;
+  CEngineWorld world(uiSeed);
+  *pError = world.m_error;
+  for (int i = 0; pError->empty() && i < gc_iFRAMES; ++i) {
+    world.frame(true, true);
+    minute.frameHashes.push_back(frameHash(world.m_world.m_sink.m_quads));
   }
-  *pError = s_error;
-  return *s_minute;
+  if (pError->empty()) minute.lastFrame = world.lastFrame();
+  return minute;
+}
+SWorldMinute plainMinute(u32 uiSeed, std::string* pError) {
+  SWorldMinute minute;
+  ClWorldHarness world(uiSeed);
+  *pError = world.loadEnemies(gc_pScript);
+  SPacerImages images;
+  if (pError->empty() && !images.find()) *pError = "the pacers' images are missing";
+  if (pError->empty()) {
+    CPlainWorld plain(images, uiSeed);
+    for (int i = 0; i < gc_iFRAMES; ++i) {
+      plain.frame(true, true);
+      minute.frameHashes.push_back(frameHash(plain.quads()));
+    }
+    minute.lastFrame = plain.lastFrame();
+  }
+  return minute;
 }
 
 // An empty answer when every frame's hash is the one of the same frame of the other side's logic and the last
@@ -280,61 +281,94 @@ const SWorldMinute& plainMinute(std::string* pError) {
 std::string compareMinute(benchmark::State& state, const CBenchFrameRecord<u64>& hashes,
                           const std::vector<SDrawnQuad>& lastFrame, const SWorldMinute& wanted) {
   const std::string error = hashes.check(state.iterations(), [&wanted](i64 i, const u64* puiHash) {
-    return *puiHash == wanted.frameHashes[static_cast<size_t>(i)] ? std::string()
-                                                                 : "other quads than the other side's logic drew";
+    return static_cast<size_t>(i) < wanted.frameHashes.size() && *puiHash == wanted.frameHashes[static_cast<size_t>(i)]
+               ? std::string()
+               : "other quads than the other side's logic drew";
   });
   return error.empty() ? compareFrames(lastFrame, wanted.lastFrame) : error;
 }
 
+// A side's frame as the steps of CBenchCheat leave it: the quads of the frame played (or of the last one, for a
+// frame not played) with the last left out or one changed when asked; its hash goes into the record.
+void recordFrame(const CBenchCheat& cheat, benchmark::State& state, i64 iFrame, std::vector<SWorldQuad>* pQuads,
+                 CBenchFrameRecord<u64>* pHashes) {
+  if (cheat.partial() && !pQuads->empty()) pQuads->pop_back();
+  if (cheat.changes(iFrame, state.max_iterations) && !pQuads->empty()) (*pQuads)[0].m_fDepth += 1.0f;
+  pHashes->add(frameHash(*pQuads));
+}
+
 void BM_Engine_WorldFrame200(benchmark::State& state) {
-  std::string error;
-  const SWorldMinute& wanted = plainMinute(&error);
   const bool bUpdate = !benchSkips("WorldFrame200.engine.update");
   const bool bDraw = !benchSkips("WorldFrame200.engine.draw");
   const CBenchEverySecond everySecond("WorldFrame200.engine");
-  CEngineWorld world;
-  if (!error.empty() || !world.m_error.empty()) {
-    state.SkipWithError((error.empty() ? world.m_error : error).c_str());
-    return;
-  }
+  const CBenchCheat cheat("WorldFrame200.engine");
+  const u32 uiSeed = nextSeed();
+  std::string error;
+  const SWorldMinute replayed = cheat.replays() ? plainMinute(gc_uiFIRST_SEED, &error) : SWorldMinute();
   CBenchFrameRecord<u64> hashes(state, 1);
-  i64 iFrame = 0;
-  for (auto _ : state) {
-    world.frame(bUpdate, bDraw && !everySecond.leavesOut(iFrame++));
-    hashes.add(frameHash(world.m_world.m_sink.m_quads));
+  std::vector<SDrawnQuad> lastFrame;
+  {
+    CEngineWorld world(uiSeed);
+    if (error.empty()) error = world.m_error;
+    if (!error.empty()) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    i64 iFrame = 0;
+    for (auto _ : state) {
+      if (cheat.replays()) {
+        hashes.add(replayed.frameHashes[static_cast<size_t>(iFrame++) % replayed.frameHashes.size()]);
+        continue;
+      }
+      if (!cheat.repeats(iFrame)) world.frame(bUpdate, bDraw && !everySecond.leavesOut(iFrame));
+      recordFrame(cheat, state, iFrame++, &world.m_world.m_sink.m_quads, &hashes);
+    }
+    if (g_entityList.getCount() != gc_iENEMIES) error = "enemies left the world during the benchmark";
+    lastFrame = world.lastFrame();
   }
-  if (g_entityList.getCount() != gc_iENEMIES) {
-    state.SkipWithError("enemies left the world during the benchmark");
-  } else if (error = compareMinute(state, hashes, world.lastFrame(), wanted); !error.empty()) {
-    state.SkipWithError(error.c_str());
+  if (error.empty()) {
+    const SWorldMinute wanted = plainMinute(uiSeed, &error);
+    if (error.empty()) error = compareMinute(state, hashes, lastFrame, wanted);
   }
+  if (!error.empty()) state.SkipWithError(error.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iENEMIES);
 }
 BENCHMARK(BM_Engine_WorldFrame200)->Iterations(gc_iFRAMES)->Unit(benchmark::kMicrosecond);
 
 void BM_Baseline_WorldFrame200(benchmark::State& state) {
-  std::string error;
-  const SWorldMinute& wanted = engineMinute(&error);
   const bool bReactions = !benchSkips("WorldFrame200.baseline.reactions");
   const bool bDraw = !benchSkips("WorldFrame200.baseline.draw");
   const CBenchEverySecond everySecond("WorldFrame200.baseline");
-  ClWorldHarness world(99);
-  if (error.empty()) error = world.loadEnemies(gc_pScript);
-  SPacerImages images;
-  if (error.empty() && !images.find()) error = "the pacers' images are missing";
-  if (!error.empty()) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  CPlainWorld plain(images);
+  const CBenchCheat cheat("WorldFrame200.baseline");
+  const u32 uiSeed = nextSeed();
+  std::string error;
+  const SWorldMinute replayed = cheat.replays() ? engineMinute(gc_uiFIRST_SEED, &error) : SWorldMinute();
   CBenchFrameRecord<u64> hashes(state, 1);
-  i64 iFrame = 0;
-  for (auto _ : state) {
-    plain.frame(bReactions, bDraw && !everySecond.leavesOut(iFrame++));
-    hashes.add(frameHash(plain.quads()));
-    benchmark::ClobberMemory();
+  std::vector<SDrawnQuad> lastFrame;
+  {
+    ClWorldHarness world(uiSeed);
+    if (error.empty()) error = world.loadEnemies(gc_pScript);
+    SPacerImages images;
+    if (error.empty() && !images.find()) error = "the pacers' images are missing";
+    if (!error.empty()) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    CPlainWorld plain(images, uiSeed);
+    i64 iFrame = 0;
+    for (auto _ : state) {
+      if (cheat.replays()) {
+        hashes.add(replayed.frameHashes[static_cast<size_t>(iFrame++) % replayed.frameHashes.size()]);
+        continue;
+      }
+      if (!cheat.repeats(iFrame)) plain.frame(bReactions, bDraw && !everySecond.leavesOut(iFrame));
+      recordFrame(cheat, state, iFrame++, &plain.quads(), &hashes);
+      benchmark::ClobberMemory();
+    }
+    lastFrame = plain.lastFrame();
   }
-  error = compareMinute(state, hashes, plain.lastFrame(), wanted);
+  const SWorldMinute wanted = engineMinute(uiSeed, &error);
+  if (error.empty()) error = compareMinute(state, hashes, lastFrame, wanted);
   if (!error.empty()) state.SkipWithError(error.c_str());
   state.SetItemsProcessed(state.iterations() * gc_iENEMIES);
 }

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uiSize) {
   KvFuzzSilenceProblemReports();
   static const bool s_bStarted = startStore();
   if (!s_bStarted) {
-    std::fprintf(stderr, "the store did not start\n");
+    std::fprintf(stderr, "the store did not start: %s\n", StoreGetInitFailure());
     std::abort();
   }
   ISteamRemoteStorage* pStorage = SteamRemoteStorage();

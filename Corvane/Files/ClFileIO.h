@@ -99,7 +99,8 @@ class ClFileIO {
   // The system's text of an error code ("Access is denied."), without a line end, into pText of uiSize bytes.
   static void describeError(u32 uiError, char* pText, u32 uiSize);
   // Why an open failed, as it reads after the file's name: "does not exist", what the path is instead of a file
-  // ("is a folder", "is a symlink loop", "is not a regular file"), or "cannot be read (<system text>)".
+  // ("is a folder", "is a symlink loop", "is a pipe", "is a socket", "is a character device", "is a block device"),
+  // or "cannot be read (<system text>)".
   static void describeOpenError(u32 uiError, char* pText, u32 uiSize);
 
   // 1 when the path opens for reading (under the file lock), else 0.

@@ -346,7 +346,8 @@ bool ClFileIO::isNotFoundError(u32 uiError) {
 
 bool ClFileIO::isNotAFileError(u32 uiError) {
   return uiError == ERROR_DIRECTORY_NOT_SUPPORTED || uiError == ERROR_CANT_RESOLVE_FILENAME ||
-         uiError == ERROR_BAD_FILE_TYPE;
+         uiError == ERROR_BAD_PIPE || uiError == ERROR_BAD_FILE_TYPE || uiError == ERROR_BAD_DEVICE ||
+         uiError == ERROR_BAD_UNIT;
 }
 
 void ClFileIO::describeError(u32 uiError, char* pText, u32 uiSize) {

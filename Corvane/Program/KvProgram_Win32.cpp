@@ -155,8 +155,8 @@ void parseCommandLine() {
 
 int runProgram() {
   if (!SteamAPI_Init()) {
-    // An environment stop, like a missing data file; the store has said why on the line before.
-    KvPrintProblem("The game cannot start: the store did not start.");
+    // An environment stop, like a missing data file: one line with the store's file and reason.
+    KvPrintProblem("The game cannot start: the store did not start: %s.", StoreGetInitFailure());
     return gc_iEXIT_START_UP_FAILED;
   }
   if (ISteamClient* pClient = SteamClient()) {

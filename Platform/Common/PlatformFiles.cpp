@@ -13,12 +13,19 @@ int refuse(SPlatformFileProblem* pProblem, EPlatformFileProblem eKind, int iErrn
   return -1;
 }
 
-EPlatformFileProblem kindOf(const struct stat& info) {
-  if (S_ISDIR(info.st_mode)) return EPlatformFileProblem::Folder;
-  return S_ISREG(info.st_mode) ? EPlatformFileProblem::None : EPlatformFileProblem::NotRegular;
-}
+EPlatformFileProblem kindOf(const struct stat& info) { return PlatformFileKind(info.st_mode); }
 
 }  // namespace
+
+EPlatformFileProblem PlatformFileKind(unsigned int uiMode) {
+  if (S_ISREG(uiMode)) return EPlatformFileProblem::None;
+  if (S_ISDIR(uiMode)) return EPlatformFileProblem::Folder;
+  if (S_ISFIFO(uiMode)) return EPlatformFileProblem::Pipe;
+  if (S_ISSOCK(uiMode)) return EPlatformFileProblem::Socket;
+  if (S_ISBLK(uiMode)) return EPlatformFileProblem::BlockDevice;
+  // A character device, or a kind this system does not name (a link is never seen here: it is followed first).
+  return EPlatformFileProblem::CharacterDevice;
+}
 
 int PlatformOpenRegularFile(const char* pPath, SPlatformFileProblem* pProblem, int iDirFd) {
   *pProblem = SPlatformFileProblem{};
@@ -63,7 +70,10 @@ std::string PlatformDescribeFileProblem(const SPlatformFileProblem& problem) {
     case EPlatformFileProblem::Missing: return "does not exist";
     case EPlatformFileProblem::Folder: return "is a folder";
     case EPlatformFileProblem::SymlinkLoop: return "is a symlink loop";
-    case EPlatformFileProblem::NotRegular: return "is not a regular file";
+    case EPlatformFileProblem::Pipe: return "is a pipe";
+    case EPlatformFileProblem::Socket: return "is a socket";
+    case EPlatformFileProblem::CharacterDevice: return "is a character device";
+    case EPlatformFileProblem::BlockDevice: return "is a block device";
     case EPlatformFileProblem::CannotOpen: return std::string("cannot be opened: ") + std::strerror(problem.iErrno);
     case EPlatformFileProblem::CannotRead: return std::string("cannot be read: ") + std::strerror(problem.iErrno);
     case EPlatformFileProblem::TooLarge: return "is larger than " + std::to_string(problem.uiLimit) + " bytes";

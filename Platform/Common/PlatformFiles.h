@@ -4,9 +4,9 @@
 // read. A whole-file read takes the caller's bound on what the file can be, so a file that never ends (a device
 // such as /dev/zero behind a symlink is refused anyway) cannot take the memory.
 //
-// Reasons read after the file's name: "is a folder", "is a symlink loop", "is not a regular file" (a pipe, a
-// device, a socket), "does not exist", "cannot be opened: <system text>", "cannot be read: <system text>", "is
-// larger than N bytes".
+// Reasons read after the file's name and say what is there instead of a file: "is a folder", "is a symlink loop",
+// "is a pipe", "is a socket", "is a character device", "is a block device"; or "does not exist", "cannot be opened:
+// <system text>", "cannot be read: <system text>", "is larger than N bytes".
 //
 // Any thread; nothing is shared.
 #pragma once
@@ -21,7 +21,10 @@ enum class EPlatformFileProblem {
   Missing,      // nothing of that name, or a folder on its way is missing
   Folder,
   SymlinkLoop,  // the name, or a folder on its way, is a symlink that leads back to itself
-  NotRegular,   // a pipe, a character or block device, a socket
+  Pipe,         // a FIFO
+  Socket,
+  CharacterDevice,
+  BlockDevice,
   CannotOpen,   // the system refused the open (no permission ...): iErrno says why
   CannotRead,   // a read failed: iErrno says why
   TooLarge,     // more bytes than the caller's bound: uiLimit
@@ -37,6 +40,10 @@ struct SPlatformFileProblem {
 // descriptor answered is close-on-exec and reads block as usual; the caller closes it. -1 with the problem when the
 // path is not a regular file or cannot be opened.
 int PlatformOpenRegularFile(const char* pPath, SPlatformFileProblem* pProblem, int iDirFd = AT_FDCWD);
+
+// What a file of this st_mode is when it is not a regular file (Folder, Pipe, ...), None when it is one. A writer
+// that finds something in the place of its output says it with the same words.
+EPlatformFileProblem PlatformFileKind(unsigned int uiMode);
 
 // The problem as it reads after the file's name ("is a symlink loop").
 std::string PlatformDescribeFileProblem(const SPlatformFileProblem& problem);

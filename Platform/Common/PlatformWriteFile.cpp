@@ -23,8 +23,13 @@ int PlatformOpenFileForWriting(const char* pPath, SPlatformFileProblem* pProblem
       case ENOTDIR: return refuse(EPlatformFileProblem::Missing, iError);  // a folder on its way
       case ELOOP: return refuse(EPlatformFileProblem::SymlinkLoop, iError);
       case EISDIR: return refuse(EPlatformFileProblem::Folder, iError);
-      case ENXIO:  // a pipe nobody reads, a socket, a device without its driver
-      case EOPNOTSUPP: return refuse(EPlatformFileProblem::NotRegular, iError);
+      case ENXIO:  // a pipe nobody reads, a socket, a device without its driver: named for what it is
+      case EOPNOTSUPP: {
+        struct stat info {};
+        const EPlatformFileProblem eKind =
+            ::stat(pPath, &info) == 0 ? PlatformFileKind(info.st_mode) : EPlatformFileProblem::None;
+        return refuse(eKind != EPlatformFileProblem::None ? eKind : EPlatformFileProblem::CannotOpen, iError);
+      }
       default: return refuse(EPlatformFileProblem::CannotOpen, iError);
     }
   }
@@ -37,7 +42,7 @@ int PlatformOpenFileForWriting(const char* pPath, SPlatformFileProblem* pProblem
   if (!S_ISREG(info.st_mode)) {
     // A pipe that has a reader, or a device that opened: nothing is written to it.
     ::close(iFd);
-    return refuse(EPlatformFileProblem::NotRegular, 0);
+    return refuse(PlatformFileKind(info.st_mode), 0);
   }
   const int iFlags = ::fcntl(iFd, F_GETFL);
   if (iFlags < 0 || ::fcntl(iFd, F_SETFL, iFlags & ~O_NONBLOCK) != 0 || ::ftruncate(iFd, 0) != 0) {

@@ -63,7 +63,7 @@ typedef enum FMOD_RESULT {
 const char* FMOD_ErrorString(FMOD_RESULT errcode);
 
 // This stand-in's own addition: why the calling thread's last System::createSound or createStream failed, in the
-// decoder's words ("libsndfile: Format not recognised.") or the file door's ("it is not a regular file"); "" when
+// decoder's words ("libsndfile: Format not recognised.") or the file door's ("it is a pipe"); "" when
 // it succeeded or its result code says all there is.
 const char* FMODExGetLastProblem();
 

@@ -377,9 +377,14 @@ class ISteamRemoteStorage {
 // ---- Functions ----
 
 // Opens the store folder, its configuration and database. False when the folder, the configuration or the
-// database cannot be used (the reason goes to stderr) or when the fault "init_fail" is set. A second call
-// while running returns true.
+// database cannot be used or when the fault "init_fail" is set; StoreGetInitFailure then says why, and nothing is
+// printed. A second call while running returns true.
 bool SteamAPI_Init();
+// The local store's own call, with no counterpart in the library: why the last SteamAPI_Init that returned false
+// failed, as a line naming the file and the reason ("<folder>/store.db-wal is a symlink loop", "<folder>/store.ini:3:
+// ..."), without a final full stop; "" when the last start worked or none was made. Valid until the next
+// SteamAPI_Init. Main thread.
+const char* StoreGetInitFailure();
 // Closes the store; queued callbacks are dropped. Remote-storage calls in flight finish first.
 void SteamAPI_Shutdown();
 // The local store's own call, with no counterpart in the library, for a program that ends at once without

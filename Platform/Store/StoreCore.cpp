@@ -25,6 +25,8 @@ std::atomic<SteamAPIWarningMessageHook_t> g_pWarningHook{nullptr};
 std::atomic<std::thread::id> g_mainThread{std::thread::id()};
 std::atomic<bool> g_bRunning{false};
 std::unique_ptr<StoreSession> g_pSession;
+// Why the last start failed; empty after one that worked.
+std::string g_initFailure;
 // Counts sessions, so that records queued by an earlier session are never delivered in a later one.
 std::uint64_t g_uiSessionNumber = 0;
 
@@ -380,15 +382,18 @@ bool SteamAPI_Init() {
   }
   if (!bOpened) {
     StoreRemoteClose();
-    std::fprintf(stderr, "store: SteamAPI_Init failed: %s\n", error.c_str());
+    g_initFailure = error.empty() ? std::string("the store failed to start") : error;
     return false;
   }
+  g_initFailure.clear();
   ++g_uiSessionNumber;
   g_pSession = std::move(pSession);
   g_mainThread = std::this_thread::get_id();
   g_bRunning = true;
   return true;
 }
+
+const char* StoreGetInitFailure() { return g_initFailure.c_str(); }
 
 void SteamAPI_Shutdown() {
   if (!g_pSession) {

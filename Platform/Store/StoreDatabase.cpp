@@ -1,7 +1,14 @@
 #include "Platform/Store/StoreDatabase.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+
+#include "Platform/Common/PlatformFiles.h"
 
 namespace {
 
@@ -132,14 +139,79 @@ EFileState checkFile(sqlite3* pDb, std::string* pReason) {
   return EFileState::USABLE;
 }
 
+// The files SQLite keeps beside a database: its write-ahead log, the log's index and its rollback journal.
+const char* const gc_apJOURNAL_SUFFIXES[] = {"-wal", "-shm", "-journal"};
+
+// Whether the name is taken by anything at all (a dangling or looping link too).
+bool nameTaken(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+// One of the database's files as the file door sees it: a regular file (behind links as every other path takes
+// them), or nothing of that name. False with the reason naming the file for anything else; a link that leads
+// nowhere is refused too, since SQLite would make its file wherever the link points.
+bool checkStoreFile(const std::string& path, bool* pbExists, std::string* pError) {
+  SPlatformFileProblem problem;
+  const int iFd = PlatformOpenRegularFile(path.c_str(), &problem);
+  if (iFd >= 0) {
+    ::close(iFd);
+    *pbExists = true;
+    return true;
+  }
+  *pbExists = false;
+  if (problem.eKind == EPlatformFileProblem::Missing && problem.iErrno == ENOENT) {
+    if (!nameTaken(path)) {
+      return true;
+    }
+    *pError = path + " is a symlink to a file that does not exist";
+    return false;
+  }
+  *pError = path + " " + PlatformDescribeFileProblem(problem);
+  return false;
+}
+
+// Checks the database's files before SQLite opens any of them, so that a pipe is never opened for writing, a
+// device never written, a folder never taken for a file, and nothing is touched when one of them is refused. SQLite
+// follows the database's links and keeps its journals beside the file they end at: the files checked, and the path
+// answered for SQLite to open, are those.
+bool checkStoreFiles(const std::string& path, std::string* pResolved, std::string* pError) {
+  bool bExists = false;
+  if (!checkStoreFile(path, &bExists, pError)) {
+    return false;
+  }
+  *pResolved = path;
+  struct stat info {};
+  if (bExists && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    char* pResolvedText = ::realpath(path.c_str(), nullptr);
+    if (pResolvedText == nullptr) {
+      const SPlatformFileProblem problem{EPlatformFileProblem::CannotOpen, errno, 0};
+      *pError = path + " " + PlatformDescribeFileProblem(problem);
+      return false;
+    }
+    *pResolved = pResolvedText;
+    std::free(pResolvedText);
+  }
+  for (const char* pSuffix : gc_apJOURNAL_SUFFIXES) {
+    if (!checkStoreFile(*pResolved + pSuffix, &bExists, pError)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Opens the file (creating it when absent) for this connection alone: in exclusive locking mode the connection
 // takes the file's lock at its first read and never gives it back, so no other program can change the file
 // under the store and no statement pays for taking and releasing file locks. The WAL index then lives in the
 // connection's memory, not in a shared "-shm" file.
 sqlite3* openConnection(const std::string& path, std::string* pError) {
+  std::string resolved;
+  if (!checkStoreFiles(path, &resolved, pError)) {
+    return nullptr;
+  }
   sqlite3* pDb = nullptr;
   const int iFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
-  if (sqlite3_open_v2(path.c_str(), &pDb, iFlags, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(resolved.c_str(), &pDb, iFlags, nullptr) != SQLITE_OK) {
     *pError = path + ": cannot open the store database (" + (pDb ? sqlite3_errmsg(pDb) : "out of memory") + ")";
     sqlite3_close(pDb);
     return nullptr;
@@ -169,8 +241,7 @@ std::string asidePath(const std::string& path) {
   for (int i = 1;; ++i) {
     const std::string candidate =
         stem + ".damaged-" + acStamp + (i > 1 ? "-" + std::to_string(i) : std::string()) + ".db";
-    std::error_code error;
-    if (!std::filesystem::exists(candidate, error) && !std::filesystem::exists(candidate + "-wal", error)) {
+    if (!nameTaken(candidate) && !nameTaken(candidate + "-wal")) {
       return candidate;
     }
   }
@@ -179,10 +250,10 @@ std::string asidePath(const std::string& path) {
 // Moves the database and its journal files to the aside name; nothing is deleted.
 bool keepAside(const std::string& path, const std::string& aside, std::string* pError) {
   for (const char* pSuffix : {"", "-wal", "-shm", "-journal"}) {
-    std::error_code error;
-    if (!std::filesystem::exists(path + pSuffix, error)) {
+    if (!nameTaken(path + pSuffix)) {
       continue;
     }
+    std::error_code error;
     std::filesystem::rename(path + pSuffix, aside + pSuffix, error);
     if (error) {
       *pError = path + pSuffix + ": cannot move the damaged store database aside (" + error.message() + ")";

@@ -61,7 +61,10 @@ DWORD errorFromProblem(const SPlatformFileProblem& problem) {
   switch (problem.eKind) {
     case EPlatformFileProblem::Folder: return ERROR_DIRECTORY_NOT_SUPPORTED;
     case EPlatformFileProblem::SymlinkLoop: return ERROR_CANT_RESOLVE_FILENAME;
-    case EPlatformFileProblem::NotRegular: return ERROR_BAD_FILE_TYPE;
+    case EPlatformFileProblem::Pipe: return ERROR_BAD_PIPE;
+    case EPlatformFileProblem::Socket: return ERROR_BAD_FILE_TYPE;
+    case EPlatformFileProblem::CharacterDevice: return ERROR_BAD_DEVICE;
+    case EPlatformFileProblem::BlockDevice: return ERROR_BAD_UNIT;
     default: return errorFromErrno(problem.iErrno != 0 ? problem.iErrno : EIO);
   }
 }
@@ -164,11 +167,17 @@ std::string kindSentence(EPlatformFileProblem eKind) {
 const char* systemMessage(DWORD dwCode) {
   static const std::string s_folder = kindSentence(EPlatformFileProblem::Folder);
   static const std::string s_loop = kindSentence(EPlatformFileProblem::SymlinkLoop);
-  static const std::string s_notRegular = kindSentence(EPlatformFileProblem::NotRegular);
+  static const std::string s_pipe = kindSentence(EPlatformFileProblem::Pipe);
+  static const std::string s_socket = kindSentence(EPlatformFileProblem::Socket);
+  static const std::string s_characterDevice = kindSentence(EPlatformFileProblem::CharacterDevice);
+  static const std::string s_blockDevice = kindSentence(EPlatformFileProblem::BlockDevice);
   switch (dwCode) {
     case ERROR_DIRECTORY_NOT_SUPPORTED: return s_folder.c_str();
     case ERROR_CANT_RESOLVE_FILENAME: return s_loop.c_str();
-    case ERROR_BAD_FILE_TYPE: return s_notRegular.c_str();
+    case ERROR_BAD_PIPE: return s_pipe.c_str();
+    case ERROR_BAD_FILE_TYPE: return s_socket.c_str();
+    case ERROR_BAD_DEVICE: return s_characterDevice.c_str();
+    case ERROR_BAD_UNIT: return s_blockDevice.c_str();
     case ERROR_SUCCESS: return "The operation completed successfully.";
     case ERROR_INVALID_FUNCTION: return "The function is not supported here.";
     case ERROR_FILE_NOT_FOUND: return "The file does not exist.";

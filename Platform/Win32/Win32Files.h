@@ -54,7 +54,8 @@ typedef void(CALLBACK* LPOVERLAPPED_COMPLETION_ROUTINE)(DWORD dwErrorCode, DWORD
 // waits (a pipe without a writer, a device). Answers INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND (no such file
 // in an existing folder), ERROR_PATH_NOT_FOUND (a folder on the way is missing, or the path is empty),
 // ERROR_ACCESS_DENIED (no permission), ERROR_DIRECTORY_NOT_SUPPORTED (a folder), ERROR_CANT_RESOLVE_FILENAME (a
-// symlink loop), ERROR_BAD_FILE_TYPE (a pipe, a device or a socket) and so on.
+// symlink loop), ERROR_BAD_PIPE (a pipe), ERROR_BAD_FILE_TYPE (a socket), ERROR_BAD_DEVICE (a character device),
+// ERROR_BAD_UNIT (a block device) and so on.
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
@@ -90,7 +91,8 @@ DWORD GetFileAttributesW(LPCWSTR lpFileName);
 #define MAKELANGID(p, s) ((static_cast<WORD>(s) << 10) | static_cast<WORD>(p))
 
 // The text of a system error code, ending in "\r\n", in one language whatever dwLanguageId says. The codes of a
-// path that is not a file say what it is: "It is a folder.", "It is a symlink loop.", "It is not a regular file.". Only
+// path that is not a file say what it is: "It is a folder.", "It is a symlink loop.", "It is a pipe.", "It is a
+// socket.", "It is a character device.", "It is a block device.". Only
 // FORMAT_MESSAGE_FROM_SYSTEM is supported (else ERROR_INVALID_PARAMETER). With FORMAT_MESSAGE_ALLOCATE_BUFFER,
 // lpBuffer is taken as an LPSTR* that receives a block to release with LocalFree; otherwise the text is copied
 // into lpBuffer of nSize characters (ERROR_INSUFFICIENT_BUFFER when it does not fit). Answers the length

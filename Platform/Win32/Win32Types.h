@@ -101,6 +101,7 @@ typedef union _LARGE_INTEGER {
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_WRITE_PROTECT 19
+#define ERROR_BAD_UNIT 20                   // a block device where a file was to be read
 #define ERROR_READ_FAULT 30
 #define ERROR_GEN_FAILURE 31
 #define ERROR_HANDLE_EOF 38
@@ -114,10 +115,12 @@ typedef union _LARGE_INTEGER {
 #define ERROR_BAD_PATHNAME 161
 #define ERROR_ALREADY_EXISTS 183
 #define ERROR_FILENAME_EXCED_RANGE 206
-#define ERROR_BAD_FILE_TYPE 222             // a pipe, a device or a socket where a file was to be read
+#define ERROR_BAD_FILE_TYPE 222             // a socket where a file was to be read
+#define ERROR_BAD_PIPE 230                  // a pipe where a file was to be read
 #define ERROR_MR_MID_NOT_FOUND 317
 #define ERROR_DIRECTORY_NOT_SUPPORTED 336   // a folder where a file was to be read
 #define ERROR_NOACCESS 998
+#define ERROR_BAD_DEVICE 1200               // a character device where a file was to be read
 #define ERROR_CANNOT_FIND_WND_CLASS 1407
 #define ERROR_CANT_RESOLVE_FILENAME 1921    // a symlink loop
 

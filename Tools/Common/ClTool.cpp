@@ -19,7 +19,8 @@ int ClTool::writeOutput(const std::string& path, const void* pData, size_t uiSiz
   if (path.empty()) {
     return std::fwrite(pData, 1, uiSize, stdout) == uiSize ? 0 : fail("error: cannot write the standard output");
   }
-  return ToolWriteFile(path, pData, uiSize) ? 0 : fail(path + ": error: cannot write the file");
+  std::string why;
+  return ToolWriteFile(path, pData, uiSize, &why) ? 0 : fail(path + ": error: " + why);
 }
 
 std::string ClTool::outputName(const std::string& input, const char* pExtension) {

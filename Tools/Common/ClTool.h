@@ -83,8 +83,8 @@ class ClTool {
   // A failure that names its own file or source: the message as one line; answers 1.
   static int fail(const std::string& message);
 
-  // Writes the bytes to the file at path (through a temporary file, ToolFiles.h), or to standard output when path
-  // is empty; 0, or 1 after "<path>: error: cannot write the file".
+  // Writes the bytes to the file at path (whole or not at all, ToolFiles.h), or to standard output when path is
+  // empty; 0, or 1 after "<path>: error: <why>" ("cannot write the file: No space left on device").
   static int writeOutput(const std::string& path, const void* pData, size_t uiSize);
   static int writeOutput(const std::string& path, const std::string& text) {
     return writeOutput(path, text.data(), text.size());

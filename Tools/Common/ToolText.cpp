@@ -28,12 +28,7 @@ bool ToolPrepareText(std::string* pText, const std::string& fileName, std::strin
 }
 
 bool ToolReadTextSource(const std::string& path, std::string* pText, std::string* pError) {
-  std::string why;
-  if (!ToolReadFile(path, pText, &why)) {
-    *pError = path + ": error: cannot open the file (it " + why + ")";
-    return false;
-  }
-  return ToolPrepareText(pText, path, pError);
+  return ToolReadInput(path, pText, pError) && ToolPrepareText(pText, path, pError);
 }
 
 bool ToolSplitWords(const std::string& line, std::vector<SToolWord>* pWords, int* piBadColumn) {

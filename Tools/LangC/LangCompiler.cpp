@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -296,20 +295,9 @@ bool LangCompileFile(const std::string& sourcePath, const std::string& outputPat
     return false;
   }
   const std::vector<std::uint8_t> image = LangBuildTable(entries);
-  const std::string temporary = outputPath + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    out.close();
-    if (!out) {
-      std::remove(temporary.c_str());
-      *pError = outputPath + ": cannot write";
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), outputPath.c_str()) != 0) {
-    *pError = outputPath + ": cannot put in place (" + std::strerror(errno) + ")";
-    std::remove(temporary.c_str());
+  std::string why;
+  if (!ToolWriteFile(outputPath, image.data(), image.size(), &why)) {
+    *pError = outputPath + ": error: " + why;
     return false;
   }
   return true;

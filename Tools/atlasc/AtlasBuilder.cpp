@@ -382,12 +382,13 @@ bool AtlasWriteImage(const std::string& path, const SAtlasImage& image, std::str
     rgba[i * 4 + 2] = static_cast<uint8_t>(t);
     rgba[i * 4 + 3] = static_cast<uint8_t>(t >> 24);
   }
-  // Encoded in memory (the image library opens no file of its own), then written as every tool output is.
-  std::vector<unsigned char> encoded;
+  std::error_code error;
+  fs::create_directories(fs::path(path).parent_path(), error);
+  // Encoded in memory, then written as every tool output is.
+  std::vector<uint8_t> encoded;
   const auto append = [](void* pContext, void* pData, int iSize) {
-    auto* pOut = static_cast<std::vector<unsigned char>*>(pContext);
-    const auto* pBytes = static_cast<const unsigned char*>(pData);
-    pOut->insert(pOut->end(), pBytes, pBytes + iSize);
+    auto* pBytes = static_cast<std::vector<uint8_t>*>(pContext);
+    pBytes->insert(pBytes->end(), static_cast<uint8_t*>(pData), static_cast<uint8_t*>(pData) + iSize);
   };
   const std::string extension = lowerExtension(path);
   int iOk = 0;
@@ -401,10 +402,12 @@ bool AtlasWriteImage(const std::string& path, const SAtlasImage& image, std::str
     *pError = path + ": error: the extension is not .png, .bmp or .tga";
     return false;
   }
-  std::error_code error;
-  fs::create_directories(fs::path(path).parent_path(), error);
-  if (iOk == 0 || !ToolWriteFile(path, encoded.data(), encoded.size())) {
-    *pError = path + ": error: cannot write the image";
+  if (iOk == 0) {
+    *pError = path + ": error: cannot encode the image";
+    return false;
+  }
+  if (std::string why; !ToolWriteFile(path, encoded.data(), encoded.size(), &why)) {
+    *pError = path + ": error: " + why;
     return false;
   }
   return true;
@@ -580,8 +583,8 @@ bool AtlasPackFolder(const std::string& folder, const std::string& outDir, const
     return false;
   }
   const std::string tablePath = outDir + "/" + baseName + ".atf";
-  if (!ToolWriteFile(tablePath, table.data(), table.size())) {
-    *pError = tablePath + ": error: cannot write the file";
+  if (std::string why; !ToolWriteFile(tablePath, table.data(), table.size(), &why)) {
+    *pError = tablePath + ": error: " + why;
     return false;
   }
   pWritten->push_back(tablePath);

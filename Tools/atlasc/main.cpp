@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     }
     if (line.command == "list" || line.command == "check") {
       std::string bytes;
-      if (!ToolReadFile(input, &bytes)) return ClTool::fail(input + ": error: cannot open the file");
+      if (std::string refused; !ToolReadInput(input, &bytes, &refused)) return ClTool::fail(refused);
       std::vector<std::string> imageNames;
       if (!names.empty()) {
         std::error_code folderError;

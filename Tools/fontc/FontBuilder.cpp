@@ -356,7 +356,7 @@ bool FontMakeContent(const std::string& descriptionPath, const std::string& outD
           const std::string path =
               (fs::path(descriptionPath).parent_path() / entry["strings"][s].get<std::string>()).string();
           std::string strings;
-          if (!ToolReadFile(path, &strings)) throw SPlaceError{place, path + " cannot be read"};
+          if (std::string why; !ToolReadFile(path, &strings, &why)) throw SPlaceError{place, path + " " + why};
           if (!FontUtf8ToUnits(strings, &request.characters, &uiBad)) {
             throw SPlaceError{place, path + " is not UTF-8 at byte " + std::to_string(uiBad)};
           }

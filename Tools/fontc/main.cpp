@@ -23,7 +23,7 @@ const ClTool gc_tool("fontc", gc_pszUSAGE);
 
 int dump(const std::string& input, const std::string& output) {
   std::string bytes;
-  if (!ToolReadFile(input, &bytes)) return ClTool::fail(input + ": error: cannot read the file");
+  if (std::string refused; !ToolReadInput(input, &bytes, &refused)) return ClTool::fail(refused);
   const std::vector<uint8_t> file(bytes.begin(), bytes.end());
   const bool bFamily = input.size() >= 4 && input.compare(input.size() - 4, 4, ".kff") == 0;
   const bool bFont = input.size() >= 4 && input.compare(input.size() - 4, 4, ".kcf") == 0;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -13,6 +12,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "Tools/Common/ToolFiles.h"
 #include "Tools/Common/ToolText.h"
 #include "Tools/fxoc/FxoSource.h"
 
@@ -171,11 +171,6 @@ std::string composeForLink(const SD3DXEffectDescription& effect, UINT uiShader) 
   return D3DXEffectComposeGLSL(used, 0);
 }
 
-bool writeText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  return out.good();
-}
 
 }  // namespace
 
@@ -196,8 +191,8 @@ bool FxoCheckGlsl(const SFxoSource& source, const std::string& glslangPath, cons
     const std::string linkPath = stem + ".link" + extension;
     for (const auto& [file, text] : {std::pair{path, D3DXEffectComposeGLSL(effect, i)},
                                      std::pair{linkPath, composeForLink(effect, i)}}) {
-      if (!writeText(file, text)) {
-        *pErrors = source.fileName + ":1:1: error: cannot write the scratch file " + file;
+      if (std::string why; !ToolWriteFile(file, text.data(), text.size(), &why)) {
+        *pErrors = source.fileName + ":1:1: error: cannot write the scratch file " + file + ": it " + why;
         return false;
       }
       files[file] = i;

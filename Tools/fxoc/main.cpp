@@ -33,7 +33,7 @@ std::string baseName(const std::string& path) {
 
 int dump(const std::string& path, const std::string& output) {
   std::string bytes;
-  if (!ToolReadFile(path, &bytes)) return ClTool::fail(path + ": error: cannot open the file");
+  if (std::string refused; !ToolReadInput(path, &bytes, &refused)) return ClTool::fail(refused);
   SD3DXEffectDescription effect;
   std::string error;
   if (!D3DXEffectFileRead(bytes.data(), bytes.size(), &effect, &error)) {

@@ -30,7 +30,7 @@ const ClTool gc_tool("kdsc", gc_pszUSAGE);
 // Loads a compiled file with the engine's loader and, when bPrint, prints its tree as JSON.
 int load(const std::string& path, bool bPrint) {
   std::string bytes;
-  if (!ToolReadFile(path, &bytes)) return ClTool::fail(path + ": error: cannot open the file");
+  if (std::string refused; !ToolReadInput(path, &bytes, &refused)) return ClTool::fail(refused);
   char szError[gc_uiKDS_ERROR_SIZE];
   ClDScriptData2* pRoot = ClDScriptMgr2::buildTree(bytes.data(), bytes.size(), path.c_str(), szError, sizeof(szError));
   if (pRoot == nullptr) return ClTool::fail(szError);

@@ -30,7 +30,7 @@ const ClTool gc_tool("kuic", gc_pszUSAGE);
 
 int dump(const std::string& path, const std::string& namesPath, const std::string& output) {
   std::string bytes;
-  if (!ToolReadFile(path, &bytes)) return ClTool::fail(path + ": error: cannot open the file");
+  if (std::string refused; !ToolReadInput(path, &bytes, &refused)) return ClTool::fail(refused);
   const std::vector<uint8_t> image(bytes.begin(), bytes.end());
   std::vector<std::pair<uint32_t, std::string>> names;
   std::string error;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -77,26 +76,6 @@ void writeU32(std::vector<u8>* pOut, u32 uiOffset, u32 uiValue) {
   for (i32 i = 0; i < 4; ++i) {
     (*pOut)[uiOffset + static_cast<u32>(i)] = static_cast<u8>(uiValue >> (8 * i));
   }
-}
-
-bool writeFile(const std::string& path, const std::vector<u8>& bytes, std::string* pError) {
-  // Written beside and renamed, so a reader never sees half an archive.
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!file) {
-      *pError = "cannot write [" + temporary + "]";
-      return false;
-    }
-  }
-  std::error_code error;
-  fs::rename(temporary, path, error);
-  if (error) {
-    *pError = "cannot write [" + path + "]: " + error.message();
-    return false;
-  }
-  return true;
 }
 
 // Encodes one entry as asked and allowed; appends the stored bytes to the data image.
@@ -269,9 +248,9 @@ bool MagGatherInputs(const std::string& rootDir, const SMagManifest& manifest, s
   return true;
 }
 
-bool MagWriteArchive(const std::string& outDir, const std::string& archiveName, const std::string& keyText,
+bool MagBuildArchive(const std::string& archiveName, const std::string& keyText,
                      const std::vector<SMagPackInput>& inputs, std::vector<SMagPackedEntry>* pPacked,
-                     std::string* pError) {
+                     std::vector<u8>* pTOC, std::vector<u8>* pData, std::string* pError) {
   if (archiveName.empty()) {
     *pError = "the archive has no name";
     return false;
@@ -309,11 +288,13 @@ bool MagWriteArchive(const std::string& outDir, const std::string& archiveName, 
   const u32 uiTableOffset = alignUp(sizeof(SMagTOCHeader), gc_uiMAG_ALIGNMENT);
   const u32 uiRecordsOffset = alignUp(uiTableOffset + 4 * uiCount, gc_uiMAG_ALIGNMENT);
   const u32 uiInfosOffset = alignUp(uiRecordsOffset + sizeof(SMagTOCRecord) * uiCount, gc_uiMAG_ALIGNMENT);
-  std::vector<u8> toc(uiInfosOffset + sizeof(ClMagDataInfo) * uiCount, 0);
+  std::vector<u8>& toc = *pTOC;
+  toc.assign(uiInfosOffset + sizeof(ClMagDataInfo) * uiCount, 0);
   writeU32(&toc, 0, uiTableOffset);
   writeU32(&toc, 8, uiCount);
 
-  std::vector<u8> data;
+  std::vector<u8>& data = *pData;
+  data.clear();
   pPacked->clear();
   for (u32 i = 0; i < uiCount; ++i) {
     SMagPackedEntry packed;
@@ -337,13 +318,53 @@ bool MagWriteArchive(const std::string& outDir, const std::string& archiveName, 
   if (data.empty()) {
     data.resize(gc_uiMAG_ALIGNMENT, 0);
   }
+  return true;
+}
 
+bool MagWriteArchiveFiles(const std::string& outDir, const std::string& archiveName, const std::vector<u8>& toc,
+                          const std::vector<u8>& data, std::string* pError) {
   std::error_code error;
   fs::create_directories(outDir, error);
   if (error) {
-    *pError = "cannot create [" + outDir + "]: " + error.message();
+    *pError = outDir + ": error: cannot make the folder: " + error.message();
     return false;
   }
-  return writeFile(MagDataFileName(outDir, archiveName), data, pError) &&
-         writeFile(MagTOCFileName(outDir, archiveName), toc, pError);
+  // Nothing is touched until both new files are whole: a failure leaves the old pair as it was, and loadable.
+  const std::string dataPath = MagDataFileName(outDir, archiveName);
+  const std::string tocPath = MagTOCFileName(outDir, archiveName);
+  std::string why;
+  for (const std::string* pPath : {&dataPath, &tocPath}) {
+    why = ToolWhyNotReplaceable(*pPath);
+    if (!why.empty()) {
+      *pError = *pPath + ": error: " + why;
+      return false;
+    }
+  }
+  std::string newData;
+  std::string newTOC;
+  if (!ToolMakeNewFile(dataPath, data.data(), data.size(), &newData, &why)) {
+    *pError = dataPath + ": error: " + why;
+    return false;
+  }
+  if (!ToolMakeNewFile(tocPath, toc.data(), toc.size(), &newTOC, &why)) {
+    std::remove(newData.c_str());
+    *pError = tocPath + ": error: " + why;
+    return false;
+  }
+  // The data file goes in first, so that its old bytes are the ones kept while the table follows.
+  std::string failed;
+  if (!ToolPutPairInPlace(newData, dataPath, newTOC, tocPath, &failed, &why)) {
+    *pError = failed + ": error: " + why;
+    return false;
+  }
+  return true;
+}
+
+bool MagWriteArchive(const std::string& outDir, const std::string& archiveName, const std::string& keyText,
+                     const std::vector<SMagPackInput>& inputs, std::vector<SMagPackedEntry>* pPacked,
+                     std::string* pError) {
+  std::vector<u8> toc;
+  std::vector<u8> data;
+  return MagBuildArchive(archiveName, keyText, inputs, pPacked, &toc, &data, pError) &&
+         MagWriteArchiveFiles(outDir, archiveName, toc, data, pError);
 }

@@ -71,8 +71,20 @@ bool MagGatherInputs(const std::string& rootDir, const SMagManifest& manifest, s
 // True for files the asynchronous loader reads; they are stored plain.
 bool MagIsAsyncLoaded(const std::string& archivePath);
 
-// Writes outDir/NAME_win32.mtc and .mdf (creating outDir). The key (1 to 15 characters) is needed when any
-// entry is encrypted. False with a message when an entry cannot be stored as asked or a file cannot be written.
+// Builds the table of contents and the data file of an archive in memory. The key (1 to 15 characters) is needed
+// when any entry is encrypted. False with a message when an entry cannot be stored as asked.
+bool MagBuildArchive(const std::string& archiveName, const std::string& keyText,
+                     const std::vector<SMagPackInput>& inputs, std::vector<SMagPackedEntry>* pPacked,
+                     std::vector<u8>* pTOC, std::vector<u8>* pData, std::string* pError);
+
+// Replaces outDir/NAME_win32.mtc and .mdf (creating outDir) with the built pair, both or neither: the new files are
+// written whole beside the old ones, then swapped in, and a failure leaves the old pair byte for byte, with nothing
+// else left in the folder. False with "<file>: error: <why>" ("S_win32.mtc: error: cannot write the file: No space
+// left on device").
+bool MagWriteArchiveFiles(const std::string& outDir, const std::string& archiveName, const std::vector<u8>& toc,
+                          const std::vector<u8>& data, std::string* pError);
+
+// MagBuildArchive, then MagWriteArchiveFiles.
 bool MagWriteArchive(const std::string& outDir, const std::string& archiveName, const std::string& keyText,
                      const std::vector<SMagPackInput>& inputs, std::vector<SMagPackedEntry>* pPacked,
                      std::string* pError);

@@ -3,6 +3,7 @@
 //   magpack pack --name NAME --out DIR [--root DIR] [--manifest FILE] [--key KEY] [--depfile FILE] [--quiet]
 //       Packs every file under --root (rules from the manifest) and the manifest's own "file" lines into
 //       DIR/NAME_win32.mtc and DIR/NAME_win32.mdf (see MagPacker.h). --depfile writes the inputs as a make rule.
+//       The pair is replaced both or neither: when the new one cannot be written whole, the old one stays as it was.
 //   magpack list --dir DIR --name NAME [--root DIR] [--manifest FILE]
 //       Loads the archive's table of contents with the engine's reader and prints one line per entry: name
 //       hash, flags (C compressed, E encrypted), final, compressed and encrypted size, data offset, and the path
@@ -33,7 +34,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -46,6 +46,7 @@
 #include "Corvane/Files/KvDataPaths.h"
 #include "Corvane/System/KvDebug.h"
 #include "Tools/Common/ClTool.h"
+#include "Tools/Common/ToolFiles.h"
 #include "Tools/magpack/MagPacker.h"
 #include "Corvane/System/KvSystemGameHooks.h"
 
@@ -174,9 +175,8 @@ bool gatherInputs(const SOptions& options, std::vector<SMagPackInput>* pInputs, 
   return MagGatherInputs(options.root, manifest, pInputs, pProblem);
 }
 
-bool writeDepfile(const std::string& depfile, const std::string& target, const SOptions& options,
-                  const std::vector<SMagPackInput>& inputs) {
-  std::ofstream file(depfile, std::ios::trunc);
+// The inputs as a make rule for the archive's table of contents.
+std::string depfileText(const std::string& target, const SOptions& options, const std::vector<SMagPackInput>& inputs) {
   const auto escape = [](const std::string& path) {
     std::string escaped;
     for (char c : path) {
@@ -186,15 +186,14 @@ bool writeDepfile(const std::string& depfile, const std::string& target, const S
     }
     return escaped;
   };
-  file << escape(target) << ":";
+  std::string text = escape(target) + ":";
   if (!options.manifest.empty()) {
-    file << " \\\n  " << escape(absolute(options.manifest));
+    text += " \\\n  " + escape(absolute(options.manifest));
   }
   for (const SMagPackInput& input : inputs) {
-    file << " \\\n  " << escape(absolute(input.sourcePath));
+    text += " \\\n  " + escape(absolute(input.sourcePath));
   }
-  file << "\n";
-  return static_cast<bool>(file);
+  return text + "\n";
 }
 
 int pack(const SOptions& options) {
@@ -212,12 +211,21 @@ int pack(const SOptions& options) {
     return gc_tool.failTool(problem);
   }
   std::vector<SMagPackedEntry> packed;
-  if (!MagWriteArchive(outDir, name, options.key, inputs, &packed, &problem)) {
+  std::vector<u8> toc;
+  std::vector<u8> data;
+  if (!MagBuildArchive(name, options.key, inputs, &packed, &toc, &data, &problem)) {
     return gc_tool.failTool(name + ": " + problem);
   }
+  // A failed write is said as the file's own line: "<file>: error: <why>".
+  if (!MagWriteArchiveFiles(outDir, name, toc, data, &problem)) {
+    return ClTool::fail(problem);
+  }
   const std::string depfile = options.depfile;
-  if (!depfile.empty() && !writeDepfile(depfile, absolute(MagTOCFileName(outDir, name)), options, inputs)) {
-    return gc_tool.failTool("cannot write [" + depfile + "]");
+  if (!depfile.empty()) {
+    const std::string text = depfileText(absolute(MagTOCFileName(outDir, name)), options, inputs);
+    if (std::string why; !ToolWriteFile(depfile, text.data(), text.size(), &why)) {
+      return ClTool::fail(depfile + ": error: " + why);
+    }
   }
   if (!options.bQuiet) {
     i32 iCompressed = 0;
@@ -308,13 +316,13 @@ int extract(const SOptions& options) {
     iResult = ClMagFileIO::read(pRef, uiSize);
   }
   bool bWritten = false;
+  std::string why;
   if (iResult == E_FILE_OK) {
     if (outPath.empty()) {
       bWritten = std::fwrite(pRef->mp_pDestinationBuffer, 1, uiSize, stdout) == uiSize;
+      why = "cannot write the entry";
     } else {
-      std::ofstream file(outPath, std::ios::binary | std::ios::trunc);
-      file.write(reinterpret_cast<const char*>(pRef->mp_pDestinationBuffer), static_cast<std::streamsize>(uiSize));
-      bWritten = static_cast<bool>(file);
+      bWritten = ToolWriteFile(outPath, pRef->mp_pDestinationBuffer, uiSize, &why);
     }
   }
   ClMagFileIO::close(pRef);
@@ -322,7 +330,8 @@ int extract(const SOptions& options) {
   if (iResult != E_FILE_OK) {
     return gc_tool.failTool("[" + entryPath + "] could not be read (code " + std::to_string(iResult) + ")");
   }
-  return bWritten ? 0 : gc_tool.failTool("cannot write the entry");
+  if (bWritten) return 0;
+  return outPath.empty() ? gc_tool.failTool(why) : ClTool::fail(options.out + ": error: " + why);
 }
 
 // Reads every entry of the loaded archive; the number that failed (the engine has said why).

@@ -250,37 +250,6 @@ SSynthSound synthSound(const json& node, const std::string& field) {
   return out;
 }
 
-// A sound file made in memory through libsndfile's virtual I/O, so that the library opens no path of its own: the
-// bytes are then written as every tool output is (ToolWriteFile).
-struct SMemoryFile {
-  std::vector<u8> bytes;
-  sf_count_t iAt = 0;
-};
-
-sf_count_t memoryLength(void* pUser) { return static_cast<sf_count_t>(static_cast<SMemoryFile*>(pUser)->bytes.size()); }
-sf_count_t memorySeek(sf_count_t iOffset, int iWhence, void* pUser) {
-  SMemoryFile& file = *static_cast<SMemoryFile*>(pUser);
-  const sf_count_t iBase = iWhence == SEEK_CUR ? file.iAt : iWhence == SEEK_END ? memoryLength(pUser) : 0;
-  if (iBase + iOffset < 0) return -1;
-  file.iAt = iBase + iOffset;
-  return file.iAt;
-}
-sf_count_t memoryRead(void* pDest, sf_count_t iCount, void* pUser) {
-  SMemoryFile& file = *static_cast<SMemoryFile*>(pUser);
-  const sf_count_t iTake = std::max<sf_count_t>(0, std::min(iCount, memoryLength(pUser) - file.iAt));
-  if (iTake > 0) std::memcpy(pDest, file.bytes.data() + file.iAt, static_cast<size_t>(iTake));
-  file.iAt += iTake;
-  return iTake;
-}
-sf_count_t memoryWrite(const void* pSource, sf_count_t iCount, void* pUser) {
-  SMemoryFile& file = *static_cast<SMemoryFile*>(pUser);
-  if (file.iAt + iCount > memoryLength(pUser)) file.bytes.resize(static_cast<size_t>(file.iAt + iCount));
-  std::memcpy(file.bytes.data() + file.iAt, pSource, static_cast<size_t>(iCount));
-  file.iAt += iCount;
-  return iCount;
-}
-sf_count_t memoryTell(void* pUser) { return static_cast<SMemoryFile*>(pUser)->iAt; }
-
 void writeSound(const SSynthSound& sound, u32 uiIndex, const std::string& outDir, const std::string& field) {
   const i32 iRate = sound.iRate;
   const i32 iChannels = sound.iChannels;
@@ -314,19 +283,28 @@ void writeSound(const SSynthSound& sound, u32 uiIndex, const std::string& outDir
   info.samplerate = iRate;
   info.channels = iChannels;
   info.format = sound.iFormat;
+  // Encoded into a new file beside the target, which replaces it once whole.
   const std::string path = outDir + "/" + sound.file;
-  SF_VIRTUAL_IO memoryIO = {&memoryLength, &memorySeek, &memoryRead, &memoryWrite, &memoryTell};
-  SMemoryFile made;
-  SNDFILE* pFile = sf_open_virtual(&memoryIO, SFM_WRITE, &info, &made);
-  if (pFile == nullptr) {
-    fail(field + ".file", "cannot make " + path + ": " + sf_strerror(nullptr));
+  std::string why = ToolWhyNotReplaceable(path);
+  std::string newPath;
+  const int iFd = why.empty() ? ToolCreateNewFile(path, &newPath, &why) : -1;
+  if (iFd < 0) {
+    fail(field + ".file", "cannot write " + path + ": " + why);
   }
-  const bool bMade = sf_writef_float(pFile, samples.data(), iFrames) == iFrames;
-  if (sf_close(pFile) != 0 || !bMade) {
-    fail(field + ".file", "cannot make " + path);
+  SNDFILE* pFile = sf_open_fd(iFd, SFM_WRITE, &info, SF_FALSE);
+  bool bWritten = pFile != nullptr && sf_writef_float(pFile, samples.data(), iFrames) == iFrames;
+  if (!bWritten) {
+    why = std::string("cannot write the file: ") + sf_strerror(pFile);
   }
-  if (!ToolWriteFile(path, made.bytes.data(), made.bytes.size())) {
-    fail(field + ".file", "cannot write " + path);
+  if (pFile != nullptr) {
+    const int iClosed = sf_close(pFile);
+    if (iClosed != 0 && bWritten) {
+      bWritten = false;
+      why = std::string("cannot write the file: ") + sf_error_number(iClosed);
+    }
+  }
+  if (!ToolFinishNewFile(iFd, newPath, bWritten, &why) || !ToolPutInPlace(newPath, path, &why)) {
+    fail(field + ".file", "cannot write " + path + ": " + why);
   }
 }
 

@@ -94,8 +94,8 @@ int build(const SOptions& options) {
         lines += "file " + ToolQuoteWord("Audio/" + trackFile) + " " + ToolQuoteWord(trackPath) + " compress encrypt\n";
       }
     }
-    if (!ToolWriteFile(manifest, lines.data(), lines.size())) {
-      return ClTool::fail(manifest + ": cannot be written");
+    if (std::string why; !ToolWriteFile(manifest, lines.data(), lines.size(), &why)) {
+      return ClTool::fail(manifest + ": error: " + why);
     }
   }
   if (!ToolWriteChecked(out, bank, checkedBy(SoundBankDump), &problem)) {
@@ -144,7 +144,7 @@ int synth(const SOptions& options) {
 template <typename Dump>
 int dumpFile(const std::string& path, Dump dump) {
   std::string bytes;
-  if (!ToolReadFile(path, &bytes)) return ClTool::fail(path + ": cannot be read");
+  if (std::string refused; !ToolReadInput(path, &bytes, &refused)) return ClTool::fail(refused);
   nlohmann::json json;
   std::string problem;
   if (!dump(std::vector<unsigned char>(bytes.begin(), bytes.end()), &json, &problem)) {

@@ -31,7 +31,7 @@ int run(const std::vector<std::string>& inputs, const std::string& stamp) {
       return ClTool::fail(error);
     }
     std::string bytes;
-    if (!ToolReadFile(path, &bytes)) return ClTool::fail(path + ": error: cannot open the file");
+    if (std::string refused; !ToolReadInput(path, &bytes, &refused)) return ClTool::fail(refused);
     std::vector<SUiMissingCall> missing;
     if (!UiCallsFindMissing(std::vector<uint8_t>(bytes.begin(), bytes.end()), path, names, registered, &missing,
                             &error)) {

@@ -104,14 +104,13 @@ TEST_F(KvProgram, NormalRunStartsLoopsAndShutsDownInOrder) {
   EXPECT_FALSE(ClMutexLock::g_bInitialized);
 }
 
-// A stop of the environment, like a missing data file: exit code 3 and the line, after the store's own.
+// A stop of the environment, like a missing data file: exit code 3 and one line with the store's reason.
 TEST_F(KvProgram, StoreThatCannotStartEndsWithThreeAndStartsNothing) {
   StoreSetFaults(STORE_FAULT_INIT_FAIL);
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), gc_iEXIT_START_UP_FAILED);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "store: SteamAPI_Init failed: start refused (fault init_fail)\n"
-            "The game cannot start: the store did not start.\n");
+            "The game cannot start: the store did not start: start refused (fault init_fail).\n");
   EXPECT_TRUE(game().m_calls.empty());
 }
 

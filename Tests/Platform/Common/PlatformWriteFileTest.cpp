@@ -12,12 +12,13 @@
 #include <string>
 
 #include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/NotAFileTestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-enum class EInPlace { Nothing, File, Pipe, Folder, SelfLoop, LinkToFile, MissingFolder };
+enum class EInPlace { Nothing, File, Pipe, Socket, Folder, SelfLoop, LinkToFile, MissingFolder };
 
 struct SWriteTarget {
   const char* pName;
@@ -31,7 +32,8 @@ const SWriteTarget gc_aWriteTargets[] = {
     {"Nothing", EInPlace::Nothing, EPlatformFileProblem::None},
     {"RegularFile", EInPlace::File, EPlatformFileProblem::None},
     {"LinkToAFile", EInPlace::LinkToFile, EPlatformFileProblem::None},
-    {"Pipe", EInPlace::Pipe, EPlatformFileProblem::NotRegular},
+    {"Pipe", EInPlace::Pipe, EPlatformFileProblem::Pipe},
+    {"Socket", EInPlace::Socket, EPlatformFileProblem::Socket},
     {"Folder", EInPlace::Folder, EPlatformFileProblem::Folder},
     {"SelfLoop", EInPlace::SelfLoop, EPlatformFileProblem::SymlinkLoop},
     {"InAMissingFolder", EInPlace::MissingFolder, EPlatformFileProblem::Missing},
@@ -51,6 +53,7 @@ TEST_P(WriteTarget, IsAnEmptyRegularFileOrRefused) {
       fs::create_symlink("target.bin", path);
       break;
     case EInPlace::Pipe: ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); break;
+    case EInPlace::Socket: ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Socket, path)); break;
     case EInPlace::Folder: fs::create_directory(path); break;
     case EInPlace::SelfLoop: fs::create_symlink("out.bin", path); break;
     case EInPlace::MissingFolder: path = dir + "/missing/out.bin"; break;

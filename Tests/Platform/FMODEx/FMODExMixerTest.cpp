@@ -603,8 +603,8 @@ void PrintTo(const SBadSoundFile& bad, std::ostream* pOut) { *pOut << bad.pName;
 std::vector<std::uint8_t> textOf(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 
 const SBadSoundFile gc_aBadSoundFiles[] = {
-    {"PipeAsSample", ESoundFile::Pipe, nullptr, false, FMOD_ERR_FILE_NOTFOUND, "it is not a regular file"},
-    {"PipeAsStream", ESoundFile::Pipe, nullptr, true, FMOD_ERR_FILE_NOTFOUND, "it is not a regular file"},
+    {"PipeAsSample", ESoundFile::Pipe, nullptr, false, FMOD_ERR_FILE_NOTFOUND, "it is a pipe"},
+    {"PipeAsStream", ESoundFile::Pipe, nullptr, true, FMOD_ERR_FILE_NOTFOUND, "it is a pipe"},
     {"SelfLoop", ESoundFile::SelfLoop, nullptr, true, FMOD_ERR_FILE_NOTFOUND, "it is a symlink loop"},
     // A playlist naming the pipe beside it: text, which is no sound.
     {"PlaylistOfAPipe", ESoundFile::Bytes, [] { return textOf("#EXTM3U\n#EXTINF:2,\npipe.wav\n"); }, true,
@@ -664,7 +664,7 @@ TEST(FMODExOutput, AWavPathThatIsAPipeIsRefusedWithoutWaiting) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(pSystem->init(32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
   const std::string said = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(said, "FMODEx: cannot write the mix to [" + wav + "]: it is not a regular file\n");
+  EXPECT_EQ(said, "FMODEx: cannot write the mix to [" + wav + "]: it is a pipe\n");
   EXPECT_EQ(FMODExMix(pSystem, nullptr, 480), FMOD_OK);
   pSystem->release();
   FMODExClearOutput();

@@ -1,5 +1,7 @@
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -7,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "Platform/Common/PlatformFiles.h"
 #include "Platform/Store/StoreConfig.h"
 #include "Tests/Platform/Store/StoreTestFixture.h"
 
@@ -50,6 +53,7 @@ TEST_F(StoreTest, InitOpensTheStoreFolderAndShutdownClosesIt) {
 TEST_F(StoreTest, InjectedStartFailures) {
   StoreSetFaults(STORE_FAULT_INIT_FAIL);
   EXPECT_FALSE(SteamAPI_Init());
+  EXPECT_STREQ(StoreGetInitFailure(), "start refused (fault init_fail)");
   EXPECT_EQ(SteamUtils(), nullptr);
   StoreSetFaults(0);
   setenv("GRINDLOW_STORE_FAULTS", "write_fail, init_fail", 1);
@@ -58,8 +62,11 @@ TEST_F(StoreTest, InjectedStartFailures) {
   setenv("GRINDLOW_STORE_FAULTS", "init_fial", 1);
   StoreSetFaults(0);
   EXPECT_FALSE(SteamAPI_Init());
+  EXPECT_NE(std::string(StoreGetInitFailure()).find("GRINDLOW_STORE_FAULTS: \"init_fial\""), std::string::npos)
+      << StoreGetInitFailure();
   unsetenv("GRINDLOW_STORE_FAULTS");
   EXPECT_TRUE(SteamAPI_Init());
+  EXPECT_STREQ(StoreGetInitFailure(), "");
 
   std::uint32_t uiFaults = 0;
   std::string error;
@@ -240,11 +247,41 @@ TEST_F(StoreTest, DatabaseOfANewerStoreIsRefusedAndLeftAsItIs) {
   ASSERT_EQ(sqlite3_exec(pDb, "CREATE TABLE later(x); PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(pDb);
   const std::string bytes = readFile(db);
-  testing::internal::CaptureStderr();
   EXPECT_FALSE(SteamAPI_Init());
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("newer store"), std::string::npos);
+  EXPECT_EQ(std::string(StoreGetInitFailure()),
+            db + ": cannot use the store database (written by a newer store (schema 99))");
   EXPECT_EQ(readFile(db), bytes);
   EXPECT_TRUE(keptAside(m_dir).empty());
+}
+
+// A short chain of links to a database elsewhere is taken, as any path takes it; the journals checked are those
+// beside the file the chain ends at, where the database keeps them.
+TEST_F(StoreTest, DatabaseBehindLinksKeepsItsJournalsWhereTheLinksEnd) {
+  writeConfig("[leaderboards]\nboard = LB\n");
+  const auto findBoard = [] {
+    return await<LeaderboardFindResult_t>(SteamUserStats()->FindLeaderboard("LB")).m_hSteamLeaderboard;
+  };
+  fs::create_directories(m_dir + "/elsewhere");
+  ASSERT_EQ(symlink("elsewhere/kept.db", (m_dir + "/middle").c_str()), 0);
+  ASSERT_EQ(symlink("middle", (m_dir + "/store.db").c_str()), 0);
+  // The links end at an empty file, which the first start makes a database.
+  std::ofstream(m_dir + "/elsewhere/kept.db").flush();
+  ASSERT_TRUE(SteamAPI_Init()) << StoreGetInitFailure();
+  ASSERT_TRUE(StoreTestUploadScoreAs(findBoard(), 9, 70));
+  SteamAPI_Shutdown();
+  EXPECT_TRUE(fs::is_symlink(m_dir + "/store.db"));
+
+  const std::string log = fs::canonical(m_dir + "/elsewhere").string() + "/kept.db-wal";
+  ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+  const std::string bytes = readFile(m_dir + "/elsewhere/kept.db");
+  EXPECT_FALSE(SteamAPI_Init());
+  SPlatformFileProblem problem;
+  EXPECT_LT(PlatformOpenRegularFile(log.c_str(), &problem), 0);
+  EXPECT_EQ(std::string(StoreGetInitFailure()), log + " " + PlatformDescribeFileProblem(problem));
+  EXPECT_EQ(readFile(m_dir + "/elsewhere/kept.db"), bytes);
+  fs::remove(log);
+  ASSERT_TRUE(SteamAPI_Init()) << StoreGetInitFailure();
+  EXPECT_EQ(SteamUserStats()->GetLeaderboardEntryCount(findBoard()), 1);
 }
 
 // What a second program that starts and ends the same store printed, its standard error included.

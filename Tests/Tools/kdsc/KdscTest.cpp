@@ -242,7 +242,7 @@ TEST(KdscTool, RefusesASourceThatIsNoFile) {
     bool bPipe;  // else a symlink to itself
     const char* pWhy;
   } aCases[] = {
-      {"Pipe.kdt", true, "is not a regular file"},
+      {"Pipe.kdt", true, "is a pipe"},
       {"Loop.kdt", false, "is a symlink loop"},
   };
   for (const auto& c : aCases) {

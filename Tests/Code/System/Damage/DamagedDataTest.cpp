@@ -4,25 +4,32 @@
 // headless from its start; "SKIP_UI" takes it from the front end into the first story level, so that the files
 // play reads are reached too. Each case ends at the refusal: a game that played on would be stopped by the test's
 // time limit. Displays that are named but cannot be opened end the game the same way, naming the display, and so
-// does a store whose configuration is a folder. Every stop leaves the store's database closed, with no log beside it.
-// Damage the game plays on through (a cut sound file, unusable development settings, a stored profile the player may
-// not read) is said once; those runs end at a later stop, or with Ctrl-C once frames run.
+// does a store whose configuration is a folder, on the stop line itself. Every stop leaves the store's database
+// closed, with no log beside it. Damage the game plays on through (a cut sound file, unusable development settings, a
+// stored profile the player may not read) is said once; those runs end at a later stop, or with Ctrl-C once frames
+// run.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
 #include "Corvane/Program/KvProgram.h"
 #include "Corvane/System/KvDebug.h"
+#include "Platform/Common/PlatformFiles.h"
+#include "Platform/Store/StoreApi.h"
 #include "Tests/Support/DamagedDataRootTestSupport.h"
 #include "Tests/Support/GameProcessTestSupport.h"
+#include "Tests/Support/NotAFileTestSupport.h"
 
 namespace {
 
@@ -216,11 +223,10 @@ TEST_P(DamagedData, EndsWithTheFileNamedAndExitCodeThree) {
   }
   const std::string out =
       runToTheStop(bDisplay ? std::string("DISPLAY=") + damage.pEntry : "SDL_VIDEODRIVER=offscreen");
-  // The user's message (the last line) names the file (the store names its own on the line before). The reason
-  // alone: no report of a programming error.
+  // The user's message (the last line) names the file. The reason alone: no report of a programming error.
   const size_t uiMessage = out.rfind("The game cannot ");
   ASSERT_NE(uiMessage, std::string::npos) << out;
-  EXPECT_NE(out.find(damage.pExpected, bStore ? 0 : uiMessage), std::string::npos) << out;
+  EXPECT_NE(out.find(damage.pExpected, uiMessage), std::string::npos) << out;
   expectNoFaultReported(out);
   mode_t uiMode = 0;
   EXPECT_EQ(storedProfile(remote(), &uiMode), m_profile);
@@ -548,23 +554,31 @@ TEST_F(UnreadableProfile, IsSaidOnceAndNeverWrittenOver) {
 
 // Files the game reads in start-up that are no files: a symlink to /dev/zero (a device that never ends), a FIFO (a pipe
 // without a writer, which blocks a plain open) and a symlink to itself, in place of the store's configuration, the
-// development settings and the stored profile. None is waited on or read without end, and each ends as that file's
-// other faults do: the store's configuration is a stop naming it (exit code 3); the settings are said in one line and
-// the game runs without them; the profile "cannot be read", is said once, stays as it is, and the game plays with the
-// defaults. The game runs headless; SIGTERM, sent at its first line (the store starts right after it) or once frames
-// run, ends it within 5 s (the stop keeps its exit code 3), and it never holds 1 GiB. A save folder that cannot be made
-// (something else in its place) is tried again for seconds in start-up; SIGTERM there ends those tries too.
-enum class ENotAFile { EndlessDevice, Fifo, SelfLoop };
+// development settings and the stored profile; and each of these, a socket, a folder, a chain of 60 links (a loop to
+// the file door, as to the system) and a link to nothing in place of the store's database and its journals. None is waited on or read
+// without end, and each ends as that file's other faults do: the store's configuration and its database files are a
+// stop whose line names the file and what it is (exit code 3), and a database beside a bad journal keeps its bytes;
+// the settings are said in one line and the game runs without them; the profile "cannot be read", is said once, stays
+// as it is, and the game plays with the defaults. The game runs headless; SIGTERM, sent at its first line (the store
+// starts right after it) or once frames run, ends it within 5 s (the stop keeps its exit code 3), and it never holds
+// 1 GiB. A save folder that cannot be made (something else in its place) is tried again for seconds in start-up;
+// SIGTERM there ends those tries too.
+using ENotAFile = EKvNotAFile;
 
 struct SNotAFile {
   const char* pName;
-  const char* pFile;  // gc_szSTORE_CONFIG, gc_szSETTINGS, gc_szPROFILE_FILE_NAME or gc_szSAVE_FOLDER
+  // gc_szSTORE_CONFIG, gc_szSETTINGS, gc_szPROFILE_FILE_NAME, gc_szSAVE_FOLDER, or the store's database or a journal
+  const char* pFile;
   ENotAFile eKind;
 };
 
 constexpr char gc_szSTORE_CONFIG[] = "store.ini";
 constexpr char gc_szSETTINGS[] = "project.ini";
 constexpr char gc_szSAVE_FOLDER[] = "SAVEDATA";
+constexpr char gc_szSTORE_DB[] = "store.db";
+constexpr char gc_szSTORE_WAL[] = "store.db-wal";
+constexpr char gc_szSTORE_SHM[] = "store.db-shm";
+constexpr char gc_szSTORE_JOURNAL[] = "store.db-journal";
 
 void PrintTo(const SNotAFile& notAFile, std::ostream* pOut) { *pOut << notAFile.pName; }
 
@@ -579,6 +593,34 @@ const SNotAFile gc_aNotAFiles[] = {
     {"ProfileOfDevZero", gc_szPROFILE_FILE_NAME, ENotAFile::EndlessDevice},
     {"ProfileFifo", gc_szPROFILE_FILE_NAME, ENotAFile::Fifo},
     {"ProfileSelfLoop", gc_szPROFILE_FILE_NAME, ENotAFile::SelfLoop},
+    {"StoreDatabaseOfDevZero", gc_szSTORE_DB, ENotAFile::EndlessDevice},
+    {"StoreDatabaseFifo", gc_szSTORE_DB, ENotAFile::Fifo},
+    {"StoreDatabaseSelfLoop", gc_szSTORE_DB, ENotAFile::SelfLoop},
+    {"StoreDatabaseSocket", gc_szSTORE_DB, ENotAFile::Socket},
+    {"StoreDatabaseFolder", gc_szSTORE_DB, ENotAFile::Folder},
+    {"StoreDatabaseChainOf60Links", gc_szSTORE_DB, ENotAFile::ChainOf60Links},
+    {"StoreDatabaseDanglingLink", gc_szSTORE_DB, ENotAFile::DanglingLink},
+    {"StoreWalOfDevZero", gc_szSTORE_WAL, ENotAFile::EndlessDevice},
+    {"StoreWalFifo", gc_szSTORE_WAL, ENotAFile::Fifo},
+    {"StoreWalSelfLoop", gc_szSTORE_WAL, ENotAFile::SelfLoop},
+    {"StoreWalSocket", gc_szSTORE_WAL, ENotAFile::Socket},
+    {"StoreWalFolder", gc_szSTORE_WAL, ENotAFile::Folder},
+    {"StoreWalChainOf60Links", gc_szSTORE_WAL, ENotAFile::ChainOf60Links},
+    {"StoreWalDanglingLink", gc_szSTORE_WAL, ENotAFile::DanglingLink},
+    {"StoreShmOfDevZero", gc_szSTORE_SHM, ENotAFile::EndlessDevice},
+    {"StoreShmFifo", gc_szSTORE_SHM, ENotAFile::Fifo},
+    {"StoreShmSelfLoop", gc_szSTORE_SHM, ENotAFile::SelfLoop},
+    {"StoreShmSocket", gc_szSTORE_SHM, ENotAFile::Socket},
+    {"StoreShmFolder", gc_szSTORE_SHM, ENotAFile::Folder},
+    {"StoreShmChainOf60Links", gc_szSTORE_SHM, ENotAFile::ChainOf60Links},
+    {"StoreShmDanglingLink", gc_szSTORE_SHM, ENotAFile::DanglingLink},
+    {"StoreJournalOfDevZero", gc_szSTORE_JOURNAL, ENotAFile::EndlessDevice},
+    {"StoreJournalFifo", gc_szSTORE_JOURNAL, ENotAFile::Fifo},
+    {"StoreJournalSelfLoop", gc_szSTORE_JOURNAL, ENotAFile::SelfLoop},
+    {"StoreJournalSocket", gc_szSTORE_JOURNAL, ENotAFile::Socket},
+    {"StoreJournalFolder", gc_szSTORE_JOURNAL, ENotAFile::Folder},
+    {"StoreJournalChainOf60Links", gc_szSTORE_JOURNAL, ENotAFile::ChainOf60Links},
+    {"StoreJournalDanglingLink", gc_szSTORE_JOURNAL, ENotAFile::DanglingLink},
 };
 
 class NotAFile : public CWithStoredProfile<::testing::TestWithParam<SNotAFile>> {
@@ -590,19 +632,33 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
   const SNotAFile& notAFile = GetParam();
   const std::string file = notAFile.pFile;
   const std::string data = intactData();
-  const bool bInStore = file == gc_szSTORE_CONFIG || file == gc_szSAVE_FOLDER;
+  const bool bStoreDatabase = file.rfind(gc_szSTORE_DB, 0) == 0;
+  const bool bInStore = file == gc_szSTORE_CONFIG || file == gc_szSAVE_FOLDER || bStoreDatabase;
   const std::string path = (bInStore ? store() : file == gc_szSETTINGS ? data : remote()) + "/" + file;
-  fs::remove(path);
-  if (notAFile.eKind == ENotAFile::EndlessDevice) {
-    fs::create_symlink("/dev/zero", path);
-  } else if (notAFile.eKind == ENotAFile::Fifo) {
-    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-  } else {
-    fs::create_symlink(file, path);
+  // The database files beside a database the store made: a chain of links in place of the database ends at it.
+  const std::string database = store() + "/" + gc_szSTORE_DB;
+  const std::string chainEnd = file == gc_szSTORE_DB ? store() + "/held.db" : database;
+  if (bStoreDatabase) {
+    setenv("GRINDLOW_STORE_DIR", store().c_str(), 1);
+    ASSERT_TRUE(SteamAPI_Init()) << StoreGetInitFailure();
+    SteamAPI_Shutdown();
+    unsetenv("GRINDLOW_STORE_DIR");
+    if (file == gc_szSTORE_DB) {
+      fs::rename(database, chainEnd);
+    }
   }
+  fs::remove(path);
+  ASSERT_TRUE(KvTestMakeNotAFile(notAFile.eKind, path, chainEnd)) << std::strerror(errno);
   const fs::file_status placed = fs::symlink_status(path);
-  const std::string why = notAFile.eKind == ENotAFile::SelfLoop ? "is a symlink loop" : "is not a regular file";
-  const bool bStop = file == gc_szSTORE_CONFIG;
+  const fs::path placedLink = fs::is_symlink(placed) ? fs::read_symlink(path) : fs::path();
+  const std::map<std::string, std::string> storeBefore = KvTestFolderContents(store());
+  // As the file door says it, which every path the game opens goes through; a link to nothing, which the store would
+  // make a database through, is said as such.
+  SPlatformFileProblem problem;
+  ASSERT_LT(PlatformOpenRegularFile(path.c_str(), &problem), 0);
+  const std::string why = notAFile.eKind == ENotAFile::DanglingLink ? "is a symlink to a file that does not exist"
+                                                                     : PlatformDescribeFileProblem(problem);
+  const bool bStop = file == gc_szSTORE_CONFIG || bStoreDatabase;
 
   CProcess game;
   ASSERT_TRUE(start(&game, "SDL_VIDEODRIVER=offscreen"));
@@ -623,9 +679,15 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
   EXPECT_GT(game.maxResidentKiB(), 0);
   EXPECT_LT(game.maxResidentKiB(), 1L << 20);
 
-  if (bStop) {
-    EXPECT_EQ(occurrences(out, path + ": cannot read the store configuration (it " + why + ")\n"), 1u) << out;
-    EXPECT_NE(out.find("The game cannot start: the store did not start."), std::string::npos) << out;
+  const std::string stop = "The game cannot start: the store did not start: ";
+  if (bStoreDatabase) {
+    EXPECT_EQ(occurrences(out, stop + path + " " + why + ".\n"), 1u) << out;
+    EXPECT_EQ(occurrences(out, path), 1u) << out;
+    // Nothing in the store folder is touched: the database beside a bad journal keeps its bytes, nothing is kept
+    // aside, and no journal is made.
+    EXPECT_EQ(KvTestFolderContents(store()), storeBefore);
+  } else if (bStop) {
+    EXPECT_EQ(occurrences(out, stop + path + ": cannot read the store configuration (it " + why + ").\n"), 1u) << out;
   } else if (file == gc_szSETTINGS) {
     EXPECT_EQ(occurrences(out, "Development settings [.\\project.ini] " + why + "; the game runs without them.\n"), 1u)
         << out;
@@ -642,10 +704,13 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
   const fs::file_status left = fs::symlink_status(path);
   EXPECT_EQ(left.type(), placed.type());
   if (left.type() == fs::file_type::symlink) {
-    EXPECT_EQ(fs::read_symlink(path), notAFile.eKind == ENotAFile::SelfLoop ? fs::path(file) : fs::path("/dev/zero"));
+    EXPECT_EQ(fs::read_symlink(path), placedLink);
   }
   expectNoFaultReported(out);
-  EXPECT_TRUE(storeLeftClosed(store()));
+  // A journal that is no file is the player's, not one the game left open.
+  if (file != gc_szSTORE_WAL && file != gc_szSTORE_SHM) {
+    EXPECT_TRUE(storeLeftClosed(store()));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(InStartUp, NotAFile, ::testing::ValuesIn(gc_aNotAFiles),

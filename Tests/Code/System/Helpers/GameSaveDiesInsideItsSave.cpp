@@ -17,7 +17,7 @@
 
 int main() {
   if (!SteamAPI_Init()) {
-    std::fprintf(stderr, "the store did not start\n");
+    std::fprintf(stderr, "the store did not start: %s\n", StoreGetInitFailure());
     return 2;
   }
   ClMutexLock::initializePool();

@@ -6,7 +6,7 @@
 
 int main() {
   const bool bStarted = SteamAPI_Init();
-  std::printf("second store: %s\n", bStarted ? "started" : "refused");
+  std::printf("second store: %s%s%s\n", bStarted ? "started" : "refused", bStarted ? "" : ": ", StoreGetInitFailure());
   SteamAPI_Shutdown();
   return 0;
 }

@@ -16,7 +16,7 @@
 
 int main(int argc, char** argv) {
   if (argc != 2 || !SteamAPI_Init()) {
-    std::fprintf(stderr, "usage: game_saves_until_killed FIRST (with a store that starts)\n");
+    std::fprintf(stderr, "usage: game_saves_until_killed FIRST (with a store that starts) %s\n", StoreGetInitFailure());
     return 2;
   }
   ClMutexLock::initializePool();

@@ -1,0 +1,140 @@
+// Every kind of tool output is written whole or not at all: with something other than a file in its place (a link
+// is not written through), a pipe at the name tools once wrote through, or no room for it, the tool says so (exit 1, "<file>: error: <why>"), the
+// old output stays byte for byte and nothing is left in its folder; nothing is waited on or written through.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "Tests/Support/KvTestSupport.h"
+#include "Tests/Support/ToolWriteTestSupport.h"
+
+namespace {
+
+const std::string gc_outputOldBytes = "an output of an earlier run\n";
+
+// A command that writes one output, OUT in its line; its inputs are made in the folder first.
+struct SWritingCommand {
+  const char* pName;
+  void (*makeInputs)(const std::string& dir);
+  std::string (*line)(const std::string& dir, const std::string& out);
+  bool bOnlyOutput;  // the output is the only file it writes (a size limit reaches it first)
+};
+
+void PrintTo(const SWritingCommand& command, std::ostream* pOut) { *pOut << command.pName; }
+
+std::string quoted(const std::string& word) { return KvTestShellQuote(word); }
+
+void makeArchiveInputs(const std::string& dir) {
+  std::filesystem::create_directories(dir + "/root");
+  KvTestWriteBytes(dir + "/root/a.txt", "the entry's bytes\n");
+  const SKvToolRun packed = KvTestRunTool(quoted(KV_MAGPACK_PATH) + " pack --quiet --name S --out " +
+                                          quoted(dir + "/archive") + " --root " + quoted(dir + "/root"));
+  EXPECT_EQ(packed.iExit, 0) << packed.out;
+}
+
+const SWritingCommand gc_aWritingCommands[] = {
+    {"KdscCompile", [](const std::string& dir) { KvTestWriteBytes(dir + "/in.kdt", "A = 1\n"); },
+     [](const std::string& dir, const std::string& out) {
+       return quoted(KV_KDSC_PATH) + " -o " + quoted(out) + " " + quoted(dir + "/in.kdt");
+     },
+     true},
+    {"LangcCompile", [](const std::string& dir) { KvTestWriteBytes(dir + "/in.txt", "KEY = a text\n"); },
+     [](const std::string& dir, const std::string& out) {
+       return quoted(KV_LANGC_PATH) + " " + quoted(dir + "/in.txt") + " " + quoted(out);
+     },
+     true},
+    {"MagpackExtract", makeArchiveInputs,
+     [](const std::string& dir, const std::string& out) {
+       return quoted(KV_MAGPACK_PATH) + " extract --dir " + quoted(dir + "/archive") +
+              " --name S --path a.txt --out " + quoted(out);
+     },
+     true},
+    {"MagpackDepfile", makeArchiveInputs,
+     [](const std::string& dir, const std::string& out) {
+       return quoted(KV_MAGPACK_PATH) + " pack --quiet --name S --out " + quoted(dir + "/archive") + " --root " +
+              quoted(dir + "/root") + " --depfile " + quoted(out);
+     },
+     false},
+};
+
+enum class EInTheWay {
+  PipeAtTarget,
+  SocketAtTarget,
+  LinkAtTarget,
+  LoopAtTarget,
+  FolderAtTarget,
+  PipeAtOldTemporary,
+  FileTooLarge
+};
+
+class ToolOutputWrite : public ::testing::TestWithParam<SWritingCommand> {};
+
+TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
+  const SWritingCommand& command = GetParam();
+  const struct {
+    const char* pName;
+    EInTheWay eInTheWay;
+    const char* pWhy;  // null when the write goes through
+  } aCases[] = {
+      {"PipeAtTarget", EInTheWay::PipeAtTarget, "cannot be replaced: it is a pipe"},
+      {"SocketAtTarget", EInTheWay::SocketAtTarget, "cannot be replaced: it is a socket"},
+      {"LinkAtTarget", EInTheWay::LinkAtTarget, "cannot be replaced: it is a symlink"},
+      {"LoopAtTarget", EInTheWay::LoopAtTarget, "cannot be replaced: it is a symlink"},
+      {"FolderAtTarget", EInTheWay::FolderAtTarget, "cannot be replaced: it is a folder"},
+      {"PipeAtOldTemporary", EInTheWay::PipeAtOldTemporary, nullptr},
+      {"FileTooLarge", EInTheWay::FileTooLarge, "cannot write the file: File too large"},
+  };
+  for (const auto& c : aCases) {
+    if (c.eInTheWay == EInTheWay::FileTooLarge && !command.bOnlyOutput) continue;
+    SCOPED_TRACE(c.pName);
+    const std::string dir = KvTestTempDir(std::string("tool-output-") + command.pName + "-" + c.pName);
+    command.makeInputs(dir);
+    const std::string out = dir + "/out/result";
+    std::filesystem::create_directories(dir + "/out");
+    KvTestWriteBytes(dir + "/victim", gc_outputOldBytes);
+    if (c.eInTheWay == EInTheWay::PipeAtTarget) {
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out));
+    } else if (c.eInTheWay == EInTheWay::SocketAtTarget) {
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Socket, out)) << std::strerror(errno);
+    } else if (c.eInTheWay == EInTheWay::LoopAtTarget) {
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::SelfLoop, out));
+    } else if (c.eInTheWay == EInTheWay::LinkAtTarget) {
+      ASSERT_EQ(symlink("../victim", out.c_str()), 0) << std::strerror(errno);
+    } else if (c.eInTheWay == EInTheWay::FolderAtTarget) {
+      ASSERT_TRUE(std::filesystem::create_directories(out + "/inside"));
+    } else {
+      KvTestWriteBytes(out, gc_outputOldBytes);
+    }
+    if (c.eInTheWay == EInTheWay::PipeAtOldTemporary) {
+      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + ".tmp"));
+    }
+    const std::set<std::string> before = KvTestFolderListing(dir + "/out");
+    const std::string line = command.line(dir, out) + " </dev/null";
+    const SKvToolRun run =
+        c.eInTheWay == EInTheWay::FileTooLarge ? KvTestRunToolWithFileLimit(line, 2) : KvTestRunTool(line);
+    EXPECT_EQ(KvTestFileBytes(dir + "/victim"), gc_outputOldBytes);
+    if (c.pWhy == nullptr) {
+      EXPECT_EQ(run.iExit, 0) << run.out;
+      EXPECT_NE(KvTestFileBytes(out), gc_outputOldBytes);
+      EXPECT_EQ(KvTestFolderListing(dir + "/out").count("result.tmp pipe"), 1u);
+      EXPECT_EQ(KvTestFolderListing(dir + "/out").size(), 2u);
+      continue;
+    }
+    EXPECT_EQ(run.iExit, 1) << run.out;
+    EXPECT_NE(run.out.find(out + ": error: " + c.pWhy + "\n"), std::string::npos) << run.out;
+    EXPECT_EQ(KvTestFolderListing(dir + "/out"), before);
+    if (c.eInTheWay == EInTheWay::FileTooLarge) {
+      EXPECT_EQ(KvTestFileBytes(out), gc_outputOldBytes);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachCommand, ToolOutputWrite, ::testing::ValuesIn(gc_aWritingCommands),
+                         [](const ::testing::TestParamInfo<SWritingCommand>& info) {
+                           return std::string(info.param.pName);
+                         });
+
+}  // namespace
