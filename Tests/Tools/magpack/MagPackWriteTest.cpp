@@ -115,6 +115,8 @@ TEST_P(MagPackWrite, ReplacesThePairWholeOrLeavesTheOldOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachFault, MagPackWrite, ::testing::ValuesIn(gc_aPackFaults),
-                         [](const ::testing::TestParamInfo<SPackFault>& info) { return std::string(info.param.pName); });
+                         [](const ::testing::TestParamInfo<SPackFault>& info) {
+                           return std::string(info.param.pName);
+                         });
 
 }  // namespace
