@@ -2,7 +2,6 @@
 // checks), its archive lines, its reports of bad input, and the sounds it synthesizes.
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -198,41 +197,6 @@ TEST(SbankcTool, TheGamesTrackDataDumpsThroughTheEngine) {
   EXPECT_EQ(dump["tracks"][0]["id"], KvStrHash("Bar"));
   EXPECT_EQ(dump["tracks"][1]["id"], KvStrHash("Beat"));
   EXPECT_EQ(dump["tracks"][1]["events"], nlohmann::json({1.0, 3.0}));
-}
-
-// A synthesized sound replaces only a regular file: what else stands in its place (a pipe nobody reads, a link to a
-// file elsewhere) is refused with the file and what it is, never waited on or written through, and left as it was;
-// nothing new is left beside it.
-TEST(SbankcTool, SynthesizedSoundsReplaceOnlyARegularFile) {
-  const struct {
-    const char* pName;
-    bool bPipe;  // else a link to a file outside the folder
-    const char* pWhy;
-  } aCases[] = {
-      {"Pipe", true, "cannot be replaced: it is a pipe"},
-      {"Link", false, "cannot be replaced: it is a symlink"},
-  };
-  for (const auto& c : aCases) {
-    SCOPED_TRACE(c.pName);
-    const std::string dir = KvTestTempDir(std::string("SbankcInPlace") + c.pName);
-    std::filesystem::create_directories(dir + "/Audio");
-    std::ofstream(dir + "/elsewhere.wav") << "kept";
-    const std::string path = dir + "/Audio/Tone.wav";
-    if (c.bPipe) {
-      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    } else {
-      std::filesystem::create_symlink(dir + "/elsewhere.wav", path);
-    }
-    std::ofstream(dir + "/sounds.json") << R"({"sounds": [
-        {"file": "Tone.wav", "rate": 8000, "seconds": 0.25, "layers": [{"frequency": 300}]}]})";
-    std::string output;
-    EXPECT_EQ(run("synth --in " + dir + "/sounds.json --out " + dir + "/Audio", &output), 1) << output;
-    EXPECT_NE(output.find(path + ": " + c.pWhy), std::string::npos) << output;
-    EXPECT_EQ(std::filesystem::symlink_status(path).type(),
-              c.bPipe ? std::filesystem::file_type::fifo : std::filesystem::file_type::symlink);
-    EXPECT_EQ(readText(dir + "/elsewhere.wav"), "kept");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir + "/Audio"), {}), 1);
-  }
 }
 
 // Input the library cannot hold or of the wrong shape, and values no cue can use, are refused with the file and
