@@ -107,12 +107,13 @@ void installQuitSignals() {
   notServed.sa_handler = &onQuitNotServed;
   sigemptyset(&notServed.sa_mask);
   sigaction(SIGALRM, &notServed, nullptr);
-  // A program started with these signals blocked (a launcher's mask is inherited) would never hear them; one
-  // that arrived before this call is delivered now, to the handler.
+  // A program started with these signals (and the alarm) blocked (a launcher's mask is inherited) would never hear
+  // them; one that arrived before this call is delivered now, to the handler.
   sigset_t quitSignals;
   sigemptyset(&quitSignals);
   sigaddset(&quitSignals, SIGINT);
   sigaddset(&quitSignals, SIGTERM);
+  sigaddset(&quitSignals, SIGALRM);
   pthread_sigmask(SIG_UNBLOCK, &quitSignals, nullptr);
 }
 
