@@ -365,13 +365,13 @@ TEST_P(PlayedOnDamage, IsSaidOnceAndTheLoadGoesOn) {
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, PlayedOnDamage, ::testing::ValuesIn(gc_aPlayedOnDamages),
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
 
-// A splash movie that is a list or a playlist naming other files: a pipe with no writer, whose open would hold the
-// game for good, or another of the game's movies. Each is refused as a damaged movie is, in one line naming the file
+// A splash movie that is a pipe with no writer, or a list or a playlist naming other files: such a pipe, whose open
+// would hold the game for good, or another of the game's movies. Each is refused as a damaged movie is, in one line naming the file
 // and what it is, and the splash goes on to its end: the unknown MONKEY_SCHEME, checked once the splash is over, is
 // what ends these runs.
 struct SMovieDamage {
   const char* pName;
-  const char* pText;    // FMV/Splash.wmv's bytes
+  const char* pText;    // FMV/Splash.wmv's bytes (null: pBeside is Splash.wmv itself)
   const char* pBeside;  // a file it names, made beside it in FMV/
   bool bPipe;           // pBeside is a pipe, else the built root's FMV/Intro.wmv is there already
   const char* pWhy;
@@ -380,6 +380,7 @@ struct SMovieDamage {
 void PrintTo(const SMovieDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
 
 const SMovieDamage gc_aMovieDamages[] = {
+    {"SplashAPipe", nullptr, "Splash.wmv", true, "it is a pipe"},
     {"SplashListOfAPipe", "ffconcat version 1.0\nfile pipe\n", "pipe", true,
      "it is not an ASF (Windows Media) movie but \"concat\""},
     {"SplashPlaylistOfAPipe", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nsegment.ts\n#EXT-X-ENDLIST\n",
@@ -397,7 +398,9 @@ TEST_P(MovieDamage, IsRefusedNamingTheFileAndTheSplashGoesOn) {
   const SMovieDamage& damage = GetParam();
   const std::string fmv = intactData() + "/FMV";
   fs::remove(fmv + "/Splash.wmv");
-  std::ofstream(fmv + "/Splash.wmv", std::ios::binary) << damage.pText;
+  if (damage.pText != nullptr) {
+    std::ofstream(fmv + "/Splash.wmv", std::ios::binary) << damage.pText;
+  }
   if (damage.bPipe) {
     ASSERT_EQ(mkfifo((fmv + "/" + damage.pBeside).c_str(), 0600), 0);
   } else {
