@@ -25,7 +25,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   # engine libraries
   zlib1g-dev libcrypto++-dev libsqlite3-dev
-  libsdl2-dev libsdl2-image-dev libgl-dev libegl-dev libgl1-mesa-dri
+  libsdl2-dev libsdl2-image-dev libpng-dev libgl-dev libegl-dev libgl1-mesa-dri
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libsndfile1-dev libsamplerate0-dev libfreetype-dev
   # fonts the font builder rasterises: Latin, Cyrillic and Polish; simplified Chinese

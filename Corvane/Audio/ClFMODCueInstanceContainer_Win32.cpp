@@ -56,7 +56,7 @@ void baseNameOf(const char* pSourceName, char* pBaseName, u32 uiSize) {
 
 // The line of a source whose sound was not made: its name as the bank holds it (escaped: a damaged name is no file's),
 // where the bank lives on disk and the cue, and pWhy, or else where the file lives on disk and the sound library's
-// reason.
+// reason: its code's name with its decoder's words when it gave them, else the code's text.
 void sayNotLoaded(const SPrerenderedCue* pCue, i32 iSource, const char* pFullPath, FMOD_RESULT eResult,
                   const char* pWhy) {
   char szName[4 * gc_iCUE_SOURCE_NAME_LEN];
@@ -70,8 +70,18 @@ void sayNotLoaded(const SPrerenderedCue* pCue, i32 iSource, const char* pFullPat
     KvSNPrintf(szWhy, sizeof(szWhy), "%s", pWhy);
   } else {
     char szWhere[gc_uiMAX_MESSAGE_LEN + 1];
-    KvSNPrintf(szWhy, sizeof(szWhy), "%s: %s", ClMagFileIO::describeLocation(pFullPath, szWhere, sizeof(szWhere)),
-               FMOD_ErrorString(eResult));
+    ClMagFileIO::describeLocation(pFullPath, szWhere, sizeof(szWhere));
+    const char* pResult = FMOD_ErrorString(eResult);
+    const char* pCause = FMODExGetLastProblem();
+    if (pCause[0] != '\0') {
+      // "FMOD_ERR_FILE_BAD: <text>": the name, then the cause in place of the text.
+      const char* pColon = std::strchr(pResult, ':');
+      const int iNameLength =
+          static_cast<int>(pColon != nullptr ? pColon - pResult : static_cast<std::ptrdiff_t>(std::strlen(pResult)));
+      KvSNPrintf(szWhy, sizeof(szWhy), "%s: %.*s: %s", szWhere, iNameLength, pResult, pCause);
+    } else {
+      KvSNPrintf(szWhy, sizeof(szWhy), "%s: %s", szWhere, pResult);
+    }
   }
   KvPrintProblem("Sound file [Audio\\%s] of the sound bank (%s, source %d of cue 0x%08X) could not be loaded: %s",
                  szName, szBank, iSource, pCue->m_uiNameHash, szWhy);

@@ -11,15 +11,16 @@
 
 namespace {
 
-// "<what> [<name>]! (<where the file lives on disk>: <the decoder's reason>)", without the place for bytes that are
-// no file's.
+// "<what> [<name>]! (<where the file lives on disk>: <the code>: <the decoder's reason>)", without the place for
+// bytes that are no file's. The reason is the decoder's own when it gave one, else the code's description.
 void sayRefused(const char* pWhat, const char* pName, bool bNameIsFile, HRESULT hr) {
   char szWhere[gc_uiMAX_MESSAGE_LEN + 1] = "";
   if (bNameIsFile) {
     ClMagFileIO::describeLocation(pName, szWhere, sizeof(szWhere));
   }
+  const char* pCause = hr == D3DXERR_INVALIDDATA ? D3DXGetLastImageProblem() : "";
   KvPrintProblem("%s [%s]! (%s%s%s: %s)", pWhat, pName, szWhere, bNameIsFile ? ": " : "", DXGetErrorString(hr),
-                 DXGetErrorDescription(hr));
+                 pCause[0] != '\0' ? pCause : DXGetErrorDescription(hr));
 }
 
 }  // namespace

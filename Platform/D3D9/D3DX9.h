@@ -225,8 +225,13 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVO
                                                 D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                 D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
                                                 LPDIRECT3DCUBETEXTURE9* ppCubeTexture);
+// Why the calling thread's last D3DXCreate(Cube)TextureFromFileInMemoryEx answered D3DXERR_INVALIDDATA, in the
+// decoder's words ("libpng error: IDAT: incorrect data check", "its BMP header does not fit its 80 bytes"); "" when
+// it succeeded or failed for another reason. This stand-in's own addition: the platform's D3DX gives only the code.
+const char* D3DXGetLastImageProblem();
 // Level 0 of a 2D texture in A8R8G8B8 or X8R8G8B8 as PNG (D3DXIFF_PNG) or BMP (D3DXIFF_BMP); D3DERR_INVALIDCALL for
-// other formats, file types or a cube texture, E_FAIL when the file cannot be written.
+// other formats, file types or a cube texture, E_FAIL (with a line naming the file and why) when the file cannot be
+// written: only a regular file (or a new one) is written, never waited on, so a pipe in its place is refused.
 HRESULT D3DXSaveTextureToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat, LPDIRECT3DBASETEXTURE9 pSrcTexture,
                                const PALETTEENTRY* pSrcPalette);
 HRESULT D3DXSaveTextureToFileW(LPCWSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat, LPDIRECT3DBASETEXTURE9 pSrcTexture,

@@ -1,15 +1,22 @@
-// D3DX textures: image files in memory decoded with SDL2_image, texture saving, and D3DXCreateTexture.
+// D3DX textures: image files in memory decoded with libpng (PNG) and SDL2_image (BMP, TGA), texture saving, and
+// D3DXCreateTexture.
 #include <SDL.h>
 #include <SDL_image.h>
+#include <png.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "Platform/Common/PlatformWriteFile.h"
 #include "Platform/D3D9/D3D9Internal.h"
 #include "Platform/D3D9/D3DX9.h"
 #include "Platform/D3D9/D3DXImageCheck.h"
@@ -31,24 +38,122 @@ struct SImage {
   D3DXIMAGE_FILEFORMAT eFileFormat = D3DXIFF_PNG;
 };
 
-bool decode(LPCVOID pData, UINT uiSize, SImage* pImage) {
-  if (pData == nullptr || uiSize == 0 || uiSize > static_cast<UINT>(INT32_MAX)) return false;
-  SDL_RWops* pRw = SDL_RWFromConstMem(pData, static_cast<int>(uiSize));
-  if (pRw == nullptr) return false;
-  SurfacePtr decoded;
-  pImage->eFileFormat = D3DXImageFileFormatOf(pData, uiSize);
-  if (D3DXImageHeaderPlausible(pData, uiSize, pImage->eFileFormat)) {
-    if (pImage->eFileFormat == D3DXIFF_BMP) {
-      decoded.reset(IMG_LoadBMP_RW(pRw));
-    } else if (pImage->eFileFormat == D3DXIFF_PNG) {
-      decoded.reset(IMG_LoadPNG_RW(pRw));
-    } else {
-      decoded.reset(IMG_LoadTGA_RW(pRw));
-    }
+constexpr int gc_iMAX_IMAGE_SIDE = 8192;
+
+// Why the calling thread's last image was refused (cleared as each load starts).
+thread_local std::string t_lastProblem;
+
+bool refuse(const std::string& why) {
+  t_lastProblem = why;
+  return false;
+}
+
+// A PNG file in memory as libpng reads it, and the reason it was refused. Its errors are taken here instead of
+// being printed: the refusal says them.
+struct SPngInput {
+  const BYTE* pData = nullptr;
+  size_t uiSize = 0;
+  size_t uiAt = 0;
+  char szWhy[160] = "";
+};
+
+[[noreturn]] void pngFailed(png_structp pPng, png_const_charp pMessage) {
+  auto* pInput = static_cast<SPngInput*>(png_get_error_ptr(pPng));
+  if (pInput->szWhy[0] == '\0') std::snprintf(pInput->szWhy, sizeof(pInput->szWhy), "libpng error: %s", pMessage);
+  png_longjmp(pPng, 1);
+}
+
+// Warnings (an ancillary chunk left out, a profile libpng doubts) do not refuse the image.
+void pngWarned(png_structp, png_const_charp) {}
+
+void pngRead(png_structp pPng, png_bytep pOut, size_t uiCount) {
+  auto* pInput = static_cast<SPngInput*>(png_get_io_ptr(pPng));
+  if (uiCount > pInput->uiSize - pInput->uiAt) {
+    std::snprintf(pInput->szWhy, sizeof(pInput->szWhy), "the PNG data ends at byte %zu, inside its image",
+                  pInput->uiSize);
+    png_error(pPng, pInput->szWhy);
   }
+  std::memcpy(pOut, pInput->pData + pInput->uiAt, uiCount);
+  pInput->uiAt += uiCount;
+}
+
+// A PNG file as 0xAARRGGBB texels, converted as SDL2_image converts it (16-bit channels cut to 8, palettes and grey
+// expanded, transparency from a tRNS chunk as alpha, no gamma correction). Only plain data lives here between
+// setjmp and a libpng error: the texels and row pointers belong to the caller's objects.
+bool decodePng(SPngInput* pInput, SImage* pImage, std::vector<png_bytep>* pRows) {
+  png_structp pPng = png_create_read_struct(PNG_LIBPNG_VER_STRING, pInput, &pngFailed, &pngWarned);
+  png_infop pInfo = pPng != nullptr ? png_create_info_struct(pPng) : nullptr;
+  if (pInfo == nullptr) {
+    png_destroy_read_struct(&pPng, nullptr, nullptr);
+    return refuse("libpng error: out of memory");
+  }
+  if (setjmp(png_jmpbuf(pPng)) != 0) {
+    png_destroy_read_struct(&pPng, &pInfo, nullptr);
+    return refuse(pInput->szWhy);
+  }
+  png_set_read_fn(pPng, pInput, &pngRead);
+  png_set_user_limits(pPng, gc_iMAX_IMAGE_SIDE, gc_iMAX_IMAGE_SIDE);
+  png_read_info(pPng, pInfo);
+  const int iColour = png_get_color_type(pPng, pInfo);
+  const bool bTransparency = png_get_valid(pPng, pInfo, PNG_INFO_tRNS) != 0;
+  pImage->bAlpha = (iColour & PNG_COLOR_MASK_ALPHA) != 0 || bTransparency;
+  png_set_strip_16(pPng);
+  png_set_packing(pPng);
+  png_set_expand(pPng);  // palette to RGB, grey of 1 to 4 bits to 8, tRNS to alpha
+  if ((iColour & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(pPng);
+  if (!pImage->bAlpha) png_set_filler(pPng, 0xFF, PNG_FILLER_AFTER);
+  png_set_bgr(pPng);  // B, G, R, A in memory: a little-endian 0xAARRGGBB word
+  png_set_interlace_handling(pPng);
+  png_read_update_info(pPng, pInfo);
+  pImage->uiWidth = png_get_image_width(pPng, pInfo);
+  pImage->uiHeight = png_get_image_height(pPng, pInfo);
+  if (png_get_rowbytes(pPng, pInfo) != static_cast<size_t>(pImage->uiWidth) * 4) {
+    png_error(pPng, "the image does not convert to 8-bit BGRA");
+  }
+  pImage->texels.resize(static_cast<size_t>(pImage->uiWidth) * pImage->uiHeight);
+  pRows->resize(pImage->uiHeight);
+  for (UINT y = 0; y < pImage->uiHeight; ++y) {
+    (*pRows)[y] = reinterpret_cast<png_bytep>(&pImage->texels[static_cast<size_t>(y) * pImage->uiWidth]);
+  }
+  png_read_image(pPng, pRows->data());
+  png_destroy_read_struct(&pPng, &pInfo, nullptr);
+  return true;
+}
+
+const char* formatName(D3DXIMAGE_FILEFORMAT eFormat) {
+  return eFormat == D3DXIFF_BMP ? "BMP" : eFormat == D3DXIFF_PNG ? "PNG" : "TGA";
+}
+
+bool decode(LPCVOID pData, UINT uiSize, SImage* pImage) {
+  if (pData == nullptr || uiSize == 0) return refuse("it is empty");
+  if (uiSize > static_cast<UINT>(INT32_MAX)) return refuse("it is larger than 2 GiB");
+  pImage->eFileFormat = D3DXImageFileFormatOf(pData, uiSize);
+  if (!D3DXImageHeaderPlausible(pData, uiSize, pImage->eFileFormat)) {
+    const std::string size = std::to_string(uiSize);
+    return refuse(pImage->eFileFormat == D3DXIFF_TGA
+                      ? "it is neither a BMP nor a PNG file, and no TGA image of " + size + " bytes"
+                      : std::string("its ") + formatName(pImage->eFileFormat) + " header does not fit its " + size +
+                            " bytes");
+  }
+  if (pImage->eFileFormat == D3DXIFF_PNG) {
+    SPngInput input;
+    input.pData = static_cast<const BYTE*>(pData);
+    input.uiSize = uiSize;
+    std::vector<png_bytep> rows;
+    return decodePng(&input, pImage, &rows);
+  }
+  SDL_RWops* pRw = SDL_RWFromConstMem(pData, static_cast<int>(uiSize));
+  if (pRw == nullptr) return refuse(std::string("SDL: ") + SDL_GetError());
+  SDL_ClearError();
+  SurfacePtr decoded(pImage->eFileFormat == D3DXIFF_BMP ? IMG_LoadBMP_RW(pRw) : IMG_LoadTGA_RW(pRw));
   SDL_RWclose(pRw);
-  if (decoded == nullptr || decoded->w <= 0 || decoded->h <= 0 || decoded->w > 8192 || decoded->h > 8192) {
-    return false;
+  if (decoded == nullptr) {
+    const std::string error = SDL_GetError();
+    return refuse(std::string("SDL_image: ") + (error.empty() ? "cannot decode it" : error));
+  }
+  if (decoded->w <= 0 || decoded->h <= 0 || decoded->w > gc_iMAX_IMAGE_SIDE || decoded->h > gc_iMAX_IMAGE_SIDE) {
+    return refuse("its size " + std::to_string(decoded->w) + " x " + std::to_string(decoded->h) +
+                  " is not within 1 to 8192 texels a side");
   }
   pImage->bAlpha = SDL_ISPIXELFORMAT_ALPHA(decoded->format->format) || SDL_HasColorKey(decoded.get()) ||
                    (decoded->format->palette != nullptr && decoded->format->Amask != 0);
@@ -60,11 +165,14 @@ bool decode(LPCVOID pData, UINT uiSize, SImage* pImage) {
     pImage->uiWidth = static_cast<UINT>(decoded->w);
     pImage->uiHeight = static_cast<UINT>(decoded->h);
     pImage->texels.resize(static_cast<size_t>(pImage->uiWidth) * pImage->uiHeight);
-    return SDL_ConvertPixels(decoded->w, decoded->h, uiFormat, decoded->pixels, decoded->pitch,
-                             SDL_PIXELFORMAT_ARGB8888, pImage->texels.data(), decoded->w * 4) == 0;
+    if (SDL_ConvertPixels(decoded->w, decoded->h, uiFormat, decoded->pixels, decoded->pitch,
+                          SDL_PIXELFORMAT_ARGB8888, pImage->texels.data(), decoded->w * 4) != 0) {
+      return refuse(std::string("SDL: ") + SDL_GetError());
+    }
+    return true;
   }
   SurfacePtr converted(SDL_ConvertSurfaceFormat(decoded.get(), SDL_PIXELFORMAT_ARGB8888, 0));
-  if (converted == nullptr) return false;
+  if (converted == nullptr) return refuse(std::string("SDL: ") + SDL_GetError());
   pImage->uiWidth = static_cast<UINT>(converted->w);
   pImage->uiHeight = static_cast<UINT>(converted->h);
   pImage->texels.resize(static_cast<size_t>(pImage->uiWidth) * pImage->uiHeight);
@@ -181,6 +289,29 @@ void fillInfo(D3DXIMAGE_INFO* pInfo, const SImage& image, UINT uiWidth, D3DFORMA
   *pInfo = D3DXIMAGE_INFO{uiWidth, image.uiHeight, 1, 1, eFormat, eType, image.eFileFormat};
 }
 
+// The file a texture is saved to, through a descriptor of a new or emptied regular file (a pipe in its place is
+// refused at once, never written to); null with why otherwise.
+SDL_RWops* openForSaving(const std::string& path, std::string* pWhy) {
+  SPlatformFileProblem problem;
+  const int iFd = PlatformOpenFileForWriting(path.c_str(), &problem);
+  if (iFd < 0) {
+    *pWhy = "it " + PlatformDescribeFileProblem(problem);
+    return nullptr;
+  }
+  std::FILE* pFile = ::fdopen(iFd, "wb");
+  if (pFile == nullptr) {
+    *pWhy = std::strerror(errno);
+    ::close(iFd);
+    return nullptr;
+  }
+  SDL_RWops* pRw = SDL_RWFromFP(pFile, SDL_TRUE);
+  if (pRw == nullptr) {
+    *pWhy = SDL_GetError();
+    std::fclose(pFile);
+  }
+  return pRw;
+}
+
 HRESULT save(const std::string& path, D3DXIMAGE_FILEFORMAT eFormat, LPDIRECT3DBASETEXTURE9 pTexture) {
   CD3D9TextureBase* pBase = D3D9TextureOf(pTexture);
   if (pBase == nullptr || pBase->isCube() || (eFormat != D3DXIFF_PNG && eFormat != D3DXIFF_BMP)) {
@@ -200,13 +331,21 @@ HRESULT save(const std::string& path, D3DXIMAGE_FILEFORMAT eFormat, LPDIRECT3DBA
   SurfacePtr written(eTexFormat == D3DFMT_X8R8G8B8 ? SDL_ConvertSurfaceFormat(surface.get(), SDL_PIXELFORMAT_RGB24, 0)
                                                    : SDL_DuplicateSurface(surface.get()));
   if (written == nullptr) return E_OUTOFMEMORY;
-  const int iResult = eFormat == D3DXIFF_PNG ? IMG_SavePNG(written.get(), path.c_str())
-                                             : SDL_SaveBMP(written.get(), path.c_str());
-  if (iResult != 0) {
-    std::fprintf(stderr, "D3D9 stand-in: cannot write \"%s\": %s\n", path.c_str(), SDL_GetError());
-    return E_FAIL;
+  std::string why;
+  SDL_RWops* pRw = openForSaving(path, &why);
+  if (pRw != nullptr) {
+    bool bWritten = (eFormat == D3DXIFF_PNG ? IMG_SavePNG_RW(written.get(), pRw, 0)
+                                            : SDL_SaveBMP_RW(written.get(), pRw, 0)) == 0;
+    if (!bWritten) why = SDL_GetError();
+    // Closing flushes: a failure there is a failed write too.
+    if (SDL_RWclose(pRw) != 0 && bWritten) {
+      bWritten = false;
+      why = SDL_GetError();
+    }
+    if (bWritten) return D3D_OK;
   }
-  return D3D_OK;
+  std::fprintf(stderr, "D3D9 stand-in: cannot write \"%s\": %s\n", path.c_str(), why.c_str());
+  return E_FAIL;
 }
 
 }  // namespace
@@ -226,6 +365,7 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID p
                                             D3DFORMAT eFormat, D3DPOOL ePool, DWORD dwFilter, DWORD,
                                             D3DCOLOR colorKey, D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
                                             LPDIRECT3DTEXTURE9* ppTexture) {
+  t_lastProblem.clear();
   if (ppTexture == nullptr || pDevice == nullptr || pPalette != nullptr) return D3DERR_INVALIDCALL;
   *ppTexture = nullptr;
   SImage image;
@@ -252,10 +392,16 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVO
                                                 D3DPOOL ePool, DWORD dwFilter, DWORD, D3DCOLOR colorKey,
                                                 D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
                                                 LPDIRECT3DCUBETEXTURE9* ppCubeTexture) {
+  t_lastProblem.clear();
   if (ppCubeTexture == nullptr || pDevice == nullptr || pPalette != nullptr) return D3DERR_INVALIDCALL;
   *ppCubeTexture = nullptr;
   SImage image;
-  if (!decode(pSrcData, uiSrcDataSize, &image) || image.uiWidth != image.uiHeight * 6) return D3DXERR_INVALIDDATA;
+  if (!decode(pSrcData, uiSrcDataSize, &image)) return D3DXERR_INVALIDDATA;
+  if (image.uiWidth != image.uiHeight * 6) {
+    refuse("its " + std::to_string(image.uiWidth) + " x " + std::to_string(image.uiHeight) +
+           " texels are not six square faces side by side");
+    return D3DXERR_INVALIDDATA;
+  }
   const D3DFORMAT eTexFormat = formatFor(eFormat, image);
   if (eTexFormat == D3DFMT_UNKNOWN) return D3DERR_INVALIDCALL;
   const UINT uiFace = image.uiHeight;
@@ -275,6 +421,8 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVO
   *ppCubeTexture = pTexture;
   return D3D_OK;
 }
+
+const char* D3DXGetLastImageProblem() { return t_lastProblem.c_str(); }
 
 HRESULT D3DXSaveTextureToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT eFormat, LPDIRECT3DBASETEXTURE9 pSrcTexture,
                                const PALETTEENTRY* pSrcPalette) {

@@ -18,7 +18,9 @@ extern "C" {
 // Library (0 avformat, 1 avcodec, 2 avutil, 3 swscale, 4 swresample) and name of every function taken.
 #define DSHOW_AV_FUNCTIONS(X)                                                                                      \
   X(0, avformat_open_input) X(0, avformat_find_stream_info) X(0, avformat_close_input) X(0, avformat_seek_file)   \
-  X(0, av_find_best_stream) X(0, av_read_frame) X(0, av_seek_frame) X(1, avcodec_find_decoder)                   \
+  X(0, av_find_best_stream) X(0, av_read_frame) X(0, av_seek_frame) X(0, avformat_alloc_context)                 \
+  X(0, avio_alloc_context) X(0, avio_context_free) X(0, av_probe_input_buffer2) X(2, av_malloc) X(2, av_freep)    \
+  X(2, av_dict_set) X(2, av_dict_free) X(1, avcodec_find_decoder)                                                 \
   X(1, avcodec_alloc_context3) X(1, avcodec_parameters_to_context) X(1, avcodec_open2) X(1, avcodec_free_context) \
   X(1, avcodec_send_packet) X(1, avcodec_receive_frame) X(1, avcodec_flush_buffers) X(1, av_packet_alloc)        \
   X(1, av_packet_free) X(1, av_packet_unref) X(2, av_strerror) X(2, av_frame_alloc) X(2, av_frame_free)          \

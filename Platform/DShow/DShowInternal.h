@@ -19,6 +19,7 @@
 #include "Platform/DShow/VMR9.h"
 
 struct AVFormatContext;
+struct AVIOContext;
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
@@ -61,13 +62,16 @@ struct SVideoFrame {
 };
 
 // One movie file opened with libavformat, its first video and audio streams with their decoders, and the audio
-// resampled to interleaved 16-bit stereo at the stream's own rate. Used by one thread at a time (the streaming
+// resampled to interleaved 16-bit stereo at the stream's own rate. The file is opened once, through the platform's
+// file door, and FFmpeg reads only that descriptor: only an ASF (Windows Media) container is demuxed, and FFmpeg
+// may open no file or protocol of its own, so a list or playlist that names other files (a pipe among them) is
+// refused as a damaged movie is. Used by one thread at a time (the streaming
 // thread, or the graph while that thread is stopped).
 class CMovie {
  public:
   ~CMovie();
   // Opens the host path; null with VFW_E_NOT_FOUND or VFW_E_UNKNOWN_FILE_TYPE (and one line on standard error
-  // naming the file) when FFmpeg cannot open it.
+  // naming the file and why) when it is not a regular file, not an ASF file, or FFmpeg cannot open it.
   static std::unique_ptr<CMovie> open(const std::string& hostPath, HRESULT* pResult);
 
   bool hasVideo() const { return mp_pVideo != nullptr; }
@@ -95,6 +99,8 @@ class CMovie {
 
  private:
   CMovie() = default;
+  // Opens the ASF container over the file's descriptor; false with the reason.
+  bool openContainer(std::string* pWhy);
   // A frame's time in seconds from its stored time: the time the stream would go on with (dExpected) when none is
   // stored or the stored one is damaged (past the file's end, or a jump no real stream makes).
   double plausibleTime(std::int64_t iStored, double dTimeBase, double dExpected) const;
@@ -102,6 +108,8 @@ class CMovie {
   void decodeAudio(const AVPacket* pPacket, std::vector<std::int16_t>* pAudio, double* pdAudioPts);
 
   std::string m_path;
+  int m_iFd = -1;                  // the movie file, which FFmpeg reads through mp_pInput
+  AVIOContext* mp_pInput = nullptr;
   AVFormatContext* mp_pFormat = nullptr;
   AVCodecContext* mp_pVideo = nullptr;
   AVCodecContext* mp_pAudio = nullptr;

@@ -9,10 +9,13 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "Platform/Common/PlatformFiles.h"
 #include "Platform/DShow/DShowAvLibs.h"
@@ -35,6 +38,35 @@ std::string errorText(int iError) {
   av().av_strerror(iError, szText, sizeof(szText));
   return szText;
 }
+
+// The only container a movie of the game is: the sample movies are made as ASF, the platform's movies are ".wmv".
+constexpr char gc_szMOVIE_FORMAT[] = "asf";
+// Bytes FFmpeg reads from the file at a time.
+constexpr int gc_iREAD_BUFFER_BYTES = 64 * 1024;
+
+// FFmpeg's reads and seeks of the movie file, on the descriptor the file door opened (opaque points to it).
+int readMovieFile(void* pOpaque, std::uint8_t* pBuffer, int iSize) {
+  const int iFd = *static_cast<const int*>(pOpaque);
+  for (;;) {
+    const ssize_t iRead = ::read(iFd, pBuffer, static_cast<size_t>(iSize));
+    if (iRead > 0) return static_cast<int>(iRead);
+    if (iRead == 0) return AVERROR_EOF;
+    if (errno != EINTR) return AVERROR(errno);
+  }
+}
+
+std::int64_t seekMovieFile(void* pOpaque, std::int64_t iOffset, int iWhence) {
+  const int iFd = *static_cast<const int*>(pOpaque);
+  if ((iWhence & AVSEEK_SIZE) != 0) {
+    struct stat info {};
+    return ::fstat(iFd, &info) == 0 ? static_cast<std::int64_t>(info.st_size) : AVERROR(errno);
+  }
+  const off_t iAt = ::lseek(iFd, static_cast<off_t>(iOffset), iWhence & ~AVSEEK_FORCE);
+  return iAt < 0 ? AVERROR(errno) : static_cast<std::int64_t>(iAt);
+}
+
+// Every file or stream a demuxer would open besides the movie (the parts a list or playlist names): none is.
+int refuseOtherFiles(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
 
 // Opens the decoder of a stream with one thread (frames in order, no extra latency); null when FFmpeg has none.
 AVCodecContext* openDecoder(const AVStream* pStream) {
@@ -61,13 +93,70 @@ void AVFrameDeleter::operator()(AVFrame* pFrame) const { av().av_frame_free(&pFr
 
 CMovie::~CMovie() {
   // Without FFmpeg no movie got so far as to hold anything of it.
-  if (DShowAv() == nullptr) return;
-  av().swr_free(&mp_pResampler);
-  av().avcodec_free_context(&mp_pVideo);
-  av().avcodec_free_context(&mp_pAudio);
-  av().av_packet_free(&mp_pPacket);
-  av().av_frame_free(&mp_pScratch);
-  av().avformat_close_input(&mp_pFormat);
+  if (DShowAv() != nullptr) {
+    av().swr_free(&mp_pResampler);
+    av().avcodec_free_context(&mp_pVideo);
+    av().avcodec_free_context(&mp_pAudio);
+    av().av_packet_free(&mp_pPacket);
+    av().av_frame_free(&mp_pScratch);
+    av().avformat_close_input(&mp_pFormat);
+    // The reader is the movie's own (FFmpeg leaves a custom one alone), with the buffer FFmpeg may have replaced.
+    if (mp_pInput != nullptr) {
+      av().av_freep(&mp_pInput->buffer);
+      av().avio_context_free(&mp_pInput);
+    }
+  }
+  if (m_iFd >= 0) ::close(m_iFd);
+}
+
+bool CMovie::openContainer(std::string* pWhy) {
+  // FFmpeg reads the file the door opened, and nothing else.
+  void* pBuffer = av().av_malloc(gc_iREAD_BUFFER_BYTES);
+  if (pBuffer == nullptr) {
+    *pWhy = errorText(AVERROR(ENOMEM));
+    return false;
+  }
+  mp_pInput = av().avio_alloc_context(static_cast<unsigned char*>(pBuffer), gc_iREAD_BUFFER_BYTES, 0, &m_iFd,
+                                      &readMovieFile, nullptr, &seekMovieFile);
+  if (mp_pInput == nullptr) {
+    av().av_freep(&pBuffer);
+    *pWhy = errorText(AVERROR(ENOMEM));
+    return false;
+  }
+  // The container is told by its bytes: anything but ASF (a concatenation list, a playlist, any other format) is
+  // refused before its demuxer runs.
+  const AVInputFormat* pFormat = nullptr;
+  const int iProbed = av().av_probe_input_buffer2(mp_pInput, &pFormat, m_path.c_str(), nullptr, 0, 0);
+  if (iProbed < 0) {
+    *pWhy = errorText(iProbed);
+    return false;
+  }
+  if (pFormat == nullptr || std::strcmp(pFormat->name, gc_szMOVIE_FORMAT) != 0) {
+    *pWhy = std::string("it is not an ASF (Windows Media) movie but ") +
+            (pFormat == nullptr ? std::string("of no known format")
+                                : std::string("\"") + pFormat->name + "\" (" +
+                                      (pFormat->long_name != nullptr ? pFormat->long_name : pFormat->name) + ")");
+    return false;
+  }
+  mp_pFormat = av().avformat_alloc_context();
+  if (mp_pFormat == nullptr) {
+    *pWhy = errorText(AVERROR(ENOMEM));
+    return false;
+  }
+  mp_pFormat->pb = mp_pInput;
+  mp_pFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
+  mp_pFormat->io_open = &refuseOtherFiles;
+  AVDictionary* pOptions = nullptr;
+  av().av_dict_set(&pOptions, "format_whitelist", gc_szMOVIE_FORMAT, 0);
+  av().av_dict_set(&pOptions, "protocol_whitelist", "none", 0);
+  // A context that fails to open is freed (and the pointer cleared) by FFmpeg.
+  const int iError = av().avformat_open_input(&mp_pFormat, m_path.c_str(), pFormat, &pOptions);
+  av().av_dict_free(&pOptions);
+  if (iError < 0) {
+    *pWhy = errorText(iError);
+    return false;
+  }
+  return true;
 }
 
 std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResult) {
@@ -77,7 +166,7 @@ std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResu
     *pResult = VFW_E_UNKNOWN_FILE_TYPE;
     return nullptr;
   }
-  // FFmpeg would wait on a pipe and read a device without end: only a regular file is handed to it.
+  // FFmpeg would wait on a pipe and read a device without end: it is given the descriptor of a regular file.
   SPlatformFileProblem problem;
   const int iFd = PlatformOpenRegularFile(hostPath.c_str(), &problem);
   if (iFd < 0) {
@@ -86,17 +175,16 @@ std::unique_ptr<CMovie> CMovie::open(const std::string& hostPath, HRESULT* pResu
     *pResult = problem.eKind == EPlatformFileProblem::Missing ? VFW_E_NOT_FOUND : VFW_E_UNKNOWN_FILE_TYPE;
     return nullptr;
   }
-  close(iFd);
   std::unique_ptr<CMovie> pMovie(new CMovie());
   pMovie->m_path = hostPath;
-  int iError = av().avformat_open_input(&pMovie->mp_pFormat, hostPath.c_str(), nullptr, nullptr);
-  if (iError < 0) {
-    std::fprintf(stderr, "DirectShow stand-in: cannot open the movie %s: %s\n", hostPath.c_str(),
-                 errorText(iError).c_str());
-    *pResult = iError == AVERROR(ENOENT) ? VFW_E_NOT_FOUND : VFW_E_UNKNOWN_FILE_TYPE;
+  pMovie->m_iFd = iFd;
+  std::string why;
+  if (!pMovie->openContainer(&why)) {
+    std::fprintf(stderr, "DirectShow stand-in: cannot open the movie %s: %s\n", hostPath.c_str(), why.c_str());
+    *pResult = VFW_E_UNKNOWN_FILE_TYPE;
     return nullptr;
   }
-  iError = av().avformat_find_stream_info(pMovie->mp_pFormat, nullptr);
+  const int iError = av().avformat_find_stream_info(pMovie->mp_pFormat, nullptr);
   if (iError < 0) {
     std::fprintf(stderr, "DirectShow stand-in: the movie %s has no readable streams: %s\n", hostPath.c_str(),
                  errorText(iError).c_str());

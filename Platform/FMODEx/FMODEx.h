@@ -62,6 +62,11 @@ typedef enum FMOD_RESULT {
 // "ENUMERATOR: text" of a result code ("unknown result" for others).
 const char* FMOD_ErrorString(FMOD_RESULT errcode);
 
+// This stand-in's own addition: why the calling thread's last System::createSound or createStream failed, in the
+// decoder's words ("libsndfile: Format not recognised.") or the file door's ("it is a pipe"); "" when
+// it succeeded or its result code says all there is.
+const char* FMODExGetLastProblem();
+
 typedef unsigned int FMOD_MODE;
 #define FMOD_DEFAULT 0x00000000u
 #define FMOD_LOOP_OFF 0x00000001u

@@ -94,6 +94,8 @@ const char* FMOD_ErrorString(FMOD_RESULT errcode) {
   return s_apTexts[errcode];
 }
 
+const char* FMODExGetLastProblem() { return lastProblem().c_str(); }
+
 void FMODExSetOutput(EFMODExOutput eOutput, const std::string& wavPath) {
   SOutputChoice& choice = outputChoice();
   std::lock_guard<std::mutex> guard(choice.lock);

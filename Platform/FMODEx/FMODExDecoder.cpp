@@ -145,7 +145,23 @@ bool firstFrameDecodes(ByteSource* pSource) {
   });
 }
 
+// Fails an open with the reason.
+template <typename T>
+std::unique_ptr<T> refuse(FMOD_RESULT eResult, const std::string& why, FMOD_RESULT* pResult) {
+  lastProblem() = why;
+  *pResult = eResult;
+  return nullptr;
+}
+
+// libsndfile's reason for the last open that failed (its own record, shared by every thread: read at once).
+std::string libraryReason() { return std::string("libsndfile: ") + sf_strerror(nullptr); }
+
 }  // namespace
+
+std::string& lastProblem() {
+  thread_local std::string t_problem;
+  return t_problem;
+}
 
 std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLength, bool bCopy) {
   return std::make_unique<MemorySource>(pData, iLength, bCopy);
@@ -155,13 +171,13 @@ std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, st
                                                  std::int64_t iLength, FMOD_RESULT* pResult) {
   SPlatformFileProblem problem;
   const int iFd = PlatformOpenRegularFile(hostPath.c_str(), &problem);
-  std::FILE* pFile = iFd >= 0 ? fdopen(iFd, "rb") : nullptr;
+  if (iFd < 0) {
+    return refuse<ByteSource>(FMOD_ERR_FILE_NOTFOUND, "it " + PlatformDescribeFileProblem(problem), pResult);
+  }
+  std::FILE* pFile = fdopen(iFd, "rb");
   if (pFile == nullptr) {
-    if (iFd >= 0) {
-      close(iFd);
-    }
-    *pResult = FMOD_ERR_FILE_NOTFOUND;
-    return nullptr;
+    close(iFd);
+    return refuse<ByteSource>(FMOD_ERR_FILE_NOTFOUND, "it cannot be read", pResult);
   }
   std::int64_t iFileSize = -1;
   if (fseeko(pFile, 0, SEEK_END) == 0) {
@@ -172,8 +188,10 @@ std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, st
   }
   if (iFileSize < 0 || iOffset < 0 || iLength <= 0 || iOffset + iLength > iFileSize) {
     std::fclose(pFile);
-    *pResult = FMOD_ERR_FILE_NOTFOUND;
-    return nullptr;
+    return refuse<ByteSource>(FMOD_ERR_FILE_NOTFOUND,
+                              "the window of " + std::to_string(iLength) + " bytes at " + std::to_string(iOffset) +
+                                  " does not lie inside its " + std::to_string(iFileSize) + " bytes",
+                              pResult);
   }
   *pResult = FMOD_OK;
   return std::make_unique<FileWindowSource>(pFile, iOffset, iLength);
@@ -184,30 +202,31 @@ std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<ByteSource> pSource, ECut
   pDecoder->m_pSource = std::move(pSource);
   const bool bCutWave = isCutWave(pDecoder->m_pSource.get());
   if (bCutWave && eCut == ECut::Refused) {
-    *pResult = FMOD_ERR_FILE_BAD;
-    return nullptr;
+    return refuse<Decoder>(FMOD_ERR_FILE_BAD, "its RIFF header gives more bytes than the file holds", pResult);
   }
   if (eCut == ECut::Played) {
     pDecoder->m_bCutShort = bCutWave || endIsMissing(pDecoder->m_pSource.get());
     // Cut before its first frame, it holds no sound to play.
     if (pDecoder->m_bCutShort && !firstFrameDecodes(pDecoder->m_pSource.get())) {
-      *pResult = FMOD_ERR_FILE_BAD;
-      return nullptr;
+      return refuse<Decoder>(FMOD_ERR_FILE_BAD, "it ends before its first frame", pResult);
     }
   }
   SF_INFO info = {};
   SNDFILE* pFile = sf_open_virtual(&g_virtualIO, SFM_READ, &info, pDecoder->m_pSource.get());
-  if (pFile == nullptr || info.channels <= 0 || info.samplerate <= 0) {
-    if (pFile != nullptr) {
-      sf_close(pFile);
-    }
-    *pResult = FMOD_ERR_FILE_BAD;
-    return nullptr;
+  if (pFile == nullptr) {
+    return refuse<Decoder>(FMOD_ERR_FILE_BAD, libraryReason(), pResult);
+  }
+  if (info.channels <= 0 || info.samplerate <= 0) {
+    sf_close(pFile);
+    return refuse<Decoder>(FMOD_ERR_FILE_BAD,
+                           "it gives " + std::to_string(info.channels) + " channels at " +
+                               std::to_string(info.samplerate) + " frames a second",
+                           pResult);
   }
   pDecoder->m_pFile = pFile;
   if (info.channels > 16) {
-    *pResult = FMOD_ERR_FORMAT;
-    return nullptr;
+    return refuse<Decoder>(FMOD_ERR_FORMAT, "it has " + std::to_string(info.channels) + " channels, more than 16",
+                           pResult);
   }
   pDecoder->m_iChannels = info.channels;
   pDecoder->m_iRate = info.samplerate;

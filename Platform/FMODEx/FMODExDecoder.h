@@ -31,6 +31,9 @@ std::unique_ptr<ByteSource> makeMemorySource(const void* pData, std::int64_t iLe
 std::unique_ptr<ByteSource> makeFileWindowSource(const std::string& hostPath, std::int64_t iOffset,
                                                  std::int64_t iLength, FMOD_RESULT* pResult);
 
+// Why the calling thread's last source or decoder was not made ("" once cleared); FMODExGetLastProblem answers it.
+std::string& lastProblem();
+
 // A length a file does not give (declaredFrames, StreamFeed::framesToEnd until known).
 inline constexpr std::int64_t gc_iUNKNOWN_FRAMES = -1;
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Platform/Common/PlatformWriteFile.h"
 #include "Platform/FMODEx/FMODExInternal.h"
 #include "Platform/Win32/Win32Sdl.h"
 
@@ -65,6 +66,7 @@ SDL_AudioDeviceID openDevice(SystemState& system, int* piBufferFrames) {
 
 FMOD_RESULT createSoundCommon(SystemState& system, const char* pNameOrData, FMOD_MODE eMode,
                               FMOD_CREATESOUNDEXINFO* pExInfo, bool bStream, FMOD::Sound** ppSound) {
+  lastProblem().clear();
   if (ppSound == nullptr || pNameOrData == nullptr) {
     return FMOD_ERR_INVALID_PARAM;
   }
@@ -352,9 +354,13 @@ FMOD_RESULT FMOD::System::init(int maxchannels, FMOD_INITFLAGS, void*) {
     info.samplerate = system.iRate;
     info.channels = 2;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* pWav = sf_open(wavPath.c_str(), SFM_WRITE, &info);
+    // Written through a descriptor of a regular file: a pipe or a device in its place is refused, never waited on.
+    SPlatformFileProblem problem;
+    const int iFd = PlatformOpenFileForWriting(wavPath.c_str(), &problem);
+    SNDFILE* pWav = iFd >= 0 ? sf_open_fd(iFd, SFM_WRITE, &info, SF_TRUE) : nullptr;
     if (pWav == nullptr) {
-      std::fprintf(stderr, "FMODEx: cannot write the mix to [%s]: %s\n", wavPath.c_str(), sf_strerror(nullptr));
+      const std::string why = iFd >= 0 ? sf_strerror(nullptr) : "it " + PlatformDescribeFileProblem(problem);
+      std::fprintf(stderr, "FMODEx: cannot write the mix to [%s]: %s\n", wavPath.c_str(), why.c_str());
     } else {
       sf_command(pWav, SFC_SET_CLIPPING, nullptr, SF_TRUE);
       system.pWavFile = pWav;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <signal.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -58,6 +59,17 @@ std::atomic<LONG> g_iCursorY{0};
 
 std::atomic<int> g_iQuitSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "written inside the signal handler");
+// The quit signal waiting to be served, which ends the program if it is not served in time.
+std::atomic<int> g_iWaitingQuitSignal{0};
+
+// How long a quit signal may wait for the next pump: a call that holds the window thread for good (a file that
+// never answers) must not keep the program running past it.
+constexpr unsigned int gc_uiQUIT_SERVE_SECONDS = 5;
+
+void endByQuitSignal(int iSignal) {
+  std::signal(iSignal, SIG_DFL);
+  std::raise(iSignal);
+}
 
 void onQuitSignal(int iSignal) {
   // A message box that is up is closed instead (the program is ending with it or goes on past it).
@@ -66,8 +78,18 @@ void onQuitSignal(int iSignal) {
   }
   if (g_iQuitSignal.exchange(1) != 0) {
     // The first request has not been served: the program is not pumping, so end it the default way.
-    std::signal(iSignal, SIG_DFL);
-    std::raise(iSignal);
+    endByQuitSignal(iSignal);
+    return;
+  }
+  g_iWaitingQuitSignal.store(iSignal);
+  alarm(gc_uiQUIT_SERVE_SECONDS);
+}
+
+// The quit signal was not served in time: the window thread is held, so the signal ends the program the default way.
+void onQuitNotServed(int) {
+  const int iSignal = g_iWaitingQuitSignal.load();
+  if (g_iQuitSignal.load() != 0 && iSignal != 0) {
+    endByQuitSignal(iSignal);
   }
 }
 
@@ -81,17 +103,23 @@ void installQuitSignals() {
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
-  // A program started with these signals blocked (a launcher's mask is inherited) would never hear them; one
-  // that arrived before this call is delivered now, to the handler.
+  struct sigaction notServed {};
+  notServed.sa_handler = &onQuitNotServed;
+  sigemptyset(&notServed.sa_mask);
+  sigaction(SIGALRM, &notServed, nullptr);
+  // A program started with these signals (and the alarm) blocked (a launcher's mask is inherited) would never hear
+  // them; one that arrived before this call is delivered now, to the handler.
   sigset_t quitSignals;
   sigemptyset(&quitSignals);
   sigaddset(&quitSignals, SIGINT);
   sigaddset(&quitSignals, SIGTERM);
+  sigaddset(&quitSignals, SIGALRM);
   pthread_sigmask(SIG_UNBLOCK, &quitSignals, nullptr);
 }
 
 void serveQuitSignal() {
   if (g_iQuitSignal.exchange(0) != 0) {
+    alarm(0);
     PostQuitMessage(0);
   }
 }
@@ -430,6 +458,7 @@ void Win32QueueReset() {
   g_bKeyModKnown = false;
   g_uiKeyMod = 0;
   g_iQuitSignal.store(0);
+  alarm(0);
   std::lock_guard<std::mutex> lock(g_threadMutex);
   g_windowThread = std::thread::id();
 }

@@ -92,12 +92,13 @@ inline bool KvTestDamageMovieTime(const std::string& in, const std::string& out,
   return false;
 }
 
-// Writes a NUT movie of one uncompressed video stream of the size, with one frame of a few bytes (the header is
-// what a player reads first; the frame would not decode). False with a reason.
+// Writes an ASF movie (the only container the game's movies are) of one uncompressed video stream of the size, with
+// one frame of a few bytes (the header is what a player reads first; the frame would not decode). False with a
+// reason.
 inline bool KvTestWriteMovieHeader(const std::string& path, int iWidth, int iHeight, std::string* pError) {
   AVFormatContext* pFormat = nullptr;
-  if (avformat_alloc_output_context2(&pFormat, nullptr, "nut", path.c_str()) < 0) {
-    *pError = "no NUT writer";
+  if (avformat_alloc_output_context2(&pFormat, nullptr, "asf", path.c_str()) < 0) {
+    *pError = "no ASF writer";
     return false;
   }
   AVStream* pStream = avformat_new_stream(pFormat, nullptr);

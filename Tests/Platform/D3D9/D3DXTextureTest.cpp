@@ -1,8 +1,10 @@
 // Textures of the stand-in and of D3DX: image files in memory (BMP, PNG, TGA) with their formats, sizes and mip
-// chains, colour keys, cube strips, locking and the lock rules, saving as PNG, and D3DXCreateTexture.
+// chains, colour keys, the reasons bad files are refused, cube strips, locking and the lock rules, saving as PNG, and
+// D3DXCreateTexture.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -180,6 +182,107 @@ TEST_F(D3DXTextureTest, ColourKeysAndBadFiles) {
   tga[15] = 0x30;
   EXPECT_EQ(load(tga, &pTexture), D3DXERR_INVALIDDATA);
 }
+
+// The offset of a PNG file's first chunk of a type (its length word), from the signature on.
+size_t pngChunk(const std::vector<uint8_t>& png, const char* pType) {
+  for (size_t uiAt = 8; uiAt + 8 <= png.size();) {
+    const size_t uiLength = (size_t{png[uiAt]} << 24) | (size_t{png[uiAt + 1]} << 16) | (size_t{png[uiAt + 2]} << 8) |
+                            png[uiAt + 3];
+    if (std::memcmp(&png[uiAt + 4], pType, 4) == 0) return uiAt;
+    uiAt += 12 + uiLength;
+  }
+  return png.size();
+}
+
+// Bytes that are refused say why, in the decoder's words for what it decoded (libpng's for PNG files, SDL2_image's
+// for TGA), and the reason is there only for the load that was refused.
+struct SRefusedImage {
+  const char* pName;
+  std::vector<uint8_t> (*pfnMake)();
+  bool bCube;
+  const char* pWhy;  // D3DXGetLastImageProblem holds it
+};
+
+std::vector<uint8_t> pngOfThePicture() { return KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG); }
+
+const SRefusedImage gc_aRefusedImages[] = {
+    {"Text", [] { return std::vector<uint8_t>{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}; }, false,
+     "it is neither a BMP nor a PNG file, and no TGA image of 12 bytes"},
+    {"PlaylistNamingAFile", [] {
+       const std::string text = "#EXTM3U\n#EXTINF:2.0,\npicture.png\n";
+       return std::vector<uint8_t>(text.begin(), text.end());
+     },
+     false, "it is neither a BMP nor a PNG file, and no TGA image of 33 bytes"},
+    {"PngCut", [] {
+       std::vector<uint8_t> png = pngOfThePicture();
+       png.resize(pngChunk(png, "IDAT") + 10);
+       return png;
+     },
+     false, "the PNG data ends at byte "},
+    {"PngHeaderChecksumWrong", [] {
+       std::vector<uint8_t> png = pngOfThePicture();
+       png[29] ^= 0xFF;  // the IHDR chunk's CRC
+       return png;
+     },
+     false, "libpng error: IHDR: CRC error"},
+    {"PngPixelChecksumZeroed", [] {
+       std::vector<uint8_t> png = pngOfThePicture();
+       const size_t uiIdat = pngChunk(png, "IDAT");
+       const size_t uiLength = (size_t{png[uiIdat + 2]} << 8) | png[uiIdat + 3];
+       std::fill_n(png.begin() + static_cast<std::ptrdiff_t>(uiIdat + 8 + uiLength - 4), 4, 0);  // zlib's Adler-32
+       return png;
+     },
+     false, "libpng error: IDAT: incorrect data check"},
+    {"BmpHeaderPastTheEnd", [] {
+       std::vector<uint8_t> bmp = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::BMP);
+       bmp[13] = 0x5B;  // the pixel data's offset
+       return bmp;
+     },
+     false, "its BMP header does not fit its "},
+    {"TgaOfAnUnsupportedDepth", [] {
+       std::vector<uint8_t> tga = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::TGA);
+       tga[2] = 3;  // grey, which SDL2_image reads only at 8 bits
+       return tga;
+     },
+     false, "SDL_image: Unsupported TGA format"},
+    {"CubeOfTheWrongShape", pngOfThePicture, true, "its 3 x 2 texels are not six square faces side by side"},
+};
+
+void PrintTo(const SRefusedImage& image, std::ostream* pOut) { *pOut << image.pName; }
+
+class RefusedImage : public D3DXTextureTest, public ::testing::WithParamInterface<SRefusedImage> {};
+
+TEST_P(RefusedImage, SaysTheDecodersReason) {
+  const SRefusedImage& refused = GetParam();
+  const std::vector<uint8_t> file = refused.pfnMake();
+  IDirect3DBaseTexture9* pTexture = nullptr;
+  const auto loadAs = [&](const std::vector<uint8_t>& bytes, bool bCube) {
+    return bCube ? D3DXCreateCubeTextureFromFileInMemoryEx(
+                       mp_pDevice, bytes.data(), static_cast<UINT>(bytes.size()), 0, 0, 0, D3DFMT_UNKNOWN,
+                       D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                       reinterpret_cast<IDirect3DCubeTexture9**>(&pTexture))
+                 : D3DXCreateTextureFromFileInMemoryEx(mp_pDevice, bytes.data(), static_cast<UINT>(bytes.size()),
+                                                       D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, 0,
+                                                       D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                       nullptr, nullptr,
+                                                       reinterpret_cast<IDirect3DTexture9**>(&pTexture));
+  };
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(loadAs(file, refused.bCube), D3DXERR_INVALIDDATA);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(pTexture, nullptr);
+  const std::string why = D3DXGetLastImageProblem();
+  EXPECT_EQ(why.rfind(refused.pWhy, 0), 0u) << why;
+  EXPECT_EQ(said, "") << "the reason is the caller's to say";
+  ASSERT_EQ(loadAs(pngOfThePicture(), false), D3D_OK);
+  pTexture->Release();
+  EXPECT_STREQ(D3DXGetLastImageProblem(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, RefusedImage, ::testing::ValuesIn(gc_aRefusedImages),
+                         [](const ::testing::TestParamInfo<SRefusedImage>& info) {
+                           return std::string(info.param.pName);
+                         });
 
 // The largest single request made through SDL's allocator while it is watched. The watch wraps the functions SDL
 // had, so blocks allocated before it and freed during it (or the other way round) stay with the same allocator.
@@ -391,6 +494,12 @@ TEST_F(D3DXTextureTest, SavedPngLoadsBackTheSame) {
   pOpaqueBack->GetLevelDesc(0, &desc);
   EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
   EXPECT_EQ(D3DXSaveTextureToFileA((dir + "/nope/x.png").c_str(), D3DXIFF_PNG, pOpaque, nullptr), E_FAIL);
+  // A pipe in the file's place (nobody reading it) is refused at once, never waited on; a folder too.
+  const std::string pipe = dir + "/pipe.png";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(D3DXSaveTextureToFileA(pipe.c_str(), D3DXIFF_PNG, pOpaque, nullptr), E_FAIL);
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  EXPECT_EQ(D3DXSaveTextureToFileA(dir.c_str(), D3DXIFF_BMP, pOpaque, nullptr), E_FAIL);
   EXPECT_EQ(D3DXSaveTextureToFileA((dir + "/x.dds").c_str(), D3DXIFF_DDS, pOpaque, nullptr), D3DERR_INVALIDCALL);
 }
 

@@ -1,10 +1,13 @@
 // The DirectShow stand-in: object creation and interfaces, source filters over FFmpeg, connections to the renderers
 // present, playback through the program's presenter (frames in order, read back from the texture they were copied
-// into), the end of the stream, stop and seek, stalls and truncated files, and the sound's volume.
+// into), the end of the stream, stop and seek, stalls and truncated files, files that are no movie, and the sound's
+// volume.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -122,6 +125,74 @@ TEST(DShowObjects, SourceFiltersOpenWhatFFmpegCanRead) {
   releaseCom(pPosition);
   EXPECT_EQ(pGraph->Release(), 0u);
 }
+
+// Files in a movie's place that are no ASF movie, above all those that name other files for FFmpeg to open (a
+// concatenation list, a playlist): each is refused as a damaged movie is, with one line naming the file and what it
+// is, and nothing it names is opened. A pipe with no writer beside it would hold an open of it for good, so getting
+// an answer at all shows it was not opened; another movie named would have opened.
+struct SNotAMovie {
+  const char* pName;
+  const char* pText;      // the file's bytes
+  const char* pBeside;    // a file it names, made beside it (null: none)
+  bool bBesideIsMovie;    // pBeside links to the sample movie Test_Counter, else it is a pipe
+  const char* pWhy;       // on the line naming the file
+};
+
+void PrintTo(const SNotAMovie& notAMovie, std::ostream* pOut) { *pOut << notAMovie.pName; }
+
+const SNotAMovie gc_aNotAMovies[] = {
+    {"ListOfAPipe", "ffconcat version 1.0\nfile pipe\n", "pipe", false,
+     "not an ASF (Windows Media) movie but \"concat\""},
+    {"PlaylistOfAPipe",
+     "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nsegment.ts\n#EXT-X-ENDLIST\n", "segment.ts", false,
+     "not an ASF (Windows Media) movie but \"hls\""},
+    {"ListOfAnotherMovie", "ffconcat version 1.0\nfile Test_Counter.wmv\n", "Test_Counter.wmv", true,
+     "not an ASF (Windows Media) movie but \"concat\""},
+    {"Text", "This is not a movie, only text that claims to be one.\n", nullptr, false, ": "},
+};
+
+class NotAMovie : public ::testing::TestWithParam<SNotAMovie> {};
+
+TEST_P(NotAMovie, IsRefusedNamingTheFileAndOpensNothingItNames) {
+  const SNotAMovie& notAMovie = GetParam();
+  DShowTestReset();
+  const std::string dir = ::testing::TempDir() + "not_a_movie_" + std::to_string(getpid()) + "_" + notAMovie.pName;
+  std::filesystem::remove_all(dir);
+  ASSERT_TRUE(std::filesystem::create_directories(dir));
+  const std::string movie = dir + "/Splash.wmv";
+  std::ofstream(movie, std::ios::binary) << notAMovie.pText;
+  if (notAMovie.pBeside != nullptr) {
+    const std::string beside = dir + "/" + notAMovie.pBeside;
+    if (notAMovie.bBesideIsMovie) {
+      std::filesystem::create_symlink(std::string(KV_FMV_DIR) + "/Test_Counter.wmv", beside);
+    } else {
+      ASSERT_EQ(mkfifo(beside.c_str(), 0600), 0);
+    }
+  }
+  IFilterGraph2* pGraph = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
+                             reinterpret_cast<void**>(&pGraph)),
+            S_OK);
+  IBaseFilter* pSource = nullptr;
+  ::testing::internal::CaptureStderr();
+  const HRESULT hr = pGraph->AddSourceFilter(widePath(movie).c_str(), u"SOURCE", &pSource);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(hr, VFW_E_UNKNOWN_FILE_TYPE);
+  EXPECT_EQ(pSource, nullptr);
+  releaseCom(pSource);
+  const std::string line = "DirectShow stand-in: cannot open the movie " + movie + ": ";
+  const size_t uiLine = said.find(line);
+  ASSERT_NE(uiLine, std::string::npos) << said;
+  EXPECT_EQ(said.find(line, uiLine + 1), std::string::npos) << said;
+  EXPECT_NE(said.substr(uiLine, said.find('\n', uiLine) - uiLine).find(notAMovie.pWhy), std::string::npos) << said;
+  EXPECT_EQ(pGraph->Release(), 0u);
+  std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, NotAMovie, ::testing::ValuesIn(gc_aNotAMovies),
+                         [](const ::testing::TestParamInfo<SNotAMovie>& info) {
+                           return std::string(info.param.pName);
+                         });
 
 // The graph never adds a renderer: a pin with none of its kind present stays unconnected.
 TEST_F(DShowGraphTest, RenderExConnectsOnlyToRenderersAlreadyInTheGraph) {

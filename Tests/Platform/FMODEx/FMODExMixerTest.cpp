@@ -2,6 +2,7 @@
 // loops, pause, groups, the channel limit and a movie's sound written into the mix, checked from the mixed samples.
 #include <gtest/gtest.h>
 #include <samplerate.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -581,6 +582,93 @@ TEST_F(FMODExMixer, AStreamsLengthIsKnownOncePlayedToWhereItsDataEnds) {
   FMOD::Sound* pStream = nullptr;
   EXPECT_EQ(m_pSystem->createStream(reinterpret_cast<const char*>(bytes.data()), FMOD_OPENMEMORY, &exinfo, &pStream),
             FMOD_ERR_FILE_BAD);
+}
+
+// Sound files that are no sound, or no file: each is refused with its code and the reason, in the file door's
+// words for what is not a regular file (a pipe with no writer is never waited on, whatever names it) and in
+// libsndfile's or the library's own for bytes that do not decode. A sound made afterwards leaves no reason.
+enum class ESoundFile { Bytes, Pipe, SelfLoop };
+
+struct SBadSoundFile {
+  const char* pName;
+  ESoundFile eKind;
+  std::vector<std::uint8_t> (*pfnBytes)();  // for ESoundFile::Bytes
+  bool bStream;
+  FMOD_RESULT eResult;
+  const char* pWhy;  // FMODExGetLastProblem begins with it
+};
+
+void PrintTo(const SBadSoundFile& bad, std::ostream* pOut) { *pOut << bad.pName; }
+
+std::vector<std::uint8_t> textOf(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
+
+const SBadSoundFile gc_aBadSoundFiles[] = {
+    {"PipeAsSample", ESoundFile::Pipe, nullptr, false, FMOD_ERR_FILE_NOTFOUND, "it is a pipe"},
+    {"PipeAsStream", ESoundFile::Pipe, nullptr, true, FMOD_ERR_FILE_NOTFOUND, "it is a pipe"},
+    {"SelfLoop", ESoundFile::SelfLoop, nullptr, true, FMOD_ERR_FILE_NOTFOUND, "it is a symlink loop"},
+    // A playlist naming the pipe beside it: text, which is no sound.
+    {"PlaylistOfAPipe", ESoundFile::Bytes, [] { return textOf("#EXTM3U\n#EXTINF:2,\npipe.wav\n"); }, true,
+     FMOD_ERR_FILE_BAD, "libsndfile: Format not recognised."},
+    {"Zeroed", ESoundFile::Bytes, [] { return std::vector<std::uint8_t>(512, 0); }, false, FMOD_ERR_FILE_BAD,
+     "libsndfile: Format not recognised."},
+    {"WaveCutInHalf", ESoundFile::Bytes,
+     [] {
+       std::vector<std::uint8_t> cut = KvTestMakeSoundFile(1, gc_iRATE, 9600, [](int, int) { return 0.25f; },
+                                                           SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+       cut.resize(cut.size() / 2);
+       return cut;
+     },
+     false, FMOD_ERR_FILE_BAD, "its RIFF header gives more bytes than the file holds"},
+};
+
+class BadSoundFile : public FMODExMixer, public ::testing::WithParamInterface<SBadSoundFile> {};
+
+TEST_P(BadSoundFile, IsRefusedWithTheReason) {
+  const SBadSoundFile& bad = GetParam();
+  const std::string dir = KvTestTempDir(std::string("FMODExBad") + bad.pName);
+  const std::string path = dir + "/sound.wav";
+  ASSERT_EQ(mkfifo((dir + "/pipe.wav").c_str(), 0600), 0);
+  if (bad.eKind == ESoundFile::Bytes) {
+    KvTestWriteFile(path, bad.pfnBytes());
+  } else if (bad.eKind == ESoundFile::Pipe) {
+    std::filesystem::create_symlink("pipe.wav", path);
+  } else {
+    std::filesystem::create_symlink("sound.wav", path);
+  }
+  FMOD::Sound* pSound = nullptr;
+  const FMOD_MODE eMode = FMOD_SOFTWARE | FMOD_2D;
+  EXPECT_EQ(bad.bStream ? m_pSystem->createStream(path.c_str(), eMode, nullptr, &pSound)
+                        : m_pSystem->createSound(path.c_str(), eMode, nullptr, &pSound),
+            bad.eResult);
+  EXPECT_EQ(pSound, nullptr);
+  const std::string why = FMODExGetLastProblem();
+  EXPECT_EQ(why.rfind(bad.pWhy, 0), 0u) << why;
+  EXPECT_TRUE(std::filesystem::is_fifo(dir + "/pipe.wav"));
+  pSound = memorySound(KvTestMakeConstantSound(gc_iRATE, 480, {0.5f}));
+  EXPECT_STREQ(FMODExGetLastProblem(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, BadSoundFile, ::testing::ValuesIn(gc_aBadSoundFiles),
+                         [](const ::testing::TestParamInfo<SBadSoundFile>& info) {
+                           return std::string(info.param.pName);
+                         });
+
+// The mix is written only to a regular file: a pipe in its place (nobody reading it) is refused at once with a line
+// naming it and why, and the output runs without it.
+TEST(FMODExOutput, AWavPathThatIsAPipeIsRefusedWithoutWaiting) {
+  const std::string wav = KvTestTempDir("FMODExWavPipe") + "/mix.wav";
+  ASSERT_EQ(mkfifo(wav.c_str(), 0600), 0);
+  FMODExSetOutput(EFMODExOutput::Manual, wav);
+  FMOD::System* pSystem = nullptr;
+  ASSERT_EQ(FMOD_System_Create(&pSystem), FMOD_OK);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(pSystem->init(32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said, "FMODEx: cannot write the mix to [" + wav + "]: it is a pipe\n");
+  EXPECT_EQ(FMODExMix(pSystem, nullptr, 480), FMOD_OK);
+  pSystem->release();
+  FMODExClearOutput();
+  EXPECT_TRUE(std::filesystem::is_fifo(wav));
 }
 
 // The manual output also writes what it mixes to a WAV file when asked.

@@ -1,5 +1,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -302,7 +303,28 @@ TEST_F(Win32Window, InterruptAndTerminateSignalsBecomeQuit) {
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 0u);
+    EXPECT_EQ(alarm(0), 0u) << "a served signal no longer ends the program by itself";
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  }
+}
+
+// A quit signal that no pump serves, because a call holds the window thread for good (a read of a pipe that never
+// gets a byte), still ends the program, by the signal's default action.
+TEST(Win32QuitSignals, OneThatNoPumpServesStillEndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const int iSignal : {SIGTERM, SIGINT}) {
+    EXPECT_EXIT(
+        {
+          Win32HandleQuitSignals();
+          int aiPipe[2];
+          if (pipe(aiPipe) == 0) {
+            std::raise(iSignal);
+            char cByte = 0;
+            while (read(aiPipe[0], &cByte, 1) != 0) {
+            }
+          }
+        },
+        ::testing::KilledBySignal(iSignal), "");
   }
 }
 

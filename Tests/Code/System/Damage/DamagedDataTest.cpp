@@ -251,7 +251,6 @@ constexpr char gc_szRWN[] = "Mag data file [.\\RWN_win32.mdf]";
 constexpr char gc_szRWK[] = "Mag data file [.\\RWK_win32.mdf]";
 constexpr char gc_szRWG[] = "Mag data file [.\\RWG_win32.mdf]";
 constexpr char gc_szSPLA[] = "Mag data file [.\\SPLA_win32.mdf]";
-constexpr char gc_szNOT_AN_IMAGE[] = "D3DXERR_INVALIDDATA: The data is invalid.";
 
 const SStopDamage gc_aStopDamages[] = {
     {{"StringTableArchiveEmptied", "RWK", "DATA", "", ""}, gc_szRWK, "", "could not be opened: it is empty"},
@@ -259,12 +258,17 @@ const SStopDamage gc_aStopDamages[] = {
      "entry [Lang\\eng\\Strings\\All.lang]", "the pair-offset table at 0 overlaps the 12-byte header"},
     {{"UIScreenCut", "RWN", "Lang/eng/UI/VOSK_UI.kui", gc_szHALVED, ""}, gc_szRWN, "entry [Lang\\eng\\UI\\VOSK_UI.kui]",
      "lies outside the file"},
+    // Images: the decoder's own reason, libpng's words for a PNG file.
     {{"UIImageStoredZeroed", "SPLA", "Images/UI/SplashStudio_216.png", gc_szSTORED_ZEROED, ""}, gc_szSPLA,
-     "entry [Images\\UI\\SplashStudio_216.png]", gc_szNOT_AN_IMAGE},
+     "entry [Images\\UI\\SplashStudio_216.png]",
+     "D3DXERR_INVALIDDATA: it is neither a BMP nor a PNG file, and no TGA image of 222 bytes"},
     {{"AtlasZeroed", "RWG", "TexturesGame/TexturesGame.atf", gc_szZEROED, ""}, gc_szRWG,
      "entry [TexturesGame\\TexturesGame.atf]", "the entry table (at 0) lies inside the header"},
     {{"AtlasPageFlipped", "RWG", "TexturesGame/TexturesGame_0.png", gc_szFLIPPED, ""}, gc_szRWG,
-     "entry [TexturesGame\\TexturesGame_0.png]", gc_szNOT_AN_IMAGE},
+     "entry [TexturesGame\\TexturesGame_0.png]", "D3DXERR_INVALIDDATA: libpng error: IHDR: CRC error"},
+    // The checksum that ends the page's compressed pixels (the last word of its one IDAT chunk).
+    {{"AtlasPageChecksumZeroed", "RWG", "TexturesGame/TexturesGame_0.png", "<word 46707 0>", ""}, gc_szRWG,
+     "entry [TexturesGame\\TexturesGame_0.png]", "D3DXERR_INVALIDDATA: libpng error: IDAT: incorrect data check"},
     {{"FontFamilyZeroed", "RWG", "Fonts/FontAcknowledge.kff", gc_szZEROED, ""}, gc_szRWG,
      "entry [Fonts\\FontAcknowledge.kff]",
      "it holds the name hash 0x00000000, not 0xAEE302CE of the name it is loaded by"},
@@ -272,7 +276,8 @@ const SStopDamage gc_aStopDamages[] = {
      "entry [Fonts\\FontAcknowledge_3.kcf]",
      "it holds the name hash 0x00000000, not 0x0215354A of the name it is loaded by"},
     {{"FontTextureCut", "RWG", "ImagesFonts/FontAcknowledge_3_0.png", gc_szHALVED, ""}, gc_szRWG,
-     "entry [ImagesFonts\\FontAcknowledge_3_0.png]", gc_szNOT_AN_IMAGE},
+     "entry [ImagesFonts\\FontAcknowledge_3_0.png]",
+     "D3DXERR_INVALIDDATA: the PNG data ends at byte 11141, inside its image"},
     {{"FlipBookZeroed", "RWG", "AnimationsGame/Blood1.kds", gc_szZEROED, ""}, gc_szRWG,
      "entry [AnimationsGame\\Blood1.kds]", "the root slot is empty"},
     {{"ShaderZeroed", "RWN", "Shaders/vosk_star.fxo", gc_szZEROED, ""}, gc_szRWN, "entry [Shaders\\vosk_star.fxo]",
@@ -285,9 +290,12 @@ const SStopDamage gc_aStopDamages[] = {
      "and not on disk"},
     // The comment header's vendor length (the word after "\x03vorbis") at its largest.
     {{"SoundStreamVendorLengthAllOnes", "RWG", "Audio/InGameLoop1.ogg", "<word 110 0xFFFFFFFF>", ""}, gc_szRWG,
-     "entry [Audio\\InGameLoop1.ogg]", "FMOD_ERR_FILE_BAD: The file could not be decoded"},
+     "entry [Audio\\InGameLoop1.ogg]", "FMOD_ERR_FILE_BAD: libsndfile: Supported file format but file is malformed."},
+    // Sounds: libsndfile's reason, or the sound library's own for a file it refuses itself.
     {{"SoundFileZeroed", "RWG", "Audio/PowerUp.wav", gc_szZEROED, ""}, gc_szRWG, "entry [Audio\\PowerUp.wav]",
-     "FMOD_ERR_FILE_BAD: The file could not be decoded"},
+     "FMOD_ERR_FILE_BAD: libsndfile: Format not recognised."},
+    {{"SoundFileCut", "RWG", "Audio/PowerUp.wav", gc_szHALVED, ""}, gc_szRWG, "entry [Audio\\PowerUp.wav]",
+     "FMOD_ERR_FILE_BAD: its RIFF header gives more bytes than the file holds"},
     {{"ScriptZeroed", "RWN", "Scripts/Levels.kds", gc_szZEROED, ""}, gc_szRWN, "entry [Scripts\\Levels.kds]",
      "the root slot is empty"},
     // The file layer's reasons for what is there and cannot be read.
@@ -356,6 +364,65 @@ TEST_P(PlayedOnDamage, IsSaidOnceAndTheLoadGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, PlayedOnDamage, ::testing::ValuesIn(gc_aPlayedOnDamages),
                          [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.pName); });
+
+// A splash movie that is a pipe with no writer, or a list or a playlist naming other files: such a pipe, whose open
+// would hold the game for good, or another of the game's movies. Each is refused as a damaged movie is, in one line naming the file
+// and what it is, and the splash goes on to its end: the unknown MONKEY_SCHEME, checked once the splash is over, is
+// what ends these runs.
+struct SMovieDamage {
+  const char* pName;
+  const char* pText;    // FMV/Splash.wmv's bytes (null: pBeside is Splash.wmv itself)
+  const char* pBeside;  // a file it names, made beside it in FMV/
+  bool bPipe;           // pBeside is a pipe, else the built root's FMV/Intro.wmv is there already
+  const char* pWhy;
+};
+
+void PrintTo(const SMovieDamage& damage, std::ostream* pOut) { *pOut << damage.pName; }
+
+const SMovieDamage gc_aMovieDamages[] = {
+    {"SplashAPipe", nullptr, "Splash.wmv", true, "it is a pipe"},
+    {"SplashListOfAPipe", "ffconcat version 1.0\nfile pipe\n", "pipe", true,
+     "it is not an ASF (Windows Media) movie but \"concat\""},
+    {"SplashPlaylistOfAPipe", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nsegment.ts\n#EXT-X-ENDLIST\n",
+     "segment.ts", true, "it is not an ASF (Windows Media) movie but \"hls\""},
+    {"SplashListOfAnotherMovie", "ffconcat version 1.0\nfile Intro.wmv\n", "Intro.wmv", false,
+     "it is not an ASF (Windows Media) movie but \"concat\""},
+};
+
+class MovieDamage : public CWithStoredProfile<::testing::TestWithParam<SMovieDamage>> {
+ protected:
+  void SetUp() override { setUpIn(std::string("Damaged") + GetParam().pName); }
+};
+
+TEST_P(MovieDamage, IsRefusedNamingTheFileAndTheSplashGoesOn) {
+  const SMovieDamage& damage = GetParam();
+  const std::string fmv = intactData() + "/FMV";
+  fs::remove(fmv + "/Splash.wmv");
+  if (damage.pText != nullptr) {
+    std::ofstream(fmv + "/Splash.wmv", std::ios::binary) << damage.pText;
+  }
+  if (damage.bPipe) {
+    ASSERT_EQ(mkfifo((fmv + "/" + damage.pBeside).c_str(), 0600), 0);
+  } else {
+    ASSERT_TRUE(fs::is_regular_file(fmv + "/" + damage.pBeside));
+  }
+  writeSettings("MONKEY_SCHEME NoSuchScheme\n");
+  const std::string out = runToTheStop();
+  EXPECT_EQ(occurrences(out, "cannot open the movie "), 1u) << out;
+  EXPECT_EQ(occurrences(out, "FMV/Splash.wmv: " + std::string(damage.pWhy)), 1u) << out;
+  const size_t uiMessage = out.rfind("The game cannot ");
+  ASSERT_NE(uiMessage, std::string::npos) << out;
+  EXPECT_NE(out.find("\"MONKEY_SCHEME\" [NoSuchScheme]", uiMessage), std::string::npos) << out;
+  EXPECT_EQ(fs::symlink_status(fmv + "/" + damage.pBeside).type(),
+            damage.bPipe ? fs::file_type::fifo : fs::file_type::regular);
+  expectNoFaultReported(out);
+  EXPECT_TRUE(storeLeftClosed(store()));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKindOfList, MovieDamage, ::testing::ValuesIn(gc_aMovieDamages),
+                         [](const ::testing::TestParamInfo<SMovieDamage>& info) {
+                           return std::string(info.param.pName);
+                         });
 
 // Music streams cut short whose files give no length of their own (an Ogg file without its last page): each is said
 // once its stream has been played to where its data ends, so the line shows the run got there: the title screen's
