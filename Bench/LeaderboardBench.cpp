@@ -261,23 +261,27 @@ void exec(sqlite3* pDb, const char* pSql) {
   }
 }
 
-// Fills a board and its model.
+// Fills a board and its model; with no database, only the model (the entries are already in a kept copy).
 void fillBoard(sqlite3* pDb, SteamLeaderboard_t hBoard, int iEntries, int iUserScore, SBoardModel* pModel) {
   std::mt19937 random{std::uint32_t(iEntries)};
   pModel->iUserFill = iEntries / 2;
   for (SUserStanding& standing : pModel->standing) standing = {iUserScore, false};
   sqlite3_stmt* pInsert = nullptr;
-  sqlite3_prepare_v2(pDb, "INSERT INTO entries(board, user, score) VALUES(?1, ?2, ?3)", -1, &pInsert, nullptr);
+  if (pDb != nullptr) {
+    sqlite3_prepare_v2(pDb, "INSERT INTO entries(board, user, score) VALUES(?1, ?2, ?3)", -1, &pInsert, nullptr);
+  }
   for (int i = 0; i < iEntries; ++i) {
     const bool bUser = i == iEntries / 2;
-    sqlite3_bind_int64(pInsert, 1, std::int64_t(hBoard));
-    sqlite3_bind_int64(pInsert, 2, std::int64_t(bUser ? gc_ulUSER : std::uint64_t(i) + 1));
     const std::int32_t iScore = bUser ? iUserScore : std::int32_t(random() % 1000000);
-    sqlite3_bind_int64(pInsert, 3, iScore);
-    if (sqlite3_step(pInsert) != SQLITE_DONE) {
-      fail(sqlite3_errmsg(pDb));
+    if (pInsert != nullptr) {
+      sqlite3_bind_int64(pInsert, 1, std::int64_t(hBoard));
+      sqlite3_bind_int64(pInsert, 2, std::int64_t(bUser ? gc_ulUSER : std::uint64_t(i) + 1));
+      sqlite3_bind_int64(pInsert, 3, iScore);
+      if (sqlite3_step(pInsert) != SQLITE_DONE) {
+        fail(sqlite3_errmsg(pDb));
+      }
+      sqlite3_reset(pInsert);
     }
-    sqlite3_reset(pInsert);
     if (!bUser) pModel->others.push_back({std::uint64_t(i) + 1, 0, iScore});
   }
   sqlite3_finalize(pInsert);
@@ -350,17 +354,43 @@ Fixture& fixture() {
   const std::string storeDb = f.dir + "/store.db";
   const std::string sqlDb = f.dir + "/baseline.db";
   const std::string sortedDb = f.dir + "/sorted.db";
-  if (sqlite3_open(storeDb.c_str(), &f.pSql) != SQLITE_OK) {
-    fail("cannot open the store database");
+  // GRINDLOW_BENCH_BOARDS_KEPT=<folder> keeps the three filled files there for the next run of the program, which
+  // copies them instead of filling the boards again (the checks' test runs it once per step).
+  const char* pKept = std::getenv("GRINDLOW_BENCH_BOARDS_KEPT");
+  const std::string kept = pKept != nullptr ? pKept : "";
+  const auto copyFiles = [](const std::string& from, const std::string& to) {
+    std::error_code error;
+    for (const char* pName : {"/store.db", "/baseline.db", "/sorted.db"}) {
+      if (!std::filesystem::copy_file(from + pName, to + pName, std::filesystem::copy_options::overwrite_existing,
+                                      error)) {
+        return false;
+      }
+    }
+    return true;
+  };
+  if (!kept.empty() && std::filesystem::exists(kept + "/sorted.db") && copyFiles(kept, f.dir)) {
+    for (int i = 0; i < gc_iBOARDS; ++i) {
+      fillBoard(nullptr, f.boards[i], gc_iBOARD_SIZES[i], gc_iUSER_SCORES[i], &f.models[i]);
+    }
+  } else {
+    if (sqlite3_open(storeDb.c_str(), &f.pSql) != SQLITE_OK) {
+      fail("cannot open the store database");
+    }
+    exec(f.pSql, "BEGIN");
+    for (int i = 0; i < gc_iBOARDS; ++i) {
+      fillBoard(f.pSql, f.boards[i], gc_iBOARD_SIZES[i], gc_iUSER_SCORES[i], &f.models[i]);
+    }
+    exec(f.pSql, "COMMIT");
+    exec(f.pSql, ("VACUUM INTO '" + sqlDb + "'").c_str());
+    exec(f.pSql, ("VACUUM INTO '" + sortedDb + "'").c_str());
+    sqlite3_close(f.pSql);
+    if (!kept.empty()) {
+      std::filesystem::create_directories(kept);
+      if (!copyFiles(f.dir, kept)) {
+        fail("cannot keep the filled boards");
+      }
+    }
   }
-  exec(f.pSql, "BEGIN");
-  for (int i = 0; i < gc_iBOARDS; ++i) {
-    fillBoard(f.pSql, f.boards[i], gc_iBOARD_SIZES[i], gc_iUSER_SCORES[i], &f.models[i]);
-  }
-  exec(f.pSql, "COMMIT");
-  exec(f.pSql, ("VACUUM INTO '" + sqlDb + "'").c_str());
-  exec(f.pSql, ("VACUUM INTO '" + sortedDb + "'").c_str());
-  sqlite3_close(f.pSql);
   f.pSql = openCopy(sqlDb);
   f.pSorted = openCopy(sortedDb);
   for (int i = 0; i < gc_iBOARDS; ++i) {
