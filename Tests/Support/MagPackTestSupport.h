@@ -65,6 +65,20 @@ inline constexpr char gc_szOVERLAP[] = "<toc overlap>";
 inline constexpr char gc_szSAME_OFFSET[] = "<toc same offset>";
 inline constexpr char gc_szSHARED_ENCRYPTED[] = "<toc shared encrypted>";
 
+// Those damages by name, for the tests of the reader and of the archive tool to go through with their own expectation
+// for each: a name hash twice (a look-up would answer one of them), stored bytes overlapping other than as the same
+// range (the one written over reads as neither), and a ciphertext under two names (it decrypts under its own only).
+struct SKvTestTOCDamage {
+  const char* pName;
+  const char* pKind;  // for KvTestDamageTOC
+};
+inline constexpr SKvTestTOCDamage gc_aKvTestEntriesNotToldApart[] = {
+    {"a name hash twice", gc_szHASH_TWICE},
+    {"an entry starting inside another", gc_szOVERLAP},
+    {"two entries at one offset with other sizes", gc_szSAME_OFFSET},
+    {"two records of one encrypted entry's bytes", gc_szSHARED_ENCRYPTED},
+};
+
 template <typename Bytes>
 bool KvTestDamageTOC(Bytes* pTOC, const std::string& kind) {
   const auto word = [pTOC](size_t uiAt) {

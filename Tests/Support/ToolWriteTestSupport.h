@@ -1,7 +1,7 @@
 // What tests of the tools' writes and refusals share besides the things that are no files (NotAFileTestSupport.h):
-// the words the file door says each with, a folder's listing to see that nothing was left behind, and a tool run
-// whose files may not grow past a size (a full disk without mounting one: SIGXFSZ is ignored, so a write past the
-// limit fails with EFBIG). Header only.
+// the words the file door says each with, what is put in the place of an output to be replaced, a folder's listing to
+// see that nothing was left behind, and a tool run whose files may not grow past a size (a full disk without mounting
+// one: SIGXFSZ is ignored, so a write past the limit fails with EFBIG). Header only.
 #pragma once
 
 #include <fcntl.h>
@@ -33,6 +33,22 @@ inline const char* KvTestNotAFileWhy(EKvNotAFile eKind) {
     case EKvNotAFile::DanglingLink: return "does not exist";
   }
   return "";
+}
+
+// What stands in the place of an output a tool is to replace, so that the replacement must be refused.
+enum class EKvInTheWay { Pipe, Socket, Link, SelfLoop, Folder };
+
+// Makes the kind at path, where nothing may be; a link points at linkTo (a file that must not be written through).
+// False when it cannot be made (errno says why).
+inline bool KvTestPutInTheWay(EKvInTheWay eKind, const std::string& path, const std::string& linkTo = "") {
+  switch (eKind) {
+    case EKvInTheWay::Pipe: return KvTestMakeNotAFile(EKvNotAFile::Fifo, path);
+    case EKvInTheWay::Socket: return KvTestMakeNotAFile(EKvNotAFile::Socket, path);
+    case EKvInTheWay::Link: return symlink(linkTo.c_str(), path.c_str()) == 0;
+    case EKvInTheWay::SelfLoop: return KvTestMakeNotAFile(EKvNotAFile::SelfLoop, path);
+    case EKvInTheWay::Folder: return std::filesystem::create_directories(path + "/inside");
+  }
+  return false;
 }
 
 // The names in a folder (not below it), each with its kind as lstat sees it: "name file 12", "name pipe" ...

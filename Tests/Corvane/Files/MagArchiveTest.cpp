@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,14 +50,8 @@ class MagArchive : public DataRootTest {
   }
   // Offset in the fixture's table of contents of the data-info of an entry.
   static size_t dataInfoOffset(const std::vector<u8>& toc, const char* pPath) {
-    std::string archivePath = pPath;
-    std::replace(archivePath.begin(), archivePath.end(), '/', '\\');
-    const i32 iHash = static_cast<i32>(KvStrHash(archivePath.c_str()));
-    const u32 uiTable = readU32(toc, 0);
-    for (u32 i = 0; i < readU32(toc, 8); ++i) {
-      const u32 uiRecord = readU32(toc, uiTable + 4 * i);
-      if (static_cast<i32>(readU32(toc, uiRecord + 8)) == iHash) return readU32(toc, uiRecord);
-    }
+    const size_t uiInfo = KvTestTOCDataInfoOffset(toc, pPath);
+    if (uiInfo != std::string::npos) return uiInfo;
     ADD_FAILURE() << pPath << " is not in the fixture";
     return 0;
   }
@@ -476,7 +471,7 @@ struct Damage {
 
 TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
   using InfoFn = size_t (*)(const std::vector<u8>&, const char*);
-  const std::vector<Damage> damages = {
+  std::vector<Damage> damages = {
       {"toc shorter than its header", [](auto* pTOC, auto*, InfoFn) { pTOC->resize(5); }, "load", "12-byte header"},
       {"toc zeroed", [](auto* pTOC, auto*, InfoFn) { std::fill(pTOC->begin(), pTOC->end(), 0); }, "load",
        "record table overlaps the header"},
@@ -541,19 +536,6 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
        "load", "Mag data file [.\\TST_win32.mdf] does not hold what its table"},
       {"data file truncated", [](auto*, auto* pData, InfoFn) { pData->resize(100); }, "load",
        "lies past its end (100 bytes)"},
-      // Entries that cannot all be told apart: a name hash twice (a look-up would answer one of them), stored bytes
-      // overlapping other than as the same range (the one written over reads as neither), and a ciphertext under two
-      // names (it decrypts under its own name only).
-      {"a name hash twice", [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szHASH_TWICE); }, "load",
-       "entries 0 and 1 have the same name hash 0x"},
-      {"an entry starting inside another", [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szOVERLAP); },
-       "load", "overlap in the data file"},
-      {"two entries at one offset with other sizes",
-       [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szSAME_OFFSET); }, "load",
-       "overlap in the data file"},
-      {"two records of one encrypted entry's bytes",
-       [](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, gc_szSHARED_ENCRYPTED); }, "load",
-       "an encrypted entry's bytes cannot be shared"},
       {"a plain entry on exactly an encrypted entry's bytes",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiSealed = pfnInfo(*pTOC, "Text/Sealed.bin");
@@ -594,6 +576,17 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
        },
        "read", "does not inflate"},
   };
+  // Entries that cannot all be told apart.
+  const std::map<std::string, const char*> notToldApart = {
+      {gc_szHASH_TWICE, "entries 0 and 1 have the same name hash 0x"},
+      {gc_szOVERLAP, "overlap in the data file"},
+      {gc_szSAME_OFFSET, "overlap in the data file"},
+      {gc_szSHARED_ENCRYPTED, "an encrypted entry's bytes cannot be shared"},
+  };
+  for (const SKvTestTOCDamage& row : gc_aKvTestEntriesNotToldApart) {
+    damages.push_back({row.pName, [pKind = row.pKind](auto* pTOC, auto*, InfoFn) { KvTestDamageTOC(pTOC, pKind); },
+                       "load", notToldApart.at(row.pKind)});
+  }
   const std::vector<u8> goodTOC = readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mtc");
   const std::vector<u8> goodData = readBytes(std::string(KV_FIXTURE_DATA_DIR) + "/TST_win32.mdf");
   for (const Damage& damage : damages) {

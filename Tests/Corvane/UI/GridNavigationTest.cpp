@@ -7,10 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "Corvane/GameModes/ClGameStateMgr.h"
-#include "Corvane/Input/ClInputManager.h"
 #include "Corvane/UI/COMMONUIFunctions_Grid.h"
 #include "Tests/Corvane/Audio/AudioManagerTestSupport.h"
+#include "Tests/Corvane/UI/UIPadInput.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
 #include "Tests/Support/GameHooksDoubles.h"
 
@@ -488,47 +487,21 @@ TEST_F(GridNavigationTest, ADestroyedCloneLeavesNoCellBehind) {
 // The moves as the pads make them: the UI's update fires the direction events on the focused cell.
 class GridPadTest : public GridNavigationTest {
  protected:
-  static constexpr i32 gc_iACTIONS = 37;
   void SetUp() override {
     GridNavigationTest::SetUp();
-    for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {
-      m_apSavedInputs[i] = ClInputManager::m_apGameSpecificInputs[i];
-      ClInputManager::m_apGameSpecificInputs[i] = m_aaActions[i];
-      m_auiSavedConnected[i] = ClInputHWtoKv::mp_auiPadConnected[i];
-      ClInputHWtoKv::mp_auiPadConnected[i] = 0;
-    }
-    m_iSavedActionCount = ClInputManager::getActionCount();
-    ClInputManager::setActionCount(gc_iACTIONS);
-    ClInputManager::resetLogicalPadMap();
-    ClInputManager::m_uiCurInputFrame = 0;
-    ClGameStateMgr::blockInput(0);
+    m_pads.start();
   }
   void TearDown() override {
-    for (u32 i = 0; i < cuiMAX_GAME_PADS; ++i) {
-      ClInputManager::m_apGameSpecificInputs[i] = m_apSavedInputs[i];
-      ClInputHWtoKv::mp_auiPadConnected[i] = m_auiSavedConnected[i];
-    }
-    ClInputManager::setActionCount(m_iSavedActionCount);
+    m_pads.stop();
     GridNavigationTest::TearDown();
   }
   // One input frame with the action pressed on hardware pad 0 (nothing else), then one with nothing pressed.
   void press(i32 iAction) {
-    for (f32 fValue : {1.0f, 0.0f}) {
-      ClInputManager::m_uiCurInputFrame = static_cast<u8>(1 - ClInputManager::m_uiCurInputFrame);
-      for (auto& pad : m_aaActions) {
-        for (SGameInputAction& action : pad) {
-          action.mp_afValues[ClInputManager::m_uiCurInputFrame] = 0.0f;
-        }
-      }
-      m_aaActions[0][iAction].mp_afValues[ClInputManager::m_uiCurInputFrame] = fValue;
-      ClUI::update();
-    }
+    m_pads.frame({{iAction, 1.0f}});
+    m_pads.frame();
   }
 
-  SGameInputAction m_aaActions[cuiMAX_GAME_PADS][gc_iACTIONS] = {};
-  SGameInputAction* m_apSavedInputs[cuiMAX_GAME_PADS] = {};
-  u32 m_auiSavedConnected[cuiMAX_GAME_PADS] = {};
-  i32 m_iSavedActionCount = 0;
+  CUIPadInput m_pads;
 };
 
 TEST_F(GridPadTest, PadDirectionsMoveFocusAcrossTheGridAndExitAtItsEdges) {

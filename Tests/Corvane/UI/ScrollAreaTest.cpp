@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "Corvane/Graphics/ClGraphics.h"
-#include "Corvane/UI/Cl2d.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
 
 namespace {
@@ -29,18 +27,8 @@ class ScrollAreaTest : public UITest {
  protected:
   void SetUp() override {
     UITest::SetUp();
-    m_fSavedWidth = ClGraphics::mp_fScreenWidth;
-    m_fSavedHeight = ClGraphics::mp_fScreenHeight;
-    ClGraphics::mp_fScreenWidth = cScrollWidth;
-    ClGraphics::mp_fScreenHeight = cScrollHeight;
-    Cl2d::initialise();
+    useScreen(cScrollWidth, cScrollHeight);
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = cDT;
-  }
-  void TearDown() override {
-    UITest::TearDown();
-    Cl2d::terminate();
-    ClGraphics::mp_fScreenWidth = m_fSavedWidth;
-    ClGraphics::mp_fScreenHeight = m_fSavedHeight;
   }
 
   // The area "Area" (its layout at y 10.5) with children at the given vertical offsets (canvas units),
@@ -90,8 +78,6 @@ class ScrollAreaTest : public UITest {
   }
 
   SScrollFingerArea m_area{};
-  f32 m_fSavedWidth = 0.0f;
-  f32 m_fSavedHeight = 0.0f;
 };
 
 TEST_F(ScrollAreaTest, AnAreaNotDraggedCoastsOrSpringsBackFromEitherEnd) {

@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/UI/COMMONUIFunctions_ScrollFinger.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Anims.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Images.h"
-#include "Corvane/UI/Cl2d.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
 
 namespace {
@@ -39,21 +37,11 @@ class ScrollFingerAreaTest : public UITest {
 
   void SetUp() override {
     UITest::SetUp();
-    m_fSavedWidth = ClGraphics::mp_fScreenWidth;
-    m_fSavedHeight = ClGraphics::mp_fScreenHeight;
-    ClGraphics::mp_fScreenWidth = cFingerWidth;
-    ClGraphics::mp_fScreenHeight = cFingerHeight;
-    Cl2d::initialise();
+    useScreen(cFingerWidth, cFingerHeight);
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 1.0f / 60.0f;
     m_hooks.m_extra = {{"systemRegisterScrollFingerArea", systemRegisterScrollFingerArea},
                        {"systemUnregisterScrollFingerArea", systemUnregisterScrollFingerArea}};
     ClUI::initialise();
-  }
-  void TearDown() override {
-    UITest::TearDown();
-    Cl2d::terminate();
-    ClGraphics::mp_fScreenWidth = m_fSavedWidth;
-    ClGraphics::mp_fScreenHeight = m_fSavedHeight;
   }
 
   void loadAreas(const std::string& areas) {
@@ -70,9 +58,6 @@ class ScrollFingerAreaTest : public UITest {
     pInputs[E_PAD_INPUT_POINTER_X] = fX / cFingerWidth;
     pInputs[E_PAD_INPUT_POINTER_Y] = fY / cFingerHeight;
   }
-
-  f32 m_fSavedWidth = 0.0f;
-  f32 m_fSavedHeight = 0.0f;
 };
 
 // An area at pixel (100, 300) of 100 x 300 pixels on a 1280 x 720 screen, and an area without a size.

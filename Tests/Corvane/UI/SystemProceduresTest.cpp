@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/Input/ClInputHWtoKvPlatform.h"
 #include "Corvane/UI/COMMONUIFunctions_System.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Windows.h"
@@ -30,19 +29,9 @@ class SystemProcTest : public UITest {
   void SetUp() override {
     m_bStartUI = false;
     UITest::SetUp();
-    m_fSavedWidth = ClGraphics::mp_fScreenWidth;
-    m_fSavedHeight = ClGraphics::mp_fScreenHeight;
-    ClGraphics::mp_fScreenWidth = 640.0f;
-    ClGraphics::mp_fScreenHeight = 432.0f;
-    Cl2d::initialise();
+    useScreen(640.0f, 432.0f);
     KvTestSetUIHooks(&m_systemHooks);
     ClUI::initialise();
-  }
-  void TearDown() override {
-    UITest::TearDown();
-    Cl2d::terminate();
-    ClGraphics::mp_fScreenWidth = m_fSavedWidth;
-    ClGraphics::mp_fScreenHeight = m_fSavedHeight;
   }
 
   // A widget description: name, properties (without braces) and children.
@@ -61,8 +50,6 @@ class SystemProcTest : public UITest {
   void click(const char* pName) { W(pName)->callEvent(H("onClick")); }
 
   CSystemHooks m_systemHooks;
-  f32 m_fSavedWidth = 0.0f;
-  f32 m_fSavedHeight = 0.0f;
 };
 
 const std::vector<std::string> gc_SYSTEM_NAMES = {

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "Corvane/ADT/KvStrHash.h"
+#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/System/ClClock.h"
 #include "Corvane/Input/ClInputHWtoKv.h"
+#include "Corvane/UI/Cl2d.h"
 #include "Corvane/UI/ClPointerTracker.h"
 #include "Corvane/UI/ClUI.h"
 #include "Corvane/UI/ClUIEventSystemFunctions.h"
@@ -79,6 +81,22 @@ class UITest : public ::testing::Test {
     ClUI::terminate();
     KvTestSetUIHooks(nullptr);
     EXPECT_EQ(ClUIEventSystemFunctions::getCount(), 0u);
+    if (m_bOwnScreen) {
+      Cl2d::terminate();
+      ClGraphics::mp_fScreenWidth = m_fSavedWidth;
+      ClGraphics::mp_fScreenHeight = m_fSavedHeight;
+      m_bOwnScreen = false;
+    }
+  }
+
+  // The 2D layer on a screen of this size for the test; TearDown ends the layer and puts the size before it back.
+  void useScreen(f32 fWidth, f32 fHeight) {
+    m_fSavedWidth = ClGraphics::mp_fScreenWidth;
+    m_fSavedHeight = ClGraphics::mp_fScreenHeight;
+    ClGraphics::mp_fScreenWidth = fWidth;
+    ClGraphics::mp_fScreenHeight = fHeight;
+    Cl2d::initialise();
+    m_bOwnScreen = true;
   }
 
   // Compiles a description and loads it under the name; fails the test on a compile error.
@@ -119,4 +137,9 @@ class UITest : public ::testing::Test {
 
   ClRecordingUIHooks m_hooks;
   bool m_bStartUI = true;
+
+ private:
+  bool m_bOwnScreen = false;
+  f32 m_fSavedWidth = 0.0f;
+  f32 m_fSavedHeight = 0.0f;
 };

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "Corvane/Graphics/ClGraphics.h"
 #include "Corvane/UI/COMMONUIFunctions_Widget_Windows.h"
 #include "Corvane/UI/Cl2d.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
@@ -42,20 +41,10 @@ class WindowProcTest : public UITest {
   void SetUp() override {
     m_bStartUI = false;
     UITest::SetUp();
-    m_fSavedWidth = ClGraphics::mp_fScreenWidth;
-    m_fSavedHeight = ClGraphics::mp_fScreenHeight;
-    ClGraphics::mp_fScreenWidth = 640.0f;
-    ClGraphics::mp_fScreenHeight = 432.0f;
-    Cl2d::initialise();
+    useScreen(640.0f, 432.0f);
     KvTestSetUIHooks(&m_windowHooks);
     ClUI::initialise();
     g_windowsSeen.clear();
-  }
-  void TearDown() override {
-    UITest::TearDown();
-    Cl2d::terminate();
-    ClGraphics::mp_fScreenWidth = m_fSavedWidth;
-    ClGraphics::mp_fScreenHeight = m_fSavedHeight;
   }
 
   // A window widget: size, anchors (screen, widget), offset, extra properties and children.
@@ -78,8 +67,6 @@ class WindowProcTest : public UITest {
   }
 
   CWindowHooks m_windowHooks;
-  f32 m_fSavedWidth = 0.0f;
-  f32 m_fSavedHeight = 0.0f;
 };
 
 TEST_F(WindowProcTest, TheGroupRegistersItsNamesInOrder) {

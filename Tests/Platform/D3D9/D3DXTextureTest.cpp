@@ -155,7 +155,8 @@ TEST_F(D3DXTextureTest, MipLevelsAreTheMeansOfTheLevelAbove) {
   }
 }
 
-// A colour key makes texels of that colour transparent black; bytes that are no image are refused.
+// A colour key makes texels of that colour transparent black; bytes that are no image are refused (and so are the
+// rows of RefusedImage below: text, a BMP header whose pixel data lies far past the end).
 TEST_F(D3DXTextureTest, ColourKeysAndBadFiles) {
   IDirect3DTexture9* pTexture = nullptr;
   ASSERT_EQ(load(KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG), &pTexture, D3DX_DEFAULT_NONPOW2,
@@ -164,17 +165,12 @@ TEST_F(D3DXTextureTest, ColourKeysAndBadFiles) {
   EXPECT_EQ(texels(pTexture)[1], 0u);
   EXPECT_EQ(texels(pTexture)[0], 0xFFFF0000u);
 
-  const std::vector<uint8_t> garbage = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
-  EXPECT_EQ(load(garbage, &pTexture), D3DXERR_INVALIDDATA);
   std::vector<uint8_t> truncated = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG);
   truncated.resize(truncated.size() / 2);
   EXPECT_EQ(load(truncated, &pTexture), D3DXERR_INVALIDDATA);
   EXPECT_EQ(load({}, &pTexture), D3DXERR_INVALIDDATA);
-  // Headers whose promises the file cannot keep are refused before a decoder allocates what they claim: pixel data
-  // far past the end, sizes over 8192 texels.
-  std::vector<uint8_t> bmp = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::BMP);
-  bmp[13] = 0x5B;
-  EXPECT_EQ(load(bmp, &pTexture), D3DXERR_INVALIDDATA);
+  // Headers whose promises the file cannot keep are refused before a decoder allocates what they claim: sizes over
+  // 8192 texels.
   std::vector<uint8_t> png = KvTestEncodeImage(gc_picture, 3, 2, ETestImageFormat::PNG);
   png[17] = 0x40;
   EXPECT_EQ(load(png, &pTexture), D3DXERR_INVALIDDATA);

@@ -87,10 +87,7 @@ TEST(DShowObjects, SourceFiltersOpenWhatFFmpegCanRead) {
   IBaseFilter* pSource = nullptr;
   EXPECT_EQ(pGraph->AddSourceFilter(movieWidePath("Not_There").c_str(), u"SOURCE", &pSource), VFW_E_NOT_FOUND);
   EXPECT_EQ(pSource, nullptr);
-  const std::string garbage = ::testing::TempDir() + "not_a_movie.wmv";
-  std::ofstream(garbage) << "This is not a movie, only text that claims to be one.\n";
-  std::u16string wideGarbage(garbage.begin(), garbage.end());
-  EXPECT_EQ(pGraph->AddSourceFilter(wideGarbage.c_str(), u"SOURCE", &pSource), VFW_E_UNKNOWN_FILE_TYPE);
+  // Files FFmpeg cannot read, text among them, are the rows of NotAMovie below.
 
   const auto pinCount = [&](const char* pMovie, const char16_t* pName) {
     IBaseFilter* pFilter = nullptr;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "Tests/Support/KvTestSupport.h"
@@ -99,61 +100,45 @@ const SWritingCommand gc_aWritingCommands[] = {
      true},
 };
 
-enum class EInTheWay {
-  PipeAtTarget,
-  SocketAtTarget,
-  LinkAtTarget,
-  LoopAtTarget,
-  FolderAtTarget,
-  PipeAtOldTemporary,
-  FileTooLarge
-};
-
 class ToolOutputWrite : public ::testing::TestWithParam<SWritingCommand> {};
 
 TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
   const SWritingCommand& command = GetParam();
+  // Something in the output's place, or (none there) an old output beside a pipe at its old temporary name, which the
+  // write goes through (no why), or beside no room for the new one.
   const struct {
     const char* pName;
-    EInTheWay eInTheWay;
+    std::optional<EKvInTheWay> eAtTarget;
     const char* pWhy;  // null when the write goes through
   } aCases[] = {
-      {"PipeAtTarget", EInTheWay::PipeAtTarget, "cannot be replaced: it is a pipe"},
-      {"SocketAtTarget", EInTheWay::SocketAtTarget, "cannot be replaced: it is a socket"},
-      {"LinkAtTarget", EInTheWay::LinkAtTarget, "cannot be replaced: it is a symlink"},
-      {"LoopAtTarget", EInTheWay::LoopAtTarget, "cannot be replaced: it is a symlink"},
-      {"FolderAtTarget", EInTheWay::FolderAtTarget, "cannot be replaced: it is a folder"},
-      {"PipeAtOldTemporary", EInTheWay::PipeAtOldTemporary, nullptr},
-      {"FileTooLarge", EInTheWay::FileTooLarge, "cannot write the file: File too large"},
+      {"PipeAtTarget", EKvInTheWay::Pipe, "cannot be replaced: it is a pipe"},
+      {"SocketAtTarget", EKvInTheWay::Socket, "cannot be replaced: it is a socket"},
+      {"LinkAtTarget", EKvInTheWay::Link, "cannot be replaced: it is a symlink"},
+      {"LoopAtTarget", EKvInTheWay::SelfLoop, "cannot be replaced: it is a symlink"},
+      {"FolderAtTarget", EKvInTheWay::Folder, "cannot be replaced: it is a folder"},
+      {"PipeAtOldTemporary", std::nullopt, nullptr},
+      {"FileTooLarge", std::nullopt, "cannot write the file: File too large"},
   };
   for (const auto& c : aCases) {
-    if (c.eInTheWay == EInTheWay::FileTooLarge && !command.bFirstOutput) continue;
+    const bool bTooLarge = !c.eAtTarget && c.pWhy != nullptr;
+    if (bTooLarge && !command.bFirstOutput) continue;
     SCOPED_TRACE(c.pName);
     const std::string dir = KvTestTempDir(std::string("tool-output-") + command.pName + "-" + c.pName);
     command.makeInputs(dir);
     const std::string out = dir + "/out/" + command.pTarget;
     std::filesystem::create_directories(dir + "/out");
     KvTestWriteBytes(dir + "/victim", gc_outputOldBytes);
-    if (c.eInTheWay == EInTheWay::PipeAtTarget) {
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out));
-    } else if (c.eInTheWay == EInTheWay::SocketAtTarget) {
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Socket, out)) << std::strerror(errno);
-    } else if (c.eInTheWay == EInTheWay::LoopAtTarget) {
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::SelfLoop, out));
-    } else if (c.eInTheWay == EInTheWay::LinkAtTarget) {
-      ASSERT_EQ(symlink("../victim", out.c_str()), 0) << std::strerror(errno);
-    } else if (c.eInTheWay == EInTheWay::FolderAtTarget) {
-      ASSERT_TRUE(std::filesystem::create_directories(out + "/inside"));
+    if (c.eAtTarget) {
+      ASSERT_TRUE(KvTestPutInTheWay(*c.eAtTarget, out, "../victim")) << std::strerror(errno);
     } else {
       KvTestWriteBytes(out, gc_outputOldBytes);
     }
-    if (c.eInTheWay == EInTheWay::PipeAtOldTemporary) {
+    if (c.pWhy == nullptr) {
       ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + ".tmp"));
     }
     const std::set<std::string> before = KvTestFolderListing(dir + "/out");
     const std::string line = command.line(dir, out) + " </dev/null";
-    const SKvToolRun run =
-        c.eInTheWay == EInTheWay::FileTooLarge ? KvTestRunToolWithFileLimit(line, 2) : KvTestRunTool(line);
+    const SKvToolRun run = bTooLarge ? KvTestRunToolWithFileLimit(line, 2) : KvTestRunTool(line);
     EXPECT_EQ(KvTestFileBytes(dir + "/victim"), gc_outputOldBytes);
     if (c.pWhy == nullptr) {
       EXPECT_EQ(run.iExit, 0) << run.out;
@@ -170,7 +155,7 @@ TEST_P(ToolOutputWrite, IsWholeOrNotAtAll) {
                        run.out.find("cannot write " + out + ": " + c.pWhy + "\n") != std::string::npos;
     EXPECT_TRUE(bSaid) << run.out;
     EXPECT_EQ(KvTestFolderListing(dir + "/out"), before);
-    if (c.eInTheWay == EInTheWay::FileTooLarge) {
+    if (bTooLarge) {
       EXPECT_EQ(KvTestFileBytes(out), gc_outputOldBytes);
     }
   }

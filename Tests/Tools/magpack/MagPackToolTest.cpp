@@ -200,21 +200,13 @@ std::vector<std::string> listedFields(const std::string& listing, const std::str
 TEST(MagPackTool, CraftedTablesAreReadOrRefusedByEveryCommand) {
   const std::string out = packPlainPackedAndSealed("DamagedTables");
   const std::string built = readText(out + "/DMG_win32.mtc");
-  const auto damage = [](const char* pKind) {
-    return [pKind](std::string* pTOC) { return KvTestDamageTOC(pTOC, pKind); };
-  };
-  const struct {
+  struct SCrafted {
     const char* pName;
     std::function<bool(std::string* pTOC)> craft;
     const char* pExpected;  // part of the refusal; null when sound
     std::map<std::string, std::string> sharing;  // of a sound table: name -> the entry whose content it reads
-  } aCases[] = {
-      {"a name hash twice", damage(gc_szHASH_TWICE),
-       "[.\\DMG_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash", {}},
-      {"an entry starting inside another", damage(gc_szOVERLAP), ") overlap in the data file", {}},
-      {"two entries at one offset with other sizes", damage(gc_szSAME_OFFSET), ") overlap in the data file", {}},
-      {"two records of an encrypted entry's bytes", damage(gc_szSHARED_ENCRYPTED),
-       ") overlap in the data file, and an encrypted entry's bytes cannot be shared", {}},
+  };
+  std::vector<SCrafted> cases = {
       {"stored bytes past the data file",
        [](std::string* pTOC) {
          return KvTestSetTOCWord(pTOC, "B.txt", offsetof(ClMagDataInfo, mp_uiDataOffset), 0x40000000u);
@@ -228,8 +220,19 @@ TEST(MagPackTool, CraftedTablesAreReadOrRefusedByEveryCommand) {
        },
        nullptr, {{"B.txt", "Z.txt"}, {"C.txt", "Z.txt"}}},
   };
+  // Entries that cannot all be told apart.
+  const std::map<std::string, const char*> notToldApart = {
+      {gc_szHASH_TWICE, "[.\\DMG_win32.mtc] is damaged and was not loaded: entries 0 and 1 have the same name hash"},
+      {gc_szOVERLAP, ") overlap in the data file"},
+      {gc_szSAME_OFFSET, ") overlap in the data file"},
+      {gc_szSHARED_ENCRYPTED, ") overlap in the data file, and an encrypted entry's bytes cannot be shared"},
+  };
+  for (const SKvTestTOCDamage& row : gc_aKvTestEntriesNotToldApart) {
+    cases.push_back({row.pName, [pKind = row.pKind](std::string* pTOC) { return KvTestDamageTOC(pTOC, pKind); },
+                     notToldApart.at(row.pKind), {}});
+  }
   const std::map<std::string, std::string> sources = damageSources();
-  for (const auto& c : aCases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.pName);
     std::string toc = built;
     ASSERT_TRUE(c.craft(&toc));

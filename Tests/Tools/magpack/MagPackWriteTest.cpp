@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "Tests/Support/KvTestSupport.h"
@@ -24,11 +25,12 @@ void makeThreeFiles(const std::string& dir, char cByte) {
   for (int i = 0; i < 3; ++i) KvTestWriteBytes(dir + "/root/f" + std::to_string(i) + ".bin", std::string(4096, cByte));
 }
 
-enum class EPackFault { TableTooLarge, DataTooLarge, PipeAtTable, FolderAtData, LinkAtTable, PipesAtOldPartNames };
-
+// No room for one of the new files (the largest file the pack may write), or something in the place of the file the
+// failure names; or pipes at the names the pack once wrote the new files under first, which it goes through.
 struct SPackFault {
   const char* pName;
-  EPackFault eFault;
+  rlim_t uiLimit;
+  std::optional<EKvInTheWay> eInTheWay;
   const char* pFile;  // the file the failure names; null when the pack goes through
   const char* pWhy;
 };
@@ -38,12 +40,12 @@ void PrintTo(const SPackFault& fault, std::ostream* pOut) { *pOut << fault.pName
 // The new data file (12 KiB) fits in 14000 bytes and its table of 403 entries (17 KiB) does not; neither fits in
 // 8000.
 const SPackFault gc_aPackFaults[] = {
-    {"TableTooLarge", EPackFault::TableTooLarge, "S_win32.mtc", "cannot write the file: File too large"},
-    {"DataTooLarge", EPackFault::DataTooLarge, "S_win32.mdf", "cannot write the file: File too large"},
-    {"PipeAtTable", EPackFault::PipeAtTable, "S_win32.mtc", "cannot be replaced: it is a pipe"},
-    {"FolderAtData", EPackFault::FolderAtData, "S_win32.mdf", "cannot be replaced: it is a folder"},
-    {"LinkAtTable", EPackFault::LinkAtTable, "S_win32.mtc", "cannot be replaced: it is a symlink"},
-    {"PipesAtOldPartNames", EPackFault::PipesAtOldPartNames, nullptr, nullptr},
+    {"TableTooLarge", 14000, std::nullopt, "S_win32.mtc", "cannot write the file: File too large"},
+    {"DataTooLarge", 8000, std::nullopt, "S_win32.mdf", "cannot write the file: File too large"},
+    {"PipeAtTable", RLIM_INFINITY, EKvInTheWay::Pipe, "S_win32.mtc", "cannot be replaced: it is a pipe"},
+    {"FolderAtData", RLIM_INFINITY, EKvInTheWay::Folder, "S_win32.mdf", "cannot be replaced: it is a folder"},
+    {"LinkAtTable", RLIM_INFINITY, EKvInTheWay::Link, "S_win32.mtc", "cannot be replaced: it is a symlink"},
+    {"PipesAtOldPartNames", RLIM_INFINITY, std::nullopt, nullptr, nullptr},
 };
 
 class MagPackWrite : public ::testing::TestWithParam<SPackFault> {};
@@ -62,30 +64,19 @@ TEST_P(MagPackWrite, ReplacesThePairWholeOrLeavesTheOldOne) {
   // The next pack: other bytes, and entries enough to make the table larger than the data file.
   makeThreeFiles(dir, 'b');
   for (int i = 0; i < 400; ++i) KvTestWriteBytes(dir + "/root/e" + std::to_string(i) + ".txt", "");
-  rlim_t uiLimit = RLIM_INFINITY;
-  switch (fault.eFault) {
-    case EPackFault::TableTooLarge: uiLimit = 14000; break;
-    case EPackFault::DataTooLarge: uiLimit = 8000; break;
-    case EPackFault::PipeAtTable:
-      ASSERT_EQ(std::remove((out + "/S_win32.mtc").c_str()), 0);
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + "/S_win32.mtc"));
-      break;
-    case EPackFault::FolderAtData:
-      ASSERT_EQ(std::remove((out + "/S_win32.mdf").c_str()), 0);
-      ASSERT_TRUE(std::filesystem::create_directories(out + "/S_win32.mdf/inside"));
-      break;
-    case EPackFault::LinkAtTable:
-      KvTestWriteBytes(dir + "/table-elsewhere", oldTable);
-      ASSERT_EQ(std::remove((out + "/S_win32.mtc").c_str()), 0);
-      ASSERT_EQ(symlink("../table-elsewhere", (out + "/S_win32.mtc").c_str()), 0) << std::strerror(errno);
-      break;
-    case EPackFault::PipesAtOldPartNames:
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + "/S_win32.mtc.part"));
-      ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + "/S_win32.mdf.part"));
-      break;
+  if (fault.eInTheWay) {
+    // A link leads to a copy of the old table elsewhere.
+    const std::string path = out + "/" + fault.pFile;
+    if (*fault.eInTheWay == EKvInTheWay::Link) KvTestWriteBytes(dir + "/table-elsewhere", oldTable);
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    ASSERT_TRUE(KvTestPutInTheWay(*fault.eInTheWay, path, "../table-elsewhere")) << std::strerror(errno);
+  }
+  if (fault.pFile == nullptr) {
+    ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + "/S_win32.mtc.part"));
+    ASSERT_TRUE(KvTestMakeNotAFile(EKvNotAFile::Fifo, out + "/S_win32.mdf.part"));
   }
   const std::set<std::string> before = KvTestFolderListing(out);
-  const SKvToolRun run = KvTestRunToolWithFileLimit(packLine(dir), uiLimit);
+  const SKvToolRun run = KvTestRunToolWithFileLimit(packLine(dir), fault.uiLimit);
   const SKvToolRun check = KvTestRunTool(KvTestShellQuote(KV_MAGPACK_PATH) + " check --dir " + KvTestShellQuote(out) +
                                          " --name S");
 
@@ -100,17 +91,16 @@ TEST_P(MagPackWrite, ReplacesThePairWholeOrLeavesTheOldOne) {
   EXPECT_EQ(run.iExit, 1) << run.out;
   EXPECT_EQ(run.out, out + "/" + fault.pFile + ": error: " + fault.pWhy + "\n");
   EXPECT_EQ(KvTestFolderListing(out), before);
-  if (fault.eFault == EPackFault::TableTooLarge || fault.eFault == EPackFault::DataTooLarge) {
-    EXPECT_TRUE(KvTestFileBytes(out + "/S_win32.mtc") == oldTable) << "the old table was not kept";
+  // The old data file is kept unless something else took its place.
+  if (!fault.eInTheWay || std::string(fault.pFile) != "S_win32.mdf") {
     EXPECT_TRUE(KvTestFileBytes(out + "/S_win32.mdf") == oldData) << "the old data file was not kept";
+  }
+  if (!fault.eInTheWay) {
+    EXPECT_TRUE(KvTestFileBytes(out + "/S_win32.mtc") == oldTable) << "the old table was not kept";
     EXPECT_EQ(check.iExit, 0) << check.out;
   }
-  if (fault.eFault == EPackFault::LinkAtTable) {
+  if (fault.eInTheWay == EKvInTheWay::Link) {
     EXPECT_TRUE(KvTestFileBytes(dir + "/table-elsewhere") == oldTable) << "written through the link";
-    EXPECT_TRUE(KvTestFileBytes(out + "/S_win32.mdf") == oldData) << "the old data file was not kept";
-  }
-  if (fault.eFault == EPackFault::PipeAtTable) {
-    EXPECT_TRUE(KvTestFileBytes(out + "/S_win32.mdf") == oldData) << "the old data file was not kept";
   }
 }
 

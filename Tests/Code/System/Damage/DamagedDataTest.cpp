@@ -20,6 +20,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "Code/System/ClProfileMgr.h"
 #include "Code/System/GAMEProfileSave.h"
@@ -569,7 +570,7 @@ TEST_F(UnreadableProfile, IsSaidOnceAndNeverWrittenOver) {
 using ENotAFile = EKvNotAFile;
 
 struct SNotAFile {
-  const char* pName;
+  std::string name;
   // gc_szSTORE_CONFIG, gc_szSETTINGS, gc_szPROFILE_FILE_NAME, gc_szSAVE_FOLDER, or the store's database or a journal
   const char* pFile;
   ENotAFile eKind;
@@ -581,54 +582,39 @@ constexpr char gc_szSAVE_FOLDER[] = "SAVEDATA";
 constexpr char gc_szSTORE_DB[] = "store.db";
 constexpr char gc_szSTORE_WAL[] = "store.db-wal";
 constexpr char gc_szSTORE_SHM[] = "store.db-shm";
-constexpr char gc_szSTORE_JOURNAL[] = "store.db-journal";
 
-void PrintTo(const SNotAFile& notAFile, std::ostream* pOut) { *pOut << notAFile.pName; }
+void PrintTo(const SNotAFile& notAFile, std::ostream* pOut) { *pOut << notAFile.name; }
 
-const SNotAFile gc_aNotAFiles[] = {
-    {"StoreConfigurationOfDevZero", gc_szSTORE_CONFIG, ENotAFile::EndlessDevice},
-    {"StoreConfigurationFifo", gc_szSTORE_CONFIG, ENotAFile::Fifo},
-    {"StoreConfigurationSelfLoop", gc_szSTORE_CONFIG, ENotAFile::SelfLoop},
-    {"SettingsOfDevZero", gc_szSETTINGS, ENotAFile::EndlessDevice},
-    {"SettingsFifo", gc_szSETTINGS, ENotAFile::Fifo},
-    {"SettingsSelfLoop", gc_szSETTINGS, ENotAFile::SelfLoop},
-    {"SaveFolderOfDevZero", gc_szSAVE_FOLDER, ENotAFile::EndlessDevice},
-    {"ProfileOfDevZero", gc_szPROFILE_FILE_NAME, ENotAFile::EndlessDevice},
-    {"ProfileFifo", gc_szPROFILE_FILE_NAME, ENotAFile::Fifo},
-    {"ProfileSelfLoop", gc_szPROFILE_FILE_NAME, ENotAFile::SelfLoop},
-    {"StoreDatabaseOfDevZero", gc_szSTORE_DB, ENotAFile::EndlessDevice},
-    {"StoreDatabaseFifo", gc_szSTORE_DB, ENotAFile::Fifo},
-    {"StoreDatabaseSelfLoop", gc_szSTORE_DB, ENotAFile::SelfLoop},
-    {"StoreDatabaseSocket", gc_szSTORE_DB, ENotAFile::Socket},
-    {"StoreDatabaseFolder", gc_szSTORE_DB, ENotAFile::Folder},
-    {"StoreDatabaseChainOf60Links", gc_szSTORE_DB, ENotAFile::ChainOf60Links},
-    {"StoreDatabaseDanglingLink", gc_szSTORE_DB, ENotAFile::DanglingLink},
-    {"StoreWalOfDevZero", gc_szSTORE_WAL, ENotAFile::EndlessDevice},
-    {"StoreWalFifo", gc_szSTORE_WAL, ENotAFile::Fifo},
-    {"StoreWalSelfLoop", gc_szSTORE_WAL, ENotAFile::SelfLoop},
-    {"StoreWalSocket", gc_szSTORE_WAL, ENotAFile::Socket},
-    {"StoreWalFolder", gc_szSTORE_WAL, ENotAFile::Folder},
-    {"StoreWalChainOf60Links", gc_szSTORE_WAL, ENotAFile::ChainOf60Links},
-    {"StoreWalDanglingLink", gc_szSTORE_WAL, ENotAFile::DanglingLink},
-    {"StoreShmOfDevZero", gc_szSTORE_SHM, ENotAFile::EndlessDevice},
-    {"StoreShmFifo", gc_szSTORE_SHM, ENotAFile::Fifo},
-    {"StoreShmSelfLoop", gc_szSTORE_SHM, ENotAFile::SelfLoop},
-    {"StoreShmSocket", gc_szSTORE_SHM, ENotAFile::Socket},
-    {"StoreShmFolder", gc_szSTORE_SHM, ENotAFile::Folder},
-    {"StoreShmChainOf60Links", gc_szSTORE_SHM, ENotAFile::ChainOf60Links},
-    {"StoreShmDanglingLink", gc_szSTORE_SHM, ENotAFile::DanglingLink},
-    {"StoreJournalOfDevZero", gc_szSTORE_JOURNAL, ENotAFile::EndlessDevice},
-    {"StoreJournalFifo", gc_szSTORE_JOURNAL, ENotAFile::Fifo},
-    {"StoreJournalSelfLoop", gc_szSTORE_JOURNAL, ENotAFile::SelfLoop},
-    {"StoreJournalSocket", gc_szSTORE_JOURNAL, ENotAFile::Socket},
-    {"StoreJournalFolder", gc_szSTORE_JOURNAL, ENotAFile::Folder},
-    {"StoreJournalChainOf60Links", gc_szSTORE_JOURNAL, ENotAFile::ChainOf60Links},
-    {"StoreJournalDanglingLink", gc_szSTORE_JOURNAL, ENotAFile::DanglingLink},
-};
+// Each file with the first iKinds kinds: the three a plain open would wait on or read without end, then a socket, a
+// folder, a chain of links and a link to nothing.
+std::vector<SNotAFile> notAFiles() {
+  const struct {
+    const char* pName;
+    ENotAFile eKind;
+  } aKinds[] = {{"OfDevZero", ENotAFile::EndlessDevice}, {"Fifo", ENotAFile::Fifo},
+                {"SelfLoop", ENotAFile::SelfLoop},       {"Socket", ENotAFile::Socket},
+                {"Folder", ENotAFile::Folder},           {"ChainOf60Links", ENotAFile::ChainOf60Links},
+                {"DanglingLink", ENotAFile::DanglingLink}};
+  const struct {
+    const char* pName;
+    const char* pFile;
+    int iKinds;
+  } aFiles[] = {{"StoreConfiguration", gc_szSTORE_CONFIG, 3}, {"Settings", gc_szSETTINGS, 3},
+                {"SaveFolder", gc_szSAVE_FOLDER, 1},          {"Profile", gc_szPROFILE_FILE_NAME, 3},
+                {"StoreDatabase", gc_szSTORE_DB, 7},          {"StoreWal", gc_szSTORE_WAL, 7},
+                {"StoreShm", gc_szSTORE_SHM, 7},              {"StoreJournal", "store.db-journal", 7}};
+  std::vector<SNotAFile> notAFiles;
+  for (const auto& file : aFiles) {
+    for (int i = 0; i < file.iKinds; ++i) {
+      notAFiles.push_back({std::string(file.pName) + aKinds[i].pName, file.pFile, aKinds[i].eKind});
+    }
+  }
+  return notAFiles;
+}
 
 class NotAFile : public CWithStoredProfile<::testing::TestWithParam<SNotAFile>> {
  protected:
-  void SetUp() override { setUpIn(std::string("NotAFile") + GetParam().pName); }
+  void SetUp() override { setUpIn("NotAFile" + GetParam().name); }
 };
 
 TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
@@ -716,8 +702,8 @@ TEST_P(NotAFile, IsRefusedAtOnceAndTheGameEndsAsForAFileItCannotRead) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(InStartUp, NotAFile, ::testing::ValuesIn(gc_aNotAFiles),
-                         [](const ::testing::TestParamInfo<SNotAFile>& info) { return std::string(info.param.pName); });
+INSTANTIATE_TEST_SUITE_P(InStartUp, NotAFile, ::testing::ValuesIn(notAFiles()),
+                         [](const ::testing::TestParamInfo<SNotAFile>& info) { return info.param.name; });
 
 // Saves that fail while the game runs (the store refuses every write): said in one line naming the file and the
 // store's reason, once, though the end of the game tries again for the same reason; the game goes on, the stored file
