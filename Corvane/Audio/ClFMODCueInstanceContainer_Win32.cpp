@@ -75,9 +75,7 @@ void sayNotLoaded(const SPrerenderedCue* pCue, i32 iSource, const char* pFullPat
     const char* pCause = FMODExGetLastProblem();
     if (pCause[0] != '\0') {
       // "FMOD_ERR_FILE_BAD: <text>": the name, then the cause in place of the text.
-      const char* pColon = std::strchr(pResult, ':');
-      const int iNameLength =
-          static_cast<int>(pColon != nullptr ? pColon - pResult : static_cast<std::ptrdiff_t>(std::strlen(pResult)));
+      const int iNameLength = static_cast<int>(std::strcspn(pResult, ":"));
       KvSNPrintf(szWhy, sizeof(szWhy), "%s: %.*s: %s", szWhere, iNameLength, pResult, pCause);
     } else {
       KvSNPrintf(szWhy, sizeof(szWhy), "%s: %s", szWhere, pResult);

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "Corvane/ADT/KvStrHash.h"
 #include "Corvane/ADT/KvSystem.h"
@@ -80,11 +81,8 @@ const char* entrySizesProblem(const ClMagDataInfo& info) {
 // A problem that names an entry of a table of contents.
 char g_szTOCProblem[gc_uiMAX_MESSAGE_LEN + 1] = "";
 
-// Why two entries' stored bytes overlap in the data file, or null. Two records may name the same stored bytes exactly
-// (one content under two names: the same offset and stored size), each read as its own data-info says, unless either
-// is encrypted: a ciphertext decrypts only under its own name's initialisation vector, so under another name it reads
-// as neither. Any other sharing (a range that starts inside another, the same offset with another size) is one entry
-// written over another. Entries that store nothing overlap nothing.
+// Why two entries' stored bytes overlap in the data file (ClMagFileIO.h says which sharing is allowed), or null. An
+// encrypted entry's bytes are never shared: a ciphertext decrypts only under its own name's initialisation vector.
 const char* overlapProblem(const i32* piHashes, const ClMagDataInfo* pInfos, i32 iCount) {
   i32* piByOffset = static_cast<i32*>(KvAlignedAlloc(sizeof(i32) * static_cast<size_t>(iCount), 16));
   if (piByOffset == nullptr && iCount > 0) {
@@ -97,32 +95,24 @@ const char* overlapProblem(const i32* piHashes, const ClMagDataInfo* pInfos, i32
     }
   }
   // By where they start, then by size, so that records of the same bytes lie side by side.
-  std::sort(piByOffset, piByOffset + iPlaced, [pInfos](i32 a, i32 b) {
-    const ClMagDataInfo& infoA = pInfos[a];
-    const ClMagDataInfo& infoB = pInfos[b];
-    if (infoA.mp_uiDataOffset != infoB.mp_uiDataOffset) return infoA.mp_uiDataOffset < infoB.mp_uiDataOffset;
-    if (infoA.getStoredSize() != infoB.getStoredSize()) return infoA.getStoredSize() < infoB.getStoredSize();
-    return a < b;
-  });
-  // So sorted, two ranges overlap other than as the same range exactly when one starts before the one before it
-  // ends and is not that same range: while no such pair is found, every range ends at or before the next one starts
-  // or is the next one, so the ranges before an entry end no later than the one just before it.
+  const auto key = [pInfos](i32 i) { return std::tuple(pInfos[i].mp_uiDataOffset, pInfos[i].getStoredSize(), i); };
+  std::sort(piByOffset, piByOffset + iPlaced, [&key](i32 a, i32 b) { return key(a) < key(b); });
+  // So sorted, when any two ranges overlap other than as the same range exactly, two neighbours do.
   const char* pProblem = nullptr;
   for (i32 i = 1; i < iPlaced && pProblem == nullptr; ++i) {
     const ClMagDataInfo& before = pInfos[piByOffset[i - 1]];
     const ClMagDataInfo& after = pInfos[piByOffset[i]];
-    const u32 uiBeforeHash = static_cast<u32>(piHashes[piByOffset[i - 1]]);
-    const u32 uiAfterHash = static_cast<u32>(piHashes[piByOffset[i]]);
     const bool bSame =
         before.mp_uiDataOffset == after.mp_uiDataOffset && before.getStoredSize() == after.getStoredSize();
     const bool bShared = bSame && (before.mp_uiEncrypted || after.mp_uiEncrypted);
     const bool bOverlap = static_cast<u64>(before.mp_uiDataOffset) + before.getStoredSize() > after.mp_uiDataOffset;
-    if (bShared || (!bSame && bOverlap)) {
+    if (bSame ? bShared : bOverlap) {
       std::snprintf(g_szTOCProblem, sizeof(g_szTOCProblem),
                     "entries 0x%08X (%u bytes at offset %u) and 0x%08X (%u bytes at offset %u) overlap in the data "
                     "file%s",
-                    uiBeforeHash, before.getStoredSize(), before.mp_uiDataOffset, uiAfterHash, after.getStoredSize(),
-                    after.mp_uiDataOffset, bShared ? ", and an encrypted entry's bytes cannot be shared" : "");
+                    static_cast<u32>(piHashes[piByOffset[i - 1]]), before.getStoredSize(), before.mp_uiDataOffset,
+                    static_cast<u32>(piHashes[piByOffset[i]]), after.getStoredSize(), after.mp_uiDataOffset,
+                    bShared ? ", and an encrypted entry's bytes cannot be shared" : "");
       pProblem = g_szTOCProblem;
     }
   }

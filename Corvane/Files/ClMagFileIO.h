@@ -34,21 +34,20 @@
 // negative, the header, the table, each record and each data-info must lie inside the file, the records' name hashes
 // must be strictly ascending (no name twice), no two entries' stored bytes may overlap (two records may name the same
 // stored bytes exactly, the same offset and stored size, when neither is encrypted: one content under two names, each
-// read as its own data-info says), each entry's stored bytes must lie inside its data file (when that opens), and
-// each entry's sizes must agree with its flags, so that the final size
-// (what a read allocates) is what the stored bytes can give: compressed size 1 to final size, and the final size
-// at most 1032 times the compressed size (zlib's largest ratio); encrypted size a non-zero multiple of 16 at most
-// the final size, and with compression at least the compressed size, without it less than 16 below the final
-// size. A table that fails is refused (loadTOC answers 0) with one line on standard error naming the file (the
-// .mtc, or the .mdf with the .mtc when the entries do not fit the data file), the entries' name hashes and what is
-// wrong. The records' name hashes and data-infos are copied into side tables at
+// read as its own data-info says), each entry's stored bytes must lie inside its data file (when that opens), and each
+// entry's sizes must agree with its flags, so that the final size (what a read allocates) is what the stored bytes can
+// give: compressed size 1 to final size, and the final size at most 1032 times the compressed size (zlib's largest
+// ratio); encrypted size a non-zero multiple of 16 at most the final size, and with compression at least the compressed
+// size, without it less than 16 below the final size. A table that fails is refused (loadTOC answers 0) with one line
+// on standard error naming the file (the .mtc, or the .mdf with the .mtc when the entries do not fit the data file),
+// the entries' name hashes and what is wrong. The records' name hashes and data-infos are copied into side tables at
 // load, so the image is never read through a pointer it holds.
 //
-// Sizes: files are measured in 64 bits. A table of contents, a loose file or a data file loaded whole must
-// stay below 4 GiB (gc_uiMAG_MAX_LOADED_FILE); a larger data file is not loaded whole (loadDataFile answers 0
-// and says so) and its entries, which may lie anywhere in its first 8 GiB, are read from disk on demand. An entry whose stored bytes do not lie inside its data file is refused
-// when it is opened (15), and an entry that does not decrypt and inflate to exactly its final size is refused
-// when it is read (15).
+// Sizes: files are measured in 64 bits. A table of contents, a loose file or a data file loaded whole must stay below
+// 4 GiB (gc_uiMAG_MAX_LOADED_FILE); a larger data file is not loaded whole (loadDataFile answers 0 and says so) and its
+// entries, which may lie anywhere in its first 8 GiB, are read from disk on demand. An entry whose stored bytes do not
+// lie inside its data file is refused when it is opened (15), and an entry that does not decrypt and inflate to exactly
+// its final size is refused when it is read (15).
 //
 // Reading a file: open (size and reference), allocReadBuffers (with that size and alignment 16), read, then
 // take the bytes from mp_pDestinationBuffer, then close. Asking for more than the final size zero-fills the

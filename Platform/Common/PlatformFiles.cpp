@@ -15,6 +15,28 @@ int refuse(SPlatformFileProblem* pProblem, EPlatformFileProblem eKind, int iErrn
 
 EPlatformFileProblem kindOf(const struct stat& info) { return PlatformFileKind(info.st_mode); }
 
+// The ending of every open: iFd is kept, with reads and writes blocking as usual again, when it is a regular file;
+// closed and refused otherwise.
+int keepIfRegular(int iFd, SPlatformFileProblem* pProblem) {
+  struct stat info {};
+  if (::fstat(iFd, &info) != 0) {
+    const int iError = errno;
+    ::close(iFd);
+    return refuse(pProblem, EPlatformFileProblem::CannotOpen, iError);
+  }
+  if (kindOf(info) != EPlatformFileProblem::None) {
+    ::close(iFd);
+    return refuse(pProblem, kindOf(info));
+  }
+  const int iFlags = ::fcntl(iFd, F_GETFL);
+  if (iFlags < 0 || ::fcntl(iFd, F_SETFL, iFlags & ~O_NONBLOCK) != 0) {
+    const int iError = errno;
+    ::close(iFd);
+    return refuse(pProblem, EPlatformFileProblem::CannotOpen, iError);
+  }
+  return iFd;
+}
+
 }  // namespace
 
 EPlatformFileProblem PlatformFileKind(unsigned int uiMode) {
@@ -45,18 +67,36 @@ int PlatformOpenRegularFile(const char* pPath, SPlatformFileProblem* pProblem, i
     }
     return refuse(pProblem, EPlatformFileProblem::CannotOpen, iError);
   }
-  struct stat info {};
-  if (::fstat(iFd, &info) != 0) {
+  return keepIfRegular(iFd, pProblem);
+}
+
+int PlatformOpenFileForWriting(const char* pPath, SPlatformFileProblem* pProblem) {
+  *pProblem = SPlatformFileProblem{};
+  if (pPath == nullptr || pPath[0] == '\0') return refuse(pProblem, EPlatformFileProblem::Missing, ENOENT);
+  int iFd = -1;
+  do {
+    iFd = ::open(pPath, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  } while (iFd < 0 && errno == EINTR);
+  if (iFd < 0) {
     const int iError = errno;
-    ::close(iFd);
-    return refuse(pProblem, EPlatformFileProblem::CannotOpen, iError);
+    switch (iError) {
+      case ENOENT:
+      case ENOTDIR: return refuse(pProblem, EPlatformFileProblem::Missing, iError);  // a folder on its way
+      case ELOOP: return refuse(pProblem, EPlatformFileProblem::SymlinkLoop, iError);
+      case EISDIR: return refuse(pProblem, EPlatformFileProblem::Folder, iError);
+      case ENXIO:  // a pipe nobody reads, a socket, a device without its driver: named for what it is
+      case EOPNOTSUPP: {
+        struct stat info {};
+        const EPlatformFileProblem eKind = ::stat(pPath, &info) == 0 ? kindOf(info) : EPlatformFileProblem::None;
+        return refuse(pProblem, eKind != EPlatformFileProblem::None ? eKind : EPlatformFileProblem::CannotOpen,
+                      iError);
+      }
+      default: return refuse(pProblem, EPlatformFileProblem::CannotOpen, iError);
+    }
   }
-  if (kindOf(info) != EPlatformFileProblem::None) {
-    ::close(iFd);
-    return refuse(pProblem, kindOf(info));
-  }
-  const int iFlags = ::fcntl(iFd, F_GETFL);
-  if (iFlags < 0 || ::fcntl(iFd, F_SETFL, iFlags & ~O_NONBLOCK) != 0) {
+  // A pipe that has a reader, or a device that opened, is refused here: nothing is written to it.
+  iFd = keepIfRegular(iFd, pProblem);
+  if (iFd >= 0 && ::ftruncate(iFd, 0) != 0) {
     const int iError = errno;
     ::close(iFd);
     return refuse(pProblem, EPlatformFileProblem::CannotOpen, iError);

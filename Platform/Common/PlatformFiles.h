@@ -1,8 +1,9 @@
-// The one door through which the stand-ins and the offline tools open a file to read it. Only a regular file (or a
+// The one door through which the stand-ins and the offline tools open a file to read it, and through which a
+// stand-in opens a file it writes straight to (a texture saved, the mix written as WAV). Only a regular file (or a
 // symlink to one) opens; anything else is refused at once with the reason, and nothing here ever blocks: a pipe
-// without a writer, a terminal or a device is opened without waiting (O_NONBLOCK) and refused before a byte is
-// read. A whole-file read takes the caller's bound on what the file can be, so a file that never ends (a device
-// such as /dev/zero behind a symlink is refused anyway) cannot take the memory.
+// without a writer (or, to write, without a reader), a terminal or a device is opened without waiting (O_NONBLOCK)
+// and refused before a byte is read or written. A whole-file read takes the caller's bound on what the file can be,
+// so a file that never ends (a device such as /dev/zero behind a symlink is refused anyway) cannot take the memory.
 //
 // Reasons read after the file's name and say what is there instead of a file: "is a folder", "is a symlink loop",
 // "is a pipe", "is a socket", "is a character device", "is a block device"; or "does not exist", "cannot be opened:
@@ -40,6 +41,11 @@ struct SPlatformFileProblem {
 // descriptor answered is close-on-exec and reads block as usual; the caller closes it. -1 with the problem when the
 // path is not a regular file or cannot be opened.
 int PlatformOpenRegularFile(const char* pPath, SPlatformFileProblem* pProblem, int iDirFd = AT_FDCWD);
+
+// Opens the regular file at pPath for writing, emptied, or makes it with mode 0666 less the umask when it is not
+// there. The descriptor is close-on-exec and writes block as usual; the caller closes it. -1 with the problem when
+// something else (a folder, a pipe, a symlink loop ...) is in its place or the file cannot be opened.
+int PlatformOpenFileForWriting(const char* pPath, SPlatformFileProblem* pProblem);
 
 // What a file of this st_mode is when it is not a regular file (Folder, Pipe, ...), None when it is one. A writer
 // that finds something in the place of its output says it with the same words.

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Common/PlatformWriteFile.h"
+#include "Platform/Common/PlatformFiles.h"
 #include "Platform/D3D9/D3D9Internal.h"
 #include "Platform/D3D9/D3DX9.h"
 #include "Platform/D3D9/D3DXImageCheck.h"
@@ -120,10 +120,6 @@ bool decodePng(SPngInput* pInput, SImage* pImage, std::vector<png_bytep>* pRows)
   return true;
 }
 
-const char* formatName(D3DXIMAGE_FILEFORMAT eFormat) {
-  return eFormat == D3DXIFF_BMP ? "BMP" : eFormat == D3DXIFF_PNG ? "PNG" : "TGA";
-}
-
 bool decode(LPCVOID pData, UINT uiSize, SImage* pImage) {
   if (pData == nullptr || uiSize == 0) return refuse("it is empty");
   if (uiSize > static_cast<UINT>(INT32_MAX)) return refuse("it is larger than 2 GiB");
@@ -132,13 +128,11 @@ bool decode(LPCVOID pData, UINT uiSize, SImage* pImage) {
     const std::string size = std::to_string(uiSize);
     return refuse(pImage->eFileFormat == D3DXIFF_TGA
                       ? "it is neither a BMP nor a PNG file, and no TGA image of " + size + " bytes"
-                      : std::string("its ") + formatName(pImage->eFileFormat) + " header does not fit its " + size +
-                            " bytes");
+                      : std::string("its ") + (pImage->eFileFormat == D3DXIFF_BMP ? "BMP" : "PNG") +
+                            " header does not fit its " + size + " bytes");
   }
   if (pImage->eFileFormat == D3DXIFF_PNG) {
-    SPngInput input;
-    input.pData = static_cast<const BYTE*>(pData);
-    input.uiSize = uiSize;
+    SPngInput input{static_cast<const BYTE*>(pData), uiSize};
     std::vector<png_bytep> rows;
     return decodePng(&input, pImage, &rows);
   }

@@ -62,11 +62,10 @@ struct SVideoFrame {
 };
 
 // One movie file opened with libavformat, its first video and audio streams with their decoders, and the audio
-// resampled to interleaved 16-bit stereo at the stream's own rate. The file is opened once, through the platform's
-// file door, and FFmpeg reads only that descriptor: only an ASF (Windows Media) container is demuxed, and FFmpeg
-// may open no file or protocol of its own, so a list or playlist that names other files (a pipe among them) is
-// refused as a damaged movie is. Used by one thread at a time (the streaming
-// thread, or the graph while that thread is stopped).
+// resampled to interleaved 16-bit stereo at the stream's own rate. The file is opened once, through the platform's file
+// door, and FFmpeg reads only that descriptor: only an ASF (Windows Media) container is demuxed, and FFmpeg may open no
+// file or protocol of its own, so a list or playlist that names other files (a pipe among them) is refused as a damaged
+// movie is. Used by one thread at a time (the streaming thread, or the graph while that thread is stopped).
 class CMovie {
  public:
   ~CMovie();

@@ -92,19 +92,18 @@ AVCodecContext* openDecoder(const AVStream* pStream) {
 void AVFrameDeleter::operator()(AVFrame* pFrame) const { av().av_frame_free(&pFrame); }
 
 CMovie::~CMovie() {
-  // Without FFmpeg no movie got so far as to hold anything of it.
-  if (DShowAv() != nullptr) {
-    av().swr_free(&mp_pResampler);
-    av().avcodec_free_context(&mp_pVideo);
-    av().avcodec_free_context(&mp_pAudio);
-    av().av_packet_free(&mp_pPacket);
-    av().av_frame_free(&mp_pScratch);
-    av().avformat_close_input(&mp_pFormat);
-    // The reader is the movie's own (FFmpeg leaves a custom one alone), with the buffer FFmpeg may have replaced.
-    if (mp_pInput != nullptr) {
-      av().av_freep(&mp_pInput->buffer);
-      av().avio_context_free(&mp_pInput);
-    }
+  // Without FFmpeg no movie is made (open refuses before the file is opened), so there is nothing to free.
+  if (DShowAv() == nullptr) return;
+  av().swr_free(&mp_pResampler);
+  av().avcodec_free_context(&mp_pVideo);
+  av().avcodec_free_context(&mp_pAudio);
+  av().av_packet_free(&mp_pPacket);
+  av().av_frame_free(&mp_pScratch);
+  av().avformat_close_input(&mp_pFormat);
+  // The reader is the movie's own (FFmpeg leaves a custom one alone), with the buffer FFmpeg may have replaced.
+  if (mp_pInput != nullptr) {
+    av().av_freep(&mp_pInput->buffer);
+    av().avio_context_free(&mp_pInput);
   }
   if (m_iFd >= 0) ::close(m_iFd);
 }

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "Platform/Common/PlatformWriteFile.h"
+#include "Platform/Common/PlatformFiles.h"
 #include "Platform/FMODEx/FMODExInternal.h"
 #include "Platform/Win32/Win32Sdl.h"
 

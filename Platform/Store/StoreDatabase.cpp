@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -249,9 +250,9 @@ std::string asidePath(const std::string& path) {
 
 // Moves the database and its journal files to the aside name; nothing is deleted.
 bool keepAside(const std::string& path, const std::string& aside, std::string* pError) {
-  for (const char* pSuffix : {"", "-wal", "-shm", "-journal"}) {
+  const auto moveAside = [&](const char* pSuffix) {
     if (!nameTaken(path + pSuffix)) {
-      continue;
+      return true;
     }
     std::error_code error;
     std::filesystem::rename(path + pSuffix, aside + pSuffix, error);
@@ -259,8 +260,9 @@ bool keepAside(const std::string& path, const std::string& aside, std::string* p
       *pError = path + pSuffix + ": cannot move the damaged store database aside (" + error.message() + ")";
       return false;
     }
-  }
-  return true;
+    return true;
+  };
+  return moveAside("") && std::ranges::all_of(gc_apJOURNAL_SUFFIXES, moveAside);
 }
 
 // Brings the schema up to date in the first write, which takes the file's exclusive lock for good.

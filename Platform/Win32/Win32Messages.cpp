@@ -57,10 +57,9 @@ std::atomic<bool> g_bSignalsInstalled{false};
 std::atomic<LONG> g_iCursorX{0};
 std::atomic<LONG> g_iCursorY{0};
 
+// The quit signal waiting to be served (0: none), which ends the program if it is not served in time.
 std::atomic<int> g_iQuitSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "written inside the signal handler");
-// The quit signal waiting to be served, which ends the program if it is not served in time.
-std::atomic<int> g_iWaitingQuitSignal{0};
 
 // How long a quit signal may wait for the next pump: a call that holds the window thread for good (a file that
 // never answers) must not keep the program running past it.
@@ -76,19 +75,18 @@ void onQuitSignal(int iSignal) {
   if (Win32DismissMessageBoxForSignal()) {
     return;
   }
-  if (g_iQuitSignal.exchange(1) != 0) {
+  if (g_iQuitSignal.exchange(iSignal) != 0) {
     // The first request has not been served: the program is not pumping, so end it the default way.
     endByQuitSignal(iSignal);
     return;
   }
-  g_iWaitingQuitSignal.store(iSignal);
   alarm(gc_uiQUIT_SERVE_SECONDS);
 }
 
 // The quit signal was not served in time: the window thread is held, so the signal ends the program the default way.
 void onQuitNotServed(int) {
-  const int iSignal = g_iWaitingQuitSignal.load();
-  if (g_iQuitSignal.load() != 0 && iSignal != 0) {
+  const int iSignal = g_iQuitSignal.load();
+  if (iSignal != 0) {
     endByQuitSignal(iSignal);
   }
 }

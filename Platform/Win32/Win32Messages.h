@@ -8,10 +8,11 @@
 // messages sent by the system. PostQuitMessage raises a quit flag that PeekMessageA turns into WM_QUIT once no
 // posted message matches; WM_PAINT is made last, while a visible window needs painting.
 //
-// SIGINT and SIGTERM only raise a flag (async-signal-safe); the next pump posts WM_QUIT with exit code 0, so
-// Ctrl-C ends the program through its normal shutdown. A second signal while that request is still pending
-// ends the process at once, and so does the first when no pump has served it within 5 seconds (a call holds the
-// window thread): the signal's default action, through SIGALRM, which the program uses for nothing else. A signal taken while a message box is up closes the box instead (Win32Files.h).
+// SIGINT and SIGTERM only raise a flag (async-signal-safe); the next pump posts WM_QUIT with exit code 0, so Ctrl-C
+// ends the program through its normal shutdown. A second signal while that request is still pending ends the process at
+// once, and so does the first when no pump has served it within 5 seconds (a call holds the window thread): the
+// signal's default action, through SIGALRM, which the program uses for nothing else. A signal taken while a message box
+// is up closes the box instead (Win32Files.h).
 //
 // Threads: PostMessageA may be called from any thread. Everything else here runs on the window thread; a call
 // from another thread stops the program with a message on stderr.

@@ -195,9 +195,8 @@ void Win32WindowTranslateSdlEvent(const SDL_Event& event) {
       // position the cursor already has, not SDL's position from before the move.
       POINT client{event.button.x, event.button.y};
       if (hWnd->bMouseSpotStale) {
-        const POINT cursor = Win32CursorModel();
-        const POINT origin = clientToScreen(hWnd, 0, 0);
-        client = POINT{cursor.x - origin.x, cursor.y - origin.y};
+        client = Win32CursorModel();
+        ScreenToClient(hWnd, &client);
       }
       const POINT screen = clientToScreen(hWnd, client.x, client.y);
       Win32SetCursorModel(screen.x, screen.y);

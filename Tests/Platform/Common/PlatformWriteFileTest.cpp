@@ -1,7 +1,7 @@
 // The opening of a file a stand-in writes to: a regular file is made or emptied; anything else in its place is
 // refused at once with what it is and left as it was. A pipe nobody reads would hold a plain open for good, so an
 // answer at all shows it was not waited on.
-#include "Platform/Common/PlatformWriteFile.h"
+#include "Platform/Common/PlatformFiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
