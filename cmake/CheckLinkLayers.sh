@@ -28,12 +28,12 @@ while IFS=$'\t' read -r -a fields; do
         [[ -f "$file" ]] || { echo "CheckLinkLayers: $name: [$file] is not built" >&2; exit 2; }
       done
       lib_names+=("$name")
-      # Strong definitions (weak ones are inline copies every user makes for itself) and references.
-      nm -g --format=posix "${files[@]}" | awk 'NF >= 2 && $2 ~ /^[TDBRGSCV]$/ && $2 != "V" {print $1}' |
-        sort -u >"$work/$name.defined"
-      nm -g --format=posix "${files[@]}" | awk 'NF >= 2 && $2 ~ /^[TDBRGSWVCiu]$/ {print $1}' |
-        sort -u >"$work/$name.all-defined"
-      nm -u --format=posix "${files[@]}" | awk 'NF >= 2 && $2 == "U" {print $1}' | sort -u |
+      # Strong definitions (weak ones are inline copies every user makes for itself) and references, from one
+      # listing of the files' external symbols.
+      nm -g --format=posix "${files[@]}" >"$work/$name.nm"
+      awk 'NF >= 2 && $2 ~ /^[TDBRGSC]$/ {print $1}' "$work/$name.nm" | sort -u >"$work/$name.defined"
+      awk 'NF >= 2 && $2 ~ /^[TDBRGSWVCiu]$/ {print $1}' "$work/$name.nm" | sort -u >"$work/$name.all-defined"
+      awk 'NF >= 2 && $2 == "U" {print $1}' "$work/$name.nm" | sort -u |
         comm -23 - "$work/$name.all-defined" >"$work/$name.needed"
       ;;
     check)
