@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -136,6 +138,11 @@ int KvTestRunProgram(const std::vector<std::string>& args, std::string* pOutput)
   ::close(aiPipe[0]);
   int iStatus = 0;
   return ::waitpid(child, &iStatus, 0) == child ? iStatus : -1;
+}
+
+std::string KvTestFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string KvTestTempDir(const std::string& name) {

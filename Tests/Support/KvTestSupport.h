@@ -63,6 +63,8 @@ std::string KvTestSourceDir();
 std::string KvTestBinaryDir();
 // A fresh empty folder for one test, removed when the program ends.
 std::string KvTestTempDir(const std::string& name);
+// The bytes of a file, or "" when it cannot be read.
+std::string KvTestFileBytes(const std::string& path);
 
 // Makes dir the current folder and answers the one it replaces (empty when either step failed).
 std::string KvTestChangeFolder(const std::string& dir);

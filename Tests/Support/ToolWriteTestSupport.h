@@ -71,12 +71,6 @@ inline std::set<std::string> KvTestFolderListing(const std::string& dir) {
   return names;
 }
 
-// The bytes of a file, or "" when it cannot be read.
-inline std::string KvTestFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 inline void KvTestWriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }

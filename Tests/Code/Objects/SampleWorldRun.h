@@ -3,8 +3,6 @@
 // Everything random comes from the engine's generator, so a seed fixes the run.
 #pragma once
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,10 +29,7 @@ struct SSampleWorldResult {
 };
 
 inline std::string KvReadSourceFile(const std::string& relative) {
-  std::ifstream in(KvTestSourceDir() + "/" + relative, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return KvTestFileBytes(KvTestSourceDir() + "/" + relative);
 }
 
 // The background images and flip books of the sample "Backgrounds" in the harness's atlas.

@@ -338,8 +338,7 @@ TEST(Atlasc, SampleAtlasesAreWhatTheEngineReads) {
     std::string error;
     ASSERT_TRUE(AtlasList(file, {}, &text, &error)) << pAtlas << ": " << error;
     const std::string listing = std::string(KV_CONTENT_IMAGES_DIR) + "/" + pAtlas + ".atf.txt";
-    std::ifstream in(listing);
-    const std::string built((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string built = KvTestFileBytes(listing);
     EXPECT_EQ(built.find(" ? "), std::string::npos) << "every image named in " << listing;
   }
 }

@@ -4,17 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "Tests/Support/KvTestSupport.h"
 #include "Tools/fxoc/FxoSource.h"
 
 namespace {
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -56,7 +50,7 @@ std::string replaced(const std::string& text, const std::string& from, const std
 TEST(Fxoc, EngineEffectsRoundTripThroughTheirDumps) {
   for (const auto& file : std::filesystem::directory_iterator(KV_EFFECTS_DIR)) {
     if (file.path().extension() != ".fxo") continue;
-    const std::string bytes = readText(file.path().string());
+    const std::string bytes = KvTestFileBytes(file.path().string());
     SD3DXEffectDescription effect;
     std::string error;
     ASSERT_TRUE(D3DXEffectFileRead(bytes.data(), bytes.size(), &effect, &error)) << file.path() << ": " << error;
@@ -182,7 +176,7 @@ TEST(Fxoc, CommandLine) {
   EXPECT_EQ(run.iExit, 1);
   EXPECT_NE(run.out.find("escape.fx:5:20: error: unexpected character '\\x1B'"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
-  std::string image = readText(dir + "/good.fxo");
+  std::string image = KvTestFileBytes(dir + "/good.fxo");
   const size_t uiName = image.find("g_mWVP");
   ASSERT_NE(uiName, std::string::npos);
   image[uiName + 1] = '\x1b';

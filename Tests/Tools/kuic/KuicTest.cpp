@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -47,11 +46,6 @@ std::string dumpOf(const std::vector<uint8_t>& image, const std::vector<std::pai
   std::string error;
   EXPECT_TRUE(KuiDumpImage(image, "t.kui", names, &json, &error)) << error;
   return json;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 SKvToolRun run(const std::string& arguments) { return KvTestRunTool(KvTestShellQuote(KUIC_PATH) + " " + arguments); }
@@ -221,7 +215,7 @@ TEST(Kuic, TheToolAnswersHelpAndFailsOnBadInputWithItsMessage) {
   EXPECT_EQ(dumped.iExit, 0);
   EXPECT_NE(dumped.out.find("\"n\": 1"), std::string::npos) << dumped.out;
 
-  std::string damaged = readText(dir + "/good.kui");
+  std::string damaged = KvTestFileBytes(dir + "/good.kui");
   damaged.resize(damaged.size() - 8);
   std::ofstream(dir + "/damaged.kui", std::ios::binary) << damaged;
   const SKvToolRun refused = run("--dump " + dir + "/damaged.kui");
@@ -307,7 +301,7 @@ TEST(Kuic, CommandLinesOutsideTheUsageAreRefused) {
 
 TEST(Kuic, TheBuildCheckedTheSampleScreenSetsByLoadingThem) {
   // The build's rule dumped each compiled file through the loader next to it.
-  const std::string dump = readText(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui.json");
+  const std::string dump = KvTestFileBytes(std::string(KV_UI_CONTENT_DIR) + "/Lang/eng/UI/VOSK_UI.kui.json");
   EXPECT_NE(dump.find("\"name\": \"TopLevelSwitcher\""), std::string::npos);
   EXPECT_NE(dump.find("\"call\": \"systemGridHandleLeft\""), std::string::npos);
 }

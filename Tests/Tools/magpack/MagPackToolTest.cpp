@@ -27,11 +27,6 @@ SKvToolRun magpack(const std::string& arguments) {
   return KvTestRunTool(KvTestShellQuote(KV_MAGPACK_PATH) + " " + arguments);
 }
 
-std::string readText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 void writeText(const std::string& path, const std::string& value) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << value;
@@ -54,7 +49,7 @@ TEST(MagPackTool, PacksListsAndExtractsThroughTheEngineReader) {
                              "/src/rules.manifest --key tool-key --depfile " + dir + "/out/tlx.d");
   ASSERT_EQ(packed.iExit, 0) << packed.out;
   EXPECT_NE(packed.out.find("TLX: 2 entries (1 compressed, 1 encrypted)"), std::string::npos) << packed.out;
-  const std::string depfile = readText(dir + "/out/tlx.d");
+  const std::string depfile = KvTestFileBytes(dir + "/out/tlx.d");
   EXPECT_NE(depfile.find("Both.txt"), std::string::npos);
   EXPECT_NE(depfile.find("rules.manifest"), std::string::npos);
 
@@ -68,7 +63,7 @@ TEST(MagPackTool, PacksListsAndExtractsThroughTheEngineReader) {
     SKvToolRun extracted = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key tool-key --out " +
                                   dir + "/both.out" + pMemory);
     ASSERT_EQ(extracted.iExit, 0) << extracted.out;
-    EXPECT_EQ(readText(dir + "/both.out"), repeated);
+    EXPECT_EQ(KvTestFileBytes(dir + "/both.out"), repeated);
   }
   SKvToolRun wrongKey = magpack("extract --dir " + dir + "/out --name TLX --path Both.txt --key other --out " + dir +
                                "/x.out");
@@ -129,7 +124,7 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
   EXPECT_NE(wrongKey.out.find("does not inflate"), std::string::npos) << wrongKey.out;
   // One word of the table changed: the compressed entry claims 1 GiB from its few stored bytes. Both commands
   // fail naming the table and the entry, before anything is allocated or written at that size.
-  const std::string goodTOC = readText(dir + "/out/CHK_win32.mtc");
+  const std::string goodTOC = KvTestFileBytes(dir + "/out/CHK_win32.mtc");
   std::string toc = goodTOC;
   ASSERT_TRUE(KvTestSetTOCWord(&toc, "Both.txt", offsetof(ClMagDataInfo, mp_uiFinalSize), 0x40000000u));
   writeText(dir + "/out/CHK_win32.mtc", toc);
@@ -146,7 +141,7 @@ TEST(MagPackTool, CheckReadsEveryEntryWithTheEngine) {
 
   // Counts no table can hold, and a data file cut short of its entries: listing and checking fail alike, naming the
   // folder and the file; an impossible count is no empty archive.
-  const std::string goodData = readText(dir + "/out/CHK_win32.mdf");
+  const std::string goodData = KvTestFileBytes(dir + "/out/CHK_win32.mdf");
   for (const auto& [uiCount, message] : {std::pair<u32, std::string>{0xFFFFFFFFu, "its entry count (0xFFFFFFFF)"},
                                          {0x80000000u, "its entry count (0x80000000)"},
                                          {0, "[.\\CHK_win32.mdf] does not hold what its table"}}) {
@@ -199,7 +194,7 @@ std::vector<std::string> listedFields(const std::string& listing, const std::str
 // command reads it, each name lists as the content it shares and extracts byte for byte, from disk and from memory.
 TEST(MagPackTool, CraftedTablesAreReadOrRefusedByEveryCommand) {
   const std::string out = packPlainPackedAndSealed("DamagedTables");
-  const std::string built = readText(out + "/DMG_win32.mtc");
+  const std::string built = KvTestFileBytes(out + "/DMG_win32.mtc");
   struct SCrafted {
     const char* pName;
     std::function<bool(std::string* pTOC)> craft;
@@ -270,8 +265,8 @@ TEST(MagPackTool, CraftedTablesAreReadOrRefusedByEveryCommand) {
       const auto shared = c.sharing.find(path);
       return shared != c.sharing.end() ? shared->second : path;
     };
-    EXPECT_EQ(readText(out + "/a.out"), sources.at(readsAs("A.txt")));
-    EXPECT_EQ(readText(out + "/b.out"), sources.at(readsAs("B.txt")));
+    EXPECT_EQ(KvTestFileBytes(out + "/a.out"), sources.at(readsAs("A.txt")));
+    EXPECT_EQ(KvTestFileBytes(out + "/b.out"), sources.at(readsAs("B.txt")));
     for (const char* pMemory : {"", " --memory"}) {
       for (const auto& [path, content] : sources) {
         const SKvToolRun extracted =
@@ -349,7 +344,7 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
     ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize, 16), 1);
     ASSERT_EQ(ClMagFileIO::read(pRef, uiSize), E_FILE_OK);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(pRef->mp_pDestinationBuffer), uiSize),
-              readText(file.path().string()));
+              KvTestFileBytes(file.path().string()));
     EXPECT_EQ(ClMagFileIO::close(pRef), 1);
   }
   // The compiled string tables are packed beside the content tree, compressed and encrypted (the shared tables "All"
@@ -422,7 +417,7 @@ TEST(SampleDataRoot, TheMainArchiveHoldsTheContentTreeUnderTheGamesKey) {
     ASSERT_EQ(ClMagFileIO::allocReadBuffers(pRef, uiSize, 16), 1);
     ASSERT_EQ(ClMagFileIO::read(pRef, uiSize), E_FILE_OK);
     const std::string bytes(reinterpret_cast<const char*>(pRef->mp_pDestinationBuffer), uiSize);
-    EXPECT_EQ(bytes, readText(file.path().string()));
+    EXPECT_EQ(bytes, KvTestFileBytes(file.path().string()));
     EXPECT_EQ(uiSize % 2, 0u);
     ASSERT_GE(uiSize, 2u);
     EXPECT_NE(bytes.substr(0, 2), std::string("\xFF\xFE")) << "no byte-order mark";

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "Corvane/ADT/KvStrHash.h"
@@ -23,11 +22,6 @@ int run(const std::string& arguments, std::string* pOutput) {
   const SKvToolRun result = KvTestRunTool(KvTestShellQuote(SBANKC_PATH) + " " + arguments);
   *pOutput = result.out;
   return result.iExit;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(SbankcTool, SynthesizesBuildsListsAndDumps) {
@@ -58,7 +52,7 @@ TEST(SbankcTool, SynthesizesBuildsListsAndDumps) {
                 &output),
             0)
       << output;
-  const std::string lines = readText(dir + "/lines.txt");
+  const std::string lines = KvTestFileBytes(dir + "/lines.txt");
   EXPECT_NE(lines.find("file Audio/Tone.wav " + dir + "/Audio/Tone.wav compress encrypt\n"), std::string::npos) << lines;
   EXPECT_NE(lines.find("file Audio/Pad.ogg " + dir + "/Audio/Pad.ogg plain\n"), std::string::npos) << lines;
 
@@ -159,7 +153,7 @@ TEST(SbankcTool, BuildsListsAndDumpsTrackData) {
   EXPECT_NE(output.find("the track data [Other.iAudioTD] of source [Other.wav] is not in"), std::string::npos) << output;
   std::filesystem::copy_file(dir + "/Audio/Song.iAudioTD", dir + "/Audio/Other.iAudioTD");
   ASSERT_EQ(run(build, &output), 0) << output;
-  const std::string lines = readText(dir + "/lines.txt");
+  const std::string lines = KvTestFileBytes(dir + "/lines.txt");
   EXPECT_NE(lines.find("file Audio/Song.iAudioTD " + dir + "/Audio/Song.iAudioTD compress encrypt\n"), std::string::npos)
       << lines;
   EXPECT_NE(lines.find("file Audio/Other.iAudioTD "), std::string::npos) << lines;

@@ -17,7 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -132,8 +131,7 @@ std::string storedProfile(const std::string& remote, mode_t* puiMode) {
   const std::string path = remote + "/" + gc_szPROFILE_FILE_NAME;
   struct stat status {};
   *puiMode = stat(path.c_str(), &status) == 0 ? status.st_mode : 0;
-  std::ifstream stored(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(stored), {});
+  return KvTestFileBytes(path);
 }
 
 
@@ -730,8 +728,7 @@ TEST(FailedSaves, AreSaidAndLeaveTheStoredFileAsItWas) {
   EXPECT_EQ(occurrences(out, line), 1u) << out;
   EXPECT_NE(out.find("the records since the last save that failed are lost as the game ends."), std::string::npos)
       << out;
-  std::ifstream kept(dir + "/store/remote/" + gc_szPROFILE_FILE_NAME, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), stored);
+  EXPECT_EQ(KvTestFileBytes(dir + "/store/remote/" + gc_szPROFILE_FILE_NAME), stored);
   EXPECT_FALSE(fs::exists(dir + "/root/Data/SAVEDATA"));
   EXPECT_TRUE(fs::is_empty(dir + "/store/crashes"));
 }
