@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <exception>
 #include <string>
 #include <utility>
@@ -65,6 +66,16 @@ std::string KvTestBinaryDir();
 std::string KvTestTempDir(const std::string& name);
 // The bytes of a file, or "" when it cannot be read.
 std::string KvTestFileBytes(const std::string& path);
+// The u32 at uiOffset of bytes as the machine stores it (files of the game's formats are little-endian), and its
+// writer; past the end is std::out_of_range.
+inline u32 KvTestU32At(const std::vector<u8>& bytes, size_t uiOffset) {
+  u32 uiValue;
+  std::memcpy(&uiValue, &bytes.at(uiOffset + 3) - 3, 4);
+  return uiValue;
+}
+inline void KvTestPutU32At(std::vector<u8>* pBytes, size_t uiOffset, u32 uiValue) {
+  std::memcpy(&pBytes->at(uiOffset + 3) - 3, &uiValue, 4);
+}
 
 // Makes dir the current folder and answers the one it replaces (empty when either step failed).
 std::string KvTestChangeFolder(const std::string& dir);

@@ -8,27 +8,18 @@
 #include <vector>
 
 #include "Corvane/System/KvTypes.h"
-
-inline u32 offsetTableU32(const std::vector<u8>& bytes, size_t uiAt) {
-  u32 uiValue;
-  std::memcpy(&uiValue, bytes.data() + uiAt, 4);
-  return uiValue;
-}
-
-inline void offsetTablePutU32(std::vector<u8>* pBytes, size_t uiAt, u32 uiValue) {
-  std::memcpy(pBytes->data() + uiAt, &uiValue, 4);
-}
+#include "Tests/Support/KvTestSupport.h"
 
 // The same file with its record table, every record and every payload at an odd offset (the header stays at
 // 0). payloadSize tells how many bytes the payload at an offset of the original takes.
 inline std::vector<u8> relaidAtOddOffsets(const std::vector<u8>& image,
                                           const std::function<size_t(const std::vector<u8>&, u32)>& payloadSize) {
-  const u32 uiCount = offsetTableU32(image, 8);
+  const u32 uiCount = KvTestU32At(image, 8);
   const u32 uiTable = 13;
   std::vector<u8> out(uiTable + 4 * uiCount + 2, 0);
   for (u32 i = 0; i < uiCount; ++i) {
-    const u32 uiOldRecord = offsetTableU32(image, offsetTableU32(image, 0) + 4 * i);
-    const u32 uiOldPayload = offsetTableU32(image, uiOldRecord);
+    const u32 uiOldRecord = KvTestU32At(image, KvTestU32At(image, 0) + 4 * i);
+    const u32 uiOldPayload = KvTestU32At(image, uiOldRecord);
     const u32 uiPayload = static_cast<u32>(out.size()) | 1u;
     out.resize(uiPayload, 0);
     out.insert(out.end(), image.begin() + uiOldPayload,
@@ -36,10 +27,10 @@ inline std::vector<u8> relaidAtOddOffsets(const std::vector<u8>& image,
     const u32 uiRecord = static_cast<u32>(out.size()) | 1u;
     out.resize(uiRecord + 12 + 1, 0);
     std::memcpy(out.data() + uiRecord, image.data() + uiOldRecord, 12);
-    offsetTablePutU32(&out, uiRecord, uiPayload);
-    offsetTablePutU32(&out, uiTable + 4 * i, uiRecord);
+    KvTestPutU32At(&out, uiRecord, uiPayload);
+    KvTestPutU32At(&out, uiTable + 4 * i, uiRecord);
   }
-  offsetTablePutU32(&out, 0, uiTable);
-  offsetTablePutU32(&out, 8, uiCount);
+  KvTestPutU32At(&out, 0, uiTable);
+  KvTestPutU32At(&out, 8, uiCount);
   return out;
 }

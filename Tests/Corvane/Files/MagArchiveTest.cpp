@@ -15,6 +15,7 @@
 #include "Tests/Support/MagPackTestSupport.h"
 #include "Tests/Support/OffsetTableTestSupport.h"
 #include "Tools/magpack/MagPacker.h"
+#include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ const FixtureEntry gc_aFixtureEntries[] = {
 };
 
 std::vector<u8> text(const std::string& value) { return std::vector<u8>(value.begin(), value.end()); }
-
-u32 readU32(const std::vector<u8>& bytes, size_t uiOffset) {
-  u32 uiValue;
-  std::memcpy(&uiValue, bytes.data() + uiOffset, 4);
-  return uiValue;
-}
-
-void writeU32(std::vector<u8>* pBytes, size_t uiOffset, u32 uiValue) { std::memcpy(pBytes->data() + uiOffset, &uiValue, 4); }
 
 class MagArchive : public DataRootTest {
  protected:
@@ -281,12 +274,13 @@ TEST_F(MagArchive, ATableNotSortedBySignedHashIsRefused) {
   pack("SRT", inputs);
   // Reorder the record table by unsigned hash, as a packer comparing unsigned values would.
   std::vector<u8> toc = readBytes(m_dir + "/SRT_win32.mtc");
-  const u32 uiTable = readU32(toc, 0);
-  const u32 uiCount = readU32(toc, 8);
+  const u32 uiTable = KvTestU32At(toc, 0);
+  const u32 uiCount = KvTestU32At(toc, 8);
   std::vector<u32> records;
-  for (u32 i = 0; i < uiCount; ++i) records.push_back(readU32(toc, uiTable + 4 * i));
-  std::sort(records.begin(), records.end(), [&](u32 a, u32 b) { return readU32(toc, a + 8) < readU32(toc, b + 8); });
-  for (u32 i = 0; i < uiCount; ++i) writeU32(&toc, uiTable + 4 * i, records[i]);
+  for (u32 i = 0; i < uiCount; ++i) records.push_back(KvTestU32At(toc, uiTable + 4 * i));
+  std::sort(records.begin(), records.end(),
+            [&](u32 a, u32 b) { return KvTestU32At(toc, a + 8) < KvTestU32At(toc, b + 8); });
+  for (u32 i = 0; i < uiCount; ++i) KvTestPutU32At(&toc, uiTable + 4 * i, records[i]);
   writeBytes(m_dir + "/SRT_win32.mtc", toc);
 
   ::testing::internal::CaptureStderr();
@@ -476,62 +470,68 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
       {"toc zeroed", [](auto* pTOC, auto*, InfoFn) { std::fill(pTOC->begin(), pTOC->end(), 0); }, "load",
        "record table overlaps the header"},
       {"toc cut in its records",
-       [](auto* pTOC, auto*, InfoFn) { pTOC->resize(readU32(*pTOC, readU32(*pTOC, 0)) + 4); }, "load",
+       [](auto* pTOC, auto*, InfoFn) { pTOC->resize(KvTestU32At(*pTOC, KvTestU32At(*pTOC, 0)) + 4); }, "load",
        "outside the file"},
       {"toc cut in its data-infos", [](auto* pTOC, auto*, InfoFn) { pTOC->resize(pTOC->size() - 10); }, "load",
        "data-info lies outside"},
-      {"table offset past the end", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 0, 0xFFFFFFF0u); }, "load",
+      {"table offset past the end", [](auto* pTOC, auto*, InfoFn) { KvTestPutU32At(pTOC, 0, 0xFFFFFFF0u); }, "load",
        "record table lies outside"},
-      {"entry count past the end", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 8, 0x3FFFFFFFu); }, "load",
+      {"entry count past the end", [](auto* pTOC, auto*, InfoFn) { KvTestPutU32At(pTOC, 8, 0x3FFFFFFFu); }, "load",
        "record table lies outside"},
       // A count no table can hold is no empty table.
-      {"entry count all ones", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 8, 0xFFFFFFFFu); }, "load",
+      {"entry count all ones", [](auto* pTOC, auto*, InfoFn) { KvTestPutU32At(pTOC, 8, 0xFFFFFFFFu); }, "load",
        "entry count (0xFFFFFFFF) is negative"},
-      {"entry count of the sign bit alone", [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, 8, 0x80000000u); }, "load",
-       "entry count (0x80000000) is negative"},
+      {"entry count of the sign bit alone", [](auto* pTOC, auto*, InfoFn) { KvTestPutU32At(pTOC, 8, 0x80000000u); },
+       "load", "entry count (0x80000000) is negative"},
       {"record offset past the end",
-       [](auto* pTOC, auto*, InfoFn) { writeU32(pTOC, readU32(*pTOC, 0) + 4, static_cast<u32>(pTOC->size())); },
+       [](auto* pTOC, auto*, InfoFn) {
+         KvTestPutU32At(pTOC, KvTestU32At(*pTOC, 0) + 4, static_cast<u32>(pTOC->size()));
+       },
        "load", "a record lies outside"},
       {"encrypted size above the final size",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiInfo = pfnInfo(*pTOC, "Text/Sealed.bin");
-         writeU32(pTOC, uiInfo + 16, readU32(*pTOC, uiInfo + 24) - 16);
+         KvTestPutU32At(pTOC, uiInfo + 16, KvTestU32At(*pTOC, uiInfo + 24) - 16);
        },
        "load", "encrypted entry's size"},
       {"data-info offset past the end",
        [](auto* pTOC, auto*, InfoFn) {
-         const u32 uiRecord = readU32(*pTOC, readU32(*pTOC, 0));
-         writeU32(pTOC, uiRecord, static_cast<u32>(pTOC->size()) - 8);
+         const u32 uiRecord = KvTestU32At(*pTOC, KvTestU32At(*pTOC, 0));
+         KvTestPutU32At(pTOC, uiRecord, static_cast<u32>(pTOC->size()) - 8);
        },
        "load", "data-info lies outside"},
       {"compressed size above the final size",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiInfo = pfnInfo(*pTOC, "Text/Packed.txt");
-         writeU32(pTOC, uiInfo + 20, readU32(*pTOC, uiInfo + 16) + 1);
+         KvTestPutU32At(pTOC, uiInfo + 20, KvTestU32At(*pTOC, uiInfo + 16) + 1);
        },
        "load", "compressed entry's size"},
       // Sizes the stored bytes cannot give are refused before anything is allocated at them.
       {"encrypted entry claiming far more than its ciphertext",
-       [](auto* pTOC, auto*, InfoFn pfnInfo) { writeU32(pTOC, pfnInfo(*pTOC, "Text/Sealed.bin") + 16, 0x40000000u); },
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         KvTestPutU32At(pTOC, pfnInfo(*pTOC, "Text/Sealed.bin") + 16, 0x40000000u);
+       },
        "load", "encrypted entry's size"},
       {"encrypted entry a whole block longer than its ciphertext",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiInfo = pfnInfo(*pTOC, "Text/Sealed.bin");
-         writeU32(pTOC, uiInfo + 16, readU32(*pTOC, uiInfo + 24) + 16);
+         KvTestPutU32At(pTOC, uiInfo + 16, KvTestU32At(*pTOC, uiInfo + 24) + 16);
        },
        "load", "encrypted entry's size"},
       {"compressed entry claiming more than its stream can inflate to",
-       [](auto* pTOC, auto*, InfoFn pfnInfo) { writeU32(pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 16, 0x40000000u); },
+       [](auto* pTOC, auto*, InfoFn pfnInfo) {
+         KvTestPutU32At(pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 16, 0x40000000u);
+       },
        "load", "compressed entry's size"},
       {"encrypted size not whole blocks",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiInfo = pfnInfo(*pTOC, "Text/Sealed.bin");
-         writeU32(pTOC, uiInfo + 24, 60);
+         KvTestPutU32At(pTOC, uiInfo + 24, 60);
        },
        "load", "encrypted entry's size"},
       {"stored bytes past the data file",
        [](auto* pTOC, auto* pData, InfoFn pfnInfo) {
-         writeU32(pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8, static_cast<u32>(pData->size()));
+         KvTestPutU32At(pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8, static_cast<u32>(pData->size()));
        },
        "load", "Mag data file [.\\TST_win32.mdf] does not hold what its table"},
       {"data file truncated", [](auto*, auto* pData, InfoFn) { pData->resize(100); }, "load",
@@ -540,39 +540,39 @@ TEST_F(MagArchive, DamagedArchivesAreRefusedWithAClearMessage) {
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiSealed = pfnInfo(*pTOC, "Text/Sealed.bin");
          const size_t uiPlain = pfnInfo(*pTOC, "Text/Plain.txt");
-         writeU32(pTOC, uiPlain + 8, readU32(*pTOC, uiSealed + 8));
-         writeU32(pTOC, uiPlain + 16, readU32(*pTOC, uiSealed + 24));
+         KvTestPutU32At(pTOC, uiPlain + 8, KvTestU32At(*pTOC, uiSealed + 8));
+         KvTestPutU32At(pTOC, uiPlain + 16, KvTestU32At(*pTOC, uiSealed + 24));
        },
        "load", "an encrypted entry's bytes cannot be shared"},
       {"an entry starting inside a range two names share",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          KvTestShareStoredBytes(pTOC, "Text/Plain.txt", "Effects/Glow.fxo");
-         const u32 uiShared = readU32(*pTOC, pfnInfo(*pTOC, "Text/Plain.txt") + 8);
-         writeU32(pTOC, pfnInfo(*pTOC, "Text/Packed.txt") + 8, uiShared + 1);
+         const u32 uiShared = KvTestU32At(*pTOC, pfnInfo(*pTOC, "Text/Plain.txt") + 8);
+         KvTestPutU32At(pTOC, pfnInfo(*pTOC, "Text/Packed.txt") + 8, uiShared + 1);
        },
        "load", "overlap in the data file"},
       {"an entry starting in another's last byte",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiGlow = pfnInfo(*pTOC, "Effects/Glow.fxo");
-         const u32 uiGlowEnd = readU32(*pTOC, uiGlow + 8) + readU32(*pTOC, uiGlow + 16);
-         writeU32(pTOC, pfnInfo(*pTOC, "Text/Plain.txt") + 8, uiGlowEnd - 1);
+         const u32 uiGlowEnd = KvTestU32At(*pTOC, uiGlow + 8) + KvTestU32At(*pTOC, uiGlow + 16);
+         KvTestPutU32At(pTOC, pfnInfo(*pTOC, "Text/Plain.txt") + 8, uiGlowEnd - 1);
        },
        "load", "overlap in the data file"},
       {"bad ciphertext",
        [](auto* pTOC, auto* pData, InfoFn pfnInfo) {
-         (*pData)[readU32(*pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8) + 3] ^= 0x5A;
+         (*pData)[KvTestU32At(*pTOC, pfnInfo(*pTOC, "Text/Both.txt") + 8) + 3] ^= 0x5A;
        },
        "read", "does not inflate"},
       {"bad zlib stream",
        [](auto* pTOC, auto* pData, InfoFn pfnInfo) {
-         const u32 uiOffset = readU32(*pTOC, pfnInfo(*pTOC, "Text/Packed.txt") + 8);
+         const u32 uiOffset = KvTestU32At(*pTOC, pfnInfo(*pTOC, "Text/Packed.txt") + 8);
          for (u32 i = 2; i < 12; ++i) (*pData)[uiOffset + i] = 0xFF;
        },
        "read", "does not inflate"},
       {"final size too large",
        [](auto* pTOC, auto*, InfoFn pfnInfo) {
          const size_t uiInfo = pfnInfo(*pTOC, "Text/Packed.txt");
-         writeU32(pTOC, uiInfo + 16, readU32(*pTOC, uiInfo + 16) + 16);
+         KvTestPutU32At(pTOC, uiInfo + 16, KvTestU32At(*pTOC, uiInfo + 16) + 16);
        },
        "read", "does not inflate"},
   };
@@ -717,8 +717,8 @@ TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
        [&uiSealedSize](std::vector<u8>* pTOC) {
          *pTOC = relaidAtOddOffsets(*pTOC, [](const std::vector<u8>&, u32) { return sizeof(ClMagDataInfo); });
          const size_t uiSealed = dataInfoOffset(*pTOC, "Text/Sealed.bin");
-         uiSealedSize = readU32(*pTOC, uiSealed + 16);
-         writeU32(pTOC, uiSealed + 16, uiSealedSize + 13);
+         uiSealedSize = KvTestU32At(*pTOC, uiSealed + 16);
+         KvTestPutU32At(pTOC, uiSealed + 16, uiSealedSize + 13);
        },
        [&uiSealedSize](const std::string& path, const std::vector<u8>&) {
          std::vector<u8> bytes = fixtureSource(path);
@@ -740,10 +740,10 @@ TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
        [&](std::vector<u8>* pTOC) {
          const size_t uiPacked = dataInfoOffset(*pTOC, "Text/Packed.txt");
          const size_t uiGlow = dataInfoOffset(*pTOC, "Effects/Glow.fxo");
-         uiStreamOffset = readU32(*pTOC, uiPacked + 8);
-         uiStreamSize = readU32(*pTOC, uiPacked + 20);
-         writeU32(pTOC, uiGlow + 8, uiStreamOffset);
-         writeU32(pTOC, uiGlow + 16, uiStreamSize);
+         uiStreamOffset = KvTestU32At(*pTOC, uiPacked + 8);
+         uiStreamSize = KvTestU32At(*pTOC, uiPacked + 20);
+         KvTestPutU32At(pTOC, uiGlow + 8, uiStreamOffset);
+         KvTestPutU32At(pTOC, uiGlow + 16, uiStreamSize);
        },
        [&](const std::string& path, const std::vector<u8>& data) {
          if (path != "Effects/Glow.fxo") return fixtureSource(path);
@@ -780,7 +780,7 @@ TEST_F(MagArchive, TablesTheFormatAllowsAreRead) {
 TEST_F(MagArchive, EmptyEntriesOverlapNothing) {
   pack("NUL", {packInput("Empty.txt", {}), packInput("Full.txt", text("0123456789"))});
   std::vector<u8> toc = readBytes(m_dir + "/NUL_win32.mtc");
-  writeU32(&toc, dataInfoOffset(toc, "Empty.txt") + 8, readU32(toc, dataInfoOffset(toc, "Full.txt") + 8) + 3);
+  KvTestPutU32At(&toc, dataInfoOffset(toc, "Empty.txt") + 8, KvTestU32At(toc, dataInfoOffset(toc, "Full.txt") + 8) + 3);
   writeBytes(m_dir + "/NUL_win32.mtc", toc);
   ASSERT_EQ(ClMagFileIO::loadTOC("NUL"), 1);
   std::vector<u8> bytes;
@@ -797,13 +797,13 @@ TEST_F(MagArchive, DataFilesTooLargeToLoadWholeAreReadOnDemand) {
   std::vector<u8> toc = readBytes(m_dir + "/BIG_win32.mtc");
   const std::vector<u8> data = readBytes(m_dir + "/BIG_win32.mdf");
   const size_t uiHigh = dataInfoOffset(toc, "Text/High.txt");
-  const u32 uiHighOffset = readU32(toc, uiHigh + 8);
+  const u32 uiHighOffset = KvTestU32At(toc, uiHigh + 8);
   const std::vector<u8> far(data.begin() + uiHighOffset, data.begin() + uiHighOffset + 7);
   for (const u64 uiSize : {4ull << 30, 5ull << 30}) {
     SCOPED_TRACE(uiSize);
     // The far entry moves to the last bytes below 4 GiB; in the larger file its bytes cross the mark.
     const u32 uiFarOffset = uiSize > (4ull << 30) ? 0xFFFFFFFCu : 0xFFFFFFF0u;
-    writeU32(&toc, uiHigh + 8, uiFarOffset);
+    KvTestPutU32At(&toc, uiHigh + 8, uiFarOffset);
     writeBytes(m_dir + "/BIG_win32.mtc", toc);
     writeSparse(m_dir + "/BIG_win32.mdf", uiSize,
                 {{0, data}, {uiFarOffset, far}});

@@ -8,6 +8,7 @@
 #include "Tests/Corvane/GraphicsAssets/GraphicsAssetsTestSupport.h"
 #include "Tests/Support/ImageTestSupport.h"
 #include "Tools/atlasc/AtlasBuilder.h"
+#include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
@@ -39,13 +40,6 @@ std::vector<u8> table(const std::string& base, const std::vector<u32>& hashes, i
 std::vector<u8> page(u32 uiColor) {
   return KvTestEncodeImage(std::vector<uint32_t>(64 * 32, uiColor), 64, 32, ETestImageFormat::PNG);
 }
-
-u32 word(const std::vector<u8>& bytes, size_t uiOffset) {
-  u32 uiValue;
-  std::memcpy(&uiValue, bytes.data() + uiOffset, 4);
-  return uiValue;
-}
-void setWord(std::vector<u8>& bytes, size_t uiOffset, u32 uiValue) { std::memcpy(bytes.data() + uiOffset, &uiValue, 4); }
 
 using AtlasTest = GraphicsAssetsTest;
 
@@ -188,8 +182,8 @@ TEST_F(AtlasTest, AKeyIsLoadedOnce) {
 TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
   writeLoose("Bad_0.png", page(0xFF0000FFu));
   const std::vector<u8> good = table("Bad", {9u, 7u, 3u}, 1);
-  const u32 uiTable = word(good, 0);
-  const u32 uiFirstRecord = word(good, uiTable);
+  const u32 uiTable = KvTestU32At(good, 0);
+  const u32 uiFirstRecord = KvTestU32At(good, uiTable);
   struct SCase {
     const char* pWhat;
     std::vector<u8> bytes;
@@ -198,41 +192,41 @@ TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
   cases.push_back({"truncated", std::vector<u8>(good.begin(), good.begin() + 20)});
   cases.push_back({"cut in a record", std::vector<u8>(good.begin(), good.end() - 4)});
   std::vector<u8> bytes = good;
-  setWord(bytes, 0, 0xFFFFFFF0u);
+  KvTestPutU32At(&bytes, 0, 0xFFFFFFF0u);
   cases.push_back({"table offset", bytes});
   bytes = good;
-  setWord(bytes, 16, 0x40000000u);
+  KvTestPutU32At(&bytes, 16, 0x40000000u);
   cases.push_back({"entry count", bytes});
   bytes = good;
-  setWord(bytes, uiTable + 4, static_cast<u32>(good.size()) - 8);
+  KvTestPutU32At(&bytes, uiTable + 4, static_cast<u32>(good.size()) - 8);
   cases.push_back({"record offset", bytes});
   bytes = good;
-  setWord(bytes, uiTable, uiFirstRecord + 2);
+  KvTestPutU32At(&bytes, uiTable, uiFirstRecord + 2);
   cases.push_back({"misaligned record", bytes});
   bytes = good;
-  setWord(bytes, uiFirstRecord + 4, 1);
+  KvTestPutU32At(&bytes, uiFirstRecord + 4, 1);
   cases.push_back({"texture index", bytes});
   bytes = good;
-  setWord(bytes, 24, 0xFFFFFFFFu);
+  KvTestPutU32At(&bytes, 24, 0xFFFFFFFFu);
   cases.push_back({"texture count", bytes});
   bytes = good;
-  setWord(bytes, uiFirstRecord, 1u);
+  KvTestPutU32At(&bytes, uiFirstRecord, 1u);
   cases.push_back({"order", bytes});
   bytes = std::vector<u8>(good.begin(), good.begin() + 32);
-  setWord(bytes, 16, 0);
+  KvTestPutU32At(&bytes, 16, 0);
   std::fill(bytes.begin() + 28, bytes.end(), 'x');
   cases.push_back({"unterminated base name", bytes});
   // An all-zero file would be an atlas of no entries and no pages: its entry table lies in its header.
   cases.push_back({"all zero", std::vector<u8>(good.size(), 0)});
   bytes = table("Bad", {}, 1);
-  setWord(bytes, 0, 28);
+  KvTestPutU32At(&bytes, 0, 28);
   cases.push_back({"empty table over the base name", bytes});
   // Every float of a record is a finite number, of 0 or more but for the anchors (the last two).
   for (u32 uiField = 0; uiField < 10; ++uiField) {
     for (u32 uiBits : {0x7FC00000u, 0x7F800000u, 0xFF800000u, 0xBF800000u}) {
       if (uiField >= 8 && uiBits == 0xBF800000u) continue;
       bytes = good;
-      setWord(bytes, uiFirstRecord + 8 + 4 * uiField, uiBits);
+      KvTestPutU32At(&bytes, uiFirstRecord + 8 + 4 * uiField, uiBits);
       cases.push_back({"record float", bytes});
     }
   }
@@ -259,9 +253,9 @@ TEST_F(AtlasTest, BadFilesAreRefusedNamingThem) {
 TEST_F(AtlasTest, NegativeAnchorsLoad) {
   writeLoose("Pivot_0.png", page(0xFF0000FFu));
   std::vector<u8> bytes = table("Pivot", {9u}, 1);
-  const u32 uiRecord = word(bytes, word(bytes, 0));
-  setWord(bytes, uiRecord + 8 + 4 * 8, 0xC2C80000u);  // -100.0
-  setWord(bytes, uiRecord + 8 + 4 * 9, 0xBF000000u);  // -0.5
+  const u32 uiRecord = KvTestU32At(bytes, KvTestU32At(bytes, 0));
+  KvTestPutU32At(&bytes, uiRecord + 8 + 4 * 8, 0xC2C80000u);  // -100.0
+  KvTestPutU32At(&bytes, uiRecord + 8 + 4 * 9, 0xBF000000u);  // -0.5
   writeLoose("Pivot.atf", bytes);
   ClAtlasMgr::actualLoadAtlasSync("Pivot", nullptr, nullptr);
   const SAtlasTexInfo* pInfo = ClAtlasMgr::getAtlasEntry("Pivot", 9u)->mp_pAtlasTexInfo;
@@ -275,7 +269,7 @@ TEST_F(AtlasTest, TheFreeHeaderWordAndSubfolderNamesLoad) {
   writeLoose("Sub/Free.d_0.png", page(0xFF0000FFu));
   for (u32 uiWord : {0u, 12u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
     std::vector<u8> bytes = table("Sub/Free.d", {9u, 7u}, 1);
-    setWord(bytes, 8, uiWord);
+    KvTestPutU32At(&bytes, 8, uiWord);
     writeLoose("Free.atf", bytes);
     ClAtlasMgr::actualLoadAtlasSync("Free", nullptr, nullptr);
     ASSERT_NE(ClAtlasMgr::getAtlasEntry("Free", 7u), nullptr) << uiWord;

@@ -12,6 +12,7 @@
 #include "Tests/Platform/Store/StoreTestFixture.h"
 #include "Tests/Support/OffsetTableTestSupport.h"
 #include "Tools/LangC/LangCompiler.h"
+#include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
@@ -150,8 +151,6 @@ TEST_F(KvLangIDTest, BinarySearchFindsEveryKeyOfALargeTable) {
 // Byte offsets of a compiled two-entry table: header 0, pair offsets 12, pairs 20 and 32, texts from 44.
 std::vector<u8> twoEntryTable() { return compile("FIRST = one\nSECOND = two\n"); }
 
-void putU32(std::vector<u8>* pBytes, size_t uiAt, u32 uiValue) { memcpy(pBytes->data() + uiAt, &uiValue, 4); }
-
 TEST_F(KvLangIDTest, MalformedTablesAreRefusedWithTheirName) {
   const std::vector<u8> good = twoEntryTable();
   ASSERT_EQ(good.size(), 44u + 8u + 8u);
@@ -163,9 +162,9 @@ TEST_F(KvLangIDTest, MalformedTablesAreRefusedWithTheirName) {
   cases.push_back({"too short", std::vector<u8>(good.begin(), good.begin() + 11)});
   auto mutate = [&](const char* pWhat, size_t uiAt, u32 uiValue, size_t uiAt2 = 0, u32 uiValue2 = 0) {
     std::vector<u8> bytes = good;
-    putU32(&bytes, uiAt, uiValue);
+    KvTestPutU32At(&bytes, uiAt, uiValue);
     if (uiAt2 != 0) {
-      putU32(&bytes, uiAt2, uiValue2);
+      KvTestPutU32At(&bytes, uiAt2, uiValue2);
     }
     cases.push_back({pWhat, bytes});
   };
@@ -214,7 +213,7 @@ TEST_F(KvLangIDTest, TablesAtAnyOffsetAndNegativeCountsLoad) {
   EXPECT_EQ(u16(szDest), u"one");
 
   std::vector<u8> negative = compile("# none\n");
-  putU32(&negative, 8, 0xFFFFFFFFu);
+  KvTestPutU32At(&negative, 8, 0xFFFFFFFFu);
   ASSERT_EQ(load("Negative", negative), 1) << KvLangID::getLastError();
   EXPECT_EQ(KvLangID::findInTable(KvLangID::getTable(1), KvStrHash("FIRST")), nullptr);
 }

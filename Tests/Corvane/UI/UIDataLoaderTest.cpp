@@ -12,6 +12,7 @@
 #include "Corvane/Memory/KvAlloc.h"
 #include "Corvane/System/ClMutexLock.h"
 #include "Tests/Corvane/UI/UITestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
@@ -26,17 +27,10 @@ void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
                                               static_cast<std::streamsize>(bytes.size()));
 }
 
-u32 word(const std::vector<uint8_t>& image, size_t uiOffset) {
-  u32 uiValue;
-  std::memcpy(&uiValue, image.data() + uiOffset, 4);
-  return uiValue;
-}
-void setWord(std::vector<uint8_t>& image, size_t uiOffset, u32 uiValue) {
-  std::memcpy(image.data() + uiOffset, &uiValue, 4);
-}
-
 // The offset of the i-th instance of the widget table.
-u32 instanceAt(const std::vector<uint8_t>& image, u32 uiIndex) { return word(image, word(image, 0) + 4 * uiIndex); }
+u32 instanceAt(const std::vector<uint8_t>& image, u32 uiIndex) {
+  return KvTestU32At(image, KvTestU32At(image, 0) + 4 * uiIndex);
+}
 
 // Loads through the archive reader from a data root of its own (the test's current folder).
 class UIDataLoaderTest : public UITest {
@@ -273,52 +267,52 @@ TEST_F(UIDataRefusalTest, BrokenOffsetsCountsAndAlignmentsAreRefused) {
   const std::vector<uint8_t> valid = compile(gc_pVALID);
   expectRefused(std::vector<uint8_t>(valid.begin(), valid.begin() + 19), "too short");
   std::vector<uint8_t> bad = valid;
-  setWord(bad, 16, 0xFFFFFFF0u);
+  KvTestPutU32At(&bad, 16, 0xFFFFFFF0u);
   expectRefused(bad, "negative count");
   bad = valid;
-  setWord(bad, 0, static_cast<u32>(valid.size()) - 4);
+  KvTestPutU32At(&bad, 0, static_cast<u32>(valid.size()) - 4);
   expectRefused(bad, "the widget table");
   bad = valid;
-  setWord(bad, word(valid, 0), instanceAt(valid, 0) + 4);
+  KvTestPutU32At(&bad, KvTestU32At(valid, 0), instanceAt(valid, 0) + 4);
   expectRefused(bad, "off a 8-byte boundary");
   bad = valid;
-  setWord(bad, 8, instanceAt(valid, 0) + 8);
+  KvTestPutU32At(&bad, 8, instanceAt(valid, 0) + 8);
   expectRefused(bad, "is not in the widget table");
   // The whole file but its last byte.
   expectRefused(std::vector<uint8_t>(valid.begin(), valid.end() - 1), "lies outside the file");
   bad = valid;
-  setWord(bad, instanceAt(valid, 0) + 32, 100000);  // child count
+  KvTestPutU32At(&bad, instanceAt(valid, 0) + 32, 100000);  // child count
   expectRefused(bad, "child array");
 }
 
 TEST_F(UIDataRefusalTest, PropertyTypesNamesAndTextsAreChecked) {
   const std::vector<uint8_t> valid = compile(gc_pVALID);
-  const u32 uiProps = word(valid, instanceAt(valid, 0));
-  const u32 uiText = word(valid, uiProps);
+  const u32 uiProps = KvTestU32At(valid, instanceAt(valid, 0));
+  const u32 uiText = KvTestU32At(valid, uiProps);
   std::vector<uint8_t> bad = valid;
-  setWord(bad, uiText + 512, E_BASE_TYPE_UNICODE_STRING);
+  KvTestPutU32At(&bad, uiText + 512, E_BASE_TYPE_UNICODE_STRING);
   expectRefused(bad, "has the type 5, which a file cannot hold");
   bad = valid;
-  setWord(bad, uiText + 512, 15);
+  KvTestPutU32At(&bad, uiText + 512, 15);
   expectRefused(bad, "has the type 15");
   bad = valid;
   std::memset(bad.data() + uiText, 'x', 256);
   expectRefused(bad, "the text does not end within 256 bytes");
   bad = valid;
-  setWord(bad, uiText + 516, 0);
+  KvTestPutU32At(&bad, uiText + 516, 0);
   expectRefused(bad, "name hash 0");
   bad = valid;
-  setWord(bad, uiText + 516, word(valid, word(valid, uiProps + 4) + 516));
+  KvTestPutU32At(&bad, uiText + 516, KvTestU32At(valid, KvTestU32At(valid, uiProps + 4) + 516));
   expectRefused(bad, "Duplicate property defined in widget [Root]");
   bad = valid;
-  setWord(bad, instanceAt(valid, 0) + 28, 0);
+  KvTestPutU32At(&bad, instanceAt(valid, 0) + 28, 0);
   expectRefused(bad, "instance ID 0");
   // The call's parameters: a bad type, a text without its end.
-  const u32 uiEvent = word(valid, uiProps + 4);
-  const u32 uiCall = word(valid, word(valid, uiEvent));
-  const u32 uiParam = word(valid, word(valid, uiCall));
+  const u32 uiEvent = KvTestU32At(valid, uiProps + 4);
+  const u32 uiCall = KvTestU32At(valid, KvTestU32At(valid, uiEvent));
+  const u32 uiParam = KvTestU32At(valid, KvTestU32At(valid, uiCall));
   bad = valid;
-  setWord(bad, uiParam, 7);
+  KvTestPutU32At(&bad, uiParam, 7);
   expectRefused(bad, "unknown type 7");
   bad = valid;
   std::vector<uint8_t> tail = valid;
@@ -336,13 +330,14 @@ TEST_F(UIDataRefusalTest, ATextParameterAsShortAsItsTextMayEndTheFile) {
     const std::vector<uint8_t> compiled = compile(
         std::string(R"({"root": {"name": "Root", "properties": {"onClick": {"event": {"calls": [{"call": "f", "params": [")") +
         pText + R"("]}]}}}}})");
-    const u32 uiCall = word(compiled, word(compiled, word(compiled, word(compiled, instanceAt(compiled, 0)))));
-    const u32 uiParam = word(compiled, word(compiled, uiCall));
+    const u32 uiCall =
+        KvTestU32At(compiled, KvTestU32At(compiled, KvTestU32At(compiled, KvTestU32At(compiled, instanceAt(compiled, 0)))));
+    const u32 uiParam = KvTestU32At(compiled, KvTestU32At(compiled, uiCall));
     const size_t uiParamSize = 4 + std::strlen(pText) + 1;
     std::vector<uint8_t> image(compiled.begin(), compiled.begin() + uiParam);
     image.resize(uiParam + 4 + uiParamSize);
-    setWord(image, uiCall, uiParam);
-    setWord(image, uiParam, uiParam + 4);
+    KvTestPutU32At(&image, uiCall, uiParam);
+    KvTestPutU32At(&image, uiParam, uiParam + 4);
     std::memcpy(image.data() + uiParam + 4, compiled.data() + uiParam, uiParamSize);
     char szError[gc_uiUI_DATA_ERROR_SIZE] = {};
     EXPECT_TRUE(KvValidateUIData(image.data(), static_cast<u32>(image.size()), "short.kui", nullptr, szError,
@@ -357,7 +352,7 @@ TEST_F(UIDataRefusalTest, ATextParameterAsShortAsItsTextMayEndTheFile) {
     ClUI::initialise();
     // The same place given to an integer parameter lies partly outside the file.
     std::vector<uint8_t> bad = image;
-    setWord(bad, uiParam + 4, E_ESCP_TYPE_INT);
+    KvTestPutU32At(&bad, uiParam + 4, E_ESCP_TYPE_INT);
     if (bad.size() < uiParam + 4 + 8) {
       expectRefused(bad, "parameter 0 of call 0 at");
     }
@@ -371,31 +366,31 @@ TEST_F(UIDataRefusalTest, LinksBackUpTheTreeOverlapsAndSwitchedStrangersAreRefus
   std::vector<uint8_t> bad = valid;
   const u32 uiSpare = static_cast<u32>(bad.size());
   bad.resize(bad.size() + 8, 0);
-  setWord(bad, uiSpare, instanceAt(valid, 0));
-  setWord(bad, uiB + 8, uiSpare);
-  setWord(bad, uiB + 32, 1);
+  KvTestPutU32At(&bad, uiSpare, instanceAt(valid, 0));
+  KvTestPutU32At(&bad, uiB + 8, uiSpare);
+  KvTestPutU32At(&bad, uiB + 32, 1);
   expectRefused(bad, "widget [B] lists [Root] as a child, whose instance ID is that of the widget itself or of one");
   // A child whose ID names an ancestor links back up just the same.
   bad = valid;
-  setWord(bad, uiB + 28, H("A"));
+  KvTestPutU32At(&bad, uiB + 28, H("A"));
   expectRefused(bad, "widget [A] lists [B] as a child, whose instance ID is that of the widget itself or of one");
   // The switched child C is switched to by A, which does not hold it.
   const u32 uiA = instanceAt(valid, 1);
   bad = valid;
-  setWord(bad, uiA + 16, word(valid, instanceAt(valid, 0) + 16));
-  setWord(bad, uiA + 36, 1);
+  KvTestPutU32At(&bad, uiA + 16, KvTestU32At(valid, instanceAt(valid, 0) + 16));
+  KvTestPutU32At(&bad, uiA + 36, 1);
   expectRefused(bad, "switches to [C], which is not one of its children");
   // The root's property array taken again as the call array: the "call" is the text property's record.
-  const u32 uiProps = word(valid, instanceAt(valid, 0));
-  const u32 uiEvent = word(valid, uiProps + 4);
+  const u32 uiProps = KvTestU32At(valid, instanceAt(valid, 0));
+  const u32 uiEvent = KvTestU32At(valid, uiProps + 4);
   bad = valid;
-  setWord(bad, uiEvent, uiProps);
+  KvTestPutU32At(&bad, uiEvent, uiProps);
   expectRefused(bad, "records overlap");
   // One instance twice in the widget table.
   const std::vector<uint8_t> pair = compile(R"({"root": {"name": "Root", "children": [{"name": "A"}, {"name": "C"}]}})");
   bad = pair;
-  setWord(bad, word(pair, 0) + 8, instanceAt(pair, 1));
-  setWord(bad, word(pair, instanceAt(pair, 0) + 8) + 4, instanceAt(pair, 1));
+  KvTestPutU32At(&bad, KvTestU32At(pair, 0) + 8, instanceAt(pair, 1));
+  KvTestPutU32At(&bad, KvTestU32At(pair, instanceAt(pair, 0) + 8) + 4, instanceAt(pair, 1));
   expectRefused(bad, "records overlap");
 }
 

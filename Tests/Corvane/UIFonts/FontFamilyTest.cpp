@@ -13,6 +13,7 @@
 #include "Corvane/Files/ClMagFileIO.h"
 #include "Corvane/UI/ClFontFamilyMgr.h"
 #include "Tests/Support/FontTestSupport.h"
+#include "Tests/Support/KvTestSupport.h"
 
 namespace {
 
@@ -243,87 +244,78 @@ struct SDamage {
   const char* pNamed;
 };
 
-void setWord(std::vector<uint8_t>& bytes, size_t uiOffset, uint32_t uiValue) {
-  std::memcpy(bytes.data() + uiOffset, &uiValue, 4);
-}
-uint32_t wordOf(const std::vector<uint8_t>& bytes, size_t uiOffset) {
-  uint32_t uiValue;
-  std::memcpy(&uiValue, bytes.data() + uiOffset, 4);
-  return uiValue;
-}
-
 TEST_F(FontFamilyTest, DamagedFontFilesAreRefusedNamingTheFileAndTheField) {
   SFontDesc desc = fontWith("Bad_0", {' ', 'A', 'V'});
   desc.textures = {};
   desc.glyphs[2].kerning = {{'A', -1.0f, 0.0f}};
   const std::vector<uint8_t> good = FontWriteFont(desc);
-  const uint32_t uiGlyphTable = wordOf(good, 0);
-  const uint32_t uiGlyph1 = wordOf(good, uiGlyphTable + 4);
-  const uint32_t uiGlyph2 = wordOf(good, uiGlyphTable + 8);
+  const uint32_t uiGlyphTable = KvTestU32At(good, 0);
+  const uint32_t uiGlyph1 = KvTestU32At(good, uiGlyphTable + 4);
+  const uint32_t uiGlyph2 = KvTestU32At(good, uiGlyphTable + 8);
   std::vector<SDamage> damages;
   damages.push_back({"truncated header", std::vector<uint8_t>(good.begin(), good.begin() + 30), "header"});
   damages.push_back({"cut in a record", std::vector<uint8_t>(good.begin(), good.end() - 4), "inside the file"});
   std::vector<uint8_t> bytes = good;
-  setWord(bytes, 16, 0x10000000u);
+  KvTestPutU32At(&bytes, 16, 0x10000000u);
   damages.push_back({"glyph count past the end", bytes, "glyph table"});
   bytes = good;
-  setWord(bytes, 16, 0xFFFFFFFFu);
+  KvTestPutU32At(&bytes, 16, 0xFFFFFFFFu);
   damages.push_back({"negative glyph count", bytes, "glyph count"});
   bytes = good;
-  setWord(bytes, 0, 0xFFFFFFF0u);
+  KvTestPutU32At(&bytes, 0, 0xFFFFFFF0u);
   damages.push_back({"glyph table offset out of the file", bytes, "glyph table"});
   bytes = good;
-  setWord(bytes, uiGlyphTable + 4, static_cast<uint32_t>(good.size()) - 8);
+  KvTestPutU32At(&bytes, uiGlyphTable + 4, static_cast<uint32_t>(good.size()) - 8);
   damages.push_back({"glyph offset out of the file", bytes, "glyph 1"});
   bytes = good;
-  setWord(bytes, uiGlyphTable + 4, uiGlyph1 + 2);
+  KvTestPutU32At(&bytes, uiGlyphTable + 4, uiGlyph1 + 2);
   damages.push_back({"misaligned glyph", bytes, "glyph 1"});
   bytes = good;
-  setWord(bytes, uiGlyph2 + 56, 0x00FFFFFFu);
+  KvTestPutU32At(&bytes, uiGlyph2 + 56, 0x00FFFFFFu);
   damages.push_back({"kerning count past the end", bytes, "kerning"});
   bytes = good;
-  setWord(bytes, wordOf(good, uiGlyph2), 0xFFFFFF00u);
+  KvTestPutU32At(&bytes, KvTestU32At(good, uiGlyph2), 0xFFFFFF00u);
   damages.push_back({"kerning offset out of the file", bytes, "kerning"});
   bytes = good;
-  setWord(bytes, wordOf(good, wordOf(good, uiGlyph2)), 0xFFFF0041u);
+  KvTestPutU32At(&bytes, KvTestU32At(good, KvTestU32At(good, uiGlyph2)), 0xFFFF0041u);
   damages.push_back({"kerning code above 16 bits", bytes, "previous code 4294901825"});
   bytes = good;
-  setWord(bytes, wordOf(good, uiGlyph2), uiGlyph1);
+  KvTestPutU32At(&bytes, KvTestU32At(good, uiGlyph2), uiGlyph1);
   damages.push_back({"kerning record over a glyph", bytes, "overlaps glyph 1"});
   bytes = good;
-  setWord(bytes, uiGlyph1 + 52, 2);
+  KvTestPutU32At(&bytes, uiGlyph1 + 52, 2);
   damages.push_back({"glyph texture index out of range", bytes, "texture 2"});
   bytes = good;
-  setWord(bytes, uiGlyph1 + 20, 0x3F800000u);
-  setWord(bytes, uiGlyph1 + 24, 0x3F800000u);
+  KvTestPutU32At(&bytes, uiGlyph1 + 20, 0x3F800000u);
+  KvTestPutU32At(&bytes, uiGlyph1 + 24, 0x3F800000u);
   damages.push_back({"a drawn glyph on a texture the font lacks", bytes, "texture 0"});
   bytes = good;
-  setWord(bytes, uiGlyph1 + 52, 0xFFFFFFFFu);
+  KvTestPutU32At(&bytes, uiGlyph1 + 52, 0xFFFFFFFFu);
   damages.push_back({"negative glyph texture index", bytes, "texture -1"});
   bytes = good;
-  setWord(bytes, 20, 3);
+  KvTestPutU32At(&bytes, 20, 3);
   damages.push_back({"three textures", bytes, "texture count"});
   bytes = good;
-  setWord(bytes, uiGlyph1 + 8, 'z');
+  KvTestPutU32At(&bytes, uiGlyph1 + 8, 'z');
   damages.push_back({"glyphs out of order", bytes, "ascending"});
   bytes = good;
-  setWord(bytes, uiGlyph1 + 8, 0x10041u);
+  KvTestPutU32At(&bytes, uiGlyph1 + 8, 0x10041u);
   damages.push_back({"code above 16 bits", bytes, "0xFFFF"});
   bytes = good;
-  setWord(bytes, uiGlyphTable + 8, uiGlyph1);
+  KvTestPutU32At(&bytes, uiGlyphTable + 8, uiGlyph1);
   damages.push_back({"two glyphs on one record", bytes, "overlaps"});
   bytes = good;
-  setWord(bytes, uiGlyphTable, 8);
+  KvTestPutU32At(&bytes, uiGlyphTable, 8);
   damages.push_back({"a glyph over the header", bytes, "overlaps"});
   bytes = good;
-  setWord(bytes, uiGlyph1 + 12, 0x7FC00000u);
+  KvTestPutU32At(&bytes, uiGlyph1 + 12, 0x7FC00000u);
   damages.push_back({"advance not a number", bytes, "finite"});
   bytes = good;
-  setWord(bytes, 32, 0x7F800000u);
+  KvTestPutU32At(&bytes, 32, 0x7F800000u);
   damages.push_back({"infinite line height", bytes, "line height"});
   // The loader finds a loaded font by the name hash it holds.
   bytes = good;
-  setWord(bytes, 24, KvStrHash("Other_0"));
+  KvTestPutU32At(&bytes, 24, KvStrHash("Other_0"));
   damages.push_back({"the name hash of another font", bytes, "holds the name hash"});
   damages.push_back({"all zero", std::vector<uint8_t>(good.size(), 0), "holds the name hash 0x00000000"});
   for (const SDamage& damage : damages) {
@@ -359,43 +351,43 @@ TEST_F(FontFamilyTest, DamagedFamilyFilesAreRefusedAndNotLoaded) {
   family.sizes = {10, 20};
   family.resolutions = {{216, {0, 1}}, {1080, {2, 3}}};
   const std::vector<uint8_t> good = FontWriteFamily(family);
-  const uint32_t uiResolutionTable = wordOf(good, 0);
-  const uint32_t uiResolution0 = wordOf(good, uiResolutionTable);
-  const uint32_t uiSizeTable = wordOf(good, 8);
+  const uint32_t uiResolutionTable = KvTestU32At(good, 0);
+  const uint32_t uiResolution0 = KvTestU32At(good, uiResolutionTable);
+  const uint32_t uiSizeTable = KvTestU32At(good, 8);
   std::vector<SDamage> damages;
   damages.push_back({"truncated header", std::vector<uint8_t>(good.begin(), good.begin() + 60), "header"});
   std::vector<uint8_t> bytes = good;
-  setWord(bytes, 16, 0x01000000u);
+  KvTestPutU32At(&bytes, 16, 0x01000000u);
   damages.push_back({"resolution count past the end", bytes, "resolution table"});
   bytes = good;
-  setWord(bytes, 16, 0);
+  KvTestPutU32At(&bytes, 16, 0);
   damages.push_back({"no resolution", bytes, "resolution count"});
   bytes = good;
-  setWord(bytes, 20, 0);
+  KvTestPutU32At(&bytes, 20, 0);
   damages.push_back({"no size", bytes, "size count"});
   bytes = good;
-  setWord(bytes, 8, 0xFFFFFFFCu);
+  KvTestPutU32At(&bytes, 8, 0xFFFFFFFCu);
   damages.push_back({"size table out of the file", bytes, "size table"});
   bytes = good;
-  setWord(bytes, uiResolutionTable, static_cast<uint32_t>(good.size()) - 4);
+  KvTestPutU32At(&bytes, uiResolutionTable, static_cast<uint32_t>(good.size()) - 4);
   damages.push_back({"resolution out of the file", bytes, "resolution 0"});
   bytes = good;
-  setWord(bytes, uiResolution0 + 8, 1);
+  KvTestPutU32At(&bytes, uiResolution0 + 8, 1);
   damages.push_back({"fewer fonts than sizes", bytes, "1 fonts for 2 sizes"});
   bytes = good;
-  setWord(bytes, uiResolution0 + 8, 0x00100000u);
+  KvTestPutU32At(&bytes, uiResolution0 + 8, 0x00100000u);
   damages.push_back({"font count past the end", bytes, "font table"});
   bytes = good;
-  setWord(bytes, wordOf(good, uiSizeTable + 4), 10);
+  KvTestPutU32At(&bytes, KvTestU32At(good, uiSizeTable + 4), 10);
   damages.push_back({"sizes not ascending", bytes, "ascend"});
   bytes = good;
-  setWord(bytes, uiResolutionTable + 4, uiResolution0);
+  KvTestPutU32At(&bytes, uiResolutionTable + 4, uiResolution0);
   damages.push_back({"two resolutions on one record", bytes, "overlaps"});
   bytes = good;
   std::memset(bytes.data() + 24, 'x', 64);
   damages.push_back({"unterminated name", bytes, "family name"});
   bytes = good;
-  setWord(bytes, 88, KvStrHash("Other"));
+  KvTestPutU32At(&bytes, 88, KvStrHash("Other"));
   damages.push_back({"the name hash of another family", bytes, "holds the name hash"});
   for (const SDamage& damage : damages) {
     SCOPED_TRACE(damage.pWhat);

@@ -32,12 +32,6 @@ std::string parseError(const std::string& source) {
   return error;
 }
 
-u32 readU32(const std::vector<std::uint8_t>& image, size_t uiAt) {
-  u32 uiValue;
-  memcpy(&uiValue, image.data() + uiAt, 4);
-  return uiValue;
-}
-
 TEST(LangCompilerTest, LinesCommentsAndEscapes) {
   const std::vector<LangEntry> entries = parse(
       "\xEF\xBB\xBF# comment\n"
@@ -98,24 +92,24 @@ TEST(LangCompilerTest, TableLayoutIsSortedBySignedHash) {
   char szError[256];
   ASSERT_TRUE(KvValidateStringTable(image.data(), static_cast<u32>(image.size()), szError, sizeof(szError)))
       << szError;
-  EXPECT_EQ(readU32(image, 0), 12u);
-  EXPECT_EQ(readU32(image, 4), 0u);
-  EXPECT_EQ(readU32(image, 8), 40u);
+  EXPECT_EQ(KvTestU32At(image, 0), 12u);
+  EXPECT_EQ(KvTestU32At(image, 4), 0u);
+  EXPECT_EQ(KvTestU32At(image, 8), 40u);
   bool bNegative = false;
   bool bPositive = false;
   i32 iPrevious = INT32_MIN;
   size_t uiTextEnd = 12 + 40 * 4 + 40 * 12;
   for (u32 i = 0; i < 40; ++i) {
-    const u32 uiPair = readU32(image, 12 + 4 * i);
+    const u32 uiPair = KvTestU32At(image, 12 + 4 * i);
     EXPECT_EQ(uiPair, 12 + 40 * 4 + 12 * i);
-    EXPECT_EQ(readU32(image, uiPair + 4), 0u);
-    const i32 iKey = static_cast<i32>(readU32(image, uiPair + 8));
+    EXPECT_EQ(KvTestU32At(image, uiPair + 4), 0u);
+    const i32 iKey = static_cast<i32>(KvTestU32At(image, uiPair + 8));
     EXPECT_GT(iKey, iPrevious);
     iPrevious = iKey;
     bNegative |= iKey < 0;
     bPositive |= iKey > 0;
     // Texts follow one another in key order, each with its zero unit.
-    const u32 uiText = readU32(image, uiPair);
+    const u32 uiText = KvTestU32At(image, uiPair);
     EXPECT_EQ(uiText, uiTextEnd);
     const LangEntry* pEntry = nullptr;
     for (const LangEntry& entry : entries) {
@@ -151,7 +145,7 @@ TEST(LangCompilerTest, CommandWritesTheTableOrNothing) {
   bytes << in.rdbuf();
   const std::string image = bytes.str();
   ASSERT_EQ(image.size(), 12u + 4u + 12u + 16u);
-  EXPECT_EQ(readU32(std::vector<std::uint8_t>(image.begin(), image.end()), 24),
+  EXPECT_EQ(KvTestU32At(std::vector<std::uint8_t>(image.begin(), image.end()), 24),
             KvStrHash("HELLO"));
   EXPECT_EQ(runLangc(dir + "/bad.txt " + dir + "/bad.lang"), 1);
   EXPECT_FALSE(std::ifstream(dir + "/bad.lang").good());

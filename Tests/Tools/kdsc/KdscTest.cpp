@@ -36,12 +36,6 @@ std::string compileError(const std::string& text) {
   return error;
 }
 
-u32 word(const std::vector<uint8_t>& image, size_t uiOffset) {
-  u32 uiValue;
-  std::memcpy(&uiValue, &image.at(uiOffset + 3) - 3, 4);
-  return uiValue;
-}
-
 std::string jsonOf(const std::vector<uint8_t>& image) {
   ClDScriptData2* pRoot = ClDScriptMgr2::buildTree(image.data(), image.size(), "t.kds");
   EXPECT_NE(pRoot, nullptr);
@@ -55,16 +49,16 @@ SKvToolRun run(const std::string& arguments) { return KvTestRunTool(KvTestShellQ
 TEST(Kdsc, WritesTheFileLayout) {
   const std::vector<uint8_t> image = compile("A = 1");
   ASSERT_EQ(image.size(), 60u);
-  EXPECT_EQ(word(image, 0), 8u);                   // root slot -> root record
-  EXPECT_EQ(word(image, 4), 0u);                   // high word
-  EXPECT_EQ(word(image, 8), 20u);                  // root record: table slot
-  EXPECT_EQ(word(image, 16), 1u);                  //   count
-  EXPECT_EQ(word(image, 20), 24u);                 // table: the value record
-  EXPECT_EQ(word(image, 24), 44u);                 // value record: name slot
-  EXPECT_EQ(word(image, 32), 1u);                  //   value
-  EXPECT_EQ(word(image, 40), u32(E_DSCT_INT));     //   type
-  EXPECT_EQ(word(image, 44), 56u);                 // name record: characters
-  EXPECT_EQ(word(image, 52), KvStrHash("A"));      //   hash
+  EXPECT_EQ(KvTestU32At(image, 0), 8u);                   // root slot -> root record
+  EXPECT_EQ(KvTestU32At(image, 4), 0u);                   // high word
+  EXPECT_EQ(KvTestU32At(image, 8), 20u);                  // root record: table slot
+  EXPECT_EQ(KvTestU32At(image, 16), 1u);                  //   count
+  EXPECT_EQ(KvTestU32At(image, 20), 24u);                 // table: the value record
+  EXPECT_EQ(KvTestU32At(image, 24), 44u);                 // value record: name slot
+  EXPECT_EQ(KvTestU32At(image, 32), 1u);                  //   value
+  EXPECT_EQ(KvTestU32At(image, 40), u32(E_DSCT_INT));     //   type
+  EXPECT_EQ(KvTestU32At(image, 44), 56u);                 // name record: characters
+  EXPECT_EQ(KvTestU32At(image, 52), KvStrHash("A"));      //   hash
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&image[56])), "A");
 
   const std::vector<uint8_t> values = compile("F = -2.5, T = \"xy\", H = #Run, E = []");

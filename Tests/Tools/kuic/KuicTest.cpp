@@ -35,12 +35,6 @@ std::string compileError(const std::string& text) {
   return error;
 }
 
-u32 word(const std::vector<uint8_t>& image, size_t uiOffset) {
-  u32 uiValue;
-  std::memcpy(&uiValue, &image.at(uiOffset + 3) - 3, 4);
-  return uiValue;
-}
-
 std::string dumpOf(const std::vector<uint8_t>& image, const std::vector<std::pair<uint32_t, std::string>>& names = {}) {
   std::string json;
   std::string error;
@@ -55,41 +49,41 @@ TEST(Kuic, WritesTheFileLayout) {
       "onClick": {"event": {"single": "one", "calls": [{"call": "two", "params": [{"id": "X"}, "ab"]}]}}},
       "children": [{"name": "Kid"}], "switched": ["Kid"]}})");
   // Header, both instances, the widget table, then each widget's arrays and records.
-  EXPECT_EQ(word(image, 0), 168u);  // widget table
-  EXPECT_EQ(word(image, 4), 0u);    // high word of the slot
-  EXPECT_EQ(word(image, 8), 24u);   // root instance
-  EXPECT_EQ(word(image, 16), 2u);
-  EXPECT_EQ(word(image, 168), 24u);
-  EXPECT_EQ(word(image, 172), 96u);
+  EXPECT_EQ(KvTestU32At(image, 0), 168u);  // widget table
+  EXPECT_EQ(KvTestU32At(image, 4), 0u);    // high word of the slot
+  EXPECT_EQ(KvTestU32At(image, 8), 24u);   // root instance
+  EXPECT_EQ(KvTestU32At(image, 16), 2u);
+  EXPECT_EQ(KvTestU32At(image, 168), 24u);
+  EXPECT_EQ(KvTestU32At(image, 172), 96u);
   const u32 uiRoot = 24;
-  EXPECT_EQ(word(image, uiRoot + 24), 2u);                // properties
-  EXPECT_EQ(word(image, uiRoot + 28), KvStrHash("Root"));  // instance ID
-  EXPECT_EQ(word(image, uiRoot + 32), 1u);                // children
-  EXPECT_EQ(word(image, uiRoot + 36), 1u);                // switched
+  EXPECT_EQ(KvTestU32At(image, uiRoot + 24), 2u);                // properties
+  EXPECT_EQ(KvTestU32At(image, uiRoot + 28), KvStrHash("Root"));  // instance ID
+  EXPECT_EQ(KvTestU32At(image, uiRoot + 32), 1u);                // children
+  EXPECT_EQ(KvTestU32At(image, uiRoot + 36), 1u);                // switched
   EXPECT_STREQ(reinterpret_cast<const char*>(&image[uiRoot + 40]), "Root");
-  EXPECT_EQ(word(image, word(image, uiRoot + 8)), 96u);  // the child
-  EXPECT_EQ(word(image, word(image, uiRoot + 16)), 96u);
-  const u32 uiN = word(image, word(image, uiRoot));
+  EXPECT_EQ(KvTestU32At(image, KvTestU32At(image, uiRoot + 8)), 96u);  // the child
+  EXPECT_EQ(KvTestU32At(image, KvTestU32At(image, uiRoot + 16)), 96u);
+  const u32 uiN = KvTestU32At(image, KvTestU32At(image, uiRoot));
   EXPECT_EQ(uiN % 8, 0u);
-  EXPECT_EQ(word(image, uiN), 5u);
-  EXPECT_EQ(word(image, uiN + 512), u32(E_BASE_TYPE_INT));
-  EXPECT_EQ(word(image, uiN + 516), KvStrHash("n"));
-  const u32 uiEvent = word(image, word(image, uiRoot) + 4);
-  EXPECT_EQ(word(image, uiEvent + 512), u32(E_BASE_TYPE_EVENTCALLBACK));
-  EXPECT_EQ(word(image, uiEvent + 8), 1u);  // calls
-  EXPECT_EQ(word(image, uiEvent + 16), KvStrHash("one"));
-  const u32 uiCall = word(image, word(image, uiEvent));
+  EXPECT_EQ(KvTestU32At(image, uiN), 5u);
+  EXPECT_EQ(KvTestU32At(image, uiN + 512), u32(E_BASE_TYPE_INT));
+  EXPECT_EQ(KvTestU32At(image, uiN + 516), KvStrHash("n"));
+  const u32 uiEvent = KvTestU32At(image, KvTestU32At(image, uiRoot) + 4);
+  EXPECT_EQ(KvTestU32At(image, uiEvent + 512), u32(E_BASE_TYPE_EVENTCALLBACK));
+  EXPECT_EQ(KvTestU32At(image, uiEvent + 8), 1u);  // calls
+  EXPECT_EQ(KvTestU32At(image, uiEvent + 16), KvStrHash("one"));
+  const u32 uiCall = KvTestU32At(image, KvTestU32At(image, uiEvent));
   EXPECT_EQ(uiCall % 8, 0u);
-  EXPECT_EQ(word(image, uiCall + 8), 2u);
-  EXPECT_EQ(word(image, uiCall + 12), KvStrHash("two"));
-  const u32 uiParams = word(image, uiCall);
-  EXPECT_EQ(word(image, word(image, uiParams)), u32(E_ESCP_TYPE_ID));
-  EXPECT_EQ(word(image, word(image, uiParams) + 4), KvStrHash("X"));
-  EXPECT_EQ(word(image, word(image, uiParams + 4)), u32(E_ESCP_TYPE_STRING));
-  EXPECT_STREQ(reinterpret_cast<const char*>(&image[word(image, uiParams + 4) + 4]), "ab");
+  EXPECT_EQ(KvTestU32At(image, uiCall + 8), 2u);
+  EXPECT_EQ(KvTestU32At(image, uiCall + 12), KvStrHash("two"));
+  const u32 uiParams = KvTestU32At(image, uiCall);
+  EXPECT_EQ(KvTestU32At(image, KvTestU32At(image, uiParams)), u32(E_ESCP_TYPE_ID));
+  EXPECT_EQ(KvTestU32At(image, KvTestU32At(image, uiParams) + 4), KvStrHash("X"));
+  EXPECT_EQ(KvTestU32At(image, KvTestU32At(image, uiParams + 4)), u32(E_ESCP_TYPE_STRING));
+  EXPECT_STREQ(reinterpret_cast<const char*>(&image[KvTestU32At(image, uiParams + 4) + 4]), "ab");
   // The kid has no arrays: its slots stay 0.
-  EXPECT_EQ(word(image, 96), 0u);
-  EXPECT_EQ(word(image, 96 + 8), 0u);
+  EXPECT_EQ(KvTestU32At(image, 96), 0u);
+  EXPECT_EQ(KvTestU32At(image, 96 + 8), 0u);
   char szError[gc_uiUI_DATA_ERROR_SIZE];
   EXPECT_TRUE(KvValidateUIData(image.data(), static_cast<u32>(image.size()), "t.kui", nullptr, szError,
                                sizeof(szError)))

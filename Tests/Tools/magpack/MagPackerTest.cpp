@@ -39,12 +39,6 @@ std::vector<u8> readBytes(const std::string& path) {
   return std::vector<u8>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-u32 readU32(const std::vector<u8>& bytes, size_t uiOffset) {
-  u32 uiValue;
-  std::memcpy(&uiValue, bytes.data() + uiOffset, 4);
-  return uiValue;
-}
-
 const SMagPackedEntry* find(const std::vector<SMagPackedEntry>& packed, const std::string& path) {
   for (const SMagPackedEntry& entry : packed) {
     if (entry.archivePath == path) return &entry;
@@ -88,21 +82,21 @@ TEST(MagPacker, EntriesAreStoredAsAskedWhereTheReaderAllowsIt) {
   // The table of contents: header, signed hash order, data-infos matching what was stored.
   const std::vector<u8> toc = readBytes(MagTOCFileName(dir, "RUL"));
   ASSERT_GE(toc.size(), 12u);
-  const u32 uiTable = readU32(toc, 0);
-  ASSERT_EQ(readU32(toc, 8), packed.size());
+  const u32 uiTable = KvTestU32At(toc, 0);
+  ASSERT_EQ(KvTestU32At(toc, 8), packed.size());
   i32 iPrevious = INT32_MIN;
   for (u32 i = 0; i < packed.size(); ++i) {
-    const u32 uiRecord = readU32(toc, uiTable + 4 * i);
-    const i32 iHash = static_cast<i32>(readU32(toc, uiRecord + 8));
+    const u32 uiRecord = KvTestU32At(toc, uiTable + 4 * i);
+    const i32 iHash = static_cast<i32>(KvTestU32At(toc, uiRecord + 8));
     EXPECT_GE(iHash, iPrevious);
     iPrevious = iHash;
-    const u32 uiInfo = readU32(toc, uiRecord);
+    const u32 uiInfo = KvTestU32At(toc, uiRecord);
     const SMagPackedEntry& entry = packed[i];
     EXPECT_EQ(iHash, static_cast<i32>(KvStrHash(entry.archivePath.c_str())));
-    EXPECT_EQ(readU32(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiCompressed)) != 0, entry.bCompressed);
-    EXPECT_EQ(readU32(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiEncrypted)) != 0, entry.bEncrypted);
-    EXPECT_EQ(readU32(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiDataOffset)), entry.uiDataOffset);
-    EXPECT_EQ(readU32(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiFinalSize)), entry.uiFinalSize);
+    EXPECT_EQ(KvTestU32At(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiCompressed)) != 0, entry.bCompressed);
+    EXPECT_EQ(KvTestU32At(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiEncrypted)) != 0, entry.bEncrypted);
+    EXPECT_EQ(KvTestU32At(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiDataOffset)), entry.uiDataOffset);
+    EXPECT_EQ(KvTestU32At(toc, uiInfo + offsetof(ClMagDataInfo, mp_uiFinalSize)), entry.uiFinalSize);
   }
 }
 
