@@ -35,9 +35,7 @@ class SampleScreenText : public CanvasTest {
   void SetUp() override {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::terminate();
-    KvTestSetUIHooks(&m_hooks);
-    ClUI::initialise();
+    restartUIWith(&m_hooks);
     fullCanvas(432.0f, {216});
     const auto copy = [this](const char* pFrom, const std::string& to) {
       std::filesystem::create_directories(m_root + "/" + to);

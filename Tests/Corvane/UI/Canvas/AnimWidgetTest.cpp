@@ -41,9 +41,7 @@ class AnimWidgetTest : public CanvasTest {
   void SetUp() override {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::terminate();
-    KvTestSetUIHooks(&m_hooks);
-    ClUI::initialise();
+    restartUIWith(&m_hooks);
     fullCanvas(432.0f, {216});
     writeLoose("Images/UI/Frames_216.png",
                KvTestEncodeImage(std::vector<uint32_t>(8 * 8, 0xFFFFFFFFu), 8, 8, ETestImageFormat::PNG));
@@ -91,12 +89,7 @@ class AnimWidgetTest : public CanvasTest {
         "onFocus": {"event": {"calls": [{"call": "systemSetCumulRenderingOn"}]}},
         "onRender": {"event": {"single": "systemAnimRender"}})" +
                                     sizes + "}}]}}";
-    SKuiScreenSet set;
-    std::string error;
-    ASSERT_TRUE(KuiParseDescription(description, "anims.json", &set, &error)) << error;
-    const std::vector<uint8_t> bytes = KuiWriteImage(set);
-    ASSERT_TRUE(ClUI::loadUIDataFromImage("Anims", bytes.data(), static_cast<u32>(bytes.size())));
-    ClUI::getWidget("Screen")->setVisibleRecursively(1);
+    loadScreenSet("Anims", description);
   }
 
   // The widths (pixels) of the sprites one render queues: frame i is 2 (i + 1) pixels wide.

@@ -13,6 +13,7 @@
 #include "Corvane/UI/ClUI.h"
 #include "Tests/Corvane/GraphicsGeometry/GeometryTestSupport.h"
 #include "Tests/Support/GameHooksDoubles.h"
+#include "Tools/kuic/KuiSource.h"
 
 // The UI manager without the parts these tests do not start (the device objects belong to the geometry fixture).
 // The stop text of a procedure that misses a required property of a widget.
@@ -64,6 +65,27 @@ class CanvasTest : public GeometryTest {
     return {q.mp_afX[i],      q.mp_afY[i],      q.mp_afWidth[i],       q.mp_afHeight[i],   q.mp_afLeftU[i],
             q.mp_afTopV[i],   q.mp_afRightU[i], q.mp_afBottomV[i],     q.mp_apSignature[i], q.mp_auiColor[i],
             q.mp_auLayer[i]};
+  }
+
+  // The UI started again with pHooks' procedure groups.
+  static void restartUIWith(ClUIHooks* pHooks) {
+    ClUI::terminate();
+    KvTestSetUIHooks(pHooks);
+    ClUI::initialise();
+  }
+
+  // A screen set compiled from its description and loaded as name, its "Screen" made visible.
+  static void loadScreenSet(const std::string& name, const std::string& description) {
+    SKuiScreenSet set;
+    std::string error;
+    ASSERT_TRUE(KuiParseDescription(description, name + ".json", &set, &error)) << error;
+    const std::vector<uint8_t> bytes = KuiWriteImage(set);
+    ASSERT_TRUE(ClUI::loadUIDataFromImage(name.c_str(), bytes.data(), static_cast<u32>(bytes.size())));
+    ClUI::getWidget("Screen")->setVisibleRecursively(1);
+  }
+  // The set name of one "Screen" holding the children given.
+  static void loadScreenOf(const std::string& name, const std::string& children) {
+    loadScreenSet(name, R"({"root": {"name": "Screen", "children": [)" + children + "]}}");
   }
 
   // Re-creates "FULL" over the whole screen with the given resolution height (scale = height / 216) and asset

@@ -47,9 +47,7 @@ class ImageWidgetTest : public CanvasTest {
   void SetUp() override {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::terminate();
-    KvTestSetUIHooks(&m_imageHooks);
-    ClUI::initialise();
+    restartUIWith(&m_imageHooks);
     fullCanvas(432.0f, {216});
     writeLoose("Images/UI/Badge_216.png",
                KvTestEncodeImage(std::vector<uint32_t>(20 * 10, 0xFFFFFFFFu), 20, 10, ETestImageFormat::PNG));
@@ -70,15 +68,7 @@ class ImageWidgetTest : public CanvasTest {
            (children.empty() ? "" : R"(, "children": [)" + children + "]") + "}";
   }
 
-  void loadScreen(const std::string& children) {
-    SKuiScreenSet set;
-    std::string error;
-    const std::string description = R"({"root": {"name": "Screen", "children": [)" + children + "]}}";
-    ASSERT_TRUE(KuiParseDescription(description, "images.json", &set, &error)) << error;
-    const std::vector<uint8_t> bytes = KuiWriteImage(set);
-    ASSERT_TRUE(ClUI::loadUIDataFromImage("Images", bytes.data(), static_cast<u32>(bytes.size())));
-    ClUI::getWidget("Screen")->setVisibleRecursively(1);
-  }
+  static void loadScreen(const std::string& children) { loadScreenOf("Images", children); }
 
   static void renderScreen() { ClUI::getWidget("Screen")->render(); }
 

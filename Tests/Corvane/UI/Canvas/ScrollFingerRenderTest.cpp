@@ -31,9 +31,7 @@ class ScrollFingerRenderTest : public CanvasTest {
   void SetUp() override {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::terminate();
-    KvTestSetUIHooks(&m_hooks);
-    ClUI::initialise();
+    restartUIWith(&m_hooks);
     fullCanvas(432.0f, {216});
     const std::string description = R"({"root": {"name": "Screen", "children": [{"name": "Area", "properties": {
         "canvas": {"id": "FULL"}, "scrollAreaName": {"id": "Gallery"},
@@ -49,12 +47,7 @@ class ScrollFingerRenderTest : public CanvasTest {
         "widgetLayout": {"layout": {"screenAnchor": 0, "x": 1.0, "y": 7.0, "widgetAnchor": 0}},
         "onLoad": {"event": {"calls": [{"call": "systemImageInitColor"}]}},
         "onRender": {"event": {"single": "systemImageRender"}}}}]}]}})";
-    SKuiScreenSet set;
-    std::string error;
-    ASSERT_TRUE(KuiParseDescription(description, "scroll.json", &set, &error)) << error;
-    const std::vector<uint8_t> bytes = KuiWriteImage(set);
-    ASSERT_TRUE(ClUI::loadUIDataFromImage("Scroll", bytes.data(), static_cast<u32>(bytes.size())));
-    ClUI::getWidget("Screen")->setVisibleRecursively(1);
+    loadScreenSet("Scroll", description);
   }
   void TearDown() override {
     g_kvClipRect = gc_kvEmptyRect;

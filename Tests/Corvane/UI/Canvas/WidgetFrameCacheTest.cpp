@@ -47,9 +47,7 @@ class WidgetFrameCacheTest : public CanvasTest {
   void SetUp() override {
     CanvasTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::terminate();
-    KvTestSetUIHooks(&m_hooks);
-    ClUI::initialise();
+    restartUIWith(&m_hooks);
     fullCanvas(432.0f, {216});
     Cl2d::createCanvas("HALF", gc_ui2D_ALIGN_TOP_LEFT, gc_f2D_DESIGN_HEIGHT, 216.0f, 0.0f, 0.0f, 320.0f, 240.0f,
                        gc_ui2D_ALIGN_TOP_LEFT);
@@ -75,12 +73,7 @@ class WidgetFrameCacheTest : public CanvasTest {
                                     set("onHalf", local("canvas", R"({"id": "HALF"})")) +
                                     set("onPlain", local("textureShader", R"({"id": "system_copy_nofiltering"})")) +
                                     "}}]}}";
-    SKuiScreenSet screens;
-    std::string error;
-    ASSERT_TRUE(KuiParseDescription(description, "cache.json", &screens, &error)) << error;
-    const std::vector<uint8_t> bytes = KuiWriteImage(screens);
-    ASSERT_TRUE(ClUI::loadUIDataFromImage("Cache", bytes.data(), static_cast<u32>(bytes.size())));
-    ClUI::getWidget("Screen")->setVisibleRecursively(1);
+    loadScreenSet("Cache", description);
   }
 
   // One UI frame (update, render) drawn through the device; the back buffer.

@@ -97,9 +97,7 @@ class ButtonTest : public TextTest {
   void SetUp() override {
     TextTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::terminate();
-    KvTestSetUIHooks(&m_buttonHooks);
-    ClUI::initialise();
+    restartUIWith(&m_buttonHooks);
     g_events.clear();
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
     ClClock::m_aClockFrames[gc_uiCLOCK_GAMEPLAY].m_fFrameTime = 0.0f;
@@ -140,15 +138,7 @@ class ButtonTest : public TextTest {
     TextTest::TearDown();
   }
 
-  void loadScreen(const std::string& children) {
-    SKuiScreenSet set;
-    std::string error;
-    const std::string description = R"({"root": {"name": "Screen", "children": [)" + children + "]}}";
-    ASSERT_TRUE(KuiParseDescription(description, "buttons.json", &set, &error)) << error;
-    const std::vector<uint8_t> bytes = KuiWriteImage(set);
-    ASSERT_TRUE(ClUI::loadUIDataFromImage("Buttons", bytes.data(), static_cast<u32>(bytes.size())));
-    ClUI::getWidget("Screen")->setVisibleRecursively(1);
-  }
+  static void loadScreen(const std::string& children) { loadScreenOf("Buttons", children); }
 
   // A fresh UI with the "Pad" texture loaded.
   static void restartUI() {

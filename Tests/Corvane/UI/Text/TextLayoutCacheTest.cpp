@@ -52,9 +52,7 @@ class TextLayoutCacheTest : public TextTest {
   void SetUp() override {
     TextTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::terminate();
-    KvTestSetUIHooks(&m_hooks);
-    ClUI::initialise();
+    restartUIWith(&m_hooks);
     loadMenuString("Menu", u"Play  Wow");
     const std::string description = R"({"root": {"name": "Screen", "children": [{"name": "Label", "properties": {
         "canvas": {"id": "FULL"}, "shader": {"id": "system_blend_premult"}, "textLayer": 200,
@@ -63,12 +61,7 @@ class TextLayoutCacheTest : public TextTest {
         "textColor": {"color": "0xFF80C0FF"}, "localizedID": {"id": "menu_play"},
         "onLoad": {"event": {"calls": [{"call": "systemTextLoad"}]}},
         "onRender": {"event": {"single": "systemTextRender"}}}}]}})";
-    SKuiScreenSet set;
-    std::string error;
-    ASSERT_TRUE(KuiParseDescription(description, "cache.json", &set, &error)) << error;
-    const std::vector<uint8_t> bytes = KuiWriteImage(set);
-    ASSERT_TRUE(ClUI::loadUIDataFromImage("Cache", bytes.data(), static_cast<u32>(bytes.size())));
-    ClUI::getWidget("Screen")->setVisibleRecursively(1);
+    loadScreenSet("Cache", description);
     m_pLabel = ClUI::getWidget("Label");
     ASSERT_NE(m_pLabel, nullptr);
   }

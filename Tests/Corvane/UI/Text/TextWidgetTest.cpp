@@ -45,9 +45,7 @@ class TextWidgetTest : public TextTest {
   void SetUp() override {
     TextTest::SetUp();
     if (HasFatalFailure()) return;
-    ClUI::terminate();
-    KvTestSetUIHooks(&m_textHooks);
-    ClUI::initialise();
+    restartUIWith(&m_textHooks);
     ClClock::m_aClockFrames[gc_uiCLOCK_SYSTEM].m_fFrameTime = 0.0f;
   }
   void TearDown() override {
@@ -82,15 +80,7 @@ class TextWidgetTest : public TextTest {
            file + R"(", "onRender": {"event": {"single": "systemTextFileRender"}}}})";
   }
 
-  void loadScreen(const std::string& children) {
-    SKuiScreenSet set;
-    std::string error;
-    const std::string description = R"({"root": {"name": "Screen", "children": [)" + children + "]}}";
-    ASSERT_TRUE(KuiParseDescription(description, "text.json", &set, &error)) << error;
-    const std::vector<uint8_t> bytes = KuiWriteImage(set);
-    ASSERT_TRUE(ClUI::loadUIDataFromImage("Text", bytes.data(), static_cast<u32>(bytes.size())));
-    ClUI::getWidget("Screen")->setVisibleRecursively(1);
-  }
+  static void loadScreen(const std::string& children) { loadScreenOf("Text", children); }
 
   static void renderScreen() {
     Cl2d::clearSprites();
