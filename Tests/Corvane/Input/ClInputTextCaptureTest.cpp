@@ -24,9 +24,10 @@ std::u16string text() {
 
 void press(u32 uiKey) { ClInputHWtoKv::handleTextInputKey(true, uiKey, true); }
 void release(u32 uiKey) { ClInputHWtoKv::handleTextInputKey(false, uiKey, true); }
-void type(u32 uiKey) {
-  press(uiKey);
-  release(uiKey);
+// Each key pressed and released, in turn.
+template <class... TKeys>
+void type(TKeys... keys) {
+  ((press(static_cast<u32>(keys)), release(static_cast<u32>(keys))), ...);
 }
 
 class TextCapture : public InputTest {
@@ -48,8 +49,7 @@ TEST_F(TextCapture, StartResetsTheRecordAndStopReleasesIt) {
   EXPECT_FLOAT_EQ(record().mp_fInitialKeyRepeatDelay, 0.5f);
 
   start(u"ab", u"\n", u"b");
-  type(DIK_A);
-  type(DIK_INSERT);
+  type(DIK_A, DIK_INSERT);
   ASSERT_EQ(text(), u"a");
   start(u"xyz");  // a second start releases the first lists and resets the record
   EXPECT_EQ(text(), u"");
@@ -74,10 +74,7 @@ TEST_F(TextCapture, StartResetsTheRecordAndStopReleasesIt) {
 
 TEST_F(TextCapture, CursorKeysEditEvenWhenNothingIsAccepted) {
   start(u"abcd");
-  type(DIK_A);
-  type(DIK_B);
-  type(DIK_C);
-  type(DIK_D);
+  type(DIK_A, DIK_B, DIK_C, DIK_D);
   ASSERT_EQ(text(), u"abcd");
   record().mp_daAcceptedChars.clear();
   type(DIK_A);
@@ -90,8 +87,7 @@ TEST_F(TextCapture, CursorKeysEditEvenWhenNothingIsAccepted) {
   EXPECT_EQ(record().mp_iCurrentCursorLocation, 0);
   type(DIK_BACK);  // nothing before the cursor
   EXPECT_EQ(text(), u"abcd");
-  type(DIK_RIGHT);
-  type(DIK_DELETE);
+  type(DIK_RIGHT, DIK_DELETE);
   EXPECT_EQ(text(), u"acd");
   EXPECT_EQ(record().mp_iCurrentCursorLocation, 1);
   type(DIK_END);
@@ -106,19 +102,12 @@ TEST_F(TextCapture, CursorKeysEditEvenWhenNothingIsAccepted) {
 
 TEST_F(TextCapture, InsertShiftsTheTailAndOverwriteReplacesOrAppends) {
   start(u"abcxyz");
-  type(DIK_A);
-  type(DIK_B);
-  type(DIK_C);
-  type(DIK_LEFT);
-  type(DIK_LEFT);
-  type(DIK_X);
+  type(DIK_A, DIK_B, DIK_C, DIK_LEFT, DIK_LEFT, DIK_X);
   EXPECT_EQ(text(), u"axbc");
   EXPECT_EQ(record().mp_iCurrentCursorLocation, 2);
-  type(DIK_INSERT);
-  type(DIK_Y);
+  type(DIK_INSERT, DIK_Y);
   EXPECT_EQ(text(), u"axyc");
-  type(DIK_END);
-  type(DIK_Z);
+  type(DIK_END, DIK_Z);
   EXPECT_EQ(text(), u"axycz");
   EXPECT_EQ(record().mp_iCurrentCursorLocation, 5);
 }
@@ -127,8 +116,7 @@ TEST_F(TextCapture, ShiftCapsLockAndModifiersPickTheCharacter) {
   start(u"aA!1");
   press(DIK_LSHIFT);
   EXPECT_EQ(record().mp_bShiftHeld, 1u);
-  type(DIK_A);
-  type(DIK_1);
+  type(DIK_A, DIK_1);
   release(DIK_LSHIFT);
   type(DIK_A);
   EXPECT_EQ(text(), u"A!a");
@@ -142,8 +130,7 @@ TEST_F(TextCapture, ShiftCapsLockAndModifiersPickTheCharacter) {
   EXPECT_EQ(record().mp_bCapsLock, 1u);
   type(DIK_A);
   press(DIK_RSHIFT);
-  type(DIK_A);
-  type(DIK_1);
+  type(DIK_A, DIK_1);
   release(DIK_RSHIFT);
   EXPECT_EQ(text(), u"A!aAa!");
 
@@ -185,8 +172,7 @@ TEST_F(TextCapture, LengthEndAndCallbackCharacters) {
   start(u"abc ", u"\n\x1b", u"b ");
   record().mp_pfnCallback = &recordCallback;
   record().mp_uiMaxLength = 3;
-  type(DIK_A);
-  type(DIK_B);
+  type(DIK_A, DIK_B);
   type(DIK_D);  // not accepted: no callback, not stored
   type(DIK_SPACE);
   press(DIK_C);  // the fourth character is refused, but its key still repeats
