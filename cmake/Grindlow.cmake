@@ -27,6 +27,14 @@ if(GRINDLOW_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Every program is linked by lld where the compiler can use it: the sanitizer builds' test programs link about four
+# times faster than with the default linker.
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=lld GRINDLOW_LINKER_LLD)
+if(GRINDLOW_LINKER_LLD)
+  add_link_options(-fuse-ld=lld)
+endif()
+
 find_package(Threads REQUIRED)
 find_package(GTest REQUIRED)
 find_package(benchmark QUIET)
