@@ -27,6 +27,14 @@ if(GRINDLOW_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Every program is linked by lld where the compiler can use it: the sanitizer builds' test programs link about four
+# times faster than with the default linker.
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=lld GRINDLOW_LINKER_LLD)
+if(GRINDLOW_LINKER_LLD)
+  add_link_options(-fuse-ld=lld)
+endif()
+
 find_package(Threads REQUIRED)
 find_package(GTest REQUIRED)
 find_package(benchmark QUIET)
@@ -73,9 +81,9 @@ set(GRINDLOW_TEST_COMPILE_OPTIONS -O0 -g1 -Wno-error=invalid-pch -Wno-array-boun
     -Wno-stringop-overread -Wno-restrict -Wno-subobject-linkage)
 
 # grindlow_tests(<name> [SERIAL] [LIBS <lib>...] [LABELS <label>...] [TIMEOUT <s>] [ENV <VAR=value>...])
-# One GoogleTest program made of every .cpp in the current source dir; each test is registered with CTest
-# with the given labels (default "unit"), a timeout (default 120 s) and the headless environment. SERIAL tests
-# run with no other test beside them.
+# One GoogleTest program made of every .cpp in the current source dir; each of its suites is registered with CTest
+# with the given labels (default "unit"), a timeout (default 120 s for each test of the suite) and the headless
+# environment. SERIAL suites run with no other test beside them.
 function(grindlow_tests name)
   cmake_parse_arguments(T "SERIAL" "TIMEOUT" "LIBS;LABELS;ENV" ${ARGN})
   if(NOT T_LABELS)
@@ -103,18 +111,22 @@ function(grindlow_tests name)
           "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
           "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp"
           ${T_ENV})
-  # List-valued properties pass three list expansions on their way through test discovery (CMake 3.25):
-  # each separator needs seven backslashes in front of it to arrive as a separator.
-  string(REPLACE ";" "\\\\\\\\\\\\\\;" labels "${T_LABELS}")
-  string(REPLACE ";" "\\\\\\\\\\\\\\;" env "${env}")
   # The ThreadSanitizer run builds only the programs with thread tests (target thread_tests, Tests/CMakeLists.txt).
   if("threads" IN_LIST T_LABELS)
     set_property(GLOBAL APPEND PROPERTY GRINDLOW_THREAD_TEST_PROGRAMS ${name})
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
-    PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}" RUN_SERIAL ${T_SERIAL})
+  # One CTest test per suite of the program, found when CTest runs (cmake/GTestSuites.cmake).
+  set(suites "${CMAKE_CURRENT_BINARY_DIR}/${name}_suites")
+  file(GENERATE OUTPUT "${suites}_include.cmake" CONTENT "set(SUITES_PROGRAM [==[$<TARGET_FILE:${name}>]==])
+set(SUITES_WORKDIR [==[${CMAKE_CURRENT_BINARY_DIR}]==])
+set(SUITES_LABELS [==[${T_LABELS}]==])
+set(SUITES_TIMEOUT ${T_TIMEOUT})
+set(SUITES_SERIAL ${T_SERIAL})
+set(SUITES_ENV [==[${env}]==])
+set(SUITES_LIST [==[${suites}.txt]==])
+include([==[${CMAKE_SOURCE_DIR}/cmake/GTestSuites.cmake]==])
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${suites}_include.cmake")
 endfunction()
 
 # grindlow_test_helper(<test program> <helper> SOURCES <src>... [LIBS <lib>...])

@@ -22,7 +22,7 @@ start_xvfb() {
   mkfifo "$fifo" || { xvfb_error="could not make a pipe for the display number"; return 1; }
   for try in 1 2 3; do
     echo "--- Xvfb, try $try" >>"$log"
-    "$@" Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1080x24 3>"$fifo" >>"$log" 2>&1 &
+    "$@" Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1920x1080x24 3>"$fifo" >>"$log" 2>&1 &
     xvfb_pid=$!
     # The server holds the pipe open from its start: the read ends with its number, at its end, or at the wait.
     number=""

@@ -20,7 +20,7 @@ fi
 
 packages=(
   # toolchain
-  build-essential g++ cmake ninja-build ccache pkg-config git clang libclang-rt-14-dev
+  build-essential g++ cmake ninja-build ccache pkg-config git clang libclang-rt-14-dev lld
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   # engine libraries

@@ -41,9 +41,10 @@ for preset in "${presets[@]}"; do
     mkdir -p "$(dirname "$costs")"
     awk '!/^#/ && NF == 2 { print $1, 1, $2 }' cmake/LongTests.txt >"$costs"
   fi
-  # Tests run headless; a virtual X server lets the real-window tests run too.
+  # Tests run headless; a virtual X server lets the real-window tests run too. It does not reset when its last
+  # client leaves (-noreset): a reset refuses the connections that come meanwhile, the next test's among them.
   if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j "$jobs"
+    xvfb-run -a -s "-noreset -screen 0 1280x1024x24" ctest --preset "$preset" -j "$jobs"
   else
     ctest --preset "$preset" -j "$jobs"
   fi

@@ -236,13 +236,14 @@ inline std::string onPath(const std::string& name) {
 }
 
 // Starts Xvfb on a free display number with one screen of the given size ("1280x720x24"); the number (":N"),
-// or an empty string when the server could not start. The server answers once it accepts connections.
+// or an empty string when the server could not start. The server answers once it accepts connections; it does not
+// reset when its last client leaves (a reset refuses the connections that come meanwhile).
 inline std::string startVirtualXServer(CProcess* pServer, const std::string& dir, const std::string& screen) {
   const std::string xvfb = onPath("Xvfb");
   if (xvfb.empty()) return "";
   int aiDisplayPipe[2];
   if (pipe(aiDisplayPipe) != 0) return "";
-  const bool bStarted = pServer->start({xvfb, "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen}, dir, {},
+  const bool bStarted = pServer->start({xvfb, "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", screen}, dir, {},
                                        aiDisplayPipe[1]);
   close(aiDisplayPipe[1]);
   std::string number;

@@ -35,6 +35,7 @@ class ActionPlay : public GameFrame {
     m_settings += "SKIP_SPLASH 1\nSKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\n";
     m_bUntilLoadEnds = true;
     m_bMixedByTheTest = true;
+    smallWindow();
     GameFrame::SetUp();
   }
 

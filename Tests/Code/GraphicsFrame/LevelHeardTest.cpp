@@ -33,6 +33,7 @@ class LevelHeard : public GameFrame {
     FMODExSetOutput(EFMODExOutput::Manual);
     m_settings += "SKIP_SPLASH 1\nSKIP_UI 1\nRANDOM_SEED 1234\nMONKEY_SCHEME Scheme_InGame\n";
     m_bUntilLoadEnds = true;
+    smallWindow();
     GameFrame::SetUp();
   }
   void TearDown() override {
