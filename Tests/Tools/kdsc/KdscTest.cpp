@@ -214,6 +214,25 @@ TEST(KdscTool, HelpCompileDumpAndErrors) {
   EXPECT_EQ(refused.iExit, 1);
   EXPECT_NE(refused.out.find("Corrupt.kds] refused"), std::string::npos) << refused.out;
 
+  // The build's form: a list of sources compiled into one folder, each loaded back; a failing source stops it
+  // with its error, and two sources of one name are refused before anything is written.
+  std::filesystem::create_directory(dir + "/sub");
+  std::ofstream(dir + "/sub/Enemy.kdt") << "Speed = 1\n";
+  std::ofstream(dir + "/Other.kdt") << "A = [1, 2]\n";
+  const SKvToolRun batch = run("--out-dir " + dir + "/out " + dir + "/Enemy.kdt " + dir + "/Other.kdt");
+  EXPECT_EQ(batch.iExit, 0) << batch.out;
+  EXPECT_EQ(run("--dump " + dir + "/out/Enemy.kds").out, dumped.out);
+  EXPECT_EQ(run("--dump " + dir + "/out/Other.kds").out, jsonOf(compile("A = [1, 2]\n")));
+  const SKvToolRun batchBad = run("--out-dir " + dir + "/out " + dir + "/Other.kdt " + dir + "/Bad.kdt");
+  EXPECT_EQ(batchBad.iExit, 1);
+  EXPECT_NE(batchBad.out.find("Bad.kdt:2:1: error: missing ']'"), std::string::npos) << batchBad.out;
+  const SKvToolRun twice = run("--out-dir " + dir + "/twice " + dir + "/Enemy.kdt " + dir + "/sub/Enemy.kdt");
+  EXPECT_EQ(twice.iExit, 1);
+  EXPECT_NE(twice.out.find("sub/Enemy.kdt: error: another input is also compiled into"), std::string::npos)
+      << twice.out;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/twice/Enemy.kds"));
+  EXPECT_EQ(run("-o " + dir + "/x.kds --out-dir " + dir + "/out " + dir + "/Enemy.kdt").iExit, 2);
+
   // Sources are read as every tool reads them: a byte-order mark skipped, a zero byte refused where it is.
   std::ofstream(dir + "/Bom.kdt") << "\xEF\xBB\xBFSpeed = 1\n";
   EXPECT_EQ(run(dir + "/Bom.kdt").iExit, 0);
