@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
-#include <iterator>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -116,10 +115,6 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
   const std::string entry = damage.pEntry;
   const std::string replacement = damage.pReplacement != nullptr ? damage.pReplacement : "";
   // Files written are new: never written through the links to the built ones.
-  const auto readWhole = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string{std::istreambuf_iterator<char>(in), {}};
-  };
   const auto writeNew = [](const std::string& path, const std::string& bytes) {
     fs::remove(path);
     std::ofstream(path, std::ios::binary) << bytes;
@@ -149,14 +144,14 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     return ::testing::AssertionSuccess();
   }
   if (entry == "TOC" && replacement.rfind("<toc count ", 0) == 0) {
-    std::string bytes = readWhole(toc);
+    std::string bytes = KvTestFileBytes(toc);
     const u32 uiCount = static_cast<u32>(std::stoul(replacement.substr(11), nullptr, 0));
     std::memcpy(bytes.data() + offsetof(SMagTOCHeader, mp_iNumEntries), &uiCount, sizeof(uiCount));
     writeNew(toc, bytes);
     return ::testing::AssertionSuccess();
   }
   if (entry == "TOC" && (replacement == gc_szHASH_TWICE || replacement == gc_szOVERLAP)) {
-    std::string bytes = readWhole(toc);
+    std::string bytes = KvTestFileBytes(toc);
     if (!KvTestDamageTOC(&bytes, replacement)) return ::testing::AssertionFailure() << toc << " has too few entries";
     writeNew(toc, bytes);
     return ::testing::AssertionSuccess();
@@ -166,12 +161,12 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     return ::testing::AssertionSuccess();
   }
   if (replacement == gc_szSTORED_ZEROED) {
-    const std::string table = readWhole(toc);
+    const std::string table = KvTestFileBytes(toc);
     const size_t uiInfo = KvTestTOCDataInfoOffset(table, entry);
     if (uiInfo == std::string::npos) return ::testing::AssertionFailure() << entry << " is not in " << toc;
     ClMagDataInfo info;
     std::memcpy(&info, table.data() + uiInfo, sizeof(info));
-    std::string bytes = readWhole(mdf);
+    std::string bytes = KvTestFileBytes(mdf);
     std::fill_n(bytes.begin() + info.mp_uiDataOffset, info.getStoredSize(), '\0');
     writeNew(mdf, bytes);
     return ::testing::AssertionSuccess();
@@ -181,7 +176,7 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
     std::string field;
     std::string value;
     words >> field >> value;
-    std::string bytes = readWhole(toc);
+    std::string bytes = KvTestFileBytes(toc);
     const u32 uiField =
         field == "offset" ? offsetof(ClMagDataInfo, mp_uiDataOffset) : offsetof(ClMagDataInfo, mp_uiFinalSize);
     if (!KvTestSetTOCWord(&bytes, entry, uiField, static_cast<u32>(std::stoul(value, nullptr, 0)))) {
@@ -206,8 +201,7 @@ inline ::testing::AssertionResult KvTestMakeDamagedRoot(const SDamage& damage, c
               std::string(damage.pReplacement).rfind("<word ", 0) == 0)) {
     const std::string source = KvTestManifestSource(built, damage.pEntry);
     if (source.empty()) return ::testing::AssertionFailure() << damage.pEntry << " is not in the manifest";
-    std::ifstream whole(source, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(whole), {}};
+    std::string bytes = KvTestFileBytes(source);
     if (std::string(damage.pReplacement) == gc_szZEROED) {
       bytes.assign(bytes.size(), '\0');
     } else if (std::string(damage.pReplacement) == gc_szHALVED) {

@@ -243,8 +243,8 @@ inline std::string startVirtualXServer(CProcess* pServer, const std::string& dir
   if (xvfb.empty()) return "";
   int aiDisplayPipe[2];
   if (pipe(aiDisplayPipe) != 0) return "";
-  const bool bStarted = pServer->start({xvfb, "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", screen}, dir, {},
-                                       aiDisplayPipe[1]);
+  const bool bStarted = pServer->start(
+      {xvfb, "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", screen}, dir, {}, aiDisplayPipe[1]);
   close(aiDisplayPipe[1]);
   std::string number;
   char c = 0;
