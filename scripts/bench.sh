@@ -22,8 +22,9 @@ Builds the normal preset and runs every benchmark program in build/normal/Bench 
 "HashBench", "bench_HashBench" or a path), then prints each engine/baseline pair as a table of median ratios.
 
 Options:
-      --smoke         check only that every benchmark runs: one short repetition each (min time 0.01 s), no
-                      table; fails when a program fails or a benchmark reports an error
+      --smoke         check only that every benchmark runs: one short repetition each (min time 0.01 s), the
+                      programs side by side (one per CPU), no table; fails when a program fails or a benchmark
+                      reports an error
   -r, --reps N        repetitions of every benchmark, interleaved at random within a program (default 5;
                       at least 5)
   -c, --cores N       pin the run to N of the CPUs this shell may use (taskset): the programs and the virtual
@@ -206,17 +207,19 @@ results=()
 # One line a program that did not run to its end: its name, a tab, why.
 failed_programs="$out_dir/failed-programs.tsv"
 : >"$failed_programs"
-for p in "${paths[@]}"; do
+# Runs one program. When it runs to its end its JSON is kept (a file <name>.ran marks it); else a line of
+# failed_programs says why, and the status is 1.
+run_one() {
+  local p=$1 name json program_status=0 reason
   name=$(basename "$p")
   json="$out_dir/$name.json"
   run_failure="$out_dir/$name.failure"
-  rm -f "$run_failure"
+  rm -f "$run_failure" "$out_dir/$name.ran"
   echo "running $name ..." >&2
-  args=(--benchmark_repetitions="$reps" --benchmark_min_time="$min_time" --benchmark_out="$json"
-        --benchmark_out_format=json)
+  local args=(--benchmark_repetitions="$reps" --benchmark_min_time="$min_time" --benchmark_out="$json"
+              --benchmark_out_format=json)
   [ "$smoke" -eq 1 ] || args+=(--benchmark_enable_random_interleaving=true)
   [ -z "$filter" ] || args+=(--benchmark_filter="$filter")
-  program_status=0
   run_program "$p" "${args[@]}" >"$out_dir/$name.log" 2>&1 || program_status=$?
   # A program exits with status 1 when a benchmark stopped with an error (a failed check): it ran to its end, and its
   # JSON marks the rows.
@@ -233,10 +236,40 @@ for p in "${paths[@]}"; do
       reason="exit status $program_status: $(grep . "$out_dir/$name.log" | tail -n 1 | cut -c 1-200)"
     fi
     printf '%s\t%s\n' "$name" "$reason" >>"$failed_programs"
-    status=1
-    continue
+    return 1
   fi
-  results+=("$json")
+  : >"$out_dir/$name.ran"
+}
+if [ "$smoke" -eq 1 ]; then
+  # A smoke run judges no figures: the programs run side by side, one for each CPU they may use, each with an X
+  # server of its own (stopped when its run ends).
+  if [ -n "$cpus" ]; then
+    slots=$(expand_cpu_list "$cpus" | wc -l)
+  else
+    slots=$(nproc)
+  fi
+  running=0
+  for p in "${paths[@]}"; do
+    while [ "$running" -ge "$slots" ]; do
+      wait -n || true
+      running=$((running - 1))
+    done
+    (
+      trap stop_xvfb EXIT
+      run_one "$p" || exit 1
+    ) &
+    running=$((running + 1))
+  done
+  wait || true
+else
+  for p in "${paths[@]}"; do
+    run_one "$p" || true
+  done
+fi
+[ ! -s "$failed_programs" ] || status=1
+for p in "${paths[@]}"; do
+  name=$(basename "$p")
+  [ ! -f "$out_dir/$name.ran" ] || results+=("$out_dir/$name.json")
 done
 
 # Smoke: a benchmark that skipped with an error did not do its work; no figures are judged.
