@@ -3,7 +3,8 @@
 # start of a test process (the engine's libraries, the GL drivers, a sanitizer's shadow memory) cost more than most
 # tests in it.
 # In: SUITES_PROGRAM, SUITES_WORKDIR, SUITES_LABELS, SUITES_TIMEOUT (per test; a suite gets it once for each of its
-# tests), SUITES_SERIAL, SUITES_ENV, SUITES_LIST (the file the suites are kept in while the program is unchanged).
+# tests), SUITES_SERIAL (the suites that run alone), SUITES_ENV, SUITES_LIST (the file the suites are kept in while
+# the program is unchanged).
 if(NOT EXISTS "${SUITES_PROGRAM}")
   add_test("${SUITES_PROGRAM}_NOT_BUILT" "${SUITES_PROGRAM}")
   return()
@@ -40,7 +41,12 @@ foreach(entry IN LISTS entries)
   list(GET entry 0 suite)
   list(GET entry 1 count)
   math(EXPR timeout "${SUITES_TIMEOUT} * ${count}")
+  list(FIND SUITES_SERIAL "${suite}" serial_at)
+  set(serial FALSE)
+  if(serial_at GREATER -1)
+    set(serial TRUE)
+  endif()
   add_test("${suite}" "${SUITES_PROGRAM}" "--gtest_filter=${suite}.*")
   set_tests_properties("${suite}" PROPERTIES WORKING_DIRECTORY "${SUITES_WORKDIR}" LABELS "${SUITES_LABELS}"
-                       TIMEOUT "${timeout}" ENVIRONMENT "${SUITES_ENV}" RUN_SERIAL "${SUITES_SERIAL}")
+                       TIMEOUT "${timeout}" ENVIRONMENT "${SUITES_ENV}" RUN_SERIAL ${serial})
 endforeach()

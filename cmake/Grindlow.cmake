@@ -97,12 +97,12 @@ endfunction()
 set(GRINDLOW_TEST_COMPILE_OPTIONS -O0 -g1 -Wno-error=invalid-pch -Wno-array-bounds -Wno-stringop-overflow
     -Wno-stringop-overread -Wno-restrict -Wno-subobject-linkage)
 
-# grindlow_tests(<name> [SERIAL] [LIBS <lib>...] [LABELS <label>...] [TIMEOUT <s>] [ENV <VAR=value>...])
+# grindlow_tests(<name> [SERIAL <suite>...] [LIBS <lib>...] [LABELS <label>...] [TIMEOUT <s>] [ENV <VAR=value>...])
 # One GoogleTest program made of every .cpp in the current source dir; each of its suites is registered with CTest
 # with the given labels (default "unit"), a timeout (default 120 s for each test of the suite) and the headless
-# environment. SERIAL suites run with no other test beside them.
+# environment. The SERIAL suites run with no other test beside them.
 function(grindlow_tests name)
-  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "LIBS;LABELS;ENV;SERIAL" ${ARGN})
   if(NOT T_LABELS)
     set(T_LABELS unit)
   endif()
@@ -141,7 +141,7 @@ function(grindlow_tests name)
 set(SUITES_WORKDIR [==[${CMAKE_CURRENT_BINARY_DIR}]==])
 set(SUITES_LABELS [==[${T_LABELS}]==])
 set(SUITES_TIMEOUT ${T_TIMEOUT})
-set(SUITES_SERIAL ${T_SERIAL})
+set(SUITES_SERIAL [==[${T_SERIAL}]==])
 set(SUITES_ENV [==[${env}]==])
 set(SUITES_LIST [==[${suites}.txt]==])
 include([==[${CMAKE_SOURCE_DIR}/cmake/GTestSuites.cmake]==])

@@ -282,7 +282,10 @@ TEST_F(GameEnding, ADataStopBoxUnderXEndsOnSignalsAndLeavesNoProcess) {
 // processors are all busy: the game ends with its own message and exit code 4, not by a signal or Xlib's exit, and
 // leaves no crash report. The game stops itself at each moment of its start-up that touches the server (the
 // stand-in's stop points); the server is killed there and the game goes on; the last case kills it while frames run.
-TEST_F(GameEnding, LosingTheXServerEndsWithAMessage) {
+// A suite of its own, which runs alone: its load and its lost servers must not meet other tests.
+class GameEndingUnderLoad : public GameEnding {};
+
+TEST_F(GameEndingUnderLoad, LosingTheXServerEndsWithAMessage) {
   for (const unsigned uiStopPoint : {WIN32_STOP_WATCH_OPENED, WIN32_STOP_DRIVER_WARM_UP, WIN32_STOP_VIDEO_STARTED,
                                      WIN32_STOP_WINDOW_MADE, WIN32_STOP_DEVICE_MADE, WIN32_STOP_FRAME_PRESENTED,
                                      NUM_WIN32_STOP_POINTS}) {
