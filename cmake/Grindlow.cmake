@@ -27,6 +27,8 @@ if(GRINDLOW_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+include(ToolProgram)
+
 # Every program is linked by lld where the compiler can use it: the sanitizer builds' test programs link about four
 # times faster than with the default linker.
 include(CheckLinkerFlag)

@@ -12,6 +12,7 @@ function(grindlow_compile_lang target)
     message(FATAL_ERROR "grindlow_compile_lang: SOURCE_DIR and OUTPUT_DIR are required")
   endif()
   file(GLOB sources CONFIGURE_DEPENDS "${L_SOURCE_DIR}/*/*.txt")
+  grindlow_tool_program(langc langc)
   set(outputs "")
   foreach(source IN LISTS sources)
     get_filename_component(table "${source}" NAME_WE)
@@ -24,9 +25,9 @@ function(grindlow_compile_lang target)
     add_custom_command(
       OUTPUT "${output}"
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${L_OUTPUT_DIR}/${code}/Strings"
-      COMMAND langc "${source}" "${output}"
-      COMMAND langc --check "${output}"
-      DEPENDS langc "${source}"
+      COMMAND "${langc}" "${source}" "${output}"
+      COMMAND "${langc}" --check "${output}"
+      DEPENDS "${langc}" "${source}"
       COMMENT "String table ${code}/${table}.lang"
       VERBATIM)
     list(APPEND outputs "${output}")

@@ -10,6 +10,7 @@ function(grindlow_compile_fxo target)
   if(NOT F_OUTPUT_DIR OR NOT F_SOURCES)
     message(FATAL_ERROR "grindlow_compile_fxo(${target}): OUTPUT_DIR and SOURCES are needed")
   endif()
+  grindlow_tool_program(fxoc fxoc)
   set(outputs "")
   foreach(src IN LISTS F_SOURCES)
     get_filename_component(abs "${src}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -17,10 +18,10 @@ function(grindlow_compile_fxo target)
     set(out "${F_OUTPUT_DIR}/${stem}.fxo")
     add_custom_command(OUTPUT "${out}" "${out}.fx"
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${F_OUTPUT_DIR}"
-      COMMAND fxoc --glslang "${GRINDLOW_GLSLANG}" --scratch "${CMAKE_CURRENT_BINARY_DIR}/${target}.glsl/${stem}"
+      COMMAND "${fxoc}" --glslang "${GRINDLOW_GLSLANG}" --scratch "${CMAKE_CURRENT_BINARY_DIR}/${target}.glsl/${stem}"
               -o "${out}" "${abs}"
-      COMMAND fxoc --dump "${out}" -o "${out}.fx"
-      DEPENDS fxoc "${abs}"
+      COMMAND "${fxoc}" --dump "${out}" -o "${out}.fx"
+      DEPENDS "${fxoc}" "${abs}"
       COMMENT "Compiling effect ${src}"
       VERBATIM)
     list(APPEND outputs "${out}")

@@ -9,6 +9,7 @@ function(grindlow_compile_kui target)
   if(NOT K_OUTPUT_DIR OR NOT K_SOURCES)
     message(FATAL_ERROR "grindlow_compile_kui(${target}): OUTPUT_DIR and SOURCES are needed")
   endif()
+  grindlow_tool_program(kuic kuic)
   set(outputs "")
   foreach(src IN LISTS K_SOURCES)
     get_filename_component(abs "${src}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -16,9 +17,9 @@ function(grindlow_compile_kui target)
     set(out "${K_OUTPUT_DIR}/${stem}.kui")
     add_custom_command(OUTPUT "${out}" "${out}.json"
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${K_OUTPUT_DIR}"
-      COMMAND kuic -o "${out}" "${abs}"
-      COMMAND kuic --dump "${out}" --names "${abs}" -o "${out}.json"
-      DEPENDS kuic "${abs}"
+      COMMAND "${kuic}" -o "${out}" "${abs}"
+      COMMAND "${kuic}" --dump "${out}" --names "${abs}" -o "${out}.json"
+      DEPENDS "${kuic}" "${abs}"
       COMMENT "Compiling UI screens ${src}"
       VERBATIM)
     list(APPEND outputs "${out}")

@@ -16,7 +16,8 @@ function(grindlow_pack_archive target)
   set(data "${P_OUTPUT_DIR}/${P_NAME}_win32.mdf")
   set(depfile "${CMAKE_CURRENT_BINARY_DIR}/${target}.d")
   set(args pack --name "${P_NAME}" --out "${P_OUTPUT_DIR}" --depfile "${depfile}" --quiet)
-  set(deps magpack)
+  grindlow_tool_program(magpack magpack)
+  set(deps "${magpack}")
   if(P_ROOT)
     get_filename_component(root "${P_ROOT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
     file(GLOB_RECURSE inputs CONFIGURE_DEPENDS "${root}/*")
@@ -38,8 +39,8 @@ function(grindlow_pack_archive target)
   endif()
   add_custom_command(
     OUTPUT "${toc}" "${data}"
-    COMMAND magpack ${args}
-    COMMAND magpack ${check_args}
+    COMMAND "${magpack}" ${args}
+    COMMAND "${magpack}" ${check_args}
     DEPENDS ${deps}
     DEPFILE "${depfile}"
     COMMENT "Packing archive ${P_NAME} into ${P_OUTPUT_DIR}"

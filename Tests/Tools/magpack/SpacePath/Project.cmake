@@ -5,6 +5,7 @@
 
 add_executable(magpack IMPORTED)
 set_target_properties(magpack PROPERTIES IMPORTED_LOCATION "${MAGPACK}")
+include("${GRINDLOW_SOURCE_DIR}/cmake/ToolProgram.cmake")
 include("${GRINDLOW_SOURCE_DIR}/Tools/magpack/MagPack.cmake")
 
 set(generated "${CMAKE_BINARY_DIR}/made here/Table one.lang")
