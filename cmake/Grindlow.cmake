@@ -99,6 +99,17 @@ endfunction()
 set(GRINDLOW_TEST_COMPILE_OPTIONS -O0 -g1 -Wno-error=invalid-pch -Wno-array-bounds -Wno-stringop-overflow
     -Wno-stringop-overread -Wno-restrict -Wno-subobject-linkage)
 
+# The headless environment of every test. The leak checker's walk of dynamically loaded libraries' thread-local
+# blocks (those of Mesa's GL drivers under Xvfb) can read a stale block and crash the checker itself at exit: it is
+# not walked (intercept_tls_get_addr=0). Mesa's software rasteriser draws in the calling thread (LP_NUM_THREADS=0):
+# CTest already runs a test for every processor, and a rasteriser thread for every processor in each of them only
+# adds switching, a fifth of the tests' processor time.
+set(GRINDLOW_TEST_ENV SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LP_NUM_THREADS=0
+    "GRINDLOW_SOURCE_DIR=${CMAKE_SOURCE_DIR}" "GRINDLOW_BINARY_DIR=${CMAKE_BINARY_DIR}"
+    "ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1:intercept_tls_get_addr=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp")
+
 # grindlow_tests(<name> [SERIAL <suite>...] [LIBS <lib>...] [LABELS <label>...] [TIMEOUT <s>] [ENV <VAR=value>...])
 # One GoogleTest program made of every .cpp in the current source dir; each of its suites is registered with CTest
 # with the given labels (default "unit"), a timeout (default 120 s for each test of the suite) and the headless
@@ -122,17 +133,7 @@ function(grindlow_tests name)
   target_compile_options(${name} PRIVATE ${GRINDLOW_TEST_COMPILE_OPTIONS})
   target_link_libraries(${name} PRIVATE grindlow_options grindlow_test_support ${T_LIBS}
                         GTest::gtest_main GTest::gmock Threads::Threads)
-  # The leak checker's walk of dynamically loaded libraries' thread-local blocks (those of Mesa's GL drivers under
-  # Xvfb) can read a stale block and crash the checker itself at exit: it is not walked (intercept_tls_get_addr=0).
-  # Mesa's software rasteriser draws in the calling thread (LP_NUM_THREADS=0): CTest already runs a test for every
-  # processor, and a rasteriser thread for every processor in each of them only adds switching, a fifth of the
-  # tests' processor time.
-  set(env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LP_NUM_THREADS=0
-          "GRINDLOW_SOURCE_DIR=${CMAKE_SOURCE_DIR}" "GRINDLOW_BINARY_DIR=${CMAKE_BINARY_DIR}"
-          "ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1:intercept_tls_get_addr=0"
-          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-          "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp"
-          ${T_ENV})
+  set(env ${GRINDLOW_TEST_ENV} ${T_ENV})
   # The ThreadSanitizer run builds only the programs with thread tests (target thread_tests, Tests/CMakeLists.txt).
   if("threads" IN_LIST T_LABELS)
     set_property(GLOBAL APPEND PROPERTY GRINDLOW_THREAD_TEST_PROGRAMS ${name})
