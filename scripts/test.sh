@@ -39,7 +39,6 @@ for preset in "${presets[@]}"; do
   fi
   if [ "$preset" = tsan ]; then
     # Only the thread tests run under ThreadSanitizer: only their programs are built.
-    cmake --preset tsan >/dev/null
     cmake --build --preset tsan --target thread_tests
   else
     bash scripts/build.sh "$preset"
